@@ -1,0 +1,3 @@
+#include "app/session_state.h"
+
+TPermanent* gPer = nullptr;

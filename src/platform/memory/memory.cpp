@@ -1,0 +1,77 @@
+#include "platform/memory/memory.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace plat {
+
+namespace {
+
+constexpr uint64_t kLiveTag = 0x564D4B426C6F636BULL;  // "VMKBlock"
+constexpr uint64_t kDeadTag = 0x44656164426C6F63ULL;
+
+// 16 bytes keep the caller's block aligned for any scalar type.
+struct alignas(16) Header {
+  uint64_t tag;
+  int64_t size;
+};
+
+thread_local int32_t gMemError = 0;
+std::atomic<int64_t> gLiveBlocks{0};
+
+Header* headerOf(const void* p) {
+  return reinterpret_cast<Header*>(const_cast<char*>(static_cast<const char*>(p)) - sizeof(Header));
+}
+
+Ptr allocate(int64_t size, bool clear) {
+  if (size < 0 || static_cast<uint64_t>(size) > SIZE_MAX - sizeof(Header)) {
+    gMemError = -108;
+    return nullptr;
+  }
+  const size_t total = sizeof(Header) + static_cast<size_t>(size);
+  void* raw = clear ? std::calloc(1, total) : std::malloc(total);
+  if (raw == nullptr) {
+    gMemError = -108;
+    return nullptr;
+  }
+  auto* h = static_cast<Header*>(raw);
+  h->tag = kLiveTag;
+  h->size = size;
+  ++gLiveBlocks;
+  gMemError = 0;
+  return reinterpret_cast<Ptr>(h + 1);
+}
+
+}  // namespace
+
+Ptr NewPtr(int64_t size) { return allocate(size, false); }
+Ptr NewPtrClear(int64_t size) { return allocate(size, true); }
+
+void DisposePtr(void* p) {
+  if (p == nullptr) {
+    gMemError = -1;
+    return;
+  }
+  Header* h = headerOf(p);
+  if (h->tag != kLiveTag) {
+    gMemError = -1;
+    return;
+  }
+  h->tag = kDeadTag;
+  --gLiveBlocks;
+  std::free(h);
+  gMemError = 0;
+}
+
+int64_t GetPtrSize(const void* p) {
+  if (p == nullptr) return -1;
+  const Header* h = headerOf(p);
+  return h->tag == kLiveTag ? h->size : -1;
+}
+
+int32_t MemError() { return gMemError; }
+int64_t LiveBlockCount() { return gLiveBlocks.load(); }
+
+}  // namespace plat

@@ -1,0 +1,29 @@
+// Non-relocatable memory blocks in the manner of the old toolbox's NewPtr.
+//
+// Every block carries a small header with its size and a tag, so that a
+// foreign pointer or a second disposal is recognised and ignored instead of
+// corrupting the heap. Contents are not cleared unless asked for.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace plat {
+
+using Ptr = char*;
+
+// A block of `size` bytes, or null when size is negative or memory runs out.
+Ptr NewPtr(int64_t size);
+// The same, filled with zeros.
+Ptr NewPtrClear(int64_t size);
+// Frees a block from NewPtr; null, foreign and already freed blocks are
+// ignored (MemError() then reports -1).
+void DisposePtr(void* p);
+// The size asked for when the block was made, or -1 for a foreign pointer.
+int64_t GetPtrSize(const void* p);
+// 0 after a successful call, -108 (out of memory) or -1 (bad pointer).
+int32_t MemError();
+// Number of blocks currently alive, for leak checks in tests.
+int64_t LiveBlockCount();
+
+}  // namespace plat

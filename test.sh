@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+#   ./test.sh              the normal run (CI runs this)
+#   ./test.sh --sanitize   the same under AddressSanitizer and UBSan
+set -euo pipefail
+cd "$(dirname "$0")"
+
+preset=default
+build=build
+if [ "${1:-}" = "--sanitize" ]; then
+  preset=sanitize
+  build=build-sanitize
+fi
+
+./scripts/install-deps
+
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+jobs=$(nproc)
+
+cmake --preset "$preset" -DVMK_WERROR="$werror" >/dev/null
+cmake --build "$build" -j "$jobs"
+
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j "$jobs"

@@ -1,0 +1,49 @@
+// Test helpers: a live session record with its block registry, and a
+// temporary folder that is removed afterwards.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/memory_manager.h"
+#include "app/session_state.h"
+
+namespace vmktest {
+
+// Installs gPer with a fresh registry for the lifetime of the object.
+class ScopedSession {
+ public:
+  ScopedSession();
+  ~ScopedSession();
+  ScopedSession(const ScopedSession&) = delete;
+  ScopedSession& operator=(const ScopedSession&) = delete;
+  CMemMan& memMan() { return *per_.memMan; }
+
+ private:
+  TPermanent per_;
+  TPermanent* previous_;
+};
+
+// A fixture for tests that allocate through the session registry.
+class SessionTest : public ::testing::Test {
+ protected:
+  ScopedSession session_;
+};
+
+// A fresh empty folder, removed with its contents on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace vmktest
