@@ -22,7 +22,6 @@
 #include "platform/files/file_spec.h"
 #include "platform/types/mac_types.h"
 
-using plat::files::FSSpec;
 using plat::files::Int32Align2;
 
 struct fichier {

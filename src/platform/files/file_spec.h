@@ -14,19 +14,21 @@
 #include "platform/types/mac_types.h"
 
 namespace plat::files {
-
 // A 32-bit value that may sit on a 2-byte boundary: the folder identifier of
 // a specification follows its 16-bit volume directly, and pointers to it
 // must say so.
 typedef int32_t Int32Align2 __attribute__((aligned(2)));
+}  // namespace plat::files
 
 // Laid out as the system's file specification with a 255-character name.
 struct FSSpec {
   int16_t vRefNum = 0;
-  Int32Align2 parID = 0;
+  plat::files::Int32Align2 parID = 0;
   unsigned char name[256] = {};
 };
 static_assert(sizeof(FSSpec) == 262);
+
+namespace plat::files {
 
 constexpr int16_t kVolume = -1;
 constexpr int32_t kRootParentID = 1;
