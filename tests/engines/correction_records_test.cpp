@@ -7,13 +7,10 @@
 
 #include "engines/correction/resize_record.h"
 #include "engines/correction/warp_frame_record.h"
+#include "engines/param_record.h"
 #include "platform/bytes/byte_order.h"
 
 namespace {
-
-using plat::bytes::Order;
-using plat::bytes::Reader;
-using plat::bytes::Writer;
 
 YoxelPar sampleRecord() {
   YoxelPar r{};
@@ -53,17 +50,18 @@ TEST(ResizeRecordLayout, StoredBlockHasTheDocumentedWords) {
   int16_t mask[4] = {};
   r.protectMask = mask;
   r.removeMask = mask;
-  Writer w;
-  WriteYoxelParBlock(r, w);
-  const auto& b = w.bytes();
-  ASSERT_EQ(b.size(), static_cast<size_t>(kYoxelParStoredSize));
+  EXPECT_EQ(vmkrec::StoredSize(r), static_cast<size_t>(YoxelPar::kStoredSize));
+  const std::vector<uint8_t> b = vmkrec::StoreRecord(r);
+  ASSERT_EQ(b.size(), static_cast<size_t>(YoxelPar::kStoredSize));
   EXPECT_EQ(wordAt(b, 0), 1);
   EXPECT_EQ(wordAt(b, 2), 3000);
   EXPECT_EQ(wordAt(b, 4), 300);
+  EXPECT_EQ(wordAt(b, 7), 128);
   EXPECT_EQ(wordAt(b, 9), 8);
   EXPECT_EQ(wordAt(b, 10), 1000);
   EXPECT_EQ(wordAt(b, 18), -2000);
   EXPECT_EQ(wordAt(b, 33), 3007);
+  EXPECT_EQ(wordAt(b, 35), 5);
   EXPECT_EQ(wordAt(b, 36), 2);
   EXPECT_EQ(wordAt(b, 39), 255);
   EXPECT_EQ(wordAt(b, 44), 1000);
@@ -76,41 +74,36 @@ TEST(ResizeRecordLayout, StoredBlockHasTheDocumentedWords) {
   for (size_t i = 224; i < b.size(); ++i) ASSERT_EQ(b[i], 0) << i;
 }
 
-TEST(ResizeRecordLayout, RoundTripKeepsTheCallersMasks) {
-  const YoxelPar original = sampleRecord();
-  for (Order order : {Order::Little, Order::Big}) {
-    Writer w(order);
-    WriteYoxelParBlock(original, w);
-    // A big-endian block says so with a zero first word.
-    EXPECT_EQ(w.bytes()[0], order == Order::Little ? 1 : 0);
-    YoxelPar back{};
-    int16_t mine[4] = {};
-    back.protectMask = mine;
-    back.removeMask = nullptr;
-    back.byteOrderFlag = 77;
-    Reader r(w.bytes());
-    ASSERT_EQ(ReadYoxelParBlock(r, back), 0);
-    EXPECT_EQ(r.pos(), static_cast<size_t>(kYoxelParStoredSize));
-    EXPECT_EQ(back.byteOrderFlag, 1);  // this host's order
-    EXPECT_EQ(back.imageWidth, 3000);
-    EXPECT_EQ(back.targetQuad[7], -2007);
-    EXPECT_EQ(back.removeWeight, 90);
-    EXPECT_EQ(back.dialogSettings[4], 1);
-    EXPECT_EQ(back.flipMode, 2);
-    EXPECT_EQ(back.protectMask, mine);
-    EXPECT_EQ(back.removeMask, nullptr);
+TEST(ResizeRecordLayout, BigEndianBlockReadsBackAndMasksStayTheCallers) {
+  // A block of an older big-endian writer: word 0 is 0 and every word is
+  // reversed.
+  YoxelPar big = sampleRecord();
+  std::vector<uint8_t> b = vmkrec::StoreRecord(big);
+  for (int k = 1; k < 56; ++k) {
+    const uint32_t v = plat::bytes::loadLE32(b.data() + 4 * k);
+    plat::bytes::storeBE32(b.data() + 4 * k, v);
   }
-}
+  plat::bytes::storeLE32(b.data(), 0);
 
-TEST(ResizeRecordLayout, ShortBlockIsRefusedAndLeavesTheRecord) {
-  Writer w;
-  WriteYoxelParBlock(sampleRecord(), w);
-  std::vector<uint8_t> cut(w.bytes().begin(), w.bytes().end() - 1);
   YoxelPar back{};
-  back.imageWidth = 640;
-  Reader r(cut);
-  EXPECT_EQ(ReadYoxelParBlock(r, back), -1);
-  EXPECT_EQ(back.imageWidth, 640);
+  int16_t mine[4] = {};
+  back.protectMask = mine;
+  back.byteOrderFlag = 77;
+  ASSERT_TRUE(vmkrec::LoadRecord(b.data(), b.size(), back));
+  EXPECT_EQ(back.byteOrderFlag, HostOrderFlag());
+  EXPECT_EQ(back.imageWidth, 3000);
+  EXPECT_EQ(back.targetQuad[7], -2007);
+  EXPECT_EQ(back.removeWeight, 90);
+  EXPECT_EQ(back.dialogSettings[4], 1);
+  EXPECT_EQ(back.flipMode, 2);
+  EXPECT_EQ(back.protectMask, mine);
+  EXPECT_EQ(back.removeMask, nullptr);
+
+  // In-place conversion skips the mask references too.
+  vmkrec::SwapRecord(back, 1, 1);
+  EXPECT_EQ(back.byteOrderFlag, 1);
+  EXPECT_EQ(back.imageWidth, static_cast<int32_t>(plat::bytes::swap32(3000)));
+  EXPECT_EQ(back.protectMask, mine);
 }
 
 TEST(WarpFrameRecord, LatticeLimits) {

@@ -5,10 +5,9 @@
 // The record is one contiguous block of 836,976 bytes that callers take
 // whole from the block registry; its field order and natural alignment are
 // the layout every user of the frame shares, and the static checks below pin
-// it. The frame's y axis points up: row 0 is the top edge (y = height1).
-// Node (i, j), column i = 0..columns, row j = 0..rows, is entry
-// i + j * (columns + 1) of every plane and flag array, so
-// (columns + 1) * (rows + 1) may not exceed 10201.
+// it. Every field starts at zero. The frame's y axis points up: row 0 is the top edge (y =
+// height1). Node (i, j), column i = 0..columns, row j = 0..rows, is entry i + j * (columns + 1) of
+// every plane and flag array, so (columns + 1) * (rows + 1) may not exceed 10201.
 #pragma once
 
 #include <cstddef>
@@ -19,45 +18,45 @@ constexpr int32_t kTCWrapOutlinePoints = 28;
 
 // One node set: ten planes of kTCWrapMaxNodes floats.
 struct TCWrapNodes {
-  float x[kTCWrapMaxNodes];
-  float y[kTCWrapMaxNodes];
+  float x[kTCWrapMaxNodes] = {};
+  float y[kTCWrapMaxNodes] = {};
   // Handle toward the previous column (the node on the left).
-  float prevColX[kTCWrapMaxNodes];
-  float prevColY[kTCWrapMaxNodes];
+  float prevColX[kTCWrapMaxNodes] = {};
+  float prevColY[kTCWrapMaxNodes] = {};
   // Handle toward the next column (the node on the right).
-  float nextColX[kTCWrapMaxNodes];
-  float nextColY[kTCWrapMaxNodes];
+  float nextColX[kTCWrapMaxNodes] = {};
+  float nextColY[kTCWrapMaxNodes] = {};
   // Handle toward the previous row.
-  float prevRowX[kTCWrapMaxNodes];
-  float prevRowY[kTCWrapMaxNodes];
+  float prevRowX[kTCWrapMaxNodes] = {};
+  float prevRowY[kTCWrapMaxNodes] = {};
   // Handle toward the next row.
-  float nextRowX[kTCWrapMaxNodes];
-  float nextRowY[kTCWrapMaxNodes];
+  float nextRowX[kTCWrapMaxNodes] = {};
+  float nextRowY[kTCWrapMaxNodes] = {};
 };
 
 struct TCWrap {
-  uint8_t flag1;  // 1 after full initialisation
-  uint8_t flag2;  // 1 after full initialisation
+  uint8_t flag1 = 0;  // 1 after full initialisation
+  uint8_t flag2 = 0;  // 1 after full initialisation
   // 1 after full initialisation. The raster warps read it as the measuring
   // unit of width1, height1 and the node coordinates (1 = pixels).
-  int32_t kind;
-  float width1;  // size of the area the lattice spans, in that unit
-  float height1;
-  float resolution;  // pixels per inch; set by the caller, never by initialisation
-  float width2;      // size in pixels of the picture the frame is applied to
-  float height2;
-  int16_t columns;  // cells across (nx)
-  int16_t rows;     // cells down (ny)
-  int32_t extra;
-  TCWrapNodes set1;
-  uint8_t flags1[kTCWrapMaxNodes];  // selection flag per node, 1 = selected
-  TCWrapNodes set2;
-  uint8_t flags2[kTCWrapMaxNodes];
-  int32_t outlineKind;  // 3 after initialisation
-  float outline1X[kTCWrapOutlinePoints];
-  float outline1Y[kTCWrapOutlinePoints];
-  float outline2X[kTCWrapOutlinePoints];
-  float outline2Y[kTCWrapOutlinePoints];
+  int32_t kind = 0;
+  float width1 = 0;  // size of the area the lattice spans, in that unit
+  float height1 = 0;
+  float resolution = 0;  // pixels per inch; set by the caller, never by initialisation
+  float width2 = 0;      // size in pixels of the picture the frame is applied to
+  float height2 = 0;
+  int16_t columns = 0;  // cells across (nx)
+  int16_t rows = 0;     // cells down (ny)
+  int32_t extra = 0;
+  TCWrapNodes set1{};
+  uint8_t flags1[kTCWrapMaxNodes] = {};  // selection flag per node, 1 = selected
+  TCWrapNodes set2{};
+  uint8_t flags2[kTCWrapMaxNodes] = {};
+  int32_t outlineKind = 0;  // 3 after initialisation
+  float outline1X[kTCWrapOutlinePoints] = {};
+  float outline1Y[kTCWrapOutlinePoints] = {};
+  float outline2X[kTCWrapOutlinePoints] = {};
+  float outline2Y[kTCWrapOutlinePoints] = {};
 };
 
 constexpr int32_t kTCWrapSize = 836976;
