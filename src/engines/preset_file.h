@@ -18,11 +18,13 @@
 //   constexpr vmkrec::PresetFormat kLensFile{FourCC("hZnd"), "Load a New Lens...",
 //                                            vmkrec::PresetLayout::HeadAndRecord, 1, false};
 //   int16_t Do_AZondrac_file(int16_t mode, FSSpec spec, ZondracPar* rec) {
-//     return vmkrec::DoPresetFile(mode, spec, rec, kLensFile, CopyFn, TakeFn);
+//     return vmkrec::DoPresetFile(mode, spec, rec, kLensFile, Copy_ZondracPar);
 //   }
 //
-// A family whose file is not one record (ramps, sectioned files) builds its bytes itself and
-// uses PresetFile directly.
+// with an optional last argument `take(const R& loaded, R* caller)` for families whose load
+// keeps some of the caller's fields. A family whose file is not one record (ramps, sectioned
+// files with heads of their own) writes its own field list of the whole file, or builds its
+// bytes itself, and uses PresetFile directly for the modes and the file.
 #pragma once
 
 #include <cstddef>
