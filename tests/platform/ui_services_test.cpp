@@ -59,6 +59,22 @@ TEST(UiServices, ScriptedDragIsSeenByBothKindsOfLoop) {
   EXPECT_EQ(steps, 2);
   EXPECT_EQ(ui.Location().h, 3);
   EXPECT_FALSE(Button());
+
+  // Reading the mouse twice without polling the button sees one place; the
+  // press point is seen first.
+  ui.Press(7, 8);
+  ui.DragTo(9, 8);
+  ui.Release(9, 9);
+  GetMouse(&p);
+  EXPECT_EQ(p.h, 7);
+  GetMouse(&p);
+  EXPECT_EQ(p.h, 7);
+  EXPECT_TRUE(Button());
+  TrackMouseLocation(nullptr, &p, &result);
+  EXPECT_EQ(p.h, 9);
+  EXPECT_EQ(result, kTrackMouseDragged);
+  EXPECT_FALSE(StillDown());
+  EXPECT_EQ(ui.PendingMouseSamples(), 0u);
 }
 
 TEST(UiServices, LocationsAreInThePortsCoordinates) {

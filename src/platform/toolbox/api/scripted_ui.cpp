@@ -3,13 +3,13 @@
 namespace plat::ui {
 
 void ScriptedUi::Press(int16_t h, int16_t v, uint32_t modifiers) {
-  samples_.push_back(Sample{Point{v, h}, modifiers, false});
+  samples_.push_back(Sample{Point{v, h}, modifiers, false, true});
 }
 void ScriptedUi::DragTo(int16_t h, int16_t v, uint32_t modifiers) {
-  samples_.push_back(Sample{Point{v, h}, modifiers, false});
+  samples_.push_back(Sample{Point{v, h}, modifiers, false, false});
 }
 void ScriptedUi::Release(int16_t h, int16_t v, uint32_t modifiers) {
-  samples_.push_back(Sample{Point{v, h}, modifiers, true});
+  samples_.push_back(Sample{Point{v, h}, modifiers, true, false});
 }
 
 void ScriptedUi::AnswerSaveFile(std::optional<std::string> path, bool replacing) {
@@ -21,6 +21,7 @@ void ScriptedUi::Consume() {
   location_ = s.where;
   if (s.modifiers != kKeepModifiers) modifiers_ = s.modifiers;
   samples_.pop_front();
+  armed_ = false;
 }
 
 uint32_t ScriptedUi::Ticks() {
@@ -44,13 +45,14 @@ bool ScriptedUi::StillDown() {
     Consume();
     return false;
   }
+  armed_ = true;
   return true;
 }
 
 bool ScriptedUi::Button() { return !samples_.empty() && !samples_.front().up; }
 
 Point ScriptedUi::MouseLocation(void*) {
-  if (!samples_.empty() && !samples_.front().up) Consume();
+  if (!samples_.empty() && !samples_.front().up && (samples_.front().press || armed_)) Consume();
   return location_;
 }
 

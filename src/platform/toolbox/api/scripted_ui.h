@@ -3,11 +3,19 @@
 // Install it (plat::ui::ScopedServices guard(&ui)) and script what the
 // user does:
 //   ui.Press(40, 30); ui.DragTo(60, 30, shiftKey); ui.Release(60, 31);
-// The tracking code then sees the press point as its first location, each
-// drag as one movement and the release as the mouse-up; a sample's
-// modifiers become the live modifier state when the sample is consumed
-// (kKeepModifiers leaves the state as it is). Once the script is used up
-// the button is up and every further tracking call returns the release.
+// Each scripted point is one mouse event, taken in order:
+//   - TrackMouseLocation takes the next one (the press point comes first,
+//     then each drag as one movement, then the release as the mouse-up);
+//   - StillDown() answers true while the next one is not the release, and
+//     takes the release when it is next;
+//   - GetMouse() reads the location where the mouse is; it takes the press
+//     point when that is still pending, and takes the next point when
+//     StillDown() was asked since the last point was taken, so a polling
+//     loop "while (StillDown()) GetMouse(...)" walks the script, while two
+//     GetMouse calls in a row see the same place.
+// A sample's modifiers become the live modifier state when the sample is
+// taken (kKeepModifiers leaves the state as it is). Once the script is used
+// up the button is up and every further tracking call returns the release.
 //
 // Picker and alert answers are queued the same way and consumed in order;
 // an unanswered picker is cancelled and an unanswered alert answers 1.
@@ -82,11 +90,13 @@ class ScriptedUi : public Services {
     Point where;
     uint32_t modifiers;
     bool up;
+    bool press;
   };
   void Consume();
 
   std::deque<Sample> samples_;
   Point location_;
+  bool armed_ = false;  // StillDown() was asked: GetMouse moves on
   uint32_t modifiers_ = 0;
   double now_ = 0.0;
   bool tickQueriesAdvance_ = true;

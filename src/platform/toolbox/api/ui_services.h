@@ -25,8 +25,8 @@
 //   button is already up it returns the release at once, so a loop "until
 //   result == kTrackMouseUp" always ends. StillDown() answers whether the
 //   button is still down; GetMouse(&pt) reads the location in the current
-//   port (under a script each GetMouse moves on to the next scripted point,
-//   so a "while (StillDown()) GetMouse(...)" loop walks the script).
+//   port (under a script, a "while (StillDown()) GetMouse(...)" polling loop
+//   walks the scripted points; see scripted_ui.h).
 //
 // Modifiers
 //   GetCurrentKeyModifiers() gives the whole modifier state with the bits of
