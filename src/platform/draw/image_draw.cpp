@@ -1,0 +1,86 @@
+// Images drawn into a view's context. The context follows the image views'
+// convention: the image's row 0 lands at the bottom of the destination, so
+// buffers built bottom-up show upright.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/draw/port.h"
+
+namespace plat::draw {
+namespace {
+
+struct Rgba {
+  float c[4];
+};
+
+Rgba Texel(const ImageRef& img, int x, int y) {
+  x = std::clamp(x, 0, img.width - 1);
+  y = std::clamp(y, 0, img.height - 1);
+  const uint8_t* p = img.data + static_cast<long>(y) * img.rowBytes + static_cast<long>(x) * 4;
+  return Rgba{{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]), static_cast<float>(p[3])}};
+}
+
+}  // namespace
+
+void DrawImage(const Context& ctx, const CGRect& dst, const ImageRef& image, bool smooth) {
+  Port* port = ctx.port;
+  if (port == nullptr || image.data == nullptr || image.width <= 0 || image.height <= 0 ||
+      image.rowBytes < image.width * 4 || dst.size.width <= 0.0f || dst.size.height <= 0.0f) {
+    return;
+  }
+  port->record("DrawImage " + std::to_string(image.width) + "x" + std::to_string(image.height) +
+               (smooth ? " smooth" : ""));
+  const float x0 = ctx.originH + dst.origin.x, y0 = ctx.originV + dst.origin.y;
+  const int left = static_cast<int>(std::floor(x0 + 0.5f));
+  const int top = static_cast<int>(std::floor(y0 + 0.5f));
+  const int right = static_cast<int>(std::floor(x0 + dst.size.width + 0.5f));
+  const int bottom = static_cast<int>(std::floor(y0 + dst.size.height + 0.5f));
+  Surface& s = port->surface();
+  const int l = std::max({left, 0, static_cast<int>(ctx.clip.left), static_cast<int>(port->portRect.left)});
+  const int t = std::max({top, 0, static_cast<int>(ctx.clip.top), static_cast<int>(port->portRect.top)});
+  const int r = std::min({right, s.width(), static_cast<int>(ctx.clip.right), static_cast<int>(port->portRect.right)});
+  const int b = std::min({bottom, s.height(), static_cast<int>(ctx.clip.bottom), static_cast<int>(port->portRect.bottom)});
+  if (l >= r || t >= b) return;
+  const float kx = image.width / dst.size.width, ky = image.height / dst.size.height;
+  for (int y = t; y < b; ++y) {
+    uint32_t* row = s.row(y);
+    // Continuous source row measured from the image's first row, which is
+    // the bottom of the destination.
+    float sy = image.height - ((y + 0.5f) - y0) * ky;
+    for (int x = l; x < r; ++x) {
+      float sx = ((x + 0.5f) - x0) * kx;
+      Rgba c;
+      if (smooth) {
+        float fx = sx - 0.5f, fy = sy - 0.5f;
+        int ix = static_cast<int>(std::floor(fx)), iy = static_cast<int>(std::floor(fy));
+        float ax = fx - ix, ay = fy - iy;
+        Rgba a = Texel(image, ix, iy), bq = Texel(image, ix + 1, iy), cq = Texel(image, ix, iy + 1),
+             d = Texel(image, ix + 1, iy + 1);
+        for (int k = 0; k < 4; ++k) {
+          float top0 = a.c[k] + (bq.c[k] - a.c[k]) * ax;
+          float bot0 = cq.c[k] + (d.c[k] - cq.c[k]) * ax;
+          c.c[k] = top0 + (bot0 - top0) * ay;
+        }
+      } else {
+        c = Texel(image, static_cast<int>(std::floor(sx)), static_cast<int>(std::floor(sy)));
+      }
+      uint32_t dstPx = row[x];
+      uint32_t out = 0xFF000000u;
+      float alpha = c.c[3];
+      // Source is premultiplied: out = src + dst * (1 - alpha).
+      for (int k = 0; k < 3; ++k) {
+        int shift = 16 - 8 * k;
+        float d = static_cast<float>((dstPx >> shift) & 0xFFu);
+        float v = c.c[k] + d * (255.0f - alpha) / 255.0f;
+        uint32_t iv = static_cast<uint32_t>(std::clamp(static_cast<int>(v + 0.5f), 0, 255));
+        out |= iv << shift;
+      }
+      row[x] = out;
+    }
+  }
+  if (port->onChanged) {
+    port->onChanged(Rect{static_cast<int16_t>(t), static_cast<int16_t>(l), static_cast<int16_t>(b), static_cast<int16_t>(r)});
+  }
+}
+
+}  // namespace plat::draw

@@ -1,0 +1,97 @@
+// Pen modes applied to covered pixels, and the pattern list resource.
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <sstream>
+
+#include "platform/draw/coverage.h"
+#include "platform/resources/resource_file.h"
+
+namespace plat::draw {
+namespace {
+
+uint32_t MaxChannels(uint32_t a, uint32_t b) {
+  uint32_t out = 0xFF000000u;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    out |= std::max((a >> shift) & 0xFFu, (b >> shift) & 0xFFu) << shift;
+  }
+  return out;
+}
+
+}  // namespace
+
+void ApplyInk(Port& port, const Coverage& cov, uint32_t ink, int16_t mode, const Pattern& pattern) {
+  Surface& s = port.surface();
+  int l = std::max({cov.left(), 0, static_cast<int>(port.portRect.left), static_cast<int>(port.clipRect.left)});
+  int t = std::max({cov.top(), 0, static_cast<int>(port.portRect.top), static_cast<int>(port.clipRect.top)});
+  int r = std::min({cov.right(), s.width(), static_cast<int>(port.portRect.right),
+                    static_cast<int>(port.clipRect.right)});
+  int b = std::min({cov.bottom(), s.height(), static_cast<int>(port.portRect.bottom),
+                    static_cast<int>(port.clipRect.bottom)});
+  if (l >= r || t >= b) return;
+  uint32_t back = PixelOf(port.backColor);
+  for (int y = t; y < b; ++y) {
+    uint32_t* row = s.row(y);
+    uint8_t patRow = pattern.pat[y & 7];
+    for (int x = l; x < r; ++x) {
+      if (!cov.get(x, y)) continue;
+      bool bit = ((patRow >> (7 - (x & 7))) & 1) != 0;
+      uint32_t& px = row[x];
+      switch (mode) {
+        case patXor:
+          if (bit) px ^= 0x00FFFFFFu;
+          break;
+        case patOr:
+          if (bit) px = ink;
+          break;
+        case addMax:
+          px = MaxChannels(px, bit ? ink : back);
+          break;
+        default:  // copy
+          px = bit ? ink : back;
+          break;
+      }
+    }
+  }
+  if (port.onChanged) {
+    port.onChanged(Rect{static_cast<int16_t>(t), static_cast<int16_t>(l), static_cast<int16_t>(b),
+                        static_cast<int16_t>(r)});
+  }
+}
+
+void ApplyPen(Port& port, const Coverage& cov) {
+  ApplyInk(port, cov, PixelOf(port.foreColor), port.pen.pnMode, port.pen.pnPat);
+}
+
+std::vector<Pattern> LoadPatternList(int16_t listId) {
+  // Parsed lists are kept: the crawling outline asks for a pattern at every
+  // mouse step.
+  static std::map<std::pair<std::string, int16_t>, std::vector<Pattern>> cache;
+  auto key = std::make_pair(res::ResourceFolder(), listId);
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  std::vector<Pattern> list;
+  auto text = res::GetResourceText(FourCC("PAT#"), listId);
+  if (text) {
+    std::istringstream in(*text);
+    std::string line;
+    while (std::getline(in, line)) {
+      std::string hex;
+      for (char c : line) {
+        if (c == '#') break;
+        if (!std::isspace(static_cast<unsigned char>(c))) hex.push_back(c);
+      }
+      if (hex.empty()) continue;
+      if (hex.size() != 16 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        list.clear();  // a damaged list is no list
+        break;
+      }
+      Pattern p;
+      for (int i = 0; i < 8; ++i) p.pat[i] = static_cast<uint8_t>(std::stoul(hex.substr(i * 2, 2), nullptr, 16));
+      list.push_back(p);
+    }
+  }
+  cache[key] = list;
+  return list;
+}
+
+}  // namespace plat::draw

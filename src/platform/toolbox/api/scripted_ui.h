@@ -1,0 +1,110 @@
+// A scripted stand-in for the user, for tests (no Qt).
+//
+// Install it (plat::ui::ScopedServices guard(&ui)) and script what the
+// user does:
+//   ui.Press(40, 30); ui.DragTo(60, 30, shiftKey); ui.Release(60, 31);
+// Each scripted point is one mouse event, taken in order:
+//   - TrackMouseLocation takes the next one (the press point comes first,
+//     then each drag as one movement, then the release as the mouse-up);
+//   - StillDown() answers true while the next one is not the release, and
+//     takes the release when it is next;
+//   - GetMouse() reads the location where the mouse is; it takes the press
+//     point when that is still pending, and takes the next point when
+//     StillDown() was asked since the last point was taken, so a polling
+//     loop "while (StillDown()) GetMouse(...)" walks the script, while two
+//     GetMouse calls in a row see the same place.
+// A sample's modifiers become the live modifier state when the sample is
+// taken (kKeepModifiers leaves the state as it is). Once the script is used
+// up the button is up and every further tracking call returns the release.
+//
+// Picker and alert answers are queued the same way and consumed in order;
+// an unanswered picker is cancelled and an unanswered alert answers 1.
+// Every question is logged so tests can check prompts and file types.
+//
+// The clock is virtual: Now() moves only by Advance() and, so that a busy
+// wait on TickCount() ends, by one tick per TickCount() query (switch that
+// off with TickQueriesAdvance(false)).
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/toolbox/api/ui_services.h"
+
+namespace plat::ui {
+
+class ScriptedUi : public Services {
+ public:
+  static constexpr uint32_t kKeepModifiers = 0xFFFFFFFFu;
+
+  // ---- mouse and keys ----
+  void Press(int16_t h, int16_t v, uint32_t modifiers = kKeepModifiers);
+  void DragTo(int16_t h, int16_t v, uint32_t modifiers = kKeepModifiers);
+  void Release(int16_t h, int16_t v, uint32_t modifiers = kKeepModifiers);
+  void SetModifiers(uint32_t modifiers) { modifiers_ = modifiers; }
+  void ClearMouseScript() { samples_.clear(); }
+  size_t PendingMouseSamples() const { return samples_.size(); }
+  Point Location() const { return location_; }
+
+  // ---- clock ----
+  void Advance(double seconds) { now_ += seconds; }
+  void SetNow(double seconds) { now_ = seconds; }
+  void TickQueriesAdvance(bool on) { tickQueriesAdvance_ = on; }
+
+  // ---- answers ----
+  void AnswerColor(std::optional<RGBColor> colour) { colours_.push_back(colour); }
+  void AnswerOpenFile(std::optional<std::string> path) { opens_.push_back(std::move(path)); }
+  void AnswerSaveFile(std::optional<std::string> path, bool replacing = false);
+  void AnswerFolder(std::optional<std::string> path) { folders_.push_back(std::move(path)); }
+  void AnswerAlert(int16_t button) { alerts_.push_back(button); }
+
+  // ---- what was asked and set ----
+  std::vector<std::string> colorPrompts;
+  std::vector<OpenRequest> openRequests;
+  std::vector<SaveRequest> saveRequests;
+  std::vector<std::string> folderPrompts;
+  std::vector<AlertRequest> alertRequests;
+  std::vector<CursorChoice> cursors;
+  int beeps = 0;
+
+  // ---- Services ----
+  double Now() override { return now_; }
+  uint32_t Ticks() override;
+  int16_t NextMouse(void* window, Point* where) override;
+  bool StillDown() override;
+  bool Button() override;
+  Point MouseLocation(void* window) override;
+  uint32_t Modifiers() override { return modifiers_; }
+  void ShowCursor(const CursorChoice& cursor) override { cursors.push_back(cursor); }
+  bool ChooseColor(const std::string& prompt, RGBColor* colour) override;
+  bool ChooseOpenFile(const OpenRequest& request, std::string* path) override;
+  bool ChooseSaveFile(const SaveRequest& request, std::string* path, bool* replacing) override;
+  bool ChooseFolder(const std::string& prompt, std::string* path) override;
+  int16_t ShowAlert(const AlertRequest& request) override;
+  void Beep() override { ++beeps; }
+
+ private:
+  struct Sample {
+    Point where;
+    uint32_t modifiers;
+    bool up;
+    bool press;
+  };
+  void Consume();
+
+  std::deque<Sample> samples_;
+  Point location_;
+  bool armed_ = false;  // StillDown() was asked: GetMouse moves on
+  uint32_t modifiers_ = 0;
+  double now_ = 0.0;
+  bool tickQueriesAdvance_ = true;
+  std::deque<std::optional<RGBColor>> colours_;
+  std::deque<std::optional<std::string>> opens_;
+  std::deque<std::pair<std::optional<std::string>, bool>> saves_;
+  std::deque<std::optional<std::string>> folders_;
+  std::deque<int16_t> alerts_;
+};
+
+}  // namespace plat::ui

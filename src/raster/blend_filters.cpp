@@ -1,0 +1,587 @@
+// Blends, convolution, pyramid blur, emboss and edges on raster planes.
+//
+// ApplyMatrix filters in place: it keeps a ring of the rectangle's original
+// rows (2 * radius + 1 of them), so no full copy of the plane is taken and a
+// row is overwritten only once no later row reads it as a source. The pyramid
+// blur reaches large radii by at most two halvings and repeated 3 x 3 box
+// passes on the small level, so its cost stays near that of a few passes at
+// quarter size whatever the radius.
+#include "raster/blend_filters.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "app/colour_spaces.h"
+#include "platform/memory/memory.h"
+
+namespace {
+
+inline int32_t ClampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// Truncation of a float result to 0..255; NaN (a zero divisor over a zero
+// sum) counts as 0 so that no out-of-range conversion can happen.
+inline int32_t ToByte(float f) {
+  if (!(f > 0.0f)) return 0;
+  if (f >= 255.0f) return 255;
+  return static_cast<int32_t>(f);
+}
+
+struct Tap {
+  int32_t dx;
+  int32_t dy;
+  int16_t weight;
+};
+
+// The convolution proper; maskLimit bounds the mask index for callers that
+// read a full-size mask from a reduced level.
+int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_t maskStepX,
+                        int32_t maskStepY, int32_t width, int32_t height, int32_t left,
+                        int32_t right, int32_t top, int32_t bottom, int32_t radius,
+                        int32_t samples, const unsigned char* offsets, float divisor,
+                        const int32_t* kernel, int64_t maskLimit) {
+  if (buffer == nullptr || kernel == nullptr || width <= 0 || height <= 0 || radius < 0 ||
+      samples < 1 || samples > 9) {
+    return -1;
+  }
+  if (left < 0) left = 0;
+  if (top < 0) top = 0;
+  if (right > width - 1) right = width - 1;
+  if (bottom > height - 1) bottom = height - 1;
+  if (left > right || top > bottom) return 0;
+
+  const int32_t side = 2 * radius + 1;
+  const int64_t tapCap = static_cast<int64_t>(side) * side;
+  const int32_t rw = right - left + 1;
+  const int32_t rows = bottom - top + 1;
+  const int32_t ringRows = side < rows ? side : rows;
+  const int64_t rowBytes = static_cast<int64_t>(rw) * samples;
+
+  int64_t tapCount = 0;
+  for (int64_t i = 0; i < tapCap; ++i) {
+    if (static_cast<int16_t>(kernel[i]) != 0) ++tapCount;
+  }
+  Tap* taps = reinterpret_cast<Tap*>(plat::NewPtr((tapCount > 0 ? tapCount : 1) * sizeof(Tap)));
+  unsigned char* ring = reinterpret_cast<unsigned char*>(plat::NewPtr(rowBytes * ringRows));
+  const unsigned char** rowPtr = reinterpret_cast<const unsigned char**>(
+      plat::NewPtr(static_cast<int64_t>(side) * sizeof(unsigned char*)));
+  if (taps == nullptr || ring == nullptr || rowPtr == nullptr) {
+    plat::DisposePtr(taps);
+    plat::DisposePtr(ring);
+    plat::DisposePtr(rowPtr);
+    return -1;
+  }
+  int64_t n = 0;
+  for (int32_t dy = -radius; dy <= radius; ++dy) {
+    for (int32_t dx = -radius; dx <= radius; ++dx) {
+      const int16_t w = static_cast<int16_t>(kernel[(dy + radius) * side + (dx + radius)]);
+      if (w != 0) taps[n++] = Tap{dx, dy, w};
+    }
+  }
+
+  auto ringRow = [&](int32_t y) { return ring + ((y - top) % ringRows) * rowBytes; };
+  int32_t nextLoad = top;
+  for (int32_t y = top; y <= bottom; ++y) {
+    const int32_t need = y + radius < bottom ? y + radius : bottom;
+    for (; nextLoad <= need; ++nextLoad) {
+      std::memcpy(ringRow(nextLoad),
+                  buffer + (static_cast<int64_t>(nextLoad) * width + left) * samples, rowBytes);
+    }
+    for (int32_t dy = -radius; dy <= radius; ++dy) {
+      rowPtr[dy + radius] = ringRow(ClampInt(y + dy, top, bottom));
+    }
+    const unsigned char* own = ringRow(y);
+    unsigned char* out = buffer + (static_cast<int64_t>(y) * width + left) * samples;
+    for (int32_t x = left; x <= right; ++x) {
+      const bool interior = x - radius >= left && x + radius <= right;
+      const int32_t cx = x - left;
+      int32_t m = -1;
+      if (mask != nullptr) {
+        int64_t mi = static_cast<int64_t>(maskStepY) * maskStepY * y * width +
+                     static_cast<int64_t>(x) * maskStepX;
+        if (mi >= maskLimit) mi = maskLimit - 1;
+        if (mi < 0) mi = 0;
+        m = mask[mi];
+      }
+      for (int32_t c = 0; c < samples; ++c) {
+        int32_t sum = 0;
+        if (interior) {
+          for (int64_t t = 0; t < n; ++t) {
+            sum += taps[t].weight * rowPtr[taps[t].dy + radius][(cx + taps[t].dx) * samples + c];
+          }
+        } else {
+          for (int64_t t = 0; t < n; ++t) {
+            const int32_t sx = ClampInt(x + taps[t].dx, left, right) - left;
+            sum += taps[t].weight * rowPtr[taps[t].dy + radius][sx * samples + c];
+          }
+        }
+        const float offset = offsets != nullptr ? static_cast<float>(offsets[c]) : 0.0f;
+        const int32_t v = ToByte(static_cast<float>(sum) / divisor + offset);
+        const int32_t old = own[cx * samples + c];
+        out[cx * samples + c] =
+            static_cast<unsigned char>(m < 0 ? v : (v * m + (255 - m) * old) / 255);
+      }
+    }
+  }
+  plat::DisposePtr(taps);
+  plat::DisposePtr(ring);
+  plat::DisposePtr(rowPtr);
+  return 0;
+}
+
+// Turns one pixel through the hue/lightness/saturation model.
+inline void HslPixel(unsigned char* r, unsigned char* g, unsigned char* b, int16_t hueShift,
+                     int16_t saturation, int16_t lightness) {
+  float h = 0.0f, l = 0.0f, s = 0.0f;
+  RGBtoHLS(*r / 255.0f, *g / 255.0f, *b / 255.0f, &h, &l, &s);
+  if (h != kUndefinedHue) {
+    h += static_cast<float>(hueShift);
+    if (h > 360.0f) {
+      h -= 360.0f;
+    } else if (h < 0.0f) {
+      h += 360.0f;
+    }
+  }
+  s = s + s * static_cast<float>(saturation) * 0.01f;
+  s = s < 0.0f ? 0.0f : (s > 1.0f ? 1.0f : s);
+  l = l + static_cast<float>(lightness) * 0.01f;
+  l = l < 0.0f ? 0.0f : (l > 1.0f ? 1.0f : l);
+  float rf = 0.0f, gf = 0.0f, bf = 0.0f;
+  HLStoRGB(h, l, s, &rf, &gf, &bf);
+  *r = static_cast<unsigned char>(ToByte(rf * 255.0f));
+  *g = static_cast<unsigned char>(ToByte(gf * 255.0f));
+  *b = static_cast<unsigned char>(ToByte(bf * 255.0f));
+}
+
+}  // namespace
+
+void X_optionBlend(unsigned char* out, int16_t mode, int32_t a, int32_t b) {
+  int32_t v;
+  switch (mode) {
+    case 1: v = b; break;
+    case 2: v = a + b > 255 ? 255 : a + b; break;
+    case 3: v = a - b < 0 ? 0 : a - b; break;
+    case 4: v = a > b ? a : b; break;
+    case 5: v = a < b ? a : b; break;
+    case 6: v = b < a ? a - b : b - a; break;
+    case 7: v = a * b / 255; break;
+    case 8: v = (255 - a) * (255 - b) / 255; break;
+    case 9:
+      if (b < 129) {
+        v = a - (255 - a) * ((128 - b) * a) / 32640;
+      } else {
+        v = a + (255 - a) * (a * (b - 128)) / 32640;
+      }
+      v = ClampInt(v, 0, 255);
+      break;
+    default:
+      return;
+  }
+  *out = static_cast<unsigned char>(v);
+}
+
+void X_optionBlend16(int32_t* out, int16_t mode, int32_t a, int32_t b) {
+  constexpr int32_t F = 32640;
+  int32_t v;
+  switch (mode) {
+    case 1: v = b; break;
+    case 2: v = a + b > F ? F : a + b; break;
+    case 3: v = a - b < 0 ? 0 : a - b; break;
+    case 4: v = a > b ? a : b; break;
+    case 5: v = a < b ? a : b; break;
+    case 6: v = b < a ? a - b : b - a; break;
+    case 7: v = a * b / F; break;
+    case 8: v = (F - a) * (F - b) / F; break;
+    case 9:
+      if (b >= 16385) {
+        v = a + ((F - a) / 128) * (a * ((b - 16384) / 128)) / F;
+      } else {
+        v = a - ((F - a) / 128) * (((16384 - b) / 128) * a) / F;
+      }
+      v = ClampInt(v, 0, F);
+      break;
+    default:
+      return;
+  }
+  *out = v;
+}
+
+int32_t HSLBlendChar(unsigned char* red, unsigned char* green, unsigned char* blue, int32_t height,
+                     int32_t width, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                     int16_t hueShift, int16_t saturation, int16_t lightness) {
+  if (red == nullptr || green == nullptr || blue == nullptr) return 0;
+  left = left < 0 ? 0 : left;
+  top = top < 0 ? 0 : top;
+  right = right > width - 1 ? width - 1 : right;
+  bottom = bottom > height - 1 ? height - 1 : bottom;
+  for (int32_t y = top; y <= bottom; ++y) {
+    for (int32_t x = left; x <= right; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      HslPixel(red + i, green + i, blue + i, hueShift, saturation, lightness);
+    }
+  }
+  return 0;
+}
+
+int32_t HSLBlendLong(uint32_t* buffer, int32_t height, int32_t width, int32_t left, int32_t top,
+                     int32_t right, int32_t bottom, int16_t hueShift, int16_t saturation,
+                     int16_t lightness) {
+  if (buffer == nullptr) return 0;
+  left = left < 0 ? 0 : left;
+  top = top < 0 ? 0 : top;
+  right = right > width - 1 ? width - 1 : right;
+  bottom = bottom > height - 1 ? height - 1 : bottom;
+  unsigned char* bytes = reinterpret_cast<unsigned char*>(buffer);
+  for (int32_t y = top; y <= bottom; ++y) {
+    for (int32_t x = left; x <= right; ++x) {
+      unsigned char* p = bytes + (static_cast<int64_t>(y) * width + x) * 4;
+      HslPixel(p, p + 1, p + 2, hueShift, saturation, lightness);
+    }
+  }
+  return 0;
+}
+
+int32_t ApplyMatrix(unsigned char* buffer, const unsigned char* mask, int32_t maskStepX,
+                    int32_t maskStepY, int32_t width, int32_t height, int32_t left, int32_t right,
+                    int32_t top, int32_t bottom, int32_t radius, int32_t samples,
+                    const unsigned char* offsets, float divisor, const int32_t* kernel) {
+  return ApplyMatrixImpl(buffer, mask, maskStepX, maskStepY, width, height, left, right, top,
+                         bottom, radius, samples, offsets, divisor, kernel, INT64_MAX);
+}
+
+void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t dstHeight,
+                  int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t samples,
+                  const unsigned char* src, unsigned char* dst) {
+  if (src == nullptr || dst == nullptr || srcWidth <= 0 || srcHeight <= 0) return;
+  left = left < 0 ? 0 : left;
+  top = top < 0 ? 0 : top;
+  right = right > dstWidth - 1 ? dstWidth - 1 : right;
+  bottom = bottom > dstHeight - 1 ? dstHeight - 1 : bottom;
+  for (int32_t y = top; y <= bottom; ++y) {
+    // A source one sample wide or high pairs the sample with itself.
+    int32_t y0 = 2 * y < srcHeight - 2 ? 2 * y : srcHeight - 2;
+    if (y0 < 0) y0 = 0;
+    const int32_t y1 = y0 + 1 < srcHeight ? y0 + 1 : y0;
+    const unsigned char* r0 = src + static_cast<int64_t>(y0) * srcWidth * samples;
+    const unsigned char* r1 = src + static_cast<int64_t>(y1) * srcWidth * samples;
+    unsigned char* o = dst + static_cast<int64_t>(y) * dstWidth * samples;
+    for (int32_t x = left; x <= right; ++x) {
+      int32_t x0 = 2 * x < srcWidth - 2 ? 2 * x : srcWidth - 2;
+      if (x0 < 0) x0 = 0;
+      const int32_t x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
+      for (int32_t c = 0; c < samples; ++c) {
+        const int32_t s = r0[x0 * samples + c] + r0[x1 * samples + c] + r1[x0 * samples + c] +
+                          r1[x1 * samples + c];
+        o[x * samples + c] = static_cast<unsigned char>(s >> 2);
+      }
+    }
+  }
+}
+
+void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t right,
+            int32_t bottom, int32_t samples, unsigned char* dst, const unsigned char* src) {
+  if (src == nullptr || dst == nullptr || left > right || top > bottom) return;
+  (void)height;
+  auto at = [&](int32_t x, int32_t y) {
+    return dst + (static_cast<int64_t>(y) * width + x) * samples;
+  };
+  const unsigned char* s = src;
+  for (int32_t y = top; y <= bottom; y += 2) {
+    for (int32_t x = left; x <= right; x += 2) {
+      std::memcpy(at(x, y), s, samples);
+      s += samples;
+    }
+    for (int32_t x = left + 1; x < right; x += 2) {
+      unsigned char* p = at(x, y);
+      const unsigned char* a = at(x - 1, y);
+      const unsigned char* b = at(x + 1, y);
+      for (int32_t c = 0; c < samples; ++c) p[c] = static_cast<unsigned char>((a[c] + b[c]) >> 1);
+    }
+    // With an even width the last column has no right neighbour: repeat its
+    // left one.
+    if ((right - left) % 2 == 1) std::memcpy(at(right, y), at(right - 1, y), samples);
+  }
+  for (int32_t y = top + 1; y < bottom; y += 2) {
+    for (int32_t x = left; x <= right; ++x) {
+      unsigned char* p = at(x, y);
+      const unsigned char* a = at(x, y - 1);
+      const unsigned char* b = at(x, y + 1);
+      for (int32_t c = 0; c < samples; ++c) p[c] = static_cast<unsigned char>((a[c] + b[c]) >> 1);
+    }
+  }
+  // Likewise the last row of an even height repeats the row above.
+  if ((bottom - top) % 2 == 1) {
+    std::memcpy(at(left, bottom), at(left, bottom - 1),
+                static_cast<size_t>(right - left + 1) * samples);
+  }
+}
+
+int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t width,
+                      int32_t height, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                      int32_t radius, int32_t samples) {
+  (void)left;
+  (void)top;
+  (void)right;
+  (void)bottom;
+  if (buffer == nullptr || samples < 1 || samples > 9 || radius < 0) return -1;
+  int32_t w[3], h[3];
+  w[0] = width;
+  h[0] = height & ~1;
+  if (w[0] < 2 || h[0] < 2) return 0;  // nothing to blur
+  for (int k = 0; k < 2; ++k) {
+    w[k + 1] = (w[k] + 1) / 2;
+    h[k + 1] = (h[k] + 1) / 2;
+  }
+  static const int32_t kBox[9] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+  static const unsigned char kZero[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const int64_t maskLimit = static_cast<int64_t>(width) * height;
+
+  unsigned char* level[3] = {buffer, nullptr, nullptr};
+  auto newLevel = [&](int k) {
+    return reinterpret_cast<unsigned char*>(
+        plat::NewPtr(static_cast<int64_t>(w[k] + 1) * (h[k] + 1) * samples));
+  };
+  auto freeAll = [&]() {
+    plat::DisposePtr(level[1]);
+    plat::DisposePtr(level[2]);
+  };
+
+  const int32_t K = radius / 4;
+  const int32_t P = radius - 4 * K + 1;
+  int halvings = 0;
+  for (int32_t k = 0; k <= K; ++k) {
+    if (halvings < 2) {
+      unsigned char* next = newLevel(halvings + 1);
+      if (next == nullptr) {
+        freeAll();
+        return -1;
+      }
+      DivideInHalf(w[halvings], h[halvings], w[halvings + 1], h[halvings + 1], 0, 0,
+                   w[halvings + 1] - 1, h[halvings + 1] - 1, samples, level[halvings], next);
+      if (halvings > 0) {
+        plat::DisposePtr(level[halvings]);
+        level[halvings] = nullptr;
+      }
+      level[++halvings] = next;
+    }
+    const int32_t step = 1 << halvings;
+    for (int32_t p = 0; p < P; ++p) {
+      if (ApplyMatrixImpl(level[halvings], mask, step, step, w[halvings], h[halvings], 0,
+                          w[halvings] - 1, 0, h[halvings] - 1, 1, samples, kZero, 9.0f, kBox,
+                          maskLimit) != 0) {
+        freeAll();
+        return -1;
+      }
+    }
+  }
+  for (int k = halvings; k > 0; --k) {
+    if (level[k - 1] == nullptr) {
+      level[k - 1] = newLevel(k - 1);
+      if (level[k - 1] == nullptr) {
+        freeAll();
+        return -1;
+      }
+    }
+    Double(w[k - 1], h[k - 1], 0, 0, w[k - 1] - 1, h[k - 1] - 1, samples, level[k - 1], level[k]);
+    plat::DisposePtr(level[k]);
+    level[k] = nullptr;
+  }
+  return 0;
+}
+
+int32_t X_Emboss(unsigned char* buffer, const unsigned char* mask, int32_t height, int32_t width,
+                 int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t radius,
+                 int32_t samples, int32_t offset, int32_t angle, float divisor) {
+  if (radius < 0 || samples < 1 || samples > 9) return -1;
+  const int32_t side = 2 * radius + 1;
+  int32_t* kernel = reinterpret_cast<int32_t*>(
+      plat::NewPtrClear(static_cast<int64_t>(side) * side * sizeof(int32_t)));
+  if (kernel == nullptr) return -1;
+  unsigned char offsets[9];
+  for (auto& o : offsets) o = static_cast<unsigned char>(ClampInt(offset, 0, 255));
+
+  while (angle > 360) angle -= 360;
+  int32_t folded = angle;
+  if (folded > 90 && folded <= 180) {
+    folded = 180 - folded;
+  } else if (folded > 180 && folded <= 270) {
+    folded = folded - 180;
+  } else if (folded > 270 && folded <= 360) {
+    folded = 360 - folded;
+  }
+  const double theta = folded * 6.283185308 / 360.0;
+  int32_t dx = radius, dy = 0;
+  if (radius > 0) {
+    double best = 0.0;
+    for (int32_t k = 0; k <= radius; ++k) {
+      const double cand = std::atan(static_cast<double>(k) / radius);
+      if (std::fabs(cand - theta) < std::fabs(theta - best)) {
+        best = cand;
+        dx = radius;
+        dy = k;
+      }
+    }
+    for (int32_t k = 0; k <= radius; ++k) {
+      const double cand = k == 0 ? 1.5707963267948966 : std::atan(static_cast<double>(radius) / k);
+      if (std::fabs(cand - theta) < std::fabs(theta - best)) {
+        best = cand;
+        dx = k;
+        dy = radius;
+      }
+    }
+  }
+  if (angle >= 91 && angle <= 180) {
+    dx = -dx;
+  } else if (angle >= 181 && angle <= 270) {
+    dx = -dx;
+    dy = -dy;
+  } else if (angle >= 271 && angle <= 360) {
+    dy = -dy;
+  }
+  kernel[(-dy + radius) * side + (dx + radius)] = 1;
+  kernel[(dy + radius) * side + (-dx + radius)] = -1;
+  const int32_t rc = ApplyMatrix(buffer, mask, 1, 1, width, height, left, right, top, bottom,
+                                 radius, samples, offsets, divisor, kernel);
+  plat::DisposePtr(kernel);
+  return rc;
+}
+
+void X_lutcontrast(int32_t* table, int32_t amount) {
+  if (table == nullptr) return;
+  // Beyond +-255 the ranges below would index outside the table.
+  const int32_t a = ClampInt(amount, -255, 255);
+  if (a < 0) {
+    for (int32_t i = 0; i < 256; ++i) table[i] = (i * (255 + 2 * a)) / 255 - a;
+    return;
+  }
+  for (int32_t i = 0; i <= a; ++i) table[i] = 0;
+  if (255 - 2 * a > 0) {
+    for (int32_t i = a; i <= 254 - a; ++i) table[i] = ((i - a) * 255) / (255 - 2 * a);
+  }
+  for (int32_t i = 255 - a; i <= 255; ++i) table[i] = 255;
+}
+
+int32_t X_FindEdge(unsigned char* plane, const unsigned char* mask, int32_t height, int32_t width,
+                   int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t opacity,
+                   int32_t radius, int32_t contrast, int16_t unused) {
+  (void)mask;
+  (void)unused;
+  if (plane == nullptr) return -1;
+  left = left < 0 ? 0 : left;
+  top = top < 0 ? 0 : top;
+  right = right > width - 1 ? width - 1 : right;
+  bottom = bottom > height - 1 ? height - 1 : bottom;
+  if (left > right || top > bottom) return -1;
+  const int32_t nx = right - left + 1;
+  const int32_t ny = bottom - top + 1;
+  const int64_t size = static_cast<int64_t>(nx) * ny;
+  unsigned char* work = reinterpret_cast<unsigned char*>(plat::NewPtr(size));
+  unsigned char* keep = reinterpret_cast<unsigned char*>(plat::NewPtr(size));
+  if (work == nullptr || keep == nullptr) {
+    plat::DisposePtr(work);
+    plat::DisposePtr(keep);
+    return -1;
+  }
+  for (int32_t y = 0; y < ny; ++y) {
+    std::memcpy(keep + static_cast<int64_t>(y) * nx,
+                plane + static_cast<int64_t>(y + top) * width + left, nx);
+  }
+  std::memcpy(work, keep, size);
+
+  static const int32_t kAngles[4] = {0, 90, 180, 270};
+  for (int a = 0; a < 4; ++a) {
+    if (X_Emboss(work, nullptr, ny, nx, 0, 0, nx - 1, ny - 1, radius, 1, 128, kAngles[a], 1.0f) !=
+        0) {
+      plat::DisposePtr(work);
+      plat::DisposePtr(keep);
+      return -1;
+    }
+    for (int32_t y = 0; y < ny; ++y) {
+      unsigned char* row = plane + static_cast<int64_t>(y + top) * width + left;
+      const unsigned char* wr = work + static_cast<int64_t>(y) * nx;
+      for (int32_t x = 0; x < nx; ++x) {
+        const int32_t v = wr[x];
+        int32_t e = v <= 128 ? (128 - v) * 2 : 2 * v - 256;
+        if (e > 255) e = 255;
+        if (a == 0 || e > row[x]) row[x] = static_cast<unsigned char>(e);
+      }
+    }
+    std::memcpy(work, keep, size);
+  }
+
+  // The contrast table is only defined from -128 up.
+  const int32_t c = contrast < -128 ? -128 : contrast;
+  int32_t table[256];
+  if (c >= 0) {
+    const int32_t k = 2 * c < 255 ? 2 * c : 255;
+    for (int32_t i = 0; i <= k; ++i) table[i] = 0;
+    if (k < 255) {
+      for (int32_t i = 0; i <= 255 - k; ++i) table[k + i] = i * 255 / (255 - k);
+    }
+  } else {
+    const int32_t k = 2 * c + 256;
+    if (k > 0) {
+      for (int32_t i = 0; i <= k; ++i) table[i] = i * 255 / k;
+    }
+    for (int32_t i = k; i <= 255; ++i) table[i] = 255;
+  }
+  for (auto& t : table) t = ClampInt(255 - t, 0, 255);
+
+  for (int32_t y = 0; y < ny; ++y) {
+    unsigned char* row = plane + static_cast<int64_t>(y + top) * width + left;
+    const unsigned char* kr = keep + static_cast<int64_t>(y) * nx;
+    for (int32_t x = 0; x < nx; ++x) {
+      row[x] = static_cast<unsigned char>((opacity * table[row[x]] + (255 - opacity) * kr[x]) / 255);
+    }
+  }
+  plat::DisposePtr(work);
+  plat::DisposePtr(keep);
+  return 0;
+}
+
+int32_t X_Opa_BufToBuf_andR(int32_t srcWidth, int32_t srcHeight, const uint32_t* src,
+                            int32_t dstWidth, int32_t dstHeight, uint32_t* dst, int32_t srcLeft,
+                            int32_t srcTop, int32_t srcRight, int32_t srcBottom, int32_t dstLeft,
+                            int32_t dstTop, int32_t dstRight, int32_t dstBottom, int32_t clipLeft,
+                            int32_t clipTop, int32_t clipRight, int32_t clipBottom,
+                            int32_t opacity) {
+  if (src == nullptr || dst == nullptr || srcWidth <= 0 || srcHeight <= 0) return -1;
+  if (srcRight == srcLeft || srcBottom == srcTop || dstRight == dstLeft || dstBottom == dstTop ||
+      dstBottom <= dstTop || dstRight <= dstLeft) {
+    return -1;
+  }
+  const int32_t bottomBound = srcBottom < srcHeight ? srcBottom : srcHeight - 1;
+  const int32_t rightBound = srcRight < srcWidth ? srcRight : srcWidth - 1;
+  const int32_t st0 = srcTop > 0 ? srcTop : 0;
+  const int32_t sl0 = srcLeft > 0 ? srcLeft : 0;
+  if (bottomBound <= st0 || rightBound <= sl0) return -1;
+  // The clip rectangle decides which rows are written, but never beyond the
+  // destination plane; source positions stay inside the source plane.
+  const int32_t cl = clipLeft > 0 ? clipLeft : 0;
+  const int32_t ct = clipTop > 0 ? clipTop : 0;
+  const int32_t cr = clipRight < dstWidth - 1 ? clipRight : dstWidth - 1;
+  const int32_t cb = clipBottom < dstHeight - 1 ? clipBottom : dstHeight - 1;
+  const int32_t o = opacity;
+  for (int32_t y = dstTop; y < dstBottom; ++y) {
+    if (y < ct || y > cb) continue;
+    const int32_t sy =
+        ClampInt(st0 + static_cast<int32_t>(static_cast<int64_t>(y - dstTop) * (srcBottom - srcTop) /
+                                            (dstBottom - dstTop)),
+                 0, srcHeight - 1);
+    const unsigned char* srow =
+        reinterpret_cast<const unsigned char*>(src + static_cast<int64_t>(sy) * srcWidth);
+    unsigned char* drow = reinterpret_cast<unsigned char*>(dst + static_cast<int64_t>(y) * dstWidth);
+    for (int32_t x = dstLeft; x < dstRight; ++x) {
+      if (x < cl || x > cr) continue;
+      const int32_t sx =
+          ClampInt(sl0 + static_cast<int32_t>(static_cast<int64_t>(x - dstLeft) *
+                                              (srcRight - srcLeft) / (dstRight - dstLeft)),
+                   0, srcWidth - 1);
+      const unsigned char* s = srow + static_cast<int64_t>(sx) * 4;
+      unsigned char* d = drow + static_cast<int64_t>(x) * 4;
+      for (int c = 0; c < 4; ++c) {
+        d[c] = static_cast<unsigned char>(((255 - o) * d[c] + o * s[c]) >> 8);
+      }
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,57 @@
+// Tone work on long buffers and curves: four per-channel look-up tables
+// (optionally through a mask), histograms, curve smoothing and widening, and
+// the automatic and grain corrections built from them.
+#pragma once
+
+#include <cstdint>
+
+// Applies lut_k to byte k of every pixel of the rectangle (right and bottom
+// exclusive). With a mask, 8192 keeps the source and 0 applies the table
+// fully. All tables null copies the rectangle. Returns 0.
+int32_t X_lut_buffer(int32_t height, int32_t width, const uint32_t* src, uint32_t* dst,
+                     int32_t left, int32_t top, int32_t right, int32_t bottom,
+                     const int16_t* mask, int16_t percent, const int16_t* lut0,
+                     const int16_t* lut1, const int16_t* lut2, const int16_t* lut3);
+
+// Histograms of bytes 0, 1, 2 and of their mean over the INCLUSIVE rectangle.
+int32_t X_histo_buffer(int32_t height, int32_t width, const uint32_t* buffer, int32_t left,
+                       int32_t top, int32_t right, int32_t bottom, int32_t* hist0,
+                       int32_t* hist1, int32_t* hist2, int32_t* histMean, int32_t* max0,
+                       int32_t* max1, int32_t* max2, int32_t* maxMean, int32_t* total);
+
+// Smooths a curve given by `count` points (keys 0..2^levels, values their
+// heights) into out[0..2^levels]. Points are reordered in place. -1 with `out`
+// untouched when levels is outside 2..6, count < 1 or a key is off the grid.
+int32_t Y_lissage(int16_t levels, float* values, int32_t count, int32_t* keys, float* out);
+
+// Widens 64 curve values into 256 (the last group extrapolates).
+int32_t Y_interpolation_64_256(const float* in, float* out);
+
+// Automatic correction of src into dst from a blurred guide plane.
+int32_t X_AutoCorrect_buffer(int16_t threeChannels, int32_t height, int32_t width,
+                             const uint32_t* src, uint32_t* dst, int32_t guideHeight,
+                             int32_t guideWidth, const unsigned char* guide,
+                             unsigned char* guideWork, int32_t fillHeight, int32_t fillWidth,
+                             int32_t left, int32_t top, int32_t right, int32_t bottom,
+                             int16_t filtered, int32_t offsetX, int32_t offsetY, float scaleX,
+                             float scaleY, int16_t percent, int16_t blurRadius, int16_t sharpen,
+                             int16_t amountA, int16_t ignored, int16_t amountB,
+                             const int16_t* lut0, const int16_t* lut1, const int16_t* lut2,
+                             const int16_t* lut3);
+
+// Grain correction of dst towards src, kept off the guide's edges.
+int32_t X_graincorr_buffer(int32_t height, int32_t width, const uint32_t* src, uint32_t* dst,
+                           int32_t guideHeight, int32_t guideWidth, const unsigned char* guide,
+                           unsigned char* guideWork, int32_t fillHeight, int32_t fillWidth,
+                           int32_t left, int32_t top, int32_t right, int32_t bottom,
+                           int16_t filtered, int32_t offsetX, int32_t offsetY, float scaleX,
+                           float scaleY, int16_t amount, int16_t edge, int16_t passes,
+                           int16_t sharpen);
+
+// Lab conversions: placeholders that touch nothing and return 0.
+int32_t X_cnvRGB_to_LABbufs(int32_t height, int32_t width, const uint32_t* buffer,
+                            unsigned char* L, unsigned char* a, unsigned char* b, int32_t left,
+                            int32_t top, int32_t right, int32_t bottom);
+int32_t X_cnvLABbufs_to_RGB(int32_t height, int32_t width, const unsigned char* L,
+                            const unsigned char* a, const unsigned char* b, uint32_t* buffer,
+                            int32_t left, int32_t top, int32_t right, int32_t bottom);

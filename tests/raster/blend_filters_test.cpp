@@ -1,0 +1,281 @@
+#include "raster/blend_filters.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/colour_spaces.h"
+#include "platform/random/random.h"
+
+namespace {
+
+using Plane = std::vector<unsigned char>;
+
+int Blend8(int16_t mode, int a, int b) {
+  unsigned char out = 77;
+  X_optionBlend(&out, mode, a, b);
+  return out;
+}
+
+int Blend16(int16_t mode, int a, int b) {
+  int32_t out = -5;
+  X_optionBlend16(&out, mode, a, b);
+  return out;
+}
+
+TEST(RasterBlend, EightBitModes) {
+  EXPECT_EQ(Blend8(1, 3, 200), 200);
+  EXPECT_EQ(Blend8(2, 200, 100), 255);
+  EXPECT_EQ(Blend8(3, 100, 200), 0);
+  EXPECT_EQ(Blend8(6, 10, 250), 240);
+  EXPECT_EQ(Blend8(6, 250, 10), 240);
+  EXPECT_EQ(Blend8(7, 255, 100), 100);
+  for (int b = 0; b < 256; b += 51) EXPECT_EQ(Blend8(8, 255, b), 0);
+  for (int a = 0; a < 256; a += 15) EXPECT_EQ(Blend8(9, a, 128), a);
+  EXPECT_EQ(Blend8(0, 1, 2), 77);
+  EXPECT_EQ(Blend8(10, 1, 2), 77);
+}
+
+TEST(RasterBlend, ToneModes) {
+  EXPECT_EQ(Blend16(2, 30000, 30000), 32640);
+  EXPECT_EQ(Blend16(7, 32640, 1234), 1234);
+  EXPECT_EQ(Blend16(8, 0, 0), 32640);
+  EXPECT_EQ(Blend16(9, 20000, 16384), 20000);
+  EXPECT_EQ(Blend16(9, 16320, 32640), 16320 + (16320 / 128) * (16320 * 127) / 32640);
+  EXPECT_EQ(Blend16(9, 16320, 0), 16320 - (16320 / 128) * (128 * 16320) / 32640);
+  EXPECT_EQ(Blend16(0, 1, 2), -5);
+}
+
+TEST(HslBlend, IdentityAndHueWrap) {
+  Plane r = {0, 255, 10, 200, 77, 128}, g = {0, 0, 250, 100, 77, 64}, b = {0, 0, 30, 50, 77, 32};
+  const Plane r0 = r, g0 = g, b0 = b;
+  EXPECT_EQ(HSLBlendChar(r.data(), g.data(), b.data(), 2, 3, -4, -4, 40, 40, 0, 0, 0), 0);
+  for (size_t i = 0; i < r.size(); ++i) {
+    EXPECT_LE(std::abs(r[i] - r0[i]), 1);
+    EXPECT_LE(std::abs(g[i] - g0[i]), 1);
+    EXPECT_LE(std::abs(b[i] - b0[i]), 1);
+  }
+
+  // A colour of hue about 350 turned by +20 lands near 10, and back.
+  Plane pr = {255}, pg = {0}, pb = {42};
+  HSLBlendChar(pr.data(), pg.data(), pb.data(), 1, 1, 0, 0, 0, 0, 20, 0, 0);
+  float h, l, s;
+  RGBtoHLS(pr[0] / 255.0f, pg[0] / 255.0f, pb[0] / 255.0f, &h, &l, &s);
+  EXPECT_NEAR(h, 10.0f, 0.6f);
+  HSLBlendChar(pr.data(), pg.data(), pb.data(), 1, 1, 0, 0, 0, 0, -20, 0, 0);
+  RGBtoHLS(pr[0] / 255.0f, pg[0] / 255.0f, pb[0] / 255.0f, &h, &l, &s);
+  EXPECT_NEAR(h, 350.0f, 0.6f);
+
+  // Long form works on bytes 0..2 and leaves byte 3.
+  uint32_t px;
+  const unsigned char bytes[4] = {255, 0, 0, 9};
+  std::memcpy(&px, bytes, 4);
+  HSLBlendLong(&px, 1, 1, 0, 0, 0, 0, 180, 0, 0);
+  unsigned char got[4];
+  std::memcpy(got, &px, 4);
+  EXPECT_EQ(got[0], 0);
+  EXPECT_EQ(got[1], 255);
+  EXPECT_EQ(got[2], 255);
+  EXPECT_EQ(got[3], 9);
+}
+
+// Straightforward out-of-place convolution used as the oracle for the
+// in-place banded version.
+Plane Convolve(const Plane& in, int w, int l, int r, int t, int b, int radius, int samples,
+               const unsigned char* off, float div, const std::vector<int32_t>& k) {
+  Plane out = in;
+  const int side = 2 * radius + 1;
+  for (int y = t; y <= b; ++y) {
+    for (int x = l; x <= r; ++x) {
+      for (int c = 0; c < samples; ++c) {
+        int32_t sum = 0;
+        for (int dy = -radius; dy <= radius; ++dy) {
+          for (int dx = -radius; dx <= radius; ++dx) {
+            const int sy = std::clamp(y + dy, t, b), sx = std::clamp(x + dx, l, r);
+            sum += k[(dy + radius) * side + dx + radius] * in[(sy * w + sx) * samples + c];
+          }
+        }
+        const float f = static_cast<float>(sum) / div + off[c];
+        out[(y * w + x) * samples + c] =
+            static_cast<unsigned char>(f <= 0 ? 0 : (f >= 255 ? 255 : static_cast<int>(f)));
+      }
+    }
+  }
+  return out;
+}
+
+TEST(ApplyMatrix, IdentityBoxAndBorderRepeat) {
+  Plane p = {0, 90, 180};
+  const unsigned char zero[4] = {0, 0, 0, 0};
+  std::vector<int32_t> centre(9, 0);
+  centre[4] = 1;
+  Plane q = p;
+  EXPECT_EQ(ApplyMatrix(q.data(), nullptr, 1, 1, 3, 1, 0, 2, 0, 0, 1, 1, zero, 1.0f, centre.data()),
+            0);
+  EXPECT_EQ(q, p);
+  std::vector<int32_t> box(9, 1);
+  EXPECT_EQ(ApplyMatrix(q.data(), nullptr, 1, 1, 3, 1, 0, 2, 0, 0, 1, 1, zero, 9.0f, box.data()), 0);
+  EXPECT_EQ(q, (Plane{30, 90, 150}));
+}
+
+TEST(ApplyMatrix, InPlaceMatchesOutOfPlaceOnSubRectangles) {
+  plat::SeedRandom(7);
+  const int w = 23, h = 41;
+  for (int samples : {1, 4}) {
+    for (int radius : {1, 2, 4}) {
+      Plane p(w * h * samples);
+      for (auto& v : p) v = static_cast<unsigned char>(plat::Random() & 0xFF);
+      const int side = 2 * radius + 1;
+      std::vector<int32_t> k(side * side);
+      for (auto& v : k) v = static_cast<int32_t>(plat::Random() % 7) - 2;
+      const unsigned char off[4] = {10, 128, 0, 200};
+      const Plane want = Convolve(p, w, 3, 19, 2, 37, radius, samples, off, 3.5f, k);
+      Plane got = p;
+      ASSERT_EQ(ApplyMatrix(got.data(), nullptr, 1, 1, w, h, 3, 19, 2, 37, radius, samples, off,
+                            3.5f, k.data()),
+                0);
+      EXPECT_EQ(got, want) << "samples " << samples << " radius " << radius;
+    }
+  }
+}
+
+TEST(ApplyMatrix, MaskMixesWithOldValue) {
+  Plane p = {100, 100, 100, 100};
+  const Plane mask = {0, 255, 128, 0};
+  const unsigned char off[1] = {50};
+  std::vector<int32_t> centre(1, 1);  // radius 0
+  EXPECT_EQ(ApplyMatrix(p.data(), mask.data(), 1, 1, 4, 1, 0, 3, 0, 0, 0, 1, off, 1.0f,
+                        centre.data()),
+            0);
+  EXPECT_EQ(p, (Plane{100, 150, (150 * 128 + 127 * 100) / 255, 100}));
+}
+
+TEST(Pyramid, HalveAndDouble) {
+  const Plane src = {1, 2, 3, 4, 5, 6, 7, 8};  // 4 x 2
+  Plane half(2, 0);
+  DivideInHalf(4, 2, 2, 1, 0, 0, 1, 0, 1, src.data(), half.data());
+  EXPECT_EQ(half, (Plane{3, 5}));
+
+  const Plane small = {0, 100, 200, 255};  // 2 x 2
+  Plane big(9, 1);
+  Double(3, 3, 0, 0, 2, 2, 1, big.data(), small.data());
+  EXPECT_EQ(big, (Plane{0, 50, 100, 100, 138, 177, 200, 227, 255}));
+}
+
+TEST(Pyramid, BlurKeepsFlatPlanesAndAgreesAcrossLayouts) {
+  for (int radius : {0, 2, 9, 40}) {
+    Plane flat(64 * 48, 77);
+    EXPECT_EQ(X_Blur_buffer(flat.data(), nullptr, 64, 48, 0, 0, 63, 47, radius, 1), 0);
+    EXPECT_EQ(flat, Plane(64 * 48, 77)) << radius;
+  }
+  // A step edge blurs to a monotone ramp; the four-sample layout with equal
+  // channels gives the same values as the single plane.
+  const int w = 40, h = 20;
+  Plane one(w * h), four(w * h * 4);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const unsigned char v = x < w / 2 ? 0 : 255;
+      one[y * w + x] = v;
+      for (int c = 0; c < 4; ++c) four[(y * w + x) * 4 + c] = v;
+    }
+  }
+  ASSERT_EQ(X_Blur_buffer(one.data(), nullptr, w, h, 0, 0, 0, 0, 6, 1), 0);
+  ASSERT_EQ(X_Blur_buffer(four.data(), nullptr, w, h, 0, 0, 0, 0, 6, 4), 0);
+  for (int x = 1; x < w; ++x) EXPECT_GE(one[5 * w + x], one[5 * w + x - 1]);
+  EXPECT_GT(one[5 * w + w / 2], 0);
+  EXPECT_LT(one[5 * w + w / 2 - 1], 255);
+  for (int i = 0; i < w * h; ++i) ASSERT_EQ(four[i * 4 + 2], one[i]) << i;
+  // A mask of zeros keeps every box pass from changing anything: what is left
+  // is exactly the two halvings and two doublings of the pyramid.
+  plat::SeedRandom(3);
+  Plane noise(w * h);
+  for (auto& v : noise) v = static_cast<unsigned char>(plat::Random() & 0xFF);
+  Plane l1(21 * 11), l2(11 * 6), back1(20 * 10), want = noise;
+  DivideInHalf(w, h, 20, 10, 0, 0, 19, 9, 1, noise.data(), l1.data());
+  DivideInHalf(20, 10, 10, 5, 0, 0, 9, 4, 1, l1.data(), l2.data());
+  Double(20, 10, 0, 0, 19, 9, 1, back1.data(), l2.data());
+  Double(w, h, 0, 0, w - 1, h - 1, 1, want.data(), back1.data());
+  const Plane zeros(w * h, 0);
+  ASSERT_EQ(X_Blur_buffer(noise.data(), zeros.data(), w, h, 0, 0, 0, 0, 12, 1), 0);
+  EXPECT_EQ(noise, want);
+}
+
+TEST(EmbossAndEdges, FlatPlanes) {
+  Plane p(7 * 5, 90);
+  EXPECT_EQ(X_Emboss(p.data(), nullptr, 5, 7, 0, 0, 6, 4, 2, 1, 128, 45, 1.0f), 0);
+  EXPECT_EQ(p, Plane(7 * 5, 128));
+  Plane q(6 * 4, 200);
+  EXPECT_EQ(X_FindEdge(q.data(), nullptr, 4, 6, 0, 0, 5, 3, 255, 1, 0, 0), 0);
+  EXPECT_EQ(q, Plane(6 * 4, 255));  // no edge: the inverted table's value for 0
+  // A contrast far below the table's range is taken as its lowest value.
+  Plane r(6 * 4, 200);
+  EXPECT_EQ(X_FindEdge(r.data(), nullptr, 4, 6, 0, 0, 5, 3, 255, 1, -1000, 0), 0);
+  EXPECT_EQ(r, Plane(6 * 4, 0));
+  // Half opacity mixes with the plane's old values.
+  Plane s(6 * 4, 200);
+  EXPECT_EQ(X_FindEdge(s.data(), nullptr, 4, 6, 0, 0, 5, 3, 128, 1, 0, 0), 0);
+  EXPECT_EQ(s[0], (128 * 255 + 127 * 200) / 255);
+}
+
+TEST(EmbossAndEdges, VerticalEdgeIsFound) {
+  const int w = 8, h = 3;
+  Plane p(w * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) p[y * w + x] = x < 4 ? 0 : 200;
+  EXPECT_EQ(X_FindEdge(p.data(), nullptr, h, w, 0, 0, w - 1, h - 1, 255, 1, 0, 0), 0);
+  // Far from the step there is no edge (255); beside it the edge is strong.
+  EXPECT_EQ(p[1 * w + 0], 255);
+  EXPECT_EQ(p[1 * w + 7], 255);
+  EXPECT_LT(p[1 * w + 3], 100);
+  EXPECT_LT(p[1 * w + 4], 100);
+}
+
+TEST(ContrastTable, IdentityInversionAndLimits) {
+  int32_t t[256];
+  X_lutcontrast(t, 0);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(t[i], i);
+  X_lutcontrast(t, -255);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(t[i], 255 - i);
+  X_lutcontrast(t, -100);
+  EXPECT_EQ(t[0], 100);
+  EXPECT_EQ(t[255], 155);
+  X_lutcontrast(t, 100);
+  EXPECT_EQ(t[100], 0);
+  EXPECT_EQ(t[101], 255 / 55);
+  EXPECT_EQ(t[154], 54 * 255 / 55);
+  EXPECT_EQ(t[155], 255);
+  // Out-of-range amounts are taken as the nearest limit.
+  int32_t u[256];
+  X_lutcontrast(t, 1000);
+  X_lutcontrast(u, 255);
+  EXPECT_EQ(std::memcmp(t, u, sizeof t), 0);
+  X_lutcontrast(t, -1000);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(t[i], 255 - i);
+}
+
+TEST(OpacityCopy, MixesInsideClipOnly) {
+  std::vector<uint32_t> src(4, 0xFFFFFFFFu), dst(9, 0);
+  EXPECT_EQ(X_Opa_BufToBuf_andR(2, 2, src.data(), 3, 3, dst.data(), 0, 0, 2, 2, 0, 0, 3, 3, 1, 0,
+                                2, 1, 255),
+            0);
+  unsigned char b[4];
+  std::memcpy(b, &dst[1], 4);
+  EXPECT_EQ(b[0], 254);  // (255 * 255) >> 8
+  EXPECT_EQ(dst[0], 0u);
+  EXPECT_EQ(dst[6], 0u);
+  std::memcpy(b, &dst[5], 4);
+  EXPECT_EQ(b[3], 254);
+  // A clip rectangle larger than the destination writes only inside it.
+  std::vector<uint32_t> d2(4, 0);
+  EXPECT_EQ(X_Opa_BufToBuf_andR(2, 2, src.data(), 2, 2, d2.data(), 0, 0, 2, 2, 0, 0, 9, 9, -5, -5,
+                                50, 50, 128),
+            0);
+  EXPECT_EQ(X_Opa_BufToBuf_andR(2, 2, src.data(), 2, 2, d2.data(), 0, 0, 2, 2, 0, 0, 2, 0, 0, 0,
+                                1, 1, 128),
+            -1);
+}
+
+}  // namespace
