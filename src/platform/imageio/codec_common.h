@@ -42,7 +42,8 @@ void PackRow(const PixelSource& pixels, uint32_t y, Kind kind, void* out);
 int ReadTiff(const std::string& path, DecodeContext& ctx);
 int ReadPng(const std::string& path, DecodeContext& ctx);
 int ReadJpeg(const std::string& path, DecodeContext& ctx);
-// Writers take an open descriptor of the temporary file, which they close.
+// Writers take an open descriptor of the temporary file, which they close;
+// syncing and renaming are the caller's.
 int WriteTiff(int fd, const std::string& name, const Properties& props, const PixelSource& px,
               std::string* message);
 int WritePng(int fd, const Properties& props, const PixelSource& px, std::string* message);

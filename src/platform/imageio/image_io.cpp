@@ -1,17 +1,16 @@
 // Entry points of the image layer: format detection, the read and write
 // roads shared by the three codecs, the temporary-file-and-rename write, and
-// the content importer's 32-bit decode.
+// the content importer's 32-bit decode. Writes go through the file layer's
+// replacement, which renames a complete temporary file into place.
 #include "platform/imageio/image_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 
+#include "platform/files/file_io.h"
 #include "platform/imageio/codec_common.h"
 
 namespace plat::imageio {
@@ -68,16 +67,6 @@ int CheckSource(const PixelSource& px, std::string* message) {
   return kOk;
 }
 
-// Permission bits for the new file: those of the file it replaces, or the
-// usual ones for a new file under the process's umask.
-mode_t ModeFor(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 }  // namespace
 
 std::string SniffType(const std::string& path) {
@@ -115,17 +104,15 @@ int WriteImage(const std::string& path, const std::string& type, const Propertie
     detail::SetMessage(message, "cannot write images of type \"" + type + "\"");
     return kErrArgument;
   }
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string tmp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(tmp.data());
+  // The codecs close the descriptor they are given, so they get a duplicate;
+  // the replacement itself is committed (synced, closed, renamed) here.
+  plat::files::AtomicReplace out(path);
+  const int fd = out.ok() ? ::dup(out.fd()) : -1;
   if (fd < 0) {
     detail::SetMessage(message, "cannot create a temporary file beside " + path + ": " +
                                     std::strerror(errno));
     return kErrWrite;
   }
-  ::fchmod(fd, ModeFor(path));
   int status;
   try {
     if (type == kTypeTIFF)
@@ -138,11 +125,11 @@ int WriteImage(const std::string& path, const std::string& type, const Propertie
     detail::SetMessage(message, "no memory to write " + path);
     status = kErrNoMemory;
   }
-  if (status == kOk && std::rename(tmp.c_str(), path.c_str()) != 0) {
+  if (status == kOk && !out.commit()) {
     detail::SetMessage(message, "cannot replace " + path + ": " + std::strerror(errno));
     status = kErrWrite;
   }
-  if (status != kOk) ::unlink(tmp.c_str());
+  // Not committed: the replacement removes its temporary file.
   return status;
 }
 

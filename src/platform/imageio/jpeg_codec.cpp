@@ -249,7 +249,7 @@ int WriteJpeg(int fd, const Properties& props, const PixelSource& px, std::strin
   if (st->created) jpeg_destroy_compress(&st->cinfo);
   std::free(st->row);
   std::free(st->exif);
-  if (std::fflush(st->file) != 0 || ::fsync(::fileno(st->file)) != 0) status = kErrWrite;
+  if (std::fflush(st->file) != 0) status = kErrWrite;
   if (std::fclose(st->file) != 0) status = kErrWrite;
   if (status != kOk)
     SetMessage(message, std::string("writing the JPEG file failed") +

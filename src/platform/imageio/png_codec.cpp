@@ -204,7 +204,7 @@ int WritePng(int fd, const Properties& props, const PixelSource& px, std::string
   if (st.png != nullptr && st.info != nullptr) status = EncodePng(&st, &props, &px);
   png_destroy_write_struct(&st.png, st.info != nullptr ? &st.info : nullptr);
   std::free(st.image);
-  if (std::fflush(st.file) != 0 || ::fsync(::fileno(st.file)) != 0) status = kErrWrite;
+  if (std::fflush(st.file) != 0) status = kErrWrite;
   if (std::fclose(st.file) != 0) status = kErrWrite;
   if (status != kOk)
     SetMessage(message, std::string("writing the PNG file failed") +

@@ -332,7 +332,7 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
       ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
     }
   }
-  ok = ok && TIFFFlush(tif) == 1 && ::fsync(fd) == 0;
+  ok = ok && TIFFFlush(tif) == 1;
   TIFFClose(tif);
   if (!ok) {
     SetMessage(message, "writing the TIFF file failed" + (errs.text.empty() ? "" : ": " + errs.text));
