@@ -4,8 +4,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace vmktest {
 
@@ -108,16 +106,6 @@ std::vector<uint8_t> TestExif() {
           1, 0,                                   // one entry
           0x31, 0x01, 2, 0, 4, 0, 0, 0, 'v', 'm', 'k', 0,  // Software = "vmk"
           0, 0, 0, 0};
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 void Truncate(const std::string& path, size_t keep) { std::filesystem::resize_file(path, keep); }

@@ -1,5 +1,5 @@
 // Test images made on the spot: patterned pixel buffers, small ICC and EXIF
-// blocks, and byte-level file helpers for making damaged files.
+// blocks, and file helpers for making damaged files.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/imageio/image_io.h"
+#include "support/preset_files.h"  // ReadBytes, WriteBytes
 
 namespace vmktest {
 
@@ -32,8 +33,6 @@ RawImage SolidImage(uint32_t width, uint32_t height, uint8_t r, uint8_t g, uint8
 std::vector<uint8_t> TestIccProfile();
 std::vector<uint8_t> TestExif();
 
-std::vector<uint8_t> ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // Keeps the first `keep` bytes of the file.
 void Truncate(const std::string& path, size_t keep);
 
