@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "app/file_records.h"
+
 class CMemMan;
 struct DrawPar;
 struct TObjPar;
@@ -24,6 +26,12 @@ struct TPermanent {
   int16_t lineReaderWords[2] = {0, 0};
   int16_t lineReaderFlag = 1;
   int32_t effectListWord = 0;
+  // The maker's folder: the path of the folder that holds it and its name,
+  // so that path + name + a file's own name addresses a file in it.
+  fichier makersFolder;
+  fichier pathScratch;     // ":com.vellmarkstead.vec", 'pAth'
+  fichier layerScratch;    // ":com.vellmarkstead.lay", 'aLay'
+  fichier channelScratch;  // ":com.vellmarkstead.chan", 'aCha'
   int32_t previewWidth = 0;
   int32_t previewHeight = 0;
   float resolution = 72.0f;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/app_data.h"
 #include "app/memory_manager.h"
 #include "app/session_state.h"
 
@@ -24,6 +25,21 @@ class ScopedSession {
  private:
   TPermanent per_;
   TPermanent* previous_;
+};
+
+// Installs gappData with fresh application data (every file slot closed)
+// for the lifetime of the object.
+class ScopedAppData {
+ public:
+  ScopedAppData() : previous_(gappData) { gappData = &data_; }
+  ~ScopedAppData() { gappData = previous_; }
+  ScopedAppData(const ScopedAppData&) = delete;
+  ScopedAppData& operator=(const ScopedAppData&) = delete;
+  TAppData& data() { return data_; }
+
+ private:
+  TAppData data_;
+  TAppData* previous_;
 };
 
 // A fixture for tests that allocate through the session registry.

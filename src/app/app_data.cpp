@@ -1,0 +1,3 @@
+#include "app/app_data.h"
+
+TAppData* gappData = nullptr;

@@ -1,0 +1,50 @@
+// Drawing parameters: how path coordinates (image pixels, floats, y down)
+// reach the pixels of a drawing port.
+//
+// The session owns exactly one DrawPar (gPer->drawPar); every knot, path and
+// path list keeps a pointer to it, so setting the view through any of them
+// sets it for all. Nobody but the session frees it.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types/mac_types.h"
+
+namespace plat::draw {
+class Port;
+}
+// A drawing port, as the drawing code of the system passes ports around.
+using GrafPtr = plat::draw::Port*;
+
+struct DrawPar {
+  float viewOffsetX = 0.0f;  // port h at which the model origin is shown
+  float viewOffsetY = 0.0f;  // port v at which the model origin is shown
+  float originX = 0.0f;      // path x shown at the view offset
+  float originY = 0.0f;      // path y shown at the view offset
+  float scaleX = 1.0f;       // path units per port pixel, horizontally
+  float scaleY = 1.0f;       // path units per port pixel, vertically
+  int16_t mode = 0;          // stored by the path list's value setter only
+  Rect limit;                // carried along by every copy; 0, 0, 32000, 32000
+  GrafPtr port = nullptr;    // null: draw into the port that is current
+};
+
+// The defaults: no offset, no origin, scale 1, limit 0, 0, 32000, 32000, no port.
+void Init_DrawPar(DrawPar* dp);
+// Copies every field except the port.
+void Copy_DrawPar(const DrawPar* src, DrawPar* dst);
+
+// Path to port: trunc((x - origin) / scale + offset + 0.5) as a 16-bit
+// coordinate (values beyond the 16-bit range are held at its ends).
+int16_t PathToPortH(const DrawPar& dp, float x);
+int16_t PathToPortV(const DrawPar& dp, float y);
+Point PathToPort(const DrawPar& dp, float x, float y);
+// The same without the view offset (the flattening tables use it).
+int16_t PathToUnitH(const DrawPar& dp, float x);
+int16_t PathToUnitV(const DrawPar& dp, float y);
+
+// Port to path: (h - offset) * scale + origin.
+float PortToPathX(const DrawPar& dp, float h);
+float PortToPathY(const DrawPar& dp, float v);
+
+// The shared record of the session, or null before a session exists.
+DrawPar* SessionDrawPar();

@@ -1,0 +1,69 @@
+// Helpers shared by the path sources; not part of the path interface.
+#pragma once
+
+#include "paths/draw_par.h"
+#include "paths/path_point.h"
+
+namespace paths_detail {
+
+// The given drawing parameters, or the defaults when none were given (a
+// path made outside a session still measures and hit-tests at scale 1).
+const DrawPar& DrawParOr(const DrawPar* dp);
+
+// One Bezier segment as its four control points, evaluated through the
+// shared curve evaluator, which holds one curve at a time: SetUp before the
+// first At, and again after anything else has used the evaluator.
+struct Curve {
+  float p[8];
+  Curve(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3)
+      : p{x0, y0, x1, y1, x2, y2, x3, y3} {}
+  // The segment a, a.out, b.in, b.
+  Curve(const CPathPoint* a, const CPathPoint* b)
+      : Curve(a->x, a->y, a->outX, a->outY, b->inX, b->inY, b->x, b->y) {}
+  void SetUp() const;
+  void At(float t, float* x, float* y) const;
+};
+
+// The pen of the current port, saved on construction, set normal and to
+// XOR, and restored on destruction.
+class XorPen {
+ public:
+  XorPen();
+  ~XorPen();
+  XorPen(const XorPen&) = delete;
+  XorPen& operator=(const XorPen&) = delete;
+
+ private:
+  struct Saved;
+  Saved* saved_;
+};
+
+// Mouse and keys, through the toolbox layer.
+bool MouseStillDown();
+Point MouseInPort();
+// 1 when the given modifier is the only one down.
+int16_t ModifierAlone(uint32_t mask);
+
+// Runs step(x, y, dx, dy) for every mouse position, in path coordinates,
+// that lies more than 0.1 in x or y from the last position acted on (first
+// the press at x0, y0), while the button stays down.
+template <typename F>
+void DragWhileDown(const DrawPar& dp, float x0, float y0, F&& step) {
+  float lx = x0, ly = y0;
+  while (MouseStillDown()) {
+    const Point m = MouseInPort();
+    const float x = PortToPathX(dp, m.h);
+    const float y = PortToPathY(dp, m.v);
+    const float dx = x - lx, dy = y - ly;
+    if (dx > 0.1f || dx < -0.1f || dy > 0.1f || dy < -0.1f) {
+      step(x, y, dx, dy);
+      lx = x;
+      ly = y;
+    }
+  }
+}
+
+// Knot tolerance along one axis: trunc(scale * 3) as 16 bits, at least 2.
+int16_t KnotTolerance(float scale);
+
+}  // namespace paths_detail

@@ -1,0 +1,7 @@
+#include "paths/warp_frame.h"
+
+CWarpPath::CWarpPath() {
+  Init_DrawPar(&drawPar);
+}
+
+CWarpPath::~CWarpPath() = default;

@@ -1,0 +1,310 @@
+#include "platform/files/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "platform/files/file_errors.h"
+#include "platform/files/file_types.h"
+
+namespace plat::files {
+
+namespace {
+
+struct Access {
+  int fd = -1;
+  std::unique_ptr<AtomicReplace> replacement;  // set for replacements
+};
+
+struct Table {
+  std::mutex lock;
+  std::map<int16_t, Access> open;
+  int16_t next = 1;
+};
+
+Table& table() {
+  static Table t;
+  return t;
+}
+
+std::atomic<uint64_t> gSeeks{0};
+
+OSErr fromErrno(int e) {
+  switch (e) {
+    case ENOENT:
+      return kFileNotFound;
+    case ENOTDIR:
+      return kFolderNotFound;
+    case EEXIST:
+      return kDuplicateName;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return kPermission;
+    case ENOSPC:
+    case EDQUOT:
+      return kDiskFull;
+    case ENAMETOOLONG:
+      return kBadName;
+    case EMFILE:
+    case ENFILE:
+      return kTooManyOpen;
+    default:
+      return kIOError;
+  }
+}
+
+// Registers an open descriptor; the caller holds no lock.
+OSErr enter(Access a, int16_t* refNum) {
+  Table& t = table();
+  std::lock_guard<std::mutex> g(t.lock);
+  for (int tries = 0; tries < 32767; ++tries) {
+    const int16_t r = t.next;
+    t.next = static_cast<int16_t>(t.next == 32767 ? 1 : t.next + 1);
+    if (t.open.count(r) == 0) {
+      t.open.emplace(r, std::move(a));
+      *refNum = r;
+      return 0;
+    }
+  }
+  return kTooManyOpen;
+}
+
+// The descriptor of a reference number, or -1.
+int fdOf(int16_t refNum, AtomicReplace** replacement = nullptr) {
+  Table& t = table();
+  std::lock_guard<std::mutex> g(t.lock);
+  const auto it = t.open.find(refNum);
+  if (it == t.open.end()) return -1;
+  if (replacement != nullptr) *replacement = it->second.replacement.get();
+  return it->second.fd;
+}
+
+bool isRegular(const std::string& posix) {
+  struct stat st {};
+  return ::stat(posix.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+OSErr OpenFile(const std::string& posix, int16_t* refNum) {
+  if (refNum == nullptr || posix.empty()) return kParamError;
+  struct stat st {};
+  if (::stat(posix.c_str(), &st) != 0) return fromErrno(errno);
+  if (!S_ISREG(st.st_mode)) return kFileNotFound;
+  int fd = ::open(posix.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+    fd = ::open(posix.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fromErrno(errno);
+  Access a;
+  a.fd = fd;
+  const OSErr e = enter(std::move(a), refNum);
+  if (e != 0) ::close(fd);
+  return e;
+}
+
+OSErr CreateFile(const std::string& posix, OSType creator, OSType type) {
+  if (posix.empty()) return kParamError;
+  const int fd = ::open(posix.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno == ENOENT ? kFolderNotFound : fromErrno(errno);
+  ::close(fd);
+  SetTypeCreator(posix, type, creator);
+  return 0;
+}
+
+OSErr OpenReplacement(const std::string& posix, OSType creator, OSType type, int16_t* refNum) {
+  if (refNum == nullptr || posix.empty()) return kParamError;
+  struct stat st {};
+  if (::stat(posix.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return kDuplicateName;
+  auto r = std::make_unique<AtomicReplace>(posix);
+  if (!r->ok()) {
+    const std::string folder = posix.substr(0, posix.rfind('/') + 1);
+    return ::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 ? kPermission
+                                                                    : kFolderNotFound;
+  }
+  SetTypeCreator(r->tempPath(), type, creator);
+  Access a;
+  a.fd = r->fd();
+  a.replacement = std::move(r);
+  return enter(std::move(a), refNum);
+}
+
+OSErr ReadFile(int16_t refNum, void* buffer, int32_t* count) {
+  if (count == nullptr || *count < 0 || (buffer == nullptr && *count > 0)) return kParamError;
+  const int fd = fdOf(refNum);
+  if (fd < 0) return kBadRefNum;
+  const int32_t want = *count;
+  int32_t got = 0;
+  auto* p = static_cast<char*>(buffer);
+  while (got < want) {
+    const ssize_t n = ::read(fd, p + got, static_cast<size_t>(want - got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *count = got;
+      return kIOError;
+    }
+    if (n == 0) break;
+    got += static_cast<int32_t>(n);
+  }
+  *count = got;
+  return got == want ? 0 : kEndOfFile;
+}
+
+OSErr WriteFile(int16_t refNum, const void* buffer, int32_t* count) {
+  if (count == nullptr || *count < 0 || (buffer == nullptr && *count > 0)) return kParamError;
+  AtomicReplace* replacement = nullptr;
+  const int fd = fdOf(refNum, &replacement);
+  if (fd < 0) return kBadRefNum;
+  const int32_t want = *count;
+  int32_t done = 0;
+  const auto* p = static_cast<const char*>(buffer);
+  OSErr err = 0;
+  while (done < want) {
+    const ssize_t n = ::write(fd, p + done, static_cast<size_t>(want - done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = fromErrno(errno);
+      break;
+    }
+    if (n == 0) {
+      err = kDiskFull;
+      break;
+    }
+    done += static_cast<int32_t>(n);
+  }
+  *count = done;
+  if (err != 0 && replacement != nullptr) replacement->fail();
+  return err;
+}
+
+OSErr SetFilePos(int16_t refNum, int32_t position) {
+  if (position < 0) return kBadPosition;
+  const int fd = fdOf(refNum);
+  if (fd < 0) return kBadRefNum;
+  ++gSeeks;
+  return ::lseek(fd, position, SEEK_SET) < 0 ? kBadPosition : 0;
+}
+
+OSErr GetFilePos(int16_t refNum, int32_t* position) {
+  const int fd = fdOf(refNum);
+  if (fd < 0) return kBadRefNum;
+  const off_t p = ::lseek(fd, 0, SEEK_CUR);
+  if (p < 0 || p > INT32_MAX) return kBadPosition;
+  *position = static_cast<int32_t>(p);
+  return 0;
+}
+
+OSErr GetEOF(int16_t refNum, int32_t* size) {
+  const int fd = fdOf(refNum);
+  if (fd < 0) return kBadRefNum;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return fromErrno(errno);
+  if (st.st_size > INT32_MAX) return kBadPosition;
+  *size = static_cast<int32_t>(st.st_size);
+  return 0;
+}
+
+OSErr SetEOF(int16_t refNum, int32_t size) {
+  if (size < 0) return kParamError;
+  const int fd = fdOf(refNum);
+  if (fd < 0) return kBadRefNum;
+  return ::ftruncate(fd, size) == 0 ? 0 : fromErrno(errno);
+}
+
+OSErr CloseFile(int16_t refNum) {
+  Access a;
+  {
+    Table& t = table();
+    std::lock_guard<std::mutex> g(t.lock);
+    const auto it = t.open.find(refNum);
+    if (it == t.open.end()) return kBadRefNum;
+    a = std::move(it->second);
+    t.open.erase(it);
+  }
+  if (a.replacement) return a.replacement->commit() ? 0 : kIOError;
+  return ::close(a.fd) == 0 ? 0 : kIOError;
+}
+
+OSErr DeleteFile(const std::string& posix) {
+  if (posix.empty()) return kParamError;
+  return ::remove(posix.c_str()) == 0 ? 0 : fromErrno(errno);
+}
+
+bool CanOpenFile(const std::string& posix) {
+  if (posix.empty() || !isRegular(posix)) return false;
+  const int fd = ::open(posix.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+OSErr FlushVolume() { return 0; }
+
+uint64_t SeekCount() { return gSeeks.load(); }
+
+int32_t OpenFileCount() {
+  Table& t = table();
+  std::lock_guard<std::mutex> g(t.lock);
+  return static_cast<int32_t>(t.open.size());
+}
+
+AtomicReplace::AtomicReplace(std::string finalPath) : finalPath_(std::move(finalPath)) {
+  const size_t slash = finalPath_.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : finalPath_.substr(0, slash + 1);
+  const std::string leaf = slash == std::string::npos ? finalPath_ : finalPath_.substr(slash + 1);
+  // Hidden and beside the final file, so the rename never crosses devices.
+  std::string tmpl = folder + ".~" + leaf.substr(0, 200) + ".XXXXXX";
+  fd_ = ::mkostemp(tmpl.data(), O_CLOEXEC);
+  if (fd_ < 0) return;
+  tempPath_ = tmpl;
+  // mkostemp makes the file private; give it the mode a new file would get.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  mode_t mode = 0666 & ~mask;
+  struct stat st {};
+  if (::stat(finalPath_.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  (void)::fchmod(fd_, mode);
+}
+
+AtomicReplace::~AtomicReplace() {
+  if (!done_ && fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(tempPath_.c_str());
+  }
+}
+
+bool AtomicReplace::write(const void* data, size_t size) {
+  if (fd_ < 0 || done_) return false;
+  const auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed_ = true;
+      return false;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool AtomicReplace::commit() {
+  if (fd_ < 0 || done_) return false;
+  done_ = true;
+  bool good = !failed_ && ::fsync(fd_) == 0;
+  good = ::close(fd_) == 0 && good;
+  fd_ = -1;
+  if (good && ::rename(tempPath_.c_str(), finalPath_.c_str()) == 0) return true;
+  ::unlink(tempPath_.c_str());
+  return false;
+}
+
+}  // namespace plat::files

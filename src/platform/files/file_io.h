@@ -1,0 +1,88 @@
+// Open files addressed by small reference numbers, with explicit positions.
+//
+// A reference number stands for one access path: its own file position,
+// moved by reads and writes and set by SetFilePos. Files are opened for
+// reading and writing when the file system allows it, else for reading.
+//
+// A file opened for replacement is written into a temporary file beside it
+// and renamed over the old one only when it is closed after every write
+// succeeded; a failed or abandoned write leaves the old file as it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/types/mac_types.h"
+
+namespace plat::files {
+
+// Opens an existing file. kFileNotFound when it is missing (or is a folder).
+OSErr OpenFile(const std::string& posix, int16_t* refNum);
+
+// Creates an empty file with the given type and creator. kDuplicateName when
+// it exists, kFolderNotFound when its folder is missing.
+OSErr CreateFile(const std::string& posix, OSType creator, OSType type);
+
+// Opens an empty replacement for the file (which may or may not exist yet).
+// The replacement takes the file's place at CloseFile.
+OSErr OpenReplacement(const std::string& posix, OSType creator, OSType type, int16_t* refNum);
+
+// Reads up to *count bytes at the access path's position; *count receives
+// the bytes read. kEndOfFile when fewer than asked were there.
+OSErr ReadFile(int16_t refNum, void* buffer, int32_t* count);
+// Writes *count bytes; *count receives the bytes written.
+OSErr WriteFile(int16_t refNum, const void* buffer, int32_t* count);
+// Sets and reads the position from the start of the file.
+OSErr SetFilePos(int16_t refNum, int32_t position);
+OSErr GetFilePos(int16_t refNum, int32_t* position);
+OSErr GetEOF(int16_t refNum, int32_t* size);
+OSErr SetEOF(int16_t refNum, int32_t size);
+// Closes the access path (committing a replacement). The reference number is
+// released even when committing fails.
+OSErr CloseFile(int16_t refNum);
+
+// Deletes a file (or an empty folder).
+OSErr DeleteFile(const std::string& posix);
+// True when the file can be opened as data (a regular file that we may read).
+bool CanOpenFile(const std::string& posix);
+// Makes the data of closed files durable (nothing to do on this platform).
+OSErr FlushVolume();
+
+// Number of explicit position changes made so far, for tests that check that
+// sequential access does not seek.
+uint64_t SeekCount();
+// Number of access paths currently open, for leak checks in tests.
+int32_t OpenFileCount();
+
+// Writes a whole file through a temporary file that is renamed into place on
+// commit(); destroyed without commit() it removes the temporary file and
+// leaves the old file alone.
+class AtomicReplace {
+ public:
+  explicit AtomicReplace(std::string finalPath);
+  ~AtomicReplace();
+  AtomicReplace(const AtomicReplace&) = delete;
+  AtomicReplace& operator=(const AtomicReplace&) = delete;
+
+  // False when the temporary file could not be made.
+  bool ok() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  const std::string& tempPath() const { return tempPath_; }
+  const std::string& finalPath() const { return finalPath_; }
+  // Appends bytes; false on any failure (then commit() refuses).
+  bool write(const void* data, size_t size);
+  // Flushes, closes and renames over the final path; false (old file kept)
+  // when anything failed before or during it.
+  bool commit();
+  // Marks the replacement failed; commit() will refuse.
+  void fail() { failed_ = true; }
+
+ private:
+  std::string finalPath_;
+  std::string tempPath_;
+  int fd_ = -1;
+  bool failed_ = false;
+  bool done_ = false;
+};
+
+}  // namespace plat::files

@@ -1,0 +1,32 @@
+// Where the maker's folder lives.
+//
+// The Application Support folder is $XDG_DATA_HOME (default
+// ~/.local/share); VMK_SUPPORT_DIR names another one, for tests and for
+// users who keep their content elsewhere. The maker's folder is the first
+// folder named "Vellmarkstead" below it: the direct child first, then a
+// depth-first search in name order that goes at most four levels down, so
+// that a large data folder never stalls the start of a session.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace plat::files {
+
+inline constexpr const char* kMakersFolderName = "Vellmarkstead";
+inline constexpr int kMakersFolderSearchDepth = 4;
+
+// The Application Support folder (POSIX path, no trailing slash); "" when
+// neither the variables nor HOME say where it is.
+std::string ApplicationSupportFolder();
+
+// The first folder named exactly `name` below `root`: `root/name` when it is
+// a folder, else depth-first in name order, children of `root` at depth 1,
+// down to `maxDepth`. Symbolic links are matched but not searched through.
+std::optional<std::string> FindFolderBelow(const std::string& root, const std::string& name,
+                                           int maxDepth);
+
+// The maker's folder below the Application Support folder, if there is one.
+std::optional<std::string> FindMakersFolder();
+
+}  // namespace plat::files

@@ -1,0 +1,124 @@
+// Distortion of a source rectangle into a quadrilateral, and the grid warp
+// built on it.
+//
+// Source positions come from the inverse bilinear solve and are nearest
+// samples inside the source rectangle; they are still held to the source
+// plane, because a caller's rectangle that overhangs the plane must not turn
+// into reads outside it.
+#include "raster/distortion_warp.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "raster/inverse_bilinear.h"
+
+using raster_detail::ClampIndex;
+using raster_detail::NearestOffset;
+using raster_detail::PercentQuad;
+using raster_detail::Quad;
+using raster_detail::ScanQuad;
+
+int32_t X_distort_buffer(int16_t pixelMode, int32_t srcH, int32_t srcW, const void* src,
+                         int16_t blend, const uint8_t* blendMask, int32_t dstH, int32_t dstW,
+                         void* dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2,
+                         int32_t y2, int32_t x3, int32_t y3, int32_t l, int32_t t, int32_t W,
+                         int32_t H, int16_t percentage) {
+  if (src == nullptr || dst == nullptr || srcW <= 0 || srcH <= 0) return 0;
+  const Quad q = PercentQuad(Quad{{x0, x1, x2, x3}, {y0, y1, y2, y3}}, l, t, W, H, percentage);
+  if (pixelMode == 0) {
+    const auto* s = static_cast<const uint8_t*>(src);
+    auto* d = static_cast<uint8_t*>(dst);
+    ScanQuad(q, dstH, dstW, [&](int32_t x, int32_t y, double u, double v) {
+      const int32_t sx = ClampIndex(l + NearestOffset(u, W), srcW);
+      const int32_t sy = ClampIndex(t + NearestOffset(v, H), srcH);
+      const int32_t si = sy * srcW + sx;
+      uint8_t& out = d[y * dstW + x];
+      const int32_t sv = s[si];
+      if (blendMask != nullptr && (blend == 1 || blend == 2)) {
+        const int32_t m = blendMask[si];
+        out = static_cast<uint8_t>(blend == 1 ? (out * m + sv * (255 - m)) / 255
+                                              : (sv * m + out * (255 - m)) / 255);
+      } else {
+        out = static_cast<uint8_t>(sv);
+      }
+    });
+  } else if (pixelMode == 1) {
+    const auto* s = static_cast<const uint8_t*>(src);
+    auto* d = static_cast<uint8_t*>(dst);
+    ScanQuad(q, dstH, dstW, [&](int32_t x, int32_t y, double u, double v) {
+      const int32_t sx = ClampIndex(l + NearestOffset(u, W), srcW);
+      const int32_t sy = ClampIndex(t + NearestOffset(v, H), srcH);
+      std::memcpy(d + (static_cast<size_t>(y) * dstW + x) * 4,
+                  s + (static_cast<size_t>(sy) * srcW + sx) * 4, 4);
+    });
+  }
+  return 0;
+}
+
+int32_t X_Grid_buffer(int16_t gridMode, int16_t pixelMode, int32_t srcH, int32_t srcW,
+                      const void* src, const uint8_t* /*unused*/, int32_t dstH, int32_t dstW,
+                      void* dst, uint16_t* xMap, uint16_t* yMap, int16_t nx, int16_t ny,
+                      const float* nodeX, const float* nodeY, int32_t l, int32_t t, int32_t W,
+                      int32_t H, float scaleX, float scaleY, int16_t percentage) {
+  if (nx <= 0 || ny <= 0 || nodeX == nullptr || nodeY == nullptr) return -1;
+  if (gridMode != 0) {
+    // The maps are 500 x 500 and indexed with the destination's width.
+    if (xMap == nullptr || yMap == nullptr || dstW < 0 || dstH < 0 ||
+        int64_t{dstW} * dstH > kCoordinateMapEntries) {
+      return -1;
+    }
+    if (gridMode == 1) {
+      for (int32_t k = 0; k < kCoordinateMapEntries; ++k) {
+        xMap[k] = kGridMapNeutral;
+        yMap[k] = kGridMapNeutral;
+      }
+    }
+  }
+  // Cell borders in the source rectangle; neighbouring cells share theirs.
+  auto split = [](int32_t i, int32_t extent, int16_t n) {
+    return static_cast<int32_t>(static_cast<float>(i * extent) / static_cast<float>(n) + 0.5);
+  };
+  // Lattice nodes may be held in another unit than destination pixels.
+  auto toPixel = [](float node, float scale) {
+    return static_cast<int32_t>(static_cast<float>(static_cast<int32_t>(node)) / scale);
+  };
+  const int32_t stride = nx + 1;
+  for (int32_t j = 0; j < ny; ++j) {
+    const int32_t top = split(j, H, ny);
+    const int32_t cellT = t + top;
+    const int32_t cellH = split(j + 1, H, ny) - top;
+    for (int32_t i = 0; i < nx; ++i) {
+      const int32_t left = split(i, W, nx);
+      const int32_t cellL = l + left;
+      const int32_t cellW = split(i + 1, W, nx) - left;
+      const int32_t n0 = j * stride + i;
+      const int32_t n3 = (j + 1) * stride + i;
+      const int32_t qx[4] = {toPixel(nodeX[n0], scaleX), toPixel(nodeX[n0 + 1], scaleX),
+                             toPixel(nodeX[n3 + 1], scaleX), toPixel(nodeX[n3], scaleX)};
+      const int32_t qy[4] = {toPixel(nodeY[n0], scaleY), toPixel(nodeY[n0 + 1], scaleY),
+                             toPixel(nodeY[n3 + 1], scaleY), toPixel(nodeY[n3], scaleY)};
+      if (gridMode == 0) {
+        if (X_distort_buffer(pixelMode, srcH, srcW, src, 0, nullptr, dstH, dstW, dst, qx[0], qy[0],
+                             qx[1], qy[1], qx[2], qy[2], qx[3], qy[3], cellL, cellT, cellW, cellH,
+                             percentage) < 0) {
+          return -1;
+        }
+        continue;
+      }
+      const Quad q = PercentQuad(Quad{{qx[0], qx[1], qx[2], qx[3]}, {qy[0], qy[1], qy[2], qy[3]}},
+                                 cellL, cellT, cellW, cellH, percentage);
+      const double spanX = static_cast<double>(cellW * 128);
+      const double spanY = static_cast<double>(cellH * 128);
+      ScanQuad(q, dstH, dstW, [&](int32_t x, int32_t y, double u, double v) {
+        const int32_t k = y * dstW + x;
+        const int32_t ex =
+            kGridMapNeutral + static_cast<int32_t>(u * spanX + 0.5) - 128 * (x - cellL);
+        const int32_t ey =
+            kGridMapNeutral + static_cast<int32_t>(v * spanY + 0.5) - 128 * (y - cellT);
+        xMap[k] = static_cast<uint16_t>(ex);
+        yMap[k] = static_cast<uint16_t>(ey);
+      });
+    }
+  }
+  return 0;
+}

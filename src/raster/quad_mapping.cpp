@@ -1,0 +1,232 @@
+// Quad-to-quad mapping on a shared parameter lattice.
+//
+// The lattice is dense enough (the larger bounding-box diagonal, both ways)
+// that neighbouring points land at most about a pixel apart, so the forward
+// mapping leaves no holes inside the destination quadrilateral. The top- and
+// bottom-edge points of a lattice column are computed once; per point only
+// the blend between them is evaluated. Everything is single precision.
+#include "raster/quad_mapping.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+namespace {
+
+struct Corners {
+  float x[4];
+  float y[4];
+};
+
+Corners cornersOf(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                  int32_t x3, int32_t y3) {
+  return Corners{{static_cast<float>(x0), static_cast<float>(x1), static_cast<float>(x2),
+                  static_cast<float>(x3)},
+                 {static_cast<float>(y0), static_cast<float>(y1), static_cast<float>(y2),
+                  static_cast<float>(y3)}};
+}
+
+// Bounding-box diagonal, the box counted inclusively.
+int32_t diagonalOf(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                   int32_t x3, int32_t y3) {
+  const int64_t w = int64_t{std::max({x0, x1, x2, x3})} - std::min({x0, x1, x2, x3}) + 1;
+  const int64_t h = int64_t{std::max({y0, y1, y2, y3})} - std::min({y0, y1, y2, y3}) + 1;
+  return static_cast<int32_t>(std::sqrt(static_cast<double>(w * w + h * h)));
+}
+
+// Edge length used by the edge-sized lattice: trunc(sqrt((dx+1)^2 + (dy+1)^2)).
+int32_t edgeLength(int32_t xs, int32_t ys, int32_t xe, int32_t ye) {
+  const int64_t dx = int64_t{xe} - xs + 1;
+  const int64_t dy = int64_t{ye} - ys + 1;
+  return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+}
+
+// Walks an ns x nt lattice; for every point inside B's bounding box and the
+// dstW x dstH destination calls fn(x, y, xa, ya, xb, yb) with (x, y) the
+// destination pixel.
+template <typename Fn>
+void walk(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t dstH, int32_t dstW,
+          Fn&& fn) {
+  const float minX = std::min({b.x[0], b.x[1], b.x[2], b.x[3]});
+  const float maxX = std::max({b.x[0], b.x[1], b.x[2], b.x[3]});
+  const float minY = std::min({b.y[0], b.y[1], b.y[2], b.y[3]});
+  const float maxY = std::max({b.y[0], b.y[1], b.y[2], b.y[3]});
+  const float fw = static_cast<float>(dstW);
+  const float fh = static_cast<float>(dstH);
+  const float ds = static_cast<float>(ns - 1);
+  const float dt = static_cast<float>(nt - 1);
+  for (int32_t i = 0; i < ns; ++i) {
+    const float s = static_cast<float>(i) / ds;
+    const float atx = a.x[0] + s * (a.x[1] - a.x[0]);
+    const float aty = a.y[0] + s * (a.y[1] - a.y[0]);
+    const float abx = a.x[3] + s * (a.x[2] - a.x[3]);
+    const float aby = a.y[3] + s * (a.y[2] - a.y[3]);
+    const float btx = b.x[0] + s * (b.x[1] - b.x[0]);
+    const float bty = b.y[0] + s * (b.y[1] - b.y[0]);
+    const float bbx = b.x[3] + s * (b.x[2] - b.x[3]);
+    const float bby = b.y[3] + s * (b.y[2] - b.y[3]);
+    for (int32_t j = 0; j < nt; ++j) {
+      const float t = static_cast<float>(j) / dt;
+      const float u = 1.0f - t;
+      const float xb = u * btx + t * bbx;
+      const float yb = u * bty + t * bby;
+      if (xb < minX || xb > maxX || yb < minY || yb > maxY) continue;
+      if (xb < 0.0f || xb >= fw || yb < 0.0f || yb >= fh) continue;
+      const float xa = u * atx + t * abx;
+      const float ya = u * aty + t * aby;
+      fn(static_cast<int32_t>(xb), static_cast<int32_t>(yb), xa, ya, xb, yb);
+    }
+  }
+}
+
+// Displacement of a lattice point in 1/128 pixel, rounded half up.
+int32_t step128(float to, float from) {
+  return static_cast<int32_t>(128.0f * (to - from) + 0.5);
+}
+
+float holdInside(float v, int32_t size) {
+  if (v < 0.0f) return 0.0f;
+  const float last = static_cast<float>(size - 1);
+  return v > last ? last : v;
+}
+
+bool mapsFit(int32_t h, int32_t w) {
+  // The 16-bit maps are 500 x 500 planes indexed with the given width.
+  return h >= 0 && w >= 0 && int64_t{h} * w <= 500 * 500;
+}
+
+}  // namespace
+
+int32_t QuadBufRGBToQuadBufRGB(int32_t srcH, int32_t srcW, const uint8_t* srcR, const uint8_t* srcG,
+                               const uint8_t* srcB, int16_t blend, const uint8_t* mask,
+                               int32_t dstH, int32_t dstW, uint8_t* dstR, uint8_t* dstG,
+                               uint8_t* dstB, int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1,
+                               int32_t ax2, int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0,
+                               int32_t by0, int32_t bx1, int32_t by1, int32_t bx2, int32_t by2,
+                               int32_t bx3, int32_t by3) {
+  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
+  if (n < 2 || srcW <= 0 || srcH <= 0) return n;
+  const bool blended = (blend == 1 || blend == 2) && mask != nullptr;
+  const uint8_t* const src[3] = {srcR, srcG, srcB};
+  uint8_t* const dst[3] = {dstR, dstG, dstB};
+  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), dstH, dstW,
+       [&](int32_t x, int32_t y, float xa, float ya, float, float) {
+         // A source quadrilateral that overhangs the plane samples its edge.
+         xa = holdInside(xa, srcW);
+         ya = holdInside(ya, srcH);
+         const int32_t ix = static_cast<int32_t>(xa);
+         const int32_t iy = static_cast<int32_t>(ya);
+         const int32_t jx =
+             xa + 1.0f < static_cast<float>(srcW) ? static_cast<int32_t>(xa + 1.0f) : ix;
+         const int32_t jy =
+             ya + 1.0f < static_cast<float>(srcH) ? static_cast<int32_t>(ya + 1.0f) : iy;
+         const float fx = xa - static_cast<float>(ix);
+         const float fy = ya - static_cast<float>(iy);
+         const size_t i00 = static_cast<size_t>(iy) * srcW + ix;
+         const size_t i10 = static_cast<size_t>(iy) * srcW + jx;
+         const size_t i01 = static_cast<size_t>(jy) * srcW + ix;
+         const size_t i11 = static_cast<size_t>(jy) * srcW + jx;
+         auto mix = [&](const uint8_t* p) {
+           return (1.0f - fy) * ((1.0f - fx) * p[i00] + fx * p[i10]) +
+                  fy * ((1.0f - fx) * p[i01] + fx * p[i11]);
+         };
+         const size_t di = static_cast<size_t>(y) * dstW + x;
+         int32_t mw = 0, mr = 0;
+         if (blended) {
+           const float m = mix(mask);
+           mw = static_cast<int32_t>(m);
+           mr = static_cast<int32_t>(255.0f - m);
+         }
+         for (int k = 0; k < 3; ++k) {
+           const int32_t v = static_cast<int32_t>(mix(src[k]));
+           const int32_t d = dst[k][di];
+           int32_t out = v;
+           if (blended) out = blend == 1 ? (d * mw + v * mr) / 255 : (v * mw + d * mr) / 255;
+           dst[k][di] = static_cast<uint8_t>(out);
+         }
+       });
+  return n;
+}
+
+int32_t QuadBufToQuadBuf(int32_t srcH, int32_t srcW, const uint8_t* src, int16_t /*unusedValue*/,
+                         const uint8_t* /*unusedPlane*/, int32_t dstH, int32_t dstW, uint8_t* dst,
+                         int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2,
+                         int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0,
+                         int32_t bx1, int32_t by1, int32_t bx2, int32_t by2, int32_t bx3,
+                         int32_t by3) {
+  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
+  if (n < 2 || srcW <= 0 || srcH <= 0) return n;
+  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), dstH, dstW,
+       [&](int32_t x, int32_t y, float xa, float ya, float, float) {
+         const int32_t sx = static_cast<int32_t>(holdInside(xa, srcW));
+         const int32_t sy = static_cast<int32_t>(holdInside(ya, srcH));
+         dst[static_cast<size_t>(y) * dstW + x] = src[static_cast<size_t>(sy) * srcW + sx];
+       });
+  return n;
+}
+
+int32_t QuadToQuadDisRea(int32_t h, int32_t w, uint32_t* const* xMap, uint32_t* const* yMap,
+                         int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2,
+                         int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0,
+                         int32_t bx1, int32_t by1, int32_t bx2, int32_t by2, int32_t bx3,
+                         int32_t by3) {
+  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
+  if (n < 2) return n;
+  const float fw = static_cast<float>(w);
+  const float fh = static_cast<float>(h);
+  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
+       [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+         if (xa < 0.0f || xa >= fw || ya < 0.0f || ya >= fh) return;
+         xMap[y][x] = static_cast<uint32_t>(327680000 - step128(xb, xa));
+         yMap[y][x] = static_cast<uint32_t>(327680000 - step128(yb, ya));
+       });
+  return n;
+}
+
+void QuadToQuad(int32_t h, int32_t w, uint16_t* xMap, uint16_t* yMap, int32_t ax0, int32_t ay0,
+                int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t ax3, int32_t ay3,
+                int32_t bx0, int32_t by0, int32_t bx1, int32_t by1, int32_t bx2, int32_t by2,
+                int32_t bx3, int32_t by3) {
+  if (!mapsFit(h, w)) return;
+  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
+  if (n < 2) return;
+  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
+       [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+         const size_t k = static_cast<size_t>(y) * w + x;
+         xMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(xb, xa));
+         yMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(yb, ya));
+       });
+}
+
+void QuadToQuad1(int32_t h, int32_t w, int32_t /*unused1*/, int32_t /*unused2*/, uint16_t* xMap,
+                 uint16_t* yMap, int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2,
+                 int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1,
+                 int32_t by1, int32_t bx2, int32_t by2, int32_t bx3, int32_t by3) {
+  if (!mapsFit(h, w)) return;
+  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
+  if (n < 2) return;
+  int32_t nu = std::max({edgeLength(ax0, ay0, ax1, ay1), edgeLength(ax2, ay2, ax3, ay3),
+                         edgeLength(bx0, by0, bx1, by1), edgeLength(bx2, by2, bx3, by3)});
+  int32_t nv = std::max({edgeLength(ax1, ay1, ax2, ay2), edgeLength(ax0, ay0, ax3, ay3),
+                         edgeLength(bx1, by1, bx2, by2), edgeLength(bx0, by0, bx3, by3)});
+  // Edges that run backwards by a pixel measure 0 or 1; a lattice needs its
+  // two ends.
+  nu = std::max(nu, 2);
+  nv = std::max(nv, 2);
+  walk(nu, nv, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
+       [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+         const size_t k = static_cast<size_t>(y) * w + x;
+         xMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(xb, xa));
+         yMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(yb, ya));
+       });
+}

@@ -1,0 +1,59 @@
+// Forward mapping of one quadrilateral onto another: both are sampled on the
+// same dense lattice of parameters (s, t), and each lattice point carries the
+// pixel, or its displacement, from its point in the source quadrilateral A
+// to its point in the destination quadrilateral B.
+//
+// A quadrilateral is eight values x0, y0, x1, y1, x2, y2, x3, y3: P0-P1 the
+// top edge, P3-P2 the bottom edge. The lattice is n x n with n the larger
+// bounding-box diagonal of A and B; when n < 2 nothing is written. Lattice
+// points outside B's bounding box or the destination are skipped. Source
+// reads are held inside the source plane.
+#pragma once
+
+#include <cstdint>
+
+struct TCWrap;
+
+// Neutral entry of the quad, lattice, envelope and path warps' 16-bit maps.
+constexpr uint16_t kQuadMapNeutral = 32768;
+
+// Bilinear warp of three char planes. Blend 1 keeps the destination where
+// the (bilinear) mask is 255, blend 2 takes the source there; other blends
+// write the source and leave the mask unread. Returns n.
+int32_t QuadBufRGBToQuadBufRGB(int32_t srcH, int32_t srcW, const uint8_t* srcR, const uint8_t* srcG,
+                               const uint8_t* srcB, int16_t blend, const uint8_t* mask,
+                               int32_t dstH, int32_t dstW, uint8_t* dstR, uint8_t* dstG,
+                               uint8_t* dstB, int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1,
+                               int32_t ax2, int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0,
+                               int32_t by0, int32_t bx1, int32_t by1, int32_t bx2, int32_t by2,
+                               int32_t bx3, int32_t by3);
+
+// Nearest-sample (truncating) warp of one char plane. Returns n.
+int32_t QuadBufToQuadBuf(int32_t srcH, int32_t srcW, const uint8_t* src, int16_t unusedValue,
+                         const uint8_t* unusedPlane, int32_t dstH, int32_t dstW, uint8_t* dst,
+                         int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2,
+                         int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0,
+                         int32_t bx1, int32_t by1, int32_t bx2, int32_t by2, int32_t bx3,
+                         int32_t by3);
+
+// 32-bit displacement maps (row pointers, 327680000 neutral) of the mapping,
+// written where the source point lies inside the w x h plane. Returns n.
+int32_t QuadToQuadDisRea(int32_t h, int32_t w, uint32_t* const* xMap, uint32_t* const* yMap,
+                         int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2,
+                         int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0,
+                         int32_t bx1, int32_t by1, int32_t bx2, int32_t by2, int32_t bx3,
+                         int32_t by3);
+
+// 16-bit coordinate maps (flat, 32768 neutral) of the mapping. The maps hold
+// 500 x 500 entries; a w x h beyond that writes nothing.
+void QuadToQuad(int32_t h, int32_t w, uint16_t* xMap, uint16_t* yMap, int32_t ax0, int32_t ay0,
+                int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t ax3, int32_t ay3,
+                int32_t bx0, int32_t by0, int32_t bx1, int32_t by1, int32_t bx2, int32_t by2,
+                int32_t bx3, int32_t by3);
+
+// As QuadToQuad, on a lattice sized from the edge lengths rather than the
+// diagonals.
+void QuadToQuad1(int32_t h, int32_t w, int32_t unused1, int32_t unused2, uint16_t* xMap,
+                 uint16_t* yMap, int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2,
+                 int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1,
+                 int32_t by1, int32_t bx2, int32_t by2, int32_t bx3, int32_t by3);

@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "platform/files/colon_paths.h"
+#include "platform/files/file_errors.h"
+#include "platform/files/file_io.h"
+#include "platform/files/file_spec.h"
+#include "platform/files/file_types.h"
+#include "platform/files/folders.h"
+#include "support/session.h"
+
+namespace fs = std::filesystem;
+using namespace plat::files;
+
+namespace {
+
+void writeText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string pstr(const unsigned char* s) { return std::string(reinterpret_cast<const char*>(s + 1), s[0]); }
+
+struct PStr {
+  unsigned char b[256] = {};
+  explicit PStr(const std::string& s) {
+    b[0] = static_cast<unsigned char>(s.size());
+    for (size_t i = 0; i < s.size(); ++i) b[i + 1] = static_cast<unsigned char>(s[i]);
+  }
+};
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(ColonPaths, AbsolutePathsConvertBothWays) {
+  EXPECT_EQ(ColonToPosix("home:ann:Pictures:"), "/home/ann/Pictures");
+  EXPECT_EQ(ColonToPosix("home:ann:photo.tif"), "/home/ann/photo.tif");
+  EXPECT_EQ(ColonToPosix("home:"), "/home");
+  EXPECT_EQ(PosixToColon("/home/ann/Pictures", true), "home:ann:Pictures:");
+  EXPECT_EQ(PosixToColon("/home/ann/Pictures/", true), "home:ann:Pictures:");
+  EXPECT_EQ(PosixToColon("/home/ann/photo.tif", false), "home:ann:photo.tif");
+  EXPECT_EQ(PosixToColon("/home", false), "home:");
+  EXPECT_EQ(PosixToColon("/home/./ann/../bob", true), "home:bob:");
+  // The root and relative POSIX paths have no colon form.
+  EXPECT_EQ(PosixToColon("/", true), "");
+  EXPECT_EQ(PosixToColon("rel/x", true), "");
+  EXPECT_EQ(ColonToPosix(""), "");
+}
+
+TEST(ColonPaths, SeparatorsInsideNamesSurviveTheTrip) {
+  EXPECT_EQ(PosixToColon("/data/a:b/c", false), "data:a/b:c");
+  EXPECT_EQ(ColonToPosix("data:a/b:c"), "/data/a:b/c");
+  for (const char* p : {"/v/x y/z.hvig", "/v/with:colon/and more", "/v/1/2/3/4/5"})
+    EXPECT_EQ(ColonToPosix(PosixToColon(p, false)), p);
+}
+
+TEST(ColonPaths, RelativePathsClimbWithExtraColons) {
+  EXPECT_EQ(ColonToPosix(":com.vellmarkstead.lay"), "com.vellmarkstead.lay");
+  EXPECT_EQ(ColonToPosix(":a:b:"), "a/b");
+  EXPECT_EQ(ColonToPosix("::a"), "../a");
+  EXPECT_EQ(ColonToPosix(":"), ".");
+  EXPECT_EQ(ColonToPosix("v:a::b"), "/v/a/../b");
+  EXPECT_EQ(ColonToPosix("plain"), "plain");
+  EXPECT_TRUE(IsAbsoluteColonPath("v:a"));
+  EXPECT_FALSE(IsAbsoluteColonPath(":v:a"));
+  EXPECT_FALSE(IsAbsoluteColonPath("name"));
+}
+
+TEST(FileTypes, OneExtensionPerType) {
+  EXPECT_EQ(ExtensionForType(FourCC("hVig")), ".hvig");
+  EXPECT_EQ(ExtensionForType(FourCC("aCH1")), ".ach1");
+  EXPECT_EQ(ExtensionForType(FourCC("TIFF")), ".tif");
+  EXPECT_EQ(ExtensionForType(FourCC("JPEG")), ".jpg");
+  EXPECT_EQ(ExtensionForType(FourCC("PNGf")), ".png");
+  EXPECT_EQ(ExtensionForType(FourCC("Sse2")), ".sse2");
+  EXPECT_EQ(ExtensionForType(0x20202020u), "");
+
+  EXPECT_EQ(TypeForExtension(".hvig"), FourCC("hVig"));
+  EXPECT_EQ(TypeForExtension("HVIG"), FourCC("hVig"));
+  EXPECT_EQ(TypeForExtension(".tiff"), FourCC("TIFF"));
+  EXPECT_EQ(TypeForExtension(".TIF"), FourCC("TIFF"));
+  EXPECT_EQ(TypeForExtension(".jpeg"), FourCC("JPEG"));
+  EXPECT_EQ(TypeForExtension(".png"), FourCC("PNGf"));
+  EXPECT_EQ(TypeForExtension(".lay"), 0u);
+  EXPECT_EQ(TypeForExtension(""), 0u);
+}
+
+TEST(FileTypes, SavedNamesGetTheirTypesExtensionOnce) {
+  EXPECT_EQ(WithTypeExtension("Warm", FourCC("hVig")), "Warm.hvig");
+  EXPECT_EQ(WithTypeExtension("Warm.hvig", FourCC("hVig")), "Warm.hvig");
+  EXPECT_EQ(WithTypeExtension("shot.TIFF", FourCC("TIFF")), "shot.TIFF");
+  EXPECT_EQ(WithTypeExtension("shot.jpg", FourCC("TIFF")), "shot.jpg.tif");
+  EXPECT_EQ(ExtensionOf("dir.x/name"), "");
+  EXPECT_EQ(ExtensionOf(".hidden"), "");
+  EXPECT_EQ(ExtensionOf("a.b.png"), ".png");
+}
+
+TEST(FileTypes, TypeAndCreatorTagsAreKeptWhereTheFileSystemAllows) {
+  vmktest::TempDir dir;
+  const std::string f = dir.file("preset");
+  writeText(f, "x");
+  SetTypeCreator(f, FourCC("hVig"), FourCC("vMkC"));
+  OSType t = 1, c = 1;
+  if (!GetTypeCreator(f, &t, &c)) GTEST_SKIP() << "no extended attributes here";
+  EXPECT_EQ(t, FourCC("hVig"));
+  EXPECT_EQ(c, FourCC("vMkC"));
+  EXPECT_EQ(FileTypeOf(f), FourCC("hVig"));
+  // A file without tags is typed by its extension; a missing file is ignored.
+  const std::string g = dir.file("plain.tif");
+  writeText(g, "x");
+  EXPECT_EQ(FileTypeOf(g), FourCC("TIFF"));
+  SetTypeCreator(dir.file("missing"), FourCC("hVig"), FourCC("vMkC"));
+  EXPECT_FALSE(GetTypeCreator(dir.file("missing"), &t, &c));
+  EXPECT_EQ(t, 0u);
+}
+
+TEST(Folders, SupportFolderFollowsTheEnvironment) {
+  {
+    ScopedEnv a("VMK_SUPPORT_DIR", "/srv/support/");
+    ScopedEnv b("XDG_DATA_HOME", "/xdg");
+    EXPECT_EQ(ApplicationSupportFolder(), "/srv/support");
+  }
+  {
+    ScopedEnv a("VMK_SUPPORT_DIR", nullptr);
+    ScopedEnv b("XDG_DATA_HOME", "/xdg/data");
+    EXPECT_EQ(ApplicationSupportFolder(), "/xdg/data");
+  }
+  {
+    ScopedEnv a("VMK_SUPPORT_DIR", nullptr);
+    ScopedEnv b("XDG_DATA_HOME", "relative");
+    ScopedEnv c("HOME", "/home/ann");
+    EXPECT_EQ(ApplicationSupportFolder(), "/home/ann/.local/share");
+  }
+}
+
+TEST(Folders, MakersFolderSearchPrefersTheDirectChildThenGoesDepthFirst) {
+  vmktest::TempDir dir;
+  const fs::path root = dir.path();
+  fs::create_directories(root / "a" / "b" / "Vellmarkstead");
+  fs::create_directories(root / "c" / "Vellmarkstead");
+  fs::create_directories(root / "Vellmarkstead2");
+  // Depth first in name order: a/b/... is found before c/...
+  EXPECT_EQ(FindFolderBelow(root.string(), "Vellmarkstead", 4),
+            (root / "a" / "b" / "Vellmarkstead").string());
+  fs::create_directories(root / "Vellmarkstead");
+  EXPECT_EQ(FindFolderBelow(root.string(), "Vellmarkstead", 4),
+            (root / "Vellmarkstead").string());
+
+  ScopedEnv env("VMK_SUPPORT_DIR", root.c_str());
+  EXPECT_EQ(FindMakersFolder(), (root / "Vellmarkstead").string());
+}
+
+TEST(Folders, MakersFolderSearchStopsAtFourLevels) {
+  vmktest::TempDir dir;
+  const fs::path root = dir.path();
+  fs::create_directories(root / "1" / "2" / "3" / "4" / "Vellmarkstead");
+  fs::create_directories(root / "x" / "y" / "z" / "Vellmarkstead");
+  EXPECT_EQ(FindFolderBelow(root.string(), "Vellmarkstead", 4),
+            (root / "x" / "y" / "z" / "Vellmarkstead").string());
+  fs::remove_all(root / "x");
+  EXPECT_EQ(FindFolderBelow(root.string(), "Vellmarkstead", 4), std::nullopt);
+  EXPECT_EQ(FindFolderBelow((root / "nowhere").string(), "Vellmarkstead", 4), std::nullopt);
+  // A file of that name is not a folder.
+  writeText((root / "Vellmarkstead").string(), "");
+  EXPECT_EQ(FindFolderBelow(root.string(), "Vellmarkstead", 1), std::nullopt);
+}
+
+TEST(FileSpecs, MadeFromColonPathsWithTheirFolder) {
+  vmktest::TempDir dir;
+  const std::string folder = PosixToColon(dir.path().string(), true);
+  writeText(dir.file("there"), "x");
+  FSSpec s;
+  EXPECT_EQ(FSMakeFSSpec(0, 0, PStr(folder + "there").b, &s), 0);
+  EXPECT_EQ(pstr(s.name), "there");
+  EXPECT_EQ(SpecToPosix(s), dir.file("there"));
+  std::string colon;
+  ASSERT_TRUE(FolderColonPath(s.parID, &colon));
+  EXPECT_EQ(colon, folder);
+
+  EXPECT_EQ(FSMakeFSSpec(0, 0, PStr(folder + "missing").b, &s), kFileNotFound);
+  EXPECT_EQ(SpecToPosix(s), dir.file("missing"));
+  // A missing folder still names where the item would be.
+  EXPECT_EQ(FSMakeFSSpec(0, 0, PStr(folder + "no:file").b, &s), kFolderNotFound);
+  EXPECT_EQ(SpecToPosix(s), dir.file("no/file"));
+
+  // Relative names need a known folder.
+  FSSpec t;
+  const int32_t id = FolderID(dir.path().string());
+  EXPECT_EQ(FSMakeFSSpec(0, id, PStr("there").b, &t), 0);
+  EXPECT_EQ(SpecToPosix(t), dir.file("there"));
+  FSSpec u;
+  u.parID = 77777;
+  EXPECT_EQ(FSMakeFSSpec(0, 0, PStr(":there").b, &u), kFolderNotFound);
+  EXPECT_EQ(u.parID, 77777);
+  // The folder itself, by an empty name.
+  EXPECT_EQ(FSMakeFSSpec(0, id, PStr("").b, &t), 0);
+  EXPECT_EQ(SpecToPosix(t), dir.path().string());
+}
+
+TEST(FileSpecs, FolderIdentifiersClimbToTheTop) {
+  const int32_t id = FolderID("/vol/a/b");
+  EXPECT_EQ(FolderID("/vol/a/b/"), id);
+  EXPECT_EQ(FolderID("relative"), 0);
+  int32_t up = id;
+  ASSERT_TRUE(ParentFolderID(up, &up));
+  std::string colon;
+  ASSERT_TRUE(FolderColonPath(up, &colon));
+  EXPECT_EQ(colon, "vol:a:");
+  ASSERT_TRUE(ParentFolderID(up, &up));
+  ASSERT_TRUE(ParentFolderID(up, &up));
+  EXPECT_EQ(up, kRootParentID);
+  EXPECT_FALSE(FolderColonPath(up, &colon));
+  EXPECT_FALSE(ParentFolderID(up, &up));
+}
+
+TEST(FileIO, ReplacementTakesThePlaceOnlyWhenClosed) {
+  vmktest::TempDir dir;
+  const std::string f = dir.file("scene.hvig");
+  writeText(f, "old contents");
+  const int32_t before = OpenFileCount();
+  int16_t ref = 0;
+  ASSERT_EQ(OpenReplacement(f, FourCC("vMkC"), FourCC("hVig"), &ref), 0);
+  int32_t n = 3;
+  ASSERT_EQ(WriteFile(ref, "new", &n), 0);
+  EXPECT_EQ(readText(f), "old contents");
+  ASSERT_EQ(CloseFile(ref), 0);
+  EXPECT_EQ(readText(f), "new");
+  EXPECT_EQ(OpenFileCount(), before);
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(FileIO, AFailedReplacementKeepsTheOldFile) {
+  vmktest::TempDir dir;
+  const std::string f = dir.file("keep");
+  writeText(f, "precious");
+  {
+    AtomicReplace r(f);
+    ASSERT_TRUE(r.ok());
+    r.write("partial", 7);
+    r.fail();
+    EXPECT_FALSE(r.commit());
+  }
+  {
+    AtomicReplace r(f);
+    r.write("abandoned", 9);
+  }
+  EXPECT_EQ(readText(f), "precious");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  AtomicReplace r(dir.file("missing/x"));
+  EXPECT_FALSE(r.ok());
+  EXPECT_FALSE(r.commit());
+}
+
+TEST(FileIO, CreateOpenReadAndErrors) {
+  vmktest::TempDir dir;
+  const std::string f = dir.file("data");
+  EXPECT_EQ(CreateFile(f, FourCC("vMkC"), FourCC("aLay")), 0);
+  EXPECT_EQ(CreateFile(f, FourCC("vMkC"), FourCC("aLay")), kDuplicateName);
+  EXPECT_EQ(CreateFile(dir.file("no/data"), 0, 0), kFolderNotFound);
+  EXPECT_TRUE(CanOpenFile(f));
+  EXPECT_FALSE(CanOpenFile(dir.path().string()));
+  int16_t ref = 0;
+  EXPECT_EQ(OpenFile(dir.file("none"), &ref), kFileNotFound);
+  EXPECT_EQ(OpenFile(dir.path().string(), &ref), kFileNotFound);
+  ASSERT_EQ(OpenFile(f, &ref), 0);
+  int32_t n = 5;
+  ASSERT_EQ(WriteFile(ref, "abcde", &n), 0);
+  const uint64_t seeks = SeekCount();
+  ASSERT_EQ(SetFilePos(ref, 1), 0);
+  EXPECT_EQ(SeekCount(), seeks + 1);
+  char buf[8] = {};
+  n = 8;
+  EXPECT_EQ(ReadFile(ref, buf, &n), kEndOfFile);
+  EXPECT_EQ(n, 4);
+  EXPECT_EQ(std::string(buf, 4), "bcde");
+  int32_t size = 0;
+  EXPECT_EQ(GetEOF(ref, &size), 0);
+  EXPECT_EQ(size, 5);
+  EXPECT_EQ(SetEOF(ref, 2), 0);
+  EXPECT_EQ(GetEOF(ref, &size), 0);
+  EXPECT_EQ(size, 2);
+  EXPECT_EQ(SetFilePos(ref, -1), kBadPosition);
+  EXPECT_EQ(CloseFile(ref), 0);
+  EXPECT_EQ(CloseFile(ref), kBadRefNum);
+  n = 1;
+  EXPECT_EQ(ReadFile(ref, buf, &n), kBadRefNum);
+  EXPECT_EQ(DeleteFile(f), 0);
+  EXPECT_EQ(DeleteFile(f), kFileNotFound);
+}
+
+}  // namespace

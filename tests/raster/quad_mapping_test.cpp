@@ -1,0 +1,162 @@
+#include "raster/quad_mapping.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kMap = 500 * 500;
+
+TEST(QuadToQuadMaps, QuadOntoItselfIsNeutralOverItsWholeArea) {
+  std::vector<uint16_t> xm(kMap, 1), ym(kMap, 1);
+  const int32_t w = 20, h = 20;
+  QuadToQuad(h, w, xm.data(), ym.data(), 0, 0, 9, 0, 9, 9, 0, 9, 0, 0, 9, 0, 9, 9, 0, 9);
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      const uint16_t expect = (x <= 9 && y <= 9) ? kQuadMapNeutral : 1;
+      ASSERT_EQ(xm[y * w + x], expect) << x << "," << y;
+      ASSERT_EQ(ym[y * w + x], expect) << x << "," << y;
+    }
+  }
+  // The edge-sized lattice gives the same.
+  std::vector<uint16_t> xm1(kMap, 1), ym1(kMap, 1);
+  QuadToQuad1(h, w, 0, 0, xm1.data(), ym1.data(), 0, 0, 9, 0, 9, 9, 0, 9, 0, 0, 9, 0, 9, 9, 0, 9);
+  EXPECT_EQ(xm1, xm);
+  EXPECT_EQ(ym1, ym);
+}
+
+TEST(QuadToQuadMaps, TranslationAndClippingToTheDestination) {
+  std::vector<uint16_t> xm(kMap, 1), ym(kMap, 1);
+  const int32_t w = 8, h = 8;
+  // B is A moved 3 right and 2 down and hangs over the right edge.
+  QuadToQuad(h, w, xm.data(), ym.data(), 2, 0, 8, 0, 8, 4, 2, 4, 5, 2, 11, 2, 11, 6, 5, 6);
+  EXPECT_EQ(xm[2 * w + 5], kQuadMapNeutral - 3 * 128);
+  EXPECT_EQ(ym[2 * w + 5], kQuadMapNeutral - 2 * 128);
+  EXPECT_EQ(xm[6 * w + 7], kQuadMapNeutral - 3 * 128);
+  EXPECT_EQ(xm[2 * w + 4], 1);
+  EXPECT_EQ(xm[7 * w + 7], 1);
+  // Nothing past the destination rows was touched.
+  EXPECT_EQ(xm[8 * w], 1);
+}
+
+TEST(QuadToQuadMaps, SinglePixelQuadsAndOversizedMapsWriteNothing) {
+  std::vector<uint16_t> xm(kMap, 1), ym(kMap, 1);
+  QuadToQuad(10, 10, xm.data(), ym.data(), 3, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4);
+  QuadToQuad1(10, 10, 0, 0, xm.data(), ym.data(), 3, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4);
+  // 600 x 500 does not fit the 500 x 500 maps.
+  QuadToQuad(500, 600, xm.data(), ym.data(), 0, 0, 9, 0, 9, 9, 0, 9, 0, 0, 9, 0, 9, 9, 0, 9);
+  for (size_t i = 0; i < xm.size(); ++i) ASSERT_EQ(xm[i], 1) << i;
+}
+
+TEST(QuadToQuadDisplacement, EntriesOnlyWhereTheSourceLiesInThePlane) {
+  const int32_t w = 6, h = 6;
+  std::vector<uint32_t> xs(w * h, 7), ys(w * h, 7);
+  std::vector<uint32_t*> xr, yr;
+  for (int32_t r = 0; r < h; ++r) {
+    xr.push_back(xs.data() + r * w);
+    yr.push_back(ys.data() + r * w);
+  }
+  // Source 2 to the left of the destination; its left column is off the plane.
+  EXPECT_EQ(QuadToQuadDisRea(h, w, xr.data(), yr.data(), -2, 0, 3, 0, 3, 5, -2, 5, 0, 0, 5, 0, 5, 5,
+                             0, 5),
+            8);
+  EXPECT_EQ(xs[1 * w + 3], 327680000u - 256u);  // reads 2 pixels to the left
+  EXPECT_EQ(ys[1 * w + 3], 327680000u);
+  EXPECT_EQ(xs[1 * w + 1], 7u);  // its source (-1) is outside
+}
+
+struct Rgb {
+  explicit Rgb(int32_t n, uint8_t v) : r(n, v), g(n, v), b(n, v) {}
+  std::vector<uint8_t> r, g, b;
+};
+
+TEST(QuadBufRGB, IdentityCopiesAndBlendModes) {
+  // On a one-row quad the lattice steps by whole pixels, so the identity
+  // mapping copies every sample exactly.
+  const int32_t w = 10, h = 1;
+  Rgb src(w * h, 0);
+  for (int32_t i = 0; i < w * h; ++i) {
+    src.r[i] = static_cast<uint8_t>(3 * i);
+    src.g[i] = static_cast<uint8_t>(200 - i);
+    src.b[i] = static_cast<uint8_t>(i * i);
+  }
+  Rgb dst(w * h, 5);
+  const int32_t n = QuadBufRGBToQuadBufRGB(h, w, src.r.data(), src.g.data(), src.b.data(), 0,
+                                           nullptr, h, w, dst.r.data(), dst.g.data(), dst.b.data(),
+                                           0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 9, 0, 9, 0, 0, 0);
+  EXPECT_EQ(n, 10);
+  EXPECT_EQ(dst.r, src.r);
+  EXPECT_EQ(dst.g, src.g);
+  EXPECT_EQ(dst.b, src.b);
+
+  // Blends through a full mask: mode 1 keeps the destination, mode 2 writes
+  // the (here uniform) source; a half mask mixes with truncation.
+  const int32_t sq = 10 * 10;
+  Rgb flat(sq, 200);
+  std::vector<uint8_t> mask(sq, 255);
+  Rgb keep(sq, 5);
+  QuadBufRGBToQuadBufRGB(10, 10, flat.r.data(), flat.g.data(), flat.b.data(), 1, mask.data(), 10,
+                         10, keep.r.data(), keep.g.data(), keep.b.data(), 0, 0, 9, 0, 9, 9, 0, 9, 0,
+                         0, 9, 0, 9, 9, 0, 9);
+  EXPECT_EQ(keep.r, std::vector<uint8_t>(sq, 5));
+  QuadBufRGBToQuadBufRGB(10, 10, flat.r.data(), flat.g.data(), flat.b.data(), 2, mask.data(), 10,
+                         10, keep.r.data(), keep.g.data(), keep.b.data(), 0, 0, 9, 0, 9, 9, 0, 9, 0,
+                         0, 9, 0, 9, 9, 0, 9);
+  EXPECT_EQ(keep.r, std::vector<uint8_t>(sq, 200));
+  std::fill(mask.begin(), mask.end(), 100);
+  Rgb half(sq, 50);
+  QuadBufRGBToQuadBufRGB(10, 10, flat.r.data(), flat.g.data(), flat.b.data(), 1, mask.data(), 10,
+                         10, half.r.data(), half.g.data(), half.b.data(), 0, 0, 9, 0, 9, 9, 0, 9, 0,
+                         0, 9, 0, 9, 9, 0, 9);
+  EXPECT_EQ(half.g[55], (50 * 100 + 200 * 155) / 255);
+}
+
+TEST(QuadBufRGB, LastColumnAndOverhangingSourceStayInsideThePlane) {
+  // A 3 x 1 source stretched over a 7 x 1 destination: the last source column
+  // is its own right neighbour.
+  const std::vector<uint8_t> s = {0, 100, 200};
+  Rgb dst(7 * 2, 9);
+  QuadBufRGBToQuadBufRGB(1, 3, s.data(), s.data(), s.data(), 0, nullptr, 2, 7, dst.r.data(),
+                         dst.g.data(), dst.b.data(), 0, 0, 2, 0, 2, 0, 0, 0, 0, 0, 6, 0, 6, 0, 0,
+                         0);
+  EXPECT_EQ(dst.r[0], 0);
+  EXPECT_EQ(dst.r[6], 200);
+  EXPECT_EQ(dst.r[7], 9);  // second row untouched
+
+  // A source quadrilateral reaching 4 columns past the plane reads its edge.
+  Rgb out(7, 9);
+  QuadBufRGBToQuadBufRGB(1, 3, s.data(), s.data(), s.data(), 0, nullptr, 1, 7, out.r.data(),
+                         out.g.data(), out.b.data(), 0, 0, 6, 0, 6, 0, 0, 0, 0, 0, 6, 0, 6, 0, 0,
+                         0);
+  EXPECT_EQ(out.r[6], 200);
+  EXPECT_EQ(out.r[4], 200);
+}
+
+TEST(QuadBufRGB, SinglePixelQuadsWriteNothing) {
+  const std::vector<uint8_t> s(4, 50);
+  Rgb dst(4, 9);
+  EXPECT_EQ(QuadBufRGBToQuadBufRGB(2, 2, s.data(), s.data(), s.data(), 0, nullptr, 2, 2,
+                                   dst.r.data(), dst.g.data(), dst.b.data(), 1, 1, 1, 1, 1, 1, 1, 1,
+                                   0, 0, 0, 0, 0, 0, 0, 0),
+            1);
+  std::vector<uint8_t> one(4, 9);
+  EXPECT_EQ(QuadBufToQuadBuf(2, 2, s.data(), 0, nullptr, 2, 2, one.data(), 1, 1, 1, 1, 1, 1, 1, 1,
+                             0, 0, 0, 0, 0, 0, 0, 0),
+            1);
+  EXPECT_EQ(dst.r, std::vector<uint8_t>(4, 9));
+  EXPECT_EQ(one, std::vector<uint8_t>(4, 9));
+}
+
+TEST(QuadBuf, NearestSampleTruncates) {
+  // Mirror a 4 x 1 row: destination x takes source trunc(3 - x) along the
+  // lattice, so every destination column is reached exactly.
+  const std::vector<uint8_t> s = {1, 2, 3, 4};
+  std::vector<uint8_t> d(4, 0);
+  QuadBufToQuadBuf(1, 4, s.data(), 0, nullptr, 1, 4, d.data(), 3, 0, 0, 0, 0, 0, 3, 0, 0, 0, 3, 0,
+                   3, 0, 0, 0);
+  EXPECT_EQ(d, (std::vector<uint8_t>{4, 3, 2, 1}));
+}
+
+}  // namespace
