@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "app/text_helpers.h"
 #include "platform/toolbox/api/ui_services.h"
 
 namespace {
@@ -181,7 +182,7 @@ int16_t Track_ssrec(draw::Port* port, int32_t maxV, int32_t maxH, int32_t offH, 
   int16_t done = 1;
   if (handles == 0) {
     Mov_ssrec(port, maxV, maxH, offH, offV, left, right, bottom, top);
-  } else if (ui::GetCurrentKeyModifiers() == shiftKey) {
+  } else if (TestKeyModif(shiftKey) == 1) {
     Resize_ssrec(port, 5, 0, maxV, maxH, offH, offV, left, right, bottom, top);
   } else if (onHandle(l, b)) {
     Resize_ssrec(port, 1, 0, maxV, maxH, offH, offV, left, right, bottom, top);
