@@ -5,13 +5,13 @@
 #include <cstring>
 
 #include "app/colour_spaces.h"
+#include "app/plane_readers.h"
 
 namespace vmkrec {
 
 namespace {
 
 SourceReader gRenderFileSource = nullptr;
-SourceReader gPhotoSource = nullptr;
 
 }  // namespace
 
@@ -29,7 +29,6 @@ EngineArea ClampArea(int32_t left, int32_t top, int32_t right, int32_t bottom, i
 }
 
 void SetRenderFileSource(SourceReader reader) { gRenderFileSource = reader; }
-void SetPhotoSource(SourceReader reader) { gPhotoSource = reader; }
 
 void PrepareEngineSource(int16_t source, int16_t planeCount, uint8_t fillValue,
                          const SourceRequest& request) {
@@ -48,7 +47,13 @@ void PrepareEngineSource(int16_t source, int16_t planeCount, uint8_t fillValue,
       if (gRenderFileSource != nullptr) gRenderFileSource(request);
       break;
     case 3:
-      if (gPhotoSource != nullptr) gPhotoSource(request);
+      // The host photo's rectangle, resampled into the area at the given scales; without a
+      // photo the reader fails and the planes stay as they were.
+      ReadCharBuffromPho(3, 0, request.width, request.height, request.planes[0],
+                         request.planes[1], request.planes[2], request.planes[3], 0, nullptr,
+                         nullptr, request.photoLeft, request.photoTop, request.photoRight,
+                         request.photoBottom, request.areaWidth, request.areaHeight,
+                         request.scaleX, request.scaleY, request.width, request.height);
       break;
     default:
       break;

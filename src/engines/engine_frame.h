@@ -10,10 +10,10 @@
 //   - ClampArea brings the area into the planes (exclusive or inclusive corners, as the
 //     family's convention says).
 //   - PrepareEngineSource fills the planes for sources 1 to 3: 1 white (one plane: the fill
-//     value), 2 the render file, 3 rows of the host photo; 0 leaves them. Sources 2 and 3
-//     need three planes and go through readers installed by their owners (the script's
-//     render file, the session's photo reader); with none installed the planes stay as
-//     they are, as they do when there is no render file.
+//     value), 2 the render file, 3 rows of the host photo (ReadCharBuffromPho); 0 leaves
+//     them. Sources 2 and 3 need three planes. The render file belongs to the script, above
+//     this library: the script installs its reader (SetRenderFileSource); with none
+//     installed the planes stay as they are, as they do when there is no render file.
 //   - BlendEffect puts the effect's result back over a plane at the operation's blend mode
 //     and opacity, weighted by the mask when there is one.
 #pragma once
@@ -52,9 +52,8 @@ struct SourceRequest {
 };
 
 using SourceReader = void (*)(const SourceRequest& request);
-// Installs the reader of source 2 (the render file) or 3 (the host photo); null removes it.
+// Installs the reader of source 2, the render file; null removes it.
 void SetRenderFileSource(SourceReader reader);
-void SetPhotoSource(SourceReader reader);
 
 // The source step of FillBuf. With one plane only source 1 acts, filling planes[0] with
 // `fillValue`; with three, source 1 fills red, green and blue with 255.

@@ -4,6 +4,7 @@
 
 #include "app/file_access.h"
 #include "app/pascal_strings.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 
 namespace vmkrec {
@@ -26,6 +27,8 @@ int16_t PickPresetFile(int16_t save, fichier* file, const OSType* types, int16_t
     if (!plat::ui::AskSaveFile(text, PStrString(file->name), file->type, file->creator, &path,
                                &replacing))
       return 0;
+    // A saved preset carries its type's extension, so menus and dialogs find it again.
+    path = plat::files::WithTypeExtension(path, file->type);
   } else {
     std::vector<OSType> list;
     for (int16_t i = 0; types != nullptr && i < typeCount; ++i) list.push_back(types[i]);

@@ -1,12 +1,15 @@
 // Colour-correction and lens-correction records and their preset files.
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include <gtest/gtest.h>
 
 #include "engines/correction/colour_correction.h"
 #include "engines/correction/lens_correction.h"
 #include "engines/preset_file.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/scripted_ui.h"
 #include "support/preset_files.h"
 
@@ -179,6 +182,45 @@ TEST_F(ColCorFile, LayoutAndPerEffectLoading) {
   EXPECT_EQ(target->w[5014], 66);
 }
 
+TEST_F(ColCorFile, EachFileTypeRoundTripsByteForByte) {
+  plat::ui::ScriptedUi ui;
+  plat::ui::ScopedServices scoped(&ui);
+  for (int16_t kind : {103, 104, 105, 119}) {
+    auto preset = DefaultColCor(kind);
+    for (int32_t i = 1; i < kColCorWords; ++i) preset->w[i] = i * 7 - 3000;
+    preset->w[kCCMorePoints] = 0;  // words a save never copies
+    std::fill(&preset->w[4984], &preset->w[4988], 0);
+    const std::string path = dir_.file("p" + std::to_string(kind));
+    ui.AnswerSaveFile(path);
+    ASSERT_EQ(Do_AColCor_file(1, FSSpec{}, preset.get(), kind), 0);
+    const std::string stored = path + plat::files::ExtensionForType(ColCorFileType(kind));
+    const std::vector<uint8_t> first = vmktest::ReadBytes(stored);
+    ASSERT_EQ(first.size(), 8u + 28228u) << kind;
+
+    // Loaded into a record that differs only in this effect's words, then saved again.
+    auto target = std::make_unique<ColCorPar>(*preset);
+    for (int32_t i = 18; i < kColCorWords; ++i) target->w[i] += 1;
+    for (int32_t i = 18; i < kColCorWords; ++i) {
+      const bool own = (kind == 104 && i >= 5007 && i <= 5012) ||
+                       (kind == 103 && i >= 5013 && i <= 5016) ||
+                       (kind == 105 && (i == 4983 || (i >= 4991 && i <= 5006))) ||
+                       (kind == 119 && (i == 18 || ((i >= 24 && i <= 43) && i % 4 != 3 &&
+                                                    !(i >= 36 && i < 40))));
+      if (!own) target->w[i] = preset->w[i];
+    }
+    ui.AnswerOpenFile(stored);
+    ASSERT_EQ(Do_AColCor_file(0, FSSpec{}, target.get(), kind), 0);
+    EXPECT_EQ(ui.openRequests.back().prompt, "Load a New ColCor...");
+    EXPECT_EQ(ui.openRequests.back().types, std::vector<OSType>{ColCorFileType(kind)});
+    const std::string again = dir_.file("again");
+    ui.AnswerSaveFile(again);
+    ASSERT_EQ(Do_AColCor_file(1, FSSpec{}, target.get(), kind), 0);
+    EXPECT_EQ(vmktest::ReadBytes(again + plat::files::ExtensionForType(ColCorFileType(kind))),
+              first)
+        << kind;
+  }
+}
+
 TEST_F(ColCorFile, BigEndianShortAndUnknownFiles) {
   auto preset = DefaultColCor(103);
   preset->w[5013] = 0x01020304;
@@ -230,7 +272,7 @@ TEST_F(LensFile, PresetKeepsTheCurrentImageSize) {
   Init_ZondracPar(&preset, 3000, 2000, 240, 20, 20, 2);
   preset.w[kZndRotation] = -7;
   const std::string path = dir_.file("l.hznd");
-  ui.AnswerSaveFile(path);
+  ui.AnswerSaveFile(dir_.file("l"));  // the type's extension is added
   ASSERT_EQ(Do_AZondrac_file(1, FSSpec{}, &preset), 0);
   const std::vector<uint8_t> b = vmktest::ReadBytes(path);
   ASSERT_EQ(b.size(), 8u + 4256u);
@@ -249,6 +291,15 @@ TEST_F(LensFile, PresetKeepsTheCurrentImageSize) {
   EXPECT_EQ(z.w[kZndHeight], 480);
   EXPECT_EQ(z.w[kZndResolution], 240);
   EXPECT_EQ(z.w[kZndRotation], -7);
+
+  // Saved again from what was read, over the same image size: the same bytes.
+  ZondracPar again;
+  Init_ZondracPar(&again, 3000, 2000, 72, 20, 20, 2);
+  ASSERT_EQ(Do_AZondrac_file(2, vmktest::SpecForPath(path), &again), 0);
+  const std::string second = dir_.file("again.hznd");
+  ui.AnswerSaveFile(second);
+  ASSERT_EQ(Do_AZondrac_file(1, FSSpec{}, &again), 0);
+  EXPECT_EQ(vmktest::ReadBytes(second), b);
 
   // The same file from a big-endian writer, read on either host.
   const std::string big = dir_.file("big.hznd");

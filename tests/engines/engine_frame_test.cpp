@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "app/plane_readers.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
+#include "host/ApePlugInUtilities/image_files.h"
+#include "support/session.h"
+
 namespace {
 
 TEST(EngineArea, ClampsToThePlanesInBothConventions) {
@@ -59,6 +64,50 @@ TEST(EngineSource, WhiteFillRenderFileAndPhoto) {
   for (auto* p : {&r, &g, &b})
     for (uint8_t v : *p) EXPECT_EQ(v, 255);
   EXPECT_EQ(m[0], 4);
+}
+
+class EnginePhotoSource : public vmktest::SessionTest {};
+
+TEST_F(EnginePhotoSource, ReadsTheHostRectangleIntoThePlanes) {
+  PixelBuffer photo(3, 2, 1, 4), unused;
+  for (uint32_t y = 0; y < 2; ++y)
+    for (uint32_t x = 0; x < 3; ++x) {
+      uint8_t* p = photo.rowPtr(y) + 4 * x;
+      p[0] = static_cast<uint8_t>(10 * x + y);
+      p[1] = 100;
+      p[2] = 200;
+      p[3] = 255;
+    }
+  FilterRecord rec;
+  rec.imageRect = Rect{0, 0, 2, 3};
+  rec.inLastPlane = 2;
+  rec.imageWidth = 3;
+  rec.imageHeight = 2;
+  gFilterRecord = &rec;
+  SetSessionSpanImages(&photo, &unused);
+
+  // Planes of 4 x 2 with an area of 2 x 2: the photo's first two columns, the rest of
+  // each row a margin; plane rows bottom first, as the photo reader lays them.
+  std::vector<uint8_t> r(8, 0xEE), g(8, 0xEE), b(8, 0xEE), m(8, 0xEE);
+  vmkrec::SourceRequest req;
+  req.width = 4;
+  req.height = 2;
+  req.areaWidth = 2;
+  req.areaHeight = 2;
+  req.photoRight = 3;
+  req.photoBottom = 2;
+  req.planes[0] = r.data();
+  req.planes[1] = g.data();
+  req.planes[2] = b.data();
+  req.planes[3] = m.data();
+  vmkrec::PrepareEngineSource(3, 3, 0, req);
+  SetSessionSpanImages(nullptr, nullptr);
+  gFilterRecord = nullptr;
+  EXPECT_EQ((std::vector<uint8_t>(r.begin(), r.begin() + 2)), (std::vector<uint8_t>{1, 11}));
+  EXPECT_EQ((std::vector<uint8_t>(r.begin() + 4, r.begin() + 6)), (std::vector<uint8_t>{0, 10}));
+  EXPECT_EQ(r[2], 0);
+  EXPECT_EQ(g[5], 100);
+  EXPECT_EQ(b[0], 200);
 }
 
 TEST(EngineBlend, OpacityMaskAndArea) {
