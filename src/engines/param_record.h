@@ -34,6 +34,11 @@
 //    type, prompt and layout, its Copy_<X> for the writer's scratch copy and, when a load
 //    must keep some of the caller's fields, a function that takes the loaded scratch record
 //    into the caller's.
+// 5. The engine Misc<X> takes its record copy from the registry and does its FillBuf head
+//    (area clamp, source step, blend back) with engines/engine_frame.h.
+//
+// Sub-records and ramps are converted with the record, force flag included, so a file of
+// big-endian numbers comes back whole, ramps and all.
 //
 // Reading decides the order by the stored word 0, wherever it sits in the file: a zero word
 // means big-endian numbers (a forced reversal on a little-endian host), anything else
