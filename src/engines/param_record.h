@@ -307,7 +307,7 @@ class ScratchBytes {
   size_t size_;
 };
 
-// A zero-initialised record of type R in scratch memory.
+// A zero-initialised record of type R in scratch memory; also the engine's own record copy.
 template <class R>
 class ScratchRecord {
   static_assert(std::is_trivially_destructible_v<R>, "records are plain data");

@@ -1,20 +1,12 @@
 #include "engines/correction/colour_matrix_engine.h"
 
-#include <new>
+void MiscColMat::SetColMatPar(const ColMatPar* record) { Copy_ColMatPar(record, par_.get()); }
 
-MiscColMat::MiscColMat() {
-  if (void* p = vmkrec::NewScratch(sizeof(ColMatPar))) par_ = new (p) ColMatPar{};
-}
-
-MiscColMat::~MiscColMat() { vmkrec::DeleteScratch(par_); }
-
-void MiscColMat::SetColMatPar(const ColMatPar* record) { Copy_ColMatPar(record, par_); }
-
-void MiscColMat::GetColMatPar(ColMatPar* record) const { Copy_ColMatPar(par_, record); }
+void MiscColMat::GetColMatPar(ColMatPar* record) const { Copy_ColMatPar(par_.get(), record); }
 
 void MiscColMat::SetColMatVal(const int32_t* cells, int16_t noise, int16_t shift1,
                               int16_t shift2, int16_t shift3, int16_t contrast) {
-  if (par_ == nullptr || cells == nullptr) return;
+  if (!par_.valid() || cells == nullptr) return;
   for (int k = 0; k < kColMatCells; ++k) par_->cells[k] = static_cast<uint32_t>(cells[k]);
   par_->noise = noise;
   par_->shift[0] = shift1;

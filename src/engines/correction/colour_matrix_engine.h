@@ -9,10 +9,6 @@
 
 class MiscColMat {
  public:
-  MiscColMat();
-  ~MiscColMat();
-  MiscColMat(const MiscColMat&) = delete;
-  MiscColMat& operator=(const MiscColMat&) = delete;
 
   // Copy the fields Copy_ColMatPar copies into and out of the engine's record.
   void SetColMatPar(const ColMatPar* record);
@@ -22,8 +18,8 @@ class MiscColMat {
                     int16_t shift3, int16_t contrast);
 
   // Null when the registry had no room; the engine then renders nothing.
-  ColMatPar* record() const { return par_; }
+  ColMatPar* record() const { return par_.get(); }
 
  private:
-  ColMatPar* par_ = nullptr;
+  vmkrec::ScratchRecord<ColMatPar> par_;
 };
