@@ -1,0 +1,261 @@
+// 3 x 3 neighbourhood filters.
+//
+// The rectangle is filtered in place through a window of three unfiltered
+// rows, so row y never sees the already filtered row y - 1 and the filters
+// need three rows of memory whatever the plane's size.
+#include "raster/convolution.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "app/memory_manager.h"
+#include "app/session_state.h"
+
+namespace {
+
+void FillKernel(int32_t* k, int32_t corner, int32_t edge, int32_t middle) {
+  const int32_t v[9] = {corner, edge, corner, edge, middle, edge, corner, edge, corner};
+  std::memcpy(k, v, sizeof v);
+}
+
+// Walks the clamped rectangle row by row through a three-row window and
+// calls filter(outRow, rows, n, scratch) once per row: outRow points at the
+// rectangle's left sample of the plane row, rows[0..2] at the window rows
+// above, at and below it (index 1 is the rectangle's left column), n is the
+// rectangle's width and scratch holds `scratchRows` rows of the window's
+// length for the filter's own use.
+template <typename T, typename Filter>
+int32_t WindowWalk(int32_t width, int32_t height, T* plane, int32_t left, int32_t top,
+                   int32_t right, int32_t bottom, int32_t scratchRows, Filter filter) {
+  if (plane == nullptr) return -1;
+  left = std::max(left, 1);
+  top = std::max(top, 1);
+  if (right >= width - 1) right = width - 2;
+  if (bottom >= height - 1) bottom = height - 2;
+  if (left > right || top > bottom) return -1;
+  CMemMan* man = SessionMemMan();
+  if (man == nullptr) return -1;
+  const int32_t rowLength = right - left + 3;
+  const int64_t bytes = static_cast<int64_t>(rowLength) * (3 + scratchRows) * sizeof(T);
+  if (bytes > std::numeric_limits<int32_t>::max()) return -1;
+  T* window = reinterpret_cast<T*>(man->NewBuf(static_cast<int32_t>(bytes)));
+  if (window == nullptr) return -1;
+  T* rows[3] = {window, window + rowLength, window + 2 * rowLength};
+  T* scratch = window + 3 * static_cast<int64_t>(rowLength);
+  auto load = [&](T* into, int32_t y) {
+    std::memcpy(into, plane + static_cast<int64_t>(y) * width + (left - 1),
+                static_cast<size_t>(rowLength) * sizeof(T));
+  };
+  load(rows[0], top - 1);
+  load(rows[1], top);
+  load(rows[2], top + 1);
+  for (int32_t y = top; y <= bottom; ++y) {
+    if (y > top) {
+      T* oldest = rows[0];
+      rows[0] = rows[1];
+      rows[1] = rows[2];
+      rows[2] = oldest;
+      load(rows[2], y + 1);
+    }
+    filter(plane + static_cast<int64_t>(y) * width + left, rows, right - left + 1, scratch);
+  }
+  man->DelBuf(window);
+  return 0;
+}
+
+template <typename T>
+int64_t Sum3x3(const T* const* rows, int32_t i, const int32_t* k) {
+  const T* below = rows[2];
+  const T* mid = rows[1];
+  const T* above = rows[0];
+  return static_cast<int64_t>(k[0]) * below[i - 1] + static_cast<int64_t>(k[1]) * below[i] +
+         static_cast<int64_t>(k[2]) * below[i + 1] + static_cast<int64_t>(k[3]) * mid[i - 1] +
+         static_cast<int64_t>(k[4]) * mid[i] + static_cast<int64_t>(k[5]) * mid[i + 1] +
+         static_cast<int64_t>(k[6]) * above[i - 1] + static_cast<int64_t>(k[7]) * above[i] +
+         static_cast<int64_t>(k[8]) * above[i + 1];
+}
+
+inline uint8_t ChMix(int32_t sum, int32_t centre, int16_t bias, int16_t divisor, int32_t keep,
+                     int32_t strength) {
+  const float f = static_cast<float>(sum) / static_cast<float>(divisor);
+  const int32_t q = static_cast<int32_t>(f + 0.5f);
+  const int32_t v = (centre * keep + (q + bias) * strength) >> 12;
+  return static_cast<uint8_t>(v > 255 ? 255 : (v < 0 ? 0 : v));
+}
+
+inline uint32_t LnMix(double sum, uint32_t centre, int16_t bias, int16_t divisor, int32_t keep,
+                      int32_t strength) {
+  const float f = static_cast<float>(sum / static_cast<double>(divisor));
+  const int64_t q = static_cast<int64_t>(f + 0.5f);
+  const double v = (static_cast<double>(centre) * keep + static_cast<double>(q + bias) * strength) *
+                   (1.0 / 4096.0);
+  // Stored as the word arithmetic leaves it: no clamping, wrapping modulo 2^32.
+  return static_cast<uint32_t>(static_cast<int64_t>(v));
+}
+
+// Median of nine by an exchange network (the value equals the fifth
+// smallest, which is all the median is defined by).
+inline uint8_t Median9(uint8_t p[9]) {
+  static constexpr int8_t kExchanges[19][2] = {
+      {1, 2}, {4, 5}, {7, 8}, {0, 1}, {3, 4}, {6, 7}, {1, 2}, {4, 5}, {7, 8}, {0, 3},
+      {5, 8}, {4, 7}, {3, 6}, {1, 4}, {2, 5}, {4, 7}, {4, 2}, {6, 4}, {4, 2}};
+  for (const auto& e : kExchanges)
+    if (p[e[0]] > p[e[1]]) std::swap(p[e[0]], p[e[1]]);
+  return p[4];
+}
+
+}  // namespace
+
+void Load_matrix(int16_t type, int16_t amount, int32_t* kernel, int16_t* divisor) {
+  if (amount == 0 || kernel == nullptr || divisor == nullptr) return;
+  if (type == 1) {
+    if (amount < 0) return;
+    if (amount >= 100) {
+      FillKernel(kernel, 1, 1, 1);
+      *divisor = 9;
+      return;
+    }
+    int32_t m;
+    if (amount == 1)
+      m = 400;
+    else if (amount == 2)
+      m = 200;
+    else if (amount == 3)
+      m = 133;
+    else if (amount == 4)
+      m = 100;
+    else if (amount <= 9)
+      m = 80;
+    else if (amount <= 14)
+      m = 40;
+    else if (amount <= 19)
+      m = 27;
+    else if (amount <= 24)
+      m = 20;
+    else if (amount <= 29)
+      m = 16;
+    else if (amount <= 34)
+      m = 13;
+    else if (amount <= 39)
+      m = 11;
+    else if (amount <= 44)
+      m = 10;
+    else if (amount <= 49)
+      m = 9;
+    else if (amount <= 64)
+      m = 8;
+    else if (amount <= 80)
+      m = 6;
+    else if (amount <= 90)
+      m = 5;
+    else
+      m = 4;
+    FillKernel(kernel, 1, 2, m);
+    *divisor = static_cast<int16_t>(m + 12);
+    return;
+  }
+  struct Band {
+    int16_t upTo;
+    int32_t c, e, m;
+    int16_t div;
+  };
+  static constexpr Band kBands[] = {
+      {74, -1, -2, 42, 30},    {124, -1, -2, 30, 18},  {174, -2, -4, 49, 25},
+      {224, -2, -4, 42, 18},   {274, -3, -6, 58, 22},  {324, -3, -6, 54, 18},
+      {374, -4, -8, 69, 21},   {424, -4, -8, 65, 17},  {474, -4, -8, 64, 16},
+      {524, -5, -10, 76, 16},  {574, -6, -12, 88, 16}, {624, -7, -14, 100, 16},
+      {674, -8, -16, 112, 16}, {724, -9, -18, 124, 16}};
+  for (const Band& b : kBands) {
+    if (amount <= b.upTo) {
+      FillKernel(kernel, b.c, b.e, b.m);
+      *divisor = b.div;
+      return;
+    }
+  }
+  FillKernel(kernel, -10, -20, 136);
+  *divisor = 16;
+}
+
+void Calc_Chmatrix(uint8_t* dest, const uint8_t* centre, int32_t rowLength, int16_t bias,
+                   int16_t divisor, const int32_t* kernel, int32_t keep, int32_t strength) {
+  const uint8_t* rows[3] = {centre - rowLength, centre, centre + rowLength};
+  const int64_t sum = Sum3x3(rows, 0, kernel);
+  *dest = ChMix(static_cast<int32_t>(sum), *centre, bias, divisor, keep, strength);
+}
+
+void Calc_Lnmatrix(uint32_t* dest, const uint32_t* centre, int32_t rowLength, int16_t bias,
+                   int16_t divisor, const int32_t* kernel, int32_t keep, int32_t strength) {
+  const uint32_t* rows[3] = {centre - rowLength, centre, centre + rowLength};
+  const int64_t sum = Sum3x3(rows, 0, kernel);
+  *dest = LnMix(static_cast<double>(sum), *centre, bias, divisor, keep, strength);
+}
+
+void Calc_median(uint8_t* dest, const uint8_t* centre, int32_t rowLength, int16_t /*unused*/) {
+  uint8_t p[9];
+  for (int32_t r = -1, n = 0; r <= 1; ++r)
+    for (int32_t c = -1; c <= 1; ++c) p[n++] = centre[r * rowLength + c];
+  *dest = Median9(p);
+}
+
+int32_t X_Mat_Chbuf(int32_t width, int32_t height, uint8_t* plane, int32_t left, int32_t top,
+                    int32_t right, int32_t bottom, int16_t bias, int16_t divisor,
+                    const int32_t* kernel, int32_t strength) {
+  if (kernel == nullptr || divisor == 0) return -1;
+  const int32_t keep = 4096 - strength;
+  return WindowWalk(width, height, plane, left, top, right, bottom, 0,
+                    [&](uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t*) {
+                      for (int32_t x = 0; x < n; ++x) {
+                        const int64_t sum = Sum3x3(rows, x + 1, kernel);
+                        out[x] = ChMix(static_cast<int32_t>(sum), rows[1][x + 1], bias, divisor,
+                                       keep, strength);
+                      }
+                    });
+}
+
+int32_t X_Mat_Lnbuf(int32_t width, int32_t height, uint32_t* plane, int32_t left, int32_t top,
+                    int32_t right, int32_t bottom, int16_t bias, int16_t divisor,
+                    const int32_t* kernel, int32_t strength) {
+  if (kernel == nullptr || divisor == 0) return -1;
+  const int32_t keep = 4096 - strength;
+  return WindowWalk(width, height, plane, left, top, right, bottom, 0,
+                    [&](uint32_t* out, uint32_t* const* rows, int32_t n, uint32_t*) {
+                      for (int32_t x = 0; x < n; ++x) {
+                        const int64_t sum = Sum3x3(rows, x + 1, kernel);
+                        out[x] = LnMix(static_cast<double>(sum), rows[1][x + 1], bias, divisor,
+                                       keep, strength);
+                      }
+                    });
+}
+
+int32_t X_median_buf(int32_t width, int32_t height, uint8_t* plane, int32_t left, int32_t top,
+                     int32_t right, int32_t bottom, int16_t /*unused*/) {
+  // With every window column sorted (lo <= mid <= hi), the median of the
+  // nine is the median of the largest lo, the median mid and the smallest
+  // hi. Sorting the columns once per row lets neighbouring windows share
+  // them, and the min / max form keeps the loops free of branches.
+  return WindowWalk(width, height, plane, left, top, right, bottom, 3,
+                    [](uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t* scratch) {
+                      const int32_t len = n + 2;
+                      uint8_t* lo = scratch;
+                      uint8_t* mid = scratch + len;
+                      uint8_t* hi = scratch + 2 * len;
+                      for (int32_t c = 0; c < len; ++c) {
+                        const uint8_t a = rows[0][c], b = rows[1][c], d = rows[2][c];
+                        const uint8_t mn = std::min(a, b), mx = std::max(a, b);
+                        lo[c] = std::min(mn, d);
+                        hi[c] = std::max(mx, d);
+                        mid[c] = std::max(mn, std::min(mx, d));
+                      }
+                      for (int32_t x = 0; x < n; ++x) {
+                        const uint8_t l = std::max(std::max(lo[x], lo[x + 1]), lo[x + 2]);
+                        const uint8_t h = std::min(std::min(hi[x], hi[x + 1]), hi[x + 2]);
+                        const uint8_t m0 = std::min(mid[x], mid[x + 1]),
+                                      m1 = std::max(mid[x], mid[x + 1]);
+                        const uint8_t m = std::max(m0, std::min(m1, mid[x + 2]));
+                        const uint8_t p0 = std::min(l, m), p1 = std::max(l, m);
+                        out[x] = std::max(p0, std::min(p1, h));
+                      }
+                    });
+}

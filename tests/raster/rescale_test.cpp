@@ -1,0 +1,274 @@
+#include "raster/rescale.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/memory/memory.h"
+#include "support/session.h"
+
+namespace {
+
+using Plane = std::vector<uint8_t>;
+
+class Rescale : public vmktest::SessionTest {
+ protected:
+  // Whole-plane rescale of a w x h plane to dw x dh.
+  Plane Run(int16_t filter, const Plane& src, int32_t w, int32_t h, int32_t dw, int32_t dh) {
+    Plane dst(static_cast<size_t>(dw) * dh, 0xAB);
+    EXPECT_EQ(
+        X_Newechant_charbuf(filter, src.data(), w, h, dst.data(), dw, dh, 0, 0, w, h, 0, 0, dw, dh),
+        0);
+    EXPECT_EQ(contribX, nullptr);
+    EXPECT_EQ(contribY, nullptr);
+    return dst;
+  }
+};
+
+TEST(RescaleKernels, ValuesAtTheirLimits) {
+  EXPECT_EQ(box_filter(0.5f), 1.0f);
+  EXPECT_EQ(box_filter(-0.5f), 0.0f);  // the sign matters at the edge
+  EXPECT_EQ(triangle_filter(0.25f), 0.75f);
+  EXPECT_EQ(cubic_filter(0.0f), 1.0f);
+  EXPECT_EQ(cubic_filter(1.0f), 0.0f);
+  EXPECT_EQ(bell_filter(0.0f), 0.75f);
+  EXPECT_EQ(bell_filter(1.0f), 0.125f);
+  EXPECT_FLOAT_EQ(B_spline_filter(0.0f), 2.0f / 3.0f);
+  EXPECT_FLOAT_EQ(B_spline_filter(1.0f), 1.0f / 6.0f);
+  EXPECT_FLOAT_EQ(Mitchell_filter(0.0f), 16.0f / 18.0f);
+  EXPECT_NEAR(Mitchell_filter(1.0f), 1.0f / 18.0f, 1e-6f);
+  EXPECT_EQ(Mitchell_filter(2.0f), 0.0f);
+  EXPECT_EQ(Lanczos3_filter(0.0f), 1.0f);
+  EXPECT_NEAR(Lanczos3_filter(1.0f), 0.0f, 1e-6f);
+  EXPECT_EQ(Lanczos3_filter(3.0f), 0.0f);
+  EXPECT_EQ(sinc(0.0f), 1.0f);
+}
+
+TEST(RescaleKernels, CeilingRoundsAwayFromZero) {
+  EXPECT_EQ(ceiling(2.0f), 2.0f);
+  EXPECT_EQ(ceiling(2.25f), 3.0f);
+  EXPECT_EQ(ceiling(-2.25f), -3.0f);
+  EXPECT_EQ(ceiling(-2.0f), -2.0f);
+  EXPECT_EQ(ceiling(0.0f), 0.0f);
+}
+
+TEST(RescaleKernels, CubicBSplineWeights) {
+  EXPECT_FLOAT_EQ(CubicWeight(0.0f), 2.0f / 3.0f);
+  EXPECT_FLOAT_EQ(CubicWeight(1.0f), 1.0f / 6.0f);
+  EXPECT_FLOAT_EQ(CubicWeight(-1.0f), 1.0f / 6.0f);
+  EXPECT_EQ(CubicWeight(2.0f), 0.0f);
+  EXPECT_EQ(CubicWeight(-2.0f), 0.0f);
+}
+
+TEST_F(Rescale, BoxAtEqualSizeCopiesExactly) {
+  Plane src(7 * 5);
+  for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 37 + 5);
+  EXPECT_EQ(Run(0, src, 7, 5, 7, 5), src);
+}
+
+TEST_F(Rescale, TriangleMagnificationOfTwoSamples) {
+  // Columns at 0, 0.5, 1, 1.5 of the source; the list of column 1 starts one
+  // index early (weight 0) and the last column clamps to the last sample.
+  const Plane row = {0, 100};
+  EXPECT_EQ(Run(1, row, 2, 1, 4, 1), (Plane{0, 50, 100, 100}));
+  EXPECT_EQ(Run(1, row, 1, 2, 1, 4), (Plane{0, 50, 100, 100}));
+}
+
+TEST_F(Rescale, ConstantPlaneDriftsOnlyUnderVerticalReduction) {
+  const Plane flat(3, 100);
+  // Box 3 -> 1: three weights of 341; columns spread the remainder as a
+  // float share, reduced rows as a rounded integer share of 0.
+  EXPECT_EQ(Run(0, flat, 3, 1, 1, 1), (Plane{100}));
+  EXPECT_EQ(Run(0, flat, 1, 3, 1, 1), (Plane{99}));
+
+  const Plane big(23 * 17, 200);
+  for (int16_t f = 0; f <= 7; ++f) {
+    EXPECT_EQ(Run(f, big, 23, 17, 9, 17), Plane(9 * 17, 200)) << "filter " << f;
+    EXPECT_EQ(Run(f, big, 23, 17, 41, 31), Plane(41 * 31, 200)) << "filter " << f;
+  }
+}
+
+TEST_F(Rescale, LargeReductionsKeepEveryContributor) {
+  // Far more than 128 contributors per sample and a ring longer than 127
+  // rows; a constant row stays constant and nothing is written out of place.
+  const Plane row(3000, 77);
+  EXPECT_EQ(Run(6, row, 3000, 1, 2, 1), (Plane{77, 77}));
+  Plane column(1 * 900);
+  for (int32_t y = 0; y < 900; ++y) column[y] = y < 450 ? 0 : 200;
+  const Plane out = Run(6, column, 1, 900, 1, 3);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_GT(out[2], 100);
+}
+
+TEST_F(Rescale, OvershootIsClampedNotWrapped) {
+  Plane step(12, 0);
+  for (int32_t x = 6; x < 12; ++x) step[x] = 255;
+  for (int16_t f : {4, 6}) {
+    const Plane out = Run(f, step, 12, 1, 48, 1);
+    EXPECT_EQ(out.front(), 0);
+    EXPECT_EQ(out.back(), 255);
+    bool high = false;
+    for (uint8_t v : out) {
+      if (v >= 250) high = true;
+      if (high) {
+        EXPECT_GT(v, 128) << "wrapped overshoot, filter " << f;
+      }
+    }
+  }
+}
+
+TEST_F(Rescale, WritesOnlyInsideTheDestinationRectangle) {
+  Plane src(6 * 6);
+  for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 7);
+  Plane dst(10 * 10, 0xEE);
+  ASSERT_EQ(X_Newechant_charbuf(0, src.data(), 6, 6, dst.data(), 10, 10, 0, 0, 6, 6, 3, 2, 9, 8),
+            0);
+  for (int32_t y = 0; y < 10; ++y)
+    for (int32_t x = 0; x < 10; ++x) {
+      const bool inside = x >= 3 && x < 9 && y >= 2 && y < 8;
+      const uint8_t expect = inside ? src[(y - 2) * 6 + (x - 3)] : 0xEE;
+      EXPECT_EQ(dst[y * 10 + x], expect) << x << "," << y;
+    }
+  // A source sub-rectangle counts its indices from its own corner.
+  Plane part(2 * 2, 0);
+  ASSERT_EQ(X_Newechant_charbuf(0, src.data(), 6, 6, part.data(), 2, 2, 3, 1, 5, 3, 0, 0, 2, 2), 0);
+  EXPECT_EQ(part, (Plane{src[9], src[10], src[15], src[16]}));
+}
+
+TEST_F(Rescale, DestinationHangingOverThePlaneIsCut) {
+  const Plane src(4 * 4, 60);
+  Plane dst(3 * 3, 0);
+  ASSERT_EQ(X_Newechant_charbuf(0, src.data(), 4, 4, dst.data(), 3, 3, 0, 0, 4, 4, -1, -1, 3, 3),
+            0);
+  EXPECT_EQ(dst, Plane(9, 60));
+}
+
+TEST_F(Rescale, BadRectanglesAndFailuresReturnMinusOne) {
+  const Plane src(4 * 4, 1);
+  Plane dst(4 * 4, 9);
+  EXPECT_EQ(X_Newechant_charbuf(6, src.data(), 4, 4, dst.data(), 4, 4, 0, 0, 0, 4, 0, 0, 4, 4), -1);
+  EXPECT_EQ(X_Newechant_charbuf(6, src.data(), 4, 4, dst.data(), 4, 4, 0, 0, 5, 4, 0, 0, 4, 4), -1);
+  EXPECT_EQ(X_Newechant_charbuf(6, src.data(), 4, 4, dst.data(), 4, 4, 0, 0, 4, 4, 2, 2, 2, 4), -1);
+  // Lists for an absurd destination cannot be had: -1, nothing written,
+  // both list pointers null.
+  EXPECT_EQ(
+      X_Newechant_charbuf(6, src.data(), 4, 4, dst.data(), 4, 4, 0, 0, 4, 4, 0, 0, 2000000000, 1),
+      -1);
+  EXPECT_EQ(dst, Plane(16, 9));
+  EXPECT_EQ(contribX, nullptr);
+  EXPECT_EQ(contribY, nullptr);
+  EXPECT_EQ(session_.memMan().count(), 0);
+}
+
+TEST(RescaleNoSession, FailsWithoutARegistry) {
+  vmktest::ScopedSession s;
+  TPermanent* kept = gPer;
+  gPer = nullptr;
+  const Plane src(4, 1);
+  Plane dst(4, 0);
+  EXPECT_EQ(X_Newechant_charbuf(6, src.data(), 2, 2, dst.data(), 2, 2, 0, 0, 2, 2, 0, 0, 2, 2), -1);
+  EXPECT_EQ(contribX, nullptr);
+  gPer = kept;
+}
+
+TEST_F(Rescale, ThreePlanesMatchThreeSingleCalls) {
+  Plane r(9 * 7), g(9 * 7), b(9 * 7);
+  for (size_t i = 0; i < r.size(); ++i) {
+    r[i] = static_cast<uint8_t>(i * 13);
+    g[i] = static_cast<uint8_t>(255 - i * 3);
+    b[i] = static_cast<uint8_t>((i * i) & 0xFF);
+  }
+  Plane dr(5 * 11), dg(5 * 11), db(5 * 11);
+  ASSERT_EQ(X_Newechant_buffer(5, r.data(), g.data(), b.data(), 9, 7, dr.data(), dg.data(),
+                               db.data(), 5, 11, 0, 0, 9, 7, 0, 0, 5, 11),
+            0);
+  EXPECT_EQ(dr, Run(5, r, 9, 7, 5, 11));
+  EXPECT_EQ(dg, Run(5, g, 9, 7, 5, 11));
+  EXPECT_EQ(db, Run(5, b, 9, 7, 5, 11));
+}
+
+TEST_F(Rescale, WideMembersCopyAtEqualSizeAndClamp) {
+  std::vector<int16_t> s16 = {0, 1000, 32640, 7, 12345, 300};
+  std::vector<int16_t> d16(6, -1);
+  ASSERT_EQ(
+      X_Newechant_shortbuf(0, s16.data(), 3, 2, d16.data(), 3, 2, 0, 0, 3, 2, 0, 0, 3, 2, 32640),
+      0);
+  EXPECT_EQ(d16, s16);
+  // Overshoot of a step stays within 0 .. the given maximum.
+  std::vector<int16_t> step(8, 0);
+  for (int32_t x = 4; x < 8; ++x) step[x] = 32640;
+  std::vector<int16_t> big(32, -1);
+  ASSERT_EQ(
+      X_Newechant_shortbuf(7, step.data(), 8, 1, big.data(), 32, 1, 0, 0, 8, 1, 0, 0, 32, 1, 32640),
+      0);
+  for (int16_t v : big) {
+    EXPECT_GE(v, 0);
+    EXPECT_LE(v, 32640);
+  }
+  EXPECT_GE(big.back(), 32639);  // fractional weights may sum a hair below 1024
+  // Index 4 names no kernel in this numbering.
+  EXPECT_EQ(
+      X_Newechant_shortbuf(4, s16.data(), 3, 2, d16.data(), 3, 2, 0, 0, 3, 2, 0, 0, 3, 2, 32640),
+      -1);
+
+  std::vector<uint32_t> s32 = {0, 70000, 4000000000u, 5};
+  std::vector<uint32_t> d32(4, 1);
+  ASSERT_EQ(X_Newechant_longbuf(0, s32.data(), 2, 2, d32.data(), 2, 2, 0, 0, 2, 2, 0, 0, 2, 2), 0);
+  EXPECT_EQ(d32[0], 0u);
+  EXPECT_EQ(d32[1], 70000u);
+  EXPECT_EQ(d32[3], 5u);
+  EXPECT_EQ(X_Newechant_longbuf(8, s32.data(), 2, 2, d32.data(), 2, 2, 0, 0, 2, 2, 0, 0, 2, 2), -1);
+}
+
+TEST(RescaleRows, HorizontalPassesRoundShiftAndClamp) {
+  int32_t idx[2] = {0, 1};
+  float w[2] = {512.0f, 512.0f};
+  CLIST list;
+  list.count = 2;
+  list.index = idx;
+  list.weight = w;
+  const uint8_t src8[2] = {3, 4};
+  uint8_t dst8 = 0;
+  Hor_CharExpan(&list, 1, src8, &dst8);
+  EXPECT_EQ(dst8, 3);  // (1536 + 2048 + 0.5) >> 10
+
+  float over[2] = {2048.0f, 0.0f};
+  list.weight = over;
+  const uint8_t bright[2] = {200, 0};
+  Hor_CharExpan(&list, 1, bright, &dst8);
+  EXPECT_EQ(dst8, 255);
+  const int16_t s16[2] = {1000, 0};
+  int16_t d16 = 0;
+  Hor_ShortExpan(&list, 1, s16, &d16, 1500);
+  EXPECT_EQ(d16, 1500);
+
+  // Four-channel pixels: each byte weighted on its own, sums truncated.
+  float third[2] = {341.5f, 682.5f};
+  list.weight = third;
+  const uint8_t px[8] = {3, 0, 255, 9, 3, 0, 255, 9};
+  uint8_t out[4] = {};
+  Hor_Expan(&list, 1, px, out);
+  EXPECT_EQ(out[0], 2);  // trunc(trunc(1024.5) + 2047.5) = 3071 >> 10
+  EXPECT_EQ(out[1], 0);
+  EXPECT_EQ(out[2], 254);
+  EXPECT_EQ(out[3], 8);
+}
+
+TEST(RescaleBicubic, ConstantPlaneAndRectangle) {
+  std::vector<uint8_t> src(5 * 5, 120);
+  std::vector<uint8_t> dst(10 * 10, 0);
+  X_BiCubic_charbuf(src.data(), 5, 5, dst.data(), 10, 10, 0, 0, 5, 5, 2, 3, 8, 9);
+  for (int32_t y = 0; y < 10; ++y)
+    for (int32_t x = 0; x < 10; ++x) {
+      const bool inside = x >= 2 && x < 8 && y >= 3 && y < 9;
+      if (inside) {
+        EXPECT_GE(dst[y * 10 + x], 119);
+        EXPECT_LE(dst[y * 10 + x], 120);
+      } else {
+        EXPECT_EQ(dst[y * 10 + x], 0);
+      }
+    }
+}
+
+}  // namespace
