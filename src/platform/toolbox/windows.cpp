@@ -191,9 +191,6 @@ void WindowWidget::resizeEvent(QResizeEvent*) {
   if (window->port->surface().width() == width() && window->port->surface().height() == height()) return;
   window->port->resize(width(), height());
   if (window->form != nullptr) window->form->resize(size());
-  for (auto& c : window->controls) c->needsDisplay = true;
-  window->contentPending = true;
-  window->SchedulePass();
   if (isVisible()) {
     Event e;
     e.eventClass = kEventClassWindow;
@@ -202,6 +199,9 @@ void WindowWidget::resizeEvent(QResizeEvent*) {
     QMetaObject::invokeMethod(
         this, [w = window, e]() mutable { Deliver(e, nullptr, w); }, Qt::QueuedConnection);
   }
+  for (auto& c : window->controls) c->needsDisplay = true;
+  window->contentPending = true;
+  window->SchedulePass();
 }
 
 void WindowWidget::changeEvent(QEvent* event) {
