@@ -6,6 +6,7 @@
 #include "app/app_data.h"
 #include "platform/files/file_errors.h"
 #include "platform/files/file_io.h"
+#include "platform/toolbox/api/ui_services.h"
 
 namespace pf = plat::files;
 
@@ -173,6 +174,15 @@ int16_t File_kern::S_setEOF(int32_t size) {
 int16_t File_kern::S_getEOF(int32_t* size) {
   if (state != kSlotOpen || size == nullptr) return -1;
   return pf::GetEOF(refNum, size) == 0 ? 0 : -1;
+}
+
+int16_t File_kern::FileError(const unsigned char* first, const unsigned char* second) {
+  plat::ui::AlertRequest alert;
+  alert.alertId = 129;
+  alert.params = {first != nullptr ? PStrString(first) : std::string(),
+                  second != nullptr ? PStrString(second) : std::string(), std::string(),
+                  std::string()};
+  return plat::ui::Alert(alert);
 }
 
 int16_t FILE_BinaryCreate(int16_t* refNum, const fichier* f, int16_t /*unused*/) {

@@ -50,6 +50,9 @@ class File_kern {
   int16_t S_close();
   int16_t S_setEOF(int32_t size);
   int16_t S_getEOF(int32_t* size);
+  // Shows the bundle's file alert with the two texts as its first and second
+  // parameters; answers the button pressed.
+  int16_t FileError(const unsigned char* first, const unsigned char* second);
 
   int16_t refNum = 0;
   int16_t state = 0;

@@ -64,10 +64,10 @@ bool folderColonPath(const fichier& f, int32_t parent, std::string* colon, int32
 
 }  // namespace
 
-void BuildVName(fichier* f, unsigned char* path, Int32Align2* parent, int16_t mode) {
+void BuildVName(fichier* f, unsigned char* path, int32_t* parent, int16_t mode) {
   const int32_t dir = parent != nullptr ? *parent : f->parent;
   if (mode == 3) {
-    Int32Align2 up = 0;
+    int32_t up = 0;
     if (parent != nullptr && plat::files::ParentFolderID(dir, &up)) *parent = up;
     return;
   }

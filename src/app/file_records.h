@@ -8,9 +8,12 @@
 // changes. A record whose folder identifier is 0 (read back from a stored
 // file) is found through its path instead.
 //
-// Records embedded in stored files keep their 538-byte stored form: the
-// 540-byte record without the last two bytes of its final word, in the
-// host's order (little-endian here), volume and folder written as 0.
+// Records embedded in stored files keep their 538-byte stored form: volume
+// (16-bit) at 0, folder (32-bit) at 2, name at 6, path at 262, two reserved
+// bytes at 518, creator at 520, type at 524 and the three further words at
+// 528, of which the last gives only its first two bytes; in the host's order
+// (little-endian here), volume and folder written as 0. In memory the fields
+// keep their natural alignment, so the record is a little larger.
 #pragma once
 
 #include <cstddef>
@@ -22,11 +25,10 @@
 #include "platform/files/file_spec.h"
 #include "platform/types/mac_types.h"
 
-using plat::files::Int32Align2;
 
 struct fichier {
   int16_t volume = 0;
-  Int32Align2 parent = 0;
+  int32_t parent = 0;
   unsigned char name[256] = {};
   unsigned char path[256] = {};
   int16_t reserved = 0;
@@ -34,10 +36,6 @@ struct fichier {
   OSType type = 0;
   int32_t spare[3] = {};
 };
-static_assert(sizeof(fichier) == 540);
-static_assert(offsetof(fichier, parent) == 2 && offsetof(fichier, name) == 6 &&
-              offsetof(fichier, path) == 262 && offsetof(fichier, creator) == 520 &&
-              offsetof(fichier, type) == 524 && offsetof(fichier, spare) == 528);
 
 inline constexpr size_t kFicStoredSize = 538;
 
@@ -59,7 +57,7 @@ FSSpec SpecOf(const fichier& f);
 //           receives that folder's identifier).
 //   mode 2: the same, but `path` is left as it was on failure.
 //   mode 3: `*parent` becomes the identifier of its folder's parent; no path.
-void BuildVName(fichier* f, unsigned char* path, Int32Align2* parent, int16_t mode);
+void BuildVName(fichier* f, unsigned char* path, int32_t* parent, int16_t mode);
 
 // Fills the specification part of a record from a length-prefixed name
 // (absolute colon path, or a name inside folder `dirID`); the path field is

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/memory_manager.h"
+#include "app/pascal_strings.h"
 #include "app/session_state.h"
 #include "platform/memory/memory.h"
 
@@ -64,6 +65,36 @@ void LoadVisitor::flag(int32_t& f) {
 void LoadVisitor::hostI32(int32_t& v) {
   // Written in the writer's order and ignored on reading; only its presence matters.
   v = r_.i32();
+}
+
+void FicStringsToC(fichier& f) {
+  PCstr(f.name);
+  PCstr(f.path);
+}
+
+void FicStringsFromC(fichier& f) {
+  // A damaged record may hold no terminator; the string then ends with its field.
+  f.name[sizeof f.name - 1] = 0;
+  f.path[sizeof f.path - 1] = 0;
+  CPstr(reinterpret_cast<char*>(f.name));
+  CPstr(reinterpret_cast<char*>(f.path));
+}
+
+void StoreVisitor::ficCStrings(fichier& f) {
+  fichier c;
+  Copy_FicStruct(&f, &c);
+  FicStringsToC(c);
+  Write_FicStruct(w_, c);
+}
+
+void LoadVisitor::ficCStrings(fichier& f) {
+  fichier c;
+  if (!Read_FicStruct(r_, &c)) {
+    failed_ = true;
+    return;
+  }
+  FicStringsFromC(c);
+  Copy_FicStruct(&c, &f);
 }
 
 void* NewScratch(size_t size) {

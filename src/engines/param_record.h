@@ -18,6 +18,9 @@
 //        v.i32s(&r.w[1], 40);     // numbers: converted
 //        v.bytes(r.table, 256);   // byte tables: stored as they are, never converted
 //        VisitRecord(v, r.ramp);  // a sub-record or ramp: its own field list
+//        v.reserved(2);           // (a ramp is 1794 bytes; the next word sits 4-aligned)
+//        v.fic(r.image);          // a file record: its first 538 bytes, never converted
+//        v.ficCStrings(r.tile);   // the same with name and path stored zero-terminated
 //        v.reserved(4092);        // stored but not kept: zeros on write, skipped on read
 //      }
 //
@@ -43,6 +46,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "app/file_records.h"
 #include "platform/bytes/byte_order.h"
 
 // ---------------------------------------------------------------------------------------
@@ -66,6 +70,11 @@ namespace vmkrec {
 
 using plat::bytes::Order;
 
+// A file record whose name and path travel as zero-terminated strings: in place, direction 1
+// turns both length-prefixed strings into C strings, any other direction back.
+void FicStringsToC(fichier& f);
+void FicStringsFromC(fichier& f);
+
 // Counts the stored bytes of a field list.
 class SizeVisitor {
  public:
@@ -82,6 +91,8 @@ class SizeVisitor {
   void u32s(uint32_t*, size_t count) { n_ += 4 * count; }
   void f32s(float*, size_t count) { n_ += 4 * count; }
   void bytes(void*, size_t count) { n_ += count; }
+  void fic(fichier&) { n_ += kFicStoredSize; }
+  void ficCStrings(fichier&) { n_ += kFicStoredSize; }
   void reserved(size_t count) { n_ += count; }
   void fail() { ok_ = false; }
   bool ok() const { return ok_; }
@@ -114,6 +125,8 @@ class StoreVisitor {
   void u32s(uint32_t* p, size_t count) { for (size_t i = 0; i < count; ++i) w_.u32(p[i]); }
   void f32s(float* p, size_t count) { for (size_t i = 0; i < count; ++i) w_.f32(p[i]); }
   void bytes(void* p, size_t count) { w_.raw(p, count); }
+  void fic(fichier& f) { Write_FicStruct(w_, f); }
+  void ficCStrings(fichier& f);
   void reserved(size_t count) { w_.zeros(count); }
   void fail() { ok_ = false; }
   bool ok() const { return ok_; }
@@ -149,6 +162,10 @@ class LoadVisitor {
   void u32s(uint32_t* p, size_t count) { for (size_t i = 0; i < count; ++i) p[i] = r_.u32(); }
   void f32s(float* p, size_t count) { for (size_t i = 0; i < count; ++i) p[i] = r_.f32(); }
   void bytes(void* p, size_t count) { r_.raw(p, count); }
+  void fic(fichier& f) {
+    if (!Read_FicStruct(r_, &f)) failed_ = true;
+  }
+  void ficCStrings(fichier& f);
   void reserved(size_t count) { r_.skip(count); }
   void fail() { failed_ = true; }
   bool ok() const { return r_.ok() && !failed_; }
@@ -196,6 +213,8 @@ class SwapVisitor {
   void u32s(uint32_t* p, size_t count) { for (size_t i = 0; i < count; ++i) u32(p[i]); }
   void f32s(float* p, size_t count) { for (size_t i = 0; i < count; ++i) f32(p[i]); }
   void bytes(void*, size_t) {}
+  void fic(fichier&) {}
+  void ficCStrings(fichier& f) { toLittle_ ? FicStringsToC(f) : FicStringsFromC(f); }
   void reserved(size_t) {}
   void fail() {}
   bool ok() const { return true; }

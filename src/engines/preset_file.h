@@ -18,11 +18,13 @@
 //   constexpr vmkrec::PresetFormat kLensFile{FourCC("hZnd"), "Load a New Lens...",
 //                                            vmkrec::PresetLayout::HeadAndRecord, 1, false};
 //   int16_t Do_AZondrac_file(int16_t mode, FSSpec spec, ZondracPar* rec) {
-//     return vmkrec::DoPresetFile(mode, spec, rec, kLensFile, CopyFn, TakeFn);
+//     return vmkrec::DoPresetFile(mode, spec, rec, kLensFile, Copy_ZondracPar);
 //   }
 //
-// A family whose file is not one record (ramps, sectioned files) builds its bytes itself and
-// uses PresetFile directly.
+// with an optional last argument `take(const R& loaded, R* caller)` for families whose load
+// keeps some of the caller's fields. A family whose file is not one record (ramps, sectioned
+// files with heads of their own) writes its own field list of the whole file, or builds its
+// bytes itself, and uses PresetFile directly for the modes and the file.
 #pragma once
 
 #include <cstddef>
@@ -30,11 +32,9 @@
 #include <memory>
 #include <vector>
 
+#include "app/file_records.h"
 #include "engines/param_record.h"
 #include "platform/types/mac_types.h"
-
-struct fichier;
-struct FSSpec;
 
 namespace vmkrec {
 
@@ -67,13 +67,10 @@ enum PresetAction : int16_t {
   kPresetWrite = 2,
 };
 
-// Asks the user for a preset file: `save` 0 is the open dialog over the listed types with a
-// length-prefixed prompt, 1 the save dialog for the record's creator and type. Returns 1
-// when a file was chosen (the record then names it), anything else when cancelled.
-using PresetPicker = int16_t (*)(int16_t save, fichier* file, const OSType* types,
-                                 int16_t typeCount, const unsigned char* prompt);
-// Replaces the dialogs (tests answer them); null restores the default.
-void SetPresetPicker(PresetPicker picker);
+// Asks the user for a preset file through the toolbox's pickers (which tests answer): `save`
+// 0 is the open dialog over the listed types with a length-prefixed prompt, 1 the save
+// dialog with an empty default name for the record's creator and type. Returns 1 when a
+// file was chosen (the record then names it), 0 when cancelled.
 int16_t PickPresetFile(int16_t save, fichier* file, const OSType* types, int16_t typeCount,
                        const unsigned char* prompt);
 

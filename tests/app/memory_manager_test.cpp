@@ -91,3 +91,48 @@ TEST_F(VMKMemManTest, OutOfRangeSlotsAndHugePlanesAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CMemMan, ZeroSizedBlocksRegisterAndRefusedSizesLeaveNoTrace) {
+  CMemMan m;
+  char* z = m.NewBuf(0);
+  ASSERT_NE(z, nullptr);
+  EXPECT_EQ(m.count(), 1);
+  EXPECT_EQ(m.NewBuf(-1), nullptr);
+  EXPECT_EQ(m.count(), 1);
+  EXPECT_EQ(m.GetCMem(z)->size, 0);
+  // Freeing from the middle keeps the order of the others.
+  char* a = m.NewBuf(1);
+  char* b = m.NewBuf(2);
+  EXPECT_EQ(m.DelBuf(a), 1);
+  EXPECT_EQ(m.head()->block, z);
+  EXPECT_EQ(m.head()->next->block, b);
+  EXPECT_EQ(m.count(), 2);
+}
+
+TEST_F(VMKMemManTest, DepthFollowsTheBitsPerSampleAndTheTableFreesItsPlanes) {
+  const int64_t live = plat::LiveBlockCount();
+  {
+    VMKMemMan v;
+    v.IniVMKMemMan(3, 2, 32);
+    EXPECT_EQ(v.bytesPerSample(), 4);
+    char* p = v.GetBuf(89, 1);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(plat::GetPtrSize(p), 24);
+    int32_t slot = -1;
+    EXPECT_EQ(v.GetID(p, &slot), 0);
+    EXPECT_EQ(slot, 89);
+    v.GetBuf(0, 1);
+    v.DelAllBuf();
+    EXPECT_EQ(session_.memMan().count(), 0);
+    EXPECT_EQ(v.depth(0), 4);  // depths stay
+    v.GetBuf(1, 1);
+    EXPECT_EQ(session_.memMan().count(), 1);
+  }
+  // The table's destructor handed its last plane back.
+  EXPECT_EQ(session_.memMan().count(), 0);
+  EXPECT_EQ(plat::LiveBlockCount(), live);
+}
+
+}  // namespace

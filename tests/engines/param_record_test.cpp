@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/pascal_strings.h"
 #include "platform/memory/memory.h"
 #include "support/session.h"
 
@@ -238,6 +239,54 @@ TEST(ScratchOutsideSession, UsesPlainBlocks) {
     EXPECT_FALSE(none.valid());
   }
   EXPECT_EQ(plat::LiveBlockCount(), live);
+}
+
+}  // namespace
+
+namespace {
+
+struct WithFiles {
+  int32_t order = 0;
+  fichier plain;
+  fichier zeroEnded;
+  static constexpr int32_t kStoredSize = 4 + 2 * 538;
+};
+
+template <class V>
+void VisitRecord(V& v, WithFiles& r) {
+  v.flag(r.order);
+  v.fic(r.plain);
+  v.ficCStrings(r.zeroEnded);
+}
+
+TEST(StoredFileRecords, KeepTheirNamesPlainOrZeroTerminated) {
+  WithFiles r;
+  SetPStr(r.plain.name, "tile.png");
+  SetPStr(r.plain.path, "Vol:Tiles:");
+  r.plain.type = FourCC("PNGf");
+  SetPStr(r.zeroEnded.name, "edge.tif");
+  SetPStr(r.zeroEnded.path, "Vol:Edges:");
+  EXPECT_EQ(vmkrec::StoredSize(r), static_cast<size_t>(WithFiles::kStoredSize));
+  const std::vector<uint8_t> b = vmkrec::StoreRecord(r);
+  ASSERT_EQ(b.size(), static_cast<size_t>(WithFiles::kStoredSize));
+  EXPECT_EQ(b[4 + 6], 8);  // length byte of the plain name
+  EXPECT_EQ(0, std::memcmp(&b[4 + 538 + 6], "edge.tif", 9));
+  EXPECT_EQ(0, std::memcmp(&b[4 + 538 + 262], "Vol:Edges:", 11));
+
+  WithFiles back;
+  ASSERT_TRUE(vmkrec::LoadRecord(b.data(), b.size(), back));
+  EXPECT_EQ(PStrString(back.plain.name), "tile.png");
+  EXPECT_EQ(back.plain.type, FourCC("PNGf"));
+  EXPECT_EQ(PStrString(back.zeroEnded.name), "edge.tif");
+  EXPECT_EQ(PStrString(back.zeroEnded.path), "Vol:Edges:");
+  EXPECT_FALSE(vmkrec::LoadRecord(b.data(), b.size() - 1, back));
+
+  // In place the conversion turns the strings one way and back.
+  vmkrec::SwapRecord(r, 1, 0);
+  EXPECT_STREQ(reinterpret_cast<const char*>(r.zeroEnded.name), "edge.tif");
+  EXPECT_EQ(PStrString(r.plain.name), "tile.png");
+  vmkrec::SwapRecord(r, 0, 0);
+  EXPECT_EQ(PStrString(r.zeroEnded.name), "edge.tif");
 }
 
 }  // namespace

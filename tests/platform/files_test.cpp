@@ -229,7 +229,7 @@ TEST(FileSpecs, FolderIdentifiersClimbToTheTop) {
   const int32_t id = FolderID("/vol/a/b");
   EXPECT_EQ(FolderID("/vol/a/b/"), id);
   EXPECT_EQ(FolderID("relative"), 0);
-  Int32Align2 up = id;
+  int32_t up = id;
   ASSERT_TRUE(ParentFolderID(up, &up));
   std::string colon;
   ASSERT_TRUE(FolderColonPath(up, &colon));

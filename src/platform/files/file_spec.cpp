@@ -119,7 +119,7 @@ bool FolderColonPath(int32_t dirID, std::string* colon) {
   return true;
 }
 
-bool ParentFolderID(int32_t dirID, Int32Align2* parent) {
+bool ParentFolderID(int32_t dirID, int32_t* parent) {
   std::string folder;
   if (!FolderPath(dirID, &folder) || folder == "/") return false;
   const size_t slash = folder.rfind('/');

@@ -13,20 +13,14 @@
 
 #include "platform/types/mac_types.h"
 
-namespace plat::files {
-// A 32-bit value that may sit on a 2-byte boundary: the folder identifier of
-// a specification follows its 16-bit volume directly, and pointers to it
-// must say so.
-typedef int32_t Int32Align2 __attribute__((aligned(2)));
-}  // namespace plat::files
-
-// Laid out as the system's file specification with a 255-character name.
+// The system's file specification with a 255-character name. Its fields
+// keep their natural alignment in memory; stored records are written field
+// by field.
 struct FSSpec {
   int16_t vRefNum = 0;
-  plat::files::Int32Align2 parID = 0;
+  int32_t parID = 0;
   unsigned char name[256] = {};
 };
-static_assert(sizeof(FSSpec) == 262);
 
 namespace plat::files {
 
@@ -64,6 +58,6 @@ bool FolderColonPath(int32_t dirID, std::string* colon);
 
 // The identifier of the folder that holds folder `dirID`; false when unknown
 // or when `dirID` is a top-level folder's parent.
-bool ParentFolderID(int32_t dirID, Int32Align2* parent);
+bool ParentFolderID(int32_t dirID, int32_t* parent);
 
 }  // namespace plat::files

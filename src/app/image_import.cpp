@@ -1,0 +1,168 @@
+// Content-picture import on the image layer's 32-bit decode.
+#include "app/image_import.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/session_state.h"
+#include "platform/files/file_types.h"
+#include "platform/imageio/image_io.h"
+#include "platform/toolbox/api/ui_services.h"
+
+namespace {
+
+namespace io = plat::imageio;
+
+struct Decoded {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> argb;  // alpha, red, green, blue; row 0 at the top
+  const uint8_t* at(int32_t x, int32_t y) const {
+    return argb.data() + (static_cast<size_t>(y) * static_cast<size_t>(width) + x) * 4u;
+  }
+};
+
+bool Decode(const fichier& file, Decoded* d) {
+  const std::string path = FicToPosix(file);
+  if (path.empty()) return false;
+  uint32_t w = 0, h = 0;
+  if (io::DecodeARGB(path, &w, &h, &d->argb) != io::kOk) return false;
+  d->width = static_cast<int32_t>(w);
+  d->height = static_cast<int32_t>(h);
+  return true;
+}
+
+// a + i x span / n, truncated, then kept inside 0 .. limit - 1. Products in
+// 64 bits so that large pictures cannot overflow.
+int32_t Sample(int32_t a, int64_t i, int64_t span, int64_t n, int32_t limit) {
+  const int64_t v = a + i * span / n;
+  return static_cast<int32_t>(std::clamp<int64_t>(v, 0, limit - 1));
+}
+
+bool BuffersFor(int16_t mode, void* b1, void* b2, void* b3) {
+  switch (mode) {
+    case kLoadPlanes:
+    case kLoadPlanes90:
+      return b1 != nullptr && b2 != nullptr && b3 != nullptr;
+    case kLoadPixels:
+    case kLoadGrey16:
+    case kLoadGrey8:
+    case kLoadPixels90:
+    case kLoadGrey16_90:
+      return b1 != nullptr;
+    default:
+      return false;
+  }
+}
+
+void Store(int16_t mode, size_t at, const uint8_t* px, void* b1, void* b2, void* b3,
+           uint8_t* alpha) {
+  const uint8_t r = px[1], g = px[2], b = px[3];
+  switch (mode) {
+    case kLoadPlanes:
+    case kLoadPlanes90:
+      static_cast<uint8_t*>(b1)[at] = r;
+      static_cast<uint8_t*>(b2)[at] = g;
+      static_cast<uint8_t*>(b3)[at] = b;
+      break;
+    case kLoadPixels:
+    case kLoadPixels90: {
+      uint8_t* d = static_cast<uint8_t*>(b1) + at * 4;
+      d[0] = r;
+      d[1] = g;
+      d[2] = b;
+      break;
+    }
+    case kLoadGrey16:
+    case kLoadGrey16_90:
+      static_cast<uint16_t*>(b1)[at] = Grey16Of(r, g);
+      break;
+    default:
+      static_cast<uint8_t*>(b1)[at] = GreyOf(r, g);
+      break;
+  }
+  if (alpha != nullptr) alpha[at] = px[0];
+}
+
+}  // namespace
+
+int16_t LoadImaInBuf(int16_t action, int16_t fileKind, int16_t mode, fichier* file,
+                     int32_t* width, int32_t* height, int32_t srcL, int32_t srcT, int32_t srcR,
+                     int32_t /*srcB*/, int32_t dstW, int32_t dstH, int32_t bufW, int32_t bufH,
+                     void* buf1, void* buf2, void* buf3, void* /*buf4*/, uint8_t* alpha) {
+  if (file == nullptr) return -1;
+  if (action == 0) return LoadIma(fileKind, file) == 1 ? 0 : -1;
+  if (action == 1) {
+    const std::string path = FicToPosix(*file);
+    uint32_t w = 0, h = 0;
+    if (path.empty() || io::NaturalSize(path, &w, &h) != io::kOk) return -1;
+    if (width != nullptr) *width = static_cast<int32_t>(w);
+    if (height != nullptr) *height = static_cast<int32_t>(h);
+    return 0;
+  }
+  if (action != 2) return -1;
+  if (!BuffersFor(mode, buf1, buf2, buf3) || dstW <= 0 || dstH <= 0 || bufW <= 0 || bufH <= 0)
+    return -1;
+  Decoded img;
+  if (!Decode(*file, &img)) return -1;
+  const int32_t W = img.width, H = img.height;
+  if (width != nullptr) *width = W;
+  if (height != nullptr) *height = H;
+  // Modes 91 and 92 turn like mode 90: their callers ask for a turned load.
+  const bool turned = mode == kLoadPlanes90 || mode == kLoadPixels90 || mode == kLoadGrey16_90;
+  for (int32_t j = 0; j < dstH; ++j) {
+    const int32_t row = dstH - 1 - j;
+    if (row >= bufH) continue;  // only rows inside the buffer are written
+    for (int32_t i = 0; i < dstW && i < bufW; ++i) {
+      int32_t x, y;
+      if (turned) {
+        x = Sample(srcT, j, srcR - srcL, dstH, W);
+        y = Sample(srcL, i, H, dstW, H);
+      } else {
+        y = Sample(srcT, j, H, dstH, H);
+        x = Sample(srcL, i, srcR - srcL, dstW, W);
+      }
+      Store(mode, static_cast<size_t>(row) * static_cast<size_t>(bufW) + i, img.at(x, y), buf1,
+            buf2, buf3, alpha);
+    }
+  }
+  return 0;
+}
+
+int16_t LoadIma(int16_t fileKind, fichier* file) {
+  using plat::files::FileTypeOf;
+  if (file == nullptr) return 0;
+  std::string prompt;
+  std::vector<OSType> types;
+  switch (fileKind) {
+    case 0:  // what the image readers take
+      types = {FourCC("TIFF"), FourCC("JPEG"), FourCC("PNGf")};
+      break;
+    case 1:
+      prompt = "Load a New File...";
+      types = {FourCC("aCH1"), FourCC("TEXT")};
+      if (gPer != nullptr) gPer->channelScratch.type = FourCC("aCH1");
+      break;
+    case 2:
+      types = {FourCC("8BIM"), FourCC("TIFF"), FourCC("EPSF"), FourCC("8BPS"),
+               FourCC("PICT"), FourCC("JPEG"), FourCC("PNGf"), FourCC("GIFf")};
+      break;
+    case 3:
+      types = {FourCC("TIFF")};
+      break;
+    default:
+      return 0;
+  }
+  std::string path;
+  if (!plat::ui::AskOpenFile(prompt, types, &path)) return 0;
+  fichier chosen;
+  Copy_FicStruct(file, &chosen);
+  if (!SetFicFromPosix(&chosen, path)) return 0;
+  OSType type = 0, creator = 0;
+  if (!plat::files::GetTypeCreator(path, &type, &creator) || type == 0) type = FileTypeOf(path);
+  chosen.type = type;
+  chosen.creator = creator;
+  Copy_FicStruct(&chosen, file);
+  return 1;
+}

@@ -1,0 +1,47 @@
+// Content pictures into the caller's buffers: a rectangle of an image file
+// resized by nearest-neighbour sampling into three 8-bit planes, 32-bit
+// pixels, an 8-bit or a 16-bit grey plane, with an optional alpha plane,
+// upright or turned a quarter turn; and the open dialog that picks one.
+//
+// Buffers are bufW x bufH samples with contiguous rows. The sampled picture
+// always starts at the buffer's first sample and is stored bottom row first:
+// destination row j goes to buffer row dstH - 1 - j. Samples falling outside
+// the buffer are not written.
+#pragma once
+
+#include <cstdint>
+
+#include "app/file_records.h"
+
+// Output modes of LoadImaInBuf.
+enum : int16_t {
+  kLoadPlanes = 0,      // red, green, blue planes in buffers 1 to 3
+  kLoadPixels = 1,      // 4-byte pixels in buffer 1: bytes 0, 1, 2 = R, G, B
+  kLoadGrey16 = 2,      // 16-bit grey (full scale 8192) in buffer 1
+  kLoadGrey8 = 3,       // 8-bit grey in buffer 1
+  kLoadPlanes90 = 90,   // turned a quarter turn, as planes
+  kLoadPixels90 = 91,   // turned, as 4-byte pixels
+  kLoadGrey16_90 = 92,  // turned, as 16-bit grey
+};
+
+// Grey of a pixel: (red + 2 x green) / 3, and its 16-bit form with full
+// scale 8192; blue takes no part; quotients truncated.
+inline uint8_t GreyOf(uint8_t r, uint8_t g) { return static_cast<uint8_t>((r + 2 * g) / 3); }
+inline uint16_t Grey16Of(uint8_t r, uint8_t g) {
+  return static_cast<uint16_t>((r + 2 * g) * 8192 / 765);
+}
+
+// action 0: the open dialog of LoadIma (0 when a file was chosen, else -1);
+// action 1: measures the file into *width, *height; action 2: loads the
+// source rectangle (inclusive, clipped to the image) into dstW x dstH samples
+// of the buffers in the given mode and reports the natural size. 0 or -1.
+int16_t LoadImaInBuf(int16_t action, int16_t fileKind, int16_t mode, fichier* file,
+                     int32_t* width, int32_t* height, int32_t srcL, int32_t srcT, int32_t srcR,
+                     int32_t srcB, int32_t dstW, int32_t dstH, int32_t bufW, int32_t bufH,
+                     void* buf1, void* buf2, void* buf3, void* buf4, uint8_t* alpha);
+
+// The open dialog for a file kind: 0 every readable image, 1 channel files
+// ("Load a New File...", types 'aCH1' and 'TEXT'), 2 the image types of the
+// picture editors, 3 TIFF only. 1 when a file was chosen (the record then
+// names it, with its type and creator), 0 when cancelled (record unchanged).
+int16_t LoadIma(int16_t fileKind, fichier* file);

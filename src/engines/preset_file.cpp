@@ -1,0 +1,102 @@
+#include "engines/preset_file.h"
+
+#include <string>
+
+#include "app/file_access.h"
+#include "app/pascal_strings.h"
+#include "platform/files/file_types.h"
+#include "platform/toolbox/api/ui_services.h"
+
+namespace vmkrec {
+
+namespace {
+
+// Every preset file goes through slot 0 of the open-file table and is closed before the
+// call that opened it returns.
+constexpr int16_t kSlot = 0;
+
+}  // namespace
+
+int16_t PickPresetFile(int16_t save, fichier* file, const OSType* types, int16_t typeCount,
+                       const unsigned char* prompt) {
+  if (file == nullptr) return 0;
+  const std::string text = prompt != nullptr ? PStrString(prompt) : std::string();
+  std::string path;
+  if (save == 1) {
+    bool replacing = false;
+    if (!plat::ui::AskSaveFile(text, PStrString(file->name), file->type, file->creator, &path,
+                               &replacing))
+      return 0;
+    // A saved preset carries its type's extension, so menus and dialogs find it again.
+    path = plat::files::WithTypeExtension(path, file->type);
+  } else {
+    std::vector<OSType> list;
+    for (int16_t i = 0; types != nullptr && i < typeCount; ++i) list.push_back(types[i]);
+    if (!plat::ui::AskOpenFile(text, list, &path)) return 0;
+  }
+  return SetFicFromPosix(file, path) ? 1 : 0;
+}
+
+PresetFile::PresetFile() : file_(std::make_unique<fichier>()) {}
+PresetFile::~PresetFile() = default;
+
+PresetAction PresetFile::Choose(int16_t mode, const FSSpec& spec, const PresetFormat& format) {
+  fichier& f = *file_;
+  switch (mode) {
+    case 0: {
+      f.creator = kPresetCreator;
+      f.type = format.type;
+      unsigned char prompt[256];
+      CToPStrCopy(prompt, format.prompt);
+      return PickPresetFile(0, &f, &format.type, 1, prompt) == 1 ? kPresetRead
+                                                                 : kPresetCancelled;
+    }
+    case 1:
+      Init_FicStruct(&f);
+      f.creator = kPresetCreator;
+      f.type = format.type;
+      return PickPresetFile(1, &f, &format.type, 1, nullptr) == 1 ? kPresetWrite
+                                                                 : kPresetCancelled;
+    case 2:
+      Copy_FSSpeStruct(&spec, &f);
+      return kPresetRead;
+    case 3:
+      if (!format.writesGivenFile) return kPresetNothing;
+      Copy_FSSpeStruct(&spec, &f);
+      f.creator = kPresetCreator;
+      f.type = format.type;
+      return kPresetWrite;
+    default:
+      return kPresetNothing;
+  }
+}
+
+int16_t PresetFile::Read(size_t size, std::unique_ptr<ScratchBytes>* out) {
+  if (size == 0 || size > 0x7FFFFFFFu) return -1;
+  if (S_open(file_.get(), 1, kSlot) != 0) {
+    S_close(kSlot);
+    return -1;
+  }
+  auto block = std::make_unique<ScratchBytes>(size);
+  // A file shorter than the stored form fails here, before anything reaches the record.
+  const bool ok = block->valid() &&
+                  S_read(kSlot, block->data(), 0, static_cast<int32_t>(size)) == 0;
+  S_close(kSlot);
+  if (!ok) return -1;
+  *out = std::move(block);
+  return 0;
+}
+
+int16_t PresetFile::Write(const uint8_t* data, size_t size) {
+  if (data == nullptr || size > 0x7FFFFFFFu) return -1;
+  if (S_open(file_.get(), 3, kSlot) != 0) {
+    S_close(kSlot);
+    return -1;
+  }
+  const bool written = S_write(kSlot, data, 0, static_cast<int32_t>(size)) == 0;
+  // The replacement only takes the old file's place when everything was written.
+  const bool closed = S_close(kSlot) == 0;
+  return written && closed ? 0 : -1;
+}
+
+}  // namespace vmkrec

@@ -1,0 +1,57 @@
+// Shared pieces of the three codecs: the decode context, the size check and
+// the row converters between the codecs' sample layouts and the four-component
+// pixels of the callers.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "platform/imageio/image_io.h"
+
+namespace plat::imageio::detail {
+
+enum class Kind { U8, U16, F32 };
+
+inline int KindBytes(Kind k) { return k == Kind::U8 ? 1 : (k == Kind::U16 ? 2 : 4); }
+
+struct DecodeContext {
+  const TargetFactory* factory = nullptr;  // null: header and properties only
+  ImageInfo* info = nullptr;
+  bool straightAlpha = false;
+  PixelTarget target;
+  std::string message;
+};
+
+// kOk, or kErrTooLarge with a message, for a declared size.
+int CheckSize(uint32_t width, uint32_t height, std::string* message);
+
+// Asks the factory for a target once the header is known; checks its shape.
+int PrepareTarget(DecodeContext& ctx);
+
+// One decoded row of `channels` samples per pixel (1 grey, 2 grey and alpha,
+// 3 RGB, 4 RGBA) into row y of the target. `premultiplied` says the colours
+// were already multiplied by the alpha (nothing more is done to them).
+void StoreRow(const void* samples, Kind kind, int channels, bool premultiplied,
+              const DecodeContext& ctx, uint32_t y);
+
+// Row y of the caller's pixels as packed RGB samples of `kind`.
+void PackRow(const PixelSource& pixels, uint32_t y, Kind kind, void* out);
+
+// Codecs. Readers fill ctx.info and, with a factory, the target.
+int ReadTiff(const std::string& path, DecodeContext& ctx);
+int ReadPng(const std::string& path, DecodeContext& ctx);
+int ReadJpeg(const std::string& path, DecodeContext& ctx);
+// Writers take an open descriptor of the temporary file, which they close;
+// syncing and renaming are the caller's.
+int WriteTiff(int fd, const std::string& name, const Properties& props, const PixelSource& px,
+              std::string* message);
+int WritePng(int fd, const Properties& props, const PixelSource& px, std::string* message);
+int WriteJpeg(int fd, const Properties& props, const PixelSource& px, std::string* message);
+
+// Sets *message when it is given and still empty.
+inline void SetMessage(std::string* message, const std::string& text) {
+  if (message != nullptr && message->empty()) *message = text;
+}
+
+}  // namespace plat::imageio::detail

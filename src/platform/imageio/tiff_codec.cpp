@@ -1,0 +1,344 @@
+// TIFF on libtiff. RGB and grey images of 8 or 16 bits and 32-bit float
+// samples are read sample by sample, strips or tiles, contiguous or planar;
+// every other layout (palette, CMYK, YCbCr, bilevel ...) goes through
+// libtiff's RGBA decoder at 8 bits. Writing always makes a contiguous RGB
+// file at the pixels' own depth, uncompressed, as the image system does.
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/imageio/codec_common.h"
+
+namespace plat::imageio::detail {
+namespace {
+
+// libtiff's allocation limit for any single block it makes while decoding,
+// so that a strip or tile declared with an absurd size is refused there too.
+constexpr tmsize_t kTiffMaxSingleAlloc = tmsize_t{512} << 20;
+
+struct TiffErrors {
+  std::string text;
+};
+
+int OnTiffError(TIFF*, void* user, const char* module, const char* fmt, va_list ap) {
+  auto* e = static_cast<TiffErrors*>(user);
+  if (e != nullptr && e->text.empty()) {
+    char buf[512];
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    e->text = module != nullptr ? std::string(module) + ": " + buf : std::string(buf);
+  }
+  return 1;
+}
+
+int OnTiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+TIFFOpenOptions* MakeOptions(TiffErrors* errors) {
+  TIFFOpenOptions* o = TIFFOpenOptionsAlloc();
+  if (o == nullptr) return nullptr;
+  TIFFOpenOptionsSetMaxSingleMemAlloc(o, kTiffMaxSingleAlloc);
+  TIFFOpenOptionsSetErrorHandlerExtR(o, OnTiffError, errors);
+  TIFFOpenOptionsSetWarningHandlerExtR(o, OnTiffWarning, nullptr);
+  return o;
+}
+
+struct TiffCloser {
+  TIFF* tif;
+  ~TiffCloser() {
+    if (tif != nullptr) TIFFClose(tif);
+  }
+};
+
+std::string Damaged(const TiffErrors& e, const char* what) {
+  return std::string("damaged TIFF file: ") + (e.text.empty() ? what : e.text);
+}
+
+void ReadProperties(TIFF* tif, Properties* p) {
+  float xr = 0.0f, yr = 0.0f;
+  uint16_t unit = RESUNIT_INCH;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+  if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xr) == 1 &&
+      TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yr) == 1 && unit != RESUNIT_NONE && xr > 0.0f &&
+      yr > 0.0f) {
+    const double k = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+    p->hasResolution = true;
+    p->resolutionX = xr * k;
+    p->resolutionY = yr * k;
+  }
+  uint32_t n = 0;
+  void* data = nullptr;
+  if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &n, &data) == 1 && data != nullptr && n > 0 &&
+      n <= kMaxMetadataBytes) {
+    const auto* b = static_cast<const uint8_t*>(data);
+    p->iccProfile.assign(b, b + n);
+  }
+}
+
+// Copies one sample of `bytes` bytes.
+inline void CopySample(uint8_t* d, const uint8_t* s, int bytes) {
+  std::memcpy(d, s, static_cast<size_t>(bytes));
+}
+
+void InvertBand(uint8_t* band, size_t samples, Kind kind, int channels) {
+  // Only the grey channel; an alpha channel stays as stored.
+  for (size_t i = 0; i < samples; i += static_cast<size_t>(channels)) {
+    switch (kind) {
+      case Kind::U8: band[i] = static_cast<uint8_t>(255 - band[i]); break;
+      case Kind::U16: {
+        auto* p = reinterpret_cast<uint16_t*>(band);
+        p[i] = static_cast<uint16_t>(65535 - p[i]);
+        break;
+      }
+      case Kind::F32: {
+        auto* p = reinterpret_cast<float*>(band);
+        p[i] = 1.0f - p[i];
+        break;
+      }
+    }
+  }
+}
+
+struct Layout {
+  uint32_t width = 0, height = 0;
+  uint16_t spp = 1, bytes = 1;
+  int channels = 1;
+  bool separate = false;
+  bool minIsWhite = false;
+  bool associated = false;
+  Kind kind = Kind::U8;
+};
+
+int ReadGeneric(TIFF* tif, const Layout& L, DecodeContext& ctx, TiffErrors& errs) {
+  const uint32_t w = L.width, h = L.height;
+  const int bytes = L.bytes;
+  const bool tiled = TIFFIsTiled(tif) != 0;
+  uint32_t tw = w, th = 0;
+  if (tiled) {
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &th);
+    if (tw == 0 || th == 0) {
+      ctx.message = "damaged TIFF file: tile size 0";
+      return kErrDamaged;
+    }
+  } else {
+    uint32_t rps = h;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rps);
+    th = rps == 0 ? h : std::min(rps, h);
+  }
+  const uint32_t bandRows = std::min(th, h);
+  const size_t pixelBytes = static_cast<size_t>(L.channels) * static_cast<size_t>(bytes);
+  const size_t bandRowBytes = static_cast<size_t>(w) * pixelBytes;
+  const tmsize_t unitSize = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
+  if (unitSize <= 0) {
+    ctx.message = Damaged(errs, "bad strip or tile size");
+    return kErrDamaged;
+  }
+  // Samples per row of one decoded strip or tile.
+  const uint32_t unitWidth = tiled ? tw : w;
+  const size_t unitRowSamples = static_cast<size_t>(unitWidth) * (L.separate ? 1u : L.spp);
+  const size_t unitRowBytes = unitRowSamples * static_cast<size_t>(bytes);
+  const bool direct = !tiled && !L.separate && L.spp == L.channels;
+
+  std::vector<uint8_t> band, unit;
+  try {
+    band.resize(static_cast<size_t>(bandRows) * bandRowBytes);
+    if (!direct) unit.resize(static_cast<size_t>(unitSize));
+  } catch (const std::bad_alloc&) {
+    ctx.message = "no memory to decode the TIFF file";
+    return kErrNoMemory;
+  }
+  const int planes = L.separate ? L.channels : 1;
+  for (uint32_t y0 = 0; y0 < h; y0 += bandRows) {
+    const uint32_t rows = std::min(bandRows, h - y0);
+    const size_t need = static_cast<size_t>(rows) * (tiled ? 0 : unitRowBytes);
+    for (uint32_t x0 = 0; x0 < w; x0 += unitWidth) {
+      const uint32_t cols = std::min(unitWidth, w - x0);
+      for (int p = 0; p < planes; ++p) {
+        tmsize_t n;
+        uint8_t* dst = direct ? band.data() : unit.data();
+        if (tiled) {
+          n = TIFFReadTile(tif, dst, x0, y0, 0, static_cast<uint16_t>(p));
+          if (n >= 0 && n < unitSize) n = -1;
+        } else {
+          const uint32_t strip = TIFFComputeStrip(tif, y0, static_cast<uint16_t>(p));
+          n = TIFFReadEncodedStrip(tif, strip, dst, direct ? static_cast<tmsize_t>(band.size())
+                                                           : static_cast<tmsize_t>(unit.size()));
+          if (n >= 0 && static_cast<size_t>(n) < need) n = -1;
+        }
+        if (n < 0) {
+          ctx.message = Damaged(errs, "truncated or undecodable image data");
+          return kErrDamaged;
+        }
+        if (direct) continue;
+        for (uint32_t r = 0; r < rows; ++r) {
+          const uint8_t* s = unit.data() + static_cast<size_t>(r) * unitRowBytes;
+          uint8_t* d = band.data() + static_cast<size_t>(r) * bandRowBytes +
+                       static_cast<size_t>(x0) * pixelBytes;
+          if (L.separate) {
+            d += static_cast<size_t>(p) * static_cast<size_t>(bytes);
+            for (uint32_t x = 0; x < cols; ++x, s += bytes, d += pixelBytes) CopySample(d, s, bytes);
+          } else {
+            const size_t sp = static_cast<size_t>(L.spp) * static_cast<size_t>(bytes);
+            for (uint32_t x = 0; x < cols; ++x, s += sp, d += pixelBytes)
+              std::memcpy(d, s, pixelBytes);
+          }
+        }
+      }
+      if (direct) break;
+    }
+    if (L.minIsWhite)
+      InvertBand(band.data(), static_cast<size_t>(rows) * w * static_cast<size_t>(L.channels),
+                 L.kind, L.channels);
+    for (uint32_t r = 0; r < rows; ++r)
+      StoreRow(band.data() + static_cast<size_t>(r) * bandRowBytes, L.kind, L.channels,
+               L.associated, ctx, y0 + r);
+  }
+  return kOk;
+}
+
+int ReadThroughRGBA(TIFF* tif, DecodeContext& ctx, TiffErrors& errs) {
+  const uint32_t w = ctx.info->width, h = ctx.info->height;
+  char emsg[1024] = {0};
+  if (TIFFRGBAImageOK(tif, emsg) == 0) {
+    ctx.message = std::string("unsupported TIFF layout: ") + emsg;
+    return kErrUnsupported;
+  }
+  std::vector<uint32_t> raster;
+  try {
+    raster.resize(static_cast<size_t>(w) * h);
+  } catch (const std::bad_alloc&) {
+    ctx.message = "no memory to decode the TIFF file";
+    return kErrNoMemory;
+  }
+  if (TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) == 0) {
+    ctx.message = Damaged(errs, "undecodable image data");
+    return kErrDamaged;
+  }
+  std::vector<uint8_t> row(static_cast<size_t>(w) * 4);
+  for (uint32_t y = 0; y < h; ++y) {
+    const uint32_t* s = raster.data() + static_cast<size_t>(y) * w;
+    for (uint32_t x = 0; x < w; ++x) {
+      row[4 * x + 0] = static_cast<uint8_t>(TIFFGetR(s[x]));
+      row[4 * x + 1] = static_cast<uint8_t>(TIFFGetG(s[x]));
+      row[4 * x + 2] = static_cast<uint8_t>(TIFFGetB(s[x]));
+      row[4 * x + 3] = static_cast<uint8_t>(TIFFGetA(s[x]));
+    }
+    // libtiff hands out colours already multiplied by their alpha.
+    StoreRow(row.data(), Kind::U8, 4, true, ctx, y);
+  }
+  return kOk;
+}
+
+}  // namespace
+
+int ReadTiff(const std::string& path, DecodeContext& ctx) {
+  TiffErrors errs;
+  TIFFOpenOptions* opts = MakeOptions(&errs);
+  TIFF* tif = TIFFOpenExt(path.c_str(), "r", opts);
+  TIFFOpenOptionsFree(opts);
+  if (tif == nullptr) {
+    ctx.message = Damaged(errs, "cannot read the header");
+    return kErrDamaged;
+  }
+  TiffCloser closer{tif};
+
+  Layout L;
+  uint16_t bps = 1, fmt = SAMPLEFORMAT_UINT, photo = 0, planar = PLANARCONFIG_CONTIG;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &L.width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &L.height);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bps);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &L.spp);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &fmt);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+  if (TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photo) != 1)
+    photo = L.spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+  if (int st = CheckSize(L.width, L.height, &ctx.message); st != kOk) return st;
+  if (L.spp == 0) {
+    ctx.message = "damaged TIFF file: no samples per pixel";
+    return kErrDamaged;
+  }
+
+  uint16_t nExtra = 0;
+  uint16_t* extra = nullptr;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &nExtra, &extra);
+  const bool rgb = photo == PHOTOMETRIC_RGB && L.spp >= 3;
+  const bool grey = (photo == PHOTOMETRIC_MINISBLACK || photo == PHOTOMETRIC_MINISWHITE);
+  const int colour = rgb ? 3 : 1;
+  const bool alpha = nExtra > 0 && extra != nullptr && extra[0] != EXTRASAMPLE_UNSPECIFIED &&
+                     L.spp > colour;
+  const bool depthOk = ((bps == 8 || bps == 16) && fmt == SAMPLEFORMAT_UINT) ||
+                       (bps == 32 && fmt == SAMPLEFORMAT_IEEEFP);
+  const bool generic = (rgb || grey) && depthOk;
+  L.channels = colour + (alpha ? 1 : 0);
+  L.bytes = static_cast<uint16_t>(bps / 8);
+  L.separate = planar == PLANARCONFIG_SEPARATE;
+  L.minIsWhite = photo == PHOTOMETRIC_MINISWHITE;
+  L.associated = alpha && extra[0] == EXTRASAMPLE_ASSOCALPHA;
+  L.kind = bps == 8 ? Kind::U8 : (bps == 16 ? Kind::U16 : Kind::F32);
+
+  ImageInfo& info = *ctx.info;
+  info.type = kTypeTIFF;
+  info.width = L.width;
+  info.height = L.height;
+  info.bitsPerComponent = generic ? bps : 8;
+  info.isFloat = generic && fmt == SAMPLEFORMAT_IEEEFP;
+  info.hasAlpha = generic ? alpha : (nExtra > 0);
+  ReadProperties(tif, &info.properties);
+  if (ctx.factory == nullptr) return kOk;
+  if (int st = PrepareTarget(ctx); st != kOk) return st;
+  return generic ? ReadGeneric(tif, L, ctx, errs) : ReadThroughRGBA(tif, ctx, errs);
+}
+
+int WriteTiff(int fd, const std::string& name, const Properties& props, const PixelSource& px,
+              std::string* message) {
+  TiffErrors errs;
+  TIFFOpenOptions* opts = MakeOptions(&errs);
+  TIFF* tif = TIFFFdOpenExt(fd, name.c_str(), "w", opts);
+  TIFFOpenOptionsFree(opts);
+  if (tif == nullptr) {
+    ::close(fd);
+    SetMessage(message, "cannot create the TIFF file: " + errs.text);
+    return kErrWrite;
+  }
+  const int bytes = px.bytesPerComponent;
+  const Kind kind = bytes == 1 ? Kind::U8 : (bytes == 2 ? Kind::U16 : Kind::F32);
+  bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, px.width) == 1 &&
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, px.height) == 1 &&
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) == 1 &&
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8 * bytes) == 1 &&
+            TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT,
+                         bytes == 4 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) == 1 &&
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) == 1 &&
+            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
+            TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) == 1 &&
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0)) == 1;
+  if (ok && props.hasResolution) {
+    ok = TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(props.resolutionX)) == 1 &&
+         TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(props.resolutionY)) == 1 &&
+         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH) == 1;
+  }
+  if (ok && !props.iccProfile.empty())
+    ok = TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(props.iccProfile.size()),
+                      props.iccProfile.data()) == 1;
+  if (ok) {
+    std::vector<uint8_t> row(static_cast<size_t>(px.width) * 3u * static_cast<size_t>(bytes));
+    for (uint32_t y = 0; ok && y < px.height; ++y) {
+      PackRow(px, y, kind, row.data());
+      ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
+    }
+  }
+  ok = ok && TIFFFlush(tif) == 1;
+  TIFFClose(tif);
+  if (!ok) {
+    SetMessage(message, "writing the TIFF file failed" + (errs.text.empty() ? "" : ": " + errs.text));
+    return kErrWrite;
+  }
+  return kOk;
+}
+
+}  // namespace plat::imageio::detail

@@ -1,0 +1,434 @@
+#include "platform/imageio/image_io.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/resource.h>
+#include <tiffio.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+
+#include "support/image_fixtures.h"
+#include "support/session.h"
+
+namespace io = plat::imageio;
+using vmktest::RawImage;
+
+namespace {
+
+// Reads a file into a contiguous four-component image at `bytes` per
+// component (0: the file's own depth).
+int Load(const std::string& path, int bytes, RawImage* out, io::ImageInfo* info = nullptr,
+         bool straight = false, bool* factoryCalled = nullptr) {
+  io::ImageInfo local;
+  io::TargetFactory f = [&](const io::ImageInfo& i, io::PixelTarget* t) {
+    if (factoryCalled != nullptr) *factoryCalled = true;
+    out->width = i.width;
+    out->height = i.height;
+    out->bytes = bytes != 0 ? bytes : (i.bitsPerComponent / 8);
+    out->data.assign(out->rowBytes() * i.height, 0xEE);
+    t->base = out->data.data();
+    t->rowBytes = out->rowBytes();
+    t->bytesPerComponent = out->bytes;
+    return true;
+  };
+  const int st = io::ReadImage(path, f, info != nullptr ? info : &local, straight);
+  return st;
+}
+
+template <typename T>
+T At(const RawImage& im, uint32_t x, uint32_t y, int c) {
+  T v;
+  std::memcpy(&v, im.row(y) + (x * 4u + static_cast<uint32_t>(c)) * sizeof(T), sizeof(T));
+  return v;
+}
+
+// Colour components of two images equal exactly; the fourth is opaque.
+template <typename T>
+void ExpectSameColours(const RawImage& a, const RawImage& b, T opaque) {
+  ASSERT_EQ(a.width, b.width);
+  ASSERT_EQ(a.height, b.height);
+  for (uint32_t y = 0; y < a.height; ++y)
+    for (uint32_t x = 0; x < a.width; ++x) {
+      for (int c = 0; c < 3; ++c)
+        ASSERT_EQ(At<T>(a, x, y, c), At<T>(b, x, y, c)) << x << "," << y << " c" << c;
+      ASSERT_EQ(At<T>(b, x, y, 3), opaque);
+    }
+}
+
+void WriteTiffWith(const std::string& path, uint32_t w, uint32_t h, uint16_t spp, uint16_t bps,
+                   uint16_t photometric, uint16_t planar, bool tiled, uint16_t compression,
+                   const std::function<uint32_t(uint32_t x, uint32_t y, uint16_t s)>& sample,
+                   const uint16_t* colormap = nullptr) {
+  TIFF* t = TIFFOpen(path.c_str(), "w");
+  ASSERT_NE(t, nullptr);
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, spp);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bps);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
+  TIFFSetField(t, TIFFTAG_PLANARCONFIG, planar);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+  if (colormap != nullptr)
+    TIFFSetField(t, TIFFTAG_COLORMAP, colormap, colormap + 256, colormap + 512);
+  const int bytes = bps / 8;
+  auto put = [&](uint8_t* dst, uint32_t v) {
+    if (bytes == 1) {
+      *dst = static_cast<uint8_t>(v);
+    } else {
+      const auto s = static_cast<uint16_t>(v);
+      std::memcpy(dst, &s, 2);
+    }
+  };
+  const uint16_t planes = planar == PLANARCONFIG_SEPARATE ? spp : 1;
+  const uint32_t per = planar == PLANARCONFIG_SEPARATE ? 1 : spp;
+  if (tiled) {
+    TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
+    TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
+    std::vector<uint8_t> tile(16 * 16 * per * static_cast<uint32_t>(bytes), 0);
+    for (uint16_t p = 0; p < planes; ++p)
+      for (uint32_t ty = 0; ty < h; ty += 16)
+        for (uint32_t tx = 0; tx < w; tx += 16) {
+          std::fill(tile.begin(), tile.end(), 0);
+          for (uint32_t y = ty; y < std::min(h, ty + 16); ++y)
+            for (uint32_t x = tx; x < std::min(w, tx + 16); ++x)
+              for (uint32_t s = 0; s < per; ++s)
+                put(&tile[(((y - ty) * 16 + (x - tx)) * per + s) * static_cast<uint32_t>(bytes)],
+                    sample(x, y, static_cast<uint16_t>(planes > 1 ? p : s)));
+          ASSERT_GE(TIFFWriteTile(t, tile.data(), tx, ty, 0, p), 0);
+        }
+  } else {
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 3);
+    std::vector<uint8_t> row(w * per * static_cast<uint32_t>(bytes));
+    for (uint16_t p = 0; p < planes; ++p)
+      for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x)
+          for (uint32_t s = 0; s < per; ++s)
+            put(&row[(x * per + s) * static_cast<uint32_t>(bytes)],
+                sample(x, y, static_cast<uint16_t>(planes > 1 ? p : s)));
+        ASSERT_EQ(TIFFWriteScanline(t, row.data(), y, p), 1);
+      }
+  }
+  TIFFClose(t);
+}
+
+class ImageIo : public ::testing::Test {
+ protected:
+  vmktest::TempDir dir_;
+};
+
+}  // namespace
+
+// --- Round trips ---------------------------------------------------------
+
+TEST_F(ImageIo, TiffAndPngKeepEveryDepthExactly) {
+  struct Case {
+    const char* type;
+    int bytes;
+  } cases[] = {{io::kTypeTIFF, 1}, {io::kTypeTIFF, 2}, {io::kTypeTIFF, 4},
+               {io::kTypePNG, 1},  {io::kTypePNG, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.type) + " " + std::to_string(c.bytes));
+    const RawImage src = vmktest::PatternImage(37, 11, c.bytes);
+    const std::string path = dir_.file("round");
+    vmktest::WriteImageFile(path, c.type, src);
+    RawImage back;
+    io::ImageInfo info;
+    ASSERT_EQ(Load(path, 0, &back, &info), io::kOk);
+    EXPECT_EQ(info.type, c.type);
+    EXPECT_EQ(info.bitsPerComponent, c.bytes * 8);
+    EXPECT_EQ(info.isFloat, c.bytes == 4);
+    EXPECT_FALSE(info.hasAlpha);  // written without alpha
+    if (c.bytes == 1) ExpectSameColours<uint8_t>(src, back, 255);
+    if (c.bytes == 2) ExpectSameColours<uint16_t>(src, back, 65535);
+    if (c.bytes == 4) ExpectSameColours<float>(src, back, 1.0f);
+  }
+}
+
+TEST_F(ImageIo, DepthChangesRoundToNearest) {
+  RawImage src = vmktest::PatternImage(4, 1, 2);
+  const uint16_t values[4] = {0, 128, 32896, 65535};  // 8-bit 0, 0 (128/257 < .5), 128, 255
+  for (uint32_t x = 0; x < 4; ++x)
+    for (int c = 0; c < 3; ++c) std::memcpy(src.row(0) + (x * 4 + c) * 2, &values[x], 2);
+  const std::string path = dir_.file("d.tif");
+  vmktest::WriteImageFile(path, io::kTypeTIFF, src);
+  RawImage b8, bf;
+  ASSERT_EQ(Load(path, 1, &b8), io::kOk);
+  EXPECT_EQ(At<uint8_t>(b8, 0, 0, 0), 0);
+  EXPECT_EQ(At<uint8_t>(b8, 1, 0, 0), 0);
+  EXPECT_EQ(At<uint8_t>(b8, 2, 0, 0), 128);
+  EXPECT_EQ(At<uint8_t>(b8, 3, 0, 1), 255);
+  ASSERT_EQ(Load(path, 4, &bf), io::kOk);
+  EXPECT_FLOAT_EQ(At<float>(bf, 3, 0, 2), 1.0f);
+  // An 8-bit source into 16 bits is v x 257, so white stays white.
+  const RawImage w8 = vmktest::SolidImage(2, 2, 255, 1, 0);
+  vmktest::WriteImageFile(path, io::kTypePNG, w8);
+  RawImage b16;
+  ASSERT_EQ(Load(path, 2, &b16), io::kOk);
+  EXPECT_EQ(At<uint16_t>(b16, 1, 1, 0), 65535);
+  EXPECT_EQ(At<uint16_t>(b16, 1, 1, 1), 257);
+}
+
+TEST_F(ImageIo, PropertiesSurviveAWriteInEveryFormat) {
+  io::Properties props;
+  props.hasResolution = true;
+  props.resolutionX = 300.0;
+  props.resolutionY = 150.0;
+  props.iccProfile = vmktest::TestIccProfile();
+  props.exif = vmktest::TestExif();
+  for (const char* type : {io::kTypeTIFF, io::kTypePNG, io::kTypeJPEG}) {
+    SCOPED_TRACE(type);
+    const std::string path = dir_.file("props");
+    vmktest::WriteImageFile(path, type, vmktest::SolidImage(20, 10, 200, 100, 50), props);
+    io::ImageInfo info;
+    ASSERT_EQ(io::ReadInfo(path, &info), io::kOk);
+    EXPECT_EQ(info.width, 20u);
+    EXPECT_EQ(info.height, 10u);
+    ASSERT_TRUE(info.properties.hasResolution);
+    EXPECT_NEAR(info.properties.resolutionX, 300.0, 0.01);
+    EXPECT_NEAR(info.properties.resolutionY, 150.0, 0.02);  // PNG keeps whole pixels per metre
+    EXPECT_EQ(info.properties.iccProfile, props.iccProfile);
+    if (std::string(type) != io::kTypeTIFF) {
+      EXPECT_EQ(info.properties.exif, props.exif);
+    }
+  }
+}
+
+TEST_F(ImageIo, JpegReadsBackCloseToWhatWasWritten) {
+  const std::string path = dir_.file("j.jpg");
+  vmktest::WriteImageFile(path, io::kTypeJPEG, vmktest::SolidImage(16, 16, 200, 100, 50));
+  RawImage back;
+  io::ImageInfo info;
+  ASSERT_EQ(Load(path, 0, &back, &info), io::kOk);
+  EXPECT_EQ(info.type, io::kTypeJPEG);
+  EXPECT_EQ(info.bitsPerComponent, 8);
+  EXPECT_NEAR(At<uint8_t>(back, 5, 5, 0), 200, 3);
+  EXPECT_NEAR(At<uint8_t>(back, 5, 5, 1), 100, 3);
+  EXPECT_NEAR(At<uint8_t>(back, 5, 5, 2), 50, 3);
+  EXPECT_EQ(At<uint8_t>(back, 5, 5, 3), 255);
+}
+
+// --- Layouts the writers do not make ------------------------------------
+
+TEST_F(ImageIo, GreyAndAlphaAreSpreadAndDrawnOverBlack) {
+  const std::string path = dir_.file("ga.png");
+  png_image img;
+  std::memset(&img, 0, sizeof img);
+  img.version = PNG_IMAGE_VERSION;
+  img.width = 2;
+  img.height = 1;
+  img.format = PNG_FORMAT_GA;
+  const uint8_t ga[4] = {200, 128, 10, 255};
+  ASSERT_NE(png_image_write_to_file(&img, path.c_str(), 0, ga, 0, nullptr), 0);
+
+  RawImage over, straight;
+  io::ImageInfo info;
+  ASSERT_EQ(Load(path, 1, &over, &info), io::kOk);
+  EXPECT_TRUE(info.hasAlpha);
+  // 200 x 128 / 255 = 100.4 -> 100, then opaque.
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(At<uint8_t>(over, 0, 0, c), 100);
+  EXPECT_EQ(At<uint8_t>(over, 0, 0, 3), 255);
+  EXPECT_EQ(At<uint8_t>(over, 1, 0, 2), 10);
+  ASSERT_EQ(Load(path, 1, &straight, nullptr, true), io::kOk);
+  EXPECT_EQ(At<uint8_t>(straight, 0, 0, 1), 200);
+  EXPECT_EQ(At<uint8_t>(straight, 0, 0, 3), 128);
+
+  uint32_t w = 0, h = 0;
+  std::vector<uint8_t> argb;
+  ASSERT_EQ(io::DecodeARGB(path, &w, &h, &argb), io::kOk);
+  EXPECT_EQ(w, 2u);
+  EXPECT_EQ(h, 1u);
+  EXPECT_EQ(argb, (std::vector<uint8_t>{128, 200, 200, 200, 255, 10, 10, 10}));
+}
+
+TEST_F(ImageIo, TiffStripsTilesPlanesAndWhiteIsZeroAllRead) {
+  auto rgb16 = [](uint32_t x, uint32_t y, uint16_t s) { return x * 1000 + y * 10 + s; };
+  struct Case {
+    const char* name;
+    uint16_t planar;
+    bool tiled;
+    uint16_t compression;
+  } cases[] = {{"strips-separate-lzw", PLANARCONFIG_SEPARATE, false, COMPRESSION_LZW},
+               {"tiles-contig", PLANARCONFIG_CONTIG, true, COMPRESSION_NONE},
+               {"tiles-separate-deflate", PLANARCONFIG_SEPARATE, true, COMPRESSION_ADOBE_DEFLATE}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_.file(std::string(c.name) + ".tif");
+    WriteTiffWith(path, 21, 19, 3, 16, PHOTOMETRIC_RGB, c.planar, c.tiled, c.compression, rgb16);
+    RawImage im;
+    ASSERT_EQ(Load(path, 2, &im), io::kOk);
+    for (uint32_t y = 0; y < 19; ++y)
+      for (uint32_t x = 0; x < 21; ++x)
+        for (uint16_t s = 0; s < 3; ++s) ASSERT_EQ(At<uint16_t>(im, x, y, s), rgb16(x, y, s));
+  }
+  const std::string white = dir_.file("white.tif");
+  WriteTiffWith(white, 3, 2, 1, 8, PHOTOMETRIC_MINISWHITE, PLANARCONFIG_CONTIG, false,
+                COMPRESSION_NONE, [](uint32_t x, uint32_t, uint16_t) { return x * 100; });
+  RawImage g;
+  ASSERT_EQ(Load(white, 1, &g), io::kOk);
+  EXPECT_EQ(At<uint8_t>(g, 0, 1, 0), 255);
+  EXPECT_EQ(At<uint8_t>(g, 2, 1, 2), 55);
+
+  uint16_t map[768] = {};
+  map[5] = 65535;          // red of entry 5
+  map[256 + 5] = 0;        // green
+  map[512 + 5] = 32896;    // blue
+  const std::string pal = dir_.file("pal.tif");
+  WriteTiffWith(pal, 4, 4, 1, 8, PHOTOMETRIC_PALETTE, PLANARCONFIG_CONTIG, false,
+                COMPRESSION_NONE, [](uint32_t, uint32_t, uint16_t) { return 5u; }, map);
+  RawImage p;
+  io::ImageInfo info;
+  ASSERT_EQ(Load(pal, 0, &p, &info), io::kOk);
+  EXPECT_EQ(info.bitsPerComponent, 8);
+  EXPECT_EQ(At<uint8_t>(p, 3, 3, 0), 255);
+  EXPECT_EQ(At<uint8_t>(p, 3, 3, 1), 0);
+  EXPECT_EQ(At<uint8_t>(p, 3, 3, 2), 128);
+}
+
+// --- Damaged, truncated and oversized files ------------------------------
+
+TEST_F(ImageIo, DamagedAndTruncatedFilesGiveClearErrors) {
+  const RawImage src = vmktest::PatternImage(64, 64, 1);
+  for (const char* type : {io::kTypeTIFF, io::kTypePNG, io::kTypeJPEG}) {
+    SCOPED_TRACE(type);
+    const std::string good = dir_.file("good");
+    vmktest::WriteImageFile(good, type, src);
+    const std::vector<uint8_t> bytes = vmktest::ReadBytes(good);
+
+    // Cut in the middle of the pixel data, and just after the magic number.
+    for (size_t keep : {bytes.size() / 2, size_t{12}}) {
+      const std::string cut = dir_.file("cut");
+      vmktest::WriteBytes(cut, {bytes.begin(), bytes.begin() + static_cast<long>(keep)});
+      RawImage im;
+      std::string msg;
+      io::ImageInfo info;
+      io::TargetFactory f = [&](const io::ImageInfo& i, io::PixelTarget* t) {
+        im.width = i.width;
+        im.height = i.height;
+        im.data.assign(im.rowBytes() * i.height, 0);
+        t->base = im.data.data();
+        t->rowBytes = im.rowBytes();
+        return true;
+      };
+      EXPECT_EQ(io::ReadImage(cut, f, &info, false, &msg), io::kErrDamaged) << keep;
+      EXPECT_FALSE(msg.empty());
+    }
+    // Scrambled data after a valid start.
+    std::vector<uint8_t> scrambled = bytes;
+    for (size_t i = 16; i < scrambled.size(); i += 3) scrambled[i] ^= 0x5A;
+    const std::string bad = dir_.file("bad");
+    vmktest::WriteBytes(bad, scrambled);
+    RawImage im;
+    const int st = Load(bad, 1, &im);
+    EXPECT_TRUE(st == io::kErrDamaged || st == io::kErrTooLarge || st == io::kErrUnsupported)
+        << st;
+  }
+  const std::string junk = dir_.file("junk.png");
+  vmktest::WriteBytes(junk, {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
+  RawImage im;
+  EXPECT_EQ(Load(junk, 1, &im), io::kErrFormat);
+  vmktest::WriteBytes(junk, {});
+  EXPECT_EQ(Load(junk, 1, &im), io::kErrFormat);
+  EXPECT_EQ(Load(dir_.file("missing.png"), 1, &im), io::kErrOpen);
+}
+
+TEST_F(ImageIo, HugeDeclaredSizesAreRefusedBeforeAllocation) {
+  // PNG: a lone header claiming 100000 x 100000 and one of 60000 x 60000.
+  for (uint32_t side : {100000u, 60000u}) {
+    std::vector<uint8_t> f = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13};
+    std::vector<uint8_t> ihdr = {'I', 'H', 'D', 'R'};
+    for (int s = 24; s >= 0; s -= 8) ihdr.push_back(static_cast<uint8_t>(side >> s));
+    for (int s = 24; s >= 0; s -= 8) ihdr.push_back(static_cast<uint8_t>(side >> s));
+    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+    const uint32_t crc = vmktest::Crc32(ihdr.data(), ihdr.size());
+    f.insert(f.end(), ihdr.begin(), ihdr.end());
+    for (int s = 24; s >= 0; s -= 8) f.push_back(static_cast<uint8_t>(crc >> s));
+    // An empty data chunk, so the header is read to its end.
+    f.insert(f.end(), {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E});
+    const std::string path = dir_.file("bomb.png");
+    vmktest::WriteBytes(path, f);
+    RawImage im;
+    bool called = false;
+    EXPECT_EQ(Load(path, 1, &im, nullptr, false, &called), io::kErrTooLarge) << side;
+    EXPECT_FALSE(called);
+  }
+  // JPEG: a good file whose frame header is patched to 65000 x 65000.
+  const std::string jpg = dir_.file("bomb.jpg");
+  vmktest::WriteImageFile(jpg, io::kTypeJPEG, vmktest::SolidImage(8, 8, 1, 2, 3));
+  std::vector<uint8_t> j = vmktest::ReadBytes(jpg);
+  for (size_t i = 2; i + 9 < j.size(); ++i)
+    if (j[i] == 0xFF && j[i + 1] == 0xC0) {
+      j[i + 5] = j[i + 7] = 0xFD;
+      j[i + 6] = j[i + 8] = 0xE8;
+      break;
+    }
+  vmktest::WriteBytes(jpg, j);
+  RawImage im;
+  bool called = false;
+  EXPECT_EQ(Load(jpg, 1, &im, nullptr, false, &called), io::kErrTooLarge);
+  EXPECT_FALSE(called);
+  // TIFF: a directory that declares 60000 x 60000 and holds one strip.
+  const std::string tif = dir_.file("bomb.tif");
+  TIFF* t = TIFFOpen(tif.c_str(), "w");
+  ASSERT_NE(t, nullptr);
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 60000u);
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, 60000u);
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 1);
+  std::vector<uint8_t> row(60000 * 3, 0);
+  TIFFWriteScanline(t, row.data(), 0, 0);
+  TIFFClose(t);
+  called = false;
+  EXPECT_EQ(Load(tif, 1, &im, nullptr, false, &called), io::kErrTooLarge);
+  EXPECT_FALSE(called);
+}
+
+// --- Writes never destroy the old file -----------------------------------
+
+TEST_F(ImageIo, AFailedWriteKeepsTheOldFileAndLeavesNoScraps) {
+  const std::string path = dir_.file("keep.tif");
+  vmktest::WriteImageFile(path, io::kTypeTIFF, vmktest::SolidImage(4, 4, 9, 9, 9));
+  const std::vector<uint8_t> before = vmktest::ReadBytes(path);
+
+  // A file-size limit makes the write fail half way.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string msg;
+  const RawImage big = vmktest::PatternImage(200, 200, 2);
+  const int st = io::WriteImage(path, io::kTypeTIFF, {}, big.source(), &msg);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(st, io::kErrWrite);
+  EXPECT_FALSE(msg.empty());
+  EXPECT_EQ(vmktest::ReadBytes(path), before);
+
+  EXPECT_EQ(io::WriteImage(dir_.file("no/such/folder.png"), io::kTypePNG, {}, big.source()),
+            io::kErrWrite);
+  EXPECT_EQ(io::WriteImage(path, "public.gif", {}, big.source()), io::kErrArgument);
+  EXPECT_EQ(io::WriteImage(path, io::kTypePNG, {}, io::PixelSource{}), io::kErrArgument);
+  EXPECT_EQ(vmktest::ReadBytes(path), before);
+  size_t entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir_.path())) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1u);
+}
+
+TEST(ImageIoFormats, TypesAreKnownByContentAndExtensionsListed) {
+  vmktest::TempDir dir;
+  const std::string p = dir.file("looks-like.jpg");  // the name does not decide
+  vmktest::WriteImageFile(p, io::kTypePNG, vmktest::SolidImage(1, 1, 0, 0, 0));
+  EXPECT_EQ(io::SniffType(p), io::kTypePNG);
+  uint32_t w = 0, h = 0;
+  EXPECT_EQ(io::NaturalSize(p, &w, &h), io::kOk);
+  EXPECT_EQ(w, 1u);
+  EXPECT_EQ(io::ReadableExtensions(),
+            (std::vector<std::string>{".tif", ".tiff", ".png", ".jpg", ".jpeg"}));
+}

@@ -1,0 +1,27 @@
+// Helpers for tests of preset files: a session with open-file table and a temporary
+// folder, the file specification of a path, and whole-file byte access.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/app_data.h"
+#include "app/file_records.h"
+#include "support/session.h"
+
+namespace vmktest {
+
+// The file specification of an absolute POSIX path.
+FSSpec SpecForPath(const std::string& posix);
+std::vector<uint8_t> ReadBytes(const std::string& posix);
+void WriteBytes(const std::string& posix, const std::vector<uint8_t>& bytes);
+
+class PresetFileTest : public ::testing::Test {
+ protected:
+  ScopedSession session_;
+  ScopedAppData appData_;
+  TempDir dir_;
+};
+
+}  // namespace vmktest
