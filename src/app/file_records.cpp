@@ -84,7 +84,7 @@ void BuildVName(fichier* f, unsigned char* path, int32_t* parent, int16_t mode) 
 
 OSErr FSMakeFSSpec(int16_t vRefNum, int32_t dirID, const unsigned char* name, fichier* f) {
   FSSpec s;
-  const OSErr e = plat::files::FSMakeFSSpec(vRefNum, dirID, name, &s);
+  const OSErr e = ::FSMakeFSSpec(vRefNum, dirID, name, &s);
   if (e == 0 || e == plat::files::kFileNotFound || e == plat::files::kFolderNotFound) {
     // A specification was made unless the call refused the name outright.
     if (s.parID != 0) Copy_FSSpeStruct(&s, f);

@@ -61,7 +61,7 @@ void BuildVName(fichier* f, unsigned char* path, int32_t* parent, int16_t mode);
 
 // Fills the specification part of a record from a length-prefixed name
 // (absolute colon path, or a name inside folder `dirID`); the path field is
-// not touched. Results as plat::files::FSMakeFSSpec.
+// not touched. Results as for a bare specification.
 OSErr FSMakeFSSpec(int16_t vRefNum, int32_t dirID, const unsigned char* name, fichier* f);
 
 // Names the item at an absolute POSIX path: specification and path built,

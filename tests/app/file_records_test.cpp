@@ -142,6 +142,12 @@ TEST(FileRecordPaths, BuildVNameGivesTheFolderPathWithColons) {
   EXPECT_EQ(PStrView(f.path), "Disk:A:B:");
   EXPECT_EQ(FicToPosix(f), "/Disk/A/B/Inner.tif");
 
+  FSSpec bare;
+  EXPECT_EQ(FSMakeFSSpec(0, 0, name, &bare), plat::files::kFolderNotFound);
+  fichier viaSpec;
+  Copy_FSSpeStruct(&bare, &viaSpec);
+  EXPECT_EQ(FicToPosix(viaSpec), "/Disk/A/B/Inner.tif");
+
   // Mode 3 climbs one folder; mode 2 leaves the path alone on failure.
   int32_t up = f.parent;
   BuildVName(&f, f.path, &up, 3);

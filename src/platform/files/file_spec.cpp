@@ -79,7 +79,10 @@ bool FolderPath(int32_t dirID, std::string* posixFolder) {
   return true;
 }
 
+}  // namespace plat::files
+
 OSErr FSMakeFSSpec(int16_t /*vRefNum*/, int32_t dirID, const unsigned char* name, FSSpec* spec) {
+  using namespace plat::files;
   if (spec == nullptr) return kParamError;
   const std::string colon = name != nullptr
                                 ? std::string(reinterpret_cast<const char*>(name + 1), name[0])
@@ -95,6 +98,8 @@ OSErr FSMakeFSSpec(int16_t /*vRefNum*/, int32_t dirID, const unsigned char* name
   }
   return fillSpec(posix, spec);
 }
+
+namespace plat::files {
 
 OSErr MakeSpecFromPosix(const std::string& posix, FSSpec* spec) {
   if (spec == nullptr) return kParamError;

@@ -34,17 +34,8 @@ int32_t FolderID(const std::string& posixFolder);
 // The POSIX path of a folder identifier; false when the identifier is unknown.
 bool FolderPath(int32_t dirID, std::string* posixFolder);
 
-// Makes a specification from a length-prefixed name that is an absolute
-// colon path, or a name or relative colon path inside folder `dirID` (an
-// empty name names that folder itself). Results: 0 when the item exists,
-// kFileNotFound when its folder exists but it does not, kFolderNotFound when
-// its folder does not exist either (the specification is filled in all
-// three cases so that it still says where the item would be); kBadName or
-// kFolderNotFound, with `spec` untouched, when no location can be made (a
-// relative name with no known folder, a name over 255 characters).
-OSErr FSMakeFSSpec(int16_t vRefNum, int32_t dirID, const unsigned char* name, FSSpec* spec);
 
-// The same from a POSIX path.
+// Makes a specification from a POSIX path; results as FSMakeFSSpec below.
 OSErr MakeSpecFromPosix(const std::string& posix, FSSpec* spec);
 
 // The POSIX path of the item a specification names, or "" when its folder
@@ -61,3 +52,14 @@ bool FolderColonPath(int32_t dirID, std::string* colon);
 bool ParentFolderID(int32_t dirID, int32_t* parent);
 
 }  // namespace plat::files
+
+// Makes a specification from a length-prefixed name that is an absolute
+// colon path, or a name or relative colon path inside folder `dirID` (an
+// empty name names that folder itself). Like the record type it lives outside
+// the namespace. Results: 0 when the item exists,
+// kFileNotFound when its folder exists but it does not, kFolderNotFound when
+// its folder does not exist either (the specification is filled in all
+// three cases so that it still says where the item would be); kBadName or
+// kFolderNotFound, with `spec` untouched, when no location can be made (a
+// relative name with no known folder, a name over 255 characters).
+OSErr FSMakeFSSpec(int16_t vRefNum, int32_t dirID, const unsigned char* name, FSSpec* spec);
