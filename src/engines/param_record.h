@@ -34,6 +34,11 @@
 //    type, prompt and layout, its Copy_<X> for the writer's scratch copy and, when a load
 //    must keep some of the caller's fields, a function that takes the loaded scratch record
 //    into the caller's.
+// 5. The engine Misc<X> takes its record copy from the registry and does its FillBuf head
+//    (area clamp, source step, blend back) with engines/engine_frame.h.
+//
+// Sub-records and ramps are converted with the record, force flag included, so a file of
+// big-endian numbers comes back whole, ramps and all.
 //
 // Reading decides the order by the stored word 0, wherever it sits in the file: a zero word
 // means big-endian numbers (a forced reversal on a little-endian host), anything else
@@ -302,7 +307,7 @@ class ScratchBytes {
   size_t size_;
 };
 
-// A zero-initialised record of type R in scratch memory.
+// A zero-initialised record of type R in scratch memory; also the engine's own record copy.
 template <class R>
 class ScratchRecord {
   static_assert(std::is_trivially_destructible_v<R>, "records are plain data");
