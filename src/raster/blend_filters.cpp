@@ -13,6 +13,7 @@
 
 #include "app/colour_spaces.h"
 #include "platform/memory/memory.h"
+#include "raster/plane_rect.h"
 
 namespace {
 
@@ -221,11 +222,10 @@ void X_optionBlend16(int32_t* out, int16_t mode, int32_t a, int32_t b) {
 int32_t HSLBlendChar(unsigned char* red, unsigned char* green, unsigned char* blue, int32_t height,
                      int32_t width, int32_t left, int32_t top, int32_t right, int32_t bottom,
                      int16_t hueShift, int16_t saturation, int16_t lightness) {
-  if (red == nullptr || green == nullptr || blue == nullptr) return 0;
-  left = left < 0 ? 0 : left;
-  top = top < 0 ? 0 : top;
-  right = right > width - 1 ? width - 1 : right;
-  bottom = bottom > height - 1 ? height - 1 : bottom;
+  if (red == nullptr || green == nullptr || blue == nullptr ||
+      !ClipInclusiveRect(width, height, left, top, right, bottom)) {
+    return 0;
+  }
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
@@ -238,11 +238,7 @@ int32_t HSLBlendChar(unsigned char* red, unsigned char* green, unsigned char* bl
 int32_t HSLBlendLong(uint32_t* buffer, int32_t height, int32_t width, int32_t left, int32_t top,
                      int32_t right, int32_t bottom, int16_t hueShift, int16_t saturation,
                      int16_t lightness) {
-  if (buffer == nullptr) return 0;
-  left = left < 0 ? 0 : left;
-  top = top < 0 ? 0 : top;
-  right = right > width - 1 ? width - 1 : right;
-  bottom = bottom > height - 1 ? height - 1 : bottom;
+  if (buffer == nullptr || !ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
   unsigned char* bytes = reinterpret_cast<unsigned char*>(buffer);
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
@@ -478,12 +474,7 @@ int32_t X_FindEdge(unsigned char* plane, const unsigned char* mask, int32_t heig
                    int32_t radius, int32_t contrast, int16_t unused) {
   (void)mask;
   (void)unused;
-  if (plane == nullptr) return -1;
-  left = left < 0 ? 0 : left;
-  top = top < 0 ? 0 : top;
-  right = right > width - 1 ? width - 1 : right;
-  bottom = bottom > height - 1 ? height - 1 : bottom;
-  if (left > right || top > bottom) return -1;
+  if (plane == nullptr || !ClipInclusiveRect(width, height, left, top, right, bottom)) return -1;
   const int32_t nx = right - left + 1;
   const int32_t ny = bottom - top + 1;
   const int64_t size = static_cast<int64_t>(nx) * ny;

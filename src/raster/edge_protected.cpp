@@ -6,6 +6,7 @@
 #include "platform/memory/memory.h"
 #include "raster/blend_filters.h"
 #include "raster/convolution.h"
+#include "raster/plane_rect.h"
 
 namespace {
 
@@ -59,10 +60,7 @@ int32_t EdgeProtected(int32_t width, int32_t height, unsigned char* plane, int32
     plat::DisposePtr(filtered);
     return -1;
   }
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > width - 1) right = width - 1;
-  if (bottom > height - 1) bottom = height - 1;
+  ClipInclusiveRect(width, height, left, top, right, bottom);
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/pixels.h"
+
 #include "app/app_data.h"
 #include "app/file_records.h"
 #include "raster/blend_filters.h"
@@ -16,19 +18,9 @@
 
 namespace {
 
-uint32_t Px(int b0, int b1, int b2, int b3) {
-  const unsigned char b[4] = {static_cast<unsigned char>(b0), static_cast<unsigned char>(b1),
-                              static_cast<unsigned char>(b2), static_cast<unsigned char>(b3)};
-  uint32_t p;
-  std::memcpy(&p, b, 4);
-  return p;
-}
+using vmktest::Px;
 
-int Byte(uint32_t p, int k) {
-  unsigned char b[4];
-  std::memcpy(b, &p, 4);
-  return b[k];
-}
+int Byte(uint32_t p, int k) { return vmktest::PxByte(p, k); }
 
 struct Correction {
   static constexpr int kW = 4, kH = 3;
