@@ -107,6 +107,15 @@ TEST_F(AutoCorrectionSharpened, FlatPictureStaysFlat) {
                                  nullptr, nullptr, nullptr, nullptr),
             0);
   EXPECT_EQ(c.dst, c.src);
+  // The same guide rescaled onto the picture instead of sampled.
+  c.guide.assign(c.guide.size(), 255);
+  c.dst.assign(c.dst.size(), Px(1, 2, 3, 4));
+  EXPECT_EQ(X_AutoCorrect_buffer(0, Correction::kH, Correction::kW, c.src.data(), c.dst.data(), 4,
+                                 4, c.guide.data(), c.work.data(), Correction::kH, Correction::kW,
+                                 0, 0, 4, 3, 1, 0, 0, 1.0f, 1.0f, 100, 2, 0, 100, 0, 100,
+                                 nullptr, nullptr, nullptr, nullptr),
+            0);
+  EXPECT_EQ(c.dst[5], Px(160, 160, 160, 160));
 }
 
 using EdgeProtectedFilters = vmktest::SessionTest;
