@@ -1,8 +1,6 @@
 // The path-list record and file: byte layout, scaling on reading, text
 // blocks, damaged and truncated files, and the save and load commands.
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,21 +15,15 @@
 #include "paths/warp_frame.h"
 #include "platform/bytes/byte_order.h"
 #include "platform/toolbox/api/scripted_ui.h"
+#include "support/preset_files.h"
 
 using pathtest::Knot;
 using pathtest::OpenPath;
 
 namespace {
 
-std::vector<uint8_t> ReadAll(const std::string& posix) {
-  std::ifstream in(posix, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string& posix, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(posix, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using vmktest::ReadBytes;
+using vmktest::WriteBytes;
 
 fichier FileAt(const std::string& posix) {
   fichier f;
@@ -49,12 +41,12 @@ class PathListFileTest : public pathtest::PathTest {
   // Writes the list with reference size w x h to a fresh file; its bytes.
   std::vector<uint8_t> Write(CPathList& l, int32_t w, int32_t h, const std::string& name) {
     const std::string posix = dir_.file(name);
-    WriteAll(posix, {});
+    WriteBytes(posix, {});
     fichier f = FileAt(posix);
     File_kern file(&f);
     int32_t pos = 0;
     EXPECT_EQ(l.WritePathList(0, &file, &pos, w, h), 0);
-    const std::vector<uint8_t> bytes = ReadAll(posix);
+    const std::vector<uint8_t> bytes = ReadBytes(posix);
     EXPECT_EQ(pos, static_cast<int32_t>(bytes.size()));
     return bytes;
   }
@@ -207,9 +199,9 @@ TEST_F(PathListFileTest, ReadingIntoAList) {
   EXPECT_EQ(back.first->next->active, 1);
 
   // Another version: nothing read, the position moves by 2.
-  std::vector<uint8_t> b = ReadAll(dir_.file("zero.path"));
+  std::vector<uint8_t> b = ReadBytes(dir_.file("zero.path"));
   b[0] = 3;
-  WriteAll(dir_.file("v3.path"), b);
+  WriteBytes(dir_.file("v3.path"), b);
   pos = 0;
   EXPECT_EQ(Read(back, "v3.path", 400, 200, &pos), -1);
   EXPECT_EQ(pos, 2);
@@ -225,7 +217,7 @@ TEST_F(PathListFileTest, DamagedFilesStopAtTheLastCompletePath) {
 
   // Cut inside the second path's knots: the first path is kept.
   std::vector<uint8_t> cut(good.begin(), good.end() - 20);
-  WriteAll(dir_.file("cut.path"), cut);
+  WriteBytes(dir_.file("cut.path"), cut);
   CPathList a(0);
   int32_t pos = 0;
   EXPECT_EQ(Read(a, "cut.path", 10, 10, &pos), -1);
@@ -237,7 +229,7 @@ TEST_F(PathListFileTest, DamagedFilesStopAtTheLastCompletePath) {
   std::vector<uint8_t> huge = good;
   const uint8_t big[4] = {0xFF, 0xFF, 0xFF, 0x0F};
   std::memcpy(huge.data() + 14, big, 4);
-  WriteAll(dir_.file("huge.path"), huge);
+  WriteBytes(dir_.file("huge.path"), huge);
   CPathList h(0);
   pos = 0;
   EXPECT_EQ(Read(h, "huge.path", 10, 10, &pos), -1);
@@ -248,13 +240,13 @@ TEST_F(PathListFileTest, DamagedFilesStopAtTheLastCompletePath) {
   std::vector<uint8_t> neg = good;
   const uint8_t minus[4] = {0xFF, 0xFF, 0xFF, 0xFF};
   std::memcpy(neg.data() + 14, minus, 4);
-  WriteAll(dir_.file("neg.path"), neg);
+  WriteBytes(dir_.file("neg.path"), neg);
   pos = 0;
   EXPECT_EQ(Read(h, "neg.path", 10, 10, &pos), -1);
   EXPECT_EQ(h.count, 0);
   std::vector<uint8_t> flag = good;
   flag[14 + 520] = 7;
-  WriteAll(dir_.file("flag.path"), flag);
+  WriteBytes(dir_.file("flag.path"), flag);
   pos = 0;
   EXPECT_EQ(Read(h, "flag.path", 10, 10, &pos), -1);
   EXPECT_EQ(h.count, 0);
@@ -262,7 +254,7 @@ TEST_F(PathListFileTest, DamagedFilesStopAtTheLastCompletePath) {
   // A path count larger than the file reads what is there.
   std::vector<uint8_t> many = good;
   many[10] = 9;
-  WriteAll(dir_.file("many.path"), many);
+  WriteBytes(dir_.file("many.path"), many);
   pos = 0;
   EXPECT_EQ(Read(h, "many.path", 10, 10, &pos), -1);
   EXPECT_EQ(h.count, 2);
@@ -282,7 +274,7 @@ TEST_F(PathListFileTest, WriteFailuresAreReported) {
   EXPECT_EQ(l->first->WritePath(0, &file, &pos), -1);
 
   // A path written into a file it opened itself is closed again.
-  WriteAll(dir_.file("one.path"), {});
+  WriteBytes(dir_.file("one.path"), {});
   fichier g = FileAt(dir_.file("one.path"));
   File_kern one(&g);
   pos = 0;
@@ -304,16 +296,16 @@ TEST_F(PathListFileTest, SaveAndRecallThroughThePickers) {
   l->SavePathList(100, 100);
   ASSERT_EQ(ui_.saveRequests.size(), 1u);
   EXPECT_EQ(ui_.saveRequests[0].type, FourCC("pAth"));
-  EXPECT_EQ(ReadAll(dir_.file("saved.path")).size(), 638u);
+  EXPECT_EQ(ReadBytes(dir_.file("saved.path")).size(), 638u);
 
   CPathList user(0);
   user.first = OpenPath({{7, 7}, {8, 8}});
   user.count = 1;
 
   // A damaged file, a text file and a cancelled dialog keep the user's paths.
-  std::vector<uint8_t> bad = ReadAll(dir_.file("saved.path"));
+  std::vector<uint8_t> bad = ReadBytes(dir_.file("saved.path"));
   bad.resize(600);
-  WriteAll(dir_.file("bad.path"), bad);
+  WriteBytes(dir_.file("bad.path"), bad);
   ui_.AnswerOpenFile(dir_.file("bad.path"));
   user.RecallPathList(-1, RGBColor{}, 100, 100);
   ASSERT_EQ(ui_.openRequests.size(), 1u);
@@ -323,7 +315,7 @@ TEST_F(PathListFileTest, SaveAndRecallThroughThePickers) {
   ASSERT_EQ(user.count, 1);
   EXPECT_EQ(user.first->first->x, 7.0f);
 
-  WriteAll(dir_.file("notes.txt"), {'h', 'i'});
+  WriteBytes(dir_.file("notes.txt"), {'h', 'i'});
   ui_.AnswerOpenFile(dir_.file("notes.txt"));
   user.RecallPathList(-1, RGBColor{}, 100, 100);
   EXPECT_EQ(user.count, 1);
@@ -344,7 +336,7 @@ TEST_F(PathListFileTest, SaveAndRecallThroughThePickers) {
   EXPECT_EQ(user.count, 1);
   fichier g = FileAt(dir_.file("default.path"));
   user.DefaultPath(0, &g, 100, 100);
-  EXPECT_EQ(ReadAll(dir_.file("default.path")).size(), 638u);
+  EXPECT_EQ(ReadBytes(dir_.file("default.path")).size(), 638u);
 }
 
 }  // namespace

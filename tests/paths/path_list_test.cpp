@@ -22,11 +22,8 @@ using pathtest::OpenPath;
 
 namespace {
 
-class PathListTest : public pathtest::PathTest {
+class PathListTest : public pathtest::InteractivePathTest {
  protected:
-  PathListTest() : port_(300, 200), guard_(&ui_) { plat::draw::SetPort(&port_); }
-  ~PathListTest() override { plat::draw::SetPort(nullptr); }
-
   // Appends an open path through the points to the list.
   static CPath* Append(CPathList& l, std::initializer_list<std::pair<float, float>> pts) {
     CPath* p = OpenPath(pts);
@@ -40,10 +37,6 @@ class PathListTest : public pathtest::PathTest {
     ++l.count;
     return p;
   }
-
-  plat::draw::Port port_;
-  plat::ui::ScriptedUi ui_;
-  plat::ui::ScopedServices guard_;
 };
 
 TEST_F(PathListTest, StartsWithTheSessionParameters) {
@@ -207,8 +200,7 @@ TEST_F(PathListTest, PivotMark) {
   EXPECT_EQ(log[0].rfind("Line 95 50 105 50", 0), 0u);
   EXPECT_EQ(log[1].rfind("Line 100 45 100 55", 0), 0u);
   l.DrawPivot(0, RGBColor{}, 100.0f, 50.0f);
-  const auto& px = port_.surface().pixels();
-  EXPECT_TRUE(std::all_of(px.begin(), px.end(), [](uint32_t p) { return p == 0xFFFFFFFFu; }));
+  EXPECT_TRUE(PortIsWhite());
   EXPECT_EQ(port_.pen.pnMode, plat::draw::patCopy);
 }
 
