@@ -86,6 +86,14 @@ void Driver::Click(QWidget* target) {
   QCoreApplication::sendEvent(target, &release);
 }
 
+void Driver::ClickControl(ControlRef c) {
+  if (c == nullptr || c->widget == nullptr) {
+    errors_.push_back("ClickControl: no control");
+    return;
+  }
+  Click(c->widget);
+}
+
 Driver& Driver::Press(OSType sig, int32_t id) {
   return Queue([this, sig, id](Window* w) {
     if (Control* c = Need(w, sig, id, "Press")) Click(c->widget);
