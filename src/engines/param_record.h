@@ -26,13 +26,19 @@
 //
 //    That one list drives writing (StoreVisitor), reading in either stored order
 //    (LoadVisitor), in-place conversion (SwapVisitor, behind Swap<X>) and the size check
-//    (SizeVisitor). A field whose count comes from an earlier field may use it directly
-//    (the reader has already filled it); the list calls v.fail() when such a count is absurd.
+//    (SizeVisitor). A count that decides how many fields follow is visited with
+//    `int32_t n = v.count32(r.layers);`, which hands back its value in this host's order
+//    whichever visitor runs; the list calls v.fail() when such a count is absurd.
 // 3. Swap<X>(rec, direction, force) is vmkrec::SwapRecord(*rec, direction, force).
 // 4. Do_A<X>_file is vmkrec::DoPresetFile (engines/preset_file.h) with the family's file
 //    type, prompt and layout, its Copy_<X> for the writer's scratch copy and, when a load
 //    must keep some of the caller's fields, a function that takes the loaded scratch record
 //    into the caller's.
+// 5. The engine Misc<X> takes its record copy from the registry and does its FillBuf head
+//    (area clamp, source step, blend back) with engines/engine_frame.h.
+//
+// Sub-records and ramps are converted with the record, force flag included, so a file of
+// big-endian numbers comes back whole, ramps and all.
 //
 // Reading decides the order by the stored word 0, wherever it sits in the file: a zero word
 // means big-endian numbers (a forced reversal on a little-endian host), anything else
@@ -83,6 +89,10 @@ class SizeVisitor {
   void i16(int16_t&) { n_ += 2; }
   void u16(uint16_t&) { n_ += 2; }
   void i32(int32_t&) { n_ += 4; }
+  int32_t count32(int32_t& c) {
+    n_ += 4;
+    return c;
+  }
   void u32(uint32_t&) { n_ += 4; }
   void f32(float&) { n_ += 4; }
   void i16s(int16_t*, size_t count) { n_ += 2 * count; }
@@ -117,6 +127,10 @@ class StoreVisitor {
   void i16(int16_t& v) { w_.i16(v); }
   void u16(uint16_t& v) { w_.u16(v); }
   void i32(int32_t& v) { w_.i32(v); }
+  int32_t count32(int32_t& c) {
+    w_.i32(c);
+    return c;
+  }
   void u32(uint32_t& v) { w_.u32(v); }
   void f32(float& v) { w_.f32(v); }
   void i16s(int16_t* p, size_t count) { for (size_t i = 0; i < count; ++i) w_.i16(p[i]); }
@@ -154,6 +168,10 @@ class LoadVisitor {
   void i16(int16_t& v) { v = r_.i16(); }
   void u16(uint16_t& v) { v = r_.u16(); }
   void i32(int32_t& v) { v = r_.i32(); }
+  int32_t count32(int32_t& c) {
+    c = r_.i32();
+    return c;
+  }
   void u32(uint32_t& v) { v = r_.u32(); }
   void f32(float& v) { v = r_.f32(); }
   void i16s(int16_t* p, size_t count) { for (size_t i = 0; i < count; ++i) p[i] = r_.i16(); }
@@ -197,6 +215,12 @@ class SwapVisitor {
     v = static_cast<uint16_t>(s);
   }
   void i32(int32_t& v) { toLittle_ ? CFSwapSInt32HostToLittle(&v, force_) : CFSwapSInt32LittleToHost(&v); }
+  // Converting to little-endian, the count is taken before its bytes turn; back, after.
+  int32_t count32(int32_t& c) {
+    const int32_t before = c;
+    i32(c);
+    return toLittle_ ? before : c;
+  }
   void u32(uint32_t& v) {
     auto s = static_cast<int32_t>(v);
     i32(s);
@@ -283,7 +307,7 @@ class ScratchBytes {
   size_t size_;
 };
 
-// A zero-initialised record of type R in scratch memory.
+// A zero-initialised record of type R in scratch memory; also the engine's own record copy.
 template <class R>
 class ScratchRecord {
   static_assert(std::is_trivially_destructible_v<R>, "records are plain data");

@@ -1,5 +1,6 @@
 #include "engines/preset_file.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/file_access.h"
@@ -71,16 +72,22 @@ PresetAction PresetFile::Choose(int16_t mode, const FSSpec& spec, const PresetFo
   }
 }
 
-int16_t PresetFile::Read(size_t size, std::unique_ptr<ScratchBytes>* out) {
-  if (size == 0 || size > 0x7FFFFFFFu) return -1;
+int16_t PresetFile::Read(size_t limit, std::unique_ptr<ScratchBytes>* out) {
+  if (limit == 0 || limit > 0x7FFFFFFFu) return -1;
   if (S_open(file_.get(), 1, kSlot) != 0) {
     S_close(kSlot);
     return -1;
   }
-  auto block = std::make_unique<ScratchBytes>(size);
-  // A file shorter than the stored form fails here, before anything reaches the record.
-  const bool ok = block->valid() &&
-                  S_read(kSlot, block->data(), 0, static_cast<int32_t>(size)) == 0;
+  // A file longer than the stored form is read only as far as the form goes; a shorter one
+  // is read whole and then fails its parse, before anything reaches the caller's record.
+  int32_t length = 0;
+  bool ok = S_getEOF(kSlot, &length) == 0 && length > 0;
+  std::unique_ptr<ScratchBytes> block;
+  if (ok) {
+    const size_t n = std::min(static_cast<size_t>(length), limit);
+    block = std::make_unique<ScratchBytes>(n);
+    ok = block->valid() && S_read(kSlot, block->data(), 0, static_cast<int32_t>(n)) == 0;
+  }
   S_close(kSlot);
   if (!ok) return -1;
   *out = std::move(block);

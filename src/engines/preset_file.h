@@ -84,9 +84,10 @@ class PresetFile {
 
   // Resolves `mode` to a file (asking the user for modes 0 and 1) and says what to do.
   PresetAction Choose(int16_t mode, const FSSpec& spec, const PresetFormat& format);
-  // Reads exactly `size` bytes from offset 0 into a fresh zeroed block; -1 when the file
-  // cannot be opened, is shorter, or memory runs out.
-  int16_t Read(size_t size, std::unique_ptr<ScratchBytes>* out);
+  // Reads the file from offset 0, at most `limit` bytes, into a fresh zeroed block; -1 when
+  // it cannot be opened or read, is empty, or memory runs out. A short file is the parser's
+  // to refuse.
+  int16_t Read(size_t limit, std::unique_ptr<ScratchBytes>* out);
   // Replaces the file with `size` bytes; -1 on any failure (the old file stays whole).
   int16_t Write(const uint8_t* data, size_t size);
 
@@ -101,7 +102,24 @@ inline size_t PresetFileSize(const PresetFormat& format, size_t recordSize) {
   return recordSize + (format.layout == PresetLayout::HeadAndRecord ? 8 : 0);
 }
 
-// The field list of a whole preset file: the head of the layout, then the record.
+// A record whose stored size depends on its own counts (sections repeated per layer, say)
+// declares `static constexpr int32_t kMaxStoredSize`, the most its file can hold; its field
+// list then checks the counts as it reads them (v.fail() when absurd).
+template <class R>
+constexpr bool kVariableSize = requires { R::kMaxStoredSize; };
+
+template <class R>
+size_t PresetReadLimit(const PresetFormat& format) {
+  if constexpr (kVariableSize<R>)
+    return PresetFileSize(format, static_cast<size_t>(R::kMaxStoredSize));
+  else
+    return PresetFileSize(format, static_cast<size_t>(R::kStoredSize));
+}
+
+// The field list of a whole preset file: the head of the layout, then the record. A family
+// whose file has a head or sections of its own overloads this for its record type
+// (template <class V> void VisitPresetFile(V&, const vmkrec::PresetFormat&, BordPar&)):
+// the more specialised overload is the one every reader and writer uses.
 template <class V, class R>
 void VisitPresetFile(V& v, const PresetFormat& format, R& record) {
   if (format.layout == PresetLayout::HeadAndRecord) {
@@ -123,7 +141,8 @@ bool BuildPresetImage(const PresetFormat& format, const R& record, CopyFn copy,
   copy(&record, scratch.get());
   StoreVisitor v(format.layout == PresetLayout::Raw);
   VisitPresetFile(v, format, *scratch);
-  if (!v.ok() || v.size() != PresetFileSize(format, R::kStoredSize)) return false;
+  if (!v.ok() || v.size() > PresetReadLimit<R>(format)) return false;
+  if (!kVariableSize<R> && v.size() != PresetFileSize(format, R::kStoredSize)) return false;
   *out = v.take();
   return true;
 }
@@ -148,14 +167,13 @@ int16_t DoPresetFile(int16_t mode, const FSSpec& spec, R* record, const PresetFo
   const PresetAction action = file.Choose(mode, spec, format);
   if (action == kPresetNothing) return 0;
   if (action == kPresetCancelled) return -1;
-  const size_t size = PresetFileSize(format, R::kStoredSize);
   if (action == kPresetWrite) {
     std::vector<uint8_t> image;
     if (!BuildPresetImage(format, *record, copy, &image)) return -1;
     return file.Write(image.data(), image.size());
   }
   std::unique_ptr<ScratchBytes> bytes;
-  if (file.Read(size, &bytes) != 0) return -1;
+  if (file.Read(PresetReadLimit<R>(format), &bytes) != 0) return -1;
   ScratchRecord<R> loaded;
   if (!loaded.valid() || !ParsePresetImage(format, bytes->data(), bytes->size(), loaded.get()))
     return -1;

@@ -46,7 +46,7 @@ int16_t Do_ALutVign_file(int16_t mode, FSSpec spec, LutVign* lut, char* text1, c
   }
 
   std::unique_ptr<vmkrec::ScratchBytes> bytes;
-  if (file.Read(kLutVignFileSize, &bytes) != 0) return -1;
+  if (file.Read(kLutVignFileSize, &bytes) != 0 || bytes->size() != kLutVignFileSize) return -1;
   const uint8_t* p = bytes->data();
   if (text1 != nullptr) std::memcpy(text1, p, kLutVignTextSize);
   if (text2 != nullptr) std::memcpy(text2, p + kLutVignTextSize, kLutVignTextSize);

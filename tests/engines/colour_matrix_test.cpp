@@ -1,6 +1,8 @@
 #include "engines/correction/colour_matrix.h"
+#include "engines/correction/colour_matrix_engine.h"
 
 #include <cstring>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -204,6 +206,37 @@ TEST_F(ColMatFile, ReadOnBigEndianHostKeepsValuesAndTakesItsFlag) {
   EXPECT_EQ(back.byteOrder, 0);
   EXPECT_EQ(back.contrast, 42);
   EXPECT_EQ(0, std::memcmp(back.cells, r.cells, sizeof r.cells));
+}
+
+}  // namespace
+
+namespace {
+
+class ColMatEngine : public vmktest::SessionTest {};
+
+TEST_F(ColMatEngine, RecordAccessorsAndOperationValues) {
+  {
+    MiscColMat engine;
+    ASSERT_NE(engine.record(), nullptr);
+    EXPECT_EQ(session_.memMan().count(), 1);
+    ColMatPar r;
+    Init_ColMatPar(&r);
+    r.tool = 7;
+    r.paint[3] = 9;
+    engine.SetColMatPar(&r);
+    std::vector<int32_t> table(kColMatCells, static_cast<int32_t>(0x80402010u));
+    engine.SetColMatVal(table.data(), -4, 1, 2, 3, 50);
+    ColMatPar out;
+    engine.GetColMatPar(&out);
+    EXPECT_EQ(out.cells[100], 0x80402010u);
+    EXPECT_EQ(ColMatChannel(out.cells[100], 0), 0x80);
+    EXPECT_EQ(out.noise, -4);
+    EXPECT_EQ(out.shift[2], 3);
+    EXPECT_EQ(out.contrast, 50);
+    EXPECT_EQ(out.tool, 7);  // the drawing state stays
+    EXPECT_EQ(out.paint[3], 9);
+  }
+  EXPECT_EQ(session_.memMan().count(), 0);
 }
 
 }  // namespace

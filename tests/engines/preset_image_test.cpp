@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engines/preset_file.h"
-#include "support/session.h"
+#include "support/preset_files.h"
 
 using plat::bytes::Order;
 
@@ -71,6 +71,79 @@ TEST_F(PresetImage, RecordOnlyLayoutHasNoHead) {
   EXPECT_EQ(img[4], 5);
   EXPECT_EQ(vmkrec::PresetFileSize(kOnly, 16), 16u);
   EXPECT_EQ(vmkrec::PresetFileSize(kHead, 16), 24u);
+}
+
+}  // namespace
+
+namespace {
+
+// A sectioned record: a head with its own word, then as many entries as its count says.
+struct LayeredPar {
+  int32_t order = 0;
+  int32_t count = 0;
+  int32_t entries[4] = {};
+  static constexpr int32_t kStoredSize = 8;
+  static constexpr int32_t kMaxStoredSize = 8 + 4 * 4;
+};
+
+template <class V>
+void VisitRecord(V& v, LayeredPar& r) {
+  v.flag(r.order);
+  const int32_t n = v.count32(r.count);
+  if (n < 0 || n > 4) return v.fail();
+  v.i32s(r.entries, static_cast<size_t>(n));
+}
+
+// Its file carries a head of its own.
+template <class V>
+void VisitPresetFile(V& v, const vmkrec::PresetFormat&, LayeredPar& r) {
+  int32_t magic = 0x4C415952;
+  v.i32(magic);
+  if (magic != 0x4C415952) return v.fail();
+  VisitRecord(v, r);
+}
+
+void CopyLayered(const LayeredPar* s, LayeredPar* d) { *d = *s; }
+
+constexpr vmkrec::PresetFormat kLayers{FourCC("tLay"), "", vmkrec::PresetLayout::RecordOnly, 0,
+                                       false};
+
+class SectionedPreset : public vmktest::PresetFileTest {};
+
+TEST_F(SectionedPreset, CountsDecideTheSizeAndAreChecked) {
+  LayeredPar r{1, 2, {5, 6, 0, 0}};
+  const std::string path = dir_.file("l.tlay");
+  ASSERT_EQ(vmkrec::DoPresetFile(2, vmktest::SpecForPath(path), &r, kLayers, CopyLayered), -1);
+  std::vector<uint8_t> img;
+  ASSERT_TRUE(vmkrec::BuildPresetImage(kLayers, r, CopyLayered, &img));
+  EXPECT_EQ(img.size(), 4u + 8u + 8u);
+  img.push_back(0xAB);  // trailing bytes past the record are ignored
+  vmktest::WriteBytes(path, img);
+  LayeredPar back;
+  ASSERT_EQ(vmkrec::DoPresetFile(2, vmktest::SpecForPath(path), &back, kLayers, CopyLayered), 0);
+  EXPECT_EQ(back.count, 2);
+  EXPECT_EQ(back.entries[1], 6);
+
+  // An absurd count and a foreign head are refused, the record untouched.
+  img[8] = 9;
+  vmktest::WriteBytes(path, img);
+  EXPECT_EQ(vmkrec::DoPresetFile(2, vmktest::SpecForPath(path), &back, kLayers, CopyLayered), -1);
+  img[8] = 2;
+  img[0] = 0;
+  vmktest::WriteBytes(path, img);
+  EXPECT_EQ(vmkrec::DoPresetFile(2, vmktest::SpecForPath(path), &back, kLayers, CopyLayered), -1);
+  EXPECT_EQ(back.entries[1], 6);
+  EXPECT_EQ(back.count, 2);
+
+  // Converted in place on a big-endian host, the count still walks its two entries.
+  plat::bytes::setHostOrderForTesting(plat::bytes::Order::Big);
+  vmkrec::SwapRecord(back, 1, 0);
+  EXPECT_EQ(back.entries[1], 0x06000000);
+  EXPECT_EQ(back.entries[2], 0);
+  vmkrec::SwapRecord(back, 0, 0);
+  plat::bytes::setHostOrderForTesting(std::nullopt);
+  EXPECT_EQ(back.entries[1], 6);
+  EXPECT_EQ(back.count, 2);
 }
 
 }  // namespace

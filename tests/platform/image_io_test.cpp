@@ -189,9 +189,7 @@ TEST_F(ImageIo, PropertiesSurviveAWriteInEveryFormat) {
     EXPECT_NEAR(info.properties.resolutionX, 300.0, 0.01);
     EXPECT_NEAR(info.properties.resolutionY, 150.0, 0.02);  // PNG keeps whole pixels per metre
     EXPECT_EQ(info.properties.iccProfile, props.iccProfile);
-    if (std::string(type) != io::kTypeTIFF) {
-      EXPECT_EQ(info.properties.exif, props.exif);
-    }
+    EXPECT_EQ(info.properties.exif, props.exif);
   }
 }
 
@@ -431,4 +429,85 @@ TEST(ImageIoFormats, TypesAreKnownByContentAndExtensionsListed) {
   EXPECT_EQ(w, 1u);
   EXPECT_EQ(io::ReadableExtensions(),
             (std::vector<std::string>{".tif", ".tiff", ".png", ".jpg", ".jpeg"}));
+}
+
+TEST_F(ImageIo, TiffExifIsAProperDirectoryThatLibtiffReads) {
+  // EXIF block: exposure 1/250 (rational) and the date taken (20 characters),
+  // both stored out of line.
+  std::vector<uint8_t> exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0,
+                               0x9A, 0x82, 5, 0, 1, 0, 0, 0, 38, 0, 0, 0,
+                               0x03, 0x90, 2, 0, 20, 0, 0, 0, 46, 0, 0, 0,
+                               0, 0, 0, 0,
+                               1, 0, 0, 0, 250, 0, 0, 0};
+  const char date[] = "2024:01:02 03:04:05";
+  exif.insert(exif.end(), date, date + 20);
+  io::Properties props;
+  props.exif = exif;
+  const std::string path = dir_.file("exif.tif");
+  vmktest::WriteImageFile(path, io::kTypeTIFF, vmktest::PatternImage(9, 7, 2), props);
+
+  io::ImageInfo info;
+  ASSERT_EQ(io::ReadInfo(path, &info), io::kOk);
+  EXPECT_EQ(info.properties.exif, exif);
+
+  TIFF* t = TIFFOpen(path.c_str(), "r");
+  ASSERT_NE(t, nullptr);
+  uint64_t off = 0;
+  ASSERT_EQ(TIFFGetField(t, TIFFTAG_EXIFIFD, &off), 1);
+  ASSERT_EQ(TIFFReadEXIFDirectory(t, off), 1);
+  char* got = nullptr;
+  ASSERT_EQ(TIFFGetField(t, EXIFTAG_DATETIMEORIGINAL, &got), 1);
+  EXPECT_STREQ(got, date);
+  TIFFClose(t);
+
+  // The image itself is intact after the appended directory.
+  RawImage back;
+  ASSERT_EQ(Load(path, 2, &back), io::kOk);
+  ExpectSameColours<uint16_t>(vmktest::PatternImage(9, 7, 2), back, 65535);
+
+  // A block that is not TIFF-structured is left out rather than written broken.
+  props.exif = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  vmktest::WriteImageFile(path, io::kTypeTIFF, vmktest::PatternImage(2, 2, 1), props);
+  ASSERT_EQ(io::ReadInfo(path, &info), io::kOk);
+  EXPECT_TRUE(info.properties.exif.empty());
+}
+
+TEST_F(ImageIo, EveryReaderSurvivesASweepOfDamagedFiles) {
+  // Each format, each damaged in many places and cut at many lengths: the
+  // readers answer with a status and stay inside their buffers.
+  const std::string lzw = dir_.file("lzw.tif");
+  WriteTiffWith(lzw, 40, 30, 3, 8, PHOTOMETRIC_RGB, PLANARCONFIG_CONTIG, false, COMPRESSION_LZW,
+                [](uint32_t x, uint32_t y, uint16_t s) { return x * 3 + y * 5 + s; });
+  const std::string png = dir_.file("p.png"), jpg = dir_.file("p.jpg");
+  vmktest::WriteImageFile(png, io::kTypePNG, vmktest::PatternImage(40, 30, 2));
+  vmktest::WriteImageFile(jpg, io::kTypeJPEG, vmktest::PatternImage(40, 30, 1));
+  int damaged = 0;
+  for (const std::string& good : {lzw, png, jpg}) {
+    const std::vector<uint8_t> bytes = vmktest::ReadBytes(good);
+    const std::string bad = dir_.file("sweep");
+    for (size_t k = 0; k < 120; ++k) {
+      std::vector<uint8_t> b = bytes;
+      if (k % 3 == 2) {
+        b.resize(b.size() * (k % 40) / 40);
+      } else {
+        const size_t at = (k * 7919 + 13) % b.size();
+        b[at] = static_cast<uint8_t>(b[at] ^ (0x55 + k));
+        b[(at * 31 + 5) % b.size()] = 0xFF;
+      }
+      vmktest::WriteBytes(bad, b);
+      RawImage im;
+      for (int bytesPer : {1, 2, 4}) {
+        const int st = Load(bad, bytesPer, &im);
+        ASSERT_TRUE(st == io::kOk || st == io::kErrDamaged || st == io::kErrFormat ||
+                    st == io::kErrTooLarge || st == io::kErrUnsupported ||
+                    st == io::kErrNoMemory)
+            << good << " case " << k << " status " << st;
+        if (st != io::kOk) ++damaged;
+      }
+      uint32_t w = 0, h = 0;
+      std::vector<uint8_t> argb;
+      io::DecodeARGB(bad, &w, &h, &argb);
+    }
+  }
+  EXPECT_GT(damaged, 0);
 }

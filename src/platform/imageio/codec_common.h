@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/imageio/image_io.h"
 
@@ -48,6 +49,17 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
               std::string* message);
 int WritePng(int fd, const Properties& props, const PixelSource& px, std::string* message);
 int WriteJpeg(int fd, const Properties& props, const PixelSource& px, std::string* message);
+
+// EXIF between a TIFF file's own directory and the free-standing block.
+// Copies the directory at `exifOffset` of the open file into a block.
+bool ReadTiffExifBlock(int fd, bool littleEndian, uint64_t exifOffset, std::vector<uint8_t>* blob);
+// The block's byte order; false when it is not TIFF-structured.
+bool ExifBlockOrder(const std::vector<uint8_t>& blob, bool* littleEndian);
+// Whether the block can go into a file of that byte order (readable, same order).
+bool ExifBlockFitsTiff(const std::vector<uint8_t>& blob, bool fileLittleEndian);
+// Appends the block's directory to a finished file and points the first
+// directory's EXIF entry (which must be there) at it.
+bool AppendTiffExif(int fd, const std::vector<uint8_t>& blob);
 
 // Sets *message when it is given and still empty.
 inline void SetMessage(std::string* message, const std::string& text) {

@@ -288,6 +288,11 @@ int ReadTiff(const std::string& path, DecodeContext& ctx) {
   info.isFloat = generic && fmt == SAMPLEFORMAT_IEEEFP;
   info.hasAlpha = generic ? alpha : (nExtra > 0);
   ReadProperties(tif, &info.properties);
+  uint64_t exifOffset = 0;
+  if (!TIFFIsBigTIFF(tif) && TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifOffset) == 1 &&
+      exifOffset > 0)
+    ReadTiffExifBlock(TIFFFileno(tif), TIFFIsBigEndian(tif) == 0, exifOffset,
+                      &info.properties.exif);
   if (ctx.factory == nullptr) return kOk;
   if (int st = PrepareTarget(ctx); st != kOk) return st;
   return generic ? ReadGeneric(tif, L, ctx, errs) : ReadThroughRGBA(tif, ctx, errs);
@@ -325,6 +330,14 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
   if (ok && !props.iccProfile.empty())
     ok = TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(props.iccProfile.size()),
                       props.iccProfile.data()) == 1;
+  // libtiff writes in the host's order; a block of the other order is left out.
+  const bool exif = ok && !props.exif.empty() &&
+                    ExifBlockFitsTiff(props.exif, TIFFIsBigEndian(tif) == 0);
+  if (exif) {
+    // A placeholder offset; the real one is patched in once the directory is
+    // appended after the image.
+    ok = TIFFSetField(tif, TIFFTAG_EXIFIFD, uint64_t{8}) == 1;
+  }
   if (ok) {
     std::vector<uint8_t> row(static_cast<size_t>(px.width) * 3u * static_cast<size_t>(bytes));
     for (uint32_t y = 0; ok && y < px.height; ++y) {
@@ -333,6 +346,7 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
     }
   }
   ok = ok && TIFFFlush(tif) == 1;
+  if (ok && exif) ok = AppendTiffExif(TIFFFileno(tif), props.exif);
   TIFFClose(tif);
   if (!ok) {
     SetMessage(message, "writing the TIFF file failed" + (errs.text.empty() ? "" : ": " + errs.text));
