@@ -506,6 +506,7 @@ void CPathList::SavePathList(int32_t refWidth, int32_t refHeight) {
   std::string posix;
   bool replacing = false;
   if (!plat::ui::AskSaveFile("", "", kPathType, kCreator, &posix, &replacing)) return;
+  posix = plat::files::WithTypeExtension(posix, kPathType);
   fichier f;
   Init_FicStruct(&f);
   f.creator = kCreator;

@@ -19,21 +19,7 @@ using pathtest::OpenPath;
 
 namespace {
 
-// A port and a scripted user for the interactive operations.
-class PathEditTest : public pathtest::PathTest {
- protected:
-  PathEditTest() : port_(300, 200), guard_(&ui_) { plat::draw::SetPort(&port_); }
-  ~PathEditTest() override { plat::draw::SetPort(nullptr); }
-
-  bool PortIsWhite() const {
-    const auto& px = port_.surface().pixels();
-    return std::all_of(px.begin(), px.end(), [](uint32_t p) { return p == 0xFFFFFFFFu; });
-  }
-
-  plat::draw::Port port_;
-  plat::ui::ScriptedUi ui_;
-  plat::ui::ScopedServices guard_;
-};
+class PathEditTest : public pathtest::InteractivePathTest {};
 
 TEST_F(PathEditTest, KnotToleranceFollowsTheScale) {
   std::unique_ptr<CPath> p(OpenPath({{10, 10}, {50, 10}}));
