@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPixmap>
 
 #include <string>
 #include <vector>
@@ -306,4 +307,42 @@ TEST_F(LoopsTest, CursorsAndPickersGoThroughTheScriptedUser) {
   driver_.ui().AnswerColor(RGBColor{100, 200, 300});
   EXPECT_TRUE(plat::ui::AskColor("Choose a color:", &c));
   EXPECT_EQ(c.blue, 300);
+}
+
+TEST_F(LoopsTest, ImageViewsScaleTheirImageToFit) {
+  WindowRef w = Open("Demo");
+  ControlRef pic = FindControl(w, kDemo, 16);  // 40 x 40
+  // 2 x 1 image, red then blue, opaque.
+  const uint8_t px[8] = {255, 0, 0, 255, 0, 0, 255, 255};
+  SetImageViewImage(pic, plat::draw::ImageRef{px, 2, 1, 8});
+  QImage shot = pic->widget->grab().toImage();
+  ASSERT_EQ(shot.width(), 40);
+  // Scaled to 40 x 20, centred vertically: blank above, red left, blue right.
+  EXPECT_EQ(QColor(shot.pixel(5, 20)).red(), 255);
+  EXPECT_EQ(QColor(shot.pixel(35, 20)).blue(), 255);
+  EXPECT_NE(QColor(shot.pixel(5, 2)).rgb(), QColor(Qt::red).rgb());
+  SetImageViewScaleToFit(pic, false);
+  shot = pic->widget->grab().toImage();
+  EXPECT_EQ(QColor(shot.pixel(0, 0)).red(), 255);
+  EXPECT_NE(QColor(shot.pixel(5, 20)).rgb(), QColor(Qt::red).rgb());
+  SetImageViewImage(pic, plat::draw::ImageRef{px, 2, 1, 4});  // rows too short: cleared
+  EXPECT_TRUE(pic->image.isNull());
+}
+
+TEST_F(LoopsTest, LiveServicesAnswerWithoutAUser) {
+  plat::ui::Services* keep = plat::ui::InstallServices(nullptr);
+  InstallLiveServices();
+  double t0 = plat::ui::Now();
+  EXPECT_GE(plat::ui::Now(), t0);
+  Point p;
+  int16_t result = 0;
+  plat::ui::TrackMouseLocation(nullptr, &p, &result);  // no button held
+  EXPECT_EQ(result, plat::ui::kTrackMouseUp);
+  EXPECT_FALSE(plat::ui::StillDown());
+  plat::ui::SetResourceCursor(16001);  // missing resource folder: the arrow
+  plat::ui::SetThemeCursor(plat::ui::kCrossCursor);
+  ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
+  QGuiApplication::restoreOverrideCursor();
+  plat::ui::InstallServices(keep);
 }
