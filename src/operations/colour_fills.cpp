@@ -23,6 +23,7 @@
 using effect_support::Blend;
 using effect_support::Clamp255;
 using effect_support::ClampRegion;
+using effect_support::ForEachPixel;
 using effect_support::Weight;
 using effect_support::WorkBuf;
 
@@ -176,20 +177,17 @@ void LayRamp(int16_t mode, int16_t opacity, unsigned char* const* planes, int32_
              int16_t angle, int16_t kind) {
   ClampRegion(width, height, x0, y0, x1, y1);
   const OffsetRamp position(x0, y0, x1, y1, angle, offset, kind);
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t pixel = static_cast<int64_t>(y) * width + x;
-      const int32_t a = Weight(mask, pixel, opacity);
-      const int32_t t = position.Index(x, y);
-      const int32_t op = ramp.rows[0][t];
-      for (int32_t k = 0; k < count; ++k) {
-        unsigned char* p = planes[k] + pixel * stride;
-        const int32_t old = *p;
-        const int32_t laid = ((255 - op) * old + ramp.rows[k + 1][t] * op) / 255;
-        *p = Blend(mode, old, laid > 255 ? 255 : laid, a);
-      }
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t x, int32_t y) {
+    const int32_t a = Weight(mask, pixel, opacity);
+    const int32_t t = position.Index(x, y);
+    const int32_t op = ramp.rows[0][t];
+    for (int32_t k = 0; k < count; ++k) {
+      unsigned char* p = planes[k] + pixel * stride;
+      const int32_t old = *p;
+      const int32_t laid = ((255 - op) * old + ramp.rows[k + 1][t] * op) / 255;
+      *p = Blend(mode, old, laid > 255 ? 255 : laid, a);
     }
-  }
+  });
 }
 
 }  // namespace
@@ -201,19 +199,15 @@ int32_t Effects::Fill(int16_t mode, int16_t opacity, unsigned char* buffer, int3
   if (buffer == nullptr || colour == nullptr || strength == nullptr || channels < 1) return -1;
   const int32_t k = *strength;
   const int32_t n = channels;
-  ClampRegion(width, height, x0, y0, x1, y1);
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t pixel = static_cast<int64_t>(y) * width + x;
-      const int32_t a = Weight(mask, pixel, opacity);
-      unsigned char* p = buffer + pixel * n;
-      for (int32_t ch = 0; ch < n; ++ch) {
-        const int32_t old = p[ch];
-        // The strength mixes the colour in before the kernel.
-        p[ch] = Blend(mode, old, Clamp255(((255 - k) * old + k * colour[ch]) / 255), a);
-      }
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {
+    const int32_t a = Weight(mask, pixel, opacity);
+    unsigned char* p = buffer + pixel * n;
+    for (int32_t ch = 0; ch < n; ++ch) {
+      const int32_t old = p[ch];
+      // The strength mixes the colour in before the kernel.
+      p[ch] = Blend(mode, old, Clamp255(((255 - k) * old + k * colour[ch]) / 255), a);
     }
-  }
+  });
   return 0;
 }
 
@@ -233,7 +227,6 @@ int32_t Effects::ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
   if (!oneSource && (srcGreen == nullptr || srcBlue == nullptr)) return -1;
   if (!oneTarget && (dstGreen == nullptr || dstBlue == nullptr)) return -1;
 
-  ClampRegion(width, height, x0, y0, x1, y1);
   const int32_t rr = refColour[0];
   const int32_t rg = oneSource ? rr : refColour[1];
   const int32_t rb = oneSource ? rr : refColour[2];
@@ -245,23 +238,20 @@ int32_t Effects::ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
   const int16_t sLo = ToShort(Trunc(s - tol)), sHi = ToShort(Trunc(s + tol));
   const int16_t vLo = ToShort(Trunc(v - tol)), vHi = ToShort(Trunc(v + tol));
 
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t r = srcRed[i];
-      const int32_t g = oneSource ? r : srcGreen[i];
-      const int32_t b = oneSource ? r : srcBlue[i];
-      int32_t selection = 255;
-      Calc_mskselHSV(hLo, hHi, sLo, sHi, vLo, vHi, r, g, b, &selection);
-      // Selection 0 is the reference colour itself, 255 a colour outside.
-      const int32_t a = Weight(mask, i, opacity) * (255 - selection) / 255;
-      dstRed[i] = Blend(mode, dstRed[i], newColour[0], a);
-      if (!oneTarget) {
-        dstGreen[i] = Blend(mode, dstGreen[i], newColour[1], a);
-        dstBlue[i] = Blend(mode, dstBlue[i], newColour[2], a);
-      }
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+    const int32_t r = srcRed[i];
+    const int32_t g = oneSource ? r : srcGreen[i];
+    const int32_t b = oneSource ? r : srcBlue[i];
+    int32_t selection = 255;
+    Calc_mskselHSV(hLo, hHi, sLo, sHi, vLo, vHi, r, g, b, &selection);
+    // Selection 0 is the reference colour itself, 255 a colour outside.
+    const int32_t a = Weight(mask, i, opacity) * (255 - selection) / 255;
+    dstRed[i] = Blend(mode, dstRed[i], newColour[0], a);
+    if (!oneTarget) {
+      dstGreen[i] = Blend(mode, dstGreen[i], newColour[1], a);
+      dstBlue[i] = Blend(mode, dstBlue[i], newColour[2], a);
     }
-  }
+  });
   return 0;
 }
 
@@ -316,12 +306,10 @@ int32_t Effects::ColorBar(unsigned char* plane, int32_t height, int32_t width, i
   if (plane == nullptr || pattern == nullptr || colours == nullptr || period < 1) return -1;
   ClampRegion(width, height, x0, y0, x1, y1);
   const Axis axis(x0, y0, x1, y1, angle);
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int32_t index = pattern[axis.Wrapped(x, y, period)];
-      if (index < 16) plane[static_cast<int64_t>(y) * width + x] = colours[index];
-    }
-  }
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
+    const int32_t index = pattern[axis.Wrapped(x, y, period)];
+    if (index < 16) plane[i] = colours[index];
+  });
   return 0;
 }
 
@@ -339,15 +327,12 @@ int32_t Effects::ColorWavePlane(unsigned char* plane, int32_t height, int32_t wi
   }
   ClampRegion(width, height, x0, y0, x1, y1);
   const Axis axis(x0, y0, x1, y1, angle);
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int32_t t = axis.Wrapped(x, y, 255);
-      unsigned char* p = plane + static_cast<int64_t>(y) * width + x;
-      const int32_t op = opacity[t];
-      const int32_t v = ((255 - op) * *p + values[t] * op) / 255;
-      *p = static_cast<unsigned char>(v > 255 ? 255 : v);
-    }
-  }
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
+    const int32_t t = axis.Wrapped(x, y, 255);
+    const int32_t op = opacity[t];
+    const int32_t v = ((255 - op) * plane[i] + values[t] * op) / 255;
+    plane[i] = static_cast<unsigned char>(v > 255 ? 255 : v);
+  });
   return 0;
 }
 
@@ -393,14 +378,10 @@ int32_t Effects::ColorWaveChan(int16_t mode, int16_t opacity, unsigned char* pla
   const unsigned char* values = ramp + (channel + 1) * 256;
   ClampRegion(width, height, x0, y0, x1, y1);
   const OffsetRamp position(x0, y0, x1, y1, angle, offset, kind);
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t pixel = static_cast<int64_t>(y) * width + x;
-      // The ramp's value goes straight to the kernel; its opacity row is
-      // not used here.
-      plane[pixel] = Blend(mode, plane[pixel], values[position.Index(x, y)],
-                           Weight(mask, pixel, opacity));
-    }
-  }
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
+    // The ramp's value goes straight to the kernel; its opacity row is not
+    // used here.
+    plane[i] = Blend(mode, plane[i], values[position.Index(x, y)], Weight(mask, i, opacity));
+  });
   return 0;
 }

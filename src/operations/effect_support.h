@@ -19,6 +19,18 @@ inline void ClampRegion(int32_t width, int32_t height, int32_t& x0, int32_t& y0,
   (void)ClipInclusiveRect(width, height, x0, y0, x1, y1);
 }
 
+// Runs visit(pixel index y * width + x, x, y) over the clamped region,
+// row by row.
+template <typename Visit>
+inline void ForEachPixel(int32_t width, int32_t height, int32_t x0, int32_t y0, int32_t x1,
+                         int32_t y1, Visit visit) {
+  ClampRegion(width, height, x0, y0, x1, y1);
+  for (int32_t y = y0; y <= y1; ++y) {
+    const int64_t row = static_cast<int64_t>(y) * width;
+    for (int32_t x = x0; x <= x1; ++x) visit(row + x, x, y);
+  }
+}
+
 // Weight of one pixel: the opacity, or mask * opacity / 255 through a mask.
 inline int32_t Weight(const unsigned char* mask, int64_t pixel, int32_t opacity) {
   return mask != nullptr ? mask[pixel] * opacity / 255 : opacity;

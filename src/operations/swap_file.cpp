@@ -24,6 +24,7 @@
 
 using effect_support::Blend;
 using effect_support::ClampRegion;
+using effect_support::ForEachPixel;
 using effect_support::Weight;
 using effect_support::WorkBuf;
 
@@ -186,12 +187,9 @@ int32_t Effects::SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red
   // The save step blends too: each sample with itself. That changes nothing
   // under blend mode 0 but does change the image under the others (add
   // doubles it); scripts rely on the step behaving so.
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t a = Weight(mask, i, opacity);
-      for (int32_t p = 0; p < count; ++p) planes[p][i] = Blend(mode, planes[p][i], work[p][i], a);
-    }
-  }
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+    const int32_t a = Weight(mask, i, opacity);
+    for (int32_t p = 0; p < count; ++p) planes[p][i] = Blend(mode, planes[p][i], work[p][i], a);
+  });
   return 0;
 }

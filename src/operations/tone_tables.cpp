@@ -15,7 +15,7 @@
 
 using effect_support::Blend;
 using effect_support::Clamp255;
-using effect_support::ClampRegion;
+using effect_support::ForEachPixel;
 using effect_support::Weight;
 using effect_support::WorkBuf;
 
@@ -38,18 +38,14 @@ int32_t PercentStep(int64_t percent) {
 void EtchRows(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t height,
               int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t channels,
               const unsigned char* mask, const unsigned char* tables, int32_t rowStride) {
-  ClampRegion(width, height, x0, y0, x1, y1);
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t pixel = static_cast<int64_t>(y) * width + x;
-      const int32_t a = Weight(mask, pixel, opacity);
-      unsigned char* p = buffer + pixel * channels;
-      for (int32_t k = 0; k < channels; ++k) {
-        const int32_t old = p[k];
-        p[k] = Blend(mode, old, tables[k * rowStride + old], a);
-      }
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {
+    const int32_t a = Weight(mask, pixel, opacity);
+    unsigned char* p = buffer + pixel * channels;
+    for (int32_t k = 0; k < channels; ++k) {
+      const int32_t old = p[k];
+      p[k] = Blend(mode, old, tables[k * rowStride + old], a);
     }
-  }
+  });
 }
 
 // Sets entries from..to (inclusive) that lie in the table.
@@ -142,7 +138,6 @@ void Effects::AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32
   unsigned char table[256];
   CreaLut(table, ToShort(contrast), 0, 0);
 
-  ClampRegion(width, height, x0, y0, x1, y1);
   const int64_t size = static_cast<int64_t>(width) * height;
   WorkBuf workR(size), workG(size), workB(size);
   if (!workR.ok() || !workG.ok() || !workB.ok()) return;
@@ -162,41 +157,33 @@ void Effects::AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32
       steps[c][L] = PercentStep(s);
     }
   }
-  for (int32_t y = y0; y <= y1; ++y) {
-    const int64_t row = static_cast<int64_t>(y) * width;
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = row + x;
-      // Lightness from the values before the shift; blue does not enter.
-      const int32_t L = (2 * red[i] + green[i]) / 3;
-      const int32_t mid = 128 - (L > 128 ? L - 128 : 128 - L);
-      const int32_t off = 128 - mid;
-      for (int32_t c = 0; c < 3; ++c) {
-        const int32_t v = Clamp255(planes[c][i] + steps[c][L]);
-        int32_t out = 0;
-        switch (range) {
-          case 0:
-            out = table[v];
-            break;
-          case 1:
-            out = (L * table[v] + (255 - L) * v) / 255;
-            break;
-          case 2:
-            out = (table[v] * mid + off * v) / 128;
-            break;
-          default:
-            out = (table[v] * (255 - L) + L * v) / 255;
-            break;
-        }
-        work[c][i] = static_cast<unsigned char>(out);
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+    // Lightness from the values before the shift; blue does not enter.
+    const int32_t L = (2 * red[i] + green[i]) / 3;
+    const int32_t mid = 128 - (L > 128 ? L - 128 : 128 - L);
+    const int32_t off = 128 - mid;
+    for (int32_t c = 0; c < 3; ++c) {
+      const int32_t v = Clamp255(planes[c][i] + steps[c][L]);
+      int32_t out = 0;
+      switch (range) {
+        case 0:
+          out = table[v];
+          break;
+        case 1:
+          out = (L * table[v] + (255 - L) * v) / 255;
+          break;
+        case 2:
+          out = (table[v] * mid + off * v) / 128;
+          break;
+        default:
+          out = (table[v] * (255 - L) + L * v) / 255;
+          break;
       }
+      work[c][i] = static_cast<unsigned char>(out);
     }
-  }
-  for (int32_t y = y0; y <= y1; ++y) {
-    const int64_t row = static_cast<int64_t>(y) * width;
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = row + x;
-      const int32_t a = Weight(mask, i, opacity);
-      for (int32_t c = 0; c < 3; ++c) planes[c][i] = Blend(mode, planes[c][i], work[c][i], a);
-    }
-  }
+  });
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+    const int32_t a = Weight(mask, i, opacity);
+    for (int32_t c = 0; c < 3; ++c) planes[c][i] = Blend(mode, planes[c][i], work[c][i], a);
+  });
 }
