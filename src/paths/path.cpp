@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "paths/path_internal.h"
+#include "paths/path_list.h"
 #include "paths/text_objects.h"
 
 namespace {
@@ -254,9 +255,22 @@ void CPath::Zoom(float sx, float sy) {
 }
 
 int32_t CPath::GetBound(float* minX, float* minY, float* maxX, float* maxY) const {
-  // A text object renders no letter outlines, so it widens nothing; its
-  // path keeps no knots of its own.
-  if (txtObj != nullptr) return 0;
+  // A path with a text object keeps no knots: its outline is what the text
+  // renders. The rendered bounds widen the given ones instead of replacing
+  // them, so a text without letters leaves them as they were.
+  if (txtObj != nullptr) {
+    CPathList outline(0);
+    txtObj->RenderToList(&outline);
+    float a = 0.0f, b = 0.0f, c = 0.0f, d = 0.0f;
+    const int32_t r = outline.GetBound(0, &a, &b, &c, &d);
+    if (r != 0) {
+      *minX = std::min(*minX, a);
+      *minY = std::min(*minY, b);
+      *maxX = std::max(*maxX, c);
+      *maxY = std::max(*maxY, d);
+    }
+    return r;
+  }
   if (first == nullptr) return 0;
   ForEachKnot([&](CPathPoint* k) {
     const float xs[3] = {k->x, k->outX, k->inX};

@@ -19,6 +19,7 @@
 
 class CTxtObj;
 class CTxtPath;
+class File_kern;
 
 // A point of a flattened path.
 struct Point2f {
@@ -107,6 +108,14 @@ class CPath {
   int32_t ifOnMarkedLength(float x, float y) const;
   void DrawMarker(int16_t mode, RGBColor colour);
   void DoInteractiveChangeOfMark(int16_t h, int16_t v);
+
+  // --- Path record ---------------------------------------------------------
+  // Writes this path's record at *pos (opening and closing the file unless
+  // mode is 1); 0, or -1 with *pos where the record was to go.
+  int32_t WritePath(int16_t mode, File_kern* file, int32_t* pos);
+  // Reads one path record at *pos into this path, knots unscaled and
+  // appended after its own; 0, or -1 with nothing taken.
+  int32_t ReadPath(int16_t mode, File_kern* file, int32_t* pos);
 
   // --- Fields ----------------------------------------------------------------
   CPathPoint* first = nullptr;    // head of the chain; owned

@@ -1,5 +1,8 @@
 #include "paths/text_objects.h"
 
+#include <cstring>
+
+#include "paths/path_list.h"
 #include "paths/warp_frame.h"
 
 CTxtObj::CTxtObj() : frame(new CWarpPath) {
@@ -14,4 +17,16 @@ CTxtPath::CTxtPath() {
   Init_DrawPar(&drawPar);
 }
 
-CTxtPath::~CTxtPath() = default;
+CTxtPath::~CTxtPath() {
+  for (CPathList*& l : letters) {
+    delete l;
+    l = nullptr;
+  }
+}
+
+void CTxtPath::TransfoToOutline(int16_t, CPathList*) {
+  const int n = settings.text[0];
+  std::memcpy(plainText, settings.text + 1, static_cast<size_t>(n));
+  plainText[n] = '\0';
+  letterCount = static_cast<int16_t>(n);
+}

@@ -41,6 +41,13 @@ class CTxtObj {
   CTxtObj(const CTxtObj&) = delete;
   CTxtObj& operator=(const CTxtObj&) = delete;
 
+  // No control of the frame is ever hit.
+  int16_t OnCtrl(Point) const { return 0; }
+  // Letters are never loaded: nothing is added to the list.
+  void RenderToList(CPathList*) const {}
+  // Outlines of the text: none, so the list stays as it is.
+  void TransfoToOutline(CPathList*) const {}
+
   TextSettings settings;
   CWarpPath* frame = nullptr;  // owned; frame kind 20
   DrawPar drawPar;             // its own mapping
@@ -56,6 +63,14 @@ class CTxtPath {
   ~CTxtPath();
   CTxtPath(const CTxtPath&) = delete;
   CTxtPath& operator=(const CTxtPath&) = delete;
+
+  // No letter mark is ever hit.
+  int16_t OnCtrl(Point) const { return 0; }
+  // Letters are never loaded: nothing is added to the list.
+  void RenderToList(CPathList*) const {}
+  // Places the letters along the followed path into the list; with no
+  // letter outlines only the plain text and the letter count are remade.
+  void TransfoToOutline(int16_t mode, CPathList* list);
 
   TextSettings settings;
   // Placement state, stored as one block by the path record.

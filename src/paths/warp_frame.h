@@ -11,7 +11,8 @@
 
 #include "paths/draw_par.h"
 
-struct FSSpec;
+#include "platform/files/file_spec.h"
+
 struct OpaqueMenuRef;
 
 class CWarpPath {
@@ -23,6 +24,14 @@ class CWarpPath {
   ~CWarpPath();
   CWarpPath(const CWarpPath&) = delete;
   CWarpPath& operator=(const CWarpPath&) = delete;
+
+  // Points, centre and kind into dst (its saved copy, menus and mapping stay).
+  void CopyWarpPath(CWarpPath* dst) const;
+  void MoveFrame(float dx, float dy);
+  // X = px + (X - px) * toW / fromW, likewise Y, multiplying first.
+  void ResizeFrame(float px, float py, float fromW, float toW, float fromH, float toH);
+  // Turns every point about (cx, cy), the angle counted with y pointing up.
+  void RotateFrame(float cx, float cy, float angle);
 
   FSSpec* fileTables[kMenus] = {};   // warp files listed in each menu
   OpaqueMenuRef* menus[kMenus] = {};

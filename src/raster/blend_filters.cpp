@@ -13,6 +13,7 @@
 
 #include "app/colour_spaces.h"
 #include "platform/memory/memory.h"
+#include "raster/plane_rect.h"
 
 namespace {
 
@@ -64,10 +65,12 @@ int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_
   unsigned char* ring = reinterpret_cast<unsigned char*>(plat::NewPtr(rowBytes * ringRows));
   const unsigned char** rowPtr = reinterpret_cast<const unsigned char**>(
       plat::NewPtr(static_cast<int64_t>(side) * sizeof(unsigned char*)));
-  if (taps == nullptr || ring == nullptr || rowPtr == nullptr) {
+  int32_t* acc = reinterpret_cast<int32_t*>(plat::NewPtr(rowBytes * sizeof(int32_t)));
+  if (taps == nullptr || ring == nullptr || rowPtr == nullptr || acc == nullptr) {
     plat::DisposePtr(taps);
     plat::DisposePtr(ring);
     plat::DisposePtr(rowPtr);
+    plat::DisposePtr(acc);
     return -1;
   }
   int64_t n = 0;
@@ -89,42 +92,53 @@ int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_
     for (int32_t dy = -radius; dy <= radius; ++dy) {
       rowPtr[dy + radius] = ringRow(ClampInt(y + dy, top, bottom));
     }
+    // Sums of the whole row, one tap at a time: the inner loop runs over
+    // contiguous samples and vectorises; columns whose tap falls outside
+    // the rectangle repeat its first or last column.
+    std::memset(acc, 0, rowBytes * sizeof(int32_t));
+    for (int64_t t = 0; t < n; ++t) {
+      const int32_t dx = taps[t].dx;
+      const int32_t w = taps[t].weight;
+      const unsigned char* src = rowPtr[taps[t].dy + radius];
+      int32_t lo = dx < 0 ? -dx : 0;
+      int32_t hi = dx > 0 ? rw - 1 - dx : rw - 1;
+      if (lo > rw) lo = rw;
+      if (hi < lo - 1) hi = lo - 1;
+      for (int32_t cx = 0; cx < lo; ++cx) {
+        for (int32_t c = 0; c < samples; ++c) acc[cx * samples + c] += w * src[c];
+      }
+      const unsigned char* shifted = src + static_cast<int64_t>(dx) * samples;
+      for (int64_t i = static_cast<int64_t>(lo) * samples; i < static_cast<int64_t>(hi + 1) * samples; ++i) {
+        acc[i] += w * shifted[i];
+      }
+      const unsigned char* last = src + static_cast<int64_t>(rw - 1) * samples;
+      for (int32_t cx = hi + 1 > lo ? hi + 1 : lo; cx < rw; ++cx) {
+        for (int32_t c = 0; c < samples; ++c) acc[cx * samples + c] += w * last[c];
+      }
+    }
     const unsigned char* own = ringRow(y);
     unsigned char* out = buffer + (static_cast<int64_t>(y) * width + left) * samples;
-    for (int32_t x = left; x <= right; ++x) {
-      const bool interior = x - radius >= left && x + radius <= right;
-      const int32_t cx = x - left;
+    for (int32_t cx = 0; cx < rw; ++cx) {
       int32_t m = -1;
       if (mask != nullptr) {
         int64_t mi = static_cast<int64_t>(maskStepY) * maskStepY * y * width +
-                     static_cast<int64_t>(x) * maskStepX;
+                     static_cast<int64_t>(cx + left) * maskStepX;
         if (mi >= maskLimit) mi = maskLimit - 1;
         if (mi < 0) mi = 0;
         m = mask[mi];
       }
       for (int32_t c = 0; c < samples; ++c) {
-        int32_t sum = 0;
-        if (interior) {
-          for (int64_t t = 0; t < n; ++t) {
-            sum += taps[t].weight * rowPtr[taps[t].dy + radius][(cx + taps[t].dx) * samples + c];
-          }
-        } else {
-          for (int64_t t = 0; t < n; ++t) {
-            const int32_t sx = ClampInt(x + taps[t].dx, left, right) - left;
-            sum += taps[t].weight * rowPtr[taps[t].dy + radius][sx * samples + c];
-          }
-        }
+        const int64_t i = static_cast<int64_t>(cx) * samples + c;
         const float offset = offsets != nullptr ? static_cast<float>(offsets[c]) : 0.0f;
-        const int32_t v = ToByte(static_cast<float>(sum) / divisor + offset);
-        const int32_t old = own[cx * samples + c];
-        out[cx * samples + c] =
-            static_cast<unsigned char>(m < 0 ? v : (v * m + (255 - m) * old) / 255);
+        const int32_t v = ToByte(static_cast<float>(acc[i]) / divisor + offset);
+        out[i] = static_cast<unsigned char>(m < 0 ? v : (v * m + (255 - m) * own[i]) / 255);
       }
     }
   }
   plat::DisposePtr(taps);
   plat::DisposePtr(ring);
   plat::DisposePtr(rowPtr);
+  plat::DisposePtr(acc);
   return 0;
 }
 
@@ -208,11 +222,10 @@ void X_optionBlend16(int32_t* out, int16_t mode, int32_t a, int32_t b) {
 int32_t HSLBlendChar(unsigned char* red, unsigned char* green, unsigned char* blue, int32_t height,
                      int32_t width, int32_t left, int32_t top, int32_t right, int32_t bottom,
                      int16_t hueShift, int16_t saturation, int16_t lightness) {
-  if (red == nullptr || green == nullptr || blue == nullptr) return 0;
-  left = left < 0 ? 0 : left;
-  top = top < 0 ? 0 : top;
-  right = right > width - 1 ? width - 1 : right;
-  bottom = bottom > height - 1 ? height - 1 : bottom;
+  if (red == nullptr || green == nullptr || blue == nullptr ||
+      !ClipInclusiveRect(width, height, left, top, right, bottom)) {
+    return 0;
+  }
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
@@ -225,11 +238,7 @@ int32_t HSLBlendChar(unsigned char* red, unsigned char* green, unsigned char* bl
 int32_t HSLBlendLong(uint32_t* buffer, int32_t height, int32_t width, int32_t left, int32_t top,
                      int32_t right, int32_t bottom, int16_t hueShift, int16_t saturation,
                      int16_t lightness) {
-  if (buffer == nullptr) return 0;
-  left = left < 0 ? 0 : left;
-  top = top < 0 ? 0 : top;
-  right = right > width - 1 ? width - 1 : right;
-  bottom = bottom > height - 1 ? height - 1 : bottom;
+  if (buffer == nullptr || !ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
   unsigned char* bytes = reinterpret_cast<unsigned char*>(buffer);
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
@@ -465,12 +474,7 @@ int32_t X_FindEdge(unsigned char* plane, const unsigned char* mask, int32_t heig
                    int32_t radius, int32_t contrast, int16_t unused) {
   (void)mask;
   (void)unused;
-  if (plane == nullptr) return -1;
-  left = left < 0 ? 0 : left;
-  top = top < 0 ? 0 : top;
-  right = right > width - 1 ? width - 1 : right;
-  bottom = bottom > height - 1 ? height - 1 : bottom;
-  if (left > right || top > bottom) return -1;
+  if (plane == nullptr || !ClipInclusiveRect(width, height, left, top, right, bottom)) return -1;
   const int32_t nx = right - left + 1;
   const int32_t ny = bottom - top + 1;
   const int64_t size = static_cast<int64_t>(nx) * ny;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/colour_spaces.h"
+#include "raster/plane_rect.h"
 
 namespace {
 
@@ -78,15 +79,6 @@ int32_t HueWeight(float H, int32_t hueMin, int32_t hueMax) {
     }
   }
   return weigh(d);
-}
-
-bool ClipInclusive(int32_t width, int32_t height, int32_t& left, int32_t& top, int32_t& right,
-                   int32_t& bottom) {
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > width - 1) right = width - 1;
-  if (bottom > height - 1) bottom = height - 1;
-  return left <= right && top <= bottom;
 }
 
 template <typename PixelFn>
@@ -220,16 +212,21 @@ void Init_selYMCK(int16_t mode, TSelec* selection, const int32_t* centreY, const
   BuildClamp(s->clamp);
 }
 
-void Calc_sel0YMCK(const TSelec* selection, int32_t y, int32_t m, int32_t c, int32_t k,
-                   int32_t* outY, int32_t* outM, int32_t* outC, int32_t* outK) {
-  const TSelec* s = selection;
+namespace {
+
+// Runs the eight selections one after another over the running values;
+// `falloffs(i, sum, f)` gives each channel's falloff for selection i from
+// the sum of its four distance entries.
+template <typename Falloffs>
+void RunSelections(const TSelec* s, int32_t y, int32_t m, int32_t c, int32_t k, int32_t* outY,
+                   int32_t* outM, int32_t* outC, int32_t* outK, Falloffs falloffs) {
   int32_t v[4] = {y, m, c, k};
   const int32_t in[4] = {Clamp255(y), Clamp255(m), Clamp255(c), Clamp255(k)};
   for (int32_t i = 0; i < 8; ++i) {
     const int32_t sum = s->distY[i][in[0]] + s->distM[i][in[1]] + s->distC[i][in[2]] +
                         s->distK[i][in[3]];
-    const int32_t fv = s->falloff[sum < kFalloffSize ? sum : kFalloffSize - 1];
-    const int32_t f[4] = {fv, fv, fv, fv};
+    int32_t f[4];
+    falloffs(i, sum, f);
     ApplyRange(s, i, f, v);
   }
   *outY = v[0];
@@ -238,29 +235,29 @@ void Calc_sel0YMCK(const TSelec* selection, int32_t y, int32_t m, int32_t c, int
   *outK = v[3];
 }
 
+}  // namespace
+
+void Calc_sel0YMCK(const TSelec* selection, int32_t y, int32_t m, int32_t c, int32_t k,
+                   int32_t* outY, int32_t* outM, int32_t* outC, int32_t* outK) {
+  RunSelections(selection, y, m, c, k, outY, outM, outC, outK,
+                [selection](int32_t, int32_t sum, int32_t f[4]) {
+                  const int32_t fv = selection->falloff[sum < kFalloffSize ? sum : kFalloffSize - 1];
+                  f[0] = f[1] = f[2] = f[3] = fv;
+                });
+}
+
 void Calc_sel1YMCK(const TSelec* selection, int32_t y, int32_t m, int32_t c, int32_t k,
                    int32_t* outY, int32_t* outM, int32_t* outC, int32_t* outK) {
   const TSelec* s = selection;
-  int32_t v[4] = {y, m, c, k};
-  const int32_t in[4] = {Clamp255(y), Clamp255(m), Clamp255(c), Clamp255(k)};
-  for (int32_t i = 0; i < 8; ++i) {
-    const int32_t sum = s->distY[i][in[0]] + s->distM[i][in[1]] + s->distC[i][in[2]] +
-                        s->distK[i][in[3]];
+  RunSelections(s, y, m, c, k, outY, outM, outC, outK, [s](int32_t i, int32_t sum, int32_t f[4]) {
     const double d = std::sqrt(static_cast<double>(sum)) * 1000.0;
     const int32_t slots[4] = {s->tolerance3[i], s->tolerance2[i], s->tolerance1[i],
                               s->tolerance4[i]};
-    int32_t f[4];
     for (int j = 0; j < 4; ++j) {
       const double q = d / slots[j];
-      const int32_t idx = q >= kFalloffSize - 1 ? kFalloffSize - 1 : static_cast<int32_t>(q);
-      f[j] = s->falloff[idx];
+      f[j] = s->falloff[q >= kFalloffSize - 1 ? kFalloffSize - 1 : static_cast<int32_t>(q)];
     }
-    ApplyRange(s, i, f, v);
-  }
-  *outY = v[0];
-  *outM = v[1];
-  *outC = v[2];
-  *outK = v[3];
+  });
 }
 
 int32_t X_seleYMCK_buffer(int16_t mode, int32_t height, int32_t width, const uint32_t* src,
@@ -274,7 +271,7 @@ int32_t X_seleYMCK_buffer(int16_t mode, int32_t height, int32_t width, const uin
   (void)ignored1;
   (void)ignored2;
   if (src == nullptr || dst == nullptr || selection == nullptr ||
-      !ClipInclusive(width, height, left, top, right, bottom)) {
+      !ClipInclusiveRect(width, height, left, top, right, bottom)) {
     return -1;
   }
   Init_selYMCK(mode, selection, centreY, centreM, centreC, centreK, targetY, targetM, targetC,
@@ -311,7 +308,7 @@ int32_t X_exchYMCK_buffer(int32_t height, int32_t width, const uint32_t* src, ui
                           int32_t left, int32_t top, int32_t right, int32_t bottom,
                           int16_t channels, const int32_t* coefY, const int32_t* coefM,
                           const int32_t* coefC, const int32_t* coefK, const int32_t* constants) {
-  if (src == nullptr || dst == nullptr || !ClipInclusive(width, height, left, top, right, bottom)) {
+  if (src == nullptr || dst == nullptr || !ClipInclusiveRect(width, height, left, top, right, bottom)) {
     return -1;
   }
   ForEachPixel(width, src, dst, left, top, right, bottom,
@@ -342,7 +339,7 @@ int32_t X_gradYMCK_buffer(int32_t height, int32_t width, const uint32_t* src, ui
                           int16_t channels, int16_t ignored, const int16_t* lutY,
                           const int16_t* lutM, const int16_t* lutC, const int16_t* lutK) {
   (void)ignored;
-  if (src == nullptr || dst == nullptr || !ClipInclusive(width, height, left, top, right, bottom)) {
+  if (src == nullptr || dst == nullptr || !ClipInclusiveRect(width, height, left, top, right, bottom)) {
     return -1;
   }
   int16_t tables[4][256];

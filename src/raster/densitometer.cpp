@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "raster/pixel_bytes.h"
+
 namespace {
 
 struct Square {
@@ -56,12 +58,6 @@ int32_t Measure(int32_t height, int32_t width, bool havePlane, int32_t x, int32_
   return ok ? 0 : -1;
 }
 
-inline int32_t ByteOf(uint32_t px, int32_t k) {
-  uint8_t b[4];
-  std::memcpy(b, &px, 4);
-  return b[k];
-}
-
 }  // namespace
 
 int32_t X_CharDensitometre(int32_t height, int32_t width, const uint8_t* plane, int32_t x,
@@ -92,7 +88,7 @@ int32_t X_RGBLongDensitometre(int32_t height, int32_t width, const uint32_t* buf
                               int32_t y, int16_t size, int16_t* r, int16_t* g, int16_t* b) {
   int16_t* const out[3] = {r, g, b};
   return Measure<3>(height, width, buffer != nullptr, x, y, size, out,
-                    [&](int64_t i, int32_t c) { return ByteOf(buffer[i], c); });
+                    [&](int64_t i, int32_t c) { return PixelByte(buffer[i], c); });
 }
 
 int32_t X_YMCKdensitometre(int32_t height, int32_t width, const uint32_t* buffer, int32_t x,
@@ -100,7 +96,7 @@ int32_t X_YMCKdensitometre(int32_t height, int32_t width, const uint32_t* buffer
                            int16_t* cyan, int16_t* black) {
   int16_t* const out[4] = {yellow, magenta, cyan, black};
   return Measure<4>(height, width, buffer != nullptr, x, y, size, out, [&](int64_t i, int32_t c) {
-    const int32_t v = ByteOf(buffer[i], c);
+    const int32_t v = PixelByte(buffer[i], c);
     return c == 0 ? (v | 1) : v;
   });
 }

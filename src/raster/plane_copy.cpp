@@ -16,6 +16,7 @@
 #include "app/memory_manager.h"
 #include "app/session_state.h"
 #include "platform/memory/memory.h"
+#include "raster/pixel_bytes.h"
 #include "raster/rescale.h"
 
 namespace {
@@ -108,12 +109,6 @@ int32_t MeanWalk(int32_t srcW, int32_t srcH, int32_t dstW, int32_t dstH, const R
   return 0;
 }
 
-inline uint8_t ByteOf(uint32_t px, int32_t k) {
-  uint8_t b[4];
-  std::memcpy(b, &px, 4);
-  return b[k];
-}
-
 }  // namespace
 
 int32_t BufToBufCharLow_andR(int32_t srcW, int32_t srcH, const uint8_t* src, int32_t dstW,
@@ -168,15 +163,15 @@ int32_t BufToBufLong_andR(int32_t srcW, int32_t srcH, const uint32_t* src, int32
                           int32_t dstH, uint32_t* dst, int32_t sl, int32_t st, int32_t sr,
                           int32_t sb, int32_t dl, int32_t dt, int32_t dr, int32_t db) {
   if (src == nullptr || dst == nullptr) return -1;
-  return MeanWalk(
-      srcW, srcH, dstW, dstH, {sl, st, sr, sb, dl, dt, dr, db}, false,
-      [&](int64_t d, int64_t a, int64_t b, int64_t c, int64_t e) {
-        uint8_t out[4];
-        for (int32_t k = 0; k < 4; ++k)
-          out[k] = static_cast<uint8_t>(
-              (ByteOf(src[a], k) + ByteOf(src[b], k) + ByteOf(src[c], k) + ByteOf(src[e], k)) >> 2);
-        std::memcpy(&dst[d], out, 4);
-      });
+  return MeanWalk(srcW, srcH, dstW, dstH, {sl, st, sr, sb, dl, dt, dr, db}, false,
+                  [&](int64_t d, int64_t a, int64_t b, int64_t c, int64_t e) {
+                    uint8_t out[4];
+                    for (int32_t k = 0; k < 4; ++k)
+                      out[k] = static_cast<uint8_t>((PixelByte(src[a], k) + PixelByte(src[b], k) +
+                                                     PixelByte(src[c], k) + PixelByte(src[e], k)) >>
+                                                    2);
+                    std::memcpy(&dst[d], out, 4);
+                  });
 }
 
 int32_t BufToBufShort_andR(int32_t srcW, int32_t srcH, const int16_t* src, int32_t dstW,

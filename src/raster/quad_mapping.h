@@ -57,3 +57,14 @@ void QuadToQuad1(int32_t h, int32_t w, int32_t unused1, int32_t unused2, uint16_
                  uint16_t* yMap, int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2,
                  int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1,
                  int32_t by1, int32_t bx2, int32_t by2, int32_t bx3, int32_t by3);
+
+// Fills the 16-bit maps (500 x 500 planes, width and height given) with the
+// mapping of every cell of the grid-warp record's first lattice onto the
+// same cell of its second. Lattice coordinates are in the record's unit
+// (its kind) with y pointing up; they become pixels of a picture of the
+// record's second size, y flipped about flipHeight. Mode 1 first resets
+// both maps to 32768. Returns 0, or -1 with the maps untouched when the
+// record has no cells or more nodes than its planes hold, its lattice size
+// converts to no pixels, or width x height exceeds the maps.
+int32_t X_Grinout_buffer(int16_t mode, int32_t flipHeight, int32_t unused, int32_t height,
+                         int32_t width, uint16_t* xMap, uint16_t* yMap, const TCWrap* record);

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "raster/plane_rect.h"
+
 namespace {
 
 inline unsigned char LowByte(int32_t v) { return static_cast<unsigned char>(v & 0xFF); }
@@ -71,11 +73,7 @@ int32_t X_histo_buffer(int32_t height, int32_t width, const uint32_t* buffer, in
       histMean == nullptr) {
     return 0;
   }
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > width - 1) right = width - 1;
-  if (bottom > height - 1) bottom = height - 1;
-  if (top > bottom || left > right) return 0;
+  if (!ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
   for (int32_t y = top; y <= bottom; ++y) {
     const unsigned char* p =
         reinterpret_cast<const unsigned char*>(buffer + static_cast<int64_t>(y) * width);

@@ -10,19 +10,11 @@
 
 #include "platform/draw/port.h"
 #include "platform/memory/memory.h"
+#include "raster/plane_rect.h"
 
 namespace {
 
 constexpr int32_t kBandRows = 32;
-
-bool ClipInclusive(int32_t width, int32_t height, int32_t& left, int32_t& top, int32_t& right,
-                   int32_t& bottom) {
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > width - 1) right = width - 1;
-  if (bottom > height - 1) bottom = height - 1;
-  return left <= right && top <= bottom;
-}
 
 inline int32_t Stride(int32_t width) { return (width + 3) & ~3; }
 
@@ -56,6 +48,17 @@ bool ForEachBand(int32_t left, int32_t top, int32_t right, int32_t bottom, Conve
   }
   plat::DisposePtr(band);
   return true;
+}
+
+// Draws one converted band whose first row lies `rowOffset` rows below the
+// rectangle's top, at the zoomed position below (x, y).
+void DrawBand(plat::draw::Port* port, const uint32_t* band, int32_t width, int32_t rows,
+              int32_t rowOffset, int32_t x, int32_t y, float zoom) {
+  const Rect bounds{0, 0, static_cast<int16_t>(kBandRows), static_cast<int16_t>(Stride(width))};
+  const int32_t y0 = y + static_cast<int32_t>(static_cast<float>(rowOffset) * zoom);
+  const int32_t y1 = y + static_cast<int32_t>(static_cast<float>(rowOffset + rows) * zoom);
+  S_write_image(bounds, port, band, width, rows, x, y0,
+                static_cast<int32_t>(static_cast<float>(width) * zoom), y1 - y0);
 }
 
 }  // namespace
@@ -134,11 +137,10 @@ void X_RGBecho_UG(plat::draw::Port* port, int32_t height, int32_t width, int32_t
                   int32_t top, int32_t right, int32_t bottom, int32_t x, int32_t y, int16_t view,
                   const TColMsk* colourMask, int16_t single, int16_t invert,
                   const uint32_t* buffer, const unsigned char* mask, float zoom) {
-  if (port == nullptr || buffer == nullptr || !ClipInclusive(width, height, left, top, right, bottom)) {
+  if (port == nullptr || buffer == nullptr || !ClipInclusiveRect(width, height, left, top, right, bottom)) {
     return;
   }
   const int32_t rw = right - left + 1;
-  const Rect bounds{0, 0, static_cast<int16_t>(kBandRows), static_cast<int16_t>(Stride(rw))};
   ForEachBand(
       left, top, right, bottom,
       [&](int32_t row, unsigned char* out) {
@@ -164,9 +166,7 @@ void X_RGBecho_UG(plat::draw::Port* port, int32_t height, int32_t width, int32_t
         }
       },
       [&](int32_t first, int32_t rows, const uint32_t* band) {
-        const int32_t y0 = y + static_cast<int32_t>((first - top) * zoom);
-        const int32_t y1 = y + static_cast<int32_t>((first + rows - top) * zoom);
-        S_write_image(bounds, port, band, rw, rows, x, y0, static_cast<int32_t>(rw * zoom), y1 - y0);
+        DrawBand(port, band, rw, rows, first - top, x, y, zoom);
       });
 }
 
@@ -179,7 +179,7 @@ void X_YMCKecho_UG(plat::draw::Port* port, int32_t height, int32_t width, int32_
   (void)view3;
   (void)view4;
   if (port == nullptr || buffer == nullptr || model == nullptr ||
-      !ClipInclusive(width, height, left, top, right, bottom)) {
+      !ClipInclusiveRect(width, height, left, top, right, bottom)) {
     return;
   }
   const unsigned char* planeR = model->bytes;
@@ -187,7 +187,6 @@ void X_YMCKecho_UG(plat::draw::Port* port, int32_t height, int32_t width, int32_
   const unsigned char* planeB = model->bytes + 2 * kDisplayPlaneSize;
   const unsigned char* black = model->bytes + kPhoBlack;
   const int32_t rw = right - left + 1;
-  const Rect bounds{0, 0, static_cast<int16_t>(kBandRows), static_cast<int16_t>(Stride(rw))};
   ForEachBand(
       left, top, right, bottom,
       [&](int32_t row, unsigned char* out) {
@@ -198,9 +197,7 @@ void X_YMCKecho_UG(plat::draw::Port* port, int32_t height, int32_t width, int32_
         }
       },
       [&](int32_t first, int32_t rows, const uint32_t* band) {
-        const int32_t y0 = y + static_cast<int32_t>((first - top) * zoom);
-        const int32_t y1 = y + static_cast<int32_t>((first + rows - top) * zoom);
-        S_write_image(bounds, port, band, rw, rows, x, y0, static_cast<int32_t>(rw * zoom), y1 - y0);
+        DrawBand(port, band, rw, rows, first - top, x, y, zoom);
       });
 }
 
@@ -212,7 +209,7 @@ void X_echo_OFFSCREEN(const uint32_t* buffer, plat::draw::Port* offscreen, int16
   (void)destRight;
   (void)destBottom;
   if (buffer == nullptr || offscreen == nullptr ||
-      !ClipInclusive(width, height, left, top, right, bottom)) {
+      !ClipInclusiveRect(width, height, left, top, right, bottom)) {
     return;
   }
   if (mode == 15 && model == nullptr) return;

@@ -5,19 +5,14 @@
 #include <cstring>
 #include <vector>
 
+#include "support/pixel_access.h"
+
 namespace {
 
 template <typename T>
 void SetPixel(PixelBuffer& b, uint32_t x, uint32_t y, T r, T g, T bl, T a) {
   T v[4] = {r, g, bl, a};
   std::memcpy(b.rowPtr(y) + x * 4 * sizeof(T), v, sizeof v);
-}
-
-template <typename T>
-T Comp(const PixelBuffer& b, uint32_t x, uint32_t y, int c) {
-  T v;
-  std::memcpy(&v, b.rowPtr(y) + (x * 4 + c) * sizeof(T), sizeof(T));
-  return v;
 }
 
 }  // namespace
@@ -74,13 +69,13 @@ TEST(ApeSpans, WritesSetTheFourthComponentOpaque) {
   ASSERT_EQ(WriteAPEspan(b8, 2, in8, nullptr, 3, 0, 0, 2, 1), 0);
   ASSERT_EQ(WriteAPEspan(b16, 2, in16, nullptr, 3, 0, 0, 2, 1), 0);
   ASSERT_EQ(WriteAPEspan(bf, 2, in32, nullptr, 3, 0, 0, 2, 1), 0);
-  EXPECT_EQ(Comp<uint8_t>(b8, 1, 0, 0), 4);
-  EXPECT_EQ(Comp<uint8_t>(b8, 1, 0, 3), 255);
-  EXPECT_EQ(Comp<uint16_t>(b16, 0, 0, 0), 0xFF00);  // unchanged, not rescaled
-  EXPECT_EQ(Comp<uint16_t>(b16, 0, 0, 3), 65535);
-  EXPECT_FLOAT_EQ(Comp<float>(bf, 0, 0, 0), 1.0f);
-  EXPECT_FLOAT_EQ(Comp<float>(bf, 0, 0, 2), 0.2f);
-  EXPECT_FLOAT_EQ(Comp<float>(bf, 0, 0, 3), 1.0f);
+  EXPECT_EQ(vmktest::ComponentAt<uint8_t>(b8, 1, 0, 0), 4);
+  EXPECT_EQ(vmktest::ComponentAt<uint8_t>(b8, 1, 0, 3), 255);
+  EXPECT_EQ(vmktest::ComponentAt<uint16_t>(b16, 0, 0, 0), 0xFF00);  // unchanged, not rescaled
+  EXPECT_EQ(vmktest::ComponentAt<uint16_t>(b16, 0, 0, 3), 65535);
+  EXPECT_FLOAT_EQ(vmktest::ComponentAt<float>(bf, 0, 0, 0), 1.0f);
+  EXPECT_FLOAT_EQ(vmktest::ComponentAt<float>(bf, 0, 0, 2), 0.2f);
+  EXPECT_FLOAT_EQ(vmktest::ComponentAt<float>(bf, 0, 0, 3), 1.0f);
   EXPECT_EQ(WriteAPEspan(b8, 2, nullptr, nullptr, 3, 0, 0, 2, 1), -1);
   EXPECT_EQ(WriteAPEspan(b8, 2, in8, nullptr, 3, 0, 5, 2, 6), -1);
 }
@@ -96,8 +91,8 @@ TEST(ApeSpans, SessionFormsReachTheSessionsBuffersOnly) {
   EXPECT_EQ(rgb[0], 9);
   const uint8_t in[6] = {50, 51, 52, 53, 54, 55};
   EXPECT_EQ(WriteAPEimage(2, in, nullptr, 3, 0, 0, 2, 1), 0);
-  EXPECT_EQ(Comp<uint8_t>(destination, 1, 0, 2), 55);
-  EXPECT_EQ(Comp<uint8_t>(shared, 1, 0, 2), 0);
+  EXPECT_EQ(vmktest::ComponentAt<uint8_t>(destination, 1, 0, 2), 55);
+  EXPECT_EQ(vmktest::ComponentAt<uint8_t>(shared, 1, 0, 2), 0);
   SetSessionSpanImages(nullptr, nullptr);
   EXPECT_EQ(WriteAPEimage(2, in, nullptr, 3, 0, 0, 2, 1), -1);
 }

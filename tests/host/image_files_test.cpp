@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "support/image_fixtures.h"
+#include "support/pixel_access.h"
 #include "support/session.h"
 
 namespace io = plat::imageio;
@@ -15,13 +16,6 @@ class ImageFiles : public ::testing::Test {
  protected:
   vmktest::TempDir dir_;
 };
-
-template <typename T>
-T Comp(const PixelBuffer& b, uint32_t x, uint32_t y, int c) {
-  T v;
-  std::memcpy(&v, b.rowPtr(y) + (x * 4 + c) * sizeof(T), sizeof(T));
-  return v;
-}
 
 }  // namespace
 
@@ -45,7 +39,7 @@ TEST_F(ImageFiles, ReadsAtTheImagesDepthOrTheOneAskedFor) {
   EXPECT_EQ(buf.rowBytes(), 48u);
   uint16_t v;
   std::memcpy(&v, src.row(2) + 4 * 2 * 4 + 2, 2);
-  EXPECT_EQ(Comp<uint16_t>(buf, 4, 2, 1), v);
+  EXPECT_EQ(vmktest::ComponentAt<uint16_t>(buf, 4, 2, 1), v);
 
   ASSERT_EQ(readSourceImage(p16, nullptr, nullptr, 8, true, buf), 0);
   EXPECT_EQ(buf.bytesPerComponent(), 1u);

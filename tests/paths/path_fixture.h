@@ -5,8 +5,12 @@
 #include <initializer_list>
 #include <utility>
 
+#include <algorithm>
+
 #include "paths/draw_par.h"
 #include "paths/path.h"
+#include "platform/draw/port.h"
+#include "platform/toolbox/api/scripted_ui.h"
 #include "support/session.h"
 
 namespace pathtest {
@@ -20,6 +24,23 @@ class PathTest : public vmktest::SessionTest {
   ~PathTest() override { gPer->drawPar = nullptr; }
 
   DrawPar drawPar_;
+};
+
+// The same with a current port and a scripted user for the interactive
+// operations.
+class InteractivePathTest : public PathTest {
+ protected:
+  InteractivePathTest() : port_(300, 200), guard_(&ui_) { plat::draw::SetPort(&port_); }
+  ~InteractivePathTest() override { plat::draw::SetPort(nullptr); }
+
+  bool PortIsWhite() const {
+    const auto& px = port_.surface().pixels();
+    return std::all_of(px.begin(), px.end(), [](uint32_t p) { return p == 0xFFFFFFFFu; });
+  }
+
+  plat::draw::Port port_;
+  plat::ui::ScriptedUi ui_;
+  plat::ui::ScopedServices guard_;
 };
 
 // An open, null-terminated path through the points, handles on the knots.

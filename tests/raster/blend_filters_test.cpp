@@ -138,6 +138,13 @@ TEST(ApplyMatrix, InPlaceMatchesOutOfPlaceOnSubRectangles) {
                             3.5f, k.data()),
                 0);
       EXPECT_EQ(got, want) << "samples " << samples << " radius " << radius;
+      // A rectangle narrower than the kernel repeats its border columns.
+      const Plane narrow = Convolve(p, w, 5, 7, 0, 40, radius, samples, off, 3.5f, k);
+      got = p;
+      ASSERT_EQ(ApplyMatrix(got.data(), nullptr, 1, 1, w, h, 5, 7, 0, 40, radius, samples, off,
+                            3.5f, k.data()),
+                0);
+      EXPECT_EQ(got, narrow) << "narrow, samples " << samples << " radius " << radius;
     }
   }
 }

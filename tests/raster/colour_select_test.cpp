@@ -6,15 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/pixels.h"
+
 namespace {
 
-uint32_t Px(int b0, int b1, int b2, int b3) {
-  const unsigned char b[4] = {static_cast<unsigned char>(b0), static_cast<unsigned char>(b1),
-                              static_cast<unsigned char>(b2), static_cast<unsigned char>(b3)};
-  uint32_t p;
-  std::memcpy(&p, b, 4);
-  return p;
-}
+using vmktest::Px;
 
 int Weight(int hMin, int hMax, int sMin, int sMax, int vMin, int vMax, int r, int g, int b) {
   int32_t out = -1;

@@ -132,6 +132,27 @@ TEST_F(Convolution, KernelOrientationAndUnfilteredNeighbours) {
   for (int32_t i : {0, 1, 2, 3, 5, 6, 8, 9, 10, 11}) EXPECT_EQ(p[i], rows[i]) << i;
 }
 
+TEST_F(Convolution, EverySampleIsComputedFromTheUnfilteredPlane) {
+  plat::SeedRandom(5);
+  const int32_t w = 37, h = 23;
+  Plane orig(w * h);
+  for (auto& v : orig) v = static_cast<uint8_t>(plat::Random() % 256);
+  for (int16_t amount : {3, 40, 250, 725})
+    for (int32_t strength : {4096, 1500}) {
+      const Loaded l = Load(amount < 100 ? 1 : 0, amount);
+      Plane p = orig;
+      ASSERT_EQ(X_Mat_Chbuf(w, h, p.data(), 2, 3, 30, 20, 0, l.divisor, l.k.data(), strength), 0);
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          uint8_t expect = orig[y * w + x];
+          if (x >= 2 && x <= 30 && y >= 3 && y <= 20)
+            Calc_Chmatrix(&expect, &orig[y * w + x], w, 0, l.divisor, l.k.data(), 4096 - strength,
+                          strength);
+          ASSERT_EQ(p[y * w + x], expect) << x << "," << y << " amount " << amount;
+        }
+    }
+}
+
 TEST_F(Convolution, FlatPlaneStaysFlatUnderEveryBuiltInKernel) {
   for (int16_t type : {0, 1})
     for (int16_t amount : {1, 2, 3, 4, 7, 30, 80, 100, 60, 150, 333, 500, 725, -5})

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+#include "engines/correction/warp_frame_record.h"
 
 namespace {
 
@@ -157,6 +160,88 @@ TEST(QuadBuf, NearestSampleTruncates) {
   QuadBufToQuadBuf(1, 4, s.data(), 0, nullptr, 1, 4, d.data(), 3, 0, 0, 0, 0, 0, 3, 0, 0, 0, 3, 0,
                    3, 0, 0, 0);
   EXPECT_EQ(d, (std::vector<uint8_t>{4, 3, 2, 1}));
+}
+
+// A frame of nx x ny cells over a 10 x 10 area in pixels, both lattices
+// regular, y pointing up (row 0 at the top, y = 10).
+std::unique_ptr<TCWrap> regularFrame(int16_t nx, int16_t ny) {
+  auto f = std::make_unique<TCWrap>();
+  f->kind = 1;
+  f->width1 = f->height1 = 10.0f;
+  f->width2 = f->height2 = 10.0f;
+  f->resolution = 72.0f;
+  f->columns = nx;
+  f->rows = ny;
+  for (int j = 0; j <= ny; ++j) {
+    for (int i = 0; i <= nx; ++i) {
+      const int k = j * (nx + 1) + i;
+      f->set1.x[k] = f->set2.x[k] = 10.0f * i / nx;
+      f->set1.y[k] = f->set2.y[k] = 10.0f * (ny - j) / ny;
+    }
+  }
+  return f;
+}
+
+TEST(GridRecordMaps, RegularFrameIsNeutralAndAMovedLatticeIsDisplaced) {
+  auto frame = regularFrame(2, 2);
+  std::vector<uint16_t> xm(kMap, 1), ym(kMap, 1);
+  EXPECT_EQ(X_Grinout_buffer(1, 10, 0, 10, 10, xm.data(), ym.data(), frame.get()), 0);
+  for (int32_t k = 0; k < 100; ++k) {
+    ASSERT_EQ(xm[k], kQuadMapNeutral) << k;
+    ASSERT_EQ(ym[k], kQuadMapNeutral) << k;
+  }
+  EXPECT_EQ(xm[kMap - 1], kQuadMapNeutral);  // mode 1 resets everything
+
+  // The destination lattice 2 to the right and 1 up (y points up): pixels
+  // read 2 to the left and 1 further down.
+  for (int k = 0; k < 9; ++k) {
+    frame->set2.x[k] += 2.0f;
+    frame->set2.y[k] += 1.0f;
+  }
+  std::fill(xm.begin(), xm.end(), 1);
+  std::fill(ym.begin(), ym.end(), 1);
+  EXPECT_EQ(X_Grinout_buffer(0, 10, 0, 10, 10, xm.data(), ym.data(), frame.get()), 0);
+  EXPECT_EQ(xm[4 * 10 + 5], kQuadMapNeutral - 256);
+  // -128 + 0.5 truncates toward zero: one step short of a whole pixel.
+  EXPECT_EQ(ym[4 * 10 + 5], kQuadMapNeutral + 127);
+  EXPECT_EQ(xm[4 * 10 + 1], 1);  // left of the moved lattice; mode 0 keeps it
+}
+
+TEST(GridRecordMaps, LatticeSizeInAnotherUnitScalesToThePicture) {
+  // One cell of 1 x 1 inch at 10 pixels per inch over a 20 x 20 picture.
+  auto frame = regularFrame(1, 1);
+  frame->kind = 3;
+  frame->resolution = 10.0f;
+  frame->width1 = frame->height1 = 1.0f;
+  frame->width2 = frame->height2 = 20.0f;
+  for (int k = 0; k < 4; ++k) {
+    frame->set1.x[k] = frame->set2.x[k] = frame->set1.x[k] / 10.0f;
+    frame->set1.y[k] = frame->set2.y[k] = frame->set1.y[k] / 10.0f;
+  }
+  frame->set2.x[1] = frame->set2.x[3] = 0.5f;  // destination half as wide
+  std::vector<uint16_t> xm(kMap, 1), ym(kMap, 1);
+  EXPECT_EQ(X_Grinout_buffer(0, 20, 0, 20, 20, xm.data(), ym.data(), frame.get()), 0);
+  EXPECT_EQ(ym[5 * 20 + 5], kQuadMapNeutral);
+  // Pixel 5 is last reached by the lattice point at 16/28 of the way: 5.714
+  // in the destination, twice that in the source.
+  EXPECT_EQ(xm[5 * 20 + 5], kQuadMapNeutral + 730);
+  EXPECT_EQ(xm[5 * 20 + 15], 1);  // beyond the destination's half
+}
+
+TEST(GridRecordMaps, EmptyOrOversizedRecordsLeaveTheMaps) {
+  std::vector<uint16_t> xm(kMap, 1), ym(kMap, 1);
+  auto frame = regularFrame(2, 2);
+  frame->columns = 0;
+  EXPECT_EQ(X_Grinout_buffer(1, 10, 0, 10, 10, xm.data(), ym.data(), frame.get()), -1);
+  frame->columns = 101;
+  frame->rows = 100;
+  EXPECT_EQ(X_Grinout_buffer(1, 10, 0, 10, 10, xm.data(), ym.data(), frame.get()), -1);
+  frame = regularFrame(2, 2);
+  frame->kind = 9;  // no such unit: the lattice has no size in pixels
+  EXPECT_EQ(X_Grinout_buffer(1, 10, 0, 10, 10, xm.data(), ym.data(), frame.get()), -1);
+  frame->kind = 1;
+  EXPECT_EQ(X_Grinout_buffer(1, 10, 0, 500, 501, xm.data(), ym.data(), frame.get()), -1);
+  for (size_t i = 0; i < xm.size(); ++i) ASSERT_EQ(xm[i], 1) << i;
 }
 
 }  // namespace

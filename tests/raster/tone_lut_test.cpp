@@ -5,20 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/pixels.h"
+
 namespace {
 
-uint32_t Pixel(unsigned char b0, unsigned char b1, unsigned char b2, unsigned char b3) {
-  const unsigned char b[4] = {b0, b1, b2, b3};
-  uint32_t p;
-  std::memcpy(&p, b, 4);
-  return p;
-}
-
-unsigned char Byte(uint32_t p, int k) {
-  unsigned char b[4];
-  std::memcpy(b, &p, 4);
-  return b[k];
-}
+uint32_t Pixel(int b0, int b1, int b2, int b3) { return vmktest::Px(b0, b1, b2, b3); }
+int Byte(uint32_t p, int k) { return vmktest::PxByte(p, k); }
 
 struct Luts {
   int16_t t[4][256];

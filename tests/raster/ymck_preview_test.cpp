@@ -5,18 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/pixels.h"
+
 #include "platform/draw/port.h"
 #include "support/colour_model_fixture.h"
 
 namespace {
 
-uint32_t Px(int b0, int b1, int b2, int b3) {
-  const unsigned char b[4] = {static_cast<unsigned char>(b0), static_cast<unsigned char>(b1),
-                              static_cast<unsigned char>(b2), static_cast<unsigned char>(b3)};
-  uint32_t p;
-  std::memcpy(&p, b, 4);
-  return p;
-}
+using vmktest::Px;
 
 uint32_t Screen(int r, int g, int b) {
   return 0xFF000000u | (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
