@@ -346,3 +346,19 @@ TEST_F(LoopsTest, LiveServicesAnswerWithoutAUser) {
   QGuiApplication::restoreOverrideCursor();
   plat::ui::InstallServices(keep);
 }
+
+TEST_F(LoopsTest, NibAlertsAnswerTheNumberOfTheButtonPressed) {
+  // The live alert runs its nib window in a modal loop, which the driver's
+  // script answers.
+  plat::ui::Services* keep = plat::ui::InstallServices(nullptr);
+  InstallLiveServices();
+  std::string shown;
+  driver_.Do([&](WindowRef w) { shown = GetControlText(FindControl(w, FourCC("Alrt"), 3)); })
+      .Press(FourCC("Alrt"), 2);
+  int16_t answer = plat::ui::Alert(plat::ui::AlertRequest{0, "Alert", {"a.hvig", "damaged"}});
+  plat::ui::InstallServices(keep);
+  EXPECT_EQ(answer, 3);
+  EXPECT_EQ(shown, "Cannot open a.hvig (damaged).");
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_EQ(ModalDepth(), 0);
+}
