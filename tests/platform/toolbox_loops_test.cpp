@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
 
@@ -341,6 +342,12 @@ TEST_F(LoopsTest, LiveServicesAnswerWithoutAUser) {
   EXPECT_FALSE(plat::ui::StillDown());
   plat::ui::SetResourceCursor(16001);  // missing resource folder: the arrow
   plat::ui::SetThemeCursor(plat::ui::kCrossCursor);
+  QKeyEvent period(QEvent::KeyPress, Qt::Key_Period, Qt::ControlModifier, ".");
+  QCoreApplication::sendEvent(qApp, &period);
+  EXPECT_TRUE(plat::ui::KeyIsDown(47));
+  QKeyEvent up(QEvent::KeyRelease, Qt::Key_Period, Qt::ControlModifier, ".");
+  QCoreApplication::sendEvent(qApp, &up);
+  EXPECT_FALSE(plat::ui::KeyIsDown(47));
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
   QGuiApplication::restoreOverrideCursor();
