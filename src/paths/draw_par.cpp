@@ -35,10 +35,7 @@ namespace {
 // range is held at its end rather than left to an undefined conversion.
 int16_t ToPort(float v, float origin, float scale, float offset) {
   const float q = (v - origin) / scale + offset;
-  const double r = std::trunc(static_cast<double>(q) + 0.5);
-  if (!(r >= -32768.0)) return r != r ? 0 : -32768;
-  if (r > 32767.0) return 32767;
-  return static_cast<int16_t>(r);
+  return paths_detail::Trunc16Held(static_cast<double>(q) + 0.5);
 }
 
 }  // namespace
@@ -64,6 +61,14 @@ float PortToPathY(const DrawPar& dp, float v) { return (v - dp.viewOffsetY) * dp
 DrawPar* SessionDrawPar() { return gPer != nullptr ? gPer->drawPar : nullptr; }
 
 namespace paths_detail {
+
+int16_t Trunc16Held(double v) {
+  const double r = std::trunc(v);
+  if (r != r) return 0;
+  if (r <= -32768.0) return -32768;
+  if (r >= 32767.0) return 32767;
+  return static_cast<int16_t>(r);
+}
 
 const DrawPar& DrawParOr(const DrawPar* dp) {
   static const DrawPar kDefault = [] {

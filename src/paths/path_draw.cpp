@@ -88,6 +88,9 @@ class PenScope {
   RGBColor fore_;
 };
 
+// A curve point in port pixels: half added, then truncated toward zero.
+int16_t RoundToPort(float v) { return paths_detail::Trunc16Held(static_cast<double>(v) + 0.5); }
+
 Rect RectAround(Point c, int16_t r) {
   Rect rect;
   rect.left = static_cast<int16_t>(c.h - r);
@@ -129,8 +132,8 @@ int32_t CPath::ug_spline(Point p0, Point p1, Point p2, Point p3, int16_t step) {
   for (int i = 0; i <= 100; i += step) {
     float x, y;
     c.At(static_cast<float>(i) / 100.0f, &x, &y);
-    const int16_t h = static_cast<int16_t>(std::trunc(x + 0.5f));
-    const int16_t v = static_cast<int16_t>(std::trunc(y + 0.5f));
+    const int16_t h = RoundToPort(x);
+    const int16_t v = RoundToPort(y);
     if (i == 0) {
       draw::MoveTo(h, v);
     } else {
@@ -173,6 +176,8 @@ void CPath::DrawPath(int16_t mode, RGBColor c) {
   PortScope port(drawPar);
   PenScope pen(mode, c);
   const DrawPar& dp = Drw();
+  // Every knot with a next knot draws its segment: a ring made at once is
+  // drawn closed even while its flag says open, as it always was.
   ForEachKnot([&](CPathPoint* k) {
     if (active != 0) k->DrawSelf();
     if (k->next == nullptr) return;

@@ -22,11 +22,8 @@ using paths_detail::XorPen;
 namespace paths_detail {
 
 int16_t KnotTolerance(float scale) {
-  const double v = std::trunc(static_cast<double>(scale) * 3.0);
-  int16_t t = v > 32767.0 ? int16_t{32767} : v < -32768.0 ? int16_t{-32768}
-                                                          : static_cast<int16_t>(v);
-  if (t < 2) t = 2;
-  return t;
+  const int16_t t = Trunc16Held(static_cast<double>(scale) * 3.0);
+  return t < 2 ? int16_t{2} : t;
 }
 
 }  // namespace paths_detail
@@ -36,9 +33,8 @@ namespace {
 // Segment tolerance, a bound on the squared distance: trunc(sx * 9 * sy)
 // as 16 bits, 2 when smaller.
 float SegmentTolerance(const DrawPar& dp) {
-  const double v = std::trunc(static_cast<double>(dp.scaleX) * 9.0 * dp.scaleY);
-  const int16_t t = v > 32767.0 ? int16_t{32767} : v < -32768.0 ? int16_t{-32768}
-                                                                : static_cast<int16_t>(v);
+  const int16_t t =
+      paths_detail::Trunc16Held(static_cast<double>(dp.scaleX) * 9.0 * dp.scaleY);
   return t < 2 ? 2.0f : static_cast<float>(t);
 }
 

@@ -10,6 +10,10 @@ namespace paths_detail {
 // path made outside a session still measures and hit-tests at scale 1).
 const DrawPar& DrawParOr(const DrawPar* dp);
 
+// A value truncated toward zero to 16 bits, held at the ends of the range
+// (NaN gives 0).
+int16_t Trunc16Held(double v);
+
 // One Bezier segment as its four control points, evaluated through the
 // shared curve evaluator, which holds one curve at a time: SetUp before the
 // first At, and again after anything else has used the evaluator.

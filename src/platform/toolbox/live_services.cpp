@@ -1,0 +1,294 @@
+// The live user-interface services: mouse tracking on the Qt event loop,
+// the keyboard's modifier state, cursors, and the Qt standard dialogs.
+#include <QApplication>
+#include <QBitmap>
+#include <QColorDialog>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTextStream>
+
+#include <algorithm>
+
+#include "platform/files/file_types.h"
+#include "platform/resources/resource_file.h"
+#include "platform/toolbox/api/ui_services.h"
+#include "platform/toolbox/toolbox_internal.h"
+
+namespace plat::tb {
+namespace {
+
+QWidget* WidgetOf(void* window) {
+  auto* w = static_cast<Window*>(window);
+  return w != nullptr ? w->widget : nullptr;
+}
+
+Point LocalOf(void* window, const QPoint& global) {
+  QWidget* w = WidgetOf(window);
+  QPoint p = w != nullptr ? w->mapFromGlobal(global) : global;
+  return Point{static_cast<int16_t>(p.y()), static_cast<int16_t>(p.x())};
+}
+
+// Waits in a local loop for the next mouse movement or release.
+class MouseWaiter : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease) {
+      auto* me = static_cast<QMouseEvent*>(event);
+      global = me->globalPosition().toPoint();
+      released = event->type() == QEvent::MouseButtonRelease;
+      done = true;
+      if (loop != nullptr) loop->quit();
+    }
+    return false;
+  }
+  QEventLoop* loop = nullptr;
+  QPoint global;
+  bool released = false;
+  bool done = false;
+};
+
+// Shows only the files whose type (recorded or by extension) is listed.
+class TypeFilter : public QSortFilterProxyModel {
+ public:
+  explicit TypeFilter(std::vector<OSType> types) : types_(std::move(types)) {}
+
+ protected:
+  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+    auto* fs = qobject_cast<QFileSystemModel*>(sourceModel());
+    if (fs == nullptr || types_.empty()) return true;
+    QModelIndex i = fs->index(row, 0, parent);
+    if (fs->isDir(i)) return true;
+    OSType t = files::FileTypeOf(fs->filePath(i).toStdString());
+    return std::find(types_.begin(), types_.end(), t) != types_.end();
+  }
+
+ private:
+  std::vector<OSType> types_;
+};
+
+// A cursor of the resource file: 16 rows of 16 characters ('X' black,
+// 'o' white, anything else clear) and a line "hotspot h v".
+bool ResourceCursor(int16_t id, QCursor* out) {
+  auto text = res::GetResourceText(FourCC("CURS"), id);
+  if (!text) return false;
+  QBitmap bits(16, 16), mask(16, 16);
+  bits.fill(Qt::color0);
+  mask.fill(Qt::color0);
+  QImage b(16, 16, QImage::Format_Mono), m(16, 16, QImage::Format_Mono);
+  b.fill(0);
+  m.fill(0);
+  int row = 0, hx = 0, hy = 0;
+  QString all = QString::fromStdString(*text);
+  QTextStream in(&all);
+  while (!in.atEnd()) {
+    QString line = in.readLine();
+    if (line.startsWith('#') || line.trimmed().isEmpty()) continue;
+    if (line.startsWith("hotspot")) {
+      QStringList parts = line.split(' ', Qt::SkipEmptyParts);
+      if (parts.size() == 3) {
+        hx = parts[1].toInt();
+        hy = parts[2].toInt();
+      }
+      continue;
+    }
+    if (row >= 16) continue;
+    for (int x = 0; x < 16 && x < line.size(); ++x) {
+      if (line[x] == 'X') {
+        b.setPixel(x, row, 1);
+        m.setPixel(x, row, 1);
+      } else if (line[x] == 'o') {
+        m.setPixel(x, row, 1);
+      }
+    }
+    ++row;
+  }
+  if (row != 16) return false;
+  *out = QCursor(QBitmap::fromImage(b), QBitmap::fromImage(m), std::clamp(hx, 0, 15), std::clamp(hy, 0, 15));
+  return true;
+}
+
+// Keys held down, by the virtual key codes the system asks for beyond the
+// modifiers: only the period of Command-period, the stop request.
+class KeyWatcher : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+      auto* ke = static_cast<QKeyEvent*>(event);
+      if (ke->key() == Qt::Key_Period && !ke->isAutoRepeat()) periodDown = event->type() == QEvent::KeyPress;
+    }
+    return false;
+  }
+  bool periodDown = false;
+};
+
+constexpr uint16_t kVKPeriod = 47;
+
+class LiveServices final : public ui::Services {
+ public:
+  LiveServices() {
+    clock_.start();
+    qApp->installEventFilter(&keys_);
+  }
+
+  bool KeyDown(uint16_t virtualKey) override {
+    if (virtualKey == kVKPeriod) return keys_.periodDown;
+    return Services::KeyDown(virtualKey);
+  }
+
+  double Now() override { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
+
+  int16_t NextMouse(void* window, Point* where) override {
+    if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+      if (where != nullptr) *where = LocalOf(window, QCursor::pos());
+      return ui::kTrackMouseUp;
+    }
+    MouseWaiter waiter;
+    QEventLoop loop;
+    waiter.loop = &loop;
+    qApp->installEventFilter(&waiter);
+    if (!waiter.done) loop.exec();
+    qApp->removeEventFilter(&waiter);
+    if (where != nullptr) *where = LocalOf(window, waiter.global);
+    return waiter.released ? ui::kTrackMouseUp : ui::kTrackMouseDragged;
+  }
+
+  bool StillDown() override {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents();
+    return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0;
+  }
+  bool Button() override { return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0; }
+  Point MouseLocation(void* window) override { return LocalOf(window, QCursor::pos()); }
+  uint32_t Modifiers() override { return ModifiersOf(QGuiApplication::queryKeyboardModifiers()); }
+
+  void ShowCursor(const ui::CursorChoice& c) override {
+    QCursor cursor(Qt::ArrowCursor);
+    if (c.kind == ui::CursorChoice::Resource) {
+      if (!ResourceCursor(static_cast<int16_t>(c.id), &cursor)) cursor = QCursor(Qt::ArrowCursor);
+    } else {
+      switch (c.id) {
+        case ui::kCrossCursor: cursor = QCursor(Qt::CrossCursor); break;
+        case ui::kIBeamCursor: cursor = QCursor(Qt::IBeamCursor); break;
+        case ui::kWatchCursor: cursor = QCursor(Qt::WaitCursor); break;
+        case ui::kSpinningCursor: cursor = QCursor(Qt::BusyCursor); break;
+        default: break;
+      }
+    }
+    if (QGuiApplication::overrideCursor() != nullptr) QGuiApplication::changeOverrideCursor(cursor);
+    else QGuiApplication::setOverrideCursor(cursor);
+  }
+
+  bool ChooseColor(const std::string& prompt, RGBColor* colour) override {
+    QColor start = QColor::fromRgba64(colour->red, colour->green, colour->blue);
+    QColor chosen = QColorDialog::getColor(start, nullptr, QString::fromStdString(prompt));
+    if (!chosen.isValid()) return false;
+    QRgba64 c = chosen.rgba64();
+    *colour = RGBColor{c.red(), c.green(), c.blue()};
+    return true;
+  }
+
+  bool ChooseOpenFile(const ui::OpenRequest& request, std::string* path) override {
+    QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setProxyModel(new TypeFilter(request.types));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    *path = dialog.selectedFiles().front().toStdString();
+    return true;
+  }
+
+  bool ChooseSaveFile(const ui::SaveRequest& request, std::string* path, bool* replacing) override {
+    QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(QString::fromStdString(request.defaultName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    std::string chosen = dialog.selectedFiles().front().toStdString();
+    if (request.type != 0) chosen = files::WithTypeExtension(chosen, request.type);
+    *replacing = QFileInfo::exists(QString::fromStdString(chosen));
+    *path = chosen;
+    return true;
+  }
+
+  bool ChooseFolder(const std::string& prompt, std::string* path) override {
+    QString dir = QFileDialog::getExistingDirectory(nullptr, QString::fromStdString(prompt));
+    if (dir.isEmpty()) return false;
+    *path = dir.toStdString();
+    return true;
+  }
+
+  int16_t ShowAlert(const ui::AlertRequest& request) override {
+    // An alert window of the nib when there is one: its buttons carry the
+    // property "button" with their number.
+    if (!request.windowName.empty()) {
+      WindowRef w = nullptr;
+      if (CreateWindowFromNib(request.windowName, &w) == noErr) return RunNibAlert(w, request);
+    }
+    QString text;
+    if (auto t = res::GetResourceText(FourCC("ALRT"), request.alertId)) text = QString::fromStdString(*t).trimmed();
+    for (size_t i = 0; i < request.params.size() && i < 4; ++i)
+      text.replace(QString("^%1").arg(i), QString::fromStdString(request.params[i]));
+    for (int i = 0; i < 4; ++i) text.replace(QString("^%1").arg(i), QString());
+    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Ok);
+    box.exec();
+    return 1;
+  }
+
+  void Beep() override { QApplication::beep(); }
+
+ private:
+  static int16_t RunNibAlert(WindowRef w, const ui::AlertRequest& request) {
+    for (auto& c : w->controls) {
+      if (c->kind == Kind::StaticText) {
+        std::string t = GetControlText(c.get());
+        for (size_t i = 0; i < 4; ++i) {
+          std::string key = "^" + std::to_string(i);
+          std::string value = i < request.params.size() ? request.params[i] : std::string();
+          for (size_t at = t.find(key); at != std::string::npos; at = t.find(key, at + value.size()))
+            t.replace(at, key.size(), value);
+        }
+        SetControlText(c.get(), t);
+      }
+    }
+    int16_t answer = 1;
+    InstallWindowEventHandler(
+        w,
+        [&answer, w](EventHandlerCallRef, EventRef e, void*) -> OSStatus {
+          if (e->control != nullptr) {
+            int n = e->control->widget != nullptr ? e->control->widget->property("button").toInt() : 0;
+            answer = static_cast<int16_t>(n > 0 ? n : (e->command == FourCC("canc") ? 2 : 1));
+          } else {
+            answer = e->command == FourCC("canc") ? 2 : 1;
+          }
+          QuitAppModalLoopForWindow(w);
+          return noErr;
+        },
+        {{kEventClassCommand, kEventCommandProcess}}, nullptr);
+    ShowWindow(w);
+    RunAppModalLoopForWindow(w);
+    HideWindow(w);
+    DisposeWindow(w);
+    return answer;
+  }
+
+  QElapsedTimer clock_;
+  KeyWatcher keys_;
+};
+
+}  // namespace
+
+void InstallLiveServices() {
+  static LiveServices* live = nullptr;
+  if (live == nullptr) live = new LiveServices;
+  ui::InstallServices(live);
+}
+
+}  // namespace plat::tb

@@ -1,0 +1,192 @@
+// Internal to the toolbox: the Qt objects behind windows and controls.
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/toolbox/toolbox.h"
+
+class QEventLoop;
+class QToolButton;
+
+namespace plat::tb {
+
+enum class Kind {
+  Button,
+  CheckBox,
+  RadioGroup,
+  Popup,
+  Slider,
+  ScrollBar,
+  LittleArrows,
+  EditText,
+  StaticText,
+  Tab,
+  Indicator,
+  GroupBox,
+  ImageView,
+  CustomView,
+  Other,
+};
+
+struct Handler {
+  EventHandlerProc proc;
+  std::vector<EventTypeSpec> types;
+  void* userData = nullptr;
+  bool removed = false;
+  bool Wants(OSType cls, uint32_t kind) const;
+};
+
+struct HandlerCall {
+  std::vector<Handler*> chain;
+  size_t next = 0;
+};
+
+class WindowWidget;
+
+class Control {
+ public:
+  Window* window = nullptr;
+  QPointer<QWidget> widget;
+  Kind kind = Kind::Other;
+  OSType sig = 0;
+  int32_t id = 0;
+  uint32_t command = 0;
+  void* reference = nullptr;
+  std::vector<std::unique_ptr<Handler>> handlers;
+  ControlActionProc action;
+  KeyFilterProc keyFilter;
+  // Values of the kinds that Qt keeps none for (arrows, indicator, views).
+  int32_t value = 0, minimum = 0, maximum = 0;
+  // Custom views.
+  std::string classId;
+  void* viewData = nullptr;
+  bool constructed = false;
+  bool needsDisplay = true;
+  CGRect lastBounds;
+  // Image views.
+  QImage image;
+  bool scaleToFit = true;
+  // While the toolbox itself changes a widget, its signals are not user
+  // changes and send nothing.
+  int quiet = 0;
+};
+
+class Window {
+ public:
+  std::string name;
+  WindowWidget* widget = nullptr;  // top level, owned by this object
+  QWidget* form = nullptr;         // the loaded .ui, child of widget
+  std::unique_ptr<draw::Port> port;
+  std::vector<std::unique_ptr<Control>> controls;
+  std::vector<std::unique_ptr<Handler>> handlers;
+  Window* owner = nullptr;
+  bool resizable = false;
+  bool inModal = false;
+  bool quitRequested = false;
+  QEventLoop* loop = nullptr;
+  bool passScheduled = false;
+  bool contentPending = false;
+  bool disposed = false;
+
+  Control* ControlFor(QWidget* w) const;
+  void SchedulePass();
+  void RunPass();
+};
+
+// The top-level widget of a window: it shows the port under the controls.
+class WindowWidget : public QWidget {
+ public:
+  explicit WindowWidget(Window* w);
+  Window* window;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+  void closeEvent(QCloseEvent*) override;
+  void mousePressEvent(QMouseEvent*) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+};
+
+// The project's own widget classes named in the .ui files.
+class RadioGroupWidget : public QWidget {
+ public:
+  using QWidget::QWidget;
+};
+class IndicatorWidget : public QWidget {
+ public:
+  using QWidget::QWidget;
+  int32_t value = 0;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+};
+class LittleArrowsWidget : public QWidget {
+ public:
+  explicit LittleArrowsWidget(QWidget* parent);
+  QToolButton* up;
+  QToolButton* down;
+
+ protected:
+  void resizeEvent(QResizeEvent*) override;
+};
+class ImageViewWidget : public QWidget {
+ public:
+  using QWidget::QWidget;
+  Control* control = nullptr;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+};
+class CustomViewWidget : public QWidget {
+ public:
+  explicit CustomViewWidget(QWidget* parent);
+  Control* control = nullptr;
+  // The press of a tracking gesture at a point in view coordinates.
+  void Press(const QPointF& local, uint32_t modifiers);
+
+ protected:
+  void mousePressEvent(QMouseEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+};
+
+// ---- shared between the toolbox's files ----
+// Handlers of the control (last installed first), then of its window.
+OSStatus Deliver(Event& event, Control* control, Window* window);
+OSStatus DeliverToHandlers(Event& event, const std::vector<Handler*>& chain);
+std::vector<Handler*> ChainOf(Control* control, Window* window);
+uint32_t ModifiersOf(Qt::KeyboardModifiers mods);
+// Sends a control's command (after a user change).
+void SendCommand(Control* c);
+void WireControl(Control* c);
+Kind KindOf(QWidget* w);
+Window* WindowOfWidget(QWidget* w);
+bool InputBlocked(Window* w);
+void SendViewEvent(Control* c, uint32_t kind, Event& e);
+void ConstructView(Control* c);
+void DestructView(Control* c);
+// Rect of a widget in its window's coordinates.
+Rect BoundsInWindow(Control* c);
+// Fires the timers due at the layer's clock; returns how many fired.
+int FireDueTimers();
+// The earliest pending fire time, or a negative value when none.
+double EarliestTimer();
+void UseVirtualClock(bool on);
+bool VirtualClock();
+
+// The modal-loop runner of the test driver (null when live).
+class ModalRunner {
+ public:
+  virtual ~ModalRunner() = default;
+  virtual void Run(Window* window) = 0;
+};
+void SetModalRunner(ModalRunner* runner);
+std::vector<Window*>& ModalStack();
+
+}  // namespace plat::tb
