@@ -289,13 +289,18 @@ TEST_F(QuadTrackingTest, ResizeKeepsTheRatioWhenAsked) {
 
 namespace {
 
+// A press at one rectangle point, a drag to another and the release there.
+void PressDragRelease(ScriptedUi& ui, int h0, int v0, int h1, int v1) {
+  ui.Press(static_cast<int16_t>(5 + h0), static_cast<int16_t>(3 + v0));
+  ui.DragTo(static_cast<int16_t>(5 + h1), static_cast<int16_t>(3 + v1));
+  ui.Release(static_cast<int16_t>(5 + h1), static_cast<int16_t>(3 + v1));
+}
+
 TEST_F(QuadTrackingTest, ResizeOfFlatRectanglesOrFromTheCentreLineKeepsThatAxis) {
   // Centre scaling pressed on the centre column: no factor across, so the
   // width stays; the height doubles about the centre row.
   int32_t l = 10, r = 30, b = 40, t = 20;  // centre (20, 30)
-  ui_.Press(5 + 20, 3 + 35);
-  ui_.DragTo(5 + 30, 3 + 40);
-  ui_.Release(5 + 30, 3 + 40);
+  PressDragRelease(ui_, 20, 35, 30, 40);
   Resize_ssrec(&port_, 5, 0, 60, 50, 5, 3, &l, &r, &b, &t);
   EXPECT_EQ(l, 10);
   EXPECT_EQ(r, 30);
@@ -305,9 +310,7 @@ TEST_F(QuadTrackingTest, ResizeOfFlatRectanglesOrFromTheCentreLineKeepsThatAxis)
 
   // The same pressed on the centre row: the height stays.
   l = 10, r = 30, b = 40, t = 20;
-  ui_.Press(5 + 25, 3 + 30);
-  ui_.DragTo(5 + 30, 3 + 45);
-  ui_.Release(5 + 30, 3 + 45);
+  PressDragRelease(ui_, 25, 30, 30, 45);
   Resize_ssrec(&port_, 5, 0, 60, 50, 5, 3, &l, &r, &b, &t);
   EXPECT_EQ(l, 0);
   EXPECT_EQ(r, 40);
@@ -316,9 +319,7 @@ TEST_F(QuadTrackingTest, ResizeOfFlatRectanglesOrFromTheCentreLineKeepsThatAxis)
 
   // A rectangle without height has no ratio to keep: the corner just moves.
   l = 10, r = 30, b = 30, t = 30;
-  ui_.Press(5 + 30, 3 + 30);
-  ui_.DragTo(5 + 35, 3 + 20);
-  ui_.Release(5 + 35, 3 + 20);
+  PressDragRelease(ui_, 30, 30, 35, 20);
   Resize_ssrec(&port_, 4, 1, 60, 50, 5, 3, &l, &r, &b, &t);
   EXPECT_EQ(l, 10);
   EXPECT_EQ(r, 35);
