@@ -35,6 +35,10 @@ class BigEndianWriter : public vmkrec::StoreVisitor {
     int32_t zero = 0;
     i32(zero);
   }
+  void flag8(uint8_t&) {
+    uint8_t zero = 0;
+    bytes(&zero, 1);
+  }
 };
 
 template <class R>
