@@ -179,26 +179,6 @@ TEST(FractalRecord, ConversionReversesEveryEntryAndComesBack) {
 
 // --- texture -------------------------------------------------------------------------
 
-TEST(TextureRecord, DefaultsAndCopy) {
-  TextuPar r;
-  Init_TextuPar(&r);
-  EXPECT_EQ(r.byteOrder, 1);
-  EXPECT_EQ(r.vertAmount, 10.0f);
-  EXPECT_EQ(r.horizAmount, 10.0f);
-  EXPECT_EQ(r.vertFrequency, 5);
-  EXPECT_EQ(r.particleCount, 100);
-  EXPECT_EQ(r.turbulenceDetail, 10.0f);
-  EXPECT_EQ(r.particleSize, 20);
-  EXPECT_EQ(r.redKnots[2], 0.33f);
-  EXPECT_EQ(r.blueKnots[3], 0.67f);
-  EXPECT_EQ(r.greenKnots[4], 1.0f);
-  EXPECT_EQ(r.ramp.opacity[10], 255);
-  TextuPar c;
-  Copy_TextuPar(&r, &c);
-  EXPECT_EQ(c.gain, r.gain);
-  EXPECT_EQ(c.ramp.colour[1][99], 99);
-}
-
 TEST(TextureRecord, FileFormSplitsFloatsAndGuardsChoices) {
   TextuPar r;
   Init_TextuPar(&r);
