@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "app/file_dialogs.h"
+#include "app/pascal_strings.h"
 #include "app/session_state.h"
-#include "platform/files/file_types.h"
 #include "platform/imageio/image_io.h"
-#include "platform/toolbox/api/ui_services.h"
 
 namespace {
 
@@ -131,18 +131,14 @@ int16_t LoadImaInBuf(int16_t action, int16_t fileKind, int16_t mode, fichier* fi
 }
 
 int16_t LoadIma(int16_t fileKind, fichier* file) {
-  using plat::files::FileTypeOf;
   if (file == nullptr) return 0;
-  std::string prompt;
   std::vector<OSType> types;
   switch (fileKind) {
     case 0:  // what the image readers take
       types = {FourCC("TIFF"), FourCC("JPEG"), FourCC("PNGf")};
       break;
     case 1:
-      prompt = "Load a New File...";
       types = {FourCC("aCH1"), FourCC("TEXT")};
-      if (gPer != nullptr) gPer->channelScratch.type = FourCC("aCH1");
       break;
     case 2:
       types = {FourCC("8BIM"), FourCC("TIFF"), FourCC("EPSF"), FourCC("8BPS"),
@@ -154,15 +150,28 @@ int16_t LoadIma(int16_t fileKind, fichier* file) {
     default:
       return 0;
   }
-  std::string path;
-  if (!plat::ui::AskOpenFile(prompt, types, &path)) return 0;
+  const auto count = static_cast<int16_t>(types.size());
   fichier chosen;
   Copy_FicStruct(file, &chosen);
-  if (!SetFicFromPosix(&chosen, path)) return 0;
+  if (fileKind == 1) {
+    unsigned char prompt[256];
+    SetPStr(prompt, "Load a New File...");
+    const int16_t picked = VMK_GetFile(&chosen, types.data(), prompt, count);
+    if (gPer != nullptr) gPer->channelScratch.type = FourCC("aCH1");
+    if (picked != 1) return 0;
+  } else {
+    FSSpec spec;
+    if (GetOneFileWithPreview(count, nullptr, types.data(), &spec, nullptr) != noErr) return 0;
+    Copy_FSSpeStruct(&spec, &chosen);
+    int32_t parent = chosen.parent;
+    BuildVName(&chosen, chosen.path, &parent, 1);
+  }
+  const FSSpec spec = SpecOf(chosen);
   OSType type = 0, creator = 0;
-  if (!plat::files::GetTypeCreator(path, &type, &creator) || type == 0) type = FileTypeOf(path);
-  chosen.type = type;
-  chosen.creator = creator;
+  if (FSpGetFileType(&spec, &type, &creator) == noErr) {
+    chosen.type = type;
+    chosen.creator = creator;
+  }
   Copy_FicStruct(&chosen, file);
   return 1;
 }
