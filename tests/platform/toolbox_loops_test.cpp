@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
 
@@ -341,8 +342,30 @@ TEST_F(LoopsTest, LiveServicesAnswerWithoutAUser) {
   EXPECT_FALSE(plat::ui::StillDown());
   plat::ui::SetResourceCursor(16001);  // missing resource folder: the arrow
   plat::ui::SetThemeCursor(plat::ui::kCrossCursor);
+  QKeyEvent period(QEvent::KeyPress, Qt::Key_Period, Qt::ControlModifier, ".");
+  QCoreApplication::sendEvent(qApp, &period);
+  EXPECT_TRUE(plat::ui::KeyIsDown(47));
+  QKeyEvent up(QEvent::KeyRelease, Qt::Key_Period, Qt::ControlModifier, ".");
+  QCoreApplication::sendEvent(qApp, &up);
+  EXPECT_FALSE(plat::ui::KeyIsDown(47));
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
   QGuiApplication::restoreOverrideCursor();
   plat::ui::InstallServices(keep);
+}
+
+TEST_F(LoopsTest, NibAlertsAnswerTheNumberOfTheButtonPressed) {
+  // The live alert runs its nib window in a modal loop, which the driver's
+  // script answers.
+  plat::ui::Services* keep = plat::ui::InstallServices(nullptr);
+  InstallLiveServices();
+  std::string shown;
+  driver_.Do([&](WindowRef w) { shown = GetControlText(FindControl(w, FourCC("Alrt"), 3)); })
+      .Press(FourCC("Alrt"), 2);
+  int16_t answer = plat::ui::Alert(plat::ui::AlertRequest{0, "Alert", {"a.hvig", "damaged"}});
+  plat::ui::InstallServices(keep);
+  EXPECT_EQ(answer, 3);
+  EXPECT_EQ(shown, "Cannot open a.hvig (damaged).");
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_EQ(ModalDepth(), 0);
 }
