@@ -119,8 +119,10 @@ void Mak_fictmp(int32_t n, fichier* f) {
     Pstrcat(full, gappData->folder.name);
   }
   PStrAppend(full, "tmpVLM" + std::to_string(n));
-  if (FSMakeFSSpec(0, 0, full, f) == plat::files::kBadName) return;
-  f->volume = plat::files::kVolume;
+  FSSpec s;
+  (void)::FSMakeFSSpec(0, 0, full, &s);
+  if (s.parID == 0) return;  // no maker's folder to put it in
+  Copy_FSSpeStruct(&s, f);
   BuildVName(f, f->path, &f->parent, 1);
 }
 

@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "app/file_dialogs.h"
 #include "app/session_state.h"
-#include "platform/files/file_types.h"
 #include "platform/imageio/image_io.h"
-#include "platform/toolbox/api/ui_services.h"
 
 namespace {
 
@@ -131,19 +130,23 @@ int16_t LoadImaInBuf(int16_t action, int16_t fileKind, int16_t mode, fichier* fi
 }
 
 int16_t LoadIma(int16_t fileKind, fichier* file) {
-  using plat::files::FileTypeOf;
   if (file == nullptr) return 0;
-  std::string prompt;
+  fichier chosen;
+  Copy_FicStruct(file, &chosen);
   std::vector<OSType> types;
+  int32_t count = 0;
   switch (fileKind) {
     case 0:  // what the image readers take
-      types = {FourCC("TIFF"), FourCC("JPEG"), FourCC("PNGf")};
+      BuildGraphicsImporterValidFileTypes(&types, &count);
       break;
-    case 1:
-      prompt = "Load a New File...";
-      types = {FourCC("aCH1"), FourCC("TEXT")};
+    case 1: {
       if (gPer != nullptr) gPer->channelScratch.type = FourCC("aCH1");
+      const OSType channelTypes[] = {FourCC("aCH1"), FourCC("TEXT")};
+      unsigned char prompt[256];
+      SetPStr(prompt, "Load a New File...");
+      if (VMK_GetFile(&chosen, channelTypes, prompt, 2) != 1) return 0;
       break;
+    }
     case 2:
       types = {FourCC("8BIM"), FourCC("TIFF"), FourCC("EPSF"), FourCC("8BPS"),
                FourCC("PICT"), FourCC("JPEG"), FourCC("PNGf"), FourCC("GIFf")};
@@ -154,13 +157,20 @@ int16_t LoadIma(int16_t fileKind, fichier* file) {
     default:
       return 0;
   }
-  std::string path;
-  if (!plat::ui::AskOpenFile(prompt, types, &path)) return 0;
-  fichier chosen;
-  Copy_FicStruct(file, &chosen);
-  if (!SetFicFromPosix(&chosen, path)) return 0;
+  if (fileKind != 1) {
+    FSSpec s;
+    if (GetOneFileWithPreview(static_cast<int16_t>(types.size()), nullptr, types.data(), &s,
+                              nullptr) != 0)
+      return 0;
+    Copy_FSSpeStruct(&s, &chosen);
+    unsigned char path[256] = {0};
+    BuildVName(&chosen, path, &chosen.parent, 2);
+    if (path[0] == 0) return 0;
+    pStrCopy(path, chosen.path);
+  }
+  const FSSpec spec = SpecOf(chosen);
   OSType type = 0, creator = 0;
-  if (!plat::files::GetTypeCreator(path, &type, &creator) || type == 0) type = FileTypeOf(path);
+  if (FSpGetFileType(&spec, &type, &creator) != 0) return 0;
   chosen.type = type;
   chosen.creator = creator;
   Copy_FicStruct(&chosen, file);

@@ -62,6 +62,16 @@ void LoadVisitor::flag(int32_t& f) {
   f = HostOrderFlag();
 }
 
+void LoadVisitor::flag8(uint8_t& f) {
+  if (raw_) {
+    f = r_.u8();
+    return;
+  }
+  if (r_.remaining() >= 1) r_.setOrder(data_[r_.pos()] == 0 ? Order::Big : Order::Little);
+  r_.u8();
+  f = static_cast<uint8_t>(HostOrderFlag());
+}
+
 void LoadVisitor::hostI32(int32_t& v) {
   // Written in the writer's order and ignored on reading; only its presence matters.
   v = r_.i32();

@@ -15,6 +15,7 @@
 //
 //      template <class V> void VisitRecord(V& v, ZondracPar& r) {
 //        v.flag(r.w[0]);          // word 0, the byte-order flag
+//        v.innerFlag(r.sub[0]);   // a sub-record's own flag: follows the record's order
 //        v.i32s(&r.w[1], 40);     // numbers: converted
 //        v.bytes(r.table, 256);   // byte tables: stored as they are, never converted
 //        VisitRecord(v, r.ramp);  // a sub-record or ramp: its own field list
@@ -26,7 +27,7 @@
 //
 //    That one list drives writing (StoreVisitor), reading in either stored order
 //    (LoadVisitor), in-place conversion (SwapVisitor, behind Swap<X>) and the size check
-//    (SizeVisitor). A count that decides how many fields follow is visited with
+//    (SizeVisitor). Families whose flag is one byte use v.flag8 and v.innerFlag8. A count that decides how many fields follow is visited with
 //    `int32_t n = v.count32(r.layers);`, which hands back its value in this host's order
 //    whichever visitor runs; the list calls v.fail() when such a count is absurd.
 // 3. Swap<X>(rec, direction, force) is vmkrec::SwapRecord(*rec, direction, force).
@@ -42,7 +43,10 @@
 //
 // Reading decides the order by the stored word 0, wherever it sits in the file: a zero word
 // means big-endian numbers (a forced reversal on a little-endian host), anything else
-// little-endian. Fields visited before the flag (a file head) are little-endian.
+// little-endian. Fields visited before the flag (a file head) are little-endian. The flags
+// of sub-records (innerFlag) decide nothing: the record's own flag speaks for all its
+// numbers, as the family's reader tests only that one; whatever an inner flag held in the
+// file, it comes back as this host's flag.
 #pragma once
 
 #include <bit>
@@ -85,6 +89,9 @@ void FicStringsFromC(fichier& f);
 class SizeVisitor {
  public:
   void flag(int32_t&) { n_ += 4; }
+  void flag8(uint8_t&) { n_ += 1; }
+  void innerFlag(int32_t&) { n_ += 4; }
+  void innerFlag8(uint8_t&) { n_ += 1; }
   void hostI32(int32_t&) { n_ += 4; }
   void i16(int16_t&) { n_ += 2; }
   void u16(uint16_t&) { n_ += 2; }
@@ -122,6 +129,9 @@ class StoreVisitor {
       : w_(raw ? plat::bytes::hostOrder() : Order::Little), raw_(raw) {}
 
   void flag(int32_t& f) { w_.i32(raw_ ? f : 1); }
+  void flag8(uint8_t& f) { w_.u8(raw_ ? f : 1); }
+  void innerFlag(int32_t& f) { flag(f); }
+  void innerFlag8(uint8_t& f) { flag8(f); }
   // A head word kept in the writing host's order.
   void hostI32(int32_t& v);
   void i16(int16_t& v) { w_.i16(v); }
@@ -164,6 +174,15 @@ class LoadVisitor {
       : data_(data), r_(data, size, raw ? plat::bytes::hostOrder() : Order::Little), raw_(raw) {}
 
   void flag(int32_t& f);
+  void flag8(uint8_t& f);
+  void innerFlag(int32_t& f) {
+    const int32_t stored = r_.i32();
+    f = raw_ ? stored : HostOrderFlag();
+  }
+  void innerFlag8(uint8_t& f) {
+    const uint8_t stored = r_.u8();
+    f = raw_ ? stored : static_cast<uint8_t>(HostOrderFlag());
+  }
   void hostI32(int32_t& v);
   void i16(int16_t& v) { v = r_.i16(); }
   void u16(uint16_t& v) { v = r_.u16(); }
@@ -207,6 +226,9 @@ class SwapVisitor {
   SwapVisitor(int16_t direction, int16_t force) : toLittle_(direction == 1), force_(force) {}
 
   void flag(int32_t& f) { f = toLittle_ ? 1 : HostOrderFlag(); }
+  void flag8(uint8_t& f) { f = static_cast<uint8_t>(toLittle_ ? 1 : HostOrderFlag()); }
+  void innerFlag(int32_t& f) { flag(f); }
+  void innerFlag8(uint8_t& f) { flag8(f); }
   void hostI32(int32_t&) {}
   void i16(int16_t& v) { toLittle_ ? CFSwapSInt16HostToLittle(&v, force_) : CFSwapSInt16LittleToHost(&v); }
   void u16(uint16_t& v) {

@@ -1,12 +1,10 @@
 #include "engines/preset_file.h"
 
 #include <algorithm>
-#include <string>
 
 #include "app/file_access.h"
+#include "app/file_dialogs.h"
 #include "app/pascal_strings.h"
-#include "platform/files/file_types.h"
-#include "platform/toolbox/api/ui_services.h"
 
 namespace vmkrec {
 
@@ -21,21 +19,9 @@ constexpr int16_t kSlot = 0;
 int16_t PickPresetFile(int16_t save, fichier* file, const OSType* types, int16_t typeCount,
                        const unsigned char* prompt) {
   if (file == nullptr) return 0;
-  const std::string text = prompt != nullptr ? PStrString(prompt) : std::string();
-  std::string path;
-  if (save == 1) {
-    bool replacing = false;
-    if (!plat::ui::AskSaveFile(text, PStrString(file->name), file->type, file->creator, &path,
-                               &replacing))
-      return 0;
-    // A saved preset carries its type's extension, so menus and dialogs find it again.
-    path = plat::files::WithTypeExtension(path, file->type);
-  } else {
-    std::vector<OSType> list;
-    for (int16_t i = 0; types != nullptr && i < typeCount; ++i) list.push_back(types[i]);
-    if (!plat::ui::AskOpenFile(text, list, &path)) return 0;
-  }
-  return SetFicFromPosix(file, path) ? 1 : 0;
+  // The save dialog has no prompt of its own; it offers the record's name.
+  if (save == 1) return VMK_PutFile(file);
+  return VMK_GetFile(file, types, prompt, typeCount);
 }
 
 PresetFile::PresetFile() : file_(std::make_unique<fichier>()) {}

@@ -131,6 +131,18 @@ void VisitPresetFile(V& v, const PresetFormat& format, R& record) {
   VisitRecord(v, record);
 }
 
+// The stored file image of a prepared record (or file form); false when its field list
+// refused it or it does not come to its stored size.
+template <class R>
+bool StorePresetImage(const PresetFormat& format, R& prepared, std::vector<uint8_t>* out) {
+  StoreVisitor v(format.layout == PresetLayout::Raw);
+  VisitPresetFile(v, format, prepared);
+  if (!v.ok() || v.size() > PresetReadLimit<R>(format)) return false;
+  if (!kVariableSize<R> && v.size() != PresetFileSize(format, R::kStoredSize)) return false;
+  *out = v.take();
+  return true;
+}
+
 // The stored file image of `record`: copied into a zeroed scratch record by `copy`
 // (Copy_<X>(source, destination)), then stored. False when memory runs out.
 template <class R, class CopyFn>
@@ -139,12 +151,7 @@ bool BuildPresetImage(const PresetFormat& format, const R& record, CopyFn copy,
   ScratchRecord<R> scratch;
   if (!scratch.valid()) return false;
   copy(&record, scratch.get());
-  StoreVisitor v(format.layout == PresetLayout::Raw);
-  VisitPresetFile(v, format, *scratch);
-  if (!v.ok() || v.size() > PresetReadLimit<R>(format)) return false;
-  if (!kVariableSize<R> && v.size() != PresetFileSize(format, R::kStoredSize)) return false;
-  *out = v.take();
-  return true;
+  return StorePresetImage(format, *scratch, out);
 }
 
 // Parses a file image into `record` (a zeroed scratch record). False for a short or
@@ -156,11 +163,12 @@ bool ParsePresetImage(const PresetFormat& format, const uint8_t* data, size_t si
   return v.ok();
 }
 
-// Do_A<X>_file for a record stored whole. `copy` is Copy_<X>(source, destination); `take`
-// (loaded scratch, caller's record) hands a successful read to the caller.
-template <class R, class CopyFn, class TakeFn>
-int16_t DoPresetFile(int16_t mode, const FSSpec& spec, R* record, const PresetFormat& format,
-                     CopyFn copy, TakeFn take) {
+// Do_A<X>_file for a family whose file holds a form F of its own (floats as integer pairs,
+// sections of another order) rather than the record R itself. `toFile(const R&, F*)` fills
+// a zeroed form for writing; `fromFile(const F&, R*)` hands a successful read to the caller.
+template <class F, class R, class ToFileFn, class FromFileFn>
+int16_t DoPresetFileForm(int16_t mode, const FSSpec& spec, R* record, const PresetFormat& format,
+                         ToFileFn toFile, FromFileFn fromFile) {
   if (record == nullptr)
     return mode == 0 || mode == 1 || mode == 2 || (mode == 3 && format.writesGivenFile) ? -1 : 0;
   PresetFile file;
@@ -168,17 +176,29 @@ int16_t DoPresetFile(int16_t mode, const FSSpec& spec, R* record, const PresetFo
   if (action == kPresetNothing) return 0;
   if (action == kPresetCancelled) return -1;
   if (action == kPresetWrite) {
+    ScratchRecord<F> form;
     std::vector<uint8_t> image;
-    if (!BuildPresetImage(format, *record, copy, &image)) return -1;
+    if (!form.valid()) return -1;
+    toFile(*record, form.get());
+    if (!StorePresetImage(format, *form, &image)) return -1;
     return file.Write(image.data(), image.size());
   }
   std::unique_ptr<ScratchBytes> bytes;
-  if (file.Read(PresetReadLimit<R>(format), &bytes) != 0) return -1;
-  ScratchRecord<R> loaded;
+  if (file.Read(PresetReadLimit<F>(format), &bytes) != 0) return -1;
+  ScratchRecord<F> loaded;
   if (!loaded.valid() || !ParsePresetImage(format, bytes->data(), bytes->size(), loaded.get()))
     return -1;
-  take(*loaded, record);
+  fromFile(*loaded, record);
   return 0;
+}
+
+// Do_A<X>_file for a record stored whole. `copy` is Copy_<X>(source, destination); `take`
+// (loaded scratch, caller's record) hands a successful read to the caller.
+template <class R, class CopyFn, class TakeFn>
+int16_t DoPresetFile(int16_t mode, const FSSpec& spec, R* record, const PresetFormat& format,
+                     CopyFn copy, TakeFn take) {
+  return DoPresetFileForm<R>(
+      mode, spec, record, format, [&copy](const R& r, R* scratch) { copy(&r, scratch); }, take);
 }
 
 // The same where a read hands the caller every field that Copy_<X> copies.

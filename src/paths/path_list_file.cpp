@@ -19,13 +19,12 @@
 #include <vector>
 
 #include "app/file_access.h"
+#include "app/file_dialogs.h"
 #include "app/file_records.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"
 #include "paths/warp_frame.h"
 #include "platform/bytes/byte_order.h"
-#include "platform/files/file_types.h"
-#include "platform/toolbox/api/ui_services.h"
 
 namespace {
 
@@ -503,15 +502,11 @@ int32_t CPathList::ReadPathList(int16_t, File_kern* file, int32_t* pos, int16_t 
 }
 
 void CPathList::SavePathList(int32_t refWidth, int32_t refHeight) {
-  std::string posix;
-  bool replacing = false;
-  if (!plat::ui::AskSaveFile("", "", kPathType, kCreator, &posix, &replacing)) return;
-  posix = plat::files::WithTypeExtension(posix, kPathType);
   fichier f;
   Init_FicStruct(&f);
   f.creator = kCreator;
   f.type = kPathType;
-  if (!SetFicFromPosix(&f, posix)) return;
+  if (VMK_PutFile(&f) != 1) return;
   // Written as a replacement: the old file stays unless every write succeeds.
   File_kern file(&f);
   if (file.S_open(3) != 0) return;
@@ -521,14 +516,17 @@ void CPathList::SavePathList(int32_t refWidth, int32_t refHeight) {
 }
 
 void CPathList::RecallPathList(int16_t draw, RGBColor c, int32_t curWidth, int32_t curHeight) {
-  std::string posix;
-  if (!plat::ui::AskOpenFile("Load a New Path...", {kPathType, kTextType}, &posix)) return;
   fichier f;
   Init_FicStruct(&f);
   f.creator = kCreator;
   f.type = kPathType;
-  if (!SetFicFromPosix(&f, posix)) return;
-  f.type = plat::files::FileTypeOf(posix);
+  const OSType types[] = {kPathType, kTextType};
+  unsigned char prompt[256];
+  SetPStr(prompt, "Load a New Path...");
+  if (VMK_GetFile(&f, types, prompt, 2) != 1) return;
+  const FSSpec chosen = SpecOf(f);
+  f.type = 0;  // a folder has none
+  if (FSpGetFileType(&chosen, &f.type, nullptr) != 0) return;
   // A text file is offered by the dialog but holds no paths: the user's
   // paths stay.
   if (f.type != kPathType) return;

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include <sys/resource.h>
 
 #include "app/app_data.h"
 #include "platform/files/file_io.h"
@@ -69,6 +72,34 @@ TEST_F(SlotFiles, SequentialReadsDoNotSeekAndAShortReadKeepsThePosition) {
   EXPECT_EQ(app().fileRefNums[0], 0);
   EXPECT_EQ(S_close(0), -1);
   EXPECT_EQ(S_read(0, buf, 0, 1), -1);
+}
+
+TEST_F(SlotFiles, AShortWriteFailsAndKeepsThePosition) {
+  writeText(dir_.file("data"), "0123456789");
+  const fichier f = record("data");
+  ASSERT_EQ(S_open(&f, 1, 0), 0);
+  char buf[4] = {};
+  ASSERT_EQ(S_read(0, buf, 0, 4), 0);
+
+  // With files limited to 12 bytes, six bytes at 8 can only partly go in.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 12;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int16_t rc = S_write(0, "abcdef", 8, 6);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(rc, -1);
+  EXPECT_EQ(app().filePositions[0], 4);
+  // The next sequential read still starts where the caller left off.
+  const uint64_t seeks = plat::files::SeekCount();
+  ASSERT_EQ(S_read(0, buf, 4, 4), 0);
+  EXPECT_EQ(std::string(buf, 4), "4567");
+  EXPECT_EQ(plat::files::SeekCount(), seeks);
+  EXPECT_EQ(S_close(0), 0);
 }
 
 TEST_F(SlotFiles, OpenModes) {

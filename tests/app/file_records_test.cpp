@@ -189,6 +189,12 @@ TEST(FileRecordPaths, PosixPathsAndScratchNames) {
   EXPECT_FALSE(SetFicFromPosix(&f, "relative/x"));
   EXPECT_FALSE(SetFicFromPosix(&f, "/v/" + std::string(300, 'a')));
 
+  fichier untouched;
+  SetPStr(untouched.name, "kept");
+  Mak_fictmp(3, &untouched);  // no application data: nothing to name
+  EXPECT_EQ(PStrView(untouched.name), "kept");
+  EXPECT_EQ(untouched.path[0], 0);
+
   vmktest::ScopedAppData app;
   ASSERT_TRUE(SetFicFromPosix(&app.data().folder, dir.path().string() + "/"));
   // The folder record names the folder itself: its own path, no name.

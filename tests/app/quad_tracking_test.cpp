@@ -286,3 +286,46 @@ TEST_F(QuadTrackingTest, ResizeKeepsTheRatioWhenAsked) {
   EXPECT_EQ(r, 50);  // width follows the doubled height
   EXPECT_EQ(port_.surface().pixels(), before_);
 }
+
+namespace {
+
+// A press at one rectangle point, a drag to another and the release there.
+void PressDragRelease(ScriptedUi& ui, int h0, int v0, int h1, int v1) {
+  ui.Press(static_cast<int16_t>(5 + h0), static_cast<int16_t>(3 + v0));
+  ui.DragTo(static_cast<int16_t>(5 + h1), static_cast<int16_t>(3 + v1));
+  ui.Release(static_cast<int16_t>(5 + h1), static_cast<int16_t>(3 + v1));
+}
+
+TEST_F(QuadTrackingTest, ResizeOfFlatRectanglesOrFromTheCentreLineKeepsThatAxis) {
+  // Centre scaling pressed on the centre column: no factor across, so the
+  // width stays; the height doubles about the centre row.
+  int32_t l = 10, r = 30, b = 40, t = 20;  // centre (20, 30)
+  PressDragRelease(ui_, 20, 35, 30, 40);
+  Resize_ssrec(&port_, 5, 0, 60, 50, 5, 3, &l, &r, &b, &t);
+  EXPECT_EQ(l, 10);
+  EXPECT_EQ(r, 30);
+  EXPECT_EQ(t, 10);
+  EXPECT_EQ(b, 50);
+  EXPECT_EQ(port_.surface().pixels(), before_);
+
+  // The same pressed on the centre row: the height stays.
+  l = 10, r = 30, b = 40, t = 20;
+  PressDragRelease(ui_, 25, 30, 30, 45);
+  Resize_ssrec(&port_, 5, 0, 60, 50, 5, 3, &l, &r, &b, &t);
+  EXPECT_EQ(l, 0);
+  EXPECT_EQ(r, 40);
+  EXPECT_EQ(t, 20);
+  EXPECT_EQ(b, 40);
+
+  // A rectangle without height has no ratio to keep: the corner just moves.
+  l = 10, r = 30, b = 30, t = 30;
+  PressDragRelease(ui_, 30, 30, 35, 20);
+  Resize_ssrec(&port_, 4, 1, 60, 50, 5, 3, &l, &r, &b, &t);
+  EXPECT_EQ(l, 10);
+  EXPECT_EQ(r, 35);
+  EXPECT_EQ(t, 20);
+  EXPECT_EQ(b, 30);
+  EXPECT_EQ(port_.surface().pixels(), before_);
+}
+
+}  // namespace

@@ -290,3 +290,49 @@ TEST(StoredFileRecords, KeepTheirNamesPlainOrZeroTerminated) {
 }
 
 }  // namespace
+
+namespace {
+
+// A record with a one-byte flag and a sub-record whose own flag follows the record's.
+struct NestedPar {
+  uint8_t order = 0;
+  int16_t a = 0;
+  int32_t innerOrder = 0;
+  int32_t b = 0;
+  static constexpr int32_t kStoredSize = 1 + 2 + 4 + 4;
+};
+
+template <class V>
+void VisitRecord(V& v, NestedPar& r) {
+  v.flag8(r.order);
+  v.i16(r.a);
+  v.innerFlag(r.innerOrder);
+  v.i32(r.b);
+}
+
+TEST(StoredForm, ByteFlagsAndInnerFlags) {
+  NestedPar r{1, 0x0102, 1, 0x01020304};
+  EXPECT_EQ(vmkrec::StoredSize(r), static_cast<size_t>(NestedPar::kStoredSize));
+  const std::vector<uint8_t> b = vmkrec::StoreRecord(r);
+  EXPECT_EQ(b, (std::vector<uint8_t>{1, 2, 1, 1, 0, 0, 0, 4, 3, 2, 1}));
+
+  // An older big-endian writer: the record's flag 0 decides for everything after it, even
+  // where a sub-record's flag word reads as nonzero.
+  const std::vector<uint8_t> big = {0, 1, 2, 0, 0, 0, 1, 1, 2, 3, 4};
+  for (Order host : {Order::Little, Order::Big}) {
+    ForcedHost forced(host);
+    NestedPar back;
+    ASSERT_TRUE(vmkrec::LoadRecord(big.data(), big.size(), back));
+    EXPECT_EQ(back.a, 0x0102);
+    EXPECT_EQ(back.b, 0x01020304);
+    EXPECT_EQ(back.order, host == Order::Big ? 0 : 1);
+    EXPECT_EQ(back.innerOrder, host == Order::Big ? 0 : 1);
+  }
+
+  vmkrec::SwapRecord(r, 1, 1);
+  EXPECT_EQ(r.a, 0x0201);
+  EXPECT_EQ(r.innerOrder, 1);
+  EXPECT_EQ(r.b, 0x04030201);
+}
+
+}  // namespace

@@ -16,6 +16,7 @@
 
 namespace fs = std::filesystem;
 using namespace plat::files;
+using vmktest::ScopedEnv;
 
 namespace {
 
@@ -36,28 +37,6 @@ struct PStr {
     b[0] = static_cast<unsigned char>(s.size());
     for (size_t i = 0; i < s.size(); ++i) b[i + 1] = static_cast<unsigned char>(s[i]);
   }
-};
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
 };
 
 TEST(ColonPaths, AbsolutePathsConvertBothWays) {

@@ -322,3 +322,23 @@ TEST_F(ToolboxTest, WindowEventsAndTheCloseBoxThatNeverDisposes) {
   SetWindowTitle(w, "Tools");
   EXPECT_EQ(GetWindowTitle(w), "Tools");
 }
+
+TEST_F(ToolboxTest, AUserResizeReachesThePortAndTheHandlers) {
+  WindowRef w = Open("Demo");
+  Recorder rec;
+  InstallWindowEventHandler(w, Recorder::Handle, kAllTypes, &rec);
+  ShowWindow(w);
+  driver_.Pump();
+  rec.seen.clear();
+  plat::draw::Port* port = GetWindowPort(w);
+  plat::draw::SetPort(port);
+  plat::draw::PaintRect(Rect{0, 0, 10, 10});
+  driver_.Resize(420, 320);
+  driver_.RunSteps(w);
+  EXPECT_EQ(port->surface().width(), 420);
+  EXPECT_EQ(port->surface().pixel(5, 5), 0xFF000000u);      // kept
+  EXPECT_EQ(port->surface().pixel(410, 310), 0xFFFFFFFFu);  // new area white
+  EXPECT_EQ(rec.seen, (std::vector<std::string>{"wind 29", "wind 2"}));
+  EXPECT_FALSE(IsWindowResizable(w));
+  plat::draw::SetPort(nullptr);
+}

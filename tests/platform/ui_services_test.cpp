@@ -98,6 +98,10 @@ TEST(UiServices, ModifiersKeysClockAndCursors) {
   EXPECT_TRUE(KeyIsDown(kVKCapsLock));
   EXPECT_FALSE(KeyIsDown(kVKCommand));
   EXPECT_NE(GetCurrentKeyModifiers(), static_cast<uint32_t>(optionKey));  // whole masks
+  ui.SetKeyDown(47, true);  // '.', as in Command-period
+  EXPECT_TRUE(KeyIsDown(47));
+  ui.SetKeyDown(47, false);
+  EXPECT_FALSE(KeyIsDown(47));
   // A busy wait on the tick count ends under the virtual clock.
   uint32_t start = TickCount();
   int spins = 0;

@@ -26,4 +26,30 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  if (value != nullptr)
+    ::setenv(name, value, 1);
+  else
+    ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_)
+    ::setenv(name_, old_->c_str(), 1);
+  else
+    ::unsetenv(name_);
+}
+
+bool MakeContentLibrary(const std::string& makersFolder) {
+#ifdef VMK_MAKE_CONTENT
+  const std::string command =
+      std::string("'") + VMK_MAKE_CONTENT + "' '" + makersFolder + "' >/dev/null";
+  return makersFolder.find('\'') == std::string::npos && std::system(command.c_str()) == 0;
+#else
+  (void)makersFolder;
+  return false;
+#endif
+}
+
 }  // namespace vmktest

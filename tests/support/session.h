@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -47,6 +48,24 @@ class SessionTest : public ::testing::Test {
  protected:
   ScopedSession session_;
 };
+
+// Sets (or, with a null value, removes) an environment variable for the
+// life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Runs the project's content generator into `makersFolder`; true when it
+// wrote the whole library.
+bool MakeContentLibrary(const std::string& makersFolder);
 
 // A fresh empty folder, removed with its contents on destruction.
 class TempDir {

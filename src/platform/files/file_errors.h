@@ -19,5 +19,7 @@ constexpr OSErr kBadRefNum = -51;
 constexpr OSErr kPermission = -54;
 constexpr OSErr kTooManyOpen = -42;
 constexpr OSErr kFolderNotFound = -120;
+// The user cancelled a dialog.
+constexpr OSErr kUserCanceled = -128;
 
 }  // namespace plat::files

@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -114,9 +115,33 @@ bool ResourceCursor(int16_t id, QCursor* out) {
   return true;
 }
 
+// Keys held down, by the virtual key codes the system asks for beyond the
+// modifiers: only the period of Command-period, the stop request.
+class KeyWatcher : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+      auto* ke = static_cast<QKeyEvent*>(event);
+      if (ke->key() == Qt::Key_Period && !ke->isAutoRepeat()) periodDown = event->type() == QEvent::KeyPress;
+    }
+    return false;
+  }
+  bool periodDown = false;
+};
+
+constexpr uint16_t kVKPeriod = 47;
+
 class LiveServices final : public ui::Services {
  public:
-  LiveServices() { clock_.start(); }
+  LiveServices() {
+    clock_.start();
+    qApp->installEventFilter(&keys_);
+  }
+
+  bool KeyDown(uint16_t virtualKey) override {
+    if (virtualKey == kVKPeriod) return keys_.periodDown;
+    return Services::KeyDown(virtualKey);
+  }
 
   double Now() override { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
 
@@ -255,6 +280,7 @@ class LiveServices final : public ui::Services {
   }
 
   QElapsedTimer clock_;
+  KeyWatcher keys_;
 };
 
 }  // namespace

@@ -86,6 +86,14 @@ void Driver::Click(QWidget* target) {
   QCoreApplication::sendEvent(target, &release);
 }
 
+void Driver::ClickControl(ControlRef c) {
+  if (c == nullptr || c->widget == nullptr) {
+    errors_.push_back("ClickControl: no control");
+    return;
+  }
+  Click(c->widget);
+}
+
 Driver& Driver::Press(OSType sig, int32_t id) {
   return Queue([this, sig, id](Window* w) {
     if (Control* c = Need(w, sig, id, "Press")) Click(c->widget);
@@ -285,17 +293,14 @@ Driver& Driver::Advance(double seconds) {
 }
 
 Driver& Driver::Resize(int16_t width, int16_t height) {
-  return Queue([](Window*) {}).Do([width, height](WindowRef w) {
+  return Queue([this, width, height](Window* w) {
+    // The user's resize works on any window; the attribute only keeps the
+    // size fixed once the new size is in.
     bool keep = w->resizable;
     SetWindowResizable(w, true);
     w->widget->resize(width, height);
+    Pump();
     SetWindowResizable(w, keep);
-    if (!w->widget->isVisible()) {
-      Event e;
-      e.eventClass = kEventClassWindow;
-      e.kind = kEventWindowResizeCompleted;
-      Deliver(e, nullptr, w);
-    }
   });
 }
 

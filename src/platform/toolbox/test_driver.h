@@ -69,6 +69,9 @@ class Driver : public ModalRunner {
   Driver& Do(std::function<void(WindowRef)> action);
 
   // ---- outside steps ----
+  // Clicks a control of any window now, with real mouse events (so the
+  // layer's input blocking applies).
+  void ClickControl(ControlRef c);
   // Runs pending events and the timers due now.
   void Pump();
   // Runs the queued steps against a window that runs no modal loop.

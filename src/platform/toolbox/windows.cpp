@@ -348,7 +348,12 @@ void SetWindowResizable(WindowRef w, bool resizable) {
   } else {
     w->widget->setFixedSize(w->widget->size());
   }
-  w->widget->setWindowFlag(Qt::WindowMaximizeButtonHint, resizable);
+  // Changing a flag re-creates the native window and hides it.
+  if (w->widget->windowFlags().testFlag(Qt::WindowMaximizeButtonHint) != resizable) {
+    bool visible = w->widget->isVisible();
+    w->widget->setWindowFlag(Qt::WindowMaximizeButtonHint, resizable);
+    if (visible) w->widget->show();
+  }
 }
 
 bool IsWindowResizable(WindowRef w) { return w != nullptr && w->resizable; }

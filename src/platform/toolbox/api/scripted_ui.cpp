@@ -1,5 +1,7 @@
 #include "platform/toolbox/api/scripted_ui.h"
 
+#include <algorithm>
+
 namespace plat::ui {
 
 void ScriptedUi::Press(int16_t h, int16_t v, uint32_t modifiers) {
@@ -10,6 +12,17 @@ void ScriptedUi::DragTo(int16_t h, int16_t v, uint32_t modifiers) {
 }
 void ScriptedUi::Release(int16_t h, int16_t v, uint32_t modifiers) {
   samples_.push_back(Sample{Point{v, h}, modifiers, true, false});
+}
+
+void ScriptedUi::SetKeyDown(uint16_t virtualKey, bool down) {
+  auto it = std::find(keysDown_.begin(), keysDown_.end(), virtualKey);
+  if (down && it == keysDown_.end()) keysDown_.push_back(virtualKey);
+  if (!down && it != keysDown_.end()) keysDown_.erase(it);
+}
+
+bool ScriptedUi::KeyDown(uint16_t virtualKey) {
+  return std::find(keysDown_.begin(), keysDown_.end(), virtualKey) != keysDown_.end() ||
+         Services::KeyDown(virtualKey);
 }
 
 void ScriptedUi::AnswerSaveFile(std::optional<std::string> path, bool replacing) {

@@ -44,6 +44,8 @@ class ScriptedUi : public Services {
   void DragTo(int16_t h, int16_t v, uint32_t modifiers = kKeepModifiers);
   void Release(int16_t h, int16_t v, uint32_t modifiers = kKeepModifiers);
   void SetModifiers(uint32_t modifiers) { modifiers_ = modifiers; }
+  // Holds (or lets go of) a key by virtual key code, for KeyIsDown.
+  void SetKeyDown(uint16_t virtualKey, bool down);
   void ClearMouseScript() { samples_.clear(); }
   size_t PendingMouseSamples() const { return samples_.size(); }
   Point Location() const { return location_; }
@@ -77,6 +79,7 @@ class ScriptedUi : public Services {
   bool Button() override;
   Point MouseLocation(void* window) override;
   uint32_t Modifiers() override { return modifiers_; }
+  bool KeyDown(uint16_t virtualKey) override;
   void ShowCursor(const CursorChoice& cursor) override { cursors.push_back(cursor); }
   bool ChooseColor(const std::string& prompt, RGBColor* colour) override;
   bool ChooseOpenFile(const OpenRequest& request, std::string* path) override;
@@ -96,7 +99,8 @@ class ScriptedUi : public Services {
 
   std::deque<Sample> samples_;
   Point location_;
-  bool armed_ = false;  // StillDown() was asked: GetMouse moves on
+  bool armed_ = false;
+  std::vector<uint16_t> keysDown_;  // StillDown() was asked: GetMouse moves on
   uint32_t modifiers_ = 0;
   double now_ = 0.0;
   bool tickQueriesAdvance_ = true;

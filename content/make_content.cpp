@@ -1,0 +1,20 @@
+// make-content FOLDER: writes the default content library into FOLDER (the
+// maker's folder), making it and its content folders when missing.
+#include <cstdio>
+#include <string>
+
+#include "content_images.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2 || argv[1][0] == '\0') {
+    std::fprintf(stderr, "usage: make-content FOLDER\n");
+    return 2;
+  }
+  std::string message;
+  if (!content::MakeLibrary(argv[1], &message)) {
+    std::fprintf(stderr, "make-content: %s\n", message.c_str());
+    return 1;
+  }
+  std::printf("Content library written to %s (%zu files).\n", argv[1], content::Library().size());
+  return 0;
+}

@@ -1,0 +1,166 @@
+#include "app/file_dialogs.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "platform/bytes/byte_order.h"
+#include "platform/files/file_errors.h"
+#include "platform/files/file_types.h"
+#include "platform/imageio/image_io.h"
+#include "platform/resources/resource_file.h"
+#include "platform/toolbox/api/ui_services.h"
+
+namespace pf = plat::files;
+namespace pb = plat::bytes;
+
+namespace {
+
+constexpr size_t kListHeader = 8;
+constexpr OSType kOpenResourceType = FourCC("open");
+constexpr int16_t kOpenResourceId = 128;
+
+// Names a record after a chosen POSIX path: volume, folder and name, then
+// the folder's path. False, record untouched, when the path cannot be named.
+bool NameRecord(fichier* f, const std::string& posix) {
+  FSSpec s;
+  const OSErr e = pf::MakeSpecFromPosix(posix, &s);
+  if (e != 0 && e != pf::kFileNotFound) return false;
+  fichier g;
+  Copy_FicStruct(f, &g);
+  Copy_FSSpeStruct(&s, &g);
+  unsigned char path[256] = {0};
+  BuildVName(&g, path, &g.parent, 2);
+  if (path[0] == 0) return false;  // no colon path fits in the record
+  pStrCopy(path, g.path);
+  Copy_FicStruct(&g, f);
+  return true;
+}
+
+// The file types a picker filters on: those of the type list (or of the
+// bundle's 'open' resource that stands in for it).
+std::vector<OSType> PickerTypes(int16_t count, const OSType* types) {
+  plat::Ptr list = CreateOpenHandle(kOpenListSignature, count, types);
+  std::vector<OSType> out = TypesOfOpenList(list);
+  plat::DisposePtr(list);
+  return out;
+}
+
+}  // namespace
+
+plat::Ptr CreateOpenHandle(OSType signature, int16_t count, const OSType* types) {
+  if (auto res = plat::res::GetResource(kOpenResourceType, kOpenResourceId)) {
+    // Taken only when it is a well-formed list; the caller owns the copy.
+    if (res->size() >= kListHeader) {
+      plat::Ptr copy = plat::NewPtr(static_cast<int64_t>(res->size()));
+      if (copy != nullptr) {
+        std::memcpy(copy, res->data(), res->size());
+        if (!TypesOfOpenList(copy).empty()) return copy;
+        plat::DisposePtr(copy);
+      }
+    }
+  }
+  if (types == nullptr || count < 1) return nullptr;
+  const size_t n = static_cast<size_t>(count);
+  plat::Ptr block = plat::NewPtrClear(static_cast<int64_t>(12 + 4 * n));
+  if (block == nullptr) return nullptr;
+  auto* b = reinterpret_cast<uint8_t*>(block);
+  pb::storeBE32(b, signature);
+  pb::storeLE16(b + 4, 0);
+  pb::storeLE16(b + 6, static_cast<uint16_t>(count));
+  for (size_t i = 0; i < n; ++i) pb::storeBE32(b + kListHeader + 4 * i, types[i]);
+  return block;
+}
+
+std::vector<OSType> TypesOfOpenList(const char* list) {
+  std::vector<OSType> out;
+  if (list == nullptr) return out;
+  const int64_t size = plat::GetPtrSize(list);
+  if (size < static_cast<int64_t>(kListHeader)) return out;
+  const auto* b = reinterpret_cast<const uint8_t*>(list);
+  const int64_t n = pb::loadLE16(b + 6);
+  // A count that runs past the block is a damaged list: none of it is used.
+  if (static_cast<int64_t>(kListHeader) + 4 * n > size) return out;
+  for (int64_t i = 0; i < n; ++i) out.push_back(pb::loadBE32(b + kListHeader + 4 * i));
+  return out;
+}
+
+int16_t VMK_GetFile(fichier* f, const OSType* types, const unsigned char* prompt, int16_t count) {
+  if (f == nullptr) return 0;
+  const std::string text = prompt != nullptr ? PStrString(prompt) : std::string();
+  std::string path;
+  if (!plat::ui::AskOpenFile(text, PickerTypes(count, types), &path)) return 0;
+  return NameRecord(f, path) ? 1 : 0;
+}
+
+int16_t VMK_GetFile(fichier* f, const OSType* types, int16_t count) {
+  return VMK_GetFile(f, types, nullptr, count);
+}
+
+int16_t VMK_PutFile(fichier* f) {
+  if (f == nullptr) return 0;
+  std::string path;
+  bool replacing = false;
+  if (!plat::ui::AskSaveFile("", PStrString(f->name), f->type, f->creator, &path, &replacing))
+    return 0;
+  // A saved file carries its type's extension, so the dialogs and menus that
+  // look for that type find it again.
+  return NameRecord(f, pf::WithTypeExtension(path, f->type)) ? 1 : 0;
+}
+
+OSErr GetOneFileWithPreview(int16_t numTypes, const char* typeList, const OSType* types, FSSpec* out,
+                            void* /*filter*/) {
+  if (out == nullptr) return pf::kParamError;
+  const std::vector<OSType> list =
+      typeList != nullptr ? TypesOfOpenList(typeList) : PickerTypes(numTypes, types);
+  std::string path;
+  if (!plat::ui::AskOpenFile("", list, &path)) return pf::kUserCanceled;
+  FSSpec s;
+  const OSErr e = pf::MakeSpecFromPosix(path, &s);
+  if (e != 0) return e;
+  *out = s;
+  return 0;
+}
+
+int16_t Do_NewDir(const fichier* /*current*/, fichier* out) {
+  if (out == nullptr) return 0;
+  std::string path;
+  if (!plat::ui::AskFolder("", &path)) return 0;
+  fichier g;
+  Copy_FicStruct(out, &g);
+  if (!NameRecord(&g, path)) return 0;
+  // The record names the folder itself: its own path, closing colon, no name.
+  Pstrcat(g.path, g.name);
+  PStrAppend(g.path, ":");
+  if (g.path[0] == 0 || g.path[g.path[0]] != ':') return 0;  // did not fit
+  g.name[0] = 0;
+  Copy_FicStruct(&g, out);
+  return 0;
+}
+
+OSErr BuildGraphicsImporterValidFileTypes(std::vector<OSType>* types, int32_t* count) {
+  if (types == nullptr || count == nullptr) return pf::kParamError;
+  std::vector<OSType> seen;
+  for (const std::string& ext : plat::imageio::ReadableExtensions()) {
+    const OSType t = pf::TypeForExtension(ext);
+    if (t == 0 || std::find(seen.begin(), seen.end(), t) != seen.end()) continue;
+    seen.push_back(t);
+    types->push_back(t);
+    ++*count;
+  }
+  return 0;
+}
+
+OSErr FSpGetFileType(const FSSpec* spec, OSType* type, OSType* creator) {
+  if (spec == nullptr) return pf::kParamError;
+  const std::string posix = pf::SpecToPosix(*spec);
+  std::error_code ec;
+  if (posix.empty() || !std::filesystem::exists(posix, ec)) return pf::kFileNotFound;
+  if (std::filesystem::is_directory(posix, ec)) return 0;
+  OSType c = 0;
+  pf::GetTypeCreator(posix, nullptr, &c);
+  if (type != nullptr) *type = pf::FileTypeOf(posix);
+  if (creator != nullptr) *creator = c;
+  return 0;
+}

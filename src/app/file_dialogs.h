@@ -1,0 +1,66 @@
+// The open, save and choose-folder dialogs that fill a file record, and the
+// type lists the open dialogs filter on.
+//
+// The dialogs are the toolbox layer's pickers (a Qt dialog live, a scripted
+// answer in tests); a file type is shown through its extension in the one
+// type table of the file layer. A cancelled dialog leaves the record as it
+// was.
+//
+// Type list: a block of 12 + 4 x n bytes made by NewPtr: the application
+// signature at 0, a reserved 16-bit word at 4, the number of types n at 6,
+// the n types from 8 on; the last four bytes stay zero. Codes keep their
+// reading order ('8BIM' is "8BIM"), the two words are little-endian. An
+// 'open' resource 128 of the bundle's resource file, laid out the same way,
+// takes the place of a built list.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/file_records.h"
+#include "platform/memory/memory.h"
+
+// The signature the open dialogs' type lists carry.
+inline constexpr OSType kOpenListSignature = FourCC("8BIM");
+
+// The open dialog, listing files of the `count` given types (none: every
+// file). 1 when a file was chosen: the record's volume, folder and name then
+// name it and its path is rebuilt; creator and type stay. 0 when cancelled.
+// The prompt (length-prefixed, may be null) is shown as the dialog's title.
+int16_t VMK_GetFile(fichier* f, const OSType* types, const unsigned char* prompt, int16_t count);
+int16_t VMK_GetFile(fichier* f, const OSType* types, int16_t count);
+
+// The save dialog for the record's type and creator, its name as the
+// default. 1 when a name and place were chosen: the record names the file
+// (given its type's extension) and its path is rebuilt; 0 when cancelled.
+// Creating or replacing the file is the caller's business.
+int16_t VMK_PutFile(fichier* f);
+
+// A type list (see above), to be given back with plat::DisposePtr: the
+// resource 'open' 128 when the bundle has one, else one built from the
+// types; null when there are no types (or no memory).
+plat::Ptr CreateOpenHandle(OSType signature, int16_t count, const OSType* types);
+
+// The file types a type list holds; empty for a null or malformed list.
+std::vector<OSType> TypesOfOpenList(const char* list);
+
+// The open dialog with previews: the ready type list `typeList` when given,
+// else one built from `types`. 0 and *out naming the chosen file;
+// kParamError without `out`; kUserCanceled when cancelled. The filter
+// routine is not used: the type list does the filtering.
+OSErr GetOneFileWithPreview(int16_t numTypes, const char* typeList, const OSType* types, FSSpec* out,
+                            void* filter);
+
+// The choose-folder dialog. When a folder was chosen, `out` names it as a
+// folder: the folder's own path with the closing colon, an empty name.
+// Always 0; `current` is not used.
+int16_t Do_NewDir(const fichier* current, fichier* out);
+
+// Appends the file types the image readers take to `types`, counting them
+// in *count. 0 (there is nothing here that can fail).
+OSErr BuildGraphicsImporterValidFileTypes(std::vector<OSType>* types, int32_t* count);
+
+// The type and creator of the item a specification names: 0 with both set
+// (a code that is not known reads 0); 0 with neither touched when the item
+// is a folder; kFileNotFound when there is no such item.
+OSErr FSpGetFileType(const FSSpec* spec, OSType* type, OSType* creator);

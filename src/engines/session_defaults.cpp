@@ -1,0 +1,25 @@
+#include "engines/session_defaults.h"
+
+#include "app/pascal_strings.h"
+#include "app/session_state.h"
+#include "platform/types/mac_types.h"
+
+int32_t SessionPhotoWidth() { return gPer != nullptr ? gPer->previewWidth : 0; }
+
+int32_t SessionPhotoHeight() { return gPer != nullptr ? gPer->previewHeight : 0; }
+
+void SetContentPicture(fichier* f, const char* relative) {
+  if (f == nullptr) return;
+  f->name[0] = 0;
+  Str255 full = {0};
+  if (gPer != nullptr) {
+    pStrCopy(gPer->makersFolder.path, full);
+    Pstrcat(full, gPer->makersFolder.name);
+  }
+  PStrAppend(full, relative != nullptr ? relative : "");
+  // A missing picture still gets its name and folder path, so the content-folder search
+  // can find it later; only a name the file system refuses leaves the record unnamed.
+  FSMakeFSSpec(0, 0, full, f);
+  BuildVName(f, f->path, &f->parent, 1);
+  f->type = FourCC("TIFF");
+}

@@ -1,0 +1,47 @@
+#include "engines/tessellation/twin_tessellation_record.h"
+
+#include <algorithm>
+
+#include "engines/preset_file.h"
+
+namespace {
+
+constexpr vmkrec::PresetFormat kTwinFile{FourCC("hHhs"), "Load a New Pattern...",
+                                         vmkrec::PresetLayout::RecordOnly, 0, false};
+
+}  // namespace
+
+void Init_HeschInfo(HeschInfo* info, int16_t quad, int16_t place) {
+  if (info == nullptr) return;
+  const int32_t head[15] = {0, 1, 1, 0, 100, 0, 0, 0, 0, 0, 0, 0, 0, 100, 100};
+  std::copy(head, head + 15, info->w);
+  // The quads are the tessellation's own defaults; only words 0..14 differ.
+  Init_TessInfo(info, 0, quad, place);
+  info->w[0] = 0;
+}
+
+void Init_HeschPar(HeschPar* record, int16_t, int16_t, int16_t ramps) {
+  if (record == nullptr) return;
+  const int32_t head[kTessHeadWords] = {0, 1, 0, 0, 4, 0, 1, 1, 1};
+  std::copy(head, head + kTessHeadWords, record->head.w);
+  if (ramps == 1) SetDefaultTessRamps(record->ramps);
+  for (HeschInfo& info : record->sets) Init_HeschInfo(&info, 1, 1);
+}
+
+void Copy_HeschInfo(const HeschInfo* source, HeschInfo* destination, int16_t group) {
+  Copy_TessInfo(source, destination, group);
+}
+
+void Copy_HeschPar(const HeschPar* source, HeschPar* destination) {
+  if (source == nullptr || destination == nullptr || source == destination) return;
+  Copy_TessInfo1(&source->head, &destination->head);
+  for (int k = 0; k < kTessSets; ++k) {
+    Copy_FicStruct(&source->tiles[k], &destination->tiles[k]);
+    Copy_LutVign(&source->ramps[k], &destination->ramps[k]);
+  }
+  for (int k = 0; k < kTessSets; ++k) Copy_HeschInfo(&source->sets[k], &destination->sets[k], 0);
+}
+
+int16_t Do_AHeschPar_file(int16_t mode, FSSpec spec, HeschPar* record) {
+  return vmkrec::DoPresetFile(mode, spec, record, kTwinFile, Copy_HeschPar);
+}

@@ -1,0 +1,387 @@
+// Operations that paint colour rather than filter: flat fills, recolouring
+// by hue/saturation/value likeness, the shrunk picture in a coloured frame,
+// indexed stripes and the colour ramps laid along a turned axis.
+//
+// Bars and ramps measure a pixel along an axis: the region's top edge turned
+// about the region's centre. A pixel is projected onto the axis line; its
+// distance from the axis's start, scaled to the axis length D, gives its
+// stripe or ramp position. A pixel that projects before the start (further
+// than D from the axis's end) counts its position back from the end.
+// Positions are rounded by adding one half and truncating, in single
+// precision.
+#include <cstdint>
+#include <cstring>
+
+#include "app/app_data.h"
+#include "app/colour_model.h"
+#include "app/plane_geometry.h"
+#include "operations/effect_support.h"
+#include "operations/effects.h"
+#include "raster/colour_select.h"
+#include "raster/plane_copy.h"
+
+using effect_support::Blend;
+using effect_support::Clamp255;
+using effect_support::ClampRegion;
+using effect_support::ForEachPixel;
+using effect_support::Weight;
+using effect_support::WorkBuf;
+
+namespace {
+
+constexpr float kPi = 3.141592654f;
+
+// Float to int by truncation, held far inside the 32-bit range so that a
+// pixel far off a very short axis cannot overflow the conversion.
+int32_t Trunc(float v) {
+  if (v > 1.0e9f) return 1000000000;
+  if (v < -1.0e9f) return -1000000000;
+  return static_cast<int32_t>(v);
+}
+
+int16_t ToShort(int32_t v) {
+  return static_cast<int16_t>(v < INT16_MIN ? INT16_MIN : (v > INT16_MAX ? INT16_MAX : v));
+}
+
+// The turned axis of a region and the line it lies on.
+class Axis {
+ public:
+  Axis(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int16_t angleDegrees) {
+    const float cx = static_cast<float>((x0 + x1) / 2);
+    const float cy = static_cast<float>((y0 + y1) / 2);
+    const float angle = static_cast<float>(angleDegrees) * kPi / 180.0f;
+    A_point_fromAng(cx, cy, static_cast<float>(x0), static_cast<float>(y0), &p1x_, &p1y_, angle);
+    A_point_fromAng(cx, cy, static_cast<float>(x1), static_cast<float>(y0), &p2x_, &p2y_, angle);
+    length_ = distance(p1x_, p1y_, p2x_, p2y_);
+    (void)A_lig_2point(p1x_, p1y_, p2x_, p2y_, &a_, &b_, &c_);
+  }
+
+  // An axis of no length (a region of one column) puts every pixel at
+  // position 0 instead of dividing by zero.
+  bool usable() const { return length_ > 1.0e-6f && (a_ != 0.0f || b_ != 0.0f); }
+  float length() const { return length_; }
+
+  // Distances of the pixel's projection from the axis's start and end.
+  void Distances(int32_t x, int32_t y, float* fromStart, float* fromEnd) const {
+    float qx = 0.0f, qy = 0.0f;
+    A_proj_droit(a_, b_, c_, static_cast<float>(x), static_cast<float>(y), &qx, &qy);
+    *fromStart = distance(qx, qy, p1x_, p1y_);
+    *fromEnd = distance(qx, qy, p2x_, p2y_);
+  }
+
+  // Position on a scale of `steps` per axis length, wrapped into 0..steps-1
+  // and counted back from the end before the start.
+  int32_t Wrapped(int32_t x, int32_t y, int32_t steps) const {
+    if (!usable()) return 0;
+    float d1 = 0.0f, d2 = 0.0f;
+    Distances(x, y, &d1, &d2);
+    const float s = static_cast<float>(steps);
+    if (d2 > length_) {
+      const int32_t k = steps - Trunc(d2 * s / length_ + 0.5f) % steps;
+      // A position that lands on a whole number of periods is stripe 0, not
+      // one past the last stripe.
+      return k == steps ? 0 : k;
+    }
+    return Trunc(d1 * s / length_ + 0.5f) % steps;
+  }
+
+  // Position 0..255 of the ramp family before the offset: from the start,
+  // with no wrap.
+  int32_t Ramp(int32_t x, int32_t y) const {
+    if (!usable()) return 0;
+    float d1 = 0.0f, d2 = 0.0f;
+    Distances(x, y, &d1, &d2);
+    return Trunc(d1 * 255.0f / length_ + 0.5f);
+  }
+
+ private:
+  float p1x_ = 0, p1y_ = 0, p2x_ = 0, p2y_ = 0;
+  float length_ = 0;
+  float a_ = 0, b_ = 0, c_ = 0;
+};
+
+// Ramp position of the offset family: shifted by the offset, the part
+// beyond 255 mirrored back down, then counted again from 0 from the offset
+// on.
+class OffsetRamp {
+ public:
+  OffsetRamp(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int16_t angle, int16_t offset,
+             int16_t kind)
+      : axis_(x0, y0, x1, y1, angle),
+        x0_(x0),
+        x1_(x1),
+        // Offsets outside the ramp would index outside it.
+        offset_(Clamp255(offset)),
+        acrossOnly_(kind == 1) {}
+
+  int32_t Index(int32_t x, int32_t y) const {
+    int32_t t = 0;
+    if (acrossOnly_) {
+      t = x1_ > x0_ ? (x - x0_) * 255 / (x1_ - x0_) : 0;
+    } else {
+      t = axis_.Ramp(x, y);
+    }
+    t += offset_;
+    if (t > 255) t = 510 - t;
+    // Pixels projecting well past the axis's end would fall below 0.
+    t = Clamp255(t);
+    return t < offset_ ? t : t - offset_;
+  }
+
+ private:
+  Axis axis_;
+  int32_t x0_, x1_;
+  int32_t offset_;
+  bool acrossOnly_;
+};
+
+// The ramp's opacity row and channel rows, converted to cyan, magenta,
+// yellow and black for a CMYK layer.
+struct RampRows {
+  unsigned char rows[5][256];
+
+  RampRows(const unsigned char* ramp, bool rgb) {
+    std::memcpy(rows, ramp, sizeof rows);
+    if (!rgb) ToCMYK();
+  }
+
+ private:
+  void ToCMYK() {
+    const auto* model =
+        gappData != nullptr ? static_cast<const ModTemplate*>(gappData->colourModel) : nullptr;
+    for (int32_t i = 0; i < 256; ++i) {
+      const int32_t r = rows[1][i], g = rows[2][i], b = rows[3][i];
+      int16_t y = 0, m = 0, c = 0, k = 0;
+      if (RGB_to_YMCK(r, g, b, &y, &m, &c, &k, model) != 0) {
+        // No colour model is ever loaded: the plain conversion stands in.
+        float fc = 0, fm = 0, fy = 0, fk = 0;
+        RGB2CMYK(r / 255.0f, g / 255.0f, b / 255.0f, fc, fm, fy, fk);
+        c = static_cast<int16_t>(fc * 255.0f + 0.5f);
+        m = static_cast<int16_t>(fm * 255.0f + 0.5f);
+        y = static_cast<int16_t>(fy * 255.0f + 0.5f);
+        k = static_cast<int16_t>(fk * 255.0f + 0.5f);
+      }
+      rows[1][i] = static_cast<unsigned char>(Clamp255(c));
+      rows[2][i] = static_cast<unsigned char>(Clamp255(m));
+      rows[3][i] = static_cast<unsigned char>(Clamp255(y));
+      rows[4][i] = static_cast<unsigned char>(Clamp255(k));
+    }
+  }
+};
+
+// The ramp over `count` channels, channel k of pixel i at
+// planes[k] + i * stride.
+void LayRamp(int16_t mode, int16_t opacity, unsigned char* const* planes, int32_t count,
+             int32_t stride, int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+             int32_t y1, const unsigned char* mask, const RampRows& ramp, int16_t offset,
+             int16_t angle, int16_t kind) {
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const OffsetRamp position(x0, y0, x1, y1, angle, offset, kind);
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t x, int32_t y) {
+    const int32_t a = Weight(mask, pixel, opacity);
+    const int32_t t = position.Index(x, y);
+    const int32_t op = ramp.rows[0][t];
+    for (int32_t k = 0; k < count; ++k) {
+      unsigned char* p = planes[k] + pixel * stride;
+      const int32_t old = *p;
+      const int32_t laid = ((255 - op) * old + ramp.rows[k + 1][t] * op) / 255;
+      *p = Blend(mode, old, laid > 255 ? 255 : laid, a);
+    }
+  });
+}
+
+}  // namespace
+
+int32_t Effects::Fill(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t height,
+                      int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      int16_t channels, const unsigned char* mask, const unsigned char* colour,
+                      const int16_t* strength) {
+  if (buffer == nullptr || colour == nullptr || strength == nullptr || channels < 1) return -1;
+  const int32_t k = *strength;
+  const int32_t n = channels;
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {
+    const int32_t a = Weight(mask, pixel, opacity);
+    unsigned char* p = buffer + pixel * n;
+    for (int32_t ch = 0; ch < n; ++ch) {
+      const int32_t old = p[ch];
+      // The strength mixes the colour in before the kernel.
+      p[ch] = Blend(mode, old, Clamp255(((255 - k) * old + k * colour[ch]) / 255), a);
+    }
+  });
+  return 0;
+}
+
+int32_t Effects::ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
+                            const unsigned char* srcRed, const unsigned char* srcGreen,
+                            const unsigned char* srcBlue, int32_t height, int32_t width,
+                            int16_t dstChannels, unsigned char* dstRed, unsigned char* dstGreen,
+                            unsigned char* dstBlue, int32_t /*unused1*/, int32_t /*unused2*/,
+                            int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                            const unsigned char* mask, int32_t tolerance,
+                            const unsigned char* newColour, const unsigned char* refColour) {
+  const bool oneSource = srcChannels == 1;
+  const bool oneTarget = dstChannels == 1;
+  if (srcRed == nullptr || dstRed == nullptr || newColour == nullptr || refColour == nullptr) {
+    return -1;
+  }
+  if (!oneSource && (srcGreen == nullptr || srcBlue == nullptr)) return -1;
+  if (!oneTarget && (dstGreen == nullptr || dstBlue == nullptr)) return -1;
+
+  const int32_t rr = refColour[0];
+  const int32_t rg = oneSource ? rr : refColour[1];
+  const int32_t rb = oneSource ? rr : refColour[2];
+  float h = 0, s = 0, v = 0;
+  RGBtoHSV(static_cast<float>(rr), static_cast<float>(rg), static_cast<float>(rb), &h, &s, &v);
+  s *= 100.0f;
+  const float tol = static_cast<float>(tolerance);
+  const int16_t hLo = ToShort(Trunc(h - tol)), hHi = ToShort(Trunc(h + tol));
+  const int16_t sLo = ToShort(Trunc(s - tol)), sHi = ToShort(Trunc(s + tol));
+  const int16_t vLo = ToShort(Trunc(v - tol)), vHi = ToShort(Trunc(v + tol));
+
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+    const int32_t r = srcRed[i];
+    const int32_t g = oneSource ? r : srcGreen[i];
+    const int32_t b = oneSource ? r : srcBlue[i];
+    int32_t selection = 255;
+    Calc_mskselHSV(hLo, hHi, sLo, sHi, vLo, vHi, r, g, b, &selection);
+    // Selection 0 is the reference colour itself, 255 a colour outside.
+    const int32_t a = Weight(mask, i, opacity) * (255 - selection) / 255;
+    dstRed[i] = Blend(mode, dstRed[i], newColour[0], a);
+    if (!oneTarget) {
+      dstGreen[i] = Blend(mode, dstGreen[i], newColour[1], a);
+      dstBlue[i] = Blend(mode, dstBlue[i], newColour[2], a);
+    }
+  });
+  return 0;
+}
+
+int32_t Effects::ColorFrame(unsigned char* plane, int32_t height, int32_t width, int32_t x0,
+                            int32_t y0, int32_t x1, int32_t y1, const unsigned char* mask,
+                            const unsigned char* colour, int32_t innerWidth,
+                            int32_t innerHeight, int32_t outerX, int32_t outerY) {
+  if (plane == nullptr || colour == nullptr || width < 0 || height < 0) return -1;
+  const int64_t size = static_cast<int64_t>(width) * height;
+  WorkBuf copy(size);
+  if (!copy.ok()) return -1;
+  std::memcpy(copy.bytes(), plane, static_cast<size_t>(size));
+  ClampRegion(width, height, x0, y0, x1, y1);
+  if (x1 < x0 || y1 < y0) return 0;
+
+  // The inner rectangle is measured from 0, not from the region's corner:
+  // it is centred on the region when the region starts at 0.
+  const float hw = static_cast<float>(x1 - x0) / 2.0f;
+  const float hh = static_cast<float>(y1 - y0) / 2.0f;
+  const int32_t left = Trunc(hw - hw * static_cast<float>(innerWidth) / 100.0f);
+  const int32_t right = Trunc(hw + hw * static_cast<float>(innerWidth) / 100.0f);
+  const int32_t top = Trunc(hh - hh * static_cast<float>(innerHeight) / 100.0f);
+  const int32_t bottom = Trunc(hh + hh * static_cast<float>(innerHeight) / 100.0f);
+
+  // The picture of the region, shrunk into the inner rectangle (the rescaler
+  // takes right and bottom exclusive). An inner rectangle of no extent takes
+  // no picture.
+  (void)BufToBufChar_andR(0, width, height, copy.bytes(), width, height, plane, x0, y0, x1 + 1,
+                          y1 + 1, left, top, right + 1, bottom + 1);
+
+  const int32_t oLeft = left * (100 - outerX) / 100;
+  const int32_t oRight = right + outerX * (x1 - right) / 100;
+  const int32_t oTop = top * (100 - outerY) / 100;
+  const int32_t oBottom = bottom + outerY * (y1 - bottom) / 100;
+  const int32_t c = *colour;
+  for (int32_t y = oTop < 0 ? 0 : oTop; y <= oBottom && y < height; ++y) {
+    for (int32_t x = oLeft < 0 ? 0 : oLeft; x <= oRight && x < width; ++x) {
+      if (x > left && x < right && y > top && y < bottom) continue;
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      // No mask paints the band at full strength.
+      const int32_t m = mask != nullptr ? mask[i] : 255;
+      plane[i] = static_cast<unsigned char>((plane[i] * (255 - m) + c * m) / 255);
+    }
+  }
+  return 0;
+}
+
+int32_t Effects::ColorBar(unsigned char* plane, int32_t height, int32_t width, int32_t x0,
+                          int32_t y0, int32_t x1, int32_t y1, int32_t period,
+                          const unsigned char* pattern, const unsigned char* colours,
+                          int16_t angle) {
+  if (plane == nullptr || pattern == nullptr || colours == nullptr || period < 1) return -1;
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const Axis axis(x0, y0, x1, y1, angle);
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
+    const int32_t index = pattern[axis.Wrapped(x, y, period)];
+    if (index < 16) plane[i] = colours[index];
+  });
+  return 0;
+}
+
+int32_t Effects::ColorWavePlane(unsigned char* plane, int32_t height, int32_t width, int32_t x0,
+                                int32_t y0, int32_t x1, int32_t y1, int16_t channel,
+                                const unsigned char* ramp, int16_t angle, int16_t repeat) {
+  if (plane == nullptr || ramp == nullptr || channel < 0 || channel > 3) return -1;
+  // The ramp squeezed `repeat` times into one table (a negative repeat runs
+  // it backwards rather than outside the table).
+  unsigned char opacity[256], values[256];
+  for (int32_t i = 0; i < 256; ++i) {
+    const int32_t j = ((i * repeat) % 255 + 255) % 255;
+    opacity[i] = ramp[j];
+    values[i] = ramp[(channel + 1) * 256 + j];
+  }
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const Axis axis(x0, y0, x1, y1, angle);
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
+    const int32_t t = axis.Wrapped(x, y, 255);
+    const int32_t op = opacity[t];
+    const int32_t v = ((255 - op) * plane[i] + values[t] * op) / 255;
+    plane[i] = static_cast<unsigned char>(v > 255 ? 255 : v);
+  });
+  return 0;
+}
+
+int32_t Effects::ColorWave(int16_t mode, int16_t opacity, unsigned char* red,
+                           unsigned char* green, unsigned char* blue, unsigned char* black,
+                           int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                           int32_t y1, int16_t rgb, int16_t channels, const unsigned char* mask,
+                           const unsigned char* ramp, int16_t offset, int16_t angle) {
+  if (ramp == nullptr) return -1;
+  unsigned char* planes[4] = {red, green, blue, black};
+  // The ramp has four channel rows; further channels have no row.
+  const int32_t count = channels < 0 ? 0 : (channels > 4 ? 4 : channels);
+  for (int32_t k = 0; k < count; ++k) {
+    if (planes[k] == nullptr) return -1;
+  }
+  const RampRows rows(ramp, rgb != 0);
+  LayRamp(mode, opacity, planes, count, 1, height, width, x0, y0, x1, y1, mask, rows, offset,
+          angle, 0);
+  return 0;
+}
+
+int32_t Effects::ColorWave(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t height,
+                           int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                           int16_t rgb, int16_t channels, const unsigned char* mask,
+                           const unsigned char* ramp, int16_t offset, int16_t angle,
+                           int16_t kind) {
+  if (width <= 0 || height <= 0) return -1;
+  if (buffer == nullptr || ramp == nullptr || channels < 1) return -1;
+  unsigned char* planes[4] = {buffer, buffer + 1, buffer + 2, buffer + 3};
+  const RampRows rows(ramp, rgb != 0);
+  LayRamp(mode, opacity, planes, channels > 4 ? 4 : channels, channels, height, width, x0, y0,
+          x1, y1, mask, rows, offset, angle, kind);
+  return 0;
+}
+
+int32_t Effects::ColorWaveChan(int16_t mode, int16_t opacity, unsigned char* plane,
+                               int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                               int32_t y1, int16_t channel, const unsigned char* mask,
+                               const unsigned char* ramp, int16_t offset, int16_t angle,
+                               int16_t kind) {
+  if (width <= 0 || height <= 0) return -1;
+  if (plane == nullptr || ramp == nullptr || channel < 0 || channel > 3) return -1;
+  const unsigned char* values = ramp + (channel + 1) * 256;
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const OffsetRamp position(x0, y0, x1, y1, angle, offset, kind);
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
+    // The ramp's value goes straight to the kernel; its opacity row is not
+    // used here.
+    plane[i] = Blend(mode, plane[i], values[position.Index(x, y)], Weight(mask, i, opacity));
+  });
+  return 0;
+}

@@ -1,0 +1,91 @@
+// What every image operation shares: the inclusive-region clamp, the
+// per-sample blend through the numbered kernel, and work buffers taken from
+// the session's memory manager and handed back when they go out of scope.
+#pragma once
+
+#include <cstdint>
+
+#include "app/colour_spaces.h"
+#include "app/memory_manager.h"
+#include "app/session_state.h"
+#include "raster/plane_rect.h"
+
+namespace effect_support {
+
+// Clamps each bound on its own side. An empty result is not an error: the
+// loops over it simply run no pixel.
+inline void ClampRegion(int32_t width, int32_t height, int32_t& x0, int32_t& y0, int32_t& x1,
+                        int32_t& y1) {
+  (void)ClipInclusiveRect(width, height, x0, y0, x1, y1);
+}
+
+// Runs visit(pixel index y * width + x, x, y) over the clamped region,
+// row by row.
+template <typename Visit>
+inline void ForEachPixel(int32_t width, int32_t height, int32_t x0, int32_t y0, int32_t x1,
+                         int32_t y1, Visit visit) {
+  ClampRegion(width, height, x0, y0, x1, y1);
+  for (int32_t y = y0; y <= y1; ++y) {
+    const int64_t row = static_cast<int64_t>(y) * width;
+    for (int32_t x = x0; x <= x1; ++x) visit(row + x, x, y);
+  }
+}
+
+// Weight of one pixel: the opacity, or mask * opacity / 255 through a mask.
+inline int32_t Weight(const unsigned char* mask, int64_t pixel, int32_t opacity) {
+  return mask != nullptr ? mask[pixel] * opacity / 255 : opacity;
+}
+
+inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+
+// The kernel's combination of the old sample with the effect's value, for
+// the script's blend mode (0..11; the kernel numbers them from 1). A mode
+// the kernel does not know leaves the old sample, so it changes nothing.
+inline int32_t Combine(int16_t mode, int32_t old, int32_t effect) {
+  // Mode 0 (the kernel's replacement) is by far the commonest; answering
+  // it here saves a call per sample (about a third of a two-layer step on
+  // 2048 x 1536 planes).
+  if (mode == 0) return effect;
+  unsigned char out = static_cast<unsigned char>(old);
+  X_optionRPart(&out, static_cast<uint32_t>(mode + 1), old, effect);
+  return out;
+}
+
+// The weighted mix of the old sample and the combined one.
+inline unsigned char Mix(int32_t old, int32_t combined, int32_t weight) {
+  return static_cast<unsigned char>(((255 - weight) * old + weight * combined) / 255);
+}
+
+// Combine, then mix: the whole per-sample blend.
+inline unsigned char Blend(int16_t mode, int32_t old, int32_t effect, int32_t weight) {
+  return Mix(old, Combine(mode, old, effect), weight);
+}
+
+// One work block from the session's memory manager, returned to it when
+// the object goes. Not cleared. ok() is false when there is no session,
+// the size does not fit the manager's 32-bit sizes, or memory ran out.
+class WorkBuf {
+ public:
+  explicit WorkBuf(int64_t size) {
+    if (manager_ == nullptr || size < 0 || size > INT32_MAX) return;
+    block_ = manager_->NewBuf(static_cast<int32_t>(size > 0 ? size : 1));
+  }
+  ~WorkBuf() {
+    if (block_ != nullptr) manager_->DelBuf(block_);
+  }
+  WorkBuf(const WorkBuf&) = delete;
+  WorkBuf& operator=(const WorkBuf&) = delete;
+
+  bool ok() const { return block_ != nullptr; }
+  unsigned char* bytes() const { return reinterpret_cast<unsigned char*>(block_); }
+  template <typename T>
+  T* as() const {
+    return reinterpret_cast<T*>(block_);
+  }
+
+ private:
+  CMemMan* manager_ = SessionMemMan();
+  char* block_ = nullptr;
+};
+
+}  // namespace effect_support

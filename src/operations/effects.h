@@ -1,0 +1,206 @@
+// The image operations: one static class, used as a namespace, whose members
+// work on 8-bit sample buffers that the caller owns.
+//
+// How this header is arranged: the class is declared here once, in topic
+// sections; each section is implemented in its own .cpp file of this folder
+// (named in the section's heading). A new family of operations adds a
+// section at the end of the class and a .cpp of its own. The helpers that
+// every operation shares (region clamp, per-sample blend, work buffers) are
+// in operations/effect_support.h.
+//
+// Conventions of every member unless its comment says otherwise:
+// - A plane is width x height samples, rows contiguous: (x, y) at
+//   y * width + x. An interleaved buffer holds `channels` samples a pixel:
+//   sample k of (x, y) at (y * width + x) * channels + k.
+// - Buffer sizes come height first, then width.
+// - Regions x0, y0, x1, y1 are INCLUSIVE. Each bound is clamped on its own
+//   side (x0, y0 up to 0; x1, y1 down to width - 1, height - 1); a region
+//   left empty by that processes nothing and still succeeds.
+// - Blend mode 0..11 is passed on as mode + 1 to X_optionRPart; opacity is
+//   0..255. The mask (null for none where an operation allows it) is one
+//   8-bit plane of the target's size, indexed y * width + x whatever the
+//   channel count; the weight of a sample is opacity, or
+//   mask * opacity / 255, and the sample becomes
+//   ((255 - weight) * old + weight * combined) / 255.
+// - Every division truncates toward zero; floats are truncated.
+// - Work memory comes from the session's memory manager and goes back
+//   before the call returns. Results: 0 for success, -1 when work memory
+//   cannot be had or an argument is refused (the buffers then unchanged).
+#pragma once
+
+#include <cstdint>
+
+class Effects {
+ public:
+  Effects() = delete;
+
+  // ---- Region mapping and two-layer arithmetic (two_layer_ops.cpp) ----
+
+  // Fills one source column per target column and one source row per target
+  // row of the clamped regions, the first onto the first and the last onto
+  // the last. -1, nothing written, when either clamped region has fewer
+  // than two columns or rows, or the source region reaches past 32767 (the
+  // tables' entries are 16-bit).
+  static int32_t GetOffset(int32_t srcHeight, int32_t srcWidth, int32_t dstHeight,
+                           int32_t dstWidth, int32_t sx0, int32_t sy0, int32_t sx1, int32_t sy1,
+                           int32_t tx0, int32_t ty0, int32_t tx1, int32_t ty1, int16_t* columns,
+                           int16_t* rows);
+
+  // The source layer's region mapped onto the target's region. Replace
+  // works on planes (red, green, blue), the others on interleaved buffers
+  // whose target channels all take the first sample of the mapped source
+  // pixel. The amount mixes: Add old + amount * s / 255, Subtract
+  // old - amount * s / 255, Difference |old - amount * s / 255|, Multiply
+  // old * s / 255 (no amount), Replace mixes the kernel's result into the
+  // old sample by amount / 255. A null mask is full strength. -1, target
+  // unchanged, when the regions cannot be mapped or the tables cannot be had.
+  static int32_t Replace(int16_t mode, int16_t opacity, const unsigned char* srcRed,
+                         const unsigned char* srcGreen, const unsigned char* srcBlue,
+                         int32_t srcHeight, int32_t srcWidth, unsigned char* dstRed,
+                         unsigned char* dstGreen, unsigned char* dstBlue, int32_t dstHeight,
+                         int32_t dstWidth, int32_t sx0, int32_t sy0, int32_t sx1, int32_t sy1,
+                         int32_t tx0, int32_t ty0, int32_t tx1, int32_t ty1, int16_t srcChannels,
+                         int16_t dstChannels, const unsigned char* mask, int16_t amount);
+  static int32_t Add(int16_t mode, int16_t opacity, const unsigned char* src, int32_t srcHeight,
+                     int32_t srcWidth, unsigned char* dst, int32_t dstHeight, int32_t dstWidth,
+                     int32_t sx0, int32_t sy0, int32_t sx1, int32_t sy1, int32_t tx0, int32_t ty0,
+                     int32_t tx1, int32_t ty1, int16_t srcChannels, int16_t dstChannels,
+                     const unsigned char* mask, int16_t amount);
+  static int32_t Subtract(int16_t mode, int16_t opacity, const unsigned char* src,
+                          int32_t srcHeight, int32_t srcWidth, unsigned char* dst,
+                          int32_t dstHeight, int32_t dstWidth, int32_t sx0, int32_t sy0,
+                          int32_t sx1, int32_t sy1, int32_t tx0, int32_t ty0, int32_t tx1,
+                          int32_t ty1, int16_t srcChannels, int16_t dstChannels,
+                          const unsigned char* mask, int16_t amount);
+  static int32_t Difference(int16_t mode, int16_t opacity, const unsigned char* src,
+                            int32_t srcHeight, int32_t srcWidth, unsigned char* dst,
+                            int32_t dstHeight, int32_t dstWidth, int32_t sx0, int32_t sy0,
+                            int32_t sx1, int32_t sy1, int32_t tx0, int32_t ty0, int32_t tx1,
+                            int32_t ty1, int16_t srcChannels, int16_t dstChannels,
+                            const unsigned char* mask, int16_t amount);
+  static int32_t Multiply(int16_t mode, int16_t opacity, const unsigned char* src,
+                          int32_t srcHeight, int32_t srcWidth, unsigned char* dst,
+                          int32_t dstHeight, int32_t dstWidth, int32_t sx0, int32_t sy0,
+                          int32_t sx1, int32_t sy1, int32_t tx0, int32_t ty0, int32_t tx1,
+                          int32_t ty1, int16_t srcChannels, int16_t dstChannels,
+                          const unsigned char* mask);
+
+  // ---- Look-up tables, contrast and channel levels (tone_tables.cpp) ----
+
+  // A table set is rows of 256 bytes, one after the other: row k maps
+  // channel k of an interleaved pixel.
+
+  // Every channel of the region through its table row, then blended.
+  static int32_t Etch(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t height,
+                      int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      int16_t channels, const unsigned char* mask, const unsigned char* tables);
+  // Row 0 of `tables`: contrast below 0 flattens toward mid-grey (the
+  // brightness is then not used); from 0 up a ramp from black at
+  // contrast - brightness to white at 255 - contrast - brightness. Invert 1
+  // turns the table over. Brightness is held to -255..255.
+  static int32_t CreaLut(unsigned char* tables, int16_t contrast, int16_t brightness,
+                         int16_t invert);
+  // CreaLut and Etch with that table on every channel.
+  static int32_t AdjContrast(int16_t mode, int16_t opacity, unsigned char* buffer,
+                             int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                             int32_t y1, int16_t channels, const unsigned char* mask,
+                             int16_t contrast, int16_t brightness, int16_t invert);
+  // Brightness in percent of 255 added to one plane, then the contrast
+  // (when not 0) through the mask alone.
+  static int32_t AdjustChan(int16_t mode, int16_t opacity, int32_t height, int32_t width,
+                            unsigned char* plane, const unsigned char* mask, int32_t x0,
+                            int32_t y0, int32_t x1, int32_t y1, int32_t brightness,
+                            int32_t contrast);
+  // Per-channel brightness shifts in percent and one contrast, weighted by
+  // the tonal range: 0 all tones, 1 highlights, 2 mid-tones, 3 shadows. Any
+  // other range, or work planes that cannot be had, change nothing.
+  static void AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32_t width,
+                            unsigned char* red, unsigned char* green, unsigned char* blue,
+                            const unsigned char* mask, int32_t x0, int32_t y0, int32_t x1,
+                            int32_t y1, int32_t shiftRed, int32_t shiftGreen, int32_t shiftBlue,
+                            int32_t contrast, int32_t range);
+
+  // ---- Fills, colour ranges, frames, bars and colour ramps (colour_fills.cpp) ----
+
+  // A ramp table is five rows of 256 bytes: row 0 the opacity, rows 1 to 4
+  // the channel values (red, green, blue and a fourth, black for CMYK).
+  // The axis of bars and ramps runs from the region's top-left corner to
+  // its top-right corner, both turned by `angle` degrees about the
+  // region's centre.
+
+  // Mixes colour[ch] into each channel by *strength / 255, then blends.
+  static int32_t Fill(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t height,
+                      int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      int16_t channels, const unsigned char* mask, const unsigned char* colour,
+                      const int16_t* strength);
+  // Recolours, with `newColour`, the pixels of the source whose hue,
+  // saturation and value lie within `tolerance` of `refColour`'s. One-channel
+  // planes use only their red pointer.
+  static int32_t ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
+                            const unsigned char* srcRed, const unsigned char* srcGreen,
+                            const unsigned char* srcBlue, int32_t height, int32_t width,
+                            int16_t dstChannels, unsigned char* dstRed, unsigned char* dstGreen,
+                            unsigned char* dstBlue, int32_t unused1, int32_t unused2, int32_t x0,
+                            int32_t y0, int32_t x1, int32_t y1, const unsigned char* mask,
+                            int32_t tolerance, const unsigned char* newColour,
+                            const unsigned char* refColour);
+  // Shrinks the region's picture into an inner rectangle (percent of the
+  // region's half sizes) and paints the band up to the outer rectangle in
+  // the colour through the mask (null: full strength).
+  static int32_t ColorFrame(unsigned char* plane, int32_t height, int32_t width, int32_t x0,
+                            int32_t y0, int32_t x1, int32_t y1, const unsigned char* mask,
+                            const unsigned char* colour, int32_t innerWidth,
+                            int32_t innerHeight, int32_t outerX, int32_t outerY);
+  // Stripes: the axis is cut into `period` stripes, stripe k painted with
+  // colours[pattern[k]] (pattern values of 16 or more leave it alone).
+  static int32_t ColorBar(unsigned char* plane, int32_t height, int32_t width, int32_t x0,
+                          int32_t y0, int32_t x1, int32_t y1, int32_t period,
+                          const unsigned char* pattern, const unsigned char* colours,
+                          int16_t angle);
+  // The ramp's channel row (channel 0..3), repeated `repeat` times along
+  // the axis, laid over the plane by the ramp's opacity.
+  static int32_t ColorWavePlane(unsigned char* plane, int32_t height, int32_t width, int32_t x0,
+                                int32_t y0, int32_t x1, int32_t y1, int16_t channel,
+                                const unsigned char* ramp, int16_t angle, int16_t repeat);
+  // The ramp laid over up to four planes (red, green, blue, black; rgb 0
+  // converts the ramp to cyan, magenta, yellow, black first), then blended.
+  // The offset shifts the ramp, its part beyond 255 running back down.
+  static int32_t ColorWave(int16_t mode, int16_t opacity, unsigned char* red,
+                           unsigned char* green, unsigned char* blue, unsigned char* black,
+                           int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                           int32_t y1, int16_t rgb, int16_t channels, const unsigned char* mask,
+                           const unsigned char* ramp, int16_t offset, int16_t angle);
+  // Interleaved form; kind 1 runs the ramp left to right across the region
+  // whatever the angle. -1 for a zero width or height.
+  static int32_t ColorWave(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t height,
+                           int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                           int16_t rgb, int16_t channels, const unsigned char* mask,
+                           const unsigned char* ramp, int16_t offset, int16_t angle,
+                           int16_t kind);
+  // One ramp row (channel 0..3) straight through the kernel, without the
+  // ramp's opacity. -1 for a zero width or height.
+  static int32_t ColorWaveChan(int16_t mode, int16_t opacity, unsigned char* plane,
+                               int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                               int32_t y1, int16_t channel, const unsigned char* mask,
+                               const unsigned char* ramp, int16_t offset, int16_t angle,
+                               int16_t kind);
+
+  // ---- Buffer swap file (swap_file.cpp) ----
+
+  // The swap file of a slot: "pspBuf<slot>.lst" in the maker's folder.
+  // Mode 0 writes one plane (channels 1) or three, 1 reads them back,
+  // 2 deletes the slot's file, 3 the files of slots 0 to 64; other modes do
+  // nothing. A read of a missing file is 0 with the planes untouched; a file
+  // that cannot be written, opened or read, or whose size is not that of
+  // the planes, gives -1.
+  static int32_t BufFile(int16_t mode, int16_t slot, unsigned char* plane1,
+                         unsigned char* plane2, unsigned char* plane3, int32_t height,
+                         int32_t width, int32_t channels);
+  // The script's save (fileMode 0) and recall (1) step: the region of the
+  // planes through the slot's file, then blended back over the region.
+  static int32_t SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red,
+                               unsigned char* green, unsigned char* blue, int32_t height,
+                               int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                               const unsigned char* mask, int16_t channels, int16_t fileMode,
+                               int16_t slot);
+};

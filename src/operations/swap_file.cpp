@@ -1,0 +1,195 @@
+// The buffer swap files: numbered slots in which a render puts one or three
+// channel planes away and takes them back in a later step.
+//
+// A slot's file is "pspBuf<slot>.lst" in the maker's folder, type 'hBuf':
+// a 16-bit channel count (1 for one plane, anything else for three), the
+// 32-bit width and height, then the planes whole, row 0 first, with no gaps.
+// Written in the host's order, which is little-endian here.
+//
+// A write goes to a replacement file that takes the old one's place only
+// when every byte is written, so a failed write reports -1 and leaves the
+// slot's previous file. A read checks the stored size against the planes
+// before it fills them.
+#include <cstdint>
+#include <cstring>
+
+#include "app/app_data.h"
+#include "app/file_access.h"
+#include "app/file_records.h"
+#include "app/pascal_strings.h"
+#include "app/text_helpers.h"
+#include "operations/effect_support.h"
+#include "operations/effects.h"
+#include "platform/bytes/byte_order.h"
+
+using effect_support::Blend;
+using effect_support::ClampRegion;
+using effect_support::ForEachPixel;
+using effect_support::Weight;
+using effect_support::WorkBuf;
+
+namespace {
+
+constexpr int32_t kHeaderSize = 10;
+constexpr int16_t kLastClearedSlot = 64;
+
+// The slot's file record; false when there is no maker's folder to put it in.
+bool SwapRecord(int16_t slot, fichier* f) {
+  if (gappData == nullptr) return false;
+  Str255 full = {0};
+  pStrCopy(gappData->makersFolder.path, full);
+  Pstrcat(full, gappData->makersFolder.name);
+  PStrAppend(full, ":pspBuf");
+  Str255 number = {0};
+  VMK_NumToString(slot, number);
+  Pstrcat(full, number);
+  PStrAppend(full, ".lst");
+  Init_FicStruct(f);
+  FSMakeFSSpec(0, 0, full, f);
+  if (f->name[0] == 0) return false;
+  BuildVName(f, f->path, &f->parent, 1);
+  f->creator = FourCC("vMkC");
+  f->type = FourCC("hBuf");
+  return true;
+}
+
+// Bytes of one plane, or -1 when the planes cannot be addressed in a file
+// of 32-bit positions.
+int64_t PlaneBytes(int32_t height, int32_t width) {
+  if (height < 0 || width < 0) return -1;
+  const int64_t plane = static_cast<int64_t>(height) * width;
+  return kHeaderSize + 3 * plane > INT32_MAX ? -1 : plane;
+}
+
+int32_t WriteSlot(const fichier& record, unsigned char* const* planes, int32_t count,
+                  int32_t height, int32_t width, int32_t channels) {
+  const int64_t plane = PlaneBytes(height, width);
+  if (plane < 0) return -1;
+  File_kern file(&record);
+  if (file.S_open(3) != 0) return -1;
+  plat::bytes::Writer header;
+  header.i16(static_cast<int16_t>(channels));
+  header.i32(width);
+  header.i32(height);
+  int32_t rc = file.S_write(header.bytes().data(), 0, kHeaderSize) == 0 ? 0 : -1;
+  for (int32_t p = 0; p < count && rc == 0; ++p) {
+    const int64_t at = kHeaderSize + p * plane;
+    if (file.S_write(planes[p], static_cast<int32_t>(at), static_cast<int32_t>(plane)) != 0) {
+      rc = -1;
+    }
+  }
+  // Closing commits the replacement only after complete writes.
+  if (file.S_close() != 0) rc = -1;
+  return rc;
+}
+
+int32_t ReadSlot(const fichier& record, unsigned char* const* planes, int32_t count,
+                 int32_t height, int32_t width) {
+  if (S_test_exist(&record) == 0) return 0;
+  const int64_t plane = PlaneBytes(height, width);
+  if (plane < 0) return -1;
+  File_kern file(&record);
+  if (file.S_open(0) != 0) return -1;
+  uint8_t bytes[kHeaderSize];
+  int32_t size = 0;
+  if (file.S_read(bytes, 0, kHeaderSize) != 0 || file.S_getEOF(&size) != 0) {
+    file.S_close();
+    return -1;
+  }
+  plat::bytes::Reader header(bytes, kHeaderSize);
+  const int16_t stored = header.i16();
+  const int32_t storedWidth = header.i32();
+  const int32_t storedHeight = header.i32();
+  const int32_t storedPlanes = stored == 1 ? 1 : 3;
+  // A file made for planes of another size would fill these only in part.
+  if (storedWidth != width || storedHeight != height ||
+      size != kHeaderSize + storedPlanes * plane) {
+    file.S_close();
+    return -1;
+  }
+  int32_t rc = 0;
+  for (int32_t p = 0; p < count && rc == 0; ++p) {
+    // One stored plane fills every plane asked for; of three stored planes
+    // a single plane takes the first.
+    const int64_t at = kHeaderSize + (storedPlanes == 1 ? 0 : p * plane);
+    if (file.S_read(planes[p], static_cast<int32_t>(at), static_cast<int32_t>(plane)) != 0) {
+      rc = -1;
+    }
+  }
+  file.S_close();
+  return rc;
+}
+
+void DeleteSlot(int16_t slot) {
+  fichier f;
+  if (SwapRecord(slot, &f)) (void)S_delete(&f);
+}
+
+}  // namespace
+
+int32_t Effects::BufFile(int16_t mode, int16_t slot, unsigned char* plane1,
+                         unsigned char* plane2, unsigned char* plane3, int32_t height,
+                         int32_t width, int32_t channels) {
+  if (mode == 2) {
+    DeleteSlot(slot);
+    return 0;
+  }
+  if (mode == 3) {
+    // The render clears these at its start so that no slot carries planes
+    // from one render into the next; slots above them are left alone.
+    for (int16_t s = 0; s <= kLastClearedSlot; ++s) DeleteSlot(s);
+    return 0;
+  }
+  if (mode != 0 && mode != 1) return 0;
+
+  unsigned char* planes[3] = {plane1, plane2, plane3};
+  const int32_t count = channels == 1 ? 1 : 3;
+  for (int32_t p = 0; p < count; ++p) {
+    if (planes[p] == nullptr) return -1;
+  }
+  fichier record;
+  if (!SwapRecord(slot, &record)) return -1;
+  return mode == 0 ? WriteSlot(record, planes, count, height, width, channels)
+                   : ReadSlot(record, planes, count, height, width);
+}
+
+int32_t Effects::SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red,
+                               unsigned char* green, unsigned char* blue, int32_t height,
+                               int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                               const unsigned char* mask, int16_t channels, int16_t fileMode,
+                               int16_t slot) {
+  const int32_t count = channels == 1 ? 1 : 3;
+  unsigned char* planes[3] = {red, green, blue};
+  for (int32_t p = 0; p < count; ++p) {
+    if (planes[p] == nullptr) return -1;
+  }
+  if (height < 0 || width < 0) return -1;
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const int64_t size = static_cast<int64_t>(height) * width;
+  WorkBuf w0(size), w1(count == 3 ? size : 0), w2(count == 3 ? size : 0);
+  if (!w0.ok() || !w1.ok() || !w2.ok()) return -1;
+  unsigned char* work[3] = {w0.bytes(), count == 3 ? w1.bytes() : nullptr,
+                            count == 3 ? w2.bytes() : nullptr};
+  for (int32_t p = 0; p < count; ++p) {
+    // What lies outside the region is written to the file too: cleared, so
+    // the file holds nothing left over from earlier use of the memory.
+    std::memset(work[p], 0, static_cast<size_t>(size));
+    for (int32_t y = y0; y <= y1 && x0 <= x1; ++y) {
+      const int64_t row = static_cast<int64_t>(y) * width;
+      std::memcpy(work[p] + row + x0, planes[p] + row + x0, static_cast<size_t>(x1 - x0 + 1));
+    }
+  }
+
+  // A recall of a slot that has no file, or whose file is refused, leaves
+  // the copied region in the work planes, which then blend with themselves.
+  (void)BufFile(fileMode, slot, work[0], work[1], work[2], height, width, channels);
+
+  // The save step blends too: each sample with itself. That changes nothing
+  // under blend mode 0 but does change the image under the others (add
+  // doubles it); scripts rely on the step behaving so.
+  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+    const int32_t a = Weight(mask, i, opacity);
+    for (int32_t p = 0; p < count; ++p) planes[p][i] = Blend(mode, planes[p][i], work[p][i], a);
+  });
+  return 0;
+}

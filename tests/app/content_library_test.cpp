@@ -1,0 +1,92 @@
+// The default content library that the project makes for the maker's
+// folder, run through its generator as ./run.sh runs it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/folder_scans.h"
+#include "app/pascal_strings.h"
+#include "platform/files/colon_paths.h"
+#include "platform/imageio/image_io.h"
+#include "support/preset_files.h"
+#include "support/session.h"
+
+namespace fs = std::filesystem;
+namespace io = plat::imageio;
+
+namespace {
+
+std::vector<fs::path> ImagesIn(const fs::path& folder) {
+  std::vector<fs::path> out;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    const std::string ext = e.path().extension().string();
+    if (e.is_regular_file() && (ext == ".tif" || ext == ".jpg")) out.push_back(e.path());
+  }
+  return out;
+}
+
+class ContentLibrary : public vmktest::SessionTest {
+ protected:
+  void SetUp() override {
+    makers_ = dir_.path() / "Vellmarkstead";
+    ASSERT_TRUE(vmktest::MakeContentLibrary(makers_.string()));
+  }
+  vmktest::TempDir dir_;
+  fs::path makers_;
+};
+
+TEST_F(ContentLibrary, EveryContentFolderHoldsReadablePictures) {
+  for (const char* colon : kContentFolders) {
+    const fs::path folder = makers_ / plat::files::ColonToPosix(colon);
+    ASSERT_TRUE(fs::is_directory(folder)) << colon;
+    const std::vector<fs::path> images = ImagesIn(folder);
+    EXPECT_FALSE(images.empty()) << colon;
+    for (const fs::path& p : images) {
+      uint32_t w = 0, h = 0;
+      std::vector<uint8_t> argb;
+      EXPECT_EQ(io::DecodeARGB(p.string(), &w, &h, &argb), io::kOk) << p;
+      EXPECT_GE(w, 32u) << p;
+      EXPECT_GE(h, 32u) << p;
+      EXPECT_LE(w * h, 256u * 256u) << p;  // small: the tests make it often
+    }
+  }
+  // The default tiles that new tessellation, repeat and border records name.
+  EXPECT_TRUE(fs::is_regular_file(makers_ / "Images" / "generic.tif"));
+  EXPECT_TRUE(fs::is_regular_file(makers_ / "Images" / "mirvder_rose.tif"));
+}
+
+TEST_F(ContentLibrary, SameFilesEveryRunAndGreyMapsAreGrey) {
+  const fs::path again = dir_.path() / "again";
+  ASSERT_TRUE(vmktest::MakeContentLibrary(again.string()));
+  size_t compared = 0;
+  for (const auto& e : fs::recursive_directory_iterator(makers_)) {
+    if (!e.is_regular_file()) continue;
+    const fs::path rel = fs::relative(e.path(), makers_);
+    EXPECT_EQ(vmktest::ReadBytes(e.path().string()), vmktest::ReadBytes((again / rel).string())) << rel;
+    ++compared;
+  }
+  EXPECT_GE(compared, 19u);
+
+  for (const char* map : {"Tiles1/Displace/ripple.tif", "Tiles1/Displace/bumps.tif",
+                          "Edges2/wavy.tif", "Tiles1/Lights/spot.tif"}) {
+    uint32_t w = 0, h = 0;
+    std::vector<uint8_t> argb;
+    ASSERT_EQ(io::DecodeARGB((makers_ / map).string(), &w, &h, &argb), io::kOk) << map;
+    bool grey = true;
+    for (size_t i = 0; i < argb.size(); i += 4) grey = grey && argb[i + 1] == argb[i + 2] && argb[i + 2] == argb[i + 3];
+    EXPECT_TRUE(grey) << map;
+  }
+}
+
+TEST_F(ContentLibrary, AMovedContentFileIsFoundInTheLibrary) {
+  ASSERT_TRUE(SetFicFromPosix(&gPer->makersFolder, makers_.string()));
+  fichier f;
+  SetPStr(f.path, plat::files::PosixToColon((dir_.path() / "old").string(), true));
+  SetPStr(f.name, "wavy.tif");
+  EXPECT_EQ(SearchAlternateFic(&f), 0);
+  EXPECT_EQ(FicToPosix(f), (makers_ / "Edges2" / "wavy.tif").string());
+}
+
+}  // namespace

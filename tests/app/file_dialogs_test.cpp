@@ -1,0 +1,212 @@
+#include "app/file_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/pascal_strings.h"
+#include "platform/files/colon_paths.h"
+#include "platform/files/file_errors.h"
+#include "platform/files/file_types.h"
+#include "platform/resources/resource_file.h"
+#include "platform/toolbox/api/scripted_ui.h"
+#include "support/session.h"
+
+namespace fs = std::filesystem;
+namespace pf = plat::files;
+
+namespace {
+
+void Touch(const std::string& path) { std::ofstream(path, std::ios::binary) << "x"; }
+
+class FileDialogs : public ::testing::Test {
+ protected:
+  plat::ui::ScriptedUi ui_;
+  plat::ui::ScopedServices guard_{&ui_};
+  vmktest::TempDir dir_;
+
+  std::string Colon(const fs::path& folder) const { return pf::PosixToColon(folder.string(), true); }
+};
+
+// A record with every field set, to see which ones a dialog changes.
+fichier Marked() {
+  fichier f;
+  SetPStr(f.name, "old name");
+  SetPStr(f.path, "somewhere:old:");
+  f.volume = 7;
+  f.parent = 12345;
+  f.creator = FourCC("vMkC");
+  f.type = FourCC("hBor");
+  return f;
+}
+
+void ExpectSame(const fichier& a, const fichier& b) {
+  EXPECT_EQ(a.volume, b.volume);
+  EXPECT_EQ(a.parent, b.parent);
+  EXPECT_EQ(PStrString(a.name), PStrString(b.name));
+  EXPECT_EQ(PStrString(a.path), PStrString(b.path));
+  EXPECT_EQ(a.creator, b.creator);
+  EXPECT_EQ(a.type, b.type);
+}
+
+TEST_F(FileDialogs, OpenDialogNamesTheChosenFileAndKeepsCreatorAndType) {
+  fs::create_directories(dir_.path() / "presets");
+  const std::string chosen = (dir_.path() / "presets" / "gold.hbor").string();
+  Touch(chosen);
+  ui_.AnswerOpenFile(chosen);
+  fichier f = Marked();
+  const OSType types[] = {FourCC("hBor"), FourCC("TEXT")};
+  unsigned char prompt[256];
+  SetPStr(prompt, "Load a New Border...");
+  EXPECT_EQ(VMK_GetFile(&f, types, prompt, 2), 1);
+  EXPECT_EQ(PStrString(f.name), "gold.hbor");
+  EXPECT_EQ(PStrString(f.path), Colon(dir_.path() / "presets"));
+  EXPECT_EQ(f.volume, pf::kVolume);
+  EXPECT_EQ(FicToPosix(f), chosen);
+  EXPECT_EQ(f.creator, FourCC("vMkC"));
+  EXPECT_EQ(f.type, FourCC("hBor"));
+  ASSERT_EQ(ui_.openRequests.size(), 1u);
+  EXPECT_EQ(ui_.openRequests[0].prompt, "Load a New Border...");
+  EXPECT_EQ(ui_.openRequests[0].types, (std::vector<OSType>{FourCC("hBor"), FourCC("TEXT")}));
+
+  // Without types every file is offered; cancelling changes nothing.
+  const fichier before = f;
+  EXPECT_EQ(VMK_GetFile(&f, nullptr, 0), 0);
+  ExpectSame(f, before);
+  EXPECT_TRUE(ui_.openRequests[1].types.empty());
+  EXPECT_EQ(ui_.openRequests[1].prompt, "");
+}
+
+TEST_F(FileDialogs, SaveDialogOffersTheRecordsNameAndGivesTheTypesExtension) {
+  fichier f = Marked();
+  ui_.AnswerSaveFile((dir_.path() / "mine").string());
+  ui_.AnswerSaveFile((dir_.path() / "again.hbor").string(), true);
+  ui_.AnswerSaveFile(std::nullopt);
+  EXPECT_EQ(VMK_PutFile(&f), 1);
+  ASSERT_EQ(ui_.saveRequests.size(), 1u);
+  EXPECT_EQ(ui_.saveRequests[0].defaultName, "old name");
+  EXPECT_EQ(ui_.saveRequests[0].type, FourCC("hBor"));
+  EXPECT_EQ(ui_.saveRequests[0].creator, FourCC("vMkC"));
+  EXPECT_EQ(PStrString(f.name), "mine.hbor");
+  EXPECT_EQ(PStrString(f.path), Colon(dir_.path()));
+  EXPECT_EQ(FicToPosix(f), (dir_.path() / "mine.hbor").string());
+  // Creating the file is the caller's business.
+  EXPECT_FALSE(fs::exists(dir_.path() / "mine.hbor"));
+
+  EXPECT_EQ(VMK_PutFile(&f), 1);
+  EXPECT_EQ(PStrString(f.name), "again.hbor");  // already carries it
+
+  const fichier before = f;
+  EXPECT_EQ(VMK_PutFile(&f), 0);
+  ExpectSame(f, before);
+}
+
+TEST_F(FileDialogs, TypeListLayoutAndItsDamagedForms) {
+  const OSType types[] = {FourCC("hXgr"), FourCC("TEXT"), FourCC("aCH1")};
+  plat::Ptr list = CreateOpenHandle(kOpenListSignature, 3, types);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(plat::GetPtrSize(list), 12 + 4 * 3);
+  const auto* b = reinterpret_cast<const uint8_t*>(list);
+  EXPECT_EQ(std::memcmp(b, "8BIM\0\0\3\0hXgrTEXTaCH1\0\0\0\0", 24), 0);
+  EXPECT_EQ(TypesOfOpenList(list), (std::vector<OSType>(types, types + 3)));
+  // A count that runs past the block is refused whole.
+  reinterpret_cast<uint8_t*>(list)[6] = 5;
+  EXPECT_TRUE(TypesOfOpenList(list).empty());
+  plat::DisposePtr(list);
+
+  EXPECT_EQ(CreateOpenHandle(kOpenListSignature, 0, types), nullptr);
+  EXPECT_EQ(CreateOpenHandle(kOpenListSignature, 2, nullptr), nullptr);
+  EXPECT_TRUE(TypesOfOpenList(nullptr).empty());
+}
+
+TEST_F(FileDialogs, TheBundlesOpenResourceTakesThePlaceOfTheList) {
+  const std::string keep = plat::res::ResourceFolder();
+  fs::create_directories(dir_.path() / "rsrc" / "open");
+  {
+    std::ofstream out((dir_.path() / "rsrc" / "open" / "128.bin").string(), std::ios::binary);
+    out.write("8BIM\0\0\1\0TIFF\0\0\0\0", 16);
+  }
+  plat::res::SetResourceFolder((dir_.path() / "rsrc").string());
+  const OSType types[] = {FourCC("hVig")};
+  fichier f;
+  EXPECT_EQ(VMK_GetFile(&f, types, 1), 0);
+  plat::res::SetResourceFolder(keep);
+  ASSERT_EQ(ui_.openRequests.size(), 1u);
+  EXPECT_EQ(ui_.openRequests[0].types, (std::vector<OSType>{FourCC("TIFF")}));
+}
+
+TEST_F(FileDialogs, PreviewDialogReportsCodes) {
+  const OSType types[] = {FourCC("TIFF")};
+  EXPECT_EQ(GetOneFileWithPreview(1, nullptr, types, nullptr, nullptr), pf::kParamError);
+  FSSpec out;
+  out.parID = 99;
+  EXPECT_EQ(GetOneFileWithPreview(1, nullptr, types, &out, nullptr), pf::kUserCanceled);
+  EXPECT_EQ(out.parID, 99);
+
+  const std::string chosen = dir_.file("p.tif");
+  Touch(chosen);
+  ui_.AnswerOpenFile(chosen);
+  const OSType other[] = {FourCC("JPEG"), FourCC("PNGf")};
+  plat::Ptr ready = CreateOpenHandle(kOpenListSignature, 2, other);
+  EXPECT_EQ(GetOneFileWithPreview(1, ready, types, &out, nullptr), 0);
+  plat::DisposePtr(ready);
+  EXPECT_EQ(pf::SpecToPosix(out), chosen);
+  // The ready list is the one shown; the array is not used.
+  EXPECT_EQ(ui_.openRequests.back().types, (std::vector<OSType>{FourCC("JPEG"), FourCC("PNGf")}));
+  EXPECT_EQ(ui_.openRequests.front().types, (std::vector<OSType>{FourCC("TIFF")}));
+}
+
+TEST_F(FileDialogs, ChosenFolderIsNamedAsAFolder) {
+  fs::create_directories(dir_.path() / "Stock");
+  fichier out = Marked();
+  const fichier before = out;
+  EXPECT_EQ(Do_NewDir(nullptr, &out), 0);  // cancelled
+  ExpectSame(out, before);
+
+  ui_.AnswerFolder((dir_.path() / "Stock").string());
+  EXPECT_EQ(Do_NewDir(nullptr, &out), 0);
+  EXPECT_EQ(PStrString(out.name), "");
+  EXPECT_EQ(PStrString(out.path), Colon(dir_.path() / "Stock"));
+  EXPECT_EQ(out.creator, FourCC("vMkC"));
+}
+
+TEST_F(FileDialogs, ImageTypesAndTheTypeOfAFile) {
+  std::vector<OSType> list{FourCC("MooV")};
+  int32_t count = 1;
+  EXPECT_EQ(BuildGraphicsImporterValidFileTypes(&list, &count), 0);
+  EXPECT_EQ(count, static_cast<int32_t>(list.size()));
+  EXPECT_EQ(list[0], FourCC("MooV"));
+  for (OSType t : {FourCC("TIFF"), FourCC("JPEG"), FourCC("PNGf")})
+    EXPECT_EQ(std::count(list.begin(), list.end(), t), 1) << t;
+
+  Touch(dir_.file("a.jpeg"));
+  Touch(dir_.file("b.hvig"));
+  pf::SetTypeCreator(dir_.file("b.hvig"), 0, FourCC("vMkC"));
+  FSSpec s;
+  OSType type = 1, creator = 1;
+  ASSERT_EQ(pf::MakeSpecFromPosix(dir_.file("a.jpeg"), &s), 0);
+  EXPECT_EQ(FSpGetFileType(&s, &type, &creator), 0);
+  EXPECT_EQ(type, FourCC("JPEG"));
+  ASSERT_EQ(pf::MakeSpecFromPosix(dir_.file("b.hvig"), &s), 0);
+  EXPECT_EQ(FSpGetFileType(&s, &type, &creator), 0);
+  EXPECT_EQ(type, FourCC("hVig"));
+  // Extended attributes may be refused by the file system; then no creator.
+  OSType recorded = 0;
+  if (pf::GetTypeCreator(dir_.file("b.hvig"), nullptr, &recorded)) {
+    EXPECT_EQ(creator, FourCC("vMkC"));
+  }
+  // A folder leaves both alone; a missing item is an error.
+  type = creator = 5;
+  ASSERT_EQ(pf::MakeSpecFromPosix(dir_.path().string(), &s), 0);
+  EXPECT_EQ(FSpGetFileType(&s, &type, &creator), 0);
+  EXPECT_EQ(type, 5u);
+  EXPECT_EQ(creator, 5u);
+  pf::MakeSpecFromPosix(dir_.file("gone"), &s);
+  EXPECT_EQ(FSpGetFileType(&s, &type, &creator), pf::kFileNotFound);
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+// The application-shell tests share one QApplication on the offscreen
+// platform, so the popup menus that the file menus fill can be built
+// without a display.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

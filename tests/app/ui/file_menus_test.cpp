@@ -1,0 +1,117 @@
+#include "app/ui/file_menus.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/pascal_strings.h"
+#include "platform/toolbox/test_driver.h"
+#include "support/session.h"
+
+namespace fs = std::filesystem;
+using namespace plat::tb;
+
+namespace {
+
+void Touch(const fs::path& path) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path.string(), std::ios::binary) << "x";
+}
+
+class FileMenus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetNibFolder(std::string(VMK_FIXTURES_DIR) + "/nib");
+    ASSERT_EQ(CreateWindowFromNib("Demo", &window_), noErr);
+    popup_ = FindControl(window_, FourCC("Demo"), 7);
+    ASSERT_NE(popup_, nullptr);
+    DeleteMenuItems(popup_);
+    presets_ = dir_.path() / "Vellmarkstead";
+    fs::create_directories(presets_);
+    // The maker's folder as the session keeps it: the folder that holds it
+    // and its name.
+    ASSERT_TRUE(SetFicFromPosix(&folder_, presets_.string()));
+  }
+  void TearDown() override {
+    DisposeWindow(window_);
+    driver_.Pump();
+  }
+  std::vector<std::string> Items() const {
+    std::vector<std::string> out;
+    for (int32_t i = 1; i <= CountMenuItems(popup_); ++i) out.push_back(GetMenuItemText(popup_, i));
+    return out;
+  }
+
+  test::Driver driver_;
+  vmktest::TempDir dir_;
+  WindowRef window_ = nullptr;
+  ControlRef popup_ = nullptr;
+  fs::path presets_;
+  fichier folder_;
+  std::vector<FSSpec> list_ = std::vector<FSSpec>(512);
+};
+
+TEST_F(FileMenus, DuplicateNamesGiveOneItem) {
+  Touch(presets_ / "Gold" / "frame.hbor");
+  Touch(presets_ / "Silver" / "frame.hbor");
+  Touch(presets_ / "plain.hbor");
+  Touch(presets_ / "plain.hvig");
+  const OSType types[] = {FourCC("hBor")};
+  int32_t count = 0;
+  InstallMenuFromFileType(popup_, &folder_, types, 255, &count, list_.data(), 0);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"frame.hbor", "plain.hbor"}));
+  // The item stands for the file met first.
+  EXPECT_EQ(FicToPosix(folder_) + "/Gold/frame.hbor", plat::files::SpecToPosix(list_[0]));
+}
+
+TEST_F(FileMenus, CapacityOf255With300FilesGives254Items) {
+  for (int i = 0; i < 300; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "g%03d.hxgr", i);
+    Touch(presets_ / name);
+  }
+  const OSType types[] = {FourCC("hXgr")};
+  int32_t count = 0;
+  InstallMenuFromFileType(popup_, &folder_, types, 255, &count, list_.data(), 0);
+  EXPECT_EQ(count, 254);
+  EXPECT_EQ(CountMenuItems(popup_), 254);
+  EXPECT_EQ(GetMenuItemText(popup_, 254), "g253.hxgr");
+}
+
+TEST_F(FileMenus, NumberedItemsContinueAcrossCalls) {
+  Touch(presets_ / "a.tif");
+  Touch(presets_ / "b.tif");
+  Touch(presets_ / "More" / "c.tif");
+  fichier more;
+  ASSERT_TRUE(SetFicFromPosix(&more, (presets_ / "More").string()));
+  Touch(presets_ / "Other" / "d.tif");
+  fichier other;
+  ASSERT_TRUE(SetFicFromPosix(&other, (presets_ / "Other").string()));
+  int32_t count = 0;
+  InstallMenuFromFileExt(popup_, &more, ".tif", 30000, &count, list_.data(), 1);
+  InstallMenuFromFileExt(popup_, &other, ".tif", 30000, &count, list_.data(), 1);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"1 c.tif", "2 d.tif"}));
+  // The whole tree adds only the names not listed yet, numbered on.
+  InstallMenuFromFileExt(popup_, &folder_, ".tif", 30000, &count, list_.data(), 1);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"1 c.tif", "2 d.tif", "3 a.tif", "4 b.tif"}));
+  EXPECT_EQ(count, 4);
+}
+
+TEST_F(FileMenus, AMissingFolderAddsNothing) {
+  AppendMenuItemText(popup_, "kept");
+  fichier gone;
+  ASSERT_TRUE(SetFicFromPosix(&gone, (dir_.path() / "Gone").string()));
+  const OSType types[] = {FourCC("hBor")};
+  int32_t count = 3;
+  InstallMenuFromFileType(popup_, &gone, types, 255, &count, list_.data(), 0);
+  InstallMenuFromFileExt(popup_, &gone, ".tif", 255, &count, list_.data(), 0);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"kept"}));
+}
+
+}  // namespace

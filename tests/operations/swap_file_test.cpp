@@ -1,0 +1,201 @@
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/file_records.h"
+#include "operations/effects.h"
+#include "support/session.h"
+
+namespace {
+
+using Plane = std::vector<unsigned char>;
+namespace fs = std::filesystem;
+
+class SwapFile : public vmktest::SessionTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
+  }
+  fs::path Slot(int slot) const { return dir_.path() / ("pspBuf" + std::to_string(slot) + ".lst"); }
+  std::vector<unsigned char> Bytes(int slot) const {
+    std::ifstream in(Slot(slot), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  void Write(int slot, const std::vector<unsigned char>& bytes) const {
+    std::ofstream out(Slot(slot), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+
+  vmktest::TempDir dir_;
+  vmktest::ScopedAppData app_;
+};
+
+// A w x h plane of distinct values.
+Plane Pattern(int w, int h, int seed) {
+  Plane p(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < p.size(); ++i) p[i] = static_cast<unsigned char>(seed + 7 * i);
+  return p;
+}
+
+TEST_F(SwapFile, LayoutOfOneAndThreePlanes) {
+  Plane r = Pattern(3, 2, 1), g = Pattern(3, 2, 2), b = Pattern(3, 2, 3);
+  ASSERT_EQ(Effects::BufFile(0, 5, r.data(), nullptr, nullptr, 2, 3, 1), 0);
+  std::vector<unsigned char> bytes = Bytes(5);
+  ASSERT_EQ(bytes.size(), 10u + 6u);
+  EXPECT_EQ((std::vector<unsigned char>(bytes.begin(), bytes.begin() + 10)),
+            (std::vector<unsigned char>{1, 0, 3, 0, 0, 0, 2, 0, 0, 0}));
+  EXPECT_EQ(Plane(bytes.begin() + 10, bytes.end()), r);
+
+  ASSERT_EQ(Effects::BufFile(0, 5, r.data(), g.data(), b.data(), 2, 3, 3), 0);
+  bytes = Bytes(5);
+  ASSERT_EQ(bytes.size(), 10u + 3u * 6u);
+  EXPECT_EQ(bytes[0], 3);
+  EXPECT_EQ(Plane(bytes.begin() + 10, bytes.begin() + 16), r);
+  EXPECT_EQ(Plane(bytes.begin() + 16, bytes.begin() + 22), g);
+  EXPECT_EQ(Plane(bytes.begin() + 22, bytes.end()), b);
+}
+
+TEST_F(SwapFile, ReadsMatchStoredAndAskedPlanes) {
+  const Plane r = Pattern(4, 3, 10), g = Pattern(4, 3, 20), b = Pattern(4, 3, 30);
+  Plane a(12, 0), c(12, 0), d(12, 0);
+  // Three into three.
+  ASSERT_EQ(Effects::BufFile(0, 1, const_cast<unsigned char*>(r.data()),
+                             const_cast<unsigned char*>(g.data()),
+                             const_cast<unsigned char*>(b.data()), 3, 4, 3),
+            0);
+  ASSERT_EQ(Effects::BufFile(1, 1, a.data(), c.data(), d.data(), 3, 4, 3), 0);
+  EXPECT_EQ(a, r);
+  EXPECT_EQ(c, g);
+  EXPECT_EQ(d, b);
+  // Three stored, one asked: the first.
+  a.assign(12, 0);
+  ASSERT_EQ(Effects::BufFile(1, 1, a.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(a, r);
+  // One stored, three asked: the one plane in each.
+  Plane one = Pattern(4, 3, 99);
+  ASSERT_EQ(Effects::BufFile(0, 2, one.data(), nullptr, nullptr, 3, 4, 1), 0);
+  ASSERT_EQ(Effects::BufFile(1, 2, a.data(), c.data(), d.data(), 3, 4, 3), 0);
+  EXPECT_EQ(a, one);
+  EXPECT_EQ(c, one);
+  EXPECT_EQ(d, one);
+  // A slot never written: nothing read, no error.
+  Plane keep(12, 42);
+  ASSERT_EQ(Effects::BufFile(1, 3, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(keep, Plane(12, 42));
+}
+
+TEST_F(SwapFile, FilesOfAnotherSizeOrCutShortAreRefused) {
+  Plane p = Pattern(4, 3, 5);
+  ASSERT_EQ(Effects::BufFile(0, 4, p.data(), nullptr, nullptr, 3, 4, 1), 0);
+  Plane other(4 * 4, 42);
+  EXPECT_EQ(Effects::BufFile(1, 4, other.data(), nullptr, nullptr, 4, 4, 1), -1);
+  EXPECT_EQ(other, Plane(16, 42));
+
+  std::vector<unsigned char> bytes = Bytes(4);
+  bytes.resize(bytes.size() - 1);
+  Write(4, bytes);
+  Plane same(12, 42);
+  EXPECT_EQ(Effects::BufFile(1, 4, same.data(), nullptr, nullptr, 3, 4, 1), -1);
+  EXPECT_EQ(same, Plane(12, 42));
+  // A header alone, claiming three planes.
+  Write(4, {3, 0, 4, 0, 0, 0, 3, 0, 0, 0});
+  EXPECT_EQ(Effects::BufFile(1, 4, same.data(), nullptr, nullptr, 3, 4, 1), -1);
+  Write(4, {1, 0});
+  EXPECT_EQ(Effects::BufFile(1, 4, same.data(), nullptr, nullptr, 3, 4, 1), -1);
+  EXPECT_EQ(same, Plane(12, 42));
+}
+
+TEST_F(SwapFile, NamesAndDeletion) {
+  Plane p = Pattern(2, 2, 0);
+  for (int slot : {-1, 0, 10, 64, 65}) {
+    ASSERT_EQ(Effects::BufFile(0, static_cast<int16_t>(slot), p.data(), nullptr, nullptr, 2, 2, 1),
+              0);
+    EXPECT_TRUE(fs::exists(Slot(slot))) << slot;
+  }
+  EXPECT_TRUE(fs::exists(dir_.path() / "pspBuf-1.lst"));
+  EXPECT_TRUE(fs::exists(dir_.path() / "pspBuf10.lst"));
+  ASSERT_EQ(Effects::BufFile(2, 10, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+  EXPECT_FALSE(fs::exists(Slot(10)));
+  EXPECT_EQ(Effects::BufFile(2, 10, nullptr, nullptr, nullptr, 0, 0, 1), 0);  // already gone
+  ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+  EXPECT_FALSE(fs::exists(Slot(0)));
+  EXPECT_FALSE(fs::exists(Slot(64)));
+  EXPECT_TRUE(fs::exists(Slot(65)));
+  EXPECT_TRUE(fs::exists(Slot(-1)));
+  // Unknown modes do nothing.
+  EXPECT_EQ(Effects::BufFile(7, 65, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+  EXPECT_TRUE(fs::exists(Slot(65)));
+}
+
+TEST_F(SwapFile, AWriteThatCannotBeMadeIsReported) {
+  Plane p = Pattern(2, 2, 0);
+  ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, (dir_.path() / "missing").string()));
+  EXPECT_EQ(Effects::BufFile(0, 1, p.data(), nullptr, nullptr, 2, 2, 1), -1);
+  // Three planes asked for with one given.
+  ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
+  EXPECT_EQ(Effects::BufFile(0, 1, p.data(), nullptr, nullptr, 2, 2, 3), -1);
+  EXPECT_FALSE(fs::exists(Slot(1)));
+}
+
+TEST_F(SwapFile, SaveAndRecallSteps) {
+  const Plane r0 = Pattern(4, 4, 1), g0 = Pattern(4, 4, 2), b0 = Pattern(4, 4, 3);
+  Plane r = r0, g = g0, b = b0;
+  // Save under mode 0 leaves the planes; the region reaching past them is
+  // clamped, and what lies outside it is stored as 0.
+  ASSERT_EQ(Effects::SaveRecallBuf(0, 255, r.data(), g.data(), b.data(), 4, 4, 1, 1, 9, 9,
+                                   nullptr, 3, 0, 8),
+            0);
+  EXPECT_EQ(r, r0);
+  std::vector<unsigned char> bytes = Bytes(8);
+  ASSERT_EQ(bytes.size(), 10u + 3u * 16u);
+  EXPECT_EQ(bytes[10 + 0], 0);
+  EXPECT_EQ(bytes[10 + 5], r0[5]);
+  EXPECT_EQ(bytes[10 + 16 + 15], g0[15]);
+
+  // Paint the planes, then recall: the region comes back, the rest stays.
+  r.assign(16, 9);
+  g.assign(16, 9);
+  b.assign(16, 9);
+  ASSERT_EQ(Effects::SaveRecallBuf(0, 255, r.data(), g.data(), b.data(), 4, 4, 0, 0, 3, 3,
+                                   nullptr, 3, 1, 8),
+            0);
+  EXPECT_EQ(r[0], 0);  // stored as 0 outside the saved region
+  EXPECT_EQ(r[5], r0[5]);
+  EXPECT_EQ(b[15], b0[15]);
+
+  // Recall of a slot no save has written changes nothing under mode 0.
+  Plane one = Pattern(4, 4, 50);
+  ASSERT_EQ(Effects::SaveRecallBuf(0, 255, one.data(), nullptr, nullptr, 4, 4, 0, 0, 3, 3,
+                                   nullptr, 1, 1, 30),
+            0);
+  EXPECT_EQ(one, Pattern(4, 4, 50));
+}
+
+TEST_F(SwapFile, SaveUnderAddDoublesTheRegionButStoresThePlanesAsTheyWere) {
+  Plane p = {10, 100, 200, 30};
+  ASSERT_EQ(Effects::SaveRecallBuf(1, 255, p.data(), nullptr, nullptr, 2, 2, 0, 0, 0, 1,
+                                   nullptr, 1, 0, 6),
+            0);
+  EXPECT_EQ(p, (Plane{20, 100, 255, 30}));  // column 0 only
+  const std::vector<unsigned char> bytes = Bytes(6);
+  EXPECT_EQ(Plane(bytes.begin() + 10, bytes.end()), (Plane{10, 0, 200, 0}));
+}
+
+TEST_F(SwapFile, NoWorkMemoryTouchesNeitherPlanesNorFiles) {
+  Plane p = Pattern(2, 2, 0);
+  TPermanent* kept = gPer;
+  gPer = nullptr;
+  EXPECT_EQ(Effects::SaveRecallBuf(1, 255, p.data(), nullptr, nullptr, 2, 2, 0, 0, 1, 1, nullptr,
+                                   1, 0, 2),
+            -1);
+  gPer = kept;
+  EXPECT_EQ(p, Pattern(2, 2, 0));
+  EXPECT_FALSE(fs::exists(Slot(2)));
+}
+
+}  // namespace
