@@ -203,4 +203,154 @@ class Effects {
                                int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                                const unsigned char* mask, int16_t channels, int16_t fileMode,
                                int16_t slot);
+
+  // ---- Matrix filter, pyramid blur and sharpening (pyramid_filters.cpp) ----
+
+  // These take the WIDTH BEFORE THE HEIGHT (DeBlur excepted), as the raster
+  // core does.
+
+  // Square (2 * radius + 1)^2 kernel in row order, zero weights skipped;
+  // taps beyond the region repeat its border samples. Region order x0, x1,
+  // y0, y1. value = sum / divisor + bias[channel], truncated and held to
+  // 0..255. Without a mask the value is stored as it is (mode and opacity
+  // play no part); with one the mask sample at
+  // scaleY^2 * y * width + scaleX * x weighs it in.
+  static int32_t ApplyMatrix(int16_t mode, int16_t opacity, unsigned char* buffer,
+                             const unsigned char* mask, int16_t maskScaleX, int16_t maskScaleY,
+                             int32_t width, int32_t height, int32_t x0, int32_t x1, int32_t y0,
+                             int32_t y1, int16_t radius, int16_t channels,
+                             const unsigned char* bias, float divisor, const int32_t* kernel);
+  // Pyramid blur: one or two halvings, (radius / 4 + 1) * (radius % 4 + 1)
+  // box passes at low resolution, enlarged back. The whole plane is blurred
+  // (an odd last row excepted); the region bounds only the final mix with
+  // the unblurred plane, which is made when a mask is given or the opacity
+  // is below 255. The radius is held to 0..199.
+  static int32_t Blur(int16_t mode, int16_t opacity, unsigned char* plane,
+                      const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
+                      int32_t y0, int32_t x1, int32_t y1, int16_t radius, int16_t channels);
+  // The pyramid's two steps: a 2 x 2 mean into the target's region, and the
+  // enlargement of a half-size level into the target's region.
+  static void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth,
+                           int32_t unused, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                           int16_t channels, const unsigned char* src, unsigned char* dst);
+  static void Double(int32_t width, int32_t unused, int32_t x0, int32_t y0, int32_t x1,
+                     int32_t y1, int16_t channels, unsigned char* dst, const unsigned char* src);
+  // old - (blurred - old) * amount / 100 where |blurred - old| > threshold.
+  static int32_t UnSharpMask(int16_t mode, int16_t opacity, unsigned char* plane,
+                             const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
+                             int32_t y0, int32_t x1, int32_t y1, int16_t radius, int16_t amount,
+                             int16_t threshold);
+  // 128 - (blurred - old) * gain / 200: mid-grey where the plane is flat.
+  static int32_t HighPass(int16_t mode, int16_t opacity, unsigned char* plane,
+                          const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
+                          int32_t y0, int32_t x1, int32_t y1, int16_t radius, int16_t gain);
+  // The raster core's 3 x 3 sharpening matrix of level strength * 10.
+  // Strength 0 leaves the plane as it is.
+  static int32_t Sharpen(int16_t mode, int16_t opacity, unsigned char* plane,
+                         const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
+                         int32_t y0, int32_t x1, int32_t y1, int16_t strength);
+  // The binomial row of order n into out[0..n] (out[0] alone for n <= 0).
+  static void GaussianMatrix(int32_t* out, int16_t n);
+
+  // ---- Radial and motion blur (streak_blurs.cpp) ----
+
+  // Channel count 1 works on `red` alone, any other count on all three.
+  // Samples are read from a copy of the region and count only strictly
+  // inside it, so border pixels average nothing and receive 0. -1, nothing
+  // changed, for a count (length) of 0 or work planes that cannot be had.
+
+  // Zoom (kind 0) along the ray from the centre, or spin (kind 1) along
+  // the circle about it, one sample a pixel or a degree; samples
+  // -(count / 2) .. count / 2 - 1. The centre is in percent of the region's
+  // extent, measured from the buffer's origin.
+  static int32_t RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
+                            unsigned char* green, unsigned char* blue, int32_t height,
+                            int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                            const unsigned char* mask, int16_t channels, int16_t count,
+                            int16_t centreX, int16_t centreY, int16_t kind);
+  // A one-sided streak of `length` samples from the pixel along `angle`
+  // degrees.
+  static int32_t MotionBlur(int16_t mode, int16_t opacity, unsigned char* red,
+                            unsigned char* green, unsigned char* blue, int32_t height,
+                            int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                            const unsigned char* mask, int16_t channels, int16_t length,
+                            int16_t angle);
+
+  // ---- Circular, diamond and angular gradients (colour_gradients.cpp) ----
+
+  // The ramp table's row `colourRow` painted by distance from the centre
+  // (kind 1 circle, 2 diamond) or by position along the region's border
+  // (kind 0 angular), weighted by the ramp's opacity row (row 0), by the
+  // fade (percent of the radius over which the opacity falls away; 0 paints
+  // nothing, 100 the plain opacity) and by the mask. The dither brightens
+  // circle and diamond by up to `dither`, the same on every call. The shift
+  // turns the ramp, cycling over entries 1..255.
+  static int32_t ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
+                           int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                           int16_t colourRow, const unsigned char* mask,
+                           const unsigned char* tables, int16_t shift, int16_t centreX,
+                           int16_t centreY, int16_t fade, int16_t kind, int16_t dither);
+
+  // ---- Hue, saturation and lightness shift (hsl_shift.cpp) ----
+
+  // Hue turned by `hueShift` degrees, saturation scaled by `saturation`
+  // percent, lightness moved by `lightness` hundredths. Colour model 0 takes
+  // the channels as y, m, c; any other as r, g, b. The fourth plane and
+  // byte 3 of a pixel are not touched.
+  static int32_t HSLBlend(int16_t mode, int16_t opacity, int32_t height, int32_t width,
+                          unsigned char* plane0, unsigned char* plane1, unsigned char* plane2,
+                          unsigned char* plane3, const unsigned char* mask, int32_t x0,
+                          int32_t y0, int32_t x1, int32_t y1, int16_t hueShift,
+                          int16_t saturation, int16_t lightness, int16_t model);
+  static int32_t HSLBlend(int16_t mode, int16_t opacity, int32_t height, int32_t width,
+                          uint32_t* pixels, const unsigned char* mask, int32_t x0, int32_t y0,
+                          int32_t x1, int32_t y1, int16_t hueShift, int16_t saturation,
+                          int16_t lightness, int16_t model);
+
+  // ---- Noise, wind, film grain and denoise (grain_ops.cpp) ----
+
+  // Kind 0 uniform noise; 1 and 3 random grey rectangles (3 larger), 2 and
+  // 4 the same inverted; the sizes scale the rectangles. The noise is
+  // blurred by `blurRadius`, mapped through the contrast table (a positive
+  // brightness darkens) and blended in. Seeded: the same seed, the same
+  // noise.
+  static int32_t Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned char* plane,
+                       const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                       int32_t y0, int32_t x1, int32_t y1, float sizeX, float sizeY,
+                       int16_t blurRadius, int16_t contrast, int16_t brightness, int16_t seed);
+  // Drags every pixel into a streak of up to `length` samples along
+  // `angle`; `randomness` (0..10) shortens streaks at random. Seeded from
+  // the clock, so each run differs. -1, nothing changed, when the work
+  // plane cannot be had.
+  static int32_t Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
+                      int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      const unsigned char* mask, int16_t length, int16_t angle,
+                      int16_t randomness);
+  // Grain weighted by the pixel's lightness (highlights, mid-tones,
+  // shadows); `colourShare` percent of it independent per channel, the
+  // rest common to the three. Seeded. -1, nothing changed, when the work
+  // planes cannot be had.
+  static int32_t FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_t width,
+                           unsigned char* red, unsigned char* green, unsigned char* blue,
+                           int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                           const unsigned char* mask, int16_t amount, int16_t highlights,
+                           int16_t midtones, int16_t shadows, int16_t colourShare, int16_t seed);
+  // ---- Wave distortion (wave_distortion.cpp) ----
+
+  // Columns shifted vertically by waves along x, rows horizontally by waves
+  // along y (shape 0 sine, 1 triangle, 2 square; amplitudes in percent of
+  // the region's other extent); positions leaving the region wrap back into
+  // it with a period one row (column) short of its extent.
+  static int32_t SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
+                           const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                           int32_t y0, int32_t x1, int32_t y1, int16_t shape, int16_t wavesX,
+                           int16_t amplitudeX, int16_t wavesY, int16_t amplitudeY);
 };
+
+// A line of `value` painted into a plane, mixed into each point by
+// strength / 255 before the blend: connected, both end points included,
+// except that a vertical line stops one short of its larger y. Points
+// outside the plane are skipped.
+void DrawLine(int16_t mode, int16_t opacity, unsigned char* plane, const unsigned char* mask,
+              int32_t height, int32_t width, int16_t startX, int16_t startY, int16_t endX,
+              int16_t endY, int32_t value, int32_t strength);

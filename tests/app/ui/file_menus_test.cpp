@@ -81,6 +81,9 @@ TEST_F(FileMenus, CapacityOf255With300FilesGives254Items) {
   EXPECT_EQ(count, 254);
   EXPECT_EQ(CountMenuItems(popup_), 254);
   EXPECT_EQ(GetMenuItemText(popup_, 254), "g253.hxgr");
+  // The entry at the count is written but not counted, and gets no item.
+  EXPECT_EQ(PStrString(list_[254].name), "g254.hxgr");
+  EXPECT_EQ(list_[255].name[0], 0);
 }
 
 TEST_F(FileMenus, NumberedItemsContinueAcrossCalls) {

@@ -1,0 +1,201 @@
+// Grain in and out: uniform or rectangle noise, wind streaks, film grain
+// weighted by lightness, and edge-preserving denoise.
+//
+// Noise and film grain are seeded by the caller's parameter, wind by the
+// clock; the number and order of the draws below are part of the result, so
+// a seed gives the same grain on every run. A draw u is random() / (2^31 - 1).
+//
+// Noise filters a copy of the whole plane, since its blur reads beyond the
+// region; rectangle noise steps by at least one sample, however small the
+// size. Wind and film grain report a work plane that cannot be had with -1
+// and leave the planes as they were.
+#include <cmath>
+#include <cstring>
+
+#include "operations/effect_support.h"
+#include "operations/effects.h"
+#include "platform/random/random.h"
+
+using effect_support::Blend;
+using effect_support::ClampRegion;
+using effect_support::Weight;
+using effect_support::WorkBuf;
+
+namespace {
+
+inline double Draw() { return plat::Random() / 2147483647.0; }
+
+void CopyRegion(const unsigned char* from, unsigned char* to, int32_t width, int32_t x0,
+                int32_t y0, int32_t x1, int32_t y1) {
+  if (x0 > x1) return;
+  for (int32_t y = y0; y <= y1; ++y) {
+    const int64_t row = static_cast<int64_t>(y) * width + x0;
+    std::memcpy(to + row, from + row, static_cast<size_t>(x1 - x0 + 1));
+  }
+}
+
+// Random grey rectangles; the loop position only sets how many are drawn.
+void FillRectangles(unsigned char* work, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                    int32_t y1, float sizeX, float sizeY, int32_t scale, int32_t step) {
+  const int32_t hh = static_cast<int32_t>(std::floor(sizeY * scale + 0.5));
+  const int32_t ww = static_cast<int32_t>(std::floor(sizeX * scale + 0.5));
+  int32_t rowStep = static_cast<int32_t>(std::floor(sizeY * step + 0.5));
+  int32_t columnStep = static_cast<int32_t>(std::floor(sizeX * step + 0.5));
+  if (rowStep < 1) rowStep = 1;
+  if (columnStep < 1) columnStep = 1;
+  for (int32_t y = y0; y <= y1; y += rowStep) {
+    for (int32_t x = x0; x <= x1; x += columnStep) {
+      const double u1 = Draw(), u2 = Draw(), u3 = Draw(), u4 = Draw(), u5 = Draw(), u6 = Draw();
+      const int32_t left = static_cast<int32_t>(std::floor(x0 + (x1 - x0) * u1));
+      const int32_t top = static_cast<int32_t>(std::floor(y0 + (y1 - y0) * u2));
+      const int32_t w = static_cast<int32_t>(std::floor(ww * u3));
+      const int32_t h = static_cast<int32_t>(std::floor(hh * u4));
+      const unsigned char grey =
+          static_cast<unsigned char>(std::floor(std::floor(255 * u5) * u6));
+      for (int32_t r = 0; r < h; ++r) {
+        const int32_t ry = top + r > y1 ? y1 : top + r;
+        unsigned char* row = work + static_cast<int64_t>(ry) * width;
+        for (int32_t c = 0; c < w; ++c) row[left + c > x1 ? x1 : left + c] = grey;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned char* plane,
+                       const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                       int32_t y0, int32_t x1, int32_t y1, float sizeX, float sizeY,
+                       int16_t blurRadius, int16_t contrast, int16_t brightness, int16_t seed) {
+  if (plane == nullptr || width <= 0 || height <= 0) return -1;
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const int64_t size = static_cast<int64_t>(width) * height;
+  WorkBuf workBuf(size);
+  if (!workBuf.ok()) return -1;
+  unsigned char* work = workBuf.bytes();
+  std::memcpy(work, plane, static_cast<size_t>(size));
+  plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
+
+  switch (kind) {
+    case 0:
+      for (int32_t y = y0; y <= y1; ++y) {
+        for (int32_t x = x0; x <= x1; ++x) {
+          work[static_cast<int64_t>(y) * width + x] =
+              static_cast<unsigned char>(std::floor(255 * Draw()));
+        }
+      }
+      break;
+    case 1:
+    case 2:
+      FillRectangles(work, width, x0, y0, x1, y1, sizeX, sizeY, 25, 3);
+      break;
+    case 3:
+    case 4:
+      FillRectangles(work, width, x0, y0, x1, y1, sizeX, sizeY, 60, 6);
+      break;
+    default:
+      break;
+  }
+  if (blurRadius > 0 &&
+      Blur(0, 255, work, nullptr, width, height, 0, 0, width - 1, height - 1, blurRadius, 1) !=
+          0) {
+    return -1;
+  }
+  unsigned char table[256];
+  const int16_t darken = static_cast<int16_t>(-static_cast<int32_t>(brightness));
+  CreaLut(table, contrast, darken, (kind == 2 || kind == 4) ? 1 : 0);
+
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      plane[i] = Blend(mode, plane[i], table[work[i]], Weight(mask, i, opacity));
+    }
+  }
+  return 0;
+}
+
+int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
+                      int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      const unsigned char* mask, int16_t length, int16_t angle,
+                      int16_t randomness) {
+  if (plane == nullptr || width <= 0 || height <= 0) return -1;
+  plat::SeedRandom(plat::TimeSeed());
+  ClampRegion(width, height, x0, y0, x1, y1);
+  WorkBuf workBuf(static_cast<int64_t>(width) * height);
+  if (!workBuf.ok()) return -1;
+  unsigned char* work = workBuf.bytes();
+  CopyRegion(plane, work, width, x0, y0, x1, y1);
+
+  const double theta = angle * 3.141592654 / 180.0;
+  const float c = static_cast<float>(std::cos(theta));
+  const float s = static_cast<float>(std::sin(theta));
+  const int32_t L = length;
+  const bool downward = angle < 180;
+  for (int32_t n = 0; n <= y1 - y0; ++n) {
+    const int32_t y = downward ? y0 + n : y1 - n;
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int32_t v = work[i];
+      const int32_t cut = static_cast<int32_t>(std::floor(L * Draw()));
+      const int32_t streak = L - cut * randomness / 10;
+      for (int32_t k = 0; k < streak; ++k) {
+        int32_t tx = x + static_cast<int32_t>(c * static_cast<float>(k));
+        int32_t ty = y + static_cast<int32_t>(s * static_cast<float>(k));
+        tx = tx < x0 ? x0 : (tx > x1 ? x1 : tx);
+        ty = ty < y0 ? y0 : (ty > y1 ? y1 : ty);
+        unsigned char& target = work[static_cast<int64_t>(ty) * width + tx];
+        const int32_t w = k / 4;
+        target = static_cast<unsigned char>(
+            effect_support::Clamp255((v * w + target * (L - w)) / L));
+      }
+      plane[i] = Blend(mode, plane[i], v, Weight(mask, i, opacity));
+    }
+  }
+  return 0;
+}
+
+int32_t Effects::FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_t width,
+                           unsigned char* red, unsigned char* green, unsigned char* blue,
+                           int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                           const unsigned char* mask, int16_t amount, int16_t highlights,
+                           int16_t midtones, int16_t shadows, int16_t colourShare, int16_t seed) {
+  if (red == nullptr || green == nullptr || blue == nullptr || width <= 0 || height <= 0) {
+    return -1;
+  }
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const int64_t size = static_cast<int64_t>(width) * height;
+  WorkBuf bufR(size), bufG(size), bufB(size);
+  if (!bufR.ok() || !bufG.ok() || !bufB.ok()) return -1;
+  unsigned char* plane[3] = {red, green, blue};
+  unsigned char* work[3] = {bufR.bytes(), bufG.bytes(), bufB.bytes()};
+  for (int32_t p = 0; p < 3; ++p) CopyRegion(plane[p], work[p], width, x0, y0, x1, y1);
+  plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
+
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int32_t L = (2 * work[0][i] + work[1][i]) / 3;
+      const int32_t off = L < 128 ? 128 - L : L - 128;
+      const int32_t mid = 128 - off;
+      const int32_t S =
+          amount * (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) / 30;
+      int32_t noise[3];
+      for (int32_t k = 0; k < 3; ++k) {
+        noise[k] = static_cast<int32_t>(S * (128 - 255 * Draw()) / 100);
+      }
+      const int32_t mono = ((noise[0] + noise[1] + noise[2]) / 3) * (100 - colourShare);
+      for (int32_t k = 0; k < 3; ++k) {
+        work[k][i] = static_cast<unsigned char>(
+            effect_support::Clamp255(work[k][i] + (noise[k] * colourShare + mono) / 100));
+      }
+    }
+  }
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int32_t weight = Weight(mask, i, opacity);
+      for (int32_t p = 0; p < 3; ++p) plane[p][i] = Blend(mode, plane[p][i], work[p][i], weight);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,115 @@
+// Wave distortion: a wave along x shifts each column up or down, a wave
+// along y each row sideways, in sine, triangle or square shape; the shifted
+// picture is blended back over the region.
+//
+// A shifted position that leaves the region comes back in from the other
+// side, with a period one row (column) short of the region's extent; large
+// amplitudes wrap as often as needed, so no read ever leaves the region.
+#include <cmath>
+
+#include "operations/effect_support.h"
+#include "operations/effects.h"
+
+using effect_support::Blend;
+using effect_support::ClampRegion;
+using effect_support::Weight;
+using effect_support::WorkBuf;
+
+namespace {
+
+constexpr double kPi = 3.141592654;
+
+// One shift per position along an extent of `along` samples, for `waves`
+// waves whose amplitude is `percent` of `across`.
+void FillShifts(int32_t* shift, int32_t along, int32_t acrossExtent, int16_t shape,
+                int32_t waves, int32_t percent) {
+  const int64_t across = acrossExtent;
+  if (waves == 0) {
+    for (int32_t i = 0; i < along; ++i) shift[i] = 0;
+    return;
+  }
+  int64_t q = along / (2 * waves);
+  if (q < 1) q = 1;
+  const int64_t full = across * percent / 100;
+  for (int32_t i = 0; i < along; ++i) {
+    const int64_t phase = (i / q) % 4;
+    const int64_t u = i % q;
+    int64_t v = 0;
+    switch (shape) {
+      case 0: {
+        const int64_t arg = (phase == 0 || phase == 2) ? u : q - u;
+        const int64_t s = static_cast<int64_t>(
+            std::sin(static_cast<double>(arg) * kPi / static_cast<double>(2 * q)) * percent *
+            static_cast<double>(across) / 100);
+        v = phase < 2 ? s : -s;
+        break;
+      }
+      case 1:
+        switch (phase) {
+          case 0: v = across * percent * u / (100 * q); break;
+          case 1: v = across * percent * (q - u) / (100 * q); break;
+          case 2: v = -across * percent * u / (100 * q); break;
+          default: v = across * percent * (u - q) / (100 * q); break;
+        }
+        break;
+      case 2:
+        v = (phase % 2 == 0) ? full : -full;
+        break;
+      default:
+        break;
+    }
+    shift[i] = static_cast<int32_t>(v);
+  }
+}
+
+// Brings a shifted position back between lo and hi: d past one end lands
+// d in from the other, repeated for as long as it takes.
+inline int32_t Wrap(int32_t p, int32_t lo, int32_t hi) {
+  const int32_t period = hi - lo;
+  if (period <= 0) return lo;
+  if (p < lo) return hi - ((lo - p - 1) % period + 1);
+  if (p > hi) return lo + ((p - hi - 1) % period + 1);
+  return p;
+}
+
+}  // namespace
+
+int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
+                           const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                           int32_t y0, int32_t x1, int32_t y1, int16_t shape, int16_t wavesX,
+                           int16_t amplitudeX, int16_t wavesY, int16_t amplitudeY) {
+  if (plane == nullptr || width <= 0 || height <= 0) return -1;
+  ClampRegion(width, height, x0, y0, x1, y1);
+  if (x0 > x1 || y0 > y1) return 0;
+  const int32_t rw = x1 - x0 + 1;
+  const int32_t rh = y1 - y0 + 1;
+  WorkBuf rowShiftBuf(static_cast<int64_t>(rh) * sizeof(int32_t));
+  if (!rowShiftBuf.ok()) return -1;
+  WorkBuf columnShiftBuf(static_cast<int64_t>(rw) * sizeof(int32_t));
+  if (!columnShiftBuf.ok()) return -1;
+  WorkBuf outBuf(static_cast<int64_t>(rw) * rh);
+  if (!outBuf.ok()) return -1;
+  int32_t* rowShift = rowShiftBuf.as<int32_t>();
+  int32_t* columnShift = columnShiftBuf.as<int32_t>();
+  unsigned char* out = outBuf.bytes();
+
+  FillShifts(columnShift, rw, rh, shape, wavesX, amplitudeX);
+  FillShifts(rowShift, rh, rw, shape, wavesY, amplitudeY);
+
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int32_t sy = Wrap(y + columnShift[x - x0], y0, y1);
+      const int32_t sx = Wrap(x + rowShift[y - y0], x0, x1);
+      out[static_cast<int64_t>(y - y0) * rw + (x - x0)] =
+          plane[static_cast<int64_t>(sy) * width + sx];
+    }
+  }
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      plane[i] = Blend(mode, plane[i], out[static_cast<int64_t>(y - y0) * rw + (x - x0)],
+                       Weight(mask, i, opacity));
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,180 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "operations/effects.h"
+#include "platform/random/random.h"
+#include "support/session.h"
+
+namespace {
+
+using Plane = std::vector<unsigned char>;
+
+Plane Ramp(int w, int h) {
+  Plane p(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < p.size(); ++i) p[i] = static_cast<unsigned char>((i * 23 + 40) % 256);
+  return p;
+}
+
+class NoiseOp : public vmktest::SessionTest {
+ protected:
+  Plane Run(int16_t kind, int16_t seed, float size = 1.0f, int16_t blur = 0, int16_t contrast = 0,
+            int16_t brightness = 0) {
+    Plane p = Ramp(24, 16);
+    EXPECT_EQ(Effects::Noise(0, 255, kind, p.data(), nullptr, 16, 24, 0, 0, 23, 15, size, size,
+                             blur, contrast, brightness, seed),
+              0);
+    return p;
+  }
+};
+
+TEST_F(NoiseOp, UniformNoiseIsOneDrawPerSampleInRowOrder) {
+  const Plane a = Run(0, 7);
+  plat::SeedRandom(7);
+  for (size_t i = 0; i < a.size(); ++i) {
+    ASSERT_EQ(a[i], static_cast<int>(std::floor(255 * (plat::Random() / 2147483647.0)))) << i;
+  }
+  EXPECT_EQ(Run(0, 7), a);
+  EXPECT_NE(Run(0, 8), a);
+}
+
+TEST_F(NoiseOp, EvenKindsInvertTheOddOnes) {
+  for (int16_t kind : {1, 3}) {
+    const Plane plain = Run(kind, 11, 0.5f);
+    const Plane inverted = Run(static_cast<int16_t>(kind + 1), 11, 0.5f);
+    EXPECT_EQ(Run(kind, 11, 0.5f), plain);
+    for (size_t i = 0; i < plain.size(); ++i) ASSERT_EQ(inverted[i], 255 - plain[i]) << kind;
+  }
+}
+
+TEST_F(NoiseOp, TinyRectanglesStillStepForward) {
+  // A size this small would give a step of 0 and never finish; its
+  // rectangles are empty, so only the table is applied.
+  EXPECT_EQ(Run(1, 3, 0.01f), Ramp(24, 16));
+  const Plane inverted = Run(4, 3, 0.01f);
+  const Plane before = Ramp(24, 16);
+  for (size_t i = 0; i < before.size(); ++i) ASSERT_EQ(inverted[i], 255 - before[i]);
+}
+
+TEST_F(NoiseOp, OtherKindsMapThePictureThroughTheTable) {
+  // Kind 9 keeps the picture as the noise; brightness 40 lowers it by 40.
+  const Plane before = Ramp(24, 16);
+  const Plane same = Run(9, 1);
+  EXPECT_EQ(same, before);
+  const Plane darker = Run(9, 1, 1.0f, 0, 0, 40);
+  for (size_t i = 0; i < before.size(); ++i) {
+    ASSERT_EQ(darker[i], before[i] >= 40 ? before[i] - 40 : 0) << i;
+  }
+}
+
+TEST_F(NoiseOp, BlurSmoothsTheNoise) {
+  const Plane raw = Run(0, 5);
+  const Plane soft = Run(0, 5, 1.0f, 6);
+  auto spread = [](const Plane& p) {
+    int lo = 255, hi = 0;
+    for (unsigned char v : p) {
+      lo = std::min<int>(lo, v);
+      hi = std::max<int>(hi, v);
+    }
+    return hi - lo;
+  };
+  EXPECT_LT(spread(soft), spread(raw) / 2);
+}
+
+class WindOp : public vmktest::SessionTest {
+ protected:
+  void TearDown() override { plat::SetTimeSeedFunction(nullptr); }
+  Plane Run(uint32_t (*clock)(), int16_t length, int16_t angle, int16_t randomness,
+            int16_t opacity = 255) {
+    plat::SetTimeSeedFunction(clock);
+    Plane p = Ramp(20, 12);
+    EXPECT_EQ(Effects::Wind(0, opacity, p.data(), 12, 20, 0, 0, 19, 11, nullptr, length, angle,
+                            randomness),
+              0);
+    return p;
+  }
+};
+
+uint32_t SecondA() { return 1000; }
+uint32_t SecondB() { return 1001; }
+
+TEST_F(WindOp, TheClockSetsTheStreaks) {
+  const Plane a = Run(SecondA, 8, 30, 6);
+  EXPECT_EQ(Run(SecondA, 8, 30, 6), a);
+  EXPECT_NE(Run(SecondB, 8, 30, 6), a);
+  EXPECT_NE(a, Ramp(20, 12));
+  // Without randomness every streak has its full length, whatever the clock.
+  EXPECT_EQ(Run(SecondA, 8, 200, 0), Run(SecondB, 8, 200, 0));
+}
+
+TEST_F(WindOp, LengthZeroBlendsThePlaneWithItself) {
+  EXPECT_EQ(Run(SecondA, 0, 45, 5), Ramp(20, 12));
+  EXPECT_EQ(Run(SecondA, 6, 45, 5, 0), Ramp(20, 12));
+}
+
+TEST(GrainWithoutSession, WorkPlanesMissingGiveMinusOneAndNoChange) {
+  Plane p = Ramp(8, 8), g = Ramp(8, 8), b = Ramp(8, 8);
+  EXPECT_EQ(Effects::Wind(0, 255, p.data(), 8, 8, 0, 0, 7, 7, nullptr, 5, 0, 0), -1);
+  EXPECT_EQ(Effects::FilmGrain(0, 255, 8, 8, p.data(), g.data(), b.data(), 0, 0, 7, 7, nullptr,
+                               50, 50, 50, 50, 50, 1),
+            -1);
+  EXPECT_EQ(Effects::Noise(0, 255, 0, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 1, 1, 0, 0, 0, 1), -1);
+  EXPECT_EQ(p, Ramp(8, 8));
+  EXPECT_EQ(g, Ramp(8, 8));
+}
+
+class FilmGrainOp : public vmktest::SessionTest {
+ protected:
+  struct Rgb {
+    Plane r, g, b;
+  };
+  Rgb Run(int16_t amount, int16_t share, int16_t seed, int16_t opacity = 255) {
+    Rgb c{Plane(100, 120), Plane(100, 120), Plane(100, 120)};
+    EXPECT_EQ(Effects::FilmGrain(0, opacity, 10, 10, c.r.data(), c.g.data(), c.b.data(), 0, 0, 9,
+                                 9, nullptr, amount, 60, 80, 40, share, seed),
+              0);
+    return c;
+  }
+};
+
+TEST_F(FilmGrainOp, AmountZeroChangesNothing) {
+  const Rgb c = Run(0, 50, 3);
+  EXPECT_EQ(c.r, Plane(100, 120));
+  EXPECT_EQ(c.g, Plane(100, 120));
+  EXPECT_EQ(c.b, Plane(100, 120));
+}
+
+TEST_F(FilmGrainOp, ColourShareSplitsCommonAndSeparateGrain) {
+  const Rgb mono = Run(60, 0, 3);
+  EXPECT_EQ(mono.r, mono.g);
+  EXPECT_EQ(mono.g, mono.b);
+  EXPECT_NE(mono.r, Plane(100, 120));
+  const Rgb colour = Run(60, 100, 3);
+  EXPECT_NE(colour.r, colour.g);
+  EXPECT_NE(colour.g, colour.b);
+  const Rgb again = Run(60, 100, 3);
+  EXPECT_EQ(again.r, colour.r);
+  EXPECT_EQ(again.b, colour.b);
+}
+
+TEST_F(FilmGrainOp, GrainFollowsTheDocumentedDraws) {
+  // One pixel: L = 120, S = 60 * (120 * 60 / 255 + 80 * 120 / 128 + 40 * 135 / 255) / 30.
+  Plane r = {120}, g = {120}, b = {120};
+  ASSERT_EQ(Effects::FilmGrain(0, 255, 1, 1, r.data(), g.data(), b.data(), 0, 0, 0, 0, nullptr, 60,
+                               60, 80, 40, 30, 9),
+            0);
+  const int S = 60 * (120 * 60 / 255 + 80 * 120 / 128 + 40 * 135 / 255) / 30;
+  plat::SeedRandom(9);
+  int n[3];
+  for (int& v : n) v = static_cast<int>(S * (128 - 255 * (plat::Random() / 2147483647.0)) / 100);
+  const int mono = ((n[0] + n[1] + n[2]) / 3) * 70;
+  auto expect = [&](int k) { return std::clamp(120 + (n[k] * 30 + mono) / 100, 0, 255); };
+  EXPECT_EQ(r[0], expect(0));
+  EXPECT_EQ(g[0], expect(1));
+  EXPECT_EQ(b[0], expect(2));
+}
+
+}  // namespace

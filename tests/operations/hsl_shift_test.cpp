@@ -1,0 +1,131 @@
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "operations/effects.h"
+#include "support/pixels.h"
+
+namespace {
+
+using Plane = std::vector<unsigned char>;
+
+struct Rgb {
+  Plane r, g, b;
+};
+
+// Six saturated and muddy colours, one per pixel of a 3 x 2 image.
+Rgb Colours() {
+  return Rgb{{200, 30, 90, 10, 250, 128},
+             {40, 180, 90, 60, 250, 64},
+             {90, 60, 200, 10, 5, 200}};
+}
+
+Rgb Shift(int16_t hue, int16_t sat, int16_t light, int16_t model = 1, int16_t mode = 0,
+          int16_t opacity = 255, const unsigned char* mask = nullptr) {
+  Rgb c = Colours();
+  EXPECT_EQ(Effects::HSLBlend(mode, opacity, 2, 3, c.r.data(), c.g.data(), c.b.data(), nullptr,
+                              mask, 0, 0, 2, 1, hue, sat, light, model),
+            0);
+  return c;
+}
+
+TEST(HslShift, NoChangeGivesBackEachValueUpToTruncation) {
+  const Rgb before = Colours();
+  for (int16_t model : {0, 1}) {
+    const Rgb after = Shift(0, 0, 0, model);
+    for (int i = 0; i < 6; ++i) {
+      for (auto [a, b] : {std::pair{after.r[i], before.r[i]}, std::pair{after.g[i], before.g[i]},
+                          std::pair{after.b[i], before.b[i]}}) {
+        EXPECT_LE(a, b);
+        EXPECT_GE(a + 1, b);
+      }
+    }
+  }
+}
+
+TEST(HslShift, SaturationDownIsGreyAndLightnessUpIsWhite) {
+  const Rgb grey = Shift(0, -100, 0);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(grey.r[i], grey.g[i]);
+    EXPECT_EQ(grey.g[i], grey.b[i]);
+  }
+  const Rgb white = Shift(75, 20, 100);
+  EXPECT_EQ(white.r, Plane(6, 255));
+  EXPECT_EQ(white.g, Plane(6, 255));
+  EXPECT_EQ(white.b, Plane(6, 255));
+}
+
+TEST(HslShift, WholeTurnsChangeNothingBeyondOneTurnToo) {
+  const Rgb none = Shift(0, 0, 0);
+  for (int16_t turn : {360, -360, 720, -1080}) {
+    const Rgb t = Shift(turn, 0, 0);
+    EXPECT_EQ(t.r, none.r) << turn;
+    EXPECT_EQ(t.g, none.g) << turn;
+    EXPECT_EQ(t.b, none.b) << turn;
+  }
+  const Rgb a = Shift(40, 0, 0), b = Shift(400, 0, 0);
+  EXPECT_EQ(a.r, b.r);
+  EXPECT_EQ(a.g, b.g);
+  EXPECT_NE(a.r, none.r);
+  // A third of a turn carries pure red to pure green.
+  Plane r = {255}, g = {0}, bl = {0};
+  Effects::HSLBlend(0, 255, 1, 1, r.data(), g.data(), bl.data(), nullptr, nullptr, 0, 0, 0, 0, 120,
+                    0, 0, 1);
+  EXPECT_EQ((std::vector<int>{r[0], g[0], bl[0]}), (std::vector<int>{0, 255, 0}));
+}
+
+TEST(HslShift, YmcDataIsTurnedAsItsComplement) {
+  // y, m, c = 255 - (b, g, r): the same turn on either form gives
+  // complementary results.
+  Rgb rgb = Colours();
+  Rgb ymc{Plane(6), Plane(6), Plane(6)};
+  for (int i = 0; i < 6; ++i) {
+    ymc.r[i] = static_cast<unsigned char>(255 - rgb.b[i]);
+    ymc.g[i] = static_cast<unsigned char>(255 - rgb.g[i]);
+    ymc.b[i] = static_cast<unsigned char>(255 - rgb.r[i]);
+  }
+  Effects::HSLBlend(0, 255, 2, 3, rgb.r.data(), rgb.g.data(), rgb.b.data(), nullptr, nullptr, 0,
+                    0, 2, 1, 90, 30, -10, 1);
+  Effects::HSLBlend(0, 255, 2, 3, ymc.r.data(), ymc.g.data(), ymc.b.data(), nullptr, nullptr, 0,
+                    0, 2, 1, 90, 30, -10, 0);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_NEAR(ymc.r[i], 255 - rgb.b[i], 1) << i;
+    EXPECT_NEAR(ymc.g[i], 255 - rgb.g[i], 1) << i;
+    EXPECT_NEAR(ymc.b[i], 255 - rgb.r[i], 1) << i;
+  }
+}
+
+TEST(HslShift, PixelsMatchPlanesAndKeepTheirFourthByte) {
+  const Rgb planes = Shift(130, 40, 5, 1, 0, 200);
+  Rgb c = Colours();
+  std::vector<uint32_t> px(6);
+  for (int i = 0; i < 6; ++i) px[i] = vmktest::Px(c.r[i], c.g[i], c.b[i], 17 * i);
+  ASSERT_EQ(Effects::HSLBlend(0, 200, 2, 3, px.data(), nullptr, 0, 0, 2, 1, 130, 40, 5, 1), 0);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(vmktest::PxByte(px[i], 0), planes.r[i]);
+    EXPECT_EQ(vmktest::PxByte(px[i], 1), planes.g[i]);
+    EXPECT_EQ(vmktest::PxByte(px[i], 2), planes.b[i]);
+    EXPECT_EQ(vmktest::PxByte(px[i], 3), 17 * i);
+  }
+}
+
+TEST(HslShift, MaskAndRegionLimitTheShift) {
+  const Plane mask = {255, 0, 255, 0, 255, 0};
+  const Rgb before = Colours();
+  const Rgb full = Shift(0, -100, 0);
+  const Rgb masked = Shift(0, -100, 0, 1, 0, 255, mask.data());
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(masked.r[i], mask[i] ? full.r[i] : before.r[i]);
+    EXPECT_EQ(masked.b[i], mask[i] ? full.b[i] : before.b[i]);
+  }
+  Rgb c = Colours();
+  Effects::HSLBlend(0, 255, 2, 3, c.r.data(), c.g.data(), c.b.data(), nullptr, nullptr, 1, -4, 9,
+                    0, 0, -100, 0, 1);
+  EXPECT_EQ(c.r[0], before.r[0]);
+  EXPECT_EQ(c.r[1], full.r[1]);
+  EXPECT_EQ(c.r[2], full.r[2]);
+  EXPECT_EQ(c.r[4], before.r[4]);
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "operations/effects.h"
+#include "support/session.h"
+
+namespace {
+
+using Plane = std::vector<unsigned char>;
+
+// A plane whose samples vary in both directions without any symmetry.
+Plane Ramp(int w, int h) {
+  Plane p(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) p[y * w + x] = static_cast<unsigned char>((x * 37 + y * 59 + x * y * 7) % 256);
+  }
+  return p;
+}
+
+class MatrixFilter : public vmktest::SessionTest {};
+
+TEST_F(MatrixFilter, BiasAndClampOfAOneTapKernel) {
+  Plane p = {0, 100, 250, 20, 40, 60};
+  const int32_t k[1] = {2};
+  const unsigned char bias[1] = {10};
+  ASSERT_EQ(Effects::ApplyMatrix(0, 255, p.data(), nullptr, 1, 1, 3, 2, 0, 2, 0, 1, 0, 1, bias,
+                                 2.0f, k),
+            0);
+  EXPECT_EQ(p, (Plane{10, 110, 255, 30, 50, 70}));
+}
+
+TEST_F(MatrixFilter, TapsBeyondTheRegionRepeatItsBorder) {
+  // Each sample takes its left neighbour; the region's first column (x0 = 1
+  // here, not the plane's) has none and reads itself again.
+  Plane p = {1, 2, 3, 4, 5, 6, 7, 8};
+  const int32_t k[9] = {0, 0, 0, 1, 0, 0, 0, 0, 0};
+  ASSERT_EQ(Effects::ApplyMatrix(0, 255, p.data(), nullptr, 1, 1, 4, 2, 1, 3, 0, 1, 1, 1, nullptr,
+                                 1.0f, k),
+            0);
+  EXPECT_EQ(p, (Plane{1, 2, 2, 3, 5, 6, 6, 7}));
+}
+
+TEST_F(MatrixFilter, MaskWeighsModeAndOpacity) {
+  const Plane before = {100, 100, 100, 100};
+  const int32_t k[1] = {1};
+  const unsigned char bias[1] = {50};
+  const Plane mask = {255, 0, 255, 128};
+  Plane p = before;
+  // Opacity 128, mode 0: ((255 - a) * old + a * value) / 255.
+  ASSERT_EQ(Effects::ApplyMatrix(0, 128, p.data(), mask.data(), 1, 1, 2, 2, 0, 1, 0, 1, 0, 1,
+                                 bias, 1.0f, k),
+            0);
+  EXPECT_EQ(p[0], (127 * 100 + 128 * 150) / 255);
+  EXPECT_EQ(p[1], 100);
+  EXPECT_EQ(p[3], (191 * 100 + 64 * 150) / 255);
+  // Mode 2 (subtract): 100 - 150 gives 0 before the weighting.
+  p = before;
+  ASSERT_EQ(Effects::ApplyMatrix(2, 255, p.data(), mask.data(), 1, 1, 2, 2, 0, 1, 0, 1, 0, 1,
+                                 bias, 1.0f, k),
+            0);
+  EXPECT_EQ(p, (Plane{0, 100, 0, (127 * 100) / 255}));
+}
+
+TEST(PyramidSteps, HalvingReadsAnOddLastColumnThroughItsNeighbour) {
+  const Plane src = {0, 4, 8, 12, 16, 20, 24, 28, 32};  // 3 x 3
+  Plane dst(4, 0);
+  Effects::DivideInHalf(3, 3, 2, 0, 0, 0, 1, 1, 1, src.data(), dst.data());
+  EXPECT_EQ(dst, (Plane{8, 12, 20, 24}));
+}
+
+TEST(PyramidSteps, DoublingFillsTheLastColumnAndRowOfEvenSizes) {
+  const Plane half = {10, 20, 30, 40};
+  Plane full(16, 0);
+  Effects::Double(4, 4, 0, 0, 3, 3, 1, full.data(), half.data());
+  EXPECT_EQ(full, (Plane{10, 15, 20, 20,  //
+                         20, 25, 30, 30,  //
+                         30, 35, 40, 40,  //
+                         30, 35, 40, 40}));
+}
+
+class PyramidBlur : public vmktest::SessionTest {};
+
+TEST_F(PyramidBlur, RadiusZeroStillHalvesAndEnlarges) {
+  // 2 x 2 halves to the mean 85, a box pass keeps a single sample, and the
+  // enlargement repeats it into the missing column and row.
+  Plane p = {0, 100, 200, 40};
+  ASSERT_EQ(Effects::Blur(0, 255, p.data(), nullptr, 2, 2, 0, 0, 1, 1, 0, 1), 0);
+  EXPECT_EQ(p, (Plane{85, 85, 85, 85}));
+}
+
+TEST_F(PyramidBlur, OddLastRowIsLeftAndFlatPlanesStayFlat) {
+  Plane p = Ramp(6, 5);
+  const Plane before = p;
+  ASSERT_EQ(Effects::Blur(0, 255, p.data(), nullptr, 6, 5, 0, 0, 5, 4, 3, 1), 0);
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(p[4 * 6 + x], before[4 * 6 + x]) << x;
+  EXPECT_NE(p, before);
+
+  for (int16_t r : {0, 5, 20, 199}) {
+    Plane flat(64 * 48, 77);
+    ASSERT_EQ(Effects::Blur(0, 255, flat.data(), nullptr, 64, 48, 0, 0, 63, 47, r, 1), 0);
+    EXPECT_EQ(flat, Plane(64 * 48, 77)) << r;
+  }
+}
+
+TEST_F(PyramidBlur, HugeRadiusEndsAsTheLargestOne) {
+  Plane a = Ramp(20, 16);
+  Plane b = a;
+  ASSERT_EQ(Effects::Blur(0, 255, a.data(), nullptr, 20, 16, 0, 0, 19, 15, 199, 1), 0);
+  ASSERT_EQ(Effects::Blur(0, 255, b.data(), nullptr, 20, 16, 0, 0, 19, 15, 32000, 1), 0);
+  EXPECT_EQ(a, b);
+}
+
+TEST_F(PyramidBlur, FullOpacityIgnoresTheModeAndZeroOpacityKeepsTheRegion) {
+  const Plane before = Ramp(12, 8);
+  Plane a = before, b = before;
+  ASSERT_EQ(Effects::Blur(0, 255, a.data(), nullptr, 12, 8, 0, 0, 11, 7, 6, 1), 0);
+  ASSERT_EQ(Effects::Blur(5, 255, b.data(), nullptr, 12, 8, 0, 0, 11, 7, 6, 1), 0);
+  EXPECT_EQ(a, b);
+
+  // Opacity 0 in mode 0 gives back the unblurred samples inside the region;
+  // the pyramid itself runs over the whole plane.
+  Plane c = before;
+  ASSERT_EQ(Effects::Blur(0, 0, c.data(), nullptr, 12, 8, 2, 2, 9, 5, 6, 1), 0);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 12; ++x) {
+      const bool inside = x >= 2 && x <= 9 && y >= 2 && y <= 5;
+      EXPECT_EQ(c[y * 12 + x], inside ? before[y * 12 + x] : a[y * 12 + x]) << x << "," << y;
+    }
+  }
+}
+
+TEST(PyramidBlurWithoutSession, MixedBlurFailsWithThePlaneUnchanged) {
+  Plane p = Ramp(8, 8);
+  const Plane before = p;
+  EXPECT_EQ(Effects::Blur(0, 128, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 3, 1), -1);
+  EXPECT_EQ(p, before);
+  EXPECT_EQ(Effects::HighPass(0, 255, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 3, 100), -1);
+  EXPECT_EQ(Effects::Sharpen(0, 255, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 5), -1);
+  EXPECT_EQ(p, before);
+}
+
+class Sharpening : public vmktest::SessionTest {};
+
+TEST_F(Sharpening, HighPassOfAFlatPlaneIsMidGrey) {
+  Plane p(10 * 6, 200);
+  ASSERT_EQ(Effects::HighPass(0, 255, p.data(), nullptr, 10, 6, 0, 0, 9, 5, 4, 150), 0);
+  EXPECT_EQ(p, Plane(10 * 6, 128));
+}
+
+TEST_F(Sharpening, UnsharpMaskHighThresholdChangesNothing) {
+  Plane p = Ramp(16, 12);
+  const Plane before = p;
+  ASSERT_EQ(Effects::UnSharpMask(0, 255, p.data(), nullptr, 16, 12, 0, 0, 15, 11, 3, 300, 255),
+            0);
+  EXPECT_EQ(p, before);
+  ASSERT_EQ(Effects::UnSharpMask(0, 255, p.data(), nullptr, 16, 12, 0, 0, 15, 11, 3, 300, 0), 0);
+  EXPECT_NE(p, before);
+}
+
+TEST_F(Sharpening, SharpenStrengthZeroLeavesThePlane) {
+  Plane p = Ramp(9, 9);
+  const Plane before = p;
+  ASSERT_EQ(Effects::Sharpen(0, 255, p.data(), nullptr, 9, 9, 0, 0, 8, 8, 0), 0);
+  EXPECT_EQ(p, before);
+  ASSERT_EQ(Effects::Sharpen(0, 255, p.data(), nullptr, 9, 9, 0, 0, 8, 8, 8), 0);
+  EXPECT_NE(p, before);
+}
+
+TEST_F(Sharpening, PartRegionsSeeThePlaneAroundThem) {
+  // Filtering only part of the plane gives, inside that part, exactly what
+  // filtering the whole plane gives: the filters read the real neighbours.
+  const Plane before = Ramp(14, 10);
+  auto check = [&](auto run) {
+    Plane whole = before, part = before;
+    ASSERT_EQ(run(whole.data(), 0, 0, 13, 9), 0);
+    ASSERT_EQ(run(part.data(), 3, 2, 9, 6), 0);
+    for (int y = 0; y < 10; ++y) {
+      for (int x = 0; x < 14; ++x) {
+        const bool inside = x >= 3 && x <= 9 && y >= 2 && y <= 6;
+        EXPECT_EQ(part[y * 14 + x], inside ? whole[y * 14 + x] : before[y * 14 + x]);
+      }
+    }
+  };
+  check([](unsigned char* p, int x0, int y0, int x1, int y1) {
+    return Effects::Sharpen(0, 255, p, nullptr, 14, 10, x0, y0, x1, y1, 6);
+  });
+  check([](unsigned char* p, int x0, int y0, int x1, int y1) {
+    return Effects::UnSharpMask(0, 255, p, nullptr, 14, 10, x0, y0, x1, y1, 2, 150, 1);
+  });
+  check([](unsigned char* p, int x0, int y0, int x1, int y1) {
+    return Effects::HighPass(0, 255, p, nullptr, 14, 10, x0, y0, x1, y1, 2, 200);
+  });
+}
+
+TEST(BinomialRow, OrdersZeroOneAndFour) {
+  int32_t row[6] = {-1, -1, -1, -1, -1, -1};
+  Effects::GaussianMatrix(row, 4);
+  EXPECT_EQ(std::vector<int32_t>(row, row + 6), (std::vector<int32_t>{1, 4, 6, 4, 1, -1}));
+  Effects::GaussianMatrix(row, 1);
+  EXPECT_EQ(row[0], 1);
+  EXPECT_EQ(row[1], 1);
+  Effects::GaussianMatrix(row, 0);
+  EXPECT_EQ(row[0], 1);
+}
+
+}  // namespace
