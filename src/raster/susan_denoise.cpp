@@ -9,8 +9,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/colour_spaces.h"
 #include "platform/memory/memory.h"
+#include "raster/blend_rows.h"
 #include "raster/channel_frame.h"
 #include "raster/plane_rect.h"
 
@@ -222,13 +222,14 @@ int32_t DeNoise(int16_t mode, int16_t opacity, unsigned char* plane, const unsig
     }
   }
   const int32_t op = Clamp(opacity, 0, 255);
+  // A mode without a blend keeps the sample.
+  auto blend = SharedBlend(static_cast<uint32_t>(mode + 1));
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
       const int32_t a = plane[i];
       const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
-      unsigned char t = static_cast<unsigned char>(a);  // kept by a mode without a blend
-      X_optionRPart(&t, static_cast<uint32_t>(mode + 1), a, copy[i]);
+      const int32_t t = blend.Row(copy[i])[a];
       plane[i] = static_cast<unsigned char>(((255 - m) * a + m * t) / 255);
     }
   }
