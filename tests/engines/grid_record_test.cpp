@@ -11,7 +11,6 @@
 #include "app/pascal_strings.h"
 #include "engines/correction/grid_record.h"
 #include "platform/bytes/byte_order.h"
-#include "platform/memory/memory.h"
 #include "platform/toolbox/api/scripted_ui.h"
 #include "support/preset_files.h"
 
@@ -461,14 +460,6 @@ TEST_F(GridFile, WriteFailuresAndOtherModes) {
   EXPECT_EQ(Do_AGrid_file(3, vmktest::SpecForPath(path), r.get(), 1, kW, kH, plane), -1);
   EXPECT_EQ(vmktest::ReadBytes(path), good);
   EXPECT_EQ(Do_AGrid_file(4, vmktest::SpecForPath(path), r.get(), 1, kW, kH, plane), 0);
-  // A plane of ours smaller than the size named is neither read nor written.
-  r->head.w[kGpCount] = 2;
-  uint8_t* small = reinterpret_cast<uint8_t*>(plat::NewPtrClear(kW * kH - 1));
-  EXPECT_EQ(Do_AGrid_file(3, vmktest::SpecForPath(path), r.get(), 1, kW, kH, small), -1);
-  EXPECT_EQ(Do_AGrid_file(2, vmktest::SpecForPath(path), r.get(), 1, kW, kH, small), -1);
-  EXPECT_EQ(Do_AGrid_file(2, vmktest::SpecForPath(path), r.get(), 0, kW, kH, small), 0);
-  plat::DisposePtr(small);
-  EXPECT_EQ(vmktest::ReadBytes(path), good);
   ui.AnswerSaveFile(std::nullopt);
   EXPECT_EQ(Do_AGrid_file(1, FSSpec{}, r.get(), 1, kW, kH, plane), -1);
 

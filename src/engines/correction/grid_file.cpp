@@ -49,9 +49,7 @@ bool BuildGridFile(const GridPar& record, int32_t width, int32_t height, const u
                    std::vector<uint8_t>* out) {
   const int32_t count = record.head.w[kGpCount];
   const int64_t samples = Samples(width, height);
-  if (count < 0 || count > kGridSlots || samples > kMaxSelectionSamples ||
-      !vmkrec::BlockHolds(selection, samples))
-    return false;
+  if (count < 0 || count > kGridSlots || samples > kMaxSelectionSamples) return false;
   vmkrec::ScratchRecord<GridPar> scratch;
   vmkrec::ScratchBytes flat(4 * static_cast<size_t>(kGridInfoWords));
   if (!scratch.valid() || !flat.valid()) return false;
@@ -172,7 +170,6 @@ int16_t Do_AGrid_file(int16_t mode, FSSpec spec, GridPar* record, int16_t withSe
     return file.Write(image.data(), image.size());
   }
 
-  if (withSelection == 1 && !vmkrec::BlockHolds(selection, Samples(width, height))) return -1;
   std::unique_ptr<vmkrec::ScratchBytes> bytes;
   if (file.Read(0x7FFFFFFF, &bytes) != 0) return -1;
   vmkrec::ScratchRecord<GridPar> loaded;

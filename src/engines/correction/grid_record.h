@@ -186,8 +186,7 @@ void DelGrd_GridPar(GridPar* record, int16_t index);
 // A read keeps the record's picture width and height and takes everything else; with
 // withSelection 1 the stored plane is resampled by nearest sample into the caller's
 // width x height plane. Everything is checked before anything is taken: more than 16
-// grids, a stream longer than its file or than a grid, cell counts outside 1..127, a
-// selection stream beyond W x H, or a plane of ours smaller than width x height gives -1
-// with the record and plane untouched.
+// grids, a stream longer than its file or than a grid, cell counts outside 1..127, or a
+// selection stream beyond W x H gives -1 with the record and plane untouched.
 int16_t Do_AGrid_file(int16_t mode, FSSpec spec, GridPar* record, int16_t withSelection,
                       int32_t width, int32_t height, uint8_t* selection);

@@ -57,7 +57,11 @@ void CopyWords(const YoxelPar& s, YoxelPar& d) {
 }
 
 // A mask too small for width x height entries cannot be read from or written into.
-bool MaskHolds(const int16_t* mask, int64_t samples) { return vmkrec::BlockHolds(mask, 2 * samples); }
+bool MaskHolds(const int16_t* mask, int64_t samples) {
+  if (mask == nullptr) return true;
+  const int64_t cap = Capacity(mask);
+  return cap < 0 || cap >= samples;
+}
 
 bool AppendMask(plat::bytes::Writer& w, int32_t width, int32_t height, int16_t* mask) {
   std::vector<uint32_t> words;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/memory/memory.h"
-
 namespace vmkrec {
 
 namespace {
@@ -81,12 +79,6 @@ void ResampleRuns(const std::vector<uint32_t>& words, int32_t srcWidth, int32_t 
 void ResampleRuns(const std::vector<uint32_t>& words, int32_t srcWidth, int32_t srcHeight,
                   int16_t* dst, int32_t dstWidth, int32_t dstHeight) {
   Resample(words, srcWidth, srcHeight, dst, dstWidth, dstHeight);
-}
-
-bool BlockHolds(const void* block, int64_t bytes) {
-  if (block == nullptr) return true;
-  const int64_t size = plat::GetPtrSize(block);
-  return size < 0 || size >= bytes;
 }
 
 void WriteRunWords(plat::bytes::Writer& writer, const std::vector<uint32_t>& words) {

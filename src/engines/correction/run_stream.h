@@ -32,10 +32,6 @@ void ResampleRuns(const std::vector<uint32_t>& words, int32_t srcWidth, int32_t 
 void ResampleRuns(const std::vector<uint32_t>& words, int32_t srcWidth, int32_t srcHeight,
                   int16_t* dst, int32_t dstWidth, int32_t dstHeight);
 
-// False when `block` is one of plat::NewPtr's blocks and holds fewer than `bytes` bytes:
-// a plane or mask too small for the size its caller names. Other blocks are trusted.
-bool BlockHolds(const void* block, int64_t bytes);
-
 // Appends the host-order stream words little-endian.
 void WriteRunWords(plat::bytes::Writer& writer, const std::vector<uint32_t>& words);
 
