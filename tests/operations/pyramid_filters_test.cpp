@@ -63,6 +63,25 @@ TEST_F(MatrixFilter, MaskWeighsModeAndOpacity) {
   EXPECT_EQ(p, (Plane{0, 100, 0, (127 * 100) / 255}));
 }
 
+TEST_F(MatrixFilter, ScaledMaskIsReadAtTheFullResolutionPixel) {
+  // A 2 x 2 level of a 4 x 4 picture: pixel (x, y) reads the mask at
+  // 2 * 2 * y * 2 + 2 * x, the picture's pixel (2x, 2y).
+  Plane p = {10, 10, 10, 10};
+  Plane mask(16, 0);
+  mask[2] = 255;   // (1, 0)
+  mask[10] = 255;  // (1, 1)
+  const int32_t k[1] = {3};
+  ASSERT_EQ(Effects::ApplyMatrix(0, 255, p.data(), mask.data(), 2, 2, 2, 2, 0, 1, 0, 1, 0, 1,
+                                 nullptr, 1.0f, k),
+            0);
+  EXPECT_EQ(p, (Plane{10, 30, 10, 30}));
+  p = {10, 10, 10, 10};
+  ASSERT_EQ(Effects::ApplyMatrix(1, 255, p.data(), mask.data(), 2, 2, 2, 2, 0, 1, 0, 1, 0, 1,
+                                 nullptr, 1.0f, k),
+            0);
+  EXPECT_EQ(p, (Plane{10, 40, 10, 40}));
+}
+
 TEST(PyramidSteps, HalvingReadsAnOddLastColumnThroughItsNeighbour) {
   const Plane src = {0, 4, 8, 12, 16, 20, 24, 28, 32};  // 3 x 3
   Plane dst(4, 0);
@@ -129,6 +148,16 @@ TEST_F(PyramidBlur, FullOpacityIgnoresTheModeAndZeroOpacityKeepsTheRegion) {
       EXPECT_EQ(c[y * 12 + x], inside ? before[y * 12 + x] : a[y * 12 + x]) << x << "," << y;
     }
   }
+}
+
+TEST_F(PyramidBlur, MaskZeroKeepsItsPixels) {
+  const Plane before = Ramp(16, 12);
+  Plane mask(16 * 12, 0);
+  for (int i = 0; i < 16 * 6; ++i) mask[i] = 255;  // the upper half
+  Plane p = before;
+  ASSERT_EQ(Effects::Blur(0, 255, p.data(), mask.data(), 16, 12, 0, 0, 15, 11, 4, 1), 0);
+  for (int i = 16 * 6; i < 16 * 12; ++i) ASSERT_EQ(p[i], before[i]) << i;
+  EXPECT_NE(Plane(p.begin(), p.begin() + 16 * 6), Plane(before.begin(), before.begin() + 16 * 6));
 }
 
 TEST(PyramidBlurWithoutSession, MixedBlurFailsWithThePlaneUnchanged) {
