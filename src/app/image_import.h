@@ -45,3 +45,27 @@ int16_t LoadImaInBuf(int16_t action, int16_t fileKind, int16_t mode, fichier* fi
 // picture editors, 3 TIFF only. 1 when a file was chosen (the record then
 // names it, with its type and creator), 0 when cancelled (record unchanged).
 int16_t LoadIma(int16_t fileKind, fichier* file);
+
+// The natural size of a content picture, found first where its record says,
+// else in the alternate content folders (the record then points there).
+// 0, or -1 when no reader takes the file. The last argument is not written.
+int16_t AS_GetImageDimension(fichier* file, int32_t* width, int32_t* height, int16_t* unused);
+
+// Loads a rectangle of a content picture (whole = 1: all of it) resized to the
+// destination rectangle's size, inclusive, into the buffers: kind 0 8-bit
+// grey, 1 4-byte pixels, 2 16-bit grey, 3 three planes; other kinds load
+// nothing and return 0. Rectangles are clipped to the image and the buffer;
+// an empty or inverted one gives -1. The picture starts at the buffer's first
+// sample, whatever the destination's left and top.
+int16_t AS_GetResizedImage(fichier* file, int16_t whole, int32_t srcL, int32_t srcT,
+                           int32_t srcR, int32_t srcB, int32_t bufW, int32_t bufH, int32_t dstL,
+                           int32_t dstT, int32_t dstR, int32_t dstB, int16_t kind, void* buf1,
+                           void* buf2, void* buf3, uint8_t* alpha);
+
+// The same turned a quarter turn, the destination size right - left by
+// bottom - top: kind 0 4-byte pixels, 2 16-bit grey, 3 three planes; kind 1
+// loads nothing.
+int16_t AS_Get90ResizedImage(fichier* file, int16_t whole, int32_t srcL, int32_t srcT,
+                             int32_t srcR, int32_t srcB, int32_t bufW, int32_t bufH,
+                             int32_t dstL, int32_t dstT, int32_t dstR, int32_t dstB, int16_t kind,
+                             void* buf1, void* buf2, void* buf3, uint8_t* alpha);

@@ -1,0 +1,593 @@
+// Smart blur and the smoothing effect built on it.
+//
+// The pass visits pixels in raster order. Pixel p scans rightward along its
+// row and, in each of the next H rows, leftward from its own column and then
+// rightward, every scan ending at its first pixel of too different a colour
+// (a row whose pixel straight below p is dissimilar ends the rows). Each
+// similar pixel q found adds itself to p's running sums and p to q's slot,
+// so that when q's turn comes its sums already hold every earlier pixel
+// that found it. Integer arithmetic throughout.
+#include "raster/smart_blur.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/memory/memory.h"
+#include "raster/blend_filters.h"
+#include "raster/plane_kernels.h"
+#include "raster/rescale.h"
+
+namespace {
+
+constexpr int32_t kColourEntries = 1024;
+constexpr int32_t kRampEntries = 768;
+
+template <typename T>
+T* NewArray(int64_t count) {
+  if (count <= 0) return nullptr;
+  return reinterpret_cast<T*>(plat::NewPtr(count * static_cast<int64_t>(sizeof(T))));
+}
+
+void FreeTables(TSmartBlurData* d) {
+  plat::DisposePtr(d->colourTable);
+  plat::DisposePtr(d->spatialTable);
+  plat::DisposePtr(d->spatialTableD);
+  d->colourTable = nullptr;
+  d->spatialTable = nullptr;
+  d->spatialTableD = nullptr;
+}
+
+void FreeRows(TSmartBlurData* d, int32_t height) {
+  for (int32_t** &plane : d->rows) {
+    if (plane == nullptr) continue;
+    for (int32_t y = 0; y < height; ++y) plat::DisposePtr(plane[y]);
+    plat::DisposePtr(plane);
+    plane = nullptr;
+  }
+}
+
+// True when every accumulator plane and each of its rows is there.
+bool RowsComplete(const TSmartBlurData* d, int32_t height) {
+  for (int32_t** plane : d->rows) {
+    if (plane == nullptr) return false;
+    for (int32_t y = 0; y < height; ++y)
+      if (plane[y] == nullptr) return false;
+  }
+  return true;
+}
+
+bool AllocTables(TSmartBlurData* d) {
+  const int64_t spatial = static_cast<int64_t>((d->radius >> 1) + 1) * (d->radius + 1);
+  d->spatialTable = NewArray<int32_t>(spatial);
+  d->colourTable = NewArray<int32_t>(kColourEntries);
+  d->spatialTableD = NewArray<double>(spatial);
+  return d->spatialTable != nullptr && d->colourTable != nullptr && d->spatialTableD != nullptr;
+}
+
+// Fills the spatial tables (read by no pass: the spatial option selects
+// nothing) and the colour ramp.
+void FillTables(TSmartBlurData* d) {
+  const int32_t r = d->radius, h = r >> 1;
+  const double spread = 2.0 * std::max(h, 1) * std::max(h, 1);
+  for (int32_t dy = 0; dy <= h; ++dy) {
+    for (int32_t j = 0; j <= r; ++j) {
+      const int32_t dx = j - h;
+      const double v = std::exp(-(dx * dx + dy * dy) / spread);
+      d->spatialTableD[dy * (r + 1) + j] = v;
+      d->spatialTable[dy * (r + 1) + j] = static_cast<int32_t>(v * 256.0 * d->amount / 25.0);
+    }
+  }
+  // The ramp falls from 256 at a summed difference of 3 lo to 0 at 3 T.
+  // Where it has reached 0, and past the entries it fills, a similar pixel
+  // weighs nothing.
+  const int32_t lo = d->lowThreshold;
+  const double step = 256.0 / (3.0 * (d->threshold - lo));
+  double ramp = 256.0;
+  bool started = false;
+  for (int32_t i = 0; i < kColourEntries; ++i) {
+    int32_t v = 0;
+    if (i < kRampEntries) {
+      if (i < 3 * lo) {
+        v = 256;
+      } else {
+        if (started) ramp -= step;
+        started = true;
+        const double rv = ramp + 0.5;
+        v = rv >= 256.0 ? 256 : (rv >= 1.0 ? static_cast<int32_t>(rv) : 0);
+      }
+    }
+    d->colourTable[i] = v;
+  }
+}
+
+// Start for the 32-bit runs (mode 0 four channels, 1 three) and, with
+// `rowHeld`, for the row-held runs.
+int32_t Prepare(int16_t mode, TSmartBlurData* d, int32_t width, int32_t height, bool rowHeld) {
+  if (d == nullptr || width <= 0 || height <= 0) return 1;
+  // Tables for a radius beyond any window would be useless and huge.
+  if (d->radius < 0 || d->radius > 1024) return 1;
+  bool ownMissing;
+  if (rowHeld) {
+    ownMissing = !RowsComplete(d, height);
+  } else {
+    ownMissing = (mode == 0 && d->work4 == nullptr) || (mode == 1 && d->work3 == nullptr);
+  }
+  // Besides a changed radius, storage that the run needs but an earlier
+  // start for another run did not take is taken now.
+  if (d->radius != (d->key & 15) || ownMissing || d->colourTable == nullptr) {
+    FreeTables(d);
+    if (rowHeld) {
+      FreeRows(d, height);
+    } else {
+      plat::DisposePtr(d->work3);
+      plat::DisposePtr(d->work4);
+      d->work3 = nullptr;
+      d->work4 = nullptr;
+    }
+    if (!AllocTables(d)) {
+      FreeTables(d);
+      return 1;
+    }
+    const int64_t pixels = static_cast<int64_t>(width) * height;
+    if (rowHeld) {
+      for (int32_t** &plane : d->rows) {
+        plane = reinterpret_cast<int32_t**>(plat::NewPtrClear(int64_t{height} * sizeof(int32_t*)));
+        if (plane == nullptr) return 1;
+        for (int32_t y = 0; y < height; ++y) {
+          plane[y] = NewArray<int32_t>(width);
+          if (plane[y] == nullptr) return 1;
+        }
+      }
+    } else if (mode == 0) {
+      d->work4 = NewArray<int32_t>(pixels * 5);
+    } else if (mode == 1) {
+      d->work3 = NewArray<int32_t>(pixels * 4);
+    }
+  }
+  if (rowHeld) {
+    if (!RowsComplete(d, height)) return 1;
+  } else if (d->work3 == nullptr && d->work4 == nullptr) {
+    return 1;
+  }
+  d->key = SmartBlurKey(d);
+  FillTables(d);
+  return 0;
+}
+
+// Samples and accumulator slots of one pass. Img: int Get(k, x, y) and
+// void Put(k, x, y, value); Acc: int32_t& At(k, x, y) with k = C the weight.
+template <int C, typename Img, typename Acc>
+void Pass(const TSmartBlurData* d, int32_t width, int32_t height, Img& img, Acc& acc,
+          bool weighted) {
+  const int32_t t = d->threshold;
+  const int32_t half = d->radius >> 1;
+  const int32_t* table = d->colourTable;
+  const int32_t unit = weighted ? 256 : 1;
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      for (int k = 0; k < C; ++k) acc.At(k, x, y) = img.Get(k, x, y) * unit;
+      acc.At(C, x, y) = unit;
+    }
+  }
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      int32_t c[C];
+      int32_t sum[C + 1];
+      for (int k = 0; k < C; ++k) c[k] = img.Get(k, x, y);
+      for (int k = 0; k <= C; ++k) sum[k] = acc.At(k, x, y);
+      auto visit = [&](int32_t qx, int32_t qy) {
+        int32_t q[C];
+        int32_t diff = 0;
+        for (int k = 0; k < C; ++k) {
+          q[k] = img.Get(k, qx, qy);
+          const int32_t dk = std::abs(q[k] - c[k]);
+          if (dk >= t) return false;
+          diff += dk;
+        }
+        const int32_t w =
+            weighted ? (diff >= 0 && diff < kColourEntries ? table[diff] : 0) : 1;
+        for (int k = 0; k < C; ++k) {
+          sum[k] += w * q[k];
+          acc.At(k, qx, qy) += w * c[k];
+        }
+        sum[C] += w;
+        acc.At(C, qx, qy) += w;
+        return true;
+      };
+      const int32_t xr = std::min(x + half, width - 1);
+      const int32_t xl = std::max(x - half, 0);
+      for (int32_t qx = x + 1; qx <= xr; ++qx)
+        if (!visit(qx, y)) break;
+      const int32_t rows = std::min(half, height - 1 - y);
+      for (int32_t dd = 1; dd <= rows; ++dd) {
+        const int32_t qy = y + dd;
+        bool below = true;
+        for (int32_t qx = x; qx >= xl; --qx) {
+          if (!visit(qx, qy)) {
+            below = qx != x;
+            break;
+          }
+        }
+        for (int32_t qx = x + 1; qx <= xr; ++qx)
+          if (!visit(qx, qy)) break;
+        if (!below) break;
+      }
+      for (int k = 0; k < C; ++k) img.Put(k, x, y, sum[k] / sum[C]);
+      if constexpr (C == 3) img.Clear3(x, y);
+    }
+  }
+}
+
+// 32-bit pixels, slots of `S` words.
+template <int S>
+struct SlotAcc {
+  int32_t* slots;
+  int32_t width;
+  int32_t& At(int k, int32_t x, int32_t y) {
+    return slots[(static_cast<int64_t>(y) * width + x) * S + k];
+  }
+};
+
+struct LongImg {
+  const unsigned char* src;
+  unsigned char* dst;
+  int32_t width;
+  int32_t Get(int k, int32_t x, int32_t y) const {
+    return src[(static_cast<int64_t>(y) * width + x) * 4 + k];
+  }
+  void Put(int k, int32_t x, int32_t y, int32_t v) {
+    dst[(static_cast<int64_t>(y) * width + x) * 4 + k] = static_cast<unsigned char>(v);
+  }
+  void Clear3(int32_t x, int32_t y) { dst[(static_cast<int64_t>(y) * width + x) * 4 + 3] = 0; }
+};
+
+// Three-channel row-held runs keep the weight in the fifth plane.
+struct RowAcc3 {
+  int32_t** const* rows;
+  int32_t& At(int k, int32_t x, int32_t y) { return rows[k == 3 ? 4 : k][y][x]; }
+};
+struct RowAcc4 {
+  int32_t** const* rows;
+  int32_t& At(int k, int32_t x, int32_t y) { return rows[k][y][x]; }
+};
+
+struct RowImg8 {
+  RowPlanes planes;
+  int32_t Get(int k, int32_t x, int32_t y) const { return RowOf(planes, k, y)[x]; }
+  void Put(int k, int32_t x, int32_t y, int32_t v) {
+    RowOf(planes, k, y)[x] = static_cast<unsigned char>(v);
+  }
+  void Clear3(int32_t, int32_t) {}
+};
+
+struct RowImg16 {
+  RowPlanes planes;
+  int32_t Get(int k, int32_t x, int32_t y) const { return Row16Of(planes, k, y)[x] >> 7; }
+  void Put(int k, int32_t x, int32_t y, int32_t v) {
+    Row16Of(planes, k, y)[x] = static_cast<int16_t>(v * 128);
+  }
+  void Clear3(int32_t, int32_t) {}
+};
+
+bool KeyChanged(const TSmartBlurData* d) { return SmartBlurKey(d) != d->key; }
+
+int32_t RunRowHeld(TSmartBlurData* d, int32_t width, int32_t height, RowPlanes planes, int kind) {
+  if (d == nullptr || planes == nullptr) return 1;
+  const bool missing = d->colourTable == nullptr || !RowsComplete(d, height);
+  if ((KeyChanged(d) || missing) && prep_tables_buf(1, d, width, height) != 0) return 1;
+  if (kind == 4) {
+    RowImg8 img{planes};
+    RowAcc4 acc{d->rows};
+    Pass<4>(d, width, height, img, acc, true);
+  } else if (kind == 16) {
+    RowImg16 img{planes};
+    RowAcc3 acc{d->rows};
+    Pass<3>(d, width, height, img, acc, true);
+  } else {
+    RowImg8 img{planes};
+    RowAcc3 acc{d->rows};
+    Pass<3>(d, width, height, img, acc, true);
+  }
+  return 0;
+}
+
+TSmartBlurData* NewRecord(int16_t radius, int16_t threshold, int16_t amount,
+                          int16_t colourWeighting) {
+  void* block = plat::NewPtr(sizeof(TSmartBlurData));
+  if (block == nullptr) return nullptr;
+  TSmartBlurData* d = new (block) TSmartBlurData{};
+  d->amount = amount / 5;
+  d->radius = radius <= 4 ? 5 : (radius > 22 ? 22 : radius);
+  d->threshold = threshold;
+  d->colourWeighting = colourWeighting;
+  return d;
+}
+
+// X_SmartBlur_RGB with its result: 0, or 1 when nothing was written.
+int32_t SmartBlurLong(int16_t mode, int32_t height, int32_t width, const uint32_t* src,
+                      uint32_t* dst, int16_t radius, int16_t threshold, int16_t amount,
+                      int16_t colourWeighting) {
+  if (src == nullptr || dst == nullptr) return 1;
+  TSmartBlurData* d = NewRecord(radius, threshold, amount, colourWeighting);
+  if (d == nullptr) return 1;
+  const int16_t runMode = mode != 0 ? 1 : 0;
+  StartSmartBlur_RGB(runMode, d, width, height);
+  const int32_t rc = runMode != 0 ? RunSmartBlur_RGB(d, width, height, src, dst)
+                                  : RunSmartBlur_CMYK(d, width, height, src, dst);
+  EndSmartBlur_RGB(d);
+  plat::DisposePtr(d);
+  return rc;
+}
+
+int32_t SmartBlurRows(int16_t mode, int32_t height, int32_t width, RowPlanes planes,
+                      int16_t radius, int16_t threshold, int16_t amount, int16_t colourWeighting) {
+  if (planes == nullptr || (mode != 0 && mode != 1 && mode != 4)) return 1;
+  TSmartBlurData* d = NewRecord(radius, threshold, amount, colourWeighting);
+  if (d == nullptr) return 1;
+  StartSmartBlur_buf(d, width, height);
+  int32_t rc;
+  if (mode == 1)
+    rc = RunSmartBlur_bufRGB(d, width, height, planes);
+  else if (mode == 4)
+    rc = RunSmartBlur_bufRGB16(d, width, height, planes);
+  else
+    rc = RunSmartBlur_bufCMYK(d, width, height, planes);
+  EndSmartBlur_buf(d, width, height);
+  plat::DisposePtr(d);
+  return rc;
+}
+
+// The guide rescaled over the image (A) and the contrast mask M made from
+// the difference of a smoothed copy of it (B) and A. `invert` gives
+// 255 - d, as the pixel form wants, else d.
+unsigned char* MakeMask(int32_t width, int32_t height, int32_t guideHeight, int32_t guideWidth,
+                        const unsigned char* guide, int32_t outBottom, int32_t outRight,
+                        int16_t matrix, int16_t gain, bool invert) {
+  if (guide == nullptr || guideWidth <= 0 || guideHeight <= 0) return nullptr;
+  const int64_t count = static_cast<int64_t>(width) * height;
+  unsigned char* a = reinterpret_cast<unsigned char*>(plat::NewPtrClear(count));
+  unsigned char* b = reinterpret_cast<unsigned char*>(plat::NewPtr(count));
+  unsigned char* m = reinterpret_cast<unsigned char*>(plat::NewPtr(count));
+  auto fail = [&]() {
+    plat::DisposePtr(a);
+    plat::DisposePtr(b);
+    plat::DisposePtr(m);
+    return nullptr;
+  };
+  if (a == nullptr || b == nullptr || m == nullptr) return fail();
+  if (X_Newechant_charbuf(5, guide, guideWidth, guideHeight, a, width, height, 0, 0, guideWidth,
+                          guideHeight, 0, 0, outRight, outBottom) != 0) {
+    return fail();
+  }
+  std::memcpy(b, a, static_cast<size_t>(count));  // the same rescale twice
+  if (MatrixWholePlane(width, height, b, 1, matrix == 0 ? 1 : matrix) != 0) return fail();
+  // The whole plane, so that the mask's smoothing reads sound values past
+  // the rectangle's edge.
+  for (int64_t i = 0; i < count; ++i) {
+    int32_t d = gain * (b[i] - a[i]) / 2 + 128;
+    d = d < 0 ? 0 : (d > 255 ? 255 : d);
+    m[i] = static_cast<unsigned char>(invert ? 255 - d : d);
+  }
+  if (MatrixWholePlane(width, height, m, 1, 30) != 0) return fail();
+  plat::DisposePtr(a);
+  plat::DisposePtr(b);
+  return m;
+}
+
+}  // namespace
+
+int32_t SmartBlurKey(const TSmartBlurData* d) {
+  const auto u = [](int32_t v) { return static_cast<uint32_t>(v); };
+  return static_cast<int32_t>((u(d->amount) << 8) | u(d->radius) | (u(d->spatialWeighting) << 17) |
+                              (u(d->threshold) << 24) | (u(d->lowThreshold) << 4) |
+                              (u(d->densityOutput) << 23));
+}
+
+int32_t prep_tables_RGB(int16_t mode, TSmartBlurData* data, int32_t width, int32_t height) {
+  return Prepare(mode, data, width, height, false);
+}
+
+int32_t StartSmartBlur_RGB(int16_t mode, TSmartBlurData* data, int32_t width, int32_t height) {
+  return prep_tables_RGB(mode, data, width, height);
+}
+
+int32_t prep_tables_buf(int16_t mode, TSmartBlurData* data, int32_t width, int32_t height) {
+  return Prepare(mode, data, width, height, true);
+}
+
+int32_t StartSmartBlur_buf(TSmartBlurData* data, int32_t width, int32_t height) {
+  return prep_tables_buf(1, data, width, height);
+}
+
+int32_t RunSmartBlur_RGB(TSmartBlurData* d, int32_t width, int32_t height, const uint32_t* src,
+                         uint32_t* dst) {
+  if (d == nullptr || src == nullptr || dst == nullptr) return 1;
+  if ((KeyChanged(d) || d->work3 == nullptr || d->colourTable == nullptr) &&
+      prep_tables_RGB(1, d, width, height) != 0) {
+    return 1;
+  }
+  LongImg img{reinterpret_cast<const unsigned char*>(src), reinterpret_cast<unsigned char*>(dst),
+              width};
+  SlotAcc<4> acc{d->work3, width};
+  Pass<3>(d, width, height, img, acc, d->colourWeighting != 0);
+  return 0;
+}
+
+int32_t RunSmartBlur_CMYK(TSmartBlurData* d, int32_t width, int32_t height, const uint32_t* src,
+                          uint32_t* dst) {
+  if (d == nullptr || src == nullptr || dst == nullptr) return 1;
+  if ((KeyChanged(d) || d->work4 == nullptr || d->colourTable == nullptr) &&
+      prep_tables_RGB(0, d, width, height) != 0) {
+    return 1;
+  }
+  LongImg img{reinterpret_cast<const unsigned char*>(src), reinterpret_cast<unsigned char*>(dst),
+              width};
+  SlotAcc<5> acc{d->work4, width};
+  Pass<4>(d, width, height, img, acc, d->colourWeighting != 0);
+  return 0;
+}
+
+int32_t RunSmartBlur_bufRGB(TSmartBlurData* d, int32_t width, int32_t height, RowPlanes planes) {
+  return RunRowHeld(d, width, height, planes, 3);
+}
+
+int32_t RunSmartBlur_bufCMYK(TSmartBlurData* d, int32_t width, int32_t height, RowPlanes planes) {
+  return RunRowHeld(d, width, height, planes, 4);
+}
+
+int32_t RunSmartBlur_bufRGB16(TSmartBlurData* d, int32_t width, int32_t height,
+                              RowPlanes planes) {
+  return RunRowHeld(d, width, height, planes, 16);
+}
+
+int32_t EndSmartBlur_RGB(TSmartBlurData* d) {
+  if (d == nullptr) return 0;
+  FreeTables(d);
+  plat::DisposePtr(d->work3);
+  plat::DisposePtr(d->work4);
+  d->work3 = nullptr;
+  d->work4 = nullptr;
+  d->key = -1;
+  return 0;
+}
+
+int32_t EndSmartBlur_buf(TSmartBlurData* d, int32_t /*width*/, int32_t height) {
+  if (d == nullptr) return 0;
+  FreeTables(d);
+  FreeRows(d, height);
+  d->key = -1;
+  return 0;
+}
+
+void X_SmartBlur_RGB(int16_t mode, int32_t height, int32_t width, const uint32_t* src,
+                     uint32_t* dst, int16_t radius, int16_t threshold, int16_t amount,
+                     int16_t colourWeighting) {
+  SmartBlurLong(mode, height, width, src, dst, radius, threshold, amount, colourWeighting);
+}
+
+void X_SmartBlur_buf(int16_t mode, int32_t height, int32_t width, RowPlanes planes, int16_t radius,
+                     int16_t threshold, int16_t amount, int16_t colourWeighting) {
+  SmartBlurRows(mode, height, width, planes, radius, threshold, amount, colourWeighting);
+}
+
+int32_t X_Smooth_buffer(int16_t mode, int32_t height, int32_t width, const uint32_t* src,
+                        uint32_t* dst, int32_t guideHeight, int32_t guideWidth,
+                        const unsigned char* guide, int32_t outBottom, int32_t outRight,
+                        int32_t left, int32_t top, int32_t right, int32_t bottom,
+                        int16_t /*resample*/, int32_t /*offsetX*/, int32_t /*offsetY*/,
+                        float /*scaleX*/, float /*scaleY*/, int16_t limitMode,
+                        int16_t iterations, int16_t opacity, int16_t radius, int16_t threshold,
+                        int16_t matrix, int16_t gain) {
+  if (src == nullptr || dst == nullptr || width <= 0 || height <= 0) return -1;
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  right = std::min(right, width);
+  bottom = std::min(bottom, height);
+  if (left >= right || top >= bottom) return 0;
+  const int64_t count = static_cast<int64_t>(width) * height;
+  // The blur goes into a buffer of its own, so that dst outside the
+  // rectangle keeps what it held.
+  uint32_t* blurred = NewArray<uint32_t>(count);
+  uint32_t* copy = iterations > 1 ? NewArray<uint32_t>(count) : nullptr;
+  unsigned char* mask = nullptr;
+  auto release = [&]() {
+    plat::DisposePtr(blurred);
+    plat::DisposePtr(copy);
+    plat::DisposePtr(mask);
+  };
+  if (blurred == nullptr || (iterations > 1 && copy == nullptr)) {
+    release();
+    return -1;
+  }
+  mask = MakeMask(width, height, guideHeight, guideWidth, guide, outBottom, outRight, matrix,
+                  gain, true);
+  if (mask == nullptr) {
+    release();
+    return -1;
+  }
+  if (iterations <= 1) {
+    if (SmartBlurLong(mode, height, width, src, blurred, radius, threshold, 128, 32) != 0) {
+      release();
+      return -1;
+    }
+  } else {
+    std::memcpy(copy, src, static_cast<size_t>(count) * sizeof(uint32_t));
+    for (int32_t n = 0; n < iterations; ++n) {
+      if (SmartBlurLong(mode, height, width, copy, blurred, radius, threshold, 128, 32) != 0) {
+        release();
+        return -1;
+      }
+      for (int32_t y = top; y < bottom; ++y) {
+        const int64_t row = static_cast<int64_t>(y) * width;
+        std::memcpy(copy + row + left, blurred + row + left,
+                    static_cast<size_t>(right - left) * sizeof(uint32_t));
+      }
+    }
+  }
+  // Percent: beyond 0..100 the mix would weigh outside the two values.
+  const int32_t op = std::clamp<int32_t>(opacity, 0, 100) * 255 / 100;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(blurred);
+  unsigned char* d = reinterpret_cast<unsigned char*>(dst);
+  for (int32_t y = top; y < bottom; ++y) {
+    for (int32_t x = left; x < right; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      for (int k = 0; k < 4; ++k) {
+        const int32_t sv = s[i * 4 + k];
+        unsigned char t = 0;
+        X_optionBlend(&t, 9, b[i * 4 + k], mask[i]);
+        if (limitMode == 1)
+          X_optionBlend(&t, 5, sv, t);
+        else if (limitMode == 2)
+          X_optionBlend(&t, 4, sv, t);
+        d[i * 4 + k] = static_cast<unsigned char>((op * t + (255 - op) * sv) / 255);
+      }
+    }
+  }
+  release();
+  return 0;
+}
+
+int32_t X_Smooth_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlanes planes,
+                           int32_t guideHeight, int32_t guideWidth, const unsigned char* guide,
+                           int32_t outBottom, int32_t outRight, int32_t left, int32_t top,
+                           int32_t right, int32_t bottom, int16_t radius, int16_t threshold,
+                           int16_t matrix, int16_t gain) {
+  if (planes == nullptr || width <= 0 || height <= 0) return -1;
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  right = std::min(right, width);
+  bottom = std::min(bottom, height);
+  unsigned char* mask = MakeMask(width, height, guideHeight, guideWidth, guide, outBottom,
+                                 outRight, matrix, gain, false);
+  if (mask == nullptr) return -1;
+  if ((mode == 0 || mode == 1 || mode == 4) &&
+      SmartBlurRows(mode, height, width, planes, radius, threshold, 128, 32) != 0) {
+    plat::DisposePtr(mask);
+    return -1;
+  }
+  const int channels = mode == 0 ? 4 : 3;
+  if (mode == 0 || mode == 1 || mode == 4) {
+    for (int c = 0; c < channels; ++c) {
+      for (int32_t y = top; y < bottom; ++y) {
+        const unsigned char* m = mask + static_cast<int64_t>(y) * width;
+        if (mode == 4) {
+          int16_t* row = Row16Of(planes, c, y);
+          for (int32_t x = left; x < right; ++x) {
+            int32_t v = row[x];
+            X_optionBlend16(&v, 9, row[x], m[x] * 128);
+            row[x] = static_cast<int16_t>(v);
+          }
+        } else {
+          unsigned char* row = RowOf(planes, c, y);
+          for (int32_t x = left; x < right; ++x) X_optionBlend(&row[x], 9, row[x], m[x]);
+        }
+      }
+    }
+  }
+  plat::DisposePtr(mask);
+  return 0;
+}

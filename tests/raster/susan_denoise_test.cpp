@@ -1,0 +1,248 @@
+#include "raster/susan_denoise.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "platform/memory/memory.h"
+#include "platform/random/random.h"
+#include "support/pixels.h"
+#include "support/row_held.h"
+
+namespace {
+
+using vmktest::Px;
+using vmktest::PxByte;
+
+struct Lut {
+  std::vector<unsigned char> block = std::vector<unsigned char>(516, 0xEE);
+  unsigned char* table = block.data();
+  Lut(int32_t t, int32_t form) { setup_brightness_lut(&table, t, form); }
+  int operator[](int k) const { return table[k]; }
+};
+
+std::vector<uint8_t> Noise(int32_t w, int32_t h, uint32_t seed, int spread) {
+  plat::SeedRandom(seed);
+  std::vector<uint8_t> p(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < p.size(); ++i)
+    p[i] = static_cast<uint8_t>(100 + (static_cast<int>(i) % 7) * 5 + plat::Random() % spread);
+  return p;
+}
+
+// The 3 x 3 pass as documented: nine weights with the centre's, single
+// precision sums and quotient, over a mirrored border.
+std::vector<uint8_t> ReferenceSmooth(const std::vector<uint8_t>& p, int32_t w, int32_t h,
+                                     const Lut& lut) {
+  auto at = [&](int32_t x, int32_t y) {
+    x = x < 0 ? -1 - x : (x >= w ? 2 * w - 1 - x : x);
+    y = y < 0 ? -1 - y : (y >= h ? 2 * h - 1 - y : y);
+    return static_cast<int>(p[y * w + x]);
+  };
+  std::vector<uint8_t> out(p.size());
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const int c = at(x, y);
+      int area = 0;
+      float total = 0.0f;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int v = at(x + dx, y + dy);
+          area += lut[c - v];
+          total += static_cast<float>(v * lut[c - v]);
+        }
+      const int n = area - 100;
+      if (n != 0) {
+        out[y * w + x] = static_cast<uint8_t>(static_cast<int>((total - 100.0f * c) / n));
+      } else {
+        std::vector<int> nb;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx)
+            if (dx != 0 || dy != 0) nb.push_back(at(x + dx, y + dy));
+        std::sort(nb.begin(), nb.end());
+        out[y * w + x] = static_cast<uint8_t>((nb[3] + nb[4]) / 2);
+      }
+    }
+  return out;
+}
+
+TEST(BrightnessTable, GaussianAndSixthPowerForms) {
+  const Lut t20(20, 2);
+  // The working pointer sits 258 bytes in; entries -256..256 fill 2..514.
+  EXPECT_EQ(t20.table, t20.block.data() + 258);
+  EXPECT_EQ(t20.block[1], 0xEE);
+  EXPECT_EQ(t20.block[515], 0xEE);
+  EXPECT_EQ(t20[0], 100);
+  EXPECT_EQ(t20[20], 36);
+  EXPECT_EQ(t20[-20], 36);
+  for (int k = 40; k <= 42; ++k) {
+    EXPECT_EQ(t20[k], 1) << k;
+    EXPECT_EQ(t20[-k], 1) << k;
+  }
+  for (int k = 43; k <= 256; ++k) {
+    EXPECT_EQ(t20[k], 0) << k;
+    EXPECT_EQ(t20[-k], 0) << k;
+  }
+  const Lut t1(1, 2);
+  EXPECT_EQ(t1[1], 36);
+  EXPECT_EQ(t1[2], 1);
+  EXPECT_EQ(t1[3], 0);
+  // Form 6 stays flat longer and then drops harder.
+  const Lut s20(20, 6);
+  EXPECT_EQ(s20[10], static_cast<int>(static_cast<float>(100.0 * std::exp(-1.0 / 64))));
+  EXPECT_EQ(s20[20], 36);
+  EXPECT_EQ(s20[30], 0);
+  // A threshold of 0 or less counts only an equal brightness as similar.
+  for (int32_t t : {0, -5}) {
+    const Lut z(t, 2);
+    EXPECT_EQ(z[0], 100);
+    for (int k = 1; k <= 256; ++k) EXPECT_EQ(z[k] + z[-k], 0) << k;
+  }
+}
+
+TEST(SusanHelpers, MedianAndMirroredEnlargement) {
+  // Neighbours 9 1 8 / 2 . 7 / 3 6 4: sorted 1 2 3 4 6 7 8 9, (4 + 6) / 2.
+  const std::vector<uint8_t> p = {9, 1, 8, 2, 200, 7, 3, 6, 4};
+  EXPECT_EQ(median(p.data(), 1, 1, 3), 5);
+
+  std::vector<uint8_t> img = {1, 2, 3, 4, 5, 6};  // 3 x 2
+  std::vector<uint8_t> big(5 * 4, 0);
+  unsigned char* plane = img.data();
+  int32_t w = 3, h = 2;
+  enlarge(&plane, big.data(), &w, &h, 1);
+  EXPECT_EQ(w, 5);
+  EXPECT_EQ(h, 4);
+  EXPECT_EQ(plane, big.data());
+  const std::vector<uint8_t> want = {1, 1, 2, 3, 3,  //
+                                     1, 1, 2, 3, 3,  //
+                                     4, 4, 5, 6, 6,  //
+                                     4, 4, 5, 6, 6};
+  EXPECT_EQ(big, want);
+  // A border deeper than the plane is refused.
+  plane = img.data();
+  w = 3;
+  h = 2;
+  enlarge(&plane, big.data(), &w, &h, 3);
+  EXPECT_EQ(plane, img.data());
+  EXPECT_EQ(w, 3);
+}
+
+TEST(SusanSmoothing, FlatPlanesAndTooSmallPlanes) {
+  std::vector<uint8_t> flat(9 * 7, 77);
+  EXPECT_EQ(X_smooth_buf(flat.data(), 9, 7, 10, 20), 0);
+  EXPECT_EQ(flat, std::vector<uint8_t>(9 * 7, 77));
+  const Lut t(20, 2);
+  EXPECT_EQ(s_smoothing(0, flat.data(), 9, 7, 1.0f, t.table), 0);  // round window, m = 2
+  EXPECT_EQ(flat, std::vector<uint8_t>(9 * 7, 77));
+
+  const int64_t live = plat::LiveBlockCount();
+  std::vector<uint8_t> narrow = {10, 200, 30, 40, 50, 60, 70, 80};  // 2 x 4
+  const auto before = narrow;
+  EXPECT_EQ(X_smooth_buf(narrow.data(), 2, 4, 10, 20), -1);
+  EXPECT_EQ(narrow, before);
+  EXPECT_EQ(s_smoothing(0, flat.data(), 9, 7, 3.0f, t.table), -1);  // m = 5 needs 11
+  EXPECT_EQ(plat::LiveBlockCount(), live);
+}
+
+TEST(SusanSmoothing, OutliersAndBorders) {
+  // With threshold 1 a sample 3 or more away from all its neighbours has
+  // no similar neighbour and takes their median.
+  std::vector<uint8_t> p = {10, 10, 12, 20, 90, 14, 16, 16, 18};
+  EXPECT_EQ(X_smooth_buf(p.data(), 3, 3, 10, 1), 0);
+  EXPECT_EQ(p[4], 15);  // neighbours 10 10 12 14 16 16 18 20
+  // Border rows are smoothed through their mirror like interior ones: a
+  // step one sample off the top edge blends the same at x = 0 as inside.
+  std::vector<uint8_t> q(6 * 5);
+  for (int32_t y = 0; y < 5; ++y)
+    for (int32_t x = 0; x < 6; ++x) q[y * 6 + x] = y == 0 ? 100 : 110;
+  EXPECT_EQ(X_smooth_buf(q.data(), 6, 5, 10, 20), 0);
+  for (int32_t x = 0; x < 6; ++x) {
+    EXPECT_EQ(q[x], q[2]);
+    EXPECT_EQ(q[6 + x], q[6 + 2]);
+  }
+  // Row 0 sees five neighbours of 100 (two beside it, three mirrored above)
+  // and three of 110 at weight 100 * exp(-1/4) = 77:
+  // (5*100*100 + 3*110*77) / (500 + 231) = 103; row 1 the other way round.
+  EXPECT_EQ(q[2], 103);
+  EXPECT_EQ(q[6 + 2], 106);
+}
+
+TEST(SusanSmoothing, IntegerQuotientMatchesTheFloatForm) {
+  for (int32_t t : {0, 1, 4, 12, 20, 45, 120}) {
+    const int32_t w = 37, h = 23;
+    const auto p = Noise(w, h, static_cast<uint32_t>(t) + 5, t == 0 ? 3 : 3 * t + 1);
+    const Lut lut(t, 2);
+    const auto ref = ReferenceSmooth(p, w, h, lut);
+    auto got = p;
+    ASSERT_EQ(X_smooth_buf(got.data(), w, h, 10, t), 0);
+    EXPECT_EQ(got, ref) << "threshold " << t;
+  }
+}
+
+class Denoise : public ::testing::Test {};
+
+TEST_F(Denoise, PlaneFilterMixesTheSmoothedCopy) {
+  const int32_t w = 16, h = 12;
+  const auto plane = Noise(w, h, 21, 30);
+  auto p = plane;
+  EXPECT_EQ(DeNoise(0, 255, p.data(), nullptr, h, w, 0, 0, w - 1, h - 1, 0, 10, 20), 0);
+  EXPECT_EQ(p, plane);  // passes 0: the unchanged copy
+  EXPECT_EQ(DeNoise(0, 255, p.data(), nullptr, h, w, -4, 2, 99, 5, 2, 10, 20), 0);
+  auto twice = plane;
+  ASSERT_EQ(X_smooth_buf(twice.data(), w, h, 10, 20), 0);
+  ASSERT_EQ(X_smooth_buf(twice.data(), w, h, 10, 20), 0);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      EXPECT_EQ(p[y * w + x], y >= 2 && y <= 5 ? twice[y * w + x] : plane[y * w + x]);
+  // A 2-wide plane cannot be smoothed: -1 and untouched.
+  std::vector<uint8_t> narrow(2 * 5, 9);
+  narrow[3] = 200;
+  const auto before = narrow;
+  EXPECT_EQ(DeNoise(0, 255, narrow.data(), nullptr, 5, 2, 0, 0, 1, 4, 1, 10, 20), -1);
+  EXPECT_EQ(narrow, before);
+}
+
+TEST_F(Denoise, PixelDriverByChannelAndOpacity) {
+  const int32_t w = 20, h = 14;
+  std::vector<uint32_t> src(w * h);
+  const auto r = Noise(w, h, 31, 25), g = Noise(w, h, 32, 25), b = Noise(w, h, 33, 25);
+  for (size_t i = 0; i < src.size(); ++i) src[i] = Px(r[i], g[i], b[i], 250);
+  std::vector<uint32_t> dst(src.size(), Px(1, 2, 3, 4));
+  EXPECT_EQ(X_DeNoise_buffer(1, h, w, src.data(), dst.data(), 0, 0, w, h, 100, 1, 10, 20), 0);
+  auto rs = r;
+  ASSERT_EQ(X_smooth_buf(rs.data(), w, h, 10, 20), 0);
+  for (size_t i = 0; i < dst.size(); ++i) {
+    EXPECT_EQ(PxByte(dst[i], 0), rs[i]);
+    EXPECT_EQ(PxByte(dst[i], 3), 4);  // mode 1 leaves byte 3
+  }
+  // Opacity mixes with what dst already holds; 0 leaves it.
+  std::vector<uint32_t> half(src.size(), Px(0, 0, 0, 0));
+  EXPECT_EQ(X_DeNoise_buffer(0, h, w, src.data(), half.data(), 0, 0, w, h, 50, 1, 10, 20), 0);
+  for (size_t i = 0; i < half.size(); ++i) {
+    EXPECT_EQ(PxByte(half[i], 0), rs[i] * 50 / 100);
+    EXPECT_EQ(PxByte(half[i], 3), 250 * 50 / 100);  // a flat channel stays flat
+  }
+  auto keep = dst;
+  EXPECT_EQ(X_DeNoise_buffer(0, h, w, src.data(), keep.data(), 0, 0, w, h, 0, 2, 10, 20), 0);
+  EXPECT_EQ(keep, dst);
+  // Row-held planes give the same bytes in place.
+  vmktest::RowHeld rows(3, w, h);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int c = 0; c < 3; ++c) rows.at(c, x, y) = PxByte(src[y * w + x], c);
+  auto same = src;
+  EXPECT_EQ(X_DeNoise_buffer(1, h, w, src.data(), same.data(), 0, 0, w, h, 70, 2, 10, 20), 0);
+  EXPECT_EQ(X_DeNoise_reabuffer(1, h, w, rows.planes(), 0, 0, w, h, 70, 2, 10, 20), 0);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(rows.at(c, x, y), PxByte(same[y * w + x], c));
+  // Too narrow an image: -1, dst untouched.
+  std::vector<uint32_t> tiny(2 * 3, Px(5, 5, 5, 5)), tinyDst(tiny);
+  EXPECT_EQ(X_DeNoise_buffer(1, 3, 2, tiny.data(), tinyDst.data(), 0, 0, 2, 3, 100, 1, 10, 20),
+            -1);
+  EXPECT_EQ(tinyDst, tiny);
+}
+
+}  // namespace
