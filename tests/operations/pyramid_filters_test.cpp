@@ -223,6 +223,18 @@ TEST_F(Sharpening, PartRegionsSeeThePlaneAroundThem) {
   });
 }
 
+TEST(Deblur, NoMaskIsFullStrengthAndStrengthZeroKeeps) {
+  const Plane before = Ramp(40, 36);
+  const Plane full(40 * 36, 255);
+  Plane a = before, b = before, c = before;
+  ASSERT_EQ(Effects::DeBlur(0, 255, a.data(), nullptr, 36, 40, 0, 0, 39, 35, 3, 8), 0);
+  ASSERT_EQ(Effects::DeBlur(0, 255, b.data(), full.data(), 36, 40, 0, 0, 39, 35, 3, 8), 0);
+  EXPECT_EQ(a, b);
+  EXPECT_NE(a, before);
+  ASSERT_EQ(Effects::DeBlur(0, 255, c.data(), nullptr, 36, 40, 0, 0, 39, 35, 3, 0), 0);
+  EXPECT_EQ(c, before);
+}
+
 TEST(BinomialRow, OrdersZeroOneAndFour) {
   int32_t row[6] = {-1, -1, -1, -1, -1, -1};
   Effects::GaussianMatrix(row, 4);
