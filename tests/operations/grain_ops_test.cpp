@@ -177,4 +177,19 @@ TEST_F(FilmGrainOp, GrainFollowsTheDocumentedDraws) {
   EXPECT_EQ(b[0], expect(2));
 }
 
+TEST(Denoise, NoPassesKeepAndPassesSmooth) {
+  Plane speckled(20 * 20, 100);
+  for (size_t i = 0; i < speckled.size(); i += 7) speckled[i] = 110;
+  Plane p = speckled;
+  ASSERT_EQ(Effects::DeNoise(0, 255, p.data(), nullptr, 20, 20, 0, 0, 19, 19, 0, 3, 20), 0);
+  EXPECT_EQ(p, speckled);
+  ASSERT_EQ(Effects::DeNoise(0, 255, p.data(), nullptr, 20, 20, 0, 0, 19, 19, 2, 3, 20), 0);
+  EXPECT_NE(p, speckled);
+  // A mask of zeros keeps everything.
+  Plane q = speckled;
+  const Plane none(20 * 20, 0);
+  ASSERT_EQ(Effects::DeNoise(0, 255, q.data(), none.data(), 20, 20, 0, 0, 19, 19, 2, 3, 20), 0);
+  EXPECT_EQ(q, speckled);
+}
+
 }  // namespace
