@@ -90,8 +90,9 @@ TEST(PyramidSteps, HalvingReadsAnOddLastColumnThroughItsNeighbour) {
 }
 
 TEST(PyramidSteps, DoublingFillsTheLastColumnAndRowOfEvenSizes) {
+  // Stale contents in the target must not survive anywhere.
   const Plane half = {10, 20, 30, 40};
-  Plane full(16, 0);
+  Plane full(16, 0xAB);
   Effects::Double(4, 4, 0, 0, 3, 3, 1, full.data(), half.data());
   EXPECT_EQ(full, (Plane{10, 15, 20, 20,  //
                          20, 25, 30, 30,  //
