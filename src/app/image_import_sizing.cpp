@@ -67,37 +67,39 @@ int16_t AS_GetImageDimension(fichier* file, int32_t* width, int32_t* height, int
   return 0;
 }
 
+namespace {
+
+// Prepares the rectangles and loads in the given mode (-1: load nothing).
+int16_t LoadResized(fichier* file, int16_t whole, int32_t srcL, int32_t srcT, int32_t srcR,
+                    int32_t srcB, int32_t bufW, int32_t bufH, int32_t dstL, int32_t dstT,
+                    int32_t dstR, int32_t dstB, int32_t extra, int16_t mode, void* buf1,
+                    void* buf2, void* buf3, uint8_t* alpha) {
+  Request q{0, 0, srcL, srcT, srcR, srcB, 0, 0};
+  if (!Prepare(file, whole, bufW, bufH, dstL, dstT, dstR, dstB, extra, &q)) return -1;
+  if (mode < 0) return 0;
+  return LoadImaInBuf(2, 0, mode, file, &q.W, &q.H, q.sL, q.sT, q.sR, q.sB, q.dstW, q.dstH, bufW,
+                      bufH, buf1, buf2, buf3, nullptr, alpha);
+}
+
+}  // namespace
+
 int16_t AS_GetResizedImage(fichier* file, int16_t whole, int32_t srcL, int32_t srcT,
                            int32_t srcR, int32_t srcB, int32_t bufW, int32_t bufH, int32_t dstL,
                            int32_t dstT, int32_t dstR, int32_t dstB, int16_t kind, void* buf1,
                            void* buf2, void* buf3, uint8_t* alpha) {
-  Request q{0, 0, srcL, srcT, srcR, srcB, 0, 0};
-  if (!Prepare(file, whole, bufW, bufH, dstL, dstT, dstR, dstB, 1, &q)) return -1;
-  int16_t mode;
-  switch (kind) {
-    case 0: mode = kLoadGrey8; break;
-    case 1: mode = kLoadPixels; break;
-    case 2: mode = kLoadGrey16; break;
-    case 3: mode = kLoadPlanes; break;
-    default: return 0;
-  }
-  return LoadImaInBuf(2, 0, mode, file, &q.W, &q.H, q.sL, q.sT, q.sR, q.sB, q.dstW, q.dstH, bufW,
-                      bufH, buf1, buf2, buf3, nullptr, alpha);
+  static constexpr int16_t kModes[] = {kLoadGrey8, kLoadPixels, kLoadGrey16, kLoadPlanes};
+  const int16_t mode = kind >= 0 && kind <= 3 ? kModes[kind] : -1;
+  return LoadResized(file, whole, srcL, srcT, srcR, srcB, bufW, bufH, dstL, dstT, dstR, dstB, 1,
+                     mode, buf1, buf2, buf3, alpha);
 }
 
 int16_t AS_Get90ResizedImage(fichier* file, int16_t whole, int32_t srcL, int32_t srcT,
                              int32_t srcR, int32_t srcB, int32_t bufW, int32_t bufH,
                              int32_t dstL, int32_t dstT, int32_t dstR, int32_t dstB, int16_t kind,
                              void* buf1, void* buf2, void* buf3, uint8_t* alpha) {
-  Request q{0, 0, srcL, srcT, srcR, srcB, 0, 0};
-  if (!Prepare(file, whole, bufW, bufH, dstL, dstT, dstR, dstB, 0, &q)) return -1;
-  int16_t mode;
-  switch (kind) {
-    case 0: mode = kLoadPixels90; break;
-    case 2: mode = kLoadGrey16_90; break;
-    case 3: mode = kLoadPlanes90; break;
-    default: return 0;  // kind 1 loads nothing
-  }
-  return LoadImaInBuf(2, 0, mode, file, &q.W, &q.H, q.sL, q.sT, q.sR, q.sB, q.dstW, q.dstH, bufW,
-                      bufH, buf1, buf2, buf3, nullptr, alpha);
+  // Kind 1 loads nothing.
+  static constexpr int16_t kModes[] = {kLoadPixels90, -1, kLoadGrey16_90, kLoadPlanes90};
+  const int16_t mode = kind >= 0 && kind <= 3 ? kModes[kind] : -1;
+  return LoadResized(file, whole, srcL, srcT, srcR, srcB, bufW, bufH, dstL, dstT, dstR, dstB, 0,
+                     mode, buf1, buf2, buf3, alpha);
 }

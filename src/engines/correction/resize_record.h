@@ -11,10 +11,18 @@
 //
 // Quads are eight words: x of corners 0-3, then their y, in 1/100000 of the
 // picture's width and height, y measured upward from the bottom edge.
+//
+// Masks: two arrays of signed 16-bit values, (maskWidth + 1) x (maskHeight + 1)
+// entries each, the mask proper being the first maskWidth x maskHeight entries
+// row by row, bottom row of the picture first. The record owns them; they come
+// from plat::NewPtr, so their real size can always be told, and whoever frees
+// a record frees its masks first (Dele_YoxelMsk).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "app/file_records.h"
 
 struct YoxelPar {
   static constexpr int32_t kStoredSize = 4316;
@@ -103,3 +111,57 @@ void VisitRecord(V& v, YoxelPar& r) {
   v.i32(r.flipMode);
   v.reserved(YoxelPar::kStoredSize - 56 * 4);
 }
+
+// Defaults of every word. Mask mode 0 sets both mask references to none without freeing
+// (for a record whose references are copies of another's); 1 frees both masks and makes
+// them anew filled with 0 (Init_YoxelMsk); other modes leave them. A kind of 8 leaves
+// twoStage as it was.
+void Init_YoxelPar(YoxelPar* record, int32_t width, int32_t height, int32_t resolution,
+                   int32_t maskMode, int32_t kind);
+// Makes each missing mask (and remakes one too small for the record's mask size), then
+// fills every entry of both, the spare row and column included, with `value`. Stops at
+// the first mask it cannot allocate, which stays absent.
+void Init_YoxelMsk(YoxelPar* record, int16_t value);
+// Frees both masks and sets the references to none.
+void Dele_YoxelMsk(YoxelPar* record);
+// Copies words 0-45 and 48-55 (the mask size included), then the masks' contents
+// (Copy_YoxelMsk); the destination keeps its own mask arrays.
+void Copy_YoxelPar(const YoxelPar* source, YoxelPar* destination);
+// For each source mask that exists: makes the destination's mask when it is absent or
+// too small, then copies width x height entries. A missing source mask leaves the
+// destination's as it was; an allocation failure stops there.
+void Copy_YoxelMsk(YoxelPar* destination, int32_t width, int32_t height, const int16_t* protect,
+                   const int16_t* remove);
+// Converts words 1-45 and 48-55; never the mask references.
+void SwapYoxelPar(YoxelPar* record, int16_t direction, int16_t force);
+
+// The 'hYxl' preset: mode 0 open dialog ("Load a New Yoxel..."), 1 save dialog, 2 read
+// and 3 write the given file, others nothing (0). Callers pass the record's own mask
+// size and masks (blocks as above) with withMasks 1.
+//
+// File: the record block (4316 bytes; words 46-47 and bytes 224-4315 zero), mask width W
+// at 4316 and height H at 4320, the protect stream's word count Lp at 4324 and its words
+// at 4328, the remove stream's count at 4328 + 4 Lp and its words after it; every word
+// little-endian; each stream codes W x H entries as (count, value) runs.
+//
+// A read keeps the record's picture width, height and resolution and its mask size (the
+// masks keep their arrays: a stored mask of another size is resampled into them by
+// nearest sample). Everything is checked before anything is taken: a short file, a
+// stream longer than its file or with runs beyond W x H, or masks too small for the
+// size passed, gives -1 with the record and masks untouched. A missing mask is written
+// as a mask of zeros.
+int16_t Do_AYoxel_file(int16_t mode, FSSpec spec, YoxelPar* record, int16_t withMasks,
+                       int32_t maskWidth, int32_t maskHeight, int16_t* protect, int16_t* remove);
+
+// Holder of one record: the record comes from the block registry zeroed, with no masks
+// (callers then call Init_YoxelPar); destruction frees the protect mask,
+// the remove mask, then the record. When the registry has no block to give, par is null.
+class Yoxel {
+ public:
+  Yoxel();
+  ~Yoxel();
+  Yoxel(const Yoxel&) = delete;
+  Yoxel& operator=(const Yoxel&) = delete;
+
+  YoxelPar* par = nullptr;
+};
