@@ -162,6 +162,33 @@ int32_t Prepare(int16_t mode, TSmartBlurData* d, int32_t width, int32_t height, 
   return 0;
 }
 
+// The candidates of pixel (x, y) in scan order: rightward along its row,
+// then in each of the next `half` rows leftward from column x and rightward
+// from x + 1; visit(qx, qy) answers whether q is similar, and every scan
+// ends at its first dissimilar pixel. A dissimilar pixel straight below
+// ends the rows after that row's rightward scan.
+template <typename Visit>
+inline void Scan(int32_t x, int32_t y, int32_t width, int32_t height, int32_t half, Visit& visit) {
+  const int32_t xr = std::min(x + half, width - 1);
+  const int32_t xl = std::max(x - half, 0);
+  for (int32_t qx = x + 1; qx <= xr; ++qx)
+    if (!visit(qx, y)) break;
+  const int32_t rows = std::min(half, height - 1 - y);
+  for (int32_t dd = 1; dd <= rows; ++dd) {
+    const int32_t qy = y + dd;
+    bool below = true;
+    for (int32_t qx = x; qx >= xl; --qx) {
+      if (!visit(qx, qy)) {
+        below = qx != x;
+        break;
+      }
+    }
+    for (int32_t qx = x + 1; qx <= xr; ++qx)
+      if (!visit(qx, qy)) break;
+    if (!below) break;
+  }
+}
+
 // Samples and accumulator slots of one pass. Img: int Get(k, x, y) and
 // void Put(k, x, y, value); Acc: int32_t& At(k, x, y) with k = C the weight.
 template <int C, typename Img, typename Acc>
@@ -202,24 +229,7 @@ void Pass(const TSmartBlurData* d, int32_t width, int32_t height, Img& img, Acc&
         acc.At(C, qx, qy) += w;
         return true;
       };
-      const int32_t xr = std::min(x + half, width - 1);
-      const int32_t xl = std::max(x - half, 0);
-      for (int32_t qx = x + 1; qx <= xr; ++qx)
-        if (!visit(qx, y)) break;
-      const int32_t rows = std::min(half, height - 1 - y);
-      for (int32_t dd = 1; dd <= rows; ++dd) {
-        const int32_t qy = y + dd;
-        bool below = true;
-        for (int32_t qx = x; qx >= xl; --qx) {
-          if (!visit(qx, qy)) {
-            below = qx != x;
-            break;
-          }
-        }
-        for (int32_t qx = x + 1; qx <= xr; ++qx)
-          if (!visit(qx, qy)) break;
-        if (!below) break;
-      }
+      Scan(x, y, width, height, half, visit);
       for (int k = 0; k < C; ++k) img.Put(k, x, y, sum[k] / sum[C]);
       if constexpr (C == 3) img.Clear3(x, y);
     }
@@ -290,26 +300,7 @@ void PassLongWide(const TSmartBlurData* d, int32_t width, int32_t height,
         }
         return true;
       };
-      if (!none) {
-        const int32_t xr = std::min(x + half, width - 1);
-        const int32_t xl = std::max(x - half, 0);
-        for (int32_t qx = x + 1; qx <= xr; ++qx)
-          if (!visit(qx, y)) break;
-        const int32_t rows = std::min(half, height - 1 - y);
-        for (int32_t dd = 1; dd <= rows; ++dd) {
-          const int32_t qy = y + dd;
-          bool below = true;
-          for (int32_t qx = x; qx >= xl; --qx) {
-            if (!visit(qx, qy)) {
-              below = qx != x;
-              break;
-            }
-          }
-          for (int32_t qx = x + 1; qx <= xr; ++qx)
-            if (!visit(qx, qy)) break;
-          if (!below) break;
-        }
-      }
+      if (!none) Scan(x, y, width, height, half, visit);
       int32_t out[4];
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out), sum);
       const int32_t weight = C == 3 ? out[3] : sumW;
@@ -391,6 +382,29 @@ int32_t RunRowHeld(TSmartBlurData* d, int32_t width, int32_t height, RowPlanes p
     RowAcc3 acc{d->rows};
     Pass<3>(d, width, height, img, acc, true);
   }
+  return 0;
+}
+
+// One pass over 32-bit pixels with C channels (3: slots of four words, 4:
+// slots of five), redoing the start when the key or the storage is stale.
+template <int C>
+int32_t RunLong(TSmartBlurData* d, int32_t width, int32_t height, const uint32_t* src,
+                uint32_t* dst) {
+  if (d == nullptr || src == nullptr || dst == nullptr) return 1;
+  const int16_t mode = C == 3 ? 1 : 0;
+  if ((KeyChanged(d) || (C == 3 ? d->work3 : d->work4) == nullptr || d->colourTable == nullptr) &&
+      prep_tables_RGB(mode, d, width, height) != 0) {
+    return 1;
+  }
+  int32_t* slots = C == 3 ? d->work3 : d->work4;
+  LongImg img{reinterpret_cast<const unsigned char*>(src), reinterpret_cast<unsigned char*>(dst),
+              width};
+#if defined(__SSE2__)
+  PassLongWide<C>(d, width, height, img.src, img.dst, slots, d->colourWeighting != 0);
+#else
+  SlotAcc<C + 1> acc{slots, width};
+  Pass<C>(d, width, height, img, acc, d->colourWeighting != 0);
+#endif
   return 0;
 }
 
@@ -504,38 +518,12 @@ int32_t StartSmartBlur_buf(TSmartBlurData* data, int32_t width, int32_t height) 
 
 int32_t RunSmartBlur_RGB(TSmartBlurData* d, int32_t width, int32_t height, const uint32_t* src,
                          uint32_t* dst) {
-  if (d == nullptr || src == nullptr || dst == nullptr) return 1;
-  if ((KeyChanged(d) || d->work3 == nullptr || d->colourTable == nullptr) &&
-      prep_tables_RGB(1, d, width, height) != 0) {
-    return 1;
-  }
-  LongImg img{reinterpret_cast<const unsigned char*>(src), reinterpret_cast<unsigned char*>(dst),
-              width};
-#if defined(__SSE2__)
-  PassLongWide<3>(d, width, height, img.src, img.dst, d->work3, d->colourWeighting != 0);
-  return 0;
-#endif
-  SlotAcc<4> acc{d->work3, width};
-  Pass<3>(d, width, height, img, acc, d->colourWeighting != 0);
-  return 0;
+  return RunLong<3>(d, width, height, src, dst);
 }
 
 int32_t RunSmartBlur_CMYK(TSmartBlurData* d, int32_t width, int32_t height, const uint32_t* src,
                           uint32_t* dst) {
-  if (d == nullptr || src == nullptr || dst == nullptr) return 1;
-  if ((KeyChanged(d) || d->work4 == nullptr || d->colourTable == nullptr) &&
-      prep_tables_RGB(0, d, width, height) != 0) {
-    return 1;
-  }
-  LongImg img{reinterpret_cast<const unsigned char*>(src), reinterpret_cast<unsigned char*>(dst),
-              width};
-#if defined(__SSE2__)
-  PassLongWide<4>(d, width, height, img.src, img.dst, d->work4, d->colourWeighting != 0);
-  return 0;
-#endif
-  SlotAcc<5> acc{d->work4, width};
-  Pass<4>(d, width, height, img, acc, d->colourWeighting != 0);
-  return 0;
+  return RunLong<4>(d, width, height, src, dst);
 }
 
 int32_t RunSmartBlur_bufRGB(TSmartBlurData* d, int32_t width, int32_t height, RowPlanes planes) {
