@@ -21,6 +21,37 @@ constexpr int32_t kTableCentre = 258;
 
 inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
+// The 3 x 3 pass as documented, for tables whose entry 0 is not the usual
+// 100: nine weights, the centre's included, and single-precision sums.
+void SmoothThreeByThreeAnyTable(const unsigned char* e, int32_t width, int32_t height,
+                                const unsigned char* table, unsigned char* out) {
+  const int32_t ew = width + 2;
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      const unsigned char* centre = e + static_cast<int64_t>(y + 1) * ew + (x + 1);
+      const int32_t c = *centre;
+      int32_t area = 0;
+      float total = 0.0f;
+      for (int32_t i = -1; i <= 1; ++i) {
+        for (int32_t j = -1; j <= 1; ++j) {
+          const int32_t v = centre[i * ew + j];
+          area += table[c - v];
+          total += static_cast<float>(v * table[c - v]);
+        }
+      }
+      const int32_t n = area - 100;
+      int32_t r;
+      if (n != 0) {
+        const float q = (total - 100.0f * static_cast<float>(c)) / static_cast<float>(n);
+        r = q >= 255.0f ? 255 : (q <= 0.0f ? 0 : static_cast<int32_t>(q));
+      } else {
+        r = median(e, y + 1, x + 1, ew);
+      }
+      out[static_cast<int64_t>(y) * width + x] = static_cast<unsigned char>(r);
+    }
+  }
+}
+
 // The 3 x 3 pass over the enlarged plane (border 1), written into `out`.
 // With the centre's own weight (always 100) left out of both sums, the
 // documented (total - 100 c) / (area - 100) is the neighbours' weighted sum
@@ -31,6 +62,10 @@ inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (
 void SmoothThreeByThree(const unsigned char* e, int32_t width, int32_t height,
                         const unsigned char* table, unsigned char* out) {
   const int32_t ew = width + 2;
+  if (table[0] != 100) {
+    SmoothThreeByThreeAnyTable(e, width, height, table, out);
+    return;
+  }
   for (int32_t y = 0; y < height; ++y) {
     const unsigned char* up = e + static_cast<int64_t>(y) * ew;
     const unsigned char* mid = up + ew;
@@ -115,8 +150,9 @@ void setup_brightness_lut(unsigned char** table, int32_t t, int32_t form) {
   unsigned char* lut = *table;
   for (int32_t k = -256; k <= 256; ++k) {
     if (t <= 0) {
-      // The limit of a vanishing threshold (and no division by zero).
-      lut[k] = k == 0 ? 100 : 0;
+      // No division by zero: nothing is similar, and the smoothing, which
+      // always credits the centre with 100, then keeps every sample.
+      lut[k] = 0;
       continue;
     }
     const float r = static_cast<float>(k) / static_cast<float>(t);
