@@ -249,6 +249,12 @@ class Effects {
   static int32_t Sharpen(int16_t mode, int16_t opacity, unsigned char* plane,
                          const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
                          int32_t y0, int32_t x1, int32_t y1, int16_t strength);
+  // Height first. Inverse diffusion: `order` terms of the series of
+  // -(strength / 10) times the Laplacian of Gaussian. No mask is full
+  // strength.
+  static int32_t DeBlur(int16_t mode, int16_t opacity, unsigned char* plane,
+                        const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                        int32_t y0, int32_t x1, int32_t y1, int16_t order, int16_t strength);
   // The binomial row of order n into out[0..n] (out[0] alone for n <= 0).
   static void GaussianMatrix(int32_t* out, int16_t n);
 
@@ -335,6 +341,13 @@ class Effects {
                            int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                            const unsigned char* mask, int16_t amount, int16_t highlights,
                            int16_t midtones, int16_t shadows, int16_t colourShare, int16_t seed);
+  // `passes` rounds of edge-preserving smoothing of the whole plane, blended
+  // in over the region.
+  static int32_t DeNoise(int16_t mode, int16_t opacity, unsigned char* plane,
+                         const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                         int32_t y0, int32_t x1, int32_t y1, int16_t passes, int16_t spatial,
+                         int16_t threshold);
+
   // ---- Wave distortion (wave_distortion.cpp) ----
 
   // Columns shifted vertically by waves along x, rows horizontally by waves

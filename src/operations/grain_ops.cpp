@@ -15,6 +15,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/random/random.h"
+#include "raster/susan_denoise.h"
 
 using effect_support::Blend;
 using effect_support::ClampRegion;
@@ -198,4 +199,14 @@ int32_t Effects::FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_
     }
   }
   return 0;
+}
+
+int32_t Effects::DeNoise(int16_t mode, int16_t opacity, unsigned char* plane,
+                         const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                         int32_t y0, int32_t x1, int32_t y1, int16_t passes, int16_t spatial,
+                         int16_t threshold) {
+  // The raster core's denoise smooths a copy of the whole plane and blends
+  // it in over the region, which is this operation exactly.
+  return ::DeNoise(mode, opacity, plane, mask, height, width, x0, y0, x1, y1, passes, spatial,
+                   threshold);
 }

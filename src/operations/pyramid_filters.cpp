@@ -7,6 +7,9 @@
 // only adds 3 x 3 passes at a quarter of the resolution. Its radius is held
 // to 0..199, the range the pyramid's step bookkeeping was sized for.
 //
+// The deblur is the raster core's derivative-of-Gaussian series as it
+// stands.
+//
 // UnSharpMask, HighPass and Sharpen filter a copy of the WHOLE plane, not of
 // the region alone: near the region's edges their filters read samples
 // outside it, and those must be the plane's own.
@@ -16,6 +19,7 @@
 #include "operations/effects.h"
 #include "raster/blend_filters.h"
 #include "raster/convolution.h"
+#include "raster/focus_filters.h"
 
 using effect_support::Blend;
 using effect_support::ClampRegion;
@@ -199,6 +203,14 @@ int32_t Effects::Sharpen(int16_t mode, int16_t opacity, unsigned char* plane,
     }
   }
   return 0;
+}
+
+int32_t Effects::DeBlur(int16_t mode, int16_t opacity, unsigned char* plane,
+                        const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                        int32_t y0, int32_t x1, int32_t y1, int16_t order, int16_t strength) {
+  // The raster core's deblur is this series to the letter, a missing mask
+  // meaning full strength.
+  return ::DeBlur(mode, opacity, plane, mask, height, width, x0, y0, x1, y1, order, strength);
 }
 
 void Effects::GaussianMatrix(int32_t* out, int16_t n) {

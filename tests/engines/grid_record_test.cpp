@@ -464,7 +464,6 @@ TEST_F(GridFile, WriteFailuresAndOtherModes) {
   EXPECT_EQ(Do_AGrid_file(1, FSSpec{}, r.get(), 1, kW, kH, plane), -1);
 
   // The open dialog asks for grids with the family's prompt.
-  r->head.w[kGpCount] = 2;
   ui.AnswerOpenFile(path);
   auto loaded = NewGrid();
   ASSERT_EQ(Do_AGrid_file(0, FSSpec{}, loaded.get(), 0, kW, kH, plane), 0);

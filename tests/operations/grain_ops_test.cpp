@@ -160,21 +160,19 @@ TEST_F(FilmGrainOp, ColourShareSplitsCommonAndSeparateGrain) {
   EXPECT_EQ(again.b, colour.b);
 }
 
-TEST_F(FilmGrainOp, GrainFollowsTheDocumentedDraws) {
-  // One pixel: L = 120, S = 60 * (120 * 60 / 255 + 80 * 120 / 128 + 40 * 135 / 255) / 30.
-  Plane r = {120}, g = {120}, b = {120};
-  ASSERT_EQ(Effects::FilmGrain(0, 255, 1, 1, r.data(), g.data(), b.data(), 0, 0, 0, 0, nullptr, 60,
-                               60, 80, 40, 30, 9),
-            0);
-  const int S = 60 * (120 * 60 / 255 + 80 * 120 / 128 + 40 * 135 / 255) / 30;
-  plat::SeedRandom(9);
-  int n[3];
-  for (int& v : n) v = static_cast<int>(S * (128 - 255 * (plat::Random() / 2147483647.0)) / 100);
-  const int mono = ((n[0] + n[1] + n[2]) / 3) * 70;
-  auto expect = [&](int k) { return std::clamp(120 + (n[k] * 30 + mono) / 100, 0, 255); };
-  EXPECT_EQ(r[0], expect(0));
-  EXPECT_EQ(g[0], expect(1));
-  EXPECT_EQ(b[0], expect(2));
+TEST(Denoise, NoPassesKeepAndPassesSmooth) {
+  Plane speckled(20 * 20, 100);
+  for (size_t i = 0; i < speckled.size(); i += 7) speckled[i] = 110;
+  Plane p = speckled;
+  ASSERT_EQ(Effects::DeNoise(0, 255, p.data(), nullptr, 20, 20, 0, 0, 19, 19, 0, 3, 20), 0);
+  EXPECT_EQ(p, speckled);
+  ASSERT_EQ(Effects::DeNoise(0, 255, p.data(), nullptr, 20, 20, 0, 0, 19, 19, 2, 3, 20), 0);
+  EXPECT_NE(p, speckled);
+  // A mask of zeros keeps everything.
+  Plane q = speckled;
+  const Plane none(20 * 20, 0);
+  ASSERT_EQ(Effects::DeNoise(0, 255, q.data(), none.data(), 20, 20, 0, 0, 19, 19, 2, 3, 20), 0);
+  EXPECT_EQ(q, speckled);
 }
 
 }  // namespace

@@ -63,6 +63,25 @@ TEST_F(MatrixFilter, MaskWeighsModeAndOpacity) {
   EXPECT_EQ(p, (Plane{0, 100, 0, (127 * 100) / 255}));
 }
 
+TEST_F(MatrixFilter, ScaledMaskIsReadAtTheFullResolutionPixel) {
+  // A 2 x 2 level of a 4 x 4 picture: pixel (x, y) reads the mask at
+  // 2 * 2 * y * 2 + 2 * x, the picture's pixel (2x, 2y).
+  Plane p = {10, 10, 10, 10};
+  Plane mask(16, 0);
+  mask[2] = 255;   // (1, 0)
+  mask[10] = 255;  // (1, 1)
+  const int32_t k[1] = {3};
+  ASSERT_EQ(Effects::ApplyMatrix(0, 255, p.data(), mask.data(), 2, 2, 2, 2, 0, 1, 0, 1, 0, 1,
+                                 nullptr, 1.0f, k),
+            0);
+  EXPECT_EQ(p, (Plane{10, 30, 10, 30}));
+  p = {10, 10, 10, 10};
+  ASSERT_EQ(Effects::ApplyMatrix(1, 255, p.data(), mask.data(), 2, 2, 2, 2, 0, 1, 0, 1, 0, 1,
+                                 nullptr, 1.0f, k),
+            0);
+  EXPECT_EQ(p, (Plane{10, 40, 10, 40}));
+}
+
 TEST(PyramidSteps, HalvingReadsAnOddLastColumnThroughItsNeighbour) {
   const Plane src = {0, 4, 8, 12, 16, 20, 24, 28, 32};  // 3 x 3
   Plane dst(4, 0);
@@ -71,8 +90,9 @@ TEST(PyramidSteps, HalvingReadsAnOddLastColumnThroughItsNeighbour) {
 }
 
 TEST(PyramidSteps, DoublingFillsTheLastColumnAndRowOfEvenSizes) {
+  // Stale contents in the target must not survive anywhere.
   const Plane half = {10, 20, 30, 40};
-  Plane full(16, 0);
+  Plane full(16, 0xAB);
   Effects::Double(4, 4, 0, 0, 3, 3, 1, full.data(), half.data());
   EXPECT_EQ(full, (Plane{10, 15, 20, 20,  //
                          20, 25, 30, 30,  //
@@ -129,6 +149,16 @@ TEST_F(PyramidBlur, FullOpacityIgnoresTheModeAndZeroOpacityKeepsTheRegion) {
       EXPECT_EQ(c[y * 12 + x], inside ? before[y * 12 + x] : a[y * 12 + x]) << x << "," << y;
     }
   }
+}
+
+TEST_F(PyramidBlur, MaskZeroKeepsItsPixels) {
+  const Plane before = Ramp(16, 12);
+  Plane mask(16 * 12, 0);
+  for (int i = 0; i < 16 * 6; ++i) mask[i] = 255;  // the upper half
+  Plane p = before;
+  ASSERT_EQ(Effects::Blur(0, 255, p.data(), mask.data(), 16, 12, 0, 0, 15, 11, 4, 1), 0);
+  for (int i = 16 * 6; i < 16 * 12; ++i) ASSERT_EQ(p[i], before[i]) << i;
+  EXPECT_NE(Plane(p.begin(), p.begin() + 16 * 6), Plane(before.begin(), before.begin() + 16 * 6));
 }
 
 TEST(PyramidBlurWithoutSession, MixedBlurFailsWithThePlaneUnchanged) {
@@ -192,6 +222,18 @@ TEST_F(Sharpening, PartRegionsSeeThePlaneAroundThem) {
   check([](unsigned char* p, int x0, int y0, int x1, int y1) {
     return Effects::HighPass(0, 255, p, nullptr, 14, 10, x0, y0, x1, y1, 2, 200);
   });
+}
+
+TEST(Deblur, NoMaskIsFullStrengthAndStrengthZeroKeeps) {
+  const Plane before = Ramp(40, 36);
+  const Plane full(40 * 36, 255);
+  Plane a = before, b = before, c = before;
+  ASSERT_EQ(Effects::DeBlur(0, 255, a.data(), nullptr, 36, 40, 0, 0, 39, 35, 3, 8), 0);
+  ASSERT_EQ(Effects::DeBlur(0, 255, b.data(), full.data(), 36, 40, 0, 0, 39, 35, 3, 8), 0);
+  EXPECT_EQ(a, b);
+  EXPECT_NE(a, before);
+  ASSERT_EQ(Effects::DeBlur(0, 255, c.data(), nullptr, 36, 40, 0, 0, 39, 35, 3, 0), 0);
+  EXPECT_EQ(c, before);
 }
 
 TEST(BinomialRow, OrdersZeroOneAndFour) {
