@@ -8,8 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "bench_session.h"
 #include "raster/anisotropic_diffusion.h"
 #include "raster/focus_filters.h"
 #include "raster/smart_blur.h"
@@ -20,16 +19,7 @@ namespace {
 constexpr int32_t kW = 2048;
 constexpr int32_t kH = 1536;
 
-struct Session {
-  CMemMan man;
-  TPermanent per;
-  TPermanent* previous;
-  Session() : previous(gPer) {
-    per.memMan = &man;
-    gPer = &per;
-  }
-  ~Session() { gPer = previous; }
-};
+using Session = BenchSession;
 
 // A photograph-like picture: smooth gradients, a few hard edges and a
 // little grain, so the edge-stopping filters meet both flat and busy areas.

@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "bench_session.h"
 #include "raster/convolution.h"
 #include "raster/plane_copy.h"
 #include "raster/rescale.h"
@@ -18,17 +17,7 @@ namespace {
 constexpr int32_t kW = 2048;
 constexpr int32_t kH = 1536;
 
-// A session record for the registry the raster functions draw from.
-struct Session {
-  CMemMan man;
-  TPermanent per;
-  TPermanent* previous;
-  Session() : previous(gPer) {
-    per.memMan = &man;
-    gPer = &per;
-  }
-  ~Session() { gPer = previous; }
-};
+using Session = BenchSession;
 
 std::vector<uint8_t> Picture(int32_t w, int32_t h, int32_t seed) {
   std::vector<uint8_t> p(static_cast<size_t>(w) * h);

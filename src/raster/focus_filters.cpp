@@ -13,9 +13,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/colour_spaces.h"
 #include "platform/memory/memory.h"
 #include "raster/blend_filters.h"
+#include "raster/blend_rows.h"
 #include "raster/channel_frame.h"
 #include "raster/plane_kernels.h"
 #include "raster/plane_rect.h"
@@ -149,6 +149,63 @@ void ConvolvePlane(const T* src, float* work, int32_t width, int32_t height, int
   }
 }
 
+// Clears what ConvolvePlane leaves unwritten: the columns (rows) whose
+// window would reach the border, or everything for an unknown direction.
+// Clearing only these instead of the whole plane first saves a pass over
+// the plane per convolution.
+void ClearBorders(float* work, int32_t width, int32_t height, int direction, int32_t n) {
+  const int32_t half = static_cast<int32_t>((n - 1) * 0.5);
+  if (direction == 0) {
+    const int32_t from = std::min(half, width);
+    const int32_t to = std::min(half + std::max(width - n, 0), width);
+    for (int32_t y = 0; y < height; ++y) {
+      float* row = work + static_cast<int64_t>(y) * width;
+      std::fill(row, row + from, 0.0f);
+      std::fill(row + to, row + width, 0.0f);
+    }
+  } else if (direction == 1) {
+    const int32_t from = std::min(half, height);
+    const int32_t to = std::min(half + std::max(height - n, 0), height);
+    std::fill(work, work + static_cast<int64_t>(from) * width, 0.0f);
+    std::fill(work + static_cast<int64_t>(to) * width, work + static_cast<int64_t>(height) * width,
+              0.0f);
+  } else {
+    std::fill(work, work + static_cast<int64_t>(width) * height, 0.0f);
+  }
+}
+
+// The deblur's work planes and kernel, taken once and reused for every
+// channel of a driver (fresh planes per channel cost as much in page
+// faults as the convolutions themselves).
+struct DeBlurWork {
+  float* a = nullptr;
+  float* b = nullptr;
+  float* c = nullptr;
+  float* s = nullptr;
+  Filter filter;
+  DeBlurWork() = default;
+  DeBlurWork(const DeBlurWork&) = delete;
+  DeBlurWork& operator=(const DeBlurWork&) = delete;
+  ~DeBlurWork() {
+    plat::DisposePtr(a);
+    plat::DisposePtr(b);
+    plat::DisposePtr(c);
+    plat::DisposePtr(s);
+  }
+  bool Take(int64_t count, int16_t orders) {
+    a = NewArray<float>(count, false);
+    b = NewArray<float>(count, false);
+    c = NewArray<float>(count, false);
+    s = NewArray<float>(count, false);
+    return a != nullptr && b != nullptr && c != nullptr && s != nullptr &&
+           (orders < 1 || filter.MakeDogFilter(27, 2, 2.0f) != 0);
+  }
+};
+
+int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned char* plane,
+                   const unsigned char* mask, int32_t height, int32_t width, int32_t left,
+                   int32_t top, int32_t right, int32_t bottom, int16_t orders, int16_t strength);
+
 // The edge map of a driver: the guide's edges rescaled over the image and
 // the contrast table that turns them into weights.
 struct EdgeMap {
@@ -187,11 +244,16 @@ int32_t DeBlurChannels(int16_t mode, int32_t height, int32_t width, const Pixels
                   11 - edgeLevel, 30, &edges) != 0) {
     return -1;
   }
+  DeBlurWork work;
+  if (width > 0 && height > 0 && !work.Take(static_cast<int64_t>(width) * height, orders)) {
+    plat::DisposePtr(edges.plane);
+    return -1;
+  }
   const int32_t rc = RunChannels(
       width, height, px, mode == 0 ? 4 : 3, left, top, right, bottom,
       [&](int, unsigned char* p, int32_t l, int32_t t, int32_t r, int32_t b) {
-        return DeBlur(0, opacity, p, nullptr, height, width, l, t, r - 1, b - 1, orders,
-                      strength);
+        return DeBlurWith(work, 0, opacity, p, nullptr, height, width, l, t, r - 1, b - 1,
+                          orders, strength);
       },
       [&](int k, int32_t x, int32_t y, unsigned char v) {
         if (edges.plane == nullptr) {
@@ -219,6 +281,7 @@ int32_t HighSharpChannels(int16_t mode, int32_t height, int32_t width, const Pix
   }
   // Percent: beyond 0..100 the mix would weigh outside the two values.
   const int32_t op = Clamp(opacity, 0, 100);
+  auto blend = SharedBlend(9);
   const int32_t rc = RunChannels(
       width, height, px, mode == 0 ? 4 : 3, left, top, right, bottom,
       [&](int k, unsigned char* p, int32_t l, int32_t t, int32_t r, int32_t b) {
@@ -233,8 +296,7 @@ int32_t HighSharpChannels(int16_t mode, int32_t height, int32_t width, const Pix
             const int32_t d = (p[i] - s) * amount / 50;
             const int32_t h = d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
             const int32_t m = edges.plane != nullptr ? edges.table[edges.plane[i]] * op / 255 : op;
-            unsigned char tv = static_cast<unsigned char>(s);
-            X_optionRPart(&tv, 9, s, h);
+            const int32_t tv = blend.Row(h)[s];
             p[i] = static_cast<unsigned char>((m * tv + (100 - m) * s) / 100);
           }
         }
@@ -351,7 +413,7 @@ int Filter::ConvCharBuf(unsigned char* src, float* dst, int32_t width, int32_t h
   // With a separate destination the sums go straight into it.
   float* work = dst;
   if (work != nullptr) {
-    std::memset(work, 0, static_cast<size_t>(count) * sizeof(float));
+    ClearBorders(work, width, height, direction, size);
   } else {
     work = NewArray<float>(count, true);
     if (work == nullptr) return 0;
@@ -375,7 +437,7 @@ int Filter::ConvCharBuf(float* src, float* dst, int32_t width, int32_t height, i
     work = NewArray<float>(count, true);
     if (work == nullptr) return 0;
   } else {
-    std::memset(work, 0, static_cast<size_t>(count) * sizeof(float));
+    ClearBorders(work, width, height, direction, size);
   }
   ConvolvePlane(static_cast<const float*>(src), work, width, height, direction, kernel, size);
   if (work != dst) {
@@ -390,23 +452,25 @@ int32_t DeBlur(int16_t mode, int16_t opacity, unsigned char* plane, const unsign
                int32_t bottom, int16_t orders, int16_t strength) {
   if (plane == nullptr || width <= 0 || height <= 0) return -1;
   if (!ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
+  DeBlurWork work;
+  if (!work.Take(static_cast<int64_t>(width) * height, orders)) return -1;
+  return DeBlurWith(work, mode, opacity, plane, mask, height, width, left, top, right, bottom,
+                    orders, strength);
+}
+
+namespace {
+
+int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned char* plane,
+                   const unsigned char* mask, int32_t height, int32_t width, int32_t left,
+                   int32_t top, int32_t right, int32_t bottom, int16_t orders, int16_t strength) {
+  if (!ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
   const int64_t count = static_cast<int64_t>(width) * height;
-  Filter filter;
-  float* a = NewArray<float>(count, false);
-  float* b = NewArray<float>(count, false);
-  float* c = NewArray<float>(count, false);
-  float* s = NewArray<float>(count, true);
-  auto release = [&]() {
-    plat::DisposePtr(a);
-    plat::DisposePtr(b);
-    plat::DisposePtr(c);
-    plat::DisposePtr(s);
-  };
-  if (a == nullptr || b == nullptr || c == nullptr || s == nullptr ||
-      (orders >= 1 && filter.MakeDogFilter(27, 2, 2.0f) == 0)) {
-    release();
-    return -1;
-  }
+  Filter& filter = work.filter;
+  float* a = work.a;
+  float* b = work.b;
+  float* c = work.c;
+  float* s = work.s;
+  std::fill(s, s + count, 0.0f);
   const float q = static_cast<float>(strength) / -10.0f;
   // k! in double: exact as far as the series can usefully go, where an
   // integer factorial would overflow past 12 terms.
@@ -418,13 +482,12 @@ int32_t DeBlur(int16_t mode, int16_t opacity, unsigned char* plane, const unsign
                                 filter.ConvCharBuf(plane, b, width, height, 1, 1.0f, 0)
                           : filter.ConvCharBuf(c, a, width, height, 0) &
                                 filter.ConvCharBuf(c, b, width, height, 1);
-    if (ok == 0) {
-      release();
-      return -1;
-    }
+    if (ok == 0) return -1;
     SeriesStep(a, b, c, s, coef, count);
   }
   const int32_t op = Clamp(opacity, 0, 255);
+  // A mode without a blend keeps the sample.
+  auto blend = SharedBlend(static_cast<uint32_t>(mode + 1));
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
@@ -432,14 +495,14 @@ int32_t DeBlur(int16_t mode, int16_t opacity, unsigned char* plane, const unsign
       const float v = static_cast<float>(p) + s[i];
       const int32_t vi = v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<int32_t>(v));
       const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
-      unsigned char t = static_cast<unsigned char>(p);  // kept by a mode without a blend
-      X_optionRPart(&t, static_cast<uint32_t>(mode + 1), p, vi);
+      const int32_t t = blend.Row(vi)[p];
       plane[i] = static_cast<unsigned char>((m * t + (255 - m) * p) / 255);
     }
   }
-  release();
   return 0;
 }
+
+}  // namespace
 
 int32_t HighPass(int16_t mode, int16_t opacity, unsigned char* plane, const unsigned char* mask,
                  int32_t width, int32_t height, int32_t left, int32_t top, int32_t right,
@@ -457,14 +520,14 @@ int32_t HighPass(int16_t mode, int16_t opacity, unsigned char* plane, const unsi
     return -1;
   }
   const int32_t op = Clamp(opacity, 0, 255);
+  auto blend = SharedBlend(static_cast<uint32_t>(mode + 1));
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
       const int32_t p = plane[i];
       const int32_t d = (work[i] - p) * amount / 200;
       const int32_t h = d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
-      unsigned char t = static_cast<unsigned char>(p);
-      X_optionRPart(&t, static_cast<uint32_t>(mode + 1), p, h);
+      const int32_t t = blend.Row(h)[p];
       const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
       plane[i] = static_cast<unsigned char>((m * t + (255 - m) * p) / 255);
     }

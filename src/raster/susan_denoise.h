@@ -10,8 +10,8 @@
 
 // Advances *table by 258 bytes into its 516-byte block and fills entries
 // -256..256 with 100 * exp(-(k/t)^2) (form 2) or 100 * exp(-(k/t)^6) (form 6),
-// truncated. A threshold t of 0 or less keeps only entry 0 (100): then only
-// a sample of the very same brightness counts as similar.
+// truncated. A threshold t of 0 or less makes every entry 0: nothing is
+// similar, and only the centre sample counts, so smoothing keeps the plane.
 void setup_brightness_lut(unsigned char** table, int32_t t, int32_t form);
 
 // Mean of the middle two of the eight neighbours of (column, row), truncated.

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/memory/memory.h"
@@ -42,6 +45,68 @@ std::vector<uint32_t> Blur(int16_t mode, int32_t w, int32_t h, const std::vector
   return dst;
 }
 
+// The pass as documented, written plainly: slots per pixel, scans in the
+// documented order, weights from the ramp recomputed here.
+std::vector<uint32_t> ReferenceBlur(int channels, int32_t w, int32_t h,
+                                    const std::vector<uint32_t>& src, int radius, int t,
+                                    bool weighted) {
+  std::vector<int> ramp(1024, 0);
+  double r = 256.0;
+  for (int i = 0; i < 768; ++i) {
+    if (i > 0) r -= 256.0 / (3.0 * t);
+    const double v = r + 0.5;
+    ramp[i] = v >= 256.0 ? 256 : (v >= 1.0 ? static_cast<int>(v) : 0);
+  }
+  radius = radius <= 4 ? 5 : (radius > 22 ? 22 : radius);
+  const int half = radius >> 1;
+  const int unit = weighted ? 256 : 1;
+  std::vector<std::array<int, 5>> slot(src.size());
+  for (size_t i = 0; i < src.size(); ++i) {
+    for (int k = 0; k < channels; ++k) slot[i][k] = PxByte(src[i], k) * unit;
+    slot[i][channels] = unit;
+  }
+  std::vector<uint32_t> out(src.size());
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const size_t i = static_cast<size_t>(y) * w + x;
+      std::array<int, 5> sum = slot[i];
+      auto visit = [&](int32_t qx, int32_t qy) {
+        const size_t j = static_cast<size_t>(qy) * w + qx;
+        int diff = 0;
+        for (int k = 0; k < channels; ++k) {
+          const int dk = std::abs(PxByte(src[j], k) - PxByte(src[i], k));
+          if (dk >= t) return false;
+          diff += dk;
+        }
+        const int wt = weighted ? ramp[diff] : 1;
+        for (int k = 0; k < channels; ++k) {
+          sum[k] += wt * PxByte(src[j], k);
+          slot[j][k] += wt * PxByte(src[i], k);
+        }
+        sum[channels] += wt;
+        slot[j][channels] += wt;
+        return true;
+      };
+      for (int32_t qx = x + 1; qx <= std::min(x + half, w - 1); ++qx)
+        if (!visit(qx, y)) break;
+      for (int32_t dd = 1; dd <= std::min(half, h - 1 - y); ++dd) {
+        bool stopAtX = false;
+        for (int32_t qx = x; qx >= std::max(x - half, 0); --qx)
+          if (!visit(qx, y + dd)) {
+            stopAtX = qx == x;
+            break;
+          }
+        for (int32_t qx = x + 1; qx <= std::min(x + half, w - 1); ++qx)
+          if (!visit(qx, y + dd)) break;
+        if (stopAtX) break;
+      }
+      int b[4] = {0, 0, 0, 0};
+      for (int k = 0; k < channels; ++k) b[k] = sum[k] / sum[channels];
+      out[i] = Px(b[0], b[1], b[2], b[3]);
+    }
+  return out;
+}
+
 TEST(SmartBlur, ExactMeansOfTheScannedNeighbourhood) {
   // One row, unweighted, T = 5: 10 finds 12 and stops at 50; 12 already
   // holds 10 in its slot and finds nothing further.
@@ -62,6 +127,18 @@ TEST(SmartBlur, ExactMeansOfTheScannedNeighbourhood) {
   // The last column is a rightward candidate from the left: (2, 1) is found
   // by (0, 0), (1, 0), (2, 0) and (1, 1).
   EXPECT_EQ(PxByte(grid[5], 0), 10);
+}
+
+TEST(SmartBlur, MatchesTheStraightforwardPass) {
+  const int32_t w = 41, h = 29;
+  const auto tex = Texture(w, h, 17);
+  for (int16_t mode : {0, 1})
+    for (int16_t weighting : {0, 32})
+      for (int16_t t : {1, 9, 30, 200}) {
+        const auto want = ReferenceBlur(mode == 0 ? 4 : 3, w, h, tex, 10, t, weighting != 0);
+        EXPECT_EQ(Blur(mode, w, h, tex, 10, t, weighting), want)
+            << mode << " " << weighting << " " << t;
+      }
 }
 
 TEST(SmartBlur, FlatOutliersAndThreshold) {
@@ -211,6 +288,13 @@ TEST_F(Smoothing, OpacityLimitAndRectangle) {
       changed = changed || PxByte(dst[i], k) != PxByte(src[i], k);
     }
   EXPECT_TRUE(changed);
+  // At full opacity the limit is the smaller of src and the unlimited result.
+  auto free = src, darker = src;
+  ASSERT_EQ(Run(free, 0, 0, kW, kH, 0, 1, 100, 35), 0);
+  ASSERT_EQ(Run(darker, 0, 0, kW, kH, 1, 1, 100, 35), 0);
+  for (size_t i = 0; i < dst.size(); ++i)
+    for (int k = 0; k < 4; ++k)
+      EXPECT_EQ(PxByte(darker[i], k), std::min(PxByte(free[i], k), PxByte(src[i], k)));
   // Outside a partial rectangle dst keeps what it held.
   std::vector<uint32_t> part(src.size(), Px(3, 3, 3, 3));
   ASSERT_EQ(Run(part, 4, 5, 20, 15, 0, 1, 100, 35), 0);
@@ -219,6 +303,18 @@ TEST_F(Smoothing, OpacityLimitAndRectangle) {
       if (x < 4 || x >= 20 || y < 5 || y >= 15) {
         EXPECT_EQ(part[y * kW + x], Px(3, 3, 3, 3));
       }
+}
+
+TEST_F(Smoothing, FlatImageIsUnchanged) {
+  const std::vector<uint32_t> flat(src.size(), Px(120, 60, 200, 0));
+  const std::vector<uint8_t> grey(src.size(), 126);
+  for (int16_t gain : {0, 35}) {
+    std::vector<uint32_t> dst(flat.size(), Px(9, 9, 9, 9));
+    ASSERT_EQ(X_Smooth_buffer(1, kH, kW, flat.data(), dst.data(), kH, kW, grey.data(), kH, kW, 0,
+                              0, kW, kH, 1, 0, 0, 1.0f, 1.0f, 0, 2, 100, 10, 30, 25, gain),
+              0);
+    EXPECT_EQ(dst, flat);
+  }
 }
 
 TEST_F(Smoothing, MissingGuideFailsWithoutWriting) {

@@ -94,11 +94,10 @@ TEST(BrightnessTable, GaussianAndSixthPowerForms) {
   EXPECT_EQ(s20[10], static_cast<int>(static_cast<float>(100.0 * std::exp(-1.0 / 64))));
   EXPECT_EQ(s20[20], 36);
   EXPECT_EQ(s20[30], 0);
-  // A threshold of 0 or less counts only an equal brightness as similar.
+  // A threshold of 0 or less: nothing is similar.
   for (int32_t t : {0, -5}) {
     const Lut z(t, 2);
-    EXPECT_EQ(z[0], 100);
-    for (int k = 1; k <= 256; ++k) EXPECT_EQ(z[k] + z[-k], 0) << k;
+    for (int k = -256; k <= 256; ++k) EXPECT_EQ(z[k], 0) << k;
   }
 }
 
@@ -167,6 +166,16 @@ TEST(SusanSmoothing, OutliersAndBorders) {
   // (5*100*100 + 3*110*77) / (500 + 231) = 103; row 1 the other way round.
   EXPECT_EQ(q[2], 103);
   EXPECT_EQ(q[6 + 2], 106);
+}
+
+TEST(SusanSmoothing, ThresholdZeroKeepsEverySample) {
+  const auto p = Noise(13, 9, 77, 60);
+  auto q = p;
+  EXPECT_EQ(X_smooth_buf(q.data(), 13, 9, 10, 0), 0);
+  EXPECT_EQ(q, p);
+  const Lut z(-3, 2);
+  EXPECT_EQ(s_smoothing(0, q.data(), 13, 9, 1.0f, z.table), 0);
+  EXPECT_EQ(q, p);
 }
 
 TEST(SusanSmoothing, IntegerQuotientMatchesTheFloatForm) {

@@ -137,7 +137,7 @@ void SwapYoxelPar(YoxelPar* record, int16_t direction, int16_t force);
 
 // The 'hYxl' preset: mode 0 open dialog ("Load a New Yoxel..."), 1 save dialog, 2 read
 // and 3 write the given file, others nothing (0). Callers pass the record's own mask
-// size and masks with withMasks 1.
+// size and masks (blocks as above) with withMasks 1.
 //
 // File: the record block (4316 bytes; words 46-47 and bytes 224-4315 zero), mask width W
 // at 4316 and height H at 4320, the protect stream's word count Lp at 4324 and its words
@@ -153,8 +153,8 @@ void SwapYoxelPar(YoxelPar* record, int16_t direction, int16_t force);
 int16_t Do_AYoxel_file(int16_t mode, FSSpec spec, YoxelPar* record, int16_t withMasks,
                        int32_t maskWidth, int32_t maskHeight, int16_t* protect, int16_t* remove);
 
-// Holder of one record: the record comes from the block registry with no masks and no
-// other field set (callers then call Init_YoxelPar); destruction frees the protect mask,
+// Holder of one record: the record comes from the block registry zeroed, with no masks
+// (callers then call Init_YoxelPar); destruction frees the protect mask,
 // the remove mask, then the record. When the registry has no block to give, par is null.
 class Yoxel {
  public:
