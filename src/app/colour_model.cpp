@@ -5,6 +5,8 @@
 // summed with weights that add up to 512.
 #include "app/colour_model.h"
 
+#include "app/sample_clamp.h"
+
 namespace {
 
 // Corners in the order (0,0,0), (0,0,1), (0,1,0), ... (1,1,1) of the first,
@@ -79,9 +81,9 @@ int32_t XCAR_convert_ymck_rgbk(const unsigned char* in, unsigned char* out, int3
 int32_t RGB_to_YMCK(int32_t r, int32_t g, int32_t b, int16_t* y, int16_t* m, int16_t* c,
                     int16_t* k, const ModTemplate* model) {
   if (model == nullptr || y == nullptr || m == nullptr || c == nullptr || k == nullptr) return -1;
-  r = r < 0 ? 0 : (r > 255 ? 255 : r);
-  g = g < 0 ? 0 : (g > 255 ? 255 : g);
-  b = b < 0 ? 0 : (b > 255 ? 255 : b);
+  r = Clamp255(r);
+  g = Clamp255(g);
+  b = Clamp255(b);
   int32_t mx = r > g ? r : g;
   mx = mx > b ? mx : b;
   const float V = static_cast<float>(mx) / 255.0f;

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
+#include "app/sample_clamp.h"
 
-inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+namespace {
 
 // The shared part of both kernels: 1 when `out` received a result.
 inline bool BlendValue(uint32_t mode, int32_t a, int32_t b, int32_t* out) {
@@ -334,19 +334,12 @@ struct RoughMap {
 };
 
 // Clips both inclusive rectangles to their buffers; false when either has no
-// extent on an axis.
+// extent on an axis (the copy divides by the destination's spans).
 bool ClipRough(int32_t srcHeight, int32_t srcWidth, int32_t dstHeight, int32_t dstWidth,
                RoughMap& m) {
-  auto clip = [](int32_t& l, int32_t& t, int32_t& r, int32_t& b, int32_t w, int32_t h) {
-    if (l < 0) l = 0;
-    if (t < 0) t = 0;
-    if (r > w - 1) r = w - 1;
-    if (b > h - 1) b = h - 1;
-    return l < r && t < b;
-  };
-  const bool srcOk = clip(m.sl, m.st, m.sr, m.sb, srcWidth, srcHeight);
-  const bool dstOk = clip(m.dl, m.dt, m.dr, m.db, dstWidth, dstHeight);
-  return srcOk && dstOk;
+  (void)ClipInclusiveRect(srcWidth, srcHeight, m.sl, m.st, m.sr, m.sb);
+  (void)ClipInclusiveRect(dstWidth, dstHeight, m.dl, m.dt, m.dr, m.db);
+  return m.sl < m.sr && m.st < m.sb && m.dl < m.dr && m.dt < m.db;
 }
 
 template <typename Store>

@@ -111,14 +111,32 @@ std::string FicToPosix(const fichier& f) {
   return plat::files::ColonToPosix(folder) + "/" + plat::files::SwapNameSeparators(PStrView(f.name));
 }
 
+void PathBelowFolder(const fichier& folder, std::string_view relative, unsigned char* full) {
+  pStrCopy(folder.path, full);
+  Pstrcat(full, folder.name);
+  PStrAppend(full, relative);
+}
+
+bool MakersFolderItem(std::string_view relative, fichier* f) {
+  if (gappData == nullptr) return false;
+  Str255 full = {0};
+  PathBelowFolder(gappData->makersFolder, relative, full);
+  Init_FicStruct(f);
+  FSMakeFSSpec(0, 0, full, f);
+  if (f->name[0] == 0) return false;
+  BuildVName(f, f->path, &f->parent, 1);
+  f->creator = FourCC("vMkC");
+  return true;
+}
+
 void Mak_fictmp(int32_t n, fichier* f) {
   if (f == nullptr) return;
   Str255 full = {0};
   if (gappData != nullptr) {
-    pStrCopy(gappData->folder.path, full);
-    Pstrcat(full, gappData->folder.name);
+    PathBelowFolder(gappData->folder, "tmpVLM" + std::to_string(n), full);
+  } else {
+    SetPStr(full, "tmpVLM" + std::to_string(n));
   }
-  PStrAppend(full, "tmpVLM" + std::to_string(n));
   FSSpec s;
   (void)::FSMakeFSSpec(0, 0, full, &s);
   if (s.parID == 0) return;  // no maker's folder to put it in

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "app/pascal_strings.h"
 #include "platform/bytes/byte_order.h"
@@ -73,6 +74,15 @@ std::string FicToPosix(const fichier& f);
 
 // A scratch record "tmpVLM<n>" in the maker's folder of the application data.
 void Mak_fictmp(int32_t n, fichier* f);
+
+// The colon path of an item below the folder a record names: the record's
+// path and name, then `relative` (which brings its own leading colon), cut
+// at 255 characters.
+void PathBelowFolder(const fichier& folder, std::string_view relative, unsigned char* full);
+// Names an item in the maker's folder of the application data (`relative`
+// as above) with the maker's creator; false, with the name left empty, when
+// there is no application data or the name cannot be placed.
+bool MakersFolderItem(std::string_view relative, fichier* f);
 
 // Stored form: exactly kFicStoredSize bytes.
 void Write_FicStruct(plat::bytes::Writer& w, const fichier& f);

@@ -8,6 +8,12 @@ void pStrCopy(const unsigned char* source, unsigned char* destination) {
   std::memmove(destination, source, static_cast<size_t>(source[0]) + 1);
 }
 
+void PStrCopyCut(unsigned char* destination, const unsigned char* source, size_t maxLength) {
+  const size_t n = std::min(static_cast<size_t>(source[0]), maxLength);
+  std::memmove(destination + 1, source + 1, n);
+  destination[0] = static_cast<unsigned char>(n);
+}
+
 void PStrAppend(unsigned char* destination, std::string_view text) {
   const size_t have = destination[0];
   const size_t add = std::min(text.size(), static_cast<size_t>(kMaxPStrLength) - have);

@@ -4,6 +4,7 @@
 // text that would not fit is cut at 255 characters.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,9 @@ inline constexpr int kMaxPStrLength = 255;
 
 // Copies a length-prefixed string (length byte and that many characters).
 void pStrCopy(const unsigned char* source, unsigned char* destination);
+// Copies a length-prefixed string keeping at most `maxLength` characters, for
+// fields shorter than a whole string; the length byte tells what was kept.
+void PStrCopyCut(unsigned char* destination, const unsigned char* source, size_t maxLength);
 // Appends the source's characters; the result is cut at 255 characters.
 void Pstrcat(unsigned char* destination, const unsigned char* source);
 

@@ -12,11 +12,12 @@ void SetContentPicture(fichier* f, const char* relative) {
   if (f == nullptr) return;
   f->name[0] = 0;
   Str255 full = {0};
+  const std::string_view item = relative != nullptr ? relative : "";
   if (gPer != nullptr) {
-    pStrCopy(gPer->makersFolder.path, full);
-    Pstrcat(full, gPer->makersFolder.name);
+    PathBelowFolder(gPer->makersFolder, item, full);
+  } else {
+    SetPStr(full, item);
   }
-  PStrAppend(full, relative != nullptr ? relative : "");
   // A missing picture still gets its name and folder path, so the content-folder search
   // can find it later; only a name the file system refuses leaves the record unnamed.
   FSMakeFSSpec(0, 0, full, f);

@@ -8,7 +8,7 @@
 #include "app/colour_spaces.h"
 #include "app/memory_manager.h"
 #include "app/session_state.h"
-#include "raster/plane_rect.h"
+#include "app/sample_clamp.h"
 
 namespace effect_support {
 
@@ -36,7 +36,7 @@ inline int32_t Weight(const unsigned char* mask, int64_t pixel, int32_t opacity)
   return mask != nullptr ? mask[pixel] * opacity / 255 : opacity;
 }
 
-inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+using ::Clamp255;
 
 // The kernel's combination of the old sample with the effect's value, for
 // the script's blend mode (0..11; the kernel numbers them from 1). A mode

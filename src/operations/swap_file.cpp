@@ -12,12 +12,10 @@
 // before it fills them.
 #include <cstdint>
 #include <cstring>
+#include <string>
 
-#include "app/app_data.h"
 #include "app/file_access.h"
 #include "app/file_records.h"
-#include "app/pascal_strings.h"
-#include "app/text_helpers.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/bytes/byte_order.h"
@@ -35,20 +33,7 @@ constexpr int16_t kLastClearedSlot = 64;
 
 // The slot's file record; false when there is no maker's folder to put it in.
 bool SwapRecord(int16_t slot, fichier* f) {
-  if (gappData == nullptr) return false;
-  Str255 full = {0};
-  pStrCopy(gappData->makersFolder.path, full);
-  Pstrcat(full, gappData->makersFolder.name);
-  PStrAppend(full, ":pspBuf");
-  Str255 number = {0};
-  VMK_NumToString(slot, number);
-  Pstrcat(full, number);
-  PStrAppend(full, ".lst");
-  Init_FicStruct(f);
-  FSMakeFSSpec(0, 0, full, f);
-  if (f->name[0] == 0) return false;
-  BuildVName(f, f->path, &f->parent, 1);
-  f->creator = FourCC("vMkC");
+  if (!MakersFolderItem(":pspBuf" + std::to_string(slot) + ".lst", f)) return false;
   f->type = FourCC("hBuf");
   return true;
 }

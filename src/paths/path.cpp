@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/pascal_strings.h"
 #include "paths/path_internal.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"
@@ -31,18 +32,12 @@ void FreeChain(CPathPoint* head, int32_t count) {
 // to the characters that fit so the length byte always tells the truth.
 void StoreLinkString(uint8_t* field, int bytes, const uint8_t* src) {
   std::memset(field, 0, static_cast<size_t>(bytes));
-  if (src == nullptr) return;
-  const int n = std::min<int>(src[0], bytes - 1);
-  field[0] = static_cast<uint8_t>(n);
-  std::memcpy(field + 1, src + 1, static_cast<size_t>(n));
+  if (src != nullptr) PStrCopyCut(field, src, static_cast<size_t>(bytes - 1));
 }
 
 // Copies a stored link string out as a full length-prefixed string.
 void LoadLinkString(const uint8_t* field, int bytes, uint8_t* dst) {
-  if (dst == nullptr) return;
-  const int n = std::min<int>(field[0], bytes - 1);
-  dst[0] = static_cast<uint8_t>(n);
-  std::memcpy(dst + 1, field + 1, static_cast<size_t>(n));
+  if (dst != nullptr) PStrCopyCut(dst, field, static_cast<size_t>(bytes - 1));
 }
 
 }  // namespace

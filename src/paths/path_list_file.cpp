@@ -21,6 +21,7 @@
 #include "app/file_access.h"
 #include "app/file_dialogs.h"
 #include "app/file_records.h"
+#include "app/pascal_strings.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"
 #include "paths/warp_frame.h"
@@ -68,9 +69,7 @@ float GetFixed(Reader& r) {
 // the characters that fit, so it reads back as it was written.
 void PutText255(Writer& w, const uint8_t* s) {
   uint8_t field[kTextBytes] = {};
-  const int n = s[0] < kTextBytes ? s[0] : kTextBytes - 1;
-  field[0] = static_cast<uint8_t>(n);
-  std::memcpy(field + 1, s + 1, static_cast<size_t>(n));
+  PStrCopyCut(field, s, kTextBytes - 1);
   w.raw(field, kTextBytes);
 }
 

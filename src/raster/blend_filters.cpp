@@ -12,12 +12,10 @@
 #include <cstring>
 
 #include "app/colour_spaces.h"
+#include "app/sample_clamp.h"
 #include "platform/memory/memory.h"
-#include "raster/plane_rect.h"
 
 namespace {
-
-inline int32_t ClampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // Truncation of a float result to 0..255; NaN (a zero divisor over a zero
 // sum) counts as 0 so that no out-of-range conversion can happen.
@@ -44,11 +42,7 @@ int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_
       samples < 1 || samples > 9) {
     return -1;
   }
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > width - 1) right = width - 1;
-  if (bottom > height - 1) bottom = height - 1;
-  if (left > right || top > bottom) return 0;
+  if (!ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
 
   const int32_t side = 2 * radius + 1;
   const int64_t tapCap = static_cast<int64_t>(side) * side;

@@ -12,6 +12,7 @@
 
 #include "app/colour_spaces.h"
 #include "app/memory_manager.h"
+#include "app/sample_clamp.h"
 #include "app/session_state.h"
 #include "platform/random/random.h"
 #include "raster/distortion_warp.h"
@@ -106,7 +107,7 @@ int32_t X_distortandlut_buffer(int16_t m, int16_t opacity, int16_t vPosition, in
     int32_t g = sample;
     if (g > 3 && grain > 0) {
       g += (draw255() - 128) / grainDivisor;
-      g = g < 0 ? 0 : (g > 255 ? 255 : g);
+      g = Clamp255(g);
       sample = static_cast<uint8_t>(g);
     }
     const int32_t alpha = s * lut[g] / 255;

@@ -6,17 +6,15 @@
 #include <cstring>
 
 #include "app/colour_spaces.h"
-#include "raster/plane_rect.h"
+#include "app/sample_clamp.h"
 
 namespace {
-
-inline int32_t Clamp255(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 void BuildFalloff(int32_t* falloff, int32_t scale) {
   for (int32_t j = 0; j < 400; ++j) {
     const float t = static_cast<float>(j) / 400.0f;
     int32_t v = static_cast<int32_t>((1.0f + t * t * (t - 2.0f)) * static_cast<float>(scale));
-    falloff[j] = v < 0 ? 0 : (v > scale ? scale : v);
+    falloff[j] = ClampInt(v, 0, scale);
   }
   for (int32_t j = 400; j < kFalloffSize; ++j) falloff[j] = 0;
 }

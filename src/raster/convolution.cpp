@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/memory_manager.h"
+#include "app/sample_clamp.h"
 #include "app/session_state.h"
 
 namespace {
@@ -82,7 +83,7 @@ inline uint8_t ChMix(int32_t sum, int32_t centre, int16_t bias, int16_t divisor,
   const float f = static_cast<float>(sum) / static_cast<float>(divisor);
   const int32_t q = static_cast<int32_t>(f + 0.5f);
   const int32_t v = (centre * keep + (q + bias) * strength) >> 12;
-  return static_cast<uint8_t>(v > 255 ? 255 : (v < 0 ? 0 : v));
+  return static_cast<uint8_t>(Clamp255(v));
 }
 
 inline uint32_t LnMix(double sum, uint32_t centre, int16_t bias, int16_t divisor, int32_t keep,

@@ -3,28 +3,14 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_data.h"
 #include "app/file_access.h"
-#include "app/pascal_strings.h"
+#include "app/file_records.h"
 #include "raster/ymck_preview.h"
 
 namespace {
 
 // The file's record: the maker folder's path and name, then ":VMKphop".
-bool PreviewModelRecord(fichier* f) {
-  if (gappData == nullptr) return false;
-  Str255 full = {0};
-  pStrCopy(gappData->makersFolder.path, full);
-  Pstrcat(full, gappData->makersFolder.name);
-  PStrAppend(full, ":VMKphop");
-  // A name that cannot be placed leaves the record's name empty.
-  Init_FicStruct(f);
-  FSMakeFSSpec(0, 0, full, f);
-  if (f->name[0] == 0) return false;
-  BuildVName(f, f->path, &f->parent, 1);
-  f->creator = FourCC("vMkC");
-  return true;
-}
+bool PreviewModelRecord(fichier* f) { return MakersFolderItem(":VMKphop", f); }
 
 }  // namespace
 

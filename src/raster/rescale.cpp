@@ -17,6 +17,7 @@
 #include <limits>
 
 #include "app/memory_manager.h"
+#include "app/sample_clamp.h"
 #include "app/session_state.h"
 
 CLIST* contribX = nullptr;
@@ -553,7 +554,7 @@ void Hor_Expan(const CLIST* contrib, int32_t n, const uint8_t* src, uint8_t* dst
     }
     for (int32_t c = 0; c < 4; ++c) {
       const int32_t v = sum[c] >> 10;
-      dst[x * 4 + c] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+      dst[x * 4 + c] = static_cast<uint8_t>(Clamp255(v));
     }
   }
 }

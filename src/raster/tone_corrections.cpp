@@ -3,6 +3,7 @@
 // the image's rectangle as a fill plane, and used to steer the correction.
 #include <cstring>
 
+#include "app/sample_clamp.h"
 #include "platform/memory/memory.h"
 #include "raster/blend_filters.h"
 #include "raster/convolution.h"
@@ -38,12 +39,12 @@ void FillFromGuide(unsigned char* fill, int32_t fillWidth, int32_t fillHeight,
   for (int32_t y = 0; y < fillHeight; ++y) {
     const int32_t ys = static_cast<int32_t>(static_cast<float>(y) * scaleY + 0.5f);
     int32_t gy = guideHeight - offsetY - ys;
-    gy = gy < 0 ? 0 : (gy > guideHeight - 1 ? guideHeight - 1 : gy);
+    gy = ClampInt(gy, 0, guideHeight - 1);
     unsigned char* row = fill + static_cast<int64_t>(fillHeight - 1 - y) * fillWidth;
     for (int32_t x = 0; x < fillWidth; ++x) {
       const int32_t xs = static_cast<int32_t>(static_cast<float>(x) * scaleX + 0.5f);
       int32_t gx = xs + offsetX;
-      gx = gx < 0 ? 0 : (gx > guideWidth - 1 ? guideWidth - 1 : gx);
+      gx = ClampInt(gx, 0, guideWidth - 1);
       row[x] = guideWork[gx + static_cast<int64_t>(guideWidth) * gy];
     }
   }

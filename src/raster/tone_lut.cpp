@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "raster/plane_rect.h"
+#include "app/sample_clamp.h"
 
 namespace {
 

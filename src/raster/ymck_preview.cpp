@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "app/sample_clamp.h"
 #include "platform/draw/port.h"
 #include "platform/memory/memory.h"
-#include "raster/plane_rect.h"
 
 namespace {
 

@@ -55,6 +55,26 @@ TEST(PascalStrings, ConcatenationStopsAt255) {
   EXPECT_EQ(P(b), "abab");
 }
 
+TEST(PascalStrings, CutCopyKeepsTheLengthByteTruthful) {
+  Str255 a;
+  SetPStr(a, std::string(255, 'x'));
+  // A 255-byte field holds 254 characters; the byte after them stays.
+  unsigned char field[256];
+  std::memset(field, 0x5A, sizeof field);
+  PStrCopyCut(field, a, 254);
+  EXPECT_EQ(field[0], 254);
+  EXPECT_EQ(field[254], 'x');
+  EXPECT_EQ(field[255], 0x5A);
+  // A shorter string is copied whole.
+  SetPStr(a, "link");
+  PStrCopyCut(field, a, 254);
+  EXPECT_EQ(P(field), "link");
+  EXPECT_EQ(field[5], 'x');
+  // In place, only the length changes.
+  PStrCopyCut(a, a, 2);
+  EXPECT_EQ(P(a), "li");
+}
+
 TEST(PascalStrings, EqualityAndFolderNames) {
   Str255 a, b;
   SetPStr(a, "ab");

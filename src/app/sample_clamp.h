@@ -1,0 +1,25 @@
+// Clamping of integer samples and of inclusive rectangles to a plane. One
+// copy for the colour kernels, the raster core and the image operations, so
+// that every caller holds a value or a rectangle inside its range the same
+// way (below the low end gives the low end, above the high end the high end).
+#pragma once
+
+#include <cstdint>
+
+// v held to lo..hi.
+inline int32_t ClampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// v held to a sample's range 0..255.
+inline int32_t Clamp255(int32_t v) { return ClampInt(v, 0, 255); }
+
+// Raises left and top to 0 and lowers right and bottom to width - 1 and
+// height - 1 (all four inclusive); false when nothing of the rectangle is
+// left.
+inline bool ClipInclusiveRect(int32_t width, int32_t height, int32_t& left, int32_t& top,
+                              int32_t& right, int32_t& bottom) {
+  if (left < 0) left = 0;
+  if (top < 0) top = 0;
+  if (right > width - 1) right = width - 1;
+  if (bottom > height - 1) bottom = height - 1;
+  return left <= right && top <= bottom;
+}
