@@ -103,28 +103,42 @@ void DialQuad(GrafPtr port, int16_t offH, int16_t offV, const Quad& q) {
   ugxy_dialquad(port, offH, offV, q.x[0], q.y[0], q.x[1], q.y[1], q.x[2], q.y[2], q.x[3], q.y[3]);
 }
 
-// Whole-quad move: each step adds the mouse step to every corner.
-int32_t MoveQuad(GrafPtr port, int16_t offH, int16_t offV, Quad& q) {
-  DragScope scope(port);
-  CrawlingPen pen;
-  Outline(offH, offV, q);
-  Mouse prev = Track(port, offH, offV);
+// The drag of the tools with a crawling outline, once the first outline is
+// drawn: from the mouse at `prev`, each step with a moved mouse erases the
+// outline, lets step(mouse, previous mouse) change the quad, switches the
+// pattern and draws it again; the last outline is erased when the button
+// comes up. True when the mouse moved at all.
+template <typename Step>
+bool CrawlingDrag(GrafPtr port, int16_t offH, int16_t offV, Mouse prev, CrawlingPen& pen, Quad& q,
+                  Step step) {
   Mouse m = prev;
   bool moved = false;
   while (m.result != ui::kTrackMouseUp) {
     m = Track(port, offH, offV);
     if (m.h == prev.h && m.v == prev.v) continue;
     Outline(offH, offV, q);
-    for (int k = 0; k < 4; ++k) {
-      q.x[k] += static_cast<float>(m.h - prev.h);
-      q.y[k] += static_cast<float>(m.v - prev.v);
-    }
+    step(m, prev);
     pen.Alternate();
     Outline(offH, offV, q);
     prev = m;
     moved = true;
   }
   Outline(offH, offV, q);
+  return moved;
+}
+
+// Whole-quad move: each step adds the mouse step to every corner.
+int32_t MoveQuad(GrafPtr port, int16_t offH, int16_t offV, Quad& q) {
+  DragScope scope(port);
+  CrawlingPen pen;
+  Outline(offH, offV, q);
+  const bool moved = CrawlingDrag(port, offH, offV, Track(port, offH, offV), pen, q,
+                                  [&q](const Mouse& m, const Mouse& prev) {
+                                    for (int k = 0; k < 4; ++k) {
+                                      q.x[k] += static_cast<float>(m.h - prev.h);
+                                      q.y[k] += static_cast<float>(m.v - prev.v);
+                                    }
+                                  });
   return moved ? 1 : -1;
 }
 
@@ -135,25 +149,17 @@ int32_t ScaleAboutCentre(GrafPtr port, int16_t offH, int16_t offV, const Quad& s
                          CrawlingPen& pen, Quad& q) {
   q = start;
   Outline(offH, offV, q);
-  Mouse prev = Track(port, offH, offV);
-  Mouse m = prev;
-  bool stepped = false;
-  while (m.result != ui::kTrackMouseUp) {
-    m = Track(port, offH, offV);
-    if (m.h == prev.h && m.v == prev.v) continue;
-    float sx = std::fabs(start.x[0] - cx) <= 0.01f ? 0.1f : std::fabs((m.h - cx) / (start.x[0] - cx));
-    float sy = std::fabs(start.y[0] - cy) <= 0.01f ? 0.1f : std::fabs((m.v - cy) / (start.y[0] - cy));
-    Outline(offH, offV, q);
-    for (int k = 0; k < 4; ++k) {
-      q.x[k] = cx + sx * (start.x[k] - cx);
-      q.y[k] = cy + sy * (start.y[k] - cy);
-    }
-    pen.Alternate();
-    Outline(offH, offV, q);
-    prev = m;
-    stepped = true;
-  }
-  Outline(offH, offV, q);
+  const bool stepped = CrawlingDrag(
+      port, offH, offV, Track(port, offH, offV), pen, q, [&](const Mouse& m, const Mouse&) {
+        const float sx =
+            std::fabs(start.x[0] - cx) <= 0.01f ? 0.1f : std::fabs((m.h - cx) / (start.x[0] - cx));
+        const float sy =
+            std::fabs(start.y[0] - cy) <= 0.01f ? 0.1f : std::fabs((m.v - cy) / (start.y[0] - cy));
+        for (int k = 0; k < 4; ++k) {
+          q.x[k] = cx + sx * (start.x[k] - cx);
+          q.y[k] = cy + sy * (start.y[k] - cy);
+        }
+      });
   return stepped ? 11 : -1;
 }
 
@@ -320,23 +326,13 @@ int32_t CreateQuad(GrafPtr port, int16_t offH, int16_t offV, int16_t hp, int16_t
     q.y[k] = vp;
   }
   Outline(offH, offV, q);
-  Mouse prev{hp, vp, ui::kTrackMouseDragged};
-  Mouse m = prev;
-  bool moved = false;
-  while (m.result != ui::kTrackMouseUp) {
-    m = Track(port, offH, offV);
-    if (m.h == prev.h && m.v == prev.v) continue;
-    Outline(offH, offV, q);
-    q.x[1] = m.h;
-    q.x[2] = m.h;
-    q.y[2] = m.v;
-    q.y[3] = m.v;
-    pen.Alternate();
-    Outline(offH, offV, q);
-    prev = m;
-    moved = true;
-  }
-  Outline(offH, offV, q);
+  const bool moved = CrawlingDrag(port, offH, offV, Mouse{hp, vp, ui::kTrackMouseDragged}, pen, q,
+                                  [&q](const Mouse& m, const Mouse&) {
+                                    q.x[1] = m.h;
+                                    q.x[2] = m.h;
+                                    q.y[2] = m.v;
+                                    q.y[3] = m.v;
+                                  });
   return moved ? 12 : -1;
 }
 

@@ -73,14 +73,12 @@ Point MouseNow() {
   return p;
 }
 
-}  // namespace
-
-void Mov_ssrec(draw::Port* port, int32_t maxV, int32_t maxH, int32_t offH, int32_t offV, int32_t* left,
-               int32_t* right, int32_t* bottom, int32_t* top) {
-  RectDrag drag(port, offH, offV);
-  Box x{*left, *right, *bottom, *top};
-  const int32_t w = x.r - x.l, h = x.b - x.t;
-  Point prev = MouseNow();
+// Frames the box and follows the mouse from `prev` until the button comes
+// up: each step with a moved mouse erases the frame, lets
+// step(mouse, dh, dv) change and clamp the box and frames it anew. The last
+// frame stays for the caller to erase.
+template <typename Step>
+void FrameDrag(draw::Port* port, const RectDrag& drag, Point prev, Box& x, Step step) {
   drag.Frame(x);
   int16_t result = ui::kTrackMouseDragged;
   while (result != ui::kTrackMouseUp) {
@@ -88,17 +86,28 @@ void Mov_ssrec(draw::Port* port, int32_t maxV, int32_t maxH, int32_t offH, int32
     ui::TrackMouseLocation(port, &p, &result);
     if (p.h == prev.h && p.v == prev.v) continue;
     drag.Frame(x);
-    const int32_t dh = p.h - prev.h, dv = p.v - prev.v;
+    step(p, p.h - prev.h, p.v - prev.v);
+    drag.Frame(x);
+    prev = p;
+  }
+}
+
+}  // namespace
+
+void Mov_ssrec(draw::Port* port, int32_t maxV, int32_t maxH, int32_t offH, int32_t offV, int32_t* left,
+               int32_t* right, int32_t* bottom, int32_t* top) {
+  RectDrag drag(port, offH, offV);
+  Box x{*left, *right, *bottom, *top};
+  const int32_t w = x.r - x.l, h = x.b - x.t;
+  FrameDrag(port, drag, MouseNow(), x, [&](Point, int32_t dh, int32_t dv) {
     x.l += dh;
     x.r += dh;
     x.b += dv;
     x.t += dv;
     Clamp(x, w, h, maxV, maxH);
-    drag.Frame(x);
     *left = x.l;
     *bottom = x.b;
-    prev = p;
-  }
+  });
   x.r = x.l + w;
   x.t = x.b - h;
   *left = x.l;
@@ -116,16 +125,9 @@ void Resize_ssrec(draw::Port* port, int16_t mode, int16_t keepRatio, int32_t max
   const int32_t w0 = start.r - start.l, tb0 = start.t - start.b;
   const int32_t ch = (start.l + start.r) / 2, cv = (start.b + start.t) / 2;
   int32_t w = w0, h = start.b - start.t;
-  Point prev = MouseNow();
-  const int32_t hs = prev.h - offH, vs = prev.v - offV;
-  drag.Frame(x);
-  int16_t result = ui::kTrackMouseDragged;
-  while (result != ui::kTrackMouseUp) {
-    Point p;
-    ui::TrackMouseLocation(port, &p, &result);
-    if (p.h == prev.h && p.v == prev.v) continue;
-    drag.Frame(x);
-    const int32_t dh = p.h - prev.h, dv = p.v - prev.v;
+  const Point press = MouseNow();
+  const int32_t hs = press.h - offH, vs = press.v - offV;
+  FrameDrag(port, drag, press, x, [&](Point p, int32_t dh, int32_t dv) {
     switch (mode) {
       case 1: x.l += dh; x.b += dv; break;
       case 2: x.r += dh; x.b += dv; break;
@@ -154,15 +156,13 @@ void Resize_ssrec(draw::Port* port, int16_t mode, int16_t keepRatio, int32_t max
       }
     }
     Clamp(x, w, h, maxV, maxH);
-    drag.Frame(x);
     w = x.r - x.l;
     h = x.b - x.t;
     *left = x.l;
     *right = x.r;
     *bottom = x.b;
     *top = x.t;
-    prev = p;
-  }
+  });
   drag.Frame(x);
 }
 

@@ -156,12 +156,7 @@ void CPath::CopyPath(CPath* dst) const {
       k->CopyPoint(c);
       c->prev = last;
       c->next = nullptr;
-      if (last != nullptr) {
-        last->next = c;
-      } else {
-        dst->first = c;
-      }
-      last = c;
+      paths_detail::LinkLast(dst->first, last, c);
       ++dst->count;
       if (k == current) dst->current = c;
     });
@@ -206,12 +201,7 @@ void CPath::DuplicatePath(const CPath* src, int16_t mode) {
       c->inX = k->inX;
       c->inY = k->inY;
       c->prev = last;
-      if (last != nullptr) {
-        last->next = c;
-      } else {
-        first = c;
-      }
-      last = c;
+      paths_detail::LinkLast(first, last, c);
       ++count;
     });
     if (src->closed != 0) {

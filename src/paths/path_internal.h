@@ -10,6 +10,19 @@ namespace paths_detail {
 // path made outside a session still measures and hit-tests at scale 1).
 const DrawPar& DrawParOr(const DrawPar* dp);
 
+// Links `node` at the end of a chain whose last node is `last` (nullptr for
+// an empty chain, whose head `first` then becomes the node); the node becomes
+// the last. The node's own links are the caller's.
+template <typename Node>
+void LinkLast(Node*& first, Node*& last, Node* node) {
+  if (last != nullptr) {
+    last->next = node;
+  } else {
+    first = node;
+  }
+  last = node;
+}
+
 // A value truncated toward zero to 16 bits, held at the ends of the range
 // (NaN gives 0).
 int16_t Trunc16Held(double v);

@@ -324,12 +324,7 @@ void CPathList::CopyPathList(CPathList* dst) const {
   for (CPath* p = first; p != nullptr; p = p->next) {
     CPath* c = new CPath;
     p->CopyPath(c);
-    if (last != nullptr) {
-      last->next = c;
-    } else {
-      dst->first = c;
-    }
-    last = c;
+    paths_detail::LinkLast(dst->first, last, c);
     ++dst->count;
     if (p == current) dst->current = c;
   }
@@ -344,12 +339,7 @@ void CPathList::CopyActivePaths(CPathList* dst) const {
     if (p->active == 0 || (p->first == nullptr && p->txtObj == nullptr)) continue;
     CPath* c = new CPath;
     p->CopyPath(c);
-    if (last != nullptr) {
-      last->next = c;
-    } else {
-      dst->first = c;
-    }
-    last = c;
+    paths_detail::LinkLast(dst->first, last, c);
     ++copied;
   }
   dst->count += copied;
@@ -362,12 +352,7 @@ void CPathList::CopyAttachPathList(const CPathList* src) {
   for (CPath* p = src->first; p != nullptr; p = p->next) {
     CPath* c = new CPath;
     p->CopyPath(c);
-    if (last != nullptr) {
-      last->next = c;
-    } else {
-      first = c;
-    }
-    last = c;
+    paths_detail::LinkLast(first, last, c);
     ++count;
   }
 }

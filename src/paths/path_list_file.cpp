@@ -22,6 +22,7 @@
 #include "app/file_dialogs.h"
 #include "app/file_records.h"
 #include "app/pascal_strings.h"
+#include "paths/path_internal.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"
 #include "paths/warp_frame.h"
@@ -291,12 +292,7 @@ CPath* ReadOnePath(File_kern* file, int32_t* pos, int32_t fileSize, bool scale, 
         k->inY *= sy;
       }
       k->prev = last;
-      if (last != nullptr) {
-        last->next = k;
-      } else {
-        p->first = k;
-      }
-      last = k;
+      paths_detail::LinkLast(p->first, last, k);
       ++p->count;
     }
     if (last != nullptr && p->closed != 0) {

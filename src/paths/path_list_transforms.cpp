@@ -275,11 +275,7 @@ void CPathList::CopyPathListAndExtend(CPathList* dst) const {
       CPath* c = new CPath;
       p->CopyPath(c);
       CPath* last = dst->Last();
-      if (last != nullptr) {
-        last->next = c;
-      } else {
-        dst->first = c;
-      }
+      paths_detail::LinkLast(dst->first, last, c);
       ++dst->count;
     } else {
       CPathList outline(0);
