@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/memory/memory.h"
@@ -130,15 +131,21 @@ TEST(SmartBlur, ExactMeansOfTheScannedNeighbourhood) {
 }
 
 TEST(SmartBlur, MatchesTheStraightforwardPass) {
-  const int32_t w = 41, h = 29;
-  const auto tex = Texture(w, h, 17);
-  for (int16_t mode : {0, 1})
-    for (int16_t weighting : {0, 32})
-      for (int16_t t : {1, 9, 30, 200}) {
-        const auto want = ReferenceBlur(mode == 0 ? 4 : 3, w, h, tex, 10, t, weighting != 0);
-        EXPECT_EQ(Blur(mode, w, h, tex, 10, t, weighting), want)
-            << mode << " " << weighting << " " << t;
-      }
+  // Sizes below and above the eight-candidate steps, radii from the
+  // smallest to the largest window.
+  for (auto [w, h] : {std::pair{41, 29}, std::pair{9, 4}, std::pair{3, 12}}) {
+    const auto tex = Texture(w, h, static_cast<uint32_t>(17 + w));
+    for (int16_t radius : {5, 10, 22})
+      for (int16_t mode : {0, 1})
+        for (int16_t weighting : {0, 32})
+          for (int16_t t : {1, 9, 30, 200}) {
+            const auto want =
+                ReferenceBlur(mode == 0 ? 4 : 3, w, h, tex, radius, t, weighting != 0);
+            EXPECT_EQ(Blur(mode, w, h, tex, radius, t, weighting), want)
+                << w << "x" << h << " r" << radius << " m" << mode << " cw" << weighting
+                << " t" << t;
+          }
+  }
 }
 
 TEST(SmartBlur, FlatOutliersAndThreshold) {
