@@ -13,9 +13,7 @@ void Init_FicStruct(fichier* f) {
 
 void Copy_FicStruct(const fichier* source, fichier* destination) {
   if (source == destination) return;
-  destination->volume = source->volume;
-  destination->parent = source->parent;
-  pStrCopy(source->name, destination->name);
+  Copy_FSSpeStruct(source, destination);
   pStrCopy(source->path, destination->path);
   destination->creator = source->creator;
   destination->type = source->type;
