@@ -90,6 +90,18 @@ OSErr FSMakeFSSpec(int16_t vRefNum, int32_t dirID, const unsigned char* name, fi
   return e;
 }
 
+bool SetFicFromSpec(fichier* f, const FSSpec& spec) {
+  fichier g;
+  Copy_FicStruct(f, &g);
+  Copy_FSSpeStruct(&spec, &g);
+  unsigned char path[256] = {0};
+  BuildVName(&g, path, &g.parent, 2);
+  if (path[0] == 0) return false;
+  pStrCopy(path, g.path);
+  Copy_FicStruct(&g, f);
+  return true;
+}
+
 bool SetFicFromPosix(fichier* f, const std::string& posix) {
   FSSpec s;
   const OSErr e = plat::files::MakeSpecFromPosix(posix, &s);
