@@ -178,16 +178,19 @@ int32_t Effects::FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_
       const int32_t L = (2 * work[0][i] + work[1][i]) / 3;
       const int32_t off = L < 128 ? 128 - L : L - 128;
       const int32_t mid = 128 - off;
-      const int32_t S =
-          amount * (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) / 30;
-      int32_t noise[3];
+      // 64-bit sums: a strong grain with a full colour share goes far past
+      // the 32-bit range before the clamp, and must saturate, not wrap.
+      const int64_t S = static_cast<int64_t>(amount) *
+                        (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) /
+                        30;
+      int64_t noise[3];
       for (int32_t k = 0; k < 3; ++k) {
-        noise[k] = static_cast<int32_t>(S * (128 - 255 * Draw()) / 100);
+        noise[k] = static_cast<int64_t>(static_cast<double>(S) * (128 - 255 * Draw()) / 100);
       }
-      const int32_t mono = ((noise[0] + noise[1] + noise[2]) / 3) * (100 - colourShare);
+      const int64_t mono = ((noise[0] + noise[1] + noise[2]) / 3) * (100 - colourShare);
       for (int32_t k = 0; k < 3; ++k) {
-        work[k][i] = static_cast<unsigned char>(
-            effect_support::Clamp255(work[k][i] + (noise[k] * colourShare + mono) / 100));
+        const int64_t v = work[k][i] + (noise[k] * colourShare + mono) / 100;
+        work[k][i] = static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
       }
     }
   }

@@ -160,6 +160,23 @@ TEST_F(FilmGrainOp, ColourShareSplitsCommonAndSeparateGrain) {
   EXPECT_EQ(again.b, colour.b);
 }
 
+TEST_F(FilmGrainOp, TheStrongestGrainSaturatesInsteadOfWrapping) {
+  // Mid-grey at full weights, amount and colour share: every draw pushes its
+  // channel far past either end, so each sample is 0 or 255 by the sign of
+  // 128 - 255 u.
+  Plane r(16, 128), g(16, 128), b(16, 128);
+  ASSERT_EQ(Effects::FilmGrain(0, 255, 4, 4, r.data(), g.data(), b.data(), 0, 0, 3, 3, nullptr,
+                               32767, 32767, 32767, 32767, 100, 7),
+            0);
+  plat::SeedRandom(7);
+  for (size_t i = 0; i < 16; ++i) {
+    for (const Plane* p : {&r, &g, &b}) {
+      const double u = plat::Random() / 2147483647.0;
+      EXPECT_EQ((*p)[i], 128 - 255 * u > 0 ? 255 : 0) << i;
+    }
+  }
+}
+
 TEST(Denoise, NoPassesKeepAndPassesSmooth) {
   Plane speckled(20 * 20, 100);
   for (size_t i = 0; i < speckled.size(); i += 7) speckled[i] = 110;
