@@ -133,11 +133,7 @@ void RGBtoHLS(float r, float g, float b, float* h, float* l, float* s) {
 }
 
 float value(float m1, float m2, float hue) {
-  if (hue > 360.0f) {
-    hue -= 360.0f;
-  } else if (hue < 0.0f) {
-    hue += 360.0f;
-  }
+  hue = WrapHue(hue);
   if (hue < 60.0f) return m1 + (m2 - m1) * hue / 60.0f;
   if (hue < 180.0f) return m2;
   if (hue < 240.0f) return m1 + (m2 - m1) * (240.0f - hue) / 60.0f;
@@ -161,16 +157,11 @@ void RGBHSLadjust(float* r, float* g, float* b, int32_t hueOffset, int32_t satur
                   int32_t lightnessOffset) {
   float h = 0.0f, l = 0.0f, s = 0.0f;
   RGBtoHLS(*r, *g, *b, &h, &l, &s);
-  h += static_cast<float>(hueOffset);
-  if (h > 360.0f) {
-    h -= 360.0f;
-  } else if (h < 0.0f) {
-    h += 360.0f;
-  }
+  h = WrapHue(h + static_cast<float>(hueOffset));
   s *= 1.0f + static_cast<float>(saturationPercent) / 100.0f;
-  s = s < 0.0f ? 0.0f : (s > 1.0f ? 1.0f : s);
+  s = Clamp01(s);
   l += static_cast<float>(lightnessOffset) / 100.0f;
-  l = l < 0.0f ? 0.0f : (l > 1.0f ? 1.0f : l);
+  l = Clamp01(l);
   HLStoRGB(h, l, s, r, g, b);
 }
 

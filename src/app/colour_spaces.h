@@ -34,6 +34,17 @@ float value(float m1, float m2, float hue);
 void RGBtoHSV(float r, float g, float b, float* h, float* s, float* v);
 void HSVtoRGB(float h, float s, float v, float* r, float* g, float* b);
 
+// A hue brought back by one whole turn when it has left 0..360 (hues are
+// only ever shifted by less than a turn).
+inline float WrapHue(float hue) {
+  if (hue > 360.0f) {
+    hue -= 360.0f;
+  } else if (hue < 0.0f) {
+    hue += 360.0f;
+  }
+  return hue;
+}
+
 // Hue offset in degrees, saturation change in percent, lightness offset in
 // hundredths; the colour is adjusted in place.
 void RGBHSLadjust(float* r, float* g, float* b, int32_t hueOffset, int32_t saturationPercent,

@@ -1,4 +1,4 @@
-// Clamping of integer samples and of inclusive rectangles to a plane. One
+// Clamping of samples and of inclusive rectangles to a plane. One
 // copy for the colour kernels, the raster core and the image operations, so
 // that every caller holds a value or a rectangle inside its range the same
 // way (below the low end gives the low end, above the high end the high end).
@@ -11,6 +11,9 @@ inline int32_t ClampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo 
 
 // v held to a sample's range 0..255.
 inline int32_t Clamp255(int32_t v) { return ClampInt(v, 0, 255); }
+
+// A colour-space fraction held to 0..1 (NaN passes through unchanged).
+inline float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
 // Raises left and top to 0 and lowers right and bottom to width - 1 and
 // height - 1 (all four inclusive); false when nothing of the rectangle is

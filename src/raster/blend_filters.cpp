@@ -141,18 +141,9 @@ inline void HslPixel(unsigned char* r, unsigned char* g, unsigned char* b, int16
                      int16_t saturation, int16_t lightness) {
   float h = 0.0f, l = 0.0f, s = 0.0f;
   RGBtoHLS(*r / 255.0f, *g / 255.0f, *b / 255.0f, &h, &l, &s);
-  if (h != kUndefinedHue) {
-    h += static_cast<float>(hueShift);
-    if (h > 360.0f) {
-      h -= 360.0f;
-    } else if (h < 0.0f) {
-      h += 360.0f;
-    }
-  }
-  s = s + s * static_cast<float>(saturation) * 0.01f;
-  s = s < 0.0f ? 0.0f : (s > 1.0f ? 1.0f : s);
-  l = l + static_cast<float>(lightness) * 0.01f;
-  l = l < 0.0f ? 0.0f : (l > 1.0f ? 1.0f : l);
+  if (h != kUndefinedHue) h = WrapHue(h + static_cast<float>(hueShift));
+  s = Clamp01(s + s * static_cast<float>(saturation) * 0.01f);
+  l = Clamp01(l + static_cast<float>(lightness) * 0.01f);
   float rf = 0.0f, gf = 0.0f, bf = 0.0f;
   HLStoRGB(h, l, s, &rf, &gf, &bf);
   *r = static_cast<unsigned char>(ToByte(rf * 255.0f));

@@ -175,8 +175,9 @@ void ClearBorders(float* work, int32_t width, int32_t height, int direction, int
 }
 
 // The deblur's work planes and kernel, taken once and reused for every
-// channel of a driver (fresh planes per channel cost as much in page
-// faults as the convolutions themselves).
+// channel of a driver: fresh planes per channel are paid for in page faults
+// (the 2048 x 1536 driver at strength 50: 224 ms with fresh planes and
+// whole-plane clearing, 199 ms reusing them and clearing borders only).
 struct DeBlurWork {
   float* a = nullptr;
   float* b = nullptr;

@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <sys/resource.h>
@@ -15,17 +14,10 @@
 #include "support/session.h"
 
 namespace fs = std::filesystem;
+using vmktest::ReadText;
+using vmktest::WriteText;
 
 namespace {
-
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class SlotFiles : public ::testing::Test {
  protected:
@@ -43,7 +35,7 @@ class SlotFiles : public ::testing::Test {
 };
 
 TEST_F(SlotFiles, SequentialReadsDoNotSeekAndAShortReadKeepsThePosition) {
-  writeText(dir_.file("data"), "0123456789");
+  WriteText(dir_.file("data"), "0123456789");
   const fichier f = record("data");
   ASSERT_EQ(S_open(&f, 1, 0), 0);
   char buf[16] = {};
@@ -75,7 +67,7 @@ TEST_F(SlotFiles, SequentialReadsDoNotSeekAndAShortReadKeepsThePosition) {
 }
 
 TEST_F(SlotFiles, AShortWriteFailsAndKeepsThePosition) {
-  writeText(dir_.file("data"), "0123456789");
+  WriteText(dir_.file("data"), "0123456789");
   const fichier f = record("data");
   ASSERT_EQ(S_open(&f, 1, 0), 0);
   char buf[4] = {};
@@ -123,10 +115,10 @@ TEST_F(SlotFiles, OpenModes) {
 }
 
 TEST_F(SlotFiles, ReplacingGivesAnEmptyFileWithItsTypeAndKeepsTheOldOneUntilClosed) {
-  writeText(dir_.file("layers"), "previous layers");
+  WriteText(dir_.file("layers"), "previous layers");
   const fichier f = record("layers", FourCC("aLay"));
   ASSERT_EQ(S_open(&f, 3, 0), 0);
-  EXPECT_EQ(readText(dir_.file("layers")), "previous layers");
+  EXPECT_EQ(ReadText(dir_.file("layers")), "previous layers");
   ASSERT_EQ(S_write(0, "new", 0, 3), 0);
   ASSERT_EQ(S_write(0, "!", 3, 1), 0);
   char back[4] = {};
@@ -136,7 +128,7 @@ TEST_F(SlotFiles, ReplacingGivesAnEmptyFileWithItsTypeAndKeepsTheOldOneUntilClos
   EXPECT_EQ(S_getEOF(0, &size), 0);
   EXPECT_EQ(size, 4);
   ASSERT_EQ(S_close(0), 0);
-  EXPECT_EQ(readText(dir_.file("layers")), "new!");
+  EXPECT_EQ(ReadText(dir_.file("layers")), "new!");
 
   // Opened and closed at once: an empty file.
   ASSERT_EQ(S_open(&f, 3, 0), 0);
@@ -152,15 +144,15 @@ TEST_F(SlotFiles, ReplacingGivesAnEmptyFileWithItsTypeAndKeepsTheOldOneUntilClos
 }
 
 TEST_F(SlotFiles, AnOpenSlotIsRefusedAndStaysUsable) {
-  writeText(dir_.file("a"), "alpha");
-  writeText(dir_.file("b"), "bravo");
+  WriteText(dir_.file("a"), "alpha");
+  WriteText(dir_.file("b"), "bravo");
   const fichier a = record("a");
   const fichier b = record("b");
   ASSERT_EQ(S_open(&a, 1, 5), 0);
   EXPECT_EQ(S_open(&b, 1, 5), -1);
   // Replacing through an open slot neither replaces nor disturbs anything.
   EXPECT_EQ(S_open(&b, 3, 5), -1);
-  EXPECT_EQ(readText(dir_.file("b")), "bravo");
+  EXPECT_EQ(ReadText(dir_.file("b")), "bravo");
   char buf[5];
   ASSERT_EQ(S_read(5, buf, 0, 5), 0);
   EXPECT_EQ(std::string(buf, 5), "alpha");
@@ -244,7 +236,7 @@ TEST_F(SlotFiles, FileObjectsReadAndWriteAtPositions) {
 }
 
 TEST_F(SlotFiles, FileObjectModesMatchTheSlotModes) {
-  writeText(dir_.file("exists"), "old");
+  WriteText(dir_.file("exists"), "old");
   const fichier nothing = record("nothing");
   const fichier old = record("exists");
   File_kern missing(&nothing);
@@ -253,9 +245,9 @@ TEST_F(SlotFiles, FileObjectModesMatchTheSlotModes) {
   EXPECT_EQ(exists.S_open(2), -1);
   ASSERT_EQ(exists.S_open(3), 0);
   ASSERT_EQ(exists.S_write("n", 0, 1), 0);
-  EXPECT_EQ(readText(dir_.file("exists")), "old");
+  EXPECT_EQ(ReadText(dir_.file("exists")), "old");
   ASSERT_EQ(exists.S_close(), 0);
-  EXPECT_EQ(readText(dir_.file("exists")), "n");
+  EXPECT_EQ(ReadText(dir_.file("exists")), "n");
 }
 
 TEST_F(SlotFiles, TextLinesStayInsideTheirBuffer) {

@@ -18,10 +18,9 @@
 
 namespace fs = std::filesystem;
 namespace pf = plat::files;
+using vmktest::Touch;
 
 namespace {
-
-void Touch(const std::string& path) { std::ofstream(path, std::ios::binary) << "x"; }
 
 class FileDialogs : public ::testing::Test {
  protected:

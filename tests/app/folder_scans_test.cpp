@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,13 +13,9 @@
 
 namespace fs = std::filesystem;
 namespace pf = plat::files;
+using vmktest::Touch;
 
 namespace {
-
-void Touch(const fs::path& path) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path.string(), std::ios::binary) << "x";
-}
 
 std::string Colon(const fs::path& folder) { return pf::PosixToColon(folder.string(), true); }
 

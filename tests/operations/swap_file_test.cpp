@@ -1,7 +1,5 @@
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,13 +20,9 @@ class SwapFile : public vmktest::SessionTest {
     ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
   }
   fs::path Slot(int slot) const { return dir_.path() / ("pspBuf" + std::to_string(slot) + ".lst"); }
-  std::vector<unsigned char> Bytes(int slot) const {
-    std::ifstream in(Slot(slot), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::vector<unsigned char> Bytes(int slot) const { return vmktest::ReadBytes(Slot(slot)); }
   void Write(int slot, const std::vector<unsigned char>& bytes) const {
-    std::ofstream out(Slot(slot), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    vmktest::WriteBytes(Slot(slot), bytes);
   }
 
   vmktest::TempDir dir_;

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 
@@ -16,18 +15,11 @@
 
 namespace fs = std::filesystem;
 using namespace plat::files;
+using vmktest::ReadText;
 using vmktest::ScopedEnv;
+using vmktest::WriteText;
 
 namespace {
-
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string pstr(const unsigned char* s) { return std::string(reinterpret_cast<const char*>(s + 1), s[0]); }
 
@@ -105,7 +97,7 @@ TEST(FileTypes, SavedNamesGetTheirTypesExtensionOnce) {
 TEST(FileTypes, TypeAndCreatorTagsAreKeptWhereTheFileSystemAllows) {
   vmktest::TempDir dir;
   const std::string f = dir.file("preset");
-  writeText(f, "x");
+  WriteText(f, "x");
   SetTypeCreator(f, FourCC("hVig"), FourCC("vMkC"));
   OSType t = 1, c = 1;
   if (!GetTypeCreator(f, &t, &c)) GTEST_SKIP() << "no extended attributes here";
@@ -114,7 +106,7 @@ TEST(FileTypes, TypeAndCreatorTagsAreKeptWhereTheFileSystemAllows) {
   EXPECT_EQ(FileTypeOf(f), FourCC("hVig"));
   // A file without tags is typed by its extension; a missing file is ignored.
   const std::string g = dir.file("plain.tif");
-  writeText(g, "x");
+  WriteText(g, "x");
   EXPECT_EQ(FileTypeOf(g), FourCC("TIFF"));
   SetTypeCreator(dir.file("missing"), FourCC("hVig"), FourCC("vMkC"));
   EXPECT_FALSE(GetTypeCreator(dir.file("missing"), &t, &c));
@@ -168,14 +160,14 @@ TEST(Folders, MakersFolderSearchStopsAtFourLevels) {
   EXPECT_EQ(FindFolderBelow(root.string(), "Vellmarkstead", 4), std::nullopt);
   EXPECT_EQ(FindFolderBelow((root / "nowhere").string(), "Vellmarkstead", 4), std::nullopt);
   // A file of that name is not a folder.
-  writeText((root / "Vellmarkstead").string(), "");
+  WriteText((root / "Vellmarkstead").string(), "");
   EXPECT_EQ(FindFolderBelow(root.string(), "Vellmarkstead", 1), std::nullopt);
 }
 
 TEST(FileSpecs, MadeFromColonPathsWithTheirFolder) {
   vmktest::TempDir dir;
   const std::string folder = PosixToColon(dir.path().string(), true);
-  writeText(dir.file("there"), "x");
+  WriteText(dir.file("there"), "x");
   FSSpec s;
   EXPECT_EQ(FSMakeFSSpec(0, 0, PStr(folder + "there").b, &s), 0);
   EXPECT_EQ(pstr(s.name), "there");
@@ -223,15 +215,15 @@ TEST(FileSpecs, FolderIdentifiersClimbToTheTop) {
 TEST(FileIO, ReplacementTakesThePlaceOnlyWhenClosed) {
   vmktest::TempDir dir;
   const std::string f = dir.file("scene.hvig");
-  writeText(f, "old contents");
+  WriteText(f, "old contents");
   const int32_t before = OpenFileCount();
   int16_t ref = 0;
   ASSERT_EQ(OpenReplacement(f, FourCC("vMkC"), FourCC("hVig"), &ref), 0);
   int32_t n = 3;
   ASSERT_EQ(WriteFile(ref, "new", &n), 0);
-  EXPECT_EQ(readText(f), "old contents");
+  EXPECT_EQ(ReadText(f), "old contents");
   ASSERT_EQ(CloseFile(ref), 0);
-  EXPECT_EQ(readText(f), "new");
+  EXPECT_EQ(ReadText(f), "new");
   EXPECT_EQ(OpenFileCount(), before);
   // No temporary file is left beside it.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
@@ -240,7 +232,7 @@ TEST(FileIO, ReplacementTakesThePlaceOnlyWhenClosed) {
 TEST(FileIO, AFailedReplacementKeepsTheOldFile) {
   vmktest::TempDir dir;
   const std::string f = dir.file("keep");
-  writeText(f, "precious");
+  WriteText(f, "precious");
   {
     AtomicReplace r(f);
     ASSERT_TRUE(r.ok());
@@ -252,7 +244,7 @@ TEST(FileIO, AFailedReplacementKeepsTheOldFile) {
     AtomicReplace r(f);
     r.write("abandoned", 9);
   }
-  EXPECT_EQ(readText(f), "precious");
+  EXPECT_EQ(ReadText(f), "precious");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
   AtomicReplace r(dir.file("missing/x"));
   EXPECT_FALSE(r.ok());

@@ -3,35 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "raster/densitometer.h"
 #include "raster/rescale.h"
+#include "support/pixels.h"
 #include "support/session.h"
 
 namespace {
 
 using Plane = std::vector<uint8_t>;
+using vmktest::Px;
+using vmktest::PxByte;
 
 Plane Ramp(int32_t w, int32_t h) {
   Plane p(static_cast<size_t>(w) * h);
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) p[y * w + x] = static_cast<uint8_t>(y * 16 + x);
   return p;
-}
-
-uint32_t Pixel(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
-  const uint8_t b[4] = {b0, b1, b2, b3};
-  uint32_t v;
-  std::memcpy(&v, b, 4);
-  return v;
-}
-
-uint8_t Byte(uint32_t px, int k) {
-  uint8_t b[4];
-  std::memcpy(b, &px, 4);
-  return b[k];
 }
 
 TEST(NearestCopy, TenToFiveTakesEveryEvenRowAndColumn) {
@@ -90,11 +79,11 @@ TEST(NearestCopy, WideAndCombinedPlanes) {
   EXPECT_EQ(d32, (std::vector<uint32_t>{0x01020304u, 0x01020304u, 0xA0B0C0D0u, 0xA0B0C0D0u}));
 
   const Plane r = {10, 11}, g = {20, 21}, b = {30, 31};
-  std::vector<uint32_t> rgb(2, Pixel(0, 0, 0, 99));
+  std::vector<uint32_t> rgb(2, Px(0, 0, 0, 99));
   ASSERT_EQ(BufToBufMulChartoLongLow_andR(2, 1, r.data(), g.data(), b.data(), 2, 1, rgb.data(), 0,
                                           0, 2, 1, 0, 0, 2, 1),
             0);
-  EXPECT_EQ(rgb[1], Pixel(11, 21, 31, 99));  // byte 3 untouched
+  EXPECT_EQ(rgb[1], Px(11, 21, 31, 99));  // byte 3 untouched
 
   // The char-to-long copy lowers a bottom edge outside the plane to the
   // last row, so a one-row source has nothing left to copy.
@@ -102,8 +91,8 @@ TEST(NearestCopy, WideAndCombinedPlanes) {
   std::vector<uint32_t> wide(2, 0);
   EXPECT_EQ(ChBufToLnBuf(2, 1, grey.data(), 2, 1, wide.data(), 0, 0, 2, 1, 0, 0, 2, 1), -1);
   ASSERT_EQ(ChBufToLnBuf(2, 2, grey.data(), 2, 1, wide.data(), 0, 0, 2, 2, 0, 0, 2, 1), 0);
-  EXPECT_EQ(wide[0], Pixel(7, 7, 7, 7));
-  EXPECT_EQ(wide[1], Pixel(200, 200, 200, 200));
+  EXPECT_EQ(wide[0], Px(7, 7, 7, 7));
+  EXPECT_EQ(wide[1], Px(200, 200, 200, 200));
 }
 
 TEST(MeanCopy, TwoByTwoMeanTruncates) {
@@ -116,22 +105,22 @@ TEST(MeanCopy, TwoByTwoMeanTruncates) {
             0);
   EXPECT_EQ(d16[0], 1);
 
-  const std::vector<uint32_t> s32 = {Pixel(1, 0, 255, 4), Pixel(2, 1, 255, 4), Pixel(2, 1, 254, 4),
-                                     Pixel(2, 1, 255, 5)};
+  const std::vector<uint32_t> s32 = {Px(1, 0, 255, 4), Px(2, 1, 255, 4), Px(2, 1, 254, 4),
+                                     Px(2, 1, 255, 5)};
   std::vector<uint32_t> d32(1, 0);
   ASSERT_EQ(BufToBufLong_andR(2, 2, s32.data(), 1, 1, d32.data(), 0, 0, 2, 2, 0, 0, 1, 1), 0);
-  EXPECT_EQ(d32[0], Pixel(1, 0, 254, 4));
+  EXPECT_EQ(d32[0], Px(1, 0, 254, 4));
 }
 
 TEST(MeanCopy, SecondSampleStaysInsideTheClippedSource) {
   // Halving 4 -> 2: the second row / column of the last output would be row
   // 4; it is lowered to the last row of the plane.
   std::vector<uint32_t> s32(16);
-  for (int32_t i = 0; i < 16; ++i) s32[i] = Pixel(static_cast<uint8_t>(i * 8), 0, 0, 0);
+  for (int32_t i = 0; i < 16; ++i) s32[i] = Px(static_cast<uint8_t>(i * 8), 0, 0, 0);
   std::vector<uint32_t> d32(4, 0);
   ASSERT_EQ(BufToBufLong_andR(4, 4, s32.data(), 2, 2, d32.data(), 0, 0, 4, 4, 0, 0, 2, 2), 0);
-  EXPECT_EQ(Byte(d32[0], 0), (0 + 16 + 64 + 80) / 4);     // rows 0, 2 and columns 0, 2
-  EXPECT_EQ(Byte(d32[3], 0), (80 + 88 + 112 + 120) / 4);  // rows 2, 3 and columns 2, 3
+  EXPECT_EQ(PxByte(d32[0], 0), (0 + 16 + 64 + 80) / 4);     // rows 0, 2 and columns 0, 2
+  EXPECT_EQ(PxByte(d32[3], 0), (80 + 88 + 112 + 120) / 4);  // rows 2, 3 and columns 2, 3
 }
 
 TEST(PlainCopies, CopyGreyAndTranspose) {
@@ -207,14 +196,14 @@ TEST_F(RasterSession, StepAndRepeatFillsEveryCell) {
 }
 
 TEST(Centring, WideImageFillsTheWidth) {
-  std::vector<uint32_t> src(8 * 2, Pixel(200, 100, 50, 255));
+  std::vector<uint32_t> src(8 * 2, Px(200, 100, 50, 255));
   std::vector<uint32_t> dst(8 * 8, 0xFFFFFFFFu);
   ASSERT_EQ(X_CentreBuf(src.data(), 8, 2, dst.data(), 8, 8), 0);
   // Height 2 centred: rows 3 and 4 (bottom 5 exclusive), columns 0..6.
   for (int32_t y = 0; y < 8; ++y)
     for (int32_t x = 0; x < 8; ++x) {
       const bool image = y >= 3 && y < 5 && x < 7;
-      EXPECT_EQ(dst[y * 8 + x], image ? Pixel(200, 100, 50, 255) : 0u) << x << "," << y;
+      EXPECT_EQ(dst[y * 8 + x], image ? Px(200, 100, 50, 255) : 0u) << x << "," << y;
     }
 }
 
@@ -260,7 +249,7 @@ TEST(Densitometer, SquareCutToThePlane) {
 }
 
 TEST(Densitometer, LongBuffersAndTheYmckBias) {
-  const std::vector<uint32_t> buf = {Pixel(10, 20, 30, 40), Pixel(20, 21, 31, 41)};
+  const std::vector<uint32_t> buf = {Px(10, 20, 30, 40), Px(20, 21, 31, 41)};
   int16_t a, b, c, d;
   ASSERT_EQ(X_RGBLongDensitometre(1, 2, buf.data(), 0, 0, 2, &a, &b, &c), 0);
   EXPECT_EQ(a, 15);

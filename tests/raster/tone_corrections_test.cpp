@@ -1,6 +1,5 @@
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -192,11 +191,7 @@ TEST_F(PreviewModelFile, MissingOrShortFilesFailAndKeepTheModel) {
   auto model = std::make_unique<PhoModTemplate>();
   std::memset(model->bytes, 9, sizeof(model->bytes));
   EXPECT_EQ(LoadPhoMod(0, model.get()), -1);
-  {
-    std::ofstream out(FilePath(), std::ios::binary);
-    const std::vector<char> part(kDisplayPlaneSize + 10, 1);
-    out.write(part.data(), static_cast<std::streamsize>(part.size()));
-  }
+  vmktest::WriteBytes(FilePath(), std::vector<uint8_t>(kDisplayPlaneSize + 10, 1));
   EXPECT_EQ(LoadPhoMod(0, model.get()), -1);
   EXPECT_EQ(model->bytes[0], 9);
   EXPECT_EQ(model->bytes[2 * kDisplayPlaneSize], 9);

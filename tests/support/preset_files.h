@@ -1,5 +1,6 @@
 // Helpers for tests of preset files: a session with open-file table and a temporary
-// folder, the file specification of a path, and whole-file byte access.
+// folder and the file specification of a path (whole-file byte access comes with the
+// session helpers).
 #pragma once
 
 #include <cstdint>
@@ -14,8 +15,6 @@ namespace vmktest {
 
 // The file specification of an absolute POSIX path.
 FSSpec SpecForPath(const std::string& posix);
-std::vector<uint8_t> ReadBytes(const std::string& posix);
-void WriteBytes(const std::string& posix, const std::vector<uint8_t>& bytes);
 
 class PresetFileTest : public ::testing::Test {
  protected:

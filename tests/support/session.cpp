@@ -1,6 +1,8 @@
 #include "support/session.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 namespace vmktest {
@@ -50,6 +52,30 @@ bool MakeContentLibrary(const std::string& makersFolder) {
   (void)makersFolder;
   return false;
 #endif
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& posix) {
+  std::ifstream in(posix, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::string& posix, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(posix, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadText(const std::string& posix) {
+  std::ifstream in(posix, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteText(const std::string& posix, const std::string& text) {
+  std::ofstream(posix, std::ios::binary) << text;
+}
+
+void Touch(const std::filesystem::path& path) {
+  std::filesystem::create_directories(path.parent_path());
+  WriteText(path.string(), "x");
 }
 
 }  // namespace vmktest

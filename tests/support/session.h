@@ -2,9 +2,11 @@
 // temporary folder that is removed afterwards.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -80,5 +82,13 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// Whole-file access for checking what was written and planting what is read.
+std::vector<uint8_t> ReadBytes(const std::string& posix);
+void WriteBytes(const std::string& posix, const std::vector<uint8_t>& bytes);
+std::string ReadText(const std::string& posix);
+void WriteText(const std::string& posix, const std::string& text);
+// A one-byte file, its folders made first.
+void Touch(const std::filesystem::path& path);
 
 }  // namespace vmktest

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,13 +13,9 @@
 
 namespace fs = std::filesystem;
 using namespace plat::tb;
+using vmktest::Touch;
 
 namespace {
-
-void Touch(const fs::path& path) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path.string(), std::ios::binary) << "x";
-}
 
 class FileMenus : public ::testing::Test {
  protected:
