@@ -27,15 +27,7 @@ bool NameRecord(fichier* f, const std::string& posix) {
   FSSpec s;
   const OSErr e = pf::MakeSpecFromPosix(posix, &s);
   if (e != 0 && e != pf::kFileNotFound) return false;
-  fichier g;
-  Copy_FicStruct(f, &g);
-  Copy_FSSpeStruct(&s, &g);
-  unsigned char path[256] = {0};
-  BuildVName(&g, path, &g.parent, 2);
-  if (path[0] == 0) return false;  // no colon path fits in the record
-  pStrCopy(path, g.path);
-  Copy_FicStruct(&g, f);
-  return true;
+  return SetFicFromSpec(f, s);
 }
 
 // The file types a picker filters on: those of the type list (or of the

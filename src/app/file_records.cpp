@@ -13,9 +13,7 @@ void Init_FicStruct(fichier* f) {
 
 void Copy_FicStruct(const fichier* source, fichier* destination) {
   if (source == destination) return;
-  destination->volume = source->volume;
-  destination->parent = source->parent;
-  pStrCopy(source->name, destination->name);
+  Copy_FSSpeStruct(source, destination);
   pStrCopy(source->path, destination->path);
   destination->creator = source->creator;
   destination->type = source->type;
@@ -90,6 +88,18 @@ OSErr FSMakeFSSpec(int16_t vRefNum, int32_t dirID, const unsigned char* name, fi
     if (s.parID != 0) Copy_FSSpeStruct(&s, f);
   }
   return e;
+}
+
+bool SetFicFromSpec(fichier* f, const FSSpec& spec) {
+  fichier g;
+  Copy_FicStruct(f, &g);
+  Copy_FSSpeStruct(&spec, &g);
+  unsigned char path[256] = {0};
+  BuildVName(&g, path, &g.parent, 2);
+  if (path[0] == 0) return false;
+  pStrCopy(path, g.path);
+  Copy_FicStruct(&g, f);
+  return true;
 }
 
 bool SetFicFromPosix(fichier* f, const std::string& posix) {

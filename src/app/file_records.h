@@ -65,6 +65,11 @@ void BuildVName(fichier* f, unsigned char* path, int32_t* parent, int16_t mode);
 // not touched. Results as for a bare specification.
 OSErr FSMakeFSSpec(int16_t vRefNum, int32_t dirID, const unsigned char* name, fichier* f);
 
+// Points the record at the item a specification names and rebuilds its path
+// (creator, type and the rest stay). False, record untouched, when no colon
+// path of the item's folder fits in the record.
+bool SetFicFromSpec(fichier* f, const FSSpec& spec);
+
 // Names the item at an absolute POSIX path: specification and path built,
 // creator and type left alone. False when the path cannot be named (relative,
 // or longer than a record holds).

@@ -122,15 +122,7 @@ int16_t LocateMakersFolder(fichier* record) {
   if (SearchDirInDir(record, name, &found) != 1) return 0;
   // The folder may lie several levels down: its path is the path of the
   // folder that holds it, not of the folder searched.
-  fichier g;
-  Copy_FicStruct(record, &g);
-  Copy_FSSpeStruct(&found, &g);
-  unsigned char path[256] = {0};
-  BuildVName(&g, path, &g.parent, 2);
-  if (path[0] == 0) return 0;
-  pStrCopy(path, g.path);
-  Copy_FicStruct(&g, record);
-  return 1;
+  return SetFicFromSpec(record, found) ? 1 : 0;
 }
 
 int16_t SearchAlternateFic(fichier* f) {

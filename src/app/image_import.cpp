@@ -162,11 +162,7 @@ int16_t LoadIma(int16_t fileKind, fichier* file) {
     if (GetOneFileWithPreview(static_cast<int16_t>(types.size()), nullptr, types.data(), &s,
                               nullptr) != 0)
       return 0;
-    Copy_FSSpeStruct(&s, &chosen);
-    unsigned char path[256] = {0};
-    BuildVName(&chosen, path, &chosen.parent, 2);
-    if (path[0] == 0) return 0;
-    pStrCopy(path, chosen.path);
+    if (!SetFicFromSpec(&chosen, s)) return 0;
   }
   const FSSpec spec = SpecOf(chosen);
   OSType type = 0, creator = 0;

@@ -86,14 +86,7 @@ namespace {
 CMemMan* registry() { return gPer != nullptr ? gPer->memMan : nullptr; }
 }  // namespace
 
-VMKMemMan::~VMKMemMan() {
-  for (int32_t n = 0; n < kSlots; ++n) {
-    if (plane_[n] != nullptr) {
-      if (CMemMan* m = registry()) m->DelBuf(plane_[n]);
-      plane_[n] = nullptr;
-    }
-  }
-}
+VMKMemMan::~VMKMemMan() { DelAllBuf(); }
 
 int32_t VMKMemMan::IniVMKMemMan(int32_t width, int32_t height, int32_t bitsPerSample) {
   width_ = width;

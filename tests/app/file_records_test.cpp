@@ -8,6 +8,7 @@
 #include "app/app_data.h"
 #include "platform/files/colon_paths.h"
 #include "platform/files/file_errors.h"
+#include "platform/files/file_spec.h"
 #include "support/session.h"
 
 namespace {
@@ -204,6 +205,25 @@ TEST(FileRecordPaths, PosixPathsAndScratchNames) {
   Mak_fictmp(7, &t);
   EXPECT_EQ(PStrView(t.name), "tmpVLM7");
   EXPECT_EQ(FicToPosix(t), dir.file("tmpVLM7"));
+}
+
+TEST(FileRecordPaths, ASpecificationRepointsARecordOnlyWhenItsFolderHasAPath) {
+  vmktest::TempDir dir;
+  FSSpec s;
+  ASSERT_EQ(plat::files::MakeSpecFromPosix(dir.file("y.tif"), &s), plat::files::kFileNotFound);
+  fichier f = sample();
+  ASSERT_TRUE(SetFicFromSpec(&f, s));
+  EXPECT_EQ(PStrView(f.name), "y.tif");
+  EXPECT_EQ(PStrView(f.path), plat::files::PosixToColon(dir.path().string(), true));
+  EXPECT_EQ(f.creator, FourCC("vMkC"));
+  EXPECT_EQ(f.type, FourCC("hVig"));
+
+  FSSpec lost = s;
+  lost.parID = 123456789;
+  SetPStr(lost.name, "z.tif");
+  EXPECT_FALSE(SetFicFromSpec(&f, lost));
+  EXPECT_EQ(PStrView(f.name), "y.tif");
+  EXPECT_EQ(f.parent, s.parID);
 }
 
 }  // namespace
