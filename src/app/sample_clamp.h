@@ -26,3 +26,14 @@ inline bool ClipInclusiveRect(int32_t width, int32_t height, int32_t& left, int3
   if (bottom > height - 1) bottom = height - 1;
   return left <= right && top <= bottom;
 }
+
+// The same for a rectangle whose right and bottom lie just outside it: they
+// are lowered to width and height; false when nothing is left.
+inline bool ClipExclusiveRect(int32_t width, int32_t height, int32_t& left, int32_t& top,
+                              int32_t& right, int32_t& bottom) {
+  if (left < 0) left = 0;
+  if (top < 0) top = 0;
+  if (right > width) right = width;
+  if (bottom > height) bottom = height;
+  return left < right && top < bottom;
+}

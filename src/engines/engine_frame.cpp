@@ -1,11 +1,11 @@
 #include "engines/engine_frame.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
 #include "app/colour_spaces.h"
 #include "app/plane_readers.h"
+#include "app/sample_clamp.h"
 
 namespace vmkrec {
 
@@ -17,13 +17,11 @@ SourceReader gRenderFileSource = nullptr;
 
 EngineArea ClampArea(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t width,
                      int32_t height, bool inclusive) {
-  EngineArea a{std::max(left, 0), std::max(top, 0), right, bottom};
+  EngineArea a{left, top, right, bottom};
   if (inclusive) {
-    if (a.right >= width) a.right = width - 1;
-    if (a.bottom >= height) a.bottom = height - 1;
+    (void)ClipInclusiveRect(width, height, a.left, a.top, a.right, a.bottom);
   } else {
-    a.right = std::min(a.right, width);
-    a.bottom = std::min(a.bottom, height);
+    (void)ClipExclusiveRect(width, height, a.left, a.top, a.right, a.bottom);
   }
   return a;
 }

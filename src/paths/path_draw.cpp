@@ -15,6 +15,7 @@
 #include "platform/toolbox/api/ui_services.h"
 
 namespace draw = plat::draw;
+using paths_detail::PenScope;
 
 namespace paths_detail {
 
@@ -60,32 +61,6 @@ class PortScope {
 
  private:
   draw::Port* saved_;
-};
-
-// Pen and foreground colour saved, pen normal; mode 0 draws in XOR, any
-// other mode in the given colour.
-class PenScope {
- public:
-  PenScope(int16_t mode, const RGBColor& colour) {
-    draw::GetPenState(&pen_);
-    draw::GetForeColor(&fore_);
-    draw::PenNormal();
-    if (mode == 0) {
-      draw::PenMode(draw::patXor);
-    } else {
-      draw::RGBForeColor(colour);
-    }
-  }
-  ~PenScope() {
-    draw::SetPenState(pen_);
-    draw::RGBForeColor(fore_);
-  }
-  PenScope(const PenScope&) = delete;
-  PenScope& operator=(const PenScope&) = delete;
-
- private:
-  draw::PenState pen_;
-  RGBColor fore_;
 };
 
 // A curve point in port pixels: half added, then truncated toward zero.

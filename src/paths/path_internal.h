@@ -3,6 +3,7 @@
 
 #include "paths/draw_par.h"
 #include "paths/path_point.h"
+#include "platform/draw/port.h"
 
 namespace paths_detail {
 
@@ -53,6 +54,32 @@ class XorPen {
  private:
   struct Saved;
   Saved* saved_;
+};
+
+// Pen and foreground colour saved, pen normal; mode 0 draws in XOR, any
+// other mode in the given colour.
+class PenScope {
+ public:
+  PenScope(int16_t mode, const RGBColor& colour) {
+    plat::draw::GetPenState(&pen_);
+    plat::draw::GetForeColor(&fore_);
+    plat::draw::PenNormal();
+    if (mode == 0) {
+      plat::draw::PenMode(plat::draw::patXor);
+    } else {
+      plat::draw::RGBForeColor(colour);
+    }
+  }
+  ~PenScope() {
+    plat::draw::SetPenState(pen_);
+    plat::draw::RGBForeColor(fore_);
+  }
+  PenScope(const PenScope&) = delete;
+  PenScope& operator=(const PenScope&) = delete;
+
+ private:
+  plat::draw::PenState pen_;
+  RGBColor fore_;
 };
 
 // Mouse and keys, through the toolbox layer.

@@ -196,23 +196,12 @@ void CPathList::DrawPathList(GrafPtr port, int16_t, int16_t mode, RGBColor c) {
 }
 
 void CPathList::DrawPivot(int16_t mode, RGBColor c, float x, float y) {
-  draw::PenState pen;
-  RGBColor fore;
-  draw::GetPenState(&pen);
-  draw::GetForeColor(&fore);
-  draw::PenNormal();
-  if (mode == 0) {
-    draw::PenMode(draw::patXor);
-  } else {
-    draw::RGBForeColor(c);
-  }
+  paths_detail::PenScope pen(mode, c);
   const Point s = PathToPort(paths_detail::DrawParOr(drawPar), x, y);
   draw::MoveTo(static_cast<int16_t>(s.h - 5), s.v);
   draw::LineTo(static_cast<int16_t>(s.h + 5), s.v);
   draw::MoveTo(s.h, static_cast<int16_t>(s.v - 5));
   draw::LineTo(s.h, static_cast<int16_t>(s.v + 5));
-  draw::SetPenState(pen);
-  draw::RGBForeColor(fore);
 }
 
 int32_t CPathList::AreWeOnPath(Point pt, intptr_t* hitInfo, intptr_t* path) {

@@ -50,15 +50,6 @@ void FillFromGuide(unsigned char* fill, int32_t fillWidth, int32_t fillHeight,
   }
 }
 
-bool ClipExclusive(int32_t width, int32_t height, int32_t& left, int32_t& top, int32_t& right,
-                   int32_t& bottom) {
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > width) right = width;
-  if (bottom > height) bottom = height;
-  return left < right && top < bottom;
-}
-
 }  // namespace
 
 int32_t X_AutoCorrect_buffer(int16_t threeChannels, int32_t height, int32_t width,
@@ -91,7 +82,7 @@ int32_t X_AutoCorrect_buffer(int16_t threeChannels, int32_t height, int32_t widt
   FillFromGuide(fill, fillWidth, fillHeight, guideWork, guideWidth, guideHeight, filtered,
                 offsetX, offsetY, scaleX, scaleY);
 
-  if (!ClipExclusive(width, height, left, top, right, bottom)) {
+  if (!ClipExclusiveRect(width, height, left, top, right, bottom)) {
     plat::DisposePtr(fill);
     plat::DisposePtr(channel);
     return 0;
@@ -190,7 +181,7 @@ int32_t X_graincorr_buffer(int32_t height, int32_t width, const uint32_t* src, u
                 offsetX, offsetY, scaleX, scaleY);
   int32_t table[256];
   X_lutcontrast(table, 60);
-  if (ClipExclusive(width, height, left, top, right, bottom)) {
+  if (ClipExclusiveRect(width, height, left, top, right, bottom)) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
     unsigned char* d = reinterpret_cast<unsigned char*>(dst);
     for (int32_t y = top; y < bottom; ++y) {

@@ -18,11 +18,7 @@ int32_t X_lut_buffer(int32_t height, int32_t width, const uint32_t* src, uint32_
   (void)percent;
   if (src == nullptr || dst == nullptr) return 0;
   // Keep to the buffer whatever rectangle the caller hands in.
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > width) right = width;
-  if (bottom > height) bottom = height;
-  if (left >= right || top >= bottom) return 0;
+  if (!ClipExclusiveRect(width, height, left, top, right, bottom)) return 0;
 
   const int16_t* luts[4] = {lut0, lut1, lut2, lut3};
   const bool none = lut0 == nullptr && lut1 == nullptr && lut2 == nullptr && lut3 == nullptr;

@@ -130,13 +130,7 @@ void Init_TessPar(TessPar* record, int16_t files, int16_t, int16_t ramps) {
 }
 
 void Copy_TessPar(const TessPar* source, TessPar* destination) {
-  if (source == nullptr || destination == nullptr || source == destination) return;
-  Copy_TessInfo1(&source->head, &destination->head);
-  for (int k = 0; k < kTessSets; ++k) {
-    Copy_FicStruct(&source->tiles[k], &destination->tiles[k]);
-    Copy_LutVign(&source->ramps[k], &destination->ramps[k]);
-  }
-  for (int k = 0; k < kTessSets; ++k) Copy_TessInfo(&source->sets[k], &destination->sets[k], 0);
+  CopyTessLayout(source, destination);
 }
 
 void SwapTessInfo1(TessInfo1* head, int16_t direction, int16_t force) {

@@ -99,6 +99,18 @@ void Init_TessParQuad(TessPar* record, int16_t type, int16_t index);
 // the twelve default colours (12..15 untouched); every tile set Init_TessInfo(1, 1, 1).
 void Init_TessPar(TessPar* record, int16_t files, int16_t unused, int16_t ramps);
 void Copy_TessPar(const TessPar* source, TessPar* destination);
+// The copy of a record of this layout (this engine's or the twin's): head, tile references,
+// ramps, and every set as Copy_TessInfo with group 0.
+template <class P>
+void CopyTessLayout(const P* source, P* destination) {
+  if (source == nullptr || destination == nullptr || source == destination) return;
+  Copy_TessInfo1(&source->head, &destination->head);
+  for (int k = 0; k < kTessSets; ++k) {
+    Copy_FicStruct(&source->tiles[k], &destination->tiles[k]);
+    Copy_LutVign(&source->ramps[k], &destination->ramps[k]);
+  }
+  for (int k = 0; k < kTessSets; ++k) Copy_TessInfo(&source->sets[k], &destination->sets[k], 0);
+}
 void SwapTessInfo1(TessInfo1* head, int16_t direction, int16_t force);
 void SwapTessInfo(TessInfo* info, int16_t direction, int16_t force);
 void SwapTessPar(TessPar* record, int16_t direction, int16_t force);

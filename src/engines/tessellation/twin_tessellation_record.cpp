@@ -33,13 +33,7 @@ void Copy_HeschInfo(const HeschInfo* source, HeschInfo* destination, int16_t gro
 }
 
 void Copy_HeschPar(const HeschPar* source, HeschPar* destination) {
-  if (source == nullptr || destination == nullptr || source == destination) return;
-  Copy_TessInfo1(&source->head, &destination->head);
-  for (int k = 0; k < kTessSets; ++k) {
-    Copy_FicStruct(&source->tiles[k], &destination->tiles[k]);
-    Copy_LutVign(&source->ramps[k], &destination->ramps[k]);
-  }
-  for (int k = 0; k < kTessSets; ++k) Copy_HeschInfo(&source->sets[k], &destination->sets[k], 0);
+  CopyTessLayout(source, destination);
 }
 
 int16_t Do_AHeschPar_file(int16_t mode, FSSpec spec, HeschPar* record) {
