@@ -282,13 +282,15 @@ int32_t Effects::ColorFrame(unsigned char* plane, int32_t height, int32_t width,
   (void)BufToBufChar_andR(0, width, height, copy.bytes(), width, height, plane, x0, y0, x1 + 1,
                           y1 + 1, left, top, right + 1, bottom + 1);
 
-  const int32_t oLeft = left * (100 - outerX) / 100;
-  const int32_t oRight = right + outerX * (x1 - right) / 100;
-  const int32_t oTop = top * (100 - outerY) / 100;
-  const int32_t oBottom = bottom + outerY * (y1 - bottom) / 100;
+  // 64-bit: stored percentages far outside 0..100 push these products past
+  // the 32-bit range; the band is then simply cut at the plane.
+  const int64_t oLeft = static_cast<int64_t>(left) * (100 - static_cast<int64_t>(outerX)) / 100;
+  const int64_t oRight = right + static_cast<int64_t>(outerX) * (x1 - right) / 100;
+  const int64_t oTop = static_cast<int64_t>(top) * (100 - static_cast<int64_t>(outerY)) / 100;
+  const int64_t oBottom = bottom + static_cast<int64_t>(outerY) * (y1 - bottom) / 100;
   const int32_t c = *colour;
-  for (int32_t y = oTop < 0 ? 0 : oTop; y <= oBottom && y < height; ++y) {
-    for (int32_t x = oLeft < 0 ? 0 : oLeft; x <= oRight && x < width; ++x) {
+  for (int64_t y = oTop < 0 ? 0 : oTop; y <= oBottom && y < height; ++y) {
+    for (int64_t x = oLeft < 0 ? 0 : oLeft; x <= oRight && x < width; ++x) {
       if (x > left && x < right && y > top && y < bottom) continue;
       const int64_t i = static_cast<int64_t>(y) * width + x;
       // No mask paints the band at full strength.

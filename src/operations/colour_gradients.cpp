@@ -37,8 +37,10 @@ int32_t RampIndex(int32_t shift, int32_t t) {
   return j;
 }
 
-inline int32_t Square(int32_t v) { return v * v; }
-inline int32_t Abs(int32_t v) { return v < 0 ? -v : v; }
+// 64-bit: a centre given far outside the region (percentages are stored
+// 16-bit values) puts distances past what a 32-bit square can hold.
+inline int64_t Square(int64_t v) { return v * v; }
+inline int64_t Abs(int64_t v) { return v < 0 ? -v : v; }
 
 }  // namespace
 
@@ -107,8 +109,8 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
 
   const int32_t w = x1 - x0;
   const int32_t h = y1 - y0;
-  const int32_t cx = x0 + w * centreX / 100;
-  const int32_t cy = y0 + h * centreY / 100;
+  const int32_t cx = static_cast<int32_t>(x0 + static_cast<int64_t>(w) * centreX / 100);
+  const int32_t cy = static_cast<int32_t>(y0 + static_cast<int64_t>(h) * centreY / 100);
   const int32_t mx = (x0 + x1) / 2;
   const int32_t my = (y0 + y1) / 2;
   float perimeter = static_cast<float>(2 * (w + h));
@@ -116,12 +118,12 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
 
   const int32_t midX[4] = {mx, mx, x0, x1};
   const int32_t midY[4] = {y0, y1, my, my};
-  int32_t farthest = 1;
-  int32_t blocks = 1;
+  int64_t farthest = 1;
+  int64_t blocks = 1;
   for (int32_t k = 0; k < 4; ++k) {
-    const int32_t d2 = Square(midX[k] - cx) + Square(midY[k] - cy);
+    const int64_t d2 = Square(midX[k] - cx) + Square(midY[k] - cy);
     if (d2 > farthest) farthest = d2;
-    const int32_t cityBlock = Abs(midX[k] - cx) + Abs(midY[k] - cy);
+    const int64_t cityBlock = Abs(midX[k] - cx) + Abs(midY[k] - cy);
     if (cityBlock > blocks) blocks = cityBlock;
   }
   const float radius = std::sqrt(static_cast<float>(farthest));

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "app/memory_manager.h"
+#include "app/sample_clamp.h"
 #include "app/session_state.h"
 #include "platform/memory/memory.h"
 
@@ -72,7 +73,7 @@ void AnisotropicDiffusion(int32_t width, int32_t height, unsigned char* plane, i
         const int32_t c = row[x];
         const double sum = fl[down[x] - c] + fl[up[x] - c] + fl[row[x + 1] - c] + fl[row[x - 1] - c];
         const int32_t v = c + static_cast<int32_t>(0.25 * sum);
-        out[x] = v < 0 ? 0 : (v > 255 ? 255 : v);
+        out[x] = Clamp255(v);
       }
     }
     for (int32_t y = 1; y < height - 1; ++y) {

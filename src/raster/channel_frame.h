@@ -4,10 +4,10 @@
 // that a failing filter leaves the image as it was.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 
 #include "platform/memory/memory.h"
+#include "raster/plane_rect.h"
 #include "raster/row_planes.h"
 
 // Byte k of 32-bit pixels, source and destination apart.
@@ -45,11 +45,7 @@ template <typename Pixels, typename FilterFn, typename WriteFn>
 int32_t RunChannels(int32_t width, int32_t height, const Pixels& px, int channels, int32_t left,
                     int32_t top, int32_t right, int32_t bottom, FilterFn filter, WriteFn write) {
   if (width <= 0 || height <= 0) return -1;
-  left = std::max(left, 0);
-  top = std::max(top, 0);
-  right = std::min(right, width);
-  bottom = std::min(bottom, height);
-  if (left >= right || top >= bottom) return 0;
+  if (!ClipExclusiveRect(width, height, left, top, right, bottom)) return 0;
   const int64_t size = static_cast<int64_t>(width) * height;
   unsigned char* planes = reinterpret_cast<unsigned char*>(plat::NewPtr(size * channels));
   if (planes == nullptr) return -1;

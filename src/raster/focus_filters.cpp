@@ -35,8 +35,6 @@ T* NewArray(int64_t count, bool clear) {
   return reinterpret_cast<T*>(clear ? plat::NewPtrClear(bytes) : plat::NewPtr(bytes));
 }
 
-inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
 // out[x] = sum over j of base[x + j * step] * k[j] for x < count, summed
 // with fused multiply-adds in the order of j. The straightforward form.
 template <typename T>
@@ -281,7 +279,7 @@ int32_t HighSharpChannels(int16_t mode, int32_t height, int32_t width, const Pix
     return -1;
   }
   // Percent: beyond 0..100 the mix would weigh outside the two values.
-  const int32_t op = Clamp(opacity, 0, 100);
+  const int32_t op = ClampInt(opacity, 0, 100);
   auto blend = SharedBlend(9);
   const int32_t rc = RunChannels(
       width, height, px, mode == 0 ? 4 : 3, left, top, right, bottom,
@@ -322,9 +320,9 @@ int32_t BlurOutEdgeChannels(int16_t mode, int32_t height, int32_t width, const P
     return -1;
   }
   // Percentages: beyond 0..100 the weights would leave 0..255 and wrap.
-  const int32_t up = Clamp(lift, 0, 100);
+  const int32_t up = ClampInt(lift, 0, 100);
   for (int32_t& v : edges.table) v = ((100 - up) * v + 255 * up) / 100;
-  const int32_t op = Clamp(opacity, 0, 100);
+  const int32_t op = ClampInt(opacity, 0, 100);
   const int32_t rc = RunChannels(
       width, height, px, mode == 0 ? 4 : 3, left, top, right, bottom,
       [&](int k, unsigned char* p, int32_t l, int32_t t, int32_t r, int32_t b) {
@@ -486,7 +484,7 @@ int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned cha
     if (ok == 0) return -1;
     SeriesStep(a, b, c, s, coef, count);
   }
-  const int32_t op = Clamp(opacity, 0, 255);
+  const int32_t op = ClampInt(opacity, 0, 255);
   // A mode without a blend keeps the sample.
   auto blend = SharedBlend(static_cast<uint32_t>(mode + 1));
   for (int32_t y = top; y <= bottom; ++y) {
@@ -520,7 +518,7 @@ int32_t HighPass(int16_t mode, int16_t opacity, unsigned char* plane, const unsi
     plat::DisposePtr(work);
     return -1;
   }
-  const int32_t op = Clamp(opacity, 0, 255);
+  const int32_t op = ClampInt(opacity, 0, 255);
   auto blend = SharedBlend(static_cast<uint32_t>(mode + 1));
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {

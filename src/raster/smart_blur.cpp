@@ -23,6 +23,7 @@
 #include "raster/blend_filters.h"
 #include "raster/blend_rows.h"
 #include "raster/plane_kernels.h"
+#include "raster/plane_rect.h"
 #include "raster/rescale.h"
 
 namespace {
@@ -484,8 +485,7 @@ unsigned char* MakeMask(int32_t width, int32_t height, int32_t guideHeight, int3
   // The whole plane, so that the mask's smoothing reads sound values past
   // the rectangle's edge.
   for (int64_t i = 0; i < count; ++i) {
-    int32_t d = gain * (b[i] - a[i]) / 2 + 128;
-    d = d < 0 ? 0 : (d > 255 ? 255 : d);
+    const int32_t d = Clamp255(gain * (b[i] - a[i]) / 2 + 128);
     m[i] = static_cast<unsigned char>(invert ? 255 - d : d);
   }
   if (MatrixWholePlane(width, height, m, 1, 30) != 0) return fail();
@@ -581,11 +581,7 @@ int32_t X_Smooth_buffer(int16_t mode, int32_t height, int32_t width, const uint3
                         int16_t iterations, int16_t opacity, int16_t radius, int16_t threshold,
                         int16_t matrix, int16_t gain) {
   if (src == nullptr || dst == nullptr || width <= 0 || height <= 0) return -1;
-  left = std::max(left, 0);
-  top = std::max(top, 0);
-  right = std::min(right, width);
-  bottom = std::min(bottom, height);
-  if (left >= right || top >= bottom) return 0;
+  if (!ClipExclusiveRect(width, height, left, top, right, bottom)) return 0;
   const int64_t count = static_cast<int64_t>(width) * height;
   // The blur goes into a buffer of its own, so that dst outside the
   // rectangle keeps what it held.
@@ -627,7 +623,7 @@ int32_t X_Smooth_buffer(int16_t mode, int32_t height, int32_t width, const uint3
     }
   }
   // Percent: beyond 0..100 the mix would weigh outside the two values.
-  const int32_t op = std::clamp<int32_t>(opacity, 0, 100) * 255 / 100;
+  const int32_t op = ClampInt(opacity, 0, 100) * 255 / 100;
   const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
   const unsigned char* b = reinterpret_cast<const unsigned char*>(blurred);
   unsigned char* d = reinterpret_cast<unsigned char*>(dst);
@@ -658,10 +654,7 @@ int32_t X_Smooth_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlane
                            int32_t right, int32_t bottom, int16_t radius, int16_t threshold,
                            int16_t matrix, int16_t gain) {
   if (planes == nullptr || width <= 0 || height <= 0) return -1;
-  left = std::max(left, 0);
-  top = std::max(top, 0);
-  right = std::min(right, width);
-  bottom = std::min(bottom, height);
+  ClipExclusiveRect(width, height, left, top, right, bottom);
   unsigned char* mask = MakeMask(width, height, guideHeight, guideWidth, guide, outBottom,
                                  outRight, matrix, gain, false);
   if (mask == nullptr) return -1;

@@ -23,8 +23,6 @@ namespace {
 constexpr int32_t kTableBytes = 516;
 constexpr int32_t kTableCentre = 258;
 
-inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
 #if defined(__x86_64__)
 bool HasWideGather() {
   static const bool has = __builtin_cpu_supports("avx2");
@@ -322,7 +320,7 @@ int32_t DeNoise(int16_t mode, int16_t opacity, unsigned char* plane, const unsig
       return -1;
     }
   }
-  const int32_t op = Clamp(opacity, 0, 255);
+  const int32_t op = ClampInt(opacity, 0, 255);
   // A mode without a blend keeps the sample.
   auto blend = SharedBlend(static_cast<uint32_t>(mode + 1));
   for (int32_t y = top; y <= bottom; ++y) {
@@ -345,7 +343,7 @@ int32_t DeNoiseChannels(int16_t mode, int32_t height, int32_t width, const Pixel
                         int32_t left, int32_t top, int32_t right, int32_t bottom,
                         int16_t opacity, int16_t passes, int16_t distance, int16_t threshold) {
   // Percent: beyond 0..100 the mix would weigh outside the two values.
-  const int32_t op = Clamp(opacity, 0, 100);
+  const int32_t op = ClampInt(opacity, 0, 100);
   return RunChannels(
       width, height, px, mode == 0 ? 4 : 3, left, top, right, bottom,
       [&](int, unsigned char* p, int32_t, int32_t, int32_t, int32_t) {

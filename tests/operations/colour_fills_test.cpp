@@ -131,6 +131,18 @@ TEST_F(ColourFrame, OuterPercentWidensTheBand) {
   EXPECT_EQ(p, Picture());
 }
 
+TEST_F(ColourFrame, PercentagesFarOutOfRangeCutTheBandAtThePlane) {
+  // 20000 x 1: the inner rectangle reaches millions of columns past both
+  // ends, and the outer percentages push its products past 32 bits. The
+  // single row is on the inner rectangle's border, so all of it is band.
+  Plane p(20000, 40);
+  const unsigned char colour = 7;
+  ASSERT_EQ(Effects::ColorFrame(p.data(), 1, 20000, 0, 0, 19999, 0, nullptr, &colour, 32767,
+                                100, -32768, 100),
+            0);
+  EXPECT_EQ(p, Plane(20000, 7));
+}
+
 TEST(ColourBar, StripesAlongTheAxisAndTransparentEntries) {
   // Axis 0..9 (length 9), three stripes of 3 columns; entry 16 leaves its
   // stripe alone.

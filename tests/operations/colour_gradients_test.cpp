@@ -75,6 +75,21 @@ TEST_F(Gradient, CircleRunsFromCentreToTheLongSidesMidPoints) {
   EXPECT_EQ(p[0 * 9 + 4], 128);    // top mid-point, d = 2
 }
 
+TEST_F(Gradient, ACentreFarOutsideTheRegionStillMeasuresDistances) {
+  // 500 x 2 with the centre at 32767 % of the width: cx = 163507, so the
+  // squared distances pass 2^31. R is the distance to the left mid-point
+  // (0, 0); t falls from 255 at the left to 254 at the right.
+  Plane p(1000, 50);
+  const auto t = Ramps();
+  ASSERT_EQ(Effects::ColorCirc(0, 255, p.data(), 2, 500, 0, 0, 499, 1, 1, nullptr, t.data(), 0,
+                               32767, 0, 100, 1, 0),
+            0);
+  EXPECT_EQ(p[0], 255);
+  EXPECT_EQ(p[499], 254);
+  for (int x = 1; x < 500; ++x) EXPECT_LE(p[x], p[x - 1]) << x;
+  EXPECT_EQ(p[500 + 499], 254);
+}
+
 TEST_F(Gradient, DiamondShiftAndRampOpacity) {
   const auto t = Ramps();
   Plane p(45, 50);
