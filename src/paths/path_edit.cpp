@@ -17,6 +17,7 @@ using paths_detail::DragWhileDown;
 using paths_detail::KnotTolerance;
 using paths_detail::ModifierAlone;
 using paths_detail::MouseStillDown;
+using paths_detail::OpenChainLast;
 using paths_detail::XorPen;
 
 namespace paths_detail {
@@ -160,12 +161,8 @@ void CPath::AddPoint(float x, float y, int16_t mode) {
     DrawSegment(current, first);
     closed = 1;
   } else {
-    CPathPoint* last = first;
-    for (int32_t i = 0; i < count && last->next != nullptr; ++i) {
-      last = last->next;
-      if (last == first) return;  // a ring: the pen adds nothing to it
-    }
-    if (last->next != nullptr) return;
+    CPathPoint* last = OpenChainLast(first, count);
+    if (last == nullptr) return;  // a ring: the pen adds nothing to it
     CPathPoint* k = new CPathPoint(x, y, 0);
     last->DrawSelf();
     k->prev = last;
@@ -521,12 +518,8 @@ void CPath::PutToAddPointMode() {
 
 void CPath::DeleteLastPoint() {
   if (closed != 0 || first == nullptr) return;
-  CPathPoint* last = first;
-  for (int32_t i = 0; i < count && last->next != nullptr; ++i) {
-    last = last->next;
-    if (last == first) return;  // a ring has no last knot to take away
-  }
-  if (last->next != nullptr) return;
+  CPathPoint* last = OpenChainLast(first, count);
+  if (last == nullptr) return;  // a ring has no last knot to take away
   XorPen pen;
   CPathPoint* p = last->prev;
   if (p != nullptr) p->DrawSelf();

@@ -24,6 +24,18 @@ void LinkLast(Node*& first, Node*& last, Node* node) {
   last = node;
 }
 
+// The last knot of the open chain of `count` knots that starts at `first`
+// (not null); nullptr when the chain turns out to be a ring or runs on past
+// its count, so that a damaged chain is never walked for ever.
+inline CPathPoint* OpenChainLast(CPathPoint* first, int32_t count) {
+  CPathPoint* last = first;
+  for (int32_t i = 0; i < count && last->next != nullptr; ++i) {
+    last = last->next;
+    if (last == first) return nullptr;
+  }
+  return last->next == nullptr ? last : nullptr;
+}
+
 // A value truncated toward zero to 16 bits, held at the ends of the range
 // (NaN gives 0).
 int16_t Trunc16Held(double v);
