@@ -28,6 +28,12 @@ void Copy_DrawPar(const DrawPar* src, DrawPar* dst) {
   dst->port = keep;
 }
 
+void SetDrawParAndPort(DrawPar* shared, GrafPtr port, const DrawPar* src) {
+  if (shared == nullptr) return;
+  if (src != nullptr) Copy_DrawPar(src, shared);
+  shared->port = port;
+}
+
 namespace {
 
 // The quotient and offset are single precision; the rounding half is added

@@ -32,6 +32,9 @@ struct DrawPar {
 void Init_DrawPar(DrawPar* dp);
 // Copies every field except the port.
 void Copy_DrawPar(const DrawPar* src, DrawPar* dst);
+// What SetDrw does for knots, paths and lists: the shared record (if any)
+// takes the given parameters (if any) and the port.
+void SetDrawParAndPort(DrawPar* shared, GrafPtr port, const DrawPar* src);
 
 // Path to port: trunc((x - origin) / scale + offset + 0.5) as a 16-bit
 // coordinate (values beyond the 16-bit range are held at its ends).

@@ -58,9 +58,7 @@ CPath::~CPath() {
 const DrawPar& CPath::Drw() const { return paths_detail::DrawParOr(drawPar); }
 
 void CPath::SetDrw(GrafPtr port, const DrawPar* dp) {
-  if (drawPar == nullptr) return;
-  if (dp != nullptr) Copy_DrawPar(dp, drawPar);
-  drawPar->port = port;
+  SetDrawParAndPort(drawPar, port, dp);
 }
 
 void CPath::SetDrwVal(float offsetX, float offsetY, float scaleX, float scaleY, float originX,

@@ -35,9 +35,7 @@ CPath* CPathList::Last() const {
 void CPathList::SetTObjPar(const TObjPar* src) { Copy_TObjPar(src, &objPar); }
 
 void CPathList::SetDrw(GrafPtr port, const DrawPar* src) {
-  if (drawPar == nullptr) return;
-  if (src != nullptr) Copy_DrawPar(src, drawPar);
-  drawPar->port = port;
+  SetDrawParAndPort(drawPar, port, src);
 }
 
 void CPathList::SetDrwVal(int32_t, int32_t, int32_t, int32_t, float offsetX, float offsetY,

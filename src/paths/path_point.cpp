@@ -60,7 +60,5 @@ void CPathPoint::InterPolatePoint(const CPathPoint* a, const CPathPoint* b, floa
 }
 
 void CPathPoint::SetDrw(GrafPtr port, const DrawPar* dp) {
-  if (drawPar == nullptr) return;
-  if (dp != nullptr) Copy_DrawPar(dp, drawPar);
-  drawPar->port = port;
+  SetDrawParAndPort(drawPar, port, dp);
 }
