@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "bench_session.h"
 #include "operations/effects.h"
 
 namespace {
@@ -24,17 +23,7 @@ std::vector<unsigned char> Plane(uint32_t seed) {
 }
 
 // The operations take their tables from the session's memory manager.
-struct Session {
-  Session() {
-    per.memMan = new CMemMan;
-    gPer = &per;
-  }
-  ~Session() {
-    gPer = nullptr;
-    delete per.memMan;
-  }
-  TPermanent per;
-};
+using Session = BenchSession;
 
 using TwoLayerOp = int32_t (*)(int16_t, int16_t, const unsigned char*, int32_t, int32_t,
                                unsigned char*, int32_t, int32_t, int32_t, int32_t, int32_t,

@@ -15,12 +15,7 @@ namespace {
 
 using vmktest::LittleWord;
 
-class RecordFile : public vmktest::PresetFileTest {
- protected:
-  void TearDown() override { plat::bytes::setHostOrderForTesting(std::nullopt); }
-  plat::ui::ScriptedUi ui_;
-  plat::ui::ScopedServices scoped_{&ui_};
-};
+class RecordFile : public vmktest::RecordFileTest {};
 
 void ExpectPair(const int32_t* w, int32_t integer, int32_t fraction) {
   EXPECT_EQ(w[0], integer);

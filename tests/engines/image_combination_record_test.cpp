@@ -148,12 +148,7 @@ TEST_F(CombImaList, AddMoveAndDeleteAtTheirBounds) {
   EXPECT_EQ(r->head.count, 0);
 }
 
-class CombImaFile : public vmktest::PresetFileTest {
- protected:
-  void TearDown() override { plat::bytes::setHostOrderForTesting(std::nullopt); }
-  plat::ui::ScriptedUi ui_;
-  plat::ui::ScopedServices scoped_{&ui_};
-};
+class CombImaFile : public vmktest::RecordFileTest {};
 
 TEST_F(CombImaFile, LayoutRoundTripAndDamagedCounts) {
   auto r = Listed(4);

@@ -25,12 +25,7 @@ constexpr vmkrec::PresetFormat Format(const char (&type)[5]) {
   return {FourCC(type), "", vmkrec::PresetLayout::RecordOnly, 0, false};
 }
 
-class PatternFile : public vmktest::PresetFileTest {
- protected:
-  void TearDown() override { plat::bytes::setHostOrderForTesting(std::nullopt); }
-  plat::ui::ScriptedUi ui_;
-  plat::ui::ScopedServices scoped_{&ui_};
-};
+class PatternFile : public vmktest::RecordFileTest {};
 
 TEST(PatternRecords, StoredSizes) {
   EXPECT_EQ(vmkrec::StoredSize(*std::make_unique<CookiCutPar>()), 5952u);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,5 +61,14 @@ inline bool AllZero(const std::vector<uint8_t>& b, size_t from, size_t count) {
     if (b.at(i) != 0) return false;
   return true;
 }
+
+// A preset-file test whose dialogs are answered by a script and whose forced host order
+// is undone afterwards.
+class RecordFileTest : public PresetFileTest {
+ protected:
+  void TearDown() override { plat::bytes::setHostOrderForTesting(std::nullopt); }
+  plat::ui::ScriptedUi ui_;
+  plat::ui::ScopedServices scoped_{&ui_};
+};
 
 }  // namespace vmktest

@@ -12,12 +12,7 @@ namespace {
 
 using vmktest::LittleWord;
 
-class WeaveFile : public vmktest::PresetFileTest {
- protected:
-  void TearDown() override { plat::bytes::setHostOrderForTesting(std::nullopt); }
-  plat::ui::ScriptedUi ui_;
-  plat::ui::ScopedServices scoped_{&ui_};
-};
+class WeaveFile : public vmktest::RecordFileTest {};
 
 // A pattern whose cell [r][c] tells its place: 10 r + c.
 std::unique_ptr<WeaveInfo> Numbered(int16_t columns, int16_t rows) {

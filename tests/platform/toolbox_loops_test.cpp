@@ -13,28 +13,20 @@
 #include "platform/toolbox/api/ui_services.h"
 #include "platform/toolbox/test_driver.h"
 #include "platform/toolbox/toolbox.h"
+#include "nib_window_fixture.h"
 
 using namespace plat::tb;
-using plat::tb::test::Driver;
 
 namespace {
 
 constexpr OSType kDemo = FourCC("Demo");
 constexpr OSType kSmall = FourCC("Smal");
 
-class LoopsTest : public ::testing::Test {
+class LoopsTest : public vmktest::NibWindowTest {
  protected:
-  void SetUp() override { SetNibFolder(std::string(VMK_FIXTURES_DIR) + "/nib"); }
   void TearDown() override {
     for (EventLoopTimerRef t : timers_) RemoveEventLoopTimer(t);
-    for (WindowRef w : windows_) DisposeWindow(w);
-    driver_.Pump();
-  }
-  WindowRef Open(const std::string& name) {
-    WindowRef w = nullptr;
-    EXPECT_EQ(CreateWindowFromNib(name, &w), noErr);
-    if (w != nullptr) windows_.push_back(w);
-    return w;
+    NibWindowTest::TearDown();
   }
   EventLoopTimerRef Timer(double delay, double interval, EventLoopTimerProc proc) {
     EventLoopTimerRef t = nullptr;
@@ -43,8 +35,6 @@ class LoopsTest : public ::testing::Test {
     return t;
   }
 
-  Driver driver_;
-  std::vector<WindowRef> windows_;
   std::vector<EventLoopTimerRef> timers_;
 };
 

@@ -5,9 +5,9 @@
 
 #include "platform/toolbox/test_driver.h"
 #include "platform/toolbox/toolbox.h"
+#include "nib_window_fixture.h"
 
 using namespace plat::tb;
-using plat::tb::test::Driver;
 
 namespace {
 
@@ -46,23 +46,9 @@ const std::vector<EventTypeSpec> kAllTypes = {
     {kEventClassWindow, kEventWindowZoomed}, {kEventClassWindow, kEventWindowClickCloseRgn},
     {kEventClassWindow, kEventWindowClickContentRgn}};
 
-class ToolboxTest : public ::testing::Test {
+class ToolboxTest : public vmktest::NibWindowTest {
  protected:
-  void SetUp() override { SetNibFolder(std::string(VMK_FIXTURES_DIR) + "/nib"); }
-  void TearDown() override {
-    for (WindowRef w : windows_) DisposeWindow(w);
-    driver_.Pump();
-  }
-  WindowRef Open(const std::string& name) {
-    WindowRef w = nullptr;
-    EXPECT_EQ(CreateWindowFromNib(name, &w), noErr);
-    if (w != nullptr) windows_.push_back(w);
-    return w;
-  }
   ControlRef C(WindowRef w, int32_t id) { return FindControl(w, kDemo, id); }
-
-  Driver driver_;
-  std::vector<WindowRef> windows_;
 };
 
 }  // namespace
