@@ -2,6 +2,7 @@
 #include "app/plane_readers.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/app_data.h"
 #include "app/memory_manager.h"
@@ -127,8 +128,10 @@ int16_t ReadCharBuffromPho(int16_t mode, int16_t alphaOnly, int32_t stride, int3
     }
     for (int32_t j = 0; j < count; ++j) {
       // The product in single precision, the half added as in C: in double.
-      int32_t s = static_cast<int32_t>(static_cast<double>(stepX * static_cast<float>(j)) + 0.5);
-      s = std::clamp(s - shift, 0, n - 1);
+      // Kept inside the span before any conversion: a step worked out from
+      // an empty size (infinite or not a number) must not reach the cast.
+      const double at0 = static_cast<double>(stepX * static_cast<float>(j)) + 0.5 - shift;
+      const int32_t s = !(at0 >= 1.0) ? 0 : (at0 >= n - 1 ? n - 1 : static_cast<int32_t>(at0));
       const uint8_t* px = buf.span() + static_cast<size_t>(s) * 3;
       if (colours) {
         if (red != nullptr) red[at + j] = px[0];
@@ -150,7 +153,9 @@ int16_t ReadCharBuffromPho(int16_t mode, int16_t alphaOnly, int32_t stride, int3
       if (displ && displY != nullptr) displY[at + j] = kNoDisplacement;
     }
     total += stepY;
-    row = top + static_cast<int32_t>(static_cast<double>(total) + 0.5);
+    const double next = static_cast<double>(top) + std::trunc(static_cast<double>(total) + 0.5);
+    // A step that is not a number or runs out of range ends the rows.
+    row = next > -2.0e9 && next < 2.0e9 ? static_cast<int32_t>(next) : bottom;
     SetRowRects(rec, row, left, right);
   }
   return 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "host/ApePlugInUtilities/ape_spans.h"
@@ -170,6 +171,24 @@ TEST_F(PlaneReaders, ShortSourcesStopAndAlphaOnlyKeepsColours) {
                                nullptr, nullptr, 0, 0, 3, 1, 8, 1, 1.0f, 1.0f, 8, 0),
             0);
   EXPECT_EQ(wide[7], 200 - 2);
+}
+
+TEST_F(PlaneReaders, StepsFromAnEmptySizeStayInsideTheSpanAndEndTheRows) {
+  // An infinite column step samples the first column, then the span's last;
+  // a row step that is not a number reads one row and stops.
+  constexpr int kRows = 3;
+  std::vector<uint8_t> r(kW * kRows, 0xEE);
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  ASSERT_EQ(ReadCharBuffromPho(3, 0, kW, 0, r.data(), nullptr, nullptr, nullptr, 0, nullptr,
+                               nullptr, 0, 1, kW, kH, 3, kRows, inf, nan, 3, 0),
+            0);
+  const int last = (kRows - 1) * kW;
+  EXPECT_EQ(r[last + 0], Red(0, 1));
+  EXPECT_EQ(r[last + 1], Red(kW - 1, 1));
+  EXPECT_EQ(r[last + 2], Red(kW - 1, 1));
+  EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + last),
+            std::vector<uint8_t>(last, 0xEE));
 }
 
 TEST_F(PlaneReaders, AFailedReadSetsTheReadErrorWord) {
