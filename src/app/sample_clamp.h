@@ -9,6 +9,11 @@
 // v held to lo..hi.
 inline int32_t ClampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
+// v held to the signed 16-bit range.
+inline int16_t ClampToInt16(int32_t v) {
+  return static_cast<int16_t>(ClampInt(v, INT16_MIN, INT16_MAX));
+}
+
 // v held to a sample's range 0..255.
 inline int32_t Clamp255(int32_t v) { return ClampInt(v, 0, 255); }
 

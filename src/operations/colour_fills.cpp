@@ -39,10 +39,6 @@ int32_t Trunc(float v) {
   return static_cast<int32_t>(v);
 }
 
-int16_t ToShort(int32_t v) {
-  return static_cast<int16_t>(v < INT16_MIN ? INT16_MIN : (v > INT16_MAX ? INT16_MAX : v));
-}
-
 // The turned axis of a region and the line it lies on.
 class Axis {
  public:
@@ -234,9 +230,9 @@ int32_t Effects::ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
   RGBtoHSV(static_cast<float>(rr), static_cast<float>(rg), static_cast<float>(rb), &h, &s, &v);
   s *= 100.0f;
   const float tol = static_cast<float>(tolerance);
-  const int16_t hLo = ToShort(Trunc(h - tol)), hHi = ToShort(Trunc(h + tol));
-  const int16_t sLo = ToShort(Trunc(s - tol)), sHi = ToShort(Trunc(s + tol));
-  const int16_t vLo = ToShort(Trunc(v - tol)), vHi = ToShort(Trunc(v + tol));
+  const int16_t hLo = ClampToInt16(Trunc(h - tol)), hHi = ClampToInt16(Trunc(h + tol));
+  const int16_t sLo = ClampToInt16(Trunc(s - tol)), sHi = ClampToInt16(Trunc(s + tol));
+  const int16_t vLo = ClampToInt16(Trunc(v - tol)), vHi = ClampToInt16(Trunc(v + tol));
 
   ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
     const int32_t r = srcRed[i];

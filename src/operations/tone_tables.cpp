@@ -21,10 +21,6 @@ using effect_support::WorkBuf;
 
 namespace {
 
-int16_t ToShort(int32_t v) {
-  return static_cast<int16_t>(v < INT16_MIN ? INT16_MIN : (v > INT16_MAX ? INT16_MAX : v));
-}
-
 // Beyond 1000 % every sample saturates anyway; the bound keeps the
 // conversion inside the integer range.
 int32_t PercentStep(int64_t percent) {
@@ -73,7 +69,7 @@ int32_t Effects::CreaLut(unsigned char* tables, int16_t contrast, int16_t bright
   const int32_t c = contrast;
   // Beyond a full shift the table would only be black or white anyway; the
   // bound keeps every range below inside the table.
-  const int32_t b = brightness < -255 ? -255 : (brightness > 255 ? 255 : brightness);
+  const int32_t b = ClampInt(brightness, -255, 255);
   if (c < 0) {
     // Less contrast: squeezed toward the middle; the brightness plays no part.
     for (int32_t i = 0; i < 256; ++i) {
@@ -122,7 +118,7 @@ int32_t Effects::AdjustChan(int16_t mode, int16_t opacity, int32_t height, int32
   EtchRows(mode, opacity, plane, height, width, x0, y0, x1, y1, 1, mask, shifted, 0);
   if (contrast != 0) {
     // Mode 0 replaces: only the mask weights the contrast step.
-    AdjContrast(0, 255, plane, height, width, x0, y0, x1, y1, 1, mask, ToShort(contrast), 0, 0);
+    AdjContrast(0, 255, plane, height, width, x0, y0, x1, y1, 1, mask, ClampToInt16(contrast), 0, 0);
   }
   return 0;
 }
@@ -136,7 +132,7 @@ void Effects::AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32
   if (range < 0 || range > 3) return;
   if (red == nullptr || green == nullptr || blue == nullptr || height < 0 || width < 0) return;
   unsigned char table[256];
-  CreaLut(table, ToShort(contrast), 0, 0);
+  CreaLut(table, ClampToInt16(contrast), 0, 0);
 
   const int64_t size = static_cast<int64_t>(width) * height;
   WorkBuf workR(size), workG(size), workB(size);

@@ -14,6 +14,9 @@ TEST(SampleClamp, ValuesAreHeldAtTheNearerEnd) {
   EXPECT_EQ(Clamp255(-1), 0);
   EXPECT_EQ(Clamp255(256), 255);
   EXPECT_EQ(Clamp255(128), 128);
+  EXPECT_EQ(ClampToInt16(40000), 32767);
+  EXPECT_EQ(ClampToInt16(-40000), -32768);
+  EXPECT_EQ(ClampToInt16(-7), -7);
   EXPECT_EQ(Clamp01(-0.25f), 0.0f);
   EXPECT_EQ(Clamp01(1.5f), 1.0f);
   EXPECT_EQ(Clamp01(0.5f), 0.5f);
