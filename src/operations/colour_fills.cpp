@@ -342,7 +342,7 @@ int32_t Effects::ColorWave(int16_t mode, int16_t opacity, unsigned char* red,
   if (ramp == nullptr) return -1;
   unsigned char* planes[4] = {red, green, blue, black};
   // The ramp has four channel rows; further channels have no row.
-  const int32_t count = channels < 0 ? 0 : (channels > 4 ? 4 : channels);
+  const int32_t count = ClampInt(channels, 0, 4);
   for (int32_t k = 0; k < count; ++k) {
     if (planes[k] == nullptr) return -1;
   }

@@ -96,7 +96,7 @@ inline void ApplyRange(const TSelec* s, int32_t i, const int32_t f[4], int32_t v
   for (int j = 0; j < 4; ++j) {
     int32_t idx = Clamp255(v[j]) + ((f[j] * ranges[j]) >> 8) + 255;
     // Centres and targets outside 0..255 would reach past the table.
-    idx = idx < 0 ? 0 : (idx > kClampTableSize - 1 ? kClampTableSize - 1 : idx);
+    idx = ClampInt(idx, 0, kClampTableSize - 1);
     v[j] = s->clamp[idx];
   }
 }

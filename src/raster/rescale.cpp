@@ -257,7 +257,7 @@ CLIST* BuildLists(CallBlocks& mem, int32_t n, int32_t extent, float scale, Kerne
 
 inline int32_t ShiftClamp(float sum, int32_t hi) {
   const int32_t v = static_cast<int32_t>(sum + 0.5f) >> 10;
-  return v < 0 ? 0 : (v > hi ? hi : v);
+  return ClampInt(v, 0, hi);
 }
 
 bool SourceInside(int32_t w, int32_t h, int32_t sl, int32_t st, int32_t sr, int32_t sb) {

@@ -189,7 +189,7 @@ int32_t X_graincorr_buffer(int32_t height, int32_t width, const uint32_t* src, u
         const int64_t i = static_cast<int64_t>(y) * width + x;
         int32_t w = 100 - (amount * table[fill[i]]) / 255;
         // Amounts beyond 0..100 would weigh outside the two pixels and wrap.
-        w = w < 0 ? 0 : (w > 100 ? 100 : w);
+        w = ClampInt(w, 0, 100);
         for (int k = 0; k < 4; ++k) {
           d[i * 4 + k] =
               static_cast<unsigned char>((w * s[i * 4 + k] + (100 - w) * d[i * 4 + k]) / 100);
