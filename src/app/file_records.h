@@ -2,9 +2,9 @@
 // colon path of the folder that holds the item, and the Mac creator and type
 // the file is given when it is created.
 //
-// Opening, creating, deleting and testing a file use the specification; the
+// Opening, creating, deleting and testing a file use the file specification; the
 // path serves to build the names of other files (path, then a name, then a
-// further name) and is rebuilt by BuildVName whenever the specification
+// further name) and is rebuilt by BuildVName whenever the file specification
 // changes. A record whose folder identifier is 0 (read back from a stored
 // file) is found through its path instead.
 //
@@ -44,10 +44,10 @@ inline constexpr size_t kFicStoredSize = 538;
 void Init_FicStruct(fichier* f);
 // Copies every field (names and paths whole, up to 255 characters).
 void Copy_FicStruct(const fichier* source, fichier* destination);
-// Copies only the specification part (volume, parent, name).
+// Copies only the file specification part (volume, parent, name).
 void Copy_FSSpeStruct(const fichier* source, fichier* destination);
 void Copy_FSSpeStruct(const FSSpec* source, fichier* destination);
-// The specification part of a record.
+// The file specification part of a record.
 FSSpec SpecOf(const fichier& f);
 
 // Writes the full colon path of the folder that holds the record's item into
@@ -60,7 +60,7 @@ FSSpec SpecOf(const fichier& f);
 //   mode 3: `*parent` becomes the identifier of its folder's parent; no path.
 void BuildVName(fichier* f, unsigned char* path, int32_t* parent, int16_t mode);
 
-// Fills the specification part of a record from a length-prefixed name
+// Fills the file specification part of a record from a length-prefixed name
 // (absolute colon path, or a name inside folder `dirID`); the path field is
 // not touched. Results as for a bare specification.
 OSErr FSMakeFSSpec(int16_t vRefNum, int32_t dirID, const unsigned char* name, fichier* f);

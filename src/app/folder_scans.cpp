@@ -34,7 +34,7 @@ std::string JoinColon(std::string_view a, std::string_view b) {
 std::string FolderOfColonPath(std::string_view colon) {
   std::string withColon(colon);
   if (withColon.empty() || withColon.back() != ':') withColon.push_back(':');
-  // The specification of an item inside the folder gives the folder as its
+  // The file specification of an item inside the folder gives the folder as its
   // parent, whether or not that item exists.
   const std::string probe = JoinColon(withColon, "dummy");
   if (probe.size() > 255) return {};

@@ -58,7 +58,7 @@ bool ParentFolderID(int32_t dirID, int32_t* parent);
 // empty name names that folder itself). Like the record type it lives outside
 // the namespace. Results: 0 when the item exists,
 // kFileNotFound when its folder exists but it does not, kFolderNotFound when
-// its folder does not exist either (the specification is filled in all
+// its folder does not exist either (the file specification is filled in all
 // three cases so that it still says where the item would be); kBadName or
 // kFolderNotFound, with `spec` untouched, when no location can be made (a
 // relative name with no known folder, a name over 255 characters).
