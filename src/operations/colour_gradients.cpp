@@ -17,6 +17,7 @@
 #include "platform/random/random.h"
 
 using effect_support::Blend;
+using effect_support::Clamp255;
 using effect_support::ClampRegion;
 using effect_support::Combine;
 using effect_support::Mix;
@@ -135,7 +136,7 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
     if (dither != 0) {
       const double lifted = v + dither * (plat::Random() / kRandomRange);
       v = static_cast<int32_t>(std::floor(lifted));
-      v = v > 255 ? 255 : (v < 0 ? 0 : v);
+      v = Clamp255(v);
     }
     V[i] = static_cast<unsigned char>(v);
     A[i] = rampOpacity[j];
@@ -176,7 +177,7 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
   // The fade curve: opacity falls slowly at first, then steeply.
   int32_t fadeCurve[256];
   for (int32_t i = 0; i < 256; ++i) fadeCurve[i] = 255 - (255 - i) * (255 - i) * (255 - i) / 65536;
-  const int32_t op = opacity < 0 ? 0 : (opacity > 255 ? 255 : opacity);
+  const int32_t op = Clamp255(opacity);
 
   for (int32_t y = y0; y <= y1; ++y) {
     for (int32_t x = x0; x <= x1; ++x) {
@@ -191,7 +192,7 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
         int32_t r = static_cast<int32_t>(std::floor(d * 100.0 / radius));
         if (r > fade) r = fade;
         int32_t at = op - r * op / fade;
-        at = at < 0 ? 0 : (at > 255 ? 255 : at);
+        at = Clamp255(at);
         base = fadeCurve[at];
       }
       if (mask != nullptr) base = base * mask[i] / 255;

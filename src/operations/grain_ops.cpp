@@ -12,12 +12,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/random/random.h"
 #include "raster/susan_denoise.h"
 
 using effect_support::Blend;
+using effect_support::Clamp255;
 using effect_support::ClampRegion;
 using effect_support::Weight;
 using effect_support::WorkBuf;
@@ -142,12 +144,12 @@ int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32
       for (int32_t k = 0; k < streak; ++k) {
         int32_t tx = x + static_cast<int32_t>(c * static_cast<float>(k));
         int32_t ty = y + static_cast<int32_t>(s * static_cast<float>(k));
-        tx = tx < x0 ? x0 : (tx > x1 ? x1 : tx);
-        ty = ty < y0 ? y0 : (ty > y1 ? y1 : ty);
+        tx = ClampInt(tx, x0, x1);
+        ty = ClampInt(ty, y0, y1);
         unsigned char& target = work[static_cast<int64_t>(ty) * width + tx];
         const int32_t w = k / 4;
         target = static_cast<unsigned char>(
-            effect_support::Clamp255((v * w + target * (L - w)) / L));
+            Clamp255((v * w + target * (L - w)) / L));
       }
       plane[i] = Blend(mode, plane[i], v, Weight(mask, i, opacity));
     }

@@ -7,10 +7,12 @@
 // A hue shift of a full turn or more is first brought back within one turn;
 // the single correction after adding it then keeps the hue within 0..360.
 #include "app/colour_spaces.h"
+#include "app/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 
 using effect_support::Blend;
+using effect_support::Clamp255;
 using effect_support::ClampRegion;
 using effect_support::Weight;
 
@@ -36,16 +38,9 @@ struct HslShift {
     }
     float h = 0.0f, l = 0.0f, s = 0.0f;
     RGBtoHLS(r, g, b, &h, &l, &s);
-    h += static_cast<float>(hue);
-    if (h > 360.0f) {
-      h -= 360.0f;
-    } else if (h < 0.0f) {
-      h += 360.0f;
-    }
-    s = static_cast<float>(s + s * saturation * 0.01);
-    s = s < 0.0f ? 0.0f : (s > 1.0f ? 1.0f : s);
-    l = static_cast<float>(l + lightness * 0.01);
-    l = l < 0.0f ? 0.0f : (l > 1.0f ? 1.0f : l);
+    h = WrapHue(h + static_cast<float>(hue));
+    s = Clamp01(static_cast<float>(s + s * saturation * 0.01));
+    l = Clamp01(static_cast<float>(l + lightness * 0.01));
     // Full lightness is white whatever the hue and saturation; the
     // conversion's float rounding would otherwise leave it at 254 now and
     // then.
@@ -54,10 +49,7 @@ struct HslShift {
     } else {
       HLStoRGB(h, l, s, &r, &g, &b);
     }
-    auto byte = [](float v) {
-      const int32_t i = static_cast<int32_t>(v * 255.0f);
-      return i < 0 ? 0 : (i > 255 ? 255 : i);
-    };
+    auto byte = [](float v) { return Clamp255(static_cast<int32_t>(v * 255.0f)); };
     if (ymc) {
       out[0] = byte(1.0f - b);
       out[1] = byte(1.0f - g);
