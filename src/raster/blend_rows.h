@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "app/colour_spaces.h"
+#include "app/sample_clamp.h"
 #include "raster/blend_filters.h"
 
 // Kernel: void(unsigned char* out, int32_t a, int32_t b), writing the blend
@@ -45,4 +46,25 @@ inline auto RasterBlend(int16_t mode) {
 }
 inline auto SharedBlend(uint32_t mode) {
   return BlendRows([mode](unsigned char* out, int32_t a, int32_t b) { X_optionRPart(out, mode, a, b); });
+}
+
+// Blends value(i, p) into every sample p (index i) of the inclusive
+// rectangle through the shared blend `mode` (1..12), weighted by opacity
+// (held to 0..255) and, where there is one, by the mask at the same index.
+template <typename ValueFn>
+void BlendIntoRect(unsigned char* plane, const unsigned char* mask, int32_t width, int32_t left,
+                   int32_t top, int32_t right, int32_t bottom, uint32_t mode, int32_t opacity,
+                   ValueFn value) {
+  const int32_t op = ClampInt(opacity, 0, 255);
+  // A mode without a blend keeps the sample.
+  auto blend = SharedBlend(mode);
+  for (int32_t y = top; y <= bottom; ++y) {
+    for (int32_t x = left; x <= right; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int32_t p = plane[i];
+      const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
+      const int32_t t = blend.Row(value(i, p))[p];
+      plane[i] = static_cast<unsigned char>((m * t + (255 - m) * p) / 255);
+    }
+  }
 }

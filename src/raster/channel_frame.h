@@ -15,6 +15,11 @@ struct LongPixels {
   const unsigned char* src;
   unsigned char* dst;
   int32_t width;
+  // The pixels of src and dst seen as bytes.
+  static LongPixels Of(const uint32_t* src, uint32_t* dst, int32_t width) {
+    return {reinterpret_cast<const unsigned char*>(src), reinterpret_cast<unsigned char*>(dst),
+            width};
+  }
   unsigned char In(int k, int32_t x, int32_t y) const {
     return src[(static_cast<int64_t>(y) * width + x) * 4 + k];
   }

@@ -484,20 +484,11 @@ int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned cha
     if (ok == 0) return -1;
     SeriesStep(a, b, c, s, coef, count);
   }
-  const int32_t op = ClampInt(opacity, 0, 255);
-  // A mode without a blend keeps the sample.
-  auto blend = SharedBlend(static_cast<uint32_t>(mode + 1));
-  for (int32_t y = top; y <= bottom; ++y) {
-    for (int32_t x = left; x <= right; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t p = plane[i];
-      const float v = static_cast<float>(p) + s[i];
-      const int32_t vi = v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<int32_t>(v));
-      const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
-      const int32_t t = blend.Row(vi)[p];
-      plane[i] = static_cast<unsigned char>((m * t + (255 - m) * p) / 255);
-    }
-  }
+  BlendIntoRect(plane, mask, width, left, top, right, bottom, static_cast<uint32_t>(mode + 1),
+                opacity, [&](int64_t i, int32_t p) {
+                  const float v = static_cast<float>(p) + s[i];
+                  return v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<int32_t>(v));
+                });
   return 0;
 }
 
@@ -518,19 +509,11 @@ int32_t HighPass(int16_t mode, int16_t opacity, unsigned char* plane, const unsi
     plat::DisposePtr(work);
     return -1;
   }
-  const int32_t op = ClampInt(opacity, 0, 255);
-  auto blend = SharedBlend(static_cast<uint32_t>(mode + 1));
-  for (int32_t y = top; y <= bottom; ++y) {
-    for (int32_t x = left; x <= right; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t p = plane[i];
-      const int32_t d = (work[i] - p) * amount / 200;
-      const int32_t h = d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
-      const int32_t t = blend.Row(h)[p];
-      const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
-      plane[i] = static_cast<unsigned char>((m * t + (255 - m) * p) / 255);
-    }
-  }
+  BlendIntoRect(plane, mask, width, left, top, right, bottom, static_cast<uint32_t>(mode + 1),
+                opacity, [&](int64_t i, int32_t p) {
+                  const int32_t d = (work[i] - p) * amount / 200;
+                  return d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
+                });
   plat::DisposePtr(work);
   return 0;
 }
@@ -543,8 +526,7 @@ int32_t X_DeBlur_buffer(int16_t mode, int32_t height, int32_t width, const uint3
                         int32_t /*offsetY*/, float /*scaleX*/, float /*scaleY*/,
                         int16_t opacity, int16_t orders, int16_t strength, int16_t edgeLevel) {
   if (src == nullptr || dst == nullptr) return -1;
-  const LongPixels px{reinterpret_cast<const unsigned char*>(src),
-                      reinterpret_cast<unsigned char*>(dst), width};
+  const LongPixels px = LongPixels::Of(src, dst, width);
   return DeBlurChannels(mode, height, width, px, guideHeight, guideWidth, guide, scratch,
                         outBottom, outRight, left, top, right, bottom, opacity, orders, strength,
                         edgeLevel);
@@ -558,8 +540,7 @@ int32_t X_HighSharp_buffer(int16_t mode, int32_t height, int32_t width, const ui
                            int32_t /*offsetY*/, float /*scaleX*/, float /*scaleY*/,
                            int16_t opacity, int16_t blur, int16_t amount, int16_t edgeLevel) {
   if (src == nullptr || dst == nullptr) return -1;
-  const LongPixels px{reinterpret_cast<const unsigned char*>(src),
-                      reinterpret_cast<unsigned char*>(dst), width};
+  const LongPixels px = LongPixels::Of(src, dst, width);
   return HighSharpChannels(mode, height, width, px, guideHeight, guideWidth, guide, scratch,
                            outBottom, outRight, left, top, right, bottom, opacity, blur, amount,
                            edgeLevel);
@@ -574,8 +555,7 @@ int32_t X_bluroutedge_buffer(int16_t mode, int32_t height, int32_t width, const 
                              float /*scaleY*/, int16_t opacity, int16_t edgeRadius,
                              int16_t blur, int16_t lift, int16_t sharpen) {
   if (src == nullptr || dst == nullptr) return -1;
-  const LongPixels px{reinterpret_cast<const unsigned char*>(src),
-                      reinterpret_cast<unsigned char*>(dst), width};
+  const LongPixels px = LongPixels::Of(src, dst, width);
   return BlurOutEdgeChannels(mode, height, width, px, guideHeight, guideWidth, guide, scratch,
                              outBottom, outRight, left, top, right, bottom, opacity, edgeRadius,
                              blur, lift, sharpen);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "app/sample_clamp.h"
 #include "raster/convolution.h"
 
 // Runs the kernel of `step` (type 1 smoothing, any other type sharpening)
@@ -15,7 +16,6 @@ inline int32_t MatrixWholePlane(int32_t width, int32_t height, unsigned char* pl
   if (width < 3 || height < 3) return 0;
   int32_t kernel[9] = {0, 0, 0, 0, 1, 0, 0, 0, 0};
   int16_t divisor = 1;
-  const int32_t s = step < -32768 ? -32768 : (step > 32767 ? 32767 : step);
-  Load_matrix(type, static_cast<int16_t>(s), kernel, &divisor);
+  Load_matrix(type, ClampToInt16(step), kernel, &divisor);
   return X_Mat_Chbuf(width, height, plane, 0, 0, width - 1, height - 1, 0, divisor, kernel, 4096);
 }

@@ -320,18 +320,8 @@ int32_t DeNoise(int16_t mode, int16_t opacity, unsigned char* plane, const unsig
       return -1;
     }
   }
-  const int32_t op = ClampInt(opacity, 0, 255);
-  // A mode without a blend keeps the sample.
-  auto blend = SharedBlend(static_cast<uint32_t>(mode + 1));
-  for (int32_t y = top; y <= bottom; ++y) {
-    for (int32_t x = left; x <= right; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t a = plane[i];
-      const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
-      const int32_t t = blend.Row(copy[i])[a];
-      plane[i] = static_cast<unsigned char>(((255 - m) * a + m * t) / 255);
-    }
-  }
+  BlendIntoRect(plane, mask, width, left, top, right, bottom, static_cast<uint32_t>(mode + 1),
+                opacity, [&](int64_t i, int32_t) { return static_cast<int32_t>(copy[i]); });
   plat::DisposePtr(copy);
   return 0;
 }
@@ -362,8 +352,7 @@ int32_t X_DeNoise_buffer(int16_t mode, int32_t height, int32_t width, const uint
                          uint32_t* dst, int32_t left, int32_t top, int32_t right, int32_t bottom,
                          int16_t opacity, int16_t passes, int16_t distance, int16_t threshold) {
   if (src == nullptr || dst == nullptr) return -1;
-  const LongPixels px{reinterpret_cast<const unsigned char*>(src),
-                      reinterpret_cast<unsigned char*>(dst), width};
+  const LongPixels px = LongPixels::Of(src, dst, width);
   return DeNoiseChannels(mode, height, width, px, left, top, right, bottom, opacity, passes,
                          distance, threshold);
 }
