@@ -9,6 +9,7 @@
 
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "raster/tile_transform.h"
 
 using effect_support::Blend;
 using effect_support::ClampRegion;
@@ -62,16 +63,6 @@ void FillShifts(int32_t* shift, int32_t along, int32_t acrossExtent, int16_t sha
   }
 }
 
-// Brings a shifted position back between lo and hi: d past one end lands
-// d in from the other, repeated for as long as it takes.
-inline int32_t Wrap(int32_t p, int32_t lo, int32_t hi) {
-  const int32_t period = hi - lo;
-  if (period <= 0) return lo;
-  if (p < lo) return hi - ((lo - p - 1) % period + 1);
-  if (p > hi) return lo + ((p - hi - 1) % period + 1);
-  return p;
-}
-
 }  // namespace
 
 int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
@@ -98,8 +89,8 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
 
   for (int32_t y = y0; y <= y1; ++y) {
     for (int32_t x = x0; x <= x1; ++x) {
-      const int32_t sy = Wrap(y + columnShift[x - x0], y0, y1);
-      const int32_t sx = Wrap(x + rowShift[y - y0], x0, x1);
+      const int32_t sy = WrapInSpan(static_cast<int64_t>(y) + columnShift[x - x0], y0, y1);
+      const int32_t sx = WrapInSpan(static_cast<int64_t>(x) + rowShift[y - y0], x0, x1);
       out[static_cast<int64_t>(y - y0) * rw + (x - x0)] =
           plane[static_cast<int64_t>(sy) * width + sx];
     }

@@ -62,15 +62,6 @@ void RotaPat(int16_t mode, const T* src, T* dst, int32_t w, int32_t h) {
   }
 }
 
-// Wraps c into [lo, hi] with period hi - lo.
-inline int32_t Wrap(int64_t c, int32_t lo, int32_t hi) {
-  const int64_t period = static_cast<int64_t>(hi) - lo;
-  if (period <= 0) return lo;
-  if (c < lo) c += period * ((lo - c + period - 1) / period);
-  if (c > hi) c -= period * ((c - hi + period - 1) / period);
-  return static_cast<int32_t>(c);
-}
-
 template <typename T>
 void Offset(int16_t mode, T* plane, int32_t height, int32_t width, int32_t left, int32_t top,
             int32_t right, int32_t bottom, int16_t percentX, int16_t percentY) {
@@ -99,14 +90,14 @@ void Offset(int16_t mode, T* plane, int32_t height, int32_t width, int32_t left,
       for (int32_t x = x0; x <= x1; ++x) {
         int32_t v;
         if (mode == 0) {
-          v = px(Wrap(static_cast<int64_t>(x) - dx, x0, x1),
-                 Wrap(static_cast<int64_t>(y) + dy, y0, y1));
+          v = px(WrapInSpan(static_cast<int64_t>(x) - dx, x0, x1),
+                 WrapInSpan(static_cast<int64_t>(y) + dy, y0, y1));
         } else if (mode == 1) {
-          const int32_t r = Wrap(static_cast<int64_t>(y) + colT[x - x0], y0, y1);
-          v = (px(x, r) + px(x, Wrap(static_cast<int64_t>(r) - 1, y0, y1))) >> 1;
+          const int32_t r = WrapInSpan(static_cast<int64_t>(y) + colT[x - x0], y0, y1);
+          v = (px(x, r) + px(x, WrapInSpan(static_cast<int64_t>(r) - 1, y0, y1))) >> 1;
         } else {
-          const int32_t c = Wrap(static_cast<int64_t>(x) + rowT[y - y0], x0, x1);
-          v = (px(c, y) + px(Wrap(static_cast<int64_t>(c) - 1, x0, x1), y)) >> 1;
+          const int32_t c = WrapInSpan(static_cast<int64_t>(x) + rowT[y - y0], x0, x1);
+          v = (px(c, y) + px(WrapInSpan(static_cast<int64_t>(c) - 1, x0, x1), y)) >> 1;
         }
         out[x - x0] = static_cast<T>(v);
       }

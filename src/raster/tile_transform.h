@@ -6,6 +6,18 @@
 
 #include <cstdint>
 
+// Wraps c into lo..hi with period hi - lo, so that a coordinate one past hi
+// lands on lo + 1 and one before lo on hi - 1, however far it has gone; lo
+// when the span has no period. In 64 bits, so that a shifted coordinate
+// cannot overflow on its way back.
+inline int32_t WrapInSpan(int64_t c, int32_t lo, int32_t hi) {
+  const int64_t period = static_cast<int64_t>(hi) - lo;
+  if (period <= 0) return lo;
+  if (c < lo) c += period * ((lo - c + period - 1) / period);
+  if (c > hi) c -= period * ((c - hi + period - 1) / period);
+  return static_cast<int32_t>(c);
+}
+
 // Writes orientation `mode` of a w-wide, h-high tile into dst:
 //   0 copy, 1 left-right mirror, 2 half turn, 3 top-bottom mirror (w x h);
 //   4 quarter turn (right column becomes the top row), 5 mirror about the
