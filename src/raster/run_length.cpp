@@ -13,16 +13,6 @@ inline uint32_t Word(uint32_t v) {
   return v;
 }
 
-inline uint8_t Sample(uint32_t w, uint8_t*) {
-  return static_cast<uint8_t>(w & 0xFFu);
-}
-inline int16_t Sample(uint32_t w, int16_t*) {
-  return static_cast<int16_t>(static_cast<uint16_t>(w & 0xFFFFu));
-}
-inline uint32_t Sample(uint32_t w, uint32_t*) {
-  return w;
-}
-
 template <typename T>
 int32_t Code(int16_t mode, int32_t* count, int32_t width, int32_t height, T* buffer,
              uint32_t* coded) {
@@ -44,7 +34,7 @@ int32_t Code(int16_t mode, int32_t* count, int32_t width, int32_t height, T* buf
     int64_t at = 0;
     for (int32_t i = 0; i < words; i += 2) {
       const int32_t run = static_cast<int32_t>(coded[i]);
-      const T v = Sample(coded[i + 1], buffer);
+      const T v = RunSample(coded[i + 1], buffer);
       for (int32_t r = 0; r < run; ++r) buffer[at++] = v;
     }
     return 0;

@@ -19,6 +19,16 @@
 
 #include <cstdint>
 
+// The sample a value word carries, as the type that `tag` points to (the
+// pointer only picks the overload).
+inline uint8_t RunSample(uint32_t word, uint8_t* /*tag*/) {
+  return static_cast<uint8_t>(word & 0xFFu);
+}
+inline int16_t RunSample(uint32_t word, int16_t* /*tag*/) {
+  return static_cast<int16_t>(static_cast<uint16_t>(word & 0xFFFFu));
+}
+inline uint32_t RunSample(uint32_t word, uint32_t* /*tag*/) { return word; }
+
 int32_t encodeRLEcharbuf(int16_t mode, int32_t* count, int32_t width, int32_t height,
                          uint8_t* buffer, uint32_t* coded);
 int32_t encodeRLEshortbuf(int16_t mode, int32_t* count, int32_t width, int32_t height,

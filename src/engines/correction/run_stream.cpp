@@ -2,14 +2,11 @@
 
 #include <algorithm>
 
+#include "raster/run_length.h"
+
 namespace vmkrec {
 
 namespace {
-
-inline uint8_t SampleOf(uint32_t word, uint8_t*) { return static_cast<uint8_t>(word & 0xFFu); }
-inline int16_t SampleOf(uint32_t word, int16_t*) {
-  return static_cast<int16_t>(static_cast<uint16_t>(word & 0xFFFFu));
-}
 
 inline int64_t RunLength(uint32_t word) {
   const int32_t run = static_cast<int32_t>(word);
@@ -44,7 +41,7 @@ void Resample(const std::vector<uint32_t>& words, int32_t srcWidth, int32_t srcH
         ++k;
         if (k < pairs) runEnd += RunLength(words[2 * k]);
       }
-      row[x] = k < pairs ? SampleOf(words[2 * k + 1], row) : T{0};
+      row[x] = k < pairs ? RunSample(words[2 * k + 1], row) : T{0};
     }
   }
 }
