@@ -8,8 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "bench_session.h"
 #include "operations/effects.h"
 
 namespace {
@@ -27,25 +26,8 @@ Plane MakePlane(uint32_t salt) {
   return p;
 }
 
-// The operations take their work planes from the session's registry.
-class Session {
- public:
-  Session() : previous_(gPer) {
-    per_.memMan = new CMemMan;
-    gPer = &per_;
-  }
-  ~Session() {
-    gPer = previous_;
-    delete per_.memMan;
-  }
-
- private:
-  TPermanent per_;
-  TPermanent* previous_;
-};
-
 void BM_Blur(benchmark::State& state) {
-  Session session;
+  BenchSession session;
   const int16_t radius = static_cast<int16_t>(state.range(0));
   const Plane source = MakePlane(0);
   Plane p = source;
@@ -61,7 +43,7 @@ void BM_Blur(benchmark::State& state) {
 BENCHMARK(BM_Blur)->Arg(2)->Arg(20)->Arg(199)->Unit(benchmark::kMillisecond);
 
 void BM_ApplyMatrix7x7(benchmark::State& state) {
-  Session session;
+  BenchSession session;
   Plane p = MakePlane(1);
   const Plane mask = MakePlane(2);
   std::vector<int32_t> kernel(49);
@@ -77,7 +59,7 @@ void BM_ApplyMatrix7x7(benchmark::State& state) {
 BENCHMARK(BM_ApplyMatrix7x7)->Unit(benchmark::kMillisecond);
 
 void BM_RadialBlur(benchmark::State& state) {
-  Session session;
+  BenchSession session;
   Plane r = MakePlane(3), g = MakePlane(4), b = MakePlane(5);
   const int16_t kind = static_cast<int16_t>(state.range(0));
   for (auto _ : state) {
@@ -101,7 +83,7 @@ void BM_HSLBlend(benchmark::State& state) {
 BENCHMARK(BM_HSLBlend)->Unit(benchmark::kMillisecond);
 
 void BM_Noise(benchmark::State& state) {
-  Session session;
+  BenchSession session;
   Plane p = MakePlane(9);
   for (auto _ : state) {
     benchmark::DoNotOptimize(Effects::Noise(0, 128, 0, p.data(), nullptr, kH, kW, 0, 0, kW - 1,
