@@ -20,6 +20,7 @@
 #include "raster/blend_filters.h"
 #include "raster/convolution.h"
 #include "raster/focus_filters.h"
+#include "raster/plane_kernels.h"
 
 using effect_support::Blend;
 using effect_support::ClampRegion;
@@ -32,6 +33,31 @@ namespace {
 
 constexpr int16_t kMaxBlurRadius = 199;
 
+// Filter a full copy of the plane with `filter(copy)` (nonzero: give up with
+// -1) and hand each pixel of the region, with its filtered value, to
+// `value`; the result is blended in through the mask.
+template <typename FilterFn, typename ValueFn>
+int32_t FilterWholeCopy(int16_t mode, int16_t opacity, unsigned char* plane,
+                        const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
+                        int32_t y0, int32_t x1, int32_t y1, FilterFn filter, ValueFn value) {
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const int64_t size = static_cast<int64_t>(width) * height;
+  WorkBuf work(size);
+  if (!work.ok()) return -1;
+  unsigned char* filtered = work.bytes();
+  std::memcpy(filtered, plane, static_cast<size_t>(size));
+  if (filter(filtered) != 0) return -1;
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int32_t old = plane[i];
+      plane[i] = Blend(mode, old, value(old, static_cast<int32_t>(filtered[i])),
+                       Weight(mask, i, opacity));
+    }
+  }
+  return 0;
+}
+
 // Blur a full copy of the plane and hand each pixel of the region, with its
 // blurred value, to `value`; the result is blended in through the mask.
 template <typename ValueFn>
@@ -39,25 +65,13 @@ int32_t FilterAgainstBlur(int16_t mode, int16_t opacity, unsigned char* plane,
                           const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
                           int32_t y0, int32_t x1, int32_t y1, int16_t radius, ValueFn value) {
   if (plane == nullptr || width <= 0 || height <= 0) return -1;
-  ClampRegion(width, height, x0, y0, x1, y1);
-  const int64_t size = static_cast<int64_t>(width) * height;
-  WorkBuf work(size);
-  if (!work.ok()) return -1;
-  unsigned char* blurred = work.bytes();
-  std::memcpy(blurred, plane, static_cast<size_t>(size));
-  if (Effects::Blur(0, 255, blurred, nullptr, width, height, 0, 0, width - 1, height - 1, radius,
-                    1) != 0) {
-    return -1;
-  }
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t old = plane[i];
-      plane[i] = Blend(mode, old, value(old, static_cast<int32_t>(blurred[i])),
-                       Weight(mask, i, opacity));
-    }
-  }
-  return 0;
+  return FilterWholeCopy(
+      mode, opacity, plane, mask, width, height, x0, y0, x1, y1,
+      [&](unsigned char* blurred) {
+        return Effects::Blur(0, 255, blurred, nullptr, width, height, 0, 0, width - 1,
+                             height - 1, radius, 1);
+      },
+      value);
 }
 
 }  // namespace
@@ -179,30 +193,14 @@ int32_t Effects::Sharpen(int16_t mode, int16_t opacity, unsigned char* plane,
   if (plane == nullptr || width <= 0 || height <= 0) return -1;
   // Level 0 has no sharpening matrix: nothing to do.
   if (strength == 0) return 0;
-  ClampRegion(width, height, x0, y0, x1, y1);
-  const int64_t size = static_cast<int64_t>(width) * height;
-  WorkBuf work(size);
-  if (!work.ok()) return -1;
-  unsigned char* sharp = work.bytes();
-  std::memcpy(sharp, plane, static_cast<size_t>(size));
-  // The identity stands in should the level pick no matrix.
-  int32_t matrix[9] = {0, 0, 0, 0, 1, 0, 0, 0, 0};
-  int16_t divisor = 1;
-  Load_matrix(0, static_cast<int16_t>(strength * 10), matrix, &divisor);
-  // A plane without interior (under 3 x 3) is left as copied; any other
-  // failure is the filter's row buffer.
-  if (X_Mat_Chbuf(width, height, sharp, 0, 0, width - 1, height - 1, 0, divisor, matrix, 4096) !=
-          0 &&
-      width > 2 && height > 2) {
-    return -1;
-  }
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      plane[i] = Blend(mode, plane[i], sharp[i], Weight(mask, i, opacity));
-    }
-  }
-  return 0;
+  // MatrixWholePlane leaves a plane without interior (under 3 x 3) as
+  // copied; any other failure is the filter's row buffer.
+  return FilterWholeCopy(
+      mode, opacity, plane, mask, width, height, x0, y0, x1, y1,
+      [&](unsigned char* sharp) {
+        return MatrixWholePlane(width, height, sharp, 0, static_cast<int16_t>(strength * 10));
+      },
+      [](int32_t, int32_t sharp) { return sharp; });
 }
 
 int32_t Effects::DeBlur(int16_t mode, int16_t opacity, unsigned char* plane,
