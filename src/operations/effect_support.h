@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "app/colour_spaces.h"
 #include "app/memory_manager.h"
@@ -87,5 +88,31 @@ class WorkBuf {
   CMemMan* manager_ = SessionMemMan();
   char* block_ = nullptr;
 };
+
+// Filters a copy of the whole plane, so that filters reading past the
+// region see the plane's own samples: filter(copy) works on it (nonzero
+// gives up with -1, the plane untouched), then value(old, filtered) of each
+// pixel of the clamped region is blended in through the mask.
+template <typename FilterFn, typename ValueFn>
+int32_t FilterWholeCopy(int16_t mode, int16_t opacity, unsigned char* plane,
+                        const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
+                        int32_t y0, int32_t x1, int32_t y1, FilterFn filter, ValueFn value) {
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const int64_t size = static_cast<int64_t>(width) * height;
+  WorkBuf work(size);
+  if (!work.ok()) return -1;
+  unsigned char* filtered = work.bytes();
+  std::memcpy(filtered, plane, static_cast<size_t>(size));
+  if (filter(filtered) != 0) return -1;
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int32_t old = plane[i];
+      plane[i] = Blend(mode, old, value(old, static_cast<int32_t>(filtered[i])),
+                       Weight(mask, i, opacity));
+    }
+  }
+  return 0;
+}
 
 }  // namespace effect_support

@@ -71,50 +71,42 @@ int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned cha
                        int32_t y0, int32_t x1, int32_t y1, float sizeX, float sizeY,
                        int16_t blurRadius, int16_t contrast, int16_t brightness, int16_t seed) {
   if (plane == nullptr || width <= 0 || height <= 0) return -1;
+  // The fill below covers the clamped region only.
   ClampRegion(width, height, x0, y0, x1, y1);
-  const int64_t size = static_cast<int64_t>(width) * height;
-  WorkBuf workBuf(size);
-  if (!workBuf.ok()) return -1;
-  unsigned char* work = workBuf.bytes();
-  std::memcpy(work, plane, static_cast<size_t>(size));
-  plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
-
-  switch (kind) {
-    case 0:
-      for (int32_t y = y0; y <= y1; ++y) {
-        for (int32_t x = x0; x <= x1; ++x) {
-          work[static_cast<int64_t>(y) * width + x] =
-              static_cast<unsigned char>(std::floor(255 * Draw()));
-        }
-      }
-      break;
-    case 1:
-    case 2:
-      FillRectangles(work, width, x0, y0, x1, y1, sizeX, sizeY, 25, 3);
-      break;
-    case 3:
-    case 4:
-      FillRectangles(work, width, x0, y0, x1, y1, sizeX, sizeY, 60, 6);
-      break;
-    default:
-      break;
-  }
-  if (blurRadius > 0 &&
-      Blur(0, 255, work, nullptr, width, height, 0, 0, width - 1, height - 1, blurRadius, 1) !=
-          0) {
-    return -1;
-  }
   unsigned char table[256];
-  const int16_t darken = static_cast<int16_t>(-static_cast<int32_t>(brightness));
-  CreaLut(table, contrast, darken, (kind == 2 || kind == 4) ? 1 : 0);
-
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      plane[i] = Blend(mode, plane[i], table[work[i]], Weight(mask, i, opacity));
-    }
-  }
-  return 0;
+  return effect_support::FilterWholeCopy(
+      mode, opacity, plane, mask, width, height, x0, y0, x1, y1,
+      [&](unsigned char* work) {
+        plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
+        switch (kind) {
+          case 0:
+            for (int32_t y = y0; y <= y1; ++y) {
+              for (int32_t x = x0; x <= x1; ++x) {
+                work[static_cast<int64_t>(y) * width + x] =
+                    static_cast<unsigned char>(std::floor(255 * Draw()));
+              }
+            }
+            break;
+          case 1:
+          case 2:
+            FillRectangles(work, width, x0, y0, x1, y1, sizeX, sizeY, 25, 3);
+            break;
+          case 3:
+          case 4:
+            FillRectangles(work, width, x0, y0, x1, y1, sizeX, sizeY, 60, 6);
+            break;
+          default:
+            break;
+        }
+        if (blurRadius > 0 && Blur(0, 255, work, nullptr, width, height, 0, 0, width - 1,
+                                   height - 1, blurRadius, 1) != 0) {
+          return -1;
+        }
+        const int16_t darken = static_cast<int16_t>(-static_cast<int32_t>(brightness));
+        CreaLut(table, contrast, darken, (kind == 2 || kind == 4) ? 1 : 0);
+        return 0;
+      },
+      [&](int32_t, int32_t noise) { return static_cast<int32_t>(table[noise]); });
 }
 
 int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,

@@ -33,31 +33,6 @@ namespace {
 
 constexpr int16_t kMaxBlurRadius = 199;
 
-// Filter a full copy of the plane with `filter(copy)` (nonzero: give up with
-// -1) and hand each pixel of the region, with its filtered value, to
-// `value`; the result is blended in through the mask.
-template <typename FilterFn, typename ValueFn>
-int32_t FilterWholeCopy(int16_t mode, int16_t opacity, unsigned char* plane,
-                        const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
-                        int32_t y0, int32_t x1, int32_t y1, FilterFn filter, ValueFn value) {
-  ClampRegion(width, height, x0, y0, x1, y1);
-  const int64_t size = static_cast<int64_t>(width) * height;
-  WorkBuf work(size);
-  if (!work.ok()) return -1;
-  unsigned char* filtered = work.bytes();
-  std::memcpy(filtered, plane, static_cast<size_t>(size));
-  if (filter(filtered) != 0) return -1;
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t old = plane[i];
-      plane[i] = Blend(mode, old, value(old, static_cast<int32_t>(filtered[i])),
-                       Weight(mask, i, opacity));
-    }
-  }
-  return 0;
-}
-
 // Blur a full copy of the plane and hand each pixel of the region, with its
 // blurred value, to `value`; the result is blended in through the mask.
 template <typename ValueFn>
@@ -65,7 +40,7 @@ int32_t FilterAgainstBlur(int16_t mode, int16_t opacity, unsigned char* plane,
                           const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
                           int32_t y0, int32_t x1, int32_t y1, int16_t radius, ValueFn value) {
   if (plane == nullptr || width <= 0 || height <= 0) return -1;
-  return FilterWholeCopy(
+  return effect_support::FilterWholeCopy(
       mode, opacity, plane, mask, width, height, x0, y0, x1, y1,
       [&](unsigned char* blurred) {
         return Effects::Blur(0, 255, blurred, nullptr, width, height, 0, 0, width - 1,
@@ -195,7 +170,7 @@ int32_t Effects::Sharpen(int16_t mode, int16_t opacity, unsigned char* plane,
   if (strength == 0) return 0;
   // MatrixWholePlane leaves a plane without interior (under 3 x 3) as
   // copied; any other failure is the filter's row buffer.
-  return FilterWholeCopy(
+  return effect_support::FilterWholeCopy(
       mode, opacity, plane, mask, width, height, x0, y0, x1, y1,
       [&](unsigned char* sharp) {
         return MatrixWholePlane(width, height, sharp, 0, static_cast<int16_t>(strength * 10));
