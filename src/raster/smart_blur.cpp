@@ -46,6 +46,13 @@ void FreeTables(TSmartBlurData* d) {
   d->spatialTableD = nullptr;
 }
 
+void FreeWork(TSmartBlurData* d) {
+  plat::DisposePtr(d->work3);
+  plat::DisposePtr(d->work4);
+  d->work3 = nullptr;
+  d->work4 = nullptr;
+}
+
 void FreeRows(TSmartBlurData* d, int32_t height) {
   for (int32_t** &plane : d->rows) {
     if (plane == nullptr) continue;
@@ -128,10 +135,7 @@ int32_t Prepare(int16_t mode, TSmartBlurData* d, int32_t width, int32_t height, 
     if (rowHeld) {
       FreeRows(d, height);
     } else {
-      plat::DisposePtr(d->work3);
-      plat::DisposePtr(d->work4);
-      d->work3 = nullptr;
-      d->work4 = nullptr;
+      FreeWork(d);
     }
     if (!AllocTables(d)) {
       FreeTables(d);
@@ -545,10 +549,7 @@ int32_t RunSmartBlur_bufRGB16(TSmartBlurData* d, int32_t width, int32_t height,
 int32_t EndSmartBlur_RGB(TSmartBlurData* d) {
   if (d == nullptr) return 0;
   FreeTables(d);
-  plat::DisposePtr(d->work3);
-  plat::DisposePtr(d->work4);
-  d->work3 = nullptr;
-  d->work4 = nullptr;
+  FreeWork(d);
   d->key = -1;
   return 0;
 }
