@@ -228,8 +228,9 @@ int16_t Do_AYoxel_file(int16_t mode, FSSpec spec, YoxelPar* record, int16_t with
   std::unique_ptr<vmkrec::ScratchBytes> bytes;
   if (file.Read(0x7FFFFFFF, &bytes) != 0) return -1;
   vmkrec::ScratchRecord<YoxelPar> loaded;
-  if (!loaded.valid() || !vmkrec::LoadRecord(bytes->data(), YoxelPar::kStoredSize, *loaded) ||
-      bytes->size() < static_cast<size_t>(YoxelPar::kStoredSize))
+  // The length first: the record is parsed from its stored size, never past the file's end.
+  if (!loaded.valid() || bytes->size() < static_cast<size_t>(YoxelPar::kStoredSize) ||
+      !vmkrec::LoadRecord(bytes->data(), YoxelPar::kStoredSize, *loaded))
     return -1;
   StoredMasks masks;
   const bool readMasks = withMasks == 1;
