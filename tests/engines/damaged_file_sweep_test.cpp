@@ -507,18 +507,25 @@ std::vector<Family> Families() {
                                     [](ZondracPar* r, int v) {
                                       Init_ZondracPar(r, v == 0 ? 3000 : 640, 480, 72, 20, 20, 2);
                                     }));
-  f.push_back(Family{"resize", [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
+  // The mask head after the record: sizes and word counts.
+  f.push_back(Family{"resize",
+                     [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
                        return std::make_unique<ResizeSubject>(c, v);
-                     }});
-  f.push_back(Family{"grid", [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
+                     },
+                     {4316, 4320, 4324, 4328, 4332}});
+  // The grid count, then the word count of the first coded grid.
+  f.push_back(Family{"grid",
+                     [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
                        return std::make_unique<GridSubject>(c, v);
-                     }});
+                     },
+                     {16, 4160 + 2 * 538}});
   f.push_back(PresetRow<CombImaPar>("image combination", FourCC("hCim"), Do_ACombIma_file,
                                     [](CombImaPar* r, int v) { Init_CombImaPar(r, v == 0); }));
   f.push_back(PresetRow<BordPar>("border", FourCC("hBor"), Do_ABordPar_file,
                                  [](BordPar* r, int v) {
                                    Init_BordPar(r, 640, 480, 1, 1, 1, v == 0 ? 1 : 2);
                                  }));
+  f.back().counts = {24};  // the layer count
   f.push_back(PresetRow<TextuPar>("texture", FourCC("hTex"), Do_ATextu_file,
                                   [](TextuPar* r, int) { Init_TextuPar(r); }));
   f.push_back(PresetRow<WeaveInfo>("weave", FourCC("hWea"), Do_AWeaveInfo_file,
