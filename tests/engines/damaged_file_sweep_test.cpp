@@ -50,11 +50,11 @@
 #include "paths/draw_par.h"
 #include "paths/path.h"
 #include "paths/path_list.h"
-#include "paths/path_point.h"
 #include "platform/bytes/byte_order.h"
 #include "platform/random/random.h"
 #include "raster/run_length.h"
 #include "raster/ymck_preview.h"
+#include "paths/path_fixture.h"
 #include "record_file_helpers.h"
 #include "script/lut_vign.h"
 
@@ -80,6 +80,8 @@ class Subject {
   virtual Bytes Snapshot() = 0;
   // True when a failed read keeps what it completed before the damage (by design).
   virtual bool KeepsCompletedParts() const { return false; }
+  // What the caller holds after any read still hangs together.
+  virtual bool Consistent() { return true; }
   // False where a cut can itself be a whole, shorter stored form.
   virtual bool CutsAreRefused() const { return true; }
 };
@@ -90,6 +92,8 @@ struct Family {
   std::function<std::unique_ptr<Subject>(SweepContext&, int variant)> make;
   // Byte offsets of 32-bit counts or sizes in the valid file, beside those the sweep finds.
   std::vector<size_t> counts = {};
+  // Where the counts sit only the valid file's own words can tell: finds them.
+  std::function<std::vector<size_t>(const Bytes&)> walk = nullptr;
 };
 
 template <class R>
@@ -314,22 +318,17 @@ class PreviewModelSubject : public Subject {
 // The path-list file, read into a list that holds one path already.
 // ---------------------------------------------------------------------------------------
 
-CPath* PathThrough(std::initializer_list<std::pair<float, float>> pts) {
-  CPath* p = new CPath;
-  for (const auto& [x, y] : pts) p->AddPoint(new CPathPoint(x, y, 0));
-  return p;
-}
-
 class PathListSubject : public Subject {
  public:
   PathListSubject(SweepContext& c, int variant) : c_(c), list_(std::make_unique<CPathList>(0)) {
     if (variant == 0) {
-      list_->first = PathThrough({{10.25f, 20.5f}, {-3.75f, 0.0f}, {40.0f, 41.0f}});
-      list_->first->next = PathThrough({{1.0f, 2.0f}, {3.0f, 4.0f}});
+      list_->first = pathtest::OpenPath({{10.25f, 20.5f}, {-3.75f, 0.0f}, {40.0f, 41.0f}});
+      list_->first->next = pathtest::OpenPath({{1.0f, 2.0f}, {3.0f, 4.0f}});
       list_->count = 2;
     } else {
-      list_->first = PathThrough({{5.0f, 6.0f}, {7.0f, 8.0f}});
+      list_->first = pathtest::OpenPath({{5.0f, 6.0f}, {7.0f, 8.0f}});
       list_->count = 1;
+      held_ = list_->first;
     }
   }
   Bytes Store() override { return StoreList("stored.path"); }
@@ -341,13 +340,13 @@ class PathListSubject : public Subject {
     int32_t pos = 0;
     return list_->ReadPathList(0, &file, &pos, -1, RGBColor{}, 100, 100);
   }
-  // The list through its own writer, and its count against its chain.
-  Bytes Snapshot() override {
-    Bytes b = StoreList("snapshot.path");
+  // The list through its own writer.
+  Bytes Snapshot() override { return StoreList("snapshot.path"); }
+  // The count against the chain, and the path the list held before stays first.
+  bool Consistent() override {
     int32_t chain = 0;
     for (CPath* p = list_->first; p != nullptr && chain <= list_->count; p = p->next) ++chain;
-    b.push_back(chain == list_->count ? 1 : 0);
-    return b;
+    return chain == list_->count && list_->first != nullptr && list_->first == held_;
   }
   bool KeepsCompletedParts() const override { return true; }
 
@@ -371,6 +370,7 @@ class PathListSubject : public Subject {
   }
   SweepContext& c_;
   std::unique_ptr<CPathList> list_;
+  CPath* held_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -518,7 +518,20 @@ std::vector<Family> Families() {
                      [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
                        return std::make_unique<GridSubject>(c, v);
                      },
-                     {16, 4160 + 2 * 538}});
+                     {16},
+                     [](const Bytes& b) {
+                       // After the head and one file reference per grid, each coded grid
+                       // (word count, words), then the plane's width, height and word count.
+                       std::vector<size_t> found;
+                       const uint32_t grids = plat::bytes::loadLE32(&b[16]);
+                       size_t at = 4160 + 538 * size_t{grids};
+                       for (uint32_t i = 0; i < grids && at + 4 <= b.size(); ++i) {
+                         found.push_back(at);
+                         at += 4 + 4 * size_t{plat::bytes::loadLE32(&b[at])};
+                       }
+                       for (size_t k = 0; k < 3; ++k) found.push_back(at + 4 * k);
+                       return found;
+                     }});
   f.push_back(PresetRow<CombImaPar>("image combination", FourCC("hCim"), Do_ACombIma_file,
                                     [](CombImaPar* r, int v) { Init_CombImaPar(r, v == 0); }));
   f.push_back(PresetRow<BordPar>("border", FourCC("hBor"), Do_ABordPar_file,
@@ -574,7 +587,8 @@ std::vector<Family> Families() {
                      [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
                        return std::make_unique<PathListSubject>(c, v);
                      },
-                     {2, 6, 10, 14}});
+                     // The list head, then each path's knot count and block switches.
+                     {2, 6, 10, 14, 14 + 520, 14 + 524, 686, 686 + 520, 686 + 524}});
   f.push_back(Family{"buffer swap file",
                      [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
                        return std::make_unique<SwapSubject>(c, v);
@@ -721,12 +735,18 @@ class DamagedFileSweep : public vmktest::RecordFileTest {
       auto reader = family.make(c, 1);
       ASSERT_EQ(reader->Read(valid), 0) << "the valid file was refused";
     }
-    for (const Damaged& d : DamageOf(valid, family.counts)) {
+    std::vector<size_t> counts = family.counts;
+    if (family.walk) {
+      const std::vector<size_t> more = family.walk(valid);
+      counts.insert(counts.end(), more.begin(), more.end());
+    }
+    for (const Damaged& d : DamageOf(valid, counts)) {
       SCOPED_TRACE(d.what);
       auto subject = family.make(c, 1);
       const Bytes before = subject->Snapshot();
       const int32_t rc = subject->Read(d.bytes);
       ASSERT_TRUE(rc == 0 || rc == -1) << "answer " << rc;
+      EXPECT_TRUE(subject->Consistent()) << "left inconsistent";
       if (rc == -1 && !subject->KeepsCompletedParts()) {
         EXPECT_TRUE(subject->Snapshot() == before) << "changed by a refused file";
       } else if (rc == 0 && !d.noise && subject->CutsAreRefused()) {
