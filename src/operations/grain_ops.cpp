@@ -10,6 +10,7 @@
 // size. Wind and film grain report a work plane that cannot be had with -1
 // and leave the planes as they were.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "app/sample_clamp.h"
@@ -37,28 +38,42 @@ void CopyRegion(const unsigned char* from, unsigned char* to, int32_t width, int
   }
 }
 
+// A size in samples from a scaled, rounded float; sizes no plane could hold
+// (or no number at all) saturate rather than wrap.
+int32_t SizeFrom(double v) {
+  if (!(v > -2147483648.0)) return v < 0.0 ? INT32_MIN : 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  return static_cast<int32_t>(v);
+}
+
 // Random grey rectangles; the loop position only sets how many are drawn.
 void FillRectangles(unsigned char* work, int32_t width, int32_t x0, int32_t y0, int32_t x1,
                     int32_t y1, float sizeX, float sizeY, int32_t scale, int32_t step) {
-  const int32_t hh = static_cast<int32_t>(std::floor(sizeY * scale + 0.5));
-  const int32_t ww = static_cast<int32_t>(std::floor(sizeX * scale + 0.5));
-  int32_t rowStep = static_cast<int32_t>(std::floor(sizeY * step + 0.5));
-  int32_t columnStep = static_cast<int32_t>(std::floor(sizeX * step + 0.5));
+  const int32_t hh = SizeFrom(std::floor(sizeY * scale + 0.5));
+  const int32_t ww = SizeFrom(std::floor(sizeX * scale + 0.5));
+  int32_t rowStep = SizeFrom(std::floor(sizeY * step + 0.5));
+  int32_t columnStep = SizeFrom(std::floor(sizeX * step + 0.5));
   if (rowStep < 1) rowStep = 1;
   if (columnStep < 1) columnStep = 1;
-  for (int32_t y = y0; y <= y1; y += rowStep) {
-    for (int32_t x = x0; x <= x1; x += columnStep) {
+  // 64-bit positions: a step of a huge size must not wrap back into the region.
+  for (int64_t y = y0; y <= y1; y += rowStep) {
+    for (int64_t x = x0; x <= x1; x += columnStep) {
       const double u1 = Draw(), u2 = Draw(), u3 = Draw(), u4 = Draw(), u5 = Draw(), u6 = Draw();
       const int32_t left = static_cast<int32_t>(std::floor(x0 + (x1 - x0) * u1));
       const int32_t top = static_cast<int32_t>(std::floor(y0 + (y1 - y0) * u2));
-      const int32_t w = static_cast<int32_t>(std::floor(ww * u3));
-      const int32_t h = static_cast<int32_t>(std::floor(hh * u4));
+      const int32_t w = SizeFrom(std::floor(ww * u3));
+      const int32_t h = SizeFrom(std::floor(hh * u4));
       const unsigned char grey =
           static_cast<unsigned char>(std::floor(std::floor(255 * u5) * u6));
-      for (int32_t r = 0; r < h; ++r) {
+      // Rows and columns past the region's edge land on its last row or
+      // column, which the rectangle has already painted with the same grey:
+      // stop there instead of repainting it for a huge size.
+      const int32_t rows = h < y1 - top + 1 ? h : y1 - top + 1;
+      const int32_t columns = w < x1 - left + 1 ? w : x1 - left + 1;
+      for (int32_t r = 0; r < rows; ++r) {
         const int32_t ry = top + r > y1 ? y1 : top + r;
         unsigned char* row = work + static_cast<int64_t>(ry) * width;
-        for (int32_t c = 0; c < w; ++c) row[left + c > x1 ? x1 : left + c] = grey;
+        for (int32_t c = 0; c < columns; ++c) row[left + c > x1 ? x1 : left + c] = grey;
       }
     }
   }
