@@ -497,8 +497,10 @@ int32_t X_FindEdge(unsigned char* plane, const unsigned char* mask, int32_t heig
     std::memcpy(work, keep, size);
   }
 
-  // The contrast table is only defined from -128 up.
-  const int32_t c = contrast < -128 ? -128 : contrast;
+  // The contrast table is only defined from -128 up; from 128 up every
+  // value gives the same all-black ramp, and doubling a larger one would
+  // wrap and send the ramp's writes outside the table.
+  const int32_t c = ClampInt(contrast, -128, 128);
   int32_t table[256];
   if (c >= 0) {
     const int32_t k = 2 * c < 255 ? 2 * c : 255;
