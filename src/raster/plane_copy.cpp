@@ -39,6 +39,16 @@ bool RectTest(int32_t srcW, int32_t srcH, const Rects& r, bool insideVariant, So
   if (srcW <= 0 || srcH <= 0) return false;
   if (r.sr == r.sl || r.sb == r.st || r.dr == r.dl || r.db == r.dt) return false;
   if (r.db <= r.dt || r.dr <= r.dl) return false;
+  // The walks scale by the extents in 32 bits: a rectangle wider or higher
+  // than that could ever be is refused rather than wrapped.
+  auto extentFits = [](int32_t lo, int32_t hi) {
+    const int64_t e = static_cast<int64_t>(hi) - lo;
+    return e >= -INT32_MAX && e <= INT32_MAX;
+  };
+  if (!extentFits(r.sl, r.sr) || !extentFits(r.st, r.sb) || !extentFits(r.dl, r.dr) ||
+      !extentFits(r.dt, r.db)) {
+    return false;
+  }
   b->x0 = std::max(r.sl, 0);
   b->y0 = std::max(r.st, 0);
   if (insideVariant) {
