@@ -78,12 +78,14 @@ int64_t Sum3x3(const T* const* rows, int32_t i, const int32_t* k) {
          static_cast<int64_t>(k[8]) * above[i + 1];
 }
 
-inline uint8_t ChMix(int32_t sum, int32_t centre, int16_t bias, int16_t divisor, int32_t keep,
+inline uint8_t ChMix(int32_t sum, int32_t centre, int16_t bias, int16_t divisor, int64_t keep,
                      int32_t strength) {
   const float f = static_cast<float>(sum) / static_cast<float>(divisor);
   const int32_t q = static_cast<int32_t>(f + 0.5f);
-  const int32_t v = (centre * keep + (q + bias) * strength) >> 12;
-  return static_cast<uint8_t>(Clamp255(v));
+  // 64-bit: a strength far beyond 4096 must clamp, not wrap.
+  const int64_t v = (static_cast<int64_t>(centre) * keep +
+                     (static_cast<int64_t>(q) + bias) * strength) >> 12;
+  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
 inline uint32_t LnMix(double sum, uint32_t centre, int16_t bias, int16_t divisor, int32_t keep,
@@ -249,7 +251,7 @@ int32_t X_Mat_Chbuf(int32_t width, int32_t height, uint8_t* plane, int32_t left,
                     int32_t right, int32_t bottom, int16_t bias, int16_t divisor,
                     const int32_t* kernel, int32_t strength) {
   if (kernel == nullptr || divisor == 0) return -1;
-  const int32_t keep = 4096 - strength;
+  const int64_t keep = 4096 - static_cast<int64_t>(strength);
   return WindowWalk(width, height, plane, left, top, right, bottom, 0,
                     [&](uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t*) {
                       for (int32_t x = 0; x < n; ++x) {

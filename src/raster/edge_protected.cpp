@@ -1,6 +1,7 @@
 // Sharpen and median of a char plane, optionally kept off the edges: with
 // an edge radius the filtered copy is mixed back only where the edge map
 // (through a contrast table) says there is no edge.
+#include <cstdint>
 #include <cstring>
 
 #include "platform/memory/memory.h"
@@ -18,7 +19,11 @@ int32_t SharpenWhole(int32_t width, int32_t height, unsigned char* plane, int32_
   int32_t kernel[9] = {0, 0, 0, 0, 1, 0, 0, 0, 0};
   int16_t divisor = 1;
   Load_matrix(2, static_cast<int16_t>(amount), kernel, &divisor);
-  const int32_t weight = static_cast<int32_t>(static_cast<float>(percent) * 40.96f + 0.5f);
+  // Held inside 32 bits: a percentage far past 100 must not wrap the weight.
+  const float w = static_cast<float>(percent) * 40.96f + 0.5f;
+  const int32_t weight = w >= 2147483520.0f    ? INT32_MAX
+                         : w <= -2147483648.0f ? INT32_MIN
+                                               : static_cast<int32_t>(w);
   for (int32_t p = 0; p < passes; ++p) {
     if (X_Mat_Chbuf(width, height, plane, 0, 0, width - 1, height - 1, 0, divisor, kernel,
                     weight) != 0) {
