@@ -53,8 +53,13 @@ void DrawLine(int16_t mode, int16_t opacity, unsigned char* plane, const unsigne
     if (x < 0 || y < 0 || x >= width || y >= height) return;
     const int64_t i = static_cast<int64_t>(y) * width + x;
     const int32_t old = plane[i];
-    int32_t c = ((255 - strength) * old + strength * value) / 255;
-    if (c > 255) c = 255;
+    // 64-bit, and held well inside what the blend can take: a value or
+    // strength far outside 0..255 must not wrap.
+    int64_t mixed = ((255 - static_cast<int64_t>(strength)) * old +
+                     static_cast<int64_t>(strength) * value) / 255;
+    if (mixed > 255) mixed = 255;
+    if (mixed < -65535) mixed = -65535;
+    const int32_t c = static_cast<int32_t>(mixed);
     plane[i] = Blend(mode, old, c, Weight(mask, i, opacity));
   };
   if (startX == endX) {
