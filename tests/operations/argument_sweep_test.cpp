@@ -1,0 +1,358 @@
+// Crash sweep over every image operation: awkward shapes, regions, masks,
+// blends and parameter values; see support/argument_sweep.h.
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "operations/effects.h"
+#include "support/argument_sweep.h"
+#include "support/session.h"
+
+namespace {
+
+using vmktest::sweep::Call;
+using vmktest::sweep::Results;
+using vmktest::sweep::Row;
+
+constexpr Results kRc = Results::kZeroOrMinusOne;
+
+// Ramp and look-up tables are the caller's fixed-size records, not swept.
+std::vector<unsigned char> Table(size_t n) {
+  std::vector<unsigned char> t(n);
+  for (size_t i = 0; i < n; ++i) t[i] = static_cast<unsigned char>(i * 7 + 3);
+  return t;
+}
+
+const std::vector<unsigned char>& Ramp() {
+  static const std::vector<unsigned char> ramp = Table(5 * 256);
+  return ramp;
+}
+
+// The swept value held to a range the caller's own arrays can be sized for.
+int32_t Held(int32_t p, int32_t lo, int32_t hi) { return std::clamp(p, lo, hi); }
+int16_t Held16(int32_t p, int32_t lo, int32_t hi) {
+  return static_cast<int16_t>(std::clamp(p, lo, hi));
+}
+
+std::vector<Row> Rows() {
+  std::vector<Row> rows;
+  // ---- two-layer arithmetic ----
+  rows.push_back({"GetOffset", 0, true, kRc, [](Call& c) {
+                    std::vector<int16_t> columns(c.s.w), rowTable(c.s.h);
+                    const int32_t rc = Effects::GetOffset(
+                        c.s.h, c.s.w, c.s.h, c.s.w, c.r.x0 - c.p, c.r.y0, c.r.x1, c.r.y1 + c.p,
+                        c.r.x0, c.r.y0, c.r.x1, c.r.y1, columns.data(), rowTable.data());
+                    return rc;
+                  }});
+  rows.push_back({"Replace", 200, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::Replace(c.mode, c.opacity, P.sr.data(), P.sg.data(),
+                                            P.sb.data(), c.s.h, c.s.w, P.r.data(), P.g.data(),
+                                            P.b.data(), c.s.h, c.s.w, 0, 0, c.s.w - 1, c.s.h - 1,
+                                            c.r.x0, c.r.y0, c.r.x1, c.r.y1, 3, 3, c.mask, c.p16());
+                  }});
+  using Arith = int32_t (*)(int16_t, int16_t, const unsigned char*, int32_t, int32_t,
+                            unsigned char*, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                            int32_t, int32_t, int32_t, int32_t, int16_t, int16_t,
+                            const unsigned char*, int16_t);
+  for (const auto& [name, fn] : {std::pair<const char*, Arith>{"Add", &Effects::Add},
+                                 {"Subtract", &Effects::Subtract},
+                                 {"Difference", &Effects::Difference}}) {
+    rows.push_back({name, 200, true, kRc, [fn](Call& c) {
+                      auto& P = *c.planes;
+                      return fn(c.mode, c.opacity, P.si3.data(), c.s.h, c.s.w, P.i3.data(), c.s.h,
+                                c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.r.x0, c.r.y0, c.r.x1,
+                                c.r.y1, 3, 3, c.mask, c.p16());
+                    }});
+  }
+  rows.push_back({"Multiply one into three channels", 0, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::Multiply(c.mode, c.opacity, P.sr.data(), c.s.h, c.s.w,
+                                             P.i3.data(), c.s.h, c.s.w, 0, 0, c.s.w - 1 + c.p,
+                                             c.s.h - 1, c.r.x0, c.r.y0, c.r.x1, c.r.y1, 1, 3,
+                                             c.mask);
+                  }});
+
+  // ---- tables, contrast and levels ----
+  rows.push_back({"Etch", 0, true, kRc, [](Call& c) {
+                    const auto tables = Table(3 * 256);
+                    return Effects::Etch(c.mode, c.opacity, c.planes->i3.data(), c.s.h, c.s.w,
+                                         c.r.x0, c.r.y0, c.r.x1, c.r.y1, 3, c.mask,
+                                         tables.data());
+                  }});
+  rows.push_back({"CreaLut", 20, true, kRc, [](Call& c) {
+                    std::vector<unsigned char> table(256);
+                    return Effects::CreaLut(table.data(), c.p16(), c.p16(),
+                                            static_cast<int16_t>(c.p & 1));
+                  }});
+  rows.push_back({"AdjContrast", 20, true, kRc, [](Call& c) {
+                    return Effects::AdjContrast(c.mode, c.opacity, c.planes->i3.data(), c.s.h,
+                                                c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, 3, c.mask,
+                                                c.p16(), static_cast<int16_t>(-c.p), 1);
+                  }});
+  rows.push_back({"AdjustChan", 20, true, kRc, [](Call& c) {
+                    return Effects::AdjustChan(c.mode, c.opacity, c.s.h, c.s.w,
+                                               c.planes->r.data(), c.mask, c.r.x0, c.r.y0, c.r.x1,
+                                               c.r.y1, c.p, -c.p);
+                  }});
+  rows.push_back({"AdjustRGBChan", 2, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    Effects::AdjustRGBChan(c.mode, c.opacity, c.s.h, c.s.w, P.r.data(),
+                                           P.g.data(), P.b.data(), c.mask, c.r.x0, c.r.y0,
+                                           c.r.x1, c.r.y1, c.p, -c.p, c.p / 2, c.p, c.p);
+                    return 0;
+                  }});
+
+  // ---- fills, colour ranges, frames, bars, ramps ----
+  rows.push_back({"Fill", 128, true, kRc, [](Call& c) {
+                    const unsigned char colour[3] = {10, 200, 90};
+                    const int16_t strength = c.p16();
+                    return Effects::Fill(c.mode, c.opacity, c.planes->i3.data(), c.s.h, c.s.w,
+                                         c.r.x0, c.r.y0, c.r.x1, c.r.y1, 3, c.mask, colour,
+                                         &strength);
+                  }});
+  rows.push_back({"ColorRange", 30, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    const unsigned char newColour[3] = {1, 2, 3};
+                    const unsigned char refColour[3] = {120, 60, 30};
+                    return Effects::ColorRange(c.mode, c.opacity, 3, P.sr.data(), P.sg.data(),
+                                               P.sb.data(), c.s.h, c.s.w, 3, P.r.data(),
+                                               P.g.data(), P.b.data(), 0, 0, c.r.x0, c.r.y0,
+                                               c.r.x1, c.r.y1, c.mask, c.p, newColour,
+                                               refColour);
+                  }});
+  rows.push_back({"ColorFrame", 50, true, kRc, [](Call& c) {
+                    const unsigned char colour[4] = {9, 99, 199, 255};
+                    // The inner rectangle is rescaled whole even where it leaves the
+                    // plane, so its percentages are held to what a small plane can take
+                    // quickly; the band's percentages are swept in full.
+                    const int32_t inner = Held(c.p, -1000, 1000);
+                    return Effects::ColorFrame(c.planes->r.data(), c.s.h, c.s.w, c.r.x0, c.r.y0,
+                                               c.r.x1, c.r.y1, c.mask, colour, inner, inner / 2,
+                                               -c.p, c.p);
+                  }});
+  rows.push_back({"ColorBar", 5, true, kRc, [](Call& c) {
+                    // The pattern holds one entry a stripe.
+                    const int32_t period = Held(c.p, -100000, 70000);
+                    std::vector<unsigned char> pattern(std::max(period, 1));
+                    for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = i % 20;
+                    const auto colours = Table(16);
+                    return Effects::ColorBar(c.planes->r.data(), c.s.h, c.s.w, c.r.x0, c.r.y0,
+                                             c.r.x1, c.r.y1, period, pattern.data(),
+                                             colours.data(), c.p16());
+                  }});
+  rows.push_back({"ColorWavePlane", 2, true, kRc, [](Call& c) {
+                    return Effects::ColorWavePlane(c.planes->r.data(), c.s.h, c.s.w, c.r.x0,
+                                                   c.r.y0, c.r.x1, c.r.y1, c.p16(), Ramp().data(),
+                                                   c.p16(), c.p16());
+                  }});
+  rows.push_back({"ColorWave planes", 2, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::ColorWave(c.mode, c.opacity, P.r.data(), P.g.data(),
+                                              P.b.data(), P.k.data(), c.s.h, c.s.w, c.r.x0,
+                                              c.r.y0, c.r.x1, c.r.y1,
+                                              static_cast<int16_t>(c.p & 1), 4, c.mask,
+                                              Ramp().data(), c.p16(), c.p16());
+                  }});
+  rows.push_back({"ColorWave interleaved", 2, true, kRc, [](Call& c) {
+                    return Effects::ColorWave(c.mode, c.opacity, c.planes->i4.data(), c.s.h,
+                                              c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                              static_cast<int16_t>(c.p & 1), 4, c.mask,
+                                              Ramp().data(), c.p16(), c.p16(),
+                                              static_cast<int16_t>(c.p & 1));
+                  }});
+  rows.push_back({"ColorWaveChan", 2, true, kRc, [](Call& c) {
+                    return Effects::ColorWaveChan(c.mode, c.opacity, c.planes->r.data(), c.s.h,
+                                                  c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                                  c.mask, Ramp().data(), c.p16(), c.p16(),
+                                                  static_cast<int16_t>(c.p & 1));
+                  }});
+
+  // ---- matrix filter, pyramid blur, sharpening ----
+  rows.push_back({"ApplyMatrix", 1, true, kRc, [](Call& c) {
+                    // The kernel is the caller's (2r + 1)^2 array.
+                    const int32_t radius = Held(c.p, -3, 6);
+                    const int32_t side = 2 * std::max(radius, 0) + 1;
+                    std::vector<int32_t> kernel(static_cast<size_t>(side) * side, 1);
+                    const unsigned char bias[3] = {0, 5, 250};
+                    return Effects::ApplyMatrix(c.mode, c.opacity, c.planes->i3.data(), c.mask, 1,
+                                                1, c.s.w, c.s.h, c.r.x0, c.r.x1, c.r.y0, c.r.y1,
+                                                static_cast<int16_t>(radius), 3, bias,
+                                                static_cast<float>(c.p), kernel.data());
+                  }});
+  rows.push_back({"Blur one plane", 3, true, kRc, [](Call& c) {
+                    return Effects::Blur(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.w,
+                                         c.s.h, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(), 1);
+                  }});
+  rows.push_back({"Blur interleaved", 3, true, kRc, [](Call& c) {
+                    return Effects::Blur(c.mode, c.opacity, c.planes->i3.data(), c.mask, c.s.w,
+                                         c.s.h, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(), 3);
+                  }});
+  rows.push_back({"UnSharpMask", 3, true, kRc, [](Call& c) {
+                    return Effects::UnSharpMask(c.mode, c.opacity, c.planes->r.data(), c.mask,
+                                                c.s.w, c.s.h, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                                c.p16(), c.p16(), c.p16());
+                  }});
+  rows.push_back({"HighPass", 3, true, kRc, [](Call& c) {
+                    return Effects::HighPass(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.w,
+                                             c.s.h, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                             c.p16());
+                  }});
+  rows.push_back({"Sharpen", 3, true, kRc, [](Call& c) {
+                    return Effects::Sharpen(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.w,
+                                            c.s.h, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16());
+                  }});
+  rows.push_back({"DeBlur", 2, true, kRc, [](Call& c) {
+                    // Each order is a pass over the plane: held so the sweep stays quick.
+                    return Effects::DeBlur(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.h,
+                                           c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                           static_cast<int16_t>(Held(c.p, -5, 12)), c.p16());
+                  }});
+  rows.push_back({"GaussianMatrix", 4, true, kRc, [](Call& c) {
+                    const int16_t n = static_cast<int16_t>(Held(c.p, -5, 30));
+                    std::vector<int32_t> out(std::max<int32_t>(n, 0) + 1);
+                    Effects::GaussianMatrix(out.data(), n);
+                    return 0;
+                  }});
+
+  // ---- streak blurs ----
+  rows.push_back({"RadialBlur zoom", 6, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::RadialBlur(c.mode, c.opacity, P.r.data(), P.g.data(),
+                                               P.b.data(), c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1,
+                                               c.r.y1, c.mask, 3,
+                                               // A sample a pixel: held for speed.
+                                               Held16(c.p, -400, 400), c.p16(),
+                                               static_cast<int16_t>(-c.p), 0);
+                  }});
+  rows.push_back({"RadialBlur spin", 6, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::RadialBlur(c.mode, c.opacity, P.r.data(), P.g.data(),
+                                               P.b.data(), c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1,
+                                               c.r.y1, c.mask, 1,
+                                               // A sample a degree: held for speed.
+                                               Held16(c.p, -400, 400), 50, c.p16(), 1);
+                  }});
+  rows.push_back({"MotionBlur", 6, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::MotionBlur(c.mode, c.opacity, P.r.data(), P.g.data(),
+                                               P.b.data(), c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1,
+                                               c.r.y1, c.mask, 3,
+                                               // A sample a pixel: held for speed.
+                                               Held16(c.p, -400, 400), c.p16());
+                  }});
+
+  // ---- gradients ----
+  rows.push_back({"ColorCirc", 50, true, kRc, [](Call& c) {
+                    for (int16_t kind = 0; kind < 3; ++kind) {
+                      const int32_t rc = Effects::ColorCirc(
+                          c.mode, c.opacity, c.planes->r.data(), c.s.h, c.s.w, c.r.x0, c.r.y0,
+                          c.r.x1, c.r.y1, 2, c.mask, Ramp().data(), c.p16(), c.p16(),
+                          static_cast<int16_t>(-c.p), c.p16(), kind, c.p16());
+                      if (rc != 0) return rc;
+                    }
+                    return 0;
+                  }});
+
+  // ---- hue, saturation, lightness ----
+  rows.push_back({"HSLBlend planes", 30, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::HSLBlend(c.mode, c.opacity, c.s.h, c.s.w, P.r.data(),
+                                             P.g.data(), P.b.data(), P.k.data(), c.mask, c.r.x0,
+                                             c.r.y0, c.r.x1, c.r.y1, c.p16(), c.p16(),
+                                             static_cast<int16_t>(-c.p),
+                                             static_cast<int16_t>(c.p & 1));
+                  }});
+  rows.push_back({"HSLBlend pixels", 30, true, kRc, [](Call& c) {
+                    return Effects::HSLBlend(c.mode, c.opacity, c.s.h, c.s.w, c.planes->px.data(),
+                                             c.mask, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                             c.p16(), static_cast<int16_t>(-c.p),
+                                             static_cast<int16_t>(c.p & 1));
+                  }});
+
+  // ---- noise, wind, grain, denoise ----
+  rows.push_back({"Noise", 2, true, kRc, [](Call& c) {
+                    for (int16_t kind = 0; kind <= 5; ++kind) {
+                      const int32_t rc = Effects::Noise(
+                          c.mode, c.opacity, kind, c.planes->r.data(), c.mask, c.s.h, c.s.w,
+                          c.r.x0, c.r.y0, c.r.x1, c.r.y1, static_cast<float>(c.p),
+                          static_cast<float>(c.p) / 3.0f, c.p16(), c.p16(),
+                          static_cast<int16_t>(-c.p), 11);
+                      if (rc != 0) return rc;
+                    }
+                    return 0;
+                  }});
+  rows.push_back({"Wind", 5, true, kRc, [](Call& c) {
+                    return Effects::Wind(c.mode, c.opacity, c.planes->r.data(), c.s.h, c.s.w,
+                                         c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.mask, c.p16(), c.p16(),
+                                         c.p16());
+                  }});
+  rows.push_back({"FilmGrain", 30, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::FilmGrain(c.mode, c.opacity, c.s.h, c.s.w, P.r.data(),
+                                              P.g.data(), P.b.data(), c.r.x0, c.r.y0, c.r.x1,
+                                              c.r.y1, c.mask, c.p16(), c.p16(), c.p16(), c.p16(),
+                                              c.p16(), 5);
+                  }});
+  rows.push_back({"DeNoise", 1, true, kRc, [](Call& c) {
+                    return Effects::DeNoise(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.h,
+                                            c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                            static_cast<int16_t>(Held(c.p, -5, 3)), c.p16(),
+                                            c.p16());
+                  }});
+
+  // ---- waves ----
+  rows.push_back({"SinusWave", 3, true, kRc, [](Call& c) {
+                    return Effects::SinusWave(c.mode, c.opacity, c.planes->r.data(), c.mask,
+                                              c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                              static_cast<int16_t>(c.p % 4), c.p16(), c.p16(),
+                                              static_cast<int16_t>(-c.p), c.p16());
+                  }});
+  rows.push_back({"DrawLine", 7, true, kRc, [](Call& c) {
+                    DrawLine(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.h, c.s.w,
+                             static_cast<int16_t>(c.r.x0), static_cast<int16_t>(c.r.y0),
+                             static_cast<int16_t>(c.r.x1 + c.p), static_cast<int16_t>(c.r.y1),
+                             c.p, c.p);
+                    return 0;
+                  }});
+  // The pyramid steps take no height to clamp against: their region is
+  // the caller's, so only regions inside the half-size target are swept.
+  rows.push_back({"DivideInHalf and Double", 0, true, kRc,
+                  [](Call& c) {
+                    const int32_t hw = std::max(c.s.w / 2, 1), hh = std::max(c.s.h / 2, 1);
+                    std::vector<unsigned char> half(static_cast<size_t>(hw) * hh);
+                    const int32_t x = std::min(c.r.x0 / 2, hw - 1), y = std::min(c.r.y0 / 2, hh - 1);
+                    const int32_t x1 = std::min(c.r.x1 / 2, hw - 1), y1 = std::min(c.r.y1 / 2, hh - 1);
+                    if (c.s.w >= 2 && c.s.h >= 2) {
+                      Effects::DivideInHalf(c.s.w, c.s.h, hw, hh, x, y, x1, y1, 1,
+                                            c.planes->r.data(), half.data());
+                    }
+                    return 0;
+                  },
+                  true});
+  return rows;
+}
+
+class EffectsArgumentSweep : public vmktest::SessionTest,
+                             public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(EffectsArgumentSweep, SurvivesAwkwardArguments) {
+  static const std::vector<Row> rows = Rows();
+  vmktest::sweep::Sweep(rows[GetParam()]);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOperation, EffectsArgumentSweep,
+                         ::testing::Range<size_t>(0, Rows().size()),
+                         [](const ::testing::TestParamInfo<size_t>& info) {
+                           std::string name = Rows()[info.param].name;
+                           for (char& ch : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return name;
+                         });
+
+}  // namespace
