@@ -1,7 +1,6 @@
 // Crash sweep over every image operation: awkward shapes, regions, masks,
 // blends and parameter values; see support/argument_sweep.h.
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,11 +31,8 @@ const std::vector<unsigned char>& Ramp() {
   return ramp;
 }
 
-// The swept value held to a range the caller's own arrays can be sized for.
-int32_t Held(int32_t p, int32_t lo, int32_t hi) { return std::clamp(p, lo, hi); }
-int16_t Held16(int32_t p, int32_t lo, int32_t hi) {
-  return static_cast<int16_t>(std::clamp(p, lo, hi));
-}
+using vmktest::sweep::Held;
+using vmktest::sweep::Held16;
 
 std::vector<Row> Rows() {
   std::vector<Row> rows;
@@ -321,7 +317,7 @@ std::vector<Row> Rows() {
                   }});
   // The pyramid steps take no height to clamp against: their region is
   // the caller's, so only regions inside the half-size target are swept.
-  rows.push_back({"DivideInHalf and Double", 0, true, kRc,
+  rows.push_back({"DivideInHalf", 0, true, kRc,
                   [](Call& c) {
                     const int32_t hw = std::max(c.s.w / 2, 1), hh = std::max(c.s.h / 2, 1);
                     std::vector<unsigned char> half(static_cast<size_t>(hw) * hh);
@@ -337,22 +333,6 @@ std::vector<Row> Rows() {
   return rows;
 }
 
-class EffectsArgumentSweep : public vmktest::SessionTest,
-                             public ::testing::WithParamInterface<size_t> {};
-
-TEST_P(EffectsArgumentSweep, SurvivesAwkwardArguments) {
-  static const std::vector<Row> rows = Rows();
-  vmktest::sweep::Sweep(rows[GetParam()]);
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryOperation, EffectsArgumentSweep,
-                         ::testing::Range<size_t>(0, Rows().size()),
-                         [](const ::testing::TestParamInfo<size_t>& info) {
-                           std::string name = Rows()[info.param].name;
-                           for (char& ch : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return name;
-                         });
+VMK_ARGUMENT_SWEEP(EffectsArgumentSweep, EveryOperation, Rows);
 
 }  // namespace

@@ -2,7 +2,6 @@
 // shapes, rectangles, masks and parameter values; see
 // support/argument_sweep.h.
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,10 +36,8 @@ using vmktest::sweep::Row;
 constexpr Results kRc = Results::kZeroOrMinusOne;
 constexpr Results kAny = Results::kAny;
 
-int32_t Held(int32_t p, int32_t lo, int32_t hi) { return std::clamp(p, lo, hi); }
-int16_t Held16(int32_t p, int32_t lo, int32_t hi) {
-  return static_cast<int16_t>(std::clamp(p, lo, hi));
-}
+using vmktest::sweep::Held;
+using vmktest::sweep::Held16;
 
 std::vector<Row> Rows() {
   std::vector<Row> rows;
@@ -260,22 +257,6 @@ std::vector<Row> Rows() {
   return rows;
 }
 
-class RasterArgumentSweep : public vmktest::SessionTest,
-                            public ::testing::WithParamInterface<size_t> {};
-
-TEST_P(RasterArgumentSweep, SurvivesAwkwardArguments) {
-  static const std::vector<Row> rows = Rows();
-  vmktest::sweep::Sweep(rows[GetParam()]);
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryFunction, RasterArgumentSweep,
-                         ::testing::Range<size_t>(0, Rows().size()),
-                         [](const ::testing::TestParamInfo<size_t>& info) {
-                           std::string name = Rows()[info.param].name;
-                           for (char& ch : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return name;
-                         });
+VMK_ARGUMENT_SWEEP(RasterArgumentSweep, EveryFunction, Rows);
 
 }  // namespace

@@ -8,6 +8,8 @@
 // where the operation promises that.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/random/random.h"
+#include "support/session.h"
 
 namespace vmktest::sweep {
 
@@ -176,4 +179,34 @@ inline void Sweep(const Row& row) {
   }
 }
 
+// The swept value held to a range the caller's own arrays can be sized
+// for, or that a small plane can take quickly.
+inline int32_t Held(int32_t p, int32_t lo, int32_t hi) { return std::clamp(p, lo, hi); }
+inline int16_t Held16(int32_t p, int32_t lo, int32_t hi) {
+  return static_cast<int16_t>(std::clamp(p, lo, hi));
+}
+
+// A row's name as a test name.
+inline std::string TestName(const char* name) {
+  std::string out = name;
+  for (char& ch : out) {
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  }
+  return out;
+}
+
+class SweepTest : public SessionTest, public ::testing::WithParamInterface<size_t> {};
+
 }  // namespace vmktest::sweep
+
+// One test per row of `rowsFn()`, named after the row.
+#define VMK_ARGUMENT_SWEEP(Suite, Prefix, rowsFn)                                        \
+  class Suite : public vmktest::sweep::SweepTest {};                                     \
+  TEST_P(Suite, SurvivesAwkwardArguments) {                                              \
+    static const std::vector<vmktest::sweep::Row> rows = rowsFn();                       \
+    vmktest::sweep::Sweep(rows[GetParam()]);                                             \
+  }                                                                                      \
+  INSTANTIATE_TEST_SUITE_P(Prefix, Suite, ::testing::Range<size_t>(0, rowsFn().size()),  \
+                           [](const ::testing::TestParamInfo<size_t>& info) {            \
+                             return vmktest::sweep::TestName(rowsFn()[info.param].name); \
+                           })
