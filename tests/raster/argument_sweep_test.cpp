@@ -236,6 +236,167 @@ std::vector<Row> Rows() {
                     return 0;
                   },
                   true});
+  // ---- guided channel drivers on 32-bit pixels (right and bottom exclusive) ----
+  rows.push_back({"X_DeBlur_buffer", 2, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    std::vector<unsigned char> scratch(P.n);
+                    return X_DeBlur_buffer(static_cast<int16_t>(c.p & 1), c.s.h, c.s.w,
+                                           P.spx.data(), P.px.data(), c.s.h, c.s.w, P.sr.data(),
+                                           scratch.data(), c.s.h, c.s.w, c.r.x0, c.r.y0,
+                                           c.r.x1 + 1, c.r.y1 + 1, 1, 0, 0, 1.0f, 1.0f, c.opacity,
+                                           Held16(c.p, -5, 12), c.p16(), Held16(c.p, -5, 12));
+                  }});
+  rows.push_back({"X_HighSharp_buffer", 2, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    std::vector<unsigned char> scratch(P.n);
+                    return X_HighSharp_buffer(static_cast<int16_t>(c.p & 1), c.s.h, c.s.w,
+                                              P.spx.data(), P.px.data(), c.s.h, c.s.w,
+                                              P.sr.data(), scratch.data(), c.s.h, c.s.w, c.r.x0,
+                                              c.r.y0, c.r.x1 + 1, c.r.y1 + 1, 1, 0, 0, 1.0f, 1.0f,
+                                              c.p16(), Held16(c.p, -5, 400), c.p16(),
+                                              Held16(c.p, -5, 12));
+                  }});
+  rows.push_back({"X_bluroutedge_buffer", 5, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    std::vector<unsigned char> scratch(P.n);
+                    return X_bluroutedge_buffer(static_cast<int16_t>(c.p & 1), c.s.h, c.s.w,
+                                                P.spx.data(), P.px.data(), c.s.h, c.s.w,
+                                                P.sr.data(), scratch.data(), c.s.h, c.s.w, c.r.x0,
+                                                c.r.y0, c.r.x1 + 1, c.r.y1 + 1, 1, 0, 0, 1.0f,
+                                                1.0f, c.p16(), Held16(c.p, -5, 12),
+                                                Held16(c.p, -5, 400), c.p16(), c.p16());
+                  }});
+  rows.push_back({"X_Smooth_buffer", 5, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return X_Smooth_buffer(static_cast<int16_t>(c.p & 1), c.s.h, c.s.w,
+                                           P.spx.data(), P.px.data(), c.s.h, c.s.w, P.sr.data(),
+                                           c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1 + 1, c.r.y1 + 1, 1,
+                                           0, 0, 1.0f, 1.0f, static_cast<int16_t>(c.p % 3),
+                                           Held16(c.p, -3, 3), c.p16(), c.p16(), c.p16(), c.p16(),
+                                           c.p16());
+                  }});
+  rows.push_back({"X_AutoCorrect_buffer", 50, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    std::vector<unsigned char> work(P.n);
+                    return X_AutoCorrect_buffer(
+                        static_cast<int16_t>(c.p & 1), c.s.h, c.s.w, P.spx.data(), P.px.data(),
+                        c.s.h, c.s.w, P.sr.data(), work.data(), c.s.h, c.s.w, c.r.x0, c.r.y0,
+                        c.r.x1 + 1, c.r.y1 + 1, 0, 0, 0, 1.0f, 1.0f, c.p16(),
+                        Held16(c.p, -5, 400), c.p16(), c.p16(), 0, c.p16(), nullptr, nullptr,
+                        nullptr, nullptr);
+                  }});
+  rows.push_back({"X_graincorr_buffer", 50, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    std::vector<unsigned char> work(P.n);
+                    return X_graincorr_buffer(c.s.h, c.s.w, P.spx.data(), P.px.data(), c.s.h,
+                                              c.s.w, P.sr.data(), work.data(), c.s.h, c.s.w,
+                                              c.r.x0, c.r.y0, c.r.x1 + 1, c.r.y1 + 1, 0, 0, 0,
+                                              1.0f, 1.0f, c.p16(), Held16(c.p, -5, 12),
+                                              Held16(c.p, -3, 4), c.p16());
+                  }});
+  rows.push_back({"X_DeNoise_buffer", 1, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return X_DeNoise_buffer(static_cast<int16_t>(c.p & 1), c.s.h, c.s.w,
+                                            P.spx.data(), P.px.data(), c.r.x0, c.r.y0, c.r.x1 + 1,
+                                            c.r.y1 + 1, c.p16(), Held16(c.p, -3, 3), c.p16(),
+                                            c.p16());
+                  }});
+  rows.push_back({"X_Aniso_buffer", 2, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return X_Aniso_buffer(0, c.s.h, c.s.w, P.spx.data(), P.px.data(), c.r.x0,
+                                          c.r.y0, c.r.x1, c.r.y1 + 1, 0, Held16(c.p, -5, 20),
+                                          c.p16());
+                  }});
+  rows.push_back({"X_histo_buffer", 0, true, kAny, [](Call& c) {
+                    auto& P = *c.planes;
+                    std::vector<int32_t> h0(256), h1(256), h2(256), hm(256);
+                    int32_t m0 = 0, m1 = 0, m2 = 0, mm = 0, total = 0;
+                    return X_histo_buffer(c.s.h, c.s.w, P.px.data(), c.r.x0 - c.p, c.r.y0,
+                                          c.r.x1, c.r.y1 + c.p, h0.data(), h1.data(), h2.data(),
+                                          hm.data(), &m0, &m1, &m2, &mm, &total);
+                  }});
+  rows.push_back({"X_gradYMCK_buffer", 0, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    std::vector<int16_t> lut(256);
+                    for (int i = 0; i < 256; ++i) lut[i] = static_cast<int16_t>(i * 3 - 200 + c.p);
+                    return X_gradYMCK_buffer(c.s.h, c.s.w, P.spx.data(), P.px.data(), c.r.x0,
+                                             c.r.y0, c.r.x1, c.r.y1, c.p16(), 0, lut.data(),
+                                             lut.data(), lut.data(), lut.data());
+                  }});
+  // ---- further copies, turns and rescales ----
+  rows.push_back({"RotaPatCharBuf", 0, false, kAny, [](Call& c) {
+                    auto& P = *c.planes;
+                    RotaPatCharBuf(c.p16(), P.sr.data(), P.r.data(), c.s.w, c.s.h);
+                    return 0;
+                  }});
+  rows.push_back({"X_Newechant_buffer", 2, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return X_Newechant_buffer(c.p16(), P.sr.data(), P.sg.data(), P.sb.data(),
+                                              c.s.w, c.s.h, P.r.data(), P.g.data(), P.b.data(),
+                                              c.s.w, c.s.h, c.r.x0, c.r.y0, c.r.x1 + 1,
+                                              c.r.y1 + 1, -2, 1, c.s.w * 2, c.s.h + 1);
+                  }});
+  rows.push_back({"X_BiCubic_charbuf", 0, false, kAny, [](Call& c) {
+                    auto& P = *c.planes;
+                    const int32_t grow = Held(c.p, -300, 300);
+                    X_BiCubic_charbuf(P.sr.data(), c.s.w, c.s.h, P.r.data(), c.s.w, c.s.h, c.r.x0,
+                                      c.r.y0, c.r.x1 + 1, c.r.y1 + 1, -grow, 0, c.s.w + grow,
+                                      c.s.h);
+                    return 0;
+                  }});
+  rows.push_back({"X_Mat_Lnbuf", 4096, true, kRc, [](Call& c) {
+                    int32_t kernel[9] = {};
+                    int16_t divisor = 0;
+                    Load_matrix(static_cast<int16_t>(c.p & 1), c.p16(), kernel, &divisor);
+                    return X_Mat_Lnbuf(c.s.w, c.s.h, c.planes->px.data(), c.r.x0, c.r.y0, c.r.x1,
+                                       c.r.y1, c.p16(), divisor, kernel, c.p);
+                  }});
+  rows.push_back({"ApplyMatrix", 1, true, kRc, [](Call& c) {
+                    const int32_t radius = Held(c.p, -3, 6);
+                    const int32_t side = 2 * std::max(radius, 0) + 1;
+                    std::vector<int32_t> kernel(static_cast<size_t>(side) * side, 1);
+                    const unsigned char offsets[3] = {0, 9, 250};
+                    return ApplyMatrix(c.planes->i3.data(), c.mask, 1, 1, c.s.w, c.s.h, c.r.x0,
+                                       c.r.x1, c.r.y0, c.r.y1, radius, 3, offsets,
+                                       static_cast<float>(c.p), kernel.data());
+                  }});
+  rows.push_back({"X_Opa_BufToBuf_andR", 128, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return X_Opa_BufToBuf_andR(c.s.w, c.s.h, P.spx.data(), c.s.w, c.s.h,
+                                               P.px.data(), c.r.x0, c.r.y0, c.r.x1 + 1,
+                                               c.r.y1 + 1, -1, -1, c.s.w + 1, c.s.h + 2, c.r.x0,
+                                               c.r.y0, c.r.x1, c.r.y1, Held(c.p, -255, 511));
+                  }});
+  rows.push_back({"X_lutcontrast", 0, true, kAny, [](Call& c) {
+                    std::vector<int32_t> table(256);
+                    X_lutcontrast(table.data(), c.p);
+                    return 0;
+                  }});
+  rows.push_back({"QuadBufRGBToQuadBufRGB", 3, true, kAny, [](Call& c) {
+                    auto& P = *c.planes;
+                    const int32_t d = Held(c.p, -200, 200);
+                    return QuadBufRGBToQuadBufRGB(
+                        c.s.h, c.s.w, P.sr.data(), P.sg.data(), P.sb.data(),
+                        static_cast<int16_t>(c.p & 3), c.mask, c.s.h, c.s.w, P.r.data(),
+                        P.g.data(), P.b.data(), c.r.x0, c.r.y0, c.r.x1, c.r.y0, c.r.x1, c.r.y1,
+                        c.r.x0, c.r.y1, c.r.x0 + d, c.r.y0 - d, c.r.x1, c.r.y0, c.r.x1 - d,
+                        c.r.y1 + d, c.r.x0, c.r.y1);
+                  }});
+  rows.push_back({"X_Grid_buffer", 2, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    const int16_t n = Held16(c.p, -2, 6);
+                    const size_t nodes = static_cast<size_t>(std::max<int32_t>(n, 0) + 1) *
+                                         (std::max<int32_t>(n, 0) + 1);
+                    std::vector<float> nx(nodes), ny(nodes);
+                    for (size_t i = 0; i < nodes; ++i) {
+                      nx[i] = static_cast<float>((i * 13) % (c.s.w + 3)) - 1.0f;
+                      ny[i] = static_cast<float>((i * 7) % (c.s.h + 3)) - 1.0f;
+                    }
+                    return X_Grid_buffer(0, 0, c.s.h, c.s.w, P.sr.data(), nullptr, c.s.h, c.s.w,
+                                         P.r.data(), nullptr, nullptr, n, n, nx.data(), ny.data(),
+                                         c.r.x0, c.r.y0, c.r.x1 - c.r.x0, c.r.y1 - c.r.y0, 1.0f,
+                                         1.0f, c.p16());
+                  }});
   // ---- read-outs ----
   rows.push_back({"X_CharDensitometre", 3, false, kRc, [](Call& c) {
                     int16_t v = 0, r = 0, g = 0, b = 0, k = 0;
