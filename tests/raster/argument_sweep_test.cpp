@@ -39,6 +39,18 @@ constexpr Results kAny = Results::kAny;
 using vmktest::sweep::Held;
 using vmktest::sweep::Held16;
 
+// The focus drivers share their leading arguments: 32-bit source and
+// target, the source's first plane as the grey guide, an exactly sized
+// edge-map scratch plane and the region with right and bottom exclusive.
+template <typename Fn, typename... Tail>
+int32_t Guided(Fn fn, Call& c, Tail... tail) {
+  auto& P = *c.planes;
+  std::vector<unsigned char> scratch(P.n);
+  return fn(static_cast<int16_t>(c.p & 1), c.s.h, c.s.w, P.spx.data(), P.px.data(), c.s.h, c.s.w,
+            P.sr.data(), scratch.data(), c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1 + 1, c.r.y1 + 1, 1,
+            0, 0, 1.0f, 1.0f, tail...);
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows;
   // ---- rectangle copies (right and bottom exclusive) ----
@@ -96,12 +108,18 @@ std::vector<Row> Rows() {
                                                c.r.y1 + 1, 0, 0, c.s.w / 2 + 1, c.s.h + 2);
                   }});
   // ---- 3 x 3 convolution and median ----
-  rows.push_back({"X_Mat_Chbuf", 4096, true, kRc, [](Call& c) {
+  rows.push_back({"X_Mat_Chbuf and X_Mat_Lnbuf", 4096, true, kRc, [](Call& c) {
                     int32_t kernel[9] = {};
                     int16_t divisor = 0;
                     Load_matrix(static_cast<int16_t>(c.p & 1), c.p16(), kernel, &divisor);
-                    return X_Mat_Chbuf(c.s.w, c.s.h, c.planes->r.data(), c.r.x0, c.r.y0, c.r.x1,
-                                       c.r.y1, c.p16(), divisor, kernel, c.p);
+                    // The 8-bit and 32-bit forms refuse alike: a disagreement fails.
+                    const int32_t rc8 = X_Mat_Chbuf(c.s.w, c.s.h, c.planes->r.data(), c.r.x0,
+                                                    c.r.y0, c.r.x1, c.r.y1, c.p16(), divisor,
+                                                    kernel, c.p);
+                    const int32_t rc32 = X_Mat_Lnbuf(c.s.w, c.s.h, c.planes->px.data(), c.r.x0,
+                                                     c.r.y0, c.r.x1, c.r.y1, c.p16(), divisor,
+                                                     kernel, c.p);
+                    return rc8 == rc32 ? rc8 : 1;
                   }});
   rows.push_back({"X_median_buf", 0, true, kRc, [](Call& c) {
                     return X_median_buf(c.s.w, c.s.h, c.planes->r.data(), c.r.x0, c.r.y0, c.r.x1,
@@ -238,33 +256,16 @@ std::vector<Row> Rows() {
                   true});
   // ---- guided channel drivers on 32-bit pixels (right and bottom exclusive) ----
   rows.push_back({"X_DeBlur_buffer", 2, true, kRc, [](Call& c) {
-                    auto& P = *c.planes;
-                    std::vector<unsigned char> scratch(P.n);
-                    return X_DeBlur_buffer(static_cast<int16_t>(c.p & 1), c.s.h, c.s.w,
-                                           P.spx.data(), P.px.data(), c.s.h, c.s.w, P.sr.data(),
-                                           scratch.data(), c.s.h, c.s.w, c.r.x0, c.r.y0,
-                                           c.r.x1 + 1, c.r.y1 + 1, 1, 0, 0, 1.0f, 1.0f, c.opacity,
-                                           Held16(c.p, -5, 12), c.p16(), Held16(c.p, -5, 12));
+                    return Guided(&X_DeBlur_buffer, c, c.opacity, Held16(c.p, -5, 12), c.p16(),
+                                  Held16(c.p, -5, 12));
                   }});
   rows.push_back({"X_HighSharp_buffer", 2, true, kRc, [](Call& c) {
-                    auto& P = *c.planes;
-                    std::vector<unsigned char> scratch(P.n);
-                    return X_HighSharp_buffer(static_cast<int16_t>(c.p & 1), c.s.h, c.s.w,
-                                              P.spx.data(), P.px.data(), c.s.h, c.s.w,
-                                              P.sr.data(), scratch.data(), c.s.h, c.s.w, c.r.x0,
-                                              c.r.y0, c.r.x1 + 1, c.r.y1 + 1, 1, 0, 0, 1.0f, 1.0f,
-                                              c.p16(), Held16(c.p, -5, 400), c.p16(),
-                                              Held16(c.p, -5, 12));
+                    return Guided(&X_HighSharp_buffer, c, c.p16(), Held16(c.p, -5, 400), c.p16(),
+                                  Held16(c.p, -5, 12));
                   }});
   rows.push_back({"X_bluroutedge_buffer", 5, true, kRc, [](Call& c) {
-                    auto& P = *c.planes;
-                    std::vector<unsigned char> scratch(P.n);
-                    return X_bluroutedge_buffer(static_cast<int16_t>(c.p & 1), c.s.h, c.s.w,
-                                                P.spx.data(), P.px.data(), c.s.h, c.s.w,
-                                                P.sr.data(), scratch.data(), c.s.h, c.s.w, c.r.x0,
-                                                c.r.y0, c.r.x1 + 1, c.r.y1 + 1, 1, 0, 0, 1.0f,
-                                                1.0f, c.p16(), Held16(c.p, -5, 12),
-                                                Held16(c.p, -5, 400), c.p16(), c.p16());
+                    return Guided(&X_bluroutedge_buffer, c, c.p16(), Held16(c.p, -5, 12),
+                                  Held16(c.p, -5, 400), c.p16(), c.p16());
                   }});
   rows.push_back({"X_Smooth_buffer", 5, true, kRc, [](Call& c) {
                     auto& P = *c.planes;
@@ -343,13 +344,6 @@ std::vector<Row> Rows() {
                                       c.r.y0, c.r.x1 + 1, c.r.y1 + 1, -grow, 0, c.s.w + grow,
                                       c.s.h);
                     return 0;
-                  }});
-  rows.push_back({"X_Mat_Lnbuf", 4096, true, kRc, [](Call& c) {
-                    int32_t kernel[9] = {};
-                    int16_t divisor = 0;
-                    Load_matrix(static_cast<int16_t>(c.p & 1), c.p16(), kernel, &divisor);
-                    return X_Mat_Lnbuf(c.s.w, c.s.h, c.planes->px.data(), c.r.x0, c.r.y0, c.r.x1,
-                                       c.r.y1, c.p16(), divisor, kernel, c.p);
                   }});
   rows.push_back({"ApplyMatrix", 1, true, kRc, [](Call& c) {
                     const int32_t radius = Held(c.p, -3, 6);
