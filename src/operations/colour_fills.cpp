@@ -273,8 +273,9 @@ int32_t Effects::ColorFrame(unsigned char* plane, int32_t height, int32_t width,
   const int32_t bottom = Trunc(hh + hh * static_cast<float>(innerHeight) / 100.0f);
 
   // The picture of the region, shrunk into the inner rectangle (the rescaler
-  // takes right and bottom exclusive). An inner rectangle of no extent takes
-  // no picture.
+  // takes right and bottom exclusive). An inner rectangle of no extent, or
+  // one beyond the 16-bit rectangle range, takes no picture; the band is
+  // still painted.
   (void)BufToBufChar_andR(0, width, height, copy.bytes(), width, height, plane, x0, y0, x1 + 1,
                           y1 + 1, left, top, right + 1, bottom + 1);
 

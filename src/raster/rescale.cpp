@@ -264,6 +264,17 @@ bool SourceInside(int32_t w, int32_t h, int32_t sl, int32_t st, int32_t sr, int3
   return w > 0 && h > 0 && sl >= 0 && st >= 0 && sl < sr && st < sb && sr <= w && sb <= h;
 }
 
+// Rectangles are 16-bit quantities. A destination rectangle reaching beyond
+// them can only come from a runaway computation (a percentage far out of
+// range); its lists and rows would cost memory and time in proportion to the
+// whole rectangle though only the part inside the plane is written, so it is
+// refused before anything is taken.
+bool DestinationRepresentable(int32_t dl, int32_t dt, int32_t dr, int32_t db) {
+  constexpr int32_t kLimit = 32767;
+  auto in = [](int32_t v) { return v >= -kLimit && v <= kLimit; };
+  return in(dl) && in(dt) && in(dr) && in(db);
+}
+
 // Four floats handled as one value: element-wise IEEE multiplies and adds,
 // exactly the scalar operations (never fused, as the build forbids
 // contraction), done side by side.
@@ -431,6 +442,7 @@ int32_t Rescale(const Ops& ops, Kernel k, int32_t planes, const typename Ops::T*
     if (src[p] == nullptr || dst[p] == nullptr) return -1;
   if (!SourceInside(srcW, srcH, sl, st, sr, sb) || dr <= dl || db <= dt || dstW <= 0 || dstH <= 0)
     return -1;
+  if (!DestinationRepresentable(dl, dt, dr, db)) return -1;
 
   const int32_t W = dr - dl;
   const int32_t H = db - dt;

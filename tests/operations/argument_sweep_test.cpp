@@ -123,12 +123,8 @@ std::vector<Row> Rows() {
                   }});
   rows.push_back({"ColorFrame", 50, true, kRc, [](Call& c) {
                     const unsigned char colour[4] = {9, 99, 199, 255};
-                    // The inner rectangle is rescaled whole even where it leaves the
-                    // plane, so its percentages are held to what a small plane can take
-                    // quickly; the band's percentages are swept in full.
-                    const int32_t inner = Held(c.p, -1000, 1000);
                     return Effects::ColorFrame(c.planes->r.data(), c.s.h, c.s.w, c.r.x0, c.r.y0,
-                                               c.r.x1, c.r.y1, c.mask, colour, inner, inner / 2,
+                                               c.r.x1, c.r.y1, c.mask, colour, c.p, c.p / 2,
                                                -c.p, c.p);
                   }});
   rows.push_back({"ColorBar", 5, true, kRc, [](Call& c) {

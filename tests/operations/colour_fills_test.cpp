@@ -143,6 +143,19 @@ TEST_F(ColourFrame, PercentagesFarOutOfRangeCutTheBandAtThePlane) {
   EXPECT_EQ(p, Plane(20000, 7));
 }
 
+TEST_F(ColourFrame, InnerRectangleBeyondSixteenBitsTakesNoPicture) {
+  // Inner 2000000 %: the inner rectangle runs to -89995 .. 90004, which no
+  // rectangle can hold. The picture is not rescaled, and the whole plane lies
+  // inside the inner rectangle, so no band either.
+  Plane p = Picture();
+  const unsigned char colour = 7;
+  ASSERT_EQ(Effects::ColorFrame(p.data(), 10, 10, 0, 0, 9, 9, nullptr, &colour, 2000000, 2000000,
+                                100, 100),
+            0);
+  EXPECT_EQ(p, Picture());
+  EXPECT_EQ(gPer->memMan->count(), 0);
+}
+
 TEST(ColourBar, StripesAlongTheAxisAndTransparentEntries) {
   // Axis 0..9 (length 9), three stripes of 3 columns; entry 16 leaves its
   // stripe alone.

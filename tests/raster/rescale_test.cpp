@@ -161,6 +161,52 @@ TEST_F(Rescale, BadRectanglesAndFailuresReturnMinusOne) {
   EXPECT_EQ(session_.memMan().count(), 0);
 }
 
+TEST_F(Rescale, DestinationBeyondSixteenBitRectanglesIsRefused) {
+  // Only the part inside the plane would be written, but the lists would
+  // span the whole rectangle: one coordinate past the 16-bit range is refused
+  // untouched, in every member.
+  const Plane src(4 * 4, 60);
+  Plane dst(3 * 3, 9);
+  const std::vector<int16_t> src16(16, 60);
+  std::vector<int16_t> dst16(9, 9);
+  const std::vector<uint32_t> src32(16, 60);
+  std::vector<uint32_t> dst32(9, 9);
+  const int32_t rects[][4] = {{-32768, 0, 3, 3}, {0, -32768, 3, 3}, {0, 0, 32768, 3},
+                              {0, 0, 3, 32768}, {0, 0, 70000, 70000}};
+  for (const auto& d : rects) {
+    EXPECT_EQ(X_Newechant_charbuf(1, src.data(), 4, 4, dst.data(), 3, 3, 0, 0, 4, 4, d[0], d[1],
+                                  d[2], d[3]),
+              -1);
+    EXPECT_EQ(X_Newechant_buffer(1, src.data(), src.data(), src.data(), 4, 4, dst.data(),
+                                 dst.data(), dst.data(), 3, 3, 0, 0, 4, 4, d[0], d[1], d[2], d[3]),
+              -1);
+    EXPECT_EQ(X_Newechant_shortbuf(1, src16.data(), 4, 4, dst16.data(), 3, 3, 0, 0, 4, 4, d[0],
+                                   d[1], d[2], d[3], 255),
+              -1);
+    EXPECT_EQ(X_Newechant_longbuf(1, src32.data(), 4, 4, dst32.data(), 3, 3, 0, 0, 4, 4, d[0],
+                                  d[1], d[2], d[3]),
+              -1);
+  }
+  EXPECT_EQ(dst, Plane(9, 9));
+  EXPECT_EQ(dst16, std::vector<int16_t>(9, 9));
+  EXPECT_EQ(dst32, std::vector<uint32_t>(9, 9));
+  EXPECT_EQ(contribX, nullptr);
+  EXPECT_EQ(contribY, nullptr);
+  EXPECT_EQ(session_.memMan().count(), 0);
+
+  // The range's own limits are still rescaled; the visible corner of a
+  // constant plane stays constant.
+  ASSERT_EQ(X_Newechant_charbuf(1, src.data(), 4, 4, dst.data(), 3, 3, 0, 0, 4, 4, -32767,
+                                -32767, 3, 3),
+            0);
+  EXPECT_EQ(dst, Plane(9, 60));
+  dst.assign(9, 9);
+  ASSERT_EQ(X_Newechant_charbuf(1, src.data(), 4, 4, dst.data(), 3, 3, 0, 0, 4, 4, 0, 0, 32767,
+                                32767),
+            0);
+  EXPECT_EQ(dst, Plane(9, 60));
+}
+
 TEST(RescaleNoSession, FailsWithoutARegistry) {
   vmktest::ScopedSession s;
   TPermanent* kept = gPer;
