@@ -154,3 +154,18 @@ int32_t VMKMemMan::GetID(const void* plane, int32_t* slot) const {
   }
   return -1;
 }
+
+namespace {
+void* takeFromMan(void* owner, int64_t bytes) {
+  if (bytes > std::numeric_limits<int32_t>::max()) return nullptr;
+  return static_cast<CMemMan*>(owner)->NewBuf(static_cast<int32_t>(bytes));
+}
+void giveToMan(void* owner, void* block) { static_cast<CMemMan*>(owner)->DelBuf(block); }
+}  // namespace
+
+plat::BlockSource MemManSource(CMemMan* man) {
+  if (man == nullptr) return plat::PlainSource();
+  return {man, takeFromMan, giveToMan};
+}
+
+plat::BlockSource WorkSource() { return MemManSource(SessionMemMan()); }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/memory/block.h"
 #include "platform/memory/memory.h"
 
 // One registered block.
@@ -89,3 +90,12 @@ class VMKMemMan {
   int32_t bytesPerSample_ = 0;
   char* plane_[kSlots] = {};
 };
+
+// Blocks taken from `man` with NewBuf and handed back with DelBuf; a null
+// registry gives the plain allocator. Sizes beyond the registry's 32-bit
+// sizes are refused (the block comes out empty).
+plat::BlockSource MemManSource(CMemMan* man);
+// Where every kernel takes its work memory: the session's registry while a
+// session runs, the plain allocator otherwise, so a batch program can call
+// any kernel without setting up a session.
+plat::BlockSource WorkSource();
