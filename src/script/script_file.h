@@ -1,0 +1,255 @@
+// The script of one document: 256 layer stacks, the geometry of the image it renders, the
+// drawing record of its paths and the numbered 8-bit channel planes that every operation
+// reads and writes.
+//
+// Channel numbers: 1 or less no plane; 2 the composite image (planes 3, 4, 5, and plane 2 as
+// the fourth ink of a CMYK script); 3 to 5 the image's components; 6 and 89 planes handed in
+// by the renderer's caller; 7 to 36 scratch planes; 37 to 88 working planes. The plane
+// manager has 90 slots, so a number outside 0..89 names no plane and is never used as one.
+//
+// Everything else reaches an operation through (stack, layer, operation): stack 0 to 255,
+// layer and operation 1-based. A stack outside 0..255 or a missing layer finds nothing:
+// getters then give the values of a missing operation and setters do nothing (-1 where they
+// give a result); nothing is ever created in a missing layer.
+#pragma once
+
+#include <cstdint>
+
+#include "paths/draw_par.h"
+#include "script/layers.h"
+#include "script/operation.h"
+#include "script/record_kinds.h"
+
+class CPathList;
+class VMKMemMan;
+struct MulStruc;
+struct TcolPar;
+
+// The effect families' records, reached through the record kinds (script/record_kinds.h).
+struct PlaidPar;
+struct RepPar;
+struct SupVigPar;
+struct ScreenPar;
+struct TessPar;
+struct FramPar;
+struct TextuPar;
+struct ShadoPar;
+struct CookiCutPar;
+struct StrokPar;
+struct LBlurPar;
+struct FlarePar;
+struct XTrudePar;
+struct CombImaPar;
+struct HeschPar;
+struct BDropPar;
+struct FractPar;
+struct YoxelPar;
+struct GridPar;
+struct ColCorPar;
+struct BordPar;
+struct ShapePar;
+struct CompoPar;
+struct ZondracPar;
+struct SprayPar;
+
+class ScriptFile {
+ public:
+  static constexpr int32_t kStacks = 256;
+  static constexpr int32_t kPlaneSlots = 90;
+
+  // Every stack starts with one layer, "Layer 0". The colour model starts as RGB.
+  ScriptFile();
+  ~ScriptFile();
+  ScriptFile(const ScriptFile&) = delete;
+  ScriptFile& operator=(const ScriptFile&) = delete;
+
+  // --- Set-up ------------------------------------------------------------------------------
+  // Plane manager for planeWidth x planeHeight 8-bit planes, colour model (mode 4 CMYK, 3 and
+  // 11 RGB, others unchanged), geometry, preview and render scales, drawing record. -1, the
+  // script as it was, when memory runs short.
+  int32_t I_ScriptFile(int16_t mode, int32_t width, int32_t height, float resolution,
+                       int32_t planeWidth, int32_t planeHeight, int32_t x0, int32_t y0,
+                       int32_t x1, int32_t y1);
+  int32_t SetTotLength(int32_t width, int32_t height);
+  // Sets the plane count from the colour model and whether `alpha` is given.
+  int32_t SetBuf(uint8_t* p1, uint8_t* p2, uint8_t* p3, uint8_t* p4, uint8_t* alpha, uint8_t* p6);
+  void SetDrw(GrafPtr port, const DrawPar* source);
+  // View offset x, y, scale x, y, model origin x, y of the script's drawing record.
+  void SetDrwVal(float a, float b, float c, float d, float e, float f);
+  // New area corners and render scales; the area size stays as I_ScriptFile computed it.
+  void NewLimSize(int32_t x0, int32_t y0, int32_t x1, int32_t y1, float scaleX, float scaleY);
+
+  // --- Channel planes ------------------------------------------------------------------------
+  // Plane `channel`, created (content not set) when missing and create is 1; null for a
+  // number outside 0..89, without a plane manager, or when memory runs short.
+  uint8_t* ChannelPlane(int32_t channel, int16_t create);
+  // Depth 8 only: planes 3, 4, 5 (and 2 for CMYK) from bytes 0, 1, 2 (3) of 4-byte pixels, or
+  // zeros without pixels. -1 when a plane cannot be had.
+  int32_t PrepAllImaBuf(const uint8_t* pixels, int16_t depth);
+  void PrepareSmallBuf(uint32_t* pixels);
+  // Deletes planes first to 36.
+  void FreeAllChanBuf(int16_t first);
+  // Resamples the region (thousandths of the area) of a channel (0: the mean of planes 3 to
+  // 5) into an outWidth x outHeight buffer; p and q go to the resampler as the destination's
+  // right and bottom. A channel without a plane gives zeros. 0, or -1 when memory runs short
+  // (the output then untouched).
+  int32_t CollectCharBuf(int16_t channel, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                         int32_t outWidth, int32_t outHeight, uint8_t* out, int32_t p, int32_t q);
+  // The same into 16-bit samples (value x 32) and 32-bit pixels (the value in all four
+  // bytes; the composite as planes 3, 4, 5 in bytes 0, 1, 2).
+  int32_t CollectShortBuf(int16_t channel, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                          int32_t outWidth, int32_t outHeight, int16_t* out, int32_t p, int32_t q);
+  int32_t CollectLongBuf(int16_t channel, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                         int32_t outWidth, int32_t outHeight, uint32_t* out, int32_t p, int32_t q);
+
+  // --- Stacks and operation lists ----------------------------------------------------------
+  LayerFile* GetStack(int16_t stack) const;
+  Laye* AddOprn(int16_t stack, int16_t layer, int16_t index, Oprn* op);
+  void MoveOprn(int16_t stack, int16_t layer, int16_t from, int16_t to);
+  void DeleteOprn(int16_t stack, int16_t layer, int16_t index);
+  void CleanOprn(int16_t stack, int16_t layer);
+  Oprn* GetOprn(int16_t stack, int16_t layer, int16_t index) const;
+
+  // --- Fields: getters write the value (or the missing operation's) and return the operation
+  Oprn* GetEffect(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  int16_t GetAct(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetFromChannel(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetToChannel(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetMChannel(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetIntExt(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetParam1(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetParam2(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetParam3(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetParam4(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetParam5(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetParam99(int16_t s, int16_t l, int16_t o, int16_t* out) const;
+  Oprn* GetMode(int16_t s, int16_t l, int16_t o, uint8_t* out) const;
+  Oprn* GetOpa(int16_t s, int16_t l, int16_t o, uint8_t* out) const;
+
+  // Setters create a missing operation in an existing layer; byte fields keep the low 8 bits.
+  void SetFromChannel(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetToChannel(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetMChannel(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetIntExt(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetParam1(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetParam2(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetParam3(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetParam4(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetParam5(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetParam99(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetMode(int16_t s, int16_t l, int16_t o, int16_t value);
+  void SetOpa(int16_t s, int16_t l, int16_t o, int16_t value);
+  // Only on an existing operation; stores 0 while its effect number is 0.
+  void SetAct(int16_t s, int16_t l, int16_t o, int16_t value);
+
+  // --- The operation's own records ---------------------------------------------------------
+  void GetColMat(int16_t s, int16_t l, int16_t o, int32_t* out);
+  int16_t SetColMat(int16_t s, int16_t l, int16_t o, const int32_t* in);
+  void GetLutVign(int16_t preset, int16_t s, int16_t l, int16_t o, LutVign* out) const;
+  int16_t SetLutVign(int16_t s, int16_t l, int16_t o, const LutVign* in);
+  void GetPath3D(int16_t s, int16_t l, int16_t o, Path3D* out) const;
+  int16_t SetPath3D(int16_t s, int16_t l, int16_t o, const Path3D* in);
+  int16_t GetSelOprnExt(int16_t s, int16_t l, int16_t o, OprnExt* out) const;
+  int16_t SetSelOprnExt(int16_t s, int16_t l, int16_t o, const OprnExt* in);
+  Oprn* GetFileOprn(int16_t s, int16_t l, int16_t o, fichier** out) const;
+  int16_t SetFileOprn(int16_t s, int16_t l, int16_t o, const fichier* in);
+  void GetMulStruc(int16_t s, int16_t l, int16_t o, MulStruc* out) const;
+  int16_t SetMulStruc(int16_t s, int16_t l, int16_t o, const MulStruc* in);
+
+  // --- Parameter records of the effect families --------------------------------------------
+  // Get: the operation's record, its defaults when the operation or its block is missing; a
+  // block without the record first gains it at its defaults (the other records stay). Set:
+  // the operation must exist; the block and the record are made when missing. -1 when memory
+  // runs short or the record's family is not registered.
+  void GetRecordPar(int16_t kind, int16_t s, int16_t l, int16_t o, void* out);
+  int16_t SetRecordPar(int16_t kind, int16_t s, int16_t l, int16_t o, const void* in);
+
+  void GetPlaidPar(int16_t s, int16_t l, int16_t o, PlaidPar* out);
+  int16_t SetPlaidPar(int16_t s, int16_t l, int16_t o, const PlaidPar* in);
+  void GetRepPar(int16_t s, int16_t l, int16_t o, RepPar* out);
+  int16_t SetRepPar(int16_t s, int16_t l, int16_t o, const RepPar* in);
+  void GetSupVigPar(int16_t s, int16_t l, int16_t o, SupVigPar* out);
+  int16_t SetSupVigPar(int16_t s, int16_t l, int16_t o, const SupVigPar* in);
+  void GetScreenPar(int16_t s, int16_t l, int16_t o, ScreenPar* out);
+  int16_t SetScreenPar(int16_t s, int16_t l, int16_t o, const ScreenPar* in);
+  void GetTessPar(int16_t s, int16_t l, int16_t o, TessPar* out);
+  int16_t SetTessPar(int16_t s, int16_t l, int16_t o, const TessPar* in);
+  void GetFramPar(int16_t s, int16_t l, int16_t o, FramPar* out);
+  int16_t SetFramPar(int16_t s, int16_t l, int16_t o, const FramPar* in);
+  void GetTcolPar(int16_t s, int16_t l, int16_t o, TcolPar* out);
+  int16_t SetTcolPar(int16_t s, int16_t l, int16_t o, const TcolPar* in);
+  void GetTextuPar(int16_t s, int16_t l, int16_t o, TextuPar* out);
+  int16_t SetTextuPar(int16_t s, int16_t l, int16_t o, const TextuPar* in);
+  void GetShadoPar(int16_t s, int16_t l, int16_t o, ShadoPar* out);
+  int16_t SetShadoPar(int16_t s, int16_t l, int16_t o, const ShadoPar* in);
+  void GetCookiCutPar(int16_t s, int16_t l, int16_t o, CookiCutPar* out);
+  int16_t SetCookiCutPar(int16_t s, int16_t l, int16_t o, const CookiCutPar* in);
+  void GetStrokPar(int16_t s, int16_t l, int16_t o, StrokPar* out);
+  int16_t SetStrokPar(int16_t s, int16_t l, int16_t o, const StrokPar* in);
+  void GetLBlurPar(int16_t s, int16_t l, int16_t o, LBlurPar* out);
+  int16_t SetLBlurPar(int16_t s, int16_t l, int16_t o, const LBlurPar* in);
+  void GetFlarePar(int16_t s, int16_t l, int16_t o, FlarePar* out);
+  int16_t SetFlarePar(int16_t s, int16_t l, int16_t o, const FlarePar* in);
+  void GetXTrudePar(int16_t s, int16_t l, int16_t o, XTrudePar* out);
+  int16_t SetXTrudePar(int16_t s, int16_t l, int16_t o, const XTrudePar* in);
+  void GetCombImaPar(int16_t s, int16_t l, int16_t o, CombImaPar* out);
+  int16_t SetCombImaPar(int16_t s, int16_t l, int16_t o, const CombImaPar* in);
+  void GetHeschPar(int16_t s, int16_t l, int16_t o, HeschPar* out);
+  int16_t SetHeschPar(int16_t s, int16_t l, int16_t o, const HeschPar* in);
+  void GetBDropPar(int16_t s, int16_t l, int16_t o, BDropPar* out);
+  int16_t SetBDropPar(int16_t s, int16_t l, int16_t o, const BDropPar* in);
+  void GetFractPar(int16_t s, int16_t l, int16_t o, FractPar* out);
+  int16_t SetFractPar(int16_t s, int16_t l, int16_t o, const FractPar* in);
+  void GetYoxelPar(int16_t s, int16_t l, int16_t o, YoxelPar* out);
+  int16_t SetYoxelPar(int16_t s, int16_t l, int16_t o, const YoxelPar* in);
+  void GetGridPar(int16_t s, int16_t l, int16_t o, GridPar* out);
+  int16_t SetGridPar(int16_t s, int16_t l, int16_t o, const GridPar* in);
+  void GetColCorPar(int16_t s, int16_t l, int16_t o, ColCorPar* out);
+  int16_t SetColCorPar(int16_t s, int16_t l, int16_t o, const ColCorPar* in);
+  void GetBordPar(int16_t s, int16_t l, int16_t o, BordPar* out);
+  int16_t SetBordPar(int16_t s, int16_t l, int16_t o, const BordPar* in);
+  void GetShapePar(int16_t s, int16_t l, int16_t o, ShapePar* out);
+  int16_t SetShapePar(int16_t s, int16_t l, int16_t o, const ShapePar* in);
+  void GetCompoPar(int16_t s, int16_t l, int16_t o, CompoPar* out);
+  int16_t SetCompoPar(int16_t s, int16_t l, int16_t o, const CompoPar* in);
+  void GetZondracPar(int16_t s, int16_t l, int16_t o, ZondracPar* out);
+  int16_t SetZondracPar(int16_t s, int16_t l, int16_t o, const ZondracPar* in);
+  // The block has no slot for a spray record: Set gives 0 and Get does nothing.
+  void GetSprayPar(int16_t s, int16_t l, int16_t o, SprayPar* out);
+  int16_t SetSprayPar(int16_t s, int16_t l, int16_t o, const SprayPar* in);
+
+  // --- Effect defaults -----------------------------------------------------------------------
+  // Gives the operation (made when the layer has none there) its effect number and that
+  // effect's default parameters, and frees the attached records the effect does not use.
+  void SetEffect(int16_t s, int16_t l, int16_t o, int16_t effect, int32_t, int32_t, int32_t,
+                 int32_t);
+
+  // --- Fields --------------------------------------------------------------------------------
+  uint8_t version = 2;
+  uint8_t byteOrderMark = 0;  // 0: the converted blocks of a stored script are little-endian
+  int16_t colourModel = 1;    // 1 RGB, 0 CMYK
+  int32_t width = 0;
+  int32_t height = 0;
+  float resolution = 0.0f;
+  LayerFile* stacks[kStacks] = {};
+  float previewScaleX = 0.0f;
+  float previewScaleY = 0.0f;
+  DrawPar* drawPar = nullptr;  // a registry block; owned
+  int32_t planeWidth = 0;
+  int32_t planeHeight = 0;
+  int32_t areaX0 = 0, areaX1 = 0, areaY0 = 0, areaY1 = 0;  // inclusive corners
+  int32_t areaWidth = 0;
+  int32_t areaHeight = 0;
+  float renderScaleX = 1.0f;
+  float renderScaleY = 1.0f;
+  VMKMemMan* planes = nullptr;        // owned
+  CPathList* currentPaths = nullptr;  // the paths of the layer being rendered; owned
+  uint8_t planeCount = 0;             // RGB 3 (4 with alpha), CMYK 4 (5); 0 not set
+
+ private:
+  Laye* LayerAt(int16_t s, int16_t l) const;
+  // The operation, made and inserted when the layer exists but has none at that index.
+  Oprn* OprnOrNew(int16_t s, int16_t l, int16_t o);
+  DefaultSizes AccessSizes() const;
+  int32_t CollectSource(int16_t channel, uint8_t** plane, uint8_t** owned);
+};
