@@ -2,26 +2,13 @@
 // the preview views show the planes of a script. The region is given in thousandths of the
 // render area, the output as a width, a height and the destination corner p, q.
 #include <cstring>
+#include <utility>
 
 #include "app/memory_manager.h"
 #include "raster/plane_copy.h"
 #include "script/script_file.h"
 
 namespace {
-
-// A temporary plane of the script's plane size, returned on every path.
-template <class T>
-class TempPlane {
- public:
-  explicit TempPlane(size_t samples) : p_(static_cast<T*>(NewRecordBlock(samples * sizeof(T)))) {}
-  ~TempPlane() { DeleteRecordBlock(p_); }
-  TempPlane(const TempPlane&) = delete;
-  TempPlane& operator=(const TempPlane&) = delete;
-  T* get() const { return p_; }
-
- private:
-  T* p_;
-};
 
 struct Region {
   int32_t x0, y0, x1, y1;
@@ -46,9 +33,8 @@ void ZeroOutput(T* out, int32_t w, int32_t h) {
 // The plane a collection reads: the channel's own, or for channel 0 a temporary plane of
 // floor((R + G + B) / 3) that `owned` hands back. 0 with *plane null when the channel has
 // no plane; -1 when the temporary plane cannot be had.
-int32_t ScriptFile::CollectSource(int16_t channel, uint8_t** plane, uint8_t** owned) {
+int32_t ScriptFile::CollectSource(int16_t channel, uint8_t** plane, plat::Block<uint8_t>* owned) {
   *plane = nullptr;
-  *owned = nullptr;
   if (channel != 0) {
     *plane = ChannelPlane(channel, 0);
     return 0;
@@ -58,10 +44,11 @@ int32_t ScriptFile::CollectSource(int16_t channel, uint8_t** plane, uint8_t** ow
   const uint8_t* b = ChannelPlane(5, 0);
   if (r == nullptr || g == nullptr || b == nullptr) return 0;
   const size_t n = static_cast<size_t>(planeWidth) * static_cast<size_t>(planeHeight);
-  auto* mean = static_cast<uint8_t*>(NewRecordBlock(n));
-  if (mean == nullptr) return -1;
+  plat::Block<uint8_t> mean(static_cast<int64_t>(n), WorkSource());
+  if (!mean) return -1;
   for (size_t i = 0; i < n; ++i) mean[i] = static_cast<uint8_t>((r[i] + g[i] + b[i]) / 3);
-  *plane = *owned = mean;
+  *plane = mean.get();
+  *owned = std::move(mean);
   return 0;
 }
 
@@ -69,7 +56,7 @@ int32_t ScriptFile::CollectCharBuf(int16_t channel, int32_t x0, int32_t y0, int3
                                    int32_t y1, int32_t outW, int32_t outH, uint8_t* out,
                                    int32_t p, int32_t q) {
   uint8_t* plane = nullptr;
-  uint8_t* owned = nullptr;
+  plat::Block<uint8_t> owned;
   if (CollectSource(channel, &plane, &owned) != 0) return -1;
   if (plane == nullptr) {
     ZeroOutput(out, outW, outH);
@@ -79,7 +66,6 @@ int32_t ScriptFile::CollectCharBuf(int16_t channel, int32_t x0, int32_t y0, int3
   // The resampler reads the plane without writing it, so the plane itself is its source.
   BufToBufChar_andR(0, planeWidth, planeHeight, plane, outW, outH, out, g.x0, g.y0, g.x1, g.y1,
                     0, 0, p, q);
-  DeleteRecordBlock(owned);
   return 0;
 }
 
@@ -87,24 +73,20 @@ int32_t ScriptFile::CollectShortBuf(int16_t channel, int32_t x0, int32_t y0, int
                                     int32_t y1, int32_t outW, int32_t outH, int16_t* out,
                                     int32_t p, int32_t q) {
   uint8_t* plane = nullptr;
-  uint8_t* owned = nullptr;
+  plat::Block<uint8_t> owned;
   if (CollectSource(channel, &plane, &owned) != 0) return -1;
   if (plane == nullptr) {
     ZeroOutput(out, outW, outH);
     return 0;
   }
   const size_t n = static_cast<size_t>(planeWidth) * static_cast<size_t>(planeHeight);
-  TempPlane<int16_t> wide(n);
-  int32_t result = -1;
-  if (wide.get() != nullptr) {
-    for (size_t i = 0; i < n; ++i) wide.get()[i] = static_cast<int16_t>(plane[i] * 32);
-    const Region g = RegionOf(*this, x0, y0, x1, y1);
-    BufToBufShort_andR(planeWidth, planeHeight, wide.get(), outW, outH, out, g.x0, g.y0, g.x1,
-                       g.y1, 0, 0, p, q, 8192);
-    result = 0;
-  }
-  DeleteRecordBlock(owned);
-  return result;
+  plat::Block<int16_t> wide(static_cast<int64_t>(n), WorkSource());
+  if (!wide) return -1;
+  for (size_t i = 0; i < n; ++i) wide[i] = static_cast<int16_t>(plane[i] * 32);
+  const Region g = RegionOf(*this, x0, y0, x1, y1);
+  BufToBufShort_andR(planeWidth, planeHeight, wide.get(), outW, outH, out, g.x0, g.y0, g.x1, g.y1,
+                     0, 0, p, q, 8192);
+  return 0;
 }
 
 int32_t ScriptFile::CollectLongBuf(int16_t channel, int32_t x0, int32_t y0, int32_t x1,
@@ -130,9 +112,9 @@ int32_t ScriptFile::CollectLongBuf(int16_t channel, int32_t x0, int32_t y0, int3
     return 0;
   }
   const size_t n = static_cast<size_t>(planeWidth) * static_cast<size_t>(planeHeight);
-  TempPlane<uint32_t> spread(n);
-  if (spread.get() == nullptr) return -1;
-  for (size_t i = 0; i < n; ++i) spread.get()[i] = plane[i] * 0x01010101u;
+  plat::Block<uint32_t> spread(static_cast<int64_t>(n), WorkSource());
+  if (!spread) return -1;
+  for (size_t i = 0; i < n; ++i) spread[i] = plane[i] * 0x01010101u;
   BufToBufLong_andR(planeWidth, planeHeight, spread.get(), outW, outH, out, g.x0, g.y0, g.x1,
                     g.y1, 0, 0, p, q);
   return 0;

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "paths/draw_par.h"
+#include "platform/memory/block.h"
 #include "script/layers.h"
 #include "script/operation.h"
 #include "script/record_kinds.h"
@@ -251,5 +252,5 @@ class ScriptFile {
   // The operation, made and inserted when the layer exists but has none at that index.
   Oprn* OprnOrNew(int16_t s, int16_t l, int16_t o);
   DefaultSizes AccessSizes() const;
-  int32_t CollectSource(int16_t channel, uint8_t** plane, uint8_t** owned);
+  int32_t CollectSource(int16_t channel, uint8_t** plane, plat::Block<uint8_t>* owned);
 };
