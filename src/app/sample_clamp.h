@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/types/plane_view.h"
+
 // v held to lo..hi.
 inline int32_t ClampInt(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
@@ -25,20 +27,24 @@ inline float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); 
 // left.
 inline bool ClipInclusiveRect(int32_t width, int32_t height, int32_t& left, int32_t& top,
                               int32_t& right, int32_t& bottom) {
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > width - 1) right = width - 1;
-  if (bottom > height - 1) bottom = height - 1;
-  return left <= right && top <= bottom;
+  plat::InclusiveRect r{left, top, right, bottom};
+  const bool left_over = r.ClipTo(width, height);
+  left = r.left;
+  top = r.top;
+  right = r.right;
+  bottom = r.bottom;
+  return left_over;
 }
 
 // The same for a rectangle whose right and bottom lie just outside it: they
 // are lowered to width and height; false when nothing is left.
 inline bool ClipExclusiveRect(int32_t width, int32_t height, int32_t& left, int32_t& top,
                               int32_t& right, int32_t& bottom) {
-  if (left < 0) left = 0;
-  if (top < 0) top = 0;
-  if (right > width) right = width;
-  if (bottom > height) bottom = height;
-  return left < right && top < bottom;
+  plat::ExclusiveRect r{left, top, right, bottom};
+  const bool left_over = r.ClipTo(width, height);
+  left = r.left;
+  top = r.top;
+  right = r.right;
+  bottom = r.bottom;
+  return left_over;
 }
