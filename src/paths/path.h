@@ -20,6 +20,7 @@
 class CTxtObj;
 class CTxtPath;
 class File_kern;
+struct TCWrap;
 
 // A point of a flattened path.
 struct Point2f {
@@ -116,6 +117,28 @@ class CPath {
   // Reads one path record at *pos into this path, knots unscaled and
   // appended after its own; 0, or -1 with nothing taken.
   int32_t ReadPath(int16_t mode, File_kern* file, int32_t* pos);
+
+  // --- Division, interpolation and grids -------------------------------------
+  // Cuts a closed path into n open pieces of equal length, appended to the
+  // n empty paths of `pieces`: 0, or -1 (pieces untouched) for an open path,
+  // n < 1, marks that cannot be set or a cut that cannot be placed.
+  int32_t DivideInNb(int32_t n, CPath** pieces);
+  // Copies the path into n pieces that end at the knots numbered 2, ..., n, 1.
+  void DivideAlongMarkedPoints(int16_t n, CPath** pieces) const;
+  // n evenly spaced whole-number points along the path; always 0.
+  int32_t CutPathInto(int32_t n, int32_t* xs, int32_t* ys) const;
+  // The k-th (from 1) of n evenly spaced whole-number locations.
+  void GetLocation(int32_t* x, int32_t* y, int32_t n, int32_t k) const;
+  // The tangent of segment a -> b at the point under (x, y): 1 at a (a's
+  // out handle), 2 at b (b's in handle), 3 inside, -1 off the segment.
+  int32_t Tan_atOnSpline(float x, float y, const CPathPoint* a, const CPathPoint* b, float* dx,
+                         float* dy) const;
+  // Builds this empty path, closed, between paths a (t = 1) and b (t = 0).
+  void InterPolatePath(const CPath* a, const CPath* b, float t);
+  // Two grid rows of n + 1 nodes along this path and `other`, between from
+  // and to percent of each length: 0, or -1 with the grid unchanged.
+  int32_t X_TwoPartPaths_toGrid(const CPath* other, int16_t from, int16_t to, int16_t n,
+                                TCWrap* grid) const;
 
   // --- Fields ----------------------------------------------------------------
   CPathPoint* first = nullptr;    // head of the chain; owned
