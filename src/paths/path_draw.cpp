@@ -16,6 +16,7 @@
 
 namespace draw = plat::draw;
 using paths_detail::PenScope;
+using paths_detail::PortScope;
 
 namespace paths_detail {
 
@@ -47,21 +48,6 @@ int16_t ModifierAlone(uint32_t mask) { return TestKeyModif(mask) != 0 ? 1 : 0; }
 }  // namespace paths_detail
 
 namespace {
-
-// The port named by the drawing parameters becomes current for the life of
-// the guard (the current one stays when they name none).
-class PortScope {
- public:
-  explicit PortScope(const DrawPar* dp) : saved_(draw::GetPort()) {
-    if (dp != nullptr && dp->port != nullptr) draw::SetPort(dp->port);
-  }
-  ~PortScope() { draw::SetPort(saved_); }
-  PortScope(const PortScope&) = delete;
-  PortScope& operator=(const PortScope&) = delete;
-
- private:
-  draw::Port* saved_;
-};
 
 // A curve point in port pixels: half added, then truncated toward zero.
 int16_t RoundToPort(float v) { return paths_detail::Trunc16Held(static_cast<double>(v) + 0.5); }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "paths/draw_par.h"
+#include "paths/path.h"
 #include "paths/path_point.h"
 #include "platform/draw/port.h"
 
@@ -94,6 +95,22 @@ class PenScope {
   RGBColor fore_;
 };
 
+// The given port becomes current for the life of the guard (the current one
+// stays when none is given); the drawing parameters' port likewise.
+class PortScope {
+ public:
+  explicit PortScope(GrafPtr port) : saved_(plat::draw::GetPort()) {
+    if (port != nullptr) plat::draw::SetPort(port);
+  }
+  explicit PortScope(const DrawPar* dp) : PortScope(dp != nullptr ? dp->port : nullptr) {}
+  ~PortScope() { plat::draw::SetPort(saved_); }
+  PortScope(const PortScope&) = delete;
+  PortScope& operator=(const PortScope&) = delete;
+
+ private:
+  plat::draw::Port* saved_;
+};
+
 // Mouse and keys, through the toolbox layer.
 bool MouseStillDown();
 Point MouseInPort();
@@ -117,6 +134,29 @@ void DragWhileDown(const DrawPar& dp, float x0, float y0, F&& step) {
       ly = y;
     }
   }
+}
+
+// Runs f(knot) for the knots of a path's chain in order, at most `count`,
+// stopping at a null link or when the chain comes back to its first knot.
+template <typename F>
+void ForEachPathKnot(CPath* p, F&& f) {
+  CPathPoint* k = p->first;
+  for (int32_t i = 0; i < p->count && k != nullptr; ++i) {
+    CPathPoint* nx = k->next;
+    f(k);
+    if (nx == p->first) break;
+    k = nx;
+  }
+}
+
+// Applies f(x, y) to the position and both control points of every knot.
+template <typename F>
+void ForEachCoordinatePair(CPath* p, F&& f) {
+  ForEachPathKnot(p, [&](CPathPoint* k) {
+    f(k->x, k->y);
+    f(k->outX, k->outY);
+    f(k->inX, k->inY);
+  });
 }
 
 // Knot tolerance along one axis: trunc(scale * 3) as 16 bits, at least 2.

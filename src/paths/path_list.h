@@ -19,6 +19,7 @@
 #include "paths/shape_params.h"
 #include "platform/types/mac_types.h"
 
+class CWarpPath;
 class File_kern;
 struct fichier;
 
@@ -94,6 +95,29 @@ class CPathList {
   // Without a dialog: 0 writes the list to the file, 1 replaces the list's
   // paths by the file's, 2 adds the file's paths; nothing is drawn.
   void DefaultPath(int16_t mode, const fichier* file, int32_t width, int32_t height);
+
+  // --- Envelopes, quads and frame distortion -------------------------------------
+  // Maps the rectangle (x0, y0)-(x1, y1) onto the area that the four edge
+  // paths bound (top rightward, right downward, bottom leftward, left
+  // upward). tangentMode 0 moves each knot's handles with its position,
+  // any other value maps them each by itself.
+  void Transform(int16_t tangentMode, float x0, float y0, float x1, float y1, CPath* top,
+                 CPath* right, CPath* bottom, CPath* left);
+  // Maps the bounds of the chosen paths onto the quad P1 (top left), P2,
+  // P3, P4 (clockwise on screen).
+  void DistortInQuad(int16_t activeOnly, float x1, float y1, float x2, float y2, float x3,
+                     float y3, float x4, float y4);
+  // Draws the quad and its nine handles (mode 0 in XOR, else in the colour).
+  void DrawDistQuad(GrafPtr port, int16_t mode, RGBColor c, float x1, float y1, float x2,
+                    float y2, float x3, float y3, float x4, float y4) const;
+  // Draws a warp frame by its kind; other kinds draw nothing.
+  void DrawDistWarp(GrafPtr port, int16_t mode, RGBColor c, CWarpPath* frame) const;
+  // Bends the paths into a frame of two curved edges (kinds 2, 3, 20, 30)
+  // or of four (kind 33), given by its 28-point arrays; density not 0 first
+  // subdivides the paths.
+  void Distort2Path(int16_t onlyActive, int16_t kind, const float* X, const float* Y,
+                    int16_t density);
+  void DistortWithPath(int16_t onlyActive, const float* X, const float* Y, int16_t density);
 
   // --- Fields ----------------------------------------------------------------------
   CPath* first = nullptr;    // head of the chain; every path owned

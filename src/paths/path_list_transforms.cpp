@@ -17,20 +17,9 @@
 
 namespace {
 
-bool Chosen(const CPath* p, int16_t activeOnly) { return activeOnly != 1 || p->active != 0; }
+using paths_detail::ForEachCoordinatePair;
 
-// Applies f(x, y) to the position and both control points of every knot.
-template <typename F>
-void ForEachCoordinatePair(CPath* p, F&& f) {
-  CPathPoint* k = p->first;
-  for (int32_t i = 0; i < p->count && k != nullptr; ++i) {
-    f(k->x, k->y);
-    f(k->outX, k->outY);
-    f(k->inX, k->inY);
-    k = k->next;
-    if (k == p->first) break;
-  }
-}
+bool Chosen(const CPath* p, int16_t activeOnly) { return activeOnly != 1 || p->active != 0; }
 
 // Truncation toward zero to a 16-bit value, as the rotation has always
 // stored its results (wrapping beyond the 16-bit range).

@@ -12,7 +12,9 @@
 #include "paths/draw_par.h"
 
 #include "platform/files/file_spec.h"
+#include "platform/types/mac_types.h"
 
+class CPathList;
 struct OpaqueMenuRef;
 
 class CWarpPath {
@@ -33,6 +35,36 @@ class CWarpPath {
   // Turns every point about (cx, cy), the angle counted with y pointing up.
   void RotateFrame(float cx, float cy, float angle);
 
+  // --- Laying out, keeping, drawing and files ---------------------------------
+  // Lays a rectangular frame of the current kind over the bounds of the
+  // list's active paths (activating every path when none is), or over the
+  // box 10, 10, 110, 110 when there is no list.
+  void Reset(CPathList* list);
+  // 0 keeps the points and kind in the saved copy; any other value takes
+  // them back.
+  void BackTable(int16_t restore);
+  // Draw the frame given by X and Y through this frame's own mapping into
+  // the current port: mode 0 in XOR, any other mode in the colour.
+  // DisplayFrame2 serves the kinds 2, 3, 20 and 30, DisplayFrame kind 33.
+  void DisplayFrame2(int16_t mode, RGBColor colour, int16_t frameKind, const float* xs,
+                     const float* ys);
+  void DisplayFrame(int16_t mode, RGBColor colour, const float* xs, const float* ys);
+  // Mode 1 saves X and Y as a warp file of the kind (save dialog), mode 0
+  // loads one (open dialog), mode 2 loads `spec`; points are scaled between
+  // the file's reference size and width x height. 0 on success and on
+  // cancel; -1 on a file error or an unknown kind, the arrays then as they
+  // were.
+  int32_t Do_A_file(int16_t frameKind, int16_t mode, FSSpec spec, int32_t width, int32_t height,
+                    float* xs, float* ys);
+  // The five warp-file menus, listed from the folder "Warps" of the maker's
+  // folder: 0, or -1 when a menu or its file table cannot be had.
+  int32_t PrepareMenus();
+  // Erases r and draws the frame into it, the whole image shown in r.
+  void Refresh_Dialog(int16_t mode, RGBColor colour, int16_t frameKind, Rect r);
+
+  // The warp-file type of a kind ('Sw02' ... 'Sw33'), 0 for another kind.
+  static OSType FileTypeOfKind(int16_t frameKind);
+
   FSSpec* fileTables[kMenus] = {};   // warp files listed in each menu
   OpaqueMenuRef* menus[kMenus] = {};
   int16_t spareWords[6] = {1, 1, 1, 1, 1, 1};
@@ -45,4 +77,8 @@ class CWarpPath {
   int16_t kind = 0;       // which edges are curves: 2, 3, 20, 30 or 33
   int16_t savedKind = 0;
   DrawPar drawPar;        // maps this frame alone to the port
+
+ private:
+  // Frees the menus and file tables that PrepareMenus made.
+  void ReleaseMenus();
 };

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/draw/port.h"
+#include "platform/toolbox/api/plain_menus.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "platform/toolbox/test_driver.h"
 #include "platform/toolbox/toolbox.h"
@@ -341,6 +343,31 @@ TEST_F(LoopsTest, LiveServicesAnswerWithoutAUser) {
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
   QGuiApplication::restoreOverrideCursor();
+  plat::ui::InstallServices(keep);
+}
+
+TEST_F(LoopsTest, PlainMenusShowAsQtMenus) {
+  plat::ui::Services* keep = plat::ui::InstallServices(nullptr);
+  // Headless, a menu is plain data with no Qt menu behind it.
+  MenuRef plain = plat::ui::NewMenu(16190, "warp");
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(QtMenuOf(plain), nullptr);
+  plat::ui::DisposeMenu(plain);
+
+  InstallLiveServices();
+  MenuRef menu = plat::ui::NewMenu(16191, "warp");
+  plat::ui::AppendMenuItemText(menu, "1 arch.sw03");
+  plat::ui::AppendMenuItemText(menu, "2 bulge.sw03");
+  QMenu* q = QtMenuOf(menu);
+  ASSERT_NE(q, nullptr);
+  EXPECT_EQ(q->title(), "warp");
+  ASSERT_EQ(q->actions().size(), 2);
+  EXPECT_EQ(q->actions()[1]->text(), "2 bulge.sw03");
+  EXPECT_EQ(plat::ui::CountMenuItems(menu), 2);
+  EXPECT_EQ(plat::ui::GetMenuItemText(menu, 1), "1 arch.sw03");
+  EXPECT_EQ(plat::ui::GetMenuItemText(menu, 3), "");
+  plat::ui::DisposeMenu(menu);
+  EXPECT_EQ(QtMenuOf(menu), nullptr);
   plat::ui::InstallServices(keep);
 }
 

@@ -43,7 +43,8 @@ constexpr std::array kOwnTypes{
     FourCC("aCH4"), FourCC("aCH5"), FourCC("aCH6"), FourCC("aCH7"), FourCC("aC10"),
     FourCC("aC12"), FourCC("aC14"), FourCC("aC15"), FourCC("aC20"), FourCC("aC27"),
     FourCC("aC28"), FourCC("aHrn"), FourCC("AuQv"), FourCC("Sse2"), FourCC("Sse3"),
-    FourCC("Sse4"), FourCC("Sse5"),
+    FourCC("Sse4"), FourCC("Sse5"), FourCC("Sw02"), FourCC("Sw03"), FourCC("Sw20"),
+    FourCC("Sw30"), FourCC("Sw33"),
 };
 
 std::string lowerCode(OSType type) {

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -16,14 +17,23 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 
 #include "platform/files/file_types.h"
 #include "platform/resources/resource_file.h"
+#include "platform/toolbox/api/plain_menus.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "platform/toolbox/toolbox_internal.h"
 
 namespace plat::tb {
 namespace {
+
+// The Qt menus that show the plain menus made while the live services run.
+std::map<OpaqueMenuRef*, std::unique_ptr<QMenu>>& QtMenus() {
+  static std::map<OpaqueMenuRef*, std::unique_ptr<QMenu>> menus;
+  return menus;
+}
 
 QWidget* WidgetOf(void* window) {
   auto* w = static_cast<Window*>(window);
@@ -244,6 +254,26 @@ class LiveServices final : public ui::Services {
 
   void Beep() override { QApplication::beep(); }
 
+  bool MenuMade(OpaqueMenuRef* menu) override {
+    auto q = std::make_unique<QMenu>(QString::fromStdString(menu->title));
+    q->setObjectName(QString::number(menu->id));
+    QtMenus()[menu] = std::move(q);
+    MenuChanged(menu);
+    return true;
+  }
+
+  void MenuChanged(OpaqueMenuRef* menu) override {
+    auto it = QtMenus().find(menu);
+    if (it == QtMenus().end()) return;
+    QMenu* q = it->second.get();
+    // Items are only ever appended: add the ones the Qt menu lacks.
+    for (size_t i = static_cast<size_t>(q->actions().size()); i < menu->items.size(); ++i) {
+      q->addAction(QString::fromStdString(menu->items[i]));
+    }
+  }
+
+  void MenuDisposed(OpaqueMenuRef* menu) override { QtMenus().erase(menu); }
+
  private:
   static int16_t RunNibAlert(WindowRef w, const ui::AlertRequest& request) {
     for (auto& c : w->controls) {
@@ -284,6 +314,11 @@ class LiveServices final : public ui::Services {
 };
 
 }  // namespace
+
+QMenu* QtMenuOf(OpaqueMenuRef* menu) {
+  auto it = QtMenus().find(menu);
+  return it != QtMenus().end() ? it->second.get() : nullptr;
+}
 
 void InstallLiveServices() {
   static LiveServices* live = nullptr;

@@ -45,6 +45,9 @@
 #include "platform/draw/port.h"
 #include "platform/types/mac_types.h"
 
+class QMenu;
+struct OpaqueMenuRef;
+
 namespace plat::tb {
 
 class Window;
@@ -242,6 +245,11 @@ void SetControlAction(ControlRef c, ControlActionProc action);
 // Key filter of an edit field: return false to block the key.
 using KeyFilterProc = std::function<bool(ControlRef, int16_t* keyCode, int16_t* charCode, uint32_t* modifiers)>;
 void SetKeyFilter(ControlRef c, KeyFilterProc filter);
+
+// Menus built by plain code (platform/toolbox/api/plain_menus.h), shown as
+// Qt menus: the QMenu kept in step with `menu` while the live services are
+// installed; null for a null menu or one made without them.
+QMenu* QtMenuOf(OpaqueMenuRef* menu);
 
 // Popup menus.
 void DeleteMenuItems(ControlRef popup);

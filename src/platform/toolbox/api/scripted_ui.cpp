@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/toolbox/api/plain_menus.h"
+
 namespace plat::ui {
 
 void ScriptedUi::Press(int16_t h, int16_t v, uint32_t modifiers) {
@@ -116,6 +118,14 @@ int16_t ScriptedUi::ShowAlert(const AlertRequest& request) {
   int16_t b = alerts_.front();
   alerts_.pop_front();
   return b;
+}
+
+bool ScriptedUi::MenuMade(OpaqueMenuRef* menu) {
+  if (menuBudget_ == 0) return false;
+  if (menuBudget_ > 0) --menuBudget_;
+  menuIds.push_back(menu->id);
+  ++menusAlive;
+  return true;
 }
 
 }  // namespace plat::ui

@@ -17,6 +17,9 @@
 // taken (kKeepModifiers leaves the state as it is). Once the script is used
 // up the button is up and every further tracking call returns the release.
 //
+// Menus made through plain_menus.h are recorded (their numbers, and how
+// many are alive); AcceptMenus(n) lets n more be made and refuses the rest.
+//
 // Picker and alert answers are queued the same way and consumed in order;
 // an unanswered picker is cancelled and an unanswered alert answers 1.
 // Every question is logged so tests can check prompts and file types.
@@ -62,7 +65,13 @@ class ScriptedUi : public Services {
   void AnswerFolder(std::optional<std::string> path) { folders_.push_back(std::move(path)); }
   void AnswerAlert(int16_t button) { alerts_.push_back(button); }
 
+  // ---- menus ----
+  // The next n menus are made, later ones refused; -1 accepts every menu.
+  void AcceptMenus(int n) { menuBudget_ = n; }
+
   // ---- what was asked and set ----
+  std::vector<int16_t> menuIds;  // every menu made, in order
+  int menusAlive = 0;
   std::vector<std::string> colorPrompts;
   std::vector<OpenRequest> openRequests;
   std::vector<SaveRequest> saveRequests;
@@ -87,6 +96,8 @@ class ScriptedUi : public Services {
   bool ChooseFolder(const std::string& prompt, std::string* path) override;
   int16_t ShowAlert(const AlertRequest& request) override;
   void Beep() override { ++beeps; }
+  bool MenuMade(OpaqueMenuRef* menu) override;
+  void MenuDisposed(OpaqueMenuRef*) override { --menusAlive; }
 
  private:
   struct Sample {
@@ -109,6 +120,7 @@ class ScriptedUi : public Services {
   std::deque<std::pair<std::optional<std::string>, bool>> saves_;
   std::deque<std::optional<std::string>> folders_;
   std::deque<int16_t> alerts_;
+  int menuBudget_ = -1;
 };
 
 }  // namespace plat::ui

@@ -79,6 +79,10 @@ bool Services::KeyDown(uint16_t virtualKey) {
   }
 }
 
+bool Services::MenuMade(OpaqueMenuRef*) { return true; }
+void Services::MenuChanged(OpaqueMenuRef*) {}
+void Services::MenuDisposed(OpaqueMenuRef*) {}
+
 Services* InstallServices(Services* services) {
   Services* previous = gInstalled;
   gInstalled = services;

@@ -51,6 +51,11 @@
 //   Alert(request): the 1-based number of the button pressed.
 //   SysBeep(duration).
 //   Conversion of paths to file records is the callers' business.
+//
+// Menus
+//   Plain code builds menus with plain_menus.h; the installed services are
+//   told of each menu made (MenuMade may refuse it), changed and disposed
+//   of. By default every menu is accepted and nothing is shown.
 #pragma once
 
 #include <cstdint>
@@ -62,6 +67,7 @@
 namespace plat::draw {
 class Port;
 }
+struct OpaqueMenuRef;
 
 namespace plat::ui {
 
@@ -143,6 +149,11 @@ class Services {
   virtual bool ChooseFolder(const std::string& prompt, std::string* path) = 0;
   virtual int16_t ShowAlert(const AlertRequest& request) = 0;
   virtual void Beep() = 0;
+
+  // A menu was made (false refuses it), had items added, or is about to go.
+  virtual bool MenuMade(OpaqueMenuRef* menu);
+  virtual void MenuChanged(OpaqueMenuRef* menu);
+  virtual void MenuDisposed(OpaqueMenuRef* menu);
 };
 
 // Installs `services` (null: the headless default) and returns the one it
