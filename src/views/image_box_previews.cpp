@@ -1,0 +1,387 @@
+// The image box's effect previews: the record copies, their setters and
+// getters, the layout of a preview in the box, and the preview routines that
+// run an effect's engine over work planes of the view's size and load the
+// result into the display buffer.
+//
+// Layout: the whole-image rule (mode 2) fits the picture W x H into the view;
+// the pan rule fits the window of the picture that the pan rectangle shows
+// and gives the scale (picture pixels per display pixel) the engine renders
+// at. The displayed image is centred: origin = (view size - effect size) / 2.
+#include <algorithm>
+#include <cstring>
+
+#include "engines/correction/colour_correction.h"
+#include "engines/correction/colour_matrix.h"
+#include "engines/correction/grid_record.h"
+#include "engines/correction/lens_correction.h"
+#include "engines/correction/resize_record.h"
+#include "engines/param_record.h"
+#include "engines/patterns/border_record.h"
+#include "engines/patterns/cookie_cutter_record.h"
+#include "engines/patterns/fractal_record.h"
+#include "engines/patterns/image_combination_record.h"
+#include "engines/patterns/shape_record.h"
+#include "engines/patterns/weave_plaid_record.h"
+#include "engines/tessellation/photo_repeat_record.h"
+#include "engines/tessellation/tessellation_record.h"
+#include "paths/path_list.h"
+#include "views/box_memory.h"
+#include "views/image_box.h"
+#include "views/view_geometry.h"
+
+using vmkviews::FillOrder;
+using vmkviews::PreviewCall;
+
+namespace {
+
+int32_t WindowEdge(int32_t size, int32_t unit) {
+  return static_cast<int32_t>(static_cast<int64_t>(size - 1) * unit / 100000);
+}
+
+// Copies a record into the box's copy (or out of it) when both are there.
+template <class R, class Copy>
+bool CopyRecord(const R* from, R* to, Copy copy) {
+  if (from == nullptr || to == nullptr) return false;
+  copy(from, to);
+  return true;
+}
+
+}  // namespace
+
+// ---- layout and rendering ----
+
+bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panSource,
+                       PreviewCall* call) {
+  ImaboxState& s = state_;
+  s.srcWidth = w;
+  s.srcHeight = h;
+  const int32_t vw = s.viewWidth;
+  const int32_t vh = s.viewHeight;
+  if (w <= 0 || h <= 0 || vw <= 0 || vh <= 0) return false;
+  int32_t ew = 0;
+  int32_t eh = 0;
+  float scale = 0.0f;
+  int32_t rect[4] = {0, 0, w - 1, h - 1};
+  if (mode == 2) {
+    if (w > h) {
+      ew = vw;
+      eh = static_cast<int32_t>(static_cast<int64_t>(vh) * h / w);
+    } else {
+      eh = vh;
+      ew = static_cast<int32_t>(static_cast<int64_t>(vw) * w / h);
+    }
+    scale = std::max(static_cast<float>(w) / static_cast<float>(std::max(ew, 1)),
+                     static_cast<float>(h) / static_cast<float>(std::max(eh, 1)));
+  } else {
+    int32_t x0 = WindowEdge(w, s.panLeft);
+    int32_t y0 = WindowEdge(h, s.panTop);
+    int32_t x1 = WindowEdge(w, s.panRight);
+    int32_t y1 = WindowEdge(h, s.panBottom);
+    if (clamp) {
+      x0 = std::max(x0, 0);
+      y0 = std::max(y0, 0);
+      x1 = std::min(x1, w - 1);
+      y1 = std::min(y1, h - 1);
+    }
+    const int32_t pw = x1 - x0;
+    const int32_t ph = y1 - y0;
+    // No visible extent (or an inverted window): nothing to render.
+    if (pw <= 0 || ph <= 0) return false;
+    const float rx = static_cast<float>(pw) / static_cast<float>(vw);
+    const float ry = static_cast<float>(ph) / static_cast<float>(vh);
+    if (rx > ry) {
+      ew = vw;
+      eh = static_cast<int32_t>(static_cast<int64_t>(ph) * ew / pw);
+      scale = rx;
+    } else {
+      eh = vh;
+      ew = static_cast<int32_t>(static_cast<int64_t>(pw) * eh / ph);
+      scale = ry;
+    }
+    if (panSource) {
+      rect[0] = x0;
+      rect[1] = y0;
+      rect[2] = x1;
+      rect[3] = y1;
+    }
+  }
+  s.effWidth = ew;
+  s.effHeight = eh;
+  s.originX = (vw - ew) / 2;
+  s.originY = (vh - eh) / 2;
+  dispWidth_ = ew;
+  dispHeight_ = eh;
+  if (call != nullptr) {
+    call->viewWidth = vw;
+    call->viewHeight = vh;
+    call->effWidth = ew;
+    call->effHeight = eh;
+    call->srcWidth = w;
+    call->srcHeight = h;
+    std::copy(rect, rect + 4, call->srcRect);
+    call->scale = scale;
+  }
+  return true;
+}
+
+void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count) {
+  const size_t size = static_cast<size_t>(state_.viewWidth) * static_cast<size_t>(state_.viewHeight);
+  vmkrec::ScratchBytes r(size), g(size), b(size), m(size);
+  if (!r.valid() || !g.valid() || !b.valid() || !m.valid()) return;
+  call->order = vmkviews::FillOrderOf(call->routine, call->code);
+  const bool seven = call->routine == vmkviews::kPreviewYoxel || call->routine == vmkviews::kPreviewZondrac;
+  std::fill(call->planes, call->planes + 7, nullptr);
+  call->planes[0] = r.data();
+  call->planes[1] = g.data();
+  call->planes[2] = b.data();
+  call->planes[seven ? 5 : 3] = m.data();
+  call->planeCount = seven ? 7 : 5;
+  const vmkviews::PreviewEngine engine = vmkviews::FindPreviewEngine(call->routine, call->code);
+  for (int k = 0; k < count; ++k) {
+    call->shorts[0] = 3;
+    call->shorts[1] = 0;
+    std::copy(passes[k].shorts, passes[k].shorts + passes[k].count, call->shorts + 2);
+    call->shortCount = static_cast<int16_t>(2 + passes[k].count);
+    if (engine != nullptr) engine(*call);
+    uint8_t* planes[4] = {r.data(), g.data(), b.data(), m.data()};
+    LoadPlanes(planes, passes[k].maskOk);
+  }
+}
+
+void VMKimabox::LoadPlanes(uint8_t* const planes[4], int16_t maskOk) {
+  SetBufRGB(0, 0, 0, state_.effWidth, state_.effHeight, maskOk, state_.srcWidth, state_.srcHeight,
+            state_.viewWidth, state_.viewHeight, planes[0], planes[1], planes[2], planes[3], 255,
+            0);
+}
+
+// ---- the dedicated previews ----
+
+void VMKimabox::RunDedicated(int16_t routine, int16_t mode, int16_t level, int32_t w, int32_t h,
+                             bool clamp, void* record) {
+  PreviewCall call;
+  call.routine = routine;
+  call.record = record;
+  if (!LayOut(mode, w, h, clamp, true, &call)) return;
+  Pass pass{{255, level, mode}, 3, 1};
+  if (routine == vmkviews::kPreviewZondrac) pass = Pass{{255, level, 1, mode}, 4, 1};
+  Render(&call, &pass, 1);
+}
+
+void VMKimabox::PrepYoxelBuf(int16_t mode, int16_t level) {
+  YoxelPar* par = yoxelRecord();
+  if (par == nullptr) return;
+  RunDedicated(vmkviews::kPreviewYoxel, mode, level, par->imageWidth, par->imageHeight, false, par);
+}
+
+void VMKimabox::PrepColCorBuf(int16_t mode, int16_t level) {
+  if (colCor_ == nullptr) return;
+  RunDedicated(vmkviews::kPreviewColCor, mode, level, colCor_->w[kCCWidth], colCor_->w[kCCHeight],
+               true, colCor_);
+}
+
+void VMKimabox::PrepZondracBuf(int16_t mode, int16_t level) {
+  if (zondrac_ == nullptr) return;
+  RunDedicated(vmkviews::kPreviewZondrac, mode, level, zondrac_->w[kZndWidth],
+               zondrac_->w[kZndHeight], true, zondrac_);
+}
+
+// With the word before the tool word set, the grid renders twice: the
+// picture first (source 3), loaded at once, then the warp over it.
+void VMKimabox::PrepGridBuf(int16_t mode, int16_t level) {
+  if (grid_ == nullptr) return;
+  PreviewCall call;
+  call.routine = vmkviews::kPreviewGrid;
+  call.record = grid_;
+  if (!LayOut(mode, grid_->head.w[kGpWidth], grid_->head.w[kGpHeight], true, true, &call)) return;
+  if (mode == 2) {
+    const Pass pass{{255, level, 1, 2}, 4, 1};
+    Render(&call, &pass, 1);
+    return;
+  }
+  const Pass passes[2] = {{{255, 3, 1, 0}, 4, 0}, {{255, level, 1, mode}, 4, 1}};
+  if (grid_->head.w[kGpTool - 1] != 0) {
+    Render(&call, passes, 2);
+  } else {
+    Render(&call, passes + 1, 1);
+  }
+}
+
+// ---- the preview by effect number ----
+
+void VMKimabox::PrepEffBuf(int16_t mode, int16_t level, int16_t option, int16_t code) {
+  YoxelPar* par = yoxelRecord();
+  const int32_t w = par != nullptr ? par->imageWidth : 0;
+  const int32_t h = par != nullptr ? par->imageHeight : 0;
+  if (mode == 2) {
+    LayOut(2, w, h, false, false, nullptr);
+    return;
+  }
+  PreviewCall call;
+  call.routine = vmkviews::kPreviewEffect;
+  call.code = code;
+  Pass pass{{255, option, mode}, 3, 1};
+  switch (code) {
+    case 0:
+      if (renderFlag_ != 0) call.renderFile = &renderFile_;
+      break;
+    case 22:
+      call.record = colMat_;
+      pass = Pass{{255, option, mode, 255}, 4, 1};
+      break;
+    case 41:
+      call.record = rep_;
+      pass = Pass{{255, option, mode, 255, 1, 1, 1, 0}, 8, 1};
+      break;
+    case 42:
+      call.record = plaid_;
+      pass = Pass{{level, option, mode}, 3, 1};
+      break;
+    case 58: call.record = tess_; break;
+    case 81: call.record = cookiCut_; break;
+    case 92: call.record = combIma_; break;
+    case 100: call.record = fract_; break;
+    case 106: call.record = bord_; break;
+    case 109:
+    case 110: call.record = shape_; break;
+    default: break;
+  }
+  const bool needsRecord = code == 22 || code == 41 || code == 42 || code == 58 || code == 81 ||
+                           code == 92 || code == 100 || code == 106 || code == 109 || code == 110;
+  // A record InitBuf never made: leave the display as it is.
+  if (needsRecord && call.record == nullptr) return;
+  if (!LayOut(mode, w, h, false, false, &call)) return;
+  Render(&call, &pass, 1);
+}
+
+// ---- record setters and getters ----
+
+void VMKimabox::SetYoxelPar(YoxelPar* record, int16_t mode, int16_t level) {
+  // The content-aware preview renders even for mode -1.
+  if (CopyRecord(record, yoxelRecord(), Copy_YoxelPar)) PrepYoxelBuf(mode, level);
+}
+
+void VMKimabox::GetYoxelPar(YoxelPar* record) { CopyRecord<YoxelPar>(yoxelRecord(), record, Copy_YoxelPar); }
+
+void VMKimabox::SetGridPar(GridPar* record, int16_t mode, int16_t level) {
+  if (CopyRecord(record, grid_, Copy_GridPar) && mode != -1) PrepGridBuf(mode, level);
+}
+
+// Only a box in a grid mode hands its grid back; the dialogs rely on it to
+// keep their own record while the grid tools are off.
+void VMKimabox::GetGridPar(GridPar* record) {
+  if (param_.gridMode != 0) CopyRecord<GridPar>(grid_, record, Copy_GridPar);
+}
+
+void VMKimabox::SetColCorPar(ColCorPar* record, int16_t mode, int16_t level) {
+  auto copy = [](const ColCorPar* s, ColCorPar* d) { Copy_ColCorPar(s, d, 0, 0, 0); };
+  if (CopyRecord(record, colCor_, copy) && mode != -1) PrepColCorBuf(mode, level);
+}
+
+void VMKimabox::GetColCorPar(ColCorPar* record) {
+  CopyRecord<ColCorPar>(colCor_, record, [](const ColCorPar* s, ColCorPar* d) { Copy_ColCorPar(s, d, 0, 0, 0); });
+}
+
+void VMKimabox::SetZondracPar(ZondracPar* record, int16_t mode, int16_t level) {
+  if (CopyRecord(record, zondrac_, Copy_ZondracPar) && mode != -1) PrepZondracBuf(mode, level);
+}
+
+void VMKimabox::GetZondracPar(ZondracPar* record) { CopyRecord<ZondracPar>(zondrac_, record, Copy_ZondracPar); }
+
+void VMKimabox::SetRepPar(RepPar* record, int16_t mode, int16_t option, ScriptFile* script) {
+  if (!CopyRecord(record, rep_, Copy_RepPar)) return;
+  script_ = script;
+  if (mode != -1) PrepEffBuf(mode, 255, option, 41);
+}
+
+void VMKimabox::GetRepPar(RepPar* record) { CopyRecord<RepPar>(rep_, record, Copy_RepPar); }
+
+void VMKimabox::SetTessPar(TessPar* record, int16_t mode, int16_t option, ScriptFile* script) {
+  if (!CopyRecord(record, tess_, Copy_TessPar)) return;
+  script_ = script;
+  if (mode != -1) PrepEffBuf(mode, 255, option, 58);
+}
+
+void VMKimabox::GetTessPar(TessPar* record) { CopyRecord<TessPar>(tess_, record, Copy_TessPar); }
+
+void VMKimabox::SetFractPar(FractPar* record, int16_t mode, int16_t option, ScriptFile* script) {
+  if (!CopyRecord(record, fract_, Copy_FractPar)) return;
+  script_ = script;
+  if (mode != -1) PrepEffBuf(mode, 255, option, 100);
+}
+
+void VMKimabox::GetFractPar(FractPar* record) { CopyRecord<FractPar>(fract_, record, Copy_FractPar); }
+
+void VMKimabox::SetBordPar(BordPar* record, int16_t mode, int16_t option, ScriptFile* script) {
+  if (!CopyRecord(record, bord_, Copy_BordPar)) return;
+  script_ = script;
+  if (mode != -1) PrepEffBuf(mode, 255, option, 106);
+}
+
+void VMKimabox::GetBordPar(BordPar* record) { CopyRecord<BordPar>(bord_, record, Copy_BordPar); }
+
+void VMKimabox::SetCombImaPar(CombImaPar* record, int16_t mode, int16_t option) {
+  if (CopyRecord(record, combIma_, Copy_CombImaPar) && mode != -1) PrepEffBuf(mode, 255, option, 92);
+}
+
+void VMKimabox::SetCookiCutPar(CookiCutPar* record, int16_t mode, int16_t option) {
+  if (CopyRecord(record, cookiCut_, Copy_CookiCutPar) && mode != -1) PrepEffBuf(mode, 255, option, 81);
+}
+
+void VMKimabox::SetShapePar(ShapePar* record, int16_t mode, int16_t option, int16_t code) {
+  if (CopyRecord(record, shape_, Copy_ShapePar) && mode != -1) PrepEffBuf(mode, 255, option, code);
+}
+
+void VMKimabox::GetShapePar(ShapePar* record) { CopyRecord<ShapePar>(shape_, record, Copy_ShapePar); }
+
+void VMKimabox::SetColMatPar(ColMatPar* record, int16_t mode, int16_t option, int16_t code) {
+  if (CopyRecord(record, colMat_, Copy_ColMatPar) && mode != -1) PrepEffBuf(mode, 255, option, code);
+}
+
+void VMKimabox::GetColMatPar(ColMatPar* record) { CopyRecord<ColMatPar>(colMat_, record, Copy_ColMatPar); }
+
+void VMKimabox::SetPlaidPar(PlaidPar* record, int16_t mode, int16_t level, int16_t option,
+                            int16_t code) {
+  if (CopyRecord(record, plaid_, Copy_PlaidPar) && mode != -1) PrepEffBuf(mode, level, option, code);
+}
+
+void VMKimabox::GetPlaidPar(PlaidPar* record) { CopyRecord<PlaidPar>(plaid_, record, Copy_PlaidPar); }
+
+void VMKimabox::SetWeaveInfo(WeaveInfo* record, int16_t weaveMode, int16_t weaveGrid, int16_t r1,
+                             int16_t g1, int16_t b1, int16_t r2, int16_t g2, int16_t b2) {
+  auto copy = [](const WeaveInfo* s, WeaveInfo* d) { Copy_WeaveInfo(s, d, 0); };
+  if (!CopyRecord(record, weave_, copy)) return;
+  param_.weaveMode = weaveMode;
+  param_.weaveGrid = weaveGrid;
+  const int16_t colours[6] = {r1, g1, b1, r2, g2, b2};
+  std::copy(colours, colours + 6, weaveColours_);
+}
+
+void VMKimabox::GetWeaveInfo(WeaveInfo* record) {
+  CopyRecord<WeaveInfo>(weave_, record, [](const WeaveInfo* s, WeaveInfo* d) { Copy_WeaveInfo(s, d, 0); });
+}
+
+void VMKimabox::SetRender(int16_t flag, fichier* file, int16_t mode, int16_t option) {
+  renderFlag_ = flag;
+  if (flag != 0 && file != nullptr) Copy_FicStruct(file, &renderFile_);
+  if (mode != -1) PrepEffBuf(mode, 255, option, 0);
+}
+
+// ---- drawing parameters and paths ----
+
+void VMKimabox::SetDrw(DrawPar* drawPar) {
+  if (drawPar == nullptr) return;
+  vmkviews::GiveBack(drawPar_);
+  drawPar_ = vmkviews::TakeRecord<DrawPar>();
+  if (drawPar_ != nullptr) Copy_DrawPar(drawPar, drawPar_);
+}
+
+void VMKimabox::SetPathList(CPathList* list) {
+  if (list == nullptr) return;
+  delete pathList_;
+  pathList_ = new CPathList(0);
+  list->CopyPathList(pathList_);
+}
+
+void VMKimabox::GetPathList(CPathList* list) {
+  if (pathList_ != nullptr && list != nullptr) pathList_->CopyPathList(list);
+}

@@ -1,0 +1,190 @@
+// The image box's mouse editing: one call handles one press, from the button
+// going down to its release, running every tool whose mode is on in a fixed
+// order, each by itself.
+//
+// Geometry shared by the tools: the port is the window's, bounds the view's
+// bounds in it; the displayed image lies centred in the view at
+// origin = rnd((view size - displayed size) x 0.5 + bounds corner); the
+// visible window of the picture is (size - 1) x pan / 100000 per edge and the
+// display scale is displayed size / window extent (display pixels per
+// picture pixel).
+//
+// Drag loop: every drag runs on TrackMouseLocation until the mouse-up, with
+// one result variable for the whole call, set to 1 at its start; a drag that
+// follows a finished one within the same press therefore does not run. A step
+// works only when the point moved since the last one handled. Feedback is in
+// pattern XOR.
+#include <algorithm>
+
+#include "app/quad_tracking.h"
+#include "app/text_helpers.h"
+#include "platform/toolbox/api/ui_services.h"
+#include "views/image_box.h"
+#include "views/image_box_drawing.h"
+#include "views/view_geometry.h"
+
+using namespace plat::draw;
+using namespace plat::tb;
+using vmkviews::Rnd;
+
+namespace {
+
+constexpr RGBColor kWhite{65535, 65535, 65535};
+constexpr RGBColor kBlack{0, 0, 0};
+
+}  // namespace
+
+void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context&) {
+  if (view == nullptr) return;
+  GrafPtr port = GetWindowPort(GetControlOwner(view));
+  const Rect bounds = GetControlBounds(view);
+  int16_t result = 1;
+  if (pickCoordOn_ == 1) {
+    cursorX_ = static_cast<int16_t>(event->viewPoint.x);
+    cursorY_ = static_cast<int16_t>(event->viewPoint.y);
+  }
+  if (pickMinMaxOn_ == 1) TrackRange(port, bounds, &result);
+  // With Option down the press passes frame 0 by, so a frame lying under it
+  // can be reached.
+  bool frame0 = false;
+  if (param_.panFrameShown[0] == 1 && TestKeyModif(optionKey) == 0) {
+    frame0 = TrackPanFrame(0, port, bounds, &result) != 0;
+  }
+  if (param_.panFrameShown[1] == 1 && !frame0) TrackPanFrame(1, port, bounds, &result);
+  if (param_.panFrameShown[2] == 1 && !frame0) TrackPanFrame(2, port, bounds, &result);
+  if (param_.quadMode == 1) TrackQuad(port, bounds, &result);
+  SetControlNeedsDisplay(view);
+  refresh_ = 1;
+  if (pickMode_ == 1) {
+    ReadRGBcol(event, view);
+    std::copy(cursorColour_, cursorColour_ + 3, selColour_);
+  }
+  if (selectable_ == 1) selected_ = 1;
+}
+
+// The range picker: two markers for the minimum and maximum of 0 ... scale
+// over the whole box. A press within 4 values of a marker drags it; a press
+// between them moves the range, each end stopping at 0 and the scale by
+// itself (pushing past an end narrows the range).
+int16_t VMKimabox::TrackRange(GrafPtr port, const Rect& bounds, int16_t* result) {
+  const int32_t w = bounds.right - bounds.left;
+  const int32_t scale = pickScale_;
+  if (port == nullptr || w <= 0 || scale == 0) return 0;
+  Port* previous = GetPort();
+  SetPort(port);
+  PenState pen;
+  GetPenState(&pen);
+  ClipRect(bounds);
+  RGBForeColor(kWhite);
+  PaintRect(bounds);
+  RGBForeColor(kBlack);
+  PenNormal();
+  PenMode(patXor);
+  auto figure = [&] { vmkviews::DrawRangeFigure(bounds, pickMin_, pickMax_, scale); };
+  figure();
+  Point press;
+  plat::ui::TrackMouseLocation(port, &press, result);
+  const int32_t p = scale * (press.h - bounds.left) / w;
+  auto valueAt = [&](int32_t h) {
+    return Rnd(static_cast<float>(h - bounds.left) * static_cast<float>(scale) / static_cast<float>(w));
+  };
+  auto drag = [&](auto step) {
+    Point last = press;
+    while (*result != plat::ui::kTrackMouseUp) {
+      Point pt;
+      plat::ui::TrackMouseLocation(port, &pt, result);
+      if (pt.h == last.h && pt.v == last.v) continue;
+      last = pt;
+      figure();
+      step(pt);
+      figure();
+    }
+  };
+  if (p - pickMin_ >= -4 && p - pickMin_ <= 4) {
+    drag([&](Point pt) {
+      pickMin_ = static_cast<int16_t>(std::min<int32_t>(std::max(valueAt(pt.h), 0), pickMax_));
+    });
+  }
+  if (p - pickMax_ >= -4 && p - pickMax_ <= 4) {
+    drag([&](Point pt) {
+      pickMax_ = static_cast<int16_t>(std::max<int32_t>(std::min(valueAt(pt.h), scale), pickMin_));
+    });
+  }
+  if (pickMin_ < p && p < pickMax_) {
+    const int32_t min0 = pickMin_;
+    const int32_t max0 = pickMax_;
+    drag([&](Point pt) {
+      const int32_t d = Rnd(static_cast<float>(pt.h - press.h) * static_cast<float>(scale) /
+                            static_cast<float>(w));
+      pickMin_ = static_cast<int16_t>(std::clamp(min0 + d, 0, scale));
+      pickMax_ = static_cast<int16_t>(std::clamp(max0 + d, 0, scale));
+    });
+  }
+  SetPenState(pen);
+  SetPort(previous);
+  return 1;
+}
+
+// One pan frame through the quad tracker, corners relative to the image
+// origin. 1 when the press was on the frame (the frame then takes the
+// corners as returned), 0 otherwise.
+int16_t VMKimabox::TrackPanFrame(int16_t k, GrafPtr port, const Rect& bounds, int16_t*) {
+  const int32_t w = state_.srcWidth;
+  const int32_t h = state_.srcHeight;
+  const int32_t pan[4] = {state_.panLeft, state_.panTop, state_.panRight, state_.panBottom};
+  const vmkviews::PanMap map = vmkviews::MakePanMap(w, h, pan, dispWidth_, dispHeight_, 0, 0);
+  if (port == nullptr || w <= 0 || h <= 0 || !map.ok || dispWidth_ <= 0 || dispHeight_ <= 0) return 0;
+  const int16_t ox = static_cast<int16_t>(
+      Rnd(static_cast<float>(state_.viewWidth - dispWidth_) * 0.5f + static_cast<float>(bounds.left)));
+  const int16_t oy = static_cast<int16_t>(
+      Rnd(static_cast<float>(state_.viewHeight - dispHeight_) * 0.5f + static_cast<float>(bounds.top)));
+  auto cornerX = [&](int32_t v) {
+    return map.sx * (static_cast<float>(w * v) / 100000.0f - static_cast<float>(map.x0));
+  };
+  auto cornerY = [&](int32_t v) {
+    return map.sy * (static_cast<float>(h * v) / 100000.0f - static_cast<float>(map.y0));
+  };
+  const float left = cornerX(state_.frameLeft[k]);
+  const float right = cornerX(state_.frameRight[k]);
+  const float top = cornerY(state_.frameTop[k]);
+  const float bottom = cornerY(state_.frameBottom[k]);
+  float x0 = left, y0 = bottom, x1 = left, y1 = top, x2 = right, y2 = top, x3 = right, y3 = bottom;
+  int16_t flag = 0;
+  if (updatequad(port, ox, oy, bounds, &x0, &y0, &x1, &y1, &x2, &y2, &x3, &y3, &flag, 0, 1, 0, 0) == -1) {
+    return 0;
+  }
+  auto toUnit = [](int32_t windowEdge, float corner, float scale, int32_t size) {
+    const int32_t pixel = windowEdge + Rnd(corner / scale);
+    return Rnd(static_cast<float>(pixel) * 100000.0f / static_cast<float>(size));
+  };
+  state_.frameLeft[k] = toUnit(map.x0, x0, map.sx, w);
+  state_.frameBottom[k] = toUnit(map.y0, y0, map.sy, h);
+  state_.frameRight[k] = toUnit(map.x0, x2, map.sx, w);
+  state_.frameTop[k] = toUnit(map.y0, y2, map.sy, h);
+  return 1;
+}
+
+// The quad, in 1/100000 of the displayed image; every corner is stored back
+// whatever the tracker answers.
+void VMKimabox::TrackQuad(GrafPtr port, const Rect& bounds, int16_t*) {
+  const int32_t dw = dispWidth_;
+  const int32_t dh = dispHeight_;
+  if (port == nullptr || dw <= 0 || dh <= 0) return;
+  const int16_t ox = static_cast<int16_t>(
+      Rnd(static_cast<float>(state_.viewWidth - dw) * 0.5f + static_cast<float>(bounds.left)));
+  const int16_t oy = static_cast<int16_t>(
+      Rnd(static_cast<float>(state_.viewHeight - dh) * 0.5f + static_cast<float>(bounds.top)));
+  float x[4];
+  float y[4];
+  for (int k = 0; k < 4; ++k) {
+    x[k] = static_cast<float>(static_cast<int64_t>(dw) * state_.quadX[k] / 100000);
+    y[k] = static_cast<float>(static_cast<int64_t>(dh) * state_.quadY[k] / 100000);
+  }
+  int16_t flag = 0;
+  updatequad(port, ox, oy, bounds, &x[0], &y[0], &x[1], &y[1], &x[2], &y[2], &x[3], &y[3], &flag, 0, 0,
+             static_cast<int16_t>(state_.quadTag), 0);
+  for (int k = 0; k < 4; ++k) {
+    state_.quadX[k] = Rnd(x[k] * 100000.0f / static_cast<float>(dw));
+    state_.quadY[k] = Rnd(y[k] * 100000.0f / static_cast<float>(dh));
+  }
+}
