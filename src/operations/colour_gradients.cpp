@@ -27,6 +27,8 @@ using effect_support::WorkBuf;
 namespace {
 
 constexpr double kRandomRange = 2147483647.0;
+// Rows of the colour ramp table: the opacity row and four colour rows.
+constexpr int16_t kRampRows = 5;
 
 // Ramp position t (0..255) to table entry: turned by the shift, cycling over
 // 1..255 once past the end. Shifts outside 0..255 wrap the same way instead
@@ -92,7 +94,12 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
                            int16_t colourRow, const unsigned char* mask,
                            const unsigned char* tables, int16_t shift, int16_t centreX,
                            int16_t centreY, int16_t fade, int16_t kind, int16_t dither) {
-  if (plane == nullptr || tables == nullptr || width <= 0 || height <= 0) return -1;
+  // The ramp table holds rows 0..4; any other row would be read from
+  // beyond it.
+  if (plane == nullptr || tables == nullptr || width <= 0 || height <= 0 || colourRow < 0 ||
+      colourRow >= kRampRows) {
+    return -1;
+  }
   ClampRegion(width, height, x0, y0, x1, y1);
   plat::SeedRandom(0);
   const int64_t size = static_cast<int64_t>(width) * height;

@@ -268,7 +268,8 @@ class Effects {
   // Zoom (kind 0) along the ray from the centre, or spin (kind 1) along
   // the circle about it, one sample a pixel or a degree; samples
   // -(count / 2) .. count / 2 - 1. The centre is in percent of the region's
-  // extent, measured from the buffer's origin.
+  // extent, measured from the buffer's origin. A spin takes at most one
+  // turn: counts above 360 take 360 samples.
   static int32_t RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
                             unsigned char* green, unsigned char* blue, int32_t height,
                             int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
@@ -290,7 +291,8 @@ class Effects {
   // fade (percent of the radius over which the opacity falls away; 0 paints
   // nothing, 100 the plain opacity) and by the mask. The dither brightens
   // circle and diamond by up to `dither`, the same on every call. The shift
-  // turns the ramp, cycling over entries 1..255.
+  // turns the ramp, cycling over entries 1..255. The table has five rows:
+  // -1, nothing changed, for a colour row outside 0..4.
   static int32_t ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
                            int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                            int16_t colourRow, const unsigned char* mask,

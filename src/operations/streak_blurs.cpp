@@ -6,8 +6,16 @@
 // the region's border lines average nothing and so receive 0 before the
 // blend. An odd radial count takes one sample fewer than asked (the index
 // runs over -(n / 2) .. n / 2 - 1).
+//
+// Counts and lengths reach 32767, so the loops skip what cannot count
+// without changing a result: a zoom leaves out the samples farther from
+// the centre than the region's farthest corner, a motion streak stops once
+// its samples have left the region for good. A spin past one full turn
+// only visits the same degrees again; it is held to one turn.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "app/plane_geometry.h"
 #include "operations/effect_support.h"
@@ -85,6 +93,33 @@ class StreakFrame {
   WorkBuf* copy_[3] = {nullptr, nullptr, nullptr};
 };
 
+// A sample position truncated toward zero; positions beyond 32 bits (a
+// centre far outside a wide plane) saturate, and count as outside.
+int32_t SamplePos(double v) {
+  if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(v);
+}
+
+// The first index of lo..hi at which `holds`, which once true stays true,
+// becomes true; hi + 1 when it never does.
+template <typename Holds>
+int32_t FirstHolding(int32_t lo, int32_t hi, Holds holds) {
+  int64_t a = lo;
+  int64_t b = static_cast<int64_t>(hi) + 1;
+  while (a < b) {
+    const int64_t m = a + (b - a) / 2;
+    if (holds(static_cast<int32_t>(m)))
+      b = m;
+    else
+      a = m + 1;
+  }
+  return static_cast<int32_t>(a);
+}
+
+// Degrees in one turn of a spin.
+constexpr int32_t kSpinTurn = 360;
+
 }  // namespace
 
 int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
@@ -98,13 +133,29 @@ int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
   if (!frame.ok()) return -1;
   if (kind != 0 && kind != 1) return 0;
 
-  const int32_t cx = (x1 - x0) * centreX / 100;
-  const int32_t cy = (y1 - y0) * centreY / 100;
-  const int32_t first = -(count / 2);
-  const int32_t last = count / 2 - 1;
+  // 64-bit: a wide region times a centre of up to 32767 percent does not
+  // fit 32 bits.
+  const int64_t cx = static_cast<int64_t>(x1 - x0) * centreX / 100;
+  const int64_t cy = static_cast<int64_t>(y1 - y0) * centreY / 100;
+  const int32_t n = kind == 1 ? std::min<int32_t>(count, kSpinTurn) : count;
+  const int32_t first = -(n / 2);
+  const int32_t last = n / 2 - 1;
+  // No sample farther from the centre than this lies in the region: its
+  // farthest corner, plus the truncation of both coordinates.
+  double corner = 0.0;
+  for (const int64_t px : {int64_t{x0}, int64_t{x1}}) {
+    for (const int64_t py : {int64_t{y0}, int64_t{y1}}) {
+      const double ddx = static_cast<double>(px - cx);
+      const double ddy = static_cast<double>(py - cy);
+      corner = std::max(corner, std::sqrt(ddx * ddx + ddy * ddy));
+    }
+  }
+  const double reach = corner * (1.0 + 1e-9) + 2.0;
+  const double fcx = static_cast<double>(cx);
+  const double fcy = static_cast<double>(cy);
   frame.Run(mode, opacity, mask, x0, y0, x1, y1, [&](int32_t x, int32_t y, auto add) {
-    const double dx = x - cx;
-    const double dy = y - cy;
+    const double dx = x - fcx;
+    const double dy = y - fcy;
     const double d = std::sqrt(dx * dx + dy * dy);
     float a = 0.0f;
     A_ang_2point(static_cast<float>(cx), static_cast<float>(cy), static_cast<float>(x),
@@ -112,16 +163,20 @@ int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
     if (kind == 0) {
       const double ca = std::cos(static_cast<double>(a));
       const double sa = std::sin(static_cast<double>(a));
-      for (int32_t k = first; k <= last; ++k) {
-        const float r = static_cast<float>(d) - static_cast<float>(k);
-        add(static_cast<int32_t>(r * ca + cx), static_cast<int32_t>(r * sa + cy));
+      // The radius falls as k grows: the samples within reach are one run.
+      auto radius = [&](int32_t k) { return static_cast<float>(d) - static_cast<float>(k); };
+      const int32_t from = FirstHolding(first, last, [&](int32_t k) { return radius(k) <= reach; });
+      const int32_t to =
+          FirstHolding(first, last, [&](int32_t k) { return radius(k) < -reach; }) - 1;
+      for (int32_t k = from; k <= to; ++k) {
+        const float r = radius(k);
+        add(SamplePos(r * ca + fcx), SamplePos(r * sa + fcy));
       }
     } else {
       const float r = static_cast<float>(d);
       for (int32_t k = first; k <= last; ++k) {
         const double ak = a + k * 6.283185308 / 360.0;
-        add(static_cast<int32_t>(r * std::cos(ak) + cx),
-            static_cast<int32_t>(r * std::sin(ak) + cy));
+        add(SamplePos(r * std::cos(ak) + fcx), SamplePos(r * std::sin(ak) + fcy));
       }
     }
   });
@@ -146,7 +201,15 @@ int32_t Effects::MotionBlur(int16_t mode, int16_t opacity, unsigned char* red,
     const float fy = static_cast<float>(y);
     for (int32_t k = 0; k < length; ++k) {
       const float fk = static_cast<float>(k);
-      add(static_cast<int32_t>(c * fk + fx), static_cast<int32_t>(s * fk + fy));
+      const int32_t xs = SamplePos(c * fk + fx);
+      const int32_t ys = SamplePos(s * fk + fy);
+      // Each coordinate moves one way only: once past the region's border
+      // in that direction, no later sample comes back.
+      if ((c >= 0.0f && xs >= x1) || (c <= 0.0f && xs <= x0) || (s >= 0.0f && ys >= y1) ||
+          (s <= 0.0f && ys <= y0)) {
+        break;
+      }
+      add(xs, ys);
     }
   });
   return 0;

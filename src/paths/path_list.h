@@ -93,8 +93,9 @@ class CPathList {
   void SavePathList(int32_t refWidth, int32_t refHeight);
   void RecallPathList(int16_t draw, RGBColor c, int32_t curWidth, int32_t curHeight);
   // Without a dialog: 0 writes the list to the file, 1 replaces the list's
-  // paths by the file's, 2 adds the file's paths; nothing is drawn.
-  void DefaultPath(int16_t mode, const fichier* file, int32_t width, int32_t height);
+  // paths by the file's, 2 adds the file's paths; nothing is drawn. 0, or
+  // -1 when the file could not be written or read (other modes: 0).
+  int32_t DefaultPath(int16_t mode, const fichier* file, int32_t width, int32_t height);
 
   // --- Envelopes, quads and frame distortion -------------------------------------
   // Maps the rectangle (x0, y0)-(x1, y1) onto the area that the four edge

@@ -547,30 +547,30 @@ void CPathList::RecallPathList(int16_t draw, RGBColor c, int32_t curWidth, int32
   loaded.current = nullptr;
 }
 
-void CPathList::DefaultPath(int16_t mode, const fichier* file, int32_t width, int32_t height) {
-  if (file == nullptr) return;
+int32_t CPathList::DefaultPath(int16_t mode, const fichier* file, int32_t width,
+                               int32_t height) {
+  if (file == nullptr) return -1;
   if (mode == 0) {
+    // The caller learns whether the list reached the file.
     File_kern fk(file);
-    if (fk.S_open(3) != 0) return;
+    if (fk.S_open(3) != 0) return -1;
     int32_t pos = 0;
-    WritePathList(1, &fk, &pos, width, height);
-    fk.S_close();
-    return;
+    int32_t result = WritePathList(1, &fk, &pos, width, height);
+    if (fk.S_close() != 0) result = -1;
+    return result;
   }
   File_kern fk(file);
   int32_t pos = 0;
-  if (mode == 2) {
-    ReadPathList(0, &fk, &pos, -1, colour, width, height);
-    return;
-  }
-  if (mode != 1) return;
+  if (mode == 2) return ReadPathList(0, &fk, &pos, -1, colour, width, height);
+  if (mode != 1) return 0;
   // Replacing the paths: read aside first, so a bad file loses nothing.
   CPathList loaded(singlePath);
-  if (loaded.ReadPathList(0, &fk, &pos, -1, colour, width, height) != 0) return;
+  if (loaded.ReadPathList(0, &fk, &pos, -1, colour, width, height) != 0) return -1;
   SelectAll(0);
   RemoveSelPath(0);
   first = loaded.first;
   count = loaded.count;
   loaded.first = nullptr;
   loaded.count = 0;
+  return 0;
 }

@@ -470,6 +470,10 @@ int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned cha
   float* c = work.c;
   float* s = work.s;
   std::fill(s, s + count, 0.0f);
+  // Beyond the strength limit a coefficient overflows and the sum turns to
+  // infinities and NaN; the orders past the limit all have coefficient 0.
+  strength = std::clamp(strength, static_cast<int16_t>(-kDeBlurMaxStrength), kDeBlurMaxStrength);
+  orders = std::min(orders, kDeBlurMaxOrders);
   const float q = static_cast<float>(strength) / -10.0f;
   // k! in double: exact as far as the series can usefully go, where an
   // integer factorial would overflow past 12 terms.
@@ -477,6 +481,9 @@ int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned cha
   for (int32_t k = 1; k <= orders; ++k) {
     factorial *= k;
     const float coef = static_cast<float>(std::pow(static_cast<double>(q), k) / factorial);
+    // Past its peak the coefficient only shrinks: once it is 0, no later
+    // term adds anything.
+    if (coef == 0.0f) break;
     const int ok = k == 1 ? filter.ConvCharBuf(plane, a, width, height, 0, 1.0f, 0) &
                                 filter.ConvCharBuf(plane, b, width, height, 1, 1.0f, 0)
                           : filter.ConvCharBuf(c, a, width, height, 0) &

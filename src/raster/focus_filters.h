@@ -46,7 +46,12 @@ class Filter {
 // In place over the inclusive rectangle: deblur by `orders` terms of the
 // series of -(strength / 10) times the Laplacian of Gaussian, mixed by
 // blend mode (mode + 1), opacity (0..255) and the optional mask.
-// 0, or -1 when memory is short (plane unchanged).
+// 0, or -1 when memory is short (plane unchanged). The strength is held to
+// +-kDeBlurMaxStrength, where the largest coefficient still fits a float
+// (beyond it the series overflowed into NaN), and the orders to
+// kDeBlurMaxOrders: within that strength every later coefficient is 0.
+inline constexpr int16_t kDeBlurMaxStrength = 634;
+inline constexpr int16_t kDeBlurMaxOrders = 171;
 int32_t DeBlur(int16_t mode, int16_t opacity, unsigned char* plane, const unsigned char* mask,
                int32_t height, int32_t width, int32_t left, int32_t top, int32_t right,
                int32_t bottom, int16_t orders, int16_t strength);

@@ -75,6 +75,28 @@ TEST_F(Gradient, CircleRunsFromCentreToTheLongSidesMidPoints) {
   EXPECT_EQ(p[0 * 9 + 4], 128);    // top mid-point, d = 2
 }
 
+TEST_F(Gradient, AColourRowOutsideTheTableIsRefused) {
+  // The table holds rows 0..4, exactly as allocated here: row 5 would be
+  // read past its end.
+  const auto t = Ramps();
+  for (int16_t row : {5, -1, 32767, -32768}) {
+    Plane p(45, 50);
+    EXPECT_EQ(Effects::ColorCirc(0, 255, p.data(), 5, 9, 0, 0, 8, 4, row, nullptr, t.data(), 0,
+                                 50, 50, 100, 1, 0),
+              -1)
+        << row;
+    EXPECT_EQ(p, Plane(45, 50)) << row;
+  }
+  // The last row paints its constant; row 0 paints the opacity row itself.
+  for (const auto& [row, value] : {std::pair<int16_t, int>{4, 255}, {0, 255}}) {
+    Plane p(45, 50);
+    ASSERT_EQ(Effects::ColorCirc(0, 255, p.data(), 5, 9, 0, 0, 8, 4, row, nullptr, t.data(), 0,
+                                 50, 50, 100, 1, 0),
+              0);
+    EXPECT_EQ(p, Plane(45, static_cast<unsigned char>(value))) << row;
+  }
+}
+
 TEST_F(Gradient, ACentreFarOutsideTheRegionStillMeasuresDistances) {
   // 500 x 2 with the centre at 32767 % of the width: cx = 163507, so the
   // squared distances pass 2^31. R is the distance to the left mid-point

@@ -236,6 +236,16 @@ TEST(Deblur, NoMaskIsFullStrengthAndStrengthZeroKeeps) {
   EXPECT_EQ(c, before);
 }
 
+TEST(Deblur, HugeOrdersAndStrengthStayFinite) {
+  // Strength 32767 made the series overflow to infinity and the sample NaN;
+  // on one pixel no filter window fits, so every term is 0.
+  for (int16_t strength : {32767, -32768}) {
+    unsigned char p = 100;
+    ASSERT_EQ(Effects::DeBlur(0, 255, &p, nullptr, 1, 1, 0, 0, 0, 0, 50, strength), 0);
+    EXPECT_EQ(p, 100) << strength;
+  }
+}
+
 TEST(BinomialRow, OrdersZeroOneAndFour) {
   int32_t row[6] = {-1, -1, -1, -1, -1, -1};
   Effects::GaussianMatrix(row, 4);

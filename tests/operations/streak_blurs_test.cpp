@@ -1,14 +1,76 @@
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "app/plane_geometry.h"
 #include "operations/effects.h"
 #include "support/session.h"
 
 namespace {
 
 using Plane = std::vector<unsigned char>;
+
+Plane Noise(int32_t w, int32_t h, uint32_t seed) {
+  Plane p(static_cast<size_t>(w) * h);
+  for (auto& v : p) {
+    seed = seed * 1103515245u + 12345u;
+    v = static_cast<unsigned char>(seed >> 16);
+  }
+  return p;
+}
+
+// The blurs sample by sample as documented, every index of the range
+// visited, mode 0 at full opacity: the mean of the samples strictly inside.
+template <typename Gather>
+Plane Reference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                Gather gather) {
+  Plane out = src;
+  for (int32_t y = y0; y <= y1; ++y)
+    for (int32_t x = x0; x <= x1; ++x) {
+      int64_t sum = 0, n = 0;
+      gather(x, y, [&](double fx, double fy) {
+        if (!(fx > -3e9 && fx < 3e9 && fy > -3e9 && fy < 3e9)) return;
+        const auto xs = static_cast<int64_t>(fx), ys = static_cast<int64_t>(fy);
+        if (xs <= x0 || xs >= x1 || ys <= y0 || ys >= y1) return;
+        sum += src[ys * w + xs];
+        ++n;
+      });
+      out[static_cast<size_t>(y) * w + x] = static_cast<unsigned char>(n > 0 ? sum / n : 0);
+    }
+  return out;
+}
+
+Plane ZoomReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                    int16_t count, int16_t centreX, int16_t centreY) {
+  const int64_t cx = static_cast<int64_t>(x1 - x0) * centreX / 100;
+  const int64_t cy = static_cast<int64_t>(y1 - y0) * centreY / 100;
+  return Reference(src, w, x0, y0, x1, y1, [&](int32_t x, int32_t y, const auto& add) {
+    const double dx = x - static_cast<double>(cx), dy = y - static_cast<double>(cy);
+    const double d = std::sqrt(dx * dx + dy * dy);
+    float a = 0.0f;
+    A_ang_2point(static_cast<float>(cx), static_cast<float>(cy), static_cast<float>(x),
+                 static_cast<float>(y), &a);
+    for (int32_t k = -(count / 2); k <= count / 2 - 1; ++k) {
+      const float r = static_cast<float>(d) - static_cast<float>(k);
+      add(r * std::cos(static_cast<double>(a)) + static_cast<double>(cx),
+          r * std::sin(static_cast<double>(a)) + static_cast<double>(cy));
+    }
+  });
+}
+
+Plane MotionReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1,
+                      int32_t y1, int16_t length, int16_t angle) {
+  const double theta = angle * 3.141592654 / 180.0;
+  const float c = static_cast<float>(std::cos(theta)), s = static_cast<float>(std::sin(theta));
+  return Reference(src, w, x0, y0, x1, y1, [&](int32_t x, int32_t y, const auto& add) {
+    for (int32_t k = 0; k < length; ++k) {
+      const float fk = static_cast<float>(k);
+      add(c * fk + static_cast<float>(x), s * fk + static_cast<float>(y));
+    }
+  });
+}
 
 class StreakBlur : public vmktest::SessionTest {};
 
@@ -94,6 +156,66 @@ TEST_F(StreakBlur, OneChannelTouchesRedOnlyAndMaskZeroKeeps) {
   EXPECT_EQ(r3[14], 60);
   EXPECT_EQ(g3[14], 70);
   EXPECT_EQ(b3[14], 80);
+}
+
+TEST_F(StreakBlur, LongZoomsAndStreaksMatchEverySampleVisited) {
+  // The blurs skip samples that cannot land in the region; counts and
+  // lengths at the top of their range give what visiting every one gives.
+  const int32_t w = 11, h = 8;
+  const Plane src = Noise(w, h, 5);
+  struct Region {
+    int32_t x0, y0, x1, y1;
+  };
+  for (const Region r : {Region{0, 0, w - 1, h - 1}, Region{2, 1, 9, 6}}) {
+    for (const auto& [cx, cy] : {std::pair<int16_t, int16_t>{50, 50}, {0, 0}, {-300, 900},
+                                 {32767, -32768}, {100, 3}}) {
+      Plane p = src;
+      ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, h, w, r.x0, r.y0, r.x1,
+                                    r.y1, nullptr, 1, 32767, cx, cy, 0),
+                0);
+      EXPECT_EQ(p, ZoomReference(src, w, r.x0, r.y0, r.x1, r.y1, 32767, cx, cy))
+          << "centre " << cx << "," << cy;
+    }
+    for (const int16_t angle : {0, 33, 90, 135, 180, 250, 270, 300, -45, 32767}) {
+      Plane p = src;
+      ASSERT_EQ(Effects::MotionBlur(0, 255, p.data(), nullptr, nullptr, h, w, r.x0, r.y0, r.x1,
+                                    r.y1, nullptr, 1, 32767, angle),
+                0);
+      EXPECT_EQ(p, MotionReference(src, w, r.x0, r.y0, r.x1, r.y1, 32767, angle))
+          << "angle " << angle;
+    }
+  }
+}
+
+TEST_F(StreakBlur, AWideZoomWithAFarCentreStaysIn64Bits) {
+  // 70000 x 32767 % puts the centre at 22.9 million pixels: beyond what
+  // the product held in 32 bits.
+  const int32_t w = 70000, h = 3;
+  const Plane src = Noise(w, h, 9);
+  Plane p = src;
+  ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, h, w, 0, 0, w - 1, h - 1,
+                                nullptr, 1, 64, 32767, 50, 0),
+            0);
+  EXPECT_EQ(p, ZoomReference(src, w, 0, 0, w - 1, h - 1, 64, 32767, 50));
+  p = src;
+  EXPECT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, h, w, 0, 0, w - 1, h - 1,
+                                nullptr, 1, 16, 32767, -32768, 1),
+            0);
+}
+
+TEST_F(StreakBlur, ASpinTakesAtMostOneTurn) {
+  // Samples past 360 degrees only visited the same degrees again, at a
+  // cost of minutes for the largest counts: a spin now stops at one turn.
+  const int32_t w = 13, h = 9;
+  const Plane src = Noise(w, h, 3);
+  Plane turn = src, most = src, twice = src;
+  for (auto [plane, count] : {std::pair<Plane*, int16_t>{&turn, 360}, {&most, 32767}, {&twice, 720}})
+    ASSERT_EQ(Effects::RadialBlur(0, 255, plane->data(), nullptr, nullptr, h, w, 0, 0, w - 1,
+                                  h - 1, nullptr, 1, count, 40, 60, 1),
+              0);
+  EXPECT_NE(turn, src);
+  EXPECT_EQ(most, turn);
+  EXPECT_EQ(twice, turn);
 }
 
 TEST(StreakBlurWithoutSession, NoWorkPlaneNoChange) {

@@ -1,6 +1,9 @@
 // The path-list record and file: byte layout, scaling on reading, text
 // blocks, damaged and truncated files, and the save and load commands.
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -330,13 +333,41 @@ TEST_F(PathListFileTest, SaveAndRecallThroughThePickers) {
 
   // Without a dialog: replace, then add.
   fichier f = FileAt(dir_.file("saved.path"));
-  user.DefaultPath(2, &f, 100, 100);
+  EXPECT_EQ(user.DefaultPath(2, &f, 100, 100), 0);
   EXPECT_EQ(user.count, 2);
-  user.DefaultPath(1, &f, 100, 100);
+  EXPECT_EQ(user.DefaultPath(1, &f, 100, 100), 0);
   EXPECT_EQ(user.count, 1);
   fichier g = FileAt(dir_.file("default.path"));
-  user.DefaultPath(0, &g, 100, 100);
+  EXPECT_EQ(user.DefaultPath(0, &g, 100, 100), 0);
   EXPECT_EQ(ReadBytes(dir_.file("default.path")).size(), 638u);
+  EXPECT_EQ(user.DefaultPath(7, &g, 100, 100), 0);
+}
+
+TEST_F(PathListFileTest, DefaultPathTellsItsCallerWhenTheFileIsNotWritten) {
+  auto l = TwoKnotList();
+  fichier missing = FileAt(dir_.file("missing-folder/x.path"));
+  EXPECT_EQ(l->DefaultPath(0, &missing, 100, 100), -1);
+  // A read-only folder keeps out everyone but the superuser; its old file
+  // stays as it was.
+  const std::string folder = dir_.file("locked");
+  std::filesystem::create_directory(folder);
+  WriteBytes(folder + "/x.path", {1, 2, 3});
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_exec);
+  fichier locked = FileAt(folder + "/x.path");
+  const int32_t rc = l->DefaultPath(0, &locked, 100, 100);
+  if (::geteuid() != 0) {
+    EXPECT_EQ(rc, -1);
+    EXPECT_EQ(ReadBytes(folder + "/x.path"), (std::vector<uint8_t>{1, 2, 3}));
+  }
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  // Reading a file that is not a path list: -1, and the paths stay.
+  WriteBytes(dir_.file("junk.path"), {1, 2, 3});
+  fichier junk = FileAt(dir_.file("junk.path"));
+  EXPECT_EQ(l->DefaultPath(1, &junk, 100, 100), -1);
+  EXPECT_EQ(l->DefaultPath(1, &missing, 100, 100), -1);
+  EXPECT_EQ(l->count, 1);
+  EXPECT_EQ(l->DefaultPath(0, nullptr, 100, 100), -1);
 }
 
 }  // namespace

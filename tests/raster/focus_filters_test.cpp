@@ -189,6 +189,27 @@ TEST_F(FocusPlane, DeBlurSteepensAnEdgeInsideItsRectangle) {
   }
 }
 
+TEST_F(FocusPlane, DeBlurHoldsStrengthAndOrdersWhereTheSeriesIsFinite) {
+  const int32_t w = 40, h = 36;
+  const auto plane = Noise(w, h, 11);
+  auto run = [&](int16_t orders, int16_t strength) {
+    auto p = plane;
+    EXPECT_EQ(DeBlur(0, 255, p.data(), nullptr, h, w, 0, 0, w - 1, h - 1, orders, strength), 0);
+    return p;
+  };
+  // Past the limit the strength is held to it (before, the largest
+  // coefficients overflowed and the result was NaN turned into bytes).
+  const auto held = run(30, kDeBlurMaxStrength);
+  EXPECT_NE(held, plane);
+  EXPECT_EQ(run(30, 32767), held);
+  EXPECT_EQ(run(30, -32768), run(30, -kDeBlurMaxStrength));
+  // Within it, the coefficient of order 171 and beyond is 0, and at
+  // strength 30 it is 0 from order 54 on: more orders change nothing.
+  EXPECT_EQ(run(32767, kDeBlurMaxStrength), run(kDeBlurMaxOrders, kDeBlurMaxStrength));
+  EXPECT_EQ(run(32767, 30), run(53, 30));
+  EXPECT_NE(run(53, 30), run(1, 30));
+}
+
 TEST_F(FocusPlane, HighPassAmountZeroIsNeutralGreyAndNeedsNoMask) {
   const int32_t w = 20, h = 16;
   const auto plane = Noise(w, h, 9);
