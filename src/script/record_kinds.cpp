@@ -9,7 +9,8 @@ namespace {
 
 constexpr int16_t kHighestKind = 30;
 
-// Kind -> slot; -1 where a kind names no slot.
+// Kind -> slot; -1 where a kind names no slot. Kinds 25, 28 and 29 have no record (their
+// numbers were never given one), and slots 4 to 6 stay empty: stored blocks keep that layout.
 constexpr std::array<int16_t, kHighestKind + 1> kSlotOfKind = {
     -1, -1, 1,  3,  0,  2,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
     17, 18, 19, 20, 21, 22, 23, 24, 25, -1, 26, 27, -1, -1, 28};
