@@ -120,6 +120,47 @@ class CPathList {
                     int16_t density);
   void DistortWithPath(int16_t onlyActive, const float* X, const float* Y, int16_t density);
 
+  // --- Shape generators ------------------------------------------------------------
+  // Closed outlines laid out as knots. The calc functions take every value
+  // as an argument; the crea functions take them from objPar and add their
+  // paths through AddPath(flag). Two-phase generators (star, spirograph,
+  // cookie) give the path its knots in phase 0 and place them in phase 1,
+  // with the same values both times; phase 1 on a path of any other knot
+  // count places nothing. Outlines are drawn only when the list's drawing
+  // parameters name a port, in XOR in the list's colour.
+  void fct_calc_ellipse(CPath* path, float x1, float y1, float x2, float y2, float margin);
+  void fct_calc_Rect(CPath* path, float x1, float y1, float x2, float y2);
+  void fct_calc_RRect(int16_t flag, float x1, float y1, float x2, float y2, float offset,
+                      float r0, float r1, float r2, float r3, int32_t s0, int32_t s1,
+                      int32_t s2, int32_t s3);
+  void fct_crea_RRect(int16_t flag);
+  void fct_crea_ellipse(int16_t flag);
+  // 0, or -1 for fewer than one point, a path of the wrong knot count or a
+  // rounding construction between parallel lines.
+  int32_t fct_calc_ngon(int16_t phase, float scale, int16_t points, CPath* path, float cx,
+                        float cy, float radius, float innerPercent, float altTipPercent,
+                        float altInnerPercent, const int32_t* depthPercents, float startAngle,
+                        float radiusAddend, int32_t innerForward, int32_t innerBackward,
+                        int32_t innerStyle, int32_t innerPerPoint, int32_t tipForward,
+                        int32_t tipBackward, int32_t tipStyle, int32_t tipPerPoint);
+  // The result of the last star placed (0 or -1).
+  int32_t fct_crea_ngon(int16_t flag);
+  void fct_calc_Table(int16_t flag, float x1, float y1, float x2, float y2, int16_t columns,
+                      int16_t rows, float columnGap, float rowGap, float offset);
+  void fct_crea_Table(int16_t flag);
+  // 0, or -1 when phase 1 meets a path of the wrong knot count.
+  int32_t fct_calc_spiro(int16_t phase, int32_t, int32_t, int32_t, int32_t, int32_t cx,
+                         int32_t cy, CPath* path, int32_t a, int32_t b, int32_t d,
+                         int32_t angleStep, int32_t turns);
+  // 0, or -1 for fewer than one step or a path of the wrong knot count.
+  int32_t fct_calc_cooki(int16_t phase, float, int16_t steps, CPath* path, float cx, float cy,
+                         float k, int32_t size, int32_t rotation, int32_t phaseStep, int32_t m,
+                         int32_t e1, int32_t e2, int32_t e3, int32_t factor);
+  void fct_calc_StepRepeat(int16_t mode, int16_t count, float pivotX, float pivotY,
+                           float offsetX, float offsetY, float scaleX, float scaleY,
+                           float angle);
+  void fct_crea_StepRepeat();
+
   // --- Fields ----------------------------------------------------------------------
   CPath* first = nullptr;    // head of the chain; every path owned
   int32_t count = 0;
@@ -141,3 +182,15 @@ class CPathList {
   // Frees the whole chain and empties the list.
   void FreeAll();
 };
+
+// --- Shape generators (free functions) ---------------------------------------------
+// Fills the knots of a rounded rectangle: 4 knots plus one for each radius
+// that is not near zero (nothing is placed on a path with fewer). Corners in
+// the order top-left, bottom-left, bottom-right, top-right; style 1 bevels,
+// any other rounds (convex for r > 0, concave for r < 0).
+void RRect(CPath* path, float left, float top, float right, float bottom, float r0, float r1,
+           float r2, float r3, int32_t s0, int32_t s1, int32_t s2, int32_t s3);
+// One superformula point relative to the centre; the centre itself when
+// the radius is 0 or the point is not finite.
+void CalcCooki(double m, double e1, double e2, double e3, double phi, double rotation,
+               int32_t size, double k, double* x, double* y);

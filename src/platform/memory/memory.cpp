@@ -20,6 +20,12 @@ struct alignas(16) Header {
 
 thread_local int32_t gMemError = 0;
 std::atomic<int64_t> gLiveBlocks{0};
+// Allocations left before the injected failure; -1 when none is pending.
+std::atomic<int64_t> gFailCountdown{-1};
+
+bool injectedFailure() {
+  return gFailCountdown.load(std::memory_order_relaxed) >= 0 && gFailCountdown.fetch_sub(1) == 0;
+}
 
 Header* headerOf(const void* p) {
   return reinterpret_cast<Header*>(const_cast<char*>(static_cast<const char*>(p)) - sizeof(Header));
@@ -27,6 +33,10 @@ Header* headerOf(const void* p) {
 
 Ptr allocate(int64_t size, bool clear) {
   if (size < 0 || static_cast<uint64_t>(size) > SIZE_MAX - sizeof(Header)) {
+    gMemError = -108;
+    return nullptr;
+  }
+  if (injectedFailure()) {
     gMemError = -108;
     return nullptr;
   }
@@ -73,5 +83,6 @@ int64_t GetPtrSize(const void* p) {
 
 int32_t MemError() { return gMemError; }
 int64_t LiveBlockCount() { return gLiveBlocks.load(); }
+void FailNthAllocation(int64_t n) { gFailCountdown.store(n < 0 ? -1 : n); }
 
 }  // namespace plat

@@ -25,5 +25,9 @@ int64_t GetPtrSize(const void* p);
 int32_t MemError();
 // Number of blocks currently alive, for leak checks in tests.
 int64_t LiveBlockCount();
+// For tests of failure paths: the allocation `n` calls from now (0 = the
+// next one) fails as if memory had run out; only that one. A negative n
+// cancels a pending failure.
+void FailNthAllocation(int64_t n);
 
 }  // namespace plat
