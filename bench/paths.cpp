@@ -1,0 +1,164 @@
+// Path masks on a 2048 x 1536 plane: the soft fill, the feathered hard fill
+// and the colour-blending fill of a 64-point star, an ellipse and an offset
+// rounded rectangle, and the spirograph's knot layout. When cairo is
+// present, its even-odd fill of the same flattened polygons into an A8
+// surface runs beside ours.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "bench_session.h"
+#include "paths/path.h"
+#include "paths/path_fill.h"
+#include "paths/path_list.h"
+#include "paths/shape_params.h"
+
+#ifdef VMK_HAVE_CAIRO
+#include <cairo.h>
+#endif
+
+namespace {
+
+constexpr int32_t kW = 2048;
+constexpr int32_t kH = 1536;
+
+enum Shape { kStar, kEllipse, kRoundedRect };
+
+std::unique_ptr<CPathList> Scene(int64_t shape) {
+  auto l = std::make_unique<CPathList>(0);
+  int32_t* w = l->objPar.w;
+  w[kObjCentreX] = kW / 2;
+  w[kObjCentreY] = kH / 2;
+  switch (shape) {
+    case kStar:
+      w[kObjStarPoints] = 64;
+      w[kObjStarRadius] = 700;
+      w[kObjStarInner] = 70;
+      l->fct_crea_ngon(0);
+      break;
+    case kEllipse:
+      w[kObjBoxWidth] = 1800;
+      w[kObjBoxHeight] = 1300;
+      l->fct_crea_ellipse(0);
+      break;
+    default:
+      w[kObjBoxLeft] = 150;
+      w[kObjBoxTop] = 120;
+      w[kObjBoxWidth] = 1700;
+      w[kObjBoxHeight] = 1250;
+      for (int i = 0; i < 4; ++i) w[kObjCornerRadius + i] = 60 * (i + 1);
+      w[kObjCornerStyle + 1] = 1;
+      w[kObjOutlineOffset] = -40;
+      l->fct_crea_RRect(0);
+      break;
+  }
+  return l;
+}
+
+void Label(benchmark::State& state) {
+  static const char* names[] = {"star64", "ellipse", "offset_rrect"};
+  state.SetLabel(names[state.range(0)]);
+  state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+
+void BM_FillColPath(benchmark::State& state) {
+  BenchSession session;
+  auto list = Scene(state.range(0));
+  const auto feather = static_cast<int32_t>(state.range(1));
+  std::vector<uint8_t> mask(static_cast<size_t>(kW) * kH);
+  for (auto _ : state) {
+    std::memset(mask.data(), 0, mask.size());
+    benchmark::DoNotOptimize(
+        FillColPath(0, list.get(), kH, kW, mask.data(), 1, kH, 1.0f, 1.0f, 0, 0, 255, feather));
+  }
+  Label(state);
+}
+BENCHMARK(BM_FillColPath)
+    ->ArgsProduct({{kStar, kEllipse, kRoundedRect}, {0, 8}})
+    ->ArgNames({"shape", "feather"})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_FillColinPath(benchmark::State& state) {
+  BenchSession session;
+  auto list = Scene(state.range(0));
+  const size_t n = static_cast<size_t>(kW) * kH;
+  std::vector<uint8_t> mask(n), selection(n, 255);
+  std::vector<uint8_t> planes[4];
+  for (auto& p : planes) p.assign(n, 90);
+  const uint8_t colour[4] = {200, 40, 120, 10};
+  const int16_t opacity = 180;
+  for (auto _ : state) {
+    std::memset(mask.data(), 0, n);
+    benchmark::DoNotOptimize(FillColinPath(
+        0, list.get(), kH, kW, mask.data(), kH, planes[0].data(), planes[1].data(),
+        planes[2].data(), planes[3].data(), kH, kW, 0, 0, kW - 1, kH - 1, 4, selection.data(),
+        colour, &opacity));
+  }
+  Label(state);
+}
+BENCHMARK(BM_FillColinPath)->DenseRange(kStar, kRoundedRect)->Unit(benchmark::kMillisecond);
+
+void BM_SpiroLayout(benchmark::State& state) {
+  CPathList list(0);
+  for (auto _ : state) {
+    CPath p;
+    list.fct_calc_spiro(0, 0, 0, 0, 0, kW / 2, kH / 2, &p, 101, 37, 50, 1, 200);
+    benchmark::DoNotOptimize(
+        list.fct_calc_spiro(1, 0, 0, 0, 0, kW / 2, kH / 2, &p, 101, 37, 50, 1, 200));
+    state.counters["knots"] = static_cast<double>(p.count);
+  }
+}
+BENCHMARK(BM_SpiroLayout)->Unit(benchmark::kMillisecond);
+
+#ifdef VMK_HAVE_CAIRO
+// The paths flattened exactly as the fill flattens them (32 samples a
+// segment, rows counted down from the plane's height).
+std::vector<std::vector<float>> Polygons(const CPathList& list) {
+  std::vector<std::vector<float>> out;
+  for (const CPath* p = list.first; p != nullptr; p = p->next) {
+    if (p->count <= 1) continue;
+    std::vector<float> xs(static_cast<size_t>(p->count) * 33), ys(xs.size());
+    const int32_t n = p->DrawToTable(xs.data(), ys.data(), 3);
+    std::vector<float> poly;
+    for (int32_t i = 0; i < n; ++i) {
+      poly.push_back(xs[i]);
+      poly.push_back(static_cast<float>(kH) - ys[i]);
+    }
+    out.push_back(std::move(poly));
+  }
+  return out;
+}
+
+void BM_CairoEvenOddFill(benchmark::State& state) {
+  BenchSession session;
+  auto list = Scene(state.range(0));
+  const auto polys = Polygons(*list);
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, kW, kH);
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (auto _ : state) {
+    cairo_surface_flush(surface);
+    std::memset(data, 0, static_cast<size_t>(stride) * kH);
+    cairo_surface_mark_dirty(surface);
+    for (const auto& poly : polys) {
+      cairo_move_to(cr, poly[0], poly[1]);
+      for (size_t i = 2; i < poly.size(); i += 2) cairo_line_to(cr, poly[i], poly[i + 1]);
+      cairo_close_path(cr);
+    }
+    cairo_fill(cr);
+    cairo_surface_flush(surface);
+    benchmark::DoNotOptimize(data);
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+  Label(state);
+}
+BENCHMARK(BM_CairoEvenOddFill)->DenseRange(kStar, kRoundedRect)->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
