@@ -6,10 +6,9 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <vector>
 
-#include "platform/memory/memory.h"
+#include "operations/system_array.h"
 
 namespace {
 
@@ -166,18 +165,14 @@ void Pass(const Px& px, int32_t width, int32_t height, int32_t limit, int32_t th
   }
 }
 
-struct PtrDisposer {
-  void operator()(char* p) const { plat::DisposePtr(p); }
-};
-
 template <typename Px>
 int32_t Despeckle(const Px& px, int32_t height, int32_t width, int32_t level, float tightness) {
   const int64_t n = static_cast<int64_t>(height) * width;
   // One mask for every pass, cleared before each: a pass never runs
   // without it, and a refusal is known before anything changes.
-  std::unique_ptr<char, PtrDisposer> owner(plat::NewPtrClear(n));
-  if (!owner) return -1;
-  auto* mask = reinterpret_cast<unsigned char*>(owner.get());
+  const operations::SystemArray<unsigned char> owner(n);
+  if (!owner.ok()) return -1;
+  unsigned char* mask = owner.get();
   for (int32_t i = 0; i < level; ++i) {
     const int32_t limit = 1 << i;
     const auto threshold =

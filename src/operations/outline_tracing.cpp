@@ -9,19 +9,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "app/plane_geometry.h"
-#include "platform/memory/memory.h"
+#include "operations/system_array.h"
 
 namespace {
 
 std::optional<int64_t> gGrowthAllowance;
 
-struct PtrDisposer {
-  void operator()(char* p) const { plat::DisposePtr(p); }
-};
-using MarkArray = std::unique_ptr<char, PtrDisposer>;
+using MarkArray = operations::SystemArray<unsigned char>;
 
 // Every array is held at std::bit_ceil(length) elements, so growth is due
 // exactly when the length is 0 or a power of two.
@@ -150,10 +146,6 @@ void AppendTraced(pixel_outline_list_type* list, pixel_outline_type* outline,
     FreeOutline(outline);
     *abortFlag = -1;
   }
-}
-
-MarkArray TakeMarks(int32_t height, int32_t width) {
-  return MarkArray(plat::NewPtrClear(static_cast<int64_t>(height) * width));
 }
 
 uint32_t ToCoordinate(float v) {
@@ -322,12 +314,12 @@ pixel_outline_list_type find_outline_pixels(const unsigned char* plane, int32_t 
                                             int16_t* abortFlag) {
   pixel_outline_list_type list{nullptr, 0};
   if (plane == nullptr || height <= 0 || width <= 0 || Aborted(abortFlag)) return list;
-  MarkArray owner = TakeMarks(height, width);
-  if (!owner) {
+  const MarkArray owner(static_cast<int64_t>(height) * width);
+  if (!owner.ok()) {
     *abortFlag = -1;
     return list;
   }
-  auto* marked = reinterpret_cast<unsigned char*>(owner.get());
+  unsigned char* marked = owner.get();
   for (int32_t row = 0; row < height && !Aborted(abortFlag); ++row) {
     for (int32_t col = 0; col < width; ++col) {
       const unsigned char v = plane[static_cast<int64_t>(row) * width + col];
@@ -553,12 +545,12 @@ pixel_outline_list_type find_centerline_pixels(const unsigned char* plane, int32
                                                int16_t* abortFlag) {
   pixel_outline_list_type list{nullptr, 0};
   if (plane == nullptr || height <= 0 || width <= 0 || Aborted(abortFlag)) return list;
-  MarkArray owner = TakeMarks(height, width);
-  if (!owner) {
+  const MarkArray owner(static_cast<int64_t>(height) * width);
+  if (!owner.ok()) {
     *abortFlag = -1;
     return list;
   }
-  auto* marked = reinterpret_cast<unsigned char*>(owner.get());
+  unsigned char* marked = owner.get();
   for (int32_t row = 0; row < height && !Aborted(abortFlag); ++row) {
     for (int32_t col = 0; col + 1 < width && !Aborted(abortFlag); ++col) {
       const int64_t i = static_cast<int64_t>(row) * width + col;

@@ -7,9 +7,8 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
 
-#include "platform/memory/memory.h"
+#include "operations/system_array.h"
 
 namespace {
 
@@ -24,13 +23,6 @@ constexpr std::array<unsigned char, 512> UnpackTable(const char* hex) {
   }
   return t;
 }
-
-struct PtrDisposer {
-  void operator()(char* p) const { plat::DisposePtr(p); }
-};
-using RowBuffer = std::unique_ptr<char, PtrDisposer>;
-
-RowBuffer TakeRowBuffer(int32_t width) { return RowBuffer(plat::NewPtrClear(width)); }
 
 // One pass of the four sub-passes over `value`; answers the removals.
 int64_t Pass(unsigned char* plane, int32_t height, int32_t width, unsigned char bg,
@@ -89,17 +81,17 @@ constexpr std::array<unsigned char, 512> todelete = UnpackTable(
 int32_t thin1(unsigned char* plane, int32_t height, int32_t width, int32_t background,
               unsigned char value) {
   if (plane == nullptr || height <= 0 || width <= 0) return 0;
-  RowBuffer map = TakeRowBuffer(width);
-  if (!map) return -1;
+  const operations::SystemArray<unsigned char> map(width);
+  if (!map.ok()) return -1;
   Thin(plane, height, width, static_cast<unsigned char>(background), value,
-       reinterpret_cast<unsigned char*>(map.get()));
+       map.get());
   return 0;
 }
 
 int32_t thin_image(unsigned char* plane, int32_t height, int32_t width, int32_t background) {
   if (plane == nullptr || height <= 0 || width <= 0) return 0;
-  RowBuffer map = TakeRowBuffer(width);
-  if (!map) return -1;
+  const operations::SystemArray<unsigned char> map(width);
+  if (!map.ok()) return -1;
   // Each value is thinned once, in the order of its last occurrence from
   // the end of the plane. Thinning one value never touches another, so
   // the order only matters for keeping runs comparable.
@@ -116,7 +108,7 @@ int32_t thin_image(unsigned char* plane, int32_t height, int32_t width, int32_t 
             [&lastAt](int32_t a, int32_t b) { return lastAt[a] > lastAt[b]; });
   for (int32_t k = 0; k < count; ++k) {
     Thin(plane, height, width, static_cast<unsigned char>(background),
-         static_cast<unsigned char>(order[k]), reinterpret_cast<unsigned char*>(map.get()));
+         static_cast<unsigned char>(order[k]), map.get());
   }
   return 0;
 }
