@@ -360,6 +360,26 @@ class Effects {
                            const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
                            int32_t y0, int32_t x1, int32_t y1, int16_t shape, int16_t wavesX,
                            int16_t amplitudeX, int16_t wavesY, int16_t amplitudeY);
+
+  // ---- Posterize and despeckle (posterize_despeckle.cpp) ----
+
+  // The region reduced to `colours` colours (1..256) by Wu's quantiser,
+  // whose palette comes from the whole image. With channels 1 the three
+  // plane pointers may all be the one plane; only the first is rewritten
+  // unless channels is 3. -1, planes untouched, when work memory cannot be
+  // had.
+  static int32_t PosterizeWU(int16_t mode, int16_t opacity, int16_t channels, int32_t height,
+                             int32_t width, unsigned char* red, unsigned char* green,
+                             unsigned char* blue, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                             const unsigned char* mask, int16_t colours);
+  // Despeckles a copy of the whole plane `red` (level 1..20, tightness
+  // 0..100 in percent of the strongest) and blends it in over the region.
+  // Only channels 1 does anything. -1, plane untouched, when the work
+  // plane cannot be had or despeckling refuses the level or tightness.
+  static int32_t Despeckle(int16_t mode, int16_t opacity, int16_t channels, unsigned char* red,
+                           unsigned char* green, unsigned char* blue, int32_t height,
+                           int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                           const unsigned char* mask, int16_t level, int16_t tightness);
 };
 
 // A line of `value` painted into a plane, mixed into each point by

@@ -297,6 +297,19 @@ std::vector<Row> Rows() {
                                             c.p16());
                   }});
 
+  // ---- posterize and despeckle ----
+  rows.push_back({"PosterizeWU", 16, true, kRc, [](Call& c) {
+                    return Effects::PosterizeWU(c.mode, c.opacity, 3, c.s.h, c.s.w,
+                                                c.planes->r.data(), c.planes->g.data(),
+                                                c.planes->b.data(), c.r.x0, c.r.y0, c.r.x1,
+                                                c.r.y1, c.mask, c.p16());
+                  }});
+  rows.push_back({"Despeckle", 4, true, kRc, [](Call& c) {
+                    return Effects::Despeckle(c.mode, c.opacity, 1, c.planes->r.data(), nullptr,
+                                              nullptr, c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1,
+                                              c.r.y1, c.mask, Held16(c.p, -1, 21), c.p16());
+                  }});
+
   // ---- waves ----
   rows.push_back({"SinusWave", 3, true, kRc, [](Call& c) {
                     return Effects::SinusWave(c.mode, c.opacity, c.planes->r.data(), c.mask,
