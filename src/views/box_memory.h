@@ -19,12 +19,6 @@ R* TakeRecord() {
   return p != nullptr ? new (p) R{} : nullptr;
 }
 
-template <class T>
-T* TakeArray(int64_t count) {
-  if (count <= 0 || count > INT32_MAX / static_cast<int64_t>(sizeof(T))) return nullptr;
-  return static_cast<T*>(vmkrec::NewScratch(static_cast<size_t>(count) * sizeof(T)));
-}
-
 // Gives a block back and clears the owner's pointer.
 template <class T>
 void GiveBack(T*& block) {

@@ -26,9 +26,6 @@ using vmkviews::GiveBack;
 VMKimabox::VMKimabox() { InitBufParam(&param_); }
 
 VMKimabox::~VMKimabox() {
-  GiveBack(display_);
-  GiveBack(maskA_);
-  GiveBack(maskB_);
   delete yoxel_;
   delete pathList_;
   GiveBack(rep_);
@@ -44,7 +41,6 @@ VMKimabox::~VMKimabox() {
   GiveBack(plaid_);
   GiveBack(weave_);
   GiveBack(zondrac_);
-  GiveBack(brush_);
   GiveBack(drawPar_);
   if (!classId_.empty()) UnregisterCustomViewClass(classId_);
 }

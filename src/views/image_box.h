@@ -21,6 +21,7 @@
 #include "app/file_records.h"
 #include "paths/draw_par.h"
 #include "platform/draw/port.h"
+#include "platform/memory/block.h"
 #include "platform/toolbox/toolbox.h"
 #include "platform/types/mac_types.h"
 #include "views/preview_engines.h"
@@ -256,12 +257,12 @@ class VMKimabox final {
   // ---- what tests and the session read ----
   const ImaboxState& state() const { return state_; }
   const ImaboxParam& param() const { return param_; }
-  const uint8_t* displayBuffer() const { return display_; }
+  const uint8_t* displayBuffer() const { return display_.get(); }
   int32_t displayedWidth() const { return dispWidth_; }
   int32_t displayedHeight() const { return dispHeight_; }
-  const int16_t* maskA() const { return maskA_; }
-  const int16_t* maskB() const { return maskB_; }
-  const int32_t* brushBlock() const { return brush_; }
+  const int16_t* maskA() const { return maskA_.get(); }
+  const int16_t* maskB() const { return maskB_.get(); }
+  const int32_t* brushBlock() const { return brush_.get(); }
   bool classRegistered() const { return !classId_.empty(); }
   YoxelPar* yoxelRecord() const;
   GridPar* gridRecord() const { return grid_; }
@@ -300,8 +301,10 @@ class VMKimabox final {
               vmkviews::PreviewCall* call);
   // Runs the passes of one preview over cleared work planes, loading the
   // planes into the display after each; nothing when the planes cannot be had.
+  // A mask is usable when it holds the whole mask size.
   void Render(vmkviews::PreviewCall* call, const Pass* passes, int count);
   void LoadPlanes(uint8_t* const planes[4], int16_t maskOk);
+  bool MaskUsable(const plat::Block<int16_t>& mask) const;
   void RunDedicated(int16_t routine, int16_t mode, int16_t level, int32_t w, int32_t h,
                     bool clamp, void* record);
   // Drawing helpers (image_box_drawing.cpp).
@@ -319,13 +322,10 @@ class VMKimabox final {
   std::string classId_;  // the registered view class; empty until registered
   int32_t dispWidth_ = 0;
   int32_t dispHeight_ = 0;
-  uint8_t* display_ = nullptr;
-  int32_t displayBytes_ = 0;
-  int16_t* maskA_ = nullptr;
-  int16_t* maskB_ = nullptr;
-  int32_t maskABytes_ = 0;
-  int32_t maskBBytes_ = 0;
-  int32_t* brush_ = nullptr;
+  plat::Block<uint8_t> display_;
+  plat::Block<int16_t> maskA_;
+  plat::Block<int16_t> maskB_;
+  plat::Block<int32_t> brush_;
   Yoxel* yoxel_ = nullptr;
   RepPar* rep_ = nullptr;
   TessPar* tess_ = nullptr;

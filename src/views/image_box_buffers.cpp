@@ -24,14 +24,13 @@
 #include "platform/toolbox/api/ui_services.h"
 #include "raster/densitometer.h"
 #include "raster/plane_copy.h"
+#include "app/memory_manager.h"
 #include "views/box_memory.h"
 #include "views/image_box.h"
 #include "views/view_geometry.h"
 
 using namespace plat::tb;
-using vmkviews::GiveBack;
 using vmkviews::PixelOfUnit;
-using vmkviews::TakeArray;
 using vmkviews::TakeRecord;
 
 namespace {
@@ -62,11 +61,12 @@ void VMKimabox::InitBufSize() {
     state_.viewWidth = b.right - b.left;
     state_.viewHeight = b.bottom - b.top;
   }
-  GiveBack(display_);
-  display_ = TakeArray<uint8_t>(Area(state_.viewWidth, state_.viewHeight) * 4);
+  display_.reset();
+  const int64_t pixels = Area(state_.viewWidth, state_.viewHeight);
+  if (pixels > 0) display_ = plat::Block<uint8_t>(pixels * 4, WorkSource());
   // Without a display buffer nothing is shown: no displayed image either.
-  dispWidth_ = display_ != nullptr ? state_.viewWidth : 0;
-  dispHeight_ = display_ != nullptr ? state_.viewHeight : 0;
+  dispWidth_ = display_ ? state_.viewWidth : 0;
+  dispHeight_ = display_ ? state_.viewHeight : 0;
 }
 
 void VMKimabox::InitBuf(int16_t mode) {
@@ -102,8 +102,8 @@ void VMKimabox::InitBuf(int16_t mode) {
     default: break;
   }
   InitBufSize();
-  if (brush_ == nullptr) brush_ = TakeArray<int32_t>(5);
-  if (brush_ != nullptr) {
+  if (!brush_) brush_ = plat::Block<int32_t>(5, WorkSource());
+  if (brush_) {
     brush_[1] = 255;
     brush_[2] = 0;
     brush_[3] = 0;
@@ -119,16 +119,16 @@ void VMKimabox::InitBufMsk(int32_t w, int32_t h, int16_t which) {
   if (w <= 0 || h <= 0 || count > INT32_MAX / 2) return;
   state_.maskWidth = w;
   state_.maskHeight = h;
-  auto prepare = [count](int16_t*& mask, int32_t& bytes) {
-    if (mask != nullptr && bytes < count * 2) GiveBack(mask);
-    if (mask == nullptr) {
-      mask = TakeArray<int16_t>(count);
-      bytes = mask != nullptr ? static_cast<int32_t>(count * 2) : 0;
-    }
-    if (mask != nullptr) std::memset(mask, 0, static_cast<size_t>(count) * 2);
+  auto prepare = [count](plat::Block<int16_t>& mask) {
+    if (mask.size() < count) mask = plat::Block<int16_t>(count, WorkSource());
+    mask.Clear();
   };
-  if (which == 1 || which == 3) prepare(maskA_, maskABytes_);
-  if (which == 2 || which == 3) prepare(maskB_, maskBBytes_);
+  if (which == 1 || which == 3) prepare(maskA_);
+  if (which == 2 || which == 3) prepare(maskB_);
+}
+
+bool VMKimabox::MaskUsable(const plat::Block<int16_t>& mask) const {
+  return mask && mask.size() >= Area(state_.maskWidth, state_.maskHeight);
 }
 
 // ---- display parameters ----
@@ -235,10 +235,10 @@ void VMKimabox::SetBruMod(int32_t size, int32_t second, int32_t third, int32_t f
 
 void VMKimabox::SetBuf(int16_t mode, int32_t stride, int32_t, char* pixels, int32_t w, int32_t h,
                        int16_t alpha) {
-  if (w == 0 || h == 0 || mode != 0 || pixels == nullptr || display_ == nullptr) return;
+  if (w == 0 || h == 0 || mode != 0 || pixels == nullptr || !display_) return;
   const auto* src = reinterpret_cast<const uint8_t*>(pixels);
   for (int32_t y = 0; y < dispHeight_; ++y) {
-    uint8_t* out = display_ + Area(y, state_.viewWidth) * 4;
+    uint8_t* out = display_.get() + Area(y, state_.viewWidth) * 4;
     for (int32_t x = 0; x < dispWidth_; ++x, out += 4) {
       const bool inside = x < w && y < h;
       const uint8_t* p = inside ? src + (Area(y, stride) + x) * 4 : nullptr;
@@ -251,13 +251,13 @@ void VMKimabox::SetBuf(int16_t mode, int32_t stride, int32_t, char* pixels, int3
 }
 
 void VMKimabox::GetBuf(int32_t stride, int32_t, char* pixels, int32_t w, int32_t h) {
-  if (display_ == nullptr || pixels == nullptr || dispWidth_ <= 0 || dispHeight_ <= 0) return;
+  if (!display_ || pixels == nullptr || dispWidth_ <= 0 || dispHeight_ <= 0) return;
   auto* dst = reinterpret_cast<uint8_t*>(pixels);
   for (int32_t y = 0; y < h; ++y) {
     const int32_t row = static_cast<int32_t>(Area(y, dispHeight_) / h);
     for (int32_t x = 0; x < w; ++x) {
       const int32_t col = static_cast<int32_t>(Area(x, dispWidth_) / w);
-      const uint8_t* p = display_ + (Area(row, state_.viewWidth) + col) * 4;
+      const uint8_t* p = display_.get() + (Area(row, state_.viewWidth) + col) * 4;
       std::memcpy(dst + (Area(y, stride) + x) * 4, p, 3);
     }
   }
@@ -265,7 +265,7 @@ void VMKimabox::GetBuf(int32_t stride, int32_t, char* pixels, int32_t w, int32_t
 
 void VMKimabox::GetBufRGB(int32_t stride, int32_t, uint8_t* r, uint8_t* g, uint8_t* b, int32_t w,
                           int32_t h) {
-  if (display_ == nullptr || r == nullptr || g == nullptr || b == nullptr || dispWidth_ <= 0 ||
+  if (!display_ || r == nullptr || g == nullptr || b == nullptr || dispWidth_ <= 0 ||
       dispHeight_ <= 0) {
     return;
   }
@@ -273,7 +273,7 @@ void VMKimabox::GetBufRGB(int32_t stride, int32_t, uint8_t* r, uint8_t* g, uint8
     const int32_t row = static_cast<int32_t>(Area(y, dispHeight_) / h);
     for (int32_t x = 0; x < w; ++x) {
       const int32_t col = static_cast<int32_t>(Area(x, dispWidth_) / w);
-      const uint8_t* p = display_ + (Area(row, state_.viewWidth) + col) * 4;
+      const uint8_t* p = display_.get() + (Area(row, state_.viewWidth) + col) * 4;
       const int64_t i = Area(y, stride) + x;
       r[i] = p[0];
       g[i] = p[1];
@@ -287,11 +287,11 @@ void VMKimabox::GetBufRGB(int32_t stride, int32_t, uint8_t* r, uint8_t* g, uint8
 void VMKimabox::SetBufRGB(int16_t mode, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int16_t,
                           int32_t, int32_t, int32_t stride, int32_t rows, uint8_t* r, uint8_t* g,
                           uint8_t* b, uint8_t* m, int16_t alpha, int16_t maskTint) {
-  if (display_ == nullptr || r == nullptr || g == nullptr || b == nullptr || stride <= 0 ||
+  if (!display_ || r == nullptr || g == nullptr || b == nullptr || stride <= 0 ||
       rows <= 0) {
     return;
   }
-  auto* display = reinterpret_cast<uint32_t*>(display_);
+  auto* display = reinterpret_cast<uint32_t*>(display_.get());
   if (mode != 0) {
     BufToBufMulChartoLongLow_andR(stride, rows, r, g, b, state_.viewWidth, state_.viewHeight,
                                   display, 0, 0, stride, rows, 0, 0, dispWidth_, dispHeight_);
@@ -310,8 +310,8 @@ void VMKimabox::SetBufRGB(int16_t mode, int32_t x0, int32_t y0, int32_t x1, int3
   const int16_t my1 = static_cast<int16_t>(PixelOfUnit(mh, state_.panBottom));
   const bool tintMasks = state_.maskMode == 1 || state_.maskMode == 2;
   const int64_t maskCount = Area(mw, mh);
-  const bool tintA = tintMasks && rgbMode_[4] == 16 && maskA_ != nullptr && maskABytes_ / 2 >= maskCount;
-  const bool tintB = tintMasks && rgbMode_[5] == 32 && maskB_ != nullptr && maskBBytes_ / 2 >= maskCount;
+  const bool tintA = tintMasks && rgbMode_[4] == 16 && MaskUsable(maskA_);
+  const bool tintB = tintMasks && rgbMode_[5] == 32 && MaskUsable(maskB_);
   for (int32_t y = std::max(y0, 0); y < ye; ++y) {
     const int64_t maskRow = static_cast<int64_t>(mw) * (my0 + Area(y, my1 - my0) / dispHeight_);
     for (int32_t x = std::max(x0, 0); x < xe; ++x) {
@@ -347,41 +347,43 @@ void VMKimabox::SetBufRGB(int16_t mode, int32_t x0, int32_t y0, int32_t x1, int3
 void VMKimabox::SetMskBuf(int16_t scaled, int32_t w, int32_t h, char* a, char* b) {
   const int32_t mw = state_.maskWidth;
   const int32_t mh = state_.maskHeight;
-  auto load = [&](int16_t* mask, int32_t bytes, const char* plane) {
+  auto load = [&](const plat::Block<int16_t>& block, const char* plane) {
+    int16_t* mask = block.get();
     if (mask == nullptr || plane == nullptr || w <= 0 || h <= 0) return;
     const auto* src = reinterpret_cast<const int16_t*>(plane);
     if (scaled == 0) {
-      std::memcpy(mask, src, static_cast<size_t>(std::min<int64_t>(Area(w, h) * 2, bytes)));
+      std::memcpy(mask, src, static_cast<size_t>(std::min<int64_t>(Area(w, h), block.size()) * 2));
       return;
     }
-    if (Area(mw, mh) * 2 > bytes) return;
+    if (!MaskUsable(block)) return;
     for (int32_t my = 0; my < mh; ++my) {
       const int64_t row = Area(my, h) / mh;
       for (int32_t mx = 0; mx < mw; ++mx) mask[Area(my, mw) + mx] = src[row * w + Area(mx, w) / mw];
     }
   };
-  load(maskA_, maskABytes_, a);
-  load(maskB_, maskBBytes_, b);
+  load(maskA_, a);
+  load(maskB_, b);
 }
 
 void VMKimabox::GetMskBuf(int16_t scaled, int32_t w, int32_t h, char* a, char* b) {
   const int32_t mw = state_.maskWidth;
   const int32_t mh = state_.maskHeight;
-  auto store = [&](const int16_t* mask, int32_t bytes, char* plane) {
+  auto store = [&](const plat::Block<int16_t>& block, char* plane) {
+    const int16_t* mask = block.get();
     if (mask == nullptr || plane == nullptr || w <= 0 || h <= 0) return;
     auto* dst = reinterpret_cast<int16_t*>(plane);
     if (scaled == 0) {
-      std::memcpy(dst, mask, static_cast<size_t>(std::min<int64_t>(Area(w, h) * 2, bytes)));
+      std::memcpy(dst, mask, static_cast<size_t>(std::min<int64_t>(Area(w, h), block.size()) * 2));
       return;
     }
-    if (Area(mw, mh) * 2 > bytes) return;
+    if (!MaskUsable(block)) return;
     for (int32_t y = 0; y < h; ++y) {
       const int64_t row = Area(y, mh) / h;
       for (int32_t x = 0; x < w; ++x) dst[Area(y, w) + x] = mask[row * mw + Area(x, mw) / w];
     }
   };
-  store(maskA_, maskABytes_, a);
-  store(maskB_, maskBBytes_, b);
+  store(maskA_, a);
+  store(maskB_, b);
 }
 
 // ---- reading under a point ----
@@ -391,7 +393,7 @@ void VMKimabox::GetRGBcolfromBuf(int16_t flip, int32_t x, int32_t y, int16_t* r,
   *r = *g = *b = *imageX = *imageY = -1;
   const int32_t px = x - state_.originX;
   const int32_t py = y - state_.originY;
-  if (display_ == nullptr || px < 0 || py < 0 || px >= dispWidth_ || py >= dispHeight_) return;
+  if (!display_ || px < 0 || py < 0 || px >= dispWidth_ || py >= dispHeight_) return;
   const int32_t w = state_.srcWidth;
   const int32_t h = state_.srcHeight;
   const int32_t pan[4] = {state_.panLeft, state_.panTop, state_.panRight, state_.panBottom};
@@ -407,7 +409,7 @@ void VMKimabox::GetRGBcolfromBuf(int16_t flip, int32_t x, int32_t y, int16_t* r,
                                    static_cast<float>(map.y0));
   }
   if (X_RGBLongDensitometre(state_.viewHeight, state_.viewWidth,
-                            reinterpret_cast<const uint32_t*>(display_), px,
+                            reinterpret_cast<const uint32_t*>(display_.get()), px,
                             dispHeight_ - 1 - py, sampleSize_, r, g, b) != 0) {
     *r = *g = *b = -1;
   }
@@ -425,14 +427,14 @@ void VMKimabox::GetMskcolfromBuf(int32_t x, int32_t y, int16_t* b, int16_t* a) {
   if (mw <= 0 || mh <= 0 || !map.ok) return;
   const int32_t mx = static_cast<int32_t>(static_cast<float>(px) / map.sx + static_cast<float>(map.x0));
   const int32_t my = static_cast<int32_t>(static_cast<float>(py) / map.sy + static_cast<float>(map.y0));
-  auto read = [&](const int16_t* mask, int32_t bytes, int16_t* out) {
+  auto read = [&](const plat::Block<int16_t>& mask, int16_t* out) {
     int16_t v = 0;
-    if (mask == nullptr || Area(mw, mh) * 2 > bytes) return;
-    if (X_ShortDensitometre(mh, mw, mask, mx, my, sampleSize_, &v) != 0) return;
+    if (!MaskUsable(mask)) return;
+    if (X_ShortDensitometre(mh, mw, mask.get(), mx, my, sampleSize_, &v) != 0) return;
     *out = static_cast<int16_t>(v * 255 / 16384);
   };
-  read(maskB_, maskBBytes_, b);
-  read(maskA_, maskABytes_, a);
+  read(maskB_, b);
+  read(maskA_, a);
 }
 
 void VMKimabox::ReadRGBcol(EventRef, ControlRef view) {

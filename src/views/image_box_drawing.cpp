@@ -86,7 +86,7 @@ void VMKimabox::DrawContent(EventRef, ControlRef view, const Context& context) {
   const Rect control = view != nullptr ? GetControlBounds(view) : viewRect;
   const int32_t vw = viewLocal.right - viewLocal.left;
   const int32_t vh = viewLocal.bottom - viewLocal.top;
-  const bool hasImage = display_ != nullptr && dispWidth_ > 0 && dispHeight_ > 0;
+  const bool hasImage = display_ && dispWidth_ > 0 && dispHeight_ > 0;
   const int32_t dw = hasImage ? dispWidth_ : 0;
   const int32_t dh = hasImage ? dispHeight_ : 0;
   const int32_t imgLeft = static_cast<int32_t>(static_cast<float>(vw - dw) * 0.5f + local.origin.x + 0.5f);
@@ -110,7 +110,7 @@ void VMKimabox::DrawContent(EventRef, ControlRef view, const Context& context) {
     RGBForeColor(kBlack);
     RGBBackColor(kWhite);
     if (hasImage) {
-      const ImageRef bitmap = CreateImageFromRGBA32Bitmap(dw, dh, display_, state_.viewWidth * 4);
+      const ImageRef bitmap = CreateImageFromRGBA32Bitmap(dw, dh, display_.get(), state_.viewWidth * 4);
       const CGRect where{{static_cast<float>(imgLeft), static_cast<float>(imgTop)},
                          {static_cast<float>(dw), static_cast<float>(dh)}};
       DrawImage(context, where, bitmap, true);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/memory_manager.h"
 #include "engines/correction/colour_correction.h"
 #include "engines/correction/colour_matrix.h"
 #include "engines/correction/grid_record.h"
@@ -125,16 +126,23 @@ bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panS
 }
 
 void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count) {
-  const size_t size = static_cast<size_t>(state_.viewWidth) * static_cast<size_t>(state_.viewHeight);
-  vmkrec::ScratchBytes r(size), g(size), b(size), m(size);
-  if (!r.valid() || !g.valid() || !b.valid() || !m.valid()) return;
+  const int64_t size = static_cast<int64_t>(state_.viewWidth) * state_.viewHeight;
+  plat::Block<uint8_t> r(size, WorkSource()), g(size, WorkSource()), b(size, WorkSource()),
+      m(size, WorkSource());
+  if (!r || !g || !b || !m) return;
+  // A preview without an engine shows these as they are: cleared, not
+  // whatever the memory held.
+  r.Clear();
+  g.Clear();
+  b.Clear();
+  m.Clear();
   call->order = vmkviews::FillOrderOf(call->routine, call->code);
   const bool seven = call->routine == vmkviews::kPreviewYoxel || call->routine == vmkviews::kPreviewZondrac;
   std::fill(call->planes, call->planes + 7, nullptr);
-  call->planes[0] = r.data();
-  call->planes[1] = g.data();
-  call->planes[2] = b.data();
-  call->planes[seven ? 5 : 3] = m.data();
+  call->planes[0] = r.get();
+  call->planes[1] = g.get();
+  call->planes[2] = b.get();
+  call->planes[seven ? 5 : 3] = m.get();
   call->planeCount = seven ? 7 : 5;
   const vmkviews::PreviewEngine engine = vmkviews::FindPreviewEngine(call->routine, call->code);
   for (int k = 0; k < count; ++k) {
@@ -143,7 +151,7 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count) {
     std::copy(passes[k].shorts, passes[k].shorts + passes[k].count, call->shorts + 2);
     call->shortCount = static_cast<int16_t>(2 + passes[k].count);
     if (engine != nullptr) engine(*call);
-    uint8_t* planes[4] = {r.data(), g.data(), b.data(), m.data()};
+    uint8_t* planes[4] = {r.get(), g.get(), b.get(), m.get()};
     LoadPlanes(planes, passes[k].maskOk);
   }
 }
