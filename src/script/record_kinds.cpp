@@ -1,6 +1,7 @@
 #include "script/record_kinds.h"
 
 #include <array>
+#include <cstdint>
 
 #include "app/session_state.h"
 #include "script/param_block.h"
@@ -34,12 +35,18 @@ bool SameEntry(const RecordKind& a, const RecordKind& b) {
 
 }  // namespace
 
+int32_t WholeResolution(float r) {
+  if (!(r > -2147483648.0f)) return r < 0.0f ? INT32_MIN : 0;
+  if (r >= 2147483648.0f) return INT32_MAX;
+  return static_cast<int32_t>(r);
+}
+
 DefaultSizes SessionDefaultSizes() {
   DefaultSizes s;
   if (gPer == nullptr) return s;
   s.width = s.previewWidth = gPer->previewWidth;
   s.height = s.previewHeight = gPer->previewHeight;
-  s.resolution = static_cast<int32_t>(gPer->resolution);
+  s.resolution = WholeResolution(gPer->resolution);
   return s;
 }
 

@@ -23,6 +23,10 @@ struct DefaultSizes {
 // what a parameter block gives a record it creates. Zeros outside a session.
 DefaultSizes SessionDefaultSizes();
 
+// A resolution as a whole number of pixels per inch: truncated toward zero, held to the 32-bit
+// range (a value that names no number gives 0).
+int32_t WholeResolution(float resolution);
+
 using RecordInit = void (*)(void* record, const DefaultSizes& sizes);
 using RecordCopy = void (*)(const void* source, void* destination);
 using RecordRelease = void (*)(void* record);

@@ -30,7 +30,7 @@ DefaultSizes ScriptFile::AccessSizes() const {
   DefaultSizes d = SessionDefaultSizes();
   d.width = width;
   d.height = height;
-  d.resolution = static_cast<int32_t>(resolution);
+  d.resolution = WholeResolution(resolution);
   return d;
 }
 

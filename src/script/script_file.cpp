@@ -54,8 +54,9 @@ int32_t ScriptFile::I_ScriptFile(int16_t mode, int32_t w, int32_t h, float res, 
   areaY0 = y0;
   areaX1 = x1;
   areaY1 = y1;
-  areaWidth = x1 - x0 + 1;
-  areaHeight = y1 - y0 + 1;
+  // Corners from far apart wrap rather than overflow.
+  areaWidth = static_cast<int32_t>(int64_t{x1} - x0 + 1);
+  areaHeight = static_cast<int32_t>(int64_t{y1} - y0 + 1);
 
   const float previewW = gPer != nullptr ? static_cast<float>(gPer->previewWidth) : 0.0f;
   const float previewH = gPer != nullptr ? static_cast<float>(gPer->previewHeight) : 0.0f;

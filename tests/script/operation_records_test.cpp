@@ -1,5 +1,6 @@
 #include "script/operation.h"
 
+#include <cmath>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -292,6 +293,12 @@ TEST(RecordKindRegistry, LookupIdempotenceAndRefusal) {
   EXPECT_EQ(SlotOfKind(30), 28);
   EXPECT_EQ(KindOfSlot(23), 22);
   EXPECT_EQ(KindOfSlot(5), -1);
+
+  EXPECT_EQ(WholeResolution(299.9f), 299);
+  EXPECT_EQ(WholeResolution(-7.9f), -7);
+  EXPECT_EQ(WholeResolution(1e20f), INT32_MAX);
+  EXPECT_EQ(WholeResolution(-1e20f), INT32_MIN);
+  EXPECT_EQ(WholeResolution(std::nanf("")), 0);
 }
 
 }  // namespace
