@@ -102,6 +102,19 @@ TEST_F(ImageFiles, ImagesTooWideForTheRecordAndBadFilesChangeNothing) {
   EXPECT_NE(msg.find("at most 32767"), std::string::npos);
   EXPECT_EQ(rec.imageWidth, 5);
   EXPECT_TRUE(buf.sharesBodyWith(keep));
+  // The content importer keeps to the same side.
+  uint32_t w = 7, h = 7;
+  std::vector<uint8_t> argb = {9};
+  EXPECT_EQ(io::DecodeARGB(wide, &w, &h, &argb, &msg), io::kErrTooLarge);
+  EXPECT_NE(msg.find("32768 x 1"), std::string::npos) << msg;
+  EXPECT_EQ(argb, std::vector<uint8_t>{9});
+  EXPECT_EQ(w, 7u);
+
+  // A float TIFF that declares 16384 x 16384 and holds no data.
+  const std::string empty = dir_.file("empty.tif");
+  vmktest::WriteBytes(empty, vmktest::HeaderOnlyTiff(16384, 16384, 32));
+  EXPECT_EQ(readSourceImage(empty, nullptr, nullptr, 0, true, buf, &msg), io::kErrDamaged);
+  EXPECT_TRUE(buf.sharesBodyWith(keep));
 
   const std::string bad = dir_.file("bad.tif");
   vmktest::WriteImageFile(bad, io::kTypeTIFF, vmktest::PatternImage(40, 40, 1));

@@ -384,6 +384,113 @@ TEST_F(ImageIo, HugeDeclaredSizesAreRefusedBeforeAllocation) {
   EXPECT_FALSE(called);
 }
 
+TEST_F(ImageIo, ShortFilesDeclaringLargeImagesAreRefusedBeforeTheirMemoryIsTaken) {
+  // 16384 x 16384 is within the limits (2^28 pixels); the files hold no
+  // data for it. Each read used to take gigabytes before calling the file
+  // damaged.
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
+      {"float.tif", vmktest::HeaderOnlyTiff(16384, 16384, 32)},
+      {"eight.tif", vmktest::HeaderOnlyTiff(16384, 16384, 8)},
+      {"rgb.png", vmktest::HeaderOnlyPng(16384, 16384)},
+      {"rgb.jpg", vmktest::HeaderOnlyJpeg(dir_.file("scratch.jpg"), 16384, 16384)}};
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    ASSERT_LT(bytes.size(), 1024u);
+    const std::string path = dir_.file(name);
+    vmktest::WriteBytes(path, bytes);
+    RawImage im;
+    bool called = false;
+    EXPECT_EQ(Load(path, 4, &im, nullptr, false, &called), io::kErrDamaged);
+    EXPECT_FALSE(called);
+    io::ImageInfo info;
+    std::string msg;
+    EXPECT_EQ(io::ReadInfo(path, &info, &msg), io::kErrDamaged);
+    EXPECT_NE(msg.find("cannot hold"), std::string::npos) << msg;
+    const uint64_t grown = vmktest::PeakGrowth([&] {
+      RawImage again;
+      (void)Load(path, 4, &again);
+      uint32_t w = 0, h = 0;
+      std::vector<uint8_t> argb;
+      (void)io::DecodeARGB(path, &w, &h, &argb);
+    });
+    EXPECT_LT(grown, uint64_t{64} << 20);
+  }
+}
+
+TEST_F(ImageIo, HighlyCompressedImagesStillFitTheirCodingsBounds) {
+  // A flat picture compresses about as far as each coding goes; it is read.
+  const uint32_t w = 1500, h = 1200;
+  for (uint16_t compression : {COMPRESSION_PACKBITS, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE}) {
+    const std::string path = dir_.file("flat.tif");
+    WriteTiffWith(path, w, h, 1, 8, PHOTOMETRIC_MINISBLACK, PLANARCONFIG_CONTIG, false, compression,
+                  [](uint32_t, uint32_t, uint16_t) { return 0u; });
+    RawImage im;
+    EXPECT_EQ(Load(path, 1, &im), io::kOk) << compression;
+  }
+  const std::string png = dir_.file("flat.png");
+  vmktest::WriteImageFile(png, io::kTypePNG, vmktest::SolidImage(3000, 2000, 0, 0, 0));
+  RawImage im;
+  EXPECT_EQ(Load(png, 1, &im), io::kOk);
+  const std::string jpg = dir_.file("flat.jpg");
+  vmktest::WriteImageFile(jpg, io::kTypeJPEG, vmktest::SolidImage(3000, 2000, 0, 0, 0));
+  EXPECT_EQ(Load(jpg, 1, &im), io::kOk);
+}
+
+TEST_F(ImageIo, TheColourDecoderReadsBandByBandInTheFilesOrientation) {
+  // Palette images go through libtiff's RGBA decoder, now a strip or tile
+  // band at a time; the rows must come out as the whole-image decode gives
+  // them, bottom-up files turned over as a whole.
+  uint16_t map[768];
+  for (int i = 0; i < 256; ++i) {
+    map[i] = static_cast<uint16_t>(i * 257);
+    map[256 + i] = static_cast<uint16_t>((255 - i) * 257);
+    map[512 + i] = static_cast<uint16_t>((i * 7 % 256) * 257);
+  }
+  for (const bool tiled : {false, true}) {
+    for (const uint16_t orientation : {ORIENTATION_TOPLEFT, ORIENTATION_BOTLEFT, ORIENTATION_BOTRIGHT}) {
+      SCOPED_TRACE(std::to_string(tiled) + " " + std::to_string(orientation));
+      const uint32_t w = 37, h = 29;
+      const std::string path = dir_.file("palette.tif");
+      WriteTiffWith(path, w, h, 1, 8, PHOTOMETRIC_PALETTE, PLANARCONFIG_CONTIG, tiled,
+                    COMPRESSION_NONE, [](uint32_t x, uint32_t y, uint16_t) { return x * 5 + y * 3; },
+                    map);
+      TIFF* t = TIFFOpen(path.c_str(), "r+");
+      ASSERT_NE(t, nullptr);
+      TIFFSetField(t, TIFFTAG_ORIENTATION, orientation);
+      TIFFRewriteDirectory(t);
+      TIFFClose(t);
+      t = TIFFOpen(path.c_str(), "r");
+      std::vector<uint32_t> whole(w * h);
+      ASSERT_EQ(TIFFReadRGBAImageOriented(t, w, h, whole.data(), ORIENTATION_TOPLEFT, 1), 1);
+      TIFFClose(t);
+      RawImage im;
+      ASSERT_EQ(Load(path, 1, &im), io::kOk);
+      for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+          const uint32_t p = whole[y * w + x];
+          ASSERT_EQ(At<uint8_t>(im, x, y, 0), TIFFGetR(p)) << x << "," << y;
+          ASSERT_EQ(At<uint8_t>(im, x, y, 1), TIFFGetG(p)) << x << "," << y;
+          ASSERT_EQ(At<uint8_t>(im, x, y, 2), TIFFGetB(p)) << x << "," << y;
+        }
+    }
+  }
+  // A strip that does not decode ends the read as damaged (the whole-image
+  // decode went past it and handed out what it had).
+  const std::string path = dir_.file("broken.tif");
+  WriteTiffWith(path, 37, 29, 1, 8, PHOTOMETRIC_PALETTE, PLANARCONFIG_CONTIG, false,
+                COMPRESSION_LZW, [](uint32_t x, uint32_t y, uint16_t) { return x * 5 + y * 3; },
+                map);
+  TIFF* t = TIFFOpen(path.c_str(), "r");
+  ASSERT_NE(t, nullptr);
+  const uint64_t at = TIFFGetStrileOffset(t, 4);
+  TIFFClose(t);
+  std::vector<uint8_t> bytes = vmktest::ReadBytes(path);
+  for (size_t i = at; i < at + 8; ++i) bytes[i] = 0xFF;
+  vmktest::WriteBytes(path, bytes);
+  RawImage im;
+  EXPECT_EQ(Load(path, 1, &im), io::kErrDamaged);
+}
+
 // --- Writes never destroy the old file -----------------------------------
 
 TEST_F(ImageIo, AFailedWriteKeepsTheOldFileAndLeavesNoScraps) {

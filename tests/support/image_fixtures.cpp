@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace vmktest {
 
@@ -124,6 +129,106 @@ uint32_t Crc32(const uint8_t* data, size_t n) {
     for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
   }
   return c ^ 0xFFFFFFFFu;
+}
+
+std::vector<uint8_t> HeaderOnlyTiff(uint32_t w, uint32_t h, int bits) {
+  struct Entry {
+    uint16_t tag, type;
+    uint32_t value;
+  };
+  const uint32_t stripBytes = static_cast<uint32_t>(uint64_t{w} * h * 3 * bits / 8);
+  const Entry entries[] = {{256, 4, w},     {257, 4, h},          {258, 3, uint32_t(bits)},
+                           {259, 3, 1},     {262, 3, 2},          {273, 4, 4096},
+                           {277, 3, 3},     {278, 4, h},          {279, 4, stripBytes},
+                           {284, 3, 1},     {339, 3, bits == 32 ? 3u : 1u}};
+  std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
+  auto le = [&out](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  le(std::size(entries), 2);
+  for (const Entry& e : entries) {
+    le(e.tag, 2);
+    le(e.type, 2);
+    le(1, 4);
+    le(e.value, e.type == 3 ? 2 : 4);
+    if (e.type == 3) le(0, 2);
+  }
+  le(0, 4);
+  return out;
+}
+
+std::vector<uint8_t> HeaderOnlyPng(uint32_t w, uint32_t h) {
+  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  auto chunk = [&out](const char* type, const std::vector<uint8_t>& data) {
+    const auto n = static_cast<uint32_t>(data.size());
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(n >> s));
+    std::vector<uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    out.insert(out.end(), body.begin(), body.end());
+    const uint32_t crc = Crc32(body.data(), body.size());
+    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(crc >> s));
+  };
+  std::vector<uint8_t> ihdr;
+  for (uint32_t v : {w, h})
+    for (int s = 24; s >= 0; s -= 8) ihdr.push_back(static_cast<uint8_t>(v >> s));
+  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+  chunk("IHDR", ihdr);
+  // zlib's stream of 16 zero bytes.
+  chunk("IDAT", {0x78, 0x9c, 0x63, 0x60, 0x40, 0x05, 0x00, 0x00, 0x10, 0x00, 0x01});
+  chunk("IEND", {});
+  return out;
+}
+
+std::vector<uint8_t> HeaderOnlyJpeg(const std::string& scratch, uint16_t w, uint16_t h) {
+  WriteImageFile(scratch, plat::imageio::kTypeJPEG, SolidImage(16, 16, 90, 120, 30));
+  std::vector<uint8_t> j = ReadBytes(scratch);
+  for (size_t i = 2; i + 9 < j.size(); ++i) {
+    if (j[i] == 0xFF && j[i + 1] == 0xC0) {
+      j[i + 5] = static_cast<uint8_t>(h >> 8);
+      j[i + 6] = static_cast<uint8_t>(h);
+      j[i + 7] = static_cast<uint8_t>(w >> 8);
+      j[i + 8] = static_cast<uint8_t>(w);
+    }
+    if (j[i] == 0xFF && j[i + 1] == 0xDA) {
+      // Keep the scan's header and nothing of its data.
+      j.resize(i + 2 + ((size_t{j[i + 2]} << 8) | j[i + 3]));
+      break;
+    }
+  }
+  return j;
+}
+
+namespace {
+
+uint64_t VmPeakBytes() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("VmPeak:", 0) == 0) return std::stoull(line.substr(7)) * 1024;
+  return 0;
+}
+
+}  // namespace
+
+uint64_t PeakGrowth(const std::function<void()>& work) {
+  int fds[2];
+  if (::pipe(fds) != 0) return UINT64_MAX;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // A new process starts its peak at its size: what grows is the work's.
+    ::close(fds[0]);
+    const uint64_t before = VmPeakBytes();
+    work();
+    const uint64_t grown = VmPeakBytes() - before;
+    (void)!::write(fds[1], &grown, sizeof grown);
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  uint64_t grown = UINT64_MAX;
+  if (pid < 0 || ::read(fds[0], &grown, sizeof grown) != sizeof grown) grown = UINT64_MAX;
+  ::close(fds[0]);
+  if (pid > 0) ::waitpid(pid, nullptr, 0);
+  return grown;
 }
 
 }  // namespace vmktest

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,5 +44,18 @@ void WriteImageFile(const std::string& path, const char* type, const RawImage& i
 
 // CRC-32 as PNG chunks use it.
 uint32_t Crc32(const uint8_t* data, size_t n);
+
+// Files that declare a large image and hold (next to) no data for it: a TIFF
+// of RGB samples of `bits` each (32: floats) whose one strip lies beyond the
+// file's end, a PNG with a 16-byte data stream, and a JPEG made by the image
+// layer whose frame is patched to the size and whose scan is cut off.
+std::vector<uint8_t> HeaderOnlyTiff(uint32_t width, uint32_t height, int bits);
+std::vector<uint8_t> HeaderOnlyPng(uint32_t width, uint32_t height);
+std::vector<uint8_t> HeaderOnlyJpeg(const std::string& scratch, uint16_t width, uint16_t height);
+
+// How far the process's address space grew at its peak while `work` ran,
+// in bytes: `work` runs in a child process that reports the kernel's count.
+// Every byte taken counts, by whatever allocator, touched or not.
+uint64_t PeakGrowth(const std::function<void()>& work);
 
 }  // namespace vmktest

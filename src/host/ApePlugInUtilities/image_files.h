@@ -38,7 +38,7 @@ struct FilterRecord {
 extern FilterRecord* gFilterRecord;
 
 // Largest side the record can describe.
-inline constexpr uint32_t kMaxRecordSide = 32767;
+inline constexpr uint32_t kMaxRecordSide = plat::imageio::kMaxSessionSide;
 
 using ImageProperties = plat::imageio::Properties;
 

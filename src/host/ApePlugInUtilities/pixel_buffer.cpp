@@ -1,6 +1,7 @@
 // Copy-on-write pixel buffers.
 #include "host/ApePlugInUtilities/pixel_buffer.h"
 
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -15,11 +16,10 @@ PixelBufferImp::PixelBufferImp(uint32_t w, uint32_t h, uint32_t bpc, uint32_t cp
   const uint32_t rb = PixelRowBytes(w, bpc, cpp);
   if (rb == 0 && uint64_t{w} * bpc * cpp != 0) return;  // rows too long: stay empty
   if (h != 0 && rb != 0) {
-    try {
-      data.assign(static_cast<size_t>(rb) * h, 0);
-    } catch (const std::exception&) {
-      return;  // out of memory: the empty body tells the caller
-    }
+    const size_t bytes = static_cast<size_t>(rb) * h;
+    data_.reset(static_cast<uint8_t*>(std::calloc(bytes, 1)));
+    if (data_ == nullptr) return;  // out of memory: the empty body tells the caller
+    size = bytes;
   }
   width = w;
   height = h;
@@ -34,8 +34,13 @@ PixelBufferImp::PixelBufferImp(const PixelBufferImp& o)
       height(o.height),
       bytesPerComponent(o.bytesPerComponent),
       componentsPerPixel(o.componentsPerPixel),
-      rowBytes(o.rowBytes),
-      data(o.data) {}
+      rowBytes(o.rowBytes) {
+  if (o.size == 0) return;
+  data_.reset(static_cast<uint8_t*>(std::malloc(o.size)));
+  if (data_ == nullptr) throw std::bad_alloc();
+  std::memcpy(data_.get(), o.data_.get(), o.size);
+  size = o.size;
+}
 
 uint8_t* PixelBufferImp::rowPtr(uint32_t row) {
   return const_cast<uint8_t*>(static_cast<const PixelBufferImp*>(this)->rowPtr(row));
@@ -43,8 +48,8 @@ uint8_t* PixelBufferImp::rowPtr(uint32_t row) {
 
 const uint8_t* PixelBufferImp::rowPtr(uint32_t row) const {
   const size_t offset = static_cast<size_t>(row) * rowBytes;
-  if (row >= height || data.empty() || offset >= data.size()) throw std::out_of_range("");
-  return data.data() + offset;
+  if (row >= height || size == 0 || offset >= size) throw std::out_of_range("");
+  return data_.get() + offset;
 }
 
 void PixelBufferImp::release() {

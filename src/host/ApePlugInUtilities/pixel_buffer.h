@@ -9,12 +9,15 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 class PixelBufferImp {
  public:
   // A body with zeroed data. A size whose rows or data cannot be had (too
-  // large, out of memory) gives an empty body (width and height 0).
+  // large, out of memory) gives an empty body (width and height 0). The
+  // zeros of a large body are the system's untouched pages: memory is
+  // taken as rows are written.
   PixelBufferImp(uint32_t width, uint32_t height, uint32_t bytesPerComponent,
                  uint32_t componentsPerPixel);
   // A private copy: count 1, same fields and data.
@@ -34,7 +37,13 @@ class PixelBufferImp {
   uint32_t bytesPerComponent = 0;
   uint32_t componentsPerPixel = 0;
   uint32_t rowBytes = 0;
-  std::vector<uint8_t> data;
+  size_t size = 0;  // bytes of data
+
+ private:
+  struct FreeData {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  std::unique_ptr<uint8_t[], FreeData> data_;
 };
 
 class PixelBuffer {

@@ -27,6 +27,27 @@ struct DecodeContext {
 // kOk, or kErrTooLarge with a message, for a declared size.
 int CheckSize(uint32_t width, uint32_t height, std::string* message);
 
+// How many bytes of decoded data one stored byte can give at most, by the
+// coding of the stream. A header may declare any size; the file must also
+// hold enough data for it, so a short file is refused before the pixels'
+// memory is taken.
+inline constexpr uint64_t kStoredRatio = 1;
+inline constexpr uint64_t kPackBitsRatio = 64;    // 2 bytes make a run of 128
+inline constexpr uint64_t kDeflateRatio = 1032;   // a 258-byte match in 2 bits
+inline constexpr uint64_t kLzwRatio = 4096;       // a 9-bit code names under 4096 bytes
+// Codings whose formats do not bound their expansion (fax, zstd, LERC ...):
+// a generous bound that a real picture stays far inside.
+inline constexpr uint64_t kOpenRatio = 65536;
+
+// kOk, or kErrDamaged with a message, when `decoded` bytes cannot come out
+// of `stored` bytes at `ratio` (a few kilobytes of slack for headers and
+// tiny images).
+int CheckDataFits(uint64_t decoded, uint64_t stored, uint64_t ratio, const char* format,
+                  std::string* message);
+
+// Bytes of the open file from `offset` to its end (0 when unknown).
+uint64_t BytesAfter(int fd, uint64_t offset);
+
 // Asks the factory for a target once the header is known; checks its shape.
 int PrepareTarget(DecodeContext& ctx);
 

@@ -137,7 +137,14 @@ int DecodeARGB(const std::string& path, uint32_t* width, uint32_t* height,
                std::vector<uint8_t>* argb, std::string* message) {
   if (argb == nullptr) return kErrArgument;
   std::vector<uint8_t> pixels;
-  TargetFactory factory = [&pixels](const ImageInfo& info, PixelTarget* t) {
+  bool tooLarge = false;
+  std::string declared;
+  TargetFactory factory = [&](const ImageInfo& info, PixelTarget* t) {
+    if (info.width > kMaxSessionSide || info.height > kMaxSessionSide) {
+      tooLarge = true;
+      declared = std::to_string(info.width) + " x " + std::to_string(info.height);
+      return false;
+    }
     try {
       pixels.assign(static_cast<size_t>(info.width) * info.height * 4u, 0);
     } catch (const std::bad_alloc&) {
@@ -150,6 +157,13 @@ int DecodeARGB(const std::string& path, uint32_t* width, uint32_t* height,
   };
   ImageInfo info;
   const int st = ReadImage(path, factory, &info, true, message);
+  if (tooLarge) {
+    if (message != nullptr)
+      *message = "image of " + declared + " pixels in " + path + ": at most " +
+                 std::to_string(kMaxSessionSide) +
+                 " pixels per side are imported";
+    return kErrTooLarge;
+  }
   if (st != kOk) return st;
   // Stored as red, green, blue, alpha; the importer's worlds hold alpha first.
   for (size_t i = 0; i + 3 < pixels.size(); i += 4) {

@@ -31,9 +31,17 @@ inline constexpr const char* kTypePNG = "public.png";
 inline constexpr const char* kTypeJPEG = "public.jpeg";
 
 // Limits checked against a file's declared size before any pixel memory is
-// taken. 2^28 pixels is a 2 GiB buffer at 16 bits per component.
+// taken. 2^28 pixels of four components is a 1 GiB buffer at 8 bits, 2 GiB
+// at 16 and 4 GiB as floats: the worst a caller's target can reach. The
+// file must also hold enough data for that size (each coding can expand
+// its data only so far), so a short file asking for much is refused as
+// damaged before its target is made; and the readers' own work memory is a
+// band of rows, not a second image.
 inline constexpr uint32_t kMaxDimension = 65535;
 inline constexpr uint64_t kMaxPixels = uint64_t{1} << 28;
+// The side the session's images and the content importer take at most:
+// the image record keeps its sizes in 16 bits.
+inline constexpr uint32_t kMaxSessionSide = 32767;
 // Largest single metadata block (ICC profile, EXIF, compressed text) accepted.
 inline constexpr size_t kMaxMetadataBytes = size_t{16} << 20;
 
@@ -112,7 +120,8 @@ int WriteImage(const std::string& path, const std::string& type, const Propertie
 std::string SniffType(const std::string& path);
 
 // Content library: a picture as 32-bit pixels of alpha, red, green, blue bytes
-// at its natural size, row 0 at the top.
+// at its natural size, row 0 at the top. kErrTooLarge for a side beyond
+// kMaxSessionSide.
 int DecodeARGB(const std::string& path, uint32_t* width, uint32_t* height,
                std::vector<uint8_t>* argb, std::string* message = nullptr);
 // The natural size of a picture without decoding it.

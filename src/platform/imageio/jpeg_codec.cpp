@@ -59,6 +59,22 @@ struct JpegReadState {
   JOCTET* icc = nullptr;
 };
 
+// Huffman coding spends at least one bit on every 8 x 8 block of every
+// component (a sequential scan two: the DC value and the end of block; a
+// progressive file codes every DC value in its first scan). Arithmetic
+// coding has no such floor and is not checked.
+int CheckJpegData(const jpeg_decompress_struct* cinfo, FILE* file, std::string* message) {
+  if (cinfo->arith_code) return kOk;
+  uint64_t blocks = 0;
+  for (int c = 0; c < cinfo->num_components; ++c)
+    blocks += uint64_t{cinfo->comp_info[c].width_in_blocks} * cinfo->comp_info[c].height_in_blocks;
+  const long at = std::ftell(file);
+  const uint64_t stored = BytesAfter(::fileno(file), at > 0 ? static_cast<uint64_t>(at) : 0) +
+                          cinfo->src->bytes_in_buffer;
+  // 64 samples a bit: 512 bytes of samples a byte.
+  return CheckDataFits(blocks * 64, stored, 512, "JPEG", message);
+}
+
 int DecodeJpeg(JpegReadState* st, DecodeContext* ctx) {
   jpeg_decompress_struct* cinfo = &st->cinfo;
   cinfo->err = jpeg_std_error(&st->err.pub);
@@ -74,6 +90,7 @@ int DecodeJpeg(JpegReadState* st, DecodeContext* ctx) {
   jpeg_read_header(cinfo, TRUE);
   if (int s = CheckSize(cinfo->image_width, cinfo->image_height, &ctx->message); s != kOk)
     return s;
+  if (int s = CheckJpegData(cinfo, st->file, &ctx->message); s != kOk) return s;
 
   bool cmyk = false;
   if (cinfo->jpeg_color_space == JCS_GRAYSCALE) {
@@ -143,6 +160,9 @@ int DecodeJpeg(JpegReadState* st, DecodeContext* ctx) {
       channels = 3;
     }
     StoreRow(st->row, Kind::U8, channels, false, *ctx, y);
+    // Missing data is made up by libjpeg to the last row: stop at the
+    // first.
+    if (st->err.dataLost) return -1;
   }
   jpeg_finish_decompress(cinfo);
   if (st->err.dataLost) return -1;

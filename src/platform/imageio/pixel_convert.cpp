@@ -2,6 +2,8 @@
 // pixels. Depth changes round to the nearest value (v x 257 up from 8 bits,
 // v / 257 rounded down to 8), floats are on the scale 0..1 and are clamped
 // into the integer ranges (NaN becomes 0).
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -125,6 +127,23 @@ int CheckSize(uint32_t width, uint32_t height, std::string* message) {
     return kErrTooLarge;
   }
   return kOk;
+}
+
+int CheckDataFits(uint64_t decoded, uint64_t stored, uint64_t ratio, const char* format,
+                  std::string* message) {
+  constexpr uint64_t kSlack = 4096;
+  if (stored > (UINT64_MAX - kSlack) / ratio || decoded <= stored * ratio + kSlack) return kOk;
+  SetMessage(message, std::string("damaged ") + format + " file: its " + std::to_string(stored) +
+                          " bytes of data cannot hold the " + std::to_string(decoded) +
+                          " bytes its header declares");
+  return kErrDamaged;
+}
+
+uint64_t BytesAfter(int fd, uint64_t offset) {
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_size < 0) return 0;
+  const auto size = static_cast<uint64_t>(st.st_size);
+  return size > offset ? size - offset : 0;
 }
 
 int PrepareTarget(DecodeContext& ctx) {

@@ -59,6 +59,13 @@ int DecodePng(PngState* st, DecodeContext* ctx) {
   int depth = 0, colour = 0, interlace = 0;
   png_get_IHDR(png, info, &w, &h, &depth, &colour, &interlace, nullptr, nullptr);
   if (int s = CheckSize(w, h, &ctx->message); s != kOk) return s;
+  // The compressed stream starts here and runs at most to the file's end.
+  const long at = std::ftell(st->file);
+  const uint64_t stored = BytesAfter(::fileno(st->file), at > 0 ? static_cast<uint64_t>(at) : 0);
+  const uint64_t bits = uint64_t{w} * static_cast<uint64_t>(depth) * png_get_channels(png, info);
+  if (int s = CheckDataFits((bits + 7) / 8 * h, stored, kDeflateRatio, "PNG", &ctx->message);
+      s != kOk)
+    return s;
 
   const bool hasTrns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
   if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);

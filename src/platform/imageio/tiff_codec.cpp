@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -143,10 +144,12 @@ int ReadGeneric(TIFF* tif, const Layout& L, DecodeContext& ctx, TiffErrors& errs
   const size_t unitRowBytes = unitRowSamples * static_cast<size_t>(bytes);
   const bool direct = !tiled && !L.separate && L.spp == L.channels;
 
-  std::vector<uint8_t> band, unit;
+  // Every row of a band is written before it is stored: no clearing.
+  const size_t bandBytes = static_cast<size_t>(bandRows) * bandRowBytes;
+  std::unique_ptr<uint8_t[]> band, unit;
   try {
-    band.resize(static_cast<size_t>(bandRows) * bandRowBytes);
-    if (!direct) unit.resize(static_cast<size_t>(unitSize));
+    band = std::make_unique_for_overwrite<uint8_t[]>(bandBytes);
+    if (!direct) unit = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(unitSize));
   } catch (const std::bad_alloc&) {
     ctx.message = "no memory to decode the TIFF file";
     return kErrNoMemory;
@@ -159,14 +162,14 @@ int ReadGeneric(TIFF* tif, const Layout& L, DecodeContext& ctx, TiffErrors& errs
       const uint32_t cols = std::min(unitWidth, w - x0);
       for (int p = 0; p < planes; ++p) {
         tmsize_t n;
-        uint8_t* dst = direct ? band.data() : unit.data();
+        uint8_t* dst = direct ? band.get() : unit.get();
         if (tiled) {
           n = TIFFReadTile(tif, dst, x0, y0, 0, static_cast<uint16_t>(p));
           if (n >= 0 && n < unitSize) n = -1;
         } else {
           const uint32_t strip = TIFFComputeStrip(tif, y0, static_cast<uint16_t>(p));
-          n = TIFFReadEncodedStrip(tif, strip, dst, direct ? static_cast<tmsize_t>(band.size())
-                                                           : static_cast<tmsize_t>(unit.size()));
+          n = TIFFReadEncodedStrip(tif, strip, dst,
+                                   direct ? static_cast<tmsize_t>(bandBytes) : unitSize);
           if (n >= 0 && static_cast<size_t>(n) < need) n = -1;
         }
         if (n < 0) {
@@ -175,8 +178,8 @@ int ReadGeneric(TIFF* tif, const Layout& L, DecodeContext& ctx, TiffErrors& errs
         }
         if (direct) continue;
         for (uint32_t r = 0; r < rows; ++r) {
-          const uint8_t* s = unit.data() + static_cast<size_t>(r) * unitRowBytes;
-          uint8_t* d = band.data() + static_cast<size_t>(r) * bandRowBytes +
+          const uint8_t* s = unit.get() + static_cast<size_t>(r) * unitRowBytes;
+          uint8_t* d = band.get() + static_cast<size_t>(r) * bandRowBytes +
                        static_cast<size_t>(x0) * pixelBytes;
           if (L.separate) {
             d += static_cast<size_t>(p) * static_cast<size_t>(bytes);
@@ -191,46 +194,113 @@ int ReadGeneric(TIFF* tif, const Layout& L, DecodeContext& ctx, TiffErrors& errs
       if (direct) break;
     }
     if (L.minIsWhite)
-      InvertBand(band.data(), static_cast<size_t>(rows) * w * static_cast<size_t>(L.channels),
+      InvertBand(band.get(), static_cast<size_t>(rows) * w * static_cast<size_t>(L.channels),
                  L.kind, L.channels);
     for (uint32_t r = 0; r < rows; ++r)
-      StoreRow(band.data() + static_cast<size_t>(r) * bandRowBytes, L.kind, L.channels,
+      StoreRow(band.get() + static_cast<size_t>(r) * bandRowBytes, L.kind, L.channels,
                L.associated, ctx, y0 + r);
   }
   return kOk;
 }
 
+struct RgbaImageEnder {
+  TIFFRGBAImage* img;
+  ~RgbaImageEnder() { TIFFRGBAImageEnd(img); }
+};
+
+// Whether libtiff turns the file's rows upside down to deliver them top
+// row first.
+bool StoredBottomUp(uint16_t orientation) {
+  return orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT ||
+         orientation == ORIENTATION_LEFTBOT || orientation == ORIENTATION_RIGHTBOT;
+}
+
+// libtiff's RGBA decoder, one band of strips or tiles at a time: memory
+// grows with what was decoded, and the first unreadable strip or tile ends
+// the read.
 int ReadThroughRGBA(TIFF* tif, DecodeContext& ctx, TiffErrors& errs) {
   const uint32_t w = ctx.info->width, h = ctx.info->height;
   char emsg[1024] = {0};
-  if (TIFFRGBAImageOK(tif, emsg) == 0) {
+  TIFFRGBAImage img;
+  if (TIFFRGBAImageOK(tif, emsg) == 0 || TIFFRGBAImageBegin(&img, tif, 1, emsg) == 0) {
     ctx.message = std::string("unsupported TIFF layout: ") + emsg;
     return kErrUnsupported;
   }
-  std::vector<uint32_t> raster;
+  RgbaImageEnder ender{&img};
+  img.req_orientation = ORIENTATION_TOPLEFT;
+  const bool bottomUp = StoredBottomUp(img.orientation);
+  uint32_t band = h;
+  if (TIFFIsTiled(tif) != 0)
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &band);
+  else
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &band);
+  band = std::clamp<uint32_t>(band, 1, h);
+  std::unique_ptr<uint32_t[]> raster;
   try {
-    raster.resize(static_cast<size_t>(w) * h);
+    raster = std::make_unique_for_overwrite<uint32_t[]>(static_cast<size_t>(w) * band);
   } catch (const std::bad_alloc&) {
     ctx.message = "no memory to decode the TIFF file";
     return kErrNoMemory;
   }
-  if (TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) == 0) {
-    ctx.message = Damaged(errs, "undecodable image data");
-    return kErrDamaged;
-  }
   std::vector<uint8_t> row(static_cast<size_t>(w) * 4);
-  for (uint32_t y = 0; y < h; ++y) {
-    const uint32_t* s = raster.data() + static_cast<size_t>(y) * w;
-    for (uint32_t x = 0; x < w; ++x) {
-      row[4 * x + 0] = static_cast<uint8_t>(TIFFGetR(s[x]));
-      row[4 * x + 1] = static_cast<uint8_t>(TIFFGetG(s[x]));
-      row[4 * x + 2] = static_cast<uint8_t>(TIFFGetB(s[x]));
-      row[4 * x + 3] = static_cast<uint8_t>(TIFFGetA(s[x]));
+  for (uint32_t y0 = 0; y0 < h; y0 += band) {
+    const uint32_t rows = std::min(band, h - y0);
+    img.row_offset = static_cast<int>(y0);
+    if (TIFFRGBAImageGet(&img, raster.get(), w, rows) == 0) {
+      ctx.message = Damaged(errs, "undecodable image data");
+      return kErrDamaged;
     }
-    // libtiff hands out colours already multiplied by their alpha.
-    StoreRow(row.data(), Kind::U8, 4, true, ctx, y);
+    for (uint32_t r = 0; r < rows; ++r) {
+      const uint32_t* s = raster.get() + static_cast<size_t>(r) * w;
+      for (uint32_t x = 0; x < w; ++x) {
+        row[4 * x + 0] = static_cast<uint8_t>(TIFFGetR(s[x]));
+        row[4 * x + 1] = static_cast<uint8_t>(TIFFGetG(s[x]));
+        row[4 * x + 2] = static_cast<uint8_t>(TIFFGetB(s[x]));
+        row[4 * x + 3] = static_cast<uint8_t>(TIFFGetA(s[x]));
+      }
+      // A bottom-up file comes back band by band, each band turned over
+      // on its own; its rows go to the image's turned-over places.
+      const uint32_t y = bottomUp ? h - y0 - rows + r : y0 + r;
+      // libtiff hands out colours already multiplied by their alpha.
+      StoreRow(row.data(), Kind::U8, 4, true, ctx, y);
+    }
   }
   return kOk;
+}
+
+// The image's data as decoded, against what the file can hold for the
+// file's coding.
+int CheckTiffData(TIFF* tif, const Layout& L, uint16_t bps, uint16_t photo,
+                  std::string* message) {
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  uint64_t ratio = kOpenRatio;
+  switch (compression) {
+    case COMPRESSION_NONE: ratio = kStoredRatio; break;
+    case COMPRESSION_PACKBITS: ratio = kPackBitsRatio; break;
+    case COMPRESSION_LZW: ratio = kLzwRatio; break;
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_ADOBE_DEFLATE: ratio = kDeflateRatio; break;
+    default: break;
+  }
+  uint64_t decoded;
+  uint16_t hs = 1, vs = 1;
+  if (photo == PHOTOMETRIC_YCBCR && !L.separate)
+    TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &hs, &vs);
+  hs = std::max<uint16_t>(hs, 1);
+  vs = std::max<uint16_t>(vs, 1);
+  if (hs > 1 || vs > 1) {
+    // Subsampled colour: each block of hs x vs pixels stores its lightness
+    // samples and one pair of colour samples.
+    const uint64_t blocks =
+        ((uint64_t{L.width} + hs - 1) / hs) * ((uint64_t{L.height} + vs - 1) / vs);
+    decoded = blocks * (uint64_t{hs} * vs + 2) * bps / 8;
+  } else {
+    const uint64_t planes = L.separate ? L.spp : 1;
+    const uint64_t rowSamples = L.separate ? 1 : L.spp;
+    decoded = (uint64_t{L.width} * bps * rowSamples + 7) / 8 * L.height * planes;
+  }
+  return CheckDataFits(decoded, BytesAfter(TIFFFileno(tif), 0), ratio, "TIFF", message);
 }
 
 }  // namespace
@@ -293,6 +363,7 @@ int ReadTiff(const std::string& path, DecodeContext& ctx) {
       exifOffset > 0)
     ReadTiffExifBlock(TIFFFileno(tif), TIFFIsBigEndian(tif) == 0, exifOffset,
                       &info.properties.exif);
+  if (int st = CheckTiffData(tif, L, bps, photo, &ctx.message); st != kOk) return st;
   if (ctx.factory == nullptr) return kOk;
   if (int st = PrepareTarget(ctx); st != kOk) return st;
   return generic ? ReadGeneric(tif, L, ctx, errs) : ReadThroughRGBA(tif, ctx, errs);
