@@ -2,8 +2,8 @@
 // registry, which the raster functions draw their work buffers from.
 #pragma once
 
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "app/core/memory_manager.h"
+#include "app/core/session_state.h"
 
 struct BenchSession {
   CMemMan man;

@@ -1,6 +1,6 @@
 #include "app/buffer_converters.h"
 
-#include "app/colour_spaces.h"
+#include "app/core/colour_spaces.h"
 #include "platform/draw/port.h"
 #include "platform/types/plane_view.h"
 

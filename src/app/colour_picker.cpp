@@ -2,8 +2,8 @@
 // application's colour model, in YMCK.
 #include "app/colour_picker.h"
 
-#include "app/app_data.h"
-#include "app/colour_model.h"
+#include "app/core/app_data.h"
+#include "app/core/colour_model.h"
 #include "platform/draw/port.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "platform/types/mac_types.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/app_data.h"
+#include "app/core/app_data.h"
 #include "platform/files/file_errors.h"
 #include "platform/files/file_io.h"
 #include "platform/toolbox/api/ui_services.h"

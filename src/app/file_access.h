@@ -19,7 +19,7 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 
 // Slot functions. Slots are 0..127; others are refused with -1.
 int16_t S_open(const fichier* f, int16_t mode, int16_t slot);

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 #include "platform/memory/memory.h"
 
 // The signature the open dialogs' type lists carry.

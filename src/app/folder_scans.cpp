@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/core/session_state.h"
 #include "app/file_access.h"
-#include "app/session_state.h"
 #include "platform/files/colon_paths.h"
 #include "platform/files/file_errors.h"
 #include "platform/files/file_types.h"

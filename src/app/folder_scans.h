@@ -11,7 +11,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 
 // The content folders a missing content file is looked for in, in this
 // order, each below the maker's folder.

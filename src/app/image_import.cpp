@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/core/session_state.h"
 #include "app/file_dialogs.h"
-#include "app/session_state.h"
 #include "platform/imageio/image_io.h"
 
 namespace {

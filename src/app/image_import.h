@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 
 // Output modes of LoadImaInBuf.
 enum : int16_t {

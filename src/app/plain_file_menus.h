@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 #include "platform/toolbox/api/plain_menus.h"
 
 // Scans the folder that the record names by its path and name with

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/app_data.h"
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "app/core/app_data.h"
+#include "app/core/memory_manager.h"
+#include "app/core/session_state.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/ApePlugInUtilities/image_files.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 #include "platform/draw/port.h"
 #include "platform/types/mac_types.h"
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "platform/toolbox/api/ui_services.h"
 
 namespace {

@@ -5,7 +5,8 @@
 
 #include <cstdlib>
 
-#include "app/text_helpers.h"
+#include "app/core/text_helpers.h"
+#include "app/keyboard.h"
 #include "platform/toolbox/api/ui_services.h"
 
 namespace {

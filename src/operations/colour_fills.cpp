@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/app_data.h"
-#include "app/colour_model.h"
-#include "app/plane_geometry.h"
+#include "app/core/app_data.h"
+#include "app/core/colour_model.h"
+#include "app/core/plane_geometry.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "raster/colour_select.h"

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/colour_spaces.h"
-#include "app/memory_manager.h"
-#include "app/session_state.h"
-#include "app/sample_clamp.h"
+#include "app/core/colour_spaces.h"
+#include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
+#include "app/core/session_state.h"
 
 namespace effect_support {
 

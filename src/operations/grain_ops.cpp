@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/sample_clamp.h"
+#include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/random/random.h"

@@ -6,8 +6,8 @@
 //
 // A hue shift of a full turn or more is first brought back within one turn;
 // the single correction after adding it then keeps the hue within 0..360.
-#include "app/colour_spaces.h"
-#include "app/sample_clamp.h"
+#include "app/core/colour_spaces.h"
+#include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 

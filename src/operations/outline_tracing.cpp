@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "operations/system_array.h"
 
 namespace {

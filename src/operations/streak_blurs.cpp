@@ -17,7 +17,7 @@
 #include <cstring>
 #include <limits>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 

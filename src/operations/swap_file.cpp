@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/core/file_records.h"
 #include "app/file_access.h"
-#include "app/file_records.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/bytes/byte_order.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/session_state.h"
+#include "app/core/session_state.h"
 #include "paths/path_internal.h"
 
 void Init_DrawPar(DrawPar* dp) {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/pascal_strings.h"
+#include "app/core/pascal_strings.h"
 #include "paths/path_internal.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"

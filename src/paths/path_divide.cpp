@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "paths/path.h"
 #include "paths/path_internal.h"
 

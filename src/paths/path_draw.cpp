@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/plane_geometry.h"
-#include "app/text_helpers.h"
+#include "app/core/plane_geometry.h"
+#include "app/core/text_helpers.h"
+#include "app/keyboard.h"
 #include "paths/path.h"
 #include "paths/path_internal.h"
 #include "platform/draw/port.h"

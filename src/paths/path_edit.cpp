@@ -6,7 +6,7 @@
 // it), the data changes, the new look is drawn.
 #include <cmath>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "paths/path.h"
 #include "paths/path_internal.h"
 #include "paths/path_list.h"

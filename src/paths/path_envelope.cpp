@@ -10,7 +10,7 @@
 #include <cmath>
 #include <memory>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "paths/path_internal.h"
 #include "paths/path_list.h"
 #include "paths/warp_frame.h"

@@ -12,8 +12,8 @@
 #include <limits>
 #include <utility>
 
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "app/core/memory_manager.h"
+#include "app/core/session_state.h"
 #include "paths/path.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "app/core/file_records.h"
+#include "app/core/pascal_strings.h"
 #include "app/file_access.h"
 #include "app/file_dialogs.h"
-#include "app/file_records.h"
-#include "app/pascal_strings.h"
 #include "paths/path_internal.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"

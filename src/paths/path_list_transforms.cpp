@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/plane_geometry.h"
-#include "app/text_helpers.h"
+#include "app/core/plane_geometry.h"
+#include "app/core/text_helpers.h"
+#include "app/keyboard.h"
 #include "paths/path_internal.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"

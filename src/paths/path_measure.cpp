@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "paths/path.h"
 #include "paths/path_internal.h"
 

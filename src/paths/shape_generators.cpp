@@ -10,7 +10,7 @@
 #include <array>
 #include <cmath>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"
 #include "paths/warp_frame.h"

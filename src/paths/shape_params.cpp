@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engines/param_record.h"
+#include "engines/records/param_record.h"
 
 void Init_TObjPar(TObjPar* p) {
   if (p == nullptr) return;

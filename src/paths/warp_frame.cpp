@@ -12,14 +12,14 @@
 #include <array>
 #include <cstdint>
 
-#include "app/app_data.h"
+#include "app/core/app_data.h"
+#include "app/core/pascal_strings.h"
+#include "app/core/plane_geometry.h"
+#include "app/core/session_state.h"
+#include "app/core/text_helpers.h"
 #include "app/file_access.h"
 #include "app/file_dialogs.h"
-#include "app/pascal_strings.h"
 #include "app/plain_file_menus.h"
-#include "app/plane_geometry.h"
-#include "app/session_state.h"
-#include "app/text_helpers.h"
 #include "paths/path.h"
 #include "paths/path_internal.h"
 #include "paths/path_list.h"

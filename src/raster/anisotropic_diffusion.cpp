@@ -11,9 +11,9 @@
 #include <cstring>
 #include <limits>
 
-#include "app/memory_manager.h"
-#include "app/sample_clamp.h"
-#include "app/session_state.h"
+#include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
+#include "app/core/session_state.h"
 #include "platform/memory/memory.h"
 
 namespace {

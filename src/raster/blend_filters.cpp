@@ -11,8 +11,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/colour_spaces.h"
-#include "app/sample_clamp.h"
+#include "app/core/colour_spaces.h"
+#include "app/core/sample_clamp.h"
 #include "platform/memory/memory.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "app/colour_spaces.h"
-#include "app/sample_clamp.h"
+#include "app/core/colour_spaces.h"
+#include "app/core/sample_clamp.h"
 #include "raster/blend_filters.h"
 
 // Kernel: void(unsigned char* out, int32_t a, int32_t b), writing the blend

@@ -10,10 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/colour_spaces.h"
-#include "app/memory_manager.h"
-#include "app/sample_clamp.h"
-#include "app/session_state.h"
+#include "app/core/colour_spaces.h"
+#include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
+#include "app/core/session_state.h"
 #include "platform/random/random.h"
 #include "raster/distortion_warp.h"
 #include "raster/inverse_bilinear.h"

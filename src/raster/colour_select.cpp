@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/colour_spaces.h"
-#include "app/sample_clamp.h"
+#include "app/core/colour_spaces.h"
+#include "app/core/sample_clamp.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <limits>
 #include <utility>
 
-#include "app/memory_manager.h"
-#include "app/sample_clamp.h"
-#include "app/session_state.h"
+#include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
+#include "app/core/session_state.h"
 
 namespace {
 

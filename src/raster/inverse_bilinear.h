@@ -12,7 +12,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 
 namespace raster_detail {
 

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <limits>
 
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "app/core/memory_manager.h"
+#include "app/core/session_state.h"
 #include "platform/memory/memory.h"
 #include "raster/pixel_bytes.h"
 #include "raster/rescale.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/sample_clamp.h"
+#include "app/core/sample_clamp.h"
 #include "raster/convolution.h"
 
 // Runs the kernel of `step` (type 1 smoothing, any other type sharpening)

@@ -4,4 +4,4 @@
 // core share.
 #pragma once
 
-#include "app/sample_clamp.h"
+#include "app/core/sample_clamp.h"

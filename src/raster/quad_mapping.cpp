@@ -11,8 +11,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "app/text_helpers.h"
-#include "engines/correction/warp_frame_record.h"
+#include "app/core/text_helpers.h"
+#include "raster/warp_frame_record.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <cstring>
 #include <limits>
 
-#include "app/memory_manager.h"
-#include "app/sample_clamp.h"
-#include "app/session_state.h"
+#include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
+#include "app/core/session_state.h"
 
 CLIST* contribX = nullptr;
 CLIST* contribY = nullptr;

@@ -3,7 +3,7 @@
 // the image's rectangle as a fill plane, and used to steer the correction.
 #include <cstring>
 
-#include "app/sample_clamp.h"
+#include "app/core/sample_clamp.h"
 #include "platform/memory/memory.h"
 #include "raster/blend_filters.h"
 #include "raster/convolution.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/sample_clamp.h"
+#include "app/core/sample_clamp.h"
 
 namespace {
 

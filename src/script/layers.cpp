@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/text_helpers.h"
+#include "app/core/text_helpers.h"
 #include "paths/path_list.h"
 #include "script/operation.h"
 

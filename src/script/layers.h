@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "app/pascal_strings.h"
+#include "app/core/pascal_strings.h"
 
 class CPathList;
 struct Oprn;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/colour_spaces.h"
+#include "app/core/colour_spaces.h"
 #include "platform/random/random.h"
 
 namespace {

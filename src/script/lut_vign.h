@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
-#include "engines/param_record.h"
+#include "app/core/file_records.h"
+#include "engines/records/param_record.h"
 
 struct LutVign {
   int16_t flag = 0;

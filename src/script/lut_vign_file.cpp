@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "engines/preset_file.h"
+#include "engines/records/preset_file.h"
 #include "script/lut_vign.h"
 
 namespace {

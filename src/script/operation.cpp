@@ -4,7 +4,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "engines/param_record.h"
+#include "engines/records/param_record.h"
 #include "script/param_block.h"
 
 void* NewRecordBlock(size_t size) { return vmkrec::NewScratch(size); }

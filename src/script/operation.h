@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <new>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 #include "script/lut_vign.h"
 
 struct MulStruc;
@@ -41,7 +41,7 @@ struct OprnExt {
 static_assert(sizeof(OprnExt) == OprnExt::kBlockSize);
 static_assert(offsetof(OprnExt, SelFlag) == 28 && offsetof(OprnExt, SelValueD) == 284);
 
-// The stored field list of the extension (see engines/param_record.h).
+// The stored field list of the extension (see engines/records/param_record.h).
 template <class V>
 void VisitRecord(V& v, OprnExt& r) {
   v.flag(r.ByteOrder);

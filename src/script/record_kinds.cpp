@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/session_state.h"
+#include "app/core/session_state.h"
 #include "script/param_block.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/session_state.h"
+#include "app/core/session_state.h"
 #include "script/param_block.h"
 #include "script/script_file.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/memory_manager.h"
+#include "app/core/memory_manager.h"
 #include "raster/plane_copy.h"
 #include "script/script_file.h"
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "app/core/memory_manager.h"
+#include "app/core/session_state.h"
 #include "paths/path_list.h"
 
 ScriptFile::ScriptFile() {

@@ -8,7 +8,7 @@
 #include <new>
 #include <type_traits>
 
-#include "engines/param_record.h"
+#include "engines/records/param_record.h"
 
 namespace vmkviews {
 

@@ -1,6 +1,6 @@
 #include "views/colour_box.h"
 
-#include "app/text_helpers.h"
+#include "app/core/text_helpers.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "views/view_geometry.h"
 

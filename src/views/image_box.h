@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 #include "paths/draw_par.h"
 #include "platform/draw/port.h"
 #include "platform/memory/block.h"

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/core/memory_manager.h"
 #include "engines/correction/colour_correction.h"
 #include "engines/correction/colour_matrix.h"
 #include "engines/correction/grid_record.h"
@@ -24,7 +25,6 @@
 #include "platform/toolbox/api/ui_services.h"
 #include "raster/densitometer.h"
 #include "raster/plane_copy.h"
-#include "app/memory_manager.h"
 #include "views/box_memory.h"
 #include "views/image_box.h"
 #include "views/view_geometry.h"

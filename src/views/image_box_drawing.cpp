@@ -9,8 +9,8 @@
 // origin; the image goes through the view's context.
 #include <algorithm>
 
-#include "app/session_state.h"
-#include "app/text_helpers.h"
+#include "app/core/session_state.h"
+#include "app/core/text_helpers.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
 #include "views/image_box.h"

@@ -10,19 +10,19 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/memory_manager.h"
+#include "app/core/memory_manager.h"
 #include "engines/correction/colour_correction.h"
 #include "engines/correction/colour_matrix.h"
 #include "engines/correction/grid_record.h"
 #include "engines/correction/lens_correction.h"
 #include "engines/correction/resize_record.h"
-#include "engines/param_record.h"
 #include "engines/patterns/border_record.h"
 #include "engines/patterns/cookie_cutter_record.h"
 #include "engines/patterns/fractal_record.h"
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/shape_record.h"
 #include "engines/patterns/weave_plaid_record.h"
+#include "engines/records/param_record.h"
 #include "engines/tessellation/photo_repeat_record.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "paths/path_list.h"

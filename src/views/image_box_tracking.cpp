@@ -16,8 +16,9 @@
 // pattern XOR.
 #include <algorithm>
 
+#include "app/core/text_helpers.h"
+#include "app/keyboard.h"
 #include "app/quad_tracking.h"
-#include "app/text_helpers.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "views/image_box.h"
 #include "views/image_box_drawing.h"

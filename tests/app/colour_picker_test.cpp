@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_data.h"
+#include "app/core/app_data.h"
 #include "platform/draw/port.h"
 #include "platform/toolbox/api/scripted_ui.h"
 #include "support/colour_model_fixture.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/core/pascal_strings.h"
 #include "app/folder_scans.h"
-#include "app/pascal_strings.h"
 #include "platform/files/colon_paths.h"
 #include "platform/imageio/image_io.h"
 #include "support/preset_files.h"

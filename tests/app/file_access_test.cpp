@@ -8,7 +8,7 @@
 
 #include <sys/resource.h>
 
-#include "app/app_data.h"
+#include "app/core/app_data.h"
 #include "platform/files/file_io.h"
 #include "platform/files/file_types.h"
 #include "support/session.h"

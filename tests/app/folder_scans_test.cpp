@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/pascal_strings.h"
+#include "app/core/pascal_strings.h"
 #include "platform/files/colon_paths.h"
 #include "platform/files/file_errors.h"
 #include "support/session.h"

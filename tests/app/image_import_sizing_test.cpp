@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "app/core/pascal_strings.h"
 #include "app/image_import.h"
-#include "app/pascal_strings.h"
 #include "platform/files/colon_paths.h"
 #include "support/image_fixtures.h"
 #include "support/session.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/memory_manager.h"
+#include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
 #include "support/session.h"
 

@@ -8,7 +8,7 @@
 
 #include "engines/correction/colour_correction.h"
 #include "engines/correction/lens_correction.h"
-#include "engines/preset_file.h"
+#include "engines/records/preset_file.h"
 #include "platform/files/file_types.h"
 #include "platform/toolbox/api/scripted_ui.h"
 #include "support/preset_files.h"

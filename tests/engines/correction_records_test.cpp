@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "engines/correction/resize_record.h"
-#include "engines/correction/warp_frame_record.h"
-#include "engines/param_record.h"
+#include "engines/records/param_record.h"
 #include "platform/bytes/byte_order.h"
+#include "raster/warp_frame_record.h"
 
 namespace {
 

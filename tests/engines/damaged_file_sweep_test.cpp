@@ -22,9 +22,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/colour_model.h"
+#include "app/core/colour_model.h"
+#include "app/core/file_records.h"
 #include "app/file_access.h"
-#include "app/file_records.h"
 #include "engines/correction/colour_correction.h"
 #include "engines/correction/colour_matrix.h"
 #include "engines/correction/grid_record.h"
@@ -49,12 +49,12 @@
 #include "operations/effects.h"
 #include "paths/draw_par.h"
 #include "paths/path.h"
+#include "paths/path_fixture.h"
 #include "paths/path_list.h"
 #include "platform/bytes/byte_order.h"
 #include "platform/random/random.h"
+#include "raster/preview/ymck_preview.h"
 #include "raster/run_length.h"
-#include "raster/ymck_preview.h"
-#include "paths/path_fixture.h"
 #include "record_file_helpers.h"
 #include "script/lut_vign.h"
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/pascal_strings.h"
+#include "app/core/pascal_strings.h"
 #include "engines/correction/grid_record.h"
 #include "platform/bytes/byte_order.h"
 #include "platform/toolbox/api/scripted_ui.h"

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engines/preset_file.h"
+#include "engines/records/preset_file.h"
 #include "platform/bytes/byte_order.h"
 #include "platform/files/file_types.h"
 #include "platform/toolbox/api/scripted_ui.h"

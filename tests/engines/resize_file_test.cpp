@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engines/correction/resize_record.h"
-#include "engines/param_record.h"
+#include "engines/records/param_record.h"
 #include "platform/bytes/byte_order.h"
 #include "platform/memory/memory.h"
 #include "platform/toolbox/api/scripted_ui.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "operations/effects.h"
 #include "support/session.h"
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 #include "operations/effects.h"
 #include "support/session.h"
 

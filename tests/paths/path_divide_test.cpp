@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "path_fixture.h"
 
 using pathtest::ClosedPath;

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/core/file_records.h"
 #include "app/file_access.h"
-#include "app/file_records.h"
 #include "path_fixture.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_data.h"
-#include "app/session_state.h"
+#include "app/core/app_data.h"
+#include "app/core/session_state.h"
 #include "path_fixture.h"
 #include "paths/path_list.h"
 #include "paths/warp_frame.h"

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/colour_spaces.h"
+#include "app/core/colour_spaces.h"
 #include "platform/random/random.h"
 
 namespace {

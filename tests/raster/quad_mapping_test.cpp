@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "engines/correction/warp_frame_record.h"
+#include "raster/warp_frame_record.h"
 
 namespace {
 

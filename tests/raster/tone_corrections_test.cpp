@@ -7,11 +7,11 @@
 
 #include "support/pixels.h"
 
-#include "app/app_data.h"
-#include "app/file_records.h"
+#include "app/core/app_data.h"
+#include "app/core/file_records.h"
 #include "raster/blend_filters.h"
+#include "raster/preview/ymck_preview.h"
 #include "raster/tone_lut.h"
-#include "raster/ymck_preview.h"
 #include "support/colour_model_fixture.h"
 #include "support/session.h"
 

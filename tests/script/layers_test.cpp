@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/pascal_strings.h"
+#include "app/core/pascal_strings.h"
 #include "paths/path.h"
 #include "paths/path_list.h"
 #include "script/operation.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engines/param_record.h"
+#include "engines/records/param_record.h"
 #include "fake_record_kinds.h"
 #include "script/param_block.h"
 #include "support/session.h"

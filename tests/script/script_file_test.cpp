@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/memory_manager.h"
+#include "app/core/memory_manager.h"
 #include "raster/plane_copy.h"
 #include "support/session.h"
 

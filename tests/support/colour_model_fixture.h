@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/colour_model.h"
+#include "app/core/colour_model.h"
 
 namespace vmktest {
 

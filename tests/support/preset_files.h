@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_data.h"
-#include "app/file_records.h"
+#include "app/core/app_data.h"
+#include "app/core/file_records.h"
 #include "support/session.h"
 
 namespace vmktest {

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_data.h"
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "app/core/app_data.h"
+#include "app/core/memory_manager.h"
+#include "app/core/session_state.h"
 
 namespace vmktest {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 #include "platform/toolbox/toolbox.h"
 
 // Scans the folder that the record names by its path and name (the folder

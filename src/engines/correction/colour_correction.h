@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
-#include "engines/param_record.h"
+#include "app/core/file_records.h"
+#include "engines/records/param_record.h"
 #include "platform/types/mac_types.h"
 
 inline constexpr int32_t kColCorWords = 5017;  // defined words 0..5016

@@ -6,7 +6,7 @@
 
 #include "engines/correction/grid_record.h"
 #include "engines/correction/run_stream.h"
-#include "engines/preset_file.h"
+#include "engines/records/preset_file.h"
 #include "raster/crop_box.h"
 #include "raster/run_length.h"
 

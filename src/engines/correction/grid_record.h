@@ -32,8 +32,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/file_records.h"
-#include "engines/param_record.h"
+#include "app/core/file_records.h"
+#include "engines/records/param_record.h"
 
 inline constexpr int32_t kGridSlots = 16;
 inline constexpr int32_t kGridMaxCells = 127;
@@ -98,7 +98,7 @@ struct GridPar {
   GridInfo grids[kGridSlots];
 };
 
-// Field lists (engines/param_record.h).
+// Field lists (engines/records/param_record.h).
 template <class V>
 void VisitRecord(V& v, GridInfo1& h) {
   v.flag(h.w[0]);

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engines/correction/run_stream.h"
-#include "engines/param_record.h"
-#include "engines/preset_file.h"
+#include "engines/records/param_record.h"
+#include "engines/records/preset_file.h"
 #include "platform/memory/memory.h"
 #include "raster/run_length.h"
 

@@ -22,7 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 
 struct YoxelPar {
   static constexpr int32_t kStoredSize = 4316;
@@ -76,7 +76,7 @@ static_assert(offsetof(YoxelPar, protectWeight) == 48 * 4);
 static_assert(offsetof(YoxelPar, dialogSettings) == 50 * 4);
 static_assert(offsetof(YoxelPar, flipMode) == 55 * 4);
 
-// The stored field list (see engines/param_record.h).
+// The stored field list (see engines/records/param_record.h).
 template <class V>
 void VisitRecord(V& v, YoxelPar& r) {
   v.flag(r.byteOrderFlag);

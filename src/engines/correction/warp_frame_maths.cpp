@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/plane_geometry.h"
+#include "app/core/plane_geometry.h"
 #include "platform/memory/memory.h"
 
 namespace {

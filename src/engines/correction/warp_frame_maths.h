@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "engines/correction/warp_frame_record.h"
+#include "raster/warp_frame_record.h"
 
 // Modes: 0 everything (both flags and the kind 1, then modes 1 and 4); 1 the size
 // fields, the outline kind 3 and both outlines (2 and 3); 2 the first outline; 3 the

@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/file_records.h"
-#include "engines/param_record.h"
+#include "app/core/file_records.h"
+#include "engines/records/param_record.h"
 #include "script/lut_vign.h"
 
 inline constexpr int32_t kBordLayers = 128;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engines/preset_file.h"
-#include "engines/session_defaults.h"
+#include "engines/records/preset_file.h"
+#include "engines/records/session_defaults.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "engines/patterns/cookie_cutter_record.h"
 
-#include "engines/preset_file.h"
+#include "engines/records/preset_file.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
-#include "engines/param_record.h"
+#include "app/core/file_records.h"
+#include "engines/records/param_record.h"
 #include "script/lut_vign.h"
 
 struct CookiCutPar {

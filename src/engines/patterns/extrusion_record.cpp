@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engines/session_defaults.h"
+#include "engines/records/session_defaults.h"
 
 void Init_XTrudePar(XTrudePar* r, int16_t keepQuads, int32_t width, int32_t height) {
   if (r == nullptr) return;

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "engines/param_record.h"
+#include "engines/records/param_record.h"
 #include "script/lut_vign.h"
 
 inline constexpr int32_t kXTrudeFirstWord = 137;

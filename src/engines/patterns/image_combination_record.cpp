@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "engines/preset_file.h"
-#include "engines/session_defaults.h"
+#include "engines/records/preset_file.h"
+#include "engines/records/session_defaults.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engines/preset_file.h"
+#include "engines/records/preset_file.h"
 
 namespace {
 

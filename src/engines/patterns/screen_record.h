@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
-#include "engines/param_record.h"
+#include "app/core/file_records.h"
+#include "engines/records/param_record.h"
 
 inline constexpr int32_t kScreenImages = 256;
 

@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
-#include "engines/param_record.h"
+#include "app/core/file_records.h"
+#include "engines/records/param_record.h"
 #include "paths/shape_params.h"
 #include "script/lut_vign.h"
 

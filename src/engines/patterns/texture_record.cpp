@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engines/preset_file.h"
+#include "engines/records/preset_file.h"
 
 namespace {
 

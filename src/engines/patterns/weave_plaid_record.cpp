@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "engines/preset_file.h"
+#include "engines/records/preset_file.h"
 #include "platform/random/random.h"
 
 namespace {

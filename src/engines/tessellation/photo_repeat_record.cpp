@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engines/session_defaults.h"
+#include "engines/records/session_defaults.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 
 #include <cstdint>
 
-#include "app/file_records.h"
-#include "engines/param_record.h"
-#include "engines/preset_file.h"
+#include "app/core/file_records.h"
+#include "engines/records/param_record.h"
+#include "engines/records/preset_file.h"
 #include "script/lut_vign.h"
 
 inline constexpr int32_t kRepMaxSide = 24;

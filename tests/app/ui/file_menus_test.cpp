@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/pascal_strings.h"
+#include "app/core/pascal_strings.h"
 #include "platform/toolbox/test_driver.h"
 #include "support/session.h"
 

@@ -1,3 +1,0 @@
-#include "app/app_data.h"
-
-TAppData* gappData = nullptr;

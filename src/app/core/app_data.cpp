@@ -1,0 +1,3 @@
+#include "app/core/app_data.h"
+
+TAppData* gappData = nullptr;

@@ -1,0 +1,3 @@
+#include "app/core/session_state.h"
+
+TPermanent* gPer = nullptr;

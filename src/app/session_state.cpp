@@ -1,3 +1,0 @@
-#include "app/session_state.h"
-
-TPermanent* gPer = nullptr;

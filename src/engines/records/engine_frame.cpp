@@ -1,0 +1,76 @@
+#include "engines/records/engine_frame.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "app/core/colour_spaces.h"
+#include "app/core/sample_clamp.h"
+#include "app/plane_readers.h"
+
+namespace vmkrec {
+
+namespace {
+
+SourceReader gRenderFileSource = nullptr;
+
+}  // namespace
+
+EngineArea ClampArea(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t width,
+                     int32_t height, bool inclusive) {
+  EngineArea a{left, top, right, bottom};
+  if (inclusive) {
+    (void)ClipInclusiveRect(width, height, a.left, a.top, a.right, a.bottom);
+  } else {
+    (void)ClipExclusiveRect(width, height, a.left, a.top, a.right, a.bottom);
+  }
+  return a;
+}
+
+void SetRenderFileSource(SourceReader reader) { gRenderFileSource = reader; }
+
+void PrepareEngineSource(int16_t source, int16_t planeCount, uint8_t fillValue,
+                         const SourceRequest& request) {
+  if (request.width <= 0 || request.height <= 0) return;
+  const size_t n = static_cast<size_t>(request.width) * static_cast<size_t>(request.height);
+  if (planeCount != 3) {
+    if (source == 1 && request.planes[0] != nullptr) std::memset(request.planes[0], fillValue, n);
+    return;
+  }
+  switch (source) {
+    case 1:
+      for (int i = 0; i < 3; ++i)
+        if (request.planes[i] != nullptr) std::memset(request.planes[i], 0xFF, n);
+      break;
+    case 2:
+      if (gRenderFileSource != nullptr) gRenderFileSource(request);
+      break;
+    case 3:
+      // The host photo's rectangle, resampled into the area at the given scales; without a
+      // photo the reader fails and the planes stay as they were.
+      ReadCharBuffromPho(3, 0, request.width, request.height, request.planes[0],
+                         request.planes[1], request.planes[2], request.planes[3], 0, nullptr,
+                         nullptr, request.photoLeft, request.photoTop, request.photoRight,
+                         request.photoBottom, request.areaWidth, request.areaHeight,
+                         request.scaleX, request.scaleY, request.width, request.height);
+      break;
+    default:
+      break;
+  }
+}
+
+void BlendEffect(uint8_t* plane, const uint8_t* result, const uint8_t* mask, int32_t width,
+                 const EngineArea& area, int16_t blendMode, int16_t opacity) {
+  if (plane == nullptr || result == nullptr || width <= 0) return;
+  for (int32_t y = area.top; y < area.bottom; ++y) {
+    const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
+    for (int32_t x = area.left; x < area.right; ++x) {
+      const size_t i = row + static_cast<size_t>(x);
+      const int32_t a = mask != nullptr ? mask[i] * opacity / 255 : opacity;
+      unsigned char blended = plane[i];
+      X_optionRPart(&blended, static_cast<uint32_t>(blendMode + 1), plane[i], result[i]);
+      plane[i] = static_cast<uint8_t>(((255 - a) * plane[i] + a * blended) / 255);
+    }
+  }
+}
+
+}  // namespace vmkrec

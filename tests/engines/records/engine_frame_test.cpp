@@ -1,0 +1,133 @@
+#include "engines/records/engine_frame.h"
+
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/plane_readers.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
+#include "host/ApePlugInUtilities/image_files.h"
+#include "support/session.h"
+
+namespace {
+
+TEST(EngineArea, ClampsToThePlanesInBothConventions) {
+  vmkrec::EngineArea a = vmkrec::ClampArea(-5, -1, 900, 700, 640, 480, false);
+  EXPECT_EQ(a.left, 0);
+  EXPECT_EQ(a.top, 0);
+  EXPECT_EQ(a.right, 640);
+  EXPECT_EQ(a.bottom, 480);
+  a = vmkrec::ClampArea(3, 4, 640, 480, 640, 480, true);
+  EXPECT_EQ(a.right, 639);
+  EXPECT_EQ(a.bottom, 479);
+  a = vmkrec::ClampArea(3, 4, 10, 20, 640, 480, true);
+  EXPECT_EQ(a.right, 10);
+  EXPECT_EQ(a.bottom, 20);
+  EXPECT_TRUE(vmkrec::ClampArea(700, 0, 800, 10, 640, 480, true).empty());
+}
+
+int gRenderCalls = 0;
+void CountingReader(const vmkrec::SourceRequest& r) {
+  ++gRenderCalls;
+  r.planes[0][0] = 42;
+}
+
+TEST(EngineSource, WhiteFillRenderFileAndPhoto) {
+  std::vector<uint8_t> r(6, 1), g(6, 2), b(6, 3), m(6, 4);
+  vmkrec::SourceRequest req;
+  req.width = 3;
+  req.height = 2;
+  req.planes[0] = r.data();
+  req.planes[1] = g.data();
+  req.planes[2] = b.data();
+  req.planes[3] = m.data();
+
+  vmkrec::PrepareEngineSource(0, 3, 0, req);
+  EXPECT_EQ(r[0], 1);
+  // Sources 2 and 3 without a reader leave the planes as they are.
+  vmkrec::PrepareEngineSource(2, 3, 0, req);
+  vmkrec::PrepareEngineSource(3, 3, 0, req);
+  EXPECT_EQ(g[5], 2);
+  // One plane: only source 1 acts, with the fill value, on the first plane only.
+  vmkrec::PrepareEngineSource(1, 1, 77, req);
+  EXPECT_EQ(r[5], 77);
+  EXPECT_EQ(g[5], 2);
+  vmkrec::SetRenderFileSource(CountingReader);
+  vmkrec::PrepareEngineSource(2, 1, 0, req);
+  EXPECT_EQ(gRenderCalls, 0);
+  vmkrec::PrepareEngineSource(2, 3, 0, req);
+  vmkrec::SetRenderFileSource(nullptr);
+  EXPECT_EQ(gRenderCalls, 1);
+  EXPECT_EQ(r[0], 42);
+  // Three planes: white whatever was passed; the fourth plane is left.
+  vmkrec::PrepareEngineSource(1, 3, 9, req);
+  for (auto* p : {&r, &g, &b})
+    for (uint8_t v : *p) EXPECT_EQ(v, 255);
+  EXPECT_EQ(m[0], 4);
+}
+
+class EnginePhotoSource : public vmktest::SessionTest {};
+
+TEST_F(EnginePhotoSource, ReadsTheHostRectangleIntoThePlanes) {
+  PixelBuffer photo(3, 2, 1, 4), unused;
+  for (uint32_t y = 0; y < 2; ++y)
+    for (uint32_t x = 0; x < 3; ++x) {
+      uint8_t* p = photo.rowPtr(y) + 4 * x;
+      p[0] = static_cast<uint8_t>(10 * x + y);
+      p[1] = 100;
+      p[2] = 200;
+      p[3] = 255;
+    }
+  FilterRecord rec;
+  rec.imageRect = Rect{0, 0, 2, 3};
+  rec.inLastPlane = 2;
+  rec.imageWidth = 3;
+  rec.imageHeight = 2;
+  gFilterRecord = &rec;
+  SetSessionSpanImages(&photo, &unused);
+
+  // Planes of 4 x 2 with an area of 2 x 2: the photo's first two columns, the rest of
+  // each row a margin; plane rows bottom first, as the photo reader lays them.
+  std::vector<uint8_t> r(8, 0xEE), g(8, 0xEE), b(8, 0xEE), m(8, 0xEE);
+  vmkrec::SourceRequest req;
+  req.width = 4;
+  req.height = 2;
+  req.areaWidth = 2;
+  req.areaHeight = 2;
+  req.photoRight = 3;
+  req.photoBottom = 2;
+  req.planes[0] = r.data();
+  req.planes[1] = g.data();
+  req.planes[2] = b.data();
+  req.planes[3] = m.data();
+  vmkrec::PrepareEngineSource(3, 3, 0, req);
+  SetSessionSpanImages(nullptr, nullptr);
+  gFilterRecord = nullptr;
+  EXPECT_EQ((std::vector<uint8_t>(r.begin(), r.begin() + 2)), (std::vector<uint8_t>{1, 11}));
+  EXPECT_EQ((std::vector<uint8_t>(r.begin() + 4, r.begin() + 6)), (std::vector<uint8_t>{0, 10}));
+  EXPECT_EQ(r[2], 0);
+  EXPECT_EQ(g[5], 100);
+  EXPECT_EQ(b[0], 200);
+}
+
+TEST(EngineBlend, OpacityMaskAndArea) {
+  std::vector<uint8_t> plane = {100, 100, 100, 100};
+  const std::vector<uint8_t> result = {200, 200, 200, 200};
+  const std::vector<uint8_t> mask = {255, 0, 128, 255};
+  // Mode 0 + 1 takes the result; opacity 128 weighs it: (127 * 100 + 128 * 200) / 255.
+  vmkrec::BlendEffect(plane.data(), result.data(), nullptr, 2, {0, 0, 2, 1}, 0, 128);
+  EXPECT_EQ(plane[0], 150);
+  EXPECT_EQ(plane[1], 150);
+  EXPECT_EQ(plane[2], 100);  // outside the area (second row)
+  plane = {100, 100, 100, 100};
+  vmkrec::BlendEffect(plane.data(), result.data(), mask.data(), 2, {0, 0, 2, 2}, 0, 255);
+  EXPECT_EQ(plane[0], 200);
+  EXPECT_EQ(plane[1], 100);
+  EXPECT_EQ(plane[2], 150);  // a = 128: (127 * 100 + 128 * 200) / 255
+  // Mode 1 + 1 adds, clamped.
+  plane = {100, 100, 100, 100};
+  vmkrec::BlendEffect(plane.data(), result.data(), nullptr, 2, {0, 0, 1, 1}, 1, 255);
+  EXPECT_EQ(plane[0], 255);
+}
+
+}  // namespace
