@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "app/core/session_state.h"
+#include "engines/records/session_defaults.h"
 #include "script/param_block.h"
 
 namespace {
@@ -43,10 +44,9 @@ int32_t WholeResolution(float r) {
 
 DefaultSizes SessionDefaultSizes() {
   DefaultSizes s;
-  if (gPer == nullptr) return s;
-  s.width = s.previewWidth = gPer->previewWidth;
-  s.height = s.previewHeight = gPer->previewHeight;
-  s.resolution = WholeResolution(gPer->resolution);
+  s.width = s.previewWidth = SessionPhotoWidth();
+  s.height = s.previewHeight = SessionPhotoHeight();
+  s.resolution = gPer != nullptr ? WholeResolution(gPer->resolution) : 0;
   return s;
 }
 
