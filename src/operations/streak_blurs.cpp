@@ -9,8 +9,9 @@
 //
 // Counts and lengths reach 32767, so the loops skip what cannot count
 // without changing a result: a zoom leaves out the samples farther from
-// the centre than the region's farthest corner, a motion streak stops once
-// its samples have left the region for good. A spin past one full turn
+// the centre than the region's farthest corner or nearer than its nearest
+// point, a motion streak stops once its samples have left the region for
+// good. A spin past one full turn
 // only visits the same degrees again; it is held to one turn.
 #include <algorithm>
 #include <cmath>
@@ -140,8 +141,9 @@ int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
   const int32_t n = kind == 1 ? std::min<int32_t>(count, kSpinTurn) : count;
   const int32_t first = -(n / 2);
   const int32_t last = n / 2 - 1;
-  // No sample farther from the centre than this lies in the region: its
-  // farthest corner, plus the truncation of both coordinates.
+  // A sample lies in the region only at a radius between the region's
+  // nearest point and its farthest corner, give or take the truncation of
+  // both coordinates: the zoom visits only those radii.
   double corner = 0.0;
   for (const int64_t px : {int64_t{x0}, int64_t{x1}}) {
     for (const int64_t py : {int64_t{y0}, int64_t{y1}}) {
@@ -150,7 +152,10 @@ int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
       corner = std::max(corner, std::sqrt(ddx * ddx + ddy * ddy));
     }
   }
+  const double nx = static_cast<double>(std::max({int64_t{x0} - cx, int64_t{0}, cx - x1}));
+  const double ny = static_cast<double>(std::max({int64_t{y0} - cy, int64_t{0}, cy - y1}));
   const double reach = corner * (1.0 + 1e-9) + 2.0;
+  const double near = std::max(0.0, std::sqrt(nx * nx + ny * ny) * (1.0 - 1e-9) - 2.0);
   const double fcx = static_cast<double>(cx);
   const double fcy = static_cast<double>(cy);
   frame.Run(mode, opacity, mask, x0, y0, x1, y1, [&](int32_t x, int32_t y, auto add) {
@@ -163,14 +168,23 @@ int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
     if (kind == 0) {
       const double ca = std::cos(static_cast<double>(a));
       const double sa = std::sin(static_cast<double>(a));
-      // The radius falls as k grows: the samples within reach are one run.
+      // The radius falls as k grows: the samples at a useful radius are
+      // two runs, on this side of the centre and beyond it.
       auto radius = [&](int32_t k) { return static_cast<float>(d) - static_cast<float>(k); };
-      const int32_t from = FirstHolding(first, last, [&](int32_t k) { return radius(k) <= reach; });
-      const int32_t to =
-          FirstHolding(first, last, [&](int32_t k) { return radius(k) < -reach; }) - 1;
-      for (int32_t k = from; k <= to; ++k) {
-        const float r = radius(k);
-        add(SamplePos(r * ca + fcx), SamplePos(r * sa + fcy));
+      auto below = [&](double limit) {
+        return FirstHolding(first, last, [&](int32_t k) { return radius(k) < limit; });
+      };
+      auto atMost = [&](double limit) {
+        return FirstHolding(first, last, [&](int32_t k) { return radius(k) <= limit; });
+      };
+      const int32_t aheadTo = below(near) - 1;
+      const int32_t runs[2][2] = {{atMost(reach), aheadTo},
+                                  {std::max(atMost(-near), aheadTo + 1), below(-reach) - 1}};
+      for (const auto& run : runs) {
+        for (int32_t k = run[0]; k <= run[1]; ++k) {
+          const float r = radius(k);
+          add(SamplePos(r * ca + fcx), SamplePos(r * sa + fcy));
+        }
       }
     } else {
       const float r = static_cast<float>(d);

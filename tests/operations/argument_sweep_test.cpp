@@ -173,8 +173,8 @@ std::vector<Row> Rows() {
                     const unsigned char bias[3] = {0, 5, 250};
                     return Effects::ApplyMatrix(c.mode, c.opacity, c.planes->i3.data(), c.mask, 1,
                                                 1, c.s.w, c.s.h, c.r.x0, c.r.x1, c.r.y0, c.r.y1,
-                                                static_cast<int16_t>(radius), 3, bias,
-                                                static_cast<float>(c.p), kernel.data());
+                                                static_cast<int16_t>(radius), 3, bias, c.pf(),
+                                                kernel.data());
                   }});
   rows.push_back({"Blur one plane", 3, true, kRc, [](Call& c) {
                     return Effects::Blur(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.w,
@@ -199,10 +199,9 @@ std::vector<Row> Rows() {
                                             c.s.h, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16());
                   }});
   rows.push_back({"DeBlur", 2, true, kRc, [](Call& c) {
-                    // Each order is a pass over the plane: held so the sweep stays quick.
                     return Effects::DeBlur(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.h,
-                                           c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
-                                           static_cast<int16_t>(Held(c.p, -5, 12)), c.p16());
+                                           c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                           c.p16());
                   }});
   rows.push_back({"GaussianMatrix", 4, true, kRc, [](Call& c) {
                     const int16_t n = static_cast<int16_t>(Held(c.p, -5, 30));
@@ -216,26 +215,20 @@ std::vector<Row> Rows() {
                     auto& P = *c.planes;
                     return Effects::RadialBlur(c.mode, c.opacity, P.r.data(), P.g.data(),
                                                P.b.data(), c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1,
-                                               c.r.y1, c.mask, 3,
-                                               // A sample a pixel: held for speed.
-                                               Held16(c.p, -400, 400), c.p16(),
+                                               c.r.y1, c.mask, 3, c.p16(), c.p16(),
                                                static_cast<int16_t>(-c.p), 0);
                   }});
   rows.push_back({"RadialBlur spin", 6, true, kRc, [](Call& c) {
                     auto& P = *c.planes;
                     return Effects::RadialBlur(c.mode, c.opacity, P.r.data(), P.g.data(),
                                                P.b.data(), c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1,
-                                               c.r.y1, c.mask, 1,
-                                               // A sample a degree: held for speed.
-                                               Held16(c.p, -400, 400), 50, c.p16(), 1);
+                                               c.r.y1, c.mask, 1, c.p16(), 50, c.p16(), 1);
                   }});
   rows.push_back({"MotionBlur", 6, true, kRc, [](Call& c) {
                     auto& P = *c.planes;
                     return Effects::MotionBlur(c.mode, c.opacity, P.r.data(), P.g.data(),
                                                P.b.data(), c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1,
-                                               c.r.y1, c.mask, 3,
-                                               // A sample a pixel: held for speed.
-                                               Held16(c.p, -400, 400), c.p16());
+                                               c.r.y1, c.mask, 3, c.p16(), c.p16());
                   }});
 
   // ---- gradients ----
@@ -248,6 +241,12 @@ std::vector<Row> Rows() {
                       if (rc != 0) return rc;
                     }
                     return 0;
+                  }});
+  rows.push_back({"ColorCirc colour row", 4, true, kRc, [](Call& c) {
+                    // The ramp table is exactly its five rows.
+                    return Effects::ColorCirc(c.mode, c.opacity, c.planes->r.data(), c.s.h,
+                                              c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                              c.mask, Ramp().data(), 3, 50, 50, 80, 1, 2);
                   }});
 
   // ---- hue, saturation, lightness ----
@@ -271,8 +270,7 @@ std::vector<Row> Rows() {
                     for (int16_t kind = 0; kind <= 5; ++kind) {
                       const int32_t rc = Effects::Noise(
                           c.mode, c.opacity, kind, c.planes->r.data(), c.mask, c.s.h, c.s.w,
-                          c.r.x0, c.r.y0, c.r.x1, c.r.y1, static_cast<float>(c.p),
-                          static_cast<float>(c.p) / 3.0f, c.p16(), c.p16(),
+                          c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.pf(), c.pf() / 3.0f, c.p16(), c.p16(),
                           static_cast<int16_t>(-c.p), 11);
                       if (rc != 0) return rc;
                     }

@@ -139,7 +139,7 @@ std::vector<Row> Rows() {
   rows.push_back({"X_Emboss", 2, true, kRc, [](Call& c) {
                     return X_Emboss(c.planes->r.data(), c.mask, c.s.h, c.s.w, c.r.x0, c.r.y0,
                                     c.r.x1, c.r.y1, Held(c.p, -3, 6), 1, c.p, c.p,
-                                    static_cast<float>(c.p));
+                                    c.pf());
                   }});
   rows.push_back({"X_FindEdge", 2, true, kRc, [](Call& c) {
                     return X_FindEdge(c.planes->r.data(), c.mask, c.s.h, c.s.w, c.r.x0, c.r.y0,
@@ -228,7 +228,7 @@ std::vector<Row> Rows() {
   // ---- focus, denoise, smart blur, diffusion ----
   rows.push_back({"DeBlur", 2, true, kRc, [](Call& c) {
                     return DeBlur(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.h, c.s.w,
-                                  c.r.x0, c.r.y0, c.r.x1, c.r.y1, Held16(c.p, -5, 12), c.p16());
+                                  c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(), c.p16());
                   }});
   rows.push_back({"HighPass", 3, true, kRc, [](Call& c) {
                     return HighPass(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.w, c.s.h,
@@ -250,13 +250,13 @@ std::vector<Row> Rows() {
   rows.push_back({"AnisotropicDiffusion", 2, true, kAny, [](Call& c) {
                     AnisotropicDiffusion(c.s.w, c.s.h, c.planes->r.data(),
                                          static_cast<int16_t>(c.p & 1), Held16(c.p, -5, 20),
-                                         static_cast<float>(c.p));
+                                         c.pf());
                     return 0;
                   },
                   true});
   // ---- guided channel drivers on 32-bit pixels (right and bottom exclusive) ----
   rows.push_back({"X_DeBlur_buffer", 2, true, kRc, [](Call& c) {
-                    return Guided(&X_DeBlur_buffer, c, c.opacity, Held16(c.p, -5, 12), c.p16(),
+                    return Guided(&X_DeBlur_buffer, c, c.opacity, c.p16(), c.p16(),
                                   Held16(c.p, -5, 12));
                   }});
   rows.push_back({"X_HighSharp_buffer", 2, true, kRc, [](Call& c) {
@@ -352,7 +352,7 @@ std::vector<Row> Rows() {
                     const unsigned char offsets[3] = {0, 9, 250};
                     return ApplyMatrix(c.planes->i3.data(), c.mask, 1, 1, c.s.w, c.s.h, c.r.x0,
                                        c.r.x1, c.r.y0, c.r.y1, radius, 3, offsets,
-                                       static_cast<float>(c.p), kernel.data());
+                                       c.pf(), kernel.data());
                   }});
   rows.push_back({"X_Opa_BufToBuf_andR", 128, true, kRc, [](Call& c) {
                     auto& P = *c.planes;
