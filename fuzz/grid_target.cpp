@@ -1,0 +1,79 @@
+// Fuzz target: The grid-warp file with its selection plane (Do_AGrid_file).
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "engines/correction/grid_record.h"
+
+namespace vmkfuzz {
+namespace {
+
+
+constexpr int32_t kGridW = 8, kGridH = 6;
+
+struct GridKit {
+  std::unique_ptr<GridPar> pristine = std::make_unique<GridPar>();
+  std::unique_ptr<GridPar> work = std::make_unique<GridPar>();
+  uint8_t planePristine[kGridW * kGridH] = {};
+  uint8_t plane[kGridW * kGridH] = {};
+  int16_t Do(int16_t mode, FSSpec spec) {
+    return Do_AGrid_file(mode, spec, work.get(), 1, kGridW, kGridH, plane);
+  }
+};
+
+GridKit& Grid() {
+  static GridKit* k = [] {
+    auto* g = new GridKit;
+    Init_GridPar(g->pristine.get(), 640, 480, 9, 9, 1, 3, 1, 1);
+    for (int32_t i = 0; i < kGridW * kGridH; ++i) g->planePristine[i] = static_cast<uint8_t>(1 + i);
+    return g;
+  }();
+  return *k;
+}
+
+std::vector<Bytes> GridSeeds() {
+  std::vector<Bytes> out;
+  GridKit& g = Grid();
+  const int shapes[][4] = {{4, 3, 1, 3}, {2, 2, 2, 1}, {1, 1, 1, 1}};
+  int n = 0;
+  for (const auto& s : shapes) {
+    Init_GridPar(g.work.get(), 640, 480, s[0], s[1], s[2], s[3], 1, 1);
+    g.work->head.w[kGpCount] = n + 1;  // one, two and three grids in use
+    for (int32_t i = 0; i < kGridW * kGridH; ++i)
+      g.plane[i] = static_cast<uint8_t>(i % 5 == 0 ? 200 : (n == 1 ? i : 0));
+    const std::string path = File("grid-seed" + std::to_string(n++) + ".hxgr");
+    if (g.Do(3, SpecForPath(path)) != 0) Violation("grid seed writer failed");
+    out.push_back(GetFile(path));
+  }
+  return out;
+}
+
+void GridOne(const uint8_t* data, size_t size) {
+  GridKit& g = Grid();
+  std::memcpy(static_cast<void*>(g.work.get()), g.pristine.get(), sizeof(GridPar));
+  std::memcpy(g.plane, g.planePristine, sizeof g.plane);
+  const std::string path = File("offered.hxgr");
+  PutFile(path, data, size);
+  const int16_t rc = g.Do(2, SpecForPath(path));
+  if (rc != 0 && rc != -1) Violation("grid answer");
+  if (rc == -1 && (std::memcmp(g.work.get(), g.pristine.get(), sizeof(GridPar)) != 0 ||
+                   std::memcmp(g.plane, g.planePristine, sizeof g.plane) != 0))
+    Violation("grid: record or plane changed by a refused file");
+  rc == 0 ? Accepted() : RefusedChecked();
+  if (rc == 0) {
+    const std::string again = File("again.hxgr");
+    if (g.Do(3, SpecForPath(again)) != 0) Violation("grid: what was read cannot be stored again");
+  }
+}
+
+}  // namespace
+
+const Family& TheFamily() {
+  static const Family family{"grid", GridSeeds, GridOne};
+  return family;
+}
+
+}  // namespace vmkfuzz

@@ -1,0 +1,242 @@
+// Fuzz target: Preset files of every engine family, read with Do_A<X>_file mode 2 (the
+// first byte of an input picks the family), and the ramp file.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <type_traits>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "engines/correction/colour_correction.h"
+#include "engines/correction/colour_matrix.h"
+#include "engines/correction/lens_correction.h"
+#include "engines/patterns/backdrop_compo_records.h"
+#include "engines/patterns/border_record.h"
+#include "engines/patterns/cast_shadow_record.h"
+#include "engines/patterns/cookie_cutter_record.h"
+#include "engines/patterns/fractal_record.h"
+#include "engines/patterns/image_combination_record.h"
+#include "engines/patterns/lens_flare_gradient_records.h"
+#include "engines/patterns/painter_strokes_record.h"
+#include "engines/patterns/screen_record.h"
+#include "engines/patterns/shape_record.h"
+#include "engines/patterns/texture_record.h"
+#include "engines/patterns/weave_plaid_record.h"
+#include "engines/tessellation/photo_repeat_record.h"
+#include "engines/tessellation/tessellation_record.h"
+#include "engines/tessellation/twin_tessellation_record.h"
+#include "platform/files/file_types.h"
+#include "platform/types/mac_types.h"
+#include "script/lut_vign.h"
+
+
+namespace vmkfuzz {
+namespace {
+
+
+struct PresetEntry {
+  const char* name;
+  std::function<Bytes()> seed;                      // the family's own writer, variant 0
+  std::function<void(const uint8_t*, size_t)> one;  // read as variant 1 and check
+};
+
+template <class R>
+struct PresetKit {
+  static_assert(std::is_trivially_copyable_v<R>, "records are plain data");
+  using DoFile = std::function<int16_t(int16_t, FSSpec, R*)>;
+  const char* name;
+  OSType type;
+  DoFile doFile;
+  std::function<void(R*, int)> init;
+  std::unique_ptr<R> pristine, work;
+
+  Bytes Seed() {
+    auto r = std::make_unique<R>();
+    init(r.get(), 0);
+    return Save(r.get(), "seed");
+  }
+  Bytes Save(R* r, const std::string& base) {
+    const std::string path = File(std::string(name) + "-" + base);
+    Ui().AnswerSaveFile(path);
+    if (doFile(1, FSSpec{}, r) != 0) return {};
+    return GetFile(path + plat::files::ExtensionForType(type));
+  }
+  void One(const uint8_t* data, size_t size) {
+    if (!pristine) {
+      pristine = std::make_unique<R>();
+      work = std::make_unique<R>();
+      init(pristine.get(), 1);
+    }
+    std::memcpy(static_cast<void*>(work.get()), pristine.get(), sizeof(R));
+    const std::string path = File("offered-preset");
+    PutFile(path, data, size);
+    const int16_t rc = doFile(2, SpecForPath(path), work.get());
+    if (rc != 0 && rc != -1) Violation(name, "answer " + std::to_string(rc));
+    if (rc == -1 && std::memcmp(work.get(), pristine.get(), sizeof(R)) != 0)
+      Violation(name, "record changed by a refused file");
+    rc == 0 ? Accepted() : RefusedChecked();
+    if (rc == 0 && Save(work.get(), "again").empty())
+      Violation(name, "what was read cannot be stored again");
+  }
+};
+
+template <class R>
+PresetEntry Entry(const char* name, OSType type, typename PresetKit<R>::DoFile doFile,
+                  std::function<void(R*, int)> init) {
+  auto kit = std::make_shared<PresetKit<R>>();
+  kit->name = name;
+  kit->type = type;
+  kit->doFile = std::move(doFile);
+  kit->init = std::move(init);
+  return PresetEntry{name, [kit] { return kit->Seed(); },
+                     [kit](const uint8_t* d, size_t n) { kit->One(d, n); }};
+}
+
+// The ramp file: the ramp and the caller's two texts.
+struct RampKit {
+  LutVign lut{};
+  char text1[256] = {}, text2[256] = {};
+  void Init(int variant) {
+    lut = LutVign{};
+    Init_LutVign(variant == 0 ? 6 : 2, &lut, 10, 200, 30, 90);
+    std::memset(text1, 0, sizeof text1);
+    std::memset(text2, 0, sizeof text2);
+    std::snprintf(text1, sizeof text1, "%s", variant == 0 ? "Category" : "Kept");
+    std::snprintf(text2, sizeof text2, "%s", variant == 0 ? "A ramp" : "Also kept");
+  }
+  Bytes Snapshot() {
+    Bytes b = RawBytes(lut);
+    b.insert(b.end(), text1, text1 + sizeof text1);
+    b.insert(b.end(), text2, text2 + sizeof text2);
+    return b;
+  }
+  int16_t Do(int16_t mode, FSSpec spec) {
+    return Do_ALutVign_file(mode, spec, &lut, text1, text2, 0, 0, 0, 0);
+  }
+  Bytes Save(const std::string& base) {
+    const std::string path = File(base);
+    Ui().AnswerSaveFile(path);
+    if (Do(1, FSSpec{}) != 0) return {};
+    return GetFile(path + plat::files::ExtensionForType(FourCC("hVig")));
+  }
+};
+
+std::vector<PresetEntry>& PresetTable() {
+  static std::vector<PresetEntry> t;
+  if (!t.empty()) return t;
+  auto ramp = std::make_shared<RampKit>();
+  t.push_back(PresetEntry{
+      "ramp",
+      [ramp] {
+        ramp->Init(0);
+        return ramp->Save("ramp-seed");
+      },
+      [ramp](const uint8_t* d, size_t n) {
+        ramp->Init(1);
+        const Bytes before = ramp->Snapshot();
+        const std::string path = File("offered.hvig");
+        PutFile(path, d, n);
+        const int16_t rc = ramp->Do(2, SpecForPath(path));
+        if (rc != 0 && rc != -1) Violation("ramp", "answer");
+        if (rc == -1 && ramp->Snapshot() != before) Violation("ramp", "changed by a refused file");
+        rc == 0 ? Accepted() : RefusedChecked();
+        if (rc == 0 && ramp->Save("ramp-again").empty())
+          Violation("ramp", "what was read cannot be stored again");
+      }});
+  t.push_back(Entry<ColMatPar>("colour matrix", FourCC("hCma"), Do_AColMatPar_file,
+                               [](ColMatPar* r, int v) {
+                                 Init_ColMatPar(r);
+                                 if (v == 0) r->contrast = 1234;
+                               }));
+  for (int16_t kind : {119, 105, 103, 104}) {
+    t.push_back(Entry<ColCorPar>(
+        "colour correction", ColCorFileType(kind),
+        [kind](int16_t mode, FSSpec spec, ColCorPar* r) { return Do_AColCor_file(mode, spec, r, kind); },
+        [kind](ColCorPar* r, int v) {
+          Init_ColCorPar(r, v == 0 ? 640 : 300, 480, 72, kind, 0, 0);
+          if (v == 0)
+            for (int32_t i = 2; i < 200; ++i) r->w[i] += i % 13;
+        }));
+  }
+  t.push_back(Entry<ZondracPar>("lens correction", FourCC("hZnd"), Do_AZondrac_file,
+                                [](ZondracPar* r, int v) {
+                                  Init_ZondracPar(r, v == 0 ? 3000 : 640, 480, 72, 20, 20, 2);
+                                }));
+  t.push_back(Entry<CombImaPar>("image combination", FourCC("hCim"), Do_ACombIma_file,
+                                [](CombImaPar* r, int v) { Init_CombImaPar(r, v == 0); }));
+  t.push_back(Entry<BordPar>("border", FourCC("hBor"), Do_ABordPar_file, [](BordPar* r, int v) {
+    Init_BordPar(r, 640, 480, 1, 1, 1, v == 0 ? 1 : 2);
+  }));
+  t.push_back(Entry<TextuPar>("texture", FourCC("hTex"), Do_ATextu_file,
+                              [](TextuPar* r, int) { Init_TextuPar(r); }));
+  t.push_back(Entry<WeaveInfo>("weave", FourCC("hWea"), Do_AWeaveInfo_file,
+                               [](WeaveInfo* r, int v) {
+                                 Init_WeaveInfo(r, v == 0 ? 6 : 3, v == 0 ? 10 : 4);
+                               }));
+  t.push_back(Entry<PlaidPar>("plaid", FourCC("hPld"), Do_APlaidPar_file,
+                              [](PlaidPar* r, int v) { Init_PlaidPar(r, v == 0); }));
+  t.push_back(Entry<FractPar>("fractal", FourCC("hFra"), Do_AFract_file,
+                              [](FractPar* r, int v) { Init_FractPar(r, v == 0 ? 1 : 2, 0); }));
+  t.push_back(Entry<CookiCutPar>("cookie cutter", FourCC("hCoo"), Do_ACookiCut_file,
+                                 [](CookiCutPar* r, int) { Init_CookiCutPar(r); }));
+  t.push_back(Entry<ShapePar>("shape", FourCC("hShp"), Do_AShapePar_file, [](ShapePar* r, int v) {
+    Init_ShapePar(r, v == 0 ? 100 : 30, 60, v == 0 ? 1 : 2);
+  }));
+  t.push_back(Entry<ScreenPar>("screen", FourCC("hScr"), Do_AScreenPar_file,
+                               [](ScreenPar* r, int v) { Init_ScreenPar(r, v == 0); }));
+  t.push_back(Entry<BDropPar>("backdrop", FourCC("hCbd"), Do_ABDrop_file,
+                              [](BDropPar* r, int v) { Init_BDropPar(r, v == 0); }));
+  t.push_back(Entry<CompoPar>("compo", FourCC("hCom"), Do_ACompoPar_file, [](CompoPar* r, int v) {
+    Init_CompoPar(r, v == 0 ? 320 : 64, 200, 1, 1, 1, 1);
+  }));
+  t.push_back(Entry<SupVigPar>("super gradient", FourCC("hSvr"), Do_ASupVigPar_file,
+                               [](SupVigPar* r, int v) {
+                                 Init_SupVigPar(r);
+                                 r->w[3] = v == 0 ? 77 : 5;
+                               }));
+  t.push_back(Entry<StrokPar>("strokes", FourCC("hSto"), Do_AStrok_file,
+                              [](StrokPar* r, int) { Init_StrokPar(r); }));
+  t.push_back(Entry<ShadoPar>("cast shadow", FourCC("hShs"), Do_AShadoPar_file,
+                              [](ShadoPar* r, int v) {
+                                Init_ShadoPar(r, 0);
+                                r->w[kShaCornerX + 1] = v == 0 ? 333 : -9;
+                              }));
+  t.push_back(Entry<TessPar>("tessellation", FourCC("hPts"), Do_ATessPar_file,
+                             [](TessPar* r, int v) { Init_TessPar(r, v == 0, 0, v == 0); }));
+  t.push_back(Entry<HeschPar>("twin tessellation", FourCC("hHhs"), Do_AHeschPar_file,
+                              [](HeschPar* r, int v) { Init_HeschPar(r, 1, 1, v == 0); }));
+  t.push_back(Entry<RepPar>("photo repeat", FourCC("hPre"), Do_ARepPar_file, [](RepPar* r, int v) {
+    Init_RepPar(r, 1, v == 0 ? 5 : 2, v == 0 ? 4 : 2);
+  }));
+  return t;
+}
+
+std::vector<Bytes> PresetSeeds() {
+  std::vector<Bytes> out;
+  auto& t = PresetTable();
+  for (size_t i = 0; i < t.size(); ++i) {
+    Bytes b = t[i].seed();
+    if (b.empty()) Violation("seed writer failed", t[i].name);
+    b.insert(b.begin(), static_cast<uint8_t>(i));
+    out.push_back(std::move(b));
+  }
+  return out;
+}
+
+void PresetOne(const uint8_t* data, size_t size) {
+  if (size < 1) return;
+  auto& t = PresetTable();
+  t[data[0] % t.size()].one(data + 1, size - 1);
+}
+
+}  // namespace
+
+const Family& TheFamily() {
+  static const Family family{"preset", PresetSeeds, PresetOne};
+  return family;
+}
+
+}  // namespace vmkfuzz
