@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 #include "platform/bytes/byte_order.h"
 #include "platform/types/mac_types.h"
 

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/app_data.h"
-#include "app/memory_manager.h"
-#include "app/session_state.h"
+#include "app/core/app_data.h"
+#include "app/core/memory_manager.h"
+#include "app/core/session_state.h"
 #include "paths/draw_par.h"
 
 namespace vmkfuzz {

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/file_records.h"
+#include "app/core/file_records.h"
 #include "platform/toolbox/api/scripted_ui.h"
 
 namespace vmkfuzz {
