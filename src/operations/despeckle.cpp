@@ -21,7 +21,8 @@ constexpr unsigned char kFinished = 3;
 // x2) tests and marks one place and answers whether it opened a run
 // x1..x2 to walk on from.
 template <typename Enter>
-void WalkRuns(int32_t x, int32_t y, int32_t height, Enter enter) {
+void WalkRuns(int32_t x, int32_t y, int32_t height, Enter enter, int32_t* stopAt = nullptr,
+              const int32_t* count = nullptr) {
   struct Frame {
     int32_t y, x2, col;
     bool below;
@@ -33,7 +34,7 @@ void WalkRuns(int32_t x, int32_t y, int32_t height, Enter enter) {
     if (enter(vx, vy, x1, x2)) stack.push_back({vy, x2, x1, false});
   };
   visit(x, y);
-  while (!stack.empty()) {
+  while (!stack.empty() && (stopAt == nullptr || *count < *stopAt)) {
     Frame& f = stack.back();
     if (f.col > f.x2) {
       stack.pop_back();
@@ -87,9 +88,11 @@ struct Rgb {
   }
 };
 
+// The blob's size; with a stopAt, counting may end as soon as the size
+// reaches it (the walked part then stays marked counted).
 template <typename Px>
 int32_t FindSize(const Px& px, typename Px::Colour colour, int32_t x, int32_t y, int32_t width,
-                 int32_t height, unsigned char* mask) {
+                 int32_t height, unsigned char* mask, int32_t stopAt = 0) {
   int32_t count = 0;
   WalkRuns(x, y, height, [&](int32_t vx, int32_t vy, int32_t& x1, int32_t& x2) {
     const int64_t row = static_cast<int64_t>(vy) * width;
@@ -98,7 +101,7 @@ int32_t FindSize(const Px& px, typename Px::Colour colour, int32_t x, int32_t y,
     count += x2 - x1 + 1;
     MarkRun(mask, row, x1, x2, kCounted);
     return true;
-  });
+  }, stopAt > 0 ? &stopAt : nullptr, &count);
   return count;
 }
 
@@ -141,6 +144,31 @@ void Fill(const Px& px, typename Px::Colour colour, int32_t x, int32_t y, int32_
   });
 }
 
+// Marks 3 the unfinished part of a blob found big enough to keep: the
+// pixels counted so far and every unvisited one joined to them.
+//
+// A blob's count takes in pixels that earlier blobs finished (a merged
+// speckle joins its new colour's area), so counting every blob in full
+// would walk the same finished areas again and again. It need not: once a
+// blob reaches the size limit it can never shrink below it in that pass
+// (only blobs under the limit are ever recoloured, and they would contain
+// it), so whether its remaining pixels are finished now or met again
+// later changes no colour; meeting one again only repeats the verdict.
+template <typename Px>
+void FinishBlob(const Px& px, typename Px::Colour colour, int32_t x, int32_t y, int32_t width,
+                int32_t height, unsigned char* mask) {
+  auto open = [&](int64_t i) {
+    return (mask[i] == 0 || mask[i] == kCounted) && px.at(i) == colour;
+  };
+  WalkRuns(x, y, height, [&](int32_t vx, int32_t vy, int32_t& x1, int32_t& x2) {
+    const int64_t row = static_cast<int64_t>(vy) * width;
+    if (!open(row + vx)) return false;
+    RunOf(vx, width, row, open, x1, x2);
+    MarkRun(mask, row, x1, x2, kFinished);
+    return true;
+  });
+}
+
 // One pass: blobs below `limit` pixels merge into their nearest touching
 // colour when it lies within `threshold`.
 template <typename Px>
@@ -151,8 +179,8 @@ void Pass(const Px& px, int32_t width, int32_t height, int32_t limit, int32_t th
       const int64_t i = static_cast<int64_t>(y) * width + x;
       if (mask[i] != 0) continue;
       const typename Px::Colour colour = px.at(i);
-      if (FindSize(px, colour, x, y, width, height, mask) >= limit) {
-        ignore(x, y, width, height, mask);
+      if (FindSize(px, colour, x, y, width, height, mask, limit) >= limit) {
+        FinishBlob(px, colour, x, y, width, height, mask);
         continue;
       }
       typename Px::Colour best = colour;
