@@ -181,6 +181,8 @@ int32_t FlattenPath(const CPath* p, VFLine** rows, int32_t height, int32_t width
   const int64_t entries = static_cast<int64_t>(n) * 33;
   FillWork<float> xs(entries), ys(entries);
   if (!xs || !ys) return -1;
+  // The table always joins the last knot back to the first: an open path
+  // fills as if it were closed.
   const int32_t samples = p->DrawToTable(xs.get(), ys.get(), 3);
   for (int32_t i = 0; i < samples; ++i) {
     xs.get()[i] = scaleX * xs.get()[i];
@@ -415,7 +417,9 @@ int32_t FeatherFill(S* out, int32_t height, int32_t width, VFLine** rows, int32_
     }
   }
 
-  // Kernel of 2R x 2R values: V - V * (dx^2 + dy^2) / R^2, at least 0. A
+  // Kernel of 2R x 2R values: V - V * (dx^2 + dy^2) / R^2, at least 0,
+  // for dx and dy from -R to R - 1. The stamp reaches one sample further up
+  // and left than down and right; feathered masks have always leant so. A
   // radius of 1 leaves only the centre, so feather 1 is a plain hard fill.
   const int64_t side = 2 * static_cast<int64_t>(radius);
   if (side > 46340) return -1;  // the kernel's size would not fit 32 bits
