@@ -97,6 +97,24 @@ TEST_F(PathFillTest, SoftSpanEndsCarryTheirFraction) {
   EXPECT_EQ(m, want);
 }
 
+TEST_F(PathFillTest, RowsHoldMoreThanSixteenBitsOfCrossings) {
+  constexpr int32_t kPairs = 20000;  // 40000 crossings on one row
+  constexpr int32_t kWide = 4 * kPairs;
+  Rows rows(1);
+  for (int32_t i = 0; i < kPairs; ++i) {
+    rows.lines[0].Attach(4.0f * i + 1.0f);
+    rows.lines[0].Attach(4.0f * i + 3.0f);
+  }
+  EXPECT_EQ(rows.lines[0].count, 2 * kPairs);
+  std::vector<uint8_t> m(kWide, 0);
+  ASSERT_EQ(VFFillOpaCharBuf(m.data(), 1, kWide, rows.table.data(), 255, nullptr, nullptr,
+                             nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr),
+            1);
+  EXPECT_EQ(std::count(m.begin(), m.end(), 255), 3 * kPairs);
+  EXPECT_EQ(m[kWide - 4], 0);
+  EXPECT_EQ(m[kWide - 1], 255);
+}
+
 TEST_F(PathFillTest, EdgesMovingMoreThanAPixelAreRamped) {
   // Row 0 spans 10-20, row 1 spans 5-15: the left edge moves out on row 1
   // (ramp on row 0), the right edge lies further out on row 0 (ramp on row 1).
