@@ -21,5 +21,8 @@ jobs=$(nproc)
 cmake --preset "$preset" -DVMK_WERROR="$werror" >/dev/null
 cmake --build "$build" -j "$jobs"
 
+# Every quoted include must point at its own floor or one below.
+./scripts/check-layers
+
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$jobs"

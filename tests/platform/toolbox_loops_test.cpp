@@ -15,7 +15,8 @@
 #include "platform/toolbox/api/ui_services.h"
 #include "platform/toolbox/test_driver.h"
 #include "platform/toolbox/toolbox.h"
-#include "nib_window_fixture.h"
+#include "platform/toolbox/toolbox_internal.h"
+#include "support/qt/nib_window_fixture.h"
 
 using namespace plat::tb;
 

@@ -5,7 +5,7 @@
 
 #include "platform/toolbox/test_driver.h"
 #include "platform/toolbox/toolbox.h"
-#include "nib_window_fixture.h"
+#include "support/qt/nib_window_fixture.h"
 
 using namespace plat::tb;
 

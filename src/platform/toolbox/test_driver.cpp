@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "platform/toolbox/toolbox_internal.h"
+
 namespace plat::tb::test {
 namespace {
 

@@ -24,8 +24,12 @@
 #include <vector>
 
 #include "platform/toolbox/api/scripted_ui.h"
+#include "platform/toolbox/modal_runner.h"
 #include "platform/toolbox/toolbox.h"
-#include "platform/toolbox/toolbox_internal.h"
+
+// Named only by the driver's private members; declared so that this header
+// pulls in no Qt header.
+class QWidget;
 
 namespace plat::tb::test {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/toolbox/modal_runner.h"
 #include "platform/toolbox/toolbox.h"
 
 class QEventLoop;
@@ -180,13 +181,6 @@ double EarliestTimer();
 void UseVirtualClock(bool on);
 bool VirtualClock();
 
-// The modal-loop runner of the test driver (null when live).
-class ModalRunner {
- public:
-  virtual ~ModalRunner() = default;
-  virtual void Run(Window* window) = 0;
-};
-void SetModalRunner(ModalRunner* runner);
 std::vector<Window*>& ModalStack();
 
 }  // namespace plat::tb

@@ -1,5 +1,6 @@
-// The platform tests share one QApplication on the offscreen platform, so
-// the toolbox's windows can be built and driven without a display.
+// The main of every test program that builds windows: one QApplication on
+// the offscreen platform, so the toolbox's windows, menus and views can be
+// built and driven without a display.
 #include <QApplication>
 
 #include <gtest/gtest.h>
