@@ -18,8 +18,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "app/memory_manager.h"
-#include "app/plane_geometry.h"
+#include "app/core/memory_manager.h"
+#include "app/core/plane_geometry.h"
 #include "paths/path_internal.h"
 #include "paths/path_list.h"
 #include "paths/warp_frame.h"
