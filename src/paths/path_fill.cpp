@@ -8,48 +8,24 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <utility>
 
 #include "app/core/memory_manager.h"
-#include "app/core/session_state.h"
 #include "paths/path.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"
-#include "platform/memory/memory.h"
+#include "platform/memory/block.h"
+#include "platform/types/plane_view.h"
 
 namespace {
 
-// Work memory of one fill call: from the session's registry when there is a
-// session, else from the plain allocator; freed when the object goes. Empty
-// when the size does not fit the registry's 32-bit sizes or memory ran out.
+// Work memory of one fill call: the session's registry while a session
+// runs, the plain allocator otherwise; handed back when the block goes.
 template <typename T>
-class FillWork {
- public:
-  explicit FillWork(int64_t n) {
-    if (n < 0 || n > std::numeric_limits<int32_t>::max() / static_cast<int64_t>(sizeof(T))) return;
-    const int32_t bytes = static_cast<int32_t>(std::max<int64_t>(n, 1) * sizeof(T));
-    block_ = manager_ != nullptr ? manager_->NewBuf(bytes) : plat::NewPtr(bytes);
-  }
-  ~FillWork() {
-    if (block_ == nullptr) return;
-    if (manager_ != nullptr) {
-      manager_->DelBuf(block_);
-    } else {
-      plat::DisposePtr(block_);
-    }
-  }
-  FillWork(const FillWork&) = delete;
-  FillWork& operator=(const FillWork&) = delete;
-
-  explicit operator bool() const { return block_ != nullptr; }
-  T* get() const { return reinterpret_cast<T*>(block_); }
-
- private:
-  CMemMan* manager_ = SessionMemMan();
-  char* block_ = nullptr;
-};
+plat::Block<T> Work(int64_t n) {
+  return plat::Block<T>(n, WorkSource());
+}
 
 // Truncation toward zero held to a range that later column arithmetic
 // cannot overflow (NaN gives 0).
@@ -73,7 +49,7 @@ int32_t Sign(int32_t v) { return (v > 0) - (v < 0); }
 // first) with the table.
 class RowTable {
  public:
-  explicit RowTable(int32_t height) : table_(height), height_(height) {
+  explicit RowTable(int32_t height) : table_(Work<VFLine*>(height)), height_(height) {
     if (!table_) return;
     for (int32_t y = 0; y < height_; ++y) table_.get()[y] = new VFLine;
   }
@@ -88,7 +64,7 @@ class RowTable {
   VFLine** rows() const { return table_.get(); }
 
  private:
-  FillWork<VFLine*> table_;
+  plat::Block<VFLine*> table_;
   int32_t height_;
 };
 
@@ -179,7 +155,8 @@ int32_t FlattenPath(const CPath* p, VFLine** rows, int32_t height, int32_t width
   const int32_t n = p->count;
   if (n <= 1) return 0;
   const int64_t entries = static_cast<int64_t>(n) * 33;
-  FillWork<float> xs(entries), ys(entries);
+  const auto xs = Work<float>(entries);
+  const auto ys = Work<float>(entries);
   if (!xs || !ys) return -1;
   // The table always joins the last knot back to the first: an open path
   // fills as if it were closed.
@@ -237,14 +214,14 @@ void FillColumns(S* row, int32_t first, int64_t steps, int32_t width, S v) {
 template <typename S>
 class SoftFill {
  public:
-  SoftFill(S* mask, int32_t height, int32_t width, int32_t value)
-      : mask_(mask), height_(height), width_(width), value_(value) {}
+  SoftFill(plat::PlaneView<S> mask, int32_t value)
+      : mask_(mask), width_(mask.width), value_(value) {}
 
   // Spans of row y between the pairs of C (c values, sorted), and the ramps
   // against the previous row's pairs P (p values, sorted).
   void Row(int32_t y, const float* C, int32_t c, const float* P, int32_t p) {
-    S* row = mask_ + static_cast<int64_t>(y) * width_;
-    S* above = y > 0 ? row - width_ : nullptr;
+    S* row = mask_.Row(y);
+    S* above = y > 0 ? mask_.Row(y - 1) : nullptr;
     for (int32_t i = 0; i + 1 < c; i += 2) {
       const float A = C[i], B = C[i + 1];
       const int32_t a = TruncHeld(A), b = TruncHeld(B);
@@ -308,21 +285,18 @@ class SoftFill {
     }
   }
 
-  S* mask_;
-  int32_t height_;
+  plat::PlaneView<S> mask_;
   int32_t width_;
   int32_t value_;
 };
 
 // The colour blended into the planes inside the mask.
 struct ColourBlend {
-  uint8_t* planes[4] = {};
+  plat::PlaneView<uint8_t> planes[4];
   int32_t channels = 0;
-  int32_t planeHeight = 0;
-  int32_t planeWidth = 0;
+  plat::ConstPlaneView<uint8_t> selection;  // null data: everything selected
   int32_t left = 0;
   int32_t right = 0;
-  const uint8_t* selection = nullptr;
   // The colour mixed into each old sample v at the opacity a:
   // ((255 - a) * v + a * colour) / 255, one table per channel (a division
   // less per sample: a 4-channel blend of 2048 x 1536 went from about 33 to
@@ -338,19 +312,21 @@ struct ColourBlend {
   }
 
   // Blends row y over the columns the row's outermost crossings span.
-  void Row(const uint8_t* mask, int32_t width, int32_t y, const float* P, int32_t p) const {
-    if (channels == 0 || p == 0 || y >= planeHeight) return;
+  void Row(plat::ConstPlaneView<uint8_t> mask, int32_t y, const float* P, int32_t p) const {
+    if (channels == 0 || p == 0 || y >= planes[0].height) return;
     const int32_t x0 = std::max({left, TruncHeld(P[0]), 0});
-    const int32_t x1 = std::min({right, TruncHeld(P[p - 1]), width - 1, planeWidth - 1});
-    const uint8_t* m = mask + static_cast<int64_t>(y) * width;
-    const int64_t planeRow = static_cast<int64_t>(y) * planeWidth;
-    const uint8_t* sel = selection != nullptr ? selection + planeRow : nullptr;
+    const int32_t x1 =
+        std::min({right, TruncHeld(P[p - 1]), mask.width - 1, planes[0].width - 1});
+    const uint8_t* m = mask.Row(y);
+    const uint8_t* sel = selection.data != nullptr ? selection.Row(y) : nullptr;
+    uint8_t* rows[4] = {};
+    for (int32_t ch = 0; ch < channels; ++ch) rows[ch] = planes[ch].Row(y);
     for (int32_t x = x0; x <= x1; ++x) {
       const int32_t s = sel != nullptr ? sel[x] : 255;
       const int32_t u = s * m[x] / 255;
       if (u == 0) continue;  // the sample stays: (v * 255 + 0) / 255
       for (int32_t ch = 0; ch < channels; ++ch) {
-        uint8_t& v = planes[ch][planeRow + x];
+        uint8_t& v = rows[ch][x];
         v = static_cast<uint8_t>((v * (255 - u) + u * mixed[ch][v]) / 255);
       }
     }
@@ -361,16 +337,17 @@ struct ColourBlend {
 // it has crossings (so the mask's last row is never blended). 0, or -1 when
 // the work arrays cannot be had.
 template <typename S>
-int32_t SoftFillRows(S* mask, int32_t height, int32_t width, VFLine** rows, int32_t value,
+int32_t SoftFillRows(plat::PlaneView<S> mask, VFLine** rows, int32_t value,
                      const ColourBlend* blend) {
-  const int32_t most = MaxCount(rows, height);
-  FillWork<float> curWork(most), prevWork(most);
+  const int32_t most = MaxCount(rows, mask.height);
+  const auto curWork = Work<float>(most);
+  const auto prevWork = Work<float>(most);
   if (!curWork || !prevWork) return -1;
   float* cur = curWork.get();
   float* prev = prevWork.get();
   int32_t prevCount = 0;
-  SoftFill<S> fill(mask, height, width, value);
-  for (int32_t y = 0; y < height; ++y) {
+  SoftFill<S> fill(mask, value);
+  for (int32_t y = 0; y < mask.height; ++y) {
     if (rows[y]->count == 0) {
       prevCount = 0;
       continue;
@@ -378,7 +355,7 @@ int32_t SoftFillRows(S* mask, int32_t height, int32_t width, VFLine** rows, int3
     const int32_t c = SortedRow(rows[y], cur);
     fill.Row(y, cur, c, prev, y > 0 ? prevCount : 0);
     if constexpr (sizeof(S) == 1) {
-      if (blend != nullptr && y > 0) blend->Row(mask, width, y - 1, prev, prevCount);
+      if (blend != nullptr && y > 0) blend->Row(mask, y - 1, prev, prevCount);
     }
     std::swap(cur, prev);
     prevCount = c;
@@ -389,22 +366,20 @@ int32_t SoftFillRows(S* mask, int32_t height, int32_t width, VFLine** rows, int3
 // The hard fill: spans into a 0/1 plane, then every inside sample either
 // set to V (all four neighbours inside) or stamped with the feather kernel.
 template <typename S>
-int32_t FeatherFill(S* out, int32_t height, int32_t width, VFLine** rows, int32_t value,
-                    int32_t radius) {
-  const int64_t size = static_cast<int64_t>(height) * width;
-  FillWork<uint8_t> insideWork(size);
+int32_t FeatherFill(plat::PlaneView<S> out, VFLine** rows, int32_t value, int32_t radius) {
+  const int32_t width = out.width, height = out.height;
+  const auto insideWork = Work<uint8_t>(out.count());
   if (!insideWork) return -1;
-  uint8_t* inside = insideWork.get();
-  std::memset(inside, 0, static_cast<size_t>(size));
+  insideWork.Clear();
+  const auto inside = plat::PlaneView<uint8_t>::Packed(insideWork.get(), width, height);
   int32_t result = 0;
   {
-    const int32_t most = MaxCount(rows, height);
-    FillWork<float> row(most);
+    const auto row = Work<float>(MaxCount(rows, height));
     if (row) {
       for (int32_t y = 0; y < height; ++y) {
         if (rows[y]->count == 0) continue;
         const int32_t c = SortedRow(rows[y], row.get());
-        uint8_t* line = inside + static_cast<int64_t>(y) * width;
+        uint8_t* line = inside.Row(y);
         for (int32_t i = 0; i + 1 < c; i += 2) {
           const float A = row.get()[i], B = row.get()[i + 1];
           const int32_t a = TruncHeld(A), b = TruncHeld(B);
@@ -423,7 +398,7 @@ int32_t FeatherFill(S* out, int32_t height, int32_t width, VFLine** rows, int32_
   // radius of 1 leaves only the centre, so feather 1 is a plain hard fill.
   const int64_t side = 2 * static_cast<int64_t>(radius);
   if (side > 46340) return -1;  // the kernel's size would not fit 32 bits
-  FillWork<int32_t> kernelWork(side * side);
+  const auto kernelWork = Work<int32_t>(side * side);
   if (!kernelWork) return -1;
   int32_t* kernel = kernelWork.get();
   const int64_t r2 = static_cast<int64_t>(radius) * radius;
@@ -434,11 +409,11 @@ int32_t FeatherFill(S* out, int32_t height, int32_t width, VFLine** rows, int32_
     }
   }
 
-  auto at = [&](int32_t y, int32_t x) { return inside[static_cast<int64_t>(y) * width + x]; };
+  auto at = [&](int32_t y, int32_t x) { return inside.At(x, y); };
   for (int32_t y = 0; y < height; ++y) {
     for (int32_t x = 0; x < width; ++x) {
       if (at(y, x) != 1) continue;
-      S* o = out + static_cast<int64_t>(y) * width + x;
+      S* o = &out.At(x, y);
       if (x > 0 && x < width - 1 && y > 0 && y < height - 1 && at(y, x - 1) == 1 &&
           at(y, x + 1) == 1 && at(y - 1, x) == 1 && at(y + 1, x) == 1) {
         *o = static_cast<S>(value);
@@ -449,7 +424,7 @@ int32_t FeatherFill(S* out, int32_t height, int32_t width, VFLine** rows, int32_
       const int64_t c0 = std::max<int64_t>(0, static_cast<int64_t>(x) - radius);
       const int64_t c1 = std::min<int64_t>(width, static_cast<int64_t>(x) + radius);
       for (int64_t ry = r0; ry < r1; ++ry) {
-        S* line = out + ry * width;
+        S* line = out.Row(static_cast<int32_t>(ry));
         const int32_t* k = kernel + (ry - y + radius) * side + (c0 - x + radius);
         for (int64_t cx = c0; cx < c1; ++cx, ++k) {
           if (*k > static_cast<int32_t>(line[cx])) line[cx] = static_cast<S>(*k);
@@ -494,7 +469,7 @@ VFPt* VFLine::Attach(float x) {
 }
 
 void VFLine::Sort() {
-  FillWork<float> work(count);
+  const auto work = Work<float>(count);
   if (!work) return;
   const int32_t n = SortedRow(this, work.get());
   int32_t i = 0;
@@ -537,23 +512,23 @@ int32_t VFFillOpaCharBuf(uint8_t* mask, int32_t height, int32_t width, VFLine** 
                          const uint8_t* selection, const uint8_t* colour,
                          const int16_t* opacity) {
   if (mask == nullptr || rows == nullptr || height < 1 || width < 1) return 1;
+  // The planes and the selection share the row step planeWidth; their rows
+  // beyond planeHeight are never touched.
   ColourBlend blend;
   uint8_t* planes[4] = {plane0, plane1, plane2, plane3};
   // Only the leading planes that exist are blended, at most four.
   const int32_t wanted = std::clamp<int32_t>(channels, 0, 4);
   while (blend.channels < wanted && planes[blend.channels] != nullptr) {
-    blend.planes[blend.channels] = planes[blend.channels];
+    blend.planes[blend.channels] = {planes[blend.channels], planeWidth, planeHeight, planeWidth};
     ++blend.channels;
   }
-  if (colour == nullptr || opacity == nullptr) blend.channels = 0;
-  blend.planeHeight = planeHeight;
-  blend.planeWidth = planeWidth;
+  if (colour == nullptr || opacity == nullptr || planeWidth < 1) blend.channels = 0;
+  blend.selection = {selection, planeWidth, planeHeight, planeWidth};
   blend.left = left;
   blend.right = right;
-  blend.selection = selection;
   if (blend.channels > 0) blend.SetColour(colour, std::clamp<int32_t>(*opacity, 0, 255));
-  const int32_t r = SoftFillRows<uint8_t>(mask, height, width, rows, HeldValue<uint8_t>(value),
-                                          blend.channels > 0 ? &blend : nullptr);
+  const int32_t r = SoftFillRows(plat::PlaneView<uint8_t>::Packed(mask, width, height), rows,
+                                 HeldValue<uint8_t>(value), blend.channels > 0 ? &blend : nullptr);
   return r == 0 ? 1 : -1;
 }
 
@@ -564,15 +539,16 @@ int32_t FillColPath(int16_t mode, CPathList* list, int32_t height, int32_t width
   RowTable table(height);
   if (!table) return -1;
   VFLine** rows = table.rows();
-  auto* mask16 = reinterpret_cast<uint16_t*>(mask);
+  const auto bytes = plat::PlaneView<uint8_t>::Packed(mask, width, height);
+  const auto wide =
+      plat::PlaneView<uint16_t>::Packed(reinterpret_cast<uint16_t*>(mask), width, height);
   if (feather > 0) {
     if (Fill_Px_Py(mode, list, rows, height, width, spare1, spare2, flipHeight, scaleX,
                    scaleY) != 0) {
       return -1;
     }
-    return depth == 1 ? FeatherFill(mask, height, width, rows, HeldValue<uint8_t>(value), feather)
-                      : FeatherFill(mask16, height, width, rows, HeldValue<uint16_t>(value),
-                                    feather);
+    return depth == 1 ? FeatherFill(bytes, rows, HeldValue<uint8_t>(value), feather)
+                      : FeatherFill(wide, rows, HeldValue<uint16_t>(value), feather);
   }
   // The soft fill always flattens at scale 1, whatever the caller asks.
   if (Fill_Px_Py(mode, list, rows, height, width, spare1, spare2, flipHeight, 1.0f, 1.0f) != 0) {
@@ -584,7 +560,7 @@ int32_t FillColPath(int16_t mode, CPathList* list, int32_t height, int32_t width
                ? 0
                : -1;
   }
-  return SoftFillRows(mask16, height, width, rows, HeldValue<uint16_t>(value), nullptr);
+  return SoftFillRows(wide, rows, HeldValue<uint16_t>(value), nullptr);
 }
 
 int32_t FillColinPath(int16_t mode, CPathList* list, int32_t height, int32_t width,
