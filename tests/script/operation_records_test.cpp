@@ -249,27 +249,6 @@ TEST_F(OperationRecords, CopyingABlockAddsOnlyTheSourcesSlots) {
   Dele_MulStruc(b);
 }
 
-TEST_F(OperationRecords, SmallRecordsDefaultsAndCopies) {
-  TcolPar t;
-  std::memset(t.reserved, 0xAB, sizeof t.reserved);
-  Init_TcolPar(&t);
-  EXPECT_EQ(t.head1, 1);
-  for (int g = 0; g < 5; ++g)
-    for (int e = 0; e < 4; ++e) EXPECT_EQ(t.groups[g][e], g == e ? 100 : 0);
-  TcolPar u{};
-  Copy_TcolPar(&t, &u);
-  EXPECT_EQ(u.groups[3][3], 100);
-  EXPECT_EQ(u.reserved[0], 0);  // only the fields travel
-
-  MpluPar m;
-  m.values[40] = 1.0f;
-  Init_MpluPar(&m);
-  EXPECT_EQ(m.head1, 1);
-  EXPECT_EQ(m.countA, 5);
-  EXPECT_EQ(m.countB, 5);
-  EXPECT_EQ(m.values[40], 0.0f);
-}
-
 TEST(RecordKindRegistry, LookupIdempotenceAndRefusal) {
   RegisterFakeKinds();
   RegisterFakeKinds();
