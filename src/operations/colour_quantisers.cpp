@@ -7,11 +7,13 @@
 #include "operations/colour_quantisers.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <vector>
 
 #include "operations/effect_support.h"
-#include "operations/system_array.h"
+#include "platform/memory/block.h"
+#include "platform/types/plane_view.h"
 
 namespace {
 
@@ -20,6 +22,9 @@ constexpr int32_t kCells = kSide * kSide * kSide;  // 35937
 constexpr int32_t kMaxBoxes = 256;
 
 constexpr int32_t At(int32_t r, int32_t g, int32_t b) { return r * 1089 + g * 33 + b; }
+
+// The three planes; a single channel passes one plane three times.
+using Planes = std::array<plat::PlaneView<unsigned char>, 3>;
 
 template <typename T>
 T VolOf(const box* c, const T* m) {
@@ -30,19 +35,25 @@ T VolOf(const box* c, const T* m) {
 
 // The histogram of the whole image: each pixel's cell, and per cell the
 // count, the three sums and the sum of squares.
-void Histogram(const unsigned char* p1, const unsigned char* p2, const unsigned char* p3,
-               int64_t n, uint16_t* cellOf, const WuMoments& m) {
+void Histogram(const Planes& planes, uint16_t* cellOf, const WuMoments& m) {
   int32_t squares[256];
   for (int32_t i = 0; i < 256; ++i) squares[i] = i * i;
-  for (int64_t i = 0; i < n; ++i) {
-    const int32_t c1 = p1[i], c2 = p2[i], c3 = p3[i];
-    const int32_t cell = At((c1 >> 3) + 1, (c2 >> 3) + 1, (c3 >> 3) + 1);
-    cellOf[i] = static_cast<uint16_t>(cell);
-    ++m.wt[cell];
-    m.mr[cell] += c1;
-    m.mg[cell] += c2;
-    m.mb[cell] += c3;
-    m.m2[cell] += static_cast<float>(squares[c1] + squares[c2] + squares[c3]);
+  const int32_t width = planes[0].width;
+  for (int32_t y = 0; y < planes[0].height; ++y) {
+    const unsigned char* p1 = planes[0].Row(y);
+    const unsigned char* p2 = planes[1].Row(y);
+    const unsigned char* p3 = planes[2].Row(y);
+    uint16_t* cells = cellOf + static_cast<int64_t>(y) * width;
+    for (int32_t x = 0; x < width; ++x) {
+      const int32_t c1 = p1[x], c2 = p2[x], c3 = p3[x];
+      const int32_t cell = At((c1 >> 3) + 1, (c2 >> 3) + 1, (c3 >> 3) + 1);
+      cells[x] = static_cast<uint16_t>(cell);
+      ++m.wt[cell];
+      m.mr[cell] += c1;
+      m.mg[cell] += c2;
+      m.mb[cell] += c3;
+      m.m2[cell] += static_cast<float>(squares[c1] + squares[c2] + squares[c3]);
+    }
   }
 }
 
@@ -220,30 +231,38 @@ float Maximize(const box* cube, int32_t dir, int32_t first, int32_t last, int32_
   return best;
 }
 
-int32_t wuReduce(int16_t mode, int16_t opacity, int16_t channels, unsigned char* first,
-                 unsigned char* second, unsigned char* third, int32_t height, int32_t width,
-                 int32_t x0, int32_t y0, int32_t x1, int32_t y1, const unsigned char* mask,
-                 int16_t colours) {
-  if (first == nullptr || second == nullptr || third == nullptr) return -1;
-  if (height <= 0 || width <= 0) return 0;
-  // One box at least (fewer would tag nothing), 256 at most (the box table
-  // and the 8-bit tags hold no more).
-  const int32_t k = std::clamp<int32_t>(colours, 1, kMaxBoxes);
-  using operations::SystemArray;
-  const SystemArray<int64_t> wt(kCells), mr(kCells), mg(kCells), mb(kCells);
-  const SystemArray<float> m2(kCells);
-  if (!wt.ok() || !mr.ok() || !mg.ok() || !mb.ok() || !m2.ok()) return -1;
-  const int64_t n = static_cast<int64_t>(height) * width;
-  const SystemArray<uint16_t> cellOf(n);
-  if (!cellOf.ok()) return -1;
-  const WuMoments m{wt.get(), mr.get(), mg.get(), mb.get(), m2.get()};
-  Histogram(first, second, third, n, cellOf.get(), m);
+namespace {
+
+// Cumulative moments, one table each, cleared.
+struct MomentTables {
+  plat::Block<int64_t> wt{kCells}, mr{kCells}, mg{kCells}, mb{kCells};
+  plat::Block<float> m2{kCells};
+  bool Take() {
+    if (!wt || !mr || !mg || !mb || !m2) return false;
+    for (auto* t : {&wt, &mr, &mg, &mb}) t->Clear();
+    m2.Clear();
+    return true;
+  }
+  WuMoments view() const { return {wt.get(), mr.get(), mg.get(), mb.get(), m2.get()}; }
+};
+
+// Wu's reduction of `planes` to k colours, blended into the (clipped)
+// region; `rewritten` planes of the three take their palette colour.
+int32_t WuReduce(const Planes& planes, int32_t rewritten, plat::InclusiveRect region,
+                 plat::ConstPlaneView<unsigned char> mask, int16_t mode, int16_t opacity,
+                 int32_t k) {
+  MomentTables tables;
+  if (!tables.Take()) return -1;
+  const WuMoments m = tables.view();
+  plat::Block<uint16_t> cellOf(planes[0].count());
+  if (!cellOf) return -1;
+  Histogram(planes, cellOf.get(), m);
   Cumulate(m);
 
   box cube[kMaxBoxes];
   const int32_t boxes = Partition(cube, k, m);
-  const SystemArray<unsigned char> tag(kCells);
-  if (!tag.ok()) return -1;
+  plat::Block<unsigned char> tag(kCells);
+  if (!tag) return -1;
   unsigned char lut[3][kMaxBoxes];
   for (int32_t b = 0; b < boxes; ++b) {
     const box& c = cube[b];
@@ -257,16 +276,37 @@ int32_t wuReduce(int16_t mode, int16_t opacity, int16_t channels, unsigned char*
   }
 
   // The palette is the whole image's; only the region is rewritten.
-  unsigned char* planes[3] = {first, second, third};
-  const int32_t rewritten = channels == 3 ? 3 : 1;
-  effect_support::ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
-    const int32_t a = effect_support::Weight(mask, i, opacity);
-    const int32_t b = tag[cellOf[i]];
-    for (int32_t p = 0; p < rewritten; ++p) {
-      planes[p][i] = effect_support::Blend(mode, planes[p][i], lut[p][b], a);
+  if (!region.ClipTo(planes[0].width, planes[0].height)) return 0;
+  for (int32_t y = region.top; y <= region.bottom; ++y) {
+    const uint16_t* cells = cellOf.get() + static_cast<int64_t>(y) * planes[0].width;
+    for (int32_t x = region.left; x <= region.right; ++x) {
+      const int32_t a = effect_support::Weight(mask.data, mask.Index(x, y), opacity);
+      const int32_t b = tag[cells[x]];
+      for (int32_t p = 0; p < rewritten; ++p) {
+        unsigned char& s = planes[p].At(x, y);
+        s = effect_support::Blend(mode, s, lut[p][b], a);
+      }
     }
-  });
+  }
   return 0;
+}
+
+}  // namespace
+
+int32_t wuReduce(int16_t mode, int16_t opacity, int16_t channels, unsigned char* first,
+                 unsigned char* second, unsigned char* third, int32_t height, int32_t width,
+                 int32_t x0, int32_t y0, int32_t x1, int32_t y1, const unsigned char* mask,
+                 int16_t colours) {
+  if (first == nullptr || second == nullptr || third == nullptr) return -1;
+  if (height <= 0 || width <= 0) return 0;
+  using View = plat::PlaneView<unsigned char>;
+  const Planes planes = {View::Packed(first, width, height), View::Packed(second, width, height),
+                         View::Packed(third, width, height)};
+  // One box at least (fewer would tag nothing), 256 at most (the box table
+  // and the 8-bit tags hold no more).
+  return WuReduce(planes, channels == 3 ? 3 : 1, plat::InclusiveRect{x0, y0, x1, y1},
+                  plat::ConstPlaneView<unsigned char>::Packed(mask, width, height), mode, opacity,
+                  std::clamp<int32_t>(colours, 1, kMaxBoxes));
 }
 
 // ---- Octree quantiser ----

@@ -11,13 +11,14 @@
 #include <cstring>
 
 #include "app/core/plane_geometry.h"
-#include "operations/system_array.h"
+#include "platform/memory/block.h"
+#include "platform/types/plane_view.h"
 
 namespace {
 
 std::optional<int64_t> gGrowthAllowance;
 
-using MarkArray = operations::SystemArray<unsigned char>;
+using View = plat::ConstPlaneView<unsigned char>;
 
 // Every array is held at std::bit_ceil(length) elements, so growth is due
 // exactly when the length is 0 or a power of two.
@@ -128,12 +129,6 @@ bool Inside(int32_t height, int32_t width, int32_t row, int32_t col) {
   return row >= 0 && row < height && col >= 0 && col < width;
 }
 
-bool PairMarked(const unsigned char* marked, int32_t width, int32_t row, int32_t col,
-                const Probe pair[2]) {
-  return EdgeMarked(marked, width, row + pair[0].dr, col + pair[0].dc, pair[0].edge) &&
-         EdgeMarked(marked, width, row + pair[1].dr, col + pair[1].dc, pair[1].edge);
-}
-
 void ClearList(pixel_outline_list_type* list) {
   list->data = nullptr;
   list->length = 0;
@@ -233,113 +228,125 @@ void setOutlineGrowthLimitForTesting(std::optional<int64_t> allowed) {
 
 // ---- Tracing ----
 
-int16_t is_outline_edge(edge_type edge, const unsigned char* plane, int32_t height,
-                        int32_t width, int32_t row, int32_t col, unsigned char value,
-                        int16_t* abortFlag) {
-  const int64_t i = static_cast<int64_t>(row) * width + col;
-  if (plane[i] != value) return 0;
+namespace {
+
+// The walk over a plane and its edge marks (one byte a pixel, packed).
+struct Walk {
+  View plane;
+  const unsigned char* marked;
+  int16_t* abortFlag;
+  unsigned char* writableMarks = nullptr;  // null for a walk that only looks
+
+  int32_t height() const { return plane.height; }
+  int32_t width() const { return plane.width; }
+  unsigned char at(int32_t row, int32_t col) const { return plane.At(col, row); }
+  bool Marked(int32_t row, int32_t col, int32_t edge) const {
+    return EdgeMarked(marked, width(), row, col, edge);
+  }
+  void Mark(int32_t row, int32_t col, int32_t edge) const {
+    writableMarks[static_cast<int64_t>(row) * width() + col] |= static_cast<unsigned char>(1u << edge);
+  }
+};
+
+int16_t IsOutlineEdge(const View& plane, edge_type edge, int32_t row, int32_t col,
+                      unsigned char value, int16_t* abortFlag) {
+  if (plane.At(col, row) != value) return 0;
   switch (edge) {
-    case RIGHT: return col == width - 1 || plane[i + 1] != value;
-    case TOP: return row == 0 || plane[i - width] != value;
-    case LEFT: return col == 0 || plane[i - 1] != value;
-    case BOTTOM: return row == height - 1 || plane[i + width] != value;
+    case RIGHT: return col == plane.width - 1 || plane.At(col + 1, row) != value;
+    case TOP: return row == 0 || plane.At(col, row - 1) != value;
+    case LEFT: return col == 0 || plane.At(col - 1, row) != value;
+    case BOTTOM: return row == plane.height - 1 || plane.At(col, row + 1) != value;
     default: *abortFlag = -1; return 0;
   }
 }
 
-int16_t is_unmarked_outline_edge(int32_t row, int32_t col, edge_type edge,
-                                 const unsigned char* plane, int32_t height, int32_t width,
-                                 const unsigned char* marked, unsigned char value,
-                                 int16_t* abortFlag) {
-  if (edge >= RIGHT && edge <= BOTTOM && EdgeMarked(marked, width, row, col, edge)) return 0;
-  return is_outline_edge(edge, plane, height, width, row, col, value, abortFlag);
+int16_t IsUnmarkedOutlineEdge(const Walk& w, int32_t row, int32_t col, edge_type edge,
+                              unsigned char value) {
+  if (edge >= RIGHT && edge <= BOTTOM && w.Marked(row, col, edge)) return 0;
+  return IsOutlineEdge(w.plane, edge, row, col, value, w.abortFlag);
 }
 
-coords next_point(const unsigned char* plane, int32_t height, int32_t width, edge_type* edge,
-                  int32_t* row, int32_t* col, unsigned char value, int16_t clockwise,
-                  const unsigned char* marked, int16_t* abortFlag) {
+bool PairMarked(const Walk& w, int32_t row, int32_t col, const Probe pair[2]) {
+  return w.Marked(row + pair[0].dr, col + pair[0].dc, pair[0].edge) &&
+         w.Marked(row + pair[1].dr, col + pair[1].dc, pair[1].edge);
+}
+
+coords NextPoint(const Walk& w, edge_type* edge, int32_t* row, int32_t* col, unsigned char value,
+                 int16_t clockwise) {
   if (*edge < RIGHT || *edge > BOTTOM) {
-    if (*edge != NO_EDGE) *abortFlag = -1;
+    if (*edge != NO_EDGE) *w.abortFlag = -1;
     *edge = NO_EDGE;
     return {0, 0};
   }
   for (int k = 0; k < 3; ++k) {
-    const Probe p = clockwise ? kClockwise[*edge][k] : kCounterClockwise[*edge][k].target;
+    const Candidate& ccw = kCounterClockwise[*edge][k];
+    const Probe p = clockwise ? kClockwise[*edge][k] : ccw.target;
     const int32_t r = *row + p.dr;
     const int32_t c = *col + p.dc;
-    if (!Inside(height, width, r, c)) continue;
-    const bool ok =
-        is_unmarked_outline_edge(r, c, p.edge, plane, height, width, marked, value, abortFlag) &&
-        !(clockwise == 0 && kCounterClockwise[*edge][k].guarded &&
-          (PairMarked(marked, width, *row, *col, kCounterClockwise[*edge][k].pairA) ||
-           PairMarked(marked, width, *row, *col, kCounterClockwise[*edge][k].pairB)));
-    if (Aborted(abortFlag)) break;
+    if (!Inside(w.height(), w.width(), r, c)) continue;
+    const bool ok = IsUnmarkedOutlineEdge(w, r, c, p.edge, value) &&
+                    !(clockwise == 0 && ccw.guarded &&
+                      (PairMarked(w, *row, *col, ccw.pairA) || PairMarked(w, *row, *col, ccw.pairB)));
+    if (Aborted(w.abortFlag)) break;
     if (ok) {
       *edge = p.edge;
       *row = r;
       *col = c;
-      return EdgePoint(p.edge, r, c, height);
+      return EdgePoint(p.edge, r, c, w.height());
     }
   }
   *edge = NO_EDGE;
   return {0, 0};
 }
 
-pixel_outline_type find_one_outline(const unsigned char* plane, int32_t height, int32_t width,
-                                    edge_type edge, int32_t row, int32_t col,
-                                    unsigned char* marked, int16_t clockwise, int16_t ignore,
-                                    int16_t* abortFlag) {
-  pixel_outline_type outline = EmptyOutline(plane[static_cast<int64_t>(row) * width + col]);
+pixel_outline_type FindOneOutline(const Walk& w, edge_type edge, int32_t row, int32_t col,
+                                  int16_t clockwise, int16_t ignore) {
+  pixel_outline_type outline = EmptyOutline(w.at(row, col));
   if (edge < RIGHT || edge > BOTTOM) {
-    *abortFlag = -1;
+    *w.abortFlag = -1;
     return outline;
   }
-  coords pos = EdgePoint(edge, row, col, height);
-  while (!Aborted(abortFlag)) {
+  coords pos = EdgePoint(edge, row, col, w.height());
+  while (!Aborted(w.abortFlag)) {
     if (!ignore && append_outline_pixel(&outline, pos) != 0) {
-      *abortFlag = -1;
+      *w.abortFlag = -1;
       break;
     }
-    marked[static_cast<int64_t>(row) * width + col] |= static_cast<unsigned char>(1u << edge);
-    pos = next_point(plane, height, width, &edge, &row, &col, outline.color, clockwise, marked,
-                     abortFlag);
+    w.Mark(row, col, edge);
+    pos = NextPoint(w, &edge, &row, &col, outline.color, clockwise);
     if (edge == NO_EDGE) break;
   }
-  if (Aborted(abortFlag)) FreeOutline(&outline);
+  if (Aborted(w.abortFlag)) FreeOutline(&outline);
   return outline;
 }
 
-pixel_outline_list_type find_outline_pixels(const unsigned char* plane, int32_t height,
-                                            int32_t width, unsigned char background,
-                                            int16_t* abortFlag) {
+pixel_outline_list_type FindOutlines(const View& plane, unsigned char background,
+                                     int16_t* abortFlag) {
   pixel_outline_list_type list{nullptr, 0};
-  if (plane == nullptr || height <= 0 || width <= 0 || Aborted(abortFlag)) return list;
-  const MarkArray owner(static_cast<int64_t>(height) * width);
-  if (!owner.ok()) {
+  if (!plane.valid() || Aborted(abortFlag)) return list;
+  plat::Block<unsigned char> marks(plane.count());
+  if (!marks) {
     *abortFlag = -1;
     return list;
   }
-  unsigned char* marked = owner.get();
-  for (int32_t row = 0; row < height && !Aborted(abortFlag); ++row) {
-    for (int32_t col = 0; col < width; ++col) {
-      const unsigned char v = plane[static_cast<int64_t>(row) * width + col];
-      if (v != background &&
-          is_unmarked_outline_edge(row, col, TOP, plane, height, width, marked, v, abortFlag)) {
-        pixel_outline_type outline =
-            find_one_outline(plane, height, width, TOP, row, col, marked, 0, 0, abortFlag);
+  marks.Clear();
+  const Walk w{plane, marks.get(), abortFlag, marks.get()};
+  for (int32_t row = 0; row < plane.height && !Aborted(abortFlag); ++row) {
+    for (int32_t col = 0; col < plane.width; ++col) {
+      const unsigned char v = w.at(row, col);
+      if (v != background && IsUnmarkedOutlineEdge(w, row, col, TOP, v)) {
+        pixel_outline_type outline = FindOneOutline(w, TOP, row, col, 0, 0);
         outline.clockwise = 0;
         if (!Aborted(abortFlag)) AppendTraced(&list, &outline, abortFlag);
       }
       if (Aborted(abortFlag)) break;
       if (row == 0) continue;
-      const unsigned char u = plane[static_cast<int64_t>(row - 1) * width + col];
-      if (u != background && is_unmarked_outline_edge(row - 1, col, BOTTOM, plane, height, width,
-                                                      marked, u, abortFlag)) {
+      const unsigned char u = w.at(row - 1, col);
+      if (u != background && IsUnmarkedOutlineEdge(w, row - 1, col, BOTTOM, u)) {
         // A hole in the background is recorded; one filled by another
         // value is only walked, so its edges are not traced again.
         const int16_t ignore = v == background ? 0 : 1;
-        pixel_outline_type outline = find_one_outline(plane, height, width, BOTTOM, row - 1, col,
-                                                      marked, 1, ignore, abortFlag);
+        pixel_outline_type outline = FindOneOutline(w, BOTTOM, row - 1, col, 1, ignore);
         outline.clockwise = 1;
         if (!ignore && !Aborted(abortFlag)) AppendTraced(&list, &outline, abortFlag);
       }
@@ -348,6 +355,47 @@ pixel_outline_list_type find_outline_pixels(const unsigned char* plane, int32_t 
   }
   if (Aborted(abortFlag)) free_pixel_outline_list(&list);
   return list;
+}
+
+View Packed(const unsigned char* plane, int32_t height, int32_t width) {
+  return View::Packed(plane, width, height);
+}
+
+}  // namespace
+
+int16_t is_outline_edge(edge_type edge, const unsigned char* plane, int32_t height,
+                        int32_t width, int32_t row, int32_t col, unsigned char value,
+                        int16_t* abortFlag) {
+  return IsOutlineEdge(Packed(plane, height, width), edge, row, col, value, abortFlag);
+}
+
+int16_t is_unmarked_outline_edge(int32_t row, int32_t col, edge_type edge,
+                                 const unsigned char* plane, int32_t height, int32_t width,
+                                 const unsigned char* marked, unsigned char value,
+                                 int16_t* abortFlag) {
+  const Walk w{Packed(plane, height, width), marked, abortFlag};
+  return IsUnmarkedOutlineEdge(w, row, col, edge, value);
+}
+
+coords next_point(const unsigned char* plane, int32_t height, int32_t width, edge_type* edge,
+                  int32_t* row, int32_t* col, unsigned char value, int16_t clockwise,
+                  const unsigned char* marked, int16_t* abortFlag) {
+  const Walk w{Packed(plane, height, width), marked, abortFlag};
+  return NextPoint(w, edge, row, col, value, clockwise);
+}
+
+pixel_outline_type find_one_outline(const unsigned char* plane, int32_t height, int32_t width,
+                                    edge_type edge, int32_t row, int32_t col,
+                                    unsigned char* marked, int16_t clockwise, int16_t ignore,
+                                    int16_t* abortFlag) {
+  return FindOneOutline(Walk{Packed(plane, height, width), marked, abortFlag, marked}, edge, row,
+                        col, clockwise, ignore);
+}
+
+pixel_outline_list_type find_outline_pixels(const unsigned char* plane, int32_t height,
+                                            int32_t width, unsigned char background,
+                                            int16_t* abortFlag) {
+  return FindOutlines(Packed(plane, height, width), background, abortFlag);
 }
 
 // ---- List bookkeeping ----
@@ -474,32 +522,41 @@ int16_t DistortInQuadOutlineList(const pixel_outline_list_type* source,
 
 // ---- Centre lines ----
 
-int16_t num_neighbors(int32_t row, int32_t col, const unsigned char* plane, int32_t height,
-                      int32_t width) {
-  const unsigned char v = plane[static_cast<int64_t>(row) * width + col];
+namespace {
+
+// The centre-line walk: one bit a direction in each pixel's mark byte.
+struct Lines {
+  View plane;
+  unsigned char* marked;
+
+  int64_t at(int32_t row, int32_t col) const {
+    return static_cast<int64_t>(row) * plane.width + col;
+  }
+};
+
+int16_t NumNeighbors(const View& plane, int32_t row, int32_t col) {
+  const unsigned char v = plane.At(col, row);
   int16_t n = 0;
   for (int d = 0; d < 8; ++d) {
     const int32_t r = row + kDirRow[d];
     const int32_t c = col + kDirCol[d];
-    if (Inside(height, width, r, c) && plane[static_cast<int64_t>(r) * width + c] == v) ++n;
+    if (Inside(plane.height, plane.width, r, c) && plane.At(c, r) == v) ++n;
   }
   return n;
 }
 
-int16_t is_valid_dir(int32_t row, int32_t col, direction_type dir, const unsigned char* plane,
-                     int32_t height, int32_t width, const unsigned char* marked) {
-  const int64_t i = static_cast<int64_t>(row) * width + col;
-  if ((marked[i] & (1u << dir)) != 0) return 0;
+int16_t IsValidDir(const View& plane, const unsigned char* marked, int32_t row, int32_t col,
+                   int32_t dir) {
+  if ((marked[static_cast<int64_t>(row) * plane.width + col] & (1u << dir)) != 0) return 0;
   const int32_t r = row + kDirRow[dir];
   const int32_t c = col + kDirCol[dir];
-  return Inside(height, width, r, c) && plane[static_cast<int64_t>(r) * width + c] == plane[i];
+  return Inside(plane.height, plane.width, r, c) && plane.At(c, r) == plane.At(col, row);
 }
 
-pixel_outline_type find_one_centerline(const unsigned char* plane, int32_t height, int32_t width,
-                                       int32_t row, int32_t col, direction_type dir,
-                                       unsigned char* marked, int16_t* abortFlag) {
-  auto at = [width](int32_t r, int32_t c) { return static_cast<int64_t>(r) * width + c; };
-  pixel_outline_type line = EmptyOutline(plane[at(row, col)]);
+pixel_outline_type FindOneCenterline(const Lines& l, int32_t row, int32_t col, int32_t dir,
+                                     int16_t* abortFlag) {
+  pixel_outline_type line = EmptyOutline(l.plane.At(col, row));
+  const int32_t height = l.plane.height;
   auto point = [height](int32_t r, int32_t c) {
     return coords{static_cast<uint32_t>(c), static_cast<uint32_t>(height - r - 1)};
   };
@@ -513,8 +570,8 @@ pixel_outline_type find_one_centerline(const unsigned char* plane, int32_t heigh
   while (!Aborted(abortFlag)) {
     int32_t step = -1;
     for (int8_t turn : kTurns) {
-      const auto d = static_cast<direction_type>((last + turn) % 8);
-      if (is_valid_dir(r, c, d, plane, height, width, marked)) {
+      const int32_t d = (last + turn) % 8;
+      if (IsValidDir(l.plane, l.marked, r, c, d)) {
         step = d;
         break;
       }
@@ -524,9 +581,9 @@ pixel_outline_type find_one_centerline(const unsigned char* plane, int32_t heigh
     const int32_t nc = c + kDirCol[step];
     const int32_t back = (step + 4) % 8;
     const auto others = static_cast<unsigned char>(~((1u << step) | (1u << back)));
-    if ((marked[at(r, c)] & others) != 0 && (marked[at(nr, nc)] & others) != 0) break;
-    if (r != row || c != col) marked[at(r, c)] |= static_cast<unsigned char>(1u << step);
-    marked[at(nr, nc)] |= static_cast<unsigned char>(1u << back);
+    if ((l.marked[l.at(r, c)] & others) != 0 && (l.marked[l.at(nr, nc)] & others) != 0) break;
+    if (r != row || c != col) l.marked[l.at(r, c)] |= static_cast<unsigned char>(1u << step);
+    l.marked[l.at(nr, nc)] |= static_cast<unsigned char>(1u << back);
     if (nr == row && nc == col) {
       open = false;
       break;
@@ -534,34 +591,57 @@ pixel_outline_type find_one_centerline(const unsigned char* plane, int32_t heigh
     if (append_outline_pixel(&line, point(nr, nc)) != 0) *abortFlag = -1;
     r = nr, c = nc, last = step;
   }
-  marked[at(row, col)] |= static_cast<unsigned char>(1u << dir);
+  l.marked[l.at(row, col)] |= static_cast<unsigned char>(1u << dir);
   line.open = open ? 1 : 0;
   if (Aborted(abortFlag)) FreeOutline(&line);
   return line;
 }
 
-pixel_outline_list_type find_centerline_pixels(const unsigned char* plane, int32_t height,
-                                               int32_t width, unsigned char background,
-                                               int16_t* abortFlag) {
+pixel_outline_list_type FindCenterlines(const View& plane, unsigned char background,
+                                        int16_t* abortFlag) {
   pixel_outline_list_type list{nullptr, 0};
-  if (plane == nullptr || height <= 0 || width <= 0 || Aborted(abortFlag)) return list;
-  const MarkArray owner(static_cast<int64_t>(height) * width);
-  if (!owner.ok()) {
+  if (!plane.valid() || Aborted(abortFlag)) return list;
+  plat::Block<unsigned char> marks(plane.count());
+  if (!marks) {
     *abortFlag = -1;
     return list;
   }
-  unsigned char* marked = owner.get();
-  for (int32_t row = 0; row < height && !Aborted(abortFlag); ++row) {
-    for (int32_t col = 0; col + 1 < width && !Aborted(abortFlag); ++col) {
-      const int64_t i = static_cast<int64_t>(row) * width + col;
-      if (plane[i] == background || marked[i] != 0 || marked[i + 1] != 0) continue;
-      if (num_neighbors(row, col, plane, height, width) > 2) continue;
-      if (!is_valid_dir(row, col, EAST, plane, height, width, marked)) continue;
-      pixel_outline_type line =
-          find_one_centerline(plane, height, width, row, col, EAST, marked, abortFlag);
+  marks.Clear();
+  const Lines l{plane, marks.get()};
+  for (int32_t row = 0; row < plane.height && !Aborted(abortFlag); ++row) {
+    for (int32_t col = 0; col + 1 < plane.width && !Aborted(abortFlag); ++col) {
+      const int64_t i = l.at(row, col);
+      if (plane.At(col, row) == background || l.marked[i] != 0 || l.marked[i + 1] != 0) continue;
+      if (NumNeighbors(plane, row, col) > 2) continue;
+      if (!IsValidDir(plane, l.marked, row, col, EAST)) continue;
+      pixel_outline_type line = FindOneCenterline(l, row, col, EAST, abortFlag);
       if (!Aborted(abortFlag)) AppendTraced(&list, &line, abortFlag);
     }
   }
   if (Aborted(abortFlag)) free_pixel_outline_list(&list);
   return list;
+}
+
+}  // namespace
+
+int16_t num_neighbors(int32_t row, int32_t col, const unsigned char* plane, int32_t height,
+                      int32_t width) {
+  return NumNeighbors(Packed(plane, height, width), row, col);
+}
+
+int16_t is_valid_dir(int32_t row, int32_t col, direction_type dir, const unsigned char* plane,
+                     int32_t height, int32_t width, const unsigned char* marked) {
+  return IsValidDir(Packed(plane, height, width), marked, row, col, dir);
+}
+
+pixel_outline_type find_one_centerline(const unsigned char* plane, int32_t height, int32_t width,
+                                       int32_t row, int32_t col, direction_type dir,
+                                       unsigned char* marked, int16_t* abortFlag) {
+  return FindOneCenterline(Lines{Packed(plane, height, width), marked}, row, col, dir, abortFlag);
+}
+
+pixel_outline_list_type find_centerline_pixels(const unsigned char* plane, int32_t height,
+                                               int32_t width, unsigned char background,
+                                               int16_t* abortFlag) {
+  return FindCenterlines(Packed(plane, height, width), background, abortFlag);
 }

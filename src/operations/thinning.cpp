@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <array>
 
-#include "operations/system_array.h"
+#include "platform/memory/block.h"
+#include "platform/types/plane_view.h"
 
 namespace {
 
@@ -24,9 +25,12 @@ constexpr std::array<unsigned char, 512> UnpackTable(const char* hex) {
   return t;
 }
 
+using Plane = plat::PlaneView<unsigned char>;
+
 // One pass of the four sub-passes over `value`; answers the removals.
-int64_t Pass(unsigned char* plane, int32_t height, int32_t width, unsigned char bg,
-             unsigned char value, unsigned char* map) {
+int64_t Pass(const Plane& plane, unsigned char bg, unsigned char value, unsigned char* map) {
+  const int32_t width = plane.width;
+  const int32_t height = plane.height;
   int64_t removed = 0;
   auto is = [value](unsigned char s) { return s == value ? 1 : 0; };
   for (const int32_t m : masks) {
@@ -36,14 +40,15 @@ int64_t Pass(unsigned char* plane, int32_t height, int32_t width, unsigned char 
         ++removed;
       }
     };
-    int32_t p = is(plane[0]);
+    const unsigned char* first = plane.Row(0);
+    int32_t p = is(first[0]);
     for (int32_t x = 0; x < width - 1; ++x) {
-      p = ((p << 1) & 0006) | is(plane[x + 1]);
+      p = ((p << 1) & 0006) | is(first[x + 1]);
       map[x] = static_cast<unsigned char>(p);
     }
     for (int32_t y = 0; y < height - 1; ++y) {
-      unsigned char* row = plane + static_cast<int64_t>(y) * width;
-      const unsigned char* below = row + width;
+      unsigned char* row = plane.Row(y);
+      const unsigned char* below = plane.Row(y + 1);
       p = ((map[0] << 2) & 0330) | is(below[0]);
       for (int32_t x = 0; x < width - 1; ++x) {
         p = ((p << 1) & 0666) | ((map[x] << 3) & 0110) | is(below[x + 1]);
@@ -53,7 +58,7 @@ int64_t Pass(unsigned char* plane, int32_t height, int32_t width, unsigned char 
       p = (p << 1) & 0666;
       test(p, &row[width - 1]);
     }
-    unsigned char* last = plane + static_cast<int64_t>(height - 1) * width;
+    unsigned char* last = plane.Row(height - 1);
     p = (map[0] << 2) & 0330;
     for (int32_t x = 0; x < width; ++x) {
       p = ((p << 1) & 0666) | ((map[x] << 3) & 0110);
@@ -63,10 +68,34 @@ int64_t Pass(unsigned char* plane, int32_t height, int32_t width, unsigned char 
   return removed;
 }
 
-void Thin(unsigned char* plane, int32_t height, int32_t width, unsigned char bg,
-          unsigned char value, unsigned char* map) {
-  map[width - 1] = 0;
-  while (Pass(plane, height, width, bg, value, map) != 0) {
+// `map` is the row buffer of width bytes.
+void Thin(const Plane& plane, unsigned char bg, unsigned char value, unsigned char* map) {
+  map[plane.width - 1] = 0;
+  while (Pass(plane, bg, value, map) != 0) {
+  }
+}
+
+// Every value but the background, each thinned once in the order of its
+// last occurrence from the end of the plane. Thinning one value never
+// touches another, so the order only keeps runs comparable.
+void ThinAll(const Plane& plane, int32_t background, unsigned char* map) {
+  std::array<int64_t, 256> lastAt;
+  lastAt.fill(-1);
+  for (int32_t y = 0; y < plane.height; ++y) {
+    const unsigned char* row = plane.Row(y);
+    for (int32_t x = 0; x < plane.width; ++x) {
+      lastAt[row[x]] = static_cast<int64_t>(y) * plane.width + x;
+    }
+  }
+  std::array<int32_t, 256> order{};
+  int32_t count = 0;
+  for (int32_t v = 0; v < 256; ++v) {
+    if (lastAt[v] >= 0 && v != background) order[count++] = v;
+  }
+  std::sort(order.begin(), order.begin() + count,
+            [&lastAt](int32_t a, int32_t b) { return lastAt[a] > lastAt[b]; });
+  for (int32_t k = 0; k < count; ++k) {
+    Thin(plane, static_cast<unsigned char>(background), static_cast<unsigned char>(order[k]), map);
   }
 }
 
@@ -80,35 +109,21 @@ constexpr std::array<unsigned char, 512> todelete = UnpackTable(
 
 int32_t thin1(unsigned char* plane, int32_t height, int32_t width, int32_t background,
               unsigned char value) {
-  if (plane == nullptr || height <= 0 || width <= 0) return 0;
-  const operations::SystemArray<unsigned char> map(width);
-  if (!map.ok()) return -1;
-  Thin(plane, height, width, static_cast<unsigned char>(background), value,
-       map.get());
+  const Plane view = Plane::Packed(plane, width, height);
+  if (!view.valid()) return 0;
+  plat::Block<unsigned char> map(width);
+  if (!map) return -1;
+  Thin(view, static_cast<unsigned char>(background), value, map.get());
   return 0;
 }
 
 int32_t thin_image(unsigned char* plane, int32_t height, int32_t width, int32_t background) {
-  if (plane == nullptr || height <= 0 || width <= 0) return 0;
-  const operations::SystemArray<unsigned char> map(width);
-  if (!map.ok()) return -1;
-  // Each value is thinned once, in the order of its last occurrence from
-  // the end of the plane. Thinning one value never touches another, so
-  // the order only matters for keeping runs comparable.
-  const int64_t n = static_cast<int64_t>(height) * width;
-  std::array<int64_t, 256> lastAt;
-  lastAt.fill(-1);
-  for (int64_t i = 0; i < n; ++i) lastAt[plane[i]] = i;
-  std::array<int32_t, 256> order{};
-  int32_t count = 0;
-  for (int32_t v = 0; v < 256; ++v) {
-    if (lastAt[v] >= 0 && v != background) order[count++] = v;
-  }
-  std::sort(order.begin(), order.begin() + count,
-            [&lastAt](int32_t a, int32_t b) { return lastAt[a] > lastAt[b]; });
-  for (int32_t k = 0; k < count; ++k) {
-    Thin(plane, height, width, static_cast<unsigned char>(background),
-         static_cast<unsigned char>(order[k]), map.get());
-  }
+  const Plane view = Plane::Packed(plane, width, height);
+  if (!view.valid()) return 0;
+  // The row buffer is taken once here: without it nothing could be thinned,
+  // and the caller must hear so.
+  plat::Block<unsigned char> map(width);
+  if (!map) return -1;
+  ThinAll(view, background, map.get());
   return 0;
 }
