@@ -25,7 +25,6 @@ using effect_support::Clamp255;
 using effect_support::ClampRegion;
 using effect_support::ForEachPixel;
 using effect_support::Weight;
-using effect_support::WorkBuf;
 
 namespace {
 
@@ -257,9 +256,9 @@ int32_t Effects::ColorFrame(unsigned char* plane, int32_t height, int32_t width,
                             int32_t innerHeight, int32_t outerX, int32_t outerY) {
   if (plane == nullptr || colour == nullptr || width < 0 || height < 0) return -1;
   const int64_t size = static_cast<int64_t>(width) * height;
-  WorkBuf copy(size);
-  if (!copy.ok()) return -1;
-  std::memcpy(copy.bytes(), plane, static_cast<size_t>(size));
+  plat::Block<unsigned char> copy(size, WorkSource());
+  if (!copy) return -1;
+  std::memcpy(copy.get(), plane, static_cast<size_t>(size));
   ClampRegion(width, height, x0, y0, x1, y1);
   if (x1 < x0 || y1 < y0) return 0;
 
@@ -276,7 +275,7 @@ int32_t Effects::ColorFrame(unsigned char* plane, int32_t height, int32_t width,
   // takes right and bottom exclusive). An inner rectangle of no extent, or
   // one beyond the 16-bit rectangle range, takes no picture; the band is
   // still painted.
-  (void)BufToBufChar_andR(0, width, height, copy.bytes(), width, height, plane, x0, y0, x1 + 1,
+  (void)BufToBufChar_andR(0, width, height, copy.get(), width, height, plane, x0, y0, x1 + 1,
                           y1 + 1, left, top, right + 1, bottom + 1);
 
   // 64-bit: stored percentages far outside 0..100 push these products past

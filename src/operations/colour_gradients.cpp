@@ -22,7 +22,6 @@ using effect_support::ClampRegion;
 using effect_support::Combine;
 using effect_support::Mix;
 using effect_support::Weight;
-using effect_support::WorkBuf;
 
 namespace {
 
@@ -103,13 +102,13 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
   ClampRegion(width, height, x0, y0, x1, y1);
   plat::SeedRandom(0);
   const int64_t size = static_cast<int64_t>(width) * height;
-  WorkBuf valueBuf(size);
-  if (!valueBuf.ok()) return -1;
-  WorkBuf alphaBuf(size);
-  if (!alphaBuf.ok()) return -1;
+  plat::Block<unsigned char> valueBuf(size, WorkSource());
+  if (!valueBuf) return -1;
+  plat::Block<unsigned char> alphaBuf(size, WorkSource());
+  if (!alphaBuf) return -1;
   if (x0 > x1 || y0 > y1) return 0;
-  unsigned char* V = valueBuf.bytes();
-  unsigned char* A = alphaBuf.bytes();
+  unsigned char* V = valueBuf.get();
+  unsigned char* A = alphaBuf.get();
   for (int32_t y = y0; y <= y1; ++y) {
     const int64_t row = static_cast<int64_t>(y) * width + x0;
     std::memcpy(V + row, plane + row, static_cast<size_t>(x1 - x0 + 1));

@@ -1,6 +1,6 @@
 // What every image operation shares: the inclusive-region clamp, the
-// per-sample blend through the numbered kernel, and work buffers taken from
-// the session's memory manager and handed back when they go out of scope.
+// per-sample blend through the numbered kernel, and the whole-plane filter
+// frame. Work memory comes in plat::Block from WorkSource().
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
 #include "app/core/session_state.h"
+#include "platform/memory/block.h"
 
 namespace effect_support {
 
@@ -62,33 +63,6 @@ inline unsigned char Blend(int16_t mode, int32_t old, int32_t effect, int32_t we
   return Mix(old, Combine(mode, old, effect), weight);
 }
 
-// One work block from the session's memory manager, returned to it when
-// the object goes. Not cleared. ok() is false when there is no session,
-// the size does not fit the manager's 32-bit sizes, or memory ran out.
-class WorkBuf {
- public:
-  explicit WorkBuf(int64_t size) {
-    if (manager_ == nullptr || size < 0 || size > INT32_MAX) return;
-    block_ = manager_->NewBuf(static_cast<int32_t>(size > 0 ? size : 1));
-  }
-  ~WorkBuf() {
-    if (block_ != nullptr) manager_->DelBuf(block_);
-  }
-  WorkBuf(const WorkBuf&) = delete;
-  WorkBuf& operator=(const WorkBuf&) = delete;
-
-  bool ok() const { return block_ != nullptr; }
-  unsigned char* bytes() const { return reinterpret_cast<unsigned char*>(block_); }
-  template <typename T>
-  T* as() const {
-    return reinterpret_cast<T*>(block_);
-  }
-
- private:
-  CMemMan* manager_ = SessionMemMan();
-  char* block_ = nullptr;
-};
-
 // Filters a copy of the whole plane, so that filters reading past the
 // region see the plane's own samples: filter(copy) works on it (nonzero
 // gives up with -1, the plane untouched), then value(old, filtered) of each
@@ -99,9 +73,9 @@ int32_t FilterWholeCopy(int16_t mode, int16_t opacity, unsigned char* plane,
                         int32_t y0, int32_t x1, int32_t y1, FilterFn filter, ValueFn value) {
   ClampRegion(width, height, x0, y0, x1, y1);
   const int64_t size = static_cast<int64_t>(width) * height;
-  WorkBuf work(size);
-  if (!work.ok()) return -1;
-  unsigned char* filtered = work.bytes();
+  plat::Block<unsigned char> work(size, WorkSource());
+  if (!work) return -1;
+  unsigned char* filtered = work.get();
   std::memcpy(filtered, plane, static_cast<size_t>(size));
   if (filter(filtered) != 0) return -1;
   for (int32_t y = y0; y <= y1; ++y) {

@@ -23,7 +23,6 @@ using effect_support::Blend;
 using effect_support::Clamp255;
 using effect_support::ClampRegion;
 using effect_support::Weight;
-using effect_support::WorkBuf;
 
 namespace {
 
@@ -131,9 +130,9 @@ int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32
   if (plane == nullptr || width <= 0 || height <= 0) return -1;
   plat::SeedRandom(plat::TimeSeed());
   ClampRegion(width, height, x0, y0, x1, y1);
-  WorkBuf workBuf(static_cast<int64_t>(width) * height);
-  if (!workBuf.ok()) return -1;
-  unsigned char* work = workBuf.bytes();
+  plat::Block<unsigned char> workBuf(static_cast<int64_t>(width) * height, WorkSource());
+  if (!workBuf) return -1;
+  unsigned char* work = workBuf.get();
   CopyRegion(plane, work, width, x0, y0, x1, y1);
 
   const double theta = angle * 3.141592654 / 180.0;
@@ -174,10 +173,12 @@ int32_t Effects::FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_
   }
   ClampRegion(width, height, x0, y0, x1, y1);
   const int64_t size = static_cast<int64_t>(width) * height;
-  WorkBuf bufR(size), bufG(size), bufB(size);
-  if (!bufR.ok() || !bufG.ok() || !bufB.ok()) return -1;
+  plat::Block<unsigned char> bufR(size, WorkSource());
+  plat::Block<unsigned char> bufG(size, WorkSource());
+  plat::Block<unsigned char> bufB(size, WorkSource());
+  if (!bufR || !bufG || !bufB) return -1;
   unsigned char* plane[3] = {red, green, blue};
-  unsigned char* work[3] = {bufR.bytes(), bufG.bytes(), bufB.bytes()};
+  unsigned char* work[3] = {bufR.get(), bufG.get(), bufB.get()};
   for (int32_t p = 0; p < 3; ++p) CopyRegion(plane[p], work[p], width, x0, y0, x1, y1);
   plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
 

@@ -27,7 +27,6 @@ using effect_support::ClampRegion;
 using effect_support::Combine;
 using effect_support::Mix;
 using effect_support::Weight;
-using effect_support::WorkBuf;
 
 namespace {
 
@@ -68,10 +67,10 @@ int32_t Effects::ApplyMatrix(int16_t mode, int16_t opacity, unsigned char* buffe
   if (x0 > x1 || y0 > y1) return 0;
   // Any other blend needs the old samples beside the filtered ones.
   const int64_t rowBytes = static_cast<int64_t>(x1 - x0 + 1) * channels;
-  WorkBuf old(rowBytes * (y1 - y0 + 1));
-  if (!old.ok()) return -1;
+  plat::Block<unsigned char> old(rowBytes * (y1 - y0 + 1), WorkSource());
+  if (!old) return -1;
   for (int32_t y = y0; y <= y1; ++y) {
-    std::memcpy(old.bytes() + (y - y0) * rowBytes,
+    std::memcpy(old.get() + (y - y0) * rowBytes,
                 buffer + (static_cast<int64_t>(y) * width + x0) * channels,
                 static_cast<size_t>(rowBytes));
   }
@@ -80,7 +79,7 @@ int32_t Effects::ApplyMatrix(int16_t mode, int16_t opacity, unsigned char* buffe
     return -1;
   }
   for (int32_t y = y0; y <= y1; ++y) {
-    const unsigned char* before = old.bytes() + (y - y0) * rowBytes;
+    const unsigned char* before = old.get() + (y - y0) * rowBytes;
     unsigned char* out = buffer + (static_cast<int64_t>(y) * width + x0) * channels;
     for (int32_t x = x0; x <= x1; ++x) {
       const int64_t m = static_cast<int64_t>(maskScaleY) * maskScaleY * y * width +
@@ -104,17 +103,17 @@ int32_t Effects::Blur(int16_t mode, int16_t opacity, unsigned char* plane,
   if (radius > kMaxBlurRadius) radius = kMaxBlurRadius;
   const int64_t size = static_cast<int64_t>(width) * height;
   const bool mixed = mask != nullptr || opacity < 255;
-  WorkBuf unblurred(mixed ? size : 0);
+  plat::Block<unsigned char> unblurred(mixed ? size : 0, WorkSource());
   if (mixed) {
-    if (!unblurred.ok()) return -1;
-    std::memcpy(unblurred.bytes(), plane, static_cast<size_t>(size));
+    if (!unblurred) return -1;
+    std::memcpy(unblurred.get(), plane, static_cast<size_t>(size));
   }
   if (X_Blur_buffer(plane, mask, width, height, 0, 0, width - 1, height - 1, radius, channels) !=
       0) {
     return -1;
   }
   if (!mixed) return 0;
-  const unsigned char* before = unblurred.bytes();
+  const unsigned char* before = unblurred.get();
   for (int32_t y = y0; y <= y1; ++y) {
     for (int32_t x = x0; x <= x1; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;

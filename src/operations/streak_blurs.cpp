@@ -25,7 +25,6 @@
 using effect_support::Blend;
 using effect_support::ClampRegion;
 using effect_support::Weight;
-using effect_support::WorkBuf;
 
 namespace {
 
@@ -40,17 +39,12 @@ class StreakFrame {
     plane_[1] = green;
     plane_[2] = blue;
     const int64_t size = static_cast<int64_t>(width) * height;
-    for (int32_t p = 0; p < planes_; ++p) copy_[p] = new WorkBuf(size);
+    for (int32_t p = 0; p < planes_; ++p) copy_[p] = plat::Block<unsigned char>(size, WorkSource());
   }
-  ~StreakFrame() {
-    for (int32_t p = 0; p < planes_; ++p) delete copy_[p];
-  }
-  StreakFrame(const StreakFrame&) = delete;
-  StreakFrame& operator=(const StreakFrame&) = delete;
 
   bool ok() const {
     for (int32_t p = 0; p < planes_; ++p) {
-      if (plane_[p] == nullptr || !copy_[p]->ok()) return false;
+      if (plane_[p] == nullptr || !copy_[p]) return false;
     }
     return true;
   }
@@ -65,7 +59,7 @@ class StreakFrame {
     for (int32_t p = 0; p < planes_; ++p) {
       for (int32_t y = y0; y <= y1; ++y) {
         const int64_t row = static_cast<int64_t>(y) * width_ + x0;
-        std::memcpy(copy_[p]->bytes() + row, plane_[p] + row, static_cast<size_t>(x1 - x0 + 1));
+        std::memcpy(copy_[p].get() + row, plane_[p] + row, static_cast<size_t>(x1 - x0 + 1));
       }
     }
     for (int32_t y = y0; y <= y1; ++y) {
@@ -75,7 +69,7 @@ class StreakFrame {
         gather(x, y, [&](int32_t xs, int32_t ys) {
           if (xs <= x0 || xs >= x1 || ys <= y0 || ys >= y1) return;
           const int64_t s = static_cast<int64_t>(ys) * width_ + xs;
-          for (int32_t p = 0; p < planes_; ++p) sum[p] += copy_[p]->bytes()[s];
+          for (int32_t p = 0; p < planes_; ++p) sum[p] += copy_[p].get()[s];
           ++n;
         });
         const int64_t i = static_cast<int64_t>(y) * width_ + x;
@@ -91,7 +85,7 @@ class StreakFrame {
   int32_t width_;
   int32_t planes_;
   unsigned char* plane_[3] = {nullptr, nullptr, nullptr};
-  WorkBuf* copy_[3] = {nullptr, nullptr, nullptr};
+  plat::Block<unsigned char> copy_[3];
 };
 
 // A sample position truncated toward zero; positions beyond 32 bits (a

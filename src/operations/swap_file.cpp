@@ -24,7 +24,6 @@ using effect_support::Blend;
 using effect_support::ClampRegion;
 using effect_support::ForEachPixel;
 using effect_support::Weight;
-using effect_support::WorkBuf;
 
 namespace {
 
@@ -151,10 +150,12 @@ int32_t Effects::SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red
   if (height < 0 || width < 0) return -1;
   ClampRegion(width, height, x0, y0, x1, y1);
   const int64_t size = static_cast<int64_t>(height) * width;
-  WorkBuf w0(size), w1(count == 3 ? size : 0), w2(count == 3 ? size : 0);
-  if (!w0.ok() || !w1.ok() || !w2.ok()) return -1;
-  unsigned char* work[3] = {w0.bytes(), count == 3 ? w1.bytes() : nullptr,
-                            count == 3 ? w2.bytes() : nullptr};
+  plat::Block<unsigned char> w0(size, WorkSource());
+  plat::Block<unsigned char> w1(count == 3 ? size : 0, WorkSource());
+  plat::Block<unsigned char> w2(count == 3 ? size : 0, WorkSource());
+  if (!w0 || !w1 || !w2) return -1;
+  unsigned char* work[3] = {w0.get(), count == 3 ? w1.get() : nullptr,
+                            count == 3 ? w2.get() : nullptr};
   for (int32_t p = 0; p < count; ++p) {
     // What lies outside the region is written to the file too: cleared, so
     // the file holds nothing left over from earlier use of the memory.

@@ -17,7 +17,6 @@ using effect_support::Blend;
 using effect_support::Clamp255;
 using effect_support::ForEachPixel;
 using effect_support::Weight;
-using effect_support::WorkBuf;
 
 namespace {
 
@@ -135,10 +134,12 @@ void Effects::AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32
   CreaLut(table, ClampToInt16(contrast), 0, 0);
 
   const int64_t size = static_cast<int64_t>(width) * height;
-  WorkBuf workR(size), workG(size), workB(size);
-  if (!workR.ok() || !workG.ok() || !workB.ok()) return;
+  plat::Block<unsigned char> workR(size, WorkSource());
+  plat::Block<unsigned char> workG(size, WorkSource());
+  plat::Block<unsigned char> workB(size, WorkSource());
+  if (!workR || !workG || !workB) return;
   unsigned char* planes[3] = {red, green, blue};
-  unsigned char* work[3] = {workR.bytes(), workG.bytes(), workB.bytes()};
+  unsigned char* work[3] = {workR.get(), workG.get(), workB.get()};
   // The brightness step of each channel depends only on the lightness:
   // worked out once per lightness instead of once per sample.
   const int32_t shifts[3] = {shiftRed, shiftGreen, shiftBlue};

@@ -17,7 +17,6 @@ using effect_support::ClampRegion;
 using effect_support::Combine;
 using effect_support::Mix;
 using effect_support::Weight;
-using effect_support::WorkBuf;
 
 namespace {
 
@@ -34,12 +33,12 @@ int32_t ForEachMapped(int16_t opacity, int32_t srcHeight, int32_t srcWidth, int3
   int32_t tx0 = r.tx0, ty0 = r.ty0, tx1 = r.tx1, ty1 = r.ty1;
   ClampRegion(dstWidth, dstHeight, tx0, ty0, tx1, ty1);
   if (tx1 < tx0 || ty1 < ty0) return -1;
-  WorkBuf columns((static_cast<int64_t>(tx1) - tx0 + 1) * 2);
-  if (!columns.ok()) return -1;
-  WorkBuf rows((static_cast<int64_t>(ty1) - ty0 + 1) * 2);
-  if (!rows.ok()) return -1;
-  int16_t* col = columns.as<int16_t>();
-  int16_t* row = rows.as<int16_t>();
+  plat::Block<int16_t> columns(static_cast<int64_t>(tx1) - tx0 + 1, WorkSource());
+  if (!columns) return -1;
+  plat::Block<int16_t> rows(static_cast<int64_t>(ty1) - ty0 + 1, WorkSource());
+  if (!rows) return -1;
+  int16_t* col = columns.get();
+  int16_t* row = rows.get();
   if (Effects::GetOffset(srcHeight, srcWidth, dstHeight, dstWidth, r.sx0, r.sy0, r.sx1, r.sy1,
                          r.tx0, r.ty0, r.tx1, r.ty1, col, row) != 0) {
     return -1;

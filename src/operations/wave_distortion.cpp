@@ -14,7 +14,6 @@
 using effect_support::Blend;
 using effect_support::ClampRegion;
 using effect_support::Weight;
-using effect_support::WorkBuf;
 
 namespace {
 
@@ -74,15 +73,15 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
   if (x0 > x1 || y0 > y1) return 0;
   const int32_t rw = x1 - x0 + 1;
   const int32_t rh = y1 - y0 + 1;
-  WorkBuf rowShiftBuf(static_cast<int64_t>(rh) * sizeof(int32_t));
-  if (!rowShiftBuf.ok()) return -1;
-  WorkBuf columnShiftBuf(static_cast<int64_t>(rw) * sizeof(int32_t));
-  if (!columnShiftBuf.ok()) return -1;
-  WorkBuf outBuf(static_cast<int64_t>(rw) * rh);
-  if (!outBuf.ok()) return -1;
-  int32_t* rowShift = rowShiftBuf.as<int32_t>();
-  int32_t* columnShift = columnShiftBuf.as<int32_t>();
-  unsigned char* out = outBuf.bytes();
+  plat::Block<int32_t> rowShiftBuf(rh, WorkSource());
+  if (!rowShiftBuf) return -1;
+  plat::Block<int32_t> columnShiftBuf(rw, WorkSource());
+  if (!columnShiftBuf) return -1;
+  plat::Block<unsigned char> outBuf(static_cast<int64_t>(rw) * rh, WorkSource());
+  if (!outBuf) return -1;
+  int32_t* rowShift = rowShiftBuf.get();
+  int32_t* columnShift = columnShiftBuf.get();
+  unsigned char* out = outBuf.get();
 
   FillShifts(columnShift, rw, rh, shape, wavesX, amplitudeX);
   FillShifts(rowShift, rh, rw, shape, wavesY, amplitudeY);

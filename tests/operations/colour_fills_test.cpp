@@ -123,11 +123,10 @@ TEST_F(ColourFrame, OuterPercentWidensTheBand) {
 
   // Without work memory nothing changes.
   p = Picture();
-  TPermanent* kept = gPer;
-  gPer = nullptr;
+  vmktest::NoWorkMemory none;
   EXPECT_EQ(Effects::ColorFrame(p.data(), 10, 10, 0, 0, 9, 9, nullptr, &colour, 50, 50, 100, 100),
             -1);
-  gPer = kept;
+  none.End();
   EXPECT_EQ(p, Picture());
 }
 

@@ -115,7 +115,8 @@ TEST_F(WindOp, LengthZeroBlendsThePlaneWithItself) {
   EXPECT_EQ(Run(SecondA, 6, 45, 5, 0), Ramp(20, 12));
 }
 
-TEST(GrainWithoutSession, WorkPlanesMissingGiveMinusOneAndNoChange) {
+TEST(GrainOutOfMemory, WorkPlanesMissingGiveMinusOneAndNoChange) {
+  vmktest::NoWorkMemory none;
   Plane p = Ramp(8, 8), g = Ramp(8, 8), b = Ramp(8, 8);
   EXPECT_EQ(Effects::Wind(0, 255, p.data(), 8, 8, 0, 0, 7, 7, nullptr, 5, 0, 0), -1);
   EXPECT_EQ(Effects::FilmGrain(0, 255, 8, 8, p.data(), g.data(), b.data(), 0, 0, 7, 7, nullptr,

@@ -161,14 +161,28 @@ TEST_F(PyramidBlur, MaskZeroKeepsItsPixels) {
   EXPECT_NE(Plane(p.begin(), p.begin() + 16 * 6), Plane(before.begin(), before.begin() + 16 * 6));
 }
 
-TEST(PyramidBlurWithoutSession, MixedBlurFailsWithThePlaneUnchanged) {
+TEST(PyramidBlurOutOfMemory, MixedBlurFailsWithThePlaneUnchanged) {
   Plane p = Ramp(8, 8);
   const Plane before = p;
+  vmktest::NoWorkMemory none;
   EXPECT_EQ(Effects::Blur(0, 128, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 3, 1), -1);
   EXPECT_EQ(p, before);
   EXPECT_EQ(Effects::HighPass(0, 255, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 3, 100), -1);
   EXPECT_EQ(Effects::Sharpen(0, 255, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 5), -1);
   EXPECT_EQ(p, before);
+}
+
+TEST(PyramidBlurWithoutSession, TakesPlainMemoryAndMatchesASessionRun) {
+  Plane alone = Ramp(8, 8);
+  ASSERT_EQ(Effects::Blur(0, 128, alone.data(), nullptr, 8, 8, 0, 0, 7, 7, 3, 1), 0);
+  Plane inSession = Ramp(8, 8);
+  {
+    vmktest::ScopedSession session;
+    ASSERT_EQ(Effects::Blur(0, 128, inSession.data(), nullptr, 8, 8, 0, 0, 7, 7, 3, 1), 0);
+    EXPECT_EQ(session.memMan().count(), 0);
+  }
+  EXPECT_EQ(alone, inSession);
+  EXPECT_NE(alone, Ramp(8, 8));
 }
 
 class Sharpening : public vmktest::SessionTest {};

@@ -218,7 +218,8 @@ TEST_F(StreakBlur, ASpinTakesAtMostOneTurn) {
   EXPECT_EQ(twice, turn);
 }
 
-TEST(StreakBlurWithoutSession, NoWorkPlaneNoChange) {
+TEST(StreakBlurOutOfMemory, NoWorkPlaneNoChange) {
+  vmktest::NoWorkMemory none;
   Plane p(16, 33);
   EXPECT_EQ(Effects::MotionBlur(0, 255, p.data(), nullptr, nullptr, 4, 4, 0, 0, 3, 3, nullptr, 1,
                                 2, 0),

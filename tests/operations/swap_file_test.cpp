@@ -182,12 +182,11 @@ TEST_F(SwapFile, SaveUnderAddDoublesTheRegionButStoresThePlanesAsTheyWere) {
 
 TEST_F(SwapFile, NoWorkMemoryTouchesNeitherPlanesNorFiles) {
   Plane p = Pattern(2, 2, 0);
-  TPermanent* kept = gPer;
-  gPer = nullptr;
+  vmktest::NoWorkMemory none;
   EXPECT_EQ(Effects::SaveRecallBuf(1, 255, p.data(), nullptr, nullptr, 2, 2, 0, 0, 1, 1, nullptr,
                                    1, 0, 2),
             -1);
-  gPer = kept;
+  none.End();
   EXPECT_EQ(p, Pattern(2, 2, 0));
   EXPECT_FALSE(fs::exists(Slot(2)));
 }

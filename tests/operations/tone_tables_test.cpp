@@ -187,10 +187,9 @@ TEST_F(RGBLevels, UnknownRangeOrNoMemoryChangesNothing) {
   Run(50, 50, 50, 80, 4);
   Run(50, 50, 50, 80, -1);
   EXPECT_EQ(r, r0);
-  TPermanent* kept = gPer;
-  gPer = nullptr;
+  vmktest::NoWorkMemory none;
   Run(50, 50, 50, 80, 0);
-  gPer = kept;
+  none.End();
   EXPECT_EQ(r, r0);
   EXPECT_EQ(g, g0);
   EXPECT_EQ(b, b0);

@@ -157,13 +157,12 @@ TEST_F(TwoLayer, UnmappableRegionsAndMissingMemoryLeaveTheTarget) {
             -1);
   EXPECT_EQ(dst, old);
 
-  TPermanent* kept = gPer;
-  gPer = nullptr;
+  vmktest::NoWorkMemory none;
   EXPECT_EQ(AddAll(0, 255, src, dst, 4, 4, nullptr, 255), -1);
   EXPECT_EQ(Effects::Multiply(0, 255, src.data(), 4, 4, dst.data(), 4, 4, 0, 0, 3, 3, 0, 0, 3, 3,
                               1, 1, nullptr),
             -1);
-  gPer = kept;
+  none.End();
   EXPECT_EQ(dst, old);
   EXPECT_EQ(gPer->memMan->count(), 0);  // the tables went back
 }

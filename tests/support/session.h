@@ -45,6 +45,25 @@ class ScopedAppData {
   TAppData* previous_;
 };
 
+// Every block from the platform allocator (and so from the session's
+// registry) is refused for the lifetime of the object: out of memory.
+class NoWorkMemory {
+ public:
+  NoWorkMemory() : previous_(plat::SetBlockLimit(0)) {}
+  ~NoWorkMemory() { End(); }
+  NoWorkMemory(const NoWorkMemory&) = delete;
+  NoWorkMemory& operator=(const NoWorkMemory&) = delete;
+  // Memory is given again from here on.
+  void End() {
+    if (active_) plat::SetBlockLimit(previous_);
+    active_ = false;
+  }
+
+ private:
+  int64_t previous_;
+  bool active_ = true;
+};
+
 // A fixture for tests that allocate through the session registry.
 class SessionTest : public ::testing::Test {
  protected:

@@ -26,13 +26,16 @@ std::atomic<int64_t> gFailCountdown{-1};
 bool injectedFailure() {
   return gFailCountdown.load(std::memory_order_relaxed) >= 0 && gFailCountdown.fetch_sub(1) == 0;
 }
+std::atomic<int64_t> gBlockLimit{-1};
 
 Header* headerOf(const void* p) {
   return reinterpret_cast<Header*>(const_cast<char*>(static_cast<const char*>(p)) - sizeof(Header));
 }
 
 Ptr allocate(int64_t size, bool clear) {
-  if (size < 0 || static_cast<uint64_t>(size) > SIZE_MAX - sizeof(Header)) {
+  const int64_t limit = gBlockLimit.load();
+  if (size < 0 || static_cast<uint64_t>(size) > SIZE_MAX - sizeof(Header) ||
+      (limit >= 0 && size > limit)) {
     gMemError = -108;
     return nullptr;
   }
@@ -84,5 +87,6 @@ int64_t GetPtrSize(const void* p) {
 int32_t MemError() { return gMemError; }
 int64_t LiveBlockCount() { return gLiveBlocks.load(); }
 void FailNthAllocation(int64_t n) { gFailCountdown.store(n < 0 ? -1 : n); }
+int64_t SetBlockLimit(int64_t bytes) { return gBlockLimit.exchange(bytes < 0 ? -1 : bytes); }
 
 }  // namespace plat

@@ -29,5 +29,9 @@ int64_t LiveBlockCount();
 // next one) fails as if memory had run out; only that one. A negative n
 // cancels a pending failure.
 void FailNthAllocation(int64_t n);
+// Refuses (as out of memory) every later block larger than `bytes`; a
+// negative value lifts the limit. Returns the limit it replaces. Lets tests
+// walk the paths taken when memory runs out.
+int64_t SetBlockLimit(int64_t bytes);
 
 }  // namespace plat
