@@ -33,29 +33,14 @@ uint8_t MaskValue(const FilterRecord& rec, uint8_t alphaByte) {
   return 255;
 }
 
-// Two work buffers from the session registry, returned on every path.
-class SpanBuffers {
- public:
-  explicit SpanBuffers(int32_t pixels) : mem_(SessionMemMan()) {
-    if (mem_ == nullptr || pixels <= 0) return;
-    span_ = reinterpret_cast<uint8_t*>(mem_->NewBuf(pixels * 4));
-    alpha_ = reinterpret_cast<uint8_t*>(mem_->NewBuf(pixels));
-  }
-  ~SpanBuffers() {
-    if (mem_ == nullptr) return;
-    if (span_ != nullptr) mem_->DelBuf(span_);
-    if (alpha_ != nullptr) mem_->DelBuf(alpha_);
-  }
-  SpanBuffers(const SpanBuffers&) = delete;
-  SpanBuffers& operator=(const SpanBuffers&) = delete;
-  bool ok() const { return span_ != nullptr && alpha_ != nullptr; }
-  uint8_t* span() { return span_; }
-  uint8_t* alpha() { return alpha_; }
-
- private:
-  CMemMan* mem_;
-  uint8_t* span_ = nullptr;
-  uint8_t* alpha_ = nullptr;
+// The colour span (4 bytes a pixel) and the alpha span of one read.
+struct SpanBuffers {
+  explicit SpanBuffers(int32_t pixels)
+      : span(pixels > 0 ? int64_t{pixels} * 4 : -1, WorkSource()),
+        alpha(pixels > 0 ? pixels : -1, WorkSource()) {}
+  bool ok() const { return span && alpha; }
+  plat::Block<uint8_t> span;
+  plat::Block<uint8_t> alpha;
 };
 
 // The readable part of [left, right) in the image; false when empty.
@@ -83,15 +68,15 @@ int16_t ReadOneLineBuffromPho(int16_t mode, int32_t /*width*/, int32_t /*height*
   const int32_t skip = l - left;  // plane index of the first column read
   SpanBuffers buf(n);
   if (!buf.ok()) return -1;
-  if (ReadAPEimage(n, buf.span(), buf.alpha(), static_cast<int16_t>(planes), l, top, r, bottom) != 0)
+  if (ReadAPEimage(n, buf.span.get(), buf.alpha.get(), static_cast<int16_t>(planes), l, top, r, bottom) != 0)
     return -1;
   for (int32_t i = 0; i < n; ++i) {
-    const uint8_t* px = buf.span() + static_cast<size_t>(i) * 3;
+    const uint8_t* px = buf.span.get() + static_cast<size_t>(i) * 3;
     const int32_t o = skip + i;
     if (red != nullptr) red[o] = px[0];
     if (green != nullptr) green[o] = px[1];
     if (blue != nullptr) blue[o] = px[2];
-    if (alpha != nullptr) alpha[o] = MaskValue(rec, buf.alpha()[i]);
+    if (alpha != nullptr) alpha[o] = MaskValue(rec, buf.alpha.get()[i]);
   }
   return 0;
 }
@@ -121,7 +106,7 @@ int16_t ReadCharBuffromPho(int16_t mode, int16_t alphaOnly, int32_t stride, int3
   int32_t row = top;
   for (int32_t k = 0; k <= rows - 1 && row + 1 <= bottom; ++k) {
     const size_t at = static_cast<size_t>(rows - 1 - k) * static_cast<size_t>(stride);
-    if (ReadAPEimage(n, buf.span(), buf.alpha(), static_cast<int16_t>(planes), l, row, r,
+    if (ReadAPEimage(n, buf.span.get(), buf.alpha.get(), static_cast<int16_t>(planes), l, row, r,
                      row + 1) != 0) {
       if (gappData != nullptr) gappData->wordZero = 1;  // the read-error word
       return -1;
@@ -132,13 +117,13 @@ int16_t ReadCharBuffromPho(int16_t mode, int16_t alphaOnly, int32_t stride, int3
       // an empty size (infinite or not a number) must not reach the cast.
       const double at0 = static_cast<double>(stepX * static_cast<float>(j)) + 0.5 - shift;
       const int32_t s = !(at0 >= 1.0) ? 0 : (at0 >= n - 1 ? n - 1 : static_cast<int32_t>(at0));
-      const uint8_t* px = buf.span() + static_cast<size_t>(s) * 3;
+      const uint8_t* px = buf.span.get() + static_cast<size_t>(s) * 3;
       if (colours) {
         if (red != nullptr) red[at + j] = px[0];
         if (green != nullptr) green[at + j] = px[1];
         if (blue != nullptr) blue[at + j] = px[2];
       }
-      if (alpha != nullptr) alpha[at + j] = MaskValue(rec, buf.alpha()[s]);
+      if (alpha != nullptr) alpha[at + j] = MaskValue(rec, buf.alpha.get()[s]);
       if (displ && displX != nullptr) displX[at + j] = kNoDisplacement;
       if (displ && displY != nullptr) displY[at + j] = kNoDisplacement;
     }

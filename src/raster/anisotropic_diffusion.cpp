@@ -13,7 +13,6 @@
 
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
-#include "app/core/session_state.h"
 #include "platform/memory/memory.h"
 
 namespace {
@@ -23,17 +22,6 @@ inline unsigned char ClampByte(double v) {
   if (!(v > 0.0)) return 0;
   if (v >= 255.0) return 255;
   return static_cast<unsigned char>(v);
-}
-
-// Writable bytes from the session registry, or null.
-char* NewWork(int64_t bytes) {
-  CMemMan* man = SessionMemMan();
-  if (man == nullptr || bytes <= 0 || bytes > std::numeric_limits<int32_t>::max()) return nullptr;
-  return man->NewBuf(static_cast<int32_t>(bytes));
-}
-
-void FreeWork(void* block) {
-  if (CMemMan* man = SessionMemMan()) man->DelBuf(block);
 }
 
 }  // namespace
@@ -60,9 +48,9 @@ void AnisotropicDiffusion(int32_t width, int32_t height, unsigned char* plane, i
     flux[d + 255] = f;
   }
   const double* fl = flux + 255;
-  int32_t* work = reinterpret_cast<int32_t*>(
-      NewWork(static_cast<int64_t>(width) * height * static_cast<int64_t>(sizeof(int32_t))));
-  if (work == nullptr) return;
+  plat::Block<int32_t> workBlock(static_cast<int64_t>(width) * height, WorkSource());
+  if (!workBlock) return;
+  int32_t* work = workBlock.get();
   for (int32_t pass = 0; pass < passes; ++pass) {
     for (int32_t y = 1; y < height - 1; ++y) {
       const unsigned char* row = plane + static_cast<int64_t>(y) * width;
@@ -82,7 +70,6 @@ void AnisotropicDiffusion(int32_t width, int32_t height, unsigned char* plane, i
       for (int32_t x = 1; x < width - 1; ++x) row[x] = static_cast<unsigned char>(in[x]);
     }
   }
-  FreeWork(work);
 }
 
 int32_t X_Aniso_buffer(int16_t /*unused*/, int32_t height, int32_t width, const uint32_t* src,
@@ -131,8 +118,9 @@ void Caniso3(unsigned char* volume, int32_t nx, int32_t ny, int32_t nz, int16_t 
   if (volume == nullptr || nx <= 0 || ny <= 0 || nz <= 0 || mode < 0 || mode > 2 || passes < 1)
     return;
   const int64_t count = static_cast<int64_t>(nx) * ny * nz;
-  unsigned char* v = reinterpret_cast<unsigned char*>(NewWork(count));
-  if (v == nullptr) return;
+  plat::Block<unsigned char> copy(count, WorkSource());
+  if (!copy) return;
+  unsigned char* v = copy.get();
   std::memcpy(v, volume, static_cast<size_t>(count));
   auto psi = [&](double d) {
     return mode == 0 ? tukeyPsi(d, sigma) : (mode == 1 ? lorentzianPsi(d, sigma) : linearPsi(d));
@@ -157,5 +145,4 @@ void Caniso3(unsigned char* volume, int32_t nx, int32_t ny, int32_t nz, int16_t 
     }
   }
   std::memcpy(volume, v, static_cast<size_t>(count));
-  FreeWork(v);
 }

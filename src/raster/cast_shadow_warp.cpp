@@ -13,7 +13,6 @@
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
-#include "app/core/session_state.h"
 #include "platform/random/random.h"
 #include "raster/distortion_warp.h"
 #include "raster/inverse_bilinear.h"
@@ -77,17 +76,12 @@ int32_t X_distortandlut_buffer(int16_t m, int16_t opacity, int16_t vPosition, in
                                int16_t grain) {
   plat::SeedRandom(plat::TimeSeed());
   if (dstW <= 0 || dstH <= 0 || srcW <= 0 || srcH <= 0) return 0;
-  CMemMan* mem = SessionMemMan();
-  if (mem == nullptr) return -1;
-  auto* colRamp = reinterpret_cast<uint8_t*>(mem->NewBuf(dstW + 1));
-  if (colRamp == nullptr) return -1;
-  auto* rowRamp = reinterpret_cast<uint8_t*>(mem->NewBuf(dstH + 1));
-  if (rowRamp == nullptr) {
-    mem->DelBuf(colRamp);
-    return -1;
-  }
-  fillRamp(colRamp, dstW, hPosition, hSoftness);
-  fillRamp(rowRamp, dstH, vPosition, vSoftness);
+  plat::Block<uint8_t> colRamp(int64_t{dstW} + 1, WorkSource());
+  if (!colRamp) return -1;
+  plat::Block<uint8_t> rowRamp(int64_t{dstH} + 1, WorkSource());
+  if (!rowRamp) return -1;
+  fillRamp(colRamp.get(), dstW, hPosition, hSoftness);
+  fillRamp(rowRamp.get(), dstH, vPosition, vSoftness);
   // A grain beyond 20 would divide by zero or flip the jitter's sign.
   const int32_t grainDivisor = 21 - (grain > 20 ? 20 : grain);
   const uint32_t kernelMode = static_cast<uint32_t>(m + 1);
@@ -119,7 +113,5 @@ int32_t X_distortandlut_buffer(int16_t m, int16_t opacity, int16_t vPosition, in
       planes[k][di] = static_cast<uint8_t>((dk * (255 - alpha) + alpha * c) / 255);
     }
   });
-  mem->DelBuf(rowRamp);
-  mem->DelBuf(colRamp);
   return 0;
 }

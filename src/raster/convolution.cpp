@@ -12,7 +12,6 @@
 
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
-#include "app/core/session_state.h"
 
 namespace {
 
@@ -36,13 +35,10 @@ int32_t WindowWalk(int32_t width, int32_t height, T* plane, int32_t left, int32_
   if (right >= width - 1) right = width - 2;
   if (bottom >= height - 1) bottom = height - 2;
   if (left > right || top > bottom) return -1;
-  CMemMan* man = SessionMemMan();
-  if (man == nullptr) return -1;
   const int32_t rowLength = right - left + 3;
-  const int64_t bytes = static_cast<int64_t>(rowLength) * (3 + scratchRows) * sizeof(T);
-  if (bytes > std::numeric_limits<int32_t>::max()) return -1;
-  T* window = reinterpret_cast<T*>(man->NewBuf(static_cast<int32_t>(bytes)));
-  if (window == nullptr) return -1;
+  plat::Block<T> windowBlock(static_cast<int64_t>(rowLength) * (3 + scratchRows), WorkSource());
+  if (!windowBlock) return -1;
+  T* window = windowBlock.get();
   T* rows[3] = {window, window + rowLength, window + 2 * rowLength};
   T* scratch = window + 3 * static_cast<int64_t>(rowLength);
   auto load = [&](T* into, int32_t y) {
@@ -62,7 +58,6 @@ int32_t WindowWalk(int32_t width, int32_t height, T* plane, int32_t left, int32_
     }
     filter(plane + static_cast<int64_t>(y) * width + left, rows, right - left + 1, scratch);
   }
-  man->DelBuf(window);
   return 0;
 }
 

@@ -14,7 +14,6 @@
 #include <limits>
 
 #include "app/core/memory_manager.h"
-#include "app/core/session_state.h"
 #include "platform/memory/memory.h"
 #include "raster/pixel_bytes.h"
 #include "raster/rescale.h"
@@ -212,21 +211,10 @@ int32_t BufToBufChar_andStepR(int32_t nx, int32_t ny, int32_t srcW, int32_t srcH
                               int32_t dt, int32_t dr, int32_t db) {
   if (nx < 1) nx = 1;
   if (ny < 1) ny = 1;
-  CMemMan* man = SessionMemMan();
-  if (man == nullptr || dst == nullptr) return -1;
-  const int64_t xBytes = (static_cast<int64_t>(nx) + 1) * 4;
-  const int64_t yBytes = (static_cast<int64_t>(ny) + 1) * 4;
-  const int64_t limit = std::numeric_limits<int32_t>::max();
-  auto* X = xBytes <= limit ? reinterpret_cast<int32_t*>(man->NewBuf(static_cast<int32_t>(xBytes)))
-                            : nullptr;
-  auto* Y = yBytes <= limit ? reinterpret_cast<int32_t*>(man->NewBuf(static_cast<int32_t>(yBytes)))
-                            : nullptr;
-  auto release = [&](int32_t code) {
-    man->DelBuf(X);
-    man->DelBuf(Y);
-    return code;
-  };
-  if (X == nullptr || Y == nullptr) return release(-1);
+  if (dst == nullptr) return -1;
+  const plat::Block<int32_t> X(static_cast<int64_t>(nx) + 1, WorkSource());
+  const plat::Block<int32_t> Y(static_cast<int64_t>(ny) + 1, WorkSource());
+  if (!X || !Y) return -1;
   for (int32_t i = 0; i <= nx; ++i)
     X[i] = static_cast<int32_t>(
         static_cast<float>(i) * static_cast<float>(dr - dl) / static_cast<float>(nx) + 0.5f);
@@ -235,7 +223,7 @@ int32_t BufToBufChar_andStepR(int32_t nx, int32_t ny, int32_t srcW, int32_t srcH
         static_cast<float>(j) * static_cast<float>(db - dt) / static_cast<float>(ny) + 0.5f);
   // A first cell that cannot be rendered leaves nothing worth repeating.
   if (BufToBufChar_andR(0, srcW, srcH, src, dstW, dstH, dst, sl, st, sr, sb, 0, 0, X[1], Y[1]) != 0)
-    return release(-1);
+    return -1;
   if (nx > 1 || ny > 1) {
     for (int32_t j = 0; j < ny; ++j) {
       for (int32_t i = 0; i < nx; ++i) {
@@ -251,7 +239,7 @@ int32_t BufToBufChar_andStepR(int32_t nx, int32_t ny, int32_t srcW, int32_t srcH
       }
     }
   }
-  return release(0);
+  return 0;
 }
 
 void ChBufToChBuf(int32_t w, int32_t h, const uint8_t* src, uint8_t* dst) {

@@ -15,10 +15,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
-#include "app/core/session_state.h"
 
 CLIST* contribX = nullptr;
 CLIST* contribY = nullptr;
@@ -147,13 +147,12 @@ Kernel WideKernel(int16_t filter) {
 
 enum class WeightRule { kChar, kShort, kLong };
 
-// Blocks taken from the session registry for one call, all handed back (and
-// both list pointers reset) when the call ends, whichever way it ends.
+// The blocks of one call, each handed back to where it came from (and both
+// list pointers reset) when the call ends, whichever way it ends.
 class CallBlocks {
  public:
-  CallBlocks() : man_(SessionMemMan()) {}
+  CallBlocks() = default;
   ~CallBlocks() {
-    for (int32_t i = n_ - 1; i >= 0; --i) man_->DelBuf(blocks_[i]);
     contribX = nullptr;
     contribY = nullptr;
   }
@@ -161,17 +160,17 @@ class CallBlocks {
   CallBlocks& operator=(const CallBlocks&) = delete;
 
   void* Take(int64_t bytes) {
-    if (man_ == nullptr || n_ == kMax || bytes <= 0 || bytes > std::numeric_limits<int32_t>::max())
-      return nullptr;
-    char* b = man_->NewBuf(static_cast<int32_t>(bytes));
-    if (b != nullptr) blocks_[n_++] = b;
-    return b;
+    if (n_ == kMax || bytes <= 0) return nullptr;
+    plat::Block<char> b(bytes, WorkSource());
+    if (!b) return nullptr;
+    blocks_[n_] = std::move(b);
+    return blocks_[n_++].get();
   }
 
  private:
   static constexpr int32_t kMax = 32;
-  CMemMan* man_;
-  char* blocks_[kMax] = {};
+  // Destroyed last to first, after the list pointers are reset.
+  plat::Block<char> blocks_[kMax];
   int32_t n_ = 0;
 };
 

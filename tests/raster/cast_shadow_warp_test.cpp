@@ -121,8 +121,9 @@ TEST_F(CastShadowWarp, GrainJittersOnlySamplesAboveThreeAndStoresThem) {
   EXPECT_EQ(z.src[0], 0);  // 100 - 128 clamped
 }
 
-TEST(CastShadowWarpNoSession, WithoutRampsNothingIsDrawn) {
+TEST(CastShadowWarpOutOfMemory, WithoutRampsNothingIsDrawn) {
   Scene s(4, 4);
+  vmktest::NoWorkMemory none;
   EXPECT_EQ(s.run(0, 0, 0, nullptr, 0, 0), -1);
   EXPECT_EQ(s.p1, std::vector<uint8_t>(16, 200));
 }

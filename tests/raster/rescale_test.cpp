@@ -207,15 +207,33 @@ TEST_F(Rescale, DestinationBeyondSixteenBitRectanglesIsRefused) {
   EXPECT_EQ(dst, Plane(9, 60));
 }
 
-TEST(RescaleNoSession, FailsWithoutARegistry) {
+TEST(RescaleNoSession, RunsOnPlainMemoryAndMatchesASessionRun) {
+  Plane src(6 * 4);
+  for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 11);
+  Plane alone(3 * 2, 0);
+  ASSERT_EQ(SessionMemMan(), nullptr);
+  const int64_t live = plat::LiveBlockCount();
+  ASSERT_EQ(X_Newechant_charbuf(6, src.data(), 6, 4, alone.data(), 3, 2, 0, 0, 6, 4, 0, 0, 3, 2), 0);
+  EXPECT_EQ(plat::LiveBlockCount(), live);
+  EXPECT_EQ(contribX, nullptr);
+  Plane inSession(3 * 2, 0);
   vmktest::ScopedSession s;
-  TPermanent* kept = gPer;
-  gPer = nullptr;
+  ASSERT_EQ(X_Newechant_charbuf(6, src.data(), 6, 4, inSession.data(), 3, 2, 0, 0, 6, 4, 0, 0, 3, 2),
+            0);
+  EXPECT_EQ(s.memMan().count(), 0);
+  EXPECT_EQ(alone, inSession);
+}
+
+TEST(RescaleOutOfMemory, FailsAndLeavesTheDestination) {
+  vmktest::ScopedSession s;
   const Plane src(4, 1);
   Plane dst(4, 0);
+  vmktest::NoWorkMemory none;
   EXPECT_EQ(X_Newechant_charbuf(6, src.data(), 2, 2, dst.data(), 2, 2, 0, 0, 2, 2, 0, 0, 2, 2), -1);
   EXPECT_EQ(contribX, nullptr);
-  gPer = kept;
+  EXPECT_EQ(dst, Plane(4, 0));
+  none.End();
+  EXPECT_EQ(s.memMan().count(), 0);
 }
 
 TEST_F(Rescale, ThreePlanesMatchThreeSingleCalls) {

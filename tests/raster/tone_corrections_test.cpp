@@ -145,11 +145,11 @@ TEST_F(EdgeProtectedFilters, SharpenAndMedian) {
   EXPECT_EQ(p, flat);
 }
 
-TEST(EdgeProtectedFiltersWithoutSession, ReportFailureAndChangeNothing) {
-  // The 3 x 3 filters take their work rows from the session's registry.
+TEST(EdgeProtectedFiltersOutOfMemory, ReportFailureAndChangeNothing) {
   std::vector<unsigned char> spot(25, 90);
   spot[12] = 120;
   std::vector<unsigned char> p = spot;
+  vmktest::NoWorkMemory none;
   EXPECT_EQ(X_medianedg_buf(5, 5, p.data(), 0, 0, 4, 4, 1, 0), -1);
   EXPECT_EQ(X_sharp_buffer(5, 5, p.data(), 0, 0, 4, 4, 100, 1, 1, 1), -1);
   EXPECT_EQ(p, spot);

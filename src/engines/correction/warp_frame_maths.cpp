@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "app/core/plane_geometry.h"
-#include "platform/memory/memory.h"
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
 
 namespace {
 
@@ -180,26 +181,21 @@ void MoveNode(TCWrapNodes& s, int32_t k, float dx, float dy) {
 // Work arrays of one deformation, zeroed, freed on every path.
 class Work {
  public:
-  Work(int32_t nodes, int floatArrays) {
-    flags_ = reinterpret_cast<uint8_t*>(plat::NewPtrClear(2 * static_cast<int64_t>(nodes)));
-    floats_ = reinterpret_cast<float*>(
-        plat::NewPtrClear(static_cast<int64_t>(floatArrays) * nodes * static_cast<int64_t>(sizeof(float))));
-    nodes_ = nodes;
+  Work(int32_t nodes, int floatArrays)
+      : flags_(2 * static_cast<int64_t>(nodes), WorkSource()),
+        floats_(static_cast<int64_t>(floatArrays) * nodes, WorkSource()),
+        nodes_(nodes) {
+    flags_.Clear();
+    floats_.Clear();
   }
-  ~Work() {
-    plat::DisposePtr(flags_);
-    plat::DisposePtr(floats_);
-  }
-  Work(const Work&) = delete;
-  Work& operator=(const Work&) = delete;
-  bool valid() const { return flags_ != nullptr && floats_ != nullptr; }
-  uint8_t* pending() const { return flags_; }
-  uint8_t* done() const { return flags_ + nodes_; }
-  float* array(int i) const { return floats_ + static_cast<int64_t>(i) * nodes_; }
+  bool valid() const { return flags_ && floats_; }
+  uint8_t* pending() const { return flags_.get(); }
+  uint8_t* done() const { return flags_.get() + nodes_; }
+  float* array(int i) const { return floats_.get() + static_cast<int64_t>(i) * nodes_; }
 
  private:
-  uint8_t* flags_ = nullptr;
-  float* floats_ = nullptr;
+  plat::Block<uint8_t> flags_;
+  plat::Block<float> floats_;
   int32_t nodes_ = 0;
 };
 
