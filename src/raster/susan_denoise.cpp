@@ -37,7 +37,7 @@ __attribute__((target("avx2"))) inline __m256i Widen8(const unsigned char* p) {
 // to 32 bits, the weighted sum and the weights summed in lanes, and the
 // quotient taken in single precision. The sum stays below 2^24 and the
 // weights at most 800, so the truncated float quotient is the integer one
-// (checked against the documented form in the tests). One 2048 x 1536
+// (checked against the plain float form in the tests). One 2048 x 1536
 // pass: 16 ms one sample at a time, 8 ms this way. Row `row` of
 // the enlarged plane e (ew wide) is the middle row. Returns the first
 // column it did not do.
@@ -76,8 +76,8 @@ __attribute__((target("avx2"))) int32_t SmoothRowWide(const unsigned char* e, in
 }
 #endif
 
-// The 3 x 3 pass as documented, for tables whose entry 0 is not the usual
-// 100: nine weights, the centre's included, and single-precision sums.
+// The 3 x 3 pass in its plain form, for tables whose entry 0 is not the
+// usual 100: nine weights, the centre's included, and single-precision sums.
 void SmoothThreeByThreeAnyTable(const unsigned char* e, int32_t width, int32_t height,
                                 const unsigned char* table, unsigned char* out) {
   const int32_t ew = width + 2;
@@ -109,7 +109,7 @@ void SmoothThreeByThreeAnyTable(const unsigned char* e, int32_t width, int32_t h
 
 // The 3 x 3 pass over the enlarged plane (border 1), written into `out`.
 // With the centre's own weight (always 100) left out of both sums, the
-// documented (total - 100 c) / (area - 100) is the neighbours' weighted sum
+// plain form's (total - 100 c) / (area - 100) is the neighbours' weighted sum
 // over their weights. Both are integers below 2^24, so the single-precision
 // quotient truncates to the integer quotient: the integer form gives the
 // same bytes (checked against the float form in the tests) and takes about

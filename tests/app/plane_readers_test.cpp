@@ -114,7 +114,7 @@ TEST_F(PlaneReaders, SpansOutsideTheImageAreClamped) {
             -1);
 }
 
-TEST_F(PlaneReaders, ResampledRectanglesStepAsDocumented) {
+TEST_F(PlaneReaders, ResampledRectanglesStepByRoundedHalves) {
   // stepX 0.5, count 4: columns 0, 1, 1, 2; two margin columns; rows bottom
   // first; stepY 0.5 walks rows 1, 2, 2 (0.5 and 1.5 round up, 1.0 + 0.5 = 1).
   constexpr int kStride = 8, kRows = 3;

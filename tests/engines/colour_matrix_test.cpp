@@ -38,7 +38,7 @@ TEST(ColMatDefaults, CircularGradientFromABlackCentre) {
   }
 }
 
-TEST(ColMatGrid, ToolsPaintTheDocumentedCells) {
+TEST(ColMatGrid, ToolsPaintTheirCells) {
   // Tool 4 with one channel flagged.
   ColMatPar r = Filled(0x10203040u, 4);
   Calc_vign(&r, 3, 3, 0, 1, 0, 0, 0, 7, 9, 9, 9);

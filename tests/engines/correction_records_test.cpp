@@ -45,7 +45,7 @@ int32_t wordAt(const std::vector<uint8_t>& b, int word) {
   return static_cast<int32_t>(plat::bytes::loadLE32(b.data() + 4 * word));
 }
 
-TEST(ResizeRecordLayout, StoredBlockHasTheDocumentedWords) {
+TEST(ResizeRecordLayout, StoredBlockHoldsEachFieldAtItsWord) {
   YoxelPar r = sampleRecord();
   int16_t mask[4] = {};
   r.protectMask = mask;

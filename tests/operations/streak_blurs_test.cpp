@@ -21,7 +21,7 @@ Plane Noise(int32_t w, int32_t h, uint32_t seed) {
   return p;
 }
 
-// The blurs sample by sample as documented, every index of the range
+// The blurs written plainly, sample by sample, every index of the range
 // visited, mode 0 at full opacity: the mean of the samples strictly inside.
 template <typename Gather>
 Plane Reference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,

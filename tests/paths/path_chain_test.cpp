@@ -290,7 +290,7 @@ TEST_F(PathChainTest, MoveZoomActivate) {
   EXPECT_EQ(p->first->x, 4.0f);
 }
 
-TEST_F(PathChainTest, TextRecordsStartAsDocumented) {
+TEST_F(PathChainTest, TextRecordsStartWithTheirDefaults) {
   CPath p;
   EXPECT_EQ(p.CreaTxtPath(), 0);
   ASSERT_NE(p.txtPath, nullptr);

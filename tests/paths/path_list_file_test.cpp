@@ -65,7 +65,7 @@ class PathListFileTest : public pathtest::PathTest {
   plat::ui::ScopedServices guard_;
 };
 
-// The documented list: one open path of two knots, handles on the knots.
+// A known list: one open path of two knots, handles on the knots.
 std::unique_ptr<CPathList> TwoKnotList() {
   auto l = std::make_unique<CPathList>(0);
   l->first = OpenPath({{10.25f, 20.5f}, {-3.75f, 0.0f}});
@@ -73,7 +73,7 @@ std::unique_ptr<CPathList> TwoKnotList() {
   return l;
 }
 
-TEST_F(PathListFileTest, DocumentedFileByteForByte) {
+TEST_F(PathListFileTest, KnownListFileByteForByte) {
   auto l = TwoKnotList();
   const std::vector<uint8_t> b = Write(*l, 100, 100, "two.path");
   ASSERT_EQ(b.size(), 638u);

@@ -47,7 +47,7 @@ class PortTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(PortTest, FramesLinesAndPaintsCoverTheDocumentedPixels) {
+TEST_F(PortTest, FramesLinesAndPaintsCoverExactlyTheirPixels) {
   Port p(7, 6);
   SetPort(&p);
   FrameRect(Rect{1, 1, 5, 6});  // top, left, bottom, right

@@ -15,7 +15,7 @@ namespace {
 using vmktest::Px;
 using vmktest::PxByte;
 
-// One pass as documented, with an exp (or a division) per neighbour.
+// One pass written plainly, with an exp (or a division) per neighbour.
 void ReferencePass(std::vector<uint8_t>& p, int32_t w, int32_t h, int mode, float k) {
   std::vector<uint8_t> out = p;
   auto g = [&](int d) {

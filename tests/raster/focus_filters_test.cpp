@@ -32,7 +32,7 @@ std::vector<uint32_t> NoisePixels(int32_t w, int32_t h, uint32_t seed) {
   return p;
 }
 
-// The documented convolution, tap by tap with std::fma.
+// The convolution written plainly, tap by tap with std::fma.
 std::vector<float> ReferenceConv(const float* src, int32_t w, int32_t h, int dir, const float* k,
                                  int32_t n) {
   std::vector<float> out(static_cast<size_t>(w) * h, 0.0f);

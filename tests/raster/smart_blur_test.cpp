@@ -46,8 +46,8 @@ std::vector<uint32_t> Blur(int16_t mode, int32_t w, int32_t h, const std::vector
   return dst;
 }
 
-// The pass as documented, written plainly: slots per pixel, scans in the
-// documented order, weights from the ramp recomputed here.
+// The pass written plainly: slots per pixel, scans in the kernel's order,
+// weights from the ramp recomputed here.
 std::vector<uint32_t> ReferenceBlur(int channels, int32_t w, int32_t h,
                                     const std::vector<uint32_t>& src, int radius, int t,
                                     bool weighted) {

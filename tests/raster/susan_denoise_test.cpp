@@ -32,7 +32,7 @@ std::vector<uint8_t> Noise(int32_t w, int32_t h, uint32_t seed, int spread) {
   return p;
 }
 
-// The 3 x 3 pass as documented: nine weights with the centre's, single
+// The 3 x 3 pass written plainly: nine weights with the centre's, single
 // precision sums and quotient, over a mirrored border.
 std::vector<uint8_t> ReferenceSmooth(const std::vector<uint8_t>& p, int32_t w, int32_t h,
                                      const Lut& lut) {

@@ -1,7 +1,7 @@
 // Explicit-width byte-order conversion for stored records.
 //
-// Files are little-endian; a few blocks are documented as written in the
-// host's order, which we also write little-endian. Records are always
+// Files are little-endian; a few blocks are stored in the order of the host
+// that wrote them, and we write those little-endian too. Records are always
 // written and read field by field through these helpers, never by dumping
 // structs. The host-order probe can be overridden by tests so that the
 // swapping branches run on a little-endian machine too.

@@ -30,7 +30,7 @@ fichier sample() {
   return f;
 }
 
-TEST(FileRecordStorage, StoredFormIs538BytesAtTheDocumentedOffsets) {
+TEST(FileRecordStorage, StoredFormIs538BytesAtFixedOffsets) {
   fichier f = sample();
   f.volume = -1;
   f.parent = 4242;
