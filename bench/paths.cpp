@@ -7,7 +7,8 @@
 // Path-list distortions on a list of 10,000 knots (100 paths of 100 knots
 // over a 1000 x 800 box): the envelope transform through four edge paths
 // and the bending into a four-curve warp frame. The knots are put back
-// between iterations outside the timing.
+// between iterations outside the timing. And the two rows of a warp grid
+// of 5,000 cells laid along two paths.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -23,6 +24,7 @@
 #include "paths/path_list.h"
 #include "paths/shape_params.h"
 #include "paths/warp_frame.h"
+#include "raster/warp_frame_record.h"
 
 #ifdef VMK_HAVE_CAIRO
 #include <cairo.h>
@@ -283,5 +285,18 @@ void BM_DistortWithPath(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kPaths * kKnots);
 }
 BENCHMARK(BM_DistortWithPath)->Unit(benchmark::kMillisecond);
+
+void BM_TwoPathsToGrid(benchmark::State& state) {
+  PathSession s;
+  auto list = WavyList();
+  const CPath* a = list->first;
+  const CPath* b = a->next;
+  auto grid = std::make_unique<TCWrap>();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(a->X_TwoPartPaths_toGrid(b, 0, 100, 5000, grid.get()));
+  }
+  state.SetItemsProcessed(state.iterations() * 2 * 5001);
+}
+BENCHMARK(BM_TwoPathsToGrid)->Unit(benchmark::kMillisecond);
 
 }  // namespace

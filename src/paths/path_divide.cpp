@@ -8,17 +8,21 @@
 // shares its end knots with its neighbours. Destination paths are the
 // caller's, handed in empty; pieces are appended to them.
 //
+// The grid rows go into the destination lattice of a warp-grid record, as
+// node (i, 0) along this path and node (i, 1) along the other.
+//
 // Every walk is bounded by the knot count, so a chain whose numbers or
 // links are not what the cut expects ends after one round instead of
 // running for ever.
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "app/core/plane_geometry.h"
 #include "paths/path.h"
 #include "paths/path_internal.h"
+#include "raster/warp_frame_record.h"
 
 namespace {
 
@@ -377,4 +381,32 @@ void CPath::InterPolatePath(const CPath* a, const CPath* b, float t) {
     last->next = first;
     first->prev = last;
   }
+}
+
+int32_t CPath::X_TwoPartPaths_toGrid(const CPath* other, int16_t from, int16_t to, int16_t n,
+                                     TCWrap* grid) const {
+  if (other == nullptr || grid == nullptr) return -1;
+  // Two rows of n + 1 nodes must fit the node tables, and n cells need n >= 1.
+  if (n < 1 || 2 * (static_cast<int32_t>(n) + 1) > kTCWrapMaxNodes) return -1;
+  const float L1 = GetAcuPathLength();
+  const float L2 = other->GetAcuPathLength();
+  if (!(L1 >= 0.01f) || !(L2 >= 0.01f) || from == to) return -1;
+  grid->columns = n;
+  grid->rows = 1;
+  // The destination lattice: the one the grid warp pulls the picture into.
+  TCWrapNodes& nodes = grid->set2;
+  auto row = [&](const CPath* p, float L, int32_t base) {
+    const float start = L * from / 100.0f;
+    const float span = L * to / 100.0f - start;
+    for (int32_t i = 0; i <= n; ++i) {
+      float x = 0.0f, y = 0.0f, ang = 0.0f;
+      p->GetPointAtLength(1, start + span * static_cast<float>(i) / static_cast<float>(n), &ang,
+                          &x, &y, nullptr, nullptr);
+      nodes.x[base + i] = x;
+      nodes.y[base + i] = y;
+    }
+  };
+  row(this, L1, 0);
+  row(other, L2, n + 1);
+  return 0;
 }

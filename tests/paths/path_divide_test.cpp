@@ -8,6 +8,7 @@
 
 #include "app/core/plane_geometry.h"
 #include "path_fixture.h"
+#include "raster/warp_frame_record.h"
 
 using pathtest::ClosedPath;
 using pathtest::Knot;
@@ -207,6 +208,43 @@ TEST_F(PathDivideTest, InterPolatePath) {
   // The first half pairs with the short path's first knot, the rest with its end.
   EXPECT_EQ(Knot(&other, 100)->x, 0.0f);
   EXPECT_EQ(Knot(&other, 200)->x, 300.0f);
+}
+
+TEST_F(PathDivideTest, TwoPathsToGridRows) {
+  std::unique_ptr<CPath> top(OpenPath({{0, 0}, {100, 0}}));
+  std::unique_ptr<CPath> bottom(OpenPath({{0, 50}, {60, 50}, {60, 90}}));
+  auto grid = std::make_unique<TCWrap>();
+  ASSERT_EQ(top->X_TwoPartPaths_toGrid(bottom.get(), 0, 100, 10, grid.get()), 0);
+  EXPECT_EQ(grid->columns, 10);
+  EXPECT_EQ(grid->rows, 1);
+  const TCWrapNodes& n = grid->set2;
+  // Row 0 along this path, row 1 (from index 11) along the other, both
+  // from start to end.
+  EXPECT_EQ(n.x[0], 0.0f);
+  EXPECT_NEAR(n.x[10], 100.0f, 0.1f);
+  EXPECT_EQ(n.y[11], 50.0f);
+  EXPECT_NEAR(n.x[21], 60.0f, 0.1f);
+  EXPECT_NEAR(n.y[21], 90.0f, 0.1f);
+  for (int i = 1; i <= 10; ++i) EXPECT_GT(n.x[i], n.x[i - 1]) << i;
+  // Half-way along the other path (60 + 40 long) lies 50 along its first leg.
+  EXPECT_NEAR(n.x[16], 50.0f, 0.5f);
+  EXPECT_NEAR(n.y[16], 50.0f, 0.5f);
+  // A span of 25 to 75 percent runs backward when given as 75 to 25.
+  ASSERT_EQ(top->X_TwoPartPaths_toGrid(bottom.get(), 75, 25, 2, grid.get()), 0);
+  EXPECT_NEAR(n.x[0], 75.0f, 2.0f);
+  EXPECT_NEAR(n.x[2], 25.0f, 2.0f);
+
+  // Refusals leave the grid as it was.
+  grid->columns = 7;
+  EXPECT_EQ(top->X_TwoPartPaths_toGrid(bottom.get(), 40, 40, 10, grid.get()), -1);
+  EXPECT_EQ(top->X_TwoPartPaths_toGrid(bottom.get(), 0, 100, 0, grid.get()), -1);
+  EXPECT_EQ(top->X_TwoPartPaths_toGrid(bottom.get(), 0, 100, 5100, grid.get()), -1);
+  EXPECT_EQ(top->X_TwoPartPaths_toGrid(nullptr, 0, 100, 10, grid.get()), -1);
+  std::unique_ptr<CPath> dot(OpenPath({{5, 5}}));
+  EXPECT_EQ(top->X_TwoPartPaths_toGrid(dot.get(), 0, 100, 10, grid.get()), -1);
+  EXPECT_EQ(grid->columns, 7);
+  // The largest grid that fits the tables: 2 x 5100 nodes.
+  EXPECT_EQ(top->X_TwoPartPaths_toGrid(bottom.get(), 0, 100, 5099, grid.get()), 0);
 }
 
 }  // namespace
