@@ -105,6 +105,8 @@ class ScriptFile {
 
   // --- Stacks and operation lists ----------------------------------------------------------
   LayerFile* GetStack(int16_t stack) const;
+  // The layer that took the operation; null (the operation still the caller's) when there is
+  // no such layer.
   Laye* AddOprn(int16_t stack, int16_t layer, int16_t index, Oprn* op);
   void MoveOprn(int16_t stack, int16_t layer, int16_t from, int16_t to);
   void DeleteOprn(int16_t stack, int16_t layer, int16_t index);
