@@ -20,11 +20,11 @@ extern const int32_t masks[4];
 extern const std::array<unsigned char, 512> todelete;
 
 // Thins every value but the background in place. -1, plane unchanged,
-// when the row buffer cannot be had.
+// when work memory cannot be had.
 int32_t thin_image(unsigned char* plane, int32_t height, int32_t width, int32_t background);
 
 // Thins the areas of `value` in place, passes of four sub-passes until a
-// pass removes nothing. -1, plane unchanged, when the row buffer cannot be
+// pass removes nothing. -1, plane unchanged, when work memory cannot be
 // had.
 int32_t thin1(unsigned char* plane, int32_t height, int32_t width, int32_t background,
               unsigned char value);
