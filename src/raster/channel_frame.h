@@ -6,7 +6,9 @@
 
 #include <cstdint>
 
-#include "platform/memory/memory.h"
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
+#include "platform/types/plane_view.h"
 #include "raster/plane_rect.h"
 #include "raster/row_planes.h"
 
@@ -39,35 +41,32 @@ struct RowPixels {
   void Put(int k, int32_t x, int32_t y, unsigned char v) const { RowOf(planes, k, y)[x] = v; }
 };
 
-// Clips the rectangle (right and bottom exclusive) to the image, takes one
-// width x height plane per channel and fills it with the whole channel (so
-// filters reading past the rectangle see the image, not stale memory);
-// filter(k, plane, left, top, right, bottom) turns it into the channel's
-// result inside the rectangle (0, or nonzero to give up); then
-// write(k, x, y, value) is called for every sample of the rectangle.
-// 0, or -1 when memory is short or a filter failed (nothing written).
+// Clips the rectangle to the image, takes one width x height plane per
+// channel and fills it with the whole channel (so filters reading past the
+// rectangle see the image, not stale memory); filter(k, plane, rect) turns
+// it into the channel's result inside the clipped rectangle (0, or nonzero
+// to give up); then write(k, x, y, value) is called for every sample of the
+// rectangle. 0, or -1 when memory is short or a filter failed (nothing
+// written).
 template <typename Pixels, typename FilterFn, typename WriteFn>
-int32_t RunChannels(int32_t width, int32_t height, const Pixels& px, int channels, int32_t left,
-                    int32_t top, int32_t right, int32_t bottom, FilterFn filter, WriteFn write) {
+int32_t RunChannels(int32_t width, int32_t height, const Pixels& px, int channels,
+                    plat::ExclusiveRect rect, FilterFn filter, WriteFn write) {
   if (width <= 0 || height <= 0) return -1;
-  if (!ClipExclusiveRect(width, height, left, top, right, bottom)) return 0;
+  if (!rect.ClipTo(width, height)) return 0;
   const int64_t size = static_cast<int64_t>(width) * height;
-  unsigned char* planes = reinterpret_cast<unsigned char*>(plat::NewPtr(size * channels));
-  if (planes == nullptr) return -1;
+  plat::Block<unsigned char> planes(size * channels, WorkSource());
+  if (!planes) return -1;
   for (int k = 0; k < channels; ++k) {
-    unsigned char* p = planes + size * k;
+    const auto p = plat::PlaneView<unsigned char>::Packed(planes.get() + size * k, width, height);
     for (int32_t y = 0; y < height; ++y)
-      for (int32_t x = 0; x < width; ++x) p[static_cast<int64_t>(y) * width + x] = px.In(k, x, y);
-    if (filter(k, p, left, top, right, bottom) != 0) {
-      plat::DisposePtr(planes);
-      return -1;
-    }
+      for (int32_t x = 0; x < width; ++x) p.At(x, y) = px.In(k, x, y);
+    if (filter(k, p, rect) != 0) return -1;
   }
   for (int k = 0; k < channels; ++k) {
-    const unsigned char* p = planes + size * k;
-    for (int32_t y = top; y < bottom; ++y)
-      for (int32_t x = left; x < right; ++x) write(k, x, y, p[static_cast<int64_t>(y) * width + x]);
+    const unsigned char* p = planes.get() + size * k;
+    for (int32_t y = rect.top; y < rect.bottom; ++y)
+      for (int32_t x = rect.left; x < rect.right; ++x)
+        write(k, x, y, p[static_cast<int64_t>(y) * width + x]);
   }
-  plat::DisposePtr(planes);
   return 0;
 }

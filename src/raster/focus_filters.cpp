@@ -13,7 +13,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
 #include "platform/memory/memory.h"
+#include "platform/types/plane_view.h"
 #include "raster/blend_filters.h"
 #include "raster/blend_rows.h"
 #include "raster/channel_frame.h"
@@ -27,13 +30,6 @@
 #endif
 
 namespace {
-
-template <typename T>
-T* NewArray(int64_t count, bool clear) {
-  const int64_t bytes = count * static_cast<int64_t>(sizeof(T));
-  if (count <= 0) return nullptr;
-  return reinterpret_cast<T*>(clear ? plat::NewPtrClear(bytes) : plat::NewPtr(bytes));
-}
 
 // out[x] = sum over j of base[x + j * step] * k[j] for x < count, summed
 // with fused multiply-adds in the order of j. The straightforward form.
@@ -177,177 +173,161 @@ void ClearBorders(float* work, int32_t width, int32_t height, int direction, int
 // (the 2048 x 1536 driver at strength 50: 224 ms with fresh planes and
 // whole-plane clearing, 199 ms reusing them and clearing borders only).
 struct DeBlurWork {
-  float* a = nullptr;
-  float* b = nullptr;
-  float* c = nullptr;
-  float* s = nullptr;
+  plat::Block<float> a, b, c, s;
   Filter filter;
-  DeBlurWork() = default;
-  DeBlurWork(const DeBlurWork&) = delete;
-  DeBlurWork& operator=(const DeBlurWork&) = delete;
-  ~DeBlurWork() {
-    plat::DisposePtr(a);
-    plat::DisposePtr(b);
-    plat::DisposePtr(c);
-    plat::DisposePtr(s);
-  }
   bool Take(int64_t count, int16_t orders) {
-    a = NewArray<float>(count, false);
-    b = NewArray<float>(count, false);
-    c = NewArray<float>(count, false);
-    s = NewArray<float>(count, false);
-    return a != nullptr && b != nullptr && c != nullptr && s != nullptr &&
-           (orders < 1 || filter.MakeDogFilter(27, 2, 2.0f) != 0);
+    a = plat::Block<float>(count, WorkSource());
+    b = plat::Block<float>(count, WorkSource());
+    c = plat::Block<float>(count, WorkSource());
+    s = plat::Block<float>(count, WorkSource());
+    return a && b && c && s && (orders < 1 || filter.MakeDogFilter(27, 2, 2.0f) != 0);
   }
 };
 
-int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned char* plane,
-                   const unsigned char* mask, int32_t height, int32_t width, int32_t left,
-                   int32_t top, int32_t right, int32_t bottom, int16_t orders, int16_t strength);
+int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity,
+                   plat::PlaneView<unsigned char> plane, const unsigned char* mask,
+                   plat::InclusiveRect rect, int16_t orders, int16_t strength);
+
+// What steers a driver: the grey guide picture, the guide-sized plane that
+// receives its edges, and the corner of the image (0, 0 .. outRight,
+// outBottom) over which the edges are rescaled.
+struct FocusGuide {
+  plat::ConstPlaneView<unsigned char> picture;
+  unsigned char* scratch = nullptr;
+  int32_t outRight = 0;
+  int32_t outBottom = 0;
+};
 
 // The edge map of a driver: the guide's edges rescaled over the image and
 // the contrast table that turns them into weights.
 struct EdgeMap {
-  unsigned char* plane = nullptr;
+  plat::Block<unsigned char> plane;
   int32_t table[256] = {};
 };
 
-int32_t MakeEdgeMap(int32_t width, int32_t height, int32_t guideHeight, int32_t guideWidth,
-                    const unsigned char* guide, unsigned char* scratch, int32_t outBottom,
-                    int32_t outRight, int32_t radius, int32_t step, EdgeMap* map) {
-  if (guide == nullptr || scratch == nullptr || guideWidth <= 0 || guideHeight <= 0) return -1;
-  map->plane = NewArray<unsigned char>(static_cast<int64_t>(width) * height, true);
-  if (map->plane == nullptr) return -1;
-  ChBufToChBuf(guideWidth, guideHeight, guide, scratch);
-  if (X_FindEdge(scratch, nullptr, guideHeight, guideWidth, 0, 0, guideWidth, guideHeight, 255,
+int32_t MakeEdgeMap(int32_t width, int32_t height, const FocusGuide& guide, int32_t radius,
+                    int32_t step, EdgeMap* map) {
+  const plat::ConstPlaneView<unsigned char>& g = guide.picture;
+  if (!g.valid() || guide.scratch == nullptr) return -1;
+  map->plane = plat::Block<unsigned char>(static_cast<int64_t>(width) * height, WorkSource());
+  if (!map->plane) return -1;
+  map->plane.Clear();
+  ChBufToChBuf(g.width, g.height, g.data, guide.scratch);
+  if (X_FindEdge(guide.scratch, nullptr, g.height, g.width, 0, 0, g.width, g.height, 255,
                  std::max(radius, 0), -64, 0) != 0 ||
-      X_Newechant_charbuf(5, scratch, guideWidth, guideHeight, map->plane, width, height, 0, 0,
-                          guideWidth, guideHeight, 0, 0, outRight, outBottom) != 0) {
-    plat::DisposePtr(map->plane);
-    map->plane = nullptr;
+      X_Newechant_charbuf(5, guide.scratch, g.width, g.height, map->plane.get(), width, height, 0,
+                          0, g.width, g.height, 0, 0, guide.outRight, guide.outBottom) != 0) {
+    map->plane.reset();
     return -1;
   }
   X_lutcontrast(map->table, step);
   return 0;
 }
 
+// The guide of a driver's loose arguments.
+FocusGuide GuideOf(int32_t guideHeight, int32_t guideWidth, const unsigned char* guide,
+                   unsigned char* scratch, int32_t outBottom, int32_t outRight) {
+  return {plat::ConstPlaneView<unsigned char>::Packed(guide, guideWidth, guideHeight), scratch,
+          outRight, outBottom};
+}
+
 template <typename Pixels>
-int32_t DeBlurChannels(int16_t mode, int32_t height, int32_t width, const Pixels& px,
-                       int32_t guideHeight, int32_t guideWidth, const unsigned char* guide,
-                       unsigned char* scratch, int32_t outBottom, int32_t outRight,
-                       int32_t left, int32_t top, int32_t right, int32_t bottom,
-                       int16_t opacity, int16_t orders, int16_t strength, int16_t edgeLevel) {
+int32_t DeBlurChannels(int16_t mode, int32_t width, int32_t height, const Pixels& px,
+                       const FocusGuide& guide, plat::ExclusiveRect rect, int16_t opacity,
+                       int16_t orders, int16_t strength, int16_t edgeLevel) {
   EdgeMap edges;
   if (edgeLevel > 0 && width > 0 && height > 0 &&
-      MakeEdgeMap(width, height, guideHeight, guideWidth, guide, scratch, outBottom, outRight,
-                  11 - edgeLevel, 30, &edges) != 0) {
+      MakeEdgeMap(width, height, guide, 11 - edgeLevel, 30, &edges) != 0) {
     return -1;
   }
   DeBlurWork work;
-  if (width > 0 && height > 0 && !work.Take(static_cast<int64_t>(width) * height, orders)) {
-    plat::DisposePtr(edges.plane);
+  if (width > 0 && height > 0 && !work.Take(static_cast<int64_t>(width) * height, orders))
     return -1;
-  }
-  const int32_t rc = RunChannels(
-      width, height, px, mode == 0 ? 4 : 3, left, top, right, bottom,
-      [&](int, unsigned char* p, int32_t l, int32_t t, int32_t r, int32_t b) {
-        return DeBlurWith(work, 0, opacity, p, nullptr, height, width, l, t, r - 1, b - 1,
-                          orders, strength);
+  return RunChannels(
+      width, height, px, mode == 0 ? 4 : 3, rect,
+      [&](int, plat::PlaneView<unsigned char> p, plat::ExclusiveRect r) {
+        return DeBlurWith(work, 0, opacity, p, nullptr, r.Inclusive(), orders, strength);
       },
       [&](int k, int32_t x, int32_t y, unsigned char v) {
-        if (edges.plane == nullptr) {
+        if (!edges.plane) {
           px.Put(k, x, y, v);
           return;
         }
         const int32_t w = edges.table[edges.plane[static_cast<int64_t>(y) * width + x]];
         px.Put(k, x, y, static_cast<unsigned char>((w * v + (255 - w) * px.Out(k, x, y)) / 255));
       });
-  plat::DisposePtr(edges.plane);
-  return rc;
 }
 
 template <typename Pixels>
-int32_t HighSharpChannels(int16_t mode, int32_t height, int32_t width, const Pixels& px,
-                          int32_t guideHeight, int32_t guideWidth, const unsigned char* guide,
-                          unsigned char* scratch, int32_t outBottom, int32_t outRight,
-                          int32_t left, int32_t top, int32_t right, int32_t bottom,
-                          int16_t opacity, int16_t blur, int16_t amount, int16_t edgeLevel) {
+int32_t HighSharpChannels(int16_t mode, int32_t width, int32_t height, const Pixels& px,
+                          const FocusGuide& guide, plat::ExclusiveRect rect, int16_t opacity,
+                          int16_t blur, int16_t amount, int16_t edgeLevel) {
   EdgeMap edges;
   if (edgeLevel > 0 && width > 0 && height > 0 &&
-      MakeEdgeMap(width, height, guideHeight, guideWidth, guide, scratch, outBottom, outRight,
-                  edgeLevel, 10, &edges) != 0) {
+      MakeEdgeMap(width, height, guide, edgeLevel, 10, &edges) != 0) {
     return -1;
   }
   // Percent: beyond 0..100 the mix would weigh outside the two values.
   const int32_t op = ClampInt(opacity, 0, 100);
   auto blend = SharedBlend(9);
-  const int32_t rc = RunChannels(
-      width, height, px, mode == 0 ? 4 : 3, left, top, right, bottom,
-      [&](int k, unsigned char* p, int32_t l, int32_t t, int32_t r, int32_t b) {
-        if (X_Blur_buffer(p, nullptr, width, height, 0, 0, width - 1, height - 1,
+  return RunChannels(
+      width, height, px, mode == 0 ? 4 : 3, rect,
+      [&](int k, plat::PlaneView<unsigned char> p, plat::ExclusiveRect r) {
+        if (X_Blur_buffer(p.data, nullptr, width, height, 0, 0, width - 1, height - 1,
                           std::max<int32_t>(blur, 0), 1) != 0) {
           return -1;
         }
-        for (int32_t y = t; y < b; ++y) {
-          for (int32_t x = l; x < r; ++x) {
-            const int64_t i = static_cast<int64_t>(y) * width + x;
+        for (int32_t y = r.top; y < r.bottom; ++y) {
+          for (int32_t x = r.left; x < r.right; ++x) {
+            const int64_t i = p.Index(x, y);
             const int32_t s = px.In(k, x, y);
-            const int32_t d = (p[i] - s) * amount / 50;
+            const int32_t d = (p.data[i] - s) * amount / 50;
             const int32_t h = d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
-            const int32_t m = edges.plane != nullptr ? edges.table[edges.plane[i]] * op / 255 : op;
+            const int32_t m = edges.plane ? edges.table[edges.plane[i]] * op / 255 : op;
             const int32_t tv = blend.Row(h)[s];
-            p[i] = static_cast<unsigned char>((m * tv + (100 - m) * s) / 100);
+            p.data[i] = static_cast<unsigned char>((m * tv + (100 - m) * s) / 100);
           }
         }
         return 0;
       },
       [&](int k, int32_t x, int32_t y, unsigned char v) { px.Put(k, x, y, v); });
-  plat::DisposePtr(edges.plane);
-  return rc;
 }
 
 template <typename Pixels>
-int32_t BlurOutEdgeChannels(int16_t mode, int32_t height, int32_t width, const Pixels& px,
-                            int32_t guideHeight, int32_t guideWidth, const unsigned char* guide,
-                            unsigned char* scratch, int32_t outBottom, int32_t outRight,
-                            int32_t left, int32_t top, int32_t right, int32_t bottom,
-                            int16_t opacity, int16_t edgeRadius, int16_t blur, int16_t lift,
-                            int16_t sharpen) {
+int32_t BlurOutEdgeChannels(int16_t mode, int32_t width, int32_t height, const Pixels& px,
+                            const FocusGuide& guide, plat::ExclusiveRect rect, int16_t opacity,
+                            int16_t edgeRadius, int16_t blur, int16_t lift, int16_t sharpen) {
   if (width <= 0 || height <= 0) return -1;
   EdgeMap edges;
-  if (MakeEdgeMap(width, height, guideHeight, guideWidth, guide, scratch, outBottom, outRight,
-                  edgeRadius, 30, &edges) != 0) {
-    return -1;
-  }
+  if (MakeEdgeMap(width, height, guide, edgeRadius, 30, &edges) != 0) return -1;
   // Percentages: beyond 0..100 the weights would leave 0..255 and wrap.
   const int32_t up = ClampInt(lift, 0, 100);
   for (int32_t& v : edges.table) v = ((100 - up) * v + 255 * up) / 100;
   const int32_t op = ClampInt(opacity, 0, 100);
-  const int32_t rc = RunChannels(
-      width, height, px, mode == 0 ? 4 : 3, left, top, right, bottom,
-      [&](int k, unsigned char* p, int32_t l, int32_t t, int32_t r, int32_t b) {
+  return RunChannels(
+      width, height, px, mode == 0 ? 4 : 3, rect,
+      [&](int k, plat::PlaneView<unsigned char> p, plat::ExclusiveRect r) {
         for (int32_t n = 0; n < blur / 10; ++n)
-          if (MatrixWholePlane(width, height, p, 1, 100) != 0) return -1;
-        for (int32_t y = t; y < b; ++y) {
-          for (int32_t x = l; x < r; ++x) {
-            const int64_t i = static_cast<int64_t>(y) * width + x;
+          if (MatrixWholePlane(width, height, p.data, 1, 100) != 0) return -1;
+        for (int32_t y = r.top; y < r.bottom; ++y) {
+          for (int32_t x = r.left; x < r.right; ++x) {
+            const int64_t i = p.Index(x, y);
             const int32_t w = edges.table[edges.plane[i]] * op / 255;
-            p[i] = static_cast<unsigned char>(((100 - w) * px.In(k, x, y) + w * p[i]) / 100);
+            p.data[i] =
+                static_cast<unsigned char>(((100 - w) * px.In(k, x, y) + w * p.data[i]) / 100);
           }
         }
         if (sharpen != 0) {
           // Outside the rectangle the plane still holds the smoothed
           // channel, which the two kernels read at the rectangle's edge.
-          if (MatrixWholePlane(width, height, p, 1, 5) != 0 ||
-              MatrixWholePlane(width, height, p, 0, sharpen * 750 / 100) != 0) {
+          if (MatrixWholePlane(width, height, p.data, 1, 5) != 0 ||
+              MatrixWholePlane(width, height, p.data, 0, sharpen * 750 / 100) != 0) {
             return -1;
           }
         }
         return 0;
       },
       [&](int k, int32_t x, int32_t y, unsigned char v) { px.Put(k, x, y, v); });
-  plat::DisposePtr(edges.plane);
-  return rc;
 }
 
 }  // namespace
@@ -383,7 +363,9 @@ float Filter::hermitefunction(float x, float sigma, int n) {
 
 int Filter::MakeDogFilter(int taps, int order, float sigma) {
   if (taps <= 2 || order < 0) return 0;
-  float* k = NewArray<float>(taps, false);
+  // The member is the documented owner of its kernel: plain blocks that the
+  // destructor frees.
+  float* k = reinterpret_cast<float*>(plat::NewPtr(static_cast<int64_t>(taps) * sizeof(float)));
   if (k == nullptr) return 0;
   plat::DisposePtr(kernel);
   kernel = k;
@@ -410,20 +392,18 @@ int Filter::ConvCharBuf(unsigned char* src, float* dst, int32_t width, int32_t h
   if (src == nullptr || kernel == nullptr || width <= 0 || height <= 0) return 0;
   const int64_t count = static_cast<int64_t>(width) * height;
   // With a separate destination the sums go straight into it.
-  float* work = dst;
-  if (work != nullptr) {
-    ClearBorders(work, width, height, direction, size);
-  } else {
-    work = NewArray<float>(count, true);
-    if (work == nullptr) return 0;
+  if (dst != nullptr) {
+    ClearBorders(dst, width, height, direction, size);
+    ConvolvePlane(src, dst, width, height, direction, kernel, size);
+    return 1;
   }
-  ConvolvePlane(src, work, width, height, direction, kernel, size);
-  if (dst == nullptr) {
-    for (int64_t i = 0; i < count; ++i) {
-      const float v = gain * work[i] + static_cast<float>(offset);
-      src[i] = v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<unsigned char>(v));
-    }
-    plat::DisposePtr(work);
+  plat::Block<float> work(count, WorkSource());
+  if (!work) return 0;
+  work.Clear();
+  ConvolvePlane(src, work.get(), width, height, direction, kernel, size);
+  for (int64_t i = 0; i < count; ++i) {
+    const float v = gain * work[i] + static_cast<float>(offset);
+    src[i] = v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<unsigned char>(v));
   }
   return 1;
 }
@@ -431,44 +411,46 @@ int Filter::ConvCharBuf(unsigned char* src, float* dst, int32_t width, int32_t h
 int Filter::ConvCharBuf(float* src, float* dst, int32_t width, int32_t height, int direction) {
   if (src == nullptr || dst == nullptr || kernel == nullptr || width <= 0 || height <= 0) return 0;
   const int64_t count = static_cast<int64_t>(width) * height;
-  float* work = dst;
-  if (dst == src) {
-    work = NewArray<float>(count, true);
-    if (work == nullptr) return 0;
-  } else {
-    ClearBorders(work, width, height, direction, size);
+  if (dst != src) {
+    ClearBorders(dst, width, height, direction, size);
+    ConvolvePlane(static_cast<const float*>(src), dst, width, height, direction, kernel, size);
+    return 1;
   }
-  ConvolvePlane(static_cast<const float*>(src), work, width, height, direction, kernel, size);
-  if (work != dst) {
-    std::memcpy(dst, work, static_cast<size_t>(count) * sizeof(float));
-    plat::DisposePtr(work);
-  }
+  plat::Block<float> work(count, WorkSource());
+  if (!work) return 0;
+  work.Clear();
+  ConvolvePlane(static_cast<const float*>(src), work.get(), width, height, direction, kernel, size);
+  std::memcpy(dst, work.get(), static_cast<size_t>(count) * sizeof(float));
   return 1;
 }
 
 int32_t DeBlur(int16_t mode, int16_t opacity, unsigned char* plane, const unsigned char* mask,
                int32_t height, int32_t width, int32_t left, int32_t top, int32_t right,
                int32_t bottom, int16_t orders, int16_t strength) {
-  if (plane == nullptr || width <= 0 || height <= 0) return -1;
-  if (!ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
+  const auto view = plat::PlaneView<unsigned char>::Packed(plane, width, height);
+  if (!view.valid()) return -1;
+  plat::InclusiveRect rect{left, top, right, bottom};
+  if (!rect.ClipTo(width, height)) return 0;
   DeBlurWork work;
-  if (!work.Take(static_cast<int64_t>(width) * height, orders)) return -1;
-  return DeBlurWith(work, mode, opacity, plane, mask, height, width, left, top, right, bottom,
-                    orders, strength);
+  if (!work.Take(view.count(), orders)) return -1;
+  return DeBlurWith(work, mode, opacity, view, mask, rect, orders, strength);
 }
 
 namespace {
 
-int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned char* plane,
-                   const unsigned char* mask, int32_t height, int32_t width, int32_t left,
-                   int32_t top, int32_t right, int32_t bottom, int16_t orders, int16_t strength) {
-  if (!ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
-  const int64_t count = static_cast<int64_t>(width) * height;
+// The series over a packed plane; the work planes are plane-sized.
+int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity,
+                   plat::PlaneView<unsigned char> plane, const unsigned char* mask,
+                   plat::InclusiveRect rect, int16_t orders, int16_t strength) {
+  if (!rect.ClipTo(plane.width, plane.height)) return 0;
+  const int32_t width = plane.width;
+  const int32_t height = plane.height;
+  const int64_t count = plane.count();
   Filter& filter = work.filter;
-  float* a = work.a;
-  float* b = work.b;
-  float* c = work.c;
-  float* s = work.s;
+  float* a = work.a.get();
+  float* b = work.b.get();
+  float* c = work.c.get();
+  float* s = work.s.get();
   std::fill(s, s + count, 0.0f);
   // Beyond the strength limit a coefficient overflows and the sum turns to
   // infinities and NaN; the orders past the limit all have coefficient 0.
@@ -484,17 +466,37 @@ int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned cha
     // Past its peak the coefficient only shrinks: once it is 0, no later
     // term adds anything.
     if (coef == 0.0f) break;
-    const int ok = k == 1 ? filter.ConvCharBuf(plane, a, width, height, 0, 1.0f, 0) &
-                                filter.ConvCharBuf(plane, b, width, height, 1, 1.0f, 0)
+    const int ok = k == 1 ? filter.ConvCharBuf(plane.data, a, width, height, 0, 1.0f, 0) &
+                                filter.ConvCharBuf(plane.data, b, width, height, 1, 1.0f, 0)
                           : filter.ConvCharBuf(c, a, width, height, 0) &
                                 filter.ConvCharBuf(c, b, width, height, 1);
     if (ok == 0) return -1;
     SeriesStep(a, b, c, s, coef, count);
   }
-  BlendIntoRect(plane, mask, width, left, top, right, bottom, static_cast<uint32_t>(mode + 1),
-                opacity, [&](int64_t i, int32_t p) {
+  BlendIntoRect(plane.data, mask, width, rect.left, rect.top, rect.right, rect.bottom,
+                static_cast<uint32_t>(mode + 1), opacity, [&](int64_t i, int32_t p) {
                   const float v = static_cast<float>(p) + s[i];
                   return v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<int32_t>(v));
+                });
+  return 0;
+}
+
+// The high-pass over a packed plane and an inclusive rectangle inside it.
+int32_t HighPassCore(int16_t mode, int16_t opacity, plat::PlaneView<unsigned char> plane,
+                     const unsigned char* mask, plat::InclusiveRect rect, int16_t blur,
+                     int16_t amount) {
+  plat::Block<unsigned char> work(plane.count(), WorkSource());
+  if (!work) return -1;
+  // The whole plane, so the blur sees real neighbours around the rectangle.
+  std::memcpy(work.get(), plane.data, static_cast<size_t>(plane.count()));
+  if (X_Blur_buffer(work.get(), nullptr, plane.width, plane.height, 0, 0, plane.width - 1,
+                    plane.height - 1, std::max<int32_t>(blur, 0), 1) != 0) {
+    return -1;
+  }
+  BlendIntoRect(plane.data, mask, plane.width, rect.left, rect.top, rect.right, rect.bottom,
+                static_cast<uint32_t>(mode + 1), opacity, [&](int64_t i, int32_t p) {
+                  const int32_t d = (work[i] - p) * amount / 200;
+                  return d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
                 });
   return 0;
 }
@@ -504,25 +506,11 @@ int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity, unsigned cha
 int32_t HighPass(int16_t mode, int16_t opacity, unsigned char* plane, const unsigned char* mask,
                  int32_t width, int32_t height, int32_t left, int32_t top, int32_t right,
                  int32_t bottom, int16_t blur, int16_t amount) {
-  if (plane == nullptr || width <= 0 || height <= 0) return -1;
-  if (!ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
-  const int64_t count = static_cast<int64_t>(width) * height;
-  unsigned char* work = NewArray<unsigned char>(count, false);
-  if (work == nullptr) return -1;
-  // The whole plane, so the blur sees real neighbours around the rectangle.
-  std::memcpy(work, plane, static_cast<size_t>(count));
-  if (X_Blur_buffer(work, nullptr, width, height, 0, 0, width - 1, height - 1,
-                    std::max<int32_t>(blur, 0), 1) != 0) {
-    plat::DisposePtr(work);
-    return -1;
-  }
-  BlendIntoRect(plane, mask, width, left, top, right, bottom, static_cast<uint32_t>(mode + 1),
-                opacity, [&](int64_t i, int32_t p) {
-                  const int32_t d = (work[i] - p) * amount / 200;
-                  return d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
-                });
-  plat::DisposePtr(work);
-  return 0;
+  const auto view = plat::PlaneView<unsigned char>::Packed(plane, width, height);
+  if (!view.valid()) return -1;
+  plat::InclusiveRect rect{left, top, right, bottom};
+  if (!rect.ClipTo(width, height)) return 0;
+  return HighPassCore(mode, opacity, view, mask, rect, blur, amount);
 }
 
 int32_t X_DeBlur_buffer(int16_t mode, int32_t height, int32_t width, const uint32_t* src,
@@ -533,10 +521,9 @@ int32_t X_DeBlur_buffer(int16_t mode, int32_t height, int32_t width, const uint3
                         int32_t /*offsetY*/, float /*scaleX*/, float /*scaleY*/,
                         int16_t opacity, int16_t orders, int16_t strength, int16_t edgeLevel) {
   if (src == nullptr || dst == nullptr) return -1;
-  const LongPixels px = LongPixels::Of(src, dst, width);
-  return DeBlurChannels(mode, height, width, px, guideHeight, guideWidth, guide, scratch,
-                        outBottom, outRight, left, top, right, bottom, opacity, orders, strength,
-                        edgeLevel);
+  return DeBlurChannels(mode, width, height, LongPixels::Of(src, dst, width),
+                        GuideOf(guideHeight, guideWidth, guide, scratch, outBottom, outRight),
+                        {left, top, right, bottom}, opacity, orders, strength, edgeLevel);
 }
 
 int32_t X_HighSharp_buffer(int16_t mode, int32_t height, int32_t width, const uint32_t* src,
@@ -547,10 +534,9 @@ int32_t X_HighSharp_buffer(int16_t mode, int32_t height, int32_t width, const ui
                            int32_t /*offsetY*/, float /*scaleX*/, float /*scaleY*/,
                            int16_t opacity, int16_t blur, int16_t amount, int16_t edgeLevel) {
   if (src == nullptr || dst == nullptr) return -1;
-  const LongPixels px = LongPixels::Of(src, dst, width);
-  return HighSharpChannels(mode, height, width, px, guideHeight, guideWidth, guide, scratch,
-                           outBottom, outRight, left, top, right, bottom, opacity, blur, amount,
-                           edgeLevel);
+  return HighSharpChannels(mode, width, height, LongPixels::Of(src, dst, width),
+                           GuideOf(guideHeight, guideWidth, guide, scratch, outBottom, outRight),
+                           {left, top, right, bottom}, opacity, blur, amount, edgeLevel);
 }
 
 int32_t X_bluroutedge_buffer(int16_t mode, int32_t height, int32_t width, const uint32_t* src,
@@ -562,10 +548,9 @@ int32_t X_bluroutedge_buffer(int16_t mode, int32_t height, int32_t width, const 
                              float /*scaleY*/, int16_t opacity, int16_t edgeRadius,
                              int16_t blur, int16_t lift, int16_t sharpen) {
   if (src == nullptr || dst == nullptr) return -1;
-  const LongPixels px = LongPixels::Of(src, dst, width);
-  return BlurOutEdgeChannels(mode, height, width, px, guideHeight, guideWidth, guide, scratch,
-                             outBottom, outRight, left, top, right, bottom, opacity, edgeRadius,
-                             blur, lift, sharpen);
+  return BlurOutEdgeChannels(mode, width, height, LongPixels::Of(src, dst, width),
+                             GuideOf(guideHeight, guideWidth, guide, scratch, outBottom, outRight),
+                             {left, top, right, bottom}, opacity, edgeRadius, blur, lift, sharpen);
 }
 
 int32_t X_DeBlur_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlanes planes,
@@ -574,9 +559,9 @@ int32_t X_DeBlur_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlane
                            int32_t left, int32_t top, int32_t right, int32_t bottom,
                            int16_t opacity, int16_t orders, int16_t strength, int16_t edgeLevel) {
   if (planes == nullptr) return -1;
-  return DeBlurChannels(mode, height, width, RowPixels{planes}, guideHeight, guideWidth, guide,
-                        scratch, outBottom, outRight, left, top, right, bottom, opacity, orders,
-                        strength, edgeLevel);
+  return DeBlurChannels(mode, width, height, RowPixels{planes},
+                        GuideOf(guideHeight, guideWidth, guide, scratch, outBottom, outRight),
+                        {left, top, right, bottom}, opacity, orders, strength, edgeLevel);
 }
 
 int32_t X_HighSharp_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlanes planes,
@@ -585,9 +570,9 @@ int32_t X_HighSharp_reabuffer(int16_t mode, int32_t height, int32_t width, RowPl
                               int32_t left, int32_t top, int32_t right, int32_t bottom,
                               int16_t opacity, int16_t blur, int16_t amount, int16_t edgeLevel) {
   if (planes == nullptr) return -1;
-  return HighSharpChannels(mode, height, width, RowPixels{planes}, guideHeight, guideWidth, guide,
-                           scratch, outBottom, outRight, left, top, right, bottom, opacity, blur,
-                           amount, edgeLevel);
+  return HighSharpChannels(mode, width, height, RowPixels{planes},
+                           GuideOf(guideHeight, guideWidth, guide, scratch, outBottom, outRight),
+                           {left, top, right, bottom}, opacity, blur, amount, edgeLevel);
 }
 
 int32_t X_bluroutedge_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlanes planes,
@@ -597,7 +582,7 @@ int32_t X_bluroutedge_reabuffer(int16_t mode, int32_t height, int32_t width, Row
                                 int32_t right, int32_t bottom, int16_t opacity,
                                 int16_t edgeRadius, int16_t blur, int16_t lift, int16_t sharpen) {
   if (planes == nullptr) return -1;
-  return BlurOutEdgeChannels(mode, height, width, RowPixels{planes}, guideHeight, guideWidth,
-                             guide, scratch, outBottom, outRight, left, top, right, bottom,
-                             opacity, edgeRadius, blur, lift, sharpen);
+  return BlurOutEdgeChannels(mode, width, height, RowPixels{planes},
+                             GuideOf(guideHeight, guideWidth, guide, scratch, outBottom, outRight),
+                             {left, top, right, bottom}, opacity, edgeRadius, blur, lift, sharpen);
 }

@@ -9,7 +9,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/memory/memory.h"
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
 #include "raster/blend_rows.h"
 #include "raster/channel_frame.h"
 #include "raster/plane_rect.h"
@@ -158,8 +159,9 @@ void SmoothThreeByThree(const unsigned char* e, int32_t width, int32_t height,
 int32_t SmoothFullMask(const unsigned char* e, int32_t width, int32_t height, int32_t m,
                        float dt, const unsigned char* table, unsigned char* out) {
   const int32_t side = 2 * m + 1;
-  unsigned char* dist = reinterpret_cast<unsigned char*>(plat::NewPtr(int64_t{side} * side));
-  if (dist == nullptr) return -1;
+  plat::Block<unsigned char> distances(int64_t{side} * side, WorkSource());
+  if (!distances) return -1;
+  unsigned char* dist = distances.get();
   const double dt2 = static_cast<double>(dt) * dt;
   for (int32_t i = -m; i <= m; ++i) {
     for (int32_t j = -m; j <= m; ++j) {
@@ -201,7 +203,6 @@ int32_t SmoothFullMask(const unsigned char* e, int32_t width, int32_t height, in
       out[static_cast<int64_t>(y) * width + x] = static_cast<unsigned char>(r);
     }
   }
-  plat::DisposePtr(dist);
   return 0;
 }
 
@@ -278,67 +279,60 @@ int32_t s_smoothing(int threeByThree, unsigned char* plane, int32_t width, int32
   }
   if (2 * m + 1 > width || 2 * m + 1 > height) return -1;
   int32_t ew = width, eh = height;
-  unsigned char* e = reinterpret_cast<unsigned char*>(
-      plat::NewPtr(static_cast<int64_t>(width + 2 * m) * (height + 2 * m)));
-  if (e == nullptr) return -1;
+  plat::Block<unsigned char> e(static_cast<int64_t>(width + 2 * m) * (height + 2 * m),
+                               WorkSource());
+  if (!e) return -1;
   unsigned char* view = plane;
-  enlarge(&view, e, &ew, &eh, m);
-  int32_t rc = 0;
+  enlarge(&view, e.get(), &ew, &eh, m);
   if (threeByThree != 0) {
-    SmoothThreeByThree(e, width, height, table, plane);
-  } else {
-    rc = SmoothFullMask(e, width, height, m, dt, table, plane);
+    SmoothThreeByThree(e.get(), width, height, table, plane);
+    return 0;
   }
-  plat::DisposePtr(e);
-  return rc;
+  return SmoothFullMask(e.get(), width, height, m, dt, table, plane);
 }
 
 int32_t X_smooth_buf(unsigned char* plane, int32_t width, int32_t height, int32_t distance,
                      int32_t threshold) {
-  unsigned char* block = reinterpret_cast<unsigned char*>(plat::NewPtr(kTableBytes));
-  if (block == nullptr) return -1;
-  unsigned char* table = block;
+  if (plane == nullptr) return -1;
+  // The 3 x 3 window does not fit a plane narrower or lower than 3: such a
+  // plane is left as it is, and what repeats the smoothing goes on.
+  if (width < 3 || height < 3) return 0;
+  plat::Block<unsigned char> block(kTableBytes, WorkSource());
+  if (!block) return -1;
+  unsigned char* table = block.get();
   setup_brightness_lut(&table, threshold, 2);
-  const int32_t rc =
-      s_smoothing(1, plane, width, height, static_cast<float>(distance * 20 / 100), table);
-  plat::DisposePtr(block);
-  return rc;
-}
-
-int32_t DeNoise(int16_t mode, int16_t opacity, unsigned char* plane, const unsigned char* mask,
-                int32_t height, int32_t width, int32_t left, int32_t top, int32_t right,
-                int32_t bottom, int16_t passes, int16_t distance, int16_t threshold) {
-  if (plane == nullptr || width <= 0 || height <= 0) return -1;
-  if (!ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
-  const int64_t count = static_cast<int64_t>(width) * height;
-  unsigned char* copy = reinterpret_cast<unsigned char*>(plat::NewPtr(count));
-  if (copy == nullptr) return -1;
-  std::memcpy(copy, plane, static_cast<size_t>(count));
-  for (int32_t p = 0; p < passes; ++p) {
-    if (X_smooth_buf(copy, width, height, distance, threshold) != 0) {
-      plat::DisposePtr(copy);
-      return -1;
-    }
-  }
-  BlendIntoRect(plane, mask, width, left, top, right, bottom, static_cast<uint32_t>(mode + 1),
-                opacity, [&](int64_t i, int32_t) { return static_cast<int32_t>(copy[i]); });
-  plat::DisposePtr(copy);
-  return 0;
+  return s_smoothing(1, plane, width, height, static_cast<float>(distance * 20 / 100), table);
 }
 
 namespace {
 
+// Smooths a copy of the packed plane `passes` times and blends it into the
+// inclusive rectangle.
+int32_t DeNoiseCore(int16_t mode, int16_t opacity, plat::PlaneView<unsigned char> plane,
+                    const unsigned char* mask, plat::InclusiveRect rect, int16_t passes,
+                    int16_t distance, int16_t threshold) {
+  plat::Block<unsigned char> copy(plane.count(), WorkSource());
+  if (!copy) return -1;
+  std::memcpy(copy.get(), plane.data, static_cast<size_t>(plane.count()));
+  for (int32_t p = 0; p < passes; ++p)
+    if (X_smooth_buf(copy.get(), plane.width, plane.height, distance, threshold) != 0) return -1;
+  BlendIntoRect(plane.data, mask, plane.width, rect.left, rect.top, rect.right, rect.bottom,
+                static_cast<uint32_t>(mode + 1), opacity,
+                [&](int64_t i, int32_t) { return static_cast<int32_t>(copy[i]); });
+  return 0;
+}
+
 template <typename Pixels>
-int32_t DeNoiseChannels(int16_t mode, int32_t height, int32_t width, const Pixels& px,
-                        int32_t left, int32_t top, int32_t right, int32_t bottom,
-                        int16_t opacity, int16_t passes, int16_t distance, int16_t threshold) {
+int32_t DeNoiseChannels(int16_t mode, int32_t width, int32_t height, const Pixels& px,
+                        plat::ExclusiveRect rect, int16_t opacity, int16_t passes,
+                        int16_t distance, int16_t threshold) {
   // Percent: beyond 0..100 the mix would weigh outside the two values.
   const int32_t op = ClampInt(opacity, 0, 100);
   return RunChannels(
-      width, height, px, mode == 0 ? 4 : 3, left, top, right, bottom,
-      [&](int, unsigned char* p, int32_t, int32_t, int32_t, int32_t) {
+      width, height, px, mode == 0 ? 4 : 3, rect,
+      [&](int, plat::PlaneView<unsigned char> p, plat::ExclusiveRect) {
         for (int32_t n = 0; n < passes; ++n)
-          if (X_smooth_buf(p, width, height, distance, threshold) != 0) return -1;
+          if (X_smooth_buf(p.data, p.width, p.height, distance, threshold) != 0) return -1;
         return 0;
       },
       [&](int k, int32_t x, int32_t y, unsigned char v) {
@@ -348,19 +342,28 @@ int32_t DeNoiseChannels(int16_t mode, int32_t height, int32_t width, const Pixel
 
 }  // namespace
 
+int32_t DeNoise(int16_t mode, int16_t opacity, unsigned char* plane, const unsigned char* mask,
+                int32_t height, int32_t width, int32_t left, int32_t top, int32_t right,
+                int32_t bottom, int16_t passes, int16_t distance, int16_t threshold) {
+  const auto view = plat::PlaneView<unsigned char>::Packed(plane, width, height);
+  if (!view.valid()) return -1;
+  plat::InclusiveRect rect{left, top, right, bottom};
+  if (!rect.ClipTo(width, height)) return 0;
+  return DeNoiseCore(mode, opacity, view, mask, rect, passes, distance, threshold);
+}
+
 int32_t X_DeNoise_buffer(int16_t mode, int32_t height, int32_t width, const uint32_t* src,
                          uint32_t* dst, int32_t left, int32_t top, int32_t right, int32_t bottom,
                          int16_t opacity, int16_t passes, int16_t distance, int16_t threshold) {
   if (src == nullptr || dst == nullptr) return -1;
-  const LongPixels px = LongPixels::Of(src, dst, width);
-  return DeNoiseChannels(mode, height, width, px, left, top, right, bottom, opacity, passes,
-                         distance, threshold);
+  return DeNoiseChannels(mode, width, height, LongPixels::Of(src, dst, width),
+                         {left, top, right, bottom}, opacity, passes, distance, threshold);
 }
 
 int32_t X_DeNoise_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlanes planes,
                             int32_t left, int32_t top, int32_t right, int32_t bottom,
                             int16_t opacity, int16_t passes, int16_t distance, int16_t threshold) {
   if (planes == nullptr) return -1;
-  return DeNoiseChannels(mode, height, width, RowPixels{planes}, left, top, right, bottom, opacity,
-                         passes, distance, threshold);
+  return DeNoiseChannels(mode, width, height, RowPixels{planes}, {left, top, right, bottom},
+                         opacity, passes, distance, threshold);
 }

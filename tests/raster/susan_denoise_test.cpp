@@ -139,8 +139,13 @@ TEST(SusanSmoothing, FlatPlanesAndTooSmallPlanes) {
   const int64_t live = plat::LiveBlockCount();
   std::vector<uint8_t> narrow = {10, 200, 30, 40, 50, 60, 70, 80};  // 2 x 4
   const auto before = narrow;
-  EXPECT_EQ(X_smooth_buf(narrow.data(), 2, 4, 10, 20), -1);
+  // Too small for the 3 x 3 window: the smoothing step leaves it and
+  // succeeds, so the passes around it go on.
+  EXPECT_EQ(X_smooth_buf(narrow.data(), 2, 4, 10, 20), 0);
   EXPECT_EQ(narrow, before);
+  EXPECT_EQ(X_smooth_buf(narrow.data(), 4, 2, 10, 20), 0);
+  EXPECT_EQ(narrow, before);
+  EXPECT_EQ(s_smoothing(1, narrow.data(), 2, 4, 1.0f, t.table), -1);
   EXPECT_EQ(s_smoothing(0, flat.data(), 9, 7, 3.0f, t.table), -1);  // m = 5 needs 11
   EXPECT_EQ(plat::LiveBlockCount(), live);
 }
@@ -205,11 +210,12 @@ TEST_F(Denoise, PlaneFilterMixesTheSmoothedCopy) {
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x)
       EXPECT_EQ(p[y * w + x], y >= 2 && y <= 5 ? twice[y * w + x] : plane[y * w + x]);
-  // A 2-wide plane cannot be smoothed: -1 and untouched.
+  // A 2 x 5 plane cannot be smoothed: the unsmoothed copy is blended in,
+  // which the normal mode leaves as it was, and the call succeeds.
   std::vector<uint8_t> narrow(2 * 5, 9);
   narrow[3] = 200;
   const auto before = narrow;
-  EXPECT_EQ(DeNoise(0, 255, narrow.data(), nullptr, 5, 2, 0, 0, 1, 4, 1, 10, 20), -1);
+  EXPECT_EQ(DeNoise(0, 255, narrow.data(), nullptr, 5, 2, 0, 0, 1, 4, 1, 10, 20), 0);
   EXPECT_EQ(narrow, before);
 }
 
@@ -247,11 +253,18 @@ TEST_F(Denoise, PixelDriverByChannelAndOpacity) {
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x)
       for (int c = 0; c < 3; ++c) EXPECT_EQ(rows.at(c, x, y), PxByte(same[y * w + x], c));
-  // Too narrow an image: -1, dst untouched.
-  std::vector<uint32_t> tiny(2 * 3, Px(5, 5, 5, 5)), tinyDst(tiny);
-  EXPECT_EQ(X_DeNoise_buffer(1, 3, 2, tiny.data(), tinyDst.data(), 0, 0, 2, 3, 100, 1, 10, 20),
-            -1);
-  EXPECT_EQ(tinyDst, tiny);
+  // Too narrow an image to smooth: the channels are copied over as they
+  // are, mixed by opacity, and the call succeeds.
+  std::vector<uint32_t> tiny(2 * 5), tinyDst(2 * 5, Px(1, 2, 3, 4));
+  for (int i = 0; i < 10; ++i) tiny[i] = Px(10 * i, 200 - i, 7, 9);
+  EXPECT_EQ(X_DeNoise_buffer(1, 5, 2, tiny.data(), tinyDst.data(), 0, 0, 2, 5, 100, 1, 10, 20), 0);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(tinyDst[i], Px(10 * i, 200 - i, 7, 4));
+  vmktest::RowHeld small(3, 2, 5);
+  for (int32_t y = 0; y < 5; ++y)
+    for (int32_t x = 0; x < 2; ++x)
+      for (int c = 0; c < 3; ++c) small.at(c, x, y) = PxByte(tiny[y * 2 + x], c);
+  EXPECT_EQ(X_DeNoise_reabuffer(1, 5, 2, small.planes(), 0, 0, 2, 5, 100, 1, 10, 20), 0);
+  EXPECT_EQ(small.at(0, 1, 4), PxByte(tiny[9], 0));
 }
 
 }  // namespace
