@@ -133,6 +133,13 @@ void WalkSamples(const float* xs, const float* ys, int32_t n, const CrossingSink
       }
     } else {
       const int32_t steps = std::abs(dY), sy = Sign(dY);
+      // Rows wholly above or below the mask take nothing: only the vertical
+      // direction carries on (a figure far taller than the mask would
+      // otherwise be walked row by row where no row can take it).
+      if (std::max(Y0, Y0 + dY) < 0 || std::min(Y0, Y0 + dY) >= sink.rowLimit) {
+        if (steps > 0) d = sy;
+        continue;
+      }
       for (int32_t k = 1; k <= steps; ++k) {
         const int32_t Y = Y0 + k * sy;
         const int32_t X = TruncHeld(static_cast<float>(X0) +
