@@ -13,6 +13,7 @@
 #include "paths/path_list.h"
 #include "paths/warp_frame.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/files/file_types.h"
 #include "platform/memory/memory.h"
 #include "platform/toolbox/api/plain_menus.h"
 
@@ -125,6 +126,14 @@ TEST_F(WarpFrameTest, WarpFileLayoutAndScaling) {
   EXPECT_EQ(plat::bytes::loadLE32(&b[8 + 4 * 13]), std::bit_cast<uint32_t>(110.0f));
   EXPECT_EQ(plat::bytes::loadLE32(&b[120 + 4 * 1]), std::bit_cast<uint32_t>(22.5f));
   EXPECT_EQ(plat::bytes::loadLE32(&b[228]), std::bit_cast<uint32_t>(10.0f));
+  // Type and creator also go to the file's attributes where the file system
+  // keeps them.
+  OSType type = 0, creator = 0;
+  if (plat::files::GetTypeCreator(dir_.file("frame.sw03"), &type, &creator)) {
+    EXPECT_EQ(type, FourCC("Sw03"));
+    EXPECT_EQ(creator, FourCC("vMkC"));
+  }
+  EXPECT_EQ(plat::files::TypeForExtension(".sw03"), FourCC("Sw03"));
 
   // Read for an image half as wide: X halves, Y keeps.
   float xs[28], ys[28];
