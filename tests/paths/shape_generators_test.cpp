@@ -273,6 +273,13 @@ TEST_F(ShapeTest, StarOfManyPointsPlacesEveryKnot) {
       EXPECT_NEAR(rho, i % 2 == 0 ? tipR : innerR, 1e-3f) << i;
     }
   }
+  // An even count alternates its tips; still every knot is placed.
+  CPathList even(0);
+  ASSERT_EQ(Star(even, 300, 1, 1), 0);
+  ASSERT_EQ(even.current->count, 512);
+  for (const CPathPoint* k : Knots(even.current)) {
+    EXPECT_GT(std::hypot(k->x - 100.0f, k->y - 100.0f), 10.0f);
+  }
 }
 
 TEST_F(ShapeTest, StarFromParametersOffsetFirst) {
