@@ -294,11 +294,15 @@ class VMKimabox final {
     int16_t count;
     int16_t maskOk;
   };
-  // Stores the picture size and lays the preview out: mode 2 fits the whole
-  // picture, other modes the pan window (clamped to the picture when asked).
-  // False when there is nothing to show (no picture size, no visible extent).
+  // Lays the preview out into the call: mode 2 fits the whole picture, other
+  // modes the pan window (clamped to the picture when asked). False when there
+  // is nothing to show (no picture size, no visible extent). CommitLayout
+  // makes it the box's: picture size, effect size, origin, displayed size;
+  // a render commits only once it has its work planes, so a preview that
+  // cannot run leaves the box as it was.
   bool LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panSource,
               vmkviews::PreviewCall* call);
+  void CommitLayout(const vmkviews::PreviewCall& call);
   // Runs the passes of one preview over cleared work planes, loading the
   // planes into the display after each; nothing when the planes cannot be had.
   // A mask is usable when it holds the whole mask size.

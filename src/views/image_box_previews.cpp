@@ -53,9 +53,7 @@ bool CopyRecord(const R* from, R* to, Copy copy) {
 
 bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panSource,
                        PreviewCall* call) {
-  ImaboxState& s = state_;
-  s.srcWidth = w;
-  s.srcHeight = h;
+  const ImaboxState& s = state_;
   const int32_t vw = s.viewWidth;
   const int32_t vh = s.viewHeight;
   if (w <= 0 || h <= 0 || vw <= 0 || vh <= 0) return false;
@@ -106,23 +104,27 @@ bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panS
       rect[3] = y1;
     }
   }
-  s.effWidth = ew;
-  s.effHeight = eh;
-  s.originX = (vw - ew) / 2;
-  s.originY = (vh - eh) / 2;
-  dispWidth_ = ew;
-  dispHeight_ = eh;
-  if (call != nullptr) {
-    call->viewWidth = vw;
-    call->viewHeight = vh;
-    call->effWidth = ew;
-    call->effHeight = eh;
-    call->srcWidth = w;
-    call->srcHeight = h;
-    std::copy(rect, rect + 4, call->srcRect);
-    call->scale = scale;
-  }
+  call->viewWidth = vw;
+  call->viewHeight = vh;
+  call->effWidth = ew;
+  call->effHeight = eh;
+  call->srcWidth = w;
+  call->srcHeight = h;
+  std::copy(rect, rect + 4, call->srcRect);
+  call->scale = scale;
   return true;
+}
+
+void VMKimabox::CommitLayout(const PreviewCall& call) {
+  ImaboxState& s = state_;
+  s.srcWidth = call.srcWidth;
+  s.srcHeight = call.srcHeight;
+  s.effWidth = call.effWidth;
+  s.effHeight = call.effHeight;
+  s.originX = (s.viewWidth - call.effWidth) / 2;
+  s.originY = (s.viewHeight - call.effHeight) / 2;
+  dispWidth_ = call.effWidth;
+  dispHeight_ = call.effHeight;
 }
 
 void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count) {
@@ -130,6 +132,7 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count) {
   plat::Block<uint8_t> r(size, WorkSource()), g(size, WorkSource()), b(size, WorkSource()),
       m(size, WorkSource());
   if (!r || !g || !b || !m) return;
+  CommitLayout(*call);
   // A preview without an engine shows these as they are: cleared, not
   // whatever the memory held.
   r.Clear();
@@ -221,7 +224,8 @@ void VMKimabox::PrepEffBuf(int16_t mode, int16_t level, int16_t option, int16_t 
   const int32_t w = par != nullptr ? par->imageWidth : 0;
   const int32_t h = par != nullptr ? par->imageHeight : 0;
   if (mode == 2) {
-    LayOut(2, w, h, false, false, nullptr);
+    PreviewCall layout;
+    if (LayOut(2, w, h, false, false, &layout)) CommitLayout(layout);
     return;
   }
   PreviewCall call;

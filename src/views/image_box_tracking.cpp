@@ -140,10 +140,10 @@ int16_t VMKimabox::TrackPanFrame(int16_t k, GrafPtr port, const Rect& bounds, in
   const int16_t oy = static_cast<int16_t>(
       Rnd(static_cast<float>(state_.viewHeight - dispHeight_) * 0.5f + static_cast<float>(bounds.top)));
   auto cornerX = [&](int32_t v) {
-    return map.sx * (static_cast<float>(w * v) / 100000.0f - static_cast<float>(map.x0));
+    return map.sx * (static_cast<float>(static_cast<int64_t>(w) * v) / 100000.0f - static_cast<float>(map.x0));
   };
   auto cornerY = [&](int32_t v) {
-    return map.sy * (static_cast<float>(h * v) / 100000.0f - static_cast<float>(map.y0));
+    return map.sy * (static_cast<float>(static_cast<int64_t>(h) * v) / 100000.0f - static_cast<float>(map.y0));
   };
   const float left = cornerX(state_.frameLeft[k]);
   const float right = cornerX(state_.frameRight[k]);

@@ -23,10 +23,10 @@ Rect MakeRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
               static_cast<int16_t>(right)};
 }
 
-// (size - 1) x value / 100000 with the product in 32 bits and the division
-// in single precision.
+// (size - 1) x value / 100000, the product in integers (64 bits, so large
+// pictures do not wrap), the division in single precision.
 float UnitPixel(int32_t size, int32_t value) {
-  return static_cast<float>((size - 1) * value) / 100000.0f;
+  return static_cast<float>(static_cast<int64_t>(size - 1) * value) / 100000.0f;
 }
 
 }  // namespace
