@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -82,6 +84,38 @@ TEST(OutlineTracing, OuterWalkCrossesCornersDiagonally) {
   ASSERT_EQ(t.list.length, 1u);
   EXPECT_EQ(PointsOf(t.list.data[0]),
             (Points{{0, 3}, {0, 2}, {1, 2}, {1, 1}, {2, 1}, {2, 2}, {1, 2}, {1, 3}}));
+}
+
+TEST(OutlineTracing, EveryBorderEdgeOfNoiseOnceInClosedUnitChains) {
+  // One value on the background: every edge between them belongs to one
+  // recorded outline or hole, and each outline steps corner to corner
+  // back to its start.
+  for (int trial = 0; trial < 60; ++trial) {
+    const int32_t w = 5 + trial % 19, h = 3 + trial % 13;
+    Plane p(static_cast<size_t>(w) * h);
+    uint32_t seed = static_cast<uint32_t>(trial) * 7919u + 1u;
+    for (auto& v : p) v = ((seed = seed * 1103515245u + 12345u) >> 16) % 100 < 45 ? 5 : 0;
+    auto is = [&](int32_t x, int32_t y) {
+      return x >= 0 && y >= 0 && x < w && y < h && p[static_cast<size_t>(y) * w + x] == 5;
+    };
+    uint32_t edges = 0;
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x)
+        if (is(x, y)) edges += !is(x - 1, y) + !is(x + 1, y) + !is(x, y - 1) + !is(x, y + 1);
+    const Traced t(p, h, w);
+    uint32_t points = 0;
+    for (uint32_t k = 0; k < t.list.length; ++k) {
+      const pixel_outline_type& o = t.list.data[k];
+      points += o.length;
+      for (uint32_t i = 0; i < o.length; ++i) {
+        const coords a = o.data[i], b = o.data[(i + 1) % o.length];
+        ASSERT_EQ(std::abs(static_cast<int64_t>(a.x) - b.x) + std::abs(static_cast<int64_t>(a.y) - b.y),
+                  1)
+            << trial;
+      }
+    }
+    EXPECT_EQ(points, edges) << trial;
+  }
 }
 
 TEST(OutlineTracing, LargeBlobTracesWithoutTrouble) {
