@@ -38,9 +38,16 @@ int32_t ScriptBlockCodecFor(EffectCode effect, const ScriptBlockCodec** codec, s
 
 // --- Render cases ----------------------------------------------------------------------------
 
-// What a render case works on: the operation, its mask (plane-sized, 255 = full effect), the
-// destination plane (null for the composite, channel 2), the source plane of a two-plane case
-// and the number of planes the case handles (1, or 3 / 4 for an RGB / CMYK composite).
+// What a render case works on. The renderer fills it and hands it to the case registered under
+// the operation's effect number (script/render_cases.h shows how a case reads it):
+// - one-plane and two-plane cases: the operation, its mask (plane-sized, 255 = full effect),
+//   the destination plane (null for the composite, channel 2; the case then takes planes 3, 4,
+//   5 and, for a CMYK script, 2) and the number of planes the case handles (1, or 3 / 4 for an
+//   RGB / CMYK composite);
+// - two-plane cases also get the source plane (for a composite source, channel 2, the mean of
+//   planes 3 to 5, with `compositeSource` set so that cases taking three planes take 3, 4, 5);
+// - steps of the render loop itself (path, envelope and image loaders) get no mask and no
+//   planes, but the stack and 1-based layer the operation sits in.
 struct RenderCall {
   ScriptFile* script = nullptr;
   Oprn* op = nullptr;
@@ -48,6 +55,9 @@ struct RenderCall {
   uint8_t* plane = nullptr;
   const uint8_t* source = nullptr;
   int16_t planeCount = 1;
+  bool compositeSource = false;
+  int16_t stack = 0;
+  int16_t layer = 0;
 };
 
 // 0 when the case ran or had nothing to do, -1 when it failed.

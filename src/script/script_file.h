@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "paths/draw_par.h"
 #include "platform/memory/block.h"
@@ -52,6 +53,15 @@ struct ShapePar;
 struct CompoPar;
 struct ZondracPar;
 struct SprayPar;
+
+// An operation that the renderer routed but found no registered case for: its 1-based layer
+// and operation positions in the stack rendered, and its effect number.
+struct MissingRenderCase {
+  int16_t layer = 0;
+  int16_t operation = 0;
+  EffectCode effect = 0;
+  bool operator==(const MissingRenderCase&) const = default;
+};
 
 class ScriptFile {
  public:
@@ -102,6 +112,23 @@ class ScriptFile {
                           int32_t outWidth, int32_t outHeight, int16_t* out, int32_t p, int32_t q);
   int32_t CollectLongBuf(int16_t channel, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                          int32_t outWidth, int32_t outHeight, uint32_t* out, int32_t p, int32_t q);
+
+  // --- Rendering -----------------------------------------------------------------------------
+  // Runs the active operations of the active layers of `stack` over the channel planes: loads
+  // planes 3 to 5 (and 2 for CMYK) from 4-byte `pixels` (or, with fill 1, white; else as they
+  // are), planes 6 and 89 from the caller's bytes when they are missing, and routes each
+  // operation by the effect table. mode 0 runs every operation, 1 those whose 1-based index
+  // is below `upto`, others none. The planes stay for the caller to read. Always 0; the
+  // operations routed without a registered case are listed in MissingCases() afterwards.
+  int32_t Render(int16_t, int16_t fill, int16_t stack, const uint8_t* pixels,
+                 const uint8_t* extra6, const uint8_t* extra89, int16_t mode, int16_t upto);
+  // The two-plane dispatch: source plane FromChannel into destination ToChannel through the
+  // operation mask. 0, or -1 when a temporary plane cannot be had.
+  int32_t PerformFromToEffect(Oprn* op);
+  // The one-plane dispatch: the operation on plane ToChannel (or the composite) through the
+  // operation mask. 0, or -1 when memory is refused (by the frame or the case).
+  int32_t PerformToEffect(Oprn* op);
+  const std::vector<MissingRenderCase>& MissingCases() const { return missingCases_; }
 
   // --- Stacks and operation lists ----------------------------------------------------------
   LayerFile* GetStack(int16_t stack) const;
@@ -255,4 +282,15 @@ class ScriptFile {
   Oprn* OprnOrNew(int16_t s, int16_t l, int16_t o);
   DefaultSizes AccessSizes() const;
   int32_t CollectSource(int16_t channel, uint8_t** plane, plat::Block<uint8_t>* owned);
+  // Plane `channel` (3..89), made and set to 0 when missing; null when it cannot be had.
+  uint8_t* PreparedPlane(int32_t channel);
+  void LoadImagePlanes(int16_t fill, const uint8_t* pixels, const uint8_t* extra6,
+                       const uint8_t* extra89);
+  void RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto);
+  // The mask of an operation: plane-sized, narrowed by its colour selection. -1 when memory
+  // is refused (nothing is then kept).
+  int32_t OperationMask(const Oprn* op, plat::Block<uint8_t>* mask);
+  int32_t SelectColours(const Oprn* op, uint8_t* mask);
+
+  std::vector<MissingRenderCase> missingCases_;
 };

@@ -1,0 +1,147 @@
+// The cases of the two-plane dispatch: one source plane (or the composite) into one
+// destination plane (or the composite) through the operation mask. Source and destination
+// regions are both the area region 0, 0, area width, area height, which the operations clamp.
+#include <cstring>
+
+#include "app/core/memory_manager.h"
+#include "operations/effects.h"
+#include "script/param_block.h"
+#include "script/record_kinds.h"
+#include "script/render_cases.h"
+
+namespace {
+
+// The three planes a case that takes three source planes reads, and their count.
+struct Sources {
+  const uint8_t* s[3] = {};
+  int16_t count = 1;
+};
+
+Sources SourcesOf(const RenderCall& c) {
+  Sources s;
+  if (c.compositeSource) {
+    s.s[0] = CompositePlane(c, 3);
+    s.s[1] = CompositePlane(c, 4);
+    s.s[2] = CompositePlane(c, 5);
+    s.count = 3;
+  } else {
+    s.s[0] = c.source;
+  }
+  return s;
+}
+
+struct Targets {
+  uint8_t* d[3] = {};
+  int16_t count = 1;
+};
+
+Targets TargetsOf(const RenderCall& c) {
+  Targets t;
+  if (c.plane != nullptr) {
+    t.d[0] = c.plane;
+    return t;
+  }
+  t.d[0] = CompositePlane(c, 3);
+  t.d[1] = CompositePlane(c, 4);
+  t.d[2] = CompositePlane(c, 5);
+  t.count = 3;
+  return t;
+}
+
+int32_t Replace(RenderCall& c) {
+  const CaseArgs a(c);
+  const Sources s = SourcesOf(c);
+  const Targets t = TargetsOf(c);
+  Effects::Replace(a.mode, a.opa, s.s[0], s.s[1], s.s[2], a.h, a.w, t.d[0], t.d[1], t.d[2], a.h,
+                   a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, s.count, t.count, c.mask, a.p1);
+  return 0;
+}
+
+// Add, Subtract, Difference and Multiply share one argument list; the composite runs plane
+// by plane, each from the same-numbered plane of a composite source or from the one source.
+template <class Op>
+int32_t PerPlane(RenderCall& c, Op op) {
+  const Targets t = TargetsOf(c);
+  const Sources s = SourcesOf(c);
+  for (int32_t k = 0; k < t.count; ++k) {
+    const uint8_t* src = c.plane == nullptr && c.compositeSource ? s.s[k] : c.source;
+    if (t.d[k] != nullptr && src != nullptr) op(CaseArgs(c), src, t.d[k]);
+  }
+  return 0;
+}
+
+int32_t Add(RenderCall& c) {
+  return PerPlane(c, [&](const CaseArgs& a, const uint8_t* s, uint8_t* d) {
+    Effects::Add(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, 1,
+                 1, c.mask, a.p1);
+  });
+}
+
+int32_t Subtract(RenderCall& c) {
+  return PerPlane(c, [&](const CaseArgs& a, const uint8_t* s, uint8_t* d) {
+    Effects::Subtract(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw,
+                      a.ah, 1, 1, c.mask, a.p1);
+  });
+}
+
+int32_t Difference(RenderCall& c) {
+  return PerPlane(c, [&](const CaseArgs& a, const uint8_t* s, uint8_t* d) {
+    Effects::Difference(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw,
+                        a.ah, 1, 1, c.mask, a.p1);
+  });
+}
+
+int32_t Multiply(RenderCall& c) {
+  return PerPlane(c, [&](const CaseArgs& a, const uint8_t* s, uint8_t* d) {
+    Effects::Multiply(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw,
+                      a.ah, 1, 1, c.mask);
+  });
+}
+
+// The colour-correction record's words that colour range reads: entry 0 of its 32-entry
+// arrays 24, 25, 26 (the new colour) and 0, 1, 2 (the colour to match).
+constexpr int16_t kColCorKind = 23;
+constexpr int32_t kNewColourWords[3] = {812, 844, 876};
+constexpr int32_t kRefColourWords[3] = {44, 76, 108};
+
+int32_t ColourRange(RenderCall& c) {
+  // An operation without the record takes the record's defaults, as its dialog would show.
+  const RecordKind* kind = FindRecordKind(kColCorKind);
+  if (kind == nullptr) return -1;
+  const int32_t* words = static_cast<const int32_t*>(MulStrucRecord(c.op->MulStruc, kColCorKind));
+  plat::Block<uint8_t> defaults;
+  if (words == nullptr) {
+    defaults = plat::Block<uint8_t>(static_cast<int64_t>(kind->blockSize), WorkSource());
+    if (!defaults) return -1;
+    defaults.Clear();
+    kind->construct(defaults.get());
+    kind->blockDefaults(defaults.get(), SessionDefaultSizes());
+    words = reinterpret_cast<const int32_t*>(defaults.get());
+  }
+  uint8_t newColour[3], refColour[3];
+  for (int k = 0; k < 3; ++k) {
+    newColour[k] = static_cast<uint8_t>(words[kNewColourWords[k]]);
+    refColour[k] = static_cast<uint8_t>(words[kRefColourWords[k]]);
+  }
+  if (words == reinterpret_cast<const int32_t*>(defaults.get()) && kind->release != nullptr)
+    kind->release(defaults.get());
+  const CaseArgs a(c);
+  if (c.plane != nullptr) newColour[0] = static_cast<uint8_t>(a.p2);
+  const Sources s = SourcesOf(c);
+  const Targets t = TargetsOf(c);
+  Effects::ColorRange(a.mode, a.opa, s.count, s.s[0], s.s[1], s.s[2], a.h, a.w, t.count, t.d[0],
+                      t.d[1], t.d[2], a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, newColour,
+                      refColour);
+  return 0;
+}
+
+}  // namespace
+
+void RegisterTwoPlaneCases() {
+  RegisterRenderCase(2, Replace);
+  RegisterRenderCase(3, Add);
+  RegisterRenderCase(4, Subtract);
+  RegisterRenderCase(5, Difference);
+  RegisterRenderCase(6, Multiply);
+  RegisterRenderCase(86, ColourRange);
+}

@@ -1,0 +1,361 @@
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "operations/effects.h"
+#include "script/effect_table.h"
+#include "script/param_block.h"
+#include "script/render_cases.h"
+#include "script/script_file.h"
+#include "support/session.h"
+
+namespace {
+
+using Plane = std::vector<uint8_t>;
+
+// The per-sample blend of the image operations: kernel mode 1 (replace), then the mix.
+int32_t Mix(int32_t old, int32_t effect, int32_t weight) {
+  return ((255 - weight) * old + weight * effect) / 255;
+}
+
+class Render : public vmktest::SessionTest {
+ protected:
+  void SetUp() override {
+    // The render deletes the swap files of the maker's folder: keep them in a temporary one.
+    ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
+    Setup(3, 4, 3);
+  }
+  void Setup(int16_t mode, int32_t w, int32_t h) {
+    ASSERT_EQ(s_.I_ScriptFile(mode, w, h, 72.0f, w, h, 0, 0, w - 1, h - 1), 0);
+    n_ = static_cast<size_t>(w) * h;
+  }
+  uint8_t* P(int32_t c) { return s_.ChannelPlane(c, 0); }
+  Plane Copy(int32_t c) {
+    const uint8_t* p = P(c);
+    return p != nullptr ? Plane(p, p + n_) : Plane();
+  }
+  void Set(int32_t c, const Plane& v) { std::copy(v.begin(), v.end(), s_.ChannelPlane(c, 1)); }
+  // One operation at (stack 0, layer 1, index o), made through SetEffect and the accessors.
+  void Op(int16_t o, int16_t effect, int16_t from, int16_t to, std::vector<int16_t> params = {},
+          int16_t opa = 255, int16_t mask = 0, int16_t intExt = 1) {
+    s_.SetEffect(0, 1, o, effect, 0, 0, 0, 0);
+    s_.SetAct(0, 1, o, 1);
+    s_.SetFromChannel(0, 1, o, from);
+    s_.SetToChannel(0, 1, o, to);
+    void (ScriptFile::*set[5])(int16_t, int16_t, int16_t, int16_t) = {
+        &ScriptFile::SetParam1, &ScriptFile::SetParam2, &ScriptFile::SetParam3,
+        &ScriptFile::SetParam4, &ScriptFile::SetParam5};
+    for (size_t k = 0; k < params.size(); ++k) (s_.*set[k])(0, 1, o, params[k]);
+    s_.SetMode(0, 1, o, 0);
+    s_.SetOpa(0, 1, o, opa);
+    s_.SetMChannel(0, 1, o, mask);
+    s_.SetIntExt(0, 1, o, intExt);
+  }
+  int32_t RenderAll(const uint8_t* pixels = nullptr, int16_t mode = 0, int16_t upto = 0) {
+    return s_.Render(0, 0, 0, pixels, nullptr, nullptr, mode, upto);
+  }
+
+  vmktest::TempDir dir_;
+  vmktest::ScopedAppData app_;
+  ScriptFile s_;
+  size_t n_ = 0;
+};
+
+TEST_F(Render, ScriptOfAccessorsRendersByHandArithmetic) {
+  std::vector<uint8_t> pixels(4 * n_);
+  Plane extra6(n_), extra89(n_);
+  for (size_t i = 0; i < n_; ++i) {
+    pixels[4 * i] = static_cast<uint8_t>(10 + 20 * i);
+    pixels[4 * i + 1] = static_cast<uint8_t>(200 - 15 * i);
+    pixels[4 * i + 2] = static_cast<uint8_t>(37 * i);
+    extra6[i] = static_cast<uint8_t>(23 * i + 5);
+    extra89[i] = static_cast<uint8_t>(21 * i + 9);
+  }
+  Op(1, 3, 6, 2, {200}, 200, 89, 1);                  // add plane 6, masked by plane 89
+  Op(2, 13, 0, 2, {0, 80, 128, 150, 255}, 128);       // curve on the composite
+  Op(3, 14, 0, 4, {200, 50});                         // levels on plane 4
+  Op(4, 11, 0, 2, {2});                               // blur on the composite
+  ASSERT_EQ(s_.Render(0, 0, 0, pixels.data(), extra6.data(), extra89.data(), 0, 0), 0);
+  EXPECT_TRUE(s_.MissingCases().empty());
+
+  const int32_t curve[5] = {0, 80, 128, 150, 255};
+  Plane expect[3];
+  for (int c = 0; c < 3; ++c) {
+    expect[c].resize(n_);
+    for (size_t i = 0; i < n_; ++i) {
+      int32_t v = pixels[4 * i + c];
+      v = Mix(v, std::min(255, v + 200 * extra6[i] / 255), extra89[i] * 200 / 255);
+      const int32_t seg = v == 0 ? 0 : (v - 1) / 64, k = v - 64 * seg;
+      v = Mix(v, curve[seg] + k * (curve[seg + 1] - curve[seg]) / 64, 128);
+      if (c == 1) v = v < 50 ? 0 : v > 200 ? 255 : (v - 50) * 255 / 150;
+      expect[c][i] = static_cast<uint8_t>(v);
+    }
+  }
+  // The blur as the operation gives it, with the row's width-first argument list.
+  const Plane full(n_, 255);
+  for (int c = 0; c < 3; ++c)
+    ASSERT_EQ(Effects::Blur(0, 255, expect[c].data(), full.data(), 4, 3, 0, 0, 4, 3, 2, 1), 0);
+  EXPECT_EQ(Copy(3), expect[0]);
+  EXPECT_EQ(Copy(4), expect[1]);
+  EXPECT_EQ(Copy(5), expect[2]);
+}
+
+TEST_F(Render, ModesRunOperationsBelowUptoOrNone) {
+  for (int16_t o = 1; o <= 3; ++o) Op(o, 16, 0, 3, {10});  // brightness +10 each
+  std::vector<uint8_t> pixels(4 * n_, 100);
+  RenderAll(pixels.data(), 1, 3);
+  EXPECT_EQ(Copy(3), Plane(n_, 120));
+  RenderAll(pixels.data(), 0, 0);
+  EXPECT_EQ(Copy(3), Plane(n_, 130));
+  Set(7, Plane(n_, 9));
+  Set(40, Plane(n_, 9));
+  RenderAll(pixels.data(), 2, 5);
+  EXPECT_EQ(Copy(3), Plane(n_, 100));  // loaded, nothing run
+  EXPECT_EQ(P(7), nullptr);            // scratch planes go
+  EXPECT_EQ(Copy(40), Plane(n_, 9));   // working planes stay
+}
+
+TEST_F(Render, LayersClearScratchPlanesAndCallerPlanesAreTakenOnce) {
+  LayerFile* stack = s_.GetStack(0);
+  stack->AddLaye(1, new Laye);
+  stack->AddLaye(2, new Laye);
+  stack->SetLayAct(2, 0);
+  Op(1, 10, 0, 7, {255, 50});  // fill plane 7 with 50 in layer 1
+  Plane extra(n_, 77);
+  s_.Render(0, 0, 0, nullptr, extra.data(), nullptr, 0, 0);
+  EXPECT_EQ(Copy(7), Plane(n_, 0));  // cleared after layer 1 (and after inactive layer 2)
+  EXPECT_EQ(Copy(6), extra);
+  Set(6, Plane(n_, 1));
+  s_.Render(0, 0, 0, nullptr, extra.data(), nullptr, 0, 0);
+  EXPECT_EQ(Copy(6), Plane(n_, 1));  // an existing plane 6 is kept
+
+  // On the last layer, the scratch plane stays as the operation left it.
+  stack->DeleteLaye(3);
+  stack->DeleteLaye(2);
+  s_.GetStack(0)->MoveLaye(1, 2);
+  s_.Render(0, 1, 0, nullptr, nullptr, nullptr, 0, 0);
+  EXPECT_EQ(Copy(7), Plane(n_, 50));
+  EXPECT_EQ(Copy(3), Plane(n_, 255));  // fill 1 without pixels: white
+}
+
+// Fill with 255 at full strength onto a zero plane writes the mask itself.
+TEST_F(Render, OperationMask) {
+  Oprn op;
+  InitOprn(&op);
+  op.Effect = 10;
+  op.ToChannel = 40;
+  op.Param1 = 255;
+  op.Param2 = 255;
+  Set(9, Plane(n_, 200));
+  auto mask = [&](int8_t channel, int8_t intExt) {
+    s_.FreeAllChanBuf(7);
+    if (uint8_t* p = P(40)) std::fill(p, p + n_, 0);
+    op.MChannel = channel;
+    op.IntExt = intExt;
+    Set(9, Plane(n_, 200));
+    EXPECT_EQ(s_.PerformToEffect(&op), 0);
+    return Copy(40);
+  };
+  RegisterScriptRenderCases();
+  EXPECT_EQ(mask(0, 2), Plane(n_, 255));
+  EXPECT_EQ(mask(9, 2), Plane(n_, 55));
+  EXPECT_EQ(mask(9, 1), Plane(n_, 200));
+  EXPECT_EQ(mask(9, 3), Plane(n_, 255));
+  EXPECT_EQ(mask(12, 1), Plane(n_, 255));   // no such plane
+  EXPECT_EQ(mask(120, 1), Plane(n_, 255));  // beyond the manager
+
+  // Colour selection narrows the mask; flag 1 inverts what it selected, 2 keeps it.
+  op.SelOprnExt = NewRecord<OprnExt>();
+  op.SelOprnExt->SelLevel[0] = 100;
+  op.SelOprnExt->SelValueB[0] = 0x10000 + 80;  // low 16 bits only
+  op.SelOprnExt->SelValueC[0] = 40;
+  op.SelOprnExt->SelValueD[0] = 60;
+  Plane selected(n_, 255);
+  LutVign ramp;
+  std::fill(std::begin(ramp.opacity), std::end(ramp.opacity), 255);
+  const RampTables tables = RampTablesOf(ramp);
+  Effects::ColorCirc(0, 255, selected.data(), 3, 4, 0, 0, 4, 3, 1, nullptr, tables.data(), 0, 40,
+                     60, 80, 1, 20);
+  ASSERT_NE(selected, Plane(n_, 255));
+  op.SelOprnExt->SelFlag[0] = 2;
+  EXPECT_EQ(mask(0, 1), selected);
+  op.SelOprnExt->SelFlag[0] = 1;
+  Plane inverted = selected;
+  for (uint8_t& v : inverted) v = static_cast<uint8_t>(255 - v);
+  EXPECT_EQ(mask(0, 1), inverted);
+
+  // The mask or the selection ramp refused: -1 and nothing kept.
+  op.FromChannel = 40;
+  const int32_t held = session_.memMan().count();
+  {
+    vmktest::NoWorkMemory refuse;
+    EXPECT_EQ(s_.PerformToEffect(&op), -1);
+    EXPECT_EQ(s_.PerformFromToEffect(&op), -1);
+  }
+  EXPECT_EQ(session_.memMan().count(), held);
+}
+
+TEST_F(Render, FrameMakesOrSkipsTheDestination) {
+  RegisterScriptRenderCases();
+  Oprn op;
+  InitOprn(&op);
+  op.Effect = 9;  // invert
+  op.ToChannel = 1;
+  EXPECT_EQ(s_.PerformToEffect(&op), 0);
+  op.ToChannel = 90;
+  EXPECT_EQ(s_.PerformToEffect(&op), 0);
+  op.ToChannel = 7;
+  EXPECT_EQ(P(7), nullptr);
+  EXPECT_EQ(s_.PerformToEffect(&op), 0);
+  EXPECT_EQ(Copy(7), Plane(n_, 255));  // made at 0, then inverted
+  op.Effect = 35;                       // reaches the frame, no case
+  op.ToChannel = 8;
+  EXPECT_EQ(s_.PerformToEffect(&op), 0);
+  EXPECT_EQ(Copy(8), Plane(n_, 0));
+  // Two-plane: no source or no destination does nothing; a one-plane number on the composite
+  // is refused.
+  op.Effect = 3;
+  op.FromChannel = 1;
+  op.ToChannel = 9;
+  EXPECT_EQ(s_.PerformFromToEffect(&op), 0);
+  op.FromChannel = 95;
+  EXPECT_EQ(s_.PerformFromToEffect(&op), 0);
+  EXPECT_EQ(P(9), nullptr);
+  op.Effect = 7;
+  op.FromChannel = 3;
+  op.ToChannel = 2;
+  EXPECT_EQ(s_.PerformFromToEffect(&op), 0);
+  EXPECT_EQ(P(3), nullptr);
+}
+
+TEST_F(Render, AddOnCompositeAndSingleDestinations) {
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>(7 * i + 3);
+  Op(1, 3, 2, 2, {255});
+  Op(2, 3, 2, 40, {255});
+  RenderAll(pixels.data());
+  for (int c = 0; c < 3; ++c) {
+    Plane expect(n_);
+    for (size_t i = 0; i < n_; ++i) expect[i] = std::min(255, 2 * pixels[4 * i + c]);
+    EXPECT_EQ(Copy(3 + c), expect) << c;
+  }
+  Plane mean(n_);
+  for (size_t i = 0; i < n_; ++i) mean[i] = static_cast<uint8_t>((P(3)[i] + P(4)[i] + P(5)[i]) / 3);
+  EXPECT_EQ(Copy(40), mean);  // made at 0, plus the mean
+}
+
+TEST_F(Render, UnregisteredRoutedNumbersAreReportedAndChangeNothing) {
+  Op(1, 101, 0, 40);  // an engine case, registered from above the script
+  for (int16_t o = 2; o <= 6; ++o) Op(o, std::vector<int16_t>{35, 49, 51, 64, 93}[o - 2], 3, 41);
+  RenderAll();
+  EXPECT_EQ(s_.MissingCases(), (std::vector<MissingRenderCase>{{1, 1, 101}}));
+  EXPECT_EQ(P(40), nullptr);
+  RenderAll();
+  EXPECT_EQ(s_.MissingCases().size(), 1u);  // each render starts a new list
+}
+
+TEST_F(Render, ScaledDistancesRound) {
+  EXPECT_EQ(ScaledDistance(3, 1.5f), 5);
+  EXPECT_EQ(ScaledDistance(5, 0.5f), 3);
+  EXPECT_EQ(ScaledDistance(5, 1.0f), 5);
+}
+
+// On a 16 x 16 plane holding 0..255 an Etch case leaves its table in the plane.
+class Tables : public Render {
+ protected:
+  void SetUp() override {
+    Render::SetUp();
+    Setup(3, 16, 16);
+    RegisterScriptRenderCases();
+  }
+  Plane Table(int16_t effect, std::vector<int16_t> p) {
+    Oprn op;
+    InitOprn(&op);
+    op.Effect = effect;
+    op.ToChannel = 40;
+    int16_t* f[5] = {&op.Param1, &op.Param2, &op.Param3, &op.Param4, &op.Param5};
+    for (size_t k = 0; k < p.size(); ++k) *f[k] = p[k];
+    Plane ramp(256);
+    for (int i = 0; i < 256; ++i) ramp[i] = static_cast<uint8_t>(i);
+    Set(40, ramp);
+    EXPECT_EQ(s_.PerformToEffect(&op), 0);
+    return Copy(40);
+  }
+};
+
+TEST_F(Tables, CurveLevelsPosterizeBrightness) {
+  Plane identity(256);
+  for (int i = 0; i < 256; ++i) identity[i] = static_cast<uint8_t>(i);
+  EXPECT_EQ(Table(13, {0, 64, 128, 192, 256}), identity);
+  EXPECT_EQ(Table(13, {0, 64, 128, 192, 255})[255], 254);
+  // A falling segment truncates toward its start: 200 - 1 * 100 / 64 = 199.
+  const Plane falling = Table(13, {200, 100, 128, 192, 255});
+  EXPECT_EQ(falling[0], 200);
+  EXPECT_EQ(falling[1], 199);
+  EXPECT_EQ(falling[63], 102);
+  EXPECT_EQ(falling[64], 100);
+
+  const Plane levels = Table(14, {200, 50});
+  EXPECT_EQ(levels, Table(14, {50, 200}));
+  EXPECT_EQ(levels[49], 0);
+  EXPECT_EQ(levels[50], 0);
+  EXPECT_EQ(levels[125], 127);  // 75 x 255 / 150
+  EXPECT_EQ(levels[200], 255);
+  const Plane step = Table(14, {90, 90});
+  EXPECT_EQ(step[89], 0);
+  EXPECT_EQ(step[90], 255);
+
+  const Plane two = Table(15, {2});
+  EXPECT_EQ(std::count(two.begin(), two.begin() + 127, 0), 127);
+  EXPECT_EQ(std::count(two.begin() + 127, two.end(), 255), 129);
+  EXPECT_EQ(Table(15, {1}), identity);
+  EXPECT_EQ(Table(15, {300}), Table(15, {255}));
+  EXPECT_EQ(Table(9, {}), Plane(identity.rbegin(), identity.rend()));
+
+  EXPECT_EQ(Table(16, {40})[250], 255);
+  Setup(4, 16, 16);  // CMYK: brightness takes ink away
+  const Plane darker = Table(16, {40});
+  EXPECT_EQ(darker[30], 0);
+  EXPECT_EQ(darker[100], 60);
+}
+
+TEST_F(Render, FilterArgumentListsMatchDirectCalls) {
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>(29 * i + 11);
+  Op(1, 63, 0, 2, {1, 3, 20, 10, 7});  // noise kind 1, seeded
+  Op(2, 71, 0, 2, {1, 2, 30, 1, 20});  // sine wave
+  RenderAll(pixels.data());
+  const Plane full(n_, 255);
+  for (int c = 0; c < 3; ++c) {
+    Plane x(n_);
+    for (size_t i = 0; i < n_; ++i) x[i] = pixels[4 * i + c];
+    Effects::Noise(0, 255, 1, x.data(), full.data(), 3, 4, 0, 0, 4, 3, 1.0f, 1.0f, 3, 20, 10, 7);
+    Effects::SinusWave(0, 255, x.data(), full.data(), 3, 4, 0, 0, 4, 3, 1, 2, 30, 1, 20);
+    EXPECT_EQ(Copy(3 + c), x) << c;
+  }
+}
+
+TEST_F(Render, FillAndFrameColoursPerPlane) {
+  Setup(4, 4, 3);  // CMYK
+  Op(1, 10, 0, 2, {255, 11, 22, 33, 44});
+  RenderAll();
+  EXPECT_EQ(Copy(3), Plane(n_, 11));
+  EXPECT_EQ(Copy(4), Plane(n_, 22));
+  EXPECT_EQ(Copy(5), Plane(n_, 33));
+  EXPECT_EQ(Copy(2), Plane(n_, 44));
+
+  // The frame on plane 2 of a CMYK composite is drawn with no ink.
+  Op(1, 37, 0, 2, {50, 50, 90, 91, 92});
+  std::vector<uint8_t> pixels(4 * n_, 200);
+  RenderAll(pixels.data());
+  Plane expect(n_, 200);
+  const Plane full(n_, 255);
+  const uint8_t none = 0;
+  Effects::ColorFrame(expect.data(), 3, 4, 0, 0, 4, 3, full.data(), &none, 50, 50, 100, 100);
+  EXPECT_EQ(Copy(2), expect);
+  EXPECT_NE(Copy(2), Plane(n_, 200));
+}
+
+}  // namespace
