@@ -39,8 +39,11 @@ struct HslShift {
     float h = 0.0f, l = 0.0f, s = 0.0f;
     RGBtoHLS(r, g, b, &h, &l, &s);
     h = WrapHue(h + static_cast<float>(hue));
-    s = Clamp01(static_cast<float>(s + s * saturation * 0.01));
-    l = Clamp01(static_cast<float>(l + lightness * 0.01));
+    // Single precision throughout, as the colour shift of the tables does:
+    // a factor of exactly 0 at -100 % turns any colour grey, where a
+    // double 0.01 left a trace of saturation.
+    s = Clamp01(s * (1.0f + static_cast<float>(saturation) / 100.0f));
+    l = Clamp01(l + static_cast<float>(lightness) / 100.0f);
     // Full lightness is white whatever the hue and saturation; the
     // conversion's float rounding would otherwise leave it at 254 now and
     // then.

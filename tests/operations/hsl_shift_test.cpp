@@ -56,6 +56,26 @@ TEST(HslShift, SaturationDownIsGreyAndLightnessUpIsWhite) {
   EXPECT_EQ(white.b, Plane(6, 255));
 }
 
+TEST(HslShift, FullDesaturationOfAStrongGreenIsExactGrey) {
+  // 10, 250, 90: a saturation factor that misses 0 by a hair kept it
+  // faintly green (129, 130, 130).
+  Plane r = {10}, g = {250}, b = {90};
+  ASSERT_EQ(Effects::HSLBlend(0, 255, 1, 1, r.data(), g.data(), b.data(), nullptr, nullptr, 0, 0,
+                              0, 0, 0, -100, 0, 1),
+            0);
+  EXPECT_EQ(r[0], g[0]);
+  EXPECT_EQ(g[0], b[0]);
+  EXPECT_EQ(r[0], 130);
+  // Lightness -100 is black, whatever the colour.
+  r = {10}, g = {250}, b = {90};
+  ASSERT_EQ(Effects::HSLBlend(0, 255, 1, 1, r.data(), g.data(), b.data(), nullptr, nullptr, 0, 0,
+                              0, 0, 40, 30, -100, 1),
+            0);
+  EXPECT_EQ(r, Plane{0});
+  EXPECT_EQ(g, Plane{0});
+  EXPECT_EQ(b, Plane{0});
+}
+
 TEST(HslShift, WholeTurnsChangeNothingBeyondOneTurnToo) {
   const Rgb none = Shift(0, 0, 0);
   for (int16_t turn : {360, -360, 720, -1080}) {
