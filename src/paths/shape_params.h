@@ -69,9 +69,11 @@ int32_t SwapTObjPar(TObjPar* p, int16_t direction, int16_t force);
 
 // The record's field list for the parameter-record convention, so that a
 // record embedding it stores, loads and converts it with its own fields.
+// Its word 0 is an inner flag: the embedding record's word 0 decides the
+// order of every number, this one's included.
 template <class V>
 void VisitRecord(V& v, TObjPar& p) {
-  v.flag(p.w[0]);
+  v.innerFlag(p.w[0]);
   v.i32s(&p.w[1], TObjPar::kWords - 1);
   v.bytes(&p.w[TObjPar::kWords], TObjPar::kSpareWords * 4);
 }

@@ -206,7 +206,9 @@ TEST_F(PatternFile, BackdropConvertsAllEntries) {
   EXPECT_EQ(fromBig->entries[100].w[4], 100);
   EXPECT_EQ(fromBig->entries[100].ramp.opacity[200], r->entries[100].ramp.opacity[200]);
   EXPECT_EQ(PStrString(fromBig->images[127].name), "last.jpg");
-  EXPECT_EQ(fromBig->head.w[2], 0);
+  // The head's preview size is read from the file too, though copies leave it out.
+  EXPECT_EQ(fromBig->head.w[2], 640);
+  EXPECT_EQ(fromBig->head.w[3], 480);
   EXPECT_EQ(Do_ABDrop_file(3, vmktest::SpecForPath(big), fromBig.get()), 0);
 
   // The conversion itself reaches the last entry.

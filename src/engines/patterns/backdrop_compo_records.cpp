@@ -85,7 +85,9 @@ void SwapBDropPar(BDropPar* record, int16_t direction, int16_t force) {
 }
 
 int16_t Do_ABDrop_file(int16_t mode, FSSpec spec, BDropPar* record) {
-  return vmkrec::DoPresetFile(mode, spec, record, kBackdropFile, Copy_BDropPar);
+  // Whole: the copy leaves out the head's words 2 and 3, which the file holds.
+  return vmkrec::DoPresetFile(mode, spec, record, kBackdropFile, Copy_BDropPar,
+                              vmkrec::TakeWhole<BDropPar>);
 }
 
 void Init_CompoInfo1(CompoInfo1* info, int32_t a, int32_t b) {

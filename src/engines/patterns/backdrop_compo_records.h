@@ -48,9 +48,10 @@ void VisitRecord(V& v, BDropInfo1& r) {
   VisitRecord(v, r.ramp);
 }
 
+// An entry's word 0 decides nothing: the record's word 0 speaks for it.
 template <class V>
 void VisitRecord(V& v, BDropInfo& r) {
-  v.flag(r.w[0]);
+  v.innerFlag(r.w[0]);
   v.i32s(&r.w[1], 16);
   VisitRecord(v, r.ramp);
   v.reserved(BDropInfo::kStoredSize - 17 * 4 - LutVign::kStoredSize);
@@ -97,7 +98,7 @@ struct CompoPar {
 
 template <class V>
 void VisitRecord(V& v, CompoInfo1& r) {
-  v.flag(r.w[0]);
+  v.innerFlag(r.w[0]);
   v.i32s(&r.w[1], 3);
 }
 

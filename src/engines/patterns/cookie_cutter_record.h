@@ -34,10 +34,10 @@ template <class V>
 void VisitRecord(V& v, CookiCutPar& r) {
   v.flag(r.byteOrderFlag);
   v.i32(r.version);
-  // The size words are converted too: FillBuf overwrites them, so nothing depends on the
-  // order they were left in.
-  v.i32(r.width);
-  v.i32(r.height);
+  // The size words stay in the writer's order, never converted: FillBuf overwrites them
+  // before use, so nothing reads the order they were left in.
+  v.bytes(&r.width, sizeof r.width);
+  v.bytes(&r.height, sizeof r.height);
   v.i32(r.softness);
   v.i32(r.radius);
   v.i32(r.turns);

@@ -97,9 +97,10 @@ void VisitRecord(V& v, StrokInfo1& r) {
   v.reserved(2);
 }
 
+// A set's word 0 decides nothing: the record's word 0 (the head's) speaks for it.
 template <class V>
 void VisitRecord(V& v, StrokInfo& r) {
-  v.flag(r.w[0]);
+  v.innerFlag(r.w[0]);
   v.i32s(&r.w[1], kStrokSetWords - 1);
   v.reserved(4096);
   VisitRecord(v, r.ramp);

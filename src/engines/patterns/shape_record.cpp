@@ -55,5 +55,7 @@ void SwapShapePar(ShapePar* record, int16_t direction, int16_t force) {
 }
 
 int16_t Do_AShapePar_file(int16_t mode, FSSpec spec, ShapePar* record) {
-  return vmkrec::DoPresetFile(mode, spec, record, kShapeFile, Copy_ShapePar);
+  // Whole: the copy leaves out the shape-tool record's spare words, which the file holds.
+  return vmkrec::DoPresetFile(mode, spec, record, kShapeFile, Copy_ShapePar,
+                              vmkrec::TakeWhole<ShapePar>);
 }

@@ -261,13 +261,27 @@ void SwapWWInfo(WWInfo* strips, int16_t direction, int16_t force) {
   if (strips != nullptr) vmkrec::SwapRecord(*strips, direction, force);
 }
 
+void SwapPlaidInfo1(PlaidPar* record, int16_t direction, int16_t force) {
+  if (record == nullptr) return;
+  vmkrec::SwapVisitor v(direction, force);
+  VisitPlaidHead(v, *record);
+}
+
+void SwapPlaidInfo2(PlaidPar* record, int16_t direction, int16_t force) {
+  if (record == nullptr) return;
+  vmkrec::SwapVisitor v(direction, force);
+  VisitPlaidBody(v, *record, false);
+}
+
 void SwapPlaidPar(PlaidPar* record, int16_t direction, int16_t force) {
-  if (record != nullptr) vmkrec::SwapRecord(*record, direction, force);
+  SwapPlaidInfo1(record, direction, force);
+  SwapPlaidInfo2(record, direction, force);
 }
 
 int16_t Do_AWeaveInfo_file(int16_t mode, FSSpec spec, WeaveInfo* weave) {
-  return vmkrec::DoPresetFile(mode, spec, weave, kWeaveFile,
-                              [](const WeaveInfo* s, WeaveInfo* d) { Copy_WeaveInfo(s, d, 0); });
+  return vmkrec::DoPresetFile(
+      mode, spec, weave, kWeaveFile,
+      [](const WeaveInfo* s, WeaveInfo* d) { Copy_WeaveInfo(s, d, 0); }, vmkrec::TakeWhole<WeaveInfo>);
 }
 
 int16_t Do_APlaidPar_file(int16_t mode, FSSpec spec, PlaidPar* record) {
@@ -276,6 +290,11 @@ int16_t Do_APlaidPar_file(int16_t mode, FSSpec spec, PlaidPar* record) {
       [](const PlaidPar& r, PlaidParFile* form) { Copy_PlaidPar(&r, &form->plaid); },
       [](const PlaidParFile& form, PlaidPar* r) {
         Copy_PlaidPar(&form.plaid, r);
+        // The copy leaves out the weaves' words 10 and 12; the file holds them.
+        r->weave1.word10 = form.plaid.weave1.word10;
+        r->weave1.word12 = form.plaid.weave1.word12;
+        r->weave2.word10 = form.plaid.weave2.word10;
+        r->weave2.word12 = form.plaid.weave2.word12;
         // A file from before the second weave holds nothing usable there.
         if (r->weave2.version <= 1) Copy_WeaveInfo(&r->weave1, &r->weave2, 0);
       });

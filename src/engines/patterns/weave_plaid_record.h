@@ -130,9 +130,9 @@ struct PlaidPar {
   static constexpr int32_t kStoredSize = 72830;
 };
 
-// `fileForm`: the plaid preset file, in which the first weave loses its last six bytes.
+// The head: the flag, the version and the fourteen 16-bit values.
 template <class V>
-void VisitPlaid(V& v, PlaidPar& r, bool fileForm) {
+void VisitPlaidHead(V& v, PlaidPar& r) {
   v.flag8(r.byteOrder);
   v.bytes(&r.version, 1);
   v.i16(r.threadSource);
@@ -149,10 +149,15 @@ void VisitPlaid(V& v, PlaidPar& r, bool fileForm) {
   v.i16(r.threadWidth);
   v.i16(r.rowRepeats);
   v.i16(r.colRepeats);
-  v.fic(r.file1);
-  v.fic(r.file2);
-  VisitRecord(v, r.ramp1);
-  VisitRecord(v, r.ramp2);
+}
+
+// Everything from the first ramp on. The ramps are stored as they lie in memory, never
+// converted (on a little-endian host their bytes are the same either way).
+template <class V>
+void VisitPlaidBody(V& v, PlaidPar& r, bool fileForm) {
+  static_assert(sizeof(LutVign) == LutVign::kStoredSize, "a ramp is stored as it lies");
+  v.bytes(&r.ramp1, sizeof r.ramp1);
+  v.bytes(&r.ramp2, sizeof r.ramp2);
   v.i32(r.shade1);
   v.i32(r.shade2);
   v.bytes(r.paletteA, sizeof r.paletteA);
@@ -163,6 +168,15 @@ void VisitPlaid(V& v, PlaidPar& r, bool fileForm) {
   VisitWeave(v, r.weave2, false, kWeaveReserved);
   VisitRecord(v, r.free1);
   VisitRecord(v, r.free2);
+}
+
+// `fileForm`: the plaid preset file, in which the first weave loses its last six bytes.
+template <class V>
+void VisitPlaid(V& v, PlaidPar& r, bool fileForm) {
+  VisitPlaidHead(v, r);
+  v.fic(r.file1);
+  v.fic(r.file2);
+  VisitPlaidBody(v, r, fileForm);
 }
 
 template <class V>
@@ -204,6 +218,10 @@ void Rand_ColPlaidPar(PlaidPar* record, int16_t which);
 
 void SwapWeaveInfo(WeaveInfo* weave, int16_t direction, int16_t force);
 void SwapWWInfo(WWInfo* strips, int16_t direction, int16_t force);
+// The head's fourteen values (SwapPlaidInfo1) and everything from the first ramp on
+// except the ramps (SwapPlaidInfo2); SwapPlaidPar is the one, then the other.
+void SwapPlaidInfo1(PlaidPar* record, int16_t direction, int16_t force);
+void SwapPlaidInfo2(PlaidPar* record, int16_t direction, int16_t force);
 void SwapPlaidPar(PlaidPar* record, int16_t direction, int16_t force);
 
 // Modes 0 to 2, type 'hWea'.

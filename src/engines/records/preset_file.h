@@ -192,6 +192,13 @@ int16_t DoPresetFileForm(int16_t mode, const FSSpec& spec, R* record, const Pres
   return 0;
 }
 
+// A read that hands over every field the file holds, including those that Copy_<X>
+// leaves out.
+template <class R>
+void TakeWhole(const R& loaded, R* record) {
+  *record = loaded;
+}
+
 // Do_A<X>_file for a record stored whole. `copy` is Copy_<X>(source, destination); `take`
 // (loaded scratch, caller's record) hands a successful read to the caller.
 template <class R, class CopyFn, class TakeFn>
