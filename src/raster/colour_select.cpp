@@ -1,6 +1,7 @@
 // Colour selection weights and the YMCK channel toolbox.
 #include "raster/colour_select.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -296,7 +297,10 @@ void Calc_exchYMCK(int16_t channels, const int32_t* coefY, const int32_t* coefM,
   for (int j = 0; j < 4; ++j) {
     int32_t v = in[j];
     if ((channels & (1 << j)) != 0) {
-      v = (y * coefY[j] + m * coefM[j] + c * coefC[j] + k * coefK[j] + 255 * constants[j]) / 100;
+      // 64-bit: coefficients far beyond a hundred percent must clamp, not wrap.
+      const int64_t sum = int64_t{y} * coefY[j] + int64_t{m} * coefM[j] + int64_t{c} * coefC[j] +
+                          int64_t{k} * coefK[j] + int64_t{255} * constants[j];
+      v = static_cast<int32_t>(std::clamp<int64_t>(sum / 100, -1, 256));
     }
     *outs[j] = Clamp255(v);
   }

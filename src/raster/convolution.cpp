@@ -83,7 +83,7 @@ inline uint8_t ChMix(int32_t sum, int32_t centre, int16_t bias, int16_t divisor,
   return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-inline uint32_t LnMix(double sum, uint32_t centre, int16_t bias, int16_t divisor, int32_t keep,
+inline uint32_t LnMix(double sum, uint32_t centre, int16_t bias, int16_t divisor, int64_t keep,
                       int32_t strength) {
   const float f = static_cast<float>(sum / static_cast<double>(divisor));
   const int64_t q = static_cast<int64_t>(f + 0.5f);
@@ -261,7 +261,8 @@ int32_t X_Mat_Lnbuf(int32_t width, int32_t height, uint32_t* plane, int32_t left
                     int32_t right, int32_t bottom, int16_t bias, int16_t divisor,
                     const int32_t* kernel, int32_t strength) {
   if (kernel == nullptr || divisor == 0) return -1;
-  const int32_t keep = 4096 - strength;
+  // 64-bit: a strength near the 32-bit limits leaves a weight beyond them.
+  const int64_t keep = 4096 - static_cast<int64_t>(strength);
   return WindowWalk(width, height, plane, left, top, right, bottom, 0,
                     [&](uint32_t* out, uint32_t* const* rows, int32_t n, uint32_t*) {
                       for (int32_t x = 0; x < n; ++x) {

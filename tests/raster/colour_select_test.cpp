@@ -120,6 +120,11 @@ TEST(YmckChannels, ExchangeAndGradation) {
   EXPECT_EQ(o[0], 12);
   EXPECT_EQ(o[1], 34);
   EXPECT_EQ(o[3], 78);
+  // Coefficients near the 32-bit limits clamp instead of wrapping.
+  const int32_t huge[4] = {2000000000, -2000000000, 0, 0};
+  Calc_exchYMCK(3, huge, zero, zero, zero, zero, 175, 34, 56, 78, &o[0], &o[1], &o[2], &o[3]);
+  EXPECT_EQ(o[0], 255);
+  EXPECT_EQ(o[1], 0);
 
   // Swap yellow and cyan, lift black by half of full scale.
   const int32_t cy[4] = {0, 0, 100, 0}, cm[4] = {0, 100, 0, 0}, cc[4] = {100, 0, 0, 0},

@@ -187,6 +187,15 @@ TEST_F(Convolution, WideSamplesAreNotClamped) {
   const uint32_t window[9] = {0, 0, 0, 0, 400, 0, 0, 0, 0};
   Calc_Lnmatrix(&out, window + 4, 3, 0, 1, twice.data(), 2048, 2048);
   EXPECT_EQ(out, 600u);  // (400 * 2048 + 800 * 2048) / 4096
+
+  // A strength near the 32-bit limit: the kept weight 4096 - strength lies
+  // beyond 32 bits. With the identity kernel both weights meet the same
+  // sample and sum to 4096.
+  std::vector<uint32_t> flat(9, 1000);
+  const Kernel identity = {0, 0, 0, 0, 1, 0, 0, 0, 0};
+  ASSERT_EQ(X_Mat_Lnbuf(3, 3, flat.data(), 0, 0, 2, 2, 0, 1, identity.data(), INT32_MIN + 1000),
+            0);
+  EXPECT_EQ(flat[4], 1000u);
 }
 
 TEST_F(Convolution, MedianOfNine) {

@@ -65,14 +65,19 @@ inline const std::vector<BlendPair>& Blends() {
   return blends;
 }
 
+// Near the ends of 32 bits, with room left for the sweep's own arithmetic
+// on them (negation, region offsets).
+inline constexpr int32_t kNearMax = INT32_MAX - 1000;
+inline constexpr int32_t kNearMin = INT32_MIN + 1000;
+
 // Parameter values: ordinary, the usual limits, just beyond them and far
 // beyond (including values that wrap when narrowed to 16 bits), up to the
 // ends of 32 bits.
 inline const std::vector<int32_t>& Params() {
-  static const std::vector<int32_t> params = {0,      1,     -1,         2,           7,
-                                              -7,     100,   -100,       255,         256,
-                                              1000,   32767, -32768,     70000,       2000000000,
-                                              -2000000000, INT32_MAX, INT32_MIN};
+  static const std::vector<int32_t> params = {0,      1,     -1,          2,          7,
+                                              -7,     100,   -100,        255,        256,
+                                              1000,   32767, -32768,      70000,      2000000000,
+                                              -2000000000, kNearMax, kNearMin};
   return params;
 }
 
@@ -118,14 +123,14 @@ struct Call {
   int16_t p16() const { return static_cast<int16_t>(p); }
   // The swept value for a float parameter: the value itself, except that
   // the 16-bit limits stand for the infinities, 70000 for NaN and the
-  // 32-bit limits for the largest finite floats.
+  // values near the 32-bit limits for the largest finite floats.
   float pf() const {
     switch (p) {
       case 32767: return std::numeric_limits<float>::infinity();
       case -32768: return -std::numeric_limits<float>::infinity();
       case 70000: return std::numeric_limits<float>::quiet_NaN();
-      case INT32_MAX: return std::numeric_limits<float>::max();
-      case INT32_MIN: return std::numeric_limits<float>::lowest();
+      case kNearMax: return std::numeric_limits<float>::max();
+      case kNearMin: return std::numeric_limits<float>::lowest();
       default: return static_cast<float>(p);
     }
   }
