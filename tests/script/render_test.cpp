@@ -7,6 +7,7 @@
 #include "operations/effects.h"
 #include "script/effect_table.h"
 #include "script/param_block.h"
+#include "script/record_kinds.h"
 #include "script/render_cases.h"
 #include "script/script_file.h"
 #include "support/session.h"
@@ -356,6 +357,95 @@ TEST_F(Render, FillAndFrameColoursPerPlane) {
   Effects::ColorFrame(expect.data(), 3, 4, 0, 0, 4, 3, full.data(), &none, 50, 50, 100, 100);
   EXPECT_EQ(Copy(2), expect);
   EXPECT_NE(Copy(2), Plane(n_, 200));
+}
+
+// A stand-in for the colour-correction record: the words colour range reads, at defaults.
+struct FakeColCor {
+  int32_t w[5017] = {};
+};
+void FakeColCorDefaults(FakeColCor* r, const DefaultSizes&) {
+  const int32_t words[6][2] = {{812, 210}, {844, 120}, {876, 30}, {44, 200}, {76, 100}, {108, 50}};
+  for (const auto& [at, v] : words) r->w[at] = v;
+}
+void CopyFakeColCor(const FakeColCor* s, FakeColCor* d) { *d = *s; }
+
+TEST_F(Render, ColourRangeWithoutItsRecordTakesTheDefaults) {
+  ASSERT_EQ(RegisterRecordKind(RecordKindOf<FakeColCor, FakeColCorDefaults, CopyFakeColCor>(23)),
+            0);
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>(45 * i + 17);
+  Op(1, 86, 3, 40, {90, 77});
+  Op(2, 86, 2, 2, {90, 77});
+  RenderAll(pixels.data());
+  Plane r(n_), g(n_), b(n_), single(n_, 0);
+  for (size_t i = 0; i < n_; ++i) {
+    r[i] = pixels[4 * i];
+    g[i] = pixels[4 * i + 1];
+    b[i] = pixels[4 * i + 2];
+  }
+  const Plane full(n_, 255);
+  const uint8_t ref[3] = {200, 100, 50};
+  // A single destination takes Param2 for the first byte of the new colour.
+  const uint8_t singleColour[3] = {77, 120, 30}, composite[3] = {210, 120, 30};
+  Effects::ColorRange(0, 255, 1, r.data(), nullptr, nullptr, 3, 4, 1, single.data(), nullptr,
+                      nullptr, 3, 4, 0, 0, 4, 3, full.data(), 90, singleColour, ref);
+  Effects::ColorRange(0, 255, 3, r.data(), g.data(), b.data(), 3, 4, 3, r.data(), g.data(),
+                      b.data(), 3, 4, 0, 0, 4, 3, full.data(), 90, composite, ref);
+  EXPECT_EQ(Copy(40), single);
+  EXPECT_EQ(Copy(3), r);
+  EXPECT_EQ(Copy(4), g);
+  EXPECT_EQ(Copy(5), b);
+}
+
+TEST_F(Render, RampCasesNeedARampAndHueWorksOnTheComposite) {
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>(31 * i + 2);
+  Op(1, 29, 0, 40, {0, 0});  // colour wave, no ramp
+  Op(2, 79, 0, 41, {0, 50, 50, 100, 1});
+  Op(3, 18, 0, 42, {90, 0, 0});  // hue turned on planes 3 to 5
+  RenderAll(pixels.data());
+  EXPECT_EQ(Copy(40), Plane(n_, 0));
+  EXPECT_EQ(Copy(41), Plane(n_, 0));
+  EXPECT_EQ(Copy(42), Plane(n_, 0));  // made, never written
+  Plane r(n_), g(n_), b(n_);
+  for (size_t i = 0; i < n_; ++i) {
+    r[i] = pixels[4 * i];
+    g[i] = pixels[4 * i + 1];
+    b[i] = pixels[4 * i + 2];
+  }
+  const Plane full(n_, 255);
+  Effects::HSLBlend(0, 255, 3, 4, r.data(), g.data(), b.data(), nullptr, full.data(), 0, 0, 4, 3,
+                    90, 0, 0, 1);
+  EXPECT_EQ(Copy(3), r);
+  EXPECT_EQ(Copy(5), b);
+}
+
+TEST_F(Render, SaveThenRecallRestoresThePlanes) {
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>(13 * i + 1);
+  Op(1, 96, 0, 2, {4});
+  Op(2, 9, 0, 2);
+  Op(3, 97, 0, 2, {4});
+  RenderAll(pixels.data());
+  for (int c = 0; c < 3; ++c)
+    for (size_t i = 0; i < n_; ++i) EXPECT_EQ(P(3 + c)[i], pixels[4 * i + c]);
+}
+
+TEST(EffectTable, RoutesAndCaseGroups) {
+  EXPECT_EQ(EffectRowOf(3).route, EffectRoute::kTwoPlane);
+  EXPECT_EQ(EffectRowOf(64).route, EffectRoute::kTwoPlaneNotRouted);
+  EXPECT_EQ(EffectRowOf(66).route, EffectRoute::kOnePlaneNotRouted);
+  EXPECT_EQ(EffectRowOf(25).route, EffectRoute::kRenderStep);
+  EXPECT_EQ(EffectRowOf(86).recordKind, 23);
+  EXPECT_EQ(EffectRowOf(0).route, EffectRoute::kNone);
+  EXPECT_EQ(EffectRowOf(123).route, EffectRoute::kNone);
+  // Render sends exactly these to a case; the rest render nothing by design.
+  int expecting = 0;
+  for (EffectCode e = -1; e <= 124; ++e) expecting += EffectExpectsCase(e) ? 1 : 0;
+  for (EffectCode e : {1, 31, 35, 36, 49, 51, 64, 65, 66, 67, 70, 73, 74, 93, 114, 118})
+    EXPECT_FALSE(EffectExpectsCase(e)) << e;
+  // 122 numbers, less 14 keys and commands, 5 not routed and 7 routed to no case.
+  EXPECT_EQ(expecting, 122 - 14 - 5 - 7);
 }
 
 }  // namespace
