@@ -12,8 +12,10 @@
 #include <cstring>
 
 #include "app/core/colour_spaces.h"
+#include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
-#include "platform/memory/memory.h"
+#include "platform/memory/block.h"
+#include "platform/types/plane_view.h"
 
 namespace {
 
@@ -31,23 +33,32 @@ struct Tap {
   int16_t weight;
 };
 
-// The convolution proper; maskLimit bounds the mask index for callers that
-// read a full-size mask from a reduced level.
-int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_t maskStepX,
-                        int32_t maskStepY, int32_t width, int32_t height, int32_t left,
-                        int32_t right, int32_t top, int32_t bottom, int32_t radius,
-                        int32_t samples, const unsigned char* offsets, float divisor,
-                        const int32_t* kernel, int64_t maskLimit) {
-  if (buffer == nullptr || kernel == nullptr || width <= 0 || height <= 0 || radius < 0 ||
-      samples < 1 || samples > 9) {
-    return -1;
-  }
-  if (!ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
+// How a filter reads its mask: value at maskStepY * maskStepY * y * width +
+// x * maskStepX, the index held below `limit` for callers that read a
+// full-size mask from a reduced level. No mask: the result is taken whole.
+struct MaskSampling {
+  const unsigned char* mask = nullptr;
+  int32_t stepX = 1;
+  int32_t stepY = 1;
+  int64_t limit = INT64_MAX;
+};
+
+// The convolution proper over interleaved pixels of `samples` bytes: the
+// view's width and height count pixels, its row step bytes.
+int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
+                        const MaskSampling& mask, plat::InclusiveRect rect, int32_t radius,
+                        const unsigned char* offsets, float divisor, const int32_t* kernel) {
+  if (!buffer.valid() || kernel == nullptr || radius < 0 || samples < 1 || samples > 9) return -1;
+  if (!rect.ClipTo(buffer.width, buffer.height)) return 0;
+  const int32_t left = rect.left;
+  const int32_t top = rect.top;
+  const int32_t bottom = rect.bottom;
+  const int32_t width = buffer.width;
 
   const int32_t side = 2 * radius + 1;
   const int64_t tapCap = static_cast<int64_t>(side) * side;
-  const int32_t rw = right - left + 1;
-  const int32_t rows = bottom - top + 1;
+  const int32_t rw = rect.width();
+  const int32_t rows = rect.height();
   const int32_t ringRows = side < rows ? side : rows;
   const int64_t rowBytes = static_cast<int64_t>(rw) * samples;
 
@@ -55,18 +66,11 @@ int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_
   for (int64_t i = 0; i < tapCap; ++i) {
     if (static_cast<int16_t>(kernel[i]) != 0) ++tapCount;
   }
-  Tap* taps = reinterpret_cast<Tap*>(plat::NewPtr((tapCount > 0 ? tapCount : 1) * sizeof(Tap)));
-  unsigned char* ring = reinterpret_cast<unsigned char*>(plat::NewPtr(rowBytes * ringRows));
-  const unsigned char** rowPtr = reinterpret_cast<const unsigned char**>(
-      plat::NewPtr(static_cast<int64_t>(side) * sizeof(unsigned char*)));
-  int32_t* acc = reinterpret_cast<int32_t*>(plat::NewPtr(rowBytes * sizeof(int32_t)));
-  if (taps == nullptr || ring == nullptr || rowPtr == nullptr || acc == nullptr) {
-    plat::DisposePtr(taps);
-    plat::DisposePtr(ring);
-    plat::DisposePtr(rowPtr);
-    plat::DisposePtr(acc);
-    return -1;
-  }
+  const plat::Block<Tap> taps(tapCount, WorkSource());
+  const plat::Block<unsigned char> ring(rowBytes * ringRows, WorkSource());
+  const plat::Block<const unsigned char*> rowPtr(side, WorkSource());
+  const plat::Block<int32_t> acc(rowBytes, WorkSource());
+  if (!taps || !ring || !rowPtr || !acc) return -1;
   int64_t n = 0;
   for (int32_t dy = -radius; dy <= radius; ++dy) {
     for (int32_t dx = -radius; dx <= radius; ++dx) {
@@ -75,13 +79,13 @@ int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_
     }
   }
 
-  auto ringRow = [&](int32_t y) { return ring + ((y - top) % ringRows) * rowBytes; };
+  auto ringRow = [&](int32_t y) { return ring.get() + ((y - top) % ringRows) * rowBytes; };
   int32_t nextLoad = top;
   for (int32_t y = top; y <= bottom; ++y) {
     const int32_t need = y + radius < bottom ? y + radius : bottom;
     for (; nextLoad <= need; ++nextLoad) {
-      std::memcpy(ringRow(nextLoad),
-                  buffer + (static_cast<int64_t>(nextLoad) * width + left) * samples, rowBytes);
+      std::memcpy(ringRow(nextLoad), buffer.Row(nextLoad) + static_cast<int64_t>(left) * samples,
+                  rowBytes);
     }
     for (int32_t dy = -radius; dy <= radius; ++dy) {
       rowPtr[dy + radius] = ringRow(ClampInt(y + dy, top, bottom));
@@ -89,7 +93,7 @@ int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_
     // Sums of the whole row, one tap at a time: the inner loop runs over
     // contiguous samples and vectorises; columns whose tap falls outside
     // the rectangle repeat its first or last column.
-    std::memset(acc, 0, rowBytes * sizeof(int32_t));
+    acc.Clear();
     for (int64_t t = 0; t < n; ++t) {
       const int32_t dx = taps[t].dx;
       const int32_t w = taps[t].weight;
@@ -111,15 +115,15 @@ int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_
       }
     }
     const unsigned char* own = ringRow(y);
-    unsigned char* out = buffer + (static_cast<int64_t>(y) * width + left) * samples;
+    unsigned char* out = buffer.Row(y) + static_cast<int64_t>(left) * samples;
     for (int32_t cx = 0; cx < rw; ++cx) {
       int32_t m = -1;
-      if (mask != nullptr) {
-        int64_t mi = static_cast<int64_t>(maskStepY) * maskStepY * y * width +
-                     static_cast<int64_t>(cx + left) * maskStepX;
-        if (mi >= maskLimit) mi = maskLimit - 1;
+      if (mask.mask != nullptr) {
+        int64_t mi = static_cast<int64_t>(mask.stepY) * mask.stepY * y * width +
+                     static_cast<int64_t>(cx + left) * mask.stepX;
+        if (mi >= mask.limit) mi = mask.limit - 1;
         if (mi < 0) mi = 0;
-        m = mask[mi];
+        m = mask.mask[mi];
       }
       for (int32_t c = 0; c < samples; ++c) {
         const int64_t i = static_cast<int64_t>(cx) * samples + c;
@@ -129,11 +133,13 @@ int32_t ApplyMatrixImpl(unsigned char* buffer, const unsigned char* mask, int32_
       }
     }
   }
-  plat::DisposePtr(taps);
-  plat::DisposePtr(ring);
-  plat::DisposePtr(rowPtr);
-  plat::DisposePtr(acc);
   return 0;
+}
+
+// A packed buffer of interleaved pixels as a view: widths in pixels, rows in bytes.
+plat::PlaneView<unsigned char> Interleaved(unsigned char* buffer, int32_t width, int32_t height,
+                                           int32_t samples) {
+  return {buffer, width, height, static_cast<int64_t>(width) * samples};
 }
 
 // Turns one pixel through the hue/lightness/saturation model.
@@ -149,6 +155,22 @@ inline void HslPixel(unsigned char* r, unsigned char* g, unsigned char* b, int16
   *r = static_cast<unsigned char>(ToByte(rf * 255.0f));
   *g = static_cast<unsigned char>(ToByte(gf * 255.0f));
   *b = static_cast<unsigned char>(ToByte(bf * 255.0f));
+}
+
+int32_t FindEdgeCore(plat::PlaneView<unsigned char> plane, plat::InclusiveRect rect,
+                     int32_t opacity, int32_t radius, int32_t contrast);
+
+// The hue/lightness/saturation turn of every pixel of the rectangle; pixel
+// (x, y) of a view is the sample at x * step of its row.
+void HslRect(plat::PlaneView<unsigned char> r, plat::PlaneView<unsigned char> g,
+             plat::PlaneView<unsigned char> b, int32_t step, plat::InclusiveRect rect,
+             int16_t hueShift, int16_t saturation, int16_t lightness) {
+  for (int32_t y = rect.top; y <= rect.bottom; ++y) {
+    for (int32_t x = rect.left; x <= rect.right; ++x) {
+      const int64_t at = static_cast<int64_t>(x) * step;
+      HslPixel(r.Row(y) + at, g.Row(y) + at, b.Row(y) + at, hueShift, saturation, lightness);
+    }
+  }
 }
 
 }  // namespace
@@ -207,30 +229,24 @@ void X_optionBlend16(int32_t* out, int16_t mode, int32_t a, int32_t b) {
 int32_t HSLBlendChar(unsigned char* red, unsigned char* green, unsigned char* blue, int32_t height,
                      int32_t width, int32_t left, int32_t top, int32_t right, int32_t bottom,
                      int16_t hueShift, int16_t saturation, int16_t lightness) {
-  if (red == nullptr || green == nullptr || blue == nullptr ||
-      !ClipInclusiveRect(width, height, left, top, right, bottom)) {
-    return 0;
-  }
-  for (int32_t y = top; y <= bottom; ++y) {
-    for (int32_t x = left; x <= right; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      HslPixel(red + i, green + i, blue + i, hueShift, saturation, lightness);
-    }
-  }
+  plat::InclusiveRect rect{left, top, right, bottom};
+  if (red == nullptr || green == nullptr || blue == nullptr || !rect.ClipTo(width, height)) return 0;
+  using View = plat::PlaneView<unsigned char>;
+  HslRect(View::Packed(red, width, height), View::Packed(green, width, height),
+          View::Packed(blue, width, height), 1, rect, hueShift, saturation, lightness);
   return 0;
 }
 
 int32_t HSLBlendLong(uint32_t* buffer, int32_t height, int32_t width, int32_t left, int32_t top,
                      int32_t right, int32_t bottom, int16_t hueShift, int16_t saturation,
                      int16_t lightness) {
-  if (buffer == nullptr || !ClipInclusiveRect(width, height, left, top, right, bottom)) return 0;
+  plat::InclusiveRect rect{left, top, right, bottom};
+  if (buffer == nullptr || !rect.ClipTo(width, height)) return 0;
+  // Bytes 0, 1 and 2 of each pixel, seen as three planes four bytes apart.
   unsigned char* bytes = reinterpret_cast<unsigned char*>(buffer);
-  for (int32_t y = top; y <= bottom; ++y) {
-    for (int32_t x = left; x <= right; ++x) {
-      unsigned char* p = bytes + (static_cast<int64_t>(y) * width + x) * 4;
-      HslPixel(p, p + 1, p + 2, hueShift, saturation, lightness);
-    }
-  }
+  const int64_t rowBytes = static_cast<int64_t>(width) * 4;
+  HslRect({bytes, width, height, rowBytes}, {bytes + 1, width, height, rowBytes},
+          {bytes + 2, width, height, rowBytes}, 4, rect, hueShift, saturation, lightness);
   return 0;
 }
 
@@ -238,8 +254,10 @@ int32_t ApplyMatrix(unsigned char* buffer, const unsigned char* mask, int32_t ma
                     int32_t maskStepY, int32_t width, int32_t height, int32_t left, int32_t right,
                     int32_t top, int32_t bottom, int32_t radius, int32_t samples,
                     const unsigned char* offsets, float divisor, const int32_t* kernel) {
-  return ApplyMatrixImpl(buffer, mask, maskStepX, maskStepY, width, height, left, right, top,
-                         bottom, radius, samples, offsets, divisor, kernel, INT64_MAX);
+  if (samples < 1 || samples > 9) return -1;
+  return ApplyMatrixCore(Interleaved(buffer, width, height, samples), samples,
+                         {mask, maskStepX, maskStepY, INT64_MAX}, {left, top, right, bottom},
+                         radius, offsets, divisor, kernel);
 }
 
 void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t dstHeight,
@@ -329,14 +347,18 @@ int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t 
   static const unsigned char kZero[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
   const int64_t maskLimit = static_cast<int64_t>(width) * height;
 
+  // Level 0 is the caller's buffer; the reduced levels live only while needed.
+  plat::Block<unsigned char> owned[3];
   unsigned char* level[3] = {buffer, nullptr, nullptr};
   auto newLevel = [&](int k) {
-    return reinterpret_cast<unsigned char*>(
-        plat::NewPtr(static_cast<int64_t>(w[k] + 1) * (h[k] + 1) * samples));
+    owned[k] = plat::Block<unsigned char>(static_cast<int64_t>(w[k] + 1) * (h[k] + 1) * samples,
+                                          WorkSource());
+    level[k] = owned[k].get();
+    return owned[k].get() != nullptr;
   };
-  auto freeAll = [&]() {
-    plat::DisposePtr(level[1]);
-    plat::DisposePtr(level[2]);
+  auto dropLevel = [&](int k) {
+    owned[k].reset();
+    level[k] = nullptr;
   };
 
   const int32_t K = radius / 4;
@@ -344,40 +366,27 @@ int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t 
   int halvings = 0;
   for (int32_t k = 0; k <= K; ++k) {
     if (halvings < 2) {
-      unsigned char* next = newLevel(halvings + 1);
-      if (next == nullptr) {
-        freeAll();
-        return -1;
-      }
+      if (!newLevel(halvings + 1)) return -1;
       DivideInHalf(w[halvings], h[halvings], w[halvings + 1], h[halvings + 1], 0, 0,
-                   w[halvings + 1] - 1, h[halvings + 1] - 1, samples, level[halvings], next);
-      if (halvings > 0) {
-        plat::DisposePtr(level[halvings]);
-        level[halvings] = nullptr;
-      }
-      level[++halvings] = next;
+                   w[halvings + 1] - 1, h[halvings + 1] - 1, samples, level[halvings],
+                   level[halvings + 1]);
+      if (halvings > 0) dropLevel(halvings);
+      ++halvings;
     }
     const int32_t step = 1 << halvings;
+    const auto view = Interleaved(level[halvings], w[halvings], h[halvings], samples);
     for (int32_t p = 0; p < P; ++p) {
-      if (ApplyMatrixImpl(level[halvings], mask, step, step, w[halvings], h[halvings], 0,
-                          w[halvings] - 1, 0, h[halvings] - 1, 1, samples, kZero, 9.0f, kBox,
-                          maskLimit) != 0) {
-        freeAll();
+      if (ApplyMatrixCore(view, samples, {mask, step, step, maskLimit},
+                          plat::InclusiveRect::Whole(w[halvings], h[halvings]), 1, kZero, 9.0f,
+                          kBox) != 0) {
         return -1;
       }
     }
   }
   for (int k = halvings; k > 0; --k) {
-    if (level[k - 1] == nullptr) {
-      level[k - 1] = newLevel(k - 1);
-      if (level[k - 1] == nullptr) {
-        freeAll();
-        return -1;
-      }
-    }
+    if (level[k - 1] == nullptr && !newLevel(k - 1)) return -1;
     Double(w[k - 1], h[k - 1], 0, 0, w[k - 1] - 1, h[k - 1] - 1, samples, level[k - 1], level[k]);
-    plat::DisposePtr(level[k]);
-    level[k] = nullptr;
+    dropLevel(k);
   }
   return 0;
 }
@@ -387,9 +396,9 @@ int32_t X_Emboss(unsigned char* buffer, const unsigned char* mask, int32_t heigh
                  int32_t samples, int32_t offset, int32_t angle, float divisor) {
   if (radius < 0 || samples < 1 || samples > 9) return -1;
   const int32_t side = 2 * radius + 1;
-  int32_t* kernel = reinterpret_cast<int32_t*>(
-      plat::NewPtrClear(static_cast<int64_t>(side) * side * sizeof(int32_t)));
-  if (kernel == nullptr) return -1;
+  const plat::Block<int32_t> kernel(static_cast<int64_t>(side) * side, WorkSource());
+  if (!kernel) return -1;
+  kernel.Clear();
   unsigned char offsets[9];
   for (auto& o : offsets) o = static_cast<unsigned char>(ClampInt(offset, 0, 255));
 
@@ -433,10 +442,8 @@ int32_t X_Emboss(unsigned char* buffer, const unsigned char* mask, int32_t heigh
   }
   kernel[(-dy + radius) * side + (dx + radius)] = 1;
   kernel[(dy + radius) * side + (-dx + radius)] = -1;
-  const int32_t rc = ApplyMatrix(buffer, mask, 1, 1, width, height, left, right, top, bottom,
-                                 radius, samples, offsets, divisor, kernel);
-  plat::DisposePtr(kernel);
-  return rc;
+  return ApplyMatrix(buffer, mask, 1, 1, width, height, left, right, top, bottom, radius,
+                     samples, offsets, divisor, kernel.get());
 }
 
 void X_lutcontrast(int32_t* table, int32_t amount) {
@@ -459,33 +466,37 @@ int32_t X_FindEdge(unsigned char* plane, const unsigned char* mask, int32_t heig
                    int32_t radius, int32_t contrast, int16_t unused) {
   (void)mask;
   (void)unused;
-  if (plane == nullptr || !ClipInclusiveRect(width, height, left, top, right, bottom)) return -1;
-  const int32_t nx = right - left + 1;
-  const int32_t ny = bottom - top + 1;
+  plat::InclusiveRect rect{left, top, right, bottom};
+  if (plane == nullptr || !rect.ClipTo(width, height)) return -1;
+  return FindEdgeCore(plat::PlaneView<unsigned char>::Packed(plane, width, height), rect, opacity,
+                      radius, contrast);
+}
+
+namespace {
+
+int32_t FindEdgeCore(plat::PlaneView<unsigned char> plane, plat::InclusiveRect rect,
+                     int32_t opacity, int32_t radius, int32_t contrast) {
+  const int32_t nx = rect.width();
+  const int32_t ny = rect.height();
   const int64_t size = static_cast<int64_t>(nx) * ny;
-  unsigned char* work = reinterpret_cast<unsigned char*>(plat::NewPtr(size));
-  unsigned char* keep = reinterpret_cast<unsigned char*>(plat::NewPtr(size));
-  if (work == nullptr || keep == nullptr) {
-    plat::DisposePtr(work);
-    plat::DisposePtr(keep);
-    return -1;
-  }
-  for (int32_t y = 0; y < ny; ++y) {
-    std::memcpy(keep + static_cast<int64_t>(y) * nx,
-                plane + static_cast<int64_t>(y + top) * width + left, nx);
-  }
+  const plat::Block<unsigned char> workBlock(size, WorkSource());
+  const plat::Block<unsigned char> keepBlock(size, WorkSource());
+  if (!workBlock || !keepBlock) return -1;
+  unsigned char* work = workBlock.get();
+  unsigned char* keep = keepBlock.get();
+  // The rectangle cut out of the plane, and the plane's rows inside it.
+  const auto region = [&](int32_t y) { return plane.Row(y + rect.top) + rect.left; };
+  for (int32_t y = 0; y < ny; ++y) std::memcpy(keep + static_cast<int64_t>(y) * nx, region(y), nx);
   std::memcpy(work, keep, size);
 
   static const int32_t kAngles[4] = {0, 90, 180, 270};
   for (int a = 0; a < 4; ++a) {
     if (X_Emboss(work, nullptr, ny, nx, 0, 0, nx - 1, ny - 1, radius, 1, 128, kAngles[a], 1.0f) !=
         0) {
-      plat::DisposePtr(work);
-      plat::DisposePtr(keep);
       return -1;
     }
     for (int32_t y = 0; y < ny; ++y) {
-      unsigned char* row = plane + static_cast<int64_t>(y + top) * width + left;
+      unsigned char* row = region(y);
       const unsigned char* wr = work + static_cast<int64_t>(y) * nx;
       for (int32_t x = 0; x < nx; ++x) {
         const int32_t v = wr[x];
@@ -518,16 +529,16 @@ int32_t X_FindEdge(unsigned char* plane, const unsigned char* mask, int32_t heig
   for (auto& t : table) t = ClampInt(255 - t, 0, 255);
 
   for (int32_t y = 0; y < ny; ++y) {
-    unsigned char* row = plane + static_cast<int64_t>(y + top) * width + left;
+    unsigned char* row = region(y);
     const unsigned char* kr = keep + static_cast<int64_t>(y) * nx;
     for (int32_t x = 0; x < nx; ++x) {
       row[x] = static_cast<unsigned char>((opacity * table[row[x]] + (255 - opacity) * kr[x]) / 255);
     }
   }
-  plat::DisposePtr(work);
-  plat::DisposePtr(keep);
   return 0;
 }
+
+}  // namespace
 
 int32_t X_Opa_BufToBuf_andR(int32_t srcWidth, int32_t srcHeight, const uint32_t* src,
                             int32_t dstWidth, int32_t dstHeight, uint32_t* dst, int32_t srcLeft,
