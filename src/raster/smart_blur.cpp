@@ -19,7 +19,10 @@
 #include <emmintrin.h>
 #endif
 
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
 #include "platform/memory/memory.h"
+#include "platform/types/plane_view.h"
 #include "raster/blend_filters.h"
 #include "raster/blend_rows.h"
 #include "raster/plane_kernels.h"
@@ -416,16 +419,18 @@ int32_t RunLong(TSmartBlurData* d, int32_t width, int32_t height, const uint32_t
   return 0;
 }
 
-TSmartBlurData* NewRecord(int16_t radius, int16_t threshold, int16_t amount,
-                          int16_t colourWeighting) {
-  void* block = plat::NewPtr(sizeof(TSmartBlurData));
-  if (block == nullptr) return nullptr;
-  TSmartBlurData* d = new (block) TSmartBlurData{};
+// A run's record, in a block of its own; its tables and planes are freed by
+// the End call of the run.
+plat::Block<TSmartBlurData> NewRecord(int16_t radius, int16_t threshold, int16_t amount,
+                                      int16_t colourWeighting) {
+  plat::Block<TSmartBlurData> block(1, WorkSource());
+  if (!block) return block;
+  TSmartBlurData* d = new (block.get()) TSmartBlurData{};
   d->amount = amount / 5;
   d->radius = radius <= 4 ? 5 : (radius > 22 ? 22 : radius);
   d->threshold = threshold;
   d->colourWeighting = colourWeighting;
-  return d;
+  return block;
 }
 
 // X_SmartBlur_RGB with its result: 0, or 1 when nothing was written.
@@ -433,69 +438,135 @@ int32_t SmartBlurLong(int16_t mode, int32_t height, int32_t width, const uint32_
                       uint32_t* dst, int16_t radius, int16_t threshold, int16_t amount,
                       int16_t colourWeighting) {
   if (src == nullptr || dst == nullptr) return 1;
-  TSmartBlurData* d = NewRecord(radius, threshold, amount, colourWeighting);
-  if (d == nullptr) return 1;
+  const plat::Block<TSmartBlurData> d = NewRecord(radius, threshold, amount, colourWeighting);
+  if (!d) return 1;
   const int16_t runMode = mode != 0 ? 1 : 0;
-  StartSmartBlur_RGB(runMode, d, width, height);
-  const int32_t rc = runMode != 0 ? RunSmartBlur_RGB(d, width, height, src, dst)
-                                  : RunSmartBlur_CMYK(d, width, height, src, dst);
-  EndSmartBlur_RGB(d);
-  plat::DisposePtr(d);
+  StartSmartBlur_RGB(runMode, d.get(), width, height);
+  const int32_t rc = runMode != 0 ? RunSmartBlur_RGB(d.get(), width, height, src, dst)
+                                  : RunSmartBlur_CMYK(d.get(), width, height, src, dst);
+  EndSmartBlur_RGB(d.get());
   return rc;
 }
 
 int32_t SmartBlurRows(int16_t mode, int32_t height, int32_t width, RowPlanes planes,
                       int16_t radius, int16_t threshold, int16_t amount, int16_t colourWeighting) {
   if (planes == nullptr || (mode != 0 && mode != 1 && mode != 4)) return 1;
-  TSmartBlurData* d = NewRecord(radius, threshold, amount, colourWeighting);
-  if (d == nullptr) return 1;
-  StartSmartBlur_buf(d, width, height);
+  const plat::Block<TSmartBlurData> d = NewRecord(radius, threshold, amount, colourWeighting);
+  if (!d) return 1;
+  StartSmartBlur_buf(d.get(), width, height);
   int32_t rc;
   if (mode == 1)
-    rc = RunSmartBlur_bufRGB(d, width, height, planes);
+    rc = RunSmartBlur_bufRGB(d.get(), width, height, planes);
   else if (mode == 4)
-    rc = RunSmartBlur_bufRGB16(d, width, height, planes);
+    rc = RunSmartBlur_bufRGB16(d.get(), width, height, planes);
   else
-    rc = RunSmartBlur_bufCMYK(d, width, height, planes);
-  EndSmartBlur_buf(d, width, height);
-  plat::DisposePtr(d);
+    rc = RunSmartBlur_bufCMYK(d.get(), width, height, planes);
+  EndSmartBlur_buf(d.get(), width, height);
   return rc;
 }
 
+// What steers the smoothing: the grey guide picture and the corner of the
+// image (0, 0 .. outRight, outBottom) over which it is rescaled.
+struct SmoothGuide {
+  plat::ConstPlaneView<unsigned char> picture;
+  int32_t outRight = 0;
+  int32_t outBottom = 0;
+};
+
 // The guide rescaled over the image (A) and the contrast mask M made from
 // the difference of a smoothed copy of it (B) and A. `invert` gives
-// 255 - d, as the pixel form wants, else d.
-unsigned char* MakeMask(int32_t width, int32_t height, int32_t guideHeight, int32_t guideWidth,
-                        const unsigned char* guide, int32_t outBottom, int32_t outRight,
-                        int16_t matrix, int16_t gain, bool invert) {
-  if (guide == nullptr || guideWidth <= 0 || guideHeight <= 0) return nullptr;
+// 255 - d, as the pixel form wants, else d. Empty when the guide is missing
+// or memory is short.
+plat::Block<unsigned char> MakeMask(int32_t width, int32_t height, const SmoothGuide& guide,
+                                    int16_t matrix, int16_t gain, bool invert) {
+  const plat::ConstPlaneView<unsigned char>& g = guide.picture;
+  if (!g.valid()) return {};
   const int64_t count = static_cast<int64_t>(width) * height;
-  unsigned char* a = reinterpret_cast<unsigned char*>(plat::NewPtrClear(count));
-  unsigned char* b = reinterpret_cast<unsigned char*>(plat::NewPtr(count));
-  unsigned char* m = reinterpret_cast<unsigned char*>(plat::NewPtr(count));
-  auto fail = [&]() {
-    plat::DisposePtr(a);
-    plat::DisposePtr(b);
-    plat::DisposePtr(m);
-    return nullptr;
-  };
-  if (a == nullptr || b == nullptr || m == nullptr) return fail();
-  if (X_Newechant_charbuf(5, guide, guideWidth, guideHeight, a, width, height, 0, 0, guideWidth,
-                          guideHeight, 0, 0, outRight, outBottom) != 0) {
-    return fail();
+  const plat::Block<unsigned char> a(count, WorkSource());
+  const plat::Block<unsigned char> b(count, WorkSource());
+  plat::Block<unsigned char> m(count, WorkSource());
+  if (!a || !b || !m) return {};
+  a.Clear();
+  if (X_Newechant_charbuf(5, g.data, g.width, g.height, a.get(), width, height, 0, 0, g.width,
+                          g.height, 0, 0, guide.outRight, guide.outBottom) != 0) {
+    return {};
   }
-  std::memcpy(b, a, static_cast<size_t>(count));  // the same rescale twice
-  if (MatrixWholePlane(width, height, b, 1, matrix == 0 ? 1 : matrix) != 0) return fail();
+  std::memcpy(b.get(), a.get(), static_cast<size_t>(count));  // the same rescale twice
+  if (MatrixWholePlane(width, height, b.get(), 1, matrix == 0 ? 1 : matrix) != 0) return {};
   // The whole plane, so that the mask's smoothing reads sound values past
   // the rectangle's edge.
   for (int64_t i = 0; i < count; ++i) {
     const int32_t d = Clamp255(gain * (b[i] - a[i]) / 2 + 128);
     m[i] = static_cast<unsigned char>(invert ? 255 - d : d);
   }
-  if (MatrixWholePlane(width, height, m, 1, 30) != 0) return fail();
-  plat::DisposePtr(a);
-  plat::DisposePtr(b);
+  if (MatrixWholePlane(width, height, m.get(), 1, 30) != 0) return {};
   return m;
+}
+
+SmoothGuide GuideOf(int32_t guideHeight, int32_t guideWidth, const unsigned char* guide,
+                    int32_t outBottom, int32_t outRight) {
+  return {plat::ConstPlaneView<unsigned char>::Packed(guide, guideWidth, guideHeight), outRight,
+          outBottom};
+}
+
+// The smoothing of 32-bit pixels: src and dst are packed width x height
+// planes of pixels; only the clipped rectangle of dst is written.
+int32_t SmoothLongCore(int16_t mode, plat::ConstPlaneView<uint32_t> src, uint32_t* dst,
+                       const SmoothGuide& guide, plat::ExclusiveRect rect, int16_t limitMode,
+                       int16_t iterations, int16_t opacity, int16_t radius, int16_t threshold,
+                       int16_t matrix, int16_t gain) {
+  const int32_t width = src.width;
+  const int32_t height = src.height;
+  const int64_t count = src.count();
+  // The blur goes into a buffer of its own, so that dst outside the
+  // rectangle keeps what it held.
+  const plat::Block<uint32_t> blurred(count, WorkSource());
+  const plat::Block<uint32_t> copy(iterations > 1 ? count : 0, WorkSource());
+  if (!blurred || !copy) return -1;
+  const plat::Block<unsigned char> mask = MakeMask(width, height, guide, matrix, gain, true);
+  if (!mask) return -1;
+  if (iterations <= 1) {
+    if (SmartBlurLong(mode, height, width, src.data, blurred.get(), radius, threshold, 128, 32) !=
+        0) {
+      return -1;
+    }
+  } else {
+    std::memcpy(copy.get(), src.data, static_cast<size_t>(count) * sizeof(uint32_t));
+    for (int32_t n = 0; n < iterations; ++n) {
+      if (SmartBlurLong(mode, height, width, copy.get(), blurred.get(), radius, threshold, 128,
+                        32) != 0) {
+        return -1;
+      }
+      for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        const int64_t row = static_cast<int64_t>(y) * width;
+        std::memcpy(copy.get() + row + rect.left, blurred.get() + row + rect.left,
+                    static_cast<size_t>(rect.width()) * sizeof(uint32_t));
+      }
+    }
+  }
+  // Percent: beyond 0..100 the mix would weigh outside the two values.
+  const int32_t op = ClampInt(opacity, 0, 100) * 255 / 100;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(src.data);
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(blurred.get());
+  unsigned char* d = reinterpret_cast<unsigned char*>(dst);
+  // Both blends are looked up rather than called per byte (the whole
+  // smoothing of 2048 x 1536, radius 10: 505 ms with a
+  // call per byte, 449 ms through the tables).
+  auto shape = RasterBlend(9);
+  auto limit = RasterBlend(limitMode == 1 ? 5 : 4);
+  for (int32_t y = rect.top; y < rect.bottom; ++y) {
+    for (int32_t x = rect.left; x < rect.right; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const unsigned char* shaped = shape.Row(mask[i]);
+      for (int k = 0; k < 4; ++k) {
+        const int32_t sv = s[i * 4 + k];
+        int32_t t = shaped[b[i * 4 + k]];
+        if (limitMode == 1 || limitMode == 2) t = limit.Row(t)[sv];
+        d[i * 4 + k] = static_cast<unsigned char>((op * t + (255 - op) * sv) / 255);
+      }
+    }
+  }
+  return 0;
 }
 
 }  // namespace
@@ -581,72 +652,12 @@ int32_t X_Smooth_buffer(int16_t mode, int32_t height, int32_t width, const uint3
                         float /*scaleX*/, float /*scaleY*/, int16_t limitMode,
                         int16_t iterations, int16_t opacity, int16_t radius, int16_t threshold,
                         int16_t matrix, int16_t gain) {
-  if (src == nullptr || dst == nullptr || width <= 0 || height <= 0) return -1;
-  if (!ClipExclusiveRect(width, height, left, top, right, bottom)) return 0;
-  const int64_t count = static_cast<int64_t>(width) * height;
-  // The blur goes into a buffer of its own, so that dst outside the
-  // rectangle keeps what it held.
-  uint32_t* blurred = NewArray<uint32_t>(count);
-  uint32_t* copy = iterations > 1 ? NewArray<uint32_t>(count) : nullptr;
-  unsigned char* mask = nullptr;
-  auto release = [&]() {
-    plat::DisposePtr(blurred);
-    plat::DisposePtr(copy);
-    plat::DisposePtr(mask);
-  };
-  if (blurred == nullptr || (iterations > 1 && copy == nullptr)) {
-    release();
-    return -1;
-  }
-  mask = MakeMask(width, height, guideHeight, guideWidth, guide, outBottom, outRight, matrix,
-                  gain, true);
-  if (mask == nullptr) {
-    release();
-    return -1;
-  }
-  if (iterations <= 1) {
-    if (SmartBlurLong(mode, height, width, src, blurred, radius, threshold, 128, 32) != 0) {
-      release();
-      return -1;
-    }
-  } else {
-    std::memcpy(copy, src, static_cast<size_t>(count) * sizeof(uint32_t));
-    for (int32_t n = 0; n < iterations; ++n) {
-      if (SmartBlurLong(mode, height, width, copy, blurred, radius, threshold, 128, 32) != 0) {
-        release();
-        return -1;
-      }
-      for (int32_t y = top; y < bottom; ++y) {
-        const int64_t row = static_cast<int64_t>(y) * width;
-        std::memcpy(copy + row + left, blurred + row + left,
-                    static_cast<size_t>(right - left) * sizeof(uint32_t));
-      }
-    }
-  }
-  // Percent: beyond 0..100 the mix would weigh outside the two values.
-  const int32_t op = ClampInt(opacity, 0, 100) * 255 / 100;
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
-  const unsigned char* b = reinterpret_cast<const unsigned char*>(blurred);
-  unsigned char* d = reinterpret_cast<unsigned char*>(dst);
-  // Both blends are looked up rather than called per byte (the whole
-  // smoothing of 2048 x 1536, radius 10: 505 ms with a
-  // call per byte, 449 ms through the tables).
-  auto shape = RasterBlend(9);
-  auto limit = RasterBlend(limitMode == 1 ? 5 : 4);
-  for (int32_t y = top; y < bottom; ++y) {
-    for (int32_t x = left; x < right; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const unsigned char* shaped = shape.Row(mask[i]);
-      for (int k = 0; k < 4; ++k) {
-        const int32_t sv = s[i * 4 + k];
-        int32_t t = shaped[b[i * 4 + k]];
-        if (limitMode == 1 || limitMode == 2) t = limit.Row(t)[sv];
-        d[i * 4 + k] = static_cast<unsigned char>((op * t + (255 - op) * sv) / 255);
-      }
-    }
-  }
-  release();
-  return 0;
+  const auto pixels = plat::ConstPlaneView<uint32_t>::Packed(src, width, height);
+  if (!pixels.valid() || dst == nullptr) return -1;
+  plat::ExclusiveRect rect{left, top, right, bottom};
+  if (!rect.ClipTo(width, height)) return 0;
+  return SmoothLongCore(mode, pixels, dst, GuideOf(guideHeight, guideWidth, guide, outBottom, outRight),
+                        rect, limitMode, iterations, opacity, radius, threshold, matrix, gain);
 }
 
 int32_t X_Smooth_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlanes planes,
@@ -655,34 +666,34 @@ int32_t X_Smooth_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlane
                            int32_t right, int32_t bottom, int16_t radius, int16_t threshold,
                            int16_t matrix, int16_t gain) {
   if (planes == nullptr || width <= 0 || height <= 0) return -1;
-  ClipExclusiveRect(width, height, left, top, right, bottom);
-  unsigned char* mask = MakeMask(width, height, guideHeight, guideWidth, guide, outBottom,
-                                 outRight, matrix, gain, false);
-  if (mask == nullptr) return -1;
+  plat::ExclusiveRect rect{left, top, right, bottom};
+  rect.ClipTo(width, height);
+  const plat::Block<unsigned char> mask =
+      MakeMask(width, height, GuideOf(guideHeight, guideWidth, guide, outBottom, outRight), matrix,
+               gain, false);
+  if (!mask) return -1;
   if ((mode == 0 || mode == 1 || mode == 4) &&
       SmartBlurRows(mode, height, width, planes, radius, threshold, 128, 32) != 0) {
-    plat::DisposePtr(mask);
     return -1;
   }
   const int channels = mode == 0 ? 4 : 3;
   if (mode == 0 || mode == 1 || mode == 4) {
     for (int c = 0; c < channels; ++c) {
-      for (int32_t y = top; y < bottom; ++y) {
-        const unsigned char* m = mask + static_cast<int64_t>(y) * width;
+      for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        const unsigned char* m = mask.get() + static_cast<int64_t>(y) * width;
         if (mode == 4) {
           int16_t* row = Row16Of(planes, c, y);
-          for (int32_t x = left; x < right; ++x) {
+          for (int32_t x = rect.left; x < rect.right; ++x) {
             int32_t v = row[x];
             X_optionBlend16(&v, 9, row[x], m[x] * 128);
             row[x] = static_cast<int16_t>(v);
           }
         } else {
           unsigned char* row = RowOf(planes, c, y);
-          for (int32_t x = left; x < right; ++x) X_optionBlend(&row[x], 9, row[x], m[x]);
+          for (int32_t x = rect.left; x < rect.right; ++x) X_optionBlend(&row[x], 9, row[x], m[x]);
         }
       }
     }
   }
-  plat::DisposePtr(mask);
   return 0;
 }
