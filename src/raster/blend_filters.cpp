@@ -230,7 +230,8 @@ int32_t HSLBlendChar(unsigned char* red, unsigned char* green, unsigned char* bl
                      int32_t width, int32_t left, int32_t top, int32_t right, int32_t bottom,
                      int16_t hueShift, int16_t saturation, int16_t lightness) {
   plat::InclusiveRect rect{left, top, right, bottom};
-  if (red == nullptr || green == nullptr || blue == nullptr || !rect.ClipTo(width, height)) return 0;
+  if (red == nullptr || green == nullptr || blue == nullptr || !rect.ClipTo(width, height))
+    return 0;
   using View = plat::PlaneView<unsigned char>;
   HslRect(View::Packed(red, width, height), View::Packed(green, width, height),
           View::Packed(blue, width, height), 1, rect, hueShift, saturation, lightness);
@@ -442,8 +443,8 @@ int32_t X_Emboss(unsigned char* buffer, const unsigned char* mask, int32_t heigh
   }
   kernel[(-dy + radius) * side + (dx + radius)] = 1;
   kernel[(dy + radius) * side + (-dx + radius)] = -1;
-  return ApplyMatrix(buffer, mask, 1, 1, width, height, left, right, top, bottom, radius,
-                     samples, offsets, divisor, kernel.get());
+  return ApplyMatrix(buffer, mask, 1, 1, width, height, left, right, top, bottom, radius, samples,
+                     offsets, divisor, kernel.get());
 }
 
 void X_lutcontrast(int32_t* table, int32_t amount) {

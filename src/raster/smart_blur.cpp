@@ -656,8 +656,9 @@ int32_t X_Smooth_buffer(int16_t mode, int32_t height, int32_t width, const uint3
   if (!pixels.valid() || dst == nullptr) return -1;
   plat::ExclusiveRect rect{left, top, right, bottom};
   if (!rect.ClipTo(width, height)) return 0;
-  return SmoothLongCore(mode, pixels, dst, GuideOf(guideHeight, guideWidth, guide, outBottom, outRight),
-                        rect, limitMode, iterations, opacity, radius, threshold, matrix, gain);
+  return SmoothLongCore(mode, pixels, dst,
+                        GuideOf(guideHeight, guideWidth, guide, outBottom, outRight), rect,
+                        limitMode, iterations, opacity, radius, threshold, matrix, gain);
 }
 
 int32_t X_Smooth_reabuffer(int16_t mode, int32_t height, int32_t width, RowPlanes planes,
