@@ -64,6 +64,9 @@ void VMKimabox::InitBufSize() {
   display_.reset();
   const int64_t pixels = Area(state_.viewWidth, state_.viewHeight);
   if (pixels > 0) display_ = plat::Block<uint8_t>(pixels * 4, WorkSource());
+  // Until a preview loads it the buffer shows as transparent, not as
+  // whatever the memory held.
+  display_.Clear();
   // Without a display buffer nothing is shown: no displayed image either.
   dispWidth_ = display_ ? state_.viewWidth : 0;
   dispHeight_ = display_ ? state_.viewHeight : 0;

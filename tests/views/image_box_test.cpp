@@ -214,6 +214,22 @@ TEST_F(BoxTest, PackedPixelsInAndOut) {
   EXPECT_EQ(b[0], 50);
 }
 
+TEST_F(BoxTest, LoadsStopAtTheDisplayedImage) {
+  box_.InitBuf(1);
+  EXPECT_EQ(Display(199, 199), 0u);  // a new display buffer is cleared
+  box_.SetBuf(0, 200, 0, std::vector<char>(200 * 200 * 4, 9).data(), 200, 200, 7);
+  YoxelPar rec;
+  Init_YoxelPar(&rec, 300, 400, 72, 0, 5);
+  box_.SetYoxelPar(&rec, 2, 0);  // 150 x 200 displayed, rows 200 long
+  ASSERT_EQ(box_.displayedWidth(), 150);
+  box_.SetBuf(0, 200, 0, std::vector<char>(200 * 200 * 4, 5).data(), 0, 200, 7);  // w 0: nothing
+  EXPECT_EQ(Display(0, 0), 0x000000FFu);
+  std::vector<uint8_t> r(200 * 200, 50), g(200 * 200, 60), b(200 * 200, 70);
+  box_.SetBufRGB(0, 0, 0, 200, 200, 1, 0, 0, 200, 200, r.data(), g.data(), b.data(), nullptr, 255, 0);
+  EXPECT_EQ(Display(149, 199), 0x323C46FFu);
+  EXPECT_EQ(Display(150, 0), 0x09090907u);  // past the displayed width: never written
+}
+
 TEST_F(BoxTest, CopiesAskedForBeforeInitBufDoNothing) {
   RepPar mine;
   mine.grid.w[3] = 77;
