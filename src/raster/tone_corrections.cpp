@@ -3,8 +3,9 @@
 // the image's rectangle as a fill plane, and used to steer the correction.
 #include <cstring>
 
+#include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
-#include "platform/memory/memory.h"
+#include "platform/memory/block.h"
 #include "raster/blend_filters.h"
 #include "raster/convolution.h"
 #include "raster/plane_copy.h"
@@ -14,13 +15,15 @@
 namespace {
 
 // Fill plane of at least fillWidth x fillHeight and width x height bytes,
-// cleared, or null.
-unsigned char* NewFillPlane(int32_t width, int32_t height, int32_t fillWidth, int32_t fillHeight) {
+// cleared; empty when memory is short.
+plat::Block<unsigned char> NewFillPlane(int32_t width, int32_t height, int32_t fillWidth,
+                                        int32_t fillHeight) {
   int64_t size = static_cast<int64_t>(width) * height;
   const int64_t fill = static_cast<int64_t>(fillWidth) * fillHeight;
   if (fill > size) size = fill;
-  if (size <= 0) size = 1;
-  return reinterpret_cast<unsigned char*>(plat::NewPtrClear(size));
+  plat::Block<unsigned char> plane(size > 0 ? size : 1, WorkSource());
+  plane.Clear();
+  return plane;
 }
 
 // Lays the guide over the fill plane: rescaled, or sampled nearest with the
@@ -71,22 +74,17 @@ int32_t X_AutoCorrect_buffer(int16_t threeChannels, int32_t height, int32_t widt
   X_Blur_buffer(guideWork, nullptr, guideWidth, guideHeight, 0, 0, guideWidth - 1,
                 guideHeight - 1, blurRadius, 1);
 
-  unsigned char* fill = NewFillPlane(width, height, fillWidth, fillHeight);
-  if (fill == nullptr) return -1;
-  unsigned char* channel =
-      reinterpret_cast<unsigned char*>(plat::NewPtr(static_cast<int64_t>(width) * height));
-  if (channel == nullptr) {
-    plat::DisposePtr(fill);
-    return -1;
-  }
+  const plat::Block<unsigned char> fillPlane = NewFillPlane(width, height, fillWidth, fillHeight);
+  if (!fillPlane) return -1;
+  const plat::Block<unsigned char> channelPlane(static_cast<int64_t>(width) * height,
+                                                WorkSource());
+  if (!channelPlane) return -1;
+  unsigned char* fill = fillPlane.get();
+  unsigned char* channel = channelPlane.get();
   FillFromGuide(fill, fillWidth, fillHeight, guideWork, guideWidth, guideHeight, filtered,
                 offsetX, offsetY, scaleX, scaleY);
 
-  if (!ClipExclusiveRect(width, height, left, top, right, bottom)) {
-    plat::DisposePtr(fill);
-    plat::DisposePtr(channel);
-    return 0;
-  }
+  if (!ClipExclusiveRect(width, height, left, top, right, bottom)) return 0;
   const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
   unsigned char* d = reinterpret_cast<unsigned char*>(dst);
   const int64_t count = static_cast<int64_t>(width) * height;
@@ -115,11 +113,7 @@ int32_t X_AutoCorrect_buffer(int16_t threeChannels, int32_t height, int32_t widt
         rc = X_Mat_Chbuf(width, height, channel, 0, 0, width - 1, height - 1, 0, divisor, kernel,
                          4096);
       }
-      if (rc != 0) {
-        plat::DisposePtr(fill);
-        plat::DisposePtr(channel);
-        return -1;
-      }
+      if (rc != 0) return -1;
     }
     for (int32_t y = top; y < bottom; ++y) {
       for (int32_t x = left; x < right; ++x) {
@@ -128,8 +122,6 @@ int32_t X_AutoCorrect_buffer(int16_t threeChannels, int32_t height, int32_t widt
       }
     }
   }
-  plat::DisposePtr(fill);
-  plat::DisposePtr(channel);
   X_lut_buffer(height, width, dst, dst, left, top, right, bottom, nullptr, 0, lut0, lut1, lut2,
                lut3);
 
@@ -175,8 +167,9 @@ int32_t X_graincorr_buffer(int32_t height, int32_t width, const uint32_t* src, u
   ChBufToChBuf(guideWidth, guideHeight, guide, guideWork);
   X_FindEdge(guideWork, nullptr, guideHeight, guideWidth, 0, 0, guideWidth - 1, guideHeight - 1,
              255, edge, -64, 0);
-  unsigned char* fill = NewFillPlane(width, height, fillWidth, fillHeight);
-  if (fill == nullptr) return -1;
+  const plat::Block<unsigned char> fillPlane = NewFillPlane(width, height, fillWidth, fillHeight);
+  if (!fillPlane) return -1;
+  unsigned char* fill = fillPlane.get();
   FillFromGuide(fill, fillWidth, fillHeight, guideWork, guideWidth, guideHeight, filtered,
                 offsetX, offsetY, scaleX, scaleY);
   int32_t table[256];
@@ -197,6 +190,5 @@ int32_t X_graincorr_buffer(int32_t height, int32_t width, const uint32_t* src, u
       }
     }
   }
-  plat::DisposePtr(fill);
   return 0;
 }
