@@ -76,8 +76,7 @@ int32_t X_AutoCorrect_buffer(int16_t threeChannels, int32_t height, int32_t widt
 
   const plat::Block<unsigned char> fillPlane = NewFillPlane(width, height, fillWidth, fillHeight);
   if (!fillPlane) return -1;
-  const plat::Block<unsigned char> channelPlane(static_cast<int64_t>(width) * height,
-                                                WorkSource());
+  const plat::Block<unsigned char> channelPlane(static_cast<int64_t>(width) * height, WorkSource());
   if (!channelPlane) return -1;
   unsigned char* fill = fillPlane.get();
   unsigned char* channel = channelPlane.get();
