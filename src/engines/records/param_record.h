@@ -57,6 +57,8 @@
 #include <vector>
 
 #include "app/core/file_records.h"
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
 #include "platform/bytes/byte_order.h"
 
 // ---------------------------------------------------------------------------------------
@@ -313,19 +315,20 @@ bool LoadRecord(const uint8_t* data, size_t size, R& out) {
 void* NewScratch(size_t size);
 void DeleteScratch(void* block);
 
-// A zeroed block of `size` bytes; valid() is false when memory ran out.
+// A zeroed block of `size` bytes; valid() is false when memory ran out (or for size 0).
 class ScratchBytes {
  public:
-  explicit ScratchBytes(size_t size) : p_(static_cast<uint8_t*>(NewScratch(size))), size_(size) {}
-  ~ScratchBytes() { DeleteScratch(p_); }
-  ScratchBytes(const ScratchBytes&) = delete;
-  ScratchBytes& operator=(const ScratchBytes&) = delete;
-  bool valid() const { return p_ != nullptr; }
-  uint8_t* data() const { return p_; }
+  explicit ScratchBytes(size_t size)
+      : block_(size > 0 && size <= 0x7FFFFFFFu ? static_cast<int64_t>(size) : -1, WorkSource()),
+        size_(size) {
+    block_.Clear();
+  }
+  bool valid() const { return static_cast<bool>(block_); }
+  uint8_t* data() const { return block_.get(); }
   size_t size() const { return size_; }
 
  private:
-  uint8_t* p_;
+  plat::Block<uint8_t> block_;
   size_t size_;
 };
 
@@ -335,20 +338,17 @@ class ScratchRecord {
   static_assert(std::is_trivially_destructible_v<R>, "records are plain data");
 
  public:
-  ScratchRecord() {
-    void* p = NewScratch(sizeof(R));
-    if (p != nullptr) r_ = new (p) R{};
+  ScratchRecord() : block_(1, WorkSource()) {
+    block_.Clear();  // padding included: nothing stale reaches a file
+    if (block_) new (block_.get()) R{};
   }
-  ~ScratchRecord() { DeleteScratch(r_); }
-  ScratchRecord(const ScratchRecord&) = delete;
-  ScratchRecord& operator=(const ScratchRecord&) = delete;
-  bool valid() const { return r_ != nullptr; }
-  R* get() const { return r_; }
-  R& operator*() const { return *r_; }
-  R* operator->() const { return r_; }
+  bool valid() const { return static_cast<bool>(block_); }
+  R* get() const { return block_.get(); }
+  R& operator*() const { return *block_.get(); }
+  R* operator->() const { return block_.get(); }
 
  private:
-  R* r_ = nullptr;
+  plat::Block<R> block_;
 };
 
 }  // namespace vmkrec
