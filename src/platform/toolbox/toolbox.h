@@ -46,6 +46,7 @@
 #include "platform/types/mac_types.h"
 
 class QMenu;
+class QWidget;
 struct OpaqueMenuRef;
 
 namespace plat::tb {
@@ -183,6 +184,9 @@ void DrawControls(WindowRef window);
 void InvalidateWindowContent(WindowRef window);
 // The window's name in the nib.
 std::string GetWindowName(WindowRef window);
+// The top-level widget of a window, for a host that shows it itself; null
+// for a null window.
+QWidget* QtWidgetOf(WindowRef window);
 
 // ---- application-modal loops ----
 // Runs until QuitAppModalLoopForWindow(window). While it runs, windows

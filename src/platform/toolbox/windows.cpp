@@ -385,6 +385,8 @@ void InvalidateWindowContent(WindowRef w) {
 
 std::string GetWindowName(WindowRef w) { return w != nullptr ? w->name : std::string(); }
 
+QWidget* QtWidgetOf(WindowRef w) { return w != nullptr ? w->widget : nullptr; }
+
 Window* WindowOfWidget(QWidget* qw) {
   for (QWidget* p = qw; p != nullptr; p = p->parentWidget())
     if (auto* ww = dynamic_cast<WindowWidget*>(p)) return ww->window;

@@ -1,0 +1,26 @@
+// The entry point of the plug-in module ApeVMKPlugin.so. The module carries
+// its own copy of everything below the host floor, so it exports this one
+// function and nothing else; the bundle's resources sit beside it.
+#include <dlfcn.h>
+
+#include <filesystem>
+
+#include "host/plugin_entry.h"
+#include "host/session/app_object.h"
+#include "platform/toolbox/toolbox.h"
+
+extern "C" __attribute__((visibility("default"))) plat::hostapi::ApertureEditPlugin*
+ApertureVMK_UIEditPluginCreate(plat::hostapi::ApertureApiManager* apiManager) {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&ApertureVMK_UIEditPluginCreate), &info) != 0 &&
+      info.dli_fname != nullptr)
+    SetBundleFolder(std::filesystem::path(info.dli_fname).parent_path().string());
+  // The host runs the Qt application; the plug-in's windows need the live
+  // mouse, cursor and alert services on it.
+  static bool servicesInstalled = false;
+  if (!servicesInstalled) {
+    plat::tb::InstallLiveServices();
+    servicesInstalled = true;
+  }
+  return ApertureVMK_UIEditPlugin::initWithAPIManager(apiManager);
+}

@@ -1,0 +1,278 @@
+#include "host/edit_session.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "app/core/colour_spaces.h"
+#include "app/core/file_records.h"
+#include "app/core/session_state.h"
+#include "app/folder_scans.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
+#include "host/main_window.h"
+#include "host/session/app_object.h"
+#include "host/session/document.h"
+#include "host/session/small_dialogs.h"
+#include "engines/families/effect_families.h"
+#include "platform/toolbox/api/ui_services.h"
+
+CarbonEditPlugin* gCarbonEditPlugin = nullptr;
+
+namespace {
+
+void TellUser(const std::string& what, const std::string& why) {
+  plat::ui::Alert(plat::ui::AlertRequest{129, "", {what, why}});
+}
+
+}  // namespace
+
+CarbonEditPlugin::CarbonEditPlugin(plat::hostapi::ApertureApiManager* api, const char* cls,
+                                   plat::hostapi::ApertureEditManager* edit)
+    : apiManager(api), pluginClass(cls), editManager(edit) {
+  if (editManager == nullptr) return;
+  const std::vector<plat::hostapi::VersionId> ids = editManager->selectedVersionIds();
+  versionCount = static_cast<int32_t>(ids.size());
+  versions.assign(ids.size(), EditVersion{});
+  for (size_t i = 0; i < ids.size(); ++i) {
+    const auto answer = editManager->editableVersionsOfVersions({ids[i]}, 2, true);
+    if (answer.empty()) continue;
+    const auto it = answer[0].find(plat::hostapi::kExportKeyReferencedMasterPath);
+    if (it != answer[0].end()) versions[i].path = it->second;
+  }
+  if (!versions.empty()) firstPath = versions[0].path;
+  leopard = true;
+  gFilterRecord = new FilterRecord();
+  if (!versions.empty())
+    infoSourceImage(firstPath, &versions[0].type, &versions[0].properties, 0, leopard, gFilterRecord,
+                    &lastError);
+  if (VMKAlloc() != 0) {
+    if (lastError.empty()) lastError = "the plug-in's windows could not be loaded";
+    return;
+  }
+  if (!versions.empty() &&
+      readSourceImage(firstPath, &versions[0].type, &versions[0].properties, 0, leopard, source,
+                      &lastError) == 0)
+    ShareBuffers();
+  mainWindow = new VMKapemainUI();
+  opacity = 100;
+  blendMode = 1;
+  gCarbonEditPlugin = this;
+  PublishSpans();
+}
+
+CarbonEditPlugin::~CarbonEditPlugin() {
+  delete mainWindow;
+  mainWindow = nullptr;
+  window = nullptr;
+  VMKDeAlloc();
+  if (gCarbonEditPlugin == this) gCarbonEditPlugin = nullptr;
+  SetSessionSpanImages(nullptr, nullptr);
+}
+
+void CarbonEditPlugin::ShareBuffers() {
+  destination = source;
+  spare = destination;
+  filtered = spare;
+}
+
+void CarbonEditPlugin::PublishSpans() { SetSessionSpanImages(&source, &destination); }
+
+void* CarbonEditPlugin::editWindow() {
+  if (window == nullptr && destination.width() != 0 && mainWindow != nullptr) {
+    plat::tb::WindowRef w = mainWindow->Do_ApemainDlg(0, this);
+    if (w != nullptr) window = plat::tb::QtWidgetOf(w);
+  }
+  return window;
+}
+
+int32_t CarbonEditPlugin::VMKAlloc() {
+  // The render cases and record kinds of every effect family; registering
+  // again changes nothing.
+  RegisterEffectFamilies();
+  gPer = new TPermanent();
+  LocateMakersFolder(&gPer->makersFolder);
+  app = new VMKapp();
+  // A session whose drawing records could not be had cannot run an effect.
+  if (app->initStatus != 0) return -1;
+  if (app->InitNibRef(1) != 0) return -1;
+  app->appData.documents[0] = new VMKdoc();
+  app->appData.currentDocument = 0;
+  // An earlier session's layers must not come back with this one's first
+  // render: the scratch file starts empty.
+  const std::string lay = FicToPosix(gPer->layerScratch);
+  std::error_code ec;
+  if (!lay.empty() && std::filesystem::exists(lay, ec)) std::filesystem::resize_file(lay, 0, ec);
+  return 0;
+}
+
+void CarbonEditPlugin::VMKDeAlloc() {
+  delete app;
+  app = nullptr;
+  delete gPer;
+  gPer = nullptr;
+  delete gFilterRecord;
+  gFilterRecord = nullptr;
+}
+
+int32_t CarbonEditPlugin::ReadAPEimage(int32_t count, uint8_t* rgb, uint8_t* alpha, int16_t planes,
+                                       int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  return ReadAPEspan(source, count, rgb, alpha, planes, left, top, right, bottom);
+}
+
+int32_t CarbonEditPlugin::WriteAPEimage(int32_t count, const void* rgb, const uint8_t* alpha,
+                                        int16_t planes, int32_t left, int32_t top, int32_t right,
+                                        int32_t bottom) {
+  return WriteAPEspan(destination, count, rgb, alpha, planes, left, top, right, bottom);
+}
+
+// ---- images ----
+
+void CarbonEditPlugin::doOpaMod(int16_t newOpacity, int16_t mode) {
+  opacity = newOpacity;
+  blendMode = mode;
+  OpaModAPEimage(0, 0, static_cast<int32_t>(destination.width()),
+                 static_cast<int32_t>(destination.height()), opacity, blendMode);
+}
+
+void CarbonEditPlugin::OpaModAPEimage(int32_t left, int32_t top, int32_t right, int32_t bottom,
+                                      int16_t opa, int16_t mode) {
+  // Full opacity in the plain mode shows the render as it is; spare keeps
+  // the image before it, so that stepping back toggles between the two.
+  if (opa == 100 && mode == 1) {
+    destination = filtered;
+    return;
+  }
+  spare = filtered;
+  // The opacity is a percentage: anything outside would weigh the colours
+  // beyond their range.
+  opa = static_cast<int16_t>(std::clamp<int32_t>(opa, 0, 100));
+  const int32_t w = static_cast<int32_t>(std::min(source.width(), spare.width()));
+  const int32_t h = static_cast<int32_t>(std::min(source.height(), spare.height()));
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  right = std::min({right, static_cast<int32_t>(destination.width()), w});
+  bottom = std::min({bottom, static_cast<int32_t>(destination.height()), h});
+  const int32_t a = static_cast<int32_t>(opa * 2.55 + 0.5);
+  const int32_t ia = 255 - a;
+  const uint32_t bytes = destination.bytesPerComponent();
+  if (source.bytesPerComponent() != bytes || spare.bytesPerComponent() != bytes) return;
+  auto mix = [&](int32_t s, int32_t f) {
+    unsigned char c = static_cast<unsigned char>(f);
+    X_optionRPart(&c, static_cast<uint32_t>(mode), s, f);
+    return (s * ia + a * c) / 255;
+  };
+  for (int32_t y = top; y < bottom; ++y) {
+    const uint8_t* s = source.rowPtr(static_cast<uint32_t>(y));
+    const uint8_t* f = spare.rowPtr(static_cast<uint32_t>(y));
+    uint8_t* d = destination.rowPtr(static_cast<uint32_t>(y));
+    // The destination may have shared its body with the source: read the
+    // source again after the separation.
+    s = source.rowPtr(static_cast<uint32_t>(y));
+    for (int32_t x = left; x < right; ++x) {
+      if (bytes == 1) {
+        const uint8_t* sp = s + x * 4;
+        const uint8_t* fp = f + x * 4;
+        uint8_t* dp = d + x * 4;
+        for (int k = 0; k < 3; ++k) dp[k] = static_cast<uint8_t>(mix(sp[k], fp[k]));
+        dp[3] = sp[3];
+      } else if (bytes == 2) {
+        // The mix is made on the 8-bit scale and scaled up by 257, so white
+        // stays 65535.
+        const auto* sp = reinterpret_cast<const uint16_t*>(s) + x * 4;
+        const auto* fp = reinterpret_cast<const uint16_t*>(f) + x * 4;
+        auto* dp = reinterpret_cast<uint16_t*>(d) + x * 4;
+        for (int k = 0; k < 3; ++k) dp[k] = static_cast<uint16_t>(mix(sp[k] >> 8, fp[k] >> 8) * 257);
+        dp[3] = sp[3];
+      } else if (bytes == 4) {
+        const auto* sp = reinterpret_cast<const float*>(s) + x * 4;
+        const auto* fp = reinterpret_cast<const float*>(f) + x * 4;
+        auto* dp = reinterpret_cast<float*>(d) + x * 4;
+        auto to8 = [](float v) {
+          return static_cast<int32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
+        };
+        for (int k = 0; k < 3; ++k)
+          dp[k] = static_cast<float>(mix(to8(sp[k]), to8(fp[k]))) / 255.0f;
+        dp[3] = sp[3];
+      }
+    }
+  }
+}
+
+void CarbonEditPlugin::doBack() {
+  source = destination;
+  destination = spare;
+  spare = source;
+}
+
+void CarbonEditPlugin::doRevert() {
+  if (versions.empty()) return;
+  PixelBuffer fresh;
+  if (readSourceImage(versions[0].path, &versions[0].type, &versions[0].properties, 0, leopard,
+                      fresh) != 0)
+    return;
+  source = fresh;
+  spare = destination;
+  destination = source;
+  source = spare;
+}
+
+int32_t CarbonEditPlugin::LoadVersion(size_t i) {
+  EditVersion& v = versions[i];
+  if (infoSourceImage(v.path, &v.type, &v.properties, 0, leopard, gFilterRecord, &lastError) != 0)
+    return -1;
+  PixelBuffer fresh;
+  if (readSourceImage(v.path, &v.type, &v.properties, 0, leopard, fresh, &lastError) != 0) return -1;
+  source = fresh;
+  ShareBuffers();
+  return 0;
+}
+
+int32_t CarbonEditPlugin::doOK() {
+  if (versionCount > 1) {
+    VMKlibr library;
+    // Cancelling the question about the other versions writes nothing.
+    if (library.Do_AlertDlg(2) == 0) return -1;
+  }
+  if (versions.empty()) return -1;
+  std::string why;
+  if (writeDestinationImage(versions[0].path, versions[0].type, versions[0].properties, destination,
+                            &why) != 0) {
+    lastError = why;
+    TellUser("The edited image could not be written: " + versions[0].path, why);
+    return -1;
+  }
+  std::string notRendered;
+  // With no effect applied the other versions stay as the host made them.
+  const bool layers = LayersToRender();
+  for (size_t i = 1; i < versions.size() && layers; ++i) {
+    if (LoadVersion(i) != 0 || DoFilter() != 0) {
+      notRendered += "\n" + versions[i].path;
+      continue;
+    }
+    if (writeDestinationImage(versions[i].path, versions[i].type, versions[i].properties,
+                              destination, &why) != 0) {
+      lastError = why;
+      TellUser("The edited image could not be written: " + versions[i].path, why);
+      return -1;
+    }
+  }
+  if (!notRendered.empty())
+    TellUser("These versions could not be rendered and were left as they were:", notRendered);
+  auto* manager = editManager;
+  manager->PerformOnMainThread([manager] { manager->endEditSession(); }, false);
+  return 0;
+}
+
+bool CarbonEditPlugin::LayersToRender() const {
+  if (gPer == nullptr) return false;
+  const std::string lay = FicToPosix(gPer->layerScratch);
+  std::error_code ec;
+  return !lay.empty() && std::filesystem::file_size(lay, ec) > 0 && !ec;
+}
+
+void CarbonEditPlugin::doCancel() {
+  auto* manager = editManager;
+  manager->PerformOnMainThread([manager] { manager->cancelEditSession(); }, false);
+}

@@ -1,0 +1,98 @@
+// The edit session: the editable versions the host made of the user's
+// selection, the four images the plug-in works with, the render of the
+// session's layer scratch file over the image, the opacity and blend-mode
+// mix, and the write-back of every version on OK.
+//
+// Images: `source` is what the next render starts from, `filtered` the last
+// raw render result, `destination` what the window shows and OK writes,
+// `spare` the previous destination (or the blend layer). They share bodies
+// until a write separates them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/ApePlugInUtilities/image_files.h"
+#include "host/ApePlugInUtilities/pixel_buffer.h"
+#include "platform/hostapi/host_api.h"
+
+class VMKapp;
+class VMKapemainUI;
+
+struct EditVersion {
+  std::string path;
+  std::string type;
+  ImageProperties properties;
+};
+
+class CarbonEditPlugin {
+ public:
+  CarbonEditPlugin(plat::hostapi::ApertureApiManager* apiManager, const char* pluginClass,
+                   plat::hostapi::ApertureEditManager* editManager);
+  ~CarbonEditPlugin();
+  CarbonEditPlugin(const CarbonEditPlugin&) = delete;
+  CarbonEditPlugin& operator=(const CarbonEditPlugin&) = delete;
+
+  // The window the host shows (a QWidget*), built on the first request;
+  // null when the session has no image or its window cannot be built.
+  void* editWindow();
+  const PixelBuffer& sourceBuffer() const { return source; }
+  const PixelBuffer& destinationBuffer() const { return destination; }
+
+  // Runs an effect's dialog; renders only when the dialog was confirmed.
+  void UIFilter(int16_t effect);
+  // Renders the layer scratch file onto the source and blends; 0, or -1
+  // with the destination as it was.
+  int32_t DoFilter();
+  void OpaModAPEimage(int32_t left, int32_t top, int32_t right, int32_t bottom, int16_t opacity,
+                      int16_t mode);
+  void doOpaMod(int16_t opacity, int16_t mode);
+  void doBack();
+  void doRevert();
+  // Writes every version and asks the host to end the session; on a failed
+  // write the user is told and the session stays open. 0 when the session
+  // was asked to end.
+  int32_t doOK();
+  void doCancel();
+  int32_t ReadAPEimage(int32_t count, uint8_t* rgb, uint8_t* alpha, int16_t planes, int32_t left,
+                       int32_t top, int32_t right, int32_t bottom);
+  int32_t WriteAPEimage(int32_t count, const void* rgb, const uint8_t* alpha, int16_t planes,
+                        int32_t left, int32_t top, int32_t right, int32_t bottom);
+  int32_t VMKAlloc();
+  void VMKDeAlloc();
+
+  // Writes rendered planes (bottom row first, width x height bytes each)
+  // into the destination over the image rectangle. 0, or -1 for a depth
+  // it cannot write.
+  // True when a confirmed effect left layers in the scratch file.
+  bool LayersToRender() const;
+  int32_t WriteBackPlanes(const uint8_t* red, const uint8_t* green, const uint8_t* blue,
+                          int32_t width, int32_t height);
+
+  plat::hostapi::ApertureApiManager* apiManager = nullptr;
+  const char* pluginClass = nullptr;
+  plat::hostapi::ApertureEditManager* editManager = nullptr;
+  void* window = nullptr;
+  PixelBuffer source;
+  PixelBuffer filtered;
+  PixelBuffer destination;
+  PixelBuffer spare;
+  int32_t versionCount = 0;
+  std::vector<EditVersion> versions;
+  std::string firstPath;
+  VMKapp* app = nullptr;
+  VMKapemainUI* mainWindow = nullptr;
+  int16_t opacity = 100;  // percent
+  int16_t blendMode = 1;
+  bool leopard = true;
+  // Why the last write or start failed, for the user.
+  std::string lastError;
+
+ private:
+  int32_t LoadVersion(size_t i);
+  void ShareBuffers();
+  void PublishSpans();
+};
+
+extern CarbonEditPlugin* gCarbonEditPlugin;

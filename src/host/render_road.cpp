@@ -1,0 +1,148 @@
+// The render road: the layers that a confirmed effect left in the session's
+// layer scratch file are rendered over the source image, written back into
+// the destination and mixed by opacity and blend mode.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/core/memory_manager.h"
+#include "app/core/session_state.h"
+#include "app/plane_readers.h"
+#include "host/edit_session.h"
+#include "host/session/app_object.h"
+#include "host/session/document.h"
+#include "script/script_file.h"
+
+namespace {
+
+// Reads the combined layers of the scratch file into the script and renders
+// them onto its planes; 0, or negative when the file cannot be read or the
+// render fails.
+int32_t RenderScratchLayers(ScriptFile*, uint8_t*, int32_t, int32_t) {
+  // The script cannot read combined-layer files in this build: no render.
+  return -1;
+}
+
+bool IsConfirmedDialogEffect(int16_t effect) {
+  switch (effect) {
+    case 92: case 100: case 102: case 103: case 104: case 105: case 106: case 113: case 118:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void CarbonEditPlugin::UIFilter(int16_t effect) {
+  if (app == nullptr) return;
+  VMKdoc* doc = app->appData.documents[app->appData.currentDocument];
+  if (doc != nullptr) doc->Initialize();
+  source = destination;
+  int16_t confirmed = 0;
+  if (IsConfirmedDialogEffect(effect)) {
+    gPer->currentEffect = effect;
+    confirmed = app->LaunchEffect(effect);
+  } else if (effect == 41 || effect == 42 || effect == 58) {
+    if (app->Do_BasAdvDlog(effect) == 1) {
+      gPer->currentEffect = effect;
+      confirmed = app->LaunchEffect(effect);
+    }
+    // The advanced road is the layered editor, which this build does not
+    // have yet.
+  }
+  // Effects 114 to 117 run the layered editor, not part of this build.
+  // Only a confirmed dialog renders: rendering after a cancel would apply
+  // the previous effect's layers a second time.
+  if (confirmed == 1) DoFilter();
+}
+
+int32_t CarbonEditPlugin::DoFilter() {
+  FilterRecord* r = gFilterRecord;
+  if (r == nullptr || gPer == nullptr) return -1;
+  const PixelBuffer before = destination;
+  spare = destination;
+  const int32_t width = std::min<int32_t>(r->imageRect.right - r->imageRect.left, r->imageWidth);
+  const int32_t height = std::min<int32_t>(r->imageRect.bottom - r->imageRect.top, r->imageHeight);
+  if (width <= 0 || height <= 0) return -1;
+  gPer->previewWidth = width;
+  gPer->previewHeight = height;
+  ScriptFile script;
+  if (script.I_ScriptFile(r->imageMode, width, height, gPer->resolution, width, height, 0, 0, width,
+                          height) != 0 ||
+      script.planes == nullptr)
+    return -1;
+  script.SetDrwVal(0, 0, 1.0f, 1.0f, 0, 0);
+  script.NewLimSize(0, 0, width, height, 1.0f, 1.0f);
+  auto* red = reinterpret_cast<uint8_t*>(script.planes->CreBuf(3));
+  auto* green = reinterpret_cast<uint8_t*>(script.planes->CreBuf(4));
+  auto* blue = reinterpret_cast<uint8_t*>(script.planes->CreBuf(5));
+  auto* mask = reinterpret_cast<uint8_t*>(script.planes->CreBuf(6));
+  if (red == nullptr || green == nullptr || blue == nullptr || mask == nullptr) return -1;
+  const size_t area = static_cast<size_t>(width) * static_cast<size_t>(height);
+  std::memset(mask, 255, area);
+  for (int32_t y = 0; y < height; ++y) {
+    const size_t row = static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width);
+    ReadOneLineBuffromPho(static_cast<int16_t>(gPer->planeMode), width, height, red + row, green + row,
+                          blue + row, nullptr, mask + row, nullptr, r->imageRect.left,
+                          r->imageRect.top + y, r->imageRect.right, r->imageRect.top + y + 1);
+  }
+  script.SetBuf(red, green, blue, nullptr, mask, nullptr);
+  // An unreadable layer file or a failed render leaves the image as it was.
+  if (RenderScratchLayers(&script, mask, width, height) < 0) return -1;
+  if (WriteBackPlanes(red, green, blue, width, height) != 0) {
+    destination = before;
+    return -1;
+  }
+  source = filtered;
+  filtered = destination;
+  OpaModAPEimage(0, 0, static_cast<int32_t>(destination.width()),
+                 static_cast<int32_t>(destination.height()), opacity, blendMode);
+  return 0;
+}
+
+int32_t CarbonEditPlugin::WriteBackPlanes(const uint8_t* red, const uint8_t* green, const uint8_t* blue,
+                                          int32_t width, int32_t height) {
+  FilterRecord* r = gFilterRecord;
+  if (r == nullptr) return -1;
+  const uint32_t bytes = destination.bytesPerComponent();
+  if (bytes != 1 && bytes != 2 && bytes != 4) return -1;
+  // The span writer takes three values per pixel and makes the fourth
+  // component opaque itself.
+  constexpr int32_t p = 3;
+  std::vector<uint8_t> row(static_cast<size_t>(p) * static_cast<size_t>(width) * bytes);
+  r->inRect = r->imageRect;
+  r->inRect.bottom = static_cast<int16_t>(r->inRect.top + 1);
+  r->outRect = r->inRect;
+  for (int32_t y = 0; y < height && r->outRect.bottom <= r->imageRect.bottom; ++y) {
+    const size_t plane = static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width);
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t v[3] = {red[plane + x], green[plane + x], blue[plane + x]};
+      for (int32_t k = 0; k < p; ++k) {
+        const size_t at = static_cast<size_t>(x) * p + k;
+        if (bytes == 1) {
+          row[at] = v[k];
+        } else if (bytes == 2) {
+          // An 8-bit result fills the 16-bit range: v x 257 keeps white at
+          // 65535.
+          const auto s = static_cast<uint16_t>(v[k] * 257);
+          std::memcpy(&row[at * 2], &s, 2);
+        } else {
+          // Float buffers take the 8-bit values; the span writes v / 255.
+          const uint32_t s = v[k];
+          std::memcpy(&row[at * 4], &s, 4);
+        }
+      }
+    }
+    r->inRect = r->outRect;
+    if (WriteAPEimage(width, row.data(), nullptr, static_cast<int16_t>(p), r->outRect.left,
+                      r->outRect.top, r->outRect.right, r->outRect.bottom) != 0)
+      return -1;
+    ++r->outRect.top;
+    ++r->outRect.bottom;
+  }
+  r->maskRect = Rect{};
+  r->outRect = Rect{};
+  r->inRect = Rect{};
+  return 0;
+}

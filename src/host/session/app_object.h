@@ -1,0 +1,81 @@
+// The application object of an edit session: the application data at its
+// head (gappData), the document table, the nib and resource file of the
+// bundle, and the custom views of every window. One per session, reached
+// through gVMKapp.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/core/app_data.h"
+#include "app/core/session_state.h"
+#include "host/session/view_registry.h"
+
+class VMKimabox;
+class VMKcolbox;
+
+// The bundle the plug-in runs from, and the names inside it.
+inline constexpr const char* kBundleIdentifier = "com.vellmarkstead.edit.ApeVMKPlugin";
+inline constexpr const char* kNibName = "VMKmain_pin";
+inline constexpr const char* kResourceFileName = "ApeVMKPlugin";
+// The bundle folder (".../ApeVMKPlugin.bundle"); the plug-in's entry sets it
+// from where its module was loaded, tests from the build tree.
+void SetBundleFolder(const std::string& folder);
+const std::string& BundleFolder();
+// "<bundle>/Resources/VMKmain_pin.nib" and "<bundle>/Resources/ApeVMKPlugin.rsrc".
+std::string BundleNibFolder();
+std::string BundleResourceFolder();
+
+class VMKapp {
+ public:
+  VMKapp();
+  ~VMKapp();
+  VMKapp(const VMKapp&) = delete;
+  VMKapp& operator=(const VMKapp&) = delete;
+
+  int32_t Initialize();
+  // 1: opens the bundle's resource file, registers the custom views and
+  // opens the nib; the nib's status (0 on success). 0: closes the nib.
+  int16_t InitNibRef(int16_t open);
+  // Makes the resource folder at `path` the current resource file.
+  void OpenResFile(const std::string& path);
+  // One effect's own dialog on the current document; 1 when confirmed.
+  int16_t LaunchEffect(int16_t effect);
+  // Basic (1) or advanced (2) for effects 41, 42, 58, 92, 100, 106, 114 and
+  // 116; 0 when the window cannot be made.
+  int16_t Do_BasAdvDlog(int16_t effect);
+  void SetBufSize(int32_t width, int32_t height);
+
+  // Custom views.
+  void InitCustControl();
+  void RegisterCustControl();
+  void UnRegisterCustControl();
+  // The instance of view `index` (null before registration).
+  VMKimabox* ImageView(int index) const;
+  VMKcolbox* ColourView(int index) const;
+  void* ViewInstance(int index) const;
+
+  TAppData appData;
+  // Single views in table order, then the arrays (blocks of the registry).
+  void* singleViews[kSingleViewCount] = {};
+  void** viewArrays[kViewArrayCount] = {};
+  int32_t bufWidth = 0;
+  int32_t bufHeight = 0;
+  int16_t basAdvAnswer = 0;  // 1 basic, 2 advanced
+  // What Initialize answered: -1 when the session record's blocks could not
+  // be had.
+  int32_t initStatus = 0;
+
+ private:
+  void** ViewSlot(int index) const;
+};
+
+extern VMKapp* gVMKapp;
+
+// Fills the application data as a session starts; 0.
+int32_t InitappData(TAppData* data);
+// Sets up the session record for box limits (w, h); -1 when its drawing or
+// shape-tool block cannot be had.
+int32_t Init_PerData(TPermanent* per, int32_t w, int32_t h);
+// Returns the drawing and shape-tool blocks and clears both pointers.
+void Delete_PerData(TPermanent* per);

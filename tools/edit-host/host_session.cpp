@@ -1,0 +1,122 @@
+#include "host_session.h"
+
+#include <dlfcn.h>
+
+#include <QApplication>
+#include <QMetaObject>
+
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "platform/imageio/image_io.h"
+
+namespace fs = std::filesystem;
+namespace io = plat::imageio;
+
+std::vector<plat::hostapi::VersionId> HostEditManager::selectedVersionIds() {
+  std::vector<plat::hostapi::VersionId> ids;
+  for (size_t i = 0; i < paths_.size(); ++i) ids.push_back(std::to_string(i));
+  return ids;
+}
+
+std::vector<plat::hostapi::VersionDictionary> HostEditManager::editableVersionsOfVersions(
+    const std::vector<plat::hostapi::VersionId>& versions, int32_t, bool) {
+  std::vector<plat::hostapi::VersionDictionary> out;
+  for (const auto& id : versions) {
+    char* end = nullptr;
+    const unsigned long i = std::strtoul(id.c_str(), &end, 10);
+    if (end == id.c_str() || *end != 0 || i >= paths_.size()) continue;
+    out.push_back({{plat::hostapi::kExportKeyReferencedMasterPath, paths_[i]},
+                   {plat::hostapi::kExportKeyImageType, io::kTypeTIFF}});
+  }
+  return out;
+}
+
+void HostEditManager::endEditSession() {
+  outcome_ = Outcome::kEnded;
+  // exit, not quit: quit asks the windows to close, and the plug-in's window
+  // refuses its close box.
+  QCoreApplication::exit(0);
+}
+
+void HostEditManager::cancelEditSession() {
+  outcome_ = Outcome::kCancelled;
+  // exit, not quit: quit asks the windows to close, and the plug-in's window
+  // refuses its close box.
+  QCoreApplication::exit(0);
+}
+
+void HostEditManager::PerformOnMainThread(std::function<void()> call, bool waitUntilDone) {
+  if (waitUntilDone) {
+    call();
+    return;
+  }
+  QMetaObject::invokeMethod(qApp, std::move(call), Qt::QueuedConnection);
+}
+
+plat::hostapi::ApertureEditManager* HostApiManager::apiForProtocol(const std::string& protocol) {
+  return protocol == plat::hostapi::kApertureEditManagerProtocol ? edit_ : nullptr;
+}
+
+PluginModule::~PluginModule() {
+  // The module stays loaded until the process ends: Qt may still hold
+  // pointers into it (its widget classes) while the application goes down.
+}
+
+bool PluginModule::Load(const std::string& bundle, std::string* why) {
+  const std::string path = bundle + "/ApeVMKPlugin.so";
+  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* e = dlerror();
+    *why = "cannot load the plug-in " + path + ": " + (e != nullptr ? e : "unknown error");
+    return false;
+  }
+  factory_ = reinterpret_cast<plat::hostapi::PluginFactory>(
+      dlsym(handle_, plat::hostapi::kPluginFactorySymbol));
+  if (factory_ == nullptr) {
+    *why = path + " is not an edit plug-in (no " + plat::hostapi::kPluginFactorySymbol + ")";
+    return false;
+  }
+  return true;
+}
+
+plat::hostapi::ApertureEditPlugin* PluginModule::Create(plat::hostapi::ApertureApiManager* api) {
+  return factory_ != nullptr ? factory_(api) : nullptr;
+}
+
+bool MakeEditableVersion(const std::string& image, const std::string& folder, std::string* copy,
+                         std::string* why) {
+  io::ImageInfo info;
+  std::vector<uint8_t> pixels;
+  size_t rowBytes = 0;
+  int bytes = 1;
+  const io::TargetFactory target = [&](const io::ImageInfo& i, io::PixelTarget* t) {
+    bytes = i.bitsPerComponent > 8 ? 2 : 1;
+    rowBytes = static_cast<size_t>(i.width) * 4 * static_cast<size_t>(bytes);
+    pixels.assign(rowBytes * i.height, 0);
+    t->base = pixels.data();
+    t->rowBytes = rowBytes;
+    t->bytesPerComponent = bytes;
+    return true;
+  };
+  const int read = io::ReadImage(image, target, &info, false, why);
+  if (read != io::kOk) {
+    if (why->empty()) *why = io::StatusText(read);
+    return false;
+  }
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  const std::string stem = fs::path(image).stem().string();
+  fs::path out = fs::path(folder) / (stem + ".tif");
+  for (int n = 1; fs::exists(out, ec); ++n) out = fs::path(folder) / (stem + "-" + std::to_string(n) + ".tif");
+  const io::PixelSource source{pixels.data(), rowBytes, info.width, info.height, bytes};
+  const int wrote = io::WriteImage(out.string(), io::kTypeTIFF, info.properties, source, why);
+  if (wrote != io::kOk) {
+    if (why->empty()) *why = io::StatusText(wrote);
+    *why = "cannot write " + out.string() + ": " + *why;
+    return false;
+  }
+  *copy = out.string();
+  return true;
+}

@@ -1,0 +1,57 @@
+// The host's side of an edit session: its edit manager and API manager,
+// the plug-in module, and the editable copies of the user's images.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/hostapi/host_api.h"
+
+class HostEditManager : public plat::hostapi::ApertureEditManager {
+ public:
+  enum class Outcome { kOpen, kEnded, kCancelled };
+
+  void AddVersion(const std::string& path) { paths_.push_back(path); }
+  std::vector<plat::hostapi::VersionId> selectedVersionIds() override;
+  std::vector<plat::hostapi::VersionDictionary> editableVersionsOfVersions(
+      const std::vector<plat::hostapi::VersionId>& versions, int32_t requestedFormat,
+      bool stackWithOriginal) override;
+  void endEditSession() override;
+  void cancelEditSession() override;
+  void PerformOnMainThread(std::function<void()> call, bool waitUntilDone) override;
+  Outcome outcome() const { return outcome_; }
+
+ private:
+  std::vector<std::string> paths_;
+  Outcome outcome_ = Outcome::kOpen;
+};
+
+class HostApiManager : public plat::hostapi::ApertureApiManager {
+ public:
+  explicit HostApiManager(HostEditManager* edit) : edit_(edit) {}
+  plat::hostapi::ApertureEditManager* apiForProtocol(const std::string& protocol) override;
+
+ private:
+  HostEditManager* edit_;
+};
+
+// The plug-in's shared module, loaded from its bundle folder.
+class PluginModule {
+ public:
+  PluginModule() = default;
+  ~PluginModule();
+  PluginModule(const PluginModule&) = delete;
+  PluginModule& operator=(const PluginModule&) = delete;
+  bool Load(const std::string& bundle, std::string* why);
+  plat::hostapi::ApertureEditPlugin* Create(plat::hostapi::ApertureApiManager* api);
+
+ private:
+  void* handle_ = nullptr;
+  plat::hostapi::PluginFactory factory_ = nullptr;
+};
+
+// Copies `image` as a TIFF into `folder` (made when missing) under a name
+// not yet taken, at 16 bits when the image has more than 8; false with the
+// reason when the image cannot be read or the copy written.
+bool MakeEditableVersion(const std::string& image, const std::string& folder, std::string* copy,
+                         std::string* why);

@@ -1,0 +1,182 @@
+// edit-host: the stand-in photo host. It takes image files as the user's
+// selected versions, makes an editable TIFF copy of each in the versions
+// folder (16 bits where the source has them), loads the plug-in bundle,
+// starts an edit session and shows the plug-in's window until the plug-in
+// ends or cancels the session. It prints where the edited versions are.
+//
+//   edit-host [--versions DIR] [--bundle DIR] [--auto ok|cancel] IMAGE ...
+//
+// --auto presses OK or Cancel once the window shows and answers the
+// plug-in's questions with OK: for tests and scripted runs. Exit status 0
+// when the session ended or was cancelled; 1 when it could not start, a
+// version could not be made or an edited version could not be written.
+#include <dlfcn.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host_session.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Options {
+  std::vector<std::string> images;
+  std::string versions;
+  std::string bundle;
+  std::string autoAnswer;
+};
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: edit-host [--versions DIR] [--bundle DIR] [--auto ok|cancel] IMAGE ...\n");
+}
+
+bool ParseArguments(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    if (a == "--versions") {
+      if (!value(&o->versions)) return false;
+    } else if (a == "--bundle") {
+      if (!value(&o->bundle)) return false;
+    } else if (a == "--auto") {
+      if (!value(&o->autoAnswer) || (o->autoAnswer != "ok" && o->autoAnswer != "cancel")) return false;
+    } else if (a == "--help" || a == "-h" || (a.size() > 1 && a[0] == '-')) {
+      return false;
+    } else {
+      o->images.push_back(a);
+    }
+  }
+  return !o->images.empty();
+}
+
+std::string DefaultVersionsFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  const fs::path base = data != nullptr && *data != 0 ? fs::path(data)
+                        : home != nullptr             ? fs::path(home) / ".local/share"
+                                                      : fs::temp_directory_path();
+  return (base / "Vellmarkstead versions").string();
+}
+
+std::string DefaultBundleFolder(const char* argv0) {
+  std::error_code ec;
+  fs::path exe = fs::canonical("/proc/self/exe", ec);
+  if (ec) exe = fs::absolute(argv0);
+  // Built tree: build/tools/edit-host and build/ApeVMKPlugin.bundle.
+  return (exe.parent_path().parent_path() / "ApeVMKPlugin.bundle").string();
+}
+
+// Clicks the push button of `w` that sends `command`; false when it has none.
+bool ClickCommand(QWidget* w, const char* command) {
+  for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+    if (b->property("cmd").toString() == QString::fromLatin1(command) && b->isVisible()) {
+      b->click();
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseArguments(argc, argv, &options)) {
+    Usage();
+    return 2;
+  }
+  if (options.versions.empty()) options.versions = DefaultVersionsFolder();
+  if (options.bundle.empty()) options.bundle = DefaultBundleFolder(argv[0]);
+
+  QApplication app(argc, argv);
+  HostEditManager manager;
+  for (const std::string& image : options.images) {
+    std::string copy;
+    std::string why;
+    if (!MakeEditableVersion(image, options.versions, &copy, &why)) {
+      std::fprintf(stderr, "edit-host: no editable version of %s: %s\n", image.c_str(), why.c_str());
+      return 1;
+    }
+    manager.AddVersion(copy);
+  }
+  HostApiManager api(&manager);
+
+  std::string why;
+  PluginModule module;
+  if (!module.Load(options.bundle, &why)) {
+    std::fprintf(stderr, "edit-host: %s\n", why.c_str());
+    return 1;
+  }
+  plat::hostapi::ApertureEditPlugin* plugin = module.Create(&api);
+  if (plugin == nullptr) {
+    std::fprintf(stderr, "edit-host: the plug-in refused the host\n");
+    return 1;
+  }
+  plugin->beginEditSession();
+  auto* window = static_cast<QWidget*>(plugin->editWindow());
+  if (window == nullptr) {
+    const std::string reason = plugin->lastErrorMessage();
+    std::fprintf(stderr, "edit-host: the plug-in has no window: %s\n",
+                 reason.empty() ? "unknown reason" : reason.c_str());
+    delete plugin;
+    return 1;
+  }
+  window->show();
+
+  int status = 0;
+  if (!options.autoAnswer.empty()) {
+    const char* command = options.autoAnswer == "ok" ? "ok  " : "canc";
+    QTimer::singleShot(0, window, [window, command] { ClickCommand(window, command); });
+    // Questions are answered with OK; an alert means something failed.
+    auto* watcher = new QTimer(&app);
+    QObject::connect(watcher, &QTimer::timeout, [&status, &app, window] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr) {
+        // The plug-in's own dialogs run their modal loops without Qt's
+        // modality: any other window that shows is one of them.
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (w != window && w->isVisible() && ClickCommand(w, "ok  ")) return;
+        return;
+      }
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        std::fprintf(stderr, "edit-host: %s\n", box->text().toLocal8Bit().constData());
+        status = 1;
+        box->done(QMessageBox::Ok);
+        app.exit(1);
+        return;
+      }
+      ClickCommand(modal, "ok  ");
+    });
+    watcher->start(20);
+  }
+  const int loop = app.exec();
+  if (loop != 0) status = 1;
+  delete plugin;
+  switch (manager.outcome()) {
+    case HostEditManager::Outcome::kEnded:
+      std::printf("Edited versions are in %s\n", options.versions.c_str());
+      break;
+    case HostEditManager::Outcome::kCancelled:
+      std::printf("Edit cancelled; the versions in %s are unchanged\n", options.versions.c_str());
+      break;
+    case HostEditManager::Outcome::kOpen:
+      if (status == 0) status = 1;
+      break;
+  }
+  return status;
+}
