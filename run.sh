@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds (Release), makes the content library when
-# it is missing, and opens the stand-in host on the given images.
+# it is missing, and opens the stand-in host on the given images (on a
+# picture of the content library when none is given).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -13,9 +14,8 @@ if [ -x build-release/content/make-content ] && [ ! -d "$support/Vellmarkstead" 
   build-release/content/make-content "$support/Vellmarkstead"
 fi
 
-if [ -x build-release/tools/edit-host ]; then
-  exec build-release/tools/edit-host "$@"
+if [ "$#" -eq 0 ]; then
+  # No image given: a picture of the content library.
+  set -- "$support/Vellmarkstead/Images/generic.tif"
 fi
-# Until the stand-in host exists, show what has been built.
-echo "The stand-in host is not built yet. Built libraries:"
-find build-release/src -name 'libvmk_*.a' -printf '  %f\n' | sort
+exec build-release/tools/edit-host "$@"

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "app/core/colour_spaces.h"
@@ -164,12 +165,12 @@ void CarbonEditPlugin::OpaModAPEimage(int32_t left, int32_t top, int32_t right, 
     return (s * ia + a * c) / 255;
   };
   for (int32_t y = top; y < bottom; ++y) {
-    const uint8_t* s = source.rowPtr(static_cast<uint32_t>(y));
-    const uint8_t* f = spare.rowPtr(static_cast<uint32_t>(y));
+    // Writing separates the destination from a body it shares; the source
+    // and spare are only read, through their const forms, so they stay
+    // shared.
     uint8_t* d = destination.rowPtr(static_cast<uint32_t>(y));
-    // The destination may have shared its body with the source: read the
-    // source again after the separation.
-    s = source.rowPtr(static_cast<uint32_t>(y));
+    const uint8_t* s = std::as_const(source).rowPtr(static_cast<uint32_t>(y));
+    const uint8_t* f = std::as_const(spare).rowPtr(static_cast<uint32_t>(y));
     for (int32_t x = left; x < right; ++x) {
       if (bytes == 1) {
         const uint8_t* sp = s + x * 4;

@@ -1,0 +1,93 @@
+// The stand-in host end to end: edit-host offscreen on images the test
+// makes, pressing OK or Cancel once the window shows.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "host/ApePlugInUtilities/image_files.h"
+#include "host/host_fixture.h"
+
+#ifdef VMK_EDIT_HOST
+
+namespace {
+
+namespace fs = std::filesystem;
+using vmktest::Sample;
+
+class EditHostTest : public ::testing::Test {
+ protected:
+  // Runs edit-host; its exit status.
+  int Run(const std::string& arguments) {
+    const std::string command = "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") +
+                                "' XDG_DATA_HOME='" + dir_.file("data") + "' '" VMK_EDIT_HOST "' " +
+                                arguments + " >'" + dir_.file("out.txt") + "' 2>&1";
+    fs::create_directories(dir_.file("support/Vellmarkstead"));
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Versions() const { return dir_.file("versions"); }
+  PixelBuffer Read(const std::string& path) {
+    PixelBuffer b;
+    EXPECT_EQ(readSourceImage(path, nullptr, nullptr, 0, true, b), 0) << path;
+    return b;
+  }
+
+  vmktest::TempDir dir_;
+};
+
+TEST_F(EditHostTest, OkWritesTheEditableVersionRowForRow) {
+  const vmktest::RawImage image = vmktest::PatternImage(7, 5, 1);
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, image);
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + png + "'"), 0)
+      << vmktest::ReadText(dir_.file("out.txt"));
+  const PixelBuffer v = Read(Versions() + "/picture.tif");
+  ASSERT_EQ(v.width(), 7u);
+  ASSERT_EQ(v.height(), 5u);
+  for (uint32_t y = 0; y < 5; ++y)
+    for (uint32_t x = 0; x < 7; ++x)
+      for (int k = 0; k < 3; ++k) ASSERT_EQ(Sample(v, x, y, k), image.row(y)[x * 4 + k]) << x << "," << y;
+  EXPECT_NE(vmktest::ReadText(dir_.file("out.txt")).find(Versions()), std::string::npos);
+}
+
+TEST_F(EditHostTest, SixteenBitWhiteStaysFullScale) {
+  vmktest::RawImage image = vmktest::PatternImage(4, 3, 2);
+  for (size_t i = 0; i < image.data.size(); ++i) image.data[i] = 0xFF;
+  const std::string tif = dir_.file("white.tif");
+  vmktest::WriteImageFile(tif, plat::imageio::kTypeTIFF, image);
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + tif + "'"), 0)
+      << vmktest::ReadText(dir_.file("out.txt"));
+  const PixelBuffer v = Read(Versions() + "/white.tif");
+  ASSERT_EQ(v.bytesPerComponent(), 2u);
+  EXPECT_EQ(Sample(v, 3, 2, 0), 65535u);
+  EXPECT_EQ(Sample(v, 0, 0, 2), 65535u);
+}
+
+TEST_F(EditHostTest, CancelLeavesTheVersionAsMade) {
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(6, 6, 1));
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + png + "'"), 0);
+  const std::vector<uint8_t> made = vmktest::ReadBytes(Versions() + "/picture.tif");
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto cancel '" + png + "'"), 0)
+      << vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_EQ(vmktest::ReadBytes(Versions() + "/picture-1.tif"), made);
+}
+
+TEST_F(EditHostTest, NoVersionOrNoWindowExitsWithTheReason) {
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(4, 4, 1));
+  // The versions folder cannot be made below a plain file.
+  vmktest::WriteText(dir_.file("plain"), "x");
+  EXPECT_NE(Run("--versions '" + dir_.file("plain") + "/versions' --auto ok '" + png + "'"), 0);
+  EXPECT_NE(vmktest::ReadText(dir_.file("out.txt")).find("edit-host:"), std::string::npos);
+  vmktest::WriteText(dir_.file("bad.png"), "not a picture");
+  EXPECT_NE(Run("--versions '" + Versions() + "' --auto ok '" + dir_.file("bad.png") + "'"), 0);
+  EXPECT_NE(Run("--bundle '" + dir_.file("nowhere") + "' --versions '" + Versions() + "' '" + png + "'"), 0);
+  EXPECT_NE(vmktest::ReadText(dir_.file("out.txt")).find("cannot load"), std::string::npos);
+}
+
+}  // namespace
+
+#endif

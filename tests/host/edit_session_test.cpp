@@ -1,0 +1,204 @@
+#include "host/edit_session.h"
+
+#include <gtest/gtest.h>
+
+#include "app/core/session_state.h"
+#include "host/host_fixture.h"
+#include "host/plugin_entry.h"
+#include "host/session/app_object.h"
+
+namespace {
+
+using vmktest::Fill;
+using vmktest::Sample;
+
+class EditSessionTest : public vmktest::HostTest {};
+
+TEST_F(EditSessionTest, SessionStartsOnTheFirstVersionWithFourSharedImages) {
+  const std::string a = Version("a.tif", vmktest::PatternImage(8, 6, 1));
+  CarbonEditPlugin* s = Start({a, Version("b.tif", vmktest::PatternImage(4, 4, 1))});
+  EXPECT_EQ(gCarbonEditPlugin, s);
+  EXPECT_EQ(s->versionCount, 2);
+  EXPECT_EQ(s->firstPath, a);
+  EXPECT_EQ(edit_->requestedFormats, (std::vector<int32_t>{2, 2}));
+  EXPECT_EQ(s->destination.width(), 8u);
+  EXPECT_TRUE(s->source.sharesBodyWith(s->destination));
+  EXPECT_TRUE(s->spare.sharesBodyWith(s->filtered));
+  EXPECT_EQ(s->opacity, 100);
+  EXPECT_EQ(s->blendMode, 1);
+  ASSERT_NE(gPer, nullptr);
+  EXPECT_EQ(gPer->previewWidth, 8);
+}
+
+TEST_F(EditSessionTest, StartEmptiesTheLayerScratchFile) {
+  vmktest::WriteText(bundle_.makersFile("com.vellmarkstead.lay"), "old layers");
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(4, 4, 1))});
+  EXPECT_EQ(vmktest::ReadBytes(bundle_.makersFile("com.vellmarkstead.lay")).size(), 0u);
+  EXPECT_FALSE(s->LayersToRender());
+}
+
+TEST_F(EditSessionTest, UnreadableImageGivesNoWindowAndSaysWhy) {
+  vmktest::WriteText(bundle_.file("bad.tif"), "not an image");
+  auto* plugin = ApertureVMK_UIEditPlugin::initWithAPIManager(nullptr);
+  EXPECT_EQ(plugin, nullptr);
+  edit_ = std::make_unique<plat::hostapi::FakeEditManager>(std::vector<std::string>{bundle_.file("bad.tif")});
+  api_ = std::make_unique<plat::hostapi::FakeApiManager>(edit_.get());
+  plugin = ApertureVMK_UIEditPlugin::initWithAPIManager(api_.get());
+  ASSERT_NE(plugin, nullptr);
+  plugin->beginEditSession();
+  EXPECT_EQ(plugin->editWindow(), nullptr);
+  EXPECT_FALSE(plugin->lastErrorMessage().empty());
+  delete plugin;
+  EXPECT_EQ(gCarbonEditPlugin, nullptr);
+  EXPECT_EQ(gPer, nullptr);
+}
+
+TEST_F(EditSessionTest, OpacityBlendsOnTheEightBitScale) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(2, 1, 1))});
+  struct Case {
+    int16_t opacity;
+    uint32_t source, filtered, out;
+  };
+  // (200 x 128 + 127 x 100) / 255 = 150; a = 26, 127, 229 for 10, 50, 90.
+  const Case cases[] = {{50, 200, 100, 150}, {10, 0, 255, 26}, {50, 0, 255, 127}, {90, 0, 255, 229},
+                        {0, 77, 255, 77},    {100, 0, 255, 255},
+                        // beyond 100 counts as 100
+                        {250, 0, 255, 255}};
+  for (const Case& c : cases) {
+    Fill(s->source, c.source);
+    Fill(s->filtered, c.filtered);
+    s->OpaModAPEimage(0, 0, 2, 1, c.opacity, 1);
+    EXPECT_EQ(Sample(s->destination, 1, 0, 1), c.out) << c.opacity;
+    EXPECT_EQ(Sample(s->destination, 1, 0, 3), 255u);
+  }
+  // A blend mode other than the plain one: darken (5) of 200 over 100 at 100
+  // percent gives 100 through the blend, not the render's pass-through.
+  Fill(s->source, 200);
+  Fill(s->filtered, 100);
+  s->OpaModAPEimage(0, 0, 2, 1, 100, 5);
+  EXPECT_EQ(Sample(s->destination, 0, 0, 0), 100u);
+  EXPECT_TRUE(s->spare.sharesBodyWith(s->filtered));
+}
+
+TEST_F(EditSessionTest, SixteenBitBlendKeepsWhiteAtFullScale) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(3, 2, 2))});
+  ASSERT_EQ(s->destination.bytesPerComponent(), 2u);
+  Fill(s->source, 65535);
+  Fill(s->filtered, 65535);
+  s->OpaModAPEimage(0, 0, 3, 2, 50, 1);
+  EXPECT_EQ(Sample(s->destination, 2, 1, 0), 65535u);
+  Fill(s->source, 200 * 257);
+  Fill(s->filtered, 100 * 257);
+  s->OpaModAPEimage(0, 0, 3, 2, 50, 1);
+  EXPECT_EQ(Sample(s->destination, 0, 0, 2), 150u * 257u);
+}
+
+TEST_F(EditSessionTest, FullOpacityPlainModeMakesBackToggle) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::SolidImage(2, 2, 10, 10, 10))});
+  PixelBuffer render(2, 2, 1, 4);
+  Fill(render, 90);
+  s->spare = s->destination;  // what a render leaves: the image before it
+  s->filtered = render;
+  s->doOpaMod(100, 1);
+  EXPECT_EQ(Sample(s->destination, 0, 0, 0), 90u);
+  s->doBack();
+  EXPECT_EQ(Sample(s->destination, 0, 0, 0), 10u);
+  s->doBack();
+  EXPECT_EQ(Sample(s->destination, 0, 0, 0), 90u);
+}
+
+TEST_F(EditSessionTest, RevertReadsTheVersionAgain) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::SolidImage(2, 2, 10, 20, 30))});
+  Fill(s->destination, 99);
+  s->doRevert();
+  EXPECT_EQ(Sample(s->destination, 1, 1, 1), 20u);
+  EXPECT_EQ(Sample(s->spare, 1, 1, 1), 99u);
+  EXPECT_EQ(Sample(s->source, 1, 1, 1), 99u);
+}
+
+TEST_F(EditSessionTest, WriteBackPutsEveryPlaneRowInItsImageRow) {
+  for (int bytes : {1, 2}) {
+    CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(3, 4, bytes))});
+    // Planes hold the image bottom row first: plane row 3 - r is image row r.
+    std::vector<uint8_t> red(12), green(12), blue(12);
+    for (int r = 0; r < 4; ++r)
+      for (int x = 0; x < 3; ++x) {
+        const size_t at = static_cast<size_t>(3 - r) * 3 + x;
+        red[at] = static_cast<uint8_t>(r * 10 + x);
+        green[at] = 255;
+        blue[at] = 128;
+      }
+    ASSERT_EQ(s->WriteBackPlanes(red.data(), green.data(), blue.data(), 3, 4), 0);
+    const uint32_t scale = bytes == 2 ? 257 : 1;
+    for (uint32_t r = 0; r < 4; ++r)
+      for (uint32_t x = 0; x < 3; ++x) {
+        EXPECT_EQ(Sample(s->destination, x, r, 0), (r * 10 + x) * scale) << r << "," << x;
+        EXPECT_EQ(Sample(s->destination, x, r, 1), 255 * scale);
+        EXPECT_EQ(Sample(s->destination, x, r, 2), 128 * scale);
+      }
+    session_.reset();
+  }
+}
+
+TEST_F(EditSessionTest, FailedRenderLeavesTheImage) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::SolidImage(2, 2, 10, 20, 30))});
+  // The scratch file is empty: there is nothing to render.
+  EXPECT_LT(s->DoFilter(), 0);
+  EXPECT_EQ(Sample(s->destination, 0, 0, 2), 30u);
+}
+
+TEST_F(EditSessionTest, OkWritesTheVersionAndEndsWithoutWaiting) {
+  const std::string a = Version("a.tif", vmktest::SolidImage(2, 2, 10, 20, 30));
+  CarbonEditPlugin* s = Start({a});
+  Fill(s->destination, 200);
+  EXPECT_EQ(s->doOK(), 0);
+  // Ending is posted: the window's handler returns first.
+  EXPECT_EQ(edit_->ended, 0);
+  EXPECT_EQ(edit_->RunPosted(), 1);
+  EXPECT_EQ(edit_->ended, 1);
+  PixelBuffer written;
+  ASSERT_EQ(readSourceImage(a, nullptr, nullptr, 0, true, written), 0);
+  EXPECT_EQ(Sample(written, 1, 1, 0), 200u);
+  EXPECT_TRUE(driver_.ui().alertRequests.empty());
+}
+
+TEST_F(EditSessionTest, FailedWriteIsToldAndKeepsTheSession) {
+  const std::string a = Version("a.tif", vmktest::SolidImage(2, 2, 10, 20, 30));
+  CarbonEditPlugin* s = Start({a});
+  // The version's folder goes away: the write cannot be made.
+  s->versions[0].path = bundle_.file("gone/a.tif");
+  EXPECT_LT(s->doOK(), 0);
+  EXPECT_EQ(edit_->posted(), 0u);
+  ASSERT_EQ(driver_.ui().alertRequests.size(), 1u);
+  EXPECT_EQ(driver_.ui().alertRequests[0].alertId, 129);
+}
+
+TEST_F(EditSessionTest, SeveralVersionsAskFirstAndCancelWritesNothing) {
+  const std::string a = Version("a.tif", vmktest::SolidImage(2, 2, 10, 20, 30));
+  const std::vector<uint8_t> before = vmktest::ReadBytes(a);
+  CarbonEditPlugin* s = Start({a, Version("b.tif", vmktest::SolidImage(2, 2, 1, 2, 3)),
+                               Version("c.tif", vmktest::SolidImage(2, 2, 4, 5, 6))});
+  Fill(s->destination, 200);
+  driver_.Press(FourCC("Aler"), 2);
+  EXPECT_LT(s->doOK(), 0);
+  EXPECT_EQ(vmktest::ReadBytes(a), before);
+  EXPECT_EQ(edit_->posted(), 0u);
+  driver_.Press(FourCC("Aler"), 1);
+  EXPECT_EQ(s->doOK(), 0);
+  EXPECT_NE(vmktest::ReadBytes(a), before);
+  EXPECT_EQ(edit_->posted(), 1u);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(EditSessionTest, CancelPostsTheCancelAndWritesNothing) {
+  const std::string a = Version("a.tif", vmktest::SolidImage(2, 2, 10, 20, 30));
+  const std::vector<uint8_t> before = vmktest::ReadBytes(a);
+  CarbonEditPlugin* s = Start({a});
+  Fill(s->destination, 200);
+  s->doCancel();
+  edit_->RunPosted();
+  EXPECT_EQ(edit_->cancelled, 1);
+  EXPECT_EQ(vmktest::ReadBytes(a), before);
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+// An edit session on the host fake: a test bundle, images written on the
+// spot as the host's editable versions, and the toolbox's test driver.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/bundle_fixture.h"
+#include "host/edit_session.h"
+#include "platform/hostapi/fake_host.h"
+#include "platform/toolbox/test_driver.h"
+#include "support/image_fixtures.h"
+
+namespace vmktest {
+
+class HostTest : public ::testing::Test {
+ protected:
+  // Writes `image` as a version file of the given type and returns its path.
+  std::string Version(const std::string& name, const RawImage& image,
+                      const char* type = plat::imageio::kTypeTIFF) {
+    const std::string path = bundle_.file(name);
+    WriteImageFile(path, type, image);
+    return path;
+  }
+  CarbonEditPlugin* Start(const std::vector<std::string>& paths) {
+    edit_ = std::make_unique<plat::hostapi::FakeEditManager>(paths);
+    api_ = std::make_unique<plat::hostapi::FakeApiManager>(edit_.get());
+    session_ = std::make_unique<CarbonEditPlugin>(api_.get(), "test", edit_.get());
+    return session_.get();
+  }
+  void TearDown() override {
+    session_.reset();
+    driver_.Pump();
+  }
+
+  TestBundle bundle_;
+  plat::tb::test::Driver driver_;
+  std::unique_ptr<plat::hostapi::FakeEditManager> edit_;
+  std::unique_ptr<plat::hostapi::FakeApiManager> api_;
+  std::unique_ptr<CarbonEditPlugin> session_;
+};
+
+// Component k of pixel x in row y of an 8- or 16-bit buffer.
+inline uint32_t Sample(const PixelBuffer& b, uint32_t x, uint32_t y, int k) {
+  const uint8_t* row = b.rowPtr(y);
+  if (b.bytesPerComponent() == 2) return reinterpret_cast<const uint16_t*>(row)[x * 4 + k];
+  return row[x * 4 + k];
+}
+
+// Sets every colour component of a buffer to `v`.
+inline void Fill(PixelBuffer& b, uint32_t v) {
+  for (uint32_t y = 0; y < b.height(); ++y) {
+    uint8_t* row = b.rowPtr(y);
+    for (uint32_t x = 0; x < b.width(); ++x)
+      for (int k = 0; k < 3; ++k) {
+        if (b.bytesPerComponent() == 2)
+          reinterpret_cast<uint16_t*>(row)[x * 4 + k] = static_cast<uint16_t>(v);
+        else
+          row[x * 4 + k] = static_cast<uint8_t>(v);
+      }
+  }
+}
+
+}  // namespace vmktest

@@ -1,0 +1,154 @@
+#include "host/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include "host/host_fixture.h"
+
+namespace {
+
+namespace tb = plat::tb;
+using vmktest::Fill;
+using vmktest::Sample;
+
+class MainWindowTest : public vmktest::HostTest {
+ protected:
+  tb::WindowRef Open(uint32_t width, uint32_t height) {
+    CarbonEditPlugin* s = Start({Version("a.tif", vmktest::SolidImage(width, height, 200, 200, 200))});
+    if (s->editWindow() == nullptr) return nullptr;
+    return s->mainWindow->window;
+  }
+  tb::ControlRef Control(tb::WindowRef w, int32_t id) { return tb::FindControl(w, kApemainSig, id); }
+};
+
+TEST(MainWindowZoom, ShownZoomRunsFromTheFitToFullSize) {
+  EXPECT_FLOAT_EQ(ShownZoom(0.0f, 0.5f), 0.5f);
+  EXPECT_FLOAT_EQ(ShownZoom(0.5f, 0.5f), 0.75f);
+  EXPECT_FLOAT_EQ(ShownZoom(1.0f, 0.25f), 1.0f);
+}
+
+TEST_F(MainWindowTest, WindowShowsTheImageAndItsZoom) {
+  tb::WindowRef w = Open(1280, 1040);  // the picture frame is 640 x 520: fit 0.5
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(gVMKapemain, session_->mainWindow);
+  EXPECT_EQ(tb::GetKeyboardFocus(w), Control(w, kApemainOpacity));
+  driver_.Advance(0.1);
+  driver_.RunSteps(w);
+  EXPECT_EQ(tb::GetControlText(Control(w, kApemainZoomText)), " 50%");
+  EXPECT_EQ(tb::GetControlText(Control(w, kApemainOpacity)), "100");
+  driver_.Slide(kApemainSig, kApemainZoom, 50);
+  driver_.RunSteps(w);
+  EXPECT_EQ(tb::GetControlText(Control(w, kApemainZoomText)), " 75%");
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(MainWindowTest, TypedOpacityAppliesOneSecondAfterTheLastKey) {
+  tb::WindowRef w = Open(4, 4);
+  ASSERT_NE(w, nullptr);
+  driver_.Advance(0.1);
+  driver_.RunSteps(w);
+  Fill(session_->source, 0);
+  PixelBuffer render(4, 4, 1, 4);
+  Fill(render, 255);
+  session_->filtered = render;
+  driver_.Type(kApemainSig, kApemainOpacity, "5").Advance(0.5).Type(kApemainSig, kApemainOpacity, "50", true);
+  driver_.Advance(0.9);
+  driver_.RunSteps(w);
+  EXPECT_EQ(session_->opacity, 100);  // not yet: the last key was 0.9 s ago
+  driver_.Advance(0.2);
+  driver_.RunSteps(w);
+  EXPECT_EQ(session_->opacity, 50);
+  EXPECT_EQ(Sample(session_->destination, 0, 0, 0), 127u);
+  // Beyond a percentage it is held at 100.
+  driver_.Type(kApemainSig, kApemainOpacity, "250").Advance(1.1);
+  driver_.RunSteps(w);
+  EXPECT_EQ(session_->opacity, 100);
+  EXPECT_EQ(tb::GetControlText(Control(w, kApemainOpacity)), "100");
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(MainWindowTest, ArrowsStepTheOpacityAndTheFieldFollows) {
+  tb::WindowRef w = Open(4, 4);
+  ASSERT_NE(w, nullptr);
+  driver_.Advance(0.1);
+  driver_.PressPart(kApemainSig, kApemainArrows, tb::kControlUpButtonPart).Advance(0.1);
+  driver_.RunSteps(w);
+  EXPECT_EQ(tb::GetControlText(Control(w, kApemainOpacity)), "99");
+  EXPECT_EQ(session_->opacity, 99);
+  // The page parts step by ten.
+  tb::ControlRef arrows = Control(w, kApemainArrows);
+  ScrollBar32BitActionProc(arrows, tb::kControlPageUpPart);
+  EXPECT_EQ(tb::GetControlText(Control(w, kApemainOpacity)), "89");
+  ScrollBar32BitActionProc(arrows, tb::kControlPageDownPart);
+  ScrollBar32BitActionProc(arrows, tb::kControlDownButtonPart);
+  ScrollBar32BitActionProc(arrows, tb::kControlDownButtonPart);
+  EXPECT_EQ(tb::GetControlText(Control(w, kApemainOpacity)), "100");  // held at the top
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(MainWindowTest, CommandZStepsBackAtTheNextTick) {
+  tb::WindowRef w = Open(4, 4);
+  ASSERT_NE(w, nullptr);
+  driver_.Advance(0.1);
+  driver_.RunSteps(w);
+  PixelBuffer before = session_->destination;
+  PixelBuffer render(4, 4, 1, 4);
+  Fill(render, 9);
+  session_->spare = before;
+  session_->destination = render;
+  driver_.Key('z', cmdKey);
+  driver_.RunSteps(w);
+  EXPECT_EQ(gApemainBack, 1);
+  EXPECT_EQ(tb::GetControlText(Control(w, kApemainOpacity)).find('z'), std::string::npos);
+  driver_.Advance(0.1);
+  driver_.RunSteps(w);
+  EXPECT_EQ(gApemainBack, 0);
+  EXPECT_EQ(Sample(session_->destination, 0, 0, 0), 200u);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(MainWindowTest, BlendModeWaitsForTheTick) {
+  tb::WindowRef w = Open(4, 4);
+  ASSERT_NE(w, nullptr);
+  driver_.Advance(0.1);
+  driver_.RunSteps(w);
+  Fill(session_->source, 200);
+  PixelBuffer render(4, 4, 1, 4);
+  Fill(render, 100);
+  session_->filtered = render;
+  driver_.Choose(kApemainSig, kApemainBlend, 5);  // darken
+  driver_.RunSteps(w);
+  EXPECT_EQ(session_->mainWindow->blendMode, 5);
+  EXPECT_EQ(session_->blendMode, 1);
+  driver_.Advance(0.1);
+  driver_.RunSteps(w);
+  EXPECT_EQ(session_->blendMode, 5);
+  EXPECT_EQ(Sample(session_->destination, 0, 0, 0), 100u);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(MainWindowTest, ReadoutShowsTheColourUnderThePointer) {
+  tb::WindowRef w = Open(4, 4);
+  ASSERT_NE(w, nullptr);
+  driver_.Advance(0.1);
+  const Rect frame = tb::GetControlBounds(Control(w, kApemainImage));
+  driver_.MoveMouse(static_cast<int16_t>(frame.left + 3), static_cast<int16_t>(frame.top + 3));
+  driver_.RunSteps(w);
+  EXPECT_EQ(tb::GetControlText(Control(w, kApemainReadRed)), " R 200");
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(MainWindowTest, OkAndCancelEndTheSession) {
+  tb::WindowRef w = Open(4, 4);
+  ASSERT_NE(w, nullptr);
+  driver_.Press(kApemainSig, 2);
+  driver_.RunSteps(w);
+  edit_->RunPosted();
+  EXPECT_EQ(edit_->cancelled, 1);
+  driver_.Press(kApemainSig, 1);
+  driver_.RunSteps(w);
+  edit_->RunPosted();
+  EXPECT_EQ(edit_->ended, 1);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace
