@@ -415,6 +415,19 @@ TEST_F(ImageIo, ShortFilesDeclaringLargeImagesAreRefusedBeforeTheirMemoryIsTaken
     });
     EXPECT_LT(grown, uint64_t{64} << 20);
   }
+  // A metadata chunk that declares 1.7 GB after a good header: libpng only
+  // warns that it is over the chunk limit, then takes all of it.
+  const std::string exif = dir_.file("exif.png");
+  vmktest::WriteImageFile(exif, io::kTypePNG, vmktest::SolidImage(4, 4, 1, 2, 3));
+  std::vector<uint8_t> b = vmktest::ReadBytes(exif);
+  const uint8_t chunk[8] = {0x69, 0x43, 0x43, 0x50, 'e', 'X', 'I', 'f'};
+  b.insert(b.begin() + 33, chunk, chunk + 8);
+  vmktest::WriteBytes(exif, b);
+  io::ImageInfo info;
+  std::string msg;
+  EXPECT_EQ(io::ReadInfo(exif, &info, &msg), io::kErrDamaged);
+  EXPECT_NE(msg.find("too large"), std::string::npos) << msg;
+  EXPECT_LT(vmktest::PeakGrowth([&] { (void)io::ReadInfo(exif, &info); }), uint64_t{64} << 20);
 }
 
 TEST_F(ImageIo, HighlyCompressedImagesStillFitTheirCodingsBounds) {

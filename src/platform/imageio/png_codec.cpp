@@ -39,6 +39,9 @@ void OnPngWarning(png_structp png, png_const_charp msg) {
   auto* st = static_cast<PngState*>(png_get_error_ptr(png));
   if (st != nullptr && st->warning[0] == 0)
     std::snprintf(st->warning, sizeof st->warning, "%s", msg);
+  // libpng only warns of a chunk longer than the chunk limit, and then
+  // allocates its whole declared length (eXIf up to 2 GiB): stop here.
+  if (std::strstr(msg, "chunk data is too large") != nullptr) png_error(png, msg);
 }
 
 constexpr bool kHostLittle = std::endian::native == std::endian::little;
