@@ -254,6 +254,10 @@ class ScriptFile {
   void SetEffect(int16_t s, int16_t l, int16_t o, int16_t effect, int32_t, int32_t, int32_t,
                  int32_t);
 
+  // The sizes the accessors give a missing record its defaults at: the script's W, H and R,
+  // the session's preview size.
+  DefaultSizes AccessSizes() const;
+
   // --- Fields --------------------------------------------------------------------------------
   uint8_t version = 2;
   uint8_t byteOrderMark = 0;  // 0: the converted blocks of a stored script are little-endian
@@ -280,7 +284,6 @@ class ScriptFile {
   Laye* LayerAt(int16_t s, int16_t l) const;
   // The operation, made and inserted when the layer exists but has none at that index.
   Oprn* OprnOrNew(int16_t s, int16_t l, int16_t o);
-  DefaultSizes AccessSizes() const;
   int32_t CollectSource(int16_t channel, uint8_t** plane, plat::Block<uint8_t>* owned);
   // Plane `channel` (3..89), made and set to 0 when missing; null when it cannot be had.
   uint8_t* PreparedPlane(int32_t channel);
