@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "box_fixture.h"
+#include "engines/patterns/weave_plaid_record.h"
+#include "paths/draw_par.h"
 
 using namespace plat::tb;
 
@@ -192,6 +194,44 @@ TEST_F(DrawTest, RangePickerDragsTheMinimumUpToTheMaximum) {
   box_.GetCoord(&x, &y);
   EXPECT_EQ(x, 39);
   EXPECT_EQ(y, 90);
+}
+
+}  // namespace
+}  // namespace vmktest
+
+namespace vmktest {
+namespace {
+
+TEST_F(BoxTest, PlaidStripesShareEachRepeatInProportion) {
+  LayOutPicture(100, 100, 2);
+  DrawPar dp;
+  Init_DrawPar(&dp);
+  dp.limit = Rect{0, 0, 100, 100};
+  box_.SetDrw(&dp);
+  PlaidPar* plaid = box_.plaidRecord();
+  plaid->lineMode = 2;
+  plaid->colRepeats = 3;
+  plaid->free1.stripCount = 2;
+  plaid->free1.stripOn[0] = plaid->free1.stripOn[1] = 1;
+  plaid->free1.stripWidth[0] = plaid->free1.stripWidth[1] = 1;
+  plaid->free1.stripColour[1] = 1;
+  plaid->paletteA[0][0] = 255;  // colour 0 red, colour 1 blue
+  plaid->paletteA[2][1] = 255;
+  plat::draw::Port port(120, 60);
+  box_.DrawWWIVStrip(&port, Rect{0, 0, 50, 100});
+  // Steps of rnd(100 / 3) = 33 pixels, each stripe rnd(33 / 2) = 17 wide.
+  const plat::draw::Surface& s = port.surface();
+  EXPECT_EQ(s.pixel(0, 10), 0xFFFE0000u);
+  EXPECT_EQ(s.pixel(17, 10), 0xFF0000FEu);
+  EXPECT_EQ(s.pixel(33, 10), 0xFFFE0000u);
+  EXPECT_EQ(s.pixel(66, 49), 0xFFFE0000u);
+  EXPECT_EQ(s.pixel(99, 10), 0xFF0000FEu);
+  EXPECT_EQ(s.pixel(100, 10), 0xFFFFFFFFu);
+  EXPECT_EQ(port.clipRect.right, 32000);  // the clip is opened afterwards
+  plaid->lineMode = 3;  // no such layout: nothing drawn
+  plat::draw::Port other(120, 60);
+  box_.DrawWWIVStrip(&other, Rect{0, 0, 50, 100});
+  EXPECT_EQ(other.surface().pixel(0, 10), 0xFFFFFFFFu);
 }
 
 }  // namespace
