@@ -30,6 +30,8 @@
 
 #include <cstdint>
 
+struct coords;  // operations/outline_tracing.h
+
 class Effects {
  public:
   Effects() = delete;
@@ -380,6 +382,176 @@ class Effects {
                            unsigned char* green, unsigned char* blue, int32_t height,
                            int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                            const unsigned char* mask, int16_t level, int16_t tightness);
+
+  // ---- Emboss, edges, skeleton and contour lines (edge_filters.cpp) ----
+
+  // Relief: value = (s(x + dx, y - dy) - s(x - dx, y + dy)) / divisor +
+  // bias, the offset on the border of the (2 * depth + 1)^2 square nearest
+  // the angle (0 along +x, 90 along -y; ties keep the earlier offset),
+  // through ApplyMatrix. Depth 0 is a single weight of -1: bias - s /
+  // divisor. -1, buffer unchanged, for a depth outside 0..1000, a channel
+  // count outside 1..9 or a kernel that cannot be had.
+  static int32_t Emboss(int16_t mode, int16_t opacity, unsigned char* buffer,
+                        const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                        int32_t y0, int32_t x1, int32_t y1, int16_t depth, int16_t channels,
+                        int16_t bias, int16_t angle, int16_t divisor);
+  // The strongest of the four embossed directions of the region, through a
+  // contrast table (edges dark on white), blended in by strength (0..255)
+  // and opacity. Contrasts below -128 count as -128.
+  static int32_t FindEdge(int16_t mode, int16_t opacity, unsigned char* plane,
+                          const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                          int32_t y0, int32_t x1, int32_t y1, int32_t strength, int16_t depth,
+                          int16_t contrast);
+  // WIDTH FIRST. Sharpening by the raster core's matrix of `level`, passes
+  // times at weight percent; with an edge depth only the edges take the
+  // sharpened samples (rows y0 <= y < y1). -1, plane unchanged, when the
+  // work copies cannot be had.
+  static int32_t X_sharpedg_buf(int32_t width, int32_t height, unsigned char* plane, int32_t x0,
+                                int32_t y0, int32_t x1, int32_t y1, int16_t weight,
+                                int16_t passes, int16_t level, int16_t edgeDepth);
+  // Threshold at 128 (of the mean of three planes with channels 3), edges
+  // with edge flag 1, thinned to one-pixel lines, blended into the one or
+  // three planes. -1, planes unchanged, for another channel count or when
+  // work memory cannot be had.
+  static int32_t Skeleton(int16_t mode, int16_t opacity, int16_t channels, unsigned char* red,
+                          unsigned char* green, unsigned char* blue, int32_t height,
+                          int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                          const unsigned char* mask, int16_t edge);
+  // Contour lines of the source at `count` levels (at most 130) drawn in
+  // the colour into the target's one or three planes. -1, planes
+  // unchanged, when tracing stops or work memory cannot be had.
+  static int32_t GeoLevels(int16_t mode, int16_t opacity, int16_t channels,
+                           const unsigned char* source, int32_t srcHeight, int32_t srcWidth,
+                           unsigned char* red, unsigned char* green, unsigned char* blue,
+                           int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                           int32_t y1, const unsigned char* mask, int16_t count,
+                           const unsigned char* colour);
+
+  // ---- Maximum, minimum and median (rank_filters.cpp) ----
+
+  // Windows are clipped to the REGION: the maximum and minimum windows
+  // shrink symmetrically near its border (at a corner to the pixel alone);
+  // the median's coordinates are clamped to it, each clamped sample counted
+  // as often as the window names it. Negative radii and passes count as 0.
+
+  // Grey dilation (erosion) over a (2 * rx + 1) x (2 * ry + 1) window of an
+  // interleaved buffer of `channels` samples a pixel.
+  static int32_t Maxima(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t height,
+                        int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                        int16_t radiusX, int16_t radiusY, int16_t channels,
+                        const unsigned char* mask);
+  static int32_t Minima(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t height,
+                        int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                        int16_t radiusX, int16_t radiusY, int16_t channels,
+                        const unsigned char* mask);
+  // The median of the (2 * radius + 1)^2 window, `passes` times.
+  static int32_t Median(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
+                        int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                        int16_t radius, int16_t passes, const unsigned char* mask);
+  // WIDTH FIRST. The raster core's 3 x 3 median; with an edge depth the
+  // edges keep their samples and flat areas take the median (rows
+  // y0 <= y < y1). -1, plane unchanged, when the work copies cannot be had.
+  static int32_t X_medianedg_buf(int32_t width, int32_t height, unsigned char* plane, int32_t x0,
+                                 int32_t y0, int32_t x1, int32_t y1, int16_t setting,
+                                 int16_t edgeDepth);
+
+  // ---- Luminance ramps, shadows and outlines (luminance_ramps.cpp) ----
+
+  // Source regions map onto target regions as GetOffset maps them; the mask
+  // is the target's. Colour model 0 paints inks (yellow, magenta, cyan,
+  // black) converted from the ramp. Shifts are held to 0..255. -1, target
+  // unchanged, when the regions cannot be mapped (a single row or column),
+  // a plane the counts need is null or work memory cannot be had.
+
+  // The grey of each mapped source pixel picks a ramp entry (shift s:
+  // s + grey, less 255 past 255), laid over the target by the ramp's
+  // opacity times strength / 255. Up to four planes each side.
+  static int32_t LutToColor(int16_t mode, int16_t opacity, const unsigned char* src0,
+                            const unsigned char* src1, const unsigned char* src2,
+                            const unsigned char* src3, int32_t srcHeight, int32_t srcWidth,
+                            unsigned char* dst0, unsigned char* dst1, unsigned char* dst2,
+                            unsigned char* dst3, int32_t dstHeight, int32_t dstWidth,
+                            int32_t sx0, int32_t sy0, int32_t sx1, int32_t sy1, int32_t tx0,
+                            int32_t ty0, int32_t tx1, int32_t ty1, int16_t colourModel,
+                            int16_t srcChannels, int16_t dstChannels, const unsigned char* mask,
+                            const unsigned char* table, int16_t shift, int16_t strength);
+  // Interleaved form: grey - s from s on, the grey itself below s. A
+  // one-channel target takes the mean of rows 1 to 3 (choice 0) or row
+  // `choice` (1..4).
+  static int32_t LutToColor(int16_t mode, int16_t opacity, const unsigned char* src,
+                            int32_t srcHeight, int32_t srcWidth, unsigned char* dst,
+                            int32_t dstHeight, int32_t dstWidth, int32_t sx0, int32_t sy0,
+                            int32_t sx1, int32_t sy1, int32_t tx0, int32_t ty0, int32_t tx1,
+                            int32_t ty1, int16_t colourModel, int16_t srcChannels,
+                            int16_t dstChannels, int16_t choice, const unsigned char* mask,
+                            const unsigned char* table, int16_t shift, int16_t strength);
+  // The source's grey moved by (offsetX, -offsetY), wrapped around the
+  // source region, blurred and painted through LutToColor.
+  static int32_t Shadow(int16_t mode, int16_t opacity, const unsigned char* src0,
+                        const unsigned char* src1, const unsigned char* src2,
+                        const unsigned char* src3, int32_t srcHeight, int32_t srcWidth,
+                        unsigned char* dst0, unsigned char* dst1, unsigned char* dst2,
+                        unsigned char* dst3, int32_t dstHeight, int32_t dstWidth, int32_t sx0,
+                        int32_t sy0, int32_t sx1, int32_t sy1, int32_t tx0, int32_t ty0,
+                        int32_t tx1, int32_t ty1, int16_t colourModel, int16_t srcChannels,
+                        int16_t dstChannels, const unsigned char* mask, int16_t blurRadius,
+                        int16_t offsetX, int16_t offsetY, const unsigned char* table,
+                        int16_t shift, int16_t strength);
+  // Interleaved form: one byte a pixel is read from the source (its channel
+  // counts are not), painted into a one-channel target.
+  static int32_t Shadow(int16_t mode, int16_t opacity, const unsigned char* src,
+                        int32_t srcHeight, int32_t srcWidth, unsigned char* dst,
+                        int32_t dstHeight, int32_t dstWidth, int32_t sx0, int32_t sy0,
+                        int32_t sx1, int32_t sy1, int32_t tx0, int32_t ty0, int32_t tx1,
+                        int32_t ty1, int16_t colourModel, int16_t srcChannels,
+                        int16_t dstChannels, const unsigned char* mask, int16_t blurRadius,
+                        int16_t offsetX, int16_t offsetY, const unsigned char* table,
+                        int16_t shift, int16_t strength);
+  // The bright shapes (above 128) of a one-channel source grown (kind 1) or
+  // shrunk (kind 0) by a disc of `radius`, painted in `colour`. The target
+  // is addressed with the source's width and region; its own size and
+  // region are not read. -1, nothing changed, for a source channel count
+  // other than 1.
+  static int32_t ContrExp(int16_t kind, int16_t mode, int16_t opacity, const unsigned char* src,
+                          int32_t height, int32_t width, unsigned char* dst, int32_t dstHeight,
+                          int32_t dstWidth, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                          int32_t tx0, int32_t ty0, int32_t tx1, int32_t ty1,
+                          int16_t background, int16_t srcChannels, int16_t dstChannels,
+                          int16_t radius, const unsigned char* mask, unsigned char colour,
+                          int16_t strength);
+  // The difference between the source and its dilation by `radius`,
+  // painted in `colour`; addressed as ContrExp.
+  static int32_t Outline(int16_t mode, int16_t opacity, const unsigned char* src, int32_t height,
+                         int32_t width, unsigned char* dst, int32_t dstHeight, int32_t dstWidth,
+                         int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t tx0,
+                         int32_t ty0, int32_t tx1, int32_t ty1, int16_t srcChannels,
+                         int16_t dstChannels, int16_t radius, const unsigned char* mask,
+                         unsigned char colour, int16_t strength);
+
+  // ---- Convolution detectors (convolution_detectors.cpp) ----
+
+  // Fixed 3 x 3 responses of kinds 0..9 at (x, y) of a byte plane (layout
+  // 1) or, for kind 5, of 32-bit words (layout 4). *result is 0 for other
+  // kinds, and for a pixel on or outside the plane's border.
+  static void Convolve_Pixel(int16_t layout, int32_t width, int32_t height, const void* source,
+                             int32_t x, int32_t y, int16_t kind, int32_t* result);
+  // WIDTH FIRST. The responses over the region into the map (row 0 and the
+  // last row, column 0 and the last column take their inner neighbour's
+  // response), mixed by percent with the map's values, through the contrast
+  // table when the contrast is not 0; *maximum is raised to every value
+  // written. -1 for null pointers.
+  static int32_t Conv_Detect(int16_t layout, int32_t width, int32_t height, const void* source,
+                             int32_t* map, int32_t* maximum, int16_t kind, int16_t mix,
+                             int16_t contrast, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+  // The response map of the planes' grey, stretched to 0..255, adjusted,
+  // blurred and coloured through the ramp into one plane (layout 1) or
+  // three.
+  static int32_t Convolution(int16_t mode, int16_t opacity, int16_t layout, unsigned char* plane1,
+                             unsigned char* plane2, unsigned char* plane3,
+                             const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                             int32_t y0, int32_t x1, int32_t y1, const unsigned char* ramp,
+                             int32_t kind, int32_t blurRadius, int32_t contrast,
+                             int32_t brightness);
 };
 
 // A line of `value` painted into a plane, mixed into each point by
@@ -389,3 +561,13 @@ class Effects {
 void DrawLine(int16_t mode, int16_t opacity, unsigned char* plane, const unsigned char* mask,
               int32_t height, int32_t width, int16_t startX, int16_t startY, int16_t endX,
               int16_t endY, int32_t value, int32_t strength);
+
+// One outline's pixels (x the column, y the row) drawn into a plane: value
+// = clamp(base + offset[k], 0, 255) * opacity[k] / 255, weighed by the
+// call's opacity and the mask. With `clear` 1 each drawn pixel's mask
+// sample becomes 0, so a later drawing through the same mask leaves it. The
+// height is not read: the caller keeps the points inside the plane.
+void DrawOutline(int16_t mode, int16_t opacity, unsigned char* plane, unsigned char* mask,
+                 int32_t height, int32_t width, int16_t clear, int32_t count,
+                 const coords* points, const int16_t* opacities, const int16_t* offsets,
+                 unsigned char base);

@@ -1,0 +1,364 @@
+// Relief and edges: the two-tap emboss, the edge map made of four embossed
+// directions, sharpening that spares flat areas, the thinned skeleton of a
+// threshold and the contour lines of a source layer.
+//
+// The emboss offset is chosen among the points on the border of the
+// (2 * depth + 1)^2 square, the one whose direction lies nearest the
+// angle folded into 0..90 degrees, its signs then set by the quadrant.
+// Its depth is limited to 1000 pixels: the square kernel it goes through
+// would otherwise take gigabytes for two taps.
+//
+// The edge map's contrast table stretches the edge strengths from a lower
+// bound t up (contrast c >= 0: t = 2c, at most 255) or squeezes them below
+// t = 2c + 256 (c < 0; c is held at -128 and up so that t is never
+// negative), then turns them over so that edges come out dark on white.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "operations/edge_mix.h"
+#include "operations/effect_support.h"
+#include "operations/effects.h"
+#include "operations/outline_tracing.h"
+#include "operations/thinning.h"
+#include "raster/blend_filters.h"
+#include "raster/convolution.h"
+
+using effect_support::Blend;
+using effect_support::Clamp255;
+using effect_support::ClampRegion;
+using effect_support::Weight;
+
+namespace {
+
+constexpr int32_t kMaxEmbossDepth = 1000;
+// The contour lines keep one outline list per level.
+constexpr int32_t kMaxLevels = 130;
+
+struct Offset {
+  int32_t dx;
+  int32_t dy;
+};
+
+// The emboss offset for a depth and an angle in degrees.
+Offset EmbossOffset(int32_t r, int32_t angle) {
+  while (angle > 360) angle -= 360;
+  int32_t folded = angle;
+  if (angle > 90 && angle <= 180) {
+    folded = 180 - angle;
+  } else if (angle > 180 && angle <= 270) {
+    folded = angle - 180;
+  } else if (angle > 270 && angle <= 360) {
+    folded = 360 - angle;
+  }
+  const double a = static_cast<float>(folded) * 6.2831855f / 360.0f;
+  Offset o{r, 0};
+  double best = 0.0;
+  // Depth 0 has a single candidate, the centre itself.
+  if (r > 0) {
+    for (int32_t i = 0; i <= r; ++i) {
+      const double theta = std::atan(static_cast<double>(i) / r);
+      if (std::fabs(theta - a) < std::fabs(a - best)) {
+        o = {r, i};
+        best = theta;
+      }
+    }
+    for (int32_t j = 0; j <= r; ++j) {
+      const double theta = j == 0 ? 3.141592653589793 / 2.0 : std::atan(static_cast<double>(r) / j);
+      if (std::fabs(theta - a) < std::fabs(a - best)) {
+        o = {j, r};
+        best = theta;
+      }
+    }
+  }
+  if (angle >= 91 && angle <= 180) {
+    o.dx = -o.dx;
+  } else if (angle >= 181 && angle <= 270) {
+    o = {-o.dx, -o.dy};
+  } else if (angle >= 271 && angle <= 360) {
+    o.dy = -o.dy;
+  }
+  return o;
+}
+
+// Edge strength of an embossed sample (bias 128): twice its distance from
+// the bias, at most 255.
+int32_t EdgeStrength(int32_t e) { return std::min(255, e <= 128 ? 2 * (128 - e) : 2 * e - 256); }
+
+// The contrast table of the edge map, already turned over.
+void EdgeTable(int32_t contrast, int32_t table[256]) {
+  const int32_t c = std::max(contrast, -128);
+  if (c >= 0) {
+    const int32_t t = std::min(255, 2 * c);
+    for (int32_t i = 0; i < 256; ++i) table[i] = i <= t ? 0 : (i - t) * 255 / (255 - t);
+  } else {
+    const int32_t t = 2 * c + 256;
+    for (int32_t i = 0; i < 256; ++i) table[i] = i > t ? 255 : (t == 0 ? 0 : i * 255 / t);
+  }
+  for (int32_t i = 0; i < 256; ++i) table[i] = Clamp255(255 - table[i]);
+}
+
+// The edge map of a packed plane (rw x rh) into `edges`: the strongest of
+// the four directions. `work` is overwritten.
+int32_t EdgeMap(unsigned char* work, const unsigned char* unfiltered, unsigned char* edges,
+                const unsigned char* mask, int32_t rw, int32_t rh, int16_t depth) {
+  const int64_t size = static_cast<int64_t>(rw) * rh;
+  for (const int16_t angle : {0, 90, 180, 270}) {
+    if (Effects::Emboss(0, 255, work, mask, rh, rw, 0, 0, rw - 1, rh - 1, depth, 1, 128, angle,
+                        1) != 0) {
+      return -1;
+    }
+    for (int64_t i = 0; i < size; ++i) {
+      const int32_t m = EdgeStrength(work[i]);
+      edges[i] = static_cast<unsigned char>(angle == 0 ? m : std::max<int32_t>(m, edges[i]));
+    }
+    std::memcpy(work, unfiltered, static_cast<size_t>(size));
+  }
+  return 0;
+}
+
+// Sharpening by the raster core's matrix of `level`, `passes` times over
+// the whole plane.
+void SharpenPasses(unsigned char* plane, int32_t width, int32_t height, int16_t weight,
+                   int16_t passes, int16_t level) {
+  if (level == 0) return;  // no matrix: nothing to apply
+  int32_t kernel[9] = {};
+  int16_t divisor = 0;
+  Load_matrix(0, level, kernel, &divisor);
+  const auto strength = static_cast<int32_t>(weight * 40.96 + 0.5);
+  for (int32_t p = 0; p < passes; ++p) {
+    (void)X_Mat_Chbuf(width, height, plane, 0, 0, width - 1, height - 1, 0, divisor, kernel,
+                      strength);
+  }
+}
+
+// Frees every traced list however the contour lines end.
+struct TracedLevels {
+  pixel_outline_list_type lists[kMaxLevels] = {};
+  int32_t count = 0;
+  ~TracedLevels() {
+    for (int32_t i = 0; i < count; ++i) free_pixel_outline_list(&lists[i]);
+  }
+};
+
+}  // namespace
+
+void MixByEdges(unsigned char* plane, const unsigned char* edges, const unsigned char* other,
+                int32_t width, int32_t height, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  int32_t table[256];
+  X_lutcontrast(table, 40);
+  ClampRegion(width, height, x0, y0, x1, y1);
+  for (int32_t y = y0; y < y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int32_t t = table[edges[i]] * 100 / 255;
+      plane[i] = static_cast<unsigned char>((t * plane[i] + (100 - t) * other[i]) / 100);
+    }
+  }
+}
+
+int32_t Effects::Emboss(int16_t mode, int16_t opacity, unsigned char* buffer,
+                        const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                        int32_t y0, int32_t x1, int32_t y1, int16_t depth, int16_t channels,
+                        int16_t bias, int16_t angle, int16_t divisor) {
+  if (buffer == nullptr || width <= 0 || height <= 0) return -1;
+  if (depth < 0 || depth > kMaxEmbossDepth || channels < 1 || channels > 9) return -1;
+  const int32_t r = depth;
+  const int32_t side = 2 * r + 1;
+  plat::Block<int32_t> kernel(static_cast<int64_t>(side) * side, WorkSource());
+  if (!kernel) return -1;
+  kernel.Clear();
+  unsigned char biases[9];
+  std::memset(biases, static_cast<unsigned char>(bias & 0xFF), sizeof biases);
+  const Offset o = EmbossOffset(r, angle);
+  // Rows grow downward: +1 up-right of the centre, -1 opposite. At depth 0
+  // both fall on the centre and the -1 stays.
+  kernel[static_cast<int64_t>(r - o.dy) * side + (r + o.dx)] = 1;
+  kernel[static_cast<int64_t>(r + o.dy) * side + (r - o.dx)] = -1;
+  return ApplyMatrix(mode, opacity, buffer, mask, 1, 1, width, height, x0, x1, y0, y1, depth,
+                     channels, biases, static_cast<float>(divisor), kernel.get());
+}
+
+int32_t Effects::FindEdge(int16_t mode, int16_t opacity, unsigned char* plane,
+                          const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                          int32_t y0, int32_t x1, int32_t y1, int32_t strength, int16_t depth,
+                          int16_t contrast) {
+  if (plane == nullptr || width <= 0 || height <= 0) return -1;
+  ClampRegion(width, height, x0, y0, x1, y1);
+  if (x0 > x1 || y0 > y1) return 0;
+  const int32_t rw = x1 - x0 + 1, rh = y1 - y0 + 1;
+  const int64_t size = static_cast<int64_t>(rw) * rh;
+  plat::Block<unsigned char> work(size, WorkSource()), unfiltered(size, WorkSource());
+  plat::Block<unsigned char> edges(size, WorkSource());
+  if (!work || !unfiltered || !edges) return -1;
+  for (int32_t y = 0; y < rh; ++y) {
+    std::memcpy(unfiltered.get() + static_cast<int64_t>(y) * rw,
+                plane + static_cast<int64_t>(y + y0) * width + x0, static_cast<size_t>(rw));
+  }
+  std::memcpy(work.get(), unfiltered.get(), static_cast<size_t>(size));
+  // The embossing reads the caller's mask as a plane of the region's width.
+  if (EdgeMap(work.get(), unfiltered.get(), edges.get(), mask, rw, rh, depth) != 0) return -1;
+  int32_t table[256];
+  EdgeTable(contrast, table);
+  const int32_t k = Clamp255(strength);
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int64_t j = static_cast<int64_t>(y - y0) * rw + (x - x0);
+      const int32_t a = mask != nullptr ? opacity * k * mask[i] / 65025 : opacity * k / 255;
+      plane[i] = Blend(mode, unfiltered[j], table[edges[j]], a);
+    }
+  }
+  return 0;
+}
+
+int32_t Effects::X_sharpedg_buf(int32_t width, int32_t height, unsigned char* plane, int32_t x0,
+                                int32_t y0, int32_t x1, int32_t y1, int16_t weight,
+                                int16_t passes, int16_t level, int16_t edgeDepth) {
+  if (plane == nullptr || width <= 0 || height <= 0) return -1;
+  if (edgeDepth == 0) {
+    SharpenPasses(plane, width, height, weight, passes, level);
+    return 0;
+  }
+  const int64_t size = static_cast<int64_t>(width) * height;
+  plat::Block<unsigned char> edges(size, WorkSource()), sharp(size, WorkSource());
+  if (!edges || !sharp) return -1;
+  std::memcpy(edges.get(), plane, static_cast<size_t>(size));
+  std::memcpy(sharp.get(), plane, static_cast<size_t>(size));
+  if (FindEdge(0, 255, edges.get(), nullptr, height, width, 0, 0, width - 1, height - 1, 255,
+               edgeDepth, -64) != 0) {
+    return -1;
+  }
+  SharpenPasses(sharp.get(), width, height, weight, passes, level);
+  MixByEdges(plane, edges.get(), sharp.get(), width, height, x0, y0, x1, y1);
+  return 0;
+}
+
+int32_t Effects::Skeleton(int16_t mode, int16_t opacity, int16_t channels, unsigned char* red,
+                          unsigned char* green, unsigned char* blue, int32_t height,
+                          int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                          const unsigned char* mask, int16_t edge) {
+  if (red == nullptr || width <= 0 || height <= 0) return -1;
+  if (channels != 1 && (channels != 3 || green == nullptr || blue == nullptr)) return -1;
+  const int64_t size = static_cast<int64_t>(width) * height;
+  plat::Block<unsigned char> work(size, WorkSource());
+  if (!work) return -1;
+  for (int64_t i = 0; i < size; ++i) {
+    const int32_t v = channels == 1 ? red[i] : (red[i] + green[i] + blue[i]) / 3;
+    work[i] = v >= 128 ? 255 : 0;
+  }
+  if (edge == 1 && FindEdge(0, 255, work.get(), nullptr, height, width, 0, 0, width - 1,
+                            height - 1, 255, 1, 0) != 0) {
+    return -1;
+  }
+  if (thin_image(work.get(), height, width, 255) != 0) return -1;
+  ClampRegion(width, height, x0, y0, x1, y1);
+  unsigned char* planes[3] = {red, green, blue};
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int32_t a = Weight(mask, i, opacity);
+      for (int32_t k = 0; k < channels; ++k) planes[k][i] = Blend(mode, planes[k][i], work[i], a);
+    }
+  }
+  return 0;
+}
+
+int32_t Effects::GeoLevels(int16_t mode, int16_t opacity, int16_t channels,
+                           const unsigned char* source, int32_t srcHeight, int32_t srcWidth,
+                           unsigned char* red, unsigned char* green, unsigned char* blue,
+                           int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                           int32_t y1, const unsigned char* mask, int16_t count,
+                           const unsigned char* colour) {
+  if (source == nullptr || red == nullptr || colour == nullptr) return -1;
+  if (srcWidth <= 0 || srcHeight <= 0 || width <= 0 || height <= 0) return -1;
+  if (channels != 1 && (channels != 3 || green == nullptr || blue == nullptr)) return -1;
+  const int32_t levels = std::clamp<int32_t>(count, 0, kMaxLevels);
+  const int64_t srcSize = static_cast<int64_t>(srcWidth) * srcHeight;
+  const int64_t size = static_cast<int64_t>(width) * height;
+
+  TracedLevels traced;
+  {
+    plat::Block<unsigned char> twoLevel(srcSize, WorkSource());
+    if (!twoLevel) return -1;
+    for (int32_t i = 0; i < levels; ++i) {
+      const int32_t t = 255 * (i + 1) / (levels + 1);
+      for (int64_t p = 0; p < srcSize; ++p) twoLevel[p] = source[p] < t ? 0 : 255;
+      int16_t abortFlag = 0;
+      traced.lists[traced.count++] = find_outline_pixels(twoLevel.get(), srcHeight, srcWidth,
+                                                         static_cast<unsigned char>(t), &abortFlag);
+      if (abortFlag == -1) return -1;
+    }
+  }
+
+  const int32_t planeCount = channels;
+  plat::Block<unsigned char> line(size, WorkSource()), undrawn(size, WorkSource());
+  plat::Block<unsigned char> copies[3];
+  if (!line || !undrawn) return -1;
+  unsigned char* targets[3] = {red, green, blue};
+  for (int32_t k = 0; k < planeCount; ++k) {
+    copies[k] = plat::Block<unsigned char>(size, WorkSource());
+    if (!copies[k]) return -1;
+    std::memcpy(copies[k].get(), targets[k], static_cast<size_t>(size));
+  }
+  line.Clear();
+
+  for (int32_t level = 0; level < traced.count; ++level) {
+    std::memset(undrawn.get(), 255, static_cast<size_t>(size));
+    const pixel_outline_list_type& list = traced.lists[level];
+    for (uint32_t o = 0; o < list.length; ++o) {
+      const pixel_outline_type& outline = list.data[o];
+      const int32_t n = static_cast<int32_t>(std::min<uint32_t>(outline.length, INT32_MAX));
+      plat::Block<coords> pixels(n, WorkSource());
+      plat::Block<int16_t> opacities(n, WorkSource()), offsets(n, WorkSource());
+      if (!pixels || !opacities || !offsets) return -1;
+      for (int32_t k = 0; k < n; ++k) {
+        // Corner coordinates count rows upward from the bottom; a source
+        // larger than the target draws along the target's last row and
+        // column.
+        const int64_t row = static_cast<int64_t>(height) - outline.data[k].y;
+        pixels[k].x = std::min<uint32_t>(outline.data[k].x, static_cast<uint32_t>(width - 1));
+        pixels[k].y = static_cast<uint32_t>(std::clamp<int64_t>(row, 0, height - 1));
+        opacities[k] = 255;
+        offsets[k] = 0;
+      }
+      DrawOutline(0, 255, line.get(), undrawn.get(), height, width, 0, n, pixels.get(),
+                  opacities.get(), offsets.get(), 255);
+      for (int32_t k = 0; k < 3; ++k) {
+        if (!copies[k]) continue;  // one channel: no green or blue copy
+        DrawOutline(0, 255, copies[k].get(), undrawn.get(), height, width, k == 2 ? 1 : 0, n,
+                    pixels.get(), opacities.get(), offsets.get(), colour[k]);
+      }
+    }
+  }
+
+  ClampRegion(width, height, x0, y0, x1, y1);
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      const int32_t a = mask != nullptr ? mask[i] * opacity * line[i] / 65025
+                                        : opacity * line[i] / 255;
+      for (int32_t k = 0; k < planeCount; ++k) {
+        targets[k][i] = Blend(mode, targets[k][i], copies[k][i], a);
+      }
+    }
+  }
+  return 0;
+}
+
+void DrawOutline(int16_t mode, int16_t opacity, unsigned char* plane, unsigned char* mask,
+                 int32_t /*height*/, int32_t width, int16_t clear, int32_t count,
+                 const coords* points, const int16_t* opacities, const int16_t* offsets,
+                 unsigned char base) {
+  if (plane == nullptr || points == nullptr || opacities == nullptr || offsets == nullptr) return;
+  for (int32_t k = 0; k < count; ++k) {
+    const int32_t value = Clamp255(Clamp255(base + offsets[k]) * opacities[k] / 255);
+    const int64_t i = static_cast<int64_t>(width) * points[k].y + points[k].x;
+    int32_t a = opacity;
+    if (mask != nullptr) {
+      a = opacity * mask[i] / 255;
+      if (clear == 1) mask[i] = 0;
+    }
+    plane[i] = Blend(mode, plane[i], value, a);
+  }
+}

@@ -1,0 +1,239 @@
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/core/colour_spaces.h"
+#include "operations/effects.h"
+#include "support/session.h"
+
+namespace {
+
+using Plane = std::vector<unsigned char>;
+
+Plane Seeded(size_t n, uint32_t seed) {
+  Plane p(n);
+  for (auto& v : p) {
+    seed = seed * 1664525u + 1013904223u;
+    v = static_cast<unsigned char>(seed >> 24);
+  }
+  return p;
+}
+
+struct Case {
+  int32_t w, h;
+  int32_t x0, y0, x1, y1;  // as passed, before clamping
+};
+
+// Plane shapes with regions that are whole, odd, touching one side or
+// overhanging.
+const std::vector<Case>& Cases() {
+  static const std::vector<Case> cases = {{1, 1, 0, 0, 0, 0},   {9, 1, 0, 0, 8, 0},
+                                          {1, 7, 0, 0, 0, 6},   {23, 17, 0, 0, 22, 16},
+                                          {37, 29, 5, 3, 30, 26}, {31, 19, -4, 2, 40, 11},
+                                          {26, 26, 3, 0, 3, 25},  {150, 9, 3, 1, 146, 8}};
+  return cases;
+}
+
+unsigned char RefBlend(int mode, int old, int v, int weight) {
+  unsigned char combined = static_cast<unsigned char>(old);
+  X_optionRPart(&combined, static_cast<uint32_t>(mode + 1), old, v);
+  return static_cast<unsigned char>(((255 - weight) * old + weight * combined) / 255);
+}
+
+// The literal separable filter: the column window of each row shrinks
+// symmetrically at the region's top and bottom, the row window at its
+// sides.
+Plane RefExtreme(bool max, const Plane& in, Case c, int rx, int ry, int ch, int mode,
+                 int opacity, const unsigned char* mask) {
+  Plane out = in;
+  int x0 = std::max(c.x0, 0), y0 = std::max(c.y0, 0);
+  int x1 = std::min(c.x1, c.w - 1), y1 = std::min(c.y1, c.h - 1);
+  const int rw = x1 - x0 + 1;
+  std::vector<int> work(static_cast<size_t>(rw) * ch * (y1 - y0 + 1));
+  for (int y = y0; y <= y1; ++y) {
+    const int ky = std::min({ry, y - y0, y1 - y});
+    std::vector<int> row(static_cast<size_t>(rw) * ch);
+    for (int x = x0; x <= x1; ++x) {
+      for (int k = 0; k < ch; ++k) {
+        int v = in[(static_cast<size_t>(y) * c.w + x) * ch + k];
+        for (int d = -ky; d <= ky; ++d) {
+          const int s = in[(static_cast<size_t>(y + d) * c.w + x) * ch + k];
+          v = max ? std::max(v, s) : std::min(v, s);
+        }
+        row[(x - x0) * ch + k] = v;
+      }
+    }
+    for (int x = x0; x <= x1; ++x) {
+      const int kx = std::min({rx, x - x0, x1 - x});
+      for (int k = 0; k < ch; ++k) {
+        int v = in[(static_cast<size_t>(y) * c.w + x) * ch + k];
+        for (int d = -kx; d <= kx; ++d) {
+          const int s = row[(x - x0 + d) * ch + k];
+          v = max ? std::max(v, s) : std::min(v, s);
+        }
+        work[((y - y0) * rw + (x - x0)) * ch + k] = v;
+      }
+    }
+  }
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      const size_t p = static_cast<size_t>(y) * c.w + x;
+      const int a = mask ? mask[p] * opacity / 255 : opacity;
+      for (int k = 0; k < ch; ++k) {
+        out[p * ch + k] = RefBlend(mode, in[p * ch + k], work[((y - y0) * rw + (x - x0)) * ch + k], a);
+      }
+    }
+  }
+  return out;
+}
+
+// The literal median: gather the window with coordinates clamped to the
+// region, sort, take entry n / 2; repeated passes filter the last output.
+Plane RefMedian(const Plane& in, Case c, int r, int passes, int mode, int opacity,
+                const unsigned char* mask) {
+  int x0 = std::max(c.x0, 0), y0 = std::max(c.y0, 0);
+  int x1 = std::min(c.x1, c.w - 1), y1 = std::min(c.y1, c.h - 1);
+  Plane work = in, output = in;
+  for (int pass = 0; pass < passes; ++pass) {
+    std::vector<int> list;
+    for (int y = y0; y <= y1; ++y) {
+      for (int x = x0; x <= x1; ++x) {
+        list.clear();
+        for (int j = -r; j <= r; ++j) {
+          for (int i = -r; i <= r; ++i) {
+            const int xx = std::clamp(x + i, x0, x1), yy = std::clamp(y + j, y0, y1);
+            list.push_back(work[static_cast<size_t>(yy) * c.w + xx]);
+          }
+        }
+        std::sort(list.begin(), list.end());
+        output[static_cast<size_t>(y) * c.w + x] =
+            static_cast<unsigned char>(list[static_cast<size_t>(list.size() * 0.5)]);
+      }
+    }
+    work = output;
+  }
+  Plane out = in;
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      const size_t p = static_cast<size_t>(y) * c.w + x;
+      const int a = mask ? mask[p] * opacity / 255 : opacity;
+      out[p] = RefBlend(mode, in[p], output[p], a);
+    }
+  }
+  return out;
+}
+
+class RankFilters : public vmktest::SessionTest {};
+
+TEST_F(RankFilters, MaximaAndMinimaMatchTheLiteralWindowsBitForBit) {
+  uint32_t seed = 7;
+  for (const Case& c : Cases()) {
+    for (const int ch : {1, 3}) {
+      const Plane in = Seeded(static_cast<size_t>(c.w) * c.h * ch, ++seed);
+      const Plane mask = Seeded(static_cast<size_t>(c.w) * c.h, ++seed);
+      for (int rx = 0; rx <= 12; rx += (rx < 3 ? 1 : 4)) {
+        for (int ry = 0; ry <= 12; ry += (ry < 3 ? 1 : 3)) {
+          for (const bool max : {true, false}) {
+            const bool masked = (rx + ry) % 2 == 1;
+            const int mode = (rx + ry) % 5 == 0 ? 3 : 0;
+            const int opacity = ry == 2 ? 140 : 255;
+            const unsigned char* m = masked ? mask.data() : nullptr;
+            Plane got = in;
+            auto fn = max ? &Effects::Maxima : &Effects::Minima;
+            ASSERT_EQ(fn(static_cast<int16_t>(mode), static_cast<int16_t>(opacity), got.data(),
+                         c.h, c.w, c.x0, c.y0, c.x1, c.y1, static_cast<int16_t>(rx),
+                         static_cast<int16_t>(ry), static_cast<int16_t>(ch), m),
+                      0);
+            ASSERT_EQ(got, RefExtreme(max, in, c, rx, ry, ch, mode, opacity, m))
+                << (max ? "max " : "min ") << c.w << "x" << c.h << " ch " << ch << " r " << rx
+                << "," << ry;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(RankFilters, MedianMatchesTheSortedWindowBitForBit) {
+  uint32_t seed = 99;
+  for (const Case& c : Cases()) {
+    const Plane in = Seeded(static_cast<size_t>(c.w) * c.h, ++seed);
+    const Plane mask = Seeded(in.size(), ++seed);
+    for (int r = 0; r <= 12; ++r) {
+      const int passes = r % 3 + 1;
+      const unsigned char* m = r % 2 ? mask.data() : nullptr;
+      const int mode = r == 4 ? 5 : 0;
+      Plane got = in;
+      ASSERT_EQ(Effects::Median(static_cast<int16_t>(mode), 200, got.data(), c.h, c.w, c.x0,
+                                c.y0, c.x1, c.y1, static_cast<int16_t>(r),
+                                static_cast<int16_t>(passes), m),
+                0);
+      ASSERT_EQ(got, RefMedian(in, c, r, passes, mode, 200, m))
+          << c.w << "x" << c.h << " r " << r << " passes " << passes;
+    }
+  }
+  // Few grey levels make long runs of equal samples around the middle.
+  Plane flat = Seeded(40 * 30, 5);
+  for (auto& v : flat) v &= 0xC0;
+  const Case whole{40, 30, 0, 0, 39, 29};
+  Plane got = flat;
+  ASSERT_EQ(Effects::Median(0, 255, got.data(), 30, 40, 0, 0, 39, 29, 3, 2, nullptr), 0);
+  EXPECT_EQ(got, RefMedian(flat, whole, 3, 2, 0, 255, nullptr));
+}
+
+TEST_F(RankFilters, SmallCasesOfWindowsAndPasses) {
+  const Plane in = Seeded(6 * 5, 3);
+  Plane p = in;
+  // Radius 0 copies the region.
+  ASSERT_EQ(Effects::Maxima(0, 255, p.data(), 5, 6, 0, 0, 5, 4, 0, 0, 1, nullptr), 0);
+  ASSERT_EQ(Effects::Minima(0, 255, p.data(), 5, 6, 0, 0, 5, 4, 0, 0, 1, nullptr), 0);
+  EXPECT_EQ(p, in);
+  // At the region's corners the window is the pixel alone.
+  ASSERT_EQ(Effects::Maxima(0, 255, p.data(), 5, 6, 0, 0, 5, 4, 9, 9, 1, nullptr), 0);
+  EXPECT_EQ(p[0], in[0]);
+  EXPECT_EQ(p[5], in[5]);
+  EXPECT_EQ(p[24], in[24]);
+  EXPECT_EQ(p[29], in[29]);
+  // A lone bright pixel in a dark field goes with the median of radius 1.
+  Plane dot(7 * 7, 10);
+  dot[3 * 7 + 3] = 250;
+  ASSERT_EQ(Effects::Median(0, 255, dot.data(), 7, 7, 0, 0, 6, 6, 1, 1, nullptr), 0);
+  EXPECT_EQ(dot, Plane(7 * 7, 10));
+  // No pass blends the unfiltered region back.
+  p = in;
+  ASSERT_EQ(Effects::Median(0, 255, p.data(), 5, 6, 0, 0, 5, 4, 2, 0, nullptr), 0);
+  EXPECT_EQ(p, in);
+  // A radius whose window is far larger than the region counts the border
+  // samples as often as the clamp names them.
+  Plane tiny = {0, 200, 90, 30};
+  ASSERT_EQ(Effects::Median(0, 255, tiny.data(), 2, 2, 0, 0, 1, 1, 30000, 1, nullptr), 0);
+  EXPECT_EQ(tiny, (Plane{30, 90, 90, 30}));
+}
+
+TEST_F(RankFilters, RefusedWorkMemoryLeavesThePlane) {
+  const Plane in = Seeded(16 * 12, 11);
+  Plane p = in;
+  vmktest::NoWorkMemory none;
+  EXPECT_EQ(Effects::Maxima(0, 255, p.data(), 12, 16, 0, 0, 15, 11, 2, 2, 1, nullptr), -1);
+  EXPECT_EQ(Effects::Minima(0, 255, p.data(), 12, 16, 0, 0, 15, 11, 2, 2, 1, nullptr), -1);
+  EXPECT_EQ(Effects::Median(0, 255, p.data(), 12, 16, 0, 0, 15, 11, 2, 2, nullptr), -1);
+  EXPECT_EQ(Effects::X_medianedg_buf(16, 12, p.data(), 0, 0, 15, 11, 0, 1), -1);
+  EXPECT_EQ(p, in);
+}
+
+TEST_F(RankFilters, EdgeSparingMedianLeavesTheRegionsLastRow) {
+  const Plane in = Seeded(20 * 10, 17);
+  Plane plain = in, spared = in;
+  // Depth 0 is the raster core's median of the region.
+  ASSERT_EQ(Effects::X_medianedg_buf(20, 10, plain.data(), 2, 2, 17, 7, 0, 0), 0);
+  EXPECT_NE(plain, in);
+  ASSERT_EQ(Effects::X_medianedg_buf(20, 10, spared.data(), 2, 2, 17, 7, 0, 1), 0);
+  for (int x = 0; x < 20; ++x) {
+    EXPECT_EQ(spared[7 * 20 + x], in[7 * 20 + x]);
+    EXPECT_EQ(spared[1 * 20 + x], in[1 * 20 + x]);
+  }
+}
+
+}  // namespace
