@@ -302,6 +302,20 @@ int32_t Effects::GeoLevels(int16_t mode, int16_t opacity, int16_t channels,
     std::memcpy(copies[k].get(), targets[k], static_cast<size_t>(size));
   }
   line.Clear();
+  // One set of point arrays, as long as the longest outline, serves them
+  // all.
+  uint32_t longest = 0;
+  for (int32_t level = 0; level < traced.count; ++level) {
+    for (uint32_t o = 0; o < traced.lists[level].length; ++o) {
+      longest = std::max(longest, traced.lists[level].data[o].length);
+    }
+  }
+  const int32_t most = static_cast<int32_t>(std::min<uint32_t>(longest, INT32_MAX));
+  plat::Block<coords> pixels(most, WorkSource());
+  plat::Block<int16_t> opacities(most, WorkSource()), offsets(most, WorkSource());
+  if (!pixels || !opacities || !offsets) return -1;
+  std::fill(opacities.begin(), opacities.end(), int16_t{255});
+  std::fill(offsets.begin(), offsets.end(), int16_t{0});
 
   for (int32_t level = 0; level < traced.count; ++level) {
     std::memset(undrawn.get(), 255, static_cast<size_t>(size));
@@ -309,9 +323,6 @@ int32_t Effects::GeoLevels(int16_t mode, int16_t opacity, int16_t channels,
     for (uint32_t o = 0; o < list.length; ++o) {
       const pixel_outline_type& outline = list.data[o];
       const int32_t n = static_cast<int32_t>(std::min<uint32_t>(outline.length, INT32_MAX));
-      plat::Block<coords> pixels(n, WorkSource());
-      plat::Block<int16_t> opacities(n, WorkSource()), offsets(n, WorkSource());
-      if (!pixels || !opacities || !offsets) return -1;
       for (int32_t k = 0; k < n; ++k) {
         // Corner coordinates count rows upward from the bottom; a source
         // larger than the target draws along the target's last row and
@@ -319,8 +330,6 @@ int32_t Effects::GeoLevels(int16_t mode, int16_t opacity, int16_t channels,
         const int64_t row = static_cast<int64_t>(height) - outline.data[k].y;
         pixels[k].x = std::min<uint32_t>(outline.data[k].x, static_cast<uint32_t>(width - 1));
         pixels[k].y = static_cast<uint32_t>(std::clamp<int64_t>(row, 0, height - 1));
-        opacities[k] = 255;
-        offsets[k] = 0;
       }
       DrawOutline(0, 255, line.get(), undrawn.get(), height, width, 0, n, pixels.get(),
                   opacities.get(), offsets.get(), 255);

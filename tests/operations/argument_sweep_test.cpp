@@ -322,6 +322,151 @@ std::vector<Row> Rows() {
                              c.p, c.p);
                     return 0;
                   }});
+  // ---- emboss, edges, skeleton, contour lines ----
+  rows.push_back({"Emboss", 2, true, kRc, [](Call& c) {
+                    // Depths beyond 1000 are refused; the sweep reaches just past.
+                    return Effects::Emboss(c.mode, c.opacity, c.planes->i3.data(), c.mask, c.s.h,
+                                           c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                           Held16(c.p, -5, 1001), 3, c.p16(), c.p16(), c.p16());
+                  }});
+  rows.push_back({"FindEdge", 1, true, kRc, [](Call& c) {
+                    return Effects::FindEdge(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.h,
+                                             c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p,
+                                             Held16(c.p, -5, 40), c.p16());
+                  }});
+  rows.push_back({"X_sharpedg_buf", 1, true, kRc, [](Call& c) {
+                    return Effects::X_sharpedg_buf(c.s.w, c.s.h, c.planes->r.data(), c.r.x0,
+                                                   c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                                   Held16(c.p, -2, 3), c.p16(),
+                                                   Held16(c.p, -3, 30));
+                  }});
+  rows.push_back({"Skeleton", 1, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::Skeleton(c.mode, c.opacity, static_cast<int16_t>(c.p & 3),
+                                             P.r.data(), P.g.data(), P.b.data(), c.s.h, c.s.w,
+                                             c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.mask, c.p16());
+                  }});
+  // Each level traces the whole source: the level counts past the 130 the
+  // operation keeps are the costly part of the sweep.
+  rows.push_back({"GeoLevels", 3, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    const unsigned char colour[3] = {250, 5, 128};
+                    return Effects::GeoLevels(c.mode, c.opacity, 3, P.sr.data(), c.s.h, c.s.w,
+                                              P.r.data(), P.g.data(), P.b.data(), c.s.h, c.s.w,
+                                              c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.mask, c.p16(),
+                                              colour);
+                  }});
+  rows.push_back({"GeoLevels smaller target", 2, true, kRc, [](Call& c) {
+                    // Contours of a source larger than the target stay inside it.
+                    auto& P = *c.planes;
+                    const unsigned char colour[3] = {250, 5, 128};
+                    const int32_t w = std::max(c.s.w / 2, 1), h = std::max(c.s.h / 2, 1);
+                    return Effects::GeoLevels(c.mode, c.opacity, 1, P.sr.data(), c.s.h, c.s.w,
+                                              P.r.data(), nullptr, nullptr, h, w, c.r.x0, c.r.y0,
+                                              c.r.x1, c.r.y1, c.mask, Held16(c.p, -5, 4), colour);
+                  }});
+
+  // ---- maximum, minimum, median ----
+  rows.push_back({"Maxima", 2, true, kRc, [](Call& c) {
+                    return Effects::Maxima(c.mode, c.opacity, c.planes->i3.data(), c.s.h, c.s.w,
+                                           c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                           static_cast<int16_t>(~c.p), 3, c.mask);
+                  }});
+  rows.push_back({"Minima", 2, true, kRc, [](Call& c) {
+                    return Effects::Minima(c.mode, c.opacity, c.planes->r.data(), c.s.h, c.s.w,
+                                           c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(), c.p16(), 1,
+                                           c.mask);
+                  }});
+  rows.push_back({"Median", 2, true, kRc, [](Call& c) {
+                    return Effects::Median(c.mode, c.opacity, c.planes->r.data(), c.s.h, c.s.w,
+                                           c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                           Held16(c.p, -1, 3), c.mask);
+                  }});
+  rows.push_back({"X_medianedg_buf", 1, true, kRc, [](Call& c) {
+                    return Effects::X_medianedg_buf(c.s.w, c.s.h, c.planes->r.data(), c.r.x0,
+                                                    c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                                    Held16(c.p, -3, 30));
+                  }});
+
+  // ---- luminance ramps, shadows, outlines ----
+  rows.push_back({"LutToColor planes", 40, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::LutToColor(
+                        c.mode, c.opacity, P.sr.data(), P.sg.data(), P.sb.data(), P.k.data(),
+                        c.s.h, c.s.w, P.r.data(), P.g.data(), P.b.data(), P.k.data(), c.s.h,
+                        c.s.w, 0, 0, c.s.w - 1 + Held(c.p, -99, 99), c.s.h - 1, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                        static_cast<int16_t>(c.p & 1), static_cast<int16_t>(c.p % 5),
+                        static_cast<int16_t>(c.p % 6), c.mask, Ramp().data(), c.p16(), c.p16());
+                  }});
+  rows.push_back({"LutToColor interleaved", 40, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::LutToColor(
+                        c.mode, c.opacity, P.si3.data(), c.s.h, c.s.w, P.i4.data(), c.s.h, c.s.w,
+                        c.r.x0, c.r.y0, c.r.x1, c.r.y1, 0, 0, c.s.w - 1, c.s.h - 1 - Held(c.p, -99, 99),
+                        static_cast<int16_t>(c.p & 1), 3, static_cast<int16_t>(1 + (c.p & 3)),
+                        c.p16(), c.mask, Ramp().data(), c.p16(), c.p16());
+                  }});
+  rows.push_back({"Shadow planes", 3, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::Shadow(
+                        c.mode, c.opacity, P.sr.data(), P.sg.data(), P.sb.data(), P.k.data(),
+                        c.s.h, c.s.w, P.r.data(), P.g.data(), P.b.data(), nullptr, c.s.h, c.s.w,
+                        c.r.x0, c.r.y0, c.r.x1, c.r.y1, 0, 0, c.s.w - 1, c.s.h - 1,
+                        static_cast<int16_t>(c.p & 1), 4, 3, c.mask, c.p16(), c.p16(),
+                        static_cast<int16_t>(~c.p), Ramp().data(), c.p16(), 255);
+                  }});
+  rows.push_back({"Shadow interleaved", 3, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::Shadow(c.mode, c.opacity, P.si3.data(), c.s.h, c.s.w,
+                                           P.r.data(), c.s.h, c.s.w, 0, 0, c.s.w - 1, c.s.h - 1,
+                                           c.r.x0, c.r.y0, c.r.x1, c.r.y1, 0, 3, 3, c.mask, 2,
+                                           c.p16(), c.p16(), Ramp().data(), 5, c.p16());
+                  }});
+  rows.push_back({"ContrExp", 3, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    for (int16_t kind = 0; kind < 2; ++kind) {
+                      const int32_t rc = Effects::ContrExp(
+                          kind, c.mode, c.opacity, P.sr.data(), c.s.h, c.s.w, P.i3.data(), 0, 0,
+                          c.r.x0, c.r.y0, c.r.x1, c.r.y1, 0, 0, 0, 0,
+                          static_cast<int16_t>(c.p & 1), 1, 3, c.p16(), c.mask, 77, c.p16());
+                      if (rc != 0) return rc;
+                    }
+                    return 0;
+                  }});
+  rows.push_back({"Outline", 3, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::Outline(c.mode, c.opacity, P.sr.data(), c.s.h, c.s.w,
+                                            P.r.data(), 0, 0, c.r.x0, c.r.y0, c.r.x1, c.r.y1, 0,
+                                            0, 0, 0, 1, 1, c.p16(), c.mask, 200, c.p16());
+                  }});
+
+  // ---- convolution detectors ----
+  rows.push_back({"Convolve_Pixel", 3, true, kRc, [](Call& c) {
+                    int32_t v = 0;
+                    for (int16_t kind = -1; kind <= 10; ++kind) {
+                      Effects::Convolve_Pixel(1, c.s.w, c.s.h, c.planes->r.data(), c.r.x0 + Held(c.p, -99, 99),
+                                              c.r.y1, kind, &v);
+                      Effects::Convolve_Pixel(4, c.s.w, c.s.h, c.planes->px.data(), c.r.x1,
+                                              c.r.y0 - Held(c.p, -99, 99), kind, &v);
+                    }
+                    return 0;
+                  }});
+  rows.push_back({"Conv_Detect", 50, true, kRc, [](Call& c) {
+                    std::vector<int32_t> map(static_cast<size_t>(c.s.w) * c.s.h, c.p);
+                    int32_t maximum = c.p;
+                    return Effects::Conv_Detect(static_cast<int16_t>(c.p & 5), c.s.w, c.s.h,
+                                                c.planes->px.data(), map.data(), &maximum,
+                                                static_cast<int16_t>(c.p % 11), c.p16(), c.p16(),
+                                                c.r.x0, c.r.y0, c.r.x1, c.r.y1);
+                  }});
+  rows.push_back({"Convolution", 3, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::Convolution(c.mode, c.opacity, static_cast<int16_t>(c.p & 3),
+                                                P.r.data(), P.g.data(), P.b.data(), c.mask, c.s.h,
+                                                c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                                Ramp().data(), c.p % 11, c.p, c.p, ~c.p);
+                  }});
+
   // The pyramid steps take no height to clamp against: their region is
   // the caller's, so only regions inside the half-size target are swept.
   rows.push_back({"DivideInHalf", 0, true, kRc,
