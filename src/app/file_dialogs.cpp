@@ -1,6 +1,7 @@
 #include "app/file_dialogs.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -143,6 +144,85 @@ OSErr BuildGraphicsImporterValidFileTypes(std::vector<OSType>* types, int32_t* c
   }
   return 0;
 }
+
+namespace {
+
+// Four-character code of a suffix: ".jpg" gives "JPG ".
+OSType SuffixCode(const std::string& extension) {
+  char c[5] = {' ', ' ', ' ', ' ', 0};
+  const std::string bare = !extension.empty() && extension[0] == '.' ? extension.substr(1) : extension;
+  for (size_t i = 0; i < 4 && i < bare.size(); ++i)
+    c[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(bare[i])));
+  return FourCC(c);
+}
+
+void Append(std::vector<OSType>* types, int32_t* count, OSType code) {
+  types->push_back(code);
+  ++*count;
+}
+
+}  // namespace
+
+OSErr AddComponentFileTypes(OSType componentType, bool suffixes, std::vector<OSType>* types,
+                            int32_t* count) {
+  if (types == nullptr || count == nullptr) return pf::kParamError;
+  // Every image reader takes a file-name suffix; there are no movie
+  // importers and no component without a suffix.
+  if (componentType == kGraphicsImporterComponent && suffixes) {
+    int32_t n = 0;
+    std::vector<OSType> readers;
+    BuildGraphicsImporterValidFileTypes(&readers, &n);
+    for (OSType t : readers) Append(types, count, t);
+  }
+  return 0;
+}
+
+OSErr BuildGraphicsImporterValidFileNameSuffixes(std::vector<OSType>* types, int32_t* count) {
+  if (types == nullptr || count == nullptr) return pf::kParamError;
+  for (const std::string& ext : plat::imageio::ReadableExtensions()) Append(types, count, SuffixCode(ext));
+  return 0;
+}
+
+OSErr BuildMovieValidFileTypes(std::vector<OSType>* types, int32_t* count) {
+  if (types == nullptr || count == nullptr) return pf::kParamError;
+  Append(types, count, FourCC("MooV"));
+  return 0;
+}
+
+OSErr BuildAllValidFileTypes(std::vector<OSType>* types, int32_t* count) {
+  OSErr e = BuildMovieValidFileTypes(types, count);
+  if (e == 0) e = AddComponentFileTypes(kMovieImporterComponent, true, types, count);
+  if (e == 0) e = BuildGraphicsImporterValidFileTypes(types, count);
+  return e;
+}
+
+OSErr BuildAllValidFileNameSuffixes(std::vector<OSType>* types, int32_t* count) {
+  if (types == nullptr || count == nullptr) return pf::kParamError;
+  Append(types, count, FourCC("MOV "));
+  return BuildGraphicsImporterValidFileNameSuffixes(types, count);
+}
+
+OSErr PutFile(const unsigned char* prompt, const unsigned char* defaultName, FSSpec* out,
+              unsigned char* chosen, unsigned char* replacing) {
+  if (out == nullptr || chosen == nullptr || replacing == nullptr) return pf::kParamError;
+  *chosen = 0;
+  *replacing = 0;
+  std::string path;
+  bool replace = false;
+  if (!plat::ui::AskSaveFile(prompt != nullptr ? PStrString(prompt) : std::string(),
+                             defaultName != nullptr ? PStrString(defaultName) : std::string(),
+                             FourCC("MooV"), FourCC("TVOD"), &path, &replace))
+    return pf::kUserCanceled;
+  FSSpec s;
+  const OSErr e = pf::MakeSpecFromPosix(path, &s);
+  if (e != 0) return e;
+  *out = s;
+  *chosen = 1;
+  *replacing = replace ? 1 : 0;
+  return 0;
+}
+
+void HandleNavEvent(const void*) {}
 
 OSErr FSpGetFileType(const FSSpec* spec, OSType* type, OSType* creator) {
   if (spec == nullptr) return pf::kParamError;

@@ -60,6 +60,37 @@ int16_t Do_NewDir(const fichier* current, fichier* out);
 // in *count. 0 (there is nothing here that can fail).
 OSErr BuildGraphicsImporterValidFileTypes(std::vector<OSType>* types, int32_t* count);
 
+// The file-name suffixes of the image readers as four-character codes
+// (upper case, padded with blanks: "TIFF", "JPG "), counted in *count.
+OSErr BuildGraphicsImporterValidFileNameSuffixes(std::vector<OSType>* types, int32_t* count);
+// 'MooV'.
+OSErr BuildMovieValidFileTypes(std::vector<OSType>* types, int32_t* count);
+// 'MooV', then the types of the movie importers and of the image readers.
+OSErr BuildAllValidFileTypes(std::vector<OSType>* types, int32_t* count);
+// "MOV ", then the suffixes of the movie importers and of the image readers.
+OSErr BuildAllValidFileNameSuffixes(std::vector<OSType>* types, int32_t* count);
+
+// The codecs as components: graphics importers ('grip') are the image
+// readers, one per file type, each taking a file-name suffix; there is no
+// movie importer ('eat '), so movies are known only by 'MooV'.
+inline constexpr OSType kGraphicsImporterComponent = FourCC("grip");
+inline constexpr OSType kMovieImporterComponent = FourCC("eat ");
+inline constexpr uint32_t kComponentTakesSuffix = 4096;
+// Appends the sub-type (file type) of every component of `componentType`
+// that takes a file-name suffix (`suffixes` true) or that does not (false).
+OSErr AddComponentFileTypes(OSType componentType, bool suffixes, std::vector<OSType>* types,
+                            int32_t* count);
+
+// A save dialog for a movie file ('MooV', creator 'TVOD') with the prompt
+// and default name (length-prefixed, may be null): 0 with *out naming the
+// chosen file, *chosen 1 and *replacing 1 when an existing file is to be
+// replaced; the cancel code with *chosen 0 when cancelled; kParamError when
+// an out argument is missing.
+OSErr PutFile(const unsigned char* prompt, const unsigned char* defaultName, FSSpec* out,
+              unsigned char* chosen, unsigned char* replacing);
+// The navigation dialogs' event callback: nothing to do here.
+void HandleNavEvent(const void* event);
+
 // The type and creator of the item a specification names: 0 with both set
 // (a code that is not known reads 0); 0 with neither touched when the item
 // is a folder; kFileNotFound when there is no such item.

@@ -209,3 +209,56 @@ TEST_F(FileDialogs, ImageTypesAndTheTypeOfAFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FileDialogs, MovieSaveDialogReportsNameAndReplacement) {
+  FSSpec out;
+  unsigned char chosen = 9;
+  unsigned char replacing = 9;
+  EXPECT_EQ(PutFile(nullptr, nullptr, nullptr, &chosen, &replacing), pf::kParamError);
+  EXPECT_EQ(PutFile(nullptr, nullptr, &out, &chosen, &replacing), pf::kUserCanceled);
+  EXPECT_EQ(chosen, 0);
+  const std::string target = dir_.file("clip.mov");
+  Touch(target);
+  ui_.AnswerSaveFile(target, true);
+  Str255 name;
+  SetPStr(name, "clip");
+  EXPECT_EQ(PutFile(nullptr, name, &out, &chosen, &replacing), 0);
+  EXPECT_EQ(pf::SpecToPosix(out), target);
+  EXPECT_EQ(chosen, 1);
+  EXPECT_EQ(replacing, 1);
+  EXPECT_EQ(ui_.saveRequests.back().type, FourCC("MooV"));
+  HandleNavEvent(nullptr);
+}
+
+TEST_F(FileDialogs, TypeListBuildersAppendAndCount) {
+  std::vector<OSType> graphics;
+  int32_t n = 0;
+  ASSERT_EQ(BuildGraphicsImporterValidFileTypes(&graphics, &n), 0);
+  std::vector<OSType> all;
+  int32_t count = 0;
+  ASSERT_EQ(BuildAllValidFileTypes(&all, &count), 0);
+  ASSERT_EQ(count, n + 1);
+  EXPECT_EQ(all.front(), FourCC("MooV"));
+  EXPECT_TRUE(std::equal(graphics.begin(), graphics.end(), all.begin() + 1));
+  // Only the image readers are components, and all of them take suffixes.
+  std::vector<OSType> none;
+  int32_t zero = 0;
+  EXPECT_EQ(AddComponentFileTypes(kMovieImporterComponent, true, &none, &zero), 0);
+  EXPECT_EQ(AddComponentFileTypes(kGraphicsImporterComponent, false, &none, &zero), 0);
+  EXPECT_EQ(zero, 0);
+  std::vector<OSType> suffixes;
+  count = 0;
+  ASSERT_EQ(BuildAllValidFileNameSuffixes(&suffixes, &count), 0);
+  EXPECT_EQ(suffixes.front(), FourCC("MOV "));
+  EXPECT_NE(std::find(suffixes.begin(), suffixes.end(), FourCC("JPG ")), suffixes.end());
+  EXPECT_NE(std::find(suffixes.begin(), suffixes.end(), FourCC("TIFF")), suffixes.end());
+  std::vector<OSType> movie;
+  count = 0;
+  EXPECT_EQ(BuildMovieValidFileTypes(&movie, &count), 0);
+  EXPECT_EQ(movie, std::vector<OSType>{FourCC("MooV")});
+  EXPECT_EQ(BuildMovieValidFileTypes(nullptr, &count), pf::kParamError);
+}
+
+}  // namespace

@@ -126,6 +126,12 @@ OSStatus Deliver(Event& event, Control* control, Window* window) {
   return DeliverToHandlers(event, ChainOf(control, window));
 }
 
+OSStatus SendEventToEventTarget(EventRef event, WindowRef window, ControlRef control) {
+  if (event == nullptr || (window == nullptr && control == nullptr)) return paramErr;
+  if (window == nullptr) window = control->window;
+  return Deliver(*event, control, window);
+}
+
 OSStatus InstallWindowEventHandler(WindowRef w, EventHandlerProc handler, const std::vector<EventTypeSpec>& types,
                                    void* userData, EventHandlerRef* out) {
   if (w == nullptr || !handler) return paramErr;

@@ -96,6 +96,8 @@ enum : uint32_t {
   kEventWindowDrawContent = 2,
   kEventWindowResizeCompleted = 29,
   kEventWindowClickCloseRgn = 35,
+  kEventWindowClose = 72,
+  kEventControlHit = 1,
   kEventWindowClickContentRgn = 37,
   kEventWindowZoomed = 76,
   kEventHIObjectConstruct = 1,
@@ -153,6 +155,9 @@ OSStatus InstallControlEventHandler(ControlRef control, EventHandlerProc handler
                                     const std::vector<EventTypeSpec>& types, void* userData,
                                     EventHandlerRef* out = nullptr);
 OSStatus RemoveEventHandler(EventHandlerRef handler);
+// Sends an event now to a control (then its window) or, with no control,
+// to a window: the handlers' answer, eventNotHandledErr when none took it.
+OSStatus SendEventToEventTarget(EventRef event, WindowRef window, ControlRef control = nullptr);
 
 // ---- nib and windows ----
 // The folder holding the .ui files (the bundle's nib folder, or a test nib).
