@@ -13,7 +13,7 @@
 
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
-#include "platform/memory/memory.h"
+#include "platform/memory/block.h"
 
 namespace {
 
@@ -82,8 +82,9 @@ int32_t X_Aniso_buffer(int16_t /*unused*/, int32_t height, int32_t width, const 
   bottom = std::min(bottom, height);
   if (left > right || top >= bottom) return 0;
   const int64_t count = static_cast<int64_t>(width) * height;
-  unsigned char* plane = reinterpret_cast<unsigned char*>(plat::NewPtr(count));
-  if (plane == nullptr) return 0;
+  const plat::Block<unsigned char> planeBlock(count, WorkSource());
+  if (!planeBlock) return 0;
+  unsigned char* plane = planeBlock.get();
   const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
   unsigned char* d = reinterpret_cast<unsigned char*>(dst);
   for (int k = 0; k < 3; ++k) {
@@ -98,7 +99,6 @@ int32_t X_Aniso_buffer(int16_t /*unused*/, int32_t height, int32_t width, const 
       }
     }
   }
-  plat::DisposePtr(plane);
   return 0;
 }
 

@@ -480,11 +480,15 @@ int32_t FindEdgeCore(plat::PlaneView<unsigned char> plane, plat::InclusiveRect r
   const int32_t nx = rect.width();
   const int32_t ny = rect.height();
   const int64_t size = static_cast<int64_t>(nx) * ny;
+  // The strongest edge of the four directions gathers apart from the plane,
+  // so that an emboss failing half way leaves the plane as it was.
   const plat::Block<unsigned char> workBlock(size, WorkSource());
   const plat::Block<unsigned char> keepBlock(size, WorkSource());
-  if (!workBlock || !keepBlock) return -1;
+  const plat::Block<unsigned char> edgeBlock(size, WorkSource());
+  if (!workBlock || !keepBlock || !edgeBlock) return -1;
   unsigned char* work = workBlock.get();
   unsigned char* keep = keepBlock.get();
+  unsigned char* edges = edgeBlock.get();
   // The rectangle cut out of the plane, and the plane's rows inside it.
   const auto region = [&](int32_t y) { return plane.Row(y + rect.top) + rect.left; };
   for (int32_t y = 0; y < ny; ++y) std::memcpy(keep + static_cast<int64_t>(y) * nx, region(y), nx);
@@ -497,7 +501,7 @@ int32_t FindEdgeCore(plat::PlaneView<unsigned char> plane, plat::InclusiveRect r
       return -1;
     }
     for (int32_t y = 0; y < ny; ++y) {
-      unsigned char* row = region(y);
+      unsigned char* row = edges + static_cast<int64_t>(y) * nx;
       const unsigned char* wr = work + static_cast<int64_t>(y) * nx;
       for (int32_t x = 0; x < nx; ++x) {
         const int32_t v = wr[x];
@@ -531,9 +535,10 @@ int32_t FindEdgeCore(plat::PlaneView<unsigned char> plane, plat::InclusiveRect r
 
   for (int32_t y = 0; y < ny; ++y) {
     unsigned char* row = region(y);
+    const unsigned char* er = edges + static_cast<int64_t>(y) * nx;
     const unsigned char* kr = keep + static_cast<int64_t>(y) * nx;
     for (int32_t x = 0; x < nx; ++x) {
-      row[x] = static_cast<unsigned char>((opacity * table[row[x]] + (255 - opacity) * kr[x]) / 255);
+      row[x] = static_cast<unsigned char>((opacity * table[er[x]] + (255 - opacity) * kr[x]) / 255);
     }
   }
   return 0;

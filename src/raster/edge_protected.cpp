@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/memory/memory.h"
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
 #include "raster/blend_filters.h"
 #include "raster/convolution.h"
 #include "raster/plane_rect.h"
@@ -48,23 +49,17 @@ int32_t EdgeProtected(int32_t width, int32_t height, unsigned char* plane, int32
                       int32_t top, int32_t right, int32_t bottom, int32_t edgeRadius,
                       Filter filter) {
   const int64_t size = static_cast<int64_t>(width) * height;
-  unsigned char* edges = reinterpret_cast<unsigned char*>(plat::NewPtr(size));
-  unsigned char* filtered = reinterpret_cast<unsigned char*>(plat::NewPtr(size));
-  if (edges == nullptr || filtered == nullptr) {
-    plat::DisposePtr(edges);
-    plat::DisposePtr(filtered);
-    return -1;
-  }
+  const plat::Block<unsigned char> edgeBlock(size, WorkSource());
+  const plat::Block<unsigned char> filteredBlock(size, WorkSource());
+  if (!edgeBlock || !filteredBlock) return -1;
+  unsigned char* edges = edgeBlock.get();
+  unsigned char* filtered = filteredBlock.get();
   std::memcpy(edges, plane, size);
   std::memcpy(filtered, plane, size);
   X_FindEdge(edges, nullptr, height, width, 0, 0, width - 1, height - 1, 255, edgeRadius, -64, 0);
   int32_t table[256];
   X_lutcontrast(table, 40);
-  if (filter(filtered) != 0) {
-    plat::DisposePtr(edges);
-    plat::DisposePtr(filtered);
-    return -1;
-  }
+  if (filter(filtered) != 0) return -1;
   ClipInclusiveRect(width, height, left, top, right, bottom);
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
@@ -73,8 +68,6 @@ int32_t EdgeProtected(int32_t width, int32_t height, unsigned char* plane, int32
       plane[i] = static_cast<unsigned char>((k * plane[i] + (100 - k) * filtered[i]) / 100);
     }
   }
-  plat::DisposePtr(edges);
-  plat::DisposePtr(filtered);
   return 0;
 }
 

@@ -14,7 +14,7 @@
 #include <limits>
 
 #include "app/core/memory_manager.h"
-#include "platform/memory/memory.h"
+#include "platform/memory/block.h"
 #include "raster/pixel_bytes.h"
 #include "raster/rescale.h"
 
@@ -322,13 +322,9 @@ int32_t X_calcul_ss_buffer(const uint32_t* src, int32_t srcW, int32_t srcH, uint
   const float ry = static_cast<float>(dstH) / static_cast<float>(srcH);
   const float rx = static_cast<float>(dstW) / static_cast<float>(srcW);
   const float s = (dstH > srcH || dstW > srcW) ? std::max(ry, rx) : std::min(ry, rx);
-  auto* tx = reinterpret_cast<int32_t*>(plat::NewPtr(static_cast<int64_t>(dstW) * 4));
-  auto* ty = reinterpret_cast<int32_t*>(plat::NewPtr(static_cast<int64_t>(dstH) * 4));
-  if (tx == nullptr || ty == nullptr) {
-    plat::DisposePtr(tx);
-    plat::DisposePtr(ty);
-    return -1;
-  }
+  const plat::Block<int32_t> tx(dstW, WorkSource());
+  const plat::Block<int32_t> ty(dstH, WorkSource());
+  if (!tx || !ty) return -1;
   // Output position i shows the source sample at i / scale; the output stops
   // at the destination's size or where the source ends, whichever is first.
   auto positions = [s](int32_t* table, int32_t outMax, int32_t srcN) {
@@ -340,15 +336,13 @@ int32_t X_calcul_ss_buffer(const uint32_t* src, int32_t srcW, int32_t srcH, uint
     }
     return n;
   };
-  const int32_t nw = positions(tx, dstW, srcW);
-  const int32_t nh = positions(ty, dstH, srcH);
+  const int32_t nw = positions(tx.get(), dstW, srcW);
+  const int32_t nh = positions(ty.get(), dstH, srcH);
   int64_t o = 0;
   for (int32_t y = 0; y < nh; ++y) {
     const uint32_t* row = src + static_cast<int64_t>(ty[y]) * srcW;
     for (int32_t x = 0; x < nw; ++x) dst[o++] = row[tx[x]];
   }
-  plat::DisposePtr(tx);
-  plat::DisposePtr(ty);
   if (outW != nullptr) *outW = nw;
   if (outH != nullptr) *outH = nh;
   if (scale != nullptr) *scale = s;

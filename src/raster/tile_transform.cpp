@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/memory/memory.h"
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
 
 namespace {
 
@@ -70,10 +71,11 @@ void Offset(int16_t mode, T* plane, int32_t height, int32_t width, int32_t left,
   const int32_t y0 = std::max(top, 0), y1 = bottom < height ? bottom : height - 1;
   if (x1 < x0 || y1 < y0) return;
   const int32_t nx = x1 - x0 + 1, ny = y1 - y0 + 1;
-  T* res = reinterpret_cast<T*>(plat::NewPtr(static_cast<int64_t>(nx) * ny * sizeof(T)));
-  auto* colT = reinterpret_cast<int32_t*>(plat::NewPtr((static_cast<int64_t>(nx) + 1) * 4));
-  auto* rowT = reinterpret_cast<int32_t*>(plat::NewPtr((static_cast<int64_t>(ny) + 1) * 4));
-  if (res != nullptr && colT != nullptr && rowT != nullptr) {
+  const plat::Block<T> resBlock(static_cast<int64_t>(nx) * ny, WorkSource());
+  const plat::Block<int32_t> colT(static_cast<int64_t>(nx) + 1, WorkSource());
+  const plat::Block<int32_t> rowT(static_cast<int64_t>(ny) + 1, WorkSource());
+  T* res = resBlock.get();
+  if (resBlock && colT && rowT) {
     const int32_t dx = static_cast<int32_t>(static_cast<int64_t>(x1 - x0) * percentX / 100);
     const int32_t dy = static_cast<int32_t>(static_cast<int64_t>(y1 - y0) * percentY / 100);
     auto px = [&](int32_t x, int32_t y) -> int32_t {
@@ -106,9 +108,6 @@ void Offset(int16_t mode, T* plane, int32_t height, int32_t width, int32_t left,
       std::memcpy(plane + static_cast<int64_t>(y) * width + x0,
                   res + static_cast<int64_t>(y - y0) * nx, static_cast<size_t>(nx) * sizeof(T));
   }
-  plat::DisposePtr(res);
-  plat::DisposePtr(colT);
-  plat::DisposePtr(rowT);
 }
 
 }  // namespace

@@ -10,7 +10,8 @@
 
 #include "app/core/sample_clamp.h"
 #include "platform/draw/port.h"
-#include "platform/memory/memory.h"
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
 
 namespace {
 
@@ -35,9 +36,10 @@ bool ForEachBand(int32_t left, int32_t top, int32_t right, int32_t bottom, Conve
                  Draw draw) {
   const int32_t rw = right - left + 1;
   const int32_t stride = Stride(rw);
-  uint32_t* band = reinterpret_cast<uint32_t*>(
-      plat::NewPtrClear(static_cast<int64_t>(stride) * kBandRows * sizeof(uint32_t)));
-  if (band == nullptr) return false;
+  const plat::Block<uint32_t> bandBlock(static_cast<int64_t>(stride) * kBandRows, WorkSource());
+  if (!bandBlock) return false;
+  bandBlock.Clear();
+  uint32_t* band = bandBlock.get();
   for (int32_t last = bottom; last >= top; last -= kBandRows) {
     const int32_t first = last - kBandRows + 1 > top ? last - kBandRows + 1 : top;
     const int32_t rows = last - first + 1;
@@ -46,7 +48,6 @@ bool ForEachBand(int32_t left, int32_t top, int32_t right, int32_t bottom, Conve
     }
     draw(first, rows, band);
   }
-  plat::DisposePtr(band);
   return true;
 }
 
