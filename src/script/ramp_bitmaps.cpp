@@ -115,6 +115,7 @@ int32_t getVPick(int32_t x, int32_t y, const Rect* r, uint16_t* red, uint16_t* g
 
 void build_BufPick(int16_t, const Rect* r, uint8_t* bitmap, int16_t hue, int16_t saturation,
                    int16_t lightness) {
+  if (r == nullptr || bitmap == nullptr) return;
   const int32_t w = WidthOf(r), h = HeightOf(r);
   const Rect field{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)};
   for (int32_t y = 0; y < h; ++y) {
@@ -132,6 +133,7 @@ void build_BufPick(int16_t, const Rect* r, uint8_t* bitmap, int16_t hue, int16_t
 }
 
 void build_BufPat(const Rect* r, uint8_t* bitmap) {
+  if (r == nullptr || bitmap == nullptr) return;
   const int32_t w = WidthOf(r), h = HeightOf(r);
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* p = bitmap + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
@@ -143,6 +145,7 @@ void build_BufPat(const Rect* r, uint8_t* bitmap) {
 }
 
 void build_BufPickPat(const Rect* r, uint8_t* bitmap) {
+  if (r == nullptr || bitmap == nullptr) return;
   const int32_t w = WidthOf(r), h = HeightOf(r);
   build_BufPat(r, bitmap);
   for (int32_t y = 0; y < h; ++y) {
@@ -153,6 +156,7 @@ void build_BufPickPat(const Rect* r, uint8_t* bitmap) {
 }
 
 int32_t build_BufBarOpa(const Rect* r, uint8_t* bitmap, const LutVign* lut) {
+  if (r == nullptr || bitmap == nullptr || lut == nullptr) return 0;
   const int32_t w = WidthOf(r), h = HeightOf(r);
   build_BufPat(r, bitmap);
   for (int32_t y = 0; y < h; ++y) {
@@ -186,6 +190,7 @@ struct BarColumns {
 
 void build_BufBar(const Rect* r, uint8_t* bitmap, const LutVign* lut, int16_t hue,
                   int16_t saturation, int16_t lightness) {
+  if (r == nullptr || bitmap == nullptr || lut == nullptr) return;
   const int32_t w = WidthOf(r), h = HeightOf(r);
   build_BufPat(r, bitmap);
   const BarColumns bar(lut, hue, saturation, lightness);
@@ -198,6 +203,7 @@ void build_BufBar(const Rect* r, uint8_t* bitmap, const LutVign* lut, int16_t hu
 
 void build_BufRGBBar(const Rect* r, uint8_t* red, uint8_t* green, uint8_t* blue, const LutVign* lut,
                      int16_t hue, int16_t saturation, int16_t lightness) {
+  if (r == nullptr || lut == nullptr) return;
   const int32_t w = WidthOf(r), h = HeightOf(r);
   if (w <= 0 || h <= 0) return;
   const BarColumns bar(lut, hue, saturation, lightness);
