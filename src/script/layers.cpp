@@ -69,14 +69,6 @@ struct Chain {
 using Layers = Chain<Laye, &Laye::next>;
 using Oprns = Chain<Oprn, &Oprn::NextOprn>;
 
-void DeleteOprnChain(Oprn* op) {
-  while (op != nullptr) {
-    Oprn* next = op->NextOprn;
-    delete op;
-    op = next;
-  }
-}
-
 // "Layer " and a number, as every inserted layer is named.
 void NameLayer(Laye* layer, int32_t number) {
   Str255 digits = {0};
@@ -86,6 +78,15 @@ void NameLayer(Laye* layer, int32_t number) {
 }
 
 }  // namespace
+
+void DeleteOprnChain(Oprn* op) {
+  while (op != nullptr) {
+    Oprn* next = op->NextOprn;
+    delete op;
+    op = next;
+  }
+}
+
 
 Laye::Laye() : paths(new CPathList(0)) {}
 

@@ -14,6 +14,9 @@
 class CPathList;
 struct Oprn;
 
+// Deletes every operation of a chain linked through NextOprn.
+void DeleteOprnChain(Oprn* op);
+
 class Laye {
  public:
   Laye();

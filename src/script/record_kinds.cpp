@@ -6,6 +6,7 @@
 #include "app/core/session_state.h"
 #include "engines/records/session_defaults.h"
 #include "script/param_block.h"
+#include "script/script_blocks.h"
 
 namespace {
 
@@ -88,4 +89,5 @@ void MpluDefaults(MpluPar* r, const DefaultSizes&) { Init_MpluPar(r); }
 void RegisterScriptRecords() {
   RegisterRecordKind(RecordKindOf<TcolPar, TcolDefaults, Copy_TcolPar>(8));
   RegisterRecordKind(RecordKindOf<MpluPar, MpluDefaults, Copy_MpluPar>(9));
+  RegisterScriptBlockCodecs();
 }

@@ -23,6 +23,8 @@
 #include "script/record_kinds.h"
 
 class CPathList;
+class CSliceList;
+class File_kern;
 class VMKMemMan;
 struct MulStruc;
 struct TcolPar;
@@ -257,6 +259,46 @@ class ScriptFile {
   // The sizes the accessors give a missing record its defaults at: the script's W, H and R,
   // the session's preview size.
   DefaultSizes AccessSizes() const;
+
+  // --- Script records (one layer's operations as a stored block) ----------------------------
+  // open 1: the file is open and stays so; else it is opened (existing file) and closed.
+  // Writes at *pos and moves it past the record. The count stored is that of the operations
+  // written (at most `count`). 0, or -1 (nothing written, *pos unchanged) when the file
+  // cannot be opened or written or an operation's blocks cannot be stored.
+  int32_t SaveScriptAtPos(int16_t open, int32_t* pos, int16_t count, Oprn* first, File_kern* file,
+                          const char* preview, int16_t value1, int16_t value2, const char* text,
+                          int16_t scaleFlag);
+  // The record as the whole file, replacing it (a failed write leaves the old file).
+  int32_t SaveScript(int16_t count, Oprn* first, File_kern* file, const char* preview,
+                     int16_t value1, int16_t value2, const char* text, int16_t scaleFlag);
+  // mode 1: texts, caller values and preview (67600 bytes, zeros without one); mode 2: texts
+  // only; other modes: the whole record into a new chain that replaces *first and *count
+  // only on success. -1 (everything of the caller's as it was) on any failure.
+  int32_t RecallScriptAtPos(int32_t* pos, int16_t quiet, int16_t* count, Oprn** first,
+                            File_kern* file, int16_t mode, char* preview, int16_t* value1,
+                            int16_t* value2, char* name, char* text, float fx, float fy,
+                            int16_t scaleFlag);
+  int32_t RecallScript(int16_t quiet, int16_t* count, Oprn** first, File_kern* file,
+                       int16_t mode, char* preview, int16_t* value1, int16_t* value2,
+                       char* name, char* text, float fx, float fy, int16_t scaleFlag);
+  // Size-dependent parameters of a chain: into the session's preview units (addend 0.95),
+  // and from a stored size into this script's area (addend 0.5).
+  void CreateParamsForSave(Oprn* first, int16_t scaleFlag);
+  void UpdateOprnParams(Oprn* first, int32_t width, int32_t height, float fx, float fy,
+                        int16_t scaleFlag);
+
+  // --- Layer records and combined-layer files ------------------------------------------------
+  int32_t SaveLay(int16_t open, File_kern* file, Laye* layer, int32_t* pos);
+  int32_t SaveAllLay(File_kern* file, int16_t stack, int32_t* pos);
+  // The slice list is not stored yet: the argument is accepted and left alone.
+  int32_t SaveCombiLay(File_kern* file, int32_t documentValue, CSliceList* slices);
+  // mode 0 head, operations and paths; 1 head and operations; 2 head and paths; other values
+  // the head only. -1, the layer as it was, when the record cannot be read.
+  int32_t RecallLay(File_kern* file, Laye* layer, int32_t* pos, int16_t mode);
+  int32_t RecallAllLay(File_kern* file, int16_t entry, int16_t stack);
+  // mode 0 the head, 1 head and stacks, 2 the stacks only. -1, the script as it was, on any
+  // failure.
+  int32_t RecallCombiLay(File_kern* file, int16_t mode, int32_t* documentValue, CSliceList* slices);
 
   // --- Fields --------------------------------------------------------------------------------
   uint8_t version = 2;

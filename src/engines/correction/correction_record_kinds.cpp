@@ -1,6 +1,7 @@
 #include "engines/correction/correction_record_kinds.h"
 
 #include "engines/correction/colour_correction.h"
+#include "engines/correction/correction_script_blocks.h"
 #include "engines/correction/grid_record.h"
 #include "engines/correction/lens_correction.h"
 #include "engines/correction/resize_record.h"
@@ -43,4 +44,5 @@ void RegisterCorrectionRecords() {
 
   RegisterRecordKind(WithSwap<ColCorPar, SwapColCorPar>(RecordKindOf<ColCorPar, ColCorDefaults, CopyColCor>(23)));
   RegisterRecordKind(WithSwap<ZondracPar, SwapZondracPar>(RecordKindOf<ZondracPar, ZondracDefaults, Copy_ZondracPar>(30)));
+  RegisterCorrectionScriptBlocks();
 }

@@ -9,6 +9,7 @@
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/lens_flare_gradient_records.h"
 #include "engines/patterns/painter_strokes_record.h"
+#include "engines/patterns/pattern_script_blocks.h"
 #include "engines/patterns/screen_record.h"
 #include "engines/patterns/shape_record.h"
 #include "engines/patterns/texture_record.h"
@@ -68,4 +69,5 @@ void RegisterPatternRecords() {
   RegisterRecordKind(WithSwap<BordPar, SwapBordPar>(RecordKindOf<BordPar, BordDefaults, Copy_BordPar>(24)));
   RegisterRecordKind(WithSwap<ShapePar, SwapShapePar>(RecordKindOf<ShapePar, ShapeDefaults, Copy_ShapePar>(26)));
   RegisterRecordKind(WithSwap<CompoPar, SwapCompoPar>(RecordKindOf<CompoPar, CompoDefaults, Copy_CompoPar>(27)));
+  RegisterPatternScriptBlocks();
 }

@@ -54,7 +54,9 @@ void LoadVisitor::flag(int32_t& f) {
   }
   // A zero word reads the same in both orders; only an older big-endian writer leaves it 0.
   const size_t at = r_.pos();
-  if (r_.remaining() >= 4) {
+  if (forced_) {
+    r_.setOrder(forcedOrder_);
+  } else if (r_.remaining() >= 4) {
     const bool zero = data_[at] == 0 && data_[at + 1] == 0 && data_[at + 2] == 0 && data_[at + 3] == 0;
     r_.setOrder(zero ? Order::Big : Order::Little);
   }
@@ -67,7 +69,10 @@ void LoadVisitor::flag8(uint8_t& f) {
     f = r_.u8();
     return;
   }
-  if (r_.remaining() >= 1) r_.setOrder(data_[r_.pos()] == 0 ? Order::Big : Order::Little);
+  if (forced_)
+    r_.setOrder(forcedOrder_);
+  else if (r_.remaining() >= 1)
+    r_.setOrder(data_[r_.pos()] == 0 ? Order::Big : Order::Little);
   r_.u8();
   f = static_cast<uint8_t>(HostOrderFlag());
 }
@@ -98,6 +103,10 @@ void StoreVisitor::ficCStrings(fichier& f) {
 }
 
 void LoadVisitor::ficCStrings(fichier& f) {
+  if (keepStrings_) {
+    fic(f);
+    return;
+  }
   fichier c;
   if (!Read_FicStruct(r_, &c)) {
     failed_ = true;

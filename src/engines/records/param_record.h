@@ -129,6 +129,9 @@ class StoreVisitor {
   // `raw` stores every field in the host's order with word 0 as it is (raw preset files).
   explicit StoreVisitor(bool raw = false)
       : w_(raw ? plat::bytes::hostOrder() : Order::Little), raw_(raw) {}
+  // Numbers in the given order, word 0 written as 1: the form an older big-endian writer
+  // left in script records that say their order once in their head.
+  explicit StoreVisitor(Order order) : w_(order), raw_(false) {}
 
   void flag(int32_t& f) { w_.i32(raw_ ? f : 1); }
   void flag8(uint8_t& f) { w_.u8(raw_ ? f : 1); }
@@ -175,6 +178,16 @@ class LoadVisitor {
   LoadVisitor(const uint8_t* data, size_t size, bool raw = false)
       : data_(data), r_(data, size, raw ? plat::bytes::hostOrder() : Order::Little), raw_(raw) {}
 
+  // A script record states the order of all its converted blocks once, in its head: from
+  // here on every word 0 is read in that order and decides nothing.
+  void forceOrder(Order order) {
+    forced_ = true;
+    forcedOrder_ = order;
+    r_.setOrder(order);
+  }
+  // Older writers left the strings of these file records length-prefixed: take them whole.
+  void keepStoredStrings() { keepStrings_ = true; }
+
   void flag(int32_t& f);
   void flag8(uint8_t& f);
   void innerFlag(int32_t& f) {
@@ -217,6 +230,9 @@ class LoadVisitor {
   plat::bytes::Reader r_;
   bool raw_;
   bool failed_ = false;
+  bool forced_ = false;
+  Order forcedOrder_ = Order::Little;
+  bool keepStrings_ = false;
 };
 
 // Converts a record in place between host order and little-endian: direction 1 host to

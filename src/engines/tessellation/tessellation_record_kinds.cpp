@@ -2,6 +2,7 @@
 
 #include "engines/tessellation/photo_repeat_record.h"
 #include "engines/tessellation/tessellation_record.h"
+#include "engines/tessellation/tessellation_script_blocks.h"
 #include "engines/tessellation/twin_tessellation_record.h"
 #include "script/record_kinds.h"
 
@@ -17,4 +18,5 @@ void RegisterTessellationRecords() {
   RegisterRecordKind(WithSwap<RepPar, SwapRepPar>(RecordKindOf<RepPar, RepDefaults, Copy_RepPar>(3)));
   RegisterRecordKind(WithSwap<TessPar, SwapTessPar>(RecordKindOf<TessPar, TessDefaults, Copy_TessPar>(6)));
   RegisterRecordKind(RecordKindOf<HeschPar, HeschDefaults, Copy_HeschPar>(18));
+  RegisterTessellationScriptBlocks();
 }

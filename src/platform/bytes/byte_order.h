@@ -122,6 +122,8 @@ class Reader {
   size_t pos() const { return pos_; }
   size_t size() const { return size_; }
   size_t remaining() const { return pos_ <= size_ ? size_ - pos_ : 0; }
+  // The bytes not read yet (remaining() of them), for a parser of their own.
+  const uint8_t* cursor() const { return data_ + (pos_ <= size_ ? pos_ : size_); }
 
  private:
   bool take(size_t n);
