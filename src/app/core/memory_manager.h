@@ -1,9 +1,11 @@
 // The session's registry of work buffers and the numbered channel planes.
 //
-// Every work buffer of every subsystem is taken from the one CMemMan held in
-// the first field of the session record (gPer) and handed back to it; the
-// registry frees whatever is still registered when it is destroyed, so a
-// buffer that a failing path forgot does not outlive the session.
+// While a session runs, every work buffer of every subsystem is taken from
+// the one CMemMan held in the first field of the session record (gPer) and
+// handed back to it; the registry frees whatever is still registered when it
+// is destroyed, so a buffer that a failing path forgot does not outlive the
+// session. Kernels take their work memory as plat::Block from WorkSource(),
+// which is this registry in a session and the plain allocator outside one.
 #pragma once
 
 #include <cstddef>
