@@ -99,5 +99,6 @@ class VMKMemMan {
 plat::BlockSource MemManSource(CMemMan* man);
 // Where every kernel takes its work memory: the session's registry while a
 // session runs, the plain allocator otherwise, so a batch program can call
-// any kernel without setting up a session.
+// any kernel without setting up a session. The registry is one list without
+// a lock: take blocks before a parallel loop, never inside its body.
 plat::BlockSource WorkSource();
