@@ -16,6 +16,11 @@
 //   ...
 //   RegisterEngineRow(41, RunCastel);
 //
+// A family calls RegisterEngineRow from its own registration function, which
+// RegisterEffectFamilies (engines/families) calls at start-up with the record kinds; the rows
+// must be in place before a script renders. The weave cases (40, 42, 43) size their engine
+// with `resolution` before they hand it the record; 40 always gets the composite planes.
+//
 // The row has done everything that is common to the engine effects by the time the adapter
 // runs: it found the record of the effect's kind (the operation's, or one at that kind's
 // defaults), chose the planes, and applied the few per-effect rules of the context (see
