@@ -46,9 +46,12 @@ struct MinOp {
 // One-dimensional pass over n positions of `lanes` independent signals:
 // signal l at position j is in[j * inStep + l], its result goes to
 // out[j * outStep + l]. g and h hold n * lanes samples each.
-template <typename Op>
+// kLanes > 0 fixes the lane count at compile time, so that the lane loops
+// unroll and vectorise; 0 takes `laneCount`.
+template <int32_t kLanes, typename Op>
 void Slide(const uint8_t* in, int64_t inStep, uint8_t* out, int64_t outStep, int32_t n,
-           int32_t lanes, int32_t r, uint8_t* g, uint8_t* h, Op op) {
+           int32_t laneCount, int32_t r, uint8_t* g, uint8_t* h, Op op) {
+  const int32_t lanes = kLanes > 0 ? kLanes : laneCount;
   auto src = [&](int32_t j) { return in + j * inStep; };
   auto dst = [&](int32_t j) { return out + j * outStep; };
   auto G = [&](int32_t j) { return g + static_cast<int64_t>(j) * lanes; };
@@ -96,6 +99,19 @@ void Slide(const uint8_t* in, int64_t inStep, uint8_t* out, int64_t outStep, int
   }
 }
 
+// Picks the compile-time lane count for the common cases.
+template <typename Op>
+void SlideAny(const uint8_t* in, int64_t inStep, uint8_t* out, int64_t outStep, int32_t n,
+              int32_t lanes, int32_t r, uint8_t* g, uint8_t* h, Op op) {
+  switch (lanes) {
+    case kStrip: return Slide<kStrip>(in, inStep, out, outStep, n, lanes, r, g, h, op);
+    case 1: return Slide<1>(in, inStep, out, outStep, n, lanes, r, g, h, op);
+    case 3: return Slide<3>(in, inStep, out, outStep, n, lanes, r, g, h, op);
+    case 4: return Slide<4>(in, inStep, out, outStep, n, lanes, r, g, h, op);
+    default: return Slide<0>(in, inStep, out, outStep, n, lanes, r, g, h, op);
+  }
+}
+
 template <typename Op>
 int32_t ExtremeFilterWith(plat::ConstPlaneView<uint8_t> src, plat::PlaneView<uint8_t> dst,
                           int32_t channels, int32_t rx, int32_t ry, Op op) {
@@ -109,13 +125,14 @@ int32_t ExtremeFilterWith(plat::ConstPlaneView<uint8_t> src, plat::PlaneView<uin
   if (!g || !h || !line) return -1;
   for (int32_t c = 0; c < samples; c += kStrip) {
     const int32_t lanes = std::min(kStrip, samples - c);
-    Slide(src.data + c, src.rowStep, dst.data + c, dst.rowStep, rows, lanes, ry, g.get(),
-          h.get(), op);
+    SlideAny(src.data + c, src.rowStep, dst.data + c, dst.rowStep, rows, lanes, ry, g.get(),
+             h.get(), op);
   }
   if (rx == 0) return 0;
   for (int32_t y = 0; y < rows; ++y) {
     std::memcpy(line.get(), dst.Row(y), static_cast<size_t>(samples));
-    Slide(line.get(), channels, dst.Row(y), channels, pixels, channels, rx, g.get(), h.get(), op);
+    SlideAny(line.get(), channels, dst.Row(y), channels, pixels, channels, rx, g.get(), h.get(),
+             op);
   }
   return 0;
 }
@@ -126,6 +143,14 @@ void BlendRegion(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t w
                  int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t channels,
                  const unsigned char* mask, const unsigned char* filtered) {
   const int64_t rowSamples = static_cast<int64_t>(x1 - x0 + 1) * channels;
+  if (mode == 0 && opacity == 255 && mask == nullptr) {
+    // Full weight of the replacing blend: the filtered samples themselves.
+    for (int32_t y = y0; y <= y1; ++y) {
+      std::memcpy(buffer + (static_cast<int64_t>(y) * width + x0) * channels,
+                  filtered + (y - y0) * rowSamples, static_cast<size_t>(rowSamples));
+    }
+    return;
+  }
   for (int32_t y = y0; y <= y1; ++y) {
     const unsigned char* f = filtered + (y - y0) * rowSamples;
     for (int32_t x = x0; x <= x1; ++x) {
