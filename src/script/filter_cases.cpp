@@ -159,13 +159,67 @@ int32_t SaveRecall(RenderCall& c) {
   return 0;
 }
 
+// Dilation (7) and erosion (8) with scaled radii; per-plane calls take one channel.
+template <int32_t (*Rank)(int16_t, int16_t, unsigned char*, int32_t, int32_t, int32_t, int32_t,
+                          int32_t, int32_t, int16_t, int16_t, int16_t, const unsigned char*)>
+int32_t RankExtreme(RenderCall& c) {
+  const CaseArgs a(c);
+  const int16_t rx = ScaledDistance(a.p1, a.scaleX), ry = ScaledDistance(a.p2, a.scaleY);
+  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
+    Rank(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, rx, ry, 1, c.mask);
+  });
+  return 0;
+}
+
+int32_t Emboss(RenderCall& c) {
+  const CaseArgs a(c);
+  const int16_t depth = ScaledDistance(a.p1, a.scaleX);
+  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
+    Effects::Emboss(a.mode, a.opa, x, c.mask, a.h, a.w, 0, 0, a.aw, a.ah, depth, 1, a.p2, a.p3,
+                    a.p4);
+  });
+  return 0;
+}
+
+int32_t FindEdge(RenderCall& c) {
+  const CaseArgs a(c);
+  const int16_t depth = ScaledDistance(a.p2, a.scaleX);
+  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
+    Effects::FindEdge(a.mode, a.opa, x, c.mask, a.h, a.w, 0, 0, a.aw, a.ah, a.p1, depth, a.p3);
+  });
+  return 0;
+}
+
+// Param2 is the radius and Param1 the number of passes.
+int32_t Median(RenderCall& c) {
+  const CaseArgs a(c);
+  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
+    Effects::Median(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, a.p2, a.p1, c.mask);
+  });
+  return 0;
+}
+
+// The composite thresholds the mean of planes 3, 4, 5 and draws into all three.
+int32_t Skeleton(RenderCall& c) {
+  const CaseArgs a(c);
+  const Three t = ThreeOf(c);
+  Effects::Skeleton(a.mode, a.opa, t.count, t.p[0], t.p[1], t.p[2], a.h, a.w, 0, 0, a.aw, a.ah,
+                    c.mask, a.p1);
+  return 0;
+}
+
 }  // namespace
 
 void RegisterFilterCases() {
+  RegisterRenderCase(7, RankExtreme<&Effects::Maxima>);
+  RegisterRenderCase(8, RankExtreme<&Effects::Minima>);
   RegisterRenderCase(10, FillColour);
   RegisterRenderCase(11, Blur);
   RegisterRenderCase(32, Wind);
+  RegisterRenderCase(12, Emboss);
   RegisterRenderCase(37, ColourFrame);
+  RegisterRenderCase(44, FindEdge);
+  RegisterRenderCase(55, Median);
   RegisterRenderCase(63, Noise);
   // Sharpen, unsharp mask, deblur and high pass have cases, but the render loop does not
   // route their numbers: a stored script with them renders as it always did, without them.
@@ -175,9 +229,11 @@ void RegisterFilterCases() {
   RegisterRenderCase(68, DeNoise);
   RegisterRenderCase(70, HighPass);
   RegisterRenderCase(71, SinusWave);
+  RegisterRenderCase(72, Median);
   RegisterRenderCase(83, RadialBlur);
   RegisterRenderCase(84, MotionBlur);
   RegisterRenderCase(87, Despeckle);
+  RegisterRenderCase(88, Skeleton);
   RegisterRenderCase(96, SaveRecall<0>);
   RegisterRenderCase(97, SaveRecall<1>);
 }

@@ -172,6 +172,22 @@ int32_t NoiseOrGrain(RenderCall& c) {
   return 0;
 }
 
+// The response map coloured through the ramp: one plane, or planes 3, 4, 5 in one call.
+int32_t Convolution(RenderCall& c) {
+  if (c.op->LutVign == nullptr) return 0;
+  const CaseArgs a(c);
+  const RampTables r = RampTablesOf(*c.op->LutVign);
+  if (c.plane != nullptr) {
+    Effects::Convolution(a.mode, a.opa, 1, c.plane, nullptr, nullptr, c.mask, a.h, a.w, 0, 0,
+                         a.aw, a.ah, r.data(), a.p1, a.p2, a.p3, a.p4);
+    return 0;
+  }
+  Effects::Convolution(a.mode, a.opa, 3, CompositePlane(c, 3), CompositePlane(c, 4),
+                       CompositePlane(c, 5), c.mask, a.h, a.w, 0, 0, a.aw, a.ah, r.data(), a.p1,
+                       a.p2, a.p3, a.p4);
+  return 0;
+}
+
 }  // namespace
 
 void RegisterToneCases() {
@@ -186,5 +202,6 @@ void RegisterToneCases() {
   RegisterRenderCase(60, ChannelLevels);
   RegisterRenderCase(78, PosterizeColours);
   RegisterRenderCase(79, ColourCircle);
+  RegisterRenderCase(108, Convolution);
   RegisterRenderCase(122, NoiseOrGrain);
 }

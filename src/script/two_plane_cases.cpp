@@ -135,6 +135,118 @@ int32_t ColourRange(RenderCall& c) {
   return 0;
 }
 
+// The four planes of the ramp cases: planes 3, 4, 5 and, in a CMYK script, 2 (null in an
+// RGB one), with their count 3 or 4.
+struct Four {
+  uint8_t* p[4] = {};
+  int16_t count = 3;
+};
+
+Four FourOf(const RenderCall& c) {
+  Four f;
+  const bool cmyk = c.script->colourModel == 0;
+  f.p[0] = CompositePlane(c, 3);
+  f.p[1] = CompositePlane(c, 4);
+  f.p[2] = CompositePlane(c, 5);
+  f.p[3] = cmyk ? CompositePlane(c, 2) : nullptr;
+  f.count = cmyk ? 4 : 3;
+  return f;
+}
+
+// The sources of a four-plane ramp call: the composite's own planes for a composite source,
+// else the one source plane.
+struct FourSources {
+  const uint8_t* p[4] = {};
+  int16_t count = 1;
+};
+
+FourSources RampSourcesOf(const RenderCall& c, const Four& composite) {
+  FourSources f;
+  if (c.compositeSource) {
+    for (int32_t k = 0; k < 4; ++k) f.p[k] = composite.p[k];
+    f.count = composite.count;
+  } else {
+    f.p[0] = c.source;
+  }
+  return f;
+}
+
+// The source's grey through the operation's ramp; an operation without a ramp paints nothing.
+int32_t LumToColour(RenderCall& c) {
+  if (c.op->LutVign == nullptr) return 0;
+  const CaseArgs a(c);
+  const RampTables r = RampTablesOf(*c.op->LutVign);
+  if (c.plane != nullptr) {
+    Effects::LutToColor(a.mode, a.opa, c.source, a.h, a.w, c.plane, a.h, a.w, 0, 0, a.aw, a.ah,
+                        0, 0, a.aw, a.ah, a.rgb, 1, 1, 0, c.mask, r.data(), a.p2, a.p1);
+    return 0;
+  }
+  const Four d = FourOf(c);
+  const FourSources s = RampSourcesOf(c, d);
+  Effects::LutToColor(a.mode, a.opa, s.p[0], s.p[1], s.p[2], s.p[3], a.h, a.w, d.p[0], d.p[1],
+                      d.p[2], d.p[3], a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, a.rgb,
+                      s.count, d.count, c.mask, r.data(), a.p2, a.p1);
+  return 0;
+}
+
+// Blur radius and horizontal offset at the horizontal scale, vertical offset at the vertical.
+int32_t Shadow(RenderCall& c) {
+  if (c.op->LutVign == nullptr) return 0;
+  const CaseArgs a(c);
+  const RampTables r = RampTablesOf(*c.op->LutVign);
+  const int16_t blur = ScaledDistance(a.p1, a.scaleX);
+  const int16_t dx = ScaledDistance(a.p2, a.scaleX), dy = ScaledDistance(a.p3, a.scaleY);
+  const Four d = FourOf(c);
+  const FourSources s = RampSourcesOf(c, d);
+  const int16_t ns = c.compositeSource ? d.count : 1;
+  if (c.plane != nullptr) {
+    Effects::Shadow(a.mode, a.opa, c.source, a.h, a.w, c.plane, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0,
+                    a.aw, a.ah, a.rgb, ns, 1, c.mask, blur, dx, dy, r.data(), a.p5, a.p4);
+    return 0;
+  }
+  Effects::Shadow(a.mode, a.opa, s.p[0], s.p[1], s.p[2], s.p[3], a.h, a.w, d.p[0], d.p[1],
+                  d.p[2], d.p[3], a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, a.rgb, ns,
+                  d.count, c.mask, blur, dx, dy, r.data(), a.p5, a.p4);
+  return 0;
+}
+
+// Grow (34, 48) or shrink (47) the bright shapes by the scaled Param1. A single destination is
+// painted in the low byte of Param2 at strength Param3; the composite's planes 3, 4, 5 in the
+// low bytes of Param2, 3, 4 at strength Param5, each from its own plane of a composite source.
+template <int16_t kKind>
+int32_t ContourGrowth(RenderCall& c) {
+  const CaseArgs a(c);
+  const int16_t radius = ScaledDistance(a.p1, a.scaleX);
+  if (c.plane != nullptr) {
+    Effects::ContrExp(kKind, a.mode, a.opa, c.source, a.h, a.w, c.plane, a.h, a.w, 0, 0, a.aw,
+                      a.ah, 0, 0, a.aw, a.ah, 0, 1, 1, radius, c.mask,
+                      static_cast<uint8_t>(a.p2), a.p3);
+    return 0;
+  }
+  const Targets t = TargetsOf(c);
+  const Sources s = SourcesOf(c);
+  const uint8_t colours[3] = {static_cast<uint8_t>(a.p2), static_cast<uint8_t>(a.p3),
+                              static_cast<uint8_t>(a.p4)};
+  for (int32_t k = 0; k < 3; ++k) {
+    const uint8_t* src = c.compositeSource ? s.s[k] : c.source;
+    if (t.d[k] == nullptr || src == nullptr) continue;
+    Effects::ContrExp(kKind, a.mode, a.opa, src, a.h, a.w, t.d[k], a.h, a.w, 0, 0, a.aw, a.ah, 0,
+                      0, a.aw, a.ah, 0, 1, 1, radius, c.mask, colours[k], a.p5);
+  }
+  return 0;
+}
+
+// Param1 levels of the source drawn in the colour of the low bytes of Param3, 4, 5.
+int32_t ContourLines(RenderCall& c) {
+  const CaseArgs a(c);
+  const uint8_t colour[3] = {static_cast<uint8_t>(a.p3), static_cast<uint8_t>(a.p4),
+                             static_cast<uint8_t>(a.p5)};
+  const Targets t = TargetsOf(c);
+  Effects::GeoLevels(a.mode, a.opa, t.count, c.source, a.h, a.w, t.d[0], t.d[1], t.d[2], a.h, a.w,
+                     0, 0, a.aw, a.ah, c.mask, a.p1, colour);
+  return 0;
+}
+
 }  // namespace
 
 void RegisterTwoPlaneCases() {
@@ -143,5 +255,11 @@ void RegisterTwoPlaneCases() {
   RegisterRenderCase(4, Subtract);
   RegisterRenderCase(5, Difference);
   RegisterRenderCase(6, Multiply);
+  RegisterRenderCase(23, LumToColour);
+  RegisterRenderCase(33, Shadow);
+  RegisterRenderCase(34, ContourGrowth<1>);
+  RegisterRenderCase(47, ContourGrowth<0>);
+  RegisterRenderCase(48, ContourGrowth<1>);
   RegisterRenderCase(86, ColourRange);
+  RegisterRenderCase(91, ContourLines);
 }

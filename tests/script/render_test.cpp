@@ -431,6 +431,106 @@ TEST_F(Render, SaveThenRecallRestoresThePlanes) {
     for (size_t i = 0; i < n_; ++i) EXPECT_EQ(P(3 + c)[i], pixels[4 * i + c]);
 }
 
+TEST_F(Render, RankAndEdgeArgumentListsMatchDirectCalls) {
+  Setup(3, 9, 7);
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>(37 * i + 5);
+  Op(1, 7, 0, 2, {2, 1});              // maximum, radii 2 and 1
+  Op(2, 12, 0, 2, {1, 100, 45, 1});    // emboss depth 1, bias 100, 45 degrees
+  Op(3, 44, 0, 2, {200, 1, 20});       // edges of strength 200, depth 1, contrast 20
+  Op(4, 55, 0, 2, {3, 1});             // median: Param2 is the radius, Param1 the passes
+  Op(5, 8, 0, 2, {0, 2});              // minimum, radii 0 and 2
+  RenderAll(pixels.data());
+  const Plane full(n_, 255);
+  for (int c = 0; c < 3; ++c) {
+    Plane x(n_);
+    for (size_t i = 0; i < n_; ++i) x[i] = pixels[4 * i + c];
+    Effects::Maxima(0, 255, x.data(), 7, 9, 0, 0, 9, 7, 2, 1, 1, full.data());
+    Effects::Emboss(0, 255, x.data(), full.data(), 7, 9, 0, 0, 9, 7, 1, 1, 100, 45, 1);
+    Effects::FindEdge(0, 255, x.data(), full.data(), 7, 9, 0, 0, 9, 7, 200, 1, 20);
+    Effects::Median(0, 255, x.data(), 7, 9, 0, 0, 9, 7, 1, 3, full.data());
+    Effects::Minima(0, 255, x.data(), 7, 9, 0, 0, 9, 7, 0, 2, 1, full.data());
+    EXPECT_EQ(Copy(3 + c), x) << c;
+  }
+}
+
+TEST_F(Render, SkeletonConvolutionAndRampsOnTheComposite) {
+  Setup(3, 8, 6);
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>(i % 32 < 16 ? 20 : 230);
+  LutVign lut;
+  for (int j = 0; j < 256; ++j) {
+    lut.opacity[j] = 255;
+    for (int k = 0; k < 4; ++k) lut.colour[k][j] = static_cast<uint8_t>(255 - j + 10 * k);
+  }
+  uint8_t ramp[5 * 256];
+  std::copy(lut.opacity, lut.opacity + 256, ramp);
+  for (int k = 0; k < 4; ++k) std::copy(lut.colour[k], lut.colour[k] + 256, ramp + 256 * (k + 1));
+  Op(1, 88, 0, 2, {0});
+  Op(2, 108, 0, 2, {3, 1, 0, 0});  // Sobel, blur 1
+  Op(3, 23, 2, 2, {255, 7});       // the composite's grey through the ramp, shift 7
+  ASSERT_EQ(s_.SetLutVign(0, 1, 2, &lut), 0);
+  ASSERT_EQ(s_.SetLutVign(0, 1, 3, &lut), 0);
+  RenderAll(pixels.data());
+  Plane r(n_), g(n_), b(n_);
+  for (size_t i = 0; i < n_; ++i) {
+    r[i] = pixels[4 * i];
+    g[i] = pixels[4 * i + 1];
+    b[i] = pixels[4 * i + 2];
+  }
+  const Plane full(n_, 255);
+  Effects::Skeleton(0, 255, 3, r.data(), g.data(), b.data(), 6, 8, 0, 0, 8, 6, full.data(), 0);
+  Effects::Convolution(0, 255, 3, r.data(), g.data(), b.data(), full.data(), 6, 8, 0, 0, 8, 6,
+                       ramp, 3, 1, 0, 0);
+  const Plane sr = r, sg = g, sb = b;
+  Effects::LutToColor(0, 255, sr.data(), sg.data(), sb.data(), nullptr, 6, 8, r.data(), g.data(),
+                      b.data(), nullptr, 6, 8, 0, 0, 8, 6, 0, 0, 8, 6, 1, 3, 3, full.data(), ramp,
+                      7, 255);
+  EXPECT_EQ(Copy(3), r);
+  EXPECT_EQ(Copy(4), g);
+  EXPECT_EQ(Copy(5), b);
+}
+
+TEST_F(Render, ShadowGrowthAndContoursIntoASinglePlane) {
+  Setup(3, 10, 8);
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>((i / 4) % 10 < 5 ? 40 : 220);
+  Plane src(n_);
+  for (size_t i = 0; i < n_; ++i) src[i] = pixels[4 * i];
+  LutVign lut;
+  for (int j = 0; j < 256; ++j) {
+    lut.opacity[j] = 200;
+    for (int k = 0; k < 4; ++k) lut.colour[k][j] = static_cast<uint8_t>(j / 2 + 30 * k);
+  }
+  uint8_t ramp[5 * 256];
+  std::copy(lut.opacity, lut.opacity + 256, ramp);
+  for (int k = 0; k < 4; ++k) std::copy(lut.colour[k], lut.colour[k] + 256, ramp + 256 * (k + 1));
+  // Shadow: blur 1, offsets (2, -1), shift Param5 3, strength Param4 180.
+  Op(1, 33, 3, 40, {1, 2, -1, 180, 3});
+  ASSERT_EQ(s_.SetLutVign(0, 1, 1, &lut), 0);
+  Op(2, 34, 3, 41, {2, 0x1F0, 150});   // grow by 2, colour 0xF0, strength 150
+  Op(3, 47, 3, 42, {1, 90, 255});      // shrink by 1
+  Op(4, 91, 3, 43, {2, 0, 9, 8, 7});   // two levels, colour 9
+  RenderAll(pixels.data());
+  const Plane full(n_, 255);
+  Plane shadow(n_, 0), grown(n_, 0), shrunk(n_, 0), lines(n_, 0);
+  Effects::Shadow(0, 255, src.data(), 8, 10, shadow.data(), 8, 10, 0, 0, 10, 8, 0, 0, 10, 8, 1,
+                  1, 1, full.data(), 1, 2, -1, ramp, 3, 180);
+  Effects::ContrExp(1, 0, 255, src.data(), 8, 10, grown.data(), 8, 10, 0, 0, 10, 8, 0, 0, 10, 8,
+                    0, 1, 1, 2, full.data(), 0xF0, 150);
+  Effects::ContrExp(0, 0, 255, src.data(), 8, 10, shrunk.data(), 8, 10, 0, 0, 10, 8, 0, 0, 10, 8,
+                    0, 1, 1, 1, full.data(), 90, 255);
+  const uint8_t colour[3] = {9, 8, 7};
+  Effects::GeoLevels(0, 255, 1, src.data(), 8, 10, lines.data(), nullptr, nullptr, 8, 10, 0, 0,
+                     10, 8, full.data(), 2, colour);
+  EXPECT_EQ(Copy(40), shadow);
+  EXPECT_NE(shadow, Plane(n_, 0));
+  EXPECT_EQ(Copy(41), grown);
+  EXPECT_EQ(Copy(42), shrunk);
+  EXPECT_EQ(Copy(43), lines);
+  EXPECT_NE(lines, Plane(n_, 0));
+}
+
 TEST(EffectTable, RoutesAndCaseGroups) {
   EXPECT_EQ(EffectRowOf(0).route, EffectRoute::kNone);
   EXPECT_EQ(EffectRowOf(123).route, EffectRoute::kNone);
