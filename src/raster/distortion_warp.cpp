@@ -18,6 +18,22 @@ using raster_detail::PercentQuad;
 using raster_detail::Quad;
 using raster_detail::ScanQuad;
 
+namespace {
+
+// Copies whole samples of `bytes` bytes from the nearest source position.
+void DistortSamples(const raster_detail::Quad& q, int32_t bytes, int32_t srcH, int32_t srcW,
+                    const uint8_t* s, int32_t dstH, int32_t dstW, uint8_t* d, int32_t l,
+                    int32_t t, int32_t W, int32_t H) {
+  ScanQuad(q, dstH, dstW, [&](int32_t x, int32_t y, double u, double v) {
+    const int32_t sx = ClampIndex(l + NearestOffset(u, W), srcW);
+    const int32_t sy = ClampIndex(t + NearestOffset(v, H), srcH);
+    std::memcpy(d + (static_cast<size_t>(y) * dstW + x) * bytes,
+                s + (static_cast<size_t>(sy) * srcW + sx) * bytes, static_cast<size_t>(bytes));
+  });
+}
+
+}  // namespace
+
 int32_t X_distort_buffer(int16_t pixelMode, int32_t srcH, int32_t srcW, const void* src,
                          int16_t blend, const uint8_t* blendMask, int32_t dstH, int32_t dstW,
                          void* dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2,
@@ -43,15 +59,23 @@ int32_t X_distort_buffer(int16_t pixelMode, int32_t srcH, int32_t srcW, const vo
       }
     });
   } else if (pixelMode == 1) {
-    const auto* s = static_cast<const uint8_t*>(src);
-    auto* d = static_cast<uint8_t*>(dst);
-    ScanQuad(q, dstH, dstW, [&](int32_t x, int32_t y, double u, double v) {
-      const int32_t sx = ClampIndex(l + NearestOffset(u, W), srcW);
-      const int32_t sy = ClampIndex(t + NearestOffset(v, H), srcH);
-      std::memcpy(d + (static_cast<size_t>(y) * dstW + x) * 4,
-                  s + (static_cast<size_t>(sy) * srcW + sx) * 4, 4);
-    });
+    DistortSamples(q, 4, srcH, srcW, static_cast<const uint8_t*>(src), dstH, dstW,
+                   static_cast<uint8_t*>(dst), l, t, W, H);
   }
+  return 0;
+}
+
+int32_t X_distort_bufcol(int16_t pixelMode, int32_t srcH, int32_t srcW, const void* src,
+                         int32_t dstH, int32_t dstW, void* dst, int32_t x0, int32_t y0,
+                         int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                         int32_t l, int32_t t, int32_t W, int32_t H, int32_t /*unused*/,
+                         int16_t percentage) {
+  if (src == nullptr || dst == nullptr || srcW <= 0 || srcH <= 0) return 0;
+  static constexpr int32_t kBytes[3] = {4, 2, 1};
+  if (pixelMode < 0 || pixelMode > 2) return 0;
+  const Quad q = PercentQuad(Quad{{x0, x1, x2, x3}, {y0, y1, y2, y3}}, l, t, W, H, percentage);
+  DistortSamples(q, kBytes[pixelMode], srcH, srcW, static_cast<const uint8_t*>(src), dstH, dstW,
+                 static_cast<uint8_t*>(dst), l, t, W, H);
   return 0;
 }
 

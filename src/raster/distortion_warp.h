@@ -32,6 +32,15 @@ int32_t X_distort_buffer(int16_t pixelMode, int32_t srcH, int32_t srcW, const vo
                          int32_t y2, int32_t x3, int32_t y3, int32_t l, int32_t t, int32_t W,
                          int32_t H, int16_t percentage);
 
+// The colour form: the same mapping, the source sample copied unchanged by
+// pixel mode, 0 a 32-bit pixel, 1 a 16-bit sample, 2 an 8-bit sample; any
+// other mode writes nothing. No blend mask. `unused` is not read. Returns 0.
+int32_t X_distort_bufcol(int16_t pixelMode, int32_t srcH, int32_t srcW, const void* src,
+                         int32_t dstH, int32_t dstW, void* dst, int32_t x0, int32_t y0,
+                         int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                         int32_t l, int32_t t, int32_t W, int32_t H, int32_t unused,
+                         int16_t percentage);
+
 // Grid warp over a lattice of (nx + 1) x (ny + 1) nodes (node (i, j) at
 // j * (nx + 1) + i of nodeX and nodeY, divided by the scales). Grid mode 0
 // distorts each cell of the source rectangle into its lattice quadrilateral;

@@ -169,3 +169,28 @@ TEST(GridBuffer, ShiftedLatticeWritesTheDisplacementInEighthsOf1024) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DistortBufcol, IdentityQuadCopiesAllButTheLastRowAndColumnInEveryMode) {
+  const int32_t w = 6, h = 5;
+  for (int16_t mode = 0; mode < 4; ++mode) {
+    const int32_t bytes = mode == 0 ? 4 : mode == 1 ? 2 : 1;
+    const auto src = ramp(w * bytes, h);
+    std::vector<uint8_t> dst(src.size(), 7);
+    EXPECT_EQ(X_distort_bufcol(mode, h, w, src.data(), h, w, dst.data(), 0, 0, w - 1, 0, w - 1,
+                               h - 1, 0, h - 1, 0, 0, w - 1, h - 1, 0, 100),
+              0);
+    for (int32_t y = 0; y < h; ++y) {
+      for (int32_t x = 0; x < w; ++x) {
+        for (int32_t b = 0; b < bytes; ++b) {
+          const size_t i = (static_cast<size_t>(y) * w + x) * bytes + b;
+          const bool copied = mode < 3 && x < w - 1 && y < h - 1;
+          ASSERT_EQ(dst[i], copied ? src[i] : 7) << mode << ": " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
