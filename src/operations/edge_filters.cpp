@@ -35,13 +35,13 @@ constexpr int32_t kMaxEmbossDepth = 1000;
 // The contour lines keep one outline list per level.
 constexpr int32_t kMaxLevels = 130;
 
-struct Offset {
+struct KernelOffset {
   int32_t dx;
   int32_t dy;
 };
 
 // The emboss offset for a depth and an angle in degrees.
-Offset EmbossOffset(int32_t r, int32_t angle) {
+KernelOffset EmbossOffset(int32_t r, int32_t angle) {
   while (angle > 360) angle -= 360;
   int32_t folded = angle;
   if (angle > 90 && angle <= 180) {
@@ -52,7 +52,7 @@ Offset EmbossOffset(int32_t r, int32_t angle) {
     folded = 360 - angle;
   }
   const double a = static_cast<float>(folded) * 6.2831855f / 360.0f;
-  Offset o{r, 0};
+  KernelOffset o{r, 0};
   double best = 0.0;
   // Depth 0 has a single candidate, the centre itself.
   if (r > 0) {
@@ -170,7 +170,7 @@ int32_t Effects::Emboss(int16_t mode, int16_t opacity, unsigned char* buffer,
   kernel.Clear();
   unsigned char biases[9];
   std::memset(biases, static_cast<unsigned char>(bias & 0xFF), sizeof biases);
-  const Offset o = EmbossOffset(r, angle);
+  const KernelOffset o = EmbossOffset(r, angle);
   // Rows grow downward: +1 up-right of the centre, -1 opposite. At depth 0
   // both fall on the centre and the -1 stays.
   kernel[static_cast<int64_t>(r - o.dy) * side + (r + o.dx)] = 1;

@@ -552,6 +552,213 @@ class Effects {
                              int32_t y0, int32_t x1, int32_t y1, const unsigned char* ramp,
                              int32_t kind, int32_t blurRadius, int32_t contrast,
                              int32_t brightness);
+  // ---- Texture tiling, framing and placement (texture_placement.cpp) ----
+
+  // The texture is tiled from the clamped region's corner: the pixel in
+  // visited row k and column j takes texel (j mod tw, k mod th). The
+  // interleaved form blends every target channel with the texel's first
+  // byte; the 4-byte planar form r, g, b with bytes 0..2 and, when kFlag is
+  // 0, plane k with byte 3; the grey form the mean of three texture planes.
+  // A relief of 1..10 (more counts as 10) embosses the tiled texture at the
+  // light angle, darkens the target with it and lays the texture over it in
+  // blend mode 8. -1, nothing changed, for tw or th of 0 or less or a work
+  // plane that cannot be had.
+  static int32_t LoadTexture(int16_t mode, int16_t opacity, unsigned char* target,
+                             const unsigned char* texture, int16_t targetChannels,
+                             int16_t textureChannels, const unsigned char* mask, int32_t height,
+                             int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                             int32_t tw, int32_t th, int16_t lightAngle, int16_t relief);
+  static int32_t LoadTexture(int16_t mode, int16_t opacity, unsigned char* red,
+                             unsigned char* green, unsigned char* blue, unsigned char* black,
+                             const unsigned char* texels, int16_t kFlag,
+                             const unsigned char* mask, int32_t height, int32_t width,
+                             int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t tw,
+                             int32_t th, int16_t lightAngle, int16_t relief);
+  static int32_t LoadTexture(int16_t mode, int16_t opacity, unsigned char* target,
+                             const unsigned char* textureRed, const unsigned char* textureGreen,
+                             const unsigned char* textureBlue, const unsigned char* mask,
+                             int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                             int32_t y1, int32_t tw, int32_t th);
+  static int32_t LoadTexture(int16_t mode, int16_t opacity, unsigned char* red,
+                             unsigned char* green, unsigned char* blue, unsigned char* black,
+                             const unsigned char* textureRed, const unsigned char* textureGreen,
+                             const unsigned char* textureBlue, const unsigned char* textureBlack,
+                             int16_t kFlag, const unsigned char* mask, int32_t height,
+                             int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                             int32_t tw, int32_t th, int16_t lightAngle, int16_t relief);
+  // The region shrunk into the picture rectangle inside a box (box and
+  // margins in percent of the region's extent, measured from the buffer's
+  // origin); the band outside the open box takes the tiled texture. A null
+  // mask is full strength. -1, nothing changed, for tw or th of 0 or less or
+  // a work plane that cannot be had.
+  static int32_t LoadInFrame(unsigned char* plane, const unsigned char* texture,
+                             const unsigned char* mask, int32_t height, int32_t width,
+                             int16_t mode, int32_t opacity, int32_t boxWidth, int32_t boxHeight,
+                             int32_t marginX, int32_t marginY, int32_t x0, int32_t y0,
+                             int32_t x1, int32_t y1, int32_t tw, int32_t th);
+  // A colour stamped through an 8-bit stamp whose top-left lies at (left,
+  // top); the parts of the stamp outside the planes are skipped.
+  static int32_t PlaceBuf(int16_t mode, int16_t opacity, unsigned char* red,
+                          unsigned char* green, unsigned char* blue, const unsigned char* mask,
+                          int32_t height, int32_t width, const unsigned char* stamp,
+                          int32_t stampHeight, int32_t stampWidth, int32_t left, int32_t top,
+                          int16_t colourRed, int16_t colourGreen, int16_t colourBlue);
+  // Changes nothing.
+  static int32_t CropBuf(const unsigned char* srcRed, const unsigned char* srcGreen,
+                         const unsigned char* srcBlue, int32_t height, int32_t width,
+                         unsigned char* dstRed, unsigned char* dstGreen, unsigned char* dstBlue,
+                         int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+
+  // ---- Geometric and displacement operations (geometric_ops.cpp) ----
+
+  // The moved picture is built in work memory and blended back over the
+  // region. Positions that leave the region wrap back into it as often as
+  // needed; Offset and Kaleido wrap with a period one row (column) short of
+  // the region's extent, so one edge row (column) stands in for the other.
+
+  // Turns each sample about the centre (percent of the region's extent from
+  // the buffer's origin) by an angle growing toward the centre.
+  static int32_t Twirl(int16_t mode, int16_t opacity, unsigned char* plane,
+                       const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                       int32_t y0, int32_t x1, int32_t y1, int32_t angle, int32_t centreX,
+                       int32_t centreY);
+  // The shifted region folded into a wedge, mirrored into four quarters,
+  // shrunk into a tile and tiled over the region. -1, nothing changed, for
+  // tiles of no size or work memory that cannot be had.
+  static int32_t Kaleido(int16_t mode, int16_t opacity, unsigned char* plane,
+                         const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
+                         int32_t y0, int32_t x1, int32_t y1, int32_t tileWidth,
+                         int32_t tileHeight, int16_t shiftX, int16_t shiftY);
+  // Rolls the region's pixels right by shiftX and up by shiftY; no blend.
+  static int32_t Offset(unsigned char* buffer, int32_t height, int32_t width, int32_t x0,
+                        int32_t y0, int32_t x1, int32_t y1, int16_t shiftX, int16_t shiftY,
+                        int16_t bytesPerPixel);
+  static int32_t Flip(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
+                      int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      int16_t horizontal, int16_t vertical, int16_t unused1, int16_t unused2,
+                      const unsigned char* mask);
+  // Kinds 0..3 mirror one half onto the other (0 left onto right, 1 right
+  // onto left, 2 top onto bottom, 3 bottom onto top); 4..7 fold along a
+  // diagonal and need a region of two columns and two rows at least (-1,
+  // nothing changed, otherwise); other kinds copy.
+  static int32_t Mirror(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
+                        int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                        int16_t kind, int16_t unused, const unsigned char* mask);
+  // Blocks of blockWidth x blockHeight take their top-left sample. -1,
+  // nothing changed, for blocks smaller than 1.
+  static int32_t Mosaic(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
+                        int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                        const unsigned char* mask, int16_t blockWidth, int16_t blockHeight);
+  // Every other row rebuilt from its neighbours (method 0 duplicates, 1
+  // interpolates; field 0 rebuilds rows y0, y0 + 2, ..., field 1 the rows
+  // after them).
+  static int32_t DeInterlace(int16_t mode, int16_t opacity, unsigned char* plane,
+                             const unsigned char* mask, int32_t height, int32_t width,
+                             int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t field,
+                             int32_t method);
+  // Each pixel moved by (neutral - map) x amount / 100 where that stays in
+  // the region. The XY form reads its two maps tiled over the region; -1,
+  // nothing changed, for maps of no size.
+  static int32_t Displace(int16_t mode, int16_t opacity, unsigned char* buffer,
+                          const unsigned char* map, int32_t height, int32_t width, int32_t x0,
+                          int32_t y0, int32_t x1, int32_t y1, int16_t bytesPerPixel,
+                          const unsigned char* mask, int16_t horizontal, int16_t vertical,
+                          int16_t neutral);
+  static int32_t DisplaceXY(int16_t mode, int16_t opacity, unsigned char* buffer,
+                            const unsigned char* mapX, const unsigned char* mapY,
+                            int32_t mapWidth, int32_t mapHeight, const unsigned char* mask,
+                            int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                            int32_t y1, int16_t bytesPerPixel, int16_t horizontal,
+                            int16_t vertical, int16_t neutral);
+  // The region (half-open here: x1 and y1 are not part of it) turned by
+  // `angle` degrees and scaled in percent into its bounding box, centred on
+  // the region; what the box leaves uncovered takes the fill value; then
+  // rolled by the shift and blended over itself.
+  static int32_t Transform(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
+                           int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                           int16_t shiftX, int16_t shiftY, int16_t scaleX, int16_t scaleY,
+                           int16_t angle, int16_t fill, int16_t unused,
+                           const unsigned char* mask);
+
+  // ---- Fog, generators, colour selection and channel mixing
+  //      (fog_generators.cpp, channel_mixing.cpp) ----
+
+  // Brightens by s4 where the fog is dense. Fog kind 0 draws fresh noise
+  // into a plane of its own, 1 draws it into `fog`, 2 takes `fog` as it is.
+  // -1, nothing changed, for other kinds or memory that cannot be had.
+  static int32_t Foggy(int16_t mode, int16_t opacity, int16_t kind, unsigned char* plane,
+                       const unsigned char* mask, unsigned char* fog, int32_t height,
+                       int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                       float sizeX, float sizeY, int16_t s1, int16_t s2, int16_t s3, int16_t s4,
+                       int16_t s5);
+  // A seeded plasma, adjusted, blurred and coloured through the ramp onto
+  // one interleaved target (layout 1) or three planes.
+  static int32_t FractPlasma(int16_t mode, int16_t opacity, int16_t layout, unsigned char* first,
+                             unsigned char* second, unsigned char* third,
+                             const unsigned char* mask, int32_t height, int32_t width,
+                             int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                             const unsigned char* ramp, int32_t seed, int32_t blurRadius,
+                             int32_t contrast, int32_t brightness);
+  // A diffusion-limited aggregation grown from one of nine seed positions
+  // (kind 0..8: x at 25, 50, 75 % by kind / 3, y by kind % 3). -1, nothing
+  // changed, for other kinds or memory that cannot be had.
+  static int32_t DiffusAggreg(int16_t mode, int16_t opacity, unsigned char* plane,
+                              const unsigned char* mask, int32_t height, int32_t width,
+                              int32_t x0, int32_t y0, int32_t x1, int32_t y1, int16_t colourRow,
+                              const unsigned char* ramp, int32_t seed, int32_t walkers,
+                              int32_t unused, int32_t passes, int32_t position);
+  // Paints the target colour where the source is near the reference colour
+  // in hue, saturation and value (tolerance t on each).
+  static int32_t SelCol(int16_t mode, int16_t opacity, const unsigned char* srcRed,
+                        const unsigned char* srcGreen, const unsigned char* srcBlue,
+                        int32_t srcHeight, int32_t srcWidth, unsigned char* dstRed,
+                        unsigned char* dstGreen, unsigned char* dstBlue, int32_t dstHeight,
+                        int32_t dstWidth, int32_t unused1, int32_t unused2, int32_t unused3,
+                        int32_t unused4, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                        int16_t srcChannels, int16_t dstChannels, const unsigned char* mask,
+                        int16_t tolerance, const unsigned char* reference,
+                        const unsigned char* colour);
+  // Channel i (flag bits 4 red, 2 green, 1 blue) becomes
+  // (r Wr[i] + g Wg[i] + b Wb[i]) / 100 + offset[i], clamped; unflagged
+  // channels pass. Returns the three results packed as 0x00rrggbb.
+  static int32_t Calc_exchRGB(int16_t flags, const int32_t* redWeights,
+                              const int32_t* greenWeights, const int32_t* blueWeights,
+                              const int32_t* offsets, int32_t red, int32_t green, int32_t blue,
+                              int32_t* outRed, int32_t* outGreen, int32_t* outBlue);
+  // The mix over a region, strength percent of it over the source. -1 for
+  // an empty region.
+  static int32_t X_exchRGB_CharBuf(int32_t height, int32_t width, const unsigned char* srcRed,
+                                   const unsigned char* srcGreen, const unsigned char* srcBlue,
+                                   unsigned char* dstRed, unsigned char* dstGreen,
+                                   unsigned char* dstBlue, int32_t x0, int32_t y0, int32_t x1,
+                                   int32_t y1, int16_t flags, int32_t strength,
+                                   const int32_t* redWeights, const int32_t* greenWeights,
+                                   const int32_t* blueWeights, const int32_t* offsets);
+  // Bytes 0, 1, 2 of each pixel as red, green, blue; byte 3 untouched.
+  static int32_t X_exchRGB_LongBuf(int32_t height, int32_t width, const uint32_t* src,
+                                   uint32_t* dst, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                                   int16_t flags, int32_t strength, const int32_t* redWeights,
+                                   const int32_t* greenWeights, const int32_t* blueWeights,
+                                   const int32_t* offsets);
+  // Grey from the colour filter (angle -180..180 from red through green to
+  // blue), toned by the tone angle and strength, then contrast. -1, nothing
+  // changed, when the work planes cannot be had.
+  static int32_t BWConversion(int16_t mode, int16_t opacity, int32_t height, int32_t width,
+                              unsigned char* red, unsigned char* green, unsigned char* blue,
+                              int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                              const unsigned char* mask, int16_t filterAngle,
+                              int16_t filterStrength, int16_t contrast, int16_t toneAngle,
+                              int16_t toneStrength);
+  // The darkest (least byte sum) or brightest pixel of the window rows
+  // y - ry .. y + ry - 1, columns x - rx .. x + rx - 1 into `result`. Width
+  // first. The maximum stops at the first byte sum of 255, which on
+  // several-byte pixels is not the brightest: kept, as callers expect it.
+  static void MinOutOfBuf(int32_t x, int32_t y, const unsigned char* buffer, int32_t width,
+                          int32_t height, int32_t rx, int32_t ry, unsigned char* result,
+                          int16_t bytesPerPixel);
+  static void MaxOutOfBuf(int32_t x, int32_t y, const unsigned char* buffer, int32_t width,
+                          int32_t height, int32_t rx, int32_t ry, unsigned char* result,
+                          int16_t bytesPerPixel);
 };
 
 // A line of `value` painted into a plane, mixed into each point by

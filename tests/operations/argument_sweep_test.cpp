@@ -467,6 +467,161 @@ std::vector<Row> Rows() {
                                                 Ramp().data(), c.p % 11, c.p, c.p, ~c.p);
                   }});
 
+  // ---- textures, framing and placement ----
+  rows.push_back({"LoadTexture interleaved", 3, true, kRc, [](Call& c) {
+                    const auto tex = Table(3 * 5 * 3);
+                    const int32_t tw = Held(c.p, -5, 5), th = 3;
+                    return Effects::LoadTexture(c.mode, c.opacity, c.planes->i3.data(),
+                                                tex.data(), 3, 3, c.mask, c.s.h, c.s.w, c.r.x0,
+                                                c.r.y0, c.r.x1, c.r.y1, tw, th, c.p16(),
+                                                Held16(c.p, -3, 12));
+                  }});
+  rows.push_back({"LoadTexture planar", 3, true, kRc, [](Call& c) {
+                    const auto tex = Table(4 * 4 * 3);
+                    auto& P = *c.planes;
+                    return Effects::LoadTexture(c.mode, c.opacity, P.r.data(), P.g.data(),
+                                                P.b.data(), P.k.data(), tex.data(),
+                                                static_cast<int16_t>(c.p & 1), c.mask, c.s.h,
+                                                c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                                Held(c.p, -4, 4), 3, c.p16(), Held16(c.p, -3, 12));
+                  }});
+  rows.push_back({"LoadTexture texture planes", 3, true, kRc, [](Call& c) {
+                    const auto tex = Table(4 * 3);
+                    auto& P = *c.planes;
+                    return Effects::LoadTexture(c.mode, c.opacity, P.r.data(), P.g.data(),
+                                                P.b.data(), P.k.data(), tex.data(), tex.data(),
+                                                tex.data(), tex.data(),
+                                                static_cast<int16_t>(c.p & 1), c.mask, c.s.h,
+                                                c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, 4,
+                                                Held(c.p, -3, 3), c.p16(), Held16(c.p, -3, 12));
+                  }});
+  rows.push_back({"LoadInFrame", 50, true, kRc, [](Call& c) {
+                    const auto tex = Table(4 * 3);
+                    return Effects::LoadInFrame(c.planes->r.data(), tex.data(), c.mask, c.s.h,
+                                                c.s.w, c.mode, c.opacity, c.p, c.p / 2, c.p,
+                                                -c.p, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                                Held(c.p, -4, 4), 3);
+                  }});
+  rows.push_back({"PlaceBuf", 2, true, kRc, [](Call& c) {
+                    const auto stamp = Table(5 * 4);
+                    auto& P = *c.planes;
+                    return Effects::PlaceBuf(c.mode, c.opacity, P.r.data(), P.g.data(),
+                                             P.b.data(), c.mask, c.s.h, c.s.w, stamp.data(), 5,
+                                             4, c.r.x0 - c.p, c.r.y0 + c.p, c.p16(), 7, 9);
+                  }});
+
+  // ---- geometry and displacement ----
+  rows.push_back({"Twirl", 90, true, kRc, [](Call& c) {
+                    return Effects::Twirl(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.h,
+                                          c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p, c.p,
+                                          -c.p);
+                  }});
+  rows.push_back({"Kaleido", 7, true, kRc, [](Call& c) {
+                    return Effects::Kaleido(c.mode, c.opacity, c.planes->r.data(), c.mask, c.s.h,
+                                            c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                            Held(c.p, -5, 40), 9, c.p16(),
+                                            static_cast<int16_t>(-c.p));
+                  }});
+  rows.push_back({"Offset", 3, true, kRc, [](Call& c) {
+                    return Effects::Offset(c.planes->i3.data(), c.s.h, c.s.w, c.r.x0, c.r.y0,
+                                           c.r.x1, c.r.y1, c.p16(), static_cast<int16_t>(-c.p),
+                                           Held16(c.p, -1, 3));
+                  }});
+  rows.push_back({"Flip", 1, true, kRc, [](Call& c) {
+                    return Effects::Flip(c.mode, c.opacity, c.planes->r.data(), c.s.h, c.s.w,
+                                         c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                         static_cast<int16_t>(1 - c.p), 0, 0, c.mask);
+                  }});
+  rows.push_back({"Mirror", 4, true, kRc, [](Call& c) {
+                    return Effects::Mirror(c.mode, c.opacity, c.planes->r.data(), c.s.h, c.s.w,
+                                           c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(), 0, c.mask);
+                  }});
+  rows.push_back({"Mosaic", 2, true, kRc, [](Call& c) {
+                    return Effects::Mosaic(c.mode, c.opacity, c.planes->r.data(), c.s.h, c.s.w,
+                                           c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.mask,
+                                           Held16(c.p, -2, 70), Held16(-c.p, -2, 70));
+                  }});
+  rows.push_back({"DeInterlace", 1, true, kRc, [](Call& c) {
+                    return Effects::DeInterlace(c.mode, c.opacity, c.planes->r.data(), c.mask,
+                                                c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                                c.p & 1, c.p);
+                  }});
+  rows.push_back({"Displace", 50, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::Displace(c.mode, c.opacity, P.i3.data(), P.sr.data(), c.s.h,
+                                             c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, 3, c.mask,
+                                             c.p16(), static_cast<int16_t>(-c.p), 128);
+                  }});
+  rows.push_back({"DisplaceXY", 50, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    const auto map = Table(3 * 2);
+                    return Effects::DisplaceXY(c.mode, c.opacity, P.i3.data(), map.data(),
+                                               map.data() + 1, Held(c.p, -1, 3), 2, c.mask,
+                                               c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, 3,
+                                               c.p16(), c.p16(), 128);
+                  }});
+  rows.push_back({"Transform", 30, true, kRc, [](Call& c) {
+                    return Effects::Transform(c.mode, c.opacity, c.planes->r.data(), c.s.h,
+                                              c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.p16(),
+                                              static_cast<int16_t>(-c.p), Held16(c.p, -300, 300),
+                                              150, c.p16(), 9, 0, c.mask);
+                  }});
+
+  // ---- fog, generators and channel mixing ----
+  rows.push_back({"Foggy", 30, true, kRc, [](Call& c) {
+                    return Effects::Foggy(c.mode, c.opacity, static_cast<int16_t>(c.p % 4),
+                                          c.planes->r.data(), c.mask, c.planes->g.data(), c.s.h,
+                                          c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, 1.0f, 1.0f,
+                                          Held16(c.p, -5, 5), c.p16(), 0, c.p16(), 3);
+                  }});
+  rows.push_back({"DiffusAggreg", 4, true, kRc, [](Call& c) {
+                    return Effects::DiffusAggreg(c.mode, c.opacity, c.planes->r.data(), c.mask,
+                                                 c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                                 Held16(c.p, -1, 5), Ramp().data(), c.p,
+                                                 Held(c.p, -3, 20), 0, Held(c.p, -2, 30), c.p);
+                  }});
+  rows.push_back({"SelCol", 30, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    const unsigned char ref[3] = {40, 90, 200}, colour[3] = {255, 10, 99};
+                    return Effects::SelCol(c.mode, c.opacity, P.sr.data(), P.sg.data(),
+                                           P.sb.data(), c.s.h, c.s.w, P.r.data(), P.g.data(),
+                                           P.b.data(), c.s.h, c.s.w, 0, 0, 0, 0, c.r.x0, c.r.y0,
+                                           c.r.x1, c.r.y1, static_cast<int16_t>(1 + 2 * (c.p & 1)),
+                                           3, c.mask, c.p16(), ref, colour);
+                  }});
+  rows.push_back({"X_exchRGB_CharBuf", 50, false, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    const int32_t w[3] = {c.p, -c.p, 40}, off[3] = {c.p, 0, -c.p};
+                    return Effects::X_exchRGB_CharBuf(c.s.h, c.s.w, P.sr.data(), P.sg.data(),
+                                                      P.sb.data(), P.r.data(), P.g.data(),
+                                                      P.b.data(), c.r.x0, c.r.y0, c.r.x1, c.r.y1,
+                                                      7, Held(c.p, -1000, 1000), w, w, w, off);
+                  }});
+  rows.push_back({"X_exchRGB_LongBuf", 50, false, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    const int32_t w[3] = {c.p, -c.p, 40}, off[3] = {c.p, 0, -c.p};
+                    return Effects::X_exchRGB_LongBuf(c.s.h, c.s.w, P.spx.data(), P.px.data(),
+                                                      c.r.x0, c.r.y0, c.r.x1, c.r.y1, 5,
+                                                      Held(c.p, -1000, 1000), w, w, w, off);
+                  }});
+  rows.push_back({"BWConversion", 30, true, kRc, [](Call& c) {
+                    auto& P = *c.planes;
+                    return Effects::BWConversion(c.mode, c.opacity, c.s.h, c.s.w, P.r.data(),
+                                                 P.g.data(), P.b.data(), c.r.x0, c.r.y0, c.r.x1,
+                                                 c.r.y1, c.mask, c.p16(), Held16(c.p, -200, 200),
+                                                 c.p16(), static_cast<int16_t>(-c.p),
+                                                 Held16(c.p, -200, 200));
+                  }});
+  rows.push_back({"MinOutOfBuf and MaxOutOfBuf", 2, true, kRc, [](Call& c) {
+                    unsigned char out[3] = {};
+                    const int32_t r = Held(c.p, -3, 9);
+                    Effects::MinOutOfBuf(c.r.x0, c.r.y0, c.planes->i3.data(), c.s.w, c.s.h, r, r,
+                                         out, 3);
+                    Effects::MaxOutOfBuf(c.r.x1, c.r.y1, c.planes->i3.data(), c.s.w, c.s.h, r, r,
+                                         out, 3);
+                    return 0;
+                  }});
+
   // The pyramid steps take no height to clamp against: their region is
   // the caller's, so only regions inside the half-size target are swept.
   rows.push_back({"DivideInHalf", 0, true, kRc,
