@@ -60,9 +60,10 @@ void ExpectSameColours(const RawImage& a, const RawImage& b, T opaque) {
 void WriteTiffWith(const std::string& path, uint32_t w, uint32_t h, uint16_t spp, uint16_t bps,
                    uint16_t photometric, uint16_t planar, bool tiled, uint16_t compression,
                    const std::function<uint32_t(uint32_t x, uint32_t y, uint16_t s)>& sample,
-                   const uint16_t* colormap = nullptr) {
+                   const uint16_t* colormap = nullptr, uint16_t extraSample = 0) {
   TIFF* t = TIFFOpen(path.c_str(), "w");
   ASSERT_NE(t, nullptr);
+  if (extraSample != 0) TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extraSample);
   TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
   TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
   TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, spp);
@@ -449,10 +450,10 @@ TEST_F(ImageIo, HighlyCompressedImagesStillFitTheirCodingsBounds) {
   EXPECT_EQ(Load(jpg, 1, &im), io::kOk);
 }
 
-TEST_F(ImageIo, TheColourDecoderReadsBandByBandInTheFilesOrientation) {
-  // Palette images go through libtiff's RGBA decoder, now a strip or tile
-  // band at a time; the rows must come out as the whole-image decode gives
-  // them, bottom-up files turned over as a whole.
+TEST_F(ImageIo, TheColourDecoderReadsBandByBandInTheStoredGrid) {
+  // Palette images go through libtiff's RGBA decoder, a strip or tile band
+  // at a time; whatever the Orientation tag says, the rows and columns come
+  // as stored (as on every other road) and the orientation is reported.
   uint16_t map[768];
   for (int i = 0; i < 256; ++i) {
     map[i] = static_cast<uint16_t>(i * 257);
@@ -460,24 +461,27 @@ TEST_F(ImageIo, TheColourDecoderReadsBandByBandInTheFilesOrientation) {
     map[512 + i] = static_cast<uint16_t>((i * 7 % 256) * 257);
   }
   for (const bool tiled : {false, true}) {
-    for (const uint16_t orientation : {ORIENTATION_TOPLEFT, ORIENTATION_BOTLEFT, ORIENTATION_BOTRIGHT}) {
+    const uint32_t w = 37, h = 29;
+    const std::string path = dir_.file("palette.tif");
+    WriteTiffWith(path, w, h, 1, 8, PHOTOMETRIC_PALETTE, PLANARCONFIG_CONTIG, tiled,
+                  COMPRESSION_NONE, [](uint32_t x, uint32_t y, uint16_t) { return x * 5 + y * 3; },
+                  map);
+    TIFF* t = TIFFOpen(path.c_str(), "r");
+    ASSERT_NE(t, nullptr);
+    std::vector<uint32_t> whole(w * h);
+    ASSERT_EQ(TIFFReadRGBAImageOriented(t, w, h, whole.data(), ORIENTATION_TOPLEFT, 1), 1);
+    TIFFClose(t);
+    for (uint16_t orientation = 1; orientation <= 8; ++orientation) {
       SCOPED_TRACE(std::to_string(tiled) + " " + std::to_string(orientation));
-      const uint32_t w = 37, h = 29;
-      const std::string path = dir_.file("palette.tif");
-      WriteTiffWith(path, w, h, 1, 8, PHOTOMETRIC_PALETTE, PLANARCONFIG_CONTIG, tiled,
-                    COMPRESSION_NONE, [](uint32_t x, uint32_t y, uint16_t) { return x * 5 + y * 3; },
-                    map);
-      TIFF* t = TIFFOpen(path.c_str(), "r+");
+      t = TIFFOpen(path.c_str(), "r+");
       ASSERT_NE(t, nullptr);
       TIFFSetField(t, TIFFTAG_ORIENTATION, orientation);
       TIFFRewriteDirectory(t);
       TIFFClose(t);
-      t = TIFFOpen(path.c_str(), "r");
-      std::vector<uint32_t> whole(w * h);
-      ASSERT_EQ(TIFFReadRGBAImageOriented(t, w, h, whole.data(), ORIENTATION_TOPLEFT, 1), 1);
-      TIFFClose(t);
       RawImage im;
-      ASSERT_EQ(Load(path, 1, &im), io::kOk);
+      io::ImageInfo info;
+      ASSERT_EQ(Load(path, 1, &im, &info), io::kOk);
+      EXPECT_EQ(info.properties.orientation, orientation);
       for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x) {
           const uint32_t p = whole[y * w + x];
@@ -502,6 +506,116 @@ TEST_F(ImageIo, TheColourDecoderReadsBandByBandInTheFilesOrientation) {
   vmktest::WriteBytes(path, bytes);
   RawImage im;
   EXPECT_EQ(Load(path, 1, &im), io::kErrDamaged);
+}
+
+TEST_F(ImageIo, CmykOfEveryDepthKeepsItsAlphaOnTheGenericRoad) {
+  for (const uint16_t bps : {uint16_t{8}, uint16_t{16}})
+    for (const bool alpha : {false, true})
+      for (const uint16_t planar : {uint16_t{PLANARCONFIG_CONTIG}, uint16_t{PLANARCONFIG_SEPARATE}}) {
+        SCOPED_TRACE(std::to_string(bps) + " " + std::to_string(alpha) + " " +
+                     std::to_string(planar));
+        const uint32_t mx = bps == 8 ? 255 : 65535, w = 11, h = 7;
+        auto sample = [mx](uint32_t x, uint32_t y, uint16_t s) {
+          return (x * 37 + y * 91 + s * 53) * 613 % (mx + 1);
+        };
+        const std::string path = dir_.file("cmyk.tif");
+        WriteTiffWith(path, w, h, alpha ? 5 : 4, bps, PHOTOMETRIC_SEPARATED, planar, false,
+                      COMPRESSION_LZW, sample, nullptr, alpha ? EXTRASAMPLE_UNASSALPHA : 0);
+        RawImage im;
+        io::ImageInfo info;
+        ASSERT_EQ(Load(path, 0, &im, &info, true), io::kOk);
+        EXPECT_EQ(info.bitsPerComponent, bps);
+        EXPECT_EQ(info.hasAlpha, alpha);
+        for (uint32_t y = 0; y < h; ++y)
+          for (uint32_t x = 0; x < w; ++x)
+            for (uint16_t c = 0; c < 4; ++c) {
+              const uint64_t want = c < 3 ? uint64_t{mx - sample(x, y, c)} *
+                                                (mx - sample(x, y, 3)) / mx
+                                          : (alpha ? sample(x, y, 4) : mx);
+              const uint32_t got =
+                  bps == 8 ? At<uint8_t>(im, x, y, c) : At<uint16_t>(im, x, y, c);
+              ASSERT_EQ(got, want) << x << "," << y << " c" << c;
+            }
+        if (bps == 8 && alpha) {
+          uint32_t aw = 0, ah = 0;
+          std::vector<uint8_t> argb;
+          ASSERT_EQ(io::DecodeARGB(path, &aw, &ah, &argb), io::kOk);
+          EXPECT_EQ(argb[0], sample(0, 0, 4));
+          EXPECT_EQ(argb[4 * 5 + 0], sample(5, 0, 4));
+        }
+      }
+}
+
+TEST_F(ImageIo, AssociatedAlphaGivesStraightColoursWhenAsked) {
+  // A ramp of alpha with colours stored multiplied by it.
+  const std::string path = dir_.file("assoc.tif");
+  auto straight = [](uint32_t x, uint32_t y, uint16_t s) -> uint32_t {
+    return s == 0 ? 200 : (s == 1 ? 100 + y * 10 : 17 * x % 256);
+  };
+  auto alphaAt = [](uint32_t x, uint32_t) { return x * 16 + 15; };
+  WriteTiffWith(path, 16, 4, 4, 8, PHOTOMETRIC_RGB, PLANARCONFIG_CONTIG, false, COMPRESSION_NONE,
+                [&](uint32_t x, uint32_t y, uint16_t s) -> uint32_t {
+                  const uint32_t a = alphaAt(x, y);
+                  return s == 3 ? a : (straight(x, y, s) * a + 127) / 255;
+                },
+                nullptr, EXTRASAMPLE_ASSOCALPHA);
+  RawImage drawn, free;
+  ASSERT_EQ(Load(path, 1, &drawn), io::kOk);
+  ASSERT_EQ(Load(path, 1, &free, nullptr, true), io::kOk);
+  for (uint32_t y = 0; y < 4; ++y)
+    for (uint32_t x = 0; x < 16; ++x) {
+      const uint32_t a = alphaAt(x, y);
+      EXPECT_EQ(At<uint8_t>(free, x, y, 3), a);
+      for (uint16_t c = 0; c < 3; ++c) {
+        const uint32_t stored = (straight(x, y, c) * a + 127) / 255;
+        EXPECT_EQ(At<uint8_t>(drawn, x, y, c), stored);
+        // Undone to within the rounding the multiplication lost.
+        EXPECT_NEAR(At<uint8_t>(free, x, y, c), straight(x, y, c), 255.0 / a / 2 + 0.5)
+            << x << "," << y << " c" << c;
+      }
+    }
+}
+
+TEST_F(ImageIo, LabIsAdaptedToSrgbWhite) {
+  for (const uint16_t bps : {uint16_t{8}, uint16_t{16}}) {
+    SCOPED_TRACE(bps);
+    const uint32_t mx = bps == 8 ? 255 : 65535;
+    // Lightness across, neutral; the last column is a saturated red.
+    const std::string path = dir_.file("lab.tif");
+    WriteTiffWith(path, 5, 2, 3, bps, PHOTOMETRIC_CIELAB, PLANARCONFIG_CONTIG, false,
+                  COMPRESSION_NONE, [mx, bps](uint32_t x, uint32_t, uint16_t s) -> uint32_t {
+                    if (x == 4) return s == 0 ? mx / 2 : (s == 1 ? (bps == 8 ? 70u : 70u * 256u) : 0u);
+                    return s == 0 ? mx * x / 3 : 0u;
+                  });
+    RawImage im;
+    ASSERT_EQ(Load(path, 1, &im), io::kOk);
+    for (uint16_t c = 0; c < 3; ++c) {
+      EXPECT_EQ(At<uint8_t>(im, 3, 0, c), 255);  // paper white is white
+      EXPECT_EQ(At<uint8_t>(im, 0, 0, c), 0);
+      EXPECT_NEAR(At<uint8_t>(im, 1, 1, c), At<uint8_t>(im, 1, 1, 0), 1);  // greys stay grey
+    }
+    EXPECT_GT(At<uint8_t>(im, 4, 0, 0), 200);
+    EXPECT_LT(At<uint8_t>(im, 4, 0, 1), 60);
+  }
+}
+
+TEST(ImageIoOrientation, EveryOrientationTurnsTheStoredGridUpright) {
+  // Stored 3 x 2, pixels numbered 0..5 row by row; the upright grids as the
+  // eight orientations show them.
+  const std::vector<std::vector<uint8_t>> upright = {
+      {0, 1, 2, 3, 4, 5}, {2, 1, 0, 5, 4, 3}, {5, 4, 3, 2, 1, 0}, {3, 4, 5, 0, 1, 2},
+      {0, 3, 1, 4, 2, 5}, {3, 0, 4, 1, 5, 2}, {5, 2, 4, 1, 3, 0}, {2, 5, 1, 4, 0, 3}};
+  std::vector<uint8_t> stored(6 * 4);
+  for (uint8_t i = 0; i < 6; ++i) stored[4u * i] = i;
+  io::PixelSource src{stored.data(), 12, 3, 2, 1};
+  for (int o = 1; o <= 8; ++o) {
+    std::vector<uint8_t> out;
+    uint32_t w = 0, h = 0;
+    ASSERT_EQ(io::OrientPixels(src, o, &out, &w, &h), io::kOk);
+    EXPECT_EQ(w, o >= 5 ? 2u : 3u);
+    EXPECT_EQ(h, o >= 5 ? 3u : 2u);
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(out[4 * i], upright[o - 1][i]) << o << " @" << i;
+  }
 }
 
 // --- Writes never destroy the old file -----------------------------------

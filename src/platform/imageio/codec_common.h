@@ -53,9 +53,31 @@ int PrepareTarget(DecodeContext& ctx);
 
 // One decoded row of `channels` samples per pixel (1 grey, 2 grey and alpha,
 // 3 RGB, 4 RGBA) into row y of the target. `premultiplied` says the colours
-// were already multiplied by the alpha (nothing more is done to them).
+// were already multiplied by the alpha: drawn over black they stay as they
+// are, and a caller asking for straight colours gets them divided back.
 void StoreRow(const void* samples, Kind kind, int channels, bool premultiplied,
               const DecodeContext& ctx, uint32_t y);
+
+// A band of CMYK samples (with alpha, CMYKA) of 8 or 16 bits turned into
+// RGB (RGBA) in place by the plain ink formula, (max - C)(max - K) / max.
+void CmykBandToRgb(uint8_t* band, size_t pixels, Kind kind, bool alpha);
+
+// CIELab (or ICC-encoded Lab) samples of 8 or 16 bits turned into sRGB of
+// the same depth in place; an alpha sample after L, a, b stays.
+class LabConverter {
+ public:
+  LabConverter(Kind kind, bool iccEncoding);
+  ~LabConverter();
+  LabConverter(const LabConverter&) = delete;
+  LabConverter& operator=(const LabConverter&) = delete;
+  bool ok() const { return transform_ != nullptr; }
+  void Convert(uint8_t* band, size_t pixels, int channels) const;
+
+ private:
+  Kind kind_;
+  bool icc_;
+  void* transform_ = nullptr;
+};
 
 // Row y of the caller's pixels as packed RGB samples of `kind`.
 void PackRow(const PixelSource& pixels, uint32_t y, Kind kind, void* out);

@@ -66,6 +66,11 @@ struct Properties {
   // The EXIF block as a TIFF-structured byte string ("II*\0" or "MM\0*" and
   // its directories), the form that JPEG's APP1 and PNG's eXIf hold.
   std::vector<uint8_t> exif;
+  // How the stored grid is to be shown, numbered as TIFF and EXIF number it
+  // (1: as stored, 3: turned half round, 6: turned a quarter clockwise ...).
+  // Readers give the stored grid and report this; whoever turns the pixels
+  // upright (OrientPixels) sets it to 1 before writing them back.
+  int orientation = 1;
 };
 
 struct ImageInfo {
@@ -115,6 +120,14 @@ int ReadImage(const std::string& path, const TargetFactory& factory, ImageInfo* 
 // JPEG is always 8 bits. No alpha is written.
 int WriteImage(const std::string& path, const std::string& type, const Properties& properties,
                const PixelSource& pixels, std::string* message = nullptr);
+
+// The upright picture of pixels kept in a file's stored grid, by the file's
+// orientation (Properties::orientation, 1..8): four components per pixel of
+// `bytesPerComponent` bytes, rows packed in `upright`; orientations 5..8
+// swap width and height. Any other orientation copies the grid as it is.
+// kErrArgument for a malformed source, kErrNoMemory when no room.
+int OrientPixels(const PixelSource& stored, int orientation, std::vector<uint8_t>* upright,
+                 uint32_t* width, uint32_t* height);
 
 // The format of a file by its first bytes: a kType identifier, or "".
 std::string SniffType(const std::string& path);

@@ -24,6 +24,20 @@ inline uint16_t Mul(uint16_t c, uint16_t a) {
 }
 inline float Mul(float c, float a) { return c * a; }
 
+// Straight colour from a premultiplied one, rounded; no alpha, no colour.
+inline uint8_t Div(uint8_t c, uint8_t a) {
+  if (a == 0) return 0;
+  return static_cast<uint8_t>(std::min<uint32_t>(255u, (c * 255u + a / 2u) / a));
+}
+inline uint16_t Div(uint16_t c, uint16_t a) {
+  if (a == 0) return 0;
+  return static_cast<uint16_t>(
+      std::min<uint64_t>(65535u, (uint64_t{c} * 65535u + a / 2u) / a));
+}
+inline float Div(float c, float a) { return a > 0.0f ? std::min(c / a, 1.0f) : 0.0f; }
+
+enum class AlphaMode { Keep, Premultiply, Unpremultiply };
+
 inline float ClampUnit(float f) {
   if (!(f > 0.0f)) return 0.0f;  // NaN too
   return f < 1.0f ? f : 1.0f;
@@ -47,7 +61,7 @@ template <> uint16_t Conv<uint16_t>(float v) {
 template <> float Conv<float>(float v) { return v; }
 
 template <typename In, typename Out, int Ch>
-void StoreT(const In* s, uint32_t width, Out* d, bool premultiply) {
+void StoreT(const In* s, uint32_t width, Out* d, AlphaMode mode) {
   for (uint32_t x = 0; x < width; ++x, s += Ch, d += 4) {
     In r, g, b, a = MaxOf<In>();
     if constexpr (Ch <= 2) {
@@ -59,11 +73,15 @@ void StoreT(const In* s, uint32_t width, Out* d, bool premultiply) {
     }
     if constexpr (Ch == 2 || Ch == 4) {
       a = s[Ch - 1];
-      if (premultiply) {
+      if (mode == AlphaMode::Premultiply) {
         r = Mul(r, a);
         g = Mul(g, a);
         b = Mul(b, a);
         a = MaxOf<In>();
+      } else if (mode == AlphaMode::Unpremultiply) {
+        r = Div(r, a);
+        g = Div(g, a);
+        b = Div(b, a);
       }
     }
     d[0] = Conv<Out>(r);
@@ -74,24 +92,24 @@ void StoreT(const In* s, uint32_t width, Out* d, bool premultiply) {
 }
 
 template <typename In, typename Out>
-void StoreCh(const In* s, int channels, uint32_t width, Out* d, bool premultiply) {
+void StoreCh(const In* s, int channels, uint32_t width, Out* d, AlphaMode mode) {
   switch (channels) {
-    case 1: StoreT<In, Out, 1>(s, width, d, premultiply); break;
-    case 2: StoreT<In, Out, 2>(s, width, d, premultiply); break;
-    case 3: StoreT<In, Out, 3>(s, width, d, premultiply); break;
-    default: StoreT<In, Out, 4>(s, width, d, premultiply); break;
+    case 1: StoreT<In, Out, 1>(s, width, d, mode); break;
+    case 2: StoreT<In, Out, 2>(s, width, d, mode); break;
+    case 3: StoreT<In, Out, 3>(s, width, d, mode); break;
+    default: StoreT<In, Out, 4>(s, width, d, mode); break;
   }
 }
 
 template <typename In>
 void StoreIn(const In* s, int channels, uint32_t width, uint8_t* row, int outBytes,
-             bool premultiply) {
+             AlphaMode mode) {
   if (outBytes == 1)
-    StoreCh<In, uint8_t>(s, channels, width, row, premultiply);
+    StoreCh<In, uint8_t>(s, channels, width, row, mode);
   else if (outBytes == 2)
-    StoreCh<In, uint16_t>(s, channels, width, reinterpret_cast<uint16_t*>(row), premultiply);
+    StoreCh<In, uint16_t>(s, channels, width, reinterpret_cast<uint16_t*>(row), mode);
   else
-    StoreCh<In, float>(s, channels, width, reinterpret_cast<float*>(row), premultiply);
+    StoreCh<In, float>(s, channels, width, reinterpret_cast<float*>(row), mode);
 }
 
 template <typename In, typename Out>
@@ -174,19 +192,21 @@ void StoreRow(const void* samples, Kind kind, int channels, bool premultiplied,
   const PixelTarget& t = ctx.target;
   uint8_t* row = t.base + static_cast<size_t>(y) * t.rowBytes;
   const uint32_t w = ctx.info->width;
-  const bool premultiply = !ctx.straightAlpha && !premultiplied;
+  const AlphaMode mode =
+      ctx.straightAlpha ? (premultiplied ? AlphaMode::Unpremultiply : AlphaMode::Keep)
+                        : (premultiplied ? AlphaMode::Keep : AlphaMode::Premultiply);
   switch (kind) {
     case Kind::U8:
       StoreIn(static_cast<const uint8_t*>(samples), channels, w, row, t.bytesPerComponent,
-              premultiply);
+              mode);
       break;
     case Kind::U16:
       StoreIn(static_cast<const uint16_t*>(samples), channels, w, row, t.bytesPerComponent,
-              premultiply);
+              mode);
       break;
     case Kind::F32:
       StoreIn(static_cast<const float*>(samples), channels, w, row, t.bytesPerComponent,
-              premultiply);
+              mode);
       break;
   }
 }

@@ -1,8 +1,10 @@
 // TIFF on libtiff. RGB and grey images of 8 or 16 bits and 32-bit float
-// samples are read sample by sample, strips or tiles, contiguous or planar;
-// every other layout (palette, CMYK, YCbCr, bilevel ...) goes through
-// libtiff's RGBA decoder at 8 bits. Writing always makes a contiguous RGB
-// file at the pixels' own depth, uncompressed, as the image system does.
+// samples, and CMYK and Lab of 8 or 16 bits, are read sample by sample,
+// strips or tiles, contiguous or planar; every other layout (palette,
+// YCbCr, bilevel ...) goes through libtiff's RGBA decoder at 8 bits. Every
+// road gives the grid as stored and reports the orientation. Writing
+// always makes a contiguous RGB file at the pixels' own depth,
+// uncompressed, as the image system does.
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -110,6 +112,8 @@ struct Layout {
   bool separate = false;
   bool minIsWhite = false;
   bool associated = false;
+  bool cmyk = false;                  // channels hold C, M, Y, K (and alpha)
+  const LabConverter* lab = nullptr;  // channels hold L, a, b (and alpha)
   Kind kind = Kind::U8;
 };
 
@@ -196,8 +200,17 @@ int ReadGeneric(TIFF* tif, const Layout& L, DecodeContext& ctx, TiffErrors& errs
     if (L.minIsWhite)
       InvertBand(band.get(), static_cast<size_t>(rows) * w * static_cast<size_t>(L.channels),
                  L.kind, L.channels);
+    int stored = L.channels;
+    const size_t pixels = static_cast<size_t>(rows) * w;
+    if (L.cmyk) {
+      CmykBandToRgb(band.get(), pixels, L.kind, L.channels == 5);
+      stored = L.channels - 1;
+    } else if (L.lab != nullptr) {
+      L.lab->Convert(band.get(), pixels, L.channels);
+    }
+    const size_t storedRowBytes = static_cast<size_t>(w) * static_cast<size_t>(stored) * bytes;
     for (uint32_t r = 0; r < rows; ++r)
-      StoreRow(band.get() + static_cast<size_t>(r) * bandRowBytes, L.kind, L.channels,
+      StoreRow(band.get() + static_cast<size_t>(r) * storedRowBytes, L.kind, stored,
                L.associated, ctx, y0 + r);
   }
   return kOk;
@@ -207,13 +220,6 @@ struct RgbaImageEnder {
   TIFFRGBAImage* img;
   ~RgbaImageEnder() { TIFFRGBAImageEnd(img); }
 };
-
-// Whether libtiff turns the file's rows upside down to deliver them top
-// row first.
-bool StoredBottomUp(uint16_t orientation) {
-  return orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT ||
-         orientation == ORIENTATION_LEFTBOT || orientation == ORIENTATION_RIGHTBOT;
-}
 
 // libtiff's RGBA decoder, one band of strips or tiles at a time: memory
 // grows with what was decoded, and the first unreadable strip or tile ends
@@ -227,8 +233,9 @@ int ReadThroughRGBA(TIFF* tif, DecodeContext& ctx, TiffErrors& errs) {
     return kErrUnsupported;
   }
   RgbaImageEnder ender{&img};
-  img.req_orientation = ORIENTATION_TOPLEFT;
-  const bool bottomUp = StoredBottomUp(img.orientation);
+  // Asking for the file's own orientation keeps libtiff from turning
+  // anything: rows and columns come as stored, as on every other road.
+  img.req_orientation = img.orientation;
   uint32_t band = h;
   if (TIFFIsTiled(tif) != 0)
     TIFFGetField(tif, TIFFTAG_TILELENGTH, &band);
@@ -258,11 +265,8 @@ int ReadThroughRGBA(TIFF* tif, DecodeContext& ctx, TiffErrors& errs) {
         row[4 * x + 2] = static_cast<uint8_t>(TIFFGetB(s[x]));
         row[4 * x + 3] = static_cast<uint8_t>(TIFFGetA(s[x]));
       }
-      // A bottom-up file comes back band by band, each band turned over
-      // on its own; its rows go to the image's turned-over places.
-      const uint32_t y = bottomUp ? h - y0 - rows + r : y0 + r;
       // libtiff hands out colours already multiplied by their alpha.
-      StoreRow(row.data(), Kind::U8, 4, true, ctx, y);
+      StoreRow(row.data(), Kind::U8, 4, true, ctx, y0 + r);
     }
   }
   return kOk;
@@ -335,20 +339,35 @@ int ReadTiff(const std::string& path, DecodeContext& ctx) {
   uint16_t nExtra = 0;
   uint16_t* extra = nullptr;
   TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &nExtra, &extra);
+  uint16_t inkSet = INKSET_CMYK;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkSet);
   const bool rgb = photo == PHOTOMETRIC_RGB && L.spp >= 3;
   const bool grey = (photo == PHOTOMETRIC_MINISBLACK || photo == PHOTOMETRIC_MINISWHITE);
-  const int colour = rgb ? 3 : 1;
+  const bool integer = (bps == 8 || bps == 16) && fmt == SAMPLEFORMAT_UINT;
+  L.cmyk = photo == PHOTOMETRIC_SEPARATED && inkSet == INKSET_CMYK && L.spp >= 4 &&
+           L.spp - nExtra == 4 && integer;
+  const bool labModel = (photo == PHOTOMETRIC_CIELAB || photo == PHOTOMETRIC_ICCLAB) &&
+                        L.spp >= 3 && L.spp - nExtra == 3 && integer;
+  const int colour = L.cmyk ? 4 : (rgb || labModel ? 3 : 1);
   const bool alpha = nExtra > 0 && extra != nullptr && extra[0] != EXTRASAMPLE_UNSPECIFIED &&
                      L.spp > colour;
-  const bool depthOk = ((bps == 8 || bps == 16) && fmt == SAMPLEFORMAT_UINT) ||
-                       (bps == 32 && fmt == SAMPLEFORMAT_IEEEFP);
-  const bool generic = (rgb || grey) && depthOk;
+  const bool depthOk = integer || (bps == 32 && fmt == SAMPLEFORMAT_IEEEFP);
+  const bool generic = ((rgb || grey) && depthOk) || L.cmyk || labModel;
   L.channels = colour + (alpha ? 1 : 0);
   L.bytes = static_cast<uint16_t>(bps / 8);
   L.separate = planar == PLANARCONFIG_SEPARATE;
   L.minIsWhite = photo == PHOTOMETRIC_MINISWHITE;
   L.associated = alpha && extra[0] == EXTRASAMPLE_ASSOCALPHA;
   L.kind = bps == 8 ? Kind::U8 : (bps == 16 ? Kind::U16 : Kind::F32);
+  std::unique_ptr<LabConverter> lab;
+  if (labModel) {
+    lab = std::make_unique<LabConverter>(L.kind, photo == PHOTOMETRIC_ICCLAB);
+    if (!lab->ok()) {
+      ctx.message = "unsupported TIFF layout: no Lab to sRGB conversion";
+      return kErrUnsupported;
+    }
+    L.lab = lab.get();
+  }
 
   ImageInfo& info = *ctx.info;
   info.type = kTypeTIFF;
@@ -358,6 +377,10 @@ int ReadTiff(const std::string& path, DecodeContext& ctx) {
   info.isFloat = generic && fmt == SAMPLEFORMAT_IEEEFP;
   info.hasAlpha = generic ? alpha : (nExtra > 0);
   ReadProperties(tif, &info.properties);
+  uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+  info.properties.orientation =
+      orientation >= 1 && orientation <= 8 ? orientation : ORIENTATION_TOPLEFT;
   uint64_t exifOffset = 0;
   if (!TIFFIsBigTIFF(tif) && TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifOffset) == 1 &&
       exifOffset > 0)
@@ -390,7 +413,9 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
                          bytes == 4 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) == 1 &&
             TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) == 1 &&
             TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
-            TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) == 1 &&
+            TIFFSetField(tif, TIFFTAG_ORIENTATION, props.orientation >= 1 && props.orientation <= 8
+                                                       ? props.orientation
+                                                       : 1) == 1 &&
             TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
             TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0)) == 1;
   if (ok && props.hasResolution) {
