@@ -24,6 +24,8 @@
 #include "engines/patterns/shape_record.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "engines/records/param_record.h"
+#include "engines/tessellation/photo_repeat_record.h"
+#include "engines/tessellation/tessellation_record.h"
 #include "engines/tessellation/twin_tessellation_record.h"
 
 namespace {
@@ -92,6 +94,12 @@ const std::vector<Golden>& Table() {
        17720, 0x5fb710546cacb247ULL},
       {"HeschPar", [] { return Stored<HeschPar>([](auto* r) { Init_HeschPar(r, 0, 0, 1); }); },
        105156, 0x553232682a41f351ULL},
+      {"FractPar 13", [] { return Stored<FractPar>([](auto* r) { Init_FractPar(r, 13, 0); }); },
+       775688, 0xbac34a1461fc5f4fULL},
+      {"TessPar", [] { return Stored<TessPar>([](auto* r) { Init_TessPar(r, 0, 0, 1); }); }, 105124,
+       0x0abd14d1e5b25550ULL},
+      {"RepPar", [] { return Stored<RepPar>([](auto* r) { Init_RepPar(r, 1, 4, 3); }); }, 711884,
+       0x4fa301dbbaa3eb73ULL},
   };
   return table;
 }

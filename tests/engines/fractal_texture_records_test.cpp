@@ -42,37 +42,9 @@ TEST(FractalRecord, FixedPointPairs) {
 
 TEST(FractalRecord, DefaultsPerType) {
   auto r = std::make_unique<FractPar>();
+  // The stored bytes of the type-13 defaults are pinned by the golden table of default
+  // records; what follows is how the other types differ.
   Init_FractPar(r.get(), 13, 0);
-  EXPECT_EQ(r->byteOrder, 1);
-  EXPECT_EQ(r->head, 1);
-  const int32_t* w = r->entries[0].w;
-  EXPECT_EQ(w[kFraEntryFlag], 1);
-  EXPECT_EQ(w[kFraType], 13);
-  EXPECT_EQ(w[kFraIterations], 100);
-  EXPECT_EQ(w[kFraBailOut], 4);
-  EXPECT_EQ(w[kFraOpacity], 100);
-  EXPECT_EQ(w[kFraBlur], 0);
-  EXPECT_EQ(w[kFraColourScale], 20);
-  ExpectPair(&w[kFraWindowLeft], 8, 0);
-  ExpectPair(&w[kFraWindowRight], 12, 0);
-  ExpectPair(&w[kFraWindowTop], 8, 0);
-  ExpectPair(&w[kFraWindowBottom], 12, 0);
-  ExpectPair(&w[kFraConstRe], 10, 3000000);
-  ExpectPair(&w[kFraConstIm], 11, 5800000);
-  EXPECT_EQ(w[kFraWord24], 1);
-  const int32_t extras[8] = {0, 10000, 10000, 0, 0, 0, 10000, 10000};
-  EXPECT_EQ(0, std::memcmp(&w[kFraExtras], extras, sizeof extras));
-  EXPECT_EQ(r->entries[0].ramp.opacity[200], 255);
-  EXPECT_EQ(r->entries[0].ramp.colour[0][200], 200);
-  for (int n = 1; n < kFractEntries; ++n) {
-    const int32_t* e = r->entries[n].w;
-    ASSERT_EQ(e[kFraEntryFlag], 0) << n;
-    ASSERT_EQ(e[kFraType], 1) << n;
-    ASSERT_EQ(e[kFraColourScale], 5) << n;
-    ASSERT_EQ(e[kFraConstRe], 10);
-    ASSERT_EQ(e[kFraConstRe + 1], 3500000);
-    ASSERT_EQ(e[kFraConstIm + 1], 3500000);
-  }
 
   // A sample of the type table, as real values.
   struct Expect {

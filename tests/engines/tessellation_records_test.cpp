@@ -53,17 +53,8 @@ bool SameTess(const TessPar& a, const TessPar& b) {
 TEST(TessRecord, DefaultsCopyGroupsAndQuads) {
   auto r = std::make_unique<TessPar>();
   r->ramps[12].opacity[0] = 7;
+  // The defaults' stored bytes are pinned by the golden table of default records.
   Init_TessPar(r.get(), 0, 0, 1);
-  const int32_t head[9] = {1, 1, 1, 0, 4, 0, 1, 0, 1};
-  EXPECT_EQ(0, std::memcmp(r->head.w, head, sizeof head));
-  const int32_t info[35] = {1,  1,  1,  0,    100,  0, 0,    0,    0,  0,  0,  0,
-                            0,  100, 100, 0,   0,    0, 1000, 1000, 0,  0,  0,  1000,
-                            1000, 0, 0,  40,   60,   60, 40,  40,   40, 60, 60};
-  for (int k = 0; k < kTessSets; ++k) ASSERT_EQ(0, std::memcmp(r->sets[k].w, info, sizeof info)) << k;
-  EXPECT_EQ(r->ramps[1].colour[0][0], 255);  // red
-  EXPECT_EQ(r->ramps[1].colour[1][0], 0);
-  EXPECT_EQ(r->ramps[11].colour[1][200], 128);  // olive
-  EXPECT_EQ(r->ramps[11].opacity[3], 255);
   EXPECT_EQ(r->ramps[12].opacity[0], 7);  // ramps 12..15 untouched
   EXPECT_EQ(vmkrec::StoredSize(*r), 105124u);
   EXPECT_EQ(vmkrec::StoredSize(r->sets[0]), 4236u);
