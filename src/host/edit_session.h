@@ -65,6 +65,11 @@ class CarbonEditPlugin {
   // Writes rendered planes (bottom row first, width x height bytes each)
   // into the destination over the image rectangle. 0, or -1 for a depth
   // it cannot write.
+  // Installs a combined-layer file as the session's layer scratch file and
+  // renders it as after a confirmed effect: the stand-in host's scripted
+  // runs. 0, or -1 (nothing changed) when the file cannot be copied or
+  // rendered.
+  int32_t RenderLayerFile(const std::string& path);
   // True when a confirmed effect left layers in the scratch file.
   bool LayersToRender() const;
   int32_t WriteBackPlanes(const uint8_t* red, const uint8_t* green, const uint8_t* blue,

@@ -3,14 +3,20 @@
 // the destination and mixed by opacity and blend mode.
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "app/core/memory_manager.h"
 #include "app/core/session_state.h"
+#include "app/file_access.h"
 #include "app/plane_readers.h"
 #include "host/edit_session.h"
+#include "host/main_window.h"
 #include "host/session/app_object.h"
 #include "host/session/document.h"
+#include "paths/path_list.h"
+#include "script/layers.h"
 #include "script/script_file.h"
 
 namespace {
@@ -18,9 +24,15 @@ namespace {
 // Reads the combined layers of the scratch file into the script and renders
 // them onto its planes; 0, or negative when the file cannot be read or the
 // render fails.
-int32_t RenderScratchLayers(ScriptFile*, uint8_t*, int32_t, int32_t) {
-  // The script cannot read combined-layer files in this build: no render.
-  return -1;
+int32_t RenderScratchLayers(ScriptFile* script, uint8_t* mask, int32_t width, int32_t height) {
+  File_kern file(&gPer->layerScratch);
+  int32_t value = 0;
+  if (script->RecallCombiLay(&file, 2, &value, nullptr) != 0) return -1;
+  LayerFile* stack = script->GetStack(0);
+  Laye* first = stack != nullptr ? stack->GetLaye(1) : nullptr;
+  if (first != nullptr && first->paths != nullptr)
+    first->paths->SetDrwVal(0, width, 0, height, 0.0f, 0.0f, 0, 1.0f, 1.0f, 0.0f, 0.0f);
+  return script->Render(0, 0, 0, nullptr, mask, nullptr, 0, 0);
 }
 
 bool IsConfirmedDialogEffect(int16_t effect) {
@@ -98,6 +110,25 @@ int32_t CarbonEditPlugin::DoFilter() {
   filtered = destination;
   OpaModAPEimage(0, 0, static_cast<int32_t>(destination.width()),
                  static_cast<int32_t>(destination.height()), opacity, blendMode);
+  return 0;
+}
+
+int32_t CarbonEditPlugin::RenderLayerFile(const std::string& path) {
+  if (gPer == nullptr) return -1;
+  const std::string lay = FicToPosix(gPer->layerScratch);
+  std::error_code ec;
+  if (lay.empty() || !std::filesystem::is_regular_file(path, ec)) return -1;
+  std::filesystem::copy_file(path, lay, std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) {
+    lastError = "cannot install " + path + " as the layer file: " + ec.message();
+    return -1;
+  }
+  source = destination;
+  if (DoFilter() != 0) {
+    lastError = "the layers of " + path + " could not be rendered";
+    return -1;
+  }
+  if (mainWindow != nullptr && mainWindow->window != nullptr) mainWindow->DrawWindowContent(mainWindow->window);
   return 0;
 }
 

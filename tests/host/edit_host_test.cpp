@@ -37,18 +37,22 @@ class EditHostTest : public ::testing::Test {
   vmktest::TempDir dir_;
 };
 
-TEST_F(EditHostTest, OkWritesTheEditableVersionRowForRow) {
+TEST_F(EditHostTest, OkWritesTheRenderedLayersRowForRow) {
   const vmktest::RawImage image = vmktest::PatternImage(7, 5, 1);
   const std::string png = dir_.file("picture.png");
   vmktest::WriteImageFile(png, plat::imageio::kTypePNG, image);
-  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + png + "'"), 0)
+  vmktest::WriteBrightnessLayers(dir_.file("bright.lay"), 10);
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --layers '" + dir_.file("bright.lay") + "' --auto ok '" +
+                png + "'"),
+            0)
       << vmktest::ReadText(dir_.file("out.txt"));
   const PixelBuffer v = Read(Versions() + "/picture.tif");
   ASSERT_EQ(v.width(), 7u);
   ASSERT_EQ(v.height(), 5u);
   for (uint32_t y = 0; y < 5; ++y)
     for (uint32_t x = 0; x < 7; ++x)
-      for (int k = 0; k < 3; ++k) ASSERT_EQ(Sample(v, x, y, k), image.row(y)[x * 4 + k]) << x << "," << y;
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(Sample(v, x, y, k), std::min<uint32_t>(image.row(y)[x * 4 + k] + 10, 255)) << x << "," << y;
   EXPECT_NE(vmktest::ReadText(dir_.file("out.txt")).find(Versions()), std::string::npos);
 }
 
@@ -57,7 +61,10 @@ TEST_F(EditHostTest, SixteenBitWhiteStaysFullScale) {
   for (size_t i = 0; i < image.data.size(); ++i) image.data[i] = 0xFF;
   const std::string tif = dir_.file("white.tif");
   vmktest::WriteImageFile(tif, plat::imageio::kTypeTIFF, image);
-  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + tif + "'"), 0)
+  vmktest::WriteBrightnessLayers(dir_.file("identity.lay"), 0);
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --layers '" + dir_.file("identity.lay") + "' --auto ok '" +
+                tif + "'"),
+            0)
       << vmktest::ReadText(dir_.file("out.txt"));
   const PixelBuffer v = Read(Versions() + "/white.tif");
   ASSERT_EQ(v.bytesPerComponent(), 2u);
@@ -70,7 +77,10 @@ TEST_F(EditHostTest, CancelLeavesTheVersionAsMade) {
   vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(6, 6, 1));
   ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + png + "'"), 0);
   const std::vector<uint8_t> made = vmktest::ReadBytes(Versions() + "/picture.tif");
-  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto cancel '" + png + "'"), 0)
+  vmktest::WriteBrightnessLayers(dir_.file("bright.lay"), 10);
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --layers '" + dir_.file("bright.lay") + "' --auto cancel '" +
+                png + "'"),
+            0)
       << vmktest::ReadText(dir_.file("out.txt"));
   EXPECT_EQ(vmktest::ReadBytes(Versions() + "/picture-1.tif"), made);
 }
@@ -86,6 +96,9 @@ TEST_F(EditHostTest, NoVersionOrNoWindowExitsWithTheReason) {
   EXPECT_NE(Run("--versions '" + Versions() + "' --auto ok '" + dir_.file("bad.png") + "'"), 0);
   EXPECT_NE(Run("--bundle '" + dir_.file("nowhere") + "' --versions '" + Versions() + "' '" + png + "'"), 0);
   EXPECT_NE(vmktest::ReadText(dir_.file("out.txt")).find("cannot load"), std::string::npos);
+  vmktest::WriteText(dir_.file("bad.lay"), "not layers");
+  EXPECT_NE(Run("--versions '" + Versions() + "' --layers '" + dir_.file("bad.lay") + "' --auto ok '" + png + "'"),
+            0);
 }
 
 }  // namespace

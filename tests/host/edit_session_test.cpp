@@ -202,3 +202,70 @@ TEST_F(EditSessionTest, CancelPostsTheCancelAndWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+class RenderRoadTest : public vmktest::HostTest {};
+
+TEST_F(RenderRoadTest, LayerFileRendersOverTheImageRowForRow) {
+  vmktest::RawImage image = vmktest::PatternImage(5, 3, 1);
+  CarbonEditPlugin* s = Start({Version("a.tif", image)});
+  vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+  ASSERT_EQ(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  for (uint32_t y = 0; y < 3; ++y)
+    for (uint32_t x = 0; x < 5; ++x)
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(Sample(s->destination, x, y, k), std::min<uint32_t>(image.row(y)[x * 4 + k] + 10, 255))
+            << x << "," << y << "," << k;
+  // Stepping back shows the image before the effect.
+  s->doBack();
+  EXPECT_EQ(Sample(s->destination, 1, 1, 1), image.row(1)[4 + 1]);
+}
+
+TEST_F(RenderRoadTest, DamagedLayerFileLeavesTheImage) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::SolidImage(3, 3, 10, 20, 30))});
+  vmktest::WriteText(bundle_.file("bad.lay"), "not layers");
+  EXPECT_LT(s->RenderLayerFile(bundle_.file("bad.lay")), 0);
+  EXPECT_EQ(Sample(s->destination, 0, 0, 0), 10u);
+  EXPECT_FALSE(s->lastError.empty());
+}
+
+TEST_F(RenderRoadTest, ThreeVersionsAskOnceAndAreAllRendered) {
+  const std::string a = Version("a.tif", vmktest::SolidImage(2, 2, 10, 10, 10));
+  const std::string b = Version("b.tif", vmktest::SolidImage(3, 2, 100, 100, 100));
+  const std::string c = Version("c.tif", vmktest::SolidImage(2, 3, 250, 250, 250), plat::imageio::kTypePNG);
+  CarbonEditPlugin* s = Start({a, b, c});
+  vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+  ASSERT_EQ(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  s->doOpaMod(50, 1);  // the others get the same opacity and mode
+  driver_.Press(FourCC("Aler"), 1);
+  ASSERT_EQ(s->doOK(), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_EQ(Sample(Read(a), 1, 1, 0), (10u * 128 + 127 * 20) / 255);
+  EXPECT_EQ(Sample(Read(b), 2, 1, 2), (100u * 128 + 127 * 110) / 255);
+  EXPECT_EQ(Sample(Read(c), 1, 2, 1), (250u * 128 + 127 * 255) / 255);
+  EXPECT_EQ(edit_->RunPosted(), 1);
+  EXPECT_EQ(edit_->ended, 1);
+}
+
+}  // namespace
+
+namespace {
+
+class EffectButtonsTest : public vmktest::HostTest {};
+
+TEST_F(EffectButtonsTest, AnUnconfirmedEffectRendersNothing) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::SolidImage(3, 3, 10, 20, 30))});
+  // Layers of an earlier effect are in the scratch file: a cancelled (or,
+  // here, absent) dialog must not apply them again.
+  vmktest::WriteBrightnessLayers(bundle_.makersFile("com.vellmarkstead.lay"), 10);
+  s->UIFilter(92);
+  EXPECT_EQ(Sample(s->destination, 0, 0, 0), 10u);
+  EXPECT_EQ(gPer->currentEffect, 92);
+  driver_.Press(FourCC("BaAd"), 1);
+  s->UIFilter(41);
+  EXPECT_EQ(Sample(s->destination, 0, 0, 0), 10u);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/file_access.h"
 #include "host/bundle_fixture.h"
+#include "script/layers.h"
+#include "script/script_file.h"
 #include "host/edit_session.h"
 #include "platform/hostapi/fake_host.h"
 #include "platform/toolbox/test_driver.h"
@@ -30,6 +33,11 @@ class HostTest : public ::testing::Test {
     api_ = std::make_unique<plat::hostapi::FakeApiManager>(edit_.get());
     session_ = std::make_unique<CarbonEditPlugin>(api_.get(), "test", edit_.get());
     return session_.get();
+  }
+  PixelBuffer Read(const std::string& path) {
+    PixelBuffer b;
+    EXPECT_EQ(readSourceImage(path, nullptr, nullptr, 0, true, b), 0) << path;
+    return b;
   }
   void TearDown() override {
     session_.reset();
@@ -62,6 +70,26 @@ inline void Fill(PixelBuffer& b, uint32_t v) {
           row[x * 4 + k] = static_cast<uint8_t>(v);
       }
   }
+}
+
+// A combined-layer file of one active operation: brightness `amount` on
+// the composite, every pixel v becoming min(v + amount, 255).
+inline void WriteBrightnessLayers(const std::string& path, int16_t amount) {
+  ScriptFile s;
+  ASSERT_EQ(s.I_ScriptFile(3, 4, 4, 72.0f, 4, 4, 0, 0, 3, 3), 0);
+  s.SetEffect(0, 1, 1, 16, 0, 0, 0, 0);
+  s.SetAct(0, 1, 1, 1);
+  s.SetFromChannel(0, 1, 1, 0);
+  s.SetToChannel(0, 1, 1, 2);
+  s.SetParam1(0, 1, 1, amount);
+  s.SetMode(0, 1, 1, 0);
+  s.SetOpa(0, 1, 1, 255);
+  s.SetMChannel(0, 1, 1, 0);
+  s.SetIntExt(0, 1, 1, 1);
+  fichier f;
+  ASSERT_TRUE(SetFicFromPosix(&f, path));
+  File_kern file(&f);
+  ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
 }
 
 }  // namespace vmktest

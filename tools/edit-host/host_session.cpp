@@ -85,6 +85,12 @@ plat::hostapi::ApertureEditPlugin* PluginModule::Create(plat::hostapi::ApertureA
   return factory_ != nullptr ? factory_(api) : nullptr;
 }
 
+int PluginModule::RenderLayers(plat::hostapi::ApertureEditPlugin* plugin, const std::string& layerFile) {
+  auto hook = reinterpret_cast<plat::hostapi::PluginRenderLayers>(
+      handle_ != nullptr ? dlsym(handle_, plat::hostapi::kPluginRenderLayersSymbol) : nullptr);
+  return hook != nullptr ? hook(plugin, layerFile.c_str()) : -1;
+}
+
 bool MakeEditableVersion(const std::string& image, const std::string& folder, std::string* copy,
                          std::string* why) {
   io::ImageInfo info;

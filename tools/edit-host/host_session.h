@@ -44,6 +44,8 @@ class PluginModule {
   PluginModule& operator=(const PluginModule&) = delete;
   bool Load(const std::string& bundle, std::string* why);
   plat::hostapi::ApertureEditPlugin* Create(plat::hostapi::ApertureApiManager* api);
+  // The module's scripted-run hook; -1 when the module has none.
+  int RenderLayers(plat::hostapi::ApertureEditPlugin* plugin, const std::string& layerFile);
 
  private:
   void* handle_ = nullptr;

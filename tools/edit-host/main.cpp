@@ -4,10 +4,12 @@
 // starts an edit session and shows the plug-in's window until the plug-in
 // ends or cancels the session. It prints where the edited versions are.
 //
-//   edit-host [--versions DIR] [--bundle DIR] [--auto ok|cancel] IMAGE ...
+//   edit-host [--versions DIR] [--bundle DIR] [--layers FILE] [--auto ok|cancel] IMAGE ...
 //
-// --auto presses OK or Cancel once the window shows and answers the
-// plug-in's questions with OK: for tests and scripted runs. Exit status 0
+// --layers installs a combined-layer file as the session's layer file and
+// renders it as a confirmed effect would; --auto presses OK or Cancel once
+// the window shows and answers the plug-in's questions with OK: for tests
+// and scripted runs. Exit status 0
 // when the session ended or was cancelled; 1 when it could not start, a
 // version could not be made or an edited version could not be written.
 #include <dlfcn.h>
@@ -34,11 +36,13 @@ struct Options {
   std::string versions;
   std::string bundle;
   std::string autoAnswer;
+  std::string layers;
 };
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: edit-host [--versions DIR] [--bundle DIR] [--auto ok|cancel] IMAGE ...\n");
+               "usage: edit-host [--versions DIR] [--bundle DIR] [--layers FILE] [--auto ok|cancel] "
+               "IMAGE ...\n");
 }
 
 bool ParseArguments(int argc, char** argv, Options* o) {
@@ -53,6 +57,8 @@ bool ParseArguments(int argc, char** argv, Options* o) {
       if (!value(&o->versions)) return false;
     } else if (a == "--bundle") {
       if (!value(&o->bundle)) return false;
+    } else if (a == "--layers") {
+      if (!value(&o->layers)) return false;
     } else if (a == "--auto") {
       if (!value(&o->autoAnswer) || (o->autoAnswer != "ok" && o->autoAnswer != "cancel")) return false;
     } else if (a == "--help" || a == "-h" || (a.size() > 1 && a[0] == '-')) {
@@ -133,6 +139,13 @@ int main(int argc, char** argv) {
     const std::string reason = plugin->lastErrorMessage();
     std::fprintf(stderr, "edit-host: the plug-in has no window: %s\n",
                  reason.empty() ? "unknown reason" : reason.c_str());
+    delete plugin;
+    return 1;
+  }
+  if (!options.layers.empty() && module.RenderLayers(plugin, options.layers) != 0) {
+    const std::string reason = plugin->lastErrorMessage();
+    std::fprintf(stderr, "edit-host: %s\n",
+                 reason.empty() ? ("cannot render " + options.layers).c_str() : reason.c_str());
     delete plugin;
     return 1;
   }

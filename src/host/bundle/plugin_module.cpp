@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "host/edit_session.h"
 #include "host/plugin_entry.h"
 #include "host/session/app_object.h"
 #include "platform/toolbox/toolbox.h"
@@ -23,4 +24,11 @@ ApertureVMK_UIEditPluginCreate(plat::hostapi::ApertureApiManager* apiManager) {
     servicesInstalled = true;
   }
   return ApertureVMK_UIEditPlugin::initWithAPIManager(apiManager);
+}
+
+extern "C" __attribute__((visibility("default"))) int ApertureVMK_UIEditPluginRenderLayers(
+    plat::hostapi::ApertureEditPlugin* plugin, const char* layerFile) {
+  auto* entry = dynamic_cast<ApertureVMK_UIEditPlugin*>(plugin);
+  if (entry == nullptr || entry->_carbonEditPlugin == nullptr || layerFile == nullptr) return -1;
+  return entry->_carbonEditPlugin->RenderLayerFile(layerFile);
 }

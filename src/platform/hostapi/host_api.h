@@ -79,4 +79,10 @@ class ApertureEditPlugin {
 inline constexpr const char* kPluginFactorySymbol = "ApertureVMK_UIEditPluginCreate";
 using PluginFactory = ApertureEditPlugin* (*)(ApertureApiManager* apiManager);
 
+// For scripted runs of the stand-in host: installs a combined-layer file as
+// the session's layer scratch file and renders it as a confirmed effect
+// would. 0, or -1 with the session's image unchanged.
+inline constexpr const char* kPluginRenderLayersSymbol = "ApertureVMK_UIEditPluginRenderLayers";
+using PluginRenderLayers = int (*)(ApertureEditPlugin* plugin, const char* layerFile);
+
 }  // namespace plat::hostapi
