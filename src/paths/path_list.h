@@ -85,6 +85,15 @@ class CPathList {
                             float bottom, float top) const;
   void CopyPathListAndExtend(CPathList* dst) const;
 
+  // --- Path-resource export ------------------------------------------------------
+  // Adds to *records the 26-byte path-resource records the block will need:
+  // for each of the first `count` paths that has two knots or more and no
+  // text path, one length record, one per knot and one more when closed.
+  void PathList_sizHandlRsrc(int32_t* records) const;
+  // Writes those records, big-endian, into `block`: 5, or -1 for an empty
+  // image size.
+  int32_t PathList_creaHandlRsrc(char* block, int32_t width, int32_t height) const;
+
   // --- Path-list record and file ---------------------------------------------------
   int32_t WritePathList(int16_t mode, File_kern* file, int32_t* pos, int32_t refWidth,
                         int32_t refHeight);
