@@ -9,6 +9,9 @@
 // and the bending into a four-curve warp frame. The knots are put back
 // between iterations outside the timing. And the two rows of a warp grid
 // of 5,000 cells laid along two paths.
+//
+// The table layout of 50 slices in a 5 x 10 grid over a 2048 x 1536 image,
+// with the image cells and their event codes from two behaviours.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -23,6 +26,8 @@
 #include "paths/path_fill.h"
 #include "paths/path_list.h"
 #include "paths/shape_params.h"
+#include "paths/behaviours.h"
+#include "paths/slices.h"
 #include "paths/warp_frame.h"
 #include "raster/warp_frame_record.h"
 
@@ -300,3 +305,26 @@ void BM_TwoPathsToGrid(benchmark::State& state) {
 BENCHMARK(BM_TwoPathsToGrid)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+void BM_PrepareSliima(benchmark::State& state) {
+  CSliceList list;
+  list.width = 2048;
+  list.height = 1536;
+  for (int row = 0; row < 10; ++row) {
+    for (int col = 0; col < 5; ++col) {
+      list.AddSlice(0);
+      const auto x = static_cast<float>(40 + col * 400);
+      const auto y = static_cast<float>(20 + row * 150);
+      list.current->CreaSlice(x, y, x + 300, y + 120);
+    }
+  }
+  list.behav->first->SetParam(3, 1, 0, 12, 3);
+  list.behav->AddBehav(7);
+  list.behav->current->SetParam(2, 1, 0, 1, 1);
+  for (auto _ : state) {
+    list.PrepareSliima();
+    benchmark::DoNotOptimize(list.imaCount);
+  }
+  state.SetItemsProcessed(state.iterations() * 50);
+}
+BENCHMARK(BM_PrepareSliima)->Unit(benchmark::kMillisecond);

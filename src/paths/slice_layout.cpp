@@ -2,13 +2,14 @@
 // lines, rectangular cells and the image cells with their links and event
 // codes.
 //
-// Cells are made from the horizontal cut lines: every line is split where a
-// vertical line crosses it, and each piece opens a cell that runs down to
-// the next piece below that starts or ends where the cell does or whose span
-// holds one of the cell's ends. So the cells tile the image without overlap.
+// Cells are made from the horizontal cut lines, top down: the lines of each
+// height are joined and split where a vertical line runs down from it or
+// crosses it, and each piece opens a cell that runs down to the first lower
+// line over any part of it. That cell's bottom edge joins the lines of the
+// height it stops at, so the cells tile the image without gap or overlap.
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -261,43 +262,64 @@ void CSliceList::BuildCutLines() {
 }
 
 void CSliceList::BuildCells() {
-  // Every horizontal line split at each strict crossing, plus the top edge.
+  // The horizontal lines of one height, and the top edge, are taken as
+  // their union, cut wherever a vertical line runs down from that height or
+  // through it: touching slices lay overlapping lines, and a cell must
+  // start only once.
   struct Segment {
     int16_t from, to, at;
   };
-  std::vector<Segment> segs;
-  auto split = [&](int16_t from, int16_t to, int16_t at, int16_t inclusive) {
-    while (from < to) {
-      int16_t end = to;
-      SplitHori(inclusive, at, from, &end);
-      segs.push_back({from, end, at});
-      from = end;
-    }
-  };
-  for (const CSlihori* h = firstHori; h != nullptr; h = h->next) split(h->fromX, h->toX, h->atY, 0);
-  split(0, static_cast<int16_t>(std::min<int32_t>(width, 32767)), 0, 1);
-  // Pieces shared by two slices' edges are one piece.
-  std::sort(segs.begin(), segs.end(), [](const Segment& a, const Segment& b) {
-    return a.at != b.at ? a.at < b.at : a.from != b.from ? a.from < b.from : a.to < b.to;
-  });
-  segs.erase(std::unique(segs.begin(), segs.end(),
-                         [](const Segment& a, const Segment& b) {
-                           return a.at == b.at && a.from == b.from && a.to == b.to;
-                         }),
-             segs.end());
+  std::map<int16_t, std::vector<std::pair<int16_t, int16_t>>> rows;
+  for (const CSlihori* h = firstHori; h != nullptr; h = h->next) {
+    if (h->fromX < h->toX) rows[h->atY].push_back({h->fromX, h->toX});
+  }
+  const auto W = static_cast<int16_t>(std::min<int32_t>(width, 32767));
+  if (W > 0) rows[0].push_back({0, W});
   DeleteSlirect();
   const auto H = static_cast<int16_t>(std::min<int32_t>(height, 32767));
-  for (size_t i = 0; i < segs.size(); ++i) {
-    const Segment& c = segs[i];
-    int16_t bottom = H;
-    for (size_t j = i + 1; j < segs.size(); ++j) {
-      const Segment& o = segs[j];
-      if (o.at <= c.at) continue;
-      const bool edge = o.from == c.from || o.to == c.to;
-      const bool holds = (o.from < c.from && c.from < o.to) || (o.from < c.to && c.to < o.to);
-      if (edge || holds) bottom = std::min(bottom, o.at);
+  // Rows are taken top down; a cell's bottom edge is handed to the row it
+  // stops at, so whatever lies under a cell opens a cell of its own there.
+  for (auto row = rows.begin(); row != rows.end(); ++row) {
+    const int16_t at = row->first;
+    if (at < 0 || at >= H) continue;
+    std::vector<std::pair<int16_t, int16_t>> spans;
+    for (auto [from, to] : row->second) {
+      from = std::max<int16_t>(from, 0);
+      to = std::min(to, W);
+      if (from < to) spans.push_back({from, to});
     }
-    Append(firstRect, rectCount, new CSlirect(c.from, c.at, c.to, bottom));
+    std::sort(spans.begin(), spans.end());
+    std::set<int16_t> cuts;
+    for (const CSliverti* v = firstVerti; v != nullptr; v = v->next) {
+      if (v->fromY <= at && at < v->toY) cuts.insert(v->atX);
+    }
+    std::vector<Segment> segs;
+    size_t i = 0;
+    while (i < spans.size()) {
+      int16_t from = spans[i].first;
+      int16_t to = spans[i].second;
+      for (++i; i < spans.size() && spans[i].first <= to; ++i) to = std::max(to, spans[i].second);
+      for (auto c = cuts.upper_bound(from); c != cuts.end() && *c < to; ++c) {
+        segs.push_back({from, *c, at});
+        from = *c;
+      }
+      segs.push_back({from, to, at});
+    }
+    for (const Segment& c : segs) {
+      // Down to the first lower row with a line over any part of the span.
+      int16_t bottom = H;
+      for (auto below = std::next(row); below != rows.end() && bottom == H; ++below) {
+        if (below->first >= H) break;
+        for (const auto& [from, to] : below->second) {
+          if (from < c.to && c.from < to) {
+            bottom = below->first;
+            break;
+          }
+        }
+      }
+      Append(firstRect, rectCount, new CSlirect(c.from, c.at, c.to, bottom));
+      if (bottom < H) rows[bottom].push_back({c.from, c.to});
+    }
   }
 }
 

@@ -28,6 +28,29 @@ CSlice* Add(CSliceList& l, float x0, float y0, float x1, float y1) {
   return l.current;
 }
 
+// The cells cover the whole image once: positive sizes, the image's area,
+// no two overlapping.
+void ExpectTiling(const CSliceList& l) {
+  int64_t area = 0;
+  std::vector<const CSlirect*> cells;
+  for (const CSlirect* c = l.firstRect; c != nullptr; c = c->next) {
+    cells.push_back(c);
+    ASSERT_LT(c->left, c->right);
+    ASSERT_LT(c->top, c->bottom);
+    area += static_cast<int64_t>(c->right - c->left) * (c->bottom - c->top);
+  }
+  EXPECT_EQ(area, static_cast<int64_t>(l.width) * l.height);
+  for (size_t i = 0; i < cells.size(); ++i) {
+    for (size_t j = i + 1; j < cells.size(); ++j) {
+      const CSlirect* a = cells[i];
+      const CSlirect* c = cells[j];
+      const bool apart = a->right <= c->left || c->right <= a->left || a->bottom <= c->top ||
+                         c->bottom <= a->top;
+      EXPECT_TRUE(apart) << i << " " << j;
+    }
+  }
+}
+
 class SliceTest : public pathtest::InteractivePathTest {
  protected:
   fichier FileAt(const std::string& name) {
@@ -216,24 +239,9 @@ TEST_F(SliceTest, CellsTileTheImageInReadingOrder) {
   l.first->urlTarget = 6;
   l.PrepareSliima();
 
-  int64_t area = 0;
+  ExpectTiling(l);
   std::vector<const CSlirect*> cells;
-  for (const CSlirect* c = l.firstRect; c != nullptr; c = c->next) {
-    cells.push_back(c);
-    ASSERT_LT(c->left, c->right);
-    ASSERT_LT(c->top, c->bottom);
-    area += static_cast<int64_t>(c->right - c->left) * (c->bottom - c->top);
-  }
-  EXPECT_EQ(area, 100 * 100);
-  for (size_t i = 0; i < cells.size(); ++i) {
-    for (size_t j = i + 1; j < cells.size(); ++j) {
-      const CSlirect* a = cells[i];
-      const CSlirect* c = cells[j];
-      const bool apart = a->right <= c->left || c->right <= a->left || a->bottom <= c->top ||
-                         c->bottom <= a->top;
-      EXPECT_TRUE(apart) << i << " " << j;
-    }
-  }
+  for (const CSlirect* c = l.firstRect; c != nullptr; c = c->next) cells.push_back(c);
   // Numbered by top, then left; each slice owns its own cell.
   for (int16_t n = 1; n < l.rectCount; ++n) {
     const CSlirect* a = l.ExtractSlirectFromNum(static_cast<int16_t>(n - 1));
@@ -273,6 +281,30 @@ TEST_F(SliceTest, CellsTileTheImageInReadingOrder) {
   for (int i = 0; i < 200; ++i) cell.AddEvent(7);
   EXPECT_EQ(cell.events[126], 7);
   EXPECT_EQ(cell.events[127], 0);
+}
+
+TEST_F(SliceTest, GridsAndTouchingSlicesTileToo) {
+  CSliceList grid;
+  grid.width = 2048;
+  grid.height = 1536;
+  for (int row = 0; row < 4; ++row) {
+    for (int col = 0; col < 3; ++col) {
+      const auto x = static_cast<float>(40 + col * 400);
+      const auto y = static_cast<float>(20 + row * 150);
+      Add(grid, x, y, x + 300, y + 120);
+    }
+  }
+  grid.PrepareSliima();
+  ExpectTiling(grid);
+
+  CSliceList touching;
+  touching.width = 100;
+  touching.height = 80;
+  Add(touching, 0, 0, 50, 40);
+  Add(touching, 50, 0, 100, 40);
+  Add(touching, 20, 40, 70, 80);
+  touching.PrepareSliima();
+  ExpectTiling(touching);
 }
 
 TEST_F(SliceTest, DrawingIsAnXorInvolutionAndLabelsCells) {
