@@ -26,12 +26,7 @@ void CSliceList::DoClick(GrafPtr port, Rect clip) {
   auto toDevX = [&](float x) { return std::trunc((x - worldX) / scaleX + deviceX + 0.5f); };
   auto toDevY = [&](float y) { return std::trunc((y - worldY) / scaleY + deviceY + 0.5f); };
 
-  Point where;
-  ui::GetMouse(&where);
-  float x = toWorldX(where.h);
-  float y = toWorldY(where.v);
   paths_detail::XorPen pen;
-  const bool shift = ui::KeyIsDown(ui::kVKShift);
 
   if (tool == kToolEdit && current != nullptr) {
     CSlice* s = current;
@@ -45,6 +40,13 @@ void CSliceList::DoClick(GrafPtr port, Rect clip) {
       return;
     }
   }
+
+  // Read after the corner drag, which takes the press itself.
+  Point where;
+  ui::GetMouse(&where);
+  float x = toWorldX(where.h);
+  float y = toWorldY(where.v);
+  const bool shift = ui::KeyIsDown(ui::kVKShift);
 
   current = nullptr;
   const uint32_t until = ui::TickCount() + kWaitTicks;

@@ -365,4 +365,22 @@ TEST_F(SliceTest, ToolSelectsDrawsAndSquares) {
   EXPECT_EQ(s->bottom, 150.0f);
 }
 
+TEST_F(SliceTest, EditToolDragsACornerOfTheCurrentSlice) {
+  CSliceList l;
+  l.SetToolmode(CSliceList::kToolEdit);
+  Add(l, 10, 10, 40, 40);
+  l.first->DrawSlice(0, RGBColor{});
+  ui_.Press(40, 40);
+  ui_.DragTo(60, 70);
+  ui_.Release(60, 70);
+  l.DoClick(&port_, port_.portRect);
+  ASSERT_EQ(l.count, 1);
+  EXPECT_EQ(l.first->left, 10.0f);
+  EXPECT_EQ(l.first->top, 10.0f);
+  EXPECT_EQ(l.first->right, 60.0f);
+  EXPECT_EQ(l.first->bottom, 70.0f);
+  l.first->DrawSlice(0, RGBColor{});  // the old look was erased, the new one drawn
+  EXPECT_TRUE(PortIsWhite());
+}
+
 }  // namespace
