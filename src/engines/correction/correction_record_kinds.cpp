@@ -1,6 +1,7 @@
 #include "engines/correction/correction_record_kinds.h"
 
 #include "engines/correction/colour_correction.h"
+#include "engines/correction/correction_engine_rows.h"
 #include "engines/correction/correction_script_blocks.h"
 #include "engines/correction/grid_record.h"
 #include "engines/correction/lens_correction.h"
@@ -45,4 +46,5 @@ void RegisterCorrectionRecords() {
   RegisterRecordKind(WithSwap<ColCorPar, SwapColCorPar>(RecordKindOf<ColCorPar, ColCorDefaults, CopyColCor>(23)));
   RegisterRecordKind(WithSwap<ZondracPar, SwapZondracPar>(RecordKindOf<ZondracPar, ZondracDefaults, Copy_ZondracPar>(30)));
   RegisterCorrectionScriptBlocks();
+  RegisterCorrectionEngineRows();
 }

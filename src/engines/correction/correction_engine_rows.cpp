@@ -1,0 +1,24 @@
+#include "engines/correction/correction_engine_rows.h"
+
+#include "engines/correction/colour_correction_engine.h"
+#include "script/engine_rows.h"
+
+namespace {
+
+// The row hands a copy of plane 6 as the mask, and the record's word 17 (not the effect
+// number) says which correction runs.
+void RunColCor(const EngineRowCall& c) {
+  RunEngineOnce<MiscColCor>(
+      [&](MiscColCor& e) { e.SetColCorPar(&c.Record<ColCorPar>()); },
+      [&](MiscColCor& e) {
+        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0,
+                         0, c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1], c.planes[2],
+                         nullptr, c.mask);
+      });
+}
+
+}  // namespace
+
+void RegisterCorrectionEngineRows() {
+  for (EffectCode effect : {103, 104, 105, 119}) RegisterEngineRow(effect, RunColCor);
+}

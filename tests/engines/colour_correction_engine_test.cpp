@@ -1,0 +1,237 @@
+#include "engines/correction/colour_correction_engine.h"
+
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/core/colour_spaces.h"
+#include "engines/families/effect_families.h"
+#include "raster/focus_filters.h"
+#include "raster/susan_denoise.h"
+#include "script/engine_rows.h"
+#include "script/param_block.h"
+#include "script/script_file.h"
+#include "support/session.h"
+
+namespace {
+
+using Plane = std::vector<uint8_t>;
+constexpr int32_t kW = 8, kH = 6, kN = kW * kH;
+
+Plane Ramp(int seed) {
+  Plane p(kN);
+  for (int i = 0; i < kN; ++i) p[i] = static_cast<uint8_t>((i * 37 + seed * 91 + (i % 5) * 13) & 255);
+  return p;
+}
+
+struct Rgb {
+  Plane r = Ramp(1), g = Ramp(2), b = Ramp(3);
+};
+
+ColCorPar Record(int kind) {
+  ColCorPar r;
+  Init_ColCorPar(&r, kW, kH, 72, static_cast<int16_t>(kind), 0, 0);
+  return r;
+}
+
+// One FillBuf over the whole 8 x 6 planes.
+void Fill(const ColCorPar& par, Rgb* p, int16_t mode, int16_t strength, int16_t apply,
+          const uint8_t* mask = nullptr) {
+  MiscColCor e;
+  e.SetColCorPar(&par);
+  e.FillBuf(3, mode, strength, 0, apply, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.0f, 1.0f,
+            p->r.data(), p->g.data(), p->b.data(), nullptr, mask);
+}
+
+std::vector<uint32_t> Packed(const Rgb& p) {
+  std::vector<uint32_t> px(kN);
+  for (int i = 0; i < kN; ++i) {
+    auto* b = reinterpret_cast<uint8_t*>(&px[i]);
+    b[0] = p.r[i], b[1] = p.g[i], b[2] = p.b[i], b[3] = 0;
+  }
+  return px;
+}
+
+uint8_t Grey(const Rgb& p, int i) { return static_cast<uint8_t>((p.r[i] + p.g[i] + p.b[i]) / 3); }
+
+class ColCorEngine : public vmktest::SessionTest {};
+
+TEST_F(ColCorEngine, NothingRunsLeavesTheImageUnderReplace) {
+  const Rgb in;
+  ColCorPar par = Record(104);
+  // Word 17 outside the four corrections: the packed input blends back onto itself.
+  par.w[kCCKind] = 22;
+  Rgb p;
+  Fill(par, &p, 0, 255, 1);
+  EXPECT_EQ(p.r, in.r);
+  EXPECT_EQ(p.b, in.b);
+  // Strength 0 leaves a real correction out.
+  par = Record(104);
+  par.w[5007] = 100;
+  Fill(par, &p, 0, 0, 1);
+  EXPECT_EQ(p.g, in.g);
+  // Focus modes 0 and 16 run no kernel.
+  for (int32_t mode : {0, 16}) {
+    par = Record(105);
+    par.w[kCCFocusMode] = mode;
+    Fill(par, &p, 0, 255, 1);
+    EXPECT_EQ(p.r, in.r) << mode;
+  }
+}
+
+TEST_F(ColCorEngine, ApplyZeroSelfBlendsApplyThreeLeaves) {
+  const Rgb in;
+  const ColCorPar par = Record(103);
+  Rgb p;
+  Fill(par, &p, 10, 255, 3);  // neither processes nor blends
+  EXPECT_EQ(p.r, in.r);
+  Fill(par, &p, 10, 255, 0);
+  for (int i = 0; i < kN; ++i) {
+    unsigned char v = 0;
+    X_optionRPart(&v, 11, in.r[i], in.r[i]);
+    ASSERT_EQ(p.r[i], v) << i;
+  }
+}
+
+TEST_F(ColCorEngine, MaskWeightsTheStrength) {
+  const Rgb in;
+  ColCorPar par = Record(0);  // renders nothing: the self-blend shows the weights
+  Plane mask(kN);
+  for (int i = 0; i < kN; ++i) mask[i] = static_cast<uint8_t>(i * 5);
+  Rgb p;
+  Fill(par, &p, 10, 200, 1, mask.data());
+  for (int i = 0; i < kN; ++i) {
+    unsigned char v = 0;
+    X_optionRPart(&v, 11, in.g[i], in.g[i]);
+    const int a = mask[i] * 200 / 255;
+    ASSERT_EQ(p.g[i], ((255 - a) * in.g[i] + a * v) / 255) << i;
+  }
+  // One plane blends the grey of the three packed bytes, which is the plane itself.
+  Plane one = in.r;
+  MiscColCor e;
+  e.SetColCorPar(&par);
+  e.FillBuf(1, 10, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f, one.data(),
+            nullptr, nullptr, nullptr, nullptr);
+  unsigned char v = 0;
+  X_optionRPart(&v, 11, in.r[7], in.r[7]);
+  EXPECT_EQ(one[7], v);
+}
+
+// The focus chains against the kernels run by hand in the stated orders.
+TEST_F(ColCorEngine, FocusChainsAreTheKernelsInOrder) {
+  const std::vector<std::pair<int16_t, std::vector<int16_t>>> orders = {
+      {3, {kFocusDeblur, kFocusDenoise}},
+      {9, {kFocusEdgeBlur, kFocusDeblur}},
+      {11, {kFocusDenoise, kFocusEdgeBlur, kFocusDeblur}},
+      {15, {kFocusDenoise, kFocusEdgeBlur, kFocusDeblur, kFocusSharpen}},
+  };
+  for (const auto& [mode, steps] : orders) {
+    ColCorPar par = Record(105);
+    par.w[kCCFocusMode] = mode;
+    for (int k = 0; k < 16; ++k) par.w[kCCFocus + k] = 3 + 7 * k % 60;
+    const Rgb in;
+    std::vector<uint32_t> src = Packed(in), dst = src;
+    Plane grey(kN), spare(kN);
+    for (int i = 0; i < kN; ++i) grey[i] = Grey(in, i);
+    const int32_t* w = par.w;
+    auto S = [](int32_t v) { return static_cast<int16_t>(v); };
+    for (size_t k = 0; k < steps.size(); ++k) {
+      if (k > 0) src = dst;
+      switch (steps[k]) {
+        case kFocusDeblur:
+          X_DeBlur_buffer(1, kH, kW, src.data(), dst.data(), kH, kW, grey.data(), spare.data(), kH,
+                          kW, 0, 0, kW, kH, 0, 0, 0, 1.f, 1.f, S(w[4991]), S(w[4995]), S(w[4999]),
+                          S(w[5003]));
+          break;
+        case kFocusDenoise:
+          X_DeNoise_buffer(1, kH, kW, src.data(), dst.data(), 0, 0, kW, kH, S(w[4992]),
+                           S(w[4996]), S(w[5000]), S(w[5004]));
+          break;
+        case kFocusSharpen:
+          X_HighSharp_buffer(1, kH, kW, src.data(), dst.data(), kH, kW, grey.data(), spare.data(),
+                             kH, kW, 0, 0, kW, kH, 0, 0, 0, 1.f, 1.f, S(w[4993]), S(w[4997]),
+                             S(w[5001]), S(w[5005]));
+          break;
+        default:
+          X_bluroutedge_buffer(1, kH, kW, src.data(), dst.data(), kH, kW, grey.data(),
+                               spare.data(), kH, kW, 0, 0, kW, kH, 0, 0, 0, 1.f, 1.f, S(w[4994]),
+                               S(w[4998]), S(w[5006]), S(w[5002]), 0);
+      }
+    }
+    Rgb p;
+    Fill(par, &p, 0, 255, 1);
+    for (int i = 0; i < kN; ++i) {
+      const auto* d = reinterpret_cast<const uint8_t*>(&dst[i]);
+      ASSERT_EQ(p.r[i], d[0]) << mode << " " << i;
+      ASSERT_EQ(p.b[i], d[2]) << mode << " " << i;
+    }
+  }
+  EXPECT_EQ(FocusChain(0), nullptr);
+  EXPECT_EQ(FocusChain(16), nullptr);
+}
+
+TEST_F(ColCorEngine, AbsurdWordsAndNoMemoryLeaveThePlanes) {
+  const Rgb in;
+  for (int kind : {103, 104, 105}) {
+    ColCorPar par = Record(kind);
+    for (int k = 4983; k < kColCorWords; ++k) par.w[k] = (k & 1) ? -70000 : 70000;
+    Rgb p;
+    Fill(par, &p, 99, 255, 1);  // a blend mode outside 0..11 keeps every pixel
+    EXPECT_EQ(p.r, in.r) << kind;
+  }
+  Rgb p;
+  vmktest::NoWorkMemory none;
+  Fill(Record(104), &p, 10, 255, 1);
+  EXPECT_EQ(p.r, in.r);
+}
+
+// The registered rows through the script on 8 x 6 planes.
+class ColCorRows : public vmktest::SessionTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
+    RegisterEffectFamilies();
+    ASSERT_EQ(s_.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  }
+  vmktest::TempDir dir_;
+  vmktest::ScopedAppData app_;
+  ScriptFile s_;
+};
+
+TEST_F(ColCorRows, EachRowRendersItsCorrectionThroughPlaneSix) {
+  const Plane six = Ramp(6);
+  std::memcpy(s_.ChannelPlane(6, 1), six.data(), kN);
+  for (EffectCode effect : {103, 104, 105}) {
+    ASSERT_NE(FindEngineRow(effect), nullptr) << effect;
+    s_.SetEffect(0, 1, 1, effect, 0, 0, 0, 0);
+    s_.SetAct(0, 1, 1, 1);
+    s_.SetToChannel(0, 1, 1, 9);
+    Oprn* op = s_.GetOprn(0, 1, 1);
+    if (op->MulStruc == nullptr) {
+      ASSERT_EQ(Alloc_MulStruc(&op->MulStruc, 0), 0);
+    }
+    ASSERT_EQ(Init_MulStruc(op->MulStruc, 1, 23), 0);
+    auto* par = static_cast<ColCorPar*>(MulStrucRecord(op->MulStruc, 23));
+    ASSERT_NE(par, nullptr);
+    par->w[kCCKind] = effect;
+    par->w[kCCFocusMode] = 4;
+    par->w[kCCMixPercent] = 60;
+    par->w[5007] = 80;
+    op->Mode = 10;  // a mode whose self-blend shows when nothing ran
+    op->Opa = 200;
+    uint8_t* plane = s_.ChannelPlane(9, 1);
+    const Plane in = Ramp(effect);
+    std::memcpy(plane, in.data(), kN);
+    EXPECT_EQ(s_.PerformToEffect(op), 0) << effect;
+
+    Plane want = in;
+    MiscColCor e;
+    e.SetColCorPar(par);
+    e.FillBuf(1, 10, 200, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f,
+              want.data(), nullptr, nullptr, nullptr, six.data());
+    EXPECT_EQ(Plane(plane, plane + kN), want) << effect;
+  }
+}
+
+}  // namespace
