@@ -8,12 +8,14 @@
 #include "engines/patterns/fractal_record.h"
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/lens_flare_gradient_records.h"
+#include "engines/patterns/misc_fract.h"
 #include "engines/patterns/painter_strokes_record.h"
 #include "engines/patterns/pattern_script_blocks.h"
 #include "engines/patterns/screen_record.h"
 #include "engines/patterns/shape_record.h"
 #include "engines/patterns/texture_record.h"
 #include "engines/patterns/weave_plaid_record.h"
+#include "script/engine_rows.h"
 #include "script/record_kinds.h"
 
 namespace {
@@ -70,4 +72,6 @@ void RegisterPatternRecords() {
   RegisterRecordKind(WithSwap<ShapePar, SwapShapePar>(RecordKindOf<ShapePar, ShapeDefaults, Copy_ShapePar>(26)));
   RegisterRecordKind(WithSwap<CompoPar, SwapCompoPar>(RecordKindOf<CompoPar, CompoDefaults, Copy_CompoPar>(27)));
   RegisterPatternScriptBlocks();
+  // The engine rows of the family's engines.
+  RegisterEngineRow(100, RunFractRow);
 }

@@ -2,4 +2,5 @@
 // script's parameter block. Called by RegisterEffectFamilies; repeating it changes nothing.
 #pragma once
 
+// Also registers the engine rows of the family's engines.
 void RegisterPatternRecords();

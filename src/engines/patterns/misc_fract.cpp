@@ -1,0 +1,366 @@
+// Julia images: for each pixel z0 of the window on the complex plane, z is
+// iterated by the entry's formula until its squared modulus passes the
+// bail-out; the smooth escape count picks the colour.
+//
+// Kept as the pictures depend on them: x advances by a running sum of its
+// step (not by products), the constant of formulas 6 and 9 carries over
+// from pixel to pixel in row order, and a modulus that is not a number
+// escapes with index 0. Powers are built by the same squarings and products
+// everywhere, so the last bits match from one formula to the next.
+#include "engines/patterns/misc_fract.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/core/memory_manager.h"
+#include "engines/records/engine_frame.h"
+#include "operations/effects.h"
+#include "operations/fractal_generators.h"
+#include "platform/memory/block.h"
+#include "script/engine_rows.h"
+
+void CosCompl(double x, double y, double* re, double* im) {
+  *re = std::cos(x) * std::cosh(y);
+  *im = -std::sin(x) * std::sinh(y);
+}
+
+void SinCompl(double x, double y, double* re, double* im) {
+  *re = std::sin(x) * std::cosh(y);
+  *im = std::cos(x) * std::sinh(y);
+}
+
+void DivCompl(double a, double b, double c, double d, double* re, double* im) {
+  const double s = std::sqrt(c * c + d * d);
+  *re = (c * a + d * b) / s;
+  *im = (c * b - d * a) / s;
+}
+
+namespace {
+
+struct Cx {
+  double re = 0, im = 0;
+};
+
+Cx operator+(Cx a, Cx b) { return {a.re + b.re, a.im + b.im}; }
+Cx operator-(Cx a, Cx b) { return {a.re - b.re, a.im - b.im}; }
+Cx operator*(Cx a, Cx b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
+Cx operator*(double s, Cx a) { return {s * a.re, s * a.im}; }
+Cx D(Cx n, Cx w) {
+  Cx r;
+  DivCompl(n.re, n.im, w.re, w.im, &r.re, &r.im);
+  return r;
+}
+Cx Sin(Cx z) {
+  Cx r;
+  SinCompl(z.re, z.im, &r.re, &r.im);
+  return r;
+}
+Cx Cos(Cx z) {
+  Cx r;
+  CosCompl(z.re, z.im, &r.re, &r.im);
+  return r;
+}
+
+constexpr Cx kOne{1, 0};
+
+bool Draws(int16_t f) { return (f >= 1 && f <= 31) || f == 50; }
+
+// The state of one pixel's iteration.
+struct Orbit {
+  Cx z, k, c;
+};
+
+// Sets z and k (and, for formula 9, c) before a pixel's first step.
+void PreStep(int16_t f, Cx z0, Orbit& o) {
+  o.z = z0;
+  o.k = {};
+  switch (f) {
+    case 9: o.c = Cos(o.c); break;
+    case 15: o.k = Sin(o.c + kOne); break;
+    case 21: {
+      const double e = std::exp(z0.re);
+      o.k = {e * std::cos(z0.im), e * std::sin(z0.im)};
+      break;
+    }
+    case 23: case 24: case 25: case 26: o.k = z0; break;
+    case 29: o.k = kOne; break;
+    case 31: o.k = {0.5, 0}; break;
+    case 50: o.z = (-7.0 / 9.0) * z0; break;
+    default: break;
+  }
+}
+
+// (2 - Re z^2) + i Im z^2.
+Cx Reflect(Cx z2) { return {2 - z2.re, z2.im}; }
+
+void Step(int16_t f, Orbit& o) {
+  const Cx z = o.z, c = o.c;
+  const Cx z2 = z * z;
+  switch (f) {
+    case 1: o.z = z2 + c; break;
+    case 2: o.z = z * z2 + c; break;
+    case 3: o.z = z2 * z2 + c; break;
+    case 4: o.z = z * (z2 * z2) + c; break;
+    case 5: o.z = z2 * (z2 * z2) + c; break;
+    case 6:
+      o.z = z2 + c;
+      o.c = {c.im, c.re};
+      break;
+    case 7: o.z = (c * z) * Reflect(z2); break;
+    case 8: {
+      const double t = std::sqrt((std::sqrt(z.re * z.re + z.im * z.im) - z.re) / 2);
+      const double u = z.im / (2 * t) + 1;
+      o.z = z2 + c * Cx{u, t};
+      break;
+    }
+    case 9: case 10: o.z = c * Sin(z); break;
+    case 11: o.z = c * Cos(z); break;
+    case 12: o.z = c * Cos(c * z); break;
+    case 13: o.z = c * Sin(z2 * z2); break;
+    case 14: o.z = c * (z * Reflect(z2)); break;
+    case 15: o.z = D(z2 * z2, o.k) + c; break;
+    case 16: {
+      const Cx z3 = z * z2, z4 = z2 * z2;
+      o.z = z - D(c * z4 + z - c, 4 * (c * z3));
+      break;
+    }
+    case 17: o.z = z - D(z * z2 - z - c, 3 * z2); break;
+    case 18: o.z = D(z * (z2 * z2) + c, z2 + kOne); break;
+    case 19: o.z = D(c * z2 + c, kOne - c * z2); break;
+    case 20: {
+      const Cx w = z + kOne;
+      o.z = w * (w * w) + c;
+      break;
+    }
+    case 21: o.z = z - o.k * D(z * z2 - kOne, 3 * z2) + c; break;
+    case 22: o.z = D(Sin(z2) - kOne, 3 * z2) + c; break;
+    case 23: o.z = z2 * z2 - o.k + c; break;
+    case 24: o.z = z2 * z2 + 0.5 * o.k + c; break;
+    case 25: o.z = z2 * z2 + o.k + c; break;
+    case 26: o.z = z2 - o.k * o.k + c; break;
+    case 27: {
+      const Cx u = z - D(z * z2 - z, 3 * z2 - kOne);
+      o.z = c * (z - u);
+      break;
+    }
+    case 28: {
+      const Cx u = z - D(z * z2 - kOne, 3 * z2);
+      o.z = c * (u * (u * u));
+      break;
+    }
+    case 29:
+      o.z = z2 + c * o.k;
+      o.k = z2 + c;
+      break;
+    case 30: o.z = c * (z - D(z * z2 - z, 3 * z2 - kOne)); break;
+    case 31:
+      o.z = z2 - o.k * o.k + c;
+      o.k = z;
+      break;
+    case 50: {
+      const Cx z4 = z2 * z2, z5 = z * z4, z8 = z4 * z4, z9 = z4 * z5;
+      const Cx c2z13 = c * ((c * z8) * z5);
+      o.z = z - D(z9 + c * z8 + c, 9 * z8 + 8 * c2z13);
+      break;
+    }
+    default: break;
+  }
+}
+
+// The colour-table entry of a pixel: 0 for one that never escapes (only
+// its first blend then), else the clamped smooth escape count x scale.
+// Returns -1 for no escape.
+int32_t EscapeIndex(int16_t f, Orbit& o, int32_t limit, int32_t colourScale, int32_t bailout) {
+  if (!Draws(f)) return -1;
+  const double b = bailout;
+  double prev = 0;
+  for (int32_t n = 1; n <= limit; ++n) {
+    Step(f, o);
+    const double m = o.z.re * o.z.re + o.z.im * o.z.im;
+    if (std::isnan(m)) return 0;
+    if (m > b) {
+      // A non-positive rise (only with a negative bail-out) counts n.
+      const double s = m - prev > 0 ? ((b - prev) * n + (m - b) * (n - 1)) / (m - prev)
+                                     : static_cast<double>(n);
+      const double index = s * colourScale + 0.5;
+      if (!(index > 0)) return 0;
+      return index >= 255 ? 255 : static_cast<int32_t>(index);
+    }
+    prev = m;
+  }
+  return -1;
+}
+
+void BlendEntry(const uint8_t (*t)[256], int32_t e, uint8_t* p1, uint8_t* p2, uint8_t* p3) {
+  const int32_t op = t[0][e];
+  *p1 = static_cast<uint8_t>((op * t[1][e] + (255 - op) * *p1) / 255);
+  *p2 = static_cast<uint8_t>((op * t[2][e] + (255 - op) * *p2) / 255);
+  *p3 = static_cast<uint8_t>((op * t[3][e] + (255 - op) * *p3) / 255);
+}
+
+// Blur strength and radius of a blur level; false for no blur.
+bool BlurOf(int32_t level, int16_t* strength, int16_t* radius) {
+  if (level == 0) return false;
+  if (level >= 1 && level <= 6) {
+    *strength = static_cast<int16_t>(32 * level);
+    *radius = 1;
+  } else if (level == 7) {
+    *strength = 255;
+    *radius = 1;
+  } else {
+    *strength = 255;
+    *radius = static_cast<int16_t>(std::clamp<int64_t>(int64_t{level} - 6, -32768, 32767));
+  }
+  return true;
+}
+
+}  // namespace
+
+void MiscFract::SetFractPar(const FractPar* par) {
+  if (par != nullptr && par_.valid()) Copy_FractPar(par, par_.get());
+}
+
+void MiscFract::GetFractPar(FractPar* par) const {
+  if (par != nullptr && par_.valid()) Copy_FractPar(par_.get(), par);
+}
+
+int32_t MiscFract::FractJulia(int16_t formula, int32_t stride, int32_t rows, uint8_t* plane1,
+                              uint8_t* plane2, uint8_t* plane3, int32_t left, int32_t top,
+                              int32_t right, int32_t bottom, const uint8_t (*table)[256],
+                              int32_t iterationLimit, int32_t colourScale, int32_t bailout,
+                              double xLeft, double yTop, double xRight, double yBottom,
+                              double cRe, double cIm) {
+  if (plane1 == nullptr || plane2 == nullptr || plane3 == nullptr || table == nullptr) return 0;
+  const int32_t columns = right - left, lines = bottom - top;
+  const double dx = (xRight - xLeft) / (columns - 1);
+  const double dy = (yTop - yBottom) / (lines - 1);
+  // The picture lands on the rectangle's own pixels; the rows and the
+  // stride bound it.
+  const int32_t lastRow = rows > 0 ? std::min(bottom, rows) : bottom;
+  const int32_t lastColumn = std::min(right, stride);
+  Orbit o;
+  o.c = {cRe, cIm};
+  double y = yTop;
+  for (int32_t r = top; r < bottom; ++r, y -= dy) {
+    double x = xLeft;
+    for (int32_t q = left; q < right; ++q, x += dx) {
+      if (r < 0 || q < 0 || r >= lastRow || q >= lastColumn) continue;
+      const int64_t i = int64_t{r} * stride + q;
+      BlendEntry(table, 0, plane1 + i, plane2 + i, plane3 + i);
+      PreStep(formula, Cx{x, y}, o);
+      const int32_t e = EscapeIndex(formula, o, iterationLimit, colourScale, bailout);
+      if (e >= 0) BlendEntry(table, e, plane1 + i, plane2 + i, plane3 + i);
+    }
+  }
+  return 0;
+}
+
+int32_t MiscFract::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity,
+                           int16_t source, int16_t apply, ScriptFile* /*script*/, int32_t width,
+                           int32_t height, int32_t left, int32_t top, int32_t right,
+                           int32_t bottom, int32_t /*fullWidth*/, int32_t /*fullHeight*/,
+                           int32_t photoLeft, int32_t photoTop, int32_t photoRight,
+                           int32_t photoBottom, float scaleX, float scaleY, uint8_t* plane0,
+                           uint8_t* plane1, uint8_t* plane2, uint8_t* plane3,
+                           const uint8_t* mask) {
+  if (!par_.valid() || width <= 0 || height <= 0 || plane0 == nullptr) return -1;
+  const bool three = planeCount != 1;
+  if (three && (plane1 == nullptr || plane2 == nullptr)) return -1;
+  const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
+  uint8_t identity[5][256];
+  for (auto& row : identity)
+    for (int32_t v = 0; v < 256; ++v) row[v] = static_cast<uint8_t>(v);
+
+  const int64_t size = (int64_t{width} + 1) * (int64_t{height} + 1);
+  plat::Block<uint8_t> work(6 * size, WorkSource());
+  if (!work) return -1;
+  uint8_t* W[6];
+  for (int32_t k = 0; k < 6; ++k) W[k] = work.get() + k * size;
+
+  vmkrec::SourceRequest request;
+  request.width = width;
+  request.height = height;
+  request.areaWidth = area.right - area.left;
+  request.areaHeight = area.bottom - area.top;
+  request.photoLeft = photoLeft;
+  request.photoTop = photoTop;
+  request.photoRight = photoRight;
+  request.photoBottom = photoBottom;
+  request.scaleX = scaleX;
+  request.scaleY = scaleY;
+  request.planes[0] = plane0;
+  request.planes[1] = plane1;
+  request.planes[2] = plane2;
+  request.planes[3] = plane3;
+  vmkrec::PrepareEngineSource(source, three ? 3 : 1, 255, request);
+
+  uint8_t* const planes[3] = {plane0, three ? plane1 : plane0, three ? plane2 : plane0};
+  const auto plain = static_cast<size_t>(int64_t{width} * height);
+  for (int32_t k = 0; k < 3; ++k) {
+    std::memcpy(W[k], planes[k], plain);
+    std::memset(W[3 + k], 0, static_cast<size_t>(size));
+  }
+  const FractInfo& e = par_->entries[0];
+  if (apply == 1 && !area.empty()) {
+    FractJulia(static_cast<int16_t>(e.w[kFraType]), width, height, W[3], W[4], W[5], area.left,
+               area.top, area.right, area.bottom, identity, e.w[kFraIterations],
+               e.w[kFraColourScale], e.w[kFraBailOut], FractFixedValue(&e.w[kFraWindowLeft]),
+               FractFixedValue(&e.w[kFraWindowTop]), FractFixedValue(&e.w[kFraWindowRight]),
+               FractFixedValue(&e.w[kFraWindowBottom]), FractFixedValue(&e.w[kFraConstRe]),
+               FractFixedValue(&e.w[kFraConstIm]));
+    // The blur and the colouring work on the rectangle's own position, as
+    // the drawing and the final blend do.
+    int16_t strength = 0, radius = 0;
+    if (BlurOf(e.w[kFraBlur], &strength, &radius)) {
+      for (int32_t k = 3; k < 6; ++k)
+        Effects::Blur(0, strength, W[k], nullptr, width, height, area.left, area.top, area.right,
+                      area.bottom, radius, 1);
+    }
+    uint8_t ramp[5 * 256];
+    std::memcpy(ramp, e.ramp.opacity, 256);
+    std::memcpy(ramp + 256, e.ramp.colour, 4 * 256);
+    Effects::LutToColor(static_cast<int16_t>(e.w[kFraColourMode]),
+                        static_cast<int16_t>(e.w[kFraOpacity] * 2.55 + 0.5), W[3], W[4], W[5],
+                        nullptr, height, width, W[0], W[1], W[2], nullptr, height, width,
+                        area.left, area.top, area.right, area.bottom, area.left, area.top,
+                        area.right, area.bottom, 1, 3, 3, nullptr, ramp,
+                        static_cast<int16_t>(e.w[kFraColourShift]), 255);
+  }
+  if (three) {
+    for (int32_t k = 0; k < 3; ++k)
+      vmkrec::BlendEffect(planes[k], W[k], mask, width, area, blendMode, opacity);
+    return 0;
+  }
+  for (int64_t i = 0; i < static_cast<int64_t>(plain); ++i)
+    W[3][i] = static_cast<uint8_t>((W[0][i] + W[1][i] + W[2][i]) / 3);
+  vmkrec::BlendEffect(plane0, W[3], mask, width, area, blendMode, opacity);
+  return 0;
+}
+
+int32_t MiscFract::FractPlasma(int32_t width, int32_t height, uint8_t* plane) {
+  return DrawPlasma(width, height, plane);
+}
+
+int32_t MiscFract::DiffuseAggreg(int32_t width, int32_t height, uint8_t* plane,
+                                 int16_t colourRow, const uint8_t (*table)[256], int32_t seed,
+                                 int32_t walkerCount, int32_t /*unused*/, int32_t passes,
+                                 int32_t startXPercent, int32_t startYPercent) {
+  return DrawAggregation(width, height, plane, colourRow, table != nullptr ? table[0] : nullptr,
+                         seed, walkerCount, passes, startXPercent, startYPercent);
+}
+
+int32_t MiscFract::nearanother(int32_t width, int32_t height, int32_t x, int32_t y,
+                               char** grid) {
+  return ::nearanother(width, height, x, y, grid);
+}
+
+void RunFractRow(const EngineRowCall& c) {
+  RunEngineOnce<MiscFract>(
+      [&](MiscFract& e) { e.SetFractPar(&c.Record<FractPar>()); },
+      [&](MiscFract& e) {
+        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, nullptr, c.w, c.h, 0, 0, c.aw, c.ah, c.w,
+                         c.h, 0, 0, c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1], c.planes[2],
+                         nullptr, c.mask);
+      });
+}
