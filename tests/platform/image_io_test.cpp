@@ -171,6 +171,8 @@ TEST_F(ImageIo, DepthChangesRoundToNearest) {
   EXPECT_EQ(At<uint16_t>(b16, 1, 1, 1), 257);
 }
 
+std::string ExifValue(const std::vector<uint8_t>& b, uint16_t tag, bool sub);
+
 TEST_F(ImageIo, PropertiesSurviveAWriteInEveryFormat) {
   io::Properties props;
   props.hasResolution = true;
@@ -190,7 +192,11 @@ TEST_F(ImageIo, PropertiesSurviveAWriteInEveryFormat) {
     EXPECT_NEAR(info.properties.resolutionX, 300.0, 0.01);
     EXPECT_NEAR(info.properties.resolutionY, 150.0, 0.02);  // PNG keeps whole pixels per metre
     EXPECT_EQ(info.properties.iccProfile, props.iccProfile);
-    EXPECT_EQ(info.properties.exif, props.exif);
+    // A TIFF rebuilds the block from its directories, with its orientation.
+    if (std::string(type) != io::kTypeTIFF) {
+      EXPECT_EQ(info.properties.exif, props.exif);
+    }
+    EXPECT_EQ(ExifValue(info.properties.exif, 0x0131, false), ExifValue(props.exif, 0x0131, false));
   }
 }
 
@@ -665,43 +671,143 @@ TEST(ImageIoFormats, TypesAreKnownByContentAndExtensionsListed) {
             (std::vector<std::string>{".tif", ".tiff", ".png", ".jpg", ".jpeg"}));
 }
 
-TEST_F(ImageIo, TiffExifIsAProperDirectoryThatLibtiffReads) {
-  // EXIF block: exposure 1/250 (rational) and the date taken (20 characters),
-  // both stored out of line.
-  std::vector<uint8_t> exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0,
-                               0x9A, 0x82, 5, 0, 1, 0, 0, 0, 38, 0, 0, 0,
-                               0x03, 0x90, 2, 0, 20, 0, 0, 0, 46, 0, 0, 0,
-                               0, 0, 0, 0,
-                               1, 0, 0, 0, 250, 0, 0, 0};
-  const char date[] = "2024:01:02 03:04:05";
-  exif.insert(exif.end(), date, date + 20);
+// An EXIF block as cameras write it, in either byte order: Make, Model and
+// Orientation in the first directory, which points at the sub-directory
+// with the exposure (1/250) and the date taken.
+std::vector<uint8_t> CameraExif(bool le, uint16_t orientation) {
+  std::vector<uint8_t> b;
+  auto u16 = [&](uint32_t v) {
+    for (int i = 0; i < 2; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * (le ? i : 1 - i))));
+  };
+  auto u32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * (le ? i : 3 - i))));
+  };
+  auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+    u16(tag), u16(type), u32(count);
+    if (type == 3 && count == 1) u16(value), u16(0);
+    else u32(value);
+  };
+  b = {le ? uint8_t{'I'} : uint8_t{'M'}, le ? uint8_t{'I'} : uint8_t{'M'}};
+  u16(42), u32(8);
+  // First directory at 8: four entries, 54 bytes; "Canon\0" at 62, "EOS 5D\0" at 68.
+  u16(4);
+  entry(0x010F, 2, 6, 62);
+  entry(0x0110, 2, 7, 68);
+  entry(0x0112, 3, 1, orientation);
+  entry(0x8769, 4, 1, 76);
+  u32(0);
+  for (const char c : std::string("Canon", 6)) b.push_back(static_cast<uint8_t>(c));
+  for (const char c : std::string("EOS 5D", 7)) b.push_back(static_cast<uint8_t>(c));
+  b.push_back(0);
+  // Sub-directory at 76: two entries, 30 bytes; the rational at 106, the date at 114.
+  u16(2);
+  entry(0x829A, 5, 1, 106);
+  entry(0x9003, 2, 20, 114);
+  u32(0);
+  u32(1), u32(250);
+  for (const char c : std::string("2024:01:02 03:04:05", 20)) b.push_back(static_cast<uint8_t>(c));
+  return b;
+}
+
+// A plain walk of a block: the value bytes of `tag` in the first directory
+// (sub = false) or the EXIF sub-directory, texts without their terminator.
+std::string ExifValue(const std::vector<uint8_t>& b, uint16_t tag, bool sub) {
+  if (b.size() < 8) return "<no block>";
+  const bool le = b[0] == 'I';
+  auto g16 = [&](size_t o) { return le ? b[o] | b[o + 1] << 8 : b[o] << 8 | b[o + 1]; };
+  auto g32 = [&](size_t o) {
+    return le ? uint32_t(g16(o)) | uint32_t(g16(o + 2)) << 16
+              : uint32_t(g16(o)) << 16 | uint32_t(g16(o + 2));
+  };
+  auto find = [&](size_t ifd, uint16_t t) -> size_t {
+    for (int i = 0; ifd + 2 <= b.size() && i < g16(ifd); ++i)
+      if (g16(ifd + 2 + 12 * i) == t) return ifd + 2 + 12 * i;
+    return 0;
+  };
+  size_t ifd = g32(4);
+  if (sub) {
+    const size_t e = find(ifd, 0x8769);
+    if (e == 0) return "<no sub-directory>";
+    ifd = g32(e + 8);
+  }
+  const size_t e = find(ifd, tag);
+  if (e == 0) return "<missing>";
+  if (g16(e + 2) == 3) return std::to_string(g16(e + 8));
+  const uint32_t n = g32(e + 4);
+  const size_t at = n > 4 ? g32(e + 8) : e + 8;
+  if (at + n > b.size()) return "<dangling>";
+  return std::string(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + n))
+      .c_str();
+}
+
+TEST_F(ImageIo, ExifHasOneShapeOnEveryRoadAndSurvivesWriteBack) {
+  const std::vector<uint8_t> icc = vmktest::TestIccProfile();
+  for (const bool le : {true, false}) {
+    SCOPED_TRACE(le ? "II" : "MM");
+    io::Properties props;
+    props.exif = CameraExif(le, 6);
+    props.orientation = 6;
+    props.iccProfile = icc;
+    // Each format in turn, written from what the one before read back.
+    std::string from = "start";
+    for (const char* type : {io::kTypeJPEG, io::kTypeTIFF, io::kTypeJPEG, io::kTypePNG,
+                             io::kTypeTIFF, io::kTypePNG, io::kTypeTIFF}) {
+      SCOPED_TRACE(from + " -> " + type);
+      const std::string path = dir_.file("exif.img");
+      vmktest::WriteImageFile(path, type, vmktest::PatternImage(9, 7, 1), props);
+      io::ImageInfo info;
+      ASSERT_EQ(io::ReadInfo(path, &info), io::kOk);
+      const std::vector<uint8_t>& got = info.properties.exif;
+      EXPECT_EQ(info.properties.orientation, 6);
+      EXPECT_EQ(info.properties.iccProfile, icc);
+      EXPECT_EQ(ExifValue(got, 0x010F, false), "Canon");
+      EXPECT_EQ(ExifValue(got, 0x0110, false), "EOS 5D");
+      EXPECT_EQ(ExifValue(got, 0x0112, false), "6");
+      EXPECT_EQ(ExifValue(got, 0x9003, true), "2024:01:02 03:04:05");
+      EXPECT_EQ(ExifValue(got, 0x9003, false), "<missing>");
+      props = info.properties;
+      from = type;
+    }
+    // What libtiff itself sees in the last TIFF.
+    const std::string path = dir_.file("exif.img");
+    TIFF* t = TIFFOpen(path.c_str(), "r");
+    ASSERT_NE(t, nullptr);
+    char* make = nullptr;
+    uint16_t orientation = 0;
+    ASSERT_EQ(TIFFGetField(t, TIFFTAG_MAKE, &make), 1);
+    EXPECT_STREQ(make, "Canon");
+    ASSERT_EQ(TIFFGetField(t, TIFFTAG_ORIENTATION, &orientation), 1);
+    EXPECT_EQ(orientation, 6);
+    uint64_t off = 0;
+    ASSERT_EQ(TIFFGetField(t, TIFFTAG_EXIFIFD, &off), 1);
+    ASSERT_EQ(TIFFReadEXIFDirectory(t, off), 1);
+    char* date = nullptr;
+    ASSERT_EQ(TIFFGetField(t, EXIFTAG_DATETIMEORIGINAL, &date), 1);
+    EXPECT_STREQ(date, "2024:01:02 03:04:05");
+    TIFFClose(t);
+    // Turned upright by the host, the picture is written with orientation 1
+    // in every place that says it.
+    props.orientation = 1;
+    for (const char* type : {io::kTypeTIFF, io::kTypeJPEG, io::kTypePNG}) {
+      vmktest::WriteImageFile(path, type, vmktest::PatternImage(7, 9, 1), props);
+      io::ImageInfo info;
+      ASSERT_EQ(io::ReadInfo(path, &info), io::kOk);
+      EXPECT_EQ(info.properties.orientation, 1) << type;
+      EXPECT_EQ(ExifValue(info.properties.exif, 0x0112, false), "1") << type;
+    }
+  }
+  // The image itself is intact after the appended directory, and a block
+  // that is not TIFF-structured is left out of a TIFF rather than written broken.
   io::Properties props;
-  props.exif = exif;
+  props.exif = CameraExif(false, 1);
   const std::string path = dir_.file("exif.tif");
   vmktest::WriteImageFile(path, io::kTypeTIFF, vmktest::PatternImage(9, 7, 2), props);
-
-  io::ImageInfo info;
-  ASSERT_EQ(io::ReadInfo(path, &info), io::kOk);
-  EXPECT_EQ(info.properties.exif, exif);
-
-  TIFF* t = TIFFOpen(path.c_str(), "r");
-  ASSERT_NE(t, nullptr);
-  uint64_t off = 0;
-  ASSERT_EQ(TIFFGetField(t, TIFFTAG_EXIFIFD, &off), 1);
-  ASSERT_EQ(TIFFReadEXIFDirectory(t, off), 1);
-  char* got = nullptr;
-  ASSERT_EQ(TIFFGetField(t, EXIFTAG_DATETIMEORIGINAL, &got), 1);
-  EXPECT_STREQ(got, date);
-  TIFFClose(t);
-
-  // The image itself is intact after the appended directory.
   RawImage back;
   ASSERT_EQ(Load(path, 2, &back), io::kOk);
   ExpectSameColours<uint16_t>(vmktest::PatternImage(9, 7, 2), back, 65535);
-
-  // A block that is not TIFF-structured is left out rather than written broken.
   props.exif = {1, 2, 3, 4, 5, 6, 7, 8, 9};
   vmktest::WriteImageFile(path, io::kTypeTIFF, vmktest::PatternImage(2, 2, 1), props);
+  io::ImageInfo info;
   ASSERT_EQ(io::ReadInfo(path, &info), io::kOk);
   EXPECT_TRUE(info.properties.exif.empty());
 }

@@ -93,15 +93,25 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
 int WritePng(int fd, const Properties& props, const PixelSource& px, std::string* message);
 int WriteJpeg(int fd, const Properties& props, const PixelSource& px, std::string* message);
 
-// EXIF between a TIFF file's own directory and the free-standing block.
-// Copies the directory at `exifOffset` of the open file into a block.
-bool ReadTiffExifBlock(int fd, bool littleEndian, uint64_t exifOffset, std::vector<uint8_t>* blob);
+// EXIF between a TIFF file's own directories and the free-standing block
+// (first directory with the camera's tags, pointing at the sub-directory).
+// Builds the block from the file's first directory and its EXIF directory
+// at `exifOffset` (0: none).
+bool ReadTiffExifBlock(int fd, bool littleEndian, uint64_t firstIfd, uint64_t exifOffset,
+                       std::vector<uint8_t>* blob);
 // The block's byte order; false when it is not TIFF-structured.
 bool ExifBlockOrder(const std::vector<uint8_t>& blob, bool* littleEndian);
-// Whether the block can go into a file of that byte order (readable, same order).
-bool ExifBlockFitsTiff(const std::vector<uint8_t>& blob, bool fileLittleEndian);
-// Appends the block's directory to a finished file and points the first
-// directory's EXIF entry (which must be there) at it.
+// Whether the block has a readable EXIF sub-directory to write into a TIFF.
+bool ExifBlockHasSubDirectory(const std::vector<uint8_t>& blob);
+// The block's Orientation (1..8), or 0 when it has none.
+int ExifOrientation(const std::vector<uint8_t>& blob);
+// Sets the block's Orientation entry, when it has one, to `orientation`.
+void SetExifOrientation(std::vector<uint8_t>* blob, int orientation);
+// A text tag of the block's first directory, or "".
+std::string ExifText(const std::vector<uint8_t>& blob, uint16_t tag);
+// Appends the block's sub-directory, in the file's byte order, to a
+// finished file and points the first directory's EXIF entry (which must be
+// there) at it.
 bool AppendTiffExif(int fd, const std::vector<uint8_t>& blob);
 
 // Sets *message when it is given and still empty.

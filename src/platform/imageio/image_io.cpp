@@ -115,12 +115,16 @@ int WriteImage(const std::string& path, const std::string& type, const Propertie
   }
   int status;
   try {
+    // The EXIF block says how the written grid is to be shown, as the
+    // properties do (1 once the pixels were turned upright).
+    Properties props = properties;
+    detail::SetExifOrientation(&props.exif, props.orientation);
     if (type == kTypeTIFF)
-      status = detail::WriteTiff(fd, path, properties, pixels, message);
+      status = detail::WriteTiff(fd, path, props, pixels, message);
     else if (type == kTypePNG)
-      status = detail::WritePng(fd, properties, pixels, message);
+      status = detail::WritePng(fd, props, pixels, message);
     else
-      status = detail::WriteJpeg(fd, properties, pixels, message);
+      status = detail::WriteJpeg(fd, props, pixels, message);
   } catch (const std::bad_alloc&) {
     detail::SetMessage(message, "no memory to write " + path);
     status = kErrNoMemory;

@@ -126,6 +126,7 @@ int DecodeJpeg(JpegReadState* st, DecodeContext* ctx) {
       break;
     }
   }
+  if (const int o = ExifOrientation(out.properties.exif); o != 0) out.properties.orientation = o;
   if (ctx->factory == nullptr) return kOk;
   if (int s = PrepareTarget(*ctx); s != kOk) return s;
 

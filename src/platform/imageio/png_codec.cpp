@@ -106,6 +106,7 @@ int DecodePng(PngState* st, DecodeContext* ctx) {
   png_uint_32 exifLen = 0;
   if (png_get_eXIf_1(png, info, &exifLen, &exif) != 0 && exif != nullptr)
     out.properties.exif.assign(exif, exif + exifLen);
+  if (const int o = ExifOrientation(out.properties.exif); o != 0) out.properties.orientation = o;
 
   if (ctx->factory == nullptr) return kOk;
   if (int s = PrepareTarget(*ctx); s != kOk) return s;

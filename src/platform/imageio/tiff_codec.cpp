@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/imageio/codec_common.h"
@@ -382,15 +383,22 @@ int ReadTiff(const std::string& path, DecodeContext& ctx) {
   info.properties.orientation =
       orientation >= 1 && orientation <= 8 ? orientation : ORIENTATION_TOPLEFT;
   uint64_t exifOffset = 0;
-  if (!TIFFIsBigTIFF(tif) && TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifOffset) == 1 &&
-      exifOffset > 0)
-    ReadTiffExifBlock(TIFFFileno(tif), TIFFIsBigEndian(tif) == 0, exifOffset,
-                      &info.properties.exif);
+  if (!TIFFIsBigTIFF(tif)) {
+    if (TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifOffset) != 1) exifOffset = 0;
+    ReadTiffExifBlock(TIFFFileno(tif), TIFFIsBigEndian(tif) == 0, TIFFCurrentDirOffset(tif),
+                      exifOffset, &info.properties.exif);
+  }
   if (int st = CheckTiffData(tif, L, bps, photo, &ctx.message); st != kOk) return st;
   if (ctx.factory == nullptr) return kOk;
   if (int st = PrepareTarget(ctx); st != kOk) return st;
   return generic ? ReadGeneric(tif, L, ctx, errs) : ReadThroughRGBA(tif, ctx, errs);
 }
+
+// EXIF's first-directory text tags and the TIFF fields that hold them.
+constexpr std::pair<uint16_t, ttag_t> kCameraTags[] = {
+    {0x010E, TIFFTAG_IMAGEDESCRIPTION}, {0x010F, TIFFTAG_MAKE},     {0x0110, TIFFTAG_MODEL},
+    {0x0131, TIFFTAG_SOFTWARE},         {0x0132, TIFFTAG_DATETIME}, {0x013B, TIFFTAG_ARTIST},
+    {0x8298, TIFFTAG_COPYRIGHT}};
 
 int WriteTiff(int fd, const std::string& name, const Properties& props, const PixelSource& px,
               std::string* message) {
@@ -426,9 +434,12 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
   if (ok && !props.iccProfile.empty())
     ok = TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(props.iccProfile.size()),
                       props.iccProfile.data()) == 1;
-  // libtiff writes in the host's order; a block of the other order is left out.
-  const bool exif = ok && !props.exif.empty() &&
-                    ExifBlockFitsTiff(props.exif, TIFFIsBigEndian(tif) == 0);
+  // The camera's tags go to the first directory, where a TIFF keeps them.
+  for (const auto& [tag, field] : kCameraTags) {
+    const std::string text = ExifText(props.exif, tag);
+    if (ok && !text.empty()) ok = TIFFSetField(tif, field, text.c_str()) == 1;
+  }
+  const bool exif = ok && ExifBlockHasSubDirectory(props.exif);
   if (exif) {
     // A placeholder offset; the real one is patched in once the directory is
     // appended after the image.

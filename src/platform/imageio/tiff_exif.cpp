@@ -1,12 +1,14 @@
 // The EXIF directory of a TIFF file and the free-standing EXIF block.
 //
-// JPEG and PNG carry EXIF as one TIFF-structured block; a TIFF file carries
-// it as a directory of its own that the first directory points at. Reading
-// copies that directory (with the values it points at) into a block of the
-// same form; writing appends the block's directory to the finished file and
-// points the first directory's EXIF entry at it. Offsets are rebased on the
-// way; the interoperability sub-directory, whose offset would dangle, is
-// dropped. Everything is bounds-checked: a broken directory is skipped, never
+// JPEG and PNG carry EXIF as one TIFF-structured block whose first directory
+// holds the camera's tags (make, model, orientation ...) and points at the
+// EXIF sub-directory; a TIFF file keeps those tags in its own first
+// directory and the sub-directory apart. The block has that one shape on
+// every road, in either byte order: reading a TIFF builds it from the file's
+// first directory and its EXIF directory; writing sets the camera's tags on
+// the file's first directory and appends the sub-directory, turned to the
+// file's byte order. Offsets are rebased on the way; the interoperability
+// and GPS sub-directories, whose offsets would dangle, are dropped. Everything is bounds-checked: a broken directory is skipped, never
 // followed out of its file.
 #include <unistd.h>
 
@@ -21,6 +23,17 @@ namespace {
 
 constexpr uint16_t kTagExifIfd = 34665;
 constexpr uint16_t kTagInteropIfd = 0xA005;
+constexpr uint16_t kTagGpsIfd = 0x8825;
+constexpr uint16_t kTagOrientation = 0x0112;
+
+// The first directory's tags the block carries: what a TIFF file keeps there too.
+bool CameraTag(uint16_t tag) {
+  switch (tag) {
+    case 0x010E: case 0x010F: case 0x0110: case kTagOrientation: case 0x0131: case 0x0132:
+    case 0x013B: case 0x8298: return true;
+    default: return false;
+  }
+}
 constexpr uint16_t kMaxEntries = 1024;
 
 using Source = std::function<bool(uint64_t offset, size_t n, uint8_t* out)>;
@@ -50,10 +63,24 @@ size_t TypeSize(uint16_t type) {
   }
 }
 
-// The directory at `ifd` of `src` as it will stand at offset `at` of a target
-// in the same byte order; false when it cannot be read at all.
+// Values of `unit` bytes turned to the other byte order (rationals as two
+// longs); bytes and text stay.
+void SwapValues(uint8_t* p, size_t bytes, uint16_t type) {
+  size_t unit = TypeSize(type);
+  if (type == 5 || type == 10) unit = 4;
+  if (unit <= 1) return;
+  for (size_t i = 0; i + unit <= bytes; i += unit)
+    for (size_t a = i, b = i + unit - 1; a < b; ++a, --b) std::swap(p[a], p[b]);
+}
+
+using TagFilter = bool (*)(uint16_t tag);
+bool AnyTag(uint16_t tag) { return tag != kTagInteropIfd && tag != kTagGpsIfd; }
+
+// The directory at `ifd` of `src` (byte order `le`) as it will stand at
+// offset `at` of a target in byte order `outLe`, keeping the entries
+// `keep` takes; false when it cannot be read or keeps nothing.
 bool CopyDirectory(const Source& src, bool le, uint64_t ifd, uint32_t at,
-                   std::vector<uint8_t>* out) {
+                   std::vector<uint8_t>* out, bool outLe, TagFilter keep = AnyTag) {
   uint8_t head[2];
   if (!src(ifd, 2, head)) return false;
   const uint16_t n = Get16(head, le);
@@ -72,23 +99,29 @@ bool CopyDirectory(const Source& src, bool le, uint64_t ifd, uint32_t at,
     const uint16_t tag = Get16(&e[0], le), type = Get16(&e[2], le);
     const uint32_t count = Get32(&e[4], le);
     const size_t unit = TypeSize(type);
-    if (unit == 0 || tag == kTagInteropIfd || count > kMaxMetadataBytes / unit) continue;
+    if (unit == 0 || !keep(tag) || count > kMaxMetadataBytes / unit) continue;
     const size_t bytes = unit * count;
     if (bytes > 4) {
       Pending p{kept.size(), std::vector<uint8_t>(bytes)};
       if (!src(Get32(&e[8], le), bytes, p.bytes.data())) continue;
+      if (le != outLe) SwapValues(p.bytes.data(), bytes, type);
       outOfLine.push_back(std::move(p));
+    } else if (le != outLe) {
+      SwapValues(&e[8], bytes, type);
     }
+    Put16(&e[0], tag, outLe);
+    Put16(&e[2], type, outLe);
+    Put32(&e[4], count, outLe);
     kept.push_back(e);
   }
   if (kept.empty()) return false;
   const size_t dirBytes = 2 + kept.size() * 12 + 4;
   std::vector<uint8_t> dir(dirBytes, 0);
-  Put16(dir.data(), static_cast<uint16_t>(kept.size()), le);
+  Put16(dir.data(), static_cast<uint16_t>(kept.size()), outLe);
   for (size_t i = 0; i < kept.size(); ++i) std::memcpy(&dir[2 + i * 12], kept[i].data(), 12);
   for (Pending& p : outOfLine) {
     if (dir.size() % 2 != 0) dir.push_back(0);
-    Put32(&dir[2 + p.entry * 12 + 8], static_cast<uint32_t>(at + dir.size()), le);
+    Put32(&dir[2 + p.entry * 12 + 8], static_cast<uint32_t>(at + dir.size()), outLe);
     dir.insert(dir.end(), p.bytes.begin(), p.bytes.end());
     if (dir.size() > kMaxMetadataBytes) return false;
   }
@@ -118,15 +151,65 @@ bool PwriteAll(int fd, uint64_t offset, const uint8_t* p, size_t n) {
   return true;
 }
 
+// Where the value of the entry `tag` of the directory at `ifd` lies, or 0.
+uint64_t FindEntry(const Source& src, bool le, uint64_t ifd, uint16_t tag) {
+  uint8_t head[2];
+  if (!src(ifd, 2, head)) return 0;
+  const uint16_t n = Get16(head, le);
+  for (uint16_t i = 0; i < n && i < kMaxEntries; ++i) {
+    uint8_t e[12];
+    if (!src(ifd + 2 + uint64_t{i} * 12, 12, e)) return 0;
+    if (Get16(e, le) == tag) return ifd + 2 + uint64_t{i} * 12 + 8;
+  }
+  return 0;
+}
+
+Source BlobSource(const std::vector<uint8_t>& blob) {
+  return [&blob](uint64_t off, size_t len, uint8_t* p) {
+    if (off > blob.size() || len > blob.size() - off) return false;
+    std::memcpy(p, blob.data() + off, len);
+    return true;
+  };
+}
+
+bool CameraOrExif(uint16_t tag) { return CameraTag(tag) || tag == kTagExifIfd; }
+
+// The block's EXIF sub-directory offset, or 0.
+uint32_t SubDirectory(const std::vector<uint8_t>& blob, bool le) {
+  const uint64_t at = FindEntry(BlobSource(blob), le, Get32(&blob[4], le), kTagExifIfd);
+  return at == 0 ? 0 : Get32(&blob[at], le);
+}
+
 }  // namespace
 
-bool ReadTiffExifBlock(int fd, bool littleEndian, uint64_t exifOffset, std::vector<uint8_t>* blob) {
-  std::vector<uint8_t> out = {littleEndian ? uint8_t{'I'} : uint8_t{'M'},
-                              littleEndian ? uint8_t{'I'} : uint8_t{'M'}, 0, 0, 0, 0, 0, 0};
-  Put16(&out[2], 42, littleEndian);
-  Put32(&out[4], 8, littleEndian);
+bool ReadTiffExifBlock(int fd, bool littleEndian, uint64_t firstIfd, uint64_t exifOffset,
+                       std::vector<uint8_t>* blob) {
+  const bool le = littleEndian;
+  std::vector<uint8_t> out = {le ? uint8_t{'I'} : uint8_t{'M'}, le ? uint8_t{'I'} : uint8_t{'M'},
+                              0, 0, 0, 0, 0, 0};
+  Put16(&out[2], 42, le);
+  Put32(&out[4], 8, le);
   const Source src = [fd](uint64_t off, size_t n, uint8_t* p) { return PreadAll(fd, off, n, p); };
-  if (!CopyDirectory(src, littleEndian, exifOffset, 8, &out)) return false;
+  // The camera's tags and the pointer first, then the sub-directory after them.
+  std::vector<uint8_t> first = out;
+  const bool haveFirst =
+      CopyDirectory(src, le, firstIfd, 8, &first, le, exifOffset > 0 ? CameraOrExif : CameraTag);
+  const uint64_t pointer = haveFirst ? FindEntry(BlobSource(first), le, 8, kTagExifIfd) : 0;
+  if (pointer != 0) {
+    if (first.size() % 2 != 0) first.push_back(0);
+    const auto at = static_cast<uint32_t>(first.size());
+    if (CopyDirectory(src, le, exifOffset, at, &first, le)) {
+      Put32(&first[pointer], at, le);
+      *blob = std::move(first);
+      return true;
+    }
+  }
+  // No readable sub-directory: the camera's tags alone, if there are any
+  // beyond the orientation (which the properties carry anyway).
+  out.resize(8);
+  if (!CopyDirectory(src, le, firstIfd, 8, &out, le, CameraTag)) return false;
+  if (Get16(&out[8], le) == 1 && FindEntry(BlobSource(out), le, 8, kTagOrientation) != 0)
+    return false;
   *blob = std::move(out);
   return true;
 }
@@ -139,51 +222,66 @@ bool ExifBlockOrder(const std::vector<uint8_t>& blob, bool* littleEndian) {
   return true;
 }
 
-namespace {
-Source BlobSource(const std::vector<uint8_t>& blob) {
-  return [&blob](uint64_t off, size_t len, uint8_t* p) {
-    if (off > blob.size() || len > blob.size() - off) return false;
-    std::memcpy(p, blob.data() + off, len);
-    return true;
-  };
-}
-}  // namespace
-
-bool ExifBlockFitsTiff(const std::vector<uint8_t>& blob, bool fileLittleEndian) {
+bool ExifBlockHasSubDirectory(const std::vector<uint8_t>& blob) {
   bool le = true;
-  if (!ExifBlockOrder(blob, &le) || le != fileLittleEndian) return false;
+  if (!ExifBlockOrder(blob, &le)) return false;
+  const uint32_t sub = SubDirectory(blob, le);
   std::vector<uint8_t> scratch;
-  return CopyDirectory(BlobSource(blob), le, Get32(&blob[4], le), 0, &scratch);
+  return sub != 0 && CopyDirectory(BlobSource(blob), le, sub, 0, &scratch, le);
+}
+
+int ExifOrientation(const std::vector<uint8_t>& blob) {
+  bool le = true;
+  if (!ExifBlockOrder(blob, &le)) return 0;
+  const uint64_t at = FindEntry(BlobSource(blob), le, Get32(&blob[4], le), kTagOrientation);
+  if (at == 0 || at + 2 > blob.size()) return 0;
+  const int v = Get16(&blob[at], le);
+  return v >= 1 && v <= 8 ? v : 0;
+}
+
+void SetExifOrientation(std::vector<uint8_t>* blob, int orientation) {
+  bool le = true;
+  if (!ExifBlockOrder(*blob, &le)) return;
+  const uint64_t at = FindEntry(BlobSource(*blob), le, Get32(&(*blob)[4], le), kTagOrientation);
+  if (at >= 4 && at + 2 <= blob->size() && Get16(&(*blob)[at - 6], le) == 3)
+    Put16(&(*blob)[at], static_cast<uint16_t>(orientation), le);
+}
+
+std::string ExifText(const std::vector<uint8_t>& blob, uint16_t tag) {
+  bool le = true;
+  if (!ExifBlockOrder(blob, &le)) return {};
+  const Source src = BlobSource(blob);
+  const uint64_t at = FindEntry(src, le, Get32(&blob[4], le), tag);
+  if (at == 0 || Get16(&blob[at - 6], le) != 2) return {};
+  const uint32_t count = Get32(&blob[at - 4], le);
+  if (count == 0 || count > 65536) return {};
+  std::string text(count, '\0');
+  const uint64_t from = count > 4 ? Get32(&blob[at], le) : at;
+  if (!src(from, count, reinterpret_cast<uint8_t*>(text.data()))) return {};
+  text.resize(std::strlen(text.c_str()));
+  return text;
 }
 
 bool AppendTiffExif(int fd, const std::vector<uint8_t>& blob) {
   bool le = true;
   if (!ExifBlockOrder(blob, &le)) return false;
+  const uint32_t sub = SubDirectory(blob, le);
+  if (sub == 0) return false;
   // The file as libtiff left it: its order, its first directory.
   uint8_t header[8];
   if (!PreadAll(fd, 0, 8, header)) return false;
   const bool fileLe = header[0] == 'I';
-  if (fileLe != le) return false;
-  const uint32_t ifd0 = Get32(&header[4], le);
-  uint8_t cnt[2];
-  if (!PreadAll(fd, ifd0, 2, cnt)) return false;
-  const uint16_t n = Get16(cnt, le);
-  uint64_t pointerAt = 0;
-  for (uint16_t i = 0; i < n && pointerAt == 0; ++i) {
-    uint8_t e[12];
-    if (!PreadAll(fd, ifd0 + 2 + static_cast<uint64_t>(i) * 12, 12, e)) return false;
-    if (Get16(e, le) == kTagExifIfd) pointerAt = ifd0 + 2 + static_cast<uint64_t>(i) * 12 + 8;
-  }
+  const Source file = [fd](uint64_t off, size_t n, uint8_t* p) { return PreadAll(fd, off, n, p); };
+  const uint64_t pointerAt = FindEntry(file, fileLe, Get32(&header[4], fileLe), kTagExifIfd);
   if (pointerAt == 0) return false;
   const off_t end = ::lseek(fd, 0, SEEK_END);
   if (end < 0 || end > 0xFFFFFFF0) return false;
   const uint32_t at = static_cast<uint32_t>((end + 1) & ~off_t{1});
-  const Source src = BlobSource(blob);
   std::vector<uint8_t> dir;
   if (static_cast<off_t>(at) != end) dir.push_back(0);  // directories start on a word
-  if (!CopyDirectory(src, le, Get32(&blob[4], le), at, &dir)) return false;
+  if (!CopyDirectory(BlobSource(blob), le, sub, at, &dir, fileLe)) return false;
   uint8_t ptr[4];
-  Put32(ptr, at, le);
+  Put32(ptr, at, fileLe);
   return PwriteAll(fd, static_cast<uint64_t>(end), dir.data(), dir.size()) &&
          PwriteAll(fd, pointerAt, ptr, 4);
 }
