@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/core/colour_spaces.h"
 #include "app/core/session_state.h"
 #include "host/host_fixture.h"
 #include "host/plugin_entry.h"
@@ -266,6 +267,37 @@ TEST_F(EffectButtonsTest, AnUnconfirmedEffectRendersNothing) {
   s->UIFilter(41);
   EXPECT_EQ(Sample(s->destination, 0, 0, 0), 10u);
   EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace
+
+namespace {
+
+class BlendSweepTest : public vmktest::HostTest {};
+
+// The mix by table against the blend written out per sample, for every mode.
+TEST_F(BlendSweepTest, EveryModeMatchesThePlainMix) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(64, 16, 1))});
+  PixelBuffer render(64, 16, 1, 4);
+  for (uint32_t y = 0; y < 16; ++y)
+    for (uint32_t i = 0; i < 64 * 4; ++i) render.rowPtr(y)[i] = static_cast<uint8_t>(i * 37 + y * 101);
+  for (int16_t mode = 1; mode <= 12; ++mode) {
+    for (int16_t opacity : {0, 33, 99}) {
+      s->filtered = render;
+      s->OpaModAPEimage(0, 0, 64, 16, opacity, mode);
+      const int32_t a = static_cast<int32_t>(opacity * 2.55 + 0.5);
+      for (uint32_t y = 0; y < 16; ++y)
+        for (uint32_t x = 0; x < 64; ++x)
+          for (int k = 0; k < 3; ++k) {
+            const int32_t src = static_cast<int32_t>(Sample(s->source, x, y, k));
+            const int32_t f = static_cast<int32_t>(Sample(render, x, y, k));
+            unsigned char c = static_cast<unsigned char>(f);
+            X_optionRPart(&c, static_cast<uint32_t>(mode), src, f);
+            ASSERT_EQ(Sample(s->destination, x, y, k), static_cast<uint32_t>((src * (255 - a) + a * c) / 255))
+                << mode << " " << opacity;
+          }
+    }
+  }
 }
 
 }  // namespace
