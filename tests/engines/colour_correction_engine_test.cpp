@@ -80,6 +80,24 @@ TEST_F(ColCorEngine, NothingRunsLeavesTheImageUnderReplace) {
   }
 }
 
+TEST_F(ColCorEngine, ChannelMixAtZeroPercentReturnsTheInput) {
+  const Rgb in;
+  ColCorPar par = Record(119);
+  // A matrix that swaps red and blue: it shows at 100 percent and not at 0.
+  for (int k = 0; k < 20; ++k) par.w[kCCMatrix + k] = 0;
+  par.w[kCCMatrix + 2] = 100;
+  par.w[kCCMatrix + 4 + 1] = 100;
+  par.w[kCCMatrix + 8 + 0] = 100;
+  par.w[kCCMixPercent] = 0;
+  Rgb p;
+  Fill(par, &p, 0, 255, 1);
+  EXPECT_EQ(p.r, in.r);
+  EXPECT_EQ(p.b, in.b);
+  par.w[kCCMixPercent] = 100;
+  Fill(par, &p, 0, 255, 1);
+  EXPECT_NE(p.r, in.r);
+}
+
 TEST_F(ColCorEngine, ApplyZeroSelfBlendsApplyThreeLeaves) {
   const Rgb in;
   const ColCorPar par = Record(103);
@@ -202,7 +220,7 @@ class ColCorRows : public vmktest::SessionTest {
 TEST_F(ColCorRows, EachRowRendersItsCorrectionThroughPlaneSix) {
   const Plane six = Ramp(6);
   std::memcpy(s_.ChannelPlane(6, 1), six.data(), kN);
-  for (EffectCode effect : {103, 104, 105}) {
+  for (EffectCode effect : {103, 104, 105, 119}) {
     ASSERT_NE(FindEngineRow(effect), nullptr) << effect;
     s_.SetEffect(0, 1, 1, effect, 0, 0, 0, 0);
     s_.SetAct(0, 1, 1, 1);

@@ -5,6 +5,7 @@
 
 #include "app/core/memory_manager.h"
 #include "engines/records/engine_frame.h"
+#include "operations/effects.h"
 #include "platform/memory/block.h"
 #include "raster/focus_filters.h"
 #include "raster/smart_blur.h"
@@ -70,6 +71,15 @@ void MiscColCor::SetColCorPar(const ColCorPar* record) {
 
 void MiscColCor::GetColCorPar(ColCorPar* record) const {
   if (par_.valid() && record != nullptr) Copy_ColCorPar(par_.get(), record, 0, 0, 0);
+}
+
+void MiscColCor::ProcessChannelMix(int32_t height, int32_t width, const uint32_t* src,
+                                   uint32_t* dst) {
+  const int32_t* w = par_->w;
+  // Word 18 is the share of the mix, in percent, over the unmixed pixel.
+  Effects::X_exchRGB_LongBuf(height, width, src, dst, 0, 0, width, height, 7, w[kCCMixPercent],
+                             &w[kCCMatrix], &w[kCCMatrix + 4], &w[kCCMatrix + 8],
+                             &w[kCCMatrix + 16]);
 }
 
 void MiscColCor::ProcessDeNoise(int32_t height, int32_t width, const uint32_t* src,
@@ -194,6 +204,9 @@ int32_t MiscColCor::FillBuf(int16_t planes, int16_t blendMode, int16_t strength,
                    spare.get());
       break;
     }
+    case 119:
+      ProcessChannelMix(height, width, src.get(), dst.get());
+      break;
     default:
       break;  // any other word 17 leaves the packed input
   }
