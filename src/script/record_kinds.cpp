@@ -6,6 +6,7 @@
 #include "app/core/session_state.h"
 #include "engines/records/session_defaults.h"
 #include "script/param_block.h"
+#include "script/misc_render.h"
 #include "script/script_blocks.h"
 
 namespace {
@@ -90,4 +91,5 @@ void RegisterScriptRecords() {
   RegisterRecordKind(RecordKindOf<TcolPar, TcolDefaults, Copy_TcolPar>(8));
   RegisterRecordKind(RecordKindOf<MpluPar, MpluDefaults, Copy_MpluPar>(9));
   RegisterScriptBlockCodecs();
+  InstallRenderFileSource();
 }

@@ -97,5 +97,6 @@ RecordKind WithSwap(RecordKind k) {
   return k;
 }
 
-// The script's own two kinds (TcolPar, MpluPar); called by RegisterEffectFamilies.
+// The script's own two kinds (TcolPar, MpluPar), its own script-record codecs and the render
+// file as the engines' source 2; called by RegisterEffectFamilies.
 void RegisterScriptRecords();
