@@ -18,17 +18,17 @@ struct DocData {
   int16_t saveWord = 0;          // handed to ScriptFile::SaveCombiLay
   int16_t currentStack = 0;
   int16_t currentLayer = 1;  // 1-based
-  int16_t twoWords[2] = {};
+  int16_t words[2] = {};
   Laye* layer = nullptr;  // the current layer of the script
   fichier file;
   int16_t imageMode = 3;  // 11 for 16-bit pictures, else 3
   int16_t sevenWords[7] = {};
   int32_t width = 0;  // the picture rectangle
   int32_t height = 0;
-  int32_t resolution = 0;  // whole pixels per inch
+  int32_t resolution = 72;  // whole pixels per inch
   int32_t twoLongs[2] = {};
-  int32_t areaWidth = 0;  // the picture rectangle again
-  int32_t areaHeight = 0;
+  int32_t width2 = 0;  // the picture rectangle again
+  int32_t height2 = 0;
 };
 
 // Every field but the script and the layer pointer.

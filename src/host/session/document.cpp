@@ -2,20 +2,27 @@
 
 #include <cstring>
 
+#include "app/core/app_data.h"
 #include "app/core/session_state.h"
 #include "host/ApePlugInUtilities/image_files.h"
 #include "script/layers.h"
 #include "script/script_file.h"
 
-void CopyDocData(const DocData* source, DocData* destination) {
-  ScriptFile* script = destination->script;
-  Laye* layer = destination->layer;
-  *destination = *source;
-  destination->script = script;
-  destination->layer = layer;
+namespace {
+
+DocData* CurrentSessionDocument() {
+  if (gappData == nullptr || gappData->currentDocument < 0 ||
+      gappData->currentDocument >= kDocumentSlots)
+    return nullptr;
+  return gappData->documents[gappData->currentDocument];
 }
 
-VMKdoc::VMKdoc() { Initialize(); }
+}  // namespace
+
+VMKdoc::VMKdoc() {
+  SetCurrentDocumentSource(CurrentSessionDocument);
+  Initialize();
+}
 
 VMKdoc::~VMKdoc() { delete script; }
 

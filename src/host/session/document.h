@@ -6,32 +6,11 @@
 
 #include "app/core/file_records.h"
 
-class ScriptFile;
-class Laye;
+#include "script/document_data.h"
 
-struct DocData {
-  ScriptFile* script = nullptr;  // owned
-  char firstName[255] = {};
-  char secondName[255] = {};
-  int16_t saveWord = 0;  // passed on when the combined layers are written
-  int16_t currentStack = 0;
-  int16_t currentLayer = 1;
-  int16_t words[2] = {};
-  Laye* layer = nullptr;  // the current layer of the script
-  fichier file;
-  int16_t imageMode = 3;  // 11 for 16-bit images, else 3
-  int16_t sevenWords[7] = {};
-  int32_t width = 0;
-  int32_t height = 0;
-  int32_t resolution = 72;
-  int32_t twoLongs[2] = {};
-  int32_t width2 = 0;
-  int32_t height2 = 0;
-};
-
-// Copies every field but the script and the layer.
-void CopyDocData(const DocData* source, DocData* destination);
-
+// The document is its data (script/document_data.h) and the set-up of its script. The
+// first document made installs the session's document table as the script's source of
+// the current document.
 class VMKdoc : public DocData {
  public:
   VMKdoc();
