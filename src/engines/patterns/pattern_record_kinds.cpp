@@ -14,6 +14,7 @@
 #include "engines/patterns/screen_record.h"
 #include "engines/patterns/shape_record.h"
 #include "engines/patterns/texture_record.h"
+#include "engines/patterns/texture_weave_rows.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "script/engine_rows.h"
 #include "script/record_kinds.h"
@@ -74,4 +75,5 @@ void RegisterPatternRecords() {
   RegisterPatternScriptBlocks();
   // The engine rows of the family's engines.
   RegisterEngineRow(100, RunFractRow);
+  RegisterTextureWeaveRows();
 }
