@@ -37,4 +37,5 @@ void RegisterScriptRenderCases() {
   RegisterTwoPlaneCases();
   RegisterToneCases();
   RegisterFilterCases();
+  RegisterGeometryCases();
 }

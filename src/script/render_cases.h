@@ -73,4 +73,5 @@ RampTables RampTablesOf(const LutVign& lut);
 void RegisterTwoPlaneCases();
 void RegisterToneCases();
 void RegisterFilterCases();
+void RegisterGeometryCases();
 void RegisterScriptRenderCases();

@@ -531,6 +531,55 @@ TEST_F(Render, ShadowGrowthAndContoursIntoASinglePlane) {
   EXPECT_NE(lines, Plane(n_, 0));
 }
 
+TEST_F(Render, GeometryArgumentListsMatchDirectCalls) {
+  Setup(3, 9, 7);
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>(41 * i + 3);
+  Op(1, 19, 0, 2, {2, 1});             // offset by 2, 1
+  Op(2, 54, 0, 2, {1, 0});             // horizontal flip
+  Op(3, 53, 0, 2, {1, 0, 90, 110, 20});  // transform: shift, scales, 20 degrees
+  Op(4, 95, 0, 2, {90, 40, 60});       // twirl
+  Op(5, 107, 0, 2, {2});               // mirror the top half down
+  Op(6, 112, 0, 2, {1, 1});            // deinterlace by interpolation
+  Op(7, 120, 0, 2, {2, 3});            // mosaic 2 x 3
+  Op(8, 56, 0, 2, {0, 0, 1, 2});       // kaleidoscope shifted by 1, 2
+  RenderAll(pixels.data());
+  const Plane full(n_, 255);
+  for (int c = 0; c < 3; ++c) {
+    Plane x(n_);
+    for (size_t i = 0; i < n_; ++i) x[i] = pixels[4 * i + c];
+    Effects::Offset(x.data(), 7, 9, 0, 0, 9, 7, 2, 1, 1);
+    Effects::Flip(0, 255, x.data(), 7, 9, 0, 0, 9, 7, 1, 0, 0, 1, full.data());
+    Effects::Transform(0, 255, x.data(), 7, 9, 0, 0, 9, 7, 1, 0, 90, 110, 20, 0, 1, full.data());
+    Effects::Twirl(0, 255, x.data(), full.data(), 7, 9, 0, 0, 9, 7, 90, 40, 60);
+    Effects::Mirror(0, 255, x.data(), 7, 9, 0, 0, 9, 7, 2, 1, full.data());
+    Effects::DeInterlace(0, 255, x.data(), full.data(), 7, 9, 0, 0, 9, 7, 1, 1);
+    Effects::Mosaic(0, 255, x.data(), 7, 9, 0, 0, 9, 7, full.data(), 2, 3);
+    Effects::Kaleido(0, 255, x.data(), full.data(), 7, 9, 0, 0, 9, 7, 999, 999, 1, 2);
+    EXPECT_EQ(Copy(3 + c), x) << c;
+  }
+}
+
+TEST_F(Render, FogDrawsOnceForTheCompositeAndBlackAndWhiteGivesGrey) {
+  Setup(3, 9, 7);
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < 4 * n_; ++i) pixels[i] = static_cast<uint8_t>(23 * i + 9);
+  Op(1, 69, 0, 2, {2, 10, 0, 60, 5});   // fog brightening by 60, seed 5
+  Op(2, 121, 0, 2, {0, 100, 0, 0, 0});  // black and white from the green plane
+  RenderAll(pixels.data());
+  const Plane full(n_, 255);
+  Plane x[3], fog(n_, 0);
+  for (int c = 0; c < 3; ++c) {
+    x[c].resize(n_);
+    for (size_t i = 0; i < n_; ++i) x[c][i] = pixels[4 * i + c];
+    Effects::Foggy(0, 255, static_cast<int16_t>(c == 0 ? 1 : 2), x[c].data(), full.data(),
+                   fog.data(), 7, 9, 0, 0, 9, 7, 1.0f, 1.0f, 2, 10, 0, 60, 5);
+  }
+  Effects::BWConversion(0, 255, 7, 9, x[0].data(), x[1].data(), x[2].data(), 0, 0, 9, 7,
+                        full.data(), 0, 100, 0, 0, 0);
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(Copy(3 + c), x[1]) << c;
+}
+
 TEST(EffectTable, RoutesAndCaseGroups) {
   EXPECT_EQ(EffectRowOf(0).route, EffectRoute::kNone);
   EXPECT_EQ(EffectRowOf(123).route, EffectRoute::kNone);
