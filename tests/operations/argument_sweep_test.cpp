@@ -346,14 +346,15 @@ std::vector<Row> Rows() {
                                              P.r.data(), P.g.data(), P.b.data(), c.s.h, c.s.w,
                                              c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.mask, c.p16());
                   }});
-  // Each level traces the whole source: the level counts past the 130 the
-  // operation keeps are the costly part of the sweep.
+  // Each level traces the whole source, so only one swept value (1000)
+  // stands for the counts past the 130 levels the operation keeps.
   rows.push_back({"GeoLevels", 3, true, kRc, [](Call& c) {
                     auto& P = *c.planes;
                     const unsigned char colour[3] = {250, 5, 128};
+                    const int16_t count = c.p == 1000 ? int16_t{131} : Held16(c.p, -5, 20);
                     return Effects::GeoLevels(c.mode, c.opacity, 3, P.sr.data(), c.s.h, c.s.w,
                                               P.r.data(), P.g.data(), P.b.data(), c.s.h, c.s.w,
-                                              c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.mask, c.p16(),
+                                              c.r.x0, c.r.y0, c.r.x1, c.r.y1, c.mask, count,
                                               colour);
                   }});
   rows.push_back({"GeoLevels smaller target", 2, true, kRc, [](Call& c) {
