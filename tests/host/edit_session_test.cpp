@@ -301,3 +301,34 @@ TEST_F(BlendSweepTest, EveryModeMatchesThePlainMix) {
 }
 
 }  // namespace
+
+namespace {
+
+class SessionFailuresTest : public vmktest::HostTest {};
+
+TEST_F(SessionFailuresTest, AVersionThatCannotBeRenderedIsNamedAndLeft) {
+  const std::string a = Version("a.tif", vmktest::SolidImage(2, 2, 10, 10, 10));
+  const std::string b = Version("b.tif", vmktest::SolidImage(2, 2, 50, 50, 50));
+  const std::vector<uint8_t> bBefore = vmktest::ReadBytes(b);
+  CarbonEditPlugin* s = Start({a, b});
+  vmktest::WriteText(bundle_.makersFile("com.vellmarkstead.lay"), "damaged layers");
+  Fill(s->destination, 99);
+  driver_.Press(FourCC("Aler"), 1);
+  ASSERT_EQ(s->doOK(), 0);
+  EXPECT_EQ(Sample(Read(a), 0, 0, 0), 99u);
+  EXPECT_EQ(vmktest::ReadBytes(b), bBefore);
+  ASSERT_EQ(driver_.ui().alertRequests.size(), 1u);
+  EXPECT_NE(driver_.ui().alertRequests[0].params[1].find(b), std::string::npos);
+  EXPECT_EQ(edit_->RunPosted(), 1);
+}
+
+TEST_F(SessionFailuresTest, NoMemoryForTheSessionRecordGivesNoWindow) {
+  const std::string a = Version("a.tif", vmktest::SolidImage(2, 2, 10, 10, 10));
+  vmktest::NoWorkMemory none;
+  CarbonEditPlugin* s = Start({a});
+  none.End();
+  EXPECT_EQ(s->mainWindow, nullptr);
+  EXPECT_EQ(s->editWindow(), nullptr);
+}
+
+}  // namespace
