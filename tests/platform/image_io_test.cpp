@@ -214,6 +214,31 @@ TEST_F(ImageIo, JpegReadsBackCloseToWhatWasWritten) {
   EXPECT_EQ(At<uint8_t>(back, 5, 5, 3), 255);
 }
 
+TEST_F(ImageIo, JpegWriteBackKeepsTheSourcesColourSampling) {
+  // Saturated red and blue columns: at 4:2:0 their chroma is averaged away.
+  RawImage stripes = vmktest::SolidImage(16, 16, 255, 0, 0);
+  for (uint32_t y = 0; y < 16; ++y)
+    for (uint32_t x = 1; x < 16; x += 2) {
+      stripes.row(y)[4 * x] = 0;
+      stripes.row(y)[4 * x + 2] = 255;
+    }
+  const std::string path = dir_.file("s.jpg");
+  for (const int sampling : {0, 1}) {
+    io::Properties props;
+    props.jpegSamplingH = props.jpegSamplingV = sampling;
+    vmktest::WriteImageFile(path, io::kTypeJPEG, stripes, props);
+    RawImage back;
+    io::ImageInfo info;
+    ASSERT_EQ(Load(path, 1, &back, &info), io::kOk);
+    EXPECT_EQ(info.properties.jpegSamplingH, sampling == 0 ? 2 : 1);
+    EXPECT_EQ(info.properties.jpegSamplingV, sampling == 0 ? 2 : 1);
+    int worst = 0;
+    for (uint32_t x = 0; x < 16; ++x)
+      worst = std::max(worst, std::abs(At<uint8_t>(back, x, 8, 0) - stripes.row(8)[4 * x]));
+    EXPECT_EQ(worst < 40, sampling == 1) << worst;
+  }
+}
+
 // --- Layouts the writers do not make ------------------------------------
 
 TEST_F(ImageIo, GreyAndAlphaAreSpreadAndDrawnOverBlack) {

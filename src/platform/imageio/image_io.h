@@ -71,6 +71,13 @@ struct Properties {
   // Readers give the stored grid and report this; whoever turns the pixels
   // upright (OrientPixels) sets it to 1 before writing them back.
   int orientation = 1;
+  // A JPEG's colour sampling, as the luma's factors against the chroma's
+  // (2 x 2 for 4:2:0, 1 x 1 for 4:4:4), kept so that a write-back does not
+  // blur what the source held sharp; 0 where the source said nothing.
+  int jpegSamplingH = 0;
+  int jpegSamplingV = 0;
+  // JPEG quality 1..100 for a write-back; 0 is the usual 90.
+  int jpegQuality = 0;
 };
 
 struct ImageInfo {

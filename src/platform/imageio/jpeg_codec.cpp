@@ -109,6 +109,12 @@ int DecodeJpeg(JpegReadState* st, DecodeContext* ctx) {
   out.bitsPerComponent = 8;
   out.isFloat = false;
   out.hasAlpha = false;
+  if (cinfo->num_components == 3 && cinfo->jpeg_color_space == JCS_YCbCr &&
+      cinfo->comp_info[1].h_samp_factor == 1 && cinfo->comp_info[1].v_samp_factor == 1 &&
+      cinfo->comp_info[2].h_samp_factor == 1 && cinfo->comp_info[2].v_samp_factor == 1) {
+    out.properties.jpegSamplingH = cinfo->comp_info[0].h_samp_factor;
+    out.properties.jpegSamplingV = cinfo->comp_info[0].v_samp_factor;
+  }
   if (cinfo->saw_JFIF_marker && (cinfo->density_unit == 1 || cinfo->density_unit == 2) &&
       cinfo->X_density > 0 && cinfo->Y_density > 0) {
     const double k = cinfo->density_unit == 2 ? 2.54 : 1.0;
@@ -193,7 +199,16 @@ int EncodeJpeg(JpegWriteState* st, const Properties* props, const PixelSource* p
   cinfo->input_components = 3;
   cinfo->in_color_space = JCS_RGB;
   jpeg_set_defaults(cinfo);
-  jpeg_set_quality(cinfo, kJpegQuality, TRUE);
+  const int quality = props->jpegQuality >= 1 && props->jpegQuality <= 100 ? props->jpegQuality
+                                                                           : kJpegQuality;
+  jpeg_set_quality(cinfo, quality, TRUE);
+  // The source's sampling (chroma at full or reduced size), within what
+  // libjpeg takes; the default 4:2:0 otherwise.
+  const int sh = props->jpegSamplingH, sv = props->jpegSamplingV;
+  if (sh >= 1 && sh <= 4 && sv >= 1 && sv <= 4 && cinfo->num_components == 3) {
+    cinfo->comp_info[0].h_samp_factor = sh;
+    cinfo->comp_info[0].v_samp_factor = sv;
+  }
   if (props->hasResolution) {
     auto dens = [](double v) {
       const double r = v + 0.5;
