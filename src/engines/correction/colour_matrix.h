@@ -11,9 +11,11 @@
 
 #include "app/core/file_records.h"
 #include "engines/records/param_record.h"
+#include "script/operation.h"
 
 inline constexpr int32_t kColMatSide = 33;
-inline constexpr int32_t kColMatCells = kColMatSide * kColMatSide;
+// The operation of effect 22 carries the same cells.
+static_assert(kColMatCells == kColMatSide * kColMatSide);
 
 struct ColMatPar {
   int32_t byteOrder = 0;  // word 0

@@ -1,9 +1,23 @@
 #include "engines/correction/correction_engine_rows.h"
 
 #include "engines/correction/colour_correction_engine.h"
+#include "engines/correction/colour_matrix_engine.h"
 #include "script/engine_rows.h"
 
 namespace {
+
+// The operation's own 1089 cells and its five settings; plane 6 is the fourth plane.
+void RunColMat(const EngineRowCall& c) {
+  RunEngineOnce<MiscColMat>(
+      [&](MiscColMat& e) {
+        e.SetColMatVal(&c.Record<int32_t>(), c.p1, c.p2, c.p3, c.p4, c.p5);
+      },
+      [&](MiscColMat& e) {
+        e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 255, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h,
+                  1.0f, 1.0f, c.w, c.h, c.planes[0], c.planes[1], c.planes[2], c.plane6, c.mask);
+        return 0;
+      });
+}
 
 // The row hands a copy of plane 6 as the mask, and the record's word 17 (not the effect
 // number) says which correction runs.
@@ -20,5 +34,6 @@ void RunColCor(const EngineRowCall& c) {
 }  // namespace
 
 void RegisterCorrectionEngineRows() {
+  RegisterEngineRow(22, RunColMat);
   for (EffectCode effect : {103, 104, 105, 119}) RegisterEngineRow(effect, RunColCor);
 }
