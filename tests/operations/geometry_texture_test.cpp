@@ -73,6 +73,21 @@ TEST(LoadTexture, OneTexelThroughTheKernelAndEveryForm) {
   EXPECT_EQ(plane[7], 30);
 }
 
+TEST(LoadTexture, ReliefOfAFlatTextureHalvesTheInterior) {
+  const int32_t w = 12, h = 10;
+  Plane plane(static_cast<size_t>(w) * h, 180);
+  const unsigned char texel = 200;
+  ASSERT_EQ(Effects::LoadTexture(0, 255, plane.data(), &texel, 1, 1, nullptr, h, w, 0, 0, w - 1,
+                                 h - 1, 1, 1, 45, 5),
+            0);
+  // A flat texture embosses to mid-grey away from the rim: 180 x 128 / 255
+  // = 90, then the texture in blend mode 8: 90 + 165 x 90 x 72 / 32640.
+  EXPECT_EQ(plane[5 * w + 6], 122);
+  EXPECT_EQ(Effects::LoadTexture(0, 255, plane.data(), &texel, 1, 1, nullptr, h, w, 0, 0, w - 1,
+                                 h - 1, 0, 1, 45, 5),
+            -1);
+}
+
 TEST(LoadInFrame, FullBoxTexturesOnlyTheRimEmptyBoxEverything) {
   const int32_t w = 8, h = 6;
   const unsigned char tex = 200;
