@@ -75,6 +75,28 @@ void LayStripes(const StripeSet& s, int32_t D, int32_t picture, Paint paint) {
   }
 }
 
+// The picture's size and the view limit's size; false when either is empty.
+struct Sizes {
+  int32_t W, H, w, h;
+};
+
+bool ReadSizes(const ImaboxState& state, const DrawPar* drawPar, Sizes* z) {
+  if (drawPar == nullptr || state.srcWidth <= 0 || state.srcHeight <= 0) return false;
+  *z = Sizes{state.srcWidth, state.srcHeight, drawPar->limit.right - drawPar->limit.left,
+             drawPar->limit.bottom - drawPar->limit.top};
+  return z->w > 0 && z->h > 0;
+}
+
+// The stripes' span along one axis: the whole view side, unless the picture
+// is relatively longer across, when its aspect shortens the span.
+int32_t StripeSpan(int32_t along, int32_t across, int32_t viewAlong, int32_t viewAcross) {
+  if (static_cast<float>(along) / static_cast<float>(viewAlong) <
+      static_cast<float>(across) / static_cast<float>(viewAcross)) {
+    return static_cast<int32_t>(static_cast<int64_t>(viewAcross) * along / across);
+  }
+  return viewAlong;
+}
+
 Rect MakeRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   return Rect{static_cast<int16_t>(top), static_cast<int16_t>(left), static_cast<int16_t>(bottom),
               static_cast<int16_t>(right)};
@@ -84,20 +106,12 @@ Rect MakeRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
 
 void VMKimabox::DrawWWIVStrip(GrafPtr port, Rect rect) {
   vmkviews::OverlayFrame frame(port, rect, false, 1);
-  const int32_t W = state_.srcWidth;
-  const int32_t H = state_.srcHeight;
-  if (plaid_ == nullptr || drawPar_ == nullptr || W <= 0 || H <= 0) return;
-  const int32_t w = drawPar_->limit.right - drawPar_->limit.left;
-  const int32_t h = drawPar_->limit.bottom - drawPar_->limit.top;
-  if (w <= 0 || h <= 0) return;
-  int32_t D = w;
-  int32_t start = rect.left;
-  if (static_cast<float>(W) / static_cast<float>(w) < static_cast<float>(H) / static_cast<float>(h)) {
-    D = static_cast<int32_t>(static_cast<int64_t>(h) * W / H);
-    start = rect.left + (w - D) / 2;
-  }
+  Sizes z;
+  if (plaid_ == nullptr || !ReadSizes(state_, drawPar_, &z)) return;
+  const int32_t D = StripeSpan(z.W, z.H, z.w, z.h);
+  const int32_t start = rect.left + (z.w - D) / 2;
   const StripeSet set{&plaid_->free1, plaid_->paletteA, plaid_->colRepeats, plaid_->lineMode};
-  LayStripes(set, D, W, [&](int32_t at, int32_t d, int32_t j) {
+  LayStripes(set, D, z.W, [&](int32_t at, int32_t d, int32_t j) {
     RGBForeColor(StripeColour(set, j));
     PaintRect(MakeRect(start + at, rect.top, start + at + d, rect.bottom));
   });
@@ -105,20 +119,12 @@ void VMKimabox::DrawWWIVStrip(GrafPtr port, Rect rect) {
 
 void VMKimabox::DrawWWIHStrip(GrafPtr port, Rect rect) {
   vmkviews::OverlayFrame frame(port, rect, false, 1);
-  const int32_t W = state_.srcWidth;
-  const int32_t H = state_.srcHeight;
-  if (plaid_ == nullptr || drawPar_ == nullptr || W <= 0 || H <= 0) return;
-  const int32_t w = drawPar_->limit.right - drawPar_->limit.left;
-  const int32_t h = drawPar_->limit.bottom - drawPar_->limit.top;
-  if (w <= 0 || h <= 0) return;
-  int32_t D = h;
-  int32_t base = rect.bottom;
-  if (static_cast<float>(H) / static_cast<float>(h) < static_cast<float>(W) / static_cast<float>(w)) {
-    D = static_cast<int32_t>(static_cast<int64_t>(w) * H / W);
-    base = rect.bottom - (h - D) / 2;
-  }
+  Sizes z;
+  if (plaid_ == nullptr || !ReadSizes(state_, drawPar_, &z)) return;
+  const int32_t D = StripeSpan(z.H, z.W, z.h, z.w);
+  const int32_t base = rect.bottom - (z.h - D) / 2;
   const StripeSet set{&plaid_->free2, plaid_->paletteB, plaid_->rowRepeats, plaid_->lineMode};
-  LayStripes(set, D, H, [&](int32_t at, int32_t d, int32_t j) {
+  LayStripes(set, D, z.H, [&](int32_t at, int32_t d, int32_t j) {
     RGBForeColor(StripeColour(set, j));
     PaintRect(MakeRect(rect.left, base - at - d, rect.right, base - at));
   });
