@@ -22,12 +22,12 @@ inline int32_t Clamp255(int32_t v) { return ClampInt(v, 0, 255); }
 // A colour-space fraction held to 0..1 (NaN passes through unchanged).
 inline float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
-// Raises left and top to 0 and lowers right and bottom to width - 1 and
-// height - 1 (all four inclusive); false when nothing of the rectangle is
-// left.
-inline bool ClipInclusiveRect(int32_t width, int32_t height, int32_t& left, int32_t& top,
-                              int32_t& right, int32_t& bottom) {
-  plat::InclusiveRect r{left, top, right, bottom};
+namespace sample_clamp_detail {
+// Clips through the plane rectangle type R and writes the edges back.
+template <class R>
+bool ClipAs(int32_t width, int32_t height, int32_t& left, int32_t& top, int32_t& right,
+            int32_t& bottom) {
+  R r{left, top, right, bottom};
   const bool left_over = r.ClipTo(width, height);
   left = r.left;
   top = r.top;
@@ -35,16 +35,19 @@ inline bool ClipInclusiveRect(int32_t width, int32_t height, int32_t& left, int3
   bottom = r.bottom;
   return left_over;
 }
+}  // namespace sample_clamp_detail
+
+// Raises left and top to 0 and lowers right and bottom to width - 1 and
+// height - 1 (all four inclusive); false when nothing of the rectangle is
+// left.
+inline bool ClipInclusiveRect(int32_t width, int32_t height, int32_t& left, int32_t& top,
+                              int32_t& right, int32_t& bottom) {
+  return sample_clamp_detail::ClipAs<plat::InclusiveRect>(width, height, left, top, right, bottom);
+}
 
 // The same for a rectangle whose right and bottom lie just outside it: they
 // are lowered to width and height; false when nothing is left.
 inline bool ClipExclusiveRect(int32_t width, int32_t height, int32_t& left, int32_t& top,
                               int32_t& right, int32_t& bottom) {
-  plat::ExclusiveRect r{left, top, right, bottom};
-  const bool left_over = r.ClipTo(width, height);
-  left = r.left;
-  top = r.top;
-  right = r.right;
-  bottom = r.bottom;
-  return left_over;
+  return sample_clamp_detail::ClipAs<plat::ExclusiveRect>(width, height, left, top, right, bottom);
 }
