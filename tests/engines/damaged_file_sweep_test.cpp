@@ -56,7 +56,13 @@
 #include "raster/preview/ymck_preview.h"
 #include "raster/run_length.h"
 #include "record_file_helpers.h"
+#include "engines/families/effect_families.h"
+#include "script/layers.h"
 #include "script/lut_vign.h"
+#include "script/misc_render.h"
+#include "script/operation.h"
+#include "script/script_file.h"
+#include "script/script_record_file.h"
 
 namespace {
 
@@ -486,11 +492,182 @@ class FileRecordSubject : public Subject {
 };
 
 // ---------------------------------------------------------------------------------------
+// Script records, layer records, combined-layer files and the render file.
+// ---------------------------------------------------------------------------------------
+
+// A script of 40 x 30 planes whose first layer holds operations with blocks of their own
+// (variant 0) or one plain operation (variant 1).
+std::unique_ptr<ScriptFile> SweepScript(int variant) {
+  RegisterEffectFamilies();
+  auto s = std::make_unique<ScriptFile>();
+  s->I_ScriptFile(3, 40, 30, 72.0f, 40, 30, 0, 0, 39, 39);
+  const std::vector<int16_t> effects =
+      variant == 0 ? std::vector<int16_t>{11, 23, 28, 22, 113, 106, 61} : std::vector<int16_t>{16};
+  for (size_t k = 0; k < effects.size(); ++k) {
+    const auto o = static_cast<int16_t>(k + 1);
+    s->SetEffect(0, 1, o, effects[k], 0, 0, 0, 0);
+    s->SetParam1(0, 1, o, static_cast<int16_t>(3 + k));
+  }
+  return s;
+}
+
+// The operations of a chain as their stored record, with the count and the chain's head.
+Bytes ChainImage(ScriptFile& s, int16_t count, Oprn* first) {
+  Bytes b;
+  scriptrecord::BuildScriptRecord(s, 32767, first, fichier{}, nullptr, 0, 0, nullptr, 1, &b);
+  const auto head = reinterpret_cast<uintptr_t>(first);
+  for (size_t k = 0; k < sizeof head; ++k) b.push_back(static_cast<uint8_t>(head >> (8 * k)));
+  b.push_back(static_cast<uint8_t>(count));
+  b.push_back(static_cast<uint8_t>(count >> 8));
+  return b;
+}
+
+class ScriptRecordSubject : public Subject {
+ public:
+  ScriptRecordSubject(SweepContext& c, int variant) : c_(c), s_(SweepScript(variant)) {}
+  Laye* Layer() { return s_->GetStack(0)->GetLaye(1); }
+  Bytes Store() override {
+    fichier f;
+    SetFicFromPosix(&f, c_.dir.file("script.eff"));
+    File_kern file(&f);
+    if (s_->SaveScript(Layer()->oprnCount, Layer()->firstOprn, &file, nullptr, 1, 2, nullptr, 1) != 0)
+      return {};
+    return vmktest::ReadBytes(c_.dir.file("script.eff"));
+  }
+  int32_t Read(const Bytes& bytes) override {
+    vmktest::WriteBytes(c_.dir.file("offered.eff"), bytes);
+    fichier f;
+    SetFicFromPosix(&f, c_.dir.file("offered.eff"));
+    File_kern file(&f);
+    return s_->RecallScript(1, &Layer()->oprnCount, &Layer()->firstOprn, &file, 0, nullptr,
+                            nullptr, nullptr, nullptr, nullptr, 1.0f, 1.0f, 1);
+  }
+  Bytes Snapshot() override { return ChainImage(*s_, Layer()->oprnCount, Layer()->firstOprn); }
+
+ protected:
+  SweepContext& c_;
+  std::unique_ptr<ScriptFile> s_;
+};
+
+class LayerRecordSubject : public ScriptRecordSubject {
+ public:
+  using ScriptRecordSubject::ScriptRecordSubject;
+  Bytes Store() override {
+    fichier f;
+    SetFicFromPosix(&f, c_.dir.file("layer.lay"));
+    File_kern file(&f);
+    int32_t pos = 0;
+    if (file.CreateFile() != 0 && file.S_test_exist() != 1) return {};
+    if (s_->SaveLay(0, &file, Layer(), &pos) != 0) return {};
+    return vmktest::ReadBytes(c_.dir.file("layer.lay"));
+  }
+  int32_t Read(const Bytes& bytes) override {
+    vmktest::WriteBytes(c_.dir.file("offered.lay"), bytes);
+    fichier f;
+    SetFicFromPosix(&f, c_.dir.file("offered.lay"));
+    File_kern file(&f);
+    int32_t pos = 0;
+    return s_->RecallLay(&file, Layer(), &pos, 0);
+  }
+  Bytes Snapshot() override {
+    Bytes b = ScriptRecordSubject::Snapshot();
+    const Laye* l = Layer();
+    for (int16_t v : {l->LayFlag, l->active, l->lock}) b.push_back(static_cast<uint8_t>(v));
+    b.insert(b.end(), l->name, l->name + sizeof l->name);
+    const auto paths = reinterpret_cast<uintptr_t>(l->paths);
+    for (size_t k = 0; k < sizeof paths; ++k) b.push_back(static_cast<uint8_t>(paths >> (8 * k)));
+    return b;
+  }
+};
+
+class CombinedLayersSubject : public ScriptRecordSubject {
+ public:
+  using ScriptRecordSubject::ScriptRecordSubject;
+  Bytes Store() override {
+    fichier f;
+    SetFicFromPosix(&f, c_.dir.file("all.lay"));
+    File_kern file(&f);
+    if (s_->SaveCombiLay(&file, 99, nullptr) != 0) return {};
+    return vmktest::ReadBytes(c_.dir.file("all.lay"));
+  }
+  int32_t Read(const Bytes& bytes) override {
+    vmktest::WriteBytes(c_.dir.file("offered.lay"), bytes);
+    fichier f;
+    SetFicFromPosix(&f, c_.dir.file("offered.lay"));
+    File_kern file(&f);
+    int32_t value = 0;
+    return s_->RecallCombiLay(&file, 1, &value, nullptr);
+  }
+  Bytes Snapshot() override {
+    Bytes b = ScriptRecordSubject::Snapshot();
+    for (int32_t v : {s_->width, s_->height, static_cast<int32_t>(s_->resolution)})
+      b.push_back(static_cast<uint8_t>(v));
+    for (int16_t k = 0; k < ScriptFile::kStacks; ++k) {
+      const LayerFile* st = s_->GetStack(k);
+      const auto first = reinterpret_cast<uintptr_t>(st->firstLaye);
+      for (size_t i = 0; i < sizeof first; ++i) b.push_back(static_cast<uint8_t>(first >> (8 * i)));
+      b.push_back(static_cast<uint8_t>(st->layerCount));
+      b.push_back(static_cast<uint8_t>(st->stackValue));
+    }
+    return b;
+  }
+};
+
+class RenderFileSubject : public Subject {
+ public:
+  static constexpr int32_t kW = 12, kH = 9;
+  RenderFileSubject(SweepContext&, int variant) {
+    for (int c = 0; c < 4; ++c)
+      for (size_t i = 0; i < planes_[c].size(); ++i)
+        planes_[c][i] = static_cast<uint8_t>(variant == 0 ? i * (c + 1) : 200 - c);
+  }
+  Bytes Store() override {
+    MiscRender r;
+    if (r.ReadWriteRendFile(0, kW, kH, planes_[0].data(), planes_[1].data(), planes_[2].data(),
+                            planes_[3].data(), kW, kH - 2) != 0)
+      return {};
+    fichier f;
+    RenderFileRecord(&f);
+    return vmktest::ReadBytes(FicToPosix(f));
+  }
+  int32_t Read(const Bytes& bytes) override {
+    fichier f;
+    RenderFileRecord(&f);
+    vmktest::WriteBytes(FicToPosix(f), bytes);
+    MiscRender r;
+    return r.ReadWriteRendFile(1, kW, kH, planes_[0].data(), planes_[1].data(), planes_[2].data(),
+                               planes_[3].data(), kW, kH);
+  }
+  Bytes Snapshot() override {
+    Bytes b;
+    for (const Bytes& p : planes_) b.insert(b.end(), p.begin(), p.end());
+    return b;
+  }
+
+ private:
+  std::vector<Bytes> planes_ = std::vector<Bytes>(4, Bytes(kW * kH));
+};
+
+// ---------------------------------------------------------------------------------------
 // The table.
 // ---------------------------------------------------------------------------------------
 
 std::vector<Family> Families() {
   std::vector<Family> f;
+  // The operation count, and the resize record's mask size behind the last operation.
+  f.push_back(Family{"script record", [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
+                       return std::make_unique<ScriptRecordSubject>(c, v);
+                     }, {68126}});
+  f.push_back(Family{"layer record", [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
+                       return std::make_unique<LayerRecordSubject>(c, v);
+                     }, {0, 8}});
+  // Directory entries of stacks 0 and 1: position, count.
+  f.push_back(Family{"combined layers", [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
+                       return std::make_unique<CombinedLayersSubject>(c, v);
+                     }, {16, 20, 28, 32}});
+  f.push_back(Family{"render file", [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
+                       return std::make_unique<RenderFileSubject>(c, v);
+                     }});
   f.push_back(Family{"ramp", [](SweepContext& c, int v) -> std::unique_ptr<Subject> {
                        return std::make_unique<RampSubject>(c, v);
                      }});
