@@ -63,10 +63,11 @@ void StoreRow(const void* samples, Kind kind, int channels, bool premultiplied,
 void CmykBandToRgb(uint8_t* band, size_t pixels, Kind kind, bool alpha);
 
 // CIELab (or ICC-encoded Lab) samples of 8 or 16 bits turned into sRGB of
-// the same depth in place; an alpha sample after L, a, b stays.
+// the same depth in place; an alpha sample after L, a, b stays. The white
+// is the file's (chromaticity x, y), or D50 when not given (0, 0).
 class LabConverter {
  public:
-  LabConverter(Kind kind, bool iccEncoding);
+  LabConverter(Kind kind, bool iccEncoding, double whiteX = 0.0, double whiteY = 0.0);
   ~LabConverter();
   LabConverter(const LabConverter&) = delete;
   LabConverter& operator=(const LabConverter&) = delete;

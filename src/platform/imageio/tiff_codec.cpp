@@ -362,7 +362,10 @@ int ReadTiff(const std::string& path, DecodeContext& ctx) {
   L.kind = bps == 8 ? Kind::U8 : (bps == 16 ? Kind::U16 : Kind::F32);
   std::unique_ptr<LabConverter> lab;
   if (labModel) {
-    lab = std::make_unique<LabConverter>(L.kind, photo == PHOTOMETRIC_ICCLAB);
+    float* white = nullptr;
+    const bool named = TIFFGetField(tif, TIFFTAG_WHITEPOINT, &white) == 1 && white != nullptr;
+    lab = std::make_unique<LabConverter>(L.kind, photo == PHOTOMETRIC_ICCLAB,
+                                         named ? white[0] : 0.0, named ? white[1] : 0.0);
     if (!lab->ok()) {
       ctx.message = "unsupported TIFF layout: no Lab to sRGB conversion";
       return kErrUnsupported;

@@ -1,7 +1,7 @@
 // Colour models a TIFF file may store that the callers' RGB pixels do not
 // hold: CMYK by the plain ink formula, and CIELab through Little CMS, whose
-// Lab is relative to D50 (as the file's is) and whose sRGB is adapted to
-// D65, so that paper white comes out white. Bands are converted in place
+// Lab is relative to the file's white (D50 unless the file names another)
+// and whose sRGB is adapted to D65, so that paper white comes out white. Bands are converted in place
 // before their rows are stored.
 #include <lcms2.h>
 
@@ -37,8 +37,12 @@ void CmykBandToRgb(uint8_t* band, size_t pixels, Kind kind, bool alpha) {
     CmykToRgb<uint16_t, 65535>(reinterpret_cast<uint16_t*>(band), pixels, alpha);
 }
 
-LabConverter::LabConverter(Kind kind, bool iccEncoding) : kind_(kind), icc_(iccEncoding) {
-  cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);  // D50
+LabConverter::LabConverter(Kind kind, bool iccEncoding, double whiteX, double whiteY)
+    : kind_(kind), icc_(iccEncoding) {
+  // The file's white, D50 when it names none (Adobe's reading of TIFF Lab).
+  cmsCIExyY white = {whiteX, whiteY, 1.0};
+  const bool named = whiteX > 0.0 && whiteY > 0.0 && whiteX < 1.0 && whiteY < 1.0;
+  cmsHPROFILE lab = cmsCreateLab4Profile(named ? &white : nullptr);
   cmsHPROFILE srgb = cmsCreate_sRGBProfile();
   if (lab != nullptr && srgb != nullptr)
     transform_ = cmsCreateTransform(lab, TYPE_Lab_FLT, srgb,
