@@ -2,7 +2,7 @@
 //
 // The rectangle is filtered in place through a window of three unfiltered
 // rows, so row y never sees the already filtered row y - 1 and the filters
-// need three rows of memory whatever the plane's size.
+// need a few rows of memory per band of rows whatever the plane's width.
 #include "raster/convolution.h"
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
+#include "platform/parallel/parallel.h"
 
 namespace {
 
@@ -20,12 +21,19 @@ void FillKernel(int32_t* k, int32_t corner, int32_t edge, int32_t middle) {
   std::memcpy(k, v, sizeof v);
 }
 
+// Rows per band of the parallel walk: enough that the two saved edge rows
+// and the window reload of each band stay small beside its work.
+constexpr int32_t kBandRows = 32;
+
 // Walks the clamped rectangle row by row through a three-row window and
 // calls filter(outRow, rows, n, scratch) once per row: outRow points at the
 // rectangle's left sample of the plane row, rows[0..2] at the window rows
 // above, at and below it (index 1 is the rectangle's left column), n is the
 // rectangle's width and scratch holds `scratchRows` rows of the window's
-// length for the filter's own use.
+// length for the filter's own use. The rows go in bands on the shared
+// threads; each band starts from copies of the unfiltered rows just outside
+// it, taken before any band runs, since its neighbours may filter those
+// first. The filter must touch nothing but its arguments.
 template <typename T, typename Filter>
 int32_t WindowWalk(int32_t width, int32_t height, T* plane, int32_t left, int32_t top,
                    int32_t right, int32_t bottom, int32_t scratchRows, Filter filter) {
@@ -36,28 +44,46 @@ int32_t WindowWalk(int32_t width, int32_t height, T* plane, int32_t left, int32_
   if (bottom >= height - 1) bottom = height - 2;
   if (left > right || top > bottom) return -1;
   const int32_t rowLength = right - left + 3;
-  plat::Block<T> windowBlock(static_cast<int64_t>(rowLength) * (3 + scratchRows), WorkSource());
-  if (!windowBlock) return -1;
-  T* window = windowBlock.get();
-  T* rows[3] = {window, window + rowLength, window + 2 * rowLength};
-  T* scratch = window + 3 * static_cast<int64_t>(rowLength);
-  auto load = [&](T* into, int32_t y) {
-    std::memcpy(into, plane + static_cast<int64_t>(y) * width + (left - 1),
-                static_cast<size_t>(rowLength) * sizeof(T));
+  const size_t rowBytes = static_cast<size_t>(rowLength) * sizeof(T);
+  const int32_t bands = plat::BandCount(top, bottom + 1, kBandRows);
+  // Per band: the window, the scratch, the saved rows above and below.
+  const int64_t perBand = static_cast<int64_t>(rowLength) * (5 + scratchRows);
+  plat::Block<T> block(perBand * bands, WorkSource());
+  if (!block) return -1;
+  auto source = [&](int32_t y) {
+    return plane + static_cast<int64_t>(y) * width + (left - 1);
   };
-  load(rows[0], top - 1);
-  load(rows[1], top);
-  load(rows[2], top + 1);
-  for (int32_t y = top; y <= bottom; ++y) {
-    if (y > top) {
-      T* oldest = rows[0];
-      rows[0] = rows[1];
-      rows[1] = rows[2];
-      rows[2] = oldest;
-      load(rows[2], y + 1);
-    }
-    filter(plane + static_cast<int64_t>(y) * width + left, rows, right - left + 1, scratch);
+  auto edges = [&](int32_t band) {
+    return block.get() + perBand * band + static_cast<int64_t>(rowLength) * (3 + scratchRows);
+  };
+  for (int32_t b = 0; b < bands; ++b) {
+    const int32_t first = top + b * kBandRows;
+    const int32_t end = std::min(first + kBandRows, bottom + 1);
+    std::memcpy(edges(b), source(first - 1), rowBytes);
+    std::memcpy(edges(b) + rowLength, source(end), rowBytes);
   }
+  plat::ParallelFor(top, bottom + 1, kBandRows, [&](int32_t b, int32_t first, int32_t end) {
+    T* window = block.get() + perBand * b;
+    T* rows[3] = {window, window + rowLength, window + 2 * rowLength};
+    T* scratch = window + 3 * static_cast<int64_t>(rowLength);
+    const T* below = edges(b) + rowLength;
+    auto load = [&](T* into, int32_t y) {
+      std::memcpy(into, y == end ? below : source(y), rowBytes);
+    };
+    std::memcpy(rows[0], edges(b), rowBytes);
+    load(rows[1], first);
+    load(rows[2], first + 1);
+    for (int32_t y = first; y < end; ++y) {
+      if (y > first) {
+        T* oldest = rows[0];
+        rows[0] = rows[1];
+        rows[1] = rows[2];
+        rows[2] = oldest;
+        load(rows[2], y + 1);
+      }
+      filter(plane + static_cast<int64_t>(y) * width + left, rows, right - left + 1, scratch);
+    }
+  });
   return 0;
 }
 

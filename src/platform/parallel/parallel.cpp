@@ -1,0 +1,81 @@
+#include "platform/parallel/parallel.h"
+
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+#include <tbb/partitioner.h>
+#include <tbb/task_arena.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+
+namespace plat {
+namespace {
+
+std::atomic<int> g_setCount{0};
+// Set while a thread runs a band, so that a nested loop stays on it.
+thread_local bool t_inBand = false;
+
+struct InBand {
+  bool outer = t_inBand;
+  InBand() { t_inBand = true; }
+  ~InBand() { t_inBand = outer; }
+  InBand(const InBand&) = delete;
+  InBand& operator=(const InBand&) = delete;
+};
+
+int DefaultCount() {
+  static const int count = [] {
+    const char* env = std::getenv("VMK_THREADS");
+    if (env != nullptr && *env != '\0') {
+      char* end = nullptr;
+      const long n = std::strtol(env, &end, 10);
+      if (end != nullptr && *end == '\0' && n > 0) return static_cast<int>(std::min(n, 1024L));
+    }
+    return std::max(1, tbb::this_task_arena::max_concurrency());
+  }();
+  return count;
+}
+
+void RunBand(const BandBody& body, int32_t begin, int32_t end, int32_t band, int32_t index) {
+  const int32_t first = begin + static_cast<int32_t>(static_cast<int64_t>(index) * band);
+  const int32_t last = static_cast<int32_t>(std::min<int64_t>(int64_t{first} + band, end));
+  body.call(body.object, index, first, last);
+}
+
+}  // namespace
+
+int ThreadCount() {
+  const int set = g_setCount.load(std::memory_order_relaxed);
+  return set > 0 ? set : DefaultCount();
+}
+
+void SetThreadCount(int count) { g_setCount.store(std::max(count, 0), std::memory_order_relaxed); }
+
+int32_t BandCount(int32_t begin, int32_t end, int32_t band) {
+  if (end <= begin) return 0;
+  band = std::max(band, 1);
+  return static_cast<int32_t>((int64_t{end} - begin + band - 1) / band);
+}
+
+void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
+  band = std::max(band, 1);
+  const int32_t bands = BandCount(begin, end, band);
+  const int threads = ThreadCount();
+  if (bands <= 1 || threads <= 1 || t_inBand) {
+    for (int32_t i = 0; i < bands; ++i) RunBand(body, begin, end, band, i);
+    return;
+  }
+  tbb::task_arena arena(std::min(threads, static_cast<int>(bands)));
+  arena.execute([&] {
+    tbb::parallel_for(
+        tbb::blocked_range<int32_t>(0, bands, 1),
+        [&](const tbb::blocked_range<int32_t>& r) {
+          const InBand mark;
+          for (int32_t i = r.begin(); i < r.end(); ++i) RunBand(body, begin, end, band, i);
+        },
+        tbb::simple_partitioner());
+  });
+}
+
+}  // namespace plat

@@ -1,0 +1,62 @@
+// One parallel-for over rows.
+//
+// Kernels whose rows are independent hand a row range to ParallelFor, which
+// cuts it into bands of `band` rows and runs the bands on the shared thread
+// pool. The bands depend only on the range and the band height, never on the
+// number of threads, so a kernel that keeps state per band (a window of
+// unfiltered rows, a running sum) gives the same samples at any count.
+//
+// Bodies must not touch process-wide state: work memory (plat::Block from
+// the session) is taken before the loop, one piece per band if need be
+// (BandCount tells how many), never inside it. A ParallelFor called from a
+// body runs its bands in order on the calling thread.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+
+namespace plat {
+
+// Threads a loop may use: the host's cores, unless the environment variable
+// VMK_THREADS (read once) or SetThreadCount says otherwise. At least 1.
+int ThreadCount();
+// Sets the count for every later loop; 0 or less goes back to the default
+// (VMK_THREADS, else the cores).
+void SetThreadCount(int count);
+
+// Number of bands [begin, end) falls into; 0 for an empty range.
+int32_t BandCount(int32_t begin, int32_t end, int32_t band);
+
+// The body of a loop without the cost of a std::function: a function and the
+// object it acts on.
+struct BandBody {
+  void* object = nullptr;
+  // Rows [first, last) of band number `index`.
+  void (*call)(void* object, int32_t index, int32_t first, int32_t last) = nullptr;
+};
+
+// Runs body over every band of [begin, end); returns when all have run.
+void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body);
+
+// body(index, first, last) for band `index` covering rows [first, last).
+template <typename F>
+  requires std::is_invocable_v<F&, int32_t, int32_t, int32_t>
+void ParallelFor(int32_t begin, int32_t end, int32_t band, F&& body) {
+  using Body = std::remove_reference_t<F>;
+  ParallelBands(begin, end, band,
+                BandBody{const_cast<void*>(static_cast<const void*>(&body)),
+                         [](void* o, int32_t index, int32_t first, int32_t last) {
+                           (*static_cast<Body*>(o))(index, first, last);
+                         }});
+}
+
+// body(first, last) for rows [first, last), when the band index is of no use.
+template <typename F>
+  requires std::is_invocable_v<F&, int32_t, int32_t>
+void ParallelFor(int32_t begin, int32_t end, int32_t band, F&& body) {
+  ParallelFor(begin, end, band,
+              [&body](int32_t, int32_t first, int32_t last) { body(first, last); });
+}
+
+}  // namespace plat

@@ -1,0 +1,54 @@
+#include "platform/parallel/parallel.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+namespace {
+
+struct Threads {
+  explicit Threads(int n) { plat::SetThreadCount(n); }
+  ~Threads() { plat::SetThreadCount(0); }
+};
+
+TEST(ParallelFor, BandsCoverTheRangeOnceAtFixedBoundsAtAnyCount) {
+  for (int n : {1, 3, 8}) {
+    const Threads t(n);
+    EXPECT_EQ(plat::ThreadCount(), n);
+    // 5..1005 in bands of 7: 143 bands, the last of 6 rows.
+    std::vector<std::atomic<int>> hits(1010);
+    std::vector<int> firstOf(143, -1), endOf(143, -1);
+    plat::ParallelFor(5, 1005, 7, [&](int32_t b, int32_t first, int32_t end) {
+      firstOf[b] = first;
+      endOf[b] = end;
+      for (int32_t y = first; y < end; ++y) hits[y]++;
+    });
+    for (int32_t y = 0; y < 1010; ++y) ASSERT_EQ(hits[y].load(), y >= 5 && y < 1005) << y;
+    for (int32_t b = 0; b < 143; ++b) {
+      EXPECT_EQ(firstOf[b], 5 + 7 * b);
+      EXPECT_EQ(endOf[b], b == 142 ? 1005 : 12 + 7 * b);
+    }
+  }
+}
+
+TEST(ParallelFor, EmptyRangesNestedLoopsAndCounts) {
+  EXPECT_EQ(plat::BandCount(3, 3, 4), 0);
+  EXPECT_EQ(plat::BandCount(4, 3, 4), 0);
+  EXPECT_EQ(plat::BandCount(0, 9, 4), 3);
+  EXPECT_EQ(plat::BandCount(0, 9, 0), 9);  // a band is at least one row
+  const Threads t(8);
+  int calls = 0;
+  plat::ParallelFor(10, 10, 4, [&](int32_t, int32_t) { ++calls; });
+  EXPECT_EQ(calls, 0);
+  // A loop inside a band runs there, in order.
+  std::vector<std::vector<int32_t>> inner(16);
+  plat::ParallelFor(0, 16, 1, [&](int32_t outer, int32_t) {
+    plat::ParallelFor(0, 5, 1, [&](int32_t y, int32_t) { inner[outer].push_back(y); });
+  });
+  for (const auto& v : inner) EXPECT_EQ(v, (std::vector<int32_t>{0, 1, 2, 3, 4}));
+  plat::SetThreadCount(-4);
+  EXPECT_GE(plat::ThreadCount(), 1);
+}
+
+}  // namespace

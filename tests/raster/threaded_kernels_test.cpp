@@ -1,0 +1,106 @@
+// The raster kernels that run their rows on the shared threads give, at one
+// thread and at eight, exactly the samples of their one-sample references.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/parallel/parallel.h"
+#include "platform/random/random.h"
+#include "raster/convolution.h"
+#include "support/session.h"
+
+namespace {
+
+struct Size {
+  int32_t w, h;
+};
+// Odd sizes, and tall ones whose rows fall into many bands.
+constexpr Size kSizes[] = {{1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {19, 70}, {3, 3}};
+constexpr int kCounts[] = {1, 8};
+
+struct Threads {
+  explicit Threads(int n) { plat::SetThreadCount(n); }
+  ~Threads() { plat::SetThreadCount(0); }
+};
+
+template <typename T>
+std::vector<T> Noise(Size s, uint32_t seed, uint32_t range) {
+  plat::SeedRandom(seed);
+  std::vector<T> p(static_cast<size_t>(s.w) * s.h);
+  for (auto& v : p) v = static_cast<T>(static_cast<uint32_t>(plat::Random()) % range);
+  return p;
+}
+
+// Whole-plane rectangle and one inside it; the kernels clamp both to the
+// plane less its border.
+std::array<std::array<int32_t, 4>, 2> Rects(Size s) {
+  return {{{0, 0, s.w - 1, s.h - 1}, {2, s.h / 3, s.w - 3, s.h - 2}}};
+}
+
+// The plane as the one-sample function computes it from the unfiltered one.
+template <typename T, typename One>
+std::vector<T> Reference(const std::vector<T>& orig, Size s, std::array<int32_t, 4> r, One one) {
+  std::vector<T> out = orig;
+  for (int32_t y = std::max(r[1], 1); y <= std::min(r[3], s.h - 2); ++y)
+    for (int32_t x = std::max(r[0], 1); x <= std::min(r[2], s.w - 2); ++x)
+      one(&out[y * s.w + x], &orig[y * s.w + x], s.w);
+  return out;
+}
+
+template <typename T, typename Run, typename One>
+void CheckAtEveryCount(uint32_t range, Run run, One one) {
+  for (Size s : kSizes)
+    for (const auto& r : Rects(s)) {
+      const std::vector<T> orig = Noise<T>(s, static_cast<uint32_t>(s.w * 31 + s.h), range);
+      const std::vector<T> expect = Reference(orig, s, r, one);
+      for (int n : kCounts) {
+        const Threads t(n);
+        std::vector<T> p = orig;
+        run(p.data(), s, r);
+        ASSERT_EQ(p, expect) << s.w << "x" << s.h << " from " << r[0] << "," << r[1] << " at "
+                             << n << " threads";
+      }
+    }
+}
+
+class ThreadedKernels : public vmktest::SessionTest {};
+
+TEST_F(ThreadedKernels, Convolution3x3) {
+  int32_t k[9];
+  int16_t div = 0;
+  Load_matrix(0, 150, k, &div);
+  CheckAtEveryCount<uint8_t>(
+      256,
+      [&](uint8_t* p, Size s, std::array<int32_t, 4> r) {
+        (void)X_Mat_Chbuf(s.w, s.h, p, r[0], r[1], r[2], r[3], 3, div, k, 3000);
+      },
+      [&](uint8_t* out, const uint8_t* c, int32_t row) {
+        Calc_Chmatrix(out, c, row, 3, div, k, 4096 - 3000, 3000);
+      });
+}
+
+TEST_F(ThreadedKernels, WideConvolution3x3) {
+  const int32_t k[9] = {1, -2, 3, 4, 9, -5, 2, 1, 7};
+  CheckAtEveryCount<uint32_t>(
+      1u << 20,
+      [&](uint32_t* p, Size s, std::array<int32_t, 4> r) {
+        (void)X_Mat_Lnbuf(s.w, s.h, p, r[0], r[1], r[2], r[3], -2, 7, k, 2500);
+      },
+      [&](uint32_t* out, const uint32_t* c, int32_t row) {
+        Calc_Lnmatrix(out, c, row, -2, 7, k, 4096 - 2500, 2500);
+      });
+}
+
+TEST_F(ThreadedKernels, Median3x3) {
+  CheckAtEveryCount<uint8_t>(
+      256,
+      [&](uint8_t* p, Size s, std::array<int32_t, 4> r) {
+        (void)X_median_buf(s.w, s.h, p, r[0], r[1], r[2], r[3], 0);
+      },
+      [&](uint8_t* out, const uint8_t* c, int32_t row) { Calc_median(out, c, row, 0); });
+}
+
+}  // namespace
