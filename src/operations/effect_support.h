@@ -11,6 +11,7 @@
 #include "app/core/sample_clamp.h"
 #include "app/core/session_state.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/parallel.h"
 
 namespace effect_support {
 
@@ -31,6 +32,26 @@ inline void ForEachPixel(int32_t width, int32_t height, int32_t x0, int32_t y0, 
     const int64_t row = static_cast<int64_t>(y) * width;
     for (int32_t x = x0; x <= x1; ++x) visit(row + x, x, y);
   }
+}
+
+// Rows per band when a pixel loop runs on the shared threads: a band of a
+// wide plane is well over the cost of handing it out.
+constexpr int32_t kPixelBandRows = 16;
+
+// ForEachPixel with the rows on the shared threads, for visits that touch
+// their own pixel and nothing else (no random draws, no session state, no
+// work memory taken inside).
+template <typename Visit>
+inline void ForEachPixelParallel(int32_t width, int32_t height, int32_t x0, int32_t y0,
+                                 int32_t x1, int32_t y1, Visit visit) {
+  ClampRegion(width, height, x0, y0, x1, y1);
+  if (x0 > x1) return;
+  plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [&](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      const int64_t row = static_cast<int64_t>(y) * width;
+      for (int32_t x = x0; x <= x1; ++x) visit(row + x, x, y);
+    }
+  });
 }
 
 // Weight of one pixel: the opacity, or mask * opacity / 255 through a mask.

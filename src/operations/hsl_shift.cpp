@@ -13,7 +13,7 @@
 
 using effect_support::Blend;
 using effect_support::Clamp255;
-using effect_support::ClampRegion;
+using effect_support::ForEachPixelParallel;
 using effect_support::Weight;
 
 namespace {
@@ -72,22 +72,18 @@ HslShift MakeShift(int16_t hueShift, int16_t saturation, int16_t lightness, int1
 }
 
 // Runs the shift over the region, pixel p's three samples at
-// sample(p, 0..2).
+// sample(p, 0..2), the rows on the shared threads.
 template <typename Sample>
 void ShiftRegion(int16_t mode, int16_t opacity, int32_t height, int32_t width,
                  const unsigned char* mask, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                  const HslShift& shift, Sample sample) {
-  ClampRegion(width, height, x0, y0, x1, y1);
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      unsigned char* c[3] = {sample(i, 0), sample(i, 1), sample(i, 2)};
-      int32_t shifted[3];
-      shift.Apply(*c[0], *c[1], *c[2], shifted);
-      const int32_t weight = Weight(mask, i, opacity);
-      for (int32_t k = 0; k < 3; ++k) *c[k] = Blend(mode, *c[k], shifted[k], weight);
-    }
-  }
+  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+    unsigned char* c[3] = {sample(i, 0), sample(i, 1), sample(i, 2)};
+    int32_t shifted[3];
+    shift.Apply(*c[0], *c[1], *c[2], shifted);
+    const int32_t weight = Weight(mask, i, opacity);
+    for (int32_t k = 0; k < 3; ++k) *c[k] = Blend(mode, *c[k], shifted[k], weight);
+  });
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 using effect_support::Blend;
 using effect_support::Clamp255;
 using effect_support::ForEachPixel;
+using effect_support::ForEachPixelParallel;
 using effect_support::Weight;
 
 namespace {
@@ -29,11 +30,19 @@ int32_t PercentStep(int64_t percent) {
 }
 
 // Etch with row k of the set at tables + k * rowStride; a stride of 0 gives
-// every channel the same row.
+// every channel the same row. Replacement at full opacity without a mask
+// blends to the table's value itself, so that case is the bare look-up.
 void EtchRows(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t height,
               int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t channels,
               const unsigned char* mask, const unsigned char* tables, int32_t rowStride) {
-  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {
+  if (mode == 0 && opacity == 255 && mask == nullptr) {
+    ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {
+      unsigned char* p = buffer + pixel * channels;
+      for (int32_t k = 0; k < channels; ++k) p[k] = tables[k * rowStride + p[k]];
+    });
+    return;
+  }
+  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {
     const int32_t a = Weight(mask, pixel, opacity);
     unsigned char* p = buffer + pixel * channels;
     for (int32_t k = 0; k < channels; ++k) {

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
 #include "raster/convolution.h"
+#include "raster/tone_lut.h"
 #include "support/session.h"
 
 namespace {
@@ -101,6 +103,47 @@ TEST_F(ThreadedKernels, Median3x3) {
         (void)X_median_buf(s.w, s.h, p, r[0], r[1], r[2], r[3], 0);
       },
       [&](uint8_t* out, const uint8_t* c, int32_t row) { Calc_median(out, c, row, 0); });
+}
+
+TEST_F(ThreadedKernels, LookUpTablesWithAndWithoutMask) {
+  int16_t luts[3][256];
+  for (int k = 0; k < 3; ++k)
+    for (int i = 0; i < 256; ++i) luts[k][i] = static_cast<int16_t>((i * (k + 3) + 7 * k) % 300 - 20);
+  for (Size s : kSizes)
+    for (bool masked : {false, true}) {
+      const std::vector<uint32_t> src = Noise<uint32_t>(s, 11, 0xFFFFFFFFu);
+      std::vector<int16_t> mask = Noise<int16_t>(s, 12, 8193);
+      const int16_t* m = masked ? mask.data() : nullptr;
+      const int32_t left = s.w / 4, top = s.h / 3, right = s.w, bottom = s.h;
+      std::vector<uint32_t> expect = src;
+      for (int32_t y = top; y < bottom; ++y)
+        for (int32_t x = left; x < right; ++x) {
+          const size_t i = static_cast<size_t>(y) * s.w + x;
+          uint8_t b[4];
+          std::memcpy(b, &src[i], 4);
+          for (int k = 0; k < 4; ++k) {
+            const int32_t t = k == 3 ? b[k] : luts[k][b[k]];
+            if (!masked) {
+              b[k] = static_cast<uint8_t>(t & 0xFF);
+            } else {
+              const int32_t v = (t * (8192 - mask[i]) + b[k] * mask[i]) >> 13;
+              b[k] = static_cast<uint8_t>(std::clamp(v, 0, 255));
+            }
+          }
+          std::memcpy(&expect[i], b, 4);
+        }
+      for (int n : kCounts) {
+        const Threads t(n);
+        std::vector<uint32_t> dst(src.size(), 0), inPlace = src;
+        for (size_t i = 0; i < dst.size(); ++i) dst[i] = src[i];
+        X_lut_buffer(s.h, s.w, src.data(), dst.data(), left, top, right, bottom, m, 0, luts[0],
+                     luts[1], luts[2], nullptr);
+        X_lut_buffer(s.h, s.w, inPlace.data(), inPlace.data(), left, top, right, bottom, m, 0,
+                     luts[0], luts[1], luts[2], nullptr);
+        ASSERT_EQ(dst, expect) << s.w << "x" << s.h << " at " << n;
+        ASSERT_EQ(inPlace, expect) << s.w << "x" << s.h << " at " << n;
+      }
+    }
 }
 
 }  // namespace
