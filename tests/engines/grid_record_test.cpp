@@ -249,6 +249,13 @@ TEST(GridRecord, ScriptBlockLayout) {
   ASSERT_TRUE(vmkrec::LoadRecord(big.data(), big.size(), *fromBig));
   EXPECT_TRUE(Same(*fromBig, *expect));
 
+  // A grid's own word 0 decides nothing: the record's word says little-endian for all.
+  std::vector<uint8_t> innerZero = b;
+  std::fill(innerZero.begin() + g1, innerZero.begin() + g1 + 4, 0);
+  auto fromInner = NewGrid();
+  ASSERT_TRUE(vmkrec::LoadRecord(innerZero.data(), innerZero.size(), *fromInner));
+  EXPECT_TRUE(Same(*fromInner, *expect));
+
   // More grids than slots, or a grid of more than 127 cells, is refused.
   std::vector<uint8_t> bad = b;
   bad[4 * kGpCount] = 17;

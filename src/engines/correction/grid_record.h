@@ -107,7 +107,8 @@ void VisitRecord(V& v, GridInfo1& h) {
 
 template <class V>
 void VisitRecord(V& v, GridInfo& g) {
-  v.flag(g.w[0]);
+  // The record's word 0 speaks for every grid; a grid's own word follows it.
+  v.innerFlag(g.w[0]);
   v.i32s(&g.w[1], kGiColumns - 1);
   const int32_t columns = v.count32(g.w[kGiColumns]);
   const int32_t rows = v.count32(g.w[kGiRows]);
