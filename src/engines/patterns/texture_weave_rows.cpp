@@ -3,6 +3,8 @@
 #include "engines/patterns/backdrop_compo_engines.h"
 #include "engines/patterns/lens_flare_gradient_engines.h"
 #include "engines/patterns/texture_engine.h"
+#include "engines/patterns/weave_engine.h"
+#include "script/operation.h"
 #include "script/engine_rows.h"
 
 namespace {
@@ -43,12 +45,55 @@ void RunLensBlur(const EngineRowCall& c) {
                               });
 }
 
+// Every weave row first sizes the engine at the plane and hands it the record.
+void PrepareWeave(MiscWeave& e, const EngineRowCall& c) {
+  e.SetBufSize(c.w, c.h, c.w, c.h, c.resolution);
+  e.SetPlaidPar(&c.Record<PlaidPar>());
+}
+
+// The woven frame: always the composite planes; Param1 is the opacity, the low bytes of
+// Param2..Param5 the hole and edge percentages.
+void RunWeaveFrame(const EngineRowCall& c) {
+  RunEngineOnce<MiscWeave>([&](MiscWeave& e) { PrepareWeave(e, c); },
+                           [&](MiscWeave& e) {
+                             const int16_t opacity = c.p1;
+                             for (int16_t k = 0; k < 3; ++k)
+                               e.FrameBuf(k, e.par.lineMode, c.planes[k], c.h, c.w, 0, 0, c.aw,
+                                          c.ah, c.mask, &opacity, c.p2 & 0xFF, c.p3 & 0xFF,
+                                          c.p4 & 0xFF, c.p5 & 0xFF);
+                           });
+}
+
+void RunPlaid(const EngineRowCall& c) {
+  RunEngineOnce<MiscWeave>([&](MiscWeave& e) { PrepareWeave(e, c); },
+                           [&](MiscWeave& e) {
+                             return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 0, 0, c.aw, c.ah,
+                                              c.w, c.h, 0, 0, c.w, c.h, 1.0f, 1.0f, c.w, c.h,
+                                              c.planes[0], c.planes[1], c.planes[2], c.mask,
+                                              nullptr);
+                           });
+}
+
+// The weave: on one plane it weaves the destination plane, like each composite plane.
+void RunWeave(const EngineRowCall& c) {
+  if (c.op != nullptr && c.op->MulStruc == nullptr) return;  // no multi-record: nothing drawn
+  RunEngineOnce<MiscWeave>([&](MiscWeave& e) { PrepareWeave(e, c); },
+                           [&](MiscWeave& e) {
+                             for (int16_t k = 0; k < c.n && k < 3; ++k)
+                               e.FillBuf(c.mode, c.opacity, k, 0, e.par.lineMode, 0,
+                                         c.planes[k], c.mask, c.p1);
+                           });
+}
+
 }  // namespace
 
 // The super gradient (49) takes no row: the dispatch only makes and deletes its engine,
 // which draws nothing.
 void RegisterTextureWeaveRows() {
   RegisterEngineRow(77, RunTextu);
+  RegisterEngineRow(40, RunWeaveFrame);
+  RegisterEngineRow(42, RunPlaid);
+  RegisterEngineRow(43, RunWeave);
   RegisterEngineRow(94, RunBackDrop);
   RegisterEngineRow(111, RunCompo);
   RegisterEngineRow(85, RunLensBlur);

@@ -1,0 +1,169 @@
+// The weave engine: strip formulas, free strips, the weave itself and the frame.
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/core/colour_spaces.h"
+#include "engines/patterns/weave_engine.h"
+#include "script/lut_vign.h"
+
+namespace {
+
+std::vector<uint8_t> Expanded(const char* formula) {
+  MiscWeave e;
+  std::strcpy(e.par.formula1, formula);
+  const int32_t length = e.PrepareAndCnt(1, 0, 1);
+  std::vector<uint8_t> out(static_cast<size_t>(length));
+  e.LoadStrip(out.data(), 1);
+  return out;
+}
+
+TEST(WeaveFormula, GroupsMirrorsAndCounts) {
+  EXPECT_EQ(Expanded("2[A3B]"), (std::vector<uint8_t>{0, 1, 1, 1, 0, 1, 1, 1}));
+  EXPECT_EQ(Expanded("/ABC"), (std::vector<uint8_t>{0, 1, 2, 2, 1, 0}));
+  EXPECT_EQ(Expanded("2[A3]"), (std::vector<uint8_t>{0, 0}));  // the count before ] is ignored
+  EXPECT_EQ(Expanded("123"), std::vector<uint8_t>{});
+  EXPECT_EQ(Expanded("2pz"), (std::vector<uint8_t>{15, 15, 16}));
+  // Huge counts stop at the expansion's limit instead of running away.
+  EXPECT_EQ(Expanded("99999[99999[99999A]]").size(), static_cast<size_t>(kMaxStripLength));
+  const unsigned char minus[] = "\x04-12x", none[] = "\x02+x", empty[] = "\x00";
+  EXPECT_EQ(StringToNum(minus), -12);
+  EXPECT_EQ(StringToNum(none), 0);
+  EXPECT_EQ(StringToNum(empty), 0);
+}
+
+TEST(WeaveFormula, LinesFromFormulasAndFreeStrips) {
+  MiscWeave e;
+  std::strcpy(e.par.formula1, "");
+  std::vector<uint8_t> line(10, 16);
+  e.PrepareFormula(1, 0, 10, 10, line.data(), 1);
+  EXPECT_EQ(line, std::vector<uint8_t>(10, 0));  // an empty formula paints palette 0
+  std::strcpy(e.par.formula1, "AB");
+  e.PrepareFormula(1, 2, 10, 6, line.data(), 2);
+  EXPECT_EQ(std::vector<uint8_t>(line.begin(), line.begin() + 6), (std::vector<uint8_t>{0, 0, 1, 0, 0, 1}));
+  std::fill(line.begin(), line.end(), 16);
+  e.PrepareFormula(1, 0, 0, 10, line.data(), 1);
+  EXPECT_EQ(line, std::vector<uint8_t>(10, 16));  // no size: the line stays free
+
+  Init_WWInfo(&e.par.free1);
+  e.par.free1.stripCount = 2;
+  e.par.free1.stripOn[0] = e.par.free1.stripOn[1] = 1;
+  e.par.free1.stripWidth[0] = 30;
+  e.par.free1.stripWidth[1] = 70;
+  e.par.free1.stripColour[0] = 3;
+  e.par.free1.stripColour[1] = 4;
+  e.PrepareFreeH(1, 0, 100, 10, line.data(), 2);
+  EXPECT_EQ(line, (std::vector<uint8_t>{3, 3, 3, 4, 4, 3, 3, 3, 4, 16}));
+  e.PrepareFreeH(2, 0, 100, 10, line.data(), 2);
+  EXPECT_EQ(line, (std::vector<uint8_t>{3, 3, 4, 4, 4, 3, 3, 4, 4, 16}));
+  e.PrepareFreeH(3, 0, 100, 10, line.data(), 2);
+  EXPECT_EQ(line, std::vector<uint8_t>(10, 16));
+}
+
+constexpr int32_t kW = 8, kH = 8;  // square: both lines cover the whole span
+
+class Weave : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Init_PlaidPar(&p, 0);
+    p.threadSource = 0;
+    p.lineMode = 2;
+    p.freeMode = 0;
+    std::strcpy(p.formula1, "A");
+    std::strcpy(p.formula2, "B");
+    p.paletteA[0][0] = 200;
+    p.paletteB[0][1] = 50;
+    Init_WeaveInfo(&p.weave1, 2, 2);
+    p.sameWeave = 1;
+    p.rowsWoven = p.colsWoven = 1;
+    p.threadWidth = p.threadHeight = 1;
+    p.rowAngle = 0;
+    p.colAngle = 0;
+    p.rowRepeats = p.colRepeats = 1;
+  }
+  std::vector<uint8_t> Woven(const uint8_t* mask = nullptr, int16_t opacity = 255) {
+    MiscWeave e;
+    e.SetBufSize(kW, kH, kW, kH, 72);
+    e.SetPlaidPar(&p);
+    std::vector<uint8_t> plane(kW * kH, 7);
+    e.FillBuf(0, opacity, 0, 0, p.lineMode, 0, plane.data(), mask, 0);
+    return plane;
+  }
+  PlaidPar p;
+};
+
+TEST_F(Weave, SameWeaveShowsColumnsOnEvenCellsAndRowsElsewhere) {
+  const auto plane = Woven();
+  for (int32_t y = 0; y < kH; ++y)
+    for (int32_t x = 0; x < kW; ++x)
+      EXPECT_EQ(plane[y * kW + x], (x % 2 == 0 && y % 2 == 0) ? 50 : 200) << x << "," << y;
+  p.threadWidth = 6;  // too thick: no row thread is drawn
+  for (uint8_t v : Woven()) EXPECT_NE(v, 200);
+}
+
+TEST_F(Weave, MaskBlendsTheWovenWithTheUnwoven) {
+  const auto full = Woven();
+  std::vector<uint8_t> mask(kW * kH);
+  for (int32_t i = 0; i < kW * kH; ++i) mask[i] = static_cast<uint8_t>(i * 5);
+  const auto masked = Woven(mask.data(), 128);
+  for (int32_t i = 0; i < kW * kH; ++i) {
+    const int32_t mixed = (128 * full[i] + 127 * 7) / 255;
+    EXPECT_EQ(masked[i], ((255 - mask[i]) * 7 + mask[i] * mixed) / 255) << i;
+  }
+}
+
+TEST_F(Weave, FrameKeepsThePictureInTheHole) {
+  constexpr int32_t w = 40, h = 30;
+  std::vector<uint8_t> plane(w * h), original;
+  for (int32_t i = 0; i < w * h; ++i) plane[i] = static_cast<uint8_t>(90 + i % 3);
+  original = plane;
+  MiscWeave e;
+  e.SetBufSize(w, h, w, h, 72);
+  e.SetPlaidPar(&p);
+  const int16_t opacity = 255;
+  e.FrameBuf(0, p.lineMode, plane.data(), h, w, 0, 0, w, h, nullptr, &opacity, 50, 50, 0, 0);
+  // Edge 0 keeps the picture at full size, so the centre is untouched.
+  for (int32_t y = 11; y < 18; ++y)
+    for (int32_t x = 13; x < 25; ++x) EXPECT_EQ(plane[y * w + x], original[y * w + x]) << x << "," << y;
+  EXPECT_EQ(plane[0], 50);
+  EXPECT_EQ(plane[1], 200);
+}
+
+TEST_F(Weave, GoldenPlaid) {
+  std::strcpy(p.formula1, "2[A3B]/CD");
+  std::strcpy(p.formula2, "4C2[DA]");
+  for (int32_t k = 0; k < 16; ++k)
+    for (int32_t c = 0; c < 3; ++c) {
+      p.paletteA[c][k] = static_cast<uint8_t>(k * 13 + c * 40);
+      p.paletteB[c][k] = static_cast<uint8_t>(250 - k * 11 - c * 30);
+    }
+  p.lineMode = 0;
+  p.threadWidth = 2;
+  p.threadHeight = 3;
+  p.rowAngle = 30;
+  p.colAngle = 10;
+  p.shade1 = 80;
+  p.shade2 = 120;
+  constexpr int32_t w = 37, h = 23;
+  std::vector<uint8_t> planes(3 * w * h, 100);
+  MiscWeave e;
+  e.SetPlaidPar(&p);
+  e.FillBuf(3, 0, 255, 0, 1, 0, 0, w, h, w, h, 0, 0, w, h, 1, 1, w, h, planes.data(),
+            planes.data() + w * h, planes.data() + 2 * w * h, nullptr, nullptr);
+  uint64_t hash = 1469598103934665603ull;
+  for (uint8_t b : planes) hash = (hash ^ b) * 1099511628211ull;
+  EXPECT_EQ(hash, 9621137010293496193ull);
+  // Ramp threads on a plane that is not square stay inside it.
+  p.threadSource = 3;
+  Init_LutVign(1, &p.ramp1, 255, 0, 0, 0);
+  Init_LutVign(1, &p.ramp2, 0, 255, 0, 0);
+  std::vector<uint8_t> wide(w * h, 100);
+  e.SetPlaidPar(&p);
+  e.FillBuf(1, 0, 255, 0, 1, 0, 0, w, h, w, h, 0, 0, w, h, 1, 1, w, h, wide.data(), nullptr,
+            nullptr, nullptr, nullptr);
+  EXPECT_NE(wide, std::vector<uint8_t>(w * h, 100));
+}
+
+}  // namespace
