@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "engines/patterns/pattern_record_kinds.h"
+#include "operations/effects.h"
 #include "script/engine_rows.h"
 
 namespace {
@@ -136,6 +138,46 @@ TEST(FractFillBuf, ApplyZeroBlendsEachPixelWithItsCopy) {
   // The row of the fractal effect is the engine's.
   RegisterPatternRecords();
   EXPECT_EQ(FindEngineRow(100), &RunFractRow);
+}
+
+TEST(FractFillBuf, BlurLevelNineIsFullStrengthRadiusThree) {
+  auto par = std::make_unique<FractPar>();
+  Init_FractPar(par.get(), 1, 1);
+  FractInfo& e = par->entries[0];
+  e.w[kFraBlur] = 9;
+  const int32_t w = 24, h = 16, n = w * h;
+  Plane r(n, 40), g(n, 90), b(n, 140);
+  MiscFract f;
+  f.SetFractPar(par.get());
+  ASSERT_EQ(f.FillBuf(3, 0, 255, 0, 1, nullptr, w, h, 0, 0, w, h, w, h, 0, 0, w, h, 1, 1,
+                      r.data(), g.data(), b.data(), nullptr, nullptr),
+            0);
+  // The same steps by hand: Julia planes on the identity table, each
+  // blurred at strength 255 with radius 3, coloured through the ramp.
+  IndexTable identity;
+  for (int32_t v = 0; v < 256; ++v) identity.t[0][v] = static_cast<uint8_t>(v);
+  Plane j1((w + 1) * (h + 1), 0), j2 = j1, j3 = j1;
+  MiscFract plain;
+  plain.FractJulia(static_cast<int16_t>(e.w[kFraType]), w, h, j1.data(), j2.data(), j3.data(), 0,
+                   0, w, h, identity.t, e.w[kFraIterations], e.w[kFraColourScale],
+                   e.w[kFraBailOut], FractFixedValue(&e.w[kFraWindowLeft]),
+                   FractFixedValue(&e.w[kFraWindowTop]), FractFixedValue(&e.w[kFraWindowRight]),
+                   FractFixedValue(&e.w[kFraWindowBottom]), FractFixedValue(&e.w[kFraConstRe]),
+                   FractFixedValue(&e.w[kFraConstIm]));
+  for (Plane* j : {&j1, &j2, &j3})
+    Effects::Blur(0, 255, j->data(), nullptr, w, h, 0, 0, w, h, 3, 1);
+  Plane er(n, 40), eg(n, 90), eb(n, 140);
+  uint8_t ramp[5 * 256];
+  std::memcpy(ramp, e.ramp.opacity, 256);
+  std::memcpy(ramp + 256, e.ramp.colour, 4 * 256);
+  Effects::LutToColor(static_cast<int16_t>(e.w[kFraColourMode]),
+                      static_cast<int16_t>(e.w[kFraOpacity] * 2.55 + 0.5), j1.data(), j2.data(),
+                      j3.data(), nullptr, h, w, er.data(), eg.data(), eb.data(), nullptr, h, w, 0,
+                      0, w, h, 0, 0, w, h, 1, 3, 3, nullptr, ramp,
+                      static_cast<int16_t>(e.w[kFraColourShift]), 255);
+  EXPECT_EQ(r, er);
+  EXPECT_EQ(g, eg);
+  EXPECT_EQ(b, eb);
 }
 
 }  // namespace

@@ -189,6 +189,22 @@ TEST(Geometry, DeinterlaceDuplicatesAndOffsetWrapsOneRowShort) {
   p = src;
   ASSERT_EQ(Effects::Offset(p.data(), h, w, 0, 0, w - 1, h - 1, 0, 9 * 1000 + 2, 1), 0);
   EXPECT_EQ(p[0], src[2 * w]);
+  // A one-column region reads its only column, whatever the shift.
+  p = src;
+  ASSERT_EQ(Effects::Offset(p.data(), h, w, 1, 0, 1, h - 1, 7, 0, 1), 0);
+  EXPECT_EQ(p, src);
+}
+
+TEST(Geometry, KaleidoscopeOfAFlatPlaneStaysFlatAndRefusesEmptyTiles) {
+  const int32_t w = 20, h = 14;
+  Plane p(static_cast<size_t>(w) * h, 77);
+  ASSERT_EQ(Effects::Kaleido(0, 255, p.data(), nullptr, h, w, 0, 0, w - 1, h - 1, 8, 6, 3, -40),
+            0);
+  // The shrink into the tile may lose a unit to truncation, evenly.
+  EXPECT_EQ(p, Plane(p.size(), p[0]));
+  EXPECT_NEAR(p[0], 77, 1);
+  EXPECT_EQ(Effects::Kaleido(0, 255, p.data(), nullptr, h, w, 0, 0, w - 1, h - 1, 0, 6, 3, 4),
+            -1);
 }
 
 TEST(Geometry, TransformCoversTheRegionAndShiftsWrapWhole) {
