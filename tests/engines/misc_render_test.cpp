@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/file_access.h"
+#include "engines/records/engine_frame.h"
 #include "engines/families/effect_families.h"
 #include "platform/bytes/byte_order.h"
 #include "script/document_data.h"
@@ -189,6 +190,17 @@ TEST_F(NestedRender, RenderFileLayoutAndRescaledRead) {
     }
   std::filesystem::remove(RenderFilePath());
   refused({});
+
+  // The engines' source 2 is the render file, read at their area's size.
+  ASSERT_EQ(r.ReadWriteRendFile(0, W, H, p[0].data(), p[1].data(), p[2].data(), p[3].data(), R, B), 0);
+  std::vector<Plane> e(4, Plane(100, 3));
+  vmkrec::SourceRequest request;
+  request.width = request.height = 10;
+  request.areaWidth = request.areaHeight = 10;
+  for (int c = 0; c < 4; ++c) request.planes[c] = e[c].data();
+  vmkrec::PrepareEngineSource(2, 3, 0, request);
+  EXPECT_NEAR(e[1][44], 60, 4);  // a fifty-fold filtered reduction
+  EXPECT_NE(e[1][99], 3);
 }
 
 TEST_F(NestedRender, ScriptToRenderFileFitsThePictureAndLeavesNoFileOnFailure) {

@@ -194,6 +194,29 @@ TEST_F(ScriptFiles, ScalingStoresPreviewUnitsAndLeavesTheScriptAsItWas) {
   EXPECT_EQ(op->Param1, 3);
 }
 
+TEST_F(ScriptFiles, PathValuesRoundHalfBothWaysAndTheFlagIsStoredAsZero) {
+  Oprn* op = Add(1, 28);
+  Path3D path;
+  script_.GetPath3D(0, 1, 1, &path);
+  const int32_t values[8] = {3, 5, 7, 9, 11, 13, 15, 17};
+  std::copy(values, values + 8, path.rects);
+  path.flag = 6;
+  script_.SetPath3D(0, 1, 1, &path);
+  gPer->previewWidth = kW / 2;  // sx = 0.5, sy = 1
+  script_.CreateParamsForSave(op, 1);
+  EXPECT_EQ(op->Path3D->rects[0], 2);  // 1.5 + 0.5
+  EXPECT_EQ(op->Path3D->rects[1], 5);
+  EXPECT_EQ(op->Path3D->rects[2], 4);  // 3.5 + 0.5
+  script_.UpdateOprnParams(op, kW / 2, kH, 1.0f, 1.0f, 1);  // sx = 2
+  EXPECT_EQ(op->Path3D->rects[0], 4);
+  const std::vector<uint8_t> b = Save("p.vmk", 1, op);
+  const size_t block = kFirstAt + 56 + 2396;
+  EXPECT_EQ(LittleWord(b, block), 2856);
+  EXPECT_EQ(b[block + 6], 0);  // the second field
+  EXPECT_EQ(op->Path3D->flag, 6);
+  EXPECT_EQ(b.size(), block + 2858);
+}
+
 TEST_F(ScriptFiles, ReaderQuirksAndFileTypes) {
   Oprn* op = Add(1, 24);
   op->FileOprn = new fichier;
