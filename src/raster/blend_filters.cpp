@@ -8,6 +8,7 @@
 // quarter size whatever the radius.
 #include "raster/blend_filters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -15,6 +16,7 @@
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/parallel.h"
 #include "platform/types/plane_view.h"
 
 namespace {
@@ -61,16 +63,24 @@ int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
   const int32_t rows = rect.height();
   const int32_t ringRows = side < rows ? side : rows;
   const int64_t rowBytes = static_cast<int64_t>(rw) * samples;
+  // Bands of rows for the shared threads, tall beside the radius so that
+  // the rows saved at their edges stay a small part of the work.
+  const int32_t bandRows = std::max(32, 8 * radius);
+  const int32_t bands = plat::BandCount(top, bottom + 1, bandRows);
+  const int64_t edgeRows = std::min<int64_t>(2 * static_cast<int64_t>(radius), rows);
 
   int64_t tapCount = 0;
   for (int64_t i = 0; i < tapCap; ++i) {
     if (static_cast<int16_t>(kernel[i]) != 0) ++tapCount;
   }
+  // All work memory is taken here, a ring, row pointers, sums and saved edge
+  // rows for every band, never inside the loop.
   const plat::Block<Tap> taps(tapCount, WorkSource());
-  const plat::Block<unsigned char> ring(rowBytes * ringRows, WorkSource());
-  const plat::Block<const unsigned char*> rowPtr(side, WorkSource());
-  const plat::Block<int32_t> acc(rowBytes, WorkSource());
-  if (!taps || !ring || !rowPtr || !acc) return -1;
+  const plat::Block<unsigned char> ring(rowBytes * ringRows * bands, WorkSource());
+  const plat::Block<const unsigned char*> rowPtr(static_cast<int64_t>(side) * bands, WorkSource());
+  const plat::Block<int32_t> acc(rowBytes * bands, WorkSource());
+  const plat::Block<unsigned char> edges(rowBytes * edgeRows * bands, WorkSource());
+  if (!taps || !ring || !rowPtr || !acc || !edges) return -1;
   int64_t n = 0;
   for (int32_t dy = -radius; dy <= radius; ++dy) {
     for (int32_t dx = -radius; dx <= radius; ++dx) {
@@ -79,60 +89,90 @@ int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
     }
   }
 
-  auto ringRow = [&](int32_t y) { return ring.get() + ((y - top) % ringRows) * rowBytes; };
-  int32_t nextLoad = top;
-  for (int32_t y = top; y <= bottom; ++y) {
-    const int32_t need = y + radius < bottom ? y + radius : bottom;
-    for (; nextLoad <= need; ++nextLoad) {
-      std::memcpy(ringRow(nextLoad), buffer.Row(nextLoad) + static_cast<int64_t>(left) * samples,
-                  rowBytes);
-    }
-    for (int32_t dy = -radius; dy <= radius; ++dy) {
-      rowPtr[dy + radius] = ringRow(ClampInt(y + dy, top, bottom));
-    }
-    // Sums of the whole row, one tap at a time: the inner loop runs over
-    // contiguous samples and vectorises; columns whose tap falls outside
-    // the rectangle repeat its first or last column.
-    acc.Clear();
-    for (int64_t t = 0; t < n; ++t) {
-      const int32_t dx = taps[t].dx;
-      const int32_t w = taps[t].weight;
-      const unsigned char* src = rowPtr[taps[t].dy + radius];
-      int32_t lo = dx < 0 ? -dx : 0;
-      int32_t hi = dx > 0 ? rw - 1 - dx : rw - 1;
-      if (lo > rw) lo = rw;
-      if (hi < lo - 1) hi = lo - 1;
-      for (int32_t cx = 0; cx < lo; ++cx) {
-        for (int32_t c = 0; c < samples; ++c) acc[cx * samples + c] += w * src[c];
-      }
-      const unsigned char* shifted = src + static_cast<int64_t>(dx) * samples;
-      for (int64_t i = static_cast<int64_t>(lo) * samples; i < static_cast<int64_t>(hi + 1) * samples; ++i) {
-        acc[i] += w * shifted[i];
-      }
-      const unsigned char* last = src + static_cast<int64_t>(rw - 1) * samples;
-      for (int32_t cx = hi + 1 > lo ? hi + 1 : lo; cx < rw; ++cx) {
-        for (int32_t c = 0; c < samples; ++c) acc[cx * samples + c] += w * last[c];
-      }
-    }
-    const unsigned char* own = ringRow(y);
-    unsigned char* out = buffer.Row(y) + static_cast<int64_t>(left) * samples;
-    for (int32_t cx = 0; cx < rw; ++cx) {
-      int32_t m = -1;
-      if (mask.mask != nullptr) {
-        int64_t mi = static_cast<int64_t>(mask.stepY) * mask.stepY * y * width +
-                     static_cast<int64_t>(cx + left) * mask.stepX;
-        if (mi >= mask.limit) mi = mask.limit - 1;
-        if (mi < 0) mi = 0;
-        m = mask.mask[mi];
-      }
-      for (int32_t c = 0; c < samples; ++c) {
-        const int64_t i = static_cast<int64_t>(cx) * samples + c;
-        const float offset = offsets != nullptr ? static_cast<float>(offsets[c]) : 0.0f;
-        const int32_t v = ToByte(static_cast<float>(acc[i]) / divisor + offset);
-        out[i] = static_cast<unsigned char>(m < 0 ? v : (v * m + (255 - m) * own[i]) / 255);
-      }
-    }
+  // The rows band `b` reads: its own and up to `radius` on either side.
+  auto bandSpan = [&](int32_t b, int32_t& first, int32_t& end, int32_t& from, int32_t& to) {
+    first = top + b * bandRows;
+    end = std::min(first + bandRows, bottom + 1);
+    from = std::max(first - radius, top);
+    to = std::min(end - 1 + radius, bottom);
+  };
+  auto original = [&](int32_t y) { return buffer.Row(y) + static_cast<int64_t>(left) * samples; };
+  // The neighbours' rows a band reads are kept as they were before any band
+  // runs: the neighbour may filter them first.
+  for (int32_t b = 0; b < bands; ++b) {
+    int32_t first, end, from, to;
+    bandSpan(b, first, end, from, to);
+    unsigned char* e = edges.get() + rowBytes * edgeRows * b;
+    for (int32_t y = from; y < first; ++y, e += rowBytes) std::memcpy(e, original(y), rowBytes);
+    for (int32_t y = end; y <= to; ++y, e += rowBytes) std::memcpy(e, original(y), rowBytes);
   }
+
+  plat::ParallelFor(top, bottom + 1, bandRows, [&](int32_t b, int32_t, int32_t) {
+    int32_t first, end, from, to;
+    bandSpan(b, first, end, from, to);
+    unsigned char* bandRing = ring.get() + rowBytes * ringRows * b;
+    const unsigned char** bandPtr = rowPtr.get() + static_cast<int64_t>(side) * b;
+    int32_t* sums = acc.get() + rowBytes * b;
+    const unsigned char* bandEdges = edges.get() + rowBytes * edgeRows * b;
+    auto source = [&](int32_t y) {
+      if (y < first) return bandEdges + (y - from) * rowBytes;
+      if (y >= end) return bandEdges + (first - from + y - end) * rowBytes;
+      return static_cast<const unsigned char*>(original(y));
+    };
+    auto ringRow = [&](int32_t y) { return bandRing + ((y - top) % ringRows) * rowBytes; };
+    int32_t nextLoad = from;
+    for (int32_t y = first; y < end; ++y) {
+      const int32_t need = y + radius < bottom ? y + radius : bottom;
+      for (; nextLoad <= need; ++nextLoad)
+        std::memcpy(ringRow(nextLoad), source(nextLoad), rowBytes);
+      for (int32_t dy = -radius; dy <= radius; ++dy) {
+        bandPtr[dy + radius] = ringRow(ClampInt(y + dy, top, bottom));
+      }
+      // Sums of the whole row, one tap at a time: the inner loop runs over
+      // contiguous samples and vectorises; columns whose tap falls outside
+      // the rectangle repeat its first or last column.
+      std::memset(sums, 0, static_cast<size_t>(rowBytes) * sizeof(int32_t));
+      for (int64_t t = 0; t < n; ++t) {
+        const int32_t dx = taps[t].dx;
+        const int32_t w = taps[t].weight;
+        const unsigned char* src = bandPtr[taps[t].dy + radius];
+        int32_t lo = dx < 0 ? -dx : 0;
+        int32_t hi = dx > 0 ? rw - 1 - dx : rw - 1;
+        if (lo > rw) lo = rw;
+        if (hi < lo - 1) hi = lo - 1;
+        for (int32_t cx = 0; cx < lo; ++cx) {
+          for (int32_t c = 0; c < samples; ++c) sums[cx * samples + c] += w * src[c];
+        }
+        const unsigned char* shifted = src + static_cast<int64_t>(dx) * samples;
+        for (int64_t i = static_cast<int64_t>(lo) * samples;
+             i < static_cast<int64_t>(hi + 1) * samples; ++i) {
+          sums[i] += w * shifted[i];
+        }
+        const unsigned char* last = src + static_cast<int64_t>(rw - 1) * samples;
+        for (int32_t cx = hi + 1 > lo ? hi + 1 : lo; cx < rw; ++cx) {
+          for (int32_t c = 0; c < samples; ++c) sums[cx * samples + c] += w * last[c];
+        }
+      }
+      const unsigned char* own = ringRow(y);
+      unsigned char* out = original(y);
+      for (int32_t cx = 0; cx < rw; ++cx) {
+        int32_t m = -1;
+        if (mask.mask != nullptr) {
+          int64_t mi = static_cast<int64_t>(mask.stepY) * mask.stepY * y * width +
+                       static_cast<int64_t>(cx + left) * mask.stepX;
+          if (mi >= mask.limit) mi = mask.limit - 1;
+          if (mi < 0) mi = 0;
+          m = mask.mask[mi];
+        }
+        for (int32_t c = 0; c < samples; ++c) {
+          const int64_t i = static_cast<int64_t>(cx) * samples + c;
+          const float offset = offsets != nullptr ? static_cast<float>(offsets[c]) : 0.0f;
+          const int32_t v = ToByte(static_cast<float>(sums[i]) / divisor + offset);
+          out[i] = static_cast<unsigned char>(m < 0 ? v : (v * m + (255 - m) * own[i]) / 255);
+        }
+      }
+    }
+  });
   return 0;
 }
 
@@ -269,58 +309,69 @@ void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t
   top = top < 0 ? 0 : top;
   right = right > dstWidth - 1 ? dstWidth - 1 : right;
   bottom = bottom > dstHeight - 1 ? dstHeight - 1 : bottom;
-  for (int32_t y = top; y <= bottom; ++y) {
-    // A source one sample wide or high pairs the sample with itself.
-    int32_t y0 = 2 * y < srcHeight - 2 ? 2 * y : srcHeight - 2;
-    if (y0 < 0) y0 = 0;
-    const int32_t y1 = y0 + 1 < srcHeight ? y0 + 1 : y0;
-    const unsigned char* r0 = src + static_cast<int64_t>(y0) * srcWidth * samples;
-    const unsigned char* r1 = src + static_cast<int64_t>(y1) * srcWidth * samples;
-    unsigned char* o = dst + static_cast<int64_t>(y) * dstWidth * samples;
-    for (int32_t x = left; x <= right; ++x) {
-      int32_t x0 = 2 * x < srcWidth - 2 ? 2 * x : srcWidth - 2;
-      if (x0 < 0) x0 = 0;
-      const int32_t x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
-      for (int32_t c = 0; c < samples; ++c) {
-        const int32_t s = r0[x0 * samples + c] + r0[x1 * samples + c] + r1[x0 * samples + c] +
-                          r1[x1 * samples + c];
-        o[x * samples + c] = static_cast<unsigned char>(s >> 2);
+  plat::ParallelFor(top, bottom + 1, 16, [&](int32_t firstRow, int32_t endRow) {
+    for (int32_t y = firstRow; y < endRow; ++y) {
+      // A source one sample wide or high pairs the sample with itself.
+      int32_t y0 = 2 * y < srcHeight - 2 ? 2 * y : srcHeight - 2;
+      if (y0 < 0) y0 = 0;
+      const int32_t y1 = y0 + 1 < srcHeight ? y0 + 1 : y0;
+      const unsigned char* r0 = src + static_cast<int64_t>(y0) * srcWidth * samples;
+      const unsigned char* r1 = src + static_cast<int64_t>(y1) * srcWidth * samples;
+      unsigned char* o = dst + static_cast<int64_t>(y) * dstWidth * samples;
+      for (int32_t x = left; x <= right; ++x) {
+        int32_t x0 = 2 * x < srcWidth - 2 ? 2 * x : srcWidth - 2;
+        if (x0 < 0) x0 = 0;
+        const int32_t x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
+        for (int32_t c = 0; c < samples; ++c) {
+          const int32_t s = r0[x0 * samples + c] + r0[x1 * samples + c] + r1[x0 * samples + c] +
+                            r1[x1 * samples + c];
+          o[x * samples + c] = static_cast<unsigned char>(s >> 2);
+        }
       }
     }
-  }
+  });
 }
 
-void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t right,
-            int32_t bottom, int32_t samples, unsigned char* dst, const unsigned char* src) {
+void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t right, int32_t bottom,
+            int32_t samples, unsigned char* dst, const unsigned char* src) {
   if (src == nullptr || dst == nullptr || left > right || top > bottom) return;
   (void)height;
   auto at = [&](int32_t x, int32_t y) {
     return dst + (static_cast<int64_t>(y) * width + x) * samples;
   };
-  const unsigned char* s = src;
-  for (int32_t y = top; y <= bottom; y += 2) {
-    for (int32_t x = left; x <= right; x += 2) {
-      std::memcpy(at(x, y), s, samples);
-      s += samples;
+  // The small level's samples go to the even rows and columns, then the odd
+  // rows take the mean of the even ones around them; within each step the
+  // rows are independent.
+  const int64_t smallRow = static_cast<int64_t>((right - left) / 2 + 1) * samples;
+  const int32_t evenRows = (bottom - top) / 2 + 1;
+  plat::ParallelFor(0, evenRows, 16, [&](int32_t firstRow, int32_t endRow) {
+    for (int32_t y = top + 2 * firstRow; y < top + 2 * endRow; y += 2) {
+      const unsigned char* s = src + smallRow * ((y - top) / 2);
+      for (int32_t x = left; x <= right; x += 2) {
+        std::memcpy(at(x, y), s, samples);
+        s += samples;
+      }
+      for (int32_t x = left + 1; x < right; x += 2) {
+        unsigned char* p = at(x, y);
+        const unsigned char* a = at(x - 1, y);
+        const unsigned char* b = at(x + 1, y);
+        for (int32_t c = 0; c < samples; ++c) p[c] = static_cast<unsigned char>((a[c] + b[c]) >> 1);
+      }
+      // With an even width the last column has no right neighbour: repeat its
+      // left one.
+      if ((right - left) % 2 == 1) std::memcpy(at(right, y), at(right - 1, y), samples);
     }
-    for (int32_t x = left + 1; x < right; x += 2) {
-      unsigned char* p = at(x, y);
-      const unsigned char* a = at(x - 1, y);
-      const unsigned char* b = at(x + 1, y);
-      for (int32_t c = 0; c < samples; ++c) p[c] = static_cast<unsigned char>((a[c] + b[c]) >> 1);
+  });
+  plat::ParallelFor(0, (bottom - top) / 2, 16, [&](int32_t firstRow, int32_t endRow) {
+    for (int32_t y = top + 1 + 2 * firstRow; y < top + 1 + 2 * endRow; y += 2) {
+      for (int32_t x = left; x <= right; ++x) {
+        unsigned char* p = at(x, y);
+        const unsigned char* a = at(x, y - 1);
+        const unsigned char* b = at(x, y + 1);
+        for (int32_t c = 0; c < samples; ++c) p[c] = static_cast<unsigned char>((a[c] + b[c]) >> 1);
+      }
     }
-    // With an even width the last column has no right neighbour: repeat its
-    // left one.
-    if ((right - left) % 2 == 1) std::memcpy(at(right, y), at(right - 1, y), samples);
-  }
-  for (int32_t y = top + 1; y < bottom; y += 2) {
-    for (int32_t x = left; x <= right; ++x) {
-      unsigned char* p = at(x, y);
-      const unsigned char* a = at(x, y - 1);
-      const unsigned char* b = at(x, y + 1);
-      for (int32_t c = 0; c < samples; ++c) p[c] = static_cast<unsigned char>((a[c] + b[c]) >> 1);
-    }
-  }
+  });
   // Likewise the last row of an even height repeats the row above.
   if ((bottom - top) % 2 == 1) {
     std::memcpy(at(left, bottom), at(left, bottom - 1),

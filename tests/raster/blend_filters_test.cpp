@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/colour_spaces.h"
+#include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
 
 namespace {
@@ -208,6 +209,66 @@ TEST(Pyramid, BlurKeepsFlatPlanesAndAgreesAcrossLayouts) {
   const Plane zeros(w * h, 0);
   ASSERT_EQ(X_Blur_buffer(noise.data(), zeros.data(), w, h, 0, 0, 0, 0, 12, 1), 0);
   EXPECT_EQ(noise, want);
+}
+
+struct Threads {
+  explicit Threads(int n) { plat::SetThreadCount(n); }
+  ~Threads() { plat::SetThreadCount(0); }
+};
+
+// Rows in bands on the shared threads: the same samples at one thread and at
+// eight as the plain convolution, on odd sizes and on planes tall enough for
+// many bands, whole and inside.
+TEST(ApplyMatrix, AnyThreadCountMatchesThePlainConvolution) {
+  struct Size {
+    int w, h;
+  };
+  plat::SeedRandom(11);
+  for (Size sz : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{13, 301}})
+    for (int samples : {1, 3})
+      for (int radius : {1, 2, 5}) {
+        Plane p(static_cast<size_t>(sz.w) * sz.h * samples);
+        for (auto& v : p) v = static_cast<unsigned char>(plat::Random() & 0xFF);
+        const int side = 2 * radius + 1;
+        std::vector<int32_t> k(side * side);
+        for (auto& v : k) v = static_cast<int32_t>(plat::Random() % 7) - 2;
+        const unsigned char off[3] = {10, 128, 0};
+        const int rects[2][4] = {{0, sz.w - 1, 0, sz.h - 1},
+                                 {sz.w / 3, sz.w - 1, sz.h / 4, sz.h - 2 > 0 ? sz.h - 2 : 0}};
+        for (const auto& r : rects) {
+          const Plane want =
+              Convolve(p, sz.w, r[0], r[1], r[2], r[3], radius, samples, off, 3.5f, k);
+          for (int n : {1, 8}) {
+            const Threads t(n);
+            Plane got = p;
+            ASSERT_EQ(ApplyMatrix(got.data(), nullptr, 1, 1, sz.w, sz.h, r[0], r[1], r[2], r[3],
+                                  radius, samples, off, 3.5f, k.data()),
+                      0);
+            ASSERT_EQ(got, want) << sz.w << "x" << sz.h << " radius " << radius << " at " << n;
+          }
+        }
+      }
+}
+
+TEST(Pyramid, BlurIsTheSameAtAnyThreadCount) {
+  plat::SeedRandom(12);
+  const int w = 257, h = 301;
+  Plane noise(w * h * 3), mask(w * h);
+  for (auto& v : noise) v = static_cast<unsigned char>(plat::Random() & 0xFF);
+  for (auto& v : mask) v = static_cast<unsigned char>(plat::Random() & 0xFF);
+  for (int radius : {1, 6, 13})
+    for (const unsigned char* m : {static_cast<const unsigned char*>(nullptr),
+                                   static_cast<const unsigned char*>(mask.data())})
+      for (int samples : {1, 3}) {
+        Plane one = noise, eight = noise;
+        {
+          const Threads t(1);
+          ASSERT_EQ(X_Blur_buffer(one.data(), m, w, h, 0, 0, 0, 0, radius, samples), 0);
+        }
+        const Threads t(8);
+        ASSERT_EQ(X_Blur_buffer(eight.data(), m, w, h, 0, 0, 0, 0, radius, samples), 0);
+        ASSERT_EQ(one, eight) << "radius " << radius << " samples " << samples;
+      }
 }
 
 TEST(EmbossAndEdges, FlatPlanes) {
