@@ -320,16 +320,24 @@ pixel_outline_type FindOneOutline(const Walk& w, edge_type edge, int32_t row, in
   return outline;
 }
 
+// One cleared mark per pixel of the plane; empty, with the abort flag set to
+// -1, when the marks cannot be had.
+plat::Block<unsigned char> ClearedMarks(const View& plane, int16_t* abortFlag) {
+  plat::Block<unsigned char> marks(plane.count());
+  if (!marks) {
+    *abortFlag = -1;
+    return marks;
+  }
+  marks.Clear();
+  return marks;
+}
+
 pixel_outline_list_type FindOutlines(const View& plane, unsigned char background,
                                      int16_t* abortFlag) {
   pixel_outline_list_type list{nullptr, 0};
   if (!plane.valid() || Aborted(abortFlag)) return list;
-  plat::Block<unsigned char> marks(plane.count());
-  if (!marks) {
-    *abortFlag = -1;
-    return list;
-  }
-  marks.Clear();
+  plat::Block<unsigned char> marks = ClearedMarks(plane, abortFlag);
+  if (!marks) return list;
   const Walk w{plane, marks.get(), abortFlag, marks.get()};
   for (int32_t row = 0; row < plane.height && !Aborted(abortFlag); ++row) {
     for (int32_t col = 0; col < plane.width; ++col) {
@@ -601,12 +609,8 @@ pixel_outline_list_type FindCenterlines(const View& plane, unsigned char backgro
                                         int16_t* abortFlag) {
   pixel_outline_list_type list{nullptr, 0};
   if (!plane.valid() || Aborted(abortFlag)) return list;
-  plat::Block<unsigned char> marks(plane.count());
-  if (!marks) {
-    *abortFlag = -1;
-    return list;
-  }
-  marks.Clear();
+  plat::Block<unsigned char> marks = ClearedMarks(plane, abortFlag);
+  if (!marks) return list;
   const Lines l{plane, marks.get()};
   for (int32_t row = 0; row < plane.height && !Aborted(abortFlag); ++row) {
     for (int32_t col = 0; col + 1 < plane.width && !Aborted(abortFlag); ++col) {

@@ -202,11 +202,19 @@ void LayerFile::DeleteAllLaye() {
   for (int16_t k = layerCount; k > 0; --k) DeleteLaye(1);
 }
 
-int16_t LayerFile::GetLayAct(int16_t n, int16_t* out) const {
-  const Laye* l = GetLaye(n);
-  const int16_t v = l != nullptr ? l->active : 0;
+namespace {
+
+// A layer's flag, 0 for a missing layer, also stored in *out when given.
+int16_t ReadFlag(const Laye* l, int16_t Laye::*flag, int16_t* out) {
+  const int16_t v = l != nullptr ? l->*flag : 0;
   if (out != nullptr) *out = v;
   return v;
+}
+
+}  // namespace
+
+int16_t LayerFile::GetLayAct(int16_t n, int16_t* out) const {
+  return ReadFlag(GetLaye(n), &Laye::active, out);
 }
 
 void LayerFile::SetLayAct(int16_t n, int16_t value) {
@@ -214,10 +222,7 @@ void LayerFile::SetLayAct(int16_t n, int16_t value) {
 }
 
 int16_t LayerFile::GetLayLock(int16_t n, int16_t* out) const {
-  const Laye* l = GetLaye(n);
-  const int16_t v = l != nullptr ? l->lock : 0;
-  if (out != nullptr) *out = v;
-  return v;
+  return ReadFlag(GetLaye(n), &Laye::lock, out);
 }
 
 void LayerFile::SetLayLock(int16_t n, int16_t value) {
