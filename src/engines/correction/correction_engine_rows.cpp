@@ -2,6 +2,7 @@
 
 #include "engines/correction/colour_correction_engine.h"
 #include "engines/correction/colour_matrix_engine.h"
+#include "engines/correction/grid_warp_rows.h"
 #include "script/engine_rows.h"
 
 namespace {
@@ -36,4 +37,5 @@ void RunColCor(const EngineRowCall& c) {
 void RegisterCorrectionEngineRows() {
   RegisterEngineRow(22, RunColMat);
   for (EffectCode effect : {103, 104, 105, 119}) RegisterEngineRow(effect, RunColCor);
+  RegisterGridWarpEngineRows();
 }

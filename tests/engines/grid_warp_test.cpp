@@ -1,0 +1,168 @@
+// The grid warp: curved cells, and the engine over straight and curved grids, with its
+// blend weights.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engines/correction/correction_engine_rows.h"
+#include "engines/correction/grid_warp.h"
+#include "script/engine_rows.h"
+
+namespace {
+
+SubGrid Square() {
+  SubGrid s;
+  float xs[4] = {0, 800, 800, 0}, ys[4] = {0, 0, 800, 800};
+  s.InitSubGrid(xs, ys);
+  return s;
+}
+
+TEST(GridWarpCells, InitTruncatesTheEdgePoints) {
+  SubGrid s;
+  float xs[4] = {0.7f, 800.9f, 800.9f, 0.7f}, ys[4] = {800.6f, 800.6f, -0.9f, -0.9f};
+  s.InitSubGrid(xs, ys);
+  EXPECT_EQ(s.ptX[0][0], 0.0f);
+  EXPECT_EQ(s.ptX[0][8], 800.0f);
+  EXPECT_EQ(s.ptX[4][4], 400.0f);
+  EXPECT_EQ(s.ptY[0][3], 800.0f);
+  EXPECT_EQ(s.ptY[3][0], 500.0f);
+  EXPECT_EQ(s.ptY[8][5], 0.0f);
+}
+
+TEST(GridWarpCells, PerspectiveWeightsAndSharedEdges) {
+  SubGrid s = Square();
+  PerspSubGrid(&s, 4, 4, 80, 0);
+  EXPECT_EQ(s.ptX[4][4], 480.0f);
+  EXPECT_EQ(s.ptX[4][2], 260.0f);  // 1 - (400 - 200)^2 / 400^2 = 0.75
+  EXPECT_EQ(s.ptX[2][4], 460.0f);
+  EXPECT_EQ(s.ptX[2][2], 245.0f);  // 0.75 x 0.75
+  EXPECT_EQ(s.ptX[0][0], 0.0f);
+  EXPECT_EQ(s.ptX[4][8], 800.0f);
+  EXPECT_EQ(s.ptY[4][4], 400.0f);
+
+  // The row's end takes the full move without a side to divide by; no move moves nothing.
+  SubGrid e = Square();
+  PerspSubGrid(&e, 8, 4, 0, 40);
+  EXPECT_EQ(e.ptY[4][8], 440.0f);
+  EXPECT_EQ(e.ptY[4][0], 400.0f);
+  const SubGrid before = e;
+  PerspSubGrid(&e, 3, 3, 0, 0);
+  EXPECT_EQ(std::memcmp(&before, &e, sizeof e), 0);
+
+  // Two cells side by side share the right cell's left edge, corners excepted.
+  SubGrid a = Square(), b = Square();
+  a.ptX[3][8] = 811;
+  a.ptX[8][8] = 999;
+  SubGrid* table[4] = {&a, &b, nullptr, nullptr};
+  CorrAdj_SubGrid(table, 2, 1);
+  EXPECT_EQ(b.ptX[3][0], 811.0f);
+  EXPECT_EQ(b.ptX[0][0], 800.0f);
+  EXPECT_EQ(b.ptX[8][0], 0.0f);
+}
+
+constexpr int32_t kW = 100, kH = 50;
+
+struct Picture {
+  std::vector<uint8_t> r, g, b;
+  Picture() : r(kW * kH), g(kW * kH), b(kW * kH) {
+    for (int32_t y = 0; y < kH; ++y)
+      for (int32_t x = 0; x < kW; ++x) {
+        r[y * kW + x] = static_cast<uint8_t>(2 * x);
+        g[y * kW + x] = static_cast<uint8_t>(4 * y);
+        b[y * kW + x] = static_cast<uint8_t>(x + y);
+      }
+  }
+};
+
+std::unique_ptr<GridPar> Grid(int32_t columns, int32_t rows, int32_t morph, int32_t curvature) {
+  auto r = std::make_unique<GridPar>();
+  Init_GridPar(r.get(), kW, kH, columns, rows, 1, 3, 1, 1);
+  r->grids[0].w[kGiMorph] = morph;
+  r->grids[0].w[kGiCurvature] = curvature;
+  return r;
+}
+
+Picture Render(const GridPar& record, int16_t makeMaps, int16_t strength = 255, int16_t blendMode = 0,
+               const uint8_t* mask = nullptr, uint8_t* selection = nullptr, int32_t right = kW) {
+  Picture p;
+  MiscGrid engine;
+  engine.SetGridPar(&record);
+  EXPECT_EQ(engine.FillBuf(3, blendMode, strength, 0, makeMaps, 1, kW, kH, -5, 0, right, kH + 9, kW, kH, 0,
+                           0, kW, kH, 1.0f, 1.0f, p.r.data(), p.g.data(), p.b.data(), selection, mask),
+            0);
+  return p;
+}
+
+TEST(GridWarpEngine, MorphZeroKeepsThePicture) {
+  const Picture original;
+  for (int16_t maps : {0, 1}) {
+    for (int32_t curvature : {0, 60}) {
+      SCOPED_TRACE(maps * 100 + curvature);
+      auto g = Grid(4, 3, 0, curvature);
+      for (int32_t k = 0; k < 20; ++k) g->grids[0].node[kGaOut + kGaX][k] += 7000;
+      const Picture p = Render(*g, maps);
+      // Up to the quad functions' resampling.
+      int32_t worst = 0;
+      for (int32_t y = 2; y < kH - 2; ++y)
+        for (int32_t x = 2; x < kW - 2; ++x)
+          for (std::vector<uint8_t> Picture::*plane : {&Picture::r, &Picture::g, &Picture::b}) {
+            const int32_t d = (p.*plane)[y * kW + x] - (original.*plane)[y * kW + x];
+            worst = std::max(worst, d < 0 ? -d : d);
+          }
+      EXPECT_LE(worst, 3);
+    }
+  }
+}
+
+TEST(GridWarpEngine, ShiftedCellMovesTheRamp) {
+  auto g = Grid(1, 1, 100, 0);
+  for (int32_t k = 0; k < 4; ++k) g->grids[0].node[kGaOut + kGaX][k] += 10000;
+  const Picture p = Render(*g, 1);
+  for (int32_t x = 12; x < 95; x += 7) EXPECT_EQ(p.r[25 * kW + x], 2 * (x - 10)) << x;
+  EXPECT_EQ(p.g[25 * kW + 50], 100);
+
+  // One cell column, or curvature 0, stays straight whatever the curvature.
+  auto straight = Grid(1, 3, 100, 0);
+  auto bent = Grid(1, 3, 100, 90);
+  for (auto* r : {straight.get(), bent.get()})
+    for (int32_t k = 0; k < 8; ++k) r->grids[0].node[kGaOut + kGaX][k] += 10000 + 1000 * k;
+  EXPECT_EQ(Render(*straight, 1).r, Render(*bent, 1).r);
+  // A later grid wins where both land.
+  auto two = Grid(1, 1, 100, 0);
+  two->head.w[kGpCount] = 2;
+  Init_GridInfo(&two->grids[1], 1, 1, 1, 1, 3);
+  two->grids[1].w[kGiMorph] = 100;
+  EXPECT_EQ(Render(*two, 1).r, Picture().r);
+}
+
+TEST(GridWarpEngine, StrengthMaskSelectionAndRectangle) {
+  auto g = Grid(1, 1, 100, 0);
+  for (int32_t k = 0; k < 4; ++k) g->grids[0].node[kGaOut + kGaX][k] += 10000;
+  const Picture original;
+  EXPECT_EQ(Render(*g, 1, 0).r, original.r);
+  EXPECT_EQ(Render(*g, 1, 255, 77).r, original.r);  // no such blend mode: values kept
+  const int32_t i = 25 * kW + 50;  // 100, warped 80
+  EXPECT_EQ(Render(*g, 1, 128).r[i], (127 * 100 + 128 * 80) / 255);
+  std::vector<uint8_t> mask(kW * kH, 51);
+  EXPECT_EQ(Render(*g, 1, 255, 0, mask.data()).r[i], (204 * 100 + 51 * 80) / 255);
+  std::vector<uint8_t> selection(kW * kH, 102);
+  g->head.w[kGpSelection] = 1;
+  EXPECT_EQ(Render(*g, 1, 255, 0, mask.data(), selection.data()).r[i],
+            (235 * 100 + 20 * 80) / 255);  // a = 102 x (51 x 255 / 255) / 255 = 20
+  EXPECT_EQ(Render(*g, 1, 255, 0, nullptr, nullptr).r[i], 80);  // switch on, no plane: full
+  // Only the clamped half-open rectangle changes.
+  const Picture part = Render(*g, 1, 255, 0, nullptr, nullptr, 60);
+  EXPECT_NE(part.r[25 * kW + 59], 118);
+  EXPECT_EQ(part.r[25 * kW + 60], 120);
+}
+
+TEST(GridWarpEngine, RowIsRegistered) {
+  RegisterCorrectionEngineRows();
+  EXPECT_NE(FindEngineRow(102), nullptr);
+}
+
+}  // namespace
