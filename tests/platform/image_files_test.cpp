@@ -136,4 +136,7 @@ TEST(ImageFiles, OrientationAndCameraTagsAreReportedAsTheFilesSay) {
       EXPECT_NE(exif.find("TestModel"), std::string::npos);
     }
   }
+  io::ImageInfo info;
+  ASSERT_EQ(io::ReadInfo(dir + "j-icc-im.jpg", &info), io::kOk);
+  EXPECT_GT(info.properties.iccProfile.size(), 128u);
 }
