@@ -86,49 +86,46 @@ int16_t toShort(float v) {
 
 }  // namespace
 
-void pixfromunit(int32_t* pixels, int16_t unit, float value, float resolution) {
-  const float p = value * resolution;
+namespace {
+
+// How many of a scaled unit make an inch; 0 for pixels and unknown units.
+double PerInch(int16_t unit) {
   switch (unit) {
-    case kUnitPixels:
-      *pixels = toPixels(value);
-      break;
     case kUnitMillimetres:
-      *pixels = toPixels(p / 25.4 + 0.5);
-      break;
+      return 25.4;
     case kUnitInches:
-      *pixels = toPixels(p);
-      break;
+      return 1.0;
     case kUnitPoints:
-      *pixels = toPixels(p / 72.0 + 0.5);
-      break;
+      return 72.0;
     case kUnitPicas:
-      *pixels = toPixels(p / 6.0 + 0.5);
-      break;
+      return 6.0;
     default:
-      break;
+      return 0.0;
   }
 }
 
-void valfromunit(int32_t pixels, int16_t unit, float* value, float resolution) {
-  switch (unit) {
-    case kUnitPixels:
-      *value = static_cast<float>(pixels);
-      break;
-    case kUnitMillimetres:
-      *value = static_cast<float>(pixels * 25.4 / resolution);
-      break;
-    case kUnitInches:
-      *value = static_cast<float>(pixels / static_cast<double>(resolution));
-      break;
-    case kUnitPoints:
-      *value = static_cast<float>(pixels * 72.0 / resolution);
-      break;
-    case kUnitPicas:
-      *value = static_cast<float>(pixels * 6.0 / resolution);
-      break;
-    default:
-      break;
+}  // namespace
+
+void pixfromunit(int32_t* pixels, int16_t unit, float value, float resolution) {
+  if (unit == kUnitPixels) {
+    *pixels = toPixels(value);
+    return;
   }
+  const double perInch = PerInch(unit);
+  if (perInch == 0.0) return;
+  const float p = value * resolution;
+  // Inches are truncated; the finer units rounded to the nearest pixel.
+  *pixels = toPixels(unit == kUnitInches ? p : p / perInch + 0.5);
+}
+
+void valfromunit(int32_t pixels, int16_t unit, float* value, float resolution) {
+  if (unit == kUnitPixels) {
+    *value = static_cast<float>(pixels);
+    return;
+  }
+  const double perInch = PerInch(unit);
+  if (perInch == 0.0) return;
+  *value = static_cast<float>(pixels * perInch / resolution);
 }
 
 void ConvertCGRecttoRect(CGRect r, Rect* out) {
