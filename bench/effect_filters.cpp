@@ -2,7 +2,8 @@
 // medium and the largest radius (its cost should hardly grow with it), a
 // 7 x 7 kernel through ApplyMatrix with a mask and a partial opacity (the
 // blended path), the zoom blur, the hue/saturation/lightness shift of three
-// planes and uniform noise.
+// planes, uniform noise, the 3 x 3 sharpen and a table etch of three planes
+// (both replacing at full opacity without a mask).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -92,5 +93,30 @@ void BM_Noise(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kW * kH);
 }
 BENCHMARK(BM_Noise)->Unit(benchmark::kMillisecond);
+
+void BM_Sharpen(benchmark::State& state) {
+  BenchSession session;
+  Plane p = MakePlane(10);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        Effects::Sharpen(0, 255, p.data(), nullptr, kW, kH, 0, 0, kW - 1, kH - 1, 8));
+  }
+  state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+BENCHMARK(BM_Sharpen)->Unit(benchmark::kMillisecond);
+
+void BM_EtchThreePlanes(benchmark::State& state) {
+  Plane planes[3] = {MakePlane(11), MakePlane(12), MakePlane(13)};
+  unsigned char table[256];
+  for (int i = 0; i < 256; ++i) table[i] = static_cast<unsigned char>(255 - i);
+  for (auto _ : state) {
+    for (Plane& p : planes) {
+      benchmark::DoNotOptimize(Effects::Etch(0, 255, p.data(), kH, kW, 0, 0, kW - 1, kH - 1, 1,
+                                             nullptr, table));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kW * kH * 3);
+}
+BENCHMARK(BM_EtchThreePlanes)->Unit(benchmark::kMillisecond);
 
 }  // namespace

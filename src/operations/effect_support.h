@@ -110,4 +110,23 @@ int32_t FilterWholeCopy(int16_t mode, int16_t opacity, unsigned char* plane,
   return 0;
 }
 
+// FilterWholeCopy for a filter whose value is the filtered sample itself.
+// Replacement at full opacity without a mask, over the whole plane, stores
+// exactly the filtered plane, so the filter then works on the plane itself:
+// no copy, no blend. Such a filter must leave the plane as it was whenever
+// it fails.
+template <typename FilterFn>
+int32_t FilterWholePlane(int16_t mode, int16_t opacity, unsigned char* plane,
+                         const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
+                         int32_t y0, int32_t x1, int32_t y1, FilterFn filter) {
+  int32_t l = x0, t = y0, r = x1, b = y1;
+  ClampRegion(width, height, l, t, r, b);
+  if (mode == 0 && opacity == 255 && mask == nullptr && l == 0 && t == 0 && r == width - 1 &&
+      b == height - 1) {
+    return filter(plane) != 0 ? -1 : 0;
+  }
+  return FilterWholeCopy(mode, opacity, plane, mask, width, height, x0, y0, x1, y1, filter,
+                         [](int32_t, int32_t filtered) { return filtered; });
+}
+
 }  // namespace effect_support

@@ -168,13 +168,12 @@ int32_t Effects::Sharpen(int16_t mode, int16_t opacity, unsigned char* plane,
   // Level 0 has no sharpening matrix: nothing to do.
   if (strength == 0) return 0;
   // MatrixWholePlane leaves a plane without interior (under 3 x 3) as
-  // copied; any other failure is the filter's row buffer.
-  return effect_support::FilterWholeCopy(
-      mode, opacity, plane, mask, width, height, x0, y0, x1, y1,
-      [&](unsigned char* sharp) {
+  // copied; any other failure is the filter's row buffer, taken before it
+  // writes a sample.
+  return effect_support::FilterWholePlane(
+      mode, opacity, plane, mask, width, height, x0, y0, x1, y1, [&](unsigned char* sharp) {
         return MatrixWholePlane(width, height, sharp, 0, static_cast<int16_t>(strength * 10));
-      },
-      [](int32_t, int32_t sharp) { return sharp; });
+      });
 }
 
 int32_t Effects::DeBlur(int16_t mode, int16_t opacity, unsigned char* plane,

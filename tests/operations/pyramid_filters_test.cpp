@@ -212,6 +212,21 @@ TEST_F(Sharpening, SharpenStrengthZeroLeavesThePlane) {
   EXPECT_NE(p, before);
 }
 
+TEST_F(Sharpening, WholePlaneReplacementFiltersInPlaceToTheSameSamples) {
+  // Without a mask, at full opacity in mode 0 over the whole plane (or more),
+  // the plane is filtered where it is; a mask of full weight goes through the
+  // copy and the blend, and must agree sample for sample.
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{17, 3}, std::pair{2049, 5}, std::pair{9, 70}}) {
+    const Plane before = Ramp(w, h);
+    const Plane full(before.size(), 255);
+    Plane direct = before, blended = before;
+    ASSERT_EQ(Effects::Sharpen(0, 255, direct.data(), nullptr, w, h, -2, -1, w + 3, h, 7), 0);
+    ASSERT_EQ(Effects::Sharpen(0, 255, blended.data(), full.data(), w, h, 0, 0, w - 1, h - 1, 7),
+              0);
+    EXPECT_EQ(direct, blended) << w << "x" << h;
+  }
+}
+
 TEST_F(Sharpening, PartRegionsSeeThePlaneAroundThem) {
   // Filtering only part of the plane gives, inside that part, exactly what
   // filtering the whole plane gives: the filters read the real neighbours.
