@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "app/core/colour_spaces.h"
+#include "engines/families/effect_families.h"
 #include "engines/patterns/weave_engine.h"
+#include "script/engine_rows.h"
 #include "script/lut_vign.h"
 
 namespace {
@@ -164,6 +166,36 @@ TEST_F(Weave, GoldenPlaid) {
   e.FillBuf(1, 0, 255, 0, 1, 0, 0, w, h, w, h, 0, 0, w, h, 1, 1, w, h, wide.data(), nullptr,
             nullptr, nullptr, nullptr);
   EXPECT_NE(wide, std::vector<uint8_t>(w * h, 100));
+}
+
+TEST_F(Weave, RowsWeaveTheDestinationPlaneAndFrameTheComposite) {
+  RegisterEffectFamilies();
+  std::vector<uint8_t> planes(3 * kW * kH, 7), mask(kW * kH, 255);
+  EngineRowCall c;
+  c.record = &p;
+  c.n = 1;
+  c.w = c.aw = kW;
+  c.h = c.ah = kH;
+  c.resolution = 72;
+  c.planes[0] = planes.data();
+  c.mask = mask.data();
+  // 43 on one plane weaves the destination plane itself.
+  FindEngineRow(43)(c);
+  EXPECT_EQ(std::vector<uint8_t>(planes.begin(), planes.begin() + kW * kH), Woven());
+  // 42 renders the same plaid through its outer form.
+  std::fill(planes.begin(), planes.end(), 7);
+  c.mask = nullptr;
+  FindEngineRow(42)(c);
+  EXPECT_EQ(std::vector<uint8_t>(planes.begin(), planes.begin() + kW * kH), Woven());
+  // 40 frames all three planes; with no hole the whole plane is cloth.
+  std::fill(planes.begin(), planes.end(), 7);
+  c.n = 3;
+  c.planes[1] = planes.data() + kW * kH;
+  c.planes[2] = planes.data() + 2 * kW * kH;
+  c.p1 = 255;
+  FindEngineRow(40)(c);
+  EXPECT_EQ(planes[0], 50);
+  EXPECT_EQ(planes[1], 200);
 }
 
 }  // namespace
