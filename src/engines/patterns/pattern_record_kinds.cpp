@@ -9,6 +9,7 @@
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/lens_flare_gradient_records.h"
 #include "engines/patterns/misc_fract.h"
+#include "engines/patterns/path_shape_engines.h"
 #include "engines/patterns/painter_strokes_record.h"
 #include "engines/patterns/pattern_script_blocks.h"
 #include "engines/patterns/screen_record.h"
@@ -75,5 +76,9 @@ void RegisterPatternRecords() {
   RegisterPatternScriptBlocks();
   // The engine rows of the family's engines.
   RegisterEngineRow(100, RunFractRow);
+  // The path-shape engines: cookie cutter, star or polygon, spirograph.
+  RegisterEngineRow(81, RunCookiCutRow);
+  RegisterEngineRow(109, RunShapeRow);
+  RegisterEngineRow(110, RunShapeRow);
   RegisterTextureWeaveRows();
 }

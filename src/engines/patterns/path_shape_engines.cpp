@@ -1,0 +1,260 @@
+#include "engines/patterns/path_shape_engines.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/core/memory_manager.h"
+#include "engines/records/engine_frame.h"
+#include "operations/effects.h"
+#include "paths/draw_par.h"
+#include "paths/path_fill.h"
+#include "paths/path_list.h"
+#include "platform/memory/block.h"
+#include "script/engine_rows.h"
+
+namespace {
+
+// The path list sets the session's shared drawing parameters; this puts them back on every
+// way out of FillBuf.
+class DrawParKeeper {
+ public:
+  DrawParKeeper() : shared_(SessionDrawPar()) {
+    if (shared_ != nullptr) Copy_DrawPar(shared_, &saved_);
+  }
+  ~DrawParKeeper() {
+    if (shared_ != nullptr) Copy_DrawPar(&saved_, shared_);
+  }
+  DrawParKeeper(const DrawParKeeper&) = delete;
+  DrawParKeeper& operator=(const DrawParKeeper&) = delete;
+
+ private:
+  DrawPar* shared_;
+  DrawPar saved_{};
+};
+
+struct ShapeCall {
+  int16_t planeCount, blendMode, opacity, source;
+  int32_t width, height;
+  int32_t photoLeft, photoTop, photoRight, photoBottom;
+  float scaleX, scaleY;
+  uint8_t* planes[4];
+  const uint8_t* mask;
+};
+
+bool PlanesMissing(const ShapeCall& c) {
+  if (c.width <= 0 || c.height <= 0 || c.planes[0] == nullptr) return true;
+  return c.planeCount != 1 && (c.planes[1] == nullptr || c.planes[2] == nullptr);
+}
+
+void PrepareSource(const ShapeCall& c, const vmkrec::EngineArea& area) {
+  vmkrec::SourceRequest request;
+  request.width = c.width;
+  request.height = c.height;
+  request.areaWidth = area.right - area.left + 1;
+  request.areaHeight = area.bottom - area.top + 1;
+  request.photoLeft = c.photoLeft;
+  request.photoTop = c.photoTop;
+  request.photoRight = c.photoRight;
+  request.photoBottom = c.photoBottom;
+  request.scaleX = c.scaleX;
+  request.scaleY = c.scaleY;
+  for (int k = 0; k < 4; ++k) request.planes[k] = c.planes[k];
+  vmkrec::PrepareEngineSource(c.source, c.planeCount == 1 ? 1 : 3, 255, request);
+}
+
+// Softens the shape plane, shifts the ramp's colours (the engine's copy only) and colours
+// the planes through the ramp with the shape plane as the amount.
+void ColourShape(const ShapeCall& c, const vmkrec::EngineArea& a, uint8_t* shape,
+                 int32_t softness, int32_t hue, int32_t saturation, int32_t lightness,
+                 LutVign* ramp) {
+  const int32_t rw = a.right - a.left + 1, rh = a.bottom - a.top + 1;
+  if (softness != 0) {
+    const auto radius = static_cast<int16_t>(int64_t{c.width} * softness / 350);
+    Effects::Blur(0, 255, shape, nullptr, c.width, c.height, 0, 0, rw, rh, radius, 1);
+  }
+  HSLadjust_LutVign(ramp, static_cast<int16_t>(hue), static_cast<int16_t>(saturation),
+                    static_cast<int16_t>(lightness));
+  uint8_t table[5 * 256];
+  std::memcpy(table, ramp->opacity, 256);
+  std::memcpy(table + 256, ramp->colour, 4 * 256);
+  if (c.planeCount == 1) {
+    Effects::LutToColor(c.blendMode, c.opacity, shape, c.height, c.width, c.planes[0], c.height,
+                        c.width, a.left, a.top, a.right, a.bottom, a.left, a.top, a.right,
+                        a.bottom, 1, 1, 1, 0, c.mask, table, 0, 255);
+    return;
+  }
+  Effects::LutToColor(c.blendMode, c.opacity, shape, nullptr, nullptr, nullptr, c.height,
+                      c.width, c.planes[0], c.planes[1], c.planes[2], nullptr, c.height, c.width,
+                      a.left, a.top, a.right, a.bottom, a.left, a.top, a.right, a.bottom, 1, 1, 3,
+                      c.mask, table, 0, 255);
+}
+
+void FillShapePlane(CPathList* list, const ShapeCall& c, int32_t rh, uint8_t* shape) {
+  FillColPath(0, list, c.height, c.width, shape, 1, rh, 1.0f, 1.0f, 0, 0, 255, 0);
+}
+
+// The five spirograph longs follow the star's eight.
+constexpr int kSpiroWords = kObjTipPerPoint + 1;
+
+// Star or polygon: mode 0 gives the current path its points, mode 1 places them.
+int32_t StarInto(CPathList* list, const TObjPar& t, float cx, float cy, float radius) {
+  list->AddPath(0);
+  const auto points = static_cast<int16_t>(t.w[kObjStarPoints]);
+  const int32_t* l = &t.w[kObjInnerForward];
+  list->fct_calc_ngon(0, 1.0f, points, list->current, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                      &t.w[kObjPointDepth], 0.0f, 0.0f, l[0], l[1], l[2], l[3], l[4], l[5], l[6],
+                      l[7]);
+  return list->fct_calc_ngon(1, 1.0f, points, list->current, cx, cy, radius,
+                             static_cast<float>(t.w[kObjStarInner]),
+                             static_cast<float>(t.w[kObjStarAltTip]),
+                             static_cast<float>(t.w[kObjStarAltInner]), &t.w[kObjPointDepth],
+                             0.0f, 0.0f, l[0], l[1], l[2], l[3], l[4], l[5], l[6], l[7]);
+}
+
+}  // namespace
+
+void MiscShape::SetShapePar(const ShapePar* par) {
+  if (par_.valid() && par != nullptr) Copy_ShapePar(par, par_.get());
+}
+
+void MiscShape::GetShapePar(ShapePar* par) const {
+  if (par_.valid() && par != nullptr) Copy_ShapePar(par_.get(), par);
+}
+
+int32_t MiscShape::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity,
+                           int16_t source, int16_t apply, int32_t left, int32_t top,
+                           int32_t right, int32_t bottom, int32_t fullWidth,
+                           int32_t fullHeight, int32_t photoLeft, int32_t photoTop,
+                           int32_t photoRight, int32_t photoBottom, float scaleX, float scaleY,
+                           int32_t width, int32_t height, uint8_t* plane0, uint8_t* plane1,
+                           uint8_t* plane2, uint8_t* plane3, const uint8_t* mask) {
+  const ShapeCall c{planeCount, blendMode, opacity, source, width, height, photoLeft,
+                    photoTop, photoRight, photoBottom, scaleX, scaleY,
+                    {plane0, plane1, plane2, plane3}, mask};
+  if (!par_.valid() || PlanesMissing(c)) return -1;
+  const vmkrec::EngineArea a = vmkrec::ClampArea(left, top, right, bottom, width, height, true);
+  ShapePar& r = *par_;
+  r.width = width;
+  r.height = height;
+  PrepareSource(c, a);
+  // An empty rectangle has no centre or radius to place an outline by.
+  if (apply != 1 || a.empty()) return 0;
+  plat::Block<uint8_t> shape(int64_t{width} * height, WorkSource());
+  if (!shape) return -1;
+  shape.Clear();
+  {
+    DrawParKeeper keeper;
+    const int32_t dx = a.right - a.left, dy = a.bottom - a.top;
+    const int32_t rw = dx + 1, rh = dy + 1;
+    CPathList list(0);
+    list.SetDrwVal(0, rw, 0, rh, 0.0f, 0.0f, 0, 1.0f, 1.0f, 0.0f, 0.0f);
+    const int32_t s = std::min(rw, rh);
+    const auto cx = static_cast<int32_t>(rw * r.centreX / 100.0 + 0.5);
+    const auto cy = static_cast<int32_t>(rh * r.centreY / 100 + 0.5);
+    const auto radius = static_cast<int32_t>(static_cast<float>(s) * r.radius / 100.0f + 0.5f);
+    const TObjPar& t = r.shape;
+    if (r.kind == 0) {
+      // A nonzero doubling value lays an identical outline first; the even-odd fill then
+      // decides what the pair draws. Kept: stored shapes rely on how they looked.
+      if (t.w[kObjOutlineOffset] != 0) StarInto(&list, t, cx, cy, radius);
+      if (StarInto(&list, t, cx, cy, radius) != -1) list.InActivateAll(0);
+      // Whole turns are taken off first so that 360 degrees draws exactly what 0 does
+      // (the turn through a rounded pi would move the soft edges by a level).
+      const int32_t degrees = r.rotation % 360;
+      list.RotatePathList(0, 0, cx, cy, static_cast<float>(degrees * 3.141592654 / 180.0));
+    } else if (r.kind == 1) {
+      // The spirograph takes neither the rotation nor the radius.
+      list.AddPath(0);
+      const int32_t* v = &t.w[kSpiroWords];
+      list.fct_calc_spiro(0, dx, dy, fullWidth, fullHeight, cx, cy, list.current, v[0], v[1],
+                          v[2], v[3], v[4]);
+      if (list.fct_calc_spiro(1, dx, dy, fullWidth, fullHeight, cx, cy, list.current, v[0],
+                              v[1], v[2], v[3], v[4]) != -1)
+        list.InActivateAll(0);
+    }
+    FillShapePlane(&list, c, rh, shape.get());
+  }
+  ColourShape(c, a, shape.get(), r.softness, r.hueShift, r.saturationShift, r.lightnessShift,
+              &r.ramp);
+  return 0;
+}
+
+MiscCookiCut::MiscCookiCut() {
+  if (par_.valid()) Init_CookiCutPar(par_.get());
+}
+
+void MiscCookiCut::SetCookiCutPar(const CookiCutPar* par) {
+  if (par_.valid() && par != nullptr) Copy_CookiCutPar(par, par_.get());
+}
+
+void MiscCookiCut::GetCookiCutPar(CookiCutPar* par) const {
+  if (par_.valid() && par != nullptr) Copy_CookiCutPar(par_.get(), par);
+}
+
+int32_t MiscCookiCut::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity,
+                              int16_t source, int16_t apply, int32_t width, int32_t height,
+                              int32_t left, int32_t top, int32_t right, int32_t bottom,
+                              int32_t /*fullWidth*/, int32_t /*fullHeight*/, int32_t photoLeft,
+                              int32_t photoTop, int32_t photoRight, int32_t photoBottom,
+                              float scaleX, float scaleY, uint8_t* plane0, uint8_t* plane1,
+                              uint8_t* plane2, uint8_t* plane3, const uint8_t* mask) {
+  const ShapeCall c{planeCount, blendMode, opacity, source, width, height, photoLeft,
+                    photoTop, photoRight, photoBottom, scaleX, scaleY,
+                    {plane0, plane1, plane2, plane3}, mask};
+  if (!par_.valid() || PlanesMissing(c)) return -1;
+  const vmkrec::EngineArea a = vmkrec::ClampArea(left, top, right, bottom, width, height, true);
+  CookiCutPar& r = *par_;
+  r.width = width;
+  r.height = height;
+  PrepareSource(c, a);
+  // An empty rectangle has no aspect to stretch the outline by.
+  if (apply != 1 || a.empty()) return 0;
+  plat::Block<uint8_t> shape(int64_t{width} * height, WorkSource());
+  if (!shape) return -1;
+  shape.Clear();
+  {
+    DrawParKeeper keeper;
+    const int32_t rw = a.right - a.left + 1, rh = a.bottom - a.top + 1;
+    CPathList list(0);
+    list.SetDrwVal(0, rw, 0, rh, 0.0f, 0.0f, 0, 1.0f, 1.0f, 0.0f, 0.0f);
+    float ax = 1.0f, ay = 1.0f;
+    if (rw > rh)
+      ax = static_cast<float>(rw) / static_cast<float>(rh);
+    else
+      ay = static_cast<float>(rh) / static_cast<float>(rw);
+    const int32_t s = std::min(rw, rh);
+    list.AddPath(0);
+    const auto centreX = static_cast<float>(rw / 2), centreY = static_cast<float>(rh / 2);
+    const float size = static_cast<float>(s / 3.0);
+    for (int16_t mode = 0; mode < 2; ++mode)
+      list.fct_calc_cooki(mode, 1.0f, 120, list.current, centreX, centreY, size, r.radius,
+                          r.angle, r.turns, r.shape[0], r.shape[1], r.shape[2], r.shape[3],
+                          r.shapeScale);
+    list.ResizePathList(0, 0, rw * 0.5f, rh * 0.5f, static_cast<float>(width), width * ax,
+                        static_cast<float>(height), height * ay);
+    FillShapePlane(&list, c, rh, shape.get());
+  }
+  ColourShape(c, a, shape.get(), r.softness, r.hueShift, r.saturationShift, r.lightnessShift,
+              &r.ramp);
+  return 0;
+}
+
+void RunShapeRow(const EngineRowCall& c) {
+  RunEngineOnce<MiscShape>(
+      [&](MiscShape& e) { e.SetShapePar(&c.Record<ShapePar>()); },
+      [&](MiscShape& e) {
+        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0, c.w,
+                         c.h, 1.0f, 1.0f, c.w, c.h, c.planes[0], c.planes[1], c.planes[2],
+                         c.plane6, c.mask);
+      });
+}
+
+void RunCookiCutRow(const EngineRowCall& c) {
+  RunEngineOnce<MiscCookiCut>(
+      [&](MiscCookiCut& e) { e.SetCookiCutPar(&c.Record<CookiCutPar>()); },
+      [&](MiscCookiCut& e) {
+        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0,
+                         0, c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1], c.planes[2], nullptr,
+                         c.mask);
+      });
+}
