@@ -629,10 +629,23 @@ int32_t CSliceList::RecallSlice(int16_t drawMode, RGBColor c) {
   if (loaded.ReadSliceList(0, &file, &pos, -1, c) != 0) return -1;
   SelectAll(drawMode != -1 ? 1 : 0);
   RemoveSelSlice(drawMode != -1 ? 1 : 0);
-  if (loaded.first != nullptr) TakeBehaviours(behav, loaded.behav);
-  CSlice* s = loaded.first;
-  loaded.first = nullptr;
-  loaded.count = 0;
+  TakeReadSlices(&loaded, drawMode, c);
+  return 0;
+}
+
+void CSliceList::TakeReadSlices(CSliceList* read, int16_t drawMode, RGBColor c) {
+  if (read == nullptr || read == this) return;
+  for (CSlice* s = first; s != nullptr; s = s->next) {
+    if (s->active == 0) continue;
+    if (drawMode != -1) Draw(s, 0, c);
+    s->Inactivate();
+    if (drawMode != -1) Draw(s, 0, c);
+  }
+  if (read->first != nullptr) TakeBehaviours(behav, read->behav);
+  CSlice* s = read->first;
+  read->first = nullptr;
+  read->current = nullptr;
+  read->count = 0;
   while (s != nullptr) {
     CSlice* next = s->next;
     s->behav = behav;
@@ -640,7 +653,6 @@ int32_t CSliceList::RecallSlice(int16_t drawMode, RGBColor c) {
     if (drawMode != -1) Draw(s, drawMode, c);
     s = next;
   }
-  return 0;
 }
 
 int32_t CSliceList::DefaultSlice(int16_t mode, const fichier* file) {

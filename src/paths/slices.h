@@ -195,6 +195,10 @@ class CSliceList {
   // keeps the complete slices read and answers -1.
   int32_t ReadSliceList(int16_t mode, File_kern* file, int32_t* pos, int16_t drawMode,
                         RGBColor colour);
+  // Hands over the slices (and their behaviours) a ReadSliceList into another,
+  // empty list gathered, as that read into this list would have: this list's
+  // slices go inactive and the read ones follow. `read` keeps no slices.
+  void TakeReadSlices(CSliceList* read, int16_t drawMode, RGBColor colour);
   int32_t SaveSlice();
   // The slices are replaced only by a file read whole.
   int32_t RecallSlice(int16_t drawMode, RGBColor colour);

@@ -4,8 +4,9 @@
 // count, the 256-byte name, the script record at P + 268 (none without operations), E2 at
 // E1 and the path list from E1 + 4 to E2. A combined-layer file: width, height, whole
 // resolution and the caller's document value, a directory of 256 entries (position of the
-// stack's first layer record, layer count, the stack's stored word) and from 3088 the layer
-// records, stack after stack.
+// stack's first layer record, layer count, the stack's stored word), from 3088 the slice
+// list when the caller gives one, then the layer records, stack after stack. Stack 0's entry
+// therefore lies past 3088 exactly when the file holds a slice list, and ends it.
 //
 // Readers check every stored position and count against the file before they follow it and
 // read into new layers; a stack, or the whole script, takes what was read only when all of
@@ -18,6 +19,7 @@
 #include "app/core/pascal_strings.h"
 #include "app/file_access.h"
 #include "paths/path_list.h"
+#include "paths/slices.h"
 #include "platform/bytes/byte_order.h"
 #include "script/layers.h"
 #include "script/operation.h"
@@ -157,7 +159,7 @@ int32_t ScriptFile::SaveAllLay(File_kern* file, int16_t stack, int32_t* pos) {
   return result;
 }
 
-int32_t ScriptFile::SaveCombiLay(File_kern* file, int32_t documentValue, CSliceList*) {
+int32_t ScriptFile::SaveCombiLay(File_kern* file, int32_t documentValue, CSliceList* slices) {
   if (file == nullptr) return -1;
   // The file is replaced whole: until it is closed the old one stays where it was.
   OpenFile f(file, 3, false);
@@ -171,6 +173,7 @@ int32_t ScriptFile::SaveCombiLay(File_kern* file, int32_t documentValue, CSliceL
   if (file->S_write(head.bytes().data(), 0, static_cast<int32_t>(head.size())) != 0) return -1;
   int32_t result = 0;
   int32_t pos = kLayersAt;
+  if (slices != nullptr && slices->WriteSliceList(1, file, &pos) != 0) return -1;
   for (int16_t k = 0; k < kStacks; ++k) {
     const LayerFile* s = stacks[k];
     Writer entry;
@@ -265,6 +268,23 @@ int32_t ReadDirectoryStack(ScriptFile& s, File_kern* file, int16_t entry, int32_
   return 0;
 }
 
+// The file's slice list into `out`, which starts empty; *present tells whether the file holds
+// one (without, stack 0 starts at 3088). A list that does not end where stack 0 starts is
+// damaged: -1.
+int32_t ReadSliceBlock(File_kern* file, CSliceList* out, bool* present) {
+  OpenFile f(file, 0, false);
+  if (!f.ok()) return -1;
+  std::vector<uint8_t> e;
+  if (!ReadAt(file, kDirectoryAt, 4, &e)) return -1;
+  const auto end = static_cast<int32_t>(plat::bytes::loadLE32(e.data()));
+  *present = end != kLayersAt;
+  if (!*present) return 0;
+  int32_t at = kLayersAt;
+  if (end < kLayersAt || out->ReadSliceList(1, file, &at, -1, RGBColor{}) != 0 || at != end)
+    return -1;
+  return f.close();
+}
+
 void TakeStack(LayerFile* stack, ReadStack& r) {
   stack->DeleteAllLaye();
   stack->stackValue = r.word;
@@ -302,7 +322,7 @@ int32_t ScriptFile::RecallAllLay(File_kern* file, int16_t entry, int16_t stack) 
 }
 
 int32_t ScriptFile::RecallCombiLay(File_kern* file, int16_t mode, int32_t* documentValue,
-                                   CSliceList*) {
+                                   CSliceList* slices) {
   if (file == nullptr) return -1;
   int32_t w = width, h = height, res = 0, value = 0;
   {
@@ -322,7 +342,10 @@ int32_t ScriptFile::RecallCombiLay(File_kern* file, int16_t mode, int32_t* docum
   // The paths take the picture size the script will have.
   const int32_t pathWidth = mode == 1 ? w : width, pathHeight = mode == 1 ? h : height;
   std::vector<ReadStack> read;
+  CSliceList readSlices;
+  bool slicesRead = false;
   if (mode == 1 || mode == 2) {
+    if (slices != nullptr && ReadSliceBlock(file, &readSlices, &slicesRead) != 0) return -1;
     read.resize(kStacks);
     for (int16_t k = 0; k < kStacks; ++k)
       if (ReadDirectoryStack(*this, file, k, pathWidth, pathHeight, &read[k]) != 0) return -1;
@@ -334,6 +357,7 @@ int32_t ScriptFile::RecallCombiLay(File_kern* file, int16_t mode, int32_t* docum
   }
   if (mode == 1 || mode == 2) {
     if (documentValue != nullptr) *documentValue = value;
+    if (slices != nullptr && slicesRead) slices->TakeReadSlices(&readSlices, -1, RGBColor{});
     for (int16_t k = 0; k < kStacks; ++k)
       if (stacks[k] != nullptr) TakeStack(stacks[k], read[k]);
   }

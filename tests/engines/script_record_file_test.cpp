@@ -14,8 +14,10 @@
 #include "engines/families/effect_families.h"
 #include "engines/patterns/fractal_record.h"
 #include "engines/tessellation/tessellation_record.h"
+#include "paths/behaviours.h"
 #include "paths/path.h"
 #include "paths/path_list.h"
+#include "paths/slices.h"
 #include "platform/bytes/byte_order.h"
 #include "record_file_helpers.h"
 #include "script/effect_registries.h"
@@ -456,6 +458,83 @@ TEST_F(ScriptFiles, CombinedLayerFileDirectoryAndRoundTrip) {
   EXPECT_EQ(keep.RecallCombiLay(&file, 1, &value, nullptr), -1);
   EXPECT_EQ(keep.GetStack(0)->layerCount, 1);
   EXPECT_EQ(keep.GetStack(0)->GetLaye(1)->oprnCount, 0);
+}
+
+// Two linked slices and one behaviour, as the caller's list would hold them.
+void FillSlices(CSliceList* l) {
+  const float r[2][4] = {{2, 3, 20, 12}, {21, 3, 39, 29}};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(l->AddSlice(0), 0);
+    l->current->CreaSlice(r[i][0], r[i][1], r[i][2], r[i][3]);
+    unsigned char url[256];
+    SetPStr(url, "http://s/" + std::to_string(i));
+    l->current->SetURLname(url);
+    l->current->SetURLactive(1);
+  }
+  l->behav->AddBehav(4);
+}
+
+TEST_F(ScriptFiles, CombinedLayerFileCarriesTheSliceList) {
+  Add(1, 11)->Param1 = 5;
+  CSliceList slices;
+  FillSlices(&slices);
+  fichier f = FileAt("s.lay");
+  File_kern file(&f);
+  ASSERT_EQ(script_.SaveCombiLay(&file, 7, &slices), 0);
+  const std::vector<uint8_t> b = vmktest::ReadBytes(dir_.file("s.lay"));
+  EXPECT_EQ(b[3088], 1);  // the slice list's version, before every layer record
+  const int32_t stack0 = LittleWord(b, 16);
+  ASSERT_GT(stack0, 3088 + 6 + 2 * 530);
+
+  // Read back into an empty list, written again: the same bytes.
+  ScriptFile back;
+  ASSERT_EQ(back.I_ScriptFile(3, kW, kH, 1.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  CSliceList got;
+  int32_t value = 0;
+  ASSERT_EQ(back.RecallCombiLay(&file, 1, &value, &got), 0);
+  ASSERT_EQ(got.count, 2);
+  float l, t, r, btm;
+  got.first->next->GetBound(&l, &t, &r, &btm);
+  EXPECT_EQ(std::vector<float>({l, t, r, btm}), std::vector<float>({21, 3, 39, 29}));
+  EXPECT_EQ(PStrString(got.first->urlName), "http://s/0");
+  EXPECT_EQ(got.behav->count, 2);  // the list's own first behaviour and the one added
+  EXPECT_EQ(back.GetOprn(0, 1, 1)->Param1, 5);
+  // Same name: the script records keep the file's name.
+  ASSERT_EQ(back.SaveCombiLay(&file, value, &got), 0);
+  const std::vector<uint8_t> again = vmktest::ReadBytes(dir_.file("s.lay"));
+  EXPECT_EQ(again.size(), b.size());
+  EXPECT_EQ(FirstDifference(again, b), b.size());
+
+  // Without a list the stacks are still found through the directory; a file without a slice
+  // list leaves the caller's slices alone.
+  ScriptFile plain;
+  ASSERT_EQ(plain.I_ScriptFile(3, kW, kH, 1.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  ASSERT_EQ(plain.RecallCombiLay(&file, 2, &value, nullptr), 0);
+  EXPECT_EQ(plain.GetOprn(0, 1, 1)->Param1, 5);
+  fichier f2 = FileAt("plain.lay");
+  File_kern file2(&f2);
+  ASSERT_EQ(plain.SaveCombiLay(&file2, value, nullptr), 0);
+  ASSERT_EQ(plain.RecallCombiLay(&file2, 2, &value, &got), 0);
+  EXPECT_EQ(got.count, 2);
+
+  // Cut inside the slice block, or a slice list that overruns stack 0: refused, the caller's
+  // slices and stacks as they were.
+  CSliceList keepSlices;
+  ASSERT_EQ(keepSlices.AddSlice(0), 0);
+  keepSlices.current->CreaSlice(1, 1, 5, 5);
+  ScriptFile keep;
+  ASSERT_EQ(keep.I_ScriptFile(3, kW, kH, 1.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  std::vector<uint8_t> overrun = b;
+  plat::bytes::storeLE32(&overrun[16], static_cast<uint32_t>(stack0 - 1));
+  for (const auto& damaged : {std::vector<uint8_t>(b.begin(), b.begin() + 3088 + 6 + 600),
+                              overrun}) {
+    vmktest::WriteBytes(dir_.file("s.lay"), damaged);
+    EXPECT_EQ(keep.RecallCombiLay(&file, 1, &value, &keepSlices), -1);
+    ASSERT_EQ(keepSlices.count, 1);
+    EXPECT_EQ(keepSlices.first->active, 1);
+    EXPECT_EQ(keepSlices.first->right, 5.0f);
+    EXPECT_EQ(keep.GetStack(0)->GetLaye(1)->oprnCount, 0);
+  }
 }
 
 }  // namespace
