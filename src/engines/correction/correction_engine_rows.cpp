@@ -3,6 +3,7 @@
 #include "engines/correction/colour_correction_engine.h"
 #include "engines/correction/colour_matrix_engine.h"
 #include "engines/correction/grid_warp_rows.h"
+#include "engines/correction/lens_correction_engine.h"
 #include "script/engine_rows.h"
 
 namespace {
@@ -32,10 +33,22 @@ void RunColCor(const EngineRowCall& c) {
       });
 }
 
+// Plane 89 (composite only) is warped with the image; no selection plane is handed over.
+void RunZondrac(const EngineRowCall& c) {
+  RunEngineOnce<MiscZondrac>(
+      [&](MiscZondrac& e) { e.SetZondracPar(&c.Record<ZondracPar>()); },
+      [&](MiscZondrac& e) {
+        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 1, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0, c.w,
+                         c.h, 1.0f, 1.0f, c.w, c.h, c.planes[0], c.planes[1], c.planes[2],
+                         nullptr, c.q, nullptr, c.mask);
+      });
+}
+
 }  // namespace
 
 void RegisterCorrectionEngineRows() {
   RegisterEngineRow(22, RunColMat);
+  RegisterEngineRow(113, RunZondrac);
   for (EffectCode effect : {103, 104, 105, 119}) RegisterEngineRow(effect, RunColCor);
   RegisterGridWarpEngineRows();
 }

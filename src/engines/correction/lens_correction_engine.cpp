@@ -1,0 +1,331 @@
+#include "engines/correction/lens_correction_engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/core/colour_spaces.h"
+#include "app/core/memory_manager.h"
+#include "engines/correction/colour_matrix_engine.h"
+#include "engines/correction/warp_frame_maths.h"
+#include "engines/records/engine_frame.h"
+#include "operations/effects.h"
+#include "platform/memory/block.h"
+#include "raster/displacement_resample.h"
+#include "raster/quad_mapping.h"
+
+namespace {
+
+void FillTable(int32_t offset, uint8_t* table) {
+  for (int32_t i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(std::clamp(i + offset, 0, 255));
+}
+
+// Truncation of v + 0.5; absurd records can push a corner out of any integer range, where the
+// conversion would be undefined, so it is held to +-2^30 (NaN to 0).
+int32_t Round(float v) {
+  const float r = v + 0.5f;
+  if (!(r == r)) return 0;
+  return static_cast<int32_t>(std::clamp(r, -1073741824.0f, 1073741824.0f));
+}
+
+// A node of one set as (x, y).
+struct Node {
+  float x, y;
+};
+Node At(const TCWrapNodes& set, const TCWrap& f, int32_t i, int32_t j) {
+  const int32_t k = i + j * (f.columns + 1);
+  return {set.x[k], set.y[k]};
+}
+
+uint8_t Blend(int16_t blendMode, int32_t a, uint8_t value, int32_t processed) {
+  unsigned char r = value;  // a mode outside 0..11 keeps the value
+  X_optionRPart(&r, static_cast<uint32_t>(blendMode + 1), value, processed);
+  return static_cast<uint8_t>(((255 - a) * value + a * r) / 255);
+}
+
+// The quad kernels walk a lattice as fine as the quad's diagonal, so their time grows with the
+// square of its size. A quad wholly outside the plane writes nothing and is skipped; corners
+// of an absurd record are held to a band of twice the plane's size around it.
+int32_t Hold(int32_t v, int32_t size) { return std::clamp(v, -2 * size, 3 * size); }
+bool Outside(const int32_t* b, int32_t width, int32_t height) {
+  const int32_t minX = std::min({b[0], b[2], b[4], b[6]}), maxX = std::max({b[0], b[2], b[4], b[6]});
+  const int32_t minY = std::min({b[1], b[3], b[5], b[7]}), maxY = std::max({b[1], b[3], b[5], b[7]});
+  return maxX < 0 || maxY < 0 || minX >= width || minY >= height;
+}
+
+}  // namespace
+
+void CompuBrightBalanceTable(int16_t balance, uint8_t* table) { FillTable(2 * balance - 200, table); }
+void CompuBrightChannelTable(int16_t bright, uint8_t* table) { FillTable(2 * bright, table); }
+
+void X_CompuBright(int32_t height, int32_t width, int32_t left, int32_t top, int32_t right,
+                   int32_t bottom, uint8_t* red, uint8_t* green, uint8_t* blue, int16_t brightR,
+                   int16_t brightG, int16_t brightB, int16_t balance) {
+  if (height <= 0 || width <= 0 || red == nullptr || green == nullptr || blue == nullptr) return;
+  plat::Block<uint8_t> buffer(static_cast<int64_t>(height) * width, WorkSource());
+  if (!buffer) return;
+  {
+    ColMatPar defaults;
+    Init_ColMatPar(&defaults);
+    MiscColMat fallOff;
+    if (fallOff.record() == nullptr) return;
+    fallOff.SetColMatPar(&defaults);
+    fallOff.FillBuf(1, 0, 255, 1, 1, 0, left, top, right, bottom, width, height, 0, 0, width - 1,
+                    height - 1, 1.0f, 1.0f, width, height, buffer.get(), nullptr, nullptr, nullptr,
+                    nullptr);
+  }
+  uint8_t table[256];
+  CompuBrightBalanceTable(balance, table);
+  Effects::Etch(0, 255, buffer.get(), height, width, left, top, right, bottom, 1, nullptr, table);
+  uint8_t* channel[3] = {red, green, blue};
+  const int16_t bright[3] = {brightR, brightG, brightB};
+  for (int32_t c = 0; c < 3; ++c) {
+    CompuBrightChannelTable(bright[c], table);
+    Effects::Etch(0, 255, channel[c], height, width, left, top, right, bottom, 1, buffer.get(),
+                  table);
+  }
+}
+
+void MiscZondrac::SetZondracPar(const ZondracPar* record) {
+  if (par_.valid() && record != nullptr) Copy_ZondracPar(record, par_.get());
+}
+
+void MiscZondrac::GetZondracPar(ZondracPar* record) const {
+  if (par_.valid() && record != nullptr) Copy_ZondracPar(par_.get(), record);
+}
+
+int32_t MiscZondrac::PrepareGrid(TCWrap* grid, int32_t frameWidth, int32_t frameHeight,
+                                 int32_t imageWidth, int32_t imageHeight, int32_t cells,
+                                 int32_t lastRow) {
+  if (grid == nullptr || !par_.valid()) return -1;
+  const float fx = frameWidth != 0 ? static_cast<float>(imageWidth) / frameWidth : 0.0f;
+  const float fy = frameHeight != 0 ? static_cast<float>(imageHeight) / frameHeight : 0.0f;
+  InitTCWrap(4, frameWidth, frameHeight, imageWidth, imageHeight, 72.0f, cells, cells, 0, grid);
+  grid->resolution = 72.0f;
+  plat::Block<TCWrap> scratch(1, WorkSource());
+  if (!scratch) return -1;
+  const int32_t* w = par_->w;
+  CopyTCWrap(0, grid, scratch.get());
+  float minX = 0, minY = 0, maxX = 0, maxY = 0, cx = 0, cy = 0;
+  MinMaxCenterGridTCWrap(grid, 1, &minX, &minY, &maxX, &maxY, &cx, &cy);
+  const float s = static_cast<float>(w[kZndSize] + 100);
+  SizeGridTCWrap(scratch.get(), grid, 1, 0, 0, cx, cy, 100.0f, 100.0f, s, s);
+  CopyTCWrap(0, grid, scratch.get());
+  RotaGridTCWrap(scratch.get(), grid, 1, 0, 0, cx, cy, 0.0f,
+                 static_cast<float>(w[kZndRotation] * 3.141592654 / 180));
+  ZondracTCWrap(grid, 1, 0, 0, 1, w[kZndDistortH] * 6.0f * fx, w[kZndDistortV] * 6.0f * fy);
+  const int32_t n = cells, m = lastRow;
+  const float bottom = static_cast<float>(w[kZndPerspBottom]);
+  const float top = static_cast<float>(w[kZndPerspTop]);
+  const float left = static_cast<float>(w[kZndPerspLeft]);
+  const float right = static_cast<float>(w[kZndPerspRight]);
+  // The frame's y axis points up, so a corner pulled down moves by a positive dy.
+  const struct {
+    int32_t column, row;
+    float dx, dy;
+  } moves[8] = {
+      {0, 0, fx * top, 0},     {n, 0, -fx * top, 0},     {0, m, -fx * bottom, 0},
+      {n, m, fx * bottom, 0},  {0, 0, 0, -fy * left},    {0, m, 0, fy * left},
+      {n, 0, 0, fy * right},   {n, m, 0, -fy * right},
+  };
+  for (const auto& mv : moves)
+    PerspGridTCWrap(grid, 1, 0, 0, 0, 1.0f, 1.0f, mv.column, mv.row, mv.dx, mv.dy);
+  return 0;
+}
+
+int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint32_t* const* yMap,
+                                  int32_t width, int32_t height, int32_t imageWidth,
+                                  int32_t imageHeight, int32_t windowX0, int32_t windowY0,
+                                  int32_t windowX1, int32_t windowY1, int32_t regionWidth,
+                                  int32_t regionHeight, const uint8_t* srcR, const uint8_t* srcG,
+                                  const uint8_t* srcB, int32_t destWidth, int32_t destHeight,
+                                  uint8_t* dstR, uint8_t* dstG, uint8_t* dstB) {
+  // Every one of these would divide by zero below: nothing is warped.
+  if (imageWidth <= 0 || imageHeight <= 0 || windowX1 == windowX0 || windowY1 == windowY0 ||
+      regionWidth <= 0 || regionHeight <= 0 || !par_.valid())
+    return 0;
+  if (makeMaps != 0 ? (xMap == nullptr || yMap == nullptr)
+                    : (srcR == nullptr || srcG == nullptr || srcB == nullptr || dstR == nullptr ||
+                       dstG == nullptr || dstB == nullptr))
+    return 0;
+  plat::Block<TCWrap> frame(1, WorkSource());
+  if (!frame) return 0;
+  frame.Clear();
+  if (PrepareGrid(frame.get(), imageWidth, imageHeight, imageWidth, imageHeight, 40, 40) != 0)
+    return 0;
+  const TCWrap& f = *frame.get();
+  const int32_t m = par_->w[kZndMutateOn] != 0 ? par_->w[kZndMutate] : 0;
+  const float rw = static_cast<float>(regionWidth), rh = static_cast<float>(regionHeight);
+  const float iw = static_cast<float>(imageWidth), ih = static_cast<float>(imageHeight);
+  const float ww = static_cast<float>(windowX1 - windowX0);
+  const float wh = static_cast<float>(windowY1 - windowY0);
+  const int32_t corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  for (int32_t j = 0; j < f.rows; ++j) {
+    for (int32_t i = 0; i < f.columns; ++i) {
+      int32_t a[8], b[8];
+      for (int32_t q = 0; q < 4; ++q) {
+        const Node reg = At(f.set1, f, i + corner[q][0], j + corner[q][1]);
+        const Node cor = At(f.set2, f, i + corner[q][0], j + corner[q][1]);
+        a[2 * q] = Round(rw * reg.x / iw);
+        a[2 * q + 1] = regionHeight - Round(rh * reg.y / ih) - 1;
+        const float px = (m * cor.x + (100 - m) * reg.x) / 100;
+        const float py = (m * cor.y + (100 - m) * reg.y) / 100;
+        b[2 * q] = Hold(Round((px - windowX0) * rw / ww), destWidth);
+        b[2 * q + 1] = Hold(destHeight - Round((py - windowY0) * rh / wh) - 1, destHeight);
+      }
+      if (Outside(b, destWidth, destHeight)) continue;
+      if (makeMaps == 0) {
+        QuadBufRGBToQuadBufRGB(height, width, srcR, srcG, srcB, 0, nullptr, destHeight, destWidth,
+                               dstR, dstG, dstB, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7],
+                               b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
+      } else {
+        QuadToQuadDisRea(height, width, xMap, yMap, a[0], a[1], a[2], a[3], a[4], a[5], a[6],
+                         a[7], b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
+      }
+    }
+  }
+  return 0;
+}
+
+void MiscZondrac::Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t regionWidth,
+                       int32_t regionHeight, int32_t windowX0, int32_t windowY0,
+                       int32_t windowX1, int32_t windowY1, uint8_t* const* src,
+                       uint8_t* const* dst, uint8_t* extraSrc, uint8_t* extraDst) {
+  // A geometry that would divide by zero warps nothing: the copies blend back unwarped.
+  if (imageWidth_ <= 0 || imageHeight_ <= 0 || windowX1 == windowX0 || windowY1 == windowY0 ||
+      regionWidth <= 0 || regionHeight <= 0)
+    return;
+  const int32_t* w = par_->w;
+  if (makeMaps == 0) {
+    ValidZondrac(0, nullptr, nullptr, width, height, imageWidth_, imageHeight_, windowX0,
+                 windowY0, windowX1, windowY1, regionWidth, regionHeight, src[0], src[1], src[2],
+                 width, height, dst[0], dst[1], dst[2]);
+    if (extraSrc != nullptr)
+      ValidZondrac(0, nullptr, nullptr, width, height, imageWidth_, imageHeight_, windowX0,
+                   windowY0, windowX1, windowY1, regionWidth, regionHeight, extraSrc, extraSrc,
+                   extraSrc, width, height, extraDst, extraDst, extraDst);
+    return;
+  }
+  const int64_t n = static_cast<int64_t>(width) * height;
+  plat::Block<uint32_t> maps(2 * n, WorkSource());
+  plat::Block<uint32_t*> rows(2 * static_cast<int64_t>(height), WorkSource());
+  if (!maps || !rows) return;
+  std::fill_n(maps.get(), 2 * n, kDisplacementNeutral);
+  uint32_t** xRows = rows.get();
+  uint32_t** yRows = rows.get() + height;
+  for (int32_t y = 0; y < height; ++y) {
+    xRows[y] = maps.get() + static_cast<int64_t>(y) * width;
+    yRows[y] = maps.get() + n + static_cast<int64_t>(y) * width;
+  }
+  ValidZondrac(1, xRows, yRows, width, height, imageWidth_, imageHeight_, windowX0, windowY0,
+               windowX1, windowY1, regionWidth, regionHeight, src[0], src[1], src[2], width,
+               height, dst[0], dst[1], dst[2]);
+  // The fall-off is compensated on this path only; the direct quad path never had it.
+  if (w[kZndVignetteOn] != 0 &&
+      (w[kZndBrightness] != 0 || w[kZndBrightness + 1] != 0 || w[kZndBrightness + 2] != 0))
+    X_CompuBright(height, width, 0, 0, regionWidth, regionHeight, src[0], src[1], src[2],
+                  static_cast<int16_t>(w[kZndBrightness]),
+                  static_cast<int16_t>(w[kZndBrightness + 1]),
+                  static_cast<int16_t>(w[kZndBrightness + 2]), static_cast<int16_t>(w[kZndBalance]));
+  const int32_t* k = &w[kZndFringe];
+  // 100, 100, 100 scales nothing, so it takes the plain resampling.
+  if (w[kZndFringeOn] != 0 && !(k[0] == 100 && k[1] == 100 && k[2] == 100))
+    ComputeBufRGBInterDisAtXYfring(height, width, src[0], src[1], src[2], extraSrc, dst[0],
+                                   dst[1], dst[2], extraDst, xRows, yRows, k[0], k[1], k[2]);
+  else
+    ComputeBufRGBInterDisAtXY(height, width, src[0], src[1], src[2], extraSrc, dst[0], dst[1],
+                              dst[2], extraDst, xRows, yRows);
+}
+
+int32_t MiscZondrac::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, int16_t source,
+                             int16_t makeMaps, int16_t apply, int32_t left, int32_t top,
+                             int32_t right, int32_t bottom, int32_t imageWidth,
+                             int32_t imageHeight, int32_t windowX0, int32_t windowY0,
+                             int32_t windowX1, int32_t windowY1, float scaleX, float scaleY,
+                             int32_t width, int32_t height, uint8_t* red, uint8_t* green,
+                             uint8_t* blue, uint8_t* fourth, uint8_t* extra,
+                             const uint8_t* selection, const uint8_t* mask) {
+  const int16_t count = planes == 3 ? 3 : 1;
+  imageWidth_ = imageWidth;
+  imageHeight_ = imageHeight;
+  if (!par_.valid() || width <= 0 || height <= 0 || red == nullptr) return 0;
+  if (count == 3 && (green == nullptr || blue == nullptr)) return 0;
+  const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
+  const int32_t regionWidth = area.right - area.left;
+  const int32_t regionHeight = area.bottom - area.top;
+  uint8_t* plane[3] = {red, count == 3 ? green : red, count == 3 ? blue : red};
+
+  // The caller's planes take the window; with apply 2 the preview shows the whole image.
+  vmkrec::SourceRequest request;
+  request.width = width;
+  request.height = height;
+  request.areaWidth = regionWidth;
+  request.areaHeight = regionHeight;
+  const bool whole = source == 3 && apply == 2;
+  request.photoLeft = whole ? 0 : windowX0;
+  request.photoTop = whole ? 0 : windowY0;
+  request.photoRight = whole ? imageWidth - 1 : windowX1;
+  request.photoBottom = whole ? imageHeight - 1 : windowY1;
+  request.scaleX = scaleX;
+  request.scaleY = scaleY;
+  request.planes[0] = red;
+  request.planes[1] = green;
+  request.planes[2] = blue;
+  request.planes[3] = fourth;
+  vmkrec::PrepareEngineSource(source, count, 255, request);
+
+  const int64_t size = static_cast<int64_t>(width) * height;
+  const int64_t padded = static_cast<int64_t>(width + 1) * (height + 1);
+  plat::Block<uint8_t> work(6 * padded, WorkSource());
+  if (!work) return 0;
+  uint8_t* src[3];
+  uint8_t* dst[3];
+  for (int32_t c = 0; c < 3; ++c) {
+    src[c] = work.get() + c * padded;
+    dst[c] = work.get() + (3 + c) * padded;
+    std::memcpy(src[c], plane[c], static_cast<size_t>(size));
+    std::memcpy(dst[c], plane[c], static_cast<size_t>(size));
+  }
+  plat::Block<uint8_t> extraWork(extra != nullptr ? 2 * padded : 0, WorkSource());
+  if (extra != nullptr && !extraWork) return 0;
+  uint8_t* extraSrc = extra != nullptr ? extraWork.get() : nullptr;
+  uint8_t* extraDst = extra != nullptr ? extraWork.get() + padded : nullptr;
+  if (extra != nullptr) {
+    std::memcpy(extraSrc, extra, static_cast<size_t>(size));
+    std::memcpy(extraDst, extra, static_cast<size_t>(size));
+  }
+  if (source == 3 && count == 3) {
+    // The source copies are the whole host image scaled to the region.
+    vmkrec::SourceRequest whole = request;
+    whole.photoLeft = 0;
+    whole.photoTop = 0;
+    whole.photoRight = imageWidth - 1;
+    whole.photoBottom = imageHeight - 1;
+    whole.planes[0] = src[0];
+    whole.planes[1] = src[1];
+    whole.planes[2] = src[2];
+    whole.planes[3] = nullptr;
+    vmkrec::PrepareEngineSource(3, 3, 255, whole);
+  }
+
+  if (apply == 1) Warp(makeMaps, width, height, regionWidth, regionHeight, windowX0, windowY0,
+                       windowX1, windowY1, src, dst, extraSrc, extraDst);
+
+  const bool bySelection = par_->w[kZndSelection] == 1;
+  for (int32_t y = area.top; y < area.bottom; ++y) {
+    for (int32_t x = area.left; x < area.right; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      int32_t a = strength;
+      if (mask != nullptr) a = mask[i] * a / 255;
+      // No selection plane means everything is selected.
+      if (bySelection && selection != nullptr) a = selection[i] * a / 255;
+      if (count == 1) {
+        const int32_t value = (dst[0][i] + dst[1][i] + dst[2][i]) / 3;
+        red[i] = Blend(blendMode, a, red[i], value);
+      } else {
+        for (int32_t c = 0; c < 3; ++c) plane[c][i] = Blend(blendMode, a, plane[c][i], dst[c][i]);
+      }
+      if (extra != nullptr) extra[i] = extraDst[i];
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,201 @@
+#include "engines/correction/lens_correction_engine.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engines/correction/colour_matrix_dither.h"
+#include "engines/families/effect_families.h"
+#include "script/engine_rows.h"
+#include "script/param_block.h"
+#include "script/script_file.h"
+#include "support/session.h"
+
+namespace {
+
+using Plane = std::vector<uint8_t>;
+constexpr int32_t kW = 24, kH = 18, kN = kW * kH;
+
+Plane Ramp(int seed) {
+  Plane p(kN);
+  for (int i = 0; i < kN; ++i)
+    p[i] = static_cast<uint8_t>((i % kW) * 9 + (i / kW) * 5 + seed * 31);
+  return p;
+}
+
+struct Rgb {
+  Plane r = Ramp(1), g = Ramp(2), b = Ramp(3);
+};
+
+ZondracPar Record() {
+  ZondracPar r;
+  Init_ZondracPar(&r, kW, kH, 72, 20, 20, 2);
+  for (int k = 20; k < kZondracWords; ++k) r.w[k] = 0;
+  r.w[kZndFringe] = r.w[kZndFringe + 1] = r.w[kZndFringe + 2] = 100;
+  return r;
+}
+
+Rgb Render(const ZondracPar& par, int32_t imageWidth = kW, Plane* extra = nullptr,
+           int16_t makeMaps = 1) {
+  MiscZondrac e;
+  e.SetZondracPar(&par);
+  Rgb p;
+  EXPECT_EQ(e.FillBuf(3, 0, 255, 0, makeMaps, 1, 0, 0, kW, kH, imageWidth, kH, 0, 0, kW, kH, 1.f,
+                      1.f, kW, kH, p.r.data(), p.g.data(), p.b.data(), nullptr,
+                      extra != nullptr ? extra->data() : nullptr, nullptr, nullptr),
+            0);
+  return p;
+}
+
+class LensEngine : public vmktest::SessionTest {
+ protected:
+  void SetUp() override { ResetColMatRandom(); }
+};
+
+TEST_F(LensEngine, SizeScalesTheCorrectedCornersAboutTheCentre) {
+  auto frame = std::make_unique<TCWrap>();
+  ZondracPar par = Record();
+  par.w[kZndSize] = 10;
+  MiscZondrac e;
+  e.SetZondracPar(&par);
+  ASSERT_EQ(e.PrepareGrid(frame.get(), 100, 80, 100, 80, 10, 10), 0);
+  const float cx = 50.0f, cy = 40.0f;
+  for (int k : {0, 10, 110, 120}) {
+    EXPECT_NEAR(frame->set2.x[k], cx + 1.1f * (frame->set1.x[k] - cx), 1e-3) << k;
+    EXPECT_NEAR(frame->set2.y[k], cy + 1.1f * (frame->set1.y[k] - cy), 1e-3) << k;
+  }
+  EXPECT_FLOAT_EQ(frame->set1.x[10], 100.0f);  // the first set stays regular
+  EXPECT_EQ(frame->resolution, 72.0f);
+}
+
+TEST_F(LensEngine, MutateOffKeepsTheGeometry) {
+  const Rgb in;
+  ZondracPar par = Record();
+  par.w[kZndMutate] = 100;
+  par.w[kZndDistortH] = 40;
+  par.w[kZndDistortV] = -30;
+  const Rgb off = Render(par);
+  EXPECT_EQ(off.r, in.r);
+  EXPECT_EQ(off.b, in.b);
+  par.w[kZndMutateOn] = 1;
+  const Rgb on = Render(par);
+  EXPECT_NE(on.r, in.r);
+  // Fringe at 100, 100, 100 is the plain path; the selection switch without a plane is 255.
+  par.w[kZndFringeOn] = 1;
+  par.w[kZndSelection] = 1;
+  EXPECT_EQ(Render(par).g, on.g);
+  par.w[kZndFringe] = 120;
+  EXPECT_NE(Render(par).r, on.r);
+}
+
+TEST_F(LensEngine, VignetteWithoutBrightnessSkipsTheCompensation) {
+  ZondracPar par = Record();
+  par.w[kZndMutateOn] = 1;
+  par.w[kZndMutate] = 50;
+  par.w[kZndDistortH] = 20;
+  const Rgb plain = Render(par);
+  par.w[kZndVignetteOn] = 1;
+  par.w[kZndBalance] = 70;
+  EXPECT_EQ(Render(par).r, plain.r);
+  par.w[kZndBrightness + 1] = 40;
+  const Rgb bright = Render(par);
+  EXPECT_EQ(bright.r, plain.r);
+  EXPECT_NE(bright.g, plain.g);
+  // The direct quad path never compensates.
+  ZondracPar dark = par;
+  dark.w[kZndBrightness + 1] = 0;
+  EXPECT_EQ(Render(par, kW, nullptr, 0).g, Render(dark, kW, nullptr, 0).g);
+}
+
+TEST_F(LensEngine, CompuBrightTables) {
+  uint8_t t[256];
+  CompuBrightBalanceTable(70, t);
+  EXPECT_EQ(t[0], 0);
+  EXPECT_EQ(t[100], 40);  // 100 + 140 - 200
+  EXPECT_EQ(t[255], 195);
+  CompuBrightChannelTable(-20, t);
+  EXPECT_EQ(t[30], 0);
+  EXPECT_EQ(t[100], 60);
+  CompuBrightChannelTable(50, t);
+  EXPECT_EQ(t[200], 255);
+  EXPECT_EQ(t[10], 110);
+}
+
+TEST_F(LensEngine, ExtraPlaneIsWarpedWithTheImage) {
+  ZondracPar par = Record();
+  par.w[kZndMutateOn] = 1;
+  par.w[kZndMutate] = 100;
+  par.w[kZndDistortH] = 30;
+  par.w[kZndRotation] = 5;
+  Plane extra = Ramp(1);
+  const Rgb out = Render(par, kW, &extra);
+  EXPECT_NE(extra, Ramp(1));
+  EXPECT_EQ(extra, out.r);
+}
+
+TEST_F(LensEngine, DegenerateGeometryAndAbsurdWordsWarpNothingOrStayInside) {
+  const Rgb in;
+  ZondracPar par = Record();
+  par.w[kZndMutateOn] = 1;
+  par.w[kZndMutate] = 100;
+  par.w[kZndDistortH] = 30;
+  EXPECT_EQ(Render(par, 0).r, in.r);  // image width 0: nothing is warped
+  MiscZondrac e;
+  e.SetZondracPar(&par);
+  Rgb p;
+  // A zero-width window: the copies blend back unwarped.
+  e.FillBuf(3, 0, 255, 0, 1, 1, 0, 0, kW, kH, kW, kH, 5, 0, 5, kH, 1.f, 1.f, kW, kH, p.r.data(),
+            p.g.data(), p.b.data(), nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(p.r, in.r);
+  for (int32_t v : {70000, -70000, 2147483647}) {
+    for (int k = 5; k < kZondracWords; ++k) par.w[k] = v;
+    for (int16_t maps : {int16_t{0}, int16_t{1}}) Render(par, kW, nullptr, maps);
+  }
+}
+
+class LensRow : public vmktest::SessionTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
+    RegisterEffectFamilies();
+    ASSERT_EQ(s_.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  }
+  vmktest::TempDir dir_;
+  vmktest::ScopedAppData app_;
+  ScriptFile s_;
+};
+
+TEST_F(LensRow, OnePlaneThroughTheScript) {
+  ASSERT_NE(FindEngineRow(113), nullptr);
+  s_.SetEffect(0, 1, 1, 113, 0, 0, 0, 0);
+  s_.SetAct(0, 1, 1, 1);
+  s_.SetToChannel(0, 1, 1, 9);
+  Oprn* op = s_.GetOprn(0, 1, 1);
+  if (op->MulStruc == nullptr) {
+    ASSERT_EQ(Alloc_MulStruc(&op->MulStruc, 0), 0);
+  }
+  ASSERT_EQ(Init_MulStruc(op->MulStruc, 1, 30), 0);
+  auto* par = static_cast<ZondracPar*>(MulStrucRecord(op->MulStruc, 30));
+  ASSERT_NE(par, nullptr);
+  par->w[kZndMutateOn] = 1;
+  par->w[kZndMutate] = 100;
+  par->w[kZndDistortH] = 20;
+  op->Mode = 0;
+  op->Opa = 255;
+  const Plane in = Ramp(5);
+  std::memcpy(s_.ChannelPlane(9, 1), in.data(), kN);
+  EXPECT_EQ(s_.PerformToEffect(op), 0);
+  const uint8_t* got = s_.ChannelPlane(9, 0);
+
+  MiscZondrac e;
+  e.SetZondracPar(par);
+  Plane want = in;
+  e.FillBuf(1, 0, 255, 0, 1, 1, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f, kW, kH,
+            want.data(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(Plane(got, got + kN), want);
+  EXPECT_NE(want, in);
+}
+
+}  // namespace
