@@ -1,5 +1,6 @@
 // Seam carving steps: cumulative maps with saturation, the seam trace and its ties,
 // removal and insertion with their averaging, and the cone update of the map.
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -96,6 +97,53 @@ TEST(YoxelSeams, InsertingNothingLeavesThePlanes) {
   EXPECT_EQ(r, before);
   EXPECT_EQ(Smart_HRemove(2, 3, h, w, w, h, r.data(), g.data(), b.data(), l.data(), edge.data(), mask.data()),
             0);
+}
+
+}  // namespace
+
+namespace {
+
+// After each removed seam and its edge refresh the cone from its first point brings the map back to what a
+// whole rebuild gives.
+TEST(YoxelSeams, ConeUpdateEqualsRebuild) {
+  std::mt19937 random(7);
+  for (bool vertical : {true, false}) {
+    const int32_t w = 30, h = 20, stride = 30;
+    std::vector<int32_t> edge(w * h), mask(w * h), map(w * h), full(w * h);
+    for (auto& v : edge) v = static_cast<int32_t>(random() % 1000);
+    for (auto& v : mask) v = static_cast<int32_t>(random() % 300) - 100;
+    std::vector<uint8_t> r(w * h), g(w * h), b(w * h), l(w * h);
+    for (auto& v : l) v = static_cast<uint8_t>(random());
+    std::vector<pixXY> seam(std::max(w, h));
+    int32_t across = vertical ? w : h;
+    auto build = [&](int32_t* m, const pixXY* seed) {
+      if (vertical)
+        Energy_VMap(h, across, stride, h, m, edge.data(), mask.data(), nullptr, seed);
+      else
+        Energy_HMap(across, w, stride, h, m, edge.data(), mask.data(), nullptr, seed);
+    };
+    build(map.data(), nullptr);
+    for (int32_t n = 0; n < 8; ++n) {
+      SCOPED_TRACE(n);
+      if (vertical) {
+        Energy_VPath(h, across, stride, h, map.data(), seam.data());
+        Remove_VPath(h, across, stride, h, r.data(), g.data(), b.data(), l.data(), map.data(), edge.data(),
+                     mask.data(), seam.data());
+        AdjustV_Edge(2, h, across, stride, h, l.data(), edge.data(), seam.data());
+      } else {
+        Energy_HPath(across, w, stride, h, map.data(), seam.data());
+        Remove_HPath(across, w, stride, h, r.data(), g.data(), b.data(), l.data(), map.data(), edge.data(),
+                     mask.data(), seam.data());
+        AdjustH_Edge(7, across, w, stride, h, l.data(), edge.data(), seam.data());
+      }
+      --across;
+      build(map.data(), &seam[0]);
+      build(full.data(), nullptr);
+      for (int32_t i = 0; i < (vertical ? h : across); ++i)
+        for (int32_t j = 0; j < (vertical ? across : w); ++j)
+          ASSERT_EQ(map[i * stride + j], full[i * stride + j]) << i << "," << j;
+    }
+  }
 }
 
 }  // namespace

@@ -34,8 +34,11 @@ void Map(const Axis& a, int32_t along, int32_t across, int32_t* map, const int32
   for (int32_t i = 0; i < along; ++i) {
     int32_t lo = 0, hi = across - 1;
     if (seed != nullptr) {
-      lo = std::max(s - i, 0);
-      hi = std::min(s + 1 + i, across - 1);
+      // A removal averages the seam's left neighbour and the edge refresh reaches three
+      // pixels left and two right of the seam, so the cone starts that much wider than
+      // the seam's own reach of one column per row; narrower, it would keep stale sums.
+      lo = std::max(s - 3 - i, 0);
+      hi = std::min(s + 2 + i, across - 1);
     }
     for (int32_t j = lo; j <= hi; ++j) {
       const int64_t k = a.at(i, j);

@@ -22,7 +22,8 @@ struct pixXY {
 extern int16_t addweight;
 
 // M := e1 + e2 (+ e3) plus the least of the (up to) three neighbours before. With a seed,
-// only the cone from the seed's point (row 0 or column 0) onward is recomputed.
+// only the cone from the seed's point (row 0 or column 0) onward is recomputed, wide
+// enough to take in everything the last seam step changed.
 void Energy_VMap(int32_t height, int32_t width, int32_t stride, int32_t maxHeight, int32_t* map,
                  const int32_t* e1, const int32_t* e2, const int32_t* e3, const pixXY* seed);
 void Energy_HMap(int32_t height, int32_t width, int32_t stride, int32_t maxHeight, int32_t* map,
