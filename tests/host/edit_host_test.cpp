@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/ApePlugInUtilities/image_files.h"
+#include "platform/imageio/image_io.h"
 #include "host/host_fixture.h"
 
 #ifdef VMK_EDIT_HOST
@@ -70,6 +71,29 @@ TEST_F(EditHostTest, SixteenBitWhiteStaysFullScale) {
   ASSERT_EQ(v.bytesPerComponent(), 2u);
   EXPECT_EQ(Sample(v, 3, 2, 0), 65535u);
   EXPECT_EQ(Sample(v, 0, 0, 2), 65535u);
+}
+
+TEST_F(EditHostTest, TheVersionIsMadeUprightWithOrientationOne) {
+  // Stored 3 wide and 2 high, to be shown turned a quarter clockwise
+  // (orientation 6): the stored first column becomes the upright first row,
+  // read from the bottom up.
+  const vmktest::RawImage image = vmktest::PatternImage(3, 2, 1);
+  const std::string tif = dir_.file("phone.tif");
+  plat::imageio::Properties props;
+  props.orientation = 6;
+  vmktest::WriteImageFile(tif, plat::imageio::kTypeTIFF, image, props);
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + tif + "'"), 0)
+      << vmktest::ReadText(dir_.file("out.txt"));
+  const PixelBuffer v = Read(Versions() + "/phone.tif");
+  ASSERT_EQ(v.width(), 2u);
+  ASSERT_EQ(v.height(), 3u);
+  for (uint32_t y = 0; y < 3; ++y)
+    for (uint32_t x = 0; x < 2; ++x)
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(Sample(v, x, y, k), image.row(1 - x)[y * 4 + k]) << x << "," << y;
+  plat::imageio::ImageInfo info;
+  ASSERT_EQ(plat::imageio::ReadInfo(Versions() + "/phone.tif", &info), plat::imageio::kOk);
+  EXPECT_EQ(info.properties.orientation, 1);
 }
 
 TEST_F(EditHostTest, CancelLeavesTheVersionAsMade) {

@@ -116,8 +116,24 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
   const std::string stem = fs::path(image).stem().string();
   fs::path out = fs::path(folder) / (stem + ".tif");
   for (int n = 1; fs::exists(out, ec); ++n) out = fs::path(folder) / (stem + "-" + std::to_string(n) + ".tif");
-  const io::PixelSource source{pixels.data(), rowBytes, info.width, info.height, bytes};
-  const int wrote = io::WriteImage(out.string(), io::kTypeTIFF, info.properties, source, why);
+  // A camera or phone keeps its pixels as the sensor read them and says in
+  // the orientation how to turn them; the user edits the picture upright, so
+  // the version is turned here once and written with orientation 1.
+  std::vector<uint8_t> upright;
+  uint32_t width = info.width, height = info.height;
+  const io::PixelSource stored{pixels.data(), rowBytes, info.width, info.height, bytes};
+  const int turned = io::OrientPixels(stored, info.properties.orientation, &upright, &width, &height);
+  if (turned != io::kOk) {
+    *why = "cannot turn " + image + " upright: " + io::StatusText(turned);
+    return false;
+  }
+  pixels.clear();
+  pixels.shrink_to_fit();
+  io::Properties properties = info.properties;
+  properties.orientation = 1;
+  const io::PixelSource source{upright.data(), static_cast<size_t>(width) * 4 * static_cast<size_t>(bytes),
+                               width, height, bytes};
+  const int wrote = io::WriteImage(out.string(), io::kTypeTIFF, properties, source, why);
   if (wrote != io::kOk) {
     if (why->empty()) *why = io::StatusText(wrote);
     *why = "cannot write " + out.string() + ": " + *why;
