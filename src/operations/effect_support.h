@@ -46,12 +46,15 @@ inline void ForEachPixelParallel(int32_t width, int32_t height, int32_t x0, int3
                                  int32_t x1, int32_t y1, Visit visit) {
   ClampRegion(width, height, x0, y0, x1, y1);
   if (x0 > x1) return;
-  plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [&](int32_t first, int32_t end) {
-    for (int32_t y = first; y < end; ++y) {
-      const int64_t row = static_cast<int64_t>(y) * width;
-      for (int32_t x = x0; x <= x1; ++x) visit(row + x, x, y);
-    }
-  });
+  // The bounds by value: a store through a sample pointer could otherwise
+  // be taken to change them, and every pixel would reload them.
+  plat::ParallelFor(y0, y1 + 1, kPixelBandRows,
+                    [&visit, width, x0, x1](int32_t first, int32_t end) {
+                      for (int32_t y = first; y < end; ++y) {
+                        const int64_t row = static_cast<int64_t>(y) * width;
+                        for (int32_t x = x0; x <= x1; ++x) visit(row + x, x, y);
+                      }
+                    });
 }
 
 // Weight of one pixel: the opacity, or mask * opacity / 255 through a mask.

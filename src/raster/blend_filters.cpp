@@ -107,72 +107,77 @@ int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
     for (int32_t y = end; y <= to; ++y, e += rowBytes) std::memcpy(e, original(y), rowBytes);
   }
 
-  plat::ParallelFor(top, bottom + 1, bandRows, [&](int32_t b, int32_t, int32_t) {
-    int32_t first, end, from, to;
-    bandSpan(b, first, end, from, to);
-    unsigned char* bandRing = ring.get() + rowBytes * ringRows * b;
-    const unsigned char** bandPtr = rowPtr.get() + static_cast<int64_t>(side) * b;
-    int32_t* sums = acc.get() + rowBytes * b;
-    const unsigned char* bandEdges = edges.get() + rowBytes * edgeRows * b;
-    auto source = [&](int32_t y) {
-      if (y < first) return bandEdges + (y - from) * rowBytes;
-      if (y >= end) return bandEdges + (first - from + y - end) * rowBytes;
-      return static_cast<const unsigned char*>(original(y));
-    };
-    auto ringRow = [&](int32_t y) { return bandRing + ((y - top) % ringRows) * rowBytes; };
-    int32_t nextLoad = from;
-    for (int32_t y = first; y < end; ++y) {
-      const int32_t need = y + radius < bottom ? y + radius : bottom;
-      for (; nextLoad <= need; ++nextLoad)
-        std::memcpy(ringRow(nextLoad), source(nextLoad), rowBytes);
-      for (int32_t dy = -radius; dy <= radius; ++dy) {
-        bandPtr[dy + radius] = ringRow(ClampInt(y + dy, top, bottom));
-      }
-      // Sums of the whole row, one tap at a time: the inner loop runs over
-      // contiguous samples and vectorises; columns whose tap falls outside
-      // the rectangle repeat its first or last column.
-      std::memset(sums, 0, static_cast<size_t>(rowBytes) * sizeof(int32_t));
-      for (int64_t t = 0; t < n; ++t) {
-        const int32_t dx = taps[t].dx;
-        const int32_t w = taps[t].weight;
-        const unsigned char* src = bandPtr[taps[t].dy + radius];
-        int32_t lo = dx < 0 ? -dx : 0;
-        int32_t hi = dx > 0 ? rw - 1 - dx : rw - 1;
-        if (lo > rw) lo = rw;
-        if (hi < lo - 1) hi = lo - 1;
-        for (int32_t cx = 0; cx < lo; ++cx) {
-          for (int32_t c = 0; c < samples; ++c) sums[cx * samples + c] += w * src[c];
+  // The sizes go into the body by value: through references the compiler
+  // must assume that every store of a sum or a sample may change them.
+  plat::ParallelFor(
+      top, bottom + 1, bandRows,
+      [&, top, bottom, left, width, radius, side, samples, rw, ringRows, rowBytes, edgeRows, n,
+       divisor, offsets](int32_t b, int32_t, int32_t) {
+        int32_t first, end, from, to;
+        bandSpan(b, first, end, from, to);
+        unsigned char* bandRing = ring.get() + rowBytes * ringRows * b;
+        const unsigned char** bandPtr = rowPtr.get() + static_cast<int64_t>(side) * b;
+        int32_t* sums = acc.get() + rowBytes * b;
+        const unsigned char* bandEdges = edges.get() + rowBytes * edgeRows * b;
+        auto source = [&](int32_t y) {
+          if (y < first) return bandEdges + (y - from) * rowBytes;
+          if (y >= end) return bandEdges + (first - from + y - end) * rowBytes;
+          return static_cast<const unsigned char*>(original(y));
+        };
+        auto ringRow = [&](int32_t y) { return bandRing + ((y - top) % ringRows) * rowBytes; };
+        int32_t nextLoad = from;
+        for (int32_t y = first; y < end; ++y) {
+          const int32_t need = y + radius < bottom ? y + radius : bottom;
+          for (; nextLoad <= need; ++nextLoad)
+            std::memcpy(ringRow(nextLoad), source(nextLoad), rowBytes);
+          for (int32_t dy = -radius; dy <= radius; ++dy) {
+            bandPtr[dy + radius] = ringRow(ClampInt(y + dy, top, bottom));
+          }
+          // Sums of the whole row, one tap at a time: the inner loop runs over
+          // contiguous samples and vectorises; columns whose tap falls outside
+          // the rectangle repeat its first or last column.
+          std::memset(sums, 0, static_cast<size_t>(rowBytes) * sizeof(int32_t));
+          for (int64_t t = 0; t < n; ++t) {
+            const int32_t dx = taps[t].dx;
+            const int32_t w = taps[t].weight;
+            const unsigned char* src = bandPtr[taps[t].dy + radius];
+            int32_t lo = dx < 0 ? -dx : 0;
+            int32_t hi = dx > 0 ? rw - 1 - dx : rw - 1;
+            if (lo > rw) lo = rw;
+            if (hi < lo - 1) hi = lo - 1;
+            for (int32_t cx = 0; cx < lo; ++cx) {
+              for (int32_t c = 0; c < samples; ++c) sums[cx * samples + c] += w * src[c];
+            }
+            const unsigned char* shifted = src + static_cast<int64_t>(dx) * samples;
+            for (int64_t i = static_cast<int64_t>(lo) * samples;
+                 i < static_cast<int64_t>(hi + 1) * samples; ++i) {
+              sums[i] += w * shifted[i];
+            }
+            const unsigned char* last = src + static_cast<int64_t>(rw - 1) * samples;
+            for (int32_t cx = hi + 1 > lo ? hi + 1 : lo; cx < rw; ++cx) {
+              for (int32_t c = 0; c < samples; ++c) sums[cx * samples + c] += w * last[c];
+            }
+          }
+          const unsigned char* own = ringRow(y);
+          unsigned char* out = original(y);
+          for (int32_t cx = 0; cx < rw; ++cx) {
+            int32_t m = -1;
+            if (mask.mask != nullptr) {
+              int64_t mi = static_cast<int64_t>(mask.stepY) * mask.stepY * y * width +
+                           static_cast<int64_t>(cx + left) * mask.stepX;
+              if (mi >= mask.limit) mi = mask.limit - 1;
+              if (mi < 0) mi = 0;
+              m = mask.mask[mi];
+            }
+            for (int32_t c = 0; c < samples; ++c) {
+              const int64_t i = static_cast<int64_t>(cx) * samples + c;
+              const float offset = offsets != nullptr ? static_cast<float>(offsets[c]) : 0.0f;
+              const int32_t v = ToByte(static_cast<float>(sums[i]) / divisor + offset);
+              out[i] = static_cast<unsigned char>(m < 0 ? v : (v * m + (255 - m) * own[i]) / 255);
+            }
+          }
         }
-        const unsigned char* shifted = src + static_cast<int64_t>(dx) * samples;
-        for (int64_t i = static_cast<int64_t>(lo) * samples;
-             i < static_cast<int64_t>(hi + 1) * samples; ++i) {
-          sums[i] += w * shifted[i];
-        }
-        const unsigned char* last = src + static_cast<int64_t>(rw - 1) * samples;
-        for (int32_t cx = hi + 1 > lo ? hi + 1 : lo; cx < rw; ++cx) {
-          for (int32_t c = 0; c < samples; ++c) sums[cx * samples + c] += w * last[c];
-        }
-      }
-      const unsigned char* own = ringRow(y);
-      unsigned char* out = original(y);
-      for (int32_t cx = 0; cx < rw; ++cx) {
-        int32_t m = -1;
-        if (mask.mask != nullptr) {
-          int64_t mi = static_cast<int64_t>(mask.stepY) * mask.stepY * y * width +
-                       static_cast<int64_t>(cx + left) * mask.stepX;
-          if (mi >= mask.limit) mi = mask.limit - 1;
-          if (mi < 0) mi = 0;
-          m = mask.mask[mi];
-        }
-        for (int32_t c = 0; c < samples; ++c) {
-          const int64_t i = static_cast<int64_t>(cx) * samples + c;
-          const float offset = offsets != nullptr ? static_cast<float>(offsets[c]) : 0.0f;
-          const int32_t v = ToByte(static_cast<float>(sums[i]) / divisor + offset);
-          out[i] = static_cast<unsigned char>(m < 0 ? v : (v * m + (255 - m) * own[i]) / 255);
-        }
-      }
-    }
-  });
+      });
   return 0;
 }
 
@@ -309,7 +314,7 @@ void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t
   top = top < 0 ? 0 : top;
   right = right > dstWidth - 1 ? dstWidth - 1 : right;
   bottom = bottom > dstHeight - 1 ? dstHeight - 1 : bottom;
-  plat::ParallelFor(top, bottom + 1, 16, [&](int32_t firstRow, int32_t endRow) {
+  plat::ParallelFor(top, bottom + 1, 16, [=](int32_t firstRow, int32_t endRow) {
     for (int32_t y = firstRow; y < endRow; ++y) {
       // A source one sample wide or high pairs the sample with itself.
       int32_t y0 = 2 * y < srcHeight - 2 ? 2 * y : srcHeight - 2;
@@ -336,7 +341,7 @@ void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t ri
             int32_t samples, unsigned char* dst, const unsigned char* src) {
   if (src == nullptr || dst == nullptr || left > right || top > bottom) return;
   (void)height;
-  auto at = [&](int32_t x, int32_t y) {
+  auto at = [=](int32_t x, int32_t y) {
     return dst + (static_cast<int64_t>(y) * width + x) * samples;
   };
   // The small level's samples go to the even rows and columns, then the odd
@@ -344,7 +349,7 @@ void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t ri
   // rows are independent.
   const int64_t smallRow = static_cast<int64_t>((right - left) / 2 + 1) * samples;
   const int32_t evenRows = (bottom - top) / 2 + 1;
-  plat::ParallelFor(0, evenRows, 16, [&](int32_t firstRow, int32_t endRow) {
+  plat::ParallelFor(0, evenRows, 16, [=](int32_t firstRow, int32_t endRow) {
     for (int32_t y = top + 2 * firstRow; y < top + 2 * endRow; y += 2) {
       const unsigned char* s = src + smallRow * ((y - top) / 2);
       for (int32_t x = left; x <= right; x += 2) {
@@ -362,7 +367,7 @@ void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t ri
       if ((right - left) % 2 == 1) std::memcpy(at(right, y), at(right - 1, y), samples);
     }
   });
-  plat::ParallelFor(0, (bottom - top) / 2, 16, [&](int32_t firstRow, int32_t endRow) {
+  plat::ParallelFor(0, (bottom - top) / 2, 16, [=](int32_t firstRow, int32_t endRow) {
     for (int32_t y = top + 1 + 2 * firstRow; y < top + 1 + 2 * endRow; y += 2) {
       for (int32_t x = left; x <= right; ++x) {
         unsigned char* p = at(x, y);

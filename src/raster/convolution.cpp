@@ -62,28 +62,32 @@ int32_t WindowWalk(int32_t width, int32_t height, T* plane, int32_t left, int32_
     std::memcpy(edges(b), source(first - 1), rowBytes);
     std::memcpy(edges(b) + rowLength, source(end), rowBytes);
   }
-  plat::ParallelFor(top, bottom + 1, kBandRows, [&](int32_t b, int32_t first, int32_t end) {
-    T* window = block.get() + perBand * b;
-    T* rows[3] = {window, window + rowLength, window + 2 * rowLength};
-    T* scratch = window + 3 * static_cast<int64_t>(rowLength);
-    const T* below = edges(b) + rowLength;
-    auto load = [&](T* into, int32_t y) {
-      std::memcpy(into, y == end ? below : source(y), rowBytes);
-    };
-    std::memcpy(rows[0], edges(b), rowBytes);
-    load(rows[1], first);
-    load(rows[2], first + 1);
-    for (int32_t y = first; y < end; ++y) {
-      if (y > first) {
-        T* oldest = rows[0];
-        rows[0] = rows[1];
-        rows[1] = rows[2];
-        rows[2] = oldest;
-        load(rows[2], y + 1);
-      }
-      filter(plane + static_cast<int64_t>(y) * width + left, rows, right - left + 1, scratch);
-    }
-  });
+  // Sizes by value, so that no store through the plane can be taken to
+  // change them.
+  plat::ParallelFor(
+      top, bottom + 1, kBandRows,
+      [&, width, left, right, rowLength, rowBytes](int32_t b, int32_t first, int32_t end) {
+        T* window = block.get() + perBand * b;
+        T* rows[3] = {window, window + rowLength, window + 2 * rowLength};
+        T* scratch = window + 3 * static_cast<int64_t>(rowLength);
+        const T* below = edges(b) + rowLength;
+        auto load = [&](T* into, int32_t y) {
+          std::memcpy(into, y == end ? below : source(y), rowBytes);
+        };
+        std::memcpy(rows[0], edges(b), rowBytes);
+        load(rows[1], first);
+        load(rows[2], first + 1);
+        for (int32_t y = first; y < end; ++y) {
+          if (y > first) {
+            T* oldest = rows[0];
+            rows[0] = rows[1];
+            rows[1] = rows[2];
+            rows[2] = oldest;
+            load(rows[2], y + 1);
+          }
+          filter(plane + static_cast<int64_t>(y) * width + left, rows, right - left + 1, scratch);
+        }
+      });
   return 0;
 }
 

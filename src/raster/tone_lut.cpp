@@ -28,40 +28,41 @@ int32_t X_lut_buffer(int32_t height, int32_t width, const uint32_t* src, uint32_
   // band has already written.
   const bool shifted = src != dst && src < dst + static_cast<int64_t>(width) * height &&
                        dst < src + static_cast<int64_t>(width) * height;
-  plat::ParallelFor(top, bottom, shifted ? bottom - top : 16, [&](int32_t first, int32_t end) {
-    for (int32_t y = first; y < end; ++y) {
-      const int64_t row = static_cast<int64_t>(y) * width;
-      if (none) {
-        std::memmove(dst + row + left, src + row + left,
-                     static_cast<size_t>(right - left) * sizeof(uint32_t));
-        continue;
-      }
-      const unsigned char* s = reinterpret_cast<const unsigned char*>(src + row);
-      unsigned char* d = reinterpret_cast<unsigned char*>(dst + row);
-      if (mask == nullptr) {
-        for (int32_t x = left; x < right; ++x) {
-          for (int k = 0; k < 4; ++k) {
-            const unsigned char v = s[x * 4 + k];
-            // A missing table leaves its byte as it is.
-            d[x * 4 + k] = luts[k] != nullptr ? LowByte(luts[k][v]) : v;
-          }
-        }
-      } else {
-        const int16_t* mrow = mask + row;
-        for (int32_t x = left; x < right; ++x) {
-          const int32_t m = mrow[x];
-          for (int k = 0; k < 4; ++k) {
-            const int32_t v = s[x * 4 + k];
-            const int32_t t = luts[k] != nullptr ? luts[k][v] : v;
-            int32_t r = (t * (8192 - m) + v * m) >> 13;
-            if (r > 255) r = 255;
-            if (r < 0) r = 0;
-            d[x * 4 + k] = static_cast<unsigned char>(r);
-          }
-        }
-      }
-    }
-  });
+  plat::ParallelFor(top, bottom, shifted ? bottom - top : 16,
+                    [=, &luts](int32_t first, int32_t end) {
+                      for (int32_t y = first; y < end; ++y) {
+                        const int64_t row = static_cast<int64_t>(y) * width;
+                        if (none) {
+                          std::memmove(dst + row + left, src + row + left,
+                                       static_cast<size_t>(right - left) * sizeof(uint32_t));
+                          continue;
+                        }
+                        const unsigned char* s = reinterpret_cast<const unsigned char*>(src + row);
+                        unsigned char* d = reinterpret_cast<unsigned char*>(dst + row);
+                        if (mask == nullptr) {
+                          for (int32_t x = left; x < right; ++x) {
+                            for (int k = 0; k < 4; ++k) {
+                              const unsigned char v = s[x * 4 + k];
+                              // A missing table leaves its byte as it is.
+                              d[x * 4 + k] = luts[k] != nullptr ? LowByte(luts[k][v]) : v;
+                            }
+                          }
+                        } else {
+                          const int16_t* mrow = mask + row;
+                          for (int32_t x = left; x < right; ++x) {
+                            const int32_t m = mrow[x];
+                            for (int k = 0; k < 4; ++k) {
+                              const int32_t v = s[x * 4 + k];
+                              const int32_t t = luts[k] != nullptr ? luts[k][v] : v;
+                              int32_t r = (t * (8192 - m) + v * m) >> 13;
+                              if (r > 255) r = 255;
+                              if (r < 0) r = 0;
+                              d[x * 4 + k] = static_cast<unsigned char>(r);
+                            }
+                          }
+                        }
+                      }
+                    });
   return 0;
 }
 

@@ -47,7 +47,17 @@ void ParallelFor(int32_t begin, int32_t end, int32_t band, F&& body) {
   ParallelBands(begin, end, band,
                 BandBody{const_cast<void*>(static_cast<const void*>(&body)),
                          [](void* o, int32_t index, int32_t first, int32_t last) {
-                           (*static_cast<Body*>(o))(index, first, last);
+                           // A copy on this thread's stack: the values the body
+                           // captured then live in registers, where a store
+                           // through a sample pointer cannot be taken to change
+                           // them (in the caller's object every such store
+                           // would force a reload).
+                           if constexpr (std::is_copy_constructible_v<Body>) {
+                             Body local(*static_cast<const Body*>(o));
+                             local(index, first, last);
+                           } else {
+                             (*static_cast<Body*>(o))(index, first, last);
+                           }
                          }});
 }
 
