@@ -75,3 +75,25 @@ int16_t Smart_HRemove(int16_t kernel, int32_t count, int32_t height, int32_t wid
 int16_t Smart_HAdd(int16_t kernel, int32_t count, int32_t height, int32_t width, int32_t stride,
                    int32_t maxHeight, uint8_t* red, uint8_t* green, uint8_t* blue,
                    uint8_t* luminance, int32_t* edge, int32_t* mask);
+
+// The content-aware resize of the processing rectangle [left, right) x [top, bottom) of
+// the planes: the source rectangle is carved to the target rectangle's size (through the
+// middle size when twoStage is 1), then written into the target rectangle, blended at the
+// opacity (times the opacity plane where given). Outside the target rectangle fillMode 1
+// paints black, 2 the fill colour, others keep the picture. Absent masks, or a mask size
+// of 0, give no mask energy. -1, picture unchanged: nothing to do, an empty rectangle, a
+// flip mode outside 0-3, or no memory; else 0.
+int16_t PerformSmartBufResize(int16_t planes, int16_t blendMode, int16_t opacity, int32_t width,
+                              int32_t height, int32_t left, int32_t top, int32_t right,
+                              int32_t bottom, uint8_t* red, uint8_t* green, uint8_t* blue,
+                              uint8_t* fourth, uint8_t* fifth, const uint8_t* opacityPlane,
+                              int32_t maskWidth, int32_t maskHeight, const int16_t* protect,
+                              const int16_t* remove, int32_t protectWeight, int32_t removeWeight,
+                              int16_t twoStage, int32_t middleLeft, int32_t middleTop,
+                              int32_t middleRight, int32_t middleBottom, int16_t edgeKernel,
+                              int16_t flipMode, int32_t contrast, int32_t energySpread, int32_t,
+                              int32_t, int32_t, int32_t, int32_t sourceLeft, int32_t sourceTop,
+                              int32_t sourceRight, int32_t sourceBottom, int32_t targetLeft,
+                              int32_t targetTop, int32_t targetRight, int32_t targetBottom,
+                              int16_t fillMode, int32_t fillRed, int32_t fillGreen,
+                              int32_t fillBlue);
