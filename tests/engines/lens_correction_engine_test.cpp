@@ -198,4 +198,54 @@ TEST_F(LensRow, OnePlaneThroughTheScript) {
   EXPECT_NE(want, in);
 }
 
+TEST_F(LensRow, CompositeWarpsPlaneEightyNineAlong) {
+  s_.SetEffect(0, 1, 1, 113, 0, 0, 0, 0);
+  s_.SetAct(0, 1, 1, 1);
+  s_.SetToChannel(0, 1, 1, 2);
+  Oprn* op = s_.GetOprn(0, 1, 1);
+  if (op->MulStruc == nullptr) {
+    ASSERT_EQ(Alloc_MulStruc(&op->MulStruc, 0), 0);
+  }
+  ASSERT_EQ(Init_MulStruc(op->MulStruc, 1, 30), 0);
+  auto* par = static_cast<ZondracPar*>(MulStrucRecord(op->MulStruc, 30));
+  par->w[kZndMutateOn] = 1;
+  par->w[kZndMutate] = 100;
+  par->w[kZndRotation] = 4;
+  Rgb want;
+  Plane q = Ramp(9);
+  for (int32_t c : {3, 4, 5}) std::memcpy(s_.ChannelPlane(c, 1), Ramp(c - 2).data(), kN);
+  std::memcpy(s_.ChannelPlane(89, 1), q.data(), kN);
+  EXPECT_EQ(s_.PerformToEffect(op), 0);
+
+  MiscZondrac e;
+  e.SetZondracPar(par);
+  e.FillBuf(3, op->Mode, op->Opa, 0, 1, 1, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f, kW, kH,
+            want.r.data(), want.g.data(), want.b.data(), nullptr, q.data(), nullptr, nullptr);
+  const uint8_t* got89 = s_.ChannelPlane(89, 0);
+  EXPECT_EQ(Plane(got89, got89 + kN), q);
+  EXPECT_NE(q, Ramp(9));
+  const uint8_t* got4 = s_.ChannelPlane(4, 0);
+  EXPECT_EQ(Plane(got4, got4 + kN), want.g);
+}
+
+TEST_F(LensEngine, NoMemoryLeavesThePlanes) {
+  const Rgb in;
+  ZondracPar par = Record();
+  par.w[kZndMutateOn] = 1;
+  par.w[kZndMutate] = 100;
+  par.w[kZndDistortH] = 30;
+  Rgb p;
+  {
+    MiscZondrac e;
+    e.SetZondracPar(&par);
+    vmktest::NoWorkMemory none;
+    EXPECT_EQ(e.FillBuf(3, 0, 255, 0, 1, 1, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f, kW, kH,
+                        p.r.data(), p.g.data(), p.b.data(), nullptr, nullptr, nullptr, nullptr),
+              0);
+    X_CompuBright(kH, kW, 0, 0, kW, kH, p.r.data(), p.g.data(), p.b.data(), 30, 30, 30, 50);
+  }
+  EXPECT_EQ(p.r, in.r);
+  EXPECT_EQ(p.b, in.b);
+}
+
 }  // namespace
