@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "paths/path_list.h"
+#include "paths/shape_params.h"
 #include "platform/random/random.h"
 #include "support/session.h"
 
@@ -129,6 +131,72 @@ TEST(MiscSpray, RandomSprayDrawsNumbersEvenWhenItDrawsNothing) {
   for (int32_t x = 0; x < 7; ++x) EXPECT_EQ(cv.a[x], 90) << x;
   EXPECT_EQ(cv.a[7], 0);
   EXPECT_EQ(s.currentCell, 0);  // first - 1 .. last - 2 with first = last = 1
+}
+
+// A grey 1 x 1 cell number 0, laid normally.
+void GreyCell(MiscSpray& s, uint8_t grey) {
+  s.cellWidth = s.cellHeight = 1;
+  for (int32_t k = 0; k < 3; ++k) {
+    s.cellPlanes[k][0] = reinterpret_cast<uint8_t*>(gPer->memMan->NewBuf(1));
+    s.cellPlanes[k][0][0] = grey;
+  }
+  s.cellMasks[0] = reinterpret_cast<uint16_t*>(gPer->memMan->NewBuf(2));
+  s.cellMasks[0][0] = 0;
+  s.blendMode = 1;
+}
+
+// A five-pointed star about (10, 10), radius 7.
+void Star(CPathList* list) {
+  TObjPar t;
+  Init_TObjPar(&t);
+  const int32_t* l = &t.w[kObjInnerForward];
+  list->AddPath(0);
+  for (int16_t phase = 0; phase < 2; ++phase)
+    list->fct_calc_ngon(phase, 1.0f, 5, list->current, phase * 10.0f, phase * 10.0f,
+                        phase * 7.0f, 50.0f, 100.0f, 50.0f, &t.w[kObjPointDepth], 0.0f, 0.0f,
+                        l[0], l[1], l[2], l[3], l[4], l[5], l[6], l[7]);
+}
+
+TEST(MiscSpray, PathSprayStepOneLeavesNoGapAndSegmentsFade) {
+  vmktest::ScopedSession session;
+  CPathList list(0);
+  Star(&list);
+  MiscSpray s;
+  GreyCell(s, 200);
+  Canvas cv(20, 20, 0);
+  cv.Attach(s);
+  s.FillonPath(&list, 0, 255, 0, 0, 0, nullptr);  // step 0 is taken as 1
+  // The trail is one 4-connected set of cells.
+  std::vector<int32_t> todo;
+  std::vector<bool> seen(400, false);
+  int32_t drawn = 0, reached = 0;
+  for (int32_t i = 0; i < 400; ++i) {
+    if (cv.a[i] == 0) continue;
+    ASSERT_EQ(cv.a[i], 200);
+    if (drawn++ == 0) todo.push_back(i), seen[i] = true;
+  }
+  while (!todo.empty()) {
+    const int32_t i = todo.back();
+    todo.pop_back();
+    ++reached;
+    const int32_t x = i % 20, y = i / 20;
+    const int32_t next[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+    for (const auto& n : next) {
+      if (n[0] < 0 || n[0] >= 20 || n[1] < 0 || n[1] >= 20) continue;
+      const int32_t j = n[1] * 20 + n[0];
+      if (cv.a[j] != 0 && !seen[j]) seen[j] = true, todo.push_back(j);
+    }
+  }
+  EXPECT_GT(drawn, 30);
+  EXPECT_EQ(reached, drawn);
+  // One segment: the cells fade from full to nothing along the path.
+  Canvas faded(20, 20, 0);
+  faded.Attach(s);
+  s.FillonPath(&list, 2, 255, 0, 1, 0, nullptr);
+  int32_t strong = 0, weak = 0;
+  for (uint8_t v : faded.a) strong += v > 150, weak += v > 0 && v < 50;
+  EXPECT_GT(strong, 0);
+  EXPECT_GT(weak, 0);
 }
 
 }  // namespace

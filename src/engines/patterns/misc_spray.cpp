@@ -9,6 +9,9 @@
 #include "app/core/memory_manager.h"
 #include "app/core/plane_geometry.h"
 #include "app/core/session_state.h"
+#include "engines/patterns/draw_par_keeper.h"
+#include "paths/path.h"
+#include "paths/path_list.h"
 #include "platform/random/random.h"
 #include "raster/distortion_warp.h"
 
@@ -337,6 +340,76 @@ void MiscSpray::FillBuf(int16_t count, int16_t opacity, int16_t areaMode,
                 cellMasks[k], x - cellWidth / 2, y - cellHeight / 2, blendMode, opacity,
                 maskTable, options[3], 1, areaMode, areaMask, nullptr);
       NextCell();
+    }
+  }
+}
+
+void MiscSpray::DrawOnPath(int32_t x, int32_t y, float angle, int16_t opacity, int16_t turn,
+                           int16_t areaMode, const uint8_t* areaMask) {
+  const int32_t k = CellIndex(currentCell);
+  if (turn != 1) {
+    CellToBuf(cellWidth, cellHeight, cellPlanes[0][k], cellPlanes[1][k], cellPlanes[2][k],
+              cellMasks[k], x - cellWidth / 2, y - cellHeight / 2, blendMode, opacity,
+              maskTable, options[3], 1, areaMode, areaMask, nullptr);
+  } else {
+    int32_t w = 0, h = 0;
+    // A cell that cannot be turned is left out; the sequence moves on all the same.
+    if (RotaCell(1, angle, cellPlanes[0][k], cellPlanes[1][k], cellPlanes[2][k], cellMasks[k],
+                 cellWidth, cellHeight, &w, &h) == 0) {
+      CellToBuf(w, h, rotated_[0].get(), rotated_[1].get(), rotated_[2].get(),
+                rotatedMask_.get(), x - w / 2, y - h / 2, blendMode, opacity, maskTable,
+                options[3], 1, areaMode, areaMask, nullptr);
+    }
+    RotaCell(0, 0.0f, nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr);
+  }
+  NextCell();
+}
+
+void MiscSpray::FillonPath(CPathList* pathList, int16_t step, int16_t opacity, int16_t turn,
+                           int16_t segments, int16_t areaMode, const uint8_t* areaMask) {
+  if (pathList == nullptr) return;
+  EmptyDrawnBox();
+  if (step < 1) step = 1;
+  RotaCell(0, 0.0f, nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr);
+  DrawParKeeper keeper;
+  CPathList copy(0);
+  pathList->CopyPathListAndExtend(&copy);
+  copy.SetDrwVal(0, 0, 0, 0, viewValues[0], viewValues[1], 0, viewScaleX, viewScaleY,
+                 viewOriginX, viewOriginY);
+  for (CPath* p = copy.first; p != nullptr; p = p->next) {
+    if (p->count <= 1) continue;
+    const float length = p->GetAcuPathLength();
+    const float part = segments > 0 ? length / segments : 0.0f;
+    bool havePrevious = false, last = false;
+    int32_t px = 0, py = 0;
+    for (float t = 0.0f; !last; t += step) {
+      if (t >= length) t = length, last = true;
+      float angle = 0, fx = 0, fy = 0;
+      CPathPoint *a = nullptr, *b = nullptr;
+      p->GetPointAtLength(0, t, &angle, &fx, &fy, &a, &b);
+      const auto x = static_cast<int32_t>((fx - viewOriginX) / viewScaleX + 0.5f);
+      const int32_t row = static_cast<int32_t>((fy - viewOriginY) / viewScaleY + 0.5f);
+      const int32_t y = areaHeight - row - 1;  // rows counted from the bottom
+      int16_t op = opacity;
+      if (part > 0.0f) {
+        const float k = std::min(std::floor(t / part), static_cast<float>(segments - 1));
+        op = static_cast<int16_t>(opacity * (((k + 1) * part - t) / part));
+      }
+      if (step == 1 && havePrevious) {
+        // Every pixel between the two points, along x on the old row, then along y.
+        for (int32_t xi = px; xi != x;) {
+          xi += x > px ? 1 : -1;
+          DrawOnPath(xi, py, angle, op, turn, areaMode, areaMask);
+        }
+        for (int32_t yi = py; yi != y;) {
+          yi += y > py ? 1 : -1;
+          DrawOnPath(x, yi, angle, op, turn, areaMode, areaMask);
+        }
+      } else if (!havePrevious || step != 1) {
+        DrawOnPath(x, y, angle, op, turn, areaMode, areaMask);
+      }
+      havePrevious = true;
+      px = x, py = y;
     }
   }
 }

@@ -12,6 +12,7 @@
 #include "platform/memory/block.h"
 
 struct fichier;
+class CPathList;
 
 // A colour record: a first triple, then a second one.
 struct TColMisc {
@@ -69,6 +70,10 @@ class MiscSpray {
   void StepRepeatBuf(int16_t cellSize, int16_t opacity, int16_t maskMode, int16_t shift,
                      const uint8_t* plane, int16_t areaKind, const uint8_t* areaMask);
   void FillBuf(int16_t count, int16_t opacity, int16_t areaMode, const uint8_t* areaMask);
+  // Lays cells along every path of more than one point, `step` apart (1: at every pixel,
+  // no gaps), turned along the path when turn is 1, fading over `segments` equal parts.
+  void FillonPath(CPathList* pathList, int16_t step, int16_t opacity, int16_t turn,
+                  int16_t segments, int16_t areaMode, const uint8_t* areaMask);
 
   // Settings and state, as the driver gives them.
   TSprayPat* patternHead = nullptr;
@@ -96,6 +101,8 @@ class MiscSpray {
   void EmptyDrawnBox();
   void NextCell();
   int32_t CellIndex(int32_t k) const;
+  void DrawOnPath(int32_t x, int32_t y, float angle, int16_t opacity, int16_t turn,
+                  int16_t areaMode, const uint8_t* areaMask);
 
   plat::Block<uint8_t> rotated_[3];
   plat::Block<uint16_t> rotatedMask_;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/core/memory_manager.h"
+#include "engines/patterns/draw_par_keeper.h"
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
 #include "paths/draw_par.h"
@@ -13,24 +14,6 @@
 #include "script/engine_rows.h"
 
 namespace {
-
-// The path list sets the session's shared drawing parameters; this puts them back on every
-// way out of FillBuf.
-class DrawParKeeper {
- public:
-  DrawParKeeper() : shared_(SessionDrawPar()) {
-    if (shared_ != nullptr) Copy_DrawPar(shared_, &saved_);
-  }
-  ~DrawParKeeper() {
-    if (shared_ != nullptr) Copy_DrawPar(&saved_, shared_);
-  }
-  DrawParKeeper(const DrawParKeeper&) = delete;
-  DrawParKeeper& operator=(const DrawParKeeper&) = delete;
-
- private:
-  DrawPar* shared_;
-  DrawPar saved_{};
-};
 
 struct ShapeCall {
   int16_t planeCount, blendMode, opacity, source;
