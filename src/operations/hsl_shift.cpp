@@ -77,7 +77,7 @@ template <typename Sample>
 void ShiftRegion(int16_t mode, int16_t opacity, int32_t height, int32_t width,
                  const unsigned char* mask, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                  const HslShift& shift, Sample sample) {
-  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+  ForEachPixelParallel(width, height, x0, y0, x1, y1, [=](int64_t i, int32_t, int32_t) {
     unsigned char* c[3] = {sample(i, 0), sample(i, 1), sample(i, 2)};
     int32_t shifted[3];
     shift.Apply(*c[0], *c[1], *c[2], shifted);

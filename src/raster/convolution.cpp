@@ -62,11 +62,11 @@ int32_t WindowWalk(int32_t width, int32_t height, T* plane, int32_t left, int32_
     std::memcpy(edges(b), source(first - 1), rowBytes);
     std::memcpy(edges(b) + rowLength, source(end), rowBytes);
   }
-  // Sizes by value, so that no store through the plane can be taken to
-  // change them.
+  // The filter and the sizes by value, so that no store through the plane
+  // can be taken to change them.
   plat::ParallelFor(
       top, bottom + 1, kBandRows,
-      [&, width, left, right, rowLength, rowBytes](int32_t b, int32_t first, int32_t end) {
+      [&, filter, width, left, right, rowLength, rowBytes](int32_t b, int32_t first, int32_t end) {
         T* window = block.get() + perBand * b;
         T* rows[3] = {window, window + rowLength, window + 2 * rowLength};
         T* scratch = window + 3 * static_cast<int64_t>(rowLength);
@@ -278,7 +278,7 @@ int32_t X_Mat_Chbuf(int32_t width, int32_t height, uint8_t* plane, int32_t left,
   if (kernel == nullptr || divisor == 0) return -1;
   const int64_t keep = 4096 - static_cast<int64_t>(strength);
   return WindowWalk(width, height, plane, left, top, right, bottom, 0,
-                    [&](uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t*) {
+                    [=](uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t*) {
                       for (int32_t x = 0; x < n; ++x) {
                         const int64_t sum = Sum3x3(rows, x + 1, kernel);
                         out[x] = ChMix(static_cast<int32_t>(sum), rows[1][x + 1], bias, divisor,
@@ -294,7 +294,7 @@ int32_t X_Mat_Lnbuf(int32_t width, int32_t height, uint32_t* plane, int32_t left
   // 64-bit: a strength near the 32-bit limits leaves a weight beyond them.
   const int64_t keep = 4096 - static_cast<int64_t>(strength);
   return WindowWalk(width, height, plane, left, top, right, bottom, 0,
-                    [&](uint32_t* out, uint32_t* const* rows, int32_t n, uint32_t*) {
+                    [=](uint32_t* out, uint32_t* const* rows, int32_t n, uint32_t*) {
                       for (int32_t x = 0; x < n; ++x) {
                         const int64_t sum = Sum3x3(rows, x + 1, kernel);
                         out[x] = LnMix(static_cast<double>(sum), rows[1][x + 1], bias, divisor,

@@ -65,8 +65,15 @@ void ParallelFor(int32_t begin, int32_t end, int32_t band, F&& body) {
 template <typename F>
   requires std::is_invocable_v<F&, int32_t, int32_t>
 void ParallelFor(int32_t begin, int32_t end, int32_t band, F&& body) {
-  ParallelFor(begin, end, band,
-              [&body](int32_t, int32_t first, int32_t last) { body(first, last); });
+  using Body = std::remove_reference_t<F>;
+  if constexpr (std::is_copy_constructible_v<Body>) {
+    // Held by value, so that each band runs on its own copy (see above).
+    ParallelFor(begin, end, band,
+                [body](int32_t, int32_t first, int32_t last) { body(first, last); });
+  } else {
+    ParallelFor(begin, end, band,
+                [&body](int32_t, int32_t first, int32_t last) { body(first, last); });
+  }
 }
 
 }  // namespace plat
