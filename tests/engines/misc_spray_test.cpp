@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -197,6 +198,31 @@ TEST(MiscSpray, PathSprayStepOneLeavesNoGapAndSegmentsFade) {
   for (uint8_t v : faded.a) strong += v > 150, weak += v > 0 && v < 50;
   EXPECT_GT(strong, 0);
   EXPECT_GT(weak, 0);
+}
+
+TEST(MiscSpray, StepRepeatPicksCellsByTheGreyUnderneath) {
+  vmktest::ScopedSession session;
+  MiscSpray s;
+  s.cellWidth = s.cellHeight = 20;
+  for (int32_t n = 0; n < 2; ++n) {
+    for (int32_t k = 0; k < 3; ++k) {
+      s.cellPlanes[k][n] = reinterpret_cast<uint8_t*>(gPer->memMan->NewBuf(400));
+      std::fill(s.cellPlanes[k][n], s.cellPlanes[k][n] + 400, n == 0 ? 10 : 240);
+    }
+    s.cellMasks[n] = reinterpret_cast<uint16_t*>(gPer->memMan->NewBuf(800));
+    std::fill(s.cellMasks[n], s.cellMasks[n] + 400, 0);
+  }
+  s.SetSprayInfo(0, 0, 0, 0, 0, 0, 0, 0, 2, 1);  // cells 1 to 3, normal blend
+  Canvas cv(40, 20, 0);
+  for (int32_t i = 0; i < 800; ++i) cv.a[i] = cv.b[i] = cv.c[i] = (i % 40) < 20 ? 0 : 255;
+  cv.Attach(s);
+  const Plane picture = cv.a;
+  // Grey 0 picks 1 + 0 - 2, held to cell 0; grey 255 picks 1 + 2 - 2 = cell 1.
+  s.StepRepeatBuf(20, 255, 1, 0, picture.data(), 0, nullptr);
+  EXPECT_EQ(s.patternCount, 2);
+  for (int32_t i = 0; i < 800; ++i) ASSERT_EQ(cv.c[i], (i % 40) < 20 ? 10 : 240) << i;
+  EXPECT_EQ(s.drawnBox()[0], 0);
+  EXPECT_EQ(s.drawnBox()[2], 40);
 }
 
 }  // namespace
