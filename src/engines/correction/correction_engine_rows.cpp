@@ -4,6 +4,7 @@
 #include "engines/correction/colour_matrix_engine.h"
 #include "engines/correction/grid_warp_rows.h"
 #include "engines/correction/lens_correction_engine.h"
+#include "engines/correction/yoxel_engine.h"
 #include "script/engine_rows.h"
 
 namespace {
@@ -44,10 +45,23 @@ void RunZondrac(const EngineRowCall& c) {
       });
 }
 
+// Plane 89 (composite only) is the fifth plane, carried along with the picture; the mask
+// weighs the opacity.
+void RunYoxel(const EngineRowCall& c) {
+  RunEngineOnce<MiscYoxel>(
+      [&](MiscYoxel& e) { e.SetYoxelPar(&c.Record<YoxelPar>()); },
+      [&](MiscYoxel& e) {
+        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0,
+                         0, c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1], c.planes[2],
+                         nullptr, c.q, nullptr, c.mask);
+      });
+}
+
 }  // namespace
 
 void RegisterCorrectionEngineRows() {
   RegisterEngineRow(22, RunColMat);
+  RegisterEngineRow(101, RunYoxel);
   RegisterEngineRow(113, RunZondrac);
   for (EffectCode effect : {103, 104, 105, 119}) RegisterEngineRow(effect, RunColCor);
   RegisterGridWarpEngineRows();
