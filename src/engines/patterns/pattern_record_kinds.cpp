@@ -2,6 +2,7 @@
 
 #include "engines/patterns/backdrop_compo_records.h"
 #include "engines/patterns/border_record.h"
+#include "engines/patterns/cast_shadow_engine.h"
 #include "engines/patterns/cast_shadow_record.h"
 #include "engines/patterns/cookie_cutter_record.h"
 #include "engines/patterns/extrusion_record.h"
@@ -81,4 +82,6 @@ void RegisterPatternRecords() {
   RegisterEngineRow(109, RunShapeRow);
   RegisterEngineRow(110, RunShapeRow);
   RegisterTextureWeaveRows();
+  // The layer-to-layer cases of the shadow and the extrusion.
+  RegisterCastShadowCase();
 }
