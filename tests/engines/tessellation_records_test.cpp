@@ -30,17 +30,15 @@ void Scribble(TessPar* r) {
     r->tiles[k].type = FourCC("TIFF");
     r->ramps[k].values[7] = static_cast<int16_t>(-k - 1);
     r->ramps[k].colour[2][9] = static_cast<uint8_t>(k);
-    for (int i = 1; i < kTessInfoWords; ++i)
-      if (i < 4 || i > 7) r->sets[k].w[i] = 1000 * k + i;
+    for (int i = 1; i < kTessInfoWords; ++i) r->sets[k].w[i] = 1000 * k + i;
   }
 }
 
 bool SameTess(const TessPar& a, const TessPar& b) {
   if (std::memcmp(a.head.w, b.head.w, sizeof a.head.w) != 0) return false;
   for (int k = 0; k < kTessSets; ++k) {
-    // Words 4..7 are never copied, so never stored.
     for (int i = 0; i < kTessInfoWords; ++i)
-      if ((i < 4 || i > 7) && a.sets[k].w[i] != b.sets[k].w[i]) return false;
+      if (a.sets[k].w[i] != b.sets[k].w[i]) return false;
     if (std::memcmp(&a.ramps[k], &b.ramps[k], sizeof(LutVign)) != 0) return false;
     if (PStrString(a.tiles[k].name) != PStrString(b.tiles[k].name) ||
         PStrString(a.tiles[k].path) != PStrString(b.tiles[k].path) ||
@@ -140,7 +138,7 @@ TEST_F(TessFile, LayoutRoundTripAndDamagedFiles) {
   plat::ui::ScopedServices scoped(&ui);
   auto r = DefaultTess();
   Scribble(r.get());
-  r->sets[2].w[5] = 77;  // never copied: reaches the file as zero
+  r->sets[2].w[5] = 77;  // Copy_TessInfo skips it, the file does not
   const auto b = vmktest::SaveByDialog(ui, Do_ATessPar_file, r.get(), dir_.file("t"), FourCC("hPts"));
   ASSERT_EQ(b.size(), 105124u);
   EXPECT_EQ(ui.saveRequests.back().type, FourCC("hPts"));
@@ -159,7 +157,7 @@ TEST_F(TessFile, LayoutRoundTripAndDamagedFiles) {
   EXPECT_EQ(LittleWord(b, set9), 1);
   EXPECT_EQ(LittleWord(b, set9 + 4 * 2), 9002);
   EXPECT_EQ(LittleWord(b, set9 + 4 * 34), 9034);
-  EXPECT_EQ(LittleWord(b, 37348 + 4236 * 2 + 4 * 5), 0);
+  EXPECT_EQ(LittleWord(b, 37348 + 4236 * 2 + 4 * 5), 77);
   EXPECT_TRUE(vmktest::AllZero(b, set9 + 140, 4096));
 
   // Read back through the open dialog, then written again with mode 3: the same bytes.
@@ -168,7 +166,6 @@ TEST_F(TessFile, LayoutRoundTripAndDamagedFiles) {
   ASSERT_EQ(Do_ATessPar_file(0, FSSpec{}, back.get()), 0);
   EXPECT_EQ(ui.openRequests.back().prompt, "Load a New Pattern...");
   EXPECT_EQ(ui.openRequests.back().types, std::vector<OSType>{FourCC("hPts")});
-  r->sets[2].w[5] = 0;
   EXPECT_TRUE(SameTess(*back, *r));
   const std::string again = dir_.file("again.hpts");
   ASSERT_EQ(Do_ATessPar_file(3, vmktest::SpecForPath(again), back.get()), 0);
@@ -183,6 +180,16 @@ TEST_F(TessFile, LayoutRoundTripAndDamagedFiles) {
   ASSERT_EQ(Do_ATessPar_file(2, vmktest::SpecForPath(big), fromBig.get()), 0);
   EXPECT_TRUE(SameTess(*fromBig, *r));
   EXPECT_EQ(fromBig->sets[15].w[0], 1);
+
+  // A tile set's zero flag decides nothing: the record's flag says little-endian.
+  std::vector<uint8_t> zeroFlag = b;
+  std::fill(zeroFlag.begin() + set9, zeroFlag.begin() + set9 + 4, 0);
+  const std::string inner = dir_.file("inner.hpts");
+  vmktest::WriteBytes(inner, zeroFlag);
+  auto fromInner = std::make_unique<TessPar>();
+  ASSERT_EQ(Do_ATessPar_file(2, vmktest::SpecForPath(inner), fromInner.get()), 0);
+  EXPECT_EQ(fromInner->sets[9].w[2], 9002);
+  EXPECT_EQ(fromInner->sets[2].w[5], 77);
 
   // Cut short by one byte: refused, the record as it was.
   const std::string cut = dir_.file("cut.hpts");
@@ -385,6 +392,45 @@ TEST_F(RepeatFile, SectionsInFileOrderAndDamagedFiles) {
   ui.AnswerOpenFile(std::nullopt);
   EXPECT_EQ(Do_ARepPar_file(0, FSSpec{}, keep.get()), -1);
   EXPECT_EQ(0, std::memcmp(keep.get(), before.get(), sizeof(RepPar)));
+}
+
+// Sub-record flags follow the record's own; the reserved blocks and the ramps come back
+// as they were stored, so a file read and written again is the same file.
+TEST_F(RepeatFile, InnerFlagsReservedBlocksAndRampsAsStored) {
+  plat::ui::ScriptedUi ui;
+  plat::ui::ScopedServices scoped(&ui);
+  auto r = std::make_unique<RepPar>();
+  Init_RepPar(r.get(), 1, 3, 2);
+  r->cells[4].w[kCellScrollX] = 0x01020304;
+  const auto saved = vmktest::SaveByDialog(ui, Do_ARepPar_file, r.get(), dir_.file("p"), FourCC("hPre"));
+  ASSERT_EQ(saved.size(), 711884u);
+  std::vector<uint8_t> b = saved;
+  const size_t cell4 = 38628 + 1148 * 4;
+  for (size_t at : {size_t{8}, cell4, size_t{699876}}) std::fill(b.begin() + at, b.begin() + at + 4, 0);
+  b[8 + 284 + 10] = 0xAB;         // the grid head's reserved block
+  b[cell4 + 124 + 1023] = 0xCD;   // cell 4's
+  b[9924 + 1794 * 7 + 2] = 0x12;  // ramp 7, values[0], stored big-endian: left so
+  b[9924 + 1794 * 7 + 3] = 0x34;
+  const std::string odd = dir_.file("odd.hpre");
+  vmktest::WriteBytes(odd, b);
+  auto back = std::make_unique<RepPar>();
+  ASSERT_EQ(Do_ARepPar_file(2, vmktest::SpecForPath(odd), back.get()), 0);
+  EXPECT_EQ(back->cells[4].w[kCellScrollX], 0x01020304);  // not reversed by its zero flag
+  EXPECT_EQ(back->grid.w[kRepColumnCount], 3);
+  EXPECT_EQ(back->grid.reserved[10], 0xAB);
+  EXPECT_EQ(back->cells[4].reserved[1023], 0xCD);
+  EXPECT_EQ(back->ramps[7].values[0], 0x3412);
+  auto swapped = std::make_unique<RepPar>(*back);
+  SwapRepPar(swapped.get(), 1, 1);  // a forced conversion reverses the words, not the ramps
+  EXPECT_EQ(swapped->cells[4].w[kCellScrollX], 0x04030201);
+  EXPECT_EQ(swapped->ramps[7].values[0], 0x3412);
+  const std::string again = dir_.file("again.hpre");
+  ASSERT_EQ(Do_ARepPar_file(3, vmktest::SpecForPath(again), back.get()), 0);
+  std::vector<uint8_t> expected = b;
+  for (size_t at : {size_t{8}, cell4, size_t{699876}}) expected[at] = 1;  // flags written as 1
+  EXPECT_EQ(vmktest::ReadBytes(again), expected);
+  Init_RepInfo(&back->cells[4], 0, 0);
+  EXPECT_EQ(back->cells[4].reserved[1023], 0);
 }
 
 }  // namespace

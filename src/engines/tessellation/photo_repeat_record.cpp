@@ -1,6 +1,7 @@
 #include "engines/tessellation/photo_repeat_record.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "engines/records/session_defaults.h"
 
@@ -26,6 +27,7 @@ void Init_RepInfo1(RepInfo1* grid, int16_t columns, int16_t rows) {
   w[11] = 1;
   w[13] = w[14] = 0;
   std::fill(w + kRepRowShift, w + kRepHeadWords, 0);
+  std::fill(std::begin(grid->reserved), std::end(grid->reserved), uint8_t{0});
 }
 
 void Init_RepInfo(RepInfo* cell, int16_t column, int16_t row) {
@@ -43,6 +45,7 @@ void Init_RepInfo(RepInfo* cell, int16_t column, int16_t row) {
   w[kCellOpacity] = 100;
   w[kCellMaskMode] = 1;
   w[kCellBlendMode] = 1;
+  std::fill(std::begin(cell->reserved), std::end(cell->reserved), uint8_t{0});
 }
 
 void Init_SymmInfo(SymmInfo* block) {
@@ -62,6 +65,7 @@ void Init_RepPar(RepPar* record, int16_t files, int16_t columns, int16_t rows) {
     cell.w[kCellOn] = 0;
     cell.w[kCellColumn] = -1;
     cell.w[kCellRow] = -1;
+    std::fill(std::begin(cell.reserved), std::end(cell.reserved), uint8_t{0});
   }
   // A grid larger than 24 x 24 has no cells beyond the 576 the record holds.
   for (int32_t c = 0; c < columns; ++c)
@@ -113,10 +117,10 @@ void SwapRepPar(RepPar* record, int16_t direction, int16_t force) {
 
 int16_t Do_ARepPar_file(int16_t mode, FSSpec spec, RepPar* record) {
   // Copy_RepPar leaves words 0 and 1 to the destination, but the file carries word 1 and a
-  // read hands it to the caller.
+  // read hands it to the caller; the reserved blocks and ramps go through as held.
   auto copy = [](const RepPar* s, RepPar* d) {
     Copy_RepPar(s, d);
     d->version = s->version;
   };
-  return vmkrec::DoPresetFile(mode, spec, record, kRepeatFile, copy);
+  return vmkrec::DoPresetFile(mode, spec, record, kRepeatFile, copy, vmkrec::TakeWhole<RepPar>);
 }

@@ -4,9 +4,10 @@
 // In memory, in this order: word 0 (byte-order flag), word 1 (2), the grid head RepInfo1,
 // 576 RepInfo cells (index row + column x rowCount: the cells of one column follow each
 // other), the SymmInfo tables, 16 tile file references and 16 colour ramps. The grid head
-// and every cell are followed in their stored form by a 1,024-byte reserved block that
-// nothing reads (written as zeros, not kept). Only file reference 0 is used; the ramps and
-// the SymmInfo tables are carried, copied, converted and stored.
+// and every cell carry a 1,024-byte block that nothing reads; it is kept as read (zeros
+// from Init_) so a file read and written again is the same file. Only file reference 0 is
+// used; the SymmInfo tables are carried, copied, converted and stored, the ramps carried
+// as the bytes they were stored as.
 //
 // The preset file ('hPre', 711,884 bytes, little-endian) orders the sections differently
 // from memory: words 0 and 1, the grid head, the file references (538 bytes each), the
@@ -57,12 +58,14 @@ enum : int32_t {
 
 struct RepInfo1 {
   int32_t w[kRepHeadWords] = {};
+  uint8_t reserved[kRepReservedBlock] = {};
 
   static constexpr int32_t kStoredSize = 4 * kRepHeadWords + kRepReservedBlock;  // 1308
 };
 
 struct RepInfo {
   int32_t w[kRepCellWords] = {};
+  uint8_t reserved[kRepReservedBlock] = {};
 
   static constexpr int32_t kStoredSize = 4 * kRepCellWords + kRepReservedBlock;  // 1148
 };
@@ -88,22 +91,30 @@ struct RepPar {
 
 template <class V>
 void VisitRecord(V& v, RepInfo1& r) {
-  v.flag(r.w[0]);
+  v.innerFlag(r.w[0]);
   v.i32s(&r.w[1], kRepHeadWords - 1);
-  v.reserved(kRepReservedBlock);
+  v.bytes(r.reserved, kRepReservedBlock);
 }
 
 template <class V>
 void VisitRecord(V& v, RepInfo& r) {
-  v.flag(r.w[0]);
+  v.innerFlag(r.w[0]);
   v.i32s(&r.w[1], kRepCellWords - 1);
-  v.reserved(kRepReservedBlock);
+  v.bytes(r.reserved, kRepReservedBlock);
 }
 
 template <class V>
 void VisitRecord(V& v, SymmInfo& r) {
-  v.flag(r.w[0]);
+  v.innerFlag(r.w[0]);
   v.i32s(&r.w[1], kSymmWords - 1);
+}
+
+static_assert(sizeof(LutVign) == LutVign::kStoredSize, "a ramp is carried as its bytes");
+
+// This record's ramps stay in the byte order they were stored in: nothing here reads them.
+template <class V>
+void VisitRepRamps(V& v, RepPar& r) {
+  for (LutVign& ramp : r.ramps) v.bytes(&ramp, LutVign::kStoredSize);
 }
 
 // The record in memory order.
@@ -115,7 +126,7 @@ void VisitRecord(V& v, RepPar& r) {
   for (RepInfo& cell : r.cells) VisitRecord(v, cell);
   VisitRecord(v, r.symm);
   for (fichier& f : r.tiles) v.fic(f);
-  for (LutVign& ramp : r.ramps) VisitRecord(v, ramp);
+  VisitRepRamps(v, r);
 }
 
 // The preset file's order.
@@ -125,7 +136,7 @@ void VisitPresetFile(V& v, const vmkrec::PresetFormat&, RepPar& r) {
   v.i32(r.version);
   VisitRecord(v, r.grid);
   for (fichier& f : r.tiles) v.fic(f);
-  for (LutVign& ramp : r.ramps) VisitRecord(v, ramp);
+  VisitRepRamps(v, r);
   for (RepInfo& cell : r.cells) VisitRecord(v, cell);
   VisitRecord(v, r.symm);
 }
@@ -134,7 +145,7 @@ void VisitPresetFile(V& v, const vmkrec::PresetFormat&, RepPar& r) {
 // head for columns x rows; every cell off at (-1, -1), then the cells of the grid on with
 // their defaults. The SymmInfo and the ramps are left as they are.
 void Init_RepPar(RepPar* record, int16_t files, int16_t columns, int16_t rows);
-// Everything but the destination's words 0 and 1.
+// Everything but the destination's words 0 and 1 (the reserved blocks too).
 void Copy_RepPar(const RepPar* source, RepPar* destination);
 void SwapRepPar(RepPar* record, int16_t direction, int16_t force);
 // Modes 0-3 of the preset convention, type 'hPre'.

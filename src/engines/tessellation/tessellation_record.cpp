@@ -146,5 +146,7 @@ void SwapTessPar(TessPar* record, int16_t direction, int16_t force) {
 }
 
 int16_t Do_ATessPar_file(int16_t mode, FSSpec spec, TessPar* record) {
-  return vmkrec::DoPresetFile(mode, spec, record, kTessFile, Copy_TessPar);
+  // Copy_TessPar skips words 4..7 of each tile set; a file carries them both ways.
+  return vmkrec::DoPresetFile(mode, spec, record, kTessFile, WholeTessCopy<TessPar>,
+                              vmkrec::TakeWhole<TessPar>);
 }

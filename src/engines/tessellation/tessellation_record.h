@@ -71,7 +71,8 @@ void VisitRecord(V& v, TessInfo1& r) {
 
 template <class V>
 void VisitRecord(V& v, TessInfo& r) {
-  v.flag(r.w[0]);
+  // A tile set's own flag follows the record's; it decides nothing.
+  v.innerFlag(r.w[0]);
   v.i32s(&r.w[1], kTessInfoWords - 1);
   v.reserved(TessInfo::kStoredSize - 4 * kTessInfoWords);
 }
@@ -110,6 +111,11 @@ void CopyTessLayout(const P* source, P* destination) {
     Copy_LutVign(&source->ramps[k], &destination->ramps[k]);
   }
   for (int k = 0; k < kTessSets; ++k) Copy_TessInfo(&source->sets[k], &destination->sets[k], 0);
+}
+// A preset file's copy: every word, words 4..7 of each tile set included.
+template <class P>
+void WholeTessCopy(const P* source, P* destination) {
+  if (source != nullptr && destination != nullptr) *destination = *source;
 }
 void SwapTessInfo1(TessInfo1* head, int16_t direction, int16_t force);
 void SwapTessInfo(TessInfo* info, int16_t direction, int16_t force);

@@ -37,5 +37,6 @@ void Copy_HeschPar(const HeschPar* source, HeschPar* destination) {
 }
 
 int16_t Do_AHeschPar_file(int16_t mode, FSSpec spec, HeschPar* record) {
-  return vmkrec::DoPresetFile(mode, spec, record, kTwinFile, Copy_HeschPar);
+  return vmkrec::DoPresetFile(mode, spec, record, kTwinFile, WholeTessCopy<HeschPar>,
+                              vmkrec::TakeWhole<HeschPar>);
 }
