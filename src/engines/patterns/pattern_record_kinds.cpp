@@ -5,6 +5,7 @@
 #include "engines/patterns/cast_shadow_engine.h"
 #include "engines/patterns/cast_shadow_record.h"
 #include "engines/patterns/cookie_cutter_record.h"
+#include "engines/patterns/extrusion_engine.h"
 #include "engines/patterns/extrusion_record.h"
 #include "engines/patterns/fractal_record.h"
 #include "engines/patterns/image_combination_record.h"
@@ -84,4 +85,5 @@ void RegisterPatternRecords() {
   RegisterTextureWeaveRows();
   // The layer-to-layer cases of the shadow and the extrusion.
   RegisterCastShadowCase();
+  RegisterExtrusionCase();
 }
