@@ -1,11 +1,12 @@
 // The tessellation engine's quad lists and its lattice of base quads.
-#include <set>
-#include <utility>
+#include "engines/tessellation/quad_lists.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <utility>
+
 #include "app/core/plane_geometry.h"
-#include "engines/tessellation/quad_lists.h"
 
 namespace {
 

@@ -58,20 +58,31 @@ void QuadList::DeleteAll() {
   count = 0;
 }
 
-MiscQuorlin::MiscQuorlin()
-    : par(static_cast<TessPar*>(vmkrec::NewScratch(sizeof(TessPar)))) {}
+MiscQuorlin::MiscQuorlin() : par(static_cast<TessPar*>(vmkrec::NewScratch(sizeof(TessPar)))) {}
 
 MiscQuorlin::~MiscQuorlin() {
   EmptyLists();
   vmkrec::DeleteScratch(par);
 }
 
-void MiscQuorlin::AddQuadGeo(int32_t n, Quads* q) { Geo().Add(n, q); }
-void MiscQuorlin::AddQuadEff(int32_t n, Quads* q) { Eff().Add(n, q); }
-void MiscQuorlin::DeleteQuadGeo(int32_t n) { Geo().Delete(n); }
-void MiscQuorlin::DeleteQuadEff(int32_t n) { Eff().Delete(n); }
-void MiscQuorlin::DeleteAllQuadGeo() { Geo().DeleteAll(); }
-void MiscQuorlin::DeleteAllQuadEff() { Eff().DeleteAll(); }
+void MiscQuorlin::AddQuadGeo(int32_t n, Quads* q) {
+  Geo().Add(n, q);
+}
+void MiscQuorlin::AddQuadEff(int32_t n, Quads* q) {
+  Eff().Add(n, q);
+}
+void MiscQuorlin::DeleteQuadGeo(int32_t n) {
+  Geo().Delete(n);
+}
+void MiscQuorlin::DeleteQuadEff(int32_t n) {
+  Eff().Delete(n);
+}
+void MiscQuorlin::DeleteAllQuadGeo() {
+  Geo().DeleteAll();
+}
+void MiscQuorlin::DeleteAllQuadEff() {
+  Eff().DeleteAll();
+}
 
 void MiscQuorlin::EmptyLists() {
   Geo().DeleteAll();
@@ -101,9 +112,12 @@ struct Anchor {
 void LatticeAnchors(float angle01, bool p0AboveP3, float W, float H, Anchor out[4]) {
   const Anchor o{0, 0}, w{W, 0}, h{0, H}, wh{W, H};
   int band = 3;
-  if (angle01 <= 1.580796327f) band = 0;
-  else if (angle01 <= 3.151592654f) band = 1;
-  else if (angle01 <= 4.722388981f) band = 2;
+  if (angle01 <= 1.580796327f)
+    band = 0;
+  else if (angle01 <= 3.151592654f)
+    band = 1;
+  else if (angle01 <= 4.722388981f)
+    band = 2;
   const Anchor above[4][4] = {{h, wh, w, o}, {wh, h, o, w}, {h, o, w, wh}, {wh, w, o, h}};
   const Anchor below[4][4] = {{w, wh, h, o}, {o, h, wh, w}, {w, o, h, wh}, {o, w, wh, h}};
   std::copy_n(p0AboveP3 ? above[band] : below[band], 4, out);
@@ -123,8 +137,8 @@ int32_t Span(float x0, float y0, float x1, float y1) {
 
 }  // namespace
 
-bool MiscQuorlin::PrepQuadGeoinQuad(float angle01, float angle12, const float* x,
-                                    const float* y, int32_t W, int32_t H) {
+bool MiscQuorlin::PrepQuadGeoinQuad(float angle01, float angle12, const float* x, const float* y,
+                                    int32_t W, int32_t H) {
   const float e1x = x[1] - x[0], e1y = y[1] - y[0];
   const float e2x = x[3] - x[0], e2y = y[3] - y[0];
   Anchor at[4];
@@ -167,7 +181,9 @@ bool MiscQuorlin::PrepQuadGeoinQuad(float angle01, float angle12, const float* x
 
 namespace {
 
-bool Near(float a, float b) { return std::fabs(a - b) < 0.01f; }
+bool Near(float a, float b) {
+  return std::fabs(a - b) < 0.01f;
+}
 
 // Cells on each side of the base span [lo, hi] needed to reach 0 and `extent`.
 struct Axis {

@@ -52,11 +52,19 @@ class MiscQuorlin {
   // The lattice of the base quad (corners x, y) covering W x H; angle01 and angle12 are
   // the directions of its edges 0-1 and 1-2. False when a quad could not be allocated
   // (both lists are then emptied: nothing is drawn).
-  bool PrepQuadGeoinQuad(float angle01, float angle12, const float* x, const float* y,
-                         int32_t W, int32_t H);
+  bool PrepQuadGeoinQuad(float angle01, float angle12, const float* x, const float* y, int32_t W,
+                         int32_t H);
   // Axis-aligned cells repeating the base rectangle; angles other than multiples of a
   // right angle make nothing.
   bool PrepQuadGeoinRect(float angle, const float* x, const float* y, int32_t W, int32_t H);
+
+  // Empties both lists and builds them for the rectangle (left, top)-(right, bottom): the
+  // base quad of tile set 0, its lattice, then the cut of the record's symmetry type.
+  // Coordinates are relative to the rectangle's top-left corner.
+  void PrepQuads(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // Cuts every geometric quad into the copies of `type` (1..17; any other adds nothing),
+  // appended to the effective list cell after cell, in table order.
+  void QuadGeotoQuadEff(int16_t type);
 
   int32_t type = 0;  // symmetry type of the last expansion
   int32_t geoCount = 0;
