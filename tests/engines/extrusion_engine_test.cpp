@@ -132,3 +132,23 @@ TEST_F(ExtrusionEngine, KeptPictureAndRegisteredCase) {
   RegisterPatternRecords();
   EXPECT_NE(FindRenderCase(90), nullptr);
 }
+
+TEST_F(ExtrusionEngine, StraightVariantDrawsAlongItsOffsetOnly) {
+  for (int32_t i = 0; i < 256; ++i) r_.ramp.colour[0][i] = 250;
+  const int32_t x[4] = {5, 5, 45, 45}, y[4] = {0, 30, 30, 0};
+  SetQuad(r_, 9, x, y);  // five columns to the right
+  Plane shape = Block();
+  for (uint8_t& v : shape) v = v >= 128 ? 255 : 0;
+  Plane copy(kW * kH, 60);
+  ASSERT_EQ(ExtrudeBackLightOffset(1, shape.data(), copy.data(), nullptr, nullptr, kH, kW, 0, 0,
+                                   kW - 1, kH - 1, 0, &r_, kW, kH),
+            0);
+  int32_t drawn = 0;
+  for (int32_t i = 0; i < kW * kH; ++i) {
+    if (copy[i] == 60) continue;
+    ++drawn;
+    const int32_t col = i % kW, row = i / kW;
+    EXPECT_TRUE(col >= 10 && col <= 35 && row >= 4 && row <= 20) << col << "," << row;
+  }
+  EXPECT_GT(drawn, 40);
+}
