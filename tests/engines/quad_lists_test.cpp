@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "app/core/plane_geometry.h"
 
@@ -132,6 +134,34 @@ TEST(QuadLattice, RectangleCellsAtRightAngles) {
   const int32_t before = e.geoCount;
   ASSERT_TRUE(e.PrepQuadGeoinRect(0.7f, x, y, 100, 60));  // not a right angle: nothing
   EXPECT_EQ(e.geoCount, before);
+}
+
+TEST(QuadBleed, HundredKeepsAndHundredTenGrowsAboutTheCentre) {
+  int32_t r[8];
+  MiscQuorlin::BleedQuad(10, 20, 50, 20, 50, 60, 10, 60, 100, 100, &r[0], &r[1], &r[2], &r[3],
+                         &r[4], &r[5], &r[6], &r[7]);
+  EXPECT_EQ(std::vector<int32_t>(r, r + 8), (std::vector<int32_t>{10, 20, 50, 20, 50, 60, 10, 60}));
+  MiscQuorlin::BleedQuad(10, 20, 50, 20, 50, 60, 10, 60, 110, 150, &r[0], &r[1], &r[2], &r[3],
+                         &r[4], &r[5], &r[6], &r[7]);
+  EXPECT_EQ(std::vector<int32_t>(r, r + 8), (std::vector<int32_t>{8, 10, 52, 10, 52, 70, 8, 70}));
+  // Odd sums and negative offsets truncate toward zero: centre (0, 0), -7 * 110 / 100 = -7.
+  MiscQuorlin::BleedQuad(-7, -7, 8, -7, 8, 8, -7, 8, 110, 110, &r[0], &r[1], &r[2], &r[3], &r[4],
+                         &r[5], &r[6], &r[7]);
+  EXPECT_EQ(r[0], -7);
+  EXPECT_EQ(r[2], 8);
+}
+
+TEST(QuadLists, OwnRecordCopy) {
+  MiscQuorlin e;
+  auto r = std::make_unique<TessPar>();
+  Init_TessPar(r.get(), 0, 0, 1);
+  r->head.w[kTessSymmetry] = 11;
+  r->sets[3].w[kTessBleed] = 120;
+  e.SetTessPar(r.get());
+  auto back = std::make_unique<TessPar>();
+  e.GetTessPar(back.get());
+  EXPECT_EQ(back->head.w[kTessSymmetry], 11);
+  EXPECT_EQ(back->sets[3].w[kTessBleed], 120);
 }
 
 }  // namespace

@@ -58,6 +58,16 @@ class MiscQuorlin {
   // right angle make nothing.
   bool PrepQuadGeoinRect(float angle, const float* x, const float* y, int32_t W, int32_t H);
 
+  // The engine's own copy of the record (Copy_TessPar both ways).
+  void SetTessPar(const TessPar* record);
+  void GetTessPar(TessPar* record) const;
+  // The quad scaled about its centre by percentX, percentY (100 leaves it), in integers
+  // truncated toward zero.
+  static void BleedQuad(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                        int32_t x3, int32_t y3, int32_t percentX, int32_t percentY, int32_t* rx0,
+                        int32_t* ry0, int32_t* rx1, int32_t* ry1, int32_t* rx2, int32_t* ry2,
+                        int32_t* rx3, int32_t* ry3);
+
   // Empties both lists and builds them for the rectangle (left, top)-(right, bottom): the
   // base quad of tile set 0, its lattice, then the cut of the record's symmetry type.
   // Coordinates are relative to the rectangle's top-left corner.
