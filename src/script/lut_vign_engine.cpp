@@ -45,21 +45,9 @@ int32_t MiscLutVign::FillBuf(int16_t n, int16_t mode, int16_t opacity, int16_t s
   } else {
     for (int32_t k = 0; k < 3; ++k) std::memcpy(src[k], red, static_cast<size_t>(size));
   }
-  vmkrec::SourceRequest request;
-  request.width = width;
-  request.height = height;
-  request.areaWidth = area.right - area.left;
-  request.areaHeight = area.bottom - area.top;
-  request.photoLeft = photoLeft;
-  request.photoTop = photoTop;
-  request.photoRight = photoRight;
-  request.photoBottom = photoBottom;
-  request.scaleX = scaleX;
-  request.scaleY = scaleY;
-  request.planes[0] = src[0];
-  request.planes[1] = src[1];
-  request.planes[2] = src[2];
-  request.planes[3] = fourth;
+  const vmkrec::SourceRequest request = vmkrec::MakeSourceRequest(
+      width, height, area.right - area.left, area.bottom - area.top, photoLeft, photoTop,
+      photoRight, photoBottom, scaleX, scaleY, src[0], src[1], src[2], fourth);
   vmkrec::PrepareEngineSource(source, 3, 255, request);
 
   if (count == 3) {

@@ -139,21 +139,9 @@ int32_t MiscRender::FillBuf(int16_t, int16_t blendMode, int16_t opacity, int16_t
     if (s->planes == nullptr || s->planes->CreBuf(c) == nullptr) return -1;
 
   if (source == 1 || source == 3) {
-    vmkrec::SourceRequest request;
-    request.width = w;
-    request.height = h;
-    request.areaWidth = areaWidth;
-    request.areaHeight = areaHeight;
-    request.photoLeft = photoLeft;
-    request.photoTop = photoTop;
-    request.photoRight = photoRight;
-    request.photoBottom = photoBottom;
-    request.scaleX = scaleX;
-    request.scaleY = scaleY;
-    request.planes[0] = red;
-    request.planes[1] = green;
-    request.planes[2] = blue;
-    request.planes[3] = fourth;
+    const vmkrec::SourceRequest request =
+        vmkrec::MakeSourceRequest(w, h, areaWidth, areaHeight, photoLeft, photoTop, photoRight,
+                                  photoBottom, scaleX, scaleY, red, green, blue, fourth);
     vmkrec::PrepareEngineSource(source, 3, 255, request);
   }
   uint8_t* callers[4] = {red, green, blue, fourth};

@@ -145,21 +145,9 @@ int32_t MiscColCor::FillBuf(int16_t planes, int16_t blendMode, int16_t strength,
   if (count == 3 && (green == nullptr || blue == nullptr)) return 0;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
 
-  vmkrec::SourceRequest request;
-  request.width = readWidth;
-  request.height = readHeight;
-  request.areaWidth = area.right - area.left;
-  request.areaHeight = area.bottom - area.top;
-  request.photoLeft = photoLeft;
-  request.photoTop = photoTop;
-  request.photoRight = photoRight;
-  request.photoBottom = photoBottom;
-  request.scaleX = scaleX;
-  request.scaleY = scaleY;
-  request.planes[0] = red;
-  request.planes[1] = green;
-  request.planes[2] = blue;
-  request.planes[3] = fourth;
+  const vmkrec::SourceRequest request = vmkrec::MakeSourceRequest(
+      readWidth, readHeight, area.right - area.left, area.bottom - area.top, photoLeft, photoTop,
+      photoRight, photoBottom, scaleX, scaleY, red, green, blue, fourth);
   vmkrec::PrepareEngineSource(source, count, 255, request);
   // Source 3 brings its own selection in the fourth plane; without one every pixel counts as
   // selected (a null mask blends at full strength).

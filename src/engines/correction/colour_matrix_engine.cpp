@@ -139,21 +139,9 @@ void MiscColMat::FillBuf(int16_t planes, int16_t blendMode, int16_t opacity, int
   const vmkrec::EngineArea in = vmkrec::ClampArea(left, top, right, bottom, width, height, true);
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
 
-  vmkrec::SourceRequest request;
-  request.width = width;
-  request.height = height;
-  request.areaWidth = in.right - in.left;
-  request.areaHeight = in.bottom - in.top;
-  request.photoLeft = photoLeft;
-  request.photoTop = photoTop;
-  request.photoRight = photoRight;
-  request.photoBottom = photoBottom;
-  request.scaleX = scaleX;
-  request.scaleY = scaleY;
-  request.planes[0] = red;
-  request.planes[1] = green;
-  request.planes[2] = blue;
-  request.planes[3] = fourth;
+  const vmkrec::SourceRequest request = vmkrec::MakeSourceRequest(
+      width, height, in.right - in.left, in.bottom - in.top, photoLeft, photoTop, photoRight,
+      photoBottom, scaleX, scaleY, red, green, blue, fourth);
   vmkrec::PrepareEngineSource(source, count, static_cast<uint8_t>(fill), request);
 
   const int64_t n = static_cast<int64_t>(width) * height;

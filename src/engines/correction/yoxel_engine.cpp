@@ -60,21 +60,9 @@ int16_t MiscYoxel::FillBuf(int16_t planes, int16_t blendMode, int16_t opacity, i
   const int32_t w = area.right - area.left;
   const int32_t h = area.bottom - area.top;
 
-  vmkrec::SourceRequest request;
-  request.width = width;
-  request.height = height;
-  request.areaWidth = w;
-  request.areaHeight = h;
-  request.photoLeft = fullLeft;
-  request.photoTop = fullTop;
-  request.photoRight = fullRight;
-  request.photoBottom = fullBottom;
-  request.scaleX = scaleX;
-  request.scaleY = scaleY;
-  request.planes[0] = red;
-  request.planes[1] = green;
-  request.planes[2] = blue;
-  request.planes[3] = sixth;
+  const vmkrec::SourceRequest request =
+      vmkrec::MakeSourceRequest(width, height, w, h, fullLeft, fullTop, fullRight, fullBottom,
+                                scaleX, scaleY, red, green, blue, sixth);
   vmkrec::PrepareEngineSource(source, count, 255, request);
 
   bool resize = apply == 1;

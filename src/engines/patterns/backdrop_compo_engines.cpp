@@ -102,21 +102,9 @@ int32_t MiscCompo::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
   const vmkrec::EngineArea a = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
   // The compo always reseeded the shared generator, though it draws nothing from it.
   plat::SeedRandom(0);
-  vmkrec::SourceRequest request;
-  request.width = width;
-  request.height = height;
-  request.areaWidth = a.right - a.left;
-  request.areaHeight = a.bottom - a.top;
-  request.photoLeft = photoLeft;
-  request.photoTop = photoTop;
-  request.photoRight = photoRight;
-  request.photoBottom = photoBottom;
-  request.scaleX = scaleX;
-  request.scaleY = scaleY;
-  request.planes[0] = plane0;
-  request.planes[1] = plane1;
-  request.planes[2] = plane2;
-  request.planes[3] = plane3;
+  const vmkrec::SourceRequest request = vmkrec::MakeSourceRequest(
+      width, height, a.right - a.left, a.bottom - a.top, photoLeft, photoTop, photoRight,
+      photoBottom, scaleX, scaleY, plane0, plane1, plane2, plane3);
   vmkrec::PrepareEngineSource(source, planeCount == 1 ? 1 : 3, 255, request);
   return vmkpat::SelfBlend(planeCount, plane0, plane1, plane2, mask, width, height, a.left,
                            a.top, a.right, a.bottom, blendMode, opacity);

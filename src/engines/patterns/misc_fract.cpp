@@ -278,21 +278,9 @@ int32_t MiscFract::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
   uint8_t* W[6];
   for (int32_t k = 0; k < 6; ++k) W[k] = work.get() + k * size;
 
-  vmkrec::SourceRequest request;
-  request.width = width;
-  request.height = height;
-  request.areaWidth = area.right - area.left;
-  request.areaHeight = area.bottom - area.top;
-  request.photoLeft = photoLeft;
-  request.photoTop = photoTop;
-  request.photoRight = photoRight;
-  request.photoBottom = photoBottom;
-  request.scaleX = scaleX;
-  request.scaleY = scaleY;
-  request.planes[0] = plane0;
-  request.planes[1] = plane1;
-  request.planes[2] = plane2;
-  request.planes[3] = plane3;
+  const vmkrec::SourceRequest request = vmkrec::MakeSourceRequest(
+      width, height, area.right - area.left, area.bottom - area.top, photoLeft, photoTop,
+      photoRight, photoBottom, scaleX, scaleY, plane0, plane1, plane2, plane3);
   vmkrec::PrepareEngineSource(source, three ? 3 : 1, 255, request);
 
   uint8_t* const planes[3] = {plane0, three ? plane1 : plane0, three ? plane2 : plane0};

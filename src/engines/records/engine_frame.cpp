@@ -28,6 +28,28 @@ EngineArea ClampArea(int32_t left, int32_t top, int32_t right, int32_t bottom, i
 
 void SetRenderFileSource(SourceReader reader) { gRenderFileSource = reader; }
 
+SourceRequest MakeSourceRequest(int32_t width, int32_t height, int32_t areaWidth,
+                                int32_t areaHeight, int32_t photoLeft, int32_t photoTop,
+                                int32_t photoRight, int32_t photoBottom, float scaleX, float scaleY,
+                                uint8_t* red, uint8_t* green, uint8_t* blue, uint8_t* fourth) {
+  SourceRequest r;
+  r.width = width;
+  r.height = height;
+  r.areaWidth = areaWidth;
+  r.areaHeight = areaHeight;
+  r.photoLeft = photoLeft;
+  r.photoTop = photoTop;
+  r.photoRight = photoRight;
+  r.photoBottom = photoBottom;
+  r.scaleX = scaleX;
+  r.scaleY = scaleY;
+  r.planes[0] = red;
+  r.planes[1] = green;
+  r.planes[2] = blue;
+  r.planes[3] = fourth;
+  return r;
+}
+
 void PrepareEngineSource(int16_t source, int16_t planeCount, uint8_t fillValue,
                          const SourceRequest& request) {
   if (request.width <= 0 || request.height <= 0) return;

@@ -51,6 +51,12 @@ struct SourceRequest {
   uint8_t* planes[4] = {};  // red, green, blue, fourth (may be null)
 };
 
+// The request most engines make: every field as their FillBuf head received it.
+SourceRequest MakeSourceRequest(int32_t width, int32_t height, int32_t areaWidth,
+                                int32_t areaHeight, int32_t photoLeft, int32_t photoTop,
+                                int32_t photoRight, int32_t photoBottom, float scaleX, float scaleY,
+                                uint8_t* red, uint8_t* green, uint8_t* blue, uint8_t* fourth);
+
 using SourceReader = void (*)(const SourceRequest& request);
 // Installs the reader of source 2, the render file; null removes it.
 void SetRenderFileSource(SourceReader reader);
