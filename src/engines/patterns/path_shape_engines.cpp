@@ -30,19 +30,28 @@ bool PlanesMissing(const ShapeCall& c) {
 }
 
 void PrepareSource(const ShapeCall& c, const vmkrec::EngineArea& area) {
-  vmkrec::SourceRequest request;
-  request.width = c.width;
-  request.height = c.height;
-  request.areaWidth = area.right - area.left + 1;
-  request.areaHeight = area.bottom - area.top + 1;
-  request.photoLeft = c.photoLeft;
-  request.photoTop = c.photoTop;
-  request.photoRight = c.photoRight;
-  request.photoBottom = c.photoBottom;
-  request.scaleX = c.scaleX;
-  request.scaleY = c.scaleY;
-  for (int k = 0; k < 4; ++k) request.planes[k] = c.planes[k];
+  const vmkrec::SourceRequest request = vmkrec::MakeSourceRequest(
+      c.width, c.height, area.right - area.left + 1, area.bottom - area.top + 1, c.photoLeft,
+      c.photoTop, c.photoRight, c.photoBottom, c.scaleX, c.scaleY, c.planes[0], c.planes[1],
+      c.planes[2], c.planes[3]);
   vmkrec::PrepareEngineSource(c.source, c.planeCount == 1 ? 1 : 3, 255, request);
+}
+
+// The head both engines share: the record learns the plane size, the sources are prepared,
+// and a cleared work plane is taken for the outline. 1 to draw; 0 when there is nothing to
+// draw (apply other than 1, or an empty rectangle, which has no centre, radius or aspect to
+// place an outline by); -1 when the plane cannot be had.
+template <class Par>
+int32_t StartShape(const ShapeCall& c, Par& r, int16_t apply, const vmkrec::EngineArea& a,
+                   plat::Block<uint8_t>* shape) {
+  r.width = c.width;
+  r.height = c.height;
+  PrepareSource(c, a);
+  if (apply != 1 || a.empty()) return 0;
+  *shape = plat::Block<uint8_t>(int64_t{c.width} * c.height, WorkSource());
+  if (!*shape) return -1;
+  shape->Clear();
+  return 1;
 }
 
 // Softens the shape plane, shifts the ramp's colours (the engine's copy only) and colours
@@ -117,14 +126,8 @@ int32_t MiscShape::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
   if (!par_.valid() || PlanesMissing(c)) return -1;
   const vmkrec::EngineArea a = vmkrec::ClampArea(left, top, right, bottom, width, height, true);
   ShapePar& r = *par_;
-  r.width = width;
-  r.height = height;
-  PrepareSource(c, a);
-  // An empty rectangle has no centre or radius to place an outline by.
-  if (apply != 1 || a.empty()) return 0;
-  plat::Block<uint8_t> shape(int64_t{width} * height, WorkSource());
-  if (!shape) return -1;
-  shape.Clear();
+  plat::Block<uint8_t> shape;
+  if (const int32_t start = StartShape(c, r, apply, a, &shape); start != 1) return start;
   {
     DrawParKeeper keeper;
     const int32_t dx = a.right - a.left, dy = a.bottom - a.top;
@@ -187,14 +190,8 @@ int32_t MiscCookiCut::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opa
   if (!par_.valid() || PlanesMissing(c)) return -1;
   const vmkrec::EngineArea a = vmkrec::ClampArea(left, top, right, bottom, width, height, true);
   CookiCutPar& r = *par_;
-  r.width = width;
-  r.height = height;
-  PrepareSource(c, a);
-  // An empty rectangle has no aspect to stretch the outline by.
-  if (apply != 1 || a.empty()) return 0;
-  plat::Block<uint8_t> shape(int64_t{width} * height, WorkSource());
-  if (!shape) return -1;
-  shape.Clear();
+  plat::Block<uint8_t> shape;
+  if (const int32_t start = StartShape(c, r, apply, a, &shape); start != 1) return start;
   {
     DrawParKeeper keeper;
     const int32_t rw = a.right - a.left + 1, rh = a.bottom - a.top + 1;
