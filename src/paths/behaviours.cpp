@@ -404,19 +404,24 @@ int32_t CBehavList::ReadBehavList(int16_t mode, File_kern* file, int32_t* pos) {
 
 // ---- The behaviour file ------------------------------------------------------------
 
-int32_t CBehavList::SaveBehav() const {
+int32_t paths_detail::SaveThroughDialog(
+    OSType type, const std::function<int32_t(File_kern* file, int32_t* pos)>& write) {
   fichier f;
   Init_FicStruct(&f);
   f.creator = kCreator;
-  f.type = kBehavType;
+  f.type = type;
   if (VMK_PutFile(&f) != 1) return 0;
-  // Written as a replacement: the old file stays unless every write succeeds.
   File_kern file(&f);
   if (file.S_open(3) != 0) return -1;
   int32_t pos = 0;
-  int32_t result = WriteBehavList(1, &file, &pos);
+  int32_t result = write(&file, &pos);
   if (file.S_close() != 0) result = -1;
   return result;
+}
+
+int32_t CBehavList::SaveBehav() const {
+  return paths_detail::SaveThroughDialog(
+      kBehavType, [this](File_kern* file, int32_t* pos) { return WriteBehavList(1, file, pos); });
 }
 
 int32_t CBehavList::RecallBehav() {

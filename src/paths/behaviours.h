@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/bytes/byte_order.h"
 #include "platform/types/mac_types.h"
@@ -122,4 +123,8 @@ int32_t ReadBehavRecord(CBehavList* list, File_kern* file, int32_t* pos, int32_t
 int32_t WriteBehavRecord(const CBehavList* list, File_kern* file, int32_t* pos);
 // The order a record's version word tells (0x0100: big-endian).
 plat::bytes::Order OrderOfVersion(const uint8_t* twoBytes);
+// Asks for a file of the type through the save dialog and writes it as a replacement, so the
+// old file stays unless every write succeeds: 0 when the user cancels, else the writer's result.
+int32_t SaveThroughDialog(OSType type,
+                          const std::function<int32_t(File_kern* file, int32_t* pos)>& write);
 }  // namespace paths_detail

@@ -601,18 +601,8 @@ int32_t CSliceList::ReadSliceList(int16_t mode, File_kern* file, int32_t* pos, i
 }
 
 int32_t CSliceList::SaveSlice() {
-  fichier f;
-  Init_FicStruct(&f);
-  f.creator = kCreator;
-  f.type = kSliceType;
-  if (VMK_PutFile(&f) != 1) return 0;
-  // Written as a replacement: the old file stays unless every write succeeds.
-  File_kern file(&f);
-  if (file.S_open(3) != 0) return -1;
-  int32_t pos = 0;
-  int32_t result = WriteSliceList(1, &file, &pos);
-  if (file.S_close() != 0) result = -1;
-  return result;
+  return paths_detail::SaveThroughDialog(
+      kSliceType, [this](File_kern* file, int32_t* pos) { return WriteSliceList(1, file, pos); });
 }
 
 int32_t CSliceList::RecallSlice(int16_t drawMode, RGBColor c) {
