@@ -607,6 +607,43 @@ TEST_F(ImageIo, AssociatedAlphaGivesStraightColoursWhenAsked) {
     }
 }
 
+TEST_F(ImageIo, RgbaTiffKeepsStraightColoursAndAlphaExactly) {
+  // Colours under every alpha, transparent pixels included: a generator's
+  // tile must come back exactly through the straight road and the importer.
+  RawImage im;
+  im.width = 16;
+  im.height = 5;
+  im.data.resize(im.rowBytes() * im.height);
+  for (uint32_t y = 0; y < im.height; ++y)
+    for (uint32_t x = 0; x < im.width; ++x) {
+      uint8_t* p = im.row(y) + x * 4u;
+      p[0] = static_cast<uint8_t>(x * 16 + y);
+      p[1] = static_cast<uint8_t>(250 - x * 7);
+      p[2] = static_cast<uint8_t>(y * 50);
+      p[3] = static_cast<uint8_t>(x * 17);  // 0 .. 255
+    }
+  const std::string path = dir_.file("rgba.tif");
+  ASSERT_EQ(io::WriteRgbaTiff(path, im.source()), io::kOk);
+  RawImage back;
+  io::ImageInfo info;
+  ASSERT_EQ(Load(path, 1, &back, &info, true), io::kOk);
+  EXPECT_TRUE(info.hasAlpha);
+  EXPECT_EQ(back.data, im.data);
+  uint32_t w = 0, h = 0;
+  std::vector<uint8_t> argb;
+  ASSERT_EQ(io::DecodeARGB(path, &w, &h, &argb), io::kOk);
+  ASSERT_EQ(argb.size(), im.data.size());
+  for (size_t i = 0; i < argb.size(); i += 4) {
+    EXPECT_EQ(argb[i], im.data[i + 3]);
+    EXPECT_EQ(argb[i + 1], im.data[i]);
+  }
+  // Deeper samples are refused and the file stays as written.
+  const std::vector<uint8_t> before = vmktest::ReadBytes(path);
+  EXPECT_EQ(io::WriteRgbaTiff(path, vmktest::PatternImage(4, 4, 2).source()), io::kErrArgument);
+  EXPECT_EQ(io::WriteRgbaTiff(path, io::PixelSource{}), io::kErrArgument);
+  EXPECT_EQ(vmktest::ReadBytes(path), before);
+}
+
 TEST_F(ImageIo, LabIsAdaptedToSrgbWhite) {
   for (const uint16_t bps : {uint16_t{8}, uint16_t{16}}) {
     SCOPED_TRACE(bps);

@@ -91,6 +91,8 @@ int ReadJpeg(const std::string& path, DecodeContext& ctx);
 // syncing and renaming are the caller's.
 int WriteTiff(int fd, const std::string& name, const Properties& props, const PixelSource& px,
               std::string* message);
+// Four 8-bit samples per pixel, the fourth as straight alpha.
+int WriteTiffRgba(int fd, const std::string& name, const PixelSource& px, std::string* message);
 int WritePng(int fd, const Properties& props, const PixelSource& px, std::string* message);
 int WriteJpeg(int fd, const Properties& props, const PixelSource& px, std::string* message);
 

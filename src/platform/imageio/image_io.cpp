@@ -96,16 +96,14 @@ int ReadImage(const std::string& path, const TargetFactory& factory, ImageInfo* 
   return Decode(path, &factory, info, straightAlpha, message);
 }
 
-int WriteImage(const std::string& path, const std::string& type, const Properties& properties,
-               const PixelSource& pixels, std::string* message) {
-  if (message != nullptr) message->clear();
-  if (int st = CheckSource(pixels, message); st != kOk) return st;
-  if (type != kTypeTIFF && type != kTypePNG && type != kTypeJPEG) {
-    detail::SetMessage(message, "cannot write images of type \"" + type + "\"");
-    return kErrArgument;
-  }
-  // The codecs close the descriptor they are given, so they get a duplicate;
-  // the replacement itself is committed (synced, closed, renamed) here.
+namespace {
+
+// Runs a codec's writer on a temporary file beside `path` and renames it over
+// `path` only when the writer succeeded. The codecs close the descriptor they
+// are given, so they get a duplicate; the replacement itself is committed
+// (synced, closed, renamed) here.
+template <typename Writer>
+int ReplaceWith(const std::string& path, std::string* message, Writer&& write) {
   plat::files::AtomicReplace out(path);
   const int fd = out.ok() ? ::dup(out.fd()) : -1;
   if (fd < 0) {
@@ -115,16 +113,7 @@ int WriteImage(const std::string& path, const std::string& type, const Propertie
   }
   int status;
   try {
-    // The EXIF block says how the written grid is to be shown, as the
-    // properties do (1 once the pixels were turned upright).
-    Properties props = properties;
-    detail::SetExifOrientation(&props.exif, props.orientation);
-    if (type == kTypeTIFF)
-      status = detail::WriteTiff(fd, path, props, pixels, message);
-    else if (type == kTypePNG)
-      status = detail::WritePng(fd, props, pixels, message);
-    else
-      status = detail::WriteJpeg(fd, props, pixels, message);
+    status = write(fd);
   } catch (const std::bad_alloc&) {
     detail::SetMessage(message, "no memory to write " + path);
     status = kErrNoMemory;
@@ -135,6 +124,38 @@ int WriteImage(const std::string& path, const std::string& type, const Propertie
   }
   // Not committed: the replacement removes its temporary file.
   return status;
+}
+
+}  // namespace
+
+int WriteImage(const std::string& path, const std::string& type, const Properties& properties,
+               const PixelSource& pixels, std::string* message) {
+  if (message != nullptr) message->clear();
+  if (int st = CheckSource(pixels, message); st != kOk) return st;
+  if (type != kTypeTIFF && type != kTypePNG && type != kTypeJPEG) {
+    detail::SetMessage(message, "cannot write images of type \"" + type + "\"");
+    return kErrArgument;
+  }
+  return ReplaceWith(path, message, [&](int fd) {
+    // The EXIF block says how the written grid is to be shown, as the
+    // properties do (1 once the pixels were turned upright).
+    Properties props = properties;
+    detail::SetExifOrientation(&props.exif, props.orientation);
+    if (type == kTypeTIFF) return detail::WriteTiff(fd, path, props, pixels, message);
+    if (type == kTypePNG) return detail::WritePng(fd, props, pixels, message);
+    return detail::WriteJpeg(fd, props, pixels, message);
+  });
+}
+
+int WriteRgbaTiff(const std::string& path, const PixelSource& pixels, std::string* message) {
+  if (message != nullptr) message->clear();
+  if (int st = CheckSource(pixels, message); st != kOk) return st;
+  if (pixels.bytesPerComponent != 1) {
+    detail::SetMessage(message, "RGBA TIFF files are written at 8 bits only");
+    return kErrArgument;
+  }
+  return ReplaceWith(path, message,
+                     [&](int fd) { return detail::WriteTiffRgba(fd, path, pixels, message); });
 }
 
 int DecodeARGB(const std::string& path, uint32_t* width, uint32_t* height,

@@ -128,6 +128,13 @@ int ReadImage(const std::string& path, const TargetFactory& factory, ImageInfo* 
 int WriteImage(const std::string& path, const std::string& type, const Properties& properties,
                const PixelSource& pixels, std::string* message = nullptr);
 
+// Content generators only: the pixels as an 8-bit RGBA TIFF whose fourth
+// component is written as unassociated (straight) alpha, so the content
+// importer reads it back exactly. `bytesPerComponent` must be 1. The file is
+// replaced only once it is complete, as with WriteImage.
+int WriteRgbaTiff(const std::string& path, const PixelSource& pixels,
+                  std::string* message = nullptr);
+
 // The upright picture of pixels kept in a file's stored grid, by the file's
 // orientation (Properties::orientation, 1..8): four components per pixel of
 // `bytesPerComponent` bytes, rows packed in `upright`; orientations 5..8

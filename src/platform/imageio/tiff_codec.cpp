@@ -465,4 +465,42 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
   return kOk;
 }
 
+int WriteTiffRgba(int fd, const std::string& name, const PixelSource& px, std::string* message) {
+  TiffErrors errs;
+  TIFFOpenOptions* opts = MakeOptions(&errs);
+  TIFF* tif = TIFFFdOpenExt(fd, name.c_str(), "w", opts);
+  TIFFOpenOptionsFree(opts);
+  if (tif == nullptr) {
+    ::close(fd);
+    SetMessage(message, "cannot create the TIFF file: " + errs.text);
+    return kErrWrite;
+  }
+  const uint16_t alpha[] = {EXTRASAMPLE_UNASSALPHA};
+  bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, px.width) == 1 &&
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, px.height) == 1 &&
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4) == 1 &&
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) == 1 &&
+            TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) == 1 &&
+            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, alpha) == 1 &&
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) == 1 &&
+            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
+            TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) == 1 &&
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0)) == 1;
+  // The caller's rows are already four 8-bit samples per pixel; a copy only
+  // because libtiff's scanline call takes a writable buffer.
+  std::vector<uint8_t> row(static_cast<size_t>(px.width) * 4u);
+  for (uint32_t y = 0; ok && y < px.height; ++y) {
+    std::memcpy(row.data(), px.base + static_cast<size_t>(y) * px.rowBytes, row.size());
+    ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
+  }
+  ok = ok && TIFFFlush(tif) == 1;
+  TIFFClose(tif);
+  if (!ok) {
+    SetMessage(message, "writing the TIFF file failed" + (errs.text.empty() ? "" : ": " + errs.text));
+    return kErrWrite;
+  }
+  return kOk;
+}
+
 }  // namespace plat::imageio::detail
