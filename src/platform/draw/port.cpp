@@ -271,6 +271,10 @@ void InvertRect(const Rect& r) {
   ApplyInk(*p, cov, 0, patXor, kBlackPattern);
 }
 
+bool PtInRect(Point pt, const Rect* r) {
+  return r != nullptr && pt.h >= r->left && pt.h < r->right && pt.v >= r->top && pt.v < r->bottom;
+}
+
 void FrameOval(const Rect& r) { RoundShape(r, r.right - r.left, r.bottom - r.top, true, true, "FrameOval"); }
 void PaintOval(const Rect& r) { RoundShape(r, r.right - r.left, r.bottom - r.top, false, true, "PaintOval"); }
 void FrameRoundRect(const Rect& r, int16_t ow, int16_t oh) { RoundShape(r, ow, oh, true, false, "FrameRoundRect"); }

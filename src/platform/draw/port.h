@@ -159,6 +159,9 @@ void FrameRect(const Rect& r);
 void PaintRect(const Rect& r);
 void EraseRect(const Rect& r);   // back colour, copy
 void InvertRect(const Rect& r);  // XOR whatever the pen
+// True when the pixel whose top-left corner is pt lies in r: left and top
+// included, right and bottom excluded (an empty rectangle holds nothing).
+bool PtInRect(Point pt, const Rect* r);
 void FrameOval(const Rect& r);
 void PaintOval(const Rect& r);
 void FrameRoundRect(const Rect& r, int16_t ovalWidth, int16_t ovalHeight);

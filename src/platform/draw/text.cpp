@@ -1,45 +1,19 @@
 // Text for the few labels drawn into ports: one sans-serif face through
 // FreeType, rendered as one-bit glyphs so that results are the same on every
 // machine with the same font file and XOR text can be erased exactly.
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "platform/draw/coverage.h"
+#include "platform/draw/font_face.h"
 
 namespace plat::draw {
 namespace {
 
-struct Face {
-  FT_Library lib = nullptr;
-  FT_Face face = nullptr;
-  Face() {
-    if (FT_Init_FreeType(&lib) != 0) {
-      lib = nullptr;
-      return;
-    }
-    const char* env = std::getenv("VMK_FONT_FILE");
-    const char* candidates[] = {env, "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                                "/usr/share/fonts/dejavu/DejaVuSans.ttf"};
-    for (const char* path : candidates) {
-      if (path != nullptr && FT_New_Face(lib, path, 0, &face) == 0) return;
-      face = nullptr;
-    }
-  }
-  ~Face() {
-    if (face != nullptr) FT_Done_Face(face);
-    if (lib != nullptr) FT_Done_FreeType(lib);
-  }
-};
-
 FT_Face TheFace(int size) {
-  static Face f;
-  if (f.face == nullptr) return nullptr;
-  if (FT_Set_Pixel_Sizes(f.face, 0, static_cast<FT_UInt>(size > 0 ? size : 12)) != 0) return nullptr;
-  return f.face;
+  FT_Face face = SharedFace();
+  if (face == nullptr) return nullptr;
+  if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size > 0 ? size : 12)) != 0) return nullptr;
+  return face;
 }
 
 // Walks the glyphs of `text` from the pen location; `coverage` may be null
