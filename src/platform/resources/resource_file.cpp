@@ -31,7 +31,7 @@ std::string TypeFolderName(OSType type) {
   return name;
 }
 
-std::optional<std::vector<uint8_t>> GetResource(OSType type, int16_t id) {
+std::optional<std::string> GetResourcePath(OSType type, int16_t id) {
   const std::string& root = folderRef();
   std::string typeName = TypeFolderName(type);
   if (root.empty() || typeName.empty()) return std::nullopt;
@@ -48,9 +48,17 @@ std::optional<std::vector<uint8_t>> GetResource(OSType type, int16_t id) {
   }
   if (hits.empty()) return std::nullopt;
   std::sort(hits.begin(), hits.end());
-  uintmax_t size = fs::file_size(hits.front(), ec);
+  return hits.front().string();
+}
+
+std::optional<std::vector<uint8_t>> GetResource(OSType type, int16_t id) {
+  const auto path = GetResourcePath(type, id);
+  if (!path) return std::nullopt;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  uintmax_t size = fs::file_size(*path, ec);
   if (ec || size > kMaxResourceBytes) return std::nullopt;
-  std::ifstream in(hits.front(), std::ios::binary);
+  std::ifstream in(*path, std::ios::binary);
   if (!in) return std::nullopt;
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {

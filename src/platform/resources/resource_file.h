@@ -24,6 +24,9 @@ const std::string& ResourceFolder();
 // cannot be read. Oversized files (over 4 MB) are refused: resources here
 // are small and a huge file means something is wrong with the bundle.
 std::optional<std::vector<uint8_t>> GetResource(OSType type, int16_t id);
+// The file that holds resource (type, id), for readers that take a path
+// (pictures), or nullopt when there is none.
+std::optional<std::string> GetResourcePath(OSType type, int16_t id);
 // The same as text.
 std::optional<std::string> GetResourceText(OSType type, int16_t id);
 

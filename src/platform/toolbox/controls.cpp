@@ -427,6 +427,33 @@ std::string GetControlText(ControlRef c) {
 
 void SetControlTitle(ControlRef c, const std::string& title) { SetControlText(c, title); }
 
+bool IsEditText(ControlRef c) { return c != nullptr && c->widget != nullptr && c->kind == Kind::EditText; }
+
+void GetEditTextSelection(ControlRef c, int32_t* start, int32_t* end) {
+  int32_t s = 0, e = 0;
+  if (IsEditText(c)) {
+    auto* field = qobject_cast<QLineEdit*>(c->widget);
+    if (field->hasSelectedText()) {
+      s = field->selectionStart();
+      e = s + static_cast<int32_t>(field->selectedText().size());
+    } else {
+      s = e = field->cursorPosition();
+    }
+  }
+  if (start != nullptr) *start = s;
+  if (end != nullptr) *end = e;
+}
+
+void SetEditTextSelection(ControlRef c, int32_t start, int32_t end) {
+  if (!IsEditText(c)) return;
+  Quiet quiet(c);
+  auto* field = qobject_cast<QLineEdit*>(c->widget);
+  const int32_t length = static_cast<int32_t>(field->text().size());
+  start = std::clamp(start, 0, length);
+  end = std::clamp(end, start, length);
+  field->setSelection(start, end - start);
+}
+
 void SetKeyboardFocus(WindowRef w, ControlRef c) {
   if (w == nullptr || w->widget == nullptr) return;
   if (c == nullptr || c->widget == nullptr) {

@@ -240,6 +240,12 @@ void SetControlNeedsDisplay(ControlRef c);
 void SetControlText(ControlRef c, const std::string& text);
 std::string GetControlText(ControlRef c);
 void SetControlTitle(ControlRef c, const std::string& title);
+// True for an edit-text field.
+bool IsEditText(ControlRef c);
+// The selected characters of an edit-text field, start and end (equal when
+// nothing is selected); 0, 0 for another control.
+void GetEditTextSelection(ControlRef c, int32_t* start, int32_t* end);
+void SetEditTextSelection(ControlRef c, int32_t start, int32_t end);
 
 // Keyboard focus in the window (null clears it).
 void SetKeyboardFocus(WindowRef window, ControlRef c);
