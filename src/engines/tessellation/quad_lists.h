@@ -17,21 +17,67 @@ struct Quads {
 
 // One of the engine's singly linked lists seen through its count, head and a kept tail,
 // so building a lattice in order is linear. Positions and counts are 32-bit: a lattice
-// alone holds up to 250,000 quads.
-struct QuadList {
+// alone holds up to 250,000 quads. Q is a quad record with a `next` link.
+template <class Q>
+struct QuadListOf {
   int32_t& count;
-  Quads*& head;
-  Quads*& tail;
+  Q*& head;
+  Q*& tail;
 
   // The n-th quad (1-based), or null when n is below 1 or past the count.
-  Quads* Get(int32_t n) const;
+  Q* Get(int32_t n) const {
+    if (n < 1 || n > count) return nullptr;
+    if (n == count) return tail;
+    Q* q = head;
+    for (int32_t k = 1; k < n; ++k) q = q->next;
+    return q;
+  }
   // n = 0 (or below): q becomes the head; past the count: appended at the tail; else
   // inserted after the n-th quad.
-  void Add(int32_t n, Quads* q);
+  void Add(int32_t n, Q* q) {
+    if (q == nullptr) return;
+    if (n <= 0 || count == 0) {
+      q->next = head;
+      head = q;
+      if (tail == nullptr) tail = q;
+    } else if (n >= count) {
+      q->next = nullptr;
+      tail->next = q;
+      tail = q;
+    } else {
+      Q* after = Get(n);
+      q->next = after->next;
+      after->next = q;
+    }
+    ++count;
+  }
   // Removes and deletes the n-th quad; positions outside 1..count do nothing.
-  void Delete(int32_t n);
-  void DeleteAll();
+  void Delete(int32_t n) {
+    if (n < 1 || n > count) return;
+    Q* gone = head;
+    if (n == 1) {
+      head = head->next;
+    } else {
+      Q* before = Get(n - 1);
+      gone = before->next;
+      before->next = gone->next;
+      if (gone == tail) tail = before;
+    }
+    delete gone;
+    if (--count == 0) head = tail = nullptr;
+  }
+  void DeleteAll() {
+    while (head != nullptr) {
+      Q* next = head->next;
+      delete head;
+      head = next;
+    }
+    tail = nullptr;
+    count = 0;
+  }
 };
+
+using QuadList = QuadListOf<Quads>;
 
 class MiscQuorlin {
  public:
@@ -67,6 +113,26 @@ class MiscQuorlin {
                         int32_t x3, int32_t y3, int32_t percentX, int32_t percentY, int32_t* rx0,
                         int32_t* ry0, int32_t* rx1, int32_t* ry1, int32_t* rx2, int32_t* ry2,
                         int32_t* rx3, int32_t* ry3);
+
+  // Renders the tessellation (width-and-height-first arrangement, exclusive corners):
+  // the quads of the rectangle, one tile per tile set, each warped into the quads of its
+  // set, and the result blended back over the picture. plane3 serves the source step and
+  // the tiles' masks. 0, or -1 when a plane or work memory is missing (nothing drawn).
+  int32_t FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity, int16_t source,
+                  int16_t apply, int32_t width, int32_t height, int32_t left, int32_t top,
+                  int32_t right, int32_t bottom, int32_t fullWidth, int32_t fullHeight,
+                  int32_t photoLeft, int32_t photoTop, int32_t photoRight, int32_t photoBottom,
+                  float scaleX, float scaleY, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
+                  uint8_t* plane3, const uint8_t* mask);
+  // The box (x0, y0)-(x1, y1), in thousandths of the picture a file reference names,
+  // resampled into four tile planes of tileWidth x tileHeight (red, green, blue, and the
+  // fourth plane, opaque for a picture without alpha). 0, or -1 with the planes untouched
+  // when the picture cannot be found, held or read.
+  static int32_t LoadTileBuf(const fichier* file, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                             int32_t tileHeight, int32_t tileWidth, uint8_t* p0, uint8_t* p1,
+                             uint8_t* p2, uint8_t* p3);
+  // 0 and the size of the picture a file reference names, or -1.
+  static int32_t TileBufSize(const fichier* file, int32_t* width, int32_t* height);
 
   // Empties both lists and builds them for the rectangle (left, top)-(right, bottom): the
   // base quad of tile set 0, its lattice, then the cut of the record's symmetry type.

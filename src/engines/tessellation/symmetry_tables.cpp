@@ -146,3 +146,34 @@ std::span<const CopyRow> SymmetryRows(int16_t type) {
     default: return {};
   }
 }
+
+namespace {
+
+// The twin engine's tables differ in two types. Type 3: the untransformed quarter at P2
+// comes before the mirrored quarter at P3.
+constexpr CopyRow kTwinType3[] = {
+    kType3[0],
+    kType3[1],
+    {{{12, 12}, {24, 12}, {24, 24}, {12, 24}}, 2, 0},
+    {{{12, 12}, {0, 12}, {0, 24}, {12, 24}}, 3, 1},
+};
+// Type 7: the two strips of the second row next to P3 are the first row's strips turned
+// upside down rather than repeats of them.
+constexpr CopyRow kTwinType7[] = {
+    kType7[0],
+    kType7[1],
+    kType7[2],
+    kType7[3],
+    {{{6, 24}, {0, 24}, {0, 12}, {6, 12}}, 4, 1},
+    {{{6, 24}, {12, 24}, {12, 12}, {6, 12}}, 5, 0},
+    kType7[6],
+    kType7[7],
+};
+
+}  // namespace
+
+std::span<const CopyRow> TwinSymmetryRows(int16_t type) {
+  if (type == 3) return kTwinType3;
+  if (type == 7) return kTwinType7;
+  return SymmetryRows(type);
+}

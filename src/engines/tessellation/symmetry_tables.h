@@ -23,4 +23,6 @@ inline constexpr int16_t kSymmetryTypes = 17;
 // The rows of `type` (1..17) gathered about P0; empty for any other type. Types 13..17
 // repeat their rows about the cell centre.
 std::span<const CopyRow> SymmetryRows(int16_t type);
+// The twin engine's rows: those of SymmetryRows but for types 3 and 7.
+std::span<const CopyRow> TwinSymmetryRows(int16_t type);
 inline bool RepeatsAboutCentre(int16_t type) { return type >= 13 && type <= kSymmetryTypes; }

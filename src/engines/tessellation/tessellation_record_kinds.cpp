@@ -4,6 +4,8 @@
 #include "engines/tessellation/tessellation_record.h"
 #include "engines/tessellation/tessellation_script_blocks.h"
 #include "engines/tessellation/twin_tessellation_record.h"
+#include "engines/tessellation/tessellation_rows.h"
+#include "script/engine_rows.h"
 #include "script/record_kinds.h"
 
 namespace {
@@ -19,4 +21,5 @@ void RegisterTessellationRecords() {
   RegisterRecordKind(WithSwap<TessPar, SwapTessPar>(RecordKindOf<TessPar, TessDefaults, Copy_TessPar>(6)));
   RegisterRecordKind(RecordKindOf<HeschPar, HeschDefaults, Copy_HeschPar>(18));
   RegisterTessellationScriptBlocks();
+  RegisterEngineRow(58, RunQuorlinRow);
 }

@@ -1,0 +1,122 @@
+// The drawing both tessellation engines share: one tile per tile set, warped into every
+// effective quad, into three copies of the picture.
+//
+// The tile size is the largest bled bounding box of the effective quads, so one size serves
+// every tile set and quad. Tile planes are cleared when they are taken: a tile set that its
+// source leaves unfilled draws black, not stale memory. Tiles are mirrored left to right and
+// rolled by their offset with a wrap step of size - 1, as stored patterns have always been
+// drawn; an offset beyond a whole tile takes as many wrap steps as it needs.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/core/memory_manager.h"
+#include "app/core/plane_geometry.h"
+#include "engines/records/engine_frame.h"
+#include "engines/tessellation/quad_lists.h"
+#include "engines/tessellation/tessellation_record.h"
+#include "platform/memory/block.h"
+#include "script/lut_vign.h"
+
+namespace tessrender {
+
+// The renderer holds tile planes for at most twelve tile sets, the most a symmetry type
+// uses.
+inline constexpr int32_t kMaxTileSets = 12;
+
+// What one FillBuf hands the drawing.
+struct Job {
+  bool twin = false;     // the twin engine: whole-tile corners, unturned source boxes
+  int16_t source = 0;    // what the planes held before (0 the picture itself)
+  int16_t planeCount = 3;
+  int32_t width = 0, height = 0;  // plane size
+  int32_t W = 0, H = 0;           // rendered rectangle
+  uint8_t* planes[4] = {};        // picture planes, the fourth may be null
+  uint8_t* copies[3] = {};        // where the tiles are warped, width x height each
+};
+
+// Loads the box (thousandths of the picture) of tile set k's file into four tile planes of
+// maxW x maxH; the twin loads nothing.
+using TileLoader = void (*)(const fichier* file, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                            int32_t maxH, int32_t maxW, uint8_t* const* planes);
+
+void BleedQuad(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+               int32_t x3, int32_t y3, int32_t percentX, int32_t percentY, int32_t* r);
+
+// Tile set k's source box in thousandths, y downward (the twin: corners as stored), bled.
+void SourceBox(const int32_t* w, bool twin, int32_t box[4]);
+
+// Tile set planes of one size: four planes for each prepared set.
+class TileSets {
+ public:
+  // Takes and clears planes for `count` sets of maxW x maxH; false when memory is refused.
+  bool Take(int32_t count, int32_t maxW, int32_t maxH);
+  int32_t count() const { return count_; }
+  uint8_t* const* planes(int32_t k) const { return &planes_[static_cast<size_t>(k) * 4]; }
+
+ private:
+  plat::Block<uint8_t> block_;
+  std::vector<uint8_t*> planes_;
+  int32_t count_ = 0;
+};
+
+// Fills the tile planes of every set by the head's tile source; false when a set's source
+// could not be had (memory).
+bool PrepareTiles(const TessInfo1& head, const TessInfo* const* sets, const LutVign* ramps,
+                  const fichier* files, const Job& job, int32_t maxW, int32_t maxH,
+                  TileLoader loader, TileSets* tiles);
+
+// The roll (offset words 11, 12, mirrored left to right) and colour shift (words 8..10) of
+// one set's planes, done once in place: every quad of the set reads the same tile.
+bool RollAndShift(const int32_t* w, int32_t maxW, int32_t maxH, uint8_t* const* planes);
+
+// Warps one tile set into one effective quad (corners x, y of the rectangle, y downward).
+void DrawQuad(const int32_t* qx, const int32_t* qy, const int32_t* w, const Job& job,
+              int32_t maxW, int32_t maxH, uint8_t* const* planes);
+
+// The whole drawing over an effective list: tile size, tile sets, one warp per enabled
+// quad. 0, or -1 when memory was refused (nothing drawn).
+template <class Par, class Q>
+int32_t DrawTiles(const Par& par, const Q* effHead, const Job& job, TileLoader loader) {
+  const TessInfo* sets[kTessSets];
+  for (int k = 0; k < kTessSets; ++k) sets[k] = &par.sets[k];
+  int32_t maxW = 0, maxH = 0;
+  for (const Q* q = effHead; q != nullptr; q = q->next) {
+    if (q->tile < 0 || q->tile >= kTessSets) continue;
+    const int32_t* w = sets[q->tile]->w;
+    int32_t d[8], box[4];
+    BleedQuad(q->x[0], job.H - q->y[0], q->x[1], job.H - q->y[1], q->x[2], job.H - q->y[2],
+              q->x[3], job.H - q->y[3], w[kTessBleed], w[kTessBleed + 1], d);
+    inf_sup(d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7], &box[0], &box[1], &box[2], &box[3]);
+    maxW = std::max(maxW, box[2] - box[0]);
+    maxH = std::max(maxH, box[3] - box[1]);
+  }
+  if (effHead == nullptr || maxW <= 0 || maxH <= 0) return 0;
+  TileSets tiles;
+  if (!PrepareTiles(par.head, sets, par.ramps, par.tiles, job, maxW, maxH, loader, &tiles))
+    return -1;
+  for (int32_t k = 0; k < tiles.count(); ++k)
+    if (!RollAndShift(sets[k]->w, maxW, maxH, tiles.planes(k))) return -1;
+  for (const Q* q = effHead; q != nullptr; q = q->next) {
+    // A quad whose tile set has no planes (a count below the type's sets) draws nothing.
+    if (q->tile < 0 || q->tile >= tiles.count()) continue;
+    const int32_t* w = sets[q->tile]->w;
+    if (w[kTessEnabled] != 1) continue;
+    DrawQuad(q->x, q->y, w, job, maxW, maxH, tiles.planes(q->tile));
+  }
+  return 0;
+}
+
+// The three picture copies of a FillBuf: the planes as they are (plane0 in all three with
+// one plane). Empty when memory is refused.
+plat::Block<uint8_t> TakeCopies(const Job& job, uint8_t** copies);
+
+// The final blend over the area: each plane with its copy, or plane0 with the grey average
+// of the three copies with one plane.
+void BlendBack(const Job& job, const vmkrec::EngineArea& area, const uint8_t* mask,
+               int16_t blendMode, int16_t opacity);
+
+}  // namespace tessrender
