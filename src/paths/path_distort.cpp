@@ -25,22 +25,15 @@
 #include "paths/warp_frame.h"
 #include "platform/memory/block.h"
 
+using paths_detail::CurveSampler;
 using paths_detail::ForEachCoordinatePair;
+using paths_detail::Pt;
 
 namespace {
 
 constexpr int kSteps = 20;         // cells along a curved direction
 constexpr int kNodes = kSteps + 1;
 constexpr float kCrossLength = 10.0f;
-
-struct Pt {
-  float x = 0.0f;
-  float y = 0.0f;
-};
-
-Pt operator+(Pt a, Pt b) { return {a.x + b.x, a.y + b.y}; }
-Pt operator-(Pt a, Pt b) { return {a.x - b.x, a.y - b.y}; }
-Pt operator*(float s, Pt a) { return {s * a.x, s * a.y}; }
 
 // The sampling grid: (nx + 1) x (ny + 1) nodes, column c and row r at
 // c + r * (nx + 1), in two work blocks.
@@ -67,67 +60,6 @@ class Grid {
   int64_t Index(int c, int r) const { return c + static_cast<int64_t>(r) * (nx_ + 1); }
   int nx_, ny_;
   plat::Block<float> xs_, ys_;
-};
-
-// Samples curves through scratch paths: the two-knot curve from p with
-// handle h to q with handle k, or the three-knot path through a middle
-// point without handles.
-class CurveSampler {
- public:
-  CurveSampler() {
-    two_.CreaPathof_xpts(2, 0);
-    three_.CreaPathof_xpts(3, 0);
-  }
-
-  // f(k, point, tangent) for the points at lengths L * k / m, k = 0..m.
-  template <typename F>
-  void Sample(Pt p, Pt h, Pt k, Pt q, int m, F&& f) {
-    CPathPoint* a = two_.first;
-    CPathPoint* b = a->next;
-    SetKnot(a, p, p, h);
-    SetKnot(b, q, k, q);
-    Walk(two_, m, f);
-  }
-
-  template <typename F>
-  void Sample(Pt p, Pt h, Pt mid, Pt k, Pt q, int m, F&& f) {
-    CPathPoint* a = three_.first;
-    SetKnot(a, p, p, h);
-    SetKnot(a->next, mid, mid, mid);
-    SetKnot(a->next->next, q, k, q);
-    Walk(three_, m, f);
-  }
-
- private:
-  static void SetKnot(CPathPoint* n, Pt at, Pt in, Pt out) {
-    n->x = at.x;
-    n->y = at.y;
-    n->inX = in.x;
-    n->inY = in.y;
-    n->outX = out.x;
-    n->outY = out.y;
-  }
-
-  template <typename F>
-  static void Walk(const CPath& path, int m, F&& f) {
-    const float L = path.GetAcuPathLength();
-    for (int i = 0; i <= m; ++i) {
-      Pt pt;
-      float ang = 0.0f;
-      CPathPoint* a = nullptr;
-      CPathPoint* b = nullptr;
-      path.GetPointAtLength(0, L * static_cast<float>(i) / static_cast<float>(m), &ang, &pt.x,
-                            &pt.y, &a, &b);
-      // At the very end the walk reports the last knot twice: the tangent
-      // is then that of the segment arriving there.
-      if (a == b && a != nullptr && a->prev != nullptr) a = a->prev;
-      Pt tan;
-      if (path.Tan_atOnSpline(pt.x, pt.y, a, b, &tan.x, &tan.y) < 0) tan = {};
-      f(i, pt, tan);
-    }
-  }
-
-  CPath two_, three_;
 };
 
 // The frame point i.

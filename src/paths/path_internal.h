@@ -159,6 +159,88 @@ void ForEachCoordinatePair(CPath* p, F&& f) {
   });
 }
 
+// A point or vector of the curve samplers.
+struct Pt {
+  float x = 0.0f;
+  float y = 0.0f;
+};
+
+inline Pt operator+(Pt a, Pt b) { return {a.x + b.x, a.y + b.y}; }
+inline Pt operator-(Pt a, Pt b) { return {a.x - b.x, a.y - b.y}; }
+inline Pt operator*(float s, Pt a) { return {s * a.x, s * a.y}; }
+
+// Samples curves through scratch paths: the two-knot curve from p with
+// handle h to q with handle k, or the three-knot path through a middle
+// point without handles. `mode` is the length walk's (0 in hundredths of
+// a segment, 1 in thousandths).
+class CurveSampler {
+ public:
+  explicit CurveSampler(int16_t mode = 0) : mode_(mode) {
+    two_.CreaPathof_xpts(2, 0);
+    three_.CreaPathof_xpts(3, 0);
+  }
+
+  // f(k, point, tangent) for the points at lengths L * k / m, k = 0..m.
+  template <typename F>
+  void Sample(Pt p, Pt h, Pt k, Pt q, int m, F&& f) {
+    CPathPoint* a = two_.first;
+    CPathPoint* b = a->next;
+    SetKnot(a, p, p, h);
+    SetKnot(b, q, k, q);
+    Walk(two_, m, f);
+  }
+
+  template <typename F>
+  void Sample(Pt p, Pt h, Pt mid, Pt k, Pt q, int m, F&& f) {
+    CPathPoint* a = three_.first;
+    SetKnot(a, p, p, h);
+    SetKnot(a->next, mid, mid, mid);
+    SetKnot(a->next->next, q, k, q);
+    Walk(three_, m, f);
+  }
+
+  // The point at half the length of the two-knot curve.
+  Pt Middle(Pt p, Pt h, Pt k, Pt q) {
+    Pt mid;
+    Sample(p, h, k, q, 2, [&](int i, Pt pt, Pt) {
+      if (i == 1) mid = pt;
+    });
+    return mid;
+  }
+
+ private:
+  static void SetKnot(CPathPoint* n, Pt at, Pt in, Pt out) {
+    n->x = at.x;
+    n->y = at.y;
+    n->inX = in.x;
+    n->inY = in.y;
+    n->outX = out.x;
+    n->outY = out.y;
+  }
+
+  template <typename F>
+  void Walk(const CPath& path, int m, F&& f) const {
+    const float L = path.GetAcuPathLength();
+    for (int i = 0; i <= m; ++i) {
+      Pt pt;
+      float ang = 0.0f;
+      CPathPoint* a = nullptr;
+      CPathPoint* b = nullptr;
+      path.GetPointAtLength(mode_, L * static_cast<float>(i) / static_cast<float>(m), &ang, &pt.x,
+                            &pt.y, &a, &b);
+      // At the very end the walk reports the last knot twice: the tangent
+      // is then that of the segment arriving there.
+      if (a == b && a != nullptr && a->prev != nullptr) a = a->prev;
+      Pt tan;
+      if (path.Tan_atOnSpline(pt.x, pt.y, a, b, &tan.x, &tan.y) < 0) tan = {};
+      f(i, pt, tan);
+    }
+  }
+
+  int16_t mode_;
+  CPath two_, three_;
+};
+
 // Knot tolerance along one axis: trunc(scale * 3) as 16 bits, at least 2.
 int16_t KnotTolerance(float scale);
 

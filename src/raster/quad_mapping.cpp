@@ -11,8 +11,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "app/core/text_helpers.h"
 #include "raster/warp_frame_record.h"
+#include "raster/warp_lattice.h"
 
 namespace {
 
@@ -244,31 +244,16 @@ int32_t X_Grinout_buffer(int16_t mode, int32_t flipHeight, int32_t /*unused*/, i
                          int32_t width, uint16_t* xMap, uint16_t* yMap, const TCWrap* record) {
   if (record == nullptr || !TCWrapLatticeFits(*record)) return -1;
   if (xMap == nullptr || yMap == nullptr || !mapsFit(height, width)) return -1;
-  const auto unit = static_cast<int16_t>(record->kind);
-  const float resolution = record->resolution;
-  // An unknown unit converts to nothing and leaves these at 0.
-  int32_t wp = 0, hp = 0;
-  pixfromunit(&wp, unit, record->width1, resolution);
-  pixfromunit(&hp, unit, record->height1, resolution);
-  if (wp <= 0 || hp <= 0) return -1;
+  const TCWrapToPicture pic(*record, flipHeight);
+  if (!pic.valid()) return -1;
   if (mode == 1) {
     for (int32_t k = 0; k < 500 * 500; ++k) {
       xMap[k] = kQuadMapNeutral;
       yMap[k] = kQuadMapNeutral;
     }
   }
-  const float fwp = static_cast<float>(wp);
-  const float fhp = static_cast<float>(hp);
-  auto toPictureX = [&](float v) {
-    int32_t p = 0;
-    pixfromunit(&p, unit, v, resolution);
-    return static_cast<int32_t>(static_cast<float>(p) * record->width2 / fwp);
-  };
-  auto toPictureY = [&](float v) {
-    int32_t p = 0;
-    pixfromunit(&p, unit, v, resolution);
-    return flipHeight - static_cast<int32_t>(static_cast<float>(p) * record->height2 / fhp);
-  };
+  auto toPictureX = [&](float v) { return pic.X(v); };
+  auto toPictureY = [&](float v) { return pic.Y(v); };
   const int32_t nx = record->columns;
   const int32_t ny = record->rows;
   const TCWrapNodes& a = record->set1;

@@ -1,6 +1,7 @@
 // Regular lattice of the warp frame.
 #include "raster/warp_lattice.h"
 
+#include "app/core/text_helpers.h"
 #include "raster/warp_frame_record.h"
 
 namespace {
@@ -28,4 +29,28 @@ void InitGrid(int16_t nx, int16_t ny, int32_t srcW, int32_t srcH, int32_t dstW, 
       record->set2.y[k] = evenStep(j, dstH, ny);
     }
   }
+}
+
+TCWrapToPicture::TCWrapToPicture(const TCWrap& record, int32_t flipHeight)
+    : unit_(static_cast<int16_t>(record.kind)),
+      resolution_(record.resolution),
+      pictureW_(record.width2),
+      pictureH_(record.height2),
+      flipHeight_(flipHeight) {
+  // An unknown unit converts to nothing and leaves these at 0.
+  pixfromunit(&wp_, unit_, record.width1, resolution_);
+  pixfromunit(&hp_, unit_, record.height1, resolution_);
+}
+
+int32_t TCWrapToPicture::X(float v) const {
+  int32_t p = 0;
+  pixfromunit(&p, unit_, v, resolution_);
+  return static_cast<int32_t>(static_cast<float>(p) * pictureW_ / static_cast<float>(wp_));
+}
+
+int32_t TCWrapToPicture::Y(float v) const {
+  int32_t p = 0;
+  pixfromunit(&p, unit_, v, resolution_);
+  return flipHeight_ -
+         static_cast<int32_t>(static_cast<float>(p) * pictureH_ / static_cast<float>(hp_));
 }
