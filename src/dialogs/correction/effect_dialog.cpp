@@ -1,0 +1,717 @@
+#include "dialogs/correction/effect_dialog.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "app/core/text_helpers.h"
+#include "app/ui/file_menus.h"
+#include "engines/records/param_record.h"
+#include "host/session/app_object.h"
+#include "platform/toolbox/api/ui_services.h"
+#include "script/document_data.h"
+#include "views/image_box.h"
+
+namespace tb = plat::tb;
+
+namespace {
+
+constexpr int32_t kWhole = 100000;
+
+// The window-event types every colour-correction dialog registers, in order.
+const std::vector<tb::EventTypeSpec>& WindowEventTypes() {
+  static const std::vector<tb::EventTypeSpec> types = {
+      {tb::kEventClassCommand, tb::kEventCommandProcess},
+      {tb::kEventClassMouse, tb::kEventMouseMoved},
+      {tb::kEventClassTextInput, tb::kEventTextInputFilterText},
+      {tb::kEventClassKeyboard, tb::kEventRawKeyDown},
+      {tb::kEventClassMenu, tb::kEventMenuOpening},
+      {tb::kEventClassMenu, tb::kEventMenuTargetItem},
+      {tb::kEventClassMenu, tb::kEventMenuClosed},
+      {tb::kEventClassWindow, tb::kEventWindowResizeCompleted},
+      {tb::kEventClassWindow, tb::kEventWindowZoomed},
+      {tb::kEventClassControl, tb::kEventControlTrack},
+      {tb::kEventClassWindow, tb::kEventWindowDrawContent},
+      // The close box answers as cancel: a modal window must not stay open
+      // with no way out but its buttons.
+      {tb::kEventClassWindow, tb::kEventWindowClickCloseRgn}};
+  return types;
+}
+
+std::string Format(const char* format, long value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+VMKimabox* BoxOf(const char* key, const char* view) {
+  if (gVMKapp == nullptr) return nullptr;
+  const int index = FindCustomView(std::string("com.vellmarkstead.") + key + "." + view);
+  return index >= 0 ? gVMKapp->ImageView(index) : nullptr;
+}
+
+// An image of no width or height still fits somewhere: it counts as 1.
+int32_t AtLeastOne(int32_t v) { return v > 0 ? v : 1; }
+
+int32_t OneToOneSide(int32_t size) { return std::min(50000000 / AtLeastOne(size), kWhole); }
+
+}  // namespace
+
+int32_t FieldNumber(tb::ControlRef field) {
+  int32_t v = 0;
+  VMK_StringToNum(tb::GetControlText(field).c_str(), &v);
+  return v;
+}
+
+void ShowFieldNumber(tb::ControlRef field, int32_t value) {
+  tb::SetControlText(field, Format("%ld", static_cast<long>(value)));
+}
+
+// ---- construction ----
+
+EffectDialog::EffectDialog(const EffectDialogDesc& desc, int16_t* restor) : desc_(desc), restor_(restor) {
+  const EffectRecordOps& ops = *desc.record;
+  if (const DocData* doc = CurrentDocData()) {
+    imageWidth = doc->width;
+    imageHeight = doc->height;
+    imageResolution = doc->resolution;
+  }
+  drawPar = static_cast<DrawPar*>(vmkrec::NewScratch(sizeof(DrawPar)));
+  if (drawPar != nullptr) {
+    new (drawPar) DrawPar{};
+    Init_DrawPar(drawPar);
+  }
+  edit = vmkrec::NewScratch(static_cast<size_t>(ops.size));
+  backup = vmkrec::NewScratch(static_cast<size_t>(ops.size));
+  const size_t listBytes = sizeof(FSSpec) * static_cast<size_t>(desc.presetRoom);
+  presetList = static_cast<FSSpec*>(vmkrec::NewScratch(listBytes));
+  if (presetList != nullptr) std::memset(static_cast<void*>(presetList), 0, listBytes);
+  if (edit != nullptr && backup != nullptr) {
+    std::memset(edit, 0, static_cast<size_t>(ops.size));
+    std::memset(backup, 0, static_cast<size_t>(ops.size));
+    ops.init(edit, imageWidth, imageHeight, imageResolution, desc.effect);
+    ops.copy(edit, backup);
+    const int32_t* w = ops.words(edit);
+    const int32_t a = OneToOneSide(w[ops.width]);
+    const int32_t b = desc.squareOneToOne ? a : OneToOneSide(w[ops.height]);
+    oneToOne[2] = a;
+    oneToOne[3] = b;
+  }
+  SetNavZoom(10000);
+  main_ = BoxOf(desc.viewKey, "HIima");
+  nav_ = BoxOf(desc.viewKey, "HIpan");
+}
+
+EffectDialog::~EffectDialog() {
+  vmkrec::DeleteScratch(drawPar);
+  vmkrec::DeleteScratch(edit);
+  vmkrec::DeleteScratch(backup);
+  vmkrec::DeleteScratch(presetList);
+  if (loopTimerUPP) {
+    tb::SetEventLoopTimerNextFireTime(loopTimer, tb::kEventDurationForever);
+    tb::RemoveEventLoopTimer(loopTimer);
+    loopTimerUPP = nullptr;
+  }
+}
+
+void EffectDialog::BackRest(int16_t n) {
+  if (edit == nullptr || backup == nullptr) return;
+  if (n == 1) desc_.record->copy(edit, backup);
+  if (n == 0) desc_.record->copy(backup, edit);
+}
+
+tb::ControlRef EffectDialog::Ctl(int32_t id) const {
+  if (id < 0) return nullptr;
+  for (int32_t i = 0; i < desc_.lookupCount && i < static_cast<int32_t>(controls.size()); ++i)
+    if (desc_.lookup[i] == id) return controls[static_cast<size_t>(i)];
+  return nullptr;
+}
+
+void EffectDialog::ToView(VMKimabox* view, int16_t previewMode) {
+  if (view != nullptr) desc_.record->toView(view, edit, previewMode, displayWord);
+}
+
+void EffectDialog::PushTick(double seconds) {
+  if (loopTimer != nullptr && seconds > 0.0) tb::SetEventLoopTimerNextFireTime(loopTimer, seconds);
+}
+
+// ---- running the window ----
+
+void EffectDialog::OpenViews() {
+  const EffectRecordOps& ops = *desc_.record;
+  const int32_t* w = ops.words(edit);
+  nav_->InitBuf(23);
+  nav_->SetBufParam(0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0);
+  if (desc_.navPanFirst) nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
+  ToView(nav_, 2);
+  if (!desc_.navPanFirst) nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
+  main_->InitBuf(23);
+  main_->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
+  main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  main_->SetOveLay(w[ops.overlayOn], w[ops.overlayIndex], w[ops.overlayOpacity]);
+  if (desc_.mainPreviewAtOpen) ToView(main_, 0);
+  main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
+}
+
+void EffectDialog::InstallControls(const EffectDialogProcs& procs, tb::WindowRef window) {
+  for (const ValueRow& row : rows_) {
+    tb::ControlRef field = Ctl(row.edit);
+    tb::SetKeyFilter(field, procs.keys);
+    tb::ControlRef c = Ctl(row.control);
+    if (c == nullptr) continue;
+    tb::SetControlReference(c, field);
+    tb::SetControlAction(c, row.kind == ValueRow::kArrows ? procs.arrows : procs.slider);
+  }
+  if (tb::ControlRef field = Ctl(desc_.ids.opacityEdit)) {
+    tb::SetKeyFilter(field, procs.keys);
+    if (tb::ControlRef slider = Ctl(desc_.ids.opacitySlider)) {
+      tb::SetControlReference(slider, field);
+      tb::SetControlAction(slider, procs.slider);
+    }
+  }
+  if (tb::ControlRef zoom = Ctl(desc_.ids.zoomSlider)) {
+    tb::SetControlReference(zoom, window);
+    tb::SetControlAction(zoom, procs.pan);
+  }
+}
+
+int16_t EffectDialog::Run(const EffectDialogProcs& procs) {
+  plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
+  // Without its records or its two views the dialog has nothing to show:
+  // it answers as if the window could not be made.
+  if (edit == nullptr || backup == nullptr || presetList == nullptr || drawPar == nullptr ||
+      main_ == nullptr || nav_ == nullptr)
+    return 0;
+  tb::WindowRef window = nullptr;
+  if (tb::CreateWindowFromNib(desc_.window, &window) != noErr || window == nullptr) return 0;
+  tb::SetWindowResizable(window, true);
+  controls.assign(static_cast<size_t>(desc_.lookupCount), nullptr);
+  for (int32_t i = 0; i < desc_.lookupCount; ++i)
+    tb::GetControlByID(window, {desc_.signature, desc_.lookup[i]}, &controls[static_cast<size_t>(i)]);
+  LoadLayPhoMenus();
+  LoadPresetMenus();
+  OpenViews();
+  PrepareWindowForDisplay();
+  tb::InstallWindowEventHandler(window, procs.window, WindowEventTypes(), window);
+  loopTimerUPP = procs.loop;
+  tb::InstallEventLoopTimer(tb::kEventDurationForever, desc_.loopInterval, loopTimerUPP, window, &loopTimer);
+  tb::SetEventLoopTimerNextFireTime(loopTimer, 0.0);
+  InstallControls(procs, window);
+  SetPanZoom(window, 100);
+  curIndex = midIndex;
+  curZoom = zoomTable[midIndex];
+  tb::SetKeyboardFocus(window, Ctl(desc_.ids.focusEdit));
+  tb::ShowWindow(window);
+  result = 0;
+  refresh() = 1;
+  tb::RunAppModalLoopForWindow(window);
+  // The timer outlives the window until the owner destroys the dialog; it
+  // sleeps from here on, so no tick reaches a window that is gone.
+  tb::SetEventLoopTimerNextFireTime(loopTimer, tb::kEventDurationForever);
+  tb::HideWindow(window);
+  tb::DisposeWindow(window);
+  controls.assign(controls.size(), nullptr);
+  return result;
+}
+
+// ---- fields ----
+
+void EffectDialog::GetEditValue() {
+  for (const ValueRow& row : rows_) {
+    tb::ControlRef field = Ctl(row.edit);
+    if (field != nullptr) Word(row.word) = std::clamp(FieldNumber(field), row.minimum, row.maximum);
+  }
+  if (tb::ControlRef field = Ctl(desc_.ids.opacityEdit)) {
+    const int32_t v = std::clamp(FieldNumber(field), 0, 100);
+    Word(desc_.record->overlayOpacity) = static_cast<int32_t>(static_cast<float>(v) * 2.55f + 0.5f);
+  }
+}
+
+bool EffectDialog::FilterNumKey(int16_t charCode, uint32_t modifiers) {
+  const bool cmdOnly = modifiers == cmdKey;
+  if (desc_.keyExtra == NumKeyExtra::kCmdSTogglesPreview) {
+    if (charCode == 's' && cmdOnly) {
+      refresh() = 1;
+      mode() = mode() == 0 ? 1 : 0;
+      return false;
+    }
+  } else if (charCode == 'z' && cmdOnly) {
+    if (restor_ != nullptr) *restor_ = 1;
+    return false;
+  }
+  return (charCode >= '0' && charCode <= '9') || charCode == '-' || charCode == ' ' || charCode == 8;
+}
+
+void EffectDialog::StepSlider(tb::ControlRef slider, int16_t part) {
+  int32_t v = tb::GetControl32BitValue(slider);
+  switch (part) {
+    case tb::kControlUpButtonPart: v -= 1; break;
+    case tb::kControlDownButtonPart: v += 1; break;
+    case tb::kControlPageUpPart: v -= 10; break;
+    case tb::kControlPageDownPart: v += 10; break;
+    default: break;
+  }
+  tb::SetControl32BitValue(slider, v);
+  if (auto field = static_cast<tb::ControlRef>(tb::GetControlReference(slider)))
+    ShowFieldNumber(field, tb::GetControl32BitValue(slider));
+}
+
+void EffectDialog::StepArrows(tb::ControlRef arrows, int16_t part) {
+  int32_t v = tb::GetControl32BitValue(arrows);
+  if (part == tb::kControlUpButtonPart) v += 1;
+  if (part == tb::kControlDownButtonPart) v -= 1;
+  tb::SetControl32BitValue(arrows, v);
+  if (auto field = static_cast<tb::ControlRef>(tb::GetControlReference(arrows)))
+    ShowFieldNumber(field, tb::GetControl32BitValue(arrows));
+}
+
+// ---- showing the state ----
+
+void EffectDialog::ShowValues() {
+  for (const ValueRow& row : rows_) {
+    const int32_t v = Word(row.word);
+    tb::SetControl32BitValue(Ctl(row.control), v);
+    ShowFieldNumber(Ctl(row.edit), v);
+  }
+  if (desc_.modeWord >= 0) tb::SetControl32BitValue(Ctl(desc_.ids.modeRadio), Word(desc_.modeWord) + 1);
+  tb::SetControl32BitValue(Ctl(desc_.ids.previewRadio), mode() + 1);
+}
+
+void EffectDialog::ShowFitControls() {
+  const bool fit = fitFlag == 1;
+  tb::SetControl32BitValue(Ctl(desc_.ids.fitIndicator), fit ? 1 : 0);
+  tb::SetControl32BitValue(Ctl(desc_.ids.zoomIndicator), fit ? 0 : 1);
+  for (int32_t id : {desc_.ids.zoomSlider, desc_.ids.zoomOut, desc_.ids.zoomIn})
+    tb::SetControlVisibility(Ctl(id), !fit);
+}
+
+void EffectDialog::ShowOverlay() {
+  const EffectRecordOps& ops = *desc_.record;
+  const EffectDialogIds& ids = desc_.ids;
+  const int32_t on = Word(ops.overlayOn);
+  const int32_t index = Word(ops.overlayIndex);
+  const int32_t all[] = {ids.overlayGroup, ids.overlayCheck, ids.overlayPopup, ids.overlayMore[0],
+                         ids.overlayMore[1], ids.opacitySlider, ids.opacityEdit};
+  // Without an overlay every overlay control stays hidden, whatever the
+  // check box and the popup would say.
+  for (int32_t id : all) tb::SetControlVisibility(Ctl(id), index != 0);
+  if (index == 0) return;
+  const int32_t percent =
+      static_cast<int32_t>(static_cast<float>(Word(ops.overlayOpacity)) / 2.55f + 0.5f);
+  tb::SetControl32BitValue(Ctl(ids.overlayCheck), on);
+  tb::SetControl32BitValue(Ctl(ids.overlayPopup), index);
+  tb::SetControl32BitValue(Ctl(ids.opacitySlider), percent);
+  ShowFieldNumber(Ctl(ids.opacityEdit), percent);
+  for (int32_t id : {ids.overlayPopup, ids.overlayMore[0], ids.overlayMore[1], ids.opacitySlider, ids.opacityEdit}) {
+    if (on == 0) tb::DisableControl(Ctl(id));
+    else tb::EnableControl(Ctl(id));
+  }
+}
+
+void EffectDialog::DrawRGBPicker() {
+  static const char* const kTitles[3] = {" R %ld", " G %ld", " B %ld"};
+  for (int k = 0; k < 3; ++k) tb::SetControlTitle(Ctl(desc_.ids.readout[k]), Format(kTitles[k], readout[k]));
+}
+
+void EffectDialog::DrawWindowContent(tb::WindowRef window) {
+  DrawOwnContent(window);
+  ShowValues();
+  tb::ControlRef presets = Ctl(desc_.ids.presetPopup);
+  const bool anyPreset = tb::CountMenuItems(presets) > 0;
+  tb::SetControlVisibility(presets, anyPreset);
+  tb::SetControlVisibility(Ctl(desc_.ids.presetCompanion), anyPreset);
+  const int32_t shown = fitFlag == 1 ? zoomTable[minIndex] : curZoom;
+  char text[32];
+  std::snprintf(text, sizeof text, "%3.0f%%", static_cast<double>(static_cast<float>(shown) / 100.0f));
+  tb::SetControlText(Ctl(desc_.ids.zoomText), text);
+  DrawRGBPicker();
+  if (desc_.showsFitAndOverlay) {
+    ShowFitControls();
+    ShowOverlay();
+  }
+  tb::DrawControls(window);
+  plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
+}
+
+// ---- zoom and pan ----
+
+void EffectDialog::SetNavZoom(int32_t minimum) {
+  if (minimum <= 9999) {
+    for (int32_t k = 0; k <= 16; ++k) zoomTable[k] = minimum + k * (10000 - minimum) / 16;
+    for (int32_t k = 16; k <= 32; ++k) zoomTable[k] = 10000 + (k - 16) * 4375;
+  } else {
+    for (int32_t k = 0; k <= 32; ++k) zoomTable[k] = 10000 + k * 70000 / 32;
+  }
+  minIndex = 0;
+  midIndex = 16;
+  maxIndex = 32;
+}
+
+int32_t EffectDialog::ZoomPosition(int32_t z) const {
+  const int32_t lo = zoomTable[minIndex];
+  const int32_t mid = zoomTable[midIndex];
+  const int32_t hi = zoomTable[maxIndex];
+  if (z <= 9999) return mid != lo ? (z - lo) * 100 / (mid - lo) : 0;
+  return 100 + (hi != mid ? (z - mid) * 100 / (hi - mid) : 0);
+}
+
+void EffectDialog::SetPanZoom(tb::WindowRef window, int32_t zoom) {
+  const EffectRecordOps& ops = *desc_.record;
+  const int32_t* w = ops.words(edit);
+  const float fx = std::min(500.0f / static_cast<float>(AtLeastOne(w[ops.width])), 1.0f);
+  const float fy = std::min(500.0f / static_cast<float>(AtLeastOne(w[ops.height])), 1.0f);
+  SetNavZoom(std::min(static_cast<int32_t>(fx * 10000.0f), static_cast<int32_t>(fy * 10000.0f)));
+  const int32_t cx = (pan[0] + pan[2]) / 2;
+  const int32_t cy = (pan[1] + pan[3]) / 2;
+  const int64_t side = static_cast<int64_t>(fx * 100000.0f + 0.5f);
+  const int32_t h = static_cast<int32_t>(side * 10000 / std::max(zoom, 1) / 2);
+  // Cut, not shifted, at the border: near an edge the part shown is smaller
+  // than the scale asks for.
+  pan[0] = std::max(cx - h, 0);
+  pan[1] = std::max(cy - h, 0);
+  pan[2] = std::min(cx + h, kWhole);
+  pan[3] = std::min(cy + h, kWhole);
+  nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
+  nav_->CheckSetRefresh(1);
+  main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  ToView(main_, 0);
+  DrawWindowContent(window);
+}
+
+void EffectDialog::AdjustPanZoom(tb::WindowRef window, int16_t p) {
+  const int32_t lo = zoomTable[minIndex];
+  const int32_t mid = zoomTable[midIndex];
+  const int32_t hi = zoomTable[maxIndex];
+  const int32_t z = p <= 99 ? lo + (mid - lo) * p / 100 : mid + (hi - mid) * (p - 100) / 100;
+  curZoom = z;
+  // Beyond the last entry the index stays where it was.
+  for (int32_t k = minIndex; k <= maxIndex; ++k) {
+    if (zoomTable[k] > z) {
+      curIndex = k;
+      break;
+    }
+  }
+  SetPanZoom(window, z);
+}
+
+void EffectDialog::ApplyIndex(tb::WindowRef window, int32_t index) {
+  curIndex = index;
+  curZoom = zoomTable[index];
+  tb::SetControl32BitValue(Ctl(desc_.ids.zoomSlider), ZoomPosition(curZoom));
+  SetPanZoom(window, curZoom);
+}
+
+void EffectDialog::ResetNavigator(tb::WindowRef window, double push) {
+  nav_->SetBufParam(0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0);
+  nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
+  nav_->CheckSetRefresh(1);
+  DrawWindowContent(window);
+  PushTick(push);
+  refresh() = 1;
+}
+
+void EffectDialog::PrepareWindowForDisplay() {
+  main_->InitBufSize();
+  ToView(main_, 0);
+  viewSizeX = main_->GetRectSizx();
+  viewSizeY = main_->GetRectSizy();
+  viewOriginX = main_->GetRectOrix();
+  viewOriginY = main_->GetRectOriy();
+  // An empty image still has proportions of 1 x 1.
+  const int32_t width = AtLeastOne(imageWidth);
+  const int32_t height = AtLeastOne(imageHeight);
+  int32_t dw = 0;
+  int32_t dh = 0;
+  if (width > height) {
+    dw = viewSizeX;
+    dh = height * viewSizeX / width;
+    if (dh > viewSizeY) {
+      dh = viewSizeY;
+      dw = width * viewSizeY / height;
+    }
+  } else {
+    dh = viewSizeY;
+    dw = width * viewSizeY / height;
+    if (dw > viewSizeX) {
+      dw = viewSizeX;
+      dh = height * viewSizeX / width;
+    }
+  }
+  drawPar->viewOffsetX = static_cast<float>(viewOriginX) + static_cast<float>(viewSizeX - dw) * 0.5f;
+  drawPar->viewOffsetY = static_cast<float>(viewOriginY) + static_cast<float>(viewSizeY - dh) * 0.5f;
+  drawPar->originX = 0.0f;
+  drawPar->originY = 0.0f;
+  drawPar->scaleX = 1.0f;
+  drawPar->scaleY = 1.0f;
+  drawPar->limit = Rect{static_cast<int16_t>(viewOriginY), static_cast<int16_t>(viewOriginX),
+                        static_cast<int16_t>(viewOriginY + viewSizeY),
+                        static_cast<int16_t>(viewOriginX + viewSizeX)};
+  main_->SetDrw(drawPar);
+}
+
+// ---- menus ----
+
+void EffectDialog::LoadLayPhoMenus() {
+  const EffectRecordOps& ops = *desc_.record;
+  tb::ControlRef popup = Ctl(desc_.ids.overlayPopup);
+  if (tb::CountMenuItems(popup) > 0) {
+    // Only the first item goes: the nib's placeholder.
+    std::vector<std::string> rest;
+    for (int32_t i = 2; i <= tb::CountMenuItems(popup); ++i) rest.push_back(tb::GetMenuItemText(popup, i));
+    tb::DeleteMenuItems(popup);
+    for (const std::string& t : rest) tb::AppendMenuItemText(popup, t);
+  }
+  Word(ops.overlayOpacity) = 128;
+  Word(ops.overlayOn) = 0;
+  Word(ops.overlayIndex) = 0;
+  if (Word(ops.overlayIndex) == 0) tb::AppendMenuItemText(popup, "current");
+  tb::SetControl32BitMinimum(popup, 1);
+  tb::SetControl32BitMaximum(popup, Word(ops.overlayIndex));
+}
+
+void EffectDialog::LoadPresetMenus() {
+  tb::ControlRef popup = Ctl(desc_.ids.presetPopup);
+  tb::DeleteMenuItems(popup);
+  int32_t count = 0;
+  if (gappData != nullptr) {
+    // The 255 bound keeps the list well inside its room.
+    InstallMenuFromFileType(popup, &gappData->folder, &desc_.presetType, std::min(255, desc_.presetRoom),
+                            &count, presetList, 0);
+  }
+  tb::SetControl32BitMinimum(popup, 1);
+  tb::SetControl32BitMaximum(popup, count);
+}
+
+// Entry k of the list belongs to item k + 1. A stale menu or an empty list
+// may name an entry that is not there: nothing is loaded then. A preset that
+// cannot be read leaves the record as the read left it; the dialog goes on.
+void EffectDialog::LoadPreset(int32_t entry) {
+  if (entry < 0 || entry >= tb::CountMenuItems(Ctl(desc_.ids.presetPopup)) || entry >= desc_.presetRoom) return;
+  (void)desc_.record->file(2, presetList[entry], edit, desc_.effect);
+}
+
+void EffectDialog::HoverPreset(int32_t item, tb::WindowRef window) {
+  if (item < 1 || item > tb::CountMenuItems(Ctl(desc_.ids.presetPopup))) return;
+  LoadPreset(item - 1);
+  DrawWindowContent(window);
+  refresh() = 1;
+  Loop(loopTimer, window);
+}
+
+// ---- the loop ----
+
+void EffectDialog::Loop(tb::EventLoopTimerRef, void* data) {
+  auto window = static_cast<tb::WindowRef>(data);
+  const EffectRecordOps& ops = *desc_.record;
+  int32_t* w = ops.words(edit);
+  if (refresh() == 1) {
+    GetEditValue();
+    main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
+    main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+    main_->SetOveLay(w[ops.overlayOn], w[ops.overlayIndex], w[ops.overlayOpacity]);
+    ToView(main_, mode());
+    DrawWindowContent(window);
+    refresh() = 0;
+  }
+  if (nav_->CheckSetRefresh(0) == 1) {
+    if (fitFlag == 0) {
+      nav_->GetBufSSPan(&pan[0], &pan[1], &pan[2], &pan[3], 0);
+      std::copy(pan, pan + 4, oneToOne);
+      main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+      ToView(main_, mode());
+    }
+    DrawWindowContent(window);
+  }
+  if (main_->CheckSetRefresh(0) == 1) {
+    main_->GetBufSSPan(&w[ops.regionLeft], &w[ops.regionTop], &w[ops.regionRight], &w[ops.regionBottom], 0);
+    main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+    ToView(main_, mode());
+    DrawWindowContent(window);
+  }
+}
+
+// ---- commands and events ----
+
+void EffectDialog::ChannelCommand(uint32_t command, tb::ControlRef source) {
+  int16_t words[6] = {0, 0, 0, 0, 0, 0};
+  main_->GetRGBmode(&words[0], &words[1], &words[2], &words[3], &words[4], &words[5]);
+  const int k = command == FourCC("Cred") ? 0 : command == FourCC("Cgre") ? 1 : 2;
+  const int16_t bit = static_cast<int16_t>(1 << k);
+  words[k] = tb::GetControl32BitValue(source) != 0 ? bit : 0;
+  main_->SetRGBmode(words[0], words[1], words[2], words[3], words[4], words[5]);
+  nav_->CheckSetRefresh(1);
+  refresh() = 1;
+}
+
+OSStatus EffectDialog::CommandProcess(tb::EventHandlerCallRef, tb::EventRef event, void* data) {
+  auto window = static_cast<tb::WindowRef>(data);
+  if (event->eventClass != tb::kEventClassCommand || event->kind != tb::kEventCommandProcess) return noErr;
+  const uint32_t cmd = event->command;
+  tb::ControlRef source = event->control;
+  const EffectRecordOps& ops = *desc_.record;
+  if (OwnCommand(cmd, source, window)) return noErr;
+  for (const ValueRow& row : rows_) {
+    if (row.command != cmd) continue;
+    // Little arrows have already written their field; the tick reads it.
+    if (row.kind == ValueRow::kSlider) {
+      Word(row.word) = tb::GetControl32BitValue(source);
+      PushTick(desc_.sliderPush);
+    }
+    refresh() = 1;
+    return noErr;
+  }
+  switch (cmd) {
+    case FourCC("ok  "):
+      result = 1;
+      tb::QuitAppModalLoopForWindow(window);
+      break;
+    case FourCC("canc"):
+      result = 0;
+      tb::QuitAppModalLoopForWindow(window);
+      break;
+    case FourCC("Bres"):
+      // The whole record goes back to the effect's defaults, the other
+      // effects' words included.
+      BackRest(1);
+      ops.init(edit, imageWidth, imageHeight, imageResolution, desc_.effect);
+      ToView(main_, -1);
+      DrawWindowContent(window);
+      refresh() = 1;
+      break;
+    case FourCC("Bloa"):
+      BackRest(1);
+      // A file the user cannot or does not choose leaves the record as it is.
+      (void)ops.file(0, presetList[0], edit, desc_.effect);
+      ToView(main_, -1);
+      DrawWindowContent(window);
+      refresh() = 1;
+      break;
+    case FourCC("Plib"):
+      BackRest(1);
+      LoadPreset(tb::GetControl32BitValue(Ctl(desc_.ids.presetPopup)) - 1);
+      ToView(main_, -1);
+      DrawWindowContent(window);
+      refresh() = 1;
+      break;
+    case FourCC("Bsav"):
+      (void)ops.file(1, presetList[0], edit, desc_.effect);
+      LoadPresetMenus();
+      DrawWindowContent(window);
+      break;
+    case FourCC("Cred"):
+    case FourCC("Cgre"):
+    case FourCC("Cblu"): ChannelCommand(cmd, source); break;
+    case FourCC("Copa"):
+      Word(ops.overlayOn) = tb::GetControl32BitValue(source);
+      refresh() = 1;
+      break;
+    case FourCC("Popa"):
+      Word(ops.overlayIndex) = tb::GetControl32BitValue(Ctl(desc_.ids.overlayPopup));
+      refresh() = 1;
+      break;
+    case FourCC("Sopa"):
+      Word(ops.overlayOpacity) = static_cast<int32_t>(
+          static_cast<float>(tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider))) * 2.55f + 0.5f);
+      refresh() = 1;
+      break;
+    case FourCC("Span"): DrawWindowContent(window); break;
+    case FourCC("Bdiv"): ApplyIndex(window, std::max(curIndex - 1, minIndex)); break;
+    case FourCC("Bmul"): ApplyIndex(window, std::min(curIndex + 1, maxIndex)); break;
+    case FourCC("Bfpa"):
+      fitFlag = 1;
+      pan[0] = pan[1] = 0;
+      pan[2] = pan[3] = kWhole;
+      ResetNavigator(window, desc_.fitPush);
+      break;
+    case FourCC("Bsc1"):
+      fitFlag = 0;
+      std::copy(oneToOne, oneToOne + 4, pan);
+      ResetNavigator(window, desc_.oneToOnePush);
+      break;
+    case FourCC("Rprv"):
+      mode() = static_cast<int16_t>(tb::GetControl32BitValue(Ctl(desc_.ids.previewRadio)) - 1);
+      main_->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
+      refresh() = 1;
+      break;
+    case FourCC("Rmod"):
+      if (desc_.modeWord >= 0) {
+        Word(desc_.modeWord) = tb::GetControl32BitValue(Ctl(desc_.ids.modeRadio)) - 1;
+        refresh() = 1;
+      }
+      break;
+    default: break;
+  }
+  return noErr;
+}
+
+bool EffectDialog::ReadRGB(const Point& where) {
+  tb::ControlRef view = Ctl(desc_.ids.mainView);
+  if (view == nullptr) return false;
+  const Rect frame = tb::GetControlBounds(view);
+  if (where.h < frame.left || where.h >= frame.right || where.v < frame.top || where.v >= frame.bottom) return false;
+  main_->GetRGBcolfromBuf(0, where.h - frame.left, where.v - frame.top, &readout[0], &readout[1], &readout[2],
+                          &readout[3], &readout[4]);
+  return true;
+}
+
+OSStatus EffectDialog::WindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event, void* data) {
+  auto window = static_cast<tb::WindowRef>(data);
+  tb::ControlRef presets = Ctl(desc_.ids.presetPopup);
+  const uint32_t kind = event->kind;
+  switch (event->eventClass) {
+    case tb::kEventClassCommand:
+      if (kind == tb::kEventCommandProcess) CommandProcess(call, event, data);
+      break;
+    case tb::kEventClassMouse:
+      if (kind != tb::kEventMouseMoved) break;
+      if (ReadRGB(event->mouse)) {
+        if (desc_.mouseRedrawsAll) DrawWindowContent(window);
+        else DrawRGBPicker();
+      }
+      plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
+      break;
+    case tb::kEventClassTextInput:
+      if (kind != tb::kEventTextInputFilterText) break;
+      refresh() = 1;
+      PushTick(desc_.typingPush);
+      break;
+    case tb::kEventClassKeyboard:
+      if (kind != tb::kEventRawKeyDown) break;
+      if ((event->modifiers == cmdKey && event->charCode == 'z') ||
+          (event->modifiers == controlKey && event->charCode == 26)) {
+        if (restor_ != nullptr) *restor_ = 1;
+        return noErr;
+      }
+      break;
+    case tb::kEventClassMenu:
+      if (event->control != presets || presets == nullptr) break;
+      if (kind == tb::kEventMenuOpening) BackRest(1);
+      if (kind == tb::kEventMenuTargetItem) HoverPreset(event->menuItem, window);
+      if (kind == tb::kEventMenuClosed) {
+        BackRest(0);
+        DrawWindowContent(window);
+        refresh() = 1;
+      }
+      break;
+    case tb::kEventClassWindow:
+      if (kind == tb::kEventWindowResizeCompleted || kind == tb::kEventWindowZoomed) {
+        PrepareWindowForDisplay();
+        refresh() = 1;
+      }
+      if (kind == tb::kEventWindowClickCloseRgn) {
+        result = 0;
+        tb::QuitAppModalLoopForWindow(window);
+        return noErr;
+      }
+      if (kind == tb::kEventWindowDrawContent) {
+        DrawWindowContent(window);
+        tb::DrawControls(window);
+        return noErr;
+      }
+      break;
+    default: break;
+  }
+  return tb::eventNotHandledErr;
+}

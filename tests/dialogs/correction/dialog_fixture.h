@@ -1,0 +1,101 @@
+// A session for the colour-correction dialogs: the project's bundle (its nib
+// and resource file) in a temporary folder, the application object with its
+// views, one current document of the given size, and the toolbox's test
+// driver on the virtual clock. Renders are counted by a stand-in engine that
+// records the record it was handed.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/folder_scans.h"
+#include "engines/correction/colour_correction.h"
+#include "host/ApePlugInUtilities/image_files.h"
+#include "host/bundle_fixture.h"
+#include "host/session/app_object.h"
+#include "host/session/document.h"
+#include "platform/toolbox/api/ui_services.h"
+#include "platform/toolbox/test_driver.h"
+#include "views/image_box.h"
+#include "views/preview_engines.h"
+
+namespace vmktest {
+
+// One render handed to the colour-correction engine.
+struct ColCorRender {
+  double at;          // virtual clock
+  int16_t mode;       // the preview mode short
+  int32_t viewWidth;  // planes' width: tells the main view from the navigator
+  std::vector<int32_t> words;
+};
+
+class ColCorDialogTest : public ::testing::Test {
+ public:
+  static std::vector<ColCorRender>& Renders() {
+    static std::vector<ColCorRender> renders;
+    return renders;
+  }
+
+ protected:
+  void SetUp() override { Start(1200, 900); }
+  void TearDown() override {
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewColCor, 0, previous_);
+    app_.reset();
+    driver_.Pump();
+    gPer = nullptr;
+    gFilterRecord = nullptr;
+  }
+  void Start(int16_t width, int16_t height) {
+    app_.reset();
+    gPer = &per_;
+    record_ = FilterRecord{};
+    record_.planeCount = 3;
+    record_.imageMode = 3;
+    record_.imageWidth = width;
+    record_.imageHeight = height;
+    record_.imageRect = Rect{0, 0, height, width};
+    record_.resolutionH = 300 << 16;
+    gFilterRecord = &record_;
+    ASSERT_EQ(LocateMakersFolder(&per_.makersFolder), 1);
+    app_ = std::make_unique<VMKapp>();
+    ASSERT_EQ(app_->InitNibRef(1), 0);
+    app_->appData.documents[0] = new VMKdoc();
+    previous_ = vmkviews::FindPreviewEngine(vmkviews::kPreviewColCor, 0);
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewColCor, 0, Record);
+    Renders().clear();
+  }
+  // Renders of the main view (the navigator's planes are narrower).
+  std::vector<ColCorRender> MainRenders() const {
+    std::vector<ColCorRender> out;
+    for (const ColCorRender& r : Renders())
+      if (r.viewWidth == 500) out.push_back(r);
+    return out;
+  }
+  // A preset file of the effect in the maker's folder, holding `record`.
+  void SavePreset(const std::string& name, ColCorPar* record, int16_t effect) {
+    driver_.ui().AnswerSaveFile(bundle_.makersFile(name));
+    FSSpec none{};
+    ASSERT_EQ(Do_AColCor_file(1, none, record, effect), 0);
+  }
+  static bool Same(const ColCorPar& a, const ColCorPar& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+  static int32_t Record(const vmkviews::PreviewCall& call) {
+    const ColCorPar* r = call.recordAs<ColCorPar>();
+    Renders().push_back({plat::ui::Now(), call.shorts[4], call.viewWidth,
+                         std::vector<int32_t>(r->w, r->w + kColCorWords)});
+    return 0;
+  }
+
+  TPermanent per_;
+  FilterRecord record_;
+  TestBundle bundle_;
+  plat::tb::test::Driver driver_;
+  std::unique_ptr<VMKapp> app_;
+  vmkviews::PreviewEngine previous_ = nullptr;
+};
+
+}  // namespace vmktest

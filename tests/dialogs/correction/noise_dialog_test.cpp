@@ -1,0 +1,265 @@
+#include "dialogs/correction/noise_dialog.h"
+
+#include "dialogs/correction/dialog_fixture.h"
+#include "platform/toolbox/api/ui_services.h"
+
+using vmktest::ColCorDialogTest;
+namespace tb = plat::tb;
+
+namespace {
+
+constexpr OSType kDnoi = FourCC("Dnoi");
+constexpr int32_t kOk = 101, kCancel = 102, kReset = 103, kFit = 109, kOneToOne = 110;
+
+ColCorPar Defaults(int16_t effect) {
+  ColCorPar r;
+  Init_ColCorPar(&r, 1200, 900, 300, effect, 0, 0);
+  return r;
+}
+
+TEST_F(ColCorDialogTest, OkCopiesBackWhileCancelAndTheCloseBoxLeaveTheOwnersRecord) {
+  ColCorPar owner = Defaults(103);
+  owner.w[kCCNoise + 1] = 33;
+  const ColCorPar before = owner;
+  ColCorPar preset = owner;
+  preset.w[kCCNoise] = 7;
+  SavePreset("soft.sse4", &preset, 103);
+  for (bool closeBox : {false, true}) {
+    VMKdnoiUI dlg;
+    dlg.SetColCorPar(&owner);
+    driver_.Choose(kDnoi, 37, 1).Hover(kDnoi, 37, {1}).Press(kDnoi, kReset).Type(kDnoi, 18, "99").Advance(1.1);
+    if (closeBox) driver_.CloseBox();
+    else driver_.Press(kDnoi, kCancel);
+    if (dlg.Do_DNoiDlg() == 1) dlg.GetColCorPar(&owner);
+    EXPECT_TRUE(Same(owner, before)) << closeBox;
+  }
+  {
+    VMKdnoiUI dlg;
+    dlg.SetColCorPar(&owner);
+    driver_.Choose(kDnoi, 37, 1).Type(kDnoi, 18, "60").Advance(1.1).Press(kDnoi, kOk);
+    ASSERT_EQ(dlg.Do_DNoiDlg(), 1);
+    dlg.GetColCorPar(&owner);
+  }
+  EXPECT_EQ(owner.w[kCCNoise], 7);       // from the preset
+  EXPECT_EQ(owner.w[kCCNoise + 1], 60);  // typed
+  EXPECT_EQ(owner.w[kCCWidth], 1200);
+  EXPECT_EQ(gVMKdnoi, nullptr);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(ColCorDialogTest, HoveredPresetsRenderAtOnceAndClosingRestoresTheRecord) {
+  ColCorPar a = Defaults(103), b = Defaults(103);
+  a.w[kCCNoise + 1] = 11;
+  b.w[kCCNoise + 1] = 22;
+  SavePreset("a.sse4", &a, 103);
+  SavePreset("b.sse4", &b, 103);
+  ColCorPar other = Defaults(104);
+  SavePreset("c.sse5", &other, 104);  // another dialog's type is not listed
+  VMKdnoiUI dlg;
+  ColCorPar held{};
+  std::vector<int32_t> seen;
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(tb::CountMenuItems(tb::FindControl(w, kDnoi, 37)), 2);
+        dlg.GetColCorPar(&held);
+        Renders().clear();
+      })
+      .Hover(kDnoi, 37, {1, 2, 7, 0})  // 7 and 0 lie outside the list: nothing loads
+      .Do([&](tb::WindowRef) {
+        for (const auto& r : MainRenders()) seen.push_back(r.words[kCCNoise + 1]);
+        ColCorPar now{};
+        dlg.GetColCorPar(&now);
+        EXPECT_TRUE(Same(now, held));
+        EXPECT_EQ(dlg.refresh(), 1);
+      })
+      .Press(kDnoi, kCancel);
+  dlg.Do_DNoiDlg();
+  EXPECT_EQ(seen, (std::vector<int32_t>{11, 22}));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(ColCorDialogTest, NoiseFieldsAreClampedAtTheNextTick) {
+  VMKdnoiUI dlg;
+  auto field = [&](tb::WindowRef w, int32_t id) { return tb::GetControlText(tb::FindControl(w, kDnoi, id)); };
+  driver_.Advance(0.1)
+      .Type(kDnoi, 34, "9")
+      .Advance(1.0)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(kCCNoise + 2), 5);
+        EXPECT_EQ(field(w, 34), "5");
+        EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 35)), 5);
+      })
+      .Type(kDnoi, 34, "0")
+      .Advance(1.0)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.Word(kCCNoise + 2), 1); })
+      // Letters never arrive; an empty field or a lone '-' reads 0.
+      .Type(kDnoi, 16, "4x2")
+      .Type(kDnoi, 18, "-")
+      .Type(kDnoi, 34, "")
+      .Do([&](tb::WindowRef w) { EXPECT_EQ(field(w, 16), "42"); })
+      .Advance(1.0)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(dlg.Word(kCCNoise), 42);
+        EXPECT_EQ(dlg.Word(kCCNoise + 1), 0);
+        EXPECT_EQ(dlg.Word(kCCNoise + 2), 1);
+      })
+      // Cmd-Z is swallowed and raises the undo request.
+      .Type(kDnoi, 18, "7")
+      .Key('z', cmdKey)
+      .Do([&](tb::WindowRef w) { EXPECT_EQ(field(w, 18), "7"); })
+      // Opacity: percent in the field, 0..255 in the record.
+      .Type(kDnoi, 30, "40")
+      .Advance(1.0)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.Word(7), 102); })
+      .Type(kDnoi, 30, "250")
+      .Advance(1.0)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.Word(7), 255); })
+      .Choose(kDnoi, 36, 2)
+      .Do([&](tb::WindowRef w) { EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 36)), 2); })
+      .Press(kDnoi, kOk);
+  EXPECT_EQ(dlg.Do_DNoiDlg(), 1);
+  EXPECT_EQ(VMKdnoiUI::UndoRequest(), 1);
+  EXPECT_EQ(dlg.Word(kCCNoise + 3), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(ColCorDialogTest, SliderCommandsPushTheTickTwoSecondsAndTypingOne) {
+  VMKdnoiUI dlg;
+  size_t before = 0;
+  driver_.Advance(0.5)
+      .Do([&](tb::WindowRef) { before = MainRenders().size(); })
+      .Slide(kDnoi, 26, 70)
+      .Advance(1.9)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(MainRenders().size(), before); })
+      .Advance(0.2)
+      .Do([&](tb::WindowRef) {
+        ASSERT_EQ(MainRenders().size(), before + 1);
+        EXPECT_EQ(MainRenders().back().words[kCCNoise + 1], 70);
+        before = MainRenders().size();
+      })
+      .Type(kDnoi, 18, "3")
+      .Advance(0.9)
+      .Type(kDnoi, 18, "35")
+      .Advance(0.95)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(MainRenders().size(), before); })
+      .Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        ASSERT_EQ(MainRenders().size(), before + 1);
+        EXPECT_EQ(MainRenders().back().words[kCCNoise + 1], 35);
+      })
+      .Press(kDnoi, kCancel);
+  dlg.Do_DNoiDlg();
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(ColCorDialogTest, ZoomTableSliderAndPan) {
+  VMKdnoiUI dlg;
+  // The constructor's table: 10000 to 80000 in steps of 70000 / 32.
+  EXPECT_EQ(dlg.zoomTable[0], 10000);
+  EXPECT_EQ(dlg.zoomTable[16], 45000);
+  EXPECT_EQ(dlg.zoomTable[1], 12187);
+  dlg.SetNavZoom(4166);
+  EXPECT_EQ(dlg.zoomTable[0], 4166);
+  EXPECT_EQ(dlg.zoomTable[1], 4166 + 5834 / 16);
+  EXPECT_EQ(dlg.zoomTable[16], 10000);
+  EXPECT_EQ(dlg.zoomTable[17], 14375);
+  EXPECT_EQ(dlg.zoomTable[32], 80000);
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        // 1200 x 900: fit scale 4166, the whole image, index in the middle.
+        EXPECT_EQ(dlg.zoomTable[0], 4166);
+        EXPECT_EQ(dlg.curIndex, 16);
+        EXPECT_EQ(dlg.curZoom, 10000);
+        EXPECT_EQ(dlg.fitFlag, 1);
+        EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kDnoi, 11)), " 42%");
+        EXPECT_FALSE(tb::IsControlVisible(tb::FindControl(w, kDnoi, 13)));
+      })
+      .Press(kDnoi, kOneToOne)
+      .Do([&](tb::WindowRef w) {
+        // The 1:1 square of a 1200 wide image: 500 / 1200 of the width.
+        EXPECT_EQ(dlg.pan[2], 41666);
+        EXPECT_EQ(dlg.pan[3], 41666);
+        EXPECT_TRUE(tb::IsControlVisible(tb::FindControl(w, kDnoi, 13)));
+        EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 19)), 1);
+      })
+      .Press(kDnoi, 24)  // zoom in: index 17, scale 14375
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.curIndex, 17);
+        EXPECT_EQ(dlg.curZoom, 14375);
+        EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 13)), 100 + 4375 * 100 / 70000);
+        // Centre (20833, 20833), half size 41667 * 10000 / 14375 / 2 = 14492:
+        // cut at the top-left border, not shifted.
+        EXPECT_EQ(dlg.pan[0], 6341);
+        EXPECT_EQ(dlg.pan[2], 35325);
+        EXPECT_EQ(dlg.mainView()->state().panLeft, 6341);
+      })
+      .Do([&](tb::WindowRef w) {
+        dlg.pan[0] = dlg.pan[1] = 90000;
+        dlg.pan[2] = dlg.pan[3] = 100000;
+        dlg.SetPanZoom(w, 10000);  // half size 20833 around 95000
+        EXPECT_EQ(dlg.pan[0], 74167);
+        EXPECT_EQ(dlg.pan[2], 100000);
+        // Slider to scale: position 50 lies half-way below the middle.
+        dlg.AdjustPanZoom(w, 50);
+        EXPECT_EQ(dlg.curZoom, 4166 + (10000 - 4166) * 50 / 100);
+        EXPECT_EQ(dlg.curIndex, 9);
+        // Position 200 is the last entry: no entry lies above it, the index stays.
+        dlg.AdjustPanZoom(w, 200);
+        EXPECT_EQ(dlg.curZoom, 80000);
+        EXPECT_EQ(dlg.curIndex, 9);
+      })
+      .Press(kDnoi, 23)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.curIndex, 8); })
+      .Press(kDnoi, kFit)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(dlg.fitFlag, 1);
+        EXPECT_EQ(dlg.pan[2], 100000);
+      })
+      .Press(kDnoi, kCancel);
+  dlg.Do_DNoiDlg();
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(ColCorDialogTest, ImagesUnder500PixelsFitAtOneToOne) {
+  Start(400, 300);
+  VMKdnoiUI dlg;
+  // a = 50000000 / 400 is beyond the whole image: capped.
+  EXPECT_EQ(dlg.oneToOne[2], 100000);
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(dlg.zoomTable[0], 10000);
+        EXPECT_EQ(dlg.zoomTable[32], 80000);
+        EXPECT_EQ(dlg.zoomTable[1] - dlg.zoomTable[0], 70000 / 32);
+      })
+      .Press(kDnoi, kOneToOne)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(dlg.pan[0], 0);
+        EXPECT_EQ(dlg.pan[2], 100000);
+        EXPECT_EQ(dlg.pan[3], 100000);
+      })
+      .Press(kDnoi, kOk);
+  EXPECT_EQ(dlg.Do_DNoiDlg(), 1);
+}
+
+TEST_F(ColCorDialogTest, AnEmptyDocumentCountsAsOnePixel) {
+  Start(0, 0);
+  VMKdnoiUI dlg;
+  EXPECT_EQ(dlg.oneToOne[2], 100000);
+  driver_.Advance(0.1).Press(kDnoi, kOneToOne).Press(kDnoi, 24).Press(kDnoi, kOk);
+  EXPECT_EQ(dlg.Do_DNoiDlg(), 1);
+  EXPECT_EQ(dlg.zoomTable[0], 10000);
+}
+
+TEST_F(ColCorDialogTest, WithoutItsWindowTheDialogInstallsNothing) {
+  {
+    VMKdnoiUI dlg;
+    EXPECT_EQ(gVMKdnoi, &dlg);
+    tb::SetNibFolder(bundle_.file("nowhere"));
+    EXPECT_EQ(dlg.Do_DNoiDlg(), 0);
+    EXPECT_FALSE(dlg.loopTimerUPP);
+    EXPECT_EQ(dlg.loopTimer, nullptr);
+  }
+  EXPECT_EQ(gVMKdnoi, nullptr);
+}
+
+}  // namespace
