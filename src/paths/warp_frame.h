@@ -62,6 +62,18 @@ class CWarpPath {
   // Erases r and draws the frame into it, the whole image shown in r.
   void Refresh_Dialog(int16_t mode, RGBColor colour, int16_t frameKind, Rect r);
 
+  // --- Editing with the mouse ------------------------------------------------
+  // 1 when the port point lies within 6 frame units of a point that the
+  // kind makes editable (the corners always; kind 33 only those), else 0.
+  int16_t OnCtrl(int16_t frameKind, Point pt) const;
+  // Drags the point under the press (any point, whatever the kind) until
+  // the button is released, or with no point there the whole frame (Option
+  // scales it about the centre of its points). The frame is drawn in XOR
+  // as the kind draws it. 1 when the frame changed, else 0.
+  int16_t Interactive2(int16_t frameKind, Point pt);
+  // The same, drawn as kind 33.
+  void Interactive(Point pt);
+
   // The warp-file type of a kind ('Sw02' ... 'Sw33'), 0 for another kind.
   static OSType FileTypeOfKind(int16_t frameKind);
 
@@ -81,4 +93,10 @@ class CWarpPath {
  private:
   // Frees the menus and file tables that PrepareMenus made.
   void ReleaseMenus();
+  // Draws the frame in XOR as the kind draws it.
+  void ShowFrame(int16_t frameKind);
+  // The move rules of a dragged corner and of any other point: (x, y) is
+  // the mouse, (dx, dy) the step, (cx, cy) the centre of the frame.
+  void MoveCorner(int i, float x, float y, float dx, float dy, float cx, float cy);
+  void MoveInnerPoint(int i, float x, float y, float dx, float dy, float cx, float cy);
 };
