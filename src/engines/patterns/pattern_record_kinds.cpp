@@ -12,6 +12,7 @@
 #include "engines/patterns/lens_flare_gradient_records.h"
 #include "engines/patterns/misc_fract.h"
 #include "engines/patterns/path_shape_engines.h"
+#include "engines/patterns/painter_strokes_engine.h"
 #include "engines/patterns/painter_strokes_record.h"
 #include "engines/patterns/pattern_script_blocks.h"
 #include "engines/patterns/screen_record.h"
@@ -82,6 +83,7 @@ void RegisterPatternRecords() {
   RegisterEngineRow(81, RunCookiCutRow);
   RegisterEngineRow(109, RunShapeRow);
   RegisterEngineRow(110, RunShapeRow);
+  RegisterEngineRow(82, RunStrokRow);
   RegisterTextureWeaveRows();
   // The layer-to-layer cases of the shadow and the extrusion.
   RegisterCastShadowCase();
