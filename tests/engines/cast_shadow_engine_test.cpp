@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "engines/families/effect_families.h"
 #include "engines/patterns/pattern_record_kinds.h"
 #include "operations/effects.h"
 #include "platform/random/random.h"
 #include "script/effect_registries.h"
+#include "script/script_file.h"
 #include "support/session.h"
 
 namespace {
@@ -161,4 +163,52 @@ TEST(CastShadowEngine, EmptyPlaneDrawsNothingAndKeptPictureStays) {
 TEST(CastShadowEngine, RegisteredAsTheShadowCase) {
   RegisterPatternRecords();
   EXPECT_NE(FindRenderCase(80), nullptr);
+}
+
+namespace {
+
+// One fresh script holding the shadow of plane 6 onto the composite, rendered once from the
+// same picture; planes 3 to 6 as it leaves them.
+std::vector<Plane> RenderShadowScript() {
+  ScriptFile s;
+  EXPECT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  s.SetEffect(0, 1, 1, 80, 0, 0, 0, 0);
+  s.SetAct(0, 1, 1, 1);
+  s.SetFromChannel(0, 1, 1, 6);
+  s.SetToChannel(0, 1, 1, 2);
+  ShadoPar r = Defaults();
+  const int32_t x[4] = {4, 10, 36, 30}, y[4] = {2, 20, 26, 6};
+  for (int i = 0; i < 4; ++i) r.w[kShaCornerX + i] = x[i], r.w[kShaCornerY + i] = y[i];
+  r.w[kShaMaskTreatment] = 2;  // the whole shadow, whatever the operation's mask
+  EXPECT_EQ(s.SetShadoPar(0, 1, 1, &r), 0);
+  std::vector<uint8_t> pixels(4 * kW * kH);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 13 + 5);
+  const Plane six = Stripes();
+  gDraw = 0;  // the distortion's grain draws from the hook: the same draws both times
+  EXPECT_EQ(s.Render(0, 0, 0, pixels.data(), six.data(), nullptr, 0, 0), 0);
+  EXPECT_TRUE(s.MissingCases().empty());
+  std::vector<Plane> out;
+  for (int16_t c = 3; c <= 6; ++c) out.emplace_back(s.ChannelPlane(c, 0), s.ChannelPlane(c, 0) + kW * kH);
+  return out;
+}
+
+}  // namespace
+
+// The shadow fades its source plane in place, so a second render of one script starts from
+// the shadow; two fresh scripts over the same picture give the same bytes.
+TEST(CastShadowScript, TwoRendersOfAFreshScriptAreIdentical) {
+  vmktest::ScopedSession session;
+  vmktest::ScopedAppData app;
+  vmktest::TempDir dir;
+  ASSERT_TRUE(SetFicFromPosix(&app.data().makersFolder, dir.path().string()));
+  RegisterEffectFamilies();
+  plat::SetRandomFunctions(&NextSeven, nullptr);
+  const std::vector<Plane> first = RenderShadowScript(), second = RenderShadowScript();
+  plat::SetRandomFunctions(nullptr, nullptr);
+  ASSERT_EQ(first.size(), 4u);
+  EXPECT_EQ(first, second);
+  EXPECT_NE(first[3], Stripes());  // plane 6 holds the faded shadow afterwards
+  Plane red(kW * kH);
+  for (size_t i = 0; i < red.size(); ++i) red[i] = static_cast<uint8_t>(4 * i * 13 + 5);
+  EXPECT_NE(first[0], red);  // and the shadow reached the picture
 }
