@@ -215,6 +215,39 @@ Picture Splat() {
   });
 }
 
+// ---- painter brushes (grey: white lays full paint, black none) ----
+
+Picture RoundSoftBrush() {
+  return DrawGrey(64, 64, [](uint32_t, uint32_t, float u, float v) {
+    const float d = std::hypot(u - 0.5f, v - 0.5f) / 0.46f;
+    return Smooth(Clamp01((1.0f - d) * 1.6f));
+  });
+}
+
+// A flat brush dragged left to right: bristle streaks across its height, the paint thinning
+// toward the tail and the edges.
+Picture FlatBristleBrush() {
+  const Noise bristles(131, 24);
+  return DrawGrey(96, 48, [&](uint32_t, uint32_t, float u, float v) {
+    const float across = Clamp01(1.0f - std::fabs(v - 0.5f) / 0.42f);
+    const float along = Smooth(Clamp01(u / 0.12f)) * Smooth(Clamp01((1.0f - u) / 0.35f));
+    const float streak = 0.55f + 0.45f * bristles.At(0.02f * u, v);
+    return Smooth(Clamp01(across * 3.0f)) * along * streak;
+  });
+}
+
+// A dry brush: broken streaks where the paint ran out.
+Picture DryBrush() {
+  const Fractal grain(141, 8, 3);
+  const Noise streaks(151, 32);
+  return DrawGrey(64, 64, [&](uint32_t, uint32_t, float u, float v) {
+    const float d = std::hypot((u - 0.5f) / 0.48f, (v - 0.5f) / 0.34f);
+    const float body = Clamp01((1.0f - d) * 4.0f);
+    const float broken = streaks.At(0.05f * u, v) + 0.6f * grain.At(u, v) - 0.75f;
+    return body * Clamp01(broken * 4.0f);
+  });
+}
+
 // ---- images ----
 
 Picture Generic() {
@@ -370,6 +403,17 @@ Picture Canvas() {
   });
 }
 
+// Laid paper: fine ribs across, chain lines down every 32 pixels, a faint mottle.
+Picture LaidPaper() {
+  const Fractal mottle(161, 8, 3);
+  return Draw(128, 128, [&](uint32_t x, uint32_t y, float u, float v, float* r, float* g, float* b) {
+    const float rib = 0.5f + 0.5f * std::sin(2 * kPi * static_cast<float>(y) / 3.0f);
+    const float chain = (x % 32) < 2 ? 0.93f : 1.0f;
+    const float t = (0.88f + 0.05f * rib + 0.12f * (mottle.At(u, v) - 0.5f)) * chain;
+    *r = 240 * t, *g = 232 * t, *b = 212 * t;
+  });
+}
+
 Picture Slats() {
   return Draw(128, 128, [](uint32_t, uint32_t y, float, float, float* r, float* g, float* b) {
     const float across = static_cast<float>(y % 16) / 16.0f;
@@ -457,6 +501,9 @@ const std::vector<Item>& Library() {
       {"Tiles1/Lights/window.tif", WindowLight},
       {"Sprays/softdot.tif", SoftDot},
       {"Sprays/splat.tif", Splat},
+      {"Sprays/brush_round_soft.tif", RoundSoftBrush},
+      {"Sprays/brush_flat_bristle.tif", FlatBristleBrush},
+      {"Sprays/brush_dry.tif", DryBrush},
       {"Images/generic.tif", Generic},
       {"Images/mirvder_rose.tif", Rose},
       {"Images/sunset.jpg", Sunset},
@@ -471,6 +518,7 @@ const std::vector<Item>& Library() {
       {"BackDrops/clouds.jpg", Clouds},
       {"BackDrops/studio.jpg", Studio},
       {"HaldenF/canvas.tif", Canvas},
+      {"HaldenF/laid_paper.tif", LaidPaper},
       {"Blinds/slats.tif", Slats},
       {"SurfaceTiles/stone.tif", Stone},
       {"SurfaceTiles/sand.tif", Sand},

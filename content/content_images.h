@@ -1,6 +1,7 @@
 // The default content library: small pictures made from formulas and seeded
-// noise (tiles, textures, edges, mouldings, backdrops, sprays, lights and
-// displacement maps), written into the content folders of a maker's folder.
+// noise (tiles, textures, edges, mouldings, backdrops, sprays, painter brushes
+// and papers, lights and displacement maps), written into the content folders
+// of a maker's folder.
 //
 // Everything is drawn from fixed seeds, so two runs give the same files.
 // Tiles wrap: their noise repeats with the picture's size, so they can be

@@ -2,6 +2,7 @@
 // folder, run through its generator as ./run.sh runs it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -90,3 +91,50 @@ TEST_F(ContentLibrary, AMovedContentFileIsFoundInTheLibrary) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<uint8_t> Decode(const fs::path& p, uint32_t* w, uint32_t* h) {
+  std::vector<uint8_t> argb;
+  EXPECT_EQ(io::DecodeARGB(p.string(), w, h, &argb), io::kOk) << p;
+  return argb;
+}
+
+}  // namespace
+
+// The painter's brushes are grey, with paint in the middle and none at the corners; its
+// papers are textured, not flat.
+TEST_F(ContentLibrary, PainterBrushesAndPapers) {
+  for (const char* brush : {"Sprays/brush_round_soft.tif", "Sprays/brush_flat_bristle.tif",
+                            "Sprays/brush_dry.tif"}) {
+    uint32_t w = 0, h = 0;
+    const std::vector<uint8_t> argb = Decode(makers_ / brush, &w, &h);
+    ASSERT_EQ(argb.size(), size_t{w} * h * 4) << brush;
+    auto grey = [&](uint32_t x, uint32_t y) { return argb[(size_t{y} * w + x) * 4 + 1]; };
+    bool isGrey = true;
+    uint32_t painted = 0;
+    for (size_t i = 0; i < argb.size(); i += 4) {
+      isGrey = isGrey && argb[i + 1] == argb[i + 2] && argb[i + 2] == argb[i + 3];
+      painted += argb[i + 1] > 128 ? 1 : 0;
+    }
+    EXPECT_TRUE(isGrey) << brush;
+    EXPECT_GT(painted, w * h / 10) << brush;
+    for (uint32_t x : {0u, w - 1})
+      for (uint32_t y : {0u, h - 1}) EXPECT_EQ(grey(x, y), 0) << brush;
+    // The dry brush may break anywhere; the others hold paint at their centre.
+    if (std::string(brush).find("dry") == std::string::npos) {
+      EXPECT_GT(grey(w / 2, h / 2), 200) << brush;
+    }
+  }
+  for (const char* paper : {"HaldenF/canvas.tif", "HaldenF/laid_paper.tif"}) {
+    uint32_t w = 0, h = 0;
+    const std::vector<uint8_t> argb = Decode(makers_ / paper, &w, &h);
+    uint8_t lo = 255, hi = 0;
+    for (size_t i = 1; i < argb.size(); i += 4) {
+      lo = std::min(lo, argb[i]);
+      hi = std::max(hi, argb[i]);
+    }
+    EXPECT_GT(hi - lo, 20) << paper;
+    EXPECT_GT(lo, 100) << paper;  // light enough to paint on
+  }
+}
