@@ -40,7 +40,8 @@ uint8_t* ScriptFile::PreparedPlane(int32_t channel) {
 
 // --- The operation mask --------------------------------------------------------------------
 
-int32_t ScriptFile::OperationMask(const Oprn* op, plat::Block<uint8_t>* mask) {
+int32_t ScriptFile::OperationMask(const Oprn* op, plat::Block<uint8_t>* mask,
+                                 bool selectColours) {
   const int64_t n = static_cast<int64_t>(planeWidth) * planeHeight;
   plat::Block<uint8_t> k(n, WorkSource());
   if (!k) return -1;
@@ -54,7 +55,7 @@ int32_t ScriptFile::OperationMask(const Oprn* op, plat::Block<uint8_t>* mask) {
   } else {
     std::memset(k.get(), 255, static_cast<size_t>(n));
   }
-  if (SelectColours(op, k.get()) != 0) return -1;
+  if (selectColours && SelectColours(op, k.get()) != 0) return -1;
   *mask = std::move(k);
   return 0;
 }

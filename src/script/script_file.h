@@ -131,6 +131,12 @@ class ScriptFile {
   // operation mask. 0, or -1 when memory is refused (by the frame or the case).
   int32_t PerformToEffect(Oprn* op);
   const std::vector<MissingRenderCase>& MissingCases() const { return missingCases_; }
+  // Plane `channel` (3..89), made and set to 0 when missing; null when it cannot be had.
+  uint8_t* PreparedPlane(int32_t channel);
+  // The mask of an operation: plane-sized, from its mask channel (IntExt 1 as is, 2
+  // inverted, full elsewhere), then, with `selectColours`, narrowed by the colour selection
+  // of its extension. -1 when memory is refused (nothing is then kept).
+  int32_t OperationMask(const Oprn* op, plat::Block<uint8_t>* mask, bool selectColours = true);
 
   // --- Stacks and operation lists ----------------------------------------------------------
   LayerFile* GetStack(int16_t stack) const;
@@ -327,14 +333,9 @@ class ScriptFile {
   // The operation, made and inserted when the layer exists but has none at that index.
   Oprn* OprnOrNew(int16_t s, int16_t l, int16_t o);
   int32_t CollectSource(int16_t channel, uint8_t** plane, plat::Block<uint8_t>* owned);
-  // Plane `channel` (3..89), made and set to 0 when missing; null when it cannot be had.
-  uint8_t* PreparedPlane(int32_t channel);
   void LoadImagePlanes(int16_t fill, const uint8_t* pixels, const uint8_t* extra6,
                        const uint8_t* extra89);
   void RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto);
-  // The mask of an operation: plane-sized, narrowed by its colour selection. -1 when memory
-  // is refused (nothing is then kept).
-  int32_t OperationMask(const Oprn* op, plat::Block<uint8_t>* mask);
   int32_t SelectColours(const Oprn* op, uint8_t* mask);
 
   std::vector<MissingRenderCase> missingCases_;

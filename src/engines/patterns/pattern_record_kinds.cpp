@@ -8,6 +8,7 @@
 #include "engines/patterns/extrusion_engine.h"
 #include "engines/patterns/extrusion_record.h"
 #include "engines/patterns/fractal_record.h"
+#include "engines/patterns/image_combination_engine.h"
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/lens_flare_gradient_records.h"
 #include "engines/patterns/misc_fract.h"
@@ -16,6 +17,7 @@
 #include "engines/patterns/painter_strokes_record.h"
 #include "engines/patterns/pattern_script_blocks.h"
 #include "engines/patterns/screen_record.h"
+#include "engines/patterns/script_image_loaders.h"
 #include "engines/patterns/shape_record.h"
 #include "engines/patterns/texture_record.h"
 #include "engines/patterns/texture_weave_rows.h"
@@ -85,6 +87,9 @@ void RegisterPatternRecords() {
   RegisterEngineRow(110, RunShapeRow);
   RegisterEngineRow(82, RunStrokRow);
   RegisterTextureWeaveRows();
+  RegisterEngineRow(92, RunCombImaRow);
+  // The render loop's image loaders and the displacement maps' reader.
+  RegisterScriptImageLoaders();
   // The layer-to-layer cases of the shadow and the extrusion.
   RegisterCastShadowCase();
   RegisterExtrusionCase();

@@ -1,0 +1,55 @@
+// The image-combination engine: composes the record's active entries, in list order, onto a
+// working copy of the picture (each entry an image file resized into the drawing rectangle,
+// then blurred, distorted into its four corners, embossed, coloured through its ramp,
+// overlaid with a tiled texture and edge-coloured, as its settings ask), and blends the
+// result back over the caller's planes at the operation's blend mode, opacity and mask.
+//
+// Limits: the count is taken as 0..127; an empty rectangle draws no entry but still blends
+// (the unchanged copy with itself through the blend mode); a texture whose tiles across or
+// down are not positive, or whose tile comes out 0 pixels, is left off; a missing or
+// unreadable image or texture file skips that entry or that texture.
+#pragma once
+
+#include <cstdint>
+
+#include "engines/patterns/image_combination_record.h"
+#include "platform/memory/block.h"
+
+struct EngineRowCall;
+
+class MiscCombIma {
+ public:
+  MiscCombIma();
+  MiscCombIma(const MiscCombIma&) = delete;
+  MiscCombIma& operator=(const MiscCombIma&) = delete;
+
+  void SetCombImaPar(const CombImaPar* record);
+  void GetCombImaPar(CombImaPar* record) const;
+  // The common head, width and height first; `apply` is not read (the effect always
+  // renders); exclusive corners. `plane3` only reaches the source step. 0, or -1 (planes as
+  // the source step left them) when the work planes cannot be had.
+  int32_t FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity, int16_t source,
+                  int16_t apply, int32_t width, int32_t height, int32_t left, int32_t top,
+                  int32_t right, int32_t bottom, int32_t fullWidth, int32_t fullHeight,
+                  int32_t photoLeft, int32_t photoTop, int32_t photoRight, int32_t photoBottom,
+                  float scaleX, float scaleY, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
+                  uint8_t* plane3, const uint8_t* mask);
+
+ private:
+  plat::Block<CombImaPar> par_;
+};
+
+// The engine row of the combine-images operation (92).
+void RunCombImaRow(const EngineRowCall& call);
+
+namespace vmkpat {
+// An entry's opacity percent as the operations take it: trunc(percent x 2.55 + 0.5) in
+// double, so 90 gives 229 and 10 gives 26.
+int16_t EntryOpacity(int32_t percent);
+// The texture tile of an entry over a RW x RH rectangle: after a distortion rounded
+// (single precision), else the integer quotient. False when the texture is left off.
+bool EntryTileSize(int32_t rw, int32_t rh, int32_t across, int32_t down, bool distorted,
+                   int32_t* tileWidth, int32_t* tileHeight);
+// Whether the eight corner words differ from the undistorted rectangle.
+bool EntryDistorted(const CombImaInfo& info);
+}  // namespace vmkpat
