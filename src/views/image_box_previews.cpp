@@ -132,7 +132,6 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count) {
   plat::Block<uint8_t> r(size, WorkSource()), g(size, WorkSource()), b(size, WorkSource()),
       m(size, WorkSource());
   if (!r || !g || !b || !m) return;
-  CommitLayout(*call);
   // A preview without an engine shows these as they are: cleared, not
   // whatever the memory held.
   r.Clear();
@@ -153,7 +152,10 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count) {
     call->shorts[1] = 0;
     std::copy(passes[k].shorts, passes[k].shorts + passes[k].count, call->shorts + 2);
     call->shortCount = static_cast<int16_t>(2 + passes[k].count);
-    if (engine != nullptr) engine(*call);
+    // A failed engine leaves the view as the passes before it made it (as
+    // it was, when it is the first).
+    if (engine != nullptr && engine(*call) != 0) return;
+    if (k == 0) CommitLayout(*call);
     uint8_t* planes[4] = {r.get(), g.get(), b.get(), m.get()};
     LoadPlanes(planes, passes[k].maskOk);
   }

@@ -68,7 +68,8 @@ struct PreviewCall {
   }
 };
 
-// 0 when the engine ran; the box loads the planes whatever it answers.
+// 0 when the engine ran; on any other answer the box keeps its view (layout
+// and display) as it was.
 using PreviewEngine = int32_t (*)(const PreviewCall& call);
 
 // Registers (or, with null, removes) the engine of a routine and code.
@@ -76,5 +77,10 @@ void RegisterPreviewEngine(int16_t routine, int16_t code, PreviewEngine engine);
 PreviewEngine FindPreviewEngine(int16_t routine, int16_t code);
 // The order and plane layout each preview hands its engine.
 FillOrder FillOrderOf(int16_t routine, int16_t code);
+
+// Fills the table with the engines this library knows (colour correction,
+// lens correction, colour matrix); the application object calls it when it
+// makes its boxes. Calling it again changes nothing.
+void RegisterPreviewEngines();
 
 }  // namespace vmkviews

@@ -145,8 +145,14 @@ int32_t MiscColCor::FillBuf(int16_t planes, int16_t blendMode, int16_t strength,
   if (count == 3 && (green == nullptr || blue == nullptr)) return 0;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
 
+  // The read lands in the planes, so their size is the reader's stride and
+  // height; the picture's own size (the first two of the reader's longs) is
+  // the same only when the planes hold the whole picture, as in a render,
+  // and not in a preview of the view's size.
+  (void)readWidth;
+  (void)readHeight;
   const vmkrec::SourceRequest request = vmkrec::MakeSourceRequest(
-      readWidth, readHeight, area.right - area.left, area.bottom - area.top, photoLeft, photoTop,
+      width, height, area.right - area.left, area.bottom - area.top, photoLeft, photoTop,
       photoRight, photoBottom, scaleX, scaleY, red, green, blue, fourth);
   vmkrec::PrepareEngineSource(source, count, 255, request);
   // Source 3 brings its own selection in the fourth plane; without one every pixel counts as

@@ -21,7 +21,8 @@ class MiscColCor {
 
   // Word 17 picks the step, not the caller's effect number. Apply 1 processes; 0 and 2 blend
   // the unprocessed planes; anything else leaves them. With source 3 the fourth plane is the
-  // blend mask. The six longs are the source reader's size and host rectangle. Result 0.
+  // blend mask. The six longs are the picture's size (the planes'
+  // size is what the reader fills, so it is not read) and the host rectangle. Result 0.
   int32_t FillBuf(int16_t planes, int16_t blendMode, int16_t strength, int16_t source,
                   int16_t apply, int32_t width, int32_t height, int32_t left, int32_t top,
                   int32_t right, int32_t bottom, int32_t readWidth, int32_t readHeight,

@@ -5,8 +5,11 @@
 #include "host/session/app_object.h"
 #include "views/colour_box.h"
 #include "views/image_box.h"
+#include "views/preview_engines.h"
 
 void VMKapp::RegisterCustControl() {
+  // The boxes made below preview through the engine table.
+  vmkviews::RegisterPreviewEngines();
   CMemMan* mm = gPer != nullptr ? gPer->memMan : nullptr;
   for (int i = 0; i < kCustomViewCount; ++i) {
     const CustomViewEntry& e = CustomViewAt(i);

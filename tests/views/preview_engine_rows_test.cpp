@@ -1,0 +1,149 @@
+// The correction previews through the engine table: each equals its engine
+// called directly on the same region, and a failing engine leaves the view.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "box_fixture.h"
+#include "engines/correction/colour_correction_engine.h"
+#include "engines/correction/colour_matrix_engine.h"
+#include "engines/correction/lens_correction_engine.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
+#include "host/ApePlugInUtilities/image_files.h"
+#include "views/preview_engines.h"
+
+namespace vmktest {
+namespace {
+
+using vmkviews::PreviewCall;
+constexpr int32_t kW = 40, kH = 30;
+
+// The engines as the previews' tables order their arguments, called by hand.
+int32_t DirectColCor(const PreviewCall& c) {
+  MiscColCor e;
+  e.SetColCorPar(c.recordAs<ColCorPar>());
+  return e.FillBuf(3, 0, 255, c.shorts[3], c.shorts[4], c.viewWidth, c.viewHeight, 0, 0, c.effWidth,
+                   c.effHeight, c.srcWidth, c.srcHeight, c.srcRect[0], c.srcRect[1], c.srcRect[2],
+                   c.srcRect[3], c.scale, c.scale, c.planes[0], c.planes[1], c.planes[2], c.planes[3],
+                   nullptr);
+}
+int32_t DirectZondrac(const PreviewCall& c) {
+  MiscZondrac e;
+  e.SetZondracPar(c.recordAs<ZondracPar>());
+  return e.FillBuf(3, 0, 255, c.shorts[3], 1, c.shorts[5], 0, 0, c.effWidth, c.effHeight, c.srcWidth,
+                   c.srcHeight, c.srcRect[0], c.srcRect[1], c.srcRect[2], c.srcRect[3], c.scale,
+                   c.scale, c.viewWidth, c.viewHeight, c.planes[0], c.planes[1], c.planes[2],
+                   nullptr, nullptr, c.planes[5], nullptr);
+}
+int32_t DirectColMat(const PreviewCall& c) {
+  MiscColMat e;
+  e.SetColMatPar(c.recordAs<ColMatPar>());
+  e.FillBuf(3, 0, 255, c.shorts[3], c.shorts[4], 255, 0, 0, c.effWidth, c.effHeight, c.srcWidth,
+            c.srcHeight, c.srcRect[0], c.srcRect[1], c.srcRect[2], c.srcRect[3], c.scale, c.scale,
+            c.viewWidth, c.viewHeight, c.planes[0], c.planes[1], c.planes[2], c.planes[3], nullptr);
+  return 0;
+}
+int32_t Failing(const PreviewCall& c) {
+  std::memset(c.planes[0], 77, static_cast<size_t>(c.viewWidth) * c.viewHeight);
+  return -1;
+}
+
+class CorrectionPreviews : public BoxTest {
+ protected:
+  void SetUp() override {
+    BoxTest::SetUp();
+    for (uint32_t y = 0; y < kH; ++y)
+      for (uint32_t x = 0; x < kW; ++x) {
+        uint8_t* p = photo_.rowPtr(y) + 4 * x;
+        p[0] = static_cast<uint8_t>(x * 6 + ((x * y) & 15));
+        p[1] = static_cast<uint8_t>(y * 8);
+        p[2] = static_cast<uint8_t>((x ^ y) * 9);
+        p[3] = 255;
+      }
+    rec_.imageRect = Rect{0, 0, kH, kW};
+    rec_.inLastPlane = 2;
+    rec_.imageWidth = kW;
+    rec_.imageHeight = kH;
+    gFilterRecord = &rec_;
+    SetSessionSpanImages(&photo_, &unused_);
+    box_.InitBuf(1);  // every record copy of the correction dialogs
+    YoxelPar y;
+    Init_YoxelPar(&y, kW, kH, 72, 0, 5);
+    box_.SetYoxelPar(&y, 2, 0);
+    box_.SetPanBufCoord(10000, 0, 90000, 100000);
+  }
+  void TearDown() override {
+    SetSessionSpanImages(nullptr, nullptr);
+    gFilterRecord = nullptr;
+    vmkviews::RegisterPreviewEngines();
+    BoxTest::TearDown();
+  }
+  std::vector<uint8_t> Shown() const {
+    const uint8_t* d = box_.displayBuffer();
+    return std::vector<uint8_t>(d, d + 4 * box_.state().viewWidth * box_.state().viewHeight);
+  }
+  // The display after the preview with the table's engine, then with the
+  // direct call in its place.
+  void ExpectSameAsDirect(int16_t routine, int16_t code, vmkviews::PreviewEngine direct,
+                          const std::function<void()>& preview) {
+    vmkviews::RegisterPreviewEngines();
+    preview();
+    const std::vector<uint8_t> table = Shown();
+    vmkviews::RegisterPreviewEngine(routine, code, direct);
+    preview();
+    EXPECT_EQ(table, Shown());
+    // The picture came through (not cleared planes).
+    EXPECT_NE(Display(100, 100) & 0xFFFFFF00u, 0u) << routine << " " << code;
+  }
+
+  PixelBuffer photo_{kW, kH, 1, 4};
+  PixelBuffer unused_;
+  FilterRecord rec_;
+};
+
+TEST_F(CorrectionPreviews, EachEqualsItsEngineCalledDirectly) {
+  ColCorPar cc;
+  Init_ColCorPar(&cc, kW, kH, 72, 103, 0, 0);
+  ExpectSameAsDirect(vmkviews::kPreviewColCor, 0, DirectColCor, [&] { box_.SetColCorPar(&cc, 0, 3); });
+  Init_ColCorPar(&cc, kW, kH, 72, 105, 0, 0);
+  ExpectSameAsDirect(vmkviews::kPreviewColCor, 0, DirectColCor, [&] { box_.SetColCorPar(&cc, 2, 3); });
+
+  ZondracPar zp;
+  Init_ZondracPar(&zp, kW, kH, 72, 20, 20, 0);
+  zp.w[22] = 40;  // horizontal distortion
+  ExpectSameAsDirect(vmkviews::kPreviewZondrac, 0, DirectZondrac, [&] { box_.SetZondracPar(&zp, 0, 3); });
+
+  ColMatPar cm;
+  Init_ColMatPar(&cm);
+  cm.cells[5] = 0x80402010u;
+  ExpectSameAsDirect(vmkviews::kPreviewEffect, 22, DirectColMat, [&] { box_.SetColMatPar(&cm, 0, 3, 22); });
+}
+
+TEST_F(CorrectionPreviews, AFailingEngineLeavesTheView) {
+  ColCorPar cc;
+  Init_ColCorPar(&cc, kW, kH, 72, 103, 0, 0);
+  box_.SetColCorPar(&cc, 0, 3);
+  const std::vector<uint8_t> before = Shown();
+  const ImaboxState state = box_.state();
+  // A picture of another shape would lay out otherwise; nothing of it shows.
+  Init_ColCorPar(&cc, 10, 30, 72, 103, 0, 0);
+  vmkviews::RegisterPreviewEngine(vmkviews::kPreviewColCor, 0, Failing);
+  box_.SetColCorPar(&cc, 0, 3);
+  EXPECT_EQ(Shown(), before);
+  EXPECT_EQ(box_.state().effWidth, state.effWidth);
+  EXPECT_EQ(box_.state().originX, state.originX);
+  EXPECT_EQ(box_.displayedWidth(), state.effWidth);
+
+  // The table's engines refuse a call without a record.
+  PreviewCall call;
+  for (auto [routine, code] : {std::pair<int16_t, int16_t>{vmkviews::kPreviewColCor, 0},
+                               {vmkviews::kPreviewZondrac, 0}, {vmkviews::kPreviewEffect, 22}}) {
+    vmkviews::RegisterPreviewEngines();
+    EXPECT_EQ(vmkviews::FindPreviewEngine(routine, code)(call), -1);
+  }
+}
+
+}  // namespace
+}  // namespace vmktest
