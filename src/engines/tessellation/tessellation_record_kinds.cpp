@@ -22,4 +22,5 @@ void RegisterTessellationRecords() {
   RegisterRecordKind(RecordKindOf<HeschPar, HeschDefaults, Copy_HeschPar>(18));
   RegisterTessellationScriptBlocks();
   RegisterEngineRow(58, RunQuorlinRow);
+  RegisterEngineRow(41, RunCastelRow);
 }

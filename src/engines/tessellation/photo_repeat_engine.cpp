@@ -1,0 +1,384 @@
+#include "engines/tessellation/photo_repeat_engine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "app/core/colour_spaces.h"
+#include "app/core/memory_manager.h"
+#include "app/plane_readers.h"
+#include "engines/records/engine_frame.h"
+#include "engines/records/param_record.h"
+#include "engines/records/session_defaults.h"
+#include "engines/tessellation/tessellation_render.h"
+#include "engines/tessellation/tessellation_rows.h"
+#include "engines/tessellation/tile_files.h"
+#include "platform/memory/block.h"
+#include "raster/plane_copy.h"
+#include "raster/tile_transform.h"
+#include "script/engine_rows.h"
+
+namespace {
+
+// Grids hold 1 to 24 cells each way; a stored count outside that would index past the
+// cells or divide by nothing.
+int32_t GridCount(int32_t v) { return std::clamp(v, 1, kRepMaxSide); }
+
+// A float quotient plus a half, truncated: the rounding every size of the grid takes.
+int32_t Rounded(float v) { return static_cast<int32_t>(static_cast<double>(v) + 0.5); }
+
+Rect MakeRect(int32_t top, int32_t left, int32_t bottom, int32_t right) {
+  Rect r;
+  r.top = static_cast<int16_t>(top);
+  r.left = static_cast<int16_t>(left);
+  r.bottom = static_cast<int16_t>(bottom);
+  r.right = static_cast<int16_t>(right);
+  return r;
+}
+
+// The eight cell colours (red, green, blue) of colour cells.
+constexpr uint8_t kCellColours[8][3] = {{255, 255, 255}, {255, 128, 0}, {255, 255, 0},
+                                        {0, 255, 255},   {0, 0, 255},   {255, 0, 0},
+                                        {0, 255, 0},     {255, 0, 255}};
+
+}  // namespace
+
+int32_t PatBufSize(const fichier* file, int32_t* width, int32_t* height) {
+  return TilePictureSize(file, width, height);
+}
+
+MiscCastel::MiscCastel() : par(static_cast<RepPar*>(vmkrec::NewScratch(sizeof(RepPar)))) {}
+
+MiscCastel::~MiscCastel() {
+  DelRepPat();
+  vmkrec::DeleteScratch(par);
+}
+
+void MiscCastel::SetRepPar(const RepPar* record) {
+  if (par != nullptr && record != nullptr) Copy_RepPar(record, par);
+}
+
+void MiscCastel::DelRepPat() {
+  while (head != nullptr) {
+    TRepPat* next = head->next;
+    delete head;
+    head = next;
+  }
+  pieceCount = 0;
+}
+
+void MiscCastel::PrepareRepPat(int32_t areaWidth, int32_t areaHeight) {
+  if (par == nullptr) return;
+  const int32_t* g = par->grid.w;
+  const int32_t columns = GridCount(g[kRepColumnCount]), rows = GridCount(g[kRepRowCount]);
+  const float unitX = static_cast<float>(areaWidth) / static_cast<float>(columns);
+  const float unitY = static_cast<float>(areaHeight) / static_cast<float>(rows);
+  // The list may already hold pieces: this area's follow them, from the unfilled last one.
+  TRepPat* cur = head;
+  if (cur == nullptr) {
+    cur = head = new (std::nothrow) TRepPat;
+    if (cur == nullptr) return;
+  }
+  while (cur->next != nullptr) cur = cur->next;
+  ++pieceCount;
+  bool refused = false;
+  auto link = [&](TRepPat* p) {
+    TRepPat* n = new (std::nothrow) TRepPat;
+    if (n == nullptr) {
+      refused = true;
+      return p;
+    }
+    p->next = n;
+    ++pieceCount;
+    return n;
+  };
+  const int32_t selected = g[kRepSelColumn] * rows + g[kRepSelRow];
+  for (int32_t a = 0; a < columns && !refused; ++a)
+    for (int32_t b = 0; b < rows && !refused; ++b) {
+      const int32_t k = b + a * rows;
+      const int32_t* w = par->cells[k].w;
+      const int32_t rowShift = g[kRepRowShift + b], columnShift = g[kRepColumnShift + a];
+      auto at = [](float unit, int32_t n, int32_t shift) {
+        const float f = static_cast<float>(n);
+        return static_cast<int16_t>(Rounded(unit * f + unit * static_cast<float>(shift) / 100.0f));
+      };
+      int32_t left = at(unitX, w[kCellColumn], rowShift);
+      int32_t right = at(unitX, w[kCellColumn] + 1, rowShift);
+      const int32_t top = at(unitY, w[kCellRow], columnShift);
+      const int32_t bottom = at(unitY, w[kCellRow] + 1, columnShift);
+      // Every piece of the cell carries its words and its place in the grid.
+      auto fill = [&](TRepPat* p, Rect source, Rect destination) {
+        p->column = static_cast<int16_t>(a);
+        p->row = static_cast<int16_t>(b);
+        p->selected = k == selected ? 1 : 0;
+        p->on = static_cast<int16_t>(w[kCellOn]);
+        p->orientation = static_cast<int16_t>(w[kCellOrientation]);
+        p->maskMode = static_cast<int16_t>(w[kCellMaskMode]);
+        p->cellBlendMode = static_cast<int16_t>(w[kCellBlendMode]);
+        p->opacityPercent = static_cast<int16_t>(w[kCellOpacity]);
+        p->scrollX = static_cast<int16_t>(w[kCellScrollX]);
+        p->scrollY = static_cast<int16_t>(w[kCellScrollY]);
+        p->skewX = static_cast<int16_t>(w[kCellSkewX]);
+        p->skewY = static_cast<int16_t>(w[kCellSkewY]);
+        p->source = source;
+        p->destination = destination;
+      };
+      if (right <= areaWidth && bottom <= areaHeight) {
+        fill(cur, MakeRect(0, 0, bottom - top, right - left), MakeRect(top, left, bottom, right));
+        cur = link(cur);
+        continue;
+      }
+      if (right > areaWidth) {
+        // The part past the right edge re-enters at the left; the part inside stays.
+        const auto shifted = static_cast<int32_t>(int64_t{cellWidth} * rowShift / 100);
+        fill(cur, MakeRect(0, cellWidth - shifted, bottom - top, right - areaWidth),
+             MakeRect(top, 0, bottom, right - areaWidth));
+        TRepPat* inside = link(cur);
+        fill(inside, MakeRect(0, 0, bottom - top, areaWidth - left),
+             MakeRect(top, left, bottom, areaWidth));
+        cur = link(inside);
+        right = areaWidth;
+      }
+      if (bottom > areaHeight && !refused) {
+        const auto shifted = static_cast<int32_t>(int64_t{cellHeight} * columnShift / 100);
+        fill(cur, MakeRect(cellHeight - shifted, 0, bottom - areaHeight, right - left),
+             MakeRect(0, left, bottom - areaHeight, right));
+        TRepPat* inside = link(cur);
+        fill(inside, MakeRect(0, 0, areaHeight - top, right - left),
+             MakeRect(top, left, areaHeight, right));
+        cur = link(inside);
+      }
+    }
+  // Memory ran out half way: no half-built grid is drawn.
+  if (refused) {
+    DelRepPat();
+    return;
+  }
+  --pieceCount;
+}
+
+int32_t MiscCastel::LoadTileBuf(int16_t source, const fichier* file, int16_t /*unused*/,
+                                int32_t width, int32_t height, uint8_t* p0, uint8_t* p1,
+                                uint8_t* p2, uint8_t* p3) {
+  uint8_t* tile[4] = {p0, p1, p2, p3};
+  if (width <= 0 || height <= 0 || std::find(tile, tile + 4, nullptr) != tile + 4) return -1;
+  if (source == 0) {
+    const int32_t pw = SessionPhotoWidth(), ph = SessionPhotoHeight();
+    if (pw <= 0 || ph <= 0) return -1;
+    return ReadCharBuffromPho(3, 0, width, height, p0, p1, p2, p3, 0, nullptr, nullptr, 0, 0,
+                              pw - 1, ph - 1, width, height,
+                              static_cast<float>(pw) / static_cast<float>(width),
+                              static_cast<float>(ph) / static_cast<float>(height), width, height);
+  }
+  if (source != 1) return -1;
+  TilePicture picture;
+  if (LoadTilePicture(file, &picture) != 0) return -1;
+  for (int k = 0; k < 4; ++k)
+    BufToBufChar_andR(1, picture.width, picture.height, picture.plane(k), width, height, tile[k],
+                      0, 0, picture.width, picture.height, 0, 0, width, height);
+  return 0;
+}
+
+void MiscCastel::PutColInBuf(int32_t stride, int32_t /*unused*/, uint8_t* plane, int32_t width,
+                             int32_t height, int16_t channel, Rect area, int16_t colourMode,
+                             int16_t colourIndex) {
+  if (plane == nullptr || width <= 0 || height <= 0 || channel < 0 || channel > 2) return;
+  uint8_t value = 255;
+  if (colourMode == 1) {
+    if (colourIndex < 0 || colourIndex > 7) return;
+    value = kCellColours[colourIndex][channel];
+  } else if (colourMode != 0) {
+    return;
+  }
+  for (int32_t y = area.top; y < area.bottom; ++y) {
+    const int64_t row = int64_t{std::clamp(y, 0, height - 1)} * stride;
+    for (int32_t x = area.left; x < area.right; ++x) plane[row + std::clamp(x, 0, width - 1)] = value;
+  }
+}
+
+void MiscCastel::MergeTileBuf(int32_t tileWidth, int32_t tileHeight, const uint8_t* colour,
+                              const uint8_t* mask, int32_t width, int32_t height, uint8_t* plane,
+                              int16_t opacity, int16_t blendMode, int16_t maskMode, Rect source,
+                              Rect destination) {
+  if (colour == nullptr || mask == nullptr || plane == nullptr || width <= 0 || height <= 0 ||
+      tileWidth <= 0 || tileHeight <= 0)
+    return;
+  // A mask mode outside 1..3 has no weights of its own: the opacity alone decides.
+  if (maskMode < 1 || maskMode > 3) maskMode = 1;
+  for (int32_t y = destination.top; y < destination.bottom; ++y) {
+    const int32_t yc = std::clamp(y, 0, height - 1);
+    const int32_t ty = std::clamp(source.top + yc - destination.top, 0, tileHeight - 1);
+    for (int32_t x = destination.left; x < destination.right; ++x) {
+      const int32_t xc = std::clamp(x, 0, width - 1);
+      const int32_t tx = std::clamp(source.left + xc - destination.left, 0, tileWidth - 1);
+      const int64_t ti = int64_t{ty} * tileWidth + tx;
+      int32_t keep = 255 - opacity, blend = opacity;
+      if (maskMode != 1) {
+        const auto k = static_cast<int32_t>(mask[ti] * opacity / 255.0 + 0.5);
+        keep = maskMode == 2 ? k : 255 - k;
+        blend = 255 - keep;
+      }
+      uint8_t& d = plane[int64_t{yc} * width + xc];
+      // A blend mode with no case leaves the blended value at the destination's.
+      unsigned char b = d;
+      X_optionRPart(&b, static_cast<uint32_t>(blendMode), d, colour[ti]);
+      d = static_cast<uint8_t>(std::clamp((keep * d + blend * b) / 255, 0, 255));
+    }
+  }
+}
+
+void MiscCastel::PasteTileBuf(int16_t direct, int16_t repeatX, int16_t repeatY,
+                              int32_t tileW, int32_t tileH, const uint8_t* tileMask,
+                              const uint8_t* tileColour, int32_t cellW, int32_t cellH,
+                              int32_t areaWidth, int32_t areaHeight, int32_t workWidth,
+                              int32_t workHeight, uint8_t* work, uint8_t* /*unused*/,
+                              int16_t orientation, int16_t scrollX, int16_t scrollY,
+                              int16_t skewX, int16_t skewY, int16_t opacity,
+                              int16_t cellBlendMode, int16_t maskMode, Rect source,
+                              Rect destination) {
+  if (tileMask == nullptr || tileColour == nullptr || work == nullptr || tileW <= 0 || tileH <= 0)
+    return;
+  const int32_t rx = std::max<int32_t>(repeatX, 1), ry = std::max<int32_t>(repeatY, 1);
+  int32_t cw = cellW, ch = cellH;
+  if (direct == 1) {
+    cw = Rounded(static_cast<float>(cellW) / static_cast<float>(rx));
+    ch = Rounded(static_cast<float>(cellH) / static_cast<float>(ry));
+  }
+  if (cw <= 0 || ch <= 0) return;
+  plat::Block<uint8_t> scratch(int64_t{tileW} * tileH, WorkSource());
+  plat::Block<uint8_t> sized(2 * int64_t{cw} * ch, WorkSource());
+  if (!scratch || !sized) return;
+  uint8_t* sizedMask = sized.get();
+  uint8_t* sizedColour = sized.get() + int64_t{cw} * ch;
+  const uint8_t* from[2] = {tileMask, tileColour};
+  uint8_t* to[2] = {sizedMask, sizedColour};
+  for (int p = 0; p < 2; ++p) {
+    scratch.Clear();
+    RotaPatCharBuf(orientation, from[p], scratch.get(), tileW, tileH);
+    if (skewX != 0)
+      OffsetCharBuf(2, scratch.get(), tileH, tileW, 0, 0, tileW - 1, tileH - 1, skewX, skewY);
+    if (skewY != 0)
+      OffsetCharBuf(1, scratch.get(), tileH, tileW, 0, 0, tileW - 1, tileH - 1, skewX, skewY);
+    if (scrollX != 0 || scrollY != 0)
+      OffsetCharBuf(0, scratch.get(), tileH, tileW, 0, 0, tileW - 1, tileH - 1, scrollX, scrollY);
+    BufToBufChar_andR(1, tileW, tileH, scratch.get(), cw, ch, to[p], 0, 0, tileW, tileH, 0, 0, cw,
+                      ch);
+  }
+  if (direct != 1) {
+    MergeTileBuf(cw, ch, sizedColour, sizedMask, workWidth, workHeight, work, opacity,
+                 cellBlendMode, maskMode, source, destination);
+    return;
+  }
+  const int32_t h = Rounded(static_cast<float>(destination.bottom - destination.top) / ry);
+  const int32_t w = Rounded(static_cast<float>(destination.right - destination.left) / rx);
+  for (int32_t j = 1; j <= ry; ++j)
+    for (int32_t i = 1; i <= rx; ++i) {
+      const int32_t top = Rounded(static_cast<float>(areaHeight) / ry * (j - 1) +
+                                  static_cast<float>(destination.top) / ry);
+      const int32_t left = Rounded(static_cast<float>(areaWidth) / rx * (i - 1) +
+                                   static_cast<float>(destination.left) / rx);
+      MergeTileBuf(cw, ch, sizedColour, sizedMask, workWidth, workHeight, work, opacity,
+                   cellBlendMode, maskMode, source, MakeRect(top, left, top + h, left + w));
+    }
+}
+
+int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity,
+                            int16_t source, int16_t apply, int16_t tileOpacity, int16_t direct,
+                            int16_t repeatX, int16_t repeatY, int16_t /*unused*/, int32_t width,
+                            int32_t height, int32_t left, int32_t top, int32_t right,
+                            int32_t bottom, int32_t /*fullWidth*/, int32_t /*fullHeight*/,
+                            int32_t photoLeft, int32_t photoTop, int32_t photoRight,
+                            int32_t photoBottom, float scaleX, float scaleY, uint8_t* plane0,
+                            uint8_t* plane1, uint8_t* plane2, uint8_t* plane3,
+                            const uint8_t* mask) {
+  const int16_t n = planeCount == 3 ? 3 : 1;
+  if (par == nullptr || width <= 0 || height <= 0 || plane0 == nullptr) return -1;
+  if (n == 3 && (plane1 == nullptr || plane2 == nullptr)) return -1;
+  const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
+  const int32_t aw = area.right - area.left, ah = area.bottom - area.top;
+  vmkrec::PrepareEngineSource(
+      source, n, 255,
+      vmkrec::MakeSourceRequest(width, height, aw, ah, photoLeft, photoTop, photoRight,
+                                photoBottom, scaleX, scaleY, plane0, plane1, plane2, plane3));
+  const int32_t workSide = std::max(width, height);
+  const int32_t* g = par->grid.w;
+  const int32_t tileSource = g[kRepTileSource];
+  // Only a tile taken from the file needs the file; the picture is its own tile otherwise.
+  if (tileSource == 1 && PatBufSize(&par->tiles[0], &tileWidth, &tileHeight) == -1) return -1;
+  cellWidth = Rounded(static_cast<float>(aw) / static_cast<float>(GridCount(g[kRepColumnCount]))) + 1;
+  cellHeight = Rounded(static_cast<float>(ah) / static_cast<float>(GridCount(g[kRepRowCount]))) + 1;
+  tileSideX = tileSideY = std::max(cellWidth, cellHeight);
+  const int32_t side = tileSideX;
+
+  // With one plane, plane0 stands for the colour planes the caller did not give.
+  uint8_t* picture[3] = {plane0, n == 3 ? plane1 : plane0, n == 3 ? plane2 : plane0};
+  const int64_t tileSize = int64_t{side} * side;
+  plat::Block<uint8_t> tileBlock(4 * tileSize, WorkSource());
+  if (!tileBlock) return -1;
+  tileBlock.Clear();
+  uint8_t* tile[4];
+  for (int k = 0; k < 4; ++k) tile[k] = tileBlock.get() + k * tileSize;
+  if (tileSource == 0) {
+    for (int k = 0; k < 3; ++k)
+      BufToBufChar_andR(1, width, height, picture[k], side, side, tile[k], 0, 0, aw, ah, 0, 0,
+                        side, side);
+    // Without a fourth plane the picture is its own opaque mask.
+    if (plane3 == nullptr)
+      std::memset(tile[3], 255, static_cast<size_t>(tileSize));
+    else
+      BufToBufChar_andR(1, width, height, plane3, side, side, tile[3], 0, 0, aw, ah, 0, 0, side,
+                        side);
+  } else if (tileSource == 1 &&
+             LoadTileBuf(1, &par->tiles[0], 0, side, side, tile[0], tile[1], tile[2], tile[3]) != 0) {
+    return -1;  // measured but not readable: as a missing picture
+  }
+
+  tessrender::Job job;
+  job.planeCount = n;
+  job.width = width;
+  job.height = height;
+  job.planes[0] = plane0;
+  job.planes[1] = plane1;
+  job.planes[2] = plane2;
+  const plat::Block<uint8_t> copies = tessrender::TakeCopies(job, job.copies);
+  if (!copies) return -1;
+  if (apply == 1) {
+    plat::Block<uint8_t> work(int64_t{workSide} * workSide, WorkSource());
+    if (!work) return -1;
+    DelRepPat();
+    PrepareRepPat(aw, ah);
+    const int32_t nx = direct != 1 ? std::max<int32_t>(repeatX, 1) : 1;
+    const int32_t ny = direct != 1 ? std::max<int32_t>(repeatY, 1) : 1;
+    for (int16_t c = 0; c < 3; ++c) {
+      BufToBufChar_andR(1, width, height, picture[c], workSide, workSide, work.get(), 0, 0, width,
+                        height, 0, 0, width, height);
+      const TRepPat* p = head;
+      for (int32_t k = 0; k < pieceCount && p != nullptr; ++k, p = p->next) {
+        if (g[kRepColourCells] == 1)
+          PutColInBuf(workSide, workSide, work.get(), width, height, c, p->destination, 1,
+                      p->orientation);
+        if (p->on == 1)
+          PasteTileBuf(direct, repeatX, repeatY, side, side, tile[3], tile[c], cellWidth,
+                       cellHeight, aw, ah, workSide, workSide, work.get(), nullptr,
+                       p->orientation, p->scrollX, p->scrollY, p->skewX, p->skewY,
+                       static_cast<int16_t>(p->opacityPercent * tileOpacity / 100),
+                       p->cellBlendMode, p->maskMode, p->source, p->destination);
+      }
+      BufToBufChar_andStepR(nx, ny, workSide, workSide, work.get(), width, height, job.copies[c],
+                            0, 0, aw, ah, 0, 0, aw, ah);
+    }
+    DelRepPat();
+  }
+  tessrender::BlendBack(job, area, mask, blendMode, opacity);
+  return 0;
+}
+
+void RunCastelRow(const EngineRowCall& c) {
+  RunEngineOnce<MiscCastel>(
+      [&](MiscCastel& e) { e.SetRepPar(&c.Record<RepPar>()); },
+      [&](MiscCastel& e) {
+        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.p1, 1, c.p2, c.p3, 0, c.w, c.h, 0, 0,
+                         c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h, 1.0f, 1.0f, c.planes[0],
+                         c.planes[1], c.planes[2], c.plane6, c.mask);
+      });
+}

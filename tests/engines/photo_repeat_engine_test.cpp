@@ -1,0 +1,246 @@
+// The photo-repeat engine: its pieces and wraps, the tile merge, colour cells, the repeat
+// counts, its tile file and its engine row.
+#include "engines/tessellation/photo_repeat_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "engines/families/effect_families.h"
+#include "script/engine_rows.h"
+#include "script/script_file.h"
+#include "support/session.h"
+
+namespace {
+
+using Plane = std::vector<uint8_t>;
+using Box = std::array<int, 4>;  // top, left, bottom, right
+constexpr int32_t kW = 64, kH = 48, kN = kW * kH;
+
+uint32_t Fnv(const Plane& p, uint32_t h = 2166136261u) {
+  for (uint8_t v : p) h = (h ^ v) * 16777619u;
+  return h;
+}
+
+Plane Pattern(int seed) {
+  Plane p(kN);
+  for (int32_t i = 0; i < kN; ++i) p[i] = static_cast<uint8_t>((i % kW) * 3 + (i / kW) * seed);
+  return p;
+}
+
+Box BoxOf(const Rect& r) { return {r.top, r.left, r.bottom, r.right}; }
+
+std::vector<Box> Destinations(const MiscCastel& e) {
+  std::vector<Box> v;
+  const TRepPat* p = e.head;
+  for (int32_t k = 0; k < e.pieceCount; ++k, p = p->next) v.push_back(BoxOf(p->destination));
+  return v;
+}
+
+std::unique_ptr<RepPar> Grid(int16_t columns, int16_t rows) {
+  auto r = std::make_unique<RepPar>();
+  Init_RepPar(r.get(), 1, columns, rows);
+  return r;
+}
+
+TEST(RepeatPieces, GridShiftsAndWraps) {
+  auto r = Grid(2, 2);
+  r->grid.w[kRepSelColumn] = 1;
+  MiscCastel e;
+  EXPECT_EQ(e.cellWidth, 0);  // a preview builds pieces before any FillBuf
+  e.SetRepPar(r.get());
+  e.PrepareRepPat(100, 100);
+  EXPECT_EQ(Destinations(e), (std::vector<Box>{{0, 0, 50, 50}, {50, 0, 100, 50}, {0, 50, 50, 100},
+                                               {50, 50, 100, 100}}));
+  EXPECT_EQ(e.head->next->next->selected, 1);  // column 1, row 0
+  EXPECT_EQ(e.head->selected, 0);
+  e.DelRepPat();
+  EXPECT_EQ(e.head, nullptr);
+
+  // Row 0 shifted by half a cell: its cell of column 1 re-enters at the left edge.
+  r->grid.w[kRepRowShift] = 50;
+  e.SetRepPar(r.get());
+  e.cellWidth = 51;
+  e.PrepareRepPat(100, 100);
+  ASSERT_EQ(e.pieceCount, 5);
+  const TRepPat* wrap = e.head->next->next;
+  EXPECT_EQ(BoxOf(wrap->destination), (Box{0, 0, 50, 25}));
+  EXPECT_EQ(BoxOf(wrap->source), (Box{0, 51 - 25, 50, 25}));
+  EXPECT_EQ(BoxOf(wrap->next->destination), (Box{0, 75, 50, 100}));
+  EXPECT_EQ(wrap->next->column, 1);
+  EXPECT_EQ(wrap->next->selected, 1);
+
+  // Shifted both ways, the cell of column 1 and row 1 gives four pieces and no corner.
+  e.DelRepPat();
+  r->grid.w[kRepRowShift] = 0;
+  r->grid.w[kRepRowShift + 1] = 50;
+  r->grid.w[kRepColumnShift + 1] = 50;
+  e.SetRepPar(r.get());
+  e.cellHeight = 51;
+  e.PrepareRepPat(100, 100);
+  ASSERT_EQ(e.pieceCount, 7);
+  const std::vector<Box> d = Destinations(e);
+  EXPECT_EQ(std::vector<Box>(d.begin() + 3, d.end()),
+            (std::vector<Box>{{75, 0, 125, 25}, {75, 75, 125, 100}, {0, 75, 25, 100}, {75, 75, 100, 100}}));
+  const TRepPat* top = e.head;
+  for (int k = 0; k < 5; ++k) top = top->next;
+  EXPECT_EQ(BoxOf(top->source), (Box{51 - 25, 0, 25, 25}));
+
+  // Stored counts outside 1..24 are held there; appending keeps what the list held.
+  r->grid.w[kRepRowShift + 1] = r->grid.w[kRepColumnShift + 1] = 0;
+  r->grid.w[kRepColumnCount] = 0;
+  r->grid.w[kRepRowCount] = 99;
+  e.SetRepPar(r.get());
+  e.PrepareRepPat(48, 48);
+  // One column of 24 rows: cells 2 and 3 still say column 1 and so wrap from the right.
+  EXPECT_EQ(e.pieceCount, 7 + 24 + 2);
+}
+
+TEST(RepeatMerge, MaskModesBlendModesAndColourCells) {
+  const Plane colour(4, 200), full(4, 255);
+  auto merged = [&](int16_t maskMode, int16_t blendMode, int16_t opacity) {
+    Plane dst(4, 40);
+    Rect all;
+    all.bottom = all.right = 2;
+    MiscCastel::MergeTileBuf(2, 2, colour.data(), full.data(), 2, 2, dst.data(), opacity,
+                             blendMode, maskMode, Rect{}, all);
+    return dst[3];
+  };
+  EXPECT_EQ(merged(2, 1, 255), 40);   // the mask works inverted: kept
+  EXPECT_EQ(merged(3, 1, 255), 200);  // replaced by the blended value
+  EXPECT_EQ(merged(1, 1, 102), (153 * 40 + 102 * 200) / 255);
+  EXPECT_EQ(merged(9, 1, 102), merged(1, 1, 102));  // unknown mask modes weigh as 1
+  EXPECT_EQ(merged(1, 0, 255), 40);   // no such blend mode: the pixel keeps its value
+  EXPECT_EQ(merged(1, 13, 255), 40);
+
+  Plane p(6 * 5, 9);
+  Rect r;
+  r.top = 1, r.left = 4, r.bottom = 9, r.right = 9;  // runs off the plane: held at its edge
+  MiscCastel::PutColInBuf(6, 6, p.data(), 5, 4, 1, r, 1, 1);
+  EXPECT_EQ(p[1 * 6 + 4], 128);
+  EXPECT_EQ(p[3 * 6 + 4], 128);
+  EXPECT_EQ(p[3 * 6 + 5], 9);  // the stride's spare column is not the plane's
+  EXPECT_EQ(p[0 * 6 + 4], 9);
+  Plane q = p;
+  MiscCastel::PutColInBuf(6, 6, q.data(), 5, 4, 1, r, 1, 8);  // no such colour
+  MiscCastel::PutColInBuf(6, 6, q.data(), 5, 4, 1, r, 2, 1);  // no such mode
+  EXPECT_EQ(q, p);
+  MiscCastel::PutColInBuf(6, 6, q.data(), 5, 4, 2, r, 0, 5);
+  EXPECT_EQ(q[2 * 6 + 4], 255);
+}
+
+struct Rgb {
+  Plane r = Pattern(1), g = Pattern(2), b = Pattern(5);
+};
+
+int32_t Render(const RepPar& par, Rgb* p, int16_t apply = 1, int16_t direct = 1,
+               int16_t repeatX = 1, int16_t repeatY = 1) {
+  MiscCastel e;
+  e.SetRepPar(&par);
+  return e.FillBuf(3, 0, 255, 0, apply, 255, direct, repeatX, repeatY, 0, kW, kH, 0, 0, kW, kH,
+                   kW, kH, 0, 0, kW, kH, 1.f, 1.f, p->r.data(), p->g.data(), p->b.data(), nullptr,
+                   nullptr);
+}
+
+TEST(RepeatRender, ColourCellsRepeatsAndTheSelfBlend) {
+  // The picture is its own tile (no file needed); the cells are off and coloured.
+  auto r = Grid(2, 2);
+  r->grid.w[kRepTileSource] = 0;
+  r->grid.w[kRepColourCells] = 1;
+  for (int k = 0; k < 4; ++k) {
+    r->cells[k].w[kCellOn] = 0;
+    r->cells[k].w[kCellOrientation] = k + 4;  // blue, red, green, magenta
+  }
+  Rgb p;
+  ASSERT_EQ(Render(*r, &p), 0);
+  // Cell k lies at row k % 2 and column k / 2.
+  const std::array<int, 3> want[2][2] = {{{0, 0, 255}, {255, 0, 0}}, {{0, 255, 0}, {255, 0, 255}}};
+  for (int32_t y = 0; y < kH; ++y)
+    for (int32_t x = 0; x < kW; ++x) {
+      const int32_t i = y * kW + x;
+      ASSERT_EQ((std::array<int, 3>{p.r[i], p.g[i], p.b[i]}), want[x / 32][y / 24]) << x << "," << y;
+    }
+
+  // Tiles on: repeat counts below 1 are 1; apply other than 1 leaves the picture.
+  for (RepInfo& cell : r->cells) cell.w[kCellOn] = 1;
+  r->grid.w[kRepColourCells] = 0;
+  Rgb once, zero, twice, none;
+  Render(*r, &once);
+  Render(*r, &zero, 1, 1, 0, -3);
+  Render(*r, &twice, 1, 1, 2, 2);
+  EXPECT_EQ(zero.g, once.g);
+  EXPECT_NE(twice.g, once.g);
+  EXPECT_NE(once.g, Rgb().g);
+  Render(*r, &none, 0);
+  EXPECT_EQ(none.g, Rgb().g);
+}
+
+class RepeatFiles : public vmktest::SessionTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(vmktest::MakeContentLibrary((dir_.path() / "Maker" / "Vellmarkstead").string()));
+    ASSERT_TRUE(SetFicFromPosix(&gPer->makersFolder, (dir_.path() / "Maker").string()));
+    ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
+  }
+  vmktest::TempDir dir_;
+  vmktest::ScopedAppData app_;
+};
+
+TEST_F(RepeatFiles, GoldenFourByThreeWithTheContentTile) {
+  auto r = std::make_unique<RepPar>();
+  Init_RepPar(r.get(), 0, 4, 3);
+  int32_t w = 0, h = 0;
+  ASSERT_EQ(PatBufSize(&r->tiles[0], &w, &h), 0);
+  EXPECT_GT(w, 0);
+  r->grid.w[kRepRowShift + 1] = 30;
+  r->cells[4].w[kCellOrientation] = 5;
+  r->cells[5].w[kCellSkewX] = 20;
+  r->cells[7].w[kCellScrollY] = 40;
+  r->cells[9].w[kCellOpacity] = 50;
+  Rgb p;
+  ASSERT_EQ(Render(*r, &p), 0);
+  EXPECT_EQ(Fnv(p.b, Fnv(p.g, Fnv(p.r))), 3640598817u);
+
+  // Without the tile file a file tile draws nothing, while the picture tile still draws.
+  SetPStr(r->tiles[0].name, "none.tif");
+  Rgb kept;
+  EXPECT_EQ(Render(*r, &kept), -1);
+  EXPECT_EQ(kept.g, Rgb().g);
+  r->grid.w[kRepTileSource] = 0;
+  EXPECT_EQ(Render(*r, &kept), 0);
+  EXPECT_NE(kept.g, Rgb().g);
+}
+
+TEST_F(RepeatFiles, RowRendersTheDefaultRecord) {
+  RegisterEffectFamilies();
+  ASSERT_NE(FindEngineRow(41), nullptr);
+  ScriptFile s;
+  ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  s.SetEffect(0, 1, 1, 41, 0, 0, 0, 0);
+  s.SetAct(0, 1, 1, 1);
+  s.SetToChannel(0, 1, 1, 9);
+  Oprn* op = s.GetOprn(0, 1, 1);
+  op->Param1 = 200;  // tile opacity
+  op->Param2 = 2;    // repeats, unused with the direct placement
+  op->Param3 = 2;
+  const Plane in = Pattern(3);
+  std::memcpy(s.ChannelPlane(9, 1), in.data(), kN);
+  EXPECT_EQ(s.PerformToEffect(op), 0);
+  const uint8_t* got = s.ChannelPlane(9, 0);
+
+  auto r = std::make_unique<RepPar>();
+  Init_RepPar(r.get(), 0, 4, 4);
+  MiscCastel e;
+  e.SetRepPar(r.get());
+  Plane want = in;
+  e.FillBuf(1, 0, 255, 0, 1, 200, 1, 2, 2, 0, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f,
+            1.f, want.data(), nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(Plane(got, got + kN), want);
+  EXPECT_NE(want, in);
+}
+
+}  // namespace
