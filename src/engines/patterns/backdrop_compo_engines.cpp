@@ -4,11 +4,9 @@
 #include <cstring>
 
 #include "app/core/memory_manager.h"
-#include "app/folder_scans.h"
-#include "app/image_import.h"
+#include "engines/patterns/engine_planes.h"
 #include "engines/records/engine_frame.h"
 #include "platform/random/random.h"
-#include "raster/plane_copy.h"
 
 namespace vmkpat {
 
@@ -16,27 +14,9 @@ int32_t SelfBlend(int32_t planeCount, uint8_t* plane0, uint8_t* plane1, uint8_t*
                   const uint8_t* mask, int32_t width, int32_t height, int32_t left,
                   int32_t top, int32_t right, int32_t bottom, int16_t blendMode,
                   int16_t opacity) {
-  const int64_t size = (int64_t{width} + 1) * (int64_t{height} + 1);
-  plat::Block<uint8_t> work(3 * size, WorkSource());
+  WorkPlanes work(planeCount, plane0, plane1, plane2, width, height);
   if (!work) return -1;
-  const auto plain = static_cast<size_t>(int64_t{width} * height);
-  const bool three = planeCount != 1;
-  uint8_t* planes[3] = {plane0, three ? plane1 : plane0, three ? plane2 : plane0};
-  uint8_t* copies[3];
-  for (int32_t k = 0; k < 3; ++k) {
-    copies[k] = work.get() + k * size;
-    std::memcpy(copies[k], planes[k], plain);
-  }
-  const vmkrec::EngineArea area{left, top, right, bottom};
-  if (three) {
-    for (int32_t k = 0; k < 3; ++k)
-      vmkrec::BlendEffect(planes[k], copies[k], mask, width, area, blendMode, opacity);
-    return 0;
-  }
-  // One plane: its partner is the mean of its three copies.
-  for (size_t i = 0; i < plain; ++i)
-    copies[0][i] = static_cast<uint8_t>((copies[0][i] + copies[1][i] + copies[2][i]) / 3);
-  vmkrec::BlendEffect(plane0, copies[0], mask, width, area, blendMode, opacity);
+  work.BlendBack(mask, vmkrec::EngineArea{left, top, right, bottom}, blendMode, opacity);
   return 0;
 }
 
@@ -110,15 +90,6 @@ int32_t MiscCompo::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
                            a.top, a.right, a.bottom, blendMode, opacity);
 }
 
-namespace {
-
-int32_t CropPixel(int32_t thousandths, int32_t size) {
-  const auto v = static_cast<int32_t>(static_cast<double>(thousandths) * (size - 1) / 1000.0 + 0.5);
-  return std::clamp(v, 0, size - 1);
-}
-
-}  // namespace
-
 int32_t MiscCompo::LoadTileBuf(const fichier* file, int32_t cropLeft, int32_t cropTop,
                                int32_t cropRight, int32_t cropBottom, int32_t targetA,
                                int32_t targetB, uint8_t* plane0, uint8_t* plane1,
@@ -129,27 +100,6 @@ int32_t MiscCompo::LoadTileBuf(const fichier* file, int32_t cropLeft, int32_t cr
     if (t == nullptr) return -1;
   const auto targetSize = static_cast<size_t>(int64_t{targetA} * targetB);
   for (uint8_t* t : targets) std::memset(t, 0, targetSize);
-
-  fichier tile = *file;
-  SearchAlternateFic(&tile);
-  int32_t w = 0, h = 0;
-  int16_t unused = 0;
-  if (AS_GetImageDimension(&tile, &w, &h, &unused) == -1 || w <= 0 || h <= 0) return -1;
-  const int32_t left = CropPixel(cropLeft, w), top = CropPixel(cropTop, h);
-  const int32_t right = CropPixel(cropRight, w), bottom = CropPixel(cropBottom, h);
-
-  const int64_t size = int64_t{w} * h;
-  plat::Block<uint8_t> image(4 * size, WorkSource());
-  if (!image) return -1;
-  uint8_t* source[4];
-  for (int32_t k = 0; k < 4; ++k) source[k] = image.get() + k * size;
-  // A file without alpha leaves its fourth plane opaque.
-  std::memset(source[3], 255, static_cast<size_t>(size));
-  if (AS_GetResizedImage(&tile, 0, 0, 0, w, h, w, h, 0, 0, w, h, 3, source[0], source[1],
-                         source[2], source[3]) == -1)
-    return -1;
-  for (int32_t k = 0; k < 4; ++k)
-    BufToBufChar_andR(1, w, h, source[k], targetB, targetA, targets[k], left, top, right,
-                      bottom, 0, 0, targetB, targetA);
-  return 0;
+  return vmkpat::LoadTileImage(file, cropLeft, cropTop, cropRight, cropBottom, targetB, targetA,
+                               targets);
 }

@@ -1,6 +1,7 @@
 #include "engines/patterns/pattern_record_kinds.h"
 
 #include "engines/patterns/backdrop_compo_records.h"
+#include "engines/patterns/border_engine.h"
 #include "engines/patterns/border_record.h"
 #include "engines/patterns/cast_shadow_engine.h"
 #include "engines/patterns/cast_shadow_record.h"
@@ -16,6 +17,7 @@
 #include "engines/patterns/painter_strokes_engine.h"
 #include "engines/patterns/painter_strokes_record.h"
 #include "engines/patterns/pattern_script_blocks.h"
+#include "engines/patterns/screen_engine.h"
 #include "engines/patterns/screen_record.h"
 #include "engines/patterns/script_image_loaders.h"
 #include "engines/patterns/shape_record.h"
@@ -86,6 +88,9 @@ void RegisterPatternRecords() {
   RegisterEngineRow(109, RunShapeRow);
   RegisterEngineRow(110, RunShapeRow);
   RegisterEngineRow(82, RunStrokRow);
+  // The border and the screen.
+  RegisterEngineRow(106, RunBordRow);
+  RegisterEngineRow(50, RunScreenRow);
   RegisterTextureWeaveRows();
   RegisterEngineRow(92, RunCombImaRow);
   // The render loop's image loaders and the displacement maps' reader.

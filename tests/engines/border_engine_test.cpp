@@ -1,0 +1,300 @@
+// The border engine: where a layer's cells fall, the random draws they take, the tile
+// weights, the blend back, the limits of the record and one kept picture.
+#include "engines/patterns/border_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "app/core/colour_spaces.h"
+#include "engines/families/effect_families.h"
+#include "platform/random/random.h"
+#include "raster/plane_copy.h"
+#include "script/engine_rows.h"
+#include "support/session.h"
+#include "tile_pictures.h"
+
+namespace {
+
+using Planes = std::vector<std::vector<uint8_t>>;
+
+// Counts the draws of the shared generator while it lives.
+struct CountingRandom {
+  static inline int32_t draws = 0;
+  CountingRandom() {
+    draws = 0;
+    plat::SetRandomFunctions(
+        [] {
+          ++draws;
+          return int32_t{12345};
+        },
+        [](uint32_t) {});
+  }
+  ~CountingRandom() { plat::SetRandomFunctions(nullptr, nullptr); }
+};
+
+// A flat 200 x 200 tile of v merged opaquely over black in a cell of w x h: the filtered
+// resampling need not keep a flat tile flat, and resamples the opaque alpha alike.
+std::vector<uint8_t> Merged(int32_t v, int32_t w, int32_t h) {
+  const auto resampled = [&](int32_t value) {
+    std::vector<uint8_t> tile(200 * 200, static_cast<uint8_t>(value)), cell(w * h);
+    BufToBufChar_andR(0, 200, 200, tile.data(), w, h, cell.data(), 0, 0, 200, 200, 0, 0, w, h);
+    return cell;
+  };
+  std::vector<uint8_t> out = resampled(v);
+  const std::vector<uint8_t> alpha = resampled(255);
+  for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<uint8_t>(alpha[i] * out[i] / 255);
+  return out;
+}
+
+// Ramp k is one opaque colour: red 10 k + 10, green 200 - k, blue 3 k.
+uint8_t Red(int32_t k) { return static_cast<uint8_t>(10 * k + 10); }
+
+class Border : public vmktest::SessionTest {
+ protected:
+  void SetUp() override {
+    rec = std::make_unique<BordPar>();
+    Init_BordPar(rec.get(), 1000, 800, 0, 1, 1, 0);
+    for (int32_t k = 0; k < 12; ++k) {
+      LutVign& r = Layer().ramps[k];
+      for (int32_t i = 0; i < 256; ++i) {
+        r.opacity[i] = 255;
+        r.colour[0][i] = Red(k);
+        r.colour[1][i] = static_cast<uint8_t>(200 - k);
+        r.colour[2][i] = static_cast<uint8_t>(3 * k);
+      }
+    }
+  }
+  BordLay& Layer(int32_t i = 0) { return rec->layers[i]; }
+  BordTile& Tile(int32_t s, int32_t k) { return Layer().tiles[4 + 64 * s + k]; }
+
+  int32_t Render(Planes& p, int16_t n, int16_t mode = 0, int16_t opacity = 255,
+                 int16_t apply = 1, const uint8_t* mask = nullptr) {
+    MiscBord e;
+    e.SetBordPar(rec.get());
+    const int32_t w = width, h = height;
+    return e.FillBuf(n, mode, opacity, 0, apply, w, h, 0, 0, w, h, w, h, 0, 0, w, h, 1.0f, 1.0f,
+                     p[0].data(), n == 1 ? nullptr : p[1].data(), n == 1 ? nullptr : p[2].data(),
+                     nullptr, mask);
+  }
+  Planes Picture(uint8_t v = 0) const {
+    return Planes(3, std::vector<uint8_t>(static_cast<size_t>(width) * height, v));
+  }
+
+  std::unique_ptr<BordPar> rec;
+  int32_t width = 1000, height = 800;
+};
+
+TEST_F(Border, DefaultLayoutOfCornersAndSideCells) {
+  // Straight tiles: corners unturned, side cells turned back by their side's offset.
+  for (int32_t i = 0; i < 4; ++i) {
+    Layer().tiles[i].angle = 0;
+    Layer().tiles[i].mirror = 0;
+    Layer().tiles[i].image = i;
+  }
+  const int32_t offset[2] = {180, 270};
+  for (int32_t s = 0; s < 2; ++s)
+    for (int32_t k = 0; k < 4; ++k) {
+      Tile(s, k).angle = -offset[s];
+      Tile(s, k).image = 4 + 4 * s + k;
+    }
+  Layer().info.sideOn[2] = Layer().info.sideOn[3] = 0;
+  Planes p = Picture();
+  ASSERT_EQ(Render(p, 3), 0);
+
+  // The cell covering (x, y): its tile image, first column and row, width and height.
+  struct Cell {
+    int32_t k = -1, x0 = 0, y0 = 0, w = 0, h = 0;
+  };
+  const auto owner = [](int32_t x, int32_t y) -> Cell {
+    if (x < 100 && y < 80) return {1, 0, 0, 100, 80};
+    if (x < 100 && y >= 720) return {0, 0, 720, 100, 80};
+    if (x >= 900 && y < 80) return {2, 900, 0, 100, 80};
+    if (x >= 900 && y >= 720) return {3, 900, 720, 100, 80};
+    if (x < 100) return {4 + (y - 80) / 160, 0, 80 + (y - 80) / 160 * 160, 100, 160};
+    if (y < 80) return {8 + (899 - x) / 200, 700 - (899 - x) / 200 * 200, 0, 200, 80};
+    return {};
+  };
+  std::vector<uint8_t> red[12], blue[12];
+  for (int32_t k = 0; k < 12; ++k) {
+    const int32_t w = k >= 8 ? 200 : 100, h = k >= 8 || k < 4 ? 80 : 160;
+    red[k] = Merged(Red(k), w, h);
+    blue[k] = Merged(3 * k, w, h);
+  }
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      const Cell c = owner(x, y);
+      const size_t i = static_cast<size_t>(y) * width + x;
+      const size_t t = static_cast<size_t>(y - c.y0) * c.w + (x - c.x0);
+      ASSERT_EQ(p[0][i], c.k < 0 ? 0 : red[c.k][t]) << x << "," << y;
+      ASSERT_EQ(p[2][i], c.k < 0 ? 0 : blue[c.k][t]) << x << "," << y;
+    }
+
+  MiscBord e;
+  e.SetBordPar(rec.get());
+  int32_t a = 0, b = 0;
+  e.GetBiggestTile(0, 0, 0, 1000, 800, &a, &b);
+  EXPECT_EQ(a, 200);  // twice the corner width and the side thickness
+  EXPECT_EQ(b, 160);
+}
+
+TEST_F(Border, DrawsTwiceForEachDrawnCellAndRendersTheSameTwice) {
+  width = 120;
+  height = 90;
+  Tile(0, 1).angleJitter = 30;
+  Tile(1, 2).scaleJitter = 20;
+  {
+    CountingRandom counting;
+    Planes p = Picture(40);
+    Render(p, 3);
+    EXPECT_EQ(CountingRandom::draws, 2 * (4 + 16));
+    Tile(0, 0).enabled = 2;  // only 1 counts
+    Layer().info.cells[3] = 0;
+    Planes q = Picture(40);
+    Render(q, 3);
+    EXPECT_EQ(CountingRandom::draws, 40 + 2 * (4 + 16 - 1 - 4));
+    // The cell of the tile not drawn keeps the picture (side 0, cell 1: rows 9..26).
+    EXPECT_EQ(q[0][15 * 120 + 5], 40);
+    EXPECT_NE(p[0][15 * 120 + 5], 40);
+  }
+  Tile(0, 0).enabled = 1;
+  Layer().info.cells[3] = 4;
+  Planes a = Picture(40), b = Picture(40);
+  Render(a, 3);
+  Render(b, 3);
+  EXPECT_EQ(a, b);
+}
+
+TEST_F(Border, OnePlaneTakesTheMeanOfTheMergedColours) {
+  width = 60;
+  height = 50;
+  Planes three = Picture(90), one = Picture(90);
+  Render(three, 3);
+  Render(one, 1);
+  for (size_t i = 0; i < one[0].size(); ++i)
+    ASSERT_EQ(one[0][i], (three[0][i] + three[1][i] + three[2][i]) / 3) << i;
+  EXPECT_EQ(one[1], Picture(90)[1]);
+}
+
+TEST_F(Border, TileWeights) {
+  MiscBord e;
+  BordTile t;
+  Init_BordTile(&t, 0);
+  const uint8_t red[4] = {200, 200, 200, 200}, alpha[4] = {255, 0, 128, 255};
+  const auto merge = [&](int32_t kind, int32_t opacity, int32_t x1) {
+    t.maskKind = kind;
+    t.opacity = opacity;
+    std::vector<uint8_t> w(3 * 3, 0), g(w), b(w);
+    // A 2 x 2 cell handed a rectangle reaching past it and past the plane.
+    e.MergeCell(2, 2, red, red, red, alpha, 3, 3, w.data(), g.data(), b.data(), 1, 1, x1, 9, &t);
+    EXPECT_EQ(w, b);
+    return w;
+  };
+  // Constant weights round in double: 90 gives 229, 10 gives 26.
+  EXPECT_EQ(merge(0, 90, 3)[4], 200 * 229 / 255);
+  EXPECT_EQ(merge(0, 10, 3)[4], 200 * 26 / 255);
+  const std::vector<uint8_t> alphaWeighted = merge(1, 50, 9);
+  EXPECT_EQ(alphaWeighted[4], 200 * (255 * 50 / 100) / 255);
+  EXPECT_EQ(alphaWeighted[5], 0);
+  EXPECT_EQ(alphaWeighted[7], 200 * (128 * 50 / 100) / 255);
+  EXPECT_EQ(merge(2, 100, 3)[5], 200);  // inverted alpha
+  EXPECT_EQ(merge(3, 100, 3), std::vector<uint8_t>(9, 0));
+  EXPECT_EQ(merge(0, 400, 3)[4], 200);  // held at full weight
+}
+
+TEST_F(Border, LimitsOfTheRecord) {
+  width = 80;
+  height = 60;
+  {
+    CountingRandom counting;
+    Layer().info.cells[0] = 1000;  // 64 at most
+    rec->head.layerCount = 900;    // 128 at most; the other layers are shown too
+    for (int32_t L = 1; L < 128; ++L) Layer(L).info.shown = 0;
+    Planes p = Picture(7);
+    EXPECT_EQ(Render(p, 3), 0);
+    EXPECT_EQ(CountingRandom::draws, 2 * (4 + 64 + 12));
+  }
+  Layer().info.cells[0] = 4;
+  // Insets and thicknesses pushing cells off the planes are clipped.
+  Layer().info.inset[2] = -400;
+  Layer().info.thickness[3] = 900;
+  Layer().info.cornerInset[3] = 2000;
+  Planes p = Picture(7);
+  EXPECT_EQ(Render(p, 3), 0);
+  {
+    // No tile images for an unknown kind: the draws, and nothing merged.
+    CountingRandom counting;
+    Layer().info.kind = 5;
+    Planes q = Picture(7);
+    EXPECT_EQ(Render(q, 3), 0);
+    EXPECT_EQ(CountingRandom::draws, 40);
+    EXPECT_EQ(q, Picture(7));
+  }
+  rec->head.layerCount = 0;
+  Planes none = Picture(7);
+  Render(none, 3, 3, 200);
+  unsigned char self = 0;
+  X_optionRPart(&self, 4, 7, 7);
+  EXPECT_EQ(none[1][0], ((255 - 200) * 7 + 200 * self) / 255);
+}
+
+TEST_F(Border, ApplyZeroAndRefusedMemory) {
+  width = 40;
+  height = 30;
+  Planes p = Picture(100);
+  Render(p, 3, 0, 255, 0);
+  EXPECT_EQ(p, Picture(100));
+  vmktest::NoWorkMemory refused;
+  Planes q = Picture(100);
+  EXPECT_EQ(Render(q, 3), -1);
+  EXPECT_EQ(q, Picture(100));
+}
+
+TEST_F(Border, ATileFileWithoutAlphaMergesFully) {
+  vmktest::TempDir dir;
+  const fichier tile = vmktest::SolidPicture(dir.file("tile.png"), 16, 16, 50, 100, 150);
+  width = 100;
+  height = 80;
+  Init_BordPar(rec.get(), width, height, 0, 1, 1, 1);
+  for (fichier& f : Layer().files) f = tile;
+  Planes p = Picture(0);
+  ASSERT_EQ(Render(p, 3), 0);
+  // The middle of side 0's second cell: a turned square tile still covers its middle.
+  const size_t i = 30 * 100 + 5;
+  EXPECT_EQ(p[0][i], 50);
+  EXPECT_EQ(p[1][i], 100);
+  EXPECT_EQ(p[2][i], 150);
+  // A tile that cannot be read is an empty, transparent one.
+  Layer().files[0] = fichier{};
+  SetFicFromPosix(&Layer().files[0], dir.file("missing.png"));
+  MiscBord e;
+  std::vector<uint8_t> r(4, 9), g(r), b(r), a(r);
+  EXPECT_EQ(e.LoadTileBuf(&Layer().files[0], 0, 0, 1000, 1000, 2, 2, r.data(), g.data(), b.data(),
+                          a.data()),
+            -1);
+  EXPECT_EQ(a, std::vector<uint8_t>(4, 9));
+}
+
+TEST_F(Border, KeptPictureAndEngineRow) {
+  width = 96;
+  height = 72;
+  Init_BordPar(rec.get(), width, height, 0, 1, 1, 0);
+  Tile(0, 1).angleJitter = 40;
+  Tile(1, 0).scaleJitter = 30;
+  Tile(2, 2).hue = 60;
+  Tile(3, 3).maskKind = 0;
+  Tile(3, 3).opacity = 60;
+  Tile(3, 3).blendMode = 3;
+  Planes p(3, std::vector<uint8_t>(static_cast<size_t>(width) * height));
+  for (int32_t k = 0; k < 3; ++k)
+    for (size_t i = 0; i < p[k].size(); ++i) p[k][i] = static_cast<uint8_t>(i * (k + 3) / 7);
+  ASSERT_EQ(Render(p, 3), 0);
+  EXPECT_EQ(vmktest::PlanesHash(p), 17876606702824865573ull);
+
+  RegisterEffectFamilies();
+  EXPECT_EQ(FindEngineRow(106), &RunBordRow);
+}
+
+}  // namespace
