@@ -83,8 +83,13 @@ class ColCorDialogTest : public ::testing::Test {
   }
   static bool Same(const ColCorPar& a, const ColCorPar& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+  // Records the call and paints the preview a flat (200, 100, 50).
   static int32_t Record(const vmkviews::PreviewCall& call) {
     const ColCorPar* r = call.recordAs<ColCorPar>();
+    const size_t n = static_cast<size_t>(call.viewWidth) * static_cast<size_t>(call.viewHeight);
+    std::memset(call.planes[0], 200, n);
+    std::memset(call.planes[1], 100, n);
+    std::memset(call.planes[2], 50, n);
     Renders().push_back({plat::ui::Now(), call.shorts[4], call.viewWidth,
                          std::vector<int32_t>(r->w, r->w + kColCorWords)});
     return 0;

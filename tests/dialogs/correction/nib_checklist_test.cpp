@@ -1,0 +1,163 @@
+// Reads the four colour-correction windows of the bundle's nib and checks
+// every control the dialogs look up: its signature and number, its kind and
+// its command, against the tables of the dialogs' design.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct NibControl {
+  std::string kind;
+  std::string sig;
+  std::string cmd;
+  std::string classId;
+  int minimum = 0;
+  int maximum = 99;
+};
+
+struct Window {
+  std::map<int, std::vector<NibControl>> byId;
+  std::multiset<std::string> commands;
+};
+
+Window Read(const std::string& name) {
+  Window w;
+  QFile file(QString::fromStdString(std::string(VMK_SOURCE_DIR) + "/resources/nib/" + name + ".ui"));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+  QXmlStreamReader xml(&file);
+  std::vector<NibControl> stack;
+  std::vector<int> ids;
+  std::string property;
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (xml.isStartElement() && xml.name() == u"widget") {
+      stack.push_back({xml.attributes().value("class").toString().toStdString(), "", "", ""});
+      ids.push_back(-1);
+    } else if (xml.isStartElement() && xml.name() == u"property") {
+      property = xml.attributes().value("name").toString().toStdString();
+    } else if (xml.isStartElement() && !stack.empty() && (xml.name() == u"string" || xml.name() == u"number")) {
+      const std::string v = xml.readElementText().toStdString();
+      NibControl& c = stack.back();
+      if (property == "sig") c.sig = v;
+      if (property == "cmd") c.cmd = v;
+      if (property == "classId") c.classId = v;
+      if (property == "id") ids.back() = std::stoi(v);
+      if (property == "minimum") c.minimum = std::stoi(v);
+      if (property == "maximum") c.maximum = std::stoi(v);
+    } else if (xml.isEndElement() && xml.name() == u"widget") {
+      if (ids.back() >= 0) {
+        w.byId[ids.back()].push_back(stack.back());
+        if (!stack.back().cmd.empty()) w.commands.insert(stack.back().cmd);
+      }
+      stack.pop_back();
+      ids.pop_back();
+    }
+  }
+  EXPECT_FALSE(xml.hasError()) << name;
+  return w;
+}
+
+// One row of a dialog's control table: number, kind, command ("" none).
+struct Row {
+  int id;
+  const char* kind;
+  const char* cmd;
+};
+
+constexpr const char* V = "VmkCustomView";
+constexpr const char* Ind = "VmkIndicator";
+constexpr const char* Rad = "VmkRadioGroup";
+constexpr const char* Sl = "QSlider";
+constexpr const char* Ed = "QLineEdit";
+constexpr const char* Tx = "QLabel";
+constexpr const char* Pu = "QComboBox";
+constexpr const char* Cb = "QCheckBox";
+constexpr const char* Gr = "QGroupBox";
+constexpr const char* Bt = "QPushButton";
+constexpr const char* Ar = "VmkLittleArrows";
+
+void Check(const std::string& name, const std::string& sig, const std::string& key, const std::vector<Row>& rows) {
+  SCOPED_TRACE(name);
+  const Window w = Read(name);
+  for (const Row& r : rows) {
+    auto it = w.byId.find(r.id);
+    ASSERT_NE(it, w.byId.end()) << "control " << r.id;
+    ASSERT_EQ(it->second.size(), 1u) << "control " << r.id;
+    const NibControl& c = it->second.front();
+    EXPECT_EQ(c.sig, sig) << r.id;
+    EXPECT_EQ(c.kind, r.kind) << r.id;
+    EXPECT_EQ(c.cmd, r.cmd) << r.id;
+    if (c.cmd == "Span") {
+      EXPECT_EQ(c.minimum, 0);
+      EXPECT_EQ(c.maximum, 200);
+    }
+  }
+  // Every command of the shared table has a control.
+  for (const char* cmd : {"ok  ", "canc", "Bres", "Plib", "Bloa", "Bsav", "Cred", "Cgre", "Cblu", "Copa", "Popa",
+                          "Sopa", "Span", "Bdiv", "Bmul", "Bfpa", "Bsc1", "Rprv"})
+    EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+  std::set<std::string> views;
+  for (const auto& [id, cs] : w.byId)
+    for (const NibControl& c : cs)
+      if (c.kind == V) views.insert(c.classId);
+  EXPECT_EQ(views, (std::set<std::string>{"com.vellmarkstead." + key + ".HIima", "com.vellmarkstead." + key + ".HIpan"}));
+}
+
+TEST(NibChecklist, DeNoise) {
+  Check("DeNoise", "Dnoi", "dnoi",
+        {{9, V, ""},     {14, Ind, ""},   {19, Ind, ""},   {7, Rad, "Rprv"},  {25, Sl, "Smut"}, {16, Ed, ""},
+         {26, Sl, "Samt"}, {18, Ed, ""},  {35, Sl, "Site"}, {34, Ed, ""},     {36, Rad, "Rmod"}, {13, Sl, "Span"},
+         {11, Tx, ""},   {23, Bt, "Bdiv"}, {24, Bt, "Bmul"}, {8, Tx, ""},      {20, Tx, ""},      {21, Tx, ""},
+         {37, Pu, "Plib"}, {27, Gr, ""},  {31, Cb, "Copa"}, {28, Pu, "Popa"}, {29, Tx, ""},      {32, Sl, "Sopa"},
+         {30, Ed, ""}});
+}
+
+TEST(NibChecklist, Glimmerock) {
+  Check("Glimmerock", "Glim", "glim",
+        {{9, V, ""},      {14, Ind, ""},    {19, Ind, ""},    {7, Rad, "Rprv"},  {25, Sl, "Smut"}, {16, Ed, ""},
+         {26, Sl, "Samt"}, {18, Ed, ""},    {35, Sl, "Site"}, {34, Ed, ""},      {40, Sl, "Sgra"}, {39, Ed, ""},
+         {43, Sl, "Sdet"}, {42, Ed, ""},    {36, Rad, "Rmod"}, {13, Sl, "Span"}, {11, Tx, ""},     {23, Bt, "Bdiv"},
+         {24, Bt, "Bmul"}, {8, Tx, ""},     {20, Tx, ""},     {21, Tx, ""},      {37, Pu, "Plib"}, {27, Gr, ""},
+         {31, Cb, "Copa"}, {28, Pu, "Popa"}, {44, Tx, ""},    {29, Tx, ""},      {32, Sl, "Sopa"}, {30, Ed, ""}});
+}
+
+TEST(NibChecklist, Kevrantil) {
+  Check("Kevrantil", "Kfoc", "kevra",
+        {{11, V, ""},      {15, Ind, ""},     {20, Ind, ""},     {8, Rad, "Rprv"},  {1, "QTabWidget", "Tbch"},
+         {41, Cb, "Cact"}, {42, Tx, ""},      {16, Tx, ""},      {18, Tx, ""},      {34, Tx, ""},
+         {38, Tx, ""},     {26, Sl, "Sla0"},  {17, Ed, ""},      {27, Sl, "Sla1"},  {19, Ed, ""},
+         {36, Sl, "Sla2"}, {35, Ed, ""},      {40, Sl, "Sla3"},  {39, Ed, ""},      {14, Sl, "Span"},
+         {12, Tx, ""},     {24, Bt, "Bdiv"},  {25, Bt, "Bmul"},  {9, Tx, ""},       {21, Tx, ""},
+         {22, Tx, ""},     {37, Pu, "Plib"},  {28, Gr, ""},      {32, Cb, "Copa"},  {29, Pu, "Popa"},
+         {30, Tx, ""},     {33, Sl, "Sopa"},  {31, Ed, ""}});
+}
+
+TEST(NibChecklist, ChannelMix) {
+  std::vector<Row> rows = {{9, V, ""},        {14, Ind, ""},     {19, Ind, ""},  {7, Rad, "Rprv"}, {25, Sl, "Smut"},
+                           {16, Ed, ""},      {13, Sl, "Span"},  {11, Tx, ""},   {23, Bt, "Bdiv"}, {24, Bt, "Bmul"},
+                           {8, Tx, ""},       {20, Tx, ""},      {21, Tx, ""},   {34, Pu, "Plib"}, {35, Tx, ""},
+                           {26, Gr, ""},      {27, Pu, "Popa"},  {28, Cb, "Copa"}, {29, Ed, ""},   {30, Tx, ""},
+                           {31, Sl, "Sopa"}};
+  // Fields by source row (red, green, blue, constant) for the outputs red,
+  // green, blue, and their arrows with commands Li<output><source>.
+  const int fields[4][3] = {{18, 33, 37}, {39, 40, 41}, {44, 45, 46}, {38, 42, 47}};
+  const int arrows[4][3] = {{52, 53, 54}, {56, 57, 58}, {60, 61, 62}, {55, 59, 63}};
+  static const char* const commands[3][4] = {
+      {"LiR0", "LiR1", "LiR2", "LiR3"}, {"LiG0", "LiG1", "LiG2", "LiG3"}, {"LiB0", "LiB1", "LiB2", "LiB3"}};
+  for (int s = 0; s < 4; ++s)
+    for (int k = 0; k < 3; ++k) {
+      rows.push_back({fields[s][k], Ed, ""});
+      rows.push_back({arrows[s][k], Ar, commands[k][s]});
+    }
+  EXPECT_EQ(rows.size(), 45u);
+  Check("ChannelMix", "Cmix", "cmix", rows);
+}
+
+}  // namespace
