@@ -39,6 +39,22 @@ class CPathList {
   void ResetPivot() {}
   void BrushAround(int32_t, int32_t) {}
 
+  // --- Path tools ----------------------------------------------------------------
+  // One press of the current tool in the preview, followed until the button
+  // is released: the pointer less the two offsets is the press, feedback is
+  // drawn in XOR clipped to `clip` in the drawing parameters' port (else
+  // `port`).
+  void DoClick(GrafPtr port, int32_t offsetH, int32_t offsetV, Rect clip);
+  // Drag copies of the active paths with the mouse (moved, scaled about the
+  // pivot, turned about it) and put them back, or with Option at the
+  // release add them. 1 when a path was active, else 0.
+  int32_t MovePath(GrafPtr port, int32_t offsetH, int32_t offsetV);
+  int32_t ResizePath(GrafPtr port, int32_t offsetH, int32_t offsetV);
+  int32_t RotatePath(GrafPtr port, int32_t offsetH, int32_t offsetV);
+  // Activates the paths and selects the knots that lie in the port
+  // rectangle: 1 when a knot did.
+  int32_t ActivateWithinRect(Rect r);
+
   // --- Adding and removing -------------------------------------------------------
   int32_t AddPath(int16_t draw);
   void RemoveSelPath(int16_t draw);
@@ -188,6 +204,22 @@ class CPathList {
 
  private:
   CPath* Last() const;
+  // The tools' actions (path_tools.cpp); x, y is the press in path units,
+  // pt in port pixels.
+  void SelectAndEdit(Point pt, float x, float y, bool shift);
+  void AddKnotTool(Point pt, float x, float y, bool shift);
+  void InsertKnotTool(float x, float y);
+  void DragSelectedKnots(float x, float y);
+  void Marquee(Point from);
+  void RectangleTool(float x0, float y0, bool shift);
+  void EllipseTool(float x0, float y0, bool shift);
+  void StarTool(float x0, float y0);
+  void StepRepeatTool(float x0, float y0);
+  // A new path for a rubber band, given `knots` closed knots; null when
+  // the list takes no new path.
+  CPath* NewBandPath(int32_t knots);
+  // The interactive move (27), rotation (28) and scaling (29).
+  int32_t Reform(int16_t which);
   // Frees the whole chain and empties the list.
   void FreeAll();
 };
