@@ -2,22 +2,37 @@
 // default records (the texture also with turbulence 100 and 2048 particles), the plaid
 // beside G'MIC's weave when its development package was found; the cookie cutter and the
 // star and spirograph shapes (the star beside G'MIC's shape_star and blur), and the spray's
-// step and repeat with 32-pixel cells.
+// step and repeat with 32-pixel cells; the image combination with three generated entries
+// (its default record has none) beside libvips' composite2 "over" of three layers, and the
+// script's texture loader tiling a file over the composite.
 #include <benchmark/benchmark.h>
 
+#include <stdlib.h>
+
 #include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "bench_session.h"
+#include "app/core/file_records.h"
 #include "engines/patterns/backdrop_compo_engines.h"
+#include "engines/patterns/image_combination_engine.h"
 #include "engines/patterns/lens_flare_gradient_engines.h"
 #include "engines/patterns/misc_spray.h"
 #include "engines/patterns/path_shape_engines.h"
+#include "engines/patterns/script_image_loaders.h"
 #include "engines/patterns/texture_engine.h"
 #include "engines/patterns/weave_engine.h"
+#include "platform/imageio/image_io.h"
+#include "script/script_file.h"
 
 #if defined(VMK_PEER_GMIC)
 #include <gmic.h>
+#endif
+#if defined(VMK_PEER_VIPS)
+#include <vips/vips.h>
 #endif
 
 namespace {
@@ -196,6 +211,147 @@ void BM_Peer_Gmic_StarBlur(benchmark::State& state) {
   Items(state);
 }
 BENCHMARK(BM_Peer_Gmic_StarBlur)->Unit(benchmark::kMillisecond);
+#endif
+
+// ---- Image combination and the texture loader ----
+
+// Three 512 x 384 pictures written once into a temporary folder: the combination's entries
+// and the loader's texture.
+struct EntryFiles {
+  std::string folder;
+  std::string paths[3];
+  EntryFiles() {
+    char pattern[] = "/tmp/vmk-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return;
+    folder = pattern;
+    constexpr uint32_t w = 512, h = 384;
+    std::vector<uint8_t> px(size_t{w} * h * 4);
+    for (int32_t k = 0; k < 3; ++k) {
+      for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>((i * (3 + k)) & 255);
+      plat::imageio::PixelSource src{px.data(), size_t{w} * 4, w, h, 1};
+      paths[k] = folder + "/entry" + std::to_string(k) + ".tif";
+      plat::imageio::WriteImage(paths[k], plat::imageio::kTypeTIFF, {}, src);
+    }
+  }
+  ~EntryFiles() {
+    std::error_code ec;
+    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+  }
+};
+
+const EntryFiles& Entries() {
+  static const EntryFiles files;
+  return files;
+}
+
+fichier FileOf(const std::string& path) {
+  fichier f;
+  Init_FicStruct(&f);
+  SetFicFromPosix(&f, path);
+  return f;
+}
+
+void BM_CombIma_ThreeEntries(benchmark::State& state) {
+  BenchSession session;
+  auto rec = std::make_unique<CombImaPar>();
+  Init_CombImaPar(rec.get(), 1);
+  for (int32_t k = 0; k < 3; ++k) {
+    const fichier f = FileOf(Entries().paths[k]);
+    AddCombIma(rec.get(), kCombImaMaxEntries, &f);
+    rec->infos[k].opacity = 70;
+  }
+  Picture pic;
+  for (auto _ : state) {
+    MiscCombIma e;
+    e.SetCombImaPar(rec.get());
+    e.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.0f, 1.0f,
+              pic.p[0].data(), pic.p[1].data(), pic.p[2].data(), nullptr, nullptr);
+    benchmark::DoNotOptimize(pic.p[0].data());
+  }
+  Items(state);
+}
+BENCHMARK(BM_CombIma_ThreeEntries)->Unit(benchmark::kMillisecond);
+
+// A 200 x 200 tile of a file laid over the composite planes of a script.
+void BM_LoadTextureFile_Composite(benchmark::State& state) {
+  BenchSession session;
+  ScriptFile script;
+  if (script.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1) != 0) {
+    state.SkipWithError("no script planes");
+    return;
+  }
+  script.previewScaleX = script.previewScaleY = 1.0f;
+  Picture pic;
+  for (int32_t k = 0; k < 3; ++k) {
+    uint8_t* p = script.ChannelPlane(3 + k, 1);
+    std::copy(pic.p[k].begin(), pic.p[k].end(), p);
+  }
+  Oprn op;
+  op.Act = 1;
+  op.ToChannel = 2;
+  op.Param1 = op.Param2 = 200;
+  op.FileOprn = new fichier(FileOf(Entries().paths[0]));
+  for (auto _ : state) benchmark::DoNotOptimize(LoadTextureFile(&script, &op));
+  Items(state);
+}
+BENCHMARK(BM_LoadTextureFile_Composite)->Unit(benchmark::kMillisecond);
+
+#if defined(VMK_PEER_VIPS)
+// libvips laying three RGBA layers of 70 % alpha "over" an opaque base of the same size,
+// computed into memory single-threaded like ours (the layers are already decoded: the
+// loading and resizing our entries do is not in this time).
+void BM_Peer_Vips_Composite2Over(benchmark::State& state) {
+  if (VIPS_INIT("bench_pattern_engines") != 0) {
+    state.SkipWithError("libvips would not start");
+    return;
+  }
+  vips_concurrency_set(1);
+  const size_t n = size_t{kW} * kH;
+  std::vector<uint8_t> layers[4];
+  Picture pic;
+  for (int32_t l = 0; l < 4; ++l) {
+    layers[l].resize(n * 4);
+    for (size_t i = 0; i < n; ++i) {
+      for (int32_t k = 0; k < 3; ++k)
+        layers[l][4 * i + k] = l == 0 ? pic.p[k][i] : static_cast<uint8_t>((i * (2 + l)) & 255);
+      layers[l][4 * i + 3] = l == 0 ? 255 : 178;
+    }
+  }
+  for (auto _ : state) {
+    VipsImage* in[4];
+    for (int32_t l = 0; l < 4; ++l) {
+      VipsImage* raw = vips_image_new_from_memory(layers[l].data(), layers[l].size(), kW, kH, 4,
+                                                  VIPS_FORMAT_UCHAR);
+      // Bytes from memory carry no colour space; these are sRGB with alpha.
+      if (vips_copy(raw, &in[l], "interpretation", VIPS_INTERPRETATION_sRGB, nullptr) != 0)
+        in[l] = raw;
+      else
+        g_object_unref(raw);
+    }
+    VipsImage* acc = in[0];
+    g_object_ref(acc);
+    for (int32_t l = 1; l < 4 && acc != nullptr; ++l) {
+      VipsImage* out = nullptr;
+      if (vips_composite2(acc, in[l], &out, VIPS_BLEND_MODE_OVER, nullptr) != 0) {
+        state.SkipWithError(vips_error_buffer());
+        out = nullptr;
+      }
+      g_object_unref(acc);
+      acc = out;
+    }
+    if (acc != nullptr) {
+      size_t length = 0;
+      void* bytes = vips_image_write_to_memory(acc, &length);
+      if (bytes == nullptr) state.SkipWithError(vips_error_buffer());
+      benchmark::DoNotOptimize(bytes);
+      g_free(bytes);
+      g_object_unref(acc);
+    }
+    for (VipsImage* im : in) g_object_unref(im);
+  }
+  Items(state);
+}
+BENCHMARK(BM_Peer_Vips_Composite2Over)->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
 
 }  // namespace

@@ -182,6 +182,39 @@ Picture Bumps() {
   return DrawGrey(128, 128, [&](uint32_t, uint32_t, float u, float v) { return n.At(u, v); });
 }
 
+// Two-channel displacement maps: red moves along x, green along y, 128 moves nothing
+// (blue stays 128).
+template <typename F>
+Picture DrawShift(uint32_t w, uint32_t h, F shift) {
+  return Draw(w, h, [&](uint32_t, uint32_t, float u, float v, float* r, float* g, float* b) {
+    float dx = 0, dy = 0;
+    shift(u - 0.5f, v - 0.5f, &dx, &dy);
+    *r = 128.0f + 127.0f * std::clamp(dx, -1.0f, 1.0f);
+    *g = 128.0f + 127.0f * std::clamp(dy, -1.0f, 1.0f);
+    *b = 128.0f;
+  });
+}
+
+// A turn about the centre, strongest half way out and gone at the rim.
+Picture Swirl() {
+  return DrawShift(128, 128, [](float x, float y, float* dx, float* dy) {
+    const float d = std::hypot(x, y) / 0.5f;
+    const float s = d < 1.0f ? std::sin(kPi * d) : 0.0f;
+    *dx = -y * 2.0f * s;
+    *dy = x * 2.0f * s;
+  });
+}
+
+// A bulge: points pushed out from the centre, most at mid radius.
+Picture Lens() {
+  return DrawShift(128, 128, [](float x, float y, float* dx, float* dy) {
+    const float d = std::hypot(x, y) / 0.5f;
+    const float s = d < 1.0f ? 1.0f - d : 0.0f;
+    *dx = x * 3.0f * s;
+    *dy = y * 3.0f * s;
+  });
+}
+
 Picture Spot() {
   return DrawGrey(128, 128, [](uint32_t, uint32_t, float u, float v) {
     const float d = std::hypot(u - 0.5f, v - 0.5f) / 0.5f;
@@ -265,7 +298,7 @@ Picture Generic() {
   });
 }
 
-Picture Rose() {
+Picture RoseColours() {
   return Draw(128, 128, [](uint32_t, uint32_t, float u, float v, float* r, float* g, float* b) {
     const float dx = u - 0.5f, dy = v - 0.5f;
     const float a = std::atan2(dy, dx), d = std::hypot(dx, dy) / 0.45f;
@@ -276,6 +309,23 @@ Picture Rose() {
     *g = Mix(238, 40, inside) * (1 - ring) + 90 * ring;
     *b = Mix(225, 70, inside) * (1 - ring) + 40 * ring;
   });
+}
+
+// The border's default tile: the rose and its ring keep their alpha, the ground around the
+// flower is see-through, so a border that merges by the tile's alpha shows the flower alone.
+Picture Rose() {
+  Picture p = RoseColours();
+  for (uint32_t y = 0; y < p.height; ++y)
+    for (uint32_t x = 0; x < p.width; ++x) {
+      const float u = (static_cast<float>(x) + 0.5f) / static_cast<float>(p.width);
+      const float v = (static_cast<float>(y) + 0.5f) / static_cast<float>(p.height);
+      const float dx = u - 0.5f, dy = v - 0.5f;
+      const float a = std::atan2(dy, dx), d = std::hypot(dx, dy) / 0.45f;
+      const float inside = Clamp01((std::fabs(std::cos(2.5f * a)) - d) * 8.0f);
+      const float ring = Clamp01(1.0f - std::fabs(d - 1.0f) * 12.0f);
+      p.SetAlpha(x, y, Byte(255.0f * std::max(inside, ring)));
+    }
+  return p;
 }
 
 Picture Sunset() {
@@ -497,6 +547,8 @@ const std::vector<Item>& Library() {
       {"Tiles1/hexagons.tif", Hexagons},
       {"Tiles1/Displace/ripple.tif", Ripple},
       {"Tiles1/Displace/bumps.tif", Bumps},
+      {"Tiles1/Displace/swirl.tif", Swirl},
+      {"Tiles1/Displace/lens.tif", Lens},
       {"Tiles1/Lights/spot.tif", Spot},
       {"Tiles1/Lights/window.tif", WindowLight},
       {"Sprays/softdot.tif", SoftDot},
@@ -505,7 +557,7 @@ const std::vector<Item>& Library() {
       {"Sprays/brush_flat_bristle.tif", FlatBristleBrush},
       {"Sprays/brush_dry.tif", DryBrush},
       {"Images/generic.tif", Generic},
-      {"Images/mirvder_rose.tif", Rose},
+      {"Images/mirvder_rose.tif", Rose, true},
       {"Images/sunset.jpg", Sunset},
       {"Edges/soft.tif", SoftEdge},
       {"Edges1/torn.tif", TornEdge},
@@ -550,7 +602,9 @@ bool MakeLibrary(const std::string& makersFolder, std::string* message) {
     src.bytesPerComponent = 1;
     const std::string path = (fs::path(makersFolder) / item.path).string();
     std::string why;
-    if (plat::imageio::WriteImage(path, TypeOf(path), props, src, &why) != plat::imageio::kOk) {
+    const int st = item.alpha ? plat::imageio::WriteRgbaTiff(path, src, &why)
+                              : plat::imageio::WriteImage(path, TypeOf(path), props, src, &why);
+    if (st != plat::imageio::kOk) {
       if (message != nullptr) *message = "cannot write " + item.path + ": " + why;
       return false;
     }

@@ -14,7 +14,8 @@
 
 namespace content {
 
-// An 8-bit RGB picture (a fourth byte per pixel, unused, for the writers).
+// An 8-bit RGB picture with a fourth byte per pixel: opaque unless the picture sets its
+// alpha, and written only for the items that keep it.
 struct Picture {
   uint32_t width = 0;
   uint32_t height = 0;
@@ -29,13 +30,16 @@ struct Picture {
     p[3] = 255;
   }
   void SetGrey(uint32_t x, uint32_t y, uint8_t v) { Set(x, y, v, v, v); }
+  void SetAlpha(uint32_t x, uint32_t y, uint8_t a) { pixels[(size_t{y} * width + x) * 4 + 3] = a; }
 };
 
 // One file of the library: where it goes below the maker's folder
-// ("Tiles1/Displace/ripple.tif") and how it is drawn.
+// ("Tiles1/Displace/ripple.tif"), how it is drawn, and whether its alpha is written
+// (an RGBA TIFF with straight alpha; the others are written opaque).
 struct Item {
   std::string path;
   Picture (*draw)();
+  bool alpha = false;
 };
 
 // Every file of the library, folder by folder.

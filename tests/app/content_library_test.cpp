@@ -81,6 +81,27 @@ TEST_F(ContentLibrary, SameFilesEveryRunAndGreyMapsAreGrey) {
   }
 }
 
+TEST_F(ContentLibrary, ShiftMapsMoveAlongTwoAxesAndTheRoseKeepsItsAlpha) {
+  for (const char* map : {"Tiles1/Displace/swirl.tif", "Tiles1/Displace/lens.tif"}) {
+    uint32_t w = 0, h = 0;
+    std::vector<uint8_t> argb;
+    ASSERT_EQ(io::DecodeARGB((makers_ / map).string(), &w, &h, &argb), io::kOk) << map;
+    bool twoAxes = false;
+    for (size_t i = 0; i < argb.size(); i += 4) twoAxes = twoAxes || argb[i + 1] != argb[i + 2];
+    EXPECT_TRUE(twoAxes) << map;
+    // The corners lie outside the moving disc: 128 in red, green and blue moves nothing.
+    for (size_t at : {size_t{0}, argb.size() - 4})
+      for (int c = 1; c < 4; ++c) EXPECT_EQ(argb[at + c], 128) << map;
+  }
+  uint32_t w = 0, h = 0;
+  std::vector<uint8_t> argb;
+  ASSERT_EQ(io::DecodeARGB((makers_ / "Images" / "mirvder_rose.tif").string(), &w, &h, &argb),
+            io::kOk);
+  const size_t centre = (size_t{h / 2} * w + w / 2) * 4;
+  EXPECT_EQ(argb[0], 0);          // the ground in the corner is see-through
+  EXPECT_EQ(argb[centre], 255);   // the flower is opaque
+}
+
 TEST_F(ContentLibrary, AMovedContentFileIsFoundInTheLibrary) {
   ASSERT_TRUE(SetFicFromPosix(&gPer->makersFolder, makers_.string()));
   fichier f;
