@@ -1,16 +1,31 @@
 // Quadrilateral warps on a 2048 x 1536 RGB picture: the inverse-bilinear
 // distortion onto a rotated quadrilateral, the forward quad-to-quad map, and
 // the bilinear pull through displacement maps that the grid and lens engines
-// apply after building their maps.
+// apply after building their maps. The brush family's warp of four planes
+// through full-size 32-bit maps, beside OpenCV's nearest-sample remap on the
+// same maps when OpenCV is present; one dab of the displacement brush; the
+// curved-cell lattice and path-to-path warps into 500 x 500 maps.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <utility>
 #include <vector>
 
+#include "paths/path_list.h"
+#include "paths/path_warps.h"
+#include "raster/displacement_brush.h"
 #include "raster/displacement_resample.h"
 #include "raster/distortion_warp.h"
 #include "raster/quad_mapping.h"
+#include "raster/warp_frame_record.h"
+#include "raster/warp_lattice.h"
+
+#if defined(VMK_PEER_OPENCV)
+#include <opencv2/imgproc.hpp>
+#endif
 
 namespace {
 
@@ -113,5 +128,142 @@ void BM_ComputeBufRGBInterDisAtXY(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * int64_t{kW} * kH);
 }
 BENCHMARK(BM_ComputeBufRGBInterDisAtXY)->Unit(benchmark::kMillisecond);
+
+// Brush-family maps over the whole picture: a swirl of up to 12 pixels.
+struct BrushMaps {
+  BrushMaps() : x(kW * kH), y(kW * kH) {
+    for (int32_t r = 0; r < kH; ++r) {
+      for (int32_t c = 0; c < kW; ++c) {
+        const double dx = (c - kW / 2.0) / kW, dy = (r - kH / 2.0) / kH;
+        x[r * kW + c] = kBrushMapNeutral + static_cast<int32_t>(128.0 * 12.0 * dy);
+        y[r * kW + c] = kBrushMapNeutral - static_cast<int32_t>(128.0 * 12.0 * dx);
+      }
+    }
+  }
+  std::vector<uint32_t> x, y;
+};
+
+void BM_Xlong_CompuDisplace(benchmark::State& state) {
+  Picture src;
+  BrushMaps maps;
+  std::vector<uint8_t> dr(kW * kH), dg(kW * kH), db(kW * kH);
+  for (auto _ : state) {
+    Xlong_CompuDisplace(kH, kW, kH, kW, 0, 0, kW - 1, kH - 1, 1.0f, src.r.data(), src.g.data(),
+                        src.b.data(), nullptr, dr.data(), dg.data(), db.data(), nullptr,
+                        maps.x.data(), maps.y.data(), 100, 1.0f);
+    benchmark::DoNotOptimize(dr.data());
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t{kW} * kH);
+}
+BENCHMARK(BM_Xlong_CompuDisplace)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+#if defined(VMK_PEER_OPENCV)
+// The same maps as absolute float positions, three planes remapped.
+void BM_Peer_OpenCV_RemapNearest(benchmark::State& state) {
+  Picture src;
+  BrushMaps maps;
+  cv::Mat mx(kH, kW, CV_32FC1), my(kH, kW, CV_32FC1);
+  for (int32_t r = 0; r < kH; ++r) {
+    for (int32_t c = 0; c < kW; ++c) {
+      const int32_t i = r * kW + c;
+      mx.at<float>(r, c) = static_cast<float>(c + (static_cast<int32_t>(maps.x[i]) - 32768) / 128);
+      my.at<float>(r, c) = static_cast<float>(r + (static_cast<int32_t>(maps.y[i]) - 32768) / 128);
+    }
+  }
+  const cv::Mat inR(kH, kW, CV_8UC1, src.r.data()), inG(kH, kW, CV_8UC1, src.g.data()),
+      inB(kH, kW, CV_8UC1, src.b.data());
+  cv::Mat outR, outG, outB;
+  for (auto _ : state) {
+    cv::remap(inR, outR, mx, my, cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar(255));
+    cv::remap(inG, outG, mx, my, cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar(255));
+    cv::remap(inB, outB, mx, my, cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar(255));
+    benchmark::DoNotOptimize(outR.data);
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t{kW} * kH);
+}
+BENCHMARK(BM_Peer_OpenCV_RemapNearest)->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif
+
+void BM_X_Brush_Displace_Radius50(benchmark::State& state) {
+  BrushMaps maps;
+  const BrushMaps orig;
+  std::vector<int32_t> weights(101 * 101);
+  X_prepare_Brush(weights.data(), 50, 100);
+  std::vector<uint16_t> brush(weights.begin(), weights.end());
+  X_Brush_Displace(0, kH, kW, kH, kW, 0, 0, kW - 1, kH - 1, 1.0f, 1.0f, maps.x.data(),
+                   maps.y.data(), orig.x.data(), orig.y.data(), brush.data(), 1000, 700, 50, 0,
+                   0, 100, 0, 50);
+  int32_t step = 0;
+  for (auto _ : state) {
+    step = (step + 1) % 100;
+    X_Brush_Displace(1, kH, kW, kH, kW, 0, 0, kW - 1, kH - 1, 1.0f, 1.0f, maps.x.data(),
+                     maps.y.data(), orig.x.data(), orig.y.data(), brush.data(), 1000 + step, 700,
+                     50, 0, 0, 100, 0, 50);
+    benchmark::DoNotOptimize(maps.x.data());
+  }
+}
+BENCHMARK(BM_X_Brush_Displace_Radius50)->Unit(benchmark::kMicrosecond);
+
+// A frame record in pixels over a 500 x 500 picture.
+std::unique_ptr<TCWrap> PixelFrame() {
+  auto f = std::make_unique<TCWrap>();
+  f->kind = 1;
+  f->width1 = f->height1 = 500.0f;
+  f->width2 = f->height2 = 500.0f;
+  f->resolution = 72.0f;
+  return f;
+}
+
+// An 8 x 8 lattice with straight handles, the destination bent by a wave.
+void BM_X_Grcrvinout_buffer_8x8(benchmark::State& state) {
+  auto f = PixelFrame();
+  InitGrid(8, 8, 500, 500, 500, 500, f.get());
+  for (int32_t k = 0; k < 81; ++k) f->set2.x[k] += 10.0f * std::sin(f->set2.y[k] * 0.02f);
+  for (TCWrapNodes* s : {&f->set1, &f->set2}) {
+    for (int32_t k = 0; k < 81; ++k) {
+      const int32_t i = k % 9, j = k / 9;
+      auto third = [&](int32_t o, float* hx, float* hy) {
+        hx[k] = s->x[k] + (s->x[o] - s->x[k]) / 3.0f;
+        hy[k] = s->y[k] + (s->y[o] - s->y[k]) / 3.0f;
+      };
+      third(i > 0 ? k - 1 : k, s->prevColX, s->prevColY);
+      third(i < 8 ? k + 1 : k, s->nextColX, s->nextColY);
+      third(j > 0 ? k - 9 : k, s->prevRowX, s->prevRowY);
+      third(j < 8 ? k + 9 : k, s->nextRowX, s->nextRowY);
+    }
+  }
+  std::vector<uint16_t> mx(500 * 500), my(500 * 500);
+  for (auto _ : state) {
+    X_Grcrvinout_buffer(1, 500, 0, 500, 500, mx.data(), my.data(), f.get());
+    benchmark::DoNotOptimize(mx.data());
+  }
+}
+BENCHMARK(BM_X_Grcrvinout_buffer_8x8)->Unit(benchmark::kMillisecond);
+
+CPathList* Outline(std::initializer_list<std::pair<float, float>> pts) {
+  auto* list = new CPathList(0);
+  auto* p = new CPath;
+  for (const auto& [x, y] : pts) p->AddPoint(new CPathPoint(x, y, 0));
+  CPathPoint* last = p->first;
+  while (last->next != nullptr) last = last->next;
+  last->next = p->first;
+  p->first->prev = last;
+  p->closed = 1;
+  list->first = p;
+  return list;
+}
+
+void BM_PathToPath(benchmark::State& state) {
+  auto f = PixelFrame();
+  std::unique_ptr<CPathList> a(Outline({{50, 50}, {450, 50}, {450, 450}, {50, 450}}));
+  std::unique_ptr<CPathList> b(Outline({{80, 40}, {300, 90}, {470, 420}, {30, 380}, {60, 200}}));
+  std::vector<uint16_t> mx(500 * 500, 32768), my(500 * 500, 32768);
+  float sa[4], sb[4];
+  for (auto _ : state) {
+    PathToPath(500, 500, 500, 0, mx.data(), my.data(), f.get(), a.get(), b.get(), sa, sb);
+    benchmark::DoNotOptimize(mx.data());
+  }
+}
+BENCHMARK(BM_PathToPath)->Unit(benchmark::kMillisecond);
 
 }  // namespace

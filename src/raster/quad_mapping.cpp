@@ -198,6 +198,29 @@ int32_t QuadToQuadDisRea(int32_t h, int32_t w, uint32_t* const* xMap, uint32_t* 
   return n;
 }
 
+int32_t QuadToQuadLong(int32_t width, int32_t height, int32_t /*unused1*/, int32_t /*unused2*/,
+                       int32_t /*unused3*/, int32_t /*unused4*/, int32_t /*unused5*/,
+                       int32_t /*unused6*/, uint32_t* mapX, uint32_t* mapY, int32_t ax0,
+                       int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2,
+                       int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1,
+                       int32_t by1, int32_t bx2, int32_t by2, int32_t bx3, int32_t by3) {
+  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
+  if (n < 2 || mapX == nullptr || mapY == nullptr) return n;
+  const float fw = static_cast<float>(width);
+  const float fh = static_cast<float>(height);
+  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), height, width,
+       [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+         if (xa < 0.0f || xa >= fw || ya < 0.0f || ya >= fh) return;
+         const size_t k = static_cast<size_t>(y) * width + x;
+         // The brush family holds its 32-bit values to 0..65536.
+         mapX[k] = static_cast<uint32_t>(std::clamp(kQuadMapNeutral - step128(xb, xa), 0, 65536));
+         mapY[k] = static_cast<uint32_t>(std::clamp(kQuadMapNeutral - step128(yb, ya), 0, 65536));
+       });
+  return n;
+}
+
 void QuadToQuad(int32_t h, int32_t w, uint16_t* xMap, uint16_t* yMap, int32_t ax0, int32_t ay0,
                 int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t ax3, int32_t ay3,
                 int32_t bx0, int32_t by0, int32_t bx1, int32_t by1, int32_t bx2, int32_t by2,

@@ -44,6 +44,17 @@ int32_t QuadToQuadDisRea(int32_t h, int32_t w, uint32_t* const* xMap, uint32_t* 
                          int32_t bx1, int32_t by1, int32_t bx2, int32_t by2, int32_t bx3,
                          int32_t by3);
 
+// The brush family's flat 32-bit maps (width x height, 32768 + 128 x d):
+// each destination pixel of B receives the offset back to its source point
+// in A, written where that source point lies inside the plane. The six
+// values are not read. Returns n.
+int32_t QuadToQuadLong(int32_t width, int32_t height, int32_t unused1, int32_t unused2,
+                       int32_t unused3, int32_t unused4, int32_t unused5, int32_t unused6,
+                       uint32_t* mapX, uint32_t* mapY, int32_t ax0, int32_t ay0, int32_t ax1,
+                       int32_t ay1, int32_t ax2, int32_t ay2, int32_t ax3, int32_t ay3,
+                       int32_t bx0, int32_t by0, int32_t bx1, int32_t by1, int32_t bx2,
+                       int32_t by2, int32_t bx3, int32_t by3);
+
 // 16-bit coordinate maps (flat, 32768 neutral) of the mapping. The maps hold
 // 500 x 500 entries; a w x h beyond that writes nothing.
 void QuadToQuad(int32_t h, int32_t w, uint16_t* xMap, uint16_t* yMap, int32_t ax0, int32_t ay0,
