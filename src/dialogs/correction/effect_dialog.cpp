@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/core/text_helpers.h"
+#include "app/ui/dialog_items.h"
 #include "app/ui/file_menus.h"
 #include "engines/records/param_record.h"
 #include "host/session/app_object.h"
@@ -57,17 +58,23 @@ int32_t AtLeastOne(int32_t v) { return v > 0 ? v : 1; }
 
 int32_t OneToOneSide(int32_t size) { return std::min(50000000 / AtLeastOne(size), kWhole); }
 
-}  // namespace
+// A number field as a dialog item: its window, signature and number.
+DialogRef DialogOf(tb::ControlRef c) { return {tb::GetControlOwner(c), tb::GetControlID(c).signature}; }
+int16_t ItemOf(tb::ControlRef c) { return static_cast<int16_t>(tb::GetControlID(c).id); }
 
+// What a number field holds; text that does not begin with a number (an
+// empty field, a lone '-') reads 0.
 int32_t FieldNumber(tb::ControlRef field) {
   int32_t v = 0;
-  VMK_StringToNum(tb::GetControlText(field).c_str(), &v);
+  if (field != nullptr) GetDlgLong(DialogOf(field), ItemOf(field), &v);
   return v;
 }
 
 void ShowFieldNumber(tb::ControlRef field, int32_t value) {
-  tb::SetControlText(field, Format("%ld", static_cast<long>(value)));
+  if (field != nullptr) PutDlgLong(DialogOf(field), ItemOf(field), value);
 }
+
+}  // namespace
 
 // ---- construction ----
 

@@ -225,8 +225,3 @@ class EffectDialog {
   VMKimabox* main_ = nullptr;
   VMKimabox* nav_ = nullptr;
 };
-
-// The integer a number field holds: text that does not begin with a number
-// (an empty field, a lone '-') reads 0.
-int32_t FieldNumber(plat::tb::ControlRef field);
-void ShowFieldNumber(plat::tb::ControlRef field, int32_t value);

@@ -14,6 +14,7 @@
 
 #include "app/folder_scans.h"
 #include "engines/correction/colour_correction.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/ApePlugInUtilities/image_files.h"
 #include "host/bundle_fixture.h"
 #include "host/session/app_object.h"
@@ -43,8 +44,9 @@ class ColCorDialogTest : public ::testing::Test {
  protected:
   void SetUp() override { Start(1200, 900); }
   void TearDown() override {
-    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewColCor, 0, previous_);
+    SetSessionSpanImages(nullptr, nullptr);
     app_.reset();
+    vmkviews::RegisterPreviewEngines();
     driver_.Pump();
     gPer = nullptr;
     gFilterRecord = nullptr;
@@ -64,9 +66,27 @@ class ColCorDialogTest : public ::testing::Test {
     app_ = std::make_unique<VMKapp>();
     ASSERT_EQ(app_->InitNibRef(1), 0);
     app_->appData.documents[0] = new VMKdoc();
-    previous_ = vmkviews::FindPreviewEngine(vmkviews::kPreviewColCor, 0);
+    record_.inLastPlane = 2;
     vmkviews::RegisterPreviewEngine(vmkviews::kPreviewColCor, 0, Record);
     Renders().clear();
+  }
+  // The document's picture: a pattern of gradients and fine texture, shown
+  // through the real colour-correction engine.
+  void UsePhoto() {
+    const uint32_t w = static_cast<uint32_t>(record_.imageWidth);
+    const uint32_t h = static_cast<uint32_t>(record_.imageHeight);
+    photo_ = PixelBuffer(w, h, 1, 4);
+    for (uint32_t y = 0; y < h; ++y)
+      for (uint32_t x = 0; x < w; ++x) {
+        uint8_t* p = photo_.rowPtr(y) + 4 * x;
+        const uint32_t grain = (x * 7919u + y * 104729u) % 61u;
+        p[0] = static_cast<uint8_t>(x * 255 / w / 2 + grain);
+        p[1] = static_cast<uint8_t>(y * 255 / h / 2 + ((x / 40 + y / 40) % 2) * 60);
+        p[2] = static_cast<uint8_t>(((x - w / 2) * (x - w / 2) + (y - h / 2) * (y - h / 2)) / (w + h) / 2 % 200);
+        p[3] = 255;
+      }
+    SetSessionSpanImages(&photo_, &unused_);
+    vmkviews::RegisterPreviewEngines();
   }
   // Renders of the main view (the navigator's planes are narrower).
   std::vector<ColCorRender> MainRenders() const {
@@ -100,7 +120,8 @@ class ColCorDialogTest : public ::testing::Test {
   TestBundle bundle_;
   plat::tb::test::Driver driver_;
   std::unique_ptr<VMKapp> app_;
-  vmkviews::PreviewEngine previous_ = nullptr;
+  PixelBuffer photo_;
+  PixelBuffer unused_;
 };
 
 }  // namespace vmktest
