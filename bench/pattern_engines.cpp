@@ -4,7 +4,8 @@
 // star and spirograph shapes (the star beside G'MIC's shape_star and blur), and the spray's
 // step and repeat with 32-pixel cells; the image combination with three generated entries
 // (its default record has none) beside libvips' composite2 "over" of three layers, and the
-// script's texture loader tiling a file over the composite.
+// script's texture loader tiling a file over the composite; the default border and the
+// screen with 5 % cells, both on a tile file with alpha.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -18,10 +19,12 @@
 #include "bench_session.h"
 #include "app/core/file_records.h"
 #include "engines/patterns/backdrop_compo_engines.h"
+#include "engines/patterns/border_engine.h"
 #include "engines/patterns/image_combination_engine.h"
 #include "engines/patterns/lens_flare_gradient_engines.h"
 #include "engines/patterns/misc_spray.h"
 #include "engines/patterns/path_shape_engines.h"
+#include "engines/patterns/screen_engine.h"
 #include "engines/patterns/script_image_loaders.h"
 #include "engines/patterns/texture_engine.h"
 #include "engines/patterns/weave_engine.h"
@@ -353,5 +356,78 @@ void BM_Peer_Vips_Composite2Over(benchmark::State& state) {
 }
 BENCHMARK(BM_Peer_Vips_Composite2Over)->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
+
+// ---- Border and screen ----
+
+// A 128 x 128 tile with a round alpha, written once into a scratch folder for the border and
+// the screen, which read their tiles from files.
+struct TileFile {
+  std::filesystem::path folder;
+  fichier file;
+  TileFile() {
+    std::string t = (std::filesystem::temp_directory_path() / "vmk-bench-XXXXXX").string();
+    if (mkdtemp(t.data()) == nullptr) return;
+    folder = t;
+    std::vector<uint8_t> px(128 * 128 * 4);
+    for (uint32_t y = 0; y < 128; ++y)
+      for (uint32_t x = 0; x < 128; ++x) {
+        uint8_t* q = px.data() + (y * 128 + x) * 4;
+        const int32_t dx = static_cast<int32_t>(x) - 64, dy = static_cast<int32_t>(y) - 64;
+        q[0] = static_cast<uint8_t>(x * 2);
+        q[1] = static_cast<uint8_t>(y * 2);
+        q[2] = 90;
+        q[3] = dx * dx + dy * dy < 60 * 60 ? 255 : 0;
+      }
+    plat::imageio::PixelSource src;
+    src.base = px.data();
+    src.rowBytes = 128 * 4;
+    src.width = 128;
+    src.height = 128;
+    const std::string path = (folder / "tile.tif").string();
+    if (plat::imageio::WriteRgbaTiff(path, src) == plat::imageio::kOk) SetFicFromPosix(&file, path);
+  }
+  ~TileFile() {
+    std::error_code ec;
+    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+  }
+};
+
+// The default border (one layer of picture tiles, four cells a side) with the tile file.
+void BM_Border_Default(benchmark::State& state) {
+  BenchSession session;
+  TileFile tile;
+  auto r = std::make_unique<BordPar>();
+  Init_BordPar(r.get(), kW, kH, 0, 1, 1, 1);
+  for (fichier& f : r->layers[0].files) f = tile.file;
+  Picture pic;
+  for (auto _ : state) {
+    MiscBord e;
+    e.SetBordPar(r.get());
+    e.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.0f, 1.0f,
+              pic.p[0].data(), pic.p[1].data(), pic.p[2].data(), nullptr, nullptr);
+    benchmark::DoNotOptimize(pic.p[0].data());
+  }
+  Items(state);
+}
+BENCHMARK(BM_Border_Default)->Unit(benchmark::kMillisecond);
+
+// The screen in image mode 0 with cells of 5 % of the picture (a 20 x 20 grid).
+void BM_Screen_Mode0_Cells5(benchmark::State& state) {
+  BenchSession session;
+  TileFile tile;
+  auto r = std::make_unique<ScreenPar>();
+  Init_ScreenPar(r.get(), 0);
+  r->images[0] = tile.file;
+  Picture pic;
+  for (auto _ : state) {
+    MiscScreen e;
+    e.SetScreenPar(r.get());
+    e.FillBuf(3, 0, 255, 0, kW, kH, 0, 0, kW, kH, pic.p[0].data(), pic.p[1].data(),
+              pic.p[2].data(), nullptr, 10, 10, 0, 0);
+    benchmark::DoNotOptimize(pic.p[0].data());
+  }
+  Items(state);
+}
+BENCHMARK(BM_Screen_Mode0_Cells5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
