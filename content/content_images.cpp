@@ -501,8 +501,10 @@ Picture CeramicTiles() {
   });
 }
 
+// Frame bands round a see-through middle: a border merging by the tile's alpha keeps the
+// picture inside the bands.
 Picture FrameBands() {
-  return Draw(128, 128, [](uint32_t x, uint32_t y, float, float, float* r, float* g, float* b) {
+  Picture p = Draw(128, 128, [](uint32_t x, uint32_t y, float, float, float* r, float* g, float* b) {
     const uint32_t d = std::min(std::min(x, 127 - x), std::min(y, 127 - y));
     const uint32_t band = d / 8;
     const float t = 0.75f + 0.25f * std::cos(kPi * static_cast<float>(d % 8) / 8.0f);
@@ -512,13 +514,63 @@ Picture FrameBands() {
       *r = 220 * t, *g = 190 * t, *b = 120 * t;
     }
   });
+  for (uint32_t y = 0; y < 128; ++y)
+    for (uint32_t x = 0; x < 128; ++x) {
+      const uint32_t d = std::min(std::min(x, 127 - x), std::min(y, 127 - y));
+      p.SetAlpha(x, y, Byte(255.0f * Clamp01(static_cast<float>(40 - static_cast<int>(d)) / 8.0f)));
+    }
+  return p;
 }
 
+// A twisted rope across the middle, the gaps between its strands and the rows above and
+// below it see-through.
 Picture Rope() {
-  return Draw(128, 128, [](uint32_t x, uint32_t y, float, float, float* r, float* g, float* b) {
-    const float twist = 0.5f + 0.5f * std::sin(2 * kPi * static_cast<float>(x + y) / 16.0f);
-    const float t = 0.5f + 0.5f * twist;
+  const auto twist = [](uint32_t x, uint32_t y) {
+    return 0.5f + 0.5f * std::sin(2 * kPi * static_cast<float>(x + y) / 16.0f);
+  };
+  Picture p = Draw(128, 128, [&](uint32_t x, uint32_t y, float, float, float* r, float* g, float* b) {
+    const float t = 0.5f + 0.5f * twist(x, y);
     *r = 200 * t, *g = 170 * t, *b = 110 * t;
+  });
+  for (uint32_t y = 0; y < 128; ++y)
+    for (uint32_t x = 0; x < 128; ++x) {
+      const float across = Clamp01((40.0f - std::fabs(static_cast<float>(y) - 63.5f)) / 4.0f);
+      p.SetAlpha(x, y, Byte(255.0f * across * Clamp01((twist(x, y) - 0.15f) * 4.0f)));
+    }
+  return p;
+}
+
+// Four glass beads on nothing: round alpha with a soft rim.
+Picture Beads() {
+  Picture p = Draw(128, 128, [](uint32_t, uint32_t, float u, float v, float* r, float* g, float* b) {
+    const float cu = std::floor(u * 2.0f) / 2.0f + 0.25f, cv = std::floor(v * 2.0f) / 2.0f + 0.25f;
+    const float light = Clamp01(1.0f - std::hypot(u - cu + 0.07f, v - cv + 0.07f) / 0.2f);
+    *r = 40 + 200 * light, *g = 90 + 160 * light, *b = 150 + 100 * light;
+  });
+  for (uint32_t y = 0; y < 128; ++y)
+    for (uint32_t x = 0; x < 128; ++x) {
+      const float px = static_cast<float>(x % 64) - 31.5f, py = static_cast<float>(y % 64) - 31.5f;
+      p.SetAlpha(x, y, Byte(255.0f * Clamp01(28.0f - std::hypot(px, py))));
+    }
+  return p;
+}
+
+// The screen's one cell image: a dark round dot on white, which the screen brightens by how
+// dark the picture is under each cell.
+Picture ScreenDot() {
+  return DrawGrey(64, 64, [](uint32_t, uint32_t, float u, float v) {
+    return Clamp01((std::hypot(u - 0.5f, v - 0.5f) - 0.3f) * 24.0f);
+  });
+}
+
+// One image of the screen's level series: a black dot on white whose area grows with the
+// level (255 minus the grey under a cell), from none at level 0 to all black at 255.
+template <int Level>
+Picture ScreenLevel() {
+  const float radius = std::sqrt(static_cast<float>(Level) / 255.0f / kPi);
+  return DrawGrey(32, 32, [radius](uint32_t, uint32_t, float u, float v) {
+    if (Level == 255) return 0.0f;
+    return Clamp01((std::hypot(u - 0.5f, v - 0.5f) - radius) * 32.0f + 0.5f);
   });
 }
 
@@ -575,8 +627,27 @@ const std::vector<Item>& Library() {
       {"SurfaceTiles/stone.tif", Stone},
       {"SurfaceTiles/sand.tif", Sand},
       {"GenericTiles/ceramic.tif", CeramicTiles},
-      {"Bord/bands.tif", FrameBands},
-      {"Bord/rope.tif", Rope},
+      {"Bord/bands.tif", FrameBands, true},
+      {"Bord/rope.tif", Rope, true},
+      {"Bord/beads.tif", Beads, true},
+      {"Tiles/screen_dot.tif", ScreenDot},
+      // The screen's level series (image mode 1), every seventeenth level.
+      {"Tiles1/screen_level_000.tif", ScreenLevel<0>},
+      {"Tiles1/screen_level_017.tif", ScreenLevel<17>},
+      {"Tiles1/screen_level_034.tif", ScreenLevel<34>},
+      {"Tiles1/screen_level_051.tif", ScreenLevel<51>},
+      {"Tiles1/screen_level_068.tif", ScreenLevel<68>},
+      {"Tiles1/screen_level_085.tif", ScreenLevel<85>},
+      {"Tiles1/screen_level_102.tif", ScreenLevel<102>},
+      {"Tiles1/screen_level_119.tif", ScreenLevel<119>},
+      {"Tiles1/screen_level_136.tif", ScreenLevel<136>},
+      {"Tiles1/screen_level_153.tif", ScreenLevel<153>},
+      {"Tiles1/screen_level_170.tif", ScreenLevel<170>},
+      {"Tiles1/screen_level_187.tif", ScreenLevel<187>},
+      {"Tiles1/screen_level_204.tif", ScreenLevel<204>},
+      {"Tiles1/screen_level_221.tif", ScreenLevel<221>},
+      {"Tiles1/screen_level_238.tif", ScreenLevel<238>},
+      {"Tiles1/screen_level_255.tif", ScreenLevel<255>},
   };
   return items;
 }

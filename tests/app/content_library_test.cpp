@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -119,6 +120,40 @@ std::vector<uint8_t> Decode(const fs::path& p, uint32_t* w, uint32_t* h) {
   std::vector<uint8_t> argb;
   EXPECT_EQ(io::DecodeARGB(p.string(), w, h, &argb), io::kOk) << p;
   return argb;
+}
+
+TEST_F(ContentLibrary, BorderTilesKeepTheirAlphaAndTheScreenHasItsImages) {
+  // The border merges its tiles by their alpha: each tile is partly see-through.
+  for (const char* tile : {"Bord/bands.tif", "Bord/rope.tif", "Bord/beads.tif"}) {
+    uint32_t w = 0, h = 0;
+    std::vector<uint8_t> argb;
+    ASSERT_EQ(io::DecodeARGB((makers_ / tile).string(), &w, &h, &argb), io::kOk) << tile;
+    size_t clear = 0, opaque = 0;
+    for (size_t i = 0; i < argb.size(); i += 4) {
+      clear += argb[i] == 0;
+      opaque += argb[i] == 255;
+    }
+    EXPECT_GT(clear, argb.size() / 40) << tile;
+    EXPECT_GT(opaque, argb.size() / 40) << tile;
+  }
+  // The screen's one image, and its level series from white (level 0) to black (255).
+  EXPECT_TRUE(fs::is_regular_file(makers_ / "Tiles" / "screen_dot.tif"));
+  int32_t previous = -1;
+  for (int level = 0; level <= 255; level += 17) {
+    char name[40];
+    std::snprintf(name, sizeof name, "Tiles1/screen_level_%03d.tif", level);
+    uint32_t w = 0, h = 0;
+    std::vector<uint8_t> argb;
+    ASSERT_EQ(io::DecodeARGB((makers_ / name).string(), &w, &h, &argb), io::kOk) << name;
+    int32_t dark = 0;
+    for (size_t i = 0; i < argb.size(); i += 4) dark += 255 - argb[i + 1];
+    EXPECT_GT(dark, previous) << name;
+    previous = dark;
+    if (level == 0) {
+      EXPECT_EQ(dark, 0);
+    }
+  }
+  EXPECT_EQ(previous, 32 * 32 * 255);
 }
 
 }  // namespace
