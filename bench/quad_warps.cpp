@@ -4,7 +4,8 @@
 // apply after building their maps. The brush family's warp of four planes
 // through full-size 32-bit maps, beside OpenCV's nearest-sample remap on the
 // same maps when OpenCV is present; one dab of the displacement brush; the
-// curved-cell lattice and path-to-path warps into 500 x 500 maps.
+// curved-cell lattice and path-to-path warps into 500 x 500 maps; one dab
+// of the soft mask brush at radius 100.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -18,6 +19,7 @@
 #include "paths/path_warps.h"
 #include "raster/displacement_brush.h"
 #include "raster/displacement_resample.h"
+#include "raster/mask_brush.h"
 #include "raster/distortion_warp.h"
 #include "raster/quad_mapping.h"
 #include "raster/warp_frame_record.h"
@@ -265,5 +267,20 @@ void BM_PathToPath(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PathToPath)->Unit(benchmark::kMillisecond);
+
+// A soft dab of radius 100 painted into a 2048 x 1536 mask at zoom 1,
+// alternately painting and erasing so that the mask never saturates.
+void BM_X_Brush_Msk_Radius100(benchmark::State& state) {
+  std::vector<int16_t> mask(static_cast<size_t>(kW + 1) * (kH + 1), 8000);
+  std::vector<int16_t> footprint(201 * 201);
+  X_prepare_MskBrush(0, footprint.data(), 100, 100, 4096 * 60 / 100);
+  int16_t mode = 0;
+  for (auto _ : state) {
+    X_Brush_Msk(0, 0, 1, 1, kW, kH, mask.data(), footprint.data(), 1000, 700, 100, mode);
+    mode = static_cast<int16_t>(1 - mode);
+    benchmark::DoNotOptimize(mask.data());
+  }
+}
+BENCHMARK(BM_X_Brush_Msk_Radius100)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
