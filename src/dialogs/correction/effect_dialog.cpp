@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <string>
 
@@ -93,11 +92,9 @@ EffectDialog::EffectDialog(const EffectDialogDesc& desc, int16_t* restor) : desc
   edit = vmkrec::NewScratch(static_cast<size_t>(ops.size));
   backup = vmkrec::NewScratch(static_cast<size_t>(ops.size));
   const size_t listBytes = sizeof(FSSpec) * static_cast<size_t>(desc.presetRoom);
+  // Blocks come zeroed: an empty list, records with every word 0.
   presetList = static_cast<FSSpec*>(vmkrec::NewScratch(listBytes));
-  if (presetList != nullptr) std::memset(static_cast<void*>(presetList), 0, listBytes);
   if (edit != nullptr && backup != nullptr) {
-    std::memset(edit, 0, static_cast<size_t>(ops.size));
-    std::memset(backup, 0, static_cast<size_t>(ops.size));
     ops.init(edit, imageWidth, imageHeight, imageResolution, desc.effect);
     ops.copy(edit, backup);
     const int32_t* w = ops.words(edit);
@@ -206,6 +203,9 @@ int16_t EffectDialog::Run(const EffectDialogProcs& procs) {
   tb::InstallEventLoopTimer(tb::kEventDurationForever, desc_.loopInterval, loopTimerUPP, window, &loopTimer);
   tb::SetEventLoopTimerNextFireTime(loopTimer, 0.0);
   InstallControls(procs, window);
+  // A scale of 100 over the whole pan shows the whole picture only up to
+  // 50,000 pixels across (the half size is 2.5e9 / width); wider pictures
+  // open on their centre. Kept: nothing that large reaches a dialog.
   SetPanZoom(window, 100);
   curIndex = midIndex;
   curZoom = zoomTable[midIndex];
