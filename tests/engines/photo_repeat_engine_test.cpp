@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "engines/families/effect_families.h"
+#include "platform/imageio/image_io.h"
+#include "platform/parallel/parallel.h"
 #include "script/engine_rows.h"
 #include "script/script_file.h"
 #include "support/session.h"
@@ -201,13 +203,27 @@ TEST_F(RepeatFiles, GoldenFourByThreeWithTheContentTile) {
   r->cells[5].w[kCellSkewX] = 20;
   r->cells[7].w[kCellScrollY] = 40;
   r->cells[9].w[kCellOpacity] = 50;
-  Rgb p;
-  ASSERT_EQ(Render(*r, &p), 0);
-  EXPECT_EQ(Fnv(p.b, Fnv(p.g, Fnv(p.r))), 3640598817u);
+  for (const int threads : {1, 6}) {
+    plat::SetThreadCount(threads);
+    Rgb p;
+    ASSERT_EQ(Render(*r, &p), 0);
+    EXPECT_EQ(Fnv(p.b, Fnv(p.g, Fnv(p.r))), 3640598817u) << threads;
+  }
+  plat::SetThreadCount(0);
 
+  // A picture that can be measured but not read draws nothing, as a missing one.
+  const std::string cut = (dir_.path() / "cut.png").string();
+  std::vector<uint8_t> px(40 * 40 * 4, 99);
+  plat::imageio::PixelSource src{px.data(), 40 * 4, 40, 40, 1};
+  ASSERT_EQ(plat::imageio::WriteImage(cut, plat::imageio::kTypePNG, {}, src), plat::imageio::kOk);
+  std::filesystem::resize_file(cut, 60);
+  ASSERT_TRUE(SetFicFromPosix(&r->tiles[0], cut));
+  ASSERT_EQ(PatBufSize(&r->tiles[0], &w, &h), 0);
+  Rgb kept;
+  EXPECT_EQ(Render(*r, &kept), -1);
+  EXPECT_EQ(kept.g, Rgb().g);
   // Without the tile file a file tile draws nothing, while the picture tile still draws.
   SetPStr(r->tiles[0].name, "none.tif");
-  Rgb kept;
   EXPECT_EQ(Render(*r, &kept), -1);
   EXPECT_EQ(kept.g, Rgb().g);
   r->grid.w[kRepTileSource] = 0;

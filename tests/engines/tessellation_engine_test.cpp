@@ -13,6 +13,7 @@
 #include "script/engine_rows.h"
 #include "script/script_file.h"
 #include "platform/imageio/image_io.h"
+#include "platform/parallel/parallel.h"
 #include "support/session.h"
 
 namespace {
@@ -152,9 +153,14 @@ TEST(TessRender, GoldenTypeSeventeenFromThePicture) {
   r->sets[6].w[kTessOffset + 1] = -130;
   r->sets[3].w[kTessColourShift] = 90;
   r->sets[8].w[kTessBleed] = 110;
-  Rgb p;
-  ASSERT_EQ(Render(*r, &p, 1, 3), 0);
-  EXPECT_EQ(Fnv(p.b, Fnv(p.g, Fnv(p.r))), 3708524804u);
+  // The same picture on one thread as on many.
+  for (const int threads : {1, 6}) {
+    plat::SetThreadCount(threads);
+    Rgb p;
+    ASSERT_EQ(Render(*r, &p, 1, 3), 0);
+    EXPECT_EQ(Fnv(p.b, Fnv(p.g, Fnv(p.r))), 3708524804u) << threads;
+  }
+  plat::SetThreadCount(0);
 }
 
 TEST(TessRender, NoWorkMemoryLeavesThePlanes) {

@@ -219,7 +219,9 @@ void MiscCastel::MergeTileBuf(int32_t tileWidth, int32_t tileHeight, const uint8
         blend = 255 - keep;
       }
       uint8_t& d = plane[int64_t{yc} * width + xc];
-      // A blend mode with no case leaves the blended value at the destination's.
+      // The cell's mode reaches the kernel without the + 1 the final blend adds (the cell
+      // default 1 is the kernel's first mode), as stored patterns were made with. A mode
+      // with no case leaves the blended value at the destination's.
       unsigned char b = d;
       X_optionRPart(&b, static_cast<uint32_t>(blendMode), d, colour[ti]);
       d = static_cast<uint8_t>(std::clamp((keep * d + blend * b) / 255, 0, 255));
