@@ -10,6 +10,10 @@
 // between iterations outside the timing. And the two rows of a warp grid
 // of 5,000 cells laid along two paths.
 //
+// Text along a spiral: 200 letters loaded as outline lists, placed along
+// the path, and filled; FreeType's own rasteriser renders the same glyphs
+// placed the same way beside it.
+//
 // The table layout of 50 slices in a 5 x 10 grid over a 2048 x 1536 image,
 // with the image cells and their event codes from two behaviours.
 #include <benchmark/benchmark.h>
@@ -18,6 +22,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "bench_session.h"
@@ -25,11 +30,15 @@
 #include "paths/path.h"
 #include "paths/path_fill.h"
 #include "paths/path_list.h"
+#include "paths/text_objects.h"
 #include "paths/shape_params.h"
 #include "paths/behaviours.h"
 #include "paths/slices.h"
 #include "paths/warp_frame.h"
+#include "platform/draw/font_face.h"
 #include "raster/warp_frame_record.h"
+
+#include FT_OUTLINE_H
 
 #ifdef VMK_HAVE_CAIRO
 #include <cairo.h>
@@ -303,6 +312,156 @@ void BM_TwoPathsToGrid(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 2 * 5001);
 }
 BENCHMARK(BM_TwoPathsToGrid)->Unit(benchmark::kMillisecond);
+
+
+// ---------------------------------------------------------------------------
+// Text along a spiral: 200 letters of DejaVu Sans at 24 pixels loaded as
+// outline lists, placed along an Archimedean spiral over the 2048 x 1536
+// plane, and filled. FreeType's own anti-aliased rasteriser renders the
+// same glyphs, turned and placed the same way, into a plane of that size.
+
+constexpr int kLetterCount = 200;
+constexpr float kLetterSize = 24.0f;
+
+const char* LetterText() {
+  static char text[kLetterCount + 1] = {};
+  static const char kPhrase[] = "The quick brown fox jumps over the lazy dog. ";
+  for (int i = 0; i < kLetterCount; ++i) text[i] = kPhrase[i % (sizeof kPhrase - 1)];
+  return text;
+}
+
+// A spiral r = 120 + 60 theta / pi about the plane's centre, one knot every
+// quarter radian, its handles along the derivative.
+CPath* Spiral() {
+  auto* p = new CPath;
+  const float step = 0.25f;
+  for (int i = 0; i <= 120; ++i) {
+    const float t = static_cast<float>(i) * step;
+    const float r = 120.0f + 60.0f * t / 3.14159265f;
+    const float dr = 60.0f / 3.14159265f;
+    const float x = kW / 2 + r * std::cos(t), y = kH / 2 + r * std::sin(t);
+    const float dx = dr * std::cos(t) - r * std::sin(t), dy = dr * std::sin(t) + r * std::cos(t);
+    auto* k = new CPathPoint(x, y, 0);
+    k->outX = x + dx * step / 3.0f;
+    k->outY = y + dy * step / 3.0f;
+    k->inX = x - dx * step / 3.0f;
+    k->inY = y - dy * step / 3.0f;
+    p->AddPoint(k);
+  }
+  p->CreaTxtPath();
+  CTxtPath& tp = *p->txtPath;
+  tp.settings.real1 = kLetterSize;
+  tp.settings.text[0] = kLetterCount;
+  std::memcpy(tp.settings.text + 1, LetterText(), kLetterCount);
+  return p;
+}
+
+void BM_LoadLetters(benchmark::State& state) {
+  BenchSession session;
+  std::unique_ptr<CPath> spiral(Spiral());
+  for (auto _ : state) {
+    spiral->txtPath->LoadLetters(LetterText(), kLetterCount);
+    benchmark::DoNotOptimize(spiral->txtPath->letters[kLetterCount - 1]);
+  }
+  state.SetItemsProcessed(state.iterations() * kLetterCount);
+}
+BENCHMARK(BM_LoadLetters)->Unit(benchmark::kMillisecond);
+
+void BM_TransfoToOutline(benchmark::State& state) {
+  BenchSession session;
+  std::unique_ptr<CPath> spiral(Spiral());
+  CPathList warm(0);
+  spiral->txtPath->TransfoToOutline(0, &warm);  // letters loaded once
+  for (auto _ : state) {
+    CPathList placed(0);
+    spiral->txtPath->TransfoToOutline(0, &placed);
+    benchmark::DoNotOptimize(placed.count);
+  }
+  state.SetItemsProcessed(state.iterations() * kLetterCount);
+}
+BENCHMARK(BM_TransfoToOutline)->Unit(benchmark::kMillisecond);
+
+void BM_FillLettersAlongSpiral(benchmark::State& state) {
+  BenchSession session;
+  std::unique_ptr<CPath> spiral(Spiral());
+  CPathList placed(0);
+  spiral->txtPath->TransfoToOutline(0, &placed);
+  std::vector<uint8_t> mask(static_cast<size_t>(kW) * kH);
+  for (auto _ : state) {
+    std::memset(mask.data(), 0, mask.size());
+    FillColPath(0, &placed, kH, kW, mask.data(), 1, kH, 1.0f, 1.0f, 0, 0, 255, 0);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+BENCHMARK(BM_FillLettersAlongSpiral)->Unit(benchmark::kMillisecond);
+
+// The same letters through FT_Outline_Render: each glyph's unhinted outline
+// turned about its pivot and moved to its place on the spiral (y up, as
+// FreeType's plane and our flipped mask both have it) outside the timing.
+void BM_FreeTypeRenderAlongSpiral(benchmark::State& state) {
+  BenchSession session;
+  FT_Face face = plat::draw::SharedFace();
+  if (face == nullptr) {
+    state.SkipWithError("no font file");
+    return;
+  }
+  std::unique_ptr<CPath> spiral(Spiral());
+  CTxtPath& tp = *spiral->txtPath;
+  CPathList warm(0);
+  tp.TransfoToOutline(0, &warm);
+  const float length = spiral->GetAcuPathLength();
+  FT_Library lib = face->glyph->library;
+  FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(kLetterSize * 64), 72, 72);
+  std::vector<FT_Outline> outlines;
+  for (int i = 0; i < kLetterCount; ++i) {
+    float p = static_cast<float>(tp.advance[i] + tp.offset[i] + tp.startInt +
+                                 (tp.rightExtent[i] - tp.leftExtent[i]) / 2);
+    if (p > length) break;
+    float angle = 0, x = 0, y = 0;
+    spiral->GetPointAtLength(0, p, &angle, &x, &y, nullptr, nullptr);
+    if (FT_Load_Char(face, static_cast<uint8_t>(LetterText()[i]),
+                     FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0) {
+      continue;
+    }
+    FT_Outline o;
+    const FT_Outline& src = face->glyph->outline;
+    if (FT_Outline_New(lib, static_cast<FT_UInt>(src.n_points), src.n_contours, &o) != 0) continue;
+    FT_Outline_Copy(&src, &o);
+    const float pivot = static_cast<float>((tp.leftExtent[i] + tp.rightExtent[i]) / 2 -
+                                           tp.advance[i]);
+    FT_Outline_Translate(&o, static_cast<FT_Pos>(-pivot * 64.0f), 0);
+    FT_Matrix m;
+    m.xx = static_cast<FT_Fixed>(std::cos(angle) * 65536.0);
+    m.xy = static_cast<FT_Fixed>(-std::sin(angle) * 65536.0);
+    m.yx = static_cast<FT_Fixed>(std::sin(angle) * 65536.0);
+    m.yy = m.xx;
+    FT_Outline_Transform(&o, &m);
+    FT_Outline_Translate(&o, static_cast<FT_Pos>(x * 64.0f),
+                         static_cast<FT_Pos>((static_cast<float>(kH) - y) * 64.0f));
+    outlines.push_back(o);
+  }
+  std::vector<uint8_t> plane(static_cast<size_t>(kW) * kH);
+  FT_Bitmap bitmap = {};
+  bitmap.rows = kH;
+  bitmap.width = kW;
+  bitmap.pitch = kW;
+  bitmap.buffer = plane.data();
+  bitmap.num_grays = 256;
+  bitmap.pixel_mode = FT_PIXEL_MODE_GRAY;
+  FT_Raster_Params params = {};
+  params.target = &bitmap;
+  params.flags = FT_RASTER_FLAG_AA;
+  for (auto _ : state) {
+    std::memset(plane.data(), 0, plane.size());
+    for (FT_Outline& o : outlines) FT_Outline_Render(lib, &o, &params);
+    benchmark::ClobberMemory();
+  }
+  for (FT_Outline& o : outlines) FT_Outline_Done(lib, &o);
+  state.SetItemsProcessed(state.iterations() * kW * kH);
+  state.SetLabel(std::to_string(outlines.size()) + " glyphs");
+}
+BENCHMARK(BM_FreeTypeRenderAlongSpiral)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

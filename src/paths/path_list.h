@@ -13,6 +13,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "paths/draw_par.h"
 #include "paths/path.h"
@@ -207,6 +209,9 @@ class CPathList {
   // The tools' actions (path_tools.cpp); x, y is the press in path units,
   // pt in port pixels.
   void SelectAndEdit(Point pt, float x, float y, bool shift);
+  // The press on the curve of p (onText: the hit names its text): true
+  // when handled, false to go on with the next path.
+  bool EditPathUnderPress(CPath* p, float x, float y, bool shift, bool onText);
   void AddKnotTool(Point pt, float x, float y, bool shift);
   void InsertKnotTool(float x, float y);
   void DragSelectedKnots(float x, float y);
@@ -218,8 +223,12 @@ class CPathList {
   // A new path for a rubber band, given `knots` closed knots; null when
   // the list takes no new path.
   CPath* NewBandPath(int32_t knots);
-  // The interactive move (27), rotation (28) and scaling (29).
+  // The interactive move (27), rotation (28) and scaling (29); the mouse
+  // loop of one, true when something moved.
   int32_t Reform(int16_t which);
+  struct Gesture;
+  bool TrackReform(Gesture& g, CPathList& copies,
+                   const std::vector<std::pair<CPath*, CPath*>>& pairs);
   // Frees the whole chain and empties the list.
   void FreeAll();
 };

@@ -64,6 +64,24 @@ Rect Normalised(Point a, Point b) {
   return r;
 }
 
+// A knot's selection changed on the screen too.
+void SetSelected(CPathPoint* k, int16_t selected) {
+  k->DrawSelf();
+  k->selected = selected;
+  k->DrawSelf();
+}
+
+// A path's look switched between active and inactive.
+void Relook(CPath* p, RGBColor colour, bool active) {
+  p->DrawPath(0, colour);
+  if (active) {
+    p->Activate();
+  } else {
+    p->Inactivate();
+  }
+  p->DrawPath(0, colour);
+}
+
 bool HasKnotOrText(const CPath* p) { return p->first != nullptr || p->txtObj != nullptr; }
 
 void CopyKnots(const CPath* src, CPath* dst, bool selection) {
@@ -275,11 +293,7 @@ void CPathList::InsertKnotTool(float x, float y) {
     int16_t t = 0;
     intptr_t object = 0;
     if (p->IfOnCurve(x, y, &a, &b, &t, &object) == 0) continue;
-    if (p->active == 0) {
-      p->DrawPath(0, colour);
-      p->Activate();
-      p->DrawPath(0, colour);
-    }
+    if (p->active == 0) Relook(p, colour, true);
     if (object == 0) p->InsertPoint(x, y);
     return;
   }
@@ -294,6 +308,57 @@ void CPathList::DragSelectedKnots(float x, float y) {
       if (p->active != 0) p->MoveSelPathPoints(dx, dy);
     }
   });
+}
+
+bool CPathList::EditPathUnderPress(CPath* p, float x, float y, bool shift, bool onText) {
+  CPathPoint* k = p->IfOnPoint(x, y);
+  if (shift && p->active != 0) {
+    if (!onText) return true;
+    if (k == nullptr) {
+      Relook(p, colour, false);
+    } else if (!MouseStillDown()) {
+      SetSelected(k, k->selected != 0 ? 0 : 1);
+    } else if (k->selected != 0) {
+      DragSelectedKnots(x, y);
+    }
+    return true;
+  }
+  if (shift) {
+    Relook(p, colour, true);
+    return true;
+  }
+  if (p->active == 0) {
+    InActivateAll(1);
+    p->DrawPath(0, colour);
+    p->Activate();
+    if (ModifierAlone(optionKey) != 0) p->SelectAll();
+    p->DrawPath(0, colour);
+    return true;
+  }
+  if (p->txtPath != nullptr) {
+    const TextSettings& s = p->txtPath->settings;
+    p->txtPath->F_TextParam(s.settingF, s.settingA, s.settingG, s.settingH, s.text, s.settingD,
+                            s.real1, s.real2, static_cast<int32_t>(s.real3),
+                            static_cast<int32_t>(s.real4), static_cast<float>(s.settingE),
+                            s.settingB, s.settingC);
+  }
+  // A plain path's curve is left to the knot and control point test that
+  // follows the walk.
+  if (!onText) return false;
+  if (k == nullptr) {
+    p->SelectPoint(x, y);
+  } else if (MouseStillDown()) {
+    if (k->selected == 0) SetSelected(k, 1);
+    DragSelectedKnots(x, y);
+  } else if (ModifierAlone(optionKey) != 0) {
+    paths_detail::ForEachPathKnot(p, [](CPathPoint* q) {
+      if (q->selected == 0) SetSelected(q, 1);
+    });
+  } else {
+    p->DeselectAll();
+    SetSelected(k, 1);
+  }
+  return true;
 }
 
 void CPathList::SelectAndEdit(Point pt, float x, float y, bool shift) {
@@ -315,76 +380,7 @@ void CPathList::SelectAndEdit(Point pt, float x, float y, bool shift) {
     int16_t t = 0;
     intptr_t hitObject = 0;
     if (p->IfOnCurve(x, y, &a, &b, &t, &hitObject) == 0) continue;
-    CPathPoint* k = p->IfOnPoint(x, y);
-    if (shift && p->active != 0) {
-      if (hitObject == 0) return;
-      if (k == nullptr) {
-        p->DrawPath(0, colour);
-        p->Inactivate();
-        p->DrawPath(0, colour);
-        return;
-      }
-      if (!MouseStillDown()) {
-        k->DrawSelf();
-        k->selected = k->selected != 0 ? 0 : 1;
-        k->DrawSelf();
-        return;
-      }
-      if (k->selected != 0) DragSelectedKnots(x, y);
-      return;
-    }
-    if (shift) {
-      p->DrawPath(0, colour);
-      p->Activate();
-      p->DrawPath(0, colour);
-      return;
-    }
-    if (p->active != 0) {
-      if (p->txtPath != nullptr) {
-        const TextSettings& s = p->txtPath->settings;
-        p->txtPath->F_TextParam(s.settingF, s.settingA, s.settingG, s.settingH, s.text,
-                                s.settingD, s.real1, s.real2, static_cast<int32_t>(s.real3),
-                                static_cast<int32_t>(s.real4), static_cast<float>(s.settingE),
-                                s.settingB, s.settingC);
-      }
-      // A plain path's curve is left to the knot and control point test
-      // below.
-      if (hitObject == 0) continue;
-      if (k == nullptr) {
-        p->SelectPoint(x, y);
-        return;
-      }
-      if (MouseStillDown()) {
-        if (k->selected == 0) {
-          k->DrawSelf();
-          k->selected = 1;
-          k->DrawSelf();
-        }
-        DragSelectedKnots(x, y);
-        return;
-      }
-      if (ModifierAlone(optionKey) != 0) {
-        paths_detail::ForEachPathKnot(p, [](CPathPoint* q) {
-          if (q->selected == 0) {
-            q->DrawSelf();
-            q->selected = 1;
-            q->DrawSelf();
-          }
-        });
-        return;
-      }
-      p->DeselectAll();
-      k->DrawSelf();
-      k->selected = 1;
-      k->DrawSelf();
-      return;
-    }
-    InActivateAll(1);
-    p->DrawPath(0, colour);
-    p->Activate();
-    if (ModifierAlone(optionKey) != 0) p->SelectAll();
-    p->DrawPath(0, colour);
-    return;
+    if (EditPathUnderPress(p, x, y, shift, hitObject != 0)) return;
   }
 
   for (CPath* p = first; p != nullptr; p = p->next) {
@@ -430,25 +426,15 @@ int32_t CPathList::ActivateWithinRect(Rect r) {
         });
       }
       if (inside) {
-        p->DrawPath(0, colour);
-        p->Activate();
-        p->DrawPath(0, colour);
+        Relook(p, colour, true);
         result = 1;
       }
       continue;
     }
     paths_detail::ForEachPathKnot(p, [&](CPathPoint* k) {
       if (!draw::PtInRect(PathToPort(dp, k->x, k->y), &r)) return;
-      if (p->active == 0) {
-        p->DrawPath(0, colour);
-        p->Activate();
-        p->DrawPath(0, colour);
-      }
-      if (k->selected == 0) {
-        k->DrawSelf();
-        k->selected = 1;
-        k->DrawSelf();
-      }
+      if (p->active == 0) Relook(p, colour, true);
+      if (k->selected == 0) SetSelected(k, 1);
       result = 1;
     });
   }
@@ -608,6 +594,117 @@ void CPathList::StepRepeatTool(float x0, float y0) {
 // ---------------------------------------------------------------------------
 // Moving, scaling and turning the active paths
 
+namespace {
+
+using PathPairs = std::vector<std::pair<CPath*, CPath*>>;
+
+// The active sources with knots or a text object and their copies, in
+// step; a copy of a text object gets its own, so that its frame can
+// follow.
+PathPairs PairCopies(CPathList& list, CPathList& copies) {
+  PathPairs pairs;
+  CPath* c = copies.first;
+  for (CPath* p = list.first; p != nullptr && c != nullptr; p = p->next) {
+    if (p->active == 0 || !HasKnotOrText(p)) continue;
+    if (p->txtObj != nullptr) {
+      c->CreaTxtObj();
+      p->txtObj->CopyTxtObj(c->txtObj);
+    }
+    pairs.emplace_back(p, c);
+    c = c->next;
+  }
+  return pairs;
+}
+
+}  // namespace
+
+// Where a move (27), turn (28) or scaling (29) stands.
+struct CPathList::Gesture {
+  int16_t which = 27;
+  float px = 0.0f, py = 0.0f;              // pivot
+  float totalX = 0.0f, totalY = 0.0f;      // move so far
+  float rx0 = 1.0f, ry0 = 1.0f;            // distances from the pivot at the press
+  float rx = 1.0f, ry = 1.0f;              // ... and now
+  float turn = 0.0f;                       // radians, anticlockwise with y up
+
+  // Sets the copy from its source as the gesture stands.
+  void Place(const CPath* src, CPath* copy) const {
+    if (src->txtObj != nullptr) {
+      CWarpPath* f = copy->txtObj->frame;
+      src->txtObj->frame->CopyWarpPath(f);
+      if (which == 27) f->MoveFrame(totalX, totalY);
+      if (which == 29) f->ResizeFrame(px, py, rx0, rx, ry0, ry);
+      if (which == 28) f->RotateFrame(px, py, turn);
+      return;
+    }
+    MapKnots(src, copy, [&](float sx, float sy, float& dx, float& dy) {
+      if (which == 27) {
+        dx = sx + totalX;
+        dy = sy + totalY;
+      } else if (which == 29) {
+        dx = px + (sx - px) * (rx / rx0);
+        dy = py + (sy - py) * (ry / ry0);
+      } else {
+        float tx = 0.0f, ty = 0.0f;
+        A_point_fromAng(px, -py, sx, -sy, &tx, &ty, turn);
+        // Turned points are kept whole, in 16 bits, as they always were.
+        dx = paths_detail::Trunc16Held(tx);
+        dy = -static_cast<float>(paths_detail::Trunc16Held(ty));
+      }
+    });
+  }
+};
+
+bool CPathList::TrackReform(Gesture& g, CPathList& copies, const PathPairs& pairs) {
+  const DrawPar& dp = paths_detail::DrawParOr(drawPar);
+  const Point m0 = MouseInPort();
+  const float x0 = PortToPathX(dp, m0.h), y0 = PortToPathY(dp, m0.v);
+  g.rx0 = std::fabs(x0 - g.px);
+  g.ry0 = std::fabs(y0 - g.py);
+  if (g.rx0 == 0.0f) g.rx0 = 1.0f;
+  if (g.ry0 == 0.0f) g.ry0 = 1.0f;
+  if (ModifierAlone(shiftKey) != 0) g.rx0 = g.ry0 = std::max(g.rx0, g.ry0);
+  float angle0 = 0.0f;
+  A_ang_2point(g.px, -g.py, x0, -y0, &angle0);
+  float lx = x0, ly = y0, lastAngle = angle0;
+  bool moved = false;
+  while (MouseStillDown()) {
+    const Point m = MouseInPort();
+    const float x = PortToPathX(dp, m.h), y = PortToPathY(dp, m.v);
+    if (g.which == 28) {
+      float angle = 0.0f;
+      A_ang_2point(g.px, -g.py, x, -y, &angle);
+      if (std::fabs(angle - lastAngle) <= 0.01f) continue;
+      lastAngle = angle;
+      g.turn = angle - angle0;
+    } else {
+      if (!Moved(x - lx, y - ly)) continue;
+      g.totalX += x - lx;
+      g.totalY += y - ly;
+      lx = x;
+      ly = y;
+      // Distances, never signed: dragging across the pivot never mirrors.
+      g.rx = std::fabs(x - g.px);
+      g.ry = std::fabs(y - g.py);
+      if (ModifierAlone(shiftKey) != 0) {
+        g.rx = g.ry = std::max(g.rx, g.ry);
+        g.rx0 = g.ry0 = std::max(g.rx0, g.ry0);
+      }
+    }
+    if (!moved) {
+      moved = true;
+      copies.InActivateAll(2);
+      for (CPath* q = copies.first; q != nullptr; q = q->next) q->DrawPath(0, colour);
+    }
+    for (const auto& [src, copy] : pairs) {
+      copy->DrawPath(0, colour);
+      g.Place(src, copy);
+      copy->DrawPath(0, colour);
+    }
+  }
+  return moved;
+}
+
 int32_t CPathList::Reform(int16_t which) {
   if (which == 27) lastReform = 15;
   bool anyActive = false;
@@ -617,106 +714,27 @@ int32_t CPathList::Reform(int16_t which) {
   CPathList copies(0);
   copies.colour = colour;
   CopyActivePaths(&copies);
-  // Sources and their copies in step; a copy of a text object carries its
-  // own, so that its frame can follow.
-  std::vector<std::pair<CPath*, CPath*>> pairs;
-  CPath* c = copies.first;
-  for (CPath* p = first; p != nullptr && c != nullptr; p = p->next) {
-    if (p->active == 0 || !HasKnotOrText(p)) continue;
-    if (p->txtObj != nullptr) {
-      c->CreaTxtObj();
-      p->txtObj->CopyTxtObj(c->txtObj);
-    }
-    pairs.emplace_back(p, c);
-    c = c->next;
-  }
-
-  const DrawPar& dp = paths_detail::DrawParOr(drawPar);
-  const Point m0 = MouseInPort();
-  const float x0 = PortToPathX(dp, m0.h), y0 = PortToPathY(dp, m0.v);
-  const float px = pivotX, py = pivotY;
-  const bool shiftAtPress = ModifierAlone(shiftKey) != 0;
-  float rx0 = std::fabs(x0 - px), ry0 = std::fabs(y0 - py);
-  if (rx0 == 0.0f) rx0 = 1.0f;
-  if (ry0 == 0.0f) ry0 = 1.0f;
-  if (shiftAtPress) rx0 = ry0 = std::max(rx0, ry0);
-  float angle0 = 0.0f;
-  A_ang_2point(px, -py, x0, -y0, &angle0);
-
-  float lx = x0, ly = y0, lastAngle = angle0;
-  float totalX = 0.0f, totalY = 0.0f, rx = rx0, ry = ry0, turn = 0.0f;
-  bool moved = false;
-  if (which != 27) DrawPivot(0, colour, px, py);
-  while (MouseStillDown()) {
-    const Point m = MouseInPort();
-    const float x = PortToPathX(dp, m.h), y = PortToPathY(dp, m.v);
-    float angle = 0.0f;
-    if (which == 28) {
-      A_ang_2point(px, -py, x, -y, &angle);
-      if (std::fabs(angle - lastAngle) <= 0.01f) continue;
-      lastAngle = angle;
-      turn = angle - angle0;
-    } else {
-      if (!Moved(x - lx, y - ly)) continue;
-      totalX += x - lx;
-      totalY += y - ly;
-      lx = x;
-      ly = y;
-      // Distances, never signed: dragging across the pivot never mirrors.
-      rx = std::fabs(x - px);
-      ry = std::fabs(y - py);
-      if (ModifierAlone(shiftKey) != 0) {
-        rx = ry = std::max(rx, ry);
-        rx0 = ry0 = std::max(rx0, ry0);
-      }
-    }
-    if (!moved) {
-      moved = true;
-      copies.InActivateAll(2);
-      for (CPath* q = copies.first; q != nullptr; q = q->next) q->DrawPath(0, colour);
-    }
-    for (auto& [src, copy] : pairs) {
-      copy->DrawPath(0, colour);
-      if (src->txtObj != nullptr) {
-        CWarpPath* f = copy->txtObj->frame;
-        src->txtObj->frame->CopyWarpPath(f);
-        if (which == 27) f->MoveFrame(totalX, totalY);
-        if (which == 29) f->ResizeFrame(px, py, rx0, rx, ry0, ry);
-        if (which == 28) f->RotateFrame(px, py, turn);
-      } else {
-        MapKnots(src, copy, [&](float sx, float sy, float& dx, float& dy) {
-          if (which == 27) {
-            dx = sx + totalX;
-            dy = sy + totalY;
-          } else if (which == 29) {
-            dx = px + (sx - px) * (rx / rx0);
-            dy = py + (sy - py) * (ry / ry0);
-          } else {
-            float tx = 0.0f, ty = 0.0f;
-            A_point_fromAng(px, -py, sx, -sy, &tx, &ty, turn);
-            // Turned points are kept whole, in 16 bits, as they always were.
-            dx = paths_detail::Trunc16Held(tx);
-            dy = -static_cast<float>(paths_detail::Trunc16Held(ty));
-          }
-        });
-      }
-      copy->DrawPath(0, colour);
-    }
-  }
-  if (which != 27) DrawPivot(0, colour, px, py);
+  const PathPairs pairs = PairCopies(*this, copies);
+  Gesture g;
+  g.which = which;
+  g.px = pivotX;
+  g.py = pivotY;
+  if (which != 27) DrawPivot(0, colour, g.px, g.py);
+  const bool moved = TrackReform(g, copies, pairs);
+  if (which != 27) DrawPivot(0, colour, g.px, g.py);
 
   if (moved) {
     lastReform = which;
     if (which == 27) {
-      moveX = totalX;
-      moveY = totalY;
+      moveX = g.totalX;
+      moveY = g.totalY;
     } else if (which == 28) {
-      rotation = turn;
+      rotation = g.turn;
     } else {
-      resizeNumX = static_cast<int32_t>(rx);
-      resizeNumY = static_cast<int32_t>(ry);
-      resizeDenX = static_cast<int32_t>(rx0);
-      resizeDenY = static_cast<int32_t>(ry0);
+      resizeNumX = static_cast<int32_t>(g.rx);
+      resizeNumY = static_cast<int32_t>(g.ry);
+      resizeDenX = static_cast<int32_t>(g.rx0);
+      resizeDenY = static_cast<int32_t>(g.ry0);
     }
   }
 
@@ -725,17 +743,17 @@ int32_t CPathList::Reform(int16_t which) {
     // the sources were hidden only when something moved.
     copies.ActivateAll(2);
     if (moved) {
-      for (auto& [src, copy] : pairs) src->DrawPath(0, colour);
+      for (const auto& [src, copy] : pairs) src->DrawPath(0, colour);
     }
     AttachPathList(1, &copies);
-  } else {
-    copies.ActivateAll(1);
-    for (auto& [src, copy] : pairs) {
-      if (src->txtObj != nullptr) {
-        copy->txtObj->frame->CopyWarpPath(src->txtObj->frame);
-      } else {
-        CopyKnots(copy, src, true);
-      }
+    return 1;
+  }
+  copies.ActivateAll(1);
+  for (const auto& [src, copy] : pairs) {
+    if (src->txtObj != nullptr) {
+      copy->txtObj->frame->CopyWarpPath(src->txtObj->frame);
+    } else {
+      CopyKnots(copy, src, true);
     }
   }
   return 1;

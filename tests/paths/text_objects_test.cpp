@@ -261,4 +261,38 @@ TEST_F(TextObjectsTest, FrameHandlesAreFoundThroughTheViewMapping) {
   EXPECT_TRUE(PortIsWhite());
 }
 
+TEST_F(TextObjectsTest, ATextPathAttachesByAPressAndItsMarksDragTheLetters) {
+  // Knots every 10 units: lengths at a point are found to a 20th of a
+  // segment.
+  CPathList list(0);
+  list.first = new CPath;
+  for (int i = 1; i <= 29; ++i) list.first->AddPoint(new CPathPoint(10.0f * i, 100.0f, 0));
+  list.count = 1;
+  CTxtPath tp;
+  SetText(&tp.settings, "abc");
+  Point pt;
+  pt.h = 60;
+  pt.v = 100;
+  EXPECT_EQ(tp.Interactive(&list, pt), 0);
+  ASSERT_EQ(tp.followed, list.first);
+  EXPECT_EQ(tp.state, 1);
+  EXPECT_NEAR(static_cast<float>(tp.startInt) + tp.startFrac / 100000.0f, 50.0f, 1.0f);
+
+  CPathList placed(0);
+  tp.RenderToList(&placed);  // loads the letters
+  float a = 0, x = 0, y = 0;
+  tp.followed->GetPointAtLength(0, static_cast<float>(tp.advance[1] + tp.startInt), &a, &x, &y,
+                                nullptr, nullptr);
+  const auto h = static_cast<int16_t>(std::lround(x));
+  ui_.Press(h, 100);
+  ui_.DragTo(static_cast<int16_t>(h + 10), 100);
+  ui_.DragTo(static_cast<int16_t>(h + 20), 100);
+  ui_.Release(static_cast<int16_t>(h + 20), 100);
+  pt.h = h;
+  EXPECT_EQ(tp.Interactive(&list, pt), 1);
+  EXPECT_EQ(tp.offset[0], 0);
+  EXPECT_NEAR(tp.offset[1], 20, 2);  // lengths at a point are found to half a unit
+  EXPECT_EQ(tp.offset[2], tp.offset[1]);  // the letters after it follow
+}
+
 }  // namespace
