@@ -247,15 +247,17 @@ TEST_F(PathWarpTest, CurvedCellLatticeSubdivisionAndMaps) {
   EXPECT_EQ(nbgrids, 8);
   frame_->columns = 3;
   EXPECT_EQ(X_Grcrvinout_buffer(1, 100, 0, 501, 500, X(), Y(), frame_), -1);
+  frame_->columns = 101;
+  frame_->rows = 100;  // 102 x 101 nodes: more than the record holds
+  EXPECT_EQ(X_Grcrvinout_buffer(1, 100, 0, kH, kW, X(), Y(), frame_), -1);
   for (int i = 0; i < kMap; ++i) ASSERT_EQ(X()[i], 7) << i;
 }
 
-TEST(CellOutline, GrToShapeOrderAndShapeToGridOfASquare) {
+TEST_F(PathWarpTest, GrToShapeOrderAndShapeToGridOfASquare) {
   // One 30 x 30 cell, straight edges, handles at thirds.
-  auto f = std::make_unique<TCWrap>();
-  InitGrid(1, 1, 30, 30, 30, 30, f.get());
-  StraightHandles(f->set1, 1, 1);
-  const TCWrapNodes& s = f->set1;
+  InitGrid(1, 1, 30, 30, 30, 30, frame_);
+  StraightHandles(frame_->set1, 1, 1);
+  const TCWrapNodes& s = frame_->set1;
   float ox[28], oy[28];
   GrToShape(0, 1, s.x, s.y, s.prevColX, s.prevColY, s.prevRowX, s.prevRowY, s.nextColX,
             s.nextColY, s.nextRowX, s.nextRowY, ox, oy);
