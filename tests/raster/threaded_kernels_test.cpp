@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
 #include "raster/convolution.h"
+#include "raster/focus_filters.h"
 #include "raster/tone_lut.h"
 #include "support/session.h"
 
@@ -147,3 +149,58 @@ TEST_F(ThreadedKernels, LookUpTablesWithAndWithoutMask) {
 }
 
 }  // namespace
+
+namespace {
+
+// The separable pass as plain loops: outputs whose window stays inside the
+// plane, each one sum of fused multiply-adds in tap order; the rest 0.
+std::vector<float> PlainPass(const std::vector<float>& src, Size s, int direction, const Filter& f) {
+  std::vector<float> out(src.size(), 0.0f);
+  const int32_t n = f.size, half = (n - 1) / 2;
+  for (int32_t y = 0; y < s.h; ++y)
+    for (int32_t x = 0; x < s.w; ++x) {
+      const bool inside = direction == 0 ? x < s.w - n : y < s.h - n;
+      if (!inside) continue;
+      float acc = 0.0f;
+      for (int32_t j = 0; j < n; ++j) {
+        const size_t at = direction == 0 ? static_cast<size_t>(y) * s.w + x + j
+                                         : static_cast<size_t>(y + j) * s.w + x;
+        acc = std::fma(src[at], f.kernel[j], acc);
+      }
+      out[direction == 0 ? static_cast<size_t>(y) * s.w + x + half
+                         : static_cast<size_t>(y + half) * s.w + x] = acc;
+    }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ThreadedKernels, SeparableFilterPasses) {
+  Filter f;
+  ASSERT_EQ(f.MakeDogFilter(7, 2, 1.5f), 1);
+  // The last two fall into several bands.
+  constexpr Size kWide[] = {{1, 1}, {17, 3}, {2049, 5}, {5, 70}, {2049, 45}, {300, 200}};
+  for (Size s : kWide)
+    for (int direction : {0, 1}) {
+      const std::vector<uint8_t> orig = Noise<uint8_t>(s, static_cast<uint32_t>(s.w + 7 * s.h), 256);
+      const std::vector<float> wide(orig.begin(), orig.end());
+      const std::vector<float> expect = PlainPass(wide, s, direction, f);
+      std::vector<uint8_t> expect8(orig.size());
+      for (size_t i = 0; i < orig.size(); ++i) {
+        const float v = 1.25f * expect[i] + 3.0f;
+        expect8[i] = v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<uint8_t>(v));
+      }
+      for (int n : {1, 3, 8}) {
+        const Threads t(n);
+        std::vector<float> out(orig.size(), 9.0f), inPlace = wide;
+        std::vector<uint8_t> p = orig, src = orig;
+        ASSERT_EQ(f.ConvCharBuf(src.data(), out.data(), s.w, s.h, direction, 1.0f, 0), 1);
+        EXPECT_EQ(std::memcmp(out.data(), expect.data(), out.size() * sizeof(float)), 0)
+            << s.w << "x" << s.h << " direction " << direction << " at " << n;
+        ASSERT_EQ(f.ConvCharBuf(p.data(), nullptr, s.w, s.h, direction, 1.25f, 3), 1);
+        EXPECT_EQ(p, expect8) << s.w << "x" << s.h << " in place, at " << n;
+        ASSERT_EQ(f.ConvCharBuf(inPlace.data(), inPlace.data(), s.w, s.h, direction), 1);
+        EXPECT_EQ(std::memcmp(inPlace.data(), expect.data(), out.size() * sizeof(float)), 0);
+      }
+    }
+}
