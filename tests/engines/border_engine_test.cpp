@@ -10,6 +10,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "engines/families/effect_families.h"
+#include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
 #include "raster/plane_copy.h"
 #include "script/engine_rows.h"
@@ -224,6 +225,15 @@ TEST_F(Border, LimitsOfTheRecord) {
   Planes p = Picture(7);
   EXPECT_EQ(Render(p, 3), 0);
   {
+    // A corner of no width takes its draws and merges nothing.
+    CountingRandom counting;
+    Layer().info.cornerWidth[0] = 0;
+    Planes q = Picture(7);
+    EXPECT_EQ(Render(q, 3), 0);
+    EXPECT_EQ(CountingRandom::draws, 40);
+    Layer().info.cornerWidth[0] = 20;
+  }
+  {
     // No tile images for an unknown kind: the draws, and nothing merged.
     CountingRandom counting;
     Layer().info.kind = 5;
@@ -290,11 +300,28 @@ TEST_F(Border, KeptPictureAndEngineRow) {
   Planes p(3, std::vector<uint8_t>(static_cast<size_t>(width) * height));
   for (int32_t k = 0; k < 3; ++k)
     for (size_t i = 0; i < p[k].size(); ++i) p[k][i] = static_cast<uint8_t>(i * (k + 3) / 7);
+  const Planes picture = p;
   ASSERT_EQ(Render(p, 3), 0);
   EXPECT_EQ(vmktest::PlanesHash(p), 17876606702824865573ull);
+  // The same bytes on one thread.
+  Planes one = picture;
+  plat::SetThreadCount(1);
+  Render(one, 3);
+  plat::SetThreadCount(0);
+  EXPECT_EQ(one, p);
 
+  // Row 106 renders the operation's record over the area, as FillBuf does.
   RegisterEffectFamilies();
-  EXPECT_EQ(FindEngineRow(106), &RunBordRow);
+  ASSERT_EQ(FindEngineRow(106), &RunBordRow);
+  Planes row = picture;
+  EngineRowCall c;
+  c.record = rec.get();
+  c.n = 3;
+  c.w = c.aw = width;
+  c.h = c.ah = height;
+  for (int32_t k = 0; k < 3; ++k) c.planes[k] = row[k].data();
+  RunBordRow(c);
+  EXPECT_EQ(row, p);
 }
 
 }  // namespace

@@ -182,8 +182,24 @@ TEST_F(Screen, RefusedMemoryAndEngineRow) {
     EXPECT_EQ(Render(e, p, 3, 40, 3), -1);
     EXPECT_EQ(p, Picture(60));
   }
+  // Row 50: the operation's first two values size the cells, the next two set the grey's
+  // table (brightness 50 here, so a grey of 150 and cells at level 105).
   RegisterEffectFamilies();
-  EXPECT_EQ(FindEngineRow(50), &RunScreenRow);
+  ASSERT_EQ(FindEngineRow(50), &RunScreenRow);
+  vmktest::TempDir dir;
+  rec->w[kScrImageMode] = 0;
+  rec->images[0] = vmktest::SolidPicture(dir.file("black.png"), 8, 8, 0, 0, 0);
+  Planes p = Picture(100);
+  EngineRowCall c;
+  c.record = rec.get();
+  c.n = 1;
+  c.w = c.aw = width;
+  c.h = c.ah = height;
+  c.planes[0] = p[0].data();
+  c.p1 = c.p2 = 50;
+  c.p3 = 50;
+  RunScreenRow(c);
+  EXPECT_EQ(p[0], Picture(105)[0]);
 }
 
 }  // namespace
