@@ -224,6 +224,12 @@ TEST_F(Border, LimitsOfTheRecord) {
   Layer().info.cornerInset[3] = 2000;
   Planes p = Picture(7);
   EXPECT_EQ(Render(p, 3), 0);
+  // A side thicker than any memory: refused, nothing blended.
+  Layer().info.thickness[0] = 2000000000;
+  Planes absurd = Picture(7);
+  EXPECT_EQ(Render(absurd, 3, 3), -1);
+  EXPECT_EQ(absurd, Picture(7));
+  Layer().info.thickness[0] = 20;
   {
     // A corner of no width takes its draws and merges nothing.
     CountingRandom counting;

@@ -182,6 +182,17 @@ TEST_F(Screen, RefusedMemoryAndEngineRow) {
     EXPECT_EQ(Render(e, p, 3, 40, 3), -1);
     EXPECT_EQ(p, Picture(60));
   }
+  {
+    // Cells wider than any memory in an image mode: refused, nothing blended.
+    rec->w[kScrImageMode] = 1;
+    Planes p = Picture(60);
+    MiscScreen e;
+    e.SetScreenPar(rec.get());
+    EXPECT_EQ(e.FillBuf(3, 3, 255, 0, width, height, 0, 0, width, height, p[0].data(),
+                        p[1].data(), p[2].data(), nullptr, 2000000000, 40, 0, 0),
+              -1);
+    EXPECT_EQ(p, Picture(60));
+  }
   // Row 50: the operation's first two values size the cells, the next two set the grey's
   // table (brightness 50 here, so a grey of 150 and cells at level 105).
   RegisterEffectFamilies();

@@ -21,6 +21,8 @@
 namespace {
 
 constexpr int32_t kTileImages = 12;
+// Tiles and cells beyond any memory are refused before their sizes could overflow.
+constexpr int32_t kMaxSide = 1 << 24;
 
 // Float to int toward zero; values beyond any plane are held where the cast stays defined.
 int32_t Trunc(float v) { return static_cast<int32_t>(std::clamp(v, -1.0e9f, 1.0e9f)); }
@@ -153,6 +155,7 @@ int32_t DrawCell(const Render& r, const LayerTiles& tiles, const BordTile& T, co
     return 0;
   if (angle < -32768 || angle > 32767) angle %= 360;
   const int32_t S = tiles.size;
+  if (c.width > kMaxSide || c.height > kMaxSide) return -1;
   const int64_t cell = int64_t{c.width} * c.height;
   plat::Block<uint8_t> planes(4 * cell + int64_t{S} * S, WorkSource());
   if (!planes) return -1;
@@ -275,6 +278,7 @@ bool MakeTiles(const MiscBord& engine, const BordLay& layer, int32_t S, LayerTil
   tiles->size = S;
   const int32_t kind = layer.info.kind;
   if (kind != 0 && kind != 1) return true;
+  if (S > kMaxSide) return false;
   const int64_t plane = (int64_t{S} + 1) * (int64_t{S} + 1);
   tiles->block = plat::Block<uint8_t>(plane * 4 * kTileImages, WorkSource());
   if (!tiles->block) return false;

@@ -164,6 +164,8 @@ struct CellBuffers {
 };
 
 bool Allocate(int32_t cw, int32_t ch, const bool (&wanted)[kScreenImages], CellBuffers* b) {
+  // Cells beyond any memory: refused before the sizes below could overflow.
+  if (cw > (1 << 24) || ch > (1 << 24)) return false;
   const int64_t cellSize = (int64_t{cw} + 1) * (int64_t{ch} + 1), imageSize = int64_t{cw} * ch;
   const int64_t images = std::count(std::begin(wanted), std::end(wanted), true);
   b->block = plat::Block<uint8_t>(4 * cellSize + 3 * images * imageSize, WorkSource());
