@@ -199,6 +199,9 @@ int16_t EffectDialog::Run(const EffectDialogProcs& procs) {
   OpenViews();
   PrepareWindowForDisplay();
   tb::InstallWindowEventHandler(window, procs.window, WindowEventTypes(), window);
+  // A second run of the same dialog replaces the timer of the first, which
+  // still names the first window.
+  if (loopTimerUPP) tb::RemoveEventLoopTimer(loopTimer);
   loopTimerUPP = procs.loop;
   tb::InstallEventLoopTimer(tb::kEventDurationForever, desc_.loopInterval, loopTimerUPP, window, &loopTimer);
   tb::SetEventLoopTimerNextFireTime(loopTimer, 0.0);
