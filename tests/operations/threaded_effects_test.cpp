@@ -17,7 +17,7 @@ struct Size {
   int32_t w, h;
 };
 constexpr Size kSizes[] = {{1, 1}, {17, 3}, {2049, 5}, {7, 301}};
-constexpr int kCounts[] = {1, 8};
+constexpr int kCounts[] = {1, 3, 8};
 
 struct Threads {
   explicit Threads(int n) { plat::SetThreadCount(n); }

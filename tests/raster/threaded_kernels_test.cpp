@@ -23,7 +23,7 @@ struct Size {
 };
 // Odd sizes, and tall ones whose rows fall into many bands.
 constexpr Size kSizes[] = {{1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {19, 70}, {3, 3}};
-constexpr int kCounts[] = {1, 8};
+constexpr int kCounts[] = {1, 3, 8};
 
 struct Threads {
   explicit Threads(int n) { plat::SetThreadCount(n); }
