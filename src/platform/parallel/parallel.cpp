@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 
 namespace plat {
 namespace {
@@ -43,6 +45,23 @@ void RunBand(const BandBody& body, int32_t begin, int32_t end, int32_t band, int
   body.call(body.object, index, first, last);
 }
 
+// One arena per thread count, kept for the process: building an arena starts
+// its workers, which on small loops (a screen's cells, a view's preview
+// bands) cost more than the loop itself. The arena of the current count is
+// shared by every loop; a loop with fewer bands than threads simply leaves
+// the other workers idle.
+std::shared_ptr<tbb::task_arena> ArenaFor(int threads) {
+  static std::mutex lock;
+  static std::shared_ptr<tbb::task_arena> arena;
+  static int arenaThreads = 0;
+  const std::lock_guard<std::mutex> hold(lock);
+  if (arena == nullptr || arenaThreads != threads) {
+    arena = std::make_shared<tbb::task_arena>(threads);
+    arenaThreads = threads;
+  }
+  return arena;
+}
+
 }  // namespace
 
 int ThreadCount() {
@@ -66,8 +85,8 @@ void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
     for (int32_t i = 0; i < bands; ++i) RunBand(body, begin, end, band, i);
     return;
   }
-  tbb::task_arena arena(std::min(threads, static_cast<int>(bands)));
-  arena.execute([&] {
+  const std::shared_ptr<tbb::task_arena> arena = ArenaFor(threads);
+  arena->execute([&] {
     tbb::parallel_for(
         tbb::blocked_range<int32_t>(0, bands, 1),
         [&](const tbb::blocked_range<int32_t>& r) {
