@@ -5,19 +5,21 @@
 #include "operations/effects.h"
 #include "script/render_cases.h"
 
-namespace {
-
 // Colour bytes: Param2..Param5 on planes 3, 4, 5, 2; a single plane takes the first.
-int32_t FillColour(RenderCall& c) {
+int32_t FillWithColour(RenderCall& c, int16_t strength) {
   const CaseArgs a(c);
   const uint8_t colour[4] = {static_cast<uint8_t>(a.p2), static_cast<uint8_t>(a.p3),
                              static_cast<uint8_t>(a.p4), static_cast<uint8_t>(a.p5)};
-  const int16_t values[4] = {a.p1, a.p1, a.p1, a.p1};
+  const int16_t values[4] = {strength, strength, strength, strength};
   ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t k) {
     Effects::Fill(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, 1, c.mask, &colour[k], values);
   });
   return 0;
 }
+
+namespace {
+
+int32_t FillColour(RenderCall& c) { return FillWithColour(c, c.op->Param1); }
 
 int32_t Blur(RenderCall& c) {
   const CaseArgs a(c);

@@ -38,4 +38,6 @@ void RegisterScriptRenderCases() {
   RegisterToneCases();
   RegisterFilterCases();
   RegisterGeometryCases();
+  RegisterFileAndPathCases();
+  RegisterPathSteps();
 }

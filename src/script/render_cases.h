@@ -68,10 +68,18 @@ void ForEachTarget(const RenderCall& call, InkPlane withInk, F f) {
 using RampTables = std::array<uint8_t, 5 * 256>;
 RampTables RampTablesOf(const LutVign& lut);
 
+// The fill of effect 10 at a given strength (its Param1): colour bytes Param2..Param5 on
+// planes 3, 4, 5, 2, a single plane taking the first.
+int32_t FillWithColour(RenderCall& call, int16_t strength);
+// The brightness table of effect 16 for a shift (turned over for a CMYK script, rgb 0).
+std::array<uint8_t, 256> BrightnessRow(int16_t shift, int16_t rgb);
+
 // The script's own cases, by group. RegisterScriptRenderCases registers all of them; the
 // renderer calls it before its first render, and calling it again is harmless.
 void RegisterTwoPlaneCases();
 void RegisterToneCases();
 void RegisterFilterCases();
 void RegisterGeometryCases();
+void RegisterFileAndPathCases();
+void RegisterPathSteps();
 void RegisterScriptRenderCases();

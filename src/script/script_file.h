@@ -131,6 +131,27 @@ class ScriptFile {
   // operation mask. 0, or -1 when memory is refused (by the frame or the case).
   int32_t PerformToEffect(Oprn* op);
   const std::vector<MissingRenderCase>& MissingCases() const { return missingCases_; }
+
+  // --- Steps of the render loop on paths ----------------------------------------------------
+  // Effect 26: the current paths become those of the operation's path file ('pAth'), and so
+  // do the paths of layer `layer` of `stack` when it has a list. A file that cannot be read
+  // leaves the current list empty and the layer's paths as they were. Always 0.
+  int32_t PerformLoadPath(Oprn* op, int16_t stack, int16_t layer);
+  // Effect 61: the operation's image laid in four quarters around an elliptic ring, inside
+  // a frame of colour Param3..Param5. 1 when it rendered, 0 when the operation is inactive,
+  // has no file record or names no plane, -1 when the image cannot be read (or has no
+  // size) or memory is refused.
+  int32_t PerformPathFrame(Oprn* op);
+  // Effect 30: the current paths mapped from their box (widened by 3) into the envelope of
+  // the file. 0, or -1 with the paths unchanged when the envelope cannot be read.
+  int32_t ApplyEnvelop(fichier* file);
+  // The envelope file: a path list normalised to a 400 x 400 box, read into `into` scaled
+  // to the box (x0, y0)-(x1, y1), or written from `from`'s paths taken out of that box.
+  // 0, or -1 when the file cannot be read or written (or the box is empty on the save).
+  int32_t RecallEnvelopPath(File_kern* file, CPathList* into, int32_t x0, int32_t y0, int32_t x1,
+                            int32_t y1);
+  int32_t SaveEnvelopPath(File_kern* file, CPathList* from, int32_t x0, int32_t y0, int32_t x1,
+                          int32_t y1);
   // Plane `channel` (3..89), made and set to 0 when missing; null when it cannot be had.
   uint8_t* PreparedPlane(int32_t channel);
   // The mask of an operation: plane-sized, from its mask channel (IntExt 1 as is, 2

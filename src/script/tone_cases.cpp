@@ -62,13 +62,7 @@ Table PosterizeTable(const CaseArgs& a) {
   return t;
 }
 
-// CMYK samples are ink: more brightness is less ink, so the shift turns over.
-Table BrightnessTable(const CaseArgs& a) {
-  const int32_t d = a.rgb == 0 ? -a.p1 : a.p1;
-  Table t;
-  for (int32_t i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(std::clamp(i + d, 0, 255));
-  return t;
-}
+Table BrightnessTable(const CaseArgs& a) { return BrightnessRow(a.p1, a.rgb); }
 
 // Etch with the table's row on the destination, or on planes 3, 4, 5 and (CMYK) 2.
 int32_t EtchWith(const RenderCall& c, const Table& row) {
@@ -189,6 +183,14 @@ int32_t Convolution(RenderCall& c) {
 }
 
 }  // namespace
+
+// CMYK samples are ink: more brightness is less ink, so the shift turns over.
+std::array<uint8_t, 256> BrightnessRow(int16_t shift, int16_t rgb) {
+  const int32_t d = rgb == 0 ? -shift : shift;
+  std::array<uint8_t, 256> t;
+  for (int32_t i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(std::clamp(i + d, 0, 255));
+  return t;
+}
 
 void RegisterToneCases() {
   RegisterRenderCase(9, Invert);
