@@ -5,11 +5,13 @@
 // step and repeat with 32-pixel cells; the image combination with three generated entries
 // (its default record has none) beside libvips' composite2 "over" of three layers, and the
 // script's texture loader tiling a file over the composite; the default border and the
-// screen with 5 % cells, both on a tile file with alpha.
+// screen with 5 % cells, both on a tile file with alpha; the painter with one content brush,
+// the cast shadow and the extrusion of a disc (beside G'MIC's brushify and drop_shadow).
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -17,12 +19,16 @@
 #include <vector>
 
 #include "bench_session.h"
+#include "content_images.h"
 #include "app/core/file_records.h"
 #include "engines/patterns/backdrop_compo_engines.h"
 #include "engines/patterns/border_engine.h"
+#include "engines/patterns/cast_shadow_engine.h"
+#include "engines/patterns/extrusion_engine.h"
 #include "engines/patterns/image_combination_engine.h"
 #include "engines/patterns/lens_flare_gradient_engines.h"
 #include "engines/patterns/misc_spray.h"
+#include "engines/patterns/painter_strokes_engine.h"
 #include "engines/patterns/path_shape_engines.h"
 #include "engines/patterns/screen_engine.h"
 #include "engines/patterns/script_image_loaders.h"
@@ -429,5 +435,124 @@ void BM_Screen_Mode0_Cells5(benchmark::State& state) {
   Items(state);
 }
 BENCHMARK(BM_Screen_Mode0_Cells5)->Unit(benchmark::kMillisecond);
+
+// ---- painter strokes, cast shadow, extrusion ----
+
+// The round soft brush of the content library, written once to a scratch file.
+std::string ContentBrush() {
+  static const std::string path = [] {
+    const std::string p = (std::filesystem::temp_directory_path() / "vmk_bench_brush.tif").string();
+    for (const content::Item& item : content::Library()) {
+      if (item.path != "Sprays/brush_round_soft.tif") continue;
+      const content::Picture pic = item.draw();
+      plat::imageio::PixelSource src;
+      src.base = pic.pixels.data();
+      src.rowBytes = size_t{pic.width} * 4;
+      src.width = pic.width;
+      src.height = pic.height;
+      plat::imageio::WriteImage(p, plat::imageio::kTypeTIFF, {}, src);
+    }
+    return p;
+  }();
+  return path;
+}
+
+// One content brush in set 0 at density 50 (170 x 170 strokes of a 30-pixel brush in 16
+// angles); the default record names no brush and would draw nothing.
+void BM_PainterStrokes_OneBrush_Density50(benchmark::State& state) {
+  BenchSession session;
+  StrokPar r;
+  Init_StrokPar(&r);
+  SetFicFromPosix(&r.brushes[0], ContentBrush());
+  Picture pic;
+  for (auto _ : state) {
+    MiscStrok e;
+    e.SetStrokPar(&r);
+    e.FillBuf(1, 0, 0, 3, 0, 255, kW, kH, 0, 0, kW, kH, pic.p[0].data(), pic.p[1].data(),
+              pic.p[2].data(), nullptr);
+    benchmark::DoNotOptimize(pic.p[0].data());
+  }
+  Items(state);
+}
+BENCHMARK(BM_PainterStrokes_OneBrush_Density50)->Unit(benchmark::kMillisecond);
+
+// The default record of a photo the size of the planes. The engine fades its source channel
+// in place, so each pass starts from a fresh copy (one plane's memcpy, timed with it).
+void BM_CastShadow_Default(benchmark::State& state) {
+  BenchSession session;
+  session.per.previewWidth = kW;
+  session.per.previewHeight = kH;
+  ShadoPar r;
+  Init_ShadoPar(&r, 0);
+  Picture pic;
+  std::vector<uint8_t> source(pic.p[0].size()), mask(pic.p[0].size());
+  for (auto _ : state) {
+    std::copy(pic.p[1].begin(), pic.p[1].end(), source.begin());
+    std::fill(mask.begin(), mask.end(), uint8_t{0});
+    MiscPhotoShado e;
+    e.SetShadoPar(&r);
+    e.FillBuf(0, 255, kW, kH, pic.p[0].data(), pic.p[1].data(), pic.p[2].data(), source.data(),
+              mask.data(), kW, kH);
+    benchmark::DoNotOptimize(pic.p[0].data());
+  }
+  Items(state);
+}
+BENCHMARK(BM_CastShadow_Default)->Unit(benchmark::kMillisecond);
+
+// A disc of radius 600 in the source channel, the back quadrilateral shrunk to two thirds and
+// shifted toward the lower right.
+void BM_Extrusion_Disc_BackShifted(benchmark::State& state) {
+  BenchSession session;
+  session.per.previewWidth = kW;
+  session.per.previewHeight = kH;
+  XTrudePar r;
+  Init_XTrudePar(&r, 0, kW, kH);
+  const int32_t x[4] = {900, 900, 2000, 2000}, y[4] = {100, 1100, 1100, 100};
+  for (int32_t k = 0; k < 4; ++k) {
+    r.w[XTrudeQuadWord(2 * k, kXTrudeQuads - 1)] = x[k];
+    r.w[XTrudeQuadWord(2 * k + 1, kXTrudeQuads - 1)] = y[k];
+  }
+  std::vector<uint8_t> disc(static_cast<size_t>(kW) * kH, 0);
+  for (int32_t yy = 0; yy < kH; ++yy)
+    for (int32_t xx = 0; xx < kW; ++xx) {
+      const int64_t dx = xx - kW / 2, dy = yy - kH / 2;
+      if (dx * dx + dy * dy < 600 * 600) disc[static_cast<size_t>(yy) * kW + xx] = 255;
+    }
+  Picture pic;
+  for (auto _ : state) {
+    MiscXTrude e;
+    e.SetXTrudePar(&r);
+    e.FillBuf(0, 255, kW, kH, 3, pic.p[0].data(), pic.p[1].data(), pic.p[2].data(), disc.data(),
+              nullptr, kW, kH);
+    benchmark::DoNotOptimize(pic.p[0].data());
+  }
+  Items(state);
+}
+BENCHMARK(BM_Extrusion_Disc_BackShifted)->Unit(benchmark::kMillisecond);
+
+#if defined(VMK_PEER_GMIC)
+// G'MIC's painterly brushify with its own default brush set, and its drop shadow.
+void BM_Peer_Gmic_Brushify(benchmark::State& state) {
+  for (auto _ : state) {
+    gmic_list<float> images;
+    gmic_list<char> names;
+    gmic("2048,1536,1,3 noise 60 shape_circle 32 brushify[0] [1] rm[1]", images, names);
+    benchmark::DoNotOptimize(images._data);
+  }
+  Items(state);
+}
+BENCHMARK(BM_Peer_Gmic_Brushify)->Unit(benchmark::kMillisecond);
+
+void BM_Peer_Gmic_DropShadow(benchmark::State& state) {
+  for (auto _ : state) {
+    gmic_list<float> images;
+    gmic_list<char> names;
+    gmic("2048,1536,1,4 noise 60 drop_shadow 3,3,1", images, names);
+    benchmark::DoNotOptimize(images._data);
+  }
+  Items(state);
+}
+BENCHMARK(BM_Peer_Gmic_DropShadow)->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace
