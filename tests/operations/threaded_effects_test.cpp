@@ -2,9 +2,12 @@
 // one thread and at eight, exactly what the plain per-sample blend gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "app/core/colour_spaces.h"
+#include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
@@ -118,6 +121,60 @@ TEST(ThreadedEffects, HSLBlendPlanesAndPixels) {
           ASSERT_EQ(q, expectPacked) << s.w << "x" << s.h << " at " << n;
         }
       }
+}
+
+// The shift one pixel at a time through the shared conversions, as plainly
+// as it can be written: what the eight-wide path must give byte for byte.
+void PlainShift(const unsigned char in[3], int32_t hue, int16_t sat, int16_t light, bool ymc,
+                unsigned char out[3]) {
+  float r = (ymc ? 255 - in[2] : in[0]) / 255.0f, g = (ymc ? 255 - in[1] : in[1]) / 255.0f,
+        b = (ymc ? 255 - in[0] : in[2]) / 255.0f;
+  float h = 0.0f, l = 0.0f, s = 0.0f;
+  RGBtoHLS(r, g, b, &h, &l, &s);
+  h = WrapHue(h + static_cast<float>(hue));
+  s = Clamp01(s * (1.0f + static_cast<float>(sat) / 100.0f));
+  l = Clamp01(l + static_cast<float>(light) / 100.0f);
+  if (l >= 1.0f) {
+    r = g = b = 1.0f;
+  } else {
+    HLStoRGB(h, l, s, &r, &g, &b);
+  }
+  auto byte = [](float v) { return static_cast<unsigned char>(Clamp255(static_cast<int32_t>(v * 255.0f))); };
+  if (ymc) {
+    out[0] = byte(1.0f - b), out[1] = byte(1.0f - g), out[2] = byte(1.0f - r);
+  } else {
+    out[0] = byte(r), out[1] = byte(g), out[2] = byte(b);
+  }
+}
+
+// Every red and green with every fifteenth blue, for shifts across their ranges.
+TEST(ThreadedEffects, HSLBlendMatchesThePlainShiftOverTheColourCube) {
+  constexpr int32_t kW = 256 * 4, kH = 256 * 18 / 4;
+  Plane planes[3];
+  for (Plane& p : planes) p.resize(static_cast<size_t>(kW) * kH);
+  for (size_t i = 0; i < planes[0].size(); ++i) {
+    planes[0][i] = static_cast<unsigned char>(i & 255);
+    planes[1][i] = static_cast<unsigned char>((i >> 8) & 255);
+    planes[2][i] = static_cast<unsigned char>(std::min<size_t>((i >> 16) * 15, 255));
+  }
+  struct Shift {
+    int16_t hue, sat, light, model;
+  };
+  for (const Shift& t : {Shift{30, 10, -5, 1}, Shift{-200, -40, 20, 0}, Shift{0, -100, 0, 1},
+                         Shift{359, 100, 100, 1}, Shift{-720, 50, -100, 0}, Shift{180, 0, 0, 0}}) {
+    Plane p[3] = {planes[0], planes[1], planes[2]};
+    Effects::HSLBlend(0, 255, kH, kW, p[0].data(), p[1].data(), p[2].data(), nullptr, nullptr, 0, 0,
+                      kW - 1, kH - 1, t.hue, t.sat, t.light, t.model);
+    const int32_t hue = t.hue >= 360 || t.hue <= -360 ? t.hue % 360 : t.hue;
+    for (size_t i = 0; i < planes[0].size(); ++i) {
+      const unsigned char in[3] = {planes[0][i], planes[1][i], planes[2][i]};
+      unsigned char want[3];
+      PlainShift(in, hue, t.sat, t.light, t.model == 0, want);
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(p[k][i], want[k]) << "colour " << int(in[0]) << "," << int(in[1]) << "," << int(in[2])
+                                    << " channel " << k << " shift " << t.hue << "/" << t.sat << "/" << t.light;
+    }
+  }
 }
 
 }  // namespace
