@@ -113,7 +113,19 @@ TEST_F(ColCorDialogTest, NoiseFieldsAreClampedAtTheNextTick) {
       .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.Word(7), 102); })
       .Type(kDnoi, 30, "250")
       .Advance(1.0)
-      .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.Word(7), 255); })
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(7), 255);
+        // Without an overlay its controls stay hidden; with one the record's
+        // 0..255 shows as percent, disabled while the overlay is off.
+        tb::ControlRef opacity = tb::FindControl(w, kDnoi, 30);
+        EXPECT_FALSE(tb::IsControlVisible(opacity));
+        dlg.Word(6) = 1;
+        dlg.Word(7) = 128;
+        dlg.DrawWindowContent(w);
+        EXPECT_EQ(field(w, 30), "50");
+        EXPECT_TRUE(tb::IsControlVisible(opacity));
+        EXPECT_FALSE(tb::IsControlEnabled(opacity));
+      })
       .Choose(kDnoi, 36, 2)
       .Do([&](tb::WindowRef w) { EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 36)), 2); })
       .Press(kDnoi, kOk);
