@@ -17,6 +17,7 @@
 #include "platform/memory/block.h"
 #include "platform/memory/memory.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "platform/types/plane_view.h"
 #include "raster/blend_filters.h"
 #include "raster/blend_rows.h"
@@ -115,10 +116,7 @@ __attribute__((target("avx2,fma"))) void SeriesStepWide(const float* a, const fl
   }
 }
 
-bool HasWideFma() {
-  static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-  return has;
-}
+bool HasWideFma() { return plat::SimdAtLeast(plat::SimdLevel::kAvx2); }
 #else
 bool HasWideFma() { return false; }
 #endif

@@ -11,6 +11,7 @@
 
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/simd.h"
 #include "raster/blend_rows.h"
 #include "raster/channel_frame.h"
 #include "raster/plane_rect.h"
@@ -25,10 +26,7 @@ constexpr int32_t kTableBytes = 516;
 constexpr int32_t kTableCentre = 258;
 
 #if defined(__x86_64__)
-bool HasWideGather() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
+bool HasWideGather() { return plat::SimdAtLeast(plat::SimdLevel::kAvx2); }
 
 __attribute__((target("avx2"))) inline __m256i Widen8(const unsigned char* p) {
   return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));

@@ -1,4 +1,5 @@
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,31 @@ TEST(ParallelFor, EmptyRangesNestedLoopsAndCounts) {
   for (const auto& v : inner) EXPECT_EQ(v, (std::vector<int32_t>{0, 1, 2, 3, 4}));
   plat::SetThreadCount(-4);
   EXPECT_GE(plat::ThreadCount(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+int Baseline() { return 0; }
+int Wide() { return 1; }
+int Widest() { return 2; }
+
+TEST(SimdLevel, TheCapHoldsPicksDownAndLiftsAgain) {
+  using plat::SimdLevel;
+  const SimdLevel top = plat::SimdSupported();
+  EXPECT_LE(static_cast<int>(plat::ActiveSimd()), static_cast<int>(top));
+  plat::SetSimdLevel(SimdLevel::kBaseline);
+  EXPECT_EQ(plat::ActiveSimd(), SimdLevel::kBaseline);
+  EXPECT_EQ(plat::PickKernel(&Baseline, &Wide, &Widest)(), 0);
+  plat::SetSimdLevel(SimdLevel::kAvx2);
+  const int two = top >= SimdLevel::kAvx2 ? 1 : 0;
+  EXPECT_EQ(plat::PickKernel(&Baseline, &Wide, &Widest)(), two);
+  plat::SetSimdLevel(SimdLevel::kAvx512);
+  // A missing form falls back to the next narrower one.
+  EXPECT_EQ(plat::PickKernel(&Baseline, &Wide, nullptr)(), two);
+  EXPECT_EQ(plat::PickKernel(&Baseline, nullptr, nullptr)(), 0);
+  EXPECT_EQ(plat::PickKernel(&Baseline, &Wide, &Widest)(), static_cast<int>(plat::ActiveSimd()));
 }
 
 }  // namespace
