@@ -112,8 +112,9 @@ int16_t PlanPartial(const YoxelRect& src, const YoxelRect& tgt, const Request& q
     if (!plan->region[i]) return -1;
     std::memset(plan->region[i].get(), 0, static_cast<size_t>(size));
   }
+  // The photo reader stops before the right and bottom edges it is given.
   const vmkrec::SourceRequest read = vmkrec::MakeSourceRequest(
-      rw, rh, rw, rh, rl, rt, rl + rw - 1, rt + rh - 1, 1.0f, 1.0f, plan->region[0].get(),
+      rw, rh, rw, rh, rl, rt, rl + rw, rt + rh, 1.0f, 1.0f, plan->region[0].get(),
       plan->region[1].get(), plan->region[2].get(), plan->region[3].get());
   vmkrec::PrepareEngineSource(3, 3, 255, read);
   ResizeSource& s = plan->source;
