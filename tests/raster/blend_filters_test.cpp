@@ -271,6 +271,65 @@ TEST(Pyramid, BlurIsTheSameAtAnyThreadCount) {
       }
 }
 
+// The pyramid's steps on their own against their formulas, and the blur
+// without a mask against the blur through a mask of 255 (which takes the
+// general convolution for its box passes), at one, three and eight threads.
+TEST(Pyramid, StepsAndMasklessBoxMatchThePlainForms) {
+  struct Size {
+    int w, h;
+  };
+  plat::SeedRandom(21);
+  for (Size sz : {Size{1, 1}, Size{1, 9}, Size{2, 2}, Size{17, 3}, Size{2049, 5}, Size{33, 301}})
+    for (int samples : {1, 3}) {
+      const int sw = sz.w, sh = sz.h, dw = (sw + 1) / 2, dh = (sh + 1) / 2;
+      Plane src(static_cast<size_t>(sw) * sh * samples);
+      for (auto& v : src) v = static_cast<unsigned char>(plat::Random() & 0xFF);
+      Plane half(static_cast<size_t>(dw) * dh * samples);
+      for (int y = 0; y < dh; ++y)
+        for (int x = 0; x < dw; ++x) {
+          const int y0 = std::max(std::min(2 * y, sh - 2), 0), y1 = std::min(y0 + 1, sh - 1);
+          const int x0 = std::max(std::min(2 * x, sw - 2), 0), x1 = std::min(x0 + 1, sw - 1);
+          for (int c = 0; c < samples; ++c) {
+            auto at = [&](int xx, int yy) { return src[(static_cast<size_t>(yy) * sw + xx) * samples + c]; };
+            half[(static_cast<size_t>(y) * dw + x) * samples + c] =
+                static_cast<unsigned char>((at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1)) >> 2);
+          }
+        }
+      // Doubling the half back over the source's size (its own odd rules).
+      Plane big(src.size());
+      auto put = [&](int x, int y, int c) -> unsigned char& {
+        return big[(static_cast<size_t>(y) * sw + x) * samples + c];
+      };
+      for (int y = 0; y < sh; y += 2)
+        for (int x = 0; x < sw; ++x)
+          for (int c = 0; c < samples; ++c) {
+            const int k = x / 2;
+            const auto s = [&](int kk) { return half[(static_cast<size_t>(y / 2) * dw + kk) * samples + c]; };
+            put(x, y, c) = x % 2 == 0 ? s(k) : (x + 1 < sw ? static_cast<unsigned char>((s(k) + s(k + 1)) >> 1) : s(k));
+          }
+      for (int y = 1; y < sh; y += 2)
+        for (int x = 0; x < sw; ++x)
+          for (int c = 0; c < samples; ++c)
+            put(x, y, c) = y + 1 < sh ? static_cast<unsigned char>((put(x, y - 1, c) + put(x, y + 1, c)) >> 1)
+                                      : put(x, y - 1, c);
+      for (int n : {1, 3, 8}) {
+        const Threads t(n);
+        Plane gotHalf(half.size(), 7), gotBig(big.size(), 7);
+        DivideInHalf(sw, sh, dw, dh, 0, 0, dw - 1, dh - 1, samples, src.data(), gotHalf.data());
+        ASSERT_EQ(gotHalf, half) << sw << "x" << sh << " samples " << samples << " at " << n;
+        Double(sw, sh, 0, 0, sw - 1, sh - 1, samples, gotBig.data(), half.data());
+        ASSERT_EQ(gotBig, big) << sw << "x" << sh << " samples " << samples << " at " << n;
+        const Plane full(static_cast<size_t>(sw) * sh, 255);
+        for (int radius : {1, 6}) {
+          Plane plain = src, masked = src;
+          ASSERT_EQ(X_Blur_buffer(plain.data(), nullptr, sw, sh, 0, 0, 0, 0, radius, samples), 0);
+          ASSERT_EQ(X_Blur_buffer(masked.data(), full.data(), sw, sh, 0, 0, 0, 0, radius, samples), 0);
+          ASSERT_EQ(plain, masked) << sw << "x" << sh << " radius " << radius << " at " << n;
+        }
+      }
+    }
+}
+
 TEST(EmbossAndEdges, FlatPlanes) {
   Plane p(7 * 5, 90);
   EXPECT_EQ(X_Emboss(p.data(), nullptr, 5, 7, 0, 0, 6, 4, 2, 1, 128, 45, 1.0f), 0);
