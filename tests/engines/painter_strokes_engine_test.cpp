@@ -315,7 +315,7 @@ TEST_F(PainterStrokes, ValuesOutsideTheirRangesRenderAsTheDefaults) {
   EXPECT_TRUE(render(many).Same(render(single)));
 }
 
-TEST_F(PainterStrokes, RefusedMemoryLeavesThePlanes) {
+TEST_F(PainterStrokes, RefusedMemoryAndAbsurdSizesLeaveThePlanes) {
   UseBrush(0);
   {
     plat::FailNthAllocation(0);  // the record copy
@@ -340,6 +340,18 @@ TEST_F(PainterStrokes, RefusedMemoryLeavesThePlanes) {
       EXPECT_TRUE(c.Same(Canvas(10, 6))) << n;
     }
   }
+  // A brush as wide as a damaged record says cannot be had: nothing drawn, -1.
+  StrokPar wide = r_;
+  wide.sets[0].w[kStrBrushWidth] = 2147483647;
+  Canvas c(10, 6);
+  EXPECT_EQ(c.Fill(wide), -1);
+  EXPECT_TRUE(c.Same(Canvas(10, 6)));
+  // A density past two strokes a pixel per row lays 2L x 2L strokes (L = 10), not billions.
+  StrokPar dense = r_;
+  dense.sets[0].w[kStrDensity] = 2147483647;
+  gDraws = 0;
+  EXPECT_EQ(c.Fill(dense), 0);
+  EXPECT_EQ(gDraws, 2 * 20 * 20);
 }
 
 TEST_F(PainterStrokes, KeptPictureAndTheRow) {

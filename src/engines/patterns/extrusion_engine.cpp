@@ -198,6 +198,8 @@ void DrawPoints(int16_t blendMode, int16_t opacity, uint8_t* plane, uint8_t* cov
     const int32_t v = Byte(colour(i) + offsets[i]);
     const uint8_t w = Byte(v * multipliers[i] / 255);
     int32_t a = opacity;
+    // The first outline to reach a pixel covers it: with `clear` 1 its cover byte goes to 0,
+    // and later (deeper) layers landing there are drawn with no weight.
     if (cover != nullptr) {
       uint8_t& c = *const_cast<uint8_t*>(Sample(cover, width, height, points[i]));
       a = opacity * c / 255;

@@ -220,10 +220,13 @@ int32_t StrokeRender::ReadBrush(int32_t k) {
   int16_t unused = 0;
   if (AS_GetImageDimension(&file, &iw, &ih, &unused) == -1 || iw <= 0 || ih <= 0) return 0;
   const int32_t* set = par_.sets[k].w;
-  const int64_t bw =
-      std::max<int64_t>(int64_t{reference_} * (int64_t{set[kStrBrushWidth]} * iw / 100) / 600, 3);
-  const int64_t bh =
-      std::max<int64_t>(int64_t{reference_} * (int64_t{set[kStrBrushHeight]} * ih / 100) / 600, 3);
+  // The percent of the picture is held below 2^31 pixels first, so the product cannot overflow;
+  // anything that large is refused below anyway.
+  auto side = [this](int32_t percent, int32_t pixels) {
+    const int64_t part = std::min<int64_t>(int64_t{percent} * pixels / 100, int64_t{1} << 31);
+    return std::max<int64_t>(int64_t{reference_} * part / 600, 3);
+  };
+  const int64_t bw = side(set[kStrBrushWidth], iw), bh = side(set[kStrBrushHeight], ih);
   if (bw > kLargestSide || bh > kLargestSide) return -1;
   bw_ = static_cast<int32_t>(bw);
   bh_ = static_cast<int32_t>(bh);
