@@ -102,14 +102,27 @@ int32_t FilterWholeCopy(int16_t mode, int16_t opacity, unsigned char* plane,
   unsigned char* filtered = work.get();
   std::memcpy(filtered, plane, static_cast<size_t>(size));
   if (filter(filtered) != 0) return -1;
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t old = plane[i];
-      plane[i] = Blend(mode, old, value(old, static_cast<int32_t>(filtered[i])),
-                       Weight(mask, i, opacity));
+  if (x0 > x1) return 0;
+  // Replacement at full opacity without a mask blends to the value itself.
+  // The rows go to the shared threads with everything they read held by
+  // value (the value functions are pure).
+  const bool bare = mode == 0 && opacity == 255 && mask == nullptr;
+  plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [=](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      const int64_t row = static_cast<int64_t>(y) * width;
+      unsigned char* p = plane + row;
+      const unsigned char* f = filtered + row;
+      if (bare) {
+        for (int32_t x = x0; x <= x1; ++x)
+          p[x] = static_cast<unsigned char>(value(static_cast<int32_t>(p[x]), static_cast<int32_t>(f[x])));
+        continue;
+      }
+      for (int32_t x = x0; x <= x1; ++x) {
+        const int32_t old = p[x];
+        p[x] = Blend(mode, old, value(old, static_cast<int32_t>(f[x])), Weight(mask, row + x, opacity));
+      }
     }
-  }
+  });
   return 0;
 }
 

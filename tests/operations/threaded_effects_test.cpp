@@ -123,6 +123,39 @@ TEST(ThreadedEffects, HSLBlendPlanesAndPixels) {
       }
 }
 
+// The filters against a blurred copy: each sample of the region from its
+// old value and the whole plane's blur, blended as the plain loop does.
+TEST(ThreadedEffects, UnSharpMaskAndHighPassAgainstTheirBlur) {
+  for (Size s : kSizes)
+    for (const Region& r : Regions(s))
+      for (const Blending& b : kBlends) {
+        const size_t pixels = static_cast<size_t>(s.w) * s.h;
+        const Plane orig = Noise(pixels, static_cast<uint32_t>(s.w * 3 + s.h));
+        const Plane mask = Noise(pixels, 8);
+        const unsigned char* m = b.masked ? mask.data() : nullptr;
+        Plane blurred = orig;
+        ASSERT_EQ(Effects::Blur(0, 255, blurred.data(), nullptr, s.w, s.h, 0, 0, s.w - 1, s.h - 1, 3, 1), 0);
+        Plane wantUsm = orig, wantHigh = orig;
+        for (int32_t y = 0; y < s.h; ++y)
+          for (int32_t x = 0; x < s.w; ++x) {
+            if (!Inside(r, x, y)) continue;
+            const int64_t i = static_cast<int64_t>(y) * s.w + x;
+            const int32_t old = orig[i], d = blurred[i] - old, w = effect_support::Weight(m, i, b.opacity);
+            const int32_t usm = (d < 0 ? -d : d) <= 4 ? old : effect_support::Clamp255(old - d * 150 / 100);
+            wantUsm[i] = effect_support::Blend(b.mode, old, usm, w);
+            wantHigh[i] = effect_support::Blend(b.mode, old, effect_support::Clamp255(128 - d * 300 / 200), w);
+          }
+        for (int n : kCounts) {
+          const Threads t(n);
+          Plane usm = orig, high = orig;
+          ASSERT_EQ(Effects::UnSharpMask(b.mode, b.opacity, usm.data(), m, s.w, s.h, r.x0, r.y0, r.x1, r.y1, 3, 150, 4), 0);
+          ASSERT_EQ(Effects::HighPass(b.mode, b.opacity, high.data(), m, s.w, s.h, r.x0, r.y0, r.x1, r.y1, 3, 300), 0);
+          ASSERT_EQ(usm, wantUsm) << s.w << "x" << s.h << " mode " << b.mode << " at " << n;
+          ASSERT_EQ(high, wantHigh) << s.w << "x" << s.h << " mode " << b.mode << " at " << n;
+        }
+      }
+}
+
 // The shift one pixel at a time through the shared conversions, as plainly
 // as it can be written: what the eight-wide path must give byte for byte.
 void PlainShift(const unsigned char in[3], int32_t hue, int16_t sat, int16_t light, bool ymc,
