@@ -62,12 +62,18 @@ bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panS
   float scale = 0.0f;
   int32_t rect[4] = {0, 0, w - 1, h - 1};
   if (mode == 2) {
-    if (w > h) {
+    // The picture fills the view on the axis where it is relatively wider.
+    // Deciding by W > H alone and scaling the other side by the view's own
+    // side holds only for a square view: in a wider one (the navigators) the
+    // rectangle lost the picture's shape, the engine's single scale then ran
+    // out of picture short of the right edge and the reader repeated the
+    // last column across the rest. In a square view both rules agree.
+    if (static_cast<int64_t>(w) * vh > static_cast<int64_t>(h) * vw) {
       ew = vw;
-      eh = static_cast<int32_t>(static_cast<int64_t>(vh) * h / w);
+      eh = static_cast<int32_t>(static_cast<int64_t>(vw) * h / w);
     } else {
       eh = vh;
-      ew = static_cast<int32_t>(static_cast<int64_t>(vw) * w / h);
+      ew = static_cast<int32_t>(static_cast<int64_t>(vh) * w / h);
     }
     scale = std::max(static_cast<float>(w) / static_cast<float>(std::max(ew, 1)),
                      static_cast<float>(h) / static_cast<float>(std::max(eh, 1)));

@@ -145,5 +145,72 @@ TEST_F(CorrectionPreviews, AFailingEngineLeavesTheView) {
   }
 }
 
+// The whole picture in a view of another shape than the box fixture's
+// square one (the dialogs' navigators are 4:3): the colour correction with
+// nothing to apply shows the picture itself, every displayed pixel the
+// picture's pixel at twice its column and row, up to the right edge.
+class WholePictureInAWideView : public BoxTest {
+ protected:
+  void TearDown() override {
+    SetSessionSpanImages(nullptr, nullptr);
+    gFilterRecord = nullptr;
+    BoxTest::TearDown();
+  }
+  void Show(uint32_t w, uint32_t h) {
+    photo_ = PixelBuffer(w, h, 1, 4);
+    for (uint32_t y = 0; y < h; ++y)
+      for (uint32_t x = 0; x < w; ++x) {
+        uint8_t* p = photo_.rowPtr(y) + 4 * x;
+        p[0] = static_cast<uint8_t>(x);
+        p[1] = static_cast<uint8_t>(y);
+        p[2] = static_cast<uint8_t>((x * 7 + y * 13) & 255);
+        p[3] = 255;
+      }
+    rec_.imageRect = Rect{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)};
+    rec_.inLastPlane = 2;
+    rec_.imageWidth = static_cast<int16_t>(w);
+    rec_.imageHeight = static_cast<int16_t>(h);
+    gFilterRecord = &rec_;
+    SetSessionSpanImages(&photo_, &unused_);
+    vmkviews::RegisterPreviewEngines();
+    plat::tb::SetControlBounds(view_, Rect{10, 20, 100, 140});  // 120 x 90
+    box_.InitBuf(23);
+    ColCorPar cc;
+    Init_ColCorPar(&cc, static_cast<int32_t>(w), static_cast<int32_t>(h), 72, 103, 0, 0);
+    box_.SetColCorPar(&cc, 2, 3);
+  }
+  // Display rows run bottom up: buffer row eh - 1 - k shows picture row 2k.
+  void ExpectHalfScalePicture(int32_t ew, int32_t eh) {
+    ASSERT_EQ(box_.displayedWidth(), ew);
+    ASSERT_EQ(box_.displayedHeight(), eh);
+    int bad = 0;
+    for (int32_t b = 0; b < eh; ++b)
+      for (int32_t j = 0; j < ew; ++j) {
+        const uint32_t x = static_cast<uint32_t>(2 * j);
+        const uint32_t y = static_cast<uint32_t>(2 * (eh - 1 - b));
+        const uint32_t want = (x << 24) | (y << 16) | (((x * 7 + y * 13) & 255) << 8) | 0xFFu;
+        if (Display(j, b) != want && bad++ < 5) ADD_FAILURE() << "column " << j << " row " << b;
+      }
+    EXPECT_EQ(bad, 0);
+  }
+
+  PixelBuffer photo_;
+  PixelBuffer unused_;
+  FilterRecord rec_;
+};
+
+TEST_F(WholePictureInAWideView, FillsTheViewOnTheRelativelyWiderAxis) {
+  Show(240, 180);  // the view's own shape: all of it
+  EXPECT_EQ(box_.state().originX, 0);
+  EXPECT_EQ(box_.state().originY, 0);
+  ExpectHalfScalePicture(120, 90);
+  Show(90, 180);  // taller than the view: full height, centred
+  EXPECT_EQ(box_.state().originX, 37);
+  ExpectHalfScalePicture(45, 90);
+  Show(240, 90);  // wider than the view: full width
+  EXPECT_EQ(box_.state().originY, 22);
+  ExpectHalfScalePicture(120, 45);
+}
+
 }  // namespace
 }  // namespace vmktest

@@ -35,7 +35,7 @@ TEST_F(ColCorDialogTest, DraggingTheNavigatorFrameMovesTheMainViewAtTheNextTick)
       .Press(kDnoi, kOneToOne)
       .Advance(2.1)
       .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.pan[0], 0); })
-      // Frame 0 covers 125 x 94 pixels at the navigator's top left (520, 10).
+      // Frame 0 covers 125 x 100 pixels at the navigator's top left (520, 10).
       .Drag({{50, 570}, {80, 620}, {100, 670}})
       .Do([&](tb::WindowRef) {
         dlg.navigator()->GetBufSSPan(&frame[0], &frame[1], &frame[2], &frame[3], 0);
