@@ -1,0 +1,141 @@
+// The kernels with a vector form give, on every path this processor has and
+// at one thread and at eight, exactly the samples of their plain forms; the
+// fixed-point quotient of the 3 x 3 filters equals their float one wherever
+// the vector form may use it.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
+#include "platform/random/random.h"
+#include "raster/convolution.h"
+#include "raster/rounded_quotient.h"
+#include "support/session.h"
+
+namespace {
+
+struct Size {
+  int32_t w, h;
+};
+constexpr Size kSizes[] = {{1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {19, 70}, {53, 9}};
+
+// Every path the processor has, each at one thread and at eight.
+template <typename Run>
+void OnEveryPath(Run run) {
+  std::vector<plat::SimdLevel> levels = {plat::SimdLevel::kBaseline};
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) levels.push_back(plat::SimdLevel::kAvx2);
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
+  for (plat::SimdLevel level : levels)
+    for (int threads : {1, 8}) {
+      plat::SetSimdLevel(level);
+      plat::SetThreadCount(threads);
+      run(static_cast<int>(level), threads);
+    }
+  plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+  plat::SetThreadCount(0);
+}
+
+std::vector<uint8_t> Noise(Size s, uint32_t seed) {
+  plat::SeedRandom(seed);
+  std::vector<uint8_t> p(static_cast<size_t>(s.w) * s.h);
+  // Runs of 0 and 255 now and then, so that the sums reach their extremes.
+  for (auto& v : p) {
+    const uint32_t r = static_cast<uint32_t>(plat::Random());
+    v = static_cast<uint8_t>(r % 7 == 0 ? 0 : r % 7 == 1 ? 255 : (r >> 8) & 0xFF);
+  }
+  return p;
+}
+
+int32_t FloatQuotient(int32_t sum, int32_t divisor) {
+  return static_cast<int32_t>(static_cast<float>(sum) / static_cast<float>(divisor) + 0.5f);
+}
+
+int64_t ExactQuotient(int64_t sum, int64_t divisor) { return (2 * sum + divisor) / (2 * divisor); }
+
+// Both the float quotient and the fixed-point one are monotone in the sum
+// (for a fixed divisor), so where they agree at both ends of a run of
+// equal exact quotients they agree all along it. The runs cover every sum.
+TEST(RoundedQuotient, EqualsTheFloatQuotientAtEverySumItIsUsedFor) {
+  constexpr int32_t kLimit = RoundedQuotient::kSumLimit;
+  int64_t checked = 0;
+  for (int32_t d = -32768; d <= 32767; ++d) {
+    if (d == 0) continue;
+    const RoundedQuotient q(static_cast<int16_t>(d));
+    for (int32_t s = -kLimit; s <= kLimit;) {
+      // The last sum of the run that starts at s.
+      const int64_t value = ExactQuotient(s, d);
+      int32_t lo = s, hi = kLimit;
+      while (lo < hi) {
+        const int32_t mid = lo + (hi - lo + 1) / 2;
+        if (ExactQuotient(mid, d) == value) lo = mid; else hi = mid - 1;
+      }
+      for (int32_t end : {s, lo}) {
+        const int32_t want = FloatQuotient(end, d);
+        if (q(end) != want) FAIL() << "sum " << end << " divisor " << d << ": " << q(end)
+                                   << " against " << want;
+      }
+      checked += 2;
+      s = lo + 1;
+    }
+  }
+  EXPECT_GT(checked, 1000000);
+}
+
+TEST(RoundedQuotient, EverySumOfTheSmallDivisors) {
+  for (int32_t d = -40; d <= 40; ++d) {
+    if (d == 0) continue;
+    const RoundedQuotient q(static_cast<int16_t>(d));
+    for (int32_t s = -RoundedQuotient::kSumLimit; s <= RoundedQuotient::kSumLimit; ++s)
+      if (q(s) != FloatQuotient(s, d)) FAIL() << "sum " << s << " divisor " << d;
+  }
+}
+
+struct ChCase {
+  std::array<int32_t, 9> k;
+  int16_t divisor;
+  int16_t bias;
+  int32_t strength;
+};
+
+class VectorKernels : public vmktest::SessionTest {};
+
+TEST_F(VectorKernels, Convolution3x3AgainstTheOneSampleFormOnEveryPath) {
+  std::vector<ChCase> cases;
+  for (int16_t amount : {150, 724, 900}) {
+    ChCase c{{}, 0, 0, 4096};
+    Load_matrix(0, amount, c.k.data(), &c.divisor);
+    cases.push_back(c);
+  }
+  cases.push_back({{-2, -4, -2, -4, 49, -4, -2, -4, -2}, 25, -7, 2048});
+  cases.push_back({{1, 2, 1, 2, 4, 2, 1, 2, 1}, -3, 5, 4096});              // negative divisor
+  cases.push_back({{-30, 0, -1, -2, 200, -3, -1, 0, -40}, 7, 0, 5000});     // beyond full strength
+  cases.push_back({{1, 1, 1, 1, 1, 1, 1, 1, 1}, 9, 3, -300});
+  cases.push_back({{400, 2, 1, 2, 400, 2, 1, 2, 1}, 811, 0, 4096});         // sums past 16 bits
+  cases.push_back({{-1, -1, -1, -1, 8, -1, -1, -1, -1}, 32767, 300, 4096});
+  for (const ChCase& c : cases)
+    for (Size s : kSizes) {
+      const std::vector<uint8_t> orig = Noise(s, static_cast<uint32_t>(s.w * 7 + s.h));
+      const std::array<std::array<int32_t, 4>, 3> rects = {
+          {{0, 0, s.w - 1, s.h - 1}, {2, s.h / 3, s.w - 3, s.h - 2}, {-5, 1, s.w + 9, 1}}};
+      for (const auto& r : rects) {
+        std::vector<uint8_t> want = orig;
+        for (int32_t y = std::max(r[1], 1); y <= std::min(r[3], s.h - 2); ++y)
+          for (int32_t x = std::max(r[0], 1); x <= std::min(r[2], s.w - 2); ++x)
+            Calc_Chmatrix(&want[y * s.w + x], &orig[y * s.w + x], s.w, c.bias, c.divisor,
+                          c.k.data(), 4096 - c.strength, c.strength);
+        OnEveryPath([&](int level, int threads) {
+          std::vector<uint8_t> p = orig;
+          (void)X_Mat_Chbuf(s.w, s.h, p.data(), r[0], r[1], r[2], r[3], c.bias, c.divisor,
+                            c.k.data(), c.strength);
+          ASSERT_EQ(p, want) << s.w << "x" << s.h << " kernel centre " << c.k[4] << " level "
+                             << level << " threads " << threads << " rect " << r[0] << ","
+                             << r[1];
+        });
+      }
+    }
+}
+
+}  // namespace
