@@ -20,6 +20,7 @@
 #include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "platform/parallel/simd.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -81,10 +82,7 @@ struct HslShift {
 };
 
 #if defined(__x86_64__)
-bool HasWideFloat() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
+bool HasWideFloat() { return plat::SimdAtLeast(plat::SimdLevel::kAvx2); }
 
 #define VMK_WIDE __attribute__((target("avx2")))
 
