@@ -1,6 +1,8 @@
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 
+#include "platform/parallel/cancel.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -50,6 +52,33 @@ TEST(ParallelFor, EmptyRangesNestedLoopsAndCounts) {
   for (const auto& v : inner) EXPECT_EQ(v, (std::vector<int32_t>{0, 1, 2, 3, 4}));
   plat::SetThreadCount(-4);
   EXPECT_GE(plat::ThreadCount(), 1);
+}
+
+// A flag raised inside band 3 stops every band not yet started, on the
+// pool's threads as on the caller's; without a scope nothing is skipped.
+TEST(ParallelFor, CancelledWorkSkipsTheBandsNotStarted) {
+  for (int n : {1, 4}) {
+    const Threads t(n);
+    plat::CancelFlag flag;
+    std::atomic<int> ran{0};
+    std::atomic<bool> sawFlag{false};
+    {
+      const plat::CancelScope scope(&flag);
+      plat::ParallelFor(0, 400, 1, [&](int32_t b, int32_t, int32_t) {
+        ++ran;
+        if (b == 3) flag.Cancel();
+        if (plat::Cancelled()) sawFlag = true;
+      });
+      EXPECT_TRUE(plat::Cancelled());
+    }
+    EXPECT_FALSE(plat::Cancelled());
+    EXPECT_TRUE(sawFlag.load());
+    // Only the bands already running on other threads may finish.
+    EXPECT_LT(ran.load(), 4 + 2 * n) << n;
+    int all = 0;
+    plat::ParallelFor(0, 400, 1, [&](int32_t, int32_t) { ++all; });
+    EXPECT_EQ(all, 400);
+  }
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ char* CMemMan::NewBuf(int32_t size, int16_t numbered) {
     delete r;
     return nullptr;
   }
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   if (numbered != 0) {
     r->identifier = nextIdentifier_;
     nextIdentifier_ += 1.0;
@@ -44,6 +45,7 @@ char* CMemMan::NewBuf(int32_t size, int16_t numbered) {
 }
 
 void CMemMan::AddCMem(CMem* record) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   record->next = nullptr;
   if (head_ == nullptr) {
     head_ = record;
@@ -56,6 +58,7 @@ void CMemMan::AddCMem(CMem* record) {
 }
 
 CMem* CMemMan::GetCMem(void* block) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   for (CMem* r = head_; r != nullptr; r = r->next)
     if (r->block == block) return r;
   return nullptr;
@@ -63,11 +66,13 @@ CMem* CMemMan::GetCMem(void* block) {
 
 int16_t CMemMan::DelBuf(void* block) {
   if (block == nullptr) return 0;
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   CMem* r = GetCMem(block);
   return r == nullptr ? 0 : DelCMem(r);
 }
 
 int16_t CMemMan::DelCMem(CMem* record) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   if (head_ == nullptr || record == nullptr) return 0;
   if (head_ == record) {
     head_ = record->next;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/memory/block.h"
 #include "platform/memory/memory.h"
@@ -52,6 +53,10 @@ class CMemMan {
   CMem* head() const { return head_; }
 
  private:
+  // A preview renders on a worker thread while the window's thread goes on
+  // taking and returning blocks: the list is changed and searched under
+  // this lock (recursive: DelBuf finds, then deletes).
+  std::recursive_mutex lock_;
   int32_t count_ = 0;
   CMem* head_ = nullptr;
   double nextIdentifier_ = 1.0;
@@ -99,6 +104,7 @@ class VMKMemMan {
 plat::BlockSource MemManSource(CMemMan* man);
 // Where every kernel takes its work memory: the session's registry while a
 // session runs, the plain allocator otherwise, so a batch program can call
-// any kernel without setting up a session. The registry is one list without
-// a lock: take blocks before a parallel loop, never inside its body.
+// any kernel without setting up a session. The registry is one list under a
+// lock, shared by the window's thread and the preview worker: take blocks
+// before a parallel loop, never inside its body.
 plat::BlockSource WorkSource();

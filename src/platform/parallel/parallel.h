@@ -10,6 +10,10 @@
 // the session) is taken before the loop, one piece per band if need be
 // (BandCount tells how many), never inside it. A ParallelFor called from a
 // body runs its bands in order on the calling thread.
+//
+// Under a CancelScope whose flag is raised, bands that have not started are
+// skipped (see cancel.h); the loop still returns only when the running ones
+// are done.
 #pragma once
 
 #include <cstdint>
