@@ -15,7 +15,9 @@
 // alone), so the display stays as it was.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/core/file_records.h"
@@ -25,6 +27,7 @@
 #include "platform/toolbox/toolbox.h"
 #include "platform/types/mac_types.h"
 #include "views/preview_engines.h"
+#include "views/preview_job.h"
 
 struct BordPar;
 struct ColCorPar;
@@ -251,6 +254,15 @@ class VMKimabox final {
   void TrackMouse(plat::tb::EventRef event, plat::tb::ControlRef view,
                   const plat::draw::Context& context);
 
+  // ---- where previews render ----
+  // With a runner the previews run as jobs on it and show when complete;
+  // null (the default) renders each at once. The runner outlives its use.
+  void SetPreviewRunner(vmkviews::PreviewRunner* runner) { runner_ = runner; }
+  // Window's thread: shows a finished job unless it is stale.
+  void FinishPreview(const vmkviews::PreviewJob& job);
+  // The preview on its way is no longer wanted: it stops and is dropped.
+  void StalePreview();
+
   // ---- overlays ----
   void DrawPan(GrafPtr port, Rect rect, int16_t index, RGBColor colour, int16_t copy, int16_t);
 
@@ -303,14 +315,17 @@ class VMKimabox final {
   bool LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panSource,
               vmkviews::PreviewCall* call);
   void CommitLayout(const vmkviews::PreviewCall& call);
-  // Runs the passes of one preview over cleared work planes, loading the
-  // planes into the display after each; nothing when the planes cannot be had.
-  // A mask is usable when it holds the whole mask size.
-  void Render(vmkviews::PreviewCall* call, const Pass* passes, int count);
+  // Asks for one preview: a single pass goes to the runner as a job (at
+  // once without one), keeping `recordBytes` of the record (0: not plain
+  // data, rendered here); several passes run here through RenderPasses,
+  // which loads the planes into the display after each; nothing when the
+  // planes cannot be had. A mask is usable when it holds the whole mask size.
+  void Render(vmkviews::PreviewCall* call, const Pass* passes, int count, size_t recordBytes);
+  void RenderPasses(vmkviews::PreviewCall* call, const Pass* passes, int count);
   void LoadPlanes(uint8_t* const planes[4], int16_t maskOk);
   bool MaskUsable(const plat::Block<int16_t>& mask) const;
   void RunDedicated(int16_t routine, int16_t mode, int16_t level, int32_t w, int32_t h,
-                    bool clamp, void* record);
+                    bool clamp, void* record, size_t recordBytes);
   // Drawing helpers (image_box_drawing.cpp).
   void DrawQuadFrame(const Rect& image);
   void DrawPanFrames(GrafPtr port, const Rect& control);
@@ -375,6 +390,11 @@ class VMKimabox final {
   int32_t cursorLastX_ = 0;
   int32_t cursorLastY_ = 0;
   int32_t cursorShown_ = 0;
+  // Previews: where they run, the number of the latest one asked for (a job
+  // of another number is stale) and the job on its way.
+  vmkviews::PreviewRunner* runner_ = nullptr;
+  uint64_t previewGeneration_ = 0;
+  std::weak_ptr<vmkviews::PreviewJob> runningPreview_;
 };
 
 // A class reference and a box, with a handler of the box's shape that

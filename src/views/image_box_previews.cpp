@@ -9,6 +9,8 @@
 // at. The displayed image is centred: origin = (view size - effect size) / 2.
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <type_traits>
 
 #include "app/core/memory_manager.h"
 #include "engines/correction/colour_correction.h"
@@ -28,6 +30,7 @@
 #include "paths/path_list.h"
 #include "views/box_memory.h"
 #include "views/image_box.h"
+#include "views/preview_job.h"
 #include "views/view_geometry.h"
 
 using vmkviews::FillOrder;
@@ -37,6 +40,17 @@ namespace {
 
 int32_t WindowEdge(int32_t size, int32_t unit) {
   return static_cast<int32_t>(static_cast<int64_t>(size - 1) * unit / 100000);
+}
+
+// The bytes of a record that a preview job may copy and read away from the
+// box; 0 for a record that is not plain data (its preview runs at once).
+template <class R>
+constexpr size_t PlainSize() {
+  if constexpr (std::is_trivially_copyable_v<R>) {
+    return sizeof(R);
+  } else {
+    return 0;
+  }
 }
 
 // Copies a record into the box's copy (or out of it) when both are there.
@@ -133,7 +147,50 @@ void VMKimabox::CommitLayout(const PreviewCall& call) {
   dispHeight_ = call.effHeight;
 }
 
-void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count) {
+void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t recordBytes) {
+  ++previewGeneration_;
+  if (auto running = runningPreview_.lock()) running->MarkStale();
+  runningPreview_.reset();
+  // One pass over a record the job can keep: a job, on the runner when
+  // there is one. Two passes load the display between them and a record
+  // that is not plain data stays with the box: those run here and now.
+  const bool jobs = count == 1 && (call->record == nullptr || recordBytes > 0);
+  if (!jobs) {
+    RenderPasses(call, passes, count);
+    return;
+  }
+  auto job = std::make_shared<vmkviews::PreviewJob>(this, previewGeneration_);
+  if (!job->Prepare(*call, passes[0].shorts, passes[0].count, passes[0].maskOk, recordBytes,
+                    runner_ != nullptr))
+    return;
+  if (runner_ == nullptr) {
+    job->Run();
+    FinishPreview(*job);
+    return;
+  }
+  runningPreview_ = job;
+  runner_->Submit(std::move(job));
+}
+
+void VMKimabox::FinishPreview(const vmkviews::PreviewJob& job) {
+  // A newer preview was asked for, this one failed or was stopped, or the
+  // view changed size on the way: the view keeps the last complete one.
+  if (job.box() != this || job.generation() != previewGeneration_ || !job.ok()) return;
+  if (job.call().viewWidth != state_.viewWidth || job.call().viewHeight != state_.viewHeight) return;
+  runningPreview_.reset();
+  CommitLayout(job.call());
+  uint8_t* planes[4] = {job.plane(0), job.plane(1), job.plane(2), job.plane(3)};
+  LoadPlanes(planes, job.maskOk());
+  if (runner_ != nullptr) SetControlNeedsDisplay(state_.view);
+}
+
+void VMKimabox::StalePreview() {
+  ++previewGeneration_;
+  if (auto running = runningPreview_.lock()) running->MarkStale();
+  runningPreview_.reset();
+}
+
+void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {
   const int64_t size = static_cast<int64_t>(state_.viewWidth) * state_.viewHeight;
   plat::Block<uint8_t> r(size, WorkSource()), g(size, WorkSource()), b(size, WorkSource()),
       m(size, WorkSource());
@@ -176,32 +233,33 @@ void VMKimabox::LoadPlanes(uint8_t* const planes[4], int16_t maskOk) {
 // ---- the dedicated previews ----
 
 void VMKimabox::RunDedicated(int16_t routine, int16_t mode, int16_t level, int32_t w, int32_t h,
-                             bool clamp, void* record) {
+                             bool clamp, void* record, size_t recordBytes) {
   PreviewCall call;
   call.routine = routine;
   call.record = record;
   if (!LayOut(mode, w, h, clamp, true, &call)) return;
   Pass pass{{255, level, mode}, 3, 1};
   if (routine == vmkviews::kPreviewZondrac) pass = Pass{{255, level, 1, mode}, 4, 1};
-  Render(&call, &pass, 1);
+  Render(&call, &pass, 1, recordBytes);
 }
 
 void VMKimabox::PrepYoxelBuf(int16_t mode, int16_t level) {
   YoxelPar* par = yoxelRecord();
   if (par == nullptr) return;
-  RunDedicated(vmkviews::kPreviewYoxel, mode, level, par->imageWidth, par->imageHeight, false, par);
+  RunDedicated(vmkviews::kPreviewYoxel, mode, level, par->imageWidth, par->imageHeight, false, par,
+               PlainSize<YoxelPar>());
 }
 
 void VMKimabox::PrepColCorBuf(int16_t mode, int16_t level) {
   if (colCor_ == nullptr) return;
   RunDedicated(vmkviews::kPreviewColCor, mode, level, colCor_->w[kCCWidth], colCor_->w[kCCHeight],
-               true, colCor_);
+               true, colCor_, PlainSize<ColCorPar>());
 }
 
 void VMKimabox::PrepZondracBuf(int16_t mode, int16_t level) {
   if (zondrac_ == nullptr) return;
   RunDedicated(vmkviews::kPreviewZondrac, mode, level, zondrac_->w[kZndWidth],
-               zondrac_->w[kZndHeight], true, zondrac_);
+               zondrac_->w[kZndHeight], true, zondrac_, PlainSize<ZondracPar>());
 }
 
 // With the word before the tool word set, the grid renders twice: the
@@ -214,14 +272,14 @@ void VMKimabox::PrepGridBuf(int16_t mode, int16_t level) {
   if (!LayOut(mode, grid_->head.w[kGpWidth], grid_->head.w[kGpHeight], true, true, &call)) return;
   if (mode == 2) {
     const Pass pass{{255, level, 1, 2}, 4, 1};
-    Render(&call, &pass, 1);
+    Render(&call, &pass, 1, PlainSize<GridPar>());
     return;
   }
   const Pass passes[2] = {{{255, 3, 1, 0}, 4, 0}, {{255, level, 1, mode}, 4, 1}};
   if (grid_->head.w[kGpTool - 1] != 0) {
-    Render(&call, passes, 2);
+    Render(&call, passes, 2, 0);
   } else {
-    Render(&call, passes + 1, 1);
+    Render(&call, passes + 1, 1, PlainSize<GridPar>());
   }
 }
 
@@ -240,29 +298,51 @@ void VMKimabox::PrepEffBuf(int16_t mode, int16_t level, int16_t option, int16_t 
   call.routine = vmkviews::kPreviewEffect;
   call.code = code;
   Pass pass{{255, option, mode}, 3, 1};
+  size_t bytes = 0;
   switch (code) {
     case 0:
       if (renderFlag_ != 0) call.renderFile = &renderFile_;
       break;
     case 22:
       call.record = colMat_;
+      bytes = PlainSize<ColMatPar>();
       pass = Pass{{255, option, mode, 255}, 4, 1};
       break;
     case 41:
       call.record = rep_;
+      bytes = PlainSize<RepPar>();
       pass = Pass{{255, option, mode, 255, 1, 1, 1, 0}, 8, 1};
       break;
     case 42:
       call.record = plaid_;
+      bytes = PlainSize<PlaidPar>();
       pass = Pass{{level, option, mode}, 3, 1};
       break;
-    case 58: call.record = tess_; break;
-    case 81: call.record = cookiCut_; break;
-    case 92: call.record = combIma_; break;
-    case 100: call.record = fract_; break;
-    case 106: call.record = bord_; break;
+    case 58:
+      call.record = tess_;
+      bytes = PlainSize<TessPar>();
+      break;
+    case 81:
+      call.record = cookiCut_;
+      bytes = PlainSize<CookiCutPar>();
+      break;
+    case 92:
+      call.record = combIma_;
+      bytes = PlainSize<CombImaPar>();
+      break;
+    case 100:
+      call.record = fract_;
+      bytes = PlainSize<FractPar>();
+      break;
+    case 106:
+      call.record = bord_;
+      bytes = PlainSize<BordPar>();
+      break;
     case 109:
-    case 110: call.record = shape_; break;
+    case 110:
+      call.record = shape_;
+      bytes = PlainSize<ShapePar>();
+      break;
     default: break;
   }
   const bool needsRecord = code == 22 || code == 41 || code == 42 || code == 58 || code == 81 ||
@@ -270,7 +350,7 @@ void VMKimabox::PrepEffBuf(int16_t mode, int16_t level, int16_t option, int16_t 
   // A record InitBuf never made: leave the display as it is.
   if (needsRecord && call.record == nullptr) return;
   if (!LayOut(mode, w, h, false, false, &call)) return;
-  Render(&call, &pass, 1);
+  Render(&call, &pass, 1, bytes);
 }
 
 // ---- record setters and getters ----

@@ -109,6 +109,7 @@ EffectDialog::EffectDialog(const EffectDialogDesc& desc, int16_t* restor) : desc
 }
 
 EffectDialog::~EffectDialog() {
+  previews_->Stop();
   vmkrec::DeleteScratch(drawPar);
   vmkrec::DeleteScratch(edit);
   vmkrec::DeleteScratch(backup);
@@ -135,6 +136,10 @@ tb::ControlRef EffectDialog::Ctl(int32_t id) const {
 
 void EffectDialog::ToView(VMKimabox* view, int16_t previewMode) {
   if (view != nullptr) desc_.record->toView(view, edit, previewMode, displayWord);
+}
+
+void EffectDialog::StaleMainPreview() {
+  if (main_ != nullptr) main_->StalePreview();
 }
 
 void EffectDialog::PushTick(double seconds) {
@@ -196,6 +201,9 @@ int16_t EffectDialog::Run(const EffectDialogProcs& procs) {
     tb::GetControlByID(window, {desc_.signature, desc_.lookup[i]}, &controls[static_cast<size_t>(i)]);
   LoadLayPhoMenus();
   LoadPresetMenus();
+  // From here on every preview of the two boxes runs on the worker.
+  main_->SetPreviewRunner(previews_.get());
+  nav_->SetPreviewRunner(previews_.get());
   OpenViews();
   PrepareWindowForDisplay();
   tb::InstallWindowEventHandler(window, procs.window, WindowEventTypes(), window);
@@ -220,6 +228,11 @@ int16_t EffectDialog::Run(const EffectDialogProcs& procs) {
   // The timer outlives the window until the owner destroys the dialog; it
   // sleeps from here on, so no tick reaches a window that is gone.
   tb::SetEventLoopTimerNextFireTime(loopTimer, tb::kEventDurationForever);
+  // Closing stops what still renders; the boxes render at once again for
+  // whoever shows them next.
+  previews_->Stop();
+  main_->SetPreviewRunner(nullptr);
+  nav_->SetPreviewRunner(nullptr);
   tb::HideWindow(window);
   tb::DisposeWindow(window);
   controls.assign(controls.size(), nullptr);
@@ -569,6 +582,7 @@ OSStatus EffectDialog::CommandProcess(tb::EventHandlerCallRef, tb::EventRef even
       Word(row.word) = tb::GetControl32BitValue(source);
       PushTick(desc_.sliderPush);
     }
+    StaleMainPreview();
     refresh() = 1;
     return noErr;
   }
@@ -684,6 +698,7 @@ OSStatus EffectDialog::WindowEventHandler(tb::EventHandlerCallRef call, tb::Even
       break;
     case tb::kEventClassTextInput:
       if (kind != tb::kEventTextInputFilterText) break;
+      StaleMainPreview();
       refresh() = 1;
       PushTick(desc_.typingPush);
       break;

@@ -13,12 +13,17 @@
 // Input only raises the refresh flag (and may push the next tick ahead); the
 // tick re-reads the number fields and renders once. Every record hand-off to
 // an image box goes through ToView, the one place a preview is asked for.
+// While the window is open both boxes render on the dialog's preview worker,
+// away from the window's thread: a value change makes the render on its way
+// stale, and the last complete preview stays until the next is ready.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/core/file_records.h"
+#include "dialogs/correction/preview_worker.h"
 #include "paths/draw_par.h"
 #include "platform/toolbox/toolbox.h"
 
@@ -188,6 +193,7 @@ class EffectDialog {
   VMKimabox* mainView() const { return main_; }
   VMKimabox* navigator() const { return nav_; }
   const std::vector<ValueRow>& rows() const { return rows_; }
+  PreviewWorker& previews() { return *previews_; }
 
  protected:
   // A dialog's own draw steps before the shared ones, and its own commands
@@ -197,6 +203,8 @@ class EffectDialog {
   // Hands the edit record to a view: the one place a preview is asked for.
   void ToView(VMKimabox* view, int16_t mode);
   void PushTick(double seconds);
+  // A value changed: the main view's preview on its way shows old values.
+  void StaleMainPreview();
   void KeepFlagsIn(int16_t* refresh, int16_t* mode) {
     refreshRef_ = refresh;
     modeRef_ = mode;
@@ -224,4 +232,5 @@ class EffectDialog {
   int16_t* modeRef_ = &previewMode;
   VMKimabox* main_ = nullptr;
   VMKimabox* nav_ = nullptr;
+  std::unique_ptr<PreviewWorker> previews_ = std::make_unique<PreviewWorker>();
 };

@@ -7,6 +7,7 @@
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
 #include "raster/focus_filters.h"
 #include "raster/smart_blur.h"
 #include "raster/susan_denoise.h"
@@ -105,7 +106,7 @@ void MiscColCor::ProcessFocus(int16_t focusMode, int32_t height, int32_t width, 
   if (chain == nullptr) return;  // modes 0 and 16 up run nothing
   const int32_t* w = par_->w;
   const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
-  for (int k = 0; k < 5 && chain[k] != 0; ++k) {
+  for (int k = 0; k < 5 && chain[k] != 0 && !plat::Cancelled(); ++k) {
     // The next step reads what the last one made; dst starts as its own input because the
     // kernels mix into it.
     if (k > 0) std::memcpy(src, dst, bytes);
@@ -155,6 +156,8 @@ int32_t MiscColCor::FillBuf(int16_t planes, int16_t blendMode, int16_t strength,
       width, height, area.right - area.left, area.bottom - area.top, photoLeft, photoTop,
       photoRight, photoBottom, scaleX, scaleY, red, green, blue, fourth);
   vmkrec::PrepareEngineSource(source, count, 255, request);
+  // Cancelled work stops between its steps; its owner drops the planes.
+  if (plat::Cancelled()) return 0;
   // Source 3 brings its own selection in the fourth plane; without one every pixel counts as
   // selected (a null mask blends at full strength).
   if (source == 3 && count == 3) mask = fourth;
@@ -204,6 +207,7 @@ int32_t MiscColCor::FillBuf(int16_t planes, int16_t blendMode, int16_t strength,
     default:
       break;  // any other word 17 leaves the packed input
   }
+  if (plat::Cancelled()) return 0;
 
   // The grey plane has served its kernels; it now carries each channel of the result.
   uint8_t* result = grey.get();

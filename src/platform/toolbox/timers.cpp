@@ -77,6 +77,14 @@ void UseVirtualClock(bool on) {
 
 bool VirtualClock() { return gVirtual; }
 
+bool RunsOnVirtualClock() { return gVirtual; }
+
+void PostToEventLoop(std::function<void()> call) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr || !call) return;
+  QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
+}
+
 double EarliestTimer() {
   double best = -1.0;
   for (const auto& t : Timers())

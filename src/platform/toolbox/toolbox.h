@@ -299,6 +299,14 @@ OSStatus InstallEventLoopTimer(double delay, double interval, EventLoopTimerProc
 // was pending.
 OSStatus SetEventLoopTimerNextFireTime(EventLoopTimerRef timer, double delay);
 OSStatus RemoveEventLoopTimer(EventLoopTimerRef timer);
+// True while the test driver's virtual clock runs the timers: work that
+// would otherwise run beside the event loop runs in line, so that a test
+// sees the same sequence every time.
+bool RunsOnVirtualClock();
+// Calls `call` on the event loop's thread at one of its next passes (inside
+// a modal loop too); safe from any thread. Nothing happens without a Qt
+// application.
+void PostToEventLoop(std::function<void()> call);
 
 // ---- application object ----
 // Installs the live user-interface services (mouse tracking, cursors,

@@ -1,0 +1,92 @@
+#include "dialogs/correction/preview_worker.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/toolbox/toolbox.h"
+#include "views/image_box.h"
+
+void PreviewWorker::Finish(const std::shared_ptr<vmkviews::PreviewJob>& job) {
+  job->box()->FinishPreview(*job);
+}
+
+void PreviewWorker::Submit(std::shared_ptr<vmkviews::PreviewJob> job) {
+  if (job == nullptr) return;
+  if (hold_) {
+    held_.push_back(std::move(job));
+    return;
+  }
+  if (plat::tb::RunsOnVirtualClock()) {
+    job->Run();
+    Finish(job);
+    return;
+  }
+  const std::lock_guard<std::mutex> hold(lock_);
+  // A job of the same box still waiting is stale: the new one takes its
+  // place in line.
+  for (auto& waiting : queue_) {
+    if (waiting->box() != job->box()) continue;
+    waiting->MarkStale();
+    waiting = std::move(job);
+    wake_.notify_one();
+    return;
+  }
+  queue_.push_back(std::move(job));
+  if (!thread_.joinable()) {
+    quit_ = false;
+    thread_ = std::thread([this] { Work(); });
+  }
+  wake_.notify_one();
+}
+
+void PreviewWorker::Work() {
+  std::unique_lock<std::mutex> hold(lock_);
+  for (;;) {
+    wake_.wait(hold, [this] { return quit_ || !queue_.empty(); });
+    if (quit_) break;
+    running_ = std::move(queue_.front());
+    queue_.pop_front();
+    std::shared_ptr<vmkviews::PreviewJob> job = running_;
+    hold.unlock();
+    job->Run();
+    if (!job->stale()) {
+      plat::tb::PostToEventLoop([open = open_, job] {
+        if (*open) Finish(job);
+      });
+    }
+    hold.lock();
+    running_.reset();
+  }
+}
+
+void PreviewWorker::Stop() {
+  {
+    const std::lock_guard<std::mutex> hold(lock_);
+    for (auto& waiting : queue_) waiting->MarkStale();
+    queue_.clear();
+    if (running_ != nullptr) running_->MarkStale();
+    quit_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  // Finishes already posted find the dialog closed.
+  *open_ = false;
+  open_ = std::make_shared<bool>(true);
+  for (auto& job : held_) job->MarkStale();
+  held_.clear();
+}
+
+int PreviewWorker::RunHeld() {
+  std::vector<std::shared_ptr<vmkviews::PreviewJob>> jobs;
+  jobs.swap(held_);
+  for (const auto& job : jobs) {
+    job->Run();
+    Finish(job);
+  }
+  return static_cast<int>(jobs.size());
+}
+
+bool PreviewWorker::Busy() {
+  const std::lock_guard<std::mutex> hold(lock_);
+  return running_ != nullptr || !queue_.empty();
+}

@@ -1,0 +1,77 @@
+// One preview render taken out of its image box, so that it can run away
+// from the window's thread.
+//
+// On the window's thread the box lays the preview out, takes the job's work
+// planes and a copy of its record (the box's own copy changes with the next
+// setter), and hands the job to its runner. Run() then calls the engine over
+// the job's planes on whichever thread the runner likes; it reads the
+// picture and the job, never the box. Back on the window's thread the box
+// shows the result (FinishPreview) unless a newer preview was asked for in
+// the meantime: the last complete preview stays on screen until its
+// replacement is complete, and a stale one is never shown.
+//
+// A box without a runner runs its jobs at once, as it always did.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "app/core/file_records.h"
+#include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
+#include "views/preview_engines.h"
+
+class VMKimabox;
+
+namespace vmkviews {
+
+class PreviewJob {
+ public:
+  PreviewJob(VMKimabox* box, uint64_t generation) : box_(box), generation_(generation) {}
+  PreviewJob(const PreviewJob&) = delete;
+  PreviewJob& operator=(const PreviewJob&) = delete;
+
+  // Window's thread: the call as laid out and its one pass of leading
+  // shorts (after 3, 0). A job that will run away from the box (`detach`)
+  // keeps its own copy of the record's `recordBytes` and of the render file;
+  // one that runs at once reads the box's. False when the planes or the
+  // record copy cannot be had (nothing to run).
+  bool Prepare(const PreviewCall& call, const int16_t* shorts, int16_t count, int16_t maskOk,
+               size_t recordBytes, bool detach);
+  // Any thread: the engine over the cleared planes, under the job's cancel
+  // flag. Sets ok() when the engine answered 0 and the job was not cancelled.
+  void Run();
+
+  // Any thread: the result is no longer wanted.
+  void MarkStale() { cancel_.Cancel(); }
+  bool stale() const { return cancel_.cancelled(); }
+  bool ok() const { return ok_ && !stale(); }
+
+  VMKimabox* box() const { return box_; }
+  uint64_t generation() const { return generation_; }
+  const PreviewCall& call() const { return call_; }
+  int16_t maskOk() const { return maskOk_; }
+  uint8_t* plane(int k) const { return planes_[k].get(); }
+
+ private:
+  VMKimabox* box_;
+  uint64_t generation_;
+  PreviewCall call_;
+  int16_t maskOk_ = 1;
+  plat::Block<uint8_t> planes_[4];  // red, green, blue, mask
+  plat::Block<uint8_t> record_;
+  fichier renderFile_{};
+  plat::CancelFlag cancel_;
+  bool ok_ = false;
+};
+
+// Where a box's preview jobs run. Submit runs job->Run() somewhere and then,
+// on the window's thread, job->box()->FinishPreview(*job).
+class PreviewRunner {
+ public:
+  virtual ~PreviewRunner() = default;
+  virtual void Submit(std::shared_ptr<PreviewJob> job) = 0;
+};
+
+}  // namespace vmkviews
