@@ -555,9 +555,10 @@ std::vector<Row> Rows() {
                   }});
   rows.push_back({"DisplaceXY", 50, true, kRc, [](Call& c) {
                     auto& P = *c.planes;
-                    const auto map = Table(3 * 2);
+                    // Two whole 3 x 2 maps: the vertical one must not run past the record.
+                    const auto map = Table(3 * 2 * 2);
                     return Effects::DisplaceXY(c.mode, c.opacity, P.i3.data(), map.data(),
-                                               map.data() + 1, Held(c.p, -1, 3), 2, c.mask,
+                                               map.data() + 3 * 2, Held(c.p, -1, 3), 2, c.mask,
                                                c.s.h, c.s.w, c.r.x0, c.r.y0, c.r.x1, c.r.y1, 3,
                                                c.p16(), c.p16(), 128);
                   }});
