@@ -149,7 +149,7 @@ TEST_F(LensEngine, DegenerateGeometryAndAbsurdWordsWarpNothingOrStayInside) {
   e.FillBuf(3, 0, 255, 0, 1, 1, 0, 0, kW, kH, kW, kH, 5, 0, 5, kH, 1.f, 1.f, kW, kH, p.r.data(),
             p.g.data(), p.b.data(), nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(p.r, in.r);
-  for (int32_t v : {70000, -70000, 2147483647}) {
+  for (int32_t v : {70000, -70000, 2147483647, -2147483647 - 1}) {
     for (int k = 5; k < kZondracWords; ++k) par.w[k] = v;
     for (int16_t maps : {int16_t{0}, int16_t{1}}) Render(par, kW, nullptr, maps);
   }

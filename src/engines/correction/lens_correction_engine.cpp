@@ -107,7 +107,8 @@ int32_t MiscZondrac::PrepareGrid(TCWrap* grid, int32_t frameWidth, int32_t frame
   CopyTCWrap(0, grid, scratch.get());
   float minX = 0, minY = 0, maxX = 0, maxY = 0, cx = 0, cy = 0;
   MinMaxCenterGridTCWrap(grid, 1, &minX, &minY, &maxX, &maxY, &cx, &cy);
-  const float s = static_cast<float>(w[kZndSize] + 100);
+  // Summed as floats: a size word near the int limit must not overflow.
+  const float s = static_cast<float>(w[kZndSize]) + 100.0f;
   SizeGridTCWrap(scratch.get(), grid, 1, 0, 0, cx, cy, 100.0f, 100.0f, s, s);
   CopyTCWrap(0, grid, scratch.get());
   RotaGridTCWrap(scratch.get(), grid, 1, 0, 0, cx, cy, 0.0f,
@@ -153,7 +154,8 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
   if (PrepareGrid(frame.get(), imageWidth, imageHeight, imageWidth, imageHeight, 40, 40) != 0)
     return 0;
   const TCWrap& f = *frame.get();
-  const int32_t m = par_->w[kZndMutateOn] != 0 ? par_->w[kZndMutate] : 0;
+  // A float share: 100 - m of a word near the int limit would overflow.
+  const float m = par_->w[kZndMutateOn] != 0 ? static_cast<float>(par_->w[kZndMutate]) : 0.0f;
   const float rw = static_cast<float>(regionWidth), rh = static_cast<float>(regionHeight);
   const float iw = static_cast<float>(imageWidth), ih = static_cast<float>(imageHeight);
   const float ww = static_cast<float>(windowX1 - windowX0);
@@ -167,8 +169,8 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
         const Node cor = At(f.set2, f, i + corner[q][0], j + corner[q][1]);
         a[2 * q] = Round(rw * reg.x / iw);
         a[2 * q + 1] = regionHeight - Round(rh * reg.y / ih) - 1;
-        const float px = (m * cor.x + (100 - m) * reg.x) / 100;
-        const float py = (m * cor.y + (100 - m) * reg.y) / 100;
+        const float px = (m * cor.x + (100.0f - m) * reg.x) / 100;
+        const float py = (m * cor.y + (100.0f - m) * reg.y) / 100;
         b[2 * q] = Hold(Round((px - windowX0) * rw / ww), destWidth);
         b[2 * q + 1] = Hold(destHeight - Round((py - windowY0) * rh / wh) - 1, destHeight);
       }
