@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
@@ -117,9 +118,61 @@ __attribute__((target("avx2,fma"))) void SeriesStepWide(const float* a, const fl
 }
 
 bool HasWideFma() { return plat::SimdAtLeast(plat::SimdLevel::kAvx2); }
+
+// Bytes to floats, eight at a time.
+__attribute__((target("avx2,fma"))) void WidenRowWide(const unsigned char* src, float* out,
+                                                      int32_t count) {
+  int32_t x = 0;
+  for (; x + 8 <= count; x += 8) _mm256_storeu_ps(out + x, Load8(src + x));
+  for (; x < count; ++x) out[x] = static_cast<float>(src[x]);
+}
+
+// out[i] = gain * sums[i] + offset stored as a byte: above 254 gives 255,
+// below 1 gives 0, anything else its truncation; eight at a time, the
+// multiply and the add apart as in the plain loop. Returns the samples done.
+__attribute__((target("avx2,fma"))) int64_t StoreGainWide(const float* sums, unsigned char* out,
+                                                         int64_t count, float gain, float off) {
+  const __m256 g = _mm256_set1_ps(gain), o = _mm256_set1_ps(off);
+  const __m256 top = _mm256_set1_ps(254.0f), one = _mm256_set1_ps(1.0f);
+  const __m256i lowByte = _mm256_set1_epi32(0xFF), full = _mm256_set1_epi32(255);
+  int64_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256 v = _mm256_add_ps(_mm256_mul_ps(g, _mm256_loadu_ps(sums + i)), o);
+    // The conversion keeps its low byte, as the plain cast of a float to a
+    // byte does; the ends then override it.
+    __m256i b = _mm256_and_si256(_mm256_cvttps_epi32(v), lowByte);
+    b = _mm256_andnot_si256(_mm256_castps_si256(_mm256_cmp_ps(v, one, _CMP_LT_OQ)), b);
+    b = _mm256_blendv_epi8(b, full, _mm256_castps_si256(_mm256_cmp_ps(v, top, _CMP_GT_OQ)));
+    const __m128i w = _mm_packus_epi32(_mm256_castsi256_si128(b), _mm256_extracti128_si256(b, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(w, w));
+  }
+  return i;
+}
 #else
 bool HasWideFma() { return false; }
 #endif
+
+void WidenRow(const unsigned char* src, float* out, int32_t count) {
+#if defined(__x86_64__)
+  if (HasWideFma()) {
+    WidenRowWide(src, out, count);
+    return;
+  }
+#endif
+  for (int32_t x = 0; x < count; ++x) out[x] = static_cast<float>(src[x]);
+}
+
+int64_t StoreGain(const float* sums, unsigned char* out, int64_t count, float gain, float off) {
+#if defined(__x86_64__)
+  if (HasWideFma()) return StoreGainWide(sums, out, count, gain, off);
+#endif
+  (void)sums;
+  (void)out;
+  (void)count;
+  (void)gain;
+  (void)off;
+  return 0;
+}
 
 template <typename T>
 void TapRow(const T* base, float* out, int32_t count, int64_t step, const float* k, int32_t n) {
@@ -161,9 +214,31 @@ void ConvolvePlane(const T* src, float* work, int32_t width, int32_t height, int
                    const float* k, int32_t n) {
   const int32_t half = static_cast<int32_t>((n - 1) * 0.5);
   if (direction == 0) {
-    plat::ParallelFor(0, height, ConvBand(width, n), [=](int32_t y0, int32_t y1) {
+    const int32_t band = ConvBand(width, n);
+    // Bytes along a row: each band widens its row to floats once, so that
+    // the taps do not widen every sample n times over (the sums are the
+    // same: a byte is exact as a float). Without the memory the taps widen.
+    // With the vector write-back below: three 3072 x 2048 planes, 31 taps,
+    // rows then columns, one thread (EPYC, a loaded machine), 80 ms before,
+    // 65 ms after. Widening the columns' rows the same way (whole plane or
+    // strips) was slower: the floats overflow the cache the bytes fit in.
+    plat::Block<float> widened;
+    if constexpr (std::is_same_v<T, unsigned char>) {
+      if (HasWideFma() && width > n)
+        widened = plat::Block<float>(int64_t{width} * plat::BandCount(0, height, band), WorkSource());
+    }
+    float* rows = widened.get();
+    plat::ParallelFor(0, height, band, [=](int32_t b, int32_t y0, int32_t y1) {
+      float* own = rows != nullptr ? rows + int64_t{width} * b : nullptr;
       for (int32_t y = y0; y < y1; ++y) {
         const int64_t row = static_cast<int64_t>(y) * width;
+        if constexpr (std::is_same_v<T, unsigned char>) {
+          if (own != nullptr) {
+            WidenRow(src + row, own, width);
+            TapRow(static_cast<const float*>(own), work + row + half, width - n, 1, k, n);
+            continue;
+          }
+        }
         TapRow(src + row, work + row + half, width - n, 1, k, n);
       }
     });
@@ -438,8 +513,10 @@ int Filter::ConvCharBuf(unsigned char* src, float* dst, int32_t width, int32_t h
   const float* sums = work.get();
   const float off = static_cast<float>(offset);
   plat::ParallelFor(0, height, ConvBand(width, 4), [=](int32_t y0, int32_t y1) {
+    const int64_t first = static_cast<int64_t>(y0) * width;
     const int64_t end = static_cast<int64_t>(y1) * width;
-    for (int64_t i = static_cast<int64_t>(y0) * width; i < end; ++i) {
+    for (int64_t i = first + StoreGain(sums + first, src + first, end - first, gain, off); i < end;
+         ++i) {
       const float v = gain * sums[i] + off;
       src[i] = v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<unsigned char>(v));
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "platform/parallel/simd.h"
 #include "platform/random/random.h"
 #include "raster/convolution.h"
+#include "raster/focus_filters.h"
 #include "raster/rounded_quotient.h"
 #include "support/session.h"
 
@@ -136,6 +138,49 @@ TEST_F(VectorKernels, Convolution3x3AgainstTheOneSampleFormOnEveryPath) {
         });
       }
     }
+}
+
+// The Gaussian (and its derivative) along rows and down columns of a byte
+// plane written back in place, against the taps summed one by one.
+TEST_F(VectorKernels, FilterOfBytesAgainstTapByTapSumsOnEveryPath) {
+  struct Case {
+    int size, order;
+    float sigma, gain;
+    int offset;
+  };
+  const Case cases[] = {{31, 0, 5.0f, 1.0f, 0}, {7, 1, 1.5f, 3.0f, 128}, {5, 2, 1.0f, -2.5f, 40}};
+  for (const Case& c : cases) {
+    Filter f;
+    ASSERT_EQ(f.MakeDogFilter(c.size, c.order, c.sigma), 1);
+    const int32_t n = f.size, half = (n - 1) / 2;
+    for (Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 2049}, Size{40, 37}})
+      for (int direction : {0, 1}) {
+        const std::vector<uint8_t> orig = Noise(s, static_cast<uint32_t>(s.w * n + direction));
+        std::vector<float> sums(orig.size(), 0.0f);
+        const int32_t across = direction == 0 ? s.w - n : s.w;
+        const int32_t down = direction == 0 ? s.h : s.h - n;
+        const int64_t step = direction == 0 ? 1 : s.w;
+        for (int32_t y = 0; y < down; ++y)
+          for (int32_t x = 0; x < across; ++x) {
+            float acc = 0.0f;
+            for (int32_t j = 0; j < n; ++j)
+              acc = std::fma(static_cast<float>(orig[y * s.w + x + j * step]), f.kernel[j], acc);
+            const int64_t at = direction == 0 ? y * s.w + x + half : (y + half) * s.w + x;
+            sums[at] = acc;
+          }
+        std::vector<uint8_t> want(orig.size());
+        for (size_t i = 0; i < want.size(); ++i) {
+          const float v = c.gain * sums[i] + static_cast<float>(c.offset);
+          want[i] = v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<uint8_t>(v));
+        }
+        OnEveryPath([&](int level, int threads) {
+          std::vector<uint8_t> p = orig;
+          ASSERT_EQ(f.ConvCharBuf(p.data(), nullptr, s.w, s.h, direction, c.gain, c.offset), 1);
+          EXPECT_EQ(p, want) << s.w << "x" << s.h << " taps " << n << " direction " << direction
+                             << " level " << level << " threads " << threads;
+        });
+      }
+  }
 }
 
 }  // namespace
