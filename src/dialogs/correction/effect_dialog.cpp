@@ -321,16 +321,21 @@ void EffectDialog::ShowOverlay() {
   // check box and the popup would say.
   for (int32_t id : all) tb::SetControlVisibility(Ctl(id), index != 0);
   if (index == 0) return;
-  const int32_t percent =
-      static_cast<int32_t>(static_cast<float>(Word(ops.overlayOpacity)) / 2.55f + 0.5f);
   tb::SetControl32BitValue(Ctl(ids.overlayCheck), on);
   tb::SetControl32BitValue(Ctl(ids.overlayPopup), index);
-  tb::SetControl32BitValue(Ctl(ids.opacitySlider), percent);
-  ShowFieldNumber(Ctl(ids.opacityEdit), percent);
+  ShowOpacity();
   for (int32_t id : {ids.overlayPopup, ids.overlayMore[0], ids.overlayMore[1], ids.opacitySlider, ids.opacityEdit}) {
     if (on == 0) tb::DisableControl(Ctl(id));
     else tb::EnableControl(Ctl(id));
   }
+}
+
+// The record holds 0..255, the slider and the field show percent.
+void EffectDialog::ShowOpacity() {
+  const int32_t percent =
+      static_cast<int32_t>(static_cast<float>(Word(desc_.record->overlayOpacity)) / 2.55f + 0.5f);
+  tb::SetControl32BitValue(Ctl(desc_.ids.opacitySlider), percent);
+  ShowFieldNumber(Ctl(desc_.ids.opacityEdit), percent);
 }
 
 void EffectDialog::DrawRGBPicker() {
@@ -353,6 +358,12 @@ void EffectDialog::DrawWindowContent(tb::WindowRef window) {
   if (desc_.showsFitAndOverlay) {
     ShowFitControls();
     ShowOverlay();
+  } else {
+    // A dialog that leaves its overlay section as the window has it still
+    // reads the opacity field and takes the slider's commands: without this
+    // the slider stayed where the window put it while the field said
+    // otherwise, and typing in the field never moved it.
+    ShowOpacity();
   }
   tb::DrawControls(window);
   plat::ui::SetThemeCursor(plat::ui::kArrowCursor);

@@ -215,6 +215,7 @@ class EffectDialog {
  private:
   void ShowValues();
   void ShowOverlay();
+  void ShowOpacity();
   void ShowFitControls();
   void ApplyIndex(plat::tb::WindowRef window, int32_t index);
   void ResetNavigator(plat::tb::WindowRef window, double push);

@@ -80,4 +80,47 @@ TEST_F(ColCorDialogTest, MixerCmdSFlipsThePreviewWithoutTyping) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// The mixer leaves its overlay section as the window has it, yet its opacity
+// slider and field show the record's 0..255 as the same percent both ways.
+TEST_F(ColCorDialogTest, MixerOpacitySliderAndFieldAgree) {
+  VMKcmixUI dlg;
+  auto slider = [](tb::WindowRef w) { return tb::GetControl32BitValue(tb::FindControl(w, kCmix, 31)); };
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(7), 128);
+        EXPECT_EQ(slider(w), 50);
+        EXPECT_EQ(Text(w, 29), "50");
+      })
+      .Slide(kCmix, 31, 30)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(Text(w, 29), "30");
+        EXPECT_EQ(dlg.Word(7), 77);
+      })
+      .Type(kCmix, 29, "80")
+      .Advance(1.0)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(7), 204);
+        EXPECT_EQ(slider(w), 80);
+      })
+      .Type(kCmix, 29, "250")
+      .Advance(1.0)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(7), 255);
+        EXPECT_EQ(slider(w), 100);
+        EXPECT_EQ(Text(w, 29), "100");
+        // Every percent survives the way through the record's 0..255.
+        for (int p = 0; p <= 100; ++p) {
+          tb::SetControlText(tb::FindControl(w, kCmix, 29), std::to_string(p));
+          dlg.GetEditValue();
+          dlg.DrawWindowContent(w);
+          EXPECT_EQ(slider(w), p);
+          EXPECT_EQ(Text(w, 29), std::to_string(p));
+        }
+        EXPECT_TRUE(tb::IsControlVisible(tb::FindControl(w, kCmix, 31)));
+      })
+      .Press(kCmix, kCancel);
+  EXPECT_EQ(dlg.Do_CMixDlg(), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 }  // namespace
