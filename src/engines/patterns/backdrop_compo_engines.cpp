@@ -22,14 +22,6 @@ int32_t SelfBlend(int32_t planeCount, uint8_t* plane0, uint8_t* plane1, uint8_t*
 
 }  // namespace vmkpat
 
-namespace {
-
-bool PlanesGiven(int16_t planeCount, const uint8_t* p0, const uint8_t* p1, const uint8_t* p2) {
-  return p0 != nullptr && (planeCount == 1 || (p1 != nullptr && p2 != nullptr));
-}
-
-}  // namespace
-
 MiscBackDrop::MiscBackDrop() : par_(1, plat::PlainSource()) { par_.Clear(); }
 
 void MiscBackDrop::SetBDropPar(const BDropPar* record) {
@@ -43,18 +35,10 @@ int32_t MiscBackDrop::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opa
                               int16_t source, int32_t width, int32_t height, int32_t left,
                               int32_t top, int32_t right, int32_t bottom, uint8_t* plane0,
                               uint8_t* plane1, uint8_t* plane2, const uint8_t* mask) {
-  if (width <= 0 || height <= 0 || !PlanesGiven(planeCount, plane0, plane1, plane2)) return -1;
+  if (!vmkrec::PlanesGiven(width, height, planeCount != 1, plane0, plane1, plane2)) return -1;
   const vmkrec::EngineArea a = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
   // Of the sources the backdrop only ever filled white.
-  if (source == 1) {
-    vmkrec::SourceRequest request;
-    request.width = width;
-    request.height = height;
-    request.planes[0] = plane0;
-    request.planes[1] = plane1;
-    request.planes[2] = plane2;
-    vmkrec::PrepareEngineSource(1, planeCount == 1 ? 1 : 3, 255, request);
-  }
+  if (source == 1) vmkrec::PreparePlaneSource(1, planeCount, width, height, plane0, plane1, plane2);
   return vmkpat::SelfBlend(planeCount, plane0, plane1, plane2, mask, width, height, a.left,
                            a.top, a.right, a.bottom, blendMode, opacity);
 }
@@ -78,7 +62,7 @@ int32_t MiscCompo::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
   (void)apply;
   (void)fullWidth;
   (void)fullHeight;
-  if (width <= 0 || height <= 0 || !PlanesGiven(planeCount, plane0, plane1, plane2)) return -1;
+  if (!vmkrec::PlanesGiven(width, height, planeCount != 1, plane0, plane1, plane2)) return -1;
   const vmkrec::EngineArea a = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
   // The compo always reseeded the shared generator, though it draws nothing from it.
   plat::SeedRandom(0);

@@ -334,9 +334,8 @@ int32_t MiscBord::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity
                           int32_t photoTop, int32_t photoRight, int32_t photoBottom, float scaleX,
                           float scaleY, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                           uint8_t* plane3, const uint8_t* mask) {
-  if (!par_ || width <= 0 || height <= 0 || plane0 == nullptr) return -1;
   const bool three = planeCount != 1;
-  if (three && (plane1 == nullptr || plane2 == nullptr)) return -1;
+  if (!par_ || !vmkrec::PlanesGiven(width, height, three, plane0, plane1, plane2)) return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
   const int32_t W = area.right - area.left, H = area.bottom - area.top;
   // Every render draws the same jitter.

@@ -172,8 +172,7 @@ int32_t MiscCombIma::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opac
   (void)fullWidth;
   (void)fullHeight;
   const bool one = planeCount == 1;
-  if (!par_ || width <= 0 || height <= 0 || plane0 == nullptr ||
-      (!one && (plane1 == nullptr || plane2 == nullptr)))
+  if (!par_ || !vmkrec::PlanesGiven(width, height, !one, plane0, plane1, plane2))
     return -1;
   const vmkrec::EngineArea a = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
   vmkrec::PrepareEngineSource(

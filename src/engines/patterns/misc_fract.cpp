@@ -264,9 +264,9 @@ int32_t MiscFract::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
                            int32_t photoBottom, float scaleX, float scaleY, uint8_t* plane0,
                            uint8_t* plane1, uint8_t* plane2, uint8_t* plane3,
                            const uint8_t* mask) {
-  if (!par_.valid() || width <= 0 || height <= 0 || plane0 == nullptr) return -1;
   const bool three = planeCount != 1;
-  if (three && (plane1 == nullptr || plane2 == nullptr)) return -1;
+  if (!par_.valid() || !vmkrec::PlanesGiven(width, height, three, plane0, plane1, plane2))
+    return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
   uint8_t identity[5][256];
   for (auto& row : identity)

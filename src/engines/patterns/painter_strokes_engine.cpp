@@ -489,19 +489,9 @@ int32_t MiscStrok::FillBuf(int16_t apply, int16_t showSelection, int16_t source,
                            int32_t left, int32_t top, int32_t right, int32_t bottom,
                            uint8_t* plane0, uint8_t* plane1, uint8_t* plane2, const uint8_t* mask) {
   const bool one = planeCount == 1;
-  if (width <= 0 || height <= 0 || plane0 == nullptr ||
-      (!one && (plane1 == nullptr || plane2 == nullptr)))
-    return -1;
+  if (!vmkrec::PlanesGiven(width, height, !one, plane0, plane1, plane2)) return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
-  if (source == 1) {
-    vmkrec::SourceRequest request;
-    request.width = width;
-    request.height = height;
-    request.planes[0] = plane0;
-    request.planes[1] = plane1;
-    request.planes[2] = plane2;
-    vmkrec::PrepareEngineSource(1, one ? 1 : 3, 255, request);
-  }
+  if (source == 1) vmkrec::PreparePlaneSource(1, planeCount, width, height, plane0, plane1, plane2);
   // Without its record copy the engine has nothing to draw from.
   if (!par_) return -1;
   par_.get()->head.w[kStrHeadWidth] = width;

@@ -232,20 +232,11 @@ int32_t MiscScreen::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
                             int32_t top, int32_t right, int32_t bottom, uint8_t* plane0,
                             uint8_t* plane1, uint8_t* plane2, const uint8_t* mask, int32_t sizeX,
                             int32_t sizeY, int32_t lutSecond, int32_t lutFirst) {
-  if (!par_ || width <= 0 || height <= 0 || plane0 == nullptr) return -1;
   const bool three = planeCount != 1;
-  if (three && (plane1 == nullptr || plane2 == nullptr)) return -1;
+  if (!par_ || !vmkrec::PlanesGiven(width, height, three, plane0, plane1, plane2)) return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
   // The screen knows only the white source.
-  if (source == 1) {
-    vmkrec::SourceRequest request;
-    request.width = width;
-    request.height = height;
-    request.planes[0] = plane0;
-    request.planes[1] = plane1;
-    request.planes[2] = plane2;
-    vmkrec::PrepareEngineSource(1, three ? 3 : 1, 255, request);
-  }
+  if (source == 1) vmkrec::PreparePlaneSource(1, planeCount, width, height, plane0, plane1, plane2);
   const auto side = [](int32_t size, int32_t percent2) {
     return static_cast<int32_t>(std::clamp<int64_t>(int64_t{size} * percent2 / 200, 1, INT32_MAX));
   };

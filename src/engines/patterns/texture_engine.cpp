@@ -104,17 +104,10 @@ void MiscTextu::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity, 
                         float scaleX, float scaleY, int32_t width, int32_t height,
                         uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                         const uint8_t* mask) {
-  if (width <= 0 || height <= 0 || plane0 == nullptr) return;
-  if (planeCount != 1 && (plane1 == nullptr || plane2 == nullptr)) return;
+  if (!vmkrec::PlanesGiven(width, height, planeCount != 1, plane0, plane1, plane2)) return;
   work.reserved2 = width;
   work.reserved3 = height;
-  vmkrec::SourceRequest request;
-  request.width = width;
-  request.height = height;
-  request.planes[0] = plane0;
-  request.planes[1] = plane1;
-  request.planes[2] = plane2;
-  vmkrec::PrepareEngineSource(source, planeCount == 1 ? 1 : 3, 255, request);
+  vmkrec::PreparePlaneSource(source, planeCount, width, height, plane0, plane1, plane2);
 
   DeriveWork(scaleX, scaleY);
   MakeColours();

@@ -429,24 +429,13 @@ int32_t MiscWeave::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
                            int32_t h, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                            uint8_t* plane3, uint8_t*) {
   const bool three = planeCount != 1;
-  if (w <= 0 || h <= 0 || plane0 == nullptr || (three && (plane1 == nullptr || plane2 == nullptr)))
-    return -1;
+  if (!vmkrec::PlanesGiven(w, h, three, plane0, plane1, plane2)) return -1;
   const vmkrec::EngineArea a = vmkrec::ClampArea(left, top, right, bottom, w, h, false);
-  vmkrec::SourceRequest request;
-  request.width = w;
-  request.height = h;
-  request.areaWidth = a.right - a.left;
-  request.areaHeight = a.bottom - a.top;
-  request.photoLeft = photoLeft;
-  request.photoTop = photoTop;
-  request.photoRight = photoRight;
-  request.photoBottom = photoBottom;
-  request.scaleX = scaleX;
-  request.scaleY = scaleY;
-  request.planes[0] = plane0;
-  request.planes[1] = plane1;
-  request.planes[2] = plane2;
-  vmkrec::PrepareEngineSource(source, three ? 3 : 1, 255, request);
+  vmkrec::PrepareEngineSource(
+      source, three ? 3 : 1, 255,
+      vmkrec::MakeSourceRequest(w, h, a.right - a.left, a.bottom - a.top, photoLeft, photoTop,
+                                photoRight, photoBottom, scaleX, scaleY, plane0, plane1, plane2,
+                                nullptr));
   if (apply != 1) return 0;
   SetBufSize(fw, fh, w, h, resolution);
   uint8_t* planes[3] = {plane0, plane1, plane2};

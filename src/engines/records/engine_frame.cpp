@@ -50,6 +50,23 @@ SourceRequest MakeSourceRequest(int32_t width, int32_t height, int32_t areaWidth
   return r;
 }
 
+bool PlanesGiven(int32_t width, int32_t height, bool three, const uint8_t* plane0,
+                 const uint8_t* plane1, const uint8_t* plane2) {
+  return width > 0 && height > 0 && plane0 != nullptr &&
+         (!three || (plane1 != nullptr && plane2 != nullptr));
+}
+
+void PreparePlaneSource(int16_t source, int16_t planeCount, int32_t width, int32_t height,
+                        uint8_t* red, uint8_t* green, uint8_t* blue) {
+  SourceRequest request;
+  request.width = width;
+  request.height = height;
+  request.planes[0] = red;
+  request.planes[1] = green;
+  request.planes[2] = blue;
+  PrepareEngineSource(source, planeCount == 1 ? 1 : 3, 255, request);
+}
+
 void PrepareEngineSource(int16_t source, int16_t planeCount, uint8_t fillValue,
                          const SourceRequest& request) {
   if (request.width <= 0 || request.height <= 0) return;

@@ -57,6 +57,11 @@ SourceRequest MakeSourceRequest(int32_t width, int32_t height, int32_t areaWidth
                                 int32_t photoRight, int32_t photoBottom, float scaleX, float scaleY,
                                 uint8_t* red, uint8_t* green, uint8_t* blue, uint8_t* fourth);
 
+// True when a FillBuf's plane size is positive and it has the planes its count needs:
+// plane0, and plane1 and plane2 as well with three planes.
+bool PlanesGiven(int32_t width, int32_t height, bool three, const uint8_t* plane0,
+                 const uint8_t* plane1, const uint8_t* plane2);
+
 using SourceReader = void (*)(const SourceRequest& request);
 // Installs the reader of source 2, the render file; null removes it.
 void SetRenderFileSource(SourceReader reader);
@@ -65,6 +70,11 @@ void SetRenderFileSource(SourceReader reader);
 // `fillValue`; with three, source 1 fills red, green and blue with 255.
 void PrepareEngineSource(int16_t source, int16_t planeCount, uint8_t fillValue,
                          const SourceRequest& request);
+// The source step of an engine that asks only for its planes to be filled: the request is
+// the plane size and the colour planes (no area, no photo rectangle), and any count but 1
+// is three planes.
+void PreparePlaneSource(int16_t source, int16_t planeCount, int32_t width, int32_t height,
+                        uint8_t* red, uint8_t* green, uint8_t* blue);
 
 // plane := ((255 - a) * plane + a * X_optionRPart(blendMode + 1, plane, result)) / 255 over
 // the area (exclusive corners, already clamped), with a = opacity, or mask * opacity / 255
