@@ -293,11 +293,13 @@ int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
                             int32_t photoBottom, float scaleX, float scaleY, uint8_t* plane0,
                             uint8_t* plane1, uint8_t* plane2, uint8_t* plane3,
                             const uint8_t* mask) {
-  const int16_t n = planeCount == 3 ? 3 : 1;
-  if (par == nullptr || width <= 0 || height <= 0 || plane0 == nullptr) return -1;
-  if (n == 3 && (plane1 == nullptr || plane2 == nullptr)) return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
-  const int32_t aw = area.right - area.left, ah = area.bottom - area.top;
+  uint8_t* const planes[4] = {plane0, plane1, plane2, plane3};
+  tessrender::Job job;
+  if (par == nullptr || !tessrender::StartJob(planeCount, width, height, area, planes, &job))
+    return -1;
+  const int16_t n = job.planeCount;
+  const int32_t aw = job.W, ah = job.H;
   vmkrec::PrepareEngineSource(
       source, n, 255,
       vmkrec::MakeSourceRequest(width, height, aw, ah, photoLeft, photoTop, photoRight,
@@ -335,13 +337,6 @@ int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
     return -1;  // measured but not readable: as a missing picture
   }
 
-  tessrender::Job job;
-  job.planeCount = n;
-  job.width = width;
-  job.height = height;
-  job.planes[0] = plane0;
-  job.planes[1] = plane1;
-  job.planes[2] = plane2;
   const plat::Block<uint8_t> copies = tessrender::TakeCopies(job, job.copies);
   if (!copies) return -1;
   if (apply == 1) {

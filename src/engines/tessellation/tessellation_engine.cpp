@@ -55,23 +55,14 @@ int32_t MiscQuorlin::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opac
                              int32_t photoTop, int32_t photoRight, int32_t photoBottom,
                              float scaleX, float scaleY, uint8_t* plane0, uint8_t* plane1,
                              uint8_t* plane2, uint8_t* plane3, const uint8_t* mask) {
-  const int16_t n = planeCount == 3 ? 3 : 1;
-  if (par == nullptr || width <= 0 || height <= 0 || plane0 == nullptr) return -1;
-  if (n == 3 && (plane1 == nullptr || plane2 == nullptr)) return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
+  uint8_t* const planes[4] = {plane0, plane1, plane2, plane3};
   tessrender::Job job;
+  if (par == nullptr || !tessrender::StartJob(planeCount, width, height, area, planes, &job))
+    return -1;
   job.source = source;
-  job.planeCount = n;
-  job.width = width;
-  job.height = height;
-  job.W = area.right - area.left;
-  job.H = area.bottom - area.top;
-  job.planes[0] = plane0;
-  job.planes[1] = plane1;
-  job.planes[2] = plane2;
-  job.planes[3] = plane3;
   vmkrec::PrepareEngineSource(
-      source, n, 255,
+      source, job.planeCount, 255,
       vmkrec::MakeSourceRequest(width, height, job.W, job.H, photoLeft, photoTop, photoRight,
                                 photoBottom, scaleX, scaleY, plane0, plane1, plane2, plane3));
   const plat::Block<uint8_t> copies = tessrender::TakeCopies(job, job.copies);

@@ -188,6 +188,19 @@ void DrawQuad(const int32_t* qx, const int32_t* qy, const int32_t* w, const Job&
                          d[7]);
 }
 
+bool StartJob(int16_t planeCount, int32_t width, int32_t height, const vmkrec::EngineArea& area,
+              uint8_t* const planes[4], Job* job) {
+  const int16_t n = planeCount == 3 ? 3 : 1;
+  if (!vmkrec::PlanesGiven(width, height, n == 3, planes[0], planes[1], planes[2])) return false;
+  job->planeCount = n;
+  job->width = width;
+  job->height = height;
+  job->W = area.right - area.left;
+  job->H = area.bottom - area.top;
+  std::copy(planes, planes + 4, job->planes);
+  return true;
+}
+
 plat::Block<uint8_t> TakeCopies(const Job& job, uint8_t** copies) {
   const int64_t stride = int64_t{job.width + 1} * (job.height + 1);
   plat::Block<uint8_t> block(3 * stride, WorkSource());

@@ -38,6 +38,12 @@ struct Job {
   uint8_t* copies[3] = {};        // where the tiles are warped, width x height each
 };
 
+// A FillBuf's job over `area`: one plane for any count but 3, the plane size, the
+// rectangle the area spans and the planes. False, with nothing set, when the size is empty
+// or a plane the count needs is missing.
+bool StartJob(int16_t planeCount, int32_t width, int32_t height, const vmkrec::EngineArea& area,
+              uint8_t* const planes[4], Job* job);
+
 // Loads the box (thousandths of the picture) of tile set k's file into four tile planes of
 // maxW x maxH; the twin loads nothing.
 using TileLoader = void (*)(const fichier* file, int32_t x0, int32_t y0, int32_t x1, int32_t y1,

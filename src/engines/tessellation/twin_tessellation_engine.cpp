@@ -89,25 +89,16 @@ int32_t MiscPhotoHesch::FillBuf(int16_t planeCount, int16_t blendMode, int16_t o
                                 int32_t top, int32_t right, int32_t bottom, uint8_t* plane0,
                                 uint8_t* plane1, uint8_t* plane2, uint8_t* plane3,
                                 const uint8_t* mask) {
-  const int16_t n = planeCount == 3 ? 3 : 1;
-  if (par == nullptr || width <= 0 || height <= 0 || plane0 == nullptr) return -1;
-  if (n == 3 && (plane1 == nullptr || plane2 == nullptr)) return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
+  uint8_t* const planes[4] = {plane0, plane1, plane2, plane3};
   tessrender::Job job;
+  if (par == nullptr || !tessrender::StartJob(planeCount, width, height, area, planes, &job))
+    return -1;
   job.twin = true;
   job.source = source;
-  job.planeCount = n;
-  job.width = width;
-  job.height = height;
-  job.W = area.right - area.left;
-  job.H = area.bottom - area.top;
-  job.planes[0] = plane0;
-  job.planes[1] = plane1;
-  job.planes[2] = plane2;
-  job.planes[3] = plane3;
   // White is the twin's only source; the render file and the photo are not read.
   if (source == 1)
-    vmkrec::PrepareEngineSource(1, n, 255,
+    vmkrec::PrepareEngineSource(1, job.planeCount, 255,
                                 vmkrec::MakeSourceRequest(width, height, job.W, job.H, 0, 0, 0, 0,
                                                           1.0f, 1.0f, plane0, plane1, plane2,
                                                           plane3));
