@@ -159,6 +159,25 @@ void ForEachCoordinatePair(CPath* p, F&& f) {
   });
 }
 
+// Copies the six coordinates of every knot of src onto the knots of dst, in chain order as
+// far as both chains reach (and dst's count); with `selection` the selected flags too.
+inline void CopyKnotCoordinates(const CPath* src, CPath* dst, bool selection) {
+  CPathPoint* d = dst->first;
+  const CPathPoint* s = src->first;
+  for (int32_t i = 0; i < dst->count && d != nullptr && s != nullptr; ++i) {
+    d->x = s->x;
+    d->y = s->y;
+    d->outX = s->outX;
+    d->outY = s->outY;
+    d->inX = s->inX;
+    d->inY = s->inY;
+    if (selection) d->selected = s->selected;
+    d = d->next;
+    s = s->next;
+    if (d == dst->first) break;
+  }
+}
+
 // A point or vector of the curve samplers.
 struct Pt {
   float x = 0.0f;

@@ -44,23 +44,6 @@ void Rotate(float cx, float cy, float angle, bool truncate, float& x, float& y) 
   }
 }
 
-// Copies the six coordinates of every knot of src onto the knots of dst.
-void TakeCoordinates(CPath* dst, const CPath* src) {
-  CPathPoint* d = dst->first;
-  const CPathPoint* s = src->first;
-  for (int32_t i = 0; i < dst->count && d != nullptr && s != nullptr; ++i) {
-    d->x = s->x;
-    d->y = s->y;
-    d->outX = s->outX;
-    d->outY = s->outY;
-    d->inX = s->inX;
-    d->inY = s->inY;
-    d = d->next;
-    s = s->next;
-    if (d == dst->first) break;
-  }
-}
-
 }  // namespace
 
 void CPathList::MovePathList(int16_t, int16_t activeOnly, float dx, float dy) {
@@ -128,7 +111,7 @@ void CPathList::ApplyLastReform() {
   for (CPath* p = first; p != nullptr && c != nullptr; p = p->next) {
     if (p->active == 0 || (p->first == nullptr && p->txtObj == nullptr)) continue;
     if (p->txtObj == nullptr) {
-      TakeCoordinates(c, p);
+      paths_detail::CopyKnotCoordinates(p, c, false);
       ForEachCoordinatePair(c, [&](float& x, float& y) {
         if (lastReform == 29) {
           // A zero reference distance has no ratio: that axis stays.
@@ -159,7 +142,7 @@ void CPathList::ApplyLastReform() {
     for (CPath* p = first; p != nullptr && c != nullptr; p = p->next) {
       if (p->active == 0 || (p->first == nullptr && p->txtObj == nullptr)) continue;
       p->DrawPath(0, colour);
-      TakeCoordinates(p, c);
+      paths_detail::CopyKnotCoordinates(c, p, false);
       p->DrawPath(0, colour);
       c = c->next;
     }

@@ -84,23 +84,6 @@ void Relook(CPath* p, RGBColor colour, bool active) {
 
 bool HasKnotOrText(const CPath* p) { return p->first != nullptr || p->txtObj != nullptr; }
 
-void CopyKnots(const CPath* src, CPath* dst, bool selection) {
-  CPathPoint* d = dst->first;
-  const CPathPoint* s = src->first;
-  for (int32_t i = 0; i < dst->count && d != nullptr && s != nullptr; ++i) {
-    d->x = s->x;
-    d->y = s->y;
-    d->outX = s->outX;
-    d->outY = s->outY;
-    d->inX = s->inX;
-    d->inY = s->inY;
-    if (selection) d->selected = s->selected;
-    d = d->next;
-    s = s->next;
-    if (d == dst->first) break;
-  }
-}
-
 // Sets every coordinate of the copy's knots from its source's through f.
 template <typename F>
 void MapKnots(const CPath* src, CPath* copy, F&& f) {
@@ -753,7 +736,7 @@ int32_t CPathList::Reform(int16_t which) {
     if (src->txtObj != nullptr) {
       copy->txtObj->frame->CopyWarpPath(src->txtObj->frame);
     } else {
-      CopyKnots(copy, src, true);
+      paths_detail::CopyKnotCoordinates(copy, src, true);
     }
   }
   return 1;
