@@ -403,17 +403,38 @@ constexpr std::pair<uint16_t, ttag_t> kCameraTags[] = {
     {0x0131, TIFFTAG_SOFTWARE},         {0x0132, TIFFTAG_DATETIME}, {0x013B, TIFFTAG_ARTIST},
     {0x8298, TIFFTAG_COPYRIGHT}};
 
-int WriteTiff(int fd, const std::string& name, const Properties& props, const PixelSource& px,
-              std::string* message) {
-  TiffErrors errs;
-  TIFFOpenOptions* opts = MakeOptions(&errs);
+namespace {
+
+// The file on fd opened for writing with its errors collected in errs; null, with fd
+// closed and the message set, when libtiff refuses it.
+TIFF* OpenForWrite(int fd, const std::string& name, TiffErrors* errs, std::string* message) {
+  TIFFOpenOptions* opts = MakeOptions(errs);
   TIFF* tif = TIFFFdOpenExt(fd, name.c_str(), "w", opts);
   TIFFOpenOptionsFree(opts);
   if (tif == nullptr) {
     ::close(fd);
-    SetMessage(message, "cannot create the TIFF file: " + errs.text);
+    SetMessage(message, "cannot create the TIFF file: " + errs->text);
+  }
+  return tif;
+}
+
+// Closes a written file: kOk, or kErrWrite with libtiff's complaint when a step failed.
+int CloseWritten(TIFF* tif, bool ok, const TiffErrors& errs, std::string* message) {
+  TIFFClose(tif);
+  if (!ok) {
+    SetMessage(message, "writing the TIFF file failed" + (errs.text.empty() ? "" : ": " + errs.text));
     return kErrWrite;
   }
+  return kOk;
+}
+
+}  // namespace
+
+int WriteTiff(int fd, const std::string& name, const Properties& props, const PixelSource& px,
+              std::string* message) {
+  TiffErrors errs;
+  TIFF* tif = OpenForWrite(fd, name, &errs, message);
+  if (tif == nullptr) return kErrWrite;
   const int bytes = px.bytesPerComponent;
   const Kind kind = bytes == 1 ? Kind::U8 : (bytes == 2 ? Kind::U16 : Kind::F32);
   bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, px.width) == 1 &&
@@ -457,24 +478,13 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
   }
   ok = ok && TIFFFlush(tif) == 1;
   if (ok && exif) ok = AppendTiffExif(TIFFFileno(tif), props.exif);
-  TIFFClose(tif);
-  if (!ok) {
-    SetMessage(message, "writing the TIFF file failed" + (errs.text.empty() ? "" : ": " + errs.text));
-    return kErrWrite;
-  }
-  return kOk;
+  return CloseWritten(tif, ok, errs, message);
 }
 
 int WriteTiffRgba(int fd, const std::string& name, const PixelSource& px, std::string* message) {
   TiffErrors errs;
-  TIFFOpenOptions* opts = MakeOptions(&errs);
-  TIFF* tif = TIFFFdOpenExt(fd, name.c_str(), "w", opts);
-  TIFFOpenOptionsFree(opts);
-  if (tif == nullptr) {
-    ::close(fd);
-    SetMessage(message, "cannot create the TIFF file: " + errs.text);
-    return kErrWrite;
-  }
+  TIFF* tif = OpenForWrite(fd, name, &errs, message);
+  if (tif == nullptr) return kErrWrite;
   const uint16_t alpha[] = {EXTRASAMPLE_UNASSALPHA};
   bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, px.width) == 1 &&
             TIFFSetField(tif, TIFFTAG_IMAGELENGTH, px.height) == 1 &&
@@ -495,12 +505,7 @@ int WriteTiffRgba(int fd, const std::string& name, const PixelSource& px, std::s
     ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
   }
   ok = ok && TIFFFlush(tif) == 1;
-  TIFFClose(tif);
-  if (!ok) {
-    SetMessage(message, "writing the TIFF file failed" + (errs.text.empty() ? "" : ": " + errs.text));
-    return kErrWrite;
-  }
-  return kOk;
+  return CloseWritten(tif, ok, errs, message);
 }
 
 }  // namespace plat::imageio::detail
