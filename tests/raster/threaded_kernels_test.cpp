@@ -86,6 +86,30 @@ TEST_F(ThreadedKernels, Convolution3x3) {
       });
 }
 
+// Kernels of every sign, divisors either way, biases and strengths beyond
+// the full weight, and one kernel too heavy for 32-bit intermediates: each
+// sample as the one-sample function gives it.
+TEST_F(ThreadedKernels, Convolution3x3EveryKernelShape) {
+  plat::SeedRandom(77);
+  struct Setting {
+    int16_t divisor, bias;
+    int32_t strength, scale;
+  };
+  for (const Setting& st : {Setting{7, 0, 4096, 20}, Setting{-3, -5, 3000, 20}, Setting{16, 9, 6000, 20},
+                            Setting{1, 2, -500, 3}, Setting{5, 0, 4096, 40000}}) {
+    int32_t k[9];
+    for (auto& v : k) v = static_cast<int32_t>(plat::Random() % (2 * st.scale + 1)) - st.scale;
+    CheckAtEveryCount<uint8_t>(
+        256,
+        [&](uint8_t* p, Size s, std::array<int32_t, 4> r) {
+          (void)X_Mat_Chbuf(s.w, s.h, p, r[0], r[1], r[2], r[3], st.bias, st.divisor, k, st.strength);
+        },
+        [&](uint8_t* out, const uint8_t* c, int32_t row) {
+          Calc_Chmatrix(out, c, row, st.bias, st.divisor, k, 4096 - st.strength, st.strength);
+        });
+  }
+}
+
 TEST_F(ThreadedKernels, WideConvolution3x3) {
   const int32_t k[9] = {1, -2, 3, 4, 9, -5, 2, 1, 7};
   CheckAtEveryCount<uint32_t>(
