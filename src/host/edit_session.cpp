@@ -13,6 +13,7 @@
 #include "app/folder_scans.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/main_window.h"
+#include "host/render_progress.h"
 #include "host/session/app_object.h"
 #include "host/session/document.h"
 #include "host/session/small_dialogs.h"
@@ -255,7 +256,15 @@ int32_t CarbonEditPlugin::doOK() {
   // With no effect applied the other versions stay as the host made them.
   const bool layers = LayersToRender();
   for (size_t i = 1; i < versions.size() && layers; ++i) {
-    if (LoadVersion(i) != 0 || DoFilter() != 0) {
+    if (LoadVersion(i) != 0) {
+      notRendered += "\n" + versions[i].path;
+      continue;
+    }
+    const int32_t rendered = DoFilter();
+    // The user stopped the render: the versions not yet written stay as
+    // they are and the session stays open.
+    if (rendered == kRenderCancelled) return -1;
+    if (rendered != 0) {
       notRendered += "\n" + versions[i].path;
       continue;
     }

@@ -13,6 +13,7 @@
 #include "app/plane_readers.h"
 #include "host/edit_session.h"
 #include "host/main_window.h"
+#include "host/render_progress.h"
 #include "host/session/app_object.h"
 #include "host/session/document.h"
 #include "paths/path_list.h"
@@ -73,6 +74,7 @@ int32_t CarbonEditPlugin::DoFilter() {
   FilterRecord* r = gFilterRecord;
   if (r == nullptr || gPer == nullptr) return -1;
   const PixelBuffer before = destination;
+  const PixelBuffer spareBefore = spare;
   spare = destination;
   const int32_t width = std::min<int32_t>(r->imageRect.right - r->imageRect.left, r->imageWidth);
   const int32_t height = std::min<int32_t>(r->imageRect.bottom - r->imageRect.top, r->imageHeight);
@@ -100,8 +102,18 @@ int32_t CarbonEditPlugin::DoFilter() {
                           r->imageRect.top + y, r->imageRect.right, r->imageRect.top + y + 1);
   }
   script.SetBuf(red, green, blue, nullptr, mask, nullptr);
-  // An unreadable layer file or a failed render leaves the image as it was.
-  if (RenderScratchLayers(&script, mask, width, height) < 0) return -1;
+  // The render runs beside the event loop and may be stopped by the user.
+  // An unreadable layer file, a failed or a stopped render leaves the image
+  // as it was.
+  const int32_t rendered =
+      RunRenderWithProgress([&] { return RenderScratchLayers(&script, mask, width, height); });
+  if (rendered == kRenderCancelled) {
+    // Stepping back still shows what it showed before.
+    spare = spareBefore;
+    lastError = "the render was cancelled";
+    return kRenderCancelled;
+  }
+  if (rendered < 0) return -1;
   if (WriteBackPlanes(red, green, blue, width, height) != 0) {
     destination = before;
     return -1;
@@ -124,8 +136,9 @@ int32_t CarbonEditPlugin::RenderLayerFile(const std::string& path) {
     return -1;
   }
   source = destination;
-  if (DoFilter() != 0) {
-    lastError = "the layers of " + path + " could not be rendered";
+  const int32_t rendered = DoFilter();
+  if (rendered != 0) {
+    if (rendered != kRenderCancelled) lastError = "the layers of " + path + " could not be rendered";
     return -1;
   }
   if (mainWindow != nullptr && mainWindow->window != nullptr) mainWindow->DrawWindowContent(mainWindow->window);

@@ -6,6 +6,7 @@
 #include "app/core/memory_manager.h"
 #include "operations/effects.h"
 #include "paths/path_list.h"
+#include "platform/parallel/cancel.h"
 #include "script/effect_table.h"
 #include "script/render_cases.h"
 #include "script/script_file.h"
@@ -173,6 +174,8 @@ void ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode
   if (layer->paths != nullptr) layer->paths->CopyPathList(currentPaths);
   int16_t i = 1;
   for (Oprn* op = layer->firstOprn; op != nullptr; op = op->NextOprn, ++i) {
+    // A stopped render runs no further operation; its owner drops the planes.
+    if (plat::Cancelled()) break;
     if (mode == 1 ? i >= upto : mode != 0) continue;
     if (op->Act == 0) continue;
     const EffectRoute route = EffectRowOf(op->Effect).route;
@@ -211,6 +214,7 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
   int16_t k = 1;
   for (Laye* layer = layers != nullptr ? layers->firstLaye : nullptr; layer != nullptr;
        layer = layer->next, ++k) {
+    if (plat::Cancelled()) break;
     if (layer->active == 1) RenderLayer(stack, k, layer, mode, upto);
     // Scratch planes live for one layer, active or not; the last layer leaves them.
     if (layer->next == nullptr) continue;

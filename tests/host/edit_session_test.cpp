@@ -1,4 +1,5 @@
 #include "host/edit_session.h"
+#include "host/render_progress.h"
 
 #include <gtest/gtest.h>
 
@@ -221,6 +222,43 @@ TEST_F(RenderRoadTest, LayerFileRendersOverTheImageRowForRow) {
   // Stepping back shows the image before the effect.
   s->doBack();
   EXPECT_EQ(Sample(s->destination, 1, 1, 1), image.row(1)[4 + 1]);
+}
+
+std::vector<uint8_t> Bytes(const PixelBuffer& b) {
+  std::vector<uint8_t> out;
+  for (uint32_t y = 0; y < b.height(); ++y)
+    out.insert(out.end(), b.rowPtr(y), b.rowPtr(y) + b.width() * 4 * b.bytesPerComponent());
+  return out;
+}
+
+// Cancel pressed as the render starts: the image, the version files and
+// the session are as they were; without it the same layers render.
+TEST_F(RenderRoadTest, ACancelledRenderLeavesTheVersionsAndTheSessionOpen) {
+  const std::string a = Version("a.tif", vmktest::PatternImage(5, 3, 1));
+  const std::string b = Version("b.tif", vmktest::SolidImage(3, 2, 100, 100, 100));
+  CarbonEditPlugin* s = Start({a, b});
+  vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+  const std::vector<uint8_t> shown = Bytes(s->destination);
+  const std::vector<uint8_t> fileB = Bytes(Read(b));
+  int starts = 0;
+  SetRenderStartWatcher([&] {
+    if (++starts != 2) CancelRender();
+  });
+  EXPECT_LT(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  EXPECT_EQ(Bytes(s->destination), shown);
+  EXPECT_EQ(s->lastError, "the render was cancelled");
+  // The second start renders; the third, of version b after OK, is stopped:
+  // OK ends nothing and b's file stays.
+  ASSERT_EQ(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  EXPECT_EQ(Sample(s->destination, 0, 0, 0), std::min<uint32_t>(Sample(Read(a), 0, 0, 0) + 10, 255));
+  driver_.Press(FourCC("Aler"), 1);
+  EXPECT_LT(s->doOK(), 0);
+  SetRenderStartWatcher(nullptr);
+  EXPECT_EQ(starts, 3);
+  EXPECT_EQ(Bytes(Read(b)), fileB);
+  EXPECT_EQ(edit_->posted(), 0u);
+  EXPECT_EQ(edit_->ended, 0);
+  EXPECT_TRUE(driver_.errors().empty());
 }
 
 TEST_F(RenderRoadTest, DamagedLayerFileLeavesTheImage) {

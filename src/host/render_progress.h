@@ -1,0 +1,28 @@
+// The session's long renders (the layers of a confirmed effect over the
+// whole image): the render runs on a worker thread under a cancel flag while
+// the window's thread keeps its event loop. If it takes longer than a
+// second, a small "Rendering" window shows a busy bar and a Cancel button;
+// Cancel or Esc raise the flag, the render stops at its next band or step,
+// and its owner writes nothing back. Until the window shows, the event loop
+// takes no user input, so nothing can start beside the render.
+//
+// Under the test driver's virtual clock the render runs in line, so that
+// tests see the same sequence every time.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+// What RunRenderWithProgress answers for a render the user stopped.
+inline constexpr int32_t kRenderCancelled = -128;
+
+// Runs `render` and answers what it answered, or kRenderCancelled.
+int32_t RunRenderWithProgress(const std::function<int32_t()>& render);
+
+// Stops the render in progress, as its Cancel button does; nothing when
+// none runs. Window's thread.
+void CancelRender();
+
+// Called on the window's thread as each render starts (null: nothing); for
+// tests and scripted runs that press Cancel.
+void SetRenderStartWatcher(std::function<void()> watcher);
