@@ -1,5 +1,6 @@
 // The script's filters on a 2048 x 1536 plane: the pyramid blur at small,
-// medium and the largest radius (its cost should hardly grow with it), a
+// medium and the largest radius (its cost should hardly grow with it), the
+// unsharp mask against it, a
 // 7 x 7 kernel through ApplyMatrix with a mask and a partial opacity (the
 // blended path), the zoom blur, the hue/saturation/lightness shift of three
 // planes, uniform noise, the 3 x 3 sharpen and a table etch of three planes
@@ -42,6 +43,22 @@ void BM_Blur(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kW * kH);
 }
 BENCHMARK(BM_Blur)->Arg(2)->Arg(20)->Arg(199)->Unit(benchmark::kMillisecond);
+
+// The unsharp mask at radius 5, replacing at full opacity without a mask.
+void BM_UnSharpMask(benchmark::State& state) {
+  BenchSession session;
+  const Plane source = MakePlane(5);
+  Plane p = source;
+  for (auto _ : state) {
+    state.PauseTiming();
+    p = source;
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(
+        Effects::UnSharpMask(0, 255, p.data(), nullptr, kW, kH, 0, 0, kW - 1, kH - 1, 5, 100, 0));
+  }
+  state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+BENCHMARK(BM_UnSharpMask)->Unit(benchmark::kMillisecond);
 
 void BM_ApplyMatrix7x7(benchmark::State& state) {
   BenchSession session;

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "bench_session.h"
+#include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "raster/convolution.h"
 #include "raster/plane_copy.h"
 #include "raster/rescale.h"
@@ -73,6 +75,26 @@ void BM_Convolution3x3(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * int64_t{kW} * kH);
 }
 BENCHMARK(BM_Convolution3x3)->Unit(benchmark::kMillisecond);
+
+// The same on one thread, on the baseline (0) and on the widest path (2).
+void BM_Convolution3x3OnePath(benchmark::State& state) {
+  Session s;
+  plat::SetThreadCount(1);
+  plat::SetSimdLevel(static_cast<plat::SimdLevel>(state.range(0)));
+  std::vector<uint8_t> p = Picture(kW, kH, 4);
+  int32_t k[9];
+  int16_t div = 0;
+  Load_matrix(0, 150, k, &div);
+  for (auto _ : state) {
+    const int32_t rc = X_Mat_Chbuf(kW, kH, p.data(), 0, 0, kW - 1, kH - 1, 0, div, k, 3000);
+    if (rc != 0) state.SkipWithError("convolution failed");
+    benchmark::ClobberMemory();
+  }
+  plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+  plat::SetThreadCount(0);
+  state.SetBytesProcessed(state.iterations() * int64_t{kW} * kH);
+}
+BENCHMARK(BM_Convolution3x3OnePath)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
 
 void BM_Median3x3(benchmark::State& state) {
   Session s;
