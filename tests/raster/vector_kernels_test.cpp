@@ -12,6 +12,7 @@
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "platform/random/random.h"
+#include "raster/blend_filters.h"
 #include "raster/convolution.h"
 #include "raster/focus_filters.h"
 #include "raster/rounded_quotient.h"
@@ -180,6 +181,50 @@ TEST_F(VectorKernels, FilterOfBytesAgainstTapByTapSumsOnEveryPath) {
                              << " level " << level << " threads " << threads;
         });
       }
+  }
+}
+
+// The general convolution without a mask: the quotient of every sample,
+// stored eight at a time on the wide path, against the sums written out.
+TEST_F(VectorKernels, MaskFreeConvolutionAgainstWrittenOutSumsOnEveryPath) {
+  struct Case {
+    int32_t radius, samples;
+    float divisor;
+  };
+  const Case cases[] = {{1, 1, 9.0f}, {2, 3, -3.5f}, {1, 4, 0.0f}, {1, 1, 7.25f}};
+  const unsigned char offsets[4] = {0, 17, 200, 3};
+  for (const Case& c : cases) {
+    const int32_t side = 2 * c.radius + 1;
+    std::vector<int32_t> k(static_cast<size_t>(side) * side);
+    for (size_t i = 0; i < k.size(); ++i) k[i] = static_cast<int32_t>(i * 7 % 11) - 3;
+    k[k.size() / 2] = 70000;  // only its low sixteen bits weigh
+    for (Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 2049}, Size{31, 9}}) {
+      const Size wide{s.w * c.samples, s.h};
+      const std::vector<uint8_t> orig = Noise(wide, static_cast<uint32_t>(s.w + c.samples));
+      const int32_t l = s.w > 4 ? 2 : 0, t = s.h > 4 ? 1 : 0, r = s.w - 1, b = s.h - 1;
+      std::vector<uint8_t> want = orig;
+      for (int32_t y = t; y <= b; ++y)
+        for (int32_t x = l; x <= r; ++x)
+          for (int32_t ch = 0; ch < c.samples; ++ch) {
+            int32_t sum = 0;
+            for (int32_t dy = -c.radius; dy <= c.radius; ++dy)
+              for (int32_t dx = -c.radius; dx <= c.radius; ++dx) {
+                const int32_t yy = std::clamp(y + dy, t, b), xx = std::clamp(x + dx, l, r);
+                sum += static_cast<int16_t>(k[(dy + c.radius) * side + dx + c.radius]) *
+                       orig[(yy * s.w + xx) * c.samples + ch];
+              }
+            const float f = static_cast<float>(sum) / c.divisor + static_cast<float>(offsets[ch]);
+            want[(y * s.w + x) * c.samples + ch] =
+                static_cast<uint8_t>(!(f > 0.0f) ? 0 : (f >= 255.0f ? 255 : static_cast<int32_t>(f)));
+          }
+      OnEveryPath([&](int level, int threads) {
+        std::vector<uint8_t> p = orig;
+        ASSERT_EQ(ApplyMatrix(p.data(), nullptr, 1, 1, s.w, s.h, l, r, t, b, c.radius, c.samples,
+                              offsets, c.divisor, k.data()), 0);
+        EXPECT_EQ(p, want) << s.w << "x" << s.h << " samples " << c.samples << " divisor "
+                           << c.divisor << " level " << level << " threads " << threads;
+      });
+    }
   }
 }
 
