@@ -24,8 +24,13 @@ namespace {
 // cells or divide by nothing.
 int32_t GridCount(int32_t v) { return std::clamp(v, 1, kRepMaxSide); }
 
-// A float quotient plus a half, truncated: the rounding every size of the grid takes.
-int32_t Rounded(float v) { return static_cast<int32_t>(static_cast<double>(v) + 0.5); }
+// A float quotient plus a half, truncated: the rounding every size of the grid takes. Held to
+// the int range (NaN to 0): absurd shifts or counts of a record must not make it undefined.
+int32_t Rounded(float v) {
+  const double r = static_cast<double>(v) + 0.5;
+  if (!(r == r)) return 0;
+  return static_cast<int32_t>(std::clamp(r, -2147483648.0, 2147483647.0));
+}
 
 Rect MakeRect(int32_t top, int32_t left, int32_t bottom, int32_t right) {
   Rect r;
@@ -92,20 +97,20 @@ void MiscCastel::PrepareRepPat(int32_t areaWidth, int32_t areaHeight) {
     ++pieceCount;
     return n;
   };
-  const int32_t selected = g[kRepSelColumn] * rows + g[kRepSelRow];
+  const int64_t selected = int64_t{g[kRepSelColumn]} * rows + g[kRepSelRow];
   for (int32_t a = 0; a < columns && !refused; ++a)
     for (int32_t b = 0; b < rows && !refused; ++b) {
       const int32_t k = b + a * rows;
       const int32_t* w = par->cells[k].w;
       const int32_t rowShift = g[kRepRowShift + b], columnShift = g[kRepColumnShift + a];
-      auto at = [](float unit, int32_t n, int32_t shift) {
+      auto at = [](float unit, int64_t n, int32_t shift) {
         const float f = static_cast<float>(n);
         return static_cast<int16_t>(Rounded(unit * f + unit * static_cast<float>(shift) / 100.0f));
       };
       int32_t left = at(unitX, w[kCellColumn], rowShift);
-      int32_t right = at(unitX, w[kCellColumn] + 1, rowShift);
+      int32_t right = at(unitX, int64_t{w[kCellColumn]} + 1, rowShift);
       const int32_t top = at(unitY, w[kCellRow], columnShift);
-      const int32_t bottom = at(unitY, w[kCellRow] + 1, columnShift);
+      const int32_t bottom = at(unitY, int64_t{w[kCellRow]} + 1, columnShift);
       // Every piece of the cell carries its words and its place in the grid.
       auto fill = [&](TRepPat* p, Rect source, Rect destination) {
         p->column = static_cast<int16_t>(a);
