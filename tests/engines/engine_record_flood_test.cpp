@@ -1,0 +1,161 @@
+// Records of absurd words: every 32-bit word of an engine's record set to one value at or
+// near the ends of its range (the floats among them become NaN, -0 or denormals), and the
+// engine run over a small picture. Nothing may read or write outside the planes, overflow,
+// or answer other than 0 or -1.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+#include "engines/patterns/border_engine.h"
+#include "engines/patterns/border_record.h"
+#include "engines/patterns/image_combination_engine.h"
+#include "engines/patterns/image_combination_record.h"
+#include "engines/patterns/painter_strokes_engine.h"
+#include "engines/patterns/painter_strokes_record.h"
+#include "engines/patterns/screen_engine.h"
+#include "engines/patterns/screen_record.h"
+#include "engines/tessellation/photo_repeat_engine.h"
+#include "engines/tessellation/photo_repeat_record.h"
+#include "engines/tessellation/quad_lists.h"
+#include "engines/tessellation/tessellation_record.h"
+#include "engines/tessellation/twin_tessellation_engine.h"
+#include "engines/tessellation/twin_tessellation_record.h"
+#include "support/session.h"
+
+namespace {
+
+constexpr int32_t kW = 23, kH = 17, kN = kW * kH;
+
+struct Planes {
+  std::vector<uint8_t> p0 = std::vector<uint8_t>(kN, 40), p1 = std::vector<uint8_t>(kN, 90),
+                       p2 = std::vector<uint8_t>(kN, 200), p3 = std::vector<uint8_t>(kN, 255),
+                       mask = std::vector<uint8_t>(kN, 128);
+};
+
+// Not 70000: a tessellation bleed of that many percent is drawable but slow, its quads 700
+// times the picture.
+const int32_t kWords[] = {-1, 1000000, -1000000, 2147483647, -2147483647 - 1, 0x7f7f7f7f};
+constexpr size_t kBands = 40;
+
+// The words of band `band` of `bands` equal slices of the record set to v; the bytes of a
+// tail shorter than a word stay.
+template <class Par>
+void Flood(Par* r, int32_t v, size_t band, size_t bands) {
+  static_assert(std::is_trivially_copyable_v<Par>);
+  const size_t words = sizeof(Par) / sizeof v;
+  auto* bytes = reinterpret_cast<unsigned char*>(r);
+  for (size_t k = words * band / bands; k < words * (band + 1) / bands; ++k)
+    std::memcpy(bytes + k * sizeof v, &v, sizeof v);
+}
+
+// The whole record flooded, then each band of the engine's defaults alone.
+template <class Par, class Init, class Run>
+void Flood(Init init, Run run) {
+  for (int32_t v : kWords) {
+    for (size_t band = 0; band <= kBands; ++band) {
+      SCOPED_TRACE(testing::Message() << v << " in band " << band);
+      auto rec = std::make_unique<Par>();
+      if (band == kBands) {
+        Flood(rec.get(), v, 0, 1);
+      } else {
+        init(rec.get());
+        Flood(rec.get(), v, band, kBands);
+      }
+      for (int16_t planes : {int16_t{1}, int16_t{3}}) {
+        Planes p;
+        const int32_t rc = run(*rec, planes, p);
+        ASSERT_TRUE(rc == 0 || rc == -1) << rc;
+      }
+    }
+  }
+}
+
+class EngineRecordFlood : public vmktest::SessionTest {};
+
+TEST_F(EngineRecordFlood, Border) {
+  Flood<BordPar>(
+      [](BordPar* r) { Init_BordPar(r, kW, kH, 0, 1, 1, 0); },
+      [](const BordPar& r, int16_t n, Planes& p) {
+    MiscBord e;
+    e.SetBordPar(&r);
+    return e.FillBuf(n, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f,
+                     p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(), p.mask.data());
+  });
+}
+
+TEST_F(EngineRecordFlood, Screen) {
+  Flood<ScreenPar>(
+      [](ScreenPar* r) { Init_ScreenPar(r, 0); },
+      [](const ScreenPar& r, int16_t n, Planes& p) {
+    MiscScreen e;
+    e.SetScreenPar(&r);
+    return e.FillBuf(n, 0, 255, 0, kW, kH, 0, 0, kW, kH, p.p0.data(), p.p1.data(), p.p2.data(),
+                     p.mask.data(), 20, 20, 0, 0);
+  });
+}
+
+TEST_F(EngineRecordFlood, ImageCombination) {
+  Flood<CombImaPar>(
+      [](CombImaPar* r) { Init_CombImaPar(r, 1); },
+      [](const CombImaPar& r, int16_t n, Planes& p) {
+    MiscCombIma e;
+    e.SetCombImaPar(&r);
+    return e.FillBuf(n, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f,
+                     p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(), p.mask.data());
+  });
+}
+
+TEST_F(EngineRecordFlood, PainterStrokes) {
+  Flood<StrokPar>(
+      [](StrokPar* r) { Init_StrokPar(r); },
+      [](const StrokPar& r, int16_t n, Planes& p) {
+    MiscStrok e;
+    e.SetStrokPar(&r);
+    return e.FillBuf(1, 0, 0, n, 0, 255, kW, kH, 0, 0, kW, kH, p.p0.data(), p.p1.data(),
+                     p.p2.data(), p.mask.data());
+  });
+}
+
+TEST_F(EngineRecordFlood, Tessellation) {
+  Flood<TessPar>(
+      [](TessPar* r) {
+        Init_TessPar(r, 0, 0, 1);
+        r->head.w[kTessSymmetry] = 7;
+        Init_TessParQuad(r, 7, -1);
+      },
+      [](const TessPar& r, int16_t n, Planes& p) {
+    MiscQuorlin e;
+    e.SetTessPar(&r);
+    return e.FillBuf(n, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f,
+                     p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(), p.mask.data());
+  });
+}
+
+TEST_F(EngineRecordFlood, PhotoRepeat) {
+  Flood<RepPar>(
+      [](RepPar* r) { Init_RepPar(r, 0, 4, 3); },
+      [](const RepPar& r, int16_t n, Planes& p) {
+    MiscCastel e;
+    e.SetRepPar(&r);
+    return e.FillBuf(n, 0, 255, 0, 1, 255, 1, 2, 2, 0, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW,
+                     kH, 1.f, 1.f, p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(),
+                     p.mask.data());
+  });
+}
+
+TEST_F(EngineRecordFlood, TwinTessellation) {
+  Flood<HeschPar>(
+      [](HeschPar* r) { Init_HeschPar(r, 1, 1, 1); },
+      [](const HeschPar& r, int16_t n, Planes& p) {
+    MiscPhotoHesch e;
+    e.SetHeschPar(&r);
+    return e.FillBuf(n, 0, 255, 0, kW, kH, 0, 0, kW, kH, p.p0.data(), p.p1.data(), p.p2.data(),
+                     p.p3.data(), p.mask.data());
+  });
+}
+
+}  // namespace
