@@ -1,7 +1,7 @@
 // The content-aware resize and the grid warp on realistic pictures.
 //
-// Seam carving: 2048 x 1536 narrowed to 1536 (512 vertical seams) and 1024 x 768 widened
-// by 25 % (256 seams inserted), beside liblqr (lqr_carver_init(c, 1, 0), the same picture
+// Seam carving: 2048 x 1536 narrowed to 1536 (512 vertical seams), lowered to 1152 (384
+// horizontal seams) and 1024 x 768 widened by 25 % (256 seams inserted), beside liblqr (lqr_carver_init(c, 1, 0), the same picture
 // and seam count) when its development package is present. The two differ in their energy
 // and rules; the figures compare the cost of a seam, not the results.
 // The plain resize: 1536 x 1152 of the picture enlarged to 2048 x 1536 with Lanczos,
@@ -66,7 +66,9 @@ Picture Widened(const Picture& p, int32_t planeWidth) {
   return out;
 }
 
-void Carve(benchmark::State& state, int32_t w, int32_t h, int32_t planeWidth, int32_t targetWidth) {
+void Carve(benchmark::State& state, int32_t w, int32_t h, int32_t planeWidth, int32_t targetWidth,
+           int32_t targetHeight = 0) {
+  if (targetHeight == 0) targetHeight = h;
   const Picture original = Widened(Picture(w, h), planeWidth);
   for (auto _ : state) {
     state.PauseTiming();
@@ -75,8 +77,8 @@ void Carve(benchmark::State& state, int32_t w, int32_t h, int32_t planeWidth, in
     // The record's defaults: kernel 2, spread 5, no contrast, no masks, one stage.
     PerformSmartBufResize(3, 0, 255, planeWidth, h, 0, 0, planeWidth, h, p.r.data(), p.g.data(),
                           p.b.data(), nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr, 100, 100,
-                          0, 0, 0, 0, 0, 2, 0, 0, 5, 0, 0, 0, 0, 0, 0, w, h, 0, 0, targetWidth, h,
-                          0, 0, 0, 0);
+                          0, 0, 0, 0, 0, 2, 0, 0, 5, 0, 0, 0, 0, 0, 0, w, h, 0, 0, targetWidth,
+                          targetHeight, 0, 0, 0, 0);
     benchmark::DoNotOptimize(p.r.data());
   }
 }
@@ -86,6 +88,12 @@ BENCHMARK(BM_SeamCarveNarrow512)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void BM_SeamCarveWiden25(benchmark::State& state) { Carve(state, 1024, 768, 1280, 1280); }
 BENCHMARK(BM_SeamCarveWiden25)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Horizontal seams: 2048 x 1536 lowered to 1152 rows (384 seams).
+void BM_SeamCarveLower384(benchmark::State& state) { Carve(state, kW, kH, kW, kW, kH - 384); }
+void BM_SeamCarveLowerSmall(benchmark::State& state) { Carve(state, 1024, 768, 1024, 1024, 768 - 96); }
+BENCHMARK(BM_SeamCarveLowerSmall)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_SeamCarveLower384)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 #if VMK_PEER_LQR
 void LqrCarve(benchmark::State& state, int32_t w, int32_t h, int32_t targetWidth) {

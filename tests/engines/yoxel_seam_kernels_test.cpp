@@ -100,10 +100,17 @@ struct Work {
   }
 };
 
-// Seam points at the ends and in between, one per position along the seam.
-std::vector<int32_t> Points(std::mt19937& rnd, int32_t across) {
+// Seam points at the ends and in between, one per position along the seam; or, narrow,
+// all within four places of the middle, so that whole rows and columns lie beyond them.
+std::vector<int32_t> Points(std::mt19937& rnd, int32_t across, bool narrow) {
   std::vector<int32_t> xs(kAlong);
-  for (int32_t i = 0; i < kAlong; ++i) xs[i] = i % 5 == 0 ? 0 : i % 5 == 1 ? across - 1 : static_cast<int32_t>(rnd() % across);
+  for (int32_t i = 0; i < kAlong; ++i) {
+    if (narrow) {
+      xs[i] = across / 2 - 2 + static_cast<int32_t>(rnd() % 4);
+    } else {
+      xs[i] = i % 5 == 0 ? 0 : i % 5 == 1 ? across - 1 : static_cast<int32_t>(rnd() % across);
+    }
+  }
   return xs;
 }
 
@@ -148,7 +155,7 @@ TEST(YoxelSeamKernels, ShiftsMatchThePlainLoops) {
       Work got(rnd);
       Work want = got;
       // Removal from the live extent.
-      std::vector<int32_t> xs = Points(rnd, kAcross);
+      std::vector<int32_t> xs = Points(rnd, kAcross, round % 2 == 1);
       for (auto& p : want.b) RefRemove(a, p, xs, kAcross);
       for (int k = 0; k < 3; ++k) RefRemove(a, want.w[k], xs, kAcross);
       std::vector<pixXY> s = Seam(vertical, xs);
@@ -161,7 +168,7 @@ TEST(YoxelSeamKernels, ShiftsMatchThePlainLoops) {
       ASSERT_TRUE(got == want) << round;
       // Insertion into a live extent one larger (the seam never on its last place).
       const int32_t now = kAcross + 1;
-      xs = Points(rnd, now - 1);
+      xs = Points(rnd, now - 1, round % 2 == 1);
       for (auto& p : want.b) RefInsert(a, p, xs, now);
       for (int k = 0; k < 3; ++k) RefInsert(a, want.w[k], xs, now);
       RefAdded(a, want.w[3], xs, now);

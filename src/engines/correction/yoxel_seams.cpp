@@ -154,12 +154,29 @@ void RemoveInRow(T* row, int32_t x, int32_t across) {
 // row j of a column whose seam lies at x (0 <= x <= across - 2) becomes the mean of rows
 // j and j + 1 at j = x - 1 and j = x (x > 0), row j + 1 from max(x - 1, 0) on otherwise.
 // Rows are visited downward, so row j + 1 still holds its old samples.
+//
+// Only the band of rows the seam crosses needs a look at each column: above it nothing
+// moves, below it (every point in place) whole rows move up by one copy.
+struct Band {
+  int32_t lo = 0, hi = 0;  // least and greatest seam row
+  Band(const std::vector<int32_t>& xs) {
+    if (xs.empty()) return;
+    const auto [a, b] = std::minmax_element(xs.begin(), xs.end());
+    lo = *a;
+    hi = *b;
+  }
+};
+
 template <class T>
-void RemoveByRows(T* p, int32_t stride, int32_t along, int32_t across, const int32_t* xs) {
+void RemoveByRows(T* p, int32_t stride, int32_t along, int32_t across, const int32_t* xs, const Band& band) {
   if (p == nullptr) return;
-  for (int32_t j = 0; j + 1 < across; ++j) {
+  for (int32_t j = std::max(band.lo - 1, 0); j + 1 < across; ++j) {
     T* row = p + static_cast<int64_t>(j) * stride;
     const T* next = row + stride;
+    if (band.lo >= 0 && j > band.hi) {
+      std::memcpy(row, next, static_cast<size_t>(along) * sizeof(T));
+      continue;
+    }
     for (int32_t i = 0; i < along; ++i) {
       const int32_t x = xs[i];
       if (x < 0 || x > across - 2 || j < x - 1) continue;
@@ -173,8 +190,9 @@ void Remove(const Axis& a, int32_t along, int32_t across, const Planes& p, const
   if (!a.vertical) {
     std::vector<int32_t> xs(static_cast<size_t>(along));
     for (int32_t i = 0; i < along; ++i) xs[i] = a.across(seam[i]);
-    for (uint8_t* b : p.bytes) RemoveByRows(b, a.stride, along, across, xs.data());
-    for (int32_t* w : p.words) RemoveByRows(w, a.stride, along, across, xs.data());
+    const Band band(xs);
+    for (uint8_t* b : p.bytes) RemoveByRows(b, a.stride, along, across, xs.data(), band);
+    for (int32_t* w : p.words) RemoveByRows(w, a.stride, along, across, xs.data(), band);
     return;
   }
   for (int32_t i = 0; i < along; ++i) {
@@ -201,11 +219,15 @@ void InsertInRow(T* row, int32_t x, int32_t across) {
 // x - 1 and x (x > 0) or keeps its own (x = 0). The added-seam plane takes old[x] +
 // addweight at rows x and x + 1.
 template <class T>
-void InsertByRows(T* p, int32_t stride, int32_t along, int32_t across, const int32_t* xs) {
+void InsertByRows(T* p, int32_t stride, int32_t along, int32_t across, const int32_t* xs, const Band& band) {
   if (p == nullptr) return;
-  for (int32_t j = across - 1; j >= 0; --j) {
+  for (int32_t j = across - 1; j >= std::max(band.lo, 0); --j) {
     T* row = p + static_cast<int64_t>(j) * stride;
     const T* above = j > 0 ? row - stride : row;  // read only below the seam row
+    if (band.lo >= 0 && j > band.hi) {
+      std::memcpy(row, above, static_cast<size_t>(along) * sizeof(T));
+      continue;
+    }
     for (int32_t i = 0; i < along; ++i) {
       const int32_t x = xs[i];
       if (x < 0 || x > across - 2 || j < x) continue;
@@ -218,9 +240,13 @@ void InsertByRows(T* p, int32_t stride, int32_t along, int32_t across, const int
   }
 }
 
-void AddedByRows(int32_t* p, int32_t stride, int32_t along, int32_t across, const int32_t* xs) {
-  for (int32_t j = across - 1; j >= 0; --j) {
+void AddedByRows(int32_t* p, int32_t stride, int32_t along, int32_t across, const int32_t* xs, const Band& band) {
+  for (int32_t j = across - 1; j >= std::max(band.lo, 0); --j) {
     int32_t* row = p + static_cast<int64_t>(j) * stride;
+    if (band.lo >= 0 && j > band.hi + 1) {
+      std::memcpy(row, row - stride, static_cast<size_t>(along) * sizeof(int32_t));
+      continue;
+    }
     for (int32_t i = 0; i < along; ++i) {
       const int32_t x = xs[i];
       if (x < 0 || x > across - 2 || j < x) continue;
@@ -240,9 +266,10 @@ void Add(const Axis& a, int32_t along, int32_t across, const Planes& p, int32_t*
   if (!a.vertical) {
     std::vector<int32_t> xs(static_cast<size_t>(along));
     for (int32_t i = 0; i < along; ++i) xs[i] = a.across(seam[i]);
-    for (uint8_t* b : p.bytes) InsertByRows(b, a.stride, along, across, xs.data());
-    for (int32_t* w : p.words) InsertByRows(w, a.stride, along, across, xs.data());
-    if (added != nullptr) AddedByRows(added, a.stride, along, across, xs.data());
+    const Band band(xs);
+    for (uint8_t* b : p.bytes) InsertByRows(b, a.stride, along, across, xs.data(), band);
+    for (int32_t* w : p.words) InsertByRows(w, a.stride, along, across, xs.data(), band);
+    if (added != nullptr) AddedByRows(added, a.stride, along, across, xs.data(), band);
     return;
   }
   for (int32_t i = 0; i < along; ++i) {
