@@ -3,10 +3,11 @@
 // Whoever starts a piece of work that may go stale (a preview whose values
 // have changed since, a render the user cancels) hands it a CancelFlag and
 // raises the flag from any thread when the result is no longer wanted. The
-// work runs under a CancelScope naming the flag; ParallelFor then skips the
-// bands that have not started, and the longer serial loops look at
-// Cancelled() between rows or steps and return early. What a cancelled
-// piece of work leaves in its buffers is unfinished: its owner drops it.
+// work runs under a CancelScope naming the flag (ParallelFor passes it on to
+// the pool's threads), and the long loops look at Cancelled() between rows,
+// bands or steps and return early, at a point where nothing reads what they
+// left unfinished. What a cancelled piece of work leaves in its buffers is
+// unfinished: its owner drops it.
 //
 // Nothing changes for work that runs under no scope: Cancelled() is false.
 #pragma once

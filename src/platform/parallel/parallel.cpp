@@ -41,9 +41,7 @@ int DefaultCount() {
   return count;
 }
 
-// A band that has not started when its work is cancelled does not start.
 void RunBand(const BandBody& body, int32_t begin, int32_t end, int32_t band, int32_t index) {
-  if (Cancelled()) return;
   const int32_t first = begin + static_cast<int32_t>(static_cast<int64_t>(index) * band);
   const int32_t last = static_cast<int32_t>(std::min<int64_t>(int64_t{first} + band, end));
   body.call(body.object, index, first, last);
@@ -89,7 +87,8 @@ void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
     for (int32_t i = 0; i < bands; ++i) RunBand(body, begin, end, band, i);
     return;
   }
-  // The pool's threads answer to the caller's cancel flag.
+  // The pool's threads answer to the caller's cancel flag: a body may look
+  // at Cancelled() as on the caller's thread.
   const CancelFlag* flag = CurrentCancelFlag();
   const std::shared_ptr<tbb::task_arena> arena = ArenaFor(threads);
   arena->execute([&] {

@@ -11,9 +11,10 @@
 // (BandCount tells how many), never inside it. A ParallelFor called from a
 // body runs its bands in order on the calling thread.
 //
-// Under a CancelScope whose flag is raised, bands that have not started are
-// skipped (see cancel.h); the loop still returns only when the running ones
-// are done.
+// Every band runs, cancelled or not: what follows a loop reads all of its
+// rows. A body that can stop early looks at plat::Cancelled() (cancel.h),
+// which answers on the pool's threads as on the caller's, and the kernel
+// then returns before anything reads the rows it left.
 #pragma once
 
 #include <cstdint>

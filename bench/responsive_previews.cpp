@@ -1,0 +1,311 @@
+// Responsive previews of the correction dialogs, on a 6000 x 4000 photo and
+// a 500 x 500 main view:
+//   - Refresh: one preview of each dialog (defaults, and a heavy setting),
+//     fit and 1:1; the 95th percentile of single refreshes. This is also
+//     how long a refresh held the window's thread before previews moved to
+//     the worker.
+//   - Watchdog: the window's loop (played here by the bench's own loop, as
+//     the benchmarks link no Qt) ticks every 2 ms, asks for a preview every
+//     30 ms of a scripted drag and shows each finished one; the longest gap
+//     between ticks. worker 0 renders in line (as before), 1 on a worker
+//     thread, one job at a time, as the dialogs' preview worker does.
+//   - StaleStop: a preview is made stale 30 ms into its render; the time
+//     until its thread lets go. cancel 0 lets it run on (as before).
+//   - CancelRender: the final render over the whole photo, stopped 300 ms
+//     in; the time until control returns. cancel 0 lets it finish.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "bench_session.h"
+#include "engines/correction/colour_correction.h"
+#include "engines/correction/colour_correction_engine.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
+#include "host/ApePlugInUtilities/image_files.h"
+#include "platform/parallel/cancel.h"
+#include "views/image_box.h"
+#include "views/preview_engines.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kW = 6000;
+constexpr int32_t kH = 4000;
+constexpr int32_t kView = 500;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double P95(const std::vector<double>& v) {
+  std::vector<double> s = v;
+  std::sort(s.begin(), s.end());
+  return s.empty() ? 0.0 : s[std::min(s.size() - 1, s.size() * 95 / 100)];
+}
+
+// The photo, read by the engines through the session's spans.
+struct Photo {
+  PixelBuffer photo{kW, kH, 1, 4};
+  PixelBuffer unused;
+  FilterRecord record;
+  Photo() {
+    for (uint32_t y = 0; y < kH; ++y) {
+      uint8_t* p = photo.rowPtr(y);
+      for (uint32_t x = 0; x < kW; ++x, p += 4) {
+        p[0] = static_cast<uint8_t>(x * 5 + ((x * y) & 31));
+        p[1] = static_cast<uint8_t>(y * 3 + (x & 15));
+        p[2] = static_cast<uint8_t>((x ^ y) * 7);
+        p[3] = 255;
+      }
+    }
+    record.planeCount = 3;
+    record.imageMode = 3;
+    record.imageWidth = kW;
+    record.imageHeight = kH;
+    record.imageRect = Rect{0, 0, static_cast<int16_t>(kH), static_cast<int16_t>(kW)};
+    record.inLastPlane = 2;
+  }
+  void Use() {
+    gFilterRecord = &record;
+    SetSessionSpanImages(&photo, &unused);
+  }
+};
+
+Photo& ThePhoto() {
+  static Photo photo;
+  return photo;
+}
+
+// Effect 103, 104, 105 or 119 at its defaults (heavy 0) or at a heavy
+// setting: noise 5 iterations, smoothing radius 20, focus every step.
+ColCorPar Record(int16_t effect, bool heavy) {
+  ColCorPar r;
+  Init_ColCorPar(&r, kW, kH, 72, effect, 0, 0);
+  if (heavy) {
+    if (effect == 103) r.w[kCCNoise + 2] = 5;
+    if (effect == 104) r.w[kCCSmoothing + 1] = 40;
+    if (effect == 105) r.w[kCCFocusMode] = 15;
+  }
+  return r;
+}
+
+struct Box {
+  VMKimabox box;
+  explicit Box(bool oneToOne) {
+    plat::tb::Event init;
+    init.eventClass = plat::tb::kEventClassHIObject;
+    init.kind = plat::tb::kEventHIObjectInitialize;
+    init.bounds = CGRect{{0.0f, 0.0f}, {static_cast<float>(kView), static_cast<float>(kView)}};
+    box.ImaBoxEventHandler(nullptr, &init, nullptr);
+    box.InitBuf(23);
+    box.SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
+    const int32_t side = kView * 100000 / kW;
+    const int32_t high = kView * 100000 / kH;
+    if (oneToOne) box.SetPanBufCoord(30000, 30000, 30000 + side, 30000 + high);
+    else box.SetPanBufCoord(0, 0, 100000, 100000);
+  }
+};
+
+void BM_Refresh(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  Box b(state.range(1) != 0);
+  ColCorPar record = Record(static_cast<int16_t>(state.range(0)), state.range(2) != 0);
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    b.box.SetColCorPar(&record, 1, 3);
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_Refresh)
+    ->ArgNames({"effect", "one", "heavy"})
+    ->ArgsProduct({{103, 104, 105, 119}, {0, 1}, {0, 1}})
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
+
+// One worker thread, the newest job first in line; finished jobs wait for
+// the loop to show them.
+struct LoopRunner : vmkviews::PreviewRunner {
+  std::mutex lock;
+  std::shared_ptr<vmkviews::PreviewJob> waiting;
+  std::vector<std::shared_ptr<vmkviews::PreviewJob>> finished;
+  bool quit = false;
+  std::thread thread{[this] { Work(); }};
+  void Submit(std::shared_ptr<vmkviews::PreviewJob> job) override {
+    const std::lock_guard<std::mutex> hold(lock);
+    waiting = std::move(job);
+  }
+  void Work() {
+    for (;;) {
+      std::shared_ptr<vmkviews::PreviewJob> job;
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (quit) return;
+        job = std::move(waiting);
+      }
+      if (job == nullptr) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        continue;
+      }
+      job->Run();
+      const std::lock_guard<std::mutex> hold(lock);
+      finished.push_back(std::move(job));
+    }
+  }
+  std::vector<std::shared_ptr<vmkviews::PreviewJob>> Take() {
+    const std::lock_guard<std::mutex> hold(lock);
+    return std::move(finished);
+  }
+  ~LoopRunner() override {
+    {
+      const std::lock_guard<std::mutex> hold(lock);
+      quit = true;
+    }
+    thread.join();
+  }
+};
+
+void BM_Watchdog(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  Box b(true);
+  const bool onWorker = state.range(1) != 0;
+  ColCorPar record = Record(static_cast<int16_t>(state.range(0)), true);
+  double worst = 0.0;
+  int shown = 0;
+  for (auto _ : state) {
+    LoopRunner runner;
+    if (onWorker) b.box.SetPreviewRunner(&runner);
+    const auto start = Clock::now();
+    auto last = start;
+    auto nextTick = start;
+    auto nextStep = start;
+    int step = 0;
+    // The drag: a new value every 30 ms, 40 of them; then 400 ms more.
+    while (Clock::now() - start < std::chrono::milliseconds(40 * 30 + 400)) {
+      const auto now = Clock::now();
+      if (now >= nextTick) {
+        worst = std::max(worst, Ms(now - last));
+        last = now;
+        nextTick = now + std::chrono::milliseconds(2);
+      }
+      if (step < 40 && now >= nextStep) {
+        record.w[kCCNoise + 1] = 10 + step;
+        record.w[kCCSmoothing + 2] = 10 + step;
+        b.box.SetColCorPar(&record, 1, 3);
+        ++step;
+        nextStep = now + std::chrono::milliseconds(30);
+        if (!onWorker) ++shown;
+      }
+      for (const auto& job : runner.Take()) {
+        b.box.FinishPreview(*job);
+        shown += job->ok() ? 1 : 0;
+      }
+      std::this_thread::sleep_until(std::min(nextTick, nextStep));
+    }
+    b.box.StalePreview();
+    b.box.SetPreviewRunner(nullptr);
+  }
+  state.counters["longest_gap_ms"] = worst;
+  state.counters["previews_run"] = shown;
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_Watchdog)
+    ->ArgNames({"effect", "worker"})
+    ->ArgsProduct({{103, 104, 105, 119}, {0, 1}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Runs every job on a thread of its own and keeps it, so that the bench can
+// wait for exactly the one it made stale.
+struct ThreadRunner : vmkviews::PreviewRunner {
+  std::vector<std::thread> threads;
+  void Submit(std::shared_ptr<vmkviews::PreviewJob> job) override {
+    threads.emplace_back([job] { job->Run(); });
+  }
+  ~ThreadRunner() override {
+    for (auto& t : threads) t.join();
+  }
+};
+
+void BM_StaleStop(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  Box b(true);
+  ColCorPar record = Record(static_cast<int16_t>(state.range(0)), true);
+  const bool cancel = state.range(1) != 0;
+  std::vector<double> times;
+  for (auto _ : state) {
+    ThreadRunner runner;
+    b.box.SetPreviewRunner(&runner);
+    b.box.SetColCorPar(&record, 1, 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const auto t0 = Clock::now();
+    if (cancel) b.box.StalePreview();
+    runner.threads[0].join();
+    times.push_back(Ms(Clock::now() - t0));
+    runner.threads.clear();
+    b.box.SetPreviewRunner(nullptr);
+  }
+  state.counters["p95_ms"] = P95(times);
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_StaleStop)
+    ->ArgNames({"effect", "cancel"})
+    ->ArgsProduct({{103, 104, 105, 119}, {0, 1}})
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+// The final render as the script's engine row runs it: the whole photo's
+// planes, bottom row first.
+void BM_CancelRender(benchmark::State& state) {
+  BenchSession s;
+  Photo& photo = ThePhoto();
+  const size_t n = static_cast<size_t>(kW) * kH;
+  std::vector<uint8_t> planes(4 * n);
+  ColCorPar record = Record(static_cast<int16_t>(state.range(0)), true);
+  const bool cancel = state.range(1) != 0;
+  std::vector<double> times;
+  for (auto _ : state) {
+    for (int32_t y = 0; y < kH; ++y) {
+      const uint8_t* p = photo.photo.rowPtr(static_cast<uint32_t>(y));
+      const size_t row = static_cast<size_t>(kH - 1 - y) * kW;
+      for (int32_t x = 0; x < kW; ++x)
+        for (int k = 0; k < 3; ++k) planes[k * n + row + x] = p[4 * x + k];
+    }
+    std::fill(planes.begin() + 3 * static_cast<std::ptrdiff_t>(n), planes.end(), 255);
+    plat::CancelFlag flag;
+    std::thread worker([&] {
+      const plat::CancelScope scope(&flag);
+      MiscColCor engine;
+      engine.SetColCorPar(&record);
+      engine.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.0f, 1.0f,
+                     planes.data(), planes.data() + n, planes.data() + 2 * n, nullptr,
+                     planes.data() + 3 * n);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto t0 = Clock::now();
+    if (cancel) flag.Cancel();
+    worker.join();
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+}
+BENCHMARK(BM_CancelRender)
+    ->ArgNames({"effect", "cancel"})
+    ->ArgsProduct({{103, 104, 105, 119}, {0, 1}})
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
