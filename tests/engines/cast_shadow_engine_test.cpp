@@ -14,17 +14,14 @@
 #include "script/effect_registries.h"
 #include "script/script_file.h"
 #include "support/session.h"
+#include "support/plane_hash.h"
 
 namespace {
 
 using Plane = std::vector<uint8_t>;
 constexpr int32_t kW = 40, kH = 30;
 
-uint32_t Fnv(const Plane& p) {
-  uint32_t h = 2166136261u;
-  for (uint8_t v : p) h = (h ^ v) * 16777619u;
-  return h;
-}
+using vmktest::Fnv;
 
 Plane Stripes() {
   Plane p(kW * kH);

@@ -14,6 +14,8 @@
 #include "script/script_file.h"
 #include "support/session.h"
 
+#include "engine_row_fixture.h"
+
 namespace {
 
 using Plane = std::vector<uint8_t>;
@@ -205,17 +207,7 @@ TEST_F(ColCorEngine, AbsurdWordsAndNoMemoryLeaveThePlanes) {
 }
 
 // The registered rows through the script on 8 x 6 planes.
-class ColCorRows : public vmktest::SessionTest {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
-    RegisterEffectFamilies();
-    ASSERT_EQ(s_.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
-  }
-  vmktest::TempDir dir_;
-  vmktest::ScopedAppData app_;
-  ScriptFile s_;
-};
+class ColCorRows : public vmktest::EngineRowTest<kW, kH> {};
 
 TEST_F(ColCorRows, EachRowRendersItsCorrectionThroughPlaneSix) {
   const Plane six = Ramp(6);

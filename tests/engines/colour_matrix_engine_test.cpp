@@ -13,6 +13,8 @@
 #include "script/script_file.h"
 #include "support/session.h"
 
+#include "engine_row_fixture.h"
+
 namespace {
 
 using Plane = std::vector<uint8_t>;
@@ -156,17 +158,7 @@ TEST_F(ColMatRender, NoMemoryLeavesThePlanes) {
   EXPECT_EQ(r, in);
 }
 
-class ColMatRow : public vmktest::SessionTest {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
-    RegisterEffectFamilies();
-    ASSERT_EQ(s_.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
-  }
-  vmktest::TempDir dir_;
-  vmktest::ScopedAppData app_;
-  ScriptFile s_;
-};
+class ColMatRow : public vmktest::EngineRowTest<kW, kH> {};
 
 TEST_F(ColMatRow, RendersTheOperationsCells) {
   ASSERT_NE(FindEngineRow(22), nullptr);

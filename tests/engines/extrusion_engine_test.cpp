@@ -11,17 +11,14 @@
 #include "platform/random/random.h"
 #include "script/effect_registries.h"
 #include "support/session.h"
+#include "support/plane_hash.h"
 
 namespace {
 
 using Plane = std::vector<uint8_t>;
 constexpr int32_t kW = 40, kH = 30;
 
-uint32_t Fnv(const Plane& p) {
-  uint32_t h = 2166136261u;
-  for (uint8_t v : p) h = (h ^ v) * 16777619u;
-  return h;
-}
+using vmktest::Fnv;
 
 int32_t gDraw = 0;
 int32_t NextDraw() { return gDraw = (gDraw * 1103 + 7) & 0x7fff; }

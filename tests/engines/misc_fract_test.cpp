@@ -12,6 +12,7 @@
 #include "engines/patterns/pattern_record_kinds.h"
 #include "operations/effects.h"
 #include "script/engine_rows.h"
+#include "support/plane_hash.h"
 
 namespace {
 
@@ -42,11 +43,7 @@ struct Julia {
   }
 };
 
-uint32_t Fnv(const Plane& p) {
-  uint32_t h = 2166136261u;
-  for (uint8_t v : p) h = (h ^ v) * 16777619u;
-  return h;
-}
+using vmktest::Fnv;
 
 TEST(ComplexHelpers, DivisionByTheModulusKeepsTheModulus) {
   double re = 0, im = 0;

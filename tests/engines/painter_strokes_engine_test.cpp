@@ -18,6 +18,7 @@
 #include "platform/random/random.h"
 #include "script/engine_rows.h"
 #include "support/session.h"
+#include "support/plane_hash.h"
 
 namespace {
 
@@ -32,10 +33,7 @@ int32_t Next() {
 }
 void Seed(uint32_t s) { gState = s; }
 
-uint32_t Fnv(const Plane& p, uint32_t h = 2166136261u) {
-  for (uint8_t v : p) h = (h ^ v) * 16777619u;
-  return h;
-}
+using vmktest::Fnv;
 
 // A picture of w x h whose pixel (x, y) is f(x, y, channel).
 template <class F>

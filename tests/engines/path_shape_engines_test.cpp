@@ -15,16 +15,13 @@
 #include "paths/draw_par.h"
 #include "script/engine_rows.h"
 #include "support/session.h"
+#include "support/plane_hash.h"
 
 namespace {
 
 using Plane = std::vector<uint8_t>;
 
-uint32_t Fnv(const Plane& p) {
-  uint32_t h = 2166136261u;
-  for (uint8_t v : p) h = (h ^ v) * 16777619u;
-  return h;
-}
+using vmktest::Fnv;
 
 // An opaque identity ramp: one plane shows the shape plane itself.
 void IdentityRamp(LutVign* ramp) { Init_LutVign(0, ramp, 0, 0, 0, 0); }

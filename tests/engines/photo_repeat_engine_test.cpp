@@ -16,6 +16,7 @@
 #include "script/engine_rows.h"
 #include "script/script_file.h"
 #include "support/session.h"
+#include "support/plane_hash.h"
 
 namespace {
 
@@ -23,10 +24,7 @@ using Plane = std::vector<uint8_t>;
 using Box = std::array<int, 4>;  // top, left, bottom, right
 constexpr int32_t kW = 64, kH = 48, kN = kW * kH;
 
-uint32_t Fnv(const Plane& p, uint32_t h = 2166136261u) {
-  for (uint8_t v : p) h = (h ^ v) * 16777619u;
-  return h;
-}
+using vmktest::Fnv;
 
 Plane Pattern(int seed) {
   Plane p(kN);

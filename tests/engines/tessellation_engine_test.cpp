@@ -15,16 +15,16 @@
 #include "platform/imageio/image_io.h"
 #include "platform/parallel/parallel.h"
 #include "support/session.h"
+#include "support/plane_hash.h"
+
+#include "engine_row_fixture.h"
 
 namespace {
 
 using Plane = std::vector<uint8_t>;
 constexpr int32_t kW = 64, kH = 48, kN = kW * kH;
 
-uint32_t Fnv(const Plane& p, uint32_t h = 2166136261u) {
-  for (uint8_t v : p) h = (h ^ v) * 16777619u;
-  return h;
-}
+using vmktest::Fnv;
 
 Plane Pattern(int seed) {
   Plane p(kN);
@@ -234,17 +234,7 @@ TEST_F(TessTileFile, SizeAndTheBoxOfATileFile) {
   EXPECT_GT(tiled, kN / 2);
 }
 
-class TessRow : public vmktest::SessionTest {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
-    RegisterEffectFamilies();
-    ASSERT_EQ(s_.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
-  }
-  vmktest::TempDir dir_;
-  vmktest::ScopedAppData app_;
-  ScriptFile s_;
-};
+class TessRow : public vmktest::EngineRowTest<kW, kH> {};
 
 TEST_F(TessRow, RendersTheDefaultRecordOnOnePlane) {
   ASSERT_NE(FindEngineRow(58), nullptr);
