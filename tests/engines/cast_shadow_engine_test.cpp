@@ -13,8 +13,8 @@
 #include "platform/random/random.h"
 #include "script/effect_registries.h"
 #include "script/script_file.h"
-#include "support/session.h"
 #include "support/plane_hash.h"
+#include "support/session.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "engines/patterns/pattern_record_kinds.h"
 #include "platform/random/random.h"
 #include "script/effect_registries.h"
-#include "support/session.h"
 #include "support/plane_hash.h"
+#include "support/session.h"
 
 namespace {
 

@@ -10,19 +10,13 @@
 #include "app/core/colour_spaces.h"
 #include "platform/imageio/image_io.h"
 #include "support/image_fixtures.h"
+#include "support/plane_hash.h"
 #include "support/session.h"
 
 namespace {
 
 using Plane = std::vector<uint8_t>;
 constexpr int32_t kW = 40, kH = 30, kN = kW * kH;
-
-uint64_t Hash(const std::vector<Plane>& planes) {
-  uint64_t h = 1469598103934665603ull;
-  for (const auto& p : planes)
-    for (uint8_t b : p) h = (h ^ b) * 1099511628211ull;
-  return h;
-}
 
 class CombIma : public vmktest::SessionTest {
  protected:
@@ -178,7 +172,7 @@ TEST_F(CombIma, GoldenCombination) {
   Plane mask(kN);
   for (int32_t i = 0; i < kN; ++i) mask[i] = static_cast<uint8_t>(i % kW * 6);
   ASSERT_EQ(Render(3, 0, 230, mask.data()), 0);
-  EXPECT_EQ(Hash(planes_), 15456955444871580551ull);
+  EXPECT_EQ(vmktest::PlanesHash(planes_), 15456955444871580551ull);
 }
 
 }  // namespace

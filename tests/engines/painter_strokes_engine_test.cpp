@@ -17,8 +17,10 @@
 #include "platform/memory/memory.h"
 #include "platform/random/random.h"
 #include "script/engine_rows.h"
-#include "support/session.h"
 #include "support/plane_hash.h"
+#include "support/session.h"
+
+#include "tile_pictures.h"
 
 namespace {
 
@@ -34,22 +36,6 @@ int32_t Next() {
 void Seed(uint32_t s) { gState = s; }
 
 using vmktest::Fnv;
-
-// A picture of w x h whose pixel (x, y) is f(x, y, channel).
-template <class F>
-void WritePicture(const std::string& path, uint32_t w, uint32_t h, F f) {
-  std::vector<uint8_t> px(size_t{w} * h * 4, 255);
-  for (uint32_t y = 0; y < h; ++y)
-    for (uint32_t x = 0; x < w; ++x)
-      for (int c = 0; c < 3; ++c) px[(size_t{y} * w + x) * 4 + c] = f(x, y, c);
-  plat::imageio::PixelSource src;
-  src.base = px.data();
-  src.rowBytes = size_t{w} * 4;
-  src.width = w;
-  src.height = h;
-  ASSERT_EQ(plat::imageio::WriteImage(path, plat::imageio::kTypeTIFF, {}, src),
-            plat::imageio::kOk);
-}
 
 struct Canvas {
   int32_t w, h;
@@ -78,11 +64,11 @@ class PainterStrokes : public vmktest::SessionTest {
     brush_ = dir_.file("brush.tif");
     paper_ = dir_.file("paper.tif");
     // A soft round brush: white (full paint) in the middle, black at the corners.
-    WritePicture(brush_, 20, 20, [](uint32_t x, uint32_t y, int) {
+    vmktest::WritePicture(brush_, plat::imageio::kTypeTIFF, 20, 20, [](uint32_t x, uint32_t y, int) {
       const int32_t dx = static_cast<int32_t>(x) - 10, dy = static_cast<int32_t>(y) - 10;
       return static_cast<uint8_t>(std::max(0, 255 - (dx * dx + dy * dy) * 3));
     });
-    WritePicture(paper_, 24, 16, [](uint32_t x, uint32_t y, int c) {
+    vmktest::WritePicture(paper_, plat::imageio::kTypeTIFF, 24, 16, [](uint32_t x, uint32_t y, int c) {
       return static_cast<uint8_t>(120 + ((x * 5 + y * 3) % 7) * 15 - c * 10);
     });
     Init_StrokPar(&r_);

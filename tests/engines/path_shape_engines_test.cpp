@@ -14,8 +14,8 @@
 #include "operations/effects.h"
 #include "paths/draw_par.h"
 #include "script/engine_rows.h"
-#include "support/session.h"
 #include "support/plane_hash.h"
+#include "support/session.h"
 
 namespace {
 

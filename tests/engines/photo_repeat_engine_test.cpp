@@ -15,8 +15,8 @@
 #include "platform/parallel/parallel.h"
 #include "script/engine_rows.h"
 #include "script/script_file.h"
-#include "support/session.h"
 #include "support/plane_hash.h"
+#include "support/session.h"
 
 namespace {
 

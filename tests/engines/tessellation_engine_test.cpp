@@ -14,8 +14,8 @@
 #include "script/script_file.h"
 #include "platform/imageio/image_io.h"
 #include "platform/parallel/parallel.h"
-#include "support/session.h"
 #include "support/plane_hash.h"
+#include "support/session.h"
 
 #include "engine_row_fixture.h"
 

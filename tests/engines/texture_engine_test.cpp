@@ -8,6 +8,7 @@
 
 #include "engines/patterns/texture_engine.h"
 #include "platform/random/random.h"
+#include "support/plane_hash.h"
 
 namespace {
 
@@ -58,12 +59,6 @@ class Texture : public ::testing::Test {
   TextuPar rec;
 };
 
-uint64_t Hash(const std::vector<std::vector<uint8_t>>& planes) {
-  uint64_t h = 1469598103934665603ull;
-  for (const auto& p : planes)
-    for (uint8_t b : p) h = (h ^ b) * 1099511628211ull;
-  return h;
-}
 
 TEST_F(Texture, FlatRecordsLandOnTheMiddleOfTheRamp) {
   const auto p = Render(3, 8, 5);
@@ -205,7 +200,7 @@ TEST_F(Texture, GoldenSeededTexture) {
   rec.bias = 40.0f;
   rec.gain = 60.0f;
   rec.seed = 1234;
-  EXPECT_EQ(Hash(Render(3, 40, 30)), 15041985470444089629ull);
+  EXPECT_EQ(vmktest::PlanesHash(Render(3, 40, 30)), 15041985470444089629ull);
 }
 
 }  // namespace

@@ -9,36 +9,29 @@
 
 #include "app/core/file_records.h"
 #include "platform/imageio/image_io.h"
+#include "support/image_fixtures.h"
+#include "support/plane_hash.h"
 
 namespace vmktest {
+
+// A width x height 8-bit picture file of `type`, opaque, whose sample c (0 to 2) at
+// (x, y) is f(x, y, c).
+template <class F>
+void WritePicture(const std::string& path, const char* type, uint32_t w, uint32_t h, F f) {
+  RawImage im = SolidImage(w, h, 0, 0, 0);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x)
+      for (int c = 0; c < 3; ++c) im.row(y)[size_t{x} * 4 + c] = f(x, y, c);
+  WriteImageFile(path, type, im);
+}
 
 // A width x height PNG of one colour (no alpha), and a file record naming it.
 inline fichier SolidPicture(const std::string& path, uint32_t w, uint32_t h, uint8_t r,
                             uint8_t g, uint8_t b) {
-  std::vector<uint8_t> px(size_t{w} * h * 4, 255);
-  for (size_t i = 0; i < px.size(); i += 4) {
-    px[i] = r;
-    px[i + 1] = g;
-    px[i + 2] = b;
-  }
-  plat::imageio::PixelSource src;
-  src.base = px.data();
-  src.rowBytes = size_t{w} * 4;
-  src.width = w;
-  src.height = h;
-  EXPECT_EQ(plat::imageio::WriteImage(path, plat::imageio::kTypePNG, {}, src),
-            plat::imageio::kOk);
+  WriteImageFile(path, plat::imageio::kTypePNG, SolidImage(w, h, r, g, b));
   fichier f;
   EXPECT_TRUE(SetFicFromPosix(&f, path));
   return f;
-}
-
-// FNV-1a over every plane, for the kept pictures.
-inline uint64_t PlanesHash(const std::vector<std::vector<uint8_t>>& planes) {
-  uint64_t h = 1469598103934665603ull;
-  for (const auto& p : planes)
-    for (uint8_t b : p) h = (h ^ b) * 1099511628211ull;
-  return h;
 }
 
 }  // namespace vmktest
