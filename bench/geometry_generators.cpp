@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_session.h"
+#include "gmic_peer.h"
 #include "engines/patterns/misc_fract.h"
 #include "operations/effects.h"
 
@@ -22,9 +23,6 @@
 #endif
 #if defined(VMK_PEER_VIPS)
 #include <vips/vips.h>
-#endif
-#if defined(VMK_PEER_GMIC)
-#include <gmic.h>
 #endif
 
 namespace {
@@ -215,23 +213,14 @@ BENCHMARK(BM_Peer_Vips_Rotate30)->Unit(benchmark::kMillisecond);
 #endif
 
 #if defined(VMK_PEER_GMIC)
-void RunGmic(benchmark::State& state, const char* command) {
-  for (auto _ : state) {
-    gmic_list<float> images;
-    gmic_list<char> names;
-    gmic(command, images, names);
-    benchmark::DoNotOptimize(images._data);
-  }
-  Items(state);
-}
-
 void BM_Peer_Gmic_Plasma(benchmark::State& state) {
-  RunGmic(state, "2048,1536 plasma 1,1");
+  RunGmic(state, "2048,1536 plasma 1,1", int64_t{kW} * kH);
 }
 BENCHMARK(BM_Peer_Gmic_Plasma)->Unit(benchmark::kMillisecond);
 
 void BM_Peer_Gmic_MandelbrotJulia(benchmark::State& state) {
-  RunGmic(state, "2048,1536 mandelbrot -1.6,-1.2,1.6,1.2,40,1,-0.4,0.6");
+  RunGmic(state, "2048,1536 mandelbrot -1.6,-1.2,1.6,1.2,40,1,-0.4,0.6",
+          int64_t{kW} * kH);
 }
 BENCHMARK(BM_Peer_Gmic_MandelbrotJulia)->Unit(benchmark::kMillisecond);
 #endif

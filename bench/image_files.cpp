@@ -7,27 +7,15 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_session.h"
 #include "host/ApePlugInUtilities/image_files.h"
 
 namespace {
 
 constexpr uint32_t kW = 4000, kH = 3000;
 
-// A scratch folder removed when the program ends.
-struct ScratchDir {
-  std::string path;
-  ScratchDir() {
-    std::string t = (std::filesystem::temp_directory_path() / "vmk-bench-XXXXXX").string();
-    if (::mkdtemp(t.data()) != nullptr) path = t;
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    if (!path.empty()) std::filesystem::remove_all(path, ec);
-  }
-};
-
 std::string BenchFile(const char* name) {
-  static const ScratchDir dir;
+  static const BenchScratchDir dir;  // removed when the program ends
   return (dir.path.empty() ? std::string("/tmp") : dir.path) + "/" + name;
 }
 

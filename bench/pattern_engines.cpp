@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench_session.h"
+#include "gmic_peer.h"
 #include "content_images.h"
 #include "app/core/file_records.h"
 #include "engines/patterns/backdrop_compo_engines.h"
@@ -37,9 +38,6 @@
 #include "platform/imageio/image_io.h"
 #include "script/script_file.h"
 
-#if defined(VMK_PEER_GMIC)
-#include <gmic.h>
-#endif
 #if defined(VMK_PEER_VIPS)
 #include <vips/vips.h>
 #endif
@@ -49,14 +47,8 @@ namespace {
 constexpr int32_t kW = 2048;
 constexpr int32_t kH = 1536;
 
-struct Picture {
-  std::vector<uint8_t> p[3];
-  Picture() {
-    for (int32_t k = 0; k < 3; ++k) {
-      p[k].resize(static_cast<size_t>(kW) * kH);
-      for (size_t i = 0; i < p[k].size(); ++i) p[k][i] = static_cast<uint8_t>((i * 7 + k * 50) & 255);
-    }
-  }
+struct Picture : BenchPlanes {
+  Picture() : BenchPlanes(kW, kH) {}
 };
 
 void Items(benchmark::State& state) {
@@ -136,13 +128,7 @@ BENCHMARK(BM_Compo)->Unit(benchmark::kMillisecond);
 
 #if defined(VMK_PEER_GMIC)
 void BM_Peer_Gmic_Weave(benchmark::State& state) {
-  for (auto _ : state) {
-    gmic_list<float> images;
-    gmic_list<char> names;
-    gmic("2048,1536,1,3 weave", images, names);
-    benchmark::DoNotOptimize(images._data);
-  }
-  Items(state);
+  RunGmic(state, "2048,1536,1,3 weave", int64_t{kW} * kH);
 }
 BENCHMARK(BM_Peer_Gmic_Weave)->Unit(benchmark::kMillisecond);
 #endif
@@ -227,24 +213,18 @@ BENCHMARK(BM_Peer_Gmic_StarBlur)->Unit(benchmark::kMillisecond);
 // Three 512 x 384 pictures written once into a temporary folder: the combination's entries
 // and the loader's texture.
 struct EntryFiles {
-  std::string folder;
+  BenchScratchDir folder;
   std::string paths[3];
   EntryFiles() {
-    char pattern[] = "/tmp/vmk-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return;
-    folder = pattern;
+    if (folder.path.empty()) return;
     constexpr uint32_t w = 512, h = 384;
     std::vector<uint8_t> px(size_t{w} * h * 4);
     for (int32_t k = 0; k < 3; ++k) {
       for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>((i * (3 + k)) & 255);
       plat::imageio::PixelSource src{px.data(), size_t{w} * 4, w, h, 1};
-      paths[k] = folder + "/entry" + std::to_string(k) + ".tif";
+      paths[k] = folder.path + "/entry" + std::to_string(k) + ".tif";
       plat::imageio::WriteImage(paths[k], plat::imageio::kTypeTIFF, {}, src);
     }
-  }
-  ~EntryFiles() {
-    std::error_code ec;
-    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
   }
 };
 
@@ -253,19 +233,12 @@ const EntryFiles& Entries() {
   return files;
 }
 
-fichier FileOf(const std::string& path) {
-  fichier f;
-  Init_FicStruct(&f);
-  SetFicFromPosix(&f, path);
-  return f;
-}
-
 void BM_CombIma_ThreeEntries(benchmark::State& state) {
   BenchSession session;
   auto rec = std::make_unique<CombImaPar>();
   Init_CombImaPar(rec.get(), 1);
   for (int32_t k = 0; k < 3; ++k) {
-    const fichier f = FileOf(Entries().paths[k]);
+    const fichier f = BenchFileRecord(Entries().paths[k]);
     AddCombIma(rec.get(), kCombImaMaxEntries, &f);
     rec->infos[k].opacity = 70;
   }
@@ -299,7 +272,7 @@ void BM_LoadTextureFile_Composite(benchmark::State& state) {
   op.Act = 1;
   op.ToChannel = 2;
   op.Param1 = op.Param2 = 200;
-  op.FileOprn = new fichier(FileOf(Entries().paths[0]));
+  op.FileOprn = new fichier(BenchFileRecord(Entries().paths[0]));
   for (auto _ : state) benchmark::DoNotOptimize(LoadTextureFile(&script, &op));
   Items(state);
 }
@@ -368,12 +341,10 @@ BENCHMARK(BM_Peer_Vips_Composite2Over)->Unit(benchmark::kMillisecond)->UseRealTi
 // A 128 x 128 tile with a round alpha, written once into a scratch folder for the border and
 // the screen, which read their tiles from files.
 struct TileFile {
-  std::filesystem::path folder;
+  BenchScratchDir folder;
   fichier file;
   TileFile() {
-    std::string t = (std::filesystem::temp_directory_path() / "vmk-bench-XXXXXX").string();
-    if (mkdtemp(t.data()) == nullptr) return;
-    folder = t;
+    if (folder.path.empty()) return;
     std::vector<uint8_t> px(128 * 128 * 4);
     for (uint32_t y = 0; y < 128; ++y)
       for (uint32_t x = 0; x < 128; ++x) {
@@ -389,12 +360,8 @@ struct TileFile {
     src.rowBytes = 128 * 4;
     src.width = 128;
     src.height = 128;
-    const std::string path = (folder / "tile.tif").string();
+    const std::string path = folder.path + "/tile.tif";
     if (plat::imageio::WriteRgbaTiff(path, src) == plat::imageio::kOk) SetFicFromPosix(&file, path);
-  }
-  ~TileFile() {
-    std::error_code ec;
-    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
   }
 };
 
@@ -533,24 +500,12 @@ BENCHMARK(BM_Extrusion_Disc_BackShifted)->Unit(benchmark::kMillisecond);
 #if defined(VMK_PEER_GMIC)
 // G'MIC's painterly brushify with its own default brush set, and its drop shadow.
 void BM_Peer_Gmic_Brushify(benchmark::State& state) {
-  for (auto _ : state) {
-    gmic_list<float> images;
-    gmic_list<char> names;
-    gmic("2048,1536,1,3 noise 60 shape_circle 32 brushify[0] [1] rm[1]", images, names);
-    benchmark::DoNotOptimize(images._data);
-  }
-  Items(state);
+  RunGmic(state, "2048,1536,1,3 noise 60 shape_circle 32 brushify[0] [1] rm[1]", int64_t{kW} * kH);
 }
 BENCHMARK(BM_Peer_Gmic_Brushify)->Unit(benchmark::kMillisecond);
 
 void BM_Peer_Gmic_DropShadow(benchmark::State& state) {
-  for (auto _ : state) {
-    gmic_list<float> images;
-    gmic_list<char> names;
-    gmic("2048,1536,1,4 noise 60 drop_shadow 3,3,1", images, names);
-    benchmark::DoNotOptimize(images._data);
-  }
-  Items(state);
+  RunGmic(state, "2048,1536,1,4 noise 60 drop_shadow 3,3,1", int64_t{kW} * kH);
 }
 BENCHMARK(BM_Peer_Gmic_DropShadow)->Unit(benchmark::kMillisecond);
 #endif

@@ -27,14 +27,8 @@ namespace {
 constexpr int32_t kW = 2048;
 constexpr int32_t kH = 1536;
 
-struct Picture {
-  std::vector<uint8_t> p[3];
-  Picture() {
-    for (int32_t k = 0; k < 3; ++k) {
-      p[k].resize(static_cast<size_t>(kW) * kH);
-      for (size_t i = 0; i < p[k].size(); ++i) p[k][i] = static_cast<uint8_t>((i * 7 + k * 50) & 255);
-    }
-  }
+struct Picture : BenchPlanes {
+  Picture() : BenchPlanes(kW, kH) {}
 };
 
 void Items(benchmark::State& state) {
@@ -43,34 +37,22 @@ void Items(benchmark::State& state) {
 
 // One 256 x 256 tile picture written once into a temporary folder.
 struct TileFile {
-  std::string folder, path;
+  BenchScratchDir folder;
+  std::string path;
   TileFile() {
-    char pattern[] = "/tmp/vmk-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return;
-    folder = pattern;
+    if (folder.path.empty()) return;
     constexpr uint32_t side = 256;
     std::vector<uint8_t> px(size_t{side} * side * 4);
     for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>((i * 5 + i / 1024) & 255);
     plat::imageio::PixelSource src{px.data(), size_t{side} * 4, side, side, 1};
-    path = folder + "/tile.tif";
+    path = folder.path + "/tile.tif";
     plat::imageio::WriteImage(path, plat::imageio::kTypeTIFF, {}, src);
-  }
-  ~TileFile() {
-    std::error_code ec;
-    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
   }
 };
 
 const TileFile& Tile() {
   static const TileFile file;
   return file;
-}
-
-fichier TileRecord() {
-  fichier f;
-  Init_FicStruct(&f);
-  SetFicFromPosix(&f, Tile().path);
-  return f;
 }
 
 const int32_t kSetsOfType[18] = {0, 4, 4, 4, 4, 2, 4, 8, 4, 4, 4, 8, 2, 3, 6, 6, 6, 12};
@@ -83,7 +65,7 @@ void Tessellation(benchmark::State& state, int16_t type, int32_t tileSource) {
   r->head.w[kTessTileSource] = tileSource;
   r->head.w[kTessSetsInUse] = kSetsOfType[type];
   Init_TessParQuad(r.get(), type, -1);
-  const fichier tile = TileRecord();
+  const fichier tile = BenchFileRecord(Tile().path);
   for (fichier& f : r->tiles) Copy_FicStruct(&tile, &f);
   Picture pic;
   for (auto _ : state) {
