@@ -50,6 +50,48 @@ struct MaskSampling {
   int64_t limit = INT64_MAX;
 };
 
+// Sums of every tap for the bytes [from, to) of a row whose taps all fall
+// inside it: sums[i] = sum over taps of weight * (tap's row)[i + dx * samples].
+// Integer sums, so any order of the terms gives the same values.
+using TapSumsFn = void (*)(int32_t* sums, const unsigned char* const* rows, const Tap* taps, int64_t n,
+                           int32_t radius, int32_t samples, int64_t from, int64_t to);
+
+void TapSumsPlain(int32_t* sums, const unsigned char* const* rows, const Tap* taps, int64_t n,
+                  int32_t radius, int32_t samples, int64_t from, int64_t to) {
+  for (int64_t i = from; i < to; ++i) {
+    int32_t s = 0;
+    for (int64_t t = 0; t < n; ++t)
+      s += taps[t].weight * rows[taps[t].dy + radius][i + static_cast<int64_t>(taps[t].dx) * samples];
+    sums[i] = s;
+  }
+}
+
+#if VMK_SIMD_X86
+VMK_TARGET_AVX2 inline __m256i Widen8(const unsigned char* p) {
+  return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Sixteen outputs held in registers across all taps, stored once (5 x 5 on
+// three planes of 3072 x 2048, one thread, a loaded machine: about 227 ms
+// with a pass over the sums per tap, about 50 ms this way).
+VMK_TARGET_AVX2 void TapSumsAvx2(int32_t* sums, const unsigned char* const* rows, const Tap* taps, int64_t n,
+                                 int32_t radius, int32_t samples, int64_t from, int64_t to) {
+  int64_t i = from;
+  for (; i + 16 <= to; i += 16) {
+    __m256i a0 = _mm256_setzero_si256(), a1 = _mm256_setzero_si256();
+    for (int64_t t = 0; t < n; ++t) {
+      const unsigned char* p = rows[taps[t].dy + radius] + i + static_cast<int64_t>(taps[t].dx) * samples;
+      const __m256i w = _mm256_set1_epi32(taps[t].weight);
+      a0 = _mm256_add_epi32(a0, _mm256_mullo_epi32(w, Widen8(p)));
+      a1 = _mm256_add_epi32(a1, _mm256_mullo_epi32(w, Widen8(p + 8)));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), a0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i + 8), a1);
+  }
+  TapSumsPlain(sums, rows, taps, n, radius, samples, i, to);
+}
+#endif
+
 // out[i] = ToByte(sums[i] / divisor + offsets[i]) for the leading samples of
 // a row; returns how many it did (the plain loop does the rest).
 using StoreQuotients = int64_t (*)(const int32_t* sums, const float* offsets, unsigned char* out,
@@ -158,10 +200,15 @@ int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
 
   // The sizes go into the body by value: through references the compiler
   // must assume that every store of a sum or a sample may change them.
+#if VMK_SIMD_X86
+  const TapSumsFn tapSums = plat::PickKernel<TapSumsFn>(TapSumsPlain, TapSumsAvx2);
+#else
+  const TapSumsFn tapSums = TapSumsPlain;
+#endif
   plat::ParallelFor(
       top, bottom + 1, bandRows,
       [&, top, bottom, left, width, radius, side, samples, rw, ringRows, rowBytes, edgeRows, n,
-       divisor, offsets, wide, offRow](int32_t b, int32_t, int32_t) {
+       divisor, offsets, wide, offRow, tapSums](int32_t b, int32_t, int32_t) {
         int32_t first, end, from, to;
         bandSpan(b, first, end, from, to);
         unsigned char* bandRing = ring.get() + rowBytes * ringRows * b;
@@ -182,29 +229,23 @@ int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
           for (int32_t dy = -radius; dy <= radius; ++dy) {
             bandPtr[dy + radius] = ringRow(ClampInt(y + dy, top, bottom));
           }
-          // Sums of the whole row, one tap at a time: the inner loop runs over
-          // contiguous samples and vectorises; columns whose tap falls outside
-          // the rectangle repeat its first or last column.
-          std::memset(sums, 0, static_cast<size_t>(rowBytes) * sizeof(int32_t));
-          for (int64_t t = 0; t < n; ++t) {
-            const int32_t dx = taps[t].dx;
-            const int32_t w = taps[t].weight;
-            const unsigned char* src = bandPtr[taps[t].dy + radius];
-            int32_t lo = dx < 0 ? -dx : 0;
-            int32_t hi = dx > 0 ? rw - 1 - dx : rw - 1;
-            if (lo > rw) lo = rw;
-            if (hi < lo - 1) hi = lo - 1;
-            for (int32_t cx = 0; cx < lo; ++cx) {
-              for (int32_t c = 0; c < samples; ++c) sums[cx * samples + c] += w * src[c];
-            }
-            const unsigned char* shifted = src + static_cast<int64_t>(dx) * samples;
-            for (int64_t i = static_cast<int64_t>(lo) * samples;
-                 i < static_cast<int64_t>(hi + 1) * samples; ++i) {
-              sums[i] += w * shifted[i];
-            }
-            const unsigned char* last = src + static_cast<int64_t>(rw - 1) * samples;
-            for (int32_t cx = hi + 1 > lo ? hi + 1 : lo; cx < rw; ++cx) {
-              for (int32_t c = 0; c < samples; ++c) sums[cx * samples + c] += w * last[c];
+          // Sums of the row: the columns whose every tap falls inside the
+          // rectangle all at once; the others, whose taps outside repeat its
+          // first or last column, one by one.
+          const int32_t inLo = std::min(radius, rw);
+          const int32_t inHi = std::max(rw - radius, inLo);
+          tapSums(sums, bandPtr, taps.get(), n, radius, samples, static_cast<int64_t>(inLo) * samples,
+                  static_cast<int64_t>(inHi) * samples);
+          for (int32_t cx = 0; cx < rw; ++cx) {
+            if (cx == inLo) cx = inHi;
+            if (cx >= rw) break;
+            for (int32_t c = 0; c < samples; ++c) {
+              int32_t sum = 0;
+              for (int64_t t = 0; t < n; ++t) {
+                const int32_t sx = ClampInt(cx + taps[t].dx, 0, rw - 1);
+                sum += taps[t].weight * bandPtr[taps[t].dy + radius][static_cast<int64_t>(sx) * samples + c];
+              }
+              sums[static_cast<int64_t>(cx) * samples + c] = sum;
             }
           }
           const unsigned char* own = ringRow(y);

@@ -232,13 +232,15 @@ TEST(ApplyMatrix, AnyThreadCountMatchesThePlainConvolution) {
         const int side = 2 * radius + 1;
         std::vector<int32_t> k(side * side);
         for (auto& v : k) v = static_cast<int32_t>(plat::Random() % 7) - 2;
-        const unsigned char off[3] = {10, 128, 0};
+        // Offsets that differ by sample, and one offset for all of them.
+        const unsigned char offs[2][3] = {{10, 128, 0}, {7, 7, 7}};
         const int rects[2][4] = {{0, sz.w - 1, 0, sz.h - 1},
                                  {sz.w / 3, sz.w - 1, sz.h / 4, sz.h - 2 > 0 ? sz.h - 2 : 0}};
+        for (const unsigned char* off : offs)
         for (const auto& r : rects) {
           const Plane want =
               Convolve(p, sz.w, r[0], r[1], r[2], r[3], radius, samples, off, 3.5f, k);
-          for (int n : {1, 8}) {
+          for (int n : {1, 3, 8}) {
             const Threads t(n);
             Plane got = p;
             ASSERT_EQ(ApplyMatrix(got.data(), nullptr, 1, 1, sz.w, sz.h, r[0], r[1], r[2], r[3],
