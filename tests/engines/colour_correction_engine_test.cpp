@@ -214,10 +214,7 @@ TEST_F(ColCorRows, EachRowRendersItsCorrectionThroughPlaneSix) {
   std::memcpy(s_.ChannelPlane(6, 1), six.data(), kN);
   for (EffectCode effect : {103, 104, 105, 119}) {
     ASSERT_NE(FindEngineRow(effect), nullptr) << effect;
-    s_.SetEffect(0, 1, 1, effect, 0, 0, 0, 0);
-    s_.SetAct(0, 1, 1, 1);
-    s_.SetToChannel(0, 1, 1, 9);
-    Oprn* op = s_.GetOprn(0, 1, 1);
+    Oprn* op = OnePlaneOperation(effect);
     if (op->MulStruc == nullptr) {
       ASSERT_EQ(Alloc_MulStruc(&op->MulStruc, 0), 0);
     }

@@ -162,10 +162,7 @@ class ColMatRow : public vmktest::EngineRowTest<kW, kH> {};
 
 TEST_F(ColMatRow, RendersTheOperationsCells) {
   ASSERT_NE(FindEngineRow(22), nullptr);
-  s_.SetEffect(0, 1, 1, 22, 0, 0, 0, 0);
-  s_.SetAct(0, 1, 1, 1);
-  s_.SetToChannel(0, 1, 1, 9);
-  Oprn* op = s_.GetOprn(0, 1, 1);
+  Oprn* op = OnePlaneOperation(22);
   op->ColMat = static_cast<int32_t*>(NewRecordBlock(sizeof(int32_t) * kColMatCells));
   for (int k = 0; k < kColMatCells; ++k) op->ColMat[k] = static_cast<int32_t>(Cell(k % 256, 9, 9, 0));
   op->Param1 = 12;  // noise

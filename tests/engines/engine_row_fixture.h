@@ -21,6 +21,13 @@ class EngineRowTest : public SessionTest {
     RegisterEffectFamilies();
     ASSERT_EQ(s_.I_ScriptFile(3, W, H, 72.0f, W, H, 0, 0, W - 1, H - 1), 0);
   }
+  // The script's first operation, made an active `effect` on channel 9 alone.
+  Oprn* OnePlaneOperation(EffectCode effect) {
+    s_.SetEffect(0, 1, 1, effect, 0, 0, 0, 0);
+    s_.SetAct(0, 1, 1, 1);
+    s_.SetToChannel(0, 1, 1, 9);
+    return s_.GetOprn(0, 1, 1);
+  }
   TempDir dir_;
   ScopedAppData app_;
   ScriptFile s_;

@@ -161,10 +161,7 @@ class LensRow : public vmktest::EngineRowTest<kW, kH> {};
 
 TEST_F(LensRow, OnePlaneThroughTheScript) {
   ASSERT_NE(FindEngineRow(113), nullptr);
-  s_.SetEffect(0, 1, 1, 113, 0, 0, 0, 0);
-  s_.SetAct(0, 1, 1, 1);
-  s_.SetToChannel(0, 1, 1, 9);
-  Oprn* op = s_.GetOprn(0, 1, 1);
+  Oprn* op = OnePlaneOperation(113);
   if (op->MulStruc == nullptr) {
     ASSERT_EQ(Alloc_MulStruc(&op->MulStruc, 0), 0);
   }

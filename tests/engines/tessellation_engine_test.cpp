@@ -238,10 +238,7 @@ class TessRow : public vmktest::EngineRowTest<kW, kH> {};
 
 TEST_F(TessRow, RendersTheDefaultRecordOnOnePlane) {
   ASSERT_NE(FindEngineRow(58), nullptr);
-  s_.SetEffect(0, 1, 1, 58, 0, 0, 0, 0);
-  s_.SetAct(0, 1, 1, 1);
-  s_.SetToChannel(0, 1, 1, 9);
-  Oprn* op = s_.GetOprn(0, 1, 1);
+  Oprn* op = OnePlaneOperation(58);
   op->Mode = 0;
   op->Opa = 200;
   const Plane in = Pattern(3);
