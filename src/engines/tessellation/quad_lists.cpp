@@ -10,10 +10,7 @@
 
 MiscQuorlin::MiscQuorlin() : par(static_cast<TessPar*>(vmkrec::NewScratch(sizeof(TessPar)))) {}
 
-MiscQuorlin::~MiscQuorlin() {
-  EmptyLists();
-  vmkrec::DeleteScratch(par);
-}
+MiscQuorlin::~MiscQuorlin() { vmkrec::DeleteScratch(par); }
 
 void MiscQuorlin::SetTessPar(const TessPar* record) {
   Copy_TessPar(record, par);
@@ -55,23 +52,6 @@ void MiscQuorlin::DeleteAllQuadGeo() {
 }
 void MiscQuorlin::DeleteAllQuadEff() {
   Eff().DeleteAll();
-}
-
-void MiscQuorlin::EmptyLists() {
-  Geo().DeleteAll();
-  Eff().DeleteAll();
-}
-
-bool MiscQuorlin::AppendGeo(const int32_t* x, const int32_t* y) {
-  Quads* q = new (std::nothrow) Quads;
-  if (q == nullptr) {
-    EmptyLists();
-    return false;
-  }
-  std::copy(x, x + 4, q->x);
-  std::copy(y, y + 4, q->y);
-  Geo().Add(geoCount + 1, q);
-  return true;
 }
 
 bool MiscQuorlin::PrepQuadGeoinQuad(float angle01, float angle12, const float* x, const float* y,

@@ -3,7 +3,9 @@
 // effective quads that carry a transform tag and a tile set.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <new>
 
 #include "engines/tessellation/tessellation_record.h"
 
@@ -77,14 +79,53 @@ struct QuadListOf {
   }
 };
 
-using QuadList = QuadListOf<Quads>;
+// What both tessellation engines keep of their quads, each engine on its own quad record Q:
+// the geometric lattice and its effective cut, with the symmetry type of the last cut.
+// The lists are emptied when the engine goes.
+template <class Q>
+class QuadLists {
+ public:
+  QuadLists() = default;
+  ~QuadLists() { EmptyLists(); }
+  QuadLists(const QuadLists&) = delete;
+  QuadLists& operator=(const QuadLists&) = delete;
 
-class MiscQuorlin {
+  int32_t type = 0;  // symmetry type of the last expansion
+  int32_t geoCount = 0;
+  int32_t effCount = 0;
+  Q* geoHead = nullptr;
+  Q* effHead = nullptr;
+
+ protected:
+  QuadListOf<Q> Geo() { return {geoCount, geoHead, geoTail_}; }
+  QuadListOf<Q> Eff() { return {effCount, effHead, effTail_}; }
+  // Appends a geometric quad of corners x, y; false, with both lists emptied, when it could
+  // not be allocated.
+  bool AppendGeo(const int32_t* x, const int32_t* y) {
+    Q* q = new (std::nothrow) Q;
+    if (q == nullptr) {
+      EmptyLists();
+      return false;
+    }
+    std::copy(x, x + 4, q->x);
+    std::copy(y, y + 4, q->y);
+    Geo().Add(geoCount + 1, q);
+    return true;
+  }
+  void EmptyLists() {
+    Geo().DeleteAll();
+    Eff().DeleteAll();
+  }
+
+ private:
+  Q* geoTail_ = nullptr;
+  Q* effTail_ = nullptr;
+};
+
+class MiscQuorlin : public QuadLists<Quads> {
  public:
   MiscQuorlin();
   ~MiscQuorlin();
-  MiscQuorlin(const MiscQuorlin&) = delete;
-  MiscQuorlin& operator=(const MiscQuorlin&) = delete;
 
   Quads* GetQuadGeo(int32_t n) { return Geo().Get(n); }
   Quads* GetQuadEff(int32_t n) { return Eff().Get(n); }
@@ -142,19 +183,5 @@ class MiscQuorlin {
   // appended to the effective list cell after cell, in table order.
   void QuadGeotoQuadEff(int16_t type);
 
-  int32_t type = 0;  // symmetry type of the last expansion
-  int32_t geoCount = 0;
-  int32_t effCount = 0;
-  Quads* geoHead = nullptr;
-  Quads* effHead = nullptr;
   TessPar* par = nullptr;  // the engine's own copy, filled by SetTessPar
-
- private:
-  QuadList Geo() { return {geoCount, geoHead, geoTail_}; }
-  QuadList Eff() { return {effCount, effHead, effTail_}; }
-  bool AppendGeo(const int32_t* x, const int32_t* y);
-  void EmptyLists();
-
-  Quads* geoTail_ = nullptr;
-  Quads* effTail_ = nullptr;
 };

@@ -14,7 +14,6 @@ MiscPhotoHesch::MiscPhotoHesch() {
 }
 
 MiscPhotoHesch::~MiscPhotoHesch() {
-  EmptyLists();
   if (par != nullptr) plat::DisposePtr(reinterpret_cast<plat::Ptr>(par));
 }
 
@@ -24,23 +23,6 @@ void MiscPhotoHesch::SetHeschPar(const HeschPar* record) {
 
 void MiscPhotoHesch::GetHeschPar(HeschPar* record) const {
   if (par != nullptr && record != nullptr) Copy_HeschPar(par, record);
-}
-
-void MiscPhotoHesch::EmptyLists() {
-  Geo().DeleteAll();
-  Eff().DeleteAll();
-}
-
-bool MiscPhotoHesch::AppendGeo(const int32_t* x, const int32_t* y) {
-  auto* q = new (std::nothrow) QuadsH;
-  if (q == nullptr) {
-    EmptyLists();
-    return false;
-  }
-  std::copy(x, x + 4, q->x);
-  std::copy(y, y + 4, q->y);
-  Geo().Add(geoCount + 1, q);
-  return true;
 }
 
 bool MiscPhotoHesch::PrepQuadHGeoinRect(float angle, const float* x, const float* y, int32_t W,

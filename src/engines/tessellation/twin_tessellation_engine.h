@@ -19,14 +19,10 @@ struct QuadsH {
   QuadsH* next = nullptr;
 };
 
-using QuadHList = QuadListOf<QuadsH>;
-
-class MiscPhotoHesch {
+class MiscPhotoHesch : public QuadLists<QuadsH> {
  public:
   MiscPhotoHesch();
   ~MiscPhotoHesch();
-  MiscPhotoHesch(const MiscPhotoHesch&) = delete;
-  MiscPhotoHesch& operator=(const MiscPhotoHesch&) = delete;
 
   void SetHeschPar(const HeschPar* record);
   void GetHeschPar(HeschPar* record) const;
@@ -61,19 +57,5 @@ class MiscPhotoHesch {
                   int32_t bottom, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                   uint8_t* plane3, const uint8_t* mask);
 
-  int32_t type = 0;
-  int32_t geoCount = 0;
-  int32_t effCount = 0;
-  QuadsH* geoHead = nullptr;
-  QuadsH* effHead = nullptr;
   HeschPar* par = nullptr;  // from the system allocator, filled by SetHeschPar
-
- private:
-  QuadHList Geo() { return {geoCount, geoHead, geoTail_}; }
-  QuadHList Eff() { return {effCount, effHead, effTail_}; }
-  bool AppendGeo(const int32_t* x, const int32_t* y);
-  void EmptyLists();
-
-  QuadsH* geoTail_ = nullptr;
-  QuadsH* effTail_ = nullptr;
 };
