@@ -11,7 +11,7 @@
 //     thread, one job at a time, as the dialogs' preview worker does.
 //   - StaleStop: a preview is made stale 30 ms into its render; the time
 //     until its thread lets go. cancel 0 lets it run on (as before).
-//   - CancelRender: the final render over the whole photo, stopped 300 ms
+//   - CancelRender: the final render over the whole photo, stopped `at` ms
 //     in; the time until control returns. cancel 0 lets it finish.
 #include <benchmark/benchmark.h>
 
@@ -294,7 +294,7 @@ void BM_CancelRender(benchmark::State& state) {
                      planes.data(), planes.data() + n, planes.data() + 2 * n, nullptr,
                      planes.data() + 3 * n);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(state.range(2)));
     const auto t0 = Clock::now();
     if (cancel) flag.Cancel();
     worker.join();
@@ -303,8 +303,8 @@ void BM_CancelRender(benchmark::State& state) {
   state.counters["p95_ms"] = P95(times);
 }
 BENCHMARK(BM_CancelRender)
-    ->ArgNames({"effect", "cancel"})
-    ->ArgsProduct({{103, 104, 105, 119}, {0, 1}})
+    ->ArgNames({"effect", "cancel", "at"})
+    ->ArgsProduct({{103, 104, 105, 119}, {0, 1}, {300, 1200}})
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 

@@ -9,6 +9,7 @@
 
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "platform/parallel/cancel.h"
 #include "platform/types/plane_view.h"
 #include "raster/colour_select.h"
 
@@ -160,6 +161,8 @@ int32_t Effects::X_exchRGB_LongBuf(int32_t height, int32_t width, const uint32_t
   IRect r{x0, y0, x1, y1};
   if (!r.ClipTo(width, height)) return -1;
   for (int32_t y = r.top; y <= r.bottom; ++y) {
+    // Stopped work answers a failure; its owner drops the buffer.
+    if (plat::Cancelled()) return -1;
     for (int32_t x = r.left; x <= r.right; ++x) {
       const int64_t i = int64_t{y} * width + x;
       unsigned char in8[4], out8[4];

@@ -8,6 +8,7 @@
 
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
 #include "platform/types/plane_view.h"
 #include "raster/plane_rect.h"
 #include "raster/row_planes.h"
@@ -46,8 +47,8 @@ struct RowPixels {
 // rectangle see the image, not stale memory); filter(k, plane, rect) turns
 // it into the channel's result inside the clipped rectangle (0, or nonzero
 // to give up); then write(k, x, y, value) is called for every sample of the
-// rectangle. 0, or -1 when memory is short or a filter failed (nothing
-// written).
+// rectangle. 0, or -1 when memory is short, a filter failed or the work was
+// cancelled (nothing written).
 template <typename Pixels, typename FilterFn, typename WriteFn>
 int32_t RunChannels(int32_t width, int32_t height, const Pixels& px, int channels,
                     plat::ExclusiveRect rect, FilterFn filter, WriteFn write) {
@@ -60,7 +61,8 @@ int32_t RunChannels(int32_t width, int32_t height, const Pixels& px, int channel
     const auto p = plat::PlaneView<unsigned char>::Packed(planes.get() + size * k, width, height);
     for (int32_t y = 0; y < height; ++y)
       for (int32_t x = 0; x < width; ++x) p.At(x, y) = px.In(k, x, y);
-    if (filter(k, p, rect) != 0) return -1;
+    // Stopped work writes nothing, as a failed filter.
+    if (filter(k, p, rect) != 0 || plat::Cancelled()) return -1;
   }
   for (int k = 0; k < channels; ++k) {
     const unsigned char* p = planes.get() + size * k;

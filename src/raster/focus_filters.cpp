@@ -17,6 +17,7 @@
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
 #include "platform/memory/memory.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "platform/types/plane_view.h"
@@ -366,6 +367,7 @@ int32_t MakeEdgeMap(int32_t width, int32_t height, const FocusGuide& guide, int3
   ChBufToChBuf(g.width, g.height, g.data, guide.scratch);
   if (X_FindEdge(guide.scratch, nullptr, g.height, g.width, 0, 0, g.width, g.height, 255,
                  std::max(radius, 0), -64, 0) != 0 ||
+      plat::Cancelled() ||
       X_Newechant_charbuf(5, guide.scratch, g.width, g.height, map->plane.get(), width, height, 0,
                           0, g.width, g.height, 0, 0, guide.outRight, guide.outBottom) != 0) {
     map->plane.reset();
@@ -429,6 +431,7 @@ int32_t HighSharpChannels(int16_t mode, int32_t width, int32_t height, const Pix
           return -1;
         }
         for (int32_t y = r.top; y < r.bottom; ++y) {
+          if (plat::Cancelled()) return -1;
           for (int32_t x = r.left; x < r.right; ++x) {
             const int64_t i = p.Index(x, y);
             const int32_t s = px.In(k, x, y);
@@ -459,8 +462,9 @@ int32_t BlurOutEdgeChannels(int16_t mode, int32_t width, int32_t height, const P
       width, height, px, mode == 0 ? 4 : 3, rect,
       [&](int k, plat::PlaneView<unsigned char> p, plat::ExclusiveRect r) {
         for (int32_t n = 0; n < blur / 10; ++n)
-          if (MatrixWholePlane(width, height, p.data, 1, 100) != 0) return -1;
+          if (plat::Cancelled() || MatrixWholePlane(width, height, p.data, 1, 100) != 0) return -1;
         for (int32_t y = r.top; y < r.bottom; ++y) {
+          if (plat::Cancelled()) return -1;
           for (int32_t x = r.left; x < r.right; ++x) {
             const int64_t i = p.Index(x, y);
             const int32_t w = edges.table[edges.plane[i]] * op / 255;
@@ -628,7 +632,8 @@ int32_t DeBlurWith(DeBlurWork& work, int16_t mode, int16_t opacity,
                                 filter.ConvCharBuf(plane.data, b, width, height, 1, 1.0f, 0)
                           : filter.ConvCharBuf(c, a, width, height, 0) &
                                 filter.ConvCharBuf(c, b, width, height, 1);
-    if (ok == 0) return -1;
+    // Stopped work gives up between orders (RunChannels writes nothing).
+    if (ok == 0 || plat::Cancelled()) return -1;
     SeriesStep(a, b, c, s, coef, count);
   }
   BlendIntoRect(plane.data, mask, width, rect.left, rect.top, rect.right, rect.bottom,

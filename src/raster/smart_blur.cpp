@@ -22,6 +22,7 @@
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
 #include "platform/memory/memory.h"
+#include "platform/parallel/cancel.h"
 #include "platform/types/plane_view.h"
 #include "raster/blend_filters.h"
 #include "raster/blend_rows.h"
@@ -213,6 +214,9 @@ void Pass(const TSmartBlurData* d, int32_t width, int32_t height, Img& img, Acc&
     }
   }
   for (int32_t y = 0; y < height; ++y) {
+    // A cancelled pass stops between rows; RunLong and its callers then
+    // answer a failure and nothing reads the rows left.
+    if (plat::Cancelled()) return;
     for (int32_t x = 0; x < width; ++x) {
       int32_t c[C];
       int32_t sum[C + 1];
@@ -265,6 +269,7 @@ void PassLongWide(const TSmartBlurData* d, int32_t width, int32_t height,
   const int32_t unit = weighted ? 256 : 1;
   const int64_t count = static_cast<int64_t>(width) * height;
   for (int64_t i = 0; i < count; ++i) {
+    if ((i & 0xFFFFF) == 0 && plat::Cancelled()) return;  // see Pass
     for (int k = 0; k < C; ++k) slots[i * S + k] = src[i * 4 + k] * unit;
     slots[i * S + C] = unit;
   }
@@ -287,6 +292,7 @@ void PassLongWide(const TSmartBlurData* d, int32_t width, int32_t height,
     return C == 3 ? _mm_or_si128(_mm_and_si128(w, keep3), one3) : w;
   };
   for (int32_t y = 0; y < height; ++y) {
+    if (plat::Cancelled()) return;  // see Pass
     for (int32_t x = 0; x < width; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
       const __m128i p = pixel(i);
@@ -401,7 +407,7 @@ int32_t RunRowHeld(TSmartBlurData* d, int32_t width, int32_t height, RowPlanes p
 template <int C>
 int32_t RunLong(TSmartBlurData* d, int32_t width, int32_t height, const uint32_t* src,
                 uint32_t* dst) {
-  if (d == nullptr || src == nullptr || dst == nullptr) return 1;
+  if (d == nullptr || src == nullptr || dst == nullptr || plat::Cancelled()) return 1;
   const int16_t mode = C == 3 ? 1 : 0;
   if ((KeyChanged(d) || (C == 3 ? d->work3 : d->work4) == nullptr || d->colourTable == nullptr) &&
       prep_tables_RGB(mode, d, width, height) != 0) {
@@ -416,7 +422,7 @@ int32_t RunLong(TSmartBlurData* d, int32_t width, int32_t height, const uint32_t
   SlotAcc<C + 1> acc{slots, width};
   Pass<C>(d, width, height, img, acc, d->colourWeighting != 0);
 #endif
-  return 0;
+  return plat::Cancelled() ? 1 : 0;
 }
 
 // A run's record, in a block of its own; its tables and planes are freed by
@@ -491,8 +497,12 @@ plat::Block<unsigned char> MakeMask(int32_t width, int32_t height, const SmoothG
                           g.height, 0, 0, guide.outRight, guide.outBottom) != 0) {
     return {};
   }
+  // Stopped work has no mask (its caller then fails); between steps, as
+  // each takes a while on a large picture.
+  if (plat::Cancelled()) return {};
   std::memcpy(b.get(), a.get(), static_cast<size_t>(count));  // the same rescale twice
   if (MatrixWholePlane(width, height, b.get(), 1, matrix == 0 ? 1 : matrix) != 0) return {};
+  if (plat::Cancelled()) return {};
   // The whole plane, so that the mask's smoothing reads sound values past
   // the rectangle's edge.
   for (int64_t i = 0; i < count; ++i) {

@@ -11,6 +11,7 @@
 
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/simd.h"
 #include "raster/blend_rows.h"
 #include "raster/channel_frame.h"
@@ -81,6 +82,8 @@ void SmoothThreeByThreeAnyTable(const unsigned char* e, int32_t width, int32_t h
                                 const unsigned char* table, unsigned char* out) {
   const int32_t ew = width + 2;
   for (int32_t y = 0; y < height; ++y) {
+    // Stopped work leaves the rest; the channel frame then writes nothing.
+    if (plat::Cancelled()) return;
     for (int32_t x = 0; x < width; ++x) {
       const unsigned char* centre = e + static_cast<int64_t>(y + 1) * ew + (x + 1);
       const int32_t c = *centre;
@@ -125,6 +128,8 @@ void SmoothThreeByThree(const unsigned char* e, int32_t width, int32_t height,
   for (int32_t k = -256; k <= 256; ++k) wide[k + 256] = table[k];
 #endif
   for (int32_t y = 0; y < height; ++y) {
+    // Stopped work leaves the rest; the channel frame then writes nothing.
+    if (plat::Cancelled()) return;
     const unsigned char* up = e + static_cast<int64_t>(y) * ew;
     const unsigned char* mid = up + ew;
     const unsigned char* down = mid + ew;
@@ -175,6 +180,8 @@ int32_t SmoothFullMask(const unsigned char* e, int32_t width, int32_t height, in
   const int32_t ew = width + 2 * m;
   const unsigned char* t = table;
   for (int32_t y = 0; y < height; ++y) {
+    // Stopped work leaves the rest; the channel frame then writes nothing.
+    if (plat::Cancelled()) return -1;
     for (int32_t x = 0; x < width; ++x) {
       const unsigned char* centre = e + static_cast<int64_t>(y + m) * ew + (x + m);
       const int32_t c = *centre;

@@ -43,6 +43,8 @@ uint8_t* Bytes(uint32_t* p) { return reinterpret_cast<uint8_t*>(p); }
 void Pack(int16_t count, uint8_t* const* planes, size_t size, uint32_t* src, uint32_t* dst,
           uint8_t* grey) {
   for (size_t i = 0; i < size; ++i) {
+    // Stopped work leaves the rest: FillBuf drops it.
+    if ((i & 0xFFFFF) == 0 && plat::Cancelled()) return;
     uint8_t* s = Bytes(src + i);
     uint8_t* d = Bytes(dst + i);
     const uint8_t r = planes[0][i];
@@ -186,6 +188,7 @@ int32_t MiscColCor::FillBuf(int16_t planes, int16_t blendMode, int16_t strength,
   plat::Block<uint8_t> grey(padded, WorkSource());
   if (!grey) return 0;
   Pack(count, plane, size, src.get(), dst.get(), grey.get());
+  if (plat::Cancelled()) return 0;
 
   switch (par_->w[kCCKind]) {
     case 103:
@@ -218,7 +221,7 @@ int32_t MiscColCor::FillBuf(int16_t planes, int16_t blendMode, int16_t strength,
     vmkrec::BlendEffect(red, result, mask, width, area, blendMode, strength);
     return 0;
   }
-  for (int k = 0; k < 3; ++k) {
+  for (int k = 0; k < 3 && !plat::Cancelled(); ++k) {
     for (size_t i = 0; i < size; ++i) result[i] = d[4 * i + k];
     vmkrec::BlendEffect(plane[k], result, mask, width, area, blendMode, strength);
   }

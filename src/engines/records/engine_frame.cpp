@@ -6,6 +6,7 @@
 #include "app/core/colour_spaces.h"
 #include "app/core/sample_clamp.h"
 #include "app/plane_readers.h"
+#include "platform/parallel/cancel.h"
 
 namespace vmkrec {
 
@@ -101,6 +102,8 @@ void BlendEffect(uint8_t* plane, const uint8_t* result, const uint8_t* mask, int
                  const EngineArea& area, int16_t blendMode, int16_t opacity) {
   if (plane == nullptr || result == nullptr || width <= 0) return;
   for (int32_t y = area.top; y < area.bottom; ++y) {
+    // A stopped render leaves the rest; its owner drops the plane.
+    if (plat::Cancelled()) return;
     const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
     for (int32_t x = area.left; x < area.right; ++x) {
       const size_t i = row + static_cast<size_t>(x);
