@@ -22,9 +22,16 @@ PixelDab PlacePixelDab(float originX, float originY, float zoom, float centreX, 
                        float radius) {
   PixelDab d;
   if (!(zoom > 0.0f) || !(radius >= 0.0f)) return d;
-  d.n = static_cast<int32_t>(2.0f * radius / zoom + 1.5f);
-  d.left = static_cast<int32_t>((originX + centreX - radius) / zoom + 0.5f);
-  d.top = static_cast<int32_t>((originY + centreY - radius) / zoom + 0.5f);
+  const float n = 2.0f * radius / zoom + 1.5f;
+  const float left = (originX + centreX - radius) / zoom + 0.5f;
+  const float top = (originY + centreY - radius) / zoom + 0.5f;
+  // A size or place beyond the int range (a vanishing zoom, an infinite or NaN coordinate)
+  // makes no dab: its conversion would be undefined.
+  const auto fits = [](float v) { return v >= -2147483648.0f && v < 2147483648.0f; };
+  if (!fits(n) || !fits(left) || !fits(top)) return d;
+  d.n = static_cast<int32_t>(n);
+  d.left = static_cast<int32_t>(left);
+  d.top = static_cast<int32_t>(top);
   return d;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "platform/random/random.h"
@@ -20,6 +21,14 @@ TEST(PixelBrushes, PlacementAndTheConstantTarget) {
   EXPECT_EQ(d.top, 3);
   EXPECT_EQ(PlacePixelDab(2, -2, 2, 10, 10, 4).left, 4);
   EXPECT_EQ(PlacePixelDab(0, 0, 0, 10, 10, 4).n, 0);
+  // Sizes and places beyond the int range make no dab.
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (const PixelDab& absurd :
+       {PlacePixelDab(0, 0, 1e-30f, 10, 10, 4), PlacePixelDab(0, 0, 1, 10, 10, inf),
+        PlacePixelDab(0, 0, 1, nan, 10, 4), PlacePixelDab(0, -inf, 1, 10, 10, 4),
+        PlacePixelDab(3e9f, 0, 1, 10, 10, 4)})
+    EXPECT_EQ(absurd.n, 0);
 
   // Half weight toward 200 from 100; the dab hangs over the right edge.
   std::vector<uint8_t> plane(6 * 6, 100);
