@@ -7,6 +7,10 @@ namespace {
 
 int32_t Round(float v) { return static_cast<int32_t>(v + 0.5f); }
 
+// Whether v + 0.5 and sums of it with a footprint's side stay well inside the int range;
+// false for NaN and the infinities.
+bool Fits(float v) { return v > -1073741824.0f && v < 1073741824.0f; }
+
 int64_t Samples(int32_t width, int32_t height) {
   return width > 0 && height > 0 ? int64_t{width} * height : 0;
 }
@@ -42,10 +46,17 @@ void X_Brush_Msk(float originX, float originY, float zoomX, float zoomY, int32_t
   if (mask == nullptr || footprint == nullptr || width <= 0 || height < 0) return;
   if (!(zoomX > 0.0f) || !(zoomY > 0.0f) || radius < 0) return;
   const float r = static_cast<float>(radius);
-  const int32_t rx = Round(r / zoomX);
-  const int32_t ry = Round(r / zoomY);
-  const int32_t left = Round((static_cast<float>(centreX) - r) / zoomX);
-  const int32_t top = Round((static_cast<float>(centreY) - r) / zoomY);
+  const float fx = r / zoomX, fy = r / zoomY;
+  const float fl = (static_cast<float>(centreX) - r) / zoomX;
+  const float ft = (static_cast<float>(centreY) - r) / zoomY;
+  // A vanishing zoom or an origin beyond any mask stamps nothing rather than convert an
+  // out-of-range float.
+  if (!Fits(fx) || !Fits(fy) || !Fits(fl) || !Fits(ft) || !Fits(originX) || !Fits(originY))
+    return;
+  const int32_t rx = Round(fx);
+  const int32_t ry = Round(fy);
+  const int32_t left = Round(fl);
+  const int32_t top = Round(ft);
   const int64_t side = 2 * int64_t{rx} + 1;
   const int32_t target = brushMode == 1 ? 0 : kMaskFull;
   for (int64_t j = 0; j <= 2 * int64_t{ry}; ++j) {

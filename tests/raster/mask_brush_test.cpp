@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -62,6 +63,13 @@ TEST(MaskStamp, PaintEraseWeightsAndTheSpareRow) {
   EXPECT_EQ(mask[1 * 4 + 0], 16384);  // left = 1, less the origin
   EXPECT_EQ(mask[3 * 4 + 2], 16384);
   EXPECT_EQ(mask[3 * 4 + 3], 0);
+  // A vanishing zoom or an origin beyond any mask stamps nothing.
+  const std::vector<int16_t> before = mask;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  X_Brush_Msk(0, 0, 1e-30f, 1, 4, 3, mask.data(), nine.data(), 1, 1, 1, 0);
+  X_Brush_Msk(nan, 0, 1, 1, 4, 3, mask.data(), nine.data(), 1, 1, 1, 0);
+  X_Brush_Msk(0, 3e9f, 1, 1, 4, 3, mask.data(), nine.data(), 1, 1, 1, 0);
+  EXPECT_EQ(mask, before);
 }
 
 TEST(WholeMask, InvertAndFill) {
