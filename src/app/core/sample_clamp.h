@@ -16,6 +16,11 @@ inline int16_t ClampToInt16(int32_t v) {
   return static_cast<int16_t>(ClampInt(v, INT16_MIN, INT16_MAX));
 }
 
+// v held to the signed 32-bit range: a span between two ints at the ends of it.
+inline int32_t ClampToInt32(int64_t v) {
+  return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v));
+}
+
 // v held to a sample's range 0..255.
 inline int32_t Clamp255(int32_t v) { return ClampInt(v, 0, 255); }
 

@@ -10,6 +10,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
 #include "engines/patterns/engine_planes.h"
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
@@ -198,7 +199,9 @@ void MiscBord::GetBiggestTile(int16_t layer, int32_t left, int32_t top, int32_t 
   int32_t bw = 0, bh = 0;
   if (par_ && layer >= 0 && layer < kBordLayers) {
     const BordInfo& I = par_.get()->layers[layer].info;
-    const int32_t W = right - left, H = bottom - top;
+    // Held spans: a rectangle at the ends of the int range must not overflow.
+    const int32_t W = ClampToInt32(int64_t{right} - left);
+    const int32_t H = ClampToInt32(int64_t{bottom} - top);
     float cw[4], ch[4];
     for (int32_t i = 0; i < 4; ++i) {
       cw[i] = Part(I.cornerWidth[i], W, 100);
@@ -246,12 +249,16 @@ void MiscBord::MergeCell(int32_t cellWidth, int32_t cellHeight, const uint8_t* r
   const int32_t kind = tile->maskKind, opacity = tile->opacity;
   if (kind < 0 || kind > 2) return;
   // Kept in double as the tile dialogs have always rounded it: 10 gives 26, 90 gives 229.
-  const auto constant = static_cast<int32_t>(opacity * 2.55 + 0.5);
+  // Held to the weights' range first: an absurd opacity must not leave the int range.
+  const auto constant = static_cast<int32_t>(std::clamp(opacity * 2.55 + 0.5, 0.0, 255.0));
   const uint8_t* tilePlanes[3] = {red, green, blue};
   uint8_t* work[3] = {work1, work2, work3};
-  const auto mode = static_cast<uint32_t>(tile->blendMode + 1);
-  const int32_t xs = std::max(x0, 0), xe = std::min({x1, width, x0 + cellWidth});
-  const int32_t ys = std::max(y0, 0), ye = std::min({y1, height, y0 + cellHeight});
+  const auto mode = static_cast<uint32_t>(int64_t{tile->blendMode} + 1);
+  // The cell's far edges in 64 bits: a cell placed at the ends of the range must not overflow.
+  const int32_t xs = std::max(x0, 0);
+  const auto xe = static_cast<int32_t>(std::min<int64_t>({x1, width, int64_t{x0} + cellWidth}));
+  const int32_t ys = std::max(y0, 0);
+  const auto ye = static_cast<int32_t>(std::min<int64_t>({y1, height, int64_t{y0} + cellHeight}));
   for (int32_t y = ys; y < ye; ++y) {
     for (int32_t x = xs; x < xe; ++x) {
       const size_t i = static_cast<size_t>(y) * static_cast<size_t>(width) + x;
