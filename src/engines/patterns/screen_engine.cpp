@@ -95,8 +95,9 @@ int32_t MiscScreen::AverageGray(int32_t width, int32_t height, const uint8_t* re
   y0 = std::max(y0, 0);
   x1 = std::min(x1, width);
   y1 = std::min(y1, height);
+  // An inverted block at the ends of the int range is empty, not an overflow.
+  if (int64_t{x1} - x0 < 1 || int64_t{y1} - y0 < 1) return 0;
   const int32_t dw = x1 - x0, dh = y1 - y0;
-  if (dw < 1 || dh < 1) return 0;
   plat::Block<uint8_t> block(int64_t{dw} * dh, WorkSource());
   if (!block) return -1;
   for (int32_t y = 0; y < dh; ++y) {
