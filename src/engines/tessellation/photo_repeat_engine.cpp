@@ -13,6 +13,7 @@
 #include "engines/tessellation/tessellation_render.h"
 #include "engines/tessellation/tessellation_rows.h"
 #include "engines/tessellation/tile_files.h"
+#include "platform/imageio/image_io.h"
 #include "platform/memory/block.h"
 #include "raster/plane_copy.h"
 #include "raster/tile_transform.h"
@@ -73,7 +74,10 @@ void MiscCastel::DelRepPat() {
 }
 
 void MiscCastel::PrepareRepPat(int32_t areaWidth, int32_t areaHeight) {
-  if (par == nullptr) return;
+  // Pieces keep 16-bit rectangles: an area of no picture (negative, or past the largest a
+  // session holds) adds none rather than overflow their edges.
+  const auto fits = [](int32_t v) { return v >= 0 && v <= int32_t{plat::imageio::kMaxSessionSide}; };
+  if (par == nullptr || !fits(areaWidth) || !fits(areaHeight)) return;
   const int32_t* g = par->grid.w;
   const int32_t columns = GridCount(g[kRepColumnCount]), rows = GridCount(g[kRepRowCount]);
   const float unitX = static_cast<float>(areaWidth) / static_cast<float>(columns);
@@ -195,9 +199,16 @@ void MiscCastel::PutColInBuf(int32_t stride, int32_t /*unused*/, uint8_t* plane,
   } else if (colourMode != 0) {
     return;
   }
-  for (int32_t y = area.top; y < area.bottom; ++y) {
-    const int64_t row = int64_t{std::clamp(y, 0, height - 1)} * stride;
-    for (int32_t x = area.left; x < area.right; ++x) plane[row + std::clamp(x, 0, width - 1)] = value;
+  if (area.right <= area.left || area.bottom <= area.top) return;
+  // Every place of the area clamped into the plane: the clamped span of its edges, walked
+  // once, rather than the whole area (up to 65535 x 65535) with every place clamped.
+  const int32_t x0 = std::clamp<int32_t>(area.left, 0, width - 1);
+  const int32_t x1 = std::clamp<int32_t>(area.right - 1, 0, width - 1);
+  const int32_t y0 = std::clamp<int32_t>(area.top, 0, height - 1);
+  const int32_t y1 = std::clamp<int32_t>(area.bottom - 1, 0, height - 1);
+  for (int32_t y = y0; y <= y1; ++y) {
+    uint8_t* row = plane + int64_t{y} * stride;
+    std::fill(row + x0, row + x1 + 1, value);
   }
 }
 
