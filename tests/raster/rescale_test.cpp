@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/memory/memory.h"
+#include "platform/parallel/parallel.h"
 #include "support/session.h"
 
 namespace {
@@ -336,3 +337,66 @@ TEST(RescaleBicubic, ConstantPlaneAndRectangle) {
 }
 
 }  // namespace
+
+namespace {
+
+uint64_t Fnv(const void* data, size_t n) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  return h;
+}
+
+struct Threads {
+  explicit Threads(int n) { plat::SetThreadCount(n); }
+  ~Threads() { plat::SetThreadCount(0); }
+};
+
+}  // namespace
+
+// Tall planes whose destination rows fall into many bands, reduced and
+// enlarged, with a destination rectangle that hangs over the plane: the
+// samples of the one-ring rescale (pinned by their hashes, taken from it),
+// at one, three and eight threads, for the 8-, 16- and 32-bit members.
+TEST_F(Rescale, BandsGiveTheSamplesOfOneRing) {
+  const int32_t w = 97, h = 1301;
+  Plane src(static_cast<size_t>(w) * h);
+  std::vector<int16_t> src16(src.size());
+  std::vector<uint32_t> src32(src.size());
+  uint32_t v = 12345;
+  for (size_t i = 0; i < src.size(); ++i) {
+    v = v * 1664525u + 1013904223u;
+    src[i] = static_cast<uint8_t>(v >> 24);
+    src16[i] = static_cast<int16_t>(v >> 18);
+    src32[i] = v >> 8;
+  }
+  struct Case {
+    int16_t filter;
+    int32_t dw, dh, dt;
+    uint64_t hash8, hash16, hash32;
+  };
+  for (const Case& c : {Case{7, 48, 650, 0, 9318183961025254500ull, 14572982888098722938ull, 4597259107287680818ull},
+                        Case{6, 61, 2203, 0, 4015911210585808428ull, 9781747706411159322ull, 422031729585036372ull},
+                        Case{3, 40, 700, -37, 10958950006554691212ull, 1971739583868264327ull,
+                             10365215786903690610ull}}) {
+    for (int n : {1, 3, 8}) {
+      const Threads t(n);
+      const int32_t rows = c.dh + c.dt;
+      Plane d8(static_cast<size_t>(c.dw) * rows, 0);
+      std::vector<int16_t> d16(d8.size(), 0);
+      std::vector<uint32_t> d32(d8.size(), 0);
+      ASSERT_EQ(X_Newechant_charbuf(c.filter, src.data(), w, h, d8.data(), c.dw, rows, 0, 0, w, h, 0, c.dt,
+                                    c.dw, c.dt + c.dh),
+                0);
+      ASSERT_EQ(X_Newechant_shortbuf(c.filter, src16.data(), w, h, d16.data(), c.dw, rows, 0, 0, w, h, 0,
+                                     c.dt, c.dw, c.dt + c.dh, 16000),
+                0);
+      ASSERT_EQ(X_Newechant_longbuf(c.filter, src32.data(), w, h, d32.data(), c.dw, rows, 0, 0, w, h, 0,
+                                    c.dt, c.dw, c.dt + c.dh),
+                0);
+      EXPECT_EQ(Fnv(d8.data(), d8.size()), c.hash8) << c.filter << " at " << n;
+      EXPECT_EQ(Fnv(d16.data(), d16.size() * 2), c.hash16) << c.filter << " at " << n;
+      EXPECT_EQ(Fnv(d32.data(), d32.size() * 4), c.hash32) << c.filter << " at " << n;
+    }
+  }
+}
