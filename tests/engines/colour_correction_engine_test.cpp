@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/colour_spaces.h"
+#include "platform/parallel/cancel.h"
 #include "engines/families/effect_families.h"
 #include "raster/focus_filters.h"
 #include "raster/susan_denoise.h"
@@ -189,6 +190,32 @@ TEST_F(ColCorEngine, FocusChainsAreTheKernelsInOrder) {
   }
   EXPECT_EQ(FocusChain(0), nullptr);
   EXPECT_EQ(FocusChain(16), nullptr);
+}
+
+// Under a flag nobody raises every correction gives the same samples as
+// without one; raised before the render, each stops and leaves planes that
+// its owner drops, without crashing on what its steps left unfinished.
+TEST_F(ColCorEngine, CancelledRendersStopAndUncancelledOnesAreUnchanged) {
+  for (int kind : {103, 104, 105, 119}) {
+    ColCorPar par = Record(kind);
+    par.w[kCCFocusMode] = 15;
+    par.w[kCCNoise + 2] = 3;
+    par.w[kCCMatrix + 1] = 40;
+    Rgb plain, watched, stopped;
+    Fill(par, &plain, 0, 255, 1);
+    plat::CancelFlag flag;
+    {
+      const plat::CancelScope scope(&flag);
+      Fill(par, &watched, 0, 255, 1);
+      flag.Cancel();
+      Fill(par, &stopped, 0, 255, 1);
+    }
+    EXPECT_EQ(watched.r, plain.r) << kind;
+    EXPECT_EQ(watched.g, plain.g) << kind;
+    EXPECT_EQ(watched.b, plain.b) << kind;
+    const Rgb input;
+    EXPECT_TRUE(plain.r != input.r || plain.g != input.g || plain.b != input.b) << kind;
+  }
 }
 
 TEST_F(ColCorEngine, AbsurdWordsAndNoMemoryLeaveThePlanes) {
