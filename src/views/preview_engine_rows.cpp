@@ -1,15 +1,27 @@
-// The engines behind the correction dialogs' previews: colour correction and
-// lens correction (their dedicated routines) and the colour matrix (effect
-// 22). Each adapter makes its engine, hands it the box's record copy, calls
-// FillBuf once with the box's leading shorts and the values in the order
-// its engine takes them, and lets it go.
+// The engines behind the dialogs' previews: the four dedicated routines
+// (resize, grid, colour and lens correction) and the effects previewed by
+// number (render file, colour matrix, repeat, weave, tessellation, cookie
+// cutter, image combination, fractal, border, shapes). Each adapter makes
+// its engine, hands it the box's record copy, calls FillBuf once with the
+// box's leading shorts and the values in the order its engine takes them,
+// and lets it go.
 //
 // An engine whose own record copy could not be had renders nothing: the
 // adapter answers -1 and the box keeps its view as it was, rather than show
 // work planes that no engine filled.
 #include "engines/correction/colour_correction_engine.h"
 #include "engines/correction/colour_matrix_engine.h"
+#include "engines/correction/grid_warp.h"
 #include "engines/correction/lens_correction_engine.h"
+#include "engines/correction/yoxel_engine.h"
+#include "engines/patterns/border_engine.h"
+#include "engines/patterns/image_combination_engine.h"
+#include "engines/patterns/misc_fract.h"
+#include "engines/patterns/path_shape_engines.h"
+#include "engines/patterns/weave_engine.h"
+#include "engines/tessellation/photo_repeat_engine.h"
+#include "engines/tessellation/quad_lists.h"
+#include "script/misc_render.h"
 #include "views/preview_engines.h"
 
 namespace vmkviews {
@@ -66,12 +78,130 @@ int32_t ColMatPreview(const PreviewCall& call) {
   return 0;
 }
 
+// View size first, five leading shorts and five planes: the engines that
+// take the box's record and nothing else (tessellation, cookie cutter,
+// image combination, border).
+template <class Engine, class Record, void (Engine::*Set)(const Record*)>
+int32_t ViewSizeFirst(const PreviewCall& call) {
+  const auto* record = call.recordAs<Record>();
+  if (record == nullptr) return -1;
+  Engine engine;
+  if constexpr (requires { engine.record(); }) {
+    if (engine.record() == nullptr) return -1;
+  }
+  (engine.*Set)(record);
+  return engine.FillBuf(Short(call, 0), Short(call, 1), Short(call, 2), Short(call, 3), Short(call, 4),
+                        call.viewWidth, call.viewHeight, 0, 0, call.effWidth, call.effHeight,
+                        call.srcWidth, call.srcHeight, call.srcRect[0], call.srcRect[1], call.srcRect[2],
+                        call.srcRect[3], call.scale, call.scale, call.planes[0], call.planes[1],
+                        call.planes[2], call.planes[3], call.planes[4]);
+}
+
+// View size after the scales, five leading shorts (weave, shapes).
+template <class Engine, class Record, void (Engine::*Set)(const Record*)>
+int32_t ViewSizeAfter(const PreviewCall& call) {
+  const auto* record = call.recordAs<Record>();
+  if (record == nullptr) return -1;
+  Engine engine;
+  if constexpr (requires { engine.record(); }) {
+    if (engine.record() == nullptr) return -1;
+  }
+  (engine.*Set)(record);
+  return engine.FillBuf(Short(call, 0), Short(call, 1), Short(call, 2), Short(call, 3), Short(call, 4),
+                        0, 0, call.effWidth, call.effHeight, call.srcWidth, call.srcHeight,
+                        call.srcRect[0], call.srcRect[1], call.srcRect[2], call.srcRect[3], call.scale,
+                        call.scale, call.viewWidth, call.viewHeight, call.planes[0], call.planes[1],
+                        call.planes[2], call.planes[3], call.planes[4]);
+}
+
+// Seven planes, the mask sixth; the holder's record.
+int32_t YoxelPreview(const PreviewCall& call) {
+  auto* record = call.recordAs<YoxelPar>();
+  if (record == nullptr) return -1;
+  MiscYoxel engine;
+  if (engine.record() == nullptr) return -1;
+  engine.SetYoxelPar(record);
+  return engine.FillBuf(Short(call, 0), Short(call, 1), Short(call, 2), Short(call, 3), Short(call, 4),
+                        call.viewWidth, call.viewHeight, 0, 0, call.effWidth, call.effHeight,
+                        call.srcWidth, call.srcHeight, call.srcRect[0], call.srcRect[1], call.srcRect[2],
+                        call.srcRect[3], call.scale, call.scale, call.planes[0], call.planes[1],
+                        call.planes[2], call.planes[3], call.planes[4], call.planes[5], call.planes[6]);
+}
+
+// Six leading shorts (the source, then whether to build displacement maps).
+int32_t GridPreview(const PreviewCall& call) {
+  const auto* record = call.recordAs<GridPar>();
+  if (record == nullptr) return -1;
+  MiscGrid engine;
+  engine.SetGridPar(record);
+  if (engine.record() == nullptr) return -1;
+  return engine.FillBuf(Short(call, 0), Short(call, 1), Short(call, 2), Short(call, 3), Short(call, 4),
+                        Short(call, 5), call.viewWidth, call.viewHeight, 0, 0, call.effWidth,
+                        call.effHeight, call.srcWidth, call.srcHeight, call.srcRect[0], call.srcRect[1],
+                        call.srcRect[2], call.srcRect[3], call.scale, call.scale, call.planes[0],
+                        call.planes[1], call.planes[2], call.planes[3], call.planes[4]);
+}
+
+// The render file when the box names one (else the current document), no
+// path list, and no picture size in the call.
+int32_t RenderPreview(const PreviewCall& call) {
+  MiscRender engine;
+  if (call.renderFile != nullptr) engine.SetFich(call.renderFile, nullptr, 3, 0, 0);
+  return engine.FillBuf(Short(call, 0), Short(call, 1), Short(call, 2), Short(call, 3), Short(call, 4),
+                        nullptr, 0, 0, call.effWidth, call.effHeight, call.srcRect[0], call.srcRect[1],
+                        call.srcRect[2], call.srcRect[3], call.scale, call.scale, call.viewWidth,
+                        call.viewHeight, call.planes[0], call.planes[1], call.planes[2], call.planes[3],
+                        call.planes[4]);
+}
+
+// Ten leading shorts: the tile opacity, direct drawing and the repeats.
+int32_t RepeatPreview(const PreviewCall& call) {
+  const auto* record = call.recordAs<RepPar>();
+  if (record == nullptr) return -1;
+  MiscCastel engine;
+  if (engine.par == nullptr) return -1;
+  engine.SetRepPar(record);
+  return engine.FillBuf(Short(call, 0), Short(call, 1), Short(call, 2), Short(call, 3), Short(call, 4),
+                        Short(call, 5), Short(call, 6), Short(call, 7), Short(call, 8), Short(call, 9),
+                        call.viewWidth, call.viewHeight, 0, 0, call.effWidth, call.effHeight,
+                        call.srcWidth, call.srcHeight, call.srcRect[0], call.srcRect[1], call.srcRect[2],
+                        call.srcRect[3], call.scale, call.scale, call.planes[0], call.planes[1],
+                        call.planes[2], call.planes[3], call.planes[4]);
+}
+
+// No script after the shorts: the preview draws the fractal alone.
+int32_t FractPreview(const PreviewCall& call) {
+  const auto* record = call.recordAs<FractPar>();
+  if (record == nullptr) return -1;
+  MiscFract engine;
+  if (engine.record() == nullptr) return -1;
+  engine.SetFractPar(record);
+  return engine.FillBuf(Short(call, 0), Short(call, 1), Short(call, 2), Short(call, 3), Short(call, 4),
+                        nullptr, call.viewWidth, call.viewHeight, 0, 0, call.effWidth, call.effHeight,
+                        call.srcWidth, call.srcHeight, call.srcRect[0], call.srcRect[1], call.srcRect[2],
+                        call.srcRect[3], call.scale, call.scale, call.planes[0], call.planes[1],
+                        call.planes[2], call.planes[3], call.planes[4]);
+}
+
 }  // namespace
 
 void RegisterPreviewEngines() {
+  RegisterPreviewEngine(kPreviewYoxel, 0, YoxelPreview);
+  RegisterPreviewEngine(kPreviewGrid, 0, GridPreview);
   RegisterPreviewEngine(kPreviewColCor, 0, ColCorPreview);
   RegisterPreviewEngine(kPreviewZondrac, 0, ZondracPreview);
+  RegisterPreviewEngine(kPreviewEffect, 0, RenderPreview);
   RegisterPreviewEngine(kPreviewEffect, 22, ColMatPreview);
+  RegisterPreviewEngine(kPreviewEffect, 41, RepeatPreview);
+  RegisterPreviewEngine(kPreviewEffect, 42, ViewSizeAfter<MiscWeave, PlaidPar, &MiscWeave::SetPlaidPar>);
+  RegisterPreviewEngine(kPreviewEffect, 58, ViewSizeFirst<MiscQuorlin, TessPar, &MiscQuorlin::SetTessPar>);
+  RegisterPreviewEngine(kPreviewEffect, 81,
+                        ViewSizeFirst<MiscCookiCut, CookiCutPar, &MiscCookiCut::SetCookiCutPar>);
+  RegisterPreviewEngine(kPreviewEffect, 92, ViewSizeFirst<MiscCombIma, CombImaPar, &MiscCombIma::SetCombImaPar>);
+  RegisterPreviewEngine(kPreviewEffect, 100, FractPreview);
+  RegisterPreviewEngine(kPreviewEffect, 106, ViewSizeFirst<MiscBord, BordPar, &MiscBord::SetBordPar>);
+  RegisterPreviewEngine(kPreviewEffect, 109, ViewSizeAfter<MiscShape, ShapePar, &MiscShape::SetShapePar>);
+  RegisterPreviewEngine(kPreviewEffect, 110, ViewSizeAfter<MiscShape, ShapePar, &MiscShape::SetShapePar>);
 }
 
 }  // namespace vmkviews

@@ -78,9 +78,9 @@ PreviewEngine FindPreviewEngine(int16_t routine, int16_t code);
 // The order and plane layout each preview hands its engine.
 FillOrder FillOrderOf(int16_t routine, int16_t code);
 
-// Fills the table with the engines this library knows (colour correction,
-// lens correction, colour matrix); the application object calls it when it
-// makes its boxes. Calling it again changes nothing.
+// Fills the table with the engines this library knows (every dedicated
+// routine and every effect number with an engine); the application object
+// calls it when it makes its boxes. Calling it again changes nothing.
 void RegisterPreviewEngines();
 
 }  // namespace vmkviews
