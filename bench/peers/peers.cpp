@@ -29,6 +29,8 @@
 #include <time.h>
 #include <unistd.h>
 #include <fcntl.h>
+
+#include <filesystem>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -1140,6 +1142,9 @@ std::vector<uint8_t> MakePicture(int w, int h) {
   return rgb;
 }
 
+// Whether the scratch folder is ours to remove at the end.
+bool madeScratch = false;
+
 // Fills in the picture and scratch paths the options left out.
 void PrepareFiles() {
   if (opt.scratch.empty()) {
@@ -1147,6 +1152,7 @@ void PrepareFiles() {
     std::string pattern = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/vmk-peers-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) Die("cannot make a scratch folder");
     opt.scratch = pattern;
+    madeScratch = true;
   }
   if (opt.image.empty()) {
     constexpr int kW = 3072, kH = 2048;
@@ -1207,5 +1213,7 @@ int main(int argc, char** argv) {
   Report();
   g_object_unref(in.vin);
   vips_shutdown();
+  // The pictures and written files run to a few hundred megabytes.
+  if (madeScratch) std::filesystem::remove_all(opt.scratch);
   return 0;
 }
