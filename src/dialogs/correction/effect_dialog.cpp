@@ -129,8 +129,8 @@ void EffectDialog::BackRest(int16_t n) {
 
 tb::ControlRef EffectDialog::Ctl(int32_t id) const {
   if (id < 0) return nullptr;
-  for (int32_t i = 0; i < desc_.lookupCount && i < static_cast<int32_t>(controls.size()); ++i)
-    if (desc_.lookup[i] == id) return controls[static_cast<size_t>(i)];
+  for (size_t i = 0; i < desc_.lookup.size() && i < controls.size(); ++i)
+    if (desc_.lookup[i] == id) return controls[i];
   return nullptr;
 }
 
@@ -196,9 +196,9 @@ int16_t EffectDialog::Run(const EffectDialogProcs& procs) {
   tb::WindowRef window = nullptr;
   if (tb::CreateWindowFromNib(desc_.window, &window) != noErr || window == nullptr) return 0;
   tb::SetWindowResizable(window, true);
-  controls.assign(static_cast<size_t>(desc_.lookupCount), nullptr);
-  for (int32_t i = 0; i < desc_.lookupCount; ++i)
-    tb::GetControlByID(window, {desc_.signature, desc_.lookup[i]}, &controls[static_cast<size_t>(i)]);
+  controls.assign(desc_.lookup.size(), nullptr);
+  for (size_t i = 0; i < desc_.lookup.size(); ++i)
+    tb::GetControlByID(window, {desc_.signature, desc_.lookup[i]}, &controls[i]);
   LoadLayPhoMenus();
   LoadPresetMenus();
   // From here on every preview of the two boxes runs on the worker.

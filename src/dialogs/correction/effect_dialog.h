@@ -7,8 +7,9 @@
 // A dialog states only what sets it apart: a description (window, control
 // signature and numbers, effect number, preset type, timer pushes and the
 // handful of places where dialogs behave differently) and the operations of
-// its record. Its own class derives from EffectDialog, keeps its own
-// process-wide pointer and file-level trampolines, and hands them to Run.
+// its record. Its own class derives from EffectDialog and keeps its own
+// process-wide pointer; its file-level handlers are one-line calls of
+// EffectDialogTrampolines (effect_dialog_procs.h), whose set it hands to Run.
 //
 // Input only raises the refresh flag (and may push the next tick ahead); the
 // tick re-reads the number fields and renders once. Every record hand-off to
@@ -20,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "app/core/file_records.h"
@@ -94,8 +96,7 @@ struct EffectDialogDesc {
   int16_t effect;         // record kind
   OSType presetType;      // preset files listed
   const EffectRecordOps* record;
-  const int32_t* lookup;  // every control, in lookup order
-  int32_t lookupCount;
+  std::span<const int32_t> lookup;  // every control, in lookup order
   EffectDialogIds ids;
   int32_t modeWord = -1;  // record word of the mode radio
   // Where dialogs differ.
