@@ -1,6 +1,6 @@
 #include "dialogs/correction/channel_mixer_dialog.h"
 
-#include <iterator>
+#include "dialogs/correction/effect_dialog_procs.h"
 
 namespace tb = plat::tb;
 
@@ -29,77 +29,37 @@ constexpr uint32_t kCommands[3][4] = {
     {FourCC("LiG0"), FourCC("LiG1"), FourCC("LiG2"), FourCC("LiG3")},
     {FourCC("LiB0"), FourCC("LiB1"), FourCC("LiB2"), FourCC("LiB3")}};
 
-EffectDialogDesc MakeDesc() {
-  EffectDialogDesc d{"ChannelMix", FourCC("Cmix"), "cmix", 119, FourCC("Sse2"), &kColCorRecordOps,
-                     kLookup, static_cast<int32_t>(std::size(kLookup)), {}};
-  EffectDialogIds& ids = d.ids;
-  ids.mainView = 9;
-  ids.fitIndicator = 14;
-  ids.zoomIndicator = 19;
-  ids.previewRadio = 7;
-  ids.zoomSlider = 13;
-  ids.zoomText = 11;
-  ids.zoomOut = 23;
-  ids.zoomIn = 24;
-  ids.readout[0] = 8;
-  ids.readout[1] = 20;
-  ids.readout[2] = 21;
-  ids.presetPopup = 34;
-  ids.presetCompanion = 35;
-  ids.overlayGroup = 26;
-  ids.overlayCheck = 28;
-  ids.overlayPopup = 27;
-  ids.overlayMore[0] = 30;
-  ids.opacitySlider = 31;
-  ids.opacityEdit = 29;
-  ids.focusEdit = 18;
-  d.typingPush = 1.0;
-  d.sliderPush = 0.0;
-  d.presetRoom = 4096;
-  d.keyExtra = NumKeyExtra::kCmdSTogglesPreview;
-  // The mixer leaves its fit indicators and overlay section as the nib has
-  // them.
-  d.showsFitAndOverlay = false;
-  d.navPanFirst = true;
-  return d;
-}
+constexpr EffectDialogDesc kDesc{
+    .window = "ChannelMix", .signature = FourCC("Cmix"), .viewKey = "cmix", .effect = 119,
+    .presetType = FourCC("Sse2"), .record = &kColCorRecordOps, .lookup = kLookup,
+    .ids = {.mainView = 9, .fitIndicator = 14, .zoomIndicator = 19, .previewRadio = 7, .zoomSlider = 13,
+            .zoomText = 11, .zoomOut = 23, .zoomIn = 24, .readout = {8, 20, 21}, .presetPopup = 34,
+            .presetCompanion = 35, .overlayGroup = 26, .overlayCheck = 28, .overlayPopup = 27,
+            .overlayMore = {30, -1}, .opacitySlider = 31, .opacityEdit = 29, .focusEdit = 18},
+    .typingPush = 1.0,
+    .sliderPush = 0.0,
+    .presetRoom = 4096,
+    .keyExtra = NumKeyExtra::kCmdSTogglesPreview,
+    // The mixer leaves its fit indicators and overlay section as the nib has
+    // them.
+    .showsFitAndOverlay = false,
+    .navPanFirst = true};
 
-const EffectDialogDesc& Desc() {
-  static const EffectDialogDesc desc = MakeDesc();
-  return desc;
-}
-
-void ScrollBar32BitActionProc(tb::ControlRef control, int16_t part) { EffectDialog::StepSlider(control, part); }
-
-void ScrollBarPan32BitActionProc(tb::ControlRef control, int16_t part) {
-  EffectDialog::StepSlider(control, part);
-  if (gVMKcmix != nullptr)
-    gVMKcmix->AdjustPanZoom(static_cast<tb::WindowRef>(tb::GetControlReference(control)),
-                            static_cast<int16_t>(tb::GetControl32BitValue(control)));
-}
-
-bool NumEditKeyFilter(tb::ControlRef, int16_t*, int16_t* charCode, uint32_t* modifiers) {
-  return gVMKcmix != nullptr && gVMKcmix->FilterNumKey(*charCode, *modifiers);
-}
+using Trampolines = EffectDialogTrampolines<gVMKcmix>;
 
 }  // namespace
 
 void LittleArrowActionProc(tb::ControlRef control, int16_t part) { EffectDialog::StepArrows(control, part); }
 
-void CMixLoopHandler(tb::EventLoopTimerRef timer, void* window) {
-  if (gVMKcmix != nullptr) gVMKcmix->CMixLoop(timer, window);
-}
+void CMixLoopHandler(tb::EventLoopTimerRef timer, void* window) { Trampolines::LoopHandler(timer, window); }
 
 OSStatus CMixWindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event, void* window) {
-  return gVMKcmix != nullptr ? gVMKcmix->CMixWindowEventHandler(call, event, window) : tb::eventNotHandledErr;
+  return Trampolines::WindowEventHandler(call, event, window);
 }
 
-const tb::EventHandlerProc& GetCMixWindowEventHandlerUPP() {
-  static const tb::EventHandlerProc sHandler = CMixWindowEventHandler;
-  return sHandler;
-}
+const tb::EventHandlerProc& GetCMixWindowEventHandlerUPP() { return Trampolines::WindowEventHandlerUPP(); }
 
-VMKcmixUI::VMKcmixUI() : ColCorDialog(Desc(), &flag_restor) {
+VMKcmixUI::VMKcmixUI() : ColCorDialog(kDesc, &flag_restor) {
   gVMKcmix = this;
   refresh_flag = 0;
   flag_befaft = 1;
@@ -124,6 +84,5 @@ int16_t VMKcmixUI::RefreshFlag() { return refresh_flag; }
 int16_t VMKcmixUI::BeforeAfter() { return flag_befaft; }
 
 int16_t VMKcmixUI::Do_CMixDlg() {
-  return Run({CMixLoopHandler, GetCMixWindowEventHandlerUPP(), ScrollBar32BitActionProc,
-              ScrollBarPan32BitActionProc, LittleArrowActionProc, NumEditKeyFilter});
+  return Run(Trampolines::Procs(CMixLoopHandler, GetCMixWindowEventHandlerUPP(), LittleArrowActionProc));
 }

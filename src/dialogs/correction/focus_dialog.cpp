@@ -1,6 +1,6 @@
 #include "dialogs/correction/focus_dialog.h"
 
-#include <iterator>
+#include "dialogs/correction/effect_dialog_procs.h"
 
 namespace tb = plat::tb;
 
@@ -47,70 +47,31 @@ constexpr GroupRow kGroups[4][4] = {
 
 bool ValidGroup(int g) { return g >= 1 && g <= 4; }
 
-EffectDialogDesc MakeDesc() {
-  EffectDialogDesc d{"Kevrantil", FourCC("Kfoc"), "kevra", 105, FourCC("Sse3"), &kColCorRecordOps,
-                     kLookup, static_cast<int32_t>(std::size(kLookup)), {}};
-  EffectDialogIds& ids = d.ids;
-  ids.mainView = 11;
-  ids.fitIndicator = 15;
-  ids.zoomIndicator = 20;
-  ids.previewRadio = 8;
-  ids.zoomSlider = 14;
-  ids.zoomText = 12;
-  ids.zoomOut = 24;
-  ids.zoomIn = 25;
-  ids.readout[0] = 9;
-  ids.readout[1] = 21;
-  ids.readout[2] = 22;
-  ids.presetPopup = 37;
-  ids.overlayGroup = 28;
-  ids.overlayCheck = 32;
-  ids.overlayPopup = 29;
-  ids.overlayMore[0] = 30;
-  ids.opacitySlider = 33;
-  ids.opacityEdit = 31;
-  ids.focusEdit = 17;
-  d.mouseRedrawsAll = true;
-  d.squareOneToOne = false;
-  d.navPanTag = 0;
-  d.mainPreviewAtOpen = true;
-  return d;
-}
+constexpr EffectDialogDesc kDesc{
+    .window = "Kevrantil", .signature = FourCC("Kfoc"), .viewKey = "kevra", .effect = 105,
+    .presetType = FourCC("Sse3"), .record = &kColCorRecordOps, .lookup = kLookup,
+    .ids = {.mainView = 11, .fitIndicator = 15, .zoomIndicator = 20, .previewRadio = 8, .zoomSlider = 14,
+            .zoomText = 12, .zoomOut = 24, .zoomIn = 25, .readout = {9, 21, 22}, .presetPopup = 37,
+            .overlayGroup = 28, .overlayCheck = 32, .overlayPopup = 29, .overlayMore = {30, -1},
+            .opacitySlider = 33, .opacityEdit = 31, .focusEdit = 17},
+    .mouseRedrawsAll = true,
+    .squareOneToOne = false,
+    .navPanTag = 0,
+    .mainPreviewAtOpen = true};
 
-const EffectDialogDesc& Desc() {
-  static const EffectDialogDesc desc = MakeDesc();
-  return desc;
-}
-
-void ScrollBar32BitActionProc(tb::ControlRef control, int16_t part) { EffectDialog::StepSlider(control, part); }
-
-void ScrollBarPan32BitActionProc(tb::ControlRef control, int16_t part) {
-  EffectDialog::StepSlider(control, part);
-  if (gVMKkevr != nullptr)
-    gVMKkevr->AdjustPanZoom(static_cast<tb::WindowRef>(tb::GetControlReference(control)),
-                            static_cast<int16_t>(tb::GetControl32BitValue(control)));
-}
-
-bool NumEditKeyFilter(tb::ControlRef, int16_t*, int16_t* charCode, uint32_t* modifiers) {
-  return gVMKkevr != nullptr && gVMKkevr->FilterNumKey(*charCode, *modifiers);
-}
+using Trampolines = EffectDialogTrampolines<gVMKkevr>;
 
 }  // namespace
 
-void KevrLoopHandler(tb::EventLoopTimerRef timer, void* window) {
-  if (gVMKkevr != nullptr) gVMKkevr->KevrLoop(timer, window);
-}
+void KevrLoopHandler(tb::EventLoopTimerRef timer, void* window) { Trampolines::LoopHandler(timer, window); }
 
 OSStatus KevrWindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event, void* window) {
-  return gVMKkevr != nullptr ? gVMKkevr->KevrWindowEventHandler(call, event, window) : tb::eventNotHandledErr;
+  return Trampolines::WindowEventHandler(call, event, window);
 }
 
-const tb::EventHandlerProc& GetKevrWindowEventHandlerUPP() {
-  static const tb::EventHandlerProc sHandler = KevrWindowEventHandler;
-  return sHandler;
-}
+const tb::EventHandlerProc& GetKevrWindowEventHandlerUPP() { return Trampolines::WindowEventHandlerUPP(); }
 
-VMKkevrUI::VMKkevrUI() : ColCorDialog(Desc(), &flag_restor) {
+VMKkevrUI::VMKkevrUI() : ColCorDialog(kDesc, &flag_restor) {
   gVMKkevr = this;
   flag_restor = 0;
   ShowGroupRows();
@@ -174,6 +135,5 @@ bool VMKkevrUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::WindowRe
 }
 
 int16_t VMKkevrUI::Do_KevrDlg() {
-  return Run({KevrLoopHandler, GetKevrWindowEventHandlerUPP(), ScrollBar32BitActionProc,
-              ScrollBarPan32BitActionProc, nullptr, NumEditKeyFilter});
+  return Run(Trampolines::Procs(KevrLoopHandler, GetKevrWindowEventHandlerUPP()));
 }
