@@ -1,5 +1,5 @@
-// The correction previews through the engine table: each equals its engine
-// called directly on the same region, and a failing engine leaves the view.
+// The previews through the engine table: each equals its engine called
+// directly on the same region, and a failing engine leaves the view.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,9 +9,19 @@
 #include "box_fixture.h"
 #include "engines/correction/colour_correction_engine.h"
 #include "engines/correction/colour_matrix_engine.h"
+#include "engines/correction/grid_warp.h"
 #include "engines/correction/lens_correction_engine.h"
+#include "engines/correction/yoxel_engine.h"
+#include "engines/patterns/border_engine.h"
+#include "engines/patterns/image_combination_engine.h"
+#include "engines/patterns/misc_fract.h"
+#include "engines/patterns/path_shape_engines.h"
+#include "engines/patterns/weave_engine.h"
+#include "engines/tessellation/photo_repeat_engine.h"
+#include "engines/tessellation/quad_lists.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/ApePlugInUtilities/image_files.h"
+#include "script/misc_render.h"
 #include "views/preview_engines.h"
 
 namespace vmktest {
@@ -143,6 +153,236 @@ TEST_F(CorrectionPreviews, AFailingEngineLeavesTheView) {
     vmkviews::RegisterPreviewEngines();
     EXPECT_EQ(vmkviews::FindPreviewEngine(routine, code)(call), -1);
   }
+}
+
+// ---- every other row of the table, each as its engine called by hand ----
+
+int32_t DirectYoxel(const PreviewCall& c) {
+  MiscYoxel e;
+  e.SetYoxelPar(c.recordAs<YoxelPar>());
+  return e.FillBuf(3, 0, 255, c.shorts[3], c.shorts[4], c.viewWidth, c.viewHeight, 0, 0, c.effWidth,
+                   c.effHeight, c.srcWidth, c.srcHeight, c.srcRect[0], c.srcRect[1], c.srcRect[2],
+                   c.srcRect[3], c.scale, c.scale, c.planes[0], c.planes[1], c.planes[2], nullptr,
+                   nullptr, c.planes[5], nullptr);
+}
+int32_t DirectGrid(const PreviewCall& c) {
+  MiscGrid e;
+  e.SetGridPar(c.recordAs<GridPar>());
+  return e.FillBuf(3, 0, 255, c.shorts[3], 1, c.shorts[5], c.viewWidth, c.viewHeight, 0, 0, c.effWidth,
+                   c.effHeight, c.srcWidth, c.srcHeight, c.srcRect[0], c.srcRect[1], c.srcRect[2],
+                   c.srcRect[3], c.scale, c.scale, c.planes[0], c.planes[1], c.planes[2], c.planes[3],
+                   nullptr);
+}
+int32_t DirectRender(const PreviewCall& c) {
+  MiscRender e;
+  if (c.renderFile != nullptr) e.SetFich(c.renderFile, nullptr, 3, 0, 0);
+  return e.FillBuf(3, 0, 255, c.shorts[3], c.shorts[4], nullptr, 0, 0, c.effWidth, c.effHeight,
+                   c.srcRect[0], c.srcRect[1], c.srcRect[2], c.srcRect[3], c.scale, c.scale,
+                   c.viewWidth, c.viewHeight, c.planes[0], c.planes[1], c.planes[2], c.planes[3],
+                   nullptr);
+}
+int32_t DirectRepeat(const PreviewCall& c) {
+  MiscCastel e;
+  e.SetRepPar(c.recordAs<RepPar>());
+  return e.FillBuf(3, 0, 255, c.shorts[3], c.shorts[4], 255, 1, 1, 1, 0, c.viewWidth, c.viewHeight, 0,
+                   0, c.effWidth, c.effHeight, c.srcWidth, c.srcHeight, c.srcRect[0], c.srcRect[1],
+                   c.srcRect[2], c.srcRect[3], c.scale, c.scale, c.planes[0], c.planes[1],
+                   c.planes[2], c.planes[3], nullptr);
+}
+int32_t DirectFract(const PreviewCall& c) {
+  MiscFract e;
+  e.SetFractPar(c.recordAs<FractPar>());
+  return e.FillBuf(3, 0, 255, c.shorts[3], c.shorts[4], nullptr, c.viewWidth, c.viewHeight, 0, 0,
+                   c.effWidth, c.effHeight, c.srcWidth, c.srcHeight, c.srcRect[0], c.srcRect[1],
+                   c.srcRect[2], c.srcRect[3], c.scale, c.scale, c.planes[0], c.planes[1],
+                   c.planes[2], c.planes[3], nullptr);
+}
+// Tessellation, cookie cutter, image combination, border: 255, option, mode.
+template <class E, class R, void (E::*Set)(const R*)>
+int32_t DirectFirst(const PreviewCall& c) {
+  E e;
+  (e.*Set)(c.recordAs<R>());
+  return e.FillBuf(3, 0, 255, c.shorts[3], c.shorts[4], c.viewWidth, c.viewHeight, 0, 0, c.effWidth,
+                   c.effHeight, c.srcWidth, c.srcHeight, c.srcRect[0], c.srcRect[1], c.srcRect[2],
+                   c.srcRect[3], c.scale, c.scale, c.planes[0], c.planes[1], c.planes[2], c.planes[3],
+                   nullptr);
+}
+// Weave (level first) and shapes (255 first): the view size after the scales.
+template <class E, class R, void (E::*Set)(const R*)>
+int32_t DirectAfter(const PreviewCall& c) {
+  E e;
+  (e.*Set)(c.recordAs<R>());
+  return e.FillBuf(3, 0, c.shorts[2], c.shorts[3], c.shorts[4], 0, 0, c.effWidth, c.effHeight,
+                   c.srcWidth, c.srcHeight, c.srcRect[0], c.srcRect[1], c.srcRect[2], c.srcRect[3],
+                   c.scale, c.scale, c.viewWidth, c.viewHeight, c.planes[0], c.planes[1], c.planes[2],
+                   c.planes[3], nullptr);
+}
+
+// The table's engine, counted and its answer kept.
+vmkviews::PreviewEngine gInner = nullptr;
+int gCalls = 0;
+int32_t gAnswer = 0;
+int32_t Spy(const PreviewCall& c) {
+  ++gCalls;
+  gAnswer = gInner != nullptr ? gInner(c) : 0;
+  return gAnswer;
+}
+
+struct Row {
+  const char* name;
+  int16_t routine;
+  int16_t code;
+  vmkviews::PreviewEngine direct;
+  bool renders;  // the engine draws with the fixture's picture alone
+  std::function<void(VMKimabox&, int16_t mode)> set;
+};
+
+class EffectPreviews : public CorrectionPreviews {
+ protected:
+  void SetUp() override {
+    CorrectionPreviews::SetUp();
+    box_.InitBuf(26);  // the shapes' copy
+    Init_YoxelPar(&yoxel_, kW, kH, 72, 0, 5);
+    Init_GridPar(&grid_, kW, kH, 4, 4, 0, 1, 1, 1);
+    Init_RepPar(&rep_, 0, 2, 2);
+    rep_.grid.w[kRepTileSource] = 0;  // the picture is its own tile: no file
+    Init_PlaidPar(&plaid_, 0);
+    Init_TessPar(&tess_, 0, 0, 1);
+    Init_CookiCutPar(&cookie_);
+    Init_CombImaPar(&comb_, 0);
+    Init_FractPar(&fract_, 0, 0);
+    Init_BordPar(&bord_, kW, kH, 0, 1, 1, 0);
+    Init_ShapePar(&shape_, kW, kH, 0);
+  }
+  std::vector<Row> Rows() {
+    using namespace vmkviews;
+    return {
+        {"resize", kPreviewYoxel, 0, DirectYoxel, true,
+         [this](VMKimabox& b, int16_t m) { b.SetYoxelPar(&yoxel_, m, 3); }},
+        {"grid", kPreviewGrid, 0, DirectGrid, true,
+         [this](VMKimabox& b, int16_t m) { b.SetGridPar(&grid_, m, 3); }},
+        {"render", kPreviewEffect, 0, DirectRender, false,
+         [](VMKimabox& b, int16_t m) { b.SetRender(0, nullptr, m, 3); }},
+        {"repeat", kPreviewEffect, 41, DirectRepeat, true,
+         [this](VMKimabox& b, int16_t m) { b.SetRepPar(&rep_, m, 3, nullptr); }},
+        {"weave", kPreviewEffect, 42, DirectAfter<MiscWeave, PlaidPar, &MiscWeave::SetPlaidPar>, true,
+         [this](VMKimabox& b, int16_t m) { b.SetPlaidPar(&plaid_, m, 255, 3, 42); }},
+        {"tessellation", kPreviewEffect, 58, DirectFirst<MiscQuorlin, TessPar, &MiscQuorlin::SetTessPar>,
+         true, [this](VMKimabox& b, int16_t m) { b.SetTessPar(&tess_, m, 3, nullptr); }},
+        {"cookie cutter", kPreviewEffect, 81,
+         DirectFirst<MiscCookiCut, CookiCutPar, &MiscCookiCut::SetCookiCutPar>, true,
+         [this](VMKimabox& b, int16_t m) { b.SetCookiCutPar(&cookie_, m, 3); }},
+        {"combination", kPreviewEffect, 92,
+         DirectFirst<MiscCombIma, CombImaPar, &MiscCombIma::SetCombImaPar>, true,
+         [this](VMKimabox& b, int16_t m) { b.SetCombImaPar(&comb_, m, 3); }},
+        {"fractal", kPreviewEffect, 100, DirectFract, true,
+         [this](VMKimabox& b, int16_t m) { b.SetFractPar(&fract_, m, 3, nullptr); }},
+        {"border", kPreviewEffect, 106, DirectFirst<MiscBord, BordPar, &MiscBord::SetBordPar>, true,
+         [this](VMKimabox& b, int16_t m) { b.SetBordPar(&bord_, m, 3, nullptr); }},
+        {"shape 109", kPreviewEffect, 109, DirectAfter<MiscShape, ShapePar, &MiscShape::SetShapePar>, true,
+         [this](VMKimabox& b, int16_t m) { b.SetShapePar(&shape_, m, 3, 109); }},
+        {"shape 110", kPreviewEffect, 110, DirectAfter<MiscShape, ShapePar, &MiscShape::SetShapePar>, true,
+         [this](VMKimabox& b, int16_t m) { b.SetShapePar(&shape_, m, 3, 110); }},
+    };
+  }
+  // The row's own engine behind the spy.
+  void Spy(const Row& row) {
+    vmkviews::RegisterPreviewEngines();
+    gInner = vmkviews::FindPreviewEngine(row.routine, row.code);
+    ASSERT_NE(gInner, nullptr) << row.name;
+    gCalls = 0;
+    vmkviews::RegisterPreviewEngine(row.routine, row.code, vmktest::Spy);
+  }
+
+  YoxelPar yoxel_;
+  GridPar grid_;
+  RepPar rep_;
+  PlaidPar plaid_;
+  TessPar tess_;
+  CookiCutPar cookie_;
+  CombImaPar comb_;
+  FractPar fract_;
+  BordPar bord_;
+  ShapePar shape_;
+};
+
+TEST_F(EffectPreviews, EachEqualsItsEngineCalledDirectly) {
+  for (const Row& row : Rows()) {
+    SCOPED_TRACE(row.name);
+    Spy(row);
+    row.set(box_, 1);
+    EXPECT_EQ(gCalls, 1);
+    const std::vector<uint8_t> table = Shown();
+    if (row.renders) {
+      EXPECT_EQ(gAnswer, 0);
+    }
+    vmkviews::RegisterPreviewEngine(row.routine, row.code, row.direct);
+    row.set(box_, 1);
+    EXPECT_EQ(table, Shown());
+  }
+  // With its flag set the grid first loads the picture, then warps it.
+  grid_.head.w[kGpTool - 1] = 1;
+  Spy(Rows()[1]);
+  box_.SetGridPar(&grid_, 1, 3);
+  EXPECT_EQ(gCalls, 2);
+}
+
+TEST_F(EffectPreviews, ModeTwoLaysOutAndModeMinusOneOnlyCopies) {
+  for (const Row& row : Rows()) {
+    if (row.routine != vmkviews::kPreviewEffect) continue;
+    SCOPED_TRACE(row.name);
+    Spy(row);
+    row.set(box_, 1);
+    const std::vector<uint8_t> shown = Shown();
+    const ImaboxState laidOut = box_.state();
+    gCalls = 0;
+    row.set(box_, -1);
+    EXPECT_EQ(gCalls, 0);
+    EXPECT_EQ(Shown(), shown);
+    EXPECT_EQ(box_.state().effWidth, laidOut.effWidth);
+    // The whole 40 x 30 picture in the 200 x 200 view, nothing rendered.
+    row.set(box_, 2);
+    EXPECT_EQ(gCalls, 0);
+    EXPECT_EQ(Shown(), shown);
+    EXPECT_EQ(box_.state().effWidth, 200);
+    EXPECT_EQ(box_.state().effHeight, 150);
+    EXPECT_EQ(box_.state().originY, 25);
+    EXPECT_EQ(box_.displayedHeight(), 150);
+  }
+  // The resize renders even for mode -1.
+  Spy(Rows()[0]);
+  box_.SetYoxelPar(&yoxel_, -1, 3);
+  EXPECT_EQ(gCalls, 1);
+  // Mode -1 kept the record: the getters hand it back.
+  Init_ShapePar(&shape_, kW, kH, 1);
+  box_.SetShapePar(&shape_, -1, 3, 109);
+  ShapePar back;
+  box_.GetShapePar(&back);
+  EXPECT_EQ(back.kind, 1);
+}
+
+TEST_F(EffectPreviews, AFailingEngineLeavesTheViewAndCode43ShowsBlankPlanes) {
+  for (const Row& row : Rows()) {
+    SCOPED_TRACE(row.name);
+    vmkviews::RegisterPreviewEngines();
+    row.set(box_, 1);
+    const std::vector<uint8_t> before = Shown();
+    const ImaboxState state = box_.state();
+    box_.SetPanBufCoord(0, 0, 50000, 100000);  // another layout, if it were made
+    vmkviews::RegisterPreviewEngine(row.routine, row.code, Failing);
+    row.set(box_, 1);
+    EXPECT_EQ(Shown(), before);
+    EXPECT_EQ(box_.state().effWidth, state.effWidth);
+    EXPECT_EQ(box_.state().originX, state.originX);
+    box_.SetPanBufCoord(10000, 0, 90000, 100000);
+  }
+  vmkviews::RegisterPreviewEngines();
+  ASSERT_EQ(vmkviews::FindPreviewEngine(vmkviews::kPreviewEffect, 43), nullptr);
+  box_.SetPanBufCoord(0, 0, 100000, 100000);
+  box_.PrepEffBuf(1, 255, 3, 43);
+  EXPECT_EQ(box_.state().effWidth, 200);
+  EXPECT_EQ(box_.state().effHeight, 200 * 29 / 39);
+  EXPECT_EQ(Display(100, 100) & 0xFFFFFF00u, 0u);
 }
 
 // The whole picture in a view of another shape than the box fixture's
