@@ -428,6 +428,63 @@ int32_t X_Mat_Lnbuf(int32_t width, int32_t height, uint32_t* plane, int32_t left
                     });
 }
 
+namespace {
+
+// One row of the 3 x 3 median from the three window rows, through the
+// sorted columns in `scratch` (three rows of n + 2 bytes).
+using MedianRow = void (*)(uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t* scratch);
+
+void MedianRowPlain(uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t* scratch) {
+  const int32_t len = n + 2;
+  uint8_t* lo = scratch;
+  uint8_t* mid = scratch + len;
+  uint8_t* hi = scratch + 2 * len;
+  int32_t c = 0;
+  for (; c + 16 <= len; c += 16) SortColumns<Bytes16>(rows, c, lo, mid, hi);
+  for (; c < len; ++c) SortColumns<uint8_t>(rows, c, lo, mid, hi);
+  int32_t x = 0;
+  for (; x + 16 <= n; x += 16) MedianOfColumns<Bytes16>(lo, mid, hi, x, out);
+  for (; x < n; ++x) MedianOfColumns<uint8_t>(lo, mid, hi, x, out);
+}
+
+#if VMK_SIMD_X86
+// The same min / max steps on thirty-two columns at a time.
+VMK_TARGET_AVX2 inline __m256i Ld32(const uint8_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+VMK_TARGET_AVX2 inline void St32(uint8_t* p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+VMK_TARGET_AVX2 void MedianRowAvx2(uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t* scratch) {
+  const int32_t len = n + 2;
+  uint8_t* lo = scratch;
+  uint8_t* mid = scratch + len;
+  uint8_t* hi = scratch + 2 * len;
+  int32_t c = 0;
+  for (; c + 32 <= len; c += 32) {
+    const __m256i a = Ld32(rows[0] + c), b = Ld32(rows[1] + c), d = Ld32(rows[2] + c);
+    const __m256i mn = _mm256_min_epu8(a, b), mx = _mm256_max_epu8(a, b);
+    St32(lo + c, _mm256_min_epu8(mn, d));
+    St32(hi + c, _mm256_max_epu8(mx, d));
+    St32(mid + c, _mm256_max_epu8(mn, _mm256_min_epu8(mx, d)));
+  }
+  for (; c < len; ++c) SortColumns<uint8_t>(rows, c, lo, mid, hi);
+  int32_t x = 0;
+  for (; x + 32 <= n; x += 32) {
+    const __m256i l = _mm256_max_epu8(_mm256_max_epu8(Ld32(lo + x), Ld32(lo + x + 1)), Ld32(lo + x + 2));
+    const __m256i h = _mm256_min_epu8(_mm256_min_epu8(Ld32(hi + x), Ld32(hi + x + 1)), Ld32(hi + x + 2));
+    const __m256i m0 = _mm256_min_epu8(Ld32(mid + x), Ld32(mid + x + 1));
+    const __m256i m1 = _mm256_max_epu8(Ld32(mid + x), Ld32(mid + x + 1));
+    const __m256i m = _mm256_max_epu8(m0, _mm256_min_epu8(m1, Ld32(mid + x + 2)));
+    St32(out + x, _mm256_max_epu8(_mm256_min_epu8(l, m), _mm256_min_epu8(_mm256_max_epu8(l, m), h)));
+  }
+  for (; x < n; ++x) MedianOfColumns<uint8_t>(lo, mid, hi, x, out);
+}
+#endif
+
+}  // namespace
+
 int32_t X_median_buf(int32_t width, int32_t height, uint8_t* plane, int32_t left, int32_t top,
                      int32_t right, int32_t bottom, int16_t /*unused*/) {
   // With every window column sorted (lo <= mid <= hi), the median of the
@@ -435,18 +492,14 @@ int32_t X_median_buf(int32_t width, int32_t height, uint8_t* plane, int32_t left
   // hi. Sorting the columns once per row lets neighbouring windows share
   // them, and the min / max form has no branches, so sixteen columns go at
   // once (2048 x 1536: 137 ms with the exchange network per sample, about
-  // 0.7 ms this way).
+  // 0.7 ms this way), thirty-two with AVX2.
+#if VMK_SIMD_X86
+  const MedianRow row = plat::PickKernel<MedianRow>(MedianRowPlain, MedianRowAvx2);
+#else
+  const MedianRow row = MedianRowPlain;
+#endif
   return WindowWalk(width, height, plane, left, top, right, bottom, 3,
-                    [](uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t* scratch) {
-                      const int32_t len = n + 2;
-                      uint8_t* lo = scratch;
-                      uint8_t* mid = scratch + len;
-                      uint8_t* hi = scratch + 2 * len;
-                      int32_t c = 0;
-                      for (; c + 16 <= len; c += 16) SortColumns<Bytes16>(rows, c, lo, mid, hi);
-                      for (; c < len; ++c) SortColumns<uint8_t>(rows, c, lo, mid, hi);
-                      int32_t x = 0;
-                      for (; x + 16 <= n; x += 16) MedianOfColumns<Bytes16>(lo, mid, hi, x, out);
-                      for (; x < n; ++x) MedianOfColumns<uint8_t>(lo, mid, hi, x, out);
+                    [row](uint8_t* out, uint8_t* const* rows, int32_t n, uint8_t* scratch) {
+                      row(out, rows, n, scratch);
                     });
 }

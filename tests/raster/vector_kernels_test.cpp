@@ -229,3 +229,27 @@ TEST_F(VectorKernels, MaskFreeConvolutionAgainstWrittenOutSumsOnEveryPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// The 3 x 3 median on every path against the exchange network of nine,
+// whole planes and an inner rectangle.
+TEST_F(VectorKernels, MedianAgainstTheNineSampleNetworkOnEveryPath) {
+  for (Size s : kSizes) {
+    const std::vector<uint8_t> orig = Noise(s, static_cast<uint32_t>(s.w * 13 + s.h));
+    for (const std::array<int32_t, 4> r : {std::array<int32_t, 4>{0, 0, s.w - 1, s.h - 1},
+                                           std::array<int32_t, 4>{3, 1, s.w - 2, s.h - 3}}) {
+      std::vector<uint8_t> want = orig;
+      for (int32_t y = std::max(r[1], 1); y <= std::min(r[3], s.h - 2); ++y)
+        for (int32_t x = std::max(r[0], 1); x <= std::min(r[2], s.w - 2); ++x)
+          Calc_median(&want[static_cast<size_t>(y) * s.w + x], &orig[static_cast<size_t>(y) * s.w + x], s.w, 0);
+      OnEveryPath([&](int level, int threads) {
+        std::vector<uint8_t> p = orig;
+        (void)X_median_buf(s.w, s.h, p.data(), r[0], r[1], r[2], r[3], 0);
+        ASSERT_EQ(p, want) << s.w << "x" << s.h << " level " << level << " at " << threads;
+      });
+    }
+  }
+}
+
+}  // namespace
