@@ -65,11 +65,11 @@ void Flood(Init init, Run run) {
         init(rec.get());
         Flood(rec.get(), v, band, kBands);
       }
-      for (int16_t planes : {int16_t{1}, int16_t{3}}) {
-        Planes p;
-        const int32_t rc = run(*rec, planes, p);
-        ASSERT_TRUE(rc == 0 || rc == -1) << rc;
-      }
+      // One plane and three by turns.
+      const auto planes = static_cast<int16_t>(band % 2 == 0 ? 1 : 3);
+      Planes p;
+      const int32_t rc = run(*rec, planes, p);
+      ASSERT_TRUE(rc == 0 || rc == -1) << rc;
     }
   }
 }

@@ -150,6 +150,9 @@ struct Row {
   // Some steps have no region clamp of their own; they get the whole
   // plane and the one pixel only.
   bool regionsInsideOnly = false;
+  // Called once the row's sweep ends, however it ends, while the test's session still
+  // lives: a row may keep state across its calls and free it here.
+  std::function<void()> done = nullptr;
 };
 
 inline std::string Describe(const Row& row, const Call& c) {
@@ -174,6 +177,12 @@ inline void RunOne(const Row& row, Call c) {
 // Every shape, region and mask; on each, every blend at the usual value
 // and every parameter value at mode 0, full opacity.
 inline void Sweep(const Row& row) {
+  struct Done {
+    const Row& row;
+    ~Done() {
+      if (row.done) row.done();
+    }
+  } done{row};
   for (const Shape s : Shapes()) {
     Planes planes(s);
     for (const Region& region : Regions(s)) {
