@@ -60,7 +60,7 @@ OSStatus CMixWindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event
 const tb::EventHandlerProc& GetCMixWindowEventHandlerUPP() { return Trampolines::WindowEventHandlerUPP(); }
 
 VMKcmixUI::VMKcmixUI() : ColCorDialog(kDesc, &flag_restor) {
-  gVMKcmix = this;
+  Trampolines::Claim(this);
   refresh_flag = 0;
   flag_befaft = 1;
   KeepFlagsIn(&refresh_flag, &flag_befaft);
@@ -75,9 +75,7 @@ VMKcmixUI::VMKcmixUI() : ColCorDialog(kDesc, &flag_restor) {
   }
 }
 
-VMKcmixUI::~VMKcmixUI() {
-  if (gVMKcmix == this) gVMKcmix = nullptr;
-}
+VMKcmixUI::~VMKcmixUI() { Trampolines::Release(this); }
 
 int16_t VMKcmixUI::UndoRequest() { return flag_restor; }
 int16_t VMKcmixUI::RefreshFlag() { return refresh_flag; }

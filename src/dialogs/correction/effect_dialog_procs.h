@@ -5,12 +5,22 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 #include "dialogs/correction/effect_dialog.h"
 
 template <auto& Global>
 struct EffectDialogTrampolines {
+  // The pointer follows the newest dialog; one closing clears it only when
+  // it is that dialog, so an older one going away leaves the newer reachable.
+  using Dialog = std::remove_pointer_t<std::remove_reference_t<decltype(Global)>>;
+
+  static void Claim(Dialog* dialog) { Global = dialog; }
+  static void Release(const Dialog* dialog) {
+    if (Global == dialog) Global = nullptr;
+  }
+
   static void LoopHandler(plat::tb::EventLoopTimerRef timer, void* window) {
     if (Global != nullptr) Global->Loop(timer, window);
   }

@@ -72,14 +72,12 @@ OSStatus KevrWindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event
 const tb::EventHandlerProc& GetKevrWindowEventHandlerUPP() { return Trampolines::WindowEventHandlerUPP(); }
 
 VMKkevrUI::VMKkevrUI() : ColCorDialog(kDesc, &flag_restor) {
-  gVMKkevr = this;
+  Trampolines::Claim(this);
   flag_restor = 0;
   ShowGroupRows();
 }
 
-VMKkevrUI::~VMKkevrUI() {
-  if (gVMKkevr == this) gVMKkevr = nullptr;
-}
+VMKkevrUI::~VMKkevrUI() { Trampolines::Release(this); }
 
 int16_t VMKkevrUI::UndoRequest() { return flag_restor; }
 

@@ -37,15 +37,13 @@ OSStatus DNoiWindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event
 const tb::EventHandlerProc& GetDNoiWindowEventHandlerUPP() { return Trampolines::WindowEventHandlerUPP(); }
 
 VMKdnoiUI::VMKdnoiUI() : ColCorDialog(kDesc, &flag_restor) {
-  gVMKdnoi = this;
+  Trampolines::Claim(this);
   rows_ = {{FourCC("Smut"), 25, 16, 0, 100, kCCNoise},
            {FourCC("Samt"), 26, 18, 0, 100, kCCNoise + 1},
            {FourCC("Site"), 35, 34, 1, 5, kCCNoise + 2}};
 }
 
-VMKdnoiUI::~VMKdnoiUI() {
-  if (gVMKdnoi == this) gVMKdnoi = nullptr;
-}
+VMKdnoiUI::~VMKdnoiUI() { Trampolines::Release(this); }
 
 int16_t VMKdnoiUI::UndoRequest() { return flag_restor; }
 

@@ -41,7 +41,7 @@ OSStatus GlimWindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event
 const tb::EventHandlerProc& GetGlimWindowEventHandlerUPP() { return Trampolines::WindowEventHandlerUPP(); }
 
 VMKglimUI::VMKglimUI() : ColCorDialog(kDesc, &flag_restor) {
-  gVMKglim = this;
+  Trampolines::Claim(this);
   flag_restor = 0;
   // The 'Sdet' value sits before the 'Sgra' value in the record; the fields
   // are read gradient first.
@@ -52,9 +52,7 @@ VMKglimUI::VMKglimUI() : ColCorDialog(kDesc, &flag_restor) {
            {FourCC("Sdet"), 43, 42, 0, 100, kCCSmoothing + 3}};
 }
 
-VMKglimUI::~VMKglimUI() {
-  if (gVMKglim == this) gVMKglim = nullptr;
-}
+VMKglimUI::~VMKglimUI() { Trampolines::Release(this); }
 
 int16_t VMKglimUI::UndoRequest() { return flag_restor; }
 

@@ -1,5 +1,7 @@
 #include "dialogs/correction/noise_dialog.h"
 
+#include <memory>
+
 #include "dialogs/correction/dialog_fixture.h"
 #include "platform/toolbox/api/ui_services.h"
 
@@ -272,6 +274,21 @@ TEST_F(ColCorDialogTest, WithoutItsWindowTheDialogInstallsNothing) {
     EXPECT_EQ(dlg.loopTimer, nullptr);
   }
   EXPECT_EQ(gVMKdnoi, nullptr);
+}
+
+// The handlers reach the newest dialog; an older one closing leaves it
+// reachable, and with none open the window handler declines every event.
+TEST_F(ColCorDialogTest, HandlersFollowTheNewestDialogAndDeclineWithoutOne) {
+  auto older = std::make_unique<VMKdnoiUI>();
+  {
+    VMKdnoiUI newer;
+    older.reset();
+    EXPECT_EQ(gVMKdnoi, &newer);
+  }
+  EXPECT_EQ(gVMKdnoi, nullptr);
+  EXPECT_EQ(GetDNoiWindowEventHandlerUPP()(nullptr, nullptr, nullptr), tb::eventNotHandledErr);
+  EXPECT_EQ(&GetDNoiWindowEventHandlerUPP(), &GetDNoiWindowEventHandlerUPP());
+  DNoiLoopHandler(nullptr, nullptr);
 }
 
 }  // namespace
