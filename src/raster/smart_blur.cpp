@@ -23,6 +23,7 @@
 #include "platform/memory/block.h"
 #include "platform/memory/memory.h"
 #include "platform/parallel/cancel.h"
+#include "platform/parallel/parallel.h"
 #include "platform/types/plane_view.h"
 #include "raster/blend_filters.h"
 #include "raster/blend_rows.h"
@@ -34,6 +35,9 @@ namespace {
 
 constexpr int32_t kColourEntries = 1024;
 constexpr int32_t kRampEntries = 768;
+// Rows per band of the pixel pass, raised to the depth of the scans (half
+// the radius) when that is more.
+constexpr int32_t kBand = 16;
 
 template <typename T>
 T* NewArray(int64_t count) {
@@ -267,12 +271,16 @@ void PassLongWide(const TSmartBlurData* d, int32_t width, int32_t height,
   const int32_t half = d->radius >> 1;
   const int32_t* table = d->colourTable;
   const int32_t unit = weighted ? 256 : 1;
-  const int64_t count = static_cast<int64_t>(width) * height;
-  for (int64_t i = 0; i < count; ++i) {
-    if ((i & 0xFFFFF) == 0 && plat::Cancelled()) return;  // see Pass
-    for (int k = 0; k < C; ++k) slots[i * S + k] = src[i * 4 + k] * unit;
-    slots[i * S + C] = unit;
-  }
+  const int32_t rows = std::max(kBand, half);
+  plat::ParallelFor(0, height, rows, [=](int32_t y0, int32_t y1) {
+    const int64_t end = static_cast<int64_t>(y1) * width;
+    for (int64_t i = static_cast<int64_t>(y0) * width; i < end; ++i) {
+      if ((i & 0xFFFFF) == 0 && plat::Cancelled()) return;  // see Pass
+      for (int k = 0; k < C; ++k) slots[i * S + k] = src[i * 4 + k] * unit;
+      slots[i * S + C] = unit;
+    }
+  });
+  if (plat::Cancelled()) return;
   // Similar: every channel difference at most t - 1 (t above 256 passes all).
   const bool none = t <= 0;
   const __m128i limit = _mm_set1_epi8(static_cast<char>(t > 256 ? 255 : (none ? 0 : t - 1)));
@@ -280,52 +288,77 @@ void PassLongWide(const TSmartBlurData* d, int32_t width, int32_t height,
   const __m128i channels = _mm_cvtsi32_si128(C == 3 ? 0x00FFFFFF : -1);
   const __m128i keep3 = _mm_set_epi32(0, -1, -1, -1);
   const __m128i one3 = _mm_set_epi32(1, 0, 0, 0);
-  auto pixel = [&](int64_t i) {
+  auto pixel = [=](int64_t i) {
     int32_t v;
     std::memcpy(&v, src + i * 4, 4);
     return _mm_and_si128(_mm_cvtsi32_si128(v), channels);
   };
   // 32-bit lanes of the four bytes; with three channels lane 3 becomes 1,
   // so that a multiply by the weight also yields the weight.
-  auto lanes = [&](__m128i v) {
+  auto lanes = [=](__m128i v) {
     const __m128i w = _mm_unpacklo_epi16(_mm_unpacklo_epi8(v, zero), zero);
     return C == 3 ? _mm_or_si128(_mm_and_si128(w, keep3), one3) : w;
   };
-  for (int32_t y = 0; y < height; ++y) {
-    if (plat::Cancelled()) return;  // see Pass
-    for (int32_t x = 0; x < width; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const __m128i p = pixel(i);
-      const __m128i c32 = lanes(p);
-      int32_t* ps = slots + i * S;
-      __m128i sum = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ps));
-      int32_t sumW = C == 4 ? ps[4] : 0;
-      auto visit = [&](int32_t qx, int32_t qy) {
-        const int64_t j = static_cast<int64_t>(qy) * width + qx;
-        const __m128i q = pixel(j);
-        const __m128i ad = _mm_or_si128(_mm_subs_epu8(p, q), _mm_subs_epu8(q, p));
-        if (_mm_cvtsi128_si32(_mm_subs_epu8(ad, limit)) != 0) return false;
-        const int32_t w = weighted ? table[_mm_cvtsi128_si32(_mm_sad_epu8(ad, zero))] : 1;
-        const __m128i wv = _mm_set1_epi32(w);
-        sum = _mm_add_epi32(sum, _mm_madd_epi16(lanes(q), wv));
-        int32_t* qs = slots + j * S;
-        __m128i* qv = reinterpret_cast<__m128i*>(qs);
-        _mm_storeu_si128(qv, _mm_add_epi32(_mm_loadu_si128(qv), _mm_madd_epi16(c32, wv)));
-        if constexpr (C == 4) {
-          sumW += w;
-          qs[4] += w;
-        }
-        return true;
-      };
-      if (!none) Scan(x, y, width, height, half, visit);
-      int32_t out[4];
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), sum);
-      const int32_t weight = C == 3 ? out[3] : sumW;
+  // A pixel's slot gains only from itself and from pixels that come before
+  // it (its row to the left, the rows above within half), and every gain is
+  // an integer add, so the order of the scans does not change any sum. Bands
+  // of kBand rows each reach at most half (11) rows into the band below: the
+  // even bands run at once, then the odd ones, then every pixel divides its
+  // finished slot.
+  auto band = [=](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      if (plat::Cancelled()) return;  // see Pass
+      for (int32_t x = 0; x < width; ++x) {
+        const int64_t i = static_cast<int64_t>(y) * width + x;
+        const __m128i p = pixel(i);
+        const __m128i c32 = lanes(p);
+        __m128i sum = _mm_setzero_si128();
+        int32_t sumW = 0;
+        auto visit = [&](int32_t qx, int32_t qy) {
+          const int64_t j = static_cast<int64_t>(qy) * width + qx;
+          const __m128i q = pixel(j);
+          const __m128i ad = _mm_or_si128(_mm_subs_epu8(p, q), _mm_subs_epu8(q, p));
+          if (_mm_cvtsi128_si32(_mm_subs_epu8(ad, limit)) != 0) return false;
+          const int32_t w = weighted ? table[_mm_cvtsi128_si32(_mm_sad_epu8(ad, zero))] : 1;
+          const __m128i wv = _mm_set1_epi32(w);
+          sum = _mm_add_epi32(sum, _mm_madd_epi16(lanes(q), wv));
+          int32_t* qs = slots + j * S;
+          __m128i* qv = reinterpret_cast<__m128i*>(qs);
+          _mm_storeu_si128(qv, _mm_add_epi32(_mm_loadu_si128(qv), _mm_madd_epi16(c32, wv)));
+          if constexpr (C == 4) {
+            sumW += w;
+            qs[4] += w;
+          }
+          return true;
+        };
+        if (none) continue;
+        Scan(x, y, width, height, half, visit);
+        int32_t* ps = slots + i * S;
+        __m128i* pv = reinterpret_cast<__m128i*>(ps);
+        _mm_storeu_si128(pv, _mm_add_epi32(_mm_loadu_si128(pv), sum));
+        if constexpr (C == 4) ps[4] += sumW;
+      }
+    }
+  };
+  const int32_t bands = plat::BandCount(0, height, rows);
+  for (int32_t parity = 0; parity < 2; ++parity) {
+    plat::ParallelFor(0, (bands + 1 - parity) / 2, 1, [=](int32_t first, int32_t last) {
+      for (int32_t b = first; b < last; ++b) {
+        const int32_t y0 = (2 * b + parity) * rows;
+        band(y0, std::min(y0 + rows, height));
+      }
+    });
+  }
+  plat::ParallelFor(0, height, rows, [=](int32_t y0, int32_t y1) {
+    for (int64_t i = static_cast<int64_t>(y0) * width; i < static_cast<int64_t>(y1) * width;
+         ++i) {
+      const int32_t* ps = slots + i * S;
+      const int32_t weight = ps[C];
       unsigned char* o = dst + i * 4;
-      for (int k = 0; k < C; ++k) o[k] = static_cast<unsigned char>(out[k] / weight);
+      for (int k = 0; k < C; ++k) o[k] = static_cast<unsigned char>(ps[k] / weight);
       if constexpr (C == 3) o[3] = 0;
     }
-  }
+  });
 }
 #endif
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/memory/memory.h"
+#include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
 #include "support/pixels.h"
 #include "support/row_held.h"
@@ -145,6 +146,25 @@ TEST(SmartBlur, MatchesTheStraightforwardPass) {
                 << w << "x" << h << " r" << radius << " m" << mode << " cw" << weighting
                 << " t" << t;
           }
+  }
+}
+
+TEST(SmartBlur, AnyThreadCountMatchesTheStraightforwardPass) {
+  // The pass runs its rows in bands, even bands first: a single pixel, a
+  // row shorter than a band, a wide strip and a tall column of many bands.
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{17, 3}, std::pair{2049, 5}, std::pair{5, 2049},
+                      std::pair{23, 70}}) {
+    const auto tex = Texture(w, h, static_cast<uint32_t>(5 + h));
+    for (int16_t radius : {5, 22})
+      for (int16_t mode : {0, 1}) {
+        const auto want = ReferenceBlur(mode == 0 ? 4 : 3, w, h, tex, radius, 30, true);
+        for (int threads : {1, 3, 8}) {
+          plat::SetThreadCount(threads);
+          EXPECT_EQ(Blur(mode, w, h, tex, radius, 30, 32), want)
+              << w << "x" << h << " r" << radius << " m" << mode << " threads " << threads;
+        }
+        plat::SetThreadCount(0);
+      }
   }
 }
 
