@@ -60,6 +60,8 @@ TEST(CombImaSizes, EntryOpacityTileSizeAndCorners) {
   const int32_t percent[] = {100, 90, 50, 10, 0};
   const int16_t expected[] = {255, 229, 127, 26, 0};
   for (int32_t k = 0; k < 5; ++k) EXPECT_EQ(vmkpat::EntryOpacity(percent[k]), expected[k]);
+  EXPECT_EQ(vmkpat::EntryOpacity(2147483647), 32767);
+  EXPECT_EQ(vmkpat::EntryOpacity(-2147483647 - 1), -32768);
 
   int32_t tw = 0, th = 0;
   ASSERT_TRUE(vmkpat::EntryTileSize(401, 80, 4, 4, false, &tw, &th));

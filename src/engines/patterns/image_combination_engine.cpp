@@ -15,8 +15,9 @@
 namespace vmkpat {
 
 int16_t EntryOpacity(int32_t percent) {
-  // One rounding of the double product plus 0.5, as the stored scripts were rendered.
-  return static_cast<int16_t>(static_cast<int32_t>(percent * 2.55 + 0.5));
+  // One rounding of the double product plus 0.5, as the stored scripts were rendered; held to
+  // the 16-bit range first, as an absurd percentage would leave any integer's.
+  return static_cast<int16_t>(std::clamp(percent * 2.55 + 0.5, -32768.0, 32767.0));
 }
 
 bool EntryTileSize(int32_t rw, int32_t rh, int32_t across, int32_t down, bool distorted,
