@@ -367,3 +367,19 @@ TEST_F(PainterStrokes, KeptPictureAndTheRow) {
   RegisterPatternRecords();
   EXPECT_EQ(FindEngineRow(82), &RunStrokRow);
 }
+
+TEST_F(PainterStrokes, EveryWordOfASetAtTheEndsOfItsRangeDrawsWithoutOverflow) {
+  UseBrush(0);
+  r_.sets[0].w[kStrDensity] = 100;
+  for (int32_t v : {2147483647, -2147483647 - 1, -1}) {
+    for (int32_t k = 1; k < kStrokSetWords; ++k) {
+      StrokPar odd = r_;
+      odd.sets[0].w[k] = v;
+      Seed(7);
+      Canvas c(12, 9);
+      // A brush size beyond any memory is refused; nothing else may fail.
+      const int32_t result = c.Fill(odd);
+      EXPECT_TRUE(result == 0 || result == -1) << "word " << k << " at " << v;
+    }
+  }
+}

@@ -363,7 +363,8 @@ void StrokeRender::LayStroke(const int32_t* set, const LutVign& ramp, const uint
   }
   int32_t o = set[kStrOpacity];
   if (set[kStrOpacityJitter] != 0)
-    o = std::clamp(o + Draw16() % 100 % set[kStrOpacityJitter], 0, 100);
+    o = static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{o} + Draw16() % 100 % set[kStrOpacityJitter], 0, 100));
 
   const int32_t m = Count(set[kStrSizeCount]), n = Count(set[kStrAngleCount]);
   const int32_t sizeDraw = sizeMode_ == 3 ? plat::Random() : 0;
@@ -373,7 +374,9 @@ void StrokeRender::LayStroke(const int32_t* set, const LutVign& ramp, const uint
       vmkpat::StrokeVariantIndex(rotationMode_, n, brightness, h0, s0, l0, angleDraw);
   // A fixed colour may lie outside a byte: the curve is read at its nearest entry.
   auto tone = [curve](int32_t c) { return int16_t{curve[std::clamp(c, 0, 255)]}; };
-  Effects::PlaceBuf(Low16(set[kStrStrokeMode] - 1), PercentToByte(o), Work(0), Work(1), Work(2),
+  // The mode less one in its low 16 bits, wrapping as it always has, without overflowing.
+  const auto placeMode = static_cast<int16_t>(static_cast<uint16_t>(set[kStrStrokeMode]) - 1u);
+  Effects::PlaceBuf(placeMode, PercentToByte(o), Work(0), Work(1), Work(2),
                     sel, height_, width_, variants_[si][ai].get(), bh_, bw_, x - bw_ / 2,
                     y - bh_ / 2, tone(colour_[0]), tone(colour_[1]), tone(colour_[2]));
 }
