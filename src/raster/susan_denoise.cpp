@@ -12,6 +12,7 @@
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
 #include "platform/parallel/cancel.h"
+#include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "raster/blend_rows.h"
 #include "raster/channel_frame.h"
@@ -25,9 +26,14 @@ namespace {
 
 constexpr int32_t kTableBytes = 516;
 constexpr int32_t kTableCentre = 258;
+// Rows per band of the smoothing passes: each output row reads only the
+// enlarged copy, so the rows run on the shared threads.
+constexpr int32_t kBandRows = 16;
 
 #if defined(__x86_64__)
-bool HasWideGather() { return plat::SimdAtLeast(plat::SimdLevel::kAvx2); }
+bool HasWideGather() {
+  return plat::SimdAtLeast(plat::SimdLevel::kAvx2);
+}
 
 __attribute__((target("avx2"))) inline __m256i Widen8(const unsigned char* p) {
   return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
@@ -50,8 +56,8 @@ __attribute__((target("avx2"))) int32_t SmoothRowWide(const unsigned char* e, in
   int32_t x = 0;
   for (; x + 8 <= width; x += 8) {
     const __m256i c = Widen8(mid + x + 1);
-    const unsigned char* rows[8] = {up + x,  up + x + 1,   up + x + 2,   mid + x,
-                                    mid + x + 2, down + x, down + x + 1, down + x + 2};
+    const unsigned char* rows[8] = {up + x,      up + x + 1, up + x + 2,   mid + x,
+                                    mid + x + 2, down + x,   down + x + 1, down + x + 2};
     __m256i n = _mm256_setzero_si256();
     __m256i sum = _mm256_setzero_si256();
     for (const unsigned char* r : rows) {
@@ -61,8 +67,9 @@ __attribute__((target("avx2"))) int32_t SmoothRowWide(const unsigned char* e, in
       sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(v, w));
     }
     const __m256i none = _mm256_cmpeq_epi32(n, _mm256_setzero_si256());
-    const __m256 q = _mm256_div_ps(_mm256_cvtepi32_ps(sum),
-                                   _mm256_cvtepi32_ps(_mm256_or_si256(n, _mm256_srli_epi32(none, 31))));
+    const __m256 q =
+        _mm256_div_ps(_mm256_cvtepi32_ps(sum),
+                      _mm256_cvtepi32_ps(_mm256_or_si256(n, _mm256_srli_epi32(none, 31))));
     __m256i r = _mm256_andnot_si256(none, _mm256_cvttps_epi32(q));
     const __m128i r16 = _mm_packus_epi32(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(r16, r16));
@@ -81,32 +88,34 @@ __attribute__((target("avx2"))) int32_t SmoothRowWide(const unsigned char* e, in
 void SmoothThreeByThreeAnyTable(const unsigned char* e, int32_t width, int32_t height,
                                 const unsigned char* table, unsigned char* out) {
   const int32_t ew = width + 2;
-  for (int32_t y = 0; y < height; ++y) {
-    // Stopped work leaves the rest; the channel frame then writes nothing.
-    if (plat::Cancelled()) return;
-    for (int32_t x = 0; x < width; ++x) {
-      const unsigned char* centre = e + static_cast<int64_t>(y + 1) * ew + (x + 1);
-      const int32_t c = *centre;
-      int32_t area = 0;
-      float total = 0.0f;
-      for (int32_t i = -1; i <= 1; ++i) {
-        for (int32_t j = -1; j <= 1; ++j) {
-          const int32_t v = centre[i * ew + j];
-          area += table[c - v];
-          total += static_cast<float>(v * table[c - v]);
+  plat::ParallelFor(0, height, kBandRows, [=](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      // Stopped work leaves the rest; the channel frame then writes nothing.
+      if (plat::Cancelled()) return;
+      for (int32_t x = 0; x < width; ++x) {
+        const unsigned char* centre = e + static_cast<int64_t>(y + 1) * ew + (x + 1);
+        const int32_t c = *centre;
+        int32_t area = 0;
+        float total = 0.0f;
+        for (int32_t i = -1; i <= 1; ++i) {
+          for (int32_t j = -1; j <= 1; ++j) {
+            const int32_t v = centre[i * ew + j];
+            area += table[c - v];
+            total += static_cast<float>(v * table[c - v]);
+          }
         }
+        const int32_t n = area - 100;
+        int32_t r;
+        if (n != 0) {
+          const float q = (total - 100.0f * static_cast<float>(c)) / static_cast<float>(n);
+          r = q >= 255.0f ? 255 : (q <= 0.0f ? 0 : static_cast<int32_t>(q));
+        } else {
+          r = median(e, y + 1, x + 1, ew);
+        }
+        out[static_cast<int64_t>(y) * width + x] = static_cast<unsigned char>(r);
       }
-      const int32_t n = area - 100;
-      int32_t r;
-      if (n != 0) {
-        const float q = (total - 100.0f * static_cast<float>(c)) / static_cast<float>(n);
-        r = q >= 255.0f ? 255 : (q <= 0.0f ? 0 : static_cast<int32_t>(q));
-      } else {
-        r = median(e, y + 1, x + 1, ew);
-      }
-      out[static_cast<int64_t>(y) * width + x] = static_cast<unsigned char>(r);
     }
-  }
+  });
 }
 
 // The 3 x 3 pass over the enlarged plane (border 1), written into `out`.
@@ -126,36 +135,39 @@ void SmoothThreeByThree(const unsigned char* e, int32_t width, int32_t height,
 #if defined(__x86_64__)
   int32_t wide[513];
   for (int32_t k = -256; k <= 256; ++k) wide[k + 256] = table[k];
+  const int32_t* weights = wide + 256;
 #endif
-  for (int32_t y = 0; y < height; ++y) {
-    // Stopped work leaves the rest; the channel frame then writes nothing.
-    if (plat::Cancelled()) return;
-    const unsigned char* up = e + static_cast<int64_t>(y) * ew;
-    const unsigned char* mid = up + ew;
-    const unsigned char* down = mid + ew;
-    unsigned char* o = out + static_cast<int64_t>(y) * width;
-    int32_t x = 0;
+  plat::ParallelFor(0, height, kBandRows, [=](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      // Stopped work leaves the rest; the channel frame then writes nothing.
+      if (plat::Cancelled()) return;
+      const unsigned char* up = e + static_cast<int64_t>(y) * ew;
+      const unsigned char* mid = up + ew;
+      const unsigned char* down = mid + ew;
+      unsigned char* o = out + static_cast<int64_t>(y) * width;
+      int32_t x = 0;
 #if defined(__x86_64__)
-    if (HasWideGather()) x = SmoothRowWide(e, ew, y + 1, wide + 256, width, o);
+      if (HasWideGather()) x = SmoothRowWide(e, ew, y + 1, weights, width, o);
 #endif
-    for (; x < width; ++x) {
-      const int32_t c = mid[x + 1];
-      const unsigned char* t = table + c;  // t[-v] is the weight of v
-      const int32_t v0 = up[x], v1 = up[x + 1], v2 = up[x + 2];
-      const int32_t v3 = mid[x], v5 = mid[x + 2];
-      const int32_t v6 = down[x], v7 = down[x + 1], v8 = down[x + 2];
-      const int32_t w0 = t[-v0], w1 = t[-v1], w2 = t[-v2], w3 = t[-v3], w5 = t[-v5];
-      const int32_t w6 = t[-v6], w7 = t[-v7], w8 = t[-v8];
-      const int32_t n = w0 + w1 + w2 + w3 + w5 + w6 + w7 + w8;
-      if (n != 0) {
-        const int32_t sum =
-            v0 * w0 + v1 * w1 + v2 * w2 + v3 * w3 + v5 * w5 + v6 * w6 + v7 * w7 + v8 * w8;
-        o[x] = static_cast<unsigned char>(sum / n);
-      } else {
-        o[x] = static_cast<unsigned char>(median(e, y + 1, x + 1, ew));
+      for (; x < width; ++x) {
+        const int32_t c = mid[x + 1];
+        const unsigned char* t = table + c;  // t[-v] is the weight of v
+        const int32_t v0 = up[x], v1 = up[x + 1], v2 = up[x + 2];
+        const int32_t v3 = mid[x], v5 = mid[x + 2];
+        const int32_t v6 = down[x], v7 = down[x + 1], v8 = down[x + 2];
+        const int32_t w0 = t[-v0], w1 = t[-v1], w2 = t[-v2], w3 = t[-v3], w5 = t[-v5];
+        const int32_t w6 = t[-v6], w7 = t[-v7], w8 = t[-v8];
+        const int32_t n = w0 + w1 + w2 + w3 + w5 + w6 + w7 + w8;
+        if (n != 0) {
+          const int32_t sum =
+              v0 * w0 + v1 * w1 + v2 * w2 + v3 * w3 + v5 * w5 + v6 * w6 + v7 * w7 + v8 * w8;
+          o[x] = static_cast<unsigned char>(sum / n);
+        } else {
+          o[x] = static_cast<unsigned char>(median(e, y + 1, x + 1, ew));
+        }
       }
     }
-  }
+  });
 }
 
 // The round-window pass over the enlarged plane (border m).
@@ -234,8 +246,8 @@ void setup_brightness_lut(unsigned char** table, int32_t t, int32_t form) {
 
 int32_t median(const unsigned char* plane, int32_t row, int32_t column, int32_t width) {
   const unsigned char* c = plane + static_cast<int64_t>(row) * width + column;
-  int32_t p[8] = {c[-width - 1], c[-width], c[-width + 1], c[-1],
-                  c[1],          c[width - 1], c[width], c[width + 1]};
+  int32_t p[8] = {c[-width - 1], c[-width],    c[-width + 1], c[-1],
+                  c[1],          c[width - 1], c[width],      c[width + 1]};
   for (int pass = 0; pass < 7; ++pass)
     for (int i = 0; i < 7; ++i)
       if (p[i] > p[i + 1]) std::swap(p[i], p[i + 1]);
@@ -271,8 +283,8 @@ void enlarge(unsigned char** plane, unsigned char* enlarged, int32_t* width, int
   *plane = enlarged;
 }
 
-int32_t s_smoothing(int threeByThree, unsigned char* plane, int32_t width, int32_t height,
-                    float dt, const unsigned char* table) {
+int32_t s_smoothing(int threeByThree, unsigned char* plane, int32_t width, int32_t height, float dt,
+                    const unsigned char* table) {
   if (plane == nullptr || table == nullptr || width <= 0 || height <= 0) return -1;
   int32_t m = 1;
   if (threeByThree == 0) {
@@ -329,8 +341,8 @@ int32_t DeNoiseCore(int16_t mode, int16_t opacity, plat::PlaneView<unsigned char
 
 template <typename Pixels>
 int32_t DeNoiseChannels(int16_t mode, int32_t width, int32_t height, const Pixels& px,
-                        plat::ExclusiveRect rect, int16_t opacity, int16_t passes,
-                        int16_t distance, int16_t threshold) {
+                        plat::ExclusiveRect rect, int16_t opacity, int16_t passes, int16_t distance,
+                        int16_t threshold) {
   // Percent: beyond 0..100 the mix would weigh outside the two values.
   const int32_t op = ClampInt(opacity, 0, 100);
   return RunChannels(

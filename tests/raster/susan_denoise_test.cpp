@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/memory/memory.h"
+#include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
 #include "support/pixels.h"
 #include "support/row_held.h"
@@ -192,6 +194,24 @@ TEST(SusanSmoothing, IntegerQuotientMatchesTheFloatForm) {
     auto got = p;
     ASSERT_EQ(X_smooth_buf(got.data(), w, h, 10, t), 0);
     EXPECT_EQ(got, ref) << "threshold " << t;
+  }
+}
+
+TEST(SusanSmoothing, AnyThreadCountMatchesTheFloatForm) {
+  // The rows run in bands; a plane lower or narrower than 3 stays as it is.
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{17, 3}, std::pair{2049, 5}, std::pair{5, 2049}}) {
+    const auto p = Noise(w, h, static_cast<uint32_t>(w + h), 61);
+    // Threshold 0 takes the form for tables without the centre's 100.
+    for (int32_t t : {0, 20}) {
+      const auto want = w < 3 || h < 3 ? p : ReferenceSmooth(p, w, h, Lut(t, 2));
+      for (int threads : {1, 3, 8}) {
+        plat::SetThreadCount(threads);
+        auto got = p;
+        ASSERT_EQ(X_smooth_buf(got.data(), w, h, 10, t), 0);
+        EXPECT_EQ(got, want) << w << "x" << h << " t " << t << " threads " << threads;
+      }
+      plat::SetThreadCount(0);
+    }
   }
 }
 
