@@ -35,6 +35,9 @@
 
 namespace {
 
+// Rows per band of the per-sample mixes of the focus filters.
+constexpr int32_t kMixBand = 16;
+
 // out[x] = sum over j of base[x + j * step] * k[j] for x < count, summed
 // with fused multiply-adds in the order of j. The straightforward form.
 template <typename T>
@@ -423,6 +426,8 @@ int32_t HighSharpChannels(int16_t mode, int32_t width, int32_t height, const Pix
   // Percent: beyond 0..100 the mix would weigh outside the two values.
   const int32_t op = ClampInt(opacity, 0, 100);
   auto blend = SharedBlend(9);
+  // Every row filled now: the bands below then only read the table.
+  for (int32_t h = 0; h < 256; ++h) blend.Row(h);
   return RunChannels(
       width, height, px, mode == 0 ? 4 : 3, rect,
       [&](int k, plat::PlaneView<unsigned char> p, plat::ExclusiveRect r) {
@@ -430,19 +435,22 @@ int32_t HighSharpChannels(int16_t mode, int32_t width, int32_t height, const Pix
                           std::max<int32_t>(blur, 0), 1) != 0) {
           return -1;
         }
-        for (int32_t y = r.top; y < r.bottom; ++y) {
-          if (plat::Cancelled()) return -1;
-          for (int32_t x = r.left; x < r.right; ++x) {
-            const int64_t i = p.Index(x, y);
-            const int32_t s = px.In(k, x, y);
-            const int32_t d = (p.data[i] - s) * amount / 50;
-            const int32_t h = d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
-            const int32_t m = edges.plane ? edges.table[edges.plane[i]] * op / 255 : op;
-            const int32_t tv = blend.Row(h)[s];
-            p.data[i] = static_cast<unsigned char>((m * tv + (100 - m) * s) / 100);
+        // Each sample reads only its own blurred value and source.
+        plat::ParallelFor(r.top, r.bottom, kMixBand, [&](int32_t y0, int32_t y1) {
+          for (int32_t y = y0; y < y1; ++y) {
+            if (plat::Cancelled()) return;
+            for (int32_t x = r.left; x < r.right; ++x) {
+              const int64_t i = p.Index(x, y);
+              const int32_t s = px.In(k, x, y);
+              const int32_t d = (p.data[i] - s) * amount / 50;
+              const int32_t h = d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
+              const int32_t m = edges.plane ? edges.table[edges.plane[i]] * op / 255 : op;
+              const int32_t tv = blend.Row(h)[s];
+              p.data[i] = static_cast<unsigned char>((m * tv + (100 - m) * s) / 100);
+            }
           }
-        }
-        return 0;
+        });
+        return plat::Cancelled() ? -1 : 0;
       },
       [&](int k, int32_t x, int32_t y, unsigned char v) { px.Put(k, x, y, v); });
 }
@@ -463,15 +471,18 @@ int32_t BlurOutEdgeChannels(int16_t mode, int32_t width, int32_t height, const P
       [&](int k, plat::PlaneView<unsigned char> p, plat::ExclusiveRect r) {
         for (int32_t n = 0; n < blur / 10; ++n)
           if (plat::Cancelled() || MatrixWholePlane(width, height, p.data, 1, 100) != 0) return -1;
-        for (int32_t y = r.top; y < r.bottom; ++y) {
-          if (plat::Cancelled()) return -1;
-          for (int32_t x = r.left; x < r.right; ++x) {
-            const int64_t i = p.Index(x, y);
-            const int32_t w = edges.table[edges.plane[i]] * op / 255;
-            p.data[i] =
-                static_cast<unsigned char>(((100 - w) * px.In(k, x, y) + w * p.data[i]) / 100);
+        plat::ParallelFor(r.top, r.bottom, kMixBand, [&](int32_t y0, int32_t y1) {
+          for (int32_t y = y0; y < y1; ++y) {
+            if (plat::Cancelled()) return;
+            for (int32_t x = r.left; x < r.right; ++x) {
+              const int64_t i = p.Index(x, y);
+              const int32_t w = edges.table[edges.plane[i]] * op / 255;
+              p.data[i] =
+                  static_cast<unsigned char>(((100 - w) * px.In(k, x, y) + w * p.data[i]) / 100);
+            }
           }
-        }
+        });
+        if (plat::Cancelled()) return -1;
         if (sharpen != 0) {
           // Outside the rectangle the plane still holds the smoothed
           // channel, which the two kernels read at the rectangle's edge.

@@ -5,9 +5,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
+#include "raster/blend_filters.h"
+#include "raster/blend_rows.h"
+#include "raster/plane_kernels.h"
 #include "support/pixels.h"
 #include "support/row_held.h"
 #include "support/session.h"
@@ -318,6 +323,67 @@ TEST_F(FocusDrivers, BlurOutsideEdgesMixesByOpacityAndLift) {
       EXPECT_EQ(PxByte(d[y * kW + x], 1), box) << x << "," << y;
       EXPECT_EQ(PxByte(d[y * kW + x], 3), 7);
     }
+}
+
+// Channel k of the pixels as a packed plane, and written back.
+std::vector<uint8_t> Channel(const std::vector<uint32_t>& px, int k) {
+  std::vector<uint8_t> c(px.size());
+  for (size_t i = 0; i < px.size(); ++i) c[i] = static_cast<uint8_t>(PxByte(px[i], k));
+  return c;
+}
+void PutChannel(std::vector<uint32_t>& px, int k, const std::vector<uint8_t>& c) {
+  for (size_t i = 0; i < px.size(); ++i) {
+    const int b[4] = {PxByte(px[i], 0), PxByte(px[i], 1), PxByte(px[i], 2), PxByte(px[i], 3)};
+    px[i] = Px(k == 0 ? c[i] : b[0], k == 1 ? c[i] : b[1], k == 2 ? c[i] : b[2], b[3]);
+  }
+}
+
+class FocusThreads : public vmktest::SessionTest {};
+
+TEST_F(FocusThreads, SampleMixesMatchTheirPlainFormsAtAnyThreadCount) {
+  // The high pass without edges and the edge blur lifted to full weight,
+  // whole picture, three channels: the blurred channel mixed sample by
+  // sample with the source, as written here one sample at a time.
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{17, 3}, std::pair{2049, 5}, std::pair{5, 2049}}) {
+    const auto src = NoisePixels(w, h, static_cast<uint32_t>(w * 7 + h));
+    std::vector<uint8_t> guide(src.size(), 90), scratch(src.size());
+    auto sharp = src, edge = src;
+    auto blend = SharedBlend(9);
+    for (int k = 0; k < 3; ++k) {
+      const auto s = Channel(src, k);
+      auto p = s;
+      ASSERT_EQ(X_Blur_buffer(p.data(), nullptr, w, h, 0, 0, w - 1, h - 1, 2, 1), 0);
+      for (size_t i = 0; i < p.size(); ++i) {
+        const int d = (p[i] - s[i]) * 80 / 50;
+        const int hv = d > 128 ? 0 : (d < -127 ? 255 : 128 - d);
+        p[i] = static_cast<uint8_t>((70 * blend.Row(hv)[s[i]] + 30 * s[i]) / 100);
+      }
+      PutChannel(sharp, k, p);
+      p = s;
+      ASSERT_EQ(MatrixWholePlane(w, h, p.data(), 1, 100), 0);
+      ASSERT_EQ(MatrixWholePlane(w, h, p.data(), 1, 100), 0);
+      const int wt = 255 * 60 / 255;
+      for (size_t i = 0; i < p.size(); ++i)
+        p[i] = static_cast<uint8_t>(((100 - wt) * s[i] + wt * p[i]) / 100);
+      PutChannel(edge, k, p);
+    }
+    for (int threads : {1, 3, 8}) {
+      plat::SetThreadCount(threads);
+      auto d = src;
+      ASSERT_EQ(X_HighSharp_buffer(1, h, w, src.data(), d.data(), h, w, guide.data(),
+                                   scratch.data(), h, w, 0, 0, w, h, 1, 0, 0, 1.0f, 1.0f, 70, 2,
+                                   80, 0),
+                0);
+      EXPECT_EQ(d, sharp) << w << "x" << h << " threads " << threads;
+      d = src;
+      ASSERT_EQ(X_bluroutedge_buffer(1, h, w, src.data(), d.data(), h, w, guide.data(),
+                                     scratch.data(), h, w, 0, 0, w, h, 1, 0, 0, 1.0f, 1.0f, 60, 5,
+                                     20, 100, 0),
+                0);
+      EXPECT_EQ(d, edge) << w << "x" << h << " threads " << threads;
+    }
+    plat::SetThreadCount(0);
+  }
 }
 
 TEST_F(FocusDrivers, FailuresLeaveTheImage) {
