@@ -597,18 +597,26 @@ int32_t SmoothLongCore(int16_t mode, plat::ConstPlaneView<uint32_t> src, uint32_
   // call per byte, 449 ms through the tables).
   auto shape = RasterBlend(9);
   auto limit = RasterBlend(limitMode == 1 ? 5 : 4);
-  for (int32_t y = rect.top; y < rect.bottom; ++y) {
-    for (int32_t x = rect.left; x < rect.right; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const unsigned char* shaped = shape.Row(mask[i]);
-      for (int k = 0; k < 4; ++k) {
-        const int32_t sv = s[i * 4 + k];
-        int32_t t = shaped[b[i * 4 + k]];
-        if (limitMode == 1 || limitMode == 2) t = limit.Row(t)[sv];
-        d[i * 4 + k] = static_cast<unsigned char>((op * t + (255 - op) * sv) / 255);
+  // Every row filled before the bands, which then only read the tables.
+  for (int32_t v = 0; v < 256; ++v) {
+    shape.Row(v);
+    if (limitMode == 1 || limitMode == 2) limit.Row(v);
+  }
+  const unsigned char* m = mask.get();
+  plat::ParallelFor(rect.top, rect.bottom, kBand, [&, m](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      for (int32_t x = rect.left; x < rect.right; ++x) {
+        const int64_t i = static_cast<int64_t>(y) * width + x;
+        const unsigned char* shaped = shape.Row(m[i]);
+        for (int k = 0; k < 4; ++k) {
+          const int32_t sv = s[i * 4 + k];
+          int32_t t = shaped[b[i * 4 + k]];
+          if (limitMode == 1 || limitMode == 2) t = limit.Row(t)[sv];
+          d[i * 4 + k] = static_cast<unsigned char>((op * t + (255 - op) * sv) / 255);
+        }
       }
     }
-  }
+  });
   return 0;
 }
 

@@ -12,6 +12,8 @@
 #include "platform/memory/memory.h"
 #include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
+#include "raster/blend_filters.h"
+#include "raster/blend_rows.h"
 #include "support/pixels.h"
 #include "support/row_held.h"
 #include "support/session.h"
@@ -330,6 +332,39 @@ TEST_F(Smoothing, OpacityLimitAndRectangle) {
       if (x < 4 || x >= 20 || y < 5 || y >= 15) {
         EXPECT_EQ(part[y * kW + x], Px(3, 3, 3, 3));
       }
+}
+
+TEST_F(Smoothing, FinalMixMatchesItsPlainFormAtAnyThreadCount) {
+  // Gain 0 leaves a flat mask (127 once inverted): each byte is the shaped
+  // blur, limited to the darker of it and the source, mixed at 60 percent.
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{17, 3}, std::pair{2049, 5}, std::pair{5, 2049}}) {
+    const auto tex = Texture(w, h, static_cast<uint32_t>(w + 3 * h));
+    const std::vector<uint8_t> grey(tex.size(), 100);
+    std::vector<uint32_t> blurred(tex.size());
+    X_SmartBlur_RGB(1, h, w, tex.data(), blurred.data(), 8, 30, 128, 32);
+    auto shape = RasterBlend(9);
+    auto limit = RasterBlend(5);
+    const int op = 60 * 255 / 100;
+    std::vector<uint32_t> want(tex.size());
+    for (size_t i = 0; i < tex.size(); ++i) {
+      int out[4];
+      for (int k = 0; k < 4; ++k) {
+        const int sv = PxByte(tex[i], k);
+        const int t = limit.Row(shape.Row(127)[PxByte(blurred[i], k)])[sv];
+        out[k] = (op * t + (255 - op) * sv) / 255;
+      }
+      want[i] = Px(out[0], out[1], out[2], out[3]);
+    }
+    for (int threads : {1, 3, 8}) {
+      plat::SetThreadCount(threads);
+      std::vector<uint32_t> dst(tex.size());
+      ASSERT_EQ(X_Smooth_buffer(1, h, w, tex.data(), dst.data(), h, w, grey.data(), h, w, 0, 0, w,
+                                h, 1, 0, 0, 1.0f, 1.0f, 1, 1, 60, 8, 30, 25, 0),
+                0);
+      EXPECT_EQ(dst, want) << w << "x" << h << " threads " << threads;
+    }
+    plat::SetThreadCount(0);
+  }
 }
 
 TEST_F(Smoothing, FlatImageIsUnchanged) {
