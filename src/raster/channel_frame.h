@@ -9,6 +9,7 @@
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
 #include "platform/parallel/cancel.h"
+#include "platform/parallel/parallel.h"
 #include "platform/types/plane_view.h"
 #include "raster/plane_rect.h"
 #include "raster/row_planes.h"
@@ -57,18 +58,27 @@ int32_t RunChannels(int32_t width, int32_t height, const Pixels& px, int channel
   const int64_t size = static_cast<int64_t>(width) * height;
   plat::Block<unsigned char> planes(size * channels, WorkSource());
   if (!planes) return -1;
+  // Both copies touch each sample alone (the write functions of the drivers
+  // read and write only the sample they are given), so their rows run in
+  // bands on the shared threads.
+  constexpr int32_t kBand = 16;
   for (int k = 0; k < channels; ++k) {
     const auto p = plat::PlaneView<unsigned char>::Packed(planes.get() + size * k, width, height);
-    for (int32_t y = 0; y < height; ++y)
-      for (int32_t x = 0; x < width; ++x) p.At(x, y) = px.In(k, x, y);
+    plat::ParallelFor(0, height, kBand, [&](int32_t y0, int32_t y1) {
+      for (int32_t y = y0; y < y1; ++y)
+        for (int32_t x = 0; x < width; ++x) p.At(x, y) = px.In(k, x, y);
+    });
     // Stopped work writes nothing, as a failed filter.
     if (filter(k, p, rect) != 0 || plat::Cancelled()) return -1;
   }
-  for (int k = 0; k < channels; ++k) {
-    const unsigned char* p = planes.get() + size * k;
-    for (int32_t y = rect.top; y < rect.bottom; ++y)
-      for (int32_t x = rect.left; x < rect.right; ++x)
-        write(k, x, y, p[static_cast<int64_t>(y) * width + x]);
-  }
+  const unsigned char* base = planes.get();
+  plat::ParallelFor(rect.top, rect.bottom, kBand, [&](int32_t y0, int32_t y1) {
+    for (int k = 0; k < channels; ++k) {
+      const unsigned char* p = base + size * k;
+      for (int32_t y = y0; y < y1; ++y)
+        for (int32_t x = rect.left; x < rect.right; ++x)
+          write(k, x, y, p[static_cast<int64_t>(y) * width + x]);
+    }
+  });
   return 0;
 }

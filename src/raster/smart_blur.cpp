@@ -349,6 +349,7 @@ void PassLongWide(const TSmartBlurData* d, int32_t width, int32_t height,
       }
     });
   }
+  if (plat::Cancelled()) return;  // the slots are unfinished
   plat::ParallelFor(0, height, rows, [=](int32_t y0, int32_t y1) {
     for (int64_t i = static_cast<int64_t>(y0) * width; i < static_cast<int64_t>(y1) * width;
          ++i) {
