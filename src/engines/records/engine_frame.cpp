@@ -7,6 +7,7 @@
 #include "app/core/sample_clamp.h"
 #include "app/plane_readers.h"
 #include "platform/parallel/cancel.h"
+#include "platform/parallel/parallel.h"
 
 namespace vmkrec {
 
@@ -101,18 +102,22 @@ void PrepareEngineSource(int16_t source, int16_t planeCount, uint8_t fillValue,
 void BlendEffect(uint8_t* plane, const uint8_t* result, const uint8_t* mask, int32_t width,
                  const EngineArea& area, int16_t blendMode, int16_t opacity) {
   if (plane == nullptr || result == nullptr || width <= 0) return;
-  for (int32_t y = area.top; y < area.bottom; ++y) {
-    // A stopped render leaves the rest; its owner drops the plane.
-    if (plat::Cancelled()) return;
-    const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
-    for (int32_t x = area.left; x < area.right; ++x) {
-      const size_t i = row + static_cast<size_t>(x);
-      const int32_t a = mask != nullptr ? mask[i] * opacity / 255 : opacity;
-      unsigned char blended = plane[i];
-      X_optionRPart(&blended, static_cast<uint32_t>(blendMode + 1), plane[i], result[i]);
-      plane[i] = static_cast<uint8_t>(((255 - a) * plane[i] + a * blended) / 255);
+  // Each sample blends alone, so the rows run in bands on the shared threads.
+  const int32_t left = area.left, right = area.right;
+  plat::ParallelFor(area.top, area.bottom, 32, [=](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      // A stopped render leaves the rest; its owner drops the plane.
+      if (plat::Cancelled()) return;
+      const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
+      for (int32_t x = left; x < right; ++x) {
+        const size_t i = row + static_cast<size_t>(x);
+        const int32_t a = mask != nullptr ? mask[i] * opacity / 255 : opacity;
+        unsigned char blended = plane[i];
+        X_optionRPart(&blended, static_cast<uint32_t>(blendMode + 1), plane[i], result[i]);
+        plane[i] = static_cast<uint8_t>(((255 - a) * plane[i] + a * blended) / 255);
+      }
     }
-  }
+  });
 }
 
 }  // namespace vmkrec

@@ -1,12 +1,17 @@
 #include "engines/records/engine_frame.h"
 
-#include <vector>
-
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "app/core/colour_spaces.h"
 #include "app/plane_readers.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/ApePlugInUtilities/image_files.h"
+#include "platform/parallel/parallel.h"
+#include "platform/random/random.h"
 #include "support/session.h"
 
 namespace {
@@ -128,6 +133,42 @@ TEST(EngineBlend, OpacityMaskAndArea) {
   plane = {100, 100, 100, 100};
   vmkrec::BlendEffect(plane.data(), result.data(), nullptr, 2, {0, 0, 1, 1}, 1, 255);
   EXPECT_EQ(plane[0], 255);
+}
+
+TEST(EngineBlend, AnyThreadCountMatchesThePlainBlend) {
+  // Every shared mode, with and without a mask, whole and inner areas.
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{17, 3}, std::pair{2049, 5}, std::pair{5, 2049}}) {
+    const size_t n = static_cast<size_t>(w) * h;
+    plat::SeedRandom(static_cast<uint32_t>(w + h));
+    std::vector<uint8_t> base(n), result(n), mask(n);
+    for (size_t i = 0; i < n; ++i) {
+      base[i] = static_cast<uint8_t>(plat::Random() % 256);
+      result[i] = static_cast<uint8_t>(plat::Random() % 256);
+      mask[i] = static_cast<uint8_t>(plat::Random() % 256);
+    }
+    const vmkrec::EngineArea areas[] = {{0, 0, w, h}, {w / 3, h / 4, w - w / 3, h - h / 5}};
+    for (const auto& area : areas)
+      for (int16_t mode = 0; mode < 12; ++mode)
+        for (const uint8_t* m :
+             {static_cast<const uint8_t*>(nullptr), static_cast<const uint8_t*>(mask.data())}) {
+          auto want = base;
+          for (int32_t y = area.top; y < area.bottom; ++y)
+            for (int32_t x = area.left; x < area.right; ++x) {
+              const size_t i = static_cast<size_t>(y) * w + x;
+              const int a = m != nullptr ? m[i] * 200 / 255 : 200;
+              unsigned char b = want[i];
+              X_optionRPart(&b, static_cast<uint32_t>(mode + 1), want[i], result[i]);
+              want[i] = static_cast<uint8_t>(((255 - a) * want[i] + a * b) / 255);
+            }
+          for (int threads : {1, 3, 8}) {
+            plat::SetThreadCount(threads);
+            auto got = base;
+            vmkrec::BlendEffect(got.data(), result.data(), m, w, area, mode, 200);
+            EXPECT_EQ(got, want) << w << "x" << h << " mode " << mode << " threads " << threads;
+          }
+          plat::SetThreadCount(0);
+        }
+  }
 }
 
 }  // namespace
