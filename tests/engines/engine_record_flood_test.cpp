@@ -158,4 +158,39 @@ TEST_F(EngineRecordFlood, TwinTessellation) {
   });
 }
 
+// Each 32-bit word of a block alone at the ends of its range: deeper than a flooded band,
+// which an engine may refuse at its first word.
+template <class Block, class Run>
+void EachWord(Block* block, Run run) {
+  static_assert(std::is_trivially_copyable_v<Block>);
+  for (int32_t v : {2147483647, -2147483647 - 1, -1}) {
+    for (size_t k = 0; k < sizeof(Block) / sizeof v; ++k) {
+      SCOPED_TRACE(testing::Message() << "word " << k << " at " << v);
+      int32_t kept = 0;
+      auto* at = reinterpret_cast<unsigned char*>(block) + k * sizeof v;
+      std::memcpy(&kept, at, sizeof v);
+      std::memcpy(at, &v, sizeof v);
+      Planes p;
+      const int32_t rc = run(p);
+      std::memcpy(at, &kept, sizeof v);
+      ASSERT_TRUE(rc == 0 || rc == -1) << rc;
+    }
+  }
+}
+
+TEST_F(EngineRecordFlood, BorderHeadLayerAndTileWordsOneByOne) {
+  auto rec = std::make_unique<BordPar>();
+  Init_BordPar(rec.get(), kW, kH, 0, 1, 1, 0);
+  auto run = [&rec](Planes& p) {
+    MiscBord e;
+    e.SetBordPar(rec.get());
+    return e.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f,
+                     p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(), p.mask.data());
+  };
+  EachWord(&rec->head, run);
+  EachWord(&rec->layers[0].info, run);
+  EachWord(&rec->layers[0].tiles[0], run);  // a corner
+  EachWord(&rec->layers[0].tiles[4], run);  // the first cell of side 0
+}
+
 }  // namespace

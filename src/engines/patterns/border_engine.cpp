@@ -121,7 +121,7 @@ int32_t Jitter(int32_t jitter) {
   return static_cast<int32_t>(r * jitter / 50);
 }
 
-int16_t Short(int32_t v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
+int16_t Short(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767)); }
 
 // The twelve tile images of a layer, four planes each, S x S (allocated S + 1 square).
 struct LayerTiles {
@@ -150,8 +150,9 @@ struct Render {
 // -1 when memory fails.
 int32_t DrawCell(const Render& r, const LayerTiles& tiles, const BordTile& T, const CellPlace& c,
                  int32_t angleOffset, bool corner) {
-  int32_t angle = T.angle + Jitter(T.angleJitter) + angleOffset;
-  const int32_t scale = T.scale + Jitter(T.scaleJitter);
+  // Summed in 64 bits: a tile's words at the ends of their range must not overflow.
+  int64_t angle = int64_t{T.angle} + Jitter(T.angleJitter) + angleOffset;
+  const int64_t scale = int64_t{T.scale} + Jitter(T.scaleJitter);
   if (!tiles.made || c.width <= 0 || c.height <= 0 || T.image < 0 || T.image >= kTileImages)
     return 0;
   if (angle < -32768 || angle > 32767) angle %= 360;
@@ -167,7 +168,7 @@ int32_t DrawCell(const Render& r, const LayerTiles& tiles, const BordTile& T, co
   for (int32_t k = 0; k < 4; ++k) {
     ChBufToChBuf(S, S, tiles.planes[T.image][k], scratch);
     if (corner && T.mirror != 0)
-      Effects::Mirror(0, 255, scratch, S, S, 0, 0, S, S, Short(2 * T.mirror + 2), 1, nullptr);
+      Effects::Mirror(0, 255, scratch, S, S, 0, 0, S, S, Short(2 * int64_t{T.mirror} + 2), 1, nullptr);
     if (angle != 0 || scale != 100)
       Effects::Transform(0, 255, scratch, S, S, 0, 0, S, S, 0, 0, Short(scale), Short(scale),
                          static_cast<int16_t>(angle), fill, 1, nullptr);
