@@ -9,6 +9,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "app/core/sample_clamp.h"
+#include "platform/parallel/parallel.h"
 #include "raster/blend_filters.h"
 
 // Kernel: void(unsigned char* out, int32_t a, int32_t b), writing the blend
@@ -58,13 +59,25 @@ void BlendIntoRect(unsigned char* plane, const unsigned char* mask, int32_t widt
   const int32_t op = ClampInt(opacity, 0, 255);
   // A mode without a blend keeps the sample.
   auto blend = SharedBlend(mode);
-  for (int32_t y = top; y <= bottom; ++y) {
-    for (int32_t x = left; x <= right; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t p = plane[i];
-      const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
-      const int32_t t = blend.Row(value(i, p))[p];
-      plane[i] = static_cast<unsigned char>((m * t + (255 - m) * p) / 255);
+  auto rows = [&](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      for (int32_t x = left; x <= right; ++x) {
+        const int64_t i = static_cast<int64_t>(y) * width + x;
+        const int32_t p = plane[i];
+        const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
+        const int32_t t = blend.Row(value(i, p))[p];
+        plane[i] = static_cast<unsigned char>((m * t + (255 - m) * p) / 255);
+      }
     }
+  };
+  // The shared threads need the whole table filled first (65536 blend
+  // calls), after which their bands only read it (the value functions read
+  // alone); a rectangle smaller than that runs on this thread.
+  const int64_t area = int64_t{right - left + 1} * (bottom - top + 1);
+  if (area < (int64_t{1} << 16)) {
+    rows(top, bottom + 1);
+    return;
   }
+  for (int32_t b = 0; b < 256; ++b) blend.Row(b);
+  plat::ParallelFor(top, bottom + 1, 16, [&](int32_t y0, int32_t y1) { rows(y0, y1); });
 }

@@ -386,6 +386,34 @@ TEST_F(FocusThreads, SampleMixesMatchTheirPlainFormsAtAnyThreadCount) {
   }
 }
 
+TEST_F(FocusThreads, HighPassBlendMatchesItsPlainFormAtAnyThreadCount) {
+  // The rectangle blend runs on the threads from 65536 samples up: 300 x 300
+  // and 1 x 70000 do, the odd sizes stay on one thread.
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{17, 3}, std::pair{2049, 5}, std::pair{5, 2049},
+                      std::pair{300, 300}, std::pair{1, 70000}}) {
+    const auto plane = Noise(w, h, static_cast<uint32_t>(w + 2 * h));
+    const auto mask = Noise(w, h, static_cast<uint32_t>(3 * w + h));
+    auto blurred = plane;
+    ASSERT_EQ(X_Blur_buffer(blurred.data(), nullptr, w, h, 0, 0, w - 1, h - 1, 3, 1), 0);
+    auto blend = SharedBlend(4);
+    auto want = plane;
+    for (size_t i = 0; i < want.size(); ++i) {
+      const int p = want[i];
+      const int d = (blurred[i] - p) * 150 / 200;
+      const int m = mask[i] * 200 / 255;
+      const int t = blend.Row(d > 128 ? 0 : (d < -127 ? 255 : 128 - d))[p];
+      want[i] = static_cast<uint8_t>((m * t + (255 - m) * p) / 255);
+    }
+    for (int threads : {1, 3, 8}) {
+      plat::SetThreadCount(threads);
+      auto got = plane;
+      ASSERT_EQ(HighPass(3, 200, got.data(), mask.data(), w, h, 0, 0, w - 1, h - 1, 3, 150), 0);
+      EXPECT_EQ(got, want) << w << "x" << h << " threads " << threads;
+    }
+    plat::SetThreadCount(0);
+  }
+}
+
 TEST_F(FocusDrivers, FailuresLeaveTheImage) {
   auto d = dst;
   // An edge map needs its guide and scratch planes.
