@@ -5,6 +5,13 @@
 //
 // The operations read a picture file and the default content library, both made in a
 // temporary folder before the first benchmark.
+//
+// Measured on the shared 8-core build machine under load: a render that runs nothing costs
+// about 12 ms (loading the planes and clearing the swap files); the slowest numbers at their
+// defaults are the despeckle (87, about 1 s), the wind (32, 0.7 s), the weave frame, the
+// texture generator and the plaid (40, 77, 42, about 0.5 s); the path sweep at 30 steps, the
+// path frame and the texture relief take 0.2 to 0.25 s, the sweep nearly all in its 30 fills
+// of the whole area.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
