@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -10,6 +11,7 @@
 
 #include "engines/families/effect_families.h"
 #include "engines/tessellation/quad_lists.h"
+#include "engines/tessellation/tessellation_render.h"
 #include "script/engine_rows.h"
 #include "script/script_file.h"
 #include "platform/imageio/image_io.h"
@@ -161,6 +163,22 @@ TEST(TessRender, GoldenTypeSeventeenFromThePicture) {
     EXPECT_EQ(Fnv(p.b, Fnv(p.g, Fnv(p.r))), 3708524804u) << threads;
   }
   plat::SetThreadCount(0);
+}
+
+TEST(TessRender, AbsurdBleedIsHeldToTenTimes) {
+  // A damaged record's bleed must not size tiles millions of pixels wide.
+  auto held = Record(1, 0);
+  auto absurd = Record(1, 0);
+  held->sets[0].w[kTessBleed] = held->sets[0].w[kTessBleed + 1] = tessrender::kMaxBleedPercent;
+  absurd->sets[0].w[kTessBleed] = INT32_MAX;
+  absurd->sets[0].w[kTessBleed + 1] = INT32_MIN;
+  held->sets[0].w[kTessBleed + 1] = -tessrender::kMaxBleedPercent;
+  Rgb a, b;
+  ASSERT_EQ(Render(*held, &a), 0);
+  ASSERT_EQ(Render(*absurd, &b), 0);
+  EXPECT_EQ(a.r, b.r);
+  EXPECT_EQ(a.g, b.g);
+  EXPECT_EQ(a.b, b.b);
 }
 
 TEST(TessRender, NoWorkMemoryLeavesThePlanes) {

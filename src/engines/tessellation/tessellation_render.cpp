@@ -70,6 +70,11 @@ void FlatTile(int32_t k, int32_t maxW, int32_t maxH, uint8_t* const* planes) {
 
 void BleedQuad(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                int32_t x3, int32_t y3, int32_t percentX, int32_t percentY, int32_t* r) {
+  // The dialog offers 20..300 %; a damaged record's bleed of millions of
+  // percent would size tiles millions of pixels wide and render for hours.
+  // Ten times each way keeps every value a user can set.
+  percentX = std::clamp(percentX, -kMaxBleedPercent, kMaxBleedPercent);
+  percentY = std::clamp(percentY, -kMaxBleedPercent, kMaxBleedPercent);
   MiscQuorlin::BleedQuad(x0, y0, x1, y1, x2, y2, x3, y3, percentX, percentY, &r[0], &r[1], &r[2],
                          &r[3], &r[4], &r[5], &r[6], &r[7]);
 }

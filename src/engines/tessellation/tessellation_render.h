@@ -49,6 +49,8 @@ bool StartJob(int16_t planeCount, int32_t width, int32_t height, const vmkrec::E
 using TileLoader = void (*)(const fichier* file, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                             int32_t maxH, int32_t maxW, uint8_t* const* planes);
 
+// Bleed percentages the renderer takes at most, either way.
+inline constexpr int32_t kMaxBleedPercent = 1000;
 void BleedQuad(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                int32_t x3, int32_t y3, int32_t percentX, int32_t percentY, int32_t* r);
 
