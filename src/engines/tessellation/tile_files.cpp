@@ -15,7 +15,8 @@ fichier ResolveTileFile(const fichier& file) {
   pStrCopy(f.path, full);
   Pstrcat(full, f.name);
   FSMakeFSSpec(0, 0, full, &f);
-  // The specification may have renamed the item; the reference keeps its own name.
+  // Resolving the folder path may give the item another name; the tile keeps the one it was
+  // stored with, which the alternate-folder search looks for.
   pStrCopy(file.name, f.name);
   SearchAlternateFic(&f);
   return f;
