@@ -57,62 +57,49 @@ const Plane& Source() {
 
 void Items(benchmark::State& state) { state.SetItemsProcessed(state.iterations() * kW * kH); }
 
-void BM_Maxima(benchmark::State& state) {
+// Times `run` on a fresh copy of the source each iteration (the copy untimed),
+// since these operations work in place.
+template <typename Run>
+void OnFreshCopies(benchmark::State& state, Run run) {
   BenchSession session;
-  const auto r = static_cast<int16_t>(state.range(0));
   Plane p = Source();
   for (auto _ : state) {
     state.PauseTiming();
     p = Source();
     state.ResumeTiming();
-    benchmark::DoNotOptimize(
-        Effects::Maxima(0, 255, p.data(), kH, kW, 0, 0, kW - 1, kH - 1, r, r, 1, nullptr));
+    benchmark::DoNotOptimize(run(p.data()));
   }
   Items(state);
+}
+
+void BM_Maxima(benchmark::State& state) {
+  const auto r = static_cast<int16_t>(state.range(0));
+  OnFreshCopies(state, [r](unsigned char* p) {
+    return Effects::Maxima(0, 255, p, kH, kW, 0, 0, kW - 1, kH - 1, r, r, 1, nullptr);
+  });
 }
 BENCHMARK(BM_Maxima)->Arg(1)->Arg(5)->Arg(25)->Unit(benchmark::kMillisecond);
 
 void BM_Minima(benchmark::State& state) {
-  BenchSession session;
   const auto r = static_cast<int16_t>(state.range(0));
-  Plane p = Source();
-  for (auto _ : state) {
-    state.PauseTiming();
-    p = Source();
-    state.ResumeTiming();
-    benchmark::DoNotOptimize(
-        Effects::Minima(0, 255, p.data(), kH, kW, 0, 0, kW - 1, kH - 1, r, r, 1, nullptr));
-  }
-  Items(state);
+  OnFreshCopies(state, [r](unsigned char* p) {
+    return Effects::Minima(0, 255, p, kH, kW, 0, 0, kW - 1, kH - 1, r, r, 1, nullptr);
+  });
 }
 BENCHMARK(BM_Minima)->Arg(1)->Arg(5)->Arg(25)->Unit(benchmark::kMillisecond);
 
 void BM_Median(benchmark::State& state) {
-  BenchSession session;
   const auto r = static_cast<int16_t>(state.range(0));
-  Plane p = Source();
-  for (auto _ : state) {
-    state.PauseTiming();
-    p = Source();
-    state.ResumeTiming();
-    benchmark::DoNotOptimize(
-        Effects::Median(0, 255, p.data(), kH, kW, 0, 0, kW - 1, kH - 1, r, 1, nullptr));
-  }
-  Items(state);
+  OnFreshCopies(state, [r](unsigned char* p) {
+    return Effects::Median(0, 255, p, kH, kW, 0, 0, kW - 1, kH - 1, r, 1, nullptr);
+  });
 }
 BENCHMARK(BM_Median)->Arg(1)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_FindEdge(benchmark::State& state) {
-  BenchSession session;
-  Plane p = Source();
-  for (auto _ : state) {
-    state.PauseTiming();
-    p = Source();
-    state.ResumeTiming();
-    benchmark::DoNotOptimize(
-        Effects::FindEdge(0, 255, p.data(), nullptr, kH, kW, 0, 0, kW - 1, kH - 1, 255, 1, 0));
-  }
-  Items(state);
+  OnFreshCopies(state, [](unsigned char* p) {
+    return Effects::FindEdge(0, 255, p, nullptr, kH, kW, 0, 0, kW - 1, kH - 1, 255, 1, 0);
+  });
 }
 BENCHMARK(BM_FindEdge)->Unit(benchmark::kMillisecond);
 
