@@ -1,7 +1,12 @@
-// Rendering every effect number at its defaults on a 2048 x 1536 three-plane picture, one
-// line per number so that the slowest effects stand out, and the file- and path-driven
-// effects where a user waits on them: the path sweep at 30 steps, the path frame and the
-// texture relief.
+// Rendering every effect number at its defaults on a three-plane picture, one line per
+// number so that the slowest effects stand out, and the file- and path-driven effects where a
+// user waits on them: the path sweep at 30 steps, the path frame and the texture relief.
+//
+// Each line's arguments are the effect number, the picture's width (2048 x 1536, or a
+// 24-megapixel 6000 x 4000 photo) and the thread count (0: the default, the host's cores).
+// BM_MemoryPass is the yardstick of the point and blend effects: one read and one write of
+// the three planes in bands on the same threads, as a render that touches each sample once
+// cannot beat it. A filter picks rows, e.g. --benchmark_filter='/6000/0$'.
 //
 // The operations read a picture file and the default content library, both made in a
 // temporary folder before the first benchmark.
@@ -16,6 +21,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -27,12 +33,22 @@
 #include "engines/families/effect_families.h"
 #include "paths/path_list.h"
 #include "platform/imageio/image_io.h"
+#include "platform/parallel/parallel.h"
 #include "script/effect_table.h"
 #include "script/script_file.h"
 
 namespace {
 
-constexpr int32_t kW = 2048, kH = 1536;
+// The picture's height for each width the benchmark offers.
+int32_t HeightOf(int32_t width) { return width == 6000 ? 4000 : width * 3 / 4; }
+
+// The thread count of one benchmark line for as long as it lives (0: the default).
+struct ThreadsFor {
+  explicit ThreadsFor(int64_t threads) { plat::SetThreadCount(static_cast<int>(threads)); }
+  ~ThreadsFor() { plat::SetThreadCount(0); }
+  ThreadsFor(const ThreadsFor&) = delete;
+  ThreadsFor& operator=(const ThreadsFor&) = delete;
+};
 
 struct Files {
   std::filesystem::path dir;
@@ -69,30 +85,40 @@ Files& TheFiles() {
   return f;
 }
 
-std::vector<uint8_t> Picture() {
-  std::vector<uint8_t> v(static_cast<size_t>(kW) * kH * 4);
-  for (int32_t y = 0; y < kH; ++y)
-    for (int32_t x = 0; x < kW; ++x) {
-      uint8_t* p = &v[(static_cast<size_t>(y) * kW + x) * 4];
-      p[0] = static_cast<uint8_t>(x * 255 / kW);
-      p[1] = static_cast<uint8_t>(y * 255 / kH);
+std::vector<uint8_t> MakePicture(int32_t width, int32_t height) {
+  std::vector<uint8_t> v(static_cast<size_t>(width) * height * 4);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      uint8_t* p = &v[(static_cast<size_t>(y) * width + x) * 4];
+      p[0] = static_cast<uint8_t>(x * 255 / width);
+      p[1] = static_cast<uint8_t>(y * 255 / height);
       p[2] = static_cast<uint8_t>((x ^ y) & 255);
       p[3] = 255;
     }
   return v;
 }
 
+// The picture of one width, made once (the larger one takes 96 MB).
+const std::vector<uint8_t>& Picture(int32_t width) {
+  static std::vector<uint8_t> small, large;
+  std::vector<uint8_t>& v = width == 6000 ? large : small;
+  if (v.empty()) v = MakePicture(width, HeightOf(width));
+  return v;
+}
+
 // One operation of `effect` at its defaults on the composite, with the layer's paths (an
 // ellipse and a rectangle) and the picture file where the number reads one.
-bool MakeScript(ScriptFile& s, int16_t effect) {
-  if (s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1) != 0) return false;
+bool MakeScript(ScriptFile& s, int16_t effect, int32_t width = 2048) {
+  const int32_t height = HeightOf(width);
+  if (s.I_ScriptFile(3, width, height, 72.0f, width, height, 0, 0, width - 1, height - 1) != 0)
+    return false;
   s.previewScaleX = s.previewScaleY = 1.0f;
   s.SetDrwVal(0, 0, 1, 1, 0, 0);
   CPathList* paths = s.GetStack(0)->GetLaye(1)->paths;
-  paths->objPar.w[kObjCentreX] = kW / 3;
-  paths->objPar.w[kObjCentreY] = kH / 2;
-  paths->objPar.w[kObjBoxWidth] = kW / 3;
-  paths->objPar.w[kObjBoxHeight] = kH / 2;
+  paths->objPar.w[kObjCentreX] = width / 3;
+  paths->objPar.w[kObjCentreY] = height / 2;
+  paths->objPar.w[kObjBoxWidth] = width / 3;
+  paths->objPar.w[kObjBoxHeight] = height / 2;
   paths->objPar.w[kObjOutlineOffset] = 0;
   paths->fct_crea_ellipse(0);
   s.SetEffect(0, 1, 1, effect, 0, 0, 0, 0);
@@ -103,8 +129,8 @@ bool MakeScript(ScriptFile& s, int16_t effect) {
   return true;
 }
 
-void RunRenders(benchmark::State& state, ScriptFile& s) {
-  static const std::vector<uint8_t> picture = Picture();
+void RunRenders(benchmark::State& state, ScriptFile& s, int32_t width = 2048) {
+  const std::vector<uint8_t>& picture = Picture(width);
   for (auto _ : state) {
     s.Render(0, 0, 0, picture.data(), nullptr, nullptr, 0, 0);
     benchmark::ClobberMemory();
@@ -121,15 +147,45 @@ void BM_EffectAtDefaults(benchmark::State& state) {
   BenchSession session;
   Prepare(session);
   const auto effect = static_cast<int16_t>(state.range(0));
+  const auto width = static_cast<int32_t>(state.range(1));
+  ThreadsFor threads(state.range(2));
   ScriptFile s;
-  if (!MakeScript(s, effect)) {
+  if (!MakeScript(s, effect, width)) {
     state.SkipWithError("no memory for the script");
     return;
   }
-  RunRenders(state, s);
+  RunRenders(state, s, width);
   if (!s.MissingCases().empty()) state.SetLabel("no render case");
 }
-BENCHMARK(BM_EffectAtDefaults)->DenseRange(1, 122)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EffectAtDefaults)
+    ->ArgNames({"effect", "width", "threads"})
+    ->ArgsProduct({benchmark::CreateDenseRange(1, 122, 1), {2048, 6000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+// One read and one write of three planes, in bands of rows on the shared threads.
+void BM_MemoryPass(benchmark::State& state) {
+  const auto width = static_cast<int32_t>(state.range(0));
+  const int32_t height = HeightOf(width);
+  ThreadsFor threads(state.range(1));
+  const size_t n = static_cast<size_t>(width) * height;
+  std::vector<uint8_t> from[3], to[3];
+  for (int32_t k = 0; k < 3; ++k) {
+    from[k].assign(n, static_cast<uint8_t>(k + 1));
+    to[k].assign(n, 0);
+  }
+  for (auto _ : state) {
+    plat::ParallelFor(0, height, 16, [&](int32_t first, int32_t last) {
+      const size_t at = static_cast<size_t>(first) * width;
+      const size_t count = static_cast<size_t>(last - first) * width;
+      for (int32_t k = 0; k < 3; ++k) std::memcpy(to[k].data() + at, from[k].data() + at, count);
+    });
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_MemoryPass)
+    ->ArgNames({"width", "threads"})
+    ->ArgsProduct({{2048, 6000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // The swept fill of the layer's paths in 30 steps.
 void BM_PathSweep30Steps(benchmark::State& state) {
