@@ -62,16 +62,21 @@ void PlaceAll(CPathList* list, float dx, float dy, float zx, float zy, bool move
 struct FrameGeometry {
   int32_t aw = 0, ah = 0;
   int32_t i1 = 0, i2 = 0;  // from the smaller and the larger of Param1, Param2
+  // The same two insets named after the parameter that made each: the ring is warped from the
+  // ellipse of Param2 to that of Param1, so their order decides which way the picture faces.
+  int32_t ofParam1 = 0, ofParam2 = 0;
 };
 
 FrameGeometry FrameOf(const ScriptFile& s, const Oprn& op) {
   FrameGeometry g;
   g.aw = s.areaWidth;
   g.ah = s.areaHeight;
-  const int32_t p = std::min(op.Param1, op.Param2), q = std::max(op.Param1, op.Param2);
   const int32_t m = std::min(g.aw - 1, g.ah - 1);
-  g.i1 = m * (100 - p) / 100;
-  g.i2 = m * (100 - q) / 100;
+  auto inset = [m](int32_t percent) { return m * (100 - percent) / 100; };
+  g.i1 = inset(std::min(op.Param1, op.Param2));
+  g.i2 = inset(std::max(op.Param1, op.Param2));
+  g.ofParam1 = inset(op.Param1);
+  g.ofParam2 = inset(op.Param2);
   return g;
 }
 
@@ -224,8 +229,8 @@ int32_t ScriptFile::PerformPathFrame(Oprn* op) {
   const KeptSessionDrawPar kept;
   const FrameGeometry g = FrameOf(*this, *op);
   auto outer = FrameEllipse(g, (g.i1 + g.i2) / 2);
-  auto ofParam1 = FrameEllipse(g, g.i1);
-  auto ofParam2 = FrameEllipse(g, g.i2);
+  auto ofParam1 = FrameEllipse(g, g.ofParam1);
+  auto ofParam2 = FrameEllipse(g, g.ofParam2);
   if (outer == nullptr || ofParam1 == nullptr || ofParam2 == nullptr) return -1;
   FillColPath(0, outer.get(), planeHeight, planeWidth, ellipse.get(), 1, g.ah, 1.0f, 1.0f, 0, 0,
               255, 0);

@@ -1,6 +1,7 @@
 // The file- and path-driven cases and the render loop's path steps on small planes: map
 // sizes, tile limits, the sweep's ramp positions, path loading and envelopes, and that every
 // failure path returns what it took.
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -354,6 +355,42 @@ TEST_F(FilePathCases, PathFrameFillsTheMiddleAndFreesEverythingOnFailure) {
   Restore(input);
   EXPECT_EQ(s_.PerformPathFrame(op), -1);
   EXPECT_EQ(Composite(), input);
+}
+
+// The ring is warped from the ellipse of Param2 to the ellipse of Param1, so swapping the two
+// turns the picture over across the ring: of a picture dark above and light below, the ring's
+// outer half is the lighter one way round and the darker the other way round.
+TEST_F(FilePathCases, PathFrameRingRunsFromTheEllipseOfParam2ToThatOfParam1) {
+  Setup(128, 96);
+  vmktest::RawImage halves = vmktest::SolidImage(160, 40, 255, 255, 255);
+  for (uint32_t y = 0; y < 20; ++y) std::memset(halves.row(y), 0, halves.rowBytes());
+  const std::string path = dir_.file("halves.tif");
+  vmktest::WriteImageFile(path, plat::imageio::kTypeTIFF, halves);
+  const std::vector<Plane> input = Composite();
+  // Outer minus inner mean of the ring, whose ellipses have the half-axes 54 x 38 (inset 19 of
+  // the shorter side's 95 for 80 per cent) and 35 x 19 (inset 57 for 40 per cent).
+  auto outerLessInner = [&](int16_t p1, int16_t p2) {
+    Restore(input);
+    Oprn* op = Op(61, 2, {p1, p2, 128, 128, 128});
+    Name(op, path);
+    EXPECT_EQ(s_.PerformPathFrame(op), 1);
+    const Plane red = Copy(3);
+    double sum[2] = {}, count[2] = {};
+    for (int32_t y = 0; y < 96; ++y)
+      for (int32_t x = 0; x < 128; ++x) {
+        const double dx = x - 63.5, dy = y - 47.5;
+        const double in = std::hypot(dx / 35, dy / 19) - 1, out = 1 - std::hypot(dx / 54, dy / 38);
+        if (in < 0.1 || out < 0.1) continue;  // off the ring or on its seams
+        const int half = out < in ? 0 : 1;
+        sum[half] += red[y * 128 + x];
+        count[half] += 1;
+      }
+    EXPECT_GT(count[0], 200);
+    EXPECT_GT(count[1], 200);
+    return sum[0] / count[0] - sum[1] / count[1];
+  };
+  EXPECT_GT(outerLessInner(40, 80), 60);
+  EXPECT_LT(outerLessInner(80, 40), -60);
 }
 
 }  // namespace
