@@ -28,6 +28,7 @@
 #include "platform/types/mac_types.h"
 #include "views/preview_engines.h"
 #include "views/preview_job.h"
+#include "views/view_geometry.h"
 
 struct BordPar;
 struct ColCorPar;
@@ -35,6 +36,7 @@ struct ColMatPar;
 struct CombImaPar;
 struct CookiCutPar;
 struct FractPar;
+struct GridInfo;
 struct GridPar;
 struct PlaidPar;
 struct RepPar;
@@ -264,7 +266,27 @@ class VMKimabox final {
   void StalePreview();
 
   // ---- overlays ----
+  // Each draws into `port` clipped to `rect` (the box's rectangle there) and
+  // leaves the clip opened to (0, 0, 32000, 32000); the copy flag 0 draws in
+  // pattern XOR, so drawing the same overlay twice removes it.
   void DrawPan(GrafPtr port, Rect rect, int16_t index, RGBColor colour, int16_t copy, int16_t);
+  // The weave's cells: mode 1 one pixel a cell, other modes stretched over
+  // rect; the cell grid in blue with the flag 1.
+  void DrawWeave(GrafPtr port, Rect rect, int16_t cellMode, int16_t cellGrid, RGBColor background,
+                 RGBColor foreground);
+  // The border layer's tiles and corners, the tessellation's quads and the
+  // repeat's tiles; the selected element in red.
+  void DrawBord(GrafPtr port, Rect rect, RGBColor colour, int16_t copy, int16_t);
+  void DrawTess(GrafPtr port, Rect rect, RGBColor colour, int16_t copy, int16_t);
+  void DrawRep(GrafPtr port, Rect rect, RGBColor colour, int16_t copy, int16_t);
+  // The lens warp's lattice: grid 0 regular, 1 corrected.
+  void DrawZondrac(GrafPtr port, Rect rect, int16_t grid, RGBColor colour, int16_t copy);
+  // The current grid-warp grid: grid 0 the in grid, 1 the out grid; the
+  // selected nodes marked with the flag 1.
+  void DrawGrid(GrafPtr port, Rect rect, int16_t grid, RGBColor colour, int16_t copy, int16_t markers);
+  // Points 0 to min(last, 2) of a grid being created, in 1/100000 of the
+  // grid record's picture.
+  void DrawCre(GrafPtr port, Rect rect, int32_t* x, int32_t* y, int16_t last, RGBColor colour);
 
   // ---- what tests and the session read ----
   const ImaboxState& state() const { return state_; }
@@ -327,10 +349,17 @@ class VMKimabox final {
   void RunDedicated(int16_t routine, int16_t mode, int16_t level, int32_t w, int32_t h,
                     bool clamp, void* record, size_t recordBytes);
   // Drawing helpers (image_box_drawing.cpp).
+  void DrawOverlays(GrafPtr port, const Rect& control, const Rect& image);
+  void DrawMeshes(GrafPtr port, const Rect& control);
   void DrawQuadFrame(const Rect& image);
   void DrawPanFrames(GrafPtr port, const Rect& control);
   void DrawMinMax(const Rect& view);
   void DrawPaths(GrafPtr port);
+  // Overlay helpers (mesh_overlays.cpp): the current grid of the grid record
+  // (null when none or outside its slots) and the clamped window the meshes
+  // map through.
+  const GridInfo* CurrentGrid() const;
+  vmkviews::PanMap MeshWindow(const Rect& rect) const;
   // Tracking helpers (image_box_tracking.cpp).
   int16_t TrackRange(GrafPtr port, const Rect& bounds, int16_t* trackResult);
   int16_t TrackPanFrame(int16_t k, GrafPtr port, const Rect& bounds, int16_t* trackResult);

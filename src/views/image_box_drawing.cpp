@@ -11,6 +11,7 @@
 
 #include "app/core/session_state.h"
 #include "app/core/text_helpers.h"
+#include "engines/correction/grid_record.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
 #include "views/image_box.h"
@@ -123,9 +124,7 @@ void VMKimabox::DrawContent(EventRef, ControlRef view, const Context& context) {
       DrawImage(context, where, bitmap, false);
     }
     FrameRect(viewRect);
-    if (param_.pathMode == 1 && pathList_ != nullptr) DrawPaths(port);
-    if (param_.quadMode == 1) DrawQuadFrame(image);
-    DrawPanFrames(port, control);
+    DrawOverlays(port, control, image);
     if (selectable_ == 1 && selected_ == 1) {
       SetPort(port);
       RGBForeColor(kRed);
@@ -135,6 +134,27 @@ void VMKimabox::DrawContent(EventRef, ControlRef view, const Context& context) {
   SetPort(port);
   if (pickMinMaxOn_ == 1) DrawMinMax(viewRect);
   SetPort(previous);
+}
+
+// The editing overlays in their fixed order: paths, plaid stripes, weave,
+// shape outlines, quad, pan frames, lens mesh, grid mesh (and the points of
+// a grid being created), border, repeat, tessellation.
+void VMKimabox::DrawOverlays(GrafPtr port, const Rect& control, const Rect& image) {
+  if (param_.pathMode == 1 && pathList_ != nullptr) DrawPaths(port);
+  if (param_.quadMode == 1) DrawQuadFrame(image);
+  DrawPanFrames(port, control);
+  DrawMeshes(port, control);
+}
+
+void VMKimabox::DrawMeshes(GrafPtr port, const Rect& control) {
+  const int16_t lens = param_.lensMode;
+  if (lens == 1 || lens == 3) DrawZondrac(port, control, 0, kRed, 1);
+  if (lens == 2 || lens == 3) DrawZondrac(port, control, 1, kBlue, 1);
+  const int16_t grid = param_.gridMode;
+  if (grid == 1 || grid == 3) DrawGrid(port, control, 0, kRed, 1, 1);
+  if (grid == 2 || grid == 3) DrawGrid(port, control, 1, kBlue, 1, 1);
+  if (grid != 0 && grid_ != nullptr && grid_->head.w[kGpTool] == 5)
+    DrawCre(port, control, creaX_, creaY_, newRowCol_[0], kGreen);
 }
 
 // The session's drawing parameters are shared by every path; the box lends

@@ -1,5 +1,7 @@
 #include "views/view_geometry.h"
 
+#include <algorithm>
+
 namespace vmkviews {
 
 using namespace plat::draw;
@@ -55,8 +57,9 @@ int32_t DisplayOriginV(const Rect& rect, int32_t displayedHeight) {
                               0.5f);
 }
 
-PanMap MakePanMap(int32_t w, int32_t h, const int32_t pan[4], int32_t dw, int32_t dh, int32_t ox,
-                  int32_t oy) {
+namespace {
+
+PanMap Window(int32_t w, int32_t h, const int32_t pan[4], int32_t ox, int32_t oy) {
   PanMap m;
   m.x0 = PixelOfUnit(w, pan[0]);
   m.y0 = PixelOfUnit(h, pan[1]);
@@ -64,7 +67,12 @@ PanMap MakePanMap(int32_t w, int32_t h, const int32_t pan[4], int32_t dw, int32_
   m.y1 = PixelOfUnit(h, pan[3]);
   m.ox = ox;
   m.oy = oy;
-  m.ok = m.x1 != m.x0 && m.y1 != m.y0;
+  return m;
+}
+
+// The scales of a window; none (and nothing mapped) when it has no extent.
+PanMap Scaled(PanMap m, int32_t w, int32_t h, int32_t dw, int32_t dh) {
+  m.ok = w > 0 && h > 0 && m.x1 != m.x0 && m.y1 != m.y0;
   if (m.ok) {
     m.sx = static_cast<float>(dw) / static_cast<float>(m.x1 - m.x0);
     m.sy = static_cast<float>(dh) / static_cast<float>(m.y1 - m.y0);
@@ -72,10 +80,42 @@ PanMap MakePanMap(int32_t w, int32_t h, const int32_t pan[4], int32_t dw, int32_
   return m;
 }
 
+// Truncation toward zero of a value held inside the 32-bit range (a value
+// that is no number counts as 0).
+int32_t Trunc(float v) {
+  constexpr float kLimit = 2147483520.0f;  // the largest float below 2^31
+  if (v != v) return 0;
+  return static_cast<int32_t>(v < -kLimit ? -kLimit : (v > kLimit ? kLimit : v));
+}
+
+}  // namespace
+
+PanMap MakePanMap(int32_t w, int32_t h, const int32_t pan[4], int32_t dw, int32_t dh, int32_t ox,
+                  int32_t oy) {
+  return Scaled(Window(w, h, pan, ox, oy), w, h, dw, dh);
+}
+
+PanMap MakeClampedPanMap(int32_t w, int32_t h, const int32_t pan[4], int32_t dw, int32_t dh,
+                         int32_t ox, int32_t oy) {
+  PanMap m = Window(w, h, pan, ox, oy);
+  m.x0 = std::max(m.x0, 0);
+  m.y0 = std::max(m.y0, 0);
+  m.x1 = std::min(m.x1, w - 1);
+  m.y1 = std::min(m.y1, h - 1);
+  return Scaled(m, w, h, dw, dh);
+}
+
 Point PanMap::Map(int32_t x, int32_t y) const {
   Point p;
   p.h = static_cast<int16_t>(ox + static_cast<int32_t>(sx * static_cast<float>(x - x0) + 0.5f));
   p.v = static_cast<int16_t>(oy + static_cast<int32_t>(sy * static_cast<float>(y - y0) + 0.5f));
+  return p;
+}
+
+Point PanMap::MapF(float x, float y) const {
+  Point p;
+  p.h = static_cast<int16_t>(int64_t{ox} + Trunc(sx * (x - static_cast<float>(x0)) + 0.5f));
+  p.v = static_cast<int16_t>(int64_t{oy} + Trunc(sy * (y - static_cast<float>(y0)) + 0.5f));
   return p;
 }
 

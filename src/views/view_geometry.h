@@ -15,7 +15,10 @@
 // through the visible window x0 = (Wi - 1) * pan left / 100000 ... (integer)
 // and the scales sx = displayed width / (x1 - x0), sy likewise (single):
 // (ox + trunc(sx (X - x0) + 0.5), oy + trunc(sy (Y - y0) + 0.5)). A window
-// with no extent on an axis maps nothing.
+// with no extent on an axis, or an image of no size, maps nothing.
+//
+// The meshes use the clamped form of that window: left and top raised to 0,
+// right and bottom lowered to the image's last column and row.
 #pragma once
 
 #include <cstdint>
@@ -68,11 +71,16 @@ struct PanMap {
   int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   float sx = 0.0f, sy = 0.0f;
   int32_t ox = 0, oy = 0;
-  bool ok = false;  // the window has an extent on both axes
+  bool ok = false;  // an image, and a window with an extent on both axes
   Point Map(int32_t x, int32_t y) const;
+  // The same for a point in fractional image pixels (single precision). A
+  // point too far off to name in 32 bits is held at that range first.
+  Point MapF(float x, float y) const;
 };
 
 PanMap MakePanMap(int32_t imageWidth, int32_t imageHeight, const int32_t pan[4],
                   int32_t displayedWidth, int32_t displayedHeight, int32_t ox, int32_t oy);
+PanMap MakeClampedPanMap(int32_t imageWidth, int32_t imageHeight, const int32_t pan[4],
+                         int32_t displayedWidth, int32_t displayedHeight, int32_t ox, int32_t oy);
 
 }  // namespace vmkviews
