@@ -139,6 +139,30 @@ TEST(NibChecklist, Kevrantil) {
          {30, Tx, ""},     {33, Sl, "Sopa"},  {31, Ed, ""}});
 }
 
+// The lens-correction window: the 46 controls the dialog looks up, the tab
+// control with its three pages and the shared commands.
+TEST(NibChecklist, Zondrac) {
+  const std::vector<Row> rows = {
+      {1, "QTabWidget", "Tbch"}, {8, Rad, "Rprv"},  {9, Tx, ""},       {21, Tx, ""},      {22, Tx, ""},
+      {10, V, ""},              {12, Tx, ""},      {14, Sl, "Span"},  {15, Ind, ""},     {20, Ind, ""},
+      {24, Bt, "Bdiv"},         {25, Bt, "Bmul"},  {16, Tx, ""},      {18, Tx, ""},      {34, Tx, ""},
+      {38, Tx, ""},             {43, Tx, ""},      {46, Tx, ""},      {49, Tx, ""},      {17, Ed, ""},
+      {19, Ed, ""},             {35, Ed, ""},      {39, Ed, ""},      {44, Ed, ""},      {47, Ed, ""},
+      {50, Ed, ""},             {26, Sl, "Sla0"},  {27, Sl, "Sla1"},  {36, Sl, "Sla2"},  {40, Sl, "Sla3"},
+      {45, Sl, "Sla4"},         {48, Sl, "Sla5"},  {51, Sl, "Sla6"},  {28, Gr, ""},      {30, Tx, ""},
+      {29, Pu, "Popa"},         {31, Ed, ""},      {32, Cb, "Copa"},  {33, Sl, "Sopa"},  {37, Pu, "Plib"},
+      {41, Cb, "Cact"},         {42, Tx, ""},      {52, Cb, "Cgin"},  {53, Cb, "Cgou"},  {54, Tx, ""},
+      {55, Tx, ""}};
+  EXPECT_EQ(rows.size(), 46u);
+  Check("Zondrac", "Zond", "zond", rows);
+  // The navigator sits at 11, apart from the 46.
+  const Window w = Read("Zondrac");
+  ASSERT_EQ(w.byId.count(11), 1u);
+  EXPECT_EQ(w.byId.at(11).front().classId, "com.vellmarkstead.zond.HIpan");
+  for (const char* cmd : {"Tbch", "Cact", "Cgin", "Cgou"}) EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+}
+
+
 TEST(NibChecklist, ChannelMix) {
   std::vector<Row> rows = {{9, V, ""},        {14, Ind, ""},     {19, Ind, ""},  {7, Rad, "Rprv"}, {25, Sl, "Smut"},
                            {16, Ed, ""},      {13, Sl, "Span"},  {11, Tx, ""},   {23, Bt, "Bdiv"}, {24, Bt, "Bmul"},
