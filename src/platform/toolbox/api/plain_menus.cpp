@@ -19,6 +19,12 @@ void AppendMenuItemText(MenuRef menu, const std::string& text) {
   CurrentServices().MenuChanged(menu);
 }
 
+void DeleteMenuItems(MenuRef menu) {
+  if (menu == nullptr) return;
+  menu->items.clear();
+  CurrentServices().MenuChanged(menu);
+}
+
 int32_t CountMenuItems(MenuRef menu) {
   return menu != nullptr ? static_cast<int32_t>(menu->items.size()) : 0;
 }

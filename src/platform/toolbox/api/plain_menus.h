@@ -26,6 +26,8 @@ namespace plat::ui {
 MenuRef NewMenu(int16_t id, const std::string& title);
 // Appends one item; a null menu is ignored.
 void AppendMenuItemText(MenuRef menu, const std::string& text);
+// Removes every item; a null menu is ignored.
+void DeleteMenuItems(MenuRef menu);
 // Items in the menu (0 for a null menu).
 int32_t CountMenuItems(MenuRef menu);
 // The text of item `item` (1-based); "" outside the menu.
