@@ -5,6 +5,7 @@
 // is little-endian). It is written whole with one write and removed when that fails, so a
 // reader finds either a complete file or none; a reader takes it only when its length is
 // exactly 16 + 4 W H and its area lies inside its planes.
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -25,10 +26,17 @@ struct RenderHead {
   int32_t w = 0, h = 0, r = 0, b = 0;
   bool valid() const { return w > 0 && h > 0 && r >= 1 && r <= w && b >= 1 && b <= h; }
   int64_t planeSize() const { return int64_t{w} * h; }
+  // The file's length, 16 + 4 W H, when it fits a file offset; -1 otherwise. Four planes of
+  // a size near the 32-bit limit each way would overflow even 64 bits, so the plane size is
+  // checked against what a file can hold before it is multiplied.
+  int64_t fileLength() const {
+    if (planeSize() > (int64_t{INT32_MAX} - kHead) / 4) return -1;
+    return kHead + 4 * planeSize();
+  }
 };
 
 int32_t WriteRenderFile(const fichier& f, const RenderHead& head, uint8_t* const planes[4]) {
-  if (!head.valid() || kHead + 4 * head.planeSize() > INT32_MAX) return -1;
+  if (!head.valid() || head.fileLength() < 0) return -1;
   const auto n = static_cast<size_t>(head.planeSize());
   plat::bytes::Writer w(plat::bytes::hostOrder());
   w.i32(head.w);
@@ -53,7 +61,7 @@ int32_t ReadRenderFile(const fichier& f, int32_t width, int32_t height, uint8_t*
   if (ok) {
     plat::bytes::Reader r(words, kHead, plat::bytes::hostOrder());
     head = {r.i32(), r.i32(), r.i32(), r.i32()};
-    ok = head.valid() && kHead + 4 * head.planeSize() == eof;
+    ok = head.valid() && head.fileLength() == eof;
   }
   std::vector<uint8_t> data;
   if (ok) {

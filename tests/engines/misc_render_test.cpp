@@ -190,6 +190,21 @@ TEST_F(NestedRender, RenderFileLayoutAndRescaledRead) {
     }
   std::filesystem::remove(RenderFilePath());
   refused({});
+  // A head alone declaring planes near the 32-bit limit each way: four of them overflow even
+  // 64 bits, and the file holds none of it.
+  std::vector<uint8_t> huge(16);
+  for (size_t word : {0u, 4u, 8u, 12u}) plat::bytes::storeLE32(&huge[word], 0x7fffffffu);
+  refused(huge);
+  // Nor is such a size written: the file is left as it was and the small planes are not read
+  // past their ends.
+  vmktest::WriteBytes(RenderFilePath(), file);
+  EXPECT_EQ(r.ReadWriteRendFile(0, INT32_MAX, INT32_MAX, p[0].data(), p[1].data(), p[2].data(),
+                                p[3].data(), INT32_MAX, INT32_MAX),
+            -1);
+  EXPECT_EQ(r.ReadWriteRendFile(0, 65536, 32768, p[0].data(), p[1].data(), p[2].data(),
+                                p[3].data(), 65536, 32768),
+            -1);
+  EXPECT_EQ(vmktest::ReadBytes(RenderFilePath()), file);
 
   // The engines' source 2 is the render file, read at their area's size.
   ASSERT_EQ(r.ReadWriteRendFile(0, W, H, p[0].data(), p[1].data(), p[2].data(), p[3].data(), R, B), 0);
