@@ -55,11 +55,11 @@ class ExtrusionEngine : public vmktest::SessionTest {
     Plane planes[3] = {Plane(kW * kH, 60), Plane(kW * kH, 120), Plane(kW * kH, 180)};
     int32_t result = 0;
   };
-  Result Render(const Plane& source, int16_t planeCount = 3) const {
+  Result Render(const Plane& source, int16_t planeCount = 3, int16_t blendMode = 0) const {
     Result out;
     MiscXTrude e;
     e.SetXTrudePar(&r_);
-    out.result = e.FillBuf(0, 255, kW, kH, planeCount, out.planes[0].data(),
+    out.result = e.FillBuf(blendMode, 255, kW, kH, planeCount, out.planes[0].data(),
                            out.planes[1].data(), out.planes[2].data(), source.data(), nullptr,
                            kW, kH);
     return out;
@@ -118,6 +118,18 @@ TEST(ExtrusionOutline, DrawingClampsWeighsByCoverAndClears) {
   // Without a cover the opacity alone weighs.
   DrawOutline(0, 255, plane.data(), nullptr, 3, 4, 0, 1, &p[2], mult, off, colours);
   EXPECT_EQ(plane[1 * 4 + 1], 0);
+}
+
+// A blend mode without a case in the kernel keeps the picture, body and outline alike.
+TEST_F(ExtrusionEngine, ABlendModeWithoutACaseKeepsThePicture) {
+  ASSERT_NE(Render(Block()).planes[0], Plane(kW * kH, 60));  // mode 0 does draw
+  for (int16_t mode : {12, 40, -2}) {
+    const Result r = Render(Block(), 3, mode);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.planes[0], Plane(kW * kH, 60)) << mode;
+    EXPECT_EQ(r.planes[1], Plane(kW * kH, 120)) << mode;
+    EXPECT_EQ(r.planes[2], Plane(kW * kH, 180)) << mode;
+  }
 }
 
 TEST_F(ExtrusionEngine, KeptPictureAndRegisteredCase) {

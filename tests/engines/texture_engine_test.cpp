@@ -47,12 +47,13 @@ class Texture : public ::testing::Test {
     ResetTextureTables();
   }
   // Renders into three planes (or one) of w x h filled with 9.
-  std::vector<std::vector<uint8_t>> Render(int32_t n, int32_t w, int32_t h, MiscTextu* keep = nullptr) {
+  std::vector<std::vector<uint8_t>> Render(int32_t n, int32_t w, int32_t h, MiscTextu* keep = nullptr,
+                                           int16_t blendMode = 0) {
     std::vector<std::vector<uint8_t>> p(3, std::vector<uint8_t>(static_cast<size_t>(w * h), 9));
     MiscTextu local;
     MiscTextu& e = keep != nullptr ? *keep : local;
     e.SetTextuPar(&rec);
-    e.FillBuf(static_cast<int16_t>(n), 0, 255, 0, 1.0f, 1.0f, w, h, p[0].data(),
+    e.FillBuf(static_cast<int16_t>(n), blendMode, 255, 0, 1.0f, 1.0f, w, h, p[0].data(),
               n == 1 ? nullptr : p[1].data(), n == 1 ? nullptr : p[2].data(), nullptr);
     return p;
   }
@@ -179,6 +180,15 @@ TEST_F(Texture, InfiniteCentresSaturateAndEmptyPlanesAreLeft) {
   e.SetTextuPar(&rec);
   e.FillBuf(1, 0, 255, 1, 1, 1, 0, 2, plane.data(), nullptr, nullptr, nullptr);
   EXPECT_EQ(plane, std::vector<uint8_t>(4, 9));
+}
+
+// A blend mode without a case in the kernel keeps the picture, as in every other engine.
+TEST_F(Texture, ABlendModeWithoutACaseKeepsThePicture) {
+  for (int16_t mode : {12, 40, -2})
+    for (int32_t n : {1, 3}) {
+      const auto p = Render(n, 6, 5, nullptr, mode);
+      for (int32_t c = 0; c < n; ++c) EXPECT_EQ(p[c], std::vector<uint8_t>(30, 9)) << mode;
+    }
 }
 
 TEST_F(Texture, GoldenSeededTexture) {

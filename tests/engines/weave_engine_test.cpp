@@ -85,12 +85,13 @@ class Weave : public ::testing::Test {
     p.colAngle = 0;
     p.rowRepeats = p.colRepeats = 1;
   }
-  std::vector<uint8_t> Woven(const uint8_t* mask = nullptr, int16_t opacity = 255) {
+  std::vector<uint8_t> Woven(const uint8_t* mask = nullptr, int16_t opacity = 255,
+                             int16_t blendMode = 0) {
     MiscWeave e;
     e.SetBufSize(kW, kH, kW, kH, 72);
     e.SetPlaidPar(&p);
     std::vector<uint8_t> plane(kW * kH, 7);
-    e.FillBuf(0, opacity, 0, 0, p.lineMode, 0, plane.data(), mask, 0);
+    e.FillBuf(blendMode, opacity, 0, 0, p.lineMode, 0, plane.data(), mask, 0);
     return plane;
   }
   PlaidPar p;
@@ -114,6 +115,13 @@ TEST_F(Weave, MaskBlendsTheWovenWithTheUnwoven) {
     const int32_t mixed = (128 * full[i] + 127 * 7) / 255;
     EXPECT_EQ(masked[i], ((255 - mask[i]) * 7 + mask[i] * mixed) / 255) << i;
   }
+}
+
+// A blend mode without a case in the kernel keeps the picture under the mask, as in every
+// other engine.
+TEST_F(Weave, ABlendModeWithoutACaseKeepsThePicture) {
+  const std::vector<uint8_t> mask(kW * kH, 255);
+  for (int16_t mode : {12, 40, -2}) EXPECT_EQ(Woven(mask.data(), 255, mode), std::vector<uint8_t>(kW * kH, 7)) << mode;
 }
 
 TEST_F(Weave, FrameKeepsThePictureInTheHole) {

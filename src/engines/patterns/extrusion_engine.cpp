@@ -205,7 +205,7 @@ void DrawPoints(int16_t blendMode, int16_t opacity, uint8_t* plane, uint8_t* cov
       a = opacity * c / 255;
       if (clear == 1) c = 0;
     }
-    uint8_t b = 0;
+    uint8_t b = value;  // a mode without a case keeps the pixel
     X_optionRPart(&b, static_cast<uint32_t>(blendMode + 1), value, w);
     value = static_cast<uint8_t>(((255 - a) * value + a * b) / 255);
   }
@@ -415,7 +415,7 @@ int32_t MiscXTrude::FillBuf(int16_t blendMode, int16_t opacity, int32_t width, i
     const int32_t a = mask != nullptr ? mask[i] * opacity * m / 65025 : opacity * m / 255;
     for (int32_t k = 0; k < 3; ++k) {
       if (planes[k] == nullptr) continue;
-      uint8_t v = 0;
+      uint8_t v = planes[k][i];  // a mode without a case keeps the pixel
       X_optionRPart(&v, static_cast<uint32_t>(blendMode + 1), planes[k][i], copies[k].get()[i]);
       planes[k][i] = static_cast<uint8_t>(((255 - a) * planes[k][i] + a * v) / 255);
     }

@@ -126,7 +126,7 @@ void MiscTextu::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity, 
       const int32_t w = a * work.ramp.opacity[idx] / 255;
       for (int32_t p = 0; p < n; ++p) {
         const uint8_t c = work.ramp.colour[p][t.colours[idx][p]];
-        unsigned char b = 0;
+        unsigned char b = planes[p][i];  // a mode without a case keeps the pixel
         X_optionRPart(&b, static_cast<uint32_t>(blendMode + 1), planes[p][i], c);
         planes[p][i] = static_cast<uint8_t>(((255 - w) * planes[p][i] + w * b) / 255);
       }

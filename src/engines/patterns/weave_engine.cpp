@@ -414,7 +414,7 @@ int32_t MiscWeave::FillBuf(int16_t blendMode, int16_t opacity, int16_t channel,
   }
   for (int64_t i = 0; i < size; ++i) {
     const int32_t mixed = (opacity * plane[i] + (255 - opacity) * unwoven[i]) / 255;
-    unsigned char b = 0;
+    unsigned char b = unwoven[i];  // a mode without a case keeps the pixel
     X_optionRPart(&b, static_cast<uint32_t>(blendMode + 1), unwoven[i], mixed);
     plane[i] = static_cast<uint8_t>(((255 - mask[i]) * unwoven[i] + mask[i] * b) / 255);
   }
