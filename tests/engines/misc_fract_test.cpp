@@ -11,6 +11,7 @@
 
 #include "engines/patterns/pattern_record_kinds.h"
 #include "operations/effects.h"
+#include "platform/parallel/cancel.h"
 #include "script/engine_rows.h"
 #include "support/plane_hash.h"
 
@@ -175,6 +176,79 @@ TEST(FractFillBuf, BlurLevelNineIsFullStrengthRadiusThree) {
   EXPECT_EQ(r, er);
   EXPECT_EQ(g, eg);
   EXPECT_EQ(b, eb);
+}
+
+// A 3 x 3 Julia of z^2 + c over -1..1 each way, so the middle pixel starts at 0 and escapes
+// after a number of steps set by how far c lies past 1/4: 3140 steps for 0.2500010, 12 for 0.3.
+// The ramp shows the escape index times 100 (at most 255) squared over 255.
+struct MiddleEscape {
+  std::unique_ptr<FractPar> par = std::make_unique<FractPar>();
+  explicit MiddleEscape(int32_t cFraction) {
+    Init_FractPar(par.get(), 1, 1);
+    FractInfo& e = par->entries[0];
+    e.w[kFraType] = 1;
+    e.w[kFraBlur] = 0;
+    e.w[kFraOpacity] = 100;
+    e.w[kFraColourScale] = 100;
+    e.w[kFraBailOut] = 4;
+    SetFractFixed(&e.w[kFraWindowLeft], -1);
+    SetFractFixed(&e.w[kFraWindowRight], 1);
+    SetFractFixed(&e.w[kFraWindowTop], 1);
+    SetFractFixed(&e.w[kFraWindowBottom], -1);
+    e.w[kFraConstRe] = 10;
+    e.w[kFraConstRe + 1] = cFraction;
+    e.w[kFraConstIm] = 10;
+    e.w[kFraConstIm + 1] = 0;
+    for (int32_t v = 0; v < 256; ++v) {
+      e.ramp.opacity[v] = 255;
+      for (auto& colour : e.ramp.colour) colour[v] = static_cast<uint8_t>(v);
+    }
+  }
+  // The middle pixel of the red plane.
+  int32_t Middle(int32_t iterations) {
+    par->entries[0].w[kFraIterations] = iterations;
+    std::vector<Plane> p(3, Plane(9, 77));
+    MiscFract f;
+    f.SetFractPar(par.get());
+    EXPECT_EQ(f.FillBuf(3, 0, 255, 0, 1, nullptr, 3, 3, 0, 0, 3, 3, 3, 3, 0, 0, 3, 3, 1, 1,
+                        p[0].data(), p[1].data(), p[2].data(), nullptr, nullptr),
+              0);
+    rendered = p;
+    return p[0][4];
+  }
+  std::vector<Plane> rendered;
+};
+
+// A stored count is held to the dialog's 20..2000: more runs as 2000, fewer as 20.
+TEST(FractFillBuf, IterationsAreHeldToTheDialogsRange) {
+  MiddleEscape slow(2500010);
+  EXPECT_EQ(slow.Middle(2000), 0);  // not escaped
+  for (int32_t more : {3500, 2147483647}) EXPECT_EQ(slow.Middle(more), 0) << more;
+  // By hand, 3500 steps do let it escape.
+  IndexTable t;
+  Julia j(3, 3);
+  j.Draw(1, t, 0, 0, 3, 3, -1, 1, 1, -1, 0.250001, 0, 3500, 100);
+  EXPECT_EQ(j.p1[4], 255);
+
+  MiddleEscape quick(3000000);
+  EXPECT_EQ(quick.Middle(20), 255);  // escaped after 12 steps
+  for (int32_t fewer : {11, 0, -2147483647 - 1}) EXPECT_EQ(quick.Middle(fewer), 255) << fewer;
+}
+
+// A raised cancel flag stops the drawing between rows (a damaged record's stale preview must
+// not run on), and the render leaves the planes to their owner untouched.
+TEST(FractFillBuf, ACancelledRenderStopsBeforeItsFirstRow) {
+  MiddleEscape quick(3000000);
+  EXPECT_EQ(quick.Middle(20), 255);
+  plat::CancelFlag flag;
+  flag.Cancel();
+  plat::CancelScope scope(&flag);
+  quick.Middle(20);
+  EXPECT_EQ(quick.rendered, std::vector<Plane>(3, Plane(9, 77)));
+  IndexTable t;
+  Julia j(3, 3);
+  j.Draw(1, t, 0, 0, 3, 3, -1, 1, 1, -1, 0.3, 0, 20, 100);
+  EXPECT_EQ(j.p1, Plane(9, 0));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "operations/effects.h"
 #include "operations/fractal_generators.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
 #include "script/engine_rows.h"
 
 void CosCompl(double x, double y, double* re, double* im) {
@@ -243,6 +244,8 @@ int32_t MiscFract::FractJulia(int16_t formula, int32_t stride, int32_t rows, uin
   o.c = {cRe, cIm};
   double y = yTop;
   for (int32_t r = top; r < bottom; ++r, y -= dy) {
+    // A stale preview stops between rows; its owner drops the planes.
+    if (plat::Cancelled()) return 0;
     double x = xLeft;
     for (int32_t q = left; q < right; ++q, x += dx) {
       if (r < 0 || q < 0 || r >= lastRow || q >= lastColumn) continue;
@@ -255,6 +258,24 @@ int32_t MiscFract::FractJulia(int16_t formula, int32_t stride, int32_t rows, uin
   }
   return 0;
 }
+
+namespace {
+
+// The dialog offers 20 to 2000 iterations. A damaged record's count of millions would render
+// for hours, so a stored count is held to what the dialog can set.
+constexpr int32_t kFewestIterations = 20, kMostIterations = 2000;
+
+int32_t IterationsOf(const FractInfo& e) {
+  return std::clamp(e.w[kFraIterations], kFewestIterations, kMostIterations);
+}
+
+// The percentage as 0..255, held to the 16-bit word it travels in: a damaged record's
+// percentage of millions is no undefined conversion.
+int16_t OpacityOf(const FractInfo& e) {
+  return static_cast<int16_t>(std::clamp(e.w[kFraOpacity] * 2.55 + 0.5, -32768.0, 32767.0));
+}
+
+}  // namespace
 
 int32_t MiscFract::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity,
                            int16_t source, int16_t apply, ScriptFile* /*script*/, int32_t width,
@@ -292,11 +313,12 @@ int32_t MiscFract::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
   const FractInfo& e = par_->entries[0];
   if (apply == 1 && !area.empty()) {
     FractJulia(static_cast<int16_t>(e.w[kFraType]), width, height, W[3], W[4], W[5], area.left,
-               area.top, area.right, area.bottom, identity, e.w[kFraIterations],
+               area.top, area.right, area.bottom, identity, IterationsOf(e),
                e.w[kFraColourScale], e.w[kFraBailOut], FractFixedValue(&e.w[kFraWindowLeft]),
                FractFixedValue(&e.w[kFraWindowTop]), FractFixedValue(&e.w[kFraWindowRight]),
                FractFixedValue(&e.w[kFraWindowBottom]), FractFixedValue(&e.w[kFraConstRe]),
                FractFixedValue(&e.w[kFraConstIm]));
+    if (plat::Cancelled()) return 0;
     // The blur and the colouring work on the rectangle's own position, as
     // the drawing and the final blend do.
     int16_t strength = 0, radius = 0;
@@ -309,7 +331,7 @@ int32_t MiscFract::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
     std::memcpy(ramp, e.ramp.opacity, 256);
     std::memcpy(ramp + 256, e.ramp.colour, 4 * 256);
     Effects::LutToColor(static_cast<int16_t>(e.w[kFraColourMode]),
-                        static_cast<int16_t>(e.w[kFraOpacity] * 2.55 + 0.5), W[3], W[4], W[5],
+                        OpacityOf(e), W[3], W[4], W[5],
                         nullptr, height, width, W[0], W[1], W[2], nullptr, height, width,
                         area.left, area.top, area.right, area.bottom, area.left, area.top,
                         area.right, area.bottom, 1, 3, 3, nullptr, ramp,
