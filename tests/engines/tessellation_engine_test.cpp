@@ -181,6 +181,23 @@ TEST(TessRender, AbsurdBleedIsHeldToTenTimes) {
   EXPECT_EQ(a.b, b.b);
 }
 
+// Stored corners count y upward from the bottom in thousandths; a corner at the end of the
+// range is turned over in 64 bits and held to 32, not wrapped round.
+TEST(TessRender, SourceCornersAtTheEndsOfTheirRangeTurnOverWithoutWrapping) {
+  int32_t w[kTessInfoWords] = {};
+  w[kTessBleed] = w[kTessBleed + 1] = 100;
+  const int32_t xs[4] = {100, 900, 900, 100}, ys[4] = {100, 100, 800, 800};
+  for (int k = 0; k < 4; ++k) w[kTessSourceX + k] = xs[k], w[kTessSourceY + k] = ys[k];
+  int32_t box[4];
+  tessrender::SourceBox(w, false, box);
+  EXPECT_EQ(box[1], 200);  // 1000 - 800
+  EXPECT_EQ(box[3], 900);
+  w[kTessSourceY + 0] = w[kTessSourceY + 1] = INT32_MIN;  // the bottom corners far below
+  tessrender::SourceBox(w, false, box);
+  EXPECT_EQ(box[1], 200);
+  EXPECT_GT(box[3], 1000000);  // far below still, not wrapped to far above
+}
+
 TEST(TessRender, NoWorkMemoryLeavesThePlanes) {
   auto r = Record(1, 4);
   Rgb p;

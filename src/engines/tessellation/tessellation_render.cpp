@@ -1,5 +1,6 @@
 #include "engines/tessellation/tessellation_render.h"
 
+#include "app/core/sample_clamp.h"
 #include "operations/effects.h"
 #include "raster/blend_filters.h"
 #include "raster/plane_copy.h"
@@ -83,11 +84,14 @@ void SourceBox(const int32_t* w, bool twin, int32_t box[4]) {
   const int32_t* x = &w[kTessSourceX];
   const int32_t* y = &w[kTessSourceY];
   int32_t d[8];
+  // Stored corners count y from the bottom, in thousandths: turned over in 64 bits and held
+  // to 32, so a damaged record's corner at the end of the range does not overflow.
+  auto up = [y](int k) { return ClampToInt32(1000 - int64_t{y[k]}); };
   if (twin)
     BleedQuad(x[0], y[0], x[1], y[1], x[2], y[2], x[3], y[3], w[kTessBleed], w[kTessBleed + 1], d);
   else
-    BleedQuad(x[3], 1000 - y[3], x[2], 1000 - y[2], x[1], 1000 - y[1], x[0], 1000 - y[0],
-              w[kTessBleed], w[kTessBleed + 1], d);
+    BleedQuad(x[3], up(3), x[2], up(2), x[1], up(1), x[0], up(0), w[kTessBleed],
+              w[kTessBleed + 1], d);
   inf_sup(d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7], &box[0], &box[1], &box[2], &box[3]);
 }
 
