@@ -81,6 +81,11 @@ TEST(CastShadowEngine, FadeRampsRiseFallAndStayFlatAtTheDefaults) {
   EXPECT_EQ(ShadowFadeWeight(99, 200, 0), 0);
   EXPECT_EQ(ShadowFadeWeight(99, 200, -1), 255);
   EXPECT_EQ(ShadowFadeWeight(0, -200, -1), 0);
+  // A spread at the ends of its range reaches past 32 bits before it is held to 0..100: the
+  // ramp then runs over the whole length.
+  EXPECT_EQ(ShadowFadeWeight(50, 0, INT32_MAX), 127);
+  EXPECT_EQ(ShadowFadeWeight(50, INT32_MAX, INT32_MIN), 128);
+  EXPECT_EQ(ShadowFadeWeight(50, INT32_MIN, INT32_MIN), 128);
 }
 
 TEST(CastShadowEngine, SourceKeepsTheFadedShadowAndMaskItsTreatment) {

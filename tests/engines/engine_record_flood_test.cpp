@@ -10,10 +10,20 @@
 #include <type_traits>
 #include <vector>
 
+#include "engines/correction/colour_matrix.h"
+#include "engines/correction/colour_matrix_engine.h"
+#include "engines/correction/resize_record.h"
+#include "engines/correction/yoxel_engine.h"
 #include "engines/patterns/border_engine.h"
 #include "engines/patterns/border_record.h"
+#include "engines/patterns/cast_shadow_engine.h"
+#include "engines/patterns/cast_shadow_record.h"
+#include "engines/patterns/extrusion_engine.h"
+#include "engines/patterns/extrusion_record.h"
+#include "engines/patterns/fractal_record.h"
 #include "engines/patterns/image_combination_engine.h"
 #include "engines/patterns/image_combination_record.h"
+#include "engines/patterns/misc_fract.h"
 #include "engines/patterns/painter_strokes_engine.h"
 #include "engines/patterns/painter_strokes_record.h"
 #include "engines/patterns/screen_engine.h"
@@ -52,6 +62,16 @@ void Flood(Par* r, int32_t v, size_t band, size_t bands) {
     std::memcpy(bytes + k * sizeof v, &v, sizeof v);
 }
 
+// Words that are no record words but the memory's own (the resize record's mask pointers)
+// are put back to none after a flood.
+template <class Par>
+void KeepOwnWords(Par*) {}
+template <>
+void KeepOwnWords(YoxelPar* r) {
+  r->protectMask = nullptr;
+  r->removeMask = nullptr;
+}
+
 // The whole record flooded, then each band of the engine's defaults alone.
 template <class Par, class Init, class Run>
 void Flood(Init init, Run run) {
@@ -65,6 +85,7 @@ void Flood(Init init, Run run) {
         init(rec.get());
         Flood(rec.get(), v, band, kBands);
       }
+      KeepOwnWords(rec.get());
       // One plane and three by turns.
       const auto planes = static_cast<int16_t>(band % 2 == 0 ? 1 : 3);
       Planes p;
@@ -132,6 +153,71 @@ TEST_F(EngineRecordFlood, Tessellation) {
     e.SetTessPar(&r);
     return e.FillBuf(n, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f,
                      p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(), p.mask.data());
+  });
+}
+
+TEST_F(EngineRecordFlood, Extrusion) {
+  Flood<XTrudePar>(
+      [](XTrudePar* r) { Init_XTrudePar(r, 0, kW, kH); },
+      [](const XTrudePar& r, int16_t n, Planes& p) {
+    MiscXTrude e;
+    e.SetXTrudePar(&r);
+    return e.FillBuf(0, 255, kW, kH, n, p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(),
+                     p.mask.data(), kW, kH);
+  });
+}
+
+TEST_F(EngineRecordFlood, CastShadow) {
+  Flood<ShadoPar>(
+      [](ShadoPar* r) { Init_ShadoPar(r, 0); },
+      [](const ShadoPar& r, int16_t, Planes& p) {
+    MiscPhotoShado e;
+    e.SetShadoPar(&r);
+    return e.FillBuf(0, 255, kW, kH, p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(),
+                     p.mask.data(), kW, kH);
+  });
+}
+
+TEST_F(EngineRecordFlood, Fractal) {
+  Flood<FractPar>(
+      [](FractPar* r) { Init_FractPar(r, 1, 1); },
+      [](const FractPar& r, int16_t n, Planes& p) {
+    MiscFract e;
+    e.SetFractPar(&r);
+    return e.FillBuf(n, 0, 255, 0, 1, nullptr, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f,
+                     1.f, p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(), p.mask.data());
+  });
+}
+
+TEST_F(EngineRecordFlood, ColourMatrix) {
+  Flood<ColMatPar>(
+      [](ColMatPar* r) { Init_ColMatPar(r); },
+      [](const ColMatPar& r, int16_t n, Planes& p) {
+    MiscColMat e;
+    e.SetColMatPar(&r);
+    e.FillBuf(n, 0, 255, 0, 1, 255, 0, 0, kW, kH, 0, 0, 0, 0, kW - 1, kH - 1, 1.f, 1.f, kW, kH,
+              p.p0.data(), p.p1.data(), p.p2.data(), p.p3.data(), p.mask.data());
+    return 0;
+  });
+}
+
+TEST_F(EngineRecordFlood, ContentAwareResize) {
+  Flood<YoxelPar>(
+      [](YoxelPar* r) {
+        Init_YoxelPar(r, kW, kH, 72, 0, 0);
+        r->resizeMethod = 8;
+        r->targetQuad[4] = 80000;  // to four fifths of the width: seams to remove
+        r->contrast = 20;
+      },
+      [](const YoxelPar& r, int16_t n, Planes& p) {
+    MiscYoxel e;
+    YoxelPar copy = r;
+    e.SetYoxelPar(&copy);
+    std::vector<uint8_t> fifth(kN, 10), sixth(kN, 20);
+    return static_cast<int32_t>(e.FillBuf(n, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0,
+                                          kW - 1, kH - 1, 1.f, 1.f, p.p0.data(), p.p1.data(),
+                                          p.p2.data(), p.p3.data(), fifth.data(), sixth.data(),
+                                          p.mask.data()));
   });
 }
 

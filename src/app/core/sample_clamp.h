@@ -21,6 +21,18 @@ inline int32_t ClampToInt32(int64_t v) {
   return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v));
 }
 
+// x truncated toward zero as a conversion to a 32-bit or a 16-bit int does, with x first held
+// to the target's range so that a value beyond it (a record word scaled by a percentage) is no
+// undefined conversion; NaN gives 0.
+inline int32_t TruncToInt32(double x) {
+  if (!(x == x)) return 0;
+  return static_cast<int32_t>(x < INT32_MIN ? INT32_MIN : (x > INT32_MAX ? INT32_MAX : x));
+}
+inline int16_t TruncToInt16(double x) {
+  if (!(x == x)) return 0;
+  return static_cast<int16_t>(x < INT16_MIN ? INT16_MIN : (x > INT16_MAX ? INT16_MAX : x));
+}
+
 // v held to a sample's range 0..255.
 inline int32_t Clamp255(int32_t v) { return ClampInt(v, 0, 255); }
 

@@ -4,6 +4,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
 #include "engines/correction/yoxel_seams.h"
 #include "operations/effects.h"
 #include "platform/memory/block.h"
@@ -86,7 +87,7 @@ struct Stage {
 };
 
 void RunStage(Work& k, const Stage& s, int16_t kernel, int32_t contrast, int32_t spread) {
-  const auto spreadContrast = static_cast<int16_t>(static_cast<int32_t>(contrast * 1.27 + 0.5));
+  const int16_t spreadContrast = TruncToInt16(contrast * 1.27 + 0.5);
   uint8_t* planes[4] = {k.red.get(), k.green.get(), k.blue.get(), k.lum.get()};
   auto detect = [&](int16_t kind, int32_t right, int32_t bottom, bool removing) {
     int32_t maximum = 0;
@@ -101,7 +102,7 @@ void RunStage(Work& k, const Stage& s, int16_t kernel, int32_t contrast, int32_t
     Smart_VRemove(kernel, s.wFrom - s.wTo, s.hFrom, s.wFrom, k.stride, k.maxHeight, planes[0], planes[1],
                   planes[2], planes[3], k.edge.get(), k.mask.get());
   } else {
-    addweight = static_cast<int16_t>(4 * spread + 1);
+    addweight = static_cast<int16_t>(4 * int64_t{spread} + 1);  // the low 16 bits, as ever
     Smart_VAdd(kernel, s.wTo - s.wFrom, s.hFrom, s.wFrom, k.stride, k.maxHeight, planes[0], planes[1],
                planes[2], planes[3], k.edge.get(), k.mask.get());
   }
@@ -112,7 +113,7 @@ void RunStage(Work& k, const Stage& s, int16_t kernel, int32_t contrast, int32_t
     Smart_HRemove(hk, s.hFrom - s.hTo, s.hFrom, s.wTo, k.stride, k.maxHeight, planes[0], planes[1], planes[2],
                   planes[3], k.edge.get(), k.mask.get());
   } else {
-    addweight = static_cast<int16_t>(4 * spread + 1);
+    addweight = static_cast<int16_t>(4 * int64_t{spread} + 1);  // the low 16 bits, as ever
     Smart_HAdd(hk, s.hTo - s.hFrom, s.hFrom, s.wTo, k.stride, k.maxHeight, planes[0], planes[1], planes[2],
                planes[3], k.edge.get(), k.mask.get());
   }
@@ -154,10 +155,11 @@ int16_t PerformSmartBufResize(int16_t planes, int16_t blendMode, int16_t opacity
   Fill(k, src, proc, flipMode, count, red, green, blue, width,
        {maskWidth, maskHeight, protect, remove, protectWeight, removeWeight});
   if (contrast != 0) {
-    // Capped from above only: a large negative contrast passes as it is.
+    // Capped from above only: a large negative contrast passes as it is, held to the 16-bit
+    // amount it travels in.
     const int32_t c = contrast <= 50 ? contrast : 50;
     Effects::AdjContrast(0, 255, k.lum.get(), maxHeight, stride, 0, 0, src.w(), src.h(), 1, nullptr,
-                         static_cast<int16_t>(static_cast<int32_t>(c * 2.55 + 0.5)), 0, 0);
+                         TruncToInt16(c * 2.55 + 0.5), 0, 0);
   }
   if (two) {
     RunStage(k, {src.w(), src.h(), mid.w(), mid.h()}, edgeKernel, contrast, energySpread);

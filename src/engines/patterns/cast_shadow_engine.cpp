@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
 #include "operations/effects.h"
 #include "platform/memory/block.h"
 #include "raster/distortion_warp.h"
@@ -41,19 +42,22 @@ uint8_t Mix(uint8_t sharp, uint8_t blurred, uint8_t r) {
 // value as it stands.
 int32_t ScaleCorner(int32_t value, int32_t area, int32_t reference) {
   if (reference == 0) return value;
-  return static_cast<int32_t>(int64_t{area} * value / reference);
+  return ClampToInt32(int64_t{area} * value / reference);
 }
 
 }  // namespace
 
 uint8_t ShadowFadeWeight(int32_t p, int32_t c, int32_t s) {
+  // The span's ends in 64 bits: a record's centre and spread at the ends of their range reach
+  // past 32 bits before they are held to 0..100.
+  const int64_t twice = 2 * int64_t{s};
   if (s < 0) {
-    const int32_t lo = std::max(0, c + 2 * s), hi = std::min(100, c - 2 * s);
+    const int64_t lo = std::max<int64_t>(0, c + twice), hi = std::min<int64_t>(100, c - twice);
     if (p < lo) return 255;
     if (p < hi) return static_cast<uint8_t>(255 - (p - lo) * 255 / (hi - lo));
     return 0;
   }
-  const int32_t lo = std::max(0, c - 2 * s), hi = std::min(100, c + 2 * s);
+  const int64_t lo = std::max<int64_t>(0, c - twice), hi = std::min<int64_t>(100, c + twice);
   if (p < lo) return 0;
   if (lo == hi || p >= hi) return 255;
   return static_cast<uint8_t>((p - lo) * 255 / (hi - lo));
@@ -85,7 +89,7 @@ int32_t MiscPhotoShado::FillBuf(int16_t blendMode, int16_t opacity, int32_t widt
   // shadow rather than the original channel; scripts made so far rely on it.
   if (w[kShaBlur] > 0)
     Effects::Blur(0, 255, source, nullptr, width, height, 0, 0, width - 1, height - 1,
-                  static_cast<int16_t>(std::min<int32_t>(2 * w[kShaBlur], 32767)), 1);
+                  static_cast<int16_t>(std::min<int64_t>(2 * int64_t{w[kShaBlur]}, 32767)), 1);
   plat::Block<uint8_t> rows, columns;
   if (!FadeTable(rows, height, w[kShaFadeV], w[kShaFadeV + 1]) ||
       !FadeTable(columns, width, w[kShaFadeH], w[kShaFadeH + 1]))
@@ -104,7 +108,8 @@ int32_t MiscPhotoShado::FillBuf(int16_t blendMode, int16_t opacity, int32_t widt
   int32_t cx[4], cy[4];
   for (int i = 0; i < 4; ++i) {
     cx[i] = ScaleCorner(w[kShaCornerX + i], areaWidth, w[kShaRefWidth]);
-    cy[i] = areaHeight - ScaleCorner(w[kShaCornerY + i], areaHeight, w[kShaRefHeight]);
+    cy[i] = ClampToInt32(areaHeight -
+                         int64_t{ScaleCorner(w[kShaCornerY + i], areaHeight, w[kShaRefHeight])});
   }
   const RampTables lut = RampTablesOf(par_->ramp);
   auto low = [&](int k) { return static_cast<int16_t>(w[kShaDistort + k]); };

@@ -8,6 +8,7 @@
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
 #include "app/core/plane_geometry.h"
+#include "app/core/sample_clamp.h"
 #include "engines/records/session_defaults.h"
 #include "platform/memory/block.h"
 #include "platform/random/random.h"
@@ -77,11 +78,13 @@ int32_t FoldedAngle(const OutPoint& a, const OutPoint& b) {
 
 // 0 along the light, full strength across it. 2.55 is a double, so full strength 100 gives
 // 254, not 255; stored renders were made so.
+// In 64 bits, and the shade held to its 16-bit word: a record's light angle and strength at
+// the ends of their range overflow 32 bits on the way.
 int16_t LightShade(int32_t angle, int32_t light, int32_t strength) {
-  int32_t d = std::abs(angle - light);
+  int64_t d = std::abs(int64_t{angle} - light);
   if (d > 180) d = 360 - d;
-  const int32_t along = d <= 90 ? d : 180 - d;
-  return static_cast<int16_t>(static_cast<int32_t>(along * strength / 90 * 2.55));
+  const int64_t along = std::clamp<int64_t>(d <= 90 ? d : 180 - d, INT32_MIN, INT32_MAX);
+  return TruncToInt16(static_cast<double>(along * strength / 90) * 2.55);
 }
 
 const uint8_t* Sample(const uint8_t* plane, int32_t width, int32_t height, OutPoint p) {
@@ -406,6 +409,14 @@ int32_t MiscXTrude::FillBuf(int16_t blendMode, int16_t opacity, int32_t width, i
     };
     fx[k] = x(0), fy[k] = y(0), bx[k] = x(9), by[k] = y(9);
   }
+  // The outlines are traced at the quadrilaterals' size and the body is drawn in as many
+  // steps as they are long: a damaged record's corner millions of pixels away would render
+  // for hours. A corner is held to one picture's size beyond each edge, further than the
+  // dialog's quadrilaterals reach.
+  for (float* c : {fx, bx})
+    for (int32_t k = 0; k < 4; ++k) c[k] = std::clamp(c[k], -1.0f * width, 2.0f * width);
+  for (float* c : {fy, by})
+    for (int32_t k = 0; k < 4; ++k) c[k] = std::clamp(c[k], -1.0f * height, 2.0f * height);
   (void)ExtrudeBackLightExpand(static_cast<int16_t>(count), shape.get(), copies[0].get(),
                                copies[1].get(), copies[2].get(), height, width, 0, 0, width - 1,
                                height - 1, 0, par_.get(), fx, fy, bx, by);

@@ -33,7 +33,9 @@ constexpr int32_t kExtras[8] = {0, 10000, 10000, 0, 0, 0, 10000, 10000};
 }  // namespace
 
 double FractFixedValue(const int32_t* words) {
-  return static_cast<double>(words[0] - kFixedOffset) + static_cast<double>(words[1]) / kFixedUnit;
+  // The integer word less its offset in 64 bits: a damaged word at the end of its range.
+  return static_cast<double>(int64_t{words[0]} - kFixedOffset) +
+         static_cast<double>(words[1]) / kFixedUnit;
 }
 
 void SetFractFixed(int32_t* words, double value) {
