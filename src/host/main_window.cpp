@@ -11,6 +11,7 @@
 #include "engines/correction/resize_record.h"
 #include "host/edit_session.h"
 #include "host/pixel_provider.h"
+#include "host/render_progress.h"
 #include "host/session/app_object.h"
 #include "host/session/document.h"
 #include "paths/draw_par.h"
@@ -333,6 +334,10 @@ OSStatus VMKapemainUI::ApemainScrollEventHandler(tb::EventHandlerCallRef, tb::Ev
 }
 
 void VMKapemainUI::ApemainLoop() {
+  // A render serves timers in its own event loop: a step back or a new opacity now would
+  // rewrite the images it is about to replace, and stepping back would no longer reach the
+  // image before the effect. Both stay pending until the render is over.
+  if (RenderRunning()) return;
   if (gApemainBack != 0) {
     gApemainBack = 0;
     if (session != nullptr) session->doBack();

@@ -108,4 +108,6 @@ void CancelRender() {
   if (gRunning != nullptr) gRunning->Cancel();
 }
 
+bool RenderRunning() { return gRunning != nullptr; }
+
 void SetRenderStartWatcher(std::function<void()> watcher) { StartWatcher() = std::move(watcher); }

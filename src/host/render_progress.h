@@ -23,6 +23,10 @@ int32_t RunRenderWithProgress(const std::function<int32_t()>& render);
 // none runs. Window's thread.
 void CancelRender();
 
+// True while a render runs (its nested event loop still fires timers, which
+// must not change the images it will write back). Window's thread.
+bool RenderRunning();
+
 // Called on the window's thread as each render starts (null: nothing); for
 // tests and scripted runs that press Cancel.
 void SetRenderStartWatcher(std::function<void()> watcher);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/host_fixture.h"
+#include "host/render_progress.h"
 
 namespace {
 
@@ -123,6 +124,40 @@ TEST_F(MainWindowTest, BlendModeWaitsForTheTick) {
   driver_.RunSteps(w);
   EXPECT_EQ(session_->blendMode, 5);
   EXPECT_EQ(Sample(session_->destination, 0, 0, 0), 100u);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// A render serves timers while it runs: a blend change armed before it waits until the
+// render is over, and stepping back afterwards still reaches the image before the effect.
+TEST_F(MainWindowTest, AnApplyArmedBeforeARenderWaitsForIt) {
+  tb::WindowRef w = Open(4, 4);
+  ASSERT_NE(w, nullptr);
+  driver_.Advance(0.1);
+  driver_.RunSteps(w);
+  vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+  driver_.Choose(kApemainSig, kApemainBlend, 5);  // darken, armed for the next tick
+  driver_.RunSteps(w);
+  ASSERT_EQ(session_->mainWindow->pendingApply, 1);
+  int ticksDuringRender = 0;
+  SetRenderStartWatcher([&] {
+    driver_.Advance(0.3);  // ticks of the window's loop inside the render
+    driver_.RunSteps(w);
+    ticksDuringRender = 1;
+    EXPECT_EQ(session_->mainWindow->pendingApply, 1);
+    EXPECT_EQ(session_->blendMode, 1);
+  });
+  ASSERT_EQ(session_->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  SetRenderStartWatcher(nullptr);
+  EXPECT_EQ(ticksDuringRender, 1);
+  EXPECT_EQ(Sample(session_->destination, 0, 0, 0), 210u);
+  driver_.Advance(0.1);  // the apply, now
+  driver_.RunSteps(w);
+  EXPECT_EQ(session_->mainWindow->pendingApply, 0);
+  EXPECT_EQ(session_->blendMode, 5);
+  EXPECT_EQ(Sample(session_->destination, 0, 0, 0), 200u);  // darken of 210 over 200
+  // Stepping back toggles with the image before the effect.
+  session_->doBack();
+  EXPECT_EQ(Sample(session_->destination, 0, 0, 0), 210u);
   EXPECT_TRUE(driver_.errors().empty());
 }
 
