@@ -245,31 +245,38 @@ int32_t CarbonEditPlugin::doOK() {
     if (library.Do_AlertDlg(2) == 0) return -1;
   }
   if (versions.empty()) return -1;
-  std::string why;
-  if (writeDestinationImage(versions[0].path, versions[0].type, versions[0].properties, destination,
-                            &why) != 0) {
-    lastError = why;
-    TellUser("The edited image could not be written: " + versions[0].path, why);
-    return -1;
-  }
+  // Every version is rendered before any is written: a render the user stops
+  // then leaves every file as it was, and the session open on the image it
+  // showed.
+  std::vector<std::pair<size_t, PixelBuffer>> results{{0, destination}};
   std::string notRendered;
   // With no effect applied the other versions stay as the host made them.
-  const bool layers = LayersToRender();
-  for (size_t i = 1; i < versions.size() && layers; ++i) {
-    if (LoadVersion(i) != 0) {
-      notRendered += "\n" + versions[i].path;
-      continue;
+  if (versions.size() > 1 && gFilterRecord != nullptr && LayersToRender()) {
+    const PixelBuffer shown[4] = {source, filtered, destination, spare};
+    const FilterRecord record = *gFilterRecord;
+    const int32_t previewWidth = gPer->previewWidth, previewHeight = gPer->previewHeight;
+    int32_t rendered = 0;
+    for (size_t i = 1; i < versions.size() && rendered != kRenderCancelled; ++i) {
+      rendered = LoadVersion(i) != 0 ? -1 : DoFilter();
+      if (rendered == 0) {
+        results.emplace_back(i, destination);
+      } else if (rendered != kRenderCancelled) {
+        notRendered += "\n" + versions[i].path;
+      }
     }
-    const int32_t rendered = DoFilter();
-    // The user stopped the render: the versions not yet written stay as
-    // they are and the session stays open.
+    source = shown[0];
+    filtered = shown[1];
+    destination = shown[2];
+    spare = shown[3];
+    *gFilterRecord = record;
+    gPer->previewWidth = previewWidth;
+    gPer->previewHeight = previewHeight;
     if (rendered == kRenderCancelled) return -1;
-    if (rendered != 0) {
-      notRendered += "\n" + versions[i].path;
-      continue;
-    }
-    if (writeDestinationImage(versions[i].path, versions[i].type, versions[i].properties,
-                              destination, &why) != 0) {
+  }
+  std::string why;
+  for (const auto& [i, image] : results) {
+    if (writeDestinationImage(versions[i].path, versions[i].type, versions[i].properties, image,
+                              &why) != 0) {
       lastError = why;
       TellUser("The edited image could not be written: " + versions[i].path, why);
       return -1;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "app/core/colour_spaces.h"
 #include "app/core/session_state.h"
 #include "host/host_fixture.h"
@@ -258,6 +261,46 @@ TEST_F(RenderRoadTest, ACancelledRenderLeavesTheVersionsAndTheSessionOpen) {
   EXPECT_EQ(Bytes(Read(b)), fileB);
   EXPECT_EQ(edit_->posted(), 0u);
   EXPECT_EQ(edit_->ended, 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Every version renders before any is written: Cancel in the last render leaves every file
+// and the versions folder byte for byte, and the session on the image it showed.
+TEST_F(RenderRoadTest, CancelInTheLastVersionsRenderWritesNoVersion) {
+  const std::string a = Version("a.tif", vmktest::PatternImage(5, 3, 1));
+  const std::string b = Version("b.tif", vmktest::SolidImage(3, 2, 100, 100, 100));
+  const std::string c = Version("c.png", vmktest::SolidImage(2, 3, 50, 60, 70), plat::imageio::kTypePNG);
+  CarbonEditPlugin* s = Start({a, b, c});
+  vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+  ASSERT_EQ(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  const std::vector<uint8_t> shown = Bytes(s->destination);
+  auto folder = [&] {
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+    for (const auto& e : std::filesystem::directory_iterator(bundle_.file("")))
+      if (e.is_regular_file()) files.emplace_back(e.path().string(), vmktest::ReadBytes(e.path().string()));
+    std::sort(files.begin(), files.end());
+    return files;
+  };
+  const auto before = folder();
+  int starts = 0;
+  SetRenderStartWatcher([&] {
+    if (++starts == 2) CancelRender();  // the render of c, the last
+  });
+  driver_.Press(FourCC("Aler"), 1);
+  EXPECT_LT(s->doOK(), 0);
+  SetRenderStartWatcher(nullptr);
+  EXPECT_EQ(starts, 2);
+  EXPECT_EQ(folder(), before);
+  EXPECT_EQ(Bytes(s->destination), shown);
+  EXPECT_EQ(s->destination.width(), 5u);
+  EXPECT_EQ(edit_->posted(), 0u);
+
+  // Confirmed again without a cancel, all three are written.
+  driver_.Press(FourCC("Aler"), 1);
+  ASSERT_EQ(s->doOK(), 0);
+  EXPECT_EQ(Sample(Read(a), 0, 0, 0), std::min<uint32_t>(vmktest::PatternImage(5, 3, 1).row(0)[0] + 10, 255));
+  EXPECT_EQ(Sample(Read(b), 0, 0, 0), 110u);
+  EXPECT_EQ(Sample(Read(c), 0, 0, 2), 80u);
   EXPECT_TRUE(driver_.errors().empty());
 }
 
