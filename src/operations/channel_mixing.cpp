@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/cancel.h"
@@ -83,8 +84,9 @@ int32_t Effects::SelCol(int16_t /*mode*/, int16_t /*opacity*/, const unsigned ch
   RGBtoHSV(static_cast<float>(ref[0]), static_cast<float>(ref[1]), static_cast<float>(ref[2]),
            &h, &s, &v);
   const float t = tolerance;
-  const auto lo = [&](float c) { return static_cast<int16_t>(c - t); };
-  const auto hi = [&](float c) { return static_cast<int16_t>(c + t); };
+  // Held to the 16-bit range before the conversion: a tolerance near its end reaches past it.
+  const auto lo = [&](float c) { return TruncToInt16(c - t); };
+  const auto hi = [&](float c) { return TruncToInt16(c + t); };
   const float s100 = s * 100;
   unsigned char* const dst[3] = {dstRed, dstGreen, dstBlue};
   // One-channel source onto three planes: all three take the colour.

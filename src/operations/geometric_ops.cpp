@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "app/core/plane_geometry.h"
+#include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/types/plane_view.h"
@@ -70,9 +71,11 @@ int32_t TwirlCore(int16_t mode, int16_t opacity, View plane, const unsigned char
         const double dy = y - static_cast<double>(cy);
         const double rr = std::sqrt(dx * dx + dy * dy);
         const double theta = std::atan2(dy, dx) + std::fabs(R - rr) * turn;
-        const int32_t sx = static_cast<int32_t>(
+        // Held to 32 bits before the conversion: a centre far outside the plane puts the
+        // source position beyond them, where it reads nothing anyway.
+        const int32_t sx = TruncToInt32(
             rr * static_cast<double>(static_cast<float>(std::cos(theta))) + cx + 0.5);
-        const int32_t sy = static_cast<int32_t>(
+        const int32_t sy = TruncToInt32(
             rr * static_cast<double>(static_cast<float>(std::sin(theta))) + cy + 0.5);
         const bool inside = sx >= 0 && sx < plane.width - 1 && sy >= 0 && sy < plane.height - 1;
         work.get()[plane.Index(x, y)] = inside ? plane.At(sx, sy) : 0;
