@@ -12,6 +12,7 @@
 #include "app/core/session_state.h"
 #include "app/folder_scans.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
+#include "host/effect_dialogs.h"
 #include "host/main_window.h"
 #include "host/render_progress.h"
 #include "host/session/app_object.h"
@@ -93,6 +94,9 @@ int32_t CarbonEditPlugin::VMKAlloc() {
   // The render cases and record kinds of every effect family; registering
   // again changes nothing.
   RegisterEffectFamilies();
+  // The dialog of every effect number the main window and the operation-list
+  // editor can open.
+  RegisterEffectDialogs();
   gPer = new TPermanent();
   LocateMakersFolder(&gPer->makersFolder);
   app = new VMKapp();

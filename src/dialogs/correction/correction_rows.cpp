@@ -1,0 +1,53 @@
+#include "dialogs/correction/correction_rows.h"
+
+#include <memory>
+#include <new>
+
+#include "dialogs/correction/channel_mixer_dialog.h"
+#include "dialogs/correction/focus_dialog.h"
+#include "dialogs/correction/noise_dialog.h"
+#include "dialogs/correction/smoothing_dialog.h"
+#include "dialogs/frame/effect_registry.h"
+
+namespace {
+
+// The four colour-correction dialogs share one record: it is fetched, told
+// which effect it is for, edited on a scratch copy and stored back on OK.
+template <class Dialog>
+int16_t RunColCorDialog(EffectCall& c, int16_t (Dialog::*run)(), bool maskOutside) {
+  ScratchRecord<ColCorPar> record;
+  if (!record) return 0;
+  std::unique_ptr<Dialog> dialog(new (std::nothrow) Dialog());
+  if (dialog == nullptr || dialog->editRecord() == nullptr) return 0;
+  // Noise reduction and smoothing work outside the mask of channel 6; the
+  // operation keeps that mask even when the dialog is cancelled.
+  if (maskOutside) {
+    c.script->SetIntExt(c.stack, c.layer, c.operation, 2);
+    c.script->SetMChannel(c.stack, c.layer, c.operation, 6);
+  }
+  c.script->GetColCorPar(c.stack, c.layer, c.operation, record.get());
+  record->w[kCCKind] = c.code;
+  dialog->SetColCorPar(record.get());
+  const int16_t result = ((*dialog).*run)();
+  if (result != 1) return 0;
+  dialog->GetColCorPar(record.get());
+  c.SetEffect();
+  // A record that cannot be stored leaves nothing to render.
+  return c.script->SetColCorPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+}
+
+int16_t RunNoise(EffectCall& c) { return RunColCorDialog<VMKdnoiUI>(c, &VMKdnoiUI::Do_DNoiDlg, true); }
+int16_t RunSmoothing(EffectCall& c) { return RunColCorDialog<VMKglimUI>(c, &VMKglimUI::Do_GlimDlg, true); }
+int16_t RunFocus(EffectCall& c) { return RunColCorDialog<VMKkevrUI>(c, &VMKkevrUI::Do_KevrDlg, false); }
+// The channel mixer has no button of the main window; the operation-list
+// editor reaches it.
+int16_t RunChannelMixer(EffectCall& c) { return RunColCorDialog<VMKcmixUI>(c, &VMKcmixUI::Do_CMixDlg, false); }
+
+}  // namespace
+
+void RegisterCorrectionRows(EffectRegistry& registry) {
+  registry.Add({{103}, false, RunNoise});
+  registry.Add({{104}, false, RunSmoothing});
+  registry.Add({{105}, false, RunFocus});
+  registry.Add({{119}, true, RunChannelMixer});
+}

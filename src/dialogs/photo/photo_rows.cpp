@@ -1,0 +1,5 @@
+#include "dialogs/photo/photo_rows.h"
+
+#include "dialogs/frame/effect_registry.h"
+
+void RegisterPhotoRows(EffectRegistry&) {}
