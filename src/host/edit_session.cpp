@@ -12,6 +12,7 @@
 #include "app/core/session_state.h"
 #include "app/folder_scans.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
+#include "dialogs/editor/effect_launch.h"
 #include "host/effect_dialogs.h"
 #include "host/main_window.h"
 #include "host/render_progress.h"
@@ -100,6 +101,7 @@ int32_t CarbonEditPlugin::VMKAlloc() {
   gPer = new TPermanent();
   LocateMakersFolder(&gPer->makersFolder);
   app = new VMKapp();
+  app->effectLauncher = LaunchTuneEffect;
   // A session whose drawing records could not be had cannot run an effect.
   if (app->initStatus != 0) return -1;
   if (app->InitNibRef(1) != 0) return -1;

@@ -16,6 +16,7 @@
 #include "host/render_progress.h"
 #include "host/session/app_object.h"
 #include "host/session/document.h"
+#include "host/session/kept_file.h"
 #include "paths/path_list.h"
 #include "script/layers.h"
 #include "script/script_file.h"
@@ -52,6 +53,10 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
   VMKdoc* doc = app->appData.documents[app->appData.currentDocument];
   if (doc != nullptr) doc->Initialize();
   source = destination;
+  // A dialog's preview may write the layer scratch file, and every further
+  // version is rendered from it on OK: an effect that is not confirmed must
+  // leave it as it found it.
+  const KeptFile kept(gPer->layerScratch);
   int16_t confirmed = 0;
   if (IsConfirmedDialogEffect(effect)) {
     gPer->currentEffect = effect;
@@ -67,7 +72,11 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
   // Effects 114 to 117 run the layered editor, not part of this build.
   // Only a confirmed dialog renders: rendering after a cancel would apply
   // the previous effect's layers a second time.
-  if (confirmed == 1) DoFilter();
+  if (confirmed != 1) {
+    kept.Restore();
+    return;
+  }
+  DoFilter();
 }
 
 int32_t CarbonEditPlugin::DoFilter() {

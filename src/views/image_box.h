@@ -295,6 +295,8 @@ class VMKimabox final {
   int32_t displayedWidth() const { return dispWidth_; }
   int32_t displayedHeight() const { return dispHeight_; }
   const int16_t* maskA() const { return maskA_.get(); }
+  // Previews loaded into the display so far.
+  int64_t previewsShown() const { return previewsShown_; }
   const int16_t* maskB() const { return maskB_.get(); }
   const int32_t* brushBlock() const { return brush_.get(); }
   bool classRegistered() const { return !classId_.empty(); }
@@ -423,6 +425,7 @@ class VMKimabox final {
   // of another number is stale) and the job on its way.
   vmkviews::PreviewRunner* runner_ = nullptr;
   uint64_t previewGeneration_ = 0;
+  int64_t previewsShown_ = 0;
   std::weak_ptr<vmkviews::PreviewJob> runningPreview_;
 };
 

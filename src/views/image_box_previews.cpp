@@ -225,6 +225,7 @@ void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {
 }
 
 void VMKimabox::LoadPlanes(uint8_t* const planes[4], int16_t maskOk) {
+  ++previewsShown_;
   SetBufRGB(0, 0, 0, state_.effWidth, state_.effHeight, maskOk, state_.srcWidth, state_.srcHeight,
             state_.viewWidth, state_.viewHeight, planes[0], planes[1], planes[2], planes[3], 255,
             0);

@@ -109,6 +109,26 @@ TEST_F(EditHostTest, CancelLeavesTheVersionAsMade) {
   EXPECT_EQ(vmktest::ReadBytes(Versions() + "/picture-1.tif"), made);
 }
 
+TEST_F(EditHostTest, AnEffectsDialogIsAnsweredAfterItsFirstPreview) {
+  vmktest::RawImage image = vmktest::PatternImage(64, 48, 1);
+  for (size_t i = 3; i < image.data.size(); i += 4) image.data[i] = 255;
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, image);
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + png + "'"), 0);
+  const std::vector<uint8_t> plain = vmktest::ReadBytes(Versions() + "/picture.tif");
+  // A cancelled noise reduction writes what OK alone writes.
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --effect 103 --dialog cancel --auto ok '" + png + "'"), 0)
+      << vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_EQ(vmktest::ReadBytes(Versions() + "/picture-1.tif"), plain);
+  // A confirmed one renders its defaults into the version.
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --effect 103 --dialog ok --auto ok '" + png + "'"), 0)
+      << vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_NE(vmktest::ReadBytes(Versions() + "/picture-2.tif"), plain);
+  // A dialog answer needs an effect, and the effect a button.
+  EXPECT_EQ(Run("--versions '" + Versions() + "' --dialog ok --auto ok '" + png + "'"), 2);
+  EXPECT_EQ(Run("--versions '" + Versions() + "' --effect 27 --auto ok '" + png + "'"), 2);
+}
+
 TEST_F(EditHostTest, NoVersionOrNoWindowExitsWithTheReason) {
   const std::string png = dir_.file("picture.png");
   vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(4, 4, 1));

@@ -91,6 +91,12 @@ int PluginModule::RenderLayers(plat::hostapi::ApertureEditPlugin* plugin, const 
   return hook != nullptr ? hook(plugin, layerFile.c_str()) : -1;
 }
 
+long PluginModule::PreviewsShown(plat::hostapi::ApertureEditPlugin* plugin) {
+  auto hook = reinterpret_cast<plat::hostapi::PluginPreviewsShown>(
+      handle_ != nullptr ? dlsym(handle_, plat::hostapi::kPluginPreviewsShownSymbol) : nullptr);
+  return hook != nullptr ? hook(plugin) : 0;
+}
+
 bool MakeEditableVersion(const std::string& image, const std::string& folder, std::string* copy,
                          std::string* why) {
   io::ImageInfo info;

@@ -46,6 +46,9 @@ class PluginModule {
   plat::hostapi::ApertureEditPlugin* Create(plat::hostapi::ApertureApiManager* api);
   // The module's scripted-run hook; -1 when the module has none.
   int RenderLayers(plat::hostapi::ApertureEditPlugin* plugin, const std::string& layerFile);
+  // Previews the plug-in's views have shown so far; 0 when the module does
+  // not say.
+  long PreviewsShown(plat::hostapi::ApertureEditPlugin* plugin);
 
  private:
   void* handle_ = nullptr;

@@ -4,12 +4,15 @@
 // starts an edit session and shows the plug-in's window until the plug-in
 // ends or cancels the session. It prints where the edited versions are.
 //
-//   edit-host [--versions DIR] [--bundle DIR] [--layers FILE] [--auto ok|cancel] IMAGE ...
+//   edit-host [--versions DIR] [--bundle DIR] [--layers FILE] [--effect N [--dialog ok|cancel]]
+//             [--auto ok|cancel] IMAGE ...
 //
 // --layers installs a combined-layer file as the session's layer file and
-// renders it as a confirmed effect would; --auto presses OK or Cancel once
-// the window shows and answers the plug-in's questions with OK: for tests
-// and scripted runs. Exit status 0
+// renders it as a confirmed effect would; --effect presses the button of
+// effect N in the plug-in's window once it shows, and --dialog answers that
+// effect's dialog with OK or Cancel once it has shown its first preview;
+// --auto then presses OK or Cancel and answers the plug-in's questions with
+// OK: for tests and scripted runs. Exit status 0
 // when the session ended or was cancelled; 1 when it could not start, a
 // version could not be made or an edited version could not be written.
 #include <dlfcn.h>
@@ -21,6 +24,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -37,12 +41,27 @@ struct Options {
   std::string bundle;
   std::string autoAnswer;
   std::string layers;
+  int effect = 0;
+  std::string dialogAnswer;
 };
+
+// The plug-in window's button of each effect.
+const char* EffectCommand(int effect) {
+  static constexpr struct {
+    int effect;
+    const char* command;
+  } kButtons[] = {{92, "Bmfr"},  {100, "Bpfr"}, {102, "Bgrd"}, {103, "Bdno"}, {104, "Bsmo"},
+                  {105, "Bfoc"}, {106, "Bbor"}, {113, "Bpfx"}, {114, "Bcfr"}, {115, "Bpli"},
+                  {116, "Bpsu"}, {117, "Btex"}, {118, "Btoo"}};
+  for (const auto& b : kButtons)
+    if (b.effect == effect) return b.command;
+  return nullptr;
+}
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: edit-host [--versions DIR] [--bundle DIR] [--layers FILE] [--auto ok|cancel] "
-               "IMAGE ...\n");
+               "usage: edit-host [--versions DIR] [--bundle DIR] [--layers FILE] "
+               "[--effect N [--dialog ok|cancel]] [--auto ok|cancel] IMAGE ...\n");
 }
 
 bool ParseArguments(int argc, char** argv, Options* o) {
@@ -59,6 +78,13 @@ bool ParseArguments(int argc, char** argv, Options* o) {
       if (!value(&o->bundle)) return false;
     } else if (a == "--layers") {
       if (!value(&o->layers)) return false;
+    } else if (a == "--effect") {
+      std::string n;
+      if (!value(&n)) return false;
+      o->effect = std::atoi(n.c_str());
+      if (EffectCommand(o->effect) == nullptr) return false;
+    } else if (a == "--dialog") {
+      if (!value(&o->dialogAnswer) || (o->dialogAnswer != "ok" && o->dialogAnswer != "cancel")) return false;
     } else if (a == "--auto") {
       if (!value(&o->autoAnswer) || (o->autoAnswer != "ok" && o->autoAnswer != "cancel")) return false;
     } else if (a == "--help" || a == "-h" || (a.size() > 1 && a[0] == '-')) {
@@ -67,7 +93,7 @@ bool ParseArguments(int argc, char** argv, Options* o) {
       o->images.push_back(a);
     }
   }
-  return !o->images.empty();
+  return !o->images.empty() && (o->dialogAnswer.empty() || o->effect != 0);
 }
 
 std::string DefaultVersionsFolder() {
@@ -152,18 +178,38 @@ int main(int argc, char** argv) {
   window->show();
 
   int status = 0;
-  if (!options.autoAnswer.empty()) {
-    const char* command = options.autoAnswer == "ok" ? "ok  " : "canc";
-    QTimer::singleShot(0, window, [window, command] { ClickCommand(window, command); });
-    // Questions are answered with OK; an alert means something failed.
+  // While the effect's dialog is open: the previews shown before it opened.
+  long previewsBefore = -1;
+  bool dialogAnswered = false;
+  if (options.effect != 0 || !options.autoAnswer.empty()) {
+    QTimer::singleShot(0, window, [&] {
+      if (options.effect != 0) {
+        previewsBefore = module.PreviewsShown(plugin);
+        // Returns once the dialog has closed and its effect is rendered.
+        ClickCommand(window, EffectCommand(options.effect));
+        previewsBefore = -1;
+      }
+      if (!options.autoAnswer.empty()) ClickCommand(window, options.autoAnswer == "ok" ? "ok  " : "canc");
+    });
     auto* watcher = new QTimer(&app);
-    QObject::connect(watcher, &QTimer::timeout, [&status, &app, window] {
+    QObject::connect(watcher, &QTimer::timeout, [&] {
       QWidget* modal = QApplication::activeModalWidget();
       if (modal == nullptr) {
         // The plug-in's own dialogs run their modal loops without Qt's
-        // modality: any other window that shows is one of them.
+        // modality: any other window that shows is one of them. The
+        // effect's dialog is answered once it shows a preview; other
+        // questions with OK.
+        const bool inEffect = previewsBefore >= 0;
+        if (inEffect && (options.dialogAnswer.empty() || dialogAnswered ||
+                         module.PreviewsShown(plugin) <= previewsBefore))
+          return;
+        if (!inEffect && options.autoAnswer.empty()) return;
+        const char* answer = inEffect && options.dialogAnswer == "cancel" ? "canc" : "ok  ";
         for (QWidget* w : QApplication::topLevelWidgets())
-          if (w != window && w->isVisible() && ClickCommand(w, "ok  ")) return;
+          if (w != window && w->isVisible() && ClickCommand(w, answer)) {
+            if (inEffect) dialogAnswered = true;
+            return;
+          }
         return;
       }
       if (auto* box = qobject_cast<QMessageBox*>(modal)) {

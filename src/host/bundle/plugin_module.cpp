@@ -9,6 +9,7 @@
 #include "host/plugin_entry.h"
 #include "host/session/app_object.h"
 #include "platform/toolbox/toolbox.h"
+#include "views/image_box.h"
 
 extern "C" __attribute__((visibility("default"))) plat::hostapi::ApertureEditPlugin*
 ApertureVMK_UIEditPluginCreate(plat::hostapi::ApertureApiManager* apiManager) {
@@ -31,4 +32,14 @@ extern "C" __attribute__((visibility("default"))) int ApertureVMK_UIEditPluginRe
   auto* entry = dynamic_cast<ApertureVMK_UIEditPlugin*>(plugin);
   if (entry == nullptr || entry->_carbonEditPlugin == nullptr || layerFile == nullptr) return -1;
   return entry->_carbonEditPlugin->RenderLayerFile(layerFile);
+}
+
+extern "C" __attribute__((visibility("default"))) long ApertureVMK_UIEditPluginPreviewsShown(
+    plat::hostapi::ApertureEditPlugin* plugin) {
+  auto* entry = dynamic_cast<ApertureVMK_UIEditPlugin*>(plugin);
+  if (entry == nullptr || entry->_carbonEditPlugin == nullptr || gVMKapp == nullptr) return 0;
+  long shown = 0;
+  for (int i = 0; i < kCustomViewCount; ++i)
+    if (const VMKimabox* box = gVMKapp->ImageView(i)) shown += static_cast<long>(box->previewsShown());
+  return shown;
 }

@@ -4,8 +4,11 @@
 
 #include "app/core/memory_manager.h"
 #include "app/core/pascal_strings.h"
+#include "app/file_access.h"
 #include "host/ApePlugInUtilities/image_files.h"
 #include "host/session/document.h"
+#include "host/session/kept_file.h"
+#include "script/script_file.h"
 #include "paths/draw_par.h"
 #include "paths/shape_params.h"
 #include "platform/resources/resource_file.h"
@@ -189,10 +192,40 @@ int16_t VMKapp::InitNibRef(int16_t open) {
 }
 
 int16_t VMKapp::LaunchEffect(int16_t effect) {
-  // The effects' own dialogs are not part of this build yet: the effect
-  // counts as not confirmed, so nothing is stored and nothing rendered.
-  if (gPer != nullptr) gPer->currentEffect = effect;
-  return 0;
+  if (gPer == nullptr) return 0;
+  VMKdoc* doc = appData.currentDocument >= 0 && appData.currentDocument < kDocumentSlots
+                    ? appData.documents[appData.currentDocument]
+                    : nullptr;
+  gPer->currentEffect = effect;
+  if (effectLauncher == nullptr || doc == nullptr || doc->script == nullptr) return 0;
+  const int16_t result = effectLauncher(doc->script, doc->currentStack, doc->currentLayer, doc->width,
+                                        doc->height, effect);
+  if (result != 1) return result;
+  // The image-tools window sets up its operations itself.
+  if (effect != 118) SetLaunchedOperation(doc, effect);
+  return SaveLayerScratch(doc) ? 1 : 0;
+}
+
+void VMKapp::SetLaunchedOperation(VMKdoc* doc, int16_t effect) {
+  ScriptFile* s = doc->script;
+  const int16_t stack = doc->currentStack;
+  const int16_t layer = doc->currentLayer;
+  s->SetAct(stack, layer, 1, 1);
+  s->SetToChannel(stack, layer, 1, 2);
+  const bool maskDirect = effect == 41 || effect == 42 || effect == 100 || effect == 106 || effect == 113;
+  s->SetIntExt(stack, layer, 1, maskDirect ? 1 : 2);
+  s->SetMChannel(stack, layer, 1, 6);
+}
+
+bool VMKapp::SaveLayerScratch(VMKdoc* doc) {
+  // A file that cannot be written must not leave the render road half an
+  // effect: the file goes back to what it held.
+  const KeptFile kept(gPer->layerScratch);
+  if (S_open(&gPer->layerScratch, 3, 0) == 0) S_close(0);
+  File_kern file(&gPer->layerScratch);
+  if (doc->script->SaveCombiLay(&file, doc->saveWord, nullptr) == 0) return true;
+  kept.Restore();
+  return false;
 }
 
 void VMKapp::SetBufSize(int32_t width, int32_t height) {

@@ -13,6 +13,15 @@
 
 class VMKimabox;
 class VMKcolbox;
+class ScriptFile;
+class VMKdoc;
+
+// Runs one effect's own dialog on layer `layer` of stack `stack` of a
+// document's script, with operation 1 current, for a picture of width x
+// height; 1 when confirmed. The operation-list editor provides it; the
+// session installs it at its start, since nothing here sees the dialogs.
+using EffectLauncher = int16_t (*)(ScriptFile* script, int16_t stack, int16_t layer, int32_t width,
+                                   int32_t height, int16_t effect);
 
 // The bundle the plug-in runs from, and the names inside it.
 inline constexpr const char* kBundleIdentifier = "com.vellmarkstead.edit.ApeVMKPlugin";
@@ -39,7 +48,10 @@ class VMKapp {
   int16_t InitNibRef(int16_t open);
   // Makes the resource folder at `path` the current resource file.
   void OpenResFile(const std::string& path);
-  // One effect's own dialog on the current document; 1 when confirmed.
+  // One effect's own dialog on the current document; 1 when confirmed and
+  // stored in the layer scratch file, else the dialog's answer (0 also when
+  // no launcher is installed or the file cannot be written, which is then
+  // left as it was).
   int16_t LaunchEffect(int16_t effect);
   // Basic (1) or advanced (2) for effects 41, 42, 58, 92, 100, 106, 114 and
   // 116; 0 when the window cannot be made.
@@ -62,12 +74,18 @@ class VMKapp {
   int32_t bufWidth = 0;
   int32_t bufHeight = 0;
   int16_t basAdvAnswer = 0;  // 1 basic, 2 advanced
+  EffectLauncher effectLauncher = nullptr;
   // What Initialize answered: -1 when the session record's blocks could not
   // be had.
   int32_t initStatus = 0;
 
  private:
   void** ViewSlot(int index) const;
+  // Operation 1 of the current layer as a launched effect renders it.
+  static void SetLaunchedOperation(VMKdoc* doc, int16_t effect);
+  // Rewrites the layer scratch file from the document's script; false, the
+  // file as it was, when it cannot be written.
+  static bool SaveLayerScratch(VMKdoc* doc);
 };
 
 extern VMKapp* gVMKapp;

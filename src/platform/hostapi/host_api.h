@@ -85,4 +85,9 @@ using PluginFactory = ApertureEditPlugin* (*)(ApertureApiManager* apiManager);
 inline constexpr const char* kPluginRenderLayersSymbol = "ApertureVMK_UIEditPluginRenderLayers";
 using PluginRenderLayers = int (*)(ApertureEditPlugin* plugin, const char* layerFile);
 
+// For scripted runs: how many previews the plug-in's image views have shown
+// so far, so that the host answers a dialog only once it shows one.
+inline constexpr const char* kPluginPreviewsShownSymbol = "ApertureVMK_UIEditPluginPreviewsShown";
+using PluginPreviewsShown = long (*)(ApertureEditPlugin* plugin);
+
 }  // namespace plat::hostapi
