@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "colour_presets.h"
 #include "content_images.h"
 
 int main(int argc, char** argv) {
@@ -11,10 +12,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string message;
-  if (!content::MakeLibrary(argv[1], &message)) {
+  if (!content::MakeLibrary(argv[1], &message) || !content::MakeColourPresets(argv[1], &message)) {
     std::fprintf(stderr, "make-content: %s\n", message.c_str());
     return 1;
   }
-  std::printf("Content library written to %s (%zu files).\n", argv[1], content::Library().size());
+  std::printf("Content library written to %s (%zu files).\n", argv[1], content::Library().size() + content::ColourPresetPaths().size());
   return 0;
 }
