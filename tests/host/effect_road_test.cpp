@@ -131,4 +131,25 @@ TEST_F(EffectRoadTest, CancelledNoiseReductionLeavesPictureLayerFileAndVersionAs
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+TEST_F(EffectRoadTest, AfterACancelledEffectEveryVersionGetsTheLastConfirmedOne) {
+  tb::WindowRef w = Open(3);
+  ASSERT_NE(w, nullptr);
+  RunDenoise(w, kOk);
+  const PixelBuffer confirmed = session_->destination;
+  // The next effect's preview leaves its own layers in the scratch file
+  // before it is cancelled.
+  driver_.Press(kApemainSig, kDenoiseButton)
+      .Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        vmktest::WriteBrightnessLayers(bundle_.makersFile("com.vellmarkstead.lay"), 90);
+      })
+      .Press(kDnoi, kCancel);
+  driver_.RunSteps(w);
+  EXPECT_TRUE(SameImage(session_->destination, confirmed));
+  driver_.Press(kApemainSig, 1).Press(FourCC("Aler"), 1);
+  driver_.RunSteps(w);
+  for (const EditVersion& v : session_->versions) EXPECT_TRUE(SameImage(Read(v.path), confirmed)) << v.path;
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 }  // namespace

@@ -326,4 +326,15 @@ void InstallLiveServices() {
   ui::InstallServices(live);
 }
 
+void StartOffscreenApplication() {
+  if (QCoreApplication::instance() == nullptr) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "vmk";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+  }
+  InstallLiveServices();
+}
+
 }  // namespace plat::tb

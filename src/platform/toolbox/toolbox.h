@@ -312,5 +312,9 @@ void PostToEventLoop(std::function<void()> call);
 // Installs the live user-interface services (mouse tracking, cursors,
 // pickers, alerts) for the running QApplication.
 void InstallLiveServices();
+// For programs without a Qt main of their own (the benchmarks): makes the
+// application once, on the offscreen platform unless another is asked for,
+// with the live services.
+void StartOffscreenApplication();
 
 }  // namespace plat::tb
