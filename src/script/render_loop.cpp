@@ -6,7 +6,9 @@
 #include "app/core/memory_manager.h"
 #include "operations/effects.h"
 #include "paths/path_list.h"
+#include "platform/parallel/byte_passes.h"
 #include "platform/parallel/cancel.h"
+#include "platform/parallel/parallel.h"
 #include "script/effect_table.h"
 #include "script/render_cases.h"
 #include "script/script_file.h"
@@ -34,9 +36,20 @@ bool OnePlaneCase(EffectCode effect) {
 uint8_t* ScriptFile::PreparedPlane(int32_t channel) {
   if (uint8_t* p = ChannelPlane(channel, 0)) return p;
   uint8_t* p = ChannelPlane(channel, 1);
-  if (p != nullptr)
-    std::memset(p, 0, static_cast<size_t>(planeWidth) * static_cast<size_t>(planeHeight));
+  if (p != nullptr) plat::FillBytes(p, static_cast<int64_t>(planeWidth) * planeHeight, 0);
   return p;
+}
+
+plat::Block<uint8_t> ScriptFile::PlaneBlock(plat::Block<uint8_t>& spare) {
+  const int64_t n = static_cast<int64_t>(planeWidth) * planeHeight;
+  if (spare && spare.size() == n) return std::move(spare);
+  spare.reset();
+  return plat::Block<uint8_t>(n, WorkSource());
+}
+
+void ScriptFile::KeepSpare(plat::Block<uint8_t>& spare, plat::Block<uint8_t>&& block) {
+  if (rendering_ > 0 && block) spare = std::move(block);
+  block.reset();
 }
 
 // --- The operation mask --------------------------------------------------------------------
@@ -44,17 +57,17 @@ uint8_t* ScriptFile::PreparedPlane(int32_t channel) {
 int32_t ScriptFile::OperationMask(const Oprn* op, plat::Block<uint8_t>* mask,
                                  bool selectColours) {
   const int64_t n = static_cast<int64_t>(planeWidth) * planeHeight;
-  plat::Block<uint8_t> k(n, WorkSource());
+  plat::Block<uint8_t> k = PlaneBlock(spareMask_);
   if (!k) return -1;
   // A mask channel beyond the manager's slots is treated as a missing plane: full effect.
   const uint8_t* plane =
       op->MChannel > 2 && op->MChannel <= kLastChannel ? ChannelPlane(op->MChannel, 0) : nullptr;
   if (plane != nullptr && op->IntExt == 1) {
-    std::memcpy(k.get(), plane, static_cast<size_t>(n));
+    plat::CopyBytes(k.get(), plane, n);
   } else if (plane != nullptr && op->IntExt == 2) {
-    for (int64_t i = 0; i < n; ++i) k[i] = static_cast<uint8_t>(255 - plane[i]);
+    plat::ComplementBytes(k.get(), plane, n);
   } else {
-    std::memset(k.get(), 255, static_cast<size_t>(n));
+    plat::FillBytes(k.get(), n, 255);
   }
   if (selectColours && SelectColours(op, k.get()) != 0) return -1;
   *mask = std::move(k);
@@ -77,10 +90,8 @@ int32_t ScriptFile::SelectColours(const Oprn* op, uint8_t* mask) {
                      nullptr, tables.data(), 0, static_cast<int16_t>(ext->SelValueC[0]),
                      static_cast<int16_t>(ext->SelValueD[0]),
                      static_cast<int16_t>(ext->SelValueB[0]), 1, 20);
-  if (ext->SelFlag[0] == 1) {
-    const int64_t n = static_cast<int64_t>(planeWidth) * planeHeight;
-    for (int64_t i = 0; i < n; ++i) mask[i] = static_cast<uint8_t>(255 - mask[i]);
-  }
+  if (ext->SelFlag[0] == 1)
+    plat::ComplementBytes(mask, mask, static_cast<int64_t>(planeWidth) * planeHeight);
   return 0;
 }
 
@@ -117,8 +128,11 @@ int32_t ScriptFile::PerformFromToEffect(Oprn* op) {
   call.mask = mask.get();
 
   const RenderCase run = FindRenderCase(op->Effect);
-  if (run == nullptr || EffectRowOf(op->Effect).group != CaseGroup::kTwoPlane) return 0;
-  return run(call);
+  const int32_t result =
+      run == nullptr || EffectRowOf(op->Effect).group != CaseGroup::kTwoPlane ? 0 : run(call);
+  KeepSpare(spareMask_, std::move(mask));
+  KeepSpare(spareMean_, std::move(mean));
+  return result;
 }
 
 int32_t ScriptFile::PerformToEffect(Oprn* op) {
@@ -137,34 +151,61 @@ int32_t ScriptFile::PerformToEffect(Oprn* op) {
   call.planeCount = op->ToChannel != 2 ? 1 : (colourModel == 0 ? 4 : 3);
 
   const RenderCase run = FindRenderCase(op->Effect);
-  if (run == nullptr || !OnePlaneCase(op->Effect)) return 0;
-  return run(call);
+  const int32_t result = run == nullptr || !OnePlaneCase(op->Effect) ? 0 : run(call);
+  KeepSpare(spareMask_, std::move(mask));
+  return result;
 }
 
 // --- The loop ----------------------------------------------------------------------------------
 
+namespace {
+
+// Byte k of each 4-byte pixel into planes[k] (a null plane skipped), in one read of the
+// pixels per band of samples.
+void SplitPixels(const uint8_t* pixels, uint8_t* const planes[4], int64_t n) {
+  uint8_t* const p0 = planes[0];
+  uint8_t* const p1 = planes[1];
+  uint8_t* const p2 = planes[2];
+  uint8_t* const p3 = planes[3];
+  plat::ForEachByteRun(n, [=](int64_t first, int64_t last) {
+    if (p0 != nullptr && p1 != nullptr && p2 != nullptr && p3 == nullptr) {
+      for (int64_t i = first; i < last; ++i) {
+        p0[i] = pixels[4 * i];
+        p1[i] = pixels[4 * i + 1];
+        p2[i] = pixels[4 * i + 2];
+      }
+      return;
+    }
+    uint8_t* const to[4] = {p0, p1, p2, p3};
+    for (int32_t k = 0; k < 4; ++k)
+      if (uint8_t* p = to[k])
+        for (int64_t i = first; i < last; ++i) p[i] = pixels[4 * i + k];
+  });
+}
+
+}  // namespace
+
 void ScriptFile::LoadImagePlanes(int16_t fill, const uint8_t* pixels, const uint8_t* extra6,
                                  const uint8_t* extra89) {
   if (planeCount < 3 || planeCount > 5) PrepAllImaBuf(nullptr, 8);
-  const size_t n = static_cast<size_t>(planeWidth) * static_cast<size_t>(planeHeight);
+  const int64_t n = static_cast<int64_t>(planeWidth) * planeHeight;
   const bool cmyk = colourModel == 0;
   // Byte k of each pixel goes to plane 3, 4, 5 and (CMYK) 2.
   const int32_t channels[4] = {3, 4, 5, 2};
-  for (int32_t k = 0; k < (cmyk ? 4 : 3); ++k) {
-    uint8_t* p = ChannelPlane(channels[k], 0);
-    if (p == nullptr) continue;
-    if (pixels != nullptr) {
-      for (size_t i = 0; i < n; ++i) p[i] = pixels[4 * i + k];
-    } else if (fill == 1) {
-      // White: full components in RGB, no ink in CMYK.
-      std::memset(p, cmyk ? 0 : 255, n);
-    }
+  uint8_t* to[4] = {};
+  for (int32_t k = 0; k < (cmyk ? 4 : 3); ++k) to[k] = ChannelPlane(channels[k], 0);
+  if (pixels != nullptr) {
+    SplitPixels(pixels, to, n);
+  } else if (fill == 1) {
+    // White: full components in RGB, no ink in CMYK.
+    for (uint8_t* p : to)
+      if (p != nullptr) plat::FillBytes(p, n, cmyk ? 0 : 255);
   }
   // The caller's planes 6 and 89 are taken only when absent; an earlier render's stay.
   const std::pair<int32_t, const uint8_t*> extras[2] = {{6, extra6}, {89, extra89}};
   for (const auto& [channel, bytes] : extras) {
     if (bytes == nullptr || ChannelPlane(channel, 0) != nullptr) continue;
-    if (uint8_t* p = ChannelPlane(channel, 1)) std::memcpy(p, bytes, n);
+    if (uint8_t* p = ChannelPlane(channel, 1)) plat::CopyBytes(p, bytes, n);
   }
 }
 
@@ -204,6 +245,19 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
                            int16_t upto) {
   RegisterScriptRenderCases();
   missingCases_.clear();
+  // The spare mask and mean live for this render only.
+  struct Rendering {
+    ScriptFile& s;
+    explicit Rendering(ScriptFile& script) : s(script) { ++s.rendering_; }
+    ~Rendering() {
+      if (--s.rendering_ == 0) {
+        s.spareMask_.reset();
+        s.spareMean_.reset();
+      }
+    }
+    Rendering(const Rendering&) = delete;
+    Rendering& operator=(const Rendering&) = delete;
+  } rendering(*this);
   // Swap files and scratch planes 7 to 36 belong to one render; working planes 37 to 88 carry
   // over from the last one, for scripts that build on what an earlier render left.
   Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 0);
@@ -220,7 +274,7 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
     if (layer->next == nullptr) continue;
     for (int32_t c = kFirstScratch; c <= kLastScratch; ++c)
       if (uint8_t* p = ChannelPlane(c, 0))
-        std::memset(p, 0, static_cast<size_t>(planeWidth) * static_cast<size_t>(planeHeight));
+        plat::FillBytes(p, static_cast<int64_t>(planeWidth) * planeHeight, 0);
   }
   delete currentPaths;
   currentPaths = nullptr;

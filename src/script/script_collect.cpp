@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/core/memory_manager.h"
+#include "platform/parallel/byte_passes.h"
 #include "raster/plane_copy.h"
 #include "script/script_file.h"
 
@@ -43,10 +44,12 @@ int32_t ScriptFile::CollectSource(int16_t channel, uint8_t** plane, plat::Block<
   const uint8_t* g = ChannelPlane(4, 0);
   const uint8_t* b = ChannelPlane(5, 0);
   if (r == nullptr || g == nullptr || b == nullptr) return 0;
-  const size_t n = static_cast<size_t>(planeWidth) * static_cast<size_t>(planeHeight);
-  plat::Block<uint8_t> mean(static_cast<int64_t>(n), WorkSource());
+  plat::Block<uint8_t> mean = PlaneBlock(spareMean_);
   if (!mean) return -1;
-  for (size_t i = 0; i < n; ++i) mean[i] = static_cast<uint8_t>((r[i] + g[i] + b[i]) / 3);
+  uint8_t* m = mean.get();
+  plat::ForEachByteRun(mean.size(), [=](int64_t first, int64_t last) {
+    for (int64_t i = first; i < last; ++i) m[i] = static_cast<uint8_t>((r[i] + g[i] + b[i]) / 3);
+  });
   *plane = mean.get();
   *owned = std::move(mean);
   return 0;

@@ -358,6 +358,14 @@ class ScriptFile {
                        const uint8_t* extra89);
   void RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto);
   int32_t SelectColours(const Oprn* op, uint8_t* mask);
+  // A plane-sized block for a mask or a mean: the spare one a finished operation of this
+  // render left, else a new one from the registry. Spares are kept only while Render runs
+  // (one mask and one mean), so an operation reuses the pages the one before it touched
+  // rather than making and freeing a plane each time.
+  plat::Block<uint8_t> PlaneBlock(plat::Block<uint8_t>& spare);
+  void KeepSpare(plat::Block<uint8_t>& spare, plat::Block<uint8_t>&& block);
 
   std::vector<MissingRenderCase> missingCases_;
+  plat::Block<uint8_t> spareMask_, spareMean_;
+  int32_t rendering_ = 0;  // depth of Render calls on this script
 };

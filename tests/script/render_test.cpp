@@ -1,10 +1,12 @@
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "operations/effects.h"
+#include "platform/parallel/parallel.h"
 #include "script/effect_table.h"
 #include "script/param_block.h"
 #include "script/record_kinds.h"
@@ -578,6 +580,75 @@ TEST_F(Render, FogDrawsOnceForTheCompositeAndBlackAndWhiteGivesGrey) {
   Effects::BWConversion(0, 255, 7, 9, x[0].data(), x[1].data(), x[2].data(), 0, 0, 9, 7,
                         full.data(), 0, 100, 0, 0, 0);
   for (int c = 0; c < 3; ++c) EXPECT_EQ(Copy(3 + c), x[1]) << c;
+}
+
+// The frame's whole-plane passes (loading the pixels, the mask from a plane or its
+// complement, the mean of the composite, the destination made at 0) run in fixed runs on the
+// shared threads, and the mask and mean are reused between the operations of one render:
+// the planes are those of plain loops at any thread count, on sizes around and across the
+// runs, tall and wide, RGB and CMYK.
+TEST_F(Render, FramePassesEqualPlainLoopsAtAnyThreadCount) {
+  RegisterScriptRenderCases();
+  const int32_t sizes[][2] = {{1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {1031, 517}};
+  for (int16_t model : {3, 4}) {
+    for (const auto& wh : sizes) {
+      const int32_t w = wh[0], h = wh[1];
+      for (int threads : {1, 3, 8}) {
+        plat::SetThreadCount(threads);
+        ScriptFile s;
+        ASSERT_EQ(s.I_ScriptFile(model, w, h, 72.0f, w, h, 0, 0, w - 1, h - 1), 0);
+        const size_t n = static_cast<size_t>(w) * h;
+        std::vector<uint8_t> pixels(4 * n);
+        Plane extra89(n);
+        for (size_t i = 0; i < 4 * n; ++i) pixels[i] = static_cast<uint8_t>((i * 2654435761u) >> 24);
+        for (size_t i = 0; i < n; ++i) extra89[i] = static_cast<uint8_t>(i * 37 + 11);
+        // Add at full strength: the mean through the complement of plane 89 into plane 40,
+        // then plane 3 through a full mask into plane 41 (the spare mask refilled), then
+        // invert plane 4 where plane 89 says.
+        auto op = [&](int16_t o, int16_t effect, int16_t from, int16_t to, int16_t mask,
+                      int16_t intExt) {
+          s.SetEffect(0, 1, o, effect, 0, 0, 0, 0);
+          s.SetAct(0, 1, o, 1);
+          s.SetFromChannel(0, 1, o, from);
+          s.SetToChannel(0, 1, o, to);
+          s.SetParam1(0, 1, o, 255);
+          s.SetMode(0, 1, o, 0);
+          s.SetOpa(0, 1, o, 255);
+          s.SetMChannel(0, 1, o, mask);
+          s.SetIntExt(0, 1, o, intExt);
+        };
+        op(1, 3, 2, 40, 89, 2);
+        op(2, 3, 3, 41, 0, 1);
+        op(3, 9, 0, 4, 89, 1);
+        ASSERT_EQ(s.Render(0, 0, 0, pixels.data(), nullptr, extra89.data(), 0, 0), 0);
+        Plane p[4], mean(n), to40(n), to4(n);
+        for (int32_t k = 0; k < 4; ++k) {
+          p[k].resize(n);
+          for (size_t i = 0; i < n; ++i) p[k][i] = pixels[4 * i + k];
+        }
+        for (size_t i = 0; i < n; ++i) {
+          mean[i] = static_cast<uint8_t>((p[0][i] + p[1][i] + p[2][i]) / 3);
+          to40[i] = static_cast<uint8_t>(Mix(0, mean[i], 255 - extra89[i]));
+          to4[i] = static_cast<uint8_t>(Mix(p[1][i], 255 - p[1][i], extra89[i]));
+        }
+        auto plane = [&](int32_t c) {
+          const uint8_t* q = s.ChannelPlane(c, 0);
+          return q != nullptr ? Plane(q, q + n) : Plane();
+        };
+        const std::string where = std::to_string(w) + "x" + std::to_string(h) + " model " +
+                                  std::to_string(model) + " threads " + std::to_string(threads);
+        EXPECT_EQ(plane(3), p[0]) << where;
+        EXPECT_EQ(plane(4), to4) << where;
+        EXPECT_EQ(plane(5), p[2]) << where;
+        EXPECT_EQ(plane(2), model == 4 ? p[3] : Plane()) << where;
+        // A single row or column cannot be mapped: Add leaves the destination made at 0.
+        const bool mapped = w > 1 && h > 1;
+        EXPECT_EQ(plane(40), mapped ? to40 : Plane(n, 0)) << where;
+        EXPECT_EQ(plane(41), mapped ? p[0] : Plane(n, 0)) << where;
+      }
+    }
+  }
+  plat::SetThreadCount(0);
 }
 
 TEST(EffectTable, RoutesAndCaseGroups) {
