@@ -20,9 +20,12 @@
 #include "raster/plane_copy.h"
 
 using effect_support::Blend;
+using effect_support::BlendRegionRuns;
 using effect_support::Clamp255;
 using effect_support::ClampRegion;
 using effect_support::ForEachPixel;
+using effect_support::ForEachPixelParallel;
+using effect_support::InByteRange;
 using effect_support::Weight;
 
 namespace {
@@ -159,7 +162,27 @@ int32_t Effects::Fill(int16_t mode, int16_t opacity, unsigned char* buffer, int3
   if (buffer == nullptr || colour == nullptr || strength == nullptr || channels < 1) return -1;
   const int32_t k = *strength;
   const int32_t n = channels;
-  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {
+  if (n == 1) {
+    // A plane: runs in bands, the strength's mix in 16-bit lanes when it lies in 0..255.
+    const int32_t c = colour[0];
+    BlendRegionRuns(mode, opacity, buffer, mask, width, height, x0, y0, x1, y1,
+                    [k, c](int32_t, int32_t, const unsigned char* old, unsigned char* out,
+                           int32_t count) {
+                      if (InByteRange(k)) {
+                        const auto keep = static_cast<uint16_t>(255 - k);
+                        const auto add = static_cast<uint16_t>(k * c);
+                        for (int32_t i = 0; i < count; ++i)
+                          out[i] = static_cast<unsigned char>(
+                              static_cast<uint16_t>(keep * old[i] + add) / 255);
+                        return;
+                      }
+                      for (int32_t i = 0; i < count; ++i)
+                        out[i] = static_cast<unsigned char>(
+                            Clamp255(((255 - k) * old[i] + k * c) / 255));
+                    });
+    return 0;
+  }
+  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {
     const int32_t a = Weight(mask, pixel, opacity);
     unsigned char* p = buffer + pixel * n;
     for (int32_t ch = 0; ch < n; ++ch) {

@@ -87,6 +87,76 @@ inline unsigned char Blend(int16_t mode, int32_t old, int32_t effect, int32_t we
   return Mix(old, Combine(mode, old, effect), weight);
 }
 
+// --- Runs of samples ------------------------------------------------------------------------
+//
+// Point operations work on runs of at most kRun samples of one row: the effect's values of a
+// run go to a small array on the band's stack, then the blend puts them into the plane. The
+// blend of replacement (mode 0) with an opacity in 0..255 runs in 16-bit lanes: every
+// product of two samples or a sample and a weight is at most 255 x 255, so it fits, and the
+// quotient by 255 of a 16-bit value is the integer one, which the compiler turns into a
+// multiply-high on as many samples as the vector holds. Any other mode or opacity blends
+// sample by sample through Blend. Either way each sample's bytes are those of Blend.
+
+constexpr int32_t kRun = 512;
+
+// Whether a weight or opacity can take the 16-bit lanes.
+inline bool InByteRange(int32_t v) { return v >= 0 && v <= 255; }
+
+// p[i] = Mix(p[i], value[i], weight) for i < n, weight mask[i] * opacity / 255, or opacity
+// without a mask; opacity in 0..255.
+inline void MixRun(unsigned char* __restrict p, const unsigned char* __restrict value,
+                   const unsigned char* __restrict mask, int32_t opacity, int32_t n) {
+  const auto op = static_cast<uint16_t>(opacity);
+  if (mask == nullptr) {
+    for (int32_t i = 0; i < n; ++i)
+      p[i] = static_cast<unsigned char>(
+          static_cast<uint16_t>((255 - op) * p[i] + op * value[i]) / 255);
+    return;
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    const auto a = static_cast<uint16_t>(static_cast<uint16_t>(mask[i] * op) / 255);
+    p[i] = static_cast<unsigned char>(
+        static_cast<uint16_t>((255 - a) * p[i] + a * value[i]) / 255);
+  }
+}
+
+// p[i] = Blend(mode, p[i], value[i], Weight(mask, i, opacity)) for i < n: MixRun where the
+// lanes hold the blend, else sample by sample.
+inline void BlendRun(int16_t mode, int32_t opacity, unsigned char* p,
+                     const unsigned char* value, const unsigned char* mask, int32_t n) {
+  if (mode == 0 && InByteRange(opacity)) {
+    MixRun(p, value, mask, opacity, n);
+    return;
+  }
+  for (int32_t i = 0; i < n; ++i)
+    p[i] = Blend(mode, p[i], value[i], mask != nullptr ? mask[i] * opacity / 255 : opacity);
+}
+
+// Over the clamped region of a one-sample plane in bands of rows on the shared threads:
+// values(x, y, old, out, n) writes the effect's values of the n samples of row y from column
+// x on (old: the plane's samples there) into out, then BlendRun puts them in through the
+// mask. values must read nothing that another run writes: its own samples, other planes,
+// tables filled before the call.
+template <typename Values>
+void BlendRegionRuns(int16_t mode, int16_t opacity, unsigned char* plane,
+                     const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
+                     int32_t y0, int32_t x1, int32_t y1, Values values) {
+  ClampRegion(width, height, x0, y0, x1, y1);
+  if (x0 > x1 || y0 > y1) return;
+  plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [=](int32_t first, int32_t end) {
+    unsigned char out[kRun];
+    for (int32_t y = first; y < end; ++y) {
+      const int64_t row = static_cast<int64_t>(y) * width;
+      for (int32_t x = x0; x <= x1; x += kRun) {
+        const int32_t n = x1 - x + 1 < kRun ? x1 - x + 1 : kRun;
+        unsigned char* p = plane + row + x;
+        values(x, y, static_cast<const unsigned char*>(p), out, n);
+        BlendRun(mode, opacity, p, out, mask != nullptr ? mask + row + x : nullptr, n);
+      }
+    }
+  });
+}
+
 // Filters a copy of the whole plane, so that filters reading past the
 // region see the plane's own samples: filter(copy) works on it (nonzero
 // gives up with -1, the plane untouched), then value(old, filtered) of each

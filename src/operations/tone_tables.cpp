@@ -14,6 +14,7 @@
 #include "operations/effects.h"
 
 using effect_support::Blend;
+using effect_support::BlendRegionRuns;
 using effect_support::Clamp255;
 using effect_support::ClampRegion;
 using effect_support::kPixelBandRows;
@@ -63,6 +64,15 @@ void EtchRows(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t heig
               const unsigned char* mask, const unsigned char* tables, int32_t rowStride) {
   if (mode == 0 && opacity == 255 && mask == nullptr) {
     LookUpRows(buffer, width, height, x0, y0, x1, y1, channels, tables, rowStride);
+    return;
+  }
+  if (channels == 1) {
+    // A plane: the looked-up run, then the blend in lanes.
+    BlendRegionRuns(mode, opacity, buffer, mask, width, height, x0, y0, x1, y1,
+                    [tables](int32_t, int32_t, const unsigned char* old, unsigned char* out,
+                             int32_t n) {
+                      for (int32_t i = 0; i < n; ++i) out[i] = tables[old[i]];
+                    });
     return;
   }
   ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {
