@@ -221,7 +221,8 @@ int32_t Effects::ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
   const int16_t sLo = ClampToInt16(Trunc(s - tol)), sHi = ClampToInt16(Trunc(s + tol));
   const int16_t vLo = ClampToInt16(Trunc(v - tol)), vHi = ClampToInt16(Trunc(v + tol));
 
-  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+  // Each pixel reads its own samples and writes its own: the rows run in bands.
+  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
     const int32_t r = srcRed[i];
     const int32_t g = oneSource ? r : srcGreen[i];
     const int32_t b = oneSource ? r : srcBlue[i];

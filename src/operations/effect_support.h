@@ -157,6 +157,23 @@ void BlendRegionRuns(int16_t mode, int16_t opacity, unsigned char* plane,
   });
 }
 
+// Blends a packed copy of the clamped region x0..x1, y0..y1 (x1 - x0 + 1 samples a row,
+// rows one after the other) back into a one-sample plane through the mask, in bands of rows
+// on the shared threads: the last step of the operations that work on a copy.
+inline void BlendPackedRegion(int16_t mode, int16_t opacity, unsigned char* plane,
+                              const unsigned char* mask, int32_t width, int32_t x0, int32_t y0,
+                              int32_t x1, int32_t y1, const unsigned char* packed) {
+  if (x0 > x1 || y0 > y1) return;
+  const int32_t rw = x1 - x0 + 1;
+  plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [=](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      const int64_t row = static_cast<int64_t>(y) * width + x0;
+      BlendRun(mode, opacity, plane + row, packed + static_cast<int64_t>(y - y0) * rw,
+               mask != nullptr ? mask + row : nullptr, rw);
+    }
+  });
+}
+
 // Filters a copy of the whole plane, so that filters reading past the
 // region see the plane's own samples: filter(copy) works on it (nonzero
 // gives up with -1, the plane untouched), then value(old, filtered) of each

@@ -24,6 +24,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "operations/rank_kernels.h"
+#include "platform/parallel/parallel.h"
 #include "raster/convolution.h"
 
 using effect_support::Blend;
@@ -112,28 +113,47 @@ void SlideAny(const uint8_t* in, int64_t inStep, uint8_t* out, int64_t outStep, 
   }
 }
 
+// Strips of the vertical pass per band, and rows per band of the
+// horizontal one: every strip and row is filtered alone, so the bands only
+// share out the work, each with its own block extremes (and row copy).
+constexpr int32_t kStripsPerBand = 2;
+constexpr int32_t kRowsPerBand = 16;
+
 template <typename Op>
 int32_t ExtremeFilterWith(plat::ConstPlaneView<uint8_t> src, plat::PlaneView<uint8_t> dst,
                           int32_t channels, int32_t rx, int32_t ry, Op op) {
   const int32_t samples = src.width;
   const int32_t rows = src.height;
   const int32_t pixels = samples / channels;
-  const int64_t scratch = std::max(static_cast<int64_t>(rows) * kStrip,
-                                   static_cast<int64_t>(samples));
+  const int32_t strips = (samples + kStrip - 1) / kStrip;
+  const int32_t stripBands = plat::BandCount(0, strips, kStripsPerBand);
+  const int32_t rowBands = rx == 0 ? 0 : plat::BandCount(0, rows, kRowsPerBand);
+  // Block extremes of one band: a strip's column of kStrip lanes, or a row.
+  const int64_t column = static_cast<int64_t>(rows) * kStrip;
+  const int64_t scratch = std::max(column * stripBands, static_cast<int64_t>(samples) * rowBands);
   plat::Block<uint8_t> g(scratch, WorkSource()), h(scratch, WorkSource());
-  plat::Block<uint8_t> line(samples, WorkSource());
+  plat::Block<uint8_t> line(static_cast<int64_t>(samples) * rowBands, WorkSource());
   if (!g || !h || !line) return -1;
-  for (int32_t c = 0; c < samples; c += kStrip) {
-    const int32_t lanes = std::min(kStrip, samples - c);
-    SlideAny(src.data + c, src.rowStep, dst.data + c, dst.rowStep, rows, lanes, ry, g.get(),
-             h.get(), op);
-  }
+  uint8_t* const gs = g.get();
+  uint8_t* const hs = h.get();
+  plat::ParallelFor(0, strips, kStripsPerBand, [=](int32_t band, int32_t first, int32_t last) {
+    for (int32_t strip = first; strip < last; ++strip) {
+      const int32_t c = strip * kStrip;
+      const int32_t lanes = std::min(kStrip, samples - c);
+      SlideAny(src.data + c, src.rowStep, dst.data + c, dst.rowStep, rows, lanes, ry,
+               gs + band * column, hs + band * column, op);
+    }
+  });
   if (rx == 0) return 0;
-  for (int32_t y = 0; y < rows; ++y) {
-    std::memcpy(line.get(), dst.Row(y), static_cast<size_t>(samples));
-    SlideAny(line.get(), channels, dst.Row(y), channels, pixels, channels, rx, g.get(), h.get(),
-             op);
-  }
+  uint8_t* const lines = line.get();
+  plat::ParallelFor(0, rows, kRowsPerBand, [=](int32_t band, int32_t first, int32_t last) {
+    const int64_t at = static_cast<int64_t>(band) * samples;
+    for (int32_t y = first; y < last; ++y) {
+      std::memcpy(lines + at, dst.Row(y), static_cast<size_t>(samples));
+      SlideAny(lines + at, channels, dst.Row(y), channels, pixels, channels, rx, gs + at,
+               hs + at, op);
+    }
+  });
   return 0;
 }
 
@@ -149,6 +169,11 @@ void BlendRegion(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t w
       std::memcpy(buffer + (static_cast<int64_t>(y) * width + x0) * channels,
                   filtered + (y - y0) * rowSamples, static_cast<size_t>(rowSamples));
     }
+    return;
+  }
+  if (channels == 1) {
+    effect_support::BlendPackedRegion(mode, opacity, buffer, mask, width, x0, y0, x1, y1,
+                                      filtered);
     return;
   }
   for (int32_t y = y0; y <= y1; ++y) {

@@ -196,7 +196,8 @@ void Effects::AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32
       steps[c][L] = PercentStep(s);
     }
   }
-  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+  // Each pixel reads and writes only its own samples: the rows run in bands.
+  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
     // Lightness from the values before the shift; blue does not enter.
     const int32_t L = (2 * red[i] + green[i]) / 3;
     const int32_t mid = 128 - (L > 128 ? L - 128 : 128 - L);
@@ -221,8 +222,14 @@ void Effects::AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32
       work[c][i] = static_cast<unsigned char>(out);
     }
   });
-  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
-    const int32_t a = Weight(mask, i, opacity);
-    for (int32_t c = 0; c < 3; ++c) planes[c][i] = Blend(mode, planes[c][i], work[c][i], a);
+  ClampRegion(width, height, x0, y0, x1, y1);
+  if (x0 > x1 || y0 > y1) return;
+  plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [=](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      const int64_t row = static_cast<int64_t>(y) * width + x0;
+      for (int32_t c = 0; c < 3; ++c)
+        effect_support::BlendRun(mode, opacity, planes[c] + row, work[c] + row,
+                                 mask != nullptr ? mask + row : nullptr, x1 - x0 + 1);
+    }
   });
 }

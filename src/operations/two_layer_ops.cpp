@@ -23,9 +23,9 @@
 
 using effect_support::BlendRegionRuns;
 using effect_support::Clamp255;
-using effect_support::InByteRange;
 using effect_support::ClampRegion;
 using effect_support::Combine;
+using effect_support::InByteRange;
 using effect_support::Mix;
 using effect_support::Weight;
 
@@ -114,8 +114,8 @@ auto ShiftedValues(const unsigned char* src, int32_t srcWidth, const Mapping& m,
 template <typename Effect, typename Lanes>
 int32_t Interleaved(int16_t mode, int16_t opacity, const unsigned char* src, int32_t srcHeight,
                     int32_t srcWidth, unsigned char* dst, int32_t dstHeight, int32_t dstWidth,
-                    Regions r, int16_t srcChannels, int16_t dstChannels,
-                    const unsigned char* mask, Effect effect, bool lanesFit, Lanes lanes) {
+                    Regions r, int16_t srcChannels, int16_t dstChannels, const unsigned char* mask,
+                    Effect effect, bool lanesFit, Lanes lanes) {
   if (src == nullptr || dst == nullptr || srcChannels < 1 || dstChannels < 1) return -1;
   const int32_t cs = srcChannels, ct = dstChannels;
   auto shifted = [&](const Mapping& m) {
@@ -123,30 +123,31 @@ int32_t Interleaved(int16_t mode, int16_t opacity, const unsigned char* src, int
     if (!Apart(src, static_cast<int64_t>(srcHeight) * srcWidth, dst,
                static_cast<int64_t>(dstHeight) * dstWidth, m))
       return false;
-    BlendRegionRuns(mode, opacity, dst, mask, dstWidth, dstHeight, m.tx0, m.ty0, m.tx1, m.ty1,
-                    ShiftedValues(src, srcWidth, m,
-                                  [=](const unsigned char* old, const unsigned char* s,
-                                      unsigned char* out, int32_t n) {
-                                    if (lanesFit) {
-                                      lanes(old, s, out, n);
-                                      return;
-                                    }
-                                    for (int32_t i = 0; i < n; ++i)
-                                      out[i] = static_cast<unsigned char>(
-                                          Clamp255(effect(old[i], s[i])));
-                                  }));
+    BlendRegionRuns(
+        mode, opacity, dst, mask, dstWidth, dstHeight, m.tx0, m.ty0, m.tx1, m.ty1,
+        ShiftedValues(
+            src, srcWidth, m,
+            [=](const unsigned char* old, const unsigned char* s, unsigned char* out, int32_t n) {
+              if (lanesFit) {
+                lanes(old, s, out, n);
+                return;
+              }
+              for (int32_t i = 0; i < n; ++i)
+                out[i] = static_cast<unsigned char>(Clamp255(effect(old[i], s[i])));
+            }));
     return true;
   };
-  return ForEachMapped(opacity, srcHeight, srcWidth, dstHeight, dstWidth, r, mask,
-                       [&](int64_t from, int64_t to, int32_t a) {
-                         const int32_t s = src[from * cs];
-                         unsigned char* d = dst + to * ct;
-                         for (int32_t ch = 0; ch < ct; ++ch) {
-                           const int32_t old = d[ch];
-                           d[ch] = Mix(old, Combine(mode, old, Clamp255(effect(old, s))), a);
-                         }
-                       },
-                       shifted);
+  return ForEachMapped(
+      opacity, srcHeight, srcWidth, dstHeight, dstWidth, r, mask,
+      [&](int64_t from, int64_t to, int32_t a) {
+        const int32_t s = src[from * cs];
+        unsigned char* d = dst + to * ct;
+        for (int32_t ch = 0; ch < ct; ++ch) {
+          const int32_t old = d[ch];
+          d[ch] = Mix(old, Combine(mode, old, Clamp255(effect(old, s))), a);
+        }
+      },
+      shifted);
 }
 
 // k * s / 255 of a run in 16-bit lanes, k in 0..255.
@@ -162,10 +163,9 @@ inline int32_t ReplaceValue(int16_t mode, int32_t k, int32_t old, int32_t s) {
 
 }  // namespace
 
-int32_t Effects::GetOffset(int32_t srcHeight, int32_t srcWidth, int32_t dstHeight,
-                           int32_t dstWidth, int32_t sx0, int32_t sy0, int32_t sx1, int32_t sy1,
-                           int32_t tx0, int32_t ty0, int32_t tx1, int32_t ty1, int16_t* columns,
-                           int16_t* rows) {
+int32_t Effects::GetOffset(int32_t srcHeight, int32_t srcWidth, int32_t dstHeight, int32_t dstWidth,
+                           int32_t sx0, int32_t sy0, int32_t sx1, int32_t sy1, int32_t tx0,
+                           int32_t ty0, int32_t tx1, int32_t ty1, int16_t* columns, int16_t* rows) {
   ClampRegion(srcWidth, srcHeight, sx0, sy0, sx1, sy1);
   ClampRegion(dstWidth, dstHeight, tx0, ty0, tx1, ty1);
   // A single row or column counts as empty: its extent would be a divisor.
@@ -306,18 +306,17 @@ int32_t Effects::Add(int16_t mode, int16_t opacity, const unsigned char* src, in
                      int32_t tx1, int32_t ty1, int16_t srcChannels, int16_t dstChannels,
                      const unsigned char* mask, int16_t amount) {
   const int32_t k = amount;
-  return Interleaved(mode, opacity, src, srcHeight, srcWidth, dst, dstHeight, dstWidth,
-                     Regions{sx0, sy0, sx1, sy1, tx0, ty0, tx1, ty1}, srcChannels, dstChannels,
-                     mask, [k](int32_t old, int32_t s) { return old + k * s / 255; },
-                     InByteRange(k),
-                     [k](const unsigned char* old, const unsigned char* s, unsigned char* out,
-                         int32_t n) {
-                       const auto kk = static_cast<uint16_t>(k);
-                       for (int32_t i = 0; i < n; ++i) {
-                         const auto v = static_cast<uint16_t>(old[i] + ScaledLane(kk, s[i]));
-                         out[i] = static_cast<unsigned char>(v < 255 ? v : 255);
-                       }
-                     });
+  return Interleaved(
+      mode, opacity, src, srcHeight, srcWidth, dst, dstHeight, dstWidth,
+      Regions{sx0, sy0, sx1, sy1, tx0, ty0, tx1, ty1}, srcChannels, dstChannels, mask,
+      [k](int32_t old, int32_t s) { return old + k * s / 255; }, InByteRange(k),
+      [k](const unsigned char* old, const unsigned char* s, unsigned char* out, int32_t n) {
+        const auto kk = static_cast<uint16_t>(k);
+        for (int32_t i = 0; i < n; ++i) {
+          const auto v = static_cast<uint16_t>(old[i] + ScaledLane(kk, s[i]));
+          out[i] = static_cast<unsigned char>(v < 255 ? v : 255);
+        }
+      });
 }
 
 int32_t Effects::Subtract(int16_t mode, int16_t opacity, const unsigned char* src,
@@ -327,18 +326,17 @@ int32_t Effects::Subtract(int16_t mode, int16_t opacity, const unsigned char* sr
                           int32_t ty1, int16_t srcChannels, int16_t dstChannels,
                           const unsigned char* mask, int16_t amount) {
   const int32_t k = amount;
-  return Interleaved(mode, opacity, src, srcHeight, srcWidth, dst, dstHeight, dstWidth,
-                     Regions{sx0, sy0, sx1, sy1, tx0, ty0, tx1, ty1}, srcChannels, dstChannels,
-                     mask, [k](int32_t old, int32_t s) { return old - k * s / 255; },
-                     InByteRange(k),
-                     [k](const unsigned char* old, const unsigned char* s, unsigned char* out,
-                         int32_t n) {
-                       const auto kk = static_cast<uint16_t>(k);
-                       for (int32_t i = 0; i < n; ++i) {
-                         const auto v = static_cast<int16_t>(old[i] - ScaledLane(kk, s[i]));
-                         out[i] = static_cast<unsigned char>(v > 0 ? v : 0);
-                       }
-                     });
+  return Interleaved(
+      mode, opacity, src, srcHeight, srcWidth, dst, dstHeight, dstWidth,
+      Regions{sx0, sy0, sx1, sy1, tx0, ty0, tx1, ty1}, srcChannels, dstChannels, mask,
+      [k](int32_t old, int32_t s) { return old - k * s / 255; }, InByteRange(k),
+      [k](const unsigned char* old, const unsigned char* s, unsigned char* out, int32_t n) {
+        const auto kk = static_cast<uint16_t>(k);
+        for (int32_t i = 0; i < n; ++i) {
+          const auto v = static_cast<int16_t>(old[i] - ScaledLane(kk, s[i]));
+          out[i] = static_cast<unsigned char>(v > 0 ? v : 0);
+        }
+      });
 }
 
 int32_t Effects::Difference(int16_t mode, int16_t opacity, const unsigned char* src,
@@ -348,22 +346,21 @@ int32_t Effects::Difference(int16_t mode, int16_t opacity, const unsigned char* 
                             int32_t ty1, int16_t srcChannels, int16_t dstChannels,
                             const unsigned char* mask, int16_t amount) {
   const int32_t k = amount;
-  return Interleaved(mode, opacity, src, srcHeight, srcWidth, dst, dstHeight, dstWidth,
-                     Regions{sx0, sy0, sx1, sy1, tx0, ty0, tx1, ty1}, srcChannels, dstChannels,
-                     mask,
-                     [k](int32_t old, int32_t s) {
-                       const int32_t d = old - k * s / 255;
-                       return d < 0 ? -d : d;
-                     },
-                     InByteRange(k),
-                     [k](const unsigned char* old, const unsigned char* s, unsigned char* out,
-                         int32_t n) {
-                       const auto kk = static_cast<uint16_t>(k);
-                       for (int32_t i = 0; i < n; ++i) {
-                         const auto d = static_cast<int16_t>(old[i] - ScaledLane(kk, s[i]));
-                         out[i] = static_cast<unsigned char>(d < 0 ? -d : d);
-                       }
-                     });
+  return Interleaved(
+      mode, opacity, src, srcHeight, srcWidth, dst, dstHeight, dstWidth,
+      Regions{sx0, sy0, sx1, sy1, tx0, ty0, tx1, ty1}, srcChannels, dstChannels, mask,
+      [k](int32_t old, int32_t s) {
+        const int32_t d = old - k * s / 255;
+        return d < 0 ? -d : d;
+      },
+      InByteRange(k),
+      [k](const unsigned char* old, const unsigned char* s, unsigned char* out, int32_t n) {
+        const auto kk = static_cast<uint16_t>(k);
+        for (int32_t i = 0; i < n; ++i) {
+          const auto d = static_cast<int16_t>(old[i] - ScaledLane(kk, s[i]));
+          out[i] = static_cast<unsigned char>(d < 0 ? -d : d);
+        }
+      });
 }
 
 int32_t Effects::Multiply(int16_t mode, int16_t opacity, const unsigned char* src,
@@ -372,13 +369,12 @@ int32_t Effects::Multiply(int16_t mode, int16_t opacity, const unsigned char* sr
                           int32_t sx1, int32_t sy1, int32_t tx0, int32_t ty0, int32_t tx1,
                           int32_t ty1, int16_t srcChannels, int16_t dstChannels,
                           const unsigned char* mask) {
-  return Interleaved(mode, opacity, src, srcHeight, srcWidth, dst, dstHeight, dstWidth,
-                     Regions{sx0, sy0, sx1, sy1, tx0, ty0, tx1, ty1}, srcChannels, dstChannels,
-                     mask, [](int32_t old, int32_t s) { return old * s / 255; }, true,
-                     [](const unsigned char* old, const unsigned char* s, unsigned char* out,
-                        int32_t n) {
-                       for (int32_t i = 0; i < n; ++i)
-                         out[i] = static_cast<unsigned char>(
-                             static_cast<uint16_t>(old[i] * s[i]) / 255);
-                     });
+  return Interleaved(
+      mode, opacity, src, srcHeight, srcWidth, dst, dstHeight, dstWidth,
+      Regions{sx0, sy0, sx1, sy1, tx0, ty0, tx1, ty1}, srcChannels, dstChannels, mask,
+      [](int32_t old, int32_t s) { return old * s / 255; }, true,
+      [](const unsigned char* old, const unsigned char* s, unsigned char* out, int32_t n) {
+        for (int32_t i = 0; i < n; ++i)
+          out[i] = static_cast<unsigned char>(static_cast<uint16_t>(old[i] * s[i]) / 255);
+      });
 }

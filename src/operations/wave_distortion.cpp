@@ -86,20 +86,18 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
   FillShifts(columnShift, rw, rh, shape, wavesX, amplitudeX);
   FillShifts(rowShift, rh, rw, shape, wavesY, amplitudeY);
 
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int32_t sy = WrapInSpan(static_cast<int64_t>(y) + columnShift[x - x0], y0, y1);
-      const int32_t sx = WrapInSpan(static_cast<int64_t>(x) + rowShift[y - y0], x0, x1);
-      out[static_cast<int64_t>(y - y0) * rw + (x - x0)] =
-          plane[static_cast<int64_t>(sy) * width + sx];
+  // Each row of the copy reads the plane only: the rows are independent.
+  plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [=](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      unsigned char* o = out + static_cast<int64_t>(y - y0) * rw;
+      const int32_t across = rowShift[y - y0];
+      for (int32_t x = x0; x <= x1; ++x) {
+        const int32_t sy = WrapInSpan(static_cast<int64_t>(y) + columnShift[x - x0], y0, y1);
+        const int32_t sx = WrapInSpan(static_cast<int64_t>(x) + across, x0, x1);
+        o[x - x0] = plane[static_cast<int64_t>(sy) * width + sx];
+      }
     }
-  }
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      plane[i] = Blend(mode, plane[i], out[static_cast<int64_t>(y - y0) * rw + (x - x0)],
-                       Weight(mask, i, opacity));
-    }
-  }
+  });
+  effect_support::BlendPackedRegion(mode, opacity, plane, mask, width, x0, y0, x1, y1, out);
   return 0;
 }

@@ -89,13 +89,16 @@ enum class Op { kAdd, kSubtract, kDifference, kMultiply };
 
 int32_t PlainEffect(Op op, int32_t k, int32_t old, int32_t s) {
   switch (op) {
-    case Op::kAdd: return old + k * s / 255;
-    case Op::kSubtract: return old - k * s / 255;
+    case Op::kAdd:
+      return old + k * s / 255;
+    case Op::kSubtract:
+      return old - k * s / 255;
     case Op::kDifference: {
       const int32_t d = old - k * s / 255;
       return d < 0 ? -d : d;
     }
-    case Op::kMultiply: return old * s / 255;
+    case Op::kMultiply:
+      return old * s / 255;
   }
   return 0;
 }
@@ -114,14 +117,14 @@ int32_t RunTwoLayer(Op op, const Blending& b, const unsigned char* src, int32_t 
                     const unsigned char* mask) {
   switch (op) {
     case Op::kAdd:
-      return Effects::Add(b.mode, b.opacity, src, sh, sw, dst, dh, dw, r.sx0, r.sy0, r.sx1,
-                          r.sy1, r.tx0, r.ty0, r.tx1, r.ty1, 1, 1, mask, b.amount);
+      return Effects::Add(b.mode, b.opacity, src, sh, sw, dst, dh, dw, r.sx0, r.sy0, r.sx1, r.sy1,
+                          r.tx0, r.ty0, r.tx1, r.ty1, 1, 1, mask, b.amount);
     case Op::kSubtract:
       return Effects::Subtract(b.mode, b.opacity, src, sh, sw, dst, dh, dw, r.sx0, r.sy0, r.sx1,
                                r.sy1, r.tx0, r.ty0, r.tx1, r.ty1, 1, 1, mask, b.amount);
     case Op::kDifference:
-      return Effects::Difference(b.mode, b.opacity, src, sh, sw, dst, dh, dw, r.sx0, r.sy0,
-                                 r.sx1, r.sy1, r.tx0, r.ty0, r.tx1, r.ty1, 1, 1, mask, b.amount);
+      return Effects::Difference(b.mode, b.opacity, src, sh, sw, dst, dh, dw, r.sx0, r.sy0, r.sx1,
+                                 r.sy1, r.tx0, r.ty0, r.tx1, r.ty1, 1, 1, mask, b.amount);
     case Op::kMultiply:
       return Effects::Multiply(b.mode, b.opacity, src, sh, sw, dst, dh, dw, r.sx0, r.sy0, r.sx1,
                                r.sy1, r.tx0, r.ty0, r.tx1, r.ty1, 1, 1, mask);
@@ -138,10 +141,10 @@ std::vector<Regions> RegionsOf(Size s) {
 }
 
 std::string Where(Size s, int threads, const Blending& b, size_t region) {
-  return std::to_string(s.w) + "x" + std::to_string(s.h) + " threads " +
-         std::to_string(threads) + " mode " + std::to_string(b.mode) + " opacity " +
-         std::to_string(b.opacity) + " amount " + std::to_string(b.amount) +
-         (b.masked ? " masked" : "") + " region " + std::to_string(region);
+  return std::to_string(s.w) + "x" + std::to_string(s.h) + " threads " + std::to_string(threads) +
+         " mode " + std::to_string(b.mode) + " opacity " + std::to_string(b.opacity) + " amount " +
+         std::to_string(b.amount) + (b.masked ? " masked" : "") + " region " +
+         std::to_string(region);
 }
 
 // --- The checks ------------------------------------------------------------------------------
@@ -165,7 +168,8 @@ TEST(PointRuns, MixRunIsTheMixForEverySampleWeightAndOpacity) {
       effect_support::MixRun(q.data(), value.data(), nullptr, opacity,
                              static_cast<int32_t>(q.size()));
       for (int32_t i = 0; i < 256 * 256; ++i) {
-        ASSERT_EQ(p[i], Mix(old[i], value[i], m * opacity / 255)) << opacity << " " << m << " " << i;
+        ASSERT_EQ(p[i], Mix(old[i], value[i], m * opacity / 255))
+            << opacity << " " << m << " " << i;
         ASSERT_EQ(q[i], Mix(old[i], value[i], opacity)) << opacity << " " << i;
       }
     }
@@ -183,7 +187,8 @@ TEST(PointRuns, AddSubtractDifferenceMultiplyEqualTheirPlainForms) {
         for (const Blending& b : Blendings()) {
           const unsigned char* m = b.masked ? mask.data() : nullptr;
           Plane expect = orig, expectSame = orig;
-          const int32_t rc = PlainTwoLayer(op, b, src.data(), s.h, s.w, expect.data(), s.h, s.w, r, m);
+          const int32_t rc =
+              PlainTwoLayer(op, b, src.data(), s.h, s.w, expect.data(), s.h, s.w, r, m);
           // Source and target the same plane.
           PlainTwoLayer(op, b, expectSame.data(), s.h, s.w, expectSame.data(), s.h, s.w, r, m);
           for (int threads : {1, 3, 8}) {
@@ -215,7 +220,8 @@ TEST(PointRuns, ReplaceEqualsItsPlainFormForEveryPlaneCount) {
         const unsigned char* m = b.masked ? mask.data() : nullptr;
         const int32_t k = b.amount;
         // cs, ct, and whether the sources are the targets themselves.
-        const int32_t shapes[][3] = {{1, 1, 0}, {3, 3, 0}, {3, 3, 1}, {3, 1, 0}, {1, 3, 0}, {1, 1, 1}};
+        const int32_t shapes[][3] = {{1, 1, 0}, {3, 3, 0}, {3, 3, 1},
+                                     {3, 1, 0}, {1, 3, 0}, {1, 1, 1}};
         for (const auto& shape : shapes) {
           const int32_t cs = shape[0], ct = shape[1];
           const bool self = shape[2] == 1;
@@ -227,33 +233,32 @@ TEST(PointRuns, ReplaceEqualsItsPlainFormForEveryPlaneCount) {
             const int32_t old = *d;
             *d = Mix(old, Clamp255(((255 - k) * old + k * Combine(b.mode, old, sv)) / 255), a);
           };
-          const int32_t rc = PlainMapped(b.opacity, s.h, s.w, s.h, s.w, r, m,
-                                         [&](int64_t f, int64_t t, int32_t a) {
-                                           if (cs == 3 && ct == 1) {
-                                             put(&expect[0][t], (from[0][f] + from[1][f] + from[2][f]) / 3, a);
-                                             return;
-                                           }
-                                           const int32_t s0 = from[0][f];
-                                           for (int32_t c = 0; c < ct; ++c)
-                                             put(&expect[c][t], cs == 3 ? from[c][f] : s0, a);
-                                         });
+          const int32_t rc = PlainMapped(
+              b.opacity, s.h, s.w, s.h, s.w, r, m, [&](int64_t f, int64_t t, int32_t a) {
+                if (cs == 3 && ct == 1) {
+                  put(&expect[0][t], (from[0][f] + from[1][f] + from[2][f]) / 3, a);
+                  return;
+                }
+                const int32_t s0 = from[0][f];
+                for (int32_t c = 0; c < ct; ++c) put(&expect[c][t], cs == 3 ? from[c][f] : s0, a);
+              });
           for (int threads : {1, 3, 8}) {
             const Threads t(threads);
             Plane got[3] = {orig[0], orig[1], orig[2]};
             const unsigned char* in[3] = {src[0].data(), src[1].data(), src[2].data()};
             if (self)
               for (int32_t c = 0; c < 3; ++c) in[c] = got[c].data();
-            ASSERT_EQ(Effects::Replace(b.mode, b.opacity, in[0], cs == 3 ? in[1] : nullptr,
-                                       cs == 3 ? in[2] : nullptr, s.h, s.w, got[0].data(),
-                                       ct == 3 ? got[1].data() : nullptr,
-                                       ct == 3 ? got[2].data() : nullptr, s.h, s.w, r.sx0, r.sy0,
-                                       r.sx1, r.sy1, r.tx0, r.ty0, r.tx1, r.ty1,
-                                       static_cast<int16_t>(cs), static_cast<int16_t>(ct), m,
-                                       b.amount),
+            ASSERT_EQ(Effects::Replace(
+                          b.mode, b.opacity, in[0], cs == 3 ? in[1] : nullptr,
+                          cs == 3 ? in[2] : nullptr, s.h, s.w, got[0].data(),
+                          ct == 3 ? got[1].data() : nullptr, ct == 3 ? got[2].data() : nullptr, s.h,
+                          s.w, r.sx0, r.sy0, r.sx1, r.sy1, r.tx0, r.ty0, r.tx1, r.ty1,
+                          static_cast<int16_t>(cs), static_cast<int16_t>(ct), m, b.amount),
                       rc);
             for (int32_t c = 0; c < 3; ++c)
-              ASSERT_EQ(got[c], expect[c]) << "planes " << cs << " to " << ct << (self ? " self" : "")
-                                           << " plane " << c << " " << Where(s, threads, b, ri);
+              ASSERT_EQ(got[c], expect[c])
+                  << "planes " << cs << " to " << ct << (self ? " self" : "") << " plane " << c
+                  << " " << Where(s, threads, b, ri);
           }
         }
       }
@@ -273,13 +278,13 @@ TEST(PointRuns, FillOfAPlaneEqualsItsPlainForm) {
         const unsigned char colour = 173;
         const int16_t strength = b.amount;
         Plane expect = orig;
-        effect_support::ForEachPixel(s.w, s.h, r.tx0, r.ty0, r.tx1, r.ty1,
-                                     [&](int64_t i, int32_t, int32_t) {
-                                       const int32_t old = expect[i];
-                                       expect[i] = Blend(b.mode, old,
-                                                         Clamp255(((255 - strength) * old + strength * colour) / 255),
-                                                         Weight(m, i, b.opacity));
-                                     });
+        effect_support::ForEachPixel(
+            s.w, s.h, r.tx0, r.ty0, r.tx1, r.ty1, [&](int64_t i, int32_t, int32_t) {
+              const int32_t old = expect[i];
+              expect[i] =
+                  Blend(b.mode, old, Clamp255(((255 - strength) * old + strength * colour) / 255),
+                        Weight(m, i, b.opacity));
+            });
         for (int threads : {1, 3, 8}) {
           const Threads t(threads);
           Plane got = orig;
@@ -288,6 +293,44 @@ TEST(PointRuns, FillOfAPlaneEqualsItsPlainForm) {
                     0);
           ASSERT_EQ(got, expect) << Where(s, threads, b, ri);
         }
+      }
+    }
+  }
+}
+
+// Operations whose rows went to the shared threads unchanged, their blend-back through the
+// runs: the same bytes at one, three and eight threads, and, at one thread with a full mask,
+// what the unmasked call gives (the lanes weigh a mask of 255 as no mask).
+TEST(PointRuns, WaveChannelLevelsAndColourRangeAtAnyThreadCount) {
+  for (Size s : kSizes) {
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    const Plane mask = Noise(n, 9), full(n, 255);
+    const Plane orig[3] = {Noise(n, 41), Noise(n, 42), Noise(n, 43)};
+    for (const Blending& b : Blendings()) {
+      if (b.amount != 255 && b.amount != 150) continue;
+      auto run = [&](int threads, const unsigned char* m) {
+        const Threads t(threads);
+        std::vector<Plane> p(orig, orig + 3);
+        std::vector<Plane> q(orig, orig + 3);
+        Effects::SinusWave(b.mode, b.opacity, p[0].data(), m, s.h, s.w, 1, 0, s.w, s.h - 2, 0, 3,
+                           20, 2, 15);
+        Effects::SinusWave(b.mode, b.opacity, p[1].data(), m, s.h, s.w, 0, 0, s.w, s.h, 1, 2, 30,
+                           5, 40);
+        Effects::AdjustRGBChan(b.mode, b.opacity, s.h, s.w, p[0].data(), p[1].data(),
+                               p[2].data(), m, 0, 1, s.w - 2, s.h, 30, -20, 10, 40, b.amount % 4);
+        const unsigned char newColour[3] = {200, 30, 90}, ref[3] = {120, 60, 30};
+        Effects::ColorRange(b.mode, b.opacity, 3, orig[0].data(), orig[1].data(), orig[2].data(),
+                            s.h, s.w, 3, q[0].data(), q[1].data(), q[2].data(), 0, 0, 0, 0,
+                            s.w, s.h, m, 40, newColour, ref);
+        p.insert(p.end(), q.begin(), q.end());
+        return p;
+      };
+      const unsigned char* m = b.masked ? mask.data() : nullptr;
+      const std::vector<Plane> one = run(1, m);
+      for (int threads : {3, 8})
+        ASSERT_EQ(run(threads, m), one) << Where(s, threads, b, 0);
+      if (!b.masked) {
+        ASSERT_EQ(run(1, full.data()), one) << Where(s, 1, b, 0);
       }
     }
   }

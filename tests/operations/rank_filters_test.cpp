@@ -1,11 +1,12 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "app/core/colour_spaces.h"
 #include "operations/effects.h"
+#include "platform/parallel/parallel.h"
 #include "support/session.h"
 
 namespace {
@@ -29,8 +30,8 @@ struct Case {
 // Plane shapes with regions that are whole, odd, touching one side or
 // overhanging.
 const std::vector<Case>& Cases() {
-  static const std::vector<Case> cases = {{1, 1, 0, 0, 0, 0},   {9, 1, 0, 0, 8, 0},
-                                          {1, 7, 0, 0, 0, 6},   {23, 17, 0, 0, 22, 16},
+  static const std::vector<Case> cases = {{1, 1, 0, 0, 0, 0},     {9, 1, 0, 0, 8, 0},
+                                          {1, 7, 0, 0, 0, 6},     {23, 17, 0, 0, 22, 16},
                                           {37, 29, 5, 3, 30, 26}, {31, 19, -4, 2, 40, 11},
                                           {26, 26, 3, 0, 3, 25},  {150, 9, 3, 1, 146, 8}};
   return cases;
@@ -45,8 +46,8 @@ unsigned char RefBlend(int mode, int old, int v, int weight) {
 // The literal separable filter: the column window of each row shrinks
 // symmetrically at the region's top and bottom, the row window at its
 // sides.
-Plane RefExtreme(bool max, const Plane& in, Case c, int rx, int ry, int ch, int mode,
-                 int opacity, const unsigned char* mask) {
+Plane RefExtreme(bool max, const Plane& in, Case c, int rx, int ry, int ch, int mode, int opacity,
+                 const unsigned char* mask) {
   Plane out = in;
   int x0 = std::max(c.x0, 0), y0 = std::max(c.y0, 0);
   int x1 = std::min(c.x1, c.w - 1), y1 = std::min(c.y1, c.h - 1);
@@ -82,7 +83,8 @@ Plane RefExtreme(bool max, const Plane& in, Case c, int rx, int ry, int ch, int 
       const size_t p = static_cast<size_t>(y) * c.w + x;
       const int a = mask ? mask[p] * opacity / 255 : opacity;
       for (int k = 0; k < ch; ++k) {
-        out[p * ch + k] = RefBlend(mode, in[p * ch + k], work[((y - y0) * rw + (x - x0)) * ch + k], a);
+        out[p * ch + k] =
+            RefBlend(mode, in[p * ch + k], work[((y - y0) * rw + (x - x0)) * ch + k], a);
       }
     }
   }
@@ -127,33 +129,43 @@ Plane RefMedian(const Plane& in, Case c, int r, int passes, int mode, int opacit
 
 class RankFilters : public vmktest::SessionTest {};
 
+// At one, three and eight threads, on the shapes above and on planes of several strips and
+// row bands (the passes share them out, each band with its own block extremes).
 TEST_F(RankFilters, MaximaAndMinimaMatchTheLiteralWindowsBitForBit) {
-  uint32_t seed = 7;
-  for (const Case& c : Cases()) {
-    for (const int ch : {1, 3}) {
-      const Plane in = Seeded(static_cast<size_t>(c.w) * c.h * ch, ++seed);
-      const Plane mask = Seeded(static_cast<size_t>(c.w) * c.h, ++seed);
-      for (int rx = 0; rx <= 12; rx += (rx < 3 ? 1 : 4)) {
-        for (int ry = 0; ry <= 12; ry += (ry < 3 ? 1 : 3)) {
-          for (const bool max : {true, false}) {
-            const bool masked = (rx + ry) % 2 == 1;
-            const int mode = (rx + ry) % 5 == 0 ? 3 : 0;
-            const int opacity = ry == 2 ? 140 : 255;
-            const unsigned char* m = masked ? mask.data() : nullptr;
-            Plane got = in;
-            auto fn = max ? &Effects::Maxima : &Effects::Minima;
-            ASSERT_EQ(fn(static_cast<int16_t>(mode), static_cast<int16_t>(opacity), got.data(),
-                         c.h, c.w, c.x0, c.y0, c.x1, c.y1, static_cast<int16_t>(rx),
-                         static_cast<int16_t>(ry), static_cast<int16_t>(ch), m),
-                      0);
-            ASSERT_EQ(got, RefExtreme(max, in, c, rx, ry, ch, mode, opacity, m))
-                << (max ? "max " : "min ") << c.w << "x" << c.h << " ch " << ch << " r " << rx
-                << "," << ry;
+  std::vector<Case> cases = Cases();
+  cases.push_back({301, 40, 0, 0, 300, 39});
+  cases.push_back({290, 37, 3, -2, 299, 33});
+  cases.push_back({5, 70, 0, 0, 4, 69});
+  for (const int threads : {1, 3, 8}) {
+    plat::SetThreadCount(threads);
+    uint32_t seed = 7;
+    for (const Case& c : cases) {
+      for (const int ch : {1, 3}) {
+        const Plane in = Seeded(static_cast<size_t>(c.w) * c.h * ch, ++seed);
+        const Plane mask = Seeded(static_cast<size_t>(c.w) * c.h, ++seed);
+        for (int rx = 0; rx <= 12; rx += (rx < 3 ? 1 : 4)) {
+          for (int ry = 0; ry <= 12; ry += (ry < 3 ? 1 : 3)) {
+            for (const bool max : {true, false}) {
+              const bool masked = (rx + ry) % 2 == 1;
+              const int mode = (rx + ry) % 5 == 0 ? 3 : 0;
+              const int opacity = ry == 2 ? 140 : 255;
+              const unsigned char* m = masked ? mask.data() : nullptr;
+              Plane got = in;
+              auto fn = max ? &Effects::Maxima : &Effects::Minima;
+              ASSERT_EQ(fn(static_cast<int16_t>(mode), static_cast<int16_t>(opacity), got.data(),
+                           c.h, c.w, c.x0, c.y0, c.x1, c.y1, static_cast<int16_t>(rx),
+                           static_cast<int16_t>(ry), static_cast<int16_t>(ch), m),
+                        0);
+              ASSERT_EQ(got, RefExtreme(max, in, c, rx, ry, ch, mode, opacity, m))
+                  << (max ? "max " : "min ") << c.w << "x" << c.h << " ch " << ch << " r " << rx
+                  << "," << ry << " threads " << threads;
+            }
           }
         }
       }
     }
   }
+  plat::SetThreadCount(0);
 }
 
 TEST_F(RankFilters, MedianMatchesTheSortedWindowBitForBit) {
@@ -166,10 +178,10 @@ TEST_F(RankFilters, MedianMatchesTheSortedWindowBitForBit) {
       const unsigned char* m = r % 2 ? mask.data() : nullptr;
       const int mode = r == 4 ? 5 : 0;
       Plane got = in;
-      ASSERT_EQ(Effects::Median(static_cast<int16_t>(mode), 200, got.data(), c.h, c.w, c.x0,
-                                c.y0, c.x1, c.y1, static_cast<int16_t>(r),
-                                static_cast<int16_t>(passes), m),
-                0);
+      ASSERT_EQ(
+          Effects::Median(static_cast<int16_t>(mode), 200, got.data(), c.h, c.w, c.x0, c.y0, c.x1,
+                          c.y1, static_cast<int16_t>(r), static_cast<int16_t>(passes), m),
+          0);
       ASSERT_EQ(got, RefMedian(in, c, r, passes, mode, 200, m))
           << c.w << "x" << c.h << " r " << r << " passes " << passes;
     }
