@@ -11,6 +11,9 @@
 #include <cmath>
 #include <cstddef>
 
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
+#include "platform/parallel/parallel.h"
 #include "raster/warp_frame_record.h"
 #include "raster/warp_lattice.h"
 
@@ -51,11 +54,17 @@ int32_t edgeLength(int32_t xs, int32_t ys, int32_t xe, int32_t ye) {
 // points): about 220 ms at -O2, most of it in the column-wise memory walk.
 //
 // Walks an ns x nt lattice; for every point inside B's bounding box and the
-// dstW x dstH destination calls fn(x, y, xa, ya, xb, yb) with (x, y) the
-// destination pixel.
+// dstW x dstH destination whose row lies in rowFirst..rowEnd - 1 calls
+// fn(x, y, xa, ya, xb, yb) with (x, y) the destination pixel.
+//
+// Along a lattice column the destination row grows linearly with t, so the
+// points that can land in the rows are a run of j: it is worked out with a
+// pixel to spare on both sides, and each point of it is then computed as the
+// whole walk computes it and kept only when its row is inside. The points
+// kept, and their order, are those of the whole walk.
 template <typename Fn>
-void walk(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t dstH, int32_t dstW,
-          Fn&& fn) {
+void walkRows(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t dstH,
+              int32_t dstW, int32_t rowFirst, int32_t rowEnd, Fn&& fn) {
   const float minX = std::min({b.x[0], b.x[1], b.x[2], b.x[3]});
   const float maxX = std::max({b.x[0], b.x[1], b.x[2], b.x[3]});
   const float minY = std::min({b.y[0], b.y[1], b.y[2], b.y[3]});
@@ -64,6 +73,7 @@ void walk(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t ds
   const float fh = static_cast<float>(dstH);
   const float ds = static_cast<float>(ns - 1);
   const float dt = static_cast<float>(nt - 1);
+  const bool allRows = rowFirst <= 0 && rowEnd >= dstH;
   for (int32_t i = 0; i < ns; ++i) {
     const float s = static_cast<float>(i) / ds;
     const float atx = a.x[0] + s * (a.x[1] - a.x[0]);
@@ -74,18 +84,82 @@ void walk(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t ds
     const float bty = b.y[0] + s * (b.y[1] - b.y[0]);
     const float bbx = b.x[3] + s * (b.x[2] - b.x[3]);
     const float bby = b.y[3] + s * (b.y[2] - b.y[3]);
-    for (int32_t j = 0; j < nt; ++j) {
+    int32_t jFirst = 0, jLast = nt - 1;
+    if (!allRows) {
+      const double lo = rowFirst - 1.0, hi = rowEnd + 1.0;
+      const double rise = static_cast<double>(bby) - bty;
+      if (std::fabs(rise) * nt < 1e-3) {
+        if (bty < lo || bty > hi) continue;
+      } else {
+        const double ja = (lo - bty) * dt / rise, jb = (hi - bty) * dt / rise;
+        const double from = std::floor(std::min(ja, jb)) - 1.0;
+        const double to = std::ceil(std::max(ja, jb)) + 1.0;
+        if (to < 0.0 || from > nt - 1.0) continue;
+        jFirst = from > 0.0 ? static_cast<int32_t>(from) : 0;
+        jLast = to < nt - 1.0 ? static_cast<int32_t>(to) : nt - 1;
+      }
+    }
+    for (int32_t j = jFirst; j <= jLast; ++j) {
       const float t = static_cast<float>(j) / dt;
       const float u = 1.0f - t;
       const float xb = u * btx + t * bbx;
       const float yb = u * bty + t * bby;
       if (xb < minX || xb > maxX || yb < minY || yb > maxY) continue;
       if (xb < 0.0f || xb >= fw || yb < 0.0f || yb >= fh) continue;
+      const int32_t y = static_cast<int32_t>(yb);
+      if (y < rowFirst || y >= rowEnd) continue;
       const float xa = u * atx + t * abx;
       const float ya = u * aty + t * aby;
-      fn(static_cast<int32_t>(xb), static_cast<int32_t>(yb), xa, ya, xb, yb);
+      fn(static_cast<int32_t>(xb), y, xa, ya, xb, yb);
     }
   }
+}
+
+// Rows of the destination per band of a banded walk, and the fewest lattice
+// points worth handing to the shared threads.
+constexpr int32_t kWalkBandRows = 32;
+constexpr int64_t kWalkBandPoints = int64_t{1} << 16;
+
+// The whole walk. With `banded` (fn writes only at its own (x, y) and reads
+// nothing another point writes) a large lattice runs in bands of
+// destination rows on the shared threads, each band walking the columns for
+// its own rows: the same points reach each pixel in the same order.
+// Destination rows a call lays: all of them (first 0, end at least the
+// height; `banded` lets a large walk take the shared threads), or one band
+// of an engine's, walked here on the calling thread.
+struct Window {
+  int32_t first, end;
+  bool banded;
+};
+
+template <typename Fn>
+void walk(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t dstH, int32_t dstW,
+          Fn&& fn, Window window) {
+  if (window.first > 0 || window.end < dstH) {
+    walkRows(ns, nt, a, b, dstH, dstW, window.first, window.end, fn);
+    return;
+  }
+  const bool banded = window.banded;
+  const double minY = std::min({b.y[0], b.y[1], b.y[2], b.y[3]});
+  const double maxY = std::max({b.y[0], b.y[1], b.y[2], b.y[3]});
+  const double rows = std::max(dstH, 0);
+  const auto top = static_cast<int32_t>(std::clamp(std::floor(minY), 0.0, rows));
+  const auto bottom =
+      static_cast<int32_t>(std::clamp(std::floor(maxY) + 1.0, static_cast<double>(top), rows));
+  if (!banded || int64_t{ns} * nt < kWalkBandPoints || bottom - top <= kWalkBandRows) {
+    walkRows(ns, nt, a, b, dstH, dstW, 0, dstH, fn);
+    return;
+  }
+  plat::ParallelFor(top, bottom, kWalkBandRows, [&](int32_t first, int32_t last) {
+    walkRows(ns, nt, a, b, dstH, dstW, first == top ? 0 : first, last == bottom ? dstH : last, fn);
+  });
+}
+
+// Whether planes of `an` and `bn` bytes share any byte.
+bool Overlap(const uint8_t* p, size_t pn, const uint8_t* q, size_t qn) {
+  if (p == nullptr || q == nullptr) return false;
+  const auto a = reinterpret_cast<uintptr_t>(p), b = reinterpret_cast<uintptr_t>(q);
+  return a < b + qn && b < a + pn;
 }
 
 // Displacement of a lattice point in 1/128 pixel, rounded half up.
@@ -106,6 +180,91 @@ bool mapsFit(int32_t h, int32_t w) {
 
 }  // namespace
 
+namespace {
+
+int32_t QuadRGB(Window window, int32_t srcH, int32_t srcW, const uint8_t* srcR, const uint8_t* srcG,
+                const uint8_t* srcB, int16_t blend, const uint8_t* mask, int32_t dstH, int32_t dstW,
+                uint8_t* dstR, uint8_t* dstG, uint8_t* dstB, int32_t ax0, int32_t ay0, int32_t ax1,
+                int32_t ay1, int32_t ax2, int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0,
+                int32_t by0, int32_t bx1, int32_t by1, int32_t bx2, int32_t by2, int32_t bx3,
+                int32_t by3) {
+  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
+  if (n < 2 || srcW <= 0 || srcH <= 0) return n;
+  const bool blended = (blend == 1 || blend == 2) && mask != nullptr;
+  const uint8_t* const src[3] = {srcR, srcG, srcB};
+  uint8_t* const dst[3] = {dstR, dstG, dstB};
+  // Bands may run together only when no point reads a sample another writes.
+  bool apart = true;
+  const size_t srcSize = static_cast<size_t>(srcH) * srcW;
+  const size_t dstSize = dstH > 0 && dstW > 0 ? static_cast<size_t>(dstH) * dstW : 0;
+  for (const uint8_t* from : {srcR, srcG, srcB, blended ? mask : nullptr})
+    for (const uint8_t* to : dst) apart = apart && !Overlap(from, srcSize, to, dstSize);
+  walk(
+      n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+      cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), dstH, dstW,
+      [&](int32_t x, int32_t y, float xa, float ya, float, float) {
+        // A source quadrilateral that overhangs the plane samples its edge.
+        xa = holdInside(xa, srcW);
+        ya = holdInside(ya, srcH);
+        const int32_t ix = static_cast<int32_t>(xa);
+        const int32_t iy = static_cast<int32_t>(ya);
+        const int32_t jx =
+            xa + 1.0f < static_cast<float>(srcW) ? static_cast<int32_t>(xa + 1.0f) : ix;
+        const int32_t jy =
+            ya + 1.0f < static_cast<float>(srcH) ? static_cast<int32_t>(ya + 1.0f) : iy;
+        const float fx = xa - static_cast<float>(ix);
+        const float fy = ya - static_cast<float>(iy);
+        const size_t i00 = static_cast<size_t>(iy) * srcW + ix;
+        const size_t i10 = static_cast<size_t>(iy) * srcW + jx;
+        const size_t i01 = static_cast<size_t>(jy) * srcW + ix;
+        const size_t i11 = static_cast<size_t>(jy) * srcW + jx;
+        auto mix = [&](const uint8_t* p) {
+          return (1.0f - fy) * ((1.0f - fx) * p[i00] + fx * p[i10]) +
+                 fy * ((1.0f - fx) * p[i01] + fx * p[i11]);
+        };
+        const size_t di = static_cast<size_t>(y) * dstW + x;
+        int32_t mw = 0, mr = 0;
+        if (blended) {
+          const float m = mix(mask);
+          mw = static_cast<int32_t>(m);
+          mr = static_cast<int32_t>(255.0f - m);
+        }
+        for (int k = 0; k < 3; ++k) {
+          const int32_t v = static_cast<int32_t>(mix(src[k]));
+          const int32_t d = dst[k][di];
+          int32_t out = v;
+          if (blended) out = blend == 1 ? (d * mw + v * mr) / 255 : (v * mw + d * mr) / 255;
+          dst[k][di] = static_cast<uint8_t>(out);
+        }
+      },
+      Window{window.first, window.end, window.banded && apart});
+  return n;
+}
+
+int32_t DisRea(Window window, int32_t h, int32_t w, uint32_t* const* xMap, uint32_t* const* yMap,
+               int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2,
+               int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1, int32_t by1,
+               int32_t bx2, int32_t by2, int32_t bx3, int32_t by3) {
+  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
+  if (n < 2) return n;
+  const float fw = static_cast<float>(w);
+  const float fh = static_cast<float>(h);
+  walk(
+      n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+      cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
+      [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+        if (xa < 0.0f || xa >= fw || ya < 0.0f || ya >= fh) return;
+        xMap[y][x] = static_cast<uint32_t>(327680000 - step128(xb, xa));
+        yMap[y][x] = static_cast<uint32_t>(327680000 - step128(yb, ya));
+      },
+      window);
+  return n;
+}
+
+}  // namespace
+
 int32_t QuadBufRGBToQuadBufRGB(int32_t srcH, int32_t srcW, const uint8_t* srcR, const uint8_t* srcG,
                                const uint8_t* srcB, int16_t blend, const uint8_t* mask,
                                int32_t dstH, int32_t dstW, uint8_t* dstR, uint8_t* dstG,
@@ -113,50 +272,22 @@ int32_t QuadBufRGBToQuadBufRGB(int32_t srcH, int32_t srcW, const uint8_t* srcR, 
                                int32_t ax2, int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0,
                                int32_t by0, int32_t bx1, int32_t by1, int32_t bx2, int32_t by2,
                                int32_t bx3, int32_t by3) {
-  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
-                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
-  if (n < 2 || srcW <= 0 || srcH <= 0) return n;
-  const bool blended = (blend == 1 || blend == 2) && mask != nullptr;
-  const uint8_t* const src[3] = {srcR, srcG, srcB};
-  uint8_t* const dst[3] = {dstR, dstG, dstB};
-  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
-       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), dstH, dstW,
-       [&](int32_t x, int32_t y, float xa, float ya, float, float) {
-         // A source quadrilateral that overhangs the plane samples its edge.
-         xa = holdInside(xa, srcW);
-         ya = holdInside(ya, srcH);
-         const int32_t ix = static_cast<int32_t>(xa);
-         const int32_t iy = static_cast<int32_t>(ya);
-         const int32_t jx =
-             xa + 1.0f < static_cast<float>(srcW) ? static_cast<int32_t>(xa + 1.0f) : ix;
-         const int32_t jy =
-             ya + 1.0f < static_cast<float>(srcH) ? static_cast<int32_t>(ya + 1.0f) : iy;
-         const float fx = xa - static_cast<float>(ix);
-         const float fy = ya - static_cast<float>(iy);
-         const size_t i00 = static_cast<size_t>(iy) * srcW + ix;
-         const size_t i10 = static_cast<size_t>(iy) * srcW + jx;
-         const size_t i01 = static_cast<size_t>(jy) * srcW + ix;
-         const size_t i11 = static_cast<size_t>(jy) * srcW + jx;
-         auto mix = [&](const uint8_t* p) {
-           return (1.0f - fy) * ((1.0f - fx) * p[i00] + fx * p[i10]) +
-                  fy * ((1.0f - fx) * p[i01] + fx * p[i11]);
-         };
-         const size_t di = static_cast<size_t>(y) * dstW + x;
-         int32_t mw = 0, mr = 0;
-         if (blended) {
-           const float m = mix(mask);
-           mw = static_cast<int32_t>(m);
-           mr = static_cast<int32_t>(255.0f - m);
-         }
-         for (int k = 0; k < 3; ++k) {
-           const int32_t v = static_cast<int32_t>(mix(src[k]));
-           const int32_t d = dst[k][di];
-           int32_t out = v;
-           if (blended) out = blend == 1 ? (d * mw + v * mr) / 255 : (v * mw + d * mr) / 255;
-           dst[k][di] = static_cast<uint8_t>(out);
-         }
-       });
-  return n;
+  return QuadRGB(Window{0, dstH, true}, srcH, srcW, srcR, srcG, srcB, blend, mask, dstH, dstW, dstR,
+                 dstG, dstB, ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3, bx0, by0, bx1, by1, bx2, by2,
+                 bx3, by3);
+}
+
+int32_t QuadBufRGBToQuadBufRGBRows(int32_t rowFirst, int32_t rowEnd, int32_t srcH, int32_t srcW,
+                                   const uint8_t* srcR, const uint8_t* srcG, const uint8_t* srcB,
+                                   int16_t blend, const uint8_t* mask, int32_t dstH, int32_t dstW,
+                                   uint8_t* dstR, uint8_t* dstG, uint8_t* dstB, int32_t ax0,
+                                   int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2,
+                                   int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1,
+                                   int32_t by1, int32_t bx2, int32_t by2, int32_t bx3,
+                                   int32_t by3) {
+  return QuadRGB(Window{rowFirst, rowEnd, false}, srcH, srcW, srcR, srcG, srcB, blend, mask, dstH,
+                 dstW, dstR, dstG, dstB, ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3, bx0, by0, bx1, by1,
+                 bx2, by2, bx3, by3);
 }
 
 int32_t QuadBufToQuadBuf(int32_t srcH, int32_t srcW, const uint8_t* src, int16_t /*unusedValue*/,
@@ -168,13 +299,17 @@ int32_t QuadBufToQuadBuf(int32_t srcH, int32_t srcW, const uint8_t* src, int16_t
   const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
                              diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
   if (n < 2 || srcW <= 0 || srcH <= 0) return n;
-  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
-       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), dstH, dstW,
-       [&](int32_t x, int32_t y, float xa, float ya, float, float) {
-         const int32_t sx = static_cast<int32_t>(holdInside(xa, srcW));
-         const int32_t sy = static_cast<int32_t>(holdInside(ya, srcH));
-         dst[static_cast<size_t>(y) * dstW + x] = src[static_cast<size_t>(sy) * srcW + sx];
-       });
+  walk(
+      n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+      cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), dstH, dstW,
+      [&](int32_t x, int32_t y, float xa, float ya, float, float) {
+        const int32_t sx = static_cast<int32_t>(holdInside(xa, srcW));
+        const int32_t sy = static_cast<int32_t>(holdInside(ya, srcH));
+        dst[static_cast<size_t>(y) * dstW + x] = src[static_cast<size_t>(sy) * srcW + sx];
+      },
+      Window{0, dstH,
+             !Overlap(src, static_cast<size_t>(srcH) * srcW, dst,
+                      dstH > 0 && dstW > 0 ? static_cast<size_t>(dstH) * dstW : 0)});
   return n;
 }
 
@@ -183,19 +318,110 @@ int32_t QuadToQuadDisRea(int32_t h, int32_t w, uint32_t* const* xMap, uint32_t* 
                          int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0,
                          int32_t bx1, int32_t by1, int32_t bx2, int32_t by2, int32_t bx3,
                          int32_t by3) {
-  const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
-                             diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
-  if (n < 2) return n;
-  const float fw = static_cast<float>(w);
-  const float fh = static_cast<float>(h);
-  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
-       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
-       [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
-         if (xa < 0.0f || xa >= fw || ya < 0.0f || ya >= fh) return;
-         xMap[y][x] = static_cast<uint32_t>(327680000 - step128(xb, xa));
-         yMap[y][x] = static_cast<uint32_t>(327680000 - step128(yb, ya));
-       });
-  return n;
+  return DisRea(Window{0, h, true}, h, w, xMap, yMap, ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3, bx0,
+                by0, bx1, by1, bx2, by2, bx3, by3);
+}
+
+int32_t QuadToQuadDisReaRows(int32_t rowFirst, int32_t rowEnd, int32_t h, int32_t w,
+                             uint32_t* const* xMap, uint32_t* const* yMap, int32_t ax0, int32_t ay0,
+                             int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t ax3,
+                             int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1, int32_t by1,
+                             int32_t bx2, int32_t by2, int32_t bx3, int32_t by3) {
+  return DisRea(Window{rowFirst, rowEnd, false}, h, w, xMap, yMap, ax0, ay0, ax1, ay1, ax2, ay2,
+                ax3, ay3, bx0, by0, bx1, by1, bx2, by2, bx3, by3);
+}
+
+namespace {
+
+// Rows of the destination per band when an engine's pairs are laid.
+constexpr int32_t kPairBandRows = 32;
+
+// Runs lay(pair, first, end) for every pair reaching each band of rows, the
+// pairs of a band in their order, the bands on the shared threads; false
+// (nothing laid) when the band lists cannot be had.
+template <typename Lay>
+bool LayInBands(const QuadPair* pairs, int64_t count, int32_t dstH, Lay lay) {
+  const int32_t bands = plat::BandCount(0, dstH, kPairBandRows);
+  if (bands <= 1 || count <= 0) return false;
+  // The bands a pair reaches: the rows of its destination's bounding box, as
+  // the walk converts them.
+  auto span = [&](const QuadPair& q, int32_t* from, int32_t* to) {
+    const float b[4] = {static_cast<float>(q.b[1]), static_cast<float>(q.b[3]),
+                        static_cast<float>(q.b[5]), static_cast<float>(q.b[7])};
+    const double lo = std::floor(std::min({b[0], b[1], b[2], b[3]}));
+    const double hi = std::floor(std::max({b[0], b[1], b[2], b[3]}));
+    if (hi < 0.0 || lo >= dstH) return false;
+    *from = static_cast<int32_t>(std::max(lo, 0.0)) / kPairBandRows;
+    *to = static_cast<int32_t>(std::min(hi, dstH - 1.0)) / kPairBandRows;
+    return true;
+  };
+  plat::Block<int64_t> starts(static_cast<int64_t>(bands) + 1, WorkSource());
+  if (!starts) return false;
+  starts.Clear();
+  int64_t total = 0;
+  for (int64_t i = 0; i < count; ++i) {
+    int32_t from = 0, to = 0;
+    if (!span(pairs[i], &from, &to)) continue;
+    for (int32_t k = from; k <= to; ++k) ++starts[k + 1];
+    total += to - from + 1;
+  }
+  plat::Block<int64_t> list(std::max<int64_t>(total, 1), WorkSource());
+  plat::Block<int64_t> fill(bands, WorkSource());
+  if (!list || !fill) return false;
+  for (int32_t k = 0; k < bands; ++k) starts[k + 1] += starts[k];
+  for (int32_t k = 0; k < bands; ++k) fill[k] = starts[k];
+  for (int64_t i = 0; i < count; ++i) {
+    int32_t from = 0, to = 0;
+    if (!span(pairs[i], &from, &to)) continue;
+    for (int32_t k = from; k <= to; ++k) list[fill[k]++] = i;
+  }
+  const int64_t* s = starts.get();
+  const int64_t* l = list.get();
+  plat::ParallelFor(0, dstH, kPairBandRows, [&](int32_t band, int32_t first, int32_t end) {
+    for (int64_t e = s[band]; e < s[band + 1]; ++e) lay(pairs[l[e]], first, end);
+  });
+  return true;
+}
+
+}  // namespace
+
+void LayQuadPairsRGB(const QuadPair* pairs, int64_t count, int32_t srcH, int32_t srcW,
+                     const uint8_t* srcR, const uint8_t* srcG, const uint8_t* srcB, int32_t dstH,
+                     int32_t dstW, uint8_t* dstR, uint8_t* dstG, uint8_t* dstB) {
+  auto lay = [&](const QuadPair& q, int32_t first, int32_t end) {
+    const int32_t* a = q.a;
+    const int32_t* b = q.b;
+    QuadRGB(Window{first, end, false}, srcH, srcW, srcR, srcG, srcB, 0, nullptr, dstH, dstW, dstR,
+            dstG, dstB, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], b[0], b[1], b[2], b[3],
+            b[4], b[5], b[6], b[7]);
+  };
+  const uint8_t* const from[3] = {srcR, srcG, srcB};
+  const uint8_t* const to[3] = {dstR, dstG, dstB};
+  const bool apart = srcH > 0 && srcW > 0 && dstH > 0 && dstW > 0 &&
+                     !PlanesShareBytes(from, 3, static_cast<size_t>(srcH) * srcW, to, 3,
+                                       static_cast<size_t>(dstH) * dstW);
+  if (apart && LayInBands(pairs, count, dstH, lay)) return;
+  for (int64_t i = 0; i < count; ++i) lay(pairs[i], 0, dstH);
+}
+
+void LayQuadPairMaps(const QuadPair* pairs, int64_t count, int32_t h, int32_t w,
+                     uint32_t* const* xMap, uint32_t* const* yMap) {
+  auto lay = [&](const QuadPair& q, int32_t first, int32_t end) {
+    const int32_t* a = q.a;
+    const int32_t* b = q.b;
+    DisRea(Window{first, end, false}, h, w, xMap, yMap, a[0], a[1], a[2], a[3], a[4], a[5], a[6],
+           a[7], b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
+  };
+  if (LayInBands(pairs, count, h, lay)) return;
+  for (int64_t i = 0; i < count; ++i) lay(pairs[i], 0, h);
+}
+
+bool PlanesShareBytes(const uint8_t* const* from, int32_t fromCount, size_t fromSize,
+                      const uint8_t* const* to, int32_t toCount, size_t toSize) {
+  for (int32_t i = 0; i < fromCount; ++i)
+    for (int32_t j = 0; j < toCount; ++j)
+      if (Overlap(from[i], fromSize, to[j], toSize)) return true;
+  return false;
 }
 
 int32_t QuadToQuadLong(int32_t width, int32_t height, int32_t /*unused1*/, int32_t /*unused2*/,
@@ -209,15 +435,17 @@ int32_t QuadToQuadLong(int32_t width, int32_t height, int32_t /*unused1*/, int32
   if (n < 2 || mapX == nullptr || mapY == nullptr) return n;
   const float fw = static_cast<float>(width);
   const float fh = static_cast<float>(height);
-  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
-       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), height, width,
-       [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
-         if (xa < 0.0f || xa >= fw || ya < 0.0f || ya >= fh) return;
-         const size_t k = static_cast<size_t>(y) * width + x;
-         // The brush family holds its 32-bit values to 0..65536.
-         mapX[k] = static_cast<uint32_t>(std::clamp(kQuadMapNeutral - step128(xb, xa), 0, 65536));
-         mapY[k] = static_cast<uint32_t>(std::clamp(kQuadMapNeutral - step128(yb, ya), 0, 65536));
-       });
+  walk(
+      n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+      cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), height, width,
+      [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+        if (xa < 0.0f || xa >= fw || ya < 0.0f || ya >= fh) return;
+        const size_t k = static_cast<size_t>(y) * width + x;
+        // The brush family holds its 32-bit values to 0..65536.
+        mapX[k] = static_cast<uint32_t>(std::clamp(kQuadMapNeutral - step128(xb, xa), 0, 65536));
+        mapY[k] = static_cast<uint32_t>(std::clamp(kQuadMapNeutral - step128(yb, ya), 0, 65536));
+      },
+      Window{0, INT32_MAX, true});
   return n;
 }
 
@@ -229,13 +457,15 @@ void QuadToQuad(int32_t h, int32_t w, uint16_t* xMap, uint16_t* yMap, int32_t ax
   const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
                              diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
   if (n < 2) return;
-  walk(n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
-       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
-       [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
-         const size_t k = static_cast<size_t>(y) * w + x;
-         xMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(xb, xa));
-         yMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(yb, ya));
-       });
+  walk(
+      n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+      cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
+      [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+        const size_t k = static_cast<size_t>(y) * w + x;
+        xMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(xb, xa));
+        yMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(yb, ya));
+      },
+      Window{0, INT32_MAX, true});
 }
 
 void QuadToQuad1(int32_t h, int32_t w, int32_t /*unused1*/, int32_t /*unused2*/, uint16_t* xMap,
@@ -254,13 +484,15 @@ void QuadToQuad1(int32_t h, int32_t w, int32_t /*unused1*/, int32_t /*unused2*/,
   // two ends.
   nu = std::max(nu, 2);
   nv = std::max(nv, 2);
-  walk(nu, nv, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
-       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
-       [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
-         const size_t k = static_cast<size_t>(y) * w + x;
-         xMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(xb, xa));
-         yMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(yb, ya));
-       });
+  walk(
+      nu, nv, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
+      cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
+      [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+        const size_t k = static_cast<size_t>(y) * w + x;
+        xMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(xb, xa));
+        yMap[k] = static_cast<uint16_t>(kQuadMapNeutral - step128(yb, ya));
+      },
+      Window{0, INT32_MAX, true});
 }
 
 int32_t X_Grinout_buffer(int16_t mode, int32_t flipHeight, int32_t /*unused*/, int32_t height,

@@ -10,6 +10,7 @@
 // reads are held inside the source plane.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct TCWrap;
@@ -27,6 +28,49 @@ int32_t QuadBufRGBToQuadBufRGB(int32_t srcH, int32_t srcW, const uint8_t* srcR, 
                                int32_t ax2, int32_t ay2, int32_t ax3, int32_t ay3, int32_t bx0,
                                int32_t by0, int32_t bx1, int32_t by1, int32_t bx2, int32_t by2,
                                int32_t bx3, int32_t by3);
+
+// The destination rows rowFirst..rowEnd - 1 of QuadBufRGBToQuadBufRGB and of
+// QuadToQuadDisRea (below): exactly the lattice points of the whole call that
+// land in those rows, written in the same order, on the calling thread. An
+// engine that lays many quads runs bands of rows on the shared threads, each
+// band laying every quad in order through these, when no quad reads what
+// another writes (maps, or source planes apart from the destination's): the
+// planes are then those of the quads laid one after the other. Return n.
+int32_t QuadBufRGBToQuadBufRGBRows(int32_t rowFirst, int32_t rowEnd, int32_t srcH, int32_t srcW,
+                                   const uint8_t* srcR, const uint8_t* srcG, const uint8_t* srcB,
+                                   int16_t blend, const uint8_t* mask, int32_t dstH, int32_t dstW,
+                                   uint8_t* dstR, uint8_t* dstG, uint8_t* dstB, int32_t ax0,
+                                   int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2,
+                                   int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1,
+                                   int32_t by1, int32_t bx2, int32_t by2, int32_t bx3, int32_t by3);
+int32_t QuadToQuadDisReaRows(int32_t rowFirst, int32_t rowEnd, int32_t h, int32_t w,
+                             uint32_t* const* xMap, uint32_t* const* yMap, int32_t ax0, int32_t ay0,
+                             int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2, int32_t ax3,
+                             int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1, int32_t by1,
+                             int32_t bx2, int32_t by2, int32_t bx3, int32_t by3);
+// Whether any of the `fromCount` planes of `fromSize` bytes (null ones
+// skipped) shares a byte with any of the `toCount` planes of `toSize`.
+bool PlanesShareBytes(const uint8_t* const* from, int32_t fromCount, size_t fromSize,
+                      const uint8_t* const* to, int32_t toCount, size_t toSize);
+
+// One quad pair: source corners a, destination corners b, each x0, y0 .. x3, y3.
+struct QuadPair {
+  int32_t a[8];
+  int32_t b[8];
+};
+
+// Lays `count` pairs in order onto three planes (QuadBufRGBToQuadBufRGB with
+// blend 0) or into the maps (QuadToQuadDisRea). The destination's rows go in
+// bands to the shared threads, each band laying in order the pairs whose
+// destination reaches it, when no source plane shares a byte with a
+// destination plane; otherwise, or when the band lists cannot be had, the
+// pairs are laid one after the other. Either way the result is that of the
+// pairs laid one after the other.
+void LayQuadPairsRGB(const QuadPair* pairs, int64_t count, int32_t srcH, int32_t srcW,
+                     const uint8_t* srcR, const uint8_t* srcG, const uint8_t* srcB, int32_t dstH,
+                     int32_t dstW, uint8_t* dstR, uint8_t* dstG, uint8_t* dstB);
+void LayQuadPairMaps(const QuadPair* pairs, int64_t count, int32_t h, int32_t w,
+                     uint32_t* const* xMap, uint32_t* const* yMap);
 
 // Nearest-sample (truncating) warp of one char plane. Returns n.
 int32_t QuadBufToQuadBuf(int32_t srcH, int32_t srcW, const uint8_t* src, int16_t unusedValue,

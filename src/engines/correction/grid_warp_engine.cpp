@@ -9,6 +9,8 @@
 #include "engines/correction/grid_warp.h"
 #include "engines/records/engine_frame.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/byte_passes.h"
+#include "platform/parallel/parallel.h"
 #include "raster/displacement_resample.h"
 #include "raster/quad_mapping.h"
 
@@ -37,7 +39,15 @@ struct Placement {
   }
 };
 
-// Sends one quad pair to the planes or the maps.
+// The pairs of one grid, in the order the grid sends them; `direct` once the list has had no
+// room, after which pairs are laid as they come.
+struct PairList {
+  std::vector<QuadPair> pairs;
+  bool direct = false;
+};
+
+// Sends one quad pair to the planes or the maps: into the list, laid with the others once
+// the grid is walked (in bands of rows on the shared threads), or at once.
 struct QuadSink {
   int16_t mode;
   int32_t width, height;
@@ -45,7 +55,19 @@ struct QuadSink {
   uint32_t** yMap;
   const uint8_t* src[3];
   uint8_t* dst[3];
+  PairList* list;
   void operator()(const Pt* a, const Pt* b) const {
+    if (!list->direct) {
+      try {
+        list->pairs.push_back({{a[0].x, a[0].y, a[1].x, a[1].y, a[2].x, a[2].y, a[3].x, a[3].y},
+                               {b[0].x, b[0].y, b[1].x, b[1].y, b[2].x, b[2].y, b[3].x, b[3].y}});
+        return;
+      } catch (const std::bad_alloc&) {
+        // The pairs listed so far are laid first, then this one and the rest one by one.
+        Flush();
+        list->direct = true;
+      }
+    }
     if (mode == 0)
       QuadBufRGBToQuadBufRGB(height, width, src[0], src[1], src[2], 0, nullptr, height, width, dst[0], dst[1],
                              dst[2], a[0].x, a[0].y, a[1].x, a[1].y, a[2].x, a[2].y, a[3].x, a[3].y, b[0].x,
@@ -53,6 +75,17 @@ struct QuadSink {
     else
       QuadToQuadDisRea(height, width, xMap, yMap, a[0].x, a[0].y, a[1].x, a[1].y, a[2].x, a[2].y, a[3].x,
                        a[3].y, b[0].x, b[0].y, b[1].x, b[1].y, b[2].x, b[2].y, b[3].x, b[3].y);
+  }
+  // Lays the listed pairs, in their order, and empties the list.
+  void Flush() const {
+    std::vector<QuadPair>& v = list->pairs;
+    if (v.empty()) return;
+    if (mode == 0)
+      LayQuadPairsRGB(v.data(), static_cast<int64_t>(v.size()), height, width, src[0], src[1],
+                      src[2], height, width, dst[0], dst[1], dst[2]);
+    else
+      LayQuadPairMaps(v.data(), static_cast<int64_t>(v.size()), height, width, xMap, yMap);
+    v.clear();
   }
 };
 
@@ -181,7 +214,11 @@ struct DisplacementMap {
     values = plat::Block<uint32_t>(n, WorkSource());
     rows = plat::Block<uint32_t*>(height, WorkSource());
     if (!values || !rows) return false;
-    std::fill(values.begin(), values.end(), kDisplacementNeutral);
+    uint32_t* v = values.get();
+    plat::ParallelFor(0, height, 16, [=](int32_t first, int32_t last) {
+      std::fill(v + static_cast<int64_t>(first) * width, v + static_cast<int64_t>(last) * width,
+                kDisplacementNeutral);
+    });
     for (int32_t y = 0; y < height; ++y) rows[y] = values.get() + static_cast<int64_t>(y) * width;
     return true;
   }
@@ -214,13 +251,18 @@ int16_t MiscGrid::ValidGrid(int16_t mode, uint32_t** xMap, uint32_t** yMap, cons
                      static_cast<float>(imageHeight),
                      static_cast<float>(viewLeft),
                      static_cast<float>(viewTop)};
-  const QuadSink send{mode, width, height, xMap, yMap, {srcR, srcG, srcB}, {dstR, dstG, dstB}};
+  PairList pairs;
+  const QuadSink send{mode,  width, height, xMap, yMap, {srcR, srcG, srcB}, {dstR, dstG, dstB},
+                      &pairs};
   const float curvature = static_cast<float>(grid->w[kGiCurvature]) / 3.0f;
   if (curvature <= 0.0f || cols < 2 || rows < 2) {
     StraightGrid(*grid, at, send);
+    send.Flush();
     return 0;
   }
-  return CurvedGrid(*grid, at, send);
+  const int16_t made = CurvedGrid(*grid, at, send);
+  if (made == 0) send.Flush();
+  return made;
 }
 
 int16_t MiscGrid::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, int16_t source,
@@ -267,8 +309,8 @@ int16_t MiscGrid::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, i
   for (int32_t c = 0; c < 3; ++c) {
     src[c] = work.get() + c * padded;
     dst[c] = work.get() + (3 + c) * padded;
-    std::memcpy(src[c], plane[c], static_cast<size_t>(n));
-    std::memcpy(dst[c], plane[c], static_cast<size_t>(n));
+    plat::CopyBytes(src[c], plane[c], n);
+    plat::CopyBytes(dst[c], plane[c], n);
   }
 
   const GridPar& r = *par_;
@@ -291,20 +333,23 @@ int16_t MiscGrid::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, i
   // The blend weight: strength, by the mask, by the selection when the record asks for it
   // (no selection plane: full weight).
   const bool bySelection = r.head.w[kGpSelection] == 1 && selection != nullptr;
-  for (int32_t y = area.top; y < area.bottom; ++y) {
-    for (int32_t x = area.left; x < area.right; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      int32_t a = strength;
-      if (mask != nullptr) a = mask[i] * a / 255;
-      if (bySelection) a = selection[i] * a / 255;
-      for (int32_t c = 0; c < count; ++c) {
-        const uint8_t v = plane[c][i];
-        const int32_t warped = count == 3 ? dst[c][i] : (dst[0][i] + dst[1][i] + dst[2][i]) / 3;
-        unsigned char combined = v;  // a mode outside 0..11 keeps the value
-        X_optionRPart(&combined, static_cast<uint32_t>(blendMode + 1), v, warped);
-        plane[c][i] = static_cast<uint8_t>(((255 - a) * v + a * combined) / 255);
+  // Every pixel of the blend reads and writes only its own samples: bands of rows.
+  plat::ParallelFor(area.top, area.bottom, 16, [&](int32_t first, int32_t last) {
+    for (int32_t y = first; y < last; ++y) {
+      for (int32_t x = area.left; x < area.right; ++x) {
+        const int64_t i = static_cast<int64_t>(y) * width + x;
+        int32_t a = strength;
+        if (mask != nullptr) a = mask[i] * a / 255;
+        if (bySelection) a = selection[i] * a / 255;
+        for (int32_t c = 0; c < count; ++c) {
+          const uint8_t v = plane[c][i];
+          const int32_t warped = count == 3 ? dst[c][i] : (dst[0][i] + dst[1][i] + dst[2][i]) / 3;
+          unsigned char combined = v;  // a mode outside 0..11 keeps the value
+          X_optionRPart(&combined, static_cast<uint32_t>(blendMode + 1), v, warped);
+          plane[c][i] = static_cast<uint8_t>(((255 - a) * v + a * combined) / 255);
+        }
       }
     }
-  }
+  });
   return 0;
 }

@@ -10,6 +10,8 @@
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/byte_passes.h"
+#include "platform/parallel/parallel.h"
 #include "raster/displacement_resample.h"
 #include "raster/quad_mapping.h"
 
@@ -161,6 +163,10 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
   const float ww = static_cast<float>(windowX1 - windowX0);
   const float wh = static_cast<float>(windowY1 - windowY0);
   const int32_t corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  // The cells' quads are gathered first and laid together, in their order, in bands of
+  // destination rows; without room for the list each is laid as it comes.
+  plat::Block<QuadPair> pairs(static_cast<int64_t>(f.rows) * f.columns, WorkSource());
+  int64_t count = 0;
   for (int32_t j = 0; j < f.rows; ++j) {
     for (int32_t i = 0; i < f.columns; ++i) {
       int32_t a[8], b[8];
@@ -175,7 +181,11 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
         b[2 * q + 1] = Hold(destHeight - Round((py - windowY0) * rh / wh) - 1, destHeight);
       }
       if (Outside(b, destWidth, destHeight)) continue;
-      if (makeMaps == 0) {
+      if (pairs) {
+        std::copy(a, a + 8, pairs[count].a);
+        std::copy(b, b + 8, pairs[count].b);
+        ++count;
+      } else if (makeMaps == 0) {
         QuadBufRGBToQuadBufRGB(height, width, srcR, srcG, srcB, 0, nullptr, destHeight, destWidth,
                                dstR, dstG, dstB, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7],
                                b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
@@ -185,6 +195,11 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
       }
     }
   }
+  if (makeMaps == 0)
+    LayQuadPairsRGB(pairs.get(), count, height, width, srcR, srcG, srcB, destHeight, destWidth,
+                    dstR, dstG, dstB);
+  else
+    LayQuadPairMaps(pairs.get(), count, height, width, xMap, yMap);
   return 0;
 }
 
@@ -284,16 +299,16 @@ int32_t MiscZondrac::FillBuf(int16_t planes, int16_t blendMode, int16_t strength
   for (int32_t c = 0; c < 3; ++c) {
     src[c] = work.get() + c * padded;
     dst[c] = work.get() + (3 + c) * padded;
-    std::memcpy(src[c], plane[c], static_cast<size_t>(size));
-    std::memcpy(dst[c], plane[c], static_cast<size_t>(size));
+    plat::CopyBytes(src[c], plane[c], size);
+    plat::CopyBytes(dst[c], plane[c], size);
   }
   plat::Block<uint8_t> extraWork(extra != nullptr ? 2 * padded : 0, WorkSource());
   if (extra != nullptr && !extraWork) return 0;
   uint8_t* extraSrc = extra != nullptr ? extraWork.get() : nullptr;
   uint8_t* extraDst = extra != nullptr ? extraWork.get() + padded : nullptr;
   if (extra != nullptr) {
-    std::memcpy(extraSrc, extra, static_cast<size_t>(size));
-    std::memcpy(extraDst, extra, static_cast<size_t>(size));
+    plat::CopyBytes(extraSrc, extra, size);
+    plat::CopyBytes(extraDst, extra, size);
   }
   if (source == 3 && count == 3) {
     // The source copies are the whole host image scaled to the region.
@@ -313,21 +328,24 @@ int32_t MiscZondrac::FillBuf(int16_t planes, int16_t blendMode, int16_t strength
                        windowX1, windowY1, src, dst, extraSrc, extraDst);
 
   const bool bySelection = par_->w[kZndSelection] == 1;
-  for (int32_t y = area.top; y < area.bottom; ++y) {
-    for (int32_t x = area.left; x < area.right; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      int32_t a = strength;
-      if (mask != nullptr) a = mask[i] * a / 255;
-      // No selection plane means everything is selected.
-      if (bySelection && selection != nullptr) a = selection[i] * a / 255;
-      if (count == 1) {
-        const int32_t value = (dst[0][i] + dst[1][i] + dst[2][i]) / 3;
-        red[i] = Blend(blendMode, a, red[i], value);
-      } else {
-        for (int32_t c = 0; c < 3; ++c) plane[c][i] = Blend(blendMode, a, plane[c][i], dst[c][i]);
+  // Every pixel of the blend reads and writes only its own samples: bands of rows.
+  plat::ParallelFor(area.top, area.bottom, 16, [&](int32_t first, int32_t last) {
+    for (int32_t y = first; y < last; ++y) {
+      for (int32_t x = area.left; x < area.right; ++x) {
+        const int64_t i = static_cast<int64_t>(y) * width + x;
+        int32_t a = strength;
+        if (mask != nullptr) a = mask[i] * a / 255;
+        // No selection plane means everything is selected.
+        if (bySelection && selection != nullptr) a = selection[i] * a / 255;
+        if (count == 1) {
+          const int32_t value = (dst[0][i] + dst[1][i] + dst[2][i]) / 3;
+          red[i] = Blend(blendMode, a, red[i], value);
+        } else {
+          for (int32_t c = 0; c < 3; ++c) plane[c][i] = Blend(blendMode, a, plane[c][i], dst[c][i]);
+        }
+        if (extra != nullptr) extra[i] = extraDst[i];
       }
-      if (extra != nullptr) extra[i] = extraDst[i];
     }
-  }
+  });
   return 0;
 }

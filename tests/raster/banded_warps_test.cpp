@@ -1,0 +1,346 @@
+// The quad warps and the displacement pull in bands of destination rows on the shared threads
+// give the planes and maps of the one whole walk, written out here as it was first written:
+// every lattice column walked top to bottom in one order, the last point to land in a pixel
+// deciding it. Checked at one, three and eight threads on quads large enough to be banded,
+// turned, flipped, nearly flat, overhanging the destination and larger than it, on odd sizes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/parallel/parallel.h"
+#include "raster/displacement_resample.h"
+#include "raster/quad_mapping.h"
+
+namespace {
+
+using Plane = std::vector<uint8_t>;
+
+struct Threads {
+  explicit Threads(int n) { plat::SetThreadCount(n); }
+  ~Threads() { plat::SetThreadCount(0); }
+};
+
+Plane Noise(size_t n, uint32_t seed) {
+  Plane p(n);
+  uint32_t v = seed * 2654435761u + 1;
+  for (auto& b : p) {
+    v = v * 1664525u + 1013904223u;
+    b = static_cast<uint8_t>(v >> 24);
+  }
+  return p;
+}
+
+struct Quad {
+  int32_t a[8], b[8];
+};
+
+// The plain walk.
+template <typename Fn>
+void PlainWalk(int32_t n, const Quad& q, int32_t dstH, int32_t dstW, Fn fn) {
+  float ax[4], ay[4], bx[4], by[4];
+  for (int k = 0; k < 4; ++k) {
+    ax[k] = static_cast<float>(q.a[2 * k]);
+    ay[k] = static_cast<float>(q.a[2 * k + 1]);
+    bx[k] = static_cast<float>(q.b[2 * k]);
+    by[k] = static_cast<float>(q.b[2 * k + 1]);
+  }
+  const float minX = std::min({bx[0], bx[1], bx[2], bx[3]});
+  const float maxX = std::max({bx[0], bx[1], bx[2], bx[3]});
+  const float minY = std::min({by[0], by[1], by[2], by[3]});
+  const float maxY = std::max({by[0], by[1], by[2], by[3]});
+  const float fw = static_cast<float>(dstW), fh = static_cast<float>(dstH);
+  const float d = static_cast<float>(n - 1);
+  for (int32_t i = 0; i < n; ++i) {
+    const float s = static_cast<float>(i) / d;
+    const float atx = ax[0] + s * (ax[1] - ax[0]), aty = ay[0] + s * (ay[1] - ay[0]);
+    const float abx = ax[3] + s * (ax[2] - ax[3]), aby = ay[3] + s * (ay[2] - ay[3]);
+    const float btx = bx[0] + s * (bx[1] - bx[0]), bty = by[0] + s * (by[1] - by[0]);
+    const float bbx = bx[3] + s * (bx[2] - bx[3]), bby = by[3] + s * (by[2] - by[3]);
+    for (int32_t j = 0; j < n; ++j) {
+      const float t = static_cast<float>(j) / d;
+      const float u = 1.0f - t;
+      const float xb = u * btx + t * bbx;
+      const float yb = u * bty + t * bby;
+      if (xb < minX || xb > maxX || yb < minY || yb > maxY) continue;
+      if (xb < 0.0f || xb >= fw || yb < 0.0f || yb >= fh) continue;
+      fn(static_cast<int32_t>(xb), static_cast<int32_t>(yb), u * atx + t * abx, u * aty + t * aby,
+         xb, yb);
+    }
+  }
+}
+
+int32_t Diagonal(const int32_t* c) {
+  const int64_t w =
+      int64_t{std::max({c[0], c[2], c[4], c[6]})} - std::min({c[0], c[2], c[4], c[6]}) + 1;
+  const int64_t h =
+      int64_t{std::max({c[1], c[3], c[5], c[7]})} - std::min({c[1], c[3], c[5], c[7]}) + 1;
+  return static_cast<int32_t>(std::sqrt(static_cast<double>(w * w + h * h)));
+}
+
+int32_t Lattice(const Quad& q) {
+  return std::max(Diagonal(q.a), Diagonal(q.b));
+}
+
+float Hold(float v, int32_t size) {
+  if (v < 0.0f) return 0.0f;
+  const float last = static_cast<float>(size - 1);
+  return v > last ? last : v;
+}
+
+constexpr int32_t kW = 601, kH = 457;
+
+// Source corners the whole source; destinations: turned, flipped, nearly flat in y and in x,
+// overhanging, larger than the destination, and a small one that is not banded.
+std::vector<Quad> Quads() {
+  const int32_t src[8] = {0, 0, kW - 1, 0, kW - 1, kH - 1, 0, kH - 1};
+  const int32_t dst[][8] = {{40, 10, 560, 90, 520, 440, 5, 380},
+                            {580, 440, 20, 430, 30, 15, 590, 5},
+                            {0, 200, 600, 201, 600, 202, 0, 203},
+                            {300, 0, 301, 0, 302, 456, 303, 456},
+                            {-150, -90, 700, -40, 650, 560, -120, 500},
+                            {-2000, -1500, 2600, -1300, 2500, 1900, -1800, 2000},
+                            {10, 10, 40, 12, 38, 41, 9, 39}};
+  std::vector<Quad> v;
+  for (const auto& d : dst) {
+    Quad q;
+    std::copy(src, src + 8, q.a);
+    std::copy(d, d + 8, q.b);
+    v.push_back(q);
+  }
+  return v;
+}
+
+TEST(BandedWarps, QuadWarpsAndMapsEqualTheWholeWalk) {
+  const size_t n = static_cast<size_t>(kW) * kH;
+  const Plane src[3] = {Noise(n, 1), Noise(n, 2), Noise(n, 3)};
+  const Plane background = Noise(n, 4);
+  int qi = 0;
+  for (const Quad& q : Quads()) {
+    ++qi;
+    const int32_t lattice = Lattice(q);
+    // Plain results.
+    Plane expect[3] = {background, background, background}, expectNearest = background;
+    std::vector<uint32_t> expectX(n, 7), expectY(n, 9), expectLongX(n, 3), expectLongY(n, 5);
+    PlainWalk(
+        lattice, q, kH, kW, [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+          const float hx = Hold(xa, kW), hy = Hold(ya, kH);
+          const int32_t ix = static_cast<int32_t>(hx), iy = static_cast<int32_t>(hy);
+          const int32_t jx =
+              hx + 1.0f < static_cast<float>(kW) ? static_cast<int32_t>(hx + 1.0f) : ix;
+          const int32_t jy =
+              hy + 1.0f < static_cast<float>(kH) ? static_cast<int32_t>(hy + 1.0f) : iy;
+          const float fx = hx - static_cast<float>(ix), fy = hy - static_cast<float>(iy);
+          const size_t di = static_cast<size_t>(y) * kW + x;
+          for (int k = 0; k < 3; ++k) {
+            const uint8_t* p = src[k].data();
+            const float v = (1.0f - fy) * ((1.0f - fx) * p[iy * kW + ix] + fx * p[iy * kW + jx]) +
+                            fy * ((1.0f - fx) * p[jy * kW + ix] + fx * p[jy * kW + jx]);
+            expect[k][di] = static_cast<uint8_t>(static_cast<int32_t>(v));
+          }
+          expectNearest[di] = src[0][static_cast<size_t>(iy) * kW + ix];
+          if (xa >= 0.0f && xa < static_cast<float>(kW) && ya >= 0.0f &&
+              ya < static_cast<float>(kH)) {
+            expectX[di] =
+                static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (xb - xa) + 0.5));
+            expectY[di] =
+                static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (yb - ya) + 0.5));
+            expectLongX[di] = static_cast<uint32_t>(std::clamp(
+                kQuadMapNeutral - static_cast<int32_t>(128.0f * (xb - xa) + 0.5), 0, 65536));
+            expectLongY[di] = static_cast<uint32_t>(std::clamp(
+                kQuadMapNeutral - static_cast<int32_t>(128.0f * (yb - ya) + 0.5), 0, 65536));
+          }
+        });
+    for (int threads : {1, 3, 8}) {
+      const Threads t(threads);
+      const std::string where =
+          "quad " + std::to_string(qi) + " threads " + std::to_string(threads);
+      Plane got[3] = {background, background, background}, nearest = background;
+      QuadBufRGBToQuadBufRGB(kH, kW, src[0].data(), src[1].data(), src[2].data(), 0, nullptr, kH,
+                             kW, got[0].data(), got[1].data(), got[2].data(), q.a[0], q.a[1],
+                             q.a[2], q.a[3], q.a[4], q.a[5], q.a[6], q.a[7], q.b[0], q.b[1], q.b[2],
+                             q.b[3], q.b[4], q.b[5], q.b[6], q.b[7]);
+      for (int k = 0; k < 3; ++k) ASSERT_EQ(got[k], expect[k]) << where << " plane " << k;
+      QuadBufToQuadBuf(kH, kW, src[0].data(), 0, nullptr, kH, kW, nearest.data(), q.a[0], q.a[1],
+                       q.a[2], q.a[3], q.a[4], q.a[5], q.a[6], q.a[7], q.b[0], q.b[1], q.b[2],
+                       q.b[3], q.b[4], q.b[5], q.b[6], q.b[7]);
+      ASSERT_EQ(nearest, expectNearest) << where;
+      std::vector<uint32_t> mx(n, 7), my(n, 9), lx(n, 3), ly(n, 5);
+      std::vector<uint32_t*> rx(kH), ry(kH);
+      for (int32_t y = 0; y < kH; ++y) {
+        rx[y] = mx.data() + static_cast<size_t>(y) * kW;
+        ry[y] = my.data() + static_cast<size_t>(y) * kW;
+      }
+      QuadToQuadDisRea(kH, kW, rx.data(), ry.data(), q.a[0], q.a[1], q.a[2], q.a[3], q.a[4], q.a[5],
+                       q.a[6], q.a[7], q.b[0], q.b[1], q.b[2], q.b[3], q.b[4], q.b[5], q.b[6],
+                       q.b[7]);
+      ASSERT_EQ(mx, expectX) << where;
+      ASSERT_EQ(my, expectY) << where;
+      QuadToQuadLong(kW, kH, 0, 0, 0, 0, 0, 0, lx.data(), ly.data(), q.a[0], q.a[1], q.a[2], q.a[3],
+                     q.a[4], q.a[5], q.a[6], q.a[7], q.b[0], q.b[1], q.b[2], q.b[3], q.b[4], q.b[5],
+                     q.b[6], q.b[7]);
+      ASSERT_EQ(lx, expectLongX) << where;
+      ASSERT_EQ(ly, expectLongY) << where;
+    }
+  }
+}
+
+// A warp whose source is its own destination keeps the one walk: its points read samples
+// that earlier points wrote.
+TEST(BandedWarps, AWarpInPlaceKeepsTheOneWalk) {
+  const size_t n = static_cast<size_t>(kW) * kH;
+  const Quad q = Quads()[0];
+  Plane one[3] = {Noise(n, 1), Noise(n, 2), Noise(n, 3)};
+  {
+    const Threads t(1);
+    QuadBufRGBToQuadBufRGB(kH, kW, one[0].data(), one[1].data(), one[2].data(), 0, nullptr, kH, kW,
+                           one[0].data(), one[1].data(), one[2].data(), q.a[0], q.a[1], q.a[2],
+                           q.a[3], q.a[4], q.a[5], q.a[6], q.a[7], q.b[0], q.b[1], q.b[2], q.b[3],
+                           q.b[4], q.b[5], q.b[6], q.b[7]);
+  }
+  for (int threads : {3, 8}) {
+    const Threads t(threads);
+    Plane p[3] = {Noise(n, 1), Noise(n, 2), Noise(n, 3)};
+    QuadBufRGBToQuadBufRGB(kH, kW, p[0].data(), p[1].data(), p[2].data(), 0, nullptr, kH, kW,
+                           p[0].data(), p[1].data(), p[2].data(), q.a[0], q.a[1], q.a[2], q.a[3],
+                           q.a[4], q.a[5], q.a[6], q.a[7], q.b[0], q.b[1], q.b[2], q.b[3], q.b[4],
+                           q.b[5], q.b[6], q.b[7]);
+    for (int k = 0; k < 3; ++k) ASSERT_EQ(p[k], one[k]) << threads;
+  }
+}
+
+// The pull through displacement maps: every row from the maps and the sources, bottom up.
+TEST(BandedWarps, DisplacementPullEqualsTheRowByRowPull) {
+  for (const auto& [w, h] :
+       std::vector<std::pair<int32_t, int32_t>>{{1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {301, 77}}) {
+    const size_t n = static_cast<size_t>(w) * h;
+    const Plane src[4] = {Noise(n, 11), Noise(n, 12), Noise(n, 13), Noise(n, 14)};
+    std::vector<uint32_t> mx(n), my(n);
+    for (size_t i = 0; i < n; ++i) {
+      mx[i] = kDisplacementNeutral + static_cast<uint32_t>((i * 2654435761u) % 4000) - 2000;
+      my[i] = kDisplacementNeutral + static_cast<uint32_t>((i * 40503u) % 3000) - 1500;
+    }
+    std::vector<const uint32_t*> rx(h), ry(h);
+    for (int32_t y = 0; y < h; ++y) {
+      rx[y] = mx.data() + static_cast<size_t>(y) * w;
+      ry[y] = my.data() + static_cast<size_t>(y) * w;
+    }
+    // Plain, then with the fringe's per-plane scales (the fourth plane at 100).
+    for (const bool fringe : {false, true}) {
+      const double scale[4] = {101.0, 100.0, 99.0, 100.0};
+      Plane expect[4];
+      for (int k = 0; k < 4; ++k) {
+        expect[k].resize(n);
+        auto offset = [&](uint32_t v) {
+          const double d = static_cast<double>(v) - static_cast<double>(kDisplacementNeutral);
+          return fringe ? d * scale[k] / 12800.0 : d / 128.0;
+        };
+        for (int32_t y = h - 1; y >= 0; --y)
+          for (int32_t x = 0; x < w; ++x) {
+            auto hold = [](double p, int32_t size, double* next) {
+              if (p < 0.0) p = 0.0;
+              if (p >= size) p = size - 1;
+              *next = p + 1.0 >= size ? size - 1 : p + 1.0;
+              return p;
+            };
+            double nx = 0, ny = 0;
+            const double px = hold(x + offset(rx[y][x]), w, &nx);
+            const double py = hold(y + offset(ry[y][x]), h, &ny);
+            Displ(h, w, src[k].data(), &expect[k][static_cast<size_t>(y) * w + x], px, py, px - 1.0,
+                  py - 1.0, nx, ny);
+          }
+      }
+      for (int threads : {1, 3, 8}) {
+        const Threads t(threads);
+        Plane got[4] = {Plane(n), Plane(n), Plane(n), Plane(n)};
+        if (fringe)
+          ComputeBufRGBInterDisAtXYfring(h, w, src[0].data(), src[1].data(), src[2].data(),
+                                         src[3].data(), got[0].data(), got[1].data(), got[2].data(),
+                                         got[3].data(), rx.data(), ry.data(), 101, 100, 99);
+        else
+          ComputeBufRGBInterDisAtXY(h, w, src[0].data(), src[1].data(), src[2].data(),
+                                    src[3].data(), got[0].data(), got[1].data(), got[2].data(),
+                                    got[3].data(), rx.data(), ry.data());
+        for (int k = 0; k < 4; ++k)
+          ASSERT_EQ(got[k], expect[k]) << w << "x" << h << " " << threads << " fringe " << fringe;
+      }
+    }
+  }
+}
+
+// An engine's quads laid together in bands of rows equal the quads laid one after the other:
+// a bent lattice of cells sharing their edges, then quads that overlap so that their order
+// decides the pixels they share, and one reaching outside the destination.
+TEST(BandedWarps, QuadPairsLaidInBandsEqualThePairsOneByOne) {
+  const size_t n = static_cast<size_t>(kW) * kH;
+  const Plane src[3] = {Noise(n, 5), Noise(n, 6), Noise(n, 7)};
+  const Plane background = Noise(n, 8);
+  std::vector<QuadPair> pairs;
+  const int32_t cols = 12, rows = 9;
+  auto node = [&](int32_t i, int32_t j, bool bent, int32_t* x, int32_t* y) {
+    *x = i * (kW - 1) / cols;
+    *y = j * (kH - 1) / rows;
+    if (bent) {
+      *x += static_cast<int32_t>(14.0 * std::sin(j * 0.7 + i * 0.3));
+      *y += static_cast<int32_t>(11.0 * std::cos(i * 0.5 - j * 0.2));
+    }
+  };
+  for (int32_t j = 0; j < rows; ++j)
+    for (int32_t i = 0; i < cols; ++i) {
+      QuadPair q;
+      const int32_t corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+      for (int32_t k = 0; k < 4; ++k) {
+        node(i + corner[k][0], j + corner[k][1], false, &q.a[2 * k], &q.a[2 * k + 1]);
+        node(i + corner[k][0], j + corner[k][1], true, &q.b[2 * k], &q.b[2 * k + 1]);
+      }
+      pairs.push_back(q);
+    }
+  for (const Quad& q : Quads()) {
+    QuadPair p;
+    std::copy(q.a, q.a + 8, p.a);
+    std::copy(q.b, q.b + 8, p.b);
+    pairs.push_back(p);
+  }
+  Plane expect[3] = {background, background, background};
+  std::vector<uint32_t> ex(n, 1), ey(n, 2);
+  std::vector<uint32_t*> erx(kH), ery(kH);
+  for (int32_t y = 0; y < kH; ++y) {
+    erx[y] = ex.data() + static_cast<size_t>(y) * kW;
+    ery[y] = ey.data() + static_cast<size_t>(y) * kW;
+  }
+  {
+    const Threads t(1);
+    for (const QuadPair& q : pairs) {
+      const int32_t* a = q.a;
+      const int32_t* b = q.b;
+      QuadBufRGBToQuadBufRGB(kH, kW, src[0].data(), src[1].data(), src[2].data(), 0, nullptr, kH,
+                             kW, expect[0].data(), expect[1].data(), expect[2].data(), a[0], a[1],
+                             a[2], a[3], a[4], a[5], a[6], a[7], b[0], b[1], b[2], b[3], b[4], b[5],
+                             b[6], b[7]);
+      QuadToQuadDisRea(kH, kW, erx.data(), ery.data(), a[0], a[1], a[2], a[3], a[4], a[5], a[6],
+                       a[7], b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
+    }
+  }
+  for (int threads : {1, 3, 8}) {
+    const Threads t(threads);
+    Plane got[3] = {background, background, background};
+    LayQuadPairsRGB(pairs.data(), static_cast<int64_t>(pairs.size()), kH, kW, src[0].data(),
+                    src[1].data(), src[2].data(), kH, kW, got[0].data(), got[1].data(),
+                    got[2].data());
+    for (int k = 0; k < 3; ++k) ASSERT_EQ(got[k], expect[k]) << threads << " plane " << k;
+    std::vector<uint32_t> mx(n, 1), my(n, 2);
+    std::vector<uint32_t*> rx(kH), ry(kH);
+    for (int32_t y = 0; y < kH; ++y) {
+      rx[y] = mx.data() + static_cast<size_t>(y) * kW;
+      ry[y] = my.data() + static_cast<size_t>(y) * kW;
+    }
+    LayQuadPairMaps(pairs.data(), static_cast<int64_t>(pairs.size()), kH, kW, rx.data(), ry.data());
+    ASSERT_EQ(mx, ex) << threads;
+    ASSERT_EQ(my, ey) << threads;
+  }
+}
+
+}  // namespace
