@@ -11,8 +11,6 @@
 #include <cmath>
 #include <cstddef>
 
-#include "app/core/memory_manager.h"
-#include "platform/memory/block.h"
 #include "platform/parallel/parallel.h"
 #include "raster/warp_frame_record.h"
 #include "raster/warp_lattice.h"
@@ -331,59 +329,16 @@ int32_t QuadToQuadDisReaRows(int32_t rowFirst, int32_t rowEnd, int32_t h, int32_
                 ax3, ay3, bx0, by0, bx1, by1, bx2, by2, bx3, by3);
 }
 
-namespace {
-
-// Rows of the destination per band when an engine's pairs are laid.
-constexpr int32_t kPairBandRows = 32;
-
-// Runs lay(pair, first, end) for every pair reaching each band of rows, the
-// pairs of a band in their order, the bands on the shared threads; false
-// (nothing laid) when the band lists cannot be had.
-template <typename Lay>
-bool LayInBands(const QuadPair* pairs, int64_t count, int32_t dstH, Lay lay) {
-  const int32_t bands = plat::BandCount(0, dstH, kPairBandRows);
-  if (bands <= 1 || count <= 0) return false;
-  // The bands a pair reaches: the rows of its destination's bounding box, as
-  // the walk converts them.
-  auto span = [&](const QuadPair& q, int32_t* from, int32_t* to) {
-    const float b[4] = {static_cast<float>(q.b[1]), static_cast<float>(q.b[3]),
-                        static_cast<float>(q.b[5]), static_cast<float>(q.b[7])};
-    const double lo = std::floor(std::min({b[0], b[1], b[2], b[3]}));
-    const double hi = std::floor(std::max({b[0], b[1], b[2], b[3]}));
-    if (hi < 0.0 || lo >= dstH) return false;
-    *from = static_cast<int32_t>(std::max(lo, 0.0)) / kPairBandRows;
-    *to = static_cast<int32_t>(std::min(hi, dstH - 1.0)) / kPairBandRows;
-    return true;
-  };
-  plat::Block<int64_t> starts(static_cast<int64_t>(bands) + 1, WorkSource());
-  if (!starts) return false;
-  starts.Clear();
-  int64_t total = 0;
-  for (int64_t i = 0; i < count; ++i) {
-    int32_t from = 0, to = 0;
-    if (!span(pairs[i], &from, &to)) continue;
-    for (int32_t k = from; k <= to; ++k) ++starts[k + 1];
-    total += to - from + 1;
-  }
-  plat::Block<int64_t> list(std::max<int64_t>(total, 1), WorkSource());
-  plat::Block<int64_t> fill(bands, WorkSource());
-  if (!list || !fill) return false;
-  for (int32_t k = 0; k < bands; ++k) starts[k + 1] += starts[k];
-  for (int32_t k = 0; k < bands; ++k) fill[k] = starts[k];
-  for (int64_t i = 0; i < count; ++i) {
-    int32_t from = 0, to = 0;
-    if (!span(pairs[i], &from, &to)) continue;
-    for (int32_t k = from; k <= to; ++k) list[fill[k]++] = i;
-  }
-  const int64_t* s = starts.get();
-  const int64_t* l = list.get();
-  plat::ParallelFor(0, dstH, kPairBandRows, [&](int32_t band, int32_t first, int32_t end) {
-    for (int64_t e = s[band]; e < s[band + 1]; ++e) lay(pairs[l[e]], first, end);
-  });
+bool QuadPairRows(const QuadPair& q, int32_t* top, int32_t* bottom) {
+  const float b[4] = {static_cast<float>(q.b[1]), static_cast<float>(q.b[3]),
+                      static_cast<float>(q.b[5]), static_cast<float>(q.b[7])};
+  const double lo = std::floor(std::min({b[0], b[1], b[2], b[3]}));
+  const double hi = std::floor(std::max({b[0], b[1], b[2], b[3]}));
+  if (hi < 0.0 || lo > INT32_MAX) return false;
+  *top = static_cast<int32_t>(std::max(lo, 0.0));
+  *bottom = static_cast<int32_t>(std::min(hi, static_cast<double>(INT32_MAX)));
   return true;
 }
-
-}  // namespace
 
 void LayQuadPairsRGB(const QuadPair* pairs, int64_t count, int32_t srcH, int32_t srcW,
                      const uint8_t* srcR, const uint8_t* srcG, const uint8_t* srcB, int32_t dstH,
@@ -400,7 +355,13 @@ void LayQuadPairsRGB(const QuadPair* pairs, int64_t count, int32_t srcH, int32_t
   const bool apart = srcH > 0 && srcW > 0 && dstH > 0 && dstW > 0 &&
                      !PlanesShareBytes(from, 3, static_cast<size_t>(srcH) * srcW, to, 3,
                                        static_cast<size_t>(dstH) * dstW);
-  if (apart && LayInBands(pairs, count, dstH, lay)) return;
+  auto rows = [&](int64_t i, int32_t* top, int32_t* bottom) {
+    return QuadPairRows(pairs[i], top, bottom);
+  };
+  if (apart && LayInRowBands(count, dstH, rows, [&](int64_t i, int32_t first, int32_t end) {
+        lay(pairs[i], first, end);
+      }))
+    return;
   for (int64_t i = 0; i < count; ++i) lay(pairs[i], 0, dstH);
 }
 
@@ -412,7 +373,12 @@ void LayQuadPairMaps(const QuadPair* pairs, int64_t count, int32_t h, int32_t w,
     DisRea(Window{first, end, false}, h, w, xMap, yMap, a[0], a[1], a[2], a[3], a[4], a[5], a[6],
            a[7], b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
   };
-  if (LayInBands(pairs, count, h, lay)) return;
+  auto rows = [&](int64_t i, int32_t* top, int32_t* bottom) {
+    return QuadPairRows(pairs[i], top, bottom);
+  };
+  if (LayInRowBands(count, h, rows,
+                    [&](int64_t i, int32_t first, int32_t end) { lay(pairs[i], first, end); }))
+    return;
   for (int64_t i = 0; i < count; ++i) lay(pairs[i], 0, h);
 }
 

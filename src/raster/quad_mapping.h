@@ -13,6 +13,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/core/memory_manager.h"
+#include "platform/memory/block.h"
+#include "platform/parallel/parallel.h"
+
 struct TCWrap;
 
 // Neutral entry of the quad, lattice, envelope and path warps' 16-bit maps.
@@ -53,11 +57,25 @@ int32_t QuadToQuadDisReaRows(int32_t rowFirst, int32_t rowEnd, int32_t h, int32_
 bool PlanesShareBytes(const uint8_t* const* from, int32_t fromCount, size_t fromSize,
                       const uint8_t* const* to, int32_t toCount, size_t toSize);
 
+// Runs lay(i, rowFirst, rowEnd) for items 0..count - 1 in bands of destination rows
+// (kQuadBandRows) on the shared threads: a band runs, in item order, every item whose rows
+// rowsOf(i, &top, &bottom) (inclusive; false for none) reach it. False, with nothing run,
+// when the plane is a single band or the band lists cannot be had: the caller then lays the
+// items one after the other. lay must write only in its rows and read nothing any item
+// writes.
+constexpr int32_t kQuadBandRows = 32;
+template <typename RowsOf, typename Lay>
+bool LayInRowBands(int64_t count, int32_t dstH, RowsOf rowsOf, Lay lay);
+
 // One quad pair: source corners a, destination corners b, each x0, y0 .. x3, y3.
 struct QuadPair {
   int32_t a[8];
   int32_t b[8];
 };
+
+// The destination rows a pair can write: its destination's bounding box as the walk converts
+// it (top held to 0); false when it lies wholly above the plane.
+bool QuadPairRows(const QuadPair& pair, int32_t* top, int32_t* bottom);
 
 // Lays `count` pairs in order onto three planes (QuadBufRGBToQuadBufRGB with
 // blend 0) or into the maps (QuadToQuadDisRea). The destination's rows go in
@@ -123,3 +141,45 @@ void QuadToQuad1(int32_t h, int32_t w, int32_t unused1, int32_t unused2, uint16_
 // converts to no pixels, or width x height exceeds the maps.
 int32_t X_Grinout_buffer(int16_t mode, int32_t flipHeight, int32_t unused, int32_t height,
                          int32_t width, uint16_t* xMap, uint16_t* yMap, const TCWrap* record);
+
+// --- LayInRowBands ---------------------------------------------------------------------------
+
+template <typename RowsOf, typename Lay>
+bool LayInRowBands(int64_t count, int32_t dstH, RowsOf rowsOf, Lay lay) {
+  const int32_t bands = plat::BandCount(0, dstH, kQuadBandRows);
+  if (bands <= 1 || count <= 0) return false;
+  // The bands an item reaches, from its rows held to the plane.
+  auto span = [&](int64_t i, int32_t* from, int32_t* to) {
+    int32_t top = 0, bottom = 0;
+    if (!rowsOf(i, &top, &bottom) || bottom < 0 || top >= dstH || bottom < top) return false;
+    *from = (top > 0 ? top : 0) / kQuadBandRows;
+    *to = (bottom < dstH - 1 ? bottom : dstH - 1) / kQuadBandRows;
+    return true;
+  };
+  plat::Block<int64_t> starts(static_cast<int64_t>(bands) + 1, WorkSource());
+  if (!starts) return false;
+  starts.Clear();
+  int64_t total = 0;
+  for (int64_t i = 0; i < count; ++i) {
+    int32_t from = 0, to = 0;
+    if (!span(i, &from, &to)) continue;
+    for (int32_t k = from; k <= to; ++k) ++starts[k + 1];
+    total += to - from + 1;
+  }
+  plat::Block<int64_t> list(total > 0 ? total : 1, WorkSource());
+  plat::Block<int64_t> fill(bands, WorkSource());
+  if (!list || !fill) return false;
+  for (int32_t k = 0; k < bands; ++k) starts[k + 1] += starts[k];
+  for (int32_t k = 0; k < bands; ++k) fill[k] = starts[k];
+  for (int64_t i = 0; i < count; ++i) {
+    int32_t from = 0, to = 0;
+    if (!span(i, &from, &to)) continue;
+    for (int32_t k = from; k <= to; ++k) list[fill[k]++] = i;
+  }
+  const int64_t* s = starts.get();
+  const int64_t* l = list.get();
+  plat::ParallelFor(0, dstH, kQuadBandRows, [&](int32_t band, int32_t first, int32_t end) {
+    for (int64_t e = s[band]; e < s[band + 1]; ++e) lay(l[e], first, end);
+  });
+  return true;
+}

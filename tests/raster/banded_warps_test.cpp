@@ -343,4 +343,60 @@ TEST(BandedWarps, QuadPairsLaidInBandsEqualThePairsOneByOne) {
   }
 }
 
+// The warp through a mask (blend 1 keeps the destination where the mask is full, blend 2
+// takes the source there), whole and band by band through the rows form.
+TEST(BandedWarps, MaskedWarpsWholeAndByRowsEqualTheWholeWalk) {
+  const size_t n = static_cast<size_t>(kW) * kH;
+  const Plane src[3] = {Noise(n, 21), Noise(n, 22), Noise(n, 23)};
+  const Plane mask = Noise(n, 24), background = Noise(n, 25);
+  for (int16_t blend : {1, 2}) {
+    for (const Quad& q : Quads()) {
+      Plane expect[3] = {background, background, background};
+      PlainWalk(Lattice(q), q, kH, kW, [&](int32_t x, int32_t y, float xa, float ya, float, float) {
+        const float hx = Hold(xa, kW), hy = Hold(ya, kH);
+        const int32_t ix = static_cast<int32_t>(hx), iy = static_cast<int32_t>(hy);
+        const int32_t jx =
+            hx + 1.0f < static_cast<float>(kW) ? static_cast<int32_t>(hx + 1.0f) : ix;
+        const int32_t jy =
+            hy + 1.0f < static_cast<float>(kH) ? static_cast<int32_t>(hy + 1.0f) : iy;
+        const float fx = hx - static_cast<float>(ix), fy = hy - static_cast<float>(iy);
+        auto mix = [&](const uint8_t* p) {
+          return (1.0f - fy) * ((1.0f - fx) * p[iy * kW + ix] + fx * p[iy * kW + jx]) +
+                 fy * ((1.0f - fx) * p[jy * kW + ix] + fx * p[jy * kW + jx]);
+        };
+        const float m = mix(mask.data());
+        const int32_t mw = static_cast<int32_t>(m);
+        const int32_t mr = static_cast<int32_t>(255.0f - m);
+        const size_t di = static_cast<size_t>(y) * kW + x;
+        for (int k = 0; k < 3; ++k) {
+          const int32_t v = static_cast<int32_t>(mix(src[k].data()));
+          const int32_t d = expect[k][di];
+          expect[k][di] =
+              static_cast<uint8_t>(blend == 1 ? (d * mw + v * mr) / 255 : (v * mw + d * mr) / 255);
+        }
+      });
+      for (int threads : {1, 3, 8}) {
+        const Threads t(threads);
+        Plane whole[3] = {background, background, background};
+        Plane rows[3] = {background, background, background};
+        QuadBufRGBToQuadBufRGB(kH, kW, src[0].data(), src[1].data(), src[2].data(), blend,
+                               mask.data(), kH, kW, whole[0].data(), whole[1].data(),
+                               whole[2].data(), q.a[0], q.a[1], q.a[2], q.a[3], q.a[4], q.a[5],
+                               q.a[6], q.a[7], q.b[0], q.b[1], q.b[2], q.b[3], q.b[4], q.b[5],
+                               q.b[6], q.b[7]);
+        for (int32_t first = 0; first < kH; first += 45)
+          QuadBufRGBToQuadBufRGBRows(first, std::min(first + 45, kH), kH, kW, src[0].data(),
+                                     src[1].data(), src[2].data(), blend, mask.data(), kH, kW,
+                                     rows[0].data(), rows[1].data(), rows[2].data(), q.a[0], q.a[1],
+                                     q.a[2], q.a[3], q.a[4], q.a[5], q.a[6], q.a[7], q.b[0], q.b[1],
+                                     q.b[2], q.b[3], q.b[4], q.b[5], q.b[6], q.b[7]);
+        for (int k = 0; k < 3; ++k) {
+          ASSERT_EQ(whole[k], expect[k]) << "blend " << blend << " threads " << threads;
+          ASSERT_EQ(rows[k], expect[k]) << "blend " << blend << " threads " << threads;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace

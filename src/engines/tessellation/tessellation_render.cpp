@@ -163,18 +163,19 @@ bool RollAndShift(const int32_t* w, int32_t maxW, int32_t maxH, uint8_t* const* 
   return true;
 }
 
-void DrawQuad(const int32_t* qx, const int32_t* qy, const int32_t* w, const Job& job,
-              int32_t maxW, int32_t maxH, uint8_t* const* planes) {
+bool PlaceQuad(const int32_t* qx, const int32_t* qy, const int32_t* w, const Job& job, int32_t maxW,
+               int32_t maxH, int32_t* t, int32_t* d) {
   const int32_t H = job.H, W = job.W;
   // Destination corners 3..0 with y turned upward: the order the warp has always been
   // given, which decides how every copy lies.
-  int32_t d[8], box[4];
+  int32_t box[4];
   BleedQuad(qx[3], H - qy[3], qx[2], H - qy[2], qx[1], H - qy[1], qx[0], H - qy[0],
             w[kTessBleed], w[kTessBleed + 1], d);
   inf_sup(d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7], &box[0], &box[1], &box[2], &box[3]);
-  if (box[2] < 0 || box[3] < 0 || box[0] > job.width || box[1] > job.height) return;
+  if (box[2] < 0 || box[3] < 0 || box[0] > job.width || box[1] > job.height) return false;
   // Whole tile unless the source quad spans a box (the twin always takes the whole tile).
-  int32_t t[8] = {0, 0, maxW - 1, 0, maxW - 1, maxH - 1, 0, maxH - 1};
+  const int32_t whole[8] = {0, 0, maxW - 1, 0, maxW - 1, maxH - 1, 0, maxH - 1};
+  std::copy(whole, whole + 8, t);
   if (!job.twin) {
     int32_t s[8], sb[4];
     for (int i = 0; i < 4; ++i) {
@@ -190,11 +191,52 @@ void DrawQuad(const int32_t* qx, const int32_t* qy, const int32_t* w, const Job&
         t[2 * i + 1] = static_cast<int32_t>(int64_t{s[2 * i + 1] - sb[1]} * (maxH - 1) / sh);
       }
   }
-  QuadBufRGBToQuadBufRGB(maxH, maxW, planes[0], planes[1], planes[2],
-                         static_cast<int16_t>(w[kTessWarpMode]), planes[3], job.height,
-                         job.width, job.copies[0], job.copies[1], job.copies[2], t[0], t[1], t[2],
-                         t[3], t[4], t[5], t[6], t[7], d[0], d[1], d[2], d[3], d[4], d[5], d[6],
-                         d[7]);
+  return true;
+}
+
+void WarpQuad(const PlacedQuad& q, const Job& job, int32_t maxW, int32_t maxH, int32_t rowFirst,
+              int32_t rowEnd) {
+  const int32_t* t = q.t;
+  const int32_t* d = q.d;
+  uint8_t* const* planes = q.planes;
+  QuadBufRGBToQuadBufRGBRows(rowFirst, rowEnd, maxH, maxW, planes[0], planes[1], planes[2], q.mode,
+                             planes[3], job.height, job.width, job.copies[0], job.copies[1],
+                             job.copies[2], t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], d[0],
+                             d[1], d[2], d[3], d[4], d[5], d[6], d[7]);
+}
+
+void DrawQuad(const int32_t* qx, const int32_t* qy, const int32_t* w, const Job& job, int32_t maxW,
+              int32_t maxH, uint8_t* const* planes) {
+  PlacedQuad q;
+  if (!PlaceQuad(qx, qy, w, job, maxW, maxH, q.t, q.d)) return;
+  q.planes = planes;
+  q.mode = static_cast<int16_t>(w[kTessWarpMode]);
+  WarpQuad(q, job, maxW, maxH, 0, job.height);
+}
+
+void DrawPlacedQuads(const std::vector<PlacedQuad>& quads, const Job& job, int32_t maxW,
+                     int32_t maxH) {
+  const auto count = static_cast<int64_t>(quads.size());
+  // The tiles are read while the copies are written: bands only when the two never meet.
+  const auto tileSize = static_cast<size_t>(PlaneSize(maxW, maxH));
+  const auto copySize = static_cast<size_t>(PlaneSize(job.width, job.height));
+  const uint8_t* const copies[3] = {job.copies[0], job.copies[1], job.copies[2]};
+  bool apart = true;
+  for (const PlacedQuad& q : quads) {
+    const uint8_t* const tile[4] = {q.planes[0], q.planes[1], q.planes[2], q.planes[3]};
+    apart = apart && !PlanesShareBytes(tile, 4, tileSize, copies, 3, copySize);
+  }
+  auto rows = [&](int64_t i, int32_t* top, int32_t* bottom) {
+    const QuadPair pair{{},
+                        {quads[i].d[0], quads[i].d[1], quads[i].d[2], quads[i].d[3], quads[i].d[4],
+                         quads[i].d[5], quads[i].d[6], quads[i].d[7]}};
+    return QuadPairRows(pair, top, bottom);
+  };
+  auto lay = [&](int64_t i, int32_t first, int32_t end) {
+    WarpQuad(quads[i], job, maxW, maxH, first, end);
+  };
+  if (apart && LayInRowBands(count, job.height, rows, lay)) return;
+  for (int64_t i = 0; i < count; ++i) lay(i, 0, job.height);
 }
 
 bool StartJob(int16_t planeCount, int32_t width, int32_t height, const vmkrec::EngineArea& area,

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "app/core/memory_manager.h"
@@ -85,6 +86,21 @@ bool RollAndShift(const int32_t* w, int32_t maxW, int32_t maxH, uint8_t* const* 
 void DrawQuad(const int32_t* qx, const int32_t* qy, const int32_t* w, const Job& job,
               int32_t maxW, int32_t maxH, uint8_t* const* planes);
 
+// One quad's warp as DrawQuad lays it: tile corners t, destination corners d, the tile set's
+// planes and its warp mode.
+struct PlacedQuad {
+  int32_t t[8], d[8];
+  uint8_t* const* planes = nullptr;
+  int16_t mode = 0;
+};
+// The corners DrawQuad warps for one quad; false when the quad lies outside the picture.
+bool PlaceQuad(const int32_t* qx, const int32_t* qy, const int32_t* w, const Job& job, int32_t maxW,
+               int32_t maxH, int32_t* t, int32_t* d);
+// The placed quads in their order, in bands of the copies' rows on the shared threads when
+// the tiles and the copies never meet: the copies are those of the quads drawn one by one.
+void DrawPlacedQuads(const std::vector<PlacedQuad>& quads, const Job& job, int32_t maxW,
+                     int32_t maxH);
+
 // The whole drawing over an effective list: tile size, tile sets, one warp per enabled
 // quad. 0, or -1 when memory was refused (nothing drawn).
 template <class Par, class Q>
@@ -108,13 +124,32 @@ int32_t DrawTiles(const Par& par, const Q* effHead, const Job& job, TileLoader l
     return -1;
   for (int32_t k = 0; k < tiles.count(); ++k)
     if (!RollAndShift(sets[k]->w, maxW, maxH, tiles.planes(k))) return -1;
+  // The quads are placed first and warped together; without room for the list each is
+  // drawn as it comes.
+  std::vector<PlacedQuad> placed;
+  bool listed = true;
   for (const Q* q = effHead; q != nullptr; q = q->next) {
     // A quad whose tile set has no planes (a count below the type's sets) draws nothing.
     if (q->tile < 0 || q->tile >= tiles.count()) continue;
     const int32_t* w = sets[q->tile]->w;
     if (w[kTessEnabled] != 1) continue;
+    if (listed) {
+      PlacedQuad p;
+      if (!PlaceQuad(q->x, q->y, w, job, maxW, maxH, p.t, p.d)) continue;
+      p.planes = tiles.planes(q->tile);
+      p.mode = static_cast<int16_t>(w[kTessWarpMode]);
+      try {
+        placed.push_back(p);
+        continue;
+      } catch (const std::bad_alloc&) {
+        DrawPlacedQuads(placed, job, maxW, maxH);
+        placed.clear();
+        listed = false;
+      }
+    }
     DrawQuad(q->x, q->y, w, job, maxW, maxH, tiles.planes(q->tile));
   }
+  DrawPlacedQuads(placed, job, maxW, maxH);
   return 0;
 }
 
