@@ -28,7 +28,10 @@ void WalkRuns(int32_t x, int32_t y, int32_t height, Enter enter, int32_t* stopAt
     int32_t y, x2, col;
     bool below;
   };
-  std::vector<Frame> stack;
+  // One stack per thread, kept between blobs: a pass walks millions of blobs, and a stack made
+  // for each cost a fifth of the despeckle in allocations. No walk runs inside another.
+  thread_local std::vector<Frame> stack;
+  stack.clear();
   auto visit = [&](int32_t vx, int32_t vy) {
     if (vy < 0 || vy >= height) return;
     int32_t x1 = 0, x2 = 0;

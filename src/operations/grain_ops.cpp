@@ -9,6 +9,7 @@
 // region; rectangle noise steps by at least one sample, however small the
 // size. Wind and film grain report a work plane that cannot be had with -1
 // and leave the planes as they were.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -140,6 +141,17 @@ int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32
   const float s = static_cast<float>(std::sin(theta));
   const int32_t L = length;
   const bool downward = angle < 180;
+  // Each streak runs from x, y on steps that depend on k alone: worked out once. (Every
+  // pixel's streak reads what the streaks before it wrote, so the walk itself stays one.)
+  const int32_t steps = std::max<int32_t>(L, 0);
+  plat::Block<int32_t> stepBuf(2 * static_cast<int64_t>(steps), WorkSource());
+  if (!stepBuf) return -1;
+  int32_t* stepX = stepBuf.get();
+  int32_t* stepY = stepBuf.get() + steps;
+  for (int32_t k = 0; k < steps; ++k) {
+    stepX[k] = static_cast<int32_t>(c * static_cast<float>(k));
+    stepY[k] = static_cast<int32_t>(s * static_cast<float>(k));
+  }
   for (int32_t n = 0; n <= y1 - y0; ++n) {
     const int32_t y = downward ? y0 + n : y1 - n;
     for (int32_t x = x0; x <= x1; ++x) {
@@ -148,8 +160,9 @@ int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32
       const int32_t cut = static_cast<int32_t>(std::floor(L * Draw()));
       const int32_t streak = L - cut * randomness / 10;
       for (int32_t k = 0; k < streak; ++k) {
-        int32_t tx = x + static_cast<int32_t>(c * static_cast<float>(k));
-        int32_t ty = y + static_cast<int32_t>(s * static_cast<float>(k));
+        // A negative randomness can reach past the length: those steps are worked out here.
+        int32_t tx = x + (k < steps ? stepX[k] : static_cast<int32_t>(c * static_cast<float>(k)));
+        int32_t ty = y + (k < steps ? stepY[k] : static_cast<int32_t>(s * static_cast<float>(k)));
         tx = ClampInt(tx, x0, x1);
         ty = ClampInt(ty, y0, y1);
         unsigned char& target = work[static_cast<int64_t>(ty) * width + tx];

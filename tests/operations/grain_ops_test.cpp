@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "operations/effects.h"
 #include "platform/random/random.h"
@@ -98,8 +98,12 @@ class WindOp : public vmktest::SessionTest {
   }
 };
 
-uint32_t SecondA() { return 1000; }
-uint32_t SecondB() { return 1001; }
+uint32_t SecondA() {
+  return 1000;
+}
+uint32_t SecondB() {
+  return 1001;
+}
 
 TEST_F(WindOp, TheClockSetsTheStreaks) {
   const Plane a = Run(SecondA, 8, 30, 6);
@@ -115,12 +119,50 @@ TEST_F(WindOp, LengthZeroBlendsThePlaneWithItself) {
   EXPECT_EQ(Run(SecondA, 6, 45, 5, 0), Ramp(20, 12));
 }
 
+// The streaks' steps are worked out once per call: the plane is the literal walk's, with each
+// step taken from k as it goes, for lengths and angles on every side and for randomness that
+// lengthens the streaks past the length.
+TEST_F(WindOp, StreaksEqualTheLiteralWalk) {
+  for (int16_t length : {1, 8, 30})
+    for (int16_t angle : {0, 30, 135, 200, 315})
+      for (int16_t randomness : {0, 6, -15}) {
+        const Plane got = Run(SecondA, length, angle, randomness, 200);
+        Plane plane = Ramp(20, 12), work = plane;
+        plat::SeedRandom(SecondA());
+        const double theta = angle * 3.141592654 / 180.0;
+        const float c = static_cast<float>(std::cos(theta)),
+                    sn = static_cast<float>(std::sin(theta));
+        for (int32_t n = 0; n < 12; ++n) {
+          const int32_t y = angle < 180 ? n : 11 - n;
+          for (int32_t x = 0; x < 20; ++x) {
+            const int32_t v = work[y * 20 + x];
+            const int32_t cut =
+                static_cast<int32_t>(std::floor(length * (plat::Random() / 2147483647.0)));
+            const int32_t streak = length - cut * randomness / 10;
+            for (int32_t k = 0; k < streak; ++k) {
+              const int32_t tx =
+                  std::clamp(x + static_cast<int32_t>(c * static_cast<float>(k)), 0, 19);
+              const int32_t ty =
+                  std::clamp(y + static_cast<int32_t>(sn * static_cast<float>(k)), 0, 11);
+              unsigned char& t = work[ty * 20 + tx];
+              const int32_t w = k / 4;
+              t = static_cast<unsigned char>(
+                  std::clamp((v * w + t * (length - w)) / length, 0, 255));
+            }
+            plane[y * 20 + x] =
+                static_cast<unsigned char>(((255 - 200) * plane[y * 20 + x] + 200 * v) / 255);
+          }
+        }
+        ASSERT_EQ(got, plane) << length << " " << angle << " " << randomness;
+      }
+}
+
 TEST(GrainOutOfMemory, WorkPlanesMissingGiveMinusOneAndNoChange) {
   vmktest::NoWorkMemory none;
   Plane p = Ramp(8, 8), g = Ramp(8, 8), b = Ramp(8, 8);
   EXPECT_EQ(Effects::Wind(0, 255, p.data(), 8, 8, 0, 0, 7, 7, nullptr, 5, 0, 0), -1);
-  EXPECT_EQ(Effects::FilmGrain(0, 255, 8, 8, p.data(), g.data(), b.data(), 0, 0, 7, 7, nullptr,
-                               50, 50, 50, 50, 50, 1),
+  EXPECT_EQ(Effects::FilmGrain(0, 255, 8, 8, p.data(), g.data(), b.data(), 0, 0, 7, 7, nullptr, 50,
+                               50, 50, 50, 50, 1),
             -1);
   EXPECT_EQ(Effects::Noise(0, 255, 0, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 1, 1, 0, 0, 0, 1), -1);
   EXPECT_EQ(p, Ramp(8, 8));
@@ -134,8 +176,8 @@ class FilmGrainOp : public vmktest::SessionTest {
   };
   Rgb Run(int16_t amount, int16_t share, int16_t seed, int16_t opacity = 255) {
     Rgb c{Plane(100, 120), Plane(100, 120), Plane(100, 120)};
-    EXPECT_EQ(Effects::FilmGrain(0, opacity, 10, 10, c.r.data(), c.g.data(), c.b.data(), 0, 0, 9,
-                                 9, nullptr, amount, 60, 80, 40, share, seed),
+    EXPECT_EQ(Effects::FilmGrain(0, opacity, 10, 10, c.r.data(), c.g.data(), c.b.data(), 0, 0, 9, 9,
+                                 nullptr, amount, 60, 80, 40, share, seed),
               0);
     return c;
   }
