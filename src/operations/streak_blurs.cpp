@@ -56,29 +56,35 @@ class StreakFrame {
   void Run(int16_t mode, int16_t opacity, const unsigned char* mask, int32_t x0, int32_t y0,
            int32_t x1, int32_t y1, Gather gather) {
     if (x0 > x1 || y0 > y1) return;
-    for (int32_t p = 0; p < planes_; ++p) {
-      for (int32_t y = y0; y <= y1; ++y) {
-        const int64_t row = static_cast<int64_t>(y) * width_ + x0;
-        std::memcpy(copy_[p].get() + row, plane_[p] + row, static_cast<size_t>(x1 - x0 + 1));
-      }
-    }
-    for (int32_t y = y0; y <= y1; ++y) {
-      for (int32_t x = x0; x <= x1; ++x) {
-        int32_t sum[3] = {0, 0, 0};
-        int32_t n = 0;
-        gather(x, y, [&](int32_t xs, int32_t ys) {
-          if (xs <= x0 || xs >= x1 || ys <= y0 || ys >= y1) return;
-          const int64_t s = static_cast<int64_t>(ys) * width_ + xs;
-          for (int32_t p = 0; p < planes_; ++p) sum[p] += copy_[p].get()[s];
-          ++n;
-        });
-        const int64_t i = static_cast<int64_t>(y) * width_ + x;
-        const int32_t weight = Weight(mask, i, opacity);
-        for (int32_t p = 0; p < planes_; ++p) {
-          plane_[p][i] = Blend(mode, plane_[p][i], n > 0 ? sum[p] / n : 0, weight);
+    // Pixels read only the copies and write only themselves: the rows run in bands on the
+    // shared threads, the copies first.
+    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+      for (int32_t p = 0; p < planes_; ++p) {
+        for (int32_t y = first; y < end; ++y) {
+          const int64_t row = static_cast<int64_t>(y) * width_ + x0;
+          std::memcpy(copy_[p].get() + row, plane_[p] + row, static_cast<size_t>(x1 - x0 + 1));
         }
       }
-    }
+    });
+    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+      for (int32_t y = first; y < end; ++y) {
+        for (int32_t x = x0; x <= x1; ++x) {
+          int32_t sum[3] = {0, 0, 0};
+          int32_t n = 0;
+          gather(x, y, [&](int32_t xs, int32_t ys) {
+            if (xs <= x0 || xs >= x1 || ys <= y0 || ys >= y1) return;
+            const int64_t s = static_cast<int64_t>(ys) * width_ + xs;
+            for (int32_t p = 0; p < planes_; ++p) sum[p] += copy_[p].get()[s];
+            ++n;
+          });
+          const int64_t i = static_cast<int64_t>(y) * width_ + x;
+          const int32_t weight = Weight(mask, i, opacity);
+          for (int32_t p = 0; p < planes_; ++p) {
+            plane_[p][i] = Blend(mode, plane_[p][i], n > 0 ? sum[p] / n : 0, weight);
+          }
+        }
+      }
+    });
   }
 
  private:

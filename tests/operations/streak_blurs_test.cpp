@@ -1,11 +1,12 @@
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "app/core/plane_geometry.h"
 #include "operations/effects.h"
+#include "platform/parallel/parallel.h"
 #include "support/session.h"
 
 namespace {
@@ -60,8 +61,8 @@ Plane ZoomReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t
   });
 }
 
-Plane MotionReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1,
-                      int32_t y1, int16_t length, int16_t angle) {
+Plane MotionReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      int16_t length, int16_t angle) {
   const double theta = angle * 3.141592654 / 180.0;
   const float c = static_cast<float>(std::cos(theta)), s = static_cast<float>(std::sin(theta));
   return Reference(src, w, x0, y0, x1, y1, [&](int32_t x, int32_t y, const auto& add) {
@@ -76,12 +77,12 @@ class StreakBlur : public vmktest::SessionTest {};
 
 TEST_F(StreakBlur, CountOrLengthZeroIsRefused) {
   Plane p(25, 90);
-  EXPECT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1,
-                                0, 50, 50, 0),
+  EXPECT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1, 0,
+                                50, 50, 0),
             -1);
-  EXPECT_EQ(Effects::MotionBlur(0, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1,
-                                0, 30),
-            -1);
+  EXPECT_EQ(
+      Effects::MotionBlur(0, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1, 0, 30),
+      -1);
   EXPECT_EQ(p, Plane(25, 90));
 }
 
@@ -89,12 +90,12 @@ TEST_F(StreakBlur, RadialCountOneGathersNothing) {
   // No sample: the kernel receives 0, which replaces in mode 0 and adds
   // nothing in mode 1.
   Plane p(25, 90);
-  ASSERT_EQ(Effects::RadialBlur(1, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1,
-                                1, 50, 50, 0),
+  ASSERT_EQ(Effects::RadialBlur(1, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1, 1,
+                                50, 50, 0),
             0);
   EXPECT_EQ(p, Plane(25, 90));
-  ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1,
-                                1, 50, 50, 1),
+  ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1, 1,
+                                50, 50, 1),
             0);
   EXPECT_EQ(p, Plane(25, 0));
 }
@@ -102,8 +103,8 @@ TEST_F(StreakBlur, RadialCountOneGathersNothing) {
 TEST_F(StreakBlur, RadialCentreAndCornersOfAFlatPlane) {
   for (int16_t kind : {0, 1}) {
     Plane p(49, 100);
-    ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, 7, 7, 0, 0, 6, 6, nullptr,
-                                  1, 4, 50, 50, kind),
+    ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, 7, 7, 0, 0, 6, 6, nullptr, 1,
+                                  4, 50, 50, kind),
               0);
     // The centre (3, 3) samples only inside the region; three corners only
     // on or beyond its border. From (6, 6) the pixel's own position comes
@@ -122,13 +123,13 @@ TEST_F(StreakBlur, MotionAlongXAveragesForwardAndZeroesTheBorder) {
              11, 21, 31, 41, 51,  //
              12, 22, 32, 42, 52,  //
              13, 23, 33, 43, 53};
-  ASSERT_EQ(Effects::MotionBlur(0, 255, p.data(), nullptr, nullptr, 4, 5, 0, 0, 4, 3, nullptr, 1,
-                                2, 0),
-            0);
-  EXPECT_EQ(p, (Plane{0, 0, 0, 0, 0,            //
-                      21, 26, 36, 41, 0,        //
-                      22, 27, 37, 42, 0,        //
-                      0, 0, 0, 0, 0}));
+  ASSERT_EQ(
+      Effects::MotionBlur(0, 255, p.data(), nullptr, nullptr, 4, 5, 0, 0, 4, 3, nullptr, 1, 2, 0),
+      0);
+  EXPECT_EQ(p, (Plane{0,  0,  0,  0,  0,  //
+                      21, 26, 36, 41, 0,  //
+                      22, 27, 37, 42, 0,  //
+                      0,  0,  0,  0,  0}));
 }
 
 TEST_F(StreakBlur, OneChannelTouchesRedOnlyAndMaskZeroKeeps) {
@@ -167,8 +168,8 @@ TEST_F(StreakBlur, LongZoomsAndStreaksMatchEverySampleVisited) {
     int32_t x0, y0, x1, y1;
   };
   for (const Region r : {Region{0, 0, w - 1, h - 1}, Region{2, 1, 9, 6}}) {
-    for (const auto& [cx, cy] : {std::pair<int16_t, int16_t>{50, 50}, {0, 0}, {-300, 900},
-                                 {32767, -32768}, {100, 3}}) {
+    for (const auto& [cx, cy] :
+         {std::pair<int16_t, int16_t>{50, 50}, {0, 0}, {-300, 900}, {32767, -32768}, {100, 3}}) {
       Plane p = src;
       ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, h, w, r.x0, r.y0, r.x1,
                                     r.y1, nullptr, 1, 32767, cx, cy, 0),
@@ -185,6 +186,57 @@ TEST_F(StreakBlur, LongZoomsAndStreaksMatchEverySampleVisited) {
           << "angle " << angle;
     }
   }
+}
+
+// The rows go to the shared threads in bands: every plane, every blur, at one, three and
+// eight threads, equals the plain sample-by-sample walk, on planes of many bands.
+TEST_F(StreakBlur, BandsOfRowsEqualThePlainWalkAtAnyThreadCount) {
+  for (const auto& [w, h] : {std::pair<int32_t, int32_t>{37, 70}, {5, 129}, {301, 19}}) {
+    const Plane src[3] = {Noise(w, h, 11), Noise(w, h, 12), Noise(w, h, 13)};
+    for (int threads : {1, 3, 8}) {
+      plat::SetThreadCount(threads);
+      for (int blur = 0; blur < 3; ++blur) {
+        Plane p[3] = {src[0], src[1], src[2]};
+        if (blur < 2)
+          ASSERT_EQ(
+              Effects::RadialBlur(0, 255, p[0].data(), p[1].data(), p[2].data(), h, w, 0, 0, w - 1,
+                                  h - 1, nullptr, 3, 24, 40, 60, static_cast<int16_t>(blur)),
+              0);
+        else
+          ASSERT_EQ(Effects::MotionBlur(0, 255, p[0].data(), p[1].data(), p[2].data(), h, w, 0, 0,
+                                        w - 1, h - 1, nullptr, 3, 9, 120),
+                    0);
+        for (int k = 0; k < 3; ++k) {
+          Plane expect;
+          if (blur == 0) {
+            expect = ZoomReference(src[k], w, 0, 0, w - 1, h - 1, 24, 40, 60);
+          } else if (blur == 2) {
+            expect = MotionReference(src[k], w, 0, 0, w - 1, h - 1, 9, 120);
+          } else {
+            const int64_t cx = static_cast<int64_t>(w - 1) * 40 / 100;
+            const int64_t cy = static_cast<int64_t>(h - 1) * 60 / 100;
+            expect = Reference(src[k], w, 0, 0, w - 1, h - 1,
+                               [&](int32_t x, int32_t y, const auto& add) {
+                                 const double dx = x - static_cast<double>(cx);
+                                 const double dy = y - static_cast<double>(cy);
+                                 const float r = static_cast<float>(std::sqrt(dx * dx + dy * dy));
+                                 float a = 0.0f;
+                                 A_ang_2point(static_cast<float>(cx), static_cast<float>(cy),
+                                              static_cast<float>(x), static_cast<float>(y), &a);
+                                 for (int32_t j = -12; j <= 11; ++j) {
+                                   const double aj = a + j * 6.283185308 / 360.0;
+                                   add(r * std::cos(aj) + static_cast<double>(cx),
+                                       r * std::sin(aj) + static_cast<double>(cy));
+                                 }
+                               });
+          }
+          ASSERT_EQ(p[k], expect) << w << "x" << h << " threads " << threads << " blur " << blur
+                                  << " plane " << k;
+        }
+      }
+    }
+  }
+  plat::SetThreadCount(0);
 }
 
 TEST_F(StreakBlur, AWideZoomWithAFarCentreStaysIn64Bits) {
@@ -209,9 +261,10 @@ TEST_F(StreakBlur, ASpinTakesAtMostOneTurn) {
   const int32_t w = 13, h = 9;
   const Plane src = Noise(w, h, 3);
   Plane turn = src, most = src, twice = src;
-  for (auto [plane, count] : {std::pair<Plane*, int16_t>{&turn, 360}, {&most, 32767}, {&twice, 720}})
-    ASSERT_EQ(Effects::RadialBlur(0, 255, plane->data(), nullptr, nullptr, h, w, 0, 0, w - 1,
-                                  h - 1, nullptr, 1, count, 40, 60, 1),
+  for (auto [plane, count] :
+       {std::pair<Plane*, int16_t>{&turn, 360}, {&most, 32767}, {&twice, 720}})
+    ASSERT_EQ(Effects::RadialBlur(0, 255, plane->data(), nullptr, nullptr, h, w, 0, 0, w - 1, h - 1,
+                                  nullptr, 1, count, 40, 60, 1),
               0);
   EXPECT_NE(turn, src);
   EXPECT_EQ(most, turn);
@@ -221,9 +274,9 @@ TEST_F(StreakBlur, ASpinTakesAtMostOneTurn) {
 TEST(StreakBlurOutOfMemory, NoWorkPlaneNoChange) {
   vmktest::NoWorkMemory none;
   Plane p(16, 33);
-  EXPECT_EQ(Effects::MotionBlur(0, 255, p.data(), nullptr, nullptr, 4, 4, 0, 0, 3, 3, nullptr, 1,
-                                2, 0),
-            -1);
+  EXPECT_EQ(
+      Effects::MotionBlur(0, 255, p.data(), nullptr, nullptr, 4, 4, 0, 0, 3, 3, nullptr, 1, 2, 0),
+      -1);
   EXPECT_EQ(p, Plane(16, 33));
 }
 
