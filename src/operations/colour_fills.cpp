@@ -293,7 +293,8 @@ int32_t Effects::ColorBar(unsigned char* plane, int32_t height, int32_t width, i
   if (plane == nullptr || pattern == nullptr || colours == nullptr || period < 1) return -1;
   ClampRegion(width, height, x0, y0, x1, y1);
   const Axis axis(x0, y0, x1, y1, angle);
-  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
+  // Each pixel from its own place alone: the rows run in bands.
+  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
     const int32_t index = pattern[axis.Wrapped(x, y, period)];
     if (index < 16) plane[i] = colours[index];
   });
@@ -314,7 +315,7 @@ int32_t Effects::ColorWavePlane(unsigned char* plane, int32_t height, int32_t wi
   }
   ClampRegion(width, height, x0, y0, x1, y1);
   const Axis axis(x0, y0, x1, y1, angle);
-  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
+  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
     const int32_t t = axis.Wrapped(x, y, 255);
     const int32_t op = opacity[t];
     const int32_t v = ((255 - op) * plane[i] + values[t] * op) / 255;

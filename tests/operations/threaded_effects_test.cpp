@@ -42,7 +42,8 @@ struct Region {
 };
 // The whole plane, an inner part, and one reaching past the far edges.
 std::vector<Region> Regions(Size s) {
-  return {{0, 0, s.w - 1, s.h - 1}, {s.w / 3, s.h / 2, s.w - 2, s.h - 1}, {-3, -2, s.w + 4, s.h + 9}};
+  return {
+      {0, 0, s.w - 1, s.h - 1}, {s.w / 3, s.h / 2, s.w - 2, s.h - 1}, {-3, -2, s.w + 4, s.h + 9}};
 }
 bool Inside(const Region& r, int32_t x, int32_t y) {
   return x >= r.x0 && x <= r.x1 && y >= r.y0 && y <= r.y1;
@@ -79,8 +80,8 @@ TEST(ThreadedEffects, EtchAndTableFamily) {
           for (int n : kCounts) {
             const Threads t(n);
             Plane p = orig;
-            ASSERT_EQ(Effects::Etch(b.mode, b.opacity, p.data(), s.h, s.w, r.x0, r.y0, r.x1,
-                                    r.y1, static_cast<int16_t>(channels), m, tables.data()),
+            ASSERT_EQ(Effects::Etch(b.mode, b.opacity, p.data(), s.h, s.w, r.x0, r.y0, r.x1, r.y1,
+                                    static_cast<int16_t>(channels), m, tables.data()),
                       0);
             ASSERT_EQ(p, expect) << s.w << "x" << s.h << " channels " << channels << " mode "
                                  << b.mode << " opacity " << b.opacity << " at " << n;
@@ -106,8 +107,8 @@ TEST(ThreadedEffects, HSLBlendPlanesAndPixels) {
             Effects::HSLBlend(b.mode, b.opacity, s.h, s.w, expect[0].data(), expect[1].data(),
                               expect[2].data(), nullptr, m, x, y, x, y, 30, 10, -5, 1);
             Effects::HSLBlend(b.mode, b.opacity, s.h, s.w,
-                              reinterpret_cast<uint32_t*>(expectPacked.data()), m, x, y, x, y,
-                              -200, -40, 20, 0);
+                              reinterpret_cast<uint32_t*>(expectPacked.data()), m, x, y, x, y, -200,
+                              -40, 20, 0);
           }
         for (int n : kCounts) {
           const Threads t(n);
@@ -117,7 +118,8 @@ TEST(ThreadedEffects, HSLBlendPlanesAndPixels) {
                             nullptr, m, r.x0, r.y0, r.x1, r.y1, 30, 10, -5, 1);
           Effects::HSLBlend(b.mode, b.opacity, s.h, s.w, reinterpret_cast<uint32_t*>(q.data()), m,
                             r.x0, r.y0, r.x1, r.y1, -200, -40, 20, 0);
-          for (int k = 0; k < 3; ++k) ASSERT_EQ(p[k], expect[k]) << s.w << "x" << s.h << " at " << n;
+          for (int k = 0; k < 3; ++k)
+            ASSERT_EQ(p[k], expect[k]) << s.w << "x" << s.h << " at " << n;
           ASSERT_EQ(q, expectPacked) << s.w << "x" << s.h << " at " << n;
         }
       }
@@ -134,22 +136,31 @@ TEST(ThreadedEffects, UnSharpMaskAndHighPassAgainstTheirBlur) {
         const Plane mask = Noise(pixels, 8);
         const unsigned char* m = b.masked ? mask.data() : nullptr;
         Plane blurred = orig;
-        ASSERT_EQ(Effects::Blur(0, 255, blurred.data(), nullptr, s.w, s.h, 0, 0, s.w - 1, s.h - 1, 3, 1), 0);
+        ASSERT_EQ(
+            Effects::Blur(0, 255, blurred.data(), nullptr, s.w, s.h, 0, 0, s.w - 1, s.h - 1, 3, 1),
+            0);
         Plane wantUsm = orig, wantHigh = orig;
         for (int32_t y = 0; y < s.h; ++y)
           for (int32_t x = 0; x < s.w; ++x) {
             if (!Inside(r, x, y)) continue;
             const int64_t i = static_cast<int64_t>(y) * s.w + x;
-            const int32_t old = orig[i], d = blurred[i] - old, w = effect_support::Weight(m, i, b.opacity);
-            const int32_t usm = (d < 0 ? -d : d) <= 4 ? old : effect_support::Clamp255(old - d * 150 / 100);
+            const int32_t old = orig[i], d = blurred[i] - old,
+                          w = effect_support::Weight(m, i, b.opacity);
+            const int32_t usm =
+                (d < 0 ? -d : d) <= 4 ? old : effect_support::Clamp255(old - d * 150 / 100);
             wantUsm[i] = effect_support::Blend(b.mode, old, usm, w);
-            wantHigh[i] = effect_support::Blend(b.mode, old, effect_support::Clamp255(128 - d * 300 / 200), w);
+            wantHigh[i] = effect_support::Blend(b.mode, old,
+                                                effect_support::Clamp255(128 - d * 300 / 200), w);
           }
         for (int n : kCounts) {
           const Threads t(n);
           Plane usm = orig, high = orig;
-          ASSERT_EQ(Effects::UnSharpMask(b.mode, b.opacity, usm.data(), m, s.w, s.h, r.x0, r.y0, r.x1, r.y1, 3, 150, 4), 0);
-          ASSERT_EQ(Effects::HighPass(b.mode, b.opacity, high.data(), m, s.w, s.h, r.x0, r.y0, r.x1, r.y1, 3, 300), 0);
+          ASSERT_EQ(Effects::UnSharpMask(b.mode, b.opacity, usm.data(), m, s.w, s.h, r.x0, r.y0,
+                                         r.x1, r.y1, 3, 150, 4),
+                    0);
+          ASSERT_EQ(Effects::HighPass(b.mode, b.opacity, high.data(), m, s.w, s.h, r.x0, r.y0, r.x1,
+                                      r.y1, 3, 300),
+                    0);
           ASSERT_EQ(usm, wantUsm) << s.w << "x" << s.h << " mode " << b.mode << " at " << n;
           ASSERT_EQ(high, wantHigh) << s.w << "x" << s.h << " mode " << b.mode << " at " << n;
         }
@@ -172,7 +183,9 @@ void PlainShift(const unsigned char in[3], int32_t hue, int16_t sat, int16_t lig
   } else {
     HLStoRGB(h, l, s, &r, &g, &b);
   }
-  auto byte = [](float v) { return static_cast<unsigned char>(Clamp255(static_cast<int32_t>(v * 255.0f))); };
+  auto byte = [](float v) {
+    return static_cast<unsigned char>(Clamp255(static_cast<int32_t>(v * 255.0f)));
+  };
   if (ymc) {
     out[0] = byte(1.0f - b), out[1] = byte(1.0f - g), out[2] = byte(1.0f - r);
   } else {
@@ -204,10 +217,36 @@ TEST(ThreadedEffects, HSLBlendMatchesThePlainShiftOverTheColourCube) {
       unsigned char want[3];
       PlainShift(in, hue, t.sat, t.light, t.model == 0, want);
       for (int k = 0; k < 3; ++k)
-        ASSERT_EQ(p[k][i], want[k]) << "colour " << int(in[0]) << "," << int(in[1]) << "," << int(in[2])
-                                    << " channel " << k << " shift " << t.hue << "/" << t.sat << "/" << t.light;
+        ASSERT_EQ(p[k][i], want[k])
+            << "colour " << int(in[0]) << "," << int(in[1]) << "," << int(in[2]) << " channel " << k
+            << " shift " << t.hue << "/" << t.sat << "/" << t.light;
     }
   }
+}
+
+// The bars and the ramp plane read only their own place: the same bytes at every count, on
+// odd sizes and angles.
+TEST(ThreadedEffects, ColourBarsAndRampPlane) {
+  Plane pattern = Noise(97, 3);
+  for (unsigned char& v : pattern) v = static_cast<unsigned char>(v % 20);  // some stay unpainted
+  const Plane ramp = Noise(5 * 256, 4);
+  unsigned char colours[16];
+  for (int k = 0; k < 16; ++k) colours[k] = static_cast<unsigned char>(17 * k);
+  for (Size s : kSizes)
+    for (int16_t angle : {0, 37, 90, 200}) {
+      std::vector<Plane> results;
+      for (int n : kCounts) {
+        const Threads t(n);
+        Plane bars = Noise(static_cast<size_t>(s.w) * s.h, 5), wave = bars;
+        Effects::ColorBar(bars.data(), s.h, s.w, 0, 0, s.w - 1, s.h - 1, 97, pattern.data(),
+                          colours, angle);
+        Effects::ColorWavePlane(wave.data(), s.h, s.w, 1, 0, s.w - 1, s.h - 2, 2, ramp.data(),
+                                angle, 3);
+        bars.insert(bars.end(), wave.begin(), wave.end());
+        results.push_back(bars);
+      }
+      for (const Plane& r : results) ASSERT_EQ(r, results[0]) << s.w << "x" << s.h << " " << angle;
+    }
 }
 
 }  // namespace

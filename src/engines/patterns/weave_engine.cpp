@@ -8,6 +8,8 @@
 #include "app/core/memory_manager.h"
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
+#include "platform/parallel/byte_passes.h"
+#include "platform/parallel/parallel.h"
 #include "raster/plane_copy.h"
 
 namespace {
@@ -365,28 +367,38 @@ void MiscWeave::WeaveRowCols(int16_t channel, int16_t freeMode, int16_t mode,
   if (a.empty() || b.empty()) return;
   const auto size = static_cast<size_t>(int64_t{width} * height);
 
-  std::memcpy(colLayer, plane, size);
+  plat::CopyBytes(colLayer, plane, static_cast<int64_t>(size));
   FillCols(channel, freeMode == 1 || freeMode == 3 ? 1 : 0, mode, cumulative, colLayer,
            static_cast<int16_t>(par.colAngle + 90), par.colRepeats);
-  for (int32_t x = 0; x < width; ++x)
-    for (int32_t y = 0; y < height; y += ch) {
-      const bool draw = par.colsWoven == 1 ? a.at(x, y) != 0 : par.colsWoven == 0;
-      if (!draw) continue;
-      const int64_t i = int64_t{y} * width + x;
-      DrawThread(plane + i, width, ch, height - y, shade2, colLayer[i], false);
+  // A column thread's cell covers rows y .. y + ch - 1 of its own column and reads only those
+  // and its layer: cell rows go to the shared threads in bands.
+  const int32_t cellRows = (height + ch - 1) / ch;
+  plat::ParallelFor(0, cellRows, 4, [&](int32_t first, int32_t last) {
+    for (int32_t r = first; r < last; ++r) {
+      const int32_t y = r * ch;
+      for (int32_t x = 0; x < width; ++x) {
+        const bool draw = par.colsWoven == 1 ? a.at(x, y) != 0 : par.colsWoven == 0;
+        if (!draw) continue;
+        const int64_t i = int64_t{y} * width + x;
+        DrawThread(plane + i, width, ch, height - y, shade2, colLayer[i], false);
+      }
     }
+  });
 
-  std::memcpy(rowLayer, plane, size);
+  plat::CopyBytes(rowLayer, plane, static_cast<int64_t>(size));
   FillRows(channel, freeMode == 2 || freeMode == 3 ? 1 : 0, mode, cumulative, rowLayer,
            par.rowAngle, par.rowRepeats);
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; x += cw) {
-      const bool draw = par.rowsWoven == 1 ? b.at(x, y) == 0
-                                           : par.rowsWoven == 0 && par.colsWoven != 0;
-      if (!draw) continue;
-      const int64_t i = int64_t{y} * width + x;
-      DrawThread(plane + i, 1, cw, width - x, shade1, rowLayer[i], true);
-    }
+  // A row thread's cell stays in its row.
+  plat::ParallelFor(0, height, 16, [&](int32_t first, int32_t last) {
+    for (int32_t y = first; y < last; ++y)
+      for (int32_t x = 0; x < width; x += cw) {
+        const bool draw =
+            par.rowsWoven == 1 ? b.at(x, y) == 0 : par.rowsWoven == 0 && par.colsWoven != 0;
+        if (!draw) continue;
+        const int64_t i = int64_t{y} * width + x;
+        DrawThread(plane + i, 1, cw, width - x, shade1, rowLayer[i], true);
+      }
+  });
 }
 
 int32_t MiscWeave::FillBuf(int16_t blendMode, int16_t opacity, int16_t channel,
@@ -412,12 +424,14 @@ int32_t MiscWeave::FillBuf(int16_t blendMode, int16_t opacity, int16_t channel,
     WeaveRowCols(channel, freeMode, mode, cumulative, par.shade2, par.shade1, rowLayer,
                  colLayer, plane);
   }
-  for (int64_t i = 0; i < size; ++i) {
-    const int32_t mixed = (opacity * plane[i] + (255 - opacity) * unwoven[i]) / 255;
-    unsigned char b = unwoven[i];  // a mode without a case keeps the pixel
-    X_optionRPart(&b, static_cast<uint32_t>(blendMode + 1), unwoven[i], mixed);
-    plane[i] = static_cast<uint8_t>(((255 - mask[i]) * unwoven[i] + mask[i] * b) / 255);
-  }
+  plat::ForEachByteRun(size, [&](int64_t first, int64_t last) {
+    for (int64_t i = first; i < last; ++i) {
+      const int32_t mixed = (opacity * plane[i] + (255 - opacity) * unwoven[i]) / 255;
+      unsigned char b = unwoven[i];  // a mode without a case keeps the pixel
+      X_optionRPart(&b, static_cast<uint32_t>(blendMode + 1), unwoven[i], mixed);
+      plane[i] = static_cast<uint8_t>(((255 - mask[i]) * unwoven[i] + mask[i] * b) / 255);
+    }
+  });
   return 0;
 }
 
