@@ -48,3 +48,12 @@ void fill_8(unsigned char colour, int32_t x, int32_t y, int32_t width, int32_t h
 
 // Marks the pixels marked 1 connected to (x, y) as 3.
 void ignore(int32_t x, int32_t y, int32_t width, int32_t height, unsigned char* mask);
+
+// Effects::Despeckle of one plane on each of `count` planes: each plane's despeckle is one
+// serial walk of its own, so the planes go side by side to the shared threads, their copies
+// taken first. The planes are those of the calls made one after the other (without room for
+// every copy, they are). 0, or -1 when a plane's despeckle gave -1 (that plane untouched).
+int32_t DespeckleEachPlane(int16_t mode, int16_t opacity, unsigned char* const* planes,
+                           int32_t count, int32_t height, int32_t width, int32_t x0, int32_t y0,
+                           int32_t x1, int32_t y1, const unsigned char* mask, int16_t level,
+                           int16_t tightness);

@@ -174,22 +174,13 @@ inline void BlendPackedRegion(int16_t mode, int16_t opacity, unsigned char* plan
   });
 }
 
-// Filters a copy of the whole plane, so that filters reading past the
-// region see the plane's own samples: filter(copy) works on it (nonzero
-// gives up with -1, the plane untouched), then value(old, filtered) of each
-// pixel of the clamped region is blended in through the mask.
-template <typename FilterFn, typename ValueFn>
-int32_t FilterWholeCopy(int16_t mode, int16_t opacity, unsigned char* plane,
-                        const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
-                        int32_t y0, int32_t x1, int32_t y1, FilterFn filter, ValueFn value) {
-  ClampRegion(width, height, x0, y0, x1, y1);
-  const int64_t size = static_cast<int64_t>(width) * height;
-  plat::Block<unsigned char> work(size, WorkSource());
-  if (!work) return -1;
-  unsigned char* filtered = work.get();
-  std::memcpy(filtered, plane, static_cast<size_t>(size));
-  if (filter(filtered) != 0) return -1;
-  if (x0 > x1) return 0;
+// The blend of FilterWholeCopy: value(old, filtered) of each pixel of the region (clamped
+// already) blended into the plane through the mask, in bands of rows.
+template <typename ValueFn>
+void BlendFilteredBack(int16_t mode, int16_t opacity, unsigned char* plane,
+                       const unsigned char* mask, const unsigned char* filtered, int32_t width,
+                       int32_t x0, int32_t y0, int32_t x1, int32_t y1, ValueFn value) {
+  if (x0 > x1) return;
   // Replacement at full opacity without a mask blends to the value itself.
   // The rows go to the shared threads with everything they read held by
   // value (the value functions are pure).
@@ -210,6 +201,24 @@ int32_t FilterWholeCopy(int16_t mode, int16_t opacity, unsigned char* plane,
       }
     }
   });
+}
+
+// Filters a copy of the whole plane, so that filters reading past the
+// region see the plane's own samples: filter(copy) works on it (nonzero
+// gives up with -1, the plane untouched), then value(old, filtered) of each
+// pixel of the clamped region is blended in through the mask.
+template <typename FilterFn, typename ValueFn>
+int32_t FilterWholeCopy(int16_t mode, int16_t opacity, unsigned char* plane,
+                        const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
+                        int32_t y0, int32_t x1, int32_t y1, FilterFn filter, ValueFn value) {
+  ClampRegion(width, height, x0, y0, x1, y1);
+  const int64_t size = static_cast<int64_t>(width) * height;
+  plat::Block<unsigned char> work(size, WorkSource());
+  if (!work) return -1;
+  unsigned char* filtered = work.get();
+  std::memcpy(filtered, plane, static_cast<size_t>(size));
+  if (filter(filtered) != 0) return -1;
+  BlendFilteredBack(mode, opacity, plane, mask, filtered, width, x0, y0, x1, y1, value);
   return 0;
 }
 

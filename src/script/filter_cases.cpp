@@ -2,6 +2,7 @@
 // image operation the destination plane, or each composite plane in turn (planes 3, 4, 5 and,
 // where a case runs with kWithInk, plane 2 of a CMYK script), with the row's parameters.
 // Distances from the parameters are scaled to the render size first.
+#include "operations/despeckle.h"
 #include "operations/effects.h"
 #include "script/render_cases.h"
 
@@ -142,12 +143,13 @@ int32_t MotionBlur(RenderCall& c) {
   return 0;
 }
 
+// The composite's planes side by side: each plane's despeckle is a serial walk of its own.
 int32_t Despeckle(RenderCall& c) {
   const CaseArgs a(c);
-  ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) {
-    Effects::Despeckle(a.mode, a.opa, 1, x, nullptr, nullptr, a.h, a.w, 0, 0, a.aw, a.ah, c.mask,
-                       a.p1, a.p2);
-  });
+  uint8_t* planes[3] = {};
+  int32_t count = 0;
+  ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) { planes[count++] = x; });
+  DespeckleEachPlane(a.mode, a.opa, planes, count, a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, a.p2);
   return 0;
 }
 

@@ -1,11 +1,16 @@
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <vector>
+#include "operations/despeckle.h"
 
 #include <gtest/gtest.h>
 
-#include "operations/despeckle.h"
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "operations/effects.h"
+#include "platform/parallel/parallel.h"
 
 namespace {
 
@@ -31,8 +36,7 @@ TEST(Despeckle, TightnessEightUsesThresholdFifteenInPassTwo) {
   // 256 / (1 + 8 * 2) = 15: a difference of 25 is an error of 14.4 and
   // merges, 26 gives 15.01 and stays.
   const Plane merges = {100, 100, 100, 100, 125, 125, 200, 200, 200, 200};
-  EXPECT_EQ(Despeckled(merges, 3, 8.0f),
-            (Plane{100, 100, 100, 100, 100, 100, 200, 200, 200, 200}));
+  EXPECT_EQ(Despeckled(merges, 3, 8.0f), (Plane{100, 100, 100, 100, 100, 100, 200, 200, 200, 200}));
   EXPECT_EQ(Despeckled(merges, 2, 8.0f), merges);
   const Plane stays = {100, 100, 100, 100, 126, 126, 200, 200, 200, 200};
   EXPECT_EQ(Despeckled(stays, 3, 8.0f), stays);
@@ -146,6 +150,43 @@ TEST(Despeckle, HugeSnakeOfOneBlobNeedsNoDeepRecursion) {
   EXPECT_EQ(out[static_cast<size_t>(n / 2) * n + 1], 255);
   p[static_cast<size_t>(n / 2) * n + 1] = 255;
   EXPECT_EQ(out, p);
+}
+
+// The planes side by side equal the planes despeckled one after the other, at one, three and
+// eight threads, through a mask, a region and other modes.
+TEST(DespeckleEachPlane, EqualsThePlanesOneAfterTheOther) {
+  for (const auto& [w, h] : {std::pair<int32_t, int32_t>{1, 1}, {17, 3}, {61, 47}}) {
+    const size_t n = static_cast<size_t>(w) * h;
+    std::vector<unsigned char> src[3], mask(n);
+    uint32_t seed = 77;
+    for (auto& p : src) {
+      p.resize(n);
+      for (auto& v : p) {
+        seed = seed * 1664525u + 1013904223u;
+        v = static_cast<unsigned char>((seed >> 24) & 0xE0);  // few levels: many blobs
+      }
+    }
+    for (auto& v : mask) {
+      seed = seed * 1664525u + 1013904223u;
+      v = static_cast<unsigned char>(seed >> 24);
+    }
+    for (const auto& [mode, opacity, masked] :
+         {std::tuple<int16_t, int16_t, bool>{0, 255, false}, {3, 180, true}, {0, 90, true}}) {
+      const unsigned char* m = masked ? mask.data() : nullptr;
+      std::vector<unsigned char> expect[3] = {src[0], src[1], src[2]};
+      for (auto& p : expect)
+        Effects::Despeckle(mode, opacity, 1, p.data(), nullptr, nullptr, h, w, 1, 0, w - 2, h, m, 4,
+                           30);
+      for (int threads : {1, 3, 8}) {
+        plat::SetThreadCount(threads);
+        std::vector<unsigned char> got[3] = {src[0], src[1], src[2]};
+        unsigned char* planes[3] = {got[0].data(), got[1].data(), got[2].data()};
+        EXPECT_EQ(DespeckleEachPlane(mode, opacity, planes, 3, h, w, 1, 0, w - 2, h, m, 4, 30), 0);
+        for (int k = 0; k < 3; ++k) ASSERT_EQ(got[k], expect[k]) << w << "x" << h << " " << threads;
+      }
+      plat::SetThreadCount(0);
+    }
+  }
 }
 
 }  // namespace
