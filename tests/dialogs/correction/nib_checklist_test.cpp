@@ -163,6 +163,42 @@ TEST(NibChecklist, Zondrac) {
 }
 
 
+// The colour-matrix window: its 26 controls, the preset popup's companions
+// and the buttons of the common commands.
+TEST(NibChecklist, ColMat) {
+  SCOPED_TRACE("ColMat");
+  const Window w = Read("ColMat");
+  const std::vector<Row> rows = {
+      {28, Ed, ""},      {31, Ed, ""},      {25, Ed, ""},      {34, Ed, ""},      {9, Ed, ""},
+      {16, Ed, ""},      {19, Ed, ""},      {27, Sl, "Sred"},  {30, Sl, "Sgre"},  {24, Sl, "Sblu"},
+      {33, Sl, "Smsk"},  {13, Sl, "Shue"},  {14, Sl, "Ssat"},  {15, Sl, "Sval"},  {17, Ar, "Lahu"},
+      {18, Ar, "Lasa"},  {20, Ar, "Lava"},  {41, Pu, "Psha"},  {7, Pu, "Plib"},   {35, Cb, "Ceff"},
+      {36, Cb, "Cred"},  {37, Cb, "Cgre"},  {38, Cb, "Cblu"},  {39, Cb, "Cmsk"},  {4, V, ""},
+      {22, V, ""}};
+  EXPECT_EQ(rows.size(), 26u);
+  for (const Row& r : rows) {
+    auto it = w.byId.find(r.id);
+    ASSERT_NE(it, w.byId.end()) << "control " << r.id;
+    ASSERT_EQ(it->second.size(), 1u) << "control " << r.id;
+    const NibControl& c = it->second.front();
+    EXPECT_EQ(c.sig, "Cmat") << r.id;
+    EXPECT_EQ(c.kind, r.kind) << r.id;
+    EXPECT_EQ(c.cmd, r.cmd) << r.id;
+  }
+  EXPECT_EQ(w.byId.at(4).front().classId, "com.vellmarkstead.cmat.HIima");
+  EXPECT_EQ(w.byId.at(22).front().classId, "com.vellmarkstead.cmat.HIcol");
+  // Paint values 0..255; shifts: hue, saturation and value.
+  for (int id : {27, 30, 24, 33}) {
+    EXPECT_EQ(w.byId.at(id).front().minimum, 0) << id;
+    EXPECT_EQ(w.byId.at(id).front().maximum, 255) << id;
+  }
+  EXPECT_EQ(w.byId.at(13).front().minimum, -180);
+  EXPECT_EQ(w.byId.at(13).front().maximum, 180);
+  EXPECT_EQ(w.byId.at(14).front().maximum, 100);
+  EXPECT_EQ(w.byId.at(15).front().minimum, -100);
+  for (const char* cmd : {"ok  ", "canc", "Bloa", "Bsav", "Bres", "Binv"}) EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+}
+
 TEST(NibChecklist, ChannelMix) {
   std::vector<Row> rows = {{9, V, ""},        {14, Ind, ""},     {19, Ind, ""},  {7, Rad, "Rprv"}, {25, Sl, "Smut"},
                            {16, Ed, ""},      {13, Sl, "Span"},  {11, Tx, ""},   {23, Bt, "Bdiv"}, {24, Bt, "Bmul"},
