@@ -4,8 +4,8 @@
 
 namespace {
 
-void Init(void* r, int32_t w, int32_t h, int32_t resolution, int16_t effect) {
-  Init_ColCorPar(static_cast<ColCorPar*>(r), w, h, resolution, effect, 0, 0);
+void Init(void* r, const RecordContext& c) {
+  Init_ColCorPar(static_cast<ColCorPar*>(r), c.width, c.height, c.resolution, c.effect, 0, 0);
 }
 void Copy(const void* s, void* d) {
   Copy_ColCorPar(static_cast<const ColCorPar*>(s), static_cast<ColCorPar*>(d), 0, 0, 0);
@@ -21,7 +21,7 @@ int32_t* Words(void* r) { return static_cast<ColCorPar*>(r)->w; }
 }  // namespace
 
 const EffectRecordOps kColCorRecordOps = {
-    static_cast<int32_t>(sizeof(ColCorPar)), Init, Copy, File, ToView, Words,
+    {static_cast<int32_t>(sizeof(ColCorPar)), Init, Copy, File}, ToView, Words,
     kCCWidth, kCCHeight,
     5, 6, 7,        // overlay on, index, opacity
     9, 13, 11, 15,  // region left, top, right, bottom

@@ -21,35 +21,57 @@ namespace {
 constexpr int32_t kWhole = 100000;
 
 // The window-event types every colour-correction dialog registers, in order.
-const std::vector<tb::EventTypeSpec>& WindowEventTypes() {
-  static const std::vector<tb::EventTypeSpec> types = {
-      {tb::kEventClassCommand, tb::kEventCommandProcess},
-      {tb::kEventClassMouse, tb::kEventMouseMoved},
-      {tb::kEventClassTextInput, tb::kEventTextInputFilterText},
-      {tb::kEventClassKeyboard, tb::kEventRawKeyDown},
-      {tb::kEventClassMenu, tb::kEventMenuOpening},
-      {tb::kEventClassMenu, tb::kEventMenuTargetItem},
-      {tb::kEventClassMenu, tb::kEventMenuClosed},
-      {tb::kEventClassWindow, tb::kEventWindowResizeCompleted},
-      {tb::kEventClassWindow, tb::kEventWindowZoomed},
-      {tb::kEventClassControl, tb::kEventControlTrack},
-      {tb::kEventClassWindow, tb::kEventWindowDrawContent},
-      // The close box answers as cancel: a modal window must not stay open
-      // with no way out but its buttons.
-      {tb::kEventClassWindow, tb::kEventWindowClickCloseRgn}};
-  return types;
+constexpr tb::EventTypeSpec kEvents[] = {
+    {tb::kEventClassCommand, tb::kEventCommandProcess},
+    {tb::kEventClassMouse, tb::kEventMouseMoved},
+    {tb::kEventClassTextInput, tb::kEventTextInputFilterText},
+    {tb::kEventClassKeyboard, tb::kEventRawKeyDown},
+    {tb::kEventClassMenu, tb::kEventMenuOpening},
+    {tb::kEventClassMenu, tb::kEventMenuTargetItem},
+    {tb::kEventClassMenu, tb::kEventMenuClosed},
+    {tb::kEventClassWindow, tb::kEventWindowResizeCompleted},
+    {tb::kEventClassWindow, tb::kEventWindowZoomed},
+    {tb::kEventClassControl, tb::kEventControlTrack},
+    {tb::kEventClassWindow, tb::kEventWindowDrawContent},
+    // The close box answers as cancel: a modal window must not stay open
+    // with no way out but its buttons.
+    {tb::kEventClassWindow, tb::kEventWindowClickCloseRgn}};
+
+// The main view follows the values; the navigator keeps showing the whole
+// picture, so a value change leaves its render alone.
+constexpr FrameBox kBoxes[] = {{"HIima", true}, {"HIpan", false}};
+
+// The frame's part of a colour-correction description. These dialogs only
+// raise the undo request (none reads it), list at most 255 presets, and
+// preview once the loop starts.
+EffectFrameDesc FrameDescOf(const EffectDialogDesc& d) {
+  EffectFrameDesc f;
+  f.window = d.window;
+  f.signature = d.signature;
+  f.lookup = d.lookup;
+  f.viewKey = d.viewKey;
+  f.boxes = kBoxes;
+  f.effect = d.effect;
+  f.presetType = d.presetType;
+  f.record = &d.record->frame;
+  f.presetPopup = d.ids.presetPopup;
+  f.presetRoom = d.presetRoom;
+  f.presetLimit = 255;
+  f.events = kEvents;
+  f.loopInterval = d.loopInterval;
+  f.typingPush = d.typingPush;
+  f.sliderPush = d.sliderPush;
+  f.focusEdit = d.ids.focusEdit;
+  f.undoTick = false;
+  f.refreshAtOpen = true;
+  f.resizable = true;
+  return f;
 }
 
 std::string Format(const char* format, long value) {
   char text[64];
   std::snprintf(text, sizeof text, format, value);
   return text;
-}
-
-VMKimabox* BoxOf(const char* key, const char* view) {
-  if (gVMKapp == nullptr) return nullptr;
-  const int index = FindCustomView(std::string("com.vellmarkstead.") + key + "." + view);
-  return index >= 0 ? gVMKapp->ImageView(index) : nullptr;
 }
 
 // An image of no width or height still fits somewhere: it counts as 1.
@@ -77,26 +99,18 @@ void ShowFieldNumber(tb::ControlRef field, int32_t value) {
 
 // ---- construction ----
 
-EffectDialog::EffectDialog(const EffectDialogDesc& desc, int16_t* restor) : desc_(desc), restor_(restor) {
+EffectDialog::EffectDialog(const EffectDialogDesc& desc, int16_t* restor)
+    : EffectFrame(FrameDescOf(desc), restor), desc_(desc) {
   const EffectRecordOps& ops = *desc.record;
-  if (const DocData* doc = CurrentDocData()) {
-    imageWidth = doc->width;
-    imageHeight = doc->height;
-    imageResolution = doc->resolution;
-  }
+  imageWidth = context.width;
+  imageHeight = context.height;
+  imageResolution = context.resolution;
   drawPar = static_cast<DrawPar*>(vmkrec::NewScratch(sizeof(DrawPar)));
   if (drawPar != nullptr) {
     new (drawPar) DrawPar{};
     Init_DrawPar(drawPar);
   }
-  edit = vmkrec::NewScratch(static_cast<size_t>(ops.size));
-  backup = vmkrec::NewScratch(static_cast<size_t>(ops.size));
-  const size_t listBytes = sizeof(FSSpec) * static_cast<size_t>(desc.presetRoom);
-  // Blocks come zeroed: an empty list, records with every word 0.
-  presetList = static_cast<FSSpec*>(vmkrec::NewScratch(listBytes));
   if (edit != nullptr && backup != nullptr) {
-    ops.init(edit, imageWidth, imageHeight, imageResolution, desc.effect);
-    ops.copy(edit, backup);
     const int32_t* w = ops.words(edit);
     const int32_t a = OneToOneSide(w[ops.width]);
     const int32_t b = desc.squareOneToOne ? a : OneToOneSide(w[ops.height]);
@@ -104,51 +118,24 @@ EffectDialog::EffectDialog(const EffectDialogDesc& desc, int16_t* restor) : desc
     oneToOne[3] = b;
   }
   SetNavZoom(10000);
-  main_ = BoxOf(desc.viewKey, "HIima");
-  nav_ = BoxOf(desc.viewKey, "HIpan");
+  main_ = Box(0);
+  nav_ = Box(1);
 }
 
 EffectDialog::~EffectDialog() {
-  previews_->Stop();
+  previews().Stop();
   vmkrec::DeleteScratch(drawPar);
-  vmkrec::DeleteScratch(edit);
-  vmkrec::DeleteScratch(backup);
-  vmkrec::DeleteScratch(presetList);
-  if (loopTimerUPP) {
-    tb::SetEventLoopTimerNextFireTime(loopTimer, tb::kEventDurationForever);
-    tb::RemoveEventLoopTimer(loopTimer);
-    loopTimerUPP = nullptr;
-  }
 }
 
-void EffectDialog::BackRest(int16_t n) {
-  if (edit == nullptr || backup == nullptr) return;
-  if (n == 1) desc_.record->copy(edit, backup);
-  if (n == 0) desc_.record->copy(backup, edit);
-}
-
-tb::ControlRef EffectDialog::Ctl(int32_t id) const {
-  if (id < 0) return nullptr;
-  for (size_t i = 0; i < desc_.lookup.size() && i < controls.size(); ++i)
-    if (desc_.lookup[i] == id) return controls[i];
-  return nullptr;
-}
+bool EffectDialog::ReadyToRun() const { return drawPar != nullptr && EffectFrame::ReadyToRun(); }
 
 void EffectDialog::ToView(VMKimabox* view, int16_t previewMode) {
   if (view != nullptr) desc_.record->toView(view, edit, previewMode, displayWord);
 }
 
-void EffectDialog::StaleMainPreview() {
-  if (main_ != nullptr) main_->StalePreview();
-}
-
-void EffectDialog::PushTick(double seconds) {
-  if (loopTimer != nullptr && seconds > 0.0) tb::SetEventLoopTimerNextFireTime(loopTimer, seconds);
-}
-
 // ---- running the window ----
 
-void EffectDialog::OpenViews() {
+void EffectDialog::OpenBoxes() {
   const EffectRecordOps& ops = *desc_.record;
   const int32_t* w = ops.words(edit);
   nav_->InitBuf(23);
@@ -164,15 +151,16 @@ void EffectDialog::OpenViews() {
   main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
 }
 
-void EffectDialog::InstallControls(const EffectDialogProcs& procs, tb::WindowRef window) {
-  for (const ValueRow& row : rows_) {
-    tb::ControlRef field = Ctl(row.edit);
-    tb::SetKeyFilter(field, procs.keys);
-    tb::ControlRef c = Ctl(row.control);
-    if (c == nullptr) continue;
-    tb::SetControlReference(c, field);
-    tb::SetControlAction(c, row.kind == ValueRow::kArrows ? procs.arrows : procs.slider);
-  }
+// The overlay section is reset before the presets are listed, and the
+// boxes open on the reset record.
+void EffectDialog::PrepareBoxesAndMenus(tb::WindowRef) {
+  LoadLayPhoMenus();
+  LoadPresetMenus();
+  OpenBoxes();
+  PrepareWindowForDisplay();
+}
+
+void EffectDialog::InstallOwnControls(const FrameProcs& procs, tb::WindowRef window) {
   if (tb::ControlRef field = Ctl(desc_.ids.opacityEdit)) {
     tb::SetKeyFilter(field, procs.keys);
     if (tb::ControlRef slider = Ctl(desc_.ids.opacitySlider)) {
@@ -186,121 +174,42 @@ void EffectDialog::InstallControls(const EffectDialogProcs& procs, tb::WindowRef
   }
 }
 
-int16_t EffectDialog::Run(const EffectDialogProcs& procs) {
-  plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
-  // Without its records or its two views the dialog has nothing to show:
-  // it answers as if the window could not be made.
-  if (edit == nullptr || backup == nullptr || presetList == nullptr || drawPar == nullptr ||
-      main_ == nullptr || nav_ == nullptr)
-    return 0;
-  tb::WindowRef window = nullptr;
-  if (tb::CreateWindowFromNib(desc_.window, &window) != noErr || window == nullptr) return 0;
-  tb::SetWindowResizable(window, true);
-  controls.assign(desc_.lookup.size(), nullptr);
-  for (size_t i = 0; i < desc_.lookup.size(); ++i)
-    tb::GetControlByID(window, {desc_.signature, desc_.lookup[i]}, &controls[i]);
-  LoadLayPhoMenus();
-  LoadPresetMenus();
-  // From here on every preview of the two boxes runs on the worker.
-  main_->SetPreviewRunner(previews_.get());
-  nav_->SetPreviewRunner(previews_.get());
-  OpenViews();
-  PrepareWindowForDisplay();
-  tb::InstallWindowEventHandler(window, procs.window, WindowEventTypes(), window);
-  // A second run of the same dialog replaces the timer of the first, which
-  // still names the first window.
-  if (loopTimerUPP) tb::RemoveEventLoopTimer(loopTimer);
-  loopTimerUPP = procs.loop;
-  tb::InstallEventLoopTimer(tb::kEventDurationForever, desc_.loopInterval, loopTimerUPP, window, &loopTimer);
-  tb::SetEventLoopTimerNextFireTime(loopTimer, 0.0);
-  InstallControls(procs, window);
-  // A scale of 100 over the whole pan shows the whole picture only up to
-  // 50,000 pixels across (the half size is 2.5e9 / width); wider pictures
-  // open on their centre. Kept: nothing that large reaches a dialog.
+// A scale of 100 over the whole pan shows the whole picture only up to
+// 50,000 pixels across (the half size is 2.5e9 / width); wider pictures
+// open on their centre. Kept: nothing that large reaches a dialog.
+void EffectDialog::BeforeShow(tb::WindowRef window) {
   SetPanZoom(window, 100);
   curIndex = midIndex;
   curZoom = zoomTable[midIndex];
-  tb::SetKeyboardFocus(window, Ctl(desc_.ids.focusEdit));
-  tb::ShowWindow(window);
-  result = 0;
-  refresh() = 1;
-  tb::RunAppModalLoopForWindow(window);
-  // The timer outlives the window until the owner destroys the dialog; it
-  // sleeps from here on, so no tick reaches a window that is gone.
-  tb::SetEventLoopTimerNextFireTime(loopTimer, tb::kEventDurationForever);
-  // Closing stops what still renders; the boxes render at once again for
-  // whoever shows them next.
-  previews_->Stop();
-  main_->SetPreviewRunner(nullptr);
-  nav_->SetPreviewRunner(nullptr);
-  tb::HideWindow(window);
-  tb::DisposeWindow(window);
-  controls.assign(controls.size(), nullptr);
-  return result;
 }
 
 // ---- fields ----
 
 void EffectDialog::GetEditValue() {
-  for (const ValueRow& row : rows_) {
-    tb::ControlRef field = Ctl(row.edit);
-    if (field != nullptr) Word(row.word) = std::clamp(FieldNumber(field), row.minimum, row.maximum);
-  }
+  EffectFrame::GetEditValue();
   if (tb::ControlRef field = Ctl(desc_.ids.opacityEdit)) {
     const int32_t v = std::clamp(FieldNumber(field), 0, 100);
     Word(desc_.record->overlayOpacity) = static_cast<int32_t>(static_cast<float>(v) * 2.55f + 0.5f);
   }
 }
 
-bool EffectDialog::FilterNumKey(int16_t charCode, uint32_t modifiers) {
-  const bool cmdOnly = modifiers == cmdKey;
-  if (desc_.keyExtra == NumKeyExtra::kCmdSTogglesPreview) {
-    if (charCode == 's' && cmdOnly) {
-      refresh() = 1;
-      mode() = mode() == 0 ? 1 : 0;
-      return false;
-    }
-  } else if (charCode == 'z' && cmdOnly) {
-    if (restor_ != nullptr) *restor_ = 1;
-    return false;
+bool EffectDialog::OwnKey(int16_t charCode, uint32_t modifiers, bool* pass) {
+  if (desc_.keyExtra != NumKeyExtra::kCmdSTogglesPreview) return false;
+  if (charCode == 's' && modifiers == cmdKey) {
+    refresh() = 1;
+    mode() = mode() == 0 ? 1 : 0;
+    *pass = false;
+    return true;
   }
-  return (charCode >= '0' && charCode <= '9') || charCode == '-' || charCode == ' ' || charCode == 8;
-}
-
-void EffectDialog::StepSlider(tb::ControlRef slider, int16_t part) {
-  int32_t v = tb::GetControl32BitValue(slider);
-  switch (part) {
-    case tb::kControlUpButtonPart: v -= 1; break;
-    case tb::kControlDownButtonPart: v += 1; break;
-    case tb::kControlPageUpPart: v -= 10; break;
-    case tb::kControlPageDownPart: v += 10; break;
-    default: break;
+  // Cmd-Z here is an ordinary blocked letter: no undo request.
+  if (charCode == 'z' && modifiers == cmdKey) {
+    *pass = false;
+    return true;
   }
-  tb::SetControl32BitValue(slider, v);
-  if (auto field = static_cast<tb::ControlRef>(tb::GetControlReference(slider)))
-    ShowFieldNumber(field, tb::GetControl32BitValue(slider));
-}
-
-void EffectDialog::StepArrows(tb::ControlRef arrows, int16_t part) {
-  int32_t v = tb::GetControl32BitValue(arrows);
-  if (part == tb::kControlUpButtonPart) v += 1;
-  if (part == tb::kControlDownButtonPart) v -= 1;
-  tb::SetControl32BitValue(arrows, v);
-  if (auto field = static_cast<tb::ControlRef>(tb::GetControlReference(arrows)))
-    ShowFieldNumber(field, tb::GetControl32BitValue(arrows));
+  return false;
 }
 
 // ---- showing the state ----
-
-void EffectDialog::ShowValues() {
-  for (const ValueRow& row : rows_) {
-    const int32_t v = Word(row.word);
-    tb::SetControl32BitValue(Ctl(row.control), v);
-    ShowFieldNumber(Ctl(row.edit), v);
-  }
-  if (desc_.modeWord >= 0) tb::SetControl32BitValue(Ctl(desc_.ids.modeRadio), Word(desc_.modeWord) + 1);
-  tb::SetControl32BitValue(Ctl(desc_.ids.previewRadio), mode() + 1);
-}
 
 void EffectDialog::ShowFitControls() {
   const bool fit = fitFlag == 1;
@@ -346,6 +255,8 @@ void EffectDialog::DrawRGBPicker() {
 void EffectDialog::DrawWindowContent(tb::WindowRef window) {
   DrawOwnContent(window);
   ShowValues();
+  if (desc_.modeWord >= 0) tb::SetControl32BitValue(Ctl(desc_.ids.modeRadio), Word(desc_.modeWord) + 1);
+  tb::SetControl32BitValue(Ctl(desc_.ids.previewRadio), mode() + 1);
   tb::ControlRef presets = Ctl(desc_.ids.presetPopup);
   const bool anyPreset = tb::CountMenuItems(presets) > 0;
   tb::SetControlVisibility(presets, anyPreset);
@@ -505,50 +416,24 @@ void EffectDialog::LoadLayPhoMenus() {
   tb::SetControl32BitMaximum(popup, Word(ops.overlayIndex));
 }
 
-void EffectDialog::LoadPresetMenus() {
-  tb::ControlRef popup = Ctl(desc_.ids.presetPopup);
-  tb::DeleteMenuItems(popup);
-  int32_t count = 0;
-  if (gappData != nullptr) {
-    // The 255 bound keeps the list well inside its room.
-    InstallMenuFromFileType(popup, &gappData->folder, &desc_.presetType, std::min(255, desc_.presetRoom),
-                            &count, presetList, 0);
-  }
-  tb::SetControl32BitMinimum(popup, 1);
-  tb::SetControl32BitMaximum(popup, count);
-}
-
-// Entry k of the list belongs to item k + 1. A stale menu or an empty list
-// may name an entry that is not there: nothing is loaded then. A preset that
-// cannot be read leaves the record as the read left it; the dialog goes on.
-void EffectDialog::LoadPreset(int32_t entry) {
-  if (entry < 0 || entry >= tb::CountMenuItems(Ctl(desc_.ids.presetPopup)) || entry >= desc_.presetRoom) return;
-  (void)desc_.record->file(2, presetList[entry], edit, desc_.effect);
-}
-
-void EffectDialog::HoverPreset(int32_t item, tb::WindowRef window) {
-  if (item < 1 || item > tb::CountMenuItems(Ctl(desc_.ids.presetPopup))) return;
-  LoadPreset(item - 1);
-  DrawWindowContent(window);
-  refresh() = 1;
-  Loop(loopTimer, window);
-}
-
 // ---- the loop ----
 
-void EffectDialog::Loop(tb::EventLoopTimerRef, void* data) {
-  auto window = static_cast<tb::WindowRef>(data);
+// The tick's preview: the region, pan and overlay of the record, then the
+// record itself in the preview mode.
+void EffectDialog::ShowPreview() {
   const EffectRecordOps& ops = *desc_.record;
   int32_t* w = ops.words(edit);
-  if (refresh() == 1) {
-    GetEditValue();
-    main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
-    main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
-    main_->SetOveLay(w[ops.overlayOn], w[ops.overlayIndex], w[ops.overlayOpacity]);
-    ToView(main_, mode());
-    DrawWindowContent(window);
-    refresh() = 0;
-  }
+  main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
+  main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  main_->SetOveLay(w[ops.overlayOn], w[ops.overlayIndex], w[ops.overlayOpacity]);
+  ToView(main_, mode());
+}
+
+// The navigator's rectangle and the main view's region, moved by the user.
+bool EffectDialog::PollTick(tb::WindowRef) {
+  const EffectRecordOps& ops = *desc_.record;
+  int32_t* w = ops.words(edit);
+  bool changed = false;
   if (nav_->CheckSetRefresh(0) == 1) {
     if (fitFlag == 0) {
       nav_->GetBufSSPan(&pan[0], &pan[1], &pan[2], &pan[3], 0);
@@ -556,17 +441,22 @@ void EffectDialog::Loop(tb::EventLoopTimerRef, void* data) {
       main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
       ToView(main_, mode());
     }
-    DrawWindowContent(window);
+    changed = true;
   }
   if (main_->CheckSetRefresh(0) == 1) {
     main_->GetBufSSPan(&w[ops.regionLeft], &w[ops.regionTop], &w[ops.regionRight], &w[ops.regionBottom], 0);
     main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
     ToView(main_, mode());
-    DrawWindowContent(window);
+    changed = true;
   }
+  return changed;
 }
 
 // ---- commands and events ----
+
+// Reset, load and preset hand the new record to the main view without a
+// preview; the next tick renders it.
+void EffectDialog::AfterRecordLoad() { ToView(main_, -1); }
 
 void EffectDialog::ChannelCommand(uint32_t command, tb::ControlRef source) {
   int16_t words[6] = {0, 0, 0, 0, 0, 0};
@@ -579,106 +469,52 @@ void EffectDialog::ChannelCommand(uint32_t command, tb::ControlRef source) {
   refresh() = 1;
 }
 
-OSStatus EffectDialog::CommandProcess(tb::EventHandlerCallRef, tb::EventRef event, void* data) {
-  auto window = static_cast<tb::WindowRef>(data);
-  if (event->eventClass != tb::kEventClassCommand || event->kind != tb::kEventCommandProcess) return noErr;
-  const uint32_t cmd = event->command;
-  tb::ControlRef source = event->control;
+bool EffectDialog::FamilyCommand(uint32_t cmd, tb::ControlRef source, tb::WindowRef window) {
   const EffectRecordOps& ops = *desc_.record;
-  if (OwnCommand(cmd, source, window)) return noErr;
-  for (const ValueRow& row : rows_) {
-    if (row.command != cmd) continue;
-    // Little arrows have already written their field; the tick reads it.
-    if (row.kind == ValueRow::kSlider) {
-      Word(row.word) = tb::GetControl32BitValue(source);
-      PushTick(desc_.sliderPush);
-    }
-    StaleMainPreview();
-    refresh() = 1;
-    return noErr;
-  }
   switch (cmd) {
-    case FourCC("ok  "):
-      result = 1;
-      tb::QuitAppModalLoopForWindow(window);
-      break;
-    case FourCC("canc"):
-      result = 0;
-      tb::QuitAppModalLoopForWindow(window);
-      break;
-    case FourCC("Bres"):
-      // The whole record goes back to the effect's defaults, the other
-      // effects' words included.
-      BackRest(1);
-      ops.init(edit, imageWidth, imageHeight, imageResolution, desc_.effect);
-      ToView(main_, -1);
-      DrawWindowContent(window);
-      refresh() = 1;
-      break;
-    case FourCC("Bloa"):
-      BackRest(1);
-      // A file the user cannot or does not choose leaves the record as it is.
-      (void)ops.file(0, presetList[0], edit, desc_.effect);
-      ToView(main_, -1);
-      DrawWindowContent(window);
-      refresh() = 1;
-      break;
-    case FourCC("Plib"):
-      BackRest(1);
-      LoadPreset(tb::GetControl32BitValue(Ctl(desc_.ids.presetPopup)) - 1);
-      ToView(main_, -1);
-      DrawWindowContent(window);
-      refresh() = 1;
-      break;
-    case FourCC("Bsav"):
-      (void)ops.file(1, presetList[0], edit, desc_.effect);
-      LoadPresetMenus();
-      DrawWindowContent(window);
-      break;
     case FourCC("Cred"):
     case FourCC("Cgre"):
-    case FourCC("Cblu"): ChannelCommand(cmd, source); break;
+    case FourCC("Cblu"): ChannelCommand(cmd, source); return true;
     case FourCC("Copa"):
       Word(ops.overlayOn) = tb::GetControl32BitValue(source);
       refresh() = 1;
-      break;
+      return true;
     case FourCC("Popa"):
       Word(ops.overlayIndex) = tb::GetControl32BitValue(Ctl(desc_.ids.overlayPopup));
       refresh() = 1;
-      break;
+      return true;
     case FourCC("Sopa"):
       Word(ops.overlayOpacity) = static_cast<int32_t>(
           static_cast<float>(tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider))) * 2.55f + 0.5f);
       refresh() = 1;
-      break;
-    case FourCC("Span"): DrawWindowContent(window); break;
-    case FourCC("Bdiv"): ApplyIndex(window, std::max(curIndex - 1, minIndex)); break;
-    case FourCC("Bmul"): ApplyIndex(window, std::min(curIndex + 1, maxIndex)); break;
+      return true;
+    case FourCC("Span"): DrawWindowContent(window); return true;
+    case FourCC("Bdiv"): ApplyIndex(window, std::max(curIndex - 1, minIndex)); return true;
+    case FourCC("Bmul"): ApplyIndex(window, std::min(curIndex + 1, maxIndex)); return true;
     case FourCC("Bfpa"):
       fitFlag = 1;
       pan[0] = pan[1] = 0;
       pan[2] = pan[3] = kWhole;
       ResetNavigator(window, desc_.fitPush);
-      break;
+      return true;
     case FourCC("Bsc1"):
       fitFlag = 0;
       std::copy(oneToOne, oneToOne + 4, pan);
       ResetNavigator(window, desc_.oneToOnePush);
-      break;
+      return true;
     case FourCC("Rprv"):
       mode() = static_cast<int16_t>(tb::GetControl32BitValue(Ctl(desc_.ids.previewRadio)) - 1);
       main_->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
       refresh() = 1;
-      break;
+      return true;
     case FourCC("Rmod"):
       if (desc_.modeWord >= 0) {
         Word(desc_.modeWord) = tb::GetControl32BitValue(Ctl(desc_.ids.modeRadio)) - 1;
         refresh() = 1;
       }
-      break;
-    default: break;
+      return true;
+    default: return false;
   }
-  return noErr;
 }
 
 bool EffectDialog::ReadRGB(const Point& where) {
@@ -691,63 +527,11 @@ bool EffectDialog::ReadRGB(const Point& where) {
   return true;
 }
 
-OSStatus EffectDialog::WindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event, void* data) {
-  auto window = static_cast<tb::WindowRef>(data);
-  tb::ControlRef presets = Ctl(desc_.ids.presetPopup);
-  const uint32_t kind = event->kind;
-  switch (event->eventClass) {
-    case tb::kEventClassCommand:
-      if (kind == tb::kEventCommandProcess) CommandProcess(call, event, data);
-      break;
-    case tb::kEventClassMouse:
-      if (kind != tb::kEventMouseMoved) break;
-      if (ReadRGB(event->mouse)) {
-        if (desc_.mouseRedrawsAll) DrawWindowContent(window);
-        else DrawRGBPicker();
-      }
-      plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
-      break;
-    case tb::kEventClassTextInput:
-      if (kind != tb::kEventTextInputFilterText) break;
-      StaleMainPreview();
-      refresh() = 1;
-      PushTick(desc_.typingPush);
-      break;
-    case tb::kEventClassKeyboard:
-      if (kind != tb::kEventRawKeyDown) break;
-      if ((event->modifiers == cmdKey && event->charCode == 'z') ||
-          (event->modifiers == controlKey && event->charCode == 26)) {
-        if (restor_ != nullptr) *restor_ = 1;
-        return noErr;
-      }
-      break;
-    case tb::kEventClassMenu:
-      if (event->control != presets || presets == nullptr) break;
-      if (kind == tb::kEventMenuOpening) BackRest(1);
-      if (kind == tb::kEventMenuTargetItem) HoverPreset(event->menuItem, window);
-      if (kind == tb::kEventMenuClosed) {
-        BackRest(0);
-        DrawWindowContent(window);
-        refresh() = 1;
-      }
-      break;
-    case tb::kEventClassWindow:
-      if (kind == tb::kEventWindowResizeCompleted || kind == tb::kEventWindowZoomed) {
-        PrepareWindowForDisplay();
-        refresh() = 1;
-      }
-      if (kind == tb::kEventWindowClickCloseRgn) {
-        result = 0;
-        tb::QuitAppModalLoopForWindow(window);
-        return noErr;
-      }
-      if (kind == tb::kEventWindowDrawContent) {
-        DrawWindowContent(window);
-        tb::DrawControls(window);
-        return noErr;
-      }
-      break;
-    default: break;
+// The RGB readout under the mouse; the frame then sets the arrow cursor.
+bool EffectDialog::OwnEvent(tb::EventRef event, tb::WindowRef window, OSStatus*) {
+  if (event->eventClass == tb::kEventClassMouse && event->kind == tb::kEventMouseMoved && ReadRGB(event->mouse)) {
+    if (desc_.mouseRedrawsAll) DrawWindowContent(window);
+    else DrawRGBPicker();
   }
-  return tb::eventNotHandledErr;
+  return false;
 }

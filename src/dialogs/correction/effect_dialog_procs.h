@@ -1,59 +1,31 @@
-// The file-level functions of an effect dialog's source file, written once.
-// Each reaches the open dialog through the file's process-wide pointer
-// `Global` and does nothing while no dialog is open; a dialog file names its
-// own handlers as one-line calls of these and hands Run the set from Procs.
+// The file-level functions of a colour-correction dialog's source file: the
+// frame's trampolines, and the zoom slider's action, which pans and zooms.
 #pragma once
 
 #include <cstdint>
-#include <type_traits>
 #include <utility>
 
 #include "dialogs/correction/effect_dialog.h"
+#include "dialogs/frame/effect_frame_procs.h"
 
 template <auto& Global>
-struct EffectDialogTrampolines {
-  // The pointer follows the newest dialog; one closing clears it only when
-  // it is that dialog, so an older one going away leaves the newer reachable.
-  using Dialog = std::remove_pointer_t<std::remove_reference_t<decltype(Global)>>;
-
-  static void Claim(Dialog* dialog) { Global = dialog; }
-  static void Release(const Dialog* dialog) {
-    if (Global == dialog) Global = nullptr;
-  }
-
-  static void LoopHandler(plat::tb::EventLoopTimerRef timer, void* window) {
-    if (Global != nullptr) Global->Loop(timer, window);
-  }
-
-  static OSStatus WindowEventHandler(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event,
-                                     void* window) {
-    return Global != nullptr ? Global->WindowEventHandler(call, event, window)
-                             : plat::tb::eventNotHandledErr;
-  }
-
-  // Made once, so every install of the window handler hands the same one.
-  static const plat::tb::EventHandlerProc& WindowEventHandlerUPP() {
-    static const plat::tb::EventHandlerProc sHandler = WindowEventHandler;
-    return sHandler;
-  }
+struct EffectDialogTrampolines : EffectFrameTrampolines<Global> {
+  using Base = EffectFrameTrampolines<Global>;
 
   // The zoom slider steps like a value slider, then pans and zooms the view.
   static void ScrollBarPan32BitActionProc(plat::tb::ControlRef control, int16_t part) {
-    EffectDialog::StepSlider(control, part);
+    EffectFrame::StepSlider(control, part);
     if (Global != nullptr)
       Global->AdjustPanZoom(static_cast<plat::tb::WindowRef>(plat::tb::GetControlReference(control)),
                             static_cast<int16_t>(plat::tb::GetControl32BitValue(control)));
-  }
-
-  static bool NumEditKeyFilter(plat::tb::ControlRef, int16_t*, int16_t* charCode, uint32_t* modifiers) {
-    return Global != nullptr && Global->FilterNumKey(*charCode, *modifiers);
   }
 
   // What Run installs: the file's own loop and window handlers, the shared
   // slider, pan and key actions, and the little arrows' action if any.
   static EffectDialogProcs Procs(plat::tb::EventLoopTimerProc loop, plat::tb::EventHandlerProc window,
                                  plat::tb::ControlActionProc arrows = nullptr) {
-    return {std::move(loop),   std::move(window),  EffectDialog::StepSlider, ScrollBarPan32BitActionProc,
-            std::move(arrows), NumEditKeyFilter};
+    EffectDialogProcs procs = Base::Procs(std::move(loop), std::move(window), std::move(arrows));
+    procs.pan = ScrollBarPan32BitActionProc;
+    return procs;
   }
 };

@@ -1,7 +1,7 @@
 // The dialogs' preview worker on its own thread (no virtual clock): jobs run
 // beside the event loop, finished ones show at its next pass, a stale one
 // never shows, and Stop leaves nothing on its way.
-#include "dialogs/correction/preview_worker.h"
+#include "dialogs/frame/preview_worker.h"
 
 #include <gtest/gtest.h>
 

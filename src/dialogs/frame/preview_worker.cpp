@@ -1,4 +1,4 @@
-#include "dialogs/correction/preview_worker.h"
+#include "dialogs/frame/preview_worker.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,7 +1,7 @@
 // Where an effect dialog's previews render: one worker thread beside the
 // window's event loop.
 //
-// The dialog's two image boxes hand it their preview jobs; it runs them one
+// The dialog's image boxes hand it their preview jobs; it runs them one
 // at a time, newest per box first in line (a job still waiting when its box
 // asks for another is stale and never runs), each job's engine spreading
 // its bands over the shared pool. A finished job goes back to the event

@@ -1,0 +1,544 @@
+#include "dialogs/frame/effect_frame.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "app/ui/dialog_items.h"
+#include "app/ui/file_menus.h"
+#include "engines/records/param_record.h"
+#include "host/session/app_object.h"
+#include "platform/toolbox/api/ui_services.h"
+#include "script/document_data.h"
+#include "views/image_box.h"
+
+namespace tb = plat::tb;
+
+namespace {
+
+VMKimabox* BoxOf(const char* key, const char* view) {
+  if (gVMKapp == nullptr || key == nullptr || view == nullptr) return nullptr;
+  const int index = FindCustomView(std::string("com.vellmarkstead.") + key + "." + view);
+  return index >= 0 ? gVMKapp->ImageView(index) : nullptr;
+}
+
+// A number field as a dialog item: its window, signature and number.
+DialogRef DialogOf(tb::ControlRef c) { return {tb::GetControlOwner(c), tb::GetControlID(c).signature}; }
+int16_t ItemOf(tb::ControlRef c) { return static_cast<int16_t>(tb::GetControlID(c).id); }
+
+// What a number field holds; text that does not begin with a number (an
+// empty field, a lone '-') reads 0, and numbers beyond 32 bits are held at
+// its ends.
+int32_t FieldNumber(tb::ControlRef field) {
+  int32_t v = 0;
+  if (field != nullptr) GetDlgLong(DialogOf(field), ItemOf(field), &v);
+  return v;
+}
+
+void ShowFieldNumber(tb::ControlRef field, int32_t value) {
+  if (field != nullptr) PutDlgLong(DialogOf(field), ItemOf(field), value);
+}
+
+bool IsUndoKey(int16_t charCode, uint32_t modifiers) {
+  return (modifiers == cmdKey && charCode == 'z') || (modifiers == controlKey && charCode == 26);
+}
+
+}  // namespace
+
+// ---- construction ----
+
+EffectFrame::EffectFrame(const EffectFrameDesc& desc, int16_t* restor) : desc_(desc), restor_(restor) {
+  if (const DocData* doc = CurrentDocData()) {
+    context.width = doc->width;
+    context.height = doc->height;
+    context.resolution = doc->resolution;
+  }
+  context.effect = desc.effect;
+  if (desc.record != nullptr && desc.record->size > 0) {
+    edit = vmkrec::NewScratch(static_cast<size_t>(desc.record->size));
+    backup = vmkrec::NewScratch(static_cast<size_t>(desc.record->size));
+  }
+  if (desc.presetPopup >= 0) {
+    // Blocks come zeroed: an empty list.
+    presetList = static_cast<FSSpec*>(vmkrec::NewScratch(sizeof(FSSpec) * static_cast<size_t>(desc.presetRoom)));
+  }
+  // Undo straight after opening restores the backup: it holds the defaults,
+  // never memory nobody filled.
+  if (edit != nullptr && backup != nullptr) {
+    InitRecord(edit);
+    if (desc.record->copy != nullptr) desc.record->copy(edit, backup);
+  }
+  for (const FrameBox& box : desc.boxes) boxes_.push_back(BoxOf(desc.viewKey, box.name));
+}
+
+EffectFrame::~EffectFrame() {
+  previews_->Stop();
+  vmkrec::DeleteScratch(edit);
+  vmkrec::DeleteScratch(backup);
+  vmkrec::DeleteScratch(presetList);
+  // A dialog that never ran has no timer to touch.
+  if (loopTimerUPP) {
+    tb::SetEventLoopTimerNextFireTime(loopTimer, tb::kEventDurationForever);
+    tb::RemoveEventLoopTimer(loopTimer);
+    loopTimerUPP = nullptr;
+  }
+}
+
+void EffectFrame::InitRecord(void* record) {
+  if (desc_.record->init != nullptr) desc_.record->init(record, context);
+}
+
+void EffectFrame::BackRest(int16_t n) {
+  if (edit == nullptr || backup == nullptr || desc_.record->copy == nullptr) return;
+  if (n == 1) desc_.record->copy(edit, backup);
+  if (n == 0) desc_.record->copy(backup, edit);
+}
+
+int16_t EffectFrame::RecordFile(int16_t mode, FSSpec spec, void* record) {
+  if (record == nullptr || desc_.record == nullptr || desc_.record->file == nullptr) return -1;
+  return desc_.record->file(mode, spec, record, desc_.effect);
+}
+
+tb::ControlRef EffectFrame::Ctl(int32_t id) const { return Ctl(desc_.signature, id); }
+
+tb::ControlRef EffectFrame::Ctl(OSType signature, int32_t id) const {
+  if (id < 0) return nullptr;
+  const size_t first = desc_.lookup.size();
+  if (signature == desc_.signature) {
+    for (size_t i = 0; i < first && i < controls.size(); ++i)
+      if (desc_.lookup[i] == id) return controls[i];
+  }
+  if (signature == desc_.otherSignature) {
+    for (size_t i = 0; i < desc_.otherLookup.size() && first + i < controls.size(); ++i)
+      if (desc_.otherLookup[i] == id) return controls[first + i];
+  }
+  return nullptr;
+}
+
+void EffectFrame::PushTick(double seconds) {
+  if (loopTimer != nullptr && seconds > 0.0) tb::SetEventLoopTimerNextFireTime(loopTimer, seconds);
+}
+
+void EffectFrame::StalePreviews() {
+  for (size_t i = 0; i < boxes_.size(); ++i)
+    if (boxes_[i] != nullptr && desc_.boxes[i].followsValues) boxes_[i]->StalePreview();
+}
+
+// ---- values ----
+
+int32_t EffectFrame::ClampToStorage(ValueRow::Storage storage, int32_t v) {
+  switch (storage) {
+    case ValueRow::kInt16:
+      return std::clamp<int32_t>(v, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max());
+    case ValueRow::kUInt8: return std::clamp<int32_t>(v, 0, 255);
+    default: return v;
+  }
+}
+
+int32_t EffectFrame::RowValue(const ValueRow& row) {
+  if (edit == nullptr) return 0;
+  const auto* base = static_cast<const uint8_t*>(edit);
+  switch (row.storage) {
+    case ValueRow::kWord: {
+      int32_t v;
+      std::memcpy(&v, base + 4 * static_cast<size_t>(row.word), sizeof v);
+      return v;
+    }
+    case ValueRow::kInt32: {
+      int32_t v;
+      std::memcpy(&v, base + row.word, sizeof v);
+      return v;
+    }
+    case ValueRow::kInt16: {
+      int16_t v;
+      std::memcpy(&v, base + row.word, sizeof v);
+      return v;
+    }
+    case ValueRow::kUInt8: return base[row.word];
+  }
+  return 0;
+}
+
+void EffectFrame::SetRowValue(const ValueRow& row, int32_t value) {
+  if (edit == nullptr) return;
+  auto* base = static_cast<uint8_t*>(edit);
+  const int32_t v = ClampToStorage(row.storage, value);
+  switch (row.storage) {
+    case ValueRow::kWord: std::memcpy(base + 4 * static_cast<size_t>(row.word), &v, sizeof v); break;
+    case ValueRow::kInt32: std::memcpy(base + row.word, &v, sizeof v); break;
+    case ValueRow::kInt16: {
+      const auto s = static_cast<int16_t>(v);
+      std::memcpy(base + row.word, &s, sizeof s);
+      break;
+    }
+    case ValueRow::kUInt8: base[row.word] = static_cast<uint8_t>(v); break;
+  }
+}
+
+void EffectFrame::GetEditValue() {
+  for (const ValueRow& row : rows_) {
+    tb::ControlRef field = Ctl(row.edit);
+    if (field != nullptr) SetRowValue(row, std::clamp(FieldNumber(field), row.minimum, row.maximum));
+  }
+}
+
+void EffectFrame::ShowValues() {
+  for (const ValueRow& row : rows_) {
+    const int32_t v = RowValue(row);
+    tb::SetControl32BitValue(Ctl(row.control), v);
+    ShowFieldNumber(Ctl(row.edit), v);
+  }
+}
+
+void EffectFrame::DrawWindowContent(tb::WindowRef window) {
+  DrawOwnContent(window);
+  ShowValues();
+  if (tb::ControlRef presets = Ctl(desc_.presetPopup))
+    tb::SetControlVisibility(presets, tb::CountMenuItems(presets) > 0);
+  tb::DrawControls(window);
+  plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
+}
+
+// ---- the static bodies ----
+
+bool EffectFrame::FilterNumKey(int16_t charCode, uint32_t modifiers) {
+  bool pass = false;
+  if (OwnKey(charCode, modifiers, &pass)) return pass;
+  if (charCode == 'z' && modifiers == cmdKey) {
+    if (restor_ != nullptr) *restor_ = 1;
+    return false;
+  }
+  return (charCode >= '0' && charCode <= '9') || charCode == '-' || charCode == ' ' || charCode == 8;
+}
+
+// The control keeps its value within its own range, so a step past an end
+// stays at the end and the text still follows.
+void EffectFrame::StepSlider(tb::ControlRef slider, int16_t part) {
+  int32_t v = tb::GetControl32BitValue(slider);
+  switch (part) {
+    case tb::kControlUpButtonPart: v -= 1; break;
+    case tb::kControlDownButtonPart: v += 1; break;
+    case tb::kControlPageUpPart: v -= 10; break;
+    case tb::kControlPageDownPart: v += 10; break;
+    default: break;
+  }
+  tb::SetControl32BitValue(slider, v);
+  if (auto field = static_cast<tb::ControlRef>(tb::GetControlReference(slider)))
+    ShowFieldNumber(field, tb::GetControl32BitValue(slider));
+}
+
+// Little arrows count the other way round: up is more.
+void EffectFrame::StepArrows(tb::ControlRef arrows, int16_t part) {
+  int32_t v = tb::GetControl32BitValue(arrows);
+  if (part == tb::kControlUpButtonPart) v += 1;
+  if (part == tb::kControlDownButtonPart) v -= 1;
+  tb::SetControl32BitValue(arrows, v);
+  if (auto field = static_cast<tb::ControlRef>(tb::GetControlReference(arrows)))
+    ShowFieldNumber(field, tb::GetControl32BitValue(arrows));
+}
+
+// ---- presets ----
+
+void EffectFrame::LoadPresetMenus() {
+  tb::ControlRef popup = Ctl(desc_.presetPopup);
+  if (popup == nullptr || presetList == nullptr) return;
+  tb::DeleteMenuItems(popup);
+  int32_t count = 0;
+  if (gappData != nullptr) {
+    const int32_t limit = std::min(desc_.presetLimit, desc_.presetRoom);
+    InstallMenuFromFileType(popup, &gappData->folder, &desc_.presetType, limit, &count, presetList, 0);
+  }
+  tb::SetControl32BitMinimum(popup, 1);
+  tb::SetControl32BitMaximum(popup, count);
+}
+
+// Entry k of the list belongs to item k + 1. A stale menu or an empty list
+// may name an entry that is not there: nothing is loaded then. A preset that
+// cannot be read leaves the record as the read left it; the dialog goes on.
+void EffectFrame::ReadPreset(int32_t entry) {
+  if (presetList == nullptr || entry < 0 || entry >= desc_.presetRoom ||
+      entry >= tb::CountMenuItems(Ctl(desc_.presetPopup)))
+    return;
+  (void)RecordFile(2, presetList[entry], edit);
+}
+
+void EffectFrame::HoverItem(int32_t item, tb::WindowRef window) {
+  if (item < 1 || item > tb::CountMenuItems(Ctl(desc_.presetPopup))) return;
+  ReadPreset(item - 1);
+  DrawWindowContent(window);
+  refresh() = 1;
+  Loop(loopTimer, window);
+}
+
+// ---- running the window ----
+
+bool EffectFrame::ReadyToRun() const {
+  if (desc_.record != nullptr && desc_.record->size > 0 && (edit == nullptr || backup == nullptr)) return false;
+  if (desc_.presetPopup >= 0 && presetList == nullptr) return false;
+  return std::none_of(boxes_.begin(), boxes_.end(), [](VMKimabox* b) { return b == nullptr; });
+}
+
+// The name is made before the flag is looked at, so that 'ok  ' always
+// has a valid file to write.
+void EffectFrame::SetUpTempFile() {
+  if (desc_.tempFile == nullptr) return;
+  if (!MakersFolderItem(desc_.tempFile, &tempFile)) return;
+  // A missing file leaves the record as the owner handed it in.
+  if (flag != 1) (void)RecordFile(2, SpecOf(tempFile), edit);
+}
+
+void EffectFrame::FindControls(tb::WindowRef window) {
+  controls.assign(desc_.lookup.size() + desc_.otherLookup.size(), nullptr);
+  size_t k = 0;
+  for (int32_t id : desc_.lookup) tb::GetControlByID(window, {desc_.signature, id}, &controls[k++]);
+  for (int32_t id : desc_.otherLookup) tb::GetControlByID(window, {desc_.otherSignature, id}, &controls[k++]);
+}
+
+void EffectFrame::PrepareBoxesAndMenus(tb::WindowRef window) {
+  OpenViews(window);
+  LoadPresetMenus();
+  LoadOwnMenus();
+}
+
+void EffectFrame::InstallControls(const FrameProcs& procs, tb::WindowRef window) {
+  for (const ValueRow& row : rows_) {
+    tb::ControlRef field = Ctl(row.edit);
+    tb::SetKeyFilter(field, procs.keys);
+    tb::ControlRef c = Ctl(row.control);
+    if (c == nullptr) continue;
+    tb::SetControlReference(c, field);
+    tb::SetControlAction(c, row.kind == ValueRow::kArrows ? procs.arrows : procs.slider);
+  }
+  InstallOwnControls(procs, window);
+}
+
+void EffectFrame::InstallTimer(const FrameProcs& procs, tb::WindowRef window) {
+  // A second run of the same dialog replaces the timer of the first, which
+  // still names the first window.
+  if (loopTimerUPP) tb::RemoveEventLoopTimer(loopTimer);
+  loopTimerUPP = procs.loop;
+  tb::InstallEventLoopTimer(tb::kEventDurationForever, desc_.loopInterval, loopTimerUPP, window, &loopTimer);
+  tb::SetEventLoopTimerNextFireTime(loopTimer, 0.0);
+}
+
+int16_t EffectFrame::Run(const FrameProcs& procs, int16_t runFlag) {
+  plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
+  flag = runFlag;
+  previewSource = flag == 1 ? 2 : 3;
+  // Without its records or its boxes the dialog has nothing to show: it
+  // answers as if the window could not be made.
+  if (!ReadyToRun()) return 0;
+  SetUpTempFile();
+  tb::WindowRef window = nullptr;
+  if (tb::CreateWindowFromNib(desc_.window, &window) != noErr || window == nullptr) return 0;
+  if (desc_.resizable) tb::SetWindowResizable(window, true);
+  FindControls(window);
+  // From here on every preview of the dialog's boxes runs on its worker.
+  for (VMKimabox* box : boxes_) box->SetPreviewRunner(previews_.get());
+  PrepareBoxesAndMenus(window);
+  std::vector<tb::EventTypeSpec> events(desc_.events.begin(), desc_.events.end());
+  // The close box answers as cancel: a modal window must not stay open
+  // with no way out but its buttons.
+  const tb::EventTypeSpec closeBox{tb::kEventClassWindow, tb::kEventWindowClickCloseRgn};
+  if (std::none_of(events.begin(), events.end(), [&](const tb::EventTypeSpec& e) {
+        return e.eventClass == closeBox.eventClass && e.eventKind == closeBox.eventKind;
+      }))
+    events.push_back(closeBox);
+  tb::InstallWindowEventHandler(window, procs.window, events, window);
+  InstallTimer(procs, window);
+  InstallControls(procs, window);
+  BeforeShow(window);
+  if (tb::ControlRef focus = Ctl(desc_.focusEdit)) tb::SetKeyboardFocus(window, focus);
+  DrawWindowContent(window);
+  tb::ShowWindow(window);
+  result = 0;
+  if (desc_.refreshAtOpen) refresh() = 1;
+  tb::RunAppModalLoopForWindow(window);
+  // The timer outlives the window until the owner destroys the dialog; it
+  // sleeps from here on, so no tick reaches a window that is gone.
+  tb::SetEventLoopTimerNextFireTime(loopTimer, tb::kEventDurationForever);
+  // Closing stops what still renders; the boxes render at once again for
+  // whoever shows them next.
+  previews_->Stop();
+  for (VMKimabox* box : boxes_) box->SetPreviewRunner(nullptr);
+  tb::HideWindow(window);
+  tb::DisposeWindow(window);
+  controls.assign(controls.size(), nullptr);
+  return result;
+}
+
+// ---- the loop ----
+
+void EffectFrame::Loop(tb::EventLoopTimerRef, void* data) {
+  auto window = static_cast<tb::WindowRef>(data);
+  bool changed = false;
+  if (desc_.undoTick && restor_ != nullptr && *restor_ == 1) {
+    BackRest(0);
+    *restor_ = 0;
+    // The number fields still show what was undone: reading them now would
+    // undo the undo. They get the restored values below instead.
+    refresh() = 0;
+    ShowPreview();
+    changed = true;
+  }
+  if (refresh() == 1) {
+    GetEditValue();
+    ShowPreview();
+    refresh() = 0;
+    changed = true;
+  }
+  if (PollTick(window)) changed = true;
+  if (changed) DrawWindowContent(window);
+}
+
+// ---- commands ----
+
+void EffectFrame::RowCommand(const ValueRow& row, tb::ControlRef source, tb::WindowRef window) {
+  BackRest(1);
+  if (row.kind == ValueRow::kSlider) {
+    SetRowValue(row, tb::GetControl32BitValue(source));
+    PushTick(desc_.sliderPush);
+    StalePreviews();
+    refresh() = 1;
+    return;
+  }
+  // Little arrows have already written their field: it is read at once.
+  GetEditValue();
+  StalePreviews();
+  refresh() = 1;
+  DrawWindowContent(window);
+}
+
+void EffectFrame::AfterLoad(tb::WindowRef window) {
+  AfterRecordLoad();
+  DrawWindowContent(window);
+  StalePreviews();
+  refresh() = 1;
+}
+
+bool EffectFrame::CommonCommand(uint32_t command, tb::WindowRef window) {
+  switch (command) {
+    case FourCC("ok  "):
+      // A value typed since the last tick counts: the fields are read before
+      // the result is set and the settings are kept.
+      GetEditValue();
+      if (desc_.tempFile != nullptr && tempFile.name[0] != 0) (void)RecordFile(3, SpecOf(tempFile), edit);
+      result = 1;
+      tb::QuitAppModalLoopForWindow(window);
+      return true;
+    case FourCC("canc"):
+    case FourCC("clos"):
+      result = 0;
+      tb::QuitAppModalLoopForWindow(window);
+      return true;
+    case FourCC("Bres"):
+      BackRest(1);
+      if (edit != nullptr) InitRecord(edit);
+      AfterLoad(window);
+      return true;
+    case FourCC("Bloa"):
+      BackRest(1);
+      // A file the user cannot or does not choose leaves the record as it is.
+      if (presetList != nullptr) (void)RecordFile(0, presetList[0], edit);
+      AfterLoad(window);
+      return true;
+    case FourCC("Plib"):
+      BackRest(1);
+      ReadPreset(tb::GetControl32BitValue(Ctl(desc_.presetPopup)) - 1);
+      AfterLoad(window);
+      return true;
+    case FourCC("Bsav"):
+      BackRest(1);
+      if (presetList != nullptr) (void)RecordFile(1, presetList[0], edit);
+      // The new file belongs in the popup at once.
+      LoadPresetMenus();
+      DrawWindowContent(window);
+      return true;
+    default: return false;
+  }
+}
+
+OSStatus EffectFrame::CommandProcess(tb::EventHandlerCallRef, tb::EventRef event, void* data) {
+  auto window = static_cast<tb::WindowRef>(data);
+  if (event->eventClass != tb::kEventClassCommand || event->kind != tb::kEventCommandProcess) return noErr;
+  const uint32_t cmd = event->command;
+  tb::ControlRef source = event->control;
+  if (OwnCommand(cmd, source, window) || FamilyCommand(cmd, source, window)) return noErr;
+  for (const ValueRow& row : rows_) {
+    if (row.command == cmd) {
+      RowCommand(row, source, window);
+      return noErr;
+    }
+  }
+  CommonCommand(cmd, window);
+  return noErr;
+}
+
+// ---- events ----
+
+OSStatus EffectFrame::MenuEvent(tb::EventRef event, tb::WindowRef window) {
+  tb::ControlRef presets = Ctl(desc_.presetPopup);
+  if (presets == nullptr || event->control != presets) return tb::eventNotHandledErr;
+  switch (event->kind) {
+    case tb::kEventMenuOpening: BackRest(1); break;
+    case tb::kEventMenuTargetItem: HoverItem(event->menuItem, window); break;
+    case tb::kEventMenuClosed:
+      BackRest(0);
+      DrawWindowContent(window);
+      refresh() = 1;
+      break;
+    default: break;
+  }
+  return tb::eventNotHandledErr;
+}
+
+OSStatus EffectFrame::WindowClassEvent(tb::EventRef event, tb::WindowRef window) {
+  switch (event->kind) {
+    case tb::kEventWindowResizeCompleted:
+    case tb::kEventWindowZoomed:
+      PrepareWindowForDisplay();
+      refresh() = 1;
+      break;
+    case tb::kEventWindowClickCloseRgn:
+      result = 0;
+      tb::QuitAppModalLoopForWindow(window);
+      return noErr;
+    case tb::kEventWindowDrawContent:
+      DrawWindowContent(window);
+      tb::DrawControls(window);
+      return noErr;
+    default: break;
+  }
+  return tb::eventNotHandledErr;
+}
+
+OSStatus EffectFrame::WindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event, void* data) {
+  auto window = static_cast<tb::WindowRef>(data);
+  OSStatus status = tb::eventNotHandledErr;
+  if (OwnEvent(event, window, &status)) return status;
+  switch (event->eventClass) {
+    case tb::kEventClassCommand:
+      if (event->kind == tb::kEventCommandProcess) CommandProcess(call, event, data);
+      break;
+    case tb::kEventClassMouse:
+      if (event->kind == tb::kEventMouseMoved) plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
+      break;
+    case tb::kEventClassTextInput:
+      if (event->kind != tb::kEventTextInputFilterText) break;
+      StalePreviews();
+      refresh() = 1;
+      PushTick(desc_.typingPush);
+      break;
+    case tb::kEventClassKeyboard:
+      if (event->kind == tb::kEventRawKeyDown && IsUndoKey(event->charCode, event->modifiers)) {
+        if (restor_ != nullptr) *restor_ = 1;
+        return noErr;
+      }
+      break;
+    case tb::kEventClassMenu: return MenuEvent(event, window);
+    case tb::kEventClassWindow: return WindowClassEvent(event, window);
+    default: break;
+  }
+  return tb::eventNotHandledErr;
+}

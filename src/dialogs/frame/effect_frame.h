@@ -1,0 +1,272 @@
+// The one frame under every effect dialog: a modal window from the nib, its
+// controls found by {signature, number}, a repeating loop timer that turns
+// edits into one preview per tick, the generic window events (preset hover
+// preview, undo keys, typing, drawing, resizing, the close box), the common
+// commands, the number-field key filter and the slider and arrow actions,
+// the preset popup, the temporary settings file and the preview worker.
+//
+// How a dialog is described
+// -------------------------
+// A dialog is a class derived from EffectFrame (or from a family base on it,
+// such as the colour-correction EffectDialog) that hands the constructor an
+// EffectFrameDesc and overrides only the hooks where it differs:
+//
+//   1. The description (usually one `constexpr` table in the dialog's file):
+//      nib window name and control signature(s), the table of control
+//      numbers to look up, the record's operations (size, defaults, copy,
+//      preset file), effect number and preset file type, the preset popup,
+//      the timer interval, the typing push, the event list the window
+//      registers, the image boxes of the application object the dialog
+//      previews in ("com.vellmarkstead.<viewKey>.<name>"), the temporary
+//      settings file (":tmpvmk....") and a few switches (undo tick, refresh
+//      at open, resizable).
+//   2. The value rows (`rows_`, filled by the constructor): one per value
+//      edited by a slider or little arrows and its number field, with the
+//      clamp and where the value lives (a 32-bit word index, or a byte
+//      offset with its storage width, in the current record). A dialog whose
+//      values live elsewhere (members of its own) overrides RowValue and
+//      SetRowValue.
+//   3. The hooks (all optional): ShowPreview (hand the record to the preview
+//      box: the box's own Set<X>Par), DrawOwnContent (its own controls before
+//      the rows are written back), OwnCommand (its own commands, first in
+//      line), OwnEvent (its own events, first in line), PollTick (loop steps
+//      of its own: boxes reporting clicks, an open ramp editor's
+//      CheckSetPreview), OpenViews and LoadOwnMenus (the window's boxes and
+//      popups before the handlers go in), InstallOwnControls, BeforeShow,
+//      PrepareWindowForDisplay, ReadPreset (a preset read that keeps parts of
+//      the record with Option), AfterRecordLoad (after reset, load and preset).
+//   4. The file-level names: the dialog's source file defines its
+//      `flag_restor`, its process-wide pointer `gVMK<x>` and
+//      `using Trampolines = EffectFrameTrampolines<gVMK<x>>;`
+//      (effect_frame_procs.h), then one-line `<X>LoopHandler`,
+//      `<X>WindowEventHandler`, `Get<X>WindowEventHandlerUPP`,
+//      `NumEditKeyFilter`, `ScrollBar32BitActionProc` and
+//      `LittleArrowActionProc` calling the template, claims the pointer in
+//      its constructor (Trampolines::Claim) and releases it in its destructor,
+//      and its `Do_<X>Dlg(flag)` is `return Run(Trampolines::Procs(...), flag);`.
+//
+// What the frame does for every dialog (so no dialog copies it):
+//   - Run: arrow cursor; flag and preview source (2 for flag 1, else 3); the
+//     temporary settings file named in the maker's folder before the flag is
+//     looked at and read (mode 2) unless the flag is 1; the window from the
+//     nib (when it cannot be made: 0, with no handler, timer or view state
+//     touched); controls found; boxes on the dialog's preview worker; popups;
+//     window handler; loop timer installed with first fire "never", the
+//     dialog's interval, then next fire 0 (the first tick at once; a second
+//     run replaces the first run's timer); key filters and actions; focus;
+//     DrawWindowContent; show; result 0; refresh as described; modal loop;
+//     afterwards the timer sleeps, the worker stops, the window goes.
+//   - Loop: (1) with the undo tick, a raised `flag_restor` restores the
+//     backup, hands the record to the preview and drops this tick's refresh,
+//     so no stale edit text is read back over the restored values; (2) a
+//     raised refresh reads the number fields (clamped) and hands the record
+//     to the preview; (3) PollTick; when any step did something the state is
+//     written back to every control (DrawWindowContent).
+//   - Commands: 'ok  ' reads the number fields first (a value typed just
+//     before OK counts), writes the temporary settings file, ends with 1;
+//     'canc' and 'clos' end with 0; 'Bloa', 'Bsav', 'Bres' and 'Plib' back
+//     the record up first; a row's slider stores its value and refreshes, a
+//     row's arrows read the fields at once.
+//   - The undo request raised by Cmd-Z or Ctrl-Z (and by Cmd-Z in a number
+//     field) is the file's `flag_restor`, reached through the pointer the
+//     constructor is given.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "app/core/file_records.h"
+#include "dialogs/frame/preview_worker.h"
+#include "platform/toolbox/toolbox.h"
+
+class VMKimabox;
+
+// The current document as a record's defaults may need it.
+struct RecordContext {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t resolution = 72;
+  int16_t effect = 0;
+};
+
+// What the frame needs of the record a dialog edits. `file` is the family's
+// preset file operation: mode 0 asks and reads, 1 asks and writes, 2 reads
+// and 3 writes the given file; 0 on success, -1 on failure. A dialog without
+// preset files leaves it null.
+struct FrameRecordOps {
+  int32_t size = 0;
+  void (*init)(void* record, const RecordContext& context) = nullptr;
+  void (*copy)(const void* source, void* destination) = nullptr;
+  int16_t (*file)(int16_t mode, FSSpec spec, void* record, int16_t effect) = nullptr;
+};
+
+// One value edited by a slider (or little arrows) and its number field.
+struct ValueRow {
+  enum Kind : uint8_t { kSlider, kArrows };
+  // Where the value lives in the current record: kWord is the index of a
+  // 32-bit word from the record's start; the others take `word` as a byte
+  // offset and say how wide the field is.
+  enum Storage : uint8_t { kWord, kInt32, kInt16, kUInt8 };
+  uint32_t command;  // the slider's or the arrows' command
+  int32_t control;   // slider or little arrows
+  int32_t edit;      // number field
+  int32_t minimum;   // clamp of the field
+  int32_t maximum;
+  int32_t word;
+  Kind kind = kSlider;
+  Storage storage = kWord;
+};
+
+// An image box of the application object the dialog shows, by its view name.
+struct FrameBox {
+  const char* name;
+  bool followsValues = true;  // a value change makes its preview on the way stale
+};
+
+struct EffectFrameDesc {
+  const char* window = nullptr;  // nib window name
+  OSType signature = 0;          // of the controls in `lookup`
+  std::span<const int32_t> lookup;
+  // Controls of a second signature (a window built of two parts).
+  OSType otherSignature = 0;
+  std::span<const int32_t> otherLookup;
+  const char* viewKey = nullptr;  // "com.vellmarkstead.<viewKey>.<box>"
+  std::span<const FrameBox> boxes;
+  int16_t effect = 0;
+  OSType presetType = 0;
+  const FrameRecordOps* record = nullptr;
+  int32_t presetPopup = -1;  // whose menu previews presets while hovered
+  int32_t presetRoom = 1024;
+  int32_t presetLimit = 30000;  // files listed at most (kept within the room)
+  std::span<const plat::tb::EventTypeSpec> events;  // in registration order
+  double loopInterval = 0.5;
+  double typingPush = 0.0;  // next tick after typing; 0 raises the flag only
+  double sliderPush = 0.0;  // next tick after a row's slider command
+  const char* tempFile = nullptr;  // ":tmpvmk..." in the maker's folder
+  int32_t focusEdit = -1;          // keyboard focus when the window opens
+  bool undoTick = true;            // the loop restores the backup on flag_restor
+  bool refreshAtOpen = true;       // the first tick reads and previews
+  bool resizable = false;
+};
+
+// The file-level functions a dialog's source file hands Run.
+struct FrameProcs {
+  plat::tb::EventLoopTimerProc loop;
+  plat::tb::EventHandlerProc window;
+  plat::tb::ControlActionProc slider;
+  plat::tb::ControlActionProc pan;  // zoom slider of dialogs with a zoomed preview
+  plat::tb::ControlActionProc arrows;
+  plat::tb::KeyFilterProc keys;
+};
+
+class EffectFrame {
+ public:
+  // Takes the record blocks and the preset list and fills current and
+  // backup with the record's defaults. `restor` is the file's flag_restor.
+  EffectFrame(const EffectFrameDesc& desc, int16_t* restor);
+  virtual ~EffectFrame();
+  EffectFrame(const EffectFrame&) = delete;
+  EffectFrame& operator=(const EffectFrame&) = delete;
+
+  // n = 1 backs the current record up, n = 0 restores it, else nothing.
+  void BackRest(int16_t n);
+  // Runs the window; 1 after OK, 0 after cancel or when it cannot open.
+  int16_t Run(const FrameProcs& procs, int16_t flag = 0);
+
+  // Number fields into the values, each clamped to its row and its storage.
+  virtual void GetEditValue();
+  // State into the controls: DrawOwnContent, the rows, the preset popup.
+  virtual void DrawWindowContent(plat::tb::WindowRef window);
+  virtual void PrepareWindowForDisplay() {}
+  void LoadPresetMenus();
+  void Loop(plat::tb::EventLoopTimerRef timer, void* window);
+  OSStatus CommandProcess(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event, void* window);
+  OSStatus WindowEventHandler(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event, void* window);
+
+  // Bodies of the file-level live actions and key filter.
+  static void StepSlider(plat::tb::ControlRef slider, int16_t part);
+  static void StepArrows(plat::tb::ControlRef arrows, int16_t part);
+  bool FilterNumKey(int16_t charCode, uint32_t modifiers);
+
+  // ---- state, public for the trampolines, the owner and tests ----
+  int16_t result = 0;
+  int16_t refreshFlag = 0;
+  int16_t flag = 0;           // the owner's: 1 when an operation of the list is edited
+  int16_t previewSource = 3;  // 2 for flag 1 (the render file), else 3
+  RecordContext context;
+  void* edit = nullptr;
+  void* backup = nullptr;
+  FSSpec* presetList = nullptr;
+  fichier tempFile;
+  plat::tb::EventLoopTimerRef loopTimer = nullptr;
+  plat::tb::EventLoopTimerProc loopTimerUPP;  // empty until the timer is installed
+  std::vector<plat::tb::ControlRef> controls;  // lookup, then otherLookup
+
+  const EffectFrameDesc& frameDesc() const { return desc_; }
+  int16_t& refresh() { return *refreshRef_; }
+  int16_t* restor() const { return restor_; }
+  plat::tb::ControlRef Ctl(int32_t id) const;
+  plat::tb::ControlRef Ctl(OSType signature, int32_t id) const;
+  VMKimabox* Box(size_t index) const { return index < boxes_.size() ? boxes_[index] : nullptr; }
+  const std::vector<ValueRow>& rows() const { return rows_; }
+  PreviewWorker& previews() { return *previews_; }
+  // The value of a row, wherever it lives.
+  virtual int32_t RowValue(const ValueRow& row);
+  virtual void SetRowValue(const ValueRow& row, int32_t value);
+  // The range a field's storage holds.
+  static int32_t ClampToStorage(ValueRow::Storage storage, int32_t value);
+
+ protected:
+  // ---- hooks ----
+  virtual void ShowPreview() {}
+  virtual void DrawOwnContent(plat::tb::WindowRef) {}
+  virtual bool OwnCommand(uint32_t, plat::tb::ControlRef, plat::tb::WindowRef) { return false; }
+  // A family base's commands, after the dialog's own and before the rows.
+  virtual bool FamilyCommand(uint32_t, plat::tb::ControlRef, plat::tb::WindowRef) { return false; }
+  // True when taken; *status is then the answer.
+  virtual bool OwnEvent(plat::tb::EventRef, plat::tb::WindowRef, OSStatus*) { return false; }
+  // Own keys of the number fields: true when decided, *pass the decision.
+  virtual bool OwnKey(int16_t, uint32_t, bool*) { return false; }
+  virtual bool PollTick(plat::tb::WindowRef) { return false; }
+  // False when the dialog has nothing to show (blocks or boxes missing).
+  virtual bool ReadyToRun() const;
+  virtual void OpenViews(plat::tb::WindowRef) {}
+  virtual void LoadOwnMenus() {}
+  // Steps 4 and 5 of a run: boxes, then popups.
+  virtual void PrepareBoxesAndMenus(plat::tb::WindowRef window);
+  virtual void InstallOwnControls(const FrameProcs&, plat::tb::WindowRef) {}
+  virtual void BeforeShow(plat::tb::WindowRef) {}
+  virtual void ReadPreset(int32_t entry);
+  virtual void AfterRecordLoad() {}
+  // The item under the pointer in the hovered popup: read it and preview.
+  virtual void HoverItem(int32_t item, plat::tb::WindowRef window);
+  virtual void InitRecord(void* record);
+
+  int16_t RecordFile(int16_t mode, FSSpec spec, void* record);
+  void PushTick(double seconds);
+  // Every box that follows the values: its preview on the way is stale.
+  void StalePreviews();
+  void ShowValues();
+  void KeepRefreshIn(int16_t* refresh) { refreshRef_ = refresh; }
+
+  std::vector<ValueRow> rows_;
+
+ private:
+  void InstallControls(const FrameProcs& procs, plat::tb::WindowRef window);
+  void FindControls(plat::tb::WindowRef window);
+  void SetUpTempFile();
+  void InstallTimer(const FrameProcs& procs, plat::tb::WindowRef window);
+  void RowCommand(const ValueRow& row, plat::tb::ControlRef source, plat::tb::WindowRef window);
+  bool CommonCommand(uint32_t command, plat::tb::WindowRef window);
+  void AfterLoad(plat::tb::WindowRef window);
+  OSStatus MenuEvent(plat::tb::EventRef event, plat::tb::WindowRef window);
+  OSStatus WindowClassEvent(plat::tb::EventRef event, plat::tb::WindowRef window);
+
+  const EffectFrameDesc desc_;
+  int16_t* restor_;
+  int16_t* refreshRef_ = &refreshFlag;
+  std::vector<VMKimabox*> boxes_;
+  std::unique_ptr<PreviewWorker> previews_ = std::make_unique<PreviewWorker>();
+};
