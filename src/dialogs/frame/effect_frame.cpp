@@ -238,6 +238,15 @@ void EffectFrame::StepArrows(tb::ControlRef arrows, int16_t part) {
     ShowFieldNumber(field, tb::GetControl32BitValue(arrows));
 }
 
+void EffectFrame::FillPopup(tb::ControlRef popup, MenuRef menu) {
+  if (popup == nullptr) return;
+  tb::DeleteMenuItems(popup);
+  const int32_t n = plat::ui::CountMenuItems(menu);
+  for (int32_t i = 1; i <= n; ++i) tb::AppendMenuItemText(popup, plat::ui::GetMenuItemText(menu, i));
+  tb::SetControl32BitMinimum(popup, 1);
+  tb::SetControl32BitMaximum(popup, n);
+}
+
 // ---- presets ----
 
 void EffectFrame::LoadPresetMenus() {
@@ -264,7 +273,7 @@ void EffectFrame::ReadPreset(int32_t entry) {
 }
 
 void EffectFrame::HoverItem(int32_t item, tb::WindowRef window) {
-  if (item < 1 || item > tb::CountMenuItems(Ctl(desc_.presetPopup))) return;
+  if (item < 1 || item > tb::CountMenuItems(Ctl(HoverPopup()))) return;
   ReadPreset(item - 1);
   DrawWindowContent(window);
   refresh() = 1;
@@ -388,6 +397,11 @@ void EffectFrame::Loop(tb::EventLoopTimerRef, void* data) {
     refresh() = 0;
     changed = true;
   }
+  if (rampEditor != nullptr && rampEditor->CheckSetPreview(0) == 1) {
+    if (edit != nullptr && desc_.record->ramp != nullptr) rampEditor->GetLutVign(desc_.record->ramp(edit));
+    ShowPreview();
+    changed = true;
+  }
   if (PollTick(window)) changed = true;
   if (changed) DrawWindowContent(window);
 }
@@ -478,8 +492,8 @@ OSStatus EffectFrame::CommandProcess(tb::EventHandlerCallRef, tb::EventRef event
 // ---- events ----
 
 OSStatus EffectFrame::MenuEvent(tb::EventRef event, tb::WindowRef window) {
-  tb::ControlRef presets = Ctl(desc_.presetPopup);
-  if (presets == nullptr || event->control != presets) return tb::eventNotHandledErr;
+  tb::ControlRef hovered = Ctl(HoverPopup());
+  if (hovered == nullptr || event->control != hovered) return tb::eventNotHandledErr;
   switch (event->kind) {
     case tb::kEventMenuOpening: BackRest(1); break;
     case tb::kEventMenuTargetItem: HoverItem(event->menuItem, window); break;

@@ -31,7 +31,7 @@
 //      the rows are written back), OwnCommand (its own commands, first in
 //      line), OwnEvent (its own events, first in line), PollTick (loop steps
 //      of its own: boxes reporting clicks, an open ramp editor's
-//      CheckSetPreview), OpenViews and LoadOwnMenus (the window's boxes and
+//      checks), OpenViews and LoadOwnMenus (the window's boxes and
 //      popups before the handlers go in), InstallOwnControls, BeforeShow,
 //      PrepareWindowForDisplay, ReadPreset (a preset read that keeps parts of
 //      the record with Option), AfterRecordLoad (after reset, load and preset).
@@ -60,8 +60,11 @@
 //     backup, hands the record to the preview and drops this tick's refresh,
 //     so no stale edit text is read back over the restored values; (2) a
 //     raised refresh reads the number fields (clamped) and hands the record
-//     to the preview; (3) PollTick; when any step did something the state is
-//     written back to every control (DrawWindowContent).
+//     to the preview; (3) an open ramp editor (`rampEditor`, see
+//     patterns/ramp_editor_session.h) that reports a change gives its ramp to
+//     the record's ramp (FrameRecordOps::ramp), which goes to the preview;
+//     PollTick; when any step did something the state is written back to
+//     every control (DrawWindowContent).
 //   - Commands: 'ok  ' reads the number fields first (a value typed just
 //     before OK counts), writes the temporary settings file, ends with 1;
 //     'canc' and 'clos' end with 0; 'Bloa', 'Bsav', 'Bres' and 'Plib' back
@@ -78,10 +81,13 @@
 #include <vector>
 
 #include "app/core/file_records.h"
+#include "platform/toolbox/api/plain_menus.h"
+#include "dialogs/frame/live_preview.h"
 #include "dialogs/frame/preview_worker.h"
 #include "platform/toolbox/toolbox.h"
 
 class VMKimabox;
+struct LutVign;
 
 // The current document as a record's defaults may need it.
 struct RecordContext {
@@ -100,6 +106,8 @@ struct FrameRecordOps {
   void (*init)(void* record, const RecordContext& context) = nullptr;
   void (*copy)(const void* source, void* destination) = nullptr;
   int16_t (*file)(int16_t mode, FSSpec spec, void* record, int16_t effect) = nullptr;
+  // The record's colour ramp, for dialogs that open the ramp editor on it.
+  LutVign* (*ramp)(void* record) = nullptr;
 };
 
 // One value edited by a slider (or little arrows) and its number field.
@@ -137,7 +145,8 @@ struct EffectFrameDesc {
   int16_t effect = 0;
   OSType presetType = 0;
   const FrameRecordOps* record = nullptr;
-  int32_t presetPopup = -1;  // whose menu previews presets while hovered
+  int32_t presetPopup = -1;  // listed from the preset files
+  int32_t hoverPopup = -1;   // whose menu previews while hovered; -1: the preset popup
   int32_t presetRoom = 1024;
   int32_t presetLimit = 30000;  // files listed at most (kept within the room)
   std::span<const plat::tb::EventTypeSpec> events;  // in registration order
@@ -203,6 +212,10 @@ class EffectFrame {
   plat::tb::EventLoopTimerRef loopTimer = nullptr;
   plat::tb::EventLoopTimerProc loopTimerUPP;  // empty until the timer is installed
   std::vector<plat::tb::ControlRef> controls;  // lookup, then otherLookup
+  // A ramp owner's open ramp editor, which the loop polls, and the owner's
+  // choice of live preview kept between openings.
+  LivePreviewSource* rampEditor = nullptr;
+  int16_t rampPreview = 1;
 
   const EffectFrameDesc& frameDesc() const { return desc_; }
   int16_t& refresh() { return *refreshRef_; }
@@ -215,6 +228,8 @@ class EffectFrame {
   // The value of a row, wherever it lives.
   virtual int32_t RowValue(const ValueRow& row);
   virtual void SetRowValue(const ValueRow& row, int32_t value);
+  // A popup shows the items of a plain menu (a list keeper's), range 1..count.
+  static void FillPopup(plat::tb::ControlRef popup, MenuRef menu);
   // The range a field's storage holds.
   static int32_t ClampToStorage(ValueRow::Storage storage, int32_t value);
 
@@ -258,6 +273,7 @@ class EffectFrame {
   void FindControls(plat::tb::WindowRef window);
   void SetUpTempFile();
   void InstallTimer(const FrameProcs& procs, plat::tb::WindowRef window);
+  int32_t HoverPopup() const { return desc_.hoverPopup >= 0 ? desc_.hoverPopup : desc_.presetPopup; }
   void RowCommand(const ValueRow& row, plat::tb::ControlRef source, plat::tb::WindowRef window);
   bool CommonCommand(uint32_t command, plat::tb::WindowRef window);
   void AfterLoad(plat::tb::WindowRef window);
