@@ -1,0 +1,189 @@
+// Reads the image picker's and the combine-images windows of the bundle's nib
+// and checks every control the dialogs look up: its signature and number,
+// its kind and its command, against the tables of the dialogs' design.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct NibControl {
+  std::string kind;
+  std::string cmd;
+  std::string classId;
+  std::vector<std::string> items;
+  std::vector<std::string> pages;
+  int minimum = 0;
+  int maximum = 99;
+};
+
+struct Window {
+  std::map<std::pair<std::string, int>, std::vector<NibControl>> bySigId;
+  std::multiset<std::string> commands;
+  bool resizable = false;
+};
+
+Window Read(const std::string& name) {
+  Window w;
+  QFile file(QString::fromStdString(std::string(VMK_SOURCE_DIR) + "/resources/nib/" + name + ".ui"));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+  QXmlStreamReader xml(&file);
+  std::vector<NibControl> stack;
+  std::vector<std::pair<std::string, int>> keys;
+  std::string property;
+  bool inItem = false, inAttribute = false;
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (xml.isStartElement() && xml.name() == u"widget") {
+      stack.push_back({xml.attributes().value("class").toString().toStdString(), "", "", {}, {}});
+      keys.push_back({"", -1});
+    } else if (xml.isStartElement() && xml.name() == u"item") {
+      inItem = true;
+    } else if (xml.isEndElement() && xml.name() == u"item") {
+      inItem = false;
+    } else if (xml.isStartElement() && xml.name() == u"attribute") {
+      inAttribute = true;
+    } else if (xml.isEndElement() && xml.name() == u"attribute") {
+      inAttribute = false;
+    } else if (xml.isStartElement() && xml.name() == u"property") {
+      property = xml.attributes().value("name").toString().toStdString();
+    } else if (xml.isStartElement() && !stack.empty() &&
+               (xml.name() == u"string" || xml.name() == u"number" || xml.name() == u"bool")) {
+      const std::string v = xml.readElementText().toStdString();
+      if (inAttribute) {
+        // A tab page's title belongs to the tab widget that holds the page.
+        if (stack.size() >= 2) stack[stack.size() - 2].pages.push_back(v);
+        continue;
+      }
+      NibControl& c = stack.back();
+      if (inItem) {
+        c.items.push_back(v);
+        continue;
+      }
+      if (property == "sig") keys.back().first = v;
+      if (property == "cmd") c.cmd = v;
+      if (property == "classId") c.classId = v;
+      if (property == "id") keys.back().second = std::stoi(v);
+      if (property == "minimum") c.minimum = std::stoi(v);
+      if (property == "maximum") c.maximum = std::stoi(v);
+      if (property == "resizable" && stack.size() == 1) w.resizable = v == "true";
+    } else if (xml.isEndElement() && xml.name() == u"widget") {
+      if (keys.back().second >= 0) {
+        w.bySigId[keys.back()].push_back(stack.back());
+        if (!stack.back().cmd.empty()) w.commands.insert(stack.back().cmd);
+      } else if (!stack.back().cmd.empty()) {
+        ADD_FAILURE() << name << ": a control with a command but no number";
+      }
+      stack.pop_back();
+      keys.pop_back();
+    }
+  }
+  EXPECT_FALSE(xml.hasError()) << name;
+  return w;
+}
+
+struct Row {
+  const char* sig;
+  int id;
+  const char* kind;
+  const char* cmd;
+};
+
+constexpr const char* V = "VmkCustomView";
+constexpr const char* Tx = "QLabel";
+constexpr const char* Pu = "QComboBox";
+constexpr const char* Cb = "QCheckBox";
+constexpr const char* Sb = "QScrollBar";
+constexpr const char* Gr = "QGroupBox";
+constexpr const char* Bt = "QPushButton";
+constexpr const char* Tab = "QTabWidget";
+
+const NibControl& Control(const Window& w, const Row& r) {
+  static const NibControl none;
+  auto it = w.bySigId.find({r.sig, r.id});
+  if (it == w.bySigId.end() || it->second.size() != 1) {
+    ADD_FAILURE() << "control " << r.sig << " " << r.id;
+    return none;
+  }
+  return it->second.front();
+}
+
+void Check(const Window& w, const std::vector<Row>& rows) {
+  for (const Row& r : rows) {
+    const NibControl& c = Control(w, r);
+    EXPECT_EQ(c.kind, r.kind) << r.sig << " " << r.id;
+    EXPECT_EQ(c.cmd, r.cmd) << r.sig << " " << r.id;
+  }
+}
+
+TEST(PhotoNibChecklist, LoadIma) {
+  const Window w = Read("LoadIma");
+  std::vector<Row> rows;
+  for (int k = 0; k < 15; ++k) {
+    rows.push_back({"Leff", 4 + k, V, ""});
+    rows.push_back({"Lima", 26 + k, Tx, ""});
+  }
+  rows.push_back({"Lima", 22, Sb, "Scli"});
+  rows.push_back({"Lima", 23, Pu, "Pcat"});
+  rows.push_back({"Lima", 24, Pu, "Pnam"});
+  EXPECT_EQ(rows.size(), 33u);
+  rows.push_back({"Lima", 4, Gr, ""});
+  Check(w, rows);
+  for (int k = 0; k < 15; ++k)
+    EXPECT_EQ(Control(w, {"Leff", 4 + k, V, ""}).classId,
+              "com.vellmarkstead.lima.HIima" + std::to_string(k));
+  for (const char* cmd : {"ok  ", "canc", "Bupd", "Bloa", "Scli", "Pcat", "Pnam"})
+    EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+}
+
+TEST(PhotoNibChecklist, CombIma) {
+  const Window w = Read("CombIma");
+  const std::vector<Row> rows = {
+      {"Cima", 9, V, ""},       {"Cima", 11, V, ""},      {"Cima", 13, V, ""},
+      {"Cima", 10, Tx, ""},     {"Cima", 12, Tx, ""},     {"Cima", 51, Tx, ""},
+      {"Cima", 48, Cb, "Chk1"}, {"Cima", 49, Cb, "Chk2"}, {"Cima", 50, Cb, "Chk3"},
+      {"Cima", 8, V, ""},       {"Cima", 31, V, ""},      {"Cima", 45, V, ""},
+      {"Cima", 23, Sb, "Sedg"}, {"Cima", 29, Tx, ""},     {"Cima", 28, Tx, ""},
+      {"Cima", 1, Tab, "Tbch"}, {"Cima", 46, Gr, ""},     {"Cima", 52, Cb, "Cqua"},
+      {"Cima", 47, Pu, "Plib"}, {"Cima", 33, Pu, "Pcat"}, {"Cima", 34, Pu, "Pnam"},
+      {"Cima", 15, Tx, ""},     {"Cima", 17, Bt, "Bupd"}, {"Cima", 16, Tx, ""},
+      {"Cima", 39, Cb, "Cact"}, {"Cima", 35, Pu, "Play"}, {"Cima", 36, Pu, "Popa"},
+      {"Cima", 38, Pu, "Pblu"}, {"Cima", 37, Pu, "Pmod"}, {"Cima", 40, Pu, "Pedg"},
+      {"Cima", 41, Pu, "Pbvh"}, {"Cima", 43, Pu, "Pbva"}, {"Cima", 42, Pu, "Ptxh"},
+      {"Cima", 44, Pu, "Ptxv"}};
+  EXPECT_EQ(rows.size(), 34u);
+  Check(w, rows);
+  EXPECT_TRUE(w.resizable);
+  EXPECT_EQ(Control(w, rows[0]).classId, "com.vellmarkstead.cima.HIss0");
+  EXPECT_EQ(Control(w, rows[2]).classId, "com.vellmarkstead.cima.HIss2");
+  EXPECT_EQ(Control(w, {"Cima", 8, V, ""}).classId, "com.vellmarkstead.cima.HIima");
+  EXPECT_EQ(Control(w, {"Cima", 31, V, ""}).classId, "com.vellmarkstead.cima.HIvig");
+  EXPECT_EQ(Control(w, {"Cima", 45, V, ""}).classId, "com.vellmarkstead.cima.HIcol");
+  // The tab: page 1 presets, page 2 library.
+  EXPECT_EQ(Control(w, {"Cima", 1, Tab, ""}).pages, (std::vector<std::string>{"Presets", "Library"}));
+  // Opacity: items 1 to 11 are 0 to 100 %.
+  const std::vector<std::string> opacity = Control(w, {"Cima", 36, Pu, ""}).items;
+  ASSERT_EQ(opacity.size(), 11u);
+  EXPECT_EQ(opacity.front(), "0%");
+  EXPECT_EQ(opacity.back(), "100%");
+  // Texture popups: 1 none, 2 choose a file, 3 + k index k; across 1 + k.
+  const std::vector<std::string> across = Control(w, {"Cima", 42, Pu, ""}).items;
+  ASSERT_GE(across.size(), 13u);
+  EXPECT_EQ(across[12], "10");
+  const std::vector<std::string> down = Control(w, {"Cima", 44, Pu, ""}).items;
+  ASSERT_GE(down.size(), 11u);
+  EXPECT_EQ(down[10], "10");
+  for (const char* cmd : {"ok  ", "canc", "Badd", "Pop1", "Pop2", "Pop3", "Pop4", "Pop5", "Pop6", "Pop7",
+                          "Pop8", "Pop9", "Po10", "Po11", "Bsav", "Bloa", "Bres", "Bedg", "Bvig", "Badj",
+                          "Binv", "Bupd"})
+    EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+}
+
+}  // namespace
