@@ -70,7 +70,7 @@ std::string MakersPosix() {
 
 // Every field starts known: the list file's header is written from them, so
 // none may be left as the allocator happened to leave it.
-VMKlistima::VMKlistima(int16_t slots) : slotCount(slots) {
+VMKlistima::VMKlistima(int16_t slotTotal) : slotCount(slotTotal) {
   Init_FicStruct(&listFile);
   Init_FicStruct(&bufFile);
 }

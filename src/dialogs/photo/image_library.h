@@ -26,7 +26,7 @@ class VMKimabox;
 
 class VMKlistima {
  public:
-  explicit VMKlistima(int16_t slots);
+  explicit VMKlistima(int16_t slotTotal);
   ~VMKlistima() = default;
   VMKlistima(const VMKlistima&) = delete;
   VMKlistima& operator=(const VMKlistima&) = delete;
@@ -63,7 +63,7 @@ class VMKlistima {
   // One page of thumbnails of the selected category from `first` (-1: from
   // its first image; the page last drawn: nothing to do) into the slots,
   // image records and boxes of the owner.
-  void UpdatePreviews(plat::tb::ControlRef category, int16_t first, TSSeff* slots,
+  void UpdatePreviews(plat::tb::ControlRef category, int16_t first, TSSeff* slotRecords,
                       SprayPar* images, VMKimabox** boxes);
   // The n-th (0-based) image of the selected category with a thumbnail;
   // `out` untouched when there is none.

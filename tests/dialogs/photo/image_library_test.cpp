@@ -54,6 +54,7 @@ TEST_F(LibraryKeeperTest, MissingListIsRebuiltAfterConfirmationAndFillsBothMenus
   EXPECT_EQ(keeper.pageSize, 0);
   EXPECT_EQ(keeper.lastDrawnFirst, -1);
   EXPECT_EQ(keeper.selectedCategory, 1);
+  EXPECT_EQ(keeper.slotCount, 15);
   Confirm(true);
   EXPECT_EQ(keeper.PrepareCatNamMenus(cat_, nam_), 3);
   EXPECT_TRUE(driver_.errors().empty());
