@@ -1,6 +1,6 @@
 #include "dialogs/photo/image_library.h"
 
-#include <QCoreApplication>
+#include <QWidget>
 
 #include <cstring>
 #include <string>
@@ -29,10 +29,11 @@ class Updating {
   ~Updating() { lib_.Do_UpdatingDlg(1, window_); }
   Updating(const Updating&) = delete;
   Updating& operator=(const Updating&) = delete;
-  // Lets the window draw while the work goes on; input waits.
-  static void Turn() {
-    if (QCoreApplication::instance() != nullptr)
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Lets the window draw while the work goes on. Only the window itself
+  // is painted: no queued command or redraw of the owner runs in the
+  // middle of a rebuild.
+  void Turn() {
+    if (QWidget* w = tb::QtWidgetOf(window_)) w->repaint();
   }
 
  private:
@@ -92,6 +93,8 @@ ImaListHeader VMKlistima::Header() const {
 }
 
 std::string VMKlistima::SelectedCategoryText(tb::ControlRef category) const {
+  // A caller without a window has no popup: its page is the whole library.
+  if (category == nullptr) return "ALL";
   const int16_t item = selectedCategory < 1 ? int16_t{1} : selectedCategory;
   return tb::GetMenuItemText(category, item);
 }
@@ -136,7 +139,7 @@ int16_t VMKlistima::PrepareImaListFile(int16_t ask) {
       plat::ui::AppendMenuItemText(scratch.menu(), ImaNameText(list.entries[k]));
     // The running total after every pass.
     entryCount = static_cast<int16_t>(list.entries.size());
-    Updating::Turn();
+    progress.Turn();
   }
   // The file is written whole, the category table included, so that a
   // rebuild cut short never leaves a list that reads as valid.
@@ -164,7 +167,7 @@ void VMKlistima::PrepareBufImaListFile(int16_t force) {
   if (NameFiles() && (force == 1 || S_test_exist(&bufFile) != 1)) {
     ImaList list;
     if (ReadImaListFile(listFile, &list) == 0)
-      (void)BuildImaThumbFile(bufFile, list.entries, &Updating::Turn);
+      (void)BuildImaThumbFile(bufFile, list.entries, [&progress] { progress.Turn(); });
   }
   plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
 }

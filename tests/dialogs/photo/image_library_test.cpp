@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/bytes/byte_order.h"
+#include "dialogs/editor/effect_list.h"
+#include "engines/patterns/spray_record.h"
+#include "host/session/view_registry.h"
 #include "platform/toolbox/api/ui_services.h"
+#include "views/image_box.h"
 #include "photo_fixture.h"
 
 namespace fs = std::filesystem;
@@ -279,6 +284,72 @@ TEST_F(LibraryKeeperTest, NamesAreCheckedAgainstTheWholeList) {
   EXPECT_STREQ(reinterpret_cast<char*>(name), "a.tif");  // now zero-terminated
   SetPStr(name, "b.tif");
   EXPECT_EQ(keeper.CheckNamInList(name), 0);
+}
+
+TEST_F(LibraryKeeperTest, PagesAreDrawnOnceAndTheHeaderIsKeptOnlyOnAShortPage) {
+  for (int i = 1; i <= 20; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Tiles1/p%02d.tif", i);
+    Image(name, 8 + i, 8, static_cast<uint8_t>(10 * i), 0, 0);
+  }
+  for (const char* n : {"Lights/a.tif", "Lights/b.tif", "Lights/c.tif"}) Image(n, 12, 12);
+  VMKlistima keeper(15);
+  keeper.pageSize = 15;
+  Confirm(true);
+  keeper.PrepareCatNamMenus(cat_, nam_);
+  keeper.PrepareBufImaListFile(0);
+  TSSeff slots[15];
+  SprayPar images[15];
+  // The first picker box, bound to the window's first thumbnail view.
+  VMKimabox& box = *gVMKapp->ImageView(FindCustomView("com.vellmarkstead.lima.HIima0"));
+  box.InitBuf(21);
+  VMKimabox* boxes[15] = {&box};
+  keeper.selectedCategory = 3;  // Tiles1 (Lights comes first by name)
+  keeper.firstVisible = 2;
+  const std::vector<uint8_t> header = vmktest::ReadBytes(ListPath());
+  // A full page: the header is not written.
+  keeper.UpdatePreviews(cat_, -1, slots, images, boxes);
+  EXPECT_EQ(keeper.shownOnPage, 15);
+  EXPECT_EQ(keeper.lastDrawnFirst, 0);
+  EXPECT_EQ(vmktest::ReadBytes(ListPath()), header);
+  EXPECT_EQ(slots[0].filled, 1);
+  EXPECT_EQ(slots[0].previewWidth, 130);
+  EXPECT_EQ(slots[0].previewHeight, 130);
+  EXPECT_EQ(PStrString(slots[3].file.name), "p04.tif");
+  EXPECT_EQ(PStrString(images[3].file.path), Colon("Tiles1"));
+  EXPECT_EQ(images[3].width, 130);
+  EXPECT_EQ(images[3].height, 8 * 130 / 12);
+  std::vector<char> first(130 * 130 * 4), blank(130 * 130 * 4), now(130 * 130 * 4);
+  box.GetBuf(130, 130, first.data(), 130, 130);
+  // The same first draws nothing: the box keeps what it was given since.
+  box.SetBuf(0, 130, 130, blank.data(), 130, 130, 255);
+  keeper.UpdatePreviews(cat_, 0, slots, images, boxes);
+  box.GetBuf(130, 130, now.data(), 130, 130);
+  EXPECT_NE(now, first);
+  // -1 always draws.
+  keeper.UpdatePreviews(cat_, -1, slots, images, boxes);
+  box.GetBuf(130, 130, now.data(), 130, 130);
+  EXPECT_EQ(now, first);
+  // A short page (from 10: ten thumbnails) keeps category and first visible.
+  keeper.UpdatePreviews(cat_, 10, slots, images, boxes);
+  EXPECT_EQ(keeper.shownOnPage, 10);
+  EXPECT_EQ(slots[9].filled, 1);
+  EXPECT_EQ(slots[10].filled, 0);
+  std::vector<uint8_t> kept = header;
+  kept[0] = 3;
+  kept[1] = 0;
+  kept[2] = 2;
+  kept[3] = 0;
+  EXPECT_EQ(vmktest::ReadBytes(ListPath()), kept);
+  // Another category draws only its own; no page size draws nothing.
+  keeper.selectedCategory = 2;
+  keeper.UpdatePreviews(cat_, -1, slots, images, boxes);
+  EXPECT_EQ(keeper.shownOnPage, 3);
+  EXPECT_EQ(PStrString(slots[2].file.name), "c.tif");
+  keeper.pageSize = 0;
+  keeper.UpdatePreviews(cat_, -1, slots, images, boxes);
+  EXPECT_EQ(keeper.shownOnPage, 0);
+  EXPECT_EQ(slots[0].filled, 0);
 }
 
 }  // namespace

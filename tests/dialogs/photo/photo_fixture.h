@@ -15,6 +15,7 @@
 #include "app/core/pascal_strings.h"
 #include "app/folder_scans.h"
 #include "app/image_library_files.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/ApePlugInUtilities/image_files.h"
 #include "host/bundle_fixture.h"
 #include "host/session/app_object.h"
@@ -46,10 +47,27 @@ class PhotoDialogTest : public ::testing::Test {
     ASSERT_TRUE(ImaLibraryFile(kImaThumbFileName, kImaThumbType, &thumbFile_));
   }
   void TearDown() override {
+    SetSessionSpanImages(nullptr, nullptr);
     app_.reset();
     driver_.Pump();
     gPer = nullptr;
     gFilterRecord = nullptr;
+  }
+
+  // The document's picture for the previews: soft gradients.
+  void UsePhoto() {
+    const uint32_t w = static_cast<uint32_t>(record_.imageWidth);
+    const uint32_t h = static_cast<uint32_t>(record_.imageHeight);
+    photo_ = PixelBuffer(w, h, 1, 4);
+    for (uint32_t y = 0; y < h; ++y)
+      for (uint32_t x = 0; x < w; ++x) {
+        uint8_t* p = photo_.rowPtr(y) + 4 * x;
+        p[0] = static_cast<uint8_t>(60 + x * 150 / w);
+        p[1] = static_cast<uint8_t>(90 + y * 120 / h);
+        p[2] = static_cast<uint8_t>(160 - (x + y) * 100 / (w + h));
+        p[3] = 255;
+      }
+    SetSessionSpanImages(&photo_, &unused_);
   }
 
   // A picture of one colour in the maker's folder (TIFF unless the name
@@ -74,6 +92,8 @@ class PhotoDialogTest : public ::testing::Test {
   plat::tb::test::Driver driver_;
   std::unique_ptr<VMKapp> app_;
   std::filesystem::path makers_;
+  PixelBuffer photo_;
+  PixelBuffer unused_;
   fichier listFile_;
   fichier thumbFile_;
 };
