@@ -241,6 +241,31 @@ struct BoxView {
 
 }  // namespace
 
+// A custom view draws into the window's port under the widgets: hidden, its
+// picture must leave the window; shown again, it draws anew.
+TEST_F(LoopsTest, AHiddenCustomViewLeavesNothingBehind) {
+  BoxView box;
+  RegisterCustomViewClass("com.vellmarkstead.test.HIbox", BoxView::Handle, &box);
+  WindowRef w = Open("Demo");
+  ControlRef view = FindControl(w, kDemo, 12);
+  ShowWindow(w);
+  driver_.Pump();
+  const plat::draw::Surface& s = GetWindowPort(w)->surface();
+  ASSERT_EQ(s.pixel(230, 10), 0xFFFF0000u);
+  HideControl(view);
+  EXPECT_EQ(s.pixel(230, 10), 0xFFFFFFFFu);
+  EXPECT_EQ(s.pixel(389, 129), 0xFFFFFFFFu);
+  HideControl(view);  // hiding again changes nothing
+  driver_.Pump();
+  EXPECT_EQ(s.pixel(300, 60), 0xFFFFFFFFu);
+  ShowControl(view);
+  driver_.Pump();
+  EXPECT_EQ(s.pixel(300, 60), 0xFFFF0000u);
+  DisposeWindow(w);
+  windows_.clear();
+  UnregisterCustomViewClass("com.vellmarkstead.test.HIbox");
+}
+
 TEST_F(LoopsTest, CustomViewsLiveThroughTheirClassHandler) {
   BoxView box;
   RegisterCustomViewClass("com.vellmarkstead.test.HIbox", BoxView::Handle, &box);

@@ -346,10 +346,26 @@ void SetControl32BitMaximum(ControlRef c, int32_t value) {
 void ShowControl(ControlRef c) { SetControlVisibility(c, true); }
 void HideControl(ControlRef c) { SetControlVisibility(c, false); }
 
+// A custom view draws into its window's port, under the widgets: hidden, its
+// area of the port is cleared to the port's white, or the window would go on
+// showing what the view drew last.
+void ClearViewArea(Control* c) {
+  Window* w = c->window;
+  if (w == nullptr || w->port == nullptr || w->widget == nullptr) return;
+  const Rect b = BoundsInWindow(c);
+  draw::Surface& s = w->port->surface();
+  const int left = std::max<int>(b.left, 0), right = std::min<int>(b.right, s.width());
+  for (int y = std::max<int>(b.top, 0); y < std::min<int>(b.bottom, s.height()); ++y)
+    std::fill(s.row(y) + left, s.row(y) + std::max(left, right), 0xFFFFFFFFu);
+  w->widget->update();
+}
+
 void SetControlVisibility(ControlRef c, bool visible) {
   if (c == nullptr || c->widget == nullptr) return;
+  const bool was = !c->widget->isHidden();
   c->widget->setVisible(visible);
   if (visible && c->kind == Kind::CustomView) SetControlNeedsDisplay(c);
+  if (!visible && was && c->kind == Kind::CustomView) ClearViewArea(c);
 }
 
 // Visible as the control itself is set: a control inside a hidden group
