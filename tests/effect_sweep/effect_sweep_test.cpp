@@ -20,6 +20,9 @@
 #include "app/core/session_state.h"
 #include "app/file_access.h"
 #include "engines/families/effect_families.h"
+#include "engines/patterns/image_combination_record.h"
+#include "engines/patterns/painter_strokes_record.h"
+#include "engines/patterns/screen_record.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "paths/path_list.h"
 #include "platform/random/random.h"
@@ -97,14 +100,11 @@ const Reason kIdentityAtDefaults[] = {
     {17, "contrast and brightness of 0"},
     {26, "loads the layer's paths from a file; no pixel changes"},
     {30, "bends the current paths into an envelope; no pixel changes"},
-    {50, "the screen's default image mode 0 names no image file, so the engine stops before drawing"},
     {54, "flip with neither direction set"},
     {60, "channel levels all 0"},
     {68, "noise reduction with every parameter 0"},
     {80, "the cast shadow inverts the full default mask by default, so it has no strength anywhere"},
-    {82, "the painter's default stroke sets name no brush file, so every set is skipped"},
     {85, "the lens blur's contrast strength defaults to 0, so its one step is skipped"},
-    {92, "the image combination has no entries by default"},
     {94, "the backdrop never reads its record: it blends the picture with its own copy"},
     {95, "a twirl of angle 0"},
     {96, "saves the planes for a later recall; the picture is not changed"},
@@ -116,6 +116,12 @@ const Reason kIdentityAtDefaults[] = {
     {105, "the default colour correction is neutral"},
     {111, "the composition never reads its record: it blends the picture with its own copy"},
     {119, "the default colour correction is neutral"},
+};
+
+// Numbers whose parameter record has no block in the stored script forms: read back, the
+// operation renders at its record's defaults, so its stored forms are not compared.
+const Reason kRecordNotStored[] = {
+    {50, "the screen record (its image file among it) is not one of the stored forms' blocks"},
 };
 
 template <size_t N>
@@ -239,6 +245,39 @@ class SweepWorld {
 
 SweepWorld* gWorld = nullptr;
 
+// A file record of the sweep's content library.
+fichier ContentFile(const char* relative) {
+  fichier f;
+  Init_FicStruct(&f);
+  SetFicFromPosix(&f, (gWorld->makers() / "Vellmarkstead" / relative).string());
+  return f;
+}
+
+// The effects whose defaults name no content file get the files a user picks first, so that
+// their renders are pinned like the others: a screen image, a brush, two combined pictures.
+void NameContentFiles(ScriptFile& s, int16_t effect) {
+  if (effect == 50) {
+    auto screen = std::make_unique<ScreenPar>();
+    s.GetScreenPar(0, 1, 1, screen.get());
+    screen->w[kScrImageMode] = 0;
+    screen->images[0] = ContentFile("Tiles/screen_dot.tif");
+    s.SetScreenPar(0, 1, 1, screen.get());
+  } else if (effect == 82) {
+    auto strokes = std::make_unique<StrokPar>();
+    s.GetStrokPar(0, 1, 1, strokes.get());
+    strokes->brushes[0] = ContentFile("Sprays/brush_round_soft.tif");
+    s.SetStrokPar(0, 1, 1, strokes.get());
+  } else if (effect == 92) {
+    auto combination = std::make_unique<CombImaPar>();
+    s.GetCombImaPar(0, 1, 1, combination.get());
+    const fichier first = ContentFile("Images/generic.tif");
+    const fichier second = ContentFile("Images/sunset.jpg");
+    AddCombIma(combination.get(), 0, &first);
+    AddCombIma(combination.get(), 1, &second);
+    s.SetCombImaPar(0, 1, 1, combination.get());
+  }
+}
+
 enum class Planes { kOne, kThree };
 
 std::unique_ptr<ScriptFile> NewScript(int16_t effect, Planes planes, int32_t w, int32_t h) {
@@ -271,6 +310,7 @@ std::unique_ptr<ScriptFile> NewScript(int16_t effect, Planes planes, int32_t w, 
     s->GetPlaidPar(0, 1, 1, plaid.get());
     s->SetPlaidPar(0, 1, 1, plaid.get());
   }
+  NameContentFiles(*s, effect);
   return s;
 }
 
@@ -412,6 +452,7 @@ TEST_P(EffectSweep, Renders) {
       ASSERT_FALSE(stored.empty()) << Label(n) << ": the " << NameOf(kind) << " was not written";
       auto back = NewScript(n, planes, kW, kH);
       ASSERT_EQ(Read(*back, kind, stored), 0) << Label(n) << ": the " << NameOf(kind) << " was not read";
+      if (Find(kRecordNotStored, n) != nullptr) continue;
       EXPECT_EQ(RenderPlanes(*back, picture), once)
           << Label(n) << ", " << form << ": renders differently after its " << NameOf(kind);
     }
