@@ -36,6 +36,14 @@ Laye* FirstLayer(ScriptFile& s) { return s.GetStack(0)->GetLaye(1); }
 
 Bytes ChainImage(ScriptFile& s, int16_t count, Oprn* first) {
   Bytes b;
+  // An empty chain has no record to tell it apart: its head and count say all (most of the
+  // 256 stacks' layers are empty, and the record writer is the costly part of an image).
+  if (first == nullptr && count == 0) {
+    PushPointer(b, first);
+    b.push_back(0);
+    b.push_back(0);
+    return b;
+  }
   if (scriptrecord::BuildScriptRecord(s, 32767, first, fichier{}, nullptr, 0, 0, nullptr, 1, &b) !=
       0)
     b.push_back(0xEE);

@@ -10,7 +10,7 @@
 
 class ScriptFile;
 struct Oprn;
-struct Laye;
+class Laye;
 
 namespace vmkfuzz {
 

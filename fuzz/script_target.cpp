@@ -48,7 +48,9 @@ void ScriptOne(const uint8_t* data, size_t size) {
   const std::string path = File("offered.eff");
   PutFile(path, data, size);
   fichier f = FicAt(path);
-  auto s = SmallScript(0);
+  // The caller's chain is one plain operation: its image is taken three times an input, and
+  // the seeds already carry every block kind the reader must take.
+  auto s = SmallScript(1);
   Laye* l = FirstLayer(*s);
 
   // (a) The whole record into a new chain, replacing the caller's only on success.
