@@ -1,12 +1,15 @@
 // The grid-warp preset ('hXgr'): the record's head, the file references and the grids in
 // use, each grid coded by runs (its node arrays are mostly empty), then the selection
 // plane the grids were drawn for, also coded by runs.
+#include <algorithm>
 #include <memory>
 #include <vector>
 
+#include "app/core/memory_manager.h"
 #include "engines/correction/grid_record.h"
 #include "engines/correction/run_stream.h"
 #include "engines/records/preset_file.h"
+#include "platform/memory/block.h"
 #include "raster/crop_box.h"
 #include "raster/run_length.h"
 
@@ -50,23 +53,28 @@ bool BuildGridFile(const GridPar& record, int32_t width, int32_t height, const u
   const int32_t count = record.head.w[kGpCount];
   const int64_t samples = Samples(width, height);
   if (count < 0 || count > kGridSlots || samples > kMaxSelectionSamples) return false;
-  vmkrec::ScratchRecord<GridPar> scratch;
+  // One grid at a time through a cleared copy (Copy_GridInfo moves the nodes in use only,
+  // so nothing stale beyond them reaches the file), not the whole 23 MB record.
+  plat::Block<GridInfo> one(1, WorkSource());
   vmkrec::ScratchBytes flat(4 * static_cast<size_t>(kGridInfoWords));
-  if (!scratch.valid() || !flat.valid()) return false;
-  Copy_GridPar(&record, scratch.get());
-  GridPar& s = *scratch;
-  s.head.w[kGpVersion] = 3;
+  if (!one || !flat.valid()) return false;
 
   plat::bytes::Writer w;
   w.i32(1);
-  for (int32_t k = 1; k < 16; ++k) w.i32(s.head.w[k]);
+  for (int32_t k = 1; k < 16; ++k) w.i32(k == kGpVersion ? 3 : record.head.w[k]);
   w.zeros(4096);
-  for (int32_t i = 0; i < count; ++i) Write_FicStruct(w, s.files[i]);
+  for (int32_t i = 0; i < count; ++i) {
+    fichier f{};  // as a copy into a cleared record would have it
+    Copy_FicStruct(&record.files[i], &f);
+    Write_FicStruct(w, f);
+  }
 
   uint32_t* words = reinterpret_cast<uint32_t*>(flat.data());
   std::vector<uint32_t> coded;
   for (int32_t i = 0; i < count; ++i) {
-    GridInfo& g = s.grids[i];
+    one.Clear();
+    Copy_GridInfo(&record.grids[i], one.get());
+    GridInfo& g = one[0];
     g.w[0] = 1;
     g.w[kGiVersion] = 3;
     GridToWords(g, words);
@@ -96,7 +104,7 @@ bool BuildGridFile(const GridPar& record, int32_t width, int32_t height, const u
   w.i32(static_cast<int32_t>(coded.size()));
   vmkrec::WriteRunWords(w, coded);
   int32_t box[4] = {0, 0, width, height};
-  if (s.head.w[kGpSelection] != 0 && selection != nullptr && samples > 0)
+  if (record.head.w[kGpSelection] != 0 && selection != nullptr && samples > 0)
     inCropbuf(width, height, selection, &box[0], &box[1], &box[2], &box[3]);
   for (int32_t v : box) w.i32(v);
   *out = w.take();
@@ -109,9 +117,19 @@ struct StoredSelection {
   std::vector<uint32_t> words;
 };
 
-// Reads the whole file into `s` (a zeroed scratch record) and, with withSelection 1, its
-// selection stream; false at the first thing that does not hold.
-bool ParseGridFile(const uint8_t* data, size_t size, int16_t withSelection, GridPar* s,
+// What a read holds before anything reaches the caller's record: the head, the file records
+// and only the grids the file has. A whole record is 23 MB in memory; a file mostly holds one
+// or two grids, and taking (and clearing) the whole of it for every read was most of a
+// read's time.
+struct LoadedGrids {
+  GridInfo1 head;
+  fichier files[kGridSlots];
+  plat::Block<GridInfo> grids;
+};
+
+// Reads the whole file into `s` and, with withSelection 1, its selection stream; false at
+// the first thing that does not hold.
+bool ParseGridFile(const uint8_t* data, size_t size, int16_t withSelection, LoadedGrids* s,
                    StoredSelection* selection) {
   if (size < kHeadBytes) return false;
   // Word 0 is 0 only in files of an older big-endian writer.
@@ -124,6 +142,9 @@ bool ParseGridFile(const uint8_t* data, size_t size, int16_t withSelection, Grid
   if (count < 0 || count > kGridSlots) return false;
   for (int32_t i = 0; i < count; ++i)
     if (!Read_FicStruct(r, &s->files[i])) return false;
+  // Every word of a grid is read from its stream below: the grids need no clearing.
+  s->grids = plat::Block<GridInfo>(count, WorkSource());
+  if (!s->grids) return false;
 
   vmkrec::ScratchBytes flat(4 * static_cast<size_t>(kGridInfoWords));
   if (!flat.valid()) return false;
@@ -172,17 +193,21 @@ int16_t Do_AGrid_file(int16_t mode, FSSpec spec, GridPar* record, int16_t withSe
 
   std::unique_ptr<vmkrec::ScratchBytes> bytes;
   if (file.Read(0x7FFFFFFF, &bytes) != 0) return -1;
-  vmkrec::ScratchRecord<GridPar> loaded;
+  auto loaded = std::make_unique<LoadedGrids>();
   StoredSelection stored;
-  if (!loaded.valid() ||
-      !ParseGridFile(bytes->data(), bytes->size(), withSelection, loaded.get(), &stored))
+  if (!ParseGridFile(bytes->data(), bytes->size(), withSelection, loaded.get(), &stored))
     return -1;
   bytes.reset();
 
-  // A preset keeps the current picture size.
+  // A preset keeps the current picture size. The rest as Copy_GridPar takes a record: the
+  // head, then the file records and grids in use.
   const int32_t pictureWidth = record->head.w[kGpWidth];
   const int32_t pictureHeight = record->head.w[kGpHeight];
-  Copy_GridPar(loaded.get(), record);
+  record->head = loaded->head;
+  for (int32_t i = 0; i < std::clamp(loaded->head.w[kGpCount], 0, kGridSlots); ++i) {
+    Copy_FicStruct(&loaded->files[i], &record->files[i]);
+    Copy_GridInfo(&loaded->grids[i], &record->grids[i]);
+  }
   record->head.w[kGpWidth] = pictureWidth;
   record->head.w[kGpHeight] = pictureHeight;
   record->head.w[kGpVersion] = 3;
