@@ -87,12 +87,16 @@ void PrepareEngineSource(int16_t source, int16_t planeCount, uint8_t fillValue,
       break;
     case 3:
       // The host photo's rectangle, resampled into the area at the given scales; without a
-      // photo the reader fails and the planes stay as they were.
+      // photo the reader fails and the planes stay as they were. The reader takes right and
+      // bottom just outside: the inclusive corners plus one, or the last column and row of
+      // the photo would never be read.
       ReadCharBuffromPho(3, 0, request.width, request.height, request.planes[0],
                          request.planes[1], request.planes[2], request.planes[3], 0, nullptr,
-                         nullptr, request.photoLeft, request.photoTop, request.photoRight,
-                         request.photoBottom, request.areaWidth, request.areaHeight,
-                         request.scaleX, request.scaleY, request.width, request.height);
+                         nullptr, request.photoLeft, request.photoTop,
+                         ClampToInt32(int64_t{request.photoRight} + 1),
+                         ClampToInt32(int64_t{request.photoBottom} + 1), request.areaWidth,
+                         request.areaHeight, request.scaleX, request.scaleY, request.width,
+                         request.height);
       break;
     default:
       break;

@@ -174,8 +174,9 @@ int32_t MiscCastel::LoadTileBuf(int16_t source, const fichier* file, int16_t /*u
   if (source == 0) {
     const int32_t pw = SessionPhotoWidth(), ph = SessionPhotoHeight();
     if (pw <= 0 || ph <= 0) return -1;
+    // The whole photo: right and bottom just outside it, as the reader takes them.
     return ReadCharBuffromPho(3, 0, width, height, p0, p1, p2, p3, 0, nullptr, nullptr, 0, 0,
-                              pw - 1, ph - 1, width, height,
+                              pw, ph, width, height,
                               static_cast<float>(pw) / static_cast<float>(width),
                               static_cast<float>(ph) / static_cast<float>(height), width, height);
   }

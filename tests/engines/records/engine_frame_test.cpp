@@ -115,6 +115,41 @@ TEST_F(EnginePhotoSource, ReadsTheHostRectangleIntoThePlanes) {
   EXPECT_EQ(b[0], 200);
 }
 
+// The photo rectangle of a request has inclusive corners: the whole 3 x 2 photo is 0, 0, 2, 1,
+// and its last column and row are read like the others, not the one before them repeated.
+TEST_F(EnginePhotoSource, TheLastColumnAndRowOfThePhotoAreRead) {
+  PixelBuffer photo(3, 2, 1, 4), unused;
+  for (uint32_t y = 0; y < 2; ++y)
+    for (uint32_t x = 0; x < 3; ++x) {
+      uint8_t* p = photo.rowPtr(y) + 4 * x;
+      p[0] = static_cast<uint8_t>(10 * x + y);
+      p[1] = p[2] = 0;
+      p[3] = 255;
+    }
+  FilterRecord rec;
+  rec.imageRect = Rect{0, 0, 2, 3};
+  rec.inLastPlane = 2;
+  rec.imageWidth = 3;
+  rec.imageHeight = 2;
+  gFilterRecord = &rec;
+  SetSessionSpanImages(&photo, &unused);
+  std::vector<uint8_t> r(6, 0xEE), g(6), b(6), m(6);
+  vmkrec::SourceRequest req;
+  req.width = req.areaWidth = 3;
+  req.height = req.areaHeight = 2;
+  req.photoRight = 2;
+  req.photoBottom = 1;
+  req.planes[0] = r.data();
+  req.planes[1] = g.data();
+  req.planes[2] = b.data();
+  req.planes[3] = m.data();
+  vmkrec::PrepareEngineSource(3, 3, 0, req);
+  SetSessionSpanImages(nullptr, nullptr);
+  gFilterRecord = nullptr;
+  // Plane rows bottom first: the photo's row 1, then its row 0.
+  EXPECT_EQ(r, (std::vector<uint8_t>{1, 11, 21, 0, 10, 20}));
+}
+
 TEST(EngineBlend, OpacityMaskAndArea) {
   std::vector<uint8_t> plane = {100, 100, 100, 100};
   const std::vector<uint8_t> result = {200, 200, 200, 200};
