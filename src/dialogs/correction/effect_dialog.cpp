@@ -20,6 +20,10 @@ namespace {
 
 constexpr int32_t kWhole = 100000;
 
+// A percentage as 0..255: (long)(percent x 2.55 + 0.5) in double, so 50 gives 127 and 90 gives
+// 229 (in single precision 2.55 is a little more, and they became 128 and 230).
+int32_t PercentTo255(int32_t percent) { return static_cast<int32_t>(percent * 2.55 + 0.5); }
+
 // The window-event types every colour-correction dialog registers, in order.
 constexpr tb::EventTypeSpec kEvents[] = {
     {tb::kEventClassCommand, tb::kEventCommandProcess},
@@ -189,7 +193,7 @@ void EffectDialog::GetEditValue() {
   EffectFrame::GetEditValue();
   if (tb::ControlRef field = Ctl(desc_.ids.opacityEdit)) {
     const int32_t v = std::clamp(FieldNumber(field), 0, 100);
-    Word(desc_.record->overlayOpacity) = static_cast<int32_t>(static_cast<float>(v) * 2.55f + 0.5f);
+    Word(desc_.record->overlayOpacity) = PercentTo255(v);
   }
 }
 
@@ -241,8 +245,8 @@ void EffectDialog::ShowOverlay() {
 
 // The record holds 0..255, the slider and the field show percent.
 void EffectDialog::ShowOpacity() {
-  const int32_t percent =
-      static_cast<int32_t>(static_cast<float>(Word(desc_.record->overlayOpacity)) / 2.55f + 0.5f);
+  const auto percent =
+      static_cast<int32_t>(static_cast<double>(Word(desc_.record->overlayOpacity)) / 2.55 + 0.5);
   tb::SetControl32BitValue(Ctl(desc_.ids.opacitySlider), percent);
   ShowFieldNumber(Ctl(desc_.ids.opacityEdit), percent);
 }
@@ -484,8 +488,7 @@ bool EffectDialog::FamilyCommand(uint32_t cmd, tb::ControlRef source, tb::Window
       refresh() = 1;
       return true;
     case FourCC("Sopa"):
-      Word(ops.overlayOpacity) = static_cast<int32_t>(
-          static_cast<float>(tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider))) * 2.55f + 0.5f);
+      Word(ops.overlayOpacity) = PercentTo255(tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider)));
       refresh() = 1;
       return true;
     case FourCC("Span"): DrawWindowContent(window); return true;

@@ -1,6 +1,8 @@
 #include "dialogs/correction/noise_dialog.h"
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "dialogs/correction/dialog_fixture.h"
 #include "platform/toolbox/api/ui_services.h"
@@ -46,6 +48,26 @@ TEST_F(ColCorDialogTest, OkCopiesBackWhileCancelAndTheCloseBoxLeaveTheOwnersReco
   EXPECT_EQ(owner.w[kCCNoise + 1], 60);  // typed
   EXPECT_EQ(owner.w[kCCWidth], 1200);
   EXPECT_EQ(gVMKdnoi, nullptr);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The overlay opacity's percent becomes 0..255 in double: 50 gives 127 and 90 gives 229, from
+// the field at the next tick and from the slider's command alike.
+TEST_F(ColCorDialogTest, OverlayOpacityPercentIsScaledInDouble) {
+  constexpr int32_t kOpacityWord = 7, kOpacityField = 30, kOpacitySlider = 32;
+  for (const auto& [percent, stored] : {std::pair{50, 127}, std::pair{90, 229}, std::pair{100, 255}}) {
+    for (bool slider : {false, true}) {
+      ColCorPar owner = Defaults(103);
+      VMKdnoiUI dlg;
+      dlg.SetColCorPar(&owner);
+      if (slider) driver_.Slide(kDnoi, kOpacitySlider, percent);
+      else driver_.Type(kDnoi, kOpacityField, std::to_string(percent));
+      driver_.Advance(1.1).Press(kDnoi, kOk);
+      ASSERT_EQ(dlg.Do_DNoiDlg(), 1);
+      dlg.GetColCorPar(&owner);
+      EXPECT_EQ(owner.w[kOpacityWord], stored) << percent << (slider ? " by the slider" : " typed");
+    }
+  }
   EXPECT_TRUE(driver_.errors().empty());
 }
 
