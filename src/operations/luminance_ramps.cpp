@@ -21,6 +21,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "operations/rank_kernels.h"
+#include "platform/parallel/parallel.h"
 
 using effect_support::Clamp255;
 using effect_support::ClampRegion;
@@ -47,13 +48,34 @@ void InterleavedIndex(int32_t shift, IndexMap map) {
   for (int32_t i = 0; i < 256; ++i) map[i] = static_cast<unsigned char>(i >= s ? i - s : i);
 }
 
+// When a pixel may be painted on its own: `apart`, no source sample shares a byte with a
+// target sample; `pointwise`, a pixel mapped onto its own index reads only its own samples.
+struct Banding {
+  bool apart, pointwise;
+};
+
+// Whether any of the sources (srcSize bytes each, null skipped) meets any target.
+bool Meet(const unsigned char* const* from, int32_t nFrom, int64_t srcSize,
+          unsigned char* const* to, int32_t nTo, int64_t dstSize) {
+  for (int32_t i = 0; i < nFrom; ++i)
+    for (int32_t j = 0; j < nTo; ++j) {
+      if (from[i] == nullptr || to[j] == nullptr) continue;
+      const auto a = reinterpret_cast<uintptr_t>(from[i]), b = reinterpret_cast<uintptr_t>(to[j]);
+      if (a < b + static_cast<uintptr_t>(dstSize) && b < a + static_cast<uintptr_t>(srcSize))
+        return true;
+    }
+  return false;
+}
+
 // Runs paint(source pixel, target pixel, weight) over the clamped target
-// region, each target pixel mapped onto its source pixel. -1, nothing
-// painted, when the regions cannot be mapped or the tables cannot be had.
+// region, each target pixel mapped onto its source pixel: in bands of rows
+// on the shared threads when `banding` allows it, else row by row. -1,
+// nothing painted, when the regions cannot be mapped or the tables cannot
+// be had.
 template <typename Paint>
-int32_t ForEachMappedPixel(int32_t srcHeight, int32_t srcWidth, int32_t dstHeight,
-                           int32_t dstWidth, Region s, Region t, int16_t opacity,
-                           const unsigned char* mask, Paint paint) {
+int32_t ForEachMappedPixel(int32_t srcHeight, int32_t srcWidth, int32_t dstHeight, int32_t dstWidth,
+                           Region s, Region t, int16_t opacity, const unsigned char* mask,
+                           Paint paint, Banding banding) {
   Region c = t;
   ClampRegion(dstWidth, dstHeight, c.x0, c.y0, c.x1, c.y1);
   if (c.x0 > c.x1 || c.y0 > c.y1) return -1;
@@ -64,13 +86,26 @@ int32_t ForEachMappedPixel(int32_t srcHeight, int32_t srcWidth, int32_t dstHeigh
                          t.y0, t.x1, t.y1, columns.get(), rows.get()) != 0) {
     return -1;
   }
-  for (int32_t y = c.y0; y <= c.y1; ++y) {
-    const int64_t srcRow = static_cast<int64_t>(rows[y - c.y0]) * srcWidth;
-    for (int32_t x = c.x0; x <= c.x1; ++x) {
-      const int64_t target = static_cast<int64_t>(y) * dstWidth + x;
-      paint(srcRow + columns[x - c.x0], target, Weight(mask, target, opacity));
+  const int16_t* col = columns.get();
+  const int16_t* row = rows.get();
+  auto paintRows = [&](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      const int64_t srcRow = static_cast<int64_t>(row[y - c.y0]) * srcWidth;
+      for (int32_t x = c.x0; x <= c.x1; ++x) {
+        const int64_t target = static_cast<int64_t>(y) * dstWidth + x;
+        paint(srcRow + col[x - c.x0], target, Weight(mask, target, opacity));
+      }
     }
+  };
+  // Every pixel onto its own index: the tables step by one from the region's corner.
+  const int32_t lastX = c.x1 - c.x0, lastY = c.y1 - c.y0;
+  const bool own = srcWidth == dstWidth && col[0] == c.x0 && col[lastX] == c.x1 && row[0] == c.y0 &&
+                   row[lastY] == c.y1;
+  if (banding.apart || (banding.pointwise && own)) {
+    plat::ParallelFor(c.y0, c.y1 + 1, effect_support::kPixelBandRows, paintRows);
+    return 0;
   }
+  paintRows(c.y0, c.y1 + 1);
   return 0;
 }
 
@@ -216,15 +251,22 @@ int32_t Effects::LutToColor(int16_t mode, int16_t opacity, const unsigned char* 
     if (rgb) return (src0[p] + src1[p] + src2[p]) / 3;
     return (src0[p] + src1[p] + src2[p] + src3[p]) >> 2;
   };
+  const unsigned char* const sources[4] = {src0, oneSource ? nullptr : src1,
+                                           oneSource ? nullptr : src2,
+                                           oneSource || rgb ? nullptr : src3};
+  const bool apart = !Meet(sources, 4, int64_t{srcHeight} * srcWidth, targets, count,
+                           int64_t{dstHeight} * dstWidth);
   return ForEachMappedPixel(
       srcHeight, srcWidth, dstHeight, dstWidth, Region{sx0, sy0, sx1, sy1},
-      Region{tx0, ty0, tx1, ty1}, opacity, mask, [&](int64_t from, int64_t to, int32_t weight) {
+      Region{tx0, ty0, tx1, ty1}, opacity, mask,
+      [&](int64_t from, int64_t to, int32_t weight) {
         const int32_t j = index[grey(from)];
         const int32_t a = ramp.rows[0][j] * k / 255;
         for (int32_t c = 0; c < count; ++c) {
           targets[c][to] = Lay(mode, targets[c][to], ramp.rows[c + 1][j], a, weight);
         }
-      });
+      },
+      Banding{apart, true});
 }
 
 int32_t Effects::LutToColor(int16_t mode, int16_t opacity, const unsigned char* src,
@@ -244,7 +286,8 @@ int32_t Effects::LutToColor(int16_t mode, int16_t opacity, const unsigned char* 
   const int32_t row = std::clamp<int32_t>(choice, 0, 4);
   return ForEachMappedPixel(
       srcHeight, srcWidth, dstHeight, dstWidth, Region{sx0, sy0, sx1, sy1},
-      Region{tx0, ty0, tx1, ty1}, opacity, mask, [&](int64_t from, int64_t to, int32_t weight) {
+      Region{tx0, ty0, tx1, ty1}, opacity, mask,
+      [&](int64_t from, int64_t to, int32_t weight) {
         const unsigned char* s = src + from * cs;
         // The mean needs three samples a pixel; fewer read the first alone.
         const int32_t g = cs < 3 ? s[0] : (s[0] + s[1] + s[2]) / 3;
@@ -261,7 +304,10 @@ int32_t Effects::LutToColor(int16_t mode, int16_t opacity, const unsigned char* 
         for (int32_t c = 0; c < ct && c < 4; ++c) {
           d[c] = Lay(mode, d[c], ramp.rows[c + 1][j], a, weight);
         }
-      });
+      },
+      Banding{!Meet(&src, 1, int64_t{srcHeight} * srcWidth * cs, &dst, 1,
+                    int64_t{dstHeight} * dstWidth * ct),
+              cs == ct});
 }
 
 int32_t Effects::Shadow(int16_t mode, int16_t opacity, const unsigned char* src0,

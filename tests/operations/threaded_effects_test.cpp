@@ -249,4 +249,40 @@ TEST(ThreadedEffects, ColourBarsAndRampPlane) {
     }
 }
 
+// The ramp through the grey of the sources: onto other planes, onto the sources themselves,
+// interleaved, and through a shifted region (which keeps the one walk when the planes are
+// the same): the same bytes at every count as at one thread.
+TEST(ThreadedEffects, LuminanceRampOntoItselfAndOtherPlanes) {
+  const Plane table = Noise(5 * 256, 8);
+  for (Size s : kSizes)
+    for (const Blending& b : kBlends) {
+      const size_t n = static_cast<size_t>(s.w) * s.h;
+      const Plane mask = Noise(n, 7);
+      const unsigned char* m = b.masked ? mask.data() : nullptr;
+      std::vector<std::vector<Plane>> results;
+      for (int threads : kCounts) {
+        const Threads t(threads);
+        std::vector<Plane> p = {Noise(n, 1), Noise(n, 2), Noise(n, 3),    Noise(n, 4),
+                                Noise(n, 5), Noise(n, 6), Noise(3 * n, 9)};
+        Effects::LutToColor(b.mode, b.opacity, p[0].data(), p[1].data(), p[2].data(), nullptr, s.h,
+                            s.w, p[3].data(), p[4].data(), p[5].data(), nullptr, s.h, s.w, 0, 0,
+                            s.w - 1, s.h - 1, 0, 0, s.w - 1, s.h - 1, 1, 3, 3, m, table.data(), 3,
+                            200);
+        Effects::LutToColor(b.mode, b.opacity, p[0].data(), p[1].data(), p[2].data(), nullptr, s.h,
+                            s.w, p[0].data(), p[1].data(), p[2].data(), nullptr, s.h, s.w, 0, 0,
+                            s.w - 1, s.h - 1, 0, 0, s.w - 1, s.h - 1, 1, 3, 3, m, table.data(), 3,
+                            200);
+        Effects::LutToColor(b.mode, b.opacity, p[3].data(), p[4].data(), p[5].data(), nullptr, s.h,
+                            s.w, p[3].data(), p[4].data(), p[5].data(), nullptr, s.h, s.w, 1, 0,
+                            s.w - 1, s.h - 1, 0, 0, s.w - 2, s.h - 1, 1, 3, 3, m, table.data(), 0,
+                            255);
+        Effects::LutToColor(b.mode, b.opacity, p[6].data(), s.h, s.w, p[6].data(), s.h, s.w, 0, 0,
+                            s.w - 1, s.h - 1, 0, 0, s.w - 1, s.h - 1, 1, 3, 3, 0, m, table.data(),
+                            5, 180);
+        results.push_back(p);
+      }
+      for (const auto& r : results) ASSERT_EQ(r, results[0]) << s.w << "x" << s.h;
+    }
+}
+
 }  // namespace

@@ -19,6 +19,7 @@
 #include "operations/fractal_generators.h"
 #include "platform/memory/block.h"
 #include "platform/parallel/cancel.h"
+#include "platform/parallel/parallel.h"
 #include "script/engine_rows.h"
 
 void CosCompl(double x, double y, double* re, double* im) {
@@ -242,6 +243,34 @@ int32_t MiscFract::FractJulia(int16_t formula, int32_t stride, int32_t rows, uin
   const int32_t lastColumn = std::min(right, stride);
   Orbit o;
   o.c = {cRe, cIm};
+  // Formulas 6 and 9 carry the constant from one pixel to the next; every other formula
+  // starts each pixel afresh, so its rows run in bands on the shared threads, each row at
+  // the height the one walk down reaches it.
+  if (formula != 6 && formula != 9 && bottom > top) {
+    plat::Block<double> heights(int64_t{bottom} - top, WorkSource());
+    if (heights) {
+      double y = yTop;
+      for (int32_t r = top; r < bottom; ++r, y -= dy) heights[r - top] = y;
+      const double* at = heights.get();
+      plat::ParallelFor(top, bottom, 8, [&](int32_t first, int32_t last) {
+        Orbit band;
+        band.c = {cRe, cIm};
+        for (int32_t r = first; r < last; ++r) {
+          if (plat::Cancelled()) return;
+          double x = xLeft;
+          for (int32_t q = left; q < right; ++q, x += dx) {
+            if (r < 0 || q < 0 || r >= lastRow || q >= lastColumn) continue;
+            const int64_t i = int64_t{r} * stride + q;
+            BlendEntry(table, 0, plane1 + i, plane2 + i, plane3 + i);
+            PreStep(formula, Cx{x, at[r - top]}, band);
+            const int32_t e = EscapeIndex(formula, band, iterationLimit, colourScale, bailout);
+            if (e >= 0) BlendEntry(table, e, plane1 + i, plane2 + i, plane3 + i);
+          }
+        }
+      });
+      return 0;
+    }
+  }
   double y = yTop;
   for (int32_t r = top; r < bottom; ++r, y -= dy) {
     // A stale preview stops between rows; its owner drops the planes.
