@@ -9,6 +9,11 @@
 #include <cstdint>
 
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
+
+#if VMK_SIMD_X86
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -79,14 +84,154 @@ void pullRow(int32_t h, int32_t w, const uint8_t* const src[4], uint8_t* const d
   }
 }
 
+// The plain pull's offset of a map value: (v - neutral) / 128 pixel.
+inline double PlainOffset(uint32_t v, int) {
+  return (static_cast<double>(v) - static_cast<double>(kDisplacementNeutral)) / 128.0;
+}
+
+// One row of the plain pull, every plane at the pixel's one position; the planes apart from
+// one another's targets (a pixel's planes may then be written in any order).
+using PlainRow = void (*)(int32_t h, int32_t w, const uint8_t* const src[4], uint8_t* const dst[4],
+                          int planes, const uint32_t* xr, const uint32_t* yr, int32_t y,
+                          int32_t from);
+
+// The plain pull in whole numbers. Its offsets are whole 1/128 steps, so a position is an
+// integer count of 1/128 pixel, each hundredths weight (100 - 100 f, 100 f) is a multiple of
+// 100/128, and every product and sum DisplValue forms is exact in double: the sum is
+// 10000 T / 16384 with T the bilinear sum in 1/128 weights, and its quotient by 10000, a
+// double within a rounding of T / 16384, truncates to T >> 14 (a quotient that is not whole
+// lies at least 1/16384 from the next whole number, far beyond any rounding). So T >> 14 is
+// the pull's sample, bit for bit.
+struct Step128 {
+  int32_t at, next, fraction;  // whole position, far neighbour, 1/128 part
+};
+
+// hold() of x + (v - neutral) / 128 over 0..size - 1, in 1/128 steps.
+inline Step128 HoldSteps(int32_t x, uint32_t v, int32_t size) {
+  const int64_t p = int64_t{x} * 128 + int64_t{v} - int64_t{kDisplacementNeutral};
+  const int64_t last = int64_t{size - 1} * 128;
+  const int64_t held = p < 0 ? 0 : (p >= int64_t{size} * 128 ? last : p);
+  const int64_t next = held + 128 > last ? last : held + 128;
+  return {static_cast<int32_t>(held >> 7), static_cast<int32_t>(next >> 7),
+          static_cast<int32_t>(held & 127)};
+}
+
+void PlainRowBaseline(int32_t h, int32_t w, const uint8_t* const src[4], uint8_t* const dst[4],
+                      int planes, const uint32_t* xr, const uint32_t* yr, int32_t y,
+                      int32_t from = 0) {
+  const size_t row = static_cast<size_t>(y) * w;
+  for (int32_t x = from; x < w; ++x) {
+    const Step128 sx = HoldSteps(x, xr[x], w), sy = HoldSteps(y, yr[x], h);
+    const int32_t fx = sx.fraction, fy = sy.fraction;
+    const int32_t w00 = (128 - fx) * (128 - fy), w10 = fx * (128 - fy);
+    const int32_t w01 = (128 - fx) * fy, w11 = fx * fy;
+    const size_t i00 = static_cast<size_t>(sy.at) * w + sx.at;
+    const size_t i10 = static_cast<size_t>(sy.at) * w + sx.next;
+    const size_t i01 = static_cast<size_t>(sy.next) * w + sx.at;
+    const size_t i11 = static_cast<size_t>(sy.next) * w + sx.next;
+    for (int k = 0; k < planes; ++k) {
+      if (src[k] == nullptr || dst[k] == nullptr) continue;
+      const uint8_t* s = src[k];
+      dst[k][row + x] =
+          static_cast<uint8_t>((s[i00] * w00 + s[i10] * w10 + s[i01] * w01 + s[i11] * w11) >> 14);
+    }
+  }
+}
+
+#if VMK_SIMD_X86
+// Eight bytes of `plane` (size samples, at least 4) at the indices, read as 32-bit lanes: an
+// index within the last three samples reads the four that end the plane and shifts its byte
+// down, so no read passes the plane's end.
+VMK_TARGET_AVX2 inline __m256i Samples8(const uint8_t* plane, __m256i index, __m256i lastWord) {
+  const __m256i start = _mm256_min_epi32(index, lastWord);
+  const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(plane), start, 1);
+  const __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(index, start), 3);
+  return _mm256_and_si256(_mm256_srlv_epi32(words, shift), _mm256_set1_epi32(0xFF));
+}
+
+// HoldSteps on eight lanes: v against the bounds where the position leaves 0..size - 1
+// (compared unsigned), the steps taken from the lower bound, then the far neighbour.
+VMK_TARGET_AVX2 inline void Hold8(__m256i v, __m256i low, __m256i high, __m256i last, __m256i* at,
+                                  __m256i* next) {
+  const __m256i flip = _mm256_set1_epi32(static_cast<int32_t>(0x80000000u));
+  const __m256i fv = _mm256_xor_si256(v, flip);
+  const __m256i below = _mm256_cmpgt_epi32(_mm256_xor_si256(low, flip), fv);
+  const __m256i beyond = _mm256_cmpgt_epi32(fv, _mm256_xor_si256(high, flip));
+  __m256i p = _mm256_sub_epi32(v, low);
+  p = _mm256_andnot_si256(below, p);
+  p = _mm256_blendv_epi8(p, last, beyond);
+  *at = p;
+  *next = _mm256_min_epi32(_mm256_add_epi32(p, _mm256_set1_epi32(128)), last);
+}
+
+// PlainRowBaseline eight pixels a step. The bounds need the neutral value above every
+// 128 x column (widths up to 2.5 million) and the plane within 32-bit indices of at least
+// four samples; the caller sees to both.
+VMK_TARGET_AVX2 void PlainRowAvx2(int32_t h, int32_t w, const uint8_t* const src[4],
+                                  uint8_t* const dst[4], int planes, const uint32_t* xr,
+                                  const uint32_t* yr, int32_t y, int32_t from) {
+  const size_t row = static_cast<size_t>(y) * w;
+  const auto neutral = static_cast<int64_t>(kDisplacementNeutral);
+  const __m256i lastX = _mm256_set1_epi32((w - 1) * 128);
+  const __m256i lastY = _mm256_set1_epi32((h - 1) * 128);
+  // v below neutral - 128 y leaves the top; v above neutral + 128 (h - y) - 1 the bottom.
+  const __m256i lowY = _mm256_set1_epi32(static_cast<int32_t>(neutral - int64_t{y} * 128));
+  const __m256i highY = _mm256_set1_epi32(
+      static_cast<int32_t>(static_cast<uint32_t>(neutral + int64_t{h - y} * 128 - 1)));
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i width = _mm256_set1_epi32(w), full = _mm256_set1_epi32(128);
+  const __m256i lastWord = _mm256_set1_epi32(static_cast<int32_t>(int64_t{w} * h - 4));
+  int32_t x = from;
+  for (; x + 8 <= w; x += 8) {
+    const __m256i col128 = _mm256_slli_epi32(_mm256_add_epi32(_mm256_set1_epi32(x), lane), 7);
+    const __m256i lowX = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int32_t>(neutral)), col128);
+    const __m256i highX = _mm256_sub_epi32(
+        _mm256_set1_epi32(
+            static_cast<int32_t>(static_cast<uint32_t>(neutral + int64_t{w} * 128 - 1))),
+        col128);
+    __m256i px, nx, py, ny;
+    Hold8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(xr + x)), lowX, highX, lastX, &px,
+          &nx);
+    Hold8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(yr + x)), lowY, highY, lastY, &py,
+          &ny);
+    const __m256i fx = _mm256_and_si256(px, _mm256_set1_epi32(127));
+    const __m256i fy = _mm256_and_si256(py, _mm256_set1_epi32(127));
+    const __m256i gx = _mm256_sub_epi32(full, fx), gy = _mm256_sub_epi32(full, fy);
+    const __m256i w00 = _mm256_mullo_epi32(gx, gy), w10 = _mm256_mullo_epi32(fx, gy);
+    const __m256i w01 = _mm256_mullo_epi32(gx, fy), w11 = _mm256_mullo_epi32(fx, fy);
+    const __m256i ix = _mm256_srli_epi32(px, 7), jx = _mm256_srli_epi32(nx, 7);
+    const __m256i top = _mm256_mullo_epi32(_mm256_srli_epi32(py, 7), width);
+    const __m256i bottom = _mm256_mullo_epi32(_mm256_srli_epi32(ny, 7), width);
+    const __m256i i00 = _mm256_add_epi32(top, ix), i10 = _mm256_add_epi32(top, jx);
+    const __m256i i01 = _mm256_add_epi32(bottom, ix), i11 = _mm256_add_epi32(bottom, jx);
+    for (int k = 0; k < planes; ++k) {
+      if (src[k] == nullptr || dst[k] == nullptr) continue;
+      const uint8_t* s = src[k];
+      __m256i t = _mm256_mullo_epi32(Samples8(s, i00, lastWord), w00);
+      t = _mm256_add_epi32(t, _mm256_mullo_epi32(Samples8(s, i10, lastWord), w10));
+      t = _mm256_add_epi32(t, _mm256_mullo_epi32(Samples8(s, i01, lastWord), w01));
+      t = _mm256_add_epi32(t, _mm256_mullo_epi32(Samples8(s, i11, lastWord), w11));
+      t = _mm256_srli_epi32(t, 14);
+      // Eight 32-bit values of at most 255 to eight bytes.
+      const __m128i lo = _mm256_castsi256_si128(t), hi = _mm256_extracti128_si256(t, 1);
+      const __m128i words = _mm_packus_epi32(lo, hi);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst[k] + row + x),
+                       _mm_packus_epi16(words, words));
+    }
+  }
+  if (x < w) PlainRowBaseline(h, w, src, dst, planes, xr, yr, y, x);
+}
+#endif
+
 // The rows are pulled from the bottom up. When no plane written is one
 // read, each row depends on the sources alone, and the rows run in bands on
 // the shared threads; otherwise the one walk from the bottom keeps what a
-// row reads of the rows already pulled.
+// row reads of the rows already pulled. `wide`, when given, pulls a row of
+// the plain pull with planes apart.
 template <typename Offset>
 void pull(int32_t h, int32_t w, const uint8_t* const src[4], uint8_t* const dst[4],
           const uint32_t* const* xMap, const uint32_t* const* yMap, bool samePlaces,
-          Offset&& offset) {
+          Offset&& offset, PlainRow wide = nullptr) {
   if (h <= 0 || w <= 0 || xMap == nullptr || yMap == nullptr) return;
   const int planes = (src[3] != nullptr && dst[3] != nullptr) ? 4 : 3;
   const size_t size = static_cast<size_t>(h) * w;
@@ -103,8 +248,12 @@ void pull(int32_t h, int32_t w, const uint8_t* const src[4], uint8_t* const dst[
     return;
   }
   plat::ParallelFor(0, h, kPullBandRows, [&](int32_t first, int32_t last) {
-    for (int32_t y = last - 1; y >= first; --y)
-      pullRow(h, w, src, dst, planes, xMap[y], yMap[y], y, offset, samePlaces);
+    for (int32_t y = last - 1; y >= first; --y) {
+      if (wide != nullptr)
+        wide(h, w, src, dst, planes, xMap[y], yMap[y], y, 0);
+      else
+        pullRow(h, w, src, dst, planes, xMap[y], yMap[y], y, offset, samePlaces);
+    }
   });
 }
 
@@ -121,9 +270,16 @@ void ComputeBufRGBInterDisAtXY(int32_t h, int32_t w, const uint8_t* srcR, const 
                                const uint32_t* const* xMap, const uint32_t* const* yMap) {
   const uint8_t* const src[4] = {srcR, srcG, srcB, srcMask};
   uint8_t* const dst[4] = {dstR, dstG, dstB, dstMask};
-  pull(h, w, src, dst, xMap, yMap, true, [](uint32_t v, int) {
-    return (static_cast<double>(v) - static_cast<double>(kDisplacementNeutral)) / 128.0;
-  });
+  PlainRow wide = PlainRowBaseline;
+#if VMK_SIMD_X86
+  // The eight-lane form's bounds: a plane of at least four samples within 32-bit indices,
+  // and the neutral value above 128 times every column.
+  const int64_t samples = int64_t{w} * h;
+  if (samples >= 4 && samples <= INT32_MAX && int64_t{w} * 128 < kDisplacementNeutral &&
+      int64_t{h} * 128 < kDisplacementNeutral)
+    wide = plat::PickKernel<PlainRow>(PlainRowBaseline, PlainRowAvx2);
+#endif
+  pull(h, w, src, dst, xMap, yMap, true, PlainOffset, wide);
 }
 
 void ComputeBufRGBInterDisAtXYfring(int32_t h, int32_t w, const uint8_t* srcR, const uint8_t* srcG,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "raster/displacement_resample.h"
 #include "raster/quad_mapping.h"
 
@@ -222,6 +223,9 @@ TEST(BandedWarps, DisplacementPullEqualsTheRowByRowPull) {
     for (size_t i = 0; i < n; ++i) {
       mx[i] = kDisplacementNeutral + static_cast<uint32_t>((i * 2654435761u) % 4000) - 2000;
       my[i] = kDisplacementNeutral + static_cast<uint32_t>((i * 40503u) % 3000) - 1500;
+      // Now and then a value at either end of the 32 bits: positions far outside, held.
+      if (i % 97 == 5) mx[i] = 0xFFFFFFFFu;
+      if (i % 89 == 7) my[i] = 0;
     }
     std::vector<const uint32_t*> rx(h), ry(h);
     for (int32_t y = 0; y < h; ++y) {
@@ -253,20 +257,31 @@ TEST(BandedWarps, DisplacementPullEqualsTheRowByRowPull) {
                   py - 1.0, nx, ny);
           }
       }
-      for (int threads : {1, 3, 8}) {
-        const Threads t(threads);
-        Plane got[4] = {Plane(n), Plane(n), Plane(n), Plane(n)};
-        if (fringe)
-          ComputeBufRGBInterDisAtXYfring(h, w, src[0].data(), src[1].data(), src[2].data(),
-                                         src[3].data(), got[0].data(), got[1].data(), got[2].data(),
-                                         got[3].data(), rx.data(), ry.data(), 101, 100, 99);
-        else
-          ComputeBufRGBInterDisAtXY(h, w, src[0].data(), src[1].data(), src[2].data(),
-                                    src[3].data(), got[0].data(), got[1].data(), got[2].data(),
-                                    got[3].data(), rx.data(), ry.data());
-        for (int k = 0; k < 4; ++k)
-          ASSERT_EQ(got[k], expect[k]) << w << "x" << h << " " << threads << " fringe " << fringe;
+      // Every vector form the processor has, and without the fourth plane.
+      for (const plat::SimdLevel level :
+           {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+        plat::SetSimdLevel(level);
+        for (int threads : {1, 3, 8}) {
+          const Threads t(threads);
+          for (const bool fourth : {true, false}) {
+            Plane got[4] = {Plane(n), Plane(n), Plane(n), Plane(n)};
+            const uint8_t* s3 = fourth ? src[3].data() : nullptr;
+            uint8_t* d3 = fourth ? got[3].data() : nullptr;
+            if (fringe)
+              ComputeBufRGBInterDisAtXYfring(h, w, src[0].data(), src[1].data(), src[2].data(), s3,
+                                             got[0].data(), got[1].data(), got[2].data(), d3,
+                                             rx.data(), ry.data(), 101, 100, 99);
+            else
+              ComputeBufRGBInterDisAtXY(h, w, src[0].data(), src[1].data(), src[2].data(), s3,
+                                        got[0].data(), got[1].data(), got[2].data(), d3, rx.data(),
+                                        ry.data());
+            for (int k = 0; k < (fourth ? 4 : 3); ++k)
+              ASSERT_EQ(got[k], expect[k]) << w << "x" << h << " threads " << threads << " fringe "
+                                           << fringe << " level " << static_cast<int>(level);
+          }
+        }
       }
+      plat::SetSimdLevel(plat::SimdLevel::kAvx512);
     }
   }
 }
@@ -396,6 +411,48 @@ TEST(BandedWarps, MaskedWarpsWholeAndByRowsEqualTheWholeWalk) {
         }
       }
     }
+  }
+}
+
+// Flat planes: the map's 1/128 steps keep every weight, product and sum exact, so each pixel
+// is the sample itself; a hold or a truncation taken wrong shows as another value. Every
+// 1/128 offset in both directions, on each vector form.
+TEST(BandedWarps, DisplacementPullOfFlatPlanesGivesTheSampleAtEveryOffset) {
+  const int32_t w = 128, h = 129;
+  const size_t n = static_cast<size_t>(w) * h;
+  std::vector<uint32_t> mx(n), my(n);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      mx[static_cast<size_t>(y) * w + x] = kDisplacementNeutral + static_cast<uint32_t>(x);
+      my[static_cast<size_t>(y) * w + x] = kDisplacementNeutral + static_cast<uint32_t>(y);
+    }
+  std::vector<const uint32_t*> rx(h), ry(h);
+  for (int32_t y = 0; y < h; ++y) {
+    rx[y] = mx.data() + static_cast<size_t>(y) * w;
+    ry[y] = my.data() + static_cast<size_t>(y) * w;
+  }
+  for (const int value : {1, 3, 7, 77, 128, 199, 255}) {
+    const Plane flat(n, static_cast<uint8_t>(value));
+    Plane expect(n);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        double px = x + (static_cast<double>(rx[y][x]) - kDisplacementNeutral) / 128.0;
+        double py = y + (static_cast<double>(ry[y][x]) - kDisplacementNeutral) / 128.0;
+        px = px >= w ? w - 1 : px;
+        py = py >= h ? h - 1 : py;
+        const double nx = px + 1.0 >= w ? w - 1 : px + 1.0, ny = py + 1.0 >= h ? h - 1 : py + 1.0;
+        Displ(h, w, flat.data(), &expect[static_cast<size_t>(y) * w + x], px, py, px - 1.0,
+              py - 1.0, nx, ny);
+      }
+    for (const plat::SimdLevel level :
+         {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+      plat::SetSimdLevel(level);
+      Plane r(n), g(n), b(n);
+      ComputeBufRGBInterDisAtXY(h, w, flat.data(), flat.data(), flat.data(), nullptr, r.data(),
+                                g.data(), b.data(), nullptr, rx.data(), ry.data());
+      ASSERT_EQ(r, expect) << value << " level " << static_cast<int>(level);
+    }
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
   }
 }
 
