@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 #include "platform/parallel/parallel.h"
 #include "raster/warp_frame_record.h"
@@ -72,6 +73,17 @@ void walkRows(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_
   const float ds = static_cast<float>(ns - 1);
   const float dt = static_cast<float>(nt - 1);
   const bool allRows = rowFirst <= 0 && rowEnd >= dstH;
+  // Every column takes the same t of each j: the quotients are worked out once, not per
+  // point (one thread's table, grown as lattices need; a lattice of over a million a side,
+  // which no picture needs, divides per point).
+  constexpr int32_t kMostTable = 1 << 20;
+  thread_local std::vector<float> tOf;
+  const bool table = nt <= kMostTable;
+  if (table) {
+    if (tOf.size() < static_cast<size_t>(nt)) tOf.resize(static_cast<size_t>(nt));
+    for (int32_t j = 0; j < nt; ++j) tOf[static_cast<size_t>(j)] = static_cast<float>(j) / dt;
+  }
+  const float* tj = tOf.data();
   for (int32_t i = 0; i < ns; ++i) {
     const float s = static_cast<float>(i) / ds;
     const float atx = a.x[0] + s * (a.x[1] - a.x[0]);
@@ -98,7 +110,7 @@ void walkRows(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_
       }
     }
     for (int32_t j = jFirst; j <= jLast; ++j) {
-      const float t = static_cast<float>(j) / dt;
+      const float t = table ? tj[j] : static_cast<float>(j) / dt;
       const float u = 1.0f - t;
       const float xb = u * btx + t * bbx;
       const float yb = u * bty + t * bby;

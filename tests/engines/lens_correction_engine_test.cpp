@@ -1,19 +1,19 @@
 #include "engines/correction/lens_correction_engine.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "engine_row_fixture.h"
 #include "engines/correction/colour_matrix_dither.h"
 #include "engines/families/effect_families.h"
+#include "platform/parallel/parallel.h"
 #include "script/engine_rows.h"
 #include "script/param_block.h"
 #include "script/script_file.h"
 #include "support/session.h"
-
-#include "engine_row_fixture.h"
 
 namespace {
 
@@ -235,6 +235,49 @@ TEST_F(LensEngine, NoMemoryLeavesThePlanes) {
   }
   EXPECT_EQ(p.r, in.r);
   EXPECT_EQ(p.b, in.b);
+}
+
+// The blend back at replacement runs in lanes: through a mask and a selection at a lower
+// strength, each sample is the plain mix of the picture and the full-strength warp, at
+// one, three and eight threads; the extra plane takes its warp whole.
+TEST_F(LensEngine, WeightedBlendBackIsThePlainMixAtAnyThreadCount) {
+  ZondracPar par = Record();
+  par.w[kZndMutateOn] = 1;
+  par.w[kZndMutate] = 100;
+  par.w[kZndDistortH] = 40;
+  par.w[kZndDistortV] = -30;
+  par.w[kZndSelection] = 1;
+  Plane extraFull = Ramp(7);
+  const Rgb full = Render(par, kW, &extraFull);
+  const Rgb orig;
+  ASSERT_NE(full.r, orig.r);  // the warp moves something
+  Plane mask(kN), selection(kN);
+  for (int i = 0; i < kN; ++i) {
+    mask[i] = static_cast<uint8_t>(i * 37 + 5);
+    selection[i] = static_cast<uint8_t>(i * 11 + 90);
+  }
+  for (int threads : {1, 3, 8}) {
+    plat::SetThreadCount(threads);
+    MiscZondrac e;
+    e.SetZondracPar(&par);
+    Rgb p;
+    Plane extra = Ramp(7);
+    ASSERT_EQ(e.FillBuf(3, 0, 200, 0, 1, 1, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f, kW, kH,
+                        p.r.data(), p.g.data(), p.b.data(), nullptr, extra.data(), selection.data(),
+                        mask.data()),
+              0);
+    const Plane* got[3] = {&p.r, &p.g, &p.b};
+    const Plane* was[3] = {&orig.r, &orig.g, &orig.b};
+    const Plane* warped[3] = {&full.r, &full.g, &full.b};
+    for (int c = 0; c < 3; ++c)
+      for (int i = 0; i < kN; ++i) {
+        const int a = selection[i] * (mask[i] * 200 / 255) / 255;
+        ASSERT_EQ((*got[c])[i], ((255 - a) * (*was[c])[i] + a * (*warped[c])[i]) / 255)
+            << threads << " plane " << c << " sample " << i;
+      }
+    EXPECT_EQ(extra, extraFull) << threads;
+  }
+  plat::SetThreadCount(0);
 }
 
 }  // namespace
