@@ -1,15 +1,17 @@
 // The grid warp: curved cells, and the engine over straight and curved grids, with its
 // blend weights.
+#include "engines/correction/grid_warp.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "engines/correction/correction_engine_rows.h"
-#include "engines/correction/grid_warp.h"
+#include "platform/parallel/parallel.h"
 #include "script/engine_rows.h"
 
 namespace {
@@ -158,6 +160,33 @@ TEST(GridWarpEngine, StrengthMaskSelectionAndRectangle) {
   const Picture part = Render(*g, 1, 255, 0, nullptr, nullptr, 60);
   EXPECT_NE(part.r[25 * kW + 59], 118);
   EXPECT_EQ(part.r[25 * kW + 60], 120);
+}
+
+// The blend back at replacement runs in lanes: with a varying mask and selection at a lower
+// strength, each sample is the plain mix of the picture and the full-strength warp, at one,
+// three and eight threads.
+TEST(GridWarpEngine, WeightedBlendBackIsThePlainMixAtAnyThreadCount) {
+  auto g = Grid(3, 2, 100, 40);
+  for (int32_t k = 0; k < 12; ++k) g->grids[0].node[kGaOut + kGaX][k] += 3000 + 500 * k;
+  const Picture original, full = Render(*g, 1);
+  ASSERT_NE(full.r, original.r);
+  std::vector<uint8_t> mask(kW * kH), selection(kW * kH);
+  for (size_t i = 0; i < mask.size(); ++i) {
+    mask[i] = static_cast<uint8_t>(i * 37 + 5);
+    selection[i] = static_cast<uint8_t>(i * 11 + 90);
+  }
+  g->head.w[kGpSelection] = 1;
+  for (int threads : {1, 3, 8}) {
+    plat::SetThreadCount(threads);
+    const Picture p = Render(*g, 1, 200, 0, mask.data(), selection.data());
+    for (std::vector<uint8_t> Picture::*plane : {&Picture::r, &Picture::g, &Picture::b})
+      for (size_t i = 0; i < mask.size(); ++i) {
+        const int32_t a = selection[i] * (mask[i] * 200 / 255) / 255;
+        ASSERT_EQ((p.*plane)[i], ((255 - a) * (original.*plane)[i] + a * (full.*plane)[i]) / 255)
+            << threads << " " << i;
+      }
+  }
+  plat::SetThreadCount(0);
 }
 
 TEST(GridWarpEngine, RowIsRegistered) {

@@ -8,6 +8,7 @@
 #include "app/core/memory_manager.h"
 #include "engines/correction/grid_warp.h"
 #include "engines/records/engine_frame.h"
+#include "operations/effect_support.h"
 #include "platform/memory/block.h"
 #include "platform/parallel/byte_passes.h"
 #include "platform/parallel/parallel.h"
@@ -334,8 +335,26 @@ int16_t MiscGrid::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, i
   // (no selection plane: full weight).
   const bool bySelection = r.head.w[kGpSelection] == 1 && selection != nullptr;
   // Every pixel of the blend reads and writes only its own samples: bands of rows.
+  // Replacement of three planes at a strength of 0..255 mixes in 16-bit lanes from each
+  // run's weights (X_optionRPart's mode 1 gives the warped sample itself).
+  const bool lanes = blendMode == 0 && count == 3 && strength >= 0 && strength <= 255;
   plat::ParallelFor(area.top, area.bottom, 16, [&](int32_t first, int32_t last) {
-    for (int32_t y = first; y < last; ++y) {
+    for (int32_t y = first; y < last && lanes; ++y) {
+      for (int32_t x = area.left; x < area.right; x += effect_support::kRun) {
+        const int32_t n = std::min(effect_support::kRun, area.right - x);
+        const int64_t i = static_cast<int64_t>(y) * width + x;
+        uint8_t weight[effect_support::kRun];
+        for (int32_t k = 0; k < n; ++k) {
+          int32_t a = strength;
+          if (mask != nullptr) a = mask[i + k] * a / 255;
+          if (bySelection) a = selection[i + k] * a / 255;
+          weight[k] = static_cast<uint8_t>(a);
+        }
+        for (int32_t c = 0; c < 3; ++c)
+          effect_support::MixRun(plane[c] + i, dst[c] + i, weight, 255, n);
+      }
+    }
+    for (int32_t y = first; y < last && !lanes; ++y) {
       for (int32_t x = area.left; x < area.right; ++x) {
         const int64_t i = static_cast<int64_t>(y) * width + x;
         int32_t a = strength;
