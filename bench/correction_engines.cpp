@@ -11,6 +11,7 @@
 #include "engines/correction/colour_correction_engine.h"
 #include "engines/correction/colour_matrix_engine.h"
 #include "engines/correction/lens_correction_engine.h"
+#include "peer_ratio.h"
 
 #if VMK_PEER_OPENCV
 #include <opencv2/calib3d.hpp>
@@ -107,6 +108,51 @@ void BM_Peer_OpenCV_UndistortRemap(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Peer_OpenCV_UndistortRemap)->Unit(benchmark::kMillisecond);
+
+// The ratio row: the plain barrel correction against the undistortion maps and remap, at
+// default threads on both sides. The two lens models differ, so only each side's change to
+// the picture is shown, not a difference between them.
+void BM_Ratio_LensCorrection_OpenCV(benchmark::State& state) {
+  const Picture original;
+  ZondracPar par;
+  Init_ZondracPar(&par, kW, kH, 72, 20, 20, 2);
+  par.w[kZndMutateOn] = 1;
+  par.w[kZndMutate] = 100;
+  par.w[kZndDistortH] = 20;
+  Picture mine;
+  auto project = [&] {
+    MiscZondrac e;
+    e.SetZondracPar(&par);
+    e.FillBuf(3, 0, 255, 0, 1, 1, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f, kW, kH,
+              mine.r.data(), mine.g.data(), mine.b.data(), nullptr, nullptr, nullptr, nullptr);
+  };
+  Picture theirs;
+  cv::Mat r(kH, kW, CV_8UC1, theirs.r.data()), g(kH, kW, CV_8UC1, theirs.g.data()),
+      b(kH, kW, CV_8UC1, theirs.b.data());
+  const cv::Matx33d camera(kW, 0, kW / 2.0, 0, kW, kH / 2.0, 0, 0, 1);
+  const cv::Vec4d dist(-0.08, 0, 0, 0);
+  cv::Mat outR, outG, outB;
+  auto peer = [&] {
+    cv::Mat mapX, mapY;
+    cv::initUndistortRectifyMap(camera, dist, cv::Mat(), camera, cv::Size(kW, kH), CV_32FC1, mapX,
+                                mapY);
+    cv::remap(r, outR, mapX, mapY, cv::INTER_LINEAR);
+    cv::remap(g, outG, mapX, mapY, cv::INTER_LINEAR);
+    cv::remap(b, outB, mapX, mapY, cv::INTER_LINEAR);
+  };
+  PeerRatio ratio;
+  for (auto _ : state) {
+    mine = original;
+    project();
+    peer();
+    ratio.projectChange = MeanAbsDifference(mine.r.data(), original.r.data(), mine.r.size());
+    ratio.peerChange = MeanAbsDifference(outR.data, original.r.data(), original.r.size());
+    TimeSideBySide(project, peer, 9, &ratio);
+  }
+  ReportRatio(state, "lens correction (113) / OpenCV undistort+remap", ratio,
+              "models differ: times only");
+}
+BENCHMARK(BM_Ratio_LensCorrection_OpenCV)->Iterations(1)->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace

@@ -8,7 +8,6 @@
 // screen with 5 % cells, both on a tile file with alpha; the painter with one content brush,
 // the cast shadow and the extrusion of a disc (beside G'MIC's brushify and drop_shadow).
 #include <benchmark/benchmark.h>
-
 #include <stdlib.h>
 
 #include <algorithm>
@@ -18,10 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "bench_session.h"
-#include "gmic_peer.h"
-#include "content_images.h"
 #include "app/core/file_records.h"
+#include "bench_session.h"
+#include "content_images.h"
 #include "engines/patterns/backdrop_compo_engines.h"
 #include "engines/patterns/border_engine.h"
 #include "engines/patterns/cast_shadow_engine.h"
@@ -35,6 +33,8 @@
 #include "engines/patterns/script_image_loaders.h"
 #include "engines/patterns/texture_engine.h"
 #include "engines/patterns/weave_engine.h"
+#include "gmic_peer.h"
+#include "peer_ratio.h"
 #include "platform/imageio/image_io.h"
 #include "script/script_file.h"
 
@@ -334,6 +334,86 @@ void BM_Peer_Vips_Composite2Over(benchmark::State& state) {
   Items(state);
 }
 BENCHMARK(BM_Peer_Vips_Composite2Over)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The ratio row of the image combination: three entries at 70 % over the picture against
+// libvips laying three layers of 70 % alpha over it, both at default threads (libvips at its
+// default concurrency). The two composite differently, so each side's change is shown.
+void BM_Ratio_ImageCombination_Vips(benchmark::State& state) {
+  BenchSession session;
+  if (VIPS_INIT("bench_pattern_engines") != 0) {
+    state.SkipWithError("libvips would not start");
+    return;
+  }
+  vips_concurrency_set(0);
+  auto rec = std::make_unique<CombImaPar>();
+  Init_CombImaPar(rec.get(), 1);
+  for (int32_t k = 0; k < 3; ++k) {
+    const fichier f = BenchFileRecord(Entries().paths[k]);
+    AddCombIma(rec.get(), kCombImaMaxEntries, &f);
+    rec->infos[k].opacity = 70;
+  }
+  const Picture original;
+  Picture mine;
+  auto project = [&] {
+    mine = original;
+    MiscCombIma e;
+    e.SetCombImaPar(rec.get());
+    e.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.0f, 1.0f,
+              mine.p[0].data(), mine.p[1].data(), mine.p[2].data(), nullptr, nullptr);
+  };
+  const size_t n = size_t{kW} * kH;
+  std::vector<uint8_t> layers[4], result;
+  for (int32_t l = 0; l < 4; ++l) {
+    layers[l].resize(n * 4);
+    for (size_t i = 0; i < n; ++i) {
+      for (int32_t k = 0; k < 3; ++k)
+        layers[l][4 * i + k] =
+            l == 0 ? original.p[k][i] : static_cast<uint8_t>((i * (2 + l)) & 255);
+      layers[l][4 * i + 3] = l == 0 ? 255 : 178;
+    }
+  }
+  auto peer = [&] {
+    VipsImage* in[4];
+    for (int32_t l = 0; l < 4; ++l) {
+      VipsImage* raw = vips_image_new_from_memory(layers[l].data(), layers[l].size(), kW, kH, 4,
+                                                  VIPS_FORMAT_UCHAR);
+      if (vips_copy(raw, &in[l], "interpretation", VIPS_INTERPRETATION_sRGB, nullptr) != 0)
+        in[l] = raw;
+      else
+        g_object_unref(raw);
+    }
+    VipsImage* acc = in[0];
+    g_object_ref(acc);
+    for (int32_t l = 1; l < 4 && acc != nullptr; ++l) {
+      VipsImage* out = nullptr;
+      if (vips_composite2(acc, in[l], &out, VIPS_BLEND_MODE_OVER, nullptr) != 0) out = nullptr;
+      g_object_unref(acc);
+      acc = out;
+    }
+    if (acc != nullptr) {
+      size_t length = 0;
+      auto* bytes = static_cast<uint8_t*>(vips_image_write_to_memory(acc, &length));
+      if (bytes != nullptr) result.assign(bytes, bytes + length);
+      g_free(bytes);
+      g_object_unref(acc);
+    }
+    for (VipsImage* im : in) g_object_unref(im);
+  };
+  PeerRatio ratio;
+  for (auto _ : state) {
+    project();
+    peer();
+    std::vector<uint8_t> theirs(n, 0);
+    const size_t bands = result.size() / std::max<size_t>(n, 1);
+    for (size_t i = 0; i < n && bands > 0; ++i) theirs[i] = result[bands * i];
+    ratio.projectChange = MeanAbsDifference(mine.p[0].data(), original.p[0].data(), n);
+    ratio.peerChange = MeanAbsDifference(theirs.data(), original.p[0].data(), n);
+    TimeSideBySide(project, peer, 7, &ratio);
+  }
+  ReportRatio(state, "image combination, 3 entries (92) / vips_composite2", ratio,
+              "compositing differs: times only");
+}
+BENCHMARK(BM_Ratio_ImageCombination_Vips)->Iterations(1)->Unit(benchmark::kMillisecond);
 #endif
 
 // ---- Border and screen ----

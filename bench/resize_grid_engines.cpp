@@ -22,6 +22,7 @@
 #include "engines/correction/grid_warp.h"
 #include "engines/correction/yoxel_engine.h"
 #include "engines/correction/yoxel_seams.h"
+#include "peer_ratio.h"
 #include "raster/displacement_resample.h"
 
 #if VMK_PEER_LQR
@@ -252,6 +253,109 @@ void BM_OpenCVRemap(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenCVRemap)->ArgName("curvature")->Arg(0)->Arg(60)->Unit(benchmark::kMillisecond);
+
+// The ratio row of the grid warp's resampling: the pull through the maps the curved grid
+// makes against cv::remap of the same maps (bilinear, three interleaved channels, its
+// fastest form), at default threads on both sides; the mean difference of the results is
+// the two bilinear roundings apart.
+void BM_Ratio_GridWarpResample_OpenCV(benchmark::State& state) {
+  const GridMaps maps(60);
+  std::vector<const uint32_t*> xr(kH), yr(kH);
+  for (int32_t row = 0; row < kH; ++row) {
+    xr[row] = &maps.x[static_cast<size_t>(row) * kW];
+    yr[row] = &maps.y[static_cast<size_t>(row) * kW];
+  }
+  const Picture src(kW, kH);
+  Picture dst(kW, kH);
+  auto project = [&] {
+    ComputeBufRGBInterDisAtXY(kH, kW, src.r.data(), src.g.data(), src.b.data(), nullptr,
+                              dst.r.data(), dst.g.data(), dst.b.data(), nullptr, xr.data(),
+                              yr.data());
+  };
+  cv::Mat mx(kH, kW, CV_32FC1), my(kH, kW, CV_32FC1);
+  for (int32_t row = 0; row < kH; ++row)
+    for (int32_t col = 0; col < kW; ++col) {
+      const size_t i = static_cast<size_t>(row) * kW + col;
+      mx.at<float>(row, col) =
+          static_cast<float>(col + (static_cast<double>(maps.x[i]) - kDisplacementNeutral) / 128.0);
+      my.at<float>(row, col) =
+          static_cast<float>(row + (static_cast<double>(maps.y[i]) - kDisplacementNeutral) / 128.0);
+    }
+  cv::Mat in(kH, kW, CV_8UC3), out;
+  for (int32_t i = 0; i < kW * kH; ++i) {
+    in.data[3 * i] = src.r[i];
+    in.data[3 * i + 1] = src.g[i];
+    in.data[3 * i + 2] = src.b[i];
+  }
+  auto peer = [&] { cv::remap(in, out, mx, my, cv::INTER_LINEAR, cv::BORDER_REPLICATE); };
+  PeerRatio ratio;
+  for (auto _ : state) {
+    project();
+    peer();
+    std::vector<uint8_t> theirs(static_cast<size_t>(kW) * kH);
+    for (size_t i = 0; i < theirs.size(); ++i) theirs[i] = out.data[3 * i];
+    ratio.projectChange = MeanAbsDifference(dst.r.data(), src.r.data(), src.r.size());
+    ratio.peerChange = MeanAbsDifference(theirs.data(), src.r.data(), src.r.size());
+    ratio.meanDifference = MeanAbsDifference(dst.r.data(), theirs.data(), theirs.size());
+    TimeSideBySide(project, peer, 15, &ratio);
+  }
+  ReportRatio(state, "grid warp resample (102) / OpenCV remap, same maps", ratio, "");
+}
+BENCHMARK(BM_Ratio_GridWarpResample_OpenCV)->Iterations(1)->Unit(benchmark::kMillisecond);
+#endif
+
+#if VMK_PEER_LQR
+// The ratio row of seam carving: 512 vertical seams out of the 2048 x 1536 picture against
+// liblqr's (one step, no rigidity), one warm-up and three calls each. The energies differ, so
+// each side's change is shown against the picture cut to the same width.
+void BM_Ratio_SeamCarving_Lqr(benchmark::State& state) {
+  const Picture original(kW, kH);
+  Picture mine(kW, kH);
+  auto project = [&] {
+    mine = original;
+    PerformSmartBufResize(3, 0, 255, kW, kH, 0, 0, kW, kH, mine.r.data(), mine.g.data(),
+                          mine.b.data(), nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr, 100,
+                          100, 0, 0, 0, 0, 0, 2, 0, 0, 5, 0, 0, 0, 0, 0, 0, kW, kH, 0, 0, kW - 512,
+                          kH, 0, 0, 0, 0);
+  };
+  std::vector<uint8_t> rgb(static_cast<size_t>(kW) * kH * 3), carved;
+  for (size_t i = 0; i < original.r.size(); ++i) {
+    rgb[3 * i] = original.r[i];
+    rgb[3 * i + 1] = original.g[i];
+    rgb[3 * i + 2] = original.b[i];
+  }
+  auto peer = [&] {
+    auto* buffer = static_cast<guchar*>(g_malloc(rgb.size()));
+    std::memcpy(buffer, rgb.data(), rgb.size());
+    LqrCarver* c = lqr_carver_new(buffer, kW, kH, 3);
+    lqr_carver_init(c, 1, 0);
+    lqr_carver_resize(c, kW - 512, kH);
+    carved.assign(static_cast<size_t>(kW - 512) * kH, 0);
+    lqr_carver_scan_reset(c);
+    gint x = 0, y = 0;
+    guchar* px = nullptr;
+    while (lqr_carver_scan(c, &x, &y, &px)) carved[static_cast<size_t>(y) * (kW - 512) + x] = px[0];
+    lqr_carver_destroy(c);
+  };
+  PeerRatio ratio;
+  for (auto _ : state) {
+    project();
+    peer();
+    // Each result against the picture's first kW - 512 columns, row by row.
+    std::vector<uint8_t> cut(static_cast<size_t>(kW - 512) * kH), ours(cut.size());
+    for (int32_t y = 0; y < kH; ++y)
+      for (int32_t x = 0; x < kW - 512; ++x) {
+        cut[static_cast<size_t>(y) * (kW - 512) + x] = original.r[static_cast<size_t>(y) * kW + x];
+        ours[static_cast<size_t>(y) * (kW - 512) + x] = mine.r[static_cast<size_t>(y) * kW + x];
+      }
+    ratio.projectChange = MeanAbsDifference(ours.data(), cut.data(), cut.size());
+    ratio.peerChange = MeanAbsDifference(carved.data(), cut.data(), cut.size());
+    ratio.meanDifference = MeanAbsDifference(ours.data(), carved.data(), cut.size());
+    TimeSideBySide(project, peer, 3, &ratio);
+  }
+  ReportRatio(state, "seam carving 512 seams (101) / liblqr", ratio, "energies differ");
+}
+BENCHMARK(BM_Ratio_SeamCarving_Lqr)->Iterations(1)->Unit(benchmark::kMillisecond);
 #endif
 
 // One mouse move: an inner node of a 127 x 127 grid dragged, linear and quadratic falloff.
