@@ -78,6 +78,12 @@ std::string Format(const char* format, long value) {
   return text;
 }
 
+std::string FormatInt(const char* format, int value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
 // An image of no width or height still fits somewhere: it counts as 1.
 int32_t AtLeastOne(int32_t v) { return v > 0 ? v : 1; }
 
@@ -142,12 +148,12 @@ void EffectDialog::ToView(VMKimabox* view, int16_t previewMode) {
 void EffectDialog::OpenBoxes() {
   const EffectRecordOps& ops = *desc_.record;
   const int32_t* w = ops.words(edit);
-  nav_->InitBuf(23);
+  nav_->InitBuf(desc_.bufMode);
   nav_->SetBufParam(0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0);
   if (desc_.navPanFirst) nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
   ToView(nav_, 2);
   if (!desc_.navPanFirst) nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
-  main_->InitBuf(23);
+  main_->InitBuf(desc_.bufMode);
   main_->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
   main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
   main_->SetOveLay(w[ops.overlayOn], w[ops.overlayIndex], w[ops.overlayOpacity]);
@@ -254,6 +260,9 @@ void EffectDialog::ShowOpacity() {
 void EffectDialog::DrawRGBPicker() {
   static const char* const kTitles[3] = {" R %ld", " G %ld", " B %ld"};
   for (int k = 0; k < 3; ++k) tb::SetControlTitle(Ctl(desc_.ids.readout[k]), Format(kTitles[k], readout[k]));
+  static const char* const kPlace[2] = {"X: %d", "Y: %d"};
+  for (int k = 0; k < 2; ++k)
+    if (tb::ControlRef c = Ctl(desc_.ids.readoutXY[k])) tb::SetControlText(c, FormatInt(kPlace[k], readout[3 + k]));
 }
 
 void EffectDialog::DrawWindowContent(tb::WindowRef window) {
@@ -430,6 +439,7 @@ void EffectDialog::ShowPreview() {
   main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
   main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
   main_->SetOveLay(w[ops.overlayOn], w[ops.overlayIndex], w[ops.overlayOpacity]);
+  BeforeMainPreview();
   ToView(main_, mode());
 }
 
@@ -535,6 +545,16 @@ bool EffectDialog::OwnEvent(tb::EventRef event, tb::WindowRef window, OSStatus*)
   if (event->eventClass == tb::kEventClassMouse && event->kind == tb::kEventMouseMoved && ReadRGB(event->mouse)) {
     if (desc_.mouseRedrawsAll) DrawWindowContent(window);
     else DrawRGBPicker();
+    if (desc_.crossHair) DrawCrossHair(event->mouse);
   }
   return false;
+}
+
+// Drawn straight into the window over the main view; the view erases the
+// last one before it draws the next. Leaving the view leaves the last one
+// where it was (kept: the next draw of the view covers it).
+void EffectDialog::DrawCrossHair(const Point& where) {
+  tb::ControlRef view = Ctl(desc_.ids.mainView);
+  const Rect b = tb::GetControlBounds(view);
+  main_->DrawCrossShape(view, 1, where.h, where.v, b.left, b.right, b.top, b.bottom);
 }

@@ -55,6 +55,7 @@ struct EffectDialogIds {
   int32_t zoomOut = -1;
   int32_t zoomIn = -1;
   int32_t readout[3] = {-1, -1, -1};
+  int32_t readoutXY[2] = {-1, -1};  // image x and y under the pointer ("X: %d", "Y: %d")
   int32_t presetPopup = -1;
   int32_t presetCompanion = -1;  // hidden and shown with the preset popup
   int32_t overlayGroup = -1;
@@ -96,6 +97,8 @@ struct EffectDialogDesc {
   int16_t navPanTag = 1;         // last argument of the navigator's SetBufSSPan
   bool mainPreviewAtOpen = false;  // the main view gets the record after SetOveLay
   bool navPanFirst = false;      // navigator: SetBufSSPan before the record
+  int16_t bufMode = 23;          // InitBuf of both views
+  bool crossHair = false;        // the pointer over the main view draws a cross-hair
 };
 
 using EffectDialogProcs = FrameProcs;
@@ -166,6 +169,8 @@ class EffectDialog : public EffectFrame {
   void InstallOwnControls(const FrameProcs& procs, plat::tb::WindowRef window) override;
   void BeforeShow(plat::tb::WindowRef window) override;
   void AfterRecordLoad() override;
+  // The tick's last word to the main view before it gets the record.
+  virtual void BeforeMainPreview() {}
 
  private:
   void ShowOverlay();
@@ -174,6 +179,7 @@ class EffectDialog : public EffectFrame {
   void ApplyIndex(plat::tb::WindowRef window, int32_t index);
   void ResetNavigator(plat::tb::WindowRef window, double push);
   bool ReadRGB(const Point& where);  // true inside the main view
+  void DrawCrossHair(const Point& where);
   void ChannelCommand(uint32_t command, plat::tb::ControlRef source);
   void OpenBoxes();
   int32_t ZoomPosition(int32_t zoom) const;

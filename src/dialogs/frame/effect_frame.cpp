@@ -178,13 +178,25 @@ void EffectFrame::SetRowValue(const ValueRow& row, int32_t value) {
 
 void EffectFrame::GetEditValue() {
   for (const ValueRow& row : rows_) {
-    tb::ControlRef field = Ctl(row.edit);
+    tb::ControlRef field = Shown(row) ? Ctl(row.edit) : nullptr;
     if (field != nullptr) SetRowValue(row, std::clamp(FieldNumber(field), row.minimum, row.maximum));
   }
 }
 
 void EffectFrame::ShowValues() {
+  // Rows of other pages go first: a control that the shown page also uses
+  // comes back with that page's row.
+  for (const ValueRow& row : rows_)
+    if (!Shown(row))
+      for (int32_t id : {row.control, row.edit, row.label}) tb::SetControlVisibility(Ctl(id), false);
   for (const ValueRow& row : rows_) {
+    if (!Shown(row)) continue;
+    if (row.page != 0) {
+      for (int32_t id : {row.control, row.edit, row.label}) tb::SetControlVisibility(Ctl(id), true);
+      if (row.title != nullptr) tb::SetControlText(Ctl(row.label), row.title);
+      tb::SetControl32BitMinimum(Ctl(row.control), row.minimum);
+      tb::SetControl32BitMaximum(Ctl(row.control), row.maximum);
+    }
     const int32_t v = RowValue(row);
     tb::SetControl32BitValue(Ctl(row.control), v);
     ShowFieldNumber(Ctl(row.edit), v);
@@ -480,7 +492,7 @@ OSStatus EffectFrame::CommandProcess(tb::EventHandlerCallRef, tb::EventRef event
   tb::ControlRef source = event->control;
   if (OwnCommand(cmd, source, window) || FamilyCommand(cmd, source, window)) return noErr;
   for (const ValueRow& row : rows_) {
-    if (row.command == cmd) {
+    if (row.command == cmd && Shown(row)) {
       RowCommand(row, source, window);
       return noErr;
     }

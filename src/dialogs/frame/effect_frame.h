@@ -125,6 +125,14 @@ struct ValueRow {
   int32_t word;
   Kind kind = kSlider;
   Storage storage = kWord;
+  // A dialog that shows its values page by page gives each row its page
+  // (0: every page) and, where the page names the row, its label control
+  // and text. A row is read, shown and answered only on its page (the
+  // dialog's `page`); shown, its label takes the text and its control the
+  // row's clamp as its range.
+  int16_t page = 0;
+  int32_t label = -1;
+  const char* title = nullptr;
 };
 
 // An image box of the application object the dialog shows, by its view name.
@@ -203,6 +211,7 @@ class EffectFrame {
   int16_t result = 0;
   int16_t refreshFlag = 0;
   int16_t flag = 0;           // the owner's: 1 when an operation of the list is edited
+  int16_t page = 0;           // the page of value rows shown (0 where a dialog has none)
   int16_t previewSource = 3;  // 2 for flag 1 (the render file), else 3
   RecordContext context;
   void* edit = nullptr;
@@ -224,6 +233,7 @@ class EffectFrame {
   plat::tb::ControlRef Ctl(OSType signature, int32_t id) const;
   VMKimabox* Box(size_t index) const { return index < boxes_.size() ? boxes_[index] : nullptr; }
   const std::vector<ValueRow>& rows() const { return rows_; }
+  bool Shown(const ValueRow& row) const { return row.page == 0 || row.page == page; }
   PreviewWorker& previews() { return *previews_; }
   // The value of a row, wherever it lives.
   virtual int32_t RowValue(const ValueRow& row);
