@@ -312,12 +312,19 @@ int32_t MiscZondrac::FillBuf(int16_t planes, int16_t blendMode, int16_t strength
     plat::CopyBytes(extraDst, extra, size);
   }
   if (source == 3 && count == 3) {
-    // The source copies are the whole host image scaled to the region.
+    // The source copies are the whole host image scaled to the region, at
+    // the step the remapping reads them with (region / image): the window's
+    // own step fitted only the whole window, and a zoomed preview showed a
+    // corner of the picture in place of its window.
     vmkrec::SourceRequest whole = request;
     whole.photoLeft = 0;
     whole.photoTop = 0;
     whole.photoRight = imageWidth - 1;
     whole.photoBottom = imageHeight - 1;
+    if (regionWidth > 0 && regionHeight > 0) {
+      whole.scaleX = static_cast<float>(imageWidth) / static_cast<float>(regionWidth);
+      whole.scaleY = static_cast<float>(imageHeight) / static_cast<float>(regionHeight);
+    }
     whole.planes[0] = src[0];
     whole.planes[1] = src[1];
     whole.planes[2] = src[2];

@@ -4,11 +4,14 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "dialogs/correction/dialog_fixture.h"
+#include "engines/families/effect_families.h"
+#include "script/engine_rows.h"
 #include "platform/draw/port.h"
 #include "platform/toolbox/toolbox.h"
 
@@ -367,6 +370,61 @@ TEST_F(ZondracDialogTest, GridBoxesSetTheOverlayAndOptionOpensTheStepDialog) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// The mesh the main view draws follows the grid boxes from the next tick:
+// none, the regular grid (red), or the regular then the corrected (blue).
+TEST_F(ZondracDialogTest, TheMainViewDrawsTheMeshesTheBoxesAskFor) {
+  VMKzondracUI dlg;
+  std::vector<std::string> log;
+  // Redraws the main view alone and keeps the lines it drew.
+  auto redraw = [&](tb::WindowRef w) {
+    log.clear();
+    tb::GetWindowPort(w)->RecordTo(&log);
+    tb::SetControlNeedsDisplay(tb::FindControl(w, kZond, 10));
+  };
+  auto lines = [&](tb::WindowRef w) {
+    tb::GetWindowPort(w)->RecordTo(nullptr);
+    std::vector<std::string> out;
+    for (const std::string& l : log)
+      if (l.rfind("Line ", 0) == 0) out.push_back(l);
+    return out;
+  };
+  // 21 rows of 20 segments and 21 columns of 20.
+  constexpr size_t kMesh = 2 * 21 * 20;
+  std::vector<std::string> regular;
+  driver_.Advance(0.1)
+      .Press(kZond, kCorrected)
+      .Advance(0.5)
+      .Do(redraw)
+      .Advance(0.01)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(7), 0);
+        EXPECT_TRUE(lines(w).empty());
+        EXPECT_FALSE(log.empty());  // the view did draw
+      })
+      .Press(kZond, kRegular)
+      .Advance(0.5)
+      .Do(redraw)
+      .Advance(0.01)
+      .Do([&](tb::WindowRef w) {
+        regular = lines(w);
+        EXPECT_EQ(regular.size(), kMesh);
+      })
+      .Press(kZond, kCorrected)
+      .Advance(0.5)
+      .Do(redraw)
+      .Advance(0.01)
+      .Do([&](tb::WindowRef w) {
+        const std::vector<std::string> both = lines(w);
+        ASSERT_EQ(both.size(), 2 * kMesh);
+        // The regular mesh first, then the corrected one bent away from it.
+        EXPECT_EQ(std::vector<std::string>(both.begin(), both.begin() + kMesh), regular);
+        EXPECT_NE(std::vector<std::string>(both.begin() + kMesh, both.end()), regular);
+      })
+      .Press(kZond, kCancel);
+  dlg.Do_ZondracDlg();
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(ZondracDialogTest, StatusLineNamesTheThreeSwitches) {
   const char* texts[8] = {"Zondrac: OFF, Vignette: OFF, Fringe: OFF", "Zondrac: OFF, Vignette: OFF, Fringe: ON",
                           "Zondrac: OFF, Vignette: ON, Fringe: OFF",  "Zondrac: OFF, Vignette: ON, Fringe: ON",
@@ -472,6 +530,108 @@ TEST_F(ZondracDialogTest, WithoutItsWindowTheDialogInstallsNothing) {
   EXPECT_EQ(gVMKzondrac, nullptr);
   EXPECT_EQ(GetZondracWindowEventHandlerUPP()(nullptr, nullptr, nullptr), tb::eventNotHandledErr);
   ZondracLoopHandler(nullptr, nullptr);
+}
+
+// The final render of a lens record: the engine row as the script runs it
+// over the whole picture (planes bottom row first).
+std::vector<uint8_t> FinalLensRender(const PixelBuffer& photo, ZondracPar record) {
+  const int32_t w = static_cast<int32_t>(photo.width());
+  const int32_t h = static_cast<int32_t>(photo.height());
+  const size_t n = static_cast<size_t>(w) * h;
+  std::vector<uint8_t> planes(4 * n, 255);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int k = 0; k < 3; ++k) planes[k * n + static_cast<size_t>(h - 1 - y) * w + x] = photo.rowPtr(y)[4 * x + k];
+  EngineRowCall row;
+  row.effect = 113;
+  row.record = &record;
+  row.n = 3;
+  row.w = row.aw = w;
+  row.h = row.ah = h;
+  row.planes[0] = planes.data();
+  row.planes[1] = planes.data() + n;
+  row.planes[2] = planes.data() + 2 * n;
+  row.mask = planes.data() + 3 * n;
+  RegisterEffectFamilies();
+  const EngineAdapter adapter = FindEngineRow(113);
+  EXPECT_NE(adapter, nullptr);
+  if (adapter != nullptr) adapter(row);
+  return planes;
+}
+
+// At 1:1 the preview shows the window's part of the picture as the final
+// render does. It is not the render's own pixels: the warp may pull from
+// anywhere in the picture, so the preview remaps the whole picture scaled to
+// the view (2.4 picture pixels a sample here), and a smooth picture keeps
+// that cost small. Compared over the top-left part of the 1:1 window, where
+// the view's 0.998 step has not yet repeated a sample, and inside the band
+// along the picture's edges that a rotated frame leaves uncovered (there the
+// preview's neutral displacement reads the scaled whole picture). Fringe
+// percentages scale the preview's whole displacement, zoom included, and so
+// are left out: at 1:1 they move the channels much further than the render.
+TEST_F(ZondracDialogTest, PreviewAtOneToOneShowsTheWindowAsTheFinalRenderDoes) {
+  struct Case {
+    const char* name;
+    void (*values)(ZondracPar*);
+    int32_t worst;   // the most a sample may differ by
+    double mean;     // and on average
+    int32_t margin;  // left and top columns and rows left out
+  };
+  const Case cases[] = {
+      {"unwarped", [](ZondracPar* r) { r->w[kZndMutateOn] = 0; }, 6, 1.0, 0},
+      {"warped",
+       [](ZondracPar* r) {
+         r->w[kZndDistortH] = 40;
+         r->w[kZndRotation] = 3;
+       },
+       6, 1.0, 40},
+      {"vignette", [](ZondracPar* r) { r->w[kZndVignetteOn] = 1; }, 6, 1.0, 40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Start(1200, 900);
+    UsePhoto();
+    for (uint32_t y = 0; y < 900; ++y)
+      for (uint32_t x = 0; x < 1200; ++x) {
+        uint8_t* p = photo_.rowPtr(y) + 4 * x;
+        p[0] = static_cast<uint8_t>(x * 255 / 1200);
+        p[1] = static_cast<uint8_t>(y * 255 / 900);
+        p[2] = static_cast<uint8_t>(128 + 100 * std::sin(static_cast<double>(x + y) / 60.0));
+      }
+    ZondracPar record = Defaults();
+    c.values(&record);
+    VMKzondracUI dlg;
+    dlg.SetZondracPar(&record);
+    std::vector<uint8_t> shown;
+    driver_.Advance(0.1)
+        .Press(kZond, kOneToOne)
+        .Advance(2.1)
+        .Do([&](tb::WindowRef) {
+          const VMKimabox* box = dlg.mainView();
+          EXPECT_EQ(box->state().panRight, 41666);
+          EXPECT_EQ(box->state().panBottom, 55555);
+          shown.assign(box->displayBuffer(), box->displayBuffer() + 4 * 500 * 500);
+        })
+        .Press(kZond, kCancel);
+    dlg.Do_ZondracDlg();
+    ASSERT_EQ(shown.size(), 4u * 500 * 500);
+    const std::vector<uint8_t> final = FinalLensRender(photo_, record);
+    const size_t n = 1200u * 900u;
+    const int32_t rows = 499;  // displayed rows of the 1:1 window
+    int worst = 0;
+    double sum = 0.0;
+    for (int32_t y = c.margin; y < 250; ++y)
+      for (int32_t x = c.margin; x < 250; ++x)
+        for (int k = 0; k < 3; ++k) {
+          const int p = shown[4 * (static_cast<size_t>(rows - 1 - y) * 500 + x) + k];
+          const int f = final[k * n + static_cast<size_t>(899 - y) * 1200 + x];
+          worst = std::max(worst, std::abs(p - f));
+          sum += std::abs(p - f);
+        }
+    EXPECT_LE(worst, c.worst);
+    EXPECT_LE(sum / (250.0 * 250.0 * 3.0), c.mean);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
 }
 
 // Page 1 with both grid overlays, and page 2, after the first tick over a
