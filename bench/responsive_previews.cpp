@@ -49,8 +49,11 @@
 #include "platform/toolbox/toolbox.h"
 #include "engines/correction/colour_correction.h"
 #include "engines/correction/colour_correction_engine.h"
+#include "engines/correction/lens_correction.h"
+#include "engines/correction/lens_correction_engine.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/ApePlugInUtilities/image_files.h"
+#include "platform/draw/port.h"
 #include "platform/parallel/cancel.h"
 #include "views/image_box.h"
 #include "views/preview_engines.h"
@@ -117,15 +120,49 @@ ColCorPar Record(int16_t effect, bool heavy) {
   return r;
 }
 
+// Effect 113 (the lens dialog) at its defaults (distortion and size, the
+// lens switch on) or heavy: vignette and fringe corrections on as well.
+ZondracPar LensRecord(bool heavy) {
+  ZondracPar r;
+  Init_ZondracPar(&r, kW, kH, 72, 20, 20, 2);
+  if (heavy) {
+    r.w[kZndVignetteOn] = 1;
+    r.w[kZndFringeOn] = 1;
+    r.w[kZndFringe] = 104;
+  }
+  return r;
+}
+
+// The record a dialog of `effect` edits, handed to its box as the dialog's
+// tick does; `step` moves one value as a drag of its first slider would.
+struct Edited {
+  int16_t effect;
+  ColCorPar colCor;
+  ZondracPar lens;
+  Edited(int16_t e, bool heavy) : effect(e) {
+    if (effect == 113) lens = LensRecord(heavy);
+    else colCor = Record(effect, heavy);
+  }
+  void Step(int step) {
+    lens.w[kZndDistortH] = 10 + step;
+    colCor.w[kCCNoise + 1] = 10 + step;
+    colCor.w[kCCSmoothing + 2] = 10 + step;
+  }
+  void Show(VMKimabox& box) {
+    if (effect == 113) box.SetZondracPar(&lens, 1, 3);
+    else box.SetColCorPar(&colCor, 1, 3);
+  }
+};
+
 struct Box {
   VMKimabox box;
-  explicit Box(bool oneToOne) {
+  explicit Box(bool oneToOne, int16_t bufMode = 23) {
     plat::tb::Event init;
     init.eventClass = plat::tb::kEventClassHIObject;
     init.kind = plat::tb::kEventHIObjectInitialize;
     init.bounds = CGRect{{0.0f, 0.0f}, {static_cast<float>(kView), static_cast<float>(kView)}};
     box.ImaBoxEventHandler(nullptr, &init, nullptr);
-    box.InitBuf(23);
+    box.InitBuf(bufMode);
     box.SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
     const int32_t side = kView * 100000 / kW;
     const int32_t high = kView * 100000 / kH;
@@ -138,12 +175,13 @@ void BM_Refresh(benchmark::State& state) {
   BenchSession s;
   ThePhoto().Use();
   vmkviews::RegisterPreviewEngines();
-  Box b(state.range(1) != 0);
-  ColCorPar record = Record(static_cast<int16_t>(state.range(0)), state.range(2) != 0);
+  const auto effect = static_cast<int16_t>(state.range(0));
+  Box b(state.range(1) != 0, effect == 113 ? 30 : 23);
+  Edited record(effect, state.range(2) != 0);
   std::vector<double> times;
   for (auto _ : state) {
     const auto t0 = Clock::now();
-    b.box.SetColCorPar(&record, 1, 3);
+    record.Show(b.box);
     times.push_back(Ms(Clock::now() - t0));
   }
   state.counters["p95_ms"] = P95(times);
@@ -151,7 +189,7 @@ void BM_Refresh(benchmark::State& state) {
 }
 BENCHMARK(BM_Refresh)
     ->ArgNames({"effect", "one", "heavy"})
-    ->ArgsProduct({{103, 104, 105, 119}, {0, 1}, {0, 1}})
+    ->ArgsProduct({{103, 104, 105, 119, 113}, {0, 1}, {0, 1}})
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
 
@@ -201,9 +239,23 @@ void BM_Watchdog(benchmark::State& state) {
   BenchSession s;
   ThePhoto().Use();
   vmkviews::RegisterPreviewEngines();
-  Box b(true);
+  const auto effect = static_cast<int16_t>(state.range(0));
+  Box b(true, effect == 113 ? 30 : 23);
   const bool onWorker = state.range(1) != 0;
-  ColCorPar record = Record(static_cast<int16_t>(state.range(0)), true);
+  Edited record(effect, true);
+  // The lens dialog's box draws both meshes over each preview it shows; the
+  // mesh is rebuilt at every draw, on the window's thread.
+  plat::draw::Port port(kView, kView);
+  const Rect whole{0, 0, static_cast<int16_t>(kView), static_cast<int16_t>(kView)};
+  if (effect == 113) {
+    b.box.SetZondracMode(3);
+    b.box.SetZondracPar(&record.lens, -1, 3);
+  }
+  auto draw = [&] {
+    if (effect != 113) return;
+    b.box.DrawZondrac(&port, whole, 0, RGBColor{65535, 0, 0}, 1);
+    b.box.DrawZondrac(&port, whole, 1, RGBColor{0, 0, 65535}, 1);
+  };
   double worst = 0.0;
   int shown = 0;
   for (auto _ : state) {
@@ -223,16 +275,19 @@ void BM_Watchdog(benchmark::State& state) {
         nextTick = now + std::chrono::milliseconds(2);
       }
       if (step < 40 && now >= nextStep) {
-        record.w[kCCNoise + 1] = 10 + step;
-        record.w[kCCSmoothing + 2] = 10 + step;
-        b.box.SetColCorPar(&record, 1, 3);
+        record.Step(step);
+        record.Show(b.box);
         ++step;
         nextStep = now + std::chrono::milliseconds(30);
-        if (!onWorker) ++shown;
+        if (!onWorker) {
+          ++shown;
+          draw();
+        }
       }
       for (const auto& job : runner.Take()) {
         b.box.FinishPreview(*job);
         shown += job->ok() ? 1 : 0;
+        if (job->ok()) draw();
       }
       std::this_thread::sleep_until(std::min(nextTick, nextStep));
     }
@@ -245,7 +300,7 @@ void BM_Watchdog(benchmark::State& state) {
 }
 BENCHMARK(BM_Watchdog)
     ->ArgNames({"effect", "worker"})
-    ->ArgsProduct({{103, 104, 105, 119}, {0, 1}})
+    ->ArgsProduct({{103, 104, 105, 119, 113}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
@@ -265,14 +320,15 @@ void BM_StaleStop(benchmark::State& state) {
   BenchSession s;
   ThePhoto().Use();
   vmkviews::RegisterPreviewEngines();
-  Box b(true);
-  ColCorPar record = Record(static_cast<int16_t>(state.range(0)), true);
+  const auto effect = static_cast<int16_t>(state.range(0));
+  Box b(true, effect == 113 ? 30 : 23);
+  Edited record(effect, true);
   const bool cancel = state.range(1) != 0;
   std::vector<double> times;
   for (auto _ : state) {
     ThreadRunner runner;
     b.box.SetPreviewRunner(&runner);
-    b.box.SetColCorPar(&record, 1, 3);
+    record.Show(b.box);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     const auto t0 = Clock::now();
     if (cancel) b.box.StalePreview();
@@ -286,7 +342,7 @@ void BM_StaleStop(benchmark::State& state) {
 }
 BENCHMARK(BM_StaleStop)
     ->ArgNames({"effect", "cancel"})
-    ->ArgsProduct({{103, 104, 105, 119}, {0, 1}})
+    ->ArgsProduct({{103, 104, 105, 119, 113}, {0, 1}})
     ->Iterations(10)
     ->Unit(benchmark::kMillisecond);
 

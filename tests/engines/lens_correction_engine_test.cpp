@@ -8,6 +8,7 @@
 
 #include "engine_row_fixture.h"
 #include "engines/correction/colour_matrix_dither.h"
+#include "platform/parallel/cancel.h"
 #include "engines/families/effect_families.h"
 #include "platform/parallel/parallel.h"
 #include "script/engine_rows.h"
@@ -278,6 +279,34 @@ TEST_F(LensEngine, WeightedBlendBackIsThePlainMixAtAnyThreadCount) {
     EXPECT_EQ(extra, extraFull) << threads;
   }
   plat::SetThreadCount(0);
+}
+
+}  // namespace
+
+namespace {
+
+// Under a flag nobody raises the render is the same; raised before it, the
+// render stops before it warps and leaves the caller's planes as they were.
+TEST_F(LensEngine, CancelledRendersStopAndUncancelledOnesAreUnchanged) {
+  ZondracPar par = Record();
+  par.w[kZndMutate] = 100;
+  par.w[kZndMutateOn] = 1;
+  par.w[kZndDistortH] = 40;
+  par.w[kZndFringeOn] = 1;
+  par.w[kZndFringe] = 104;
+  const Rgb plain = Render(par);
+  plat::CancelFlag flag;
+  const plat::CancelScope scope(&flag);
+  const Rgb watched = Render(par);
+  EXPECT_EQ(watched.r, plain.r);
+  EXPECT_EQ(watched.b, plain.b);
+  EXPECT_NE(plain.r, Rgb().r);
+  flag.Cancel();
+  for (int16_t makeMaps : {0, 1}) {
+    const Rgb stopped = Render(par, kW, nullptr, makeMaps);
+    EXPECT_EQ(stopped.r, Rgb().r) << makeMaps;
+    EXPECT_EQ(stopped.g, Rgb().g) << makeMaps;
+  }
 }
 
 }  // namespace

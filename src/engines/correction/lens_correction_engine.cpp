@@ -1,5 +1,7 @@
 #include "engines/correction/lens_correction_engine.h"
 
+#include "platform/parallel/cancel.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -12,6 +14,7 @@
 #include "operations/effects.h"
 #include "platform/memory/block.h"
 #include "platform/parallel/byte_passes.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
 #include "raster/displacement_resample.h"
 #include "raster/quad_mapping.h"
@@ -169,6 +172,8 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
   plat::Block<QuadPair> pairs(static_cast<int64_t>(f.rows) * f.columns, WorkSource());
   int64_t count = 0;
   for (int32_t j = 0; j < f.rows; ++j) {
+    // A stale preview stops between rows of cells; its owner drops it.
+    if (plat::Cancelled()) return 0;
     for (int32_t i = 0; i < f.columns; ++i) {
       int32_t a[8], b[8];
       for (int32_t q = 0; q < 4; ++q) {
@@ -196,6 +201,7 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
       }
     }
   }
+  if (plat::Cancelled()) return 0;
   if (makeMaps == 0)
     LayQuadPairsRGB(pairs.get(), count, height, width, srcR, srcG, srcB, destHeight, destWidth,
                     dstR, dstG, dstB);
@@ -237,6 +243,7 @@ void MiscZondrac::Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t 
   ValidZondrac(1, xRows, yRows, width, height, imageWidth_, imageHeight_, windowX0, windowY0,
                windowX1, windowY1, regionWidth, regionHeight, src[0], src[1], src[2], width,
                height, dst[0], dst[1], dst[2]);
+  if (plat::Cancelled()) return;
   // The fall-off is compensated on this path only; the direct quad path never had it.
   if (w[kZndVignetteOn] != 0 &&
       (w[kZndBrightness] != 0 || w[kZndBrightness + 1] != 0 || w[kZndBrightness + 2] != 0))
@@ -334,6 +341,8 @@ int32_t MiscZondrac::FillBuf(int16_t planes, int16_t blendMode, int16_t strength
 
   if (apply == 1) Warp(makeMaps, width, height, regionWidth, regionHeight, windowX0, windowY0,
                        windowX1, windowY1, src, dst, extraSrc, extraDst);
+  // Stopped, the caller's planes are left as the source read made them.
+  if (plat::Cancelled()) return 0;
 
   const bool bySelection = par_->w[kZndSelection] == 1;
   // Every pixel of the blend reads and writes only its own samples: bands of rows.
