@@ -5,6 +5,7 @@
 
 #include "colour_presets.h"
 #include "content_images.h"
+#include "lens_presets.h"
 
 int main(int argc, char** argv) {
   if (argc != 2 || argv[1][0] == '\0') {
@@ -12,10 +13,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string message;
-  if (!content::MakeLibrary(argv[1], &message) || !content::MakeColourPresets(argv[1], &message)) {
+  if (!content::MakeLibrary(argv[1], &message) || !content::MakeColourPresets(argv[1], &message) ||
+      !content::MakeLensPresets(argv[1], &message)) {
     std::fprintf(stderr, "make-content: %s\n", message.c_str());
     return 1;
   }
-  std::printf("Content library written to %s (%zu files).\n", argv[1], content::Library().size() + content::ColourPresetPaths().size());
+  const size_t files =
+      content::Library().size() + content::ColourPresetPaths().size() + content::LensPresetPaths().size();
+  std::printf("Content library written to %s (%zu files).\n", argv[1], files);
   return 0;
 }

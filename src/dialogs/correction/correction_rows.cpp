@@ -5,6 +5,7 @@
 
 #include "dialogs/correction/channel_mixer_dialog.h"
 #include "dialogs/correction/focus_dialog.h"
+#include "dialogs/correction/lens_correction_dialog.h"
 #include "dialogs/correction/noise_dialog.h"
 #include "dialogs/correction/smoothing_dialog.h"
 #include "dialogs/frame/effect_registry.h"
@@ -43,6 +44,20 @@ int16_t RunFocus(EffectCall& c) { return RunColCorDialog<VMKkevrUI>(c, &VMKkevrU
 // editor reaches it.
 int16_t RunChannelMixer(EffectCall& c) { return RunColCorDialog<VMKcmixUI>(c, &VMKcmixUI::Do_CMixDlg, false); }
 
+// The lens correction edits the operation's own record on a scratch copy.
+int16_t RunLens(EffectCall& c) {
+  ScratchRecord<ZondracPar> record;
+  if (!record) return 0;
+  std::unique_ptr<VMKzondracUI> dialog(new (std::nothrow) VMKzondracUI());
+  if (dialog == nullptr || dialog->editRecord() == nullptr) return 0;
+  c.script->GetZondracPar(c.stack, c.layer, c.operation, record.get());
+  dialog->SetZondracPar(record.get());
+  if (dialog->Do_ZondracDlg() != 1) return 0;
+  dialog->GetZondracPar(record.get());
+  c.SetEffect();
+  return c.script->SetZondracPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 void RegisterCorrectionRows(EffectRegistry& registry) {
@@ -50,4 +65,6 @@ void RegisterCorrectionRows(EffectRegistry& registry) {
   registry.Add({{104}, false, RunSmoothing});
   registry.Add({{105}, false, RunFocus});
   registry.Add({{119}, true, RunChannelMixer});
+  // Under flag 1 its preview reads the render file of the earlier operations.
+  registry.Add({{113}, true, RunLens});
 }

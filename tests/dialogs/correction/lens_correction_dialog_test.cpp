@@ -634,6 +634,29 @@ TEST_F(ZondracDialogTest, PreviewAtOneToOneShowsTheWindowAsTheFinalRenderDoes) {
   }
 }
 
+// The default content library's lens presets are listed and read.
+TEST_F(ZondracDialogTest, TheContentLibraryOffersLensPresets) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  VMKzondracUI dlg;
+  std::vector<int32_t> seen;
+  driver_.Advance(0.1).Do([&](tb::WindowRef w) {
+    tb::ControlRef popup = tb::FindControl(w, kZond, 37);
+    ASSERT_EQ(tb::CountMenuItems(popup), 4);
+    EXPECT_TRUE(Visible(w, 37));
+  });
+  for (int32_t item = 1; item <= 4; ++item)
+    driver_.Choose(kZond, 37, item).Do([&](tb::WindowRef) {
+      seen.push_back(dlg.Word(kZndDistortH));
+      seen.push_back(dlg.Word(kZndVignetteOn) * 10 + dlg.Word(kZndFringeOn));
+      EXPECT_EQ(dlg.Word(kZndWidth), 1200);  // the document's, not the preset's
+    });
+  driver_.Press(kZond, kCancel);
+  dlg.Do_ZondracDlg();
+  // Listed by name: barrel, fringe fix, pincushion, vignette lift.
+  EXPECT_EQ(seen, (std::vector<int32_t>{-30, 0, 10, 1, 25, 0, 10, 10}));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // Page 1 with both grid overlays, and page 2, after the first tick over a
 // generated picture; kept under the build tree for a person to look at.
 TEST_F(ZondracDialogTest, Screenshots) {
