@@ -32,8 +32,10 @@ int16_t Do_ALutVign_file(int16_t mode, FSSpec spec, LutVign* lut, char* text1, c
   if (action == vmkrec::kPresetWrite) {
     // The saved colours are the adjusted ones, and the caller's ramp keeps the adjustment;
     // it is applied to the caller's ramp only once the file is safely written.
+    // Without shifts the colours are written as they are: the adjustment's
+    // colour round trip would lower some of them by one.
     LutVign adjusted = *lut;
-    HSLadjust_LutVign(&adjusted, hue, saturation, lightness);
+    if (hue != 0 || saturation != 0 || lightness != 0) HSLadjust_LutVign(&adjusted, hue, saturation, lightness);
     vmkrec::ScratchBytes image(kLutVignFileSize);
     if (!image.valid()) return -1;
     PutText(image.data(), text1);

@@ -14,13 +14,13 @@
 #include <cstdint>
 
 #include "app/core/pascal_strings.h"
+#include "dialogs/frame/live_preview.h"
 #include "platform/files/file_spec.h"
 #include "platform/toolbox/toolbox.h"
 
 class ScriptFile;
 class VMKdoc;
 class VMKlibr;
-class VMKadjvignUI;
 struct DrawPar;
 struct YoxelPar;
 
@@ -122,7 +122,8 @@ class VMKtuneeff {
   DrawPar* drawPar = nullptr;
   YoxelPar* workRecord = nullptr;
   VMKlibr* selectionDialog = nullptr;  // while either runs nested
-  VMKadjvignUI* rampEditor = nullptr;
+  // The ramp editor a ramp row runs, polled by the loop for live previews.
+  LivePreviewSource* rampEditor = nullptr;
   int16_t rampPreviewFlag = 1;
   FSSpec* effectFiles = nullptr;  // kEffectFiles entries
   plat::tb::EventLoopTimerRef loopTimer = nullptr;

@@ -220,4 +220,64 @@ TEST(NibChecklist, ChannelMix) {
   Check("ChannelMix", "Cmix", "cmix", rows);
 }
 
+// The ramp dialogs' windows: their own tables, commands, views and ranges.
+struct RampRow {
+  int id;
+  const char* kind;
+  const char* cmd;
+  int minimum = 0;
+  int maximum = 0;  // checked when not both 0
+};
+
+constexpr const char* Sb = "QScrollBar";
+
+void CheckRampWindow(const std::string& name, const std::string& sig, const std::vector<RampRow>& rows,
+                     const std::vector<std::string>& commands, const std::set<std::string>& views) {
+  SCOPED_TRACE(name);
+  const Window w = Read(name);
+  for (const RampRow& r : rows) {
+    auto it = w.byId.find(r.id);
+    ASSERT_NE(it, w.byId.end()) << "control " << r.id;
+    ASSERT_EQ(it->second.size(), 1u) << "control " << r.id;
+    const NibControl& c = it->second.front();
+    EXPECT_EQ(c.sig, sig) << r.id;
+    EXPECT_EQ(c.kind, r.kind) << r.id;
+    EXPECT_EQ(c.cmd, r.cmd) << r.id;
+    if (r.minimum != 0 || r.maximum != 0) {
+      EXPECT_EQ(c.minimum, r.minimum) << r.id;
+      EXPECT_EQ(c.maximum, r.maximum) << r.id;
+    }
+  }
+  for (const std::string& cmd : commands) EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+  std::set<std::string> found;
+  for (const auto& [id, cs] : w.byId)
+    for (const NibControl& c : cs)
+      if (c.kind == V) found.insert(c.classId);
+  EXPECT_EQ(found, views);
+}
+
+TEST(NibChecklist, AdjVign) {
+  const std::string k = "com.vellmarkstead.adjvign.";
+  CheckRampWindow("AdjVign", "Avig",
+                  {{5, Ed, ""},          {7, Ed, ""},           {9, Ed, ""},           {32, Ed, ""},
+                   {38, Ar, "Larr", 0, 255}, {39, Ar, "Larg", 0, 255}, {40, Ar, "Larb", 0, 255}, {41, Ar, "Lara", 0, 255},
+                   {11, Ed, ""},          {23, Sb, "Shue", -180, 180}, {27, Ar, "Lahu", -180, 180},
+                   {26, Ed, ""},          {24, Sb, "Ssat", -100, 100}, {28, Ar, "Lasa", -100, 100},
+                   {29, Ed, ""},          {25, Sb, "Sval", -100, 100}, {30, Ar, "Lava", -100, 100},
+                   {18, Tx, ""},          {19, Tx, ""},          {12, V, ""},           {15, V, ""},
+                   {13, V, ""},           {16, V, ""},           {42, Cb, "Cprv"},      {44, Pu, ""},
+                   {43, Pu, "Pnam"},      {17, V, ""},           {33, V, ""}},
+                  {"ok  ", "canc", "Binv", "Bres", "Brnd", "Bloa", "Bsav"},
+                  {k + "HIvigfr", k + "HIvigto", k + "HIopafr", k + "HIopato", k + "HIslid", k + "HIcolfr"});
+}
+
+TEST(NibChecklist, LoadVign) {
+  const std::string k = "com.vellmarkstead.lvign.HIvig";
+  CheckRampWindow("LoadVign", "Lvig",
+                  {{10, Tx, ""}, {12, Tx, ""}, {14, Tx, ""}, {16, Tx, ""}, {18, Tx, ""}, {20, Tx, ""},
+                   {8, Sb, "Scli", 0, 1000}, {21, Pu, "Pcat"}, {22, Pu, "Pnam"}},
+                  {"ok  ", "canc", "Bloa", "Bupd"},
+                  {k + "0", k + "1", k + "2", k + "3", k + "4", k + "5"});
+}
+
 }  // namespace
