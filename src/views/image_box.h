@@ -352,6 +352,12 @@ class VMKimabox final {
                     bool clamp, void* record, size_t recordBytes);
   // Drawing helpers (image_box_drawing.cpp).
   void DrawOverlays(GrafPtr port, const Rect& control, const Rect& image);
+  void DrawOutlines(GrafPtr port, const Rect& image);
+  void DrawOutline(GrafPtr port, const Rect& image, int kind);
+  void DrawWeavePixels(const Rect& rect, int32_t columns, int32_t rows);
+  void DrawWeaveCells(const Rect& rect, int32_t columns, int32_t rows, int16_t cellGrid);
+  void DrawTessBase(int32_t ox, int32_t oy);
+  void DrawTessTiling(int32_t ox, int32_t oy, RGBColor colour);
   void DrawMeshes(GrafPtr port, const Rect& control);
   void DrawQuadFrame(const Rect& image);
   void DrawPanFrames(GrafPtr port, const Rect& control);

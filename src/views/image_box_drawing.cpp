@@ -141,9 +141,22 @@ void VMKimabox::DrawContent(EventRef, ControlRef view, const Context& context) {
 // a grid being created), border, repeat, tessellation.
 void VMKimabox::DrawOverlays(GrafPtr port, const Rect& control, const Rect& image) {
   if (param_.pathMode == 1 && pathList_ != nullptr) DrawPaths(port);
+  // The stripes go through the virtual operations, as a window reaches them.
+  if (param_.stripeMode == 1) DrawWWIHStrip(port, control);
+  if (param_.stripeMode == 2) DrawWWIVStrip(port, control);
+  if (param_.weaveMode > 0) {
+    auto wide = [](int16_t c) { return static_cast<uint16_t>(c << 8); };
+    const int16_t* c = weaveColours_;
+    DrawWeave(port, control, param_.weaveMode, param_.weaveGrid, RGBColor{wide(c[0]), wide(c[1]), wide(c[2])},
+              RGBColor{wide(c[3]), wide(c[4]), wide(c[5])});
+  }
+  DrawOutlines(port, image);
   if (param_.quadMode == 1) DrawQuadFrame(image);
   DrawPanFrames(port, control);
   DrawMeshes(port, control);
+  if (param_.borderMode != 0) DrawBord(port, control, kBlue, 1, 1);
+  if (param_.repeatMode != 0) DrawRep(port, control, kBlue, 1, 1);
+  if (param_.tessMode != 0) DrawTess(port, control, kBlue, 1, 1);
 }
 
 void VMKimabox::DrawMeshes(GrafPtr port, const Rect& control) {

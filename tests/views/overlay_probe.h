@@ -1,6 +1,6 @@
 // An offscreen port for the image box's overlay routines, with its primitive
 // log and what a test checks of it: the lines drawn, pixels, changes outside
-// a rectangle, and that a routine left the port as the overlays promise
+// a rectangle, the steps of colour it went through, and that a routine left the port as the overlays promise
 // (current port back, clip opened to (0, 0, 32000, 32000)).
 #pragma once
 
@@ -20,8 +20,12 @@ class Probe {
  public:
   Probe(int width, int height) : port_(width, height), previous_(plat::draw::GetPort()) {
     port_.RecordTo(&log_);
+    port_.onChanged = [this](const Rect&) { Trace(); };
   }
-  ~Probe() { port_.RecordTo(nullptr); }
+  ~Probe() {
+    port_.onChanged = nullptr;
+    port_.RecordTo(nullptr);
+  }
   Probe(const Probe&) = delete;
   Probe& operator=(const Probe&) = delete;
 
@@ -33,10 +37,15 @@ class Probe {
       if (s.rfind("Line ", 0) == 0) out.push_back(s);
     return out;
   }
+  // The colours of what was drawn, in order, each with the kind of the
+  // primitive that drew it (the first word of its log entry), runs of one
+  // kind and colour taken as one step: how a test follows the layers of a draw.
+  const std::vector<std::string>& steps() const { return steps_; }
   // Forgets the log and narrows the clip back to the port, so that a routine
   // that opens it shows.
   void Clear() {
     log_.clear();
+    steps_.clear();
     port_.clipRect = port_.portRect;
     previous_ = plat::draw::GetPort();
   }
@@ -70,37 +79,17 @@ class Probe {
   }
 
  private:
+  void Trace() {
+    const std::string entry = log_.empty() ? std::string() : log_.back();
+    const RGBColor c = port_.foreColor;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, " %04x%04x%04x", c.red, c.green, c.blue);
+    std::string step = entry.substr(0, entry.find(' ')) + buf;
+    if (steps_.empty() || steps_.back() != step) steps_.push_back(std::move(step));
+  }
+
   plat::draw::Port port_;
   plat::draw::Port* previous_;
-  std::vector<std::string> log_;
-};
-
-// The colours of what a draw changed, in order, each with the kind of the
-// primitive that changed it (the first word of its log entry): runs of one
-// kind and colour are one step. Lets a test follow the layers of a draw.
-class LayerTrace {
- public:
-  explicit LayerTrace(plat::draw::Port* port) : port_(port) {
-    port_->RecordTo(&log_);
-    port_->onChanged = [this](const Rect&) {
-      const std::string& entry = log_.empty() ? std::string() : log_.back();
-      const RGBColor c = port_->foreColor;
-      char buf[64];
-      std::snprintf(buf, sizeof buf, " %04x%04x%04x", c.red, c.green, c.blue);
-      std::string step = entry.substr(0, entry.find(' ')) + buf;
-      if (steps_.empty() || steps_.back() != step) steps_.push_back(std::move(step));
-    };
-  }
-  ~LayerTrace() {
-    port_->onChanged = nullptr;
-    port_->RecordTo(nullptr);
-  }
-  LayerTrace(const LayerTrace&) = delete;
-  LayerTrace& operator=(const LayerTrace&) = delete;
-  const std::vector<std::string>& steps() const { return steps_; }
-
- private:
-  plat::draw::Port* port_;
   std::vector<std::string> log_;
   std::vector<std::string> steps_;
 };

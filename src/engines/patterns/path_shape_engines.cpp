@@ -5,6 +5,7 @@
 
 #include "app/core/memory_manager.h"
 #include "engines/patterns/draw_par_keeper.h"
+#include "engines/patterns/shape_outlines.h"
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
 #include "paths/draw_par.h"
@@ -85,24 +86,6 @@ void FillShapePlane(CPathList* list, const ShapeCall& c, int32_t rh, uint8_t* sh
   FillColPath(0, list, c.height, c.width, shape, 1, rh, 1.0f, 1.0f, 0, 0, 255, 0);
 }
 
-// The five spirograph longs follow the star's eight.
-constexpr int kSpiroWords = kObjTipPerPoint + 1;
-
-// Star or polygon: mode 0 gives the current path its points, mode 1 places them.
-int32_t StarInto(CPathList* list, const TObjPar& t, float cx, float cy, float radius) {
-  list->AddPath(0);
-  const auto points = static_cast<int16_t>(t.w[kObjStarPoints]);
-  const int32_t* l = &t.w[kObjInnerForward];
-  list->fct_calc_ngon(0, 1.0f, points, list->current, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-                      &t.w[kObjPointDepth], 0.0f, 0.0f, l[0], l[1], l[2], l[3], l[4], l[5], l[6],
-                      l[7]);
-  return list->fct_calc_ngon(1, 1.0f, points, list->current, cx, cy, radius,
-                             static_cast<float>(t.w[kObjStarInner]),
-                             static_cast<float>(t.w[kObjStarAltTip]),
-                             static_cast<float>(t.w[kObjStarAltInner]), &t.w[kObjPointDepth],
-                             0.0f, 0.0f, l[0], l[1], l[2], l[3], l[4], l[5], l[6], l[7]);
-}
-
 }  // namespace
 
 void MiscShape::SetShapePar(const ShapePar* par) {
@@ -130,33 +113,13 @@ int32_t MiscShape::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacit
   if (const int32_t start = StartShape(c, r, apply, a, &shape); start != 1) return start;
   {
     DrawParKeeper keeper;
-    const int32_t dx = a.right - a.left, dy = a.bottom - a.top;
-    const int32_t rw = dx + 1, rh = dy + 1;
+    const int32_t rw = a.right - a.left + 1, rh = a.bottom - a.top + 1;
     CPathList list(0);
     list.SetDrwVal(0, rw, 0, rh, 0.0f, 0.0f, 0, 1.0f, 1.0f, 0.0f, 0.0f);
-    const int32_t s = std::min(rw, rh);
-    const auto cx = static_cast<int32_t>(rw * r.centreX / 100.0 + 0.5);
-    const auto cy = static_cast<int32_t>(rh * r.centreY / 100 + 0.5);
-    const auto radius = static_cast<int32_t>(static_cast<float>(s) * r.radius / 100.0f + 0.5f);
-    const TObjPar& t = r.shape;
     if (r.kind == 0) {
-      // A nonzero doubling value lays an identical outline first; the even-odd fill then
-      // decides what the pair draws. Kept: stored shapes rely on how they looked.
-      if (t.w[kObjOutlineOffset] != 0) StarInto(&list, t, cx, cy, radius);
-      if (StarInto(&list, t, cx, cy, radius) != -1) list.InActivateAll(0);
-      // Whole turns are taken off first so that 360 degrees draws exactly what 0 does
-      // (the turn through a rounded pi would move the soft edges by a level).
-      const int32_t degrees = r.rotation % 360;
-      list.RotatePathList(0, 0, cx, cy, static_cast<float>(degrees * 3.141592654 / 180.0));
+      BuildStarOutline(&list, r, rw, rh);
     } else if (r.kind == 1) {
-      // The spirograph takes neither the rotation nor the radius.
-      list.AddPath(0);
-      const int32_t* v = &t.w[kSpiroWords];
-      list.fct_calc_spiro(0, dx, dy, fullWidth, fullHeight, cx, cy, list.current, v[0], v[1],
-                          v[2], v[3], v[4]);
-      if (list.fct_calc_spiro(1, dx, dy, fullWidth, fullHeight, cx, cy, list.current, v[0],
-                              v[1], v[2], v[3], v[4]) != -1)
-        list.InActivateAll(0);
+      BuildSpiroOutline(&list, r, rw, rh, fullWidth, fullHeight);
     }
     FillShapePlane(&list, c, rh, shape.get());
   }
@@ -197,21 +160,7 @@ int32_t MiscCookiCut::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opa
     const int32_t rw = a.right - a.left + 1, rh = a.bottom - a.top + 1;
     CPathList list(0);
     list.SetDrwVal(0, rw, 0, rh, 0.0f, 0.0f, 0, 1.0f, 1.0f, 0.0f, 0.0f);
-    float ax = 1.0f, ay = 1.0f;
-    if (rw > rh)
-      ax = static_cast<float>(rw) / static_cast<float>(rh);
-    else
-      ay = static_cast<float>(rh) / static_cast<float>(rw);
-    const int32_t s = std::min(rw, rh);
-    list.AddPath(0);
-    const auto centreX = static_cast<float>(rw / 2), centreY = static_cast<float>(rh / 2);
-    const float size = static_cast<float>(s / 3.0);
-    for (int16_t mode = 0; mode < 2; ++mode)
-      list.fct_calc_cooki(mode, 1.0f, 120, list.current, centreX, centreY, size, r.radius,
-                          r.angle, r.turns, r.shape[0], r.shape[1], r.shape[2], r.shape[3],
-                          r.shapeScale);
-    list.ResizePathList(0, 0, rw * 0.5f, rh * 0.5f, static_cast<float>(width), width * ax,
-                        static_cast<float>(height), height * ay);
+    BuildCookieOutline(&list, r, rw, rh, static_cast<float>(width), static_cast<float>(height));
     FillShapePlane(&list, c, rh, shape.get());
   }
   ColourShape(c, a, shape.get(), r.softness, r.hueShift, r.saturationShift, r.lightnessShift,

@@ -27,6 +27,7 @@ enum : int32_t {
   kTessSymmetry = 2,    // 1..17; 0 or above 17 makes no effective quads
   kTessTileSource = 3,  // 0 picture, 1 generated colour, 2 and 3 tile files, 4 flat colours
   kTessSetsInUse = 4,
+  kTessCurrentSet = 5,  // 0-based, the tile set the dialog edits
 };
 
 // TessInfo words.
