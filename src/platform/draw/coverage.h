@@ -45,6 +45,11 @@ void ApplyPen(Port& port, const Coverage& cov);
 // The same with an explicit colour for set pattern bits, mode and pattern.
 void ApplyInk(Port& port, const Coverage& cov, uint32_t ink, int16_t mode, const Pattern& pattern);
 
+// A line of a one-pixel pen from (x0, y0) to (x1, y1), both ends in, each of
+// its pixels once: what ApplyPen does for that line's coverage, without
+// building it.
+void ApplyThinLine(Port& port, int x0, int y0, int x1, int y1);
+
 // The patterns of a pattern list resource (empty when missing or damaged).
 std::vector<Pattern> LoadPatternList(int16_t listId);
 

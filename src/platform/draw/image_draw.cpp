@@ -28,8 +28,10 @@ void DrawImage(const Context& ctx, const CGRect& dst, const ImageRef& image, boo
       image.rowBytes < image.width * 4 || dst.size.width <= 0.0f || dst.size.height <= 0.0f) {
     return;
   }
-  port->record("DrawImage " + std::to_string(image.width) + "x" + std::to_string(image.height) +
-               (smooth ? " smooth" : ""));
+  if (port->recording()) {
+    port->record("DrawImage " + std::to_string(image.width) + "x" + std::to_string(image.height) +
+                 (smooth ? " smooth" : ""));
+  }
   const float x0 = ctx.originH + dst.origin.x, y0 = ctx.originV + dst.origin.y;
   const int left = static_cast<int>(std::floor(x0 + 0.5f));
   const int top = static_cast<int>(std::floor(y0 + 0.5f));

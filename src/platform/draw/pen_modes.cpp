@@ -1,6 +1,7 @@
 // Pen modes applied to covered pixels, and the pattern list resource.
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 
@@ -20,6 +21,28 @@ uint32_t MaxChannels(uint32_t a, uint32_t b) {
 
 }  // namespace
 
+namespace {
+
+// One pixel under the pen: its pattern bit at (x, y), then the mode.
+inline void Ink(uint32_t& px, bool bit, uint32_t ink, uint32_t back, int16_t mode) {
+  switch (mode) {
+    case patXor:
+      if (bit) px ^= 0x00FFFFFFu;
+      break;
+    case patOr:
+      if (bit) px = ink;
+      break;
+    case addMax:
+      px = MaxChannels(px, bit ? ink : back);
+      break;
+    default:  // copy
+      px = bit ? ink : back;
+      break;
+  }
+}
+
+}  // namespace
+
 void ApplyInk(Port& port, const Coverage& cov, uint32_t ink, int16_t mode, const Pattern& pattern) {
   Surface& s = port.surface();
   int l = std::max({cov.left(), 0, static_cast<int>(port.portRect.left), static_cast<int>(port.clipRect.left)});
@@ -35,22 +58,42 @@ void ApplyInk(Port& port, const Coverage& cov, uint32_t ink, int16_t mode, const
     uint8_t patRow = pattern.pat[y & 7];
     for (int x = l; x < r; ++x) {
       if (!cov.get(x, y)) continue;
-      bool bit = ((patRow >> (7 - (x & 7))) & 1) != 0;
-      uint32_t& px = row[x];
-      switch (mode) {
-        case patXor:
-          if (bit) px ^= 0x00FFFFFFu;
-          break;
-        case patOr:
-          if (bit) px = ink;
-          break;
-        case addMax:
-          px = MaxChannels(px, bit ? ink : back);
-          break;
-        default:  // copy
-          px = bit ? ink : back;
-          break;
-      }
+      Ink(row[x], ((patRow >> (7 - (x & 7))) & 1) != 0, ink, back, mode);
+    }
+  }
+  if (port.onChanged) {
+    port.onChanged(Rect{static_cast<int16_t>(t), static_cast<int16_t>(l), static_cast<int16_t>(b),
+                        static_cast<int16_t>(r)});
+  }
+}
+
+void ApplyThinLine(Port& port, int x0, int y0, int x1, int y1) {
+  Surface& s = port.surface();
+  const int l = std::max({std::min(x0, x1), 0, static_cast<int>(port.portRect.left), static_cast<int>(port.clipRect.left)});
+  const int t = std::max({std::min(y0, y1), 0, static_cast<int>(port.portRect.top), static_cast<int>(port.clipRect.top)});
+  const int r = std::min({std::max(x0, x1) + 1, s.width(), static_cast<int>(port.portRect.right),
+                          static_cast<int>(port.clipRect.right)});
+  const int b = std::min({std::max(y0, y1) + 1, s.height(), static_cast<int>(port.portRect.bottom),
+                          static_cast<int>(port.clipRect.bottom)});
+  if (l >= r || t >= b) return;
+  const uint32_t ink = PixelOf(port.foreColor), back = PixelOf(port.backColor);
+  const int16_t mode = port.pen.pnMode;
+  const Pattern& pattern = port.pen.pnPat;
+  const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+  const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+  int err = dx + dy;
+  for (;;) {
+    if (x0 >= l && x0 < r && y0 >= t && y0 < b)
+      Ink(s.row(y0)[x0], ((pattern.pat[y0 & 7] >> (7 - (x0 & 7))) & 1) != 0, ink, back, mode);
+    if (x0 == x1 && y0 == y1) break;
+    const int e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      x0 += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y0 += sy;
     }
   }
   if (port.onChanged) {

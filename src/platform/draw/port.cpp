@@ -56,7 +56,7 @@ bool Empty(const Rect& r) { return r.left >= r.right || r.top >= r.bottom; }
 void RoundShape(const Rect& r, int ow, int oh, bool frame, bool oval, const char* name) {
   Port* p = gCurrentPort;
   if (p == nullptr) return;
-  p->record(std::string(name) + " " + RectText(r) + ModeText(*p));
+  if (p->recording()) p->record(std::string(name) + " " + RectText(r) + ModeText(*p));
   if (Empty(r)) return;
   Coverage cov(r.left, r.top, r.right, r.bottom);
   Rect inner{};
@@ -189,11 +189,19 @@ void LineTo(int16_t h, int16_t v) {
     p->openPoly->points.push_back(Point{v, h});
     return;
   }
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "Line %d %d %d %d", from.h, from.v, h, v);
-  p->record(buf + ModeText(*p));
+  if (p->recording()) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "Line %d %d %d %d", from.h, from.v, h, v);
+    p->record(buf + ModeText(*p));
+  }
   int pw = p->pen.pnSize.h, ph = p->pen.pnSize.v;
   if (pw <= 0 || ph <= 0) return;
+  // The usual pen touches each pixel of its line once: drawn straight, the
+  // meshes and outlines of the views cost a fraction of a coverage each.
+  if (pw == 1 && ph == 1) {
+    ApplyThinLine(*p, from.h, from.v, h, v);
+    return;
+  }
   Coverage cov(std::min<int>(from.h, h), std::min<int>(from.v, v), std::max<int>(from.h, h) + pw,
                std::max<int>(from.v, v) + ph);
   int x0 = from.h, y0 = from.v, x1 = h, y1 = v;
@@ -228,7 +236,7 @@ void Line(int16_t dh, int16_t dv) {
 void FrameRect(const Rect& r) {
   Port* p = gCurrentPort;
   if (p == nullptr) return;
-  p->record("FrameRect " + RectText(r) + ModeText(*p));
+  if (p->recording()) p->record("FrameRect " + RectText(r) + ModeText(*p));
   if (Empty(r)) return;
   int pw = p->pen.pnSize.h, ph = p->pen.pnSize.v;
   if (pw <= 0 || ph <= 0) return;
@@ -244,7 +252,7 @@ void FrameRect(const Rect& r) {
 void PaintRect(const Rect& r) {
   Port* p = gCurrentPort;
   if (p == nullptr) return;
-  p->record("PaintRect " + RectText(r) + ModeText(*p));
+  if (p->recording()) p->record("PaintRect " + RectText(r) + ModeText(*p));
   if (Empty(r)) return;
   Coverage cov(r.left, r.top, r.right, r.bottom);
   cov.fill();
@@ -254,7 +262,7 @@ void PaintRect(const Rect& r) {
 void EraseRect(const Rect& r) {
   Port* p = gCurrentPort;
   if (p == nullptr) return;
-  p->record("EraseRect " + RectText(r));
+  if (p->recording()) p->record("EraseRect " + RectText(r));
   if (Empty(r)) return;
   Coverage cov(r.left, r.top, r.right, r.bottom);
   cov.fill();
@@ -264,7 +272,7 @@ void EraseRect(const Rect& r) {
 void InvertRect(const Rect& r) {
   Port* p = gCurrentPort;
   if (p == nullptr) return;
-  p->record("InvertRect " + RectText(r));
+  if (p->recording()) p->record("InvertRect " + RectText(r));
   if (Empty(r)) return;
   Coverage cov(r.left, r.top, r.right, r.bottom);
   cov.fill();
@@ -321,7 +329,7 @@ void PaintPoly(PolyHandle poly) {
     t = std::min<int>(t, q.v);
     b = std::max<int>(b, q.v);
   }
-  p->record("PaintPoly " + std::to_string(pts.size()) + ModeText(*p));
+  if (p->recording()) p->record("PaintPoly " + std::to_string(pts.size()) + ModeText(*p));
   Coverage cov(l, t, r, b);
   std::vector<double> xs;
   for (int y = t; y < b; ++y) {

@@ -110,6 +110,9 @@ class Port {
   void record(const std::string& entry) {
     if (log_ != nullptr) log_->push_back(entry);
   }
+  // Whether a log is kept: the primitives build their entries only then, so
+  // drawing without one costs no text.
+  bool recording() const { return log_ != nullptr; }
 
   Polygon* openPoly = nullptr;  // a polygon being recorded (OpenPoly)
 

@@ -52,7 +52,7 @@ int16_t StringWidth(const std::string& text) {
 void DrawString(const std::string& text) {
   Port* p = GetPort();
   if (p == nullptr) return;
-  p->record("DrawString " + text);
+  if (p->recording()) p->record("DrawString " + text);
   int width = Layout(text, p->textSize, 0, 0, nullptr);
   int size = p->textSize > 0 ? p->textSize : 12;
   Coverage cov(p->pen.pnLoc.h - size, p->pen.pnLoc.v - 2 * size, p->pen.pnLoc.h + width + size,
