@@ -320,8 +320,12 @@ class VMKimabox final {
   const fichier& renderFile() const { return renderFile_; }
   int16_t renderFlag() const { return renderFlag_; }
   const int16_t* newRowCol() const { return newRowCol_; }
+  const int32_t* creaX() const { return creaX_; }
+  const int32_t* creaY() const { return creaY_; }
   const int16_t* weaveColours() const { return weaveColours_; }
   int32_t cursorShown() const { return cursorShown_; }
+  int32_t cursorLastX() const { return cursorLastX_; }
+  int32_t cursorLastY() const { return cursorLastY_; }
 
  private:
   // Preview helpers (image_box_previews.cpp).
@@ -369,9 +373,59 @@ class VMKimabox final {
   const GridInfo* CurrentGrid() const;
   vmkviews::PanMap MeshWindow(const Rect& rect) const;
   // Tracking helpers (image_box_tracking.cpp).
+  Point ImageOrigin(const Rect& bounds) const;
+  Rect ImageRect(plat::tb::ControlRef view) const;
   int16_t TrackRange(GrafPtr port, const Rect& bounds, int16_t* trackResult);
+  void TrackPaths(GrafPtr port, const Rect& bounds);
   int16_t TrackPanFrame(int16_t k, GrafPtr port, const Rect& bounds, int16_t* trackResult);
   void TrackQuad(GrafPtr port, const Rect& bounds, int16_t* trackResult);
+  // The mask brush (mask_brush_tracking.cpp): the visible part of the mask,
+  // its display scale and the brush's radii in mask samples.
+  struct MaskFrame {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+    float kx = 0.0f, ky = 0.0f;
+    int32_t rx = 0, ry = 0;
+  };
+  bool MaskWindow(MaskFrame* frame) const;
+  void TrackMaskBrush(GrafPtr port, plat::tb::ControlRef view, const plat::draw::Context& context,
+                      const Rect& bounds, const Rect& image, int16_t* trackResult);
+  void BrushStep(plat::tb::ControlRef view, const plat::draw::Context& context, const Rect& image,
+                 const MaskFrame& frame, const int16_t* footprint, const plat::Block<uint8_t> planes[4],
+                 Point point, Point origin);
+  // The pattern tools (pattern_picks.cpp, plaid_stripes.cpp).
+  int32_t StripeAt(int16_t mode, const Rect& rect, Point point) const;
+  void TrackStripe(GrafPtr port, const Rect& bounds, int16_t* trackResult);
+  void TrackWeaveCell(plat::tb::EventRef event, const Rect& image);
+  void TrackTessCell(GrafPtr port, const Rect& bounds, int16_t* trackResult);
+  void TrackTessBase(GrafPtr port, const Rect& bounds, int16_t* trackResult);
+  bool TrackRepeat(GrafPtr port, const Rect& bounds, int16_t* trackResult);
+  // The grid-warp tools (grid_tools.cpp): one press's geometry, the clamped
+  // window of the box's picture and the grid's own picture size.
+  struct GridFrame {
+    GrafPtr port = nullptr;
+    Rect bounds;
+    Point origin;
+    int32_t left = 0, top = 0;
+    float sx = 0.0f, sy = 0.0f;
+    int32_t width = 0, height = 0;
+    int16_t grid = 0, set = 0, link = 0, sel = 1;
+  };
+  bool MakeGridFrame(GrafPtr port, const Rect& bounds, GridFrame* frame);
+  void GridPoint(const GridFrame& frame, Point p, int32_t* x, int32_t* y) const;
+  void GridPointRounded(const GridFrame& frame, Point p, int32_t* x, int32_t* y) const;
+  void GridFeedback(const GridFrame& frame);
+  template <class Change>
+  void GridDrag(const GridFrame& frame, Point press, int16_t* trackResult, Change change);
+  void TrackGrid(GrafPtr port, const Rect& bounds, int16_t* trackResult);
+  int32_t TrackSelectionQuad(const GridFrame& frame);
+  void SelectionBox(int32_t* minX, int32_t* minY, int32_t* maxX, int32_t* maxY) const;
+  void GridSelect(const GridFrame& frame, Point press);
+  void GridMove(const GridFrame& frame, Point press, int16_t* trackResult);
+  void GridSize(const GridFrame& frame, Point press, int16_t* trackResult);
+  void GridRotate(const GridFrame& frame, Point press, int16_t* trackResult);
+  void GridBend(const GridFrame& frame, Point press, int16_t* trackResult);
+  void GridCreate(const GridFrame& frame, Point press);
+  void GridRowColumn(const GridFrame& frame, Point press, int32_t tool);
 
   ImaboxState state_;
   ImaboxParam param_;
@@ -422,6 +476,18 @@ class VMKimabox final {
   int16_t weaveColours_[6] = {0, 0, 0, 0, 0, 0};
   int32_t creaX_[4] = {0, 0, 0, 0};  // points of the create-grid tool
   int32_t creaY_[4] = {0, 0, 0, 0};
+  // The grid tools' points, in 1/100000 of the grid's picture: where the
+  // press began (or the previous drag point; also corner 0 of the selection
+  // quad), the newest drag point, the selection quad's corners 1 to 3; and
+  // the previous grid press in port coordinates.
+  int32_t pressX_ = 0;
+  int32_t pressY_ = 0;
+  int32_t curX_ = 0;
+  int32_t curY_ = 0;
+  int32_t selQuadX_[3] = {0, 0, 0};
+  int32_t selQuadY_[3] = {0, 0, 0};
+  int32_t lastClickH_ = 0;
+  int32_t lastClickV_ = 0;
   // Shared by the brush outline and the cross-hair: where the last one was
   // drawn, and whether it is on the screen.
   int32_t cursorLastX_ = 0;

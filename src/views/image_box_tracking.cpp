@@ -16,10 +16,13 @@
 // pattern XOR.
 #include <algorithm>
 
+#include "app/core/session_state.h"
 #include "app/core/text_helpers.h"
 #include "app/keyboard.h"
 #include "app/quad_tracking.h"
 #include "platform/toolbox/api/ui_services.h"
+#include "paths/draw_par.h"
+#include "paths/path_list.h"
 #include "views/image_box.h"
 #include "views/image_box_drawing.h"
 #include "views/view_geometry.h"
@@ -35,16 +38,21 @@ constexpr RGBColor kBlack{0, 0, 0};
 
 }  // namespace
 
-void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context&) {
+void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context& context) {
   if (view == nullptr) return;
   GrafPtr port = GetWindowPort(GetControlOwner(view));
   const Rect bounds = GetControlBounds(view);
+  const Rect image = ImageRect(view);
   int16_t result = 1;
   if (pickCoordOn_ == 1) {
     cursorX_ = static_cast<int16_t>(event->viewPoint.x);
     cursorY_ = static_cast<int16_t>(event->viewPoint.y);
   }
   if (pickMinMaxOn_ == 1) TrackRange(port, bounds, &result);
+  if (param_.pathMode == 1 && pathList_ != nullptr) TrackPaths(port, bounds);
+  if (state_.maskMode != 0) TrackMaskBrush(port, view, context, bounds, image, &result);
+  if (param_.stripeMode == 1 || param_.stripeMode == 2) TrackStripe(port, bounds, &result);
+  if (param_.weaveMode == 2) TrackWeaveCell(event, image);
   // With Option down the press passes frame 0 by, so a frame lying under it
   // can be reached.
   bool frame0 = false;
@@ -54,6 +62,11 @@ void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context&) {
   if (param_.panFrameShown[1] == 1 && !frame0) TrackPanFrame(1, port, bounds, &result);
   if (param_.panFrameShown[2] == 1 && !frame0) TrackPanFrame(2, port, bounds, &result);
   if (param_.quadMode == 1) TrackQuad(port, bounds, &result);
+  if (param_.tessMode == 2) TrackTessCell(port, bounds, &result);
+  if (param_.tessMode == 1) TrackTessBase(port, bounds, &result);
+  // A repeat tile hit ends the tools: the grid tools below do not run.
+  const bool tile = param_.repeatMode != 0 && TrackRepeat(port, bounds, &result);
+  if (!tile && param_.gridMode != 0) TrackGrid(port, bounds, &result);
   SetControlNeedsDisplay(view);
   refresh_ = 1;
   if (pickMode_ == 1) {
@@ -61,6 +74,42 @@ void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context&) {
     std::copy(cursorColour_, cursorColour_ + 3, selColour_);
   }
   if (selectable_ == 1) selected_ = 1;
+}
+
+// The displayed image's origin in the port: rnd((view size - displayed
+// size) x 0.5 + bounds corner), single precision.
+Point VMKimabox::ImageOrigin(const Rect& bounds) const {
+  Point o;
+  o.h = static_cast<int16_t>(
+      Rnd(static_cast<float>(state_.viewWidth - dispWidth_) * 0.5f + static_cast<float>(bounds.left)));
+  o.v = static_cast<int16_t>(
+      Rnd(static_cast<float>(state_.viewHeight - dispHeight_) * 0.5f + static_cast<float>(bounds.top)));
+  return o;
+}
+
+// The same centring in the view's own bounds: where the display buffer is
+// drawn into the view's context.
+Rect VMKimabox::ImageRect(ControlRef view) const {
+  const CGRect local = vmkviews::LocalBounds(view);
+  const float x = static_cast<float>(Rnd((local.size.width - static_cast<float>(dispWidth_)) * 0.5f + local.origin.x));
+  const float y = static_cast<float>(Rnd((local.size.height - static_cast<float>(dispHeight_)) * 0.5f + local.origin.y));
+  Rect r;
+  ConvertCGRecttoRect(CGRect{{x, y}, {static_cast<float>(dispWidth_), static_cast<float>(dispHeight_)}}, &r);
+  return r;
+}
+
+// The path tools track the press themselves, on the session's shared drawing
+// parameters: the box lends them its own for the press and puts the shared
+// ones back.
+void VMKimabox::TrackPaths(GrafPtr port, const Rect& bounds) {
+  DrawPar* shared = SessionDrawPar();
+  DrawPar saved;
+  if (shared != nullptr) Copy_DrawPar(shared, &saved);
+  pathList_->SetTObjPar(gPer != nullptr ? gPer->objPar : nullptr);
+  pathList_->SetDrw(port, drawPar_);
+  pathList_->SetToolmode(state_.vecModeA);
+  pathList_->DoClick(port, 0, 0, bounds);
+  if (shared != nullptr) Copy_DrawPar(&saved, shared);
 }
 
 // The range picker: two markers for the minimum and maximum of 0 ... scale

@@ -129,3 +129,29 @@ void VMKimabox::DrawWWIHStrip(GrafPtr port, Rect rect) {
     PaintRect(MakeRect(rect.left, base - at - d, rect.right, base - at));
   });
 }
+
+// The stripe drawn under a point, as the overlays above lay them over rect
+// (the press lands on what the user sees): a point strictly inside a stripe
+// picks it, a later repeat holding the point too overrides an earlier one.
+// -1 when the point lies on no stripe.
+int32_t VMKimabox::StripeAt(int16_t mode, const Rect& rect, Point p) const {
+  Sizes z;
+  if (plaid_ == nullptr || !ReadSizes(state_, drawPar_, &z)) return -1;
+  int32_t picked = -1;
+  if (mode == 2) {
+    const int32_t D = StripeSpan(z.W, z.H, z.w, z.h);
+    const int32_t start = rect.left + (z.w - D) / 2;
+    const StripeSet set{&plaid_->free1, plaid_->paletteA, plaid_->colRepeats, plaid_->lineMode};
+    LayStripes(set, D, z.W, [&](int32_t at, int32_t d, int32_t j) {
+      if (start + at < p.h && p.h < start + at + d) picked = j;
+    });
+  } else if (mode == 1) {
+    const int32_t D = StripeSpan(z.H, z.W, z.h, z.w);
+    const int32_t base = rect.bottom - (z.h - D) / 2;
+    const StripeSet set{&plaid_->free2, plaid_->paletteB, plaid_->rowRepeats, plaid_->lineMode};
+    LayStripes(set, D, z.H, [&](int32_t at, int32_t d, int32_t j) {
+      if (base - at - d < p.v && p.v < base - at) picked = j;
+    });
+  }
+  return picked;
+}

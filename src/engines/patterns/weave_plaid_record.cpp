@@ -58,7 +58,7 @@ void Init_WWInfo(WWInfo* s) {
   if (s == nullptr) return;
   s->byteOrder = HostOrderFlag();
   s->word4 = 3;
-  s->word8 = 0;
+  s->selected = 0;
   s->stripCount = 1;
   s->cumulative = 1;
   for (int i = 0; i < kFreeStrips; ++i) {

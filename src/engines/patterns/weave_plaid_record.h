@@ -64,7 +64,7 @@ inline constexpr int32_t kFreeStrips = 256;
 struct WWInfo {
   int32_t byteOrder = 0;
   int32_t word4 = 0;  // 3; read by no engine
-  int32_t word8 = 0;
+  int32_t selected = 0;    // the strip the preview's pick chose; read by no engine
   int32_t stripCount = 0;  // strips in use
   int32_t cumulative = 0;  // 1: widths are running end positions
   int32_t stripOn[kFreeStrips] = {};
@@ -78,7 +78,7 @@ template <class V>
 void VisitRecord(V& v, WWInfo& r) {
   v.innerFlag(r.byteOrder);
   v.i32(r.word4);
-  v.i32(r.word8);
+  v.i32(r.selected);
   v.i32(r.stripCount);
   v.i32(r.cumulative);
   v.i32s(r.stripOn, kFreeStrips);

@@ -31,6 +31,7 @@ inline constexpr int32_t kRepReservedBlock = 1024;
 
 // Grid-head words.
 enum : int32_t {
+  kRepSelCell = 4,  // row x column count + column of the preview's pick; read by no engine
   kRepSelColumn = 5,
   kRepSelRow = 6,
   kRepColumnCount = 7,
