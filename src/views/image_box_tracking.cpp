@@ -100,16 +100,23 @@ Rect VMKimabox::ImageRect(ControlRef view) const {
 
 // The path tools track the press themselves, on the session's shared drawing
 // parameters: the box lends them its own for the press and puts the shared
-// ones back.
+// ones back as they were, their port included.
 void VMKimabox::TrackPaths(GrafPtr port, const Rect& bounds) {
   DrawPar* shared = SessionDrawPar();
   DrawPar saved;
-  if (shared != nullptr) Copy_DrawPar(shared, &saved);
+  GrafPtr savedPort = nullptr;
+  if (shared != nullptr) {
+    Copy_DrawPar(shared, &saved);
+    savedPort = shared->port;
+  }
   pathList_->SetTObjPar(gPer != nullptr ? gPer->objPar : nullptr);
   pathList_->SetDrw(port, drawPar_);
   pathList_->SetToolmode(state_.vecModeA);
   pathList_->DoClick(port, 0, 0, bounds);
-  if (shared != nullptr) Copy_DrawPar(&saved, shared);
+  if (shared != nullptr) {
+    Copy_DrawPar(&saved, shared);
+    shared->port = savedPort;
+  }
 }
 
 // The range picker: two markers for the minimum and maximum of 0 ... scale
