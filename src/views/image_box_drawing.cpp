@@ -12,6 +12,7 @@
 #include "app/core/session_state.h"
 #include "app/core/text_helpers.h"
 #include "engines/correction/grid_record.h"
+#include "engines/patterns/draw_par_keeper.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
 #include "views/image_box.h"
@@ -173,14 +174,11 @@ void VMKimabox::DrawMeshes(GrafPtr port, const Rect& control) {
 // The session's drawing parameters are shared by every path; the box lends
 // them its own for the time of the drawing.
 void VMKimabox::DrawPaths(GrafPtr port) {
-  DrawPar* shared = SessionDrawPar();
-  DrawPar saved;
-  if (shared != nullptr) Copy_DrawPar(shared, &saved);
+  DrawParKeeper keeper;
   if (state_.vecModeB != 0) {
     pathList_->SetDrw(port, drawPar_);
     pathList_->DrawPathList(nullptr, 0, 1, kBlue);
   }
-  if (shared != nullptr) Copy_DrawPar(&saved, shared);
 }
 
 void VMKimabox::DrawQuadFrame(const Rect& image) {

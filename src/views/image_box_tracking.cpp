@@ -20,6 +20,7 @@
 #include "app/core/text_helpers.h"
 #include "app/keyboard.h"
 #include "app/quad_tracking.h"
+#include "engines/patterns/draw_par_keeper.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
@@ -102,21 +103,11 @@ Rect VMKimabox::ImageRect(ControlRef view) const {
 // parameters: the box lends them its own for the press and puts the shared
 // ones back as they were, their port included.
 void VMKimabox::TrackPaths(GrafPtr port, const Rect& bounds) {
-  DrawPar* shared = SessionDrawPar();
-  DrawPar saved;
-  GrafPtr savedPort = nullptr;
-  if (shared != nullptr) {
-    Copy_DrawPar(shared, &saved);
-    savedPort = shared->port;
-  }
+  DrawParKeeper keeper;
   pathList_->SetTObjPar(gPer != nullptr ? gPer->objPar : nullptr);
   pathList_->SetDrw(port, drawPar_);
   pathList_->SetToolmode(state_.vecModeA);
   pathList_->DoClick(port, 0, 0, bounds);
-  if (shared != nullptr) {
-    Copy_DrawPar(&saved, shared);
-    shared->port = savedPort;
-  }
 }
 
 // The range picker: two markers for the minimum and maximum of 0 ... scale

@@ -107,6 +107,9 @@ TEST_F(LayerTest, EveryLayerInItsOrder) {
   box_.repRecord()->grid.w[kRepSelColumn] = 1;
   box_.SetSelMode(1, 1);
   Draw();
+  // The paths and outlines lent the shared drawing parameters the window's
+  // port for their drawing only.
+  EXPECT_EQ(shared_.port, nullptr);
   const std::vector<std::string>& s = probe_.steps();
   const auto frame = std::find(s.begin(), s.end(), "FrameRect 000000000000");
   ASSERT_NE(frame, s.end());

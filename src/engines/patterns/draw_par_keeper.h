@@ -7,10 +7,16 @@
 class DrawParKeeper {
  public:
   DrawParKeeper() : shared_(SessionDrawPar()) {
-    if (shared_ != nullptr) Copy_DrawPar(shared_, &saved_);
+    if (shared_ == nullptr) return;
+    Copy_DrawPar(shared_, &saved_);
+    port_ = shared_->port;
   }
+  // The port too: a list given a view's port for its drawing must not leave
+  // the shared record naming a port that may be gone by the next drawing.
   ~DrawParKeeper() {
-    if (shared_ != nullptr) Copy_DrawPar(&saved_, shared_);
+    if (shared_ == nullptr) return;
+    Copy_DrawPar(&saved_, shared_);
+    shared_->port = port_;
   }
   DrawParKeeper(const DrawParKeeper&) = delete;
   DrawParKeeper& operator=(const DrawParKeeper&) = delete;
@@ -18,4 +24,5 @@ class DrawParKeeper {
  private:
   DrawPar* shared_;
   DrawPar saved_{};
+  GrafPtr port_ = nullptr;
 };
