@@ -174,20 +174,48 @@ class Stamper {
   // Stamps every edge pixel (above 128, on the region's border or beside a
   // sample of at most 128); with `everyBorder` every border pixel counts.
   // Returns how many were stamped.
+  //
+  // Every disc writes the one value and the edges are read from the source,
+  // so the stamped plane is the same in any order: the rows go in bands to
+  // the shared threads, each band stamping the discs of the edges within a
+  // radius of it into its own rows only, and counting its own edges.
   int64_t Pass(bool everyBorder) const {
+    const int32_t bands = plat::BandCount(r_.y0, r_.y1 + 1, kStampRows);
+    plat::Block<int64_t> counts(bands, WorkSource());
+    if (!counts) return PassRows(everyBorder, r_.y0, r_.y1 + 1);
+    int64_t* count = counts.get();
+    plat::ParallelFor(r_.y0, r_.y1 + 1, kStampRows, [&](int32_t band, int32_t first, int32_t end) {
+      count[band] = PassRows(everyBorder, first, end);
+    });
     int64_t edges = 0;
-    for (int32_t y = r_.y0; y <= r_.y1; ++y) {
+    for (int32_t b = 0; b < bands; ++b) edges += count[b];
+    return edges;
+  }
+
+ private:
+  static constexpr int32_t kStampRows = 32;
+
+  // The stamping of rows first..end - 1: discs of every edge whose disc reaches them, drawn
+  // into those rows; the edges of those rows counted.
+  int64_t PassRows(bool everyBorder, int32_t first, int32_t end) const {
+    int64_t edges = 0;
+    // A disc spans radius - 1 rows either side of its edge (none at radius 0 or 1); the
+    // band's own rows are always scanned, for their count.
+    const int64_t spread = std::max<int64_t>(int64_t{radius_} - 1, 0);
+    const int64_t from = std::max<int64_t>(r_.y0, int64_t{first} - spread);
+    const int64_t to = std::min<int64_t>(r_.y1, int64_t{end} - 1 + spread);
+    for (int64_t y = from; y <= to; ++y) {
       for (int32_t x = r_.x0; x <= r_.x1; ++x) {
-        if (IsEdge(x, y) || (everyBorder && OnBorder(x, y))) {
-          Disc(x, y);
-          ++edges;
+        const auto yy = static_cast<int32_t>(y);
+        if (IsEdge(x, yy) || (everyBorder && OnBorder(x, yy))) {
+          Disc(x, yy, first, end);
+          if (y >= first && y < end) ++edges;
         }
       }
     }
     return edges;
   }
 
- private:
   unsigned char At(int32_t x, int32_t y) const { return src_[static_cast<int64_t>(y) * width_ + x]; }
   bool OnBorder(int32_t x, int32_t y) const {
     return x == r_.x0 || x == r_.x1 || y == r_.y0 || y == r_.y1;
@@ -197,11 +225,14 @@ class Stamper {
     return OnBorder(x, y) || At(x - 1, y) <= 128 || At(x + 1, y) <= 128 || At(x, y - 1) <= 128 ||
            At(x, y + 1) <= 128;
   }
-  // The points (x + i, y + j) with i^2 + j^2 < radius^2 inside the region.
-  void Disc(int32_t x, int32_t y) const {
+  // The points (x + i, y + j) with i^2 + j^2 < radius^2 inside the region
+  // and in rows first..end - 1.
+  void Disc(int32_t x, int32_t y, int32_t first, int32_t end) const {
     const int64_t r2 = static_cast<int64_t>(radius_) * radius_;
-    const int64_t top = std::max<int64_t>(r_.y0, static_cast<int64_t>(y) - radius_ + 1);
-    const int64_t bottom = std::min<int64_t>(r_.y1, static_cast<int64_t>(y) + radius_ - 1);
+    const int64_t top =
+        std::max<int64_t>({r_.y0, static_cast<int64_t>(y) - radius_ + 1, int64_t{first}});
+    const int64_t bottom =
+        std::min<int64_t>({r_.y1, static_cast<int64_t>(y) + radius_ - 1, int64_t{end} - 1});
     for (int64_t yy = top; yy <= bottom; ++yy) {
       const int64_t j = yy - y;
       const int64_t reach = ISqrt(r2 - j * j - 1);
@@ -384,45 +415,46 @@ int32_t Effects::ContrExp(int16_t kind, int16_t mode, int16_t opacity, const uns
   plat::Block<unsigned char> work(static_cast<int64_t>(width) * height, WorkSource());
   if (!work) return -1;
   const bool grow = kind == 1;
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      work[i] = grow ? 0 : (radius < 0 ? 255 - src[i] : src[i]);
-    }
-  }
+  unsigned char* const shapes = work.get();
+  // Every step below reads and writes each pixel's own samples (the discs apart): bands of
+  // rows on the shared threads.
+  auto rows = [&](auto each) {
+    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+      for (int32_t y = first; y < end; ++y)
+        for (int32_t x = x0; x <= x1; ++x) each(static_cast<int64_t>(y) * width + x);
+    });
+  };
+  rows([&](int64_t i) { shapes[i] = grow ? 0 : (radius < 0 ? 255 - src[i] : src[i]); });
   const int32_t reach = std::abs(static_cast<int32_t>(radius));
-  const Stamper stamper(src, work.get(), width, r, reach, grow ? 255 : 0);
+  const Stamper stamper(src, shapes, width, r, reach, grow ? 255 : 0);
   if (stamper.Pass(false) == 0 && !grow) {
     // No bright shape: the border stands in for its edge and the result is
     // turned over.
     stamper.Pass(true);
-    for (int32_t y = y0; y <= y1; ++y) {
-      for (int32_t x = x0; x <= x1; ++x) {
-        const int64_t i = static_cast<int64_t>(y) * width + x;
-        work[i] = static_cast<unsigned char>(255 - work[i]);
-      }
-    }
+    rows([&](int64_t i) { shapes[i] = static_cast<unsigned char>(255 - shapes[i]); });
   }
   const int32_t f = strength * opacity / 255;
   const int32_t ct = dstChannels;
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t w = mask != nullptr ? (255 - work[i]) * mask[i] / 255 : 255 - work[i];
-      unsigned char* d = dst + i * ct;
-      for (int32_t c = 0; c < ct; ++c) {
-        const int32_t t = d[c];
-        const int32_t combined = Combine(mode, t, Clamp255(((255 - f) * t + f * colour) / 255));
-        if (!grow) {
-          d[c] = Mix(t, combined, w);
-        } else if (background == 1 || w != 255) {
-          // Growing replaces rather than mixes: away from the shapes the
-          // target darkens by the weight.
-          d[c] = static_cast<unsigned char>((255 - w) * combined / 255);
+  plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      for (int32_t x = x0; x <= x1; ++x) {
+        const int64_t i = static_cast<int64_t>(y) * width + x;
+        const int32_t w = mask != nullptr ? (255 - work[i]) * mask[i] / 255 : 255 - work[i];
+        unsigned char* d = dst + i * ct;
+        for (int32_t c = 0; c < ct; ++c) {
+          const int32_t t = d[c];
+          const int32_t combined = Combine(mode, t, Clamp255(((255 - f) * t + f * colour) / 255));
+          if (!grow) {
+            d[c] = Mix(t, combined, w);
+          } else if (background == 1 || w != 255) {
+            // Growing replaces rather than mixes: away from the shapes the
+            // target darkens by the weight.
+            d[c] = static_cast<unsigned char>((255 - w) * combined / 255);
+          }
         }
       }
     }
-  }
+  });
   return 0;
 }
 

@@ -285,4 +285,92 @@ TEST(ThreadedEffects, LuminanceRampOntoItselfAndOtherPlanes) {
     }
 }
 
+// Growing and shrinking the bright shapes, written out plainly: every edge pixel's disc
+// stamped in scan order, the border standing in when there is no shape. The banded form
+// (each band stamping its own rows) gives the same planes at every count, for radii below,
+// at and above a band's height, a negative radius, a picture without bright shapes, both
+// backgrounds, several channels and a mask.
+TEST(ThreadedEffects, ContourGrowthEqualsThePlainStamping) {
+  auto plain = [](int16_t kind, int16_t mode, int16_t opacity, const Plane& src, Size s, Plane dst,
+                  int32_t ct, int16_t radius, const unsigned char* mask, int16_t background,
+                  unsigned char colour, int16_t strength) {
+    const int32_t w = s.w, h = s.h;
+    const bool grow = kind == 1;
+    Plane work(static_cast<size_t>(w) * h);
+    for (size_t i = 0; i < work.size(); ++i)
+      work[i] = grow ? 0 : (radius < 0 ? 255 - src[i] : src[i]);
+    const int32_t reach = std::abs(static_cast<int32_t>(radius));
+    auto at = [&](int32_t x, int32_t y) { return src[static_cast<size_t>(y) * w + x]; };
+    auto border = [&](int32_t x, int32_t y) {
+      return x == 0 || x == w - 1 || y == 0 || y == h - 1;
+    };
+    auto edge = [&](int32_t x, int32_t y) {
+      if (at(x, y) <= 128) return false;
+      return border(x, y) || at(x - 1, y) <= 128 || at(x + 1, y) <= 128 || at(x, y - 1) <= 128 ||
+             at(x, y + 1) <= 128;
+    };
+    auto pass = [&](bool every) {
+      int64_t n = 0;
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          if (!(edge(x, y) || (every && border(x, y)))) continue;
+          ++n;
+          for (int32_t yy = std::max(0, y - reach + 1); yy <= std::min(h - 1, y + reach - 1); ++yy)
+            for (int32_t xx = std::max(0, x - reach + 1); xx <= std::min(w - 1, x + reach - 1);
+                 ++xx) {
+              const int64_t di = xx - x, dj = yy - y;
+              if (di * di + dj * dj < int64_t{reach} * reach)
+                work[static_cast<size_t>(yy) * w + xx] = grow ? 255 : 0;
+            }
+        }
+      return n;
+    };
+    if (pass(false) == 0 && !grow) {
+      pass(true);
+      for (auto& v : work) v = static_cast<unsigned char>(255 - v);
+    }
+    const int32_t f = strength * opacity / 255;
+    for (size_t i = 0; i < work.size(); ++i) {
+      const int32_t wt = mask != nullptr ? (255 - work[i]) * mask[i] / 255 : 255 - work[i];
+      for (int32_t c = 0; c < ct; ++c) {
+        unsigned char& d = dst[i * ct + c];
+        const int32_t t = d;
+        const int32_t combined = effect_support::Combine(
+            mode, t, effect_support::Clamp255(((255 - f) * t + f * colour) / 255));
+        if (!grow)
+          d = effect_support::Mix(t, combined, wt);
+        else if (background == 1 || wt != 255)
+          d = static_cast<unsigned char>((255 - wt) * combined / 255);
+      }
+    }
+    return dst;
+  };
+  for (Size s : {Size{1, 1}, Size{17, 3}, Size{61, 97}, Size{5, 140}})
+    for (int16_t radius : {0, 1, 2, 7, -5, 40})
+      for (int16_t kind : {0, 1})
+        for (bool flat : {false, true}) {
+          const size_t n = static_cast<size_t>(s.w) * s.h;
+          Plane src = Noise(n, 3);
+          for (auto& v : src)
+            v = flat ? static_cast<unsigned char>(v % 100)
+                     : static_cast<unsigned char>(v > 200 ? 255 : 0);
+          const Plane mask = Noise(n, 4);
+          const int32_t ct = kind == 1 ? 3 : 1;
+          const Plane dst = Noise(n * ct, 5);
+          const unsigned char* m = radius == 2 ? mask.data() : nullptr;
+          const int16_t background = radius == 7 ? 1 : 0;
+          const Plane expect = plain(kind, 3, 200, src, s, dst, ct, radius, m, background, 90, 180);
+          for (int threads : kCounts) {
+            const Threads t(threads);
+            Plane got = dst;
+            ASSERT_EQ(Effects::ContrExp(kind, 3, 200, src.data(), s.h, s.w, got.data(), s.h, s.w, 0,
+                                        0, s.w - 1, s.h - 1, 0, 0, 0, 0, background, 1,
+                                        static_cast<int16_t>(ct), radius, m, 90, 180),
+                      0);
+            ASSERT_EQ(got, expect) << s.w << "x" << s.h << " radius " << radius << " kind " << kind
+                                   << " flat " << flat << " threads " << threads;
+          }
+        }
+}
+
 }  // namespace
