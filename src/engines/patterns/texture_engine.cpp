@@ -6,6 +6,8 @@
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
 #include "engines/records/engine_frame.h"
+#include "platform/parallel/byte_passes.h"
+#include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
 
 namespace {
@@ -120,17 +122,21 @@ void MiscTextu::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity, 
     const TextureTables& t = SharedTextureTables();
     uint8_t* planes[3] = {plane0, plane1, plane2};
     const int32_t n = planeCount == 1 ? 1 : 3;
-    for (int64_t i = 0; i < count; ++i) {
-      const int32_t idx = RampIndex(texture[i]);
-      const int32_t a = mask != nullptr ? mask[i] * opacity / 255 : opacity;
-      const int32_t w = a * work.ramp.opacity[idx] / 255;
-      for (int32_t p = 0; p < n; ++p) {
-        const uint8_t c = work.ramp.colour[p][t.colours[idx][p]];
-        unsigned char b = planes[p][i];  // a mode without a case keeps the pixel
-        X_optionRPart(&b, static_cast<uint32_t>(blendMode + 1), planes[p][i], c);
-        planes[p][i] = static_cast<uint8_t>(((255 - w) * planes[p][i] + w * b) / 255);
+    const float* tex = texture.get();
+    // Each pixel from its own texture value: runs of samples on the shared threads.
+    plat::ForEachByteRun(count, [&](int64_t first, int64_t last) {
+      for (int64_t i = first; i < last; ++i) {
+        const int32_t idx = RampIndex(tex[i]);
+        const int32_t a = mask != nullptr ? mask[i] * opacity / 255 : opacity;
+        const int32_t w = a * work.ramp.opacity[idx] / 255;
+        for (int32_t p = 0; p < n; ++p) {
+          const uint8_t c = work.ramp.colour[p][t.colours[idx][p]];
+          unsigned char b = planes[p][i];  // a mode without a case keeps the pixel
+          X_optionRPart(&b, static_cast<uint32_t>(blendMode + 1), planes[p][i], c);
+          planes[p][i] = static_cast<uint8_t>(((255 - w) * planes[p][i] + w * b) / 255);
+        }
       }
-    }
+    });
   }
   HorizPattern(0, 1);
   VertPattern(0, 1);
@@ -358,9 +364,24 @@ bool MiscTextu::MakeTexture(float* texture) {
     if (!particles) return false;
   }
   const int32_t width = work.reserved2, height = work.reserved3;
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x)
-      texture[static_cast<int64_t>(y) * width + x] = Sample(particles.get(), x, y);
+  // The first sample sets up what every sample reads (the noise and exponent tables, the
+  // wave tables), as the walk's first pixel always has; the others then only read them and
+  // go to the shared threads in bands of rows. A wave table refused by the registry is asked
+  // for again at every sample, so then the one walk stays.
+  if (width > 0 && height > 0) texture[0] = Sample(particles.get(), 0, 0);
+  const bool waves = (work.vertFrequency != 0 && std::fabs(work.vertAmount) > kEps) ||
+                     (work.horizFrequency != 0 && std::fabs(work.horizAmount) > kEps);
+  const bool tablesMissing = waves && ((height > 0 && !vertTable) || (width > 0 && !horizTable));
+  const float* grains = particles.get();
+  auto rows = [&](int32_t first, int32_t last) {
+    for (int32_t y = first; y < last; ++y)
+      for (int32_t x = y == 0 ? 1 : 0; x < width; ++x)
+        texture[static_cast<int64_t>(y) * width + x] = Sample(grains, x, y);
+  };
+  if (tablesMissing)
+    rows(0, height);
+  else
+    plat::ParallelFor(0, height, 8, rows);
   particles.reset();
   if (std::fabs(work.warp) > kEps) Smear(texture);
   HorizPattern(0, 1);
