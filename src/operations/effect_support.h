@@ -157,6 +157,24 @@ void BlendRegionRuns(int16_t mode, int16_t opacity, unsigned char* plane,
   });
 }
 
+// n / d for a sum of byte-weighted samples, 0 <= n <= 255 d, and a divisor 1 <= d <= 32767,
+// without a divide: n times ceil(2^40 / d), shifted by 40. The reciprocal's excess over
+// 2^40 / d is under d / 2^40 of a unit, so for n below 2^40 / d (which 255 d is, for every
+// such d) the product never reaches the next whole number: the quotient is exact.
+class ByteSumQuotient {
+ public:
+  explicit ByteSumQuotient(int32_t divisor)
+      : reciprocal_(divisor > 0 ? ((uint64_t{1} << 40) + static_cast<uint64_t>(divisor) - 1) /
+                                      static_cast<uint64_t>(divisor)
+                                : 0) {}
+  int32_t operator()(int32_t n) const {
+    return static_cast<int32_t>((static_cast<uint64_t>(n) * reciprocal_) >> 40);
+  }
+
+ private:
+  uint64_t reciprocal_;
+};
+
 // Blends a packed copy of the clamped region x0..x1, y0..y1 (x1 - x0 + 1 samples a row,
 // rows one after the other) back into a one-sample plane through the mask, in bands of rows
 // on the shared threads: the last step of the operations that work on a copy.

@@ -152,6 +152,7 @@ int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32
     stepX[k] = static_cast<int32_t>(c * static_cast<float>(k));
     stepY[k] = static_cast<int32_t>(s * static_cast<float>(k));
   }
+  const effect_support::ByteSumQuotient byLength(L);
   for (int32_t n = 0; n <= y1 - y0; ++n) {
     const int32_t y = downward ? y0 + n : y1 - n;
     for (int32_t x = x0; x <= x1; ++x) {
@@ -167,8 +168,11 @@ int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32
         ty = ClampInt(ty, y0, y1);
         unsigned char& target = work[static_cast<int64_t>(ty) * width + tx];
         const int32_t w = k / 4;
-        target = static_cast<unsigned char>(
-            Clamp255((v * w + target * (L - w)) / L));
+        // Within the length the sum lies in 0 .. 255 L, where the reciprocal's quotient is
+        // exact; past it the sum may be negative: divided as written.
+        const int32_t sum = v * w + target * (L - w);
+        const int32_t quotient = w <= L ? byLength(sum) : sum / L;
+        target = static_cast<unsigned char>(Clamp255(quotient));
       }
       plane[i] = Blend(mode, plane[i], v, Weight(mask, i, opacity));
     }

@@ -123,7 +123,7 @@ TEST_F(WindOp, LengthZeroBlendsThePlaneWithItself) {
 // step taken from k as it goes, for lengths and angles on every side and for randomness that
 // lengthens the streaks past the length.
 TEST_F(WindOp, StreaksEqualTheLiteralWalk) {
-  for (int16_t length : {1, 8, 30})
+  for (int16_t length : {1, 8, 30, 255})
     for (int16_t angle : {0, 30, 135, 200, 315})
       for (int16_t randomness : {0, 6, -15}) {
         const Plane got = Run(SecondA, length, angle, randomness, 200);

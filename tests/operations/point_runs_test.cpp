@@ -336,4 +336,17 @@ TEST(PointRuns, WaveChannelLevelsAndColourRangeAtAnyThreadCount) {
   }
 }
 
+// The divide-free quotient of a byte-weighted sum, for every divisor 1..32767, at both sides
+// of every whole quotient 0..255 and at the top of the range.
+TEST(PointRuns, ByteSumQuotientIsExactForEveryDivisor) {
+  for (int32_t d = 1; d <= 32767; ++d) {
+    const effect_support::ByteSumQuotient q(d);
+    for (int32_t k = 0; k <= 255; ++k)
+      for (int32_t n : {k * d - 1, k * d, k * d + d - 1}) {
+        if (n < 0 || n > 255 * d) continue;
+        ASSERT_EQ(q(n), n / d) << d << " " << n;
+      }
+  }
+}
+
 }  // namespace
