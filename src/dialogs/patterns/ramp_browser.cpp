@@ -100,21 +100,21 @@ VMKloadvign::VMKloadvign()
     : EffectFrame(Desc(), &flag_restor), keeper(std::make_unique<VMKlisteff>(1, kSlots)) {
   flag_restor = 0;
   Trampolines::Claim(this);
-  slots = static_cast<TSSeff**>(vmkrec::NewScratch(sizeof(TSSeff*) * kSlots));
+  slotTable = static_cast<TSSeff**>(vmkrec::NewScratch(sizeof(TSSeff*) * kSlots));
   constexpr size_t kBytes = std::max<size_t>(kSlotBytes, sizeof(TSSeff));
-  for (int k = 0; slots != nullptr && k < kSlots; ++k)
-    if (void* block = vmkrec::NewScratch(kBytes)) slots[k] = new (block) TSSeff();
+  for (int k = 0; slotTable != nullptr && k < kSlots; ++k)
+    if (void* block = vmkrec::NewScratch(kBytes)) slotTable[k] = new (block) TSSeff();
   categoryMenu_ = plat::ui::NewMenu(16032, "categories");
   nameMenu_ = plat::ui::NewMenu(16031, "names");
 }
 
 VMKloadvign::~VMKloadvign() {
-  for (int k = 0; slots != nullptr && k < kSlots; ++k) {
-    if (slots[k] == nullptr) continue;
-    slots[k]->~TSSeff();
-    vmkrec::DeleteScratch(slots[k]);
+  for (int k = 0; slotTable != nullptr && k < kSlots; ++k) {
+    if (slotTable[k] == nullptr) continue;
+    slotTable[k]->~TSSeff();
+    vmkrec::DeleteScratch(slotTable[k]);
   }
-  vmkrec::DeleteScratch(slots);
+  vmkrec::DeleteScratch(slotTable);
   plat::ui::DisposeMenu(categoryMenu_);
   plat::ui::DisposeMenu(nameMenu_);
   Trampolines::Release(this);
@@ -129,9 +129,9 @@ void VMKloadvign::SetLutVign(const LutVign* ramp) {
 }
 
 bool VMKloadvign::ReadyToRun() const {
-  if (slots == nullptr) return false;
+  if (slotTable == nullptr) return false;
   for (int k = 0; k < kSlots; ++k)
-    if (slots[k] == nullptr) return false;
+    if (slotTable[k] == nullptr) return false;
   return EffectFrame::ReadyToRun();
 }
 
@@ -164,7 +164,7 @@ void VMKloadvign::Render(bool anew) {
   if (anew) keeper->lastFirst = -1;
   VMKimabox* views[kSlots];
   ViewsInto(views);
-  keeper->UpdatePreviews(layout, categoryMenu_, keeper->firstVisible, 0, slots, views, nullptr);
+  keeper->UpdatePreviews(layout, categoryMenu_, keeper->firstVisible, 0, slotTable, views, nullptr);
 }
 
 void VMKloadvign::AdjustScrollVign(int16_t position) {
@@ -230,9 +230,9 @@ void VMKloadvign::DrawOwnContent(tb::WindowRef) {
   for (int k = 0; k < slotCount; ++k) {
     VMKimabox* box = Box(static_cast<size_t>(k));
     box->SetSelMode(1, k + 1 == selectedSlot ? 1 : 0);
-    box->SetBufParam(0, 0, 0, 0, 0, 0, slots[k]->filled, 0, 0, 0, 0, 0, 0);
+    box->SetBufParam(0, 0, 0, 0, 0, 0, slotTable[k]->filled, 0, 0, 0, 0, 0, 0);
     const bool shown = k < keeper->filled;
-    tb::SetControlText(Ctl(kCaptions[k]), shown ? PStrString(slots[k]->file.name) : std::string());
+    tb::SetControlText(Ctl(kCaptions[k]), shown ? PStrString(slotTable[k]->file.name) : std::string());
   }
   const int16_t n = NameCount();
   tb::SetControl32BitValue(Ctl(kScrollBar), n > 0 ? keeper->firstVisible * kScrollRange / n : 0);
@@ -244,8 +244,8 @@ void VMKloadvign::HoverItem(int32_t item, tb::WindowRef window) {
   if (item < 1 || item > tb::CountMenuItems(Ctl(kNamePopup))) return;
   VMKimabox* views[kSlots];
   ViewsInto(views);
-  fichier* out = selectedSlot >= 1 && selectedSlot <= kSlots ? &slots[selectedSlot - 1]->file : nullptr;
-  keeper->UpdatePreviews(layout, categoryMenu_, static_cast<int16_t>(item - 1), 1, slots, views, out);
+  fichier* out = selectedSlot >= 1 && selectedSlot <= kSlots ? &slotTable[selectedSlot - 1]->file : nullptr;
+  keeper->UpdatePreviews(layout, categoryMenu_, static_cast<int16_t>(item - 1), 1, slotTable, views, out);
   DrawWindowContent(window);
   Loop(loopTimer, window);
 }
@@ -253,7 +253,7 @@ void VMKloadvign::HoverItem(int32_t item, tb::WindowRef window) {
 // A slot without a ramp chooses nothing: the browser ends with 0. A ramp
 // file that cannot be read keeps the browser open, as 'Bloa' does.
 void VMKloadvign::ChooseSlot(tb::WindowRef window) {
-  const TSSeff* slot = selectedSlot >= 1 && selectedSlot <= kSlots ? slots[selectedSlot - 1] : nullptr;
+  const TSSeff* slot = selectedSlot >= 1 && selectedSlot <= kSlots ? slotTable[selectedSlot - 1] : nullptr;
   if (slot == nullptr || slot->filled != 1) {
     result = 0;
     tb::QuitAppModalLoopForWindow(window);

@@ -48,7 +48,7 @@ class VMKloadvign final : public EffectFrame {
 
   // ---- members, in the order the dialog keeps them ----
   int16_t scrollStep = 1;
-  TSSeff** slots = nullptr;
+  TSSeff** slotTable = nullptr;  // not "slots": a word Qt takes for itself
   std::unique_ptr<VMKlisteff> keeper;
   char categoryText[kLutVignTextSize] = {};
   char secondText[kLutVignTextSize] = {};

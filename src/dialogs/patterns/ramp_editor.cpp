@@ -91,11 +91,11 @@ bool Inside(tb::ControlRef c, const Point& p) {
   return p.h >= r.left && p.h < r.right && p.v >= r.top && p.v < r.bottom;
 }
 
-// A box's drawing rectangle, (0, 0, height, width).
+// A box's drawing rectangle, (0, 0, height, width), from the size its view
+// was given.
 Rect BoxRect(VMKimabox* box) {
-  Rect b{};
-  box->GetBounds(&b);
-  return Rect{0, 0, static_cast<int16_t>(b.bottom - b.top), static_cast<int16_t>(b.right - b.left)};
+  const ImaboxState& st = box->state();
+  return Rect{0, 0, static_cast<int16_t>(st.viewHeight), static_cast<int16_t>(st.viewWidth)};
 }
 
 }  // namespace
