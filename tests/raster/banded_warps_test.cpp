@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -155,10 +156,14 @@ TEST(BandedWarps, QuadWarpsAndMapsEqualTheWholeWalk) {
                 kQuadMapNeutral - static_cast<int32_t>(128.0f * (yb - ya) + 0.5), 0, 65536));
           }
         });
-    for (int threads : {1, 3, 8}) {
+    // Every thread count, on each vector form the processor has (the walk's points eight at a
+    // time on AVX2).
+    for (int combo = 0; combo < 9; ++combo) {
+      const int threads = std::array<int, 3>{1, 3, 8}[combo % 3];
+      plat::SetSimdLevel(static_cast<plat::SimdLevel>(combo / 3));
       const Threads t(threads);
-      const std::string where =
-          "quad " + std::to_string(qi) + " threads " + std::to_string(threads);
+      const std::string where = "quad " + std::to_string(qi) + " threads " +
+                                std::to_string(threads) + " level " + std::to_string(combo / 3);
       Plane got[3] = {background, background, background}, nearest = background;
       QuadBufRGBToQuadBufRGB(kH, kW, src[0].data(), src[1].data(), src[2].data(), 0, nullptr, kH,
                              kW, got[0].data(), got[1].data(), got[2].data(), q.a[0], q.a[1],
@@ -186,6 +191,7 @@ TEST(BandedWarps, QuadWarpsAndMapsEqualTheWholeWalk) {
       ASSERT_EQ(lx, expectLongX) << where;
       ASSERT_EQ(ly, expectLongY) << where;
     }
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
   }
 }
 
@@ -339,7 +345,9 @@ TEST(BandedWarps, QuadPairsLaidInBandsEqualThePairsOneByOne) {
                        a[7], b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
     }
   }
-  for (int threads : {1, 3, 8}) {
+  for (int combo = 0; combo < 6; ++combo) {
+    const int threads = std::array<int, 3>{1, 3, 8}[combo % 3];
+    plat::SetSimdLevel(combo < 3 ? plat::SimdLevel::kBaseline : plat::SimdLevel::kAvx512);
     const Threads t(threads);
     Plane got[3] = {background, background, background};
     LayQuadPairsRGB(pairs.data(), static_cast<int64_t>(pairs.size()), kH, kW, src[0].data(),
@@ -353,9 +361,10 @@ TEST(BandedWarps, QuadPairsLaidInBandsEqualThePairsOneByOne) {
       ry[y] = my.data() + static_cast<size_t>(y) * kW;
     }
     LayQuadPairMaps(pairs.data(), static_cast<int64_t>(pairs.size()), kH, kW, rx.data(), ry.data());
-    ASSERT_EQ(mx, ex) << threads;
-    ASSERT_EQ(my, ey) << threads;
+    ASSERT_EQ(mx, ex) << threads << " " << combo;
+    ASSERT_EQ(my, ey) << threads << " " << combo;
   }
+  plat::SetSimdLevel(plat::SimdLevel::kAvx512);
 }
 
 // The warp through a mask (blend 1 keeps the destination where the mask is full, blend 2
