@@ -1,14 +1,16 @@
 // The tuned seam steps (row-wise maps, memmove and row-order shifts) against plain
 // references written sample by sample from the rules, in both directions, on random planes
 // with extreme energies and seams that touch both ends.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "engines/correction/yoxel_seams.h"
+#include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 
 namespace {
 
@@ -18,15 +20,24 @@ constexpr int64_t kMax = 2147483647;
 // Sample (i along the seam, j across it) of a plane: vertical seams run down rows.
 struct Axis {
   bool vertical;
-  int64_t at(int32_t i, int32_t j) const { return vertical ? int64_t{i} * kStride + j : int64_t{j} * kStride + i; }
+  int64_t at(int32_t i, int32_t j) const {
+    return vertical ? int64_t{i} * kStride + j : int64_t{j} * kStride + i;
+  }
 };
 
-int32_t Sat(int64_t v) { return static_cast<int32_t>(std::clamp(v, -kMax, kMax)); }
-uint8_t Mean(uint8_t a, uint8_t b) { return static_cast<uint8_t>((a + b) >> 1); }
-int32_t Mean(int32_t a, int32_t b) { return static_cast<int32_t>((int64_t{a} + b) / 2); }
+int32_t Sat(int64_t v) {
+  return static_cast<int32_t>(std::clamp(v, -kMax, kMax));
+}
+uint8_t Mean(uint8_t a, uint8_t b) {
+  return static_cast<uint8_t>((a + b) >> 1);
+}
+int32_t Mean(int32_t a, int32_t b) {
+  return static_cast<int32_t>((int64_t{a} + b) / 2);
+}
 
-void RefMap(const Axis& a, int32_t along, int32_t across, std::vector<int32_t>& m, const std::vector<int32_t>& e1,
-            const std::vector<int32_t>& e2, const std::vector<int32_t>* e3, const int32_t* seed) {
+void RefMap(const Axis& a, int32_t along, int32_t across, std::vector<int32_t>& m,
+            const std::vector<int32_t>& e1, const std::vector<int32_t>& e2,
+            const std::vector<int32_t>* e3, const int32_t* seed) {
   for (int32_t i = 0; i < along; ++i) {
     const int32_t lo = seed ? std::max(*seed - 3 - i, 0) : 0;
     const int32_t hi = seed ? std::min(*seed + 2 + i, across - 1) : across - 1;
@@ -67,7 +78,8 @@ void RefInsert(const Axis& a, std::vector<T>& p, const std::vector<int32_t>& xs,
   }
 }
 
-void RefAdded(const Axis& a, std::vector<int32_t>& p, const std::vector<int32_t>& xs, int32_t across) {
+void RefAdded(const Axis& a, std::vector<int32_t>& p, const std::vector<int32_t>& xs,
+              int32_t across) {
   for (int32_t i = 0; i < kAlong; ++i) {
     const int32_t x = xs[i];
     for (int32_t j = across - 2; j >= x; --j) p[a.at(i, j + 1)] = p[a.at(i, j)];
@@ -89,7 +101,9 @@ struct Work {
       p.resize(kStride * kMaxH);
       for (auto& v : p) {
         const uint32_t k = rnd() % 8;
-        v = k == 0 ? 2147483647 : k == 1 ? -2147483647 : static_cast<int32_t>(rnd() % 200001) - 100000;
+        v = k == 0   ? 2147483647
+            : k == 1 ? -2147483647
+                     : static_cast<int32_t>(rnd() % 200001) - 100000;
       }
     }
   }
@@ -121,67 +135,82 @@ std::vector<pixXY> Seam(bool vertical, const std::vector<int32_t>& xs) {
 }
 
 TEST(YoxelSeamKernels, MapsMatchThePlainSums) {
-  std::mt19937 rnd(11);
-  for (bool vertical : {true, false}) {
-    SCOPED_TRACE(vertical);
-    const Axis a{vertical};
-    Work k(rnd);
-    for (int32_t seed : {-1, 0, 17, kAcross - 1}) {
-      std::vector<int32_t> want = k.w[0], got = k.w[0];
-      const std::vector<int32_t>* none = nullptr;
-      for (const std::vector<int32_t>* e3 : {none, static_cast<const std::vector<int32_t>*>(&k.w[3])}) {
-        RefMap(a, kAlong, kAcross, want, k.w[1], k.w[2], e3, seed < 0 ? nullptr : &seed);
-        const pixXY point = vertical ? pixXY{seed, 0} : pixXY{0, seed};
-        const int32_t* third = e3 ? e3->data() : nullptr;
-        if (vertical)
-          Energy_VMap(kAlong, kAcross, kStride, kMaxH, got.data(), k.w[1].data(), k.w[2].data(), third,
-                      seed < 0 ? nullptr : &point);
-        else
-          Energy_HMap(kAcross, kAlong, kStride, kMaxH, got.data(), k.w[1].data(), k.w[2].data(), third,
-                      seed < 0 ? nullptr : &point);
-        ASSERT_EQ(got, want) << seed;
+  // Each vector form of the row sums (AVX2: four columns a step in 64-bit lanes).
+  for (const plat::SimdLevel level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2}) {
+    plat::SetSimdLevel(level);
+    std::mt19937 rnd(11);
+    for (bool vertical : {true, false}) {
+      SCOPED_TRACE(vertical);
+      const Axis a{vertical};
+      Work k(rnd);
+      for (int32_t seed : {-1, 0, 17, kAcross - 1}) {
+        std::vector<int32_t> want = k.w[0], got = k.w[0];
+        const std::vector<int32_t>* none = nullptr;
+        for (const std::vector<int32_t>* e3 :
+             {none, static_cast<const std::vector<int32_t>*>(&k.w[3])}) {
+          RefMap(a, kAlong, kAcross, want, k.w[1], k.w[2], e3, seed < 0 ? nullptr : &seed);
+          const pixXY point = vertical ? pixXY{seed, 0} : pixXY{0, seed};
+          const int32_t* third = e3 ? e3->data() : nullptr;
+          if (vertical)
+            Energy_VMap(kAlong, kAcross, kStride, kMaxH, got.data(), k.w[1].data(), k.w[2].data(),
+                        third, seed < 0 ? nullptr : &point);
+          else
+            Energy_HMap(kAcross, kAlong, kStride, kMaxH, got.data(), k.w[1].data(), k.w[2].data(),
+                        third, seed < 0 ? nullptr : &point);
+          ASSERT_EQ(got, want) << seed << " level " << static_cast<int>(level);
+        }
       }
     }
   }
+  plat::SetSimdLevel(plat::SimdLevel::kAvx512);
 }
 
 TEST(YoxelSeamKernels, ShiftsMatchThePlainLoops) {
-  std::mt19937 rnd(5);
-  addweight = 21;
-  for (bool vertical : {true, false}) {
-    SCOPED_TRACE(vertical);
-    const Axis a{vertical};
-    for (int round = 0; round < 4; ++round) {
-      Work got(rnd);
-      Work want = got;
-      // Removal from the live extent.
-      std::vector<int32_t> xs = Points(rnd, kAcross, round % 2 == 1);
-      for (auto& p : want.b) RefRemove(a, p, xs, kAcross);
-      for (int k = 0; k < 3; ++k) RefRemove(a, want.w[k], xs, kAcross);
-      std::vector<pixXY> s = Seam(vertical, xs);
-      if (vertical)
-        Remove_VPath(kAlong, kAcross, kStride, kMaxH, got.b[0].data(), got.b[1].data(), got.b[2].data(),
-                     got.b[3].data(), got.w[0].data(), got.w[1].data(), got.w[2].data(), s.data());
-      else
-        Remove_HPath(kAcross, kAlong, kStride, kMaxH, got.b[0].data(), got.b[1].data(), got.b[2].data(),
-                     got.b[3].data(), got.w[0].data(), got.w[1].data(), got.w[2].data(), s.data());
-      ASSERT_TRUE(got == want) << round;
-      // Insertion into a live extent one larger (the seam never on its last place).
-      const int32_t now = kAcross + 1;
-      xs = Points(rnd, now - 1, round % 2 == 1);
-      for (auto& p : want.b) RefInsert(a, p, xs, now);
-      for (int k = 0; k < 3; ++k) RefInsert(a, want.w[k], xs, now);
-      RefAdded(a, want.w[3], xs, now);
-      s = Seam(vertical, xs);
-      if (vertical)
-        Add_VPath(kAlong, now, kStride, kMaxH, got.b[0].data(), got.b[1].data(), got.b[2].data(),
-                  got.b[3].data(), got.w[0].data(), got.w[1].data(), got.w[2].data(), got.w[3].data(), s.data());
-      else
-        Add_HPath(now, kAlong, kStride, kMaxH, got.b[0].data(), got.b[1].data(), got.b[2].data(),
-                  got.b[3].data(), got.w[0].data(), got.w[1].data(), got.w[2].data(), got.w[3].data(), s.data());
-      ASSERT_TRUE(got == want) << round;
+  // A vertical seam's rows move in bands of 16 on the shared threads: the 23 rows make two.
+  for (int threads : {1, 3, 8}) {
+    plat::SetThreadCount(threads);
+    std::mt19937 rnd(5);
+    addweight = 21;
+    for (bool vertical : {true, false}) {
+      SCOPED_TRACE(vertical);
+      const Axis a{vertical};
+      for (int round = 0; round < 4; ++round) {
+        Work got(rnd);
+        Work want = got;
+        // Removal from the live extent.
+        std::vector<int32_t> xs = Points(rnd, kAcross, round % 2 == 1);
+        for (auto& p : want.b) RefRemove(a, p, xs, kAcross);
+        for (int k = 0; k < 3; ++k) RefRemove(a, want.w[k], xs, kAcross);
+        std::vector<pixXY> s = Seam(vertical, xs);
+        if (vertical)
+          Remove_VPath(kAlong, kAcross, kStride, kMaxH, got.b[0].data(), got.b[1].data(),
+                       got.b[2].data(), got.b[3].data(), got.w[0].data(), got.w[1].data(),
+                       got.w[2].data(), s.data());
+        else
+          Remove_HPath(kAcross, kAlong, kStride, kMaxH, got.b[0].data(), got.b[1].data(),
+                       got.b[2].data(), got.b[3].data(), got.w[0].data(), got.w[1].data(),
+                       got.w[2].data(), s.data());
+        ASSERT_TRUE(got == want) << round;
+        // Insertion into a live extent one larger (the seam never on its last place).
+        const int32_t now = kAcross + 1;
+        xs = Points(rnd, now - 1, round % 2 == 1);
+        for (auto& p : want.b) RefInsert(a, p, xs, now);
+        for (int k = 0; k < 3; ++k) RefInsert(a, want.w[k], xs, now);
+        RefAdded(a, want.w[3], xs, now);
+        s = Seam(vertical, xs);
+        if (vertical)
+          Add_VPath(kAlong, now, kStride, kMaxH, got.b[0].data(), got.b[1].data(), got.b[2].data(),
+                    got.b[3].data(), got.w[0].data(), got.w[1].data(), got.w[2].data(),
+                    got.w[3].data(), s.data());
+        else
+          Add_HPath(now, kAlong, kStride, kMaxH, got.b[0].data(), got.b[1].data(), got.b[2].data(),
+                    got.b[3].data(), got.w[0].data(), got.w[1].data(), got.w[2].data(),
+                    got.w[3].data(), s.data());
+        ASSERT_TRUE(got == want) << round << " threads " << threads;
+      }
     }
   }
+  plat::SetThreadCount(0);
   addweight = 0;
 }
 
