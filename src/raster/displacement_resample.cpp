@@ -139,14 +139,19 @@ void PlainRowBaseline(int32_t h, int32_t w, const uint8_t* const src[4], uint8_t
 }
 
 #if VMK_SIMD_X86
-// Eight bytes of `plane` (size samples, at least 4) at the indices, read as 32-bit lanes: an
-// index within the last three samples reads the four that end the plane and shifts its byte
-// down, so no read passes the plane's end.
-VMK_TARGET_AVX2 inline __m256i Samples8(const uint8_t* plane, __m256i index, __m256i lastWord) {
+// The samples at `index` and at index + step (step 0 or 1: a position's far neighbour is the
+// next sample, or the same one held at the edge) for eight lanes, from one 32-bit read each: an
+// index within the last three samples reads the four that end the plane and shifts its bytes
+// down, so no read passes the plane's end (size at least 4).
+VMK_TARGET_AVX2 inline void SamplePairs8(const uint8_t* plane, __m256i index, __m256i step,
+                                         __m256i lastWord, __m256i* near, __m256i* far) {
   const __m256i start = _mm256_min_epi32(index, lastWord);
   const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(plane), start, 1);
   const __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(index, start), 3);
-  return _mm256_and_si256(_mm256_srlv_epi32(words, shift), _mm256_set1_epi32(0xFF));
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  *near = _mm256_and_si256(_mm256_srlv_epi32(words, shift), byte);
+  *far = _mm256_and_si256(
+      _mm256_srlv_epi32(words, _mm256_add_epi32(shift, _mm256_slli_epi32(step, 3))), byte);
 }
 
 // HoldSteps on eight lanes: v against the bounds where the position leaves 0..size - 1
@@ -202,15 +207,18 @@ VMK_TARGET_AVX2 void PlainRowAvx2(int32_t h, int32_t w, const uint8_t* const src
     const __m256i ix = _mm256_srli_epi32(px, 7), jx = _mm256_srli_epi32(nx, 7);
     const __m256i top = _mm256_mullo_epi32(_mm256_srli_epi32(py, 7), width);
     const __m256i bottom = _mm256_mullo_epi32(_mm256_srli_epi32(ny, 7), width);
-    const __m256i i00 = _mm256_add_epi32(top, ix), i10 = _mm256_add_epi32(top, jx);
-    const __m256i i01 = _mm256_add_epi32(bottom, ix), i11 = _mm256_add_epi32(bottom, jx);
+    const __m256i i00 = _mm256_add_epi32(top, ix), i01 = _mm256_add_epi32(bottom, ix);
+    const __m256i step = _mm256_sub_epi32(jx, ix);
     for (int k = 0; k < planes; ++k) {
       if (src[k] == nullptr || dst[k] == nullptr) continue;
       const uint8_t* s = src[k];
-      __m256i t = _mm256_mullo_epi32(Samples8(s, i00, lastWord), w00);
-      t = _mm256_add_epi32(t, _mm256_mullo_epi32(Samples8(s, i10, lastWord), w10));
-      t = _mm256_add_epi32(t, _mm256_mullo_epi32(Samples8(s, i01, lastWord), w01));
-      t = _mm256_add_epi32(t, _mm256_mullo_epi32(Samples8(s, i11, lastWord), w11));
+      __m256i s00, s10, s01, s11;
+      SamplePairs8(s, i00, step, lastWord, &s00, &s10);
+      SamplePairs8(s, i01, step, lastWord, &s01, &s11);
+      __m256i t = _mm256_mullo_epi32(s00, w00);
+      t = _mm256_add_epi32(t, _mm256_mullo_epi32(s10, w10));
+      t = _mm256_add_epi32(t, _mm256_mullo_epi32(s01, w01));
+      t = _mm256_add_epi32(t, _mm256_mullo_epi32(s11, w11));
       t = _mm256_srli_epi32(t, 14);
       // Eight 32-bit values of at most 255 to eight bytes.
       const __m128i lo = _mm256_castsi256_si128(t), hi = _mm256_extracti128_si256(t, 1);
