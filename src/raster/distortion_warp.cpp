@@ -24,12 +24,19 @@ namespace {
 void DistortSamples(const raster_detail::Quad& q, int32_t bytes, int32_t srcH, int32_t srcW,
                     const uint8_t* s, int32_t dstH, int32_t dstW, uint8_t* d, int32_t l,
                     int32_t t, int32_t W, int32_t H) {
-  ScanQuad(q, dstH, dstW, [&](int32_t x, int32_t y, double u, double v) {
-    const int32_t sx = ClampIndex(l + NearestOffset(u, W), srcW);
-    const int32_t sy = ClampIndex(t + NearestOffset(v, H), srcH);
-    std::memcpy(d + (static_cast<size_t>(y) * dstW + x) * bytes,
-                s + (static_cast<size_t>(sy) * srcW + sx) * bytes, static_cast<size_t>(bytes));
-  });
+  // Every pixel takes a sample of the source: rows in bands when the source is apart.
+  const bool apart = !raster_detail::BytesMeet(
+      s, static_cast<size_t>(srcH) * srcW * bytes, d,
+      dstH > 0 && dstW > 0 ? static_cast<size_t>(dstH) * dstW * bytes : 0);
+  ScanQuad(
+      q, dstH, dstW,
+      [&](int32_t x, int32_t y, double u, double v) {
+        const int32_t sx = ClampIndex(l + NearestOffset(u, W), srcW);
+        const int32_t sy = ClampIndex(t + NearestOffset(v, H), srcH);
+        std::memcpy(d + (static_cast<size_t>(y) * dstW + x) * bytes,
+                    s + (static_cast<size_t>(sy) * srcW + sx) * bytes, static_cast<size_t>(bytes));
+      },
+      apart);
 }
 
 }  // namespace

@@ -10,9 +10,11 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "app/core/plane_geometry.h"
+#include "platform/parallel/parallel.h"
 
 namespace raster_detail {
 
@@ -56,9 +58,11 @@ inline bool SolvePatchRoot(int64_t K, int64_t b, int64_t c, double* root) {
   return true;
 }
 
-// Calls fn(x, y, u, v) for every solved pixel of q inside dstW x dstH.
+// Calls fn(x, y, u, v) for every solved pixel of q inside dstW x dstH. Each row starts its
+// sums afresh, so with `banded` (fn writes only its own pixel and reads nothing any pixel
+// writes) the rows go in bands to the shared threads.
 template <typename Fn>
-void ScanQuad(const Quad& q, int32_t dstH, int32_t dstW, Fn&& fn) {
+void ScanQuad(const Quad& q, int32_t dstH, int32_t dstW, Fn&& fn, bool banded = false) {
   int32_t minX = 0, minY = 0, maxX = 0, maxY = 0;
   inf_sup(q.x[0], q.y[0], q.x[1], q.y[1], q.x[2], q.y[2], q.x[3], q.y[3], &minX, &minY, &maxX,
           &maxY);
@@ -75,22 +79,35 @@ void ScanQuad(const Quad& q, int32_t dstH, int32_t dstW, Fn&& fn) {
   const int32_t yEnd = maxY < dstH ? maxY : dstH;
   const int32_t xStart = minX > 0 ? minX : 0;
   const int32_t xEnd = maxX < dstW ? maxX : dstW;
-  for (int32_t py = yStart; py < yEnd; ++py) {
-    const int64_t y = py;
-    const int64_t x = xStart;
-    int64_t b1 =
-        (y3 - y) * (x1 - x0) + (y2 - y3) * (x0 - x) + (y - y0) * (x2 - x3) + (y1 - y0) * (x - x3);
-    int64_t c1 = (x0 - x) * (y3 - y) + (x - x3) * (y0 - y);
-    int64_t b2 =
-        (y1 - y) * (x3 - x0) + (y2 - y1) * (x0 - x) + (y - y0) * (x2 - x1) + (y3 - y0) * (x - x1);
-    int64_t c2 = (x0 - x) * (y1 - y) + (x - x1) * (y0 - y);
-    for (int32_t px = xStart; px < xEnd; ++px, b1 += db1, c1 += dc1, b2 += db2, c2 += dc2) {
-      double u = 0.0, v = 0.0;
-      if (!SolvePatchRoot(K1, b1, c1, &u)) continue;
-      if (!SolvePatchRoot(K2, b2, c2, &v)) continue;
-      fn(px, py, u, v);
+  auto rows = [&](int32_t first, int32_t end) {
+    for (int32_t py = first; py < end; ++py) {
+      const int64_t y = py;
+      const int64_t x = xStart;
+      int64_t b1 =
+          (y3 - y) * (x1 - x0) + (y2 - y3) * (x0 - x) + (y - y0) * (x2 - x3) + (y1 - y0) * (x - x3);
+      int64_t c1 = (x0 - x) * (y3 - y) + (x - x3) * (y0 - y);
+      int64_t b2 =
+          (y1 - y) * (x3 - x0) + (y2 - y1) * (x0 - x) + (y - y0) * (x2 - x1) + (y3 - y0) * (x - x1);
+      int64_t c2 = (x0 - x) * (y1 - y) + (x - x1) * (y0 - y);
+      for (int32_t px = xStart; px < xEnd; ++px, b1 += db1, c1 += dc1, b2 += db2, c2 += dc2) {
+        double u = 0.0, v = 0.0;
+        if (!SolvePatchRoot(K1, b1, c1, &u)) continue;
+        if (!SolvePatchRoot(K2, b2, c2, &v)) continue;
+        fn(px, py, u, v);
+      }
     }
-  }
+  };
+  if (banded && yEnd - yStart > 32 && xEnd > xStart)
+    plat::ParallelFor(yStart, yEnd, 16, rows);
+  else
+    rows(yStart, yEnd);
+}
+
+// Whether planes of `an` and `bn` bytes share any byte (null shares none).
+inline bool BytesMeet(const void* a, size_t an, const void* b, size_t bn) {
+  if (a == nullptr || b == nullptr) return false;
+  const auto p = reinterpret_cast<uintptr_t>(a), q = reinterpret_cast<uintptr_t>(b);
+  return p < q + bn && q < p + an;
 }
 
 // Nearest sample of a relative position along an extent: trunc(r * E + 0.5),
