@@ -403,6 +403,7 @@ void EffectFrame::Loop(tb::EventLoopTimerRef, void* data) {
     ShowPreview();
     changed = true;
   }
+  if (desc_.pollBeforeRefresh && PollTick(window)) changed = true;
   if (refresh() == 1) {
     GetEditValue();
     ShowPreview();
@@ -414,7 +415,7 @@ void EffectFrame::Loop(tb::EventLoopTimerRef, void* data) {
     ShowPreview();
     changed = true;
   }
-  if (PollTick(window)) changed = true;
+  if (!desc_.pollBeforeRefresh && PollTick(window)) changed = true;
   if (changed) DrawWindowContent(window);
 }
 

@@ -166,6 +166,9 @@ struct EffectFrameDesc {
   bool undoTick = true;            // the loop restores the backup on flag_restor
   bool refreshAtOpen = true;       // the first tick reads and previews
   bool resizable = false;
+  // The dialog's own loop steps (PollTick) come before the refresh step, so
+  // what they change is previewed in the same tick.
+  bool pollBeforeRefresh = false;
 };
 
 // The file-level functions a dialog's source file hands Run.
