@@ -284,6 +284,8 @@ bool VMKcolormatrixUI::PaintClick() {
   const int32_t* p = record()->paint;
   Calc_vign(record(), column, Short(kSide - row), PaintMode(), channels[0], channels[1], channels[2], channels[3], p[0],
             p[1], p[2], p[3]);
+  // The render of the last click still on its way is no longer wanted.
+  StalePreviews();
   refresh() = 1;
   return true;
 }
@@ -296,6 +298,7 @@ bool VMKcolormatrixUI::SwatchChange() {
   record()->paint[0] = r;
   record()->paint[1] = g;
   record()->paint[2] = b;
+  StalePreviews();
   refresh() = 1;
   return true;
 }
@@ -343,11 +346,13 @@ bool VMKcolormatrixUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::W
       BackRest(1);
       record()->tool = tb::GetControl32BitValue(Ctl(kShape));
       DrawWindowContent(window);
+      StalePreviews();
       refresh() = 1;
       return true;
     case FourCC("Binv"):
       BackRest(1);
       Invert_vign(record(), 0, 0, 0, 1);
+      StalePreviews();
       refresh() = 1;
       return true;
     case FourCC("Ceff"): effectDisplay = Short(tb::GetControl32BitValue(source)); break;
@@ -357,6 +362,7 @@ bool VMKcolormatrixUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::W
     case FourCC("Cmsk"): channels[3] = Short(tb::GetControl32BitValue(source)); break;
     default: return false;
   }
+  StalePreviews();
   refresh() = 1;
   return true;
 }
