@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "colour_matrix_presets.h"
 #include "colour_presets.h"
-#include "colour_ramps.h"
 #include "colour_ramps.h"
 #include "content_images.h"
 #include "lens_presets.h"
@@ -16,13 +16,14 @@ int main(int argc, char** argv) {
   }
   std::string message;
   if (!content::MakeLibrary(argv[1], &message) || !content::MakeColourPresets(argv[1], &message) ||
-      !content::MakeLensPresets(argv[1], &message) || !content::MakeColourRamps(argv[1], &message)) {
+      !content::MakeLensPresets(argv[1], &message) || !content::MakeColourRamps(argv[1], &message) ||
+      !content::MakeColourMatrixPresets(argv[1], &message)) {
     std::fprintf(stderr, "make-content: %s\n", message.c_str());
     return 1;
   }
   const size_t files =
       content::Library().size() + content::ColourPresetPaths().size() + content::LensPresetPaths().size() +
-      content::ContentRamps().size();
+      content::ContentRamps().size() + content::ColourMatrixPresetPaths().size();
   std::printf("Content library written to %s (%zu files).\n", argv[1], files);
   return 0;
 }

@@ -351,20 +351,15 @@ TEST_F(ColourMatrixTest, WithoutItsWindowTheDialogInstallsNothing) {
   ColorMatrixLoopHandler(nullptr, nullptr);
 }
 
-// After the first preview of a preset, kept under the build tree.
+// After the first preview of a content preset, kept under the build tree.
 TEST_F(ColourMatrixTest, Screenshot) {
   UsePhoto();
-  ColMatPar preset;
-  Init_ColMatPar(&preset);
-  preset.tool = 2;
-  Calc_vign(&preset, 0, 16, 0, 1, 0, 0, 1, 255, 0, 0, 40);
-  Calc_vign(&preset, 32, 16, 0, 0, 0, 1, 1, 0, 0, 255, 40);
-  SaveMatrixPreset("sunset.hcma", &preset);
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
   const QString folder = VMK_ARTEFACTS_DIR;
   ASSERT_TRUE(QDir().mkpath(folder));
   VMKcolormatrixUI dlg;
   driver_.Advance(0.1)
-      .Choose(kCmat, 7, 1)
+      .Choose(kCmat, 7, 3)  // "Warm corner"
       .Advance(0.5)
       .Do([&](tb::WindowRef w) { EXPECT_TRUE(tb::QtWidgetOf(w)->grab().save(folder + "/ColMat.png")); })
       .Press(kCmat, kCancel);
@@ -445,6 +440,31 @@ TEST_F(ColourMatrixTest, PreviewOfAPictureAtOneToOneIsTheFinalRender) {
   EXPECT_LE(worst, 3);
   EXPECT_LT(differ, 250 * 250 * 3 / 2);
   EXPECT_GT(changed, 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The default content library's colour-matrix presets are listed and read.
+TEST_F(ColourMatrixTest, TheContentLibraryOffersThreePresets) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  VMKcolormatrixUI dlg;
+  std::vector<int32_t> tools;
+  std::vector<uint32_t> firstCells;
+  driver_.Advance(0.1).Do([&](tb::WindowRef w) { EXPECT_EQ(tb::CountMenuItems(tb::FindControl(w, kCmat, 7)), 3); });
+  for (int32_t item = 1; item <= 3; ++item)
+    driver_.Choose(kCmat, 7, item).Do([&](tb::WindowRef) {
+      tools.push_back(dlg.record()->tool);
+      firstCells.push_back(dlg.record()->cells[0]);
+    });
+  driver_.Press(kCmat, kCancel);
+  dlg.Do_ColorMatrixDlg(0, 0);
+  // By name: cool gradient, masked centre, warm corner.
+  EXPECT_EQ(tools, (std::vector<int32_t>{2, 5, 5}));
+  EXPECT_NE(firstCells[0], firstCells[1]);
+  EXPECT_NE(firstCells[1], firstCells[2]);
   EXPECT_TRUE(driver_.errors().empty());
 }
 
