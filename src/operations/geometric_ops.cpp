@@ -39,12 +39,17 @@ plat::Block<unsigned char> CopyOf(View plane) {
 // Blends work (same geometry as the plane) into the plane over the region.
 void BlendBack(int16_t mode, int16_t opacity, View plane, const unsigned char* work,
                const unsigned char* mask, IRect r) {
-  for (int32_t y = r.top; y <= r.bottom; ++y) {
-    for (int32_t x = r.left; x <= r.right; ++x) {
-      const int64_t i = plane.Index(x, y);
-      plane.data[i] = Blend(mode, plane.data[i], work[i], Weight(mask, i, opacity));
-    }
-  }
+  if (r.left > r.right || r.top > r.bottom) return;
+  // Each sample from its own work sample: the rows in bands, each row's run blended in lanes
+  // where they hold the blend.
+  plat::ParallelFor(
+      r.top, r.bottom + 1, effect_support::kPixelBandRows, [=](int32_t first, int32_t end) {
+        for (int32_t y = first; y < end; ++y) {
+          const int64_t i = plane.Index(r.left, y);
+          effect_support::BlendRun(mode, opacity, plane.data + i, work + i,
+                                   mask != nullptr ? mask + i : nullptr, r.right - r.left + 1);
+        }
+      });
 }
 
 // A half-open wrap: x0 + ((c - x0) mod n) for a span of n samples.
@@ -464,11 +469,15 @@ int32_t Effects::Transform(int16_t mode, int16_t opacity, unsigned char* plane, 
   if (TransformBox(p, e.left, e.top, e.right, e.bottom, scaleX, scaleY, angle, fill) != 0)
     return -1;
   const View w = View::Packed(work.get(), width, height);
-  for (int32_t y = e.top; y < e.bottom; ++y) {
-    const int32_t sy = WrapHalfOpen(int64_t{y} + shiftY, e.top, e.height());
-    for (int32_t x = e.left; x < e.right; ++x)
-      w.At(x, y) = p.At(WrapHalfOpen(int64_t{x} - shiftX, e.left, e.width()), sy);
-  }
+  // The shifted copy reads the plane and writes the work plane: rows in bands.
+  plat::ParallelFor(
+      e.top, e.bottom, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+        for (int32_t y = first; y < end; ++y) {
+          const int32_t sy = WrapHalfOpen(int64_t{y} + shiftY, e.top, e.height());
+          for (int32_t x = e.left; x < e.right; ++x)
+            w.At(x, y) = p.At(WrapHalfOpen(int64_t{x} - shiftX, e.left, e.width()), sy);
+        }
+      });
   BlendBack(mode, opacity, p, work.get(), mask, e.Inclusive());
   return 0;
 }

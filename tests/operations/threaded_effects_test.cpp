@@ -373,4 +373,29 @@ TEST(ThreadedEffects, ContourGrowthEqualsThePlainStamping) {
         }
 }
 
+// The geometric operations' shifted copy and blend-back in bands: the same planes at every
+// count, for every blending and odd sizes.
+TEST(ThreadedEffects, GeometricBlendBacks) {
+  for (Size s : kSizes)
+    for (const Blending& b : kBlends) {
+      const size_t n = static_cast<size_t>(s.w) * s.h;
+      const Plane mask = Noise(n, 7);
+      const unsigned char* m = b.masked ? mask.data() : nullptr;
+      std::vector<Plane> results;
+      for (int threads : kCounts) {
+        const Threads t(threads);
+        Plane a = Noise(n, 1), c = Noise(n, 2), d = Noise(n, 3);
+        Effects::Transform(b.mode, b.opacity, a.data(), s.h, s.w, 1, 0, s.w, s.h, 5, -3, 90, 110,
+                           25, 40, 0, m);
+        Effects::Flip(b.mode, b.opacity, c.data(), s.h, s.w, 0, 1, s.w - 1, s.h - 1, 1, 1, 0, 0, m);
+        Effects::Twirl(b.mode, b.opacity, d.data(), m, s.h, s.w, 0, 0, s.w - 1, s.h - 1, 60, 40,
+                       55);
+        a.insert(a.end(), c.begin(), c.end());
+        a.insert(a.end(), d.begin(), d.end());
+        results.push_back(a);
+      }
+      for (const Plane& r : results) ASSERT_EQ(r, results[0]) << s.w << "x" << s.h;
+    }
+}
+
 }  // namespace
