@@ -316,7 +316,12 @@ void VMKimabox::SetBufRGB(int16_t mode, int32_t x0, int32_t y0, int32_t x1, int3
   const bool tintA = tintMasks && rgbMode_[4] == 16 && MaskUsable(maskA_);
   const bool tintB = tintMasks && rgbMode_[5] == 32 && MaskUsable(maskB_);
   for (int32_t y = std::max(y0, 0); y < ye; ++y) {
-    const int64_t maskRow = static_cast<int64_t>(mw) * (my0 + Area(y, my1 - my0) / dispHeight_);
+    // Display rows count from the bottom, mask rows from the top of the
+    // picture, as the brush stamps them, the readout reads them and the
+    // engine weighs them: the tint takes the mask row of the screen line
+    // the display row is drawn on, so a stroke shows where it was painted.
+    const int32_t line = dispHeight_ - 1 - y;
+    const int64_t maskRow = static_cast<int64_t>(mw) * (my0 + Area(line, my1 - my0) / dispHeight_);
     for (int32_t x = std::max(x0, 0); x < xe; ++x) {
       const int64_t i = Area(y, stride) + x;
       if (i >= planeSize || i >= displaySize) continue;

@@ -4,8 +4,42 @@
 #include <cstring>
 
 #include "app/core/memory_manager.h"
+#include "engines/correction/resize_record.h"
+#include "platform/memory/memory.h"
 
 namespace vmkviews {
+
+namespace {
+
+// The entries of a content-aware mask that the engine takes over from the
+// record (width x height); 0 for none, or for an array too small to hold
+// them (the engine then goes without that mask rather than read past it).
+int64_t MaskEntries(const int16_t* mask, int32_t width, int32_t height) {
+  if (mask == nullptr || width <= 0 || height <= 0) return 0;
+  const int64_t n = static_cast<int64_t>(width) * height;
+  const int64_t bytes = plat::GetPtrSize(mask);
+  return bytes >= 0 && bytes / 2 < n ? 0 : n;
+}
+
+}  // namespace
+
+// The copied record points at the job's own copies of its masks (or at none).
+bool PreviewJob::CopyYoxelMasks() {
+  auto* par = reinterpret_cast<YoxelPar*>(record_.get());
+  int16_t** masks[2] = {&par->protectMask, &par->removeMask};
+  for (int k = 0; k < 2; ++k) {
+    const int64_t n = MaskEntries(*masks[k], par->maskWidth, par->maskHeight);
+    if (n <= 0) {
+      *masks[k] = nullptr;
+      continue;
+    }
+    masks_[k] = plat::Block<int16_t>(n, WorkSource());
+    if (!masks_[k]) return false;
+    std::memcpy(masks_[k].get(), *masks[k], static_cast<size_t>(n) * sizeof(int16_t));
+    *masks[k] = masks_[k].get();
+  }
+  return true;
+}
 
 bool PreviewJob::Prepare(const PreviewCall& call, const int16_t* shorts, int16_t count,
                          int16_t maskOk, size_t recordBytes, bool detach) {
@@ -24,6 +58,7 @@ bool PreviewJob::Prepare(const PreviewCall& call, const int16_t* shorts, int16_t
     if (!record_) return false;
     std::memcpy(record_.get(), call.record, recordBytes);
     call_.record = record_.get();
+    if (call.routine == kPreviewYoxel && recordBytes >= sizeof(YoxelPar) && !CopyYoxelMasks()) return false;
   }
   if (detach && call.renderFile != nullptr) {
     renderFile_ = *call.renderFile;

@@ -36,7 +36,8 @@ class PreviewJob {
   // shorts (after 3, 0). A job that will run away from the box (`detach`)
   // keeps its own copy of the record's `recordBytes` and of the render file;
   // one that runs at once reads the box's. False when the planes or the
-  // record copy cannot be had (nothing to run).
+  // record copy cannot be had (nothing to run). A content-aware record's
+  // masks are copied with it.
   bool Prepare(const PreviewCall& call, const int16_t* shorts, int16_t count, int16_t maskOk,
                size_t recordBytes, bool detach);
   // Any thread: the engine over the cleared planes, under the job's cancel
@@ -55,12 +56,17 @@ class PreviewJob {
   uint8_t* plane(int k) const { return planes_[k].get(); }
 
  private:
+  bool CopyYoxelMasks();
+
   VMKimabox* box_;
   uint64_t generation_;
   PreviewCall call_;
   int16_t maskOk_ = 1;
   plat::Block<uint8_t> planes_[4];  // red, green, blue, mask
   plat::Block<uint8_t> record_;
+  // A content-aware record's two masks, copied with it: the box's holder
+  // rewrites (or remakes) its own while the job runs.
+  plat::Block<int16_t> masks_[2];
   fichier renderFile_{};
   plat::CancelFlag cancel_;
   bool ok_ = false;

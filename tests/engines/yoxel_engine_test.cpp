@@ -8,6 +8,7 @@
 
 #include "engines/correction/yoxel_engine.h"
 #include "engines/correction/yoxel_seams.h"
+#include "platform/parallel/cancel.h"
 
 namespace {
 
@@ -114,6 +115,45 @@ TEST(YoxelEngine, NoApplyAndEmptyPartialRequestsLeaveThePicture) {
   // A partial request whose target rectangle is empty writes nothing.
   SetQuad(rec.targetQuad, 0, 25000, 0, 100000);
   EXPECT_EQ(Fill(rec, p, 1, 3, kW / 2), -1);
+  EXPECT_EQ(p.r, original.r);
+}
+
+// Under a flag nobody raises the carving and the resampling are the same; with the flag
+// raised (a stale preview) the engine stops before it writes anything back, and so do the
+// seam loops on their own.
+TEST(YoxelEngine, CancelledRendersStopAndUncancelledOnesAreUnchanged) {
+  const Picture original;
+  for (int32_t method : {8, 2}) {
+    SCOPED_TRACE(method);
+    YoxelPar rec = Record(1, 0);
+    rec.resizeMethod = method;
+    Picture plain, watched, stopped;
+    ASSERT_EQ(Fill(rec, plain), 0);
+    ASSERT_NE(plain.r, original.r);
+    plat::CancelFlag flag;
+    const plat::CancelScope scope(&flag);
+    ASSERT_EQ(Fill(rec, watched), 0);
+    EXPECT_EQ(watched.r, plain.r);
+    EXPECT_EQ(watched.b, plain.b);
+    flag.Cancel();
+    EXPECT_EQ(Fill(rec, stopped), 0);
+    EXPECT_EQ(stopped.r, original.r);
+    EXPECT_EQ(stopped.g, original.g);
+  }
+  // The seam loop alone: no seam is taken once the flag is up.
+  Picture p;
+  std::vector<uint8_t> lum(p.b);
+  std::vector<int32_t> edge(kW * kH, 5), mask(kW * kH, 0);
+  plat::CancelFlag flag;
+  flag.Cancel();
+  const plat::CancelScope scope(&flag);
+  EXPECT_EQ(Smart_VRemove(2, 6, kH, kW, kW, kH, p.r.data(), p.g.data(), p.b.data(), lum.data(),
+                          edge.data(), mask.data()),
+            0);
+  EXPECT_EQ(p.r, original.r);
+  EXPECT_EQ(Smart_HAdd(2, 3, kH - 3, kW, kW, kH, p.r.data(), p.g.data(), p.b.data(), lum.data(),
+                       edge.data(), mask.data()),
+            0);
   EXPECT_EQ(p.r, original.r);
 }
 

@@ -158,13 +158,16 @@ TEST_F(BoxTest, DirectLoadTintsByTheMaskPlaneAndTheMasks) {
   // Masks A and B through the pan rectangle: the right half of a 10 x 10 mask.
   box_.InitBufMsk(10, 10, 3);
   std::vector<int16_t> a(100, 0), bm(100, 0);
-  a[5 * 10 + 8] = 16384;   // row 5, column 8
-  bm[0 * 10 + 4] = 8192;   // row 0, column 4
+  a[3 * 10 + 8] = 16384;   // row 3, column 8
+  bm[8 * 10 + 4] = 8192;   // row 8, column 4
   box_.SetMskBuf(0, 10, 10, reinterpret_cast<char*>(a.data()), reinterpret_cast<char*>(bm.data()));
   box_.SetMskMod(1);
   box_.SetPanBufCoord(50000, 0, 100000, 100000);
   box_.SetBufRGB(0, 0, 0, 200, 200, 1, 0, 0, 200, 200, r.data(), g.data(), b.data(), nullptr, 255, 0);
-  // Mask window x 4..9, y 0..9: display (199, 120) reads mask (4 + 199 * 5 / 200, 120 * 9 / 200).
+  // Mask window x 4..9, y 0..9, mask rows from the top of the screen: display
+  // (199, 120), drawn on screen line 199 - 120 = 79, reads mask
+  // (4 + 199 * 5 / 200, 79 * 9 / 200) = (8, 3); display row 0, the bottom
+  // line, reads mask row 199 * 9 / 200 = 8.
   EXPECT_EQ(Display(199, 120), 0xFF6464FFu);
   EXPECT_EQ(Display(0, 0), 0x64B164FFu);  // mask B at 8192 on green: (100 + 255) / 2
   EXPECT_EQ(Display(100, 100), 0x646464FFu);

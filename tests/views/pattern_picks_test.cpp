@@ -93,6 +93,31 @@ TEST_F(BrushTest, MaskModeTwoPaintsMaskB) {
   EXPECT_EQ(A(55, 74), 0);
 }
 
+// A stroke near the top of the picture: the mask takes it in its top rows,
+// and the live tint shows it on the screen where it was painted, not at its
+// mirror image about the middle of the view.
+TEST_F(BrushTest, TheLiveTintShowsTheStrokeWhereItWasPainted) {
+  std::vector<Point> stroke;
+  for (int h = 60; h <= 100; ++h) stroke.push_back(P(h, 50));
+  const std::vector<uint8_t> before = Display();
+  Track(stroke);
+  // Window y 50 is 15 lines below the image's top (35): mask row about 15.
+  EXPECT_GT(A(60, 15), 16000);
+  EXPECT_EQ(A(60, 134), 0);
+  // Display rows count from the bottom: line 15 is row 150 - 1 - 15 = 134.
+  const std::vector<uint8_t> after = Display();
+  const auto red = [](const std::vector<uint8_t>& d, int x, int row) { return d[(row * 200 + x) * 4]; };
+  EXPECT_GE(red(after, 60, 134), 250);
+  EXPECT_EQ(red(after, 60, 15), red(before, 60, 15));
+  // And on the window: the pixel under the stroke is the full tint.
+  EXPECT_GE((Screen(80, 50) >> 16) & 0xFF, 250u);
+  // The readout under the stroke reads the painted mask (255 at full scale).
+  int16_t b = -1, a = -1;
+  box_.GetMskcolfromBuf(80 - 20, 50 - 10, &b, &a);
+  EXPECT_GE(a, 250);
+  EXPECT_EQ(b, 0);
+}
+
 class StripeTest : public TrackTest {
  protected:
   // Picture and view limit of 200 x 150 from the box's corner, so the

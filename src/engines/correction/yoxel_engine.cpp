@@ -9,6 +9,7 @@
 #include "engines/correction/yoxel_seams.h"
 #include "engines/records/engine_frame.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
 
 YoxelRect YoxelQuadToRect(const int32_t* quad, int32_t w, int32_t h) {
   // The record's y runs upward from the bottom edge; planes run downward.
@@ -180,6 +181,8 @@ void Write(const WriteBack& w, const Planes& p, const vmkrec::EngineArea& area,
            const YoxelRect& tgt, const Results& r) {
   const bool copy = w.opacity == 255 && w.blendMode == 0 && p.opacity == nullptr;
   for (int32_t y = area.top; y < area.bottom; ++y) {
+    // A stale preview stops between bands of rows; its owner drops the planes.
+    if ((y - area.top) % 64 == 0 && plat::Cancelled()) return;
     for (int32_t x = area.left; x < area.right; ++x) {
       const int64_t i = static_cast<int64_t>(y) * p.width + x;
       if (x < tgt.left || x >= tgt.right || y < tgt.top || y >= tgt.bottom) {
@@ -251,6 +254,7 @@ int16_t MiscYoxel::PlainResize(int16_t planes, int16_t blendMode, int16_t opacit
   Results r;
   if (!r.Take(p, fourthToo, fifthToo)) return -1;
   if (Resample(par, p, source, tgt, r, fourthToo, fifthToo) != 0) return -1;
+  if (plat::Cancelled()) return 0;
   const bool black = par.fillMode == 1;
   const WriteBack wb{blendMode, opacity, par.fillMode,
                      {black ? 0 : par.fillRed & 255, black ? 0 : par.fillGreen & 255,
@@ -290,6 +294,8 @@ int16_t MiscYoxel::FillBuf(int16_t planes, int16_t blendMode, int16_t opacity, i
                                 scaleX, scaleY, red, green, blue, sixth);
   vmkrec::PrepareEngineSource(source, count, 255, request);
   if (w <= 0 || h <= 0) return 0;  // nothing to process
+  // Stopped (a stale preview), the planes hold the picture as read.
+  if (plat::Cancelled()) return 0;
 
   bool resize = apply == 1;
   const bool partial = source == 3 && (fullRight - fullLeft != fullWidth - 1 ||

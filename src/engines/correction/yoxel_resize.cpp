@@ -8,8 +8,15 @@
 #include "engines/correction/yoxel_seams.h"
 #include "operations/effects.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
 
 namespace {
+
+// Rows handled between two looks at the cancellation flag.
+constexpr int32_t kCancelBand = 64;
+
+// A stale preview stops between bands of rows: every kCancelBand rows from `first`.
+bool StopAt(int32_t y, int32_t first) { return (y - first) % kCancelBand == 0 && plat::Cancelled(); }
 
 struct Rect {
   int32_t l, t, r, b;
@@ -55,6 +62,7 @@ void Fill(Work& k, const Rect& src, const Rect& proc, int16_t flip, int16_t plan
   const float sy = static_cast<float>(m.height) / static_cast<float>(proc.h());
   const bool flipX = flip == 1 || flip == 3, flipY = flip == 2 || flip == 3;
   for (int32_t y = src.t; y < src.b; ++y) {
+    if (StopAt(y, src.t)) return;
     for (int32_t x = src.l; x < src.r; ++x) {
       const int32_t px = flipX ? src.l + src.r - 1 - x : x;
       const int32_t py = flipY ? src.t + src.b - 1 - y : y;
@@ -86,7 +94,8 @@ struct Stage {
   int32_t wFrom, hFrom, wTo, hTo;
 };
 
-void RunStage(Work& k, const Stage& s, int16_t kernel, int32_t contrast, int32_t spread) {
+// False when the work was cancelled on the way (the planes are then unfinished).
+bool RunStage(Work& k, const Stage& s, int16_t kernel, int32_t contrast, int32_t spread) {
   const int16_t spreadContrast = TruncToInt16(contrast * 1.27 + 0.5);
   uint8_t* planes[4] = {k.red.get(), k.green.get(), k.blue.get(), k.lum.get()};
   auto detect = [&](int16_t kind, int32_t right, int32_t bottom, bool removing) {
@@ -98,6 +107,7 @@ void RunStage(Work& k, const Stage& s, int16_t kernel, int32_t contrast, int32_t
                            static_cast<int16_t>(spread), spreadContrast, 0, 0, right, bottom);
   };
   detect(kernel, s.wFrom - 1, s.hFrom - 1, s.wTo < s.wFrom);
+  if (plat::Cancelled()) return false;
   if (s.wTo < s.wFrom) {
     Smart_VRemove(kernel, s.wFrom - s.wTo, s.hFrom, s.wFrom, k.stride, k.maxHeight, planes[0], planes[1],
                   planes[2], planes[3], k.edge.get(), k.mask.get());
@@ -106,9 +116,11 @@ void RunStage(Work& k, const Stage& s, int16_t kernel, int32_t contrast, int32_t
     Smart_VAdd(kernel, s.wTo - s.wFrom, s.hFrom, s.wFrom, k.stride, k.maxHeight, planes[0], planes[1],
                planes[2], planes[3], k.edge.get(), k.mask.get());
   }
+  if (plat::Cancelled()) return false;
   const int16_t hk = kernel == 2 ? 7 : (kernel == 1 ? 9 : kernel);
   // The region keeps the width before the vertical pass, as stored results were made.
   detect(hk, s.wFrom - 1, s.hFrom - 1, s.hTo < s.hFrom);
+  if (plat::Cancelled()) return false;
   if (s.hTo < s.hFrom) {
     Smart_HRemove(hk, s.hFrom - s.hTo, s.hFrom, s.wTo, k.stride, k.maxHeight, planes[0], planes[1], planes[2],
                   planes[3], k.edge.get(), k.mask.get());
@@ -117,6 +129,7 @@ void RunStage(Work& k, const Stage& s, int16_t kernel, int32_t contrast, int32_t
     Smart_HAdd(hk, s.hTo - s.hFrom, s.hFrom, s.wTo, k.stride, k.maxHeight, planes[0], planes[1], planes[2],
                planes[3], k.edge.get(), k.mask.get());
   }
+  return !plat::Cancelled();
 }
 
 }  // namespace
@@ -161,18 +174,22 @@ int16_t PerformSmartBufResize(int16_t planes, int16_t blendMode, int16_t opacity
     Effects::AdjContrast(0, 255, k.lum.get(), maxHeight, stride, 0, 0, src.w(), src.h(), 1, nullptr,
                          TruncToInt16(c * 2.55 + 0.5), 0, 0);
   }
+  // Cancelled before the write-back (a stale preview), the caller's planes stay as they
+  // came; cancelled during it, they are unfinished and their owner drops them.
+  if (plat::Cancelled()) return 0;
   if (two) {
-    RunStage(k, {src.w(), src.h(), mid.w(), mid.h()}, edgeKernel, contrast, energySpread);
+    if (!RunStage(k, {src.w(), src.h(), mid.w(), mid.h()}, edgeKernel, contrast, energySpread)) return 0;
     for (int32_t y = 0; y < src.h(); ++y)
       std::fill(k.mask.get() + static_cast<int64_t>(y) * stride, k.mask.get() + static_cast<int64_t>(y) * stride + src.w(), 0);
-    RunStage(k, {mid.w(), mid.h(), tgt.w(), tgt.h()}, edgeKernel, contrast, energySpread);
-  } else {
-    RunStage(k, {src.w(), src.h(), tgt.w(), tgt.h()}, edgeKernel, contrast, energySpread);
+    if (!RunStage(k, {mid.w(), mid.h(), tgt.w(), tgt.h()}, edgeKernel, contrast, energySpread)) return 0;
+  } else if (!RunStage(k, {src.w(), src.h(), tgt.w(), tgt.h()}, edgeKernel, contrast, energySpread)) {
+    return 0;
   }
 
   uint8_t* plane[3] = {red, green, blue};
   const bool flipX = flipMode == 1 || flipMode == 3, flipY = flipMode == 2 || flipMode == 3;
   for (int32_t y = proc.t; y < proc.b; ++y) {
+    if (StopAt(y, proc.t)) return 0;
     for (int32_t x = proc.l; x < proc.r; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
       if (x < tgt.l || x >= tgt.r || y < tgt.t || y >= tgt.b) {

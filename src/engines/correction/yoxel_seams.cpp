@@ -8,6 +8,7 @@
 #include "app/core/memory_manager.h"
 #include "operations/effects.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 
@@ -424,6 +425,8 @@ int16_t RemoveLoop(const Axis& a, int16_t kernel, int32_t count, int32_t along, 
   Planes q = p;
   q.words[0] = map.get();
   for (int32_t n = 0; n < count && across > 1; ++n) {
+    // A stale preview stops between seams; its owner drops the planes.
+    if (plat::Cancelled()) return 0;
     Map(a, along, across, map.get(), p.words[1], p.words[2], nullptr, n == 0 ? nullptr : &seam[0]);
     Path(a, along, across, map.get(), seam.get());
     Remove(a, along, across, q, seam.get());
@@ -448,6 +451,7 @@ int16_t AddLoop(const Axis& a, int16_t kernel, int32_t count, int32_t along, int
   Map(a, along, across, map.get(), p.words[1], p.words[2], added.get(), nullptr);
   Path(a, along, across, map.get(), seam.get());
   for (int32_t n = 1; n <= count; ++n) {
+    if (plat::Cancelled()) return 0;
     const int32_t now = across + n;
     Add(a, along, now, q, added.get(), seam.get());
     Refresh(a, kernel, along, now, a.vertical ? maxHeight : stride, p.bytes[3], p.words[1], seam.get(),
