@@ -19,6 +19,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEvent>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
@@ -226,6 +227,10 @@ int main(int argc, char** argv) {
   const int loop = app.exec();
   if (loop != 0) status = 1;
   delete plugin;
+  // Windows the plug-in closed in its last turns are deleted by a loop turn
+  // that no longer comes once the session has ended.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents();
   switch (manager.outcome()) {
     case HostEditManager::Outcome::kEnded:
       std::printf("Edited versions are in %s\n", options.versions.c_str());

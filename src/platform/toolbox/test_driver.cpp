@@ -335,6 +335,11 @@ void Driver::Pump() {
   errors_.push_back("Pump: timers keep firing without the clock moving");
 }
 
+void Driver::Settle() {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  Pump();
+}
+
 void Driver::RunSteps(WindowRef window) {
   Pump();
   while (!steps_.empty()) {

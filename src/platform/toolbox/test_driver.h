@@ -78,6 +78,9 @@ class Driver : public ModalRunner {
   void ClickControl(ControlRef c);
   // Runs pending events and the timers due now.
   void Pump();
+  // Takes back the windows closed outside any modal loop (the host's next
+  // loop turn would), then pumps. For a test's end, outside every handler.
+  void Settle();
   // Runs the queued steps against a window that runs no modal loop.
   void RunSteps(WindowRef window);
   size_t PendingSteps() const { return steps_.size(); }

@@ -49,7 +49,9 @@ class PhotoDialogTest : public ::testing::Test {
   void TearDown() override {
     SetSessionSpanImages(nullptr, nullptr);
     app_.reset();
-    driver_.Pump();
+    // Windows opened and closed outside a modal loop (the library's progress
+    // window) are taken back here, as the host's next loop turn would.
+    driver_.Settle();
     gPer = nullptr;
     gFilterRecord = nullptr;
   }
