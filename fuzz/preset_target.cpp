@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "content/generator_presets.h"
 #include "fuzz/fuzz_support.h"
 #include "engines/correction/colour_correction.h"
 #include "engines/correction/colour_matrix.h"
@@ -39,6 +40,7 @@ namespace {
 
 struct PresetEntry {
   const char* name;
+  OSType type;
   std::function<Bytes()> seed;                      // the family's own writer, variant 0
   std::function<void(const uint8_t*, size_t)> one;  // read as variant 1 and check
 };
@@ -91,7 +93,7 @@ PresetEntry Entry(const char* name, OSType type, typename PresetKit<R>::DoFile d
   kit->type = type;
   kit->doFile = std::move(doFile);
   kit->init = std::move(init);
-  return PresetEntry{name, [kit] { return kit->Seed(); },
+  return PresetEntry{name, type, [kit] { return kit->Seed(); },
                      [kit](const uint8_t* d, size_t n) { kit->One(d, n); }};
 }
 
@@ -129,7 +131,7 @@ std::vector<PresetEntry>& PresetTable() {
   if (!t.empty()) return t;
   auto ramp = std::make_shared<RampKit>();
   t.push_back(PresetEntry{
-      "ramp",
+      "ramp", FourCC("hVig"),
       [ramp] {
         ramp->Init(0);
         return ramp->Save("ramp-seed");
@@ -214,6 +216,23 @@ std::vector<PresetEntry>& PresetTable() {
   return t;
 }
 
+// The presets of the content library's generator dialogs, written as
+// make-content writes them, each led by its family's byte.
+void AddContentSeeds(std::vector<Bytes>* out) {
+  auto& t = PresetTable();
+  for (const content::GeneratorPreset& p : content::GeneratorPresets()) {
+    size_t family = 0;
+    while (family < t.size() && t[family].type != p.type) ++family;
+    if (family == t.size()) Violation("no family for a content preset", p.path);
+    const std::string path = File("content-preset");
+    Ui().AnswerSaveFile(path);
+    if (p.write() != 0) Violation("content preset writer failed", p.path);
+    Bytes b = GetFile(path + plat::files::ExtensionForType(p.type));
+    b.insert(b.begin(), static_cast<uint8_t>(family));
+    out->push_back(std::move(b));
+  }
+}
+
 std::vector<Bytes> PresetSeeds() {
   std::vector<Bytes> out;
   auto& t = PresetTable();
@@ -223,6 +242,7 @@ std::vector<Bytes> PresetSeeds() {
     b.insert(b.begin(), static_cast<uint8_t>(i));
     out.push_back(std::move(b));
   }
+  AddContentSeeds(&out);
   return out;
 }
 

@@ -173,6 +173,7 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
 }
 
 void VMKimabox::FinishPreview(const vmkviews::PreviewJob& job) {
+  if (job.ShowOwn()) return;
   // A newer preview was asked for, this one failed or was stopped, or the
   // view changed size on the way: the view keeps the last complete one.
   if (job.box() != this || job.generation() != previewGeneration_ || !job.ok()) return;

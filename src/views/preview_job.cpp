@@ -82,9 +82,19 @@ bool PreviewJob::Prepare(const PreviewCall& call, const int16_t* shorts, int16_t
 void PreviewJob::Run() {
   if (stale()) return;
   const plat::CancelScope scope(&cancel_);
+  if (work_) {
+    ok_ = work_();
+    return;
+  }
   const PreviewEngine engine = FindPreviewEngine(call_.routine, call_.code);
   // A failed engine leaves the view as it was.
   ok_ = engine == nullptr || engine(call_) == 0;
+}
+
+bool PreviewJob::ShowOwn() const {
+  if (!show_) return false;
+  if (ok()) show_();
+  return true;
 }
 
 }  // namespace vmkviews

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "app/core/file_records.h"
@@ -29,6 +30,13 @@ namespace vmkviews {
 class PreviewJob {
  public:
   PreviewJob(VMKimabox* box, uint64_t generation) : box_(box), generation_(generation) {}
+  // A job of a dialog's own that is queued beside the box's previews, in
+  // the box's place in line (a dialog that renders its preview itself):
+  // `work` runs on the runner's thread and answers whether it completed;
+  // `show` runs on the window's thread, through the box's FinishPreview,
+  // when it did and the job is not stale.
+  PreviewJob(VMKimabox* box, std::function<bool()> work, std::function<void()> show)
+      : box_(box), generation_(0), work_(std::move(work)), show_(std::move(show)) {}
   PreviewJob(const PreviewJob&) = delete;
   PreviewJob& operator=(const PreviewJob&) = delete;
 
@@ -54,6 +62,8 @@ class PreviewJob {
   const PreviewCall& call() const { return call_; }
   int16_t maskOk() const { return maskOk_; }
   uint8_t* plane(int k) const { return planes_[k].get(); }
+  // The dialog's own job: shows its result; false for an engine preview.
+  bool ShowOwn() const;
 
  private:
   bool CopyYoxelMasks();
@@ -70,6 +80,8 @@ class PreviewJob {
   fichier renderFile_{};
   plat::CancelFlag cancel_;
   bool ok_ = false;
+  std::function<bool()> work_;
+  std::function<void()> show_;
 };
 
 // Where a box's preview jobs run. Submit runs job->Run() somewhere and then,

@@ -328,3 +328,37 @@ TEST_F(ToolboxTest, AUserResizeReachesThePortAndTheHandlers) {
   EXPECT_FALSE(IsWindowResizable(w));
   plat::draw::SetPort(nullptr);
 }
+
+// Lone radio buttons: each is a control of its own with its own command;
+// those that share a parent turn each other off when the user clicks, and
+// the program can turn any of them off.
+TEST_F(ToolboxTest, LoneRadioButtonsAreOnOrOffAndSendTheirOwnCommands) {
+  constexpr OSType kRadi = FourCC("Radi");
+  WindowRef w = Open("Radios");
+  Recorder rec;
+  InstallWindowEventHandler(w, Recorder::Handle, kAllTypes, &rec);
+  ShowWindow(w);
+  driver_.Pump();
+  rec.seen.clear();
+  ControlRef one = FindControl(w, kRadi, 1), two = FindControl(w, kRadi, 2);
+  ASSERT_NE(one, nullptr);
+  ASSERT_NE(two, nullptr);
+  EXPECT_EQ(GetControl32BitMinimum(one), 0);
+  EXPECT_EQ(GetControl32BitMaximum(one), 1);
+  SetControl32BitValue(one, 1);
+  EXPECT_EQ(GetControl32BitValue(one), 1);
+  SetControl32BitValue(one, 0);
+  EXPECT_EQ(GetControl32BitValue(one), 0);
+  driver_.Pump();
+  EXPECT_TRUE(rec.seen.empty());
+
+  driver_.Press(kRadi, 1).Press(kRadi, 2);
+  driver_.RunSteps(w);
+  EXPECT_EQ(rec.seen, (std::vector<std::string>{"cmds 1 Rad1", "cmds 1 Rad2"}));
+  EXPECT_EQ(GetControl32BitValue(one), 0);
+  EXPECT_EQ(GetControl32BitValue(two), 1);
+  // Both off, then both on: the program decides.
+  SetControl32BitValue(two, 0);
+  EXPECT_EQ(GetControl32BitValue(two), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}

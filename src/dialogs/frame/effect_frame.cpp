@@ -5,12 +5,16 @@
 #include <limits>
 #include <string>
 
+#include "app/keyboard.h"
 #include "app/ui/dialog_items.h"
 #include "app/ui/file_menus.h"
+#include "engines/correction/resize_record.h"
 #include "engines/records/param_record.h"
 #include "host/session/app_object.h"
+#include "paths/draw_par.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/document_data.h"
+#include "script/ramp_bitmaps.h"
 #include "views/image_box.h"
 
 namespace tb = plat::tb;
@@ -70,6 +74,10 @@ EffectFrame::EffectFrame(const EffectFrameDesc& desc, int16_t* restor) : desc_(d
     if (desc.record->copy != nullptr) desc.record->copy(edit, backup);
   }
   for (const FrameBox& box : desc.boxes) boxes_.push_back(BoxOf(desc.viewKey, box.name));
+  if (desc.drawParams) {
+    drawParams = static_cast<DrawPar*>(vmkrec::NewScratch(sizeof(DrawPar)));
+    if (drawParams != nullptr) Init_DrawPar(drawParams);
+  }
 }
 
 EffectFrame::~EffectFrame() {
@@ -77,6 +85,7 @@ EffectFrame::~EffectFrame() {
   vmkrec::DeleteScratch(edit);
   vmkrec::DeleteScratch(backup);
   vmkrec::DeleteScratch(presetList);
+  vmkrec::DeleteScratch(drawParams);
   // A dialog that never ran has no timer to touch.
   if (loopTimerUPP) {
     tb::SetEventLoopTimerNextFireTime(loopTimer, tb::kEventDurationForever);
@@ -156,6 +165,16 @@ int32_t EffectFrame::RowValue(const ValueRow& row) {
       return v;
     }
     case ValueRow::kUInt8: return base[row.word];
+    case ValueRow::kFloat: {
+      float f;
+      std::memcpy(&f, base + row.word, sizeof f);
+      // A stored float beyond the 32-bit range (or not a number) shows at
+      // the range's end (0), never as an undefined conversion.
+      if (!(f == f)) return 0;
+      if (f >= 2147483648.0f) return std::numeric_limits<int32_t>::max();
+      if (f < -2147483648.0f) return std::numeric_limits<int32_t>::min();
+      return static_cast<int32_t>(f);
+    }
   }
   return 0;
 }
@@ -173,7 +192,18 @@ void EffectFrame::SetRowValue(const ValueRow& row, int32_t value) {
       break;
     }
     case ValueRow::kUInt8: base[row.word] = static_cast<uint8_t>(v); break;
+    case ValueRow::kFloat: {
+      const auto f = static_cast<float>(v);
+      std::memcpy(base + row.word, &f, sizeof f);
+      break;
+    }
   }
+}
+
+void EffectFrame::TakeSliders(uint8_t group) {
+  for (const ValueRow& row : rows_)
+    if (row.group == group && row.kind == ValueRow::kSlider && Ctl(row.control) != nullptr)
+      SetRowValue(row, tb::GetControl32BitValue(Ctl(row.control)));
 }
 
 void EffectFrame::GetEditValue() {
@@ -250,6 +280,19 @@ void EffectFrame::StepArrows(tb::ControlRef arrows, int16_t part) {
     ShowFieldNumber(field, tb::GetControl32BitValue(arrows));
 }
 
+void EffectFrame::ShowRampBar(VMKimabox* box, tb::ControlRef view, const LutVign* ramp, int32_t hue,
+                              int32_t saturation, int32_t value) {
+  if (box == nullptr || view == nullptr || ramp == nullptr) return;
+  const Rect bounds = tb::GetControlBounds(view);
+  const int32_t w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
+  if (w <= 0 || h <= 0) return;
+  std::vector<uint8_t> bar(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+  const Rect r{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)};
+  const auto to16 = [](int32_t v) { return static_cast<int16_t>(ClampToStorage(ValueRow::kInt16, v)); };
+  build_BufBar(&r, bar.data(), ramp, to16(hue), to16(saturation), to16(value));
+  box->SetBuf(0, w, h, reinterpret_cast<char*>(bar.data()), w, h, 255);
+}
+
 void EffectFrame::FillPopup(tb::ControlRef popup, MenuRef menu) {
   if (popup == nullptr) return;
   tb::DeleteMenuItems(popup);
@@ -284,12 +327,63 @@ void EffectFrame::ReadPreset(int32_t entry) {
   (void)RecordFile(2, presetList[entry], edit);
 }
 
+void EffectFrame::ReadPresetKeeping(int32_t entry, void (*keep)(const void* from, void* to)) {
+  if (edit == nullptr || keep == nullptr || TestKeyModif(optionKey) != 1) {
+    EffectFrame::ReadPreset(entry);
+    return;
+  }
+  void* before = vmkrec::NewScratch(static_cast<size_t>(desc_.record->size));
+  if (before == nullptr) return;
+  desc_.record->copy(edit, before);
+  EffectFrame::ReadPreset(entry);
+  keep(before, edit);
+  vmkrec::DeleteScratch(before);
+}
+
 void EffectFrame::HoverItem(int32_t item, tb::WindowRef window) {
   if (item < 1 || item > tb::CountMenuItems(Ctl(HoverPopup()))) return;
   ReadPreset(item - 1);
   DrawWindowContent(window);
   refresh() = 1;
   Loop(loopTimer, window);
+}
+
+// ---- the picture in a preview box ----
+
+PictureFit EffectFrame::PlacePicture(VMKimabox* box) {
+  PictureFit f;
+  if (box == nullptr) return f;
+  // The record is the box's to copy; the scratch one goes back at once.
+  if (auto* yoxel = static_cast<YoxelPar*>(vmkrec::NewScratch(sizeof(YoxelPar)))) {
+    Init_YoxelPar(yoxel, context.width, context.height, context.resolution, 0, 5);
+    box->SetYoxelPar(yoxel, 0, previewSource);
+    vmkrec::DeleteScratch(yoxel);
+  }
+  f.left = box->GetRectOrix();
+  f.top = box->GetRectOriy();
+  f.width = box->GetRectSizx();
+  f.height = box->GetRectSizy();
+  const int64_t w = context.width, h = context.height;
+  // A document with no extent fits nothing.
+  if (w > h) {
+    f.fittedWidth = f.width;
+    f.fittedHeight = static_cast<int32_t>(f.height * h / w);
+  } else if (h > 0) {
+    f.fittedHeight = f.height;
+    f.fittedWidth = static_cast<int32_t>(w * f.width / h);
+  }
+  if (drawParams != nullptr) {
+    drawParams->viewOffsetX = static_cast<float>(f.left) + static_cast<float>(f.width - f.fittedWidth) * 0.5f;
+    drawParams->viewOffsetY = static_cast<float>(f.top) + static_cast<float>(f.height - f.fittedHeight) * 0.5f;
+    drawParams->originX = 0.0f;
+    drawParams->originY = 0.0f;
+    drawParams->scaleX = 1.0f;
+    drawParams->scaleY = 1.0f;
+    drawParams->limit = {static_cast<int16_t>(f.top), static_cast<int16_t>(f.left),
+                         static_cast<int16_t>(f.top + f.height), static_cast<int16_t>(f.left + f.width)};
+    box->SetDrw(drawParams);
+  }
+  return f;
 }
 
 // ---- running the window ----

@@ -87,6 +87,7 @@
 #include "platform/toolbox/toolbox.h"
 
 class VMKimabox;
+struct DrawPar;
 struct LutVign;
 
 // The current document as a record's defaults may need it.
@@ -116,7 +117,9 @@ struct ValueRow {
   // Where the value lives in the current record: kWord is the index of a
   // 32-bit word from the record's start; the others take `word` as a byte
   // offset and say how wide the field is.
-  enum Storage : uint8_t { kWord, kInt32, kInt16, kUInt8 };
+  // kFloat: a float field that holds whole numbers as the dialog sees
+  // them: it shows truncated towards zero and stores what is typed as a float.
+  enum Storage : uint8_t { kWord, kInt32, kInt16, kUInt8, kFloat };
   uint32_t command;  // the slider's or the arrows' command
   int32_t control;   // slider or little arrows
   int32_t edit;      // number field
@@ -133,6 +136,9 @@ struct ValueRow {
   int16_t page = 0;
   int32_t label = -1;
   const char* title = nullptr;
+  // Rows of one group (nonzero) are read together by a dialog command that
+  // takes several sliders at once (TakeSliders).
+  uint8_t group = 0;
 };
 
 // An image box of the application object the dialog shows, by its view name.
@@ -140,6 +146,10 @@ struct FrameBox {
   const char* name;
   bool followsValues = true;  // a value change makes its preview on the way stale
 };
+
+// A preset popup that lists 30000 files: the folder scan counts one entry
+// fewer than the room it is given, and writes that one entry more.
+inline constexpr int32_t kPresetRoom = 30001;
 
 struct EffectFrameDesc {
   const char* window = nullptr;  // nib window name
@@ -169,6 +179,20 @@ struct EffectFrameDesc {
   // The dialog's own loop steps (PollTick) come before the refresh step, so
   // what they change is previewed in the same tick.
   bool pollBeforeRefresh = false;
+  // The dialog hands its preview box draw parameters (PlacePicture): the
+  // frame keeps one set from the constructor on.
+  bool drawParams = false;
+};
+
+// Where a preview box shows the picture: the box's image rectangle and the
+// picture's size fitted into it.
+struct PictureFit {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t fittedWidth = 0;
+  int32_t fittedHeight = 0;
 };
 
 // The file-level functions a dialog's source file hands Run.
@@ -228,6 +252,8 @@ class EffectFrame {
   // choice of live preview kept between openings.
   LivePreviewSource* rampEditor = nullptr;
   int16_t rampPreview = 1;
+  // The draw parameters of a dialog that asked for them (desc.drawParams).
+  DrawPar* drawParams = nullptr;
 
   const EffectFrameDesc& frameDesc() const { return desc_; }
   int16_t& refresh() { return *refreshRef_; }
@@ -238,11 +264,17 @@ class EffectFrame {
   const std::vector<ValueRow>& rows() const { return rows_; }
   bool Shown(const ValueRow& row) const { return row.page == 0 || row.page == page; }
   PreviewWorker& previews() { return *previews_; }
+  // Every slider row of `group` takes its slider's value.
+  void TakeSliders(uint8_t group);
   // The value of a row, wherever it lives.
   virtual int32_t RowValue(const ValueRow& row);
   virtual void SetRowValue(const ValueRow& row, int32_t value);
   // A popup shows the items of a plain menu (a list keeper's), range 1..count.
   static void FillPopup(plat::tb::ControlRef popup, MenuRef menu);
+  // A ramp's bar, shifted by hue, saturation and value (held to 16 bits),
+  // drawn at the size of `view`'s bounds and shown in `box`.
+  static void ShowRampBar(VMKimabox* box, plat::tb::ControlRef view, const LutVign* ramp, int32_t hue,
+                          int32_t saturation, int32_t value);
   // The range a field's storage holds.
   static int32_t ClampToStorage(ValueRow::Storage storage, int32_t value);
 
@@ -273,6 +305,16 @@ class EffectFrame {
   virtual void InitRecord(void* record);
 
   int16_t RecordFile(int16_t mode, FSSpec spec, void* record);
+  // A preset read after which, with Option alone held, `keep` copies the
+  // parts the dialog keeps from the record as it was before the read.
+  void ReadPresetKeeping(int32_t entry, void (*keep)(const void* from, void* to));
+  // A box that previews the effect over the picture: the box gets the
+  // picture record of the current document for the preview source, the
+  // picture is fitted into the box's image rectangle (wider than high: the
+  // box's width and its height scaled by height / width; else the box's
+  // height and the width scaled by width / height), and the draw parameters
+  // are set to that place and handed to the box.
+  PictureFit PlacePicture(VMKimabox* box);
   void PushTick(double seconds);
   // Every box that follows the values: its preview on the way is stale.
   void StalePreviews();

@@ -7,7 +7,10 @@
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/frame/effect_registry.h"
 #include "dialogs/patterns/colour_matrix_dialog.h"
+#include "dialogs/patterns/cookie_dialog.h"
 #include "dialogs/patterns/ramp_editor_session.h"
+#include "dialogs/patterns/shape_dialogs.h"
+#include "dialogs/patterns/texture_dialog.h"
 #include "script/script_file.h"
 
 namespace {
@@ -57,10 +60,83 @@ int16_t RunColourMatrix(EffectCall& c) {
   return 1;
 }
 
+// The owner's protocol of a dialog that edits one record of the operation:
+// the record is fetched into a scratch copy, handed in, the dialog run, and
+// on 1 taken back and stored with the effect code. The scratch copy and the
+// dialog go whatever the answer.
+template <class R, class Dialog>
+struct RecordRow {
+  void (ScriptFile::*get)(int16_t, int16_t, int16_t, R*);
+  int16_t (ScriptFile::*set)(int16_t, int16_t, int16_t, const R*);
+  void (Dialog::*in)(const R*);
+  void (Dialog::*out)(R*) const;
+};
+
+template <class R, class Dialog, class Run, class Adjust>
+int16_t RunRecordDialog(EffectCall& c, const RecordRow<R, Dialog>& row, Run run, Adjust adjust) {
+  ScratchRecord<R> record;
+  if (!record) return 0;
+  std::unique_ptr<Dialog> dialog(new (std::nothrow) Dialog());
+  if (dialog == nullptr) return 0;
+  (c.script->*row.get)(c.stack, c.layer, c.operation, record.get());
+  adjust(record.get());
+  ((*dialog).*row.in)(record.get());
+  if (run(*dialog) != 1) return 0;
+  ((*dialog).*row.out)(record.get());
+  c.SetEffect();
+  // A record that cannot be stored leaves nothing to render.
+  return (c.script->*row.set)(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+}
+
+template <class R>
+void AsStored(R*) {}
+
+// The texture is drawn from its record alone: it needs no render file.
+int16_t RunTexture(EffectCall& c) {
+  constexpr RecordRow<TextuPar, VMKtexturgenUI> row{&ScriptFile::GetTextuPar, &ScriptFile::SetTextuPar,
+                                                     &VMKtexturgenUI::SetTextuPar, &VMKtexturgenUI::GetTextuPar};
+  return RunRecordDialog(c, row, [](VMKtexturgenUI& d) { return d.Do_TexturGenDlg(); }, AsStored<TextuPar>);
+}
+
+int16_t RunCookieCutter(EffectCall& c) {
+  constexpr RecordRow<CookiCutPar, VMKcookicutUI> row{&ScriptFile::GetCookiCutPar, &ScriptFile::SetCookiCutPar,
+                                                       &VMKcookicutUI::SetCookiCutPar,
+                                                       &VMKcookicutUI::GetCookiCutPar};
+  return RunRecordDialog(c, row, [&](VMKcookicutUI& d) { return d.Do_CookiCutDlg(c.flag); }, AsStored<CookiCutPar>);
+}
+
+// The star and the spirograph share one record, whose defaults are the
+// star's: an operation that is not yet this effect's gets the effect's own
+// shape, so that the spirograph opens on a spirograph. A shape stored with
+// the effect is handed in as it is.
+template <class Dialog>
+int16_t RunShapeMaker(EffectCall& c, int32_t kind, int16_t (Dialog::*run)(int16_t)) {
+  constexpr RecordRow<ShapePar, Dialog> row{&ScriptFile::GetShapePar, &ScriptFile::SetShapePar,
+                                            &Dialog::SetShapePar, &Dialog::GetShapePar};
+  int16_t code = 0;
+  c.script->GetEffect(c.stack, c.layer, c.operation, &code);
+  const bool stored = code == c.code;
+  return RunRecordDialog(
+      c, row, [&](Dialog& d) { return (d.*run)(c.flag); },
+      [&](ShapePar* r) {
+        if (!stored) r->kind = kind;
+      });
+}
+
+int16_t RunStar(EffectCall& c) { return RunShapeMaker<VMKstarmakerUI>(c, 0, &VMKstarmakerUI::Do_StarMakerDlg); }
+int16_t RunSpirograph(EffectCall& c) {
+  return RunShapeMaker<VMKspiromakerUI>(c, 1, &VMKspiromakerUI::Do_SpiroMakerDlg);
+}
+
 }  // namespace
 
+// Under flag 1 the previews of the colour matrix, the cookie cutter and the
+// shape makers read the render file of the earlier operations.
 void RegisterPatternsRows(EffectRegistry& registry) {
   registry.Add({{23, 29, 33, 79, 90, 98, 99}, false, RunRampEditor});
-  // Under flag 1 its preview reads the render file of the earlier operations.
   registry.Add({{22}, true, RunColourMatrix});
+  registry.Add({{77}, false, RunTexture});
+  registry.Add({{81}, true, RunCookieCutter});
+  registry.Add({{109}, true, RunStar});
+  registry.Add({{110}, true, RunSpirograph});
 }

@@ -89,6 +89,7 @@ Kind KindOf(QWidget* w) {
   if (dynamic_cast<RadioGroupWidget*>(w)) return Kind::RadioGroup;
   if (qobject_cast<QPushButton*>(w)) return Kind::Button;
   if (qobject_cast<QCheckBox*>(w)) return Kind::CheckBox;
+  if (qobject_cast<QRadioButton*>(w)) return Kind::RadioButton;
   if (qobject_cast<QComboBox*>(w)) return Kind::Popup;
   if (qobject_cast<QScrollBar*>(w)) return Kind::ScrollBar;
   if (qobject_cast<QSlider*>(w)) return Kind::Slider;
@@ -121,6 +122,9 @@ void WireControl(Control* c) {
     }
     case Kind::CheckBox:
       QObject::connect(qobject_cast<QCheckBox*>(w), &QCheckBox::clicked, [c] { SendCommand(c); });
+      break;
+    case Kind::RadioButton:
+      QObject::connect(qobject_cast<QRadioButton*>(w), &QRadioButton::clicked, [c] { SendCommand(c); });
       break;
     case Kind::RadioGroup:
       for (QRadioButton* r : RadiosOf(c)) QObject::connect(r, &QRadioButton::clicked, [c] { SendCommand(c); });
@@ -230,6 +234,7 @@ int32_t GetControl32BitValue(ControlRef c) {
   QWidget* w = c->widget;
   switch (c->kind) {
     case Kind::CheckBox: return qobject_cast<QCheckBox*>(w)->isChecked() ? 1 : 0;
+    case Kind::RadioButton: return qobject_cast<QRadioButton*>(w)->isChecked() ? 1 : 0;
     case Kind::Button: return qobject_cast<QPushButton*>(w)->isChecked() ? 1 : 0;
     case Kind::RadioGroup: {
       auto radios = RadiosOf(c);
@@ -255,6 +260,16 @@ void SetControl32BitValue(ControlRef c, int32_t value) {
   if (!ownRange && hi >= lo) value = std::clamp(value, lo, hi);
   switch (c->kind) {
     case Kind::CheckBox: qobject_cast<QCheckBox*>(w)->setChecked(value != 0); break;
+    case Kind::RadioButton: {
+      // A radio button that shares its parent with others is exclusive:
+      // Qt would refuse to turn it off, so exclusion is lifted for that.
+      auto* r = qobject_cast<QRadioButton*>(w);
+      const bool exclusive = r->autoExclusive();
+      if (value == 0) r->setAutoExclusive(false);
+      r->setChecked(value != 0);
+      r->setAutoExclusive(exclusive);
+      break;
+    }
     case Kind::Button:
       if (qobject_cast<QPushButton*>(w)->isCheckable()) qobject_cast<QPushButton*>(w)->setChecked(value != 0);
       break;
@@ -297,7 +312,8 @@ int32_t GetControl32BitMinimum(ControlRef c) {
   switch (c->kind) {
     case Kind::Slider:
     case Kind::ScrollBar: return qobject_cast<QAbstractSlider*>(c->widget)->minimum();
-    case Kind::CheckBox: return 0;
+    case Kind::CheckBox:
+    case Kind::RadioButton: return 0;
     default: return c->minimum;
   }
 }
@@ -318,7 +334,8 @@ int32_t GetControl32BitMaximum(ControlRef c) {
   switch (c->kind) {
     case Kind::Slider:
     case Kind::ScrollBar: return qobject_cast<QAbstractSlider*>(c->widget)->maximum();
-    case Kind::CheckBox: return 1;
+    case Kind::CheckBox:
+    case Kind::RadioButton: return 1;
     case Kind::Other:
     case Kind::EditText:
     case Kind::StaticText:

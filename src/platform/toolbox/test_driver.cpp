@@ -1,8 +1,11 @@
 #include "platform/toolbox/test_driver.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -79,6 +82,10 @@ Control* Driver::Need(Window* w, OSType sig, int32_t id, const char* what) {
 
 void Driver::Click(QWidget* target) {
   QPointF local(target->width() / 2.0, target->height() / 2.0);
+  // A radio button or check box takes clicks on its mark and its text only:
+  // its mark is at the left.
+  if (qobject_cast<QRadioButton*>(target) != nullptr || qobject_cast<QCheckBox*>(target) != nullptr)
+    local.setX(std::min(8.0, target->width() / 2.0));
   QPointF global = target->mapToGlobal(local);
   QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   press.setTimestamp(++stamp_);

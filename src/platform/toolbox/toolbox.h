@@ -9,7 +9,9 @@
 // and "id" (number); "cmd" (four characters) is the command it sends after
 // a user change. Widget classes give the kind:
 //   QPushButton push button ("ok  " is the default button, Return; "canc"
-//     the cancel button, Escape), QCheckBox check box, QComboBox popup
+//     the cancel button, Escape), QCheckBox check box, QRadioButton a
+//     lone radio button (value 1 on, 0 off; lone buttons that share a
+//     parent turn each other off when clicked), QComboBox popup
 //     button (value = 1-based item), QSlider slider, QScrollBar scroll bar,
 //     QLineEdit edit text, QLabel static text, QTabWidget tab control (value
 //     = 1-based page), QGroupBox group box, and the project's own classes

@@ -20,6 +20,7 @@ namespace plat::tb {
 enum class Kind {
   Button,
   CheckBox,
+  RadioButton,  // a lone radio button, on (1) or off (0)
   RadioGroup,
   Popup,
   Slider,
