@@ -11,6 +11,7 @@
 #include "dialogs/patterns/ramp_editor_session.h"
 #include "dialogs/patterns/shape_dialogs.h"
 #include "dialogs/patterns/texture_dialog.h"
+#include "dialogs/patterns/weave_dialog.h"
 #include "script/script_file.h"
 
 namespace {
@@ -128,6 +129,28 @@ int16_t RunSpirograph(EffectCall& c) {
   return RunShapeMaker<VMKspiromakerUI>(c, 1, &VMKspiromakerUI::Do_SpiroMakerDlg);
 }
 
+// The weave effects: the weave editor on the first weave of the operation's
+// plaid record, shown in the first colour of each of the record's two
+// colour sets (the first set behind, as the engine draws a cell of 0, the
+// second in the cells of 1). On 1 the pattern and both colours go back and
+// the operation takes the code.
+int16_t RunWeaveEditor(EffectCall& c) {
+  ScratchRecord<PlaidPar> plaid;
+  if (!plaid) return 0;
+  std::unique_ptr<VMKcreaweavUI> dialog(new (std::nothrow) VMKcreaweavUI());
+  if (dialog == nullptr) return 0;
+  c.script->GetPlaidPar(c.stack, c.layer, c.operation, plaid.get());
+  uint8_t(&first)[5][kPlaidColours] = plaid->paletteA;
+  uint8_t(&second)[5][kPlaidColours] = plaid->paletteB;
+  dialog->SetWeaveInfo(&plaid->weave1);
+  dialog->SetCol(first[0][0], first[1][0], first[2][0], second[0][0], second[1][0], second[2][0]);
+  if (dialog->Do_CreaWeavDlg() != 1) return 0;
+  dialog->GetWeaveInfo(&plaid->weave1);
+  dialog->GetCol(&first[0][0], &first[1][0], &first[2][0], &second[0][0], &second[1][0], &second[2][0]);
+  c.SetEffect();
+  return c.script->SetPlaidPar(c.stack, c.layer, c.operation, plaid.get()) == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 // Under flag 1 the previews of the colour matrix, the cookie cutter and the
@@ -139,4 +162,5 @@ void RegisterPatternsRows(EffectRegistry& registry) {
   registry.Add({{81}, true, RunCookieCutter});
   registry.Add({{109}, true, RunStar});
   registry.Add({{110}, true, RunSpirograph});
+  registry.Add({{40, 43}, false, RunWeaveEditor});
 }
