@@ -309,6 +309,19 @@ TEST_F(ToolboxTest, WindowEventsAndTheCloseBoxThatNeverDisposes) {
   EXPECT_EQ(GetWindowTitle(w), "Tools");
 }
 
+TEST_F(ToolboxTest, AWindowWithoutACloseBoxReportsNoCloseButStillZooms) {
+  WindowRef w = Open("NoClose");
+  Recorder rec;
+  InstallWindowEventHandler(w, Recorder::Handle, kAllTypes, &rec);
+  ShowWindow(w);
+  driver_.Pump();
+  rec.seen.clear();
+  driver_.CloseBox().Zoom();
+  driver_.RunSteps(w);
+  EXPECT_EQ(rec.seen, (std::vector<std::string>{"wind 76"}));
+  EXPECT_TRUE(IsWindowVisible(w));
+}
+
 TEST_F(ToolboxTest, AUserResizeReachesThePortAndTheHandlers) {
   WindowRef w = Open("Demo");
   Recorder rec;

@@ -350,13 +350,15 @@ void EffectFrame::HoverItem(int32_t item, tb::WindowRef window) {
 
 // ---- the picture in a preview box ----
 
-PictureFit EffectFrame::PlacePicture(VMKimabox* box) {
+PictureFit EffectFrame::PlacePicture(VMKimabox* box, std::initializer_list<VMKimabox*> followers) {
   PictureFit f;
   if (box == nullptr) return f;
   // The record is the box's to copy; the scratch one goes back at once.
   if (auto* yoxel = static_cast<YoxelPar*>(vmkrec::NewScratch(sizeof(YoxelPar)))) {
     Init_YoxelPar(yoxel, context.width, context.height, context.resolution, 0, 5);
     box->SetYoxelPar(yoxel, 0, previewSource);
+    for (VMKimabox* other : followers)
+      if (other != nullptr) other->SetYoxelPar(yoxel, 0, previewSource);
     vmkrec::DeleteScratch(yoxel);
   }
   f.left = box->GetRectOrix();
@@ -382,6 +384,8 @@ PictureFit EffectFrame::PlacePicture(VMKimabox* box) {
     drawParams->limit = {static_cast<int16_t>(f.top), static_cast<int16_t>(f.left),
                          static_cast<int16_t>(f.top + f.height), static_cast<int16_t>(f.left + f.width)};
     box->SetDrw(drawParams);
+    for (VMKimabox* other : followers)
+      if (other != nullptr) other->SetDrw(drawParams);
   }
   return f;
 }

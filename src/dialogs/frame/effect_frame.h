@@ -76,6 +76,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <vector>
@@ -313,8 +314,10 @@ class EffectFrame {
   // picture is fitted into the box's image rectangle (wider than high: the
   // box's width and its height scaled by height / width; else the box's
   // height and the width scaled by width / height), and the draw parameters
-  // are set to that place and handed to the box.
-  PictureFit PlacePicture(VMKimabox* box);
+  // are set to that place and handed to the box. Each follower (a box that
+  // draws over the same place, such as a stripe overlay) gets the same
+  // picture record and the same draw parameters.
+  PictureFit PlacePicture(VMKimabox* box, std::initializer_list<VMKimabox*> followers = {});
   void PushTick(double seconds);
   // Every box that follows the values: its preview on the way is stale.
   void StalePreviews();

@@ -81,8 +81,8 @@ EffectFrameDesc Description() {
   d.presetType = FourCC("hWea");
   d.record = &kOps;
   d.presetPopup = kPresets;
-  d.presetRoom = 30001;
-  d.presetLimit = 30001;
+  d.presetRoom = kPresetRoom;
+  d.presetLimit = kPresetRoom;
   d.events = kEvents;
   d.loopInterval = 0.5;
   d.typingPush = 1.0;

@@ -35,6 +35,9 @@
 //          37 click in content
 // Setting a control's value never sends an event synchronously.
 //
+// A window whose .ui root carries the property "closeBox" false has no close
+// box: it never reports 'wind' 35.
+//
 // Clock: timers run on plat::ui::Now() (real time live; a virtual clock the
 // test driver advances in tests).
 #pragma once

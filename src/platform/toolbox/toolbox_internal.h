@@ -89,6 +89,7 @@ class Window {
   std::vector<std::unique_ptr<Handler>> handlers;
   Window* owner = nullptr;
   bool resizable = false;
+  bool closeBox = true;  // false: the nib gives the window none
   bool inModal = false;
   bool quitRequested = false;
   QEventLoop* loop = nullptr;

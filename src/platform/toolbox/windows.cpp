@@ -217,9 +217,10 @@ void WindowWidget::changeEvent(QEvent* event) {
 }
 
 void WindowWidget::closeEvent(QCloseEvent* event) {
-  // The close box only reports; whoever owns the window decides.
+  // The close box only reports; whoever owns the window decides. A window
+  // without one has nothing to report.
   event->ignore();
-  if (window == nullptr) return;
+  if (window == nullptr || !window->closeBox) return;
   Event e;
   e.eventClass = kEventClassWindow;
   e.kind = kEventWindowClickCloseRgn;
@@ -276,6 +277,9 @@ OSStatus CreateWindowFromNib(const std::string& name, WindowRef* out) {
   w->widget->resize(size);
   w->resizable = w->form->property("resizable").toBool();
   SetWindowResizable(w, w->resizable);
+  const QVariant closeBox = w->form->property("closeBox");
+  w->closeBox = !closeBox.isValid() || closeBox.toBool();
+  if (!w->closeBox) w->widget->setWindowFlag(Qt::WindowCloseButtonHint, false);
   w->widget->setWindowTitle(w->form->windowTitle());
   w->widget->setMouseTracking(true);
   std::vector<Window*>& modal = ModalStack();
