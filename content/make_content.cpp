@@ -6,6 +6,7 @@
 #include "colour_matrix_presets.h"
 #include "colour_presets.h"
 #include "colour_ramps.h"
+#include "combine_presets.h"
 #include "content_images.h"
 #include "generator_presets.h"
 #include "lens_presets.h"
@@ -18,14 +19,15 @@ int main(int argc, char** argv) {
   std::string message;
   if (!content::MakeLibrary(argv[1], &message) || !content::MakeColourPresets(argv[1], &message) ||
       !content::MakeLensPresets(argv[1], &message) || !content::MakeColourRamps(argv[1], &message) ||
-      !content::MakeColourMatrixPresets(argv[1], &message) || !content::MakeGeneratorPresets(argv[1], &message)) {
+      !content::MakeColourMatrixPresets(argv[1], &message) || !content::MakeGeneratorPresets(argv[1], &message) ||
+      !content::MakeCombinePresets(argv[1], &message)) {
     std::fprintf(stderr, "make-content: %s\n", message.c_str());
     return 1;
   }
   const size_t files =
       content::Library().size() + content::ColourPresetPaths().size() + content::LensPresetPaths().size() +
       content::ContentRamps().size() + content::ColourMatrixPresetPaths().size() +
-      content::GeneratorPresetPaths().size();
+      content::GeneratorPresetPaths().size() + content::CombinePresetPaths().size();
   std::printf("Content library written to %s (%zu files).\n", argv[1], files);
   return 0;
 }

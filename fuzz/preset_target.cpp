@@ -11,6 +11,7 @@
 
 #include "content/generator_presets.h"
 #include "fuzz/fuzz_support.h"
+#include "content/combine_presets.h"
 #include "engines/correction/colour_correction.h"
 #include "engines/correction/colour_matrix.h"
 #include "engines/correction/lens_correction.h"
@@ -233,6 +234,20 @@ void AddContentSeeds(std::vector<Bytes>* out) {
   }
 }
 
+// The content library's stored combinations, as make-content writes them.
+void ContentCombinationSeeds(uint8_t family, std::vector<Bytes>* out) {
+  auto r = std::make_unique<CombImaPar>();
+  for (size_t k = 0; k < content::CombinePresetPaths().size(); ++k) {
+    content::BuildCombinePreset(k, File("content"), r.get());
+    const std::string path = File("content-combination-" + std::to_string(k) + ".hcim");
+    Ui().AnswerSaveFile(path);
+    if (Do_ACombIma_file(1, FSSpec{}, r.get()) != 0) Violation("seed writer failed", "content combination");
+    Bytes b = GetFile(path);
+    b.insert(b.begin(), family);
+    out->push_back(std::move(b));
+  }
+}
+
 std::vector<Bytes> PresetSeeds() {
   std::vector<Bytes> out;
   auto& t = PresetTable();
@@ -241,6 +256,7 @@ std::vector<Bytes> PresetSeeds() {
     if (b.empty()) Violation("seed writer failed", t[i].name);
     b.insert(b.begin(), static_cast<uint8_t>(i));
     out.push_back(std::move(b));
+    if (std::string(t[i].name) == "image combination") ContentCombinationSeeds(static_cast<uint8_t>(i), &out);
   }
   AddContentSeeds(&out);
   return out;

@@ -1,5 +1,55 @@
 #include "dialogs/photo/photo_rows.h"
 
-#include "dialogs/frame/effect_registry.h"
+#include <memory>
+#include <new>
 
-void RegisterPhotoRows(EffectRegistry&) {}
+#include "dialogs/frame/effect_registry.h"
+#include "dialogs/photo/combine_dialog.h"
+#include "dialogs/photo/image_picker.h"
+#include "engines/patterns/lens_flare_gradient_records.h"
+
+namespace {
+
+// The image-file effects: the picker offers no current file, and on a
+// choice the operation takes the file. The row answers 1 whatever the
+// picker did (a cancelled pick leaves the operation as it was).
+int16_t RunImageFile(EffectCall& c) {
+  fichier file;
+  Init_FicStruct(&file);
+  if (c.code == 61) {
+    // The frame effect's record is fetched first and not used.
+    ScratchRecord<FramPar> frame;
+    if (frame) c.script->GetFramPar(c.stack, c.layer, c.operation, frame.get());
+  }
+  std::unique_ptr<VMKloadima> picker(new (std::nothrow) VMKloadima());
+  if (picker == nullptr) return 0;
+  picker->SetSelecFich(&file);
+  if (picker->Do_LoadImaDlg(0) == 1) {
+    picker->GetSelecFich(&file);
+    c.SetEffect();
+    c.script->SetFileOprn(c.stack, c.layer, c.operation, &file);
+  }
+  return 1;
+}
+
+// Effect 92: the combination is edited on a scratch copy of the operation's
+// record and stored back on OK.
+int16_t RunCombination(EffectCall& c) {
+  ScratchRecord<CombImaPar> record;
+  if (!record) return 0;
+  std::unique_ptr<VMKcimaUI> dialog(new (std::nothrow) VMKcimaUI());
+  if (dialog == nullptr || dialog->record() == nullptr) return 0;
+  c.script->GetCombImaPar(c.stack, c.layer, c.operation, record.get());
+  dialog->SetCombImaPar(record.get());
+  if (dialog->Do_CImaDlg(c.flag) != 1) return 0;
+  dialog->GetCombImaPar(record.get());
+  c.SetEffect();
+  return c.script->SetCombImaPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+}
+
+}  // namespace
+
+void RegisterPhotoRows(EffectRegistry& registry) {
+  registry.Add({{21, 24, 25, 38, 39, 52, 61, 75}, false, RunImageFile});
+  registry.Add({{92}, true, RunCombination});
+}

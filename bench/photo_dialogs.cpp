@@ -1,0 +1,336 @@
+// The photo dialogs and the image library:
+//   - CombineRefresh: one refresh of the combine-images preview (the record
+//     of 8 images handed to its 500 x 500 view, SetCombImaPar) over a
+//     6000 x 4000 photo; p95 of single refreshes.
+//   - CornerDrag: the window's loop (played by the bench's own loop, ticking
+//     every 2 ms) while a corner is dragged, one new quad every 30 ms, the
+//     previews on a worker thread as the dialog's preview worker runs them;
+//     the longest gap between ticks.
+//   - PickerPage: one page of 15 thumbnails (UpdatePreviews from -1) from a
+//     library of 60 images; p95.
+//   - ListRebuild: the list file rebuilt from the seven scan passes over a
+//     maker's folder of 5,000 image files (PrepareImaListFile(1)).
+//   - ThumbRebuild: the thumbnail file built for 200 JPEG images of
+//     1600 x 1200 (PrepareBufImaListFile(1)), decoding on the shared threads.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/core/app_data.h"
+#include "app/image_library_files.h"
+#include "bench_session.h"
+#include "dialogs/editor/effect_list.h"
+#include "dialogs/photo/image_library.h"
+#include "engines/correction/resize_record.h"
+#include "engines/patterns/image_combination_record.h"
+#include "engines/patterns/spray_record.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
+#include "host/ApePlugInUtilities/image_files.h"
+#include "platform/files/colon_paths.h"
+#include "platform/imageio/image_io.h"
+#include "views/image_box.h"
+#include "views/preview_engines.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kW = 6000;
+constexpr int32_t kH = 4000;
+constexpr int32_t kView = 500;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double P95(const std::vector<double>& v) {
+  std::vector<double> s = v;
+  std::sort(s.begin(), s.end());
+  return s.empty() ? 0.0 : s[std::min(s.size() - 1, s.size() * 95 / 100)];
+}
+
+struct Photo {
+  PixelBuffer photo{kW, kH, 1, 4};
+  PixelBuffer unused;
+  FilterRecord record;
+  Photo() {
+    for (uint32_t y = 0; y < kH; ++y) {
+      uint8_t* p = photo.rowPtr(y);
+      for (uint32_t x = 0; x < kW; ++x, p += 4) {
+        p[0] = static_cast<uint8_t>(x * 5 + ((x * y) & 31));
+        p[1] = static_cast<uint8_t>(y * 3 + (x & 15));
+        p[2] = static_cast<uint8_t>((x ^ y) * 7);
+        p[3] = 255;
+      }
+    }
+    record.planeCount = 3;
+    record.imageMode = 3;
+    record.imageWidth = kW;
+    record.imageHeight = kH;
+    record.imageRect = Rect{0, 0, static_cast<int16_t>(kH), static_cast<int16_t>(kW)};
+    record.inLastPlane = 2;
+  }
+  void Use() {
+    gFilterRecord = &record;
+    SetSessionSpanImages(&photo, &unused);
+  }
+};
+
+Photo& ThePhoto() {
+  static Photo photo;
+  return photo;
+}
+
+// A picture file of w x h in a soft pattern.
+void Picture(const std::string& path, uint32_t w, uint32_t h, uint32_t seed) {
+  std::vector<uint8_t> px(size_t{w} * h * 4);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) {
+      uint8_t* p = &px[(size_t{y} * w + x) * 4];
+      p[0] = static_cast<uint8_t>(x * 255 / w + seed * 31);
+      p[1] = static_cast<uint8_t>(y * 255 / h + seed * 17);
+      p[2] = static_cast<uint8_t>(((x / 40) ^ (y / 40)) * 40 + seed);
+      p[3] = 255;
+    }
+  plat::imageio::PixelSource src;
+  src.base = px.data();
+  src.rowBytes = size_t{w} * 4;
+  src.width = w;
+  src.height = h;
+  src.bytesPerComponent = 1;
+  fs::create_directories(fs::path(path).parent_path());
+  const bool jpeg = fs::path(path).extension() == ".jpg";
+  plat::imageio::WriteImage(path, jpeg ? plat::imageio::kTypeJPEG : plat::imageio::kTypeTIFF, {}, src);
+}
+
+VMKimabox* NewBox(int32_t side) {
+  auto* box = new VMKimabox;
+  plat::tb::Event init;
+  init.eventClass = plat::tb::kEventClassHIObject;
+  init.kind = plat::tb::kEventHIObjectInitialize;
+  init.bounds = CGRect{{0.0f, 0.0f}, {static_cast<float>(side), static_cast<float>(side)}};
+  box->ImaBoxEventHandler(nullptr, &init, nullptr);
+  return box;
+}
+
+// The combine-images preview of 8 images of 1200 x 900 laid over the photo.
+struct Combination {
+  BenchScratchDir dir;
+  std::unique_ptr<CombImaPar> record = std::make_unique<CombImaPar>();
+  std::unique_ptr<VMKimabox> box{NewBox(kView)};
+  Combination() {
+    Init_CombImaPar(record.get(), 1);
+    for (int i = 0; i < 8; ++i) {
+      const std::string path = dir.path + "/Images/c" + std::to_string(i) + ".jpg";
+      Picture(path, 1200, 900, static_cast<uint32_t>(i));
+      fichier f;
+      Init_FicStruct(&f);
+      SetFicFromPosix(&f, path);
+      AddCombIma(record.get(), static_cast<int16_t>(i), &f);
+      CombImaInfo& info = record->infos[i];
+      info.opacity = 60 + 5 * i;
+      info.blendMode = i % 4;
+      info.cornerX[0] = info.cornerX[3] = 5 * i;
+      info.cornerX[1] = info.cornerX[2] = 50 + 5 * i;
+      info.cornerY[0] = info.cornerY[1] = 4 * i;
+      info.cornerY[2] = info.cornerY[3] = 60 + 4 * i;
+    }
+    box->InitBuf(17);
+    box->SetBufParam(0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0);
+    box->SetPanBufCoord(0, 0, 100000, 100000);
+    Yoxel picture;
+    Init_YoxelPar(picture.par, kW, kH, 300, 0, 5);
+    box->SetYoxelPar(picture.par, 0, 3);
+  }
+};
+
+void BM_CombineRefresh(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  Combination c;
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    c.box->SetCombImaPar(c.record.get(), 1, 3);
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_CombineRefresh)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// One worker thread, the newest job first in line.
+struct LoopRunner : vmkviews::PreviewRunner {
+  std::mutex lock;
+  std::shared_ptr<vmkviews::PreviewJob> waiting;
+  std::vector<std::shared_ptr<vmkviews::PreviewJob>> finished;
+  bool quit = false;
+  std::thread thread{[this] { Work(); }};
+  void Submit(std::shared_ptr<vmkviews::PreviewJob> job) override {
+    const std::lock_guard<std::mutex> hold(lock);
+    waiting = std::move(job);
+  }
+  void Work() {
+    for (;;) {
+      std::shared_ptr<vmkviews::PreviewJob> job;
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (quit) return;
+        job = std::move(waiting);
+      }
+      if (job == nullptr) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        continue;
+      }
+      job->Run();
+      const std::lock_guard<std::mutex> hold(lock);
+      finished.push_back(std::move(job));
+    }
+  }
+  std::vector<std::shared_ptr<vmkviews::PreviewJob>> Take() {
+    const std::lock_guard<std::mutex> hold(lock);
+    return std::move(finished);
+  }
+  ~LoopRunner() override {
+    {
+      const std::lock_guard<std::mutex> hold(lock);
+      quit = true;
+    }
+    thread.join();
+  }
+};
+
+void BM_CornerDrag(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  Combination c;
+  double worst = 0.0;
+  int shown = 0;
+  for (auto _ : state) {
+    LoopRunner runner;
+    c.box->SetPreviewRunner(&runner);
+    const auto start = Clock::now();
+    auto last = start, nextTick = start, nextStep = start;
+    int step = 0;
+    while (Clock::now() - start < std::chrono::milliseconds(40 * 30 + 400)) {
+      const auto now = Clock::now();
+      if (now >= nextTick) {
+        worst = std::max(worst, Ms(now - last));
+        last = now;
+        nextTick = now + std::chrono::milliseconds(2);
+      }
+      if (step < 40 && now >= nextStep) {
+        c.record->infos[0].cornerX[1] = 40 + step;
+        c.box->StalePreview();
+        c.box->SetCombImaPar(c.record.get(), 1, 3);
+        ++step;
+        nextStep = now + std::chrono::milliseconds(30);
+      }
+      for (const auto& job : runner.Take()) {
+        c.box->FinishPreview(*job);
+        shown += job->ok() ? 1 : 0;
+      }
+      std::this_thread::sleep_until(std::min(nextTick, nextStep));
+    }
+    c.box->StalePreview();
+    c.box->SetPreviewRunner(nullptr);
+  }
+  state.counters["longest_gap_ms"] = worst;
+  state.counters["previews_run"] = shown;
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_CornerDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A maker's folder for the library keeper: the session's records point at it.
+struct Library {
+  BenchScratchDir dir;
+  TAppData app;
+  TAppData* previous = gappData;
+  std::string makers;
+  Library() {
+    makers = dir.path + "/Vellmarkstead";
+    fs::create_directories(makers);
+    SetFicFromPosix(&gPer->makersFolder, makers);
+    unsigned char folder[256];
+    const std::string colon = plat::files::PosixToColon(makers, true);
+    folder[0] = static_cast<unsigned char>(colon.size());
+    std::copy(colon.begin(), colon.end(), folder + 1);
+    std::copy(folder, folder + 256, app.folder.path);
+    app.folder.name[0] = 0;
+    gappData = &app;
+  }
+  ~Library() { gappData = previous; }
+};
+
+void BM_PickerPage(benchmark::State& state) {
+  BenchSession s;
+  Library lib;
+  for (int i = 0; i < 60; ++i)
+    Picture(lib.makers + "/Tiles1/p" + std::to_string(100 + i) + ".tif", 200 + i, 150, static_cast<uint32_t>(i));
+  VMKlistima keeper(15);
+  keeper.pageSize = 15;
+  keeper.PrepareImaListFile(1);
+  keeper.PrepareBufImaListFile(1);
+  std::vector<std::unique_ptr<VMKimabox>> owned;
+  VMKimabox* boxes[15];
+  for (auto& b : boxes) {
+    owned.emplace_back(NewBox(130));
+    b = owned.back().get();
+    b->InitBuf(21);
+  }
+  TSSeff slots[15];
+  SprayPar images[15];
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    keeper.UpdatePreviews(nullptr, -1, slots, images, boxes);
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+  state.counters["shown"] = keeper.shownOnPage;
+}
+BENCHMARK(BM_PickerPage)->Iterations(50)->Unit(benchmark::kMillisecond);
+
+void BM_ListRebuild(benchmark::State& state) {
+  BenchSession s;
+  Library lib;
+  // 5,000 files in 50 folders: small TIFF headers would do, as the passes
+  // read names and types only.
+  for (int f = 0; f < 50; ++f) {
+    const std::string folder = lib.makers + "/Folder" + std::to_string(f);
+    fs::create_directories(folder);
+    for (int i = 0; i < 100; ++i) {
+      const char* ext = i % 3 == 0 ? ".jpg" : i % 3 == 1 ? ".tif" : ".psd";
+      std::FILE* out = std::fopen((folder + "/f" + std::to_string(i) + ext).c_str(), "wb");
+      if (out != nullptr) std::fclose(out);
+    }
+  }
+  VMKlistima keeper(15);
+  for (auto _ : state) benchmark::DoNotOptimize(keeper.PrepareImaListFile(1));
+  state.counters["entries"] = keeper.entryCount;
+}
+BENCHMARK(BM_ListRebuild)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_ThumbRebuild(benchmark::State& state) {
+  BenchSession s;
+  Library lib;
+  for (int i = 0; i < 200; ++i)
+    Picture(lib.makers + "/Images/i" + std::to_string(100 + i) + ".jpg", 1600, 1200, static_cast<uint32_t>(i));
+  VMKlistima keeper(15);
+  keeper.PrepareImaListFile(1);
+  for (auto _ : state) keeper.PrepareBufImaListFile(1);
+  state.counters["records"] =
+      static_cast<double>(fs::file_size(lib.makers + "/com.vellmarkstead.pspImaBuf.lst") / kImaThumbRecordSize);
+}
+BENCHMARK(BM_ThumbRebuild)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,108 @@
+// The image picker and the combine-images dialog over the generated content
+// library, after their first previews, kept under the build tree for a
+// person to look at (also at 200 %); never compared.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPainter>
+#include <QPixmap>
+#include <QWidget>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "app/file_access.h"
+#include "dialogs/photo/combine_dialog.h"
+#include "dialogs/photo/image_picker.h"
+#include "photo_fixture.h"
+#include "support/session.h"
+
+namespace tb = plat::tb;
+
+namespace {
+
+void Shoot(tb::WindowRef w, const std::string& name) {
+  const QString folder = VMK_ARTEFACTS_DIR;
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QWidget* widget = tb::QtWidgetOf(w);
+  EXPECT_TRUE(widget->grab().save(folder + "/" + QString::fromStdString(name) + ".png")) << name;
+  QPixmap twice(widget->size() * 2);
+  twice.setDevicePixelRatio(2.0);
+  twice.fill(Qt::white);
+  QPainter painter(&twice);
+  widget->render(&painter);
+  painter.end();
+  EXPECT_TRUE(twice.save(folder + "/" + QString::fromStdString(name) + "@2x.png")) << name;
+}
+
+class PhotoScreenshots : public vmktest::PhotoDialogTest {};
+
+// The library's categories are the content folders, and one of them holds
+// more than a page, so that paging shows: Tiles1, 18 images.
+TEST_F(PhotoScreenshots, PickerAndCombineOverTheContentLibrary) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(makers_.string()));
+  UsePhoto();
+  std::vector<uint8_t> specs(kImaPassBufferSize);
+  std::unordered_set<std::string> listed;
+  std::vector<ImaListEntry> entries;
+  for (const ImaScanPass& pass : ImaScanPasses())
+    ImaAppendPass(makers_.string(), pass, specs.data(), kImaPassLimit, &listed, &entries);
+  const std::vector<ImaCategory> categories = BuildImaCategories(entries);
+  int32_t tiles1 = 0;
+  std::set<std::string> names;
+  for (size_t k = 0; k < categories.size(); ++k) {
+    names.insert(ImaCategoryName(categories[k]));
+    if (ImaCategoryName(categories[k]) == "Tiles1") {
+      tiles1 = static_cast<int32_t>(k + 1);
+      EXPECT_EQ(categories[k].count, 18);
+    }
+  }
+  for (const char* folder : {"Tiles", "Tiles1", "Displace", "Lights", "Sprays", "Images", "Edges", "Bord"})
+    EXPECT_EQ(names.count(folder), 1u) << folder;
+  ASSERT_GT(tiles1, 0);
+  {
+    VMKloadima picker;
+    driver_.Press(FourCC("Updt"), 1)
+        .Choose(FourCC("Lima"), 23, tiles1)
+        .Advance(0.5)
+        .Do([](tb::WindowRef w) {
+          EXPECT_EQ(gVMKloadima->keeper->shownOnPage, 15);
+          EXPECT_EQ(tb::GetControl32BitMaximum(tb::FindControl(w, FourCC("Lima"), 22)), 18);
+          Shoot(w, "LoadIma");
+        })
+        .Press(FourCC("Lima"), 2);
+    EXPECT_EQ(picker.Do_LoadImaDlg(0), 0);
+  }
+  {
+    // The library's four stored combinations, in name order, each with its
+    // own pictures.
+    VMKcimaUI dialog;
+    // The slots' previews end with a redraw of their views, which the window
+    // takes at its next turn.
+    driver_.Advance(0.4)
+        .Do([](tb::WindowRef) {})
+        .Do([](tb::WindowRef w) {
+          tb::ControlRef presets = tb::FindControl(w, FourCC("Cima"), 47);
+          ASSERT_EQ(tb::CountMenuItems(presets), 4);
+          EXPECT_EQ(tb::GetMenuItemText(presets, 1), "Edged vignette.hcim");
+          EXPECT_EQ(tb::GetMenuItemText(presets, 2), "Four-corner collage.hcim");
+          const int32_t counts[4] = {2, 4, 2, 2};
+          for (int k = 0; k < 4; ++k) {
+            auto r = std::make_unique<CombImaPar>();
+            ASSERT_EQ(Do_ACombIma_file(2, gVMKcima->presetList[k], r.get()), 0);
+            EXPECT_EQ(r->head.count, counts[k]) << k;
+            for (int32_t i = 0; i < r->head.count; ++i) EXPECT_EQ(S_test_exist(&r->images[i]), 1) << k;
+          }
+          EXPECT_EQ(gVMKcima->shownPreset[2], 2);
+          Shoot(w, "CombIma");
+        })
+        .Press(FourCC("Cima"), 2);
+    EXPECT_EQ(dialog.Do_CImaDlg(0), 0);
+  }
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace
