@@ -2,21 +2,19 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/core/pascal_strings.h"
 #include "app/core/session_state.h"
-#include "app/image_import.h"
 #include "dialogs/frame/effect_frame_procs.h"
 #include "dialogs/frame/effect_registry.h"
+#include "dialogs/patterns/ramp_editor_session.h"
 #include "dialogs/photo/image_picker.h"
 #include "engines/correction/resize_record.h"
 #include "host/session/app_object.h"
 #include "host/session/small_dialogs.h"
 #include "host/session/view_registry.h"
-#include "platform/toolbox/api/ui_services.h"
 #include "script/lut_vign.h"
 #include "script/ramp_bitmaps.h"
 #include "views/colour_box.h"
@@ -788,4 +786,6 @@ bool VMKcimaUI::OwnEvent(tb::EventRef event, tb::WindowRef window, OSStatus* sta
 
 // ---- the ramp editor ----
 
-void VMKcimaUI::RunRampEditor() {}
+// The current image's ramp in the ramp editor, previewed live while it is
+// open (the frame polls it); cancelled, the ramp is put back as it was.
+void VMKcimaUI::RunRampEditor() { RampEditorSession::RunFor(*this); }

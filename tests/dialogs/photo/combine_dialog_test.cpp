@@ -34,6 +34,7 @@ struct Drawn {
   int32_t viewWidth;
   int32_t count;
   std::string first;  // the first image's name
+  int32_t ramp;       // the first image's ramp: red at entry 128
 };
 
 std::vector<Drawn>& Renders() {
@@ -43,7 +44,8 @@ std::vector<Drawn>& Renders() {
 
 int32_t Record(const vmkviews::PreviewCall& call) {
   const auto* r = call.recordAs<CombImaPar>();
-  Renders().push_back({call.viewWidth, r->head.count, r->head.count > 0 ? PStrString(r->images[0].name) : ""});
+  Renders().push_back({call.viewWidth, r->head.count, r->head.count > 0 ? PStrString(r->images[0].name) : "",
+                       r->infos[0].ramp.colour[0][128]});
   return 0;
 }
 
@@ -370,6 +372,34 @@ TEST_F(CombineTest, MoveAddFromDiskInvertAndTheResets) {
   });
   driver_.Press(kCima, 2);
   EXPECT_EQ(dialog.Do_CImaDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(CombineTest, TheRampEditorPreviewsLiveAndCancelPutsTheRampBack) {
+  std::unique_ptr<CombImaPar> r = Stack(1);
+  r->infos[0].ramp.colour[0][128] = 7;
+  VMKcimaUI dialog;
+  dialog.SetCombImaPar(r.get());
+  const std::unique_ptr<CombImaPar> before = Held(dialog);
+  FirstUse();
+  driver_.Advance(0.2).Do([](tb::WindowRef) { Renders().clear(); });
+  // The editor's reset gives a black-to-white ramp: red 128 at entry 128.
+  driver_.Press(kCima, 61).Press(FourCC("Avig"), 4).Advance(0.3).Advance(0.2);
+  driver_.Do([this](tb::WindowRef) {
+    const std::vector<Drawn> main = MainRenders();
+    ASSERT_FALSE(main.empty());
+    EXPECT_EQ(main.back().ramp, 128);
+  });
+  driver_.Press(FourCC("Avig"), 2);
+  driver_.Do([](tb::WindowRef) { EXPECT_EQ(gVMKcima->rampEditor, nullptr); });
+  driver_.Press(kCima, 3);
+  ASSERT_EQ(dialog.Do_CImaDlg(0), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_TRUE(Same(*Held(dialog), *before));
+  // Confirmed, the edited ramp stays.
+  driver_.Press(kCima, 63).Press(FourCC("Avig"), 4).Press(FourCC("Avig"), 1).Press(kCima, 3);
+  ASSERT_EQ(dialog.Do_CImaDlg(0), 1);
+  EXPECT_EQ(Held(dialog)->infos[0].ramp.colour[0][128], 128);
   EXPECT_TRUE(driver_.errors().empty());
 }
 
