@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/core/app_data.h"
+#include "app/core/pascal_strings.h"
 #include "engines/patterns/image_combination_record.h"
 #include "script/lut_vign.h"
 #include "platform/toolbox/api/scripted_ui.h"
@@ -56,15 +57,24 @@ const std::vector<Combination>& Combinations() {
   return all;
 }
 
-fichier FileBelow(const std::string& makersFolder, const char* rel) {
+// A picture of the library by its name and its content folder, as a
+// relative colon path (":Images:"): the presets hold no place of their own
+// making, so they read the same wherever the library is installed, and the
+// engines find the pictures in the session's content folders by name.
+fichier ContentFile(const char* rel) {
   fichier f;
   Init_FicStruct(&f);
-  SetFicFromPosix(&f, (fs::path(makersFolder) / rel).string());
+  const fs::path p(rel);
+  std::string folder = ":";
+  for (const fs::path& part : p.parent_path()) folder += part.string() + ":";
+  SetPStr(f.path, folder);
+  SetPStr(f.name, p.filename().string());
+  f.creator = FourCC("vMkC");
   return f;
 }
 
-void Lay(const Layer& l, const std::string& makersFolder, CombImaPar* r) {
-  const fichier image = FileBelow(makersFolder, l.file);
+void Lay(const Layer& l, CombImaPar* r) {
+  const fichier image = ContentFile(l.file);
   const int16_t at = static_cast<int16_t>(r->head.count);
   AddCombIma(r, at, &image);
   CombImaInfo& info = r->infos[at];
@@ -82,7 +92,7 @@ void Lay(const Layer& l, const std::string& makersFolder, CombImaPar* r) {
   info.edge = l.edge;
   for (int32_t& c : info.edgeColour) c = l.edgeColour;
   if (l.texture != nullptr) {
-    r->textures[at] = FileBelow(makersFolder, l.texture);
+    r->textures[at] = ContentFile(l.texture);
     info.textureOn = 1;
     info.textureAcross = l.across;
     info.textureDown = l.down;
@@ -100,10 +110,10 @@ const std::vector<std::string>& CombinePresetPaths() {
   return paths;
 }
 
-void BuildCombinePreset(size_t k, const std::string& makersFolder, CombImaPar* record) {
+void BuildCombinePreset(size_t k, CombImaPar* record) {
   Init_CombImaPar(record, 1);
   if (k >= Combinations().size()) return;
-  for (const Layer& l : Combinations()[k].layers) Lay(l, makersFolder, record);
+  for (const Layer& l : Combinations()[k].layers) Lay(l, record);
   record->head.current = 0;
 }
 
@@ -120,7 +130,7 @@ bool MakeCombinePresets(const std::string& makersFolder, std::string* message) {
     const fs::path path = fs::path(makersFolder) / Combinations()[k].path;
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
-    BuildCombinePreset(k, makersFolder, record.get());
+    BuildCombinePreset(k, record.get());
     answers.AnswerSaveFile(path.string(), true);
     const FSSpec none{};
     ok = !ec && Do_ACombIma_file(1, none, record.get()) == 0;

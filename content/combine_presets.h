@@ -14,9 +14,9 @@ namespace content {
 // Where each combination goes below the maker's folder.
 const std::vector<std::string>& CombinePresetPaths();
 
-// Fills combination k (0-based, in the order of CombinePresetPaths) with
-// the library's pictures below `makersFolder`.
-void BuildCombinePreset(size_t k, const std::string& makersFolder, CombImaPar* record);
+// Fills combination k (0-based, in the order of CombinePresetPaths) with the
+// library's pictures, each named by its content folder and name.
+void BuildCombinePreset(size_t k, CombImaPar* record);
 
 // Writes every combination through the engines' own preset writer (files
 // already there are replaced). False, with a message, on the first failure.

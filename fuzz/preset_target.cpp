@@ -238,7 +238,7 @@ void AddContentSeeds(std::vector<Bytes>* out) {
 void ContentCombinationSeeds(uint8_t family, std::vector<Bytes>* out) {
   auto r = std::make_unique<CombImaPar>();
   for (size_t k = 0; k < content::CombinePresetPaths().size(); ++k) {
-    content::BuildCombinePreset(k, File("content"), r.get());
+    content::BuildCombinePreset(k, r.get());
     const std::string path = File("content-combination-" + std::to_string(k) + ".hcim");
     Ui().AnswerSaveFile(path);
     if (Do_ACombIma_file(1, FSSpec{}, r.get()) != 0) Violation("seed writer failed", "content combination");

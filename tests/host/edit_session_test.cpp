@@ -338,9 +338,11 @@ class EffectButtonsTest : public vmktest::HostTest {};
 
 TEST_F(EffectButtonsTest, AnUnconfirmedEffectRendersNothing) {
   CarbonEditPlugin* s = Start({Version("a.tif", vmktest::SolidImage(3, 3, 10, 20, 30))});
-  // Layers of an earlier effect are in the scratch file: a cancelled (or,
-  // here, absent) dialog must not apply them again.
+  // Layers of an earlier effect are in the scratch file: a cancelled (or
+  // absent) dialog must not apply them again. The combination's dialog is
+  // cancelled (its library update declined first).
   vmktest::WriteBrightnessLayers(bundle_.makersFile("com.vellmarkstead.lay"), 10);
+  driver_.Press(FourCC("Updt"), 2).Press(FourCC("Cima"), 2);
   s->UIFilter(92);
   EXPECT_EQ(Sample(s->destination, 0, 0, 0), 10u);
   EXPECT_EQ(gPer->currentEffect, 92);
