@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -262,6 +263,17 @@ class VMKimabox final {
   void SetPreviewRunner(vmkviews::PreviewRunner* runner) { runner_ = runner; }
   // Window's thread: shows a finished job unless it is stale.
   void FinishPreview(const vmkviews::PreviewJob& job);
+  // The preview that `ask` asks for (one of the Set<X>Par) renders aside:
+  // on the runner like any other, but neither shown in this box nor made
+  // stale by the previews asked for after it; once complete, `done` gets it
+  // on the window's thread (at once without a runner). A newer aside
+  // preview, or a value change (StalePreview), makes it stale.
+  void RenderAside(vmkviews::PreviewDone done, const std::function<void()>& ask);
+  // A finished job's picture sampled as GetBufRGB samples the display: for
+  // y < h, x < w the pixel at column x x effect width / w and row
+  // y x effect height / h, into index y x stride + x.
+  static void GetJobRGB(const vmkviews::PreviewJob& job, int32_t stride, uint8_t* r, uint8_t* g,
+                        uint8_t* b, int32_t w, int32_t h);
   // The preview on its way is no longer wanted: it stops and is dropped.
   void StalePreview();
 
@@ -349,6 +361,7 @@ class VMKimabox final {
   // which loads the planes into the display after each; nothing when the
   // planes cannot be had. A mask is usable when it holds the whole mask size.
   void Render(vmkviews::PreviewCall* call, const Pass* passes, int count, size_t recordBytes);
+  void RenderAsideJob(vmkviews::PreviewCall* call, const Pass* passes, int count, size_t recordBytes);
   void RenderPasses(vmkviews::PreviewCall* call, const Pass* passes, int count);
   void LoadPlanes(uint8_t* const planes[4], int16_t maskOk);
   bool MaskUsable(const plat::Block<int16_t>& mask) const;
@@ -499,6 +512,10 @@ class VMKimabox final {
   uint64_t previewGeneration_ = 0;
   int64_t previewsShown_ = 0;
   std::weak_ptr<vmkviews::PreviewJob> runningPreview_;
+  // The aside request in force while RenderAside asks, and the aside job on
+  // its way.
+  vmkviews::PreviewDone asideNext_;
+  std::weak_ptr<vmkviews::PreviewJob> runningAside_;
 };
 
 // A class reference and a box, with a handler of the box's shape that

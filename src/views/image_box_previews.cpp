@@ -147,7 +147,40 @@ void VMKimabox::CommitLayout(const PreviewCall& call) {
   dispHeight_ = call.effHeight;
 }
 
+void VMKimabox::RenderAside(vmkviews::PreviewDone done, const std::function<void()>& ask) {
+  asideNext_ = std::move(done);
+  ask();
+  asideNext_ = nullptr;
+}
+
+// An aside preview: its own job, which leaves the box's generation, layout
+// and running preview alone.
+void VMKimabox::RenderAsideJob(PreviewCall* call, const Pass* passes, int count, size_t recordBytes) {
+  vmkviews::PreviewDone done = std::move(asideNext_);
+  asideNext_ = nullptr;
+  if (auto older = runningAside_.lock()) older->MarkStale();
+  runningAside_.reset();
+  // Only a preview of one pass over a record the job can keep goes aside.
+  if (count != 1 || (call->record != nullptr && recordBytes == 0)) return;
+  auto job = std::make_shared<vmkviews::PreviewJob>(this, 0);
+  if (!job->Prepare(*call, passes[0].shorts, passes[0].count, passes[0].maskOk, recordBytes,
+                    runner_ != nullptr))
+    return;
+  job->SetAside(std::move(done));
+  if (runner_ == nullptr) {
+    job->Run();
+    if (job->ok()) job->asideDone()(*job);
+    return;
+  }
+  runningAside_ = job;
+  runner_->Submit(std::move(job));
+}
+
 void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t recordBytes) {
+  if (asideNext_) {
+    RenderAsideJob(call, passes, count, recordBytes);
+    return;
+  }
   ++previewGeneration_;
   if (auto running = runningPreview_.lock()) running->MarkStale();
   runningPreview_.reset();
@@ -174,6 +207,13 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
 
 void VMKimabox::FinishPreview(const vmkviews::PreviewJob& job) {
   if (job.ShowOwn()) return;
+  if (job.aside()) {
+    // Only the newest aside preview, complete, is handed on.
+    if (job.box() != this || !job.ok() || runningAside_.lock().get() != &job) return;
+    runningAside_.reset();
+    job.asideDone()(job);
+    return;
+  }
   // A newer preview was asked for, this one failed or was stopped, or the
   // view changed size on the way: the view keeps the last complete one.
   if (job.box() != this || job.generation() != previewGeneration_ || !job.ok()) return;
@@ -189,6 +229,26 @@ void VMKimabox::StalePreview() {
   ++previewGeneration_;
   if (auto running = runningPreview_.lock()) running->MarkStale();
   runningPreview_.reset();
+  if (auto aside = runningAside_.lock()) aside->MarkStale();
+  runningAside_.reset();
+}
+
+void VMKimabox::GetJobRGB(const vmkviews::PreviewJob& job, int32_t stride, uint8_t* r, uint8_t* g,
+                          uint8_t* b, int32_t w, int32_t h) {
+  const PreviewCall& c = job.call();
+  if (r == nullptr || g == nullptr || b == nullptr || c.effWidth <= 0 || c.effHeight <= 0 || w <= 0 ||
+      h <= 0 || job.plane(0) == nullptr)
+    return;
+  for (int32_t y = 0; y < h; ++y) {
+    const int64_t row = static_cast<int64_t>(y) * c.effHeight / h;
+    for (int32_t x = 0; x < w; ++x) {
+      const int64_t from = row * c.viewWidth + static_cast<int64_t>(x) * c.effWidth / w;
+      const int64_t i = static_cast<int64_t>(y) * stride + x;
+      r[i] = job.plane(0)[from];
+      g[i] = job.plane(1)[from];
+      b[i] = job.plane(2)[from];
+    }
+  }
 }
 
 void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {

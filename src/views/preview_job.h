@@ -27,6 +27,10 @@ class VMKimabox;
 
 namespace vmkviews {
 
+class PreviewJob;
+// What is done with a preview rendered aside (VMKimabox::RenderAside).
+using PreviewDone = std::function<void(const PreviewJob&)>;
+
 class PreviewJob {
  public:
   PreviewJob(VMKimabox* box, uint64_t generation) : box_(box), generation_(generation) {}
@@ -52,6 +56,11 @@ class PreviewJob {
   // flag. Sets ok() when the engine answered 0 and the job was not cancelled.
   void Run();
 
+  // Window's thread, after Prepare: the job renders aside; `done` takes the
+  // finished job instead of the box's display.
+  void SetAside(PreviewDone done) { aside_ = std::move(done); }
+  bool aside() const { return static_cast<bool>(aside_); }
+  const PreviewDone& asideDone() const { return aside_; }
   // Any thread: the result is no longer wanted.
   void MarkStale() { cancel_.Cancel(); }
   bool stale() const { return cancel_.cancelled(); }
@@ -78,6 +87,7 @@ class PreviewJob {
   // rewrites (or remakes) its own while the job runs.
   plat::Block<int16_t> masks_[2];
   fichier renderFile_{};
+  PreviewDone aside_;
   plat::CancelFlag cancel_;
   bool ok_ = false;
   std::function<bool()> work_;

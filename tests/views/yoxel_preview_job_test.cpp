@@ -116,4 +116,75 @@ TEST_F(YoxelJobTest, ARecordWithoutMasksHandsNone) {
   EXPECT_TRUE(runner_.jobs[0]->ok());
 }
 
+
+// A preview asked for aside is neither shown in the box nor made stale by
+// the box's next preview; once complete its owner gets it. A newer aside
+// preview, or a value change, makes it stale.
+TEST_F(YoxelJobTest, AnAsidePreviewGoesToItsOwnerAndLeavesTheBoxAlone) {
+  box_.SetPanBufCoord(0, 0, 100000, 100000);
+  int handed = 0;
+  int32_t handedLeft = -1, handedRight = -1;
+  auto done = [&](const vmkviews::PreviewJob& job) {
+    ++handed;
+    handedLeft = job.call().srcRect[0];
+    handedRight = job.call().srcRect[2];
+  };
+  box_.RenderAside(done, [&] { box_.SetYoxelPar(holder_.par, 1, 3); });
+  box_.SetPanBufCoord(50000, 0, 100000, 100000);
+  box_.SetYoxelPar(holder_.par, 1, 3);
+  ASSERT_EQ(runner_.jobs.size(), 2u);
+  EXPECT_TRUE(runner_.jobs[0]->aside());
+  EXPECT_FALSE(runner_.jobs[1]->aside());
+  EXPECT_FALSE(runner_.jobs[0]->stale());
+  const int64_t shown = box_.previewsShown();
+  for (auto& job : runner_.jobs) {
+    job->Run();
+    box_.FinishPreview(*job);
+  }
+  EXPECT_EQ(handed, 1);
+  EXPECT_EQ(handedLeft, 0);
+  EXPECT_EQ(handedRight, 79);
+  EXPECT_EQ(box_.previewsShown(), shown + 1);
+  EXPECT_EQ(box_.state().panLeft, 50000);
+  // A second aside makes the first stale; a value change the second.
+  runner_.jobs.clear();
+  box_.RenderAside(done, [&] { box_.SetYoxelPar(holder_.par, 1, 3); });
+  box_.RenderAside(done, [&] { box_.SetYoxelPar(holder_.par, 1, 3); });
+  ASSERT_EQ(runner_.jobs.size(), 2u);
+  EXPECT_TRUE(runner_.jobs[0]->stale());
+  EXPECT_FALSE(runner_.jobs[1]->stale());
+  box_.StalePreview();
+  EXPECT_TRUE(runner_.jobs[1]->stale());
+  for (auto& job : runner_.jobs) {
+    job->Run();
+    box_.FinishPreview(*job);
+  }
+  EXPECT_EQ(handed, 1);
+}
+
+// A finished job's planes sampled into a smaller picture as the display is.
+TEST_F(YoxelJobTest, JobPicturesAreSampledAsTheDisplayIs) {
+  vmkviews::RegisterPreviewEngine(vmkviews::kPreviewYoxel, 0, [](const vmkviews::PreviewCall& call) {
+    for (int32_t y = 0; y < call.viewHeight; ++y)
+      for (int32_t x = 0; x < call.viewWidth; ++x) {
+        const int64_t i = static_cast<int64_t>(y) * call.viewWidth + x;
+        call.planes[0][i] = static_cast<uint8_t>(x);
+        call.planes[1][i] = static_cast<uint8_t>(y);
+        call.planes[2][i] = 7;
+      }
+    return int32_t{0};
+  });
+  box_.SetYoxelPar(holder_.par, 2, 3);  // 80 x 60 fitted in 40 x 30: all of it
+  ASSERT_EQ(runner_.jobs.size(), 1u);
+  runner_.jobs[0]->Run();
+  std::vector<uint8_t> r(10 * 4), g(10 * 4), b(10 * 4);
+  VMKimabox::GetJobRGB(*runner_.jobs[0], 10, r.data(), g.data(), b.data(), 8, 3);
+  // Column x * 40 / 8, row y * 30 / 3.
+  EXPECT_EQ(r[0], 0);
+  EXPECT_EQ(r[7], 35);
+  EXPECT_EQ(g[2 * 10 + 4], 20);
+  EXPECT_EQ(b[10 + 1], 7);
+  EXPECT_EQ(r[8], 0);  // beyond w: untouched
+}
+
 }  // namespace

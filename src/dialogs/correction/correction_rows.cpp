@@ -4,6 +4,7 @@
 #include <new>
 
 #include "dialogs/correction/channel_mixer_dialog.h"
+#include "dialogs/correction/content_aware_dialog.h"
 #include "dialogs/correction/focus_dialog.h"
 #include "dialogs/correction/lens_correction_dialog.h"
 #include "dialogs/correction/noise_dialog.h"
@@ -58,6 +59,21 @@ int16_t RunLens(EffectCall& c) {
   return c.script->SetZondracPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
 }
 
+// The content-aware resize edits the operation's record, masks included, in
+// a holder of its own, freed whatever the dialog answers.
+int16_t RunContentAware(EffectCall& c) {
+  Yoxel holder;
+  if (holder.par == nullptr) return 0;
+  std::unique_ptr<VMKyoxelUI> dialog(new (std::nothrow) VMKyoxelUI());
+  if (dialog == nullptr || dialog->editRecord() == nullptr) return 0;
+  c.script->GetYoxelPar(c.stack, c.layer, c.operation, holder.par);
+  dialog->SetYoxelPar(holder.par);
+  if (dialog->Do_YoxelDlg() != 1) return 0;
+  dialog->GetYoxelPar(holder.par);
+  c.SetEffect();
+  return c.script->SetYoxelPar(c.stack, c.layer, c.operation, holder.par) == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 void RegisterCorrectionRows(EffectRegistry& registry) {
@@ -67,4 +83,5 @@ void RegisterCorrectionRows(EffectRegistry& registry) {
   registry.Add({{119}, true, RunChannelMixer});
   // Under flag 1 its preview reads the render file of the earlier operations.
   registry.Add({{113}, true, RunLens});
+  registry.Add({{101}, true, RunContentAware});
 }

@@ -20,10 +20,8 @@ namespace {
 
 constexpr int32_t kWhole = 100000;
 
-// A percentage as 0..255: (long)(percent x 2.55 + 0.5) in double, so 50 gives 127 and 90 gives
-// 229 (in single precision 2.55 is a little more, and they became 128 and 230).
-int32_t PercentTo255(int32_t percent) { return static_cast<int32_t>(percent * 2.55 + 0.5); }
-
+// OpacityFromPercent works in double: in single precision 2.55 is a little more,
+// and 50 and 90 became 128 and 230.
 // The window-event types every colour-correction dialog registers, in order.
 constexpr tb::EventTypeSpec kEvents[] = {
     {tb::kEventClassCommand, tb::kEventCommandProcess},
@@ -61,13 +59,13 @@ EffectFrameDesc FrameDescOf(const EffectDialogDesc& d) {
   f.presetPopup = d.ids.presetPopup;
   f.presetRoom = d.presetRoom;
   f.presetLimit = 255;
-  f.events = kEvents;
+  f.events = d.events.empty() ? std::span<const tb::EventTypeSpec>(kEvents) : d.events;
   f.loopInterval = d.loopInterval;
   f.typingPush = d.typingPush;
   f.sliderPush = d.sliderPush;
   f.focusEdit = d.ids.focusEdit;
   f.undoTick = false;
-  f.refreshAtOpen = true;
+  f.refreshAtOpen = d.refreshAtOpen;
   f.resizable = true;
   return f;
 }
@@ -87,7 +85,10 @@ std::string FormatInt(const char* format, int value) {
 // An image of no width or height still fits somewhere: it counts as 1.
 int32_t AtLeastOne(int32_t v) { return v > 0 ? v : 1; }
 
-int32_t OneToOneSide(int32_t size) { return std::min(50000000 / AtLeastOne(size), kWhole); }
+// The 1:1 view shows `pixels` picture pixels across.
+int32_t OneToOneSide(int32_t pixels, int32_t size) {
+  return static_cast<int32_t>(std::min<int64_t>(int64_t{pixels} * kWhole / AtLeastOne(size), kWhole));
+}
 
 // A number field as a dialog item: its window, signature and number.
 DialogRef DialogOf(tb::ControlRef c) { return {tb::GetControlOwner(c), tb::GetControlID(c).signature}; }
@@ -115,21 +116,23 @@ EffectDialog::EffectDialog(const EffectDialogDesc& desc, int16_t* restor)
   imageWidth = context.width;
   imageHeight = context.height;
   imageResolution = context.resolution;
-  drawPar = static_cast<DrawPar*>(vmkrec::NewScratch(sizeof(DrawPar)));
+  if (desc.drawingParameters) drawPar = static_cast<DrawPar*>(vmkrec::NewScratch(sizeof(DrawPar)));
   if (drawPar != nullptr) {
     new (drawPar) DrawPar{};
     Init_DrawPar(drawPar);
   }
   if (edit != nullptr && backup != nullptr) {
     const int32_t* w = ops.words(edit);
-    const int32_t a = OneToOneSide(w[ops.width]);
-    const int32_t b = desc.squareOneToOne ? a : OneToOneSide(w[ops.height]);
-    oneToOne[2] = a;
-    oneToOne[3] = b;
+    SetOneToOne(w[ops.width], w[ops.height]);
   }
   SetNavZoom(10000);
   main_ = Box(0);
   nav_ = Box(1);
+}
+
+void EffectDialog::SetOneToOne(int32_t width, int32_t height) {
+  oneToOne[2] = OneToOneSide(desc_.fitPixels, width);
+  oneToOne[3] = desc_.squareOneToOne ? oneToOne[2] : OneToOneSide(desc_.fitPixels, height);
 }
 
 EffectDialog::~EffectDialog() {
@@ -137,7 +140,9 @@ EffectDialog::~EffectDialog() {
   vmkrec::DeleteScratch(drawPar);
 }
 
-bool EffectDialog::ReadyToRun() const { return drawPar != nullptr && EffectFrame::ReadyToRun(); }
+bool EffectDialog::ReadyToRun() const {
+  return (drawPar != nullptr || !desc_.drawingParameters) && EffectFrame::ReadyToRun();
+}
 
 void EffectDialog::ToView(VMKimabox* view, int16_t previewMode) {
   if (view != nullptr) desc_.record->toView(view, edit, previewMode, displayWord);
@@ -199,7 +204,7 @@ void EffectDialog::GetEditValue() {
   EffectFrame::GetEditValue();
   if (tb::ControlRef field = Ctl(desc_.ids.opacityEdit)) {
     const int32_t v = std::clamp(FieldNumber(field), 0, 100);
-    Word(desc_.record->overlayOpacity) = PercentTo255(v);
+    Word(desc_.record->overlayOpacity) = OpacityFromPercent(v);
   }
 }
 
@@ -318,8 +323,9 @@ int32_t EffectDialog::ZoomPosition(int32_t z) const {
 void EffectDialog::SetPanZoom(tb::WindowRef window, int32_t zoom) {
   const EffectRecordOps& ops = *desc_.record;
   const int32_t* w = ops.words(edit);
-  const float fx = std::min(500.0f / static_cast<float>(AtLeastOne(w[ops.width])), 1.0f);
-  const float fy = std::min(500.0f / static_cast<float>(AtLeastOne(w[ops.height])), 1.0f);
+  const auto fit = static_cast<float>(desc_.fitPixels);
+  const float fx = std::min(fit / static_cast<float>(AtLeastOne(w[ops.width])), 1.0f);
+  const float fy = std::min(fit / static_cast<float>(AtLeastOne(w[ops.height])), 1.0f);
   SetNavZoom(std::min(static_cast<int32_t>(fx * 10000.0f), static_cast<int32_t>(fy * 10000.0f)));
   const int32_t cx = (pan[0] + pan[2]) / 2;
   const int32_t cy = (pan[1] + pan[3]) / 2;
@@ -362,7 +368,7 @@ void EffectDialog::ApplyIndex(tb::WindowRef window, int32_t index) {
 }
 
 void EffectDialog::ResetNavigator(tb::WindowRef window, double push) {
-  nav_->SetBufParam(0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0);
+  nav_->SetBufParam(0, 0, 0, 0, NavigatorFrames(), 0, 1, 0, 0, 0, 0, 0, 0);
   nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
   nav_->CheckSetRefresh(1);
   DrawWindowContent(window);
@@ -440,31 +446,59 @@ void EffectDialog::ShowPreview() {
   main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
   main_->SetOveLay(w[ops.overlayOn], w[ops.overlayIndex], w[ops.overlayOpacity]);
   BeforeMainPreview();
-  ToView(main_, mode());
+  ToView(main_, MainPreviewMode());
 }
 
 // The navigator's rectangle and the main view's region, moved by the user.
 bool EffectDialog::PollTick(tb::WindowRef) {
-  const EffectRecordOps& ops = *desc_.record;
-  int32_t* w = ops.words(edit);
   bool changed = false;
   if (nav_->CheckSetRefresh(0) == 1) {
     if (fitFlag == 0) {
       nav_->GetBufSSPan(&pan[0], &pan[1], &pan[2], &pan[3], 0);
+      if (desc_.navPanHeldInside) {
+        HoldPanInside();
+        nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
+      }
       std::copy(pan, pan + 4, oneToOne);
       main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
-      ToView(main_, mode());
+      ToView(main_, MainPreviewMode());
     }
     changed = true;
   }
   if (main_->CheckSetRefresh(0) == 1) {
-    main_->GetBufSSPan(&w[ops.regionLeft], &w[ops.regionTop], &w[ops.regionRight], &w[ops.regionBottom], 0);
-    main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
-    ToView(main_, mode());
+    MainViewEdited();
     changed = true;
   }
   return changed;
 }
+
+void EffectDialog::MainViewEdited() {
+  const EffectRecordOps& ops = *desc_.record;
+  int32_t* w = ops.words(edit);
+  main_->GetBufSSPan(&w[ops.regionLeft], &w[ops.regionTop], &w[ops.regionRight], &w[ops.regionBottom], 0);
+  main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  ToView(main_, MainPreviewMode());
+}
+
+// Each side keeps its length (at most the whole picture) and is shifted
+// back inside 0..100000.
+void EffectDialog::HoldPanInside() {
+  for (int k = 0; k < 2; ++k) {
+    int32_t& low = pan[k];
+    int32_t& high = pan[k + 2];
+    const int32_t length = std::min(high - low, kWhole);
+    if (low < 0) {
+      low = 0;
+      high = length;
+    }
+    if (high > kWhole) {
+      high = kWhole;
+      low = kWhole - length;
+    }
+  }
+}
+
+int16_t EffectDialog::NavigatorFrames() const { return desc_.navFrameFollowsFit && fitFlag == 1 ? 0 : 1; }
 
 // ---- commands and events ----
 
@@ -498,7 +532,7 @@ bool EffectDialog::FamilyCommand(uint32_t cmd, tb::ControlRef source, tb::Window
       refresh() = 1;
       return true;
     case FourCC("Sopa"):
-      Word(ops.overlayOpacity) = PercentTo255(tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider)));
+      Word(ops.overlayOpacity) = OpacityFromPercent(tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider)));
       refresh() = 1;
       return true;
     case FourCC("Span"): DrawWindowContent(window); return true;

@@ -99,6 +99,18 @@ struct EffectDialogDesc {
   bool navPanFirst = false;      // navigator: SetBufSSPan before the record
   int16_t bufMode = 23;          // InitBuf of both views
   bool crossHair = false;        // the pointer over the main view draws a cross-hair
+  // The navigator shows its pan frame only while zoomed (fit hides it).
+  bool navFrameFollowsFit = false;
+  // The window's event types in registration order; empty: the family's.
+  std::span<const plat::tb::EventTypeSpec> events{};
+  // Picture pixels across the fit scale and the 1:1 view reckon with.
+  int32_t fitPixels = 500;
+  // A pan rectangle moved in the navigator is held inside the picture
+  // without changing its size, and handed back to the navigator.
+  bool navPanHeldInside = false;
+  // The main view is fitted through drawing parameters of the dialog's own.
+  bool drawingParameters = true;
+  bool refreshAtOpen = true;  // the first tick reads the fields and previews
 };
 
 using EffectDialogProcs = FrameProcs;
@@ -113,10 +125,13 @@ class EffectDialog : public EffectFrame {
   ~EffectDialog() override;
 
   int16_t Run(const EffectDialogProcs& procs) { return EffectFrame::Run(procs); }
+  // A percentage as 0..255: (long)(percent x 2.55 + 0.5) in double, so 50
+  // gives 127 and 90 gives 229.
+  static int32_t OpacityFromPercent(int32_t percent) { return static_cast<int32_t>(percent * 2.55 + 0.5); }
 
   void GetEditValue() override;
   void DrawWindowContent(plat::tb::WindowRef window) override;
-  void DrawRGBPicker();
+  virtual void DrawRGBPicker();
   void SetNavZoom(int32_t minimum);
   void SetPanZoom(plat::tb::WindowRef window, int32_t zoom);
   void AdjustPanZoom(plat::tb::WindowRef window, int16_t position);
@@ -171,6 +186,18 @@ class EffectDialog : public EffectFrame {
   void AfterRecordLoad() override;
   // The tick's last word to the main view before it gets the record.
   virtual void BeforeMainPreview() {}
+  // The preview mode the main view's record goes with.
+  virtual int16_t MainPreviewMode() const { return *modeRef_; }
+  // The tick after the main view reported a change of its own (the user
+  // moved its region): the region into the record and a new preview.
+  virtual void MainViewEdited();
+  // The 1:1 rectangle for a picture: (0, 0, a, b), a side showing the
+  // description's fit pixels, b = a when square.
+  void SetOneToOne(int32_t width, int32_t height);
+  // The pan rectangle held inside the picture, its size kept.
+  void HoldPanInside();
+  // The navigator's pan-frame set for the current fit state.
+  int16_t NavigatorFrames() const;
 
  private:
   void ShowOverlay();

@@ -62,6 +62,7 @@ EffectFrame::EffectFrame(const EffectFrameDesc& desc, int16_t* restor) : desc_(d
   if (desc.record != nullptr && desc.record->size > 0) {
     edit = vmkrec::NewScratch(static_cast<size_t>(desc.record->size));
     backup = vmkrec::NewScratch(static_cast<size_t>(desc.record->size));
+    ownsRecords_ = true;
   }
   if (desc.presetPopup >= 0) {
     // Blocks come zeroed: an empty list.
@@ -82,8 +83,11 @@ EffectFrame::EffectFrame(const EffectFrameDesc& desc, int16_t* restor) : desc_(d
 
 EffectFrame::~EffectFrame() {
   previews_->Stop();
-  vmkrec::DeleteScratch(edit);
-  vmkrec::DeleteScratch(backup);
+  // A record the dialog brought itself (a size of 0) is the dialog's to free.
+  if (ownsRecords_) {
+    vmkrec::DeleteScratch(edit);
+    vmkrec::DeleteScratch(backup);
+  }
   vmkrec::DeleteScratch(presetList);
   vmkrec::DeleteScratch(drawParams);
   // A dialog that never ran has no timer to touch.

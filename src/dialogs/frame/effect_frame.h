@@ -102,7 +102,8 @@ struct RecordContext {
 // What the frame needs of the record a dialog edits. `file` is the family's
 // preset file operation: mode 0 asks and reads, 1 asks and writes, 2 reads
 // and 3 writes the given file; 0 on success, -1 on failure. A dialog without
-// preset files leaves it null.
+// preset files leaves it null. A size of 0: the frame takes no record
+// blocks; the dialog brings its record (`edit`) and has no backup.
 struct FrameRecordOps {
   int32_t size = 0;
   void (*init)(void* record, const RecordContext& context) = nullptr;
@@ -341,6 +342,7 @@ class EffectFrame {
   const EffectFrameDesc desc_;
   int16_t* restor_;
   int16_t* refreshRef_ = &refreshFlag;
+  bool ownsRecords_ = false;  // edit and backup were taken here
   std::vector<VMKimabox*> boxes_;
   std::unique_ptr<PreviewWorker> previews_ = std::make_unique<PreviewWorker>();
 };

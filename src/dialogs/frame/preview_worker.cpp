@@ -23,9 +23,9 @@ void PreviewWorker::Submit(std::shared_ptr<vmkviews::PreviewJob> job) {
   }
   const std::lock_guard<std::mutex> hold(lock_);
   // A job of the same box still waiting is stale: the new one takes its
-  // place in line.
+  // place in line. A box's aside previews wait in a line of their own.
   for (auto& waiting : queue_) {
-    if (waiting->box() != job->box()) continue;
+    if (waiting->box() != job->box() || waiting->aside() != job->aside()) continue;
     waiting->MarkStale();
     waiting = std::move(job);
     wake_.notify_one();

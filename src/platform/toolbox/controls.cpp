@@ -100,12 +100,21 @@ Kind KindOf(QWidget* w) {
   return Kind::Other;
 }
 
+// A popup with item commands sends the chosen item's (none for an item
+// beyond the list); every other control its own.
+uint32_t CommandOf(const Control* c) {
+  if (c->kind != Kind::Popup || c->itemCommands.empty()) return c->command;
+  const auto* combo = qobject_cast<QComboBox*>(c->widget);
+  const int index = combo != nullptr ? combo->currentIndex() : -1;
+  return index >= 0 && index < static_cast<int>(c->itemCommands.size()) ? c->itemCommands[index] : 0;
+}
+
 void SendCommand(Control* c) {
   if (c == nullptr || c->quiet > 0) return;
   Event e;
   e.eventClass = kEventClassCommand;
   e.kind = kEventCommandProcess;
-  e.command = c->command;
+  e.command = CommandOf(c);
   e.control = c;
   e.window = c->window;
   Deliver(e, c, c->window);

@@ -7,7 +7,9 @@
 // Nib: a folder of Qt Designer .ui files, one per window name. Each control
 // that code reaches carries the dynamic properties "sig" (four characters)
 // and "id" (number); "cmd" (four characters) is the command it sends after
-// a user change. Widget classes give the kind:
+// a user change, and a popup's "itemCmds" (four characters each, separated
+// by commas) gives each of its items a command of its own, sent in place of
+// "cmd" when that item is chosen. Widget classes give the kind:
 //   QPushButton push button ("ok  " is the default button, Return; "canc"
 //     the cancel button, Escape), QCheckBox check box, QRadioButton a
 //     lone radio button (value 1 on, 0 off; lone buttons that share a

@@ -59,6 +59,8 @@ class Control {
   OSType sig = 0;
   int32_t id = 0;
   uint32_t command = 0;
+  // A popup whose items carry commands of their own: the chosen item's.
+  std::vector<uint32_t> itemCommands;
   void* reference = nullptr;
   std::vector<std::unique_ptr<Handler>> handlers;
   ControlActionProc action;

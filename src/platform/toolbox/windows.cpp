@@ -115,6 +115,8 @@ void CollectControls(Window* w) {
     c->sig = CodeOf(sig);
     c->id = qw->property("id").toInt();
     c->command = CodeOf(qw->property("cmd"));
+    for (const QString& code : qw->property("itemCmds").toString().split(',', Qt::SkipEmptyParts))
+      c->itemCommands.push_back(CodeOf(code.trimmed()));
     if (auto* v = dynamic_cast<CustomViewWidget*>(qw)) {
       v->control = c.get();
       c->classId = qw->property("classId").toString().toStdString();

@@ -20,6 +20,8 @@ struct NibControl {
   std::string classId;
   int minimum = 0;
   int maximum = 99;
+  std::string itemCmds;  // a popup's item commands
+  int items = 0;         // a popup's items
 };
 
 struct Window {
@@ -37,8 +39,12 @@ Window Read(const std::string& name) {
   std::string property;
   while (!xml.atEnd()) {
     xml.readNext();
-    if (xml.isStartElement() && xml.name() == u"widget") {
-      stack.push_back({xml.attributes().value("class").toString().toStdString(), "", "", ""});
+    if (xml.isStartElement() && xml.name() == u"item" && !stack.empty()) {
+      ++stack.back().items;
+    } else if (xml.isStartElement() && xml.name() == u"widget") {
+      NibControl c;
+      c.kind = xml.attributes().value("class").toString().toStdString();
+      stack.push_back(c);
       ids.push_back(-1);
     } else if (xml.isStartElement() && xml.name() == u"property") {
       property = xml.attributes().value("name").toString().toStdString();
@@ -48,6 +54,7 @@ Window Read(const std::string& name) {
       if (property == "sig") c.sig = v;
       if (property == "cmd") c.cmd = v;
       if (property == "classId") c.classId = v;
+      if (property == "itemCmds") c.itemCmds = v;
       if (property == "id") ids.back() = std::stoi(v);
       if (property == "minimum") c.minimum = std::stoi(v);
       if (property == "maximum") c.maximum = std::stoi(v);
@@ -281,3 +288,55 @@ TEST(NibChecklist, LoadVign) {
 }
 
 }  // namespace
+
+// The content-aware resize window: the 54 controls the dialog looks up, in
+// its table's order, the navigator, and the controls of the commands beyond
+// the 54 (buttons, check boxes and the item commands of three popups).
+TEST(NibChecklist, Yoxelmain) {
+  SCOPED_TRACE("Yoxelmain");
+  constexpr const char* Rb = "QRadioButton";
+  const std::vector<Row> rows = {
+      {7, Pu, "Pknd"},  {8, Rad, "Rprv"}, {9, Tx, ""},      {21, Tx, ""},     {22, Tx, ""},     {59, Tx, ""},
+      {60, Tx, ""},     {10, V, ""},      {12, Tx, ""},     {14, Sl, "Span"}, {24, Bt, "Bdiv"}, {25, Bt, "Bmul"},
+      {15, Ind, ""},    {20, Ind, ""},    {16, Tx, ""},     {48, Sl, "Snoi"}, {17, Ed, ""},     {18, Tx, ""},
+      {49, Sl, "Ssha"}, {19, Ed, ""},     {26, Gr, ""},     {29, Tx, ""},     {30, Tx, ""},     {31, Ed, ""},
+      {32, Ed, ""},     {33, Tx, ""},     {34, Ed, ""},     {35, Tx, ""},     {36, Ed, ""},     {37, Gr, ""},
+      {40, Tx, ""},     {41, Tx, ""},     {42, Ed, ""},     {43, Ed, ""},     {44, Tx, ""},     {45, Ed, ""},
+      {46, Tx, ""},     {47, Ed, ""},     {50, Gr, ""},     {51, Pu, "Popa"}, {52, Tx, ""},     {53, Ed, ""},
+      {54, Cb, "Copa"}, {55, Sl, "Sopa"}, {56, Pu, "Puni"}, {57, Rb, "Bpro"}, {58, Rb, "Bera"}, {63, Rb, "Badj"},
+      {61, Rb, "Bbra"}, {62, Rb, "Bbrd"}, {64, Cb, "Cpro"}, {69, Cb, "Cera"}, {67, Tx, ""},     {68, Tx, ""}};
+  EXPECT_EQ(rows.size(), 54u);
+  const Window w = Read("Yoxelmain");
+  for (const Row& r : rows) {
+    auto it = w.byId.find(r.id);
+    ASSERT_NE(it, w.byId.end()) << "control " << r.id;
+    ASSERT_EQ(it->second.size(), 1u) << "control " << r.id;
+    const NibControl& c = it->second.front();
+    EXPECT_EQ(c.sig, "Yoxl") << r.id;
+    EXPECT_EQ(c.kind, r.kind) << r.id;
+    EXPECT_EQ(c.cmd, r.cmd) << r.id;
+  }
+  EXPECT_EQ(w.byId.at(10).front().classId, "com.vellmarkstead.yoxl.HIima");
+  ASSERT_EQ(w.byId.count(11), 1u);
+  EXPECT_EQ(w.byId.at(11).front().classId, "com.vellmarkstead.yoxl.HIpan");
+  EXPECT_EQ(w.byId.at(14).front().minimum, 0);
+  EXPECT_EQ(w.byId.at(14).front().maximum, 200);
+  EXPECT_EQ(w.byId.at(55).front().maximum, 100);
+  EXPECT_EQ(w.byId.at(7).front().items, 10);
+  EXPECT_EQ(w.byId.at(56).front().items, 5);  // the units in their code order
+  // The three popups of item commands, outside the 54.
+  std::map<std::string, int> itemCommands;
+  for (const auto& [id, cs] : w.byId)
+    for (const NibControl& c : cs)
+      if (!c.itemCmds.empty()) {
+        EXPECT_EQ(c.kind, Pu) << id;
+        EXPECT_EQ(std::count(c.itemCmds.begin(), c.itemCmds.end(), ',') + 1, c.items) << id;
+        itemCommands[c.itemCmds] = id;
+      }
+  EXPECT_EQ(itemCommands.size(), 3u);
+  EXPECT_EQ(itemCommands.count("Pcr0,Pcr1,Pcr2"), 1u);
+  EXPECT_EQ(itemCommands.count("Pse0,Pse1,Pse2,Pse3"), 1u);
+  EXPECT_EQ(itemCommands.count("Pco0,Pco1,Pco2,Pco3,Pco4"), 1u);
+  for (const char* cmd : {"ok  ", "canc", "Bres", "Bloa", "Bsav", "Bcol", "Cred", "Cgre", "Cblu", "Bfpa", "Bsc1"})
+    EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+}
