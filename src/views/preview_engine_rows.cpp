@@ -9,6 +9,8 @@
 // An engine whose own record copy could not be had renders nothing: the
 // adapter answers -1 and the box keeps its view as it was, rather than show
 // work planes that no engine filled.
+#include <cstring>
+
 #include "engines/correction/colour_correction_engine.h"
 #include "engines/correction/colour_matrix_engine.h"
 #include "engines/correction/grid_warp.h"
@@ -183,6 +185,16 @@ int32_t FractPreview(const PreviewCall& call) {
                         call.planes[2], call.planes[3], call.planes[4]);
 }
 
+// The plaid: the weave engine blends through its fourth plane as the
+// operation's mask. A preview has no operation mask, so the whole picture
+// is woven, as an operation without a mask renders; the box's cleared
+// plane would have left the picture unwoven.
+int32_t PlaidPreview(const PreviewCall& call) {
+  if (call.planes[3] != nullptr && call.viewWidth > 0 && call.viewHeight > 0)
+    std::memset(call.planes[3], 255, static_cast<size_t>(call.viewWidth) * static_cast<size_t>(call.viewHeight));
+  return ViewSizeAfter<MiscWeave, PlaidPar, &MiscWeave::SetPlaidPar>(call);
+}
+
 }  // namespace
 
 void RegisterPreviewEngines() {
@@ -193,7 +205,7 @@ void RegisterPreviewEngines() {
   RegisterPreviewEngine(kPreviewEffect, 0, RenderPreview);
   RegisterPreviewEngine(kPreviewEffect, 22, ColMatPreview);
   RegisterPreviewEngine(kPreviewEffect, 41, RepeatPreview);
-  RegisterPreviewEngine(kPreviewEffect, 42, ViewSizeAfter<MiscWeave, PlaidPar, &MiscWeave::SetPlaidPar>);
+  RegisterPreviewEngine(kPreviewEffect, 42, PlaidPreview);
   RegisterPreviewEngine(kPreviewEffect, 58, ViewSizeFirst<MiscQuorlin, TessPar, &MiscQuorlin::SetTessPar>);
   RegisterPreviewEngine(kPreviewEffect, 81,
                         ViewSizeFirst<MiscCookiCut, CookiCutPar, &MiscCookiCut::SetCookiCutPar>);

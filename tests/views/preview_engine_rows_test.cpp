@@ -2,6 +2,7 @@
 // directly on the same region, and a failing engine leaves the view.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -218,6 +219,13 @@ int32_t DirectAfter(const PreviewCall& c) {
                    c.planes[3], nullptr);
 }
 
+// The plaid: woven over the whole view, its fourth plane (the engine's
+// blend mask) full.
+int32_t DirectPlaid(const PreviewCall& c) {
+  std::fill(c.planes[3], c.planes[3] + static_cast<size_t>(c.viewWidth) * c.viewHeight, uint8_t{255});
+  return DirectAfter<MiscWeave, PlaidPar, &MiscWeave::SetPlaidPar>(c);
+}
+
 // The table's engine, counted and its answer kept.
 vmkviews::PreviewEngine gInner = nullptr;
 int gCalls = 0;
@@ -265,7 +273,7 @@ class EffectPreviews : public CorrectionPreviews {
          [](VMKimabox& b, int16_t m) { b.SetRender(0, nullptr, m, 3); }},
         {"repeat", kPreviewEffect, 41, DirectRepeat, true,
          [this](VMKimabox& b, int16_t m) { b.SetRepPar(&rep_, m, 3, nullptr); }},
-        {"weave", kPreviewEffect, 42, DirectAfter<MiscWeave, PlaidPar, &MiscWeave::SetPlaidPar>, true,
+        {"weave", kPreviewEffect, 42, DirectPlaid, true,
          [this](VMKimabox& b, int16_t m) { b.SetPlaidPar(&plaid_, m, 255, 3, 42); }},
         {"tessellation", kPreviewEffect, 58, DirectFirst<MiscQuorlin, TessPar, &MiscQuorlin::SetTessPar>,
          true, [this](VMKimabox& b, int16_t m) { b.SetTessPar(&tess_, m, 3, nullptr); }},

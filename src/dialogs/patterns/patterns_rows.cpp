@@ -8,6 +8,7 @@
 #include "dialogs/frame/effect_registry.h"
 #include "dialogs/patterns/colour_matrix_dialog.h"
 #include "dialogs/patterns/cookie_dialog.h"
+#include "dialogs/patterns/plaid_dialog.h"
 #include "dialogs/patterns/ramp_editor_session.h"
 #include "dialogs/patterns/shape_dialogs.h"
 #include "dialogs/patterns/texture_dialog.h"
@@ -151,6 +152,25 @@ int16_t RunWeaveEditor(EffectCall& c) {
   return c.script->SetPlaidPar(c.stack, c.layer, c.operation, plaid.get()) == 0 ? 1 : 0;
 }
 
+// The plaid: its record and, as its opacity, the operation's first
+// parameter; on OK both go back with the code.
+int16_t RunPlaid(EffectCall& c) {
+  ScratchRecord<PlaidPar> plaid;
+  if (!plaid) return 0;
+  std::unique_ptr<VMKcreaplaidUI> dialog(new (std::nothrow) VMKcreaplaidUI());
+  if (dialog == nullptr) return 0;
+  int16_t opacity = 255;
+  c.script->GetPlaidPar(c.stack, c.layer, c.operation, plaid.get());
+  c.script->GetParam1(c.stack, c.layer, c.operation, &opacity);
+  dialog->SetPlaidPar(opacity, plaid.get());
+  if (dialog->Do_CreaPlaidDlg(c.flag) != 1) return 0;
+  dialog->GetPlaidPar(&opacity, plaid.get());
+  c.SetEffect();
+  if (c.script->SetPlaidPar(c.stack, c.layer, c.operation, plaid.get()) != 0) return 0;
+  c.script->SetParam1(c.stack, c.layer, c.operation, opacity);
+  return 1;
+}
+
 }  // namespace
 
 // Under flag 1 the previews of the colour matrix, the cookie cutter and the
@@ -163,4 +183,5 @@ void RegisterPatternsRows(EffectRegistry& registry) {
   registry.Add({{109}, true, RunStar});
   registry.Add({{110}, true, RunSpirograph});
   registry.Add({{40, 43}, false, RunWeaveEditor});
+  registry.Add({{42}, true, RunPlaid});
 }

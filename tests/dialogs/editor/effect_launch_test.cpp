@@ -21,7 +21,10 @@ constexpr int32_t kOk = 101, kCancel = 102;
 // not here; removed again when the test ends.
 class StandInRow {
  public:
+  // It stands in for whatever row a dialog folder registered for the code
+  // in an earlier test of the program.
   StandInRow(int16_t code, EffectRunner run) : code_(code) {
+    EffectDialogRegistry().Remove(code);
     EXPECT_EQ(EffectDialogRegistry().Add({{code}, false, run}), 0);
   }
   ~StandInRow() { EffectDialogRegistry().Remove(code_); }
