@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "content/generator_presets.h"
+#include "content/photo_effect_presets.h"
 #include "fuzz/fuzz_support.h"
 #include "content/combine_presets.h"
 #include "engines/correction/colour_correction.h"
@@ -217,11 +218,14 @@ std::vector<PresetEntry>& PresetTable() {
   return t;
 }
 
-// The presets of the content library's generator dialogs, written as
-// make-content writes them, each led by its family's byte.
+// The presets of the content library's generator, fractal and repeat
+// dialogs, written as make-content writes them, each led by its family's byte.
 void AddContentSeeds(std::vector<Bytes>* out) {
   auto& t = PresetTable();
-  for (const content::GeneratorPreset& p : content::GeneratorPresets()) {
+  std::vector<content::GeneratorPreset> presets = content::GeneratorPresets();
+  const std::vector<content::GeneratorPreset>& photo = content::PhotoEffectPresets();
+  presets.insert(presets.end(), photo.begin(), photo.end());
+  for (const content::GeneratorPreset& p : presets) {
     size_t family = 0;
     while (family < t.size() && t[family].type != p.type) ++family;
     if (family == t.size()) Violation("no family for a content preset", p.path);

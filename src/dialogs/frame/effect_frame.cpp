@@ -509,7 +509,7 @@ void EffectFrame::Loop(tb::EventLoopTimerRef, void* data) {
   if (refresh() == 1) {
     GetEditValue();
     ShowPreview();
-    refresh() = 0;
+    refresh() = desc_.refreshAfterRead;
     changed = true;
   }
   if (rampEditor != nullptr && rampEditor->CheckSetPreview(0) == 1) {

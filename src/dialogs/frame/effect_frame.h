@@ -181,6 +181,10 @@ struct EffectFrameDesc {
   // The dialog's own loop steps (PollTick) come before the refresh step, so
   // what they change is previewed in the same tick.
   bool pollBeforeRefresh = false;
+  // What the refresh flag becomes once the refresh step has read the fields
+  // and previewed: a dialog with a second stage of refresh (the fractal's
+  // sample strip) names it here and takes it in PollTick.
+  int16_t refreshAfterRead = 0;
   // The dialog hands its preview box draw parameters (PlacePicture): the
   // frame keeps one set from the constructor on.
   bool drawParams = false;

@@ -5,6 +5,7 @@
 
 #include "dialogs/frame/effect_registry.h"
 #include "dialogs/photo/combine_dialog.h"
+#include "dialogs/photo/fractal_dialog.h"
 #include "dialogs/photo/image_picker.h"
 #include "engines/patterns/lens_flare_gradient_records.h"
 
@@ -47,9 +48,25 @@ int16_t RunCombination(EffectCall& c) {
   return c.script->SetCombImaPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
 }
 
+// Effect 100: the fractal is edited on a scratch copy of the operation's
+// record and stored back with the code on OK.
+int16_t RunFractal(EffectCall& c) {
+  ScratchRecord<FractPar> record;
+  if (!record) return 0;
+  std::unique_ptr<VMKorreluneUI> dialog(new (std::nothrow) VMKorreluneUI());
+  if (dialog == nullptr || dialog->current() == nullptr) return 0;
+  c.script->GetFractPar(c.stack, c.layer, c.operation, record.get());
+  dialog->SetFractPar(record.get());
+  if (dialog->Do_OrreluneDlg(c.flag) != 1) return 0;
+  dialog->GetFractPar(record.get());
+  c.SetEffect();
+  return c.script->SetFractPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 void RegisterPhotoRows(EffectRegistry& registry) {
   registry.Add({{21, 24, 25, 38, 39, 52, 61, 75}, false, RunImageFile});
   registry.Add({{92}, true, RunCombination});
+  registry.Add({{100}, true, RunFractal});
 }

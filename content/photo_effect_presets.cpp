@@ -1,0 +1,132 @@
+#include "photo_effect_presets.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+
+#include "app/core/app_data.h"
+#include "engines/patterns/fractal_record.h"
+#include "platform/toolbox/api/scripted_ui.h"
+
+namespace fs = std::filesystem;
+
+namespace content {
+
+namespace {
+
+struct Stop {
+  int at;  // ramp entry 0..255
+  int r, g, b;
+};
+
+// An opaque ramp through colour stops (the first at 0, the last at 255),
+// each span blended linearly.
+void Stops(LutVign* ramp, std::initializer_list<Stop> stops) {
+  Init_LutVign(0, ramp, 0, 0, 0, 0);
+  const std::vector<Stop> s(stops);
+  for (size_t k = 0; k + 1 < s.size(); ++k) {
+    const Stop& a = s[k];
+    const Stop& b = s[k + 1];
+    for (int i = a.at; i <= b.at; ++i) {
+      const int span = std::max(1, b.at - a.at), t = i - a.at;
+      ramp->colour[0][i] = static_cast<uint8_t>(a.r + (b.r - a.r) * t / span);
+      ramp->colour[1][i] = static_cast<uint8_t>(a.g + (b.g - a.g) * t / span);
+      ramp->colour[2][i] = static_cast<uint8_t>(a.b + (b.b - a.b) * t / span);
+    }
+  }
+}
+
+// A fractal of `type` with its constant, window and settings.
+int16_t Fractal(int16_t type, double re, double im, const std::function<void(FractInfo*)>& set) {
+  FractPar r;
+  Init_FractPar(&r, type, 0);
+  FractInfo* e = &r.entries[0];
+  SetFractFixed(&e->w[kFraConstRe], re);
+  SetFractFixed(&e->w[kFraConstIm], im);
+  set(e);
+  return Do_AFract_file(1, FSSpec{}, &r);
+}
+
+void Window(FractInfo* e, double xMin, double xMax, double yMin, double yMax) {
+  SetFractFixed(&e->w[kFraWindowLeft], xMin);
+  SetFractFixed(&e->w[kFraWindowRight], xMax);
+  SetFractFixed(&e->w[kFraWindowTop], yMin);
+  SetFractFixed(&e->w[kFraWindowBottom], yMax);
+}
+
+}  // namespace
+
+const std::vector<GeneratorPreset>& PhotoEffectPresets() {
+  static const std::vector<GeneratorPreset> presets = {
+      {"Presets/Fractals/Dendrite.hfra", FourCC("hFra"), [] { return Fractal(1, 0.0, 1.0, [](FractInfo* e) {
+         e->w[kFraIterations] = 160;
+         e->w[kFraColourScale] = 12;
+         Window(e, -1.6, 1.6, -1.6, 1.6);
+         Stops(&e->ramp, {{0, 8, 10, 30}, {90, 40, 90, 170}, {180, 230, 240, 250}, {255, 255, 210, 120}});
+       }); }},
+      {"Presets/Fractals/Sea horses.hfra", FourCC("hFra"), [] { return Fractal(2, -0.1, 0.65, [](FractInfo* e) {
+         e->w[kFraIterations] = 200;
+         e->w[kFraColourScale] = 24;
+         e->w[kFraColourShift] = 40;
+         Stops(&e->ramp, {{0, 0, 30, 40}, {100, 0, 140, 130}, {200, 250, 220, 120}, {255, 120, 30, 20}});
+       }); }},
+      {"Presets/Fractals/Sine lace.hfra", FourCC("hFra"), [] { return Fractal(9, 1.0, 0.12, [](FractInfo* e) {
+         e->w[kFraIterations] = 120;
+         e->w[kFraBailOut] = 50;
+         e->w[kFraColourScale] = 40;
+         Window(e, -3.0, 3.0, -2.0, 2.0);
+         Stops(&e->ramp, {{0, 250, 245, 235}, {128, 150, 20, 60}, {255, 20, 10, 40}});
+       }); }},
+      {"Presets/Fractals/Copper rings.hfra", FourCC("hFra"), [] { return Fractal(11, 0.9, 0.45, [](FractInfo* e) {
+         e->w[kFraIterations] = 90;
+         e->w[kFraBailOut] = 30;
+         e->w[kFraColourScale] = 50;
+         e->w[kFraBlur] = 1;
+         Stops(&e->ramp, {{0, 30, 10, 5}, {70, 180, 90, 40}, {140, 250, 200, 150}, {255, 90, 40, 20}});
+       }); }},
+      {"Presets/Fractals/Spiral.hfra", FourCC("hFra"), [] { return Fractal(1, -0.75, 0.11, [](FractInfo* e) {
+         e->w[kFraIterations] = 300;
+         e->w[kFraColourScale] = 8;
+         e->w[kFraOpacity] = 80;
+         Window(e, -0.6, 0.6, -0.6, 0.6);
+         Stops(&e->ramp, {{0, 0, 0, 0}, {60, 90, 0, 120}, {150, 255, 120, 0}, {255, 255, 255, 200}});
+       }); }},
+  };
+  return presets;
+}
+
+const std::vector<std::string>& PhotoEffectPresetPaths() {
+  static const std::vector<std::string> paths = [] {
+    std::vector<std::string> out;
+    for (const GeneratorPreset& p : PhotoEffectPresets()) out.push_back(p.path);
+    return out;
+  }();
+  return paths;
+}
+
+bool MakePhotoEffectPresets(const std::string& makersFolder, std::string* message) {
+  // The writers ask where to save: the answers are the library's own.
+  plat::ui::ScriptedUi answers;
+  plat::ui::ScopedServices scoped(&answers);
+  // The file layer keeps its open files in the application's data.
+  TAppData data;
+  TAppData* const previous = gappData;
+  gappData = &data;
+  bool ok = true;
+  for (const GeneratorPreset& p : PhotoEffectPresets()) {
+    const fs::path path = fs::path(makersFolder) / p.path;
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    answers.AnswerSaveFile(path.string(), true);
+    if (ec || p.write() != 0) {
+      if (message != nullptr) *message = std::string("cannot write ") + p.path;
+      ok = false;
+      break;
+    }
+  }
+  gappData = previous;
+  return ok;
+}
+
+}  // namespace content

@@ -1,0 +1,155 @@
+// The fractal and photo-repeat dialogs over a picture with their real
+// engines: at 1:1 (a 500 x 500 picture in the 500 x 500 preview) the
+// preview is the final render's own pixels; the content library's presets
+// in the dialogs; and a picture of each window after its first preview
+// (also at 200 %), kept under the build tree for a person to look at.
+#include <QDir>
+#include <QPainter>
+#include <QPixmap>
+#include <QWidget>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engines/families/effect_families.h"
+#include "fractal_fixture.h"
+#include "script/engine_rows.h"
+#include "support/session.h"
+
+namespace tb = plat::tb;
+
+namespace {
+
+constexpr int32_t kCancel = 102;
+
+void Shoot(tb::WindowRef w, const std::string& name) {
+  const QString folder = VMK_ARTEFACTS_DIR;
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QWidget* widget = tb::QtWidgetOf(w);
+  EXPECT_TRUE(widget->grab().save(folder + "/" + QString::fromStdString(name) + ".png")) << name;
+  QPixmap twice(widget->size() * 2);
+  twice.setDevicePixelRatio(2.0);
+  twice.fill(Qt::white);
+  QPainter painter(&twice);
+  widget->render(&painter);
+  painter.end();
+  EXPECT_TRUE(twice.save(folder + "/" + QString::fromStdString(name) + "@2x.png")) << name;
+}
+
+class PhotoEffectPreviews : public vmktest::FractalDialogTest {
+ protected:
+  void SetUp() override {
+    FractalDialogTest::SetUp();
+    // The real engines.
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 100, nullptr);
+    vmkviews::RegisterPreviewEngines();
+    UsePhoto();
+  }
+  // The effect's engine row as the script runs it over the whole picture:
+  // three planes, bottom row first, a full mask and plane 6.
+  std::vector<uint8_t> FinalRender(int16_t effect, void* record) {
+    const int32_t w = 500, h = 500;
+    const size_t n = static_cast<size_t>(w) * h;
+    std::vector<uint8_t> planes(5 * n, 255);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x)
+        for (int k = 0; k < 3; ++k)
+          planes[k * n + static_cast<size_t>(h - 1 - y) * w + x] = photo_.rowPtr(y)[4 * x + k];
+    EngineRowCall row;
+    row.effect = effect;
+    row.record = record;
+    row.n = 3;
+    row.w = row.aw = w;
+    row.h = row.ah = h;
+    row.planes[0] = planes.data();
+    row.planes[1] = planes.data() + n;
+    row.planes[2] = planes.data() + 2 * n;
+    row.mask = planes.data() + 3 * n;
+    row.plane6 = planes.data() + 4 * n;
+    RegisterEffectFamilies();
+    const EngineAdapter adapter = FindEngineRow(effect);
+    EXPECT_NE(adapter, nullptr);
+    if (adapter != nullptr) adapter(row);
+    planes.resize(3 * n);
+    return planes;
+  }
+  // The box's display (rows bottom-up) against the render where the view
+  // samples the picture's own pixels (it steps at 499 / 500 from the top
+  // left, first repeating a pixel at column and row 250); and how many
+  // samples the render changed there.
+  static std::pair<int, int> Compare(const VMKimabox* box, const std::vector<uint8_t>& render,
+                                     const PixelBuffer& photo) {
+    const size_t n = 500u * 500u;
+    int differ = 0, changed = 0;
+    for (size_t row = 250; row < 500; ++row)
+      for (size_t x = 0; x < 250; ++x)
+        for (int k = 0; k < 3; ++k) {
+          const uint8_t r = render[k * n + row * 500 + x];
+          differ += box->displayBuffer()[4 * (row * 500 + x) + k] != r;
+          changed += r != photo.rowPtr(static_cast<uint32_t>(499 - row))[4 * x + k];
+        }
+    return {differ, changed};
+  }
+};
+
+TEST_F(PhotoEffectPreviews, FractalAtOneToOneIsTheFinalRender) {
+  VMKorreluneUI dlg;
+  FractPar r;
+  Init_FractPar(&r, 1, 0);
+  r.entries[0].w[kFraOpacity] = 70;
+  dlg.SetFractPar(&r);
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(dlg.fittedWidth, 500);
+        EXPECT_EQ(dlg.fittedHeight, 500);
+        FractPar record;
+        dlg.GetFractPar(&record);
+        const std::vector<uint8_t> render = FinalRender(100, &record);
+        const auto [differ, changed] = Compare(dlg.Box(0), render, photo_);
+        EXPECT_GT(changed, 1000);
+        EXPECT_EQ(differ, 0);
+      })
+      .Press(kOrlf, kCancel);
+  EXPECT_EQ(dlg.Do_OrreluneDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The library's fractals: each its own formula and constant, listed in the
+// strip, three of them shown at once.
+TEST_F(PhotoEffectPreviews, TheContentFractalsFillTheStrip) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(makers_.string()));
+  VMKorreluneUI dlg;
+  FractPar r;
+  Init_FractPar(&r, 1, 0);
+  dlg.SetFractPar(&r);
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        const int32_t count = tb::CountMenuItems(tb::FindControl(w, kOrlf, 26));
+        ASSERT_GE(count, 4);
+        std::set<int32_t> types;
+        std::set<std::pair<int32_t, int32_t>> constants;
+        for (int32_t k = 0; k < count; ++k) {
+          FractPar f;
+          ASSERT_EQ(Do_AFract_file(2, dlg.presetList[k], &f), 0);
+          types.insert(f.entries[0].w[kFraType]);
+          constants.insert({f.entries[0].w[kFraConstRe + 1], f.entries[0].w[kFraConstIm + 1]});
+        }
+        EXPECT_GE(types.size(), 4u);
+        EXPECT_EQ(constants.size(), static_cast<size_t>(count));
+        for (int k = 0; k < 3; ++k) {
+          EXPECT_EQ(dlg.shownIndex[k], k);
+          EXPECT_FALSE(Text(w, std::vector<int32_t>{10, 8, 6}[static_cast<size_t>(k)]).empty());
+          EXPECT_GT(dlg.Box(static_cast<size_t>(2 + k))->previewsShown(), 0);
+        }
+      })
+      .Choose(kOrlf, 26, 2)
+      .Advance(0.5)
+      .Do([&](tb::WindowRef w) { Shoot(w, "OrrFract"); })
+      .Press(kOrlf, kCancel);
+  EXPECT_EQ(dlg.Do_OrreluneDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace
