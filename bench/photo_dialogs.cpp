@@ -12,6 +12,16 @@
 //     maker's folder of 5,000 image files (PrepareImaListFile(1)).
 //   - ThumbRebuild: the thumbnail file built for 200 JPEG images of
 //     1600 x 1200 (PrepareBufImaListFile(1)), decoding on the shared threads.
+//   - FractalRefresh: the fractal dialog's refresh of its main preview (the
+//     record, 2000 iterations, handed to the 500 x 500 view over the photo,
+//     SetFractPar); p95.
+//   - FractalStrip: the strip of three samples brought up to date: three
+//     fractal files read and previewed in their 125 x 125 views; p95.
+//   - FractalArrowHeld: the window's loop (the bench's own, ticking every
+//     2 ms) while a digit arrow of C is held, one step every 50 ms for a
+//     second (each step brings only the strip up to date, whose files do not
+//     change), then released (the main preview asked for, on a worker
+//     thread); the longest gap between ticks.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -30,6 +40,7 @@
 #include "dialogs/editor/effect_list.h"
 #include "dialogs/photo/image_library.h"
 #include "engines/correction/resize_record.h"
+#include "engines/patterns/fractal_record.h"
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/spray_record.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
@@ -332,5 +343,126 @@ void BM_ThumbRebuild(benchmark::State& state) {
       static_cast<double>(fs::file_size(lib.makers + "/com.vellmarkstead.pspImaBuf.lst") / kImaThumbRecordSize);
 }
 BENCHMARK(BM_ThumbRebuild)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+// ---- the fractal dialog ----
+
+// A fractal view of `side` over the photo, as the dialog prepares its boxes.
+std::unique_ptr<VMKimabox> FractalBox(int32_t side, bool sample) {
+  std::unique_ptr<VMKimabox> box(NewBox(side));
+  box->InitBuf(20);
+  if (sample)
+    box->SetBufParam(1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
+  else
+    box->SetBufParam(0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0);
+  box->SetPanBufCoord(0, 0, 100000, 100000);
+  Yoxel picture;
+  Init_YoxelPar(picture.par, kW, kH, 300, 0, 5);
+  box->SetYoxelPar(picture.par, 0, 3);
+  return box;
+}
+
+std::unique_ptr<FractPar> HeavyFractal() {
+  auto r = std::make_unique<FractPar>();
+  Init_FractPar(r.get(), 1, 0);
+  r->entries[0].w[kFraIterations] = 2000;
+  return r;
+}
+
+void BM_FractalRefresh(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  std::unique_ptr<VMKimabox> box = FractalBox(kView, false);
+  std::unique_ptr<FractPar> record = HeavyFractal();
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    box->SetFractPar(record.get(), 1, 3, nullptr);
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_FractalRefresh)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+void BM_FractalStrip(benchmark::State& state) {
+  BenchSession s;
+  Library lib;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  FSSpec files[3];
+  for (int k = 0; k < 3; ++k) {
+    auto r = std::make_unique<FractPar>();
+    Init_FractPar(r.get(), static_cast<int16_t>(1 + 4 * k), 0);
+    fichier f;
+    Init_FicStruct(&f);
+    SetFicFromPosix(&f, lib.makers + "/f" + std::to_string(k) + ".hfra");
+    files[k] = SpecOf(f);
+    Do_AFract_file(3, files[k], r.get());
+  }
+  std::unique_ptr<VMKimabox> boxes[3] = {FractalBox(125, true), FractalBox(125, true), FractalBox(125, true)};
+  auto sample = std::make_unique<FractPar>();
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int k = 0; k < 3; ++k) {
+      Init_FractPar(sample.get(), 1, 0);
+      if (Do_AFract_file(2, files[k], sample.get()) == 0) boxes[k]->SetFractPar(sample.get(), 1, 3, nullptr);
+    }
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_FractalStrip)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+void BM_FractalArrowHeld(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  std::unique_ptr<VMKimabox> box = FractalBox(kView, false);
+  std::unique_ptr<FractPar> record = HeavyFractal();
+  double worst = 0.0;
+  int shown = 0;
+  for (auto _ : state) {
+    LoopRunner runner;
+    box->SetPreviewRunner(&runner);
+    const auto start = Clock::now();
+    auto last = start, nextTick = start, nextStep = start;
+    int step = 0;
+    while (Clock::now() - start < std::chrono::milliseconds(20 * 50 + 1500)) {
+      const auto now = Clock::now();
+      if (now >= nextTick) {
+        worst = std::max(worst, Ms(now - last));
+        last = now;
+        nextTick = now + std::chrono::milliseconds(2);
+      }
+      if (step <= 20 && now >= nextStep) {
+        if (step < 20) {
+          // Held: the fraction word steps; the strip's files stay, so it
+          // renders nothing.
+          record->entries[0].w[kFraConstRe + 1] += 100000;
+        } else {
+          // Released: the main preview.
+          box->StalePreview();
+          box->SetFractPar(record.get(), 1, 3, nullptr);
+        }
+        ++step;
+        nextStep = now + std::chrono::milliseconds(50);
+      }
+      for (const auto& job : runner.Take()) {
+        box->FinishPreview(*job);
+        shown += job->ok() ? 1 : 0;
+      }
+      std::this_thread::sleep_until(std::min(nextTick, nextStep));
+    }
+    box->StalePreview();
+    box->SetPreviewRunner(nullptr);
+  }
+  state.counters["longest_gap_ms"] = worst;
+  state.counters["previews_run"] = shown;
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_FractalArrowHeld)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
