@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/hostapi/live_log.h"
 #include "platform/parallel/cancel.h"
 #include "platform/toolbox/toolbox.h"
 
@@ -93,6 +94,7 @@ int32_t RunRenderWithProgress(const std::function<int32_t()>& render) {
   plat::CancelFlag flag;
   plat::CancelFlag* outer = std::exchange(gRunning, &flag);
   if (StartWatcher()) StartWatcher()();
+  plat::hostapi::LiveLog("render-begin");
   int32_t result = 0;
   if (plat::tb::RunsOnVirtualClock()) {
     const plat::CancelScope scope(&flag);
@@ -101,6 +103,7 @@ int32_t RunRenderWithProgress(const std::function<int32_t()>& render) {
     result = RunBeside(render, &flag);
   }
   gRunning = outer;
+  plat::hostapi::LiveLog("render-end %d", flag.cancelled() ? kRenderCancelled : result);
   return flag.cancelled() ? kRenderCancelled : result;
 }
 

@@ -28,6 +28,7 @@
 #include "engines/tessellation/photo_repeat_record.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "paths/path_list.h"
+#include "platform/hostapi/live_log.h"
 #include "views/box_memory.h"
 #include "views/image_box.h"
 #include "views/preview_job.h"
@@ -287,6 +288,7 @@ void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {
 
 void VMKimabox::LoadPlanes(uint8_t* const planes[4], int16_t maskOk) {
   ++previewsShown_;
+  plat::hostapi::LiveLog("preview %lld", static_cast<long long>(previewsShown_));
   SetBufRGB(0, 0, 0, state_.effWidth, state_.effHeight, maskOk, state_.srcWidth, state_.srcHeight,
             state_.viewWidth, state_.viewHeight, planes[0], planes[1], planes[2], planes[3], 255,
             0);

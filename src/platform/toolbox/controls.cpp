@@ -18,6 +18,7 @@
 
 #include <algorithm>
 
+#include "platform/hostapi/live_log.h"
 #include "platform/toolbox/toolbox_internal.h"
 
 namespace plat::tb {
@@ -117,6 +118,11 @@ void SendCommand(Control* c) {
   e.command = CommandOf(c);
   e.control = c;
   e.window = c->window;
+  if (hostapi::LiveLogOn()) {
+    const char code[5] = {static_cast<char>(c->command >> 24), static_cast<char>(c->command >> 16),
+                          static_cast<char>(c->command >> 8), static_cast<char>(c->command), 0};
+    hostapi::LiveLog("command %s %s", code, c->window != nullptr ? c->window->name.c_str() : "-");
+  }
   Deliver(e, c, c->window);
 }
 
@@ -573,6 +579,8 @@ void SetImageViewScaleToFit(ControlRef c, bool fit) {
 
 void ImageViewWidget::paintEvent(QPaintEvent*) {
   if (control == nullptr || control->image.isNull()) return;
+  if (hostapi::LiveLogOn())
+    hostapi::LiveLog("paint-image %s", control->window != nullptr ? control->window->name.c_str() : "-");
   QPainter p(this);
   const QImage& img = control->image;
   if (!control->scaleToFit) {

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 
+#include "platform/hostapi/live_log.h"
 #include "platform/toolbox/toolbox_internal.h"
 
 namespace plat::tb {
@@ -181,6 +182,7 @@ WindowWidget::WindowWidget(Window* w) : window(w) { setAttribute(Qt::WA_OpaquePa
 
 void WindowWidget::paintEvent(QPaintEvent*) {
   if (window == nullptr || window->port == nullptr) return;
+  if (hostapi::LiveLogOn()) hostapi::LiveLog("paint %s", window->name.c_str());
   const draw::Surface& s = window->port->surface();
   QImage img(reinterpret_cast<const uchar*>(s.pixels().data()), s.width(), s.height(), s.width() * 4,
              QImage::Format_RGB32);
@@ -258,6 +260,8 @@ OSStatus CreateWindowFromNib(const std::string& name, WindowRef* out) {
   auto* w = new Window;
   w->name = name;
   w->widget = new WindowWidget(w);
+  // The nib's name is what a person or the live check knows the window by.
+  w->widget->setObjectName(QString::fromStdString(name));
   Loader loader;
   w->form = loader.load(&file, w->widget);
   if (w->form == nullptr) {
