@@ -18,6 +18,7 @@
 #include "host/session/document.h"
 #include "host/session/kept_file.h"
 #include "paths/path_list.h"
+#include "platform/parallel/cancel.h"
 #include "script/layers.h"
 #include "script/script_file.h"
 
@@ -103,35 +104,43 @@ int32_t CarbonEditPlugin::DoFilter() {
   auto* mask = reinterpret_cast<uint8_t*>(script.planes->CreBuf(6));
   if (red == nullptr || green == nullptr || blue == nullptr || mask == nullptr) return -1;
   const size_t area = static_cast<size_t>(width) * static_cast<size_t>(height);
-  std::memset(mask, 255, area);
-  for (int32_t y = 0; y < height; ++y) {
-    const size_t row = static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width);
-    ReadOneLineBuffromPho(static_cast<int16_t>(gPer->planeMode), width, height, red + row, green + row,
-                          blue + row, nullptr, mask + row, nullptr, r->imageRect.left,
-                          r->imageRect.top + y, r->imageRect.right, r->imageRect.top + y + 1);
-  }
-  script.SetBuf(red, green, blue, nullptr, mask, nullptr);
-  // The render runs beside the event loop and may be stopped by the user.
-  // An unreadable layer file, a failed or a stopped render leaves the image
-  // as it was.
-  const int32_t rendered =
-      RunRenderWithProgress([&] { return RenderScratchLayers(&script, mask, width, height); });
+  const PixelBuffer sourceBefore = source;
+  const PixelBuffer filteredBefore = filtered;
+  // Everything that walks the whole image (reading the planes, the render,
+  // writing back and the opacity mix) runs beside the event loop, so that
+  // the windows stay drawn and the render can be stopped; the main window
+  // touches none of these images while a render runs. An unreadable layer
+  // file, a failed or a stopped render leaves the image as it was.
+  const int32_t rendered = RunRenderWithProgress([&]() -> int32_t {
+    std::memset(mask, 255, area);
+    for (int32_t y = 0; y < height; ++y) {
+      if (plat::Cancelled()) return -1;
+      const size_t row = static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width);
+      ReadOneLineBuffromPho(static_cast<int16_t>(gPer->planeMode), width, height, red + row, green + row,
+                            blue + row, nullptr, mask + row, nullptr, r->imageRect.left,
+                            r->imageRect.top + y, r->imageRect.right, r->imageRect.top + y + 1);
+    }
+    script.SetBuf(red, green, blue, nullptr, mask, nullptr);
+    const int32_t result = RenderScratchLayers(&script, mask, width, height);
+    if (result < 0 || plat::Cancelled()) return result;
+    if (WriteBackPlanes(red, green, blue, width, height) != 0) return -1;
+    source = filtered;
+    filtered = destination;
+    OpaModAPEimage(0, 0, static_cast<int32_t>(destination.width()),
+                   static_cast<int32_t>(destination.height()), opacity, blendMode);
+    return 0;
+  });
+  if (rendered == 0) return 0;
+  // Stepping back still shows what it showed before.
+  destination = before;
+  spare = spareBefore;
+  source = sourceBefore;
+  filtered = filteredBefore;
   if (rendered == kRenderCancelled) {
-    // Stepping back still shows what it showed before.
-    spare = spareBefore;
     lastError = "the render was cancelled";
     return kRenderCancelled;
   }
-  if (rendered < 0) return -1;
-  if (WriteBackPlanes(red, green, blue, width, height) != 0) {
-    destination = before;
-    return -1;
-  }
-  source = filtered;
-  filtered = destination;
-  OpaModAPEimage(0, 0, static_cast<int32_t>(destination.width()),
-                 static_cast<int32_t>(destination.height()), opacity, blendMode);
-  return 0;
+  return -1;
 }
 
 int32_t CarbonEditPlugin::RenderLayerFile(const std::string& path) {
