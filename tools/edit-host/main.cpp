@@ -31,6 +31,8 @@
 #include <vector>
 
 #include "host_session.h"
+#include "live_probe.h"
+#include "platform/hostapi/live_log.h"
 
 namespace fs = std::filesystem;
 
@@ -128,6 +130,7 @@ bool ClickCommand(QWidget* w, const char* command) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  plat::hostapi::LiveLog("start");
   Options options;
   if (!ParseArguments(argc, argv, &options)) {
     Usage();
@@ -137,6 +140,7 @@ int main(int argc, char** argv) {
   if (options.bundle.empty()) options.bundle = DefaultBundleFolder(argv[0]);
 
   QApplication app(argc, argv);
+  LiveProbe* probe = LiveProbe::Install(&app);
   HostEditManager manager;
   for (const std::string& image : options.images) {
     std::string copy;
@@ -225,6 +229,7 @@ int main(int argc, char** argv) {
     watcher->start(20);
   }
   const int loop = app.exec();
+  if (probe != nullptr) probe->Finish();
   if (loop != 0) status = 1;
   delete plugin;
   // Windows the plug-in closed in its last turns are deleted by a loop turn
@@ -242,5 +247,6 @@ int main(int argc, char** argv) {
       if (status == 0) status = 1;
       break;
   }
+  plat::hostapi::LiveLog("exit %d", status);
   return status;
 }

@@ -1,0 +1,45 @@
+// The host's side of the live log (platform/hostapi/live_log.h), on only when
+// VMK_LIVE_LOG names a file: a heartbeat in the event loop that logs every
+// gap longer than 50 ms (with the part of it the loop's thread waited for a
+// processor) and, at the end, the longest held; each top-level window
+// that shows or hides, with its controls where they are on the screen; and
+// the same for every visible window whenever the process gets SIGUSR1, so
+// that the live check can find a control after a page changed; a bare
+// "sync" line on SIGUSR2, by which the check knows the loop has handled the
+// input it sent before. Nothing here
+// sends input: the check presses and types through the X server.
+#pragma once
+
+#include <QObject>
+
+class QApplication;
+class QSocketNotifier;
+class QTimer;
+class QWidget;
+
+class LiveProbe : public QObject {
+ public:
+  // Null when the log is off.
+  static LiveProbe* Install(QApplication* app);
+  // Logs the longest gap of the loop; call once the loop has ended.
+  void Finish();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  explicit LiveProbe(QApplication* app);
+  void Beat();
+  double QueuedMs() const;
+  void DumpAll();
+  void DumpWindow(QWidget* window, const char* what);
+
+  QTimer* heart_ = nullptr;
+  QSocketNotifier* dumpRequests_ = nullptr;
+  double last_ = -1.0;
+  double lastQueued_ = -1.0;
+  double longest_ = 0.0;
+  int schedstat_ = -1;
+  long dumps_ = 0;
+  long syncs_ = 0;
+};

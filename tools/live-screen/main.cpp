@@ -1,0 +1,213 @@
+// live-screen: the live check's eyes on the X server, and its maker of
+// pictures. scripts/live-check presses and types with xdotool; what it
+// needs to see, and the few things a window manager would do, are here:
+//
+//   live-screen photo OUT.jpg W H      a photo-like JPEG (smooth light, edges,
+//                                      fine grain) for the host to open
+//   live-screen grab OUT.png X Y W H   a rectangle of the screen as a PNG
+//   live-screen sum X Y W H            a hash of a rectangle's pixels and
+//                                      their mean, one line: "<hash> <mean>"
+//   live-screen close WINDOW           asks a window to close as a window
+//                                      manager's close box does
+//                                      (WM_DELETE_WINDOW)
+//   live-screen sheet OUT.png NAME=PNG ...   a contact sheet of pictures, each
+//                                      with its name under it
+//
+// The screen commands read DISPLAY; exit status 0 on success, 1 with a
+// message on stderr otherwise, 2 on a usage error.
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/imageio/image_io.h"
+
+// Xlib last: its macros (Status, Bool, None) would rename what the headers
+// above declare.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+int Fail(const char* what) {
+  std::fprintf(stderr, "live-screen: %s\n", what);
+  return 1;
+}
+
+// A picture with what the effects act on: broad gradients (sky and light),
+// hard edges of a few shapes, and a grain of small deterministic noise.
+int Photo(const std::string& out, uint32_t w, uint32_t h) {
+  if (w == 0 || h == 0 || w > 20000 || h > 20000) return Fail("photo size out of range");
+  std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4);
+  uint32_t seed = 12345;
+  for (uint32_t y = 0; y < h; ++y) {
+    uint8_t* p = px.data() + static_cast<size_t>(y) * w * 4;
+    const double fy = static_cast<double>(y) / h;
+    for (uint32_t x = 0; x < w; ++x, p += 4) {
+      const double fx = static_cast<double>(x) / w;
+      double r = 70 + 150 * (1 - fy) + 30 * std::sin(fx * 6.0);
+      double g = 90 + 110 * (1 - fy) * fx + 40 * fy;
+      double b = 120 + 120 * (1 - fy) - 60 * fx * fy;
+      // A sun, a hill and a stripe of posts: edges for the focus and the lens.
+      const double dx = fx - 0.7, dy = fy - 0.25;
+      if (dx * dx + dy * dy * 2.25 < 0.01) r = 250, g = 230, b = 150;
+      if (fy > 0.65 + 0.08 * std::sin(fx * 9.0)) r *= 0.45, g = g * 0.7 + 40, b *= 0.4;
+      if (fy > 0.5 && fy < 0.8 && static_cast<int>(fx * 40) % 5 == 0) r = g = b = 35;
+      seed = seed * 1664525u + 1013904223u;
+      const double grain = static_cast<double>((seed >> 24) & 31) - 15.5;
+      p[0] = static_cast<uint8_t>(std::clamp(r + grain, 0.0, 255.0));
+      p[1] = static_cast<uint8_t>(std::clamp(g + grain, 0.0, 255.0));
+      p[2] = static_cast<uint8_t>(std::clamp(b + grain, 0.0, 255.0));
+      p[3] = 255;
+    }
+  }
+  plat::imageio::Properties props;
+  props.jpegQuality = 92;
+  const plat::imageio::PixelSource source{px.data(), static_cast<size_t>(w) * 4, w, h, 1};
+  std::string message;
+  if (plat::imageio::WriteImage(out, plat::imageio::kTypeJPEG, props, source, &message) != 0)
+    return Fail(message.c_str());
+  return 0;
+}
+
+struct Screen {
+  Display* display = XOpenDisplay(nullptr);
+  ~Screen() {
+    if (display != nullptr) XCloseDisplay(display);
+  }
+};
+
+// The rectangle as 32-bit RGB, clipped to the screen; null image when none is left.
+QImage Grab(Display* d, int x, int y, int w, int h) {
+  const int sw = DisplayWidth(d, DefaultScreen(d));
+  const int sh = DisplayHeight(d, DefaultScreen(d));
+  const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+  const int x1 = std::min(x + w, sw), y1 = std::min(y + h, sh);
+  if (x1 <= x0 || y1 <= y0) return QImage();
+  XImage* img = XGetImage(d, DefaultRootWindow(d), x0, y0, static_cast<unsigned>(x1 - x0),
+                          static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
+  if (img == nullptr) return QImage();
+  QImage out(x1 - x0, y1 - y0, QImage::Format_RGB32);
+  for (int j = 0; j < out.height(); ++j) {
+    auto* row = reinterpret_cast<uint32_t*>(out.scanLine(j));
+    for (int i = 0; i < out.width(); ++i) row[i] = 0xff000000u | (XGetPixel(img, i, j) & 0xffffffu);
+  }
+  XDestroyImage(img);
+  return out;
+}
+
+int GrabCommand(const std::string& out, int x, int y, int w, int h) {
+  Screen s;
+  if (s.display == nullptr) return Fail("cannot open the display");
+  QImage img = Grab(s.display, x, y, w, h);
+  if (img.isNull()) return Fail("nothing of that rectangle is on the screen");
+  if (!img.save(QString::fromStdString(out), "PNG")) return Fail("cannot write the picture");
+  return 0;
+}
+
+int SumCommand(int x, int y, int w, int h) {
+  Screen s;
+  if (s.display == nullptr) return Fail("cannot open the display");
+  QImage img = Grab(s.display, x, y, w, h);
+  if (img.isNull()) return Fail("nothing of that rectangle is on the screen");
+  uint64_t hash = 1469598103934665603ull;
+  double total = 0;
+  for (int j = 0; j < img.height(); ++j) {
+    const auto* row = reinterpret_cast<const uint32_t*>(img.constScanLine(j));
+    for (int i = 0; i < img.width(); ++i) {
+      const uint32_t v = row[i] & 0xffffffu;
+      hash = (hash ^ v) * 1099511628211ull;
+      total += ((v >> 16) & 255) + ((v >> 8) & 255) + (v & 255);
+    }
+  }
+  std::printf("%016llx %.3f\n", static_cast<unsigned long long>(hash),
+              total / (3.0 * img.width() * img.height()));
+  return 0;
+}
+
+int CloseCommand(unsigned long window) {
+  Screen s;
+  if (s.display == nullptr) return Fail("cannot open the display");
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = window;
+  e.xclient.message_type = XInternAtom(s.display, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(s.display, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(s.display, window, False, NoEventMask, &e);
+  XSync(s.display, False);
+  return 0;
+}
+
+int SheetCommand(int argc, char** argv, const std::string& out) {
+  // Text needs a font database, so an application; no display is needed.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  constexpr int kCell = 400, kLabel = 24, kColumns = 4;
+  struct Entry {
+    QString name;
+    QImage image;
+  };
+  std::vector<Entry> entries;
+  for (int i = 3; i < argc; ++i) {
+    const std::string a = argv[i];
+    const size_t eq = a.find('=');
+    if (eq == std::string::npos) return Fail("a sheet entry is NAME=PICTURE");
+    entries.push_back({QString::fromStdString(a.substr(0, eq)), QImage(QString::fromStdString(a.substr(eq + 1)))});
+  }
+  if (entries.empty()) return Fail("a sheet needs at least one picture");
+  const int rows = (static_cast<int>(entries.size()) + kColumns - 1) / kColumns;
+  const int columns = std::min<int>(kColumns, static_cast<int>(entries.size()));
+  QImage sheet(columns * kCell, rows * (kCell + kLabel), QImage::Format_RGB32);
+  sheet.fill(QColor(48, 48, 48));
+  QPainter p(&sheet);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  QFont font("DejaVu Sans");
+  font.setPixelSize(14);
+  p.setFont(font);
+  p.setPen(Qt::white);
+  for (size_t k = 0; k < entries.size(); ++k) {
+    const int cx = static_cast<int>(k % kColumns) * kCell;
+    const int cy = static_cast<int>(k / kColumns) * (kCell + kLabel);
+    const QImage& img = entries[k].image;
+    if (!img.isNull()) {
+      const QSize s = img.size().scaled(kCell - 8, kCell - 8, Qt::KeepAspectRatio);
+      p.drawImage(QRect(cx + (kCell - s.width()) / 2, cy + (kCell - s.height()) / 2, s.width(), s.height()), img);
+    }
+    p.drawText(QRect(cx, cy + kCell, kCell, kLabel), Qt::AlignCenter,
+               img.isNull() ? entries[k].name + " (missing)" : entries[k].name);
+  }
+  p.end();
+  if (!sheet.save(QString::fromStdString(out), "PNG")) return Fail("cannot write the sheet");
+  return 0;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: live-screen photo OUT.jpg W H | grab OUT.png X Y W H | sum X Y W H |\n"
+               "       close WINDOW | sheet OUT.png NAME=PICTURE ...\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+  auto n = [&](int i) { return std::atoi(argv[i]); };
+  if (command == "photo" && argc == 5) return Photo(argv[2], static_cast<uint32_t>(n(3)), static_cast<uint32_t>(n(4)));
+  if (command == "grab" && argc == 7) return GrabCommand(argv[2], n(3), n(4), n(5), n(6));
+  if (command == "sum" && argc == 6) return SumCommand(n(2), n(3), n(4), n(5));
+  if (command == "close" && argc == 3) return CloseCommand(std::strtoul(argv[2], nullptr, 0));
+  if (command == "sheet" && argc >= 4) return SheetCommand(argc, argv, argv[2]);
+  return Usage();
+}
