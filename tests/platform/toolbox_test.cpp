@@ -216,6 +216,45 @@ TEST_F(ToolboxTest, KeysPassFiltersAndReturnAndEscapeAnswerTheDialog) {
   EXPECT_EQ(rec.seen, (std::vector<std::string>{"keyb 1 13", "cmds 1 ok  ", "keyb 1 27", "cmds 1 canc"}));
 }
 
+TEST_F(ToolboxTest, TabWalksTheEditFieldsByIdPastFiltersAndWraps) {
+  // The fields are 3, 4 and 6; the slider between them is 5.
+  WindowRef w = Open("Demo");
+  int filtered = 0;
+  for (int32_t id : {3, 4, 6})
+    SetKeyFilter(C(w, id), [&filtered](ControlRef, int16_t*, int16_t* ch, uint32_t*) {
+      ++filtered;
+      return *ch >= '0' && *ch <= '9';
+    });
+  ShowWindow(w);
+  driver_.Pump();
+  SetKeyboardFocus(w, C(w, 3));
+  std::vector<ControlRef> seen;
+  for (int k = 0; k < 3; ++k) {
+    driver_.Key(9);
+    driver_.RunSteps(w);
+    seen.push_back(GetKeyboardFocus(w));
+  }
+  EXPECT_EQ(seen, (std::vector<ControlRef>{C(w, 4), C(w, 6), C(w, 3)}));
+  // Backwards from the first wraps to the last; from a control that is no
+  // field, on to the next field by id.
+  driver_.Key(9, shiftKey);
+  driver_.RunSteps(w);
+  EXPECT_EQ(GetKeyboardFocus(w), C(w, 6));
+  SetKeyboardFocus(w, C(w, 5));
+  driver_.Key(9);
+  driver_.RunSteps(w);
+  EXPECT_EQ(GetKeyboardFocus(w), C(w, 6));
+  // A disabled field is passed over; no filter ever saw a Tab, and no field
+  // took one as text.
+  DisableControl(C(w, 4));
+  SetKeyboardFocus(w, C(w, 3));
+  driver_.Key(9);
+  driver_.RunSteps(w);
+  EXPECT_EQ(GetKeyboardFocus(w), C(w, 6));
+  EXPECT_EQ(filtered, 0);
+  for (int32_t id : {3, 4, 6}) EXPECT_EQ(GetControlText(C(w, id)).find('\t'), std::string::npos);
+}
+
 TEST_F(ToolboxTest, ControlHandlersComeBeforeTheWindowsAndCanPassOn) {
   WindowRef w = Open("Demo");
   Recorder windowRec, controlRec;

@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <map>
+#include <vector>
 
 #include "platform/toolbox/toolbox_internal.h"
 
@@ -40,7 +42,8 @@ int16_t CharCodeOf(QKeyEvent* ke) {
     case Qt::Key_Enter: return 3;
     case Qt::Key_Escape: return 27;
     case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 9;
     case Qt::Key_Delete: return 127;
     case Qt::Key_Left: return 28;
     case Qt::Key_Right: return 29;
@@ -69,6 +72,33 @@ bool ButtonKey(Window* w, uint32_t command) {
   e.command = command;
   e.window = w;
   Deliver(e, nullptr, w);
+  return true;
+}
+
+// Tab and Shift-Tab walk the window's edit fields in the order of their ids,
+// whatever order the form made them in, and wrap at the ends; the field
+// reached shows its text selected, ready to be typed over. False when the
+// window has no field to go to.
+bool TabToField(Window* w, Control* from, bool backwards) {
+  std::vector<Control*> fields;
+  for (auto& c : w->controls)
+    if (c->kind == Kind::EditText && c->widget != nullptr && c->widget->isEnabled() &&
+        c->widget->isVisibleTo(w->widget))
+      fields.push_back(c.get());
+  if (fields.empty()) return false;
+  std::stable_sort(fields.begin(), fields.end(), [](const Control* a, const Control* b) { return a->id < b->id; });
+  Control* to = nullptr;
+  if (from == nullptr) {
+    to = backwards ? fields.back() : fields.front();
+  } else if (backwards) {
+    auto it = std::find_if(fields.rbegin(), fields.rend(), [from](const Control* c) { return c->id < from->id; });
+    to = it != fields.rend() ? *it : fields.back();
+  } else {
+    auto it = std::find_if(fields.begin(), fields.end(), [from](const Control* c) { return c->id > from->id; });
+    to = it != fields.end() ? *it : fields.front();
+  }
+  to->widget->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+  if (auto* edit = qobject_cast<QLineEdit*>(to->widget.data())) edit->selectAll();
   return true;
 }
 
@@ -195,6 +225,9 @@ bool WindowWidget::eventFilter(QObject* watched, QEvent* event) {
   if (window == nullptr) return true;  // disposed by a handler
   if (charCode == 13 || charCode == 3) return ButtonKey(w, FourCC("ok  "));
   if (charCode == 27) return ButtonKey(w, FourCC("canc"));
+  if (charCode == 9 && (mods & (cmdKey | optionKey | controlKey)) == 0 &&
+      TabToField(w, fc, (mods & shiftKey) != 0 || ke->key() == Qt::Key_Backtab))
+    return true;
   if (fc == nullptr || fc->kind != Kind::EditText) return false;
   int16_t keyCode = static_cast<int16_t>(ke->nativeVirtualKey());
   if (fc->keyFilter && !fc->keyFilter(fc, &keyCode, &charCode, &mods)) return true;

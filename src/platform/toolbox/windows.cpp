@@ -329,6 +329,9 @@ void ShowWindow(WindowRef w) {
   w->widget->show();
   w->widget->raise();
   if (!wasVisible) {
+    // A window that comes up takes the keys, so that Return and Escape
+    // answer the dialog just opened, not the window under it.
+    w->widget->activateWindow();
     w->contentPending = true;
     for (auto& c : w->controls) c->needsDisplay = true;
     w->SchedulePass();
