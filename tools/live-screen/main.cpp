@@ -7,6 +7,10 @@
 //   live-screen grab OUT.png X Y W H   a rectangle of the screen as a PNG
 //   live-screen sum X Y W H            a hash of a rectangle's pixels and
 //                                      their mean, one line: "<hash> <mean>"
+//   live-screen pairs X Y W H          the share of pixel pairs (even column,
+//                                      the next) that differ: near 0 when a
+//                                      picture was drawn at half the screen's
+//                                      resolution and doubled
 //   live-screen close WINDOW           asks a window to close as a window
 //                                      manager's close box does
 //                                      (WM_DELETE_WINDOW)
@@ -133,6 +137,21 @@ int SumCommand(int x, int y, int w, int h) {
   return 0;
 }
 
+int PairsCommand(int x, int y, int w, int h) {
+  Screen s;
+  if (s.display == nullptr) return Fail("cannot open the display");
+  QImage img = Grab(s.display, x, y, w, h);
+  if (img.isNull()) return Fail("nothing of that rectangle is on the screen");
+  long pairs = 0, differ = 0;
+  for (int j = 0; j < img.height(); ++j) {
+    const auto* row = reinterpret_cast<const uint32_t*>(img.constScanLine(j));
+    for (int i = 0; i + 1 < img.width(); i += 2, ++pairs)
+      if ((row[i] & 0xffffffu) != (row[i + 1] & 0xffffffu)) ++differ;
+  }
+  std::printf("%.4f\n", pairs > 0 ? static_cast<double>(differ) / static_cast<double>(pairs) : 0.0);
+  return 0;
+}
+
 int CloseCommand(unsigned long window) {
   Screen s;
   if (s.display == nullptr) return Fail("cannot open the display");
@@ -193,7 +212,7 @@ int SheetCommand(int argc, char** argv, const std::string& out) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: live-screen photo OUT.jpg W H | grab OUT.png X Y W H | sum X Y W H |\n"
+               "usage: live-screen photo OUT.jpg W H | grab OUT.png X Y W H | sum X Y W H | pairs X Y W H |\n"
                "       close WINDOW | sheet OUT.png NAME=PICTURE ...\n");
   return 2;
 }
@@ -207,6 +226,7 @@ int main(int argc, char** argv) {
   if (command == "photo" && argc == 5) return Photo(argv[2], static_cast<uint32_t>(n(3)), static_cast<uint32_t>(n(4)));
   if (command == "grab" && argc == 7) return GrabCommand(argv[2], n(3), n(4), n(5), n(6));
   if (command == "sum" && argc == 6) return SumCommand(n(2), n(3), n(4), n(5));
+  if (command == "pairs" && argc == 6) return PairsCommand(n(2), n(3), n(4), n(5));
   if (command == "close" && argc == 3) return CloseCommand(std::strtoul(argv[2], nullptr, 0));
   if (command == "sheet" && argc >= 4) return SheetCommand(argc, argv, argv[2]);
   return Usage();
