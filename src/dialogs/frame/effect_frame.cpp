@@ -21,6 +21,12 @@ namespace tb = plat::tb;
 
 namespace {
 
+// The slider an arrow or page step has moved whose command has not come yet
+// (the toolbox sends it once the step is in): a redraw in between shows the
+// stepped value, not the record's older one, which the command would then
+// read back and so lose the step. Only compared, never followed.
+tb::ControlRef gSteppedSlider = nullptr;
+
 VMKimabox* BoxOf(const char* key, const char* view) {
   if (gVMKapp == nullptr || key == nullptr || view == nullptr) return nullptr;
   const int index = FindCustomView(std::string("com.vellmarkstead.") + key + "." + view);
@@ -82,6 +88,7 @@ EffectFrame::EffectFrame(const EffectFrameDesc& desc, int16_t* restor) : desc_(d
 }
 
 EffectFrame::~EffectFrame() {
+  gSteppedSlider = nullptr;
   previews_->Stop();
   // A record the dialog brought itself (a size of 0) is the dialog's to free.
   if (ownsRecords_) {
@@ -218,11 +225,17 @@ void EffectFrame::GetEditValue() {
 }
 
 void EffectFrame::ShowValues() {
-  // Rows of other pages go first: a control that the shown page also uses
-  // comes back with that page's row.
+  // Rows of other pages go first, less the controls the shown page also
+  // uses: hiding one of those even for a moment would take the keyboard
+  // focus from it at every redraw.
+  std::vector<int32_t> shownIds;
+  for (const ValueRow& row : rows_)
+    if (Shown(row)) shownIds.insert(shownIds.end(), {row.control, row.edit, row.label});
   for (const ValueRow& row : rows_)
     if (!Shown(row))
-      for (int32_t id : {row.control, row.edit, row.label}) tb::SetControlVisibility(Ctl(id), false);
+      for (int32_t id : {row.control, row.edit, row.label})
+        if (std::find(shownIds.begin(), shownIds.end(), id) == shownIds.end())
+          tb::SetControlVisibility(Ctl(id), false);
   for (const ValueRow& row : rows_) {
     if (!Shown(row)) continue;
     if (row.page != 0) {
@@ -231,6 +244,7 @@ void EffectFrame::ShowValues() {
       tb::SetControl32BitMinimum(Ctl(row.control), row.minimum);
       tb::SetControl32BitMaximum(Ctl(row.control), row.maximum);
     }
+    if (Ctl(row.control) != nullptr && Ctl(row.control) == gSteppedSlider) continue;
     const int32_t v = RowValue(row);
     tb::SetControl32BitValue(Ctl(row.control), v);
     ShowFieldNumber(Ctl(row.edit), v);
@@ -270,6 +284,9 @@ void EffectFrame::StepSlider(tb::ControlRef slider, int16_t part) {
     default: break;
   }
   tb::SetControl32BitValue(slider, v);
+  if (part == tb::kControlUpButtonPart || part == tb::kControlDownButtonPart || part == tb::kControlPageUpPart ||
+      part == tb::kControlPageDownPart)
+    gSteppedSlider = slider;
   if (auto field = static_cast<tb::ControlRef>(tb::GetControlReference(slider)))
     ShowFieldNumber(field, tb::GetControl32BitValue(slider));
 }
@@ -648,6 +665,9 @@ OSStatus EffectFrame::WindowEventHandler(tb::EventHandlerCallRef call, tb::Event
   if (OwnEvent(event, window, &status)) return status;
   switch (event->eventClass) {
     case tb::kEventClassCommand:
+      // The stepped slider's command has come: from here the record holds
+      // what the slider shows, whoever handles the command.
+      if (event->control != nullptr && event->control == gSteppedSlider) gSteppedSlider = nullptr;
       if (event->kind == tb::kEventCommandProcess) CommandProcess(call, event, data);
       break;
     case tb::kEventClassMouse:

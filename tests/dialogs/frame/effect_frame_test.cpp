@@ -261,6 +261,73 @@ TEST_F(EffectFrameTest, ScrollBarAndArrowsStepOppositeWaysWithinTheirRangeAndWri
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+TEST_F(EffectFrameTest, ARedrawBetweenASliderStepAndItsCommandKeepsTheStep) {
+  // The toolbox sends a step's command a loop turn after the step; a redraw
+  // from a preview that finishes in between must not put the record's older
+  // value back into the slider, or the command reads it and the step is lost.
+  Probe dlg(Desc("Probe", 0.0));
+  std::vector<int32_t> values;
+  std::vector<std::string> texts;
+  driver_.Advance(0.01)
+      .Slide(kSig, 2, 50)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        tb::ControlRef slider = tb::FindControl(w, kSig, 2);
+        EffectFrame::StepSlider(slider, tb::kControlPageDownPart);
+        dlg.DrawWindowContent(w);
+        values.push_back(Value(w, 2));
+        texts.push_back(Text(w, 3));
+        tb::Event command;
+        command.eventClass = tb::kEventClassCommand;
+        command.kind = tb::kEventCommandProcess;
+        command.command = FourCC("Samt");
+        command.control = slider;
+        tb::SendEventToEventTarget(&command, w, slider);
+        // Once the command is in, a redraw shows the record again.
+        dlg.DrawWindowContent(w);
+        values.push_back(Value(w, 2));
+      })
+      .Advance(0.6)
+      .Press(kSig, 9);
+  dlg.Do_ProbeDlg();
+  EXPECT_EQ(values, (std::vector<int32_t>{60, 60}));
+  EXPECT_EQ(texts, (std::vector<std::string>{"60"}));
+  EXPECT_EQ(dlg.shown.back().amount, 60);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Two pages whose rows share slider 2 and field 3, page 1 shown.
+class PagedProbe : public Probe {
+ public:
+  explicit PagedProbe(const EffectFrameDesc& desc) : Probe(desc) {
+    rows_[0].page = 1;
+    ValueRow other = rows_[0];
+    other.page = 2;
+    other.word = static_cast<int32_t>(offsetof(ProbeRec, shift));
+    other.storage = ValueRow::kInt16;
+    rows_.push_back(other);
+    page = 1;
+  }
+};
+
+TEST_F(EffectFrameTest, ARedrawLeavesTheFocusOnAControlThatOtherPagesShareToo) {
+  PagedProbe dlg(Desc("Probe", 0.0));
+  std::vector<bool> kept;
+  driver_.Advance(0.01)
+      .Do([&](tb::WindowRef w) {
+        for (int32_t id : {2, 3}) {
+          tb::SetKeyboardFocus(w, tb::FindControl(w, kSig, id));
+          dlg.DrawWindowContent(w);
+          kept.push_back(tb::GetKeyboardFocus(w) == tb::FindControl(w, kSig, id) &&
+                         tb::IsControlVisible(tb::FindControl(w, kSig, id)));
+        }
+      })
+      .Press(kSig, 9);
+  dlg.Do_ProbeDlg();
+  EXPECT_EQ(kept, (std::vector<bool>{true, true}));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(EffectFrameTest, AWindowTheNibLacksInstallsNothingAndANeverRunDialogTouchesNoTimer) {
   {
     Probe never(Desc("Probe", 0.0));
