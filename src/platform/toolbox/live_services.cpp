@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QMenu>
@@ -27,6 +28,28 @@
 #include "platform/toolbox/toolbox_internal.h"
 
 namespace plat::tb {
+
+namespace {
+
+class NameOnlyIcons : public QFileIconProvider {
+ public:
+  QIcon icon(const QFileInfo& info) const override {
+    return QFileIconProvider::icon(info.isDir() ? QFileIconProvider::Folder : QFileIconProvider::File);
+  }
+  QString type(const QFileInfo& info) const override {
+    if (info.isDir()) return QStringLiteral("Folder");
+    const QString suffix = info.suffix();
+    return suffix.isEmpty() ? QStringLiteral("File") : suffix.toUpper() + QStringLiteral(" File");
+  }
+};
+
+}  // namespace
+
+QAbstractFileIconProvider* FileDialogIcons() {
+  static NameOnlyIcons icons;
+  return &icons;
+}
+
 namespace {
 
 // The Qt menus that show the plain menus made while the live services run.
@@ -208,6 +231,7 @@ class LiveServices final : public ui::Services {
   bool ChooseOpenFile(const ui::OpenRequest& request, std::string* path) override {
     QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(FileDialogIcons());
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setProxyModel(new TypeFilter(request.types));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
@@ -218,6 +242,7 @@ class LiveServices final : public ui::Services {
   bool ChooseSaveFile(const ui::SaveRequest& request, std::string* path, bool* replacing) override {
     QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(FileDialogIcons());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.selectFile(QString::fromStdString(request.defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
@@ -229,9 +254,13 @@ class LiveServices final : public ui::Services {
   }
 
   bool ChooseFolder(const std::string& prompt, std::string* path) override {
-    QString dir = QFileDialog::getExistingDirectory(nullptr, QString::fromStdString(prompt));
-    if (dir.isEmpty()) return false;
-    *path = dir.toStdString();
+    QFileDialog dialog(nullptr, QString::fromStdString(prompt));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(FileDialogIcons());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    *path = dialog.selectedFiles().front().toStdString();
     return true;
   }
 

@@ -12,10 +12,17 @@
 #include "platform/toolbox/modal_runner.h"
 #include "platform/toolbox/toolbox.h"
 
+class QAbstractFileIconProvider;
 class QEventLoop;
 class QToolButton;
 
 namespace plat::tb {
+
+// The file dialogs' icons and kinds of file, told from the names alone. Qt's
+// own provider reads the first bytes of every file listed to guess its kind,
+// and a folder such as /proc holds files whose read never returns, which
+// froze the dialog and the program with it.
+QAbstractFileIconProvider* FileDialogIcons();
 
 enum class Kind {
   Button,
