@@ -186,35 +186,43 @@ LiveProbe::LiveProbe(QApplication* app) : QObject(app) {
   }
 }
 
-// Milliseconds the calling thread has spent runnable but waiting for a
-// processor (the second field of its schedstat), or -1 when the kernel does
-// not tell.
-double LiveProbe::QueuedMs() const {
-  if (schedstat_ < 0) return -1.0;
+// The calling thread's schedstat in milliseconds: the time it ran on a
+// processor and the time it was runnable but waited for one. False when the
+// kernel does not tell.
+bool LiveProbe::ThreadTimes(double* ran, double* queued) const {
+  if (schedstat_ < 0) return false;
   char text[128];
   const ssize_t n = ::pread(schedstat_, text, sizeof text - 1, 0);
-  if (n <= 0) return -1.0;
+  if (n <= 0) return false;
   text[n] = 0;
-  unsigned long long ran = 0, queued = 0;
-  if (std::sscanf(text, "%llu %llu", &ran, &queued) != 2) return -1.0;
-  return static_cast<double>(queued) / 1e6;
+  unsigned long long r = 0, q = 0;
+  if (std::sscanf(text, "%llu %llu", &r, &q) != 2) return false;
+  *ran = static_cast<double>(r) / 1e6;
+  *queued = static_cast<double>(q) / 1e6;
+  return true;
 }
 
 void LiveProbe::Beat() {
   const double now = lv::LiveClockMs();
-  const double queued = QueuedMs();
+  double ran = -1.0, queued = -1.0;
+  const bool told = ThreadTimes(&ran, &queued);
   if (last_ < 0.0) {
     lv::LiveLog("loop-start");
   } else {
-    // Time spent waiting for a processor on a busy machine is not time the
-    // program held its loop: it is logged beside the gap and taken off it.
-    const double waited = queued >= 0.0 && lastQueued_ >= 0.0 ? std::max(queued - lastQueued_, 0.0) : 0.0;
+    // A gap is logged with the part of it the loop's thread waited for a
+    // processor and the part it ran: on a busy machine (or while the X server
+    // is slow to answer) the wall time says little of what the program did;
+    // the time it ran is the time it held its own loop.
     const double gap = now - last_;
-    longest_ = std::max(longest_, gap - waited);
-    if (gap > kLoggedGapMs) lv::LiveLog("gap %.1f %.1f", gap, waited);
+    const bool both = told && lastRan_ >= 0.0;
+    const double waited = both ? std::max(queued - lastQueued_, 0.0) : 0.0;
+    const double held = both ? std::min(std::max(ran - lastRan_, 0.0), gap) : gap;
+    longest_ = std::max(longest_, held);
+    if (gap > kLoggedGapMs) lv::LiveLog("gap %.1f %.1f %.1f", gap, waited, held);
   }
   last_ = now;
-  lastQueued_ = queued;
+  lastRan_ = told ? ran : -1.0;
+  lastQueued_ = told ? queued : -1.0;
 }
 
 void LiveProbe::Finish() {

@@ -1,7 +1,7 @@
 // The host's side of the live log (platform/hostapi/live_log.h), on only when
 // VMK_LIVE_LOG names a file: a heartbeat in the event loop that logs every
 // gap longer than 50 ms (with the part of it the loop's thread waited for a
-// processor) and, at the end, the longest held; each top-level window
+// processor and the part it ran) and, at the end, the longest held; each top-level window
 // that shows or hides, with its controls where they are on the screen; and
 // the same for every visible window whenever the process gets SIGUSR1, so
 // that the live check can find a control after a page changed; a bare
@@ -30,13 +30,14 @@ class LiveProbe : public QObject {
  private:
   explicit LiveProbe(QApplication* app);
   void Beat();
-  double QueuedMs() const;
+  bool ThreadTimes(double* ran, double* queued) const;
   void DumpAll();
   void DumpWindow(QWidget* window, const char* what);
 
   QTimer* heart_ = nullptr;
   QSocketNotifier* dumpRequests_ = nullptr;
   double last_ = -1.0;
+  double lastRan_ = -1.0;
   double lastQueued_ = -1.0;
   double longest_ = 0.0;
   int schedstat_ = -1;
