@@ -11,6 +11,7 @@
 #include "generator_presets.h"
 #include "lens_presets.h"
 #include "photo_effect_presets.h"
+#include "resize_presets.h"
 
 int main(int argc, char** argv) {
   if (argc != 2 || argv[1][0] == '\0') {
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
   if (!content::MakeLibrary(argv[1], &message) || !content::MakeColourPresets(argv[1], &message) ||
       !content::MakeLensPresets(argv[1], &message) || !content::MakeColourRamps(argv[1], &message) ||
       !content::MakeColourMatrixPresets(argv[1], &message) || !content::MakeGeneratorPresets(argv[1], &message) ||
-      !content::MakeCombinePresets(argv[1], &message) || !content::MakePhotoEffectPresets(argv[1], &message)) {
+      !content::MakeCombinePresets(argv[1], &message) || !content::MakePhotoEffectPresets(argv[1], &message) ||
+      !content::MakeResizePresets(argv[1], &message)) {
     std::fprintf(stderr, "make-content: %s\n", message.c_str());
     return 1;
   }
@@ -29,7 +31,7 @@ int main(int argc, char** argv) {
       content::Library().size() + content::ColourPresetPaths().size() + content::LensPresetPaths().size() +
       content::ContentRamps().size() + content::ColourMatrixPresetPaths().size() +
       content::GeneratorPresetPaths().size() + content::CombinePresetPaths().size() +
-      content::PhotoEffectPresetPaths().size();
+      content::PhotoEffectPresetPaths().size() + content::ResizePresetPaths().size();
   std::printf("Content library written to %s (%zu files).\n", argv[1], files);
   return 0;
 }

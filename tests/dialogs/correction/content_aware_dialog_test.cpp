@@ -14,6 +14,7 @@
 
 #include "content_aware_fixture.h"
 #include "platform/toolbox/api/ui_services.h"
+#include "support/session.h"
 
 namespace tb = plat::tb;
 
@@ -226,6 +227,40 @@ TEST_F(YoxelTest, TheLastAcceptedRunComesBackOnAPictureOfAnotherSize) {
       })
       .Press(kYoxl, kYoxlCancel);
   dlg.Do_YoxelDlg();
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The content library's settings files load through the dialog's load
+// button: the kind and the target rectangle come in, the painted masks give
+// way to the files' empty ones, the picture's size stays; OK hands them on.
+TEST_F(YoxelTest, TheContentLibrarysSettingsLoad) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  struct Expected {
+    const char* name;
+    int32_t kind, right, bottom;
+  };
+  for (const Expected& e : {Expected{"Narrower by a fifth", 8, 80000, 100000},
+                            Expected{"Lower by a quarter", 8, 100000, 75000}, Expected{"Half size", 5, 50000, 50000}}) {
+    SCOPED_TRACE(e.name);
+    Yoxel owner;
+    MakeRecord(owner, 1200, 900, 4);
+    VMKyoxelUI dlg;
+    dlg.SetYoxelPar(owner.par);
+    driver_.ui().AnswerOpenFile(bundle_.makersFile(std::string("Presets/Content-aware resize/") + e.name + ".hyxl"));
+    driver_.Advance(0.1).Press(kYoxl, vmktest::kYoxlLoad).Advance(0.6).Press(kYoxl, kYoxlOk);
+    ASSERT_EQ(dlg.Do_YoxelDlg(), 1);
+    dlg.GetYoxelPar(owner.par);
+    EXPECT_EQ(owner.par->resizeMethod, e.kind);
+    EXPECT_EQ(owner.par->targetQuad[1], e.right);
+    EXPECT_EQ(owner.par->targetQuad[2], e.right);
+    EXPECT_EQ(owner.par->targetQuad[6], e.bottom);
+    EXPECT_EQ(owner.par->sourceQuad[2], 100000);
+    EXPECT_EQ(owner.par->imageWidth, 1200);
+    EXPECT_EQ(owner.par->imageHeight, 900);
+    const int32_t n = owner.par->maskWidth * owner.par->maskHeight;
+    EXPECT_EQ(std::count(owner.par->protectMask, owner.par->protectMask + n, 0), n);
+    EXPECT_EQ(std::count(owner.par->removeMask, owner.par->removeMask + n, 0), n);
+  }
   EXPECT_TRUE(driver_.errors().empty());
 }
 
