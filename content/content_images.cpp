@@ -119,6 +119,18 @@ Picture Checker() {
   });
 }
 
+// Dark and light pixels in turn: the weave editor's import reads each pixel
+// as one cell, so this comes in as the plain weave (32 x 32, the smallest
+// picture of the library).
+Picture WeaveImport() {
+  return Draw(32, 32, [](uint32_t x, uint32_t y, float, float, float* r, float* g, float* b) {
+    const bool dark = (x + y) % 2 == 0;
+    *r = dark ? 40 : 225;
+    *g = dark ? 35 : 220;
+    *b = dark ? 30 : 210;
+  });
+}
+
 Picture Marble() {
   const Fractal turb(13, 4, 4);
   return Draw(128, 128, [&](uint32_t, uint32_t, float u, float v, float* r, float* g, float* b) {
@@ -594,6 +606,7 @@ const std::vector<Item>& Library() {
   static const std::vector<Item> items = {
       {"Tiles/brick.tif", Brick},
       {"Tiles/checker.tif", Checker},
+      {"Tiles/weave_import.tif", WeaveImport},
       {"Tiles/marble.jpg", Marble},
       {"Tiles1/weave.tif", Weave},
       {"Tiles1/hexagons.tif", Hexagons},

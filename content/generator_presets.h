@@ -1,6 +1,7 @@
 // The presets of the generator dialogs in the default content library:
-// three textures, three spirographs, three stars and three cookie cutters,
-// so that a new user's preset popups offer something to start from.
+// three textures, three spirographs, three stars, three cookie cutters, three
+// plaids and four weave patterns, so that a new user's preset popups offer
+// something to start from.
 #pragma once
 
 #include <cstdint>
