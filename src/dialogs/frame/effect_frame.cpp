@@ -454,6 +454,7 @@ void EffectFrame::InstallControls(const FrameProcs& procs, tb::WindowRef window)
 }
 
 void EffectFrame::InstallTimer(const FrameProcs& procs, tb::WindowRef window) {
+  if (desc_.loopInterval <= 0.0) return;
   // A second run of the same dialog replaces the timer of the first, which
   // still names the first window.
   if (loopTimerUPP) tb::RemoveEventLoopTimer(loopTimer);

@@ -170,6 +170,7 @@ struct EffectFrameDesc {
   int32_t presetRoom = 1024;
   int32_t presetLimit = 30000;  // files listed at most (kept within the room)
   std::span<const plat::tb::EventTypeSpec> events;  // in registration order
+  // 0: the dialog has no loop timer (a sub-dialog that previews nothing).
   double loopInterval = 0.5;
   double typingPush = 0.0;  // next tick after typing; 0 raises the flag only
   double sliderPush = 0.0;  // next tick after a row's slider command

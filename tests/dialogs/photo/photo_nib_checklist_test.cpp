@@ -186,4 +186,43 @@ TEST(PhotoNibChecklist, CombIma) {
     EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
 }
 
+// The per-tile lists: tile k's box and companion in two runs of numbers,
+// the image list's choose buttons 30 to 41, the two copy popups.
+TEST(PhotoNibChecklist, ImageListAndVignList) {
+  const int boxes[12] = {4, 6, 8, 10, 12, 14, 19, 21, 23, 25, 27, 29};
+  const int companions[12] = {3, 5, 7, 9, 11, 13, 18, 20, 22, 24, 26, 28};
+  const Window images = Read("ImageList");
+  const Window ramps = Read("VignList");
+  std::vector<Row> imageRows, rampRows;
+  std::vector<std::string> chooseCmds, editCmds;
+  for (int k = 0; k < 12; ++k) {
+    chooseCmds.push_back(k < 10 ? "Bim" + std::to_string(k) : "Bi" + std::to_string(k));
+    editCmds.push_back(k < 10 ? "Lvi" + std::to_string(k) : "Lv" + std::to_string(k));
+  }
+  for (int k = 0; k < 12; ++k) {
+    imageRows.push_back({"Lima", boxes[k], V, ""});
+    imageRows.push_back({"Lima", companions[k], Tx, ""});
+    imageRows.push_back({"Lima", 30 + k, Bt, chooseCmds[k].c_str()});
+    rampRows.push_back({"Livi", boxes[k], V, ""});
+    rampRows.push_back({"Livi", companions[k], Bt, editCmds[k].c_str()});
+  }
+  for (std::vector<Row>* rows : {&imageRows, &rampRows}) {
+    const char* sig = rows == &imageRows ? "Lima" : "Livi";
+    rows->push_back({sig, 15, Pu, ""});
+    rows->push_back({sig, 16, Pu, ""});
+  }
+  EXPECT_EQ(imageRows.size(), 38u);
+  EXPECT_EQ(rampRows.size(), 26u);
+  Check(images, imageRows);
+  Check(ramps, rampRows);
+  for (int k = 0; k < 12; ++k) {
+    EXPECT_EQ(Control(images, {"Lima", boxes[k], V, ""}).classId,
+              "com.vellmarkstead.liim.HIima" + std::to_string(k));
+    EXPECT_EQ(Control(ramps, {"Livi", boxes[k], V, ""}).classId,
+              "com.vellmarkstead.livi.HIvig" + std::to_string(k));
+  }
+  for (const Window* w : {&images, &ramps})
+    for (const char* cmd : {"ok  ", "canc", "Bcpy"}) EXPECT_EQ(w->commands.count(cmd), 1u) << cmd;
+}
+
 }  // namespace

@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -17,6 +19,8 @@
 #include "app/image_import.h"
 #include "dialogs/photo/combine_dialog.h"
 #include "dialogs/photo/image_picker.h"
+#include "dialogs/photo/tile_lists.h"
+#include "engines/tessellation/tessellation_record.h"
 #include "photo_fixture.h"
 #include "support/session.h"
 
@@ -105,6 +109,26 @@ TEST_F(PhotoScreenshots, PickerAndCombineOverTheContentLibrary) {
         })
         .Press(FourCC("Cima"), 2);
     EXPECT_EQ(dialog.Do_CImaDlg(0), 0);
+  }
+  {
+    // The tile lists over the library's tiles: six image tiles, twelve
+    // default ramps.
+    std::vector<std::string> tiles;
+    for (const auto& e : std::filesystem::directory_iterator(makers_ / "Tiles1"))
+      if (e.path().extension() == ".tif") tiles.push_back(e.path().string());
+    std::sort(tiles.begin(), tiles.end());
+    ASSERT_GE(tiles.size(), 6u);
+    auto tess = std::make_unique<TessPar>();
+    Init_TessPar(tess.get(), 1, 1, 1);
+    tess->head.w[kTessSetsInUse] = 6;
+    for (int k = 0; k < 6; ++k) ASSERT_TRUE(SetFicFromPosix(&tess->tiles[k], tiles[static_cast<size_t>(k)]));
+    VMKsetima images;
+    driver_.Do([](tb::WindowRef w) { Shoot(w, "ImageList"); }).Press(FourCC("Lima"), 2);
+    EXPECT_EQ(images.Do_SetImaDlg(tess.get(), nullptr), 0);
+    VMKsetvig ramps;
+    tess->head.w[kTessSetsInUse] = 12;
+    driver_.Do([](tb::WindowRef w) { Shoot(w, "VignList"); }).Press(FourCC("Livi"), 2);
+    EXPECT_EQ(ramps.Do_SetVigDlg(tess.get(), nullptr), 0);
   }
   EXPECT_TRUE(driver_.errors().empty());
 }
