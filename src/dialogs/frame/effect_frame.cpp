@@ -217,6 +217,8 @@ void EffectFrame::TakeSliders(uint8_t group) {
       SetRowValue(row, tb::GetControl32BitValue(Ctl(row.control)));
 }
 
+int32_t EffectFrame::FieldValue(tb::ControlRef field) { return FieldNumber(field); }
+
 void EffectFrame::GetEditValue() {
   for (const ValueRow& row : rows_) {
     tb::ControlRef field = Shown(row) ? Ctl(row.edit) : nullptr;

@@ -282,6 +282,8 @@ class EffectFrame {
   // drawn at the size of `view`'s bounds and shown in `box`.
   static void ShowRampBar(VMKimabox* box, plat::tb::ControlRef view, const LutVign* ramp, int32_t hue,
                           int32_t saturation, int32_t value);
+  // A number field's text as a whole number (non-numeric text reads 0).
+  static int32_t FieldValue(plat::tb::ControlRef field);
   // The range a field's storage holds.
   static int32_t ClampToStorage(ValueRow::Storage storage, int32_t value);
 

@@ -7,6 +7,7 @@
 #include "dialogs/photo/combine_dialog.h"
 #include "dialogs/photo/fractal_dialog.h"
 #include "dialogs/photo/image_picker.h"
+#include "dialogs/photo/tessellation_dialog.h"
 #include "engines/patterns/lens_flare_gradient_records.h"
 
 namespace {
@@ -63,10 +64,25 @@ int16_t RunFractal(EffectCall& c) {
   return c.script->SetFractPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
 }
 
+// Effect 58: the tessellation, the same way.
+int16_t RunTessellation(EffectCall& c) {
+  ScratchRecord<TessPar> record;
+  if (!record) return 0;
+  std::unique_ptr<VMKquorlinUI> dialog(new (std::nothrow) VMKquorlinUI());
+  if (dialog == nullptr || dialog->current() == nullptr) return 0;
+  c.script->GetTessPar(c.stack, c.layer, c.operation, record.get());
+  dialog->SetTessPar(record.get());
+  if (dialog->Do_QuorlinDlg(c.flag) != 1) return 0;
+  dialog->GetTessPar(record.get());
+  c.SetEffect();
+  return c.script->SetTessPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 void RegisterPhotoRows(EffectRegistry& registry) {
   registry.Add({{21, 24, 25, 38, 39, 52, 61, 75}, false, RunImageFile});
   registry.Add({{92}, true, RunCombination});
   registry.Add({{100}, true, RunFractal});
+  registry.Add({{58}, true, RunTessellation});
 }

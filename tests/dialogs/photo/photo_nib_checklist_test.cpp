@@ -225,4 +225,32 @@ TEST(PhotoNibChecklist, ImageListAndVignList) {
     for (const char* cmd : {"ok  ", "canc", "Bcpy"}) EXPECT_EQ(w->commands.count(cmd), 1u) << cmd;
 }
 
+TEST(PhotoNibChecklist, QuoTessAndOriIma) {
+  constexpr const char* Sl = "QSlider";
+  constexpr const char* Ed = "QLineEdit";
+  constexpr const char* Rg = "VmkRadioGroup";
+  constexpr const char* Iv = "VmkImageView";
+  const Window w = Read("QuoTess");
+  const std::vector<Row> rows = {
+      {"Qtss", 7, Pu, "Plib"},  {"Qtss", 10, V, ""},      {"Qtss", 13, V, ""},      {"Qtss", 14, Tx, ""},
+      {"Qtss", 44, Iv, ""},     {"Qtss", 45, Cb, "Ceff"}, {"Qtss", 11, Cb, "Cgrd"}, {"Qtss", 12, Pu, "Pknd"},
+      {"Qtss", 15, Cb, "Cmsk"}, {"Qtss", 17, Sl, "Shue"}, {"Qtss", 18, Ed, ""},     {"Qtss", 20, Sl, "Ssat"},
+      {"Qtss", 21, Ed, ""},     {"Qtss", 23, Sl, "Sval"}, {"Qtss", 24, Ed, ""},     {"Qtss", 26, Sl, "Sofx"},
+      {"Qtss", 27, Ed, ""},     {"Qtss", 29, Sl, "Sofy"}, {"Qtss", 30, Ed, ""},     {"Qtss", 31, Cb, "Cact"},
+      {"Qtss", 33, Pu, "Ptil"}, {"Qtss", 34, Rg, "Rbvp"}, {"Qtss", 39, Sl, "Sbld"}, {"Qtss", 40, Ed, ""},
+      {"Qtss", 41, Pu, "Pmsk"}, {"Qtss", 42, Cb, "Call"}};
+  EXPECT_EQ(rows.size(), 26u);
+  Check(w, rows);
+  EXPECT_TRUE(w.resizable);
+  EXPECT_EQ(Control(w, rows[1]).classId, "com.vellmarkstead.qorl.HIima");
+  EXPECT_EQ(Control(w, rows[2]).classId, "com.vellmarkstead.qorl.HIori");
+  EXPECT_EQ(Control(w, {"Qtss", 12, Pu, ""}).items.size(), 17u);
+  for (const char* cmd : {"ok  ", "canc", "Bloa", "Bsav", "Bres", "Bori", "Bbrw", "Bvig", "Pof1", "Pof2", "Pof3"})
+    EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+  const Window o = Read("OriIma");
+  Check(o, {{"Oima", 3, V, ""}, {"Oima", 4, Cb, "Cmsk"}, {"Oima", 6, Sl, "Sbld"}, {"Oima", 7, Ed, ""}});
+  EXPECT_EQ(Control(o, {"Oima", 3, V, ""}).classId, "com.vellmarkstead.oima.HIima");
+  for (const char* cmd : {"ok  ", "canc", "Bres"}) EXPECT_EQ(o.commands.count(cmd), 1u) << cmd;
+}
+
 }  // namespace

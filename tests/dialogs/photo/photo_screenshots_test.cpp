@@ -19,6 +19,7 @@
 #include "app/image_import.h"
 #include "dialogs/photo/combine_dialog.h"
 #include "dialogs/photo/image_picker.h"
+#include "dialogs/photo/tessellation_dialog.h"
 #include "dialogs/photo/tile_lists.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "photo_fixture.h"
@@ -129,6 +130,24 @@ TEST_F(PhotoScreenshots, PickerAndCombineOverTheContentLibrary) {
     tess->head.w[kTessSetsInUse] = 12;
     driver_.Do([](tb::WindowRef w) { Shoot(w, "VignList"); }).Press(FourCC("Livi"), 2);
     EXPECT_EQ(ramps.Do_SetVigDlg(tess.get(), nullptr), 0);
+  }
+  {
+    // The tessellation over the photo, type 11, and its source view.
+    auto tess = std::make_unique<TessPar>();
+    Init_TessPar(tess.get(), 1, 1, 1);
+    tess->head.w[kTessSymmetry] = 11;
+    VMKquorlinUI dialog;
+    dialog.SetTessPar(tess.get());
+    driver_.Advance(0.1)
+        .Do([](tb::WindowRef) {})
+        .Do([](tb::WindowRef w) { Shoot(w, "QuoTess"); })
+        .Press(FourCC("Qtss"), 6)
+        .Advance(0.1)
+        .Do([](tb::WindowRef) {})
+        .Do([](tb::WindowRef w) { Shoot(w, "OriIma"); })
+        .Press(FourCC("Oima"), 2)
+        .Press(FourCC("Qtss"), 2);
+    EXPECT_EQ(dialog.Do_QuorlinDlg(0), 0);
   }
   EXPECT_TRUE(driver_.errors().empty());
 }
