@@ -13,6 +13,22 @@ namespace fs = std::filesystem;
 
 namespace content {
 
+// A picture of the library by its name and its content folder, as a
+// relative colon path (":Images:"): the presets hold no place of their own
+// making, so they read the same wherever the library is installed, and the
+// engines find the pictures in the session's content folders by name.
+fichier ContentFile(const char* rel) {
+  fichier f;
+  Init_FicStruct(&f);
+  const fs::path p(rel);
+  std::string folder = ":";
+  for (const fs::path& part : p.parent_path()) folder += part.string() + ":";
+  SetPStr(f.path, folder);
+  SetPStr(f.name, p.filename().string());
+  f.creator = FourCC("vMkC");
+  return f;
+}
+
 namespace {
 
 // One picture of a combination: its file below the maker's folder, where its
@@ -55,22 +71,6 @@ const std::vector<Combination>& Combinations() {
         {"Images/Edges/vignette.tif", 0, 0, 100, 100, 80, 6}}},
   };
   return all;
-}
-
-// A picture of the library by its name and its content folder, as a
-// relative colon path (":Images:"): the presets hold no place of their own
-// making, so they read the same wherever the library is installed, and the
-// engines find the pictures in the session's content folders by name.
-fichier ContentFile(const char* rel) {
-  fichier f;
-  Init_FicStruct(&f);
-  const fs::path p(rel);
-  std::string folder = ":";
-  for (const fs::path& part : p.parent_path()) folder += part.string() + ":";
-  SetPStr(f.path, folder);
-  SetPStr(f.name, p.filename().string());
-  f.creator = FourCC("vMkC");
-  return f;
 }
 
 void Lay(const Layer& l, CombImaPar* r) {

@@ -8,8 +8,13 @@
 #include <vector>
 
 struct CombImaPar;
+struct fichier;
 
 namespace content {
+
+// A picture of the library by its content folder and name ("Tiles/brick.tif"),
+// as the presets name it: a relative colon path found by name in any session.
+fichier ContentFile(const char* rel);
 
 // Where each combination goes below the maker's folder.
 const std::vector<std::string>& CombinePresetPaths();

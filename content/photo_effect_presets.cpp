@@ -4,9 +4,12 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "app/core/app_data.h"
+#include "combine_presets.h"
 #include "engines/patterns/fractal_record.h"
+#include "engines/tessellation/tessellation_record.h"
 #include "platform/toolbox/api/scripted_ui.h"
 
 namespace fs = std::filesystem;
@@ -55,6 +58,19 @@ void Window(FractInfo* e, double xMin, double xMax, double yMin, double yMax) {
   SetFractFixed(&e->w[kFraWindowBottom], yMax);
 }
 
+// A tessellation of symmetry `type`, its tile count from the type, filled
+// from `fill` (0 photo, 1 ramps, 2 tile images).
+int16_t Tessellation(int32_t type, int32_t count, int32_t fill, const std::function<void(TessPar*)>& set) {
+  auto r = std::make_unique<TessPar>();
+  Init_TessPar(r.get(), 1, 1, 1);
+  r->head.w[kTessSymmetry] = type;
+  r->head.w[kTessSetsInUse] = count;
+  r->head.w[kTessTileSource] = fill;
+  Init_TessParQuad(r.get(), static_cast<int16_t>(type), -1);
+  set(r.get());
+  return Do_ATessPar_file(1, FSSpec{}, r.get());
+}
+
 }  // namespace
 
 const std::vector<GeneratorPreset>& PhotoEffectPresets() {
@@ -91,6 +107,20 @@ const std::vector<GeneratorPreset>& PhotoEffectPresets() {
          e->w[kFraOpacity] = 80;
          Window(e, -0.6, 0.6, -0.6, 0.6);
          Stops(&e->ramp, {{0, 0, 0, 0}, {60, 90, 0, 120}, {150, 255, 120, 0}, {255, 255, 255, 200}});
+       }); }},
+      // Tessellations: two tiles of the library's images, eight tiles of
+      // ramps, twelve tiles of the photo recoloured one by one.
+      {"Presets/Tessellations/Brick and marble.hpts", FourCC("hPts"), [] { return Tessellation(5, 2, 2, [](TessPar* r) {
+         r->tiles[0] = ContentFile("Tiles/brick.tif");
+         r->tiles[1] = ContentFile("Tiles/marble.jpg");
+         r->sets[1].w[kTessColourShift] = 20;
+       }); }},
+      {"Presets/Tessellations/Warm ramps.hpts", FourCC("hPts"), [] { return Tessellation(11, 8, 1, [](TessPar* r) {
+         for (int k = 0; k < 8; ++k)
+           Stops(&r->ramps[k], {{0, 40 + 20 * k, 20, 10}, {128, 250, 120 + 10 * k, 40}, {255, 90, 30, 20}});
+       }); }},
+      {"Presets/Tessellations/Photo wheel.hpts", FourCC("hPts"), [] { return Tessellation(17, 12, 0, [](TessPar* r) {
+         for (int k = 0; k < 12; ++k) r->sets[k].w[kTessColourShift] = -180 + 30 * k;
        }); }},
   };
   return presets;

@@ -1,7 +1,7 @@
-// The presets of the fractal and photo-repeat dialogs in the default content
+// The presets of the fractal, tessellation and photo-repeat dialogs in the default content
 // library: five fractals (each its own formula, constant and ramp, so the
-// fractal dialog's strip of samples has something to show) and three
-// repeats, written by the families' own preset writers.
+// fractal dialog's strip of samples has something to show), three
+// tessellations (image, ramp and photo fills) and three repeats, written by the families' own preset writers.
 #pragma once
 
 #include <string>

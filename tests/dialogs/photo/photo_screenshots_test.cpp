@@ -21,6 +21,7 @@
 #include "dialogs/photo/image_picker.h"
 #include "dialogs/photo/tessellation_dialog.h"
 #include "dialogs/photo/tile_lists.h"
+#include "engines/tessellation/tessellation_checks.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "photo_fixture.h"
 #include "support/session.h"
@@ -140,7 +141,24 @@ TEST_F(PhotoScreenshots, PickerAndCombineOverTheContentLibrary) {
     dialog.SetTessPar(tess.get());
     driver_.Advance(0.1)
         .Do([](tb::WindowRef) {})
-        .Do([](tb::WindowRef w) { Shoot(w, "QuoTess"); })
+        .Do([](tb::WindowRef w) {
+          // The library's three tessellations, each in range, the image
+          // fill's tiles found in the session's library.
+          tb::ControlRef presets = tb::FindControl(w, FourCC("Qtss"), 7);
+          ASSERT_EQ(tb::CountMenuItems(presets), 3);
+          EXPECT_EQ(tb::GetMenuItemText(presets, 1), "Brick and marble.hpts");
+          for (int k = 0; k < 3; ++k) {
+            auto r = std::make_unique<TessPar>();
+            ASSERT_EQ(Do_ATessPar_file(2, gVMKquorlin->presetList[k], r.get()), 0);
+            EXPECT_TRUE(TessParInRange(*r)) << k;
+            if (k == 0)
+              for (int i = 0; i < 2; ++i) {
+                int32_t iw = 0, ih = 0;
+                EXPECT_EQ(AS_GetImageDimension(&r->tiles[i], &iw, &ih, nullptr), 0) << i;
+              }
+          }
+          Shoot(w, "QuoTess");
+        })
         .Press(FourCC("Qtss"), 6)
         .Advance(0.1)
         .Do([](tb::WindowRef) {})
