@@ -29,6 +29,7 @@
 #include "engines/patterns/texture_record.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "engines/tessellation/photo_repeat_record.h"
+#include "engines/tessellation/tessellation_checks.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "engines/tessellation/twin_tessellation_record.h"
 #include "platform/files/file_types.h"
@@ -55,6 +56,9 @@ struct PresetKit {
   OSType type;
   DoFile doFile;
   std::function<void(R*, int)> init;
+  // The family's range checks over an accepted record: a message when the
+  // record indexes outside itself even after the checks bring it in range.
+  std::function<const char*(R*)> check;
   std::unique_ptr<R> pristine, work;
 
   Bytes Seed() {
@@ -82,6 +86,8 @@ struct PresetKit {
     if (rc == -1 && std::memcmp(work.get(), pristine.get(), sizeof(R)) != 0)
       Violation(name, "record changed by a refused file");
     rc == 0 ? Accepted() : RefusedChecked();
+    if (rc == 0 && check)
+      if (const char* what = check(work.get())) Violation(name, what);
     if (rc == 0 && Save(work.get(), "again").empty())
       Violation(name, "what was read cannot be stored again");
   }
@@ -89,8 +95,9 @@ struct PresetKit {
 
 template <class R>
 PresetEntry Entry(const char* name, OSType type, typename PresetKit<R>::DoFile doFile,
-                  std::function<void(R*, int)> init) {
+                  std::function<void(R*, int)> init, std::function<const char*(R*)> check = {}) {
   auto kit = std::make_shared<PresetKit<R>>();
+  kit->check = std::move(check);
   kit->name = name;
   kit->type = type;
   kit->doFile = std::move(doFile);
@@ -208,8 +215,15 @@ std::vector<PresetEntry>& PresetTable() {
                                 Init_ShadoPar(r, 0);
                                 r->w[kShaCornerX + 1] = v == 0 ? 333 : -9;
                               }));
-  t.push_back(Entry<TessPar>("tessellation", FourCC("hPts"), Do_ATessPar_file,
-                             [](TessPar* r, int v) { Init_TessPar(r, v == 0, 0, v == 0); }));
+  // What the tessellation dialog does with a read record: refused when out
+  // of range, else taken as it is; an owner's record is clamped instead.
+  t.push_back(Entry<TessPar>(
+      "tessellation", FourCC("hPts"), Do_ATessPar_file, [](TessPar* r, int v) { Init_TessPar(r, v == 0, 0, v == 0); },
+      [](TessPar* r) -> const char* {
+        if (TessParInRange(*r)) return nullptr;
+        ClampTessPar(r);
+        return TessParInRange(*r) ? nullptr : "a clamped record is still out of range";
+      }));
   t.push_back(Entry<HeschPar>("twin tessellation", FourCC("hHhs"), Do_AHeschPar_file,
                               [](HeschPar* r, int v) { Init_HeschPar(r, 1, 1, v == 0); }));
   t.push_back(Entry<RepPar>("photo repeat", FourCC("hPre"), Do_ARepPar_file, [](RepPar* r, int v) {
