@@ -11,6 +11,7 @@
 #include "app/core/session_state.h"
 #include "app/file_access.h"
 #include "app/plane_readers.h"
+#include "dialogs/editor/main_editor.h"
 #include "host/edit_session.h"
 #include "host/main_window.h"
 #include "host/render_progress.h"
@@ -38,6 +39,15 @@ int32_t RenderScratchLayers(ScriptFile* script, uint8_t* mask, int32_t width, in
   return script->Render(0, 0, 0, nullptr, mask, nullptr, 0, 0);
 }
 
+// The main editing window on the family; 1 when the user pressed OK, the
+// combined layer file then being in the layer scratch file.
+int16_t RunLayeredEditor(int16_t family) {
+  auto* editor = new VMKpinmainUI();
+  const int16_t answer = editor->Do_PinmainDlg(family);
+  delete editor;
+  return answer;
+}
+
 bool IsConfirmedDialogEffect(int16_t effect) {
   switch (effect) {
     case 92: case 100: case 102: case 103: case 104: case 105: case 106: case 113: case 118:
@@ -62,15 +72,19 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
   if (IsConfirmedDialogEffect(effect)) {
     gPer->currentEffect = effect;
     confirmed = app->LaunchEffect(effect);
+  } else if (effect >= 114 && effect <= 117) {
+    gPer->currentEffect = effect;
+    confirmed = RunLayeredEditor(effect);
   } else if (effect == 41 || effect == 42 || effect == 58) {
     if (app->Do_BasAdvDlog(effect) == 1) {
       gPer->currentEffect = effect;
       confirmed = app->LaunchEffect(effect);
+    } else {
+      // The advanced road (and a choice window that cannot be made) is the
+      // layered editor, which leaves the session's current effect alone.
+      confirmed = RunLayeredEditor(effect);
     }
-    // The advanced road is the layered editor, which this build does not
-    // have yet.
   }
-  // Effects 114 to 117 run the layered editor, not part of this build.
   // Only a confirmed dialog renders: rendering after a cancel would apply
   // the previous effect's layers a second time.
   if (confirmed != 1) {

@@ -8,6 +8,7 @@
 #include "app/core/text_helpers.h"
 #include "app/ui/dialog_items.h"
 #include "app/ui/file_menus.h"
+#include "dialogs/frame/zoom_pan.h"
 #include "engines/records/param_record.h"
 #include "host/session/app_object.h"
 #include "platform/toolbox/api/ui_services.h"
@@ -301,23 +302,11 @@ void EffectDialog::DrawWindowContent(tb::WindowRef window) {
 // ---- zoom and pan ----
 
 void EffectDialog::SetNavZoom(int32_t minimum) {
-  if (minimum <= 9999) {
-    for (int32_t k = 0; k <= 16; ++k) zoomTable[k] = minimum + k * (10000 - minimum) / 16;
-    for (int32_t k = 16; k <= 32; ++k) zoomTable[k] = 10000 + (k - 16) * 4375;
-  } else {
-    for (int32_t k = 0; k <= 32; ++k) zoomTable[k] = 10000 + k * 70000 / 32;
-  }
-  minIndex = 0;
-  midIndex = 16;
-  maxIndex = 32;
+  FillZoomTable(zoomTable, minimum, &minIndex, &midIndex, &maxIndex);
 }
 
 int32_t EffectDialog::ZoomPosition(int32_t z) const {
-  const int32_t lo = zoomTable[minIndex];
-  const int32_t mid = zoomTable[midIndex];
-  const int32_t hi = zoomTable[maxIndex];
-  if (z <= 9999) return mid != lo ? (z - lo) * 100 / (mid - lo) : 0;
-  return 100 + (hi != mid ? (z - mid) * 100 / (hi - mid) : 0);
+  return ZoomSliderPosition(zoomTable, minIndex, midIndex, maxIndex, z);
 }
 
 void EffectDialog::SetPanZoom(tb::WindowRef window, int32_t zoom) {
@@ -327,16 +316,7 @@ void EffectDialog::SetPanZoom(tb::WindowRef window, int32_t zoom) {
   const float fx = std::min(fit / static_cast<float>(AtLeastOne(w[ops.width])), 1.0f);
   const float fy = std::min(fit / static_cast<float>(AtLeastOne(w[ops.height])), 1.0f);
   SetNavZoom(std::min(static_cast<int32_t>(fx * 10000.0f), static_cast<int32_t>(fy * 10000.0f)));
-  const int32_t cx = (pan[0] + pan[2]) / 2;
-  const int32_t cy = (pan[1] + pan[3]) / 2;
-  const int64_t side = static_cast<int64_t>(fx * 100000.0f + 0.5f);
-  const int32_t h = static_cast<int32_t>(side * 10000 / std::max(zoom, 1) / 2);
-  // Cut, not shifted, at the border: near an edge the part shown is smaller
-  // than the scale asks for.
-  pan[0] = std::max(cx - h, 0);
-  pan[1] = std::max(cy - h, 0);
-  pan[2] = std::min(cx + h, kWhole);
-  pan[3] = std::min(cy + h, kWhole);
+  CentrePanOnZoom(pan, fx, zoom);
   nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
   nav_->CheckSetRefresh(1);
   main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
@@ -345,18 +325,10 @@ void EffectDialog::SetPanZoom(tb::WindowRef window, int32_t zoom) {
 }
 
 void EffectDialog::AdjustPanZoom(tb::WindowRef window, int16_t p) {
-  const int32_t lo = zoomTable[minIndex];
-  const int32_t mid = zoomTable[midIndex];
-  const int32_t hi = zoomTable[maxIndex];
-  const int32_t z = p <= 99 ? lo + (mid - lo) * p / 100 : mid + (hi - mid) * (p - 100) / 100;
+  const int32_t z = ZoomAtSliderPosition(zoomTable, minIndex, midIndex, maxIndex, p);
   curZoom = z;
   // Beyond the last entry the index stays where it was.
-  for (int32_t k = minIndex; k <= maxIndex; ++k) {
-    if (zoomTable[k] > z) {
-      curIndex = k;
-      break;
-    }
-  }
+  curIndex = ZoomIndexAbove(zoomTable, minIndex, maxIndex, z, curIndex);
   SetPanZoom(window, z);
 }
 

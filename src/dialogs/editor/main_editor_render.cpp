@@ -1,0 +1,271 @@
+// The main editing window's picture: the layer stack rendered at view size
+// into the effect planes, the untouched picture into the source planes, and
+// the channel shown in the main view.
+//
+// A render is a job of its own with its own planes and its own copy of the
+// combined layer file, so the window never waits for it and the next
+// request never writes under a render that is still reading: only the
+// newest request of each kind goes on, and its planes replace the shown ones
+// only when it is complete.
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/core/file_records.h"
+#include "app/core/session_state.h"
+#include "dialogs/editor/main_editor.h"
+#include "engines/records/param_record.h"
+#include "paths/draw_par.h"
+#include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
+#include "script/document_data.h"
+#include "script/misc_render.h"
+#include "views/image_box.h"
+
+namespace {
+
+std::atomic<uint32_t> gRenderFileCount{0};
+
+// A private copy of the layer scratch file for one render; removed with it.
+bool CopyForRender(const fichier& scratch, fichier* copy) {
+  const std::string name = ":tmpvmkpinmain." + std::to_string(gRenderFileCount++ % 1000000) + ".lay";
+  if (!MakersFolderItem(name, copy)) return false;
+  std::error_code ec;
+  std::filesystem::copy_file(FicToPosix(scratch), FicToPosix(*copy),
+                             std::filesystem::copy_options::overwrite_existing, ec);
+  return !ec;
+}
+
+}  // namespace
+
+// One render of the window's picture at view size.
+class PinmainRender {
+ public:
+  PinmainRender(int16_t mode, uint64_t generation) : mode_(mode), generation_(generation) {}
+  ~PinmainRender() {
+    if (ownFile_) {
+      std::error_code ec;
+      std::filesystem::remove(FicToPosix(file_), ec);
+    }
+  }
+  PinmainRender(const PinmainRender&) = delete;
+  PinmainRender& operator=(const PinmainRender&) = delete;
+
+  // The file (its kind: 2 combined layers, 3 one effect file), the sizes and
+  // the planes; false when a plane cannot be had.
+  bool Prepare(const fichier& file, int16_t kind, bool ownFile, int32_t imageW, int32_t imageH, int32_t previewW,
+               int32_t previewH, int32_t viewW, int32_t viewH) {
+    file_ = file;
+    kind_ = kind;
+    ownFile_ = ownFile;
+    imageW_ = imageW, imageH_ = imageH, previewW_ = previewW, previewH_ = previewH;
+    viewW_ = viewW, viewH_ = viewH;
+    const int64_t n = static_cast<int64_t>(viewW) * viewH;
+    for (auto& p : planes_) {
+      p = plat::Block<uint8_t>(n);
+      if (!p) return false;
+      p.Clear();
+    }
+    return n > 0 && previewW > 0 && previewH > 0;
+  }
+
+  void Run(const plat::CancelFlag* cancel) {
+    const plat::CancelScope scope(cancel);
+    // One scale on both axes, the larger, so the whole picture fits.
+    const float scale = std::max(static_cast<float>(imageW_) / static_cast<float>(previewW_),
+                                 static_cast<float>(imageH_) / static_cast<float>(previewH_));
+    render_ = std::make_unique<MiscRender>();
+    render_->SetFich(&file_, nullptr, kind_, 0, 0);
+    status_ = render_->FillBuf(3, 0, 255, 3, mode_ == 0 ? 0 : 1, nullptr, 0, 0, previewW_, previewH_, 0, 0,
+                               imageW_ - 1, imageH_ - 1, scale, scale, viewW_, viewH_, planes_[0].get(),
+                               planes_[1].get(), planes_[2].get(), planes_[3].get(), nullptr);
+  }
+
+  // On the window's thread: the planes go to the window when it still
+  // wants them.
+  void Finish(VMKpinmainUI* window) {
+    if (status_ != 0 || window == nullptr || gVMKpinmain != window) return;
+    uint8_t* channels[MiscRender::kKeptPlanes] = {};
+    if (mode_ != 0 && render_ != nullptr) render_->CollectChans(viewW_, viewH_, channels);
+    uint8_t* planes[4] = {planes_[0].get(), planes_[1].get(), planes_[2].get(), planes_[3].get()};
+    window->TakeRender(mode_, generation_, viewW_, viewH_, planes, channels);
+  }
+
+ private:
+  int16_t mode_;
+  uint64_t generation_;
+  fichier file_;
+  int16_t kind_ = 2;
+  bool ownFile_ = false;
+  int32_t imageW_ = 0, imageH_ = 0, previewW_ = 0, previewH_ = 0, viewW_ = 0, viewH_ = 0;
+  int32_t status_ = -1;
+  plat::Block<uint8_t> planes_[4];
+  std::unique_ptr<MiscRender> render_;
+};
+
+void VMKpinmainUI::FreePlanes(uint8_t** table, int first, int last) {
+  if (table == nullptr) return;
+  for (int k = first; k <= last; ++k) {
+    vmkrec::DeleteScratch(table[k]);
+    table[k] = nullptr;
+  }
+}
+
+// Planes 3 to 6 of both tables at view size, taken once per layout.
+bool VMKpinmainUI::TakeViewPlanes() {
+  const size_t n = static_cast<size_t>(std::max(viewWidth, 0)) * static_cast<size_t>(std::max(viewHeight, 0));
+  bool ok = n > 0;
+  for (uint8_t** table : {effectPlanes, sourcePlanes}) {
+    FreePlanes(table, 3, 6);
+    for (int k = 3; k <= 6 && ok; ++k) {
+      table[k] = static_cast<uint8_t*>(vmkrec::NewScratch(n));
+      ok = table[k] != nullptr;
+    }
+  }
+  return ok;
+}
+
+void VMKpinmainUI::PrepareBuf(int16_t mode, fichier* file) {
+  if (effectPlanes == nullptr || sourcePlanes == nullptr || gPer == nullptr) return;
+  fichier source;
+  int16_t kind = 3;
+  bool own = false;
+  if (file == nullptr) {
+    // The scratch file is what 'ok  ' would write; the render reads its own
+    // copy of it.
+    (void)WriteCombinedLayers();
+    if (!CopyForRender(gPer->layerScratch, &source)) return;
+    kind = 2;
+    own = true;
+  } else {
+    source = *file;
+  }
+  const int lane = mode == 0 ? 0 : 1;
+  auto render = std::make_shared<PinmainRender>(mode, ++generation_[lane]);
+  if (!render->Prepare(source, kind, own, imageWidth, imageHeight, previewWidth, previewHeight, viewWidth,
+                       viewHeight))
+    return;
+  ++rendersAsked_;
+  SubmitRender(render, lane);
+}
+
+// The planes of a complete render replace the shown ones; a render that a
+// newer one has overtaken, or one of another layout, is dropped.
+void VMKpinmainUI::TakeRender(int16_t mode, uint64_t generation, int32_t width, int32_t height, uint8_t** planes,
+                              uint8_t** channels) {
+  const int lane = mode == 0 ? 0 : 1;
+  const bool current = generation == generation_[lane] && width == viewWidth && height == viewHeight;
+  if (!current) {
+    for (int k = 0; k < MiscRender::kKeptPlanes; ++k) vmkrec::DeleteScratch(channels[k]);
+    return;
+  }
+  const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
+  uint8_t** table = mode == 0 ? sourcePlanes : effectPlanes;
+  for (int k = 0; k < 4; ++k)
+    if (table[3 + k] != nullptr) std::memcpy(table[3 + k], planes[k], n);
+  if (mode != 0) {
+    // Further channels are those of this render only.
+    FreePlanes(effectPlanes, 7, kPlanes - 1);
+    FreePlanes(sourcePlanes, 7, kPlanes - 1);
+    vmkrec::DeleteScratch(channels[6]);
+    for (int k = 7; k < kPlanes; ++k) {
+      effectPlanes[k] = channels[k];
+      if (effectPlanes[k] == nullptr) continue;
+      sourcePlanes[k] = static_cast<uint8_t*>(vmkrec::NewScratch(n));
+      if (sourcePlanes[k] != nullptr) std::memset(sourcePlanes[k], 255, n);
+    }
+  }
+  ++rendersShown_;
+  refreshFlag = 1;
+}
+
+// The chosen table's channel into the main view.
+void VMKpinmainUI::ShowChannel() {
+  uint8_t** table = showEffect == 1 ? effectPlanes : sourcePlanes;
+  if (table == nullptr) return;
+  uint8_t* r = nullptr;
+  uint8_t* g = nullptr;
+  uint8_t* b = nullptr;
+  uint8_t* blank = nullptr;
+  if (channelShown == 1) {
+    r = table[3], g = table[4], b = table[5];
+  } else if (channelShown >= 2 && channelShown <= 4) {
+    r = g = b = table[channelShown + 1];
+  } else if (channelShown + 1 >= 0 && channelShown + 1 < kPlanes && effectPlanes[channelShown + 1] != nullptr) {
+    r = g = b = table[channelShown + 1];
+  } else {
+    // A channel the render did not make shows black.
+    const size_t n = static_cast<size_t>(std::max(viewWidth, 0)) * static_cast<size_t>(std::max(viewHeight, 0));
+    blank = static_cast<uint8_t*>(vmkrec::NewScratch(std::max<size_t>(n, 1)));
+    if (blank != nullptr) std::memset(blank, 0, n);
+    r = g = b = blank;
+  }
+  // A preview of the view's own still on its way must not cover the layers.
+  mainView()->StalePreview();
+  mainView()->SetBufRGB(0, 0, 0, previewWidth - 1, previewHeight - 1, 1, imageWidth, imageHeight, viewWidth,
+                        viewHeight, r, g, b, nullptr, 255, 0);
+  vmkrec::DeleteScratch(blank);
+}
+
+// The view's rectangle, the picture fitted into it, the drawing parameters,
+// fresh planes and a fresh render.
+void VMKpinmainUI::PrepareWindowForDisplay(plat::tb::WindowRef w) {
+  VMKimabox* main = mainView();
+  main->InitBufSize();
+  main->SetYoxelPar(display, 0, displayWord);
+  viewWidth = main->GetRectSizx();
+  viewHeight = main->GetRectSizy();
+  viewOriginX = main->GetRectOrix();
+  viewOriginY = main->GetRectOriy();
+  const int32_t width = std::max(imageWidth, 1);
+  const int32_t height = std::max(imageHeight, 1);
+  int32_t dw = 0;
+  int32_t dh = 0;
+  if (width > height) {
+    dw = viewWidth;
+    dh = height * viewWidth / width;
+    if (dh > viewHeight) {
+      dh = viewHeight;
+      dw = width * viewHeight / height;
+    }
+  } else {
+    dh = viewHeight;
+    dw = width * viewHeight / height;
+    if (dw > viewWidth) {
+      dw = viewWidth;
+      dh = height * viewWidth / width;
+    }
+  }
+  previewWidth = dw;
+  previewHeight = dh;
+  drawPar->viewOffsetX = static_cast<float>(viewOriginX) + static_cast<float>(viewWidth - dw) * 0.5f;
+  drawPar->viewOffsetY = static_cast<float>(viewOriginY) + static_cast<float>(viewHeight - dh) * 0.5f;
+  drawPar->originX = 0.0f;
+  drawPar->originY = 0.0f;
+  drawPar->scaleX = static_cast<float>(imageWidth) / static_cast<float>(std::max(dw, 1));
+  drawPar->scaleY = static_cast<float>(imageHeight) / static_cast<float>(std::max(dh, 1));
+  drawPar->limit = Rect{static_cast<int16_t>(viewOriginY), static_cast<int16_t>(viewOriginX),
+                        static_cast<int16_t>(viewOriginY + viewHeight), static_cast<int16_t>(viewOriginX + viewWidth)};
+  main->SetDrw(drawPar);
+  TakeViewPlanes();
+  oneToOne[0] = oneToOne[1] = 0;
+  oneToOne[2] = static_cast<int32_t>(std::min<int64_t>(int64_t{viewWidth} * 100000 / width, 100000));
+  oneToOne[3] = static_cast<int32_t>(std::min<int64_t>(int64_t{viewHeight} * 100000 / height, 100000));
+  pan[0] = pan[1] = 0;
+  pan[2] = pan[3] = 100000;
+  SetPanZoom(w, 100);
+  curIndex = midIndex;
+  curZoom = zoomTable[midIndex];
+  PrepareBuf(0, nullptr);
+  PrepareBuf(1, nullptr);
+}
+
+// Under the test driver's virtual clock and until the worker takes tasks of
+// a window's own, a render runs in line.
+void VMKpinmainUI::SubmitRender(const std::shared_ptr<PinmainRender>& render, int) {
+  render->Run(nullptr);
+  render->Finish(this);
+}

@@ -1,0 +1,314 @@
+// The main editing window: its layer operations and their edge cases, the
+// path snapshots, layer files that cannot be read or written, and the
+// window run through the test driver with its palettes beside it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "app/core/session_state.h"
+#include "engines/correction/resize_record.h"
+#include "dialogs/editor/main_editor_fixture.h"
+#include "platform/toolbox/api/ui_services.h"
+#include "views/image_box.h"
+
+using vmktest::kMain;
+using vmktest::MainEditorTest;
+namespace tb = plat::tb;
+
+namespace {
+
+constexpr int32_t kOk = 1, kCancel = 2;
+
+using LayerOpsTest = MainEditorTest;
+
+TEST_F(LayerOpsTest, DeletingTheOnlyLayerLeavesOneNewLayerAndEarlierMovesFromTheSecond) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  AddTriangles(stack()->GetLaye(1)->paths, 2);
+  editor.ModifLayer(13);
+  ASSERT_EQ(stack()->layerCount, 1);
+  EXPECT_EQ(doc()->currentLayer, 1);
+  EXPECT_EQ(doc()->layer, stack()->GetLaye(1));
+  EXPECT_EQ(PathCount(doc()->layer->paths), 0);
+  MakeLayers(3);
+  // One place earlier: nothing on layer 1, to the top from layer 2.
+  editor.ModifLayer(11);
+  EXPECT_EQ(LayerName(1), "L1");
+  doc()->currentLayer = 2;
+  editor.ModifLayer(11);
+  EXPECT_EQ(LayerName(1), "L2");
+  EXPECT_EQ(LayerName(2), "L1");
+  // The index stays, the record follows it.
+  EXPECT_EQ(doc()->currentLayer, 2);
+  EXPECT_EQ(doc()->layer, stack()->GetLaye(2));
+  editor.ModifLayer(8);
+  EXPECT_EQ(LayerName(3), "L1");
+  EXPECT_EQ(doc()->layer, stack()->GetLaye(2));
+  editor.ModifLayer(1);
+  int16_t active = 1;
+  stack()->GetLayAct(2, &active);
+  EXPECT_EQ(active, 0);
+  const auto before = StackBytes();
+  editor.ModifLayer(0);
+  editor.ModifLayer(18);
+  EXPECT_EQ(StackBytes(), before);
+}
+
+TEST_F(LayerOpsTest, LoadingALayerReplacesTheCurrentOneInPlaceAndADamagedFileChangesNothing) {
+  MakeLayers(3);
+  VMKpinmainUI editor;
+  AddTriangles(stack()->GetLaye(1)->paths, 3);
+  const std::string saved = bundle_.makersFile("one.ala0");
+  driver_.ui().AnswerSaveFile(saved);
+  editor.ModifLayer(14);
+  ASSERT_TRUE(vmktest::ReadBytes(saved).size() > 0);
+  doc()->currentLayer = 2;
+  doc()->layer = stack()->GetLaye(2);
+  driver_.ui().AnswerOpenFile(saved);
+  editor.ModifLayer(15);
+  EXPECT_EQ(stack()->layerCount, 3);
+  EXPECT_EQ(LayerName(2), "L1");
+  EXPECT_EQ(LayerName(3), "L3");
+  EXPECT_EQ(PathCount(stack()->GetLaye(2)->paths), 3);
+  EXPECT_EQ(doc()->layer, stack()->GetLaye(2));
+  // A truncated file: the stack stays byte for byte and the alert names it.
+  const std::vector<uint8_t> whole = vmktest::ReadBytes(saved);
+  const std::string damaged = bundle_.makersFile("cut.ala0");
+  vmktest::WriteBytes(damaged, std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
+  const auto before = StackBytes();
+  const size_t alerts = driver_.ui().alertRequests.size();
+  driver_.ui().AnswerOpenFile(damaged);
+  editor.ModifLayer(15);
+  EXPECT_EQ(StackBytes(), before);
+  ASSERT_EQ(driver_.ui().alertRequests.size(), alerts + 1);
+  EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("cut.ala0"), std::string::npos);
+  // Load all from a damaged file: the stack stays, layer 1 becomes current.
+  driver_.ui().AnswerOpenFile(damaged);
+  editor.ModifLayer(17);
+  EXPECT_EQ(StackBytes(), before);
+  EXPECT_EQ(doc()->currentLayer, 1);
+  EXPECT_EQ(driver_.ui().alertRequests.size(), alerts + 2);
+}
+
+TEST_F(LayerOpsTest, SavedLayersReadBackAndACancelledLoadAllStillSelectsLayerOne) {
+  MakeLayers(3);
+  VMKpinmainUI editor;
+  AddTriangles(stack()->GetLaye(3)->paths, 2);
+  const std::string all = bundle_.makersFile("all.vmkc");
+  driver_.ui().AnswerSaveFile(all);
+  editor.ModifLayer(16);
+  const auto before = StackBytes();
+  MakeLayers(5);
+  doc()->currentLayer = 4;
+  driver_.ui().AnswerOpenFile(all);
+  editor.ModifLayer(17);
+  EXPECT_EQ(StackBytes(), before);
+  EXPECT_EQ(doc()->currentLayer, 1);
+  doc()->currentLayer = 3;
+  driver_.ui().AnswerOpenFile(std::nullopt);
+  editor.ModifLayer(17);
+  EXPECT_EQ(doc()->currentLayer, 1);
+  EXPECT_EQ(doc()->layer, stack()->GetLaye(1));
+  EXPECT_EQ(StackBytes(), before);
+}
+
+TEST_F(LayerOpsTest, ASaveThatCannotBeWrittenIsReportedAndLeavesTheOldFile) {
+  MakeLayers(2);
+  VMKpinmainUI editor;
+  // Folders where the files would go: neither can be replaced by a file.
+  const std::string layer = bundle_.makersFile("blocked.ala0");
+  const std::string all = bundle_.makersFile("blocked.vmkc");
+  std::filesystem::create_directories(layer + "/kept");
+  std::filesystem::create_directories(all + "/kept");
+  const size_t alerts = driver_.ui().alertRequests.size();
+  driver_.ui().AnswerSaveFile(layer, true);
+  editor.ModifLayer(14);
+  driver_.ui().AnswerSaveFile(all, true);
+  editor.ModifLayer(16);
+  EXPECT_TRUE(std::filesystem::is_directory(layer + "/kept"));
+  EXPECT_TRUE(std::filesystem::is_directory(all + "/kept"));
+  ASSERT_EQ(driver_.ui().alertRequests.size(), alerts + 2);
+  EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("blocked.vmkc"), std::string::npos);
+}
+
+using PathRingTest = MainEditorTest;
+
+TEST_F(PathRingTest, UndoTwiceThenRedoGivesBackTheEditedPaths) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  CPathList* paths = doc()->layer->paths;
+  AddTriangles(paths, 1);
+  // One edit: the state before it goes into the undo ring.
+  editor.BackRestPath(1, &editor.redoRing, nullptr);
+  editor.BackRestPath(2, &editor.undoRing, paths);
+  AddTriangles(paths, 1, 300.0f);
+  ASSERT_EQ(PathCount(paths), 2);
+  auto undo = [&](uint32_t modifiers) {
+    driver_.ui().SetModifiers(modifiers);
+    editor.pathPalette = new VMKtoolpath();
+    editor.pathPalette->pendingOp = VMKtoolpath::kUndoPaths;
+    editor.pathPalette->signal = 1;
+    editor.RunLoopOnce();
+    driver_.ui().SetModifiers(0);
+    delete editor.pathPalette;
+    editor.pathPalette = nullptr;
+  };
+  undo(0);
+  EXPECT_EQ(PathCount(paths), 1);
+  undo(0);
+  EXPECT_EQ(PathCount(paths), 1);
+  undo(optionKey);
+  EXPECT_EQ(PathCount(paths), 2);
+  // Redo again finds its ring empty: nothing changes.
+  undo(optionKey);
+  EXPECT_EQ(PathCount(paths), 2);
+}
+
+TEST_F(PathRingTest, TheHundredAndFirstSnapshotReplacesTheOldest) {
+  VMKpinmainUI editor;
+  CPathList paths(0);
+  for (int k = 0; k < BkPath::kEntries + 1; ++k) {
+    AddTriangles(&paths, 1);
+    editor.BackRestPath(2, &editor.undoRing, &paths);
+  }
+  // Entry 0 held one path, the oldest; it now holds the 101st snapshot.
+  EXPECT_EQ(editor.undoRing.age[0], BkPath::kEntries);
+  EXPECT_EQ(PathCount(editor.undoRing.list[0]), BkPath::kEntries + 1);
+  EXPECT_EQ(PathCount(editor.undoRing.list[1]), 2);
+  CPathList out(0);
+  editor.BackRestPath(3, &editor.undoRing, &out);
+  EXPECT_EQ(PathCount(&out), BkPath::kEntries + 1);
+  editor.BackRestPath(1, &editor.undoRing, nullptr);
+  editor.BackRestPath(3, &editor.undoRing, &out);
+  EXPECT_EQ(PathCount(&out), BkPath::kEntries + 1);
+  editor.BackRestPath(5, &editor.undoRing, &out);
+}
+
+using PinmainWindowTest = MainEditorTest;
+
+TEST_F(PinmainWindowTest, OkRewritesTheScratchFileEvenUnchangedAndCancelLeavesIt) {
+  MakeLayers(2);
+  const std::string scratch = FicToPosix(per_.layerScratch);
+  vmktest::WriteText(scratch, "earlier layers");
+  {
+    VMKpinmainUI editor;
+    driver_.Advance(0.6).Do([&](tb::WindowRef) { vmktest::WriteText(scratch, "earlier layers"); })
+        .Press(kMain, kCancel);
+    EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  }
+  EXPECT_EQ(vmktest::ReadText(scratch), "earlier layers");
+  VMKpinmainUI editor;
+  driver_.Advance(0.6).Press(kMain, kOk);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 1);
+  ASSERT_NE(vmktest::ReadText(scratch), "earlier layers");
+  ScriptFile back;
+  back.I_ScriptFile(3, 1200, 900, 300.0f, 500, 500, 0, 0, 499, 374);
+  File_kern file(&per_.layerScratch);
+  int32_t value = 0;
+  ASSERT_EQ(back.RecallCombiLay(&file, 2, &value, nullptr), 0);
+  EXPECT_EQ(back.GetStack(0)->layerCount, 2);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(PinmainWindowTest, APathlessFamilyOpensWithoutPathsAndHidesThePathsButton) {
+  MakeLayers(1);
+  AddTriangles(doc()->layer->paths, 2);
+  VMKpinmainUI editor;
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_FALSE(tb::IsControlVisible(tb::FindControl(w, kMain, 22)));
+        EXPECT_EQ(tb::GetWindowTitle(w), "Haldencrest 1.0 - www.vellmarkstead.org");
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(114), 0);
+  EXPECT_EQ(PathCount(doc()->layer->paths), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(PinmainWindowTest, AChannelTheRenderDidNotMakeShowsBlack) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  int16_t rgb[5] = {};
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        const Rect view = tb::GetControlBounds(tb::FindControl(w, kMain, 9));
+        (void)view;
+        editor.mainView()->GetRGBcolfromBuf(0, editor.viewWidth / 2, editor.viewHeight / 2, &rgb[0], &rgb[1],
+                                            &rgb[2], &rgb[3], &rgb[4]);
+        EXPECT_GT(rgb[0] + rgb[1] + rgb[2], 0);
+      })
+      .Choose(kMain, 20, 6)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(editor.channelShown, 6);
+        EXPECT_EQ(editor.effectPlanes[7], nullptr);
+        editor.mainView()->GetRGBcolfromBuf(0, editor.viewWidth / 2, editor.viewHeight / 2, &rgb[0], &rgb[1],
+                                            &rgb[2], &rgb[3], &rgb[4]);
+        EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 0);
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(PinmainWindowTest, PalettesAreCarriedOutByTheMainTickAndTheViewFollowsTheLayer) {
+  MakeLayers(3);
+  AddTriangles(stack()->GetLaye(2)->paths, 4);
+  VMKpinmainUI editor;
+  driver_.Advance(0.6)
+      .Press(kMain, 45)
+      .Press(kMain, 22)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        ASSERT_NE(editor.layerPalette, nullptr);
+        ASSERT_NE(editor.pathPalette, nullptr);
+        EXPECT_EQ(editor.pathEditFlag, 1);
+        tb::SetControl32BitValue(editor.layerPalette->layerPopup, 2);
+        // Two commands within one tick: only the later counts.
+        Send(editor.layerPalette->window, "Lay8");
+        Send(editor.layerPalette->window, "Play");
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(doc()->currentLayer, 2);
+        EXPECT_EQ(LayerName(1), "L1");
+        CPathList shown(0);
+        editor.mainView()->GetPathList(&shown);
+        EXPECT_EQ(PathCount(&shown), 4);
+        // Hiding the path palette ends path editing at the next main tick
+        // after the palette's redraw.
+        Send(editor.window, "Bpth");
+      })
+      .Advance(0.2 + 0.5)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(editor.pathEditFlag, 0); })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(PinmainWindowTest, TitlesKeysAndTheOpacityField) {
+  EXPECT_EQ(PinmainTitle(117), "Glossimbra 1.0 - www.vellmarkstead.org");
+  EXPECT_EQ(PinmainTitle(99), "");
+  EXPECT_TRUE(IsPathlessFamily(116));
+  EXPECT_FALSE(IsPathlessFamily(117));
+  const int beeps = driver_.ui().beeps;
+  EXPECT_TRUE(VMKpinmainUI::NumEditKey('7'));
+  EXPECT_TRUE(VMKpinmainUI::NumEditKey(8));
+  EXPECT_FALSE(VMKpinmainUI::NumEditKey('-'));
+  EXPECT_FALSE(VMKpinmainUI::NumEditKey('a'));
+  EXPECT_EQ(driver_.ui().beeps, beeps + 2);
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        // The nib's "50" reads as 128, as the overlay section starts.
+        editor.GetEditValue();
+        EXPECT_EQ(editor.display->overlayOpacity, 128);
+        EXPECT_FALSE(tb::IsControlVisible(tb::FindControl(editor.window, kMain, 28)));
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+}
+
+}  // namespace
