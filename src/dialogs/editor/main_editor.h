@@ -79,6 +79,9 @@ class VMKpinmainUI final : public EffectFrame {
   void PrepareBuf(int16_t mode, fichier* file);
   void PrepareLayPhoMenus();
   void PrepareWindowForDisplay(plat::tb::WindowRef window);
+  // The picture fitted into a view of viewW x viewH (the preview size) and
+  // the planes 3 to 6 of both tables taken at the view's size.
+  void FitPicture(int32_t viewW, int32_t viewH);
   void SetRefreshFlag(int16_t value) { refreshFlag = value; }
   // The overlay opacity field into the display record.
   void GetEditValue() override;

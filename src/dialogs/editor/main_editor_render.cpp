@@ -29,13 +29,15 @@ namespace {
 
 std::atomic<uint32_t> gRenderFileCount{0};
 
-// A private copy of the layer scratch file for one render; removed with it.
+// A private copy of the layer scratch file for one render, beside it;
+// removed with the render.
 bool CopyForRender(const fichier& scratch, fichier* copy) {
-  const std::string name = ":tmpvmkpinmain." + std::to_string(gRenderFileCount++ % 1000000) + ".lay";
-  if (!MakersFolderItem(name, copy)) return false;
+  const std::string from = FicToPosix(scratch);
+  const std::string to = from + ".render" + std::to_string(gRenderFileCount++ % 1000000);
+  Init_FicStruct(copy);
+  if (from.empty() || !SetFicFromPosix(copy, to)) return false;
   std::error_code ec;
-  std::filesystem::copy_file(FicToPosix(scratch), FicToPosix(*copy),
-                             std::filesystem::copy_options::overwrite_existing, ec);
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
   return !ec;
 }
 
@@ -210,37 +212,47 @@ void VMKpinmainUI::ShowChannel() {
   vmkrec::DeleteScratch(blank);
 }
 
+void VMKpinmainUI::FitPicture(int32_t viewW, int32_t viewH) {
+  viewWidth = viewW;
+  viewHeight = viewH;
+  // An empty picture still has proportions of 1 x 1.
+  const int32_t width = std::max(imageWidth, 1);
+  const int32_t height = std::max(imageHeight, 1);
+  int32_t dw = 0;
+  int32_t dh = 0;
+  if (width > height) {
+    dw = viewW;
+    dh = height * viewW / width;
+    if (dh > viewH) {
+      dh = viewH;
+      dw = width * viewH / height;
+    }
+  } else {
+    dh = viewH;
+    dw = width * viewH / height;
+    if (dw > viewW) {
+      dw = viewW;
+      dh = height * viewW / width;
+    }
+  }
+  previewWidth = dw;
+  previewHeight = dh;
+  TakeViewPlanes();
+}
+
 // The view's rectangle, the picture fitted into it, the drawing parameters,
 // fresh planes and a fresh render.
 void VMKpinmainUI::PrepareWindowForDisplay(plat::tb::WindowRef w) {
   VMKimabox* main = mainView();
   main->InitBufSize();
   main->SetYoxelPar(display, 0, displayWord);
-  viewWidth = main->GetRectSizx();
-  viewHeight = main->GetRectSizy();
   viewOriginX = main->GetRectOrix();
   viewOriginY = main->GetRectOriy();
+  FitPicture(main->GetRectSizx(), main->GetRectSizy());
   const int32_t width = std::max(imageWidth, 1);
   const int32_t height = std::max(imageHeight, 1);
-  int32_t dw = 0;
-  int32_t dh = 0;
-  if (width > height) {
-    dw = viewWidth;
-    dh = height * viewWidth / width;
-    if (dh > viewHeight) {
-      dh = viewHeight;
-      dw = width * viewHeight / height;
-    }
-  } else {
-    dh = viewHeight;
-    dw = width * viewHeight / height;
-    if (dw > viewWidth) {
-      dw = viewWidth;
-      dh = height * viewWidth / width;
-    }
-  }
-  previewWidth = dw;
-  previewHeight = dh;
+  const int32_t dw = previewWidth;
+  const int32_t dh = previewHeight;
   drawPar->viewOffsetX = static_cast<float>(viewOriginX) + static_cast<float>(viewWidth - dw) * 0.5f;
   drawPar->viewOffsetY = static_cast<float>(viewOriginY) + static_cast<float>(viewHeight - dh) * 0.5f;
   drawPar->originX = 0.0f;
@@ -250,7 +262,6 @@ void VMKpinmainUI::PrepareWindowForDisplay(plat::tb::WindowRef w) {
   drawPar->limit = Rect{static_cast<int16_t>(viewOriginY), static_cast<int16_t>(viewOriginX),
                         static_cast<int16_t>(viewOriginY + viewHeight), static_cast<int16_t>(viewOriginX + viewWidth)};
   main->SetDrw(drawPar);
-  TakeViewPlanes();
   oneToOne[0] = oneToOne[1] = 0;
   oneToOne[2] = static_cast<int32_t>(std::min<int64_t>(int64_t{viewWidth} * 100000 / width, 100000));
   oneToOne[3] = static_cast<int32_t>(std::min<int64_t>(int64_t{viewHeight} * 100000 / height, 100000));

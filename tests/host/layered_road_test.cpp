@@ -1,0 +1,131 @@
+// The layered road end to end through the real host window: the main
+// window's texture button opens the main editing window on family 117; an
+// operation put into the current layer renders in its main view; OK there
+// renders the layer stack over the picture and the host's OK writes it
+// back; cancel leaves picture, layer scratch file and written version as
+// they were.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "dialogs/editor/main_editor.h"
+#include "host/host_fixture.h"
+#include "host/main_window.h"
+#include "script/document_data.h"
+#include "views/image_box.h"
+
+namespace {
+
+namespace tb = plat::tb;
+using vmktest::Sample;
+
+constexpr OSType kMain = FourCC("Main");
+constexpr int32_t kTextureButton = 51;  // 'Btex' of the main window: family 117
+constexpr int32_t kOk = 1, kCancel = 2, kRender = 49;
+constexpr uint32_t kWidth = 600, kHeight = 400;
+constexpr int16_t kAmount = 40;
+
+vmktest::RawImage Gradient(uint32_t w, uint32_t h) {
+  vmktest::RawImage im;
+  im.width = w;
+  im.height = h;
+  im.data.assign(im.rowBytes() * h, 255);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) {
+      uint8_t* p = im.row(y) + 4 * x;
+      p[0] = static_cast<uint8_t>(x * 255 / w);
+      p[1] = static_cast<uint8_t>(y * 255 / h);
+      p[2] = static_cast<uint8_t>(((x / 20 + y / 20) % 2) * 120 + 60);
+    }
+  return im;
+}
+
+// Brightness by `amount` on the composite as operation 1 of the current
+// layer, as the operation-list editor would leave it.
+void PlantBrightness() {
+  DocData* doc = CurrentDocData();
+  ASSERT_NE(doc, nullptr);
+  ScriptFile* s = doc->script;
+  const int16_t layer = doc->currentLayer;
+  s->SetEffect(0, layer, 1, 16, 0, 0, 0, 0);
+  s->SetAct(0, layer, 1, 1);
+  s->SetFromChannel(0, layer, 1, 0);
+  s->SetToChannel(0, layer, 1, 2);
+  s->SetParam1(0, layer, 1, kAmount);
+  s->SetMode(0, layer, 1, 0);
+  s->SetOpa(0, layer, 1, 255);
+  s->SetMChannel(0, layer, 1, 0);
+  s->SetIntExt(0, layer, 1, 1);
+}
+
+class LayeredRoadTest : public vmktest::HostTest {
+ protected:
+  tb::WindowRef Open() {
+    CarbonEditPlugin* s = Start({Version("v0.tif", Gradient(kWidth, kHeight))});
+    if (s->editWindow() == nullptr) return nullptr;
+    return s->mainWindow->window;
+  }
+  std::vector<uint8_t> LayerFile() { return vmktest::ReadBytes(bundle_.makersFile("com.vellmarkstead.lay")); }
+  static bool SameImage(const PixelBuffer& a, const PixelBuffer& b) {
+    if (a.width() != b.width() || a.height() != b.height()) return false;
+    for (uint32_t y = 0; y < a.height(); ++y)
+      if (!std::equal(a.rowPtr(y), a.rowPtr(y) + 4 * a.width(), b.rowPtr(y))) return false;
+    return true;
+  }
+  // Opens the editor, plants the operation, renders it and checks that the
+  // main view's effect planes now differ from the untouched picture's.
+  void RunEditor(tb::WindowRef w, int32_t answer) {
+    driver_.Press(kApemainSig, kTextureButton)
+        .Advance(0.6)
+        .Do([](tb::WindowRef) {
+          ASSERT_NE(gVMKpinmain, nullptr);
+          PlantBrightness();
+        })
+        .Press(kMain, kRender)
+        .Advance(0.6)
+        .Do([](tb::WindowRef) {
+          const VMKpinmainUI* e = gVMKpinmain;
+          const size_t n = static_cast<size_t>(e->viewWidth) * static_cast<size_t>(e->viewHeight);
+          ASSERT_GT(n, 0u);
+          EXPECT_FALSE(std::equal(e->effectPlanes[3], e->effectPlanes[3] + n, e->sourcePlanes[3]));
+        })
+        .Press(kMain, answer);
+    driver_.RunSteps(w);
+  }
+};
+
+TEST_F(LayeredRoadTest, OkRendersTheLayersOverThePictureAndWritesThemBack) {
+  tb::WindowRef w = Open();
+  ASSERT_NE(w, nullptr);
+  const PixelBuffer before = session_->destination;
+  RunEditor(w, kOk);
+  EXPECT_EQ(gVMKpinmain, nullptr);
+  ASSERT_FALSE(SameImage(session_->destination, before));
+  // Every sample is the brightness of the one layer: min(v + 40, 255).
+  int differ = 0;
+  for (uint32_t y = 0; y < kHeight; ++y)
+    for (uint32_t x = 0; x < kWidth; ++x)
+      for (int k = 0; k < 3; ++k)
+        differ += Sample(session_->destination, x, y, k) != std::min<uint32_t>(Sample(before, x, y, k) + kAmount, 255);
+  EXPECT_EQ(differ, 0);
+  driver_.Press(kApemainSig, 1);
+  driver_.RunSteps(w);
+  EXPECT_TRUE(SameImage(Read(session_->versions[0].path), session_->destination));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(LayeredRoadTest, CancelLeavesPictureLayerFileAndVersionAsTheyWere) {
+  tb::WindowRef w = Open();
+  ASSERT_NE(w, nullptr);
+  const PixelBuffer before = session_->destination;
+  vmktest::WriteText(bundle_.makersFile("com.vellmarkstead.lay"), "layers of an earlier effect");
+  const std::vector<uint8_t> layers = LayerFile();
+  const std::vector<uint8_t> version = vmktest::ReadBytes(session_->versions[0].path);
+  RunEditor(w, kCancel);
+  EXPECT_TRUE(SameImage(session_->destination, before));
+  EXPECT_EQ(LayerFile(), layers);
+  EXPECT_EQ(vmktest::ReadBytes(session_->versions[0].path), version);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace
