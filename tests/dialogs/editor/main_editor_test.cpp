@@ -312,3 +312,44 @@ TEST_F(PinmainWindowTest, TitlesKeysAndTheOpacityField) {
 }
 
 }  // namespace
+
+namespace {
+
+// A view as large as the picture renders at 1:1: the source planes are the
+// picture itself and the effect planes the layer's brightness over it, as
+// the final render makes it (min(v + 40, 255)).
+TEST_F(PinmainWindowTest, ThePreviewAtOneToOneIsTheFinalRender) {
+  MakeLayers(1);
+  ScriptFile* s = script();
+  s->SetEffect(0, 1, 1, 16, 0, 0, 0, 0);
+  s->SetAct(0, 1, 1, 1);
+  s->SetFromChannel(0, 1, 1, 0);
+  s->SetToChannel(0, 1, 1, 2);
+  s->SetParam1(0, 1, 1, 40);
+  s->SetMode(0, 1, 1, 0);
+  s->SetOpa(0, 1, 1, 255);
+  s->SetMChannel(0, 1, 1, 0);
+  s->SetIntExt(0, 1, 1, 1);
+  VMKpinmainUI editor;
+  editor.FitPicture(1200, 900);
+  ASSERT_EQ(editor.previewWidth, 1200);
+  ASSERT_EQ(editor.previewHeight, 900);
+  editor.PrepareBuf(0, nullptr);
+  editor.PrepareBuf(1, nullptr);
+  ASSERT_EQ(editor.rendersShown(), 2u);
+  int picture = 0, render = 0;
+  for (uint32_t y = 0; y < 900; ++y)
+    for (uint32_t x = 0; x < 1200; ++x) {
+      // Plane rows count from the bottom of the picture.
+      const size_t i = static_cast<size_t>(899 - y) * 1200 + x;
+      for (int k = 0; k < 3; ++k) {
+        const uint32_t v = photo_.rowPtr(y)[4 * x + k];
+        picture += editor.sourcePlanes[3 + k][i] != v;
+        render += editor.effectPlanes[3 + k][i] != std::min<uint32_t>(v + 40, 255);
+      }
+    }
+  EXPECT_EQ(picture, 0);
+  EXPECT_EQ(render, 0);
+}
+
+}  // namespace
