@@ -3,6 +3,7 @@
 // window run through the test driver with its palettes beside it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -139,6 +140,9 @@ TEST_F(PathRingTest, UndoTwiceThenRedoGivesBackTheEditedPaths) {
   VMKpinmainUI editor;
   CPathList* paths = doc()->layer->paths;
   AddTriangles(paths, 1);
+  auto empty = [](const BkPath& ring) {
+    return std::all_of(std::begin(ring.age), std::end(ring.age), [](int32_t a) { return a == -1; });
+  };
   // One edit: the state before it goes into the undo ring.
   editor.BackRestPath(1, &editor.redoRing, nullptr);
   editor.BackRestPath(2, &editor.undoRing, paths);
@@ -156,13 +160,18 @@ TEST_F(PathRingTest, UndoTwiceThenRedoGivesBackTheEditedPaths) {
   };
   undo(0);
   EXPECT_EQ(PathCount(paths), 1);
+  // The undo ring is empty now: a second undo leaves paths and rings alone.
+  EXPECT_TRUE(empty(editor.undoRing));
   undo(0);
   EXPECT_EQ(PathCount(paths), 1);
+  EXPECT_TRUE(empty(editor.undoRing));
   undo(optionKey);
   EXPECT_EQ(PathCount(paths), 2);
   // Redo again finds its ring empty: nothing changes.
+  EXPECT_TRUE(empty(editor.redoRing));
   undo(optionKey);
   EXPECT_EQ(PathCount(paths), 2);
+  EXPECT_TRUE(empty(editor.redoRing));
 }
 
 TEST_F(PathRingTest, TheHundredAndFirstSnapshotReplacesTheOldest) {
