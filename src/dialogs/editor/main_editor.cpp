@@ -12,6 +12,7 @@
 #include "dialogs/editor/path_palette.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/frame/effect_frame_procs.h"
+#include "dialogs/frame/preview_worker.h"
 #include "engines/correction/resize_record.h"
 #include "engines/records/param_record.h"
 #include "paths/draw_par.h"
@@ -204,6 +205,7 @@ VMKpinmainUI::VMKpinmainUI() : EffectFrame(kDesc, nullptr) {
 VMKpinmainUI::~VMKpinmainUI() {
   // No render finishes into planes that are going.
   previews().Stop();
+  StopRenders();
   vmkrec::DeleteScratch(drawPar);
   vmkrec::DeleteScratch(display);
   FreePlanes(effectPlanes, 0, kPlanes - 1);
@@ -235,8 +237,11 @@ int16_t VMKpinmainUI::Do_PinmainDlg(int16_t f) {
   family = f;
   const FrameProcs procs{PinmainLoopHandler,         GetPinmainWindowEventHandlerUPP(), ScrollBar32BitActionProc,
                          ScrollBarPan32BitActionProc, nullptr,                           NumEditKeyFilter};
+  renders_ = std::make_unique<PreviewWorker>();
   const int16_t answer = Run(procs);
   // The window is gone; the palettes stay until the destructor closes them.
+  // Renders still on their way find no planes to fill.
+  StopRenders();
   window = nullptr;
   return answer;
 }

@@ -38,6 +38,10 @@ struct YoxelPar;
 class LayerFile;
 class Laye;
 class PinmainRender;
+class PreviewWorker;
+namespace vmkviews {
+class PreviewJob;
+}
 
 // One ring of path snapshots: ages (-1 marks a free entry) and the lists.
 // Ages grow by one with every snapshot, so the largest is the newest.
@@ -142,6 +146,9 @@ class VMKpinmainUI final : public EffectFrame {
   // Renders handed to the worker and renders that arrived (tests, bench).
   uint64_t rendersAsked() const { return rendersAsked_; }
   uint64_t rendersShown() const { return rendersShown_; }
+  // The worker of the layer-stack renders while the window is open (tests
+  // hold its jobs to see what arrives late).
+  PreviewWorker* renderWorker() const { return renders_.get(); }
   // Called on the window's thread when a render of `generation` is complete.
   void TakeRender(int16_t mode, uint64_t generation, int32_t width, int32_t height, uint8_t** planes,
                   uint8_t** channels);
@@ -195,7 +202,14 @@ class VMKpinmainUI final : public EffectFrame {
   // 'Bloa' and 'Bcom': an effect chosen in a browser into the current layer.
   bool OwnLoadCommand(uint32_t command);
 
+  void StopRenders();
+
   uint64_t generation_[2] = {0, 0};  // per mode lane: 0 source, 1 effect
+  // The layer-stack renders have a worker of their own, beside the one of
+  // the boxes' previews, so a navigator preview never takes a render's place
+  // in line (nor a render a preview's).
+  std::unique_ptr<PreviewWorker> renders_;
+  std::weak_ptr<vmkviews::PreviewJob> lastRender_[2];
   uint64_t rendersAsked_ = 0;
   uint64_t rendersShown_ = 0;
 };

@@ -20,10 +20,12 @@
 #include "engines/records/param_record.h"
 #include "paths/draw_par.h"
 #include "platform/memory/block.h"
+#include "dialogs/frame/preview_worker.h"
 #include "platform/parallel/cancel.h"
 #include "script/document_data.h"
 #include "script/misc_render.h"
 #include "views/image_box.h"
+#include "views/preview_job.h"
 
 namespace {
 
@@ -85,6 +87,8 @@ class PinmainRender {
                                imageW_ - 1, imageH_ - 1, scale, scale, viewW_, viewH_, planes_[0].get(),
                                planes_[1].get(), planes_[2].get(), planes_[3].get(), nullptr);
   }
+
+  bool ok() const { return status_ == 0; }
 
   // On the window's thread: the planes go to the window when it still
   // wants them.
@@ -274,9 +278,42 @@ void VMKpinmainUI::PrepareWindowForDisplay(plat::tb::WindowRef w) {
   PrepareBuf(1, nullptr);
 }
 
-// Under the test driver's virtual clock and until the worker takes tasks of
-// a window's own, a render runs in line.
-void VMKpinmainUI::SubmitRender(const std::shared_ptr<PinmainRender>& render, int) {
-  render->Run(nullptr);
-  render->Finish(this);
+namespace {
+
+// The box whose place in the render worker's line a render of this lane
+// takes: the source render waits in the navigator's place, the layers'
+// render in the main view's, so the two never replace each other.
+VMKimabox* LaneKey(VMKpinmainUI* window, int lane) {
+  return lane == 0 ? window->navigator() : window->mainView();
+}
+
+}  // namespace
+
+// While the window is open a render is a job of the window's render worker:
+// a newer request of the same lane takes the place of one still waiting and
+// the one running stops at its next band; the planes of the last complete
+// render stay shown meanwhile. Without a window (a caller that only wants
+// the planes) it runs at once. Under the test driver's virtual clock the
+// worker runs it in line.
+void VMKpinmainUI::SubmitRender(const std::shared_ptr<PinmainRender>& render, int lane) {
+  VMKimabox* key = window != nullptr && renders_ != nullptr ? LaneKey(this, lane) : nullptr;
+  if (key == nullptr) {
+    render->Run(nullptr);
+    render->Finish(this);
+    return;
+  }
+  if (auto running = lastRender_[lane].lock()) running->MarkStale();
+  auto work = [render] {
+    render->Run(plat::CurrentCancelFlag());
+    return render->ok() && !plat::Cancelled();
+  };
+  auto show = [this, render] { render->Finish(this); };
+  auto job = std::make_shared<vmkviews::PreviewJob>(key, std::move(work), std::move(show));
+  lastRender_[lane] = job;
+  renders_->Submit(std::move(job));
+}
+
+void VMKpinmainUI::StopRenders() {
+  if (renders_ != nullptr) renders_->Stop();
+  for (auto& last : lastRender_) last.reset();
 }

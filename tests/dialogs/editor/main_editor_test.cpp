@@ -10,6 +10,7 @@
 #include "app/core/session_state.h"
 #include "engines/correction/resize_record.h"
 #include "dialogs/editor/main_editor_fixture.h"
+#include "dialogs/frame/preview_worker.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "views/image_box.h"
 
@@ -291,6 +292,55 @@ TEST_F(PinmainWindowTest, PalettesAreCarriedOutByTheMainTickAndTheViewFollowsThe
       })
       .Advance(0.2 + 0.5)
       .Do([&](tb::WindowRef) { EXPECT_EQ(editor.pathEditFlag, 0); })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Renders that have not arrived yet: layer commands go on without them, the
+// last complete planes stay shown, and of several requests of one kind only
+// the newest is shown (the older ones stop before they render).
+TEST_F(PinmainWindowTest, LayerCommandsNeverWaitForARenderAndOnlyTheNewestArrives) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  std::vector<uint8_t> shown;
+  uint64_t before = 0;
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        ASSERT_NE(editor.renderWorker(), nullptr);
+        editor.renderWorker()->Hold(true);
+        before = editor.rendersShown();
+        const size_t n = static_cast<size_t>(editor.viewWidth) * editor.viewHeight;
+        shown.assign(editor.effectPlanes[3], editor.effectPlanes[3] + n);
+        // A brightness operation in the layer, a layer command (the lock)
+        // and two more requests.
+        ScriptFile* s = script();
+        s->SetEffect(0, 1, 1, 16, 0, 0, 0, 0);
+        s->SetAct(0, 1, 1, 1);
+        s->SetFromChannel(0, 1, 1, 0);
+        s->SetToChannel(0, 1, 1, 2);
+        s->SetParam1(0, 1, 1, 40);
+        s->SetMode(0, 1, 1, 0);
+        s->SetOpa(0, 1, 1, 255);
+        s->SetMChannel(0, 1, 1, 0);
+        s->SetIntExt(0, 1, 1, 1);
+        editor.PrepareBuf(1, nullptr);
+        editor.ModifLayer(2);
+        editor.PrepareBuf(0, nullptr);
+        editor.PrepareBuf(1, nullptr);
+        int16_t lock = 0;
+        stack()->GetLayLock(1, &lock);
+        EXPECT_EQ(lock, 1);
+        EXPECT_EQ(editor.rendersShown(), before);
+        EXPECT_TRUE(std::equal(shown.begin(), shown.end(), editor.effectPlanes[3]));
+        editor.renderWorker()->Hold(false);
+        EXPECT_GE(editor.renderWorker()->RunHeld(), 3);
+        // One source render and the newest layers' render.
+        EXPECT_EQ(editor.rendersShown(), before + 2);
+        int brighter = 0;
+        for (size_t i = 0; i < shown.size(); ++i) brighter += editor.effectPlanes[3][i] == std::min(shown[i] + 40, 255);
+        EXPECT_EQ(brighter, static_cast<int>(shown.size()));
+      })
       .Press(kMain, kCancel);
   EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
   EXPECT_TRUE(driver_.errors().empty());
