@@ -7,6 +7,7 @@
 #include "colour_presets.h"
 #include "colour_ramps.h"
 #include "combine_presets.h"
+#include "content/effects/stored_effects.h"
 #include "content_images.h"
 #include "generator_presets.h"
 #include "lens_presets.h"
@@ -27,11 +28,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make-content: %s\n", message.c_str());
     return 1;
   }
+  // The stored effects' thumbnails show what each does to the library's generic picture.
+  for (const content::Item& item : content::Library()) {
+    if (item.path != "Images/generic.tif") continue;
+    const content::Picture generic = item.draw();
+    if (!content::MakeStoredEffects(argv[1], generic.pixels.data(), generic.width, generic.height,
+                                    &message)) {
+      std::fprintf(stderr, "make-content: %s\n", message.c_str());
+      return 1;
+    }
+  }
   const size_t files =
       content::Library().size() + content::ColourPresetPaths().size() + content::LensPresetPaths().size() +
       content::ContentRamps().size() + content::ColourMatrixPresetPaths().size() +
       content::GeneratorPresetPaths().size() + content::CombinePresetPaths().size() +
       content::PhotoEffectPresetPaths().size() + content::ResizePresetPaths().size();
-  std::printf("Content library written to %s (%zu files).\n", argv[1], files);
+  std::printf("Content library written to %s (%zu files, %zu stored effects).\n", argv[1], files,
+              content::StoredEffects().size());
   return 0;
 }
