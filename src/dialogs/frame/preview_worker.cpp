@@ -6,11 +6,32 @@
 #include "platform/toolbox/toolbox.h"
 #include "views/image_box.h"
 
-void PreviewWorker::Finish(const std::shared_ptr<vmkviews::PreviewJob>& job) {
-  job->box()->FinishPreview(*job);
-}
+namespace {
+
+// A box's preview job as a task: keyed by its box, shown by its box. Its
+// aside renders take a lane of their own, so they never replace its preview.
+constexpr int kAsideLane = 1;
+
+class BoxJob final : public WorkerTask {
+ public:
+  explicit BoxJob(std::shared_ptr<vmkviews::PreviewJob> job)
+      : WorkerTask(job->box(), job->aside() ? kAsideLane : 0), job_(std::move(job)) {}
+  void Run() override { job_->Run(); }
+  void Finish() override { job_->box()->FinishPreview(*job_); }
+  void MarkStale() override { job_->MarkStale(); }
+  bool stale() const override { return job_->stale(); }
+
+ private:
+  std::shared_ptr<vmkviews::PreviewJob> job_;
+};
+
+}  // namespace
 
 void PreviewWorker::Submit(std::shared_ptr<vmkviews::PreviewJob> job) {
+  if (job != nullptr) SubmitTask(std::make_shared<BoxJob>(std::move(job)));
+}
+
+void PreviewWorker::SubmitTask(std::shared_ptr<WorkerTask> job) {
   if (job == nullptr) return;
   if (hold_) {
     held_.push_back(std::move(job));
@@ -18,14 +39,14 @@ void PreviewWorker::Submit(std::shared_ptr<vmkviews::PreviewJob> job) {
   }
   if (plat::tb::RunsOnVirtualClock()) {
     job->Run();
-    Finish(job);
+    if (!job->stale()) job->Finish();
     return;
   }
   const std::lock_guard<std::mutex> hold(lock_);
-  // A job of the same box still waiting is stale: the new one takes its
+  // A job of the same key still waiting is stale: the new one takes its
   // place in line. A box's aside previews wait in a line of their own.
   for (auto& waiting : queue_) {
-    if (waiting->box() != job->box() || waiting->aside() != job->aside()) continue;
+    if (waiting->key() != job->key() || waiting->lane() != job->lane()) continue;
     waiting->MarkStale();
     waiting = std::move(job);
     wake_.notify_one();
@@ -46,12 +67,12 @@ void PreviewWorker::Work() {
     if (quit_) break;
     running_ = std::move(queue_.front());
     queue_.pop_front();
-    std::shared_ptr<vmkviews::PreviewJob> job = running_;
+    std::shared_ptr<WorkerTask> job = running_;
     hold.unlock();
     job->Run();
     if (!job->stale()) {
       plat::tb::PostToEventLoop([open = open_, job] {
-        if (*open) Finish(job);
+        if (*open && !job->stale()) job->Finish();
       });
     }
     hold.lock();
@@ -77,11 +98,11 @@ void PreviewWorker::Stop() {
 }
 
 int PreviewWorker::RunHeld() {
-  std::vector<std::shared_ptr<vmkviews::PreviewJob>> jobs;
+  std::vector<std::shared_ptr<WorkerTask>> jobs;
   jobs.swap(held_);
   for (const auto& job : jobs) {
     job->Run();
-    Finish(job);
+    if (!job->stale()) job->Finish();
   }
   return static_cast<int>(jobs.size());
 }
