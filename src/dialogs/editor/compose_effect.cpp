@@ -56,6 +56,8 @@ EffectFrameDesc MakeDesc() {
   d.boxes = kBoxes;
   d.events = kEvents;
   d.loopInterval = 0.5;
+  // Resting on a name previews it in the current slot.
+  d.hoverPopup = kName;
   // Cmd-Z only raises the file's request here.
   d.undoTick = false;
   d.resizable = true;
@@ -416,15 +418,10 @@ void VMKcompeff::DrawOwnContent(tb::WindowRef) {
 }
 
 bool VMKcompeff::PollTick(tb::WindowRef) {
-  bool changed = false;
-  for (int k = 0; k < kSlotCount; ++k) {
-    VMKimabox* view = View(k);
-    if (view->CheckSetRefresh(0) == 1 && view->GetSel() == 1) {
-      currentSlot = static_cast<int16_t>(k);
-      changed = true;
-    }
-  }
-  return changed;
+  const int32_t k = ClickedBox();
+  if (k < 0) return false;
+  currentSlot = static_cast<int16_t>(k);
+  return true;
 }
 
 // ---- commands ----
@@ -486,8 +483,8 @@ bool VMKcompeff::OwnCommand(uint32_t command, tb::ControlRef, tb::WindowRef wind
 
 // ---- events ----
 
-void VMKcompeff::Hover(int32_t item, tb::WindowRef window) {
-  if (!Changeable()) return;
+void VMKcompeff::HoverItem(int32_t item, tb::WindowRef window) {
+  if (!Changeable() || item < 1 || item > plat::ui::CountMenuItems(nameMenu)) return;
   list->UpdatePreviews(1, categoryMenu, static_cast<int16_t>(item - 1), 0, slots, ViewTable(),
                        &slots[currentSlot]->file);
   PrepareBuf(currentSlot);
@@ -496,21 +493,9 @@ void VMKcompeff::Hover(int32_t item, tb::WindowRef window) {
   Loop(loopTimer, window);
 }
 
-bool VMKcompeff::OwnEvent(tb::EventRef event, tb::WindowRef window, OSStatus* status) {
-  if (event->eventClass != tb::kEventClassMenu || namePopup == nullptr || event->control != namePopup)
-    return false;
-  switch (event->kind) {
-    case tb::kEventMenuOpening: (void)BackupRestoreFich(1); break;
-    case tb::kEventMenuTargetItem: Hover(event->menuItem, window); break;
-    case tb::kEventMenuClosed:
-      (void)BackupRestoreFich(0);
-      // The slot shows its own effect again, not the last one hovered.
-      if (Changeable()) PrepareBuf(currentSlot);
-      DrawWindowContent(window);
-      refresh() = 1;
-      break;
-    default: break;
-  }
-  *status = tb::eventNotHandledErr;
-  return true;
+// The slots are kept in the temporary file while the name menu is open; when it closes
+// the current slot shows its own effect again, not the last one hovered.
+void VMKcompeff::HoverBackRest(int16_t n) {
+  (void)BackupRestoreFich(n);
+  if (n == 0 && Changeable()) PrepareBuf(currentSlot);
 }

@@ -80,7 +80,8 @@ class VMKcompeff final : public EffectFrame {
   void BeforeShow(plat::tb::WindowRef window) override;
   void DrawOwnContent(plat::tb::WindowRef window) override;
   bool OwnCommand(uint32_t command, plat::tb::ControlRef source, plat::tb::WindowRef window) override;
-  bool OwnEvent(plat::tb::EventRef event, plat::tb::WindowRef window, OSStatus* status) override;
+  void HoverItem(int32_t item, plat::tb::WindowRef window) override;
+  void HoverBackRest(int16_t n) override;
   bool PollTick(plat::tb::WindowRef window) override;
 
  private:
@@ -91,7 +92,6 @@ class VMKcompeff final : public EffectFrame {
   void FitSlot(int k, struct YoxelPar* record);
   void FreePlanes(int k);
   void ShowMenus();
-  void Hover(int32_t item, plat::tb::WindowRef window);
 
   int16_t family_ = 0;
   plat::tb::WindowRef window_ = nullptr;

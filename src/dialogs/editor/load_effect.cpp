@@ -49,6 +49,8 @@ EffectFrameDesc MakeDesc() {
   d.boxes = kBoxes;
   d.events = kEvents;
   d.loopInterval = 0.5;
+  // Resting on a name previews it in the main window.
+  d.hoverPopup = kName;
   // Cmd-Z only raises the file's request here.
   d.undoTick = false;
   return d;
@@ -295,15 +297,7 @@ void VMKloadeff::AdjustScrollEff(int16_t first) {
 }
 
 void VMKloadeff::ScrollBy(tb::ControlRef bar, int16_t part) {
-  int32_t v = tb::GetControl32BitValue(bar);
-  switch (part) {
-    case tb::kControlUpButtonPart: v -= scrollStep; break;
-    case tb::kControlDownButtonPart: v += scrollStep; break;
-    case tb::kControlPageUpPart: v -= 10 * scrollStep; break;
-    case tb::kControlPageDownPart: v += 10 * scrollStep; break;
-    default: break;
-  }
-  tb::SetControl32BitValue(bar, v);
+  StepSlider(bar, part, scrollStep);
   AdjustScrollEff(static_cast<int16_t>(tb::GetControl32BitValue(bar)));
 }
 
@@ -383,7 +377,8 @@ bool VMKloadeff::OwnCommand(uint32_t command, tb::ControlRef, tb::WindowRef wind
 
 // ---- events ----
 
-void VMKloadeff::Hover(int32_t item, tb::WindowRef window) {
+void VMKloadeff::HoverItem(int32_t item, tb::WindowRef window) {
+  if (item < 1 || item > NameCount()) return;
   fichier file;
   Init_FicStruct(&file);
   list->GetFichInList(categoryMenu, static_cast<int16_t>(item - 1), &file);
@@ -395,32 +390,19 @@ void VMKloadeff::Hover(int32_t item, tb::WindowRef window) {
   mainWindow->RunLoopOnce();
 }
 
-void VMKloadeff::RestoreMain() {
-  if (mainWindow == nullptr) return;
+// The main window shows the document's own script again when the name menu closes.
+void VMKloadeff::HoverBackRest(int16_t n) {
+  if (n != 0 || mainWindow == nullptr) return;
   mainWindow->PrepareBuf(1, nullptr);
   mainWindow->SetRefreshFlag(1);
   mainWindow->RunLoopOnce();
 }
 
-bool VMKloadeff::OwnEvent(tb::EventRef event, tb::WindowRef window, OSStatus* status) {
-  if (event->eventClass != tb::kEventClassMenu || event->control != namePopup || namePopup == nullptr)
-    return false;
-  if (event->kind == tb::kEventMenuTargetItem) Hover(event->menuItem, window);
-  if (event->kind == tb::kEventMenuClosed) RestoreMain();
-  *status = tb::eventNotHandledErr;
-  return true;
-}
-
 bool VMKloadeff::PollTick(tb::WindowRef) {
-  bool changed = false;
-  for (int k = 0; k < kSlots; ++k) {
-    VMKimabox* view = View(k);
-    if (view->CheckSetRefresh(0) == 1 && view->GetSel() == 1) {
-      selectedSlot = static_cast<int16_t>(k + 1);
-      changed = true;
-    }
-  }
-  return changed;
+  const int32_t k = ClickedBox();
+  if (k < 0) return false;
+  selectedSlot = static_cast<int16_t>(k + 1);
+  return true;
 }
 
 // ---- the choice ----

@@ -88,8 +88,9 @@ class VMKloadeff final : public EffectFrame {
   void InstallOwnControls(const FrameProcs& procs, plat::tb::WindowRef window) override;
   void DrawOwnContent(plat::tb::WindowRef window) override;
   bool OwnCommand(uint32_t command, plat::tb::ControlRef source, plat::tb::WindowRef window) override;
-  bool OwnEvent(plat::tb::EventRef event, plat::tb::WindowRef window, OSStatus* status) override;
   bool PollTick(plat::tb::WindowRef window) override;
+  void HoverItem(int32_t item, plat::tb::WindowRef window) override;
+  void HoverBackRest(int16_t n) override;
 
  private:
   VMKimabox* View(int k) const { return Box(static_cast<size_t>(k)); }
@@ -101,8 +102,6 @@ class VMKloadeff final : public EffectFrame {
   void SetRanges();
   void Refill();
   void Browse(plat::tb::WindowRef window);
-  void Hover(int32_t item, plat::tb::WindowRef window);
-  void RestoreMain();
   int16_t NameCount() const;
 
   int16_t family_ = 0;

@@ -275,14 +275,14 @@ bool EffectFrame::FilterNumKey(int16_t charCode, uint32_t modifiers) {
 }
 
 // The control keeps its value within its own range, so a step past an end
-// stays at the end and the text still follows.
-void EffectFrame::StepSlider(tb::ControlRef slider, int16_t part) {
+// stays at the end and the text still follows. A page is ten steps.
+void EffectFrame::StepSlider(tb::ControlRef slider, int16_t part, int32_t step) {
   int32_t v = tb::GetControl32BitValue(slider);
   switch (part) {
-    case tb::kControlUpButtonPart: v -= 1; break;
-    case tb::kControlDownButtonPart: v += 1; break;
-    case tb::kControlPageUpPart: v -= 10; break;
-    case tb::kControlPageDownPart: v += 10; break;
+    case tb::kControlUpButtonPart: v -= step; break;
+    case tb::kControlDownButtonPart: v += step; break;
+    case tb::kControlPageUpPart: v -= 10 * step; break;
+    case tb::kControlPageDownPart: v += 10 * step; break;
     default: break;
   }
   tb::SetControl32BitValue(slider, v);
@@ -314,6 +314,15 @@ void EffectFrame::ShowRampBar(VMKimabox* box, tb::ControlRef view, const LutVign
   const auto to16 = [](int32_t v) { return static_cast<int16_t>(ClampToStorage(ValueRow::kInt16, v)); };
   build_BufBar(&r, bar.data(), ramp, to16(hue), to16(saturation), to16(value));
   box->SetBuf(0, w, h, reinterpret_cast<char*>(bar.data()), w, h, 255);
+}
+
+int32_t EffectFrame::ClickedBox() const {
+  int32_t clicked = -1;
+  for (size_t k = 0; k < boxes_.size(); ++k) {
+    VMKimabox* box = boxes_[k];
+    if (box != nullptr && box->CheckSetRefresh(0) == 1 && box->GetSel() == 1) clicked = static_cast<int32_t>(k);
+  }
+  return clicked;
 }
 
 void EffectFrame::FillPopup(tb::ControlRef popup, MenuRef menu) {
@@ -630,10 +639,10 @@ OSStatus EffectFrame::MenuEvent(tb::EventRef event, tb::WindowRef window) {
   tb::ControlRef hovered = Ctl(HoverPopup());
   if (hovered == nullptr || event->control != hovered) return tb::eventNotHandledErr;
   switch (event->kind) {
-    case tb::kEventMenuOpening: BackRest(1); break;
+    case tb::kEventMenuOpening: HoverBackRest(1); break;
     case tb::kEventMenuTargetItem: HoverItem(event->menuItem, window); break;
     case tb::kEventMenuClosed:
-      BackRest(0);
+      HoverBackRest(0);
       DrawWindowContent(window);
       refresh() = 1;
       break;

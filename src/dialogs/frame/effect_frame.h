@@ -237,7 +237,7 @@ class EffectFrame {
   OSStatus WindowEventHandler(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event, void* window);
 
   // Bodies of the file-level live actions and key filter.
-  static void StepSlider(plat::tb::ControlRef slider, int16_t part);
+  static void StepSlider(plat::tb::ControlRef slider, int16_t part, int32_t step = 1);
   static void StepArrows(plat::tb::ControlRef arrows, int16_t part);
   bool FilterNumKey(int16_t charCode, uint32_t modifiers);
 
@@ -268,6 +268,9 @@ class EffectFrame {
   plat::tb::ControlRef Ctl(int32_t id) const;
   plat::tb::ControlRef Ctl(OSType signature, int32_t id) const;
   VMKimabox* Box(size_t index) const { return index < boxes_.size() ? boxes_[index] : nullptr; }
+  // Of the boxes whose refresh flag is up (each flag is taken down), the last one
+  // that is now selected: a click chose it. -1 when none.
+  int32_t ClickedBox() const;
   const std::vector<ValueRow>& rows() const { return rows_; }
   bool Shown(const ValueRow& row) const { return row.page == 0 || row.page == page; }
   PreviewWorker& previews() { return *previews_; }
@@ -311,6 +314,9 @@ class EffectFrame {
   virtual void AfterRecordLoad() {}
   // The item under the pointer in the hovered popup: read it and preview.
   virtual void HoverItem(int32_t item, plat::tb::WindowRef window);
+  // What the hovered popup keeps while its menu is open: n = 1 when it opens,
+  // n = 0 when it closes (before the window is drawn again). The record by default.
+  virtual void HoverBackRest(int16_t n) { BackRest(n); }
   virtual void InitRecord(void* record);
 
   int16_t RecordFile(int16_t mode, FSSpec spec, void* record);
