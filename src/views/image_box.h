@@ -355,11 +355,12 @@ class VMKimabox final {
   bool LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panSource,
               vmkviews::PreviewCall* call);
   void CommitLayout(const vmkviews::PreviewCall& call);
-  // Asks for one preview: a single pass goes to the runner as a job (at
-  // once without one), keeping `recordBytes` of the record (0: not plain
-  // data, rendered here); several passes run here through RenderPasses,
-  // which loads the planes into the display after each; nothing when the
-  // planes cannot be had. A mask is usable when it holds the whole mask size.
+  // Asks for one preview: one or two passes go to the runner as one job (at
+  // once without one), keeping `recordBytes` of the record; a record that
+  // is not plain data (`recordBytes` 0) renders here through RenderPasses,
+  // which loads the planes into the display after each pass; nothing when
+  // the planes cannot be had. A mask is usable when it holds the whole mask
+  // size.
   void Render(vmkviews::PreviewCall* call, const Pass* passes, int count, size_t recordBytes);
   void RenderAsideJob(vmkviews::PreviewCall* call, const Pass* passes, int count, size_t recordBytes);
   void RenderPasses(vmkviews::PreviewCall* call, const Pass* passes, int count);

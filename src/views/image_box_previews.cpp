@@ -185,10 +185,11 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
   ++previewGeneration_;
   if (auto running = runningPreview_.lock()) running->MarkStale();
   runningPreview_.reset();
-  // One pass over a record the job can keep: a job, on the runner when
-  // there is one. Two passes load the display between them and a record
-  // that is not plain data stays with the box: those run here and now.
-  const bool jobs = count == 1 && (call->record == nullptr || recordBytes > 0);
+  // One or two passes over a record the job can keep: one job, on the
+  // runner when there is one; the second pass works over the first one's
+  // planes and the view shows the preview once, complete. A record that is
+  // not plain data stays with the box: its passes run here and now.
+  const bool jobs = (count == 1 || count == 2) && (call->record == nullptr || recordBytes > 0);
   if (!jobs) {
     RenderPasses(call, passes, count);
     return;
@@ -197,6 +198,7 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
   if (!job->Prepare(*call, passes[0].shorts, passes[0].count, passes[0].maskOk, recordBytes,
                     runner_ != nullptr))
     return;
+  if (count == 2) job->AddPass(passes[1].shorts, passes[1].count, passes[1].maskOk);
   if (runner_ == nullptr) {
     job->Run();
     FinishPreview(*job);
@@ -327,7 +329,7 @@ void VMKimabox::PrepZondracBuf(int16_t mode, int16_t level) {
 }
 
 // With the word before the tool word set, the grid renders twice: the
-// picture first (source 3), loaded at once, then the warp over it.
+// picture first (source 3), then the warp over it, both in one job.
 void VMKimabox::PrepGridBuf(int16_t mode, int16_t level) {
   if (grid_ == nullptr) return;
   PreviewCall call;
@@ -341,7 +343,7 @@ void VMKimabox::PrepGridBuf(int16_t mode, int16_t level) {
   }
   const Pass passes[2] = {{{255, 3, 1, 0}, 4, 0}, {{255, level, 1, mode}, 4, 1}};
   if (grid_->head.w[kGpTool - 1] != 0) {
-    Render(&call, passes, 2, 0);
+    Render(&call, passes, 2, PlainSize<GridPar>());
   } else {
     Render(&call, passes + 1, 1, PlainSize<GridPar>());
   }

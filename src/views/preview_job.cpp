@@ -79,6 +79,12 @@ bool PreviewJob::Prepare(const PreviewCall& call, const int16_t* shorts, int16_t
   return true;
 }
 
+void PreviewJob::AddPass(const int16_t* shorts, int16_t count, int16_t maskOk) {
+  secondCount_ = std::min<int16_t>(count, 8);
+  std::copy(shorts, shorts + secondCount_, second_);
+  secondMaskOk_ = maskOk;
+}
+
 void PreviewJob::Run() {
   if (stale()) return;
   const plat::CancelScope scope(&cancel_);
@@ -88,6 +94,12 @@ void PreviewJob::Run() {
   }
   const PreviewEngine engine = FindPreviewEngine(call_.routine, call_.code);
   // A failed engine leaves the view as it was.
+  ok_ = engine == nullptr || engine(call_) == 0;
+  if (!ok_ || secondCount_ < 0 || stale()) return;
+  // The second pass works over what the first left in the planes.
+  std::copy(second_, second_ + secondCount_, call_.shorts + 2);
+  call_.shortCount = static_cast<int16_t>(2 + secondCount_);
+  maskOk_ = secondMaskOk_;
   ok_ = engine == nullptr || engine(call_) == 0;
 }
 

@@ -52,6 +52,10 @@ class PreviewJob {
   // masks are copied with it.
   bool Prepare(const PreviewCall& call, const int16_t* shorts, int16_t count, int16_t maskOk,
                size_t recordBytes, bool detach);
+  // Window's thread, after Prepare: a second pass with its own leading
+  // shorts, run over the planes the first left, so that a preview of two
+  // passes is one job and shows once, complete.
+  void AddPass(const int16_t* shorts, int16_t count, int16_t maskOk);
   // Any thread: the engine over the cleared planes, under the job's cancel
   // flag. Sets ok() when the engine answered 0 and the job was not cancelled.
   void Run();
@@ -81,6 +85,9 @@ class PreviewJob {
   uint64_t generation_;
   PreviewCall call_;
   int16_t maskOk_ = 1;
+  int16_t second_[8] = {};
+  int16_t secondCount_ = -1;  // -1: one pass
+  int16_t secondMaskOk_ = 1;
   plat::Block<uint8_t> planes_[4];  // red, green, blue, mask
   plat::Block<uint8_t> record_;
   // A content-aware record's two masks, copied with it: the box's holder

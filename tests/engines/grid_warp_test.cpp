@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engines/correction/correction_engine_rows.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
 #include "script/engine_rows.h"
 
@@ -192,6 +193,23 @@ TEST(GridWarpEngine, WeightedBlendBackIsThePlainMixAtAnyThreadCount) {
 TEST(GridWarpEngine, RowIsRegistered) {
   RegisterCorrectionEngineRows();
   EXPECT_NE(FindEngineRow(102), nullptr);
+}
+
+// Under a flag nobody raises the render is the same; raised before it, the
+// render stops before it warps or blends and leaves the planes as the
+// source step left them.
+TEST(GridWarpEngine, CancelledRendersStopAndUncancelledOnesAreUnchanged) {
+  auto g = Grid(1, 1, 100, 0);
+  for (int32_t k = 0; k < 4; ++k) g->grids[0].node[kGaOut + kGaX][k] += 10000;
+  for (int16_t maps : {0, 1}) {
+    const Picture plain = Render(*g, maps);
+    plat::CancelFlag flag;
+    const plat::CancelScope scope(&flag);
+    EXPECT_EQ(Render(*g, maps).r, plain.r) << maps;
+    EXPECT_NE(plain.r, Picture().r);
+    flag.Cancel();
+    EXPECT_EQ(Render(*g, maps).r, Picture().r) << maps;
+  }
 }
 
 }  // namespace

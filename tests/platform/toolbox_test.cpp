@@ -122,6 +122,21 @@ TEST_F(ToolboxTest, UserChangesSendCommandsAndProgramChangesDoNot) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// Control with a letter reaches the window as that letter's control
+// character, as the original keyboard gave it.
+TEST_F(ToolboxTest, ControlLettersArriveAsControlCharacters) {
+  WindowRef w = Open("Demo");
+  Recorder rec;
+  rec.answer = noErr;
+  InstallWindowEventHandler(w, Recorder::Handle, kAllTypes, &rec);
+  ShowWindow(w);
+  driver_.Pump();
+  rec.seen.clear();
+  driver_.Key(1, controlKey).Key(2, controlKey).Key(26, controlKey);
+  driver_.RunSteps(w);
+  EXPECT_EQ(rec.seen, (std::vector<std::string>{"keyb 1 1", "keyb 1 2", "keyb 1 26"}));
+}
+
 TEST_F(ToolboxTest, PopupMenusReportOpeningTargetsAndClosingBeforeTheCommand) {
   WindowRef w = Open("Demo");
   Recorder rec;

@@ -6,6 +6,7 @@
 #include "dialogs/correction/channel_mixer_dialog.h"
 #include "dialogs/correction/content_aware_dialog.h"
 #include "dialogs/correction/focus_dialog.h"
+#include "dialogs/correction/grid_warp_dialog.h"
 #include "dialogs/correction/lens_correction_dialog.h"
 #include "dialogs/correction/noise_dialog.h"
 #include "dialogs/correction/smoothing_dialog.h"
@@ -74,6 +75,22 @@ int16_t RunContentAware(EffectCall& c) {
   return c.script->SetYoxelPar(c.stack, c.layer, c.operation, holder.par) == 0 ? 1 : 0;
 }
 
+// The grid warp edits the operation's grids on a scratch copy; its preview
+// under flag 1 reads the render file of the earlier operations, and the
+// flag also keeps the grids of the last accepted run out.
+int16_t RunGrid(EffectCall& c) {
+  ScratchRecord<GridPar> record;
+  if (!record) return 0;
+  std::unique_ptr<VMKgridUI> dialog(new (std::nothrow) VMKgridUI());
+  if (dialog == nullptr || dialog->editRecord() == nullptr) return 0;
+  c.script->GetGridPar(c.stack, c.layer, c.operation, record.get());
+  dialog->SetGridPar(record.get());
+  if (dialog->Do_GridDlg(c.flag) != 1) return 0;
+  dialog->GetGridPar(record.get());
+  c.SetEffect();
+  return c.script->SetGridPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 void RegisterCorrectionRows(EffectRegistry& registry) {
@@ -84,4 +101,5 @@ void RegisterCorrectionRows(EffectRegistry& registry) {
   // Under flag 1 its preview reads the render file of the earlier operations.
   registry.Add({{113}, true, RunLens});
   registry.Add({{101}, true, RunContentAware});
+  registry.Add({{102}, true, RunGrid});
 }

@@ -65,6 +65,7 @@ EffectFrameDesc FrameDescOf(const EffectDialogDesc& d) {
   f.typingPush = d.typingPush;
   f.sliderPush = d.sliderPush;
   f.focusEdit = d.ids.focusEdit;
+  f.tempFile = d.tempFile;
   f.undoTick = false;
   f.refreshAtOpen = d.refreshAtOpen;
   f.resizable = true;
@@ -155,14 +156,14 @@ void EffectDialog::OpenBoxes() {
   const EffectRecordOps& ops = *desc_.record;
   const int32_t* w = ops.words(edit);
   nav_->InitBuf(desc_.bufMode);
-  nav_->SetBufParam(0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0);
+  nav_->SetBufParam(0, 0, 0, 0, NavigatorFrames(), 0, 1, 0, 0, 0, 0, 0, 0);
   if (desc_.navPanFirst) nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
   ToView(nav_, 2);
   if (!desc_.navPanFirst) nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
   main_->InitBuf(desc_.bufMode);
   main_->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
   main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
-  main_->SetOveLay(w[ops.overlayOn], w[ops.overlayIndex], w[ops.overlayOpacity]);
+  main_->SetOveLay(Overlay(kOverlayOn), Overlay(kOverlayIndex), Overlay(kOverlayOpacity));
   if (desc_.mainPreviewAtOpen) ToView(main_, 0);
   main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
 }
@@ -205,7 +206,7 @@ void EffectDialog::GetEditValue() {
   EffectFrame::GetEditValue();
   if (tb::ControlRef field = Ctl(desc_.ids.opacityEdit)) {
     const int32_t v = std::clamp(FieldNumber(field), 0, 100);
-    Word(desc_.record->overlayOpacity) = OpacityFromPercent(v);
+    SetOverlay(kOverlayOpacity, OpacityFromPercent(v));
   }
 }
 
@@ -236,10 +237,9 @@ void EffectDialog::ShowFitControls() {
 }
 
 void EffectDialog::ShowOverlay() {
-  const EffectRecordOps& ops = *desc_.record;
   const EffectDialogIds& ids = desc_.ids;
-  const int32_t on = Word(ops.overlayOn);
-  const int32_t index = Word(ops.overlayIndex);
+  const int32_t on = Overlay(kOverlayOn);
+  const int32_t index = Overlay(kOverlayIndex);
   const int32_t all[] = {ids.overlayGroup, ids.overlayCheck, ids.overlayPopup, ids.overlayMore[0],
                          ids.overlayMore[1], ids.opacitySlider, ids.opacityEdit};
   // Without an overlay every overlay control stays hidden, whatever the
@@ -258,7 +258,7 @@ void EffectDialog::ShowOverlay() {
 // The record holds 0..255, the slider and the field show percent.
 void EffectDialog::ShowOpacity() {
   const auto percent =
-      static_cast<int32_t>(static_cast<double>(Word(desc_.record->overlayOpacity)) / 2.55 + 0.5);
+      static_cast<int32_t>(static_cast<double>(Overlay(kOverlayOpacity)) / 2.55 + 0.5);
   tb::SetControl32BitValue(Ctl(desc_.ids.opacitySlider), percent);
   ShowFieldNumber(Ctl(desc_.ids.opacityEdit), percent);
 }
@@ -320,7 +320,7 @@ void EffectDialog::SetPanZoom(tb::WindowRef window, int32_t zoom) {
   nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
   nav_->CheckSetRefresh(1);
   main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
-  ToView(main_, 0);
+  if (desc_.zoomRendersMain) ToView(main_, 0);
   DrawWindowContent(window);
 }
 
@@ -390,7 +390,6 @@ void EffectDialog::PrepareWindowForDisplay() {
 // ---- menus ----
 
 void EffectDialog::LoadLayPhoMenus() {
-  const EffectRecordOps& ops = *desc_.record;
   tb::ControlRef popup = Ctl(desc_.ids.overlayPopup);
   if (tb::CountMenuItems(popup) > 0) {
     // Only the first item goes: the nib's placeholder.
@@ -399,12 +398,12 @@ void EffectDialog::LoadLayPhoMenus() {
     tb::DeleteMenuItems(popup);
     for (const std::string& t : rest) tb::AppendMenuItemText(popup, t);
   }
-  Word(ops.overlayOpacity) = 128;
-  Word(ops.overlayOn) = 0;
-  Word(ops.overlayIndex) = 0;
-  if (Word(ops.overlayIndex) == 0) tb::AppendMenuItemText(popup, "current");
+  SetOverlay(kOverlayOpacity, 128);
+  SetOverlay(kOverlayOn, 0);
+  SetOverlay(kOverlayIndex, 0);
+  if (Overlay(kOverlayIndex) == 0) tb::AppendMenuItemText(popup, "current");
   tb::SetControl32BitMinimum(popup, 1);
-  tb::SetControl32BitMaximum(popup, Word(ops.overlayIndex));
+  tb::SetControl32BitMaximum(popup, Overlay(kOverlayIndex));
 }
 
 // ---- the loop ----
@@ -416,7 +415,7 @@ void EffectDialog::ShowPreview() {
   int32_t* w = ops.words(edit);
   main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
   main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
-  main_->SetOveLay(w[ops.overlayOn], w[ops.overlayIndex], w[ops.overlayOpacity]);
+  main_->SetOveLay(Overlay(kOverlayOn), Overlay(kOverlayIndex), Overlay(kOverlayOpacity));
   BeforeMainPreview();
   ToView(main_, MainPreviewMode());
 }
@@ -472,6 +471,16 @@ void EffectDialog::HoldPanInside() {
 
 int16_t EffectDialog::NavigatorFrames() const { return desc_.navFrameFollowsFit && fitFlag == 1 ? 0 : 1; }
 
+int32_t EffectDialog::Overlay(OverlayPart part) {
+  const EffectRecordOps& ops = *desc_.record;
+  return Word(part == kOverlayOn ? ops.overlayOn : part == kOverlayIndex ? ops.overlayIndex : ops.overlayOpacity);
+}
+
+void EffectDialog::SetOverlay(OverlayPart part, int32_t value) {
+  const EffectRecordOps& ops = *desc_.record;
+  Word(part == kOverlayOn ? ops.overlayOn : part == kOverlayIndex ? ops.overlayIndex : ops.overlayOpacity) = value;
+}
+
 // ---- commands and events ----
 
 // Reset, load and preset hand the new record to the main view without a
@@ -490,21 +499,20 @@ void EffectDialog::ChannelCommand(uint32_t command, tb::ControlRef source) {
 }
 
 bool EffectDialog::FamilyCommand(uint32_t cmd, tb::ControlRef source, tb::WindowRef window) {
-  const EffectRecordOps& ops = *desc_.record;
   switch (cmd) {
     case FourCC("Cred"):
     case FourCC("Cgre"):
     case FourCC("Cblu"): ChannelCommand(cmd, source); return true;
     case FourCC("Copa"):
-      Word(ops.overlayOn) = tb::GetControl32BitValue(source);
+      SetOverlay(kOverlayOn, tb::GetControl32BitValue(source));
       refresh() = 1;
       return true;
     case FourCC("Popa"):
-      Word(ops.overlayIndex) = tb::GetControl32BitValue(Ctl(desc_.ids.overlayPopup));
+      SetOverlay(kOverlayIndex, tb::GetControl32BitValue(Ctl(desc_.ids.overlayPopup)));
       refresh() = 1;
       return true;
     case FourCC("Sopa"):
-      Word(ops.overlayOpacity) = OpacityFromPercent(tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider)));
+      SetOverlay(kOverlayOpacity, OpacityFromPercent(tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider))));
       refresh() = 1;
       return true;
     case FourCC("Span"): DrawWindowContent(window); return true;

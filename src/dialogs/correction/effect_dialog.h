@@ -111,6 +111,10 @@ struct EffectDialogDesc {
   // The main view is fitted through drawing parameters of the dialog's own.
   bool drawingParameters = true;
   bool refreshAtOpen = true;  // the first tick reads the fields and previews
+  // A new scale renders the main view at once; false: it only gets the new
+  // pan, and the tick that follows the navigator renders it.
+  bool zoomRendersMain = true;
+  const char* tempFile = nullptr;  // ":tmpvmk..." kept between runs
 };
 
 using EffectDialogProcs = FrameProcs;
@@ -162,6 +166,11 @@ class EffectDialog : public EffectFrame {
   // it in its file).
   int16_t& mode() { return *modeRef_; }
   int32_t& Word(int32_t index) { return desc_.record->words(edit)[index]; }
+  // The overlay's switch, index and opacity (0..255): the record's words
+  // unless the dialog keeps them itself.
+  enum OverlayPart : uint8_t { kOverlayOn, kOverlayIndex, kOverlayOpacity };
+  virtual int32_t Overlay(OverlayPart part);
+  virtual void SetOverlay(OverlayPart part, int32_t value);
   VMKimabox* mainView() const { return main_; }
   VMKimabox* navigator() const { return nav_; }
 
@@ -186,6 +195,8 @@ class EffectDialog : public EffectFrame {
   void AfterRecordLoad() override;
   // The tick's last word to the main view before it gets the record.
   virtual void BeforeMainPreview() {}
+  // Both views as the window opens (before it is fitted).
+  virtual void OpenBoxes();
   // The preview mode the main view's record goes with.
   virtual int16_t MainPreviewMode() const { return *modeRef_; }
   // The tick after the main view reported a change of its own (the user
@@ -198,6 +209,8 @@ class EffectDialog : public EffectFrame {
   void HoldPanInside();
   // The navigator's pan-frame set for the current fit state.
   int16_t NavigatorFrames() const;
+  bool ReadRGB(const Point& where);  // true inside the main view
+  void ChannelCommand(uint32_t command, plat::tb::ControlRef source);
 
  private:
   void ShowOverlay();
@@ -205,10 +218,7 @@ class EffectDialog : public EffectFrame {
   void ShowFitControls();
   void ApplyIndex(plat::tb::WindowRef window, int32_t index);
   void ResetNavigator(plat::tb::WindowRef window, double push);
-  bool ReadRGB(const Point& where);  // true inside the main view
   void DrawCrossHair(const Point& where);
-  void ChannelCommand(uint32_t command, plat::tb::ControlRef source);
-  void OpenBoxes();
   int32_t ZoomPosition(int32_t zoom) const;
 
   const EffectDialogDesc& desc_;

@@ -524,7 +524,7 @@ int16_t EffectFrame::Run(const FrameProcs& procs, int16_t runFlag) {
 
 void EffectFrame::Loop(tb::EventLoopTimerRef, void* data) {
   auto window = static_cast<tb::WindowRef>(data);
-  bool changed = false;
+  bool changed = TickRequests(window);
   if (desc_.undoTick && restor_ != nullptr && *restor_ == 1) {
     BackRest(0);
     *restor_ = 0;

@@ -29,9 +29,12 @@
 //   3. The hooks (all optional): ShowPreview (hand the record to the preview
 //      box: the box's own Set<X>Par), DrawOwnContent (its own controls before
 //      the rows are written back), OwnCommand (its own commands, first in
-//      line), OwnEvent (its own events, first in line), PollTick (loop steps
+//      line), OwnEvent (its own events, first in line), TickRequests
+//      (requests raised between ticks that the tick serves before anything
+//      else, such as a dialog's own undo keys), PollTick (loop steps
 //      of its own: boxes reporting clicks, an open ramp editor's
-//      checks), OpenViews and LoadOwnMenus (the window's boxes and
+//      checks), RecordFile (a preset file operation that needs more than
+//      the record), OpenViews and LoadOwnMenus (the window's boxes and
 //      popups before the handlers go in), InstallOwnControls, BeforeShow,
 //      PrepareWindowForDisplay, ReadPreset (a preset read that keeps parts of
 //      the record with Option), AfterRecordLoad (after reset, load and preset).
@@ -56,7 +59,7 @@
 //     run replaces the first run's timer); key filters and actions; focus;
 //     DrawWindowContent; show; result 0; refresh as described; modal loop;
 //     afterwards the timer sleeps, the worker stops, the window goes.
-//   - Loop: (1) with the undo tick, a raised `flag_restor` restores the
+//   - Loop: (0) TickRequests; (1) with the undo tick, a raised `flag_restor` restores the
 //     backup, hands the record to the preview and drops this tick's refresh,
 //     so no stale edit text is read back over the restored values; (2) a
 //     raised refresh reads the number fields (clamped) and hands the record
@@ -302,6 +305,9 @@ class EffectFrame {
   // Own keys of the number fields: true when decided, *pass the decision.
   virtual bool OwnKey(int16_t, uint32_t, bool*) { return false; }
   virtual bool PollTick(plat::tb::WindowRef) { return false; }
+  // The tick's first step: requests the dialog serves itself; true when it
+  // served one (the state is then written back to the controls).
+  virtual bool TickRequests(plat::tb::WindowRef) { return false; }
   // False when the dialog has nothing to show (blocks or boxes missing).
   virtual bool ReadyToRun() const;
   virtual void OpenViews(plat::tb::WindowRef) {}
@@ -319,7 +325,9 @@ class EffectFrame {
   virtual void HoverBackRest(int16_t n) { BackRest(n); }
   virtual void InitRecord(void* record);
 
-  int16_t RecordFile(int16_t mode, FSSpec spec, void* record);
+  // The preset file operation on a record (FrameRecordOps::file); a dialog
+  // whose files carry more than the record says how.
+  virtual int16_t RecordFile(int16_t mode, FSSpec spec, void* record);
   // A preset read after which, with Option alone held, `keep` copies the
   // parts the dialog keeps from the record as it was before the read.
   void ReadPresetKeeping(int32_t entry, void (*keep)(const void* from, void* to));

@@ -11,6 +11,7 @@
 #include "operations/effect_support.h"
 #include "platform/memory/block.h"
 #include "platform/parallel/byte_passes.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
 #include "raster/displacement_resample.h"
 #include "raster/quad_mapping.h"
@@ -299,6 +300,9 @@ int16_t MiscGrid::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, i
   request.planes[3] = selection;
   vmkrec::PrepareEngineSource(source, count, 255, request);
   if (source == 3 && count == 3 && apply == 2) return 0;
+  // A preview nobody waits for any more stops between its stages and its
+  // bands of rows; what it leaves in the planes is dropped by its owner.
+  if (plat::Cancelled()) return 0;
 
   const int64_t n = static_cast<int64_t>(width) * height;
   const int64_t padded = static_cast<int64_t>(width + 1) * (height + 1);
@@ -320,12 +324,14 @@ int16_t MiscGrid::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, i
     if (makeMaps == 1 && (!mx.Make(width, height) || !my.Make(width, height))) return -1;
     const int32_t grids = std::clamp(r.head.w[kGpCount], 0, kGridSlots);
     for (int32_t i = 0; i < grids; ++i) {
+      if (plat::Cancelled()) return 0;
       if (r.grids[i].w[kGiEnabled] != 1) continue;
       if (ValidGrid(makeMaps, mx.rows.get(), my.rows.get(), &r.grids[i], width, height, imageWidth,
                     imageHeight, viewLeft, viewTop, viewRight, viewBottom, frameW, frameH, src[0], src[1],
                     src[2], frameW, frameH, dst[0], dst[1], dst[2]) != 0)
         return -1;
     }
+    if (plat::Cancelled()) return 0;
     if (makeMaps == 1)
       ComputeBufRGBInterDisAtXY(height, width, src[0], src[1], src[2], nullptr, dst[0], dst[1], dst[2],
                                 nullptr, mx.rows.get(), my.rows.get());
@@ -338,7 +344,9 @@ int16_t MiscGrid::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, i
   // Replacement of three planes at a strength of 0..255 mixes in 16-bit lanes from each
   // run's weights (X_optionRPart's mode 1 gives the warped sample itself).
   const bool lanes = blendMode == 0 && count == 3 && strength >= 0 && strength <= 255;
+  if (plat::Cancelled()) return 0;
   plat::ParallelFor(area.top, area.bottom, 16, [&](int32_t first, int32_t last) {
+    if (plat::Cancelled()) return;
     for (int32_t y = first; y < last && lanes; ++y) {
       for (int32_t x = area.left; x < area.right; x += effect_support::kRun) {
         const int32_t n = std::min(effect_support::kRun, area.right - x);

@@ -37,7 +37,7 @@ int QtKeyOf(int16_t ch) {
   }
   if (ch >= 'a' && ch <= 'z') return Qt::Key_A + (ch - 'a');
   if (ch >= 'A' && ch <= 'Z') return Qt::Key_A + (ch - 'A');
-  if (ch == 26) return Qt::Key_Z;  // Control-Z's character
+  if (ch >= 1 && ch <= 26) return Qt::Key_A + (ch - 1);  // Control-A .. Control-Z
   return ch;
 }
 
@@ -235,7 +235,8 @@ Driver& Driver::Key(int16_t charCode, uint32_t modifiers) {
   return Queue([charCode, modifiers](Window* w) {
     QWidget* target = w->widget->focusWidget() != nullptr ? w->widget->focusWidget() : w->widget;
     QString t = charCode >= 32 && charCode < 127 ? QString(QChar(charCode)) : QString();
-    if (charCode == 26) t = QString(QChar(26));
+    // Control with a letter types that letter's control character.
+    if (charCode >= 1 && charCode <= 26) t = QString(QChar(charCode));
     QKeyEvent press(QEvent::KeyPress, QtKeyOf(charCode), QtModifiersOf(modifiers), t);
     QCoreApplication::sendEvent(target, &press);
   });
