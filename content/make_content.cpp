@@ -10,6 +10,7 @@
 #include "content/effects/stored_effects.h"
 #include "content_images.h"
 #include "generator_presets.h"
+#include "grid_presets.h"
 #include "lens_presets.h"
 #include "photo_effect_presets.h"
 #include "resize_presets.h"
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
       !content::MakeLensPresets(argv[1], &message) || !content::MakeColourRamps(argv[1], &message) ||
       !content::MakeColourMatrixPresets(argv[1], &message) || !content::MakeGeneratorPresets(argv[1], &message) ||
       !content::MakeCombinePresets(argv[1], &message) || !content::MakePhotoEffectPresets(argv[1], &message) ||
-      !content::MakeResizePresets(argv[1], &message)) {
+      !content::MakeResizePresets(argv[1], &message) || !content::MakeGridPresets(argv[1], &message)) {
     std::fprintf(stderr, "make-content: %s\n", message.c_str());
     return 1;
   }
@@ -42,7 +43,8 @@ int main(int argc, char** argv) {
       content::Library().size() + content::ColourPresetPaths().size() + content::LensPresetPaths().size() +
       content::ContentRamps().size() + content::ColourMatrixPresetPaths().size() +
       content::GeneratorPresetPaths().size() + content::CombinePresetPaths().size() +
-      content::PhotoEffectPresetPaths().size() + content::ResizePresetPaths().size();
+      content::PhotoEffectPresetPaths().size() + content::ResizePresetPaths().size() +
+      content::GridPresetPaths().size();
   std::printf("Content library written to %s (%zu files, %zu stored effects).\n", argv[1], files,
               content::StoredEffects().size());
   return 0;

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,8 @@
 #include "app/file_access.h"
 #include "dialogs/correction/dialog_fixture.h"
 #include "engines/correction/grid_edit.h"
+#include "engines/families/effect_families.h"
+#include "script/engine_rows.h"
 #include "platform/toolbox/toolbox.h"
 
 namespace tb = plat::tb;
@@ -612,6 +615,128 @@ TEST_F(GridDialogTest, WithoutItsWindowTheDialogInstallsNothing) {
   EXPECT_EQ(GetGridWindowEventHandlerUPP()(nullptr, nullptr, nullptr), tb::eventNotHandledErr);
   EXPECT_EQ(GetBellGridWindowEventHandlerUPP()(nullptr, nullptr, nullptr), tb::eventNotHandledErr);
   GridLoopHandler(nullptr, nullptr);
+}
+
+// The default content library's grid presets are listed and read; a preset
+// keeps the document's picture size.
+TEST_F(GridDialogTest, TheContentLibraryOffersGridPresets) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  VMKgridUI dlg;
+  std::vector<int32_t> seen;
+  driver_.Advance(0.1).Do([&](tb::WindowRef w) {
+    ASSERT_EQ(tb::CountMenuItems(tb::FindControl(w, kGrid, 61)), 4);
+    EXPECT_TRUE(Visible(w, 61));
+  });
+  for (int32_t item = 1; item <= 4; ++item)
+    driver_.Choose(kGrid, 61, item).Do([&, item](tb::WindowRef) {
+      const GridInfo& g = dlg.editRecord()->grids[0];
+      seen.push_back(g.w[kGiColumns]);
+      // The middle out node: moved by the bulge and the pinch, not by the
+      // wave or the lean.
+      seen.push_back(g.node[kGaOut + kGaX][2 * 5 + 1] - g.node[kGaX][2 * 5 + 1]);
+      EXPECT_EQ(dlg.Head(kGpWidth), 1200);
+      EXPECT_EQ(dlg.presetIndex, item - 1);
+    });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  // Listed by name: bulge, lean, pinch, wave.
+  EXPECT_EQ(seen, (std::vector<int32_t>{4, -7500, 4, 5000, 4, 7500, 4, 0}));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The final render of a grid record: the engine row as the script runs it
+// over the whole picture (planes bottom row first).
+std::vector<uint8_t> FinalGridRender(const PixelBuffer& photo, GridPar* record) {
+  const int32_t w = static_cast<int32_t>(photo.width());
+  const int32_t h = static_cast<int32_t>(photo.height());
+  const size_t n = static_cast<size_t>(w) * h;
+  std::vector<uint8_t> planes(4 * n, 255);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int k = 0; k < 3; ++k) planes[k * n + static_cast<size_t>(h - 1 - y) * w + x] = photo.rowPtr(y)[4 * x + k];
+  EngineRowCall row;
+  row.effect = 102;
+  row.record = record;
+  row.n = 3;
+  row.w = row.aw = w;
+  row.h = row.ah = h;
+  row.planes[0] = planes.data();
+  row.planes[1] = planes.data() + n;
+  row.planes[2] = planes.data() + 2 * n;
+  row.mask = planes.data() + 3 * n;
+  RegisterEffectFamilies();
+  const EngineAdapter adapter = FindEngineRow(102);
+  EXPECT_NE(adapter, nullptr);
+  if (adapter != nullptr) adapter(row);
+  return planes;
+}
+
+// At 1:1 the preview shows the window's part of the picture warped as the
+// final render warps it, but not from the render's own pixels: the grid may
+// pull from anywhere in the picture, so the preview warps the whole picture
+// scaled to the view (2.4 picture pixels a sample here). On a smooth picture
+// that costs a few levels; compared over the top-left part of the 1:1
+// window, where the view's 0.998 step has not yet repeated a sample.
+TEST_F(GridDialogTest, PreviewAtOneToOneShowsTheWindowAsTheFinalRenderDoes) {
+  struct Case {
+    const char* name;
+    int32_t cells, smoothing;
+    int32_t worst;
+    double mean;
+  };
+  const Case cases[] = {{"unwarped", 3, 0, 6, 0.8}, {"straight", 3, 0, 6, 0.8}, {"smooth", 4, 60, 6, 0.8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Start(1200, 900);
+    UsePhoto();
+    for (uint32_t y = 0; y < 900; ++y)
+      for (uint32_t x = 0; x < 1200; ++x) {
+        uint8_t* p = photo_.rowPtr(y) + 4 * x;
+        p[0] = static_cast<uint8_t>(x * 255 / 1200);
+        p[1] = static_cast<uint8_t>(y * 255 / 900);
+        p[2] = static_cast<uint8_t>(128 + 100 * std::sin(static_cast<double>(x + y) / 60.0));
+      }
+    auto record = Defaults(c.cells, c.cells);
+    GridInfo& g = record->grids[0];
+    g.w[kGiCurvature] = c.smoothing;
+    // A node near the window's corner moved right and down.
+    if (std::string(c.name) != "unwarped") {
+      g.node[kGaOut + kGaX][c.cells + 2] += 6000;
+      g.node[kGaOut + kGaY][c.cells + 2] += 5000;
+    }
+    VMKgridUI dlg;
+    dlg.SetGridPar(record.get());
+    std::vector<uint8_t> shown;
+    int32_t rows = 0;
+    driver_.Advance(0.1)
+        .Press(kGrid, kOneToOne)
+        .Advance(0.5)
+        .Do([&](tb::WindowRef) {
+          const VMKimabox* box = dlg.mainView();
+          EXPECT_EQ(box->state().panRight, 41666);
+          EXPECT_EQ(box->state().panBottom, 55555);
+          rows = box->displayedHeight();
+          shown.assign(box->displayBuffer(), box->displayBuffer() + 4 * 500 * 500);
+        });
+    Cancel();
+    dlg.Do_GridDlg(0);
+    ASSERT_EQ(shown.size(), 4u * 500 * 500);
+    const std::vector<uint8_t> final = FinalGridRender(photo_, record.get());
+    const size_t n = 1200u * 900u;
+    int worst = 0;
+    double sum = 0.0;
+    for (int32_t y = 0; y < 250; ++y)
+      for (int32_t x = 0; x < 250; ++x)
+        for (int k = 0; k < 3; ++k) {
+          const int p = shown[4 * (static_cast<size_t>(rows - 1 - y) * 500 + x) + k];
+          const int f = final[k * n + static_cast<size_t>(899 - y) * 1200 + x];
+          worst = std::max(worst, std::abs(p - f));
+          sum += std::abs(p - f);
+        }
+    EXPECT_LE(worst, c.worst);
+    EXPECT_LE(sum / (250.0 * 250.0 * 3.0), c.mean);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
 }
 
 // A 4 x 4 grid with a moved node and the smooth display on, and the three
