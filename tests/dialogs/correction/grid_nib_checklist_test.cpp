@@ -45,7 +45,9 @@ Window Read(const std::string& name) {
     if (xml.isStartElement() && xml.name() == u"widget") {
       const std::string kind = xml.attributes().value("class").toString().toStdString();
       if (!stack.empty() && kind == "QRadioButton") ++stack.back().radios;
-      stack.push_back({kind});
+      NibControl c;
+      c.kind = kind;
+      stack.push_back(c);
       ids.push_back(-1);
     } else if (xml.isStartElement() && xml.name() == u"item") {
       if (!stack.empty()) ++stack.back().items;
@@ -126,9 +128,13 @@ TEST(NibChecklist, Gridmain) {
   for (const Row& r : rows) {
     const NibControl& c = Check(w, "Grid", r);
     // Radio buttons of their own: the dialog alone decides which is on.
-    if (c.kind == Solo) EXPECT_FALSE(c.exclusive) << r.id;
+    if (c.kind == Solo) {
+      EXPECT_FALSE(c.exclusive) << r.id;
+    }
     // The show and link buttons hold their state.
-    if (r.id == 49 || r.id == 50 || r.id == 48) EXPECT_TRUE(c.checkable) << r.id;
+    if (r.id == 49 || r.id == 50 || r.id == 48) {
+      EXPECT_TRUE(c.checkable) << r.id;
+    }
   }
   EXPECT_EQ(w.byId.at(9).front().classId, "com.vellmarkstead.grid.HIima");
   ASSERT_EQ(w.byId.count(10), 1u);
