@@ -365,6 +365,144 @@ TEST_F(GridDialogTest, ToolButtonsSetTheToolAndTheBellAndCreateToolsAskTheirValu
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// The record's and the dialog's switches, and what the views are told.
+TEST_F(GridDialogTest, SwitchesSetTheirWordsAndTellTheViews) {
+  VMKgridUI dlg;
+  std::vector<int32_t> seen;
+  auto head = [&](int32_t word) { return [&, word](tb::WindowRef) { seen.push_back(dlg.Head(word)); }; };
+  driver_.Advance(0.1).Do([&](tb::WindowRef w) {
+    EXPECT_EQ(dlg.mainView()->param().gridMode, 3);  // show in + show out
+    EXPECT_EQ(dlg.mainView()->param().gridOverlay, 1);
+    EXPECT_EQ(dlg.navigator()->state().panTag, 0);
+    EXPECT_FALSE(Visible(w, 29));  // the mask switch is never offered (kept)
+    EXPECT_EQ(Value(w, 47), 1);    // the out set is edited at first
+  });
+  // Changing the edited set deselects every node first (both sets, linked).
+  driver_.Key('a', cmdKey).Advance(0.5).Press(kGrid, 39).Do(head(VMKgridUI::kEditedSet)).Do([&](tb::WindowRef w) {
+    EXPECT_TRUE(AllSelected(dlg.editRecord()->grids[0], 1, 0));
+    EXPECT_TRUE(AllSelected(dlg.editRecord()->grids[0], 0, 0));
+    EXPECT_EQ(Value(w, 39), 1);
+    EXPECT_EQ(Value(w, 47), 0);
+  });
+  driver_.Key('a', cmdKey).Advance(0.5).Press(kGrid, 47).Do(head(VMKgridUI::kEditedSet)).Do([&](tb::WindowRef) {
+    EXPECT_TRUE(AllSelected(dlg.editRecord()->grids[0], 0, 0));
+  });
+  // Pressed again on the set already edited, nothing is deselected.
+  driver_.Key('a', cmdKey).Advance(0.5).Press(kGrid, 47).Do([&](tb::WindowRef) {
+    EXPECT_TRUE(AllSelected(dlg.editRecord()->grids[0], 0, 1));
+  });
+  driver_.Press(kGrid, 49).Do(head(VMKgridUI::kShowIn)).Press(kGrid, 50).Do(head(VMKgridUI::kShowOut));
+  driver_.Do([&](tb::WindowRef) { EXPECT_EQ(dlg.mainView()->param().gridMode, 0); });
+  driver_.Press(kGrid, 49).Press(kGrid, 50).Do([&](tb::WindowRef) { EXPECT_EQ(dlg.mainView()->param().gridMode, 3); });
+  driver_.Press(kGrid, 48).Do(head(VMKgridUI::kLink)).Press(kGrid, 48).Do(head(VMKgridUI::kLink));
+  driver_.Press(kGrid, 29).Do(head(kGpSelection));
+  driver_.Press(kGrid, 42).Do([&](tb::WindowRef) {
+    EXPECT_EQ(dlg.smoothFlag, 0);
+    EXPECT_EQ(dlg.mainView()->param().gridOverlay, 0);
+  });
+  // In to out and back: one set takes the other's nodes.
+  driver_.Do([&](tb::WindowRef) { dlg.editRecord()->grids[0].node[kGaX][5] = 12345; })
+      .Press(kGrid, 111)
+      .Do([&](tb::WindowRef) { seen.push_back(dlg.editRecord()->grids[0].node[kGaOut + kGaX][5]); })
+      .Do([&](tb::WindowRef) { dlg.editRecord()->grids[0].node[kGaOut + kGaX][5] = 23456; })
+      .Press(kGrid, 112)
+      .Do([&](tb::WindowRef) { seen.push_back(dlg.editRecord()->grids[0].node[kGaX][5]); });
+  // The preview switch renders without the warp at the next tick.
+  driver_.Press(kGrid, 40).Advance(0.5).Do([&](tb::WindowRef) {
+    EXPECT_EQ(dlg.previewFlag, 0);
+    EXPECT_EQ(GridRenders().back().apply, 0);
+  });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  EXPECT_EQ(seen, (std::vector<int32_t>{0, 1, 0, 0, 1, 0, 1, 12345, 23456}));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Each tool's cursor over the main view; the arrow outside it and for the
+// tools that act as select while Option is down.
+TEST_F(GridDialogTest, TheCursorFollowsTheTool) {
+  VMKgridUI dlg;
+  std::vector<std::pair<int, int32_t>> seen;
+  auto look = [&](tb::WindowRef) {
+    const plat::ui::CursorChoice c = driver_.ui().cursors.back();
+    seen.push_back({c.kind == plat::ui::CursorChoice::Resource ? 1 : 0, c.id});
+  };
+  driver_.Advance(0.1);
+  for (int32_t tool : {0, 1, 2, 3, 6, 7, 8, 9}) driver_.Press(kGrid, tool == 0 ? 23 : 29 + tool).MoveMouse(260, 260).Do(look);
+  Hold(optionKey);
+  for (int32_t tool : {1, 2, 3}) driver_.Press(kGrid, 29 + tool).MoveMouse(260, 260).Do(look);
+  Hold(0);
+  driver_.MoveMouse(700, 600).Do(look);
+  Cancel();
+  dlg.Do_GridDlg(0);
+  const int32_t arrow = plat::ui::kArrowCursor;
+  EXPECT_EQ(seen, (std::vector<std::pair<int, int32_t>>{{0, arrow},
+                                                        {0, plat::ui::kCrossCursor},
+                                                        {1, 16029},
+                                                        {1, 16024},
+                                                        {1, 16031},
+                                                        {1, 16032},
+                                                        {1, 16031},
+                                                        {1, 16032},
+                                                        {0, arrow},
+                                                        {0, arrow},
+                                                        {0, arrow},
+                                                        {0, arrow}}));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// While the create tool is on, a click is taken back without a render
+// (kept): the grid appears after the fourth.
+TEST_F(GridDialogTest, CreateToolClicksAreTakenBackWithoutARender) {
+  VMKgridUI dlg;
+  size_t before = 0;
+  driver_.Advance(0.1)
+      .Press(kGrid, kCreateTool)
+      .Choose(kCreate, 3, 3)
+      .Type(kCreate, 8, "2")
+      .Type(kCreate, 9, "2")
+      .Press(kCreate, 1)
+      .Advance(0.5)
+      .Do([&](tb::WindowRef) { before = MainRenders(); });
+  for (Point p : {Point{120, 100}, Point{120, 400}, Point{400, 400}})
+    driver_.Drag({p, p}).Advance(0.5).Do([&](tb::WindowRef) {
+      EXPECT_EQ(MainRenders(), before);
+      EXPECT_EQ(dlg.Head(kGpTool), 5);
+    });
+  driver_.Drag({{400, 100}, {400, 100}}).Advance(0.5).Do([&](tb::WindowRef) {
+    EXPECT_EQ(MainRenders(), before + 1);
+    EXPECT_EQ(dlg.Head(kGpTool), 0);
+    EXPECT_EQ(dlg.editRecord()->grids[0].w[kGiColumns], 2);
+  });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Grid files: saved where the user says and listed at once; loaded back.
+TEST_F(GridDialogTest, SaveListsTheFileAndLoadReadsItBack) {
+  VMKgridUI dlg;
+  const std::string file = bundle_.makersFile("Ten.hxgr");
+  driver_.ui().AnswerSaveFile(file);
+  driver_.ui().AnswerOpenFile(file);
+  driver_.Advance(0.1)
+      .Type(kGrid, kSmoothEdit, "10")
+      .Advance(1.1)
+      .Press(kGrid, 105)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(tb::CountMenuItems(tb::FindControl(w, kGrid, 61)), 1);
+        EXPECT_TRUE(Visible(w, 61));
+      })
+      .Type(kGrid, kSmoothEdit, "77")
+      .Advance(1.1)
+      .Press(kGrid, 104)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.editRecord()->grids[0].w[kGiCurvature], 10); });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  EXPECT_TRUE(std::filesystem::exists(file));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // ---- the preview ----
 
 TEST_F(GridDialogTest, TheUpdateModeDecidesWhetherAnEditRendersAndOneUpdateRendersOnce) {
