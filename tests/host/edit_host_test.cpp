@@ -124,6 +124,11 @@ TEST_F(EditHostTest, AnEffectsDialogIsAnsweredAfterItsFirstPreview) {
   ASSERT_EQ(Run("--versions '" + Versions() + "' --effect 103 --dialog ok --auto ok '" + png + "'"), 0)
       << vmktest::ReadText(dir_.file("out.txt"));
   EXPECT_NE(vmktest::ReadBytes(Versions() + "/picture-2.tif"), plain);
+  // The grid warp asks on closing: the question is answered too, and the
+  // default grids leave the picture as it was.
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --effect 102 --dialog ok --auto ok '" + png + "'"), 0)
+      << vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_TRUE(fs::exists(Versions() + "/picture-3.tif"));
   // A dialog answer needs an effect, and the effect a button.
   EXPECT_EQ(Run("--versions '" + Versions() + "' --dialog ok --auto ok '" + png + "'"), 2);
   EXPECT_EQ(Run("--versions '" + Versions() + "' --effect 27 --auto ok '" + png + "'"), 2);

@@ -10,7 +10,9 @@
 // --layers installs a combined-layer file as the session's layer file and
 // renders it as a confirmed effect would; --effect presses the button of
 // effect N in the plug-in's window once it shows, and --dialog answers that
-// effect's dialog with OK or Cancel once it has shown its first preview;
+// effect's dialog with OK or Cancel once it has shown its first preview (and
+// a question the dialog then asks, such as the grid warp's on closing, with
+// its first choice);
 // --auto then presses OK or Cancel and answers the plug-in's questions with
 // OK: for tests and scripted runs. Exit status 0
 // when the session ended or was cancelled; 1 when it could not start, a
@@ -186,6 +188,9 @@ int main(int argc, char** argv) {
   // While the effect's dialog is open: the previews shown before it opened.
   long previewsBefore = -1;
   bool dialogAnswered = false;
+  // The dialog answered; a window it opens then (a question on closing) is
+  // answered with its first choice.
+  QWidget* answeredDialog = nullptr;
   if (options.effect != 0 || !options.autoAnswer.empty()) {
     QTimer::singleShot(0, window, [&] {
       if (options.effect != 0) {
@@ -205,14 +210,21 @@ int main(int argc, char** argv) {
         // effect's dialog is answered once it shows a preview; other
         // questions with OK.
         const bool inEffect = previewsBefore >= 0;
-        if (inEffect && (options.dialogAnswer.empty() || dialogAnswered ||
-                         module.PreviewsShown(plugin) <= previewsBefore))
+        if (inEffect && dialogAnswered) {
+          for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != window && w != answeredDialog && w->isVisible() && ClickCommand(w, "ok  ")) return;
+          return;
+        }
+        if (inEffect && (options.dialogAnswer.empty() || module.PreviewsShown(plugin) <= previewsBefore))
           return;
         if (!inEffect && options.autoAnswer.empty()) return;
         const char* answer = inEffect && options.dialogAnswer == "cancel" ? "canc" : "ok  ";
         for (QWidget* w : QApplication::topLevelWidgets())
           if (w != window && w->isVisible() && ClickCommand(w, answer)) {
-            if (inEffect) dialogAnswered = true;
+            if (inEffect) {
+              dialogAnswered = true;
+              answeredDialog = w;
+            }
             return;
           }
         return;
