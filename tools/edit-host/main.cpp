@@ -118,15 +118,18 @@ std::string DefaultBundleFolder(const char* argv0) {
   return (exe.parent_path().parent_path() / "ApeVMKPlugin.bundle").string();
 }
 
+// The shown push button of `w` that sends `command`, or null.
+QAbstractButton* CommandButton(QWidget* w, const char* command) {
+  for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+    if (b->property("cmd").toString() == QString::fromLatin1(command) && b->isVisible()) return b;
+  return nullptr;
+}
+
 // Clicks the push button of `w` that sends `command`; false when it has none.
 bool ClickCommand(QWidget* w, const char* command) {
-  for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
-    if (b->property("cmd").toString() == QString::fromLatin1(command) && b->isVisible()) {
-      b->click();
-      return true;
-    }
-  }
-  return false;
+  QAbstractButton* b = CommandButton(w, command);
+  if (b != nullptr) b->click();
+  return b != nullptr;
 }
 
 }  // namespace
@@ -219,14 +222,21 @@ int main(int argc, char** argv) {
           return;
         if (!inEffect && options.autoAnswer.empty()) return;
         const char* answer = inEffect && options.dialogAnswer == "cancel" ? "canc" : "ok  ";
-        for (QWidget* w : QApplication::topLevelWidgets())
-          if (w != window && w->isVisible() && ClickCommand(w, answer)) {
-            if (inEffect) {
-              dialogAnswered = true;
-              answeredDialog = w;
-            }
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+          QAbstractButton* b = w != window && w->isVisible() ? CommandButton(w, answer) : nullptr;
+          if (b == nullptr) continue;
+          if (!inEffect) {
+            b->click();
             return;
           }
+          // Clicked from the event loop, not from this timer: the click
+          // returns only once the dialog has closed, and a question the
+          // dialog asks meanwhile needs this timer free to answer it.
+          dialogAnswered = true;
+          answeredDialog = w;
+          QMetaObject::invokeMethod(b, "click", Qt::QueuedConnection);
+          return;
+        }
         return;
       }
       if (auto* box = qobject_cast<QMessageBox*>(modal)) {
