@@ -13,8 +13,9 @@
 //     in the loop. The longest gap between ticks; worker 0 renders in line.
 //   - GridCommand: a 'Cgrd' command alone (backup, switch, copy to the
 //     view), on one 16 x 16 grid and on fifteen grids of 127 x 127.
-//   - StaleStop: a preview made stale 30 ms into its render; the time until
-//     its thread lets go (cancel 0 lets it run on).
+//   - StaleStop: a preview made stale 5 ms into its render (a grid preview
+//     takes some 15 to 30 ms here); the time until its thread lets go
+//     (cancel 0 lets it run on).
 //   - OpenDialog: the main window's 'Bgrd' through the session to the first
 //     preview the grid dialog's main view shows, then cancel; also what the
 //     open dialog adds to the process's resident memory (records, selection,
@@ -330,7 +331,7 @@ void BM_StaleStop(benchmark::State& state) {
     ThreadRunner runner;
     b.box.SetPreviewRunner(&runner);
     b.box.SetGridPar(record.get(), 1, 3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const auto t0 = Clock::now();
     if (cancel) b.box.StalePreview();
     runner.threads[0].join();

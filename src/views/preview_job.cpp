@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/core/memory_manager.h"
+#include "engines/correction/grid_record.h"
 #include "engines/correction/resize_record.h"
 #include "platform/memory/memory.h"
 
@@ -56,7 +57,13 @@ bool PreviewJob::Prepare(const PreviewCall& call, const int16_t* shorts, int16_t
   if (detach && call.record != nullptr) {
     record_ = plat::Block<uint8_t>(static_cast<int64_t>(recordBytes), WorkSource());
     if (!record_) return false;
-    std::memcpy(record_.get(), call.record, recordBytes);
+    // A grid record is 23 MB, mostly slots no grid uses: the job copies what
+    // its grids use (all the engine reads), so the window's thread neither
+    // copies nor touches the rest.
+    if (call.routine == kPreviewGrid && recordBytes >= sizeof(GridPar))
+      Copy_GridPar(static_cast<const GridPar*>(call.record), reinterpret_cast<GridPar*>(record_.get()));
+    else
+      std::memcpy(record_.get(), call.record, recordBytes);
     call_.record = record_.get();
     if (call.routine == kPreviewYoxel && recordBytes >= sizeof(YoxelPar) && !CopyYoxelMasks()) return false;
   }

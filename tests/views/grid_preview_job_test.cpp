@@ -24,8 +24,22 @@ std::vector<std::vector<int16_t>>& Passes() {
 // The first pass (apply 0) writes ten times its source, the second adds its
 // own source to what it finds, so the result shows that both ran, in order,
 // on one set of planes.
+// What the engine found in the record it was handed: where it was, the
+// grid count and a moved out node.
+struct Seen {
+  const void* record = nullptr;
+  int32_t count = 0;
+  int32_t node = 0;
+};
+Seen& LastSeen() {
+  static Seen s;
+  return s;
+}
+
 int32_t TwoStep(const vmkviews::PreviewCall& call) {
   Passes().emplace_back(call.shorts, call.shorts + call.shortCount);
+  const GridPar* r = call.recordAs<GridPar>();
+  LastSeen() = {r, r->head.w[kGpCount], r->grids[1].node[kGaOut + kGaX][7]};
   const size_t n = static_cast<size_t>(call.viewWidth) * call.viewHeight;
   for (size_t i = 0; i < n; ++i) {
     if (call.shorts[5] == 0) call.planes[0][i] = static_cast<uint8_t>(call.shorts[3] * 10);
@@ -52,6 +66,9 @@ TEST_F(BoxTest, AGridPreviewOfTwoPassesIsOneJobShownOnceComplete) {
   auto grid = std::make_unique<GridPar>();
   Init_GridPar(grid.get(), 400, 300, 3, 3, 0, 3, 1, 1);
   grid->head.w[kGpTool - 1] = 1;
+  grid->head.w[kGpCount] = 2;
+  Init_GridInfo(&grid->grids[1], 1, 1, 3, 3, 3);
+  grid->grids[1].node[kGaOut + kGaX][7] = 4321;
   // In line: both passes, the display after the second.
   Passes().clear();
   box_.SetGridPar(grid.get(), 1, 5);
@@ -69,6 +86,10 @@ TEST_F(BoxTest, AGridPreviewOfTwoPassesIsOneJobShownOnceComplete) {
   EXPECT_NE(Display(10, 10), inLine);
   runner.jobs[0]->Run();
   ASSERT_EQ(Passes().size(), 2u);
+  // The job read its own copy of what the grids use.
+  EXPECT_NE(LastSeen().record, static_cast<const void*>(box_.gridRecord()));
+  EXPECT_EQ(LastSeen().count, 2);
+  EXPECT_EQ(LastSeen().node, 4321);
   EXPECT_EQ(Passes()[0], (std::vector<int16_t>{3, 0, 255, 3, 1, 0}));
   EXPECT_EQ(Passes()[1], (std::vector<int16_t>{3, 0, 255, 5, 1, 1}));
   const int64_t before = box_.previewsShown();
