@@ -4,6 +4,7 @@
 #include <new>
 
 #include "dialogs/frame/effect_registry.h"
+#include "dialogs/photo/border_dialog.h"
 #include "dialogs/photo/combine_dialog.h"
 #include "dialogs/photo/fractal_dialog.h"
 #include "dialogs/photo/image_picker.h"
@@ -78,6 +79,20 @@ int16_t RunTessellation(EffectCall& c) {
   return c.script->SetTessPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
 }
 
+// Effect 106: the photo border, the same way.
+int16_t RunBorder(EffectCall& c) {
+  ScratchRecord<BordPar> record;
+  if (!record) return 0;
+  std::unique_ptr<VMKmirrovanUI> dialog(new (std::nothrow) VMKmirrovanUI());
+  if (dialog == nullptr || dialog->current() == nullptr) return 0;
+  c.script->GetBordPar(c.stack, c.layer, c.operation, record.get());
+  dialog->SetBordPar(record.get());
+  if (dialog->Do_MirrovanDlg(c.flag) != 1) return 0;
+  dialog->GetBordPar(record.get());
+  c.SetEffect();
+  return c.script->SetBordPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 void RegisterPhotoRows(EffectRegistry& registry) {
@@ -85,4 +100,5 @@ void RegisterPhotoRows(EffectRegistry& registry) {
   registry.Add({{92}, true, RunCombination});
   registry.Add({{100}, true, RunFractal});
   registry.Add({{58}, true, RunTessellation});
+  registry.Add({{106}, true, RunBorder});
 }

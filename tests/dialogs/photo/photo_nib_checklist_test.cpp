@@ -253,4 +253,34 @@ TEST(PhotoNibChecklist, QuoTessAndOriIma) {
   for (const char* cmd : {"ok  ", "canc", "Bres"}) EXPECT_EQ(o.commands.count(cmd), 1u) << cmd;
 }
 
+TEST(PhotoNibChecklist, CreaBord) {
+  constexpr const char* Sl = "QSlider";
+  constexpr const char* Ed = "QLineEdit";
+  constexpr const char* Rb = "QRadioButton";
+  constexpr const char* Iv = "VmkImageView";
+  const Window w = Read("CreaBord");
+  const std::vector<Row> rows = {
+      {"Cbor", 2, Pu, "Sico"},  {"Cbor", 62, Pu, "Play"}, {"Cbor", 13, Pu, "Psid"}, {"Cbor", 39, Pu, "Pcor"},
+      {"Cbor", 27, Pu, "Ptil"}, {"Cbor", 9, Pu, "Plib"},  {"Cbor", 53, Pu, "Pima"}, {"Cbor", 46, Pu, "Pmod"},
+      {"Cbor", 33, Pu, "Pmsk"}, {"Cbor", 41, Rb, "Rfil"}, {"Cbor", 40, Rb, "Rvig"}, {"Cbor", 61, Cb, "Clay"},
+      {"Cbor", 52, Cb, "Csid"}, {"Cbor", 25, Cb, "Ctil"}, {"Cbor", 67, Cb, "Cal1"}, {"Cbor", 34, Cb, "Cal2"},
+      {"Cbor", 66, Cb, "Ceff"}, {"Cbor", 65, Cb, "Cgrd"}, {"Cbor", 26, Tx, ""},     {"Cbor", 30, Tx, ""},
+      {"Cbor", 54, Tx, ""},     {"Cbor", 64, Bt, "Bdel"}, {"Cbor", 14, Iv, ""},     {"Cbor", 12, V, ""},
+      {"Cbor", 15, Gr, ""},     {"Cbor", 28, Gr, ""},     {"Cbor", 29, Tx, ""},     {"Cbor", 51, Tx, ""},
+      {"Cbor", 63, Tx, ""},     {"Cbor", 31, Sl, "Srep"}, {"Cbor", 32, Ed, ""},     {"Cbor", 37, Sl, "Swid"},
+      {"Cbor", 38, Ed, ""},     {"Cbor", 69, Sl, "Sbld"}, {"Cbor", 70, Ed, ""},     {"Cbor", 48, Sl, "Sopa"},
+      {"Cbor", 49, Ed, ""},     {"Cbor", 43, Sl, "Sang"}, {"Cbor", 44, Ed, ""},     {"Cbor", 59, Sl, "Saji"},
+      {"Cbor", 60, Ed, ""},     {"Cbor", 72, Sl, "Ssiz"}, {"Cbor", 73, Ed, ""},     {"Cbor", 56, Sl, "Ssji"},
+      {"Cbor", 57, Ed, ""},     {"Cbor", 17, Sl, "Shue"}, {"Cbor", 18, Ed, ""},     {"Cbor", 20, Sl, "Ssat"},
+      {"Cbor", 21, Ed, ""},     {"Cbor", 23, Sl, "Sval"}, {"Cbor", 24, Ed, ""}};
+  EXPECT_EQ(rows.size(), 51u);
+  Check(w, rows);
+  EXPECT_TRUE(w.resizable);
+  EXPECT_EQ(Control(w, rows[23]).classId, "com.vellmarkstead.cbor.HIima");
+  EXPECT_EQ(Control(w, rows[22]).classId, "com.vellmarkstead.cbor.HIori");
+  EXPECT_EQ(Control(w, rows[6]).items.size(), 16u);
+  for (const char* cmd : {"ok  ", "canc", "Bloa", "Bsav", "Bres", "Badd", "Bdel", "Bfil", "Bvig"})
+    EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+}
+
 }  // namespace

@@ -1,0 +1,285 @@
+// The photo-border dialog on the virtual clock: the layer list, the apply
+// modes with Option's cross-links, the slider limits and the typed clamps,
+// undo after a whole-layer change, the settings carried from one run to
+// the next, files out of range, the image list nested inside, and effect
+// 106 through the dispatcher.
+#include "dialogs/photo/border_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dialogs/editor/dispatch_fixture.h"
+#include "dialogs/editor/tune_effect.h"
+#include "dialogs/photo/photo_rows.h"
+#include "engines/patterns/border_editing.h"
+#include "photo_fixture.h"
+#include "views/preview_engines.h"
+
+namespace tb = plat::tb;
+
+namespace {
+
+constexpr OSType kCbor = FourCC("Cbor");
+constexpr int32_t kOk = 1, kCancel = 3, kAdd = 7, kImages = 8;
+
+int32_t Quiet(const vmkviews::PreviewCall&) { return 0; }
+
+std::unique_ptr<BordPar> Fresh() {
+  auto r = std::make_unique<BordPar>();
+  Init_BordPar(r.get(), 600, 400, 1, 1, 1, 1);
+  return r;
+}
+
+std::unique_ptr<BordPar> Held(const VMKmirrovanUI& d) {
+  auto r = std::make_unique<BordPar>();
+  d.GetBordPar(r.get());
+  return r;
+}
+
+// The head, and in the first `layers` layers the layer head and every tile.
+bool SameBorder(const BordPar& a, const BordPar& b, int32_t layers) {
+  if (std::memcmp(&a.head, &b.head, sizeof a.head) != 0) return false;
+  for (int32_t i = 0; i < layers; ++i) {
+    if (std::memcmp(&a.layers[i].info, &b.layers[i].info, sizeof(BordInfo)) != 0) return false;
+    if (std::memcmp(a.layers[i].tiles, b.layers[i].tiles, sizeof a.layers[i].tiles) != 0) return false;
+  }
+  return true;
+}
+
+int32_t TilesWithHue(const BordLay& layer, int32_t hue) {
+  int32_t n = 0;
+  for (const BordTile& t : layer.tiles) n += t.hue == hue ? 1 : 0;
+  return n;
+}
+
+class BordDialogTest : public vmktest::PhotoDialogTest {
+ protected:
+  void SetUp() override {
+    PhotoDialogTest::SetUp();
+    // The previews are not what these tests look at.
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 106, Quiet);
+  }
+  void TearDown() override {
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 106, nullptr);
+    vmkviews::RegisterPreviewEngines();
+    PhotoDialogTest::TearDown();
+  }
+  // A preset "<name>.hbor" in the maker's folder.
+  void Preset(const std::string& name, BordPar* r) {
+    driver_.ui().AnswerSaveFile((makers_ / (name + ".hbor")).string());
+    FSSpec none{};
+    ASSERT_EQ(Do_ABordPar_file(1, none, r), 0);
+  }
+};
+
+TEST_F(BordDialogTest, AddStopsAtOneHundredTwentySevenAndDeleteShowsWithTwoLayers) {
+  std::unique_ptr<BordPar> r = Fresh();
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.1).Do([](tb::WindowRef w) {
+    EXPECT_FALSE(tb::IsControlVisible(tb::FindControl(w, kCbor, 64)));
+    EXPECT_EQ(tb::CountMenuItems(tb::FindControl(w, kCbor, 62)), 1);
+  });
+  driver_.Press(kCbor, kAdd).Do([&](tb::WindowRef w) {
+    EXPECT_TRUE(tb::IsControlVisible(tb::FindControl(w, kCbor, 64)));
+    ASSERT_EQ(tb::CountMenuItems(tb::FindControl(w, kCbor, 62)), 2);
+    EXPECT_EQ(tb::GetMenuItemText(tb::FindControl(w, kCbor, 62), 2), "Layer 2");
+    d.current()->head.layerCount = 127;
+  });
+  driver_.Press(kCbor, kAdd).Do([&](tb::WindowRef) { EXPECT_EQ(d.current()->head.layerCount, 127); });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Mode 2 (the default) reaches all 260 tiles; mode 0 the current tile only.
+TEST_F(BordDialogTest, HueByApplyModeReachesTheLayerOrOneTile) {
+  std::unique_ptr<BordPar> r = Fresh();
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.6).Slide(kCbor, 17, 40).Do([&](tb::WindowRef) {
+    EXPECT_EQ(TilesWithHue(d.Layer(), 40), kBordTiles);
+  });
+  // Whole layer off, side off: mode 0, side 2's tile 3.
+  driver_.Press(kCbor, 67).Choose(kCbor, 13, 3).Choose(kCbor, 27, 3).Do([&](tb::WindowRef w) {
+    EXPECT_EQ(d.applyMode, 0);
+    EXPECT_TRUE(tb::IsControlVisible(tb::FindControl(w, kCbor, 34)));
+  });
+  driver_.Type(kCbor, 18, "-90").Advance(1.1).Press(kCbor, kOk);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  std::unique_ptr<BordPar> out = Held(d);
+  EXPECT_EQ(TilesWithHue(out->layers[0], -90), 1);
+  EXPECT_EQ(out->layers[0].tiles[4 + 64 * 2 + 2].hue, -90);
+  EXPECT_EQ(TilesWithHue(out->layers[0], 40), kBordTiles - 1);
+}
+
+// In the corners kind, mode 2 and Option: the width also sets sides 0 and 2.
+TEST_F(BordDialogTest, CornerWidthWithOptionAlsoSetsSidesZeroAndTwo) {
+  std::unique_ptr<BordPar> r = Fresh();
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.6).Choose(kCbor, 2, 2).Do([&](tb::WindowRef w) {
+    EXPECT_FALSE(tb::IsControlVisible(tb::FindControl(w, kCbor, 13)));
+    EXPECT_TRUE(tb::IsControlVisible(tb::FindControl(w, kCbor, 39)));
+    EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kCbor, 26)), "Mirror:");
+    EXPECT_EQ(tb::CountMenuItems(tb::FindControl(w, kCbor, 27)), 3);
+    driver_.ui().SetModifiers(optionKey);
+  });
+  driver_.Slide(kCbor, 37, 12).Do([&](tb::WindowRef) {
+    driver_.ui().SetModifiers(0);
+    const BordInfo& i = d.Layer().info;
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(i.cornerWidth[k], 12) << k;
+    EXPECT_EQ(i.thickness[0], 12);
+    EXPECT_EQ(i.thickness[2], 12);
+    EXPECT_EQ(i.thickness[1], 20);
+    EXPECT_EQ(i.thickness[3], 20);
+  });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// A typed width is held to 0..the side's maximum, which is never below 0;
+// a typed size of 500 is 360 in both size fields; OK reads what was typed.
+TEST_F(BordDialogTest, TypedValuesAreHeldToTheirLimits) {
+  std::unique_ptr<BordPar> r = Fresh();
+  BordInfo& i = r->layers[0].info;
+  // Side 0's maximum: 100 - width[2] - blend[0] - blend[2] = 100 - 30 - 10 - 5.
+  i.thickness[2] = 30;
+  i.inset[0] = 10;
+  i.inset[2] = 5;
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.6).Press(kCbor, 67).Type(kCbor, 38, "90").Type(kCbor, 73, "500").Advance(1.1);
+  driver_.Do([&](tb::WindowRef w) {
+    EXPECT_EQ(d.sliderLimits[VMKmirrovanUI::kWidthMax][0], 55);
+    EXPECT_EQ(tb::GetControl32BitMaximum(tb::FindControl(w, kCbor, 37)), 55);
+    EXPECT_EQ(d.Layer().info.thickness[0], 55);
+    EXPECT_EQ(d.Tile().scale, 360);
+    EXPECT_EQ(d.Tile().value, 360);
+  });
+  driver_.Type(kCbor, 38, "-8").Advance(1.1).Do([&](tb::WindowRef) {
+    EXPECT_EQ(d.Layer().info.thickness[0], 0);
+    // Neighbours wider than the picture: the maximum is 0, not below.
+    d.current()->layers[0].info.thickness[2] = 99;
+  });
+  driver_.Type(kCbor, 38, "30").Press(kCbor, kOk);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_EQ(d.sliderLimits[VMKmirrovanUI::kWidthMax][0], 0);
+  EXPECT_EQ(Held(d)->layers[0].info.thickness[0], 0);
+}
+
+// Cmd-Z after a whole-layer width change gives all four widths back; OK
+// with flag 1 keeps the settings the next run with flag 0 starts from.
+TEST_F(BordDialogTest, UndoAfterAWidthRestoresAllFourAndTheSettingsCarryOver) {
+  std::unique_ptr<BordPar> r = Fresh();
+  {
+    VMKmirrovanUI d;
+    d.SetBordPar(r.get());
+    driver_.Advance(0.6).Slide(kCbor, 37, 33).Do([&](tb::WindowRef) {
+      for (int k = 0; k < 4; ++k) EXPECT_EQ(d.Layer().info.thickness[k], 33) << k;
+    });
+    driver_.Key('z', cmdKey).Advance(1.1).Do([&](tb::WindowRef w) {
+      EXPECT_TRUE(SameBorder(*Held(d), *r, 1));
+      EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kCbor, 38)), "20");
+    });
+    driver_.Slide(kCbor, 20, 25).Advance(1.1).Press(kCbor, kOk);
+    EXPECT_EQ(d.Do_MirrovanDlg(1), 1);
+    EXPECT_EQ(d.previewSource, 2);
+  }
+  VMKmirrovanUI next;
+  driver_.Advance(0.6).Do([&](tb::WindowRef) { EXPECT_EQ(TilesWithHue(next.Layer(), 0), kBordTiles); });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(next.Do_MirrovanDlg(0), 0);
+  EXPECT_EQ(next.previewSource, 3);
+  EXPECT_EQ(next.current()->layers[0].tiles[7].saturation, 25);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Files whose side index or side tile is out of range are refused whole;
+// an owner's record out of range is held to the ranges.
+TEST_F(BordDialogTest, FilesOutOfRangeAreRefusedAndOwnersRecordsClamped) {
+  std::unique_ptr<BordPar> p = Fresh();
+  p->layers[0].tiles[5].hue = 77;
+  Preset("a", p.get());
+  BordCurrentIndex(p->layers[0].info) = 9;
+  Preset("b", p.get());
+  BordCurrentIndex(p->layers[0].info) = 1;
+  BordCurrentSideTile(p->layers[0].info) = 300;
+  Preset("c", p.get());
+  std::unique_ptr<BordPar> r = Fresh();
+  r->layers[0].tiles[0].image = 40;
+  r->head.current = 5;
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  EXPECT_EQ(d.current()->layers[0].tiles[0].image, 15);
+  EXPECT_EQ(d.current()->head.current, 0);
+  EXPECT_TRUE(BordParInRange(*d.current()));
+  std::unique_ptr<BordPar> before;
+  driver_.Advance(0.6).Do([&](tb::WindowRef) { before = Held(d); });
+  driver_.Choose(kCbor, 9, 2).Choose(kCbor, 9, 3).Do([&](tb::WindowRef) {
+    EXPECT_TRUE(SameBorder(*Held(d), *before, 1));
+  });
+  driver_.Choose(kCbor, 9, 1).Do([&](tb::WindowRef) { EXPECT_EQ(d.current()->layers[0].tiles[5].hue, 77); });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The image list works on a scratch copy: cancel changes nothing, OK takes
+// the layer's files back and sets the fill to images.
+TEST_F(BordDialogTest, TheImageListHandsBackOnOkOnly) {
+  std::unique_ptr<BordPar> r = Fresh();
+  BordFill(r->layers[0].info) = 0;
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.6).Press(kCbor, kImages).Press(FourCC("Lima"), 2).Do([&](tb::WindowRef) {
+    EXPECT_EQ(BordFill(d.Layer().info), 0);
+  });
+  driver_.Press(kCbor, kImages).Press(FourCC("Lima"), 1).Do([&](tb::WindowRef w) {
+    EXPECT_EQ(BordFill(d.Layer().info), 1);
+    EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kCbor, 41)), 1);
+    EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kCbor, 54)), "Image:");
+  });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+class BorderRowTest : public vmktest::DispatchTest {
+ protected:
+  void SetUp() override {
+    DispatchTest::SetUp();
+    RegisterPhotoRows(EffectDialogRegistry());
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 106, Quiet);
+  }
+  void TearDown() override {
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 106, nullptr);
+    vmkviews::RegisterPreviewEngines();
+    DispatchTest::TearDown();
+  }
+};
+
+TEST_F(BorderRowTest, CancelLeavesTheOperationAndOkStoresTheRecord) {
+  Plant(1, 106);
+  const std::vector<uint8_t> before = ScriptBytes();
+  VMKtuneeff editor;
+  Bind(editor, 1);
+  driver_.Press(kCbor, kAdd).Press(kCbor, kCancel);
+  EXPECT_EQ(editor.Perform_Effect(106, 0), 0);
+  EXPECT_EQ(ScriptBytes(), before);
+  driver_.Press(kCbor, kAdd).Press(kCbor, kOk);
+  EXPECT_EQ(editor.Perform_Effect(106, 1), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  auto stored = std::make_unique<BordPar>();
+  script()->GetBordPar(0, 1, 1, stored.get());
+  EXPECT_EQ(stored->head.layerCount, 2);
+}
+
+}  // namespace
