@@ -22,6 +22,14 @@
 //     second (each step brings only the strip up to date, whose files do not
 //     change), then released (the main preview asked for, on a worker
 //     thread); the longest gap between ticks.
+//   - QuorlinRefresh: one refresh of the tessellation dialog (type 11, eight
+//     tiles of the photo) into both boxes: the 500 x 500 preview with the
+//     grid overlay and the tile view; p95.
+//   - MirrovanRefresh: one refresh of the border preview (two layers, all
+//     260 tiles of each drawn from an image file of 600 x 600) into the
+//     500 x 500 view over the photo (SetBordPar); p95.
+//   - ModifAllVal: the border dialog's whole-layer change of the tile hue
+//     (mode 2: 260 tiles, the backup of the 17 MB record first); p95.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -38,11 +46,14 @@
 #include "app/image_library_files.h"
 #include "bench_session.h"
 #include "dialogs/editor/effect_list.h"
+#include "dialogs/photo/border_dialog.h"
 #include "dialogs/photo/image_library.h"
 #include "engines/correction/resize_record.h"
+#include "engines/patterns/border_record.h"
 #include "engines/patterns/fractal_record.h"
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/spray_record.h"
+#include "engines/tessellation/tessellation_record.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/ApePlugInUtilities/image_files.h"
 #include "platform/files/colon_paths.h"
@@ -464,5 +475,89 @@ void BM_FractalArrowHeld(benchmark::State& state) {
   gFilterRecord = nullptr;
 }
 BENCHMARK(BM_FractalArrowHeld)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// ---- the tessellation and border dialogs ----
+
+// A preview box of `side` over the photo, as the dialogs prepare theirs.
+std::unique_ptr<VMKimabox> PhotoBox(int32_t side, int16_t kind, int16_t overlay) {
+  std::unique_ptr<VMKimabox> box(NewBox(side));
+  box->InitBuf(kind);
+  box->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, overlay, 0, 0);
+  box->SetPanBufCoord(0, 0, 100000, 100000);
+  Yoxel picture;
+  Init_YoxelPar(picture.par, kW, kH, 300, 0, 5);
+  box->SetYoxelPar(picture.par, 0, 3);
+  return box;
+}
+
+void BM_QuorlinRefresh(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  std::unique_ptr<VMKimabox> preview = PhotoBox(kView, 6, 2);
+  std::unique_ptr<VMKimabox> tile = PhotoBox(160, 6, 1);
+  auto record = std::make_unique<TessPar>();
+  Init_TessPar(record.get(), 1, 1, 1);
+  record->head.w[kTessSymmetry] = 11;
+  record->head.w[kTessSetsInUse] = 8;
+  Init_TessParQuad(record.get(), 11, -1);
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    preview->SetTessPar(record.get(), 1, 3, nullptr);
+    tile->SetTessPar(record.get(), 0, 3, nullptr);
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_QuorlinRefresh)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+void BM_MirrovanRefresh(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  BenchScratchDir dir;
+  const std::string path = dir.path + "/Bord/tile.jpg";
+  Picture(path, 600, 600, 3);
+  std::unique_ptr<VMKimabox> box = PhotoBox(kView, 24, 0);
+  auto record = std::make_unique<BordPar>();
+  Init_BordPar(record.get(), kW, kH, 1, 1, 1, 1);
+  record->head.layerCount = 2;
+  for (int l = 0; l < 2; ++l) {
+    BordLay& layer = record->layers[l];
+    SetFicFromPosix(&layer.files[0], path);
+    for (int k = 0; k < 4; ++k) layer.info.cells[k] = 64;
+    for (BordTile& t : layer.tiles) {
+      t.enabled = 1;
+      t.image = 0;
+    }
+  }
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    box->SetBordPar(record.get(), 1, 3, nullptr);
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_MirrovanRefresh)->Iterations(10)->Unit(benchmark::kMillisecond);
+
+void BM_ModifAllVal(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  VMKmirrovanUI dialog;
+  std::vector<double> times;
+  int32_t hue = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    dialog.ModifAllVal(nullptr, 2, FourCC("Shue"), ++hue % 180);
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_ModifAllVal)->Iterations(50)->Unit(benchmark::kMillisecond);
 
 }  // namespace

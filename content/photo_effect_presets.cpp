@@ -8,6 +8,7 @@
 
 #include "app/core/app_data.h"
 #include "combine_presets.h"
+#include "engines/patterns/border_record.h"
 #include "engines/patterns/fractal_record.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "platform/toolbox/api/scripted_ui.h"
@@ -73,6 +74,21 @@ int16_t Tessellation(int32_t type, int32_t count, int32_t fill, const std::funct
 
 }  // namespace
 
+// A border of `layers` layers over a 600 x 400 picture, each filled from
+// images (fill 1) or ramps (fill 0), adjusted by `set`.
+int16_t Border(int32_t layers, int16_t fill, const std::function<void(BordPar*)>& set) {
+  auto r = std::make_unique<BordPar>();
+  Init_BordPar(r.get(), 600, 400, 1, 1, 1, fill);
+  r->head.layerCount = layers;
+  set(r.get());
+  return Do_ABordPar_file(1, FSSpec{}, r.get());
+}
+
+// Every tile of `layer` takes image or ramp `image`.
+void AllTiles(BordLay* layer, int32_t image) {
+  for (BordTile& t : layer->tiles) t.image = image;
+}
+
 const std::vector<GeneratorPreset>& PhotoEffectPresets() {
   static const std::vector<GeneratorPreset> presets = {
       {"Presets/Fractals/Dendrite.hfra", FourCC("hFra"), [] { return Fractal(1, 0.0, 1.0, [](FractInfo* e) {
@@ -121,6 +137,31 @@ const std::vector<GeneratorPreset>& PhotoEffectPresets() {
        }); }},
       {"Presets/Tessellations/Photo wheel.hpts", FourCC("hPts"), [] { return Tessellation(17, 12, 0, [](TessPar* r) {
          for (int k = 0; k < 12; ++k) r->sets[k].w[kTessColourShift] = -180 + 30 * k;
+       }); }},
+      // Borders: one layer of banded frame, a rope with a row of beads
+      // inside it, and a border of four ramps.
+      {"Presets/Borders/Banded frame.hbor", FourCC("hBor"), [] { return Border(1, 1, [](BordPar* r) {
+         r->layers[0].files[0] = ContentFile("Bord/bands.tif");
+         AllTiles(&r->layers[0], 0);
+       }); }},
+      {"Presets/Borders/Rope and beads.hbor", FourCC("hBor"), [] { return Border(2, 1, [](BordPar* r) {
+         r->layers[0].files[0] = ContentFile("Bord/rope.tif");
+         AllTiles(&r->layers[0], 0);
+         BordLay& beads = r->layers[1];
+         beads.files[0] = ContentFile("Bord/beads.tif");
+         AllTiles(&beads, 0);
+         for (int k = 0; k < 4; ++k) {
+           beads.info.cells[k] = 12;
+           beads.info.thickness[k] = 8;
+           beads.info.inset[k] = 20;
+           beads.info.cornerOn[k] = 0;
+         }
+       }); }},
+      {"Presets/Borders/Ramp border.hbor", FourCC("hBor"), [] { return Border(1, 0, [](BordPar* r) {
+         BordLay& layer = r->layers[0];
+         for (int k = 0; k < 4; ++k)
+           Stops(&layer.ramps[k], {{0, 20 + 50 * k, 30, 90}, {128, 240, 200 - 30 * k, 60}, {255, 40, 20, 10 + 40 * k}});
+         for (int i = 0; i < kBordTiles; ++i) layer.tiles[i].image = i % 4;
        }); }},
   };
   return presets;

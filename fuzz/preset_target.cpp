@@ -29,6 +29,7 @@
 #include "engines/patterns/texture_record.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "engines/tessellation/photo_repeat_record.h"
+#include "engines/patterns/border_editing.h"
 #include "engines/tessellation/tessellation_checks.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "engines/tessellation/twin_tessellation_record.h"
@@ -178,9 +179,16 @@ std::vector<PresetEntry>& PresetTable() {
                                 }));
   t.push_back(Entry<CombImaPar>("image combination", FourCC("hCim"), Do_ACombIma_file,
                                 [](CombImaPar* r, int v) { Init_CombImaPar(r, v == 0); }));
-  t.push_back(Entry<BordPar>("border", FourCC("hBor"), Do_ABordPar_file, [](BordPar* r, int v) {
-    Init_BordPar(r, 640, 480, 1, 1, 1, v == 0 ? 1 : 2);
-  }));
+  // What the border dialog does with a read record: refused when out of
+  // range, else taken as it is; an owner's record is clamped instead.
+  t.push_back(Entry<BordPar>(
+      "border", FourCC("hBor"), Do_ABordPar_file,
+      [](BordPar* r, int v) { Init_BordPar(r, 640, 480, 1, 1, 1, v == 0 ? 1 : 2); },
+      [](BordPar* r) -> const char* {
+        if (BordParInRange(*r)) return nullptr;
+        ClampBordPar(r);
+        return BordParInRange(*r) ? nullptr : "a clamped record is still out of range";
+      }));
   t.push_back(Entry<TextuPar>("texture", FourCC("hTex"), Do_ATextu_file,
                               [](TextuPar* r, int) { Init_TextuPar(r); }));
   t.push_back(Entry<WeaveInfo>("weave", FourCC("hWea"), Do_AWeaveInfo_file,

@@ -17,10 +17,12 @@
 #include <vector>
 
 #include "app/image_import.h"
+#include "dialogs/photo/border_dialog.h"
 #include "dialogs/photo/combine_dialog.h"
 #include "dialogs/photo/image_picker.h"
 #include "dialogs/photo/tessellation_dialog.h"
 #include "dialogs/photo/tile_lists.h"
+#include "engines/patterns/border_editing.h"
 #include "engines/tessellation/tessellation_checks.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "photo_fixture.h"
@@ -166,6 +168,36 @@ TEST_F(PhotoScreenshots, PickerAndCombineOverTheContentLibrary) {
         .Press(FourCC("Oima"), 2)
         .Press(FourCC("Qtss"), 2);
     EXPECT_EQ(dialog.Do_QuorlinDlg(0), 0);
+  }
+  {
+    // The border over the photo: the library's three borders, each in
+    // range with its tile images found, the rope and beads shown.
+    auto bord = std::make_unique<BordPar>();
+    Init_BordPar(bord.get(), 600, 400, 1, 1, 1, 1);
+    VMKmirrovanUI dialog;
+    dialog.SetBordPar(bord.get());
+    driver_.Advance(0.1)
+        .Do([](tb::WindowRef w) {
+          tb::ControlRef presets = tb::FindControl(w, FourCC("Cbor"), 9);
+          ASSERT_EQ(tb::CountMenuItems(presets), 3);
+          EXPECT_EQ(tb::GetMenuItemText(presets, 3), "Rope and beads.hbor");
+          for (int k = 0; k < 3; ++k) {
+            auto r = std::make_unique<BordPar>();
+            ASSERT_EQ(Do_ABordPar_file(2, gVMKmirrovan->presetList[k], r.get()), 0);
+            EXPECT_TRUE(BordParInRange(*r)) << k;
+            int32_t iw = 0, ih = 0;
+            if (r->layers[0].info.kind == 1) {
+              EXPECT_EQ(AS_GetImageDimension(&r->layers[0].files[0], &iw, &ih, nullptr), 0) << k;
+            }
+          }
+        })
+        .Choose(FourCC("Cbor"), 9, 3)
+        .Advance(0.6)
+        .Do([](tb::WindowRef) {})
+        .Do([](tb::WindowRef w) { Shoot(w, "CreaBord"); })
+        .Press(FourCC("Cbor"), 3);
+    EXPECT_EQ(dialog.Do_MirrovanDlg(0), 0);
+    EXPECT_EQ(bord->head.layerCount, 1);
   }
   EXPECT_TRUE(driver_.errors().empty());
 }
