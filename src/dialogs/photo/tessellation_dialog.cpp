@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@
 #include "engines/correction/resize_record.h"
 #include "engines/records/param_record.h"
 #include "engines/tessellation/tessellation_checks.h"
+#include "platform/imageio/image_io.h"
+#include "platform/resources/resource_file.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/misc_render.h"
 #include "script/document_data.h"
@@ -228,6 +231,30 @@ bool BuildTessTilePicture(const TessPar& record, int16_t flag, int32_t w, int32_
   }
 }
 
+bool ShowSymmetryPicture(tb::ControlRef well, int32_t type) {
+  if (well == nullptr) return false;
+  const auto path = TessTileCount(type) > 0
+                        ? plat::res::GetResourcePath(FourCC("PICT"), static_cast<int16_t>(16419 + type))
+                        : std::nullopt;
+  uint32_t w = 0, h = 0;
+  std::vector<uint8_t> argb;
+  if (!path || plat::imageio::DecodeARGB(*path, &w, &h, &argb) != 0 || w == 0 || h == 0) {
+    tb::SetImageViewImage(well, plat::draw::ImageRef{});
+    return false;
+  }
+  // The view takes premultiplied red, green, blue, alpha.
+  std::vector<uint8_t> rgba(argb.size());
+  for (size_t i = 0; i + 3 < argb.size(); i += 4) {
+    const unsigned a = argb[i];
+    for (size_t k = 0; k < 3; ++k) rgba[i + k] = static_cast<uint8_t>((argb[i + k + 1] * a + 127) / 255);
+    rgba[i + 3] = static_cast<uint8_t>(a);
+  }
+  const auto width = static_cast<int32_t>(w);
+  tb::SetImageViewImage(well, plat::draw::ImageRef{rgba.data(), width, static_cast<int32_t>(h), width * 4});
+  tb::SetImageViewScaleToFit(well, true);
+  return true;
+}
+
 void QuorlinLoopHandler(tb::EventLoopTimerRef timer, void* window) { Trampolines::LoopHandler(timer, window); }
 OSStatus QuorlinWindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event, void* window) {
   return Trampolines::WindowEventHandler(call, event, window);
@@ -374,6 +401,7 @@ void VMKquorlinUI::DrawOwnContent(tb::WindowRef) {
   FillTileMenu();
   tb::SetControl32BitValue(Ctl(kPresets), presetIndex);
   tb::SetControl32BitValue(Ctl(kType), head[kTessSymmetry]);
+  ShowSymmetryPicture(Ctl(kWell), head[kTessSymmetry]);
   tb::SetControl32BitValue(Ctl(kTiles), head[kTessCurrentSet] + 1);
   tb::SetControl32BitValue(Ctl(kMaskMode), Tile().w[kMaskWord] + 1);
   tb::SetControl32BitValue(Ctl(kActive), Tile().w[kActiveWord]);

@@ -129,6 +129,11 @@ extern VMKoriima* gVMKoriima;
 bool BuildTessTilePicture(const TessPar& record, int16_t flag, int32_t w, int32_t h, uint8_t* red,
                           uint8_t* green, uint8_t* blue, bool* fromFile);
 
+// The picture well's picture of symmetry type `type` ('PICT' 16419 +
+// type, scaled to the well); false, and the well emptied, for a type out of
+// range or a picture that cannot be read.
+bool ShowSymmetryPicture(plat::tb::ControlRef well, int32_t type);
+
 void QuorlinLoopHandler(plat::tb::EventLoopTimerRef timer, void* window);
 OSStatus QuorlinWindowEventHandler(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event, void* window);
 const plat::tb::EventHandlerProc& GetQuorlinWindowEventHandlerUPP();

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QWidget>
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -263,6 +266,30 @@ TEST_F(TessDialogTest, SubDialogsHandBackOnOkOnly) {
 }
 
 // ---- effect 58 through the dispatcher ----
+
+// The picture well shows the symmetry type's picture, for all seventeen;
+// a type out of range empties it.
+TEST_F(TessDialogTest, ThePictureWellShowsEachSymmetryType) {
+  VMKquorlinUI d;
+  std::unique_ptr<TessPar> r = Fresh();
+  d.SetTessPar(r.get());
+  driver_.Advance(0.1).Do([](tb::WindowRef w) {
+    tb::ControlRef well = tb::FindControl(w, kQtss, 44);
+    for (int32_t type = 1; type <= 17; ++type) EXPECT_TRUE(ShowSymmetryPicture(well, type)) << type;
+    EXPECT_FALSE(ShowSymmetryPicture(well, 0));
+    EXPECT_FALSE(ShowSymmetryPicture(well, 18));
+  });
+  driver_.Choose(kQtss, 12, 14).Do([](tb::WindowRef w) {
+    // The well after the type's redraw: type 14's picture, not white.
+    const QImage shot = tb::QtWidgetOf(w)->grab().toImage();
+    const Rect b = tb::GetControlBounds(tb::FindControl(w, kQtss, 44));
+    const QColor centre = shot.pixelColor((b.left + b.right) / 2 + 3, (b.top + b.bottom) / 2);
+    EXPECT_NE(centre, QColor(Qt::white));
+  });
+  driver_.Press(kQtss, 2);
+  EXPECT_EQ(d.Do_QuorlinDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
 
 class TessellationRowTest : public vmktest::DispatchTest {
  protected:
