@@ -201,6 +201,8 @@ class VMKpinmainUI final : public EffectFrame {
   void OpenOperationEditor();
   // 'Bloa' and 'Bcom': an effect chosen in a browser into the current layer.
   bool OwnLoadCommand(uint32_t command);
+  bool BrowseEffect(fichier* chosen);
+  bool ComposeEffect(Laye* layer, fichier* chosen);
 
   void StopRenders();
 

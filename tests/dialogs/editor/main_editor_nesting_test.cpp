@@ -1,0 +1,206 @@
+// The main editing window with the windows it runs over itself: its timer
+// keeps polling while the load-effect browser and a shape dialog run inside
+// it, its palettes stay usable meanwhile, and a browser's choice goes into
+// the current layer only when its file reads.
+// Headers that name a member `slots` come before Qt's.
+#include "dialogs/editor/compose_effect.h"
+#include "dialogs/editor/load_effect.h"
+
+#include <gtest/gtest.h>
+
+#include "app/core/session_state.h"
+#include "app/file_access.h"
+#include "dialogs/editor/main_editor_fixture.h"
+#include "paths/shape_params.h"
+#include "platform/toolbox/api/ui_services.h"
+#include "script/document_data.h"
+#include "script/script_file.h"
+
+using vmktest::kMain;
+using vmktest::MainEditorTest;
+namespace tb = plat::tb;
+
+namespace {
+
+constexpr OSType kLeff = FourCC("Leff"), kCeff = FourCC("Ceff"),
+                 kTlay = FourCC("Tlay"), kTpth = FourCC("Tpth"), kCrec = FourCC("Crec");
+constexpr int32_t kOk = 1, kCancel = 2;
+constexpr int32_t kLayerButton = 45, kPathsButton = 22, kLoadButton = 47,
+                  kComposeButton = 48;
+constexpr int32_t kBrowseButton = 20;  // the browser's 'Bloa'
+constexpr int32_t kActiveCheck = 1;       // the layer palette's 'Bsee'
+constexpr Point kCurrentSlot{200, 200};  // inside the chooser's slot 0
+constexpr int32_t kRectangleTool = 41;  // the path palette's 'Bp13'
+
+class PinmainNestingTest : public MainEditorTest {
+ protected:
+  void SetUp() override {
+    MainEditorTest::SetUp();
+    Init_TObjPar(&shapes_);
+    if (per_.objPar == nullptr) per_.objPar = &shapes_;
+  }
+  void TearDown() override {
+    if (per_.objPar == &shapes_) per_.objPar = nullptr;
+    MainEditorTest::TearDown();
+  }
+  int16_t Active(int16_t layer) {
+    int16_t a = 0;
+    stack()->GetLayAct(layer, &a);
+    return a;
+  }
+  TObjPar shapes_{};
+};
+
+// The load browser with a shape dialog over it: the main window's tick
+// still carries out the palette; a cancelled browser leaves the layer.
+TEST_F(PinmainNestingTest, TheMainTimerPollsUnderTheBrowserAndAShapeDialog) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  std::vector<uint8_t> before;
+  driver_.Advance(0.6)
+      .Press(kMain, kLayerButton)
+      .Press(kMain, kPathsButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { before = StackBytes(); })
+      .Press(kMain, kLoadButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        ASSERT_EQ(tb::GetWindowName(w), "LoadEff");
+        driver_.ClickControl(tb::FindControl(editor.pathPalette->window, kTpth, kRectangleTool));
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_NE(editor.pathPalette->openShapeDialog, nullptr);
+        driver_.ClickControl(tb::FindControl(editor.layerPalette->window, kTlay, kActiveCheck));
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(Active(1), 0);
+        driver_.ClickControl(tb::FindControl(editor.layerPalette->window, kTlay, kActiveCheck));
+      })
+      .Advance(0.6)
+      .Press(kCrec, kCancel)
+      .Press(kLeff, kCancel)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(tb::GetWindowName(w), "PinMain");
+        EXPECT_EQ(StackBytes(), before);
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty()) << (driver_.errors().empty() ? "" : driver_.errors().front());
+}
+
+// Brightness by 40 on the composite as operation 1 of `layer`.
+void PlantBrightness(ScriptFile* s, int16_t layer) {
+  s->SetEffect(0, layer, 1, 16, 0, 0, 0, 0);
+  s->SetAct(0, layer, 1, 1);
+  s->SetFromChannel(0, layer, 1, 0);
+  s->SetToChannel(0, layer, 1, 2);
+  s->SetParam1(0, layer, 1, 40);
+  s->SetMode(0, layer, 1, 0);
+  s->SetOpa(0, layer, 1, 255);
+  s->SetMChannel(0, layer, 1, 0);
+  s->SetIntExt(0, layer, 1, 1);
+}
+
+// 'Bloa': the file the browser names goes into the current layer and the
+// main view renders it; a damaged file leaves the stack byte for byte and
+// an alert names it.
+TEST_F(PinmainNestingTest, ABrowsedEffectGoesIntoTheLayerOnlyWhenItReadsWhole) {
+  MakeLayers(2);
+  PlantBrightness(script(), 2);
+  const std::string stored = bundle_.makersFile("bright.ach1");
+  {
+    fichier f;
+    ASSERT_TRUE(SetFicFromPosix(&f, stored));
+    File_kern file(&f);
+    Laye* l = stack()->GetLaye(2);
+    ASSERT_EQ(script()->SaveScript(l->oprnCount, l->firstOprn, &file, nullptr, 0, 0, CurrentDocData()->secondName, 0), 0);
+  }
+  const std::vector<uint8_t> whole = vmktest::ReadBytes(stored);
+  const std::string damaged = bundle_.makersFile("cut.ach1");
+  vmktest::WriteBytes(damaged, std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
+  VMKpinmainUI editor;
+  uint64_t shown = 0;
+  std::vector<uint8_t> before;
+  size_t alerts = 0;
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        shown = editor.rendersShown();
+        driver_.ui().AnswerOpenFile(stored);
+      })
+      .Press(kMain, kLoadButton)
+      .Press(kLeff, kBrowseButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(tb::GetWindowName(w), "PinMain");
+        const Oprn* op = script()->GetOprn(0, 1, 1);
+        ASSERT_NE(op, nullptr);
+        EXPECT_EQ(op->Effect, 16);
+        EXPECT_EQ(op->Param1, 40);
+        EXPECT_GT(editor.rendersShown(), shown);
+        before = StackBytes();
+        alerts = driver_.ui().alertRequests.size();
+        driver_.ui().AnswerOpenFile(damaged);
+      })
+      .Press(kMain, kLoadButton)
+      .Press(kLeff, kBrowseButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(StackBytes(), before);
+        ASSERT_EQ(driver_.ui().alertRequests.size(), alerts + 1);
+        EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("cut.ach1"), std::string::npos);
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty()) << (driver_.errors().empty() ? "" : driver_.errors().front());
+}
+
+// 'Bcom': the layer's own operations are saved as the chooser's "Current"
+// slot; OK on it loads them back, so the layer keeps what it had.
+TEST_F(PinmainNestingTest, TheComposeChooserStartsFromTheLayersOwnOperations) {
+  MakeLayers(1);
+  PlantBrightness(script(), 1);
+  VMKpinmainUI editor;
+  const Oprn* first = nullptr;
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        first = stack()->GetLaye(1)->firstOprn;
+      })
+      .Press(kMain, kComposeButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        ASSERT_EQ(tb::GetWindowName(w), "CompEff");
+        EXPECT_GT(vmktest::ReadBytes(FicToPosix(per_.channelScratch)).size(), 0u);
+      })
+      // OK on slot 1, empty: nothing is loaded and nothing is said.
+      .Press(kCeff, kOk)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(stack()->GetLaye(1)->firstOprn, first);
+        EXPECT_TRUE(driver_.ui().alertRequests.empty());
+      })
+      .Press(kMain, kComposeButton)
+      .Advance(0.6)
+      // Slot 0, "Current", is the layer's own operations.
+      .Drag({kCurrentSlot, kCurrentSlot})
+      .Advance(0.6)
+      .Press(kCeff, kOk)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(tb::GetWindowName(w), "PinMain");
+        const Oprn* op = script()->GetOprn(0, 1, 1);
+        ASSERT_NE(op, nullptr);
+        EXPECT_EQ(op->Effect, 16);
+        EXPECT_EQ(op->Param1, 40);
+        EXPECT_EQ(stack()->GetLaye(1)->oprnCount, 1);
+        // Loaded back from the slot's file, not left alone.
+        EXPECT_NE(stack()->GetLaye(1)->firstOprn, first);
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty()) << (driver_.errors().empty() ? "" : driver_.errors().front());
+}
+
+}  // namespace
