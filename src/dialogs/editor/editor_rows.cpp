@@ -1,6 +1,7 @@
 #include "dialogs/editor/editor_rows.h"
 
 #include "app/file_dialogs.h"
+#include "dialogs/editor/tune_effect.h"
 #include "dialogs/frame/effect_registry.h"
 #include "engines/patterns/backdrop_compo_records.h"
 
@@ -42,10 +43,20 @@ int16_t RunComposition(EffectCall& c) {
   return 0;
 }
 
+// The image-tools window is the dispatching editor itself, shown on the
+// document's layer: it edits the script in place, so there is nothing to
+// write back.
+int16_t RunImageTools(EffectCall& c) {
+  if (c.editor == nullptr) return 0;
+  c.editor->SetChanFlag(1);
+  return c.editor->Do_TuneEffDlg(118);
+}
+
 }  // namespace
 
 void RegisterEditorRows(EffectRegistry& registry) {
   registry.Add({{26}, false, RunLoadPath});
   registry.Add({{46}, false, RunLoadEffectList});
   registry.Add({{111}, true, RunComposition});
+  registry.Add({{118}, true, RunImageTools});
 }

@@ -276,8 +276,8 @@ bool EffectFrame::FilterNumKey(int16_t charCode, uint32_t modifiers) {
 
 // The control keeps its value within its own range, so a step past an end
 // stays at the end and the text still follows. A page is ten steps.
-void EffectFrame::StepSlider(tb::ControlRef slider, int16_t part, int32_t step) {
-  int32_t v = tb::GetControl32BitValue(slider);
+int32_t EffectFrame::StepValue(tb::ControlRef control, int16_t part, int32_t step) {
+  int32_t v = tb::GetControl32BitValue(control);
   switch (part) {
     case tb::kControlUpButtonPart: v -= step; break;
     case tb::kControlDownButtonPart: v += step; break;
@@ -285,12 +285,16 @@ void EffectFrame::StepSlider(tb::ControlRef slider, int16_t part, int32_t step) 
     case tb::kControlPageDownPart: v += 10 * step; break;
     default: break;
   }
-  tb::SetControl32BitValue(slider, v);
+  tb::SetControl32BitValue(control, v);
+  return tb::GetControl32BitValue(control);
+}
+
+void EffectFrame::StepSlider(tb::ControlRef slider, int16_t part, int32_t step) {
+  const int32_t v = StepValue(slider, part, step);
   if (part == tb::kControlUpButtonPart || part == tb::kControlDownButtonPart || part == tb::kControlPageUpPart ||
       part == tb::kControlPageDownPart)
     gSteppedSlider = slider;
-  if (auto field = static_cast<tb::ControlRef>(tb::GetControlReference(slider)))
-    ShowFieldNumber(field, tb::GetControl32BitValue(slider));
+  if (auto field = static_cast<tb::ControlRef>(tb::GetControlReference(slider))) ShowFieldNumber(field, v);
 }
 
 // Little arrows count the other way round: up is more.
@@ -483,7 +487,7 @@ int16_t EffectFrame::Run(const FrameProcs& procs, int16_t runFlag) {
   if (!ReadyToRun()) return 0;
   SetUpTempFile();
   tb::WindowRef window = nullptr;
-  if (tb::CreateWindowFromNib(desc_.window, &window) != noErr || window == nullptr) return 0;
+  if (tb::CreateWindowFromNib(WindowName(), &window) != noErr || window == nullptr) return 0;
   if (desc_.resizable) tb::SetWindowResizable(window, true);
   FindControls(window);
   // From here on every preview of the dialog's boxes runs on its worker.

@@ -239,7 +239,12 @@ class EffectFrame {
   OSStatus CommandProcess(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event, void* window);
   OSStatus WindowEventHandler(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event, void* window);
 
-  // Bodies of the file-level live actions and key filter.
+  // Bodies of the file-level live actions and key filter. StepValue moves
+  // a slider's or scroll bar's value by its part (arrows `step`, pages ten
+  // steps, the thumb as it is) and answers the value the control kept;
+  // StepSlider also writes it into the number field held as the control's
+  // reference.
+  static int32_t StepValue(plat::tb::ControlRef control, int16_t part, int32_t step = 1);
   static void StepSlider(plat::tb::ControlRef slider, int16_t part, int32_t step = 1);
   static void StepArrows(plat::tb::ControlRef arrows, int16_t part);
   bool FilterNumKey(int16_t charCode, uint32_t modifiers);
@@ -316,6 +321,9 @@ class EffectFrame {
   virtual void PrepareBoxesAndMenus(plat::tb::WindowRef window);
   virtual void InstallOwnControls(const FrameProcs&, plat::tb::WindowRef) {}
   virtual void BeforeShow(plat::tb::WindowRef) {}
+  // The nib window a run opens (a dialog with more than one window names
+  // the one it wants when it runs).
+  virtual const char* WindowName() const { return desc_.window; }
   virtual void ReadPreset(int32_t entry);
   virtual void AfterRecordLoad() {}
   // The item under the pointer in the hovered popup: read it and preview.

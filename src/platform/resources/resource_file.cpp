@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <system_error>
 
 namespace plat::res {
@@ -15,9 +17,63 @@ std::string& folderRef() {
 
 constexpr uintmax_t kMaxResourceBytes = 4u << 20;
 
+// String lists as read, by id; emptied when the folder changes. Menus are
+// rebuilt from the same lists at every redraw, so a list is read once.
+struct StringLists {
+  std::mutex lock;
+  std::map<int16_t, std::vector<std::string>> lists;
+};
+
+StringLists& stringLists() {
+  static StringLists lists;
+  return lists;
+}
+
+std::vector<std::string> SplitItems(const std::string& text) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] != '#') items.push_back(std::move(line));
+    start = end + 1;
+  }
+  return items;
+}
+
+const std::vector<std::string>& ListOf(int16_t id) {
+  StringLists& s = stringLists();
+  auto it = s.lists.find(id);
+  if (it != s.lists.end()) return it->second;
+  std::vector<std::string> items;
+  if (auto text = GetResourceText(FourCC("STR#"), id)) items = SplitItems(*text);
+  return s.lists.emplace(id, std::move(items)).first->second;
+}
+
 }  // namespace
 
-void SetResourceFolder(const std::string& folder) { folderRef() = folder; }
+void SetResourceFolder(const std::string& folder) {
+  folderRef() = folder;
+  StringLists& s = stringLists();
+  std::lock_guard<std::mutex> hold(s.lock);
+  s.lists.clear();
+}
+
+std::string GetIndString(int16_t id, int16_t index) {
+  StringLists& s = stringLists();
+  std::lock_guard<std::mutex> hold(s.lock);
+  const std::vector<std::string>& items = ListOf(id);
+  if (index < 1 || static_cast<size_t>(index) > items.size()) return "";
+  return items[static_cast<size_t>(index) - 1];
+}
+
+int16_t CountIndStrings(int16_t id) {
+  StringLists& s = stringLists();
+  std::lock_guard<std::mutex> hold(s.lock);
+  return static_cast<int16_t>(std::min<size_t>(ListOf(id).size(), 32767));
+}
 const std::string& ResourceFolder() { return folderRef(); }
 
 std::string TypeFolderName(OSType type) {

@@ -30,6 +30,15 @@ std::optional<std::string> GetResourcePath(OSType type, int16_t id);
 // The same as text.
 std::optional<std::string> GetResourceText(OSType type, int16_t id);
 
+// String lists ('STR#'): item `index` (1-based) of list `id`, or "" when
+// the list or the item does not exist. A list is a text file of one item a
+// line, taken as it stands (leading and trailing spaces count); lines that
+// begin with '#' are comments and count as no item. Lists are read once and
+// kept until the resource folder changes.
+std::string GetIndString(int16_t id, int16_t index);
+// The number of items of list `id` (0 when it does not exist).
+int16_t CountIndStrings(int16_t id);
+
 // The folder name of a type code ("PAT#"), or "" when the code holds a
 // character that cannot name a folder.
 std::string TypeFolderName(OSType type);

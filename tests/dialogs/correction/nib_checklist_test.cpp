@@ -48,6 +48,9 @@ Window Read(const std::string& name) {
       ids.push_back(-1);
     } else if (xml.isStartElement() && xml.name() == u"property") {
       property = xml.attributes().value("name").toString().toStdString();
+    } else if (xml.isStartElement() && xml.name() == u"attribute") {
+      // A page's title is no property of its control.
+      property.clear();
     } else if (xml.isStartElement() && !stack.empty() && (xml.name() == u"string" || xml.name() == u"number")) {
       const std::string v = xml.readElementText().toStdString();
       NibControl& c = stack.back();
@@ -339,4 +342,55 @@ TEST(NibChecklist, Yoxelmain) {
   EXPECT_EQ(itemCommands.count("Pco0,Pco1,Pco2,Pco3,Pco4"), 1u);
   for (const char* cmd : {"ok  ", "canc", "Bres", "Bloa", "Bsav", "Bcol", "Cred", "Cgre", "Cblu", "Bfpa", "Bsc1"})
     EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+}
+
+// The operation-list editor's two windows: the 61 controls of signature
+// 'Teff' in the image-tools window, the 50 of them the "Tune Effect" window
+// has, their views and the buttons of the command table.
+TEST(NibChecklist, TuneEffAndImaEff) {
+  const std::vector<Row> common = {
+      {41, Pu, "Pact"}, {47, Cb, "Cact"}, {42, Pu, "Pknd"}, {43, Pu, "Pafr"}, {37, Tx, ""},
+      {44, Pu, "Pato"}, {45, Pu, "Pmsk"}, {46, Pu, "Pchn"}, {40, Tx, ""},     {31, Pu, "Pble"},
+      {34, Tx, ""},     {29, Sl, "Sopa"}, {13, Tx, ""},     {30, Ed, ""},     {33, Bt, "Badj"},
+      {49, V, "Bco0"},  {50, V, "Bco1"},  {72, V, ""},      {70, Pu, "Psel"}, {32, Cb, "Cprv"},
+      {52, Pu, "Pprv"}, {51, "QTabWidget", ""},             {73, Tx, ""},     {74, Tx, ""},
+      {75, Tx, ""},     {2, Tx, ""},      {4, Tx, ""},      {6, Tx, ""},      {8, Tx, ""},
+      {10, Tx, ""},     {3, Tx, ""},      {5, Tx, ""},      {7, Tx, ""},      {9, Tx, ""},
+      {11, Tx, ""},     {14, Tx, ""},     {17, Tx, ""},     {20, Tx, ""},     {23, Tx, ""},
+      {26, Tx, ""},     {15, Sl, "Sva0"}, {18, Sl, "Sva1"}, {21, Sl, "Sva2"}, {24, Sl, "Sva3"},
+      {27, Sl, "Sva4"}, {16, Ed, ""},     {19, Ed, ""},     {22, Ed, ""},     {25, Ed, ""},
+      {28, Ed, ""}};
+  const std::vector<Row> tools = {{67, Pu, "Plib"}, {65, "QScrollBar", "Seff"}, {59, V, ""}, {57, V, ""},
+                                  {55, V, ""},      {60, Tx, ""},              {58, Tx, ""}, {56, Tx, ""},
+                                  {69, Pu, "Rprv"}, {68, V, ""},               {71, Bt, "Badd"}};
+  EXPECT_EQ(common.size() + tools.size(), 61u);
+  for (const char* name : {"TuneEff", "ImaEff"}) {
+    SCOPED_TRACE(name);
+    const Window w = Read(name);
+    std::vector<Row> rows = common;
+    if (std::string(name) == "ImaEff") rows.insert(rows.end(), tools.begin(), tools.end());
+    for (const Row& r : rows) {
+      auto it = w.byId.find(r.id);
+      ASSERT_NE(it, w.byId.end()) << "control " << r.id;
+      ASSERT_EQ(it->second.size(), 1u) << "control " << r.id;
+      const NibControl& c = it->second.front();
+      EXPECT_EQ(c.sig, "Teff") << r.id;
+      EXPECT_EQ(c.kind, r.kind) << r.id;
+      EXPECT_EQ(c.cmd, r.cmd) << r.id;
+    }
+    for (int k = 0; k < 3; ++k)
+      EXPECT_EQ(w.byId.at(k == 0 ? 49 : k == 1 ? 50 : 72).front().classId,
+                "com.vellmarkstead.teff.HIcol" + std::to_string(k));
+    EXPECT_EQ(w.byId.at(29).front().maximum, 255);
+    for (const char* cmd : {"ok  ", "canc", "Pop1", "Pop2", "Pop3", "Pop4"}) EXPECT_EQ(w.commands.count(cmd), 1u) << cmd;
+  }
+  const Window t = Read("TuneEff");
+  for (const char* cmd : {"Bsav", "Bloa", "Bres"}) EXPECT_EQ(t.commands.count(cmd), 1u) << cmd;
+  EXPECT_EQ(t.byId.count(68), 0u);
+  const Window i = Read("ImaEff");
+  for (const char* cmd : {"Pop5", "Pop6", "Pop7"}) EXPECT_EQ(i.commands.count(cmd), 1u) << cmd;
+  EXPECT_EQ(i.byId.at(68).front().classId, "com.vellmarkstead.ieff.HIima");
+  EXPECT_EQ(i.byId.at(59).front().classId, "com.vellmarkstead.ieff.HIss1");
+  EXPECT_EQ(i.byId.at(57).front().classId, "com.vellmarkstead.ieff.HIss2");
+  EXPECT_EQ(i.byId.at(55).front().classId, "com.vellmarkstead.ieff.HIss3");
 }

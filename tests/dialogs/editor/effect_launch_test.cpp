@@ -17,8 +17,9 @@ namespace {
 
 constexpr int32_t kOk = 101, kCancel = 102;
 
-// A row that answers 1 without a dialog, for the effects whose dialogs are
-// not here; removed again when the test ends.
+// A row that answers 1 without a dialog, in the place of the effect's own
+// (the image-tools window would open); the session's rows are put back when
+// the test ends.
 class StandInRow {
  public:
   // It stands in for whatever row a dialog folder registered for the code
@@ -27,7 +28,10 @@ class StandInRow {
     EffectDialogRegistry().Remove(code);
     EXPECT_EQ(EffectDialogRegistry().Add({{code}, false, run}), 0);
   }
-  ~StandInRow() { EffectDialogRegistry().Remove(code_); }
+  ~StandInRow() {
+    EffectDialogRegistry().Remove(code_);
+    RegisterEditorRows(EffectDialogRegistry());
+  }
 
  private:
   int16_t code_;
