@@ -31,6 +31,7 @@
 #include "dialogs/frame/live_preview.h"
 #include "platform/files/file_spec.h"
 #include "platform/toolbox/toolbox.h"
+#include "views/preview_job.h"
 
 class Laye;
 class ScriptFile;
@@ -222,6 +223,10 @@ class VMKtuneeff final : public EffectFrame {
   VMKimabox* thumbView(int32_t k) const { return k >= 0 && k < kSlots ? Box(1 + static_cast<size_t>(k)) : nullptr; }
   VMKcolbox* swatch(int32_t k) const;
 
+  // Image-tools previews rendered and put into the plane tables so far
+  // (each arrives from the preview worker; tests and benchmarks wait on it).
+  int32_t previewsShown() const { return previewsShown_; }
+
  protected:
   void DrawOwnContent(plat::tb::WindowRef) override {}
   bool OwnCommand(uint32_t command, plat::tb::ControlRef source, plat::tb::WindowRef window) override;
@@ -276,9 +281,18 @@ class VMKtuneeff final : public EffectFrame {
   void FitPicture();
   void RenderThumbnail(int32_t w, int32_t h, uint32_t* pixels, short* usedWidth, short* usedHeight);
   bool MakeTablePlanes();
-  void RenderPreviewStage(short stage);
+  void SubmitPreview();
   void ShowPreviewChannel();
   void ReleaseTables(int32_t first, int32_t last);
+
+  // The image-tools preview's renders on the preview worker: the stages
+  // (bit 0 source, bit 1 result) asked for since the last one shown, the
+  // number of the newest render, and that render while it runs.
+  int16_t stagesWanted_ = 0;
+  bool holdSubmit_ = false;
+  uint64_t previewNumber_ = 0;
+  int32_t previewsShown_ = 0;
+  std::weak_ptr<vmkviews::PreviewJob> runningPreview_;
 };
 
 extern VMKtuneeff* gVMKtuneeff;

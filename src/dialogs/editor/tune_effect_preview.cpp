@@ -2,9 +2,14 @@
 // script rendered over the document's picture at the size of the preview
 // view, kept channel by channel before (source table) and after (result
 // table) the script, and the strip of stored-effect thumbnails.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include "app/core/session_state.h"
 #include "app/file_access.h"
@@ -17,6 +22,7 @@
 #include "engines/correction/resize_record.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "engines/records/param_record.h"
+#include "platform/parallel/cancel.h"
 #include "host/session/document.h"
 #include "host/session/small_dialogs.h"
 #include "paths/draw_par.h"
@@ -270,7 +276,10 @@ void VMKtuneeff::PrepareWindowForDisplay(tb::WindowRef) {
   }
   std::copy(std::begin(kWholePicture), std::end(kWholePicture), panRect);
   panWords[0] = panWords[1] = 0;
+  // Both stages go to the worker as one render.
+  holdSubmit_ = true;
   PrepareBuf(0, 1, 0, viewWidth, viewHeight, nullptr, nullptr, nullptr);
+  holdSubmit_ = false;
   PrepareBuf(0, 1, 1, viewWidth, viewHeight, nullptr, nullptr, nullptr);
 }
 
@@ -313,7 +322,8 @@ void VMKtuneeff::PrepareBuf(short, short target, short stage, int32_t width, int
     return;
   }
   built = 1;
-  RenderPreviewStage(stage);
+  stagesWanted_ = static_cast<int16_t>(stagesWanted_ | (stage == 0 ? 1 : 2));
+  if (!holdSubmit_) SubmitPreview();
 }
 
 void VMKtuneeff::RenderThumbnail(int32_t w, int32_t h, uint32_t* pixels, short* usedWidth, short* usedHeight) {
@@ -369,32 +379,117 @@ void VMKtuneeff::ReleaseTables(int32_t first, int32_t last) {
   }
 }
 
-// Stage 0: the picture alone into the source table; stage 1: the script
-// over it into the result table, with every further channel the script
-// made (each a plane of 255 in the source table).
-void VMKtuneeff::RenderPreviewStage(short stage) {
-  if (!MakeTablePlanes() || fittedWidth <= 0 || fittedHeight <= 0) return;
-  const float scale = std::max(static_cast<float>(docWidth) / static_cast<float>(fittedWidth),
-                               static_cast<float>(docHeight) / static_cast<float>(fittedHeight));
-  ReleaseTables(kFirstExtra, kPlaneSlots - 1);
-  uint8_t** table = stage == 0 ? sourcePlanes : resultPlanes;
-  MiscRender render;
-  render.SetFich(&gPer->layerScratch, nullptr, 2, 0, 0);
-  if (render.FillBuf(3, 0, 255, 3, stage == 0 ? 0 : 1, nullptr, 0, 0, fittedWidth, fittedHeight, 0, 0,
-                     docWidth - 1, docHeight - 1, scale, scale, viewWidth, viewHeight, table[3], table[4], table[5],
-                     table[6], nullptr) != 0 ||
-      stage == 0)
-    return;
-  uint8_t* extra[kPlaneSlots] = {};
-  render.CollectChans(viewWidth, viewHeight, extra);
-  // Plane 6 is the result table's own fourth plane, already rendered.
-  vmkrec::DeleteScratch(extra[6]);
-  for (int32_t c = kFirstExtra; c < kPlaneSlots; ++c) {
-    resultPlanes[c] = extra[c];
-    if (extra[c] == nullptr) continue;
-    sourcePlanes[c] = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(viewWidth, viewHeight)));
-    if (sourcePlanes[c] != nullptr) std::memset(sourcePlanes[c], 255, PlaneSize(viewWidth, viewHeight));
+namespace {
+
+// One image-tools render away from the window: its own copy of the
+// combined-layer file (the window rewrites the scratch file at the next
+// refresh), the geometry, and the planes it fills. What the window does not
+// take is given back when the last holder lets go.
+struct PreviewRender {
+  fichier file{};
+  std::string path;
+  int32_t viewWidth = 0, viewHeight = 0;
+  int32_t fittedWidth = 0, fittedHeight = 0;
+  int32_t docWidth = 0, docHeight = 0;
+  int16_t stages = 0;
+  uint8_t* planes[2][4] = {};  // source, result: red, green, blue, fourth
+  uint8_t* extra[VMKtuneeff::kPlaneSlots] = {};
+
+  PreviewRender() = default;
+  PreviewRender(const PreviewRender&) = delete;
+  PreviewRender& operator=(const PreviewRender&) = delete;
+  ~PreviewRender() {
+    for (auto& stage : planes)
+      for (uint8_t* p : stage) vmkrec::DeleteScratch(p);
+    for (uint8_t* p : extra) vmkrec::DeleteScratch(p);
+    if (!path.empty()) std::remove(path.c_str());
   }
+
+  // Any thread: the asked stages over the picture fitted into the view's
+  // planes; the result stage also keeps the further channels the script
+  // made. False when a plane cannot be had, a render fails or the job went
+  // stale on the way.
+  bool Run() {
+    const float scale = std::max(static_cast<float>(docWidth) / static_cast<float>(fittedWidth),
+                                 static_cast<float>(docHeight) / static_cast<float>(fittedHeight));
+    for (int16_t stage = 0; stage < 2; ++stage) {
+      if ((stages & (1 << stage)) == 0) continue;
+      for (uint8_t*& p : planes[stage])
+        if ((p = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(viewWidth, viewHeight)))) == nullptr) return false;
+      MiscRender render;
+      render.SetFich(&file, nullptr, 2, 0, 0);
+      uint8_t** t = planes[stage];
+      if (render.FillBuf(3, 0, 255, 3, stage, nullptr, 0, 0, fittedWidth, fittedHeight, 0, 0, docWidth - 1,
+                         docHeight - 1, scale, scale, viewWidth, viewHeight, t[0], t[1], t[2], t[3], nullptr) != 0 ||
+          plat::Cancelled())
+        return false;
+      if (stage == 1) {
+        render.CollectChans(viewWidth, viewHeight, extra);
+        // Plane 6 is the result's own fourth plane, already rendered.
+        vmkrec::DeleteScratch(extra[6]);
+        extra[6] = nullptr;
+      }
+    }
+    return !plat::Cancelled();
+  }
+};
+
+// A file of the preview's own beside the layer scratch file.
+std::string PreviewFilePath(const fichier& scratch, uint64_t number) {
+  std::string base = FicToPosix(scratch);
+  if (base.empty()) base = (std::filesystem::temp_directory_path() / "vmk-layer-scratch").string();
+  return base + ".preview-" + std::to_string(::getpid()) + "-" + std::to_string(number);
+}
+
+}  // namespace
+
+// The stages asked for render on the preview worker, the newest request
+// replacing one still waiting and stopping one still running; the tables
+// keep the last complete preview until the new one is back. Stage 0 is the
+// picture alone (source table), stage 1 the script over it (result table,
+// with every further channel the script made, each a plane of 255 in the
+// source table).
+void VMKtuneeff::SubmitPreview() {
+  if (!MakeTablePlanes() || fittedWidth <= 0 || fittedHeight <= 0 || previewView() == nullptr) return;
+  auto job = std::make_shared<PreviewRender>();
+  const uint64_t number = ++previewNumber_;
+  job->path = PreviewFilePath(gPer->layerScratch, number);
+  if (!SetFicFromPosix(&job->file, job->path)) return;
+  File_kern kern(&job->file);
+  if (script->SaveCombiLay(&kern, stack, nullptr) != 0) return;
+  job->viewWidth = viewWidth;
+  job->viewHeight = viewHeight;
+  job->fittedWidth = fittedWidth;
+  job->fittedHeight = fittedHeight;
+  job->docWidth = docWidth;
+  job->docHeight = docHeight;
+  job->stages = stagesWanted_;
+  auto work = [job] { return job->Run(); };
+  auto show = [this, job, number] {
+    // A newer render was asked for, or the view changed size on the way.
+    if (number != previewNumber_ || job->viewWidth != tablesWidth || job->viewHeight != tablesHeight) return;
+    runningPreview_.reset();
+    stagesWanted_ = 0;
+    ReleaseTables(kFirstExtra, kPlaneSlots - 1);
+    for (int16_t stage = 0; stage < 2; ++stage) {
+      if ((job->stages & (1 << stage)) == 0) continue;
+      uint8_t** table = stage == 0 ? sourcePlanes : resultPlanes;
+      for (int c = 0; c < 4; ++c) std::swap(table[3 + c], job->planes[stage][c]);
+    }
+    for (int32_t c = kFirstExtra; c < kPlaneSlots; ++c) {
+      std::swap(resultPlanes[c], job->extra[c]);
+      if (resultPlanes[c] == nullptr) continue;
+      sourcePlanes[c] = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(viewWidth, viewHeight)));
+      if (sourcePlanes[c] != nullptr) std::memset(sourcePlanes[c], 255, PlaneSize(viewWidth, viewHeight));
+    }
+    ++previewsShown_;
+    ShowPreviewChannel();
+    if (tb::ControlRef view = Ctl(kPreviewFrame)) tb::SetControlNeedsDisplay(view);
+  };
+  if (auto older = runningPreview_.lock()) older->MarkStale();
+  auto preview = std::make_shared<vmkviews::PreviewJob>(previewView(), std::move(work), std::move(show));
+  runningPreview_ = preview;
+  previews().Submit(std::move(preview));
 }
 
 // The channel chosen by the channel flag, after the script (image-tools

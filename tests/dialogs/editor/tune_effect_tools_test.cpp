@@ -155,6 +155,60 @@ TEST_F(ImageToolsTest, ThePreviewShowsEachChannelBeforeAndAfterTheScript) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// The preview renders on the preview worker: while a render is on its way
+// the tables and the view keep the last complete preview; of two requests
+// only the newest is shown, and it equals a render made at once.
+TEST_F(ImageToolsTest, PreviewsArriveFromTheWorkerAndOnlyTheNewestIsShown) {
+  Plant({{16, 1, 1, 2, 3, 1, {40}}});
+  VMKtuneeff e;
+  BindEditor(e);
+  std::vector<uint8_t> first, held;
+  int32_t shown = 0;
+  const auto plane = [&] {
+    const size_t n = static_cast<size_t>(e.viewWidth) * static_cast<size_t>(e.viewHeight);
+    return std::vector<uint8_t>(e.resultPlanes[4], e.resultPlanes[4] + n);
+  };
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        shown = e.previewsShown();
+        EXPECT_GE(shown, 1);
+        first = plane();
+        e.previews().Hold(true);
+        tb::SetControlText(Ctl(w, 16), "120");  // row 1's field, read by the next pass
+        e.SetRefreshFlag(1);
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        // On its way: nothing new in the tables or the view.
+        EXPECT_EQ(e.previewsShown(), shown);
+        EXPECT_EQ(plane(), first);
+        tb::SetControlText(Ctl(w, 16), "200");
+        e.SetRefreshFlag(1);
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(e.previewsShown(), shown);
+        // The earlier requests went stale when the newest came: one shows.
+        EXPECT_GE(e.previews().RunHeld(), 2);
+        EXPECT_EQ(Layer()->firstOprn->Param1, 200);
+        EXPECT_EQ(e.previewsShown(), shown + 1);
+        held = plane();
+        EXPECT_NE(held, first);
+        const uint8_t* d = e.previewView()->displayBuffer();
+        EXPECT_EQ(d[4 * 1000 + 1], held[1000]);
+        e.previews().Hold(false);
+        e.SetRefreshFlag(1);
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(e.previewsShown(), shown + 2);
+        EXPECT_EQ(plane(), held);
+      });
+  PressOk();
+  EXPECT_EQ(e.Perform_Effect(118, 0), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(ImageToolsTest, ClicksInThePreviewPickTheColourRangeOrTheSelectionPoint) {
   Plant({{86, 1, 2, 2, 3, 1, {50, 0}}, {11, 1, 1, 2, 3, 1, {3}}});
   VMKtuneeff e;
