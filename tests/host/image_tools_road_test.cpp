@@ -1,0 +1,87 @@
+// The image-tools button of the main window: it opens the "ImaEff" window
+// on the photo through the launcher and the dispatcher; what is edited
+// there is rendered into the main window on OK and written back with the
+// main window's OK.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "dialogs/editor/tune_effect.h"
+#include "host/host_fixture.h"
+#include "host/main_window.h"
+#include "script/script_file.h"
+
+namespace {
+
+namespace tb = plat::tb;
+using vmktest::Sample;
+
+constexpr OSType kTeff = FourCC("Teff");
+constexpr int32_t kToolsButton = 52;  // 'Btoo' of the main window
+constexpr uint32_t kWidth = 600, kHeight = 400;
+
+vmktest::RawImage Gradient(uint32_t w, uint32_t h) {
+  vmktest::RawImage im;
+  im.width = w;
+  im.height = h;
+  im.data.assign(im.rowBytes() * h, 255);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) {
+      uint8_t* p = im.row(y) + 4 * x;
+      p[0] = static_cast<uint8_t>(20 + x * 150 / w);
+      p[1] = static_cast<uint8_t>(30 + y * 150 / h);
+      p[2] = 90;
+    }
+  return im;
+}
+
+class ImageToolsRoadTest : public vmktest::HostTest {};
+
+TEST_F(ImageToolsRoadTest, TheToolsButtonOpensTheImageToolsAndOkRendersAndWritesBack) {
+  CarbonEditPlugin* s = Start({Version("v0.tif", Gradient(kWidth, kHeight))});
+  ASSERT_NE(s->editWindow(), nullptr);
+  tb::WindowRef main = s->mainWindow->window;
+  const PixelBuffer before = session_->destination;
+  int32_t previews = 0;
+  driver_.Press(kApemainSig, kToolsButton)
+      .Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        VMKtuneeff* e = gVMKtuneeff;
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(tb::GetWindowName(w), "ImaEff");
+        EXPECT_EQ(e->docWidth, static_cast<int32_t>(kWidth));
+        previews = e->previewsShown();
+        // A brightness of 60 on the composite, as the user would choose it.
+        e->script->SetEffect(e->stack, e->layer, 1, 16, 0, 0, kWidth, kHeight);
+        e->script->SetToChannel(e->stack, e->layer, 1, 2);
+        e->currentOprn = 1;
+        e->DrawWindowContent(w);
+        tb::SetControlText(tb::FindControl(w, kTeff, 16), "60");
+        e->SetRefreshFlag(1);
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { EXPECT_GT(gVMKtuneeff->previewsShown(), previews); })
+      .Press(kTeff, 1);
+  driver_.RunSteps(main);
+  EXPECT_EQ(gVMKtuneeff, nullptr);
+  int changed = 0, darker = 0;
+  for (uint32_t y = 0; y < kHeight; y += 9)
+    for (uint32_t x = 0; x < kWidth; x += 7)
+      for (int k = 0; k < 3; ++k) {
+        const uint32_t d = Sample(session_->destination, x, y, k);
+        const uint32_t b = Sample(before, x, y, k);
+        changed += d != b;
+        darker += d < b;
+      }
+  EXPECT_GT(changed, 0);
+  EXPECT_EQ(darker, 0);
+  driver_.Press(kApemainSig, 1);
+  driver_.RunSteps(main);
+  const PixelBuffer written = Read(session_->versions[0].path);
+  ASSERT_EQ(written.width(), session_->destination.width());
+  for (uint32_t y = 0; y < kHeight; ++y)
+    ASSERT_TRUE(std::equal(written.rowPtr(y), written.rowPtr(y) + 4 * kWidth, session_->destination.rowPtr(y))) << y;
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace
