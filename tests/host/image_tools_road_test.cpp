@@ -84,4 +84,57 @@ TEST_F(ImageToolsRoadTest, TheToolsButtonOpensTheImageToolsAndOkRendersAndWrites
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A photo as wide as the preview's planes and less high is shown at 1:1:
+// the preview the image tools show is, pixel for pixel, what OK renders.
+TEST_F(ImageToolsRoadTest, ThePreviewAtOneToOneIsTheFinalRender) {
+  constexpr uint32_t w = 380, h = 250;
+  CarbonEditPlugin* s = Start({Version("v0.tif", Gradient(w, h))});
+  ASSERT_NE(s->editWindow(), nullptr);
+  tb::WindowRef main = s->mainWindow->window;
+  std::vector<uint8_t> shown[3];
+  driver_.Press(kApemainSig, kToolsButton)
+      .Advance(0.1)
+      .Do([&](tb::WindowRef win) {
+        VMKtuneeff* e = gVMKtuneeff;
+        ASSERT_NE(e, nullptr);
+        // A brightness, then a blur of the composite.
+        e->script->SetEffect(e->stack, e->layer, 1, 16, 0, 0, w, h);
+        e->script->SetToChannel(e->stack, e->layer, 1, 2);
+        e->script->SetParam1(e->stack, e->layer, 1, 50);
+        e->script->SetEffect(e->stack, e->layer, 2, 11, 0, 0, w, h);
+        e->script->SetToChannel(e->stack, e->layer, 2, 2);
+        e->script->SetParam1(e->stack, e->layer, 2, 3);
+        e->currentOprn = 2;
+        e->DrawWindowContent(win);
+        e->SetRefreshFlag(1);
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        VMKtuneeff* e = gVMKtuneeff;
+        ASSERT_EQ(e->viewWidth, static_cast<int32_t>(w));
+        ASSERT_EQ(e->fittedWidth, static_cast<int32_t>(w));
+        ASSERT_EQ(e->fittedHeight, static_cast<int32_t>(h));
+        for (int k = 0; k < 3; ++k)
+          shown[k].assign(e->resultPlanes[3 + k], e->resultPlanes[3 + k] + static_cast<size_t>(e->viewWidth) * h);
+      })
+      .Press(kTeff, 1);
+  driver_.RunSteps(main);
+  ASSERT_EQ(shown[0].size(), static_cast<size_t>(w) * h);
+  // The preview's planes run from the bottom of the picture up. Away from
+  // the border (the blur's reach) they are the destination.
+  constexpr uint32_t margin = 16;
+  int differ = 0, changed = 0;
+  const vmktest::RawImage source = Gradient(w, h);
+  for (uint32_t y = margin; y < h - margin; ++y)
+    for (uint32_t x = margin; x < w - margin; ++x)
+      for (int k = 0; k < 3; ++k) {
+        const uint32_t d = Sample(session_->destination, x, y, k);
+        differ += shown[k][static_cast<size_t>(h - 1 - y) * w + x] != d;
+        changed += d != source.row(y)[4 * x + static_cast<uint32_t>(k)];
+      }
+  EXPECT_EQ(differ, 0);
+  EXPECT_GT(changed, 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 }  // namespace
