@@ -300,5 +300,8 @@ extern VMKtuneeff* gVMKtuneeff;
 // The timer and window trampolines of the editor's file.
 void TuneEffLoopHandler(plat::tb::EventLoopTimerRef timer, void* window);
 OSStatus TuneEffWindowEventHandler(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event, void* window);
-// The thumbnail scroll bar's live action.
+// The thumbnail scroll bar's live action (in the editor's namespace: the
+// fractal dialog has a live action of the same name).
+namespace tuneeff {
 void ScrollBarEff32BitActionProc(plat::tb::ControlRef control, int16_t part);
+}  // namespace tuneeff

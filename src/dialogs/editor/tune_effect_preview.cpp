@@ -35,10 +35,6 @@
 namespace tb = plat::tb;
 using namespace tuneeff;
 
-void PlaidColour(const PlaidPar& plaid, int which, int16_t rgb[3]);
-void SetPlaidColour(PlaidPar* plaid, int which, const int16_t rgb[3]);
-void RangeColour(const ColCorPar& record, int which, int16_t rgb[3]);
-void SetRangeColour(ColCorPar* record, int which, const int16_t rgb[3]);
 
 namespace {
 
@@ -528,7 +524,7 @@ void VMKtuneeff::ShowPreviewChannel() {
 
 // ---- the thumbnail scroll bar ----
 
-void ScrollBarEff32BitActionProc(tb::ControlRef control, int16_t part) {
+void tuneeff::ScrollBarEff32BitActionProc(tb::ControlRef control, int16_t part) {
   VMKtuneeff* e = gVMKtuneeff;
   if (e == nullptr) return;
   int32_t v = tb::GetControl32BitValue(control);

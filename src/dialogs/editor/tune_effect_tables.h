@@ -20,6 +20,9 @@
 
 #include "platform/types/mac_types.h"
 
+struct ColCorPar;
+struct PlaidPar;
+
 namespace tuneeff {
 
 // String lists of the bundle's resource file.
@@ -108,5 +111,14 @@ std::span<const KindChange> KindChanges();
 bool KindClearsFile(int16_t code);
 // The effect's dialog opens at once.
 bool KindOpensDialog(int16_t code);
+
+// ---- swatch colours kept in records ----
+// Colour `which` (0 first, 1 second) of a plaid (entry 0 of its palettes)
+// and of a colour range (the colour matched, the colour put in), as red,
+// green, blue 0..255.
+void PlaidColour(const PlaidPar& plaid, int which, int16_t rgb[3]);
+void SetPlaidColour(PlaidPar* plaid, int which, const int16_t rgb[3]);
+void RangeColour(const ColCorPar& record, int which, int16_t rgb[3]);
+void SetRangeColour(ColCorPar* record, int which, const int16_t rgb[3]);
 
 }  // namespace tuneeff

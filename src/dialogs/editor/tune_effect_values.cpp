@@ -60,22 +60,22 @@ int16_t Param(const Oprn* op, int n) {
 
 // A plaid's first colour is entry 0 of its first palette, its second colour
 // entry 0 of the second; red, green and blue are the palettes' first rows.
-void PlaidColour(const PlaidPar& plaid, int which, int16_t rgb[3]) {
+void tuneeff::PlaidColour(const PlaidPar& plaid, int which, int16_t rgb[3]) {
   const auto& palette = which == 0 ? plaid.paletteA : plaid.paletteB;
   for (int c = 0; c < 3; ++c) rgb[c] = palette[c][0];
 }
 
-void SetPlaidColour(PlaidPar* plaid, int which, const int16_t rgb[3]) {
+void tuneeff::SetPlaidColour(PlaidPar* plaid, int which, const int16_t rgb[3]) {
   auto& palette = which == 0 ? plaid->paletteA : plaid->paletteB;
   for (int c = 0; c < 3; ++c) palette[c][0] = static_cast<uint8_t>(rgb[c]);
 }
 
-void RangeColour(const ColCorPar& record, int which, int16_t rgb[3]) {
+void tuneeff::RangeColour(const ColCorPar& record, int which, int16_t rgb[3]) {
   const int32_t* words = which == 0 ? kRangeFirst : kRangeSecond;
   for (int c = 0; c < 3; ++c) rgb[c] = static_cast<int16_t>(record.w[words[c]]);
 }
 
-void SetRangeColour(ColCorPar* record, int which, const int16_t rgb[3]) {
+void tuneeff::SetRangeColour(ColCorPar* record, int which, const int16_t rgb[3]) {
   const int32_t* words = which == 0 ? kRangeFirst : kRangeSecond;
   for (int c = 0; c < 3; ++c) record->w[words[c]] = rgb[c];
 }

@@ -82,7 +82,7 @@ void VMKtuneeff::InstallOwnControls(const FrameProcs&, tb::WindowRef w) {
   tb::SetControlAction(Ctl(kStoredPopup), [](tb::ControlRef c, int16_t part) { Popup32BitActionProc(c, part); });
   if (!ImageTools()) return;
   tb::ControlRef scroll = Ctl(kThumbScroll);
-  tb::SetControlAction(scroll, ScrollBarEff32BitActionProc);
+  tb::SetControlAction(scroll, tuneeff::ScrollBarEff32BitActionProc);
   tb::SetControlReference(scroll, w);
   tb::SetWindowResizable(w, true);
 }
