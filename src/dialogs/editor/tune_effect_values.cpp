@@ -197,6 +197,8 @@ void VMKtuneeff::GetEditValue() {
   opacity = static_cast<int16_t>(std::clamp(Number(Ctl(kOpacityEdit)), 0, 255));
   tb::SetControl32BitValue(Ctl(kOpacitySlider), opacity);
   if (exists) script->SetOpa(stack, layer, currentOprn, static_cast<int16_t>(opacity & 0xFF));
+  // A row not in use keeps the value it read, but never writes its
+  // parameter (a code with fewer rows keeps its other parameters).
   for (int n = 0; n < kSliderRows; ++n) {
     sliderValue[n] = std::clamp(Number(Ctl(kRowEdit[n])), sliderMinimum[n], std::max(sliderMinimum[n], sliderMaximum[n]));
     if (exists && sliderShown[n] == 1) SetParamOf(static_cast<int16_t>(n + 1), sliderValue[n]);
