@@ -346,3 +346,31 @@ TEST_F(TuneEffWindowTest, TheKindChangeGivesEachCodeItsRecordChannelsAndDialog) 
 }
 
 }  // namespace
+
+namespace {
+
+// An arrow step of a row's slider reaches the operation: the redraw the
+// slider's tracking brings before its command must not put the old value
+// back.
+TEST_F(TuneEffWindowTest, ASliderArrowStepReachesTheOperation) {
+  Plant({{16, 1, 1, 2, 3, 1, {40}}});
+  VMKtuneeff e;
+  BindEditor(e);
+  driver_.Advance(0.1)
+      .PressPart(kSig, kRowSlider[0], plat::tb::kControlDownButtonPart)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(Layer()->firstOprn->Param1, 41);
+        EXPECT_EQ(tb::GetControlText(Ctl(w, kRowEdit[0])), "41");
+      })
+      .PressPart(kSig, kRowSlider[0], plat::tb::kControlPageUpPart)
+      .Advance(2.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(Layer()->firstOprn->Param1, 31);
+        EXPECT_EQ(tb::GetControl32BitValue(Ctl(w, kRowSlider[0])), 31);
+      });
+  PressOk();
+  EXPECT_EQ(e.Do_TuneEffDlg(117), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace
