@@ -603,6 +603,9 @@ bool VMKmirrovanUI::ListCommand(uint32_t command, tb::WindowRef window) {
   if (command != FourCC("Bfil") && command != FourCC("Bvig")) return false;
   ScratchRecord<BordPar> copy;
   if (!copy) return true;
+  // A value typed since the last tick goes into the record before the copy
+  // is taken: the list's OK brings the copy back over the record.
+  GetEditValue();
   BackRest(1);
   Copy_BordPar(current(), copy.get());
   BordLay* layer = &copy->layers[std::clamp(copy->head.current, int32_t{0}, kBordLayers - 1)];

@@ -252,6 +252,41 @@ TEST_F(BordDialogTest, TheImageListHandsBackOnOkOnly) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// Four windows deep (border, ramp list, ramp editor, ramp browser): the
+// border's timer fires inside and previews the hue slid before; cancelling
+// each leaves the border's ramps and fill as they were.
+TEST_F(BordDialogTest, NestedListEditorAndBrowserKeepTheBorderTicking) {
+  constexpr OSType kLivi = FourCC("Livi"), kAvig = FourCC("Avig"), kLvig = FourCC("Lvig");
+  std::unique_ptr<BordPar> r = Fresh();
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.6).Slide(kCbor, 17, 30).Do([&](tb::WindowRef) { EXPECT_EQ(d.refreshFlag, 1); });
+  driver_.Press(kCbor, 10).Press(kLivi, 3).Press(kAvig, 8).Advance(1.1).Do([&](tb::WindowRef) {
+    EXPECT_EQ(d.refreshFlag, 0);
+  });
+  driver_.Press(kLvig, 2).Press(kAvig, 2).Press(kLivi, 2).Do([&](tb::WindowRef) {
+    EXPECT_EQ(BordFill(d.Layer().info), 1);
+    EXPECT_EQ(std::memcmp(&d.Layer().ramps[0], &r->layers[0].ramps[0], sizeof(LutVign)), 0);
+    EXPECT_EQ(TilesWithHue(d.Layer(), 30), kBordTiles);
+  });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// A value typed just before a list opens is read first, so the list's OK
+// (which brings back the record as it was when the list opened) keeps it.
+TEST_F(BordDialogTest, ATypedValueSurvivesTheImageListsOk) {
+  std::unique_ptr<BordPar> r = Fresh();
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.6).Type(kCbor, 21, "-45").Press(kCbor, kImages).Press(FourCC("Lima"), 1).Press(kCbor, kOk);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  std::unique_ptr<BordPar> out = Held(d);
+  EXPECT_EQ(out->layers[0].tiles[100].saturation, -45);
+}
+
 class BorderRowTest : public vmktest::DispatchTest {
  protected:
   void SetUp() override {
