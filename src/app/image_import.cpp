@@ -32,11 +32,29 @@ bool Decode(const fichier& file, Decoded* d) {
   return true;
 }
 
-// a + i x span / n, truncated, then kept inside 0 .. limit - 1. Products in
-// 64 bits so that large pictures cannot overflow.
-int32_t Sample(int32_t a, int64_t i, int64_t span, int64_t n, int32_t limit) {
-  const int64_t v = a + i * span / n;
-  return static_cast<int32_t>(std::clamp<int64_t>(v, 0, limit - 1));
+// One side of the source rectangle: its first pixel and its count, the
+// rectangle inclusive and held inside the picture.
+struct Side {
+  int32_t first = 0;
+  int64_t count = 0;
+};
+
+// [from, to] kept inside 0 .. limit - 1; false when nothing is left of it.
+bool Clip(int32_t from, int32_t to, int32_t limit, Side* side) {
+  const int32_t a = std::max(from, 0), b = std::min(to, limit - 1);
+  if (a > b) return false;
+  side->first = a;
+  side->count = int64_t{b} - a + 1;
+  return true;
+}
+
+// Destination sample k of n takes the first pixel of its equal share of the
+// side: a read at the rectangle's own size comes back pixel for pixel, and
+// the first and the last shares are taken the same way at any scale. The
+// index stays inside the rectangle (k < n); products in 64 bits so that large
+// pictures cannot overflow.
+int32_t Sample(const Side& side, int64_t k, int64_t n) {
+  return side.first + static_cast<int32_t>(k * side.count / n);
 }
 
 bool BuffersFor(int16_t mode, void* b1, void* b2, void* b3) {
@@ -88,7 +106,7 @@ void Store(int16_t mode, size_t at, const uint8_t* px, void* b1, void* b2, void*
 
 int16_t LoadImaInBuf(int16_t action, int16_t fileKind, int16_t mode, fichier* file,
                      int32_t* width, int32_t* height, int32_t srcL, int32_t srcT, int32_t srcR,
-                     int32_t /*srcB*/, int32_t dstW, int32_t dstH, int32_t bufW, int32_t bufH,
+                     int32_t srcB, int32_t dstW, int32_t dstH, int32_t bufW, int32_t bufH,
                      void* buf1, void* buf2, void* buf3, void* /*buf4*/, uint8_t* alpha) {
   if (file == nullptr) return -1;
   if (action == 0) return LoadIma(fileKind, file) == 1 ? 0 : -1;
@@ -105,23 +123,21 @@ int16_t LoadImaInBuf(int16_t action, int16_t fileKind, int16_t mode, fichier* fi
     return -1;
   Decoded img;
   if (!Decode(*file, &img)) return -1;
-  const int32_t W = img.width, H = img.height;
-  if (width != nullptr) *width = W;
-  if (height != nullptr) *height = H;
+  if (width != nullptr) *width = img.width;
+  if (height != nullptr) *height = img.height;
+  // Callers pass the right and bottom either inclusive or as the picture's
+  // width and height: both come to the same rectangle once held inside it.
+  Side across, down;
+  if (!Clip(srcL, srcR, img.width, &across) || !Clip(srcT, srcB, img.height, &down)) return -1;
   // Modes 91 and 92 turn like mode 90: their callers ask for a turned load.
   const bool turned = mode == kLoadPlanes90 || mode == kLoadPixels90 || mode == kLoadGrey16_90;
   for (int32_t j = 0; j < dstH; ++j) {
     const int32_t row = dstH - 1 - j;
     if (row >= bufH) continue;  // only rows inside the buffer are written
     for (int32_t i = 0; i < dstW && i < bufW; ++i) {
-      int32_t x, y;
-      if (turned) {
-        x = Sample(srcT, j, srcR - srcL, dstH, W);
-        y = Sample(srcL, i, H, dstW, H);
-      } else {
-        y = Sample(srcT, j, H, dstH, H);
-        x = Sample(srcL, i, srcR - srcL, dstW, W);
-      }
+      // Turned, a destination row runs down a source column.
+      const int32_t x = turned ? Sample(across, j, dstH) : Sample(across, i, dstW);
+      const int32_t y = turned ? Sample(down, i, dstW) : Sample(down, j, dstH);
       Store(mode, static_cast<size_t>(row) * static_cast<size_t>(bufW) + i, img.at(x, y), buf1,
             buf2, buf3, alpha);
     }

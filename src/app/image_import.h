@@ -33,8 +33,14 @@ inline uint16_t Grey16Of(uint8_t r, uint8_t g) {
 
 // action 0: the open dialog of LoadIma (0 when a file was chosen, else -1);
 // action 1: measures the file into *width, *height; action 2: loads the
-// source rectangle (inclusive, clipped to the image) into dstW x dstH samples
-// of the buffers in the given mode and reports the natural size. 0 or -1.
+// source rectangle (inclusive, clipped to the image; a right or bottom of the
+// picture's width or height means its last column or row) into dstW x dstH
+// samples of the buffers in the given mode and reports the natural size.
+// Nearest sampling: destination sample k of n on a side takes the first
+// pixel of its equal share of that side of the rectangle, so a read at the
+// rectangle's own size is pixel for pixel. Turned modes run destination rows
+// down source columns. 0, or -1 (nothing written) for a failed read, missing
+// buffers, an empty destination or a rectangle with nothing inside the image.
 int16_t LoadImaInBuf(int16_t action, int16_t fileKind, int16_t mode, fichier* file,
                      int32_t* width, int32_t* height, int32_t srcL, int32_t srcT, int32_t srcR,
                      int32_t srcB, int32_t dstW, int32_t dstH, int32_t bufW, int32_t bufH,

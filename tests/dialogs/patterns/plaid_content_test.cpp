@@ -106,11 +106,10 @@ TEST_F(PlaidContentTest, TheWeaveEditorListsTheLibrarysWeavesAndImportsItsChecke
   const WeaveInfo& w = *dlg.current();
   ASSERT_EQ(w.columns, 32);
   ASSERT_EQ(w.rows, 32);
-  // Dark and light in turn along the rows and down the columns (the shared
-  // picture reader takes a same-size read's first column twice, so column 0
-  // is left out here).
+  // Dark and light in turn along the rows and down the columns, from the
+  // first column and row to the last.
   for (int r = 0; r < 32; ++r)
-    for (int c = 1; c < 32; ++c) {
+    for (int c = 0; c < 32; ++c) {
       if (c < 31) {
         EXPECT_NE(w.cells[r][c], w.cells[r][c + 1]) << r << " " << c;
       }

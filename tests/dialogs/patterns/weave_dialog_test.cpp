@@ -257,6 +257,28 @@ TEST_F(WeaveDialogTest, ImportMakesCellsOfPixelsSummingToAtMost383) {
   }
 }
 
+TEST_F(WeaveDialogTest, ImportTakesEveryColumnOfThePictureFromTheFirstToTheLast) {
+  // Dark first and last columns, light between: a read at the picture's own
+  // size keeps both edges where they are.
+  std::vector<uint8_t> px(6 * 4 * 4, 255);
+  for (size_t y = 0; y < 4; ++y)
+    for (size_t x : {size_t{0}, size_t{5}}) std::memset(&px[(y * 6 + x) * 4], 0, 3);
+  const std::string path = bundle_.file("edges.png");
+  plat::imageio::PixelSource src{px.data(), 6 * 4, 6, 4, 1};
+  ASSERT_EQ(plat::imageio::WriteImage(path, plat::imageio::kTypePNG, {}, src), 0);
+  VMKcreaweavUI dlg;
+  const WeaveInfo start = Numbered(8, 8);
+  dlg.SetWeaveInfo(&start);
+  driver_.ui().AnswerOpenFile(path);
+  driver_.Advance(0.01).Press(kCwea, Op(7)).Press(kEwea, 1).Press(kCwea, kOk);
+  ASSERT_EQ(dlg.Do_CreaWeavDlg(), 1);
+  const WeaveInfo& w = *dlg.current();
+  ASSERT_EQ(w.columns, 6);
+  ASSERT_EQ(w.rows, 4);
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 6; ++c) EXPECT_EQ(w.cells[r][c], c == 0 || c == 5 ? 1 : 0) << r << " " << c;
+}
+
 TEST_F(WeaveDialogTest, ASideOfOnePixelIsReadAndAFailedReadChangesNeitherSizeNorCells) {
   const std::string line = Picture("line.png", 6, 1, 0, 0, 0);
   // A picture whose header can be measured but whose pixels cannot be read.
