@@ -19,6 +19,7 @@
 #include "dialogs/editor/main_editor.h"
 #include "engines/records/param_record.h"
 #include "paths/draw_par.h"
+#include "platform/hostapi/live_log.h"
 #include "platform/memory/block.h"
 #include "dialogs/frame/preview_worker.h"
 #include "platform/parallel/cancel.h"
@@ -185,6 +186,9 @@ void VMKpinmainUI::TakeRender(int16_t mode, uint64_t generation, int32_t width, 
     }
   }
   ++rendersShown_;
+  // Until the first of these the main view has no layers to show: the live
+  // check waits for it before it looks at the picture.
+  plat::hostapi::LiveLog("layers-shown %d", mode);
   refreshFlag = 1;
 }
 
