@@ -257,6 +257,7 @@ class VMKtuneeff final : public EffectFrame {
   void CopyRecordOnto(int16_t kind);
   void ChooseSelection(int16_t item);
   void ClearOperations();
+  void LoadChosenEffect();
   void SaveEffect(plat::tb::WindowRef window);
   void Redraw(plat::tb::WindowRef window);
   void Refresh();

@@ -6,6 +6,8 @@
 
 #include "app/core/file_records.h"
 #include "app/core/session_state.h"
+#include "dialogs/editor/effect_recall.h"
+#include "dialogs/editor/load_effect.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/editor/tune_effect_ids.h"
 #include "dialogs/editor/tune_effect_tables.h"
@@ -281,6 +283,12 @@ bool VMKtuneeff::ListCommand(uint32_t command, tb::WindowRef w) {
       Redraw(w);
       Refresh();
       return true;
+    case FourCC("Bloa"):
+    case FourCC("Pop6"):
+      LoadChosenEffect();
+      Redraw(w);
+      Refresh();
+      return true;
     case FourCC("Bsav"):
     case FourCC("Pop5"): SaveEffect(w); return true;
     case FourCC("Bres"):
@@ -345,6 +353,21 @@ void VMKtuneeff::ClearOperations() {
     }
   }
   currentOprn = 1;
+}
+
+// The load browser only chooses; the chosen effect replaces the layer's
+// operations only when the whole file reads, else the layer keeps them and
+// the user is told which file could not be read.
+void VMKtuneeff::LoadChosenEffect() {
+  fichier chosen;
+  {
+    VMKloadeff browser;
+    if (browser.Do_LoadEffDlg(family) != 1) return;
+    browser.GetSelecFich(&chosen);
+  }
+  char* first = document != nullptr ? document->firstName : nullptr;
+  char* second = document != nullptr ? document->secondName : nullptr;
+  if (RecallEffectIntoLayer(chosen, script, EditedLayer(), first, second) == 0) currentOprn = 1;
 }
 
 void VMKtuneeff::SaveEffect(tb::WindowRef) {

@@ -374,3 +374,49 @@ TEST_F(TuneEffWindowTest, ASliderArrowStepReachesTheOperation) {
 }
 
 }  // namespace
+
+namespace {
+
+// The load browser chooses; the chosen effect replaces the layer's
+// operations only when it reads whole: a damaged one leaves the layer byte
+// for byte and names the file in an alert.
+TEST_F(TuneEffWindowTest, ALoadedEffectReplacesTheLayerOnlyWhenItReadsWhole) {
+  const std::string good = StoreEffect("good", 11, 4);
+  const std::string bad = bundle_.makersFile("bad.ach1");
+  vmktest::WriteBytes(bad, std::vector<uint8_t>(2000, 1));
+  Plant({{2, 1, 3, 4, 1, 7, {9}}, {16, 1, 1, 2, 3, 1, {30}}});
+  const std::vector<uint8_t> before = LayerBytes();
+  VMKtuneeff e;
+  BindEditor(e);
+  driver_.ui().AnswerOpenFile(bad);
+  driver_.ui().AnswerOpenFile(good);
+  size_t alerts = 0;
+  constexpr OSType kLeff = FourCC("Leff");
+  constexpr int32_t kLoadButton = 36, kBrowse = 20;
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        alerts = driver_.ui().alertRequests.size();
+        e.currentOprn = 2;
+      })
+      .Press(kSig, kLoadButton)
+      .Advance(0.1)
+      .Press(kLeff, kBrowse)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(LayerBytes(), before);
+        ASSERT_EQ(driver_.ui().alertRequests.size(), alerts + 1);
+        EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("bad.ach1"), std::string::npos);
+        EXPECT_EQ(e.currentOprn, 2);
+      })
+      .Press(kSig, kLoadButton)
+      .Advance(0.1)
+      .Press(kLeff, kBrowse)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(Codes(), (std::vector<int16_t>{11}));
+        EXPECT_EQ(e.currentOprn, 1);
+      });
+  PressOk();
+  EXPECT_EQ(e.Do_TuneEffDlg(117), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+}  // namespace
