@@ -9,6 +9,7 @@
 #include "dialogs/photo/fractal_dialog.h"
 #include "dialogs/photo/image_picker.h"
 #include "dialogs/photo/tessellation_dialog.h"
+#include "dialogs/photo/repeat_dialog.h"
 #include "engines/patterns/lens_flare_gradient_records.h"
 
 namespace {
@@ -93,6 +94,21 @@ int16_t RunBorder(EffectCall& c) {
   return c.script->SetBordPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
 }
 
+// Effect 41: the repeat is edited on a scratch copy of the operation's
+// record and stored back with the code on OK.
+int16_t RunRepeat(EffectCall& c) {
+  ScratchRecord<RepPar> record;
+  if (!record) return 0;
+  std::unique_ptr<VMKcastelUI> dialog(new (std::nothrow) VMKcastelUI());
+  if (dialog == nullptr || dialog->current() == nullptr) return 0;
+  c.script->GetRepPar(c.stack, c.layer, c.operation, record.get());
+  dialog->SetRepPar(record.get());
+  if (dialog->Do_CastelDlg(c.flag) != 1) return 0;
+  dialog->GetRepPar(record.get());
+  c.SetEffect();
+  return c.script->SetRepPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+}
+
 }  // namespace
 
 void RegisterPhotoRows(EffectRegistry& registry) {
@@ -101,4 +117,5 @@ void RegisterPhotoRows(EffectRegistry& registry) {
   registry.Add({{100}, true, RunFractal});
   registry.Add({{58}, true, RunTessellation});
   registry.Add({{106}, true, RunBorder});
+  registry.Add({{41}, true, RunRepeat});
 }

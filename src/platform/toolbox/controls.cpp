@@ -351,13 +351,16 @@ int32_t GetControl32BitMaximum(ControlRef c) {
     case Kind::ScrollBar: return qobject_cast<QAbstractSlider*>(c->widget)->maximum();
     case Kind::CheckBox:
     case Kind::RadioButton: return 1;
+    case Kind::Button:
+      // A button that stays pressed (a bevel button of a choice) is on or off.
+      if (qobject_cast<QPushButton*>(c->widget)->isCheckable()) return std::max(c->maximum, 1);
+      return c->maximum >= c->minimum ? c->maximum : c->minimum;
     case Kind::Other:
     case Kind::EditText:
     case Kind::StaticText:
     case Kind::GroupBox:
     case Kind::ImageView:
-    case Kind::CustomView:
-    case Kind::Button: return c->maximum >= c->minimum ? c->maximum : c->minimum;
+    case Kind::CustomView: return c->maximum >= c->minimum ? c->maximum : c->minimum;
     default: return c->maximum;
   }
 }

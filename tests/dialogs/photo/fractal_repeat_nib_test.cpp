@@ -33,6 +33,10 @@ constexpr const char* Ed = "QLineEdit";
 constexpr const char* Tx = "QLabel";
 constexpr const char* Pu = "QComboBox";
 constexpr const char* Ar = "VmkLittleArrows";
+constexpr const char* Cb = "QCheckBox";
+constexpr const char* Rb = "QRadioButton";
+constexpr const char* Bt = "QPushButton";
+constexpr const char* Rg = "VmkRadioGroup";
 
 void Check(const std::string& name, const std::string& sig, const std::vector<Row>& rows,
            const std::vector<std::string>& buttons, const std::set<std::string>& views) {
@@ -86,6 +90,35 @@ TEST(FractalRepeatNibChecklist, OrrFract) {
   EXPECT_EQ(w.byId.at(29).front().items, 11);
   // The digit arrows leave room for many steps either way.
   for (int id : {53, 54, 55, 56, 57, 58, 59, 60}) EXPECT_LE(w.byId.at(id).front().minimum, -10000) << id;
+}
+
+TEST(FractalRepeatNibChecklist, CasRep) {
+  // The 39 controls of the dialog; the five copy popups send one command
+  // per item.
+  const std::vector<Row> rows = {
+      {8, Ed, ""},          {9, Ed, ""},          {13, Pu, "Plib"},     {16, Cb, "Cgrd"},     {17, Cb, "Ccol"},
+      {18, V, ""},          {19, Rg, "Rbvp"},     {21, Tx, ""},         {22, Cb, "Cmsk"},     {24, Ed, ""},
+      {25, Cb, "Cact"},     {27, Sb, "Soff", -100, 100}, {28, Ed, ""}, {29, Sb, "Sopa", 0, 100}, {32, Ed, ""},
+      {35, Ed, ""},         {33, Ed, ""},         {37, Ed, ""},         {38, Bt, "Bac0"},     {39, Bt, "Bac1"},
+      {40, Bt, "Bac2"},     {41, Bt, "Bac3"},     {42, Bt, "Bac4"},     {43, Bt, "Bac5"},     {44, Bt, "Bac6"},
+      {45, Bt, "Bac7"},     {46, Cb, "Call"},     {49, Pu, "Pmsk"},     {50, Pu, "Pmod"},     {56, Rb, "Rver"},
+      {57, Rb, "Rhor"},     {59, Cb, "Ceff"},     {10, Tx, ""},         {51, Pu, ""},         {52, Pu, ""},
+      {53, Pu, ""},         {54, Pu, ""},         {55, Pu, ""},         {58, Tx, ""}};
+  ASSERT_EQ(rows.size(), 39u);
+  Check("CasRep", "Prep", rows, {"ok  ", "canc", "Bres", "Bloa", "Bsav", "Bbrw", "Bran"},
+        {"com.vellmarkstead.crep.HIima", "com.vellmarkstead.crep.HIori"});
+  EXPECT_TRUE(Zoomable("CasRep"));
+  const NibWindow w = ReadNib("CasRep");
+  EXPECT_EQ(w.byId.at(49).front().items, 3);
+  EXPECT_EQ(w.byId.at(50).front().items, 12);
+  QFile file(QString::fromStdString(std::string(VMK_SOURCE_DIR) + "/resources/nib/CasRep.ui"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray text = file.readAll();
+  for (const char* family : {"Por", "Pof", "Psk", "Pms", "Pmo"}) {
+    const std::string f = family;
+    const std::string cmds = f + "1," + f + "2," + f + "3," + f + "4";
+    EXPECT_TRUE(text.contains(QByteArray::fromStdString("<string>" + cmds + "</string>"))) << family;
+  }
 }
 
 }  // namespace
