@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "combine_presets.h"
 #include "engines/patterns/border_record.h"
 #include "engines/patterns/fractal_record.h"
+#include "engines/tessellation/photo_repeat_record.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "platform/toolbox/api/scripted_ui.h"
 
@@ -70,6 +72,33 @@ int16_t Tessellation(int32_t type, int32_t count, int32_t fill, const std::funct
   Init_TessParQuad(r.get(), static_cast<int16_t>(type), -1);
   set(r.get());
   return Do_ATessPar_file(1, FSSpec{}, r.get());
+}
+
+// A repeat of columns x rows over the library's default tile picture,
+// named as the library's combinations name their pictures.
+int16_t Repeat(int16_t columns, int16_t rows, const std::function<void(RepPar*)>& set) {
+  auto r = std::make_unique<RepPar>();
+  Init_RepPar(r.get(), 1, columns, rows);
+  r->tiles[0] = ContentFile("Images/generic.tif");
+  set(r.get());
+  return Do_ARepPar_file(1, FSSpec{}, r.get());
+}
+
+// Orientations 0..6 drawn as the dialog's 'Bran' draws them, from a fixed
+// seed of a generator of our own, so the file is the same on every run.
+void TurnedCells(RepPar* r) {
+  uint32_t state = 20240607u;
+  for (RepInfo& cell : r->cells) {
+    state = state * 1103515245u + 12345u;
+    const auto v = static_cast<int16_t>((state >> 8) & 0xFFFF);
+    cell.w[kCellOrientation] = std::abs(v % 7);
+  }
+}
+
+// Every other row moved across by half a cell, the shifts by rows.
+void ShiftedRows(RepPar* r) {
+  r->grid.w[11] = 1;
+  for (int32_t row = 0; row < kRepMaxSide; ++row) r->grid.w[kRepRowShift + row] = row % 2 == 1 ? 50 : 0;
 }
 
 }  // namespace
@@ -163,6 +192,9 @@ const std::vector<GeneratorPreset>& PhotoEffectPresets() {
            Stops(&layer.ramps[k], {{0, 20 + 50 * k, 30, 90}, {128, 240, 200 - 30 * k, 60}, {255, 40, 20, 10 + 40 * k}});
          for (int i = 0; i < kBordTiles; ++i) layer.tiles[i].image = i % 4;
        }); }},
+      {"Presets/Repeats/Four by four.hpre", FourCC("hPre"), [] { return Repeat(4, 4, [](RepPar*) {}); }},
+      {"Presets/Repeats/Six by six turned.hpre", FourCC("hPre"), [] { return Repeat(6, 6, TurnedCells); }},
+      {"Presets/Repeats/Rows shifted.hpre", FourCC("hPre"), [] { return Repeat(3, 8, ShiftedRows); }},
   };
   return presets;
 }

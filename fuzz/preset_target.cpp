@@ -11,6 +11,7 @@
 
 #include "content/generator_presets.h"
 #include "content/photo_effect_presets.h"
+#include "engines/tessellation/photo_repeat_check.h"
 #include "fuzz/fuzz_support.h"
 #include "content/combine_presets.h"
 #include "engines/correction/colour_correction.h"
@@ -136,6 +137,17 @@ struct RampKit {
   }
 };
 
+// What the repeat dialog does with a read record: refused when its grid or
+// current cell lies outside what the cells hold, else taken; an owner's
+// record is clamped, and never names a cell past the table.
+const char* RepeatGridChecked(RepPar* r) {
+  if (Check_RepPar(r) == 0) return nullptr;
+  Clamp_RepPar(r);
+  if (Check_RepPar(r) != 0 || CurrentRepCell(r) < 0 || CurrentRepCell(r) >= kRepCells)
+    return "a clamped record names a cell outside the grid";
+  return nullptr;
+}
+
 std::vector<PresetEntry>& PresetTable() {
   static std::vector<PresetEntry> t;
   if (!t.empty()) return t;
@@ -234,9 +246,9 @@ std::vector<PresetEntry>& PresetTable() {
       }));
   t.push_back(Entry<HeschPar>("twin tessellation", FourCC("hHhs"), Do_AHeschPar_file,
                               [](HeschPar* r, int v) { Init_HeschPar(r, 1, 1, v == 0); }));
-  t.push_back(Entry<RepPar>("photo repeat", FourCC("hPre"), Do_ARepPar_file, [](RepPar* r, int v) {
-    Init_RepPar(r, 1, v == 0 ? 5 : 2, v == 0 ? 4 : 2);
-  }));
+  t.push_back(Entry<RepPar>(
+      "photo repeat", FourCC("hPre"), Do_ARepPar_file,
+      [](RepPar* r, int v) { Init_RepPar(r, 1, v == 0 ? 5 : 2, v == 0 ? 4 : 2); }, RepeatGridChecked));
   return t;
 }
 

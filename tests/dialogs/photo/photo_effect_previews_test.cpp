@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engines/families/effect_families.h"
+#include "dialogs/photo/repeat_dialog.h"
 #include "fractal_fixture.h"
 #include "script/engine_rows.h"
 #include "support/session.h"
@@ -149,6 +150,35 @@ TEST_F(PhotoEffectPreviews, TheContentFractalsFillTheStrip) {
       .Do([&](tb::WindowRef w) { Shoot(w, "OrrFract"); })
       .Press(kOrlf, kCancel);
   EXPECT_EQ(dlg.Do_OrreluneDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The repeat over the picture itself, the library's repeats in its popup,
+// and the window's picture after a preset's preview.
+TEST_F(PhotoEffectPreviews, RepeatOverThePictureAndTheContentRepeatsAreListed) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(makers_.string()));
+  auto r = std::make_unique<RepPar>();
+  Init_RepPar(r.get(), 1, 4, 4);
+  r->grid.w[kRepTileSource] = 0;
+  for (int32_t k = 0; k < 16; ++k) r->cells[k].w[kCellOrientation] = k % 4;
+  r->cells[5].w[kCellOpacity] = 60;
+  VMKcastelUI dlg;
+  dlg.SetRepPar(r.get());
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        const std::vector<std::string> items = vmktest::Items(tb::FindControl(w, FourCC("Prep"), 13));
+        EXPECT_EQ(items.size(), 3u);
+        EXPECT_GT(dlg.Box(0)->previewsShown(), 0);
+      })
+      .Choose(FourCC("Prep"), 13, 2)
+      .Advance(0.5)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.grid()[kRepColumnCount], 3);
+        EXPECT_GT(dlg.sourcePreviews, 0);
+        Shoot(w, "CasRep");
+      })
+      .Press(FourCC("Prep"), kCancel);
+  EXPECT_EQ(dlg.Do_CastelDlg(0), 0);
   EXPECT_TRUE(driver_.errors().empty());
 }
 
