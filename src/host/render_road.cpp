@@ -12,6 +12,7 @@
 #include "app/file_access.h"
 #include "app/plane_readers.h"
 #include "dialogs/editor/main_editor.h"
+#include "engines/patterns/image_combination_engine.h"
 #include "host/edit_session.h"
 #include "host/main_window.h"
 #include "host/render_progress.h"
@@ -55,6 +56,58 @@ bool IsConfirmedDialogEffect(int16_t effect) {
     default:
       return false;
   }
+}
+
+// The single-effect dialogs and the basic road of 41, 42 and 58: the effects whose confirmed
+// layer file holds that effect as operation 1 of the current layer.
+bool IsLaunchedEffect(int16_t effect) {
+  return IsConfirmedDialogEffect(effect) || effect == 41 || effect == 42 || effect == 58;
+}
+
+// What a stored layer file needs from the session before it is rendered on its own: the
+// effect it was confirmed for, which the render reads (the fourth plane starts clear for the
+// combination), and that every picture its combinations compose is there. Empty `why` when
+// the file can be rendered.
+struct InstalledLayers {
+  int16_t effect = 0;
+  std::string why;
+};
+
+InstalledLayers ReadInstalledLayers() {
+  InstalledLayers out;
+  ScriptFile script;
+  File_kern file(&gPer->layerScratch);
+  int32_t value = 0;
+  // Planes of one sample: only the operations and their records are looked at.
+  if (script.I_ScriptFile(3, 1, 1, 72.0f, 1, 1, 0, 0, 0, 0) != 0 ||
+      script.RecallCombiLay(&file, 2, &value, nullptr) != 0) {
+    out.why = "the layer file cannot be read";
+    return out;
+  }
+  const Oprn* first = script.GetOprn(0, 1, 1);
+  if (first != nullptr && IsLaunchedEffect(first->Effect)) out.effect = first->Effect;
+  const LayerFile* stack = script.GetStack(0);
+  plat::Block<CombImaPar> record(1, WorkSource());
+  int16_t k = 1;
+  for (Laye* layer = stack != nullptr ? stack->firstLaye : nullptr; layer != nullptr;
+       layer = layer->next, ++k) {
+    if (layer->active != 1) continue;
+    int16_t i = 1;
+    for (const Oprn* op = layer->firstOprn; op != nullptr; op = op->NextOprn, ++i) {
+      if (op->Act == 0 || op->Effect != 92) continue;
+      if (!record) {
+        out.why = "no memory to read the image combination";
+        return out;
+      }
+      script.GetCombImaPar(0, k, i, record.get());
+      std::string missing;
+      if (!vmkpat::CombImaPicturesFound(record[0], &missing)) {
+        out.why = "the picture " + missing + " of the image combination cannot be found";
+        return out;
+      }
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -167,6 +220,13 @@ int32_t CarbonEditPlugin::RenderLayerFile(const std::string& path) {
     lastError = "cannot install " + path + " as the layer file: " + ec.message();
     return -1;
   }
+  const InstalledLayers layers = ReadInstalledLayers();
+  if (!layers.why.empty()) {
+    lastError = "the layers of " + path + " cannot be rendered: " + layers.why;
+    return -1;
+  }
+  // Rendered as the confirmed effect was, which leaves it the session's current effect.
+  if (layers.effect != 0) gPer->currentEffect = layers.effect;
   source = destination;
   const int32_t rendered = DoFilter();
   if (rendered != 0) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/core/memory_manager.h"
+#include "app/core/pascal_strings.h"
 #include "app/folder_scans.h"
 #include "app/image_import.h"
 #include "engines/records/engine_frame.h"
@@ -39,6 +40,26 @@ bool EntryDistorted(const CombImaInfo& info) {
   for (int32_t k = 0; k < 4; ++k)
     if (info.cornerX[k] != kX[k] || info.cornerY[k] != kY[k]) return true;
   return false;
+}
+
+bool CombImaPicturesFound(const CombImaPar& record, std::string* missing) {
+  const int32_t count = std::clamp(record.head.count, 0, kCombImaMaxEntries);
+  for (int32_t i = 0; i < count; ++i) {
+    if (record.infos[i].active != 1) continue;
+    // The same look-up and measure as the render's, so that what is found here is drawn.
+    fichier image = record.images[i];
+    SearchAlternateFic(&image);
+    int32_t fw = 0, fh = 0;
+    if (LoadImaInBuf(1, 0, kLoadPlanes, &image, &fw, &fh, 0, 0, 0, 0, 1, 1, 1, 1, nullptr,
+                     nullptr, nullptr, nullptr, nullptr) == 0 &&
+        fw > 0 && fh > 0)
+      continue;
+    // As stored: a content picture keeps its folder's colon path, ":Images:" and its name.
+    if (missing != nullptr)
+      *missing = PStrString(record.images[i].path) + PStrString(record.images[i].name);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace vmkpat

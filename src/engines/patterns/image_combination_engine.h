@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engines/patterns/image_combination_record.h"
 #include "platform/memory/block.h"
@@ -52,4 +53,10 @@ bool EntryTileSize(int32_t rw, int32_t rh, int32_t across, int32_t down, bool di
                    int32_t* tileWidth, int32_t* tileHeight);
 // Whether the eight corner words differ from the undistorted rectangle.
 bool EntryDistorted(const CombImaInfo& info);
+// Whether every active entry's picture is found (at its recorded place or, moved, in the
+// content folders) and measures more than 0 x 0, as the render needs to draw it; when one is
+// not, its name goes to `missing` (if given). The render itself skips such an entry and draws
+// the others; a caller rendering a stored combination asks this first, so that a picture that
+// is not there is told rather than left out without a word.
+bool CombImaPicturesFound(const CombImaPar& record, std::string* missing);
 }  // namespace vmkpat
