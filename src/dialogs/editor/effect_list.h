@@ -95,6 +95,7 @@ class VMKlisteff {
   int16_t fillLimit = 0;
 };
 
-// A stored file's record from an entry's folder path and file name: the specification
-// from the two joined, the name field the file name, the path field the folder path.
+// A stored file's record from an entry's folder path and file name: the file
+// reference made from the two joined, the name field the file name, the path
+// field the folder path.
 void MakeEffListRecord(const std::string& folder, const std::string& name, fichier* out);
