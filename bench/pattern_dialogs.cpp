@@ -64,6 +64,7 @@
 
 #include "app/core/app_data.h"
 #include "bench_session.h"
+#include "dialog_bench_photo.h"
 #include "dialogs/editor/effect_list.h"
 #include "dialogs/patterns/plaid_dialog.h"
 #include "dialogs/patterns/ramp_editor.h"
@@ -224,52 +225,7 @@ BENCHMARK(BM_LiveRound)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr int32_t kW = 6000;
-constexpr int32_t kH = 4000;
-constexpr int32_t kView = 500;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double P95(const std::vector<double>& v) {
-  std::vector<double> s = v;
-  std::sort(s.begin(), s.end());
-  return s.empty() ? 0.0 : s[std::min(s.size() - 1, s.size() * 95 / 100)];
-}
-
-// The photo, read by the previews through the session's spans.
-struct Photo {
-  PixelBuffer photo{kW, kH, 1, 4};
-  PixelBuffer unused;
-  FilterRecord record;
-  Photo() {
-    for (uint32_t y = 0; y < kH; ++y) {
-      uint8_t* p = photo.rowPtr(y);
-      for (uint32_t x = 0; x < kW; ++x, p += 4) {
-        p[0] = static_cast<uint8_t>(x * 5 + ((x * y) & 31));
-        p[1] = static_cast<uint8_t>(y * 3 + (x & 15));
-        p[2] = static_cast<uint8_t>((x ^ y) * 7);
-        p[3] = 255;
-      }
-    }
-    record.planeCount = 3;
-    record.imageMode = 3;
-    record.imageWidth = kW;
-    record.imageHeight = kH;
-    record.imageRect = Rect{0, 0, static_cast<int16_t>(kH), static_cast<int16_t>(kW)};
-    record.inLastPlane = 2;
-  }
-  void Use() {
-    gFilterRecord = &record;
-    SetSessionSpanImages(&photo, &unused);
-  }
-};
-
-Photo& ThePhoto() {
-  static Photo photo;
-  return photo;
-}
+using namespace benchphoto;
 
 // The dialog's preview box as Do_ColorMatrixDlg prepares it.
 struct MatrixBox {
@@ -409,52 +365,7 @@ BENCHMARK(BM_ColMatClickWatchdog)->ArgNames({"worker"})->Arg(0)->Arg(1)->Iterati
 namespace {
 namespace generators {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr int32_t kW = 6000;
-constexpr int32_t kH = 4000;
-constexpr int32_t kView = 500;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double P95(const std::vector<double>& v) {
-  std::vector<double> s = v;
-  std::sort(s.begin(), s.end());
-  return s.empty() ? 0.0 : s[std::min(s.size() - 1, s.size() * 95 / 100)];
-}
-
-// The photo, read by the engines through the session's spans.
-struct Photo {
-  PixelBuffer photo{kW, kH, 1, 4};
-  PixelBuffer unused;
-  FilterRecord record;
-  Photo() {
-    for (uint32_t y = 0; y < kH; ++y) {
-      uint8_t* p = photo.rowPtr(y);
-      for (uint32_t x = 0; x < kW; ++x, p += 4) {
-        p[0] = static_cast<uint8_t>(x * 5 + ((x * y) & 31));
-        p[1] = static_cast<uint8_t>(y * 3 + (x & 15));
-        p[2] = static_cast<uint8_t>((x ^ y) * 7);
-        p[3] = 255;
-      }
-    }
-    record.planeCount = 3;
-    record.imageMode = 3;
-    record.imageWidth = kW;
-    record.imageHeight = kH;
-    record.imageRect = Rect{0, 0, static_cast<int16_t>(kH), static_cast<int16_t>(kW)};
-    record.inLastPlane = 2;
-  }
-  void Use() {
-    gFilterRecord = &record;
-    SetSessionSpanImages(&photo, &unused);
-  }
-};
-
-Photo& ThePhoto() {
-  static Photo photo;
-  return photo;
-}
+using namespace benchphoto;
 
 // A preview view as the dialogs open it: its display mode, the whole
 // picture, the picture record of the photo.

@@ -48,6 +48,7 @@
 #include <vector>
 
 #include "bench_session.h"
+#include "dialog_bench_photo.h"
 #include "dialogs/correction/noise_dialog.h"
 #include "dialogs/correction/smoothing_dialog.h"
 #include "dialogs/correction/focus_dialog.h"
@@ -72,52 +73,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr int32_t kW = 6000;
-constexpr int32_t kH = 4000;
-constexpr int32_t kView = 500;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double P95(const std::vector<double>& v) {
-  std::vector<double> s = v;
-  std::sort(s.begin(), s.end());
-  return s.empty() ? 0.0 : s[std::min(s.size() - 1, s.size() * 95 / 100)];
-}
-
-// The photo, read by the engines through the session's spans.
-struct Photo {
-  PixelBuffer photo{kW, kH, 1, 4};
-  PixelBuffer unused;
-  FilterRecord record;
-  Photo() {
-    for (uint32_t y = 0; y < kH; ++y) {
-      uint8_t* p = photo.rowPtr(y);
-      for (uint32_t x = 0; x < kW; ++x, p += 4) {
-        p[0] = static_cast<uint8_t>(x * 5 + ((x * y) & 31));
-        p[1] = static_cast<uint8_t>(y * 3 + (x & 15));
-        p[2] = static_cast<uint8_t>((x ^ y) * 7);
-        p[3] = 255;
-      }
-    }
-    record.planeCount = 3;
-    record.imageMode = 3;
-    record.imageWidth = kW;
-    record.imageHeight = kH;
-    record.imageRect = Rect{0, 0, static_cast<int16_t>(kH), static_cast<int16_t>(kW)};
-    record.inLastPlane = 2;
-  }
-  void Use() {
-    gFilterRecord = &record;
-    SetSessionSpanImages(&photo, &unused);
-  }
-};
-
-Photo& ThePhoto() {
-  static Photo photo;
-  return photo;
-}
+using namespace benchphoto;
 
 // Effect 103, 104, 105 or 119 at its defaults (heavy 0) or at a heavy
 // setting: noise 5 iterations, smoothing radius 20, focus every step.
