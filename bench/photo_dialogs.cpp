@@ -30,12 +30,21 @@
 //     500 x 500 view over the photo (SetBordPar); p95.
 //   - ModifAllVal: the border dialog's whole-layer change of the tile hue
 //     (mode 2: 260 tiles, the backup of the 17 MB record first); p95.
+//   - QuorlinHueDrag, MirrovanHueDrag: the window's loop (the bench's own,
+//     ticking every 2 ms) while the hue slider is dragged, a new hue every
+//     30 ms, 40 of them, then 400 ms more (1.5 s for the border, whose
+//     render takes longer). Tessellation: the current tile's
+//     hue stored, both boxes asked for (each box on its own worker thread).
+//     Border: the hue stored in all 260 tiles of the layer (mode 2, with the
+//     backup), the preview asked for on a worker thread. The longest gap
+//     between ticks and the longest step.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -516,5 +525,113 @@ void BM_ModifAllVal(benchmark::State& state) {
   gFilterRecord = nullptr;
 }
 BENCHMARK(BM_ModifAllVal)->Iterations(50)->Unit(benchmark::kMillisecond);
+
+// The window's loop while a slider is dragged: `step` runs every 30 ms (40
+// times), each box shows what its runner finished; the longest gap between
+// 2 ms ticks, and how many previews came back.
+struct DragResult {
+  double longestGap = 0.0;
+  double longestStep = 0.0;
+  int shown = 0;
+};
+
+DragResult HueDrag(const std::vector<VMKimabox*>& boxes, const std::function<void(int)>& step, int tailMs) {
+  std::vector<std::unique_ptr<LoopRunner>> runners;
+  for (VMKimabox* box : boxes) {
+    runners.push_back(std::make_unique<LoopRunner>());
+    box->SetPreviewRunner(runners.back().get());
+  }
+  DragResult out;
+  const auto start = Clock::now();
+  auto last = start, nextTick = start, nextStep = start;
+  int done = 0;
+  while (Clock::now() - start < std::chrono::milliseconds(40 * 30 + tailMs)) {
+    const auto now = Clock::now();
+    if (now >= nextTick) {
+      out.longestGap = std::max(out.longestGap, Ms(now - last));
+      last = now;
+      nextTick = now + std::chrono::milliseconds(2);
+    }
+    if (done < 40 && now >= nextStep) {
+      step(done++);
+      out.longestStep = std::max(out.longestStep, Ms(Clock::now() - now));
+      nextStep = now + std::chrono::milliseconds(30);
+    }
+    for (size_t k = 0; k < boxes.size(); ++k)
+      for (const auto& job : runners[k]->Take()) {
+        boxes[k]->FinishPreview(*job);
+        out.shown += job->ok() ? 1 : 0;
+      }
+    std::this_thread::sleep_until(done < 40 ? std::min(nextTick, nextStep) : nextTick);
+  }
+  for (VMKimabox* box : boxes) {
+    box->StalePreview();
+    box->SetPreviewRunner(nullptr);
+  }
+  return out;
+}
+
+void BM_QuorlinHueDrag(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  std::unique_ptr<VMKimabox> preview = PhotoBox(kView, 6, 2);
+  std::unique_ptr<VMKimabox> tile = PhotoBox(160, 6, 1);
+  auto record = std::make_unique<TessPar>();
+  Init_TessPar(record.get(), 1, 1, 1);
+  record->head.w[kTessSymmetry] = 11;
+  record->head.w[kTessSetsInUse] = 8;
+  Init_TessParQuad(record.get(), 11, -1);
+  DragResult r;
+  for (auto _ : state)
+    r = HueDrag({preview.get(), tile.get()}, [&](int k) {
+      record->sets[0].w[kTessColourShift] = 9 * k - 180;
+      preview->StalePreview();
+      preview->SetTessPar(record.get(), 1, 3, nullptr);
+      tile->StalePreview();
+      tile->SetTessPar(record.get(), 0, 3, nullptr);
+    }, 400);
+  state.counters["longest_gap_ms"] = r.longestGap;
+  state.counters["longest_step_ms"] = r.longestStep;
+  state.counters["previews_shown"] = r.shown;
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_QuorlinHueDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_MirrovanHueDrag(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  BenchScratchDir dir;
+  const std::string path = dir.path + "/Bord/tile.jpg";
+  Picture(path, 600, 600, 3);
+  std::unique_ptr<VMKimabox> box = PhotoBox(kView, 24, 0);
+  auto record = std::make_unique<BordPar>();
+  Init_BordPar(record.get(), kW, kH, 1, 1, 1, 1);
+  record->head.layerCount = 2;
+  for (int l = 0; l < 2; ++l) {
+    BordLay& layer = record->layers[l];
+    SetFicFromPosix(&layer.files[0], path);
+    for (int k = 0; k < 4; ++k) layer.info.cells[k] = 64;
+    for (BordTile& t : layer.tiles) {
+      t.enabled = 1;
+      t.image = 0;
+    }
+  }
+  VMKmirrovanUI dialog;
+  dialog.SetBordPar(record.get());
+  DragResult r;
+  for (auto _ : state)
+    r = HueDrag({box.get()}, [&](int k) {
+      dialog.ModifAllVal(nullptr, 2, FourCC("Shue"), 9 * k - 180);
+      box->StalePreview();
+      box->SetBordPar(dialog.current(), 1, 3, nullptr);
+    }, 1500);
+  state.counters["longest_gap_ms"] = r.longestGap;
+  state.counters["longest_step_ms"] = r.longestStep;
+  state.counters["previews_shown"] = r.shown;
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_MirrovanHueDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

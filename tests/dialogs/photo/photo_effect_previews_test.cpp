@@ -1,4 +1,4 @@
-// The fractal and photo-repeat dialogs over a picture with their real
+// The fractal, photo-repeat and border dialogs over a picture with their real
 // engines: at 1:1 (a 500 x 500 picture in the 500 x 500 preview) the
 // preview is the final render's own pixels; the content library's presets
 // in the dialogs; and a picture of each window after its first preview
@@ -8,13 +8,16 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engines/families/effect_families.h"
+#include "dialogs/photo/border_dialog.h"
 #include "dialogs/photo/repeat_dialog.h"
+#include "engines/families/effect_families.h"
+#include "engines/patterns/border_record.h"
 #include "fractal_fixture.h"
 #include "script/engine_rows.h"
 #include "support/session.h"
@@ -114,6 +117,35 @@ TEST_F(PhotoEffectPreviews, FractalAtOneToOneIsTheFinalRender) {
       })
       .Press(kOrlf, kCancel);
   EXPECT_EQ(dlg.Do_OrreluneDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The border of two ramp-filled layers, the second's tiles on a coloured
+// ramp and recoloured: the preview at 1:1 shows what the final render puts
+// there.
+TEST_F(PhotoEffectPreviews, BorderAtOneToOneIsTheFinalRender) {
+  auto r = std::make_unique<BordPar>();
+  Init_BordPar(r.get(), 500, 500, 1, 1, 1, 0);
+  r->head.layerCount = 2;
+  for (BordTile& t : r->layers[1].tiles) {
+    t.image = 3;
+    t.hue = 60;
+  }
+  VMKmirrovanUI dlg;
+  dlg.SetBordPar(r.get());
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(dlg.displayWidth, 500);
+        EXPECT_EQ(dlg.displayHeight, 500);
+        auto record = std::make_unique<BordPar>();
+        dlg.GetBordPar(record.get());
+        const std::vector<uint8_t> render = FinalRender(106, record.get());
+        const auto [differ, changed] = Compare(dlg.Box(0), render, photo_);
+        EXPECT_GT(changed, 1000);
+        EXPECT_EQ(differ, 0);
+      })
+      .Press(FourCC("Cbor"), 3);
+  EXPECT_EQ(dlg.Do_MirrovanDlg(0), 0);
   EXPECT_TRUE(driver_.errors().empty());
 }
 
