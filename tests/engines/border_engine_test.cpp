@@ -293,6 +293,58 @@ TEST_F(Border, ATileFileWithoutAlphaMergesFully) {
   EXPECT_EQ(a, std::vector<uint8_t>(4, 9));
 }
 
+// Cells made once and merged again (a side of equal cells) against every cell made on its own,
+// on one thread and on many: two layers, image tiles of a picture with detail and ramps, corners
+// that differ only by their mirror, side cells that differ only by hue, mask, scale, image or
+// size, and jittered cells among equal ones.
+TEST_F(Border, SharedCellsAreTheCellsMadeOneByOne) {
+  vmktest::TempDir dir;
+  const std::string path = dir.file("tile.png");
+  vmktest::WritePicture(path, plat::imageio::kTypePNG, 40, 30, [](uint32_t x, uint32_t y, int c) {
+    return static_cast<uint8_t>((x * 7 + y * 13 + c * 50) % 256);
+  });
+  width = 300;
+  height = 240;
+  rec->head.layerCount = 2;
+  Init_BordLay(&Layer(1), 0, 1, 1, 1);
+  Layer(1).info.shown = 1;
+  for (fichier& f : Layer(1).files) ASSERT_TRUE(SetFicFromPosix(&f, path));
+  for (int32_t L = 0; L < 2; ++L) {
+    BordLay& layer = Layer(L);
+    for (int32_t s = 0; s < 4; ++s) layer.info.cells[s] = 40 + 7 * s;
+    for (int32_t i = 0; i < 4; ++i) {
+      layer.tiles[i].angle = 0;
+      layer.tiles[i].mirror = i % 3;
+    }
+    for (int32_t k = 0; k < 64 * 4; ++k) {
+      BordTile& t = layer.tiles[4 + k];
+      t.image = k % 5 == 0 ? 1 : 0;
+      if (k % 11 == 0) t.hue = 40;
+      if (k % 13 == 0) t.maskKind = 2;
+      if (k % 17 == 0) t.scale = 80;
+      if (k % 19 == 0) t.angleJitter = 25;
+    }
+  }
+  Planes picture(3, std::vector<uint8_t>(static_cast<size_t>(width) * height));
+  for (int32_t k = 0; k < 3; ++k)
+    for (size_t i = 0; i < picture[k].size(); ++i) picture[k][i] = static_cast<uint8_t>(i * (k + 5) / 9);
+  const auto render = [&](bool reuse, int threads) {
+    SetBorderCellReuse(reuse);
+    plat::SetThreadCount(threads);
+    Planes p = picture;
+    EXPECT_EQ(Render(p, 3), 0);
+    plat::SetThreadCount(0);
+    SetBorderCellReuse(true);
+    return p;
+  };
+  const Planes plain = render(false, 1);
+  EXPECT_NE(plain, picture);
+  EXPECT_EQ(render(true, 1), plain);
+  EXPECT_EQ(render(true, 8), plain);
+  EXPECT_EQ(render(true, 0), plain);
+  EXPECT_EQ(render(false, 8), plain);
+}
+
 TEST_F(Border, KeptPictureAndEngineRow) {
   width = 96;
   height = 72;

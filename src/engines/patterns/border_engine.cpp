@@ -6,7 +6,9 @@
 #include "engines/patterns/border_engine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <deque>
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
@@ -145,41 +147,106 @@ struct Render {
   uint8_t* const* work = nullptr;
 };
 
+// What a cell's four planes are made of: the same tile image mirrored, turned, scaled, resampled
+// to the same size and recoloured the same way gives the same planes, so a side of equal cells
+// (the jitters at 0) makes them once.
+struct CellKey {
+  int64_t angle = 0, scale = 0;
+  int32_t image = 0, mirror = 0, fill = 0, width = 0, height = 0;
+  int32_t hue = 0, saturation = 0, lightness = 0;
+  bool operator==(const CellKey&) const = default;
+};
+
+std::atomic<bool> gReuseCells{true};
+
+// The cells of one layer's render already made, newest last, up to a bound on their bytes (the
+// oldest go first).
+class CellPlanes {
+ public:
+  const plat::Block<uint8_t>* Find(const CellKey& key) const {
+    for (const auto& e : entries_)
+      if (e.key == key) return &e.planes;
+    return nullptr;
+  }
+  // Takes the planes and answers where they are kept; null, and the planes left to the caller,
+  // when they are not kept.
+  const plat::Block<uint8_t>* Keep(const CellKey& key, plat::Block<uint8_t>& planes) {
+    if (!gReuseCells.load(std::memory_order_relaxed) || planes.bytes() > kBytes) return nullptr;
+    while (!entries_.empty() && bytes_ + planes.bytes() > kBytes) {
+      bytes_ -= entries_.front().planes.bytes();
+      entries_.pop_front();
+    }
+    bytes_ += planes.bytes();
+    entries_.push_back({key, std::move(planes)});
+    return &entries_.back().planes;
+  }
+
+ private:
+  static constexpr int64_t kBytes = int64_t{64} << 20;
+  struct Entry {
+    CellKey key;
+    plat::Block<uint8_t> planes;
+  };
+  std::deque<Entry> entries_;
+  int64_t bytes_ = 0;
+};
+
+// A cell's four planes (width x height each) made from the tile: mirrored, turned and scaled at
+// the tile's size, resampled to the cell, recoloured. Empty when memory fails.
+plat::Block<uint8_t> MakeCell(const LayerTiles& tiles, const BordTile& T, const CellKey& key,
+                              bool mirror) {
+  const int32_t S = tiles.size;
+  const int64_t cell = int64_t{key.width} * key.height;
+  plat::Block<uint8_t> planes(4 * cell, WorkSource());
+  const plat::Block<uint8_t> scratch(int64_t{S} * S, WorkSource());
+  if (!planes || !scratch) return {};
+  uint8_t* p[4];
+  for (int32_t k = 0; k < 4; ++k) p[k] = planes.get() + k * cell;
+  for (int32_t k = 0; k < 4; ++k) {
+    ChBufToChBuf(S, S, tiles.planes[T.image][k], scratch.get());
+    if (mirror)
+      Effects::Mirror(0, 255, scratch.get(), S, S, 0, 0, S, S, Short(2 * int64_t{T.mirror} + 2), 1,
+                      nullptr);
+    if (key.angle != 0 || key.scale != 100)
+      Effects::Transform(0, 255, scratch.get(), S, S, 0, 0, S, S, 0, 0, Short(key.scale),
+                         Short(key.scale), static_cast<int16_t>(key.angle),
+                         static_cast<int16_t>(key.fill), 1, nullptr);
+    BufToBufChar_andR(0, S, S, scratch.get(), key.width, key.height, p[k], 0, 0, S, S, 0, 0,
+                      key.width, key.height);
+  }
+  if (T.hue != 0 || T.saturation != 0 || T.lightness != 0)
+    HSLBlendChar(p[0], p[1], p[2], key.height, key.width, 0, 0, key.width - 1, key.height - 1,
+                 Short(T.hue), Short(T.saturation), Short(T.lightness));
+  return planes;
+}
+
 // Draws one enabled cell: two random draws (angle first), then, when there is something to
 // draw, the tile mirrored, turned and scaled, resampled to the cell, recoloured and merged.
 // -1 when memory fails.
-int32_t DrawCell(const Render& r, const LayerTiles& tiles, const BordTile& T, const CellPlace& c,
-                 int32_t angleOffset, bool corner) {
+int32_t DrawCell(const Render& r, const LayerTiles& tiles, CellPlanes* made, const BordTile& T,
+                 const CellPlace& c, int32_t angleOffset, bool corner) {
   // Summed in 64 bits: a tile's words at the ends of their range must not overflow.
   int64_t angle = int64_t{T.angle} + Jitter(T.angleJitter) + angleOffset;
   const int64_t scale = int64_t{T.scale} + Jitter(T.scaleJitter);
   if (!tiles.made || c.width <= 0 || c.height <= 0 || T.image < 0 || T.image >= kTileImages)
     return 0;
   if (angle < -32768 || angle > 32767) angle %= 360;
-  const int32_t S = tiles.size;
   if (c.width > kMaxSide || c.height > kMaxSide) return -1;
-  const int64_t cell = int64_t{c.width} * c.height;
-  plat::Block<uint8_t> planes(4 * cell + int64_t{S} * S, WorkSource());
-  if (!planes) return -1;
-  uint8_t* p[4];
-  for (int32_t k = 0; k < 4; ++k) p[k] = planes.get() + k * cell;
-  uint8_t* scratch = planes.get() + 4 * cell;
-  const int16_t fill = T.maskKind == 2 ? 255 : 0;
-  for (int32_t k = 0; k < 4; ++k) {
-    ChBufToChBuf(S, S, tiles.planes[T.image][k], scratch);
-    if (corner && T.mirror != 0)
-      Effects::Mirror(0, 255, scratch, S, S, 0, 0, S, S, Short(2 * int64_t{T.mirror} + 2), 1, nullptr);
-    if (angle != 0 || scale != 100)
-      Effects::Transform(0, 255, scratch, S, S, 0, 0, S, S, 0, 0, Short(scale), Short(scale),
-                         static_cast<int16_t>(angle), fill, 1, nullptr);
-    BufToBufChar_andR(0, S, S, scratch, c.width, c.height, p[k], 0, 0, S, S, 0, 0, c.width,
-                      c.height);
+  const bool mirror = corner && T.mirror != 0;
+  const CellKey key{angle,   scale,    T.image, mirror ? T.mirror : 0, T.maskKind == 2 ? 255 : 0,
+                    c.width, c.height, T.hue,   T.saturation,          T.lightness};
+  const plat::Block<uint8_t>* planes = made->Find(key);
+  plat::Block<uint8_t> own;
+  if (planes == nullptr) {
+    own = MakeCell(tiles, T, key, mirror);
+    if (!own) return -1;
+    planes = made->Keep(key, own);
+    if (planes == nullptr) planes = &own;
   }
-  if (T.hue != 0 || T.saturation != 0 || T.lightness != 0)
-    HSLBlendChar(p[0], p[1], p[2], c.height, c.width, 0, 0, c.width - 1, c.height - 1,
-                 Short(T.hue), Short(T.saturation), Short(T.lightness));
-  r.engine->MergeCell(c.width, c.height, p[0], p[1], p[2], p[3], r.width, r.height, r.work[0],
-                      r.work[1], r.work[2], c.x0, c.y0, c.x1, c.y1, &T);
+  const int64_t cell = int64_t{c.width} * c.height;
+  const uint8_t* p = planes->get();
+  r.engine->MergeCell(c.width, c.height, p, p + cell, p + 2 * cell, p + 3 * cell, r.width,
+                      r.height, r.work[0], r.work[1], r.work[2], c.x0, c.y0, c.x1, c.y1, &T);
   return 0;
 }
 
@@ -316,10 +383,11 @@ int32_t DrawLayer(const Render& r, const BordLay& layer, const LayerTiles& tiles
   const BordInfo& I = layer.info;
   Corner c[4];
   for (int32_t i = 0; i < 4; ++i) c[i] = CornerOf(I, i, W, H);
+  CellPlanes made;
   for (int32_t i = 0; i < 4; ++i) {
     const BordTile& T = layer.tiles[i];
     if (I.cornerOn[i] != 1 || T.enabled != 1) continue;
-    if (DrawCell(r, tiles, T, CornerPlace(c[i], i, W, H), 0, true) != 0) return -1;
+    if (DrawCell(r, tiles, &made, T, CornerPlace(c[i], i, W, H), 0, true) != 0) return -1;
   }
   for (int32_t s = 0; s < 4; ++s) {
     if (I.sideOn[s] != 1) continue;
@@ -327,7 +395,7 @@ int32_t DrawLayer(const Render& r, const BordLay& layer, const LayerTiles& tiles
     for (int32_t k = 1; k <= n; ++k) {
       const BordTile& T = layer.tiles[4 + kBordCellsPerSide * s + k - 1];
       if (T.enabled != 1) continue;
-      if (DrawCell(r, tiles, T, SidePlace(I, c, s, k, n, W, H), SideAngle(I.kind, s), false) != 0)
+      if (DrawCell(r, tiles, &made, T, SidePlace(I, c, s, k, n, W, H), SideAngle(I.kind, s), false) != 0)
         return -1;
     }
   }
@@ -376,6 +444,8 @@ int32_t MiscBord::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity
   work.BlendBack(mask, area, blendMode, opacity);
   return 0;
 }
+
+void SetBorderCellReuse(bool on) { gReuseCells.store(on, std::memory_order_relaxed); }
 
 void RunBordRow(const EngineRowCall& c) {
   RunEngineOnce<MiscBord>(

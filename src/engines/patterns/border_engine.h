@@ -66,5 +66,10 @@ class MiscBord {
   plat::Block<BordPar> par_;
 };
 
+// Cells whose planes come out the same (same tile image, turn, scale, size and recolouring, as
+// along a side without jitter) are made once per layer and render; off, every cell is made on
+// its own, the plain form the shared cells are checked against. On by default.
+void SetBorderCellReuse(bool on);
+
 // Engine row 106.
 void RunBordRow(const EngineRowCall& call);
