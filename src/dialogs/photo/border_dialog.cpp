@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/image_import.h"
@@ -470,31 +471,33 @@ void VMKmirrovanUI::DrawTileLook() {
   tb::SetControl32BitValue(Ctl(kRamps), BordFill(Layer().info) == 0);
 }
 
-// The current tile's image or ramp in the tile view. An image without a
-// readable size leaves the view as it was.
+// The current tile's image or ramp in the tile view, made on the preview
+// worker: the redraw never waits for the image. An image without a readable
+// size leaves the view as it was.
 void VMKmirrovanUI::DrawTileView() {
   tb::ControlRef view = Ctl(kTileView);
   VMKimabox* box = Box(1);
   const int32_t n = std::clamp(Tile().image, int32_t{0}, kBordFiles - 1);
   if (BordFill(Layer().info) != 1) {
     tb::SetControlText(Ctl(kImageLabel), "Vign.:");
-    ShowRampBar(box, view, &Layer().ramps[n], 0, 0, 0);
+    // In the pictures' line: an image still on its way must not cover the ramp.
+    tileView.Paint(previews(), [box, view, ramp = Layer().ramps[n]] {
+      ShowRampBar(box, view, &ramp, 0, 0, 0);
+    });
     return;
   }
   tb::SetControlText(Ctl(kImageLabel), "Image:");
-  if (box == nullptr || view == nullptr) return;
-  const Rect b = tb::GetControlBounds(view);
-  const int32_t w = b.right - b.left, h = b.bottom - b.top;
-  fichier f = Layer().files[n];
-  int32_t iw = 0, ih = 0;
-  if (w <= 0 || h <= 0 || AS_GetImageDimension(&f, &iw, &ih, nullptr) != 0) return;
-  std::vector<uint8_t> planes[3];
-  for (auto& p : planes) p.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
-  if (AS_GetResizedImage(&f, 1, 0, 0, 0, 0, w, h, 0, 0, w - 1, h - 1, 3, planes[0].data(), planes[1].data(),
-                         planes[2].data(), nullptr) != 0)
-    return;
-  box->SetBufRGB(0, 0, 0, w, h, 0, w, h, w, h, planes[0].data(), planes[1].data(), planes[2].data(), nullptr, 255, 0);
-  tb::SetControlNeedsDisplay(view);
+  const fichier file = Layer().files[n];
+  auto build = [file](int32_t w, int32_t h, uint8_t* red, uint8_t* green, uint8_t* blue,
+                      TileViewPicture::Made* made) {
+    fichier f = file;
+    int32_t iw = 0, ih = 0;
+    if (AS_GetImageDimension(&f, &iw, &ih, nullptr) != 0) return false;
+    made->fromFile = true;
+    return AS_GetResizedImage(&f, 1, 0, 0, 0, 0, w, h, 0, 0, w - 1, h - 1, 3, red, green, blue,
+                              nullptr) == 0;
+  };
+  tileView.Ask(previews(), box, view, "file " + FicToPosix(file), std::move(build), nullptr);
 }
 
 void VMKmirrovanUI::DrawOwnContent(tb::WindowRef) {

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "dialogs/frame/effect_frame.h"
+#include "dialogs/photo/tile_view_picture.h"
 #include "engines/patterns/border_record.h"
 
 class VMKmirrovanUI final : public EffectFrame {
@@ -79,6 +80,8 @@ class VMKmirrovanUI final : public EffectFrame {
   int32_t imageWidth = 0, imageHeight = 0;
   int32_t boxLeft = 0, boxTop = 0, boxWidth = 0, boxHeight = 0;
   int32_t displayWidth = 0, displayHeight = 0;
+  // The tile view's picture, made on the preview worker.
+  TileViewPicture tileView;
 
  protected:
   void ShowPreview() override;

@@ -180,56 +180,81 @@ bool FilePicture(const fichier& tile, int32_t w, int32_t h, uint8_t* red, uint8_
   return AS_GetResizedImage(&f, 1, 0, 0, 0, 0, w, h, 0, 0, w - 1, h - 1, 3, red, green, blue, nullptr) == 0;
 }
 
-bool PhotoPicture(int16_t flag, int32_t w, int32_t h, uint8_t* red, uint8_t* green, uint8_t* blue) {
-  if (flag == 1) {
-    MiscRender render;
-    return render.ReadWriteRendFile(1, w, h, red, green, blue, nullptr, w, h) == 0;
-  }
-  const DocData* doc = CurrentDocData();
-  if (gPer == nullptr || doc == nullptr) return false;
-  const int32_t pw = doc->width, ph = doc->height;
+// The photo at w x h, as the window's thread found it (plane mode and size).
+struct PhotoSource {
+  int16_t planeMode = 3;
+  int32_t width = 0, height = 0;
+};
+
+bool PhotoPicture(const PhotoSource& photo, int32_t w, int32_t h, uint8_t* red, uint8_t* green,
+                  uint8_t* blue) {
+  const int32_t pw = photo.width, ph = photo.height;
   if (pw <= 0 || ph <= 0) return false;
   std::vector<uint8_t> alpha(static_cast<size_t>(w) * static_cast<size_t>(h));
-  return ReadCharBuffromPho(static_cast<int16_t>(gPer->planeMode), 0, w, h, red, green, blue, alpha.data(), 0,
-                            nullptr, nullptr, 0, 0, pw - 1, ph - 1, w, h, static_cast<float>(pw) / static_cast<float>(w),
+  return ReadCharBuffromPho(photo.planeMode, 0, w, h, red, green, blue, alpha.data(), 0, nullptr,
+                            nullptr, 0, 0, pw - 1, ph - 1, w, h,
+                            static_cast<float>(pw) / static_cast<float>(w),
                             static_cast<float>(ph) / static_cast<float>(h), w, 0) == 0;
 }
 
-// The tile picture of `record` into `box` at the size of `view`.
-void ShowTilePicture(VMKimabox* box, tb::ControlRef view, const TessPar& record, int16_t flag, bool* fromFile) {
-  *fromFile = false;
+// The render file's three planes at w x h, read on the window's thread: the file goes through
+// the session's open-file table. Empty when it cannot be read.
+std::shared_ptr<const std::vector<uint8_t>> RenderPlanes(int32_t w, int32_t h) {
+  const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+  auto planes = std::make_shared<std::vector<uint8_t>>(3 * n);
+  MiscRender render;
+  if (render.ReadWriteRendFile(1, w, h, planes->data(), planes->data() + n,
+                               planes->data() + 2 * n, nullptr, w, h) != 0)
+    return nullptr;
+  return planes;
+}
+
+// The tile picture of `record` by its fill source (ramp bar, image file, photo or, with flag 1,
+// the render file) asked of `picture` for `box` at the size of `view`; `shown` takes whether
+// an image file made it. The image file and the photo are read on the preview worker; a tile
+// image without a readable size falls back to the photo.
+void AskTilePicture(TileViewPicture& picture, PreviewWorker& worker, VMKimabox* box,
+                    tb::ControlRef view, const TessPar& record, int16_t flag,
+                    TileViewPicture::Shown shown) {
   if (box == nullptr || view == nullptr) return;
   const Rect b = tb::GetControlBounds(view);
   const int32_t w = b.right - b.left, h = b.bottom - b.top;
-  if (w <= 0 || h <= 0) return;
-  std::vector<uint8_t> planes[3];
-  for (auto& p : planes) p.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
-  if (!BuildTessTilePicture(record, flag, w, h, planes[0].data(), planes[1].data(), planes[2].data(), fromFile))
-    return;
-  box->SetBufRGB(0, 0, 0, w, h, 0, w, h, w, h, planes[0].data(), planes[1].data(), planes[2].data(), nullptr, 255,
-                 0);
-  tb::SetControlNeedsDisplay(view);
+  const int32_t fill = record.head.w[kFillSource];
+  if (w <= 0 || h <= 0 || fill < 0 || fill > 2) return;
+  const int32_t k = TileIndex(record);
+  const std::string source =
+      (flag == 1 ? "render " : "photo ") + std::to_string(w) + "x" + std::to_string(h);
+  // A ramp is drawn each time (it changes without a name); a file or the photo is kept.
+  const std::string key =
+      fill == 1 ? "" : fill == 2 ? "file " + FicToPosix(record.tiles[k]) + " or " + source : source;
+  std::shared_ptr<const std::vector<uint8_t>> render;
+  if (flag == 1 && fill != 1 && !picture.Keeps(key, w, h)) render = RenderPlanes(w, h);
+  PhotoSource photo;
+  const DocData* doc = CurrentDocData();
+  if (gPer != nullptr && doc != nullptr) photo = {static_cast<int16_t>(gPer->planeMode), doc->width, doc->height};
+  auto build = [fill, flag, ramp = record.ramps[k], tile = record.tiles[k], render, photo](
+                   int32_t pw, int32_t ph, uint8_t* red, uint8_t* green, uint8_t* blue,
+                   TileViewPicture::Made* made) {
+    if (fill == 1) return RampPicture(ramp, pw, ph, red, green, blue);
+    if (fill == 2 && FilePicture(tile, pw, ph, red, green, blue)) {
+      made->fromFile = true;
+      return true;
+    }
+    // The photo standing in for a file that could not be read is not kept under the file's name.
+    made->keep = fill != 2;
+    if (flag != 1) return PhotoPicture(photo, pw, ph, red, green, blue);
+    if (render == nullptr) return false;
+    const size_t n = static_cast<size_t>(pw) * static_cast<size_t>(ph);
+    std::copy(render->begin(), render->begin() + static_cast<std::ptrdiff_t>(n), red);
+    std::copy(render->begin() + static_cast<std::ptrdiff_t>(n),
+              render->begin() + static_cast<std::ptrdiff_t>(2 * n), green);
+    std::copy(render->begin() + static_cast<std::ptrdiff_t>(2 * n), render->end(), blue);
+    return true;
+  };
+  picture.Ask(worker, box, view, key, std::move(build), std::move(shown));
 }
 
 }  // namespace
-
-bool BuildTessTilePicture(const TessPar& record, int16_t flag, int32_t w, int32_t h, uint8_t* red, uint8_t* green,
-                          uint8_t* blue, bool* fromFile) {
-  *fromFile = false;
-  const int32_t k = TileIndex(record);
-  switch (record.head.w[kFillSource]) {
-    case 1: return RampPicture(record.ramps[k], w, h, red, green, blue);
-    case 2:
-      if (FilePicture(record.tiles[k], w, h, red, green, blue)) {
-        *fromFile = true;
-        return true;
-      }
-      // A tile image without a readable size: the photo instead.
-      return PhotoPicture(flag, w, h, red, green, blue);
-    case 0: return PhotoPicture(flag, w, h, red, green, blue);
-    default: return false;
-  }
-}
 
 bool ShowSymmetryPicture(tb::ControlRef well, int32_t type) {
   if (well == nullptr) return false;
@@ -411,11 +436,15 @@ void VMKquorlinUI::DrawOwnContent(tb::WindowRef) {
   tb::SetControl32BitValue(Ctl(kEffect), effectDisplay);
   tb::SetControl32BitValue(Ctl(kFill), head[kFillSource] + 1);
   Box(0)->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, head[kGridFlag] == 1 ? 2 : 0, 0, 0);
-  bool fromFile = false;
-  ShowTilePicture(Box(1), Ctl(kTileView), *current(), flag, &fromFile);
   const bool ramps = head[kFillSource] == 1;
-  tb::SetControlVisibility(Ctl(kFileName), fromFile);
-  if (fromFile) tb::SetControlText(Ctl(kFileName), PStrString(current()->tiles[TileIndex(*current())].name));
+  if (head[kFillSource] != 2) tb::SetControlVisibility(Ctl(kFileName), false);
+  // The file name shows once its picture does.
+  const std::string name = PStrString(current()->tiles[TileIndex(*current())].name);
+  AskTilePicture(tileView, previews(), Box(1), Ctl(kTileView), *current(), flag,
+                 [this, name](bool fromFile) {
+                   tb::SetControlVisibility(Ctl(kFileName), fromFile);
+                   if (fromFile) tb::SetControlText(Ctl(kFileName), name);
+                 });
   tb::SetControlVisibility(Ctl(kMask), !ramps);
 }
 
@@ -731,8 +760,7 @@ void VMKoriima::ShowPreview() {
 void VMKoriima::DrawOwnContent(tb::WindowRef) {
   if (current() == nullptr) return;
   tb::SetControl32BitValue(Ctl(4), current()->head.w[kMaskFlag]);
-  bool fromFile = false;
-  ShowTilePicture(Box(0), Ctl(3), *current(), flag, &fromFile);
+  AskTilePicture(tileView, previews(), Box(0), Ctl(3), *current(), flag, nullptr);
   tb::SetControlVisibility(Ctl(4), current()->head.w[kFillSource] != 1);
 }
 

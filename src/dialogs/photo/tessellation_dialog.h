@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "dialogs/frame/effect_frame.h"
+#include "dialogs/photo/tile_view_picture.h"
 #include "engines/tessellation/tessellation_record.h"
 
 class VMKoriima;
@@ -62,6 +63,8 @@ class VMKquorlinUI final : public EffectFrame {
   int16_t presetIndex = 1;
   int32_t imageWidth = 0, imageHeight = 0;
   int32_t boxLeft = 0, boxTop = 0, boxWidth = 0, boxHeight = 0;
+  // The tile view's picture, made on the preview worker.
+  TileViewPicture tileView;
 
  protected:
   void ShowPreview() override;
@@ -77,7 +80,6 @@ class VMKquorlinUI final : public EffectFrame {
   // With the link flag, copy group `group` of the current tile to tiles 1..12.
   void LinkedCopy(int16_t group);
   void FillTileMenu();
-  void DrawTilePicture();
   bool HeadCommand(uint32_t command, int32_t value, plat::tb::WindowRef window);
   bool TileCommand(uint32_t command, int32_t value, plat::tb::WindowRef window);
   bool SubDialogCommand(uint32_t command, plat::tb::WindowRef window);
@@ -111,6 +113,8 @@ class VMKoriima final : public EffectFrame {
   int16_t pending = 0;
   int32_t imageWidth = 0, imageHeight = 0;
   int32_t boxLeft = 0, boxTop = 0, boxWidth = 0, boxHeight = 0;
+  // The tile view's picture, made on the preview worker.
+  TileViewPicture tileView;
 
  protected:
   void ShowPreview() override;
@@ -122,12 +126,6 @@ class VMKoriima final : public EffectFrame {
 
 extern VMKquorlinUI* gVMKquorlin;
 extern VMKoriima* gVMKoriima;
-
-// The tile picture at w x h by the record's fill source (ramp bar, image
-// file, photo or, with flag 1, the render file) into three planes; false
-// when there is none. *fromFile is set when an image file filled it.
-bool BuildTessTilePicture(const TessPar& record, int16_t flag, int32_t w, int32_t h, uint8_t* red,
-                          uint8_t* green, uint8_t* blue, bool* fromFile);
 
 // The picture well's picture of symmetry type `type` ('PICT' 16419 +
 // type, scaled to the well); false, and the well emptied, for a type out of

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +50,19 @@ bool SameBorder(const BordPar& a, const BordPar& b, int32_t layers) {
     if (std::memcmp(a.layers[i].tiles, b.layers[i].tiles, sizeof a.layers[i].tiles) != 0) return false;
   }
   return true;
+}
+
+// The first sample of a box's picture is v in its three colours (a solid picture resampled).
+bool Shows(const VMKimabox* box, int32_t v) {
+  const uint8_t* p = box->displayBuffer();
+  if (p == nullptr) return false;
+  for (int k = 0; k < 3; ++k)
+    if (std::abs(p[k] - v) > 2) return false;
+  return true;
+}
+
+void SolidFile(const std::string& path, uint8_t v) {
+  vmktest::WriteImageFile(path, plat::imageio::kTypePNG, vmktest::SolidImage(40, 40, v, v, v));
 }
 
 int32_t TilesWithHue(const BordLay& layer, int32_t hue) {
@@ -315,6 +330,73 @@ TEST_F(BorderRowTest, CancelLeavesTheOperationAndOkStoresTheRecord) {
   auto stored = std::make_unique<BordPar>();
   script()->GetBordPar(0, 1, 1, stored.get());
   EXPECT_EQ(stored->head.layerCount, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The tile view's image is read on the preview worker, never by the redraw:
+// with the worker held, a redraw reads nothing, and a file taken away before
+// the worker runs leaves the view as it was. The picture made is kept, so a
+// redraw of the same tile reads nothing at all.
+TEST_F(BordDialogTest, TheTileViewImageIsReadOnThePreviewWorker) {
+  vmktest::TempDir dir;
+  const std::string first = dir.file("first.png"), second = dir.file("second.png");
+  SolidFile(first, 90);
+  std::unique_ptr<BordPar> r = Fresh();
+  ASSERT_TRUE(SetFicFromPosix(&r->layers[0].files[0], first));
+  ASSERT_TRUE(SetFicFromPosix(&r->layers[0].files[1], second));
+  for (BordTile& t : r->layers[0].tiles) t.image = 0;
+  LutVign& red = r->layers[0].ramps[0];
+  for (int32_t i = 0; i < 256; ++i) {
+    red.opacity[i] = red.colour[0][i] = 255;
+    red.colour[1][i] = red.colour[2][i] = 0;
+  }
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.1).Do([&](tb::WindowRef w) {
+    VMKimabox* view = d.Box(1);
+    EXPECT_TRUE(Shows(view, 90));  // the worker runs in line on the virtual clock
+    const int32_t made = d.tileView.picturesMade, shown = d.tileView.picturesShown;
+    EXPECT_GE(made, 1);
+    d.previews().Hold(true);
+    // The same tile again: the kept picture, nothing read.
+    std::filesystem::remove(first);
+    d.DrawWindowContent(w);
+    EXPECT_EQ(d.tileView.picturesShown, shown);
+    d.previews().RunHeld();
+    EXPECT_EQ(d.tileView.picturesMade, made);
+    EXPECT_EQ(d.tileView.picturesShown, shown + 1);
+    EXPECT_TRUE(Shows(view, 90));
+    // Another image: asked for by the redraw, read when the worker runs.
+    SolidFile(second, 200);
+    d.Tile().image = 1;
+    d.DrawWindowContent(w);
+    std::filesystem::remove(second);
+    d.previews().RunHeld();
+    EXPECT_EQ(d.tileView.picturesMade, made);
+    EXPECT_TRUE(Shows(view, 90));
+    SolidFile(second, 200);
+    d.DrawWindowContent(w);
+    EXPECT_TRUE(Shows(view, 90));
+    d.previews().RunHeld();
+    EXPECT_EQ(d.tileView.picturesMade, made + 1);
+    EXPECT_TRUE(Shows(view, 200));
+    // Ramps are painted in the box's line: the image still on its way does not cover them.
+    d.Tile().image = 0;
+    SolidFile(first, 30);
+    d.DrawWindowContent(w);  // the first image, not kept any more
+    d.Layer().info.kind = 0;
+    d.DrawWindowContent(w);  // its ramp
+    d.previews().RunHeld();
+    EXPECT_FALSE(Shows(view, 30));
+    EXPECT_FALSE(Shows(view, 200));
+    d.previews().Hold(false);
+  });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
 }
 
 }  // namespace

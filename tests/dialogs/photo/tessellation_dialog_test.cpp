@@ -10,7 +10,9 @@
 #include <QImage>
 #include <QWidget>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -320,6 +322,69 @@ TEST_F(TessellationRowTest, CancelLeavesTheOperationAndOkStoresTheRecord) {
   script()->GetTessPar(0, 1, 1, stored.get());
   EXPECT_EQ(stored->head.w[kTessSymmetry], 13);
   EXPECT_EQ(stored->head.w[kTessSetsInUse], 3);
+}
+
+}  // namespace
+
+namespace {
+
+// The first sample of a box's picture is v in its three colours (a solid picture resampled).
+bool Shows(const VMKimabox* box, int32_t v) {
+  const uint8_t* p = box->displayBuffer();
+  if (p == nullptr) return false;
+  for (int k = 0; k < 3; ++k)
+    if (std::abs(p[k] - v) > 2) return false;
+  return true;
+}
+
+// The tile picture's image file is read on the preview worker, never by the
+// redraw: with the worker held a redraw reads nothing, and a file taken away
+// before the worker runs is not shown. The picture made is kept: the same
+// tile again reads nothing.
+TEST_F(TessDialogTest, TheTilePictureIsReadOnThePreviewWorker) {
+  vmktest::TempDir dir;
+  const std::string first = dir.file("first.png"), second = dir.file("second.png");
+  const auto solid = [](const std::string& path, uint8_t v) {
+    vmktest::WriteImageFile(path, plat::imageio::kTypePNG, vmktest::SolidImage(40, 40, v, v, v));
+  };
+  solid(first, 120);
+  std::unique_ptr<TessPar> r = Fresh();
+  r->head.w[kTessTileSource] = 2;
+  r->head.w[kTessCurrentSet] = 0;
+  ASSERT_TRUE(SetFicFromPosix(&r->tiles[0], first));
+  VMKquorlinUI d;
+  d.SetTessPar(r.get());
+  driver_.Advance(0.1).Do([&](tb::WindowRef w) {
+    VMKimabox* view = d.Box(1);
+    tb::ControlRef name = tb::FindControl(w, kQtss, 14);
+    EXPECT_TRUE(Shows(view, 120));
+    EXPECT_TRUE(tb::IsControlVisible(name));
+    const int32_t made = d.tileView.picturesMade;
+    d.previews().Hold(true);
+    std::filesystem::remove(first);
+    d.DrawWindowContent(w);
+    d.previews().RunHeld();
+    EXPECT_EQ(d.tileView.picturesMade, made);  // kept: nothing read
+    EXPECT_TRUE(Shows(view, 120));
+    solid(second, 60);
+    ASSERT_TRUE(SetFicFromPosix(&d.current()->tiles[0], second));
+    d.DrawWindowContent(w);
+    EXPECT_TRUE(Shows(view, 120));
+    std::filesystem::remove(second);
+    d.previews().RunHeld();
+    EXPECT_FALSE(Shows(view, 60));
+    // Nothing stands in for it under the file's name: the file back, it is read.
+    solid(second, 60);
+    d.DrawWindowContent(w);
+    d.previews().RunHeld();
+    EXPECT_EQ(d.tileView.picturesMade, made + 1);
+    EXPECT_TRUE(Shows(view, 60));
+    EXPECT_TRUE(tb::IsControlVisible(name));
+    d.previews().Hold(false);
+  });
+  driver_.Press(kQtss, 2);
+  EXPECT_EQ(d.Do_QuorlinDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
 }
 
 }  // namespace
