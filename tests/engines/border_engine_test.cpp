@@ -293,8 +293,9 @@ TEST_F(Border, ATileFileWithoutAlphaMergesFully) {
   EXPECT_EQ(a, std::vector<uint8_t>(4, 9));
 }
 
-// Cells made once and merged again (a side of equal cells) against every cell made on its own,
-// on one thread and on many: two layers, image tiles of a picture with detail and ramps, corners
+// Cells made once and merged again (a side of equal cells) and tile files read once against every
+// cell made and file read on its own, on one thread and on many: two layers, image tiles of
+// pictures with detail and ramps, corners
 // that differ only by their mirror, side cells that differ only by hue, mask, scale, image or
 // size, and jittered cells among equal ones.
 TEST_F(Border, SharedCellsAreTheCellsMadeOneByOne) {
@@ -308,7 +309,13 @@ TEST_F(Border, SharedCellsAreTheCellsMadeOneByOne) {
   rec->head.layerCount = 2;
   Init_BordLay(&Layer(1), 0, 1, 1, 1);
   Layer(1).info.shown = 1;
+  // Image 1 from a second picture, every other image (read once) from the first.
+  const std::string other = dir.file("other.png");
+  vmktest::WritePicture(other, plat::imageio::kTypePNG, 30, 30, [](uint32_t x, uint32_t y, int c) {
+    return static_cast<uint8_t>((x * 31 + y * 3 + c * 90) % 256);
+  });
   for (fichier& f : Layer(1).files) ASSERT_TRUE(SetFicFromPosix(&f, path));
+  ASSERT_TRUE(SetFicFromPosix(&Layer(1).files[1], other));
   for (int32_t L = 0; L < 2; ++L) {
     BordLay& layer = Layer(L);
     for (int32_t s = 0; s < 4; ++s) layer.info.cells[s] = 40 + 7 * s;
@@ -318,7 +325,7 @@ TEST_F(Border, SharedCellsAreTheCellsMadeOneByOne) {
     }
     for (int32_t k = 0; k < 64 * 4; ++k) {
       BordTile& t = layer.tiles[4 + k];
-      t.image = k % 5 == 0 ? 1 : 0;
+      t.image = k % 5 == 0 ? 1 : k % 7 == 0 ? 2 : 0;
       if (k % 11 == 0) t.hue = 40;
       if (k % 13 == 0) t.maskKind = 2;
       if (k % 17 == 0) t.scale = 80;

@@ -9,8 +9,10 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
+#include <string>
 
 #include "app/core/colour_spaces.h"
+#include "app/core/file_records.h"
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
 #include "engines/patterns/engine_planes.h"
@@ -347,6 +349,17 @@ void MiscBord::MergeCell(int32_t cellWidth, int32_t cellHeight, const uint8_t* r
 
 namespace {
 
+// The first of the layer's tile images before k read from the same file as k; -1 when there is
+// none (or the cells are made one by one, the plain form).
+int32_t SameFileBefore(const BordLay& layer, int32_t k) {
+  if (!gReuseCells.load(std::memory_order_relaxed)) return -1;
+  const std::string path = FicToPosix(layer.files[k]);
+  if (path.empty()) return -1;
+  for (int32_t j = 0; j < k; ++j)
+    if (FicToPosix(layer.files[j]) == path) return j;
+  return -1;
+}
+
 // The twelve tile images of a layer at size S: ramps (kind 0) or picture files (kind 1);
 // any other kind makes none. False when memory fails.
 bool MakeTiles(const MiscBord& engine, const BordLay& layer, int32_t S, LayerTiles* tiles) {
@@ -369,6 +382,9 @@ bool MakeTiles(const MiscBord& engine, const BordLay& layer, int32_t S, LayerTil
       for (int32_t c = 0; c < 4; ++c)
         Effects::ColorWaveChan(0, 255, p[c], S, S, 0, 0, S, S, kChannels[c], nullptr, &rows[0][0],
                                0, 0, 0);
+    } else if (const int32_t j = SameFileBefore(layer, k); j >= 0) {
+      // The same file at the same size: its planes again, not a second read.
+      for (int32_t c = 0; c < 4; ++c) std::memcpy(p[c], tiles->planes[j][c], static_cast<size_t>(plane));
     } else {
       // A tile that cannot be read stays as allocated.
       engine.LoadTileBuf(&layer.files[k], 0, 0, 1000, 1000, S, S, p[0], p[1], p[2], p[3]);

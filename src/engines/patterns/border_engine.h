@@ -67,8 +67,9 @@ class MiscBord {
 };
 
 // Cells whose planes come out the same (same tile image, turn, scale, size and recolouring, as
-// along a side without jitter) are made once per layer and render; off, every cell is made on
-// its own, the plain form the shared cells are checked against. On by default.
+// along a side without jitter) are made once per layer and render, and a layer's tile images
+// naming the same file read it once; off, every cell is made and every file read on its own,
+// the plain form the shared ones are checked against. On by default.
 void SetBorderCellReuse(bool on);
 
 // Engine row 106.
