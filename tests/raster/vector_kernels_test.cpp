@@ -190,14 +190,21 @@ TEST_F(VectorKernels, MaskFreeConvolutionAgainstWrittenOutSumsOnEveryPath) {
   struct Case {
     int32_t radius, samples;
     float divisor;
+    int32_t centre;
   };
-  const Case cases[] = {{1, 1, 9.0f}, {2, 3, -3.5f}, {1, 4, 0.0f}, {1, 1, 7.25f}};
+  // Centres past sixteen bits; then sums that fit sixteen-bit lanes, 232 and
+  // -232 with every sum exactly 65535 apart at most (the other weights of
+  // 3 x 3 add up to 25 in size), 233 just past it.
+  const Case cases[] = {{1, 1, 9.0f, 70000}, {2, 3, -3.5f, 70000}, {1, 4, 0.0f, 70000},
+                        {1, 1, 7.25f, 70000}, {1, 1, 25.0f, 49},   {1, 3, 9.0f, 232},
+                        {1, 1, -30.0f, -232}, {1, 1, 11.0f, 233},  {1, 4, 0.0f, 232},
+                        {2, 1, 32.0f, 8},     {2, 3, 5.5f, -20}};
   const unsigned char offsets[4] = {0, 17, 200, 3};
   for (const Case& c : cases) {
     const int32_t side = 2 * c.radius + 1;
     std::vector<int32_t> k(static_cast<size_t>(side) * side);
     for (size_t i = 0; i < k.size(); ++i) k[i] = static_cast<int32_t>(i * 7 % 11) - 3;
-    k[k.size() / 2] = 70000;  // only its low sixteen bits weigh
+    k[k.size() / 2] = c.centre;  // only its low sixteen bits weigh
     for (Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 2049}, Size{31, 9}}) {
       const Size wide{s.w * c.samples, s.h};
       const std::vector<uint8_t> orig = Noise(wide, static_cast<uint32_t>(s.w + c.samples));
@@ -222,7 +229,7 @@ TEST_F(VectorKernels, MaskFreeConvolutionAgainstWrittenOutSumsOnEveryPath) {
         ASSERT_EQ(ApplyMatrix(p.data(), nullptr, 1, 1, s.w, s.h, l, r, t, b, c.radius, c.samples,
                               offsets, c.divisor, k.data()), 0);
         EXPECT_EQ(p, want) << s.w << "x" << s.h << " samples " << c.samples << " divisor "
-                           << c.divisor << " level " << level << " threads " << threads;
+                           << c.divisor << " centre " << c.centre << " level " << level << " threads " << threads;
       });
     }
   }
