@@ -7,6 +7,7 @@
 
 #include "platform/memory/memory.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "support/session.h"
 
 namespace {
@@ -399,4 +400,47 @@ TEST_F(Rescale, BandsGiveTheSamplesOfOneRing) {
       EXPECT_EQ(Fnv(d32.data(), d32.size() * 4), c.hash32) << c.filter << " at " << n;
     }
   }
+}
+
+// The 8-bit member on every vector path the processor has, at one thread
+// and at eight, against its plain form at one thread: every filter, reduced
+// and enlarged, wide rows (the wide forms' full steps and their ends), part
+// rectangles and a destination hanging over the plane.
+TEST_F(Rescale, EveryPathGivesThePlainSamples) {
+  const int32_t w = 2051, h = 23;
+  Plane src(static_cast<size_t>(w) * h);
+  uint32_t v = 777;
+  for (auto& s : src) {
+    v = v * 1664525u + 1013904223u;
+    s = static_cast<uint8_t>(v % 5 == 0 ? 0 : v % 5 == 1 ? 255 : v >> 24);
+  }
+  struct Case {
+    int32_t sl, st, sr, sb, dw, dh, dl, dt, dr, db;
+  };
+  const Case cases[] = {{0, 0, w, h, 1025, 11, 0, 0, 1025, 11},
+                        {3, 2, w - 5, h - 1, 700, 40, -9, 3, 691, 40},
+                        {0, 0, 37, h, 1200, 7, 0, 0, 1200, 7},
+                        {1, 1, w, 9, 33, 3, 0, 0, 33, 3}};
+  std::vector<plat::SimdLevel> levels = {plat::SimdLevel::kBaseline};
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) levels.push_back(plat::SimdLevel::kAvx2);
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
+  for (int16_t filter = 0; filter <= 7; ++filter)
+    for (const Case& c : cases) {
+      auto run = [&](plat::SimdLevel level, int threads) {
+        plat::SetSimdLevel(level);
+        const Threads t(threads);
+        Plane d(static_cast<size_t>(c.dw) * c.dh, 0x5A);
+        EXPECT_EQ(X_Newechant_charbuf(filter, src.data(), w, h, d.data(), c.dw, c.dh, c.sl, c.st,
+                                      c.sr, c.sb, c.dl, c.dt, c.dr, c.db),
+                  0);
+        return d;
+      };
+      const Plane want = run(plat::SimdLevel::kBaseline, 1);
+      for (plat::SimdLevel level : levels)
+        for (int threads : {1, 8})
+          EXPECT_EQ(run(level, threads), want)
+              << "filter " << filter << " to " << c.dw << "x" << c.dh << " level "
+              << static_cast<int>(level) << " at " << threads;
+      plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+    }
 }
