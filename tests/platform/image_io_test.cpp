@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "support/image_fixtures.h"
 #include "support/session.h"
@@ -236,6 +238,42 @@ TEST_F(ImageIo, JpegWriteBackKeepsTheSourcesColourSampling) {
     for (uint32_t x = 0; x < 16; ++x)
       worst = std::max(worst, std::abs(At<uint8_t>(back, x, 8, 0) - stripes.row(8)[4 * x]));
     EXPECT_EQ(worst < 40, sampling == 1) << worst;
+  }
+}
+
+// 8-bit pixels go to and come from libjpeg four samples a pixel; deeper ones
+// through packed RGB rows. Both roads give the same file and the same samples.
+TEST_F(ImageIo, JpegRoadsOfEveryDepthGiveTheSameFileAndSamples) {
+  std::vector<char> files[2];
+  for (const int sampling : {0, 1}) {
+    io::Properties props;
+    props.jpegSamplingH = props.jpegSamplingV = sampling;
+    const RawImage eight = vmktest::PatternImage(37, 19, 1);
+    RawImage sixteen = eight;
+    sixteen.bytes = 2;
+    sixteen.data.assign(sixteen.rowBytes() * sixteen.height, 0);
+    for (size_t i = 0; i < eight.data.size(); ++i) {
+      const auto v = static_cast<uint16_t>(eight.data[i] * 257);
+      std::memcpy(&sixteen.data[2 * i], &v, 2);
+    }
+    for (int k = 0; k < 2; ++k) {
+      const std::string path = dir_.file(k == 0 ? "e.jpg" : "s.jpg");
+      vmktest::WriteImageFile(path, io::kTypeJPEG, k == 0 ? eight : sixteen, props);
+      std::ifstream in(path, std::ios::binary);
+      files[k].assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_FALSE(files[0].empty());
+    EXPECT_EQ(files[0], files[1]) << "sampling " << sampling;
+    RawImage back8, back16;
+    ASSERT_EQ(Load(dir_.file("e.jpg"), 1, &back8), io::kOk);
+    ASSERT_EQ(Load(dir_.file("e.jpg"), 2, &back16), io::kOk);
+    for (uint32_t y = 0; y < back8.height; ++y)
+      for (uint32_t x = 0; x < back8.width; ++x) {
+        for (int c = 0; c < 3; ++c)
+          ASSERT_EQ(At<uint16_t>(back16, x, y, c), At<uint8_t>(back8, x, y, c) * 257)
+              << x << "," << y << " c" << c;
+        ASSERT_EQ(At<uint8_t>(back8, x, y, 3), 255);
+      }
   }
 }
 

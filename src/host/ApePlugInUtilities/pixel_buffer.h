@@ -40,8 +40,12 @@ class PixelBufferImp {
   size_t size = 0;  // bytes of data
 
  private:
+  // Hands the data back the way TakeData took it (by its size).
   struct FreeData {
-    void operator()(uint8_t* p) const { std::free(p); }
+    FreeData() : bytes(0) {}
+    explicit FreeData(size_t b) : bytes(b) {}
+    void operator()(uint8_t* p) const;
+    size_t bytes;
   };
   std::unique_ptr<uint8_t[], FreeData> data_;
 };

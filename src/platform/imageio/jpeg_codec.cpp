@@ -25,6 +25,7 @@ constexpr int kJpegQuality = 90;
 // Work memory libjpeg may take for one image (progressive files keep every
 // coefficient); beyond it the decode fails instead of exhausting memory.
 constexpr long kJpegMaxMemory = 1L << 30;
+constexpr size_t kJpegOutBuffer = size_t{1} << 18;
 
 struct JpegError {
   jpeg_error_mgr pub;
@@ -136,6 +137,22 @@ int DecodeJpeg(JpegReadState* st, DecodeContext* ctx) {
   if (ctx->factory == nullptr) return kOk;
   if (int s = PrepareTarget(*ctx); s != kOk) return s;
 
+  // Colour into an 8-bit target is decoded straight into its rows, four
+  // samples a pixel with the alpha at full: libjpeg's own conversion to
+  // RGBA gives the samples of its RGB one, and the copy into the target
+  // is saved.
+  if (cinfo->out_color_space == JCS_RGB && ctx->target.bytesPerComponent == 1) {
+    cinfo->out_color_space = JCS_EXT_RGBA;
+    jpeg_start_decompress(cinfo);
+    while (cinfo->output_scanline < cinfo->output_height) {
+      JSAMPROW rows[1] = {ctx->target.base +
+                          static_cast<size_t>(cinfo->output_scanline) * ctx->target.rowBytes};
+      jpeg_read_scanlines(cinfo, rows, 1);
+      if (st->err.dataLost) return -1;
+    }
+    jpeg_finish_decompress(cinfo);
+    return st->err.dataLost ? -1 : kOk;
+  }
   jpeg_start_decompress(cinfo);
   const int comps = cinfo->output_components;
   st->row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(cinfo->output_width) * comps));
@@ -183,6 +200,7 @@ struct JpegWriteState {
   bool created = false;
   uint8_t* row = nullptr;
   uint8_t* exif = nullptr;
+  char* outBuffer = nullptr;  // the file's buffer, freed once it is closed
 };
 
 int EncodeJpeg(JpegWriteState* st, const Properties* props, const PixelSource* px) {
@@ -196,8 +214,11 @@ int EncodeJpeg(JpegWriteState* st, const Properties* props, const PixelSource* p
   jpeg_stdio_dest(cinfo, st->file);
   cinfo->image_width = px->width;
   cinfo->image_height = px->height;
-  cinfo->input_components = 3;
-  cinfo->in_color_space = JCS_RGB;
+  // 8-bit pixels go to libjpeg as they lie, four samples a pixel of which
+  // it reads three; deeper ones are packed into RGB bytes row by row.
+  const bool direct = px->bytesPerComponent == 1;
+  cinfo->input_components = direct ? 4 : 3;
+  cinfo->in_color_space = direct ? JCS_EXT_RGBX : JCS_RGB;
   jpeg_set_defaults(cinfo);
   const int quality = props->jpegQuality >= 1 && props->jpegQuality <= 100 ? props->jpegQuality
                                                                            : kJpegQuality;
@@ -233,6 +254,16 @@ int EncodeJpeg(JpegWriteState* st, const Properties* props, const PixelSource* p
   if (!props->iccProfile.empty())
     jpeg_write_icc_profile(cinfo, props->iccProfile.data(),
                            static_cast<unsigned int>(props->iccProfile.size()));
+  if (direct) {
+    while (cinfo->next_scanline < cinfo->image_height) {
+      // libjpeg only reads the rows it is handed.
+      JSAMPROW rows[1] = {const_cast<uint8_t*>(px->base) +
+                          static_cast<size_t>(cinfo->next_scanline) * px->rowBytes};
+      jpeg_write_scanlines(cinfo, rows, 1);
+    }
+    jpeg_finish_compress(cinfo);
+    return kOk;
+  }
   st->row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(px->width) * 3u));
   if (st->row == nullptr) return kErrNoMemory;
   while (cinfo->next_scanline < cinfo->image_height) {
@@ -281,12 +312,18 @@ int WriteJpeg(int fd, const Properties& props, const PixelSource& px, std::strin
     SetMessage(message, "cannot create the JPEG file");
     return kErrWrite;
   }
+  // libjpeg hands its output on 4 KB at a time; gathered here, a photo
+  // goes out in a few large writes instead of hundreds of small ones
+  // (without the room, the file's own small buffer is used).
+  st->outBuffer = static_cast<char*>(std::malloc(kJpegOutBuffer));
+  if (st->outBuffer != nullptr) (void)std::setvbuf(st->file, st->outBuffer, _IOFBF, kJpegOutBuffer);
   int status = EncodeJpeg(st, &props, &px);
   if (st->created) jpeg_destroy_compress(&st->cinfo);
   std::free(st->row);
   std::free(st->exif);
   if (std::fflush(st->file) != 0) status = kErrWrite;
   if (std::fclose(st->file) != 0) status = kErrWrite;
+  std::free(st->outBuffer);
   if (status != kOk)
     SetMessage(message, std::string("writing the JPEG file failed") +
                             (st->err.message[0] != 0 ? std::string(": ") + st->err.message

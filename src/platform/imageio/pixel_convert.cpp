@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/imageio/codec_common.h"
 
@@ -91,8 +93,55 @@ void StoreT(const In* s, uint32_t width, Out* d, AlphaMode mode) {
   }
 }
 
+// Three samples a pixel into four of the same depth, the alpha at full: on
+// a little-endian machine each pixel is one word read (its three samples
+// and the next pixel's first bytes), the top sample set to full, one word
+// written. The last pixel, whose word would reach past the row, and other
+// machines go sample by sample. Same samples as StoreT; about three times
+// fewer operations a pixel.
+template <typename T, typename Word>
+void StoreOpaque(const T* s, uint32_t width, T* d) {
+  static_assert(sizeof(Word) == 4 * sizeof(T));
+  uint32_t x = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr Word kFull = static_cast<Word>(MaxOf<T>()) << (3 * 8 * sizeof(T));
+    for (; x + 1 < width; ++x, s += 3, d += 4) {
+      Word v;
+      std::memcpy(&v, s, sizeof v);
+      v |= kFull;
+      std::memcpy(d, &v, sizeof v);
+    }
+  }
+  for (; x < width; ++x, s += 3, d += 4) {
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
+    d[3] = MaxOf<T>();
+  }
+}
+
+// Four samples a pixel into three of the same depth (the alpha left out):
+// a word read and a word written a pixel, each write's top sample
+// overwritten by the next pixel's; the last pixel sample by sample.
+template <typename T, typename Word>
+void PackOpaque(const T* s, uint32_t width, T* d) {
+  static_assert(sizeof(Word) == 4 * sizeof(T));
+  uint32_t x = 0;
+  for (; x + 1 < width; ++x, s += 4, d += 3) std::memcpy(d, s, sizeof(Word));
+  for (; x < width; ++x, s += 4, d += 3) {
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
+  }
+}
+
 template <typename In, typename Out>
 void StoreCh(const In* s, int channels, uint32_t width, Out* d, AlphaMode mode) {
+  if constexpr (std::is_same_v<In, uint8_t> && std::is_same_v<Out, uint8_t>) {
+    if (channels == 3) return StoreOpaque<uint8_t, uint32_t>(s, width, d);
+  } else if constexpr (std::is_same_v<In, uint16_t> && std::is_same_v<Out, uint16_t>) {
+    if (channels == 3) return StoreOpaque<uint16_t, uint64_t>(s, width, d);
+  }
   switch (channels) {
     case 1: StoreT<In, Out, 1>(s, width, d, mode); break;
     case 2: StoreT<In, Out, 2>(s, width, d, mode); break;
@@ -123,6 +172,13 @@ void PackT(const In* s, uint32_t width, Out* d) {
 
 template <typename In>
 void PackIn(const In* s, uint32_t width, Kind kind, void* out) {
+  if constexpr (std::is_same_v<In, uint8_t>) {
+    if (kind == Kind::U8)
+      return PackOpaque<uint8_t, uint32_t>(s, width, static_cast<uint8_t*>(out));
+  } else if constexpr (std::is_same_v<In, uint16_t>) {
+    if (kind == Kind::U16)
+      return PackOpaque<uint16_t, uint64_t>(s, width, static_cast<uint16_t*>(out));
+  }
   switch (kind) {
     case Kind::U8: PackT<In, uint8_t>(s, width, static_cast<uint8_t*>(out)); break;
     case Kind::U16: PackT<In, uint16_t>(s, width, static_cast<uint16_t*>(out)); break;

@@ -62,3 +62,28 @@ TEST(PixelBuffer, CopiesShareUntilOneIsWritten) {
   EXPECT_TRUE(d.sharesBodyWith(c));
   EXPECT_EQ(c.shareCount(), 3u);
 }
+
+// Large bodies come mapped from the system: zeroed, writable to their last
+// byte, copied and separated like small ones, and handed back whole (many
+// taken and dropped in turn, sizes on and off the large-page steps).
+TEST(PixelBuffer, LargeBodiesAreZeroedCopiedAndGivenBack) {
+  for (const uint32_t width : {1024u, 1025u, 3000u}) {
+    for (int round = 0; round < 3; ++round) {
+      PixelBuffer a(width, 1200 + static_cast<uint32_t>(round), 2, 4);
+      ASSERT_EQ(a.width(), width);
+      const uint32_t last = a.height() - 1;
+      const PixelBuffer& ca = a;
+      for (uint32_t y : {0u, last / 2, last})
+        for (uint32_t i = 0; i < ca.rowBytes(); i += 97) ASSERT_EQ(ca.rowPtr(y)[i], 0);
+      ASSERT_EQ(ca.rowPtr(last)[ca.rowBytes() - 1], 0);
+      a.rowPtr(0)[0] = 1;
+      a.rowPtr(last)[a.rowBytes() - 1] = 2;
+      PixelBuffer b = a;
+      b.rowPtr(last)[a.rowBytes() - 1] = 3;  // separates b, a private copy
+      EXPECT_FALSE(b.sharesBodyWith(a));
+      EXPECT_EQ(static_cast<const PixelBuffer&>(b).rowPtr(0)[0], 1);
+      EXPECT_EQ(ca.rowPtr(last)[ca.rowBytes() - 1], 2);
+      EXPECT_EQ(static_cast<const PixelBuffer&>(b).rowPtr(last)[b.rowBytes() - 1], 3);
+    }
+  }
+}
