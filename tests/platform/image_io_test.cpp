@@ -149,6 +149,32 @@ TEST_F(ImageIo, TiffAndPngKeepEveryDepthExactly) {
   }
 }
 
+// Written files hold several rows a strip; images of many strips, the last
+// one short, read back exactly, with as many strips as their rows need.
+TEST_F(ImageIo, TiffOfManyStripsKeepsEverySample) {
+  struct Case {
+    uint32_t w, h;
+    int bytes;
+  } cases[] = {{3000, 30, 2}, {1000, 300, 1}, {700, 50, 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " " + std::to_string(c.bytes));
+    const RawImage src = vmktest::PatternImage(c.w, c.h, c.bytes);
+    const std::string path = dir_.file("strips.tif");
+    vmktest::WriteImageFile(path, io::kTypeTIFF, src);
+    TIFF* t = TIFFOpen(path.c_str(), "r");
+    ASSERT_NE(t, nullptr);
+    const uint32_t strips = TIFFNumberOfStrips(t);
+    TIFFClose(t);
+    EXPECT_GT(strips, 1u);
+    EXPECT_LT(strips, c.h);
+    RawImage back;
+    ASSERT_EQ(Load(path, 0, &back), io::kOk);
+    if (c.bytes == 1) ExpectSameColours<uint8_t>(src, back, 255);
+    if (c.bytes == 2) ExpectSameColours<uint16_t>(src, back, 65535);
+    if (c.bytes == 4) ExpectSameColours<float>(src, back, 1.0f);
+  }
+}
+
 TEST_F(ImageIo, DepthChangesRoundToNearest) {
   RawImage src = vmktest::PatternImage(4, 1, 2);
   const uint16_t values[4] = {0, 128, 32896, 65535};  // 8-bit 0, 0 (128/257 < .5), 128, 255

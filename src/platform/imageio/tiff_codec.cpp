@@ -405,6 +405,15 @@ constexpr std::pair<uint16_t, ttag_t> kCameraTags[] = {
 
 namespace {
 
+// Rows a strip of the written files holds: some 256 KB of samples (at
+// least a row, at most the image), so that a large image goes out in a few
+// hundred writes rather than one a row.
+uint32_t StripRows(uint32_t width, int pixelBytes, uint32_t height) {
+  const uint64_t rowBytes = uint64_t{width} * static_cast<uint64_t>(pixelBytes);
+  const uint64_t rows = rowBytes == 0 ? 1 : (uint64_t{1} << 18) / rowBytes;
+  return static_cast<uint32_t>(std::clamp<uint64_t>(rows, 1, std::max<uint32_t>(height, 1)));
+}
+
 // The file on fd opened for writing with its errors collected in errs; null, with fd
 // closed and the message set, when libtiff refuses it.
 TIFF* OpenForWrite(int fd, const std::string& name, TiffErrors* errs, std::string* message) {
@@ -437,19 +446,19 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
   if (tif == nullptr) return kErrWrite;
   const int bytes = px.bytesPerComponent;
   const Kind kind = bytes == 1 ? Kind::U8 : (bytes == 2 ? Kind::U16 : Kind::F32);
-  bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, px.width) == 1 &&
-            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, px.height) == 1 &&
-            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) == 1 &&
-            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8 * bytes) == 1 &&
-            TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT,
-                         bytes == 4 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) == 1 &&
-            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) == 1 &&
-            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
-            TIFFSetField(tif, TIFFTAG_ORIENTATION, props.orientation >= 1 && props.orientation <= 8
-                                                       ? props.orientation
-                                                       : 1) == 1 &&
-            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
-            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0)) == 1;
+  bool ok =
+      TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, px.width) == 1 &&
+      TIFFSetField(tif, TIFFTAG_IMAGELENGTH, px.height) == 1 &&
+      TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) == 1 &&
+      TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8 * bytes) == 1 &&
+      TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT,
+                   bytes == 4 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) == 1 &&
+      TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) == 1 &&
+      TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
+      TIFFSetField(tif, TIFFTAG_ORIENTATION,
+                   props.orientation >= 1 && props.orientation <= 8 ? props.orientation : 1) == 1 &&
+      TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
+      TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, StripRows(px.width, 3 * bytes, px.height)) == 1;
   if (ok && props.hasResolution) {
     ok = TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(props.resolutionX)) == 1 &&
          TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(props.resolutionY)) == 1 &&
@@ -470,10 +479,15 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
     ok = TIFFSetField(tif, TIFFTAG_EXIFIFD, uint64_t{8}) == 1;
   }
   if (ok) {
-    std::vector<uint8_t> row(static_cast<size_t>(px.width) * 3u * static_cast<size_t>(bytes));
-    for (uint32_t y = 0; ok && y < px.height; ++y) {
-      PackRow(px, y, kind, row.data());
-      ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
+    // Whole strips packed and handed over at once.
+    const size_t rowBytes = static_cast<size_t>(px.width) * 3u * static_cast<size_t>(bytes);
+    const uint32_t rows = StripRows(px.width, 3 * bytes, px.height);
+    std::vector<uint8_t> strip(rowBytes * rows);
+    for (uint32_t y0 = 0, n = 0; ok && y0 < px.height; y0 += rows, ++n) {
+      const uint32_t count = std::min(rows, px.height - y0);
+      for (uint32_t r = 0; r < count; ++r) PackRow(px, y0 + r, kind, strip.data() + r * rowBytes);
+      ok =
+          TIFFWriteEncodedStrip(tif, n, strip.data(), static_cast<tmsize_t>(rowBytes * count)) >= 0;
     }
   }
   ok = ok && TIFFFlush(tif) == 1;
