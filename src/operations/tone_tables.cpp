@@ -12,6 +12,7 @@
 
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "raster/tone_lut.h"
 
 using effect_support::Blend;
 using effect_support::BlendRegionRuns;
@@ -50,7 +51,7 @@ void LookUpRows(unsigned char* buffer, int32_t width, int32_t height, int32_t x0
     for (int32_t y = first; y < end; ++y) {
       unsigned char* p = buffer + (static_cast<int64_t>(y) * width + x0) * channels;
       if (channels == 1) {
-        for (int64_t i = 0; i < count; ++i) p[i] = tables[p[i]];
+        LookUpRun(tables, p, p, count);
         continue;
       }
       for (int64_t i = 0; i < count; i += channels)

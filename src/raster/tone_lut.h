@@ -5,6 +5,13 @@
 
 #include <cstdint>
 
+// dst[i] = table[src[i]] for n bytes; src may be dst (not otherwise
+// overlapping). 64 bytes a step where the processor permutes bytes.
+void LookUpRun(const unsigned char* table, const unsigned char* src, unsigned char* dst, int64_t n);
+// The same on pixels of four bytes, byte k through tables[256 k ..].
+void LookUpQuads(const unsigned char* tables, const unsigned char* src, unsigned char* dst,
+                 int64_t pixels);
+
 // Applies lut_k to byte k of every pixel of the rectangle (right and bottom
 // exclusive). With a mask, 8192 keeps the source and 0 applies the table
 // fully. All tables null copies the rectangle. Returns 0.

@@ -4,9 +4,11 @@
 // the vector form may use it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/parallel/parallel.h"
@@ -16,6 +18,7 @@
 #include "raster/convolution.h"
 #include "raster/focus_filters.h"
 #include "raster/rounded_quotient.h"
+#include "raster/tone_lut.h"
 #include "support/session.h"
 
 namespace {
@@ -254,6 +257,64 @@ TEST_F(VectorKernels, MedianAgainstTheNineSampleNetworkOnEveryPath) {
         std::vector<uint8_t> p = orig;
         (void)X_median_buf(s.w, s.h, p.data(), r[0], r[1], r[2], r[3], 0);
         ASSERT_EQ(p, want) << s.w << "x" << s.h << " level " << level << " at " << threads;
+      });
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Byte tables on every path: runs of every length around the 64-byte
+// steps, in place and apart, against the table read byte by byte; then
+// four-byte pixels with a table per byte (one of them the identity a
+// missing table gives), through X_lut_buffer on whole and part rows.
+TEST_F(VectorKernels, ByteTablesAgainstTheTableReadByteByByteOnEveryPath) {
+  plat::SeedRandom(4242);
+  std::vector<unsigned char> tables(4 * 256);
+  for (auto& t : tables) t = static_cast<unsigned char>(plat::Random() >> 4);
+  for (int64_t n : {0, 1, 63, 64, 65, 127, 200, 4099}) {
+    const std::vector<uint8_t> src =
+        Noise({static_cast<int32_t>(std::max<int64_t>(n, 1)), 1}, static_cast<uint32_t>(n + 5));
+    std::vector<uint8_t> want(src.begin(), src.begin() + n);
+    for (auto& v : want) v = tables[v];
+    OnEveryPath([&](int level, int threads) {
+      std::vector<uint8_t> apart(static_cast<size_t>(n) + 64, 0xCD);
+      LookUpRun(tables.data(), src.data(), apart.data(), n);
+      EXPECT_TRUE(std::equal(want.begin(), want.end(), apart.begin())) << n << " level " << level;
+      EXPECT_EQ(std::count(apart.begin() + n, apart.end(), 0xCD), 64) << "wrote past the run";
+      std::vector<uint8_t> inPlace(src.begin(), src.begin() + n);
+      LookUpRun(tables.data(), inPlace.data(), inPlace.data(), n);
+      EXPECT_EQ(inPlace, want) << n << " level " << level << " at " << threads;
+    });
+  }
+  int16_t lut[3][256];
+  for (int k = 0; k < 3; ++k)
+    for (int v = 0; v < 256; ++v)
+      lut[k][v] = static_cast<int16_t>(tables[k * 256 + v] + (k == 1 ? 256 : 0));
+  for (Size s : kSizes) {
+    const std::vector<uint8_t> bytes = Noise({s.w * 4, s.h}, static_cast<uint32_t>(s.w * 3 + s.h));
+    std::vector<uint32_t> src(static_cast<size_t>(s.w) * s.h);
+    std::memcpy(src.data(), bytes.data(), src.size() * 4);
+    for (const std::array<int32_t, 4> r :
+         {std::array<int32_t, 4>{0, 0, s.w, s.h}, std::array<int32_t, 4>{1, 1, s.w - 1, s.h}}) {
+      std::vector<uint32_t> want = src;
+      for (int32_t y = r[1]; y < r[3]; ++y)
+        for (int32_t x = r[0]; x < r[2]; ++x) {
+          unsigned char* p =
+              reinterpret_cast<unsigned char*>(&want[static_cast<size_t>(y) * s.w + x]);
+          for (int k = 0; k < 3; ++k) p[k] = static_cast<unsigned char>(lut[k][p[k]] & 0xFF);
+        }
+      OnEveryPath([&](int level, int threads) {
+        std::vector<uint32_t> dst = src;
+        X_lut_buffer(s.h, s.w, src.data(), dst.data(), r[0], r[1], r[2], r[3], nullptr, 100, lut[0],
+                     lut[1], lut[2], nullptr);
+        EXPECT_EQ(dst, want) << s.w << "x" << s.h << " level " << level << " at " << threads;
+        std::vector<uint32_t> same = src;
+        X_lut_buffer(s.h, s.w, same.data(), same.data(), r[0], r[1], r[2], r[3], nullptr, 100,
+                     lut[0], lut[1], lut[2], nullptr);
+        EXPECT_EQ(same, want) << "in place, " << s.w << "x" << s.h << " level " << level;
       });
     }
   }

@@ -45,6 +45,17 @@ SimdLevel ActiveSimd() {
   return static_cast<SimdLevel>(level);
 }
 
+bool SimdHasByteVbmi() {
+#if VMK_SIMD_X86
+  // SimdSupported first: it readies the processor's feature words.
+  static const bool vbmi =
+      SimdSupported() == SimdLevel::kAvx512 && __builtin_cpu_supports("avx512vbmi") != 0;
+  return vbmi && SimdAtLeast(SimdLevel::kAvx512);
+#else
+  return false;
+#endif
+}
+
 void SetSimdLevel(SimdLevel cap) {
   g_cap.store(std::clamp(static_cast<int32_t>(cap), 0, kNoCap), std::memory_order_relaxed);
 }

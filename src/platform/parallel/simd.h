@@ -29,6 +29,10 @@ SimdLevel ActiveSimd();
 // (VMK_SIMD still applies).
 void SetSimdLevel(SimdLevel cap);
 
+// The AVX-512 level is active and the processor also permutes bytes across
+// a whole register (VBMI); kernels that need it check this besides the level.
+bool SimdHasByteVbmi();
+
 inline bool SimdAtLeast(SimdLevel level) {
   return static_cast<int32_t>(ActiveSimd()) >= static_cast<int32_t>(level);
 }
@@ -52,6 +56,10 @@ Fn PickKernel(Fn baseline, std::type_identity_t<Fn> avx2,
 #define VMK_TARGET_AVX2 __attribute__((target("avx2,fma,bmi,bmi2,popcnt")))
 #define VMK_TARGET_AVX512 \
   __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx2,fma,bmi,bmi2,popcnt")))
+#define VMK_TARGET_AVX512VBMI                                                   \
+  __attribute__((                                                               \
+      target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi,avx2,fma,bmi,bmi2," \
+             "popcnt")))
 #else
 #define VMK_SIMD_X86 0
 #endif
