@@ -72,6 +72,17 @@ template <typename T>
 __attribute__((target("avx2,fma"))) void TapRowWide(const T* base, float* out, int32_t count,
                                                     int64_t step, const float* k, int32_t n) {
   int32_t x = 0;
+  for (; x + 64 <= count; x += 64) {
+    __m256 a[8];
+    for (int32_t v = 0; v < 8; ++v) a[v] = _mm256_setzero_ps();
+    const T* p = base + x;
+    for (int32_t j = 0; j < n; ++j) {
+      const __m256 kj = _mm256_set1_ps(k[j]);
+      const T* q = p + j * step;
+      for (int32_t v = 0; v < 8; ++v) a[v] = _mm256_fmadd_ps(Load8(q + 8 * v), kj, a[v]);
+    }
+    for (int32_t v = 0; v < 8; ++v) _mm256_storeu_ps(out + x + 8 * v, a[v]);
+  }
   for (; x + 32 <= count; x += 32) {
     __m256 a0 = _mm256_setzero_ps(), a1 = _mm256_setzero_ps(), a2 = _mm256_setzero_ps(),
            a3 = _mm256_setzero_ps();

@@ -157,7 +157,8 @@ TEST_F(VectorKernels, FilterOfBytesAgainstTapByTapSumsOnEveryPath) {
     Filter f;
     ASSERT_EQ(f.MakeDogFilter(c.size, c.order, c.sigma), 1);
     const int32_t n = f.size, half = (n - 1) / 2;
-    for (Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 2049}, Size{40, 37}})
+    for (Size s :
+         {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 2049}, Size{40, 37}, Size{203, 45}})
       for (int direction : {0, 1}) {
         const std::vector<uint8_t> orig = Noise(s, static_cast<uint32_t>(s.w * n + direction));
         std::vector<float> sums(orig.size(), 0.0f);
