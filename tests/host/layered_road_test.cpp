@@ -3,12 +3,14 @@
 // operation put into the current layer renders in its main view; OK there
 // renders the layer stack over the picture and the host's OK writes it
 // back; cancel leaves picture, layer scratch file and written version as
-// they were.
+// they were. The same road through the operation-list editor, as the user
+// walks it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "dialogs/editor/main_editor.h"
+#include "dialogs/editor/tune_effect.h"
 #include "host/host_fixture.h"
 #include "host/main_window.h"
 #include "script/document_data.h"
@@ -24,6 +26,11 @@ constexpr int32_t kTextureButton = 51;  // 'Btex' of the main window: family 117
 constexpr int32_t kOk = 1, kCancel = 2, kRender = 49;
 constexpr uint32_t kWidth = 600, kHeight = 400;
 constexpr int16_t kAmount = 40;
+constexpr OSType kTeff = FourCC("Teff");
+constexpr int32_t kTuneButton = 46;   // 'Btun' of the main editing window
+constexpr int32_t kKindPopup = 42;    // the editor's 'Pknd'
+constexpr int32_t kFirstSlider = 15;  // the editor's 'Sva0'
+constexpr int16_t kBrightness = 16;   // its item in family 117's kind menu too
 
 vmktest::RawImage Gradient(uint32_t w, uint32_t h) {
   vmktest::RawImage im;
@@ -92,6 +99,40 @@ class LayeredRoadTest : public vmktest::HostTest {
         .Press(kMain, answer);
     driver_.RunSteps(w);
   }
+  // The road as the user walks it: the operation-list editor over the main
+  // editing window, the kind of operation 1 chosen as brightness, its first
+  // slider dragged to the amount, the editor's OK; the main view follows.
+  void RunOperationEditor(tb::WindowRef w, int32_t answer) {
+    uint64_t shown = 0;
+    driver_.Press(kApemainSig, kTextureButton)
+        .Advance(0.6)
+        .Press(kMain, kTuneButton)
+        .Advance(0.6)
+        .Do([&](tb::WindowRef e) {
+          ASSERT_EQ(tb::GetWindowName(e), "TuneEff");
+          shown = gVMKpinmain->rendersShown();
+        })
+        .Choose(kTeff, kKindPopup, kBrightness)
+        .Slide(kTeff, kFirstSlider, kAmount)
+        .Advance(0.6)
+        .Press(kTeff, kOk)
+        .Advance(0.6)
+        .Do([&](tb::WindowRef m) {
+          ASSERT_EQ(tb::GetWindowName(m), "PinMain");
+          const VMKpinmainUI* e = gVMKpinmain;
+          EXPECT_GT(e->rendersShown(), shown);
+          const size_t n = static_cast<size_t>(e->viewWidth) * static_cast<size_t>(e->viewHeight);
+          ASSERT_GT(n, 0u);
+          EXPECT_FALSE(std::equal(e->effectPlanes[3], e->effectPlanes[3] + n, e->sourcePlanes[3]));
+          const DocData* doc = CurrentDocData();
+          const Oprn* op = doc->script->GetOprn(0, doc->currentLayer, 1);
+          ASSERT_NE(op, nullptr);
+          EXPECT_EQ(op->Effect, kBrightness);
+          EXPECT_EQ(op->Param1, kAmount);
+        })
+        .Press(kMain, answer);
+    driver_.RunSteps(w);
+  }
 };
 
 TEST_F(LayeredRoadTest, OkRendersTheLayersOverThePictureAndWritesThemBack) {
@@ -126,6 +167,41 @@ TEST_F(LayeredRoadTest, CancelLeavesPictureLayerFileAndVersionAsTheyWere) {
   EXPECT_EQ(LayerFile(), layers);
   EXPECT_EQ(vmktest::ReadBytes(session_->versions[0].path), version);
   EXPECT_TRUE(driver_.errors().empty());
+}
+
+
+TEST_F(LayeredRoadTest, TheOperationEditorsBrightnessRendersAndOkWritesItBack) {
+  tb::WindowRef w = Open();
+  ASSERT_NE(w, nullptr);
+  const PixelBuffer before = session_->destination;
+  RunOperationEditor(w, kOk);
+  EXPECT_EQ(gVMKpinmain, nullptr);
+  EXPECT_EQ(gVMKtuneeff, nullptr);
+  ASSERT_FALSE(SameImage(session_->destination, before));
+  int differ = 0;
+  for (uint32_t y = 0; y < kHeight; ++y)
+    for (uint32_t x = 0; x < kWidth; ++x)
+      for (int k = 0; k < 3; ++k)
+        differ += Sample(session_->destination, x, y, k) != std::min<uint32_t>(Sample(before, x, y, k) + kAmount, 255);
+  EXPECT_EQ(differ, 0);
+  driver_.Press(kApemainSig, 1);
+  driver_.RunSteps(w);
+  EXPECT_TRUE(SameImage(Read(session_->versions[0].path), session_->destination));
+  EXPECT_TRUE(driver_.errors().empty()) << (driver_.errors().empty() ? "" : driver_.errors().front());
+}
+
+TEST_F(LayeredRoadTest, TheOperationEditorsBrightnessThenCancelLeavesEverything) {
+  tb::WindowRef w = Open();
+  ASSERT_NE(w, nullptr);
+  const PixelBuffer before = session_->destination;
+  vmktest::WriteText(bundle_.makersFile("com.vellmarkstead.lay"), "layers of an earlier effect");
+  const std::vector<uint8_t> layers = LayerFile();
+  const std::vector<uint8_t> version = vmktest::ReadBytes(session_->versions[0].path);
+  RunOperationEditor(w, kCancel);
+  EXPECT_TRUE(SameImage(session_->destination, before));
+  EXPECT_EQ(LayerFile(), layers);
+  EXPECT_EQ(vmktest::ReadBytes(session_->versions[0].path), version);
+  EXPECT_TRUE(driver_.errors().empty()) << (driver_.errors().empty() ? "" : driver_.errors().front());
 }
 
 }  // namespace

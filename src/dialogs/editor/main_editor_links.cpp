@@ -8,6 +8,7 @@
 #include "dialogs/editor/effect_recall.h"
 #include "dialogs/editor/load_effect.h"
 #include "dialogs/editor/main_editor.h"
+#include "dialogs/editor/tune_effect.h"
 #include "script/document_data.h"
 #include "script/layers.h"
 #include "script/script_file.h"
@@ -28,8 +29,21 @@ class PinMainBridge final : public PinMainLink {
 
 }  // namespace
 
-// The operation-list editor's window comes with its own step.
-void VMKpinmainUI::OpenOperationEditor() {}
+// While the editor runs this window's timer goes on rendering its changes
+// (loop step 2) and carrying out the palettes' requests.
+void VMKpinmainUI::OpenOperationEditor() {
+  DocData* doc = CurrentDocData();
+  if (doc == nullptr || doc->script == nullptr) return;
+  operationEditor = new VMKtuneeff();
+  operationEditor->SetChanFlag(channelShown);
+  const auto w = static_cast<short>(doc->width);
+  const auto h = static_cast<short>(doc->height);
+  operationEditor->SetScriptFile(doc->script, doc->currentStack, doc->currentLayer, w, h, 0, 0, w, h);
+  if (operationEditor->Do_TuneEffDlg(family) == 1) PrepareBuf(1, nullptr);
+  delete operationEditor;
+  operationEditor = nullptr;
+  refreshFlag = 1;
+}
 
 // The chosen file's record, or false when the browser was cancelled.
 bool VMKpinmainUI::BrowseEffect(fichier* chosen) {

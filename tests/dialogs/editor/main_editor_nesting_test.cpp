@@ -1,16 +1,20 @@
 // The main editing window with the windows it runs over itself: its timer
-// keeps polling while the load-effect browser and a shape dialog run inside
-// it, its palettes stay usable meanwhile, and a browser's choice goes into
-// the current layer only when its file reads.
+// keeps polling while the operation-list editor, the load-effect browser and
+// a shape dialog run inside one another (four loops deep), its palettes stay
+// usable during the editor's loop, and a browser's choice goes into the
+// current layer only when its file reads.
 // Headers that name a member `slots` come before Qt's.
 #include "dialogs/editor/compose_effect.h"
 #include "dialogs/editor/load_effect.h"
+#include "dialogs/editor/tune_effect.h"
 
 #include <gtest/gtest.h>
 
 #include "app/core/session_state.h"
 #include "app/file_access.h"
 #include "dialogs/editor/main_editor_fixture.h"
+#include "dialogs/frame/effect_registry.h"
+#include "dialogs/patterns/patterns_rows.h"
 #include "paths/shape_params.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/document_data.h"
@@ -22,11 +26,13 @@ namespace tb = plat::tb;
 
 namespace {
 
-constexpr OSType kLeff = FourCC("Leff"), kCeff = FourCC("Ceff"),
-                 kTlay = FourCC("Tlay"), kTpth = FourCC("Tpth"), kCrec = FourCC("Crec");
+constexpr OSType kTeff = FourCC("Teff"), kLeff = FourCC("Leff"), kCeff = FourCC("Ceff"),
+                 kTlay = FourCC("Tlay"), kTpth = FourCC("Tpth"), kCrec = FourCC("Crec"),
+                 kVign = FourCC("Avig");
 constexpr int32_t kOk = 1, kCancel = 2;
-constexpr int32_t kLayerButton = 45, kPathsButton = 22, kLoadButton = 47,
+constexpr int32_t kLayerButton = 45, kPathsButton = 22, kTuneButton = 46, kLoadButton = 47,
                   kComposeButton = 48;
+constexpr int32_t kAdjustButton = 33;  // the editor's 'Badj'
 constexpr int32_t kBrowseButton = 20;  // the browser's 'Bloa'
 constexpr int32_t kActiveCheck = 1;       // the layer palette's 'Bsee'
 constexpr Point kCurrentSlot{200, 200};  // inside the chooser's slot 0
@@ -36,6 +42,7 @@ class PinmainNestingTest : public MainEditorTest {
  protected:
   void SetUp() override {
     MainEditorTest::SetUp();
+    RegisterPatternsRows(EffectDialogRegistry());
     Init_TObjPar(&shapes_);
     if (per_.objPar == nullptr) per_.objPar = &shapes_;
   }
@@ -50,6 +57,60 @@ class PinmainNestingTest : public MainEditorTest {
   }
   TObjPar shapes_{};
 };
+
+// Main window, editor, an effect dialog of the editor's 'Badj', rectangle
+// dialog: a click in the layer palette four loops deep is carried out by the
+// main window's tick, and so is one during the editor's own loop.
+TEST_F(PinmainNestingTest, TheMainTimerPollsFourLoopsDeepAndThePalettesStayUsable) {
+  MakeLayers(2);
+  // A ramp operation in layer 1, whose editor the editor's 'Badj' opens.
+  script()->SetEffect(0, 1, 1, 23, 0, 0, 0, 0);
+  script()->SetAct(0, 1, 1, 1);
+  VMKpinmainUI editor;
+  int depth = 0;
+  driver_.Advance(0.6)
+      .Press(kMain, kLayerButton)
+      .Press(kMain, kPathsButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { depth = tb::ModalDepth(); })
+      .Press(kMain, kTuneButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        ASSERT_EQ(tb::GetWindowName(w), "TuneEff");
+        EXPECT_EQ(editor.operationEditor, gVMKtuneeff);
+        // The palette during the editor's loop: layer 1 goes inactive at
+        // the main window's next tick.
+        driver_.ClickControl(tb::FindControl(editor.layerPalette->window, kTlay, kActiveCheck));
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(Active(1), 0); })
+      .Press(kTeff, kAdjustButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        ASSERT_EQ(tb::GetWindowName(w), "AdjVign");
+        driver_.ClickControl(tb::FindControl(editor.pathPalette->window, kTpth, kRectangleTool));
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(tb::ModalDepth(), depth + 3);
+        EXPECT_NE(editor.pathPalette->openShapeDialog, nullptr);
+        driver_.ClickControl(tb::FindControl(editor.layerPalette->window, kTlay, kActiveCheck));
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(Active(1), 1); })
+      .Press(kCrec, kCancel)
+      .Press(kVign, kCancel)
+      .Press(kTeff, kOk)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(tb::GetWindowName(w), "PinMain");
+        EXPECT_EQ(editor.operationEditor, nullptr);
+        EXPECT_EQ(gVMKtuneeff, nullptr);
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty()) << (driver_.errors().empty() ? "" : driver_.errors().front());
+}
 
 // The load browser with a shape dialog over it: the main window's tick
 // still carries out the palette; a cancelled browser leaves the layer.
