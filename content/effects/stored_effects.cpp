@@ -23,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int32_t kSide = 130;  // the thumbnail a stored effect carries
+constexpr int16_t kImageTools = 118;
 
 // A session of our own while the files are written: the script takes its planes and
 // records from the session's registry.
@@ -120,6 +121,15 @@ bool WriteOne(ScriptFile& s, const StoredEffect& e, const std::vector<uint8_t>& 
   return true;
 }
 
+// Where a family's stored effects go: its browser's folder, and for the
+// image tools also the maker's folder itself, whose effects the image-tools
+// window lists in its thumbnail strip.
+std::vector<fs::path> FoldersOf(const std::string& makersFolder, int16_t family) {
+  std::vector<fs::path> folders{fs::path(makersFolder) / "Effects" / std::to_string(family)};
+  if (family == kImageTools) folders.emplace_back(makersFolder);
+  return folders;
+}
+
 }  // namespace
 
 // clang-format off
@@ -160,6 +170,8 @@ const std::vector<StoredEffect>& StoredEffects() {
       {118, "Mosaic", "Cells", 120, {8, 8, 0, 0, 0}},
       {118, "Black and white", "Tones", 121, {0, 70, 0, 0, 0}},
       {118, "Film grain", "Tones", 122, {20, 50, 50, 50, 0}},
+      {118, "Soft focus", "Blurs", 11, {4, 0, 0, 0, 0}},
+      {118, "Brighter", "Tones", 16, {40, 0, 0, 0, 0}},
   };
   return effects;
 }
@@ -183,16 +195,17 @@ bool MakeStoredEffects(const std::string& makersFolder, const uint8_t* picture, 
   script->previewScaleX = script->previewScaleY = 1.0f;
   script->SetDrwVal(0, 0, 1, 1, 0, 0);
   for (const StoredEffect& e : StoredEffects()) {
-    const fs::path folder = fs::path(makersFolder) / "Effects" / std::to_string(e.family);
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-      why = "cannot make " + folder.string() + ": " + ec.message();
-    } else if (WriteOne(*script, e, source, folder, &why)) {
-      continue;
+    for (const fs::path& folder : FoldersOf(makersFolder, e.family)) {
+      std::error_code ec;
+      fs::create_directories(folder, ec);
+      if (ec) {
+        why = "cannot make " + folder.string() + ": " + ec.message();
+      } else if (WriteOne(*script, e, source, folder, &why)) {
+        continue;
+      }
+      if (message != nullptr) *message = why;
+      return false;
     }
-    if (message != nullptr) *message = why;
-    return false;
   }
   return true;
 }

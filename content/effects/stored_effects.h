@@ -21,9 +21,10 @@ struct StoredEffect {
 // Every stored effect of the library, family by family.
 const std::vector<StoredEffect>& StoredEffects();
 
-// Writes every stored effect into "Effects/<family>/" below `makersFolder`, rendering its
-// thumbnail on `picture` (width x height pixels of 4 bytes, row 0 at the top). False, with
-// a message, on the first failure.
+// Writes every stored effect into "Effects/<family>/" below `makersFolder` (those of the
+// image tools, family 118, into `makersFolder` itself as well), rendering its thumbnail on
+// `picture` (width x height pixels of 4 bytes, row 0 at the top). False, with a message,
+// on the first failure.
 bool MakeStoredEffects(const std::string& makersFolder, const uint8_t* picture, uint32_t width,
                        uint32_t height, std::string* message);
 

@@ -49,9 +49,8 @@ void CSliceList::DoClick(GrafPtr port, Rect clip) {
   const bool shift = ui::KeyIsDown(ui::kVKShift);
 
   current = nullptr;
-  const uint32_t until = ui::TickCount() + kWaitTicks;
-  while (ui::TickCount() < until) {
-  }
+  // Without holding the window's loop (see path_tools.cpp).
+  ui::Delay(kWaitTicks);
   for (CSlice* s = first; s != nullptr; s = s->next) {
     if (s->active != 0 || s->IfOnSlice(x, y) == 0) continue;
     if (ui::StillDown()) break;

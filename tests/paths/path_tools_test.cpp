@@ -2,6 +2,7 @@
 // pivot, transforms of the active paths and their last-reform values,
 // rubber-band shapes, the pen, the marquee and text frames under the press.
 #include <cmath>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -200,6 +201,21 @@ TEST_F(PathToolsTest, TheMarqueeSelectsOnlyWhatItHolds) {
   Click(15);
   EXPECT_EQ(square_->active, 1);
   EXPECT_EQ(Knot(square_, 0)->selected, 1);
+}
+
+// The pause that tells a click from a drag (select-and-edit, and the three
+// transforms before they look at the button) is asked of the services, so
+// the window's loop runs on during it: no spin on the tick counter (with
+// tick queries that no longer move the clock, a spin would never end).
+TEST_F(PathToolsTest, ThePauseBeforeADragIsAskedOfTheServicesNotSpun) {
+  ui_.TickQueriesAdvance(false);
+  Tap(200, 150);
+  Click(15);
+  Tap(37, 40);
+  Click(27);
+  EXPECT_EQ(list_.pivotX, 37.0f);
+  EXPECT_EQ(ui_.delays, (std::vector<uint32_t>{20, 20}));
+  EXPECT_NEAR(ui_.Now(), 40.0 / 60.0, 1e-9);
 }
 
 TEST_F(PathToolsTest, TextFramesTakeOnlyPressesOnTheirHandles) {

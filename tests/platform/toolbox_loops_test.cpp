@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QTimer>
 
 #include <string>
 #include <vector>
@@ -369,6 +370,23 @@ TEST_F(LoopsTest, LiveServicesAnswerWithoutAUser) {
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
   QGuiApplication::restoreOverrideCursor();
+  plat::ui::InstallServices(keep);
+}
+
+// A live pause inside a mouse press lasts its ticks and the loop's timers go
+// on firing meanwhile. (The user's input from the window system waits for
+// its end; a posted event, all a test can make here, is not held back.)
+TEST_F(LoopsTest, ALivePauseLastsItsTicksWhileTheLoopsTimersFire) {
+  plat::ui::Services* keep = plat::ui::InstallServices(nullptr);
+  InstallLiveServices();
+  int fired = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++fired; });
+  timer.start(1);
+  const double t0 = plat::ui::Now();
+  plat::ui::Delay(3);
+  EXPECT_GE(plat::ui::Now() - t0, 0.045);
+  EXPECT_GE(fired, 1);
   plat::ui::InstallServices(keep);
 }
 

@@ -8,16 +8,20 @@
 #include "script/layers.h"
 #include "script/script_file.h"
 
+int16_t ReadEffectIntoLayer(const fichier& file, ScriptFile* script, Laye* layer, char* text1,
+                            char* text2) {
+  if (script == nullptr || layer == nullptr || file.name[0] == 0) return -1;
+  File_kern kern(&file);
+  return script->RecallScript(1, &layer->oprnCount, &layer->firstOprn, &kern, 0, nullptr, nullptr,
+                              nullptr, text1, text2, 1.0f, 1.0f, 0) == 0
+             ? 0
+             : -1;
+}
+
 int16_t RecallEffectIntoLayer(const fichier& file, ScriptFile* script, Laye* layer,
                               char* text1, char* text2) {
-  if (script != nullptr && layer != nullptr) {
-    File_kern kern(&file);
-    // Quiet: the one alert below names the file, whatever went wrong.
-    if (script->RecallScript(1, &layer->oprnCount, &layer->firstOprn, &kern, 0, nullptr, nullptr,
-                             nullptr, text1, text2, 1.0f, 1.0f, 0) == 0) {
-      return 0;
-    }
-  }
+  // The one alert below names the file, whatever went wrong.
+  if (ReadEffectIntoLayer(file, script, layer, text1, text2) == 0) return 0;
   plat::ui::AlertRequest alert;
   alert.alertId = kRecallAlert;
   alert.params = {"The effect \"" + PStrString(file.name) + "\" could not be read.",

@@ -20,5 +20,10 @@ class ScriptFile;
 int16_t RecallEffectIntoLayer(const fichier& file, ScriptFile* script, Laye* layer,
                               char* text1, char* text2);
 
+// The same without a word to the user (a hover over stored effects): 0 when the layer took
+// the effect, -1 with the layer as it was. A record that names no file reads nothing.
+int16_t ReadEffectIntoLayer(const fichier& file, ScriptFile* script, Laye* layer, char* text1,
+                            char* text2);
+
 // The alert's texts for a file that could not be read.
 inline constexpr int16_t kRecallAlert = 129;

@@ -32,7 +32,8 @@ constexpr tb::EventTypeSpec kEvents[] = {{tb::kEventClassCommand, tb::kEventComm
                                          {tb::kEventClassMouse, tb::kEventMouseMoved},
                                          {tb::kEventClassTextInput, tb::kEventTextInputFilterText},
                                          {tb::kEventClassControl, tb::kEventControlTrack},
-                                         {tb::kEventClassWindow, tb::kEventWindowDrawContent}};
+                                         {tb::kEventClassWindow, tb::kEventWindowDrawContent},
+                                         {tb::kEventClassWindow, tb::kEventWindowClickCloseRgn}};
 
 // The current document's current layer stack, looked up afresh each time:
 // the palette keeps no copy of it.
@@ -170,6 +171,12 @@ OSStatus VMKtunelay::TuneLayWindowEventHandler(tb::EventHandlerCallRef call, tb:
     case tb::kEventClassWindow:
       if (event->kind == tb::kEventWindowDrawContent) {
         DrawWindowContent(static_cast<tb::WindowRef>(w));
+        return noErr;
+      }
+      // The close box hides the palette as its owner's button does; the
+      // button shows it again. The palette lives on with its owner.
+      if (event->kind == tb::kEventWindowClickCloseRgn) {
+        ShowHideTuneLayWindow(0);
         return noErr;
       }
       break;

@@ -35,7 +35,8 @@ constexpr tb::EventTypeSpec kEvents[] = {{tb::kEventClassCommand, tb::kEventComm
                                          {tb::kEventClassMouse, tb::kEventMouseMoved},
                                          {tb::kEventClassTextInput, tb::kEventTextInputFilterText},
                                          {tb::kEventClassControl, tb::kEventControlTrack},
-                                         {tb::kEventClassWindow, tb::kEventWindowDrawContent}};
+                                         {tb::kEventClassWindow, tb::kEventWindowDrawContent},
+                                         {tb::kEventClassWindow, tb::kEventWindowClickCloseRgn}};
 
 const ToolButton* ToolOf(uint32_t command) {
   for (const ToolButton& t : kTools)
@@ -195,6 +196,12 @@ OSStatus VMKtoolpath::ToolPathWindowEventHandler(tb::EventHandlerCallRef call, t
     case tb::kEventClassWindow:
       if (event->kind == tb::kEventWindowDrawContent) {
         DrawWindowContent(static_cast<tb::WindowRef>(w));
+        return noErr;
+      }
+      // The close box hides the palette as its owner's button does; the
+      // button shows it again. The palette lives on with its owner.
+      if (event->kind == tb::kEventWindowClickCloseRgn) {
+        ShowHideToolPathWindow(0);
         return noErr;
       }
       break;

@@ -15,6 +15,7 @@
 #include "app/file_access.h"
 #include "app/file_dialogs.h"
 #include "app/ui/file_menus.h"
+#include "dialogs/editor/effect_recall.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/editor/tune_effect_ids.h"
 #include "dialogs/editor/tune_effect_tables.h"
@@ -53,20 +54,13 @@ fichier VMKtuneeff::UndoFile() const {
 }
 
 // Reads a stored effect into the edited layer, replacing its operations
-// only when the whole record was read. Quiet: no alert.
+// only when the whole record was read; otherwise an alert names the file
+// (quiet: no alert).
 bool VMKtuneeff::ReadIntoLayer(const fichier& file, bool quiet) {
-  Laye* lay = EditedLayer();
-  if (lay != nullptr && file.name[0] != 0) {
-    File_kern kern(&file);
-    char* first = document != nullptr ? document->firstName : nullptr;
-    char* second = document != nullptr ? document->secondName : nullptr;
-    if (script->RecallScript(1, &lay->oprnCount, &lay->firstOprn, &kern, 0, nullptr, nullptr, nullptr, first, second,
-                             1.0f, 1.0f, 0) == 0)
-      return true;
-  }
-  if (!quiet)
-    TellUser("The effect \"" + PStrString(file.name) + "\" could not be read.", "The layer is left as it was.");
-  return false;
+  char* first = document != nullptr ? document->firstName : nullptr;
+  char* second = document != nullptr ? document->secondName : nullptr;
+  if (quiet) return ReadEffectIntoLayer(file, script, EditedLayer(), first, second) == 0;
+  return RecallEffectIntoLayer(file, script, EditedLayer(), first, second) == 0;
 }
 
 void VMKtuneeff::BackRestEff(short mode) {

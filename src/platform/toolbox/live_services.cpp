@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 #include <map>
@@ -177,6 +178,14 @@ class LiveServices final : public ui::Services {
   }
 
   double Now() override { return static_cast<double>(clock_.nsecsElapsed()) / 1e9; }
+
+  // The loop runs on meanwhile (timers, painting, the previews that
+  // arrive); the user's input waits in the queue until the pause is over.
+  void Delay(uint32_t ticks) override {
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(ticks * 1000 / 60), &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
 
   int16_t NextMouse(void* window, Point* where) override {
     if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) {

@@ -64,6 +64,40 @@ TEST_F(PaletteTest, HidingTheLayerPaletteKeepsWhatItShowedUntilItsNextRedraw) {
   EXPECT_EQ(palette.window, nullptr);
 }
 
+// The close box hides a palette as its owner's button does; the palette
+// lives on and the button's toggle shows it again. The path palette's hiding
+// reaches the main window as every show or hide does: through its signal.
+TEST_F(PaletteTest, TheCloseBoxHidesAPaletteAndItsButtonShowsItAgain) {
+  MakeLayers(2);
+  VMKtunelay layers;
+  layers.Do_TuneLayDlg(117);
+  ASSERT_NE(layers.window, nullptr);
+  driver_.CloseBox().RunSteps(layers.window);
+  EXPECT_EQ(layers.shownFlag, 0);
+  EXPECT_FALSE(tb::IsWindowVisible(layers.window));
+  ASSERT_NE(layers.window, nullptr);
+  layers.ShowHideTuneLayWindow(2);
+  EXPECT_EQ(layers.shownFlag, 1);
+  EXPECT_TRUE(tb::IsWindowVisible(layers.window));
+  EXPECT_EQ(tb::CountMenuItems(layers.layerPopup), 2);
+
+  VMKtoolpath paths;
+  paths.Do_ToolPathDlg(117);
+  ASSERT_NE(paths.window, nullptr);
+  driver_.Advance(0.25).RunSteps(paths.window);
+  ASSERT_EQ(paths.CheckSetRefresh(0), 1);
+  driver_.CloseBox().Advance(0.25).RunSteps(paths.window);
+  EXPECT_EQ(paths.shownFlag, 0);
+  EXPECT_FALSE(tb::IsWindowVisible(paths.window));
+  EXPECT_EQ(paths.CheckSetRefresh(0), 1);
+  paths.ShowHideToolPathWindow(2);
+  EXPECT_EQ(paths.shownFlag, 1);
+  EXPECT_TRUE(tb::IsWindowVisible(paths.window));
+  EXPECT_TRUE(driver_.errors().empty());
+  paths.CloseToolPathWindow();
+  layers.CloseTuneLayWindow();
+}
+
 TEST_F(PaletteTest, PalettesThatNeverOpenedCloseAndGoQuietly) {
   auto* layers = new VMKtunelay();
   auto* paths = new VMKtoolpath();

@@ -100,6 +100,39 @@ TEST_F(ImageToolsTest, TheStripShowsTheStoredEffectsAndHoldsAtTheEndOfTheList) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A fresh content library: its stored image tools lie in the maker's folder
+// itself, where the strip lists them, five of them so that the strip scrolls.
+TEST_F(ImageToolsTest, AFreshLibrarysStoredImageToolsFillTheStripAndScrollIt) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  Plant({{16, 1, 1, 2, 3, 1, {40}}});
+  VMKtuneeff e;
+  BindEditor(e);
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        const std::vector<std::string> names = {"Black and white.ac28", "Brighter.ac28", "Film grain.ac28",
+                                                "Mosaic.ac28", "Soft focus.ac28"};
+        ASSERT_EQ(e.effectCount, 5);
+        for (int32_t k = 1; k <= 5; ++k) EXPECT_EQ(Item(w, kStoredPopup, k), names[static_cast<size_t>(k - 1)]);
+        EXPECT_EQ(tb::GetControl32BitMaximum(Ctl(w, kThumbScroll)), 5);
+        EXPECT_EQ(PStrString(e.thumbView(0)->renderFile().name), names[0]);
+        EXPECT_EQ(tb::GetControlText(Ctl(w, kThumbName[2])), names[2]);
+      })
+      .Choose(kSig, kStoredPopup, 5)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(PStrString(e.thumbView(2)->renderFile().name), "Soft focus.ac28");
+        EXPECT_EQ(tb::GetControlText(Ctl(w, kThumbName[0])), "Film grain.ac28");
+        // Each holds its one operation: the mosaic's, read whole.
+        e.selectedSlot = 0;
+        e.LoadScript(3);
+        EXPECT_EQ(Codes(), (std::vector<int16_t>{120}));
+      });
+  PressOk();
+  EXPECT_EQ(e.Perform_Effect(118, 0), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_TRUE(driver_.ui().alertRequests.empty());
+}
+
 TEST_F(ImageToolsTest, ThePreviewShowsEachChannelBeforeAndAfterTheScript) {
   // A brightness on the composite, and a copy of red into channel 10 that
   // only the script makes.

@@ -24,9 +24,10 @@
 // an unanswered picker is cancelled and an unanswered alert answers 1.
 // Every question is logged so tests can check prompts and file types.
 //
-// The clock is virtual: Now() moves only by Advance() and, so that a busy
-// wait on TickCount() ends, by one tick per TickCount() query (switch that
-// off with TickQueriesAdvance(false)).
+// The clock is virtual: Now() moves only by Advance(), by Delay() (which
+// records each pause it was asked for) and, so that a busy wait on
+// TickCount() ends, by one tick per TickCount() query (switch that off with
+// TickQueriesAdvance(false)).
 #pragma once
 
 #include <deque>
@@ -79,10 +80,15 @@ class ScriptedUi : public Services {
   std::vector<AlertRequest> alertRequests;
   std::vector<CursorChoice> cursors;
   int beeps = 0;
+  std::vector<uint32_t> delays;  // every Delay(ticks), in order
 
   // ---- Services ----
   double Now() override { return now_; }
   uint32_t Ticks() override;
+  void Delay(uint32_t ticks) override {
+    delays.push_back(ticks);
+    now_ += static_cast<double>(ticks) / 60.0;
+  }
   int16_t NextMouse(void* window, Point* where) override;
   bool StillDown() override;
   bool Button() override;

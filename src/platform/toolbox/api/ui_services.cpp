@@ -3,6 +3,7 @@
 #include "platform/toolbox/api/ui_services.h"
 
 #include <chrono>
+#include <thread>
 
 #include "platform/draw/port.h"
 
@@ -79,6 +80,10 @@ bool Services::KeyDown(uint16_t virtualKey) {
   }
 }
 
+void Services::Delay(uint32_t ticks) {
+  std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int64_t>(ticks) * 1000000 / 60));
+}
+
 bool Services::MenuMade(OpaqueMenuRef*) { return true; }
 void Services::MenuChanged(OpaqueMenuRef*) {}
 void Services::MenuDisposed(OpaqueMenuRef*) {}
@@ -93,6 +98,7 @@ Services& CurrentServices() { return gInstalled != nullptr ? *gInstalled : TheHe
 
 double Now() { return CurrentServices().Now(); }
 uint32_t TickCount() { return CurrentServices().Ticks(); }
+void Delay(uint32_t ticks) { CurrentServices().Delay(ticks); }
 
 void TrackMouseLocation(draw::Port* port, Point* where, int16_t* result) {
   if (port == nullptr) port = draw::GetPort();

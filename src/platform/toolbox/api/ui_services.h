@@ -133,6 +133,11 @@ class Services {
   // 1/60 s since an arbitrary start; by default Now() in ticks.
   virtual uint32_t Ticks();
 
+  // Waits `ticks` (1/60 s) while the window's loop goes on: its timers
+  // fire and it paints, and the user's input is taken after the wait. By
+  // default the thread sleeps.
+  virtual void Delay(uint32_t ticks);
+
   virtual int16_t NextMouse(void* window, Point* where) = 0;
   virtual bool StillDown() = 0;
   virtual bool Button() = 0;
@@ -176,6 +181,9 @@ class ScopedServices {
 // ---- what plain code calls ----
 double Now();
 uint32_t TickCount();
+// A pause in a mouse press (a click told from a drag by the button's state
+// after it) that never holds the event loop: see Services::Delay.
+void Delay(uint32_t ticks);
 
 // Port null: the current drawing port.
 void TrackMouseLocation(draw::Port* port, Point* where, int16_t* result);
