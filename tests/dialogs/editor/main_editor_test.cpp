@@ -297,6 +297,30 @@ TEST_F(PinmainWindowTest, PalettesAreCarriedOutByTheMainTickAndTheViewFollowsThe
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A press in the main view of a family with paths goes to the path tool,
+// whose pause before it tells a click from a drag is asked of the services
+// (live it lets the window's loop run): the window's thread never spins.
+TEST_F(PinmainWindowTest, APressInTheMainViewPausesThroughTheServicesNotASpin) {
+  MakeLayers(1);
+  AddTriangles(stack()->GetLaye(1)->paths, 2);
+  VMKpinmainUI editor;
+  size_t before = 0;
+  driver_.Advance(0.6).Do([&](tb::WindowRef w) {
+    before = driver_.ui().delays.size();
+    const Rect view = tb::GetControlBounds(tb::FindControl(w, kMain, 9));
+    const Point centre{static_cast<int16_t>((view.top + view.bottom) / 2),
+                       static_cast<int16_t>((view.left + view.right) / 2)};
+    driver_.Drag({centre, centre})
+        .Do([&](tb::WindowRef) {
+          ASSERT_EQ(driver_.ui().delays.size(), before + 1);
+          EXPECT_EQ(driver_.ui().delays.back(), 20u);
+        })
+        .Press(kMain, kCancel);
+  });
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // Renders that have not arrived yet: layer commands go on without them, the
 // last complete planes stay shown, and of several requests of one kind only
 // the newest is shown (the older ones stop before they render).
