@@ -34,6 +34,7 @@ constexpr int32_t kLayerButton = 45, kPathsButton = 22, kTuneButton = 46, kLoadB
                   kComposeButton = 48;
 constexpr int32_t kAdjustButton = 33;  // the editor's 'Badj'
 constexpr int32_t kBrowseButton = 20;  // the browser's 'Bloa'
+constexpr int32_t kNamePopup = 24;     // the browser's stored-effect names
 constexpr int32_t kActiveCheck = 1;       // the layer palette's 'Bsee'
 constexpr Point kCurrentSlot{200, 200};  // inside the chooser's slot 0
 constexpr int32_t kRectangleTool = 41;  // the path palette's 'Bp13'
@@ -213,6 +214,57 @@ TEST_F(PinmainNestingTest, ABrowsedEffectGoesIntoTheLayerOnlyWhenItReadsWhole) {
         ASSERT_EQ(driver_.ui().alertRequests.size(), alerts + 1);
         EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("cut.ach1"), std::string::npos);
       })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty()) << (driver_.errors().empty() ? "" : driver_.errors().front());
+}
+
+// The browser's hover over its stored effects shows each in the real main
+// window's view, and the closing menu puts the document's own layers back.
+TEST_F(PinmainNestingTest, TheBrowsersHoverShowsEachEffectInTheMainViewAndClosingPutsTheLayersBack) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  std::vector<uint8_t> own;
+  const auto plane = [&] {
+    const size_t n = static_cast<size_t>(editor.viewWidth) * static_cast<size_t>(editor.viewHeight);
+    return std::vector<uint8_t>(editor.effectPlanes[3], editor.effectPlanes[3] + n);
+  };
+  const auto menu = [](tb::WindowRef w, uint32_t kind, int32_t item = 0) {
+    tb::Event ev;
+    ev.eventClass = tb::kEventClassMenu;
+    ev.kind = kind;
+    ev.control = tb::FindControl(w, kLeff, kNamePopup);
+    ev.window = w;
+    ev.menuItem = item;
+    tb::SendEventToEventTarget(&ev, w, ev.control);
+  };
+  const std::vector<uint8_t> before = StackBytes();
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        ASSERT_NE(editor.effectPlanes[3], nullptr);
+        own = plane();
+      })
+      .Press(kMain, kLoadButton)
+      .Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        ASSERT_EQ(tb::GetWindowName(w), "LoadEff");
+        const int32_t names = tb::CountMenuItems(tb::FindControl(w, kLeff, kNamePopup));
+        ASSERT_GE(names, 3);
+        menu(w, tb::kEventMenuOpening);
+        std::vector<std::vector<uint8_t>> shown;
+        for (int32_t item = 1; item <= names; ++item) {
+          menu(w, tb::kEventMenuTargetItem, item);
+          shown.push_back(plane());
+          EXPECT_NE(shown.back(), own) << item;
+        }
+        EXPECT_NE(shown[0], shown[1]);
+        menu(w, tb::kEventMenuClosed);
+        EXPECT_EQ(plane(), own);
+        // Hovering only shows: the document's layers are as they were.
+        EXPECT_EQ(StackBytes(), before);
+      })
+      .Press(kLeff, kCancel)
       .Press(kMain, kCancel);
   EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
   EXPECT_TRUE(driver_.errors().empty()) << (driver_.errors().empty() ? "" : driver_.errors().front());
