@@ -2,7 +2,8 @@
 // keeps polling while the operation-list editor, the load-effect browser and
 // a shape dialog run inside one another (four loops deep), its palettes stay
 // usable during the editor's loop, and a browser's choice goes into the
-// current layer only when its file reads.
+// current layer only when its file reads; the browser's hover shows in the
+// main view.
 // Headers that name a member `slots` come before Qt's.
 #include "dialogs/editor/compose_effect.h"
 #include "dialogs/editor/load_effect.h"
@@ -33,6 +34,8 @@ constexpr int32_t kOk = 1, kCancel = 2;
 constexpr int32_t kLayerButton = 45, kPathsButton = 22, kTuneButton = 46, kLoadButton = 47,
                   kComposeButton = 48;
 constexpr int32_t kAdjustButton = 33;  // the editor's 'Badj'
+constexpr int32_t kEditorLoadButton = 36;  // the editor's 'Bloa'
+constexpr int32_t kEditorCancel = 12;      // the editor's 'canc'
 constexpr int32_t kBrowseButton = 20;  // the browser's 'Bloa'
 constexpr int32_t kNamePopup = 24;     // the browser's stored-effect names
 constexpr int32_t kActiveCheck = 1;       // the layer palette's 'Bsee'
@@ -146,6 +149,58 @@ TEST_F(PinmainNestingTest, TheMainTimerPollsUnderTheBrowserAndAShapeDialog) {
       .Advance(0.6)
       .Do([&](tb::WindowRef w) {
         EXPECT_EQ(tb::GetWindowName(w), "PinMain");
+        EXPECT_EQ(StackBytes(), before);
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty()) << (driver_.errors().empty() ? "" : driver_.errors().front());
+}
+
+// Four loops deep the other way: main window, editor, the editor's load
+// browser, rectangle dialog. The main window's tick carries out the layer
+// palette at the bottom of it; the cancelled browser and editor leave the
+// layers as they were.
+TEST_F(PinmainNestingTest, TheMainTimerPollsUnderTheEditorsBrowserAndAShapeDialog) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  std::vector<uint8_t> before;
+  int depth = 0;
+  driver_.Advance(0.6)
+      .Press(kMain, kLayerButton)
+      .Press(kMain, kPathsButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        before = StackBytes();
+        depth = tb::ModalDepth();
+      })
+      .Press(kMain, kTuneButton)
+      .Advance(0.6)
+      .Press(kTeff, kEditorLoadButton)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        ASSERT_EQ(tb::GetWindowName(w), "LoadEff");
+        driver_.ClickControl(tb::FindControl(editor.pathPalette->window, kTpth, kRectangleTool));
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(tb::ModalDepth(), depth + 3);
+        EXPECT_NE(editor.pathPalette->openShapeDialog, nullptr);
+        driver_.ClickControl(tb::FindControl(editor.layerPalette->window, kTlay, kActiveCheck));
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(Active(1), 0);
+        driver_.ClickControl(tb::FindControl(editor.layerPalette->window, kTlay, kActiveCheck));
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(Active(1), 1); })
+      .Press(kCrec, kCancel)
+      .Press(kLeff, kCancel)
+      .Press(kTeff, kEditorCancel)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(tb::GetWindowName(w), "PinMain");
+        EXPECT_EQ(gVMKtuneeff, nullptr);
         EXPECT_EQ(StackBytes(), before);
       })
       .Press(kMain, kCancel);
