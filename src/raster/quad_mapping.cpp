@@ -36,19 +36,25 @@ Corners cornersOf(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, in
                   static_cast<float>(y3)}};
 }
 
+// trunc(sqrt(dx^2 + dy^2)) in doubles: the sides of corners 2^32 apart would
+// overflow a 64-bit sum of squares; held to the int range.
+int32_t lengthOf(double dx, double dy) {
+  return static_cast<int32_t>(std::min(std::sqrt(dx * dx + dy * dy), static_cast<double>(INT32_MAX)));
+}
+
 // Bounding-box diagonal, the box counted inclusively.
 int32_t diagonalOf(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                    int32_t x3, int32_t y3) {
   const int64_t w = int64_t{std::max({x0, x1, x2, x3})} - std::min({x0, x1, x2, x3}) + 1;
   const int64_t h = int64_t{std::max({y0, y1, y2, y3})} - std::min({y0, y1, y2, y3}) + 1;
-  return static_cast<int32_t>(std::sqrt(static_cast<double>(w * w + h * h)));
+  return lengthOf(static_cast<double>(w), static_cast<double>(h));
 }
 
 // Edge length used by the edge-sized lattice: trunc(sqrt((dx+1)^2 + (dy+1)^2)).
 int32_t edgeLength(int32_t xs, int32_t ys, int32_t xe, int32_t ye) {
   const int64_t dx = int64_t{xe} - xs + 1;
   const int64_t dy = int64_t{ye} - ys + 1;
-  return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+  return lengthOf(static_cast<double>(dx), static_cast<double>(dy));
 }
 
 // The walk runs down each lattice column (s outer, t inner). Where several
@@ -222,9 +228,17 @@ struct Window {
   bool banded;
 };
 
+// The longest lattice side any picture needs: a session's picture is at most
+// 32767 on a side (diagonal about 46,341) and quads may hang over its edges.
+// Corners far past that come only from absurd records (a grid node typed or
+// smoothed millions of pixels out): their n x n points would keep a preview
+// or a render busy for hours, so such a quad lays nothing.
+constexpr int32_t kLatticeSideLimit = 1 << 16;
+
 template <typename Fn>
 void walk(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t dstH, int32_t dstW,
           Fn&& fn, Window window) {
+  if (ns > kLatticeSideLimit || nt > kLatticeSideLimit) return;
   if (window.first > 0 || window.end < dstH) {
     walkRows(ns, nt, a, b, dstH, dstW, window.first, window.end, fn);
     return;

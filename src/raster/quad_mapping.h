@@ -5,9 +5,10 @@
 //
 // A quadrilateral is eight values x0, y0, x1, y1, x2, y2, x3, y3: P0-P1 the
 // top edge, P3-P2 the bottom edge. The lattice is n x n with n the larger
-// bounding-box diagonal of A and B; when n < 2 nothing is written. Lattice
-// points outside B's bounding box or the destination are skipped. Source
-// reads are held inside the source plane.
+// bounding-box diagonal of A and B; when n < 2, or n is past any picture's
+// reach (65536), nothing is written. Lattice points outside B's bounding box
+// or the destination are skipped. Source reads are held inside the source
+// plane.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -68,6 +69,34 @@ TEST(QuadToQuadDisplacement, EntriesOnlyWhereTheSourceLiesInThePlane) {
   EXPECT_EQ(xs[1 * w + 3], 327680000u - 256u);  // reads 2 pixels to the left
   EXPECT_EQ(ys[1 * w + 3], 327680000u);
   EXPECT_EQ(xs[1 * w + 1], 7u);  // its source (-1) is outside
+}
+
+// Corners the grid warp's smoothed mesh once gave a preview from typed node
+// values: a lattice side of about ten million, whose walk never ended. Such a
+// quad lays nothing, and corners 2^32 apart measure without overflowing.
+TEST(QuadToQuadDisplacement, CornersMillionsOfPixelsOutLayNothing) {
+  const int32_t w = 500, h = 500;
+  std::vector<uint32_t> xs(w * h, 7), ys(w * h, 7);
+  std::vector<uint32_t*> xr, yr;
+  for (int32_t r = 0; r < h; ++r) {
+    xr.push_back(xs.data() + r * w);
+    yr.push_back(ys.data() + r * w);
+  }
+  EXPECT_EQ(QuadToQuadDisRea(h, w, xr.data(), yr.data(), 219, 103, 234, 103, 234, 113, 219, 113,
+                             -7419, -166, -225329, -417, 10284642, -177, 441182, 543),
+            10509972);
+  EXPECT_EQ(QuadToQuadDisReaRows(0, 250, h, w, xr.data(), yr.data(), 219, 103, 234, 103, 234, 113,
+                                 219, 113, -7419, -166, -225329, -417, 10284642, -177, 441182, 543),
+            10509972);
+  EXPECT_EQ(QuadToQuadDisRea(h, w, xr.data(), yr.data(), 0, 0, 9, 0, 9, 9, 0, 9, INT32_MIN,
+                             INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN,
+                             INT32_MAX),
+            INT32_MAX);
+  for (size_t i = 0; i < xs.size(); ++i) ASSERT_TRUE(xs[i] == 7u && ys[i] == 7u) << i;
+  std::vector<uint16_t> xm(kMap, 1), ym(kMap, 1);
+  QuadToQuad1(h, w, 0, 0, xm.data(), ym.data(), 0, 0, 9, 0, 9, 9, 0, 9, -7419, -166, -225329, -417,
+              10284642, -177, 441182, 543);
+  for (size_t i = 0; i < xm.size(); ++i) ASSERT_TRUE(xm[i] == 1 && ym[i] == 1) << i;
 }
 
 struct Rgb {
