@@ -209,7 +209,11 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
 }
 
 void VMKimabox::FinishPreview(const vmkviews::PreviewJob& job) {
-  if (job.ShowOwn()) return;
+  if (job.ShowOwn()) {
+    // A dialog that renders its preview itself is seen by the live log too.
+    if (job.ok()) plat::hostapi::LiveLog("preview own");
+    return;
+  }
   if (job.aside()) {
     // Only the newest aside preview, complete, is handed on.
     if (job.box() != this || !job.ok() || runningAside_.lock().get() != &job) return;

@@ -13,8 +13,10 @@ struct EffectDialogTrampolines : EffectFrameTrampolines<Global> {
   using Base = EffectFrameTrampolines<Global>;
 
   // The zoom slider steps like a value slider, then pans and zooms the view.
+  // Its reference is the window, not a number field: nothing is written
+  // into it.
   static void ScrollBarPan32BitActionProc(plat::tb::ControlRef control, int16_t part) {
-    EffectFrame::StepSlider(control, part);
+    (void)EffectFrame::StepValue(control, part);
     if (Global != nullptr)
       Global->AdjustPanZoom(static_cast<plat::tb::WindowRef>(plat::tb::GetControlReference(control)),
                             static_cast<int16_t>(plat::tb::GetControl32BitValue(control)));

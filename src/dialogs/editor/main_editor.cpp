@@ -130,8 +130,10 @@ void ScrollBar32BitActionProc(tb::ControlRef control, int16_t part) {
 }
 
 // The zoom slider steps like a value slider, then pans and zooms the view.
+// Its reference is the window, not a number field: nothing is written into
+// it.
 void ScrollBarPan32BitActionProc(tb::ControlRef control, int16_t part) {
-  EffectFrame::StepSlider(control, part);
+  (void)EffectFrame::StepValue(control, part);
   if (gVMKpinmain != nullptr)
     gVMKpinmain->AdjustPanZoom(static_cast<tb::WindowRef>(tb::GetControlReference(control)),
                                static_cast<int16_t>(tb::GetControl32BitValue(control)));

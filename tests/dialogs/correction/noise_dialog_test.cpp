@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "dialogs/correction/dialog_fixture.h"
+#include "dialogs/frame/zoom_pan.h"
 #include "platform/toolbox/api/ui_services.h"
 
 using vmktest::ColCorDialogTest;
@@ -253,6 +254,29 @@ TEST_F(ColCorDialogTest, ZoomTableSliderAndPan) {
       })
       .Press(kDnoi, kCancel);
   dlg.Do_DNoiDlg();
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(ColCorDialogTest, TheZoomSliderStepsTheZoomWithoutWritingIntoItsWindow) {
+  // The zoom slider's reference is the window: a step by its arrow or page
+  // part moves the zoom and writes no text anywhere (taking the window for
+  // a number field crashed the dialog).
+  VMKdnoiUI dlg;
+  int32_t before = 0;
+  driver_.Advance(0.1)
+      .Press(kDnoi, kOneToOne)
+      .Do([&](tb::WindowRef w) { before = tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 13)); })
+      .PressPart(kDnoi, 13, tb::kControlPageDownPart)
+      .Do([&](tb::WindowRef w) {
+        const int32_t after = tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 13));
+        EXPECT_EQ(after, before + 10);
+        EXPECT_EQ(dlg.curZoom, ZoomAtSliderPosition(dlg.zoomTable, dlg.minIndex, dlg.midIndex, dlg.maxIndex,
+                                                    static_cast<int16_t>(after)));
+      })
+      .PressPart(kDnoi, 13, tb::kControlUpButtonPart)
+      .Do([&](tb::WindowRef w) { EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 13)), before + 9); })
+      .Press(kDnoi, kCancel);
+  EXPECT_EQ(dlg.Do_DNoiDlg(), 0);
   EXPECT_TRUE(driver_.errors().empty());
 }
 
