@@ -71,9 +71,7 @@ void EtchRows(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t heig
     // A plane: the looked-up run, then the blend in lanes.
     BlendRegionRuns(mode, opacity, buffer, mask, width, height, x0, y0, x1, y1,
                     [tables](int32_t, int32_t, const unsigned char* old, unsigned char* out,
-                             int32_t n) {
-                      for (int32_t i = 0; i < n; ++i) out[i] = tables[old[i]];
-                    });
+                             int32_t n) { LookUpRun(tables, old, out, n); });
     return;
   }
   ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t pixel, int32_t, int32_t) {

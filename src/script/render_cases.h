@@ -74,6 +74,10 @@ int32_t FillWithColour(RenderCall& call, int16_t strength);
 // The brightness table of effect 16 for a shift (turned over for a CMYK script, rgb 0).
 std::array<uint8_t, 256> BrightnessRow(int16_t shift, int16_t rgb);
 
+// Whether the dispatches hand the number's case no mask (null) where its mask would be 255
+// everywhere: its operations weigh a null mask exactly as a full one.
+bool FullMaskPassedAsNull(EffectCode effect);
+
 // The script's own cases, by group. RegisterScriptRenderCases registers all of them; the
 // renderer calls it before its first render, and calling it again is harmless.
 void RegisterTwoPlaneCases();

@@ -31,7 +31,26 @@ bool OnePlaneCase(EffectCode effect) {
                                              row.route == EffectRoute::kOnePlaneNotRouted);
 }
 
+// A mask plane of 255 everywhere weighs each sample mask * opacity / 255 = opacity, which is
+// what these numbers' operations take for a null mask; when nothing narrows an operation's
+// mask the frame hands them none, saving the plane's fill and a read of it per sample. Each is
+// checked by rendering through a full mask plane against rendering without one.
+constexpr EffectCode kNullMaskIsFull[] = {2,  3,  4,  5,  6,  7,  8,  9,  10, 13,
+                                          14, 15, 16, 17, 18, 60, 63, 71, 86, 122};
+
+// Two-plane numbers that read the composite's own planes, never the mean, when the destination
+// is the composite too; a single destination plane always takes the mean as its source.
+constexpr EffectCode kCompositeOwnPlanes[] = {2, 3, 4, 5, 6, 23, 33, 34, 47, 48, 86};
+
+bool Listed(const EffectCode* first, const EffectCode* last, EffectCode effect) {
+  return std::find(first, last, effect) != last;
+}
+
 }  // namespace
+
+bool FullMaskPassedAsNull(EffectCode effect) {
+  return Listed(std::begin(kNullMaskIsFull), std::end(kNullMaskIsFull), effect);
+}
 
 uint8_t* ScriptFile::PreparedPlane(int32_t channel) {
   if (uint8_t* p = ChannelPlane(channel, 0)) return p;
@@ -72,6 +91,20 @@ int32_t ScriptFile::OperationMask(const Oprn* op, plat::Block<uint8_t>* mask,
   if (selectColours && SelectColours(op, k.get()) != 0) return -1;
   *mask = std::move(k);
   return 0;
+}
+
+// The mask a dispatch hands its case: none when it would be 255 everywhere and the number takes
+// no mask as full weight.
+int32_t ScriptFile::DispatchMask(const Oprn* op, plat::Block<uint8_t>* mask) {
+  const bool channel = op->MChannel > 2 && op->MChannel <= kLastChannel &&
+                       (op->IntExt == 1 || op->IntExt == 2) &&
+                       ChannelPlane(op->MChannel, 0) != nullptr;
+  const bool selection = op->SelOprnExt != nullptr && op->SelOprnExt->SelFlag[0] != 0;
+  if (!channel && !selection && FullMaskPassedAsNull(op->Effect)) {
+    mask->reset();
+    return 0;
+  }
+  return OperationMask(op, mask);
 }
 
 // Narrows the mask by the colour selection of the operation's extension, entry 0: a ramp
@@ -116,15 +149,26 @@ int32_t ScriptFile::PerformFromToEffect(Oprn* op) {
   plat::Block<uint8_t> mean;
   if (op->FromChannel == 2) {
     uint8_t* s = nullptr;
-    if (CollectSource(0, &s, &mean) != 0) return -1;
+    const bool ownPlanes =
+        op->ToChannel == 2 && Listed(std::begin(kCompositeOwnPlanes),
+                                     std::end(kCompositeOwnPlanes), op->Effect);
+    if (ownPlanes) {
+      // Such a case has no use for the mean; it still needs the planes the mean is made of.
+      if (ChannelPlane(3, 0) == nullptr || ChannelPlane(4, 0) == nullptr ||
+          ChannelPlane(5, 0) == nullptr)
+        return -1;
+    } else {
+      if (CollectSource(0, &s, &mean) != 0) return -1;
+      if (s == nullptr) return -1;
+    }
     call.source = s;
     call.compositeSource = true;
   } else {
     call.source = PreparedPlane(op->FromChannel);
+    if (call.source == nullptr) return -1;
   }
-  if (call.source == nullptr) return -1;
   plat::Block<uint8_t> mask;
-  if (OperationMask(op, &mask) != 0) return -1;
+  if (DispatchMask(op, &mask) != 0) return -1;
   call.mask = mask.get();
 
   const RenderCase run = FindRenderCase(op->Effect);
@@ -146,7 +190,7 @@ int32_t ScriptFile::PerformToEffect(Oprn* op) {
     if (call.plane == nullptr) return -1;
   }
   plat::Block<uint8_t> mask;
-  if (OperationMask(op, &mask) != 0) return -1;
+  if (DispatchMask(op, &mask) != 0) return -1;
   call.mask = mask.get();
   call.planeCount = op->ToChannel != 2 ? 1 : (colourModel == 0 ? 4 : 3);
 
@@ -158,32 +202,6 @@ int32_t ScriptFile::PerformToEffect(Oprn* op) {
 
 // --- The loop ----------------------------------------------------------------------------------
 
-namespace {
-
-// Byte k of each 4-byte pixel into planes[k] (a null plane skipped), in one read of the
-// pixels per band of samples.
-void SplitPixels(const uint8_t* pixels, uint8_t* const planes[4], int64_t n) {
-  uint8_t* const p0 = planes[0];
-  uint8_t* const p1 = planes[1];
-  uint8_t* const p2 = planes[2];
-  uint8_t* const p3 = planes[3];
-  plat::ForEachByteRun(n, [=](int64_t first, int64_t last) {
-    if (p0 != nullptr && p1 != nullptr && p2 != nullptr && p3 == nullptr) {
-      for (int64_t i = first; i < last; ++i) {
-        p0[i] = pixels[4 * i];
-        p1[i] = pixels[4 * i + 1];
-        p2[i] = pixels[4 * i + 2];
-      }
-      return;
-    }
-    uint8_t* const to[4] = {p0, p1, p2, p3};
-    for (int32_t k = 0; k < 4; ++k)
-      if (uint8_t* p = to[k])
-        for (int64_t i = first; i < last; ++i) p[i] = pixels[4 * i + k];
-  });
-}
-
-}  // namespace
 
 void ScriptFile::LoadImagePlanes(int16_t fill, const uint8_t* pixels, const uint8_t* extra6,
                                  const uint8_t* extra89) {
@@ -195,7 +213,7 @@ void ScriptFile::LoadImagePlanes(int16_t fill, const uint8_t* pixels, const uint
   uint8_t* to[4] = {};
   for (int32_t k = 0; k < (cmyk ? 4 : 3); ++k) to[k] = ChannelPlane(channels[k], 0);
   if (pixels != nullptr) {
-    SplitPixels(pixels, to, n);
+    plat::SplitPixelBytes(pixels, to, n);
   } else if (fill == 1) {
     // White: full components in RGB, no ink in CMYK.
     for (uint8_t* p : to)

@@ -46,10 +46,7 @@ int32_t ScriptFile::CollectSource(int16_t channel, uint8_t** plane, plat::Block<
   if (r == nullptr || g == nullptr || b == nullptr) return 0;
   plat::Block<uint8_t> mean = PlaneBlock(spareMean_);
   if (!mean) return -1;
-  uint8_t* m = mean.get();
-  plat::ForEachByteRun(mean.size(), [=](int64_t first, int64_t last) {
-    for (int64_t i = first; i < last; ++i) m[i] = static_cast<uint8_t>((r[i] + g[i] + b[i]) / 3);
-  });
+  plat::MeanOfThree(mean.get(), r, g, b, mean.size());
   *plane = mean.get();
   *owned = std::move(mean);
   return 0;

@@ -358,6 +358,7 @@ class ScriptFile {
                        const uint8_t* extra89);
   void RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto);
   int32_t SelectColours(const Oprn* op, uint8_t* mask);
+  int32_t DispatchMask(const Oprn* op, plat::Block<uint8_t>* mask);
   // A plane-sized block for a mask or a mean: the spare one a finished operation of this
   // render left, else a new one from the registry. Spares are kept only while Render runs
   // (one mask and one mean), so an operation reuses the pages the one before it touched

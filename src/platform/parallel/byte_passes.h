@@ -20,6 +20,13 @@ void CopyBytes(uint8_t* dst, const uint8_t* src, int64_t count);
 // dst[i] = 255 - src[i]; dst may be src itself.
 void ComplementBytes(uint8_t* dst, const uint8_t* src, int64_t count);
 
+// Byte k of each of the n 4-byte pixels into planes[k] (a null plane skipped), in one read of
+// the pixels per run; the planes must not overlap the pixels.
+void SplitPixelBytes(const uint8_t* pixels, uint8_t* const planes[4], int64_t n);
+// dst[i] = floor((a[i] + b[i] + c[i]) / 3); dst apart from the three.
+void MeanOfThree(uint8_t* dst, const uint8_t* a, const uint8_t* b, const uint8_t* c,
+                 int64_t count);
+
 // body(first, last) over runs [first, last) of [0, count), on the shared
 // threads when there is more than one run.
 template <typename F>
