@@ -9,13 +9,20 @@
 // than D from the axis's end) counts its position back from the end.
 // Positions are rounded by adding one half and truncating, in single
 // precision.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "app/core/plane_geometry.h"
 #include "operations/colour_ramp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "raster/colour_select.h"
 #include "raster/plane_copy.h"
 
@@ -72,14 +79,18 @@ class Axis {
     if (!usable()) return 0;
     float d1 = 0.0f, d2 = 0.0f;
     Distances(x, y, &d1, &d2);
-    const float s = static_cast<float>(steps);
-    if (d2 > length_) {
-      const int32_t k = steps - Trunc(d2 * s / length_ + 0.5f) % steps;
-      // A position that lands on a whole number of periods is stripe 0, not
-      // one past the last stripe.
-      return k == steps ? 0 : k;
+    return WrappedAt(d1, d2, steps);
+  }
+
+  // Wrapped for the n pixels of row y from column x on, into out[0..n); n at most kRun.
+  void WrappedRun(int32_t x, int32_t y, int32_t n, int32_t steps, int32_t* out) const {
+    if (!usable()) {
+      for (int32_t i = 0; i < n; ++i) out[i] = 0;
+      return;
     }
-    return Trunc(d1 * s / length_ + 0.5f) % steps;
+    float d1[effect_support::kRun], d2[effect_support::kRun];
+    DistancesRun(x, y, n, d1, d2);
+    for (int32_t i = 0; i < n; ++i) out[i] = WrappedAt(d1[i], d2[i], steps);
   }
 
   // Position 0..255 of the ramp family before the offset: from the start,
@@ -92,10 +103,82 @@ class Axis {
   }
 
  private:
+  int32_t WrappedAt(float d1, float d2, int32_t steps) const {
+    const float s = static_cast<float>(steps);
+    if (d2 > length_) {
+      const int32_t k = steps - Trunc(d2 * s / length_ + 0.5f) % steps;
+      // A position that lands on a whole number of periods is stripe 0, not
+      // one past the last stripe.
+      return k == steps ? 0 : k;
+    }
+    return Trunc(d1 * s / length_ + 0.5f) % steps;
+  }
+
+  void DistancesRun(int32_t x, int32_t y, int32_t n, float* d1, float* d2) const;
+
   float p1x_ = 0, p1y_ = 0, p2x_ = 0, p2y_ = 0;
   float length_ = 0;
   float a_ = 0, b_ = 0, c_ = 0;
 };
+
+// The axis line and its ends, as the distance kernels read them.
+struct AxisLine {
+  float a, b, c, p1x, p1y, p2x, p2y;
+};
+
+void DistancesPlain(const AxisLine& l, int32_t x, int32_t y, int32_t n, float* d1, float* d2) {
+  for (int32_t i = 0; i < n; ++i) {
+    float qx = 0.0f, qy = 0.0f;
+    A_proj_droit(l.a, l.b, l.c, static_cast<float>(x + i), static_cast<float>(y), &qx, &qy);
+    d1[i] = distance(qx, qy, l.p1x, l.p1y);
+    d2[i] = distance(qx, qy, l.p2x, l.p2y);
+  }
+}
+
+#if VMK_SIMD_X86
+// Eight pixels a step, each lane doing the projection's and the distances' operations in the
+// scalar order (the build fuses no multiply-add), so every distance is the scalar one.
+VMK_TARGET_AVX2 void DistancesAvx2(const AxisLine& l, int32_t x, int32_t y,
+                                                   int32_t n, float* d1, float* d2) {
+  const float norm = l.a * l.a + l.b * l.b;
+  if (norm == 0.0f) {
+    DistancesPlain(l, x, y, n, d1, d2);
+    return;
+  }
+  const __m256 a = _mm256_set1_ps(l.a), b = _mm256_set1_ps(l.b), nv = _mm256_set1_ps(norm);
+  const __m256 ay = _mm256_set1_ps(l.a * static_cast<float>(y));
+  const __m256 ac = _mm256_set1_ps(l.a * l.c), bc = _mm256_set1_ps(l.b * l.c);
+  const __m256 p1x = _mm256_set1_ps(l.p1x), p1y = _mm256_set1_ps(l.p1y);
+  const __m256 p2x = _mm256_set1_ps(l.p2x), p2y = _mm256_set1_ps(l.p2y);
+  const __m256 sign = _mm256_set1_ps(-0.0f);
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256 fx = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(x + i), lanes));
+    const __m256 m = _mm256_sub_ps(_mm256_mul_ps(b, fx), ay);
+    const __m256 qx = _mm256_div_ps(_mm256_sub_ps(_mm256_mul_ps(b, m), ac), nv);
+    const __m256 qy =
+        _mm256_div_ps(_mm256_xor_ps(_mm256_add_ps(_mm256_mul_ps(a, m), bc), sign), nv);
+    const __m256 dx1 = _mm256_sub_ps(qx, p1x), dy1 = _mm256_sub_ps(qy, p1y);
+    const __m256 dx2 = _mm256_sub_ps(qx, p2x), dy2 = _mm256_sub_ps(qy, p2y);
+    _mm256_storeu_ps(d1 + i, _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(dx1, dx1),
+                                                          _mm256_mul_ps(dy1, dy1))));
+    _mm256_storeu_ps(d2 + i, _mm256_sqrt_ps(_mm256_add_ps(_mm256_mul_ps(dx2, dx2),
+                                                          _mm256_mul_ps(dy2, dy2))));
+  }
+  DistancesPlain(l, x + i, y, n - i, d1 + i, d2 + i);
+}
+#endif
+
+using DistancesKernel = void (*)(const AxisLine&, int32_t, int32_t, int32_t, float*, float*);
+
+void Axis::DistancesRun(int32_t x, int32_t y, int32_t n, float* d1, float* d2) const {
+  DistancesKernel run = DistancesPlain;
+#if VMK_SIMD_X86
+  run = plat::PickKernel<DistancesKernel>(DistancesPlain, DistancesAvx2);
+#endif
+  run(AxisLine{a_, b_, c_, p1x_, p1y_, p2x_, p2y_}, x, y, n, d1, d2);
+}
 
 // Ramp position of the offset family: shifted by the offset, the part
 // beyond 255 mirrored back down, then counted again from 0 from the offset
@@ -293,10 +376,21 @@ int32_t Effects::ColorBar(unsigned char* plane, int32_t height, int32_t width, i
   if (plane == nullptr || pattern == nullptr || colours == nullptr || period < 1) return -1;
   ClampRegion(width, height, x0, y0, x1, y1);
   const Axis axis(x0, y0, x1, y1, angle);
-  // Each pixel from its own place alone: the rows run in bands.
-  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t x, int32_t y) {
-    const int32_t index = pattern[axis.Wrapped(x, y, period)];
-    if (index < 16) plane[i] = colours[index];
+  if (x0 > x1 || y0 > y1) return 0;
+  // Each pixel from its own place alone: the rows run in bands, the positions a run at a time.
+  plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+    int32_t at[effect_support::kRun];
+    for (int32_t y = first; y < end; ++y) {
+      unsigned char* row = plane + static_cast<int64_t>(y) * width;
+      for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
+        const int32_t n = std::min(x1 - x + 1, effect_support::kRun);
+        axis.WrappedRun(x, y, n, period, at);
+        for (int32_t i = 0; i < n; ++i) {
+          const int32_t index = pattern[at[i]];
+          if (index < 16) row[x + i] = colours[index];
+        }
+      }
+    }
   });
   return 0;
 }

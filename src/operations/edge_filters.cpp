@@ -21,6 +21,8 @@
 #include "operations/effects.h"
 #include "operations/outline_tracing.h"
 #include "operations/thinning.h"
+#include "platform/parallel/byte_passes.h"
+#include "platform/parallel/parallel.h"
 #include "raster/blend_filters.h"
 #include "raster/convolution.h"
 
@@ -108,11 +110,14 @@ int32_t EdgeMap(unsigned char* work, const unsigned char* unfiltered, unsigned c
                         1) != 0) {
       return -1;
     }
-    for (int64_t i = 0; i < size; ++i) {
-      const int32_t m = EdgeStrength(work[i]);
-      edges[i] = static_cast<unsigned char>(angle == 0 ? m : std::max<int32_t>(m, edges[i]));
-    }
-    std::memcpy(work, unfiltered, static_cast<size_t>(size));
+    // Each sample's strength from its own embossed sample alone: in runs on the shared threads.
+    plat::ForEachByteRun(size, [=](int64_t first, int64_t last) {
+      for (int64_t i = first; i < last; ++i) {
+        const int32_t m = EdgeStrength(work[i]);
+        edges[i] = static_cast<unsigned char>(angle == 0 ? m : std::max<int32_t>(m, edges[i]));
+      }
+    });
+    plat::CopyBytes(work, unfiltered, size);
   }
   return 0;
 }
@@ -191,24 +196,30 @@ int32_t Effects::FindEdge(int16_t mode, int16_t opacity, unsigned char* plane,
   plat::Block<unsigned char> work(size, WorkSource()), unfiltered(size, WorkSource());
   plat::Block<unsigned char> edges(size, WorkSource());
   if (!work || !unfiltered || !edges) return -1;
-  for (int32_t y = 0; y < rh; ++y) {
-    std::memcpy(unfiltered.get() + static_cast<int64_t>(y) * rw,
-                plane + static_cast<int64_t>(y + y0) * width + x0, static_cast<size_t>(rw));
-  }
-  std::memcpy(work.get(), unfiltered.get(), static_cast<size_t>(size));
+  unsigned char* const packed = unfiltered.get();
+  plat::ParallelFor(0, rh, effect_support::kPixelBandRows, [=](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y)
+      std::memcpy(packed + static_cast<int64_t>(y) * rw,
+                  plane + static_cast<int64_t>(y + y0) * width + x0, static_cast<size_t>(rw));
+  });
+  plat::CopyBytes(work.get(), packed, size);
   // The embossing reads the caller's mask as a plane of the region's width.
-  if (EdgeMap(work.get(), unfiltered.get(), edges.get(), mask, rw, rh, depth) != 0) return -1;
+  if (EdgeMap(work.get(), packed, edges.get(), mask, rw, rh, depth) != 0) return -1;
   int32_t table[256];
   EdgeTable(contrast, table);
   const int32_t k = Clamp255(strength);
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int64_t j = static_cast<int64_t>(y - y0) * rw + (x - x0);
-      const int32_t a = mask != nullptr ? opacity * k * mask[i] / 65025 : opacity * k / 255;
-      plane[i] = Blend(mode, unfiltered[j], table[edges[j]], a);
+  // Each pixel from its own packed samples: the rows in bands on the shared threads.
+  const unsigned char* const edge = edges.get();
+  plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      for (int32_t x = x0; x <= x1; ++x) {
+        const int64_t i = static_cast<int64_t>(y) * width + x;
+        const int64_t j = static_cast<int64_t>(y - y0) * rw + (x - x0);
+        const int32_t a = mask != nullptr ? opacity * k * mask[i] / 65025 : opacity * k / 255;
+        plane[i] = Blend(mode, packed[j], table[edge[j]], a);
+      }
     }
-  }
+  });
   return 0;
 }
 
