@@ -15,6 +15,7 @@
 #include "engines/tessellation/tile_files.h"
 #include "platform/imageio/image_io.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/parallel.h"
 #include "raster/plane_copy.h"
 #include "raster/tile_transform.h"
 #include "script/engine_rows.h"
@@ -213,16 +214,14 @@ void MiscCastel::PutColInBuf(int32_t stride, int32_t /*unused*/, uint8_t* plane,
   }
 }
 
-void MiscCastel::MergeTileBuf(int32_t tileWidth, int32_t tileHeight, const uint8_t* colour,
-                              const uint8_t* mask, int32_t width, int32_t height, uint8_t* plane,
-                              int16_t opacity, int16_t blendMode, int16_t maskMode, Rect source,
-                              Rect destination) {
-  if (colour == nullptr || mask == nullptr || plane == nullptr || width <= 0 || height <= 0 ||
-      tileWidth <= 0 || tileHeight <= 0)
-    return;
-  // A mask mode outside 1..3 has no weights of its own: the opacity alone decides.
-  if (maskMode < 1 || maskMode > 3) maskMode = 1;
-  for (int32_t y = destination.top; y < destination.bottom; ++y) {
+namespace {
+
+// Rows [first, end) of the destination of MergeTileBuf, in order.
+void MergeTileRows(int32_t tileWidth, int32_t tileHeight, const uint8_t* colour,
+                   const uint8_t* mask, int32_t width, int32_t height, uint8_t* plane,
+                   int16_t opacity, int16_t blendMode, int16_t maskMode, Rect source,
+                   Rect destination, int32_t first, int32_t end) {
+  for (int32_t y = first; y < end; ++y) {
     const int32_t yc = std::clamp(y, 0, height - 1);
     const int32_t ty = std::clamp(source.top + yc - destination.top, 0, tileHeight - 1);
     for (int32_t x = destination.left; x < destination.right; ++x) {
@@ -244,6 +243,34 @@ void MiscCastel::MergeTileBuf(int32_t tileWidth, int32_t tileHeight, const uint8
       d = static_cast<uint8_t>(std::clamp((keep * d + blend * b) / 255, 0, 255));
     }
   }
+}
+
+}  // namespace
+
+void MiscCastel::MergeTileBuf(int32_t tileWidth, int32_t tileHeight, const uint8_t* colour,
+                              const uint8_t* mask, int32_t width, int32_t height, uint8_t* plane,
+                              int16_t opacity, int16_t blendMode, int16_t maskMode, Rect source,
+                              Rect destination) {
+  if (colour == nullptr || mask == nullptr || plane == nullptr || width <= 0 || height <= 0 ||
+      tileWidth <= 0 || tileHeight <= 0)
+    return;
+  // A mask mode outside 1..3 has no weights of its own: the opacity alone decides.
+  if (maskMode < 1 || maskMode > 3) maskMode = 1;
+  const auto rows = [=](int32_t first, int32_t end) {
+    MergeTileRows(tileWidth, tileHeight, colour, mask, width, height, plane, opacity, blendMode,
+                  maskMode, source, destination, first, end);
+  };
+  const int32_t top = destination.top, bottom = destination.bottom;
+  if (height < 3) {
+    rows(top, bottom);
+    return;
+  }
+  // Rows at or above the plane's first all land on it, and rows at or below its last on the
+  // last, each blending over what the one before left: those two groups stay one walk each, in
+  // order. Every row between lands on a row of its own, so those go in bands.
+  rows(top, std::min(bottom, 1));
+  plat::ParallelFor(std::max(top, 1), std::min(bottom, height - 1), 16, rows);
+  rows(std::max(top, height - 1), bottom);
 }
 
 void MiscCastel::PasteTileBuf(int16_t direct, int16_t repeatX, int16_t repeatY,
