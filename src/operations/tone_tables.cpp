@@ -9,6 +9,7 @@
 // and -10 % gives -25.
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "operations/effect_support.h"
 #include "operations/effects.h"
@@ -174,13 +175,7 @@ void Effects::AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32
   unsigned char table[256];
   CreaLut(table, ClampToInt16(contrast), 0, 0);
 
-  const int64_t size = static_cast<int64_t>(width) * height;
-  plat::Block<unsigned char> workR(size, WorkSource());
-  plat::Block<unsigned char> workG(size, WorkSource());
-  plat::Block<unsigned char> workB(size, WorkSource());
-  if (!workR || !workG || !workB) return;
-  unsigned char* planes[3] = {red, green, blue};
-  unsigned char* work[3] = {workR.get(), workG.get(), workB.get()};
+  unsigned char* const planes[3] = {red, green, blue};
   // The brightness step of each channel depends only on the lightness:
   // worked out once per lightness instead of once per sample.
   const int32_t shifts[3] = {shiftRed, shiftGreen, shiftBlue};
@@ -195,40 +190,58 @@ void Effects::AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32
       steps[c][L] = PercentStep(s);
     }
   }
-  // Each pixel reads and writes only its own samples: the rows run in bands.
-  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
-    // Lightness from the values before the shift; blue does not enter.
-    const int32_t L = (2 * red[i] + green[i]) / 3;
-    const int32_t mid = 128 - (L > 128 ? L - 128 : 128 - L);
-    const int32_t off = 128 - mid;
-    for (int32_t c = 0; c < 3; ++c) {
-      const int32_t v = Clamp255(planes[c][i] + steps[c][L]);
-      int32_t out = 0;
-      switch (range) {
-        case 0:
-          out = table[v];
-          break;
-        case 1:
-          out = (L * table[v] + (255 - L) * v) / 255;
-          break;
-        case 2:
-          out = (table[v] * mid + off * v) / 128;
-          break;
-        default:
-          out = (table[v] * (255 - L) + L * v) / 255;
-          break;
-      }
-      work[c][i] = static_cast<unsigned char>(out);
-    }
-  });
+  // Each pixel reads and writes only its own samples: the rows run in bands, and each run's
+  // three shifted channels are worked out from the samples before any of them is blended back.
   ClampRegion(width, height, x0, y0, x1, y1);
   if (x0 > x1 || y0 > y1) return;
-  plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [=](int32_t first, int32_t end) {
-    for (int32_t y = first; y < end; ++y) {
-      const int64_t row = static_cast<int64_t>(y) * width + x0;
-      for (int32_t c = 0; c < 3; ++c)
-        effect_support::BlendRun(mode, opacity, planes[c] + row, work[c] + row,
-                                 mask != nullptr ? mask + row : nullptr, x1 - x0 + 1);
-    }
-  });
+  // The range picked once per call, not per sample.
+  auto bands = [&](auto kRange) {
+    constexpr int32_t kR = decltype(kRange)::value;
+    plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [&](int32_t first, int32_t end) {
+      unsigned char work[3][effect_support::kRun];
+      for (int32_t y = first; y < end; ++y) {
+        for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
+          const int32_t n = x1 - x + 1 < effect_support::kRun ? x1 - x + 1 : effect_support::kRun;
+          const int64_t row = static_cast<int64_t>(y) * width + x;
+          for (int32_t i = 0; i < n; ++i) {
+            // Lightness from the values before the shift; blue does not enter.
+            const int32_t L = (2 * red[row + i] + green[row + i]) / 3;
+            const int32_t mid = 128 - (L > 128 ? L - 128 : 128 - L);
+            const int32_t off = 128 - mid;
+            for (int32_t c = 0; c < 3; ++c) {
+              const int32_t v = Clamp255(planes[c][row + i] + steps[c][L]);
+              int32_t out = 0;
+              if constexpr (kR == 0) {
+                out = table[v];
+              } else if constexpr (kR == 1) {
+                out = (L * table[v] + (255 - L) * v) / 255;
+              } else if constexpr (kR == 2) {
+                out = (table[v] * mid + off * v) / 128;
+              } else {
+                out = (table[v] * (255 - L) + L * v) / 255;
+              }
+              work[c][i] = static_cast<unsigned char>(out);
+            }
+          }
+          for (int32_t c = 0; c < 3; ++c)
+            effect_support::BlendRun(mode, opacity, planes[c] + row, work[c],
+                                     mask != nullptr ? mask + row : nullptr, n);
+        }
+      }
+    });
+  };
+  switch (range) {
+    case 0:
+      bands(std::integral_constant<int32_t, 0>{});
+      break;
+    case 1:
+      bands(std::integral_constant<int32_t, 1>{});
+      break;
+    case 2:
+      bands(std::integral_constant<int32_t, 2>{});
+      break;
+    default:
+      bands(std::integral_constant<int32_t, 3>{});
+      break;
+  }
 }

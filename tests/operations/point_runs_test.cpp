@@ -6,6 +6,7 @@
 // planes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -331,6 +332,74 @@ TEST(PointRuns, WaveChannelLevelsAndColourRangeAtAnyThreadCount) {
         ASSERT_EQ(run(threads, m), one) << Where(s, threads, b, 0);
       if (!b.masked) {
         ASSERT_EQ(run(1, full.data()), one) << Where(s, 1, b, 0);
+      }
+    }
+  }
+}
+
+// The three-channel levels without their whole-plane work copies: each run's three channels
+// from the samples before the blend, against the form that shifted every pixel into three work
+// planes and then blended them back (written out here), every range, with and without a mask,
+// the same plane given as two channels, at one, three and eight threads.
+TEST(PointRuns, ChannelLevelsByRunsEqualTheWorkPlaneForm) {
+  auto step = [](int64_t percent) {
+    percent = std::clamp<int64_t>(percent, -1000, 1000);
+    return static_cast<int32_t>(static_cast<double>(static_cast<float>(percent)) * 2.55 + 0.5);
+  };
+  for (Size s : kSizes) {
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    const Plane mask = Noise(n, 19);
+    const Plane orig[3] = {Noise(n, 51), Noise(n, 52), Noise(n, 53)};
+    const int32_t x0 = 0, y0 = s.h > 2 ? 1 : 0, x1 = s.w - 2, y1 = s.h;
+    for (int32_t range = 0; range <= 3; ++range) {
+      for (const Blending& b : Blendings()) {
+        if (b.amount != 255) continue;
+        for (bool shared : {false, true}) {
+          const unsigned char* m = b.masked ? mask.data() : nullptr;
+          std::vector<Plane> plain(orig, orig + 3);
+          unsigned char* pp[3] = {plain[0].data(), plain[1].data(),
+                                  shared ? plain[0].data() : plain[2].data()};
+          unsigned char table[256];
+          Effects::CreaLut(table, 40, 0, 0);
+          const int32_t shifts[3] = {30, -20, 10};
+          std::vector<Plane> work(3, Plane(n));
+          int32_t l = x0, t = y0, r = x1, bo = y1;
+          effect_support::ClampRegion(s.w, s.h, l, t, r, bo);
+          for (int32_t y = t; y <= bo; ++y)
+            for (int32_t x = l; x <= r; ++x) {
+              const size_t i = static_cast<size_t>(y) * s.w + x;
+              const int32_t L = (2 * pp[0][i] + pp[1][i]) / 3;
+              const int32_t mid = 128 - (L > 128 ? L - 128 : 128 - L);
+              const int32_t off = 128 - mid;
+              for (int32_t c = 0; c < 3; ++c) {
+                int64_t sh = shifts[c];
+                if (range == 1) sh = sh * L / 255;
+                if (range == 2) sh = sh * mid / 128;
+                if (range == 3) sh = sh * (255 - L) / 255;
+                const int32_t v = Clamp255(pp[c][i] + step(sh));
+                const int32_t out = range == 0   ? table[v]
+                                    : range == 1 ? (L * table[v] + (255 - L) * v) / 255
+                                    : range == 2 ? (table[v] * mid + off * v) / 128
+                                                 : (table[v] * (255 - L) + L * v) / 255;
+                work[c][i] = static_cast<unsigned char>(out);
+              }
+            }
+          for (int32_t y = t; y <= bo; ++y)
+            for (int32_t c = 0; c < 3; ++c)
+              for (int32_t x = l; x <= r; ++x) {
+                const size_t i = static_cast<size_t>(y) * s.w + x;
+                pp[c][i] = Blend(b.mode, pp[c][i], work[c][i], Weight(m, i, b.opacity));
+              }
+          for (int threads : {1, 3, 8}) {
+            const Threads th(threads);
+            std::vector<Plane> runs(orig, orig + 3);
+            unsigned char* rp[3] = {runs[0].data(), runs[1].data(),
+                                    shared ? runs[0].data() : runs[2].data()};
+            Effects::AdjustRGBChan(b.mode, b.opacity, s.h, s.w, rp[0], rp[1], rp[2], m, x0, y0,
+                                   x1, y1, 30, -20, 10, 40, range);
+            ASSERT_EQ(runs, plain) << Where(s, threads, b, range) << " shared " << shared;
+          }
+        }
       }
     }
   }

@@ -181,18 +181,27 @@ TEST_F(RGBLevels, TonalRangesWeighByLightness) {
   EXPECT_EQ(b, (Plane{0, 255}));
 }
 
-TEST_F(RGBLevels, UnknownRangeOrNoMemoryChangesNothing) {
+// An unknown range changes nothing. The levels work a run at a time on the band's stack and
+// take no work memory, so a refusal of work memory no longer stops them: the same bytes as with
+// memory.
+TEST_F(RGBLevels, UnknownRangeChangesNothingAndNoWorkMemoryIsTaken) {
   Set({{10, 20, 30}, {40, 50, 60}});
   const Plane r0 = r, g0 = g, b0 = b;
   Run(50, 50, 50, 80, 4);
   Run(50, 50, 50, 80, -1);
   EXPECT_EQ(r, r0);
+  EXPECT_EQ(g, g0);
+  EXPECT_EQ(b, b0);
+  Run(50, 50, 50, 80, 0);
+  const Plane r1 = r, g1 = g, b1 = b;
+  ASSERT_NE(r1, r0);
+  Set({{10, 20, 30}, {40, 50, 60}});
   vmktest::NoWorkMemory none;
   Run(50, 50, 50, 80, 0);
   none.End();
-  EXPECT_EQ(r, r0);
-  EXPECT_EQ(g, g0);
-  EXPECT_EQ(b, b0);
+  EXPECT_EQ(r, r1);
+  EXPECT_EQ(g, g1);
+  EXPECT_EQ(b, b1);
 }
 
 }  // namespace
