@@ -93,6 +93,39 @@ TEST_F(PhotoEffectRows, FractalCancelAndTheCloseBoxLeaveTheOperation) {
   }
 }
 
+// Closed with Escape and opened again in the same session, the dialog's
+// boxes (the application's, kept between openings) preview once more: the
+// main view and the three samples each show a new picture at the first tick.
+TEST_F(PhotoEffectRows, TheFractalOpenedAgainAfterEscapePreviewsAtOnce) {
+  SaveFractal("Seven", 77);
+  SaveFractal("Eight", 88);
+  SaveFractal("Nine", 99);
+  PlantFractal();
+  const std::vector<uint8_t> before = ScriptBytes();
+  VMKtuneeff editor;
+  Bind(editor, 2);
+  std::vector<int64_t> shown[2];
+  for (int round = 0; round < 2; ++round) {
+    driver_.Advance(0.01)
+        .Do([&, round](tb::WindowRef) {
+          for (size_t k : {0u, 2u, 3u, 4u}) shown[round].push_back(gVMKorrelune->Box(k)->previewsShown());
+        })
+        // A slider step whose preview the closing leaves behind.
+        .PressPart(kOrlf, 37, tb::kControlDownButtonPart)
+        .Key(27);
+    EXPECT_EQ(editor.Perform_Effect(100, 1), 0) << "round " << round;
+    EXPECT_EQ(gVMKorrelune, nullptr);
+  }
+  ASSERT_EQ(shown[0].size(), 4u);
+  ASSERT_EQ(shown[1].size(), 4u);
+  for (size_t k = 0; k < 4; ++k) {
+    EXPECT_GT(shown[0][k], 0) << "box " << k;
+    EXPECT_GT(shown[1][k], shown[0][k]) << "box " << k;
+  }
+  EXPECT_EQ(ScriptBytes(), before);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(PhotoEffectRows, FractalOkStoresTheRecordAndTheCode) {
   PlantFractal();
   VMKtuneeff editor;
