@@ -38,6 +38,12 @@
 //     Border: the hue stored in all 260 tiles of the layer (mode 2, with the
 //     backup), the preview asked for on a worker thread. The longest gap
 //     between ticks and the longest step.
+//   - CastelRefresh: one refresh of the photo-repeat preview (a 23 x 23
+//     grid, the tile a 1200 x 900 JPEG, cells turned, handed to the 500 x 500
+//     view with its grid overlay over the photo, SetRepPar); p95.
+//   - CastelOpacityDrag: the same loop (SliderDrag, as the hue drags) while
+//     the current cell's opacity slider of the repeat is dragged, 40 values
+//     30 ms apart, then 1.5 s more; the longest gap and the longest step.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -63,6 +69,7 @@
 #include "engines/patterns/fractal_record.h"
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/spray_record.h"
+#include "engines/tessellation/photo_repeat_record.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/ApePlugInUtilities/image_files.h"
@@ -535,7 +542,7 @@ struct DragResult {
   int shown = 0;
 };
 
-DragResult HueDrag(const std::vector<VMKimabox*>& boxes, const std::function<void(int)>& step, int tailMs) {
+DragResult SliderDrag(const std::vector<VMKimabox*>& boxes, const std::function<void(int)>& step, int tailMs) {
   std::vector<std::unique_ptr<LoopRunner>> runners;
   for (VMKimabox* box : boxes) {
     runners.push_back(std::make_unique<LoopRunner>());
@@ -584,7 +591,7 @@ void BM_QuorlinHueDrag(benchmark::State& state) {
   Init_TessParQuad(record.get(), 11, -1);
   DragResult r;
   for (auto _ : state)
-    r = HueDrag({preview.get(), tile.get()}, [&](int k) {
+    r = SliderDrag({preview.get(), tile.get()}, [&](int k) {
       record->sets[0].w[kTessColourShift] = 9 * k - 180;
       preview->StalePreview();
       preview->SetTessPar(record.get(), 1, 3, nullptr);
@@ -622,7 +629,7 @@ void BM_MirrovanHueDrag(benchmark::State& state) {
   dialog.SetBordPar(record.get());
   DragResult r;
   for (auto _ : state)
-    r = HueDrag({box.get()}, [&](int k) {
+    r = SliderDrag({box.get()}, [&](int k) {
       dialog.ModifAllVal(nullptr, 2, FourCC("Shue"), 9 * k - 180);
       box->StalePreview();
       box->SetBordPar(dialog.current(), 1, 3, nullptr);
@@ -633,5 +640,67 @@ void BM_MirrovanHueDrag(benchmark::State& state) {
   gFilterRecord = nullptr;
 }
 BENCHMARK(BM_MirrovanHueDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// ---- the photo-repeat dialog ----
+
+// The repeat's preview as the dialog prepares it: kind 3, the grid overlay
+// on, over the photo.
+struct Repeat {
+  BenchScratchDir dir;
+  std::unique_ptr<RepPar> record = std::make_unique<RepPar>();
+  std::unique_ptr<VMKimabox> box{NewBox(kView)};
+  Repeat() {
+    const std::string tile = dir.path + "/Images/tile.jpg";
+    Picture(tile, 1200, 900, 5);
+    Init_RepPar(record.get(), 1, 23, 23);
+    SetFicFromPosix(&record->tiles[0], tile);
+    record->grid.w[kRepTileSource] = 1;
+    for (int32_t k = 0; k < 23 * 23; ++k) record->cells[k].w[kCellOrientation] = k % 7;
+    box->InitBuf(3);
+    box->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0);
+    box->SetPanBufCoord(0, 0, 100000, 100000);
+    Yoxel picture;
+    Init_YoxelPar(picture.par, kW, kH, 300, 0, 5);
+    box->SetYoxelPar(picture.par, 0, 3);
+  }
+  int32_t* currentCell() { return record->cells[0].w; }
+};
+
+void BM_CastelRefresh(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  Repeat r;
+  std::vector<double> times;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    r.box->SetRepPar(r.record.get(), 1, 3, nullptr);
+    times.push_back(Ms(Clock::now() - t0));
+  }
+  state.counters["p95_ms"] = P95(times);
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_CastelRefresh)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+void BM_CastelOpacityDrag(benchmark::State& state) {
+  BenchSession s;
+  ThePhoto().Use();
+  vmkviews::RegisterPreviewEngines();
+  Repeat r;
+  DragResult d;
+  for (auto _ : state)
+    d = SliderDrag({r.box.get()}, [&](int k) {
+      // The slider's value goes into the current cell and the preview on its
+      // way is stale.
+      r.currentCell()[kCellOpacity] = 100 - 2 * k;
+      r.box->StalePreview();
+      r.box->SetRepPar(r.record.get(), 1, 3, nullptr);
+    }, 1500);
+  state.counters["longest_gap_ms"] = d.longestGap;
+  state.counters["longest_step_ms"] = d.longestStep;
+  state.counters["previews_shown"] = d.shown;
+  gFilterRecord = nullptr;
+}
+BENCHMARK(BM_CastelOpacityDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -8,6 +8,10 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -20,6 +24,7 @@
 #include "engines/patterns/border_record.h"
 #include "fractal_fixture.h"
 #include "script/engine_rows.h"
+#include "support/image_fixtures.h"
 #include "support/session.h"
 
 namespace tb = plat::tb;
@@ -52,8 +57,9 @@ class PhotoEffectPreviews : public vmktest::FractalDialogTest {
     UsePhoto();
   }
   // The effect's engine row as the script runs it over the whole picture:
-  // three planes, bottom row first, a full mask and plane 6.
-  std::vector<uint8_t> FinalRender(int16_t effect, void* record) {
+  // three planes, bottom row first, a full mask and plane 6, and the
+  // operation's first parameters as its effect gives them.
+  std::vector<uint8_t> FinalRender(int16_t effect, void* record, std::array<int16_t, 3> params = {}) {
     const int32_t w = 500, h = 500;
     const size_t n = static_cast<size_t>(w) * h;
     std::vector<uint8_t> planes(5 * n, 255);
@@ -72,6 +78,9 @@ class PhotoEffectPreviews : public vmktest::FractalDialogTest {
     row.planes[2] = planes.data() + 2 * n;
     row.mask = planes.data() + 3 * n;
     row.plane6 = planes.data() + 4 * n;
+    row.p1 = params[0];
+    row.p2 = params[1];
+    row.p3 = params[2];
     RegisterEffectFamilies();
     const EngineAdapter adapter = FindEngineRow(effect);
     EXPECT_NE(adapter, nullptr);
@@ -182,6 +191,61 @@ TEST_F(PhotoEffectPreviews, TheContentFractalsFillTheStrip) {
       .Do([&](tb::WindowRef w) { Shoot(w, "OrrFract"); })
       .Press(kOrlf, kCancel);
   EXPECT_EQ(dlg.Do_OrreluneDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// A repeat operation's parameters as its effect gives them: the tiles at
+// full opacity (255), the pattern once across and once down. (Rendered
+// with none, the tiles have no opacity and the render is the picture.)
+constexpr std::array<int16_t, 3> kRepeatParams = {255, 1, 1};
+
+// The largest difference of one sample between the box's display and the
+// render, over the whole view.
+int LargestDifference(const VMKimabox* box, const std::vector<uint8_t>& render) {
+  const size_t n = 500u * 500u;
+  int largest = 0;
+  for (size_t i = 0; i < n; ++i)
+    for (int k = 0; k < 3; ++k)
+      largest = std::max(largest, std::abs(box->displayBuffer()[4 * i + k] - render[k * n + i]));
+  return largest;
+}
+
+// A tile picture of its own, turned, one cell faded and one off, the grid
+// overlay on (drawn over the view, never into its picture): the preview at
+// 1:1 is the render. With the picture as its own tile the tile is the
+// picture shrunk from the preview's read of it, which repeats a pixel at
+// the middle (see Compare): the render's tile, shrunk from the picture
+// itself, is one sample off there in places, one level on this gradient.
+TEST_F(PhotoEffectPreviews, RepeatAtOneToOneIsTheFinalRender) {
+  const std::string tilePath = (makers_ / "Images" / "tile.tif").string();
+  std::filesystem::create_directories(makers_ / "Images");
+  vmktest::WriteImageFile(tilePath, plat::imageio::kTypeTIFF, vmktest::PatternImage(90, 70, 1));
+  for (int32_t source : {1, 0}) {
+    auto r = std::make_unique<RepPar>();
+    Init_RepPar(r.get(), 1, 4, 4);
+    ASSERT_TRUE(SetFicFromPosix(&r->tiles[0], tilePath));
+    r->grid.w[kRepTileSource] = source;
+    for (int32_t k = 0; k < 16; ++k) r->cells[k].w[kCellOrientation] = k % 7;
+    r->cells[1].w[kCellOpacity] = 60;
+    r->cells[2].w[kCellOn] = 0;
+    VMKcastelUI dlg;
+    dlg.SetRepPar(r.get());
+    driver_.Advance(0.1)
+        .Do([&](tb::WindowRef) {
+          EXPECT_EQ(dlg.gridDisplay, 1);
+          auto record = std::make_unique<RepPar>();
+          dlg.GetRepPar(record.get());
+          const std::vector<uint8_t> render = FinalRender(41, record.get(), kRepeatParams);
+          const auto [differ, changed] = Compare(dlg.Box(0), render, photo_);
+          EXPECT_GT(changed, 20000) << "source " << source;
+          if (source == 1) {
+            EXPECT_EQ(differ, 0);
+          }
+          EXPECT_LE(LargestDifference(dlg.Box(0), render), 1) << "source " << source;
+        })
+        .Press(FourCC("Prep"), kCancel);
+    EXPECT_EQ(dlg.Do_CastelDlg(0), 0);
+  }
   EXPECT_TRUE(driver_.errors().empty());
 }
 
