@@ -9,12 +9,14 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/core/colour_spaces.h"
 #include "engines/families/effect_families.h"
 #include "platform/imageio/image_io.h"
 #include "platform/parallel/parallel.h"
+#include "raster/plane_copy.h"
 #include "script/engine_rows.h"
 #include "script/script_file.h"
 #include "support/plane_hash.h"
@@ -237,6 +239,82 @@ TEST(RepeatRender, ColourCellsRepeatsAndTheSelfBlend) {
   EXPECT_NE(once.g, Rgb().g);
   Render(*r, &none, 0);
   EXPECT_EQ(none.g, Rgb().g);
+}
+
+// The plain reference of a render with the picture as its tile: every piece pasted by
+// PasteTileBuf, which turns and resizes the tile anew each time, over the picture in the
+// engine's work plane; the cell and tile sizes as the render under test took them.
+Rgb PlainRender(const RepPar& par, const MiscCastel& sizes, int16_t repeatX, int16_t repeatY) {
+  Rgb in;
+  const int32_t side = sizes.tileSideX, workSide = std::max(kW, kH);
+  const uint8_t* picture[3] = {in.r.data(), in.g.data(), in.b.data()};
+  std::vector<uint8_t> tile[4];
+  for (int k = 0; k < 3; ++k) {
+    tile[k].resize(static_cast<size_t>(side) * side);
+    BufToBufChar_andR(1, kW, kH, picture[k], side, side, tile[k].data(), 0, 0, kW, kH, 0, 0, side, side);
+  }
+  tile[3].assign(static_cast<size_t>(side) * side, 255);
+  MiscCastel e;
+  e.SetRepPar(&par);
+  e.cellWidth = sizes.cellWidth;
+  e.cellHeight = sizes.cellHeight;
+  e.PrepareRepPat(kW, kH);
+  Rgb out;
+  Plane* planes[3] = {&out.r, &out.g, &out.b};
+  for (int c = 0; c < 3; ++c) {
+    std::vector<uint8_t> work(static_cast<size_t>(workSide) * workSide);
+    for (int32_t y = 0; y < kH; ++y) std::memcpy(&work[static_cast<size_t>(y) * workSide], picture[c] + y * kW, kW);
+    const TRepPat* p = e.head;
+    for (int32_t k = 0; k < e.pieceCount && p != nullptr; ++k, p = p->next)
+      if (p->on == 1)
+        e.PasteTileBuf(1, repeatX, repeatY, side, side, tile[3].data(), tile[c].data(), e.cellWidth,
+                       e.cellHeight, kW, kH, workSide, workSide, work.data(), nullptr, p->orientation,
+                       p->scrollX, p->scrollY, p->skewX, p->skewY,
+                       static_cast<int16_t>(p->opacityPercent * 255 / 100), p->cellBlendMode, p->maskMode,
+                       p->source, p->destination);
+    for (int32_t y = 0; y < kH; ++y)
+      std::memcpy(planes[c]->data() + y * kW, &work[static_cast<size_t>(y) * workSide], kW);
+  }
+  return out;
+}
+
+// A render sizes each look of the tile (turn, scroll, skew) once for all the cells that share
+// it: the same bytes as pasting every piece on its own, at one thread and at several, for
+// looks shared by cells far apart, wrapped pieces, and the parted placement of the repeat
+// counts.
+TEST(RepeatRender, SharedTileLooksAreThePlainPasteOfEveryPiece) {
+  auto r = Grid(7, 6);
+  r->grid.w[kRepTileSource] = 0;
+  r->grid.w[kRepRowShift + 2] = 35;
+  r->grid.w[kRepColumnShift + 4] = 20;
+  for (int32_t k = 0; k < 42; ++k) {
+    int32_t* w = r->cells[k].w;
+    w[kCellOrientation] = k % 3;
+    if (k % 5 == 0) w[kCellScrollX] = 30;
+    if (k % 4 == 1) w[kCellSkewY] = 15;
+    if (k % 6 == 2) w[kCellSkewX] = -10;
+    w[kCellOpacity] = 40 + (k * 13) % 61;
+    w[kCellMaskMode] = 1 + k % 3;
+    w[kCellBlendMode] = k % 5;
+  }
+  r->cells[9].w[kCellOn] = 0;
+  for (const auto& [rx, ry] : {std::pair<int16_t, int16_t>{1, 1}, {2, 3}}) {
+    for (const int threads : {1, 6}) {
+      plat::SetThreadCount(threads);
+      MiscCastel e;
+      e.SetRepPar(r.get());
+      Rgb fast;
+      ASSERT_EQ(e.FillBuf(3, 0, 255, 0, 1, 255, 1, rx, ry, 0, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH,
+                          1.f, 1.f, fast.r.data(), fast.g.data(), fast.b.data(), nullptr, nullptr),
+                0);
+      const Rgb plain = PlainRender(*r, e, rx, ry);
+      EXPECT_EQ(fast.r, plain.r) << rx << " " << threads;
+      EXPECT_EQ(fast.g, plain.g) << rx << " " << threads;
+      EXPECT_EQ(fast.b, plain.b) << rx << " " << threads;
+      EXPECT_NE(fast.g, Rgb().g);
+    }
+  }
+  plat::SetThreadCount(0);
 }
 
 class RepeatFiles : public vmktest::SessionTest {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
@@ -273,6 +275,114 @@ void MiscCastel::MergeTileBuf(int32_t tileWidth, int32_t tileHeight, const uint8
   rows(std::max(top, height - 1), bottom);
 }
 
+namespace {
+
+// What a cell's tile looks like once turned, skewed, scrolled and resized: every piece of
+// every cell with the same of these gets the same sized tile.
+struct TileLook {
+  int16_t orientation, scrollX, scrollY, skewX, skewY;
+  bool operator==(const TileLook&) const = default;
+};
+
+// The cell size a tile is resized to: the cell, or with `direct` 1 the cell parted by the
+// repeat counts (below 1 counted as 1).
+void SizedCell(int16_t direct, int16_t repeatX, int16_t repeatY, int32_t cellW, int32_t cellH,
+               int32_t* cw, int32_t* ch) {
+  *cw = cellW;
+  *ch = cellH;
+  if (direct == 1) {
+    *cw = Rounded(static_cast<float>(cellW) / static_cast<float>(std::max<int32_t>(repeatX, 1)));
+    *ch = Rounded(static_cast<float>(cellH) / static_cast<float>(std::max<int32_t>(repeatY, 1)));
+  }
+}
+
+// The tile's mask and colour turned, skewed, scrolled and resized to cw x ch: mask first,
+// then colour, in `sized` (2 x cw x ch). False when work memory is missing.
+bool SizeTile(int32_t tileW, int32_t tileH, const uint8_t* tileMask, const uint8_t* tileColour,
+              int32_t cw, int32_t ch, const TileLook& look, uint8_t* sized) {
+  plat::Block<uint8_t> scratch(int64_t{tileW} * tileH, WorkSource());
+  if (!scratch) return false;
+  const uint8_t* from[2] = {tileMask, tileColour};
+  uint8_t* to[2] = {sized, sized + int64_t{cw} * ch};
+  for (int p = 0; p < 2; ++p) {
+    scratch.Clear();
+    RotaPatCharBuf(look.orientation, from[p], scratch.get(), tileW, tileH);
+    if (look.skewX != 0)
+      OffsetCharBuf(2, scratch.get(), tileH, tileW, 0, 0, tileW - 1, tileH - 1, look.skewX,
+                    look.skewY);
+    if (look.skewY != 0)
+      OffsetCharBuf(1, scratch.get(), tileH, tileW, 0, 0, tileW - 1, tileH - 1, look.skewX,
+                    look.skewY);
+    if (look.scrollX != 0 || look.scrollY != 0)
+      OffsetCharBuf(0, scratch.get(), tileH, tileW, 0, 0, tileW - 1, tileH - 1, look.scrollX,
+                    look.scrollY);
+    BufToBufChar_andR(1, tileW, tileH, scratch.get(), cw, ch, to[p], 0, 0, tileW, tileH, 0, 0, cw,
+                      ch);
+  }
+  return true;
+}
+
+// A sized tile merged into the work plane: once, or with `direct` 1 once in each of the
+// repeatX x repeatY parts of the area.
+void MergeSizedTile(int16_t direct, int16_t repeatX, int16_t repeatY, int32_t cw, int32_t ch,
+                    const uint8_t* sized, int32_t areaWidth, int32_t areaHeight,
+                    int32_t workWidth, int32_t workHeight, uint8_t* work, int16_t opacity,
+                    int16_t cellBlendMode, int16_t maskMode, Rect source, Rect destination) {
+  const uint8_t* sizedMask = sized;
+  const uint8_t* sizedColour = sized + int64_t{cw} * ch;
+  if (direct != 1) {
+    MiscCastel::MergeTileBuf(cw, ch, sizedColour, sizedMask, workWidth, workHeight, work, opacity,
+                             cellBlendMode, maskMode, source, destination);
+    return;
+  }
+  const int32_t rx = std::max<int32_t>(repeatX, 1), ry = std::max<int32_t>(repeatY, 1);
+  const int32_t h = Rounded(static_cast<float>(destination.bottom - destination.top) / ry);
+  const int32_t w = Rounded(static_cast<float>(destination.right - destination.left) / rx);
+  for (int32_t j = 1; j <= ry; ++j)
+    for (int32_t i = 1; i <= rx; ++i) {
+      const int32_t top = Rounded(static_cast<float>(areaHeight) / ry * (j - 1) +
+                                  static_cast<float>(destination.top) / ry);
+      const int32_t left = Rounded(static_cast<float>(areaWidth) / rx * (i - 1) +
+                                   static_cast<float>(destination.left) / rx);
+      MiscCastel::MergeTileBuf(cw, ch, sizedColour, sizedMask, workWidth, workHeight, work,
+                               opacity, cellBlendMode, maskMode, source,
+                               MakeRect(top, left, top + h, left + w));
+    }
+}
+
+// The sized tiles of one render and one colour plane, by their look: a grid of hundreds of
+// cells mostly repeats a handful of looks, and resizing the tile anew for each piece was most
+// of a render's time.
+class SizedTiles {
+ public:
+  SizedTiles(int32_t tileW, int32_t tileH, const uint8_t* mask, const uint8_t* colour, int32_t cw,
+             int32_t ch)
+      : tileW_(tileW), tileH_(tileH), mask_(mask), colour_(colour), cw_(cw), ch_(ch) {}
+  // The sized tile of that look, made on first use; null when memory is missing.
+  const uint8_t* Get(const TileLook& look) {
+    for (const Entry& e : made_)
+      if (e.look == look) return e.sized.get();
+    plat::Block<uint8_t> sized(2 * int64_t{cw_} * ch_, WorkSource());
+    if (!sized || !SizeTile(tileW_, tileH_, mask_, colour_, cw_, ch_, look, sized.get()))
+      return nullptr;
+    made_.push_back({look, std::move(sized)});
+    return made_.back().sized.get();
+  }
+
+ private:
+  struct Entry {
+    TileLook look;
+    plat::Block<uint8_t> sized;
+  };
+  int32_t tileW_, tileH_;
+  const uint8_t* mask_;
+  const uint8_t* colour_;
+  int32_t cw_, ch_;
+  std::vector<Entry> made_;
+};
+
+}  // namespace
+
 void MiscCastel::PasteTileBuf(int16_t direct, int16_t repeatX, int16_t repeatY,
                               int32_t tileW, int32_t tileH, const uint8_t* tileMask,
                               const uint8_t* tileColour, int32_t cellW, int32_t cellH,
@@ -284,48 +394,15 @@ void MiscCastel::PasteTileBuf(int16_t direct, int16_t repeatX, int16_t repeatY,
                               Rect destination) {
   if (tileMask == nullptr || tileColour == nullptr || work == nullptr || tileW <= 0 || tileH <= 0)
     return;
-  const int32_t rx = std::max<int32_t>(repeatX, 1), ry = std::max<int32_t>(repeatY, 1);
-  int32_t cw = cellW, ch = cellH;
-  if (direct == 1) {
-    cw = Rounded(static_cast<float>(cellW) / static_cast<float>(rx));
-    ch = Rounded(static_cast<float>(cellH) / static_cast<float>(ry));
-  }
+  int32_t cw = 0, ch = 0;
+  SizedCell(direct, repeatX, repeatY, cellW, cellH, &cw, &ch);
   if (cw <= 0 || ch <= 0) return;
-  plat::Block<uint8_t> scratch(int64_t{tileW} * tileH, WorkSource());
   plat::Block<uint8_t> sized(2 * int64_t{cw} * ch, WorkSource());
-  if (!scratch || !sized) return;
-  uint8_t* sizedMask = sized.get();
-  uint8_t* sizedColour = sized.get() + int64_t{cw} * ch;
-  const uint8_t* from[2] = {tileMask, tileColour};
-  uint8_t* to[2] = {sizedMask, sizedColour};
-  for (int p = 0; p < 2; ++p) {
-    scratch.Clear();
-    RotaPatCharBuf(orientation, from[p], scratch.get(), tileW, tileH);
-    if (skewX != 0)
-      OffsetCharBuf(2, scratch.get(), tileH, tileW, 0, 0, tileW - 1, tileH - 1, skewX, skewY);
-    if (skewY != 0)
-      OffsetCharBuf(1, scratch.get(), tileH, tileW, 0, 0, tileW - 1, tileH - 1, skewX, skewY);
-    if (scrollX != 0 || scrollY != 0)
-      OffsetCharBuf(0, scratch.get(), tileH, tileW, 0, 0, tileW - 1, tileH - 1, scrollX, scrollY);
-    BufToBufChar_andR(1, tileW, tileH, scratch.get(), cw, ch, to[p], 0, 0, tileW, tileH, 0, 0, cw,
-                      ch);
-  }
-  if (direct != 1) {
-    MergeTileBuf(cw, ch, sizedColour, sizedMask, workWidth, workHeight, work, opacity,
-                 cellBlendMode, maskMode, source, destination);
+  if (!sized || !SizeTile(tileW, tileH, tileMask, tileColour, cw, ch,
+                          {orientation, scrollX, scrollY, skewX, skewY}, sized.get()))
     return;
-  }
-  const int32_t h = Rounded(static_cast<float>(destination.bottom - destination.top) / ry);
-  const int32_t w = Rounded(static_cast<float>(destination.right - destination.left) / rx);
-  for (int32_t j = 1; j <= ry; ++j)
-    for (int32_t i = 1; i <= rx; ++i) {
-      const int32_t top = Rounded(static_cast<float>(areaHeight) / ry * (j - 1) +
-                                  static_cast<float>(destination.top) / ry);
-      const int32_t left = Rounded(static_cast<float>(areaWidth) / rx * (i - 1) +
-                                   static_cast<float>(destination.left) / rx);
-      MergeTileBuf(cw, ch, sizedColour, sizedMask, workWidth, workHeight, work, opacity,
-                   cellBlendMode, maskMode, source, MakeRect(top, left, top + h, left + w));
-    }
+  MergeSizedTile(direct, repeatX, repeatY, cw, ch, sized.get(), areaWidth, areaHeight, workWidth,
+                 workHeight, work, opacity, cellBlendMode, maskMode, source, destination);
 }
 
 int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity,
@@ -390,20 +467,24 @@ int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
     PrepareRepPat(aw, ah);
     const int32_t nx = direct != 1 ? std::max<int32_t>(repeatX, 1) : 1;
     const int32_t ny = direct != 1 ? std::max<int32_t>(repeatY, 1) : 1;
+    // Every piece is pasted as PasteTileBuf pastes it, each look of the tile sized once.
+    int32_t cw = 0, ch = 0;
+    SizedCell(direct, repeatX, repeatY, cellWidth, cellHeight, &cw, &ch);
     for (int16_t c = 0; c < 3; ++c) {
       BufToBufChar_andR(1, width, height, picture[c], workSide, workSide, work.get(), 0, 0, width,
                         height, 0, 0, width, height);
+      SizedTiles sized(side, side, tile[3], tile[c], cw, ch);
       const TRepPat* p = head;
       for (int32_t k = 0; k < pieceCount && p != nullptr; ++k, p = p->next) {
         if (g[kRepColourCells] == 1)
           PutColInBuf(workSide, workSide, work.get(), width, height, c, p->destination, 1,
                       p->orientation);
-        if (p->on == 1)
-          PasteTileBuf(direct, repeatX, repeatY, side, side, tile[3], tile[c], cellWidth,
-                       cellHeight, aw, ah, workSide, workSide, work.get(), nullptr,
-                       p->orientation, p->scrollX, p->scrollY, p->skewX, p->skewY,
-                       static_cast<int16_t>(p->opacityPercent * tileOpacity / 100),
-                       p->cellBlendMode, p->maskMode, p->source, p->destination);
+        if (p->on != 1 || cw <= 0 || ch <= 0) continue;
+        const uint8_t* look = sized.Get({p->orientation, p->scrollX, p->scrollY, p->skewX, p->skewY});
+        if (look != nullptr)
+          MergeSizedTile(direct, repeatX, repeatY, cw, ch, look, aw, ah, workSide, workSide,
+                         work.get(), static_cast<int16_t>(p->opacityPercent * tileOpacity / 100),
+                         p->cellBlendMode, p->maskMode, p->source, p->destination);
       }
       BufToBufChar_andStepR(nx, ny, workSide, workSide, work.get(), width, height, job.copies[c],
                             0, 0, aw, ah, 0, 0, aw, ah);
