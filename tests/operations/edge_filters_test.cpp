@@ -62,6 +62,33 @@ TEST_F(EdgeFilters, EmbossBiasDepthZeroAndDirections) {
   EXPECT_EQ(p, slope);
 }
 
+// Without a mask the relief is stored whatever the blend mode and opacity; a mask weighs it
+// by mask * opacity / 255 in the blend. So a mask of 255 everywhere gives the stored relief only
+// at the plain mode and full opacity, and the render frame must hand emboss its mask plane.
+TEST_F(EdgeFilters, EmbossWithoutAMaskStoresTheReliefWhateverTheBlend) {
+  const int w = 9, h = 9;
+  const Plane slope = Make(w, h, [](int x, int y) { return 7 * x + 3 * y; });
+  const Plane relief = Embossed(slope, w, h, 1, 128, 0);
+  EXPECT_EQ(relief[4 * w + 4], 142);
+  const Plane full(static_cast<size_t>(w) * h, 255);
+  auto emboss = [&](int16_t mode, int16_t opacity, const unsigned char* mask) {
+    Plane p = slope;
+    EXPECT_EQ(Effects::Emboss(mode, opacity, p.data(), mask, h, w, 0, 0, w - 1, h - 1, 1, 1, 128,
+                              0, 1),
+              0);
+    return p;
+  };
+  EXPECT_EQ(emboss(5, 90, nullptr), relief);
+  EXPECT_EQ(emboss(0, 90, nullptr), relief);
+  EXPECT_EQ(emboss(0, 255, full.data()), relief);
+  // Plain mode at opacity 90 through the full mask: (165 * old + 90 * relief) / 255.
+  const Plane weighed = emboss(0, 90, full.data());
+  for (size_t i = 0; i < weighed.size(); ++i)
+    ASSERT_EQ(weighed[i], (165 * slope[i] + 90 * relief[i]) / 255) << i;
+  EXPECT_EQ(weighed[4 * w + 4], 76);
+  EXPECT_NE(emboss(5, 90, full.data()), relief);
+}
+
 TEST_F(EdgeFilters, FindEdgeFlatStepStrengthAndLowContrast) {
   // Flat: table[0], white at contrast 0 and at every contrast down to the
   // lowest (-300 counts as -128, whose entry 0 is 0).

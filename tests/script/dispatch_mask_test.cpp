@@ -92,6 +92,23 @@ TEST_F(DispatchMask, NoMaskGivesTheBytesOfAFullMaskForEveryListedNumber) {
   EXPECT_EQ(listed, 20);
 }
 
+TEST_F(DispatchMask, EmbossAndBlurKeepTheirFullMaskPlane) {
+  // Their matrix filter stores its result unblended when it has no mask, so a null mask is not
+  // full weight for them: the frame hands them the plane, and a render without a mask channel
+  // still blends at the operation's mode and opacity, as one through a mask of 255 does.
+  const Setting settings[] = {{0, 255, 2, 2}, {3, 200, 2, 2}, {5, 90, 2, 2}, {5, 90, 2, 40}};
+  for (EffectCode e : {11, 12}) {
+    EXPECT_FALSE(FullMaskPassedAsNull(e)) << e;
+    for (const Setting& g : settings) {
+      const std::string where = "effect " + std::to_string(e) + " mode " + std::to_string(g.mode);
+      const std::vector<Plane> none = RenderOnce(e, g, 0, 1, 0);
+      EXPECT_EQ(none, RenderOnce(e, g, 89, 1, 255)) << where;
+      EXPECT_EQ(none, RenderOnce(e, g, 89, 2, 0)) << where;
+    }
+    EXPECT_NE(RenderOnce(e, {5, 90, 2, 2}, 0, 1, 0), RenderOnce(e, {0, 255, 2, 2}, 0, 1, 0)) << e;
+  }
+}
+
 TEST_F(DispatchMask, AMaskThatNarrowsIsStillPassed) {
   // Invert at half a mask: the listed number gets the plane, not the full weight.
   const Setting g{0, 255, 2, 2};
