@@ -304,14 +304,17 @@ int32_t Effects::ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
   const int16_t sLo = ClampToInt16(Trunc(s - tol)), sHi = ClampToInt16(Trunc(s + tol));
   const int16_t vLo = ClampToInt16(Trunc(v - tol)), vHi = ClampToInt16(Trunc(v + tol));
 
+  // The windows' weights by table; a pixel outside the saturation or value window needs no hue.
+  const HsvSelection select(hLo, hHi, sLo, sHi, vLo, vHi);
   // Each pixel reads its own samples and writes its own: the rows run in bands.
   ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
     const int32_t r = srcRed[i];
     const int32_t g = oneSource ? r : srcGreen[i];
     const int32_t b = oneSource ? r : srcBlue[i];
-    int32_t selection = 255;
-    Calc_mskselHSV(hLo, hHi, sLo, sHi, vLo, vHi, r, g, b, &selection);
-    // Selection 0 is the reference colour itself, 255 a colour outside.
+    // Selection 0 is the reference colour itself, 255 a colour outside, which weighs nothing:
+    // a blend at weight 0 gives back the old sample, so it is left as it is.
+    const int32_t selection = select.At(r, g, b);
+    if (selection == 255) return;
     const int32_t a = Weight(mask, i, opacity) * (255 - selection) / 255;
     dstRed[i] = Blend(mode, dstRed[i], newColour[0], a);
     if (!oneTarget) {

@@ -80,6 +80,14 @@ int32_t HueWeight(float H, int32_t hueMin, int32_t hueMax) {
   return weigh(d);
 }
 
+// 0 where all three windows weigh 100, 255 where any weighs nothing.
+int32_t SelectionOfWeights(int32_t wHue, int32_t wSat, int32_t wVal) {
+  const float product =
+      static_cast<float>(wHue) * static_cast<float>(wSat) * static_cast<float>(wVal);
+  const auto v = static_cast<int32_t>((1000000.0f - product) * 255.0f / 1000000.0f);
+  return std::clamp(v, 0, 255);
+}
+
 template <typename PixelFn>
 void ForEachPixel(int32_t width, const uint32_t* src, uint32_t* dst, int32_t left, int32_t top,
                   int32_t right, int32_t bottom, PixelFn fn) {
@@ -116,11 +124,31 @@ void Calc_mskselHSV(int16_t hueMin, int16_t hueMax, int16_t satMin, int16_t satM
   const int32_t wHue = HueWeight(H, hueMin, hueMax);
   const int32_t wSat = WindowWeight(S * 100.0f, satMin, satMax);
   const int32_t wVal = WindowWeight(V, valMin, valMax);
-  const float product = static_cast<float>(wHue) * static_cast<float>(wSat) * static_cast<float>(wVal);
-  int32_t v = static_cast<int32_t>((1000000.0f - product) * 255.0f / 1000000.0f);
-  if (v > 255) v = 255;
-  if (v < 0) v = 0;
-  *out = v;
+  *out = SelectionOfWeights(wHue, wSat, wVal);
+}
+
+HsvSelection::HsvSelection(int16_t hueMin, int16_t hueMax, int16_t satMin, int16_t satMax,
+                           int16_t valMin, int16_t valMax)
+    : hueMin_(hueMin), hueMax_(hueMax), saturationWeight_(256 * 256, 0) {
+  // The conversion's saturation and value of a pixel are those of its largest and smallest
+  // component alone, so converting (largest, smallest, smallest) gives them bit for bit.
+  for (int32_t mx = 0; mx < 256; ++mx) {
+    float H = 0.0f, S = 0.0f, V = 0.0f;
+    RGBtoHSV(static_cast<float>(mx), 0.0f, 0.0f, &H, &S, &V);
+    valueWeight_[mx] = static_cast<int16_t>(WindowWeight(V, valMin, valMax));
+    for (int32_t mn = 0; mn <= mx; ++mn) {
+      RGBtoHSV(static_cast<float>(mx), static_cast<float>(mn), static_cast<float>(mn), &H, &S,
+               &V);
+      saturationWeight_[mx * 256 + mn] =
+          static_cast<int16_t>(WindowWeight(S * 100.0f, satMin, satMax));
+    }
+  }
+}
+
+int32_t HsvSelection::Inside(int32_t r, int32_t g, int32_t b, int32_t wSat, int32_t wVal) const {
+  float H = 0.0f, S = 0.0f, V = 0.0f;
+  RGBtoHSV(static_cast<float>(r), static_cast<float>(g), static_cast<float>(b), &H, &S, &V);
+  return SelectionOfWeights(HueWeight(H, hueMin_, hueMax_), wSat, wVal);
 }
 
 void Init_MaskRGB(const int16_t* centreR, const int16_t* centreG, const int16_t* centreB,

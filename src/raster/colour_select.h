@@ -8,7 +8,9 @@
 // height - 1), and returns -1 for an empty one without touching anything.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 inline constexpr int32_t kFalloffSize = 1601;
 inline constexpr int32_t kClampTableSize = 766;
@@ -19,6 +21,31 @@ inline constexpr int32_t kClampTableSize = 766;
 void Calc_mskselHSV(int16_t hueMin, int16_t hueMax, int16_t satMin, int16_t satMax,
                     int16_t valMin, int16_t valMax, int32_t r, int32_t g, int32_t b,
                     int32_t* out);
+
+// Calc_mskselHSV for many pixels under one set of windows: the saturation and value weights
+// depend only on a pixel's largest and smallest component, so they come from tables made once,
+// and a pixel outside either window is known to be 255 without its hue being worked out.
+// At(r, g, b) equals Calc_mskselHSV's value for every byte triple.
+class HsvSelection {
+ public:
+  HsvSelection(int16_t hueMin, int16_t hueMax, int16_t satMin, int16_t satMax, int16_t valMin,
+               int16_t valMax);
+  int32_t At(int32_t r, int32_t g, int32_t b) const {
+    const int32_t mx = std::max(r, std::max(g, b));
+    const int32_t mn = std::min(r, std::min(g, b));
+    const int32_t wVal = valueWeight_[mx];
+    if (wVal == 0) return 255;
+    const int32_t wSat = saturationWeight_[mx * 256 + mn];
+    if (wSat == 0) return 255;
+    return Inside(r, g, b, wSat, wVal);
+  }
+
+ private:
+  int32_t Inside(int32_t r, int32_t g, int32_t b, int32_t wSat, int32_t wVal) const;
+  int16_t hueMin_, hueMax_;
+  int16_t valueWeight_[256];
+  std::vector<int16_t> saturationWeight_;  // [largest * 256 + smallest]
+};
 
 // Shared tables of both selections: the falloff table (entries 0..399 fall
 // from full weight to 0, the rest are 0) and the clamp table (entry

@@ -36,6 +36,41 @@ TEST(HsvRangeWeight, CentreInsideAndOutside) {
   EXPECT_LT(inside, 255);
 }
 
+// The tabled form against the per-pixel one on a lattice of byte triples that holds every
+// grey, every largest/smallest pair's ends and both ends of each axis, for windows inside
+// 0..360, across 0 either way, wider than the whole range, empty and with negative bounds.
+TEST(HsvRangeWeight, TabledSelectionEqualsThePerPixelWeight) {
+  struct Windows {
+    int16_t h0, h1, s0, s1, v0, v1;
+  };
+  const Windows windows[] = {{80, 160, 30, 90, 100, 220},  {-20, 20, -10, 40, 0, 255},
+                             {340, 380, 50, 150, 200, 300}, {-400, 800, -300, 300, -300, 600},
+                             {10, 10, 0, 0, 128, 128},      {100, 140, 80, 120, 235, 275}};
+  std::vector<int> steps;
+  for (int v = 0; v < 256; v += 3) steps.push_back(v);
+  steps.push_back(254);
+  steps.push_back(255);
+  for (const Windows& w : windows) {
+    const HsvSelection tabled(w.h0, w.h1, w.s0, w.s1, w.v0, w.v1);
+    int64_t inside = 0;
+    for (int r : steps) {
+      for (int g : steps) {
+        for (int b : steps) {
+          const int plain = Weight(w.h0, w.h1, w.s0, w.s1, w.v0, w.v1, r, g, b);
+          inside += plain != 255;
+          ASSERT_EQ(tabled.At(r, g, b), plain) << w.h0 << " " << r << " " << g << " " << b;
+        }
+      }
+    }
+    for (int v = 0; v < 256; ++v) {
+      ASSERT_EQ(tabled.At(v, v, v), Weight(w.h0, w.h1, w.s0, w.s1, w.v0, w.v1, v, v, v)) << v;
+    }
+    if (w.h0 == -400) {
+      EXPECT_GT(inside, 0);
+    }
+  }
+}
+
 TEST(HsvRangeWeight, HueWindowsAcrossZero) {
   // Red (hue 0) inside a window written as -20..20 and as 340..380.
   EXPECT_EQ(Weight(-20, 20, 80, 120, 235, 275, 255, 0, 0), 0);
