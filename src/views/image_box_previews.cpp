@@ -482,7 +482,9 @@ void VMKimabox::SetFractPar(FractPar* record, int16_t mode, int16_t option, Scri
 void VMKimabox::GetFractPar(FractPar* record) { CopyRecord<FractPar>(fract_, record, Copy_FractPar); }
 
 void VMKimabox::SetBordPar(BordPar* record, int16_t mode, int16_t option, ScriptFile* script) {
-  if (!CopyRecord(record, bord_, Copy_BordPar)) return;
+  // Each slider step hands the whole record over: only the layers that
+  // changed are written.
+  if (!CopyRecord(record, bord_, UpdateBordPar)) return;
   script_ = script;
   if (mode != -1) PrepEffBuf(mode, 255, option, 106);
 }

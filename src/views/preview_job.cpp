@@ -6,6 +6,7 @@
 #include "app/core/memory_manager.h"
 #include "engines/correction/grid_record.h"
 #include "engines/correction/resize_record.h"
+#include "engines/patterns/border_record.h"
 #include "platform/memory/memory.h"
 
 namespace vmkviews {
@@ -62,6 +63,10 @@ bool PreviewJob::Prepare(const PreviewCall& call, const int16_t* shorts, int16_t
     // copies nor touches the rest.
     if (call.routine == kPreviewGrid && recordBytes >= sizeof(GridPar))
       Copy_GridPar(static_cast<const GridPar*>(call.record), reinterpret_cast<GridPar*>(record_.get()));
+    // A border record is 17 MB for up to 128 layers, most of them unused;
+    // the render reads the head and the layers in use only.
+    else if (call.routine == kPreviewEffect && call.code == 106 && recordBytes >= sizeof(BordPar))
+      CopyBordParInUse(static_cast<const BordPar*>(call.record), reinterpret_cast<BordPar*>(record_.get()));
     else
       std::memcpy(record_.get(), call.record, recordBytes);
     call_.record = record_.get();

@@ -83,7 +83,9 @@ constexpr std::array<FrameBox, 2> kBoxes = {{{"HIima", true}, {"HIori", false}}}
 BordPar* Rec(void* r) { return static_cast<BordPar*>(r); }
 
 void InitBord(void* r, const RecordContext& c) { Init_BordPar(Rec(r), c.width, c.height, 1, 1, 1, 1); }
-void CopyBord(const void* s, void* d) { Copy_BordPar(static_cast<const BordPar*>(s), Rec(d)); }
+// The frame's copies (the backup of every step, the undo) write only the
+// layers that differ.
+void CopyBord(const void* s, void* d) { UpdateBordPar(static_cast<const BordPar*>(s), Rec(d)); }
 
 // Reads go through a scratch record and reach the dialog's only when the
 // file is whole and in range: a side index, side tile or tile image out of

@@ -1,5 +1,6 @@
 #include "engines/patterns/border_record.h"
 
+#include <cstring>
 #include <memory>
 
 #include "engines/records/preset_file.h"
@@ -164,6 +165,24 @@ void Copy_BordPar(const BordPar* s, BordPar* d) {
   d->second = s->second;
   Copy_BordInfo1(&s->head, &d->head);
   for (int i = 0; i < kBordLayers; ++i) Copy_BordLay(&s->layers[i], &d->layers[i]);
+}
+
+void UpdateBordPar(const BordPar* s, BordPar* d) {
+  if (s == nullptr || d == nullptr || s == d) return;
+  d->byteOrder = s->byteOrder;
+  d->second = s->second;
+  Copy_BordInfo1(&s->head, &d->head);
+  for (int i = 0; i < kBordLayers; ++i)
+    if (std::memcmp(&s->layers[i], &d->layers[i], sizeof(BordLay)) != 0) Copy_BordLay(&s->layers[i], &d->layers[i]);
+}
+
+void CopyBordParInUse(const BordPar* s, BordPar* d) {
+  if (s == nullptr || d == nullptr || s == d) return;
+  d->byteOrder = s->byteOrder;
+  d->second = s->second;
+  Copy_BordInfo1(&s->head, &d->head);
+  const int32_t n = BordLayerCount(s->head.layerCount);
+  for (int32_t i = 0; i < n; ++i) Copy_BordLay(&s->layers[i], &d->layers[i]);
 }
 
 void SwapBordTile(BordTile* tile, int16_t direction, int16_t force) {

@@ -210,6 +210,14 @@ void Copy_BordInfo(const BordInfo* source, BordInfo* destination);
 void Copy_BordInfo1(const BordInfo1* source, BordInfo1* destination);
 void Copy_BordLay(const BordLay* source, BordLay* destination);
 void Copy_BordPar(const BordPar* source, BordPar* destination);
+// The same result as Copy_BordPar into a record that already holds one, but a
+// layer whose bytes are already equal is neither copied nor written: an edit
+// changes one layer of up to 128 (17 MB), and the dialog's backup and the
+// preview box's copy follow every slider step.
+void UpdateBordPar(const BordPar* source, BordPar* destination);
+// The record's head and the layers in use (all a render reads); the layers
+// beyond the count are left as they are.
+void CopyBordParInUse(const BordPar* source, BordPar* destination);
 
 void SwapBordTile(BordTile* tile, int16_t direction, int16_t force);
 void SwapBordInfo(BordInfo* info, int16_t direction, int16_t force);

@@ -30,6 +30,15 @@ constexpr int32_t kOk = 1, kCancel = 3, kAdd = 7, kImages = 8;
 
 int32_t Quiet(const vmkviews::PreviewCall&) { return 0; }
 
+// What the last render read: the head and the layers in use of its record.
+BordPar* gRendered = nullptr;
+int32_t Capture(const vmkviews::PreviewCall& call) {
+  const auto* record = call.recordAs<BordPar>();
+  if (record == nullptr || gRendered == nullptr) return -1;
+  CopyBordParInUse(record, gRendered);
+  return 0;
+}
+
 std::unique_ptr<BordPar> Fresh() {
   auto r = std::make_unique<BordPar>();
   Init_BordPar(r.get(), 600, 400, 1, 1, 1, 1);
@@ -48,6 +57,17 @@ bool SameBorder(const BordPar& a, const BordPar& b, int32_t layers) {
   for (int32_t i = 0; i < layers; ++i) {
     if (std::memcmp(&a.layers[i].info, &b.layers[i].info, sizeof(BordInfo)) != 0) return false;
     if (std::memcmp(a.layers[i].tiles, b.layers[i].tiles, sizeof a.layers[i].tiles) != 0) return false;
+  }
+  return true;
+}
+
+// Every layer, with its files and ramps.
+bool SameWholeBorder(const BordPar& a, const BordPar& b) {
+  if (!SameBorder(a, b, kBordLayers)) return false;
+  for (int32_t i = 0; i < kBordLayers; ++i) {
+    if (std::memcmp(a.layers[i].ramps, b.layers[i].ramps, sizeof a.layers[i].ramps) != 0) return false;
+    for (int32_t f = 0; f < kBordFiles; ++f)
+      if (FicToPosix(a.layers[i].files[f]) != FicToPosix(b.layers[i].files[f])) return false;
   }
   return true;
 }
@@ -330,6 +350,81 @@ TEST_F(BorderRowTest, CancelLeavesTheOperationAndOkStoresTheRecord) {
   auto stored = std::make_unique<BordPar>();
   script()->GetBordPar(0, 1, 1, stored.get());
   EXPECT_EQ(stored->head.layerCount, 2);
+}
+
+// A preview renders the record as it was when asked: an edit made while the
+// job waits for the worker, in the dialog's record or in the box's own copy,
+// does not reach it; and the next ask, with only one layer changed, hands
+// the box the whole new record.
+TEST_F(BordDialogTest, APreviewRendersTheRecordAsItWasAsked) {
+  std::unique_ptr<BordPar> r = Fresh();
+  r->head.layerCount = 2;
+  for (BordTile& t : r->layers[1].tiles) t.saturation = 30;
+  auto rendered = std::make_unique<BordPar>();
+  gRendered = rendered.get();
+  vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 106, Capture);
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.6).Do([&](tb::WindowRef w) {
+    VMKimabox* box = d.Box(0);
+    d.previews().Hold(true);
+    d.ModifAllVal(w, 2, FourCC("Shue"), 40);
+    box->SetBordPar(d.current(), d.previewDisplay, d.previewSource, nullptr);
+    const std::unique_ptr<BordPar> asked = Held(d);
+    // Written straight into the records: a dialog's edit would also stale the job.
+    for (BordTile& t : d.current()->layers[0].tiles) t.hue = 80;
+    box->bordRecord()->layers[0].tiles[9].hue = 120;
+    box->bordRecord()->layers[1].info.shown = 0;
+    box->bordRecord()->head.layerCount = 5;
+    EXPECT_GE(d.previews().RunHeld(), 1);
+    EXPECT_TRUE(SameBorder(*rendered, *asked, 2));
+    EXPECT_EQ(TilesWithHue(rendered->layers[0], 40), kBordTiles);
+    // The next ask: the box's copy is the dialog's record again, whole.
+    d.current()->layers[3].tiles[2].hue = 7;  // beyond the count
+    box->SetBordPar(d.current(), d.previewDisplay, d.previewSource, nullptr);
+    d.previews().RunHeld();
+    EXPECT_TRUE(SameWholeBorder(*box->bordRecord(), *Held(d)));
+    EXPECT_TRUE(SameBorder(*rendered, *Held(d), 2));
+    EXPECT_EQ(TilesWithHue(rendered->layers[0], 80), kBordTiles);
+    d.previews().Hold(false);
+  });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 0);
+  gRendered = nullptr;
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Undo gives back the whole record as it was before the action, layers
+// beyond the count included: after a hue step (one layer changed) and
+// after a delete (every layer from the deleted one on rewritten).
+TEST_F(BordDialogTest, UndoRestoresTheWholeRecordExactly) {
+  std::unique_ptr<BordPar> r = Fresh();
+  r->head.layerCount = 3;
+  r->head.current = 1;
+  for (int32_t l = 0; l < 6; ++l)
+    for (BordTile& t : r->layers[l].tiles) t.lightness = 10 * l + 5;
+  r->layers[4].ramps[2].colour[1][17] = 99;  // beyond the count
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  std::unique_ptr<BordPar> before;
+  driver_.Advance(0.6).Slide(kCbor, 17, 40).Advance(1.1).Do([&](tb::WindowRef) { before = Held(d); });
+  driver_.Slide(kCbor, 17, 70).Advance(1.1).Do([&](tb::WindowRef) {
+    EXPECT_EQ(TilesWithHue(d.current()->layers[1], 70), kBordTiles);
+  });
+  driver_.Key('z', cmdKey).Advance(1.1).Do([&](tb::WindowRef) {
+    EXPECT_TRUE(SameWholeBorder(*Held(d), *before));
+  });
+  driver_.Press(kCbor, 64).Do([&](tb::WindowRef) {
+    EXPECT_EQ(d.current()->head.layerCount, 2);
+    EXPECT_NE(d.current()->layers[4].ramps[2].colour[1][17], 99);
+  });
+  driver_.Key('z', cmdKey).Advance(1.1).Do([&](tb::WindowRef) {
+    EXPECT_TRUE(SameWholeBorder(*Held(d), *before));
+    EXPECT_EQ(d.current()->layers[4].ramps[2].colour[1][17], 99);
+  });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
 }
 
 }  // namespace
