@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/file_access.h"
+#include "bench_host_scene.h"
 #include "host/edit_session.h"
 #include "host/session/app_object.h"
 #include "platform/hostapi/fake_host.h"
@@ -22,29 +23,8 @@ namespace {
 constexpr uint32_t kW = 2048;
 constexpr uint32_t kH = 1536;
 
-// A bundle of the project's window files and a maker's folder, in a
-// temporary folder for the whole run.
-struct Scene {
-  fs::path root = fs::temp_directory_path() / ("vmk-bench-session-" + std::to_string(::getpid()));
-  Scene() {
-    const fs::path resources = root / "ApeVMKPlugin.bundle" / "Resources";
-    fs::create_directories(resources);
-    fs::create_directories(root / "support" / "Vellmarkstead");
-    std::error_code ec;
-    fs::create_directory_symlink(fs::path(VMK_SOURCE_DIR) / "resources" / "nib", resources / "VMKmain_pin.nib", ec);
-    fs::create_directory_symlink(fs::path(VMK_SOURCE_DIR) / "resources" / "rsrc", resources / "ApeVMKPlugin.rsrc",
-                                 ec);
-    SetBundleFolder((root / "ApeVMKPlugin.bundle").string());
-    ::setenv("VMK_SUPPORT_DIR", (root / "support").c_str(), 1);
-  }
-  ~Scene() {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
-};
-
-Scene& TheScene() {
-  static Scene scene;
+benchscene::HostScene& TheScene() {
+  static benchscene::HostScene scene("session");
   return scene;
 }
 
@@ -117,7 +97,7 @@ void BM_DoFilter(benchmark::State& state) {
 BENCHMARK(BM_DoFilter)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 void BM_SessionStart(benchmark::State& state) {
-  const std::string jpeg = (TheScene().root / "large.jpg").string();
+  const std::string jpeg = (TheScene().root() / "large.jpg").string();
   if (!fs::exists(jpeg)) {
     constexpr uint32_t w = 4000, h = 3000;
     std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4);

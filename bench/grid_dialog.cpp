@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "bench_session.h"
+#include "bench_host_scene.h"
 #include "dialog_bench_photo.h"
 #include "dialogs/correction/grid_warp_dialog.h"
 #include "engines/correction/grid_record.h"
@@ -304,34 +305,6 @@ BENCHMARK(BM_StaleStop)
     ->Iterations(10)
     ->Unit(benchmark::kMillisecond);
 
-// A bundle of the project's window files, a maker's folder and the photo as
-// the host's editable version, in a temporary folder for the whole run.
-struct RoadScene {
-  std::filesystem::path root =
-      std::filesystem::temp_directory_path() / ("vmk-bench-grid-" + std::to_string(::getpid()));
-  std::string version;
-  RoadScene() {
-    namespace fs = std::filesystem;
-    const fs::path resources = root / "ApeVMKPlugin.bundle" / "Resources";
-    fs::create_directories(resources);
-    fs::create_directories(root / "support" / "Vellmarkstead");
-    std::error_code ec;
-    fs::create_directory_symlink(fs::path(VMK_SOURCE_DIR) / "resources" / "nib", resources / "VMKmain_pin.nib", ec);
-    fs::create_directory_symlink(fs::path(VMK_SOURCE_DIR) / "resources" / "rsrc", resources / "ApeVMKPlugin.rsrc",
-                                 ec);
-    SetBundleFolder((root / "ApeVMKPlugin.bundle").string());
-    ::setenv("VMK_SUPPORT_DIR", (root / "support").c_str(), 1);
-    version = (root / "photo.tif").string();
-    PixelBuffer& p = ThePhoto().photo;
-    plat::imageio::PixelSource source{p.rowPtr(0), p.rowBytes(), kW, kH, 1};
-    plat::imageio::WriteImage(version, plat::imageio::kTypeTIFF, plat::imageio::Properties{}, source, nullptr);
-  }
-  ~RoadScene() {
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-  }
-};
-
 const VMKimabox* GridMainView() {
   const int index = FindCustomView("com.vellmarkstead.grid.HIima");
   return index >= 0 && gVMKapp != nullptr ? gVMKapp->ImageView(index) : nullptr;
@@ -339,8 +312,8 @@ const VMKimabox* GridMainView() {
 
 void BM_OpenDialog(benchmark::State& state) {
   plat::tb::StartOffscreenApplication();
-  static RoadScene scene;
-  plat::hostapi::FakeEditManager edit{{scene.version}};
+  static benchscene::HostScene scene("grid", ThePhoto().photo);
+  plat::hostapi::FakeEditManager edit{{scene.version()}};
   plat::hostapi::FakeApiManager api{&edit};
   CarbonEditPlugin session(&api, "bench", &edit);
   const VMKimabox* view = GridMainView();

@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_host_scene.h"
+#include "dialog_bench_photo.h"
 #include "dialogs/editor/main_editor.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/editor/tune_effect_ids.h"
@@ -41,55 +43,9 @@
 namespace {
 
 namespace tb = plat::tb;
-using Clock = std::chrono::steady_clock;
-
-constexpr uint32_t kW = 6000;
-constexpr uint32_t kH = 4000;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double P95(const std::vector<double>& v) {
-  std::vector<double> s = v;
-  std::sort(s.begin(), s.end());
-  return s.empty() ? 0.0 : s[std::min(s.size() - 1, s.size() * 95 / 100)];
-}
-
-// A bundle of the project's window files, a maker's folder and the photo as
-// the host's editable version, in a temporary folder for the whole run.
-struct Scene {
-  std::filesystem::path root =
-      std::filesystem::temp_directory_path() / ("vmk-bench-layered-" + std::to_string(::getpid()));
-  std::string version;
-  Scene() {
-    namespace fs = std::filesystem;
-    const fs::path resources = root / "ApeVMKPlugin.bundle" / "Resources";
-    fs::create_directories(resources);
-    fs::create_directories(root / "support" / "Vellmarkstead");
-    std::error_code ec;
-    fs::create_directory_symlink(fs::path(VMK_SOURCE_DIR) / "resources" / "nib", resources / "VMKmain_pin.nib", ec);
-    fs::create_directory_symlink(fs::path(VMK_SOURCE_DIR) / "resources" / "rsrc", resources / "ApeVMKPlugin.rsrc",
-                                 ec);
-    SetBundleFolder((root / "ApeVMKPlugin.bundle").string());
-    ::setenv("VMK_SUPPORT_DIR", (root / "support").c_str(), 1);
-    version = (root / "photo.tif").string();
-    PixelBuffer photo(kW, kH, 1, 4);
-    for (uint32_t y = 0; y < kH; ++y) {
-      uint8_t* p = photo.rowPtr(y);
-      for (uint32_t x = 0; x < kW; ++x, p += 4) {
-        p[0] = static_cast<uint8_t>(x * 5 + ((x * y) & 31));
-        p[1] = static_cast<uint8_t>(y * 3 + (x & 15));
-        p[2] = static_cast<uint8_t>((x ^ y) * 7);
-        p[3] = 255;
-      }
-    }
-    plat::imageio::PixelSource source{photo.rowPtr(0), photo.rowBytes(), kW, kH, 1};
-    plat::imageio::WriteImage(version, plat::imageio::kTypeTIFF, plat::imageio::Properties{}, source, nullptr);
-  }
-  ~Scene() {
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-  }
-};
+using benchphoto::Clock;
+using benchphoto::Ms;
+using benchphoto::P95;
 
 void Send(tb::WindowRef w, uint32_t command, tb::ControlRef control,
           const std::function<OSStatus(tb::Event*)>& handler) {
@@ -112,8 +68,8 @@ using Step = std::function<bool(VMKpinmainUI& main, VMKtuneeff& e, tb::WindowRef
 // session could not be had.
 bool InEditorOverMain(const Step& step) {
   tb::StartOffscreenApplication();
-  static Scene scene;
-  plat::hostapi::FakeEditManager edit{{scene.version}};
+  static benchscene::HostScene scene("layered", benchphoto::ThePhoto().photo);
+  plat::hostapi::FakeEditManager edit{{scene.version()}};
   plat::hostapi::FakeApiManager api{&edit};
   CarbonEditPlugin session(&api, "bench", &edit);
   if (session.editWindow() == nullptr) return false;
@@ -143,7 +99,8 @@ bool InEditorOverMain(const Step& step) {
         }
         if (e->window == nullptr) return;
         if (!ready) {
-          e->script->SetEffect(e->stack, e->layer, 1, 16, 0, 0, static_cast<int16_t>(kW), static_cast<int16_t>(kH));
+          e->script->SetEffect(e->stack, e->layer, 1, 16, 0, 0, static_cast<int16_t>(benchphoto::kW),
+                               static_cast<int16_t>(benchphoto::kH));
           e->script->SetParam1(e->stack, e->layer, 1, 40);
           e->currentOprn = 1;
           e->DrawWindowContent(e->window);

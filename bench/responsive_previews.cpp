@@ -48,6 +48,7 @@
 #include <vector>
 
 #include "bench_session.h"
+#include "bench_host_scene.h"
 #include "dialog_bench_photo.h"
 #include "dialogs/correction/noise_dialog.h"
 #include "dialogs/correction/smoothing_dialog.h"
@@ -356,34 +357,6 @@ BENCHMARK(BM_CancelRender)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
-// A bundle of the project's window files, a maker's folder and the photo as
-// the host's editable version, in a temporary folder for the whole run.
-struct RoadScene {
-  std::filesystem::path root =
-      std::filesystem::temp_directory_path() / ("vmk-bench-road-" + std::to_string(::getpid()));
-  std::string version;
-  RoadScene() {
-    namespace fs = std::filesystem;
-    const fs::path resources = root / "ApeVMKPlugin.bundle" / "Resources";
-    fs::create_directories(resources);
-    fs::create_directories(root / "support" / "Vellmarkstead");
-    std::error_code ec;
-    fs::create_directory_symlink(fs::path(VMK_SOURCE_DIR) / "resources" / "nib", resources / "VMKmain_pin.nib", ec);
-    fs::create_directory_symlink(fs::path(VMK_SOURCE_DIR) / "resources" / "rsrc", resources / "ApeVMKPlugin.rsrc",
-                                 ec);
-    SetBundleFolder((root / "ApeVMKPlugin.bundle").string());
-    ::setenv("VMK_SUPPORT_DIR", (root / "support").c_str(), 1);
-    version = (root / "photo.tif").string();
-    PixelBuffer& p = ThePhoto().photo;
-    plat::imageio::PixelSource source{p.rowPtr(0), p.rowBytes(), kW, kH, 1};
-    plat::imageio::WriteImage(version, plat::imageio::kTypeTIFF, plat::imageio::Properties{}, source, nullptr);
-  }
-  ~RoadScene() {
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-  }
-};
-
 // The dialog a button opens, while it is open, and its main view (made at
 // the session's start).
 EffectDialog* OpenDialog(int16_t effect) {
@@ -404,9 +377,9 @@ uint32_t ButtonOf(int16_t effect) {
 
 void BM_ButtonToFirstPreview(benchmark::State& state) {
   plat::tb::StartOffscreenApplication();
-  static RoadScene scene;
+  static benchscene::HostScene scene("road", ThePhoto().photo);
   const auto effect = static_cast<int16_t>(state.range(0));
-  plat::hostapi::FakeEditManager edit{{scene.version}};
+  plat::hostapi::FakeEditManager edit{{scene.version()}};
   plat::hostapi::FakeApiManager api{&edit};
   CarbonEditPlugin session(&api, "bench", &edit);
   if (session.editWindow() == nullptr) {
