@@ -91,14 +91,14 @@ int32_t Effects::SelCol(int16_t /*mode*/, int16_t /*opacity*/, const unsigned ch
   unsigned char* const dst[3] = {dstRed, dstGreen, dstBlue};
   // One-channel source onto three planes: all three take the colour.
   const int32_t planes = dstRgb ? 3 : 1;
+  const HsvSelection select(lo(h), hi(h), lo(s100), hi(s100), lo(v), hi(v));
   for (int32_t y = r.top; y <= r.bottom; ++y) {
     for (int32_t x = r.left; x <= r.right; ++x) {
       const int64_t si = int64_t{y} * srcWidth + x;
       const int64_t di = int64_t{y} * dstWidth + x;
-      int32_t m = 0;
       const int32_t rr = srcRed[si];
-      Calc_mskselHSV(lo(h), hi(h), lo(s100), hi(s100), lo(v), hi(v), rr,
-                     srcRgb ? srcGreen[si] : rr, srcRgb ? srcBlue[si] : rr, &m);
+      const int32_t m =
+          select.At(rr, srcRgb ? srcGreen[si] : rr, srcRgb ? srcBlue[si] : rr);
       for (int32_t n = 0; n < planes; ++n) {
         const int32_t byte = dstRgb && srcRgb ? colour[n] : colour[0];
         const int32_t c = std::min(255, byte * m / 255);
