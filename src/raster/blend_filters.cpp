@@ -244,6 +244,32 @@ VMK_TARGET_AVX512 int64_t StoreQuotientsAvx512(const int32_t* sums, const float*
 }
 #endif
 
+// out = (v * m + (255 - m) * old) / 255 for a row's filtered values v, its samples before the
+// filter and the mask value m of each pixel.
+void MixRowByMask(unsigned char* out, const unsigned char* value, const unsigned char* old,
+                  const MaskSampling& mask, int32_t y, int32_t width, int32_t left, int32_t rw,
+                  int32_t samples) {
+  const int64_t rowStart = static_cast<int64_t>(mask.stepY) * mask.stepY * y * width;
+  const int64_t first = rowStart + static_cast<int64_t>(left) * mask.stepX;
+  const int64_t last = rowStart + static_cast<int64_t>(left + rw - 1) * mask.stepX;
+  if (samples == 1 && mask.stepX == 1 && first >= 0 && last < mask.limit) {
+    const unsigned char* m = mask.mask + first;
+    for (int32_t i = 0; i < rw; ++i)
+      out[i] = static_cast<unsigned char>((value[i] * m[i] + (255 - m[i]) * old[i]) / 255);
+    return;
+  }
+  for (int32_t cx = 0; cx < rw; ++cx) {
+    int64_t mi = rowStart + static_cast<int64_t>(cx + left) * mask.stepX;
+    if (mi >= mask.limit) mi = mask.limit - 1;
+    if (mi < 0) mi = 0;
+    const int32_t m = mask.mask[mi];
+    for (int32_t c = 0; c < samples; ++c) {
+      const int64_t i = static_cast<int64_t>(cx) * samples + c;
+      out[i] = static_cast<unsigned char>((value[i] * m + (255 - m) * old[i]) / 255);
+    }
+  }
+}
+
 // The convolution proper over interleaved pixels of `samples` bytes: the
 // view's width and height count pixels, its row step bytes.
 int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
@@ -280,16 +306,18 @@ int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
   const plat::Block<int32_t> acc(rowBytes * bands, WorkSource());
   const plat::Block<unsigned char> edges(rowBytes * edgeRows * bands, WorkSource());
   if (!taps || !ring || !rowPtr || !acc || !edges) return -1;
-  // Without a mask every sample is the quotient alone, which a vector form
-  // can store, the offsets laid out along a row.
+  // The quotients of a row in a vector form, the offsets laid out along it: without a mask
+  // they are the samples, with one they go to a row of the band's own and are mixed from there.
   StoreQuotients wide = StoreQuotientsPlain;
 #if VMK_SIMD_X86
-  if (mask.mask == nullptr)
-    wide = plat::PickKernel<StoreQuotients>(StoreQuotientsPlain, StoreQuotientsAvx2,
-                                            StoreQuotientsAvx512);
+  wide = plat::PickKernel<StoreQuotients>(StoreQuotientsPlain, StoreQuotientsAvx2,
+                                          StoreQuotientsAvx512);
 #endif
   plat::Block<float> offsetRow(wide != StoreQuotientsPlain ? rowBytes : 0, WorkSource());
   if (wide != StoreQuotientsPlain && !offsetRow) return -1;
+  const bool mixed = wide != StoreQuotientsPlain && mask.mask != nullptr;
+  plat::Block<unsigned char> quotients(mixed ? rowBytes * bands : 0, WorkSource());
+  if (mixed && !quotients) return -1;
   for (int64_t i = 0; wide != StoreQuotientsPlain && i < rowBytes; ++i)
     offsetRow[i] = offsets != nullptr ? static_cast<float>(offsets[i % samples]) : 0.0f;
   const float* offRow = wide != StoreQuotientsPlain ? offsetRow.get() : nullptr;
@@ -332,7 +360,7 @@ int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
   plat::ParallelFor(
       top, bottom + 1, bandRows,
       [&, top, bottom, left, width, radius, side, samples, rw, ringRows, rowBytes, edgeRows, n,
-       divisor, offsets, wide, offRow, tapSums, low](int32_t b, int32_t, int32_t) {
+       divisor, offsets, wide, offRow, tapSums, low, mixed](int32_t b, int32_t, int32_t) {
         int32_t first, end, from, to;
         bandSpan(b, first, end, from, to);
         unsigned char* bandRing = ring.get() + rowBytes * ringRows * b;
@@ -375,9 +403,11 @@ int32_t ApplyMatrixCore(plat::PlaneView<unsigned char> buffer, int32_t samples,
           const unsigned char* own = ringRow(y);
           unsigned char* out = original(y);
           if (offRow != nullptr) {
-            for (int64_t i = wide(sums, offRow, out, rowBytes, divisor); i < rowBytes; ++i)
-              out[i] = static_cast<unsigned char>(
+            unsigned char* q = mixed ? quotients.get() + rowBytes * b : out;
+            for (int64_t i = wide(sums, offRow, q, rowBytes, divisor); i < rowBytes; ++i)
+              q[i] = static_cast<unsigned char>(
                   ToByte(static_cast<float>(sums[i]) / divisor + offRow[i]));
+            if (mixed) MixRowByMask(out, q, own, mask, y, width, left, rw, samples);
             continue;
           }
           for (int32_t cx = 0; cx < rw; ++cx) {

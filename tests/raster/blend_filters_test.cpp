@@ -252,6 +252,55 @@ TEST(ApplyMatrix, AnyThreadCountMatchesThePlainConvolution) {
       }
 }
 
+// With a mask each filtered value v is mixed with the sample before it by the pixel's mask
+// value m: (v * m + (255 - m) * old) / 255, m read at stepY * stepY * y * width + x * stepX.
+TEST(ApplyMatrix, MaskedMatchesThePlainConvolutionMixedAtAnyThreadCount) {
+  struct Size {
+    int w, h;
+  };
+  plat::SeedRandom(23);
+  for (Size sz : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{13, 301}}) {
+    for (int samples : {1, 3}) {
+      for (int step : {1, 2}) {
+        const int radius = 2, side = 5;
+        Plane p(static_cast<size_t>(sz.w) * sz.h * samples);
+        for (auto& v : p) v = static_cast<unsigned char>(plat::Random() & 0xFF);
+        Plane mask(static_cast<size_t>(4) * sz.w * sz.h);
+        for (auto& v : mask) v = static_cast<unsigned char>(plat::Random() & 0xFF);
+        for (size_t i = 0; i < mask.size(); i += 7) mask[i] = 255;
+        for (size_t i = 3; i < mask.size(); i += 11) mask[i] = 0;
+        std::vector<int32_t> k(side * side, 0);
+        k[3] = 1;
+        k[21] = -1;
+        k[12] = 2;
+        const unsigned char off[3] = {128, 40, 0};
+        const int r[4] = {sz.w / 3, sz.w - 1, sz.h / 4, sz.h - 1};
+        const Plane filtered =
+            Convolve(p, sz.w, r[0], r[1], r[2], r[3], radius, samples, off, 1.5f, k);
+        Plane want = p;
+        for (int y = r[2]; y <= r[3]; ++y) {
+          for (int x = r[0]; x <= r[1]; ++x) {
+            const int m = mask[static_cast<size_t>(step) * step * y * sz.w + x * step];
+            for (int c = 0; c < samples; ++c) {
+              const size_t i = (static_cast<size_t>(y) * sz.w + x) * samples + c;
+              want[i] = static_cast<unsigned char>((filtered[i] * m + (255 - m) * p[i]) / 255);
+            }
+          }
+        }
+        for (int n : {1, 3, 8}) {
+          const Threads t(n);
+          Plane got = p;
+          ASSERT_EQ(ApplyMatrix(got.data(), mask.data(), step, step, sz.w, sz.h, r[0], r[1], r[2],
+                                r[3], radius, samples, off, 1.5f, k.data()),
+                    0);
+          ASSERT_EQ(got, want) << sz.w << "x" << sz.h << " samples " << samples << " step "
+                               << step << " at " << n;
+        }
+      }
+    }
+  }
+}
+
 TEST(Pyramid, BlurIsTheSameAtAnyThreadCount) {
   plat::SeedRandom(12);
   const int w = 257, h = 301;
