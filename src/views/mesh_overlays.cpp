@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
 #include "engines/correction/grid_warp.h"
 #include "engines/correction/lens_correction_engine.h"
 #include "platform/memory/block.h"
@@ -132,8 +133,9 @@ void BendCell(SubGrid* cell, int32_t s) {
   const float f = static_cast<float>(s);
   for (int32_t k = 0; k < 8; ++k) {
     const int32_t i = kEdgeNode[k][0], j = kEdgeNode[k][1];
-    const auto dx = static_cast<int32_t>((cell->hdlX[k] - cell->ptX[j][i]) * f / 100.0f);
-    const auto dy = static_cast<int32_t>((cell->hdlY[k] - cell->ptY[j][i]) * f / 100.0f);
+    // A far handle (a tangent all but square to its edge) is held to the int range.
+    const int32_t dx = TruncToInt32((cell->hdlX[k] - cell->ptX[j][i]) * f / 100.0f);
+    const int32_t dy = TruncToInt32((cell->hdlY[k] - cell->ptY[j][i]) * f / 100.0f);
     PerspSubGrid(cell, i, j, dx, dy);
   }
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -65,6 +66,76 @@ TEST(GridWarpCells, PerspectiveWeightsAndSharedEdges) {
   EXPECT_EQ(b.ptX[3][0], 811.0f);
   EXPECT_EQ(b.ptX[0][0], 800.0f);
   EXPECT_EQ(b.ptX[8][0], 0.0f);
+}
+
+// A cell whose right column is far longer than the column of the moved point: the parabola
+// measured down a long column went below 0 by (d / side)^2 and threw points the wrong way.
+// Each point now moves by at most the move asked for and never against it.
+TEST(GridWarpCells, APointPastTwiceTheSideStays) {
+  SubGrid s;
+  float xs[4] = {0, 800, 800, 0}, ys[4] = {0, 0, 8000, 100};
+  s.InitSubGrid(xs, ys);
+  const SubGrid before = s;
+  PerspSubGrid(&s, 2, 0, 80, 0);
+  EXPECT_EQ(s.ptX[0][2], 280.0f);  // the column of the move: full weight at its row
+  // Column 1 is 1087 long against 2075: 1 - (2075 - 1087)^2 / 2075^2 of the row's 60.
+  EXPECT_FLOAT_EQ(s.ptX[0][1], 100.0f + 60.0f * (1.0f - 988.0f * 988.0f / (2075.0f * 2075.0f)));
+  EXPECT_EQ(s.ptX[0][5], 500.0f);  // 5037 long: more than twice 2075
+  for (int32_t j = 0; j <= 8; ++j) {
+    for (int32_t i = 0; i <= 8; ++i) {
+      EXPECT_GE(s.ptX[j][i] - before.ptX[j][i], 0.0f) << j << "," << i;
+      EXPECT_LE(s.ptX[j][i] - before.ptX[j][i], 80.0f) << j << "," << i;
+      EXPECT_EQ(s.ptY[j][i], before.ptY[j][i]);
+    }
+  }
+}
+
+// The record the sweep left behind, in kind: a 4 x 4 grid at curvature 90 with one node
+// dragged straight down past the row below it, folding its cells. Bent as the engine and the view bend them
+// (each edge point drawn 30 percent toward its handle, from the cell as the previous bend
+// left it), no point of any cell leaves a few grid widths: before, a cell's points reached
+// 2 x 10^9 node units and the preview walked a quad ten million pixels wide.
+TEST(GridWarpCells, AFoldedGridBendsNearTheGrid) {
+  constexpr int32_t kCols = 4, kRows = 4, kStride = kCols + 1;
+  int32_t x[25], y[25];
+  for (int32_t r = 0; r <= kRows; ++r) {
+    for (int32_t c = 0; c <= kCols; ++c) {
+      x[r * kStride + c] = c * 25000;
+      y[r * kStride + c] = 100000 - r * 25000;
+    }
+  }
+  y[6] = 40000;  // node (1, 1), from (25000, 75000)
+  std::vector<SubGrid> cells(25);
+  SubGrid* table[25] = {};
+  for (int32_t r = 0; r < kRows; ++r) {
+    for (int32_t c = 0; c < kCols; ++c) {
+      const int32_t k = r * kStride + c, n[4] = {k, k + 1, k + kStride + 1, k + kStride};
+      float xs[4], ys[4];
+      for (int32_t q = 0; q < 4; ++q) {
+        xs[q] = static_cast<float>(x[n[q]]);
+        ys[q] = static_cast<float>(y[n[q]]);
+      }
+      cells[k].InitSubGrid(xs, ys);
+      table[k] = &cells[k];
+    }
+  }
+  CalcTgt_SubGrid(x, y, table, kCols, kRows);
+  CalcDisp_SubGrid(x, y, table, kCols, kRows);
+  static constexpr int32_t kRow[8] = {0, 0, 2, 6, 8, 8, 6, 2}, kColumn[8] = {2, 6, 8, 8, 6, 2, 0, 0};
+  float far = 0.0f;
+  for (int32_t r = 0; r < kRows; ++r) {
+    for (int32_t c = 0; c < kCols; ++c) {
+      SubGrid* s = table[r * kStride + c];
+      for (int32_t k = 0; k < 8; ++k) {
+        const int32_t j = kRow[k], i = kColumn[k];
+        PerspSubGrid(s, i, j, static_cast<int32_t>(30.0f * (s->hdlX[k] - s->ptX[j][i]) / 100.0f),
+                     static_cast<int32_t>(30.0f * (s->hdlY[k] - s->ptY[j][i]) / 100.0f));
+      }
+      for (int32_t j = 0; j <= 8; ++j)
+        for (int32_t i = 0; i <= 8; ++i) far = std::max({far, std::abs(s->ptX[j][i]), std::abs(s->ptY[j][i])});
+    }
+  }
+  EXPECT_LT(far, 500000.0f);
 }
 
 constexpr int32_t kW = 100, kH = 50;

@@ -21,10 +21,14 @@ constexpr Slot kSlots[8] = {{0, 1, true, 0, 2},  {1, 0, true, 0, 6},  {1, 2, fal
 constexpr int32_t kCornerRow[4] = {0, 0, 1, 1};
 constexpr int32_t kCornerColumn[4] = {0, 1, 1, 0};
 
-// A degenerate cell has no side to spread the move over: full weight.
+// A degenerate cell has no side to spread the move over: full weight. The parabola is 1 at
+// the moved point and 0 at the end, but a point more than twice the side from the end (a
+// longer neighbouring column, a folded cell) would fall below 0 by (d / side)^2: a short side
+// then threw the point millions of pixels the wrong way, and every later bend of the cell
+// measured from there. Such a point is past the move's reach and stays.
 float Weight(float d, float side) {
   if (side <= 0.01f) return 1.0f;
-  return 1.0f - (side - d) * (side - d) / (side * side);
+  return std::max(0.0f, 1.0f - (side - d) * (side - d) / (side * side));
 }
 
 }  // namespace

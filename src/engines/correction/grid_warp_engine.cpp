@@ -6,6 +6,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
+#include "app/core/sample_clamp.h"
 #include "engines/correction/grid_warp.h"
 #include "engines/records/engine_frame.h"
 #include "operations/effect_support.h"
@@ -156,8 +157,10 @@ void Bend(SubGrid* cell, float strength) {
   static constexpr int32_t kColumn[8] = {2, 6, 8, 8, 6, 2, 0, 0};
   for (int32_t k = 0; k < 8; ++k) {
     const int32_t j = kRow[k], i = kColumn[k];
-    const auto dx = static_cast<int32_t>(strength * (cell->hdlX[k] - cell->ptX[j][i]) / 100.0f);
-    const auto dy = static_cast<int32_t>(strength * (cell->hdlY[k] - cell->ptY[j][i]) / 100.0f);
+    // A handle on a tangent all but square to its edge lies arbitrarily far out: held to
+    // the int range rather than converted past it.
+    const int32_t dx = TruncToInt32(strength * (cell->hdlX[k] - cell->ptX[j][i]) / 100.0f);
+    const int32_t dy = TruncToInt32(strength * (cell->hdlY[k] - cell->ptY[j][i]) / 100.0f);
     PerspSubGrid(cell, i, j, dx, dy);
   }
 }
