@@ -464,22 +464,53 @@ std::unique_ptr<VMKimabox> PhotoBox(int32_t side, int16_t kind, int16_t overlay)
   return box;
 }
 
+// The tessellation's two boxes as the dialog prepares them (the preview and
+// the tile view) and a record of type 11 with eight photo tiles.
+struct Tessellation {
+  std::unique_ptr<VMKimabox> preview = PhotoBox(kView, 6, 2);
+  std::unique_ptr<VMKimabox> tile = PhotoBox(160, 6, 1);
+  std::unique_ptr<TessPar> record = std::make_unique<TessPar>();
+  Tessellation() {
+    Init_TessPar(record.get(), 1, 1, 1);
+    record->head.w[kTessSymmetry] = 11;
+    record->head.w[kTessSetsInUse] = 8;
+    Init_TessParQuad(record.get(), 11, -1);
+  }
+};
+
+// The border's preview box and a record of two layers of 260 image tiles (64
+// cells a side), every tile the same 600 x 600 JPEG.
+struct Border {
+  BenchScratchDir dir;
+  std::unique_ptr<VMKimabox> box = PhotoBox(kView, 24, 0);
+  std::unique_ptr<BordPar> record = std::make_unique<BordPar>();
+  Border() {
+    const std::string path = dir.path + "/Bord/tile.jpg";
+    Picture(path, 600, 600, 3);
+    Init_BordPar(record.get(), kW, kH, 1, 1, 1, 1);
+    record->head.layerCount = 2;
+    for (int l = 0; l < 2; ++l) {
+      BordLay& layer = record->layers[l];
+      SetFicFromPosix(&layer.files[0], path);
+      for (int k = 0; k < 4; ++k) layer.info.cells[k] = 64;
+      for (BordTile& t : layer.tiles) {
+        t.enabled = 1;
+        t.image = 0;
+      }
+    }
+  }
+};
+
 void BM_QuorlinRefresh(benchmark::State& state) {
   BenchSession s;
   ThePhoto().Use();
   vmkviews::RegisterPreviewEngines();
-  std::unique_ptr<VMKimabox> preview = PhotoBox(kView, 6, 2);
-  std::unique_ptr<VMKimabox> tile = PhotoBox(160, 6, 1);
-  auto record = std::make_unique<TessPar>();
-  Init_TessPar(record.get(), 1, 1, 1);
-  record->head.w[kTessSymmetry] = 11;
-  record->head.w[kTessSetsInUse] = 8;
-  Init_TessParQuad(record.get(), 11, -1);
+  Tessellation t;
   std::vector<double> times;
   for (auto _ : state) {
     const auto t0 = Clock::now();
-    preview->SetTessPar(record.get(), 1, 3, nullptr);
-    tile->SetTessPar(record.get(), 0, 3, nullptr);
+    t.preview->SetTessPar(t.record.get(), 1, 3, nullptr);
+    t.tile->SetTessPar(t.record.get(), 0, 3, nullptr);
     times.push_back(Ms(Clock::now() - t0));
   }
   state.counters["p95_ms"] = P95(times);
@@ -491,26 +522,11 @@ void BM_MirrovanRefresh(benchmark::State& state) {
   BenchSession s;
   ThePhoto().Use();
   vmkviews::RegisterPreviewEngines();
-  BenchScratchDir dir;
-  const std::string path = dir.path + "/Bord/tile.jpg";
-  Picture(path, 600, 600, 3);
-  std::unique_ptr<VMKimabox> box = PhotoBox(kView, 24, 0);
-  auto record = std::make_unique<BordPar>();
-  Init_BordPar(record.get(), kW, kH, 1, 1, 1, 1);
-  record->head.layerCount = 2;
-  for (int l = 0; l < 2; ++l) {
-    BordLay& layer = record->layers[l];
-    SetFicFromPosix(&layer.files[0], path);
-    for (int k = 0; k < 4; ++k) layer.info.cells[k] = 64;
-    for (BordTile& t : layer.tiles) {
-      t.enabled = 1;
-      t.image = 0;
-    }
-  }
+  Border b;
   std::vector<double> times;
   for (auto _ : state) {
     const auto t0 = Clock::now();
-    box->SetBordPar(record.get(), 1, 3, nullptr);
+    b.box->SetBordPar(b.record.get(), 1, 3, nullptr);
     times.push_back(Ms(Clock::now() - t0));
   }
   state.counters["p95_ms"] = P95(times);
@@ -579,29 +595,27 @@ DragResult SliderDrag(const std::vector<VMKimabox*>& boxes, const std::function<
   return out;
 }
 
+void Report(benchmark::State& state, const DragResult& r) {
+  state.counters["longest_gap_ms"] = r.longestGap;
+  state.counters["longest_step_ms"] = r.longestStep;
+  state.counters["previews_shown"] = r.shown;
+}
+
 void BM_QuorlinHueDrag(benchmark::State& state) {
   BenchSession s;
   ThePhoto().Use();
   vmkviews::RegisterPreviewEngines();
-  std::unique_ptr<VMKimabox> preview = PhotoBox(kView, 6, 2);
-  std::unique_ptr<VMKimabox> tile = PhotoBox(160, 6, 1);
-  auto record = std::make_unique<TessPar>();
-  Init_TessPar(record.get(), 1, 1, 1);
-  record->head.w[kTessSymmetry] = 11;
-  record->head.w[kTessSetsInUse] = 8;
-  Init_TessParQuad(record.get(), 11, -1);
+  Tessellation t;
   DragResult r;
   for (auto _ : state)
-    r = SliderDrag({preview.get(), tile.get()}, [&](int k) {
-      record->sets[0].w[kTessColourShift] = 9 * k - 180;
-      preview->StalePreview();
-      preview->SetTessPar(record.get(), 1, 3, nullptr);
-      tile->StalePreview();
-      tile->SetTessPar(record.get(), 0, 3, nullptr);
+    r = SliderDrag({t.preview.get(), t.tile.get()}, [&](int k) {
+      t.record->sets[0].w[kTessColourShift] = 9 * k - 180;
+      t.preview->StalePreview();
+      t.preview->SetTessPar(t.record.get(), 1, 3, nullptr);
+      t.tile->StalePreview();
+      t.tile->SetTessPar(t.record.get(), 0, 3, nullptr);
     }, 400);
-  state.counters["longest_gap_ms"] = r.longestGap;
-  state.counters["longest_step_ms"] = r.longestStep;
-  state.counters["previews_shown"] = r.shown;
+  Report(state, r);
   gFilterRecord = nullptr;
 }
 BENCHMARK(BM_QuorlinHueDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -610,34 +624,17 @@ void BM_MirrovanHueDrag(benchmark::State& state) {
   BenchSession s;
   ThePhoto().Use();
   vmkviews::RegisterPreviewEngines();
-  BenchScratchDir dir;
-  const std::string path = dir.path + "/Bord/tile.jpg";
-  Picture(path, 600, 600, 3);
-  std::unique_ptr<VMKimabox> box = PhotoBox(kView, 24, 0);
-  auto record = std::make_unique<BordPar>();
-  Init_BordPar(record.get(), kW, kH, 1, 1, 1, 1);
-  record->head.layerCount = 2;
-  for (int l = 0; l < 2; ++l) {
-    BordLay& layer = record->layers[l];
-    SetFicFromPosix(&layer.files[0], path);
-    for (int k = 0; k < 4; ++k) layer.info.cells[k] = 64;
-    for (BordTile& t : layer.tiles) {
-      t.enabled = 1;
-      t.image = 0;
-    }
-  }
+  Border b;
   VMKmirrovanUI dialog;
-  dialog.SetBordPar(record.get());
+  dialog.SetBordPar(b.record.get());
   DragResult r;
   for (auto _ : state)
-    r = SliderDrag({box.get()}, [&](int k) {
+    r = SliderDrag({b.box.get()}, [&](int k) {
       dialog.ModifAllVal(nullptr, 2, FourCC("Shue"), 9 * k - 180);
-      box->StalePreview();
-      box->SetBordPar(dialog.current(), 1, 3, nullptr);
+      b.box->StalePreview();
+      b.box->SetBordPar(dialog.current(), 1, 3, nullptr);
     }, 1500);
-  state.counters["longest_gap_ms"] = r.longestGap;
-  state.counters["longest_step_ms"] = r.longestStep;
-  state.counters["previews_shown"] = r.shown;
+  Report(state, r);
   gFilterRecord = nullptr;
 }
 BENCHMARK(BM_MirrovanHueDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -697,9 +694,7 @@ void BM_CastelOpacityDrag(benchmark::State& state) {
       r.box->StalePreview();
       r.box->SetRepPar(r.record.get(), 1, 3, nullptr);
     }, 1500);
-  state.counters["longest_gap_ms"] = d.longestGap;
-  state.counters["longest_step_ms"] = d.longestStep;
-  state.counters["previews_shown"] = d.shown;
+  Report(state, d);
   gFilterRecord = nullptr;
 }
 BENCHMARK(BM_CastelOpacityDrag)->Iterations(1)->Unit(benchmark::kMillisecond);
