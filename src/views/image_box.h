@@ -304,6 +304,15 @@ class VMKimabox final {
   const ImaboxState& state() const { return state_; }
   const ImaboxParam& param() const { return param_; }
   const uint8_t* displayBuffer() const { return display_.get(); }
+  // The device pixels per view pixel the previews render at: the backing
+  // scale of the view's window when InitBufSize ran (1 without a view).
+  int32_t backingScale() const { return backing_; }
+  // The display at that scale, (view width x scale) x (view height x scale)
+  // pixels laid out as the display, and the scale of the picture it holds
+  // now: 0 when it does not hold the display's picture (a load of the
+  // view's size or none), and the display is drawn instead.
+  const uint8_t* fineBuffer() const { return fine_.get(); }
+  int32_t fineScale() const { return fineScale_; }
   int32_t displayedWidth() const { return dispWidth_; }
   int32_t displayedHeight() const { return dispHeight_; }
   const int16_t* maskA() const { return maskA_.get(); }
@@ -364,7 +373,16 @@ class VMKimabox final {
   void Render(vmkviews::PreviewCall* call, const Pass* passes, int count, size_t recordBytes);
   void RenderAsideJob(vmkviews::PreviewCall* call, const Pass* passes, int count, size_t recordBytes);
   void RenderPasses(vmkviews::PreviewCall* call, const Pass* passes, int count);
-  void LoadPlanes(uint8_t* const planes[4], int16_t maskOk);
+  // Planes of `scale` device pixels per view pixel (the call's backing);
+  // above 1 the display gets every scale-th sample and the fine display the
+  // planes themselves.
+  void LoadPlanes(uint8_t* const planes[4], int16_t maskOk, int32_t scale);
+  // Composes planes into a display laid out as the box's (row length
+  // destWidth, displayed size dispW x dispH), with the masks' tint.
+  void ComposeRGB(uint32_t* dest, int32_t destWidth, int32_t destHeight, int32_t dispW, int32_t dispH,
+                  int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t stride, int32_t rows,
+                  const uint8_t* r, const uint8_t* g, const uint8_t* b, const uint8_t* m, int16_t alpha,
+                  int16_t maskTint);
   bool MaskUsable(const plat::Block<int16_t>& mask) const;
   void RunDedicated(int16_t routine, int16_t mode, int16_t level, int32_t w, int32_t h,
                     bool clamp, void* record, size_t recordBytes);
@@ -447,6 +465,9 @@ class VMKimabox final {
   int32_t dispWidth_ = 0;
   int32_t dispHeight_ = 0;
   plat::Block<uint8_t> display_;
+  int32_t backing_ = 1;
+  plat::Block<uint8_t> fine_;
+  int32_t fineScale_ = 0;
   plat::Block<int16_t> maskA_;
   plat::Block<int16_t> maskB_;
   plat::Block<int32_t> brush_;

@@ -5,6 +5,14 @@
 // image fills its top-left displayed width x displayed height pixels and its
 // row 0 is the image's bottom line on the screen. Masks A and B are 16-bit
 // planes of mask width x mask height, full scale 16384.
+//
+// On a window of backing scale k above 1 the box also keeps the fine display,
+// the same layout at k times the size each way, which the previews fill and
+// the view draws one to one on the device pixels. Everything that reads or
+// writes pixels by view coordinates keeps using the display; a write to it
+// from outside the previews leaves the fine display behind, and the view
+// then draws the display itself (each pixel a k x k block) until the next
+// preview.
 #include <algorithm>
 #include <cstring>
 
@@ -54,14 +62,19 @@ int64_t Area(int32_t w, int32_t h) { return static_cast<int64_t>(w) * h; }
 // ---- buffers ----
 
 void VMKimabox::InitBufSize() {
+  backing_ = 1;
   if (state_.view != nullptr) {
     const Rect b = GetControlBounds(state_.view);
     state_.viewLeft = b.left;
     state_.viewTop = b.top;
     state_.viewWidth = b.right - b.left;
     state_.viewHeight = b.bottom - b.top;
+    if (const plat::draw::Port* port = GetWindowPort(GetControlOwner(state_.view)))
+      backing_ = port->backingScale();
   }
   display_.reset();
+  fine_.reset();
+  fineScale_ = 0;
   const int64_t pixels = Area(state_.viewWidth, state_.viewHeight);
   if (pixels > 0) display_ = plat::Block<uint8_t>(pixels * 4, WorkSource());
   // Until a preview loads it the buffer shows as transparent, not as
@@ -70,6 +83,14 @@ void VMKimabox::InitBufSize() {
   // Without a display buffer nothing is shown: no displayed image either.
   dispWidth_ = display_ ? state_.viewWidth : 0;
   dispHeight_ = display_ ? state_.viewHeight : 0;
+  // A fine display that cannot be had leaves the previews at the view's
+  // size, drawn enlarged.
+  if (display_ && backing_ > 1) {
+    fine_ = plat::Block<uint8_t>(pixels * backing_ * backing_ * 4, WorkSource());
+    fine_.Clear();
+    if (fine_) fineScale_ = backing_;
+    else backing_ = 1;
+  }
 }
 
 void VMKimabox::InitBuf(int16_t mode) {
@@ -239,6 +260,7 @@ void VMKimabox::SetBruMod(int32_t size, int32_t second, int32_t third, int32_t f
 void VMKimabox::SetBuf(int16_t mode, int32_t stride, int32_t, char* pixels, int32_t w, int32_t h,
                        int16_t alpha) {
   if (w == 0 || h == 0 || mode != 0 || pixels == nullptr || !display_) return;
+  fineScale_ = 0;
   const auto* src = reinterpret_cast<const uint8_t*>(pixels);
   for (int32_t y = 0; y < dispHeight_; ++y) {
     uint8_t* out = display_.get() + Area(y, state_.viewWidth) * 4;
@@ -294,16 +316,26 @@ void VMKimabox::SetBufRGB(int16_t mode, int32_t x0, int32_t y0, int32_t x1, int3
       rows <= 0) {
     return;
   }
+  // The fine display no longer shows what the display holds.
+  fineScale_ = 0;
   auto* display = reinterpret_cast<uint32_t*>(display_.get());
   if (mode != 0) {
     BufToBufMulChartoLongLow_andR(stride, rows, r, g, b, state_.viewWidth, state_.viewHeight,
                                   display, 0, 0, stride, rows, 0, 0, dispWidth_, dispHeight_);
     return;
   }
-  const int32_t xe = std::min(x1, dispWidth_);
-  const int32_t ye = std::min(y1, dispHeight_);
+  ComposeRGB(display, state_.viewWidth, state_.viewHeight, dispWidth_, dispHeight_, x0, y0, x1, y1,
+             stride, rows, r, g, b, m, alpha, maskTint);
+}
+
+void VMKimabox::ComposeRGB(uint32_t* display, int32_t destWidth, int32_t destHeight, int32_t dispW,
+                           int32_t dispH, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                           int32_t stride, int32_t rows, const uint8_t* r, const uint8_t* g,
+                           const uint8_t* b, const uint8_t* m, int16_t alpha, int16_t maskTint) {
+  const int32_t xe = std::min(x1, dispW);
+  const int32_t ye = std::min(y1, dispH);
   const int64_t planeSize = Area(stride, rows);
-  const int64_t displaySize = Area(state_.viewWidth, state_.viewHeight);
+  const int64_t displaySize = Area(destWidth, destHeight);
   // The window on the masks that the pan rectangle shows.
   const int32_t mw = state_.maskWidth;
   const int32_t mh = state_.maskHeight;
@@ -320,8 +352,8 @@ void VMKimabox::SetBufRGB(int16_t mode, int32_t x0, int32_t y0, int32_t x1, int3
     // picture, as the brush stamps them, the readout reads them and the
     // engine weighs them: the tint takes the mask row of the screen line
     // the display row is drawn on, so a stroke shows where it was painted.
-    const int32_t line = dispHeight_ - 1 - y;
-    const int64_t maskRow = static_cast<int64_t>(mw) * (my0 + Area(line, my1 - my0) / dispHeight_);
+    const int32_t line = dispH - 1 - y;
+    const int64_t maskRow = static_cast<int64_t>(mw) * (my0 + Area(line, my1 - my0) / dispH);
     for (int32_t x = std::max(x0, 0); x < xe; ++x) {
       const int64_t i = Area(y, stride) + x;
       if (i >= planeSize || i >= displaySize) continue;
@@ -335,7 +367,7 @@ void VMKimabox::SetBufRGB(int16_t mode, int32_t x0, int32_t y0, int32_t x1, int3
         bv = bv * mv / 255;
       }
       if (tintA || tintB) {
-        const int64_t k = maskRow + mx0 + Area(x, mx1 - mx0) / dispWidth_;
+        const int64_t k = maskRow + mx0 + Area(x, mx1 - mx0) / dispW;
         if (k >= 0 && k < maskCount) {
           if (tintA) rv = (rv * (16384 - maskA_[k]) + maskA_[k] * 255) / 16384;
           if (tintB) gv = (gv * (16384 - maskB_[k]) + maskB_[k] * 255) / 16384;

@@ -7,6 +7,11 @@
 // the pan rule fits the window of the picture that the pan rectangle shows
 // and gives the scale (picture pixels per display pixel) the engine renders
 // at. The displayed image is centred: origin = (view size - effect size) / 2.
+//
+// On a window of backing scale k the box's own previews render at k times the
+// laid-out sizes (and 1/k the scale) into the fine display; the layout the
+// box commits stays in view pixels. Aside previews, which no view shows,
+// stay at the view's size.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -138,14 +143,16 @@ bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panS
 
 void VMKimabox::CommitLayout(const PreviewCall& call) {
   ImaboxState& s = state_;
+  // A call laid out at a backing scale holds exact multiples of the layout.
+  const int32_t k = std::max(call.backing, 1);
   s.srcWidth = call.srcWidth;
   s.srcHeight = call.srcHeight;
-  s.effWidth = call.effWidth;
-  s.effHeight = call.effHeight;
-  s.originX = (s.viewWidth - call.effWidth) / 2;
-  s.originY = (s.viewHeight - call.effHeight) / 2;
-  dispWidth_ = call.effWidth;
-  dispHeight_ = call.effHeight;
+  s.effWidth = call.effWidth / k;
+  s.effHeight = call.effHeight / k;
+  s.originX = (s.viewWidth - s.effWidth) / 2;
+  s.originY = (s.viewHeight - s.effHeight) / 2;
+  dispWidth_ = s.effWidth;
+  dispHeight_ = s.effHeight;
 }
 
 void VMKimabox::RenderAside(vmkviews::PreviewDone done, const std::function<void()>& ask) {
@@ -185,6 +192,17 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
   ++previewGeneration_;
   if (auto running = runningPreview_.lock()) running->MarkStale();
   runningPreview_.reset();
+  // At the window's density: the same picture window over k times the
+  // pixels each way.
+  if (backing_ > 1 && fine_) {
+    const int32_t k = backing_;
+    call->viewWidth *= k;
+    call->viewHeight *= k;
+    call->effWidth *= k;
+    call->effHeight *= k;
+    call->scale /= static_cast<float>(k);
+    call->backing = k;
+  }
   // One or two passes over a record the job can keep: one job, on the
   // runner when there is one; the second pass works over the first one's
   // planes and the view shows the preview once, complete. A record that is
@@ -224,11 +242,13 @@ void VMKimabox::FinishPreview(const vmkviews::PreviewJob& job) {
   // A newer preview was asked for, this one failed or was stopped, or the
   // view changed size on the way: the view keeps the last complete one.
   if (job.box() != this || job.generation() != previewGeneration_ || !job.ok()) return;
-  if (job.call().viewWidth != state_.viewWidth || job.call().viewHeight != state_.viewHeight) return;
+  const PreviewCall& call = job.call();
+  if (call.viewWidth != state_.viewWidth * call.backing || call.viewHeight != state_.viewHeight * call.backing)
+    return;
   runningPreview_.reset();
-  CommitLayout(job.call());
+  CommitLayout(call);
   uint8_t* planes[4] = {job.plane(0), job.plane(1), job.plane(2), job.plane(3)};
-  LoadPlanes(planes, job.maskOk());
+  LoadPlanes(planes, job.maskOk(), call.backing);
   if (runner_ != nullptr) SetControlNeedsDisplay(state_.view);
 }
 
@@ -259,7 +279,7 @@ void VMKimabox::GetJobRGB(const vmkviews::PreviewJob& job, int32_t stride, uint8
 }
 
 void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {
-  const int64_t size = static_cast<int64_t>(state_.viewWidth) * state_.viewHeight;
+  const int64_t size = static_cast<int64_t>(call->viewWidth) * call->viewHeight;
   plat::Block<uint8_t> r(size, WorkSource()), g(size, WorkSource()), b(size, WorkSource()),
       m(size, WorkSource());
   if (!r || !g || !b || !m) return;
@@ -288,16 +308,46 @@ void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {
     if (engine != nullptr && engine(*call) != 0) return;
     if (k == 0) CommitLayout(*call);
     uint8_t* planes[4] = {r.get(), g.get(), b.get(), m.get()};
-    LoadPlanes(planes, passes[k].maskOk);
+    LoadPlanes(planes, passes[k].maskOk, call->backing);
   }
 }
 
-void VMKimabox::LoadPlanes(uint8_t* const planes[4], int16_t maskOk) {
+void VMKimabox::LoadPlanes(uint8_t* const planes[4], int16_t maskOk, int32_t scale) {
   ++previewsShown_;
   plat::hostapi::LiveLog("preview %lld", static_cast<long long>(previewsShown_));
-  SetBufRGB(0, 0, 0, state_.effWidth, state_.effHeight, maskOk, state_.srcWidth, state_.srcHeight,
-            state_.viewWidth, state_.viewHeight, planes[0], planes[1], planes[2], planes[3], 255,
-            0);
+  const int32_t vw = state_.viewWidth, vh = state_.viewHeight;
+  if (scale <= 1) {
+    SetBufRGB(0, 0, 0, state_.effWidth, state_.effHeight, maskOk, state_.srcWidth, state_.srcHeight, vw, vh,
+              planes[0], planes[1], planes[2], planes[3], 255, 0);
+    return;
+  }
+  if (!display_) return;
+  // The display, which the readouts, the brush and the copies out read,
+  // takes every scale-th sample of every scale-th row: the samples of the
+  // picture points a render at the view's size takes.
+  const int64_t area = static_cast<int64_t>(vw) * vh;
+  plat::Block<uint8_t> coarse[4] = {plat::Block<uint8_t>(area, WorkSource()), plat::Block<uint8_t>(area, WorkSource()),
+                                    plat::Block<uint8_t>(area, WorkSource()), plat::Block<uint8_t>(area, WorkSource())};
+  for (const auto& p : coarse)
+    if (!p) return;
+  const int64_t fineRow = static_cast<int64_t>(vw) * scale;
+  for (int k = 0; k < 4; ++k) {
+    for (int32_t y = 0; y < vh; ++y) {
+      const uint8_t* from = planes[k] + static_cast<int64_t>(y) * scale * fineRow;
+      uint8_t* to = coarse[k].get() + static_cast<int64_t>(y) * vw;
+      for (int32_t x = 0; x < vw; ++x) to[x] = from[static_cast<int64_t>(x) * scale];
+    }
+  }
+  ComposeRGB(reinterpret_cast<uint32_t*>(display_.get()), vw, vh, dispWidth_, dispHeight_, 0, 0, state_.effWidth,
+             state_.effHeight, vw, vh, coarse[0].get(), coarse[1].get(), coarse[2].get(), coarse[3].get(), 255, 0);
+  // The fine display only while it is of this scale (the window may have
+  // changed screens since the preview was asked for).
+  fineScale_ = 0;
+  if (!fine_ || scale != backing_) return;
+  ComposeRGB(reinterpret_cast<uint32_t*>(fine_.get()), vw * scale, vh * scale, dispWidth_ * scale,
+             dispHeight_ * scale, 0, 0, state_.effWidth * scale, state_.effHeight * scale, vw * scale, vh * scale,
+             planes[0], planes[1], planes[2], planes[3], 255, 0);
+  fineScale_ = scale;
 }
 
 // ---- the dedicated previews ----

@@ -59,6 +59,10 @@ struct PreviewCall {
   int32_t srcHeight = 0;
   int32_t srcRect[4] = {};  // x0, y0, x1, y1 in picture pixels
   float scale = 0.0f;       // picture pixels per display pixel
+  // Device pixels per view pixel the planes are laid out at: on a denser
+  // screen the view, effect sizes are the box's times this and the scale
+  // its fraction, so the preview renders at the screen's own resolution.
+  int32_t backing = 1;
   uint8_t* planes[7] = {};
   int16_t planeCount = 5;
 

@@ -45,6 +45,11 @@ void ApplyPen(Port& port, const Coverage& cov);
 // The same with an explicit colour for set pattern bits, mode and pattern.
 void ApplyInk(Port& port, const Coverage& cov, uint32_t ink, int16_t mode, const Pattern& pattern);
 
+// The same for a coverage in device pixels (text set at the device size):
+// clipped to the port and its clip scaled to device pixels, the pattern
+// taken at the port pixel each device pixel lies in.
+void ApplyDeviceInk(Port& port, const Coverage& cov, uint32_t ink, int16_t mode, const Pattern& pattern);
+
 // A line of a one-pixel pen from (x0, y0) to (x1, y1), both ends in, each of
 // its pixels once: what ApplyPen does for that line's coverage, without
 // building it.

@@ -32,18 +32,23 @@ void DrawImage(const Context& ctx, const CGRect& dst, const ImageRef& image, boo
     port->record("DrawImage " + std::to_string(image.width) + "x" + std::to_string(image.height) +
                  (smooth ? " smooth" : ""));
   }
-  const float x0 = ctx.originH + dst.origin.x, y0 = ctx.originV + dst.origin.y;
+  // Everything below is in device pixels: the destination, the clips and
+  // the sampling steps are the port's times its backing scale.
+  const int k = port->backingScale();
+  const float fk = static_cast<float>(k);
+  const float x0 = (ctx.originH + dst.origin.x) * fk, y0 = (ctx.originV + dst.origin.y) * fk;
+  const float dw = dst.size.width * fk, dh = dst.size.height * fk;
   const int left = static_cast<int>(std::floor(x0 + 0.5f));
   const int top = static_cast<int>(std::floor(y0 + 0.5f));
-  const int right = static_cast<int>(std::floor(x0 + dst.size.width + 0.5f));
-  const int bottom = static_cast<int>(std::floor(y0 + dst.size.height + 0.5f));
+  const int right = static_cast<int>(std::floor(x0 + dw + 0.5f));
+  const int bottom = static_cast<int>(std::floor(y0 + dh + 0.5f));
   Surface& s = port->surface();
-  const int l = std::max({left, 0, static_cast<int>(ctx.clip.left), static_cast<int>(port->portRect.left)});
-  const int t = std::max({top, 0, static_cast<int>(ctx.clip.top), static_cast<int>(port->portRect.top)});
-  const int r = std::min({right, s.width(), static_cast<int>(ctx.clip.right), static_cast<int>(port->portRect.right)});
-  const int b = std::min({bottom, s.height(), static_cast<int>(ctx.clip.bottom), static_cast<int>(port->portRect.bottom)});
+  const int l = std::max({left, 0, ctx.clip.left * k, port->portRect.left * k});
+  const int t = std::max({top, 0, ctx.clip.top * k, port->portRect.top * k});
+  const int r = std::min({right, s.width(), ctx.clip.right * k, port->portRect.right * k});
+  const int b = std::min({bottom, s.height(), ctx.clip.bottom * k, port->portRect.bottom * k});
   if (l >= r || t >= b) return;
-  const float kx = image.width / dst.size.width, ky = image.height / dst.size.height;
+  const float kx = image.width / dw, ky = image.height / dh;
   for (int y = t; y < b; ++y) {
     uint32_t* row = s.row(y);
     // Continuous source row measured from the image's first row, which is
@@ -81,7 +86,8 @@ void DrawImage(const Context& ctx, const CGRect& dst, const ImageRef& image, boo
     }
   }
   if (port->onChanged) {
-    port->onChanged(Rect{static_cast<int16_t>(t), static_cast<int16_t>(l), static_cast<int16_t>(b), static_cast<int16_t>(r)});
+    port->onChanged(Rect{static_cast<int16_t>(t / k), static_cast<int16_t>(l / k),
+                         static_cast<int16_t>((b + k - 1) / k), static_cast<int16_t>((r + k - 1) / k)});
   }
 }
 

@@ -41,25 +41,45 @@ inline void Ink(uint32_t& px, bool bit, uint32_t ink, uint32_t back, int16_t mod
   }
 }
 
+// The port's surface in port pixels: its device size over the backing scale.
+int PortWidth(const Port& port) { return port.surface().width() / port.backingScale(); }
+int PortHeight(const Port& port) { return port.surface().height() / port.backingScale(); }
+
+// One port pixel under the pen: a block of k x k device pixels, all with the
+// pattern bit of the port pixel, so patterns and XOR keep their port-pixel
+// meaning at any density.
+inline void InkBlock(Surface& s, int k, int x, int y, bool bit, uint32_t ink, uint32_t back, int16_t mode) {
+  for (int dy = 0; dy < k; ++dy) {
+    uint32_t* row = s.row(y * k + dy) + x * k;
+    for (int dx = 0; dx < k; ++dx) Ink(row[dx], bit, ink, back, mode);
+  }
+}
+
 }  // namespace
 
 void ApplyInk(Port& port, const Coverage& cov, uint32_t ink, int16_t mode, const Pattern& pattern) {
   Surface& s = port.surface();
+  const int k = port.backingScale();
   int l = std::max({cov.left(), 0, static_cast<int>(port.portRect.left), static_cast<int>(port.clipRect.left)});
   int t = std::max({cov.top(), 0, static_cast<int>(port.portRect.top), static_cast<int>(port.clipRect.top)});
-  int r = std::min({cov.right(), s.width(), static_cast<int>(port.portRect.right),
+  int r = std::min({cov.right(), PortWidth(port), static_cast<int>(port.portRect.right),
                     static_cast<int>(port.clipRect.right)});
-  int b = std::min({cov.bottom(), s.height(), static_cast<int>(port.portRect.bottom),
+  int b = std::min({cov.bottom(), PortHeight(port), static_cast<int>(port.portRect.bottom),
                     static_cast<int>(port.clipRect.bottom)});
   if (l >= r || t >= b) return;
   uint32_t back = PixelOf(port.backColor);
   for (int y = t; y < b; ++y) {
-    uint32_t* row = s.row(y);
     uint8_t patRow = pattern.pat[y & 7];
-    for (int x = l; x < r; ++x) {
-      if (!cov.get(x, y)) continue;
-      Ink(row[x], ((patRow >> (7 - (x & 7))) & 1) != 0, ink, back, mode);
+    if (k == 1) {
+      uint32_t* row = s.row(y);
+      for (int x = l; x < r; ++x) {
+        if (!cov.get(x, y)) continue;
+        Ink(row[x], ((patRow >> (7 - (x & 7))) & 1) != 0, ink, back, mode);
+      }
+      continue;
     }
+    for (int x = l; x < r; ++x)
+      if (cov.get(x, y)) InkBlock(s, k, x, y, ((patRow >> (7 - (x & 7))) & 1) != 0, ink, back, mode);
   }
   if (port.onChanged) {
     port.onChanged(Rect{static_cast<int16_t>(t), static_cast<int16_t>(l), static_cast<int16_t>(b),
@@ -67,13 +87,37 @@ void ApplyInk(Port& port, const Coverage& cov, uint32_t ink, int16_t mode, const
   }
 }
 
+void ApplyDeviceInk(Port& port, const Coverage& cov, uint32_t ink, int16_t mode, const Pattern& pattern) {
+  Surface& s = port.surface();
+  const int k = port.backingScale();
+  const int l = std::max({cov.left(), 0, port.portRect.left * k, port.clipRect.left * k});
+  const int t = std::max({cov.top(), 0, port.portRect.top * k, port.clipRect.top * k});
+  const int r = std::min({cov.right(), s.width(), port.portRect.right * k, port.clipRect.right * k});
+  const int b = std::min({cov.bottom(), s.height(), port.portRect.bottom * k, port.clipRect.bottom * k});
+  if (l >= r || t >= b) return;
+  const uint32_t back = PixelOf(port.backColor);
+  for (int y = t; y < b; ++y) {
+    uint32_t* row = s.row(y);
+    const uint8_t patRow = pattern.pat[(y / k) & 7];
+    for (int x = l; x < r; ++x) {
+      if (!cov.get(x, y)) continue;
+      Ink(row[x], ((patRow >> (7 - ((x / k) & 7))) & 1) != 0, ink, back, mode);
+    }
+  }
+  if (port.onChanged) {
+    port.onChanged(Rect{static_cast<int16_t>(t / k), static_cast<int16_t>(l / k),
+                        static_cast<int16_t>((b + k - 1) / k), static_cast<int16_t>((r + k - 1) / k)});
+  }
+}
+
 void ApplyThinLine(Port& port, int x0, int y0, int x1, int y1) {
   Surface& s = port.surface();
+  const int k = port.backingScale();
   const int l = std::max({std::min(x0, x1), 0, static_cast<int>(port.portRect.left), static_cast<int>(port.clipRect.left)});
   const int t = std::max({std::min(y0, y1), 0, static_cast<int>(port.portRect.top), static_cast<int>(port.clipRect.top)});
-  const int r = std::min({std::max(x0, x1) + 1, s.width(), static_cast<int>(port.portRect.right),
+  const int r = std::min({std::max(x0, x1) + 1, PortWidth(port), static_cast<int>(port.portRect.right),
                           static_cast<int>(port.clipRect.right)});
-  const int b = std::min({std::max(y0, y1) + 1, s.height(), static_cast<int>(port.portRect.bottom),
+  const int b = std::min({std::max(y0, y1) + 1, PortHeight(port), static_cast<int>(port.portRect.bottom),
                           static_cast<int>(port.clipRect.bottom)});
   if (l >= r || t >= b) return;
   const uint32_t ink = PixelOf(port.foreColor), back = PixelOf(port.backColor);
@@ -83,8 +127,11 @@ void ApplyThinLine(Port& port, int x0, int y0, int x1, int y1) {
   const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
   int err = dx + dy;
   for (;;) {
-    if (x0 >= l && x0 < r && y0 >= t && y0 < b)
-      Ink(s.row(y0)[x0], ((pattern.pat[y0 & 7] >> (7 - (x0 & 7))) & 1) != 0, ink, back, mode);
+    if (x0 >= l && x0 < r && y0 >= t && y0 < b) {
+      const bool bit = ((pattern.pat[y0 & 7] >> (7 - (x0 & 7))) & 1) != 0;
+      if (k == 1) Ink(s.row(y0)[x0], bit, ink, back, mode);
+      else InkBlock(s, k, x0, y0, bit, ink, back, mode);
+    }
     if (x0 == x1 && y0 == y1) break;
     const int e2 = 2 * err;
     if (e2 >= dy) {

@@ -108,14 +108,24 @@ Port::~Port() {
 }
 
 void Port::resize(int width, int height) {
+  width = std::max(0, width);
+  height = std::max(0, height);
   Surface old = std::move(surface_);
-  surface_ = Surface(width, height);
+  surface_ = Surface(width * scale_, height * scale_);
   int w = std::min(old.width(), surface_.width()), h = std::min(old.height(), surface_.height());
   for (int y = 0; y < h; ++y) std::copy(old.row(y), old.row(y) + w, surface_.row(y));
   bool wholeClip = clipRect.top == portRect.top && clipRect.left == portRect.left &&
                    clipRect.bottom == portRect.bottom && clipRect.right == portRect.right;
-  portRect = Rect{0, 0, static_cast<int16_t>(surface_.height()), static_cast<int16_t>(surface_.width())};
+  portRect = Rect{0, 0, static_cast<int16_t>(height), static_cast<int16_t>(width)};
   if (wholeClip) clipRect = portRect;
+  if (onChanged) onChanged(portRect);
+}
+
+void Port::SetBackingScale(int scale) {
+  scale = std::clamp(scale, 1, 4);
+  if (scale == scale_) return;
+  scale_ = scale;
+  surface_ = Surface((portRect.right - portRect.left) * scale_, (portRect.bottom - portRect.top) * scale_);
   if (onChanged) onChanged(portRect);
 }
 

@@ -6,6 +6,14 @@
 // appears on the next repaint. Coordinates are port pixels, y down; a window
 // port's coordinates are the window's content coordinates.
 //
+// A port shown on a denser screen has a backing scale: its surface holds
+// scale x scale device pixels for each port pixel, while every coordinate
+// the primitives take stays in port pixels. Shapes, lines and patterns cover
+// whole port pixels (each one a block of device pixels, so XOR stays exact);
+// text is set at the device size and images are sampled straight into device
+// pixels, so a picture of the scaled size shows one to one. At scale 1 the
+// surface is the port.
+//
 // The pen draws in the manner the system's drawing code expects: a current
 // port, a pen with location, size, mode and 8 by 8 pattern, fore and back
 // colours, a clip rectangle. Every primitive covers each pixel at most once,
@@ -80,12 +88,18 @@ class Port {
   Port& operator=(const Port&) = delete;
   ~Port();
 
+  // Device pixels: the port's size times its backing scale on each axis.
   Surface& surface() { return surface_; }
   const Surface& surface() const { return surface_; }
-  // Resizing keeps the pixels that still fit, fills the rest white and
-  // resets portRect (the clip is widened to the new port only when it was
-  // the whole old port).
+  // Resizing (in port pixels) keeps the pixels that still fit, fills the
+  // rest white and resets portRect (the clip is widened to the new port only
+  // when it was the whole old port).
   void resize(int width, int height);
+  // Device pixels per port pixel on each axis, 1 to 4 (a value outside is
+  // held there). A change remakes the surface white at the new density:
+  // whoever shows the port draws it anew.
+  int backingScale() const { return scale_; }
+  void SetBackingScale(int scale);
 
   Rect portRect;
   Rect clipRect;
@@ -118,6 +132,7 @@ class Port {
 
  private:
   Surface surface_;
+  int scale_ = 1;
   std::vector<std::string>* log_ = nullptr;
 };
 
@@ -213,6 +228,8 @@ struct Context {
 
 // Draws `image` into `dst` (context coordinates), composited over the port
 // with its alpha; `smooth` samples bilinearly, otherwise the nearest pixel.
+// The image is sampled per device pixel: on a port of backing scale k an
+// image k times the size of `dst` lands pixel for pixel.
 void DrawImage(const Context& ctx, const CGRect& dst, const ImageRef& image, bool smooth);
 
 }  // namespace plat::draw

@@ -55,11 +55,22 @@ void DrawString(const std::string& text) {
   if (p->recording()) p->record("DrawString " + text);
   int width = Layout(text, p->textSize, 0, 0, nullptr);
   int size = p->textSize > 0 ? p->textSize : 12;
-  Coverage cov(p->pen.pnLoc.h - size, p->pen.pnLoc.v - 2 * size, p->pen.pnLoc.h + width + size,
-               p->pen.pnLoc.v + size);
-  Layout(text, p->textSize, p->pen.pnLoc.h, p->pen.pnLoc.v, &cov);
   int16_t mode = p->pen.pnMode == patXor ? patXor : patOr;
-  ApplyInk(*p, cov, PixelOf(p->foreColor), mode, kBlackPattern);
+  const int k = p->backingScale();
+  if (k == 1) {
+    Coverage cov(p->pen.pnLoc.h - size, p->pen.pnLoc.v - 2 * size, p->pen.pnLoc.h + width + size,
+                 p->pen.pnLoc.v + size);
+    Layout(text, p->textSize, p->pen.pnLoc.h, p->pen.pnLoc.v, &cov);
+    ApplyInk(*p, cov, PixelOf(p->foreColor), mode, kBlackPattern);
+  } else {
+    // On a denser port the glyphs are set at the device size, so labels stay
+    // sharp; the pen still moves by the text's width in port pixels.
+    const int penH = p->pen.pnLoc.h * k, penV = p->pen.pnLoc.v * k;
+    const int deviceWidth = Layout(text, size * k, 0, 0, nullptr);
+    Coverage cov(penH - size * k, penV - 2 * size * k, penH + deviceWidth + size * k, penV + size * k);
+    Layout(text, size * k, penH, penV, &cov);
+    ApplyDeviceInk(*p, cov, PixelOf(p->foreColor), mode, kBlackPattern);
+  }
   p->pen.pnLoc.h = static_cast<int16_t>(p->pen.pnLoc.h + width);
 }
 

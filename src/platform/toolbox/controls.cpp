@@ -389,8 +389,9 @@ void ClearViewArea(Control* c) {
   if (w == nullptr || w->port == nullptr || w->widget == nullptr) return;
   const Rect b = BoundsInWindow(c);
   draw::Surface& s = w->port->surface();
-  const int left = std::max<int>(b.left, 0), right = std::min<int>(b.right, s.width());
-  for (int y = std::max<int>(b.top, 0); y < std::min<int>(b.bottom, s.height()); ++y)
+  const int k = w->port->backingScale();
+  const int left = std::max<int>(b.left * k, 0), right = std::min<int>(b.right * k, s.width());
+  for (int y = std::max<int>(b.top * k, 0); y < std::min<int>(b.bottom * k, s.height()); ++y)
     std::fill(s.row(y) + left, s.row(y) + std::max(left, right), 0xFFFFFFFFu);
   w->widget->update();
 }

@@ -52,6 +52,8 @@ Qt::KeyboardModifiers QtModifiersOf(uint32_t m) {
 
 }  // namespace
 
+void UseBackingScale(int scale) { BackingScaleOverride() = scale > 0 ? scale : 0; }
+
 Driver::Driver() {
   previous_ = ui::InstallServices(&ui_);
   ui_.TickQueriesAdvance(false);

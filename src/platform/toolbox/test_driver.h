@@ -33,6 +33,11 @@ class QWidget;
 
 namespace plat::tb::test {
 
+// Windows opened from now on draw at this backing scale (device pixels per
+// window pixel) whatever the screen says, as on a screen of that density;
+// 0 follows the screen again.
+void UseBackingScale(int scale);
+
 class Driver : public ModalRunner {
  public:
   Driver();

@@ -109,6 +109,9 @@ class Window {
   Control* ControlFor(QWidget* w) const;
   void SchedulePass();
   void RunPass();
+  // Gives the port the backing scale of the screen the window is on (or the
+  // tests' choice); a change redraws the whole window.
+  void SyncBackingScale();
 };
 
 // The top-level widget of a window: it shows the port under the controls.
@@ -118,6 +121,7 @@ class WindowWidget : public QWidget {
   Window* window;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
   void closeEvent(QCloseEvent*) override;
@@ -193,5 +197,10 @@ void UseVirtualClock(bool on);
 bool VirtualClock();
 
 std::vector<Window*>& ModalStack();
+// The backing scale the tests ask every window for; 0 follows the screen.
+int& BackingScaleOverride();
+// Device pixels per window pixel for a widget: its device pixel ratio
+// rounded up (a ratio of 1.5 draws at 2 and lets Qt scale down), 1 to 4.
+int BackingScaleOf(const QWidget* widget);
 
 }  // namespace plat::tb

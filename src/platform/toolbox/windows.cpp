@@ -22,6 +22,7 @@
 #include <QUiLoader>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/hostapi/live_log.h"
 #include "platform/toolbox/toolbox_internal.h"
@@ -176,9 +177,40 @@ void Window::RunPass() {
   widget->update();
 }
 
+int& BackingScaleOverride() {
+  static int scale = 0;
+  return scale;
+}
+
+int BackingScaleOf(const QWidget* widget) {
+  if (BackingScaleOverride() > 0) return std::clamp(BackingScaleOverride(), 1, 4);
+  if (widget == nullptr) return 1;
+  // A ratio a rounding step above a whole number is that number.
+  const double ratio = widget->devicePixelRatioF();
+  return std::clamp(static_cast<int>(std::ceil(ratio - 1e-3)), 1, 4);
+}
+
+void Window::SyncBackingScale() {
+  if (port == nullptr || widget == nullptr || disposed) return;
+  const int scale = BackingScaleOf(widget);
+  if (scale == port->backingScale()) return;
+  port->SetBackingScale(scale);
+  for (auto& c : controls) c->needsDisplay = true;
+  contentPending = true;
+  SchedulePass();
+}
+
 // ---- WindowWidget ----
 
 WindowWidget::WindowWidget(Window* w) : window(w) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+bool WindowWidget::event(QEvent* event) {
+  // Moved to a screen of another density: the port follows before the
+  // next paint.
+  if (window != nullptr && (event->type() == QEvent::ScreenChangeInternal || event->type() == QEvent::Show))
+    window->SyncBackingScale();
+  return QWidget::event(event);
+}
 
 void WindowWidget::paintEvent(QPaintEvent*) {
   if (window == nullptr || window->port == nullptr) return;
@@ -186,13 +218,17 @@ void WindowWidget::paintEvent(QPaintEvent*) {
   const draw::Surface& s = window->port->surface();
   QImage img(reinterpret_cast<const uchar*>(s.pixels().data()), s.width(), s.height(), s.width() * 4,
              QImage::Format_RGB32);
+  // The surface holds the port at its backing scale: shown at that ratio it
+  // lands one to one on the device pixels, not scaled up by Qt.
+  img.setDevicePixelRatio(window->port->backingScale());
   QPainter p(this);
   p.drawImage(0, 0, img);
 }
 
 void WindowWidget::resizeEvent(QResizeEvent*) {
   if (window == nullptr || window->port == nullptr) return;
-  if (window->port->surface().width() == width() && window->port->surface().height() == height()) return;
+  const Rect& r = window->port->portRect;
+  if (r.right - r.left == width() && r.bottom - r.top == height()) return;
   window->port->resize(width(), height());
   if (window->form != nullptr) window->form->resize(size());
   if (isVisible()) {
@@ -276,6 +312,7 @@ OSStatus CreateWindowFromNib(const std::string& name, WindowRef* out) {
   w->form->move(0, 0);
   w->form->resize(size);
   w->port = std::make_unique<draw::Port>(size.width(), size.height());
+  w->port->SetBackingScale(BackingScaleOf(w->widget));
   w->port->owner = w;
   w->port->onChanged = [w](const Rect&) {
     if (w->widget != nullptr) w->widget->update();
