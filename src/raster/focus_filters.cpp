@@ -24,6 +24,7 @@
 #include "raster/blend_filters.h"
 #include "raster/blend_rows.h"
 #include "raster/channel_frame.h"
+#include "raster/filter_passes.h"
 #include "raster/plane_kernels.h"
 #include "raster/plane_rect.h"
 #include "raster/plane_copy.h"
@@ -273,37 +274,27 @@ inline unsigned char GainByte(float sum, float gain, float off) {
   return v > 254.0f ? 255 : (v < 1.0f ? 0 : static_cast<unsigned char>(v));
 }
 
-// The 8-bit filter along rows written back in place. A row's outputs read
-// that row alone, so each is summed into a row of floats and stored at
-// once: no plane of sums goes out to memory and back (three 3072 x 2048
-// planes, 31 taps, rows then columns, one thread on a loaded EPYC: 66 ms
-// through a plane of sums; one 2048 x 1536 row pass, 6.6 to 8 ms before,
-// 5 to 6.3 ms this way). The row's ends,
-// whose window would reach the border, count as sums of 0.
+// The 8-bit filter along rows written back in place, on the plain path (the
+// vector paths are in filter_passes.cpp). A row's outputs read that row
+// alone, so each is summed into a row of floats and stored at once. The
+// row's ends, whose window would reach the border, count as sums of 0.
 bool RowsInPlace(unsigned char* src, int32_t width, int32_t height, const float* k, int32_t n,
                  float gain, float off) {
   const int32_t band = ConvBand(width, n);
-  plat::Block<float> rows(2 * int64_t{width} * plat::BandCount(0, height, band), WorkSource());
+  plat::Block<float> rows(int64_t{width} * plat::BandCount(0, height, band), WorkSource());
   if (!rows) return false;
   float* all = rows.get();
   const int32_t half = static_cast<int32_t>((n - 1) * 0.5);
   const int32_t from = std::min(half, width);
   const int32_t to = std::min(half + std::max(width - n, 0), width);
   plat::ParallelFor(0, height, band, [=](int32_t b, int32_t y0, int32_t y1) {
-    float* widened = all + 2 * int64_t{width} * b;
-    float* sums = widened + width;
+    float* sums = all + int64_t{width} * b;
     std::fill(sums, sums + from, 0.0f);
     std::fill(sums + to, sums + width, 0.0f);
     for (int32_t y = y0; y < y1; ++y) {
       unsigned char* row = src + int64_t{y} * width;
-      if (HasWideFma()) {
-        WidenRow(row, widened, width);
-        TapRow(static_cast<const float*>(widened), sums + half, width - n, 1, k, n);
-      } else {
-        TapRow(static_cast<const unsigned char*>(row), sums + half, width - n, 1, k, n);
-      }
-      for (int64_t x = StoreGain(sums, row, width, gain, off); x < width; ++x)
-        row[x] = GainByte(sums[x], gain, off);
+      TapRow(static_cast<const unsigned char*>(row), sums + half, width - n, 1, k, n);
+      for (int32_t x = 0; x < width; ++x) row[x] = GainByte(sums[x], gain, off);
     }
   });
   return true;
@@ -575,6 +566,15 @@ int Filter::ConvCharBuf(unsigned char* src, float* dst, int32_t width, int32_t h
     return 1;
   }
   const float off = static_cast<float>(offset);
+  // The vector paths sum straight into the plane (see filter_passes.h); the
+  // plain one goes through rows of floats or a plane of sums.
+  if (direction == 0 || direction == 1) {
+    const filter_passes::Pass done =
+        direction == 0 ? filter_passes::RowsInPlace(src, width, height, kernel, size, gain, off)
+                       : filter_passes::ColumnsInPlace(src, width, height, kernel, size, gain, off);
+    if (done == filter_passes::Pass::kDone) return 1;
+    if (done == filter_passes::Pass::kNoMemory) return 0;
+  }
   if (direction == 0) return RowsInPlace(src, width, height, kernel, size, gain, off) ? 1 : 0;
   plat::Block<float> work(count, WorkSource());
   if (!work) return 0;

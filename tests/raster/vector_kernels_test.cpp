@@ -152,13 +152,19 @@ TEST_F(VectorKernels, FilterOfBytesAgainstTapByTapSumsOnEveryPath) {
     float sigma, gain;
     int offset;
   };
-  const Case cases[] = {{31, 0, 5.0f, 1.0f, 0}, {7, 1, 1.5f, 3.0f, 128}, {5, 2, 1.0f, -2.5f, 40}};
+  // Fewer taps than the vector forms sum outputs at once (3, 4, 5, 7), an
+  // even count, and more than a strip's worth of rows above and below.
+  const Case cases[] = {{31, 0, 5.0f, 1.0f, 0},  {7, 1, 1.5f, 3.0f, 128}, {5, 2, 1.0f, -2.5f, 40},
+                        {3, 0, 0.8f, 1.0f, 0},   {4, 1, 1.0f, 40.0f, 100}, {40, 0, 7.0f, 1.25f, 3}};
   for (const Case& c : cases) {
     Filter f;
     ASSERT_EQ(f.MakeDogFilter(c.size, c.order, c.sigma), 1);
     const int32_t n = f.size, half = (n - 1) / 2;
-    for (Size s :
-         {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 2049}, Size{40, 37}, Size{203, 45}})
+    // Besides the odd sizes: several strips of columns and bands of rows
+    // (each band reading rows its neighbours write), a short last group of
+    // rows.
+    for (Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 2049}, Size{40, 37},
+                   Size{203, 45}, Size{517, 301}})
       for (int direction : {0, 1}) {
         const std::vector<uint8_t> orig = Noise(s, static_cast<uint32_t>(s.w * n + direction));
         std::vector<float> sums(orig.size(), 0.0f);

