@@ -64,6 +64,9 @@ class Axis {
   // position 0 instead of dividing by zero.
   bool usable() const { return length_ > 1.0e-6f && (a_ != 0.0f || b_ != 0.0f); }
   float length() const { return length_; }
+  // Whether a pixel's distances depend on its column alone: the line's a is zero, so the
+  // projection's a * y is an exact zero at every row.
+  bool AlongRows() const { return usable() && a_ == 0.0f; }
 
   // Distances of the pixel's projection from the axis's start and end.
   void Distances(int32_t x, int32_t y, float* fromStart, float* fromEnd) const {
@@ -103,15 +106,19 @@ class Axis {
   }
 
  private:
+  // v % steps: most positions (a distance plus one half, truncated) lie inside one period, and
+  // those need no division.
+  static int32_t Wrap(int32_t v, int32_t steps) { return v >= 0 && v < steps ? v : v % steps; }
+
   int32_t WrappedAt(float d1, float d2, int32_t steps) const {
     const float s = static_cast<float>(steps);
     if (d2 > length_) {
-      const int32_t k = steps - Trunc(d2 * s / length_ + 0.5f) % steps;
+      const int32_t k = steps - Wrap(Trunc(d2 * s / length_ + 0.5f), steps);
       // A position that lands on a whole number of periods is stripe 0, not
       // one past the last stripe.
       return k == steps ? 0 : k;
     }
-    return Trunc(d1 * s / length_ + 0.5f) % steps;
+    return Wrap(Trunc(d1 * s / length_ + 0.5f), steps);
   }
 
   void DistancesRun(int32_t x, int32_t y, int32_t n, float* d1, float* d2) const;
@@ -380,6 +387,37 @@ int32_t Effects::ColorBar(unsigned char* plane, int32_t height, int32_t width, i
   ClampRegion(width, height, x0, y0, x1, y1);
   const Axis axis(x0, y0, x1, y1, angle);
   if (x0 > x1 || y0 > y1) return 0;
+  // A position always lands inside the pattern; when every stripe of it holds the same value,
+  // no pixel needs its position (a plaid formula of one thread, or none, gives such a line).
+  if (std::all_of(pattern, pattern + period, [&](unsigned char v) { return v == pattern[0]; })) {
+    if (pattern[0] >= 16) return 0;
+    const unsigned char c = colours[pattern[0]];
+    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+      for (int32_t y = first; y < end; ++y)
+        std::memset(plane + static_cast<int64_t>(y) * width + x0, c, static_cast<size_t>(x1 - x0 + 1));
+    });
+    return 0;
+  }
+  // An axis along the rows (a == 0, as at angle 0) projects every row to the same distances:
+  // a * y adds an exact zero. The first row's positions then serve every row.
+  plat::Block<int32_t> rowAt;
+  if (axis.AlongRows()) rowAt = plat::Block<int32_t>(int64_t{x1} - x0 + 1, WorkSource());
+  if (rowAt) {
+    const int32_t n = x1 - x0 + 1;
+    const int32_t* at = rowAt.get();
+    for (int32_t x = x0; x <= x1; x += effect_support::kRun)
+      axis.WrappedRun(x, y0, std::min(x1 - x + 1, effect_support::kRun), period, &rowAt[x - x0]);
+    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [=](int32_t first, int32_t end) {
+      for (int32_t y = first; y < end; ++y) {
+        unsigned char* row = plane + static_cast<int64_t>(y) * width + x0;
+        for (int32_t i = 0; i < n; ++i) {
+          const int32_t index = pattern[at[i]];
+          if (index < 16) row[i] = colours[index];
+        }
+      }
+    });
+    return 0;
+  }
   // Each pixel from its own place alone: the rows run in bands, the positions a run at a time.
   plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
     int32_t at[effect_support::kRun];

@@ -1,4 +1,5 @@
 // The weave engine: strip formulas, free strips, the weave itself and the frame.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "app/core/colour_spaces.h"
 #include "engines/families/effect_families.h"
 #include "engines/patterns/weave_engine.h"
+#include "platform/parallel/parallel.h"
 #include "script/engine_rows.h"
 #include "script/lut_vign.h"
 
@@ -174,6 +176,101 @@ TEST_F(Weave, GoldenPlaid) {
   e.FillBuf(1, 0, 255, 0, 1, 0, 0, w, h, w, h, 0, 0, w, h, 1, 1, w, h, wide.data(), nullptr,
             nullptr, nullptr, nullptr);
   EXPECT_NE(wide, std::vector<uint8_t>(w * h, 100));
+}
+
+// The threads one cell at a time, as the weave has always drawn them: a column thread's cell
+// row by row down its column from the layer's value at the cell's first row, a row thread's
+// cell along its row from its first column; the plain walk the banded rows must match.
+std::vector<uint8_t> PlainWoven(MiscWeave& e, std::vector<uint8_t> plane, int32_t shade2,
+                                int32_t shade1) {
+  const PlaidPar& par = e.par;
+  const int32_t w = e.width, h = e.height;
+  const int32_t cw = std::max<int32_t>(par.threadWidth, 1), ch = std::max<int32_t>(par.threadHeight, 1);
+  if (shade1 > 255) shade1 = 70;
+  if (shade2 > 255) shade2 = 70;
+  const WeaveInfo& wa = par.weave1;
+  const WeaveInfo& wb = par.sameWeave == 1 ? par.weave1 : par.weave2;
+  const int32_t aw = cw * wa.columns, ah = ch * wa.rows, bw = cw * wb.columns, bh = ch * wb.rows;
+  const auto shaded = [](int32_t shade, int32_t v, int32_t old) {
+    return std::min(255, ((shade * v / 100) * 70 + old * 30) / 100);
+  };
+  const auto draw = [&](uint8_t* first, int64_t step, int32_t count, int32_t available,
+                        int32_t shade, int32_t v, bool rowThread) {
+    if (count > 5) return;
+    for (int32_t k = 0; k < count && k < available; ++k) {
+      uint8_t& px = first[k * step];
+      int32_t out = v;
+      if (count == 2 && k == 1) out = shaded(shade, v, px);
+      if (count >= 3 && k == 0) out = shaded(shade, v, px);
+      if (rowThread && count == 3 && k == 2) out = std::min(255, (v * 70 + px * 30) / 100);
+      px = static_cast<uint8_t>(out);
+    }
+  };
+  std::vector<uint8_t> layer = plane;
+  e.FillCols(0, 0, par.lineMode, 0, layer.data(), static_cast<int16_t>(par.colAngle + 90),
+             par.colRepeats);
+  for (int32_t y = 0; y < h; y += ch)
+    for (int32_t x = 0; x < w; ++x) {
+      const bool on = par.colsWoven == 1 ? wa.cells[(y % ah) / ch][(x % aw) / cw] != 0
+                                         : par.colsWoven == 0;
+      const int64_t i = int64_t{y} * w + x;
+      if (on) draw(&plane[i], w, ch, h - y, shade2, layer[i], false);
+    }
+  layer = plane;
+  e.FillRows(0, 0, par.lineMode, 0, layer.data(), par.rowAngle, par.rowRepeats);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; x += cw) {
+      const bool on = par.rowsWoven == 1 ? wb.cells[(y % bh) / ch][(x % bw) / cw] == 0
+                                         : par.rowsWoven == 0 && par.colsWoven != 0;
+      const int64_t i = int64_t{y} * w + x;
+      if (on) draw(&plane[i], 1, cw, w - x, shade1, layer[i], true);
+    }
+  return plane;
+}
+
+TEST_F(Weave, ThreadsInBandsOfRowsAreThePlainCellWalk) {
+  struct Size {
+    int32_t w, h;
+  };
+  std::strcpy(p.formula1, "2[A3B]/CD");
+  std::strcpy(p.formula2, "4C2[DA]E");
+  p.lineMode = 0;
+  p.rowAngle = 30;
+  p.colAngle = 0;
+  Init_WeaveInfo(&p.weave1, 3, 5);
+  Init_WeaveInfo(&p.weave2, 4, 2);
+  for (int32_t r = 0; r < 5; ++r)
+    for (int32_t c = 0; c < 3; ++c) p.weave1.cells[r][c] = static_cast<uint8_t>((r * 3 + c) % 4 == 1);
+  p.weave2.cells[0][1] = p.weave2.cells[1][3] = 1;
+  for (int32_t k = 0; k < 16; ++k) {
+    p.paletteA[0][k] = static_cast<uint8_t>(k * 13 + 5);
+    p.paletteB[0][k] = static_cast<uint8_t>(250 - k * 11);
+  }
+  for (const Size size : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{7, 301}}) {
+    std::vector<uint8_t> start(static_cast<size_t>(size.w) * size.h);
+    for (size_t i = 0; i < start.size(); ++i) start[i] = static_cast<uint8_t>(i * 37 % 251);
+    for (int32_t thick : {1, 2, 3, 4, 5, 6}) {
+      for (int32_t woven : {0, 1, 2}) {
+        p.threadWidth = static_cast<int16_t>(thick);
+        p.threadHeight = static_cast<int16_t>(7 - thick);
+        p.colsWoven = static_cast<int16_t>(woven);
+        p.rowsWoven = static_cast<int16_t>((woven + thick) % 3);
+        p.sameWeave = static_cast<int16_t>(thick % 2);
+        MiscWeave e;
+        e.SetBufSize(size.w, size.h, size.w, size.h, 72);
+        e.SetPlaidPar(&p);
+        const auto plain = PlainWoven(e, start, 90, 300);
+        for (int threads : {1, 3, 8}) {
+          plat::SetThreadCount(threads);
+          std::vector<uint8_t> plane = start, rows(start.size()), cols(start.size());
+          e.WeaveRowCols(0, 0, p.lineMode, 0, 90, 300, rows.data(), cols.data(), plane.data());
+          plat::SetThreadCount(0);
+          ASSERT_EQ(plane, plain) << size.w << "x" << size.h << " thread " << thick << " woven "
+                                  << woven << " threads " << threads;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(Weave, RowsWeaveTheDestinationPlaneAndFrameTheComposite) {

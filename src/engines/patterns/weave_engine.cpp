@@ -336,19 +336,24 @@ struct Pattern {
   uint8_t at(int32_t x, int32_t y) const { return weave.cells[(y % h) / ch][(x % w) / cw]; }
 };
 
-// Pixels of one thread cell: which are shaded depends on how thick the thread is; a thread
-// thicker than five pixels draws nothing, as it always did.
-void DrawThread(uint8_t* first, int64_t step, int32_t count, int32_t available, int32_t shade,
-                int32_t v, bool rowThread) {
-  if (count > 5) return;
-  for (int32_t k = 0; k < count && k < available; ++k) {
-    uint8_t& px = first[k * step];
-    int32_t out = v;
-    if (count == 2 && k == 1) out = Shaded(shade, v, px);
-    if (count >= 3 && k == 0) out = Shaded(shade, v, px);
-    if (rowThread && count == 3 && k == 2) out = std::min(255, (v * 70 + px * 30) / 100);
-    px = static_cast<uint8_t>(out);
-  }
+// Pixel k (0 .. count - 1) across a thread cell `count` pixels thick, over the old pixel px:
+// which are shaded depends on how thick the thread is. A thread thicker than five pixels
+// draws nothing, as it always did; its callers skip it.
+inline uint8_t ThreadPixel(int32_t k, int32_t count, int32_t shade, int32_t v, int32_t px,
+                           bool rowThread) {
+  int32_t out = v;
+  if (count == 2 && k == 1) out = Shaded(shade, v, px);
+  if (count >= 3 && k == 0) out = Shaded(shade, v, px);
+  if (rowThread && count == 3 && k == 2) out = std::min(255, (v * 70 + px * 30) / 100);
+  return static_cast<uint8_t>(out);
+}
+
+constexpr int32_t kThickestThread = 5;
+
+// The weave cell's column under each column of the plane: (x mod w) / cw, so that a row of
+// the pixel loops looks its cells up without a division.
+void CellColumns(const Pattern& p, int32_t width, uint8_t* out) {
+  for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>((x % p.w) / p.cw);
 }
 
 }  // namespace
@@ -367,38 +372,76 @@ void MiscWeave::WeaveRowCols(int16_t channel, int16_t freeMode, int16_t mode,
   if (a.empty() || b.empty()) return;
   const auto size = static_cast<size_t>(int64_t{width} * height);
 
+  // Each pixel is written once, from its own old value and the layer at its cell's first row
+  // (a column thread) or first column (a row thread): rows go to the shared threads in bands,
+  // the cells looked up through a table of the plane's columns.
+  const int32_t planeW = width, planeH = height;
+  plat::Block<uint8_t> tables(3 * int64_t{planeW}, WorkSource());
+  if (!tables) return;
+  uint8_t* columnsA = tables.get();
+  uint8_t* columnsB = columnsA + planeW;
+  uint8_t* across = columnsB + planeW;
+  CellColumns(a, planeW, columnsA);
+  CellColumns(b, planeW, columnsB);
+  for (int32_t x = 0; x < planeW; ++x) across[x] = static_cast<uint8_t>(x % cw % 256);
+
   plat::CopyBytes(colLayer, plane, static_cast<int64_t>(size));
   FillCols(channel, freeMode == 1 || freeMode == 3 ? 1 : 0, mode, cumulative, colLayer,
            static_cast<int16_t>(par.colAngle + 90), par.colRepeats);
-  // A column thread's cell covers rows y .. y + ch - 1 of its own column and reads only those
-  // and its layer: cell rows go to the shared threads in bands.
-  const int32_t cellRows = (height + ch - 1) / ch;
-  plat::ParallelFor(0, cellRows, 4, [&](int32_t first, int32_t last) {
-    for (int32_t r = first; r < last; ++r) {
-      const int32_t y = r * ch;
-      for (int32_t x = 0; x < width; ++x) {
-        const bool draw = par.colsWoven == 1 ? a.at(x, y) != 0 : par.colsWoven == 0;
-        if (!draw) continue;
-        const int64_t i = int64_t{y} * width + x;
-        DrawThread(plane + i, width, ch, height - y, shade2, colLayer[i], false);
+  // A column thread's cell covers planeH y0 .. y0 + ch - 1 of its own column and takes the
+  // layer's value at row y0.
+  const int32_t colsWoven = par.colsWoven;
+  if (ch <= kThickestThread && (colsWoven == 0 || colsWoven == 1)) {
+    plat::ParallelFor(0, planeH, 16, [=](int32_t first, int32_t last) {
+      for (int32_t y = first; y < last; ++y) {
+        const int32_t k = y % ch;
+        const uint8_t* cells = a.weave.cells[(y % a.h) / ch];
+        const uint8_t* v = colLayer + int64_t{y - k} * planeW;
+        uint8_t* p = plane + int64_t{y} * planeW;
+        // The pixels of the row that simply take the layer's value.
+        const bool plain = ch == 1 || (ch == 2 && k == 0) || (ch >= 3 && k != 0);
+        if (colsWoven == 1 && plain) {
+          for (int32_t x = 0; x < planeW; ++x)
+            if (cells[columnsA[x]] != 0) p[x] = v[x];
+        } else if (colsWoven == 1) {
+          for (int32_t x = 0; x < planeW; ++x)
+            if (cells[columnsA[x]] != 0) p[x] = ThreadPixel(k, ch, shade2, v[x], p[x], false);
+        } else if (plain) {
+          std::memcpy(p, v, static_cast<size_t>(planeW));
+        } else {
+          for (int32_t x = 0; x < planeW; ++x) p[x] = ThreadPixel(k, ch, shade2, v[x], p[x], false);
+        }
       }
-    }
-  });
+    });
+  }
 
   plat::CopyBytes(rowLayer, plane, static_cast<int64_t>(size));
   FillRows(channel, freeMode == 2 || freeMode == 3 ? 1 : 0, mode, cumulative, rowLayer,
            par.rowAngle, par.rowRepeats);
-  // A row thread's cell stays in its row.
-  plat::ParallelFor(0, height, 16, [&](int32_t first, int32_t last) {
-    for (int32_t y = first; y < last; ++y)
-      for (int32_t x = 0; x < width; x += cw) {
-        const bool draw =
-            par.rowsWoven == 1 ? b.at(x, y) == 0 : par.rowsWoven == 0 && par.colsWoven != 0;
-        if (!draw) continue;
-        const int64_t i = int64_t{y} * width + x;
-        DrawThread(plane + i, 1, cw, width - x, shade1, rowLayer[i], true);
+  // A row thread's cell stays in its row and takes the layer's value at its first column.
+  const bool rowsDrawn = par.rowsWoven == 1 || (par.rowsWoven == 0 && colsWoven != 0);
+  if (cw <= kThickestThread && rowsDrawn) {
+    const bool woven = par.rowsWoven == 1;
+    plat::ParallelFor(0, planeH, 16, [=](int32_t first, int32_t last) {
+      for (int32_t y = first; y < last; ++y) {
+        const uint8_t* cells = b.weave.cells[(y % b.h) / ch];
+        const uint8_t* v = rowLayer + int64_t{y} * planeW;
+        uint8_t* p = plane + int64_t{y} * planeW;
+        if (cw == 1 && woven) {
+          for (int32_t x = 0; x < planeW; ++x)
+            if (cells[columnsB[x]] == 0) p[x] = v[x];
+        } else if (cw == 1) {
+          std::memcpy(p, v, static_cast<size_t>(planeW));
+        } else {
+          for (int32_t x = 0; x < planeW; ++x) {
+            if (woven && cells[columnsB[x]] != 0) continue;
+            const int32_t k = across[x];
+            p[x] = ThreadPixel(k, cw, shade1, v[x - k], p[x], true);
+          }
+        }
       }
-  });
+    });
+  }
 }
 
 int32_t MiscWeave::FillBuf(int16_t blendMode, int16_t opacity, int16_t channel,
@@ -416,7 +459,7 @@ int32_t MiscWeave::FillBuf(int16_t blendMode, int16_t opacity, int16_t channel,
     return 0;
   }
   uint8_t* unwoven = colLayer + size;
-  std::memcpy(unwoven, plane, static_cast<size_t>(size));
+  plat::CopyBytes(unwoven, plane, size);
   if (opacity != 0) {
     // One set of threads may be cleared so that it leaves the picture showing.
     if (clearFormula == 1) std::strcpy(par.formula2, "z");
@@ -480,19 +523,24 @@ void MiscWeave::FrameBuf(int16_t channel, int16_t mode, uint8_t* plane, int32_t 
   if (!work) return;
   uint8_t* copy = work.get();
   uint8_t* woven = copy + size;
-  std::memcpy(copy, plane, static_cast<size_t>(size));
+  plat::CopyBytes(copy, plane, size);
   BufToBufChar_andR(0, w, h, copy, w, h, plane, left, top, right, bottom, xLo * edgeX / 100,
                     yLo * edgeY / 100, xHi + (right - xHi) * (100 - edgeX) / 100,
                     yHi + (bottom - yHi) * (100 - edgeY) / 100);
-  std::memset(woven, 0, static_cast<size_t>(size));
+  plat::FillBytes(woven, size, 0);
   WeaveRowCols(channel, 0, mode, 0, par.shade2, par.shade1, woven + size, woven + 2 * size,
                woven);
   const int32_t op = opacity != nullptr ? *opacity : 255;
-  for (int32_t y = top; y < bottom; ++y)
-    for (int32_t x = left; x <= right; ++x) {
-      if (x > xLo && x < xHi && y > yLo && y < yHi) continue;  // the centre keeps the picture
-      const int64_t i = int64_t{y} * w + x;
-      const int32_t alpha = op * (mask != nullptr ? mask[i] : 255) / 255;
-      plane[i] = static_cast<uint8_t>(((255 - alpha) * plane[i] + alpha * woven[i]) / 255);
+  // Each pixel from its own samples: rows in bands.
+  plat::ParallelFor(top, bottom, 16, [=](int32_t first, int32_t last) {
+    for (int32_t y = first; y < last; ++y) {
+      const bool hole = y > yLo && y < yHi;
+      for (int32_t x = left; x <= right; ++x) {
+        if (hole && x > xLo && x < xHi) continue;  // the centre keeps the picture
+        const int64_t i = int64_t{y} * w + x;
+        const int32_t alpha = op * (mask != nullptr ? mask[i] : 255) / 255;
+        plane[i] = static_cast<uint8_t>(((255 - alpha) * plane[i] + alpha * woven[i]) / 255);
+      }
     }
+  });
 }
