@@ -106,57 +106,69 @@ TEST(RepeatPieces, GridShiftsAndWraps) {
 
 // The merge's rows in bands give the one walk's bytes: destinations running off every edge of
 // the plane (whose first and last rows and columns then take several tile rows and columns in
-// turn), every mask mode, several blend modes, at one, three and eight threads.
+// turn) or reading the tile from a shifted column, tiles held at their edges or wider than the
+// plane (the runs in 16-bit lanes), every mask mode, several blend modes and opacities in and
+// out of 0..255, at one, three and eight threads.
 TEST(RepeatMerge, BandsGiveTheOneWalksBytes) {
-  const int32_t tw = 13, th = 11;
-  Plane colour(tw * th), mask(tw * th);
-  for (int32_t i = 0; i < tw * th; ++i) {
-    colour[i] = static_cast<uint8_t>(i * 37 + 5);
-    mask[i] = static_cast<uint8_t>(i * 91 + 17);
-  }
   struct Size {
     int32_t w, h;
   };
-  for (const Size size : {Size{1, 1}, Size{7, 2}, Size{17, 3}, Size{33, 70}}) {
-    const int32_t w = size.w, h = size.h;
-    Plane start(static_cast<size_t>(w) * h);
-    for (size_t i = 0; i < start.size(); ++i) start[i] = static_cast<uint8_t>(i * 53 + 1);
-    for (int16_t maskMode : {1, 2, 3}) {
-      for (int16_t blendMode : {1, 4, 10}) {
+  // Tiles narrower than the plane (held at their edges) and wider (one run of lanes a row).
+  for (const Size tile : {Size{13, 11}, Size{2100, 7}}) {
+    const int32_t tw = tile.w, th = tile.h;
+    Plane colour(static_cast<size_t>(tw) * th), mask(static_cast<size_t>(tw) * th);
+    for (size_t i = 0; i < colour.size(); ++i) {
+      colour[i] = static_cast<uint8_t>(i * 37 + 5);
+      mask[i] = static_cast<uint8_t>(i * 91 + 17);
+    }
+    for (const Size size : {Size{1, 1}, Size{7, 2}, Size{17, 3}, Size{33, 70}, Size{2049, 5}, Size{5, 301}}) {
+      const int32_t w = size.w, h = size.h;
+      Plane start(static_cast<size_t>(w) * h);
+      for (size_t i = 0; i < start.size(); ++i) start[i] = static_cast<uint8_t>(i * 53 + 1);
+      // Off every edge of the plane, and inside it reading the tile from a shifted column.
+      for (const bool inside : {false, true}) {
         Rect source, destination;
-        source.top = 2, source.left = 1;
-        destination.top = -20, destination.left = -3, destination.bottom = h + 21,
-        destination.right = w + 6;
-        // The one walk, as the merge was first written.
-        Plane plain = start;
-        for (int32_t y = destination.top; y < destination.bottom; ++y) {
-          const int32_t yc = std::clamp(y, 0, h - 1);
-          const int32_t ty = std::clamp(source.top + yc - destination.top, 0, th - 1);
-          for (int32_t x = destination.left; x < destination.right; ++x) {
-            const int32_t xc = std::clamp(x, 0, w - 1);
-            const int32_t tx = std::clamp(source.left + xc - destination.left, 0, tw - 1);
-            const int32_t ti = ty * tw + tx;
-            int32_t keep = 255 - 180, blend = 180;
-            if (maskMode != 1) {
-              const auto k = static_cast<int32_t>(mask[ti] * 180 / 255.0 + 0.5);
-              keep = maskMode == 2 ? k : 255 - k;
-              blend = 255 - keep;
+        source.top = 2, source.left = inside ? -4 : 1;
+        destination.top = inside ? 0 : -20, destination.left = inside ? w / 3 : -3;
+        destination.bottom = static_cast<int16_t>(inside ? h : h + 21);
+        destination.right = static_cast<int16_t>(inside ? w - w / 4 : w + 6);
+        for (int16_t opacity : {180, 0, 255, 300, -20}) {
+          for (int16_t maskMode : {1, 2, 3}) {
+            for (int16_t blendMode : {1, 4, 10}) {
+              // The one walk, as the merge was first written.
+              Plane plain = start;
+              for (int32_t y = destination.top; y < destination.bottom; ++y) {
+                const int32_t yc = std::clamp(y, 0, h - 1);
+                const int32_t ty = std::clamp(source.top + yc - destination.top, 0, th - 1);
+                for (int32_t x = destination.left; x < destination.right; ++x) {
+                  const int32_t xc = std::clamp(x, 0, w - 1);
+                  const int32_t tx = std::clamp(source.left + xc - destination.left, 0, tw - 1);
+                  const int32_t ti = ty * tw + tx;
+                  int32_t keep = 255 - opacity, blend = opacity;
+                  if (maskMode != 1) {
+                    const auto k = static_cast<int32_t>(mask[ti] * opacity / 255.0 + 0.5);
+                    keep = maskMode == 2 ? k : 255 - k;
+                    blend = 255 - keep;
+                  }
+                  uint8_t& d = plain[static_cast<size_t>(yc) * w + xc];
+                  unsigned char b = d;
+                  X_optionRPart(&b, static_cast<uint32_t>(blendMode), d, colour[ti]);
+                  d = static_cast<uint8_t>(std::clamp((keep * d + blend * b) / 255, 0, 255));
+                }
+              }
+              for (int threads : {1, 3, 8}) {
+                plat::SetThreadCount(threads);
+                Plane banded = start;
+                MiscCastel::MergeTileBuf(tw, th, colour.data(), mask.data(), w, h, banded.data(),
+                                         opacity, blendMode, maskMode, source, destination);
+                ASSERT_EQ(banded, plain) << w << "x" << h << " tile " << tw << " inside " << inside
+                                         << " opacity " << opacity << " mask mode " << maskMode
+                                         << " blend " << blendMode << " threads " << threads;
+              }
+              plat::SetThreadCount(0);
             }
-            uint8_t& d = plain[static_cast<size_t>(yc) * w + xc];
-            unsigned char b = d;
-            X_optionRPart(&b, static_cast<uint32_t>(blendMode), d, colour[ti]);
-            d = static_cast<uint8_t>(std::clamp((keep * d + blend * b) / 255, 0, 255));
           }
         }
-        for (int threads : {1, 3, 8}) {
-          plat::SetThreadCount(threads);
-          Plane banded = start;
-          MiscCastel::MergeTileBuf(tw, th, colour.data(), mask.data(), w, h, banded.data(), 180,
-                                   blendMode, maskMode, source, destination);
-          EXPECT_EQ(banded, plain) << w << "x" << h << " mask mode " << maskMode << " blend "
-                                   << blendMode << " threads " << threads;
-        }
-        plat::SetThreadCount(0);
       }
     }
   }

@@ -1,11 +1,13 @@
 #include "engines/records/engine_frame.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
 #include "app/core/colour_spaces.h"
 #include "app/core/sample_clamp.h"
 #include "app/plane_readers.h"
+#include "operations/effect_support.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
 
@@ -108,11 +110,22 @@ void BlendEffect(uint8_t* plane, const uint8_t* result, const uint8_t* mask, int
   if (plane == nullptr || result == nullptr || width <= 0) return;
   // Each sample blends alone, so the rows run in bands on the shared threads.
   const int32_t left = area.left, right = area.right;
+  // The first mode replaces the sample by the result: with an opacity in 0..255 the mix is the
+  // operations' run mix, 16-bit lanes that give these same quotients.
+  const bool replace = blendMode == 0 && effect_support::InByteRange(opacity);
   plat::ParallelFor(area.top, area.bottom, 32, [=](int32_t y0, int32_t y1) {
     for (int32_t y = y0; y < y1; ++y) {
       // A stopped render leaves the rest; its owner drops the plane.
       if (plat::Cancelled()) return;
       const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
+      if (replace) {
+        for (int32_t x = left; x < right; x += effect_support::kRun) {
+          const size_t i = row + static_cast<size_t>(x);
+          effect_support::MixRun(plane + i, result + i, mask != nullptr ? mask + i : nullptr,
+                                 opacity, std::min(right - x, effect_support::kRun));
+        }
+        continue;
+      }
       for (int32_t x = left; x < right; ++x) {
         const size_t i = row + static_cast<size_t>(x);
         const int32_t a = mask != nullptr ? mask[i] * opacity / 255 : opacity;

@@ -218,32 +218,93 @@ void MiscCastel::PutColInBuf(int32_t stride, int32_t /*unused*/, uint8_t* plane,
 
 namespace {
 
-// Rows [first, end) of the destination of MergeTileBuf, in order.
+constexpr int32_t kMergeRun = 512;
+
+// The weights of a merge: keep[m] of the plane's sample and blend[m] of the blended one, by
+// the tile mask's sample m (one pair for every m when the mask plays no part).
+struct MergeWeights {
+  int32_t keep[256], blend[256];
+  // Whether every pair sums to 255 in 0..255, so that a mix of two samples stays a byte.
+  bool bytes = true;
+  MergeWeights(int16_t opacity, int16_t maskMode) {
+    for (int32_t m = 0; m < 256; ++m) {
+      keep[m] = 255 - opacity;
+      blend[m] = opacity;
+      if (maskMode != 1) {
+        const auto k = static_cast<int32_t>(m * opacity / 255.0 + 0.5);
+        keep[m] = maskMode == 2 ? k : 255 - k;
+        blend[m] = 255 - keep[m];
+      }
+      bytes = bytes && keep[m] >= 0 && keep[m] <= 255;
+    }
+  }
+};
+
+// One merged sample: the cell's mode reaches the kernel without the + 1 the final blend adds
+// (the cell default 1 is the kernel's first mode), as stored patterns were made with. A mode
+// with no case leaves the blended value at the destination's.
+inline void MergeSample(uint8_t& d, uint8_t colour, uint8_t mask, const MergeWeights& w,
+                        int16_t blendMode) {
+  unsigned char b = d;
+  X_optionRPart(&b, static_cast<uint32_t>(blendMode), d, colour);
+  d = static_cast<uint8_t>(std::clamp((w.keep[mask] * d + w.blend[mask] * b) / 255, 0, 255));
+}
+
+// Rows [first, end) of the destination of MergeTileBuf, in order. Columns left of the plane
+// all land on its first column and columns right of it on its last, each over the one before:
+// those stay in order sample by sample. Between them a column lands on its own sample and reads
+// the tile's column at a fixed offset (held to the tile at its edges): with the kernel's first
+// mode and byte weights that run mixes in 16-bit lanes, (keep d + blend c) / 255 being at most
+// 255, so the clamp never acts.
 void MergeTileRows(int32_t tileWidth, int32_t tileHeight, const uint8_t* colour,
                    const uint8_t* mask, int32_t width, int32_t height, uint8_t* plane,
-                   int16_t opacity, int16_t blendMode, int16_t maskMode, Rect source,
+                   const MergeWeights& w, int16_t blendMode, bool maskWeighs, Rect source,
                    Rect destination, int32_t first, int32_t end) {
+  const int32_t left = destination.left, right = destination.right;
+  const int32_t offset = source.left - destination.left;
+  const int32_t inLeft = std::clamp(left, 0, width), inRight = std::clamp(right, 0, width);
+  // The inner columns whose tile column needs no holding.
+  const int32_t runLeft = std::clamp(-offset, inLeft, std::max(inLeft, inRight));
+  const int32_t runRight = std::clamp(tileWidth - offset, runLeft, std::max(runLeft, inRight));
+  const bool lanes = blendMode == 1 && w.bytes;
   for (int32_t y = first; y < end; ++y) {
     const int32_t yc = std::clamp(y, 0, height - 1);
     const int32_t ty = std::clamp(source.top + yc - destination.top, 0, tileHeight - 1);
-    for (int32_t x = destination.left; x < destination.right; ++x) {
+    const uint8_t* colourRow = colour + int64_t{ty} * tileWidth;
+    const uint8_t* maskRow = mask + int64_t{ty} * tileWidth;
+    uint8_t* row = plane + int64_t{yc} * width;
+    const auto one = [&](int32_t x) {
       const int32_t xc = std::clamp(x, 0, width - 1);
-      const int32_t tx = std::clamp(source.left + xc - destination.left, 0, tileWidth - 1);
-      const int64_t ti = int64_t{ty} * tileWidth + tx;
-      int32_t keep = 255 - opacity, blend = opacity;
-      if (maskMode != 1) {
-        const auto k = static_cast<int32_t>(mask[ti] * opacity / 255.0 + 0.5);
-        keep = maskMode == 2 ? k : 255 - k;
-        blend = 255 - keep;
+      const int32_t tx = std::clamp(offset + xc, 0, tileWidth - 1);
+      MergeSample(row[xc], colourRow[tx], maskRow[tx], w, blendMode);
+    };
+    for (int32_t x = left; x < std::min(right, runLeft); ++x) one(x);
+    if (lanes) {
+      uint8_t* p = row + runLeft;
+      const uint8_t* c = colourRow + offset + runLeft;
+      const uint8_t* m = maskRow + offset + runLeft;
+      const int32_t n = runRight - runLeft;
+      if (!maskWeighs) {
+        const auto keep = static_cast<uint16_t>(w.keep[0]), blend = static_cast<uint16_t>(w.blend[0]);
+        for (int32_t i = 0; i < n; ++i)
+          p[i] = static_cast<uint8_t>(static_cast<uint16_t>(keep * p[i] + blend * c[i]) / 255);
+      } else {
+        uint8_t weight[kMergeRun];
+        for (int32_t at = 0; at < n; at += kMergeRun) {
+          const int32_t k = std::min(n - at, kMergeRun);
+          for (int32_t i = 0; i < k; ++i) weight[i] = static_cast<uint8_t>(w.blend[m[at + i]]);
+          uint8_t* q = p + at;
+          const uint8_t* v = c + at;
+          for (int32_t i = 0; i < k; ++i) {
+            const auto b = static_cast<uint16_t>(weight[i]);
+            q[i] = static_cast<uint8_t>(static_cast<uint16_t>((255 - b) * q[i] + b * v[i]) / 255);
+          }
+        }
       }
-      uint8_t& d = plane[int64_t{yc} * width + xc];
-      // The cell's mode reaches the kernel without the + 1 the final blend adds (the cell
-      // default 1 is the kernel's first mode), as stored patterns were made with. A mode
-      // with no case leaves the blended value at the destination's.
-      unsigned char b = d;
-      X_optionRPart(&b, static_cast<uint32_t>(blendMode), d, colour[ti]);
-      d = static_cast<uint8_t>(std::clamp((keep * d + blend * b) / 255, 0, 255));
+    } else {
+      for (int32_t x = runLeft; x < runRight; ++x) one(x);
     }
+    for (int32_t x = std::max(left, runRight); x < right; ++x) one(x);
   }
 }
 
@@ -258,9 +319,10 @@ void MiscCastel::MergeTileBuf(int32_t tileWidth, int32_t tileHeight, const uint8
     return;
   // A mask mode outside 1..3 has no weights of its own: the opacity alone decides.
   if (maskMode < 1 || maskMode > 3) maskMode = 1;
-  const auto rows = [=](int32_t first, int32_t end) {
-    MergeTileRows(tileWidth, tileHeight, colour, mask, width, height, plane, opacity, blendMode,
-                  maskMode, source, destination, first, end);
+  const MergeWeights weights(opacity, maskMode);
+  const auto rows = [&, maskWeighs = maskMode != 1](int32_t first, int32_t end) {
+    MergeTileRows(tileWidth, tileHeight, colour, mask, width, height, plane, weights, blendMode,
+                  maskWeighs, source, destination, first, end);
   };
   const int32_t top = destination.top, bottom = destination.bottom;
   if (height < 3) {

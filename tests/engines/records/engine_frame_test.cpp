@@ -171,7 +171,8 @@ TEST(EngineBlend, OpacityMaskAndArea) {
 }
 
 TEST(EngineBlend, AnyThreadCountMatchesThePlainBlend) {
-  // Every shared mode, with and without a mask, whole and inner areas.
+  // Every shared mode, opacities in and out of 0..255 (the first mode's runs take 16-bit lanes
+  // inside it), with and without a mask, whole and inner areas.
   for (auto [w, h] : {std::pair{1, 1}, std::pair{17, 3}, std::pair{2049, 5}, std::pair{5, 2049}}) {
     const size_t n = static_cast<size_t>(w) * h;
     plat::SeedRandom(static_cast<uint32_t>(w + h));
@@ -184,13 +185,14 @@ TEST(EngineBlend, AnyThreadCountMatchesThePlainBlend) {
     const vmkrec::EngineArea areas[] = {{0, 0, w, h}, {w / 3, h / 4, w - w / 3, h - h / 5}};
     for (const auto& area : areas)
       for (int16_t mode = 0; mode < 12; ++mode)
+        for (int16_t opacity : {200, 0, 255, 300, -7})
         for (const uint8_t* m :
              {static_cast<const uint8_t*>(nullptr), static_cast<const uint8_t*>(mask.data())}) {
           auto want = base;
           for (int32_t y = area.top; y < area.bottom; ++y)
             for (int32_t x = area.left; x < area.right; ++x) {
               const size_t i = static_cast<size_t>(y) * w + x;
-              const int a = m != nullptr ? m[i] * 200 / 255 : 200;
+              const int a = m != nullptr ? m[i] * opacity / 255 : opacity;
               unsigned char b = want[i];
               X_optionRPart(&b, static_cast<uint32_t>(mode + 1), want[i], result[i]);
               want[i] = static_cast<uint8_t>(((255 - a) * want[i] + a * b) / 255);
@@ -198,8 +200,9 @@ TEST(EngineBlend, AnyThreadCountMatchesThePlainBlend) {
           for (int threads : {1, 3, 8}) {
             plat::SetThreadCount(threads);
             auto got = base;
-            vmkrec::BlendEffect(got.data(), result.data(), m, w, area, mode, 200);
-            EXPECT_EQ(got, want) << w << "x" << h << " mode " << mode << " threads " << threads;
+            vmkrec::BlendEffect(got.data(), result.data(), m, w, area, mode, opacity);
+            ASSERT_EQ(got, want) << w << "x" << h << " mode " << mode << " opacity " << opacity
+                                 << " threads " << threads;
           }
           plat::SetThreadCount(0);
         }
