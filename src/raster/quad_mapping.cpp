@@ -128,9 +128,101 @@ VMK_TARGET_AVX2 void EightAvx2(const float* t8, const ColumnLine& c, const Colum
 }
 #endif
 
+// A whole lattice column of the displacement maps' walk in one call: `count` points from t[0]
+// on (t readable eight past the last), each tested as the walk and DisRea test it and, when
+// kept, written into the maps as DisRea writes it, in the walk's order.
+using MapColumnFn = void (*)(const float* t, int32_t count, const ColumnLine& c,
+                             const ColumnBounds& b, uint32_t* const* xMap, uint32_t* const* yMap);
+struct MapColumn {
+  MapColumnFn fn;
+  uint32_t* const* xMap;
+  uint32_t* const* yMap;
+};
+
+#if VMK_SIMD_X86
+// 327680000 - trunc(double(128 (to - from)) + 0.5) on eight lanes: step128 lane by lane (the
+// float difference and product, widened exactly, the half added in double).
+VMK_TARGET_AVX2 inline __m256i MapValues8(__m256 to, __m256 from) {
+  const __m256 d = _mm256_mul_ps(_mm256_set1_ps(128.0f), _mm256_sub_ps(to, from));
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m128i lo = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(d)), half));
+  const __m128i hi =
+      _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(d, 1)), half));
+  const __m256i steps = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+  return _mm256_sub_epi32(_mm256_set1_epi32(327680000), steps);
+}
+
+// The points of EightAvx2, then DisRea's test of the source point (ordered, as the scalar
+// comparisons) and its two map values; the kept lanes are stored one by one in lane order, so
+// where two land in one pixel the later one stays, as in the walk.
+VMK_TARGET_AVX2 void MapColumnAvx2(const float* t8, int32_t count, const ColumnLine& c,
+                                   const ColumnBounds& b, uint32_t* const* xMap,
+                                   uint32_t* const* yMap) {
+  const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
+  const __m256 btx = _mm256_set1_ps(c.btx), bbx = _mm256_set1_ps(c.bbx);
+  const __m256 bty = _mm256_set1_ps(c.bty), bby = _mm256_set1_ps(c.bby);
+  const __m256 atx = _mm256_set1_ps(c.atx), abx = _mm256_set1_ps(c.abx);
+  const __m256 aty = _mm256_set1_ps(c.aty), aby = _mm256_set1_ps(c.aby);
+  const __m256 minX = _mm256_set1_ps(b.minX), maxX = _mm256_set1_ps(b.maxX);
+  const __m256 minY = _mm256_set1_ps(b.minY), maxY = _mm256_set1_ps(b.maxY);
+  const __m256 fw = _mm256_set1_ps(b.fw), fh = _mm256_set1_ps(b.fh);
+  const __m256i rowFirst = _mm256_set1_epi32(b.rowFirst), rowLast = _mm256_set1_epi32(b.rowEnd - 1);
+  alignas(32) int32_t xs[8], ys[8];
+  alignas(32) uint32_t mx[8], my[8];
+  for (int32_t k = 0; k < count; k += 8) {
+    const __m256 t = _mm256_loadu_ps(t8 + k);
+    const __m256 u = _mm256_sub_ps(one, t);
+    const __m256 xb = _mm256_add_ps(_mm256_mul_ps(u, btx), _mm256_mul_ps(t, bbx));
+    const __m256 yb = _mm256_add_ps(_mm256_mul_ps(u, bty), _mm256_mul_ps(t, bby));
+    __m256 out8 = _mm256_cmp_ps(xb, minX, _CMP_LT_OQ);
+    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(xb, maxX, _CMP_GT_OQ));
+    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(yb, minY, _CMP_LT_OQ));
+    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(yb, maxY, _CMP_GT_OQ));
+    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(xb, zero, _CMP_LT_OQ));
+    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(xb, fw, _CMP_GE_OQ));
+    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(yb, zero, _CMP_LT_OQ));
+    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(yb, fh, _CMP_GE_OQ));
+    const __m256i y = _mm256_cvttps_epi32(yb);
+    const __m256i outRows = _mm256_or_si256(_mm256_cmpgt_epi32(rowFirst, y),
+                                            _mm256_cmpgt_epi32(y, rowLast));
+    uint32_t outBits = static_cast<uint32_t>(_mm256_movemask_ps(out8)) |
+                       static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(outRows)));
+    uint32_t kept = ~outBits & 0xFFu;
+    if (count - k < 8) kept &= (1u << (count - k)) - 1u;
+    if (kept == 0) continue;
+    const __m256i x = _mm256_cvttps_epi32(xb);
+    const __m256 xa = _mm256_add_ps(_mm256_mul_ps(u, atx), _mm256_mul_ps(t, abx));
+    const __m256 ya = _mm256_add_ps(_mm256_mul_ps(u, aty), _mm256_mul_ps(t, aby));
+    __m256 outA = _mm256_cmp_ps(xa, zero, _CMP_LT_OQ);
+    outA = _mm256_or_ps(outA, _mm256_cmp_ps(xa, fw, _CMP_GE_OQ));
+    outA = _mm256_or_ps(outA, _mm256_cmp_ps(ya, zero, _CMP_LT_OQ));
+    outA = _mm256_or_ps(outA, _mm256_cmp_ps(ya, fh, _CMP_GE_OQ));
+    kept &= ~static_cast<uint32_t>(_mm256_movemask_ps(outA));
+    if (kept == 0) continue;
+    // A kept point whose next lane is kept and lands in the same pixel is written over by it:
+    // its stores are left out (the maps end as the walk leaves them).
+    const __m256i next = _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7);
+    const __m256i same = _mm256_and_si256(
+        _mm256_cmpeq_epi32(x, _mm256_permutevar8x32_epi32(x, next)),
+        _mm256_cmpeq_epi32(y, _mm256_permutevar8x32_epi32(y, next)));
+    kept &= ~(static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(same))) & (kept >> 1));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(xs), x);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(ys), y);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(mx), MapValues8(xb, xa));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(my), MapValues8(yb, ya));
+    for (; kept != 0; kept &= kept - 1) {
+      const int l = __builtin_ctz(kept);
+      xMap[ys[l]][xs[l]] = mx[l];
+      yMap[ys[l]][xs[l]] = my[l];
+    }
+  }
+}
+#endif
+
 template <typename Fn>
 void walkRows(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t dstH,
-              int32_t dstW, int32_t rowFirst, int32_t rowEnd, Fn&& fn) {
+              int32_t dstW, int32_t rowFirst, int32_t rowEnd, Fn&& fn,
+              const MapColumn* column = nullptr) {
   const float minX = std::min({b.x[0], b.x[1], b.x[2], b.x[3]});
   const float maxX = std::max({b.x[0], b.x[1], b.x[2], b.x[3]});
   const float minY = std::min({b.y[0], b.y[1], b.y[2], b.y[3]});
@@ -147,7 +239,8 @@ void walkRows(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_
   thread_local std::vector<float> tOf;
   const bool table = nt <= kMostTable;
   if (table) {
-    if (tOf.size() < static_cast<size_t>(nt)) tOf.resize(static_cast<size_t>(nt));
+    // Eight to spare: a column kernel reads whole groups of eight past its last point.
+    if (tOf.size() < static_cast<size_t>(nt) + 8) tOf.resize(static_cast<size_t>(nt) + 8, 0.0f);
     for (int32_t j = 0; j < nt; ++j) tOf[static_cast<size_t>(j)] = static_cast<float>(j) / dt;
   }
   const float* tj = tOf.data();
@@ -181,6 +274,11 @@ void walkRows(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_
         jFirst = from > 0.0 ? static_cast<int32_t>(from) : 0;
         jLast = to < nt - 1.0 ? static_cast<int32_t>(to) : nt - 1;
       }
+    }
+    if (column != nullptr && table) {
+      column->fn(tj + jFirst, jLast - jFirst + 1, ColumnLine{atx, aty, abx, aby, btx, bty, bbx, bby},
+                 bounds, column->xMap, column->yMap);
+      continue;
     }
     int32_t j = jFirst;
     if (eight != nullptr && table) {
@@ -237,10 +335,10 @@ constexpr int32_t kLatticeSideLimit = 1 << 16;
 
 template <typename Fn>
 void walk(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t dstH, int32_t dstW,
-          Fn&& fn, Window window) {
+          Fn&& fn, Window window, const MapColumn* column = nullptr) {
   if (ns > kLatticeSideLimit || nt > kLatticeSideLimit) return;
   if (window.first > 0 || window.end < dstH) {
-    walkRows(ns, nt, a, b, dstH, dstW, window.first, window.end, fn);
+    walkRows(ns, nt, a, b, dstH, dstW, window.first, window.end, fn, column);
     return;
   }
   const bool banded = window.banded;
@@ -251,11 +349,12 @@ void walk(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_t ds
   const auto bottom =
       static_cast<int32_t>(std::clamp(std::floor(maxY) + 1.0, static_cast<double>(top), rows));
   if (!banded || int64_t{ns} * nt < kWalkBandPoints || bottom - top <= kWalkBandRows) {
-    walkRows(ns, nt, a, b, dstH, dstW, 0, dstH, fn);
+    walkRows(ns, nt, a, b, dstH, dstW, 0, dstH, fn, column);
     return;
   }
   plat::ParallelFor(top, bottom, kWalkBandRows, [&](int32_t first, int32_t last) {
-    walkRows(ns, nt, a, b, dstH, dstW, first == top ? 0 : first, last == bottom ? dstH : last, fn);
+    walkRows(ns, nt, a, b, dstH, dstW, first == top ? 0 : first, last == bottom ? dstH : last, fn,
+             column);
   });
 }
 
@@ -355,6 +454,14 @@ int32_t DisRea(Window window, int32_t h, int32_t w, uint32_t* const* xMap, uint3
   if (n < 2) return n;
   const float fw = static_cast<float>(w);
   const float fh = static_cast<float>(h);
+  // The source point is tested against the destination's own size (the maps pull from the
+  // plane they lie over), so the column kernel's bounds serve both tests.
+#if VMK_SIMD_X86
+  const MapColumnFn wide = plat::PickKernel<MapColumnFn>(nullptr, MapColumnAvx2);
+#else
+  const MapColumnFn wide = nullptr;
+#endif
+  const MapColumn column{wide, xMap, yMap};
   walk(
       n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
@@ -363,7 +470,7 @@ int32_t DisRea(Window window, int32_t h, int32_t w, uint32_t* const* xMap, uint3
         xMap[y][x] = static_cast<uint32_t>(327680000 - step128(xb, xa));
         yMap[y][x] = static_cast<uint32_t>(327680000 - step128(yb, ya));
       },
-      window);
+      window, wide != nullptr ? &column : nullptr);
   return n;
 }
 

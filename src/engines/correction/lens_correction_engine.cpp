@@ -210,14 +210,14 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
   return 0;
 }
 
-void MiscZondrac::Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t regionWidth,
+bool MiscZondrac::Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t regionWidth,
                        int32_t regionHeight, int32_t windowX0, int32_t windowY0,
                        int32_t windowX1, int32_t windowY1, uint8_t* const* src,
                        uint8_t* const* dst, uint8_t* extraSrc, uint8_t* extraDst) {
   // A geometry that would divide by zero warps nothing: the copies blend back unwarped.
   if (imageWidth_ <= 0 || imageHeight_ <= 0 || windowX1 == windowX0 || windowY1 == windowY0 ||
       regionWidth <= 0 || regionHeight <= 0)
-    return;
+    return false;
   const int32_t* w = par_->w;
   if (makeMaps == 0) {
     ValidZondrac(0, nullptr, nullptr, width, height, imageWidth_, imageHeight_, windowX0,
@@ -227,23 +227,30 @@ void MiscZondrac::Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t 
       ValidZondrac(0, nullptr, nullptr, width, height, imageWidth_, imageHeight_, windowX0,
                    windowY0, windowX1, windowY1, regionWidth, regionHeight, extraSrc, extraSrc,
                    extraSrc, width, height, extraDst, extraDst, extraDst);
-    return;
+    return false;
   }
-  const int64_t n = static_cast<int64_t>(width) * height;
+  // The maps' rows are a few cache lines longer than the picture's, so that a lattice column,
+  // which writes one entry in each of many rows, does not find every row in one set of the
+  // cache (rows of 2048 entries are 8 KB apart). The pitch is no part of the result.
+  const int64_t pitch = static_cast<int64_t>(width) + 16;
+  const int64_t n = pitch * height + 512;
   plat::Block<uint32_t> maps(2 * n, WorkSource());
   plat::Block<uint32_t*> rows(2 * static_cast<int64_t>(height), WorkSource());
-  if (!maps || !rows) return;
-  std::fill_n(maps.get(), 2 * n, kDisplacementNeutral);
+  if (!maps || !rows) return false;
+  uint32_t* values = maps.get();
+  plat::ForEachByteRun(2 * n, [values](int64_t first, int64_t last) {
+    std::fill(values + first, values + last, kDisplacementNeutral);
+  });
   uint32_t** xRows = rows.get();
   uint32_t** yRows = rows.get() + height;
   for (int32_t y = 0; y < height; ++y) {
-    xRows[y] = maps.get() + static_cast<int64_t>(y) * width;
-    yRows[y] = maps.get() + n + static_cast<int64_t>(y) * width;
+    xRows[y] = values + static_cast<int64_t>(y) * pitch;
+    yRows[y] = values + n + static_cast<int64_t>(y) * pitch;
   }
   ValidZondrac(1, xRows, yRows, width, height, imageWidth_, imageHeight_, windowX0, windowY0,
                windowX1, windowY1, regionWidth, regionHeight, src[0], src[1], src[2], width,
                height, dst[0], dst[1], dst[2]);
-  if (plat::Cancelled()) return;
+  if (plat::Cancelled()) return false;
   // The fall-off is compensated on this path only; the direct quad path never had it.
   if (w[kZndVignetteOn] != 0 &&
       (w[kZndBrightness] != 0 || w[kZndBrightness + 1] != 0 || w[kZndBrightness + 2] != 0))
@@ -259,6 +266,8 @@ void MiscZondrac::Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t 
   else
     ComputeBufRGBInterDisAtXY(height, width, src[0], src[1], src[2], extraSrc, dst[0], dst[1],
                               dst[2], extraDst, xRows, yRows);
+  // The pull writes every sample of the three planes, and of the extra one when there is one.
+  return true;
 }
 
 int32_t MiscZondrac::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, int16_t source,
@@ -300,15 +309,26 @@ int32_t MiscZondrac::FillBuf(int16_t planes, int16_t blendMode, int16_t strength
 
   const int64_t size = static_cast<int64_t>(width) * height;
   const int64_t padded = static_cast<int64_t>(width + 1) * (height + 1);
-  plat::Block<uint8_t> work(6 * padded, WorkSource());
+  // The warp reads its source copies until the blend, which reads the caller's planes and the
+  // warped ones: where nothing writes the source copies (no host image read into them, no
+  // fall-off compensated in them) they would equal the caller's planes all along, and the warp
+  // reads those planes themselves. On the maps path the pull writes every sample of the
+  // warped planes, so they are copied from the caller's only when it has not run.
+  const int32_t* words = par_->w;
+  const bool compensates =
+      apply == 1 && makeMaps != 0 && words[kZndVignetteOn] != 0 &&
+      (words[kZndBrightness] != 0 || words[kZndBrightness + 1] != 0 || words[kZndBrightness + 2] != 0);
+  const bool ownSource = (source == 3 && count == 3) || compensates;
+  const bool pulled = apply == 1 && makeMaps != 0;
+  plat::Block<uint8_t> work((ownSource ? 6 : 3) * padded, WorkSource());
   if (!work) return 0;
   uint8_t* src[3];
   uint8_t* dst[3];
   for (int32_t c = 0; c < 3; ++c) {
-    src[c] = work.get() + c * padded;
-    dst[c] = work.get() + (3 + c) * padded;
-    plat::CopyBytes(src[c], plane[c], size);
-    plat::CopyBytes(dst[c], plane[c], size);
+    dst[c] = work.get() + c * padded;
+    src[c] = ownSource ? work.get() + (3 + c) * padded : plane[c];
+    if (ownSource) plat::CopyBytes(src[c], plane[c], size);
+    if (!pulled) plat::CopyBytes(dst[c], plane[c], size);
   }
   plat::Block<uint8_t> extraWork(extra != nullptr ? 2 * padded : 0, WorkSource());
   if (extra != nullptr && !extraWork) return 0;
@@ -316,7 +336,7 @@ int32_t MiscZondrac::FillBuf(int16_t planes, int16_t blendMode, int16_t strength
   uint8_t* extraDst = extra != nullptr ? extraWork.get() + padded : nullptr;
   if (extra != nullptr) {
     plat::CopyBytes(extraSrc, extra, size);
-    plat::CopyBytes(extraDst, extra, size);
+    if (!pulled) plat::CopyBytes(extraDst, extra, size);
   }
   if (source == 3 && count == 3) {
     // The source copies are the whole host image scaled to the region, at
@@ -339,10 +359,17 @@ int32_t MiscZondrac::FillBuf(int16_t planes, int16_t blendMode, int16_t strength
     vmkrec::PrepareEngineSource(3, 3, 255, whole);
   }
 
-  if (apply == 1) Warp(makeMaps, width, height, regionWidth, regionHeight, windowX0, windowY0,
-                       windowX1, windowY1, src, dst, extraSrc, extraDst);
+  const bool warpedWhole = apply == 1 && Warp(makeMaps, width, height, regionWidth,
+                                              regionHeight, windowX0, windowY0, windowX1,
+                                              windowY1, src, dst, extraSrc, extraDst);
   // Stopped, the caller's planes are left as the source read made them.
   if (plat::Cancelled()) return 0;
+  if (pulled && !warpedWhole) {
+    // The maps were never pulled through (a geometry without scale, no room for the maps):
+    // the warped copies are the planes unwarped, as on every other path.
+    for (int32_t c = 0; c < 3; ++c) plat::CopyBytes(dst[c], plane[c], size);
+    if (extra != nullptr) plat::CopyBytes(extraDst, extra, size);
+  }
 
   const bool bySelection = par_->w[kZndSelection] == 1;
   // Every pixel of the blend reads and writes only its own samples: bands of rows.

@@ -48,8 +48,9 @@ class MiscZondrac {
 
  private:
   // Steps of FillBuf: the source copies warped into the destination copies, directly or
-  // through displacement maps (with the fringe and fall-off corrections).
-  void Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t regionWidth,
+  // through displacement maps (with the fringe and fall-off corrections). True when the
+  // maps were pulled through, which writes every sample of the destination copies.
+  bool Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t regionWidth,
             int32_t regionHeight, int32_t windowX0, int32_t windowY0, int32_t windowX1,
             int32_t windowY1, uint8_t* const* src, uint8_t* const* dst, uint8_t* extraSrc,
             uint8_t* extraDst);
