@@ -501,4 +501,163 @@ TEST(BandedWarps, DistortedRectangleEqualsTheRowByRowScan) {
   }
 }
 
+// Smooth maps, as the lens and grid engines make them (neighbouring pixels moved alike, so the
+// wide form reads their samples from a few rows of the source), with stretches pushed past
+// the right and bottom edges, a stretch that spreads sixteen neighbours over many rows, and a
+// few values at the ends of the 32 bits: every vector form at one, three and eight threads
+// gives the sample by sample pull, on odd and tall sizes.
+TEST(BandedWarps, DisplacementPullThroughSmoothMapsEqualsThePlainPull) {
+  for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+           {1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {47, 301}, {640, 97}}) {
+    const size_t n = static_cast<size_t>(w) * h;
+    const Plane src[4] = {Noise(n, 21), Noise(n, 22), Noise(n, 23), Noise(n, 24)};
+    std::vector<uint32_t> mx(n), my(n);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        const size_t i = static_cast<size_t>(y) * w + x;
+        // Up to 12 pixels across and 3 rows down, changing by at most a column or a row
+        // over the sixteen of a step.
+        double dx = 12.0 * std::sin(x * 0.013 + y * 0.021);
+        double dy = 3.0 * std::cos(x * 0.009 - y * 0.017);
+        if (y % 41 == 40) dx += 2.0 * w;     // past the right edge, held
+        if (x % 53 == 50) dy += 2.0 * h;     // past the bottom edge, held
+        if (y % 37 == 12) dy += (x % 16) * 0.9;  // sixteen neighbours over many rows
+        mx[i] = static_cast<uint32_t>(static_cast<int64_t>(kDisplacementNeutral) +
+                                      static_cast<int64_t>(std::floor(dx * 128.0)));
+        my[i] = static_cast<uint32_t>(static_cast<int64_t>(kDisplacementNeutral) +
+                                      static_cast<int64_t>(std::floor(dy * 128.0)));
+        if (i % 1013 == 3) mx[i] = 0xFFFFFFFFu;
+        if (i % 997 == 9) my[i] = 0;
+      }
+    std::vector<const uint32_t*> rx(h), ry(h);
+    for (int32_t y = 0; y < h; ++y) {
+      rx[y] = mx.data() + static_cast<size_t>(y) * w;
+      ry[y] = my.data() + static_cast<size_t>(y) * w;
+    }
+    Plane expect[4];
+    for (int k = 0; k < 4; ++k) {
+      expect[k].resize(n);
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          auto hold = [](double p, int32_t size, double* next) {
+            if (p < 0.0) p = 0.0;
+            if (p >= size) p = size - 1;
+            *next = p + 1.0 >= size ? size - 1 : p + 1.0;
+            return p;
+          };
+          auto offset = [](uint32_t v) {
+            return (static_cast<double>(v) - static_cast<double>(kDisplacementNeutral)) / 128.0;
+          };
+          double nx = 0, ny = 0;
+          const double px = hold(x + offset(rx[y][x]), w, &nx);
+          const double py = hold(y + offset(ry[y][x]), h, &ny);
+          Displ(h, w, src[k].data(), &expect[k][static_cast<size_t>(y) * w + x], px, py, px - 1.0,
+                py - 1.0, nx, ny);
+        }
+    }
+    for (const plat::SimdLevel level :
+         {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+      plat::SetSimdLevel(level);
+      for (int threads : {1, 3, 8}) {
+        const Threads t(threads);
+        for (const bool fourth : {true, false}) {
+          Plane got[4] = {Plane(n), Plane(n), Plane(n), Plane(n)};
+          ComputeBufRGBInterDisAtXY(h, w, src[0].data(), src[1].data(), src[2].data(),
+                                    fourth ? src[3].data() : nullptr, got[0].data(), got[1].data(),
+                                    got[2].data(), fourth ? got[3].data() : nullptr, rx.data(),
+                                    ry.data());
+          for (int k = 0; k < (fourth ? 4 : 3); ++k)
+            ASSERT_EQ(got[k], expect[k]) << w << "x" << h << " threads " << threads << " level "
+                                         << static_cast<int>(level) << " plane " << k;
+        }
+      }
+    }
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+  }
+}
+
+// The maps of quads laid on odd and tall planes, a lattice column a call on the wide form:
+// lattices of cells over the plane and quads hanging over its edges, laid together in bands
+// and one by one, equal the plain walk's maps at one, three and eight threads.
+TEST(BandedWarps, QuadMapsOnOddSizesEqualThePlainWalk) {
+  for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+           {1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {3, 700}}) {
+    const size_t n = static_cast<size_t>(w) * h;
+    std::vector<Quad> quads;
+    const int32_t cols = 4, rows = 5;
+    auto node = [&](int32_t i, int32_t j, bool bent, int32_t* x, int32_t* y) {
+      *x = i * (w - 1) / cols;
+      *y = j * (h - 1) / rows;
+      if (bent) {
+        *x += static_cast<int32_t>(0.02 * w * std::sin(j * 0.7 + i * 0.3) + 2.0 * std::cos(i));
+        *y += static_cast<int32_t>(0.02 * h * std::cos(i * 0.5 - j * 0.2) + 2.0 * std::sin(j));
+      }
+    };
+    for (int32_t j = 0; j < rows; ++j)
+      for (int32_t i = 0; i < cols; ++i) {
+        Quad q;
+        const int32_t corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        for (int32_t k = 0; k < 4; ++k) {
+          node(i + corner[k][0], j + corner[k][1], false, &q.a[2 * k], &q.a[2 * k + 1]);
+          node(i + corner[k][0], j + corner[k][1], true, &q.b[2 * k], &q.b[2 * k + 1]);
+        }
+        quads.push_back(q);
+      }
+    quads.push_back(Quad{{-3, -2, w + 4, 1, w + 2, h + 5, 0, h - 1},
+                         {2, -4, w - 1, 3, w + 6, h + 1, -5, h + 2}});
+    quads.push_back(Quad{{0, 0, w - 1, 0, w - 1, h - 1, 0, h - 1},
+                         {w - 1, h - 1, 0, h - 1, 0, 0, w - 1, 0}});
+    std::vector<uint32_t> ex(n, 7), ey(n, 9);
+    for (const Quad& q : quads) {
+      // A lattice of fewer than two points a side lays nothing.
+      if (Lattice(q) < 2) continue;
+      PlainWalk(Lattice(q), q, h, w, [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+        if (xa < 0.0f || xa >= static_cast<float>(w) || ya < 0.0f || ya >= static_cast<float>(h))
+          return;
+        const size_t di = static_cast<size_t>(y) * w + x;
+        ex[di] = static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (xb - xa) + 0.5));
+        ey[di] = static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (yb - ya) + 0.5));
+      });
+    }
+    std::vector<QuadPair> pairs;
+    for (const Quad& q : quads) {
+      QuadPair p;
+      std::copy(q.a, q.a + 8, p.a);
+      std::copy(q.b, q.b + 8, p.b);
+      pairs.push_back(p);
+    }
+    for (const plat::SimdLevel level :
+         {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+      plat::SetSimdLevel(level);
+      for (int threads : {1, 3, 8}) {
+        const Threads t(threads);
+        for (const bool together : {true, false}) {
+          std::vector<uint32_t> mx(n, 7), my(n, 9);
+          std::vector<uint32_t*> rx(h), ry(h);
+          for (int32_t y = 0; y < h; ++y) {
+            rx[y] = mx.data() + static_cast<size_t>(y) * w;
+            ry[y] = my.data() + static_cast<size_t>(y) * w;
+          }
+          if (together) {
+            LayQuadPairMaps(pairs.data(), static_cast<int64_t>(pairs.size()), h, w, rx.data(),
+                            ry.data());
+          } else {
+            for (const Quad& q : quads)
+              QuadToQuadDisRea(h, w, rx.data(), ry.data(), q.a[0], q.a[1], q.a[2], q.a[3], q.a[4],
+                               q.a[5], q.a[6], q.a[7], q.b[0], q.b[1], q.b[2], q.b[3], q.b[4],
+                               q.b[5], q.b[6], q.b[7]);
+          }
+          const std::string where = std::to_string(w) + "x" + std::to_string(h) + " threads " +
+                                    std::to_string(threads) + " level " +
+                                    std::to_string(static_cast<int>(level)) + " together " +
+                                    std::to_string(together);
+          ASSERT_EQ(mx, ex) << where;
+          ASSERT_EQ(my, ey) << where;
+        }
+      }
+    }
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+  }
+}
+
 }  // namespace
