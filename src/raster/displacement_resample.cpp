@@ -276,7 +276,8 @@ VMK_TARGET_AVX512VBMI inline void Hold16(__m512i v, __m512i low, __m512i high, _
 //   (128 - fy) ((128 - fx) s00 + fx s10) + fy ((128 - fx) s01 + fx s11),
 // each part exact in its lanes (a row's part at most 128 x 255 in 16 bits, the whole in 32).
 // Measured on a 2048 x 1536 picture through the maps of a curved 10 x 10 grid (one thread,
-// shared machine): about 4.5 ms, against 15 ms for the eight-lane gathers.
+// on a shared 8-core machine under load): about 11 ms, against 22 to 26 ms for the eight-lane
+// gathers.
 VMK_TARGET_AVX512VBMI void PlainRowVbmi(int32_t h, int32_t w, const uint8_t* const src[4],
                                         uint8_t* const dst[4], int planes, const uint32_t* xr,
                                         const uint32_t* yr, int32_t y, int32_t from) {
