@@ -242,10 +242,15 @@ void VMKapemainUI::DrawImageView(tb::WindowRef, const PixelBuffer& buffer, int16
   PixelProvider* provider = NewPixelProvider(buffer);
   int32_t w = 0;
   int32_t h = 0;
-  const std::vector<uint8_t> pixels = ShownPixels(provider->buffer, shownZoom, &w, &h);
+  // On a denser screen the picture is reduced for the device pixels, never
+  // beyond its own size: at 100% and above each picture pixel is a block.
+  const int backing = imageView != nullptr ? tb::GetControlBackingScale(imageView) : 1;
+  const float zoom = backing > 1 ? std::min(shownZoom * static_cast<float>(backing), std::max(shownZoom, 1.0f))
+                                 : shownZoom;
+  const std::vector<uint8_t> pixels = ShownPixels(provider->buffer, zoom, &w, &h);
   backingPixelBufferReleaseProvider(provider);
   if (imageView != nullptr) {
-    tb::SetImageViewImage(imageView, plat::draw::ImageRef{pixels.data(), w, h, w * 4});
+    tb::SetImageViewImage(imageView, plat::draw::ImageRef{pixels.data(), w, h, w * 4}, zoom / shownZoom);
     tb::SetImageViewScaleToFit(imageView, scaleToFit != 0);
   }
 }

@@ -3,6 +3,10 @@
 // land one to one when they have the device size.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,6 +14,7 @@
 #include "platform/draw/port.h"
 #include "platform/toolbox/test_driver.h"
 #include "platform/toolbox/toolbox.h"
+#include "platform/toolbox/toolbox_internal.h"
 #include "support/qt/nib_window_fixture.h"
 
 using namespace plat::draw;
@@ -272,6 +277,34 @@ TEST_F(ScaledWindowTest, WindowsTakeTheBackingScaleTheyAreGiven) {
   plat::tb::ShowWindow(w);
   driver_.Pump();
   EXPECT_EQ(port->backingScale(), 2);
+}
+
+// An image view shows an image made at the window's scale one to one on
+// device pixels of that ratio, at its size in view pixels.
+TEST_F(ScaledWindowTest, ImageViewsShowAnImageOfTheirScaleOneToOne) {
+  plat::tb::test::UseBackingScale(2);
+  plat::tb::WindowRef w = Open("Demo");
+  ASSERT_NE(w, nullptr);
+  plat::tb::ControlRef view = plat::tb::FindControl(w, FourCC("Demo"), 16);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(plat::tb::GetControlBackingScale(view), 2);
+  EXPECT_EQ(plat::tb::GetControlBackingScale(nullptr), 1);
+  const std::vector<uint8_t> px = Checker(10, 6);
+  plat::tb::SetImageViewImage(view, ImageRef{px.data(), 10, 6, 40}, 2.0f);
+  plat::tb::SetImageViewScaleToFit(view, false);
+  // The view (40 x 40) painted into device pixels of ratio 2.
+  QImage device(80, 80, QImage::Format_RGB32);
+  device.setDevicePixelRatio(2.0);
+  device.fill(Qt::red);
+  view->widget->render(&device);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 10; ++x) {
+      const QRgb want = (x + y) % 2 == 0 ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+      ASSERT_EQ(device.pixel(x, y), want) << x << "," << y;
+    }
+  // 5 x 3 view pixels: nothing drawn beyond them.
+  EXPECT_EQ(device.pixel(10, 0), device.pixel(20, 20));
+  EXPECT_EQ(device.pixel(0, 6), device.pixel(20, 20));
 }
 
 }  // namespace

@@ -564,15 +564,23 @@ std::string GetMenuItemText(ControlRef c, int32_t item) {
 
 // ---- image views ----
 
-void SetImageViewImage(ControlRef c, const draw::ImageRef& image) {
+void SetImageViewImage(ControlRef c, const draw::ImageRef& image, float scale) {
   if (c == nullptr || c->widget == nullptr) return;
   if (image.data == nullptr || image.width <= 0 || image.height <= 0 || image.rowBytes < image.width * 4) {
     c->image = QImage();
   } else {
     c->image = QImage(image.data, image.width, image.height, image.rowBytes, QImage::Format_RGBA8888_Premultiplied)
                    .copy();
+    // Qt draws an image of ratio k at 1/k of its pixels' size: on a screen
+    // of that ratio, pixel for pixel.
+    c->image.setDevicePixelRatio(scale >= 1.0f && scale <= 16.0f ? scale : 1.0f);
   }
   c->widget->update();
+}
+
+int GetControlBackingScale(ControlRef c) {
+  if (c == nullptr || c->window == nullptr || c->window->port == nullptr) return 1;
+  return c->window->port->backingScale();
 }
 
 void SetImageViewScaleToFit(ControlRef c, bool fit) {

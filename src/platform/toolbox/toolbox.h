@@ -280,9 +280,14 @@ int32_t CountMenuItems(ControlRef popup);
 std::string GetMenuItemText(ControlRef popup, int32_t item);  // 1-based
 
 // Image views: RGBA premultiplied bytes (row 0 at the top), copied; scaled
-// to fit the view keeping the aspect.
-void SetImageViewImage(ControlRef c, const draw::ImageRef& image);
+// to fit the view keeping the aspect, or shown at its size from the view's
+// top-left corner. `scale` is the image's pixels per view pixel: an image
+// made at the window's backing scale shows one to one on a denser screen.
+void SetImageViewImage(ControlRef c, const draw::ImageRef& image, float scale = 1.0f);
 void SetImageViewScaleToFit(ControlRef c, bool fit);
+// The backing scale of the control's window (device pixels per window
+// pixel); 1 without a window.
+int GetControlBackingScale(ControlRef c);
 
 // ---- custom views ----
 // The one handler that serves every view of a class: it receives 'hiob' 1
