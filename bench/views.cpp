@@ -77,11 +77,16 @@ void BM_DrawContent(benchmark::State& state) {
   BenchSession s;
   const int32_t w = static_cast<int32_t>(state.range(0));
   const int32_t h = static_cast<int32_t>(state.range(1));
+  // Third argument: the port's backing scale (a window on a screen of that
+  // density), which draws every figure and the picture over scale^2 as many
+  // device pixels.
+  const int scale = static_cast<int>(state.range(2));
   VMKimabox box;
   Prepare(box, w, h);
   box.SetBufSSPan(10000, 10000, 90000, 90000, 80, 0, 0);
   box.SetBufParam(0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0);
   plat::draw::Port port(w, h);
+  port.SetBackingScale(scale);
   const plat::draw::Context ctx{&port, 0, 0, port.portRect};
   for (auto _ : state) {
     box.DrawContent(nullptr, nullptr, ctx);
@@ -89,7 +94,7 @@ void BM_DrawContent(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * w * h);
 }
-BENCHMARK(BM_DrawContent)->Args({500, 500})->Args({1024, 768});
+BENCHMARK(BM_DrawContent)->Args({500, 500, 1})->Args({500, 500, 2})->Args({1024, 768, 1})->Args({1024, 768, 2});
 
 void BM_BufToGWorld(benchmark::State& state) {
   constexpr int32_t kW = 2048;

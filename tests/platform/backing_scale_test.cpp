@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -239,6 +241,75 @@ TEST_F(ScaledPortTest, AnImageOfThePortSizeIsPixelDoubledAndClipped) {
       "............",
   };
   EXPECT_EQ(Picture(p), want);
+}
+
+// The plain form of nearest sampling: each device pixel sampled and blended
+// in single precision by itself, as the port always drew images.
+void ReferenceNearest(Port& port, const Context& ctx, const CGRect& dst, const ImageRef& image) {
+  const int k = port.backingScale();
+  const float fk = static_cast<float>(k);
+  const float x0 = (ctx.originH + dst.origin.x) * fk, y0 = (ctx.originV + dst.origin.y) * fk;
+  const float dw = dst.size.width * fk, dh = dst.size.height * fk;
+  Surface& s = port.surface();
+  const int l = std::max({static_cast<int>(std::floor(x0 + 0.5f)), 0, ctx.clip.left * k});
+  const int t = std::max({static_cast<int>(std::floor(y0 + 0.5f)), 0, ctx.clip.top * k});
+  const int r = std::min({static_cast<int>(std::floor(x0 + dw + 0.5f)), s.width(), ctx.clip.right * k});
+  const int b = std::min({static_cast<int>(std::floor(y0 + dh + 0.5f)), s.height(), ctx.clip.bottom * k});
+  const float kx = image.width / dw, ky = image.height / dh;
+  for (int y = t; y < b; ++y)
+    for (int x = l; x < r; ++x) {
+      const float sx = ((x + 0.5f) - x0) * kx;
+      const float sy = image.height - ((y + 0.5f) - y0) * ky;
+      const int ix = std::clamp(static_cast<int>(std::floor(sx)), 0, image.width - 1);
+      const int iy = std::clamp(static_cast<int>(std::floor(sy)), 0, image.height - 1);
+      const uint8_t* p = image.data + static_cast<long>(iy) * image.rowBytes + ix * 4;
+      const uint32_t d = s.row(y)[x];
+      uint32_t out = 0xFF000000u;
+      for (int c = 0; c < 3; ++c) {
+        const int shift = 16 - 8 * c;
+        const float v = static_cast<float>(p[c]) +
+                        static_cast<float>((d >> shift) & 0xFFu) * (255.0f - static_cast<float>(p[3])) / 255.0f;
+        out |= static_cast<uint32_t>(std::clamp(static_cast<int>(v + 0.5f), 0, 255)) << shift;
+      }
+      s.row(y)[x] = out;
+    }
+}
+
+TEST_F(ScaledPortTest, NearestImagesMatchThePlainPerPixelBlendBitForBit) {
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) & 0xFFFFu;
+  };
+  for (int round = 0; round < 24; ++round) {
+    const int iw = 1 + static_cast<int>(next() % 37), ih = 1 + static_cast<int>(next() % 29);
+    std::vector<uint8_t> px(static_cast<size_t>(iw) * ih * 4);
+    for (size_t i = 0; i < px.size(); i += 4) {
+      // Opaque, clear and partly covering pixels, premultiplied; now and
+      // then a clear one with colour left in it.
+      const unsigned kind = next() % 4;
+      const uint8_t a = kind == 0 ? 255 : kind == 1 ? 0 : static_cast<uint8_t>(next() % 256);
+      for (int c = 0; c < 3; ++c)
+        px[i + c] = static_cast<uint8_t>(a == 0 ? (next() % 7 == 0 ? next() % 256 : 0) : next() % (a + 1));
+      px[i + 3] = a;
+    }
+    const ImageRef image{px.data(), iw, ih, iw * 4};
+    const int scale = 1 + round % 3;
+    Port fast(48, 40), plain(48, 40);
+    fast.SetBackingScale(scale);
+    plain.SetBackingScale(scale);
+    Scribble(fast);
+    Scribble(plain);
+    const Context ctx{&fast, static_cast<int16_t>(next() % 5), static_cast<int16_t>(next() % 5),
+                      Rect{static_cast<int16_t>(next() % 4), static_cast<int16_t>(next() % 4), 38, 45}};
+    const CGRect dst{{static_cast<float>(next() % 200) / 10.0f - 3.0f, static_cast<float>(next() % 200) / 10.0f - 3.0f},
+                     {1.0f + static_cast<float>(next() % 400) / 10.0f, 1.0f + static_cast<float>(next() % 300) / 10.0f}};
+    DrawImage(ctx, dst, image, false);
+    Context plainCtx = ctx;
+    plainCtx.port = &plain;
+    ReferenceNearest(plain, plainCtx, dst, image);
+    ASSERT_EQ(fast.surface().pixels(), plain.surface().pixels()) << "round " << round;
+  }
 }
 
 // A window of a denser screen: its port has the screen's backing scale and

@@ -49,10 +49,17 @@ int PortHeight(const Port& port) { return port.surface().height() / port.backing
 // pattern bit of the port pixel, so patterns and XOR keep their port-pixel
 // meaning at any density.
 inline void InkBlock(Surface& s, int k, int x, int y, bool bit, uint32_t ink, uint32_t back, int16_t mode) {
-  for (int dy = 0; dy < k; ++dy) {
-    uint32_t* row = s.row(y * k + dy) + x * k;
-    for (int dx = 0; dx < k; ++dx) Ink(row[dx], bit, ink, back, mode);
+  if (mode == patXor || mode == addMax) {
+    for (int dy = 0; dy < k; ++dy) {
+      uint32_t* row = s.row(y * k + dy) + x * k;
+      for (int dx = 0; dx < k; ++dx) Ink(row[dx], bit, ink, back, mode);
+    }
+    return;
   }
+  // Copy and or give every pixel of the block the same value (or leave it).
+  if (mode == patOr && !bit) return;
+  const uint32_t value = bit ? ink : back;
+  for (int dy = 0; dy < k; ++dy) std::fill_n(s.row(y * k + dy) + x * k, k, value);
 }
 
 }  // namespace
