@@ -179,5 +179,30 @@ TEST_F(PlainBoxTest, PressesMapToTheSamePicturePointsAsAtRatioTwo) {
   ExpectRatioOneAnswers(plain);
 }
 
+TEST_F(PlainBoxTest, AWindowOnADenserScreenRedrawsAtItsDensity) {
+  Preview();
+  Redraw();
+  const plat::draw::Port* port = GetWindowPort(window_);
+  EXPECT_EQ(port->backingScale(), 1);
+  // The window comes up on a screen of ratio 2: the port follows and every
+  // view draws again; the box's previews follow at its next InitBuf.
+  plat::tb::test::UseBackingScale(2);
+  HideWindow(window_);
+  Redraw();
+  ASSERT_EQ(port->backingScale(), 2);
+  EXPECT_EQ(port->surface().width(), 2 * port->portRect.right);
+  EXPECT_EQ(port->surface().pixel(40, 20), kBlackPx);
+  EXPECT_EQ(port->surface().pixel(41, 21), kBlackPx);
+  // Until then the display shows enlarged: pixel pairs alike.
+  EXPECT_EQ(box_.backingScale(), 1);
+  for (int x = 2; x < 398; x += 2) ASSERT_EQ(port->surface().pixel(40 + x, 100), port->surface().pixel(41 + x, 101));
+  box_.InitBuf(1);
+  EXPECT_EQ(box_.backingScale(), 2);
+  RepPar rep;
+  box_.SetRepPar(&rep, 1, 6, nullptr);
+  EXPECT_EQ(gCalls.back().backing, 2);
+  EXPECT_EQ(box_.fineScale(), 2);
+}
+
 }  // namespace
 }  // namespace vmktest

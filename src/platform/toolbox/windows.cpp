@@ -207,8 +207,11 @@ WindowWidget::WindowWidget(Window* w) : window(w) { setAttribute(Qt::WA_OpaquePa
 bool WindowWidget::event(QEvent* event) {
   // Moved to a screen of another density: the port follows before the
   // next paint.
-  if (window != nullptr && (event->type() == QEvent::ScreenChangeInternal || event->type() == QEvent::Show))
-    window->SyncBackingScale();
+  bool density = event->type() == QEvent::ScreenChangeInternal || event->type() == QEvent::Show;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+  density = density || event->type() == QEvent::DevicePixelRatioChange;
+#endif
+  if (window != nullptr && density) window->SyncBackingScale();
   return QWidget::event(event);
 }
 
