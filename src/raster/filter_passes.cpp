@@ -2,19 +2,23 @@
 //
 // Both passes load a sample once as a float and let it serve several
 // outputs: the columns pass keeps a window of widened rows and sums four
-// output rows at once (two on AVX2) from each row it loads; the rows pass
+// output rows at once from each row it loads; the rows pass
 // turns sixteen rows on their side (the sixteen samples at one place x
 // become one line of floats) and sums along lines the same way. Every lane
 // still takes its taps one by one in the plain order, so the sums are the
 // plain form's to the bit.
 //
-// Measured on three 3072 x 2048 planes, 31 taps, rows then columns, one
-// thread (EPYC, AVX-512, a machine shared with builds): per plane, rows
-// 7.3 ms and columns 8.6 ms before (a row of floats per output row, each
-// tap loading its own vector; columns converting every byte once per tap
-// and going through a whole plane of float sums), 5.7 and 5.6 ms this way,
-// which is near the fused multiply-add units' own limit for the rows and
-// leaves the columns waiting mostly on the plane itself.
+// Measured on a 3072 x 2048 plane, 31 taps, one thread (EPYC, a machine
+// shared with builds): rows 7.1 ms and columns 8.7 ms before (a row of
+// floats per output row with each tap loading its own vector; columns
+// converting every byte once per tap and going through a whole plane of
+// float sums); 4.7 and 5.3 ms this way on AVX-512, 5.2 and 6.4 ms on AVX2.
+// The rows come near the fused multiply-add units' own limit; the columns
+// wait partly on the plane's rows coming in. (OpenCV's 8-bit Gaussian sums
+// in 16-bit fixed point and adds mirrored samples before multiplying them
+// by their shared tap, half the multiplies; these sums must stay the float
+// ones to the bit, so the work saved here is in loads and conversions, not
+// in multiply-adds.)
 #include "raster/filter_passes.h"
 
 #include <algorithm>
@@ -77,7 +81,9 @@ VMK_TARGET_AVX512 inline void TapStep512(Rows rows, int64_t x, const float* k, i
 // a[i][v] = sum over j of rows(i + j)[x + 16 v + lane] * k[j] for i < R,
 // each lane through the fused multiply-adds of j = 0, 1, ... in turn (the
 // plain sum's order), R outputs at once so that every row loaded serves
-// each of them.
+// each of them. Needs n >= R (callers sum fewer taps one output at a time):
+// every index into `a` is then settled when compiled, and the sums stay in
+// registers.
 template <int R, int V, bool Masked, typename Rows>
 VMK_TARGET_AVX512 inline void DownTaps512(Rows rows, int64_t x, const float* k, int32_t n,
                                           __mmask16 mask, __m512 (&a)[R][V]) {
@@ -85,16 +91,11 @@ VMK_TARGET_AVX512 inline void DownTaps512(Rows rows, int64_t x, const float* k, 
   for (int i = 0; i < R; ++i)
 #pragma GCC unroll 16
     for (int v = 0; v < V; ++v) a[i][v] = _mm512_setzero_ps();
-  if (n >= R) {
 #pragma GCC unroll 16
-    for (int r = 0; r < R - 1; ++r) TapStep512<R, V, Masked>(rows, x, k, r, 0, r + 1, mask, a);
-    for (int32_t r = R - 1; r < n; ++r) TapStep512<R, V, Masked>(rows, x, k, r, 0, R, mask, a);
+  for (int r = 0; r < R - 1; ++r) TapStep512<R, V, Masked>(rows, x, k, r, 0, r + 1, mask, a);
+  for (int32_t r = R - 1; r < n; ++r) TapStep512<R, V, Masked>(rows, x, k, r, 0, R, mask, a);
 #pragma GCC unroll 16
-    for (int r = 0; r < R - 1; ++r) TapStep512<R, V, Masked>(rows, x, k, n + r, r + 1, R, mask, a);
-  } else {
-    for (int32_t r = 0; r < n + R - 1; ++r)
-      TapStep512<R, V, Masked>(rows, x, k, r, std::max(0, r - n + 1), std::min(R, r + 1), mask, a);
-  }
+  for (int r = 0; r < R - 1; ++r) TapStep512<R, V, Masked>(rows, x, k, n + r, r + 1, R, mask, a);
 }
 
 // The same on AVX2, eight lanes to a vector.
@@ -122,16 +123,11 @@ VMK_TARGET_AVX2 inline void DownTaps256(Rows rows, int64_t x, const float* k, in
   for (int i = 0; i < R; ++i)
 #pragma GCC unroll 16
     for (int v = 0; v < V; ++v) a[i][v] = _mm256_setzero_ps();
-  if (n >= R) {
 #pragma GCC unroll 16
-    for (int r = 0; r < R - 1; ++r) TapStep256<R, V>(rows, x, k, r, 0, r + 1, a);
-    for (int32_t r = R - 1; r < n; ++r) TapStep256<R, V>(rows, x, k, r, 0, R, a);
+  for (int r = 0; r < R - 1; ++r) TapStep256<R, V>(rows, x, k, r, 0, r + 1, a);
+  for (int32_t r = R - 1; r < n; ++r) TapStep256<R, V>(rows, x, k, r, 0, R, a);
 #pragma GCC unroll 16
-    for (int r = 0; r < R - 1; ++r) TapStep256<R, V>(rows, x, k, n + r, r + 1, R, a);
-  } else {
-    for (int32_t r = 0; r < n + R - 1; ++r)
-      TapStep256<R, V>(rows, x, k, r, std::max(0, r - n + 1), std::min(R, r + 1), a);
-  }
+  for (int r = 0; r < R - 1; ++r) TapStep256<R, V>(rows, x, k, n + r, r + 1, R, a);
 }
 
 // Sixteen bytes as floats. (The masked forms with every lane on are the
@@ -175,6 +171,16 @@ VMK_TARGET_AVX2 inline float DownTapsOne(Rows rows, int64_t x, const float* k, i
 // 512 floats (70 KB) stays in the second-level cache.
 constexpr int32_t kColumnStrip = 512;
 
+// Rows ahead of the one widened whose strip is asked for early: a strip's
+// rows lie a plane's row apart, which the processor's own prefetching
+// follows poorly (the columns pass of a 3072 x 2048 plane, one thread:
+// 5.5 ms without, 4.9 ms asking four or eight rows ahead).
+constexpr int32_t kRowsAhead = 6;
+
+inline void Prefetch(const unsigned char* p, int32_t count) {
+  for (int32_t c = 0; c < count; c += 64) __builtin_prefetch(p + c);
+}
+
 // A block of the in-place column pass: `count` output rows (at most the
 // path's block height) out0, out0 + outStep, ..., each the sum down
 // rows(i) ... rows(i + n - 1) as bytes.
@@ -217,7 +223,7 @@ VMK_TARGET_AVX512 void ColumnBlockRows512(ListedRows rows, unsigned char* out0, 
 VMK_TARGET_AVX512 void ColumnBlock512(ListedRows rows, int32_t count, unsigned char* out0,
                                       int64_t outStep, int32_t width, const float* k, int32_t n,
                                       float gain, float off) {
-  if (count == 4) {
+  if (count == 4 && n >= 4) {
     ColumnBlockRows512<4>(rows, out0, outStep, width, k, n, gain, off);
     return;
   }
@@ -232,13 +238,13 @@ VMK_TARGET_AVX2 void ColumnBlockRows256(ListedRows rows, unsigned char* out0, in
                                         float off) {
   const __m256 g = _mm256_set1_ps(gain), o = _mm256_set1_ps(off);
   int64_t x = 0;
-  for (; x + 32 <= width; x += 32) {
-    __m256 a[R][4];
-    DownTaps256<R, 4>(rows, x, k, n, a);
+  for (; x + 16 <= width; x += 16) {
+    __m256 a[R][2];
+    DownTaps256<R, 2>(rows, x, k, n, a);
 #pragma GCC unroll 16
     for (int i = 0; i < R; ++i)
 #pragma GCC unroll 16
-      for (int v = 0; v < 4; ++v)
+      for (int v = 0; v < 2; ++v)
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out0 + i * outStep + x + 8 * v),
                          GainBytes256(a[i][v], g, o));
   }
@@ -258,8 +264,8 @@ VMK_TARGET_AVX2 void ColumnBlockRows256(ListedRows rows, unsigned char* out0, in
 VMK_TARGET_AVX2 void ColumnBlock256(ListedRows rows, int32_t count, unsigned char* out0,
                                     int64_t outStep, int32_t width, const float* k, int32_t n,
                                     float gain, float off) {
-  if (count == 2) {
-    ColumnBlockRows256<2>(rows, out0, outStep, width, k, n, gain, off);
+  if (count == 4 && n >= 4) {
+    ColumnBlockRows256<4>(rows, out0, outStep, width, k, n, gain, off);
     return;
   }
   for (int32_t i = 0; i < count; ++i)
@@ -381,7 +387,8 @@ VMK_TARGET_AVX512 void SidePass512(unsigned char* const* rows, int32_t count, in
   const __m512 g = _mm512_set1_ps(gain), o = _mm512_set1_ps(off);
   unsigned char* out = work.bytes + int64_t{half} * 16;
   int32_t x = 0;
-  for (; x + 8 <= sums; x += 8) SideTaps512<8>(work.lines, out, x, k, n, g, o);
+  if (n >= 8)
+    for (; x + 8 <= sums; x += 8) SideTaps512<8>(work.lines, out, x, k, n, g, o);
   for (; x < sums; ++x) SideTaps512<1>(work.lines, out, x, k, n, g, o);
   const unsigned char zero = GainByte(0.0f, gain, off);
   const int32_t from = std::min(half, width), to = std::min(half + sums, width);
@@ -422,7 +429,8 @@ VMK_TARGET_AVX2 void SidePass256(unsigned char* const* rows, int32_t count, int3
   const __m256 g = _mm256_set1_ps(gain), o = _mm256_set1_ps(off);
   unsigned char* out = work.bytes + int64_t{half} * 16;
   int32_t x = 0;
-  for (; x + 4 <= sums; x += 4) SideTaps256<4>(work.lines, out, x, k, n, g, o);
+  if (n >= 4)
+    for (; x + 4 <= sums; x += 4) SideTaps256<4>(work.lines, out, x, k, n, g, o);
   for (; x < sums; ++x) SideTaps256<1>(work.lines, out, x, k, n, g, o);
   const unsigned char zero = GainByte(0.0f, gain, off);
   const int32_t from = std::min(half, width), to = std::min(half + sums, width);
@@ -471,7 +479,7 @@ Pass RowsInPlace(unsigned char* plane, int32_t width, int32_t height, const floa
 Pass ColumnsInPlace(unsigned char* plane, int32_t width, int32_t height, const float* k, int32_t n,
                     float gain, float offset) {
 #if VMK_SIMD_X86
-  static constexpr ColumnPath kAvx2{2, WidenRow256, ColumnBlock256};
+  static constexpr ColumnPath kAvx2{4, WidenRow256, ColumnBlock256};
   static constexpr ColumnPath kAvx512{4, WidenRow512, ColumnBlock512};
   const ColumnPath* path = plat::PickKernel<const ColumnPath*>(nullptr, &kAvx2, &kAvx512);
   if (path == nullptr) return Pass::kNoVectors;
@@ -520,8 +528,10 @@ Pass ColumnsInPlace(unsigned char* plane, int32_t width, int32_t height, const f
         int32_t next = y0;  // the next row to widen
         for (int32_t y = y0; y < y1; y += rowsAtOnce) {
           const int32_t count = std::min(rowsAtOnce, y1 - y);
-          for (; next < y + count + n - 1; ++next)
+          for (; next < y + count + n - 1; ++next) {
+            if (next + kRowsAhead < y1 + n - 1) Prefetch(source(next + kRowsAhead) + x0, w);
             p.widen(source(next) + x0, rb + int64_t{(next - y0) % window} * strip, w);
+          }
           for (int32_t r = 0; r < count + n - 1; ++r)
             list[r] = rb + int64_t{(y - y0 + r) % window} * strip;
           p.block(ListedRows{list}, count, plane + int64_t{y + half} * width + x0, width, w, k, n,
