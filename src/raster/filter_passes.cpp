@@ -443,11 +443,11 @@ VMK_TARGET_AVX2 void SidePass256(unsigned char* const* rows, int32_t count, int3
 
 }  // namespace
 
-Pass RowsInPlace(unsigned char* plane, int32_t width, int32_t height, const float* k, int32_t n,
+bool RowsInPlace(unsigned char* plane, int32_t width, int32_t height, const float* k, int32_t n,
                  float gain, float offset) {
 #if VMK_SIMD_X86
   const SidePass pass = plat::PickKernel<SidePass>(nullptr, SidePass256, SidePass512);
-  if (pass == nullptr) return Pass::kNoVectors;
+  if (pass == nullptr) return false;
   // Bands of whole groups of sixteen rows, at most some 32 of them: each
   // keeps its own lines and outputs (80 bytes a column).
   const int32_t band = std::max(64, (height / 32 + 16) & ~15);
@@ -455,7 +455,7 @@ Pass RowsInPlace(unsigned char* plane, int32_t width, int32_t height, const floa
   const int64_t perBand = int64_t{width} * 16;
   plat::Block<float> lines(perBand * bands, WorkSource());
   plat::Block<unsigned char> bytes(perBand * bands, WorkSource());
-  if (!lines || !bytes) return Pass::kNoMemory;
+  if (!lines || !bytes) return false;
   float* allLines = lines.get();
   unsigned char* allBytes = bytes.get();
   plat::ParallelFor(0, height, band, [=](int32_t b, int32_t y0, int32_t y1) {
@@ -469,20 +469,20 @@ Pass RowsInPlace(unsigned char* plane, int32_t width, int32_t height, const floa
       pass(rows, count, width, k, n, gain, offset, work);
     }
   });
-  return Pass::kDone;
+  return true;
 #else
   (void)plane, (void)width, (void)height, (void)k, (void)n, (void)gain, (void)offset;
-  return Pass::kNoVectors;
+  return false;
 #endif
 }
 
-Pass ColumnsInPlace(unsigned char* plane, int32_t width, int32_t height, const float* k, int32_t n,
+bool ColumnsInPlace(unsigned char* plane, int32_t width, int32_t height, const float* k, int32_t n,
                     float gain, float offset) {
 #if VMK_SIMD_X86
   static constexpr ColumnPath kAvx2{4, WidenRow256, ColumnBlock256};
   static constexpr ColumnPath kAvx512{4, WidenRow512, ColumnBlock512};
   const ColumnPath* path = plat::PickKernel<const ColumnPath*>(nullptr, &kAvx2, &kAvx512);
-  if (path == nullptr) return Pass::kNoVectors;
+  if (path == nullptr) return false;
   const int32_t half = HalfOf(n);
   // Output row y + half sums rows y .. y + n - 1, for y < outs.
   const int32_t outs = std::max(height - n, 0);
@@ -502,7 +502,7 @@ Pass ColumnsInPlace(unsigned char* plane, int32_t width, int32_t height, const f
     plat::Block<float> ring(int64_t{bands} * window * strip, WorkSource());
     plat::Block<unsigned char> halo(int64_t{bands} * (n - 1) * width, WorkSource());
     plat::Block<const float*> lists(int64_t{bands} * window, WorkSource());
-    if (!ring || !halo || !lists) return Pass::kNoMemory;
+    if (!ring || !halo || !lists) return false;
     for (int32_t b = 0; b < bands; ++b) {
       const int32_t y0 = b * band, y1 = std::min(y0 + band, outs);
       unsigned char* h = halo.get() + int64_t{b} * (n - 1) * width;
@@ -544,10 +544,10 @@ Pass ColumnsInPlace(unsigned char* plane, int32_t width, int32_t height, const f
   const int32_t from = std::min(half, height), to = std::min(half + outs, height);
   std::memset(plane, zero, static_cast<size_t>(from) * width);
   std::memset(plane + int64_t{to} * width, zero, static_cast<size_t>(height - to) * width);
-  return Pass::kDone;
+  return true;
 #else
   (void)plane, (void)width, (void)height, (void)k, (void)n, (void)gain, (void)offset;
-  return Pass::kNoVectors;
+  return false;
 #endif
 }
 

@@ -13,17 +13,14 @@
 
 namespace filter_passes {
 
-enum class Pass {
-  kDone,       // the plane holds the filtered samples
-  kNoMemory,   // nothing was written
-  kNoVectors,  // no vector path on this processor (or at the active level); nothing was written
-};
-
-// Along rows (direction 0 of ConvCharBuf).
-Pass RowsInPlace(unsigned char* plane, int32_t width, int32_t height, const float* k, int32_t n,
+// Along rows (direction 0 of ConvCharBuf). True when the plane holds the
+// filtered samples; false, with nothing written, when this processor (or
+// the active level) has no vector path or the work memory is short: the
+// caller then takes its plain form (which takes memory of its own shape).
+bool RowsInPlace(unsigned char* plane, int32_t width, int32_t height, const float* k, int32_t n,
                  float gain, float offset);
-// Down columns (direction 1).
-Pass ColumnsInPlace(unsigned char* plane, int32_t width, int32_t height, const float* k,
-                    int32_t n, float gain, float offset);
+// Down columns (direction 1), the same way.
+bool ColumnsInPlace(unsigned char* plane, int32_t width, int32_t height, const float* k, int32_t n,
+                    float gain, float offset);
 
 }  // namespace filter_passes

@@ -568,13 +568,10 @@ int Filter::ConvCharBuf(unsigned char* src, float* dst, int32_t width, int32_t h
   const float off = static_cast<float>(offset);
   // The vector paths sum straight into the plane (see filter_passes.h); the
   // plain one goes through rows of floats or a plane of sums.
-  if (direction == 0 || direction == 1) {
-    const filter_passes::Pass done =
-        direction == 0 ? filter_passes::RowsInPlace(src, width, height, kernel, size, gain, off)
-                       : filter_passes::ColumnsInPlace(src, width, height, kernel, size, gain, off);
-    if (done == filter_passes::Pass::kDone) return 1;
-    if (done == filter_passes::Pass::kNoMemory) return 0;
-  }
+  if (direction == 0 && filter_passes::RowsInPlace(src, width, height, kernel, size, gain, off))
+    return 1;
+  if (direction == 1 && filter_passes::ColumnsInPlace(src, width, height, kernel, size, gain, off))
+    return 1;
   if (direction == 0) return RowsInPlace(src, width, height, kernel, size, gain, off) ? 1 : 0;
   plat::Block<float> work(count, WorkSource());
   if (!work) return 0;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/memory/memory.h"
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "platform/random/random.h"
@@ -191,6 +192,37 @@ TEST_F(VectorKernels, FilterOfBytesAgainstTapByTapSumsOnEveryPath) {
                              << " level " << level << " threads " << threads;
         });
       }
+  }
+}
+
+// Refused the work memory of its vector passes, the filter in place takes
+// its plain form to the same samples; with no memory at all it says so and
+// leaves the plane as it was.
+TEST_F(VectorKernels, FilterOfBytesWithoutWorkMemory) {
+  Filter f;
+  ASSERT_EQ(f.MakeDogFilter(9, 0, 2.0f), 1);
+  const Size s{203, 45};
+  const std::vector<uint8_t> orig = Noise(s, 77);
+  for (int direction : {0, 1}) {
+    plat::SetSimdLevel(plat::SimdLevel::kBaseline);
+    std::vector<uint8_t> want = orig;
+    ASSERT_EQ(f.ConvCharBuf(want.data(), nullptr, s.w, s.h, direction, 1.5f, 2), 1);
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+    OnEveryPath([&](int level, int threads) {
+      std::vector<uint8_t> p = orig;
+      plat::FailNthAllocation(0);
+      const int done = f.ConvCharBuf(p.data(), nullptr, s.w, s.h, direction, 1.5f, 2);
+      plat::FailNthAllocation(-1);
+      // On the plain path the refused block was the plain form's own.
+      EXPECT_EQ(done, level == 0 ? 0 : 1)
+          << direction << " level " << level << " threads " << threads;
+      EXPECT_EQ(p, level == 0 ? orig : want)
+          << direction << " level " << level << " threads " << threads;
+      vmktest::NoWorkMemory none;
+      p = orig;
+      EXPECT_EQ(f.ConvCharBuf(p.data(), nullptr, s.w, s.h, direction, 1.5f, 2), 0);
+      EXPECT_EQ(p, orig) << direction << " level " << level << " threads " << threads;
+    });
   }
 }
 
