@@ -632,7 +632,12 @@ bool VMKgridUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::WindowRe
   switch (command) {
     case FourCC("ok  "):
     case FourCC("canc"): return CloseCommand(command, window);
-    case FourCC("Bres"): ResetCommand(); return true;
+    case FourCC("Bres"):
+      ResetCommand();
+      // The fields show the new grids at once: the next tick reads them back
+      // into the record, and one still showing the old smoothing would undo it.
+      DrawWindowContent(window);
+      return true;
     case FourCC("Plib"):
       BackRest(1);
       presetIndex = static_cast<int16_t>(tb::GetControl32BitValue(Ctl(kPresets)) - 1);
@@ -649,6 +654,9 @@ bool VMKgridUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::WindowRe
       if (presetList != nullptr) (void)RecordFile(0, presetList[0], edit);
       PrepareLayerGrdMenus();
       MainSet();
+      // As after a preset of the popup: the fields show the loaded grids
+      // before the next tick reads them back into the record.
+      DrawWindowContent(window);
       refresh() = 1;
       return true;
     case FourCC("Bsav"):

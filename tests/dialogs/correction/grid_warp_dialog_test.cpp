@@ -503,6 +503,44 @@ TEST_F(GridDialogTest, SaveListsTheFileAndLoadReadsItBack) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// The next tick reads the fields back into the record: after a load or a
+// reset they must already show the new grids, or the old smoothing comes
+// back over the one just loaded (a live run found the loaded value lost).
+TEST_F(GridDialogTest, ALoadedOrResetSmoothingOutlastsTheNextTick) {
+  VMKgridUI dlg;
+  const std::string file = bundle_.makersFile("Twelve.hxgr");
+  driver_.ui().AnswerSaveFile(file);
+  driver_.ui().AnswerOpenFile(file);
+  int32_t afterReset = 0;
+  driver_.Advance(0.1)
+      .Type(kGrid, kSmoothEdit, "12")
+      .Advance(1.1)
+      .Press(kGrid, 105)
+      .Type(kGrid, kSmoothEdit, "90")
+      .Advance(1.1)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.editRecord()->grids[0].w[kGiCurvature], 90); })
+      .Press(kGrid, 104)
+      .Advance(1.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.editRecord()->grids[0].w[kGiCurvature], 12);
+        EXPECT_EQ(Text(w, kSmoothEdit), "12");
+      })
+      .Type(kGrid, kSmoothEdit, "77")
+      .Advance(1.1)
+      .Press(kGrid, kResetButton)
+      .Press(kReset, 1)
+      .Do([&](tb::WindowRef) { afterReset = dlg.editRecord()->grids[0].w[kGiCurvature]; })
+      .Advance(1.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_NE(afterReset, 77);
+        EXPECT_EQ(dlg.editRecord()->grids[0].w[kGiCurvature], afterReset);
+        EXPECT_EQ(Text(w, kSmoothEdit), std::to_string(afterReset));
+      });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // Typed counts beyond the 16-bit range reach the view held at its end, not
 // wrapped; the create routine holds them to its arrays.
 TEST_F(GridDialogTest, CreateCountsBeyondSixteenBitsSaturate) {
