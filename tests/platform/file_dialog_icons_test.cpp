@@ -5,7 +5,13 @@
 #include <sys/stat.h>
 
 #include <QAbstractFileIconProvider>
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QMimeData>
+#include <QUrl>
 
 #include <fstream>
 
@@ -28,4 +34,51 @@ TEST(FileDialogIcons, KindsComeFromNamesAndNothingIsReadEvenFromAPipe) {
   EXPECT_EQ(icons->type(pipe), "PIPE File");
   (void)icons->icon(pipe);
   (void)icons->icon(QFileInfo(QString::fromStdString(dir.file("picture.png"))));
+}
+
+// A random-event run of the program dragged folders onto folders in a file
+// dialog that had wandered to /, and Qt's list moved them. The program's file
+// dialogs only name a file: nothing dropped on the list moves, and the list
+// renames and deletes nothing.
+TEST(FileDialogs, AreChoosersOnlyAndAFolderDroppedOnAnotherStaysWhereItWas) {
+  vmktest::TempDir dir;
+  const QString a = QString::fromStdString(dir.file("a"));
+  const QString b = QString::fromStdString(dir.file("b"));
+  ASSERT_TRUE(QDir().mkpath(a));
+  ASSERT_TRUE(QDir().mkpath(b));
+  std::ofstream(dir.file("a/kept.txt")) << "still here\n";
+  QFileDialog dialog;
+  plat::tb::PrepareFileDialog(dialog);
+  dialog.setDirectory(QString::fromStdString(dir.path().string()));
+  EXPECT_TRUE(dialog.testOption(QFileDialog::ReadOnly));
+  EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+  EXPECT_EQ(dialog.iconProvider(), plat::tb::FileDialogIcons());
+  auto* model = dialog.findChild<QFileSystemModel*>();
+  ASSERT_NE(model, nullptr);
+  EXPECT_TRUE(model->isReadOnly());
+  const QModelIndex from = model->index(a);
+  const QModelIndex onto = model->index(b);
+  ASSERT_TRUE(from.isValid());
+  ASSERT_TRUE(onto.isValid());
+  EXPECT_FALSE(model->flags(onto) & Qt::ItemIsDropEnabled);
+  EXPECT_FALSE(model->flags(from) & Qt::ItemIsEditable);
+  QMimeData dragged;
+  dragged.setUrls({QUrl::fromLocalFile(a)});
+  for (Qt::DropAction action : {Qt::MoveAction, Qt::CopyAction, Qt::LinkAction})
+    EXPECT_FALSE(model->dropMimeData(&dragged, action, -1, -1, onto));
+  EXPECT_TRUE(QFileInfo::exists(a + "/kept.txt"));
+  EXPECT_FALSE(QFileInfo::exists(b + "/a"));
+  // Nor is a folder renamed, and the menu's delete, rename and new-folder
+  // entries are off.
+  EXPECT_FALSE(model->setData(from, "renamed", Qt::EditRole));
+  EXPECT_TRUE(QFileInfo::exists(a));
+  for (QAction* action : dialog.findChildren<QAction*>()) {
+    const QString name = action->objectName();
+    if (name == "qt_delete_action" || name == "qt_rename_action" || name == "qt_new_folder_action") {
+      EXPECT_FALSE(action->isEnabled()) << name.toStdString();
+      EXPECT_FALSE(action->isVisible()) << name.toStdString();
+    }
+  }
+  for (QWidget* button : dialog.findChildren<QWidget*>("newFolderButton"))
+    EXPECT_FALSE(button->isEnabled());
 }

@@ -1,6 +1,7 @@
 // The live user-interface services: mouse tracking on the Qt event loop,
 // the keyboard's modifier state, cursors, and the Qt standard dialogs.
 #include <QApplication>
+#include <QAction>
 #include <QBitmap>
 #include <QColorDialog>
 #include <QCursor>
@@ -49,6 +50,23 @@ class NameOnlyIcons : public QFileIconProvider {
 QAbstractFileIconProvider* FileDialogIcons() {
   static NameOnlyIcons icons;
   return &icons;
+}
+
+void PrepareFileDialog(QFileDialog& dialog) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::ReadOnly);
+  dialog.setIconProvider(FileDialogIcons());
+  // The list's menu keeps its New Folder entry on a read-only list (Qt
+  // turns only the button off): hidden, with delete and rename, so that no
+  // menu shows them and no key reaches them.
+  for (QAction* action : dialog.findChildren<QAction*>()) {
+    const QString name = action->objectName();
+    if (name == QLatin1String("qt_new_folder_action") || name == QLatin1String("qt_delete_action") ||
+        name == QLatin1String("qt_rename_action")) {
+      action->setEnabled(false);
+      action->setVisible(false);
+    }
+  }
 }
 
 namespace {
@@ -239,8 +257,7 @@ class LiveServices final : public ui::Services {
 
   bool ChooseOpenFile(const ui::OpenRequest& request, std::string* path) override {
     QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setIconProvider(FileDialogIcons());
+    PrepareFileDialog(dialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setProxyModel(new TypeFilter(request.types));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
@@ -250,8 +267,7 @@ class LiveServices final : public ui::Services {
 
   bool ChooseSaveFile(const ui::SaveRequest& request, std::string* path, bool* replacing) override {
     QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setIconProvider(FileDialogIcons());
+    PrepareFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.selectFile(QString::fromStdString(request.defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
@@ -264,8 +280,7 @@ class LiveServices final : public ui::Services {
 
   bool ChooseFolder(const std::string& prompt, std::string* path) override {
     QFileDialog dialog(nullptr, QString::fromStdString(prompt));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setIconProvider(FileDialogIcons());
+    PrepareFileDialog(dialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;

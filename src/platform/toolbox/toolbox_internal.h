@@ -14,6 +14,7 @@
 
 class QAbstractFileIconProvider;
 class QEventLoop;
+class QFileDialog;
 class QToolButton;
 
 namespace plat::tb {
@@ -23,6 +24,13 @@ namespace plat::tb {
 // and a folder such as /proc holds files whose read never returns, which
 // froze the dialog and the program with it.
 QAbstractFileIconProvider* FileDialogIcons();
+
+// What every file dialog of the program is: Qt's own widgets with the icons
+// above, and a chooser only. Qt's file list moves a folder dropped on
+// another, and deletes, renames and makes folders from its menu and keys;
+// a stray drag in a dialog that had wandered to / moved system folders.
+// Read-only, the list does none of that: the dialog only names a file.
+void PrepareFileDialog(QFileDialog& dialog);
 
 enum class Kind {
   Button,
