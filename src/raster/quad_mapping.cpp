@@ -578,8 +578,10 @@ void LayQuadPairsRGB(const QuadPair* pairs, int64_t count, int32_t srcH, int32_t
   for (int64_t i = 0; i < count; ++i) lay(pairs[i], 0, dstH);
 }
 
-void LayQuadPairMaps(const QuadPair* pairs, int64_t count, int32_t h, int32_t w,
-                     uint32_t* const* xMap, uint32_t* const* yMap) {
+namespace {
+
+void LayMaps(const QuadPair* pairs, int64_t count, int32_t h, int32_t w, uint32_t* const* xMap,
+             uint32_t* const* yMap, bool neutralFirst) {
   auto lay = [&](const QuadPair& q, int32_t first, int32_t end) {
     const int32_t* a = q.a;
     const int32_t* b = q.b;
@@ -589,10 +591,33 @@ void LayQuadPairMaps(const QuadPair* pairs, int64_t count, int32_t h, int32_t w,
   auto rows = [&](int64_t i, int32_t* top, int32_t* bottom) {
     return QuadPairRows(pairs[i], top, bottom);
   };
-  if (LayInRowBands(count, h, rows,
-                    [&](int64_t i, int32_t first, int32_t end) { lay(pairs[i], first, end); }))
+  auto neutral = [&](int32_t first, int32_t end) {
+    if (!neutralFirst || w <= 0) return;
+    for (int32_t y = first; y < end; ++y) {
+      std::fill(xMap[y], xMap[y] + w, 327680000u);
+      std::fill(yMap[y], yMap[y] + w, 327680000u);
+    }
+  };
+  if (h <= 0) return;
+  if (LayInRowBands(
+          count, h, rows,
+          [&](int64_t i, int32_t first, int32_t end) { lay(pairs[i], first, end); }, neutral))
     return;
+  // One band, or no room for the band lists: the whole fill, then the pairs one by one.
+  plat::ParallelFor(0, h, kQuadBandRows, [&](int32_t first, int32_t end) { neutral(first, end); });
   for (int64_t i = 0; i < count; ++i) lay(pairs[i], 0, h);
+}
+
+}  // namespace
+
+void LayQuadPairMaps(const QuadPair* pairs, int64_t count, int32_t h, int32_t w,
+                     uint32_t* const* xMap, uint32_t* const* yMap) {
+  LayMaps(pairs, count, h, w, xMap, yMap, false);
+}
+
+void LayQuadPairMapsOnNeutral(const QuadPair* pairs, int64_t count, int32_t h, int32_t w,
+                              uint32_t* const* xMap, uint32_t* const* yMap) {
+  LayMaps(pairs, count, h, w, xMap, yMap, true);
 }
 
 bool PlanesShareBytes(const uint8_t* const* from, int32_t fromCount, size_t fromSize,

@@ -64,9 +64,13 @@ bool PlanesShareBytes(const uint8_t* const* from, int32_t fromCount, size_t from
 // when the plane is a single band or the band lists cannot be had: the caller then lays the
 // items one after the other. lay must write only in its rows and read nothing any item
 // writes.
+// A band's rows are first handed to before(rowFirst, rowEnd), on the band's thread.
 constexpr int32_t kQuadBandRows = 32;
-template <typename RowsOf, typename Lay>
-bool LayInRowBands(int64_t count, int32_t dstH, RowsOf rowsOf, Lay lay);
+struct NothingBefore {
+  void operator()(int32_t, int32_t) const {}
+};
+template <typename RowsOf, typename Lay, typename Before = NothingBefore>
+bool LayInRowBands(int64_t count, int32_t dstH, RowsOf rowsOf, Lay lay, Before before = {});
 
 // One quad pair: source corners a, destination corners b, each x0, y0 .. x3, y3.
 struct QuadPair {
@@ -90,6 +94,12 @@ void LayQuadPairsRGB(const QuadPair* pairs, int64_t count, int32_t srcH, int32_t
                      int32_t dstW, uint8_t* dstR, uint8_t* dstG, uint8_t* dstB);
 void LayQuadPairMaps(const QuadPair* pairs, int64_t count, int32_t h, int32_t w,
                      uint32_t* const* xMap, uint32_t* const* yMap);
+// The same into maps whose entries are not yet set: each of the h rows of w entries is set
+// to the neutral 327680000 first, in the bands a band's rows just before its pairs are laid
+// over them (the rows are then written while they are at hand rather than in a pass of
+// their own). The maps end as a neutral fill followed by LayQuadPairMaps leaves them.
+void LayQuadPairMapsOnNeutral(const QuadPair* pairs, int64_t count, int32_t h, int32_t w,
+                              uint32_t* const* xMap, uint32_t* const* yMap);
 
 // Nearest-sample (truncating) warp of one char plane. Returns n.
 int32_t QuadBufToQuadBuf(int32_t srcH, int32_t srcW, const uint8_t* src, int16_t unusedValue,
@@ -145,8 +155,8 @@ int32_t X_Grinout_buffer(int16_t mode, int32_t flipHeight, int32_t unused, int32
 
 // --- LayInRowBands ---------------------------------------------------------------------------
 
-template <typename RowsOf, typename Lay>
-bool LayInRowBands(int64_t count, int32_t dstH, RowsOf rowsOf, Lay lay) {
+template <typename RowsOf, typename Lay, typename Before>
+bool LayInRowBands(int64_t count, int32_t dstH, RowsOf rowsOf, Lay lay, Before before) {
   const int32_t bands = plat::BandCount(0, dstH, kQuadBandRows);
   if (bands <= 1 || count <= 0) return false;
   // The bands an item reaches, from its rows held to the plane.
@@ -180,6 +190,7 @@ bool LayInRowBands(int64_t count, int32_t dstH, RowsOf rowsOf, Lay lay) {
   const int64_t* s = starts.get();
   const int64_t* l = list.get();
   plat::ParallelFor(0, dstH, kQuadBandRows, [&](int32_t band, int32_t first, int32_t end) {
+    before(first, end);
     for (int64_t e = s[band]; e < s[band + 1]; ++e) lay(l[e], first, end);
   });
   return true;

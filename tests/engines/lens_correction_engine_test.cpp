@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine_row_fixture.h"
@@ -11,6 +12,8 @@
 #include "platform/parallel/cancel.h"
 #include "engines/families/effect_families.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
+#include "raster/displacement_resample.h"
 #include "script/engine_rows.h"
 #include "script/param_block.h"
 #include "script/script_file.h"
@@ -307,6 +310,97 @@ TEST_F(LensEngine, CancelledRendersStopAndUncancelledOnesAreUnchanged) {
     EXPECT_EQ(stopped.r, Rgb().r) << makeMaps;
     EXPECT_EQ(stopped.g, Rgb().g) << makeMaps;
   }
+}
+
+// The maps path reads the caller's planes for its source, sets its maps to neutral band by
+// band as it lays the cells and pulls into warped copies it never fills from the planes: at
+// full strength the planes become the plain pull of the untouched picture through the maps
+// ValidZondrac lays over neutral ones, and every path (plain, fringe, fall-off, quad by quad,
+// with the extra plane) gives on every vector form at one, three and eight threads what the
+// plain forms give at one, on odd and tall pictures.
+TEST_F(LensEngine, EveryPathOnEveryFormEqualsThePlainFormsOnOddSizes) {
+  struct Size {
+    int32_t w, h;
+  };
+  for (const Size size : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{37, 509}, Size{301, 203}}) {
+    const int32_t w = size.w, h = size.h;
+    const size_t n = static_cast<size_t>(w) * h;
+    auto picture = [&](int seed) {
+      Plane p(n);
+      for (size_t i = 0; i < n; ++i)
+        p[i] = static_cast<uint8_t>((i % w) * 7 + (i / w) * 3 + seed * 41 + (i * i) % 13);
+      return p;
+    };
+    ZondracPar par;
+    Init_ZondracPar(&par, w, h, 72, 20, 20, 2);
+    for (int k = 20; k < kZondracWords; ++k) par.w[k] = 0;
+    par.w[kZndMutateOn] = 1;
+    par.w[kZndMutate] = 100;
+    par.w[kZndDistortH] = 25;
+    par.w[kZndDistortV] = -15;
+    par.w[kZndRotation] = 2;
+    par.w[kZndFringe] = 101;
+    par.w[kZndFringe + 1] = 100;
+    par.w[kZndFringe + 2] = 98;
+    par.w[kZndBrightness] = par.w[kZndBrightness + 1] = par.w[kZndBrightness + 2] = 15;
+    // 0 plain maps, 1 fringe, 2 fall-off, 3 quad by quad, 4 plain maps with the extra plane.
+    auto render = [&](int path, Plane out[4]) {
+      ZondracPar r = par;
+      r.w[kZndFringeOn] = path == 1 ? 1 : 0;
+      r.w[kZndVignetteOn] = path == 2 ? 1 : 0;
+      MiscZondrac e;
+      e.SetZondracPar(&r);
+      for (int c = 0; c < 4; ++c) out[c] = picture(c);
+      ASSERT_EQ(e.FillBuf(3, 0, 255, 0, path == 3 ? 0 : 1, 1, 0, 0, w, h, w, h, 0, 0, w, h, 1.f,
+                          1.f, w, h, out[0].data(), out[1].data(), out[2].data(), nullptr,
+                          path == 4 ? out[3].data() : nullptr, nullptr, nullptr),
+                0);
+    };
+    // The plain pull through the maps laid over neutral ones, from the untouched picture.
+    {
+      std::vector<uint32_t> mx(n, kDisplacementNeutral), my(n, kDisplacementNeutral);
+      std::vector<uint32_t*> rx(h), ry(h);
+      for (int32_t y = 0; y < h; ++y) {
+        rx[y] = mx.data() + static_cast<size_t>(y) * w;
+        ry[y] = my.data() + static_cast<size_t>(y) * w;
+      }
+      const Plane src[4] = {picture(0), picture(1), picture(2), picture(3)};
+      Plane expect[4] = {src[0], src[1], src[2], src[3]};
+      plat::SetSimdLevel(plat::SimdLevel::kBaseline);
+      plat::SetThreadCount(1);
+      MiscZondrac e;
+      e.SetZondracPar(&par);
+      e.ValidZondrac(1, rx.data(), ry.data(), w, h, w, h, 0, 0, w, h, w, h, src[0].data(),
+                     src[1].data(), src[2].data(), w, h, nullptr, nullptr, nullptr);
+      ComputeBufRGBInterDisAtXY(h, w, src[0].data(), src[1].data(), src[2].data(), src[3].data(),
+                                expect[0].data(), expect[1].data(), expect[2].data(),
+                                expect[3].data(), rx.data(), ry.data());
+      Plane got[4];
+      render(4, got);
+      for (int c = 0; c < 4; ++c) ASSERT_EQ(got[c], expect[c]) << w << "x" << h << " plane " << c;
+    }
+    for (int path = 0; path < 5; ++path) {
+      Plane expect[4];
+      plat::SetSimdLevel(plat::SimdLevel::kBaseline);
+      plat::SetThreadCount(1);
+      render(path, expect);
+      for (const plat::SimdLevel level :
+           {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+        plat::SetSimdLevel(level);
+        for (int threads : {1, 3, 8}) {
+          plat::SetThreadCount(threads);
+          Plane got[4];
+          render(path, got);
+          for (int c = 0; c < 4; ++c)
+            ASSERT_EQ(got[c], expect[c]) << w << "x" << h << " path " << path << " level "
+                                         << static_cast<int>(level) << " threads " << threads
+                                         << " plane " << c;
+        }
+      }
+    }
+  }
+  plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+  plat::SetThreadCount(0);
 }
 
 }  // namespace

@@ -578,7 +578,8 @@ TEST(BandedWarps, DisplacementPullThroughSmoothMapsEqualsThePlainPull) {
 
 // The maps of quads laid on odd and tall planes, a lattice column a call on the wide form:
 // lattices of cells over the plane and quads hanging over its edges, laid together in bands
-// and one by one, equal the plain walk's maps at one, three and eight threads.
+// (over set maps, and over unset ones made neutral band by band) and one by one, equal the
+// plain walk's maps at one, three and eight threads.
 TEST(BandedWarps, QuadMapsOnOddSizesEqualThePlainWalk) {
   for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
            {1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {3, 700}}) {
@@ -589,8 +590,11 @@ TEST(BandedWarps, QuadMapsOnOddSizesEqualThePlainWalk) {
       *x = i * (w - 1) / cols;
       *y = j * (h - 1) / rows;
       if (bent) {
-        *x += static_cast<int32_t>(0.02 * w * std::sin(j * 0.7 + i * 0.3) + 2.0 * std::cos(i));
-        *y += static_cast<int32_t>(0.02 * h * std::cos(i * 0.5 - j * 0.2) + 2.0 * std::sin(j));
+        // Moved off the top and left edges, which keep their first entries.
+        *x += static_cast<int32_t>(0.02 * w * std::sin(j * 0.7 + i * 0.3) + 2.0 * std::cos(i)) +
+              w / 10 + 1;
+        *y += static_cast<int32_t>(0.02 * h * std::cos(i * 0.5 - j * 0.2) + 2.0 * std::sin(j)) +
+              h / 10 + 1;
       }
     };
     for (int32_t j = 0; j < rows; ++j)
@@ -606,8 +610,10 @@ TEST(BandedWarps, QuadMapsOnOddSizesEqualThePlainWalk) {
     quads.push_back(Quad{{-3, -2, w + 4, 1, w + 2, h + 5, 0, h - 1},
                          {2, -4, w - 1, 3, w + 6, h + 1, -5, h + 2}});
     quads.push_back(Quad{{0, 0, w - 1, 0, w - 1, h - 1, 0, h - 1},
-                         {w - 1, h - 1, 0, h - 1, 0, 0, w - 1, 0}});
-    std::vector<uint32_t> ex(n, 7), ey(n, 9);
+                         {w - 1, h - 1, w / 3, h - 1, w / 3, h / 3, w - 1, h / 3}});
+    // Laid over entries of 7 and 9, and over neutral ones (the maps laid on neutral start
+    // from any values).
+    std::vector<uint32_t> ex(n, 7), ey(n, 9), nx(n, kDisplacementNeutral), ny(n, kDisplacementNeutral);
     for (const Quad& q : quads) {
       // A lattice of fewer than two points a side lays nothing.
       if (Lattice(q) < 2) continue;
@@ -617,6 +623,8 @@ TEST(BandedWarps, QuadMapsOnOddSizesEqualThePlainWalk) {
         const size_t di = static_cast<size_t>(y) * w + x;
         ex[di] = static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (xb - xa) + 0.5));
         ey[di] = static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (yb - ya) + 0.5));
+        nx[di] = ex[di];
+        ny[di] = ey[di];
       });
     }
     std::vector<QuadPair> pairs;
@@ -631,14 +639,18 @@ TEST(BandedWarps, QuadMapsOnOddSizesEqualThePlainWalk) {
       plat::SetSimdLevel(level);
       for (int threads : {1, 3, 8}) {
         const Threads t(threads);
-        for (const bool together : {true, false}) {
-          std::vector<uint32_t> mx(n, 7), my(n, 9);
+        for (const int together : {0, 1, 2}) {
+          std::vector<uint32_t> mx(n, together == 2 ? 0xDEADBEEFu : 7u),
+              my(n, together == 2 ? 0x12345678u : 9u);
           std::vector<uint32_t*> rx(h), ry(h);
           for (int32_t y = 0; y < h; ++y) {
             rx[y] = mx.data() + static_cast<size_t>(y) * w;
             ry[y] = my.data() + static_cast<size_t>(y) * w;
           }
-          if (together) {
+          if (together == 2) {
+            LayQuadPairMapsOnNeutral(pairs.data(), static_cast<int64_t>(pairs.size()), h, w,
+                                     rx.data(), ry.data());
+          } else if (together == 1) {
             LayQuadPairMaps(pairs.data(), static_cast<int64_t>(pairs.size()), h, w, rx.data(),
                             ry.data());
           } else {
@@ -651,8 +663,8 @@ TEST(BandedWarps, QuadMapsOnOddSizesEqualThePlainWalk) {
                                     std::to_string(threads) + " level " +
                                     std::to_string(static_cast<int>(level)) + " together " +
                                     std::to_string(together);
-          ASSERT_EQ(mx, ex) << where;
-          ASSERT_EQ(my, ey) << where;
+          ASSERT_EQ(mx, together == 2 ? nx : ex) << where;
+          ASSERT_EQ(my, together == 2 ? ny : ey) << where;
         }
       }
     }

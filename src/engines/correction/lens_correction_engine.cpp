@@ -146,6 +146,19 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
                                   int32_t regionHeight, const uint8_t* srcR, const uint8_t* srcG,
                                   const uint8_t* srcB, int32_t destWidth, int32_t destHeight,
                                   uint8_t* dstR, uint8_t* dstG, uint8_t* dstB) {
+  return LayCells(nullptr, makeMaps, xMap, yMap, width, height, imageWidth, imageHeight,
+                  windowX0, windowY0, windowX1, windowY1, regionWidth, regionHeight, srcR, srcG,
+                  srcB, destWidth, destHeight, dstR, dstG, dstB);
+}
+
+int32_t MiscZondrac::LayCells(bool* neutral, int16_t makeMaps, uint32_t* const* xMap,
+                              uint32_t* const* yMap, int32_t width, int32_t height,
+                              int32_t imageWidth, int32_t imageHeight, int32_t windowX0,
+                              int32_t windowY0, int32_t windowX1, int32_t windowY1,
+                              int32_t regionWidth, int32_t regionHeight, const uint8_t* srcR,
+                              const uint8_t* srcG, const uint8_t* srcB, int32_t destWidth,
+                              int32_t destHeight, uint8_t* dstR, uint8_t* dstG, uint8_t* dstB) {
+  if (neutral != nullptr) *neutral = false;
   // Every one of these would divide by zero below: nothing is warped.
   if (imageWidth <= 0 || imageHeight <= 0 || windowX1 == windowX0 || windowY1 == windowY0 ||
       regionWidth <= 0 || regionHeight <= 0 || !par_.valid())
@@ -170,6 +183,11 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
   // The cells' quads are gathered first and laid together, in their order, in bands of
   // destination rows; without room for the list each is laid as it comes.
   plat::Block<QuadPair> pairs(static_cast<int64_t>(f.rows) * f.columns, WorkSource());
+  if (neutral != nullptr && !pairs) {
+    // The quads go straight into the maps, over their neutral entries.
+    FillNeutral(xMap, yMap, width, height);
+    *neutral = true;
+  }
   int64_t count = 0;
   for (int32_t j = 0; j < f.rows; ++j) {
     // A stale preview stops between rows of cells; its owner drops it.
@@ -202,12 +220,26 @@ int32_t MiscZondrac::ValidZondrac(int16_t makeMaps, uint32_t* const* xMap, uint3
     }
   }
   if (plat::Cancelled()) return 0;
-  if (makeMaps == 0)
+  if (makeMaps == 0) {
     LayQuadPairsRGB(pairs.get(), count, height, width, srcR, srcG, srcB, destHeight, destWidth,
                     dstR, dstG, dstB);
-  else
+  } else if (neutral != nullptr && !*neutral) {
+    LayQuadPairMapsOnNeutral(pairs.get(), count, height, width, xMap, yMap);
+    *neutral = true;
+  } else {
     LayQuadPairMaps(pairs.get(), count, height, width, xMap, yMap);
+  }
   return 0;
+}
+
+void MiscZondrac::FillNeutral(uint32_t* const* xMap, uint32_t* const* yMap, int32_t width,
+                              int32_t height) {
+  plat::ParallelFor(0, height, 16, [=](int32_t first, int32_t last) {
+    for (int32_t y = first; y < last; ++y) {
+      std::fill(xMap[y], xMap[y] + width, kDisplacementNeutral);
+      std::fill(yMap[y], yMap[y] + width, kDisplacementNeutral);
+    }
+  });
 }
 
 bool MiscZondrac::Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t regionWidth,
@@ -238,19 +270,20 @@ bool MiscZondrac::Warp(int16_t makeMaps, int32_t width, int32_t height, int32_t 
   plat::Block<uint32_t*> rows(2 * static_cast<int64_t>(height), WorkSource());
   if (!maps || !rows) return false;
   uint32_t* values = maps.get();
-  plat::ForEachByteRun(2 * n, [values](int64_t first, int64_t last) {
-    std::fill(values + first, values + last, kDisplacementNeutral);
-  });
   uint32_t** xRows = rows.get();
   uint32_t** yRows = rows.get() + height;
   for (int32_t y = 0; y < height; ++y) {
     xRows[y] = values + static_cast<int64_t>(y) * pitch;
     yRows[y] = values + n + static_cast<int64_t>(y) * pitch;
   }
-  ValidZondrac(1, xRows, yRows, width, height, imageWidth_, imageHeight_, windowX0, windowY0,
-               windowX1, windowY1, regionWidth, regionHeight, src[0], src[1], src[2], width,
-               height, dst[0], dst[1], dst[2]);
+  // The maps are set to neutral as the cells are laid, a band of rows at a time; a frame that
+  // lays nothing leaves that to here.
+  bool neutral = false;
+  LayCells(&neutral, 1, xRows, yRows, width, height, imageWidth_, imageHeight_, windowX0,
+           windowY0, windowX1, windowY1, regionWidth, regionHeight, src[0], src[1], src[2], width,
+           height, dst[0], dst[1], dst[2]);
   if (plat::Cancelled()) return false;
+  if (!neutral) FillNeutral(xRows, yRows, width, height);
   // The fall-off is compensated on this path only; the direct quad path never had it.
   if (w[kZndVignetteOn] != 0 &&
       (w[kZndBrightness] != 0 || w[kZndBrightness + 1] != 0 || w[kZndBrightness + 2] != 0))

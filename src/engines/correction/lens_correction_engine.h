@@ -55,6 +55,17 @@ class MiscZondrac {
             int32_t windowY1, uint8_t* const* src, uint8_t* const* dst, uint8_t* extraSrc,
             uint8_t* extraDst);
 
+  // ValidZondrac; with `neutral`, into maps not yet set, which it sets to neutral as it lays
+  // the cells, telling through *neutral whether it did (not when it stopped before).
+  int32_t LayCells(bool* neutral, int16_t makeMaps, uint32_t* const* xMap, uint32_t* const* yMap,
+                   int32_t width, int32_t height, int32_t imageWidth, int32_t imageHeight,
+                   int32_t windowX0, int32_t windowY0, int32_t windowX1, int32_t windowY1,
+                   int32_t regionWidth, int32_t regionHeight, const uint8_t* srcR,
+                   const uint8_t* srcG, const uint8_t* srcB, int32_t destWidth, int32_t destHeight,
+                   uint8_t* dstR, uint8_t* dstG, uint8_t* dstB);
+  static void FillNeutral(uint32_t* const* xMap, uint32_t* const* yMap, int32_t width,
+                          int32_t height);
+
   vmkrec::ScratchRecord<ZondracPar> par_;
   int32_t imageWidth_ = 0;
   int32_t imageHeight_ = 0;
