@@ -163,10 +163,17 @@ VMK_TARGET_AVX2 void MapColumnAvx2(const float* t8, int32_t count, const ColumnL
   const __m256 bty = _mm256_set1_ps(c.bty), bby = _mm256_set1_ps(c.bby);
   const __m256 atx = _mm256_set1_ps(c.atx), abx = _mm256_set1_ps(c.abx);
   const __m256 aty = _mm256_set1_ps(c.aty), aby = _mm256_set1_ps(c.aby);
-  const __m256 minX = _mm256_set1_ps(b.minX), maxX = _mm256_set1_ps(b.maxX);
-  const __m256 minY = _mm256_set1_ps(b.minY), maxY = _mm256_set1_ps(b.maxY);
   const __m256 fw = _mm256_set1_ps(b.fw), fh = _mm256_set1_ps(b.fh);
-  const __m256i rowFirst = _mm256_set1_epi32(b.rowFirst), rowLast = _mm256_set1_epi32(b.rowEnd - 1);
+  // The walk's tests of the destination point as one range a side: xb >= minX, >= 0, <= maxX
+  // and < fw is xb in [max(minX, 0), min(maxX, the float below fw)]; with yb >= 0 its row
+  // trunc(yb) is in rowFirst..rowEnd - 1 just when yb is in [rowFirst, the float below
+  // rowEnd] (the points are finite: corners are whole numbers, t in 0..1).
+  const __m256 loX = _mm256_set1_ps(std::max(b.minX, 0.0f));
+  const __m256 hiX = _mm256_set1_ps(std::min(b.maxX, std::nextafter(b.fw, -1.0f)));
+  const __m256 loY =
+      _mm256_set1_ps(std::max({b.minY, 0.0f, static_cast<float>(b.rowFirst)}));
+  const __m256 hiY = _mm256_set1_ps(std::min({b.maxY, std::nextafter(b.fh, -1.0f),
+                                              std::nextafter(static_cast<float>(b.rowEnd), -1e30f)}));
   alignas(32) int32_t xs[8], ys[8];
   alignas(32) uint32_t mx[8], my[8];
   for (int32_t k = 0; k < count; k += 8) {
@@ -174,23 +181,14 @@ VMK_TARGET_AVX2 void MapColumnAvx2(const float* t8, int32_t count, const ColumnL
     const __m256 u = _mm256_sub_ps(one, t);
     const __m256 xb = _mm256_add_ps(_mm256_mul_ps(u, btx), _mm256_mul_ps(t, bbx));
     const __m256 yb = _mm256_add_ps(_mm256_mul_ps(u, bty), _mm256_mul_ps(t, bby));
-    __m256 out8 = _mm256_cmp_ps(xb, minX, _CMP_LT_OQ);
-    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(xb, maxX, _CMP_GT_OQ));
-    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(yb, minY, _CMP_LT_OQ));
-    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(yb, maxY, _CMP_GT_OQ));
-    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(xb, zero, _CMP_LT_OQ));
-    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(xb, fw, _CMP_GE_OQ));
-    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(yb, zero, _CMP_LT_OQ));
-    out8 = _mm256_or_ps(out8, _mm256_cmp_ps(yb, fh, _CMP_GE_OQ));
-    const __m256i y = _mm256_cvttps_epi32(yb);
-    const __m256i outRows = _mm256_or_si256(_mm256_cmpgt_epi32(rowFirst, y),
-                                            _mm256_cmpgt_epi32(y, rowLast));
-    uint32_t outBits = static_cast<uint32_t>(_mm256_movemask_ps(out8)) |
-                       static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(outRows)));
-    uint32_t kept = ~outBits & 0xFFu;
+    const __m256 in8 = _mm256_and_ps(
+        _mm256_and_ps(_mm256_cmp_ps(xb, loX, _CMP_GE_OQ), _mm256_cmp_ps(xb, hiX, _CMP_LE_OQ)),
+        _mm256_and_ps(_mm256_cmp_ps(yb, loY, _CMP_GE_OQ), _mm256_cmp_ps(yb, hiY, _CMP_LE_OQ)));
+    uint32_t kept = static_cast<uint32_t>(_mm256_movemask_ps(in8));
     if (count - k < 8) kept &= (1u << (count - k)) - 1u;
     if (kept == 0) continue;
     const __m256i x = _mm256_cvttps_epi32(xb);
+    const __m256i y = _mm256_cvttps_epi32(yb);
     const __m256 xa = _mm256_add_ps(_mm256_mul_ps(u, atx), _mm256_mul_ps(t, abx));
     const __m256 ya = _mm256_add_ps(_mm256_mul_ps(u, aty), _mm256_mul_ps(t, aby));
     __m256 outA = _mm256_cmp_ps(xa, zero, _CMP_LT_OQ);
