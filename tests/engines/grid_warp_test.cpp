@@ -9,11 +9,14 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engines/correction/correction_engine_rows.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
+#include "raster/displacement_resample.h"
 #include "script/engine_rows.h"
 
 namespace {
@@ -281,6 +284,100 @@ TEST(GridWarpEngine, CancelledRendersStopAndUncancelledOnesAreUnchanged) {
     flag.Cancel();
     EXPECT_EQ(Render(*g, maps).r, Picture().r) << maps;
   }
+}
+
+// The grids read the caller's planes themselves and, on the maps path, pull into warped
+// copies never filled from the planes: at full strength the planes become the plain pull of
+// the untouched picture through the maps ValidGrid lays over neutral ones, and both paths,
+// straight and curved, with two grids, give on every vector form at one, three and eight
+// threads what the plain forms give at one, on odd and tall pictures.
+TEST(GridWarpEngine, EveryPathOnEveryFormEqualsThePlainFormsOnOddSizes) {
+  struct Size {
+    int32_t w, h;
+  };
+  for (const Size size : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{37, 509}, Size{301, 203}}) {
+    const int32_t w = size.w, h = size.h;
+    const size_t n = static_cast<size_t>(w) * h;
+    auto picture = [&](int seed) {
+      std::vector<uint8_t> p(n);
+      for (size_t i = 0; i < n; ++i)
+        p[i] = static_cast<uint8_t>((i % w) * 5 + (i / w) * 3 + seed * 53 + (i * i) % 11);
+      return p;
+    };
+    for (const int32_t curvature : {0, 60}) {
+      auto record = std::make_unique<GridPar>();
+      Init_GridPar(record.get(), w, h, 6, 5, 1, 3, 1, 1);
+      record->head.w[kGpCount] = 2;
+      for (int32_t k = 0; k < 2; ++k) {
+        GridInfo& g = record->grids[k];
+        g = record->grids[0];
+        g.w[kGiEnabled] = 1;
+        g.w[kGiMorph] = k == 0 ? 100 : 60;
+        g.w[kGiCurvature] = curvature;
+        for (int32_t row = 1; row < 5; ++row)
+          for (int32_t col = 1; col < 6; ++col) {
+            const int32_t node = row * 7 + col;
+            g.node[kGaOut + kGaX][node] += static_cast<int32_t>(2500 * std::sin(row * 0.9 + k));
+            g.node[kGaOut + kGaY][node] += static_cast<int32_t>(2500 * std::cos(col * 0.7 - k));
+          }
+      }
+      auto render = [&](int16_t makeMaps, std::vector<uint8_t> out[3]) {
+        MiscGrid e;
+        e.SetGridPar(record.get());
+        for (int c = 0; c < 3; ++c) out[c] = picture(c);
+        ASSERT_EQ(e.FillBuf(3, 0, 255, 0, makeMaps, 1, w, h, 0, 0, w, h, w, h, 0, 0, w, h, 1.0f,
+                            1.0f, out[0].data(), out[1].data(), out[2].data(), nullptr, nullptr),
+                  0);
+      };
+      {
+        plat::SetSimdLevel(plat::SimdLevel::kBaseline);
+        plat::SetThreadCount(1);
+        std::vector<uint32_t> mx(n, kDisplacementNeutral), my(n, kDisplacementNeutral);
+        std::vector<uint32_t*> rx(h), ry(h);
+        for (int32_t y = 0; y < h; ++y) {
+          rx[y] = mx.data() + static_cast<size_t>(y) * w;
+          ry[y] = my.data() + static_cast<size_t>(y) * w;
+        }
+        const std::vector<uint8_t> src[3] = {picture(0), picture(1), picture(2)};
+        std::vector<uint8_t> expect[3] = {src[0], src[1], src[2]};
+        MiscGrid e;
+        e.SetGridPar(record.get());
+        for (int32_t k = 0; k < 2; ++k)
+          ASSERT_EQ(e.ValidGrid(1, rx.data(), ry.data(), &record->grids[k], w, h, w, h, 0, 0, w, h,
+                                w, h, src[0].data(), src[1].data(), src[2].data(), w, h, nullptr,
+                                nullptr, nullptr),
+                    0);
+        ComputeBufRGBInterDisAtXY(h, w, src[0].data(), src[1].data(), src[2].data(), nullptr,
+                                  expect[0].data(), expect[1].data(), expect[2].data(), nullptr,
+                                  rx.data(), ry.data());
+        std::vector<uint8_t> got[3];
+        render(1, got);
+        for (int c = 0; c < 3; ++c)
+          ASSERT_EQ(got[c], expect[c]) << w << "x" << h << " curvature " << curvature;
+      }
+      for (const int16_t makeMaps : {1, 0}) {
+        std::vector<uint8_t> expect[3];
+        plat::SetSimdLevel(plat::SimdLevel::kBaseline);
+        plat::SetThreadCount(1);
+        render(makeMaps, expect);
+        for (const plat::SimdLevel level :
+             {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+          plat::SetSimdLevel(level);
+          for (int threads : {1, 3, 8}) {
+            plat::SetThreadCount(threads);
+            std::vector<uint8_t> got[3];
+            render(makeMaps, got);
+            for (int c = 0; c < 3; ++c)
+              ASSERT_EQ(got[c], expect[c])
+                  << w << "x" << h << " curvature " << curvature << " maps " << makeMaps
+                  << " level " << static_cast<int>(level) << " threads " << threads;
+          }
+        }
+      }
+    }
+  }
+  plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+  plat::SetThreadCount(0);
 }
 
 }  // namespace
