@@ -6,6 +6,7 @@
 #include "raster/displacement_resample.h"
 
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 
 #include "platform/parallel/parallel.h"
@@ -230,6 +231,107 @@ VMK_TARGET_AVX2 void PlainRowAvx2(int32_t h, int32_t w, const uint8_t* const src
   if (x < w) PlainRowBaseline(h, w, src, dst, planes, xr, yr, y, x);
 }
 
+// The fringe pull's row four pixels a step, one plane at a time: each plane's offsets scaled
+// by its percentage, held and weighed in doubles by the very operations, in the very order,
+// of the plane by plane pull (hold, then DisplValue), lane by lane; the four samples read
+// from one 32-bit word each, as SamplePairs8 reads them (a far sample may lie up to two past
+// its near one, where adding 1 to a position rounds across a whole number). The plane must
+// hold at least four samples within 32-bit indices. Measured with the lens correction's
+// fringe compensation on 2048 x 1536 at one thread, on a shared machine under load: the
+// whole render 97 to 125 ms against 139 to 198 ms plane by plane.
+using FringeRow = void (*)(int32_t h, int32_t w, const uint8_t* const src[4],
+                           uint8_t* const dst[4], int planes, const uint32_t* xr,
+                           const uint32_t* yr, int32_t y, const double* scale);
+
+VMK_TARGET_AVX2 inline __m128i Sample4(const uint8_t* plane, __m128i index, __m128i lastWord) {
+  const __m128i start = _mm_min_epi32(index, lastWord);
+  const __m128i words = _mm_i32gather_epi32(reinterpret_cast<const int*>(plane), start, 1);
+  const __m128i shift = _mm_slli_epi32(_mm_sub_epi32(index, start), 3);
+  return _mm_and_si128(_mm_srlv_epi32(words, shift), _mm_set1_epi32(0xFF));
+}
+
+// hold() on four lanes: p held to 0..size - 1 and its far neighbour.
+VMK_TARGET_AVX2 inline void Hold4(__m256d p, __m256d size, __m256d last, __m256d* at,
+                                  __m256d* next) {
+  p = _mm256_blendv_pd(p, _mm256_setzero_pd(), _mm256_cmp_pd(p, _mm256_setzero_pd(), _CMP_LT_OQ));
+  p = _mm256_blendv_pd(p, last, _mm256_cmp_pd(p, size, _CMP_GE_OQ));
+  __m256d n = _mm256_add_pd(p, _mm256_set1_pd(1.0));
+  n = _mm256_blendv_pd(n, last, _mm256_cmp_pd(n, size, _CMP_GE_OQ));
+  *at = p;
+  *next = n;
+}
+
+// Four uint32 map values as doubles, less the neutral value.
+VMK_TARGET_AVX2 inline __m256d Offsets4(const uint32_t* v) {
+  const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+  // v - 2^31 as a signed value, widened exactly, then 2^31 added back.
+  const __m256d d = _mm256_add_pd(
+      _mm256_cvtepi32_pd(_mm_xor_si128(raw, _mm_set1_epi32(static_cast<int32_t>(0x80000000u)))),
+      _mm256_set1_pd(2147483648.0));
+  return _mm256_sub_pd(d, _mm256_set1_pd(static_cast<double>(kDisplacementNeutral)));
+}
+
+VMK_TARGET_AVX2 void FringeRowAvx2(int32_t h, int32_t w, const uint8_t* const src[4],
+                                   uint8_t* const dst[4], int planes, const uint32_t* xr,
+                                   const uint32_t* yr, int32_t y, const double* scale) {
+  const size_t row = static_cast<size_t>(y) * w;
+  const __m256d width = _mm256_set1_pd(w), height = _mm256_set1_pd(h);
+  const __m256d lastX = _mm256_set1_pd(w - 1), lastY = _mm256_set1_pd(h - 1);
+  const __m256d rowY = _mm256_set1_pd(y), hundred = _mm256_set1_pd(100.0);
+  const __m256d quotient = _mm256_set1_pd(12800.0), tenThousand = _mm256_set1_pd(10000.0);
+  const __m128i lastWord = _mm_set1_epi32(static_cast<int32_t>(int64_t{w} * h - 4));
+  const __m128i stride = _mm_set1_epi32(w);
+  int32_t x = 0;
+  for (; x + 4 <= w; x += 4) {
+    const __m256d dx = Offsets4(xr + x), dy = Offsets4(yr + x);
+    const __m256d col = _mm256_add_pd(_mm256_set1_pd(x), _mm256_setr_pd(0.0, 1.0, 2.0, 3.0));
+    for (int k = 0; k < planes; ++k) {
+      if (src[k] == nullptr || dst[k] == nullptr) continue;
+      const __m256d factor = _mm256_set1_pd(scale[k]);
+      __m256d px, nx, py, ny;
+      Hold4(_mm256_add_pd(col, _mm256_div_pd(_mm256_mul_pd(dx, factor), quotient)), width, lastX,
+            &px, &nx);
+      Hold4(_mm256_add_pd(rowY, _mm256_div_pd(_mm256_mul_pd(dy, factor), quotient)), height,
+            lastY, &py, &ny);
+      const __m128i ix = _mm256_cvttpd_epi32(px), iy = _mm256_cvttpd_epi32(py);
+      const __m128i jx = _mm256_cvttpd_epi32(nx), jy = _mm256_cvttpd_epi32(ny);
+      const __m256d fx = _mm256_sub_pd(px, _mm256_cvtepi32_pd(ix));
+      const __m256d fy = _mm256_sub_pd(py, _mm256_cvtepi32_pd(iy));
+      const __m128i top = _mm_mullo_epi32(iy, stride), bottom = _mm_mullo_epi32(jy, stride);
+      const uint8_t* s = src[k];
+      const __m256d s00 = _mm256_cvtepi32_pd(Sample4(s, _mm_add_epi32(top, ix), lastWord));
+      const __m256d s10 = _mm256_cvtepi32_pd(Sample4(s, _mm_add_epi32(top, jx), lastWord));
+      const __m256d s01 = _mm256_cvtepi32_pd(Sample4(s, _mm_add_epi32(bottom, ix), lastWord));
+      const __m256d s11 = _mm256_cvtepi32_pd(Sample4(s, _mm_add_epi32(bottom, jx), lastWord));
+      const __m256d hx = _mm256_mul_pd(hundred, fx), hy = _mm256_mul_pd(hundred, fy);
+      const __m256d gx = _mm256_sub_pd(hundred, hx), gy = _mm256_sub_pd(hundred, hy);
+      __m256d v = _mm256_mul_pd(_mm256_mul_pd(s00, gx), gy);
+      v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(s10, hx), gy));
+      v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(s01, gx), hy));
+      v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(s11, hx), hy));
+      const __m128i out = _mm256_cvttpd_epi32(_mm256_div_pd(v, tenThousand));
+      const __m128i bytes = _mm_shuffle_epi8(out, _mm_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1,
+                                                                -1, -1, -1, -1, -1, -1, -1));
+      const int32_t four = _mm_cvtsi128_si32(bytes);
+      std::memcpy(dst[k] + row + x, &four, 4);
+    }
+  }
+  for (; x < w; ++x) {
+    for (int k = 0; k < planes; ++k) {
+      if (src[k] == nullptr || dst[k] == nullptr) continue;
+      const double ox =
+          (static_cast<double>(xr[x]) - static_cast<double>(kDisplacementNeutral)) * scale[k] /
+          12800.0;
+      const double oy =
+          (static_cast<double>(yr[x]) - static_cast<double>(kDisplacementNeutral)) * scale[k] /
+          12800.0;
+      const Axis ax = hold(x + ox, w);
+      const Axis ay = hold(y + oy, h);
+      dst[k][row + x] = DisplValue(w, src[k], ax.pos, ay.pos, ax.next, ay.next);
+    }
+  }
+}
+
 // GCC 12's 512-bit intrinsics start their results from deliberately undefined lanes, which
 // its flow analysis reports, at -O3, as uninitialised values in every caller.
 #pragma GCC diagnostic push
@@ -400,7 +502,8 @@ VMK_TARGET_AVX512VBMI void PlainRowVbmi(int32_t h, int32_t w, const uint8_t* con
 template <typename Offset>
 void pull(int32_t h, int32_t w, const uint8_t* const src[4], uint8_t* const dst[4],
           const uint32_t* const* xMap, const uint32_t* const* yMap, bool samePlaces,
-          Offset&& offset, PlainRow wide = nullptr) {
+          Offset&& offset, PlainRow wide = nullptr, FringeRow fringe = nullptr,
+          const double* scale = nullptr) {
   if (h <= 0 || w <= 0 || xMap == nullptr || yMap == nullptr) return;
   const int planes = (src[3] != nullptr && dst[3] != nullptr) ? 4 : 3;
   const size_t size = static_cast<size_t>(h) * w;
@@ -420,6 +523,8 @@ void pull(int32_t h, int32_t w, const uint8_t* const src[4], uint8_t* const dst[
     for (int32_t y = last - 1; y >= first; --y) {
       if (wide != nullptr)
         wide(h, w, src, dst, planes, xMap[y], yMap[y], y, 0);
+      else if (fringe != nullptr)
+        fringe(h, w, src, dst, planes, xMap[y], yMap[y], y, scale);
       else
         pullRow(h, w, src, dst, planes, xMap[y], yMap[y], y, offset, samePlaces);
     }
@@ -461,8 +566,18 @@ void ComputeBufRGBInterDisAtXYfring(int32_t h, int32_t w, const uint8_t* srcR, c
   uint8_t* const dst[4] = {dstR, dstG, dstB, dstMask};
   const double k[4] = {static_cast<double>(kR), static_cast<double>(kG), static_cast<double>(kB),
                        100.0};
-  pull(h, w, src, dst, xMap, yMap, false, [&k](uint32_t v, int plane) {
-    return (static_cast<double>(v) - static_cast<double>(kDisplacementNeutral)) * k[plane] /
-           12800.0;
-  });
+  FringeRow wide = nullptr;
+#if VMK_SIMD_X86
+  // The four-lane form's bounds: a plane of at least four samples within 32-bit indices.
+  const int64_t samples = int64_t{w} * h;
+  if (samples >= 4 && samples <= INT32_MAX)
+    wide = plat::PickKernel<FringeRow>(nullptr, FringeRowAvx2);
+#endif
+  pull(
+      h, w, src, dst, xMap, yMap, false,
+      [&k](uint32_t v, int plane) {
+        return (static_cast<double>(v) - static_cast<double>(kDisplacementNeutral)) * k[plane] /
+               12800.0;
+      },
+      nullptr, wide, k);
 }
