@@ -679,6 +679,13 @@ class Effects {
                            int16_t shiftX, int16_t shiftY, int16_t scaleX, int16_t scaleY,
                            int16_t angle, int16_t fill, int16_t unused,
                            const unsigned char* mask);
+  // Transform of `count` (1 to 4) planes of one size with the same arguments, each plane's
+  // bytes those of its own call: the box's positions are solved once for all of them.
+  static int32_t TransformPlanes(int16_t mode, int16_t opacity, unsigned char* const* planes,
+                                 int32_t count, int32_t height, int32_t width, int32_t x0,
+                                 int32_t y0, int32_t x1, int32_t y1, int16_t shiftX,
+                                 int16_t shiftY, int16_t scaleX, int16_t scaleY, int16_t angle,
+                                 int16_t fill, const unsigned char* mask);
 
   // ---- Fog, generators, colour selection and channel mixing
   //      (fog_generators.cpp, channel_mixing.cpp) ----

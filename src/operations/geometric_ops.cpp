@@ -14,6 +14,7 @@
 #include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "platform/parallel/byte_passes.h"
 #include "platform/types/plane_view.h"
 #include "raster/distortion_warp.h"
 #include "raster/plane_copy.h"
@@ -214,9 +215,10 @@ int32_t Displaced(int32_t c, int32_t m, int16_t amount, int16_t neutral, int32_t
 }
 
 // The transform's box: the region turned and scaled into its bounding box,
-// copied centred onto the plane, the uncovered band filled.
-int32_t TransformBox(View plane, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int16_t scaleX,
-                     int16_t scaleY, int16_t angle, int16_t fill) {
+// copied centred onto the plane, the uncovered band filled. Several planes of one size take
+// the same box, their positions solved once.
+int32_t TransformBoxes(const View* planes, int32_t count, int32_t x0, int32_t y0, int32_t x1,
+                       int32_t y1, int16_t scaleX, int16_t scaleY, int16_t angle, int16_t fill) {
   const int32_t w = x1 - x0, h = y1 - y0;
   const float cx = 0.5f * static_cast<float>(w), cy = 0.5f * static_cast<float>(h);
   const float rad = static_cast<float>(angle * 6.283185308 / 360);
@@ -232,38 +234,49 @@ int32_t TransformBox(View plane, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
   int32_t minX = 0, minY = 0, maxX = 0, maxY = 0;
   inf_sup(qx[0], qy[0], qx[1], qy[1], qx[2], qy[2], qx[3], qy[3], &minX, &minY, &maxX, &maxY);
   const int32_t bw = maxX - minX, bh = maxY - minY;
-  plat::Block<unsigned char> box((int64_t{bw} + 1) * (int64_t{bh} + 1), WorkSource());
-  if (!box) return -1;
-  std::memset(box.get(), static_cast<unsigned char>(fill), static_cast<size_t>(box.size()));
-  X_distort_bufcol(2, plane.height, plane.width, plane.data, bh, bw, box.get(), qx[0] - minX,
+  const int64_t boxSize = (int64_t{bw} + 1) * (int64_t{bh} + 1);
+  plat::Block<unsigned char> boxes(boxSize * count, WorkSource());
+  if (!boxes) return -1;
+  plat::FillBytes(boxes.get(), boxes.size(), static_cast<unsigned char>(fill));
+  const uint8_t* from[4] = {};
+  uint8_t* to[4] = {};
+  for (int32_t k = 0; k < count; ++k) {
+    from[k] = planes[k].data;
+    to[k] = boxes.get() + k * boxSize;
+  }
+  X_distort_planes(count, planes[0].height, planes[0].width, from, bh, bw, to, qx[0] - minX,
                    qy[0] - minY, qx[1] - minX, qy[1] - minY, qx[2] - minX, qy[2] - minY,
-                   qx[3] - minX, qy[3] - minY, x0, y0, w - 1, h - 1, 0, 100);
+                   qx[3] - minX, qy[3] - minY, x0, y0, w - 1, h - 1, 100);
   const int32_t dx = (bw - w) / 2, dy = (bh - h) / 2;
   const int32_t ox = std::max(0, -dx), oy = std::max(0, -dy);
-  for (int32_t j = 0; j < bh; ++j) {
-    const int32_t row = oy + j;
-    if (row < y0 || row >= y1) continue;
-    int32_t sj = j + std::max(0, dy);
-    if (sj > bh - 1) sj -= bh - 1;
-    for (int32_t k = 0; k < bw; ++k) {
-      const int32_t col = ox + k;
-      if (col < x0 || col >= x1) continue;
-      int32_t sk = k + std::max(0, dx);
-      if (sk > bw - 1) sk -= bw - 1;
-      plane.At(col, row) = box.get()[int64_t{sj} * bw + sk];
-    }
-  }
   const auto f = static_cast<unsigned char>(fill);
-  if (dx < 0) {
-    for (int32_t y = y0; y < y1; ++y) {
-      for (int32_t x = x0; x < std::min(-dx, x1); ++x) plane.At(x, y) = f;
-      for (int32_t x = std::max(x0, -dx + bw); x < x1; ++x) plane.At(x, y) = f;
+  for (int32_t n = 0; n < count; ++n) {
+    const View plane = planes[n];
+    const unsigned char* box = to[n];
+    for (int32_t j = 0; j < bh; ++j) {
+      const int32_t row = oy + j;
+      if (row < y0 || row >= y1) continue;
+      int32_t sj = j + std::max(0, dy);
+      if (sj > bh - 1) sj -= bh - 1;
+      for (int32_t k = 0; k < bw; ++k) {
+        const int32_t col = ox + k;
+        if (col < x0 || col >= x1) continue;
+        int32_t sk = k + std::max(0, dx);
+        if (sk > bw - 1) sk -= bw - 1;
+        plane.At(col, row) = box[int64_t{sj} * bw + sk];
+      }
     }
-  }
-  if (dy < 0) {
-    for (int32_t x = x0; x < x1; ++x) {
-      for (int32_t y = y0; y < std::min(-dy, y1); ++y) plane.At(x, y) = f;
-      for (int32_t y = std::max(y0, -dy + bh); y < y1; ++y) plane.At(x, y) = f;
+    if (dx < 0) {
+      for (int32_t y = y0; y < y1; ++y) {
+        for (int32_t x = x0; x < std::min(-dx, x1); ++x) plane.At(x, y) = f;
+        for (int32_t x = std::max(x0, -dx + bw); x < x1; ++x) plane.At(x, y) = f;
+      }
+    }
+    if (dy < 0) {
+      for (int32_t x = x0; x < x1; ++x) {
+        for (int32_t y = y0; y < std::min(-dy, y1); ++y) plane.At(x, y) = f;
+        for (int32_t y = std::max(y0, -dy + bh); y < y1; ++y) plane.At(x, y) = f;
+      }
     }
   }
   return 0;
@@ -463,21 +476,62 @@ int32_t Effects::Transform(int16_t mode, int16_t opacity, unsigned char* plane, 
   // Half-open: x1 and y1 are the first column and row outside.
   plat::ExclusiveRect e{x0, y0, x1, y1};
   if (!e.ClipTo(width, height)) return 0;
-  const View p = View::Packed(plane, width, height);
-  plat::Block<unsigned char> work(p.count(), WorkSource());
+  unsigned char* const planes[1] = {plane};
+  return TransformPlanes(mode, opacity, planes, 1, height, width, x0, y0, x1, y1, shiftX, shiftY,
+                         scaleX, scaleY, angle, fill, mask);
+}
+
+int32_t Effects::TransformPlanes(int16_t mode, int16_t opacity, unsigned char* const* planes,
+                                 int32_t count, int32_t height, int32_t width, int32_t x0,
+                                 int32_t y0, int32_t x1, int32_t y1, int16_t shiftX,
+                                 int16_t shiftY, int16_t scaleX, int16_t scaleY, int16_t angle,
+                                 int16_t fill, const unsigned char* mask) {
+  if (planes == nullptr || count < 1 || count > 4 || width <= 0 || height <= 0) return -1;
+  for (int32_t k = 0; k < count; ++k)
+    if (planes[k] == nullptr) return -1;
+  // Planes that share bytes with each other or with the mask: one plane's turn must see what
+  // the turns before it left, so each takes its own, in order.
+  const auto meet = [n = static_cast<uintptr_t>(int64_t{width} * height)](const void* a,
+                                                                          const void* b) {
+    const auto p = reinterpret_cast<uintptr_t>(a), q = reinterpret_cast<uintptr_t>(b);
+    return p < q + n && q < p + n;
+  };
+  bool apart = true;
+  for (int32_t a = 0; a < count; ++a) {
+    if (mask != nullptr && meet(planes[a], mask)) apart = false;
+    for (int32_t b = a + 1; b < count; ++b)
+      if (meet(planes[a], planes[b])) apart = false;
+  }
+  if (count > 1 && !apart) {
+    for (int32_t k = 0; k < count; ++k)
+      if (TransformPlanes(mode, opacity, &planes[k], 1, height, width, x0, y0, x1, y1, shiftX,
+                          shiftY, scaleX, scaleY, angle, fill, mask) != 0)
+        return -1;
+    return 0;
+  }
+  // Half-open: x1 and y1 are the first column and row outside.
+  plat::ExclusiveRect e{x0, y0, x1, y1};
+  if (!e.ClipTo(width, height)) return 0;
+  View views[4];
+  for (int32_t k = 0; k < count; ++k) views[k] = View::Packed(planes[k], width, height);
+  plat::Block<unsigned char> work(views[0].count(), WorkSource());
   if (!work) return -1;
-  if (TransformBox(p, e.left, e.top, e.right, e.bottom, scaleX, scaleY, angle, fill) != 0)
+  if (TransformBoxes(views, count, e.left, e.top, e.right, e.bottom, scaleX, scaleY, angle,
+                     fill) != 0)
     return -1;
   const View w = View::Packed(work.get(), width, height);
-  // The shifted copy reads the plane and writes the work plane: rows in bands.
-  plat::ParallelFor(
-      e.top, e.bottom, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
-        for (int32_t y = first; y < end; ++y) {
-          const int32_t sy = WrapHalfOpen(int64_t{y} + shiftY, e.top, e.height());
-          for (int32_t x = e.left; x < e.right; ++x)
-            w.At(x, y) = p.At(WrapHalfOpen(int64_t{x} - shiftX, e.left, e.width()), sy);
-        }
-      });
-  BlendBack(mode, opacity, p, work.get(), mask, e.Inclusive());
+  for (int32_t k = 0; k < count; ++k) {
+    const View p = views[k];
+    // The shifted copy reads the plane and writes the work plane: rows in bands.
+    plat::ParallelFor(
+        e.top, e.bottom, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+          for (int32_t y = first; y < end; ++y) {
+            const int32_t sy = WrapHalfOpen(int64_t{y} + shiftY, e.top, e.height());
+            for (int32_t x = e.left; x < e.right; ++x)
+              w.At(x, y) = p.At(WrapHalfOpen(int64_t{x} - shiftX, e.left, e.width()), sy);
+          }
+        });
+    BlendBack(mode, opacity, p, work.get(), mask, e.Inclusive());
+  }
   return 0;
 }

@@ -28,6 +28,18 @@ void DistortSamples(const raster_detail::Quad& q, int32_t bytes, int32_t srcH, i
   const bool apart = !raster_detail::BytesMeet(
       s, static_cast<size_t>(srcH) * srcW * bytes, d,
       dstH > 0 && dstW > 0 ? static_cast<size_t>(dstH) * dstW * bytes : 0);
+  // A sample of one byte is copied as one, not through a copy of a length known only here.
+  if (bytes == 1) {
+    ScanQuad(
+        q, dstH, dstW,
+        [&](int32_t x, int32_t y, double u, double v) {
+          const int32_t sx = ClampIndex(l + NearestOffset(u, W), srcW);
+          const int32_t sy = ClampIndex(t + NearestOffset(v, H), srcH);
+          d[static_cast<size_t>(y) * dstW + x] = s[static_cast<size_t>(sy) * srcW + sx];
+        },
+        apart);
+    return;
+  }
   ScanQuad(
       q, dstH, dstW,
       [&](int32_t x, int32_t y, double u, double v) {
@@ -83,6 +95,51 @@ int32_t X_distort_bufcol(int16_t pixelMode, int32_t srcH, int32_t srcW, const vo
   const Quad q = PercentQuad(Quad{{x0, x1, x2, x3}, {y0, y1, y2, y3}}, l, t, W, H, percentage);
   DistortSamples(q, kBytes[pixelMode], srcH, srcW, static_cast<const uint8_t*>(src), dstH, dstW,
                  static_cast<uint8_t*>(dst), l, t, W, H);
+  return 0;
+}
+
+int32_t X_distort_planes(int32_t count, int32_t srcH, int32_t srcW, const uint8_t* const* src,
+                         int32_t dstH, int32_t dstW, uint8_t* const* dst, int32_t x0, int32_t y0,
+                         int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                         int32_t l, int32_t t, int32_t W, int32_t H, int16_t percentage) {
+  if (count < 1 || count > 4 || src == nullptr || dst == nullptr || srcW <= 0 || srcH <= 0)
+    return 0;
+  for (int32_t k = 0; k < count; ++k)
+    if (src[k] == nullptr || dst[k] == nullptr) return 0;
+  const Quad q = PercentQuad(Quad{{x0, x1, x2, x3}, {y0, y1, y2, y3}}, l, t, W, H, percentage);
+  // One walk for all only when no destination meets a source or another destination: a pixel
+  // then reads nothing that any plane's pass writes, and the rows go in bands. Otherwise each
+  // pair takes its own call, in order.
+  const size_t srcBytes = static_cast<size_t>(srcH) * srcW;
+  const size_t dstBytes = dstH > 0 && dstW > 0 ? static_cast<size_t>(dstH) * dstW : 0;
+  bool apart = true;
+  for (int32_t a = 0; a < count; ++a)
+    for (int32_t b = 0; b < count; ++b) {
+      apart = apart && !raster_detail::BytesMeet(src[a], srcBytes, dst[b], dstBytes);
+      if (a != b) apart = apart && !raster_detail::BytesMeet(dst[a], dstBytes, dst[b], dstBytes);
+    }
+  if (!apart) {
+    for (int32_t k = 0; k < count; ++k)
+      X_distort_bufcol(2, srcH, srcW, src[k], dstH, dstW, dst[k], x0, y0, x1, y1, x2, y2, x3, y3,
+                       l, t, W, H, 0, percentage);
+    return 0;
+  }
+  const uint8_t* s[4] = {};
+  uint8_t* d[4] = {};
+  for (int32_t k = 0; k < count; ++k) {
+    s[k] = src[k];
+    d[k] = dst[k];
+  }
+  ScanQuad(
+      q, dstH, dstW,
+      [&](int32_t x, int32_t y, double u, double v) {
+        const int32_t sx = ClampIndex(l + NearestOffset(u, W), srcW);
+        const int32_t sy = ClampIndex(t + NearestOffset(v, H), srcH);
+        const size_t from = static_cast<size_t>(sy) * srcW + sx;
+        const size_t to = static_cast<size_t>(y) * dstW + x;
+        for (int32_t k = 0; k < count; ++k) d[k][to] = s[k][from];
+      },
+      true);
   return 0;
 }
 

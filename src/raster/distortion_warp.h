@@ -41,6 +41,14 @@ int32_t X_distort_bufcol(int16_t pixelMode, int32_t srcH, int32_t srcW, const vo
                          int32_t l, int32_t t, int32_t W, int32_t H, int32_t unused,
                          int16_t percentage);
 
+// X_distort_bufcol's 8-bit form on `count` (1 to 4) source planes of one size into as many
+// destination planes of one size, each pair as its own call would: the positions are solved
+// once for all of them. Returns 0.
+int32_t X_distort_planes(int32_t count, int32_t srcH, int32_t srcW, const uint8_t* const* src,
+                         int32_t dstH, int32_t dstW, uint8_t* const* dst, int32_t x0, int32_t y0,
+                         int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                         int32_t l, int32_t t, int32_t W, int32_t H, int16_t percentage);
+
 // Grid warp over a lattice of (nx + 1) x (ny + 1) nodes (node (i, j) at
 // j * (nx + 1) + i of nodeX and nodeY, divided by the scales). Grid mode 0
 // distorts each cell of the source rectangle into its lattice quadrilateral;

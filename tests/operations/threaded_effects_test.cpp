@@ -398,4 +398,59 @@ TEST(ThreadedEffects, GeometricBlendBacks) {
     }
 }
 
+// Several planes turned together take, plane by plane, the bytes of each plane's own
+// transform: turns square and not, scales, shifts, fills, blends and masks, odd and tall
+// sizes, at one, three and eight threads; planes given twice fall back to the walks one by one.
+TEST(ThreadedEffects, PlanesTurnedTogetherAreEachPlanesOwnTransform) {
+  struct Turn {
+    int16_t shiftX, shiftY, scaleX, scaleY, angle, fill;
+  };
+  constexpr Turn kTurns[] = {{0, 0, 100, 100, 90, 0},   {0, 0, 100, 100, 45, 255},
+                             {5, -3, 90, 110, 25, 40},  {0, 0, 60, 60, 180, 7},
+                             {-2, 4, 130, 100, 315, 0}, {0, 0, 100, 100, 0, 9}};
+  for (Size s : kSizes)
+    for (const Turn& t : kTurns)
+      for (const Blending& b : kBlends) {
+        const size_t n = static_cast<size_t>(s.w) * s.h;
+        const Plane mask = Noise(n, 7);
+        const unsigned char* m = b.masked ? mask.data() : nullptr;
+        const Region r{s.w / 5, 0, s.w, s.h};
+        std::vector<Plane> plain;
+        for (uint32_t k = 0; k < 4; ++k) {
+          Plane p = Noise(n, 11 + k);
+          Effects::Transform(b.mode, b.opacity, p.data(), s.h, s.w, r.x0, r.y0, r.x1, r.y1,
+                             t.shiftX, t.shiftY, t.scaleX, t.scaleY, t.angle, t.fill, 0, m);
+          plain.push_back(p);
+        }
+        for (int threads : kCounts) {
+          const Threads th(threads);
+          for (int32_t count : {1, 3, 4}) {
+            std::vector<Plane> together;
+            unsigned char* planes[4] = {};
+            for (int32_t k = 0; k < count; ++k) together.push_back(Noise(n, 11 + k));
+            for (int32_t k = 0; k < count; ++k) planes[k] = together[k].data();
+            ASSERT_EQ(Effects::TransformPlanes(b.mode, b.opacity, planes, count, s.h, s.w, r.x0,
+                                               r.y0, r.x1, r.y1, t.shiftX, t.shiftY, t.scaleX,
+                                               t.scaleY, t.angle, t.fill, m),
+                      0);
+            for (int32_t k = 0; k < count; ++k)
+              ASSERT_EQ(together[k], plain[k]) << s.w << "x" << s.h << " angle " << t.angle
+                                               << " plane " << k << " of " << count
+                                               << " threads " << threads;
+          }
+          // The same plane twice: the second turn starts from the first's result.
+          Plane twice = Noise(n, 11);
+          unsigned char* same[2] = {twice.data(), twice.data()};
+          Plane again = plain[0];
+          Effects::Transform(b.mode, b.opacity, again.data(), s.h, s.w, r.x0, r.y0, r.x1, r.y1,
+                             t.shiftX, t.shiftY, t.scaleX, t.scaleY, t.angle, t.fill, 0, m);
+          ASSERT_EQ(Effects::TransformPlanes(b.mode, b.opacity, same, 2, s.h, s.w, r.x0, r.y0,
+                                             r.x1, r.y1, t.shiftX, t.shiftY, t.scaleX, t.scaleY,
+                                             t.angle, t.fill, m),
+                    0);
+          ASSERT_EQ(twice, again) << s.w << "x" << s.h << " angle " << t.angle;
+        }
+      }
+}
+
 }  // namespace

@@ -672,4 +672,48 @@ TEST(BandedWarps, QuadMapsOnOddSizesEqualThePlainWalk) {
   }
 }
 
+// Several one-byte planes distorted together take each plane's own samples: planes apart in
+// one walk of bands, and a destination that is another pair's source through the calls one by
+// one, in order.
+TEST(BandedWarps, PlanesDistortedTogetherAreEachPlanesOwnCall) {
+  const int32_t corners[][8] = {{20, 10, 280, 40, 250, 240, 5, 200},
+                                {-40, -30, 330, 10, 290, 300, -20, 220}};
+  for (auto [w, h] : {std::pair{301, 257}, std::pair{17, 3}, std::pair{2049, 5}, std::pair{1, 1}}) {
+    const size_t n = static_cast<size_t>(w) * h;
+    for (const auto& c : corners) {
+      const auto call = [&](const uint8_t* s, uint8_t* d) {
+        X_distort_bufcol(2, h, w, s, h, w, d, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], 1,
+                         0, w - 2, h - 1, 0, 90);
+      };
+      for (int threads : {1, 3, 8}) {
+        const Threads t(threads);
+        // Apart: four sources, four destinations.
+        std::vector<Plane> src, want, got;
+        for (uint32_t k = 0; k < 4; ++k) {
+          src.push_back(Noise(n, 40 + k));
+          want.push_back(Noise(n, 50 + k));
+          call(src[k].data(), want[k].data());
+          got.push_back(Noise(n, 50 + k));
+        }
+        const uint8_t* from[4] = {src[0].data(), src[1].data(), src[2].data(), src[3].data()};
+        uint8_t* to[4] = {got[0].data(), got[1].data(), got[2].data(), got[3].data()};
+        X_distort_planes(4, h, w, from, h, w, to, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7],
+                         1, 0, w - 2, h - 1, 90);
+        for (int32_t k = 0; k < 4; ++k) ASSERT_EQ(got[k], want[k]) << w << "x" << h << " plane " << k;
+        // The first destination is the second source: the second call reads the first's result.
+        Plane a = Noise(n, 60), b = Noise(n, 61), d = Noise(n, 62);
+        Plane a2 = a, b2 = b, d2 = d;
+        call(a.data(), b.data());
+        call(b.data(), d.data());
+        const uint8_t* chained[2] = {a2.data(), b2.data()};
+        uint8_t* into[2] = {b2.data(), d2.data()};
+        X_distort_planes(2, h, w, chained, h, w, into, c[0], c[1], c[2], c[3], c[4], c[5], c[6],
+                         c[7], 1, 0, w - 2, h - 1, 90);
+        ASSERT_EQ(b2, b) << w << "x" << h;
+        ASSERT_EQ(d2, d) << w << "x" << h;
+      }
+    }
+  }
+}
+
 }  // namespace

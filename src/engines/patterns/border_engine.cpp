@@ -200,22 +200,29 @@ plat::Block<uint8_t> MakeCell(const LayerTiles& tiles, const BordTile& T, const 
   const int32_t S = tiles.size;
   const int64_t cell = int64_t{key.width} * key.height;
   plat::Block<uint8_t> planes(4 * cell, WorkSource());
-  const plat::Block<uint8_t> scratch(int64_t{S} * S, WorkSource());
+  const int64_t tile = int64_t{S} * S;
+  const plat::Block<uint8_t> scratch(4 * tile, WorkSource());
   if (!planes || !scratch) return {};
   uint8_t* p[4];
-  for (int32_t k = 0; k < 4; ++k) p[k] = planes.get() + k * cell;
+  uint8_t* s[4];
   for (int32_t k = 0; k < 4; ++k) {
-    ChBufToChBuf(S, S, tiles.planes[T.image][k], scratch.get());
-    if (mirror)
-      Effects::Mirror(0, 255, scratch.get(), S, S, 0, 0, S, S, Short(2 * int64_t{T.mirror} + 2), 1,
-                      nullptr);
-    if (key.angle != 0 || key.scale != 100)
-      Effects::Transform(0, 255, scratch.get(), S, S, 0, 0, S, S, 0, 0, Short(key.scale),
-                         Short(key.scale), static_cast<int16_t>(key.angle),
-                         static_cast<int16_t>(key.fill), 1, nullptr);
-    BufToBufChar_andR(0, S, S, scratch.get(), key.width, key.height, p[k], 0, 0, S, S, 0, 0,
-                      key.width, key.height);
+    p[k] = planes.get() + k * cell;
+    s[k] = scratch.get() + k * tile;
   }
+  // Each plane goes through the same steps on its own; the four turn together, so that the
+  // turned box's positions are solved once for the cell.
+  for (int32_t k = 0; k < 4; ++k) {
+    ChBufToChBuf(S, S, tiles.planes[T.image][k], s[k]);
+    if (mirror)
+      Effects::Mirror(0, 255, s[k], S, S, 0, 0, S, S, Short(2 * int64_t{T.mirror} + 2), 1, nullptr);
+  }
+  if (key.angle != 0 || key.scale != 100)
+    Effects::TransformPlanes(0, 255, s, 4, S, S, 0, 0, S, S, 0, 0, Short(key.scale),
+                             Short(key.scale), static_cast<int16_t>(key.angle),
+                             static_cast<int16_t>(key.fill), nullptr);
+  for (int32_t k = 0; k < 4; ++k)
+    BufToBufChar_andR(0, S, S, s[k], key.width, key.height, p[k], 0, 0, S, S, 0, 0, key.width,
+                      key.height);
   if (T.hue != 0 || T.saturation != 0 || T.lightness != 0)
     HSLBlendChar(p[0], p[1], p[2], key.height, key.width, 0, 0, key.width - 1, key.height - 1,
                  Short(T.hue), Short(T.saturation), Short(T.lightness));
