@@ -205,11 +205,19 @@ int32_t ScriptFile::PerformToEffect(Oprn* op) {
 
 void ScriptFile::LoadImagePlanes(int16_t fill, const uint8_t* pixels, const uint8_t* extra6,
                                  const uint8_t* extra89) {
-  if (planeCount < 3 || planeCount > 5) PrepAllImaBuf(nullptr, 8);
   const int64_t n = static_cast<int64_t>(planeWidth) * planeHeight;
   const bool cmyk = colourModel == 0;
   // Byte k of each pixel goes to plane 3, 4, 5 and (CMYK) 2.
   const int32_t channels[4] = {3, 4, 5, 2};
+  if (planeCount < 3 || planeCount > 5) {
+    // The picture's pixels or the white fill below write every sample of the planes: they
+    // need only be there. Otherwise the planes start black.
+    if (pixels != nullptr || fill == 1) {
+      for (int32_t k = 0; k < (cmyk ? 4 : 3); ++k) ChannelPlane(channels[k], 1);
+    } else {
+      PrepAllImaBuf(nullptr, 8);
+    }
+  }
   uint8_t* to[4] = {};
   for (int32_t k = 0; k < (cmyk ? 4 : 3); ++k) to[k] = ChannelPlane(channels[k], 0);
   if (pixels != nullptr) {

@@ -6,6 +6,7 @@
 #include "app/core/memory_manager.h"
 #include "app/core/session_state.h"
 #include "paths/path_list.h"
+#include "platform/parallel/byte_passes.h"
 
 ScriptFile::ScriptFile() {
   // The colour model starts as RGB, so a script that never learns its image mode (or learns
@@ -131,7 +132,7 @@ int32_t ScriptFile::PrepAllImaBuf(const uint8_t* pixels, int16_t depth) {
   const size_t n = static_cast<size_t>(planeWidth) * static_cast<size_t>(planeHeight);
   for (int c = 0; c < count; ++c) {
     if (pixels == nullptr) {
-      std::memset(target[c], 0, n);
+      plat::FillBytes(target[c], static_cast<int64_t>(n), 0);
       continue;
     }
     for (size_t i = 0; i < n; ++i) target[c][i] = pixels[4 * i + c];

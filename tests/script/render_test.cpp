@@ -118,6 +118,10 @@ TEST_F(Render, ModesRunOperationsBelowUptoOrNone) {
   EXPECT_EQ(Copy(3), Plane(n_, 100));  // loaded, nothing run
   EXPECT_EQ(P(7), nullptr);            // scratch planes go
   EXPECT_EQ(Copy(40), Plane(n_, 9));   // working planes stay
+  // No pixels and no white fill: the planes the last render loaded start black again.
+  s_.Render(0, 0, 0, nullptr, nullptr, nullptr, 2, 5);
+  EXPECT_EQ(Copy(3), Plane(n_, 0));
+  EXPECT_EQ(Copy(5), Plane(n_, 0));
 }
 
 TEST_F(Render, LayersClearScratchPlanesAndCallerPlanesAreTakenOnce) {
