@@ -12,9 +12,11 @@
 #include "raster/rescale.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 #include "app/core/memory_manager.h"
@@ -620,6 +622,25 @@ class BatchedRows {
   float* out_ = nullptr;
 };
 
+std::atomic<bool> gCopyOneToOne{true};
+
+// Whether list i of n takes relative sample i at weight 1024 and every other at 0. Such a
+// list's sum is the sample times 1024 plus exact zeros, which the shift by 10 turns back
+// into the sample: an 8-bit rescale through such lists both ways is a copy.
+bool OneToOne(const CLIST* lists, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) {
+    const CLIST& L = lists[i];
+    int32_t full = 0;
+    for (int32_t m = 0; m < L.count; ++m) {
+      if (L.weight[m] == 0.0f) continue;
+      if (L.weight[m] != 1024.0f || L.index[m] != i) return false;
+      ++full;
+    }
+    if (full != 1) return false;
+  }
+  return true;
+}
+
 // Rescales `planes` planes that share one pair of list arrays.
 template <typename Ops>
 int32_t Rescale(const Ops& ops, Kernel k, int32_t planes, const typename Ops::T* const* src,
@@ -648,6 +669,31 @@ int32_t Rescale(const Ops& ops, Kernel k, int32_t planes, const typename Ops::T*
   if (contribX == nullptr) return -1;
   contribY = BuildLists(mem, H, sh, yscale, k, Ops::kRule, true);
   if (contribY == nullptr) return -1;
+  if constexpr (std::is_same_v<Ops, CharOps>) {
+    // Only between planes apart: a plane copied onto itself elsewhere keeps the sums' walk.
+    bool apart = true;
+    const auto bytes = [](int32_t w, int32_t h) { return static_cast<uintptr_t>(int64_t{w} * h); };
+    for (int32_t p = 0; p < planes; ++p)
+      for (int32_t q = 0; q < planes; ++q) {
+        const auto a = reinterpret_cast<uintptr_t>(src[p]), b = reinterpret_cast<uintptr_t>(dst[q]);
+        if (a < b + bytes(dstW, dstH) && b < a + bytes(srcW, srcH)) apart = false;
+      }
+    if (apart && gCopyOneToOne.load(std::memory_order_relaxed) && W == sw && H == sh &&
+        OneToOne(contribX, W) && OneToOne(contribY, H)) {
+      // Destination columns and rows inside the destination plane, from their own samples.
+      const int32_t x0 = std::max(0, -dl), x1 = std::min(W, dstW - dl);
+      const int32_t y0 = std::max(0, -dt), y1 = std::min(H, dstH - dt);
+      if (x0 >= x1) return 0;
+      plat::ParallelFor(y0, y1, 64, [=](int32_t first, int32_t end) {
+        for (int32_t p = 0; p < planes; ++p)
+          for (int32_t i = first; i < end; ++i)
+            std::memcpy(dst[p] + static_cast<int64_t>(dt + i) * dstW + dl + x0,
+                         src[p] + static_cast<int64_t>(st + i) * srcW + sl + x0,
+                         static_cast<size_t>(x1 - x0));
+      });
+      return 0;
+    }
+  }
 
   // Ring of horizontally resampled rows, used circularly: relative row
   // base + k lives in slot (head + k) % R. Rows past the source's height
@@ -809,6 +855,8 @@ void Hor_Expan(const CLIST* contrib, int32_t n, const uint8_t* src, uint8_t* dst
     }
   }
 }
+
+void SetRescaleCopiesOneToOne(bool on) { gCopyOneToOne.store(on, std::memory_order_relaxed); }
 
 int32_t X_Newechant_charbuf(int16_t filter, const uint8_t* src, int32_t srcW, int32_t srcH,
                             uint8_t* dst, int32_t dstW, int32_t dstH, int32_t sl, int32_t st,

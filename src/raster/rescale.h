@@ -52,6 +52,12 @@ int32_t X_Newechant_charbuf(int16_t filter, const uint8_t* src, int32_t srcW, in
                             uint8_t* dst, int32_t dstW, int32_t dstH, int32_t sl, int32_t st,
                             int32_t sr, int32_t sb, int32_t dl, int32_t dt, int32_t dr, int32_t db);
 
+// Whether an 8-bit rescale whose every list takes its own source sample at full weight (the
+// same extent each way under the filters that weigh the other samples at 0) copies the
+// samples instead of summing them: the sums give the sample itself, so the bytes are the
+// same. On by default; the tests turn it off to compare against the sums.
+void SetRescaleCopiesOneToOne(bool on);
+
 // Three 8-bit planes sharing one set of lists; same numbering and results as
 // X_Newechant_charbuf on each plane.
 int32_t X_Newechant_buffer(int16_t filter, const uint8_t* srcR, const uint8_t* srcG,

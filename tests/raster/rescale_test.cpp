@@ -69,6 +69,48 @@ TEST_F(Rescale, BoxAtEqualSizeCopiesExactly) {
   EXPECT_EQ(Run(0, src, 7, 5, 7, 5), src);
 }
 
+// A rescale at one to one whose lists weigh only each sample's own copies the samples: for
+// every filter, every sample value, rectangles off the planes' corners and reaching past the
+// destination, at each vector level and at one, three and eight threads, the bytes of the
+// sums (the copy turned off), including the filters that do weigh the neighbours.
+TEST_F(Rescale, OneToOneCopyIsTheSums) {
+  struct Case {
+    int32_t w, h, sl, st, sw, sh, dw, dh, dl, dt;
+  };
+  constexpr Case kCases[] = {{1, 1, 0, 0, 1, 1, 1, 1, 0, 0},       {17, 3, 0, 0, 17, 3, 17, 3, 0, 0},
+                             {2049, 5, 3, 1, 2040, 4, 2049, 5, 2, 0}, {5, 301, 1, 7, 4, 290, 7, 280, -1, -3},
+                             {64, 40, 5, 2, 50, 30, 40, 40, 3, 20}};
+  constexpr plat::SimdLevel kLevels[] = {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
+                                         plat::SimdLevel::kAvx512};
+  for (const Case& c : kCases) {
+    Plane src(static_cast<size_t>(c.w) * c.h);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 151 + 7);
+    for (int16_t filter = 0; filter <= 7; ++filter) {
+      auto run = [&](bool copies, plat::SimdLevel level, int threads) {
+        SetRescaleCopiesOneToOne(copies);
+        plat::SetSimdLevel(level);
+        plat::SetThreadCount(threads);
+        Plane dst(static_cast<size_t>(c.dw) * c.dh, 0xAB);
+        EXPECT_EQ(X_Newechant_charbuf(filter, src.data(), c.w, c.h, dst.data(), c.dw, c.dh, c.sl,
+                                      c.st, c.sl + c.sw, c.st + c.sh, c.dl, c.dt, c.dl + c.sw,
+                                      c.dt + c.sh),
+                  0);
+        SetRescaleCopiesOneToOne(true);
+        plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+        plat::SetThreadCount(0);
+        return dst;
+      };
+      for (const plat::SimdLevel level : kLevels) {
+        const Plane sums = run(false, level, 1);
+        for (int threads : {1, 3, 8})
+          ASSERT_EQ(run(true, level, threads), sums)
+              << c.w << "x" << c.h << " filter " << filter << " level "
+              << static_cast<int>(level) << " threads " << threads;
+      }
+    }
+  }
+}
+
 TEST_F(Rescale, TriangleMagnificationOfTwoSamples) {
   // Columns at 0, 0.5, 1, 1.5 of the source; the list of column 1 starts one
   // index early (weight 0) and the last column clamps to the last sample.
