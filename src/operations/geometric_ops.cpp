@@ -250,35 +250,34 @@ int32_t TransformBoxes(const View* planes, int32_t count, int32_t x0, int32_t y0
   const int32_t dx = (bw - w) / 2, dy = (bh - h) / 2;
   const int32_t ox = std::max(0, -dx), oy = std::max(0, -dy);
   const auto f = static_cast<unsigned char>(fill);
-  for (int32_t n = 0; n < count; ++n) {
-    const View plane = planes[n];
-    const unsigned char* box = to[n];
-    for (int32_t j = 0; j < bh; ++j) {
-      const int32_t row = oy + j;
-      if (row < y0 || row >= y1) continue;
-      int32_t sj = j + std::max(0, dy);
-      if (sj > bh - 1) sj -= bh - 1;
-      for (int32_t k = 0; k < bw; ++k) {
-        const int32_t col = ox + k;
-        if (col < x0 || col >= x1) continue;
-        int32_t sk = k + std::max(0, dx);
-        if (sk > bw - 1) sk -= bw - 1;
-        plane.At(col, row) = box[int64_t{sj} * bw + sk];
+  // The box copied back, then the band it leaves filled: the copy's columns and rows lie
+  // inside the band's, so every sample takes one value, from the box or the fill. Rows go in
+  // bands, each row's copy and fill together.
+  const auto rows = [=, &planes, &to](int32_t first, int32_t last) {
+    for (int32_t n = 0; n < count; ++n) {
+      const View plane = planes[n];
+      const unsigned char* box = to[n];
+      for (int32_t row = first; row < last; ++row) {
+        const int32_t j = row - oy;
+        if (j >= 0 && j < bh) {
+          int32_t sj = j + std::max(0, dy);
+          if (sj > bh - 1) sj -= bh - 1;
+          for (int32_t k = std::max(0, x0 - ox); k < bw && ox + k < x1; ++k) {
+            int32_t sk = k + std::max(0, dx);
+            if (sk > bw - 1) sk -= bw - 1;
+            plane.At(ox + k, row) = box[int64_t{sj} * bw + sk];
+          }
+        }
+        if (dx < 0) {
+          for (int32_t x = x0; x < std::min(-dx, x1); ++x) plane.At(x, row) = f;
+          for (int32_t x = std::max(x0, -dx + bw); x < x1; ++x) plane.At(x, row) = f;
+        }
+        if (dy < 0 && (row < -dy || row >= -dy + bh))
+          for (int32_t x = x0; x < x1; ++x) plane.At(x, row) = f;
       }
     }
-    if (dx < 0) {
-      for (int32_t y = y0; y < y1; ++y) {
-        for (int32_t x = x0; x < std::min(-dx, x1); ++x) plane.At(x, y) = f;
-        for (int32_t x = std::max(x0, -dx + bw); x < x1; ++x) plane.At(x, y) = f;
-      }
-    }
-    if (dy < 0) {
-      for (int32_t x = x0; x < x1; ++x) {
-        for (int32_t y = y0; y < std::min(-dy, y1); ++y) plane.At(x, y) = f;
-        for (int32_t y = std::max(y0, -dy + bh); y < y1; ++y) plane.At(x, y) = f;
-      }
-    }
-  }
+  };
+  plat::ParallelFor(y0, y1, effect_support::kPixelBandRows, rows);
   return 0;
 }
 

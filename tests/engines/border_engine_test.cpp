@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -203,6 +204,70 @@ TEST_F(Border, TileWeights) {
   EXPECT_EQ(merge(2, 100, 3)[5], 200);  // inverted alpha
   EXPECT_EQ(merge(3, 100, 3), std::vector<uint8_t>(9, 0));
   EXPECT_EQ(merge(0, 400, 3)[4], 200);  // held at full weight
+}
+
+// A cell's merge in bands of rows, the first mode's mix in 16-bit lanes: every kind of
+// weight, blend modes with and without a case, opacities in and out of 0..100, cells inside
+// the plane and hanging off its corners, odd and tall sizes, at one, three and eight threads,
+// the bytes of the pixel-by-pixel merge.
+TEST_F(Border, CellMergeIsThePixelWalk) {
+  struct Size {
+    int32_t w, h;
+  };
+  const int32_t cw = 37, ch = 23;
+  std::vector<uint8_t> tile[4];
+  for (int32_t k = 0; k < 4; ++k) {
+    tile[k].resize(static_cast<size_t>(cw) * ch);
+    for (size_t i = 0; i < tile[k].size(); ++i) tile[k][i] = static_cast<uint8_t>(i * (31 + 10 * k) + 3 * k);
+  }
+  BordTile t;
+  Init_BordTile(&t, 0);
+  for (const Size size : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 301}, Size{60, 40}}) {
+    const size_t n = static_cast<size_t>(size.w) * size.h;
+    Planes start(3, std::vector<uint8_t>(n));
+    for (int32_t k = 0; k < 3; ++k)
+      for (size_t i = 0; i < n; ++i) start[k][i] = static_cast<uint8_t>(i * 13 + 70 * k);
+    for (const auto& [x0, y0] : {std::pair{-5, -4}, std::pair{3, 2}, std::pair{size.w - 10, size.h - 7}}) {
+      for (int32_t kind : {0, 1, 2}) {
+        for (int32_t opacity : {100, 37, 0, 180, -20}) {
+          for (int32_t blendMode : {0, 3, 9, 40}) {
+            t.maskKind = kind;
+            t.opacity = opacity;
+            t.blendMode = blendMode;
+            const int32_t x1 = x0 + cw + 4, y1 = y0 + ch - 2;
+            Planes want = start;
+            const auto constant = static_cast<int32_t>(std::clamp(opacity * 2.55 + 0.5, 0.0, 255.0));
+            for (int32_t y = std::max(y0, 0); y < std::min({y1, size.h, y0 + ch}); ++y)
+              for (int32_t x = std::max(x0, 0); x < std::min({x1, size.w, x0 + cw}); ++x) {
+                const size_t i = static_cast<size_t>(y) * size.w + x;
+                const size_t c = static_cast<size_t>(y - y0) * cw + (x - x0);
+                int64_t a = constant;
+                if (kind == 1) a = int64_t{tile[3][c]} * opacity / 100;
+                if (kind == 2) a = int64_t{255 - tile[3][c]} * opacity / 100;
+                const auto wt = static_cast<int32_t>(std::clamp<int64_t>(a, 0, 255));
+                for (int32_t k = 0; k < 3; ++k) {
+                  unsigned char out = want[k][i];
+                  X_optionRPart(&out, static_cast<uint32_t>(blendMode + 1), want[k][i], tile[k][c]);
+                  want[k][i] = static_cast<uint8_t>(((255 - wt) * want[k][i] + wt * out) / 255);
+                }
+              }
+            for (int threads : {1, 3, 8}) {
+              plat::SetThreadCount(threads);
+              Planes got = start;
+              MiscBord e;
+              e.MergeCell(cw, ch, tile[0].data(), tile[1].data(), tile[2].data(), tile[3].data(),
+                          size.w, size.h, got[0].data(), got[1].data(), got[2].data(), x0, y0, x1,
+                          y1, &t);
+              plat::SetThreadCount(0);
+              ASSERT_EQ(got, want) << size.w << "x" << size.h << " at " << x0 << "," << y0
+                                   << " kind " << kind << " opacity " << opacity << " mode "
+                                   << blendMode << " threads " << threads;
+            }
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST_F(Border, LimitsOfTheRecord) {

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "app/core/colour_spaces.h"
+#include "app/core/plane_geometry.h"
 #include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "raster/distortion_warp.h"
 
 namespace {
 
@@ -398,8 +400,82 @@ TEST(ThreadedEffects, GeometricBlendBacks) {
     }
 }
 
-// Several planes turned together take, plane by plane, the bytes of each plane's own
-// transform: turns square and not, scales, shifts, fills, blends and masks, odd and tall
+// The transform as it was first written, one sample at a time: the region turned and scaled
+// into its box through the distortion, the box copied back centred with its wrap, the band it
+// leaves filled, the shifted copy rolled, and every sample blended back through the mask.
+Plane PlainTransform(Plane p, Size s, Region r, int16_t mode, int16_t opacity, int16_t shiftX,
+                     int16_t shiftY, int16_t scaleX, int16_t scaleY, int16_t angle, int16_t fill,
+                     const unsigned char* mask) {
+  const int32_t x0 = std::max(r.x0, 0), y0 = std::max(r.y0, 0);
+  const int32_t x1 = std::min(r.x1, s.w), y1 = std::min(r.y1, s.h);
+  if (x1 <= x0 || y1 <= y0) return p;
+  const auto at = [&](Plane& q, int32_t x, int32_t y) -> unsigned char& {
+    return q[static_cast<size_t>(y) * s.w + x];
+  };
+  const int32_t w = x1 - x0, h = y1 - y0;
+  const float cx = 0.5f * static_cast<float>(w), cy = 0.5f * static_cast<float>(h);
+  const float rad = static_cast<float>(angle * 6.283185308 / 360);
+  const float px[4] = {0, static_cast<float>(w), static_cast<float>(w), 0};
+  const float py[4] = {0, 0, static_cast<float>(h), static_cast<float>(h)};
+  int32_t qx[4], qy[4];
+  for (int i = 0; i < 4; ++i) {
+    float rx = 0, ry = 0;
+    A_point_fromAng(cx, cy, px[i], py[i], &rx, &ry, rad);
+    qx[i] = static_cast<int32_t>(rx * scaleX / 100.0 + 0.5);
+    qy[i] = static_cast<int32_t>(ry * scaleY / 100.0 + 0.5);
+  }
+  const int32_t minX = *std::min_element(qx, qx + 4), maxX = *std::max_element(qx, qx + 4);
+  const int32_t minY = *std::min_element(qy, qy + 4), maxY = *std::max_element(qy, qy + 4);
+  const int32_t bw = maxX - minX, bh = maxY - minY;
+  Plane box(static_cast<size_t>(bw + 1) * (bh + 1), static_cast<unsigned char>(fill));
+  X_distort_bufcol(2, s.h, s.w, p.data(), bh, bw, box.data(), qx[0] - minX, qy[0] - minY,
+                   qx[1] - minX, qy[1] - minY, qx[2] - minX, qy[2] - minY, qx[3] - minX,
+                   qy[3] - minY, x0, y0, w - 1, h - 1, 0, 100);
+  const int32_t dx = (bw - w) / 2, dy = (bh - h) / 2;
+  const int32_t ox = std::max(0, -dx), oy = std::max(0, -dy);
+  for (int32_t j = 0; j < bh; ++j) {
+    const int32_t row = oy + j;
+    if (row < y0 || row >= y1) continue;
+    int32_t sj = j + std::max(0, dy);
+    if (sj > bh - 1) sj -= bh - 1;
+    for (int32_t k = 0; k < bw; ++k) {
+      const int32_t col = ox + k;
+      if (col < x0 || col >= x1) continue;
+      int32_t sk = k + std::max(0, dx);
+      if (sk > bw - 1) sk -= bw - 1;
+      at(p, col, row) = box[static_cast<size_t>(sj) * bw + sk];
+    }
+  }
+  const auto f = static_cast<unsigned char>(fill);
+  if (dx < 0)
+    for (int32_t y = y0; y < y1; ++y) {
+      for (int32_t x = x0; x < std::min(-dx, x1); ++x) at(p, x, y) = f;
+      for (int32_t x = std::max(x0, -dx + bw); x < x1; ++x) at(p, x, y) = f;
+    }
+  if (dy < 0)
+    for (int32_t x = x0; x < x1; ++x) {
+      for (int32_t y = y0; y < std::min(-dy, y1); ++y) at(p, x, y) = f;
+      for (int32_t y = std::max(y0, -dy + bh); y < y1; ++y) at(p, x, y) = f;
+    }
+  const auto wrap = [](int64_t c, int32_t lo, int32_t n) {
+    int64_t k = (c - lo) % n;
+    if (k < 0) k += n;
+    return static_cast<int32_t>(lo + k);
+  };
+  Plane rolled = p;
+  for (int32_t y = y0; y < y1; ++y)
+    for (int32_t x = x0; x < x1; ++x) at(rolled, x, y) = at(p, wrap(int64_t{x} - shiftX, x0, w), wrap(int64_t{y} + shiftY, y0, h));
+  for (int32_t y = y0; y < y1; ++y)
+    for (int32_t x = x0; x < x1; ++x) {
+      const size_t i = static_cast<size_t>(y) * s.w + x;
+      p[i] = static_cast<unsigned char>(effect_support::Blend(
+          mode, p[i], rolled[i], mask != nullptr ? mask[i] * opacity / 255 : opacity));
+    }
+  return p;
+}
+
+// Several planes turned together take, plane by plane, the bytes of the plain transform of
+// each (and each plane's own call takes them too): turns square and not, scales, shifts, fills, blends and masks, odd and tall
 // sizes, at one, three and eight threads; planes given twice fall back to the walks one by one.
 TEST(ThreadedEffects, PlanesTurnedTogetherAreEachPlanesOwnTransform) {
   struct Turn {
@@ -418,9 +494,11 @@ TEST(ThreadedEffects, PlanesTurnedTogetherAreEachPlanesOwnTransform) {
         std::vector<Plane> plain;
         for (uint32_t k = 0; k < 4; ++k) {
           Plane p = Noise(n, 11 + k);
+          plain.push_back(PlainTransform(p, s, r, b.mode, b.opacity, t.shiftX, t.shiftY, t.scaleX,
+                                         t.scaleY, t.angle, t.fill, m));
           Effects::Transform(b.mode, b.opacity, p.data(), s.h, s.w, r.x0, r.y0, r.x1, r.y1,
                              t.shiftX, t.shiftY, t.scaleX, t.scaleY, t.angle, t.fill, 0, m);
-          plain.push_back(p);
+          ASSERT_EQ(p, plain.back()) << s.w << "x" << s.h << " angle " << t.angle;
         }
         for (int threads : kCounts) {
           const Threads th(threads);

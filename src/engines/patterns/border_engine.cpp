@@ -18,6 +18,7 @@
 #include "engines/patterns/engine_planes.h"
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
+#include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
 #include "raster/blend_filters.h"
 #include "raster/plane_copy.h"
@@ -336,22 +337,46 @@ void MiscBord::MergeCell(int32_t cellWidth, int32_t cellHeight, const uint8_t* r
   const auto xe = static_cast<int32_t>(std::min<int64_t>({x1, width, int64_t{x0} + cellWidth}));
   const int32_t ys = std::max(y0, 0);
   const auto ye = static_cast<int32_t>(std::min<int64_t>({y1, height, int64_t{y0} + cellHeight}));
-  for (int32_t y = ys; y < ye; ++y) {
-    for (int32_t x = xs; x < xe; ++x) {
-      const size_t i = static_cast<size_t>(y) * static_cast<size_t>(width) + x;
-      const size_t t = static_cast<size_t>(y - y0) * static_cast<size_t>(cellWidth) + (x - x0);
-      int64_t a = constant;
-      if (kind == 1) a = int64_t{alpha[t]} * opacity / 100;
-      if (kind == 2) a = int64_t{255 - alpha[t]} * opacity / 100;
-      // An opacity beyond 0..100 percent would take the blend out of range.
-      const auto w = static_cast<int32_t>(std::clamp<int64_t>(a, 0, 255));
-      for (int32_t k = 0; k < 3; ++k) {
-        unsigned char out = work[k][i];
-        X_optionRPart(&out, mode, work[k][i], tilePlanes[k][t]);
-        work[k][i] = static_cast<uint8_t>(((255 - w) * work[k][i] + w * out) / 255);
+  if (xs >= xe || ys >= ye) return;
+  // The weight of each alpha sample: the same sums as each pixel's own.
+  uint8_t weightOf[256];
+  for (int32_t v = 0; v < 256; ++v) {
+    int64_t a = constant;
+    if (kind == 1) a = int64_t{v} * opacity / 100;
+    if (kind == 2) a = int64_t{255 - v} * opacity / 100;
+    // An opacity beyond 0..100 percent would take the blend out of range.
+    weightOf[v] = static_cast<uint8_t>(std::clamp<int64_t>(a, 0, 255));
+  }
+  // Each pixel of the cell blends alone: rows in bands. The first mode puts the tile's sample
+  // in, so its mix ((255 - w) d + w t) / 255 of bytes takes 16-bit lanes.
+  plat::ParallelFor(ys, ye, 16, [=, &weightOf](int32_t first, int32_t last) {
+    uint8_t w[256];
+    for (int32_t y = first; y < last; ++y) {
+      const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
+      const size_t cellRow = static_cast<size_t>(y - y0) * static_cast<size_t>(cellWidth);
+      for (int32_t x = xs; x < xe; x += 256) {
+        const int32_t n = std::min(xe - x, 256);
+        const uint8_t* a = alpha + cellRow + (x - x0);
+        for (int32_t i = 0; i < n; ++i) w[i] = weightOf[a[i]];
+        for (int32_t k = 0; k < 3; ++k) {
+          uint8_t* d = work[k] + row + x;
+          const uint8_t* t = tilePlanes[k] + cellRow + (x - x0);
+          if (mode == 1) {
+            for (int32_t i = 0; i < n; ++i) {
+              const auto wi = static_cast<uint16_t>(w[i]);
+              d[i] = static_cast<uint8_t>(static_cast<uint16_t>((255 - wi) * d[i] + wi * t[i]) / 255);
+            }
+            continue;
+          }
+          for (int32_t i = 0; i < n; ++i) {
+            unsigned char out = d[i];
+            X_optionRPart(&out, mode, d[i], t[i]);
+            d[i] = static_cast<uint8_t>(((255 - w[i]) * d[i] + w[i] * out) / 255);
+          }
+        }
       }
     }
-  }
+  });
 }
 
 namespace {
