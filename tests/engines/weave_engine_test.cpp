@@ -10,6 +10,7 @@
 #include "engines/families/effect_families.h"
 #include "engines/patterns/weave_engine.h"
 #include "platform/parallel/parallel.h"
+#include "raster/plane_copy.h"
 #include "script/engine_rows.h"
 #include "script/lut_vign.h"
 
@@ -267,6 +268,62 @@ TEST_F(Weave, ThreadsInBandsOfRowsAreThePlainCellWalk) {
           plat::SetThreadCount(0);
           ASSERT_EQ(plane, plain) << size.w << "x" << size.h << " thread " << thick << " woven "
                                   << woven << " threads " << threads;
+        }
+      }
+    }
+  }
+}
+
+// The frame in bands of rows, runs either side of the centre mixed in 16-bit lanes: the
+// picture shrunk into the edges, the cloth woven on black and laid over every pixel outside
+// the centre by the opacity and the mask, as one walk of the pixels did it; opacities in and
+// out of 0..255, holes of none, half and all, odd and tall sizes, at 1, 3 and 8 threads.
+TEST_F(Weave, FrameIsThePlainWalkOverTheCloth) {
+  struct Size {
+    int32_t w, h;
+  };
+  p.threadWidth = 2;
+  p.threadHeight = 1;
+  for (const Size size : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{7, 301}, Size{40, 30}}) {
+    const int32_t w = size.w, h = size.h;
+    const size_t n = static_cast<size_t>(w) * h;
+    std::vector<uint8_t> start(n), mask(n);
+    for (size_t i = 0; i < n; ++i) {
+      start[i] = static_cast<uint8_t>(i * 29 + 11);
+      mask[i] = static_cast<uint8_t>(i * 71 + 3);
+    }
+    for (int16_t opacity : {255, 100, 0, 300, -5}) {
+      for (int32_t hole : {0, 50, 100}) {
+        for (const uint8_t* m : {static_cast<const uint8_t*>(nullptr), static_cast<const uint8_t*>(mask.data())}) {
+          MiscWeave e;
+          e.SetBufSize(w, h, w, h, 72);
+          e.SetPlaidPar(&p);
+          // The plain walk: the old centre shrunk in, the cloth on black, one pixel at a time.
+          std::vector<uint8_t> want = start, cloth(n, 0), rows(n), cols(n);
+          const int32_t left = 0, top = 0, right = w - 1, bottom = h - 1;
+          const double a = (right - left) * 0.5, b = (bottom - top) * 0.5;
+          const auto xLo = static_cast<int32_t>(a - a * hole / 100), xHi = static_cast<int32_t>(a + a * hole / 100);
+          const auto yLo = static_cast<int32_t>(b - b * hole / 100), yHi = static_cast<int32_t>(b + b * hole / 100);
+          BufToBufChar_andR(0, w, h, start.data(), w, h, want.data(), left, top, right, bottom,
+                            xLo * 20 / 100, yLo * 30 / 100, xHi + (right - xHi) * 80 / 100,
+                            yHi + (bottom - yHi) * 70 / 100);
+          e.WeaveRowCols(0, 0, p.lineMode, 0, p.shade2, p.shade1, rows.data(), cols.data(), cloth.data());
+          for (int32_t y = top; y < bottom; ++y)
+            for (int32_t x = left; x <= right; ++x) {
+              if (x > xLo && x < xHi && y > yLo && y < yHi) continue;
+              const size_t i = static_cast<size_t>(y) * w + x;
+              const int32_t alpha = opacity * (m != nullptr ? m[i] : 255) / 255;
+              want[i] = static_cast<uint8_t>(((255 - alpha) * want[i] + alpha * cloth[i]) / 255);
+            }
+          for (int threads : {1, 3, 8}) {
+            plat::SetThreadCount(threads);
+            std::vector<uint8_t> got = start;
+            e.FrameBuf(0, p.lineMode, got.data(), h, w, left, top, right, bottom, m, &opacity,
+                       hole, hole, 20, 30);
+            plat::SetThreadCount(0);
+            ASSERT_EQ(got, want) << w << "x" << h << " opacity " << opacity << " hole " << hole
+                                 << " masked " << (m != nullptr) << " threads " << threads;
+          }
         }
       }
     }
