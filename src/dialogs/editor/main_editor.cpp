@@ -198,6 +198,7 @@ VMKpinmainUI::VMKpinmainUI() : EffectFrame(kDesc, nullptr) {
     Init_YoxelPar(display, imageWidth, imageHeight, context.resolution, 0, 5);
   }
   // Blocks come zeroed: every plane entry starts empty.
+  renders_ = std::make_unique<PreviewWorker>();
   effectPlanes = static_cast<uint8_t**>(vmkrec::NewScratch(sizeof(uint8_t*) * kPlanes));
   sourcePlanes = static_cast<uint8_t**>(vmkrec::NewScratch(sizeof(uint8_t*) * kPlanes));
   BackRestPath(0, &undoRing, nullptr);
@@ -239,7 +240,7 @@ int16_t VMKpinmainUI::Do_PinmainDlg(int16_t f) {
   family = f;
   const FrameProcs procs{PinmainLoopHandler,         GetPinmainWindowEventHandlerUPP(), ScrollBar32BitActionProc,
                          ScrollBarPan32BitActionProc, nullptr,                           NumEditKeyFilter};
-  renders_ = std::make_unique<PreviewWorker>();
+  if (renders_ == nullptr) renders_ = std::make_unique<PreviewWorker>();
   const int16_t answer = Run(procs);
   // The window is gone; the palettes stay until the destructor closes them.
   // Renders still on their way find no planes to fill.

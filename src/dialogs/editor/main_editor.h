@@ -146,8 +146,9 @@ class VMKpinmainUI final : public EffectFrame {
   // Renders handed to the worker and renders that arrived (tests, bench).
   uint64_t rendersAsked() const { return rendersAsked_; }
   uint64_t rendersShown() const { return rendersShown_; }
-  // The worker of the layer-stack renders while the window is open (tests
-  // hold its jobs to see what arrives late).
+  // The worker of the layer-stack renders while the window is open; there
+  // from construction, so that a test can hold its jobs before the window
+  // opens and see what arrives late.
   PreviewWorker* renderWorker() const { return renders_.get(); }
   // Called on the window's thread when a render of `generation` is complete.
   void TakeRender(int16_t mode, uint64_t generation, int32_t width, int32_t height, uint8_t** planes,
@@ -207,6 +208,9 @@ class VMKpinmainUI final : public EffectFrame {
   void StopRenders();
 
   uint64_t generation_[2] = {0, 0};  // per mode lane: 0 source, 1 effect
+  // Per lane: the table's planes 3 to 6 hold a complete render of the
+  // present layout (a render arrives after the window's first loop step).
+  bool rendered_[2] = {false, false};
   // The layer-stack renders have a worker of their own, beside the one of
   // the boxes' previews, so a navigator preview never takes a render's place
   // in line (nor a render a preview's).

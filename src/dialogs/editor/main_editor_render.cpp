@@ -125,6 +125,8 @@ void VMKpinmainUI::FreePlanes(uint8_t** table, int first, int last) {
 bool VMKpinmainUI::TakeViewPlanes() {
   const size_t n = static_cast<size_t>(std::max(viewWidth, 0)) * static_cast<size_t>(std::max(viewHeight, 0));
   bool ok = n > 0;
+  // Fresh planes hold no picture until a render of this layout arrives.
+  rendered_[0] = rendered_[1] = false;
   for (uint8_t** table : {effectPlanes, sourcePlanes}) {
     FreePlanes(table, 3, 6);
     for (int k = 3; k <= 6 && ok; ++k) {
@@ -185,17 +187,27 @@ void VMKpinmainUI::TakeRender(int16_t mode, uint64_t generation, int32_t width, 
       if (sourcePlanes[k] != nullptr) std::memset(sourcePlanes[k], 255, n);
     }
   }
+  rendered_[lane] = true;
   ++rendersShown_;
   // Until the first of these the main view has no layers to show: the live
   // check waits for it before it looks at the picture.
   plat::hostapi::LiveLog("layers-shown %d", mode);
   refreshFlag = 1;
+  // A render arrives between two of the loop's steps, often just after the
+  // one that opened the window: shown now, not up to half a second later.
+  // The next step still refreshes the view as it always does.
+  if (window != nullptr) {
+    ShowChannel();
+    if (plat::tb::ControlRef view = mainView()->state().view) plat::tb::SetControlNeedsDisplay(view);
+  }
 }
 
 // The chosen table's channel into the main view.
 void VMKpinmainUI::ShowChannel() {
   uint8_t** table = showEffect == 1 ? effectPlanes : sourcePlanes;
-  if (table == nullptr) return;
+  // Planes that no render has filled yet are blank: loaded, they would
+  // cover the view's own picture with black until the render arrives.
+  if (table == nullptr || !rendered_[showEffect == 1 ? 1 : 0]) return;
   uint8_t* r = nullptr;
   uint8_t* g = nullptr;
   uint8_t* b = nullptr;
@@ -215,8 +227,11 @@ void VMKpinmainUI::ShowChannel() {
   }
   // A preview of the view's own still on its way must not cover the layers.
   mainView()->StalePreview();
-  mainView()->SetBufRGB(0, 0, 0, previewWidth - 1, previewHeight - 1, 1, imageWidth, imageHeight, viewWidth,
-                        viewHeight, r, g, b, nullptr, 255, 0);
+  // The load's right and bottom ends are exclusive: the picture's last
+  // column and its top row (the planes' last) are loaded too, not left
+  // showing what the view held before.
+  mainView()->SetBufRGB(0, 0, 0, previewWidth, previewHeight, 1, imageWidth, imageHeight, viewWidth, viewHeight,
+                        r, g, b, nullptr, 255, 0);
   vmkrec::DeleteScratch(blank);
 }
 

@@ -370,6 +370,76 @@ TEST_F(PinmainWindowTest, LayerCommandsNeverWaitForARenderAndOnlyTheNewestArrive
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// Live, the layers' renders run beside the window's loop and arrive after
+// its first step, the one that opened the window. That step must not load
+// the blank planes over the view's own picture (the view showed black, save
+// for its top row), and a render that arrives shows at once, every row and
+// column of it, not at the loop's next step half a second later.
+TEST_F(PinmainWindowTest, RendersArrivingAfterTheFirstStepShowAtOnceAndNothingBlackBefore) {
+  MakeLayers(1);
+  ScriptFile* s = script();
+  s->SetEffect(0, 1, 1, 16, 0, 0, 0, 0);
+  s->SetAct(0, 1, 1, 1);
+  s->SetFromChannel(0, 1, 1, 0);
+  s->SetToChannel(0, 1, 1, 2);
+  s->SetParam1(0, 1, 1, 40);
+  s->SetMode(0, 1, 1, 0);
+  s->SetOpa(0, 1, 1, 255);
+  s->SetMChannel(0, 1, 1, 0);
+  s->SetIntExt(0, 1, 1, 1);
+  VMKpinmainUI editor;
+  ASSERT_NE(editor.renderWorker(), nullptr);
+  // As on a display: no render is complete when the loop first steps.
+  editor.renderWorker()->Hold(true);
+  // The pixels of the picture's area in the main view (as far as the view
+  // draws it) that are black, and those that differ from the effect planes.
+  auto count = [&editor](bool black) {
+    const VMKimabox* view = editor.mainView();
+    const uint8_t* d = view->displayBuffer();
+    const int32_t stride = view->state().viewWidth;
+    const int32_t w = std::min(editor.previewWidth, view->displayedWidth());
+    const int32_t h = std::min(editor.previewHeight, view->displayedHeight());
+    int n = 0;
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        const size_t i = static_cast<size_t>(y) * static_cast<size_t>(stride) + static_cast<size_t>(x);
+        const uint8_t* p = d + i * 4;
+        if (black)
+          n += p[0] == 0 && p[1] == 0 && p[2] == 0;
+        else
+          n += p[0] != editor.effectPlanes[3][i] || p[1] != editor.effectPlanes[4][i] ||
+               p[2] != editor.effectPlanes[5][i];
+      }
+    return n;
+  };
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        ASSERT_EQ(editor.rendersShown(), 0u);
+        const VMKimabox* view = editor.mainView();
+        ASSERT_NE(view->displayBuffer(), nullptr);
+        // Nearly the whole preview is drawn (the view's own layout may take
+        // a row or a column less).
+        ASSERT_GE(view->displayedWidth(), editor.previewWidth - 1);
+        ASSERT_GE(view->displayedHeight(), editor.previewHeight - 1);
+        ASSERT_EQ(view->state().viewWidth, editor.viewWidth);
+        // The view's own picture stays until the layers come.
+        EXPECT_EQ(count(true), 0);
+        editor.renderWorker()->Hold(false);
+        // The open asked twice for each kind; the older of each went stale.
+        EXPECT_EQ(editor.renderWorker()->RunHeld(), 4);
+        ASSERT_EQ(editor.rendersShown(), 2u);
+        // Shown on arrival, without a loop step: the brightened picture,
+        // the top row and the last column included.
+        EXPECT_EQ(count(false), 0);
+        EXPECT_EQ(count(true), 0);
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(count(false), 0); })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(PinmainWindowTest, TitlesKeysAndTheOpacityField) {
   EXPECT_EQ(PinmainTitle(117), "Glossimbra 1.0 - www.vellmarkstead.org");
   EXPECT_EQ(PinmainTitle(99), "");
