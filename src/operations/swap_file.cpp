@@ -20,10 +20,7 @@
 #include "operations/effects.h"
 #include "platform/bytes/byte_order.h"
 
-using effect_support::Blend;
 using effect_support::ClampRegion;
-using effect_support::ForEachPixel;
-using effect_support::Weight;
 
 namespace {
 
@@ -109,6 +106,22 @@ void DeleteSlot(int16_t slot) {
   if (SwapRecord(slot, &f)) (void)S_delete(&f);
 }
 
+// planes[p] = Blend(mode, planes[p], values[p], weight) over the region (not empty, clamped),
+// in bands of rows. values may be the planes themselves only under a mode other than 0, which
+// BlendRun takes sample by sample (its replacement lanes assume apart arrays).
+void BlendWithSelf(int16_t mode, int16_t opacity, unsigned char* const* planes,
+                   unsigned char* const* values, int32_t count, const unsigned char* mask,
+                   int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y) {
+      const int64_t row = static_cast<int64_t>(y) * width + x0;
+      for (int32_t p = 0; p < count; ++p)
+        effect_support::BlendRun(mode, opacity, planes[p] + row, values[p] + row,
+                                 mask != nullptr ? mask + row : nullptr, x1 - x0 + 1);
+    }
+  });
+}
+
 }  // namespace
 
 int32_t Effects::BufFile(int16_t mode, int16_t slot, unsigned char* plane1,
@@ -150,6 +163,27 @@ int32_t Effects::SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red
   if (height < 0 || width < 0) return -1;
   ClampRegion(width, height, x0, y0, x1, y1);
   const int64_t size = static_cast<int64_t>(height) * width;
+  const bool empty = x0 > x1 || y0 > y1;
+  // The region covers the planes: a save writes them as they stand and a
+  // recall's copy overwrites every sample, so neither needs a cleared copy.
+  const bool whole = !empty && x0 == 0 && y0 == 0 && x1 == width - 1 && y1 == height - 1;
+  if (whole && fileMode == 0) {
+    // As below, a failed save still blends the planes with themselves.
+    (void)BufFile(0, slot, planes[0], planes[1], planes[2], height, width, channels);
+    // Replacement of a sample by itself is the sample at any weight
+    // ((255 - a) v + a v = 255 v): only the other modes change the planes.
+    if (mode != 0) BlendWithSelf(mode, opacity, planes, planes, count, mask, width, x0, y0, x1, y1);
+    return 0;
+  }
+  if (fileMode == 1 && !empty) {
+    // Without a file to recall the copy would come back unchanged: the
+    // planes blend with themselves, which replacement leaves as they are.
+    fichier record;
+    if (!SwapRecord(slot, &record) || S_test_exist(&record) == 0) {
+      if (mode != 0) BlendWithSelf(mode, opacity, planes, planes, count, mask, width, x0, y0, x1, y1);
+      return 0;
+    }
+  }
   plat::Block<unsigned char> w0(size, WorkSource());
   plat::Block<unsigned char> w1(count == 3 ? size : 0, WorkSource());
   plat::Block<unsigned char> w2(count == 3 ? size : 0, WorkSource());
@@ -159,11 +193,16 @@ int32_t Effects::SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red
   for (int32_t p = 0; p < count; ++p) {
     // What lies outside the region is written to the file too: cleared, so
     // the file holds nothing left over from earlier use of the memory.
-    std::memset(work[p], 0, static_cast<size_t>(size));
-    for (int32_t y = y0; y <= y1 && x0 <= x1; ++y) {
-      const int64_t row = static_cast<int64_t>(y) * width;
-      std::memcpy(work[p] + row + x0, planes[p] + row + x0, static_cast<size_t>(x1 - x0 + 1));
-    }
+    if (!whole) std::memset(work[p], 0, static_cast<size_t>(size));
+  }
+  if (!empty) {
+    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+      for (int32_t y = first; y < end; ++y) {
+        const int64_t row = static_cast<int64_t>(y) * width + x0;
+        for (int32_t p = 0; p < count; ++p)
+          std::memcpy(work[p] + row, planes[p] + row, static_cast<size_t>(x1 - x0 + 1));
+      }
+    });
   }
 
   // A recall of a slot that has no file, or whose file is refused, leaves
@@ -173,9 +212,6 @@ int32_t Effects::SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red
   // The save step blends too: each sample with itself. That changes nothing
   // under blend mode 0 but does change the image under the others (add
   // doubles it); scripts rely on the step behaving so.
-  ForEachPixel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
-    const int32_t a = Weight(mask, i, opacity);
-    for (int32_t p = 0; p < count; ++p) planes[p][i] = Blend(mode, planes[p][i], work[p][i], a);
-  });
+  if (!empty) BlendWithSelf(mode, opacity, planes, work, count, mask, width, x0, y0, x1, y1);
   return 0;
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -6,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "app/core/file_records.h"
+#include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "platform/parallel/parallel.h"
 #include "support/session.h"
 
 namespace {
@@ -182,13 +185,117 @@ TEST_F(SwapFile, SaveUnderAddDoublesTheRegionButStoresThePlanesAsTheyWere) {
 
 TEST_F(SwapFile, NoWorkMemoryTouchesNeitherPlanesNorFiles) {
   Plane p = Pattern(2, 2, 0);
+  Plane stored = Pattern(2, 2, 90);
+  ASSERT_EQ(Effects::BufFile(0, 3, stored.data(), nullptr, nullptr, 2, 2, 1), 0);
   vmktest::NoWorkMemory none;
-  EXPECT_EQ(Effects::SaveRecallBuf(1, 255, p.data(), nullptr, nullptr, 2, 2, 0, 0, 1, 1, nullptr,
+  // Part of the planes: the save needs its cleared copy.
+  EXPECT_EQ(Effects::SaveRecallBuf(1, 255, p.data(), nullptr, nullptr, 2, 2, 0, 0, 0, 1, nullptr,
                                    1, 0, 2),
+            -1);
+  // A recall of a file needs the copy the file is read into.
+  EXPECT_EQ(Effects::SaveRecallBuf(1, 255, p.data(), nullptr, nullptr, 2, 2, 0, 0, 1, 1, nullptr,
+                                   1, 1, 3),
             -1);
   none.End();
   EXPECT_EQ(p, Pattern(2, 2, 0));
   EXPECT_FALSE(fs::exists(Slot(2)));
+}
+
+TEST_F(SwapFile, SaveOfWholePlanesNeedsNoWorkMemory) {
+  Plane p = Pattern(2, 2, 0);
+  vmktest::NoWorkMemory none;
+  EXPECT_EQ(Effects::SaveRecallBuf(1, 255, p.data(), nullptr, nullptr, 2, 2, 0, 0, 1, 1, nullptr,
+                                   1, 0, 2),
+            0);
+  none.End();
+  const std::vector<unsigned char> bytes = Bytes(2);
+  EXPECT_EQ(Plane(bytes.begin() + 10, bytes.end()), Pattern(2, 2, 0));
+  EXPECT_EQ(p, (Plane{0, 14, 28, 42}));  // added to itself
+  // Nor does a recall of a slot without a file: the planes blend with themselves.
+  vmktest::NoWorkMemory again;
+  EXPECT_EQ(Effects::SaveRecallBuf(1, 255, p.data(), nullptr, nullptr, 2, 2, 0, 0, 1, 1, nullptr,
+                                   1, 1, 4),
+            0);
+  again.End();
+  EXPECT_EQ(p, (Plane{0, 28, 56, 84}));
+}
+
+// The step as it was first written: a cleared copy of the region, the file, then each sample
+// blended with the copy one after the other.
+void PlainSaveRecall(int16_t mode, int16_t opacity, unsigned char* const* planes, int32_t height,
+                     int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                     const unsigned char* mask, int16_t channels, int16_t fileMode,
+                     int16_t slot) {
+  const int32_t count = channels == 1 ? 1 : 3;
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, width - 1);
+  y1 = std::min(y1, height - 1);
+  const size_t size = static_cast<size_t>(height) * width;
+  std::vector<Plane> work(3, Plane(size, 0));
+  for (int32_t p = 0; p < count; ++p)
+    for (int32_t y = y0; y <= y1; ++y)
+      for (int32_t x = x0; x <= x1; ++x) work[p][y * width + x] = planes[p][y * width + x];
+  (void)Effects::BufFile(fileMode, slot, work[0].data(), work[1].data(), work[2].data(), height,
+                         width, channels);
+  for (int32_t y = y0; y <= y1; ++y)
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int32_t i = y * width + x;
+      const int32_t a = effect_support::Weight(mask, i, opacity);
+      for (int32_t p = 0; p < count; ++p)
+        planes[p][i] = effect_support::Blend(mode, planes[p][i], work[p][i], a);
+    }
+}
+
+TEST_F(SwapFile, BandedStepsMatchThePlainOneAtAnyThreadCount) {
+  struct Size {
+    int32_t w, h;
+  };
+  const Size sizes[] = {{1, 1}, {17, 3}, {2049, 5}, {3, 70}};
+  for (const Size sz : sizes) {
+    const size_t n = static_cast<size_t>(sz.w) * sz.h;
+    Plane mask(n);
+    for (size_t i = 0; i < n; ++i) mask[i] = static_cast<unsigned char>(i * 37 + 11);
+    for (const int threads : {1, 3, 8}) {
+      plat::SetThreadCount(threads);
+      for (const int16_t mode : {0, 1, 9}) {
+        for (const bool masked : {false, true}) {
+          for (const bool whole : {true, false}) {
+            for (const int16_t channels : {1, 3}) {
+              const int32_t x1 = whole ? sz.w - 1 : sz.w / 2, y1 = whole ? sz.h - 1 : sz.h / 2;
+              const unsigned char* m = masked ? mask.data() : nullptr;
+              Plane a[3] = {Pattern(sz.w, sz.h, 1), Pattern(sz.w, sz.h, 2), Pattern(sz.w, sz.h, 3)};
+              Plane b[3] = {a[0], a[1], a[2]};
+              unsigned char* pa[3] = {a[0].data(), a[1].data(), a[2].data()};
+              unsigned char* pb[3] = {b[0].data(), b[1].data(), b[2].data()};
+              // Save, then recall over changed planes, the slot's file compared between.
+              PlainSaveRecall(mode, 200, pa, sz.h, sz.w, 0, 0, x1, y1, m, channels, 0, 11);
+              const std::vector<unsigned char> stored = Bytes(11);
+              ASSERT_EQ(Effects::SaveRecallBuf(mode, 200, pb[0], pb[1], pb[2], sz.h, sz.w, 0, 0,
+                                               x1, y1, m, channels, 0, 11),
+                        0);
+              ASSERT_EQ(Bytes(11), stored) << sz.w << "x" << sz.h << " threads " << threads;
+              for (int k = 0; k < 3; ++k) ASSERT_EQ(a[k], b[k]) << sz.w << "x" << sz.h << " mode " << mode;
+              for (int k = 0; k < 3; ++k)
+                for (size_t i = 0; i < n; ++i) a[k][i] = b[k][i] = static_cast<unsigned char>(i * 5 + k);
+              PlainSaveRecall(mode, 255, pa, sz.h, sz.w, 0, 0, x1, y1, m, channels, 1, 11);
+              ASSERT_EQ(Effects::SaveRecallBuf(mode, 255, pb[0], pb[1], pb[2], sz.h, sz.w, 0, 0,
+                                               x1, y1, m, channels, 1, 11),
+                        0);
+              for (int k = 0; k < 3; ++k) ASSERT_EQ(a[k], b[k]) << sz.w << "x" << sz.h << " recall";
+              // A recall of a slot without a file blends the planes with their own copy.
+              PlainSaveRecall(mode, 255, pa, sz.h, sz.w, 0, 0, x1, y1, m, channels, 1, 12);
+              ASSERT_EQ(Effects::SaveRecallBuf(mode, 255, pb[0], pb[1], pb[2], sz.h, sz.w, 0, 0,
+                                               x1, y1, m, channels, 1, 12),
+                        0);
+              for (int k = 0; k < 3; ++k) ASSERT_EQ(a[k], b[k]) << sz.w << "x" << sz.h << " no file";
+            }
+          }
+        }
+      }
+    }
+  }
+  plat::SetThreadCount(0);
 }
 
 }  // namespace
