@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "operations/effects.h"
+#include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "support/pixels.h"
 
 namespace {
@@ -146,6 +148,81 @@ TEST(HslShift, MaskAndRegionLimitTheShift) {
   EXPECT_EQ(c.r[1], full.r[1]);
   EXPECT_EQ(c.r[2], full.r[2]);
   EXPECT_EQ(c.r[4], before.r[4]);
+}
+
+// The vector lanes against one pixel at a time: the SIMD level and the thread count for as
+// long as one comparison lives.
+struct LevelAndThreads {
+  LevelAndThreads(plat::SimdLevel level, int threads) {
+    plat::SetSimdLevel(level);
+    plat::SetThreadCount(threads);
+  }
+  ~LevelAndThreads() {
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+    plat::SetThreadCount(0);
+  }
+  LevelAndThreads(const LevelAndThreads&) = delete;
+  LevelAndThreads& operator=(const LevelAndThreads&) = delete;
+};
+
+struct ShiftArgs {
+  int16_t hue, saturation, lightness, model;
+};
+
+Rgb ShiftPlanes(Rgb c, int32_t w, int32_t h, const ShiftArgs& a, plat::SimdLevel level,
+                int threads, int16_t mode = 0, int16_t opacity = 255,
+                const unsigned char* mask = nullptr) {
+  LevelAndThreads setting(level, threads);
+  EXPECT_EQ(Effects::HSLBlend(mode, opacity, h, w, c.r.data(), c.g.data(), c.b.data(), nullptr,
+                              mask, 0, 0, w - 1, h - 1, a.hue, a.saturation, a.lightness, a.model),
+            0);
+  return c;
+}
+
+TEST(HslShift, VectorLanesGiveTheBytesOfOnePixelAtATimeForEveryColour) {
+  // Every colour once: 4096 x 4096 pixels.
+  constexpr int32_t kSide = 4096;
+  Rgb all{Plane(kSide * kSide), Plane(kSide * kSide), Plane(kSide * kSide)};
+  for (int32_t i = 0; i < kSide * kSide; ++i) {
+    all.r[i] = static_cast<unsigned char>(i);
+    all.g[i] = static_cast<unsigned char>(i >> 8);
+    all.b[i] = static_cast<unsigned char>(i >> 16);
+  }
+  const ShiftArgs cases[] = {{0, 0, 0, 1}, {130, 40, 5, 1}, {-250, -60, -20, 0}, {725, 100, 99, 1}};
+  for (const ShiftArgs& a : cases) {
+    const Rgb plain = ShiftPlanes(all, kSide, kSide, a, plat::SimdLevel::kBaseline, 8);
+    const Rgb wide = ShiftPlanes(all, kSide, kSide, a, plat::SimdLevel::kAvx2, 8);
+    ASSERT_TRUE(plain.r == wide.r && plain.g == wide.g && plain.b == wide.b)
+        << a.hue << " " << a.saturation << " " << a.lightness << " " << a.model;
+  }
+}
+
+TEST(HslShift, OddSizesGiveTheSameBytesAtAnyThreadCount) {
+  struct Size {
+    int32_t w, h;
+  };
+  for (const Size sz : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 67}}) {
+    const size_t n = static_cast<size_t>(sz.w) * sz.h;
+    Rgb c{Plane(n), Plane(n), Plane(n)};
+    Plane mask(n);
+    for (size_t i = 0; i < n; ++i) {
+      c.r[i] = static_cast<unsigned char>(i * 7 + 3);
+      c.g[i] = static_cast<unsigned char>(i * 13 + 100);
+      c.b[i] = static_cast<unsigned char>(i * 29);
+      mask[i] = static_cast<unsigned char>(i * 41 + 5);
+    }
+    const ShiftArgs a{-40, 25, -10, 1};
+    const Rgb plain = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kBaseline, 1, 3, 200, mask.data());
+    for (const int threads : {1, 3, 8}) {
+      const Rgb wide = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kAvx2, threads, 3, 200, mask.data());
+      EXPECT_TRUE(plain.r == wide.r && plain.g == wide.g && plain.b == wide.b)
+          << sz.w << "x" << sz.h << " threads " << threads;
+      const Rgb bare = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kAvx2, threads);
+      const Rgb barePlain = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kBaseline, 1);
+      EXPECT_TRUE(bare.r == barePlain.r && bare.g == barePlain.g && bare.b == barePlain.b)
+          << sz.w << "x" << sz.h << " threads " << threads;
+    }
+  }
 }
 
 }  // namespace
