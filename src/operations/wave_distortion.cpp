@@ -86,15 +86,48 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
   FillShifts(columnShift, rw, rh, shape, wavesX, amplitudeX);
   FillShifts(rowShift, rh, rw, shape, wavesY, amplitudeY);
 
-  // Each row of the copy reads the plane only: the rows are independent.
-  plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [=](int32_t first, int32_t end) {
-    for (int32_t y = first; y < end; ++y) {
-      unsigned char* o = out + static_cast<int64_t>(y - y0) * rw;
-      const int32_t across = rowShift[y - y0];
-      for (int32_t x = x0; x <= x1; ++x) {
-        const int32_t sy = WrapInSpan(static_cast<int64_t>(y) + columnShift[x - x0], y0, y1);
-        const int32_t sx = WrapInSpan(static_cast<int64_t>(x) + across, x0, x1);
-        o[x - x0] = plane[static_cast<int64_t>(sy) * width + sx];
+  // Each row of the copy reads the plane only: the rows are independent. A
+  // row reads a different plane row in nearly every column (the column's
+  // shift), and the next row reads the lines just below those, so the copy
+  // walks tall bands in strips of kStrip columns: the lines a strip reads stay
+  // in the core's cache while its band's rows go down over them, instead of
+  // being fetched again for each of the rows a full-width walk passes over.
+  //
+  // Where neither shift of a row wraps (all but the rows and columns near the
+  // region's edges), a sample's position is the row's start plus the column's
+  // offset, worked out once per column.
+  constexpr int32_t kBandRows = 128, kStrip = 256;
+  const int32_t strips = (rw + kStrip - 1) / kStrip;
+  plat::Block<int64_t> columnOffsetBuf(rw, WorkSource());
+  plat::Block<int32_t> stripShiftBuf(2 * static_cast<int64_t>(strips), WorkSource());
+  if (!columnOffsetBuf || !stripShiftBuf) return -1;
+  int64_t* columnOffset = columnOffsetBuf.get();
+  // The lowest and highest column shift of each strip.
+  int32_t* stripShift = stripShiftBuf.get();
+  for (int32_t i = 0; i < rw; ++i) {
+    columnOffset[i] = static_cast<int64_t>(columnShift[i]) * width + (x0 + i);
+    int32_t* range = stripShift + 2 * (i / kStrip);
+    if (i % kStrip == 0 || columnShift[i] < range[0]) range[0] = columnShift[i];
+    if (i % kStrip == 0 || columnShift[i] > range[1]) range[1] = columnShift[i];
+  }
+  plat::ParallelFor(y0, y1 + 1, kBandRows, [=](int32_t first, int32_t end) {
+    for (int32_t xs = x0; xs <= x1; xs += kStrip) {
+      const int32_t xe = xs + kStrip - 1 < x1 ? xs + kStrip - 1 : x1;
+      for (int32_t y = first; y < end; ++y) {
+        unsigned char* o = out + static_cast<int64_t>(y - y0) * rw;
+        const int32_t across = rowShift[y - y0];
+        const int32_t* range = stripShift + 2 * ((xs - x0) / kStrip);
+        if (static_cast<int64_t>(y) + range[0] >= y0 && static_cast<int64_t>(y) + range[1] <= y1 &&
+            static_cast<int64_t>(xs) + across >= x0 && static_cast<int64_t>(xe) + across <= x1) {
+          const unsigned char* start = plane + static_cast<int64_t>(y) * width + across;
+          for (int32_t x = xs; x <= xe; ++x) o[x - x0] = start[columnOffset[x - x0]];
+          continue;
+        }
+        for (int32_t x = xs; x <= xe; ++x) {
+          const int32_t sy = WrapInSpan(static_cast<int64_t>(y) + columnShift[x - x0], y0, y1);
+          const int32_t sx = WrapInSpan(static_cast<int64_t>(x) + across, x0, x1);
+          o[x - x0] = plane[static_cast<int64_t>(sy) * width + sx];
+        }
       }
     }
   });

@@ -1,0 +1,128 @@
+// The wave distortion's strip walk, with its unwrapped rows read through per-column offsets,
+// gives the bytes of the plain walk (each row across the whole region, both positions wrapped
+// for every sample), written out here as the operation was first written: every shape, shifts
+// that wrap once and many times, regions inside and at the planes' edges, wide enough for
+// several strips, at one, three and eight threads.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "operations/effect_support.h"
+#include "operations/effects.h"
+#include "platform/parallel/parallel.h"
+#include "raster/tile_transform.h"
+
+namespace {
+
+using Plane = std::vector<unsigned char>;
+
+Plane Noise(size_t n, uint32_t seed) {
+  Plane p(n);
+  uint32_t v = seed * 2654435761u + 1;
+  for (auto& b : p) {
+    v = v * 1664525u + 1013904223u;
+    b = static_cast<unsigned char>(v >> 24);
+  }
+  return p;
+}
+
+void PlainShifts(int32_t* shift, int32_t along, int32_t acrossExtent, int16_t shape, int32_t waves,
+                 int32_t percent) {
+  const int64_t across = acrossExtent;
+  if (waves == 0) {
+    for (int32_t i = 0; i < along; ++i) shift[i] = 0;
+    return;
+  }
+  int64_t q = along / (2 * waves);
+  if (q < 1) q = 1;
+  const int64_t full = across * percent / 100;
+  for (int32_t i = 0; i < along; ++i) {
+    const int64_t phase = (i / q) % 4;
+    const int64_t u = i % q;
+    int64_t v = 0;
+    if (shape == 0) {
+      const int64_t arg = (phase == 0 || phase == 2) ? u : q - u;
+      const int64_t s = static_cast<int64_t>(
+          std::sin(static_cast<double>(arg) * 3.141592654 / static_cast<double>(2 * q)) * percent *
+          static_cast<double>(across) / 100);
+      v = phase < 2 ? s : -s;
+    } else if (shape == 1) {
+      if (phase == 0) v = across * percent * u / (100 * q);
+      if (phase == 1) v = across * percent * (q - u) / (100 * q);
+      if (phase == 2) v = -across * percent * u / (100 * q);
+      if (phase == 3) v = across * percent * (u - q) / (100 * q);
+    } else if (shape == 2) {
+      v = (phase % 2 == 0) ? full : -full;
+    }
+    shift[i] = static_cast<int32_t>(v);
+  }
+}
+
+void PlainWave(int16_t mode, int16_t opacity, unsigned char* plane, const unsigned char* mask,
+               int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+               int16_t shape, int16_t wavesX, int16_t amplitudeX, int16_t wavesY,
+               int16_t amplitudeY) {
+  effect_support::ClampRegion(width, height, x0, y0, x1, y1);
+  if (x0 > x1 || y0 > y1) return;
+  const int32_t rw = x1 - x0 + 1, rh = y1 - y0 + 1;
+  std::vector<int32_t> rowShift(rh), columnShift(rw);
+  PlainShifts(columnShift.data(), rw, rh, shape, wavesX, amplitudeX);
+  PlainShifts(rowShift.data(), rh, rw, shape, wavesY, amplitudeY);
+  Plane out(static_cast<size_t>(rw) * rh);
+  for (int32_t y = y0; y <= y1; ++y)
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int32_t sy = WrapInSpan(static_cast<int64_t>(y) + columnShift[x - x0], y0, y1);
+      const int32_t sx = WrapInSpan(static_cast<int64_t>(x) + rowShift[y - y0], x0, x1);
+      out[static_cast<size_t>(y - y0) * rw + (x - x0)] = plane[static_cast<int64_t>(sy) * width + sx];
+    }
+  for (int32_t y = y0; y <= y1; ++y)
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      plane[i] = effect_support::Blend(mode, plane[i], out[static_cast<size_t>(y - y0) * rw + (x - x0)],
+                                       effect_support::Weight(mask, i, opacity));
+    }
+}
+
+TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
+  struct Size {
+    int32_t w, h;
+  };
+  struct Wave {
+    int16_t shape, wavesX, amplitudeX, wavesY, amplitudeY;
+  };
+  const Size sizes[] = {{1, 1}, {17, 3}, {2049, 5}, {5, 300}, {700, 260}};
+  const Wave waves[] = {{0, 4, 5, 4, 5}, {1, 3, 20, 2, 15}, {2, 2, 30, 5, 40},
+                        {0, 1, 250, 3, 180}, {0, 0, 0, 0, 0}, {1, 7, 1, 1, 2}};
+  for (const Size s : sizes) {
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    const Plane orig = Noise(n, 5), mask = Noise(n, 6);
+    struct Region {
+      int32_t x0, y0, x1, y1;
+    };
+    const Region regions[] = {{0, 0, s.w - 1, s.h - 1}, {1, 1, s.w - 2, s.h - 1}, {-3, 0, s.w + 4, s.h / 2}};
+    for (const Wave& v : waves)
+      for (const Region& r : regions)
+        for (const bool masked : {false, true}) {
+          const unsigned char* m = masked ? mask.data() : nullptr;
+          const int16_t mode = masked ? 3 : 0;
+          Plane expect = orig;
+          PlainWave(mode, 255, expect.data(), m, s.h, s.w, r.x0, r.y0, r.x1, r.y1, v.shape,
+                    v.wavesX, v.amplitudeX, v.wavesY, v.amplitudeY);
+          for (const int threads : {1, 3, 8}) {
+            plat::SetThreadCount(threads);
+            Plane got = orig;
+            ASSERT_EQ(Effects::SinusWave(mode, 255, got.data(), m, s.h, s.w, r.x0, r.y0, r.x1, r.y1,
+                                         v.shape, v.wavesX, v.amplitudeX, v.wavesY, v.amplitudeY),
+                      0);
+            plat::SetThreadCount(0);
+            ASSERT_EQ(got, expect) << s.w << "x" << s.h << " shape " << v.shape << " threads "
+                                   << threads << " region " << r.x0 << "," << r.y0;
+          }
+        }
+  }
+}
+
+}  // namespace
