@@ -15,6 +15,7 @@
 #include "raster/colour_select.h"
 
 using effect_support::Blend;
+using effect_support::ClampRegion;
 using effect_support::Weight;
 
 namespace {
@@ -188,32 +189,54 @@ int32_t Effects::BWConversion(int16_t mode, int16_t opacity, int32_t height, int
                               int16_t toneStrength) {
   if (red == nullptr || green == nullptr || blue == nullptr || width <= 0 || height <= 0)
     return -1;
-  const int64_t size = int64_t{width} * height;
-  plat::Block<int32_t> arrays(12, WorkSource());
-  plat::Block<unsigned char> work(size * 3, WorkSource());
-  if (!arrays || !work) return -1;
   const int32_t S = filterStrength, A = filterAngle;
   const int32_t t = std::abs(S * A) / 180;
   const int32_t wr = A < 0 ? t : 0, wg = S - t, wb = A < 0 ? 0 : t;
   const int32_t T = toneStrength, B = toneAngle;
   const int32_t u = std::abs(T * B) / 180;
-  int32_t* m = arrays.get();
-  const int32_t values[12] = {wr, wr, wr, wg, wg, wg, wb, wb, wb,
-                              B < 0 ? u : 0, T - u, B < 0 ? 0 : u};
-  std::memcpy(m, values, sizeof values);
-  unsigned char* const out[3] = {work.get(), work.get() + size, work.get() + 2 * size};
-  X_exchRGB_CharBuf(height, width, red, green, blue, out[0], out[1], out[2], x0, y0, x1, y1,
-                    kAllChannels, 100, m, m + 3, m + 6, m + 9);
-  arrays.reset();
+  const int32_t offsets[3] = {B < 0 ? u : 0, T - u, B < 0 ? 0 : u};
+  unsigned char table[256];
+  CreaLut(table, contrast, 0, 0);
+  // The mixer's three channels share one weighted sum (each weight serves all three) and
+  // differ by their offsets; at full strength the mix is the mixed colour itself, and the
+  // contrast step, a replacement without a mask, is its table. So each run's three values
+  // go from the samples through the sum and the table straight to the blend, with no
+  // whole-plane work copies: the bytes are those of the mixer, the contrast pass over its
+  // copies and the blend of each copy back (about 0.9 s for three 6000 x 4000 planes with
+  // the copies, one sample after another; a few passes of memory in bands).
+  ClampRegion(width, height, x0, y0, x1, y1);
+  if (x0 > x1 || y0 > y1) return 0;
   unsigned char* const planes[3] = {red, green, blue};
-  for (int32_t n = 0; n < 3; ++n) {
-    AdjContrast(0, 255, out[n], height, width, x0, y0, x1, y1, 1, nullptr, contrast, 0, 0);
-    effect_support::ForEachPixel(width, height, x0, y0, x1, y1,
-                                 [&](int64_t i, int32_t, int32_t) {
-                                   planes[n][i] = Blend(mode, planes[n][i], out[n][i],
-                                                        Weight(mask, i, opacity));
-                                 });
-  }
+  // Weights of the usual size keep the sum inside 32 bits (255 times their magnitudes), and
+  // then it is taken in 32 bits, with the same truncated quotient.
+  const int64_t magnitude = std::abs(int64_t{wr}) + std::abs(int64_t{wg}) + std::abs(int64_t{wb});
+  const bool narrow = magnitude <= 8000000 && std::abs(offsets[0]) <= 8000000 &&
+                      std::abs(offsets[1]) <= 8000000 && std::abs(offsets[2]) <= 8000000;
+  auto bands = [&](auto wide) {
+    using Sum = decltype(wide);
+    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+      unsigned char values[3][effect_support::kRun];
+      for (int32_t y = first; y < end; ++y) {
+        for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
+          const int32_t n = x1 - x + 1 < effect_support::kRun ? x1 - x + 1 : effect_support::kRun;
+          const int64_t row = int64_t{y} * width + x;
+          for (int32_t i = 0; i < n; ++i) {
+            const Sum sum = Sum{red[row + i]} * wr + Sum{green[row + i]} * wg + Sum{blue[row + i]} * wb;
+            const Sum q = sum / 100;
+            for (int32_t k = 0; k < 3; ++k)
+              values[k][i] = table[std::clamp<Sum>(q + offsets[k], 0, 255)];
+          }
+          for (int32_t k = 0; k < 3; ++k)
+            effect_support::BlendRun(mode, opacity, planes[k] + row, values[k],
+                                     mask != nullptr ? mask + row : nullptr, n);
+        }
+      }
+    });
+  };
+  if (narrow)
+    bands(int32_t{0});
+  else
+    bands(int64_t{0});
   return 0;
 }
 
