@@ -597,8 +597,13 @@ void VMKimabox::SetDrw(DrawPar* drawPar) {
   if (drawPar_ != nullptr) Copy_DrawPar(drawPar, drawPar_);
 }
 
+// During a press the path tools hold this list (and its paths) and edit it;
+// the owner's copy is the older one until the press ends and the owner reads
+// the edit back. Taking the owner's copy then would free what the tools hold
+// and drop their edit: the press keeps its list, and the owner's next
+// drawing after the read-back hands over the same paths.
 void VMKimabox::SetPathList(CPathList* list) {
-  if (list == nullptr) return;
+  if (list == nullptr || tracking_) return;
   delete pathList_;
   pathList_ = new CPathList(0);
   list->CopyPathList(pathList_);

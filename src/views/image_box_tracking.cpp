@@ -50,7 +50,11 @@ void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context& conte
     cursorY_ = static_cast<int16_t>(event->viewPoint.y);
   }
   if (pickMinMaxOn_ == 1) TrackRange(port, bounds, &result);
-  if (param_.pathMode == 1 && pathList_ != nullptr) TrackPaths(port, bounds);
+  if (param_.pathMode == 1 && pathList_ != nullptr) {
+    tracking_ = true;
+    TrackPaths(port, bounds);
+    tracking_ = false;
+  }
   if (state_.maskMode != 0) TrackMaskBrush(port, view, context, bounds, image, &result);
   if (param_.stripeMode == 1 || param_.stripeMode == 2) TrackStripe(port, bounds, &result);
   if (param_.weaveMode == 2) TrackWeaveCell(event, image);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "engines/correction/grid_record.h"
@@ -11,6 +12,7 @@
 #include "engines/tessellation/photo_repeat_record.h"
 #include "engines/tessellation/tessellation_record.h"
 #include "paths/path_list.h"
+#include "platform/toolbox/api/scripted_ui.h"
 #include "track_fixture.h"
 
 namespace vmktest {
@@ -33,6 +35,63 @@ TEST_F(PickTest, PathToolAddsAPathAndLeavesTheSharedDrawingParameters) {
   Track({P(60, 60), P(80, 80), P(120, 120)});
   EXPECT_EQ(box_.pathList()->count, 1);
   EXPECT_EQ(std::memcmp(&before, &shared_, sizeof before), 0);
+}
+
+// The live window's loop runs on while a path tool pauses in a press (a
+// click told from a drag): the editor's redraw then hands the box the layer's
+// list, older than the press's edit. The press keeps the list it holds (the
+// swap once freed it under the tools); the owner's list is taken after.
+class PausingUi : public plat::ui::ScriptedUi {
+ public:
+  void Delay(uint32_t ticks) override {
+    ScriptedUi::Delay(ticks);
+    if (during) {
+      auto f = std::move(during);
+      during = nullptr;
+      f();
+    }
+  }
+  std::function<void()> during;
+};
+
+TEST_F(PickTest, TheOwnersPathsHandedOverDuringAPressWaitForItsEnd) {
+  CPathList empty(0);
+  box_.SetPathList(&empty);
+  DrawPar dp;
+  Init_DrawPar(&dp);
+  dp.viewOffsetX = 20.0f;
+  dp.viewOffsetY = 35.0f;
+  box_.SetDrw(&dp);
+  box_.SetVecMode(32, 1, 0);  // the rectangle tool
+  box_.SetBufParam(0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0);
+  Track({P(60, 60), P(80, 80), P(120, 120)});
+  CPathList* held = box_.pathList();
+  ASSERT_EQ(held->count, 1);
+
+  box_.SetVecMode(15, 1, 0);  // select and edit: pauses before it reads the press
+  PausingUi ui;
+  bool handed = false;
+  ui.during = [&] {
+    box_.SetPathList(&empty);
+    handed = true;
+  };
+  {
+    plat::ui::ScopedServices live(&ui);
+    ui.Press(60, 60);
+    ui.DragTo(70, 64);
+    ui.Release(70, 64);
+    plat::tb::Event e;
+    e.eventClass = plat::tb::kEventClassControl;
+    e.kind = plat::tb::kEventControlTrack;
+    e.viewPoint = CGPoint{40.0f, 50.0f};
+    box_.TrackMouse(&e, view_, plat::draw::Context{plat::tb::GetWindowPort(window_), 20, 10, Rect{10, 20, 210, 220}});
+  }
+  ASSERT_TRUE(handed);
+  EXPECT_EQ(box_.pathList(), held);
+  EXPECT_EQ(box_.pathList()->count, 1);
+  // Once the press is over the owner's list is taken as before.
+  box_.SetPathList(&empty);
+  EXPECT_EQ(box_.pathList()->count, 0);
 }
 
 // Mask A at 200 x 150 under the whole picture: mask sample (c, r) is display
