@@ -486,8 +486,9 @@ class VMKimabox final {
   WeaveInfo* weave_ = nullptr;
   ZondracPar* zondrac_ = nullptr;
   CPathList* pathList_ = nullptr;
-  // While a press is tracked: the window's loop runs on during the path
-  // tools' pauses and drags, and must not swap the list they edit.
+  // While a press is tracked: the window's loop runs on during the tools'
+  // pauses and drags, and must neither swap the path list they edit nor
+  // start a second press inside this one.
   bool tracking_ = false;
   DrawPar* drawPar_ = nullptr;
   ScriptFile* script_ = nullptr;

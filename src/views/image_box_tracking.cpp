@@ -39,8 +39,15 @@ constexpr RGBColor kBlack{0, 0, 0};
 
 }  // namespace
 
+// The tools' pauses and drags let the window's loop run on, and a second
+// press already queued (the other half of a double click) can arrive there,
+// inside this one: the tools would then run twice over the same paths and
+// masks, the inner press ending while the outer still holds them. A press
+// that comes while one is tracked is dropped, as the button cannot go down
+// twice.
 void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context& context) {
-  if (view == nullptr) return;
+  if (view == nullptr || tracking_) return;
+  tracking_ = true;
   GrafPtr port = GetWindowPort(GetControlOwner(view));
   const Rect bounds = GetControlBounds(view);
   const Rect image = ImageRect(view);
@@ -50,11 +57,7 @@ void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context& conte
     cursorY_ = static_cast<int16_t>(event->viewPoint.y);
   }
   if (pickMinMaxOn_ == 1) TrackRange(port, bounds, &result);
-  if (param_.pathMode == 1 && pathList_ != nullptr) {
-    tracking_ = true;
-    TrackPaths(port, bounds);
-    tracking_ = false;
-  }
+  if (param_.pathMode == 1 && pathList_ != nullptr) TrackPaths(port, bounds);
   if (state_.maskMode != 0) TrackMaskBrush(port, view, context, bounds, image, &result);
   if (param_.stripeMode == 1 || param_.stripeMode == 2) TrackStripe(port, bounds, &result);
   if (param_.weaveMode == 2) TrackWeaveCell(event, image);
@@ -79,6 +82,7 @@ void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context& conte
     std::copy(cursorColour_, cursorColour_ + 3, selColour_);
   }
   if (selectable_ == 1) selected_ = 1;
+  tracking_ = false;
 }
 
 // The displayed image's origin in the port: rnd((view size - displayed

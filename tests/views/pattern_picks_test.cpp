@@ -54,44 +54,77 @@ class PausingUi : public plat::ui::ScriptedUi {
   std::function<void()> during;
 };
 
-TEST_F(PickTest, TheOwnersPathsHandedOverDuringAPressWaitForItsEnd) {
-  CPathList empty(0);
-  box_.SetPathList(&empty);
-  DrawPar dp;
-  Init_DrawPar(&dp);
-  dp.viewOffsetX = 20.0f;
-  dp.viewOffsetY = 35.0f;
-  box_.SetDrw(&dp);
-  box_.SetVecMode(32, 1, 0);  // the rectangle tool
-  box_.SetBufParam(0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0);
-  Track({P(60, 60), P(80, 80), P(120, 120)});
-  CPathList* held = box_.pathList();
-  ASSERT_EQ(held->count, 1);
-
-  box_.SetVecMode(15, 1, 0);  // select and edit: pauses before it reads the press
-  PausingUi ui;
-  bool handed = false;
-  ui.during = [&] {
-    box_.SetPathList(&empty);
-    handed = true;
-  };
-  {
-    plat::ui::ScopedServices live(&ui);
-    ui.Press(60, 60);
-    ui.DragTo(70, 64);
-    ui.Release(70, 64);
+class PausedPressTest : public TrackTest {
+ protected:
+  // A rectangle drawn with the path tool, then the select-and-edit tool,
+  // which pauses before it reads the press.
+  void SetUp() override {
+    TrackTest::SetUp();
+    box_.SetPathList(&empty_);
+    DrawPar dp;
+    Init_DrawPar(&dp);
+    dp.viewOffsetX = 20.0f;
+    dp.viewOffsetY = 35.0f;
+    box_.SetDrw(&dp);
+    box_.SetVecMode(32, 1, 0);
+    box_.SetBufParam(0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0);
+    Track({P(60, 60), P(80, 80), P(120, 120)});
+    held_ = box_.pathList();
+    box_.SetVecMode(15, 1, 0);
+  }
+  // The press at (60, 60) dragged to (70, 64), on the pausing user.
+  void PressInTheBox() {
+    ui_.Press(60, 60);
+    ui_.DragTo(70, 64);
+    ui_.Release(70, 64);
+    plat::ui::ScopedServices live(&ui_);
+    Enter();
+  }
+  void Enter() {
     plat::tb::Event e;
     e.eventClass = plat::tb::kEventClassControl;
     e.kind = plat::tb::kEventControlTrack;
     e.viewPoint = CGPoint{40.0f, 50.0f};
     box_.TrackMouse(&e, view_, plat::draw::Context{plat::tb::GetWindowPort(window_), 20, 10, Rect{10, 20, 210, 220}});
   }
+
+  CPathList empty_{0};
+  CPathList* held_ = nullptr;
+  PausingUi ui_;
+};
+
+TEST_F(PausedPressTest, TheOwnersPathsHandedOverDuringAPressWaitForItsEnd) {
+  ASSERT_EQ(held_->count, 1);
+  bool handed = false;
+  ui_.during = [&] {
+    box_.SetPathList(&empty_);
+    handed = true;
+  };
+  PressInTheBox();
   ASSERT_TRUE(handed);
-  EXPECT_EQ(box_.pathList(), held);
+  EXPECT_EQ(box_.pathList(), held_);
   EXPECT_EQ(box_.pathList()->count, 1);
   // Once the press is over the owner's list is taken as before.
-  box_.SetPathList(&empty);
+  box_.SetPathList(&empty_);
   EXPECT_EQ(box_.pathList()->count, 0);
+}
+
+// The other half of a double click, queued, arrives in the first press's
+// pause: it is dropped (its tools never run: one pause only), and the press
+// still holds its list when the owner's redraw follows.
+TEST_F(PausedPressTest, ASecondPressArrivingInsideAPressIsDropped) {
+  ASSERT_EQ(held_->count, 1);
+  bool handed = false;
+  ui_.during = [&] {
+    Enter();
+    box_.SetPathList(&empty_);
+    handed = true;
+  };
+  PressInTheBox();
+  ASSERT_TRUE(handed);
+  EXPECT_EQ(ui_.delays.size(), 1u);
+  EXPECT_EQ(box_.pathList(), held_);
+  EXPECT_EQ(box_.pathList()->count, 1);
 }
 
 // Mask A at 200 x 150 under the whole picture: mask sample (c, r) is display
