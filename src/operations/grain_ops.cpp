@@ -94,14 +94,21 @@ int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned cha
       [&](unsigned char* work) {
         plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
         switch (kind) {
-          case 0:
+          case 0: {
+            // A row's draws at once, in the order of the walk.
+            if (x0 > x1) break;
+            plat::Block<int32_t> rowDraws(x1 - x0 + 1, WorkSource());
+            if (!rowDraws) return -1;
             for (int32_t y = y0; y <= y1; ++y) {
+              plat::RandomDraws(rowDraws.get(), x1 - x0 + 1);
+              unsigned char* row = work + static_cast<int64_t>(y) * width;
               for (int32_t x = x0; x <= x1; ++x) {
-                work[static_cast<int64_t>(y) * width + x] =
-                    static_cast<unsigned char>(std::floor(255 * Draw()));
+                row[x] = static_cast<unsigned char>(
+                    std::floor(255 * (rowDraws.get()[x - x0] / 2147483647.0)));
               }
             }
             break;
+          }
           case 1:
           case 2:
             FillRectangles(work, width, x0, y0, x1, y1, sizeX, sizeY, 25, 3);
@@ -189,44 +196,63 @@ int32_t Effects::FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_
     return -1;
   }
   ClampRegion(width, height, x0, y0, x1, y1);
-  const int64_t size = static_cast<int64_t>(width) * height;
-  plat::Block<unsigned char> bufR(size, WorkSource());
-  plat::Block<unsigned char> bufG(size, WorkSource());
-  plat::Block<unsigned char> bufB(size, WorkSource());
-  if (!bufR || !bufG || !bufB) return -1;
-  unsigned char* plane[3] = {red, green, blue};
-  unsigned char* work[3] = {bufR.get(), bufG.get(), bufB.get()};
-  for (int32_t p = 0; p < 3; ++p) CopyRegion(plane[p], work[p], width, x0, y0, x1, y1);
-  plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
-
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t L = (2 * work[0][i] + work[1][i]) / 3;
-      const int32_t off = L < 128 ? 128 - L : L - 128;
-      const int32_t mid = 128 - off;
-      // 64-bit sums: a strong grain with a full colour share goes far past
-      // the 32-bit range before the clamp, and must saturate, not wrap.
-      const int64_t S = static_cast<int64_t>(amount) *
-                        (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) /
-                        30;
-      int64_t noise[3];
-      for (int32_t k = 0; k < 3; ++k) {
-        noise[k] = static_cast<int64_t>(static_cast<double>(S) * (128 - 255 * Draw()) / 100);
-      }
-      const int64_t mono = ((noise[0] + noise[1] + noise[2]) / 3) * (100 - colourShare);
-      for (int32_t k = 0; k < 3; ++k) {
-        const int64_t v = work[k][i] + (noise[k] * colourShare + mono) / 100;
-        work[k][i] = static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
-      }
-    }
+  if (x0 > x1 || y0 > y1) {
+    plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
+    return 0;
   }
-  for (int32_t y = y0; y <= y1; ++y) {
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t i = static_cast<int64_t>(y) * width + x;
-      const int32_t weight = Weight(mask, i, opacity);
-      for (int32_t p = 0; p < 3; ++p) plane[p][i] = Blend(mode, plane[p][i], work[p][i], weight);
-    }
+  // Each pixel takes its three draws in the order of a walk row by row, and reads and writes
+  // only its own samples. So the draws of a chunk of rows are taken at once, in that order,
+  // and the chunk's rows then work out their grain and blend it in on the shared threads,
+  // a run at a time, with no copies of the planes (three 6000 x 4000 planes: about 1.2 s
+  // one pixel and one call of the generator at a time, with whole-plane copies).
+  const int32_t rw = x1 - x0 + 1;
+  const int64_t perRow = 3 * static_cast<int64_t>(rw);
+  const int32_t chunkRows =
+      static_cast<int32_t>(std::clamp<int64_t>((int64_t{1} << 20) / perRow, 1, y1 - y0 + 1));
+  plat::Block<int32_t> drawBuf(perRow * chunkRows, WorkSource());
+  if (!drawBuf) return -1;
+  int32_t* draws = drawBuf.get();
+  unsigned char* const plane[3] = {red, green, blue};
+  plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
+  for (int32_t cy = y0; cy <= y1; cy += chunkRows) {
+    const int32_t rows = std::min(chunkRows, y1 - cy + 1);
+    plat::RandomDraws(draws, perRow * rows);
+    // A row of grain is thousands of samples' work: the chunk's rows go out one at a time,
+    // so that every thread has some.
+    plat::ParallelFor(cy, cy + rows, 1, [&](int32_t first, int32_t end) {
+      unsigned char values[3][effect_support::kRun];
+      for (int32_t y = first; y < end; ++y) {
+        const int32_t* rowDraws = draws + (y - cy) * perRow;
+        for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
+          const int32_t n = std::min(effect_support::kRun, x1 - x + 1);
+          const int64_t at = static_cast<int64_t>(y) * width + x;
+          for (int32_t j = 0; j < n; ++j) {
+            const int64_t i = at + j;
+            const int32_t* u = rowDraws + 3 * static_cast<int64_t>(x - x0 + j);
+            const int32_t L = (2 * red[i] + green[i]) / 3;
+            const int32_t off = L < 128 ? 128 - L : L - 128;
+            const int32_t mid = 128 - off;
+            // 64-bit sums: a strong grain with a full colour share goes far past
+            // the 32-bit range before the clamp, and must saturate, not wrap.
+            const int64_t S = static_cast<int64_t>(amount) *
+                              (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) /
+                              30;
+            int64_t noise[3];
+            for (int32_t k = 0; k < 3; ++k) {
+              noise[k] = static_cast<int64_t>(static_cast<double>(S) * (128 - 255 * (u[k] / 2147483647.0)) / 100);
+            }
+            const int64_t mono = ((noise[0] + noise[1] + noise[2]) / 3) * (100 - colourShare);
+            for (int32_t k = 0; k < 3; ++k) {
+              const int64_t v = plane[k][i] + (noise[k] * colourShare + mono) / 100;
+              values[k][j] = static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
+            }
+          }
+          for (int32_t k = 0; k < 3; ++k)
+            effect_support::BlendRun(mode, opacity, plane[k] + at, values[k],
+                                     mask != nullptr ? mask + at : nullptr, n);
+        }
+      }
+    });
   }
   return 0;
 }
