@@ -95,17 +95,26 @@ int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned cha
         plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
         switch (kind) {
           case 0: {
-            // A row's draws at once, in the order of the walk.
+            // The draws of a chunk of rows at once, in the order of the walk, then their
+            // samples on the shared threads (a draw's division is most of the work).
             if (x0 > x1) break;
-            plat::Block<int32_t> rowDraws(x1 - x0 + 1, WorkSource());
-            if (!rowDraws) return -1;
-            for (int32_t y = y0; y <= y1; ++y) {
-              plat::RandomDraws(rowDraws.get(), x1 - x0 + 1);
-              unsigned char* row = work + static_cast<int64_t>(y) * width;
-              for (int32_t x = x0; x <= x1; ++x) {
-                row[x] = static_cast<unsigned char>(
-                    std::floor(255 * (rowDraws.get()[x - x0] / 2147483647.0)));
-              }
+            const int32_t rw = x1 - x0 + 1;
+            const int32_t chunkRows =
+                static_cast<int32_t>(std::clamp<int64_t>((int64_t{1} << 20) / rw, 1, y1 - y0 + 1));
+            plat::Block<int32_t> drawBuf(static_cast<int64_t>(rw) * chunkRows, WorkSource());
+            if (!drawBuf) return -1;
+            const int32_t* draws = drawBuf.get();
+            for (int32_t cy = y0; cy <= y1; cy += chunkRows) {
+              const int32_t rows = std::min(chunkRows, y1 - cy + 1);
+              plat::RandomDraws(drawBuf.get(), static_cast<int64_t>(rw) * rows);
+              plat::ParallelFor(cy, cy + rows, 1, [&](int32_t first, int32_t end) {
+                for (int32_t y = first; y < end; ++y) {
+                  const int32_t* d = draws + static_cast<int64_t>(y - cy) * rw;
+                  unsigned char* row = work + static_cast<int64_t>(y) * width + x0;
+                  for (int32_t x = 0; x < rw; ++x)
+                    row[x] = static_cast<unsigned char>(std::floor(255 * (d[x] / 2147483647.0)));
+                }
+              });
             }
             break;
           }

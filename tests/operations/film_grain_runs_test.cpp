@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -107,6 +108,60 @@ TEST_F(FilmGrainRuns, ChunksAndBandsGiveThePlainFormsBytes) {
                                              << threads << " plane " << k;
             }
           }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Uniform noise (kind 0) without blur, as first written: one call of the generator per
+// sample of the region, row by row, the table of its contrast and brightness, the blend.
+void PlainUniformNoise(int16_t mode, int16_t opacity, Plane& plane, const unsigned char* mask,
+                       int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                       int32_t y1, int16_t contrast, int16_t brightness, int16_t seed) {
+  effect_support::ClampRegion(width, height, x0, y0, x1, y1);
+  Plane work = plane;
+  plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
+  for (int32_t y = y0; y <= y1; ++y)
+    for (int32_t x = x0; x <= x1; ++x)
+      work[static_cast<size_t>(y) * width + x] =
+          static_cast<unsigned char>(std::floor(255 * (plat::Random() / 2147483647.0)));
+  unsigned char table[256];
+  Effects::CreaLut(table, contrast, static_cast<int16_t>(-brightness), 0);
+  for (int32_t y = y0; y <= y1; ++y)
+    for (int32_t x = x0; x <= x1; ++x) {
+      const int64_t i = static_cast<int64_t>(y) * width + x;
+      plane[i] = effect_support::Blend(mode, plane[i], table[work[i]],
+                                       effect_support::Weight(mask, i, opacity));
+    }
+}
+
+TEST_F(FilmGrainRuns, UniformNoiseInChunksGivesThePlainFormsBytes) {
+  struct Size {
+    int32_t w, h;
+  };
+  // 1200 x 1000: more than one chunk of draws.
+  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{1200, 1000}}) {
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    const Plane orig = Noise(n, 8), mask = Noise(n, 9);
+    for (const bool masked : {false, true}) {
+      const unsigned char* m = masked ? mask.data() : nullptr;
+      Plane expect = orig;
+      PlainUniformNoise(masked ? 2 : 0, 200, expect, m, s.h, s.w, 0, 1, s.w + 2, s.h - 1, 30, 10, 11);
+      if (n > 1) ASSERT_NE(expect, orig);
+      const int32_t after = plat::Random();
+      for (const int threads : {1, 3, 8}) {
+        plat::SetThreadCount(threads);
+        Plane got = orig;
+        const int32_t rc = Effects::Noise(masked ? 2 : 0, 200, 0, got.data(), m, s.h, s.w, 0, 1,
+                                          s.w + 2, s.h - 1, 1.0f, 1.0f, 0, 30, 10, 11);
+        plat::SetThreadCount(0);
+        ASSERT_EQ(rc, 0);
+        ASSERT_EQ(plat::Random(), after);
+        ASSERT_EQ(got, expect) << s.w << "x" << s.h << " threads " << threads;
+      }
+    }
   }
 }
 
