@@ -149,7 +149,9 @@ TEST_F(FilmGrainRuns, UniformNoiseInChunksGivesThePlainFormsBytes) {
       const unsigned char* m = masked ? mask.data() : nullptr;
       Plane expect = orig;
       PlainUniformNoise(masked ? 2 : 0, 200, expect, m, s.h, s.w, 0, 1, s.w + 2, s.h - 1, 30, 10, 11);
-      if (n > 1) ASSERT_NE(expect, orig);
+      if (n > 1) {
+        ASSERT_NE(expect, orig);
+      }
       const int32_t after = plat::Random();
       for (const int threads : {1, 3, 8}) {
         plat::SetThreadCount(threads);
