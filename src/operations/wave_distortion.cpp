@@ -5,6 +5,13 @@
 // A shifted position that leaves the region comes back in from the other
 // side, with a period one row (column) short of the region's extent; large
 // amplitudes wrap as often as needed, so no read ever leaves the region.
+//
+// The copy walks bands of 128 rows in strips of 256 columns, and rows whose
+// shifts cannot wrap read through per-column offsets. Measured through the
+// script's render at its defaults (three 6000 x 4000 planes, 8 threads on a
+// shared, loaded 8-core machine): about 210 ms walking whole rows with both
+// positions wrapped per sample, about 95 ms in strips, about 35 ms with the
+// offsets as well (one thread: 285 ms, 130 ms).
 #include <cmath>
 
 #include "operations/effect_support.h"
