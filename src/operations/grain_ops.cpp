@@ -79,6 +79,45 @@ void FillRectangles(unsigned char* work, int32_t width, int32_t x0, int32_t y0, 
   }
 }
 
+// Walks rows y0..y1 (y0 <= y1) whose draws, perRow a row, come in the order of a walk row
+// by row: the draws of a chunk of rows are taken at once, and the chunk's rows go to
+// rowFn(y, the row's draws) on the shared threads while one of them takes the next chunk's
+// draws beside the rows' work. The generator is called in the order of the walk, and as
+// often, so the results are those of drawing pixel by pixel. A seed, when given, is set once
+// the work memory is had. -1 without work memory, with nothing seeded or drawn.
+template <typename RowFn>
+int32_t WalkChunksOfDraws(int32_t y0, int32_t y1, int64_t perRow, const int16_t* seed,
+                          RowFn rowFn) {
+  const int32_t chunkRows =
+      static_cast<int32_t>(std::clamp<int64_t>((int64_t{1} << 20) / perRow, 1, y1 - y0 + 1));
+  const int64_t chunk = perRow * chunkRows;
+  plat::Block<int32_t> buf(2 * chunk, WorkSource());
+  if (!buf) return -1;
+  int32_t* const half[2] = {buf.get(), buf.get() + chunk};
+  if (seed != nullptr) plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(*seed)));
+  auto rowsFrom = [&](int64_t cy) { return static_cast<int32_t>(std::min<int64_t>(chunkRows, y1 - cy + 1)); };
+  plat::RandomDraws(half[0], perRow * rowsFrom(y0));
+  int32_t which = 0;
+  for (int64_t cy = y0; cy <= y1; cy += chunkRows) {
+    const int32_t rows = rowsFrom(cy);
+    const int64_t next = cy + chunkRows;
+    const int32_t* current = half[which];
+    int32_t* ahead = half[1 - which];
+    // Task 0 takes the next chunk's draws; task t works out row cy + t - 1.
+    plat::ParallelFor(0, rows + 1, 1, [&](int32_t first, int32_t end) {
+      for (int32_t t = first; t < end; ++t) {
+        if (t == 0) {
+          if (next <= y1) plat::RandomDraws(ahead, perRow * rowsFrom(next));
+          continue;
+        }
+        rowFn(static_cast<int32_t>(cy + t - 1), current + (t - 1) * perRow);
+      }
+    });
+    which = 1 - which;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned char* plane,
@@ -95,26 +134,16 @@ int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned cha
         plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
         switch (kind) {
           case 0: {
-            // The draws of a chunk of rows at once, in the order of the walk, then their
-            // samples on the shared threads (a draw's division is most of the work).
+            // Each sample's draw in the order of the walk; a draw's division is most of the
+            // work, so the rows take theirs on the shared threads.
             if (x0 > x1) break;
             const int32_t rw = x1 - x0 + 1;
-            const int32_t chunkRows =
-                static_cast<int32_t>(std::clamp<int64_t>((int64_t{1} << 20) / rw, 1, y1 - y0 + 1));
-            plat::Block<int32_t> drawBuf(static_cast<int64_t>(rw) * chunkRows, WorkSource());
-            if (!drawBuf) return -1;
-            const int32_t* draws = drawBuf.get();
-            for (int32_t cy = y0; cy <= y1; cy += chunkRows) {
-              const int32_t rows = std::min(chunkRows, y1 - cy + 1);
-              plat::RandomDraws(drawBuf.get(), static_cast<int64_t>(rw) * rows);
-              plat::ParallelFor(cy, cy + rows, 1, [&](int32_t first, int32_t end) {
-                for (int32_t y = first; y < end; ++y) {
-                  const int32_t* d = draws + static_cast<int64_t>(y - cy) * rw;
+            if (WalkChunksOfDraws(y0, y1, rw, nullptr, [&](int32_t y, const int32_t* d) {
                   unsigned char* row = work + static_cast<int64_t>(y) * width + x0;
                   for (int32_t x = 0; x < rw; ++x)
                     row[x] = static_cast<unsigned char>(std::floor(255 * (d[x] / 2147483647.0)));
-                }
-              });
+                }) != 0) {
+              return -1;
             }
             break;
           }
@@ -210,60 +239,44 @@ int32_t Effects::FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_
     return 0;
   }
   // Each pixel takes its three draws in the order of a walk row by row, and reads and writes
-  // only its own samples. So the draws of a chunk of rows are taken at once, in that order,
-  // and the chunk's rows then work out their grain and blend it in on the shared threads,
-  // a run at a time, with no copies of the planes (three 6000 x 4000 planes: about 1.2 s
+  // only its own samples. So the draws come a chunk of rows at a time, and the rows work out
+  // their grain and blend it in on the shared threads, a run at a time, with no copies of the
+  // planes (three 6000 x 4000 planes: about 1.2 s
   // one pixel and one call of the generator at a time, with whole-plane copies).
   const int32_t rw = x1 - x0 + 1;
   const int64_t perRow = 3 * static_cast<int64_t>(rw);
-  const int32_t chunkRows =
-      static_cast<int32_t>(std::clamp<int64_t>((int64_t{1} << 20) / perRow, 1, y1 - y0 + 1));
-  plat::Block<int32_t> drawBuf(perRow * chunkRows, WorkSource());
-  if (!drawBuf) return -1;
-  int32_t* draws = drawBuf.get();
   unsigned char* const plane[3] = {red, green, blue};
-  plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
-  for (int32_t cy = y0; cy <= y1; cy += chunkRows) {
-    const int32_t rows = std::min(chunkRows, y1 - cy + 1);
-    plat::RandomDraws(draws, perRow * rows);
-    // A row of grain is thousands of samples' work: the chunk's rows go out one at a time,
-    // so that every thread has some.
-    plat::ParallelFor(cy, cy + rows, 1, [&](int32_t first, int32_t end) {
-      unsigned char values[3][effect_support::kRun];
-      for (int32_t y = first; y < end; ++y) {
-        const int32_t* rowDraws = draws + (y - cy) * perRow;
-        for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
-          const int32_t n = std::min(effect_support::kRun, x1 - x + 1);
-          const int64_t at = static_cast<int64_t>(y) * width + x;
-          for (int32_t j = 0; j < n; ++j) {
-            const int64_t i = at + j;
-            const int32_t* u = rowDraws + 3 * static_cast<int64_t>(x - x0 + j);
-            const int32_t L = (2 * red[i] + green[i]) / 3;
-            const int32_t off = L < 128 ? 128 - L : L - 128;
-            const int32_t mid = 128 - off;
-            // 64-bit sums: a strong grain with a full colour share goes far past
-            // the 32-bit range before the clamp, and must saturate, not wrap.
-            const int64_t S = static_cast<int64_t>(amount) *
-                              (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) /
-                              30;
-            int64_t noise[3];
-            for (int32_t k = 0; k < 3; ++k) {
-              noise[k] = static_cast<int64_t>(static_cast<double>(S) * (128 - 255 * (u[k] / 2147483647.0)) / 100);
-            }
-            const int64_t mono = ((noise[0] + noise[1] + noise[2]) / 3) * (100 - colourShare);
-            for (int32_t k = 0; k < 3; ++k) {
-              const int64_t v = plane[k][i] + (noise[k] * colourShare + mono) / 100;
-              values[k][j] = static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
-            }
-          }
-          for (int32_t k = 0; k < 3; ++k)
-            effect_support::BlendRun(mode, opacity, plane[k] + at, values[k],
-                                     mask != nullptr ? mask + at : nullptr, n);
+  return WalkChunksOfDraws(y0, y1, perRow, &seed, [&](int32_t y, const int32_t* rowDraws) {
+    unsigned char values[3][effect_support::kRun];
+    for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
+      const int32_t n = std::min(effect_support::kRun, x1 - x + 1);
+      const int64_t at = static_cast<int64_t>(y) * width + x;
+      for (int32_t j = 0; j < n; ++j) {
+        const int64_t i = at + j;
+        const int32_t* u = rowDraws + 3 * static_cast<int64_t>(x - x0 + j);
+        const int32_t L = (2 * red[i] + green[i]) / 3;
+        const int32_t off = L < 128 ? 128 - L : L - 128;
+        const int32_t mid = 128 - off;
+        // 64-bit sums: a strong grain with a full colour share goes far past
+        // the 32-bit range before the clamp, and must saturate, not wrap.
+        const int64_t S = static_cast<int64_t>(amount) *
+                          (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) /
+                          30;
+        int64_t noise[3];
+        for (int32_t k = 0; k < 3; ++k) {
+          noise[k] = static_cast<int64_t>(static_cast<double>(S) * (128 - 255 * (u[k] / 2147483647.0)) / 100);
+        }
+        const int64_t mono = ((noise[0] + noise[1] + noise[2]) / 3) * (100 - colourShare);
+        for (int32_t k = 0; k < 3; ++k) {
+          const int64_t v = plane[k][i] + (noise[k] * colourShare + mono) / 100;
+          values[k][j] = static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
         }
       }
-    });
-  }
-  return 0;
+      for (int32_t k = 0; k < 3; ++k)
+        effect_support::BlendRun(mode, opacity, plane[k] + at, values[k],
+                                 mask != nullptr ? mask + at : nullptr, n);
+    }
+  });
 }
 
 int32_t Effects::DeNoise(int16_t mode, int16_t opacity, unsigned char* plane,
