@@ -17,10 +17,11 @@
 
 #include "paths/path_list.h"
 #include "paths/path_warps.h"
+#include "peer_ratio.h"
 #include "raster/displacement_brush.h"
 #include "raster/displacement_resample.h"
-#include "raster/mask_brush.h"
 #include "raster/distortion_warp.h"
+#include "raster/mask_brush.h"
 #include "raster/quad_mapping.h"
 #include "raster/warp_frame_record.h"
 #include "raster/warp_lattice.h"
@@ -184,6 +185,57 @@ void BM_Peer_OpenCV_RemapNearest(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * int64_t{kW} * kH);
 }
 BENCHMARK(BM_Peer_OpenCV_RemapNearest)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The ratio row of the two above, timed side by side: both read the same maps and give 255
+// outside, so their results should not differ at all.
+void BM_Ratio_LongDisplace_OpenCV(benchmark::State& state) {
+  Picture src;
+  BrushMaps maps;
+  cv::Mat mx(kH, kW, CV_32FC1), my(kH, kW, CV_32FC1);
+  for (int32_t r = 0; r < kH; ++r) {
+    for (int32_t c = 0; c < kW; ++c) {
+      const int32_t i = r * kW + c;
+      mx.at<float>(r, c) = static_cast<float>(c + (static_cast<int32_t>(maps.x[i]) - 32768) / 128);
+      my.at<float>(r, c) = static_cast<float>(r + (static_cast<int32_t>(maps.y[i]) - 32768) / 128);
+    }
+  }
+  const cv::Mat inR(kH, kW, CV_8UC1, src.r.data()), inG(kH, kW, CV_8UC1, src.g.data()),
+      inB(kH, kW, CV_8UC1, src.b.data());
+  std::vector<uint8_t> dr(kW * kH), dg(kW * kH), db(kW * kH);
+  cv::Mat outR, outG, outB;
+  auto project = [&] {
+    Xlong_CompuDisplace(kH, kW, kH, kW, 0, 0, kW - 1, kH - 1, 1.0f, src.r.data(), src.g.data(),
+                        src.b.data(), nullptr, dr.data(), dg.data(), db.data(), nullptr,
+                        maps.x.data(), maps.y.data(), 100, 1.0f);
+  };
+  auto peer = [&] {
+    cv::remap(inR, outR, mx, my, cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar(255));
+    cv::remap(inG, outG, mx, my, cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar(255));
+    cv::remap(inB, outB, mx, my, cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar(255));
+  };
+  PeerRatio ratio;
+  for (auto _ : state) {
+    project();
+    peer();
+    const size_t n = src.r.size();
+    ratio.projectChange = (MeanAbsDifference(dr.data(), src.r.data(), n) +
+                           MeanAbsDifference(dg.data(), src.g.data(), n) +
+                           MeanAbsDifference(db.data(), src.b.data(), n)) /
+                          3.0;
+    ratio.peerChange = (MeanAbsDifference(outR.data, src.r.data(), n) +
+                        MeanAbsDifference(outG.data, src.g.data(), n) +
+                        MeanAbsDifference(outB.data, src.b.data(), n)) /
+                       3.0;
+    ratio.meanDifference =
+        (MeanAbsDifference(dr.data(), outR.data, n) + MeanAbsDifference(dg.data(), outG.data, n) +
+         MeanAbsDifference(db.data(), outB.data, n)) /
+        3.0;
+    TimeSideBySide(project, peer, 15, &ratio);
+  }
+  ReportRatio(state, "brush displacement warp, three planes / OpenCV remap nearest, same maps",
+              ratio, "");
+}
+BENCHMARK(BM_Ratio_LongDisplace_OpenCV)->Iterations(1)->Unit(benchmark::kMillisecond);
 #endif
 
 void BM_X_Brush_Displace_Radius50(benchmark::State& state) {

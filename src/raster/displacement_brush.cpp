@@ -8,13 +8,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "platform/random/random.h"
 #include "raster/colour_select.h"
 #include "raster/distortion_warp.h"
+
+#if VMK_SIMD_X86
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -155,6 +161,98 @@ struct LongWarp {
   }
 };
 
+// Map values whose offset at 100 % and scale 1 is (v - neutral) / 128 toward zero when taken
+// in 32 bits: the float rounding of Scaled is exact well past them.
+constexpr uint32_t kPlainLongValueTop = 1u << 22;
+
+// One row of the long warp from column `from` on, pixel by pixel.
+void LongRowBaseline(const LongWarp& warp, const int32_t* cols, int64_t row, int32_t y,
+                     int32_t from) {
+  for (int32_t x = from; x < warp.width; ++x) warp.Fetch(x, y, row + cols[x]);
+}
+
+// Pixels [from, to) of row y of the long warp at 100 % and scale 1, where pixel x reads map
+// cell mx[x] and my[x] (the maps read a cell a column, in order).
+using LongRowPlain = void (*)(const LongWarp& warp, const uint32_t* mx, const uint32_t* my,
+                              int32_t y, int32_t from, int32_t to);
+
+// (Fetch reads both maps at the x map's cell.)
+void LongRowPlainBaseline(const LongWarp& warp, const uint32_t* mx, const uint32_t* /*my*/,
+                          int32_t y, int32_t from, int32_t to) {
+  for (int32_t x = from; x < to; ++x) warp.Fetch(x, y, (mx - warp.mapX) + x);
+}
+
+#if VMK_SIMD_X86
+// The samples of eight lanes: the word at `start`, shifted down by `shift` bits.
+VMK_TARGET_AVX2 inline __m256i SampleAt8(const uint8_t* plane, __m256i start, __m256i shift) {
+  const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int*>(plane), start, 1);
+  return _mm256_and_si256(_mm256_srlv_epi32(words, shift), _mm256_set1_epi32(0xFF));
+}
+
+// Eight 32-bit values of at most 255 to eight bytes.
+VMK_TARGET_AVX2 inline void StoreBytes8(uint8_t* out, __m256i v) {
+  const __m128i half = _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(half, half));
+}
+
+// LongRowPlainBaseline eight pixels a step: each lane's offsets (v - neutral) / 128 toward
+// zero in 32 bits, the fetch's place checked against the plane unsigned, and its sample read
+// from one 32-bit word as the displacement pull reads it (an index within the last three
+// samples reads the four that end the plane and shifts its bytes down). A step holding a map
+// value at or above kPlainLongValueTop goes pixel by pixel. The plane must hold at least four
+// samples within 32-bit indices; the caller sees to it.
+VMK_TARGET_AVX2 void LongRowPlainAvx2(const LongWarp& warp, const uint32_t* mx, const uint32_t* my,
+                                      int32_t y, int32_t from, int32_t to) {
+  const int32_t w = warp.width;
+  const size_t row = static_cast<size_t>(y) * w;
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i neutral = _mm256_set1_epi32(kBrushMapNeutral);
+  const __m256i round = _mm256_set1_epi32(127);
+  const __m256i valueTop = _mm256_set1_epi32(static_cast<int32_t>(kPlainLongValueTop - 1));
+  const __m256i lastX = _mm256_set1_epi32(w - 1), lastY = _mm256_set1_epi32(warp.height - 1);
+  const __m256i width = _mm256_set1_epi32(w), rowY = _mm256_set1_epi32(y);
+  const __m256i lastWord = _mm256_set1_epi32(static_cast<int32_t>(int64_t{w} * warp.height - 4));
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const bool alpha = warp.dst[3] != nullptr;
+  const bool alphaSource = alpha && warp.src[3] != nullptr;
+  int32_t x = from;
+  for (; x + 8 <= to; x += 8) {
+    const __m256i vx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mx + x));
+    const __m256i vy = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(my + x));
+    // Both below the top, compared unsigned.
+    const __m256i small = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_min_epu32(vx, valueTop), vx),
+                                           _mm256_cmpeq_epi32(_mm256_min_epu32(vy, valueTop), vy));
+    if (_mm256_movemask_epi8(small) != -1) {
+      LongRowPlainBaseline(warp, mx, my, y, x, x + 8);
+      continue;
+    }
+    __m256i dx = _mm256_sub_epi32(vx, neutral), dy = _mm256_sub_epi32(vy, neutral);
+    dx = _mm256_srai_epi32(_mm256_add_epi32(dx, _mm256_and_si256(_mm256_srai_epi32(dx, 31), round)),
+                           7);
+    dy = _mm256_srai_epi32(_mm256_add_epi32(dy, _mm256_and_si256(_mm256_srai_epi32(dy, 31), round)),
+                           7);
+    const __m256i sx = _mm256_add_epi32(_mm256_add_epi32(_mm256_set1_epi32(x), lane), dx);
+    const __m256i sy = _mm256_add_epi32(rowY, dy);
+    const __m256i inside = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_min_epu32(sx, lastX), sx),
+                                            _mm256_cmpeq_epi32(_mm256_min_epu32(sy, lastY), sy));
+    const __m256i index =
+        _mm256_and_si256(_mm256_add_epi32(_mm256_mullo_epi32(sy, width), sx), inside);
+    const __m256i start = _mm256_min_epi32(index, lastWord);
+    const __m256i shift = _mm256_slli_epi32(_mm256_sub_epi32(index, start), 3);
+    for (int k = 0; k < 3; ++k) {
+      StoreBytes8(warp.dst[k] + row + x,
+                  _mm256_blendv_epi8(byte, SampleAt8(warp.src[k], start, shift), inside));
+    }
+    if (alpha) {
+      StoreBytes8(warp.dst[3] + row + x,
+                  alphaSource ? _mm256_and_si256(SampleAt8(warp.src[3], start, shift), inside)
+                              : _mm256_setzero_si256());
+    }
+  }
+  LongRowPlainBaseline(warp, mx, my, y, x, to);
+}
+#endif
+
 LongWarp MakeLongWarp(int32_t mapHeight, int32_t mapWidth, int32_t height, int32_t width,
                       int32_t mapLeft, int32_t mapTop, int32_t mapRight, int32_t mapBottom,
                       float scaleX, const uint8_t* srcR, const uint8_t* srcG, const uint8_t* srcB,
@@ -273,10 +371,31 @@ void Xlong_CompuDisplace(int32_t mapHeight, int32_t mapWidth, int32_t height, in
   if (!colCell) return;
   for (int32_t x = 0; x < width; ++x) colCell[x] = warp.cells.Col(x);
   const int32_t* cols = colCell.get();
-  plat::ParallelFor(0, height, kBand, [warp, cols](int32_t y0, int32_t y1) {
+  // The maps read a cell a column in order (a map of the picture's own width, say) at 100 %
+  // and scale 1: a row's offsets are its map row's values less the neutral one, divided by
+  // 128, and the row goes eight pixels a step. Measured on 2048 x 1536 (three planes, shared
+  // machine at load 18, medians side by side): 7.4 ms against 18 ms pixel by pixel.
+  bool inOrder = true;
+  for (int32_t x = 1; x < width && inOrder; ++x) inOrder = cols[x] == cols[0] + x;
+  const int64_t samples = int64_t{width} * height;
+  const LongRowPlain plain = inOrder && percent == 100 && scaleX == 1.0f && scaleY == 1.0f &&
+                                     samples >= 4 && samples <= std::numeric_limits<int32_t>::max()
+                                 ? plat::PickKernel<LongRowPlain>(LongRowPlainBaseline,
+#if VMK_SIMD_X86
+                                                                  LongRowPlainAvx2
+#else
+                                                                  nullptr
+#endif
+                                                                  )
+                                 : nullptr;
+  plat::ParallelFor(0, height, kBand, [warp, cols, plain](int32_t y0, int32_t y1) {
     for (int32_t y = y0; y < y1; ++y) {
       const int64_t row = int64_t{warp.cells.Row(y)} * warp.mapWidth;
-      for (int32_t x = 0; x < warp.width; ++x) warp.Fetch(x, y, row + cols[x]);
+      if (plain != nullptr) {
+        plain(warp, warp.mapX + row + cols[0], warp.mapY + row + cols[0], y, 0, warp.width);
+      } else {
+        LongRowBaseline(warp, cols, row, y, 0);
+      }
     }
   });
 }

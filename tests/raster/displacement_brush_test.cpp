@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "platform/random/random.h"
 #include "raster/colour_select.h"
 #include "raster/quad_mapping.h"
@@ -168,6 +170,71 @@ TEST(ApplyDisplacement, LongWarpMatchesItsReferenceAtAnyThreadCount) {
     for (int k = 0; k < 4; ++k) EXPECT_EQ(d.p[k], ref.p[k]) << n << " threads, plane " << k;
   }
   plat::SetThreadCount(0);
+}
+
+// Maps read a cell a column in order (a rectangle of the picture's size inside a larger map)
+// at 100 % and scale 1: a swirl of up to 12 pixels, stretches pushed past every edge and values
+// at the ends of the 32 bits and around the vector form's top, with and without alpha planes
+// (the alpha source missing too), on odd and tall planes: every SIMD level at one, three and
+// eight threads gives the pixel by pixel pull.
+TEST(ApplyDisplacement, LongWarpInOrderEqualsThePlainPullAtEveryLevel) {
+  for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+           {1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {3, 1}, {47, 301}}) {
+    const int32_t mw = w + 5, mh = h + 2;
+    std::vector<uint32_t> mx(static_cast<size_t>(mw) * mh), my(mx.size());
+    for (int32_t r = 0; r < mh; ++r)
+      for (int32_t c = 0; c < mw; ++c) {
+        const size_t i = static_cast<size_t>(r) * mw + c;
+        double dx = 12.0 * std::sin(c * 0.05 + r * 0.031),
+               dy = 12.0 * std::cos(c * 0.043 - r * 0.02);
+        if (r % 13 == 5) dx += (c % 2 == 0 ? 1.0 : -1.0) * (w + 3);
+        if (c % 11 == 4) dy += (r % 2 == 0 ? 1.0 : -1.0) * (h + 3);
+        mx[i] = static_cast<uint32_t>(32768 + static_cast<int64_t>(std::floor(dx * 128.0)));
+        my[i] = static_cast<uint32_t>(32768 + static_cast<int64_t>(std::floor(dy * 128.0)));
+        const uint32_t extremes[] = {0u,       0xFFFFFFFFu,    0x80000000u,
+                                     1u << 22, (1u << 22) - 1, (1u << 24) + 1};
+        if (i % 89 == 7) mx[i] = extremes[(i / 89) % 6];
+        if (i % 97 == 11) my[i] = extremes[(i / 97) % 6];
+      }
+    const int32_t n = w * h;
+    Planes s(n, 9), ref(n);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        const size_t m = static_cast<size_t>(y + 1) * mw + x + 3;
+        auto shift = [](uint32_t v) {
+          const int64_t d = int64_t{v} - 32768;
+          return static_cast<int64_t>(std::floor(static_cast<float>(d) + 0.5f)) / 128;
+        };
+        const int64_t px = x + shift(mx[m]), py = y + shift(my[m]);
+        const bool in = px >= 0 && py >= 0 && px < w && py < h;
+        for (int k = 0; k < 4; ++k)
+          ref.p[k][y * w + x] = in ? s.p[k][py * w + px] : (k == 3 ? 0 : 255);
+      }
+    for (const plat::SimdLevel level :
+         {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+      plat::SetSimdLevel(level);
+      for (int threads : {1, 3, 8}) {
+        plat::SetThreadCount(threads);
+        for (int alpha : {0, 1, 2}) {  // both alpha planes, no source alpha, none
+          Planes d(n, 77);
+          Xlong_CompuDisplace(
+              mh, mw, h, w, 3, 1, 3 + w - 1, 1 + h - 1, 1.0f, s.p[0].data(), s.p[1].data(),
+              s.p[2].data(), alpha == 0 ? s.p[3].data() : nullptr, d.p[0].data(), d.p[1].data(),
+              d.p[2].data(), alpha == 2 ? nullptr : d.p[3].data(), mx.data(), my.data(), 100, 1.0f);
+          for (int k = 0; k < 3; ++k)
+            ASSERT_EQ(d.p[k], ref.p[k]) << w << "x" << h << " level " << static_cast<int>(level)
+                                        << " threads " << threads << " plane " << k;
+          const std::vector<uint8_t> alphaWanted = alpha == 0   ? ref.p[3]
+                                                   : alpha == 1 ? std::vector<uint8_t>(n, 0)
+                                                                : Planes(n, 77).p[3];
+          ASSERT_EQ(d.p[3], alphaWanted)
+              << w << "x" << h << " threads " << threads << " alpha " << alpha;
+        }
+      }
+    }
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+    plat::SetThreadCount(0);
+  }
 }
 
 TEST(ComposeAndMixMaps, CombineInterpolateAndScale) {
