@@ -109,6 +109,90 @@ int32_t ForEachMappedPixel(int32_t srcHeight, int32_t srcWidth, int32_t dstHeigh
   return 0;
 }
 
+// Whether every target pixel of region t (clamped) is painted from the same pixel of the
+// source, as ForEachMappedPixel maps them.
+bool MapsOntoItself(int32_t srcHeight, int32_t srcWidth, int32_t dstHeight, int32_t dstWidth,
+                    Region s, Region t) {
+  Region c = t;
+  ClampRegion(dstWidth, dstHeight, c.x0, c.y0, c.x1, c.y1);
+  if (c.x0 > c.x1 || c.y0 > c.y1 || srcWidth != dstWidth) return false;
+  plat::Block<int16_t> columns(static_cast<int64_t>(c.x1) - c.x0 + 1, WorkSource());
+  plat::Block<int16_t> rows(static_cast<int64_t>(c.y1) - c.y0 + 1, WorkSource());
+  if (!columns || !rows) return false;
+  if (Effects::GetOffset(srcHeight, srcWidth, dstHeight, dstWidth, s.x0, s.y0, s.x1, s.y1, t.x0,
+                         t.y0, t.x1, t.y1, columns.get(), rows.get()) != 0)
+    return false;
+  for (int32_t x = c.x0; x <= c.x1; ++x)
+    if (columns[x - c.x0] != x) return false;
+  for (int32_t y = c.y0; y <= c.y1; ++y)
+    if (rows[y - c.y0] != y) return false;
+  return true;
+}
+
+// The planar ramp painted in runs of a row, every pixel from its own source pixel: the
+// ramp entries and weights of a run are looked up first, then each target plane takes both
+// of Lay's mixes in the 16-bit lanes. Only for replacement with the opacity and every ramp
+// opacity in 0..255: each product is then at most 255 x 255 and the lay's clamp never
+// bites, so every byte is Lay's.
+struct LaneRamp {
+  const unsigned char* src[4];
+  int32_t sources;  // 1, 3 (their mean) or 4 (their sum shifted by 2)
+  unsigned char* dst[4];
+  int32_t count;
+  const unsigned char* mask;
+  uint16_t opacity;
+  IndexMap index;
+  unsigned char a[256];
+  unsigned char colour[4][256];
+};
+
+// d[i] = Mix(d[i], Lay's colour over d[i], w[i]) for i < n.
+inline void LayLanes(unsigned char* __restrict d, const unsigned char* __restrict colour,
+                     const unsigned char* __restrict a, const unsigned char* __restrict w,
+                     int32_t n) {
+  using effect_support::MixLane;
+  int32_t i = 0;
+  for (; i + effect_support::kMixStep <= n; i += effect_support::kMixStep)
+    for (int32_t k = 0; k < effect_support::kMixStep; ++k) {
+      const uint16_t old = d[i + k];
+      d[i + k] = MixLane(old, MixLane(old, colour[i + k], a[i + k]), w[i + k]);
+    }
+  for (; i < n; ++i) {
+    const uint16_t old = d[i];
+    d[i] = MixLane(old, MixLane(old, colour[i], a[i]), w[i]);
+  }
+}
+
+// The n pixels from index p on.
+void LaneRampRun(const LaneRamp& r, int64_t p, int32_t n) {
+  using effect_support::kRun;
+  unsigned char j[kRun], a[kRun], w[kRun], colour[kRun];
+  const unsigned char* s0 = r.src[0] + p;
+  if (r.sources == 1) {
+    for (int32_t i = 0; i < n; ++i) j[i] = r.index[s0[i]];
+  } else if (r.sources == 3) {
+    const unsigned char* s1 = r.src[1] + p;
+    const unsigned char* s2 = r.src[2] + p;
+    for (int32_t i = 0; i < n; ++i) j[i] = r.index[(s0[i] + s1[i] + s2[i]) / 3];
+  } else {
+    const unsigned char* s1 = r.src[1] + p;
+    const unsigned char* s2 = r.src[2] + p;
+    const unsigned char* s3 = r.src[3] + p;
+    for (int32_t i = 0; i < n; ++i) j[i] = r.index[(s0[i] + s1[i] + s2[i] + s3[i]) >> 2];
+  }
+  for (int32_t i = 0; i < n; ++i) a[i] = r.a[j[i]];
+  if (r.mask == nullptr) {
+    std::memset(w, r.opacity, static_cast<size_t>(n));
+  } else {
+    const unsigned char* m = r.mask + p;
+    for (int32_t i = 0; i < n; ++i) w[i] = static_cast<unsigned char>(effect_support::MaskLane(m[i], r.opacity));
+  }
+  for (int32_t c = 0; c < r.count; ++c) {
+    for (int32_t i = 0; i < n; ++i) colour[i] = r.colour[c][j[i]];
+    LayLanes(r.dst[c] + p, colour, a, w, n);
+  }
+}
+
 // The ramp colour laid over a target sample by the ramp's opacity a, then
 // blended.
 inline unsigned char Lay(int16_t mode, int32_t old, int32_t colour, int32_t a, int32_t weight) {
@@ -254,6 +338,42 @@ class Stamper {
 
 }  // namespace
 
+namespace {
+
+// Whether the planar ramp may take the lanes: replacement, an opacity and every ramp opacity
+// in 0..255, and no target sample that a pixel's reads (its sources, its mask) share with
+// another pixel: a source is either apart from every target or one of them, the mask apart
+// from them all.
+bool LaneRampFits(int16_t mode, int16_t opacity, const unsigned char* const* sources, unsigned char* const* targets,
+                  int32_t count, const unsigned char* mask, int32_t srcHeight, int32_t srcWidth,
+                  int32_t dstHeight, int32_t dstWidth, const RampRows& ramp, int32_t k) {
+  if (mode != 0 || !effect_support::InByteRange(opacity)) return false;
+  for (int32_t i = 0; i < 256; ++i)
+    if (!effect_support::InByteRange(ramp.rows[0][i] * k / 255)) return false;
+  const int64_t srcSize = int64_t{srcHeight} * srcWidth, dstSize = int64_t{dstHeight} * dstWidth;
+  // Targets are the same plane or apart: each plane is painted a run at a time.
+  for (int32_t t = 0; t < count; ++t)
+    for (int32_t u = t + 1; u < count; ++u)
+      if (targets[t] != targets[u] && Meet(const_cast<const unsigned char* const*>(&targets[t]), 1,
+                                           dstSize, &targets[u], 1, dstSize))
+        return false;
+  for (int32_t i = 0; i < 4; ++i) {
+    if (sources[i] == nullptr || !Meet(&sources[i], 1, srcSize, targets, count, dstSize))
+      continue;
+    if (srcSize != dstSize) return false;
+    bool same = false;
+    for (int32_t t = 0; t < count; ++t) same = same || targets[t] == sources[i];
+    if (!same) return false;
+    // A source that is one target must meet no other one.
+    for (int32_t t = 0; t < count; ++t)
+      if (targets[t] != sources[i] && Meet(&sources[i], 1, srcSize, &targets[t], 1, dstSize))
+        return false;
+  }
+  return mask == nullptr || !Meet(&mask, 1, dstSize, targets, count, dstSize);
+}
+
+}  // namespace
+
 int32_t Effects::LutToColor(int16_t mode, int16_t opacity, const unsigned char* src0,
                             const unsigned char* src1, const unsigned char* src2,
                             const unsigned char* src3, int32_t srcHeight, int32_t srcWidth,
@@ -287,6 +407,34 @@ int32_t Effects::LutToColor(int16_t mode, int16_t opacity, const unsigned char* 
                                            oneSource || rgb ? nullptr : src3};
   const bool apart = !Meet(sources, 4, int64_t{srcHeight} * srcWidth, targets, count,
                            int64_t{dstHeight} * dstWidth);
+  if (LaneRampFits(mode, opacity, sources, targets, count, mask, srcHeight,
+                   srcWidth, dstHeight, dstWidth, ramp, k) &&
+      MapsOntoItself(srcHeight, srcWidth, dstHeight, dstWidth, Region{sx0, sy0, sx1, sy1},
+                     Region{tx0, ty0, tx1, ty1})) {
+    LaneRamp lanes;
+    for (int32_t c = 0; c < 4; ++c) lanes.src[c] = sources[c];
+    lanes.sources = oneSource ? 1 : (rgb ? 3 : 4);
+    for (int32_t c = 0; c < 4; ++c) lanes.dst[c] = targets[c];
+    lanes.count = count;
+    lanes.mask = mask;
+    lanes.opacity = static_cast<uint16_t>(opacity);
+    std::memcpy(lanes.index, index, sizeof index);
+    for (int32_t i = 0; i < 256; ++i) {
+      lanes.a[i] = static_cast<unsigned char>(ramp.rows[0][i] * k / 255);
+      for (int32_t c = 0; c < count; ++c) lanes.colour[c][i] = ramp.rows[c + 1][i];
+    }
+    Region c{tx0, ty0, tx1, ty1};
+    ClampRegion(dstWidth, dstHeight, c.x0, c.y0, c.x1, c.y1);
+    const int32_t x0 = c.x0, x1 = c.x1;
+    plat::ParallelFor(c.y0, c.y1 + 1, effect_support::kPixelBandRows,
+                      [&lanes, x0, x1, dstWidth](int32_t first, int32_t end) {
+                        for (int32_t y = first; y < end; ++y)
+                          for (int32_t x = x0; x <= x1; x += effect_support::kRun)
+                            LaneRampRun(lanes, int64_t{y} * dstWidth + x,
+                                        std::min(x1 - x + 1, effect_support::kRun));
+                      });
+    return 0;
+  }
   return ForEachMappedPixel(
       srcHeight, srcWidth, dstHeight, dstWidth, Region{sx0, sy0, sx1, sy1},
       Region{tx0, ty0, tx1, ty1}, opacity, mask,

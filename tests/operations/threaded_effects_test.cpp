@@ -287,6 +287,83 @@ TEST(ThreadedEffects, LuminanceRampOntoItselfAndOtherPlanes) {
     }
 }
 
+// The planar luminance ramp written out plainly, pixel by pixel: the mean grey's entry
+// (cycled by the shift), the ramp colour laid by the entry's opacity times the strength,
+// clamped, then blended by the mode through the mask. The lane form it takes for replacement
+// gives these bytes at every thread count, over and onto its own planes, from one source and
+// three, on planes of one pixel, three rows and 2049 columns, and so does the per-sample form for the modes, opacities and strengths (a ramp
+// opacity past 255 or below 0) the lanes leave alone.
+TEST(ThreadedEffects, LuminanceRampEqualsThePlainLay) {
+  const Plane table = Noise(5 * 256, 11);
+  struct Case {
+    int16_t mode, opacity, shift, strength;
+    bool masked, inPlace, oneSource;
+  };
+  constexpr Case kCases[] = {
+      {0, 255, 0, 255, false, false, false}, {0, 178, 0, 255, false, false, false},
+      {0, 255, 3, 200, true, false, false},  {0, 200, 0, 255, false, true, false},
+      {0, 128, 7, 255, true, true, false},   {0, 255, 0, 255, false, false, true},
+      {0, 90, 250, 100, true, true, true},   {0, 300, 0, 255, false, false, false},
+      {0, 255, 0, 400, false, false, false}, {0, 255, 0, -20, true, false, false},
+      {3, 255, 0, 255, false, false, false}, {9, 200, 5, 255, true, true, false}};
+  auto plain = [&](const Case& k, const Plane* src, Plane* dst, const unsigned char* mask,
+                   Size s, Region r) {
+    const int32_t shift = std::clamp<int32_t>(k.shift, 0, 255);
+    // A region of one row or one column (once held to the plane) is not mapped: no pixel.
+    const Region c{std::max(r.x0, 0), std::max(r.y0, 0), std::min(r.x1, s.w - 1),
+                   std::min(r.y1, s.h - 1)};
+    if (c.x0 >= c.x1 || c.y0 >= c.y1) return;
+    for (int32_t y = 0; y < s.h; ++y)
+      for (int32_t x = 0; x < s.w; ++x) {
+        if (!Inside(r, x, y)) continue;
+        const size_t p = static_cast<size_t>(y) * s.w + x;
+        const int32_t g =
+            k.oneSource ? src[0][p] : (src[0][p] + src[1][p] + src[2][p]) / 3;
+        const int32_t j = shift + g > 255 ? shift + g - 255 : shift + g;
+        const int32_t a = table[j] * k.strength / 255;
+        const int32_t weight = mask != nullptr ? mask[p] * k.opacity / 255 : k.opacity;
+        for (int32_t c = 0; c < 3; ++c) {
+          const int32_t old = dst[c][p];
+          const int32_t v = Clamp255(((255 - a) * old + a * table[(c + 1) * 256 + j]) / 255);
+          dst[c][p] = effect_support::Blend(k.mode, old, v, weight);
+        }
+      }
+  };
+  for (Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}})
+    for (const Region& region : Regions(s))
+      for (const Case& k : kCases) {
+        const size_t n = static_cast<size_t>(s.w) * s.h;
+        const Plane mask = Noise(n, 13);
+        const unsigned char* m = k.masked ? mask.data() : nullptr;
+        const Plane src[3] = {Noise(n, 21), Noise(n, 22), Noise(n, 23)};
+        const Plane dst[3] = {Noise(n, 31), Noise(n, 32), Noise(n, 33)};
+        Plane want[3] = {dst[0], dst[1], dst[2]};
+        {
+          const Plane* from = k.inPlace ? want : src;
+          Plane copy[3] = {from[0], from[1], from[2]};
+          // In place the greys are the targets' own before the pixel is painted.
+          plain(k, copy, want, m, s, region);
+        }
+        for (int threads : kCounts) {
+          const Threads t(threads);
+          Plane got[3] = {dst[0], dst[1], dst[2]};
+          Plane in[3] = {src[0], src[1], src[2]};
+          Plane* from = k.inPlace ? got : in;
+          const int16_t channels = k.oneSource ? 1 : 3;
+          Effects::LutToColor(k.mode, k.opacity, from[0].data(), from[1].data(), from[2].data(),
+                              nullptr, s.h, s.w, got[0].data(), got[1].data(), got[2].data(),
+                              nullptr, s.h, s.w, region.x0, region.y0, region.x1, region.y1,
+                              region.x0, region.y0, region.x1, region.y1, 1, channels, 3, m,
+                              table.data(), k.shift, k.strength);
+          for (int32_t c = 0; c < 3; ++c)
+            ASSERT_EQ(got[c], want[c]) << s.w << "x" << s.h << " region " << region.x0 << ","
+                                       << region.y0 << " mode " << k.mode << " opacity "
+                                       << k.opacity << " strength " << k.strength << " threads "
+                                       << threads << " plane " << c;
+        }
+      }
+}
+
 // Growing and shrinking the bright shapes, written out plainly: every edge pixel's disc
 // stamped in scan order, the border standing in when there is no shape. The banded form
 // (each band stamping its own rows) gives the same planes at every count, for radii below,
