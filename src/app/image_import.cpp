@@ -8,6 +8,7 @@
 #include "app/core/session_state.h"
 #include "app/file_dialogs.h"
 #include "platform/imageio/image_io.h"
+#include "platform/parallel/parallel.h"
 
 namespace {
 
@@ -131,17 +132,49 @@ int16_t LoadImaInBuf(int16_t action, int16_t fileKind, int16_t mode, fichier* fi
   if (!Clip(srcL, srcR, img.width, &across) || !Clip(srcT, srcB, img.height, &down)) return -1;
   // Modes 91 and 92 turn like mode 90: their callers ask for a turned load.
   const bool turned = mode == kLoadPlanes90 || mode == kLoadPixels90 || mode == kLoadGrey16_90;
-  for (int32_t j = 0; j < dstH; ++j) {
-    const int32_t row = dstH - 1 - j;
-    if (row >= bufH) continue;  // only rows inside the buffer are written
-    for (int32_t i = 0; i < dstW && i < bufW; ++i) {
-      // Turned, a destination row runs down a source column.
-      const int32_t x = turned ? Sample(across, j, dstH) : Sample(across, i, dstW);
-      const int32_t y = turned ? Sample(down, i, dstW) : Sample(down, j, dstH);
-      Store(mode, static_cast<size_t>(row) * static_cast<size_t>(bufW) + i, img.at(x, y), buf1,
-            buf2, buf3, alpha);
+  // Where in the decoded pixels each destination column and row sample, worked out once
+  // rather than at every pixel: a pixel's bytes start at its row's offset plus its column's.
+  // Turned, a destination row runs down a source column.
+  const int32_t columns = std::min(dstW, bufW);
+  const size_t pitch = static_cast<size_t>(img.width) * 4u;
+  std::vector<size_t> alongRow(static_cast<size_t>(columns));
+  std::vector<size_t> ofRow(static_cast<size_t>(dstH));
+  for (int32_t i = 0; i < columns; ++i)
+    alongRow[static_cast<size_t>(i)] =
+        turned ? static_cast<size_t>(Sample(down, i, dstW)) * pitch
+               : static_cast<size_t>(Sample(across, i, dstW)) * 4u;
+  for (int32_t j = 0; j < dstH; ++j)
+    ofRow[static_cast<size_t>(j)] =
+        turned ? static_cast<size_t>(Sample(across, j, dstH)) * 4u
+               : static_cast<size_t>(Sample(down, j, dstH)) * pitch;
+  const bool planes = mode == kLoadPlanes || mode == kLoadPlanes90;
+  const uint8_t* pixels = img.argb.data();
+  // Each destination row is written by its own j alone: the rows go in bands to the shared
+  // threads.
+  plat::ParallelFor(0, dstH, 16, [&](int32_t first, int32_t end) {
+    for (int32_t j = first; j < end; ++j) {
+      const int32_t row = dstH - 1 - j;
+      if (row >= bufH) continue;  // only rows inside the buffer are written
+      const uint8_t* from = pixels + ofRow[static_cast<size_t>(j)];
+      const size_t at = static_cast<size_t>(row) * static_cast<size_t>(bufW);
+      if (planes && alpha == nullptr) {
+        // Store's three planes, in its order (the planes may be one).
+        uint8_t* r = static_cast<uint8_t*>(buf1) + at;
+        uint8_t* g = static_cast<uint8_t*>(buf2) + at;
+        uint8_t* b = static_cast<uint8_t*>(buf3) + at;
+        for (int32_t i = 0; i < columns; ++i) {
+          const uint8_t* px = from + alongRow[static_cast<size_t>(i)];
+          r[i] = px[1];
+          g[i] = px[2];
+          b[i] = px[3];
+        }
+        continue;
+      }
+      for (int32_t i = 0; i < columns; ++i)
+        Store(mode, at + static_cast<size_t>(i), from + alongRow[static_cast<size_t>(i)], buf1,
+              buf2, buf3, alpha);
     }
-  }
+  });
   return 0;
 }
 

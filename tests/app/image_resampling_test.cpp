@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/image_import.h"
+#include "platform/parallel/parallel.h"
 #include "support/image_fixtures.h"
 #include "support/session.h"
 
@@ -221,6 +222,74 @@ TEST_F(PictureSampling, TurnedReadsRunDestinationRowsDownSourceColumns) {
       EXPECT_EQ(r[(4 - j) * 4 + i], j);
       EXPECT_EQ(g[(4 - j) * 4 + i], i);
     }
+}
+
+// The rows go in bands to the shared threads and the samples come from tables of columns
+// and rows: every mode, plain and turned, on destinations of one pixel, three rows and 2049
+// columns, cut by a smaller buffer, gives at 1, 3 and 8 threads the bytes the plain formula
+// gives pixel by pixel (column first + i x count / n, row first + j x count / n).
+TEST_F(PictureSampling, BandedReadsEqualThePlainFormulaAtEveryThreadCount) {
+  fichier f = Coordinates(37, 23);
+  const int32_t l = 2, t = 1, r = 30, b = 21;  // columns 2..30, rows 1..21
+  struct Shape {
+    int32_t dstW, dstH, bufW, bufH;
+  };
+  for (Shape sh : {Shape{1, 1, 1, 1}, Shape{17, 3, 17, 3}, Shape{2049, 5, 2049, 5},
+                   Shape{17, 3, 11, 2}, Shape{2049, 5, 1000, 4}})
+    for (int16_t mode : {kLoadPlanes, kLoadPlanes90, kLoadPixels, kLoadPixels90, kLoadGrey8})
+      for (bool withAlpha : {false, true}) {
+        const bool turned = mode == kLoadPlanes90 || mode == kLoadPixels90;
+        const size_t n = static_cast<size_t>(sh.bufW) * sh.bufH;
+        const bool pixels = mode == kLoadPixels || mode == kLoadPixels90;
+        // The plain formula.
+        std::vector<uint8_t> want1(pixels ? 4 * n : n, 0xEE), want2(n, 0xEE), want3(n, 0xEE),
+            wantAlpha(n, 0xEE);
+        for (int32_t j = 0; j < sh.dstH; ++j) {
+          const int32_t row = sh.dstH - 1 - j;
+          if (row >= sh.bufH) continue;
+          for (int32_t i = 0; i < sh.dstW && i < sh.bufW; ++i) {
+            const int32_t x = turned ? l + static_cast<int32_t>(int64_t{j} * (r - l + 1) / sh.dstH)
+                                     : l + static_cast<int32_t>(int64_t{i} * (r - l + 1) / sh.dstW);
+            const int32_t y = turned ? t + static_cast<int32_t>(int64_t{i} * (b - t + 1) / sh.dstW)
+                                     : t + static_cast<int32_t>(int64_t{j} * (b - t + 1) / sh.dstH);
+            const size_t at = static_cast<size_t>(row) * sh.bufW + i;
+            if (pixels) {
+              want1[4 * at] = static_cast<uint8_t>(x);
+              want1[4 * at + 1] = static_cast<uint8_t>(y);
+              want1[4 * at + 2] = 7;
+            } else if (mode == kLoadGrey8) {
+              want1[at] = GreyOf(static_cast<uint8_t>(x), static_cast<uint8_t>(y));
+            } else {
+              want1[at] = static_cast<uint8_t>(x);
+              want2[at] = static_cast<uint8_t>(y);
+              want3[at] = 7;
+            }
+            wantAlpha[at] = 255;
+          }
+        }
+        if (!withAlpha) wantAlpha.assign(n, 0xEE);
+        for (int threads : {1, 3, 8}) {
+          plat::SetThreadCount(threads);
+          std::vector<uint8_t> got1(want1.size(), 0xEE), got2(n, 0xEE), got3(n, 0xEE),
+              gotAlpha(n, 0xEE);
+          const int16_t loaded = LoadImaInBuf(
+              2, 0, mode, &f, nullptr, nullptr, l, t, r, b, sh.dstW, sh.dstH, sh.bufW, sh.bufH,
+              got1.data(), got2.data(), got3.data(), nullptr,
+              withAlpha ? gotAlpha.data() : nullptr);
+          plat::SetThreadCount(0);
+          ASSERT_EQ(loaded, 0);
+          const std::string where = std::to_string(sh.dstW) + "x" + std::to_string(sh.dstH) +
+                                    " into " + std::to_string(sh.bufW) + "x" +
+                                    std::to_string(sh.bufH) + " mode " + std::to_string(mode) +
+                                    " threads " + std::to_string(threads);
+          EXPECT_EQ(got1, want1) << where;
+          if (!pixels && mode != kLoadGrey8) {
+            EXPECT_EQ(got2, want2) << where;
+            EXPECT_EQ(got3, want3) << where;
+          }
+          EXPECT_EQ(gotAlpha, wantAlpha) << where;
+        }
+      }
 }
 
 }  // namespace
