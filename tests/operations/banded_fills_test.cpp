@@ -14,6 +14,7 @@
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "support/session.h"
+#include "support/noise_plane.h"
 
 namespace {
 
@@ -33,15 +34,7 @@ struct LevelAndThreads {
 constexpr plat::SimdLevel kLevels[] = {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
                                        plat::SimdLevel::kAvx512};
 
-Plane Noise(size_t n, uint32_t seed) {
-  Plane p(n);
-  uint32_t v = seed * 2654435761u + 1;
-  for (auto& b : p) {
-    v = v * 1664525u + 1013904223u;
-    b = static_cast<unsigned char>(v >> 24);
-  }
-  return p;
-}
+using vmktest::Noise;
 
 struct Case {
   int32_t w, h, x0, y0, x1, y1;

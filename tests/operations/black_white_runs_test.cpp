@@ -14,20 +14,13 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "support/noise_plane.h"
 
 namespace {
 
 using Plane = std::vector<unsigned char>;
 
-Plane Noise(size_t n, uint32_t seed) {
-  Plane p(n);
-  uint32_t v = seed * 2654435761u + 1;
-  for (auto& b : p) {
-    v = v * 1664525u + 1013904223u;
-    b = static_cast<unsigned char>(v >> 24);
-  }
-  return p;
-}
+using vmktest::Noise;
 
 void PlainBlackAndWhite(int16_t mode, int16_t opacity, int32_t height, int32_t width,
                         Plane (&planes)[3], int32_t x0, int32_t y0, int32_t x1, int32_t y1,

@@ -16,20 +16,13 @@
 #include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
 #include "support/session.h"
+#include "support/noise_plane.h"
 
 namespace {
 
 using Plane = std::vector<unsigned char>;
 
-Plane Noise(size_t n, uint32_t seed) {
-  Plane p(n);
-  uint32_t v = seed * 2654435761u + 1;
-  for (auto& b : p) {
-    v = v * 1664525u + 1013904223u;
-    b = static_cast<unsigned char>(v >> 24);
-  }
-  return p;
-}
+using vmktest::Noise;
 
 struct Grain {
   int16_t amount, highlights, midtones, shadows, colourShare, seed;

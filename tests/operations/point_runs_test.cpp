@@ -14,6 +14,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "support/noise_plane.h"
 
 namespace {
 
@@ -29,15 +30,7 @@ struct Threads {
   ~Threads() { plat::SetThreadCount(0); }
 };
 
-Plane Noise(size_t n, uint32_t seed) {
-  Plane p(n);
-  uint32_t v = seed * 2654435761u + 1;
-  for (auto& b : p) {
-    v = v * 1664525u + 1013904223u;
-    b = static_cast<unsigned char>(v >> 24);
-  }
-  return p;
-}
+using vmktest::Noise;
 
 struct Size {
   int32_t w, h;

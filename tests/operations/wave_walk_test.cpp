@@ -14,20 +14,13 @@
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
 #include "raster/tile_transform.h"
+#include "support/noise_plane.h"
 
 namespace {
 
 using Plane = std::vector<unsigned char>;
 
-Plane Noise(size_t n, uint32_t seed) {
-  Plane p(n);
-  uint32_t v = seed * 2654435761u + 1;
-  for (auto& b : p) {
-    v = v * 1664525u + 1013904223u;
-    b = static_cast<unsigned char>(v >> 24);
-  }
-  return p;
-}
+using vmktest::Noise;
 
 void PlainShifts(int32_t* shift, int32_t along, int32_t acrossExtent, int16_t shape, int32_t waves,
                  int32_t percent) {

@@ -18,6 +18,7 @@
 #include "raster/distortion_warp.h"
 #include "raster/inverse_bilinear.h"
 #include "raster/quad_mapping.h"
+#include "support/noise_plane.h"
 
 namespace {
 
@@ -28,15 +29,7 @@ struct Threads {
   ~Threads() { plat::SetThreadCount(0); }
 };
 
-Plane Noise(size_t n, uint32_t seed) {
-  Plane p(n);
-  uint32_t v = seed * 2654435761u + 1;
-  for (auto& b : p) {
-    v = v * 1664525u + 1013904223u;
-    b = static_cast<uint8_t>(v >> 24);
-  }
-  return p;
-}
+using vmktest::Noise;
 
 struct Quad {
   int32_t a[8], b[8];
