@@ -359,6 +359,17 @@ VMK_TARGET_AVX2 inline void StoreSide(unsigned char* const* rows, int32_t count,
     for (int r = 0; r < count; ++r) rows[r][x] = bytes[int64_t{x} * 16 + r];
 }
 
+// The columns whose taps reach past the row's ends take the gain of a zero
+// sum, as the plain pass gives them; then every output goes back to its row.
+VMK_TARGET_AVX2 inline void FinishSide(unsigned char* const* rows, int32_t count, int32_t width,
+                                       int32_t half, int32_t sums, unsigned char zero,
+                                       unsigned char* bytes) {
+  const int32_t from = std::min(half, width), to = std::min(half + sums, width);
+  std::memset(bytes, zero, size_t(from) * 16);
+  std::memset(bytes + int64_t{to} * 16, zero, size_t(width - to) * 16);
+  StoreSide(rows, count, width, bytes);
+}
+
 template <int R>
 VMK_TARGET_AVX512 inline void SideTaps512(const float* lines, unsigned char* bytes, int32_t x,
                                           const float* k, int32_t n, __m512 g, __m512 o) {
@@ -390,11 +401,7 @@ VMK_TARGET_AVX512 void SidePass512(unsigned char* const* rows, int32_t count, in
   if (n >= 8)
     for (; x + 8 <= sums; x += 8) SideTaps512<8>(work.lines, out, x, k, n, g, o);
   for (; x < sums; ++x) SideTaps512<1>(work.lines, out, x, k, n, g, o);
-  const unsigned char zero = GainByte(0.0f, gain, off);
-  const int32_t from = std::min(half, width), to = std::min(half + sums, width);
-  std::memset(work.bytes, zero, size_t(from) * 16);
-  std::memset(work.bytes + int64_t{to} * 16, zero, size_t(width - to) * 16);
-  StoreSide(rows, count, width, work.bytes);
+  FinishSide(rows, count, width, half, sums, GainByte(0.0f, gain, off), work.bytes);
 }
 
 template <int R>
@@ -432,11 +439,7 @@ VMK_TARGET_AVX2 void SidePass256(unsigned char* const* rows, int32_t count, int3
   if (n >= 4)
     for (; x + 4 <= sums; x += 4) SideTaps256<4>(work.lines, out, x, k, n, g, o);
   for (; x < sums; ++x) SideTaps256<1>(work.lines, out, x, k, n, g, o);
-  const unsigned char zero = GainByte(0.0f, gain, off);
-  const int32_t from = std::min(half, width), to = std::min(half + sums, width);
-  std::memset(work.bytes, zero, size_t(from) * 16);
-  std::memset(work.bytes + int64_t{to} * 16, zero, size_t(width - to) * 16);
-  StoreSide(rows, count, width, work.bytes);
+  FinishSide(rows, count, width, half, sums, GainByte(0.0f, gain, off), work.bytes);
 }
 
 #endif  // VMK_SIMD_X86
