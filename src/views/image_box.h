@@ -236,6 +236,18 @@ class VMKimabox final {
                          int16_t maskOk, int32_t srcW, int32_t srcH, int32_t stride, int32_t rows,
                          uint8_t* r, uint8_t* g, uint8_t* b, uint8_t* m, int16_t alpha,
                          int16_t maskTint);
+  // Planes rendered at `scale` device pixels per view pixel, loaded as
+  // SetBufRGB's mode 0 loads planes of the view's size: the bounds x0..x1,
+  // y0..y1 (right and bottom exclusive), the row length `stride` and the
+  // row count `rows` are in view pixels, and the planes hold stride x scale
+  // samples a row and rows x scale rows. The display takes every scale-th
+  // sample of every scale-th row (what the readouts, picks and copies out
+  // read); the fine display takes the planes one to one while the box is at
+  // that scale, so the view shows them on the device pixels. Scale 1 (or
+  // less) is SetBufRGB itself.
+  void SetFineBufRGB(int32_t scale, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t stride,
+                     int32_t rows, uint8_t* r, uint8_t* g, uint8_t* b, uint8_t* m, int16_t alpha,
+                     int16_t maskTint);
   virtual void SetSplitBufRGB(int16_t, int32_t, int32_t, int32_t, int32_t, int16_t, int32_t,
                               int32_t, int32_t, int32_t, uint8_t*, uint8_t*, uint8_t*, uint8_t*,
                               uint8_t*, uint8_t*, uint8_t*, uint8_t*, int16_t, int16_t, int16_t,

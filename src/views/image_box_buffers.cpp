@@ -328,6 +328,57 @@ void VMKimabox::SetBufRGB(int16_t mode, int32_t x0, int32_t y0, int32_t x1, int3
              stride, rows, r, g, b, m, alpha, maskTint);
 }
 
+void VMKimabox::SetFineBufRGB(int32_t scale, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t stride,
+                              int32_t rows, uint8_t* r, uint8_t* g, uint8_t* b, uint8_t* m, int16_t alpha,
+                              int16_t maskTint) {
+  if (scale <= 1) {
+    SetBufRGB(0, x0, y0, x1, y1, 1, 0, 0, stride, rows, r, g, b, m, alpha, maskTint);
+    return;
+  }
+  if (!display_ || r == nullptr || g == nullptr || b == nullptr || stride <= 0 || rows <= 0) return;
+  // The display's samples: the picture points a load of the view's size
+  // would have taken, the first device pixel of each view pixel.
+  const int64_t area = Area(stride, rows);
+  const int64_t fineRow = static_cast<int64_t>(stride) * scale;
+  uint8_t* const planes[4] = {r, g, b, m};
+  plat::Block<uint8_t> coarse[4];
+  for (int k = 0; k < 4; ++k) {
+    if (planes[k] == nullptr) continue;
+    coarse[k] = plat::Block<uint8_t>(area, WorkSource());
+    if (!coarse[k]) return;
+    for (int32_t y = 0; y < rows; ++y) {
+      const uint8_t* from = planes[k] + static_cast<int64_t>(y) * scale * fineRow;
+      uint8_t* to = coarse[k].get() + Area(y, stride);
+      for (int32_t x = 0; x < stride; ++x) to[x] = from[static_cast<int64_t>(x) * scale];
+    }
+  }
+  const int32_t vw = state_.viewWidth, vh = state_.viewHeight;
+  // Whether the fine display still shows what the display shows.
+  const bool mirrored = fineScale_ == scale;
+  ComposeRGB(reinterpret_cast<uint32_t*>(display_.get()), vw, vh, dispWidth_, dispHeight_, x0, y0, x1, y1, stride,
+             rows, coarse[0].get(), coarse[1].get(), coarse[2].get(), coarse[3].get(), alpha, maskTint);
+  // The fine display only while it is of this scale (the window may have
+  // changed screens since the planes were rendered).
+  fineScale_ = 0;
+  if (!fine_ || scale != backing_) return;
+  // A load of part of the display leaves the rest as it was: where the fine
+  // display no longer followed the display, it takes the display's pixels
+  // first, each as a block, so outside the bounds both show the same.
+  if (!mirrored) {
+    const auto* from = reinterpret_cast<const uint32_t*>(display_.get());
+    auto* to = reinterpret_cast<uint32_t*>(fine_.get());
+    for (int32_t y = 0; y < vh * scale; ++y) {
+      const uint32_t* src = from + Area(y / scale, vw);
+      uint32_t* dst = to + Area(y, vw * scale);
+      for (int32_t x = 0; x < vw * scale; ++x) dst[x] = src[x / scale];
+    }
+  }
+  ComposeRGB(reinterpret_cast<uint32_t*>(fine_.get()), vw * scale, vh * scale, dispWidth_ * scale,
+             dispHeight_ * scale, x0 * scale, y0 * scale, x1 * scale, y1 * scale, stride * scale, rows * scale, r, g,
+             b, m, alpha, maskTint);
+  fineScale_ = scale;
+}
+
 void VMKimabox::ComposeRGB(uint32_t* display, int32_t destWidth, int32_t destHeight, int32_t dispW,
                            int32_t dispH, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                            int32_t stride, int32_t rows, const uint8_t* r, const uint8_t* g,

@@ -10,8 +10,9 @@
 //
 // On a window of backing scale k the box's own previews render at k times the
 // laid-out sizes (and 1/k the scale) into the fine display; the layout the
-// box commits stays in view pixels. Aside previews, which no view shows,
-// stay at the view's size.
+// box commits stays in view pixels. Aside previews render at the same
+// density: the window that takes one shows it on its own view of that
+// window, which wants the device pixels too.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -185,13 +186,6 @@ void VMKimabox::RenderAsideJob(PreviewCall* call, const Pass* passes, int count,
 }
 
 void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t recordBytes) {
-  if (asideNext_) {
-    RenderAsideJob(call, passes, count, recordBytes);
-    return;
-  }
-  ++previewGeneration_;
-  if (auto running = runningPreview_.lock()) running->MarkStale();
-  runningPreview_.reset();
   // At the window's density: the same picture window over k times the
   // pixels each way.
   if (backing_ > 1 && fine_) {
@@ -203,6 +197,13 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
     call->scale /= static_cast<float>(k);
     call->backing = k;
   }
+  if (asideNext_) {
+    RenderAsideJob(call, passes, count, recordBytes);
+    return;
+  }
+  ++previewGeneration_;
+  if (auto running = runningPreview_.lock()) running->MarkStale();
+  runningPreview_.reset();
   // One or two passes over a record the job can keep: one job, on the
   // runner when there is one; the second pass works over the first one's
   // planes and the view shows the preview once, complete. A record that is
@@ -321,33 +322,8 @@ void VMKimabox::LoadPlanes(uint8_t* const planes[4], int16_t maskOk, int32_t sca
               planes[0], planes[1], planes[2], planes[3], 255, 0);
     return;
   }
-  if (!display_) return;
-  // The display, which the readouts, the brush and the copies out read,
-  // takes every scale-th sample of every scale-th row: the samples of the
-  // picture points a render at the view's size takes.
-  const int64_t area = static_cast<int64_t>(vw) * vh;
-  plat::Block<uint8_t> coarse[4] = {plat::Block<uint8_t>(area, WorkSource()), plat::Block<uint8_t>(area, WorkSource()),
-                                    plat::Block<uint8_t>(area, WorkSource()), plat::Block<uint8_t>(area, WorkSource())};
-  for (const auto& p : coarse)
-    if (!p) return;
-  const int64_t fineRow = static_cast<int64_t>(vw) * scale;
-  for (int k = 0; k < 4; ++k) {
-    for (int32_t y = 0; y < vh; ++y) {
-      const uint8_t* from = planes[k] + static_cast<int64_t>(y) * scale * fineRow;
-      uint8_t* to = coarse[k].get() + static_cast<int64_t>(y) * vw;
-      for (int32_t x = 0; x < vw; ++x) to[x] = from[static_cast<int64_t>(x) * scale];
-    }
-  }
-  ComposeRGB(reinterpret_cast<uint32_t*>(display_.get()), vw, vh, dispWidth_, dispHeight_, 0, 0, state_.effWidth,
-             state_.effHeight, vw, vh, coarse[0].get(), coarse[1].get(), coarse[2].get(), coarse[3].get(), 255, 0);
-  // The fine display only while it is of this scale (the window may have
-  // changed screens since the preview was asked for).
-  fineScale_ = 0;
-  if (!fine_ || scale != backing_) return;
-  ComposeRGB(reinterpret_cast<uint32_t*>(fine_.get()), vw * scale, vh * scale, dispWidth_ * scale,
-             dispHeight_ * scale, 0, 0, state_.effWidth * scale, state_.effHeight * scale, vw * scale, vh * scale,
-             planes[0], planes[1], planes[2], planes[3], 255, 0);
-  fineScale_ = scale;
+  SetFineBufRGB(scale, 0, 0, state_.effWidth, state_.effHeight, vw, vh, planes[0], planes[1], planes[2], planes[3],
+                255, 0);
 }
 
 // ---- the dedicated previews ----

@@ -4,6 +4,7 @@
 // window of ratio 1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -202,6 +203,102 @@ TEST_F(PlainBoxTest, AWindowOnADenserScreenRedrawsAtItsDensity) {
   box_.SetRepPar(&rep, 1, 6, nullptr);
   EXPECT_EQ(gCalls.back().backing, 2);
   EXPECT_EQ(box_.fineScale(), 2);
+}
+
+// Planes of a window's own render at twice the view's size: the display
+// takes the first device pixel of each view pixel, the fine display the
+// planes; the bounds and rows stay in view pixels, the fourth plane tints
+// as SetBufRGB's does.
+TEST_F(FineBoxTest, APictureOfTheDevicePixelsLoadsOneToOne) {
+  box_.InitBuf(1);
+  ASSERT_EQ(box_.backingScale(), 2);
+  // 400 x 400 planes: red the device column, green the device row, blue a
+  // one-pixel checkerboard, the fourth plane 255 but for device row 5.
+  std::vector<uint8_t> r(400 * 400), g(400 * 400), b(400 * 400), m(400 * 400, 255);
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 400; ++x) {
+      const int i = y * 400 + x;
+      r[i] = static_cast<uint8_t>(x);
+      g[i] = static_cast<uint8_t>(y);
+      b[i] = (x + y) % 2 == 0 ? 0 : 255;
+      if (y == 5) m[i] = 0;
+    }
+  box_.SetFineBufRGB(2, 0, 0, 200, 200, 200, 200, r.data(), g.data(), b.data(), m.data(), 255, 1);
+  EXPECT_EQ(box_.fineScale(), 2);
+  // The display: sample (2x, 2y) of view pixel (x, y).
+  EXPECT_EQ(Display(0, 0), 0x000000FFu);
+  EXPECT_EQ(Display(7, 3), (uint32_t{14} << 24) | (uint32_t{6} << 16) | 0xFFu);
+  EXPECT_EQ(Display(7, 2), (uint32_t{14} << 24) | (uint32_t{4} << 16) | 0xFFu);
+  // The fine display: every device pixel, the fourth plane's row red.
+  const uint8_t* fine = box_.fineBuffer();
+  auto at = [&](int x, int y) { return fine + (y * 400 + x) * 4; };
+  EXPECT_EQ(at(15, 7)[0], 15);
+  EXPECT_EQ(at(15, 7)[1], 7);
+  EXPECT_EQ(at(15, 7)[2], 0);
+  EXPECT_EQ(at(16, 7)[2], 255);
+  EXPECT_EQ(at(16, 5)[0], 255);
+  EXPECT_EQ(at(16, 5)[1], 0);
+  EXPECT_EQ(at(16, 5)[3], 255);
+}
+
+// A load of part of the view after the fine display fell behind (a load of
+// the view's size): outside the bounds the fine display takes the
+// display's pixels as blocks, so the screen shows the same there as at
+// ratio 1; inside, the planes one to one.
+TEST_F(FineBoxTest, APartialLoadKeepsTheRestAsTheDisplayShowsIt) {
+  box_.InitBuf(1);
+  std::vector<uint8_t> grey(200 * 200, 90);
+  box_.SetBufRGB(0, 0, 0, 200, 200, 1, 0, 0, 200, 200, grey.data(), grey.data(), grey.data(), nullptr, 255, 0);
+  EXPECT_EQ(box_.fineScale(), 0);
+  std::vector<uint8_t> r(400 * 400), z(400 * 400, 0);
+  for (int i = 0; i < 400 * 400; ++i) r[i] = static_cast<uint8_t>(i % 2 == 0 ? 10 : 250);
+  box_.SetFineBufRGB(2, 0, 0, 199, 150, 200, 200, r.data(), z.data(), z.data(), nullptr, 255, 0);
+  ASSERT_EQ(box_.fineScale(), 2);
+  const uint8_t* fine = box_.fineBuffer();
+  auto red = [&](int x, int y) { return fine[(y * 400 + x) * 4]; };
+  EXPECT_EQ(red(396, 10), 10);
+  EXPECT_EQ(red(397, 10), 250);
+  // The last view column and the rows from 150 up were not loaded.
+  EXPECT_EQ(red(398, 10), 90);
+  EXPECT_EQ(red(399, 10), 90);
+  EXPECT_EQ(red(20, 300), 90);
+  EXPECT_EQ(Display(199, 10) >> 24, 90u);
+  EXPECT_EQ(Display(198, 10) >> 24, 10u);
+  // A second partial load over a fine display that follows the display
+  // leaves the rest alone.
+  box_.SetFineBufRGB(2, 0, 0, 10, 10, 200, 200, z.data(), z.data(), z.data(), nullptr, 255, 0);
+  EXPECT_EQ(red(396, 10), 10);
+  EXPECT_EQ(red(2, 2), 0);
+}
+
+// Planes of another density than the box's (the window moved since they
+// were asked for) reach the display only.
+TEST_F(FineBoxTest, PlanesOfAnotherDensityReachOnlyTheDisplay) {
+  box_.InitBuf(1);
+  std::vector<uint8_t> p(600 * 600);
+  for (int i = 0; i < 600 * 600; ++i) p[i] = static_cast<uint8_t>(i % 600);
+  box_.SetFineBufRGB(3, 0, 0, 200, 200, 200, 200, p.data(), p.data(), p.data(), nullptr, 255, 0);
+  EXPECT_EQ(box_.fineScale(), 0);
+  EXPECT_EQ(Display(5, 0) >> 24, 15u);
+}
+
+// At ratio 1 the load is SetBufRGB's, pixel for pixel, tint included.
+TEST_F(PlainBoxTest, APictureAtScaleOneIsSetBufRGBsLoad) {
+  box_.InitBuf(1);
+  box_.InitBufMsk(200, 200, 1);
+  std::vector<uint8_t> r(200 * 200), g(200 * 200), m(200 * 200);
+  for (int i = 0; i < 200 * 200; ++i) {
+    r[i] = static_cast<uint8_t>(i * 7);
+    g[i] = static_cast<uint8_t>(i / 200);
+    m[i] = static_cast<uint8_t>(255 - i % 256);
+  }
+  box_.SetBufRGB(0, 3, 4, 150, 120, 1, 0, 0, 200, 200, r.data(), g.data(), r.data(), m.data(), 200, 1);
+  const std::vector<uint8_t> want(box_.displayBuffer(), box_.displayBuffer() + 200 * 200 * 4);
+  box_.InitBuf(1);
+  box_.InitBufMsk(200, 200, 1);
+  box_.SetFineBufRGB(1, 3, 4, 150, 120, 200, 200, r.data(), g.data(), r.data(), m.data(), 200, 1);
+  EXPECT_TRUE(std::equal(want.begin(), want.end(), box_.displayBuffer()));
+  EXPECT_EQ(box_.fineBuffer(), nullptr);
 }
 
 }  // namespace

@@ -354,19 +354,19 @@ void VMKyoxelUI::RefreshNavDisplay() {
 }
 
 // The render of the whole picture scaled down into the navigator, as the
-// main view's GetBufRGB samples its display.
+// main view's GetBufRGB samples its display; on a denser screen at the
+// navigator's device pixels (the render came at the same density).
 void VMKyoxelUI::FillNavigator(const vmkviews::PreviewJob& job) {
   VMKimabox* nav = navigator();
   const int32_t w = nav->GetRectSizx(), h = nav->GetRectSizy();
   const int32_t ew = nav->GetEffWidth(), eh = nav->GetEffHeight();
   if (w <= 0 || h <= 0 || ew <= 0 || eh <= 0) return;
-  const int64_t n = static_cast<int64_t>(w) * h;
+  const int32_t k = std::max<int32_t>(nav->backingScale(), 1);
+  const int64_t n = static_cast<int64_t>(w) * k * h * k;
   plat::Block<uint8_t> red(n, WorkSource()), green(n, WorkSource()), blue(n, WorkSource());
   if (!red || !green || !blue) return;
-  VMKimabox::GetJobRGB(job, w, red.get(), green.get(), blue.get(), std::min(ew, w), std::min(eh, h));
-  YoxelPar* r = editRecord();
-  nav->SetBufRGB(0, 0, 0, ew, eh, 1, r->imageWidth, r->imageHeight, w, h, red.get(), green.get(), blue.get(),
-                 nullptr, 255, 0);
+  VMKimabox::GetJobRGB(job, w * k, red.get(), green.get(), blue.get(), std::min(ew, w) * k, std::min(eh, h) * k);
+  nav->SetFineBufRGB(k, 0, 0, ew, eh, w, h, red.get(), green.get(), blue.get(), nullptr, 255, 0);
 }
 
 // ---- the loop ----

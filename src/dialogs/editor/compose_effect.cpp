@@ -262,8 +262,10 @@ void VMKcompeff::PrepareBuf(int16_t k) {
   if (slot.file.name[0] == 0 || !ReadsWhole(file)) return;
   VMKimabox* box = View(k);
   auto task = std::make_shared<SlotRender>(box, this, k, ++generation_[k]);
-  if (!task->Prepare(file, paths, imageWidth, imageHeight, slot.previewWidth, slot.previewHeight,
-                     box->GetRectSizx(), box->GetRectSizy()))
+  // At the window's density: the slot's area and planes in device pixels.
+  const int32_t d = density_[k];
+  if (!task->Prepare(file, paths, imageWidth, imageHeight, slot.previewWidth * d, slot.previewHeight * d,
+                     box->GetRectSizx() * d, box->GetRectSizy() * d))
     return;
   // The box's own preview of the picture is no longer wanted once the slot renders.
   box->StalePreview();
@@ -273,11 +275,13 @@ void VMKcompeff::PrepareBuf(int16_t k) {
 void VMKcompeff::SlotRendered(int16_t k, uint64_t generation, int32_t status, uint8_t* const planes[4]) {
   if (k < 0 || k >= kSlotCount || generation != generation_[k] || status != 0) return;
   const VMKimabox* box = View(k);
-  const size_t n = static_cast<size_t>(viewWidth) * static_cast<size_t>(viewHeight);
+  size_t n = static_cast<size_t>(viewWidth) * static_cast<size_t>(viewHeight);
   // The view changed size on the way: the render no longer fits its planes.
   if (box == nullptr || slotPlanes[0][k] == nullptr ||
       static_cast<size_t>(View(k)->GetRectSizx()) * static_cast<size_t>(View(k)->GetRectSizy()) != n)
     return;
+  const size_t d = static_cast<size_t>(density_[k]);
+  n *= d * d;
   for (int p = 0; p < 4; ++p) std::copy(planes[p], planes[p] + n, slotPlanes[p][k]);
   slots[k]->filled = 1;
   if (window_ != nullptr) DrawWindowContent(window_);
@@ -333,7 +337,13 @@ void VMKcompeff::FitSlot(int k, YoxelPar* record) {
                        static_cast<int16_t>(viewOriginX + viewWidth)};
   view->SetDrw(drawPar);
   FreePlanes(k);
-  const size_t n = static_cast<size_t>(viewWidth) * static_cast<size_t>(viewHeight);
+  // The slots render at the window's device pixels and show one to one. A
+  // render on its way at another density no longer fits the planes.
+  const int32_t density = std::max<int32_t>(view->backingScale(), 1);
+  if (density != density_[k]) ++generation_[k];
+  density_[k] = density;
+  const size_t d = static_cast<size_t>(density);
+  const size_t n = static_cast<size_t>(viewWidth) * static_cast<size_t>(viewHeight) * d * d;
   for (auto& plane : slotPlanes) plane[k] = static_cast<uint8_t*>(vmkrec::NewScratch(std::max<size_t>(n, 1)));
   PrepareBuf(static_cast<int16_t>(k));
 }
@@ -410,9 +420,8 @@ void VMKcompeff::DrawOwnContent(tb::WindowRef) {
     // An unfilled slot keeps what its view and label show: a name chosen for one slot
     // clears the others' flags (the list's preview fill does), not their pictures.
     if (slot.filled != 1 || slotPlanes[0][k] == nullptr) continue;
-    view->SetBufRGB(0, 0, 0, slot.previewWidth, slot.previewHeight, 0, imageWidth, imageHeight,
-                    viewWidth, viewHeight, slotPlanes[0][k], slotPlanes[1][k], slotPlanes[2][k],
-                    nullptr, 255, 0);
+    view->SetFineBufRGB(density_[k], 0, 0, slot.previewWidth, slot.previewHeight, viewWidth, viewHeight,
+                        slotPlanes[0][k], slotPlanes[1][k], slotPlanes[2][k], nullptr, 255, 0);
     tb::SetControlText(slotLabels[k], k == 0 ? std::string("Current") : PStrString(slot.file.name));
   }
 }

@@ -57,7 +57,9 @@ class VMKcompeff final : public EffectFrame {
   void SlotRendered(int16_t k, uint64_t generation, int32_t status, uint8_t* const planes[4]);
 
   // ---- members, in order ----
-  uint8_t* slotPlanes[4][kSlotCount] = {};  // [plane][slot], view width x height each
+  // [plane][slot], view width x height pixels times the slot's density_ on
+  // each axis.
+  uint8_t* slotPlanes[4][kSlotCount] = {};
   TSSeff** slots = nullptr;
   DrawPar* drawPar = nullptr;
   VMKlisteff* list = nullptr;
@@ -96,6 +98,9 @@ class VMKcompeff final : public EffectFrame {
   int16_t family_ = 0;
   plat::tb::WindowRef window_ = nullptr;
   uint64_t generation_[kSlotCount] = {};
+  // Device pixels per view pixel of each slot's planes (the window's
+  // backing scale when the slot was laid out).
+  int32_t density_[kSlotCount] = {1, 1, 1, 1};
   VMKimabox* views_[kSlotCount] = {};
 };
 

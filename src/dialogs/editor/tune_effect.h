@@ -213,9 +213,14 @@ class VMKtuneeff final : public EffectFrame {
   int32_t panWords[2] = {};
   int32_t minScaleX = 100000;
   int32_t minScaleY = 100000;
-  // The size the plane tables were made at (what the preview may show).
+  // The size the plane tables were made at (what the preview may show), in
+  // view pixels, and their device pixels per view pixel: on a denser screen
+  // entries 3 and up hold tablesWidth x tablesScale by tablesHeight x
+  // tablesScale samples, rendered at the device pixels and shown one to
+  // one.
   int32_t tablesWidth = 0;
   int32_t tablesHeight = 0;
+  int32_t tablesScale = 1;
 
   // The image-tools preview view, thumbnails and the three swatches of the
   // application object (null when the session has none).

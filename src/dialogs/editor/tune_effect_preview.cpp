@@ -348,18 +348,22 @@ void VMKtuneeff::RenderThumbnail(int32_t w, int32_t h, uint32_t* pixels, short* 
   for (uint8_t* p : planes) vmkrec::DeleteScratch(p);
 }
 
-// The tables' planes 3 to 6 at the view's size, made when missing or of
-// another size.
+// The tables' planes 3 to 6 at the view's size on the window's device
+// pixels, made when missing or of another size.
 bool VMKtuneeff::MakeTablePlanes() {
   if (resultPlanes == nullptr || sourcePlanes == nullptr || viewWidth <= 0 || viewHeight <= 0) return false;
-  if (tablesWidth != viewWidth || tablesHeight != viewHeight) {
+  const VMKimabox* view = previewView();
+  const int32_t k = view != nullptr ? std::max<int32_t>(view->backingScale(), 1) : 1;
+  if (tablesWidth != viewWidth || tablesHeight != viewHeight || tablesScale != k) {
     ReleaseTables(3, kPlaneSlots - 1);
     tablesWidth = viewWidth;
     tablesHeight = viewHeight;
+    tablesScale = k;
   }
+  const size_t size = PlaneSize(viewWidth * k, viewHeight * k);
   for (uint8_t** table : {sourcePlanes, resultPlanes})
     for (int32_t c = 3; c <= 6; ++c) {
-      if (table[c] == nullptr) table[c] = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(viewWidth, viewHeight)));
+      if (table[c] == nullptr) table[c] = static_cast<uint8_t*>(vmkrec::NewScratch(size));
       if (table[c] == nullptr) return false;
     }
   return true;
@@ -380,10 +384,12 @@ namespace {
 // One image-tools render away from the window: its own copy of the
 // combined-layer file (the window rewrites the scratch file at the next
 // refresh), the geometry, and the planes it fills. What the window does not
-// take is given back when the last holder lets go.
+// take is given back when the last holder lets go. The view and fitted
+// sizes are in device pixels, `density` of them per view pixel.
 struct PreviewRender {
   fichier file{};
   std::string path;
+  int32_t density = 1;
   int32_t viewWidth = 0, viewHeight = 0;
   int32_t fittedWidth = 0, fittedHeight = 0;
   int32_t docWidth = 0, docHeight = 0;
@@ -453,17 +459,22 @@ void VMKtuneeff::SubmitPreview() {
   if (!SetFicFromPosix(&job->file, job->path)) return;
   File_kern kern(&job->file);
   if (script->SaveCombiLay(&kern, stack, nullptr) != 0) return;
-  job->viewWidth = viewWidth;
-  job->viewHeight = viewHeight;
-  job->fittedWidth = fittedWidth;
-  job->fittedHeight = fittedHeight;
+  // The same fit over the device pixels: the layout stays the view's.
+  const int32_t k = tablesScale;
+  job->density = k;
+  job->viewWidth = viewWidth * k;
+  job->viewHeight = viewHeight * k;
+  job->fittedWidth = fittedWidth * k;
+  job->fittedHeight = fittedHeight * k;
   job->docWidth = docWidth;
   job->docHeight = docHeight;
   job->stages = stagesWanted_;
   auto work = [job] { return job->Run(); };
   auto show = [this, job, number] {
     // A newer render was asked for, or the view changed size on the way.
-    if (number != previewNumber_ || job->viewWidth != tablesWidth || job->viewHeight != tablesHeight) return;
+    if (number != previewNumber_ || job->density != tablesScale || job->viewWidth != tablesWidth * tablesScale ||
+        job->viewHeight != tablesHeight * tablesScale)
+      return;
     runningPreview_.reset();
     stagesWanted_ = 0;
     ReleaseTables(kFirstExtra, kPlaneSlots - 1);
@@ -475,8 +486,8 @@ void VMKtuneeff::SubmitPreview() {
     for (int32_t c = kFirstExtra; c < kPlaneSlots; ++c) {
       std::swap(resultPlanes[c], job->extra[c]);
       if (resultPlanes[c] == nullptr) continue;
-      sourcePlanes[c] = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(viewWidth, viewHeight)));
-      if (sourcePlanes[c] != nullptr) std::memset(sourcePlanes[c], 255, PlaneSize(viewWidth, viewHeight));
+      sourcePlanes[c] = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(job->viewWidth, job->viewHeight)));
+      if (sourcePlanes[c] != nullptr) std::memset(sourcePlanes[c], 255, PlaneSize(job->viewWidth, job->viewHeight));
     }
     ++previewsShown_;
     ShowPreviewChannel();
@@ -514,12 +525,13 @@ void VMKtuneeff::ShowPreviewChannel() {
   } else if (v + 1 >= 0 && v + 1 < kPlaneSlots && resultPlanes[v + 1] != nullptr) {
     r = g = b = table[v + 1];
   } else {
-    zeros = std::make_unique<vmkrec::ScratchBytes>(PlaneSize(viewWidth, viewHeight));
+    zeros = std::make_unique<vmkrec::ScratchBytes>(PlaneSize(viewWidth * tablesScale, viewHeight * tablesScale));
     if (!zeros->valid()) return;
     r = g = b = zeros->data();
   }
   if (r == nullptr || g == nullptr || b == nullptr) return;
-  view->SetBufRGB(0, 0, 0, right, bottom, 1, docWidth, docHeight, viewWidth, viewHeight, r, g, b, nullptr, 255, 0);
+  // Bounds and rows in view pixels; the planes at the tables' density.
+  view->SetFineBufRGB(tablesScale, 0, 0, right, bottom, viewWidth, viewHeight, r, g, b, nullptr, 255, 0);
 }
 
 // ---- the thumbnail scroll bar ----

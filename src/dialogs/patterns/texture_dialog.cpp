@@ -178,11 +178,14 @@ int16_t VMKtexturgenUI::Do_TexturGenDlg() {
 // ---- the preview ----
 
 bool VMKtexturgenUI::RenderTexture(const TextuPar& record, int32_t width, int32_t height, uint8_t* red,
-                                   uint8_t* green, uint8_t* blue) {
+                                   uint8_t* green, uint8_t* blue, int32_t density) {
   // A new engine for every render, as its buffers follow the record.
   MiscTextu engine;
   engine.SetTextuPar(&record);
-  engine.FillBuf(3, 0, 255, 1, 1.0f, 1.0f, width, height, red, green, blue, nullptr);
+  // The texture spans the planes whatever their size; only the particles'
+  // radius is in pixels, so it grows with the density.
+  const float scale = static_cast<float>(std::max<int32_t>(density, 1));
+  engine.FillBuf(3, 0, 255, 1, scale, scale, width, height, red, green, blue, nullptr);
   return true;
 }
 
@@ -198,7 +201,8 @@ void VMKtexturgenUI::OpenViews(tb::WindowRef) {
   // render has somewhere to go.
   previewWidth_ = std::max<int32_t>(preview->GetRectSizx(), 1);
   previewHeight_ = std::max<int32_t>(preview->GetRectSizy(), 1);
-  const int64_t size = static_cast<int64_t>(previewWidth_) * previewHeight_;
+  previewScale_ = std::max<int32_t>(preview->backingScale(), 1);
+  const int64_t size = static_cast<int64_t>(previewWidth()) * previewHeight();
   for (plat::Block<uint8_t>& plane : planes_) {
     plane = plat::Block<uint8_t>(size, WorkSource());
     if (plane) plane.Clear();
@@ -208,16 +212,16 @@ void VMKtexturgenUI::OpenViews(tb::WindowRef) {
 void VMKtexturgenUI::PrepareBuf() {
   if (current() == nullptr || Box(0) == nullptr || !planes_[0] || !planes_[1] || !planes_[2]) return;
   const uint64_t number = ++renderNumber_;
-  const int32_t w = previewWidth_, h = previewHeight_;
+  const int32_t w = previewWidth(), h = previewHeight(), k = previewScale_;
   auto record = std::make_shared<TextuPar>(*current());
   auto out = std::make_shared<std::array<plat::Block<uint8_t>, 3>>();
-  auto work = [record, out, w, h] {
+  auto work = [record, out, w, h, k] {
     const int64_t size = static_cast<int64_t>(w) * h;
     for (plat::Block<uint8_t>& plane : *out) {
       plane = plat::Block<uint8_t>(size, WorkSource());
       if (!plane) return false;
     }
-    return RenderTexture(*record, w, h, (*out)[0].get(), (*out)[1].get(), (*out)[2].get());
+    return RenderTexture(*record, w, h, (*out)[0].get(), (*out)[1].get(), (*out)[2].get(), k);
   };
   // Only the newest render is shown; an older one finishing late is dropped.
   auto show = [this, number, out] {
@@ -230,8 +234,8 @@ void VMKtexturgenUI::PrepareBuf() {
 
 void VMKtexturgenUI::ShowPlanes() {
   const int32_t w = previewWidth_, h = previewHeight_;
-  Box(0)->SetBufRGB(0, 0, 0, w, h, 0, w, h, w, h, planes_[0].get(), planes_[1].get(), planes_[2].get(), nullptr,
-                    255, 0);
+  Box(0)->SetFineBufRGB(previewScale_, 0, 0, w, h, w, h, planes_[0].get(), planes_[1].get(), planes_[2].get(),
+                        nullptr, 255, 0);
   if (Ctl(kPreview) != nullptr) tb::SetControlNeedsDisplay(Ctl(kPreview));
   ++rendersShown_;
 }

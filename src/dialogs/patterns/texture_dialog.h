@@ -7,7 +7,9 @@
 // engine and shows the three planes. The render runs as a job on the
 // dialog's preview worker, so typing never waits for it; a newer render
 // makes an older one's result go unseen. The planes keep the size the view
-// had when the window opened (at least one pixel each way).
+// had when the window opened (at least one pixel each way), times the
+// window's backing scale: on a denser screen the texture is rendered at the
+// device pixels and shown one to one.
 //
 // The parameters are whole numbers in the window: a float parameter shows
 // truncated towards zero (12.7 from a file shows 12) and takes what is
@@ -45,17 +47,21 @@ class VMKtexturgenUI : public EffectFrame {
 
   TextuPar* current() const { return static_cast<TextuPar*>(edit); }
   TextuPar* backupRecord() const { return static_cast<TextuPar*>(backup); }
-  // The preview planes as the last completed render left them.
-  int32_t previewWidth() const { return previewWidth_; }
-  int32_t previewHeight() const { return previewHeight_; }
+  // The preview planes as the last completed render left them, in device
+  // pixels: the view's size times previewScale() each way.
+  int32_t previewWidth() const { return previewWidth_ * previewScale_; }
+  int32_t previewHeight() const { return previewHeight_ * previewScale_; }
+  int32_t previewScale() const { return previewScale_; }
   const uint8_t* previewPlane(int k) const { return planes_[k].get(); }
   // Renders completed and shown so far.
   int32_t rendersShown() const { return rendersShown_; }
 
   // The texture of `record` at width x height into three planes, as the
-  // preview shows it; false when the engine could not run.
+  // preview shows it at `density` device pixels per view pixel (the
+  // particles' sizes are in view pixels); false when the engine could not
+  // run.
   static bool RenderTexture(const TextuPar& record, int32_t width, int32_t height, uint8_t* red, uint8_t* green,
-                            uint8_t* blue);
+                            uint8_t* blue, int32_t density = 1);
 
  protected:
   void ShowPreview() override { PrepareBuf(); }
@@ -70,6 +76,7 @@ class VMKtexturgenUI : public EffectFrame {
 
   int32_t previewWidth_ = 0;
   int32_t previewHeight_ = 0;
+  int32_t previewScale_ = 1;
   plat::Block<uint8_t> planes_[3];
   uint64_t renderNumber_ = 0;  // of the newest render asked for
   int32_t rendersShown_ = 0;

@@ -353,7 +353,8 @@ struct SourcePlanes {
 // takes it and its size can be read (its name shown), else the picture
 // (the render file for an operation of the list, else the photo). The
 // reading runs on the preview worker; nothing is read again while the
-// source stays the same.
+// source stays the same. On a denser screen the source is read at the
+// box's device pixels and shown one to one.
 void VMKcastelUI::DrawSource() {
   tb::ControlRef view = Ctl(kSourceView);
   VMKimabox* box = Source();
@@ -361,6 +362,7 @@ void VMKcastelUI::DrawSource() {
   const Rect bounds = tb::GetControlBounds(view);
   const int32_t w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
   if (w <= 0 || h <= 0) return;
+  const int32_t k = std::max<int32_t>(box->backingScale(), 1);
   fichier tile = current()->tiles[0];
   int32_t tileWidth = 0, tileHeight = 0;
   const bool fromTile =
@@ -368,16 +370,18 @@ void VMKcastelUI::DrawSource() {
   tb::SetControlText(Ctl(kTileName), fromTile ? PStrString(tile.name) : std::string());
   tb::SetControlVisibility(Ctl(kTileName), fromTile);
   const std::string key = (fromTile ? "tile " + FicToPosix(tile) : flag == 1 ? "render" : "photo") + " " +
-                          std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(maskDisplay);
+                          std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(k) + " " +
+                          std::to_string(maskDisplay);
   if (key == sourceShown_) return;
   sourceShown_ = key;
   auto planes = std::make_shared<SourcePlanes>();
-  if (!planes->Make(w, h)) return;
+  if (!planes->Make(w * k, h * k)) return;
   // The render file goes through the session's open-file table: it is read
   // here, on the window's thread.
   if (!fromTile && flag == 1) {
     MiscRender render;
-    (void)render.ReadWriteRendFile(1, w, h, planes->at(0), planes->at(1), planes->at(2), planes->at(3), w, h);
+    (void)render.ReadWriteRendFile(1, w * k, h * k, planes->at(0), planes->at(1), planes->at(2), planes->at(3), w * k,
+                                   h * k);
   }
   const bool readPhoto = !fromTile && flag != 1;
   const int32_t pictureWidth = context.width, pictureHeight = context.height;
@@ -401,9 +405,9 @@ void VMKcastelUI::DrawSource() {
     return true;
   };
   const int16_t tint = maskDisplay;
-  auto show = [this, planes, box, tint] {
+  auto show = [this, planes, box, tint, w, h, k] {
     SourcePlanes& p = *planes;
-    box->SetBufRGB(0, 0, 0, p.w, p.h, 1, p.w, p.h, p.w, p.h, p.at(0), p.at(1), p.at(2), p.at(3), 255, tint);
+    box->SetFineBufRGB(k, 0, 0, w, h, w, h, p.at(0), p.at(1), p.at(2), p.at(3), 255, tint);
     if (Ctl(kSourceView) != nullptr) tb::SetControlNeedsDisplay(Ctl(kSourceView));
     ++sourcePreviews;
   };
