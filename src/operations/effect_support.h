@@ -191,6 +191,15 @@ class ByteSumQuotient {
   uint64_t reciprocal_;
 };
 
+// x / 100 truncated toward zero without a divide, as the vector forms take it lane by lane: the
+// signed 64-bit product with ceil(2^37 / 100), shifted down by 37 (which rounds toward minus
+// infinity), plus one for a negative x. Exact for every |x| < 2^24, the range the callers keep
+// to (a test runs through all of it); the compilers' own quotient by 100 is this same step.
+constexpr int32_t kBy100Magic = 1374389535;
+constexpr int32_t QuotientBy100(int32_t x) {
+  return static_cast<int32_t>((int64_t{x} * kBy100Magic) >> 37) - (x >> 31);
+}
+
 // Blends a packed copy of the clamped region x0..x1, y0..y1 (x1 - x0 + 1 samples a row,
 // rows one after the other) back into a one-sample plane through the mask, in bands of rows
 // on the shared threads: the last step of the operations that work on a copy.

@@ -2,8 +2,8 @@
 // of each run at once) gives the bytes of its plain form, written out here as it was first
 // written: the mixer into whole-plane copies, the contrast pass over each copy, then each copy
 // blended back sample by sample. Odd sizes, regions inside and past the planes, every blend
-// mode with and without a mask, filter and tone angles of either sign, at one, three and
-// eight threads.
+// mode with and without a mask, filter and tone angles of either sign, on every vector path the
+// processor has, at one, three and eight threads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "support/noise_plane.h"
 
 namespace {
@@ -54,9 +55,17 @@ TEST(BlackAndWhiteRuns, RunsGiveThePlainFormsBytes) {
   struct Args {
     int16_t filterAngle, filterStrength, contrast, toneAngle, toneStrength;
   };
-  const Args args[] = {{0, 100, 0, 0, 0}, {-60, 120, 40, 30, 20}, {150, 80, -50, -120, 60},
-                       {-180, 300, 200, 90, -40}, {32767, 32767, 10, -32000, 30000}};
-  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 41}}) {
+  // The defaults; weights and offsets of either sign, the table the identity or not, the three
+  // offsets alike or not; weights at the vector forms' limit, and beyond it.
+  const Args args[] = {{0, 50, 0, 0, 0},           {0, 100, 0, 0, 0},
+                       {-60, 120, 40, 30, 20},     {150, 80, -50, -120, 60},
+                       {-180, 300, 200, 90, -40},  {45, -200, 20, 170, 90},
+                       {90, 32767, 0, 0, 0},       {-90, -32767, 0, -45, 300},
+                       {32767, 32767, 10, -32000, 30000}};
+  std::vector<plat::SimdLevel> levels = {plat::SimdLevel::kBaseline};
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) levels.push_back(plat::SimdLevel::kAvx2);
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
+  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 41}, Size{70, 37}}) {
     const size_t n = static_cast<size_t>(s.w) * s.h;
     const Plane orig[3] = {Noise(n, 1), Noise(n, 2), Noise(n, 3)};
     const Plane mask = Noise(n, 4);
@@ -74,21 +83,32 @@ TEST(BlackAndWhiteRuns, RunsGiveThePlainFormsBytes) {
             PlainBlackAndWhite(mode, opacity, s.h, s.w, expect, r.x0, r.y0, r.x1, r.y1, m,
                                a.filterAngle, a.filterStrength, a.contrast, a.toneAngle,
                                a.toneStrength);
-            for (const int threads : {1, 3, 8}) {
-              plat::SetThreadCount(threads);
-              Plane got[3] = {orig[0], orig[1], orig[2]};
-              const int32_t rc = Effects::BWConversion(
-                  mode, opacity, s.h, s.w, got[0].data(), got[1].data(), got[2].data(), r.x0,
-                  r.y0, r.x1, r.y1, m, a.filterAngle, a.filterStrength, a.contrast, a.toneAngle,
-                  a.toneStrength);
-              plat::SetThreadCount(0);
-              ASSERT_EQ(rc, 0);
-              for (int k = 0; k < 3; ++k)
-                ASSERT_EQ(got[k], expect[k]) << s.w << "x" << s.h << " mode " << mode
-                                             << " threads " << threads << " plane " << k;
-            }
+            for (const plat::SimdLevel level : levels)
+              for (const int threads : {1, 3, 8}) {
+                plat::SetSimdLevel(level);
+                plat::SetThreadCount(threads);
+                Plane got[3] = {orig[0], orig[1], orig[2]};
+                const int32_t rc = Effects::BWConversion(
+                    mode, opacity, s.h, s.w, got[0].data(), got[1].data(), got[2].data(), r.x0,
+                    r.y0, r.x1, r.y1, m, a.filterAngle, a.filterStrength, a.contrast,
+                    a.toneAngle, a.toneStrength);
+                plat::SetThreadCount(0);
+                plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+                ASSERT_EQ(rc, 0);
+                for (int k = 0; k < 3; ++k)
+                  ASSERT_EQ(got[k], expect[k])
+                      << s.w << "x" << s.h << " mode " << mode << " level "
+                      << static_cast<int>(level) << " threads " << threads << " plane " << k
+                      << " angle " << a.filterAngle << " strength " << a.filterStrength;
+              }
           }
   }
+}
+
+// The vector forms' quotient by 100, over every sum they can meet (below 2^24 in magnitude).
+TEST(BlackAndWhiteRuns, QuotientByAHundredIsTheDivisionsForEverySumOfTheLanes) {
+  for (int32_t x = -(1 << 24); x <= (1 << 24); ++x)
+    if (effect_support::QuotientBy100(x) != x / 100) FAIL() << x;
 }
 
 }  // namespace
