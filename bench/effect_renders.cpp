@@ -187,6 +187,31 @@ BENCHMARK(BM_MemoryPass)
     ->ArgsProduct({{2048, 6000}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
+// Point effects away from their defaults, where a default changes nothing or takes a shortcut:
+// channel levels 60 with shifts 30, -20, 10 %, contrast 40, the mid-tones; the black-and-white
+// conversion 121 with a filter of -60 degrees at 120 %, contrast 40, a tone of 30 degrees at 20.
+void BM_EffectAwayFromDefaults(benchmark::State& state) {
+  BenchSession session;
+  Prepare(session);
+  const auto effect = static_cast<int16_t>(state.range(0));
+  const auto width = static_cast<int32_t>(state.range(1));
+  ThreadsFor threads(state.range(2));
+  ScriptFile s;
+  if (!MakeScript(s, effect, width)) return state.SkipWithError("no memory for the script");
+  const int16_t levels[5] = {30, -20, 10, 40, 2}, grey[5] = {-60, 120, 40, 30, 20};
+  const int16_t* p = effect == 60 ? levels : grey;
+  s.SetParam1(0, 1, 1, p[0]);
+  s.SetParam2(0, 1, 1, p[1]);
+  s.SetParam3(0, 1, 1, p[2]);
+  s.SetParam4(0, 1, 1, p[3]);
+  s.SetParam5(0, 1, 1, p[4]);
+  RunRenders(state, s, width);
+}
+BENCHMARK(BM_EffectAwayFromDefaults)
+    ->ArgNames({"effect", "width", "threads"})
+    ->ArgsProduct({{60, 121}, {2048, 6000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
 // The swept fill of the layer's paths in 30 steps.
 void BM_PathSweep30Steps(benchmark::State& state) {
   BenchSession session;

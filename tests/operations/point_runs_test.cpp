@@ -14,6 +14,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "support/noise_plane.h"
 
 namespace {
@@ -333,8 +334,16 @@ TEST(PointRuns, WaveChannelLevelsAndColourRangeAtAnyThreadCount) {
 // The three-channel levels without their whole-plane work copies: each run's three channels
 // from the samples before the blend, against the form that shifted every pixel into three work
 // planes and then blended them back (written out here), every range, with and without a mask,
-// the same plane given as two channels, at one, three and eight threads.
+// the same plane given as two channels, shifts and contrasts that change nothing, that
+// saturate and that lie between, on every vector path, at one, three and eight threads.
 TEST(PointRuns, ChannelLevelsByRunsEqualTheWorkPlaneForm) {
+  struct Levels {
+    int32_t shifts[3], contrast;
+  };
+  const Levels levels[] = {{{30, -20, 10}, 40}, {{0, 0, 0}, 0}, {{500, -1000, 0}, 0},
+                           {{-5, 7, 120}, -30}, {{0, 0, 0}, 200}};
+  std::vector<plat::SimdLevel> paths = {plat::SimdLevel::kBaseline};
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) paths.push_back(plat::SimdLevel::kAvx512);
   auto step = [](int64_t percent) {
     percent = std::clamp<int64_t>(percent, -1000, 1000);
     return static_cast<int32_t>(static_cast<double>(static_cast<float>(percent)) * 2.55 + 0.5);
@@ -347,14 +356,15 @@ TEST(PointRuns, ChannelLevelsByRunsEqualTheWorkPlaneForm) {
     for (int32_t range = 0; range <= 3; ++range) {
       for (const Blending& b : Blendings()) {
         if (b.amount != 255) continue;
-        for (bool shared : {false, true}) {
+        for (bool shared : {false, true})
+        for (const Levels& lv : levels) {
           const unsigned char* m = b.masked ? mask.data() : nullptr;
           std::vector<Plane> plain(orig, orig + 3);
           unsigned char* pp[3] = {plain[0].data(), plain[1].data(),
                                   shared ? plain[0].data() : plain[2].data()};
           unsigned char table[256];
-          Effects::CreaLut(table, 40, 0, 0);
-          const int32_t shifts[3] = {30, -20, 10};
+          Effects::CreaLut(table, static_cast<int16_t>(lv.contrast), 0, 0);
+          const int32_t* shifts = lv.shifts;
           std::vector<Plane> work(3, Plane(n));
           int32_t l = x0, t = y0, r = x1, bo = y1;
           effect_support::ClampRegion(s.w, s.h, l, t, r, bo);
@@ -383,15 +393,21 @@ TEST(PointRuns, ChannelLevelsByRunsEqualTheWorkPlaneForm) {
                 const size_t i = static_cast<size_t>(y) * s.w + x;
                 pp[c][i] = Blend(b.mode, pp[c][i], work[c][i], Weight(m, i, b.opacity));
               }
-          for (int threads : {1, 3, 8}) {
-            const Threads th(threads);
-            std::vector<Plane> runs(orig, orig + 3);
-            unsigned char* rp[3] = {runs[0].data(), runs[1].data(),
-                                    shared ? runs[0].data() : runs[2].data()};
-            Effects::AdjustRGBChan(b.mode, b.opacity, s.h, s.w, rp[0], rp[1], rp[2], m, x0, y0,
-                                   x1, y1, 30, -20, 10, 40, range);
-            ASSERT_EQ(runs, plain) << Where(s, threads, b, range) << " shared " << shared;
-          }
+          for (const plat::SimdLevel path : paths)
+            for (int threads : {1, 3, 8}) {
+              const Threads th(threads);
+              plat::SetSimdLevel(path);
+              std::vector<Plane> runs(orig, orig + 3);
+              unsigned char* rp[3] = {runs[0].data(), runs[1].data(),
+                                      shared ? runs[0].data() : runs[2].data()};
+              Effects::AdjustRGBChan(b.mode, b.opacity, s.h, s.w, rp[0], rp[1], rp[2], m, x0,
+                                     y0, x1, y1, shifts[0], shifts[1], shifts[2], lv.contrast,
+                                     range);
+              plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+              ASSERT_EQ(runs, plain) << Where(s, threads, b, range) << " shared " << shared
+                                     << " path " << static_cast<int>(path) << " shift "
+                                     << shifts[0] << " contrast " << lv.contrast;
+            }
         }
       }
     }
