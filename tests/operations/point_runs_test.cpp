@@ -414,6 +414,15 @@ TEST(PointRuns, ChannelLevelsByRunsEqualTheWorkPlaneForm) {
   }
 }
 
+// The byte lanes' multiply-high quotients (the channel levels' lightness by 3 and mix by 255),
+// for every 16-bit numerator.
+TEST(PointRuns, SixteenBitMultiplyHighQuotientsAreExact) {
+  for (uint32_t x = 0; x <= 0xFFFF; ++x) {
+    ASSERT_EQ(((x * 0xAAABu) >> 16) >> 1, x / 3) << x;
+    ASSERT_EQ(((x * 0x8081u) >> 16) >> 7, x / 255) << x;
+  }
+}
+
 // The divide-free quotient of a byte-weighted sum, for every divisor 1..32767, at both sides
 // of every whole quotient 0..255 and at the top of the range.
 TEST(PointRuns, ByteSumQuotientIsExactForEveryDivisor) {
