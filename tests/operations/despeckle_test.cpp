@@ -11,6 +11,7 @@
 
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "support/noise_plane.h"
 
 namespace {
 
@@ -131,6 +132,58 @@ TEST(Despeckle, MatchesThePlainPassesOnNoisyLevels) {
         EXPECT_NE(ar, r);
       }
     }
+  }
+}
+
+// The quick passes against the plain ones on odd sizes and a tall plane, through every way a
+// start is settled: a run at the limit, a run with the pixels above and below it, a lone pixel,
+// a small blob merged or kept (ties between colours equally near included), a blob found at
+// the limit with a small limit and with a large one, and a plane of one colour. A plane's
+// despeckle is one walk on the calling thread; the thread counts are set all the same, as the
+// render runs it inside the shared threads.
+TEST(Despeckle, QuickPassesMatchThePlainOnesOnOddSizes) {
+  struct Size {
+    int32_t w, h;
+  };
+  for (const Size size : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 701}, Size{40, 37}}) {
+    const size_t n = static_cast<size_t>(size.w) * size.h;
+    // Few levels 10 apart give equal errors to both sides; the ramp and the bands give runs and
+    // columns at and past the limits; the (x ^ y) plane has lone pixels everywhere.
+    const Plane noise = vmktest::Noise(n, static_cast<uint32_t>(n));
+    Plane levels(n), ramp(n), bands(n), xored(n), flat(n, 77);
+    for (size_t i = 0; i < n; ++i) {
+      const auto x = static_cast<int32_t>(i % static_cast<size_t>(size.w));
+      const auto y = static_cast<int32_t>(i / static_cast<size_t>(size.w));
+      levels[i] = static_cast<unsigned char>(90 + 10 * (noise[i] % 3));
+      ramp[i] = static_cast<unsigned char>(x / 3 * 7 + (noise[i] < 40 ? 9 : 0));
+      bands[i] = static_cast<unsigned char>(y / 4 * 13 + (noise[i] & 0x18));
+      xored[i] = static_cast<unsigned char>((x ^ y) & 255);
+    }
+    const std::pair<const char*, const Plane*> planes[] = {
+        {"levels", &levels}, {"ramp", &ramp}, {"bands", &bands}, {"xor", &xored}, {"flat", &flat}};
+    for (const int threads : {1, 3, 8}) {
+      plat::SetThreadCount(threads);
+      for (const auto& [name, plane] : planes) {
+        for (const int channels : {1, 3}) {
+          for (const int32_t level : {2, 4, 9}) {
+            for (const float tightness : {0.0f, 2.4f, 8.0f}) {
+              Plane r = *plane, g = levels, b = xored;
+              if (channels == 1) g = b = Plane(n, 0);
+              Plane er = r, eg = g, eb = b;
+              ReferencePasses(er, eg, eb, channels, size.h, size.w, level, tightness);
+              ASSERT_EQ(despeckle(r.data(), g.data(), b.data(), static_cast<int16_t>(channels),
+                                  size.h, size.w, level, tightness),
+                        0);
+              ASSERT_EQ(r, er) << name << " " << size.w << "x" << size.h << " channels "
+                               << channels << " level " << level << " tightness " << tightness;
+              ASSERT_EQ(g, eg) << name << " " << size.w << "x" << size.h;
+              ASSERT_EQ(b, eb) << name << " " << size.w << "x" << size.h;
+            }
+          }
+        }
+      }
+    }
+    plat::SetThreadCount(0);
   }
 }
 
