@@ -1,11 +1,15 @@
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "operations/outline_tracing.h"
 #include "raster/convolution.h"
+#include "platform/parallel/parallel.h"
+#include "support/noise_plane.h"
 #include "support/session.h"
 
 namespace {
@@ -164,6 +168,110 @@ TEST_F(EdgeFilters, GeoLevelsDrawsTheContourOfEachLevel) {
   // Counts above the table's 130 levels are held there.
   EXPECT_EQ(run(0, 500)[2 * 8 + 4], 200);
   EXPECT_EQ(run(126, 0), Plane(8 * 6, 50));
+}
+
+// The contour lines written out plainly: each level thresholded and traced, every outline drawn
+// point by point into the line plane and each plane's copy through the undrawn marks, then the
+// copies blended in by the line's weight.
+void PlainGeoLevels(int16_t mode, int16_t opacity, int16_t channels, const Plane& source,
+                    int32_t sh, int32_t sw, Plane* planes[3], int32_t h, int32_t w, int32_t x0,
+                    int32_t y0, int32_t x1, int32_t y1, const unsigned char* mask, int16_t count,
+                    const unsigned char colour[3]) {
+  const int32_t levels = std::clamp<int32_t>(count, 0, 130);
+  const size_t size = static_cast<size_t>(w) * h;
+  Plane line(size, 0), undrawn(size), copies[3];
+  for (int32_t k = 0; k < channels; ++k) copies[k] = *planes[k];
+  for (int32_t i = 0; i < levels; ++i) {
+    const int32_t t = 255 * (i + 1) / (levels + 1);
+    Plane two(source.size());
+    for (size_t p = 0; p < two.size(); ++p) two[p] = source[p] < t ? 0 : 255;
+    int16_t flag = 0;
+    pixel_outline_list_type list =
+        find_outline_pixels(two.data(), sh, sw, static_cast<unsigned char>(t), &flag);
+    ASSERT_EQ(flag, 0);
+    std::fill(undrawn.begin(), undrawn.end(), 255);
+    for (uint32_t o = 0; o < list.length; ++o) {
+      const pixel_outline_type& outline = list.data[o];
+      std::vector<coords> pixels(outline.length);
+      std::vector<int16_t> opacities(outline.length, 255), offsets(outline.length, 0);
+      for (uint32_t k = 0; k < outline.length; ++k) {
+        const int64_t row = static_cast<int64_t>(h) - outline.data[k].y;
+        pixels[k].x = std::min<uint32_t>(outline.data[k].x, static_cast<uint32_t>(w - 1));
+        pixels[k].y = static_cast<uint32_t>(std::clamp<int64_t>(row, 0, h - 1));
+      }
+      const auto n = static_cast<int32_t>(outline.length);
+      DrawOutline(0, 255, line.data(), undrawn.data(), h, w, 0, n, pixels.data(),
+                  opacities.data(), offsets.data(), 255);
+      for (int32_t k = 0; k < channels; ++k) {
+        DrawOutline(0, 255, copies[k].data(), undrawn.data(), h, w, k == 2 ? 1 : 0, n,
+                    pixels.data(), opacities.data(), offsets.data(), colour[k]);
+      }
+    }
+    free_pixel_outline_list(&list);
+  }
+  x0 = std::max(x0, 0), y0 = std::max(y0, 0), x1 = std::min(x1, w - 1), y1 = std::min(y1, h - 1);
+  for (int32_t y = y0; y <= y1; ++y) {
+    for (int32_t x = x0; x <= x1; ++x) {
+      const size_t i = static_cast<size_t>(y) * w + x;
+      const int32_t a =
+          mask != nullptr ? mask[i] * opacity * line[i] / 65025 : opacity * line[i] / 255;
+      for (int32_t k = 0; k < channels; ++k) {
+        unsigned char& v = (*planes[k])[i];
+        v = effect_support::Blend(mode, v, copies[k][i], a);
+      }
+    }
+  }
+}
+
+// The levels traced side by side and the drawing cut down to the pixels on an outline, against
+// the plain form: odd sizes, a tall plane, a source larger than the target, one and three
+// planes, a mask, another mode and a region, at 1, 3 and 8 threads.
+TEST_F(EdgeFilters, GeoLevelsMatchesThePlainDrawingAtAnyThreadCount) {
+  struct Case {
+    int32_t w, h, sw, sh;
+  };
+  const unsigned char colour[3] = {200, 7, 90};
+  for (const Case c : {Case{1, 1, 1, 1}, Case{17, 3, 17, 3}, Case{2049, 5, 2049, 5},
+                       Case{3, 701, 3, 701}, Case{40, 30, 45, 33}}) {
+    const size_t n = static_cast<size_t>(c.w) * c.h, sn = static_cast<size_t>(c.sw) * c.sh;
+    Plane source = vmktest::Noise(sn, 31);
+    for (size_t i = 0; i < sn; ++i) {
+      const auto x = static_cast<int32_t>(i % static_cast<size_t>(c.sw));
+      source[i] = static_cast<unsigned char>((x * 255 / c.sw + source[i] / 4) * 4 / 5);
+    }
+    const Plane mask = vmktest::Noise(n, 32);
+    const Plane start[3] = {vmktest::Noise(n, 33), vmktest::Noise(n, 34), vmktest::Noise(n, 35)};
+    struct Blend {
+      int16_t mode, opacity;
+      bool masked;
+      int32_t x0, y0, x1, y1;
+    };
+    for (const Blend b : {Blend{0, 255, false, 0, 0, c.w - 1, c.h - 1},
+                          Blend{3, 170, true, 1, 0, c.w - 2, c.h}}) {
+      for (const int16_t channels : {1, 3}) {
+        for (const int16_t count : {1, 10, 40}) {
+          Plane want[3] = {start[0], start[1], start[2]};
+          Plane* wp[3] = {&want[0], &want[1], &want[2]};
+          PlainGeoLevels(b.mode, b.opacity, channels, source, c.sh, c.sw, wp, c.h, c.w, b.x0,
+                         b.y0, b.x1, b.y1, b.masked ? mask.data() : nullptr, count, colour);
+          for (const int threads : {1, 3, 8}) {
+            plat::SetThreadCount(threads);
+            Plane got[3] = {start[0], start[1], start[2]};
+            ASSERT_EQ(Effects::GeoLevels(b.mode, b.opacity, channels, source.data(), c.sh, c.sw,
+                                         got[0].data(), got[1].data(), got[2].data(), c.h, c.w,
+                                         b.x0, b.y0, b.x1, b.y1, b.masked ? mask.data() : nullptr,
+                                         count, colour),
+                      0);
+            for (int k = 0; k < 3; ++k)
+              ASSERT_EQ(got[k], want[k]) << c.w << "x" << c.h << " mode " << b.mode
+                                         << " channels " << channels << " count " << count
+                                         << " threads " << threads << " plane " << k;
+          }
+          plat::SetThreadCount(0);
+        }
+      }
+    }
+  }
 }
 
 TEST_F(EdgeFilters, FailuresLeaveThePlanes) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "operations/outline_tracing.h"
+#include "support/noise_plane.h"
 
 namespace {
 
@@ -130,6 +131,73 @@ TEST(OutlineTracing, LargeBlobTracesWithoutTrouble) {
   EXPECT_EQ(x[1], static_cast<float>(n - 10));
   EXPECT_EQ(y[0], 10.0f);
   EXPECT_EQ(y[2], static_cast<float>(n - 10));
+}
+
+// The tracing's row scan written out plainly: every pixel asked for a top edge and the pixel
+// above it for a bottom edge, as the tracer does without stepping over equal columns.
+std::vector<pixel_outline_type> PlainOutlines(const Plane& plane, int32_t h, int32_t w,
+                                              unsigned char bg) {
+  std::vector<pixel_outline_type> out;
+  std::vector<unsigned char> marks(plane.size(), 0);
+  int16_t flag = 0;
+  auto at = [&](int32_t r, int32_t c) { return plane[static_cast<size_t>(r) * w + c]; };
+  for (int32_t r = 0; r < h; ++r) {
+    for (int32_t c = 0; c < w; ++c) {
+      const unsigned char v = at(r, c);
+      if (v != bg && is_unmarked_outline_edge(r, c, TOP, plane.data(), h, w, marks.data(), v,
+                                              &flag)) {
+        pixel_outline_type o =
+            find_one_outline(plane.data(), h, w, TOP, r, c, marks.data(), 0, 0, &flag);
+        o.clockwise = 0;
+        out.push_back(o);
+      }
+      if (r == 0) continue;
+      const unsigned char u = at(r - 1, c);
+      if (u != bg && is_unmarked_outline_edge(r - 1, c, BOTTOM, plane.data(), h, w, marks.data(),
+                                              u, &flag)) {
+        const int16_t ignore = v == bg ? 0 : 1;
+        pixel_outline_type o = find_one_outline(plane.data(), h, w, BOTTOM, r - 1, c,
+                                                marks.data(), 1, ignore, &flag);
+        o.clockwise = 1;
+        if (ignore == 0) out.push_back(o);
+      }
+    }
+  }
+  EXPECT_EQ(flag, 0);
+  return out;
+}
+
+TEST(OutlineTracing, SteppingOverEqualColumnsMatchesThePlainScan) {
+  struct Size {
+    int32_t w, h;
+  };
+  for (const Size size : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 701}, Size{61, 47}}) {
+    const size_t n = static_cast<size_t>(size.w) * size.h;
+    const Plane noise = vmktest::Noise(n, static_cast<uint32_t>(n) + 5);
+    // Few values in blocks (long equal stretches between rows, as a threshold gives), grain
+    // (rows that differ everywhere) and one value all over.
+    Plane blocks(n), grain(n), flat(n, 9);
+    for (size_t i = 0; i < n; ++i) {
+      const auto x = static_cast<int32_t>(i % static_cast<size_t>(size.w));
+      const auto y = static_cast<int32_t>(i / static_cast<size_t>(size.w));
+      blocks[i] = static_cast<unsigned char>(((x / 11 + y / 3) % 3) * 100 + (noise[i] < 8 ? 7 : 0));
+      grain[i] = static_cast<unsigned char>(noise[i] & 3);
+    }
+    for (const Plane* plane : {&blocks, &grain, &flat}) {
+      for (const unsigned char bg : {0, 1, 100, 250}) {
+        const Traced got(*plane, size.h, size.w, bg);
+        std::vector<pixel_outline_type> want = PlainOutlines(*plane, size.h, size.w, bg);
+        ASSERT_EQ(got.abortFlag, 0);
+        ASSERT_EQ(got.list.length, want.size()) << size.w << "x" << size.h << " bg " << int{bg};
+        for (size_t o = 0; o < want.size(); ++o) {
+          EXPECT_EQ(PointsOf(got.list.data[o]), PointsOf(want[o])) << o;
+          EXPECT_EQ(got.list.data[o].clockwise, want[o].clockwise);
+          EXPECT_EQ(got.list.data[o].color, want[o].color);
+        }
+        for (pixel_outline_type& o : want) std::free(o.data);
+      }
+    }
+  }
 }
 
 TEST(OutlineTracing, RefusedGrowthAbortsWithAnEmptyList) {
