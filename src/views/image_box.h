@@ -288,6 +288,10 @@ class VMKimabox final {
                         uint8_t* b, int32_t w, int32_t h);
   // The preview on its way is no longer wanted: it stops and is dropped.
   void StalePreview();
+  // The picture as DrawContent draws it into the image rectangle of
+  // displayed width x height view pixels: the fine display while it holds
+  // the picture, else the display.
+  plat::draw::ImageRef DisplayImage() const;
 
   // ---- overlays ----
   // Each draws into `port` clipped to `rect` (the box's rectangle there) and
@@ -390,11 +394,13 @@ class VMKimabox final {
   // planes themselves.
   void LoadPlanes(uint8_t* const planes[4], int16_t maskOk, int32_t scale);
   // Composes planes into a display laid out as the box's (row length
-  // destWidth, displayed size dispW x dispH), with the masks' tint.
+  // destWidth, displayed size dispW x dispH), with the masks' tint. With a
+  // step above 1 the planes are step times as wide and high as stride x
+  // rows and each pixel takes the sample at step times its column and row.
   void ComposeRGB(uint32_t* dest, int32_t destWidth, int32_t destHeight, int32_t dispW, int32_t dispH,
                   int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t stride, int32_t rows,
                   const uint8_t* r, const uint8_t* g, const uint8_t* b, const uint8_t* m, int16_t alpha,
-                  int16_t maskTint);
+                  int16_t maskTint, int32_t step = 1);
   bool MaskUsable(const plat::Block<int16_t>& mask) const;
   void RunDedicated(int16_t routine, int16_t mode, int16_t level, int32_t w, int32_t h,
                     bool clamp, void* record, size_t recordBytes);
@@ -435,7 +441,7 @@ class VMKimabox final {
                       const Rect& bounds, const Rect& image, int16_t* trackResult);
   void BrushStep(plat::tb::ControlRef view, const plat::draw::Context& context, const Rect& image,
                  const MaskFrame& frame, const int16_t* footprint, const plat::Block<uint8_t> planes[4],
-                 Point point, Point origin);
+                 int32_t scale, Point point, Point origin);
   // The pattern tools (pattern_picks.cpp, plaid_stripes.cpp).
   int32_t StripeAt(int16_t mode, const Rect& rect, Point point) const;
   void TrackStripe(GrafPtr port, const Rect& bounds, int16_t* trackResult);

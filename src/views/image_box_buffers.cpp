@@ -336,27 +336,15 @@ void VMKimabox::SetFineBufRGB(int32_t scale, int32_t x0, int32_t y0, int32_t x1,
     return;
   }
   if (!display_ || r == nullptr || g == nullptr || b == nullptr || stride <= 0 || rows <= 0) return;
-  // The display's samples: the picture points a load of the view's size
-  // would have taken, the first device pixel of each view pixel.
-  const int64_t area = Area(stride, rows);
-  const int64_t fineRow = static_cast<int64_t>(stride) * scale;
-  uint8_t* const planes[4] = {r, g, b, m};
-  plat::Block<uint8_t> coarse[4];
-  for (int k = 0; k < 4; ++k) {
-    if (planes[k] == nullptr) continue;
-    coarse[k] = plat::Block<uint8_t>(area, WorkSource());
-    if (!coarse[k]) return;
-    for (int32_t y = 0; y < rows; ++y) {
-      const uint8_t* from = planes[k] + static_cast<int64_t>(y) * scale * fineRow;
-      uint8_t* to = coarse[k].get() + Area(y, stride);
-      for (int32_t x = 0; x < stride; ++x) to[x] = from[static_cast<int64_t>(x) * scale];
-    }
-  }
   const int32_t vw = state_.viewWidth, vh = state_.viewHeight;
   // Whether the fine display still shows what the display shows.
   const bool mirrored = fineScale_ == scale;
+  // The display's samples: the picture points a load of the view's size
+  // would have taken, the first device pixel of each view pixel, read in
+  // place over the bounds only (a brush recomposes a small rectangle at
+  // every step of the pointer).
   ComposeRGB(reinterpret_cast<uint32_t*>(display_.get()), vw, vh, dispWidth_, dispHeight_, x0, y0, x1, y1, stride,
-             rows, coarse[0].get(), coarse[1].get(), coarse[2].get(), coarse[3].get(), alpha, maskTint);
+             rows, r, g, b, m, alpha, maskTint, scale);
   // The fine display only while it is of this scale (the window may have
   // changed screens since the planes were rendered).
   fineScale_ = 0;
@@ -379,12 +367,20 @@ void VMKimabox::SetFineBufRGB(int32_t scale, int32_t x0, int32_t y0, int32_t x1,
   fineScale_ = scale;
 }
 
+plat::draw::ImageRef VMKimabox::DisplayImage() const {
+  const int32_t k = fineScale_ > 1 && fine_ ? fineScale_ : 1;
+  if (k > 1) return plat::draw::ImageRef{fine_.get(), dispWidth_ * k, dispHeight_ * k, state_.viewWidth * k * 4};
+  return plat::draw::ImageRef{display_.get(), dispWidth_, dispHeight_, state_.viewWidth * 4};
+}
+
 void VMKimabox::ComposeRGB(uint32_t* display, int32_t destWidth, int32_t destHeight, int32_t dispW,
                            int32_t dispH, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                            int32_t stride, int32_t rows, const uint8_t* r, const uint8_t* g,
-                           const uint8_t* b, const uint8_t* m, int16_t alpha, int16_t maskTint) {
+                           const uint8_t* b, const uint8_t* m, int16_t alpha, int16_t maskTint,
+                           int32_t step) {
   const int32_t xe = std::min(x1, dispW);
   const int32_t ye = std::min(y1, dispH);
+  step = std::max(step, 1);
   const int64_t planeSize = Area(stride, rows);
   const int64_t displaySize = Area(destWidth, destHeight);
   // The window on the masks that the pan rectangle shows.
@@ -408,11 +404,20 @@ void VMKimabox::ComposeRGB(uint32_t* display, int32_t destWidth, int32_t destHei
     for (int32_t x = std::max(x0, 0); x < xe; ++x) {
       const int64_t i = Area(y, stride) + x;
       if (i >= planeSize || i >= displaySize) continue;
-      int32_t rv = r[i];
-      int32_t gv = g[i];
-      int32_t bv = b[i];
+      // The plane's sample: the pixel's own, or the first of its block in
+      // planes step times as wide and high (sample i of a plane of the
+      // view's size, even past the end of its row).
+      int64_t p = i;
+      if (step > 1) {
+        const int64_t row = x < stride ? y : i / stride;
+        const int64_t col = x < stride ? x : i % stride;
+        p = (row * stride * step + col) * step;
+      }
+      int32_t rv = r[p];
+      int32_t gv = g[p];
+      int32_t bv = b[p];
       if (maskTint == 1 && m != nullptr) {
-        const int32_t mv = m[i];
+        const int32_t mv = m[p];
         rv = (rv * mv + 255 * (255 - mv)) / 255;
         gv = gv * mv / 255;
         bv = bv * mv / 255;

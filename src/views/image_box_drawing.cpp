@@ -118,10 +118,7 @@ void VMKimabox::DrawContent(EventRef, ControlRef view, const Context& context) {
     if (hasImage) {
       // The fine display, when it holds the picture, lands one to one on a
       // denser port's device pixels; the display is drawn enlarged.
-      const int32_t k = fineScale_ > 1 && fine_ ? fineScale_ : 1;
-      const ImageRef bitmap =
-          k > 1 ? CreateImageFromRGBA32Bitmap(dw * k, dh * k, fine_.get(), state_.viewWidth * k * 4)
-                : CreateImageFromRGBA32Bitmap(dw, dh, display_.get(), state_.viewWidth * 4);
+      const ImageRef bitmap = DisplayImage();
       const CGRect where{{static_cast<float>(imgLeft), static_cast<float>(imgTop)},
                          {static_cast<float>(dw), static_cast<float>(dh)}};
       // Drawn at its own size, so nearest sampling gives what interpolation

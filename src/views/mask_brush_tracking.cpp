@@ -2,10 +2,11 @@
 // 1) or mask B (any other mode) under the pointer and shows the result live.
 //
 // At the press the host picture under the visible window is read once into
-// four planes of the view's size; every changed pointer position stamps the
-// brush into the mask, recomposes only the rectangle around the brush from
-// those planes (with the masks' tint) and draws the display into the view,
-// the brush outline following in XOR. Everything taken for the press is given
+// four planes of the view's size (times the fine display's scale on a
+// denser screen); every changed pointer position stamps the brush into the
+// mask, recomposes only the rectangle around the brush from those planes
+// (with the masks' tint) and draws the display into the view, the brush
+// outline following in XOR. Everything taken for the press is given
 // back at the release.
 //
 // Masks missing, or smaller than the mask size (mask mode set before the
@@ -66,7 +67,11 @@ void VMKimabox::TrackMaskBrush(GrafPtr port, ControlRef view, const Context& con
       vmkviews::MakeClampedPanMap(state_.srcWidth, state_.srcHeight, pan, dispWidth_, dispHeight_, 0, 0);
   MaskFrame f;
   if (!source.ok || !MaskWindow(&f)) return;
-  const int64_t area = int64_t{vw} * vh;
+  // On a denser screen the picture under the window is read at the fine
+  // display's resolution, so the stroke shows at once as sharp as the
+  // previews; the display takes every k-th sample of it.
+  const int32_t k = fine_ && backing_ > 1 ? backing_ : 1;
+  const int64_t area = int64_t{vw} * vh * k * k;
   plat::Block<uint8_t> planes[4] = {plat::Block<uint8_t>(area, WorkSource()), plat::Block<uint8_t>(area, WorkSource()),
                                     plat::Block<uint8_t>(area, WorkSource()), plat::Block<uint8_t>(area, WorkSource())};
   plat::Block<int16_t> footprint((2 * int64_t{f.rx} + 1) * (2 * int64_t{f.ry} + 1), WorkSource());
@@ -77,10 +82,11 @@ void VMKimabox::TrackMaskBrush(GrafPtr port, ControlRef view, const Context& con
   // The read scale: source pixels per plane pixel, the larger of the two.
   const float scale = std::max(static_cast<float>(source.x1 - source.x0) / static_cast<float>(vw),
                                static_cast<float>(source.y1 - source.y0) / static_cast<float>(vh));
-  ReadCharBuffromPho(static_cast<int16_t>(gPer != nullptr ? gPer->planeMode : 3), 0, vw, vh, planes[0].get(),
-                     planes[1].get(), planes[2].get(), planes[3].get(), 0, nullptr, nullptr, source.x0, source.y0,
-                     source.x1, source.y1, std::min(state_.effWidth, vw), std::min(state_.effHeight, vh), scale,
-                     scale, vw, vh);
+  const float step = scale / static_cast<float>(k);
+  ReadCharBuffromPho(static_cast<int16_t>(gPer != nullptr ? gPer->planeMode : 3), 0, vw * k, vh * k,
+                     planes[0].get(), planes[1].get(), planes[2].get(), planes[3].get(), 0, nullptr, nullptr,
+                     source.x0, source.y0, source.x1, source.y1, std::min(state_.effWidth, vw) * k,
+                     std::min(state_.effHeight, vh) * k, step, step, vw * k, vh * k);
   X_prepare_MskBrush(0, footprint.get(), f.rx, f.ry, state_.brushValue2 * 4096 / 100);
   const Point origin = ImageOrigin(bounds);
   Point last;
@@ -90,14 +96,15 @@ void VMKimabox::TrackMaskBrush(GrafPtr port, ControlRef view, const Context& con
     plat::ui::TrackMouseLocation(port, &pt, result);
     if (pt.h == last.h && pt.v == last.v) continue;
     last = pt;
-    BrushStep(view, context, image, f, footprint.get(), planes, pt, origin);
+    BrushStep(view, context, image, f, footprint.get(), planes, k, pt, origin);
   }
 }
 
 // One stamp at the port point pt, then the display recomposed around it and
-// shown, the outline moved there.
+// shown, the outline moved there. The planes hold `scale` samples per view
+// pixel each way.
 void VMKimabox::BrushStep(ControlRef view, const Context& context, const Rect& image, const MaskFrame& f,
-                          const int16_t* footprint, const plat::Block<uint8_t> planes[4], Point pt,
+                          const int16_t* footprint, const plat::Block<uint8_t> planes[4], int32_t scale, Point pt,
                           Point origin) {
   int16_t* mask = state_.maskMode == 1 ? maskA_.get() : maskB_.get();
   const int32_t x = pt.h - origin.h, y = pt.v - origin.v;
@@ -111,11 +118,12 @@ void VMKimabox::BrushStep(ControlRef view, const Context& context, const Rect& i
   const int32_t dw = dispWidth_, dh = dispHeight_;
   const int32_t x0 = std::max(x - s, 0), y0 = std::max(dh - (y + s), 0);
   const int32_t x1 = std::min(x + s, dw - 1), y1 = std::min(dh - (y - s), dh - 1);
-  SetBufRGB(0, x0, y0, x1, y1, 1, state_.srcWidth, state_.srcHeight, state_.viewWidth, state_.viewWidth,
-            planes[0].get(), planes[1].get(), planes[2].get(), planes[3].get(), 255, 0);
-  const ImageRef bitmap = CreateImageFromRGBA32Bitmap(dw, dh, display_.get(), state_.viewWidth * 4);
+  // The planes are view height rows high: a tall view's upper rows are
+  // recomposed too.
+  SetFineBufRGB(scale, x0, y0, x1, y1, state_.viewWidth, state_.viewHeight, planes[0].get(), planes[1].get(),
+                planes[2].get(), planes[3].get(), 255, 0);
   const CGRect where{{static_cast<float>(image.left), static_cast<float>(image.top)},
                      {static_cast<float>(dw), static_cast<float>(dh)}};
-  DrawImage(context, where, bitmap, false);
+  DrawImage(context, where, DisplayImage(), false);
   DrawBruShape(view, 1, pt.h, pt.v);
 }

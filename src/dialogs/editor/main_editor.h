@@ -17,7 +17,9 @@
 // the zoom slider behave as in every effect dialog. The layer-stack render
 // at view size (PrepareBuf) runs on the frame's preview worker: the newest
 // request wins, a stale render stops, and the planes of the last complete
-// render stay shown until the next is ready.
+// render stay shown until the next is ready. On a denser screen it renders
+// at the main view's backing scale and shows one to one; every size and
+// coordinate of the window stays in view pixels.
 #pragma once
 
 #include <cstdint>
@@ -124,7 +126,9 @@ class VMKpinmainUI final : public EffectFrame {
   int16_t showEffect = 1;
   int16_t channelShown = 1;
   int16_t readout[5] = {0, 0, 0, 0, 0};
-  uint8_t** effectPlanes = nullptr;  // 90 entries; entry k is channel plane k
+  // 90 entries; entry k is channel plane k, of (view width x plane scale) x
+  // (view height x plane scale) samples.
+  uint8_t** effectPlanes = nullptr;
   uint8_t** sourcePlanes = nullptr;
   int32_t previewWidth = 0;
   int32_t previewHeight = 0;
@@ -150,6 +154,9 @@ class VMKpinmainUI final : public EffectFrame {
   // from construction, so that a test can hold its jobs before the window
   // opens and see what arrives late.
   PreviewWorker* renderWorker() const { return renders_.get(); }
+  // Samples per view pixel each way of the planes: the main view's backing
+  // scale when the picture was last fitted (1 on an ordinary screen).
+  int32_t planeScale() const { return planeScale_; }
   // Called on the window's thread when a render of `generation` is complete.
   void TakeRender(int16_t mode, uint64_t generation, int32_t width, int32_t height, uint8_t** planes,
                   uint8_t** channels);
@@ -191,6 +198,7 @@ class VMKpinmainUI final : public EffectFrame {
   int16_t WriteCombinedLayers();
   void SubmitRender(const std::shared_ptr<PinmainRender>& render, int lane);
   void FreePlanes(uint8_t** table, int first, int last);
+  size_t PlaneSize() const;
   bool TakeViewPlanes();
   void ResetNavigator(plat::tb::WindowRef window, int16_t frames);
   void ApplyIndex(plat::tb::WindowRef window, int32_t index);
@@ -208,6 +216,7 @@ class VMKpinmainUI final : public EffectFrame {
   void StopRenders();
 
   uint64_t generation_[2] = {0, 0};  // per mode lane: 0 source, 1 effect
+  int32_t planeScale_ = 1;
   // Per lane: the table's planes 3 to 6 hold a complete render of the
   // present layout (a render arrives after the window's first loop step).
   bool rendered_[2] = {false, false};

@@ -2,6 +2,12 @@
 // into the effect planes, the untouched picture into the source planes, and
 // the channel shown in the main view.
 //
+// On a denser screen both are rendered at the view's size times the main
+// view's backing scale and land one to one in its fine display, as the
+// view's own previews do; the preview and view sizes, the drawing
+// parameters and everything a press or a readout reckons with stay in view
+// pixels.
+//
 // A render is a job of its own with its own planes and its own copy of the
 // combined layer file, so the window never waits for it and the next
 // request never writes under a render that is still reading: only the
@@ -121,9 +127,15 @@ void VMKpinmainUI::FreePlanes(uint8_t** table, int first, int last) {
   }
 }
 
-// Planes 3 to 6 of both tables at view size, taken once per layout.
+size_t VMKpinmainUI::PlaneSize() const {
+  const size_t k = static_cast<size_t>(planeScale_);
+  return static_cast<size_t>(std::max(viewWidth, 0)) * static_cast<size_t>(std::max(viewHeight, 0)) * k * k;
+}
+
+// Planes 3 to 6 of both tables at view size (times the plane scale), taken
+// once per layout.
 bool VMKpinmainUI::TakeViewPlanes() {
-  const size_t n = static_cast<size_t>(std::max(viewWidth, 0)) * static_cast<size_t>(std::max(viewHeight, 0));
+  const size_t n = PlaneSize();
   bool ok = n > 0;
   // Fresh planes hold no picture until a render of this layout arrives.
   rendered_[0] = rendered_[1] = false;
@@ -154,8 +166,9 @@ void VMKpinmainUI::PrepareBuf(int16_t mode, fichier* file) {
   }
   const int lane = mode == 0 ? 0 : 1;
   auto render = std::make_shared<PinmainRender>(mode, ++generation_[lane]);
-  if (!render->Prepare(source, kind, own, imageWidth, imageHeight, previewWidth, previewHeight, viewWidth,
-                       viewHeight))
+  const int32_t k = planeScale_;
+  if (!render->Prepare(source, kind, own, imageWidth, imageHeight, previewWidth * k, previewHeight * k,
+                       viewWidth * k, viewHeight * k))
     return;
   ++rendersAsked_;
   SubmitRender(render, lane);
@@ -166,7 +179,8 @@ void VMKpinmainUI::PrepareBuf(int16_t mode, fichier* file) {
 void VMKpinmainUI::TakeRender(int16_t mode, uint64_t generation, int32_t width, int32_t height, uint8_t** planes,
                               uint8_t** channels) {
   const int lane = mode == 0 ? 0 : 1;
-  const bool current = generation == generation_[lane] && width == viewWidth && height == viewHeight;
+  const bool current = generation == generation_[lane] && width == viewWidth * planeScale_ &&
+                       height == viewHeight * planeScale_;
   if (!current) {
     for (int k = 0; k < MiscRender::kKeptPlanes; ++k) vmkrec::DeleteScratch(channels[k]);
     return;
@@ -220,7 +234,7 @@ void VMKpinmainUI::ShowChannel() {
     r = g = b = table[channelShown + 1];
   } else {
     // A channel the render did not make shows black.
-    const size_t n = static_cast<size_t>(std::max(viewWidth, 0)) * static_cast<size_t>(std::max(viewHeight, 0));
+    const size_t n = PlaneSize();
     blank = static_cast<uint8_t*>(vmkrec::NewScratch(std::max<size_t>(n, 1)));
     if (blank != nullptr) std::memset(blank, 0, n);
     r = g = b = blank;
@@ -229,15 +243,20 @@ void VMKpinmainUI::ShowChannel() {
   mainView()->StalePreview();
   // The load's right and bottom ends are exclusive: the picture's last
   // column and its top row (the planes' last) are loaded too, not left
-  // showing what the view held before.
-  mainView()->SetBufRGB(0, 0, 0, previewWidth, previewHeight, 1, imageWidth, imageHeight, viewWidth, viewHeight,
-                        r, g, b, nullptr, 255, 0);
+  // showing what the view held before. Planes of a denser screen go to the
+  // view's fine display, the view's own display taking their samples at
+  // view pixels.
+  mainView()->SetFineBufRGB(planeScale_, 0, 0, previewWidth, previewHeight, viewWidth, viewHeight, r, g, b, nullptr,
+                            255, 0);
   vmkrec::DeleteScratch(blank);
 }
 
 void VMKpinmainUI::FitPicture(int32_t viewW, int32_t viewH) {
   viewWidth = viewW;
   viewHeight = viewH;
+  // The main view's density as its InitBufSize found it.
+  const VMKimabox* main = mainView();
+  planeScale_ = main != nullptr ? std::max(main->backingScale(), 1) : 1;
   // An empty picture still has proportions of 1 x 1.
   const int32_t width = std::max(imageWidth, 1);
   const int32_t height = std::max(imageHeight, 1);
