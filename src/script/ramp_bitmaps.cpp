@@ -21,9 +21,17 @@ int32_t Position(int32_t x, int32_t w) {
   return x * 255 / w;
 }
 
-// 255 where the 4 x 4 cell's column and row parities agree.
-uint8_t Checker(int32_t x, int32_t y) {
-  return ((x >> 2) & 1) == ((y >> 2) & 1) ? 255 : 0;
+// 255 where the cell's column and row parities agree; the cells are 4 x 4
+// pixels of the view, `scale` device pixels each way per pixel.
+uint8_t Checker(int32_t x, int32_t y, int32_t scale) {
+  if (scale == 1) return ((x >> 2) & 1) == ((y >> 2) & 1) ? 255 : 0;
+  const int32_t cell = 4 * scale;
+  return ((x / cell) & 1) == ((y / cell) & 1) ? 255 : 0;
+}
+
+// The density of a picture drawn for the screen: 1 below.
+int32_t Density(int32_t scale) {
+  return scale > 1 ? scale : 1;
 }
 
 uint16_t Component(int64_t v) {
@@ -133,21 +141,29 @@ void build_BufPick(int16_t, const Rect* r, uint8_t* bitmap, int16_t hue, int16_t
 }
 
 void build_BufPat(const Rect* r, uint8_t* bitmap) {
+  build_BufPatAt(1, r, bitmap);
+}
+
+void build_BufPatAt(int32_t scale, const Rect* r, uint8_t* bitmap) {
   if (r == nullptr || bitmap == nullptr) return;
-  const int32_t w = WidthOf(r), h = HeightOf(r);
+  const int32_t w = WidthOf(r), h = HeightOf(r), k = Density(scale);
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* p = bitmap + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
     for (int32_t x = 0; x < w; ++x, p += 4) {
-      p[0] = p[1] = p[2] = Checker(x, y);
+      p[0] = p[1] = p[2] = Checker(x, y, k);
       p[3] = 0;
     }
   }
 }
 
 void build_BufPickPat(const Rect* r, uint8_t* bitmap) {
+  build_BufPickPatAt(1, r, bitmap);
+}
+
+void build_BufPickPatAt(int32_t scale, const Rect* r, uint8_t* bitmap) {
   if (r == nullptr || bitmap == nullptr) return;
   const int32_t w = WidthOf(r), h = HeightOf(r);
-  build_BufPat(r, bitmap);
+  build_BufPatAt(scale, r, bitmap);
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* p = bitmap + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
     for (int32_t x = 0; x < w; ++x, p += 4)
@@ -156,9 +172,13 @@ void build_BufPickPat(const Rect* r, uint8_t* bitmap) {
 }
 
 int32_t build_BufBarOpa(const Rect* r, uint8_t* bitmap, const LutVign* lut) {
+  return build_BufBarOpaAt(1, r, bitmap, lut);
+}
+
+int32_t build_BufBarOpaAt(int32_t scale, const Rect* r, uint8_t* bitmap, const LutVign* lut) {
   if (r == nullptr || bitmap == nullptr || lut == nullptr) return 0;
   const int32_t w = WidthOf(r), h = HeightOf(r);
-  build_BufPat(r, bitmap);
+  build_BufPatAt(scale, r, bitmap);
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* p = bitmap + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
     for (int32_t x = 0; x < w; ++x, p += 4) {
@@ -190,9 +210,14 @@ struct BarColumns {
 
 void build_BufBar(const Rect* r, uint8_t* bitmap, const LutVign* lut, int16_t hue,
                   int16_t saturation, int16_t lightness) {
+  build_BufBarAt(1, r, bitmap, lut, hue, saturation, lightness);
+}
+
+void build_BufBarAt(int32_t scale, const Rect* r, uint8_t* bitmap, const LutVign* lut, int16_t hue,
+                    int16_t saturation, int16_t lightness) {
   if (r == nullptr || bitmap == nullptr || lut == nullptr) return;
   const int32_t w = WidthOf(r), h = HeightOf(r);
-  build_BufPat(r, bitmap);
+  build_BufPatAt(scale, r, bitmap);
   const BarColumns bar(lut, hue, saturation, lightness);
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* p = bitmap + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
@@ -203,8 +228,13 @@ void build_BufBar(const Rect* r, uint8_t* bitmap, const LutVign* lut, int16_t hu
 
 void build_BufRGBBar(const Rect* r, uint8_t* red, uint8_t* green, uint8_t* blue, const LutVign* lut,
                      int16_t hue, int16_t saturation, int16_t lightness) {
+  build_BufRGBBarAt(1, r, red, green, blue, lut, hue, saturation, lightness);
+}
+
+void build_BufRGBBarAt(int32_t scale, const Rect* r, uint8_t* red, uint8_t* green, uint8_t* blue,
+                       const LutVign* lut, int16_t hue, int16_t saturation, int16_t lightness) {
   if (r == nullptr || lut == nullptr) return;
-  const int32_t w = WidthOf(r), h = HeightOf(r);
+  const int32_t w = WidthOf(r), h = HeightOf(r), s = Density(scale);
   if (w <= 0 || h <= 0) return;
   const BarColumns bar(lut, hue, saturation, lightness);
   // Each column's result over a white and over a black cell, so a row is a choice per pixel.
@@ -222,7 +252,7 @@ void build_BufRGBBar(const Rect* r, uint8_t* red, uint8_t* green, uint8_t* blue,
     const uint8_t* onWhite = onBlack + w;
     for (int32_t y = 0; y < h; ++y) {
       uint8_t* row = planes[k] + static_cast<size_t>(y) * static_cast<size_t>(w);
-      for (int32_t x = 0; x < w; ++x) row[x] = Checker(x, y) != 0 ? onWhite[x] : onBlack[x];
+      for (int32_t x = 0; x < w; ++x) row[x] = Checker(x, y, s) != 0 ? onWhite[x] : onBlack[x];
     }
   }
 }

@@ -44,6 +44,20 @@ void build_BufBar(const Rect* r, uint8_t* bitmap, const LutVign* lut, int16_t hu
 void build_BufRGBBar(const Rect* r, uint8_t* red, uint8_t* green, uint8_t* blue, const LutVign* lut,
                      int16_t hue, int16_t saturation, int16_t lightness);
 
+// The checkerboard, the opacity picker, the opacity bar and the two colour bars drawn for a
+// screen of `scale` device pixels per view pixel: r is the picture's rectangle in device pixels
+// (the view's times the scale), p(x) is taken over the device width, and the checkerboard's
+// cells stay 4 x 4 view pixels (4 x scale device pixels). The first device pixel of each view
+// pixel is then the picture drawn at the view's size, and the rest is the ramp at the screen's
+// own resolution. Scale 1 (or less) is the plain function.
+void build_BufPatAt(int32_t scale, const Rect* r, uint8_t* bitmap);
+void build_BufPickPatAt(int32_t scale, const Rect* r, uint8_t* bitmap);
+int32_t build_BufBarOpaAt(int32_t scale, const Rect* r, uint8_t* bitmap, const LutVign* lut);
+void build_BufBarAt(int32_t scale, const Rect* r, uint8_t* bitmap, const LutVign* lut, int16_t hue,
+                    int16_t saturation, int16_t lightness);
+void build_BufRGBBarAt(int32_t scale, const Rect* r, uint8_t* red, uint8_t* green, uint8_t* blue,
+                       const LutVign* lut, int16_t hue, int16_t saturation, int16_t lightness);
+
 // Sets opacity positions a to b by a control point of `value` at position m: straight lines
 // from the opacity at a to the point and from the point to the opacity at b. A point within 3
 // of an end snaps to it and takes that end's place. Positions outside the ramp do not exist:

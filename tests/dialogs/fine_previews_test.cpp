@@ -1,12 +1,19 @@
 // The windows that render their own pictures (the texture generator, the
 // photo repeat's source, the content-aware navigator, the compose chooser's
-// slots and the image-tools preview) on a window of ratio 1 and of ratio 2:
-// at 2 each renders at the device pixels and the screen shows the render
-// one to one, while a press lands on the same point at both ratios.
+// slots, the image-tools preview, the tessellation's and border's tile
+// views, the tile list's thumbnails, the ramp bars and the ramp editor's
+// bars and pickers) on a window of ratio 1 and of ratio 2: at 2 each renders
+// at the device pixels and the screen shows the render one to one, while a
+// press lands on the same point at both ratios.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "dialogs/correction/content_aware_fixture.h"
@@ -15,7 +22,14 @@
 #include "dialogs/patterns/generator_fixture.h"
 #include "dialogs/patterns/texture_dialog.h"
 #include "dialogs/editor/browser_fixture.h"
+#include "dialogs/patterns/ramp_editor.h"
+#include "dialogs/patterns/ramp_fixture.h"
+#include "dialogs/photo/border_dialog.h"
 #include "dialogs/photo/repeat_fixture.h"
+#include "dialogs/photo/tessellation_dialog.h"
+#include "dialogs/photo/tile_lists.h"
+#include "engines/patterns/border_editing.h"
+#include "script/ramp_bitmaps.h"
 #include "platform/draw/port.h"
 #include "platform/toolbox/test_driver.h"
 #include "platform/toolbox/toolbox.h"
@@ -337,6 +351,330 @@ TEST_F(FineImageTools, ThePreviewRendersAtTheDevicePixelsAndAClickPicksTheSamePo
   EXPECT_EQ(where[0][0], where[1][0]);
   EXPECT_EQ(where[0][1], where[1][1]);
   EXPECT_GT(where[0][0], 0);
+}
+
+// ---- pictures the windows draw themselves: tile views, thumbnails, ramps ----
+
+int32_t Quiet(const vmkviews::PreviewCall&) { return 0; }
+
+// A file of one-pixel black and white squares.
+vmktest::RawImage CheckerFile(uint32_t w, uint32_t h) {
+  vmktest::RawImage image = vmktest::SolidImage(w, h, 0, 0, 0);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) {
+      uint8_t* p = image.row(y) + 4 * x;
+      p[0] = p[1] = p[2] = (x + y) % 2 == 0 ? 0 : 255;
+    }
+  return image;
+}
+
+// A ramp whose colours and opacity change at every entry.
+LutVign Steep() {
+  LutVign r;
+  Init_LutVign(0, &r, 0, 0, 0, 0);
+  for (int i = 0; i < 256; ++i) {
+    r.colour[0][i] = static_cast<uint8_t>(i);
+    r.colour[1][i] = static_cast<uint8_t>(255 - i);
+    r.colour[2][i] = static_cast<uint8_t>((i * 7) & 255);
+    r.opacity[i] = static_cast<uint8_t>(128 + i / 2);
+  }
+  return r;
+}
+
+// Planes of w x h (rows as the box's display counts them), the display's or the fine display's.
+struct Planes {
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> p[3];
+  Planes(int32_t width, int32_t height) : w(width), h(height) {
+    for (auto& plane : p) plane.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+  }
+  // From a four-byte bitmap of the same size.
+  static Planes Of(const std::vector<uint8_t>& bitmap, int32_t width, int32_t height) {
+    Planes out(width, height);
+    for (size_t i = 0; i < out.p[0].size(); ++i)
+      for (int c = 0; c < 3; ++c) out.p[c][i] = bitmap[4 * i + static_cast<size_t>(c)];
+    return out;
+  }
+};
+
+// The first `rows` rows of a buffer of four-byte pixels `stride` wide hold `want` exactly.
+void ExpectHolds(const uint8_t* buffer, int32_t stride, const Planes& want, const char* what) {
+  ASSERT_NE(buffer, nullptr) << what;
+  int64_t wrong = 0;
+  for (int32_t y = 0; y < want.h; ++y)
+    for (int32_t x = 0; x < want.w; ++x) {
+      const uint8_t* px = buffer + (static_cast<int64_t>(y) * stride + x) * 4;
+      const size_t i = static_cast<size_t>(y) * static_cast<size_t>(want.w) + static_cast<size_t>(x);
+      for (int c = 0; c < 3; ++c) wrong += px[c] != want.p[c][i];
+    }
+  EXPECT_EQ(wrong, 0) << what;
+}
+
+// A ramp picture of w x h view pixels, drawn by `bar` (at a scale, into a rectangle), as the
+// display must hold it (the picture at the view's size) and, at ratio k above 1, as the fine
+// display must (the picture at the device pixels).
+void ExpectRampPicture(const VMKimabox* box, int k, int32_t w, int32_t h,
+                       const std::function<void(int32_t, const Rect&, uint8_t*)>& bar) {
+  std::vector<uint8_t> view(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+  const Rect r{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)};
+  bar(1, r, view.data());
+  ExpectHolds(box->displayBuffer(), box->state().viewWidth, Planes::Of(view, w, h), "display");
+  if (k == 1) return;
+  std::vector<uint8_t> device(view.size() * static_cast<size_t>(k * k));
+  const Rect d{0, 0, static_cast<int16_t>(h * k), static_cast<int16_t>(w * k)};
+  bar(k, d, device.data());
+  ExpectHolds(box->fineBuffer(), box->state().viewWidth * k, Planes::Of(device, w * k, h * k), "fine display");
+}
+
+class FineTiles : public vmktest::PhotoDialogTest {
+ protected:
+  void SetUp() override {
+    PhotoDialogTest::SetUp();
+    // The effects' own previews are not what these tests look at.
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 58, Quiet);
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 106, Quiet);
+    photo_ = Checkerboard(600, 400);
+    SetSessionSpanImages(&photo_, &unused_);
+  }
+  void TearDown() override {
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 58, nullptr);
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 106, nullptr);
+    vmkviews::RegisterPreviewEngines();
+    PhotoDialogTest::TearDown();
+  }
+  static std::unique_ptr<TessPar> Tess(int32_t fill) {
+    auto r = std::make_unique<TessPar>();
+    std::memset(static_cast<void*>(r.get()), 0, sizeof(TessPar));
+    Init_TessPar(r.get(), 1, 1, 1);
+    r->head.w[kTessTileSource] = fill;
+    r->head.w[kTessCurrentSet] = 0;
+    return r;
+  }
+  fichier CheckerTile(const std::string& name, uint32_t w, uint32_t h) {
+    const std::filesystem::path p = makers_ / "Tiles" / name;
+    std::filesystem::create_directories(p.parent_path());
+    vmktest::WriteImageFile(p.string(), plat::imageio::kTypeTIFF, CheckerFile(w, h));
+    fichier f;
+    Init_FicStruct(&f);
+    EXPECT_TRUE(SetFicFromPosix(&f, p.string()));
+    return f;
+  }
+};
+
+constexpr OSType kQtss = FourCC("Qtss");
+constexpr int32_t kTessTileView = 13;
+
+// The tile view reads the photo at the device pixels; a drag of the tile's
+// corner moves it to the same point at both ratios.
+TEST_F(FineTiles, TheTessellationsTileViewReadsThePhotoAtTheDevicePixelsAndADragMovesTheSameCorner) {
+  int32_t corners[2][8] = {};
+  for (const int k : kScales) {
+    SCOPED_TRACE(k);
+    Ratio ratio(k);
+    auto r = Tess(0);
+    VMKquorlinUI d;
+    d.SetTessPar(r.get());
+    driver_.Advance(0.1)
+        .Advance(0.6)
+        .Do([&](tb::WindowRef w) {
+          EXPECT_GE(d.tileView.picturesShown, 1);
+          ExpectFine(w, tb::FindControl(w, kQtss, kTessTileView), d.Box(1), k, 0.2);
+        })
+        // The view lies at window h 520 to 720, v 80 to 280; corner 0 of the
+        // tile's quad is its top left.
+        .Drag({Point{81, 521}, Point{100, 540}, Point{120, 561}})
+        .Advance(0.6)
+        .Do([&](tb::WindowRef) {
+          const int32_t* t = d.current()->sets[0].w;
+          std::copy(t + kTessSourceX, t + kTessSourceX + 8, corners[k - 1]);
+        })
+        .Press(kQtss, 2);
+    EXPECT_EQ(d.Do_QuorlinDlg(0), 0);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+  EXPECT_TRUE(std::equal(corners[0], corners[0] + 8, corners[1]));
+  EXPECT_GT(corners[0][0], 100);  // moved by 40 of the view's 200 pixels
+  EXPECT_GT(corners[0][4], 100);
+  EXPECT_EQ(corners[0][1], 1000);
+}
+
+// A ramp tile: the display holds the bar at the view's size exactly, the fine
+// display the bar at the device pixels, its checkerboard cells the same size
+// on the screen.
+TEST_F(FineTiles, TheTessellationsRampTileIsTheBarAtTheDevicePixels) {
+  for (const int k : kScales) {
+    SCOPED_TRACE(k);
+    Ratio ratio(k);
+    auto r = Tess(1);
+    r->ramps[0] = Steep();
+    VMKquorlinUI d;
+    d.SetTessPar(r.get());
+    driver_.Advance(0.1)
+        .Advance(0.6)
+        .Do([&](tb::WindowRef w) {
+          tb::ControlRef view = tb::FindControl(w, kQtss, kTessTileView);
+          const Rect b = tb::GetControlBounds(view);
+          const LutVign ramp = Steep();
+          ExpectRampPicture(d.Box(1), k, b.right - b.left, b.bottom - b.top,
+                            [&](int32_t scale, const Rect& at, uint8_t* bitmap) {
+                              build_BufBarAt(scale, &at, bitmap, &ramp, 0, 0, 0);
+                            });
+          ExpectFine(w, view, d.Box(1), k, 0.05);
+        })
+        .Press(kQtss, 2);
+    EXPECT_EQ(d.Do_QuorlinDlg(0), 0);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+}
+
+// The border's tile image is read at the device pixels: a one-pixel
+// checkerboard twice the view's size lands one to one on the screen.
+TEST_F(FineTiles, TheBordersTileImageIsReadAtTheDevicePixels) {
+  constexpr OSType kCbor = FourCC("Cbor");
+  constexpr int32_t kBorderTileView = 14;
+  for (const int k : kScales) {
+    SCOPED_TRACE(k);
+    Ratio ratio(k);
+    auto r = std::make_unique<BordPar>();
+    Init_BordPar(r.get(), 600, 400, 1, 1, 1, 1);
+    VMKmirrovanUI d;
+    // The file is made once the window is open: it is twice its view's size.
+    driver_.Advance(0.1)
+        .Do([&](tb::WindowRef w) {
+          const Rect b = tb::GetControlBounds(tb::FindControl(w, kCbor, kBorderTileView));
+          const auto vw = static_cast<uint32_t>(b.right - b.left), vh = static_cast<uint32_t>(b.bottom - b.top);
+          d.Layer().files[0] = CheckerTile("border.tif", 2 * vw, 2 * vh);
+          for (BordTile& t : d.Layer().tiles) t.image = 0;
+          BordFill(d.Layer().info) = 1;
+          d.DrawWindowContent(w);
+        })
+        .Advance(0.6)
+        .Do([&](tb::WindowRef w) {
+          tb::ControlRef view = tb::FindControl(w, kCbor, kBorderTileView);
+          ExpectFine(w, view, d.Box(1), k, 0.45);
+          if (k == 1) return;
+          const plat::draw::Surface& s = tb::GetWindowPort(w)->surface();
+          const Rect b = tb::GetControlBounds(view);
+          int alternating = 0, pairs = 0;
+          for (int y = (b.top + 2) * 2; y < (b.bottom - 2) * 2; ++y)
+            for (int x = (b.left + 2) * 2; x < (b.right - 2) * 2; ++x, ++pairs)
+              alternating += s.pixel(x, y) != s.pixel(x + 1, y) && s.pixel(x, y) != s.pixel(x, y + 1);
+          EXPECT_EQ(alternating, pairs);
+        })
+        .Press(kCbor, 3);
+    d.SetBordPar(r.get());
+    EXPECT_EQ(d.Do_MirrovanDlg(0), 0);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+}
+
+// The tile list's thumbnails are read at the device pixels.
+TEST_F(FineTiles, TheTileListsThumbnailsAreReadAtTheDevicePixels) {
+  constexpr OSType kLima = FourCC("Lima");
+  for (const int k : kScales) {
+    SCOPED_TRACE(k);
+    Ratio ratio(k);
+    auto tess = Tess(2);
+    tess->head.w[kTessSetsInUse] = 1;
+    tess->tiles[0] = CheckerTile("list.tif", 333, 271);
+    VMKsetima list;
+    driver_.Advance(0.1)
+        .Do([&](tb::WindowRef w) {
+          ExpectFine(w, tb::FindControl(w, kLima, TileListFrame::kBoxIds[0]), list.Box(0), k, 0.2);
+        })
+        .Press(kLima, 2);
+    EXPECT_EQ(list.Do_SetImaDlg(tess.get(), nullptr), 0);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+}
+
+// ---- the ramp bars ----
+
+// The texture generator's ramp bar: the bar at the view's size in the
+// display, at the device pixels on the screen.
+TEST_F(FineTexture, TheRampBarDrawsAtTheDevicePixels) {
+  constexpr OSType kTgen = FourCC("Tgen");
+  constexpr int32_t kRampView = 17;
+  for (const int k : kScales) {
+    SCOPED_TRACE(k);
+    Ratio ratio(k);
+    VMKtexturgenUI dlg;
+    TextuPar owner;
+    Init_TextuPar(&owner);
+    owner.ramp = Steep();
+    owner.hueShift = 20;
+    dlg.SetTextuPar(&owner);
+    driver_.Advance(0.1)
+        .Advance(0.6)
+        .Do([&](tb::WindowRef w) {
+          tb::ControlRef view = tb::FindControl(w, kTgen, kRampView);
+          const Rect b = tb::GetControlBounds(view);
+          const LutVign ramp = Steep();
+          ExpectRampPicture(dlg.Box(1), k, b.right - b.left, b.bottom - b.top,
+                            [&](int32_t scale, const Rect& at, uint8_t* bitmap) {
+                              build_BufBarAt(scale, &at, bitmap, &ramp, 20, 0, 0);
+                            });
+          ExpectFine(w, view, dlg.Box(1), k, 0.05);
+        })
+        .Press(kTgen, 102);
+    EXPECT_EQ(dlg.Do_TexturGenDlg(), 0);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+}
+
+// The ramp editor's two bars and two pickers draw at the device pixels; a
+// click on the colour bar paints the same entry, and one on the opacity
+// picker picks the same opacity, at both ratios.
+using FineRampEditor = vmktest::RampDialogTest;
+
+TEST_F(FineRampEditor, TheBarsAndPickersDrawAtTheDevicePixelsAndAClickPaintsTheSameEntry) {
+  constexpr OSType kAvig = FourCC("Avig");
+  constexpr Point kColourBarMiddle{180, 10 + 201};
+  // Box numbers of the colour picker, the colour bar, the opacity picker and the opacity bar.
+  constexpr size_t kColourPicker = 0, kColourBar = 1, kOpacityPicker = 2, kOpacityBar = 3;
+  LutVign painted[2];
+  for (const int k : kScales) {
+    SCOPED_TRACE(k);
+    Ratio ratio(k);
+    VMKadjvignUI dlg;
+    const LutVign start = Steep();
+    dlg.SetLutVign(&start);
+    driver_.Advance(0.01)
+        .Type(kAvig, 5, "200")
+        .Type(kAvig, 7, "10")
+        .Type(kAvig, 9, "50")
+        .Advance(0.3)
+        .Do([&](tb::WindowRef w) {
+          for (size_t box : {kColourPicker, kColourBar, kOpacityPicker, kOpacityBar}) {
+            SCOPED_TRACE(box);
+            VMKimabox* b = dlg.Box(box);
+            ASSERT_NE(b, nullptr);
+            ExpectFine(w, b->state().view, b, k, 0.02);
+          }
+          const ImaboxState& bar = dlg.Box(kColourBar)->state();
+          const LutVign shown = *dlg.current();
+          ExpectRampPicture(dlg.Box(kColourBar), k, bar.viewWidth,
+                            std::min(bar.viewHeight, VMKadjvignUI::kScratchBytes / (4 * bar.viewWidth)),
+                            [&](int32_t scale, const Rect& at, uint8_t* bitmap) {
+                              build_BufBarAt(scale, &at, bitmap, &shown, 0, 0, 0);
+                            });
+          const ImaboxState& opacity = dlg.Box(kOpacityBar)->state();
+          ExpectRampPicture(dlg.Box(kOpacityBar), k, opacity.viewWidth,
+                            std::min(opacity.viewHeight, VMKadjvignUI::kScratchBytes / (4 * opacity.viewWidth)),
+                            [&](int32_t scale, const Rect& at, uint8_t* bitmap) {
+                              build_BufBarOpaAt(scale, &at, bitmap, &shown);
+                            });
+        })
+        .Drag({kColourBarMiddle})
+        .Advance(0.3)
+        .Do([&](tb::WindowRef) { painted[k - 1] = *dlg.current(); })
+        .Press(kAvig, 2);
+    EXPECT_EQ(dlg.Do_AdjVignUIDlg(), 0);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+  EXPECT_TRUE(Same(painted[0], painted[1]));
+  EXPECT_EQ(painted[0].colour[0][128], 200);
+  EXPECT_EQ(painted[0].colour[1][128], 10);
 }
 
 }  // namespace

@@ -139,6 +139,68 @@ TEST(RampBitmaps, ColourBarOverTheCheckerboard) {
   }
 }
 
+// Drawn for a denser screen: the checkerboard's cells keep their size in
+// view pixels, every first device pixel of a view pixel is the picture drawn
+// at the view's size, and the device pixels between carry the ramp's own
+// finer positions. Scale 1 and below are the plain pictures.
+TEST(RampBitmaps, PicturesAtTheDevicePixels) {
+  plat::SeedRandom(11);
+  LutVign lut;
+  Random_LutVign(0, &lut);
+  const int32_t w = 37, h = 9;
+  const Rect view{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)};
+  const size_t n = static_cast<size_t>(w) * h;
+  using Draw = void (*)(int32_t, const Rect*, uint8_t*, const LutVign*);
+  const Draw draws[4] = {
+      [](int32_t s, const Rect* r, uint8_t* b, const LutVign*) { build_BufPatAt(s, r, b); },
+      [](int32_t s, const Rect* r, uint8_t* b, const LutVign*) { build_BufPickPatAt(s, r, b); },
+      [](int32_t s, const Rect* r, uint8_t* b, const LutVign* l) { build_BufBarOpaAt(s, r, b, l); },
+      [](int32_t s, const Rect* r, uint8_t* b, const LutVign* l) { build_BufBarAt(s, r, b, l, 25, 10, -5); }};
+  for (int d = 0; d < 4; ++d) {
+    SCOPED_TRACE(d);
+    Bytes plain(4 * n), none(4 * n, 5);
+    draws[d](1, &view, plain.data(), &lut);
+    draws[d](0, &view, none.data(), &lut);
+    EXPECT_EQ(none, plain);
+    for (const int32_t k : {2, 3}) {
+      SCOPED_TRACE(k);
+      const Rect fine{0, 0, static_cast<int16_t>(h * k), static_cast<int16_t>(w * k)};
+      const int32_t fw = w * k;
+      Bytes device(4 * n * static_cast<size_t>(k * k));
+      draws[d](k, &fine, device.data(), &lut);
+      int32_t finer = 0;
+      for (int32_t y = 0; y < h * k; ++y)
+        for (int32_t x = 0; x < fw; ++x) {
+          const std::vector<int> p = Pixel(device, fw, x, y);
+          if (x % k == 0 && y % k == 0) {
+            ASSERT_EQ(p, Pixel(plain, w, x / k, y / k)) << x << "," << y;
+          }
+          finer += p != Pixel(device, fw, x - x % k, y - y % k);
+        }
+      // The checkerboard alone has nothing finer than a view pixel; the ramps do.
+      if (d == 0) EXPECT_EQ(finer, 0);
+      else EXPECT_GT(finer, w * h / 2);
+    }
+  }
+  // A cell is four view pixels: eight device pixels at scale 2.
+  const Rect cells{0, 0, 16, 16};
+  Bytes pat(16 * 16 * 4);
+  build_BufPatAt(2, &cells, pat.data());
+  EXPECT_EQ(Pixel(pat, 16, 7, 7)[0], 255);
+  EXPECT_EQ(Pixel(pat, 16, 8, 0)[0], 0);
+  EXPECT_EQ(Pixel(pat, 16, 0, 8)[0], 0);
+  EXPECT_EQ(Pixel(pat, 16, 8, 8)[0], 255);
+
+  // The three-plane bar is the bitmap's bar at the same scale, byte for byte.
+  const Rect fine{0, 0, static_cast<int16_t>(h * 2), static_cast<int16_t>(w * 2)};
+  const size_t m = 4 * n;
+  Bytes bitmap(4 * m), planes(3 * m, 1);
+  build_BufBarAt(2, &fine, bitmap.data(), &lut, 40, -30, 10);
+  build_BufRGBBarAt(2, &fine, planes.data(), planes.data() + m, planes.data() + 2 * m, &lut, 40, -30, 10);
+  for (size_t i = 0; i < m; ++i)
+    for (size_t c = 0; c < 3; ++c) ASSERT_EQ(planes[c * m + i], bitmap[4 * i + c]) << i;
+}
+
 TEST(RampBitmaps, ControlPointLines) {
   LutVign lut = Ramp(0, 0);
   InterLutOpa(0, 255, &lut, 128, 255);

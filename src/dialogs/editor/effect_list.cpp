@@ -9,6 +9,7 @@
 #include "app/core/session_state.h"
 #include "app/file_access.h"
 #include "app/plain_file_menus.h"
+#include "dialogs/frame/fine_bitmap.h"
 #include "script/document_data.h"
 #include "script/effect_list_file.h"
 #include "script/layers.h"
@@ -259,10 +260,11 @@ void VMKlisteff::UpdatePreviews(int16_t fillMode, OpaqueMenuRef* categoryMenu, i
         slot->bar = Rect{0, 0, static_cast<int16_t>(kBarHeight), static_cast<int16_t>(kBarWidth)};
         slot->previewWidth = kBarWidth;
         slot->previewHeight = kBarHeight;
-        build_BufBar(&slot->bar, bar.data(), &lut, 0, 0, 0);
         if (view != nullptr) {
-          view->SetBuf(0, kBarWidth, kBarHeight, reinterpret_cast<char*>(bar.data()), kBarWidth,
-                       kBarHeight, 255);
+          ShowFineBitmap(view, kBarWidth, kBarHeight, [&lut](int32_t scale, const Rect& r, uint8_t* bitmap) {
+            build_BufBarAt(scale, &r, bitmap, &lut, 0, 0, 0);
+            return true;
+          }, bar.data());
         }
         Copy_FicStruct(&file, &slot->file);
         slot->filled = 1;

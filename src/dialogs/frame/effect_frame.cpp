@@ -8,6 +8,7 @@
 #include "app/keyboard.h"
 #include "app/ui/dialog_items.h"
 #include "app/ui/file_menus.h"
+#include "dialogs/frame/fine_bitmap.h"
 #include "engines/correction/resize_record.h"
 #include "engines/records/param_record.h"
 #include "host/session/app_object.h"
@@ -313,11 +314,11 @@ void EffectFrame::ShowRampBar(VMKimabox* box, tb::ControlRef view, const LutVign
   const Rect bounds = tb::GetControlBounds(view);
   const int32_t w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
   if (w <= 0 || h <= 0) return;
-  std::vector<uint8_t> bar(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
-  const Rect r{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)};
   const auto to16 = [](int32_t v) { return static_cast<int16_t>(ClampToStorage(ValueRow::kInt16, v)); };
-  build_BufBar(&r, bar.data(), ramp, to16(hue), to16(saturation), to16(value));
-  box->SetBuf(0, w, h, reinterpret_cast<char*>(bar.data()), w, h, 255);
+  ShowFineBitmap(box, w, h, [&](int32_t scale, const Rect& r, uint8_t* bar) {
+    build_BufBarAt(scale, &r, bar, ramp, to16(hue), to16(saturation), to16(value));
+    return true;
+  });
 }
 
 int32_t EffectFrame::ClickedBox() const {

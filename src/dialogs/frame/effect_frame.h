@@ -290,7 +290,8 @@ class EffectFrame {
   // A popup shows the items of a plain menu (a list keeper's), range 1..count.
   static void FillPopup(plat::tb::ControlRef popup, MenuRef menu);
   // A ramp's bar, shifted by hue, saturation and value (held to 16 bits),
-  // drawn at the size of `view`'s bounds and shown in `box`.
+  // drawn at the size of `view`'s bounds (at the device pixels of the box's
+  // window) and shown in `box`.
   static void ShowRampBar(VMKimabox* box, plat::tb::ControlRef view, const LutVign* ramp, int32_t hue,
                           int32_t saturation, int32_t value);
   // A number field's text as a whole number (non-numeric text reads 0).

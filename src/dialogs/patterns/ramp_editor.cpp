@@ -7,6 +7,7 @@
 #include "app/core/colour_spaces.h"
 #include "app/keyboard.h"
 #include "dialogs/frame/effect_frame_procs.h"
+#include "dialogs/frame/fine_bitmap.h"
 #include "dialogs/patterns/ramp_browser.h"
 #include "engines/records/param_record.h"
 #include "host/session/app_object.h"
@@ -112,11 +113,16 @@ void DrawRampImages(VMKimabox* colourBar, VMKimabox* opacityBar, VMKimabox* colo
     const int32_t w = r.right;
     if (w <= 0 || r.bottom <= 0 || w * 4 > VMKadjvignUI::kScratchBytes) continue;
     r.bottom = static_cast<int16_t>(std::min<int32_t>(r.bottom, VMKadjvignUI::kScratchBytes / (4 * w)));
-    if (box == colourBar) build_BufBar(&r, scratch, ramp, hue, saturation, value);
-    if (box == opacityBar) build_BufBarOpa(&r, scratch, ramp);
-    if (box == colourPicker) build_BufPick(0, &r, scratch, hue, saturation, value);
-    if (box == opacityPicker) build_BufPickPat(&r, scratch);
-    box->SetBuf(0, w, r.bottom, reinterpret_cast<char*>(scratch), w, r.bottom, 255);
+    // On a denser screen each is drawn at the device pixels on a buffer of
+    // its own (the rows kept to those the scratch holds at the view's size).
+    auto draw = [&](int32_t scale, const Rect& at, uint8_t* bitmap) {
+      if (box == colourBar) build_BufBarAt(scale, &at, bitmap, ramp, hue, saturation, value);
+      if (box == opacityBar) build_BufBarOpaAt(scale, &at, bitmap, ramp);
+      if (box == colourPicker) build_BufPick(0, &at, bitmap, hue, saturation, value);
+      if (box == opacityPicker) build_BufPickPatAt(scale, &at, bitmap);
+      return true;
+    };
+    ShowFineBitmap(box, w, r.bottom, draw, scratch);
   }
   vmkrec::DeleteScratch(scratch);
 }

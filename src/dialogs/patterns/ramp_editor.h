@@ -99,7 +99,8 @@ extern VMKadjvignUI* gVMKadjvignUI;
 
 // The editor's four images (colour bar, opacity bar, colour picker, opacity
 // picker), drawn in turn in one scratch of kScratchBytes and handed to their
-// boxes at full opacity.
+// boxes at full opacity; on a denser screen each is drawn at its box's
+// device pixels instead, over as many rows as the scratch gives it.
 void DrawRampImages(VMKimabox* colourBar, VMKimabox* opacityBar, VMKimabox* colourPicker, VMKimabox* opacityPicker,
                     const LutVign* ramp, int16_t hue, int16_t saturation, int16_t value);
 

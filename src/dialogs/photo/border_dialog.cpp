@@ -490,7 +490,7 @@ void VMKmirrovanUI::DrawTileView() {
   }
   tb::SetControlText(Ctl(kImageLabel), "Image:");
   const fichier file = Layer().files[n];
-  auto build = [file](int32_t w, int32_t h, uint8_t* red, uint8_t* green, uint8_t* blue,
+  auto build = [file](int32_t w, int32_t h, int32_t, uint8_t* red, uint8_t* green, uint8_t* blue,
                       TileViewPicture::Made* made) {
     fichier f = file;
     int32_t iw = 0, ih = 0;

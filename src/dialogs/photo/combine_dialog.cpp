@@ -9,6 +9,7 @@
 #include "app/core/session_state.h"
 #include "dialogs/frame/effect_frame_procs.h"
 #include "dialogs/frame/effect_registry.h"
+#include "dialogs/frame/fine_bitmap.h"
 #include "dialogs/patterns/ramp_editor_session.h"
 #include "dialogs/photo/image_picker.h"
 #include "engines/correction/resize_record.h"
@@ -411,10 +412,11 @@ void VMKcimaUI::DrawRamp() {
   const Rect area = tb::GetControlBounds(Ctl(kRampArea));
   const int32_t w = area.right - area.left, h = area.bottom - area.top;
   if (w <= 0 || h <= 0) return;
-  std::vector<uint8_t> bar(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
-  const Rect r{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)};
-  build_BufBar(&r, bar.data(), &Current().ramp, 0, 0, 0);
-  rampBox_->SetBuf(0, w, h, reinterpret_cast<char*>(bar.data()), w, h, 255);
+  const LutVign* ramp = &Current().ramp;
+  ShowFineBitmap(rampBox_, w, h, [ramp](int32_t scale, const Rect& r, uint8_t* bar) {
+    build_BufBarAt(scale, &r, bar, ramp, 0, 0, 0);
+    return true;
+  });
 }
 
 // The current image's values into controls 24 to 33: popups show the value

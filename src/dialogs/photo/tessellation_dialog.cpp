@@ -166,10 +166,11 @@ int32_t TileIndex(const TessPar& r) {
   return std::clamp(r.head.w[kTessCurrentSet], int32_t{0}, kTessEditedTiles - 1);
 }
 
-// The tile's ramp as a bar, three planes.
-bool RampPicture(const LutVign& ramp, int32_t w, int32_t h, uint8_t* red, uint8_t* green, uint8_t* blue) {
+// The tile's ramp as a bar, three planes of w x h device pixels, `scale` per view pixel.
+bool RampPicture(const LutVign& ramp, int32_t w, int32_t h, int32_t scale, uint8_t* red, uint8_t* green,
+                 uint8_t* blue) {
   const Rect r{0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)};
-  build_BufRGBBar(&r, red, green, blue, &ramp, 0, 0, 0);
+  build_BufRGBBarAt(scale, &r, red, green, blue, &ramp, 0, 0, 0);
   return true;
 }
 
@@ -210,9 +211,9 @@ std::shared_ptr<const std::vector<uint8_t>> RenderPlanes(int32_t w, int32_t h) {
 }
 
 // The tile picture of `record` by its fill source (ramp bar, image file, photo or, with flag 1,
-// the render file) asked of `picture` for `box` at the size of `view`; `shown` takes whether
-// an image file made it. The image file and the photo are read on the preview worker; a tile
-// image without a readable size falls back to the photo.
+// the render file) asked of `picture` for `box` at the size of `view` times the box's backing
+// scale; `shown` takes whether an image file made it. The image file and the photo are read on
+// the preview worker; a tile image without a readable size falls back to the photo.
 void AskTilePicture(TileViewPicture& picture, PreviewWorker& worker, VMKimabox* box,
                     tb::ControlRef view, const TessPar& record, int16_t flag,
                     TileViewPicture::Shown shown) {
@@ -227,15 +228,16 @@ void AskTilePicture(TileViewPicture& picture, PreviewWorker& worker, VMKimabox* 
   // A ramp is drawn each time (it changes without a name); a file or the photo is kept.
   const std::string key =
       fill == 1 ? "" : fill == 2 ? "file " + FicToPosix(record.tiles[k]) + " or " + source : source;
+  const int32_t scale = TileViewPicture::ScaleOf(box);
   std::shared_ptr<const std::vector<uint8_t>> render;
-  if (flag == 1 && fill != 1 && !picture.Keeps(key, w, h)) render = RenderPlanes(w, h);
+  if (flag == 1 && fill != 1 && !picture.Keeps(key, w, h, scale)) render = RenderPlanes(w * scale, h * scale);
   PhotoSource photo;
   const DocData* doc = CurrentDocData();
   if (gPer != nullptr && doc != nullptr) photo = {static_cast<int16_t>(gPer->planeMode), doc->width, doc->height};
   auto build = [fill, flag, ramp = record.ramps[k], tile = record.tiles[k], render, photo](
-                   int32_t pw, int32_t ph, uint8_t* red, uint8_t* green, uint8_t* blue,
+                   int32_t pw, int32_t ph, int32_t k, uint8_t* red, uint8_t* green, uint8_t* blue,
                    TileViewPicture::Made* made) {
-    if (fill == 1) return RampPicture(ramp, pw, ph, red, green, blue);
+    if (fill == 1) return RampPicture(ramp, pw, ph, k, red, green, blue);
     if (fill == 2 && FilePicture(tile, pw, ph, red, green, blue)) {
       made->fromFile = true;
       return true;

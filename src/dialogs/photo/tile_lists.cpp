@@ -10,6 +10,7 @@
 #include "app/core/pascal_strings.h"
 #include "app/image_import.h"
 #include "dialogs/frame/effect_frame_procs.h"
+#include "dialogs/frame/fine_bitmap.h"
 #include "dialogs/patterns/ramp_editor.h"
 #include "dialogs/photo/image_picker.h"
 #include "engines/correction/resize_record.h"
@@ -178,15 +179,21 @@ void VMKsetima::ShowThumbnail(int16_t k) {
   VMKimabox* box = Box(static_cast<size_t>(k));
   int32_t w = 0, h = 0;
   if (box == nullptr || !BoxSize(k, &w, &h)) return;
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 255);
-  int32_t iw = 0, ih = 0;
-  // A file without a readable size shows an empty (white) box rather than
-  // the picture of the tile it was copied over.
-  if (AS_GetImageDimension(&tiles[k], &iw, &ih, nullptr) == 0 &&
-      AS_GetResizedImage(&tiles[k], 1, 0, 0, 0, 0, w, h, 0, 0, w - 1, h - 1, 1, pixels.data(), nullptr, nullptr,
-                         nullptr) != 0)
-    std::fill(pixels.begin(), pixels.end(), uint8_t{255});
-  box->SetBuf(0, w, h, reinterpret_cast<char*>(pixels.data()), w, h, 255);
+  fichier* tile = &tiles[k];
+  // Read at the box's device pixels; a file without a readable size shows
+  // an empty (white) box rather than the picture of the tile it was copied
+  // over.
+  ShowFineBitmap(box, w, h, [tile](int32_t, const Rect& r, uint8_t* pixels) {
+    const int32_t pw = r.right, ph = r.bottom;
+    const size_t bytes = static_cast<size_t>(pw) * static_cast<size_t>(ph) * 4;
+    std::fill(pixels, pixels + bytes, uint8_t{255});
+    int32_t iw = 0, ih = 0;
+    if (AS_GetImageDimension(tile, &iw, &ih, nullptr) == 0 &&
+        AS_GetResizedImage(tile, 1, 0, 0, 0, 0, pw, ph, 0, 0, pw - 1, ph - 1, 1, pixels, nullptr, nullptr,
+                           nullptr) != 0)
+      std::fill(pixels, pixels + bytes, uint8_t{255});
+    return true;
+  });
 }
 
 void VMKsetima::DrawOwnContent(tb::WindowRef) {
