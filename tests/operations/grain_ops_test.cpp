@@ -161,12 +161,26 @@ TEST(GrainOutOfMemory, WorkPlanesMissingGiveMinusOneAndNoChange) {
   vmktest::NoWorkMemory none;
   Plane p = Ramp(8, 8), g = Ramp(8, 8), b = Ramp(8, 8);
   EXPECT_EQ(Effects::Wind(0, 255, p.data(), 8, 8, 0, 0, 7, 7, nullptr, 5, 0, 0), -1);
-  EXPECT_EQ(Effects::FilmGrain(0, 255, 8, 8, p.data(), g.data(), b.data(), 0, 0, 7, 7, nullptr, 50,
-                               50, 50, 50, 50, 1),
-            -1);
-  EXPECT_EQ(Effects::Noise(0, 255, 0, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 1, 1, 0, 0, 0, 1), -1);
+  // Blurred noise works on a whole-plane copy.
+  EXPECT_EQ(Effects::Noise(0, 255, 0, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 1, 1, 1, 0, 0, 1), -1);
   EXPECT_EQ(p, Ramp(8, 8));
   EXPECT_EQ(g, Ramp(8, 8));
+  none.End();
+  // Film grain and unblurred uniform noise blend each pixel's grain straight in and take no
+  // work memory: without any they give what they give with it.
+  Plane want[3] = {Ramp(8, 8), Ramp(8, 8), Ramp(8, 8)};
+  ASSERT_EQ(Effects::FilmGrain(0, 255, 8, 8, want[0].data(), want[1].data(), want[2].data(), 0, 0,
+                               7, 7, nullptr, 50, 50, 50, 50, 50, 1),
+            0);
+  ASSERT_EQ(Effects::Noise(0, 255, 0, want[0].data(), nullptr, 8, 8, 0, 0, 7, 7, 1, 1, 0, 0, 0, 1), 0);
+  vmktest::NoWorkMemory again;
+  EXPECT_EQ(Effects::FilmGrain(0, 255, 8, 8, p.data(), g.data(), b.data(), 0, 0, 7, 7, nullptr, 50,
+                               50, 50, 50, 50, 1),
+            0);
+  EXPECT_EQ(Effects::Noise(0, 255, 0, p.data(), nullptr, 8, 8, 0, 0, 7, 7, 1, 1, 0, 0, 0, 1), 0);
+  EXPECT_EQ(p, want[0]);
+  EXPECT_EQ(g, want[1]);
+  EXPECT_EQ(b, want[2]);
 }
 
 class FilmGrainOp : public vmktest::SessionTest {

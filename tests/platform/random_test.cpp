@@ -2,10 +2,12 @@
 // at once, from any seed; a substituted generator serves the many-at-once draws too.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "platform/parallel/simd.h"
 #include "platform/random/random.h"
 
 namespace {
@@ -33,6 +35,94 @@ TEST(Random, ManyDrawsAtOnceContinueTheOneAtATimeSequence) {
   EXPECT_EQ(plat::Random(), static_cast<int32_t>(::random()));
 }
 
+// Every vector width the processor has, then the plain loop.
+std::vector<plat::SimdLevel> Levels() {
+  std::vector<plat::SimdLevel> levels = {plat::SimdLevel::kBaseline};
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) levels.push_back(plat::SimdLevel::kAvx2);
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
+  return levels;
+}
+
+// Runs of every length around the vector widths and the fill's block of 4096, one after
+// another from the same table, at each width, against one draw at a time.
+TEST(RandomRun, FillsGiveTheOneAtATimeDrawsAtEveryWidth) {
+  const int64_t counts[] = {0, 1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 4095, 4096, 4097, 10007, 5};
+  for (const plat::SimdLevel level : Levels()) {
+    plat::SetSimdLevel(level);
+    for (const uint32_t seed : {0u, 3u, 0x9e3779b9u}) {
+      plat::RandomRun one(seed), many(seed);
+      std::vector<int32_t> got;
+      for (const int64_t n : counts) {
+        got.assign(static_cast<size_t>(n) + 1, -1);
+        many.Fill(got.data(), n);
+        for (int64_t i = 0; i < n; ++i)
+          ASSERT_EQ(got[static_cast<size_t>(i)], one.Next())
+              << "level " << static_cast<int>(level) << " seed " << seed << " run " << n << " draw " << i;
+        ASSERT_EQ(got[static_cast<size_t>(n)], -1) << "a fill wrote past its count";
+      }
+      ASSERT_EQ(many.Next(), one.Next());
+    }
+  }
+  plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+}
+
+// A jump of n lands on the table that n draws leave, for short jumps (below, at and past the
+// table's 31 words), long ones and one past 2^31; a jump after draws and draws after a jump
+// go on in step.
+TEST(RandomRun, SkipLandsWhereAsManyDrawsLand) {
+  const uint64_t jumps[] = {0, 1, 2, 3, 30, 31, 32, 34, 61, 62, 310, 1000, 4097, 1000000,
+                            (uint64_t{1} << 31) + 5};
+  std::vector<int32_t> scratch(1 << 16);
+  for (const uint32_t seed : {1u, 42u, 0xfffffffbu}) {
+    for (const uint64_t n : jumps) {
+      plat::RandomRun drawn(seed), jumped(seed);
+      (void)drawn.Next();  // off the seed's own table
+      (void)jumped.Next();
+      for (uint64_t left = n; left > 0;) {
+        const int64_t m = static_cast<int64_t>(std::min<uint64_t>(left, scratch.size()));
+        drawn.Fill(scratch.data(), m);
+        left -= static_cast<uint64_t>(m);
+      }
+      jumped.Skip(n);
+      uint32_t a[plat::RandomRun::kDegree], b[plat::RandomRun::kDegree];
+      drawn.Words(a);
+      jumped.Words(b);
+      for (int32_t k = 0; k < plat::RandomRun::kDegree; ++k)
+        ASSERT_EQ(a[k], b[k]) << "seed " << seed << " jump " << n << " word " << k;
+      for (int i = 0; i < 40; ++i) ASSERT_EQ(jumped.Next(), drawn.Next());
+    }
+  }
+  // Jumps add up: 2^31 + 5 as 5 and then 2^31, from the library's seed.
+  ::srandom(9);
+  plat::RandomRun whole(9), parts(9);
+  whole.Skip((uint64_t{1} << 31) + 5);
+  parts.Skip(5);
+  parts.Skip(uint64_t{1} << 31);
+  EXPECT_EQ(whole.Next(), parts.Next());
+  plat::RandomRun fromSeed(9);
+  fromSeed.Skip(12345);
+  for (int i = 0; i < 12345; ++i) (void)::random();
+  EXPECT_EQ(fromSeed.Next(), static_cast<int32_t>(::random()));
+}
+
+// The process generator's table can be taken and moved on: the draws after a jump of n are
+// those after n calls; a substituted generator has no table to take and is called n times.
+TEST(Random, TakenTableAndJumpFollowTheProcessGenerator) {
+  ::srandom(2024);
+  plat::SeedRandom(2024);
+  for (int i = 0; i < 7; ++i) (void)::random();
+  plat::SkipRandom(7);
+  plat::RandomRun taken;
+  ASSERT_TRUE(plat::TakeRandomRun(&taken));
+  // The copy draws on its own: the process generator has not moved.
+  const int32_t first = static_cast<int32_t>(::random());
+  EXPECT_EQ(taken.Next(), first);
+  EXPECT_EQ(plat::Random(), first);
+  plat::SkipRandom(100000);
+  for (int i = 0; i < 100000; ++i) (void)::random();
+  EXPECT_EQ(plat::Random(), static_cast<int32_t>(::random()));
+}
+
 int32_t gCounter = 0;
 int32_t Counting() { return gCounter++; }
 void CountFrom(uint32_t seed) { gCounter = static_cast<int32_t>(seed); }
@@ -43,6 +133,10 @@ TEST(Random, SubstitutedGeneratorServesManyDrawsAtOnce) {
   int32_t got[4] = {};
   plat::RandomDraws(got, 4);
   EXPECT_EQ(plat::Random(), 14);
+  plat::RandomRun none;
+  EXPECT_FALSE(plat::TakeRandomRun(&none));
+  plat::SkipRandom(6);
+  EXPECT_EQ(plat::Random(), 21);
   plat::SetRandomFunctions(nullptr, nullptr);
   EXPECT_EQ(got[0], 10);
   EXPECT_EQ(got[3], 13);

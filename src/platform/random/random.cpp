@@ -1,83 +1,256 @@
 #include "platform/random/random.h"
 
+#include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 
-namespace plat {
+#include "platform/parallel/simd.h"
 
-namespace {
+#if VMK_SIMD_X86
+#include <immintrin.h>
+#endif
+
+namespace plat {
 
 // The C library's srandom/random, reproduced so that many draws can be taken at once
 // (a film grain draws three per pixel: 72 million for a 24-megapixel picture, where a
-// call of random() each cost well over half a second). It is the library's additive
-// generator of degree 31: a table of 31 words seeded through the minimal standard
+// call of random() each cost well over half a second) and out of order. It is the library's
+// additive generator of degree 31: a table of 31 words seeded through the minimal standard
 // generator, each draw the sum of the words 3 and 31 back, stored, less its lowest bit;
 // 310 draws are thrown away after seeding. The same seed gives the library's numbers.
-class Additive {
- public:
-  Additive() { Seed(1); }
 
-  void Seed(uint32_t seed) {
-    if (seed == 0) seed = 1;
-    auto word = static_cast<int32_t>(seed);
-    state_[0] = static_cast<uint32_t>(word);
-    for (int32_t i = 1; i < kDegree; ++i) {
-      const int64_t hi = word / 127773, lo = word % 127773;
-      int64_t next = 16807 * lo - 2836 * hi;
-      word = static_cast<int32_t>(next);
-      if (word < 0) word = static_cast<int32_t>(int64_t{word} + 2147483647);
-      state_[i] = static_cast<uint32_t>(word);
-    }
-    front_ = kSeparation;
-    rear_ = 0;
-    for (int32_t i = 0; i < 10 * kDegree; ++i) (void)Next();
+namespace {
+
+constexpr int32_t kDegree = RandomRun::kDegree;
+constexpr int32_t kLag = kDegree - RandomRun::kSeparation;  // the word 3 back, from the oldest
+
+// line[31 + i] = line[i] + line[28 + i] and out[i] = that word >> 1 for i < m: the
+// recurrence laid out oldest word first, so that it is a plain loop over one line.
+void ExtendPlain(uint32_t* line, int32_t* out, int32_t m) {
+  for (int32_t i = 0; i < m; ++i) {
+    line[kDegree + i] = line[i] + line[kLag + i];
+    out[i] = static_cast<int32_t>(line[kDegree + i] >> 1);
   }
+}
 
-  // The next count draws into out: the table laid out oldest word first, so the sum of the
-  // words 31 and 3 back is a plain loop over a line rather than two wrapping cursors.
-  void Fill(int32_t* out, int64_t count) {
-    constexpr int32_t kBlock = 4096;
-    uint32_t line[kDegree + kBlock];
-    while (count > 0) {
-      const int32_t m = count < kBlock ? static_cast<int32_t>(count) : kBlock;
-      for (int32_t k = 0; k < kDegree; ++k) line[k] = state_[(front_ + k) % kDegree];
-      for (int32_t i = 0; i < m; ++i) {
-        line[kDegree + i] = line[i] + line[kDegree - kSeparation + i];
-        out[i] = static_cast<int32_t>(line[kDegree + i] >> 1);
-      }
-      front_ = (front_ + m) % kDegree;
-      rear_ = (front_ + kDegree - kSeparation) % kDegree;
-      for (int32_t k = 0; k < kDegree; ++k) state_[(front_ + k) % kDegree] = line[m + k];
-      out += m;
-      count -= m;
-    }
+#if VMK_SIMD_X86
+// The wide forms make whole vectors of consecutive draws. The words 31 back of a vector of 8
+// (or 16) are all made already, so they load as one vector a; each word is then a plus the
+// word 3 back, which chains within the vector: word j is a[j] + a[j-3] + a[j-6] ... plus the
+// one of the last three words of the vector before that its lane meets (j mod 3). The sums
+// along the chains take two (three) shifted adds, the last three words one permute. The
+// words stay in registers, the last four (two) vectors of them, so no load waits on a store
+// still on its way. m is a multiple of the width; the line's last 31 words are written back.
+
+VMK_TARGET_AVX2 void ExtendAvx2(uint32_t* line, int32_t* out, int32_t m) {
+  alignas(32) uint32_t head[kDegree + 1];
+  head[0] = 0;  // the word 32 back: never read
+  std::memcpy(head + 1, line, sizeof(uint32_t) * kDegree);
+  __m256i b4 = _mm256_load_si256(reinterpret_cast<const __m256i*>(head));
+  __m256i b3 = _mm256_load_si256(reinterpret_cast<const __m256i*>(head + 8));
+  __m256i b2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(head + 16));
+  __m256i b1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(head + 24));
+  const __m256i rotate = _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 0);
+  const __m256i up3 = _mm256_setr_epi32(0, 0, 0, 0, 1, 2, 3, 4);
+  const __m256i up6 = _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 1);
+  const __m256i last3 = _mm256_setr_epi32(5, 6, 7, 5, 6, 7, 5, 6);
+  const __m256i zero = _mm256_setzero_si256();
+  // Each vector's words moved down one lane: the words 31 back of the next vector are the
+  // rotated vector four back but its last lane, which is the rotated one three back's.
+  __m256i r4 = _mm256_permutevar8x32_epi32(b4, rotate);
+  __m256i r3 = _mm256_permutevar8x32_epi32(b3, rotate);
+  __m256i r2 = _mm256_permutevar8x32_epi32(b2, rotate);
+  __m256i r1 = _mm256_permutevar8x32_epi32(b1, rotate);
+  __m256i carry = _mm256_permutevar8x32_epi32(b1, last3);
+  for (int32_t i = 0; i < m; i += 8) {
+    const __m256i a = _mm256_blend_epi32(r4, r3, 0x80);
+    __m256i p = _mm256_add_epi32(a, _mm256_blend_epi32(zero, _mm256_permutevar8x32_epi32(a, up3), 0xF8));
+    p = _mm256_add_epi32(p, _mm256_blend_epi32(zero, _mm256_permutevar8x32_epi32(p, up6), 0xC0));
+    const __m256i v = _mm256_add_epi32(p, carry);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_srli_epi32(v, 1));
+    carry = _mm256_permutevar8x32_epi32(v, last3);
+    b4 = b3;
+    b3 = b2;
+    b2 = b1;
+    b1 = v;
+    r4 = r3;
+    r3 = r2;
+    r2 = r1;
+    r1 = _mm256_permutevar8x32_epi32(v, rotate);
   }
+  if (m == 0) return;
+  // The last 32 words made: the first of them 32 back, at line[m - 1].
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + m - 1), b4);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + m + 7), b3);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + m + 15), b2);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + m + 23), b1);
+}
 
-  int32_t Next() {
-    const uint32_t v = state_[front_] += state_[rear_];
-    front_ = front_ + 1 == kDegree ? 0 : front_ + 1;
-    rear_ = rear_ + 1 == kDegree ? 0 : rear_ + 1;
-    return static_cast<int32_t>(v >> 1);
+VMK_TARGET_AVX512 void ExtendAvx512(uint32_t* line, int32_t* out, int32_t m) {
+  alignas(64) uint32_t head[kDegree + 1];
+  head[0] = 0;
+  std::memcpy(head + 1, line, sizeof(uint32_t) * kDegree);
+  __m512i b2 = _mm512_load_si512(head);
+  __m512i b1 = _mm512_load_si512(head + 16);
+  const __m512i last3 =
+      _mm512_setr_epi32(13, 14, 15, 13, 14, 15, 13, 14, 15, 13, 14, 15, 13, 14, 15, 13);
+  const __m512i zero = _mm512_setzero_si512();
+  __m512i carry = _mm512_permutexvar_epi32(last3, b1);
+  for (int32_t i = 0; i < m; i += 16) {
+    // The words 31 back: the vector two back but its first lane, then the one before's first.
+    const __m512i a = _mm512_alignr_epi32(b1, b2, 1);
+    __m512i p = _mm512_add_epi32(a, _mm512_alignr_epi32(a, zero, 16 - 3));
+    p = _mm512_add_epi32(p, _mm512_alignr_epi32(p, zero, 16 - 6));
+    p = _mm512_add_epi32(p, _mm512_alignr_epi32(p, zero, 16 - 12));
+    const __m512i v = _mm512_add_epi32(p, carry);
+    _mm512_storeu_si512(out + i, _mm512_srli_epi32(v, 1));
+    carry = _mm512_permutexvar_epi32(last3, v);
+    b2 = b1;
+    b1 = v;
   }
+  if (m == 0) return;
+  _mm512_storeu_si512(line + m - 1, b2);
+  _mm512_storeu_si512(line + m + 15, b1);
+}
+#endif
 
- private:
-  static constexpr int32_t kDegree = 31, kSeparation = 3;
-  uint32_t state_[kDegree];
-  int32_t front_ = kSeparation, rear_ = 0;
+using ExtendFn = void (*)(uint32_t*, int32_t*, int32_t);
+
+// The widest form the processor and the cap allow, with the width its draws come in.
+ExtendFn PickExtend(int32_t* width) {
+#if VMK_SIMD_X86
+  if (SimdAtLeast(SimdLevel::kAvx512)) {
+    *width = 16;
+    return ExtendAvx512;
+  }
+  if (SimdAtLeast(SimdLevel::kAvx2)) {
+    *width = 8;
+    return ExtendAvx2;
+  }
+#endif
+  *width = 1;
+  return ExtendPlain;
+}
+
+// Polynomials below x^31 with coefficients mod 2^32, taken mod x^31 - x^28 - 1.
+struct Poly {
+  uint32_t c[kDegree];
 };
+
+// x^d = x^(d-3) + x^(d-31) for d >= 31, from the top down so that each term lands below.
+Poly Reduce(uint32_t (&wide)[2 * kDegree - 1]) {
+  for (int32_t d = 2 * kDegree - 2; d >= kDegree; --d) {
+    wide[d - RandomRun::kSeparation] += wide[d];
+    wide[d - kDegree] += wide[d];
+  }
+  Poly r;
+  std::memcpy(r.c, wide, sizeof r.c);
+  return r;
+}
+
+Poly Square(const Poly& a) {
+  uint32_t wide[2 * kDegree - 1] = {};
+  for (int32_t i = 0; i < kDegree; ++i) {
+    wide[2 * i] += a.c[i] * a.c[i];
+    const uint32_t twice = 2 * a.c[i];
+    for (int32_t j = i + 1; j < kDegree; ++j) wide[i + j] += twice * a.c[j];
+  }
+  return Reduce(wide);
+}
+
+Poly TimesX(const Poly& a) {
+  Poly r;
+  const uint32_t top = a.c[kDegree - 1];
+  r.c[0] = 0;
+  for (int32_t k = 1; k < kDegree; ++k) r.c[k] = a.c[k - 1];
+  r.c[kLag] += top;
+  r.c[0] += top;
+  return r;
+}
+
+}  // namespace
+
+RandomRun::RandomRun(uint32_t seed) {
+  if (seed == 0) seed = 1;
+  auto word = static_cast<int32_t>(seed);
+  state_[0] = static_cast<uint32_t>(word);
+  for (int32_t i = 1; i < kDegree; ++i) {
+    const int64_t hi = word / 127773, lo = word % 127773;
+    const int64_t next = 16807 * lo - 2836 * hi;
+    word = static_cast<int32_t>(next);
+    if (word < 0) word = static_cast<int32_t>(int64_t{word} + 2147483647);
+    state_[i] = static_cast<uint32_t>(word);
+  }
+  // The library's first sum adds word 3 to word 0: word 3 is the oldest, 0..2 the newest.
+  front_ = kSeparation;
+  for (int32_t i = 0; i < 10 * kDegree; ++i) (void)Next();
+}
+
+int32_t RandomRun::Next() {
+  const int32_t lag = front_ + kLag < kDegree ? front_ + kLag : front_ + kLag - kDegree;
+  const uint32_t v = state_[front_] += state_[lag];
+  front_ = front_ + 1 == kDegree ? 0 : front_ + 1;
+  return static_cast<int32_t>(v >> 1);
+}
+
+void RandomRun::Words(uint32_t* words) const {
+  for (int32_t k = 0; k < kDegree; ++k) words[k] = state_[(front_ + k) % kDegree];
+}
+
+void RandomRun::Fill(int32_t* out, int64_t count) {
+  constexpr int32_t kBlock = 4096;
+  uint32_t line[kDegree + kBlock];
+  int32_t width = 1;
+  const ExtendFn wide = PickExtend(&width);
+  while (count > 0) {
+    const int32_t m = count < kBlock ? static_cast<int32_t>(count) : kBlock;
+    Words(line);
+    const int32_t inVectors = m - m % width;
+    wide(line, out, inVectors);
+    ExtendPlain(line + inVectors, out + inVectors, m - inVectors);
+    std::memcpy(state_, line + m, sizeof state_);
+    front_ = 0;
+    out += m;
+    count -= m;
+  }
+}
+
+void RandomRun::Skip(uint64_t n) {
+  if (n == 0) return;
+  // x^n by squaring from the top bit down, a product by x for each bit that is set.
+  Poly q{};
+  q.c[0] = 1;
+  for (int32_t bit = 63 - __builtin_clzll(n); bit >= 0; --bit) {
+    q = Square(q);
+    if ((n >> bit) & 1) q = TimesX(q);
+  }
+  // The word t of the table n draws on is sum q_k r[k + t]: the table and the 30 words after it.
+  uint32_t ext[2 * kDegree - 1];
+  Words(ext);
+  for (int32_t i = kDegree; i < 2 * kDegree - 1; ++i) ext[i] = ext[i - kDegree] + ext[i - 3];
+  for (int32_t t = 0; t < kDegree; ++t) {
+    uint32_t sum = 0;
+    for (int32_t k = 0; k < kDegree; ++k) sum += q.c[k] * ext[k + t];
+    state_[t] = sum;
+  }
+  front_ = 0;
+}
+
+namespace {
 
 // One generator for the process, as the library's was; its lock keeps the draws of two
 // threads from tearing its table, as the library's did.
 std::mutex gLock;
-Additive gAdditive;
+RandomRun gRun;
 
 int32_t libcRandom() {
   std::lock_guard<std::mutex> hold(gLock);
-  return gAdditive.Next();
+  return gRun.Next();
 }
 void libcSeed(uint32_t seed) {
   std::lock_guard<std::mutex> hold(gLock);
-  gAdditive.Seed(seed);
+  gRun = RandomRun(seed);
 }
 uint32_t clockSeed() { return static_cast<uint32_t>(std::time(nullptr)); }
 
@@ -93,10 +266,27 @@ uint32_t TimeSeed() { return gTimeSeed(); }
 void RandomDraws(int32_t* out, int64_t count) {
   if (gNext == libcRandom) {
     std::lock_guard<std::mutex> hold(gLock);
-    gAdditive.Fill(out, count);
+    gRun.Fill(out, count);
     return;
   }
   for (int64_t i = 0; i < count; ++i) out[i] = gNext();
+}
+
+bool TakeRandomRun(RandomRun* run) {
+  if (gNext != libcRandom) return false;
+  std::lock_guard<std::mutex> hold(gLock);
+  *run = gRun;
+  return true;
+}
+
+void SkipRandom(int64_t n) {
+  if (n <= 0) return;
+  if (gNext == libcRandom) {
+    std::lock_guard<std::mutex> hold(gLock);
+    gRun.Skip(static_cast<uint64_t>(n));
+    return;
+  }
+  for (int64_t i = 0; i < n; ++i) (void)gNext();
 }
 
 void SetRandomFunctions(RandomFunction next, SeedFunction seed) {
