@@ -140,6 +140,11 @@ inline void MixRun(unsigned char* __restrict p, const unsigned char* __restrict 
 // lanes hold the blend, else sample by sample.
 inline void BlendRun(int16_t mode, int32_t opacity, unsigned char* p,
                      const unsigned char* value, const unsigned char* mask, int32_t n) {
+  // Replacement at full weight is the value itself.
+  if (mode == 0 && opacity == 255 && mask == nullptr) {
+    std::memcpy(p, value, static_cast<size_t>(n));
+    return;
+  }
   if (mode == 0 && InByteRange(opacity)) {
     MixRun(p, value, mask, opacity, n);
     return;

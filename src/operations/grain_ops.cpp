@@ -17,8 +17,13 @@
 #include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "platform/parallel/simd.h"
 #include "platform/random/random.h"
 #include "raster/susan_denoise.h"
+
+#if VMK_SIMD_X86
+#include <immintrin.h>
+#endif
 
 using effect_support::Blend;
 using effect_support::Clamp255;
@@ -132,9 +137,188 @@ inline uint32_t ByteOfDraw(int32_t draw) {
   return q0 + ((q0 + r0 + 1u) >> 31);
 }
 
-// Rows per band of DrawnRuns: about 2^18 draws, well over the cost of a band's jump (some
-// 40 products of 31 x 31 words).
-constexpr int64_t kBandDraws = int64_t{1} << 18;
+// --- Uniform noise's bytes -------------------------------------------------------------------
+
+// out[j] = ByteOfDraw(d[j]) for j < n; the wide form is the same loop in fixed steps of 16,
+// which the build's cost model puts in vector lanes.
+void NoiseBytesPlain(const int32_t* d, unsigned char* out, int32_t n) {
+  for (int32_t j = 0; j < n; ++j) out[j] = static_cast<unsigned char>(ByteOfDraw(d[j]));
+}
+
+#if VMK_SIMD_X86
+VMK_TARGET_AVX2 void NoiseBytesAvx2(const int32_t* d, unsigned char* out, int32_t n) {
+  int32_t j = 0;
+  for (; j + 16 <= n; j += 16)
+    for (int32_t k = 0; k < 16; ++k) out[j + k] = static_cast<unsigned char>(ByteOfDraw(d[j + k]));
+  for (; j < n; ++j) out[j] = static_cast<unsigned char>(ByteOfDraw(d[j]));
+}
+#endif
+
+using NoiseBytesFn = void (*)(const int32_t*, unsigned char*, int32_t);
+
+NoiseBytesFn NoiseBytes() {
+#if VMK_SIMD_X86
+  return plat::PickKernel<NoiseBytesFn>(NoiseBytesPlain, NoiseBytesAvx2);
+#else
+  return NoiseBytesPlain;
+#endif
+}
+
+// --- Film grain's values --------------------------------------------------------------------
+
+// The strongest grain the wide form takes (see there).
+constexpr int64_t kNarrowStrength = 1024;
+
+// What every pixel of one film grain shares: the strength by lightness (it depends on nothing
+// else), the colour share, and whether every sum below fits in 32-bit lanes.
+struct GrainTerms {
+  int64_t strength[256];
+  int32_t strength32[256];
+  int32_t colourShare;
+  bool narrow;
+};
+
+// The grain of pixels j0..j1 of a run, as the operation is written: p[k] are the run's samples
+// of red, green and blue, draws its draws (three a pixel), values[k] the clamped sums.
+void GrainPixels(const GrainTerms& t, const unsigned char* const p[3], const int32_t* draws,
+                 int32_t j0, int32_t j1, unsigned char (*values)[effect_support::kRun]) {
+  for (int32_t j = j0; j < j1; ++j) {
+    const int32_t* u = draws + 3 * j;
+    const int64_t S = t.strength[(2 * p[0][j] + p[1][j]) / 3];
+    int64_t noise[3];
+    for (int32_t k = 0; k < 3; ++k)
+      noise[k] = static_cast<int64_t>(static_cast<double>(S) * (128 - 255 * (u[k] / 2147483647.0)) / 100);
+    const int64_t mono = ((noise[0] + noise[1] + noise[2]) / 3) * (100 - t.colourShare);
+    for (int32_t k = 0; k < 3; ++k) {
+      const int64_t v = p[k][j] + (noise[k] * t.colourShare + mono) / 100;
+      values[k][j] = static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
+    }
+  }
+}
+
+using GrainRunFn = void (*)(const GrainTerms&, const unsigned char* const[3], const int32_t*,
+                            int32_t, unsigned char (*)[effect_support::kRun]);
+
+void GrainRunPlain(const GrainTerms& t, const unsigned char* const p[3], const int32_t* draws,
+                   int32_t n, unsigned char (*values)[effect_support::kRun]) {
+  GrainPixels(t, p, draws, 0, n, values);
+}
+
+#if VMK_SIMD_X86
+// The wide form takes 8 pixels at a time, for strengths of at most kNarrowStrength. A grain
+// n = trunc(S (128 - 255 u) / 100), u = d / (2^31 - 1), is worked out in the plain form by a
+// chain of roundings that stays within 8 |S| 2^-53 of the exact quotient q = S (128 (2^31 - 1)
+// - 255 d) / (100 (2^31 - 1)); the lanes take it as A - d B, A = 1.28 S and B = 2.55 S /
+// (2^31 - 1) rounded once a pixel, within 14 |S| 2^-53 of q. q has the denominator
+// 100 (2^31 - 1), so where it is not a whole number it lies at least 1 / (100 (2^31 - 1)),
+// about 4.7e-12, from one: more than the 22 |S| 2^-53 the two may lie apart, for |S| up to
+// 1900, so both truncate to the same number. q is a whole number only for the draws 0 and 2^31 - 1 (2^31 - 1 is prime and
+// divides neither 255 nor S); the plain chain is exact there, and the groups that hold such a
+// draw are worked out as written. The sums after it are whole numbers in 32-bit lanes (at
+// most 1311 x 65634 + 255), the quotients by 3 and 100 truncated as C does, by the
+// multiply-high of Hacker's Delight (0x55555556; 0x51EB851F shifted by 5; plus 1 for a negative
+// dividend), exact for every 32-bit dividend; all 2^32 were checked.
+VMK_TARGET_AVX2 inline __m256i MulHigh(__m256i a, __m256i m) {
+  const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(a, m), 32);
+  const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), m);
+  return _mm256_blend_epi32(even, odd, 0xAA);
+}
+
+VMK_TARGET_AVX2 inline __m256i DivideBy3(__m256i a) {
+  return _mm256_add_epi32(MulHigh(a, _mm256_set1_epi32(0x55555556)), _mm256_srli_epi32(a, 31));
+}
+
+VMK_TARGET_AVX2 inline __m256i DivideBy100(__m256i a) {
+  return _mm256_add_epi32(_mm256_srai_epi32(MulHigh(a, _mm256_set1_epi32(0x51EB851F)), 5),
+                          _mm256_srli_epi32(a, 31));
+}
+
+// The grains of one channel's 8 draws, A and B of their pixels in two halves.
+VMK_TARGET_AVX2 inline __m256i GrainOf8(__m256i draws, __m256d aLo, __m256d aHi, __m256d bLo,
+                                        __m256d bHi) {
+  const __m256d dLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(draws));
+  const __m256d dHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(draws, 1));
+  const __m128i lo = _mm256_cvttpd_epi32(_mm256_sub_pd(aLo, _mm256_mul_pd(dLo, bLo)));
+  const __m128i hi = _mm256_cvttpd_epi32(_mm256_sub_pd(aHi, _mm256_mul_pd(dHi, bHi)));
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+}
+
+// Lanes holding the draw 0 or 2^31 - 1: d - 1 at or above 2^31 - 2 unsigned.
+VMK_TARGET_AVX2 inline __m256i EndDraws(__m256i d) {
+  const __m256i x = _mm256_sub_epi32(d, _mm256_set1_epi32(1));
+  return _mm256_cmpeq_epi32(_mm256_max_epu32(x, _mm256_set1_epi32(2147483646)), x);
+}
+
+// Bytes 0 of 8 lanes in 0..255, in order, to out.
+VMK_TARGET_AVX2 inline void StoreBytes8(__m256i v, unsigned char* out) {
+  const __m256i pick = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                        0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i b = _mm256_shuffle_epi8(v, pick);
+  const __m128i both = _mm_unpacklo_epi32(_mm256_castsi256_si128(b), _mm256_extracti128_si256(b, 1));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), both);
+}
+
+// Pixels j..j+7 in lanes; false, with nothing written, where a lane must be worked out as
+// written.
+VMK_TARGET_AVX2 bool GrainEightAvx2(const GrainTerms& t, const unsigned char* const p[3],
+                                    const int32_t* draws, int32_t j,
+                                    unsigned char (*values)[effect_support::kRun]) {
+  __m256i sample[3];
+  for (int32_t k = 0; k < 3; ++k)
+    sample[k] = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p[k] + j)));
+  // L = (2 r + g) / 3: below 2^15, where x * 43691 >> 17 is x / 3.
+  const __m256i twice = _mm256_add_epi32(_mm256_add_epi32(sample[0], sample[0]), sample[1]);
+  const __m256i light = _mm256_srli_epi32(_mm256_mullo_epi32(twice, _mm256_set1_epi32(43691)), 17);
+  const __m256i S = _mm256_i32gather_epi32(t.strength32, light, 4);
+  // The draws r0 g0 b0 r1 ... of 8 pixels, dealt out by channel.
+  const int32_t* d = draws + 3 * j;
+  const __m256i d0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+  const __m256i d1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 8));
+  const __m256i d2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 16));
+  const __m256i ends = _mm256_or_si256(_mm256_or_si256(EndDraws(d0), EndDraws(d1)), EndDraws(d2));
+  if (!_mm256_testz_si256(ends, ends)) return false;
+  const __m256i rMix = _mm256_blend_epi32(_mm256_blend_epi32(d0, d1, 0x92), d2, 0x24);
+  const __m256i gMix = _mm256_blend_epi32(_mm256_blend_epi32(d0, d1, 0x24), d2, 0x49);
+  const __m256i bMix = _mm256_blend_epi32(_mm256_blend_epi32(d0, d1, 0x49), d2, 0x92);
+  const __m256i channel[3] = {
+      _mm256_permutevar8x32_epi32(rMix, _mm256_setr_epi32(0, 3, 6, 1, 4, 7, 2, 5)),
+      _mm256_permutevar8x32_epi32(gMix, _mm256_setr_epi32(1, 4, 7, 2, 5, 0, 3, 6)),
+      _mm256_permutevar8x32_epi32(bMix, _mm256_setr_epi32(2, 5, 0, 3, 6, 1, 4, 7))};
+  const __m256d sLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(S));
+  const __m256d sHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(S, 1));
+  const __m256d a = _mm256_set1_pd(128.0 / 100.0), b = _mm256_set1_pd(255.0 / 100.0 / 2147483647.0);
+  const __m256d aLo = _mm256_mul_pd(sLo, a), aHi = _mm256_mul_pd(sHi, a);
+  const __m256d bLo = _mm256_mul_pd(sLo, b), bHi = _mm256_mul_pd(sHi, b);
+  __m256i noise[3];
+  for (int32_t k = 0; k < 3; ++k) noise[k] = GrainOf8(channel[k], aLo, aHi, bLo, bHi);
+  const __m256i share = _mm256_set1_epi32(t.colourShare);
+  const __m256i mono =
+      _mm256_mullo_epi32(DivideBy3(_mm256_add_epi32(_mm256_add_epi32(noise[0], noise[1]), noise[2])),
+                         _mm256_set1_epi32(100 - t.colourShare));
+  for (int32_t k = 0; k < 3; ++k) {
+    const __m256i sum = _mm256_add_epi32(_mm256_mullo_epi32(noise[k], share), mono);
+    __m256i v = _mm256_add_epi32(sample[k], DivideBy100(sum));
+    v = _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), _mm256_set1_epi32(255));
+    StoreBytes8(v, values[k] + j);
+  }
+  return true;
+}
+
+VMK_TARGET_AVX2 void GrainRunAvx2(const GrainTerms& t, const unsigned char* const p[3],
+                                  const int32_t* draws, int32_t n,
+                                  unsigned char (*values)[effect_support::kRun]) {
+  int32_t j = 0;
+  for (; j + 8 <= n; j += 8)
+    if (!GrainEightAvx2(t, p, draws, j, values)) GrainPixels(t, p, draws, j, j + 8, values);
+  GrainPixels(t, p, draws, j, n, values);
+}
+#endif
+
+// A band of DrawnRuns takes at least 2^17 draws, some 35 us of drawing against the 5 to 10 us
+// of its jump, and the rows go in about four bands a thread so that the threads finish
+// together. (The bands change nothing in the result: every draw is the sequence's own.)
+constexpr int64_t kBandDraws = int64_t{1} << 17;
+constexpr int32_t kBandsPerThread = 4;
 
 // Visits the region x0..x1, y0..y1 (clamped, not empty) whose pixels take perPixel draws each
 // in the order of a walk row by row: runFn(y, x, n, draws) for runs of at most kRun pixels of
@@ -161,8 +345,10 @@ int32_t DrawnRuns(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t perPix
     plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(*seed)));
     (void)plat::TakeRandomRun(&start);
   }
-  const auto bandRows =
-      static_cast<int32_t>(std::clamp<int64_t>((kBandDraws + perRow - 1) / perRow, 1, y1 - y0 + 1));
+  const int64_t rows = y1 - y0 + 1;
+  const int64_t bands = int64_t{kBandsPerThread} * plat::ThreadCount();
+  const auto bandRows = static_cast<int32_t>(std::clamp<int64_t>(
+      std::max((rows + bands - 1) / bands, (kBandDraws + perRow - 1) / perRow), 1, rows));
   plat::ParallelFor(y0, y1 + 1, bandRows, [=](int32_t first, int32_t end) {
     int32_t draws[3 * kRun];
     plat::RandomRun run = start;
@@ -195,17 +381,23 @@ int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned cha
     // shared threads, with no work plane (three 6000 x 4000 planes: about 315 ms with a copy
     // of each plane, a chunk of draws at a time on one thread beside the rows' work).
     CreaLut(table, contrast, darken, 0);
+    bool identity = true;
+    for (int32_t v = 0; v < 256; ++v) identity = identity && table[v] == v;
+    const NoiseBytesFn bytes = NoiseBytes();
     plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
     if (x0 > x1 || y0 > y1) return 0;
     return DrawnRuns(x0, y0, x1, y1, 1, nullptr,
                      [&](int32_t y, int32_t x, int32_t n, const int32_t* d) {
                        unsigned char values[effect_support::kRun];
-                       for (int32_t j = 0; j < n; ++j) values[j] = table[ByteOfDraw(d[j])];
+                       bytes(d, values, n);
+                       if (!identity)
+                         for (int32_t j = 0; j < n; ++j) values[j] = table[values[j]];
                        const int64_t at = static_cast<int64_t>(y) * width + x;
                        effect_support::BlendRun(mode, opacity, plane + at, values,
                                                 mask != nullptr ? mask + at : nullptr, n);
                      });
   }
+  const NoiseBytesFn bytes = NoiseBytes();
   return effect_support::FilterWholeCopy(
       mode, opacity, plane, mask, width, height, x0, y0, x1, y1,
       [&](unsigned char* work) {
@@ -217,9 +409,7 @@ int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned cha
             if (x0 > x1 || y0 > y1) break;
             if (DrawnRuns(x0, y0, x1, y1, 1, nullptr,
                           [&](int32_t y, int32_t x, int32_t n, const int32_t* d) {
-                            unsigned char* row = work + static_cast<int64_t>(y) * width + x;
-                            for (int32_t j = 0; j < n; ++j)
-                              row[j] = static_cast<unsigned char>(ByteOfDraw(d[j]));
+                            bytes(d, work + static_cast<int64_t>(y) * width + x, n);
                           }) != 0) {
               return -1;
             }
@@ -323,34 +513,38 @@ int32_t Effects::FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_
   // call of the generator at a time with whole-plane copies; 315 ms with the draws a chunk
   // of rows at a time on one thread beside the rows' work.
   // The strength depends on the lightness alone: one entry for each of its 256 values.
-  int64_t strength[256];
+  GrainTerms terms;
+  int64_t strongest = 0;
   for (int32_t L = 0; L < 256; ++L) {
     const int32_t off = L < 128 ? 128 - L : L - 128;
     const int32_t mid = 128 - off;
     // 64-bit sums: a strong grain with a full colour share goes far past the 32-bit range
     // before the clamp, and must saturate, not wrap.
-    strength[L] = static_cast<int64_t>(amount) *
-                  (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) / 30;
+    const int64_t S = static_cast<int64_t>(amount) *
+                      (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) / 30;
+    terms.strength[L] = S;
+    terms.strength32[L] = static_cast<int32_t>(S);  // |S| is below 2^27 for any short arguments
+    strongest = std::max(strongest, S < 0 ? -S : S);
   }
+  terms.colourShare = colourShare;
+  // Each grain lies within 128 |S| / 100; the lanes hold the sums when the largest of them,
+  // with a sample added, stays below 2^31.
+  const int64_t grain = strongest * 128 / 100 + 1;
+  const int64_t share = colourShare < 0 ? -int64_t{colourShare} : colourShare;
+  const int64_t rest = 100 - int64_t{colourShare} < 0 ? int64_t{colourShare} - 100 : 100 - int64_t{colourShare};
+  terms.narrow = strongest <= kNarrowStrength && grain * (share + rest) + 255 < (int64_t{1} << 31);
+#if VMK_SIMD_X86
+  const GrainRunFn grainRun = terms.narrow ? plat::PickKernel<GrainRunFn>(GrainRunPlain, GrainRunAvx2) : GrainRunPlain;
+#else
+  const GrainRunFn grainRun = GrainRunPlain;
+#endif
   unsigned char* const plane[3] = {red, green, blue};
   return DrawnRuns(x0, y0, x1, y1, 3, &seed,
                    [&](int32_t y, int32_t x, int32_t n, const int32_t* draws) {
     unsigned char values[3][effect_support::kRun];
     const int64_t at = static_cast<int64_t>(y) * width + x;
-    for (int32_t j = 0; j < n; ++j) {
-      const int64_t i = at + j;
-      const int32_t* u = draws + 3 * j;
-      const int64_t S = strength[(2 * red[i] + green[i]) / 3];
-      int64_t noise[3];
-      for (int32_t k = 0; k < 3; ++k) {
-        noise[k] = static_cast<int64_t>(static_cast<double>(S) * (128 - 255 * (u[k] / 2147483647.0)) / 100);
-      }
-      const int64_t mono = ((noise[0] + noise[1] + noise[2]) / 3) * (100 - colourShare);
-      for (int32_t k = 0; k < 3; ++k) {
-        const int64_t v = plane[k][i] + (noise[k] * colourShare + mono) / 100;
-        values[k][j] = static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
-      }
-    }
+    const unsigned char* const p[3] = {red + at, green + at, blue + at};
+    grainRun(terms, p, draws, n, values);
     for (int32_t k = 0; k < 3; ++k)
       effect_support::BlendRun(mode, opacity, plane[k] + at, values[k],
                                mask != nullptr ? mask + at : nullptr, n);

@@ -1,9 +1,12 @@
-// Film grain with its draws taken a chunk of rows at a time and its rows on the shared
-// threads gives the bytes of its plain form, written out here as it was first written (one
-// call of the generator per draw, whole-plane copies, one pixel after another), and leaves the
-// generator where the plain form leaves it: odd sizes, regions inside and past the planes,
-// blend modes with and without a mask, weak and saturating grain, at one, three and eight
-// threads.
+// Film grain and uniform noise with their rows in bands on the shared threads, each band
+// drawing from its own copy of the generator started at its first pixel's draws, and their
+// pixels in vector lanes, give the bytes of their plain forms, written out here as they were
+// first written (one call of the generator per draw, whole-plane copies, one pixel after
+// another), and leave the generator where the plain forms leave it: odd sizes, tall planes of
+// several bands, regions inside and past the planes, blend modes with and without a mask,
+// weak, strong and saturating grain, at one, three and eight threads, at every vector width;
+// and with a substituted generator, drawn in order, that serves the draws where the lanes'
+// shortcuts end (0, 2^31 - 1, the steps of 255 u).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +17,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "platform/random/random.h"
 #include "support/session.h"
 #include "support/noise_plane.h"
@@ -23,6 +27,26 @@ namespace {
 using Plane = std::vector<unsigned char>;
 
 using vmktest::Noise;
+
+// The plain loop, then every vector width the processor has.
+std::vector<plat::SimdLevel> Levels() {
+  std::vector<plat::SimdLevel> levels = {plat::SimdLevel::kBaseline};
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) levels.push_back(plat::SimdLevel::kAvx2);
+  return levels;
+}
+
+// Each thread count at each vector width, put back afterwards.
+template <typename Fn>
+void AtEveryWidthAndCount(Fn fn) {
+  for (const plat::SimdLevel level : Levels())
+    for (const int threads : {1, 3, 8}) {
+      plat::SetSimdLevel(level);
+      plat::SetThreadCount(threads);
+      fn(level, threads);
+      plat::SetThreadCount(0);
+      plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+    }
+}
 
 struct Grain {
   int16_t amount, highlights, midtones, shadows, colourShare, seed;
@@ -68,51 +92,118 @@ TEST_F(FilmGrainRuns, ChunksAndBandsGiveThePlainFormsBytes) {
   struct Size {
     int32_t w, h;
   };
-  const Grain grains[] = {{5, 50, 50, 50, 0, 0}, {80, 100, -30, 60, 40, 7}, {32767, 32767, 32767, 32767, 100, -3}};
-  // 1200 x 300: more than one chunk of draws.
-  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 400}, Size{1200, 300}}) {
+  // {80, 100, -30, 60, 40, 7}: strengths up to 62; {154, 100, ...}: up to 1021, just inside
+  // what the lanes take; {900, 300, ...}: up to 17970, past it; {32767, ...}: every sample
+  // saturates.
+  const Grain grains[] = {{5, 50, 50, 50, 0, 0}, {80, 100, -30, 60, 40, 7},
+                          {154, 100, 100, 100, 60, 12}, {900, 300, 300, 300, 30, 5},
+                          {32767, 32767, 32767, 32767, 100, -3}};
+  // 1200 x 300 and the tall 5 x 30000: several bands of rows.
+  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 400}, Size{1200, 300}, Size{5, 30000}}) {
     const size_t n = static_cast<size_t>(s.w) * s.h;
     const Plane orig[3] = {Noise(n, 1), Noise(n, 2), Noise(n, 3)};
     const Plane mask = Noise(n, 4);
     struct Region {
       int32_t x0, y0, x1, y1;
     };
+    const bool large = n > 100000;
     for (const Region r : {Region{0, 0, s.w - 1, s.h - 1}, Region{1, -2, s.w + 3, s.h / 2}})
       for (const Grain& g : grains)
-        if (s.w < 1000 || &g == &grains[1])
+        if (!large || &g == &grains[1])
         for (const int16_t mode : {0, 4})
           for (const bool masked : {false, true}) {
+            if (large && mode == 4 && masked) continue;
             const unsigned char* m = masked ? mask.data() : nullptr;
+            const int16_t opacity = mode == 0 && !masked ? 255 : 230;
             Plane expect[3] = {orig[0], orig[1], orig[2]};
-            PlainFilmGrain(mode, 230, s.h, s.w, expect, r.x0, r.y0, r.x1, r.y1, m, g);
+            PlainFilmGrain(mode, opacity, s.h, s.w, expect, r.x0, r.y0, r.x1, r.y1, m, g);
             const int32_t after = plat::Random();
-            for (const int threads : {1, 3, 8}) {
-              plat::SetThreadCount(threads);
+            AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
               Plane got[3] = {orig[0], orig[1], orig[2]};
-              const int32_t rc = Effects::FilmGrain(mode, 230, s.h, s.w, got[0].data(), got[1].data(),
+              plat::SeedRandom(99);  // the operation seeds the generator itself
+              const int32_t rc = Effects::FilmGrain(mode, opacity, s.h, s.w, got[0].data(), got[1].data(),
                                                     got[2].data(), r.x0, r.y0, r.x1, r.y1, m, g.amount,
                                                     g.highlights, g.midtones, g.shadows, g.colourShare,
                                                     g.seed);
-              plat::SetThreadCount(0);
               ASSERT_EQ(rc, 0);
               ASSERT_EQ(plat::Random(), after) << "the generator moved on by another count";
               for (int k = 0; k < 3; ++k)
                 ASSERT_EQ(got[k], expect[k]) << s.w << "x" << s.h << " mode " << mode << " threads "
-                                             << threads << " plane " << k;
-            }
+                                             << threads << " level " << static_cast<int>(level)
+                                             << " grain " << g.amount << " plane " << k;
+            });
           }
   }
+}
+
+// A substituted generator, drawn in order: it serves the two draws whose quotient is a whole
+// number (0 and 2^31 - 1) among the others, so that groups of lanes fall back to the plain
+// arithmetic, and the first draws of each step of floor(255 u) and the last before them.
+int32_t gServed = 0;
+std::vector<int32_t> gServe;
+int32_t Serve() {
+  const int32_t v = gServe[static_cast<size_t>(gServed) % gServe.size()];
+  ++gServed;
+  return v;
+}
+void ServeFrom(uint32_t seed) { gServed = static_cast<int32_t>(seed % 1000u); }
+
+std::vector<int32_t> EdgeDraws() {
+  std::vector<int32_t> d = {0, 2147483647, 1, 2147483646};
+  for (int64_t k = 1; k <= 255; ++k) {
+    const int64_t first = (k * 2147483647 + 254) / 255;  // the least d with 255 d >= k (2^31 - 1)
+    d.push_back(static_cast<int32_t>(first));
+    d.push_back(static_cast<int32_t>(first - 1));
+  }
+  uint32_t v = 12345;
+  for (int i = 0; i < 700; ++i) {
+    v = v * 1664525u + 1013904223u;
+    d.push_back(static_cast<int32_t>(v >> 1));
+    if (i % 7 == 0) d.push_back(i % 2 == 0 ? 0 : 2147483647);
+  }
+  return d;
+}
+
+TEST_F(FilmGrainRuns, SubstitutedGeneratorAndEndDrawsGiveThePlainFormsBytes) {
+  gServe = EdgeDraws();
+  plat::SetRandomFunctions(&Serve, &ServeFrom);
+  const int32_t w = 67, h = 23;
+  const size_t n = static_cast<size_t>(w) * h;
+  const Plane orig[3] = {Noise(n, 21), Noise(n, 22), Noise(n, 23)};
+  // Strengths with whole quotients at the end draws (multiples of 25 and 100), near the lanes'
+  // limit and past it.
+  // Strengths up to 497, 1021 (just inside what the lanes take), 1028 (just past) and 599.
+  const Grain grains[] = {{75, 100, 100, 100, 0, 1}, {154, 100, 100, 100, 100, 2},
+                          {155, 100, 100, 100, 45, 3}, {30, 300, 300, 300, 70, 4}};
+  for (const Grain& g : grains) {
+    Plane expect[3] = {orig[0], orig[1], orig[2]};
+    PlainFilmGrain(0, 255, h, w, expect, 0, 0, w - 1, h - 1, nullptr, g);
+    const int32_t after = gServed;
+    AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
+      Plane got[3] = {orig[0], orig[1], orig[2]};
+      ASSERT_EQ(Effects::FilmGrain(0, 255, h, w, got[0].data(), got[1].data(), got[2].data(), 0, 0,
+                                   w - 1, h - 1, nullptr, g.amount, g.highlights, g.midtones, g.shadows,
+                                   g.colourShare, g.seed),
+                0);
+      ASSERT_EQ(gServed, after);
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(got[k], expect[k]) << "grain " << g.amount << " threads " << threads << " level "
+                                     << static_cast<int>(level) << " plane " << k;
+    });
+  }
+  plat::SetRandomFunctions(nullptr, nullptr);
 }
 
 }  // namespace
 
 namespace {
 
-// Uniform noise (kind 0) without blur, as first written: one call of the generator per
-// sample of the region, row by row, the table of its contrast and brightness, the blend.
+// Uniform noise (kind 0), as first written: one call of the generator per sample of the
+// region, row by row, into a copy of the plane, the blur of the whole copy, the table of its
+// contrast and brightness, the blend.
 void PlainUniformNoise(int16_t mode, int16_t opacity, Plane& plane, const unsigned char* mask,
                        int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1,
-                       int32_t y1, int16_t contrast, int16_t brightness, int16_t seed) {
+                       int32_t y1, int16_t blur, int16_t contrast, int16_t brightness, int16_t seed) {
   effect_support::ClampRegion(width, height, x0, y0, x1, y1);
   Plane work = plane;
   plat::SeedRandom(static_cast<uint32_t>(static_cast<int32_t>(seed)));
@@ -120,6 +211,9 @@ void PlainUniformNoise(int16_t mode, int16_t opacity, Plane& plane, const unsign
     for (int32_t x = x0; x <= x1; ++x)
       work[static_cast<size_t>(y) * width + x] =
           static_cast<unsigned char>(std::floor(255 * (plat::Random() / 2147483647.0)));
+  if (blur > 0) {
+    ASSERT_EQ(Effects::Blur(0, 255, work.data(), nullptr, width, height, 0, 0, width - 1, height - 1, blur, 1), 0);
+  }
   unsigned char table[256];
   Effects::CreaLut(table, contrast, static_cast<int16_t>(-brightness), 0);
   for (int32_t y = y0; y <= y1; ++y)
@@ -130,34 +224,60 @@ void PlainUniformNoise(int16_t mode, int16_t opacity, Plane& plane, const unsign
     }
 }
 
-TEST_F(FilmGrainRuns, UniformNoiseInChunksGivesThePlainFormsBytes) {
+struct NoiseCase {
+  int16_t mode, opacity;
+  bool masked;
+  int16_t blur, contrast, brightness;
+};
+
+void ExpectPlainNoise(const Plane& orig, const Plane& mask, int32_t w, int32_t h, const NoiseCase& c) {
+  const unsigned char* m = c.masked ? mask.data() : nullptr;
+  Plane expect = orig;
+  PlainUniformNoise(c.mode, c.opacity, expect, m, h, w, 0, 1, w + 2, h - 1, c.blur, c.contrast,
+                    c.brightness, 11);
+  if (w * h > 1) {
+    ASSERT_NE(expect, orig);
+  }
+  const int32_t after = plat::Random();
+  AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
+    Plane got = orig;
+    const int32_t rc = Effects::Noise(c.mode, c.opacity, 0, got.data(), m, h, w, 0, 1, w + 2, h - 1,
+                                      1.0f, 1.0f, c.blur, c.contrast, c.brightness, 11);
+    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(plat::Random(), after);
+    ASSERT_EQ(got, expect) << w << "x" << h << " threads " << threads << " level "
+                           << static_cast<int>(level) << " mode " << c.mode << " blur " << c.blur
+                           << " contrast " << c.contrast;
+  });
+}
+
+TEST_F(FilmGrainRuns, UniformNoiseInBandsGivesThePlainFormsBytes) {
   struct Size {
     int32_t w, h;
   };
-  // 1200 x 1000: more than one chunk of draws.
-  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{1200, 1000}}) {
+  // Replacement at full weight (the values stored as they are), through a mask, another mode;
+  // the table plain and shaped; a blur, which works on a copy of the whole plane.
+  const NoiseCase cases[] = {{0, 255, false, 0, 0, 0}, {0, 200, true, 0, 30, 10},
+                             {2, 200, false, 0, 0, 0}, {0, 255, false, 2, 20, -15}};
+  // 1200 x 1000 and the tall 7 x 40000: several bands of rows.
+  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{1200, 1000}, Size{7, 40000}}) {
     const size_t n = static_cast<size_t>(s.w) * s.h;
     const Plane orig = Noise(n, 8), mask = Noise(n, 9);
-    for (const bool masked : {false, true}) {
-      const unsigned char* m = masked ? mask.data() : nullptr;
-      Plane expect = orig;
-      PlainUniformNoise(masked ? 2 : 0, 200, expect, m, s.h, s.w, 0, 1, s.w + 2, s.h - 1, 30, 10, 11);
-      if (n > 1) {
-        ASSERT_NE(expect, orig);
-      }
-      const int32_t after = plat::Random();
-      for (const int threads : {1, 3, 8}) {
-        plat::SetThreadCount(threads);
-        Plane got = orig;
-        const int32_t rc = Effects::Noise(masked ? 2 : 0, 200, 0, got.data(), m, s.h, s.w, 0, 1,
-                                          s.w + 2, s.h - 1, 1.0f, 1.0f, 0, 30, 10, 11);
-        plat::SetThreadCount(0);
-        ASSERT_EQ(rc, 0);
-        ASSERT_EQ(plat::Random(), after);
-        ASSERT_EQ(got, expect) << s.w << "x" << s.h << " threads " << threads;
-      }
+    for (const NoiseCase& c : cases) {
+      if (n > 100000 && &c != &cases[0] && &c != &cases[1]) continue;
+      ExpectPlainNoise(orig, mask, s.w, s.h, c);
     }
   }
+}
+
+TEST_F(FilmGrainRuns, UniformNoiseTakesEveryStepOfItsDrawsAsThePlainFormDoes) {
+  gServe = EdgeDraws();
+  plat::SetRandomFunctions(&Serve, &ServeFrom);
+  const int32_t w = 61, h = 29;
+  const Plane orig = Noise(static_cast<size_t>(w) * h, 31), mask = Noise(static_cast<size_t>(w) * h, 32);
+  ExpectPlainNoise(orig, mask, w, h, NoiseCase{0, 255, false, 0, 0, 0});
+  ExpectPlainNoise(orig, mask, w, h, NoiseCase{0, 255, false, 1, 0, 0});
+  plat::SetRandomFunctions(nullptr, nullptr);
 }
 
 }  // namespace
