@@ -18,13 +18,16 @@
 
 #include "dialogs/correction/content_aware_fixture.h"
 #include "dialogs/editor/compose_effect.h"
+#include "dialogs/editor/effect_list.h"
 #include "dialogs/editor/tune_effect_fixture.h"
 #include "dialogs/patterns/generator_fixture.h"
 #include "dialogs/patterns/texture_dialog.h"
 #include "dialogs/editor/browser_fixture.h"
+#include "dialogs/patterns/ramp_browser.h"
 #include "dialogs/patterns/ramp_editor.h"
 #include "dialogs/patterns/ramp_fixture.h"
 #include "dialogs/photo/border_dialog.h"
+#include "dialogs/photo/combine_dialog.h"
 #include "dialogs/photo/repeat_fixture.h"
 #include "dialogs/photo/tessellation_dialog.h"
 #include "dialogs/photo/tile_lists.h"
@@ -588,6 +591,46 @@ TEST_F(FineTiles, TheTileListsThumbnailsAreReadAtTheDevicePixels) {
   }
 }
 
+// The image combination's ramp bar: the bar at the view's size in the
+// display, at the device pixels on the screen.
+TEST_F(FineTiles, TheCombinationsRampBarDrawsAtTheDevicePixels) {
+  constexpr OSType kCima = FourCC("Cima");
+  constexpr int32_t kRampArea = 31;
+  vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 92, Quiet);
+  Image("Images/a.tif", 40, 20);
+  for (const int k : kScales) {
+    SCOPED_TRACE(k);
+    Ratio ratio(k);
+    auto r = std::make_unique<CombImaPar>();
+    Init_CombImaPar(r.get(), 1);
+    fichier f;
+    Init_FicStruct(&f);
+    ASSERT_TRUE(SetFicFromPosix(&f, (makers_ / "Images/a.tif").string()));
+    AddCombIma(r.get(), 0, &f);
+    r->head.current = 0;
+    r->infos[0].ramp = Steep();
+    VMKcimaUI dialog;
+    dialog.SetCombImaPar(r.get());
+    // The image list is built on first use.
+    if (k == 1) driver_.Press(FourCC("Updt"), 1);
+    driver_.Advance(0.2)
+        .Do([&](tb::WindowRef w) {
+          tb::ControlRef view = tb::FindControl(w, kCima, kRampArea);
+          const Rect b = tb::GetControlBounds(view);
+          const LutVign ramp = Steep();
+          ExpectRampPicture(dialog.Box(1), k, b.right - b.left, b.bottom - b.top,
+                            [&](int32_t scale, const Rect& at, uint8_t* bitmap) {
+                              build_BufBarAt(scale, &at, bitmap, &ramp, 0, 0, 0);
+                            });
+          ExpectFine(w, view, dialog.Box(1), k, 0.05);
+        })
+        .Press(kCima, 2);
+    EXPECT_EQ(dialog.Do_CImaDlg(0), 0);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+  vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 92, nullptr);
+}
+
 // ---- the ramp bars ----
 
 // The texture generator's ramp bar: the bar at the view's size in the
@@ -675,6 +718,43 @@ TEST_F(FineRampEditor, TheBarsAndPickersDrawAtTheDevicePixelsAndAClickPaintsTheS
   EXPECT_TRUE(Same(painted[0], painted[1]));
   EXPECT_EQ(painted[0].colour[0][128], 200);
   EXPECT_EQ(painted[0].colour[1][128], 10);
+}
+
+// The ramp browser's bars draw at the device pixels; a click picks the same
+// slot at both ratios.
+TEST_F(FineRampEditor, TheBrowsersBarsDrawAtTheDevicePixelsAndAClickPicksTheSameSlot) {
+  constexpr OSType kLvig = FourCC("Lvig");
+  for (int n = 0; n < 4; ++n) WriteRamp("steep" + std::to_string(n) + ".hvig", "Steep", Steep());
+  int16_t picked[2] = {};
+  for (const int k : kScales) {
+    SCOPED_TRACE(k);
+    Ratio ratio(k);
+    VMKloadvign dlg;
+    driver_.Advance(0.01)
+        .Advance(0.5)
+        .Do([&](tb::WindowRef w) {
+          for (size_t slot = 0; slot < 4; ++slot) {
+            SCOPED_TRACE(slot);
+            VMKimabox* box = dlg.Box(slot);
+            ASSERT_NE(box, nullptr);
+            const LutVign ramp = Steep();
+            ExpectRampPicture(box, k, VMKlisteff::kBarWidth, VMKlisteff::kBarHeight,
+                              [&](int32_t scale, const Rect& at, uint8_t* bitmap) {
+                                build_BufBarAt(scale, &at, bitmap, &ramp, 0, 0, 0);
+                              });
+            ExpectFine(w, box->state().view, box, k, 0.05);
+          }
+        })
+        // The third slot's box: window h 10 to 410, v 160 to 192.
+        .Drag({Point{176, 200}, Point{176, 200}})
+        .Advance(0.5)
+        .Do([&](tb::WindowRef) { picked[k - 1] = dlg.selectedSlot; })
+        .Press(kLvig, 2);
+    EXPECT_EQ(dlg.Do_LoadVignDlg(), 0);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+  EXPECT_EQ(picked[0], 3);
+  EXPECT_EQ(picked[1], 3);
 }
 
 }  // namespace
