@@ -205,19 +205,28 @@ constexpr int32_t QuotientBy100(int32_t x) {
   return static_cast<int32_t>((int64_t{x} * kBy100Magic) >> 37) - (x >> 31);
 }
 
-// Blends a packed copy of the clamped region x0..x1, y0..y1 (x1 - x0 + 1 samples a row,
-// rows one after the other) back into a one-sample plane through the mask, in bands of rows
-// on the shared threads: the last step of the operations that work on a copy.
+// Blends a packed copy of the clamped region x0..x1, y0..y1 (x1 - x0 + 1 samples a row, rows
+// one after the other, or `step` bytes apart) back into a one-sample plane through the mask,
+// in bands of rows on the shared threads: the last step of the operations that work on a copy.
+// Replacement at full opacity without a mask blends to the copy itself, so its rows are
+// simply copied in.
 inline void BlendPackedRegion(int16_t mode, int16_t opacity, unsigned char* plane,
                               const unsigned char* mask, int32_t width, int32_t x0, int32_t y0,
-                              int32_t x1, int32_t y1, const unsigned char* packed) {
+                              int32_t x1, int32_t y1, const unsigned char* packed,
+                              int64_t step = 0) {
   if (x0 > x1 || y0 > y1) return;
   const int32_t rw = x1 - x0 + 1;
+  if (step < rw) step = rw;
+  const bool copy = mode == 0 && opacity == 255 && mask == nullptr;
   plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [=](int32_t first, int32_t end) {
     for (int32_t y = first; y < end; ++y) {
       const int64_t row = static_cast<int64_t>(y) * width + x0;
-      BlendRun(mode, opacity, plane + row, packed + static_cast<int64_t>(y - y0) * rw,
-               mask != nullptr ? mask + row : nullptr, rw);
+      const unsigned char* from = packed + static_cast<int64_t>(y - y0) * step;
+      if (copy) {
+        std::memcpy(plane + row, from, static_cast<size_t>(rw));
+        continue;
+      }
+      BlendRun(mode, opacity, plane + row, from, mask != nullptr ? mask + row : nullptr, rw);
     }
   });
 }

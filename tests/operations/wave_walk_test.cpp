@@ -1,8 +1,9 @@
 // The wave distortion's strip walk, with its unwrapped rows read through per-column offsets,
 // gives the bytes of the plain walk (each row across the whole region, both positions wrapped
 // for every sample), written out here as the operation was first written: every shape, shifts
-// that wrap once and many times, regions inside and at the planes' edges, wide enough for
-// several strips, at one, three and eight threads.
+// that wrap once and many times, columns of one shift in runs short and long (the block
+// copies), regions inside and at the planes' edges, wide enough for several strips, at one,
+// three and eight threads.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -88,7 +89,8 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
   };
   const Size sizes[] = {{1, 1}, {17, 3}, {2049, 5}, {5, 300}, {700, 260}};
   const Wave waves[] = {{0, 4, 5, 4, 5}, {1, 3, 20, 2, 15}, {2, 2, 30, 5, 40},
-                        {0, 1, 250, 3, 180}, {0, 0, 0, 0, 0}, {1, 7, 1, 1, 2}};
+                        {0, 1, 250, 3, 180}, {0, 0, 0, 0, 0}, {1, 7, 1, 1, 2},
+                        {0, 1, 2, 1, 3}};
   for (const Size s : sizes) {
     const size_t n = static_cast<size_t>(s.w) * s.h;
     const Plane orig = Noise(n, 5), mask = Noise(n, 6);
