@@ -16,6 +16,9 @@
 // from the planes into the lanes. Three planes of 2048 x 1536 on one thread,
 // a loaded 8-core machine: 30 ms with the samples gathered into arrays and
 // two divisions a branch, 24 ms now; the lanes are bound by their divisions.
+// Where the processor has AVX-512 and the shift replaces three planes without
+// a mask, sixteen pixels go side by side the same way, their bytes stored
+// straight back.
 #include <algorithm>
 
 #include "app/core/colour_spaces.h"
@@ -215,6 +218,108 @@ VMK_WIDE void ApplyWideInts(const HslShift& shift, const int32_t (&c)[3][8], int
   ApplyWide(shift, LoadWide(c[0]), LoadWide(c[1]), LoadWide(c[2]), out[0], out[1], out[2]);
 }
 #undef VMK_WIDE
+
+// --- Sixteen pixels a step on AVX-512: ApplyWide lane for lane, the selects by mask -----------
+#define VMK_WIDE16 VMK_TARGET_AVX512
+// GCC 12's 512-bit intrinsics start their results from deliberately undefined lanes, which
+// its flow analysis reports as uninitialised values in every caller.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+
+VMK_WIDE16 inline __m512 Select16(__mmask16 when, __m512 yes, __m512 no) {
+  return _mm512_mask_blend_ps(when, no, yes);
+}
+VMK_WIDE16 inline __mmask16 Lt16(__m512 a, __m512 b) { return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ); }
+VMK_WIDE16 inline __mmask16 Gt16(__m512 a, __m512 b) { return _mm512_cmp_ps_mask(a, b, _CMP_GT_OQ); }
+VMK_WIDE16 inline __mmask16 Le16(__m512 a, __m512 b) { return _mm512_cmp_ps_mask(a, b, _CMP_LE_OQ); }
+VMK_WIDE16 inline __mmask16 Eq16(__m512 a, __m512 b) { return _mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ); }
+VMK_WIDE16 inline __m512 Set16(float v) { return _mm512_set1_ps(v); }
+
+VMK_WIDE16 inline __m512 WrapHue16(__m512 h) {
+  return Select16(Gt16(h, Set16(360.0f)), _mm512_sub_ps(h, Set16(360.0f)),
+                  Select16(Lt16(h, Set16(0.0f)), _mm512_add_ps(h, Set16(360.0f)), h));
+}
+
+VMK_WIDE16 inline __m512 Limit16(__m512 v, float top) {
+  return Select16(Lt16(v, Set16(0.0f)), Set16(0.0f), Select16(Gt16(v, Set16(top)), Set16(top), v));
+}
+
+VMK_WIDE16 inline __m512 Value16(__m512 m1, __m512 m2, __m512 hue) {
+  hue = WrapHue16(hue);
+  const __m512 span = _mm512_sub_ps(m2, m1);
+  const __mmask16 low = Lt16(hue, Set16(60.0f));
+  const __m512 along = Select16(low, hue, _mm512_sub_ps(Set16(240.0f), hue));
+  const __m512 edge = _mm512_add_ps(m1, _mm512_div_ps(_mm512_mul_ps(span, along), Set16(60.0f)));
+  return Select16(low, edge,
+                  Select16(Lt16(hue, Set16(180.0f)), m2, Select16(Lt16(hue, Set16(240.0f)), edge, m1)));
+}
+
+// The fraction times 255, truncated, held to 0..255, as bytes.
+VMK_WIDE16 inline __m128i Byte16(__m512 v) {
+  const __m512i t = _mm512_cvttps_epi32(_mm512_mul_ps(v, Set16(255.0f)));
+  const __m512i held =
+      _mm512_min_epi32(_mm512_max_epi32(t, _mm512_setzero_si512()), _mm512_set1_epi32(255));
+  return _mm512_maskz_cvtepi32_epi8(0xFFFF, held);
+}
+
+// Sixteen pixels of three planes from sample i on, shifted in place.
+VMK_WIDE16 void ShiftSixteenInPlace(const HslShift& shift, unsigned char* const* base, int64_t i) {
+  __m512 c[3];
+  for (int32_t k = 0; k < 3; ++k)
+    c[k] = _mm512_cvtepi32_ps(_mm512_maskz_cvtepu8_epi32(
+        0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(base[k] + i))));
+  const __m512 k255 = Set16(255.0f);
+  __m512 r, g, b;
+  if (shift.ymc) {
+    r = _mm512_div_ps(_mm512_sub_ps(k255, c[2]), k255);
+    g = _mm512_div_ps(_mm512_sub_ps(k255, c[1]), k255);
+    b = _mm512_div_ps(_mm512_sub_ps(k255, c[0]), k255);
+  } else {
+    r = _mm512_div_ps(c[0], k255);
+    g = _mm512_div_ps(c[1], k255);
+    b = _mm512_div_ps(c[2], k255);
+  }
+  const __m512 mx = _mm512_max_ps(_mm512_max_ps(r, g), b);
+  const __m512 mn = _mm512_min_ps(_mm512_min_ps(r, g), b);
+  __m512 l = _mm512_mul_ps(_mm512_add_ps(mx, mn), Set16(0.5f));
+  const __m512 delta = _mm512_sub_ps(mx, mn);
+  const __mmask16 grey = Lt16(_mm512_abs_ps(delta), Set16(0.001f));
+  const __mmask16 dark = Le16(l, Set16(0.5f));
+  __m512 s = _mm512_div_ps(delta, Select16(dark, _mm512_add_ps(mx, mn),
+                                           _mm512_sub_ps(_mm512_sub_ps(Set16(2.0f), mx), mn)));
+  const __mmask16 redTop = Eq16(r, mx), greenTop = Eq16(g, mx);
+  const __m512 q = _mm512_div_ps(
+      Select16(redTop, _mm512_sub_ps(g, b),
+               Select16(greenTop, _mm512_sub_ps(b, r), _mm512_sub_ps(r, g))),
+      delta);
+  __m512 h = Select16(redTop, q,
+                      Select16(greenTop, _mm512_add_ps(Set16(2.0f), q), _mm512_add_ps(Set16(4.0f), q)));
+  h = _mm512_mul_ps(h, Set16(60.0f));
+  h = Select16(Lt16(h, Set16(0.0f)), _mm512_add_ps(h, Set16(360.0f)), h);
+  h = Select16(grey, Set16(0.0f), h);
+  s = Select16(grey, Set16(0.0f), s);
+  h = WrapHue16(_mm512_add_ps(h, Set16(static_cast<float>(shift.hue))));
+  s = Limit16(_mm512_mul_ps(s, Set16(1.0f + static_cast<float>(shift.saturation) / 100.0f)), 1.0f);
+  l = Limit16(_mm512_add_ps(l, Set16(static_cast<float>(shift.lightness) / 100.0f)), 1.0f);
+  const __m512 m2 = Select16(Le16(l, Set16(0.5f)), _mm512_mul_ps(l, _mm512_add_ps(Set16(1.0f), s)),
+                             _mm512_sub_ps(_mm512_add_ps(l, s), _mm512_mul_ps(l, s)));
+  const __m512 m1 = _mm512_sub_ps(_mm512_mul_ps(Set16(2.0f), l), m2);
+  const __mmask16 flat = Eq16(s, Set16(0.0f)) & Eq16(h, Set16(kUndefinedHue));
+  const __mmask16 white = _mm512_cmp_ps_mask(l, Set16(1.0f), _CMP_GE_OQ);
+  __m512 rgb[3] = {Limit16(Value16(m1, m2, _mm512_add_ps(h, Set16(120.0f))), 255.0f),
+                   Limit16(Value16(m1, m2, h), 255.0f),
+                   Limit16(Value16(m1, m2, _mm512_sub_ps(h, Set16(120.0f))), 255.0f)};
+  for (__m512& v : rgb) v = Select16(white, Set16(1.0f), Select16(flat, l, v));
+  if (shift.ymc) {
+    for (__m512& v : rgb) v = _mm512_sub_ps(Set16(1.0f), v);
+    std::swap(rgb[0], rgb[2]);
+  }
+  for (int32_t k = 0; k < 3; ++k)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(base[k] + i), Byte16(rgb[k]));
+}
+#pragma GCC diagnostic pop
+#undef VMK_WIDE16
 #endif
 
 // The shifted values of up to eight pixels of one row.
@@ -254,10 +359,24 @@ void ShiftRegion(int16_t mode, int16_t opacity, int32_t height, int32_t width,
 #else
   const bool wide = false;
 #endif
+#if defined(__x86_64__)
+  // Three planes at full replacement without a mask, where the processor has AVX-512: sixteen
+  // pixels a step, their bytes straight back into the planes. (Three 6000 x 4000 planes at the
+  // defaults, one thread: 138 ms eight pixels a step through arrays, 71 ms; 8 threads at a load
+  // of 16, where one read and write of the planes took 1.7 to 2 ms: about 19 ms, about 9 ms.
+  // The eight divisions remain; their double-precision products by reciprocals, exact for
+  // these operands, measured slower on the build machine.)
+  const bool sixteen = wide && replace && stride == 1 && plat::SimdAtLeast(plat::SimdLevel::kAvx512);
+#endif
   plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [=](int32_t first, int32_t end) {
     for (int32_t y = first; y < end; ++y) {
       const int64_t row = static_cast<int64_t>(y) * width;
-      for (int32_t x = x0; x <= x1; x += 8) {
+      int32_t x = x0;
+#if defined(__x86_64__)
+      if (sixteen)
+        for (; x + 16 <= x1 + 1; x += 16) ShiftSixteenInPlace(shift, base, row + x);
+#endif
+      for (; x <= x1; x += 8) {
         const int32_t count = std::min(8, x1 - x + 1);
         int32_t c[3][8] = {}, shifted[3][8];
         const bool blend = !replace;

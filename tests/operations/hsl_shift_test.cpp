@@ -191,9 +191,13 @@ TEST(HslShift, VectorLanesGiveTheBytesOfOnePixelAtATimeForEveryColour) {
   const ShiftArgs cases[] = {{0, 0, 0, 1}, {130, 40, 5, 1}, {-250, -60, -20, 0}, {725, 100, 99, 1}};
   for (const ShiftArgs& a : cases) {
     const Rgb plain = ShiftPlanes(all, kSide, kSide, a, plat::SimdLevel::kBaseline, 8);
-    const Rgb wide = ShiftPlanes(all, kSide, kSide, a, plat::SimdLevel::kAvx2, 8);
-    ASSERT_TRUE(plain.r == wide.r && plain.g == wide.g && plain.b == wide.b)
-        << a.hue << " " << a.saturation << " " << a.lightness << " " << a.model;
+    for (const plat::SimdLevel level : {plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+      if (plat::SimdSupported() < level) continue;
+      const Rgb wide = ShiftPlanes(all, kSide, kSide, a, level, 8);
+      ASSERT_TRUE(plain.r == wide.r && plain.g == wide.g && plain.b == wide.b)
+          << a.hue << " " << a.saturation << " " << a.lightness << " " << a.model << " level "
+          << static_cast<int>(level);
+    }
   }
 }
 
@@ -201,7 +205,9 @@ TEST(HslShift, OddSizesGiveTheSameBytesAtAnyThreadCount) {
   struct Size {
     int32_t w, h;
   };
-  for (const Size sz : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 67}}) {
+  std::vector<plat::SimdLevel> levels = {plat::SimdLevel::kAvx2};
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
+  for (const Size sz : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 67}, Size{41, 70}}) {
     const size_t n = static_cast<size_t>(sz.w) * sz.h;
     Rgb c{Plane(n), Plane(n), Plane(n)};
     Plane mask(n);
@@ -213,15 +219,17 @@ TEST(HslShift, OddSizesGiveTheSameBytesAtAnyThreadCount) {
     }
     const ShiftArgs a{-40, 25, -10, 1};
     const Rgb plain = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kBaseline, 1, 3, 200, mask.data());
-    for (const int threads : {1, 3, 8}) {
-      const Rgb wide = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kAvx2, threads, 3, 200, mask.data());
-      EXPECT_TRUE(plain.r == wide.r && plain.g == wide.g && plain.b == wide.b)
-          << sz.w << "x" << sz.h << " threads " << threads;
-      const Rgb bare = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kAvx2, threads);
-      const Rgb barePlain = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kBaseline, 1);
-      EXPECT_TRUE(bare.r == barePlain.r && bare.g == barePlain.g && bare.b == barePlain.b)
-          << sz.w << "x" << sz.h << " threads " << threads;
-    }
+    const Rgb barePlain = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kBaseline, 1);
+    for (const plat::SimdLevel level : levels)
+      for (const int threads : {1, 3, 8}) {
+        const Rgb wide = ShiftPlanes(c, sz.w, sz.h, a, level, threads, 3, 200, mask.data());
+        EXPECT_TRUE(plain.r == wide.r && plain.g == wide.g && plain.b == wide.b)
+            << sz.w << "x" << sz.h << " threads " << threads;
+        const Rgb bare = ShiftPlanes(c, sz.w, sz.h, a, level, threads);
+        EXPECT_TRUE(bare.r == barePlain.r && bare.g == barePlain.g && bare.b == barePlain.b)
+            << sz.w << "x" << sz.h << " level " << static_cast<int>(level) << " threads "
+            << threads;
+      }
   }
 }
 
