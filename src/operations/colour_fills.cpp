@@ -25,6 +25,7 @@
 #include "platform/parallel/simd.h"
 #include "raster/colour_select.h"
 #include "raster/plane_copy.h"
+#include "raster/tone_lut.h"
 
 using effect_support::Blend;
 using effect_support::BlendRegionRuns;
@@ -284,6 +285,28 @@ int32_t Effects::Fill(int16_t mode, int16_t opacity, unsigned char* buffer, int3
   return 0;
 }
 
+#if VMK_SIMD_X86
+namespace {
+
+// The lanes of up to 64 pixels (n of them, from r, g, b on) whose smallest component lies in
+// the selection's range for their largest: the only ones that may lie inside its windows.
+VMK_TARGET_AVX512VBMI uint64_t CandidateLanes(const HsvSelection& select, const unsigned char* r,
+                                              const unsigned char* g, const unsigned char* b,
+                                              int32_t n) {
+  const __mmask64 lanes = n >= 64 ? ~__mmask64{0} : (__mmask64{1} << n) - 1;
+  const __m512i vr = _mm512_maskz_loadu_epi8(lanes, r);
+  const __m512i vg = _mm512_maskz_loadu_epi8(lanes, g);
+  const __m512i vb = _mm512_maskz_loadu_epi8(lanes, b);
+  const __m512i mx = _mm512_max_epu8(vr, _mm512_max_epu8(vg, vb));
+  const __m512i mn = _mm512_min_epu8(vr, _mm512_min_epu8(vg, vb));
+  const __m512i low = LookUpBytes64(LoadByteTable512(select.CandidateLow()), mx);
+  const __m512i high = LookUpBytes64(LoadByteTable512(select.CandidateHigh()), mx);
+  return _mm512_mask_cmpge_epu8_mask(lanes, mn, low) & _mm512_cmple_epu8_mask(mn, high);
+}
+
+}  // namespace
+#endif
+
 int32_t Effects::ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
                             const unsigned char* srcRed, const unsigned char* srcGreen,
                             const unsigned char* srcBlue, int32_t height, int32_t width,
@@ -313,8 +336,7 @@ int32_t Effects::ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
 
   // The windows' weights by table; a pixel outside the saturation or value window needs no hue.
   const HsvSelection select(hLo, hHi, sLo, sHi, vLo, vHi);
-  // Each pixel reads its own samples and writes its own: the rows run in bands.
-  ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+  auto pixel = [&](int64_t i) {
     const int32_t r = srcRed[i];
     const int32_t g = oneSource ? r : srcGreen[i];
     const int32_t b = oneSource ? r : srcBlue[i];
@@ -328,7 +350,34 @@ int32_t Effects::ColorRange(int16_t mode, int16_t opacity, int16_t srcChannels,
       dstGreen[i] = Blend(mode, dstGreen[i], newColour[1], a);
       dstBlue[i] = Blend(mode, dstBlue[i], newColour[2], a);
     }
-  });
+  };
+#if VMK_SIMD_X86
+  // Sixty-four pixels at a time are tested against the windows' ranges of smallest components
+  // by largest, and only those that may lie inside go through the pixel's own steps. (The
+  // defaults at 6000 x 4000: one thread 51 ms one pixel after another, 5 ms; 8 threads at a
+  // load of 12, about 20 ms and 4.5 ms.)
+  if (plat::SimdHasByteVbmi()) {
+    ClampRegion(width, height, x0, y0, x1, y1);
+    if (x0 > x1 || y0 > y1) return 0;
+    const unsigned char* const g = oneSource ? srcRed : srcGreen;
+    const unsigned char* const b = oneSource ? srcRed : srcBlue;
+    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
+      for (int32_t y = first; y < end; ++y) {
+        const int64_t row = static_cast<int64_t>(y) * width;
+        for (int32_t x = x0; x <= x1; x += 64) {
+          const int64_t at = row + x;
+          for (uint64_t lanes = CandidateLanes(select, srcRed + at, g + at, b + at, x1 - x + 1);
+               lanes != 0; lanes &= lanes - 1)
+            pixel(at + __builtin_ctzll(lanes));
+        }
+      }
+    });
+    return 0;
+  }
+#endif
+  // Each pixel reads its own samples and writes its own: the rows run in bands.
+  ForEachPixelParallel(width, height, x0, y0, x1, y1,
+                       [&](int64_t i, int32_t, int32_t) { pixel(i); });
   return 0;
 }
 

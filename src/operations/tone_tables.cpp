@@ -16,9 +16,6 @@
 #include "platform/parallel/simd.h"
 #include "raster/tone_lut.h"
 
-#if VMK_SIMD_X86
-#include <immintrin.h>
-#endif
 
 using effect_support::Blend;
 using effect_support::BlendRegionRuns;
@@ -111,22 +108,6 @@ struct LevelsTables {
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
 
-struct Table512 {
-  __m512i q0, q1, q2, q3;
-};
-
-VMK_TARGET_AVX512VBMI inline Table512 LoadTable512(const unsigned char* t) {
-  return {_mm512_loadu_si512(t), _mm512_loadu_si512(t + 64), _mm512_loadu_si512(t + 128),
-          _mm512_loadu_si512(t + 192)};
-}
-
-// A 256-entry table by two two-register permutes on the index's low seven bits, its top bit
-// picking between them.
-VMK_TARGET_AVX512VBMI inline __m512i LookUp64(const Table512& t, __m512i idx) {
-  const __m512i lo = _mm512_permutex2var_epi8(t.q0, idx, t.q1);
-  const __m512i hi = _mm512_permutex2var_epi8(t.q2, idx, t.q3);
-  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(idx), lo, hi);
-}
 
 // The bytes of 32 16-bit lanes of each of two registers, in order.
 VMK_TARGET_AVX512VBMI inline __m512i Bytes64(__m512i low, __m512i high) {
@@ -164,9 +145,9 @@ VMK_TARGET_AVX512VBMI inline __m512i Lightness(__m512i r16, __m512i g16, __m512i
 // under a mask. Every sample of a step is read before any is written, so out may be the planes.
 VMK_TARGET_AVX512VBMI void LevelsRunVbmi(const LevelsTables& k, unsigned char* const* in,
                                          unsigned char* const* out, int32_t n) {
-  Table512 up[3], down[3];
-  for (int32_t c = 0; c < 3; ++c) up[c] = LoadTable512(k.up[c]), down[c] = LoadTable512(k.down[c]);
-  const Table512 table = LoadTable512(k.table);
+  ByteTable512 up[3], down[3];
+  for (int32_t c = 0; c < 3; ++c) up[c] = LoadByteTable512(k.up[c]), down[c] = LoadByteTable512(k.down[c]);
+  const ByteTable512 table = LoadByteTable512(k.table);
   const __m512i third = _mm512_set1_epi16(static_cast<int16_t>(0xAAAB));
   for (int32_t i = 0; i < n; i += 64) {
     const __mmask64 lanes = n - i >= 64 ? ~__mmask64{0} : (__mmask64{1} << (n - i)) - 1;
@@ -190,8 +171,8 @@ VMK_TARGET_AVX512VBMI void LevelsRunVbmi(const LevelsTables& k, unsigned char* c
     __m512i result[3];
     for (int32_t c = 0; c < 3; ++c) {
       const __m512i v =
-          _mm512_subs_epu8(_mm512_adds_epu8(x[c], LookUp64(up[c], L)), LookUp64(down[c], L));
-      const __m512i t = k.identity ? v : LookUp64(table, v);
+          _mm512_subs_epu8(_mm512_adds_epu8(x[c], LookUpBytes64(up[c], L)), LookUpBytes64(down[c], L));
+      const __m512i t = k.identity ? v : LookUpBytes64(table, v);
       if (k.range == 0) {
         result[c] = t;
         continue;

@@ -8,6 +8,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "app/core/sample_clamp.h"
+#include "platform/parallel/parallel.h"
 
 namespace {
 
@@ -131,17 +132,35 @@ HsvSelection::HsvSelection(int16_t hueMin, int16_t hueMax, int16_t satMin, int16
                            int16_t valMin, int16_t valMax)
     : hueMin_(hueMin), hueMax_(hueMax), saturationWeight_(256 * 256, 0) {
   // The conversion's saturation and value of a pixel are those of its largest and smallest
-  // component alone, so converting (largest, smallest, smallest) gives them bit for bit.
-  for (int32_t mx = 0; mx < 256; ++mx) {
-    float H = 0.0f, S = 0.0f, V = 0.0f;
-    RGBtoHSV(static_cast<float>(mx), 0.0f, 0.0f, &H, &S, &V);
-    valueWeight_[mx] = static_cast<int16_t>(WindowWeight(V, valMin, valMax));
-    for (int32_t mn = 0; mn <= mx; ++mn) {
-      RGBtoHSV(static_cast<float>(mx), static_cast<float>(mn), static_cast<float>(mn), &H, &S,
-               &V);
-      saturationWeight_[mx * 256 + mn] =
-          static_cast<int16_t>(WindowWeight(S * 100.0f, satMin, satMax));
+  // component alone, so converting (largest, smallest, smallest) gives them bit for bit. The
+  // 32,896 conversions go in bands of largest components to the shared threads: one after the
+  // other they took about as long as a whole 6000 x 4000 selection's pixels on eight threads.
+  int16_t* const value = valueWeight_;
+  int16_t* const saturation = saturationWeight_.data();
+  plat::ParallelFor(0, 256, 16, [=](int32_t first, int32_t end) {
+    for (int32_t mx = first; mx < end; ++mx) {
+      float H = 0.0f, S = 0.0f, V = 0.0f;
+      RGBtoHSV(static_cast<float>(mx), 0.0f, 0.0f, &H, &S, &V);
+      value[mx] = static_cast<int16_t>(WindowWeight(V, valMin, valMax));
+      for (int32_t mn = 0; mn <= mx; ++mn) {
+        RGBtoHSV(static_cast<float>(mx), static_cast<float>(mn), static_cast<float>(mn), &H, &S,
+                 &V);
+        saturation[mx * 256 + mn] = static_cast<int16_t>(WindowWeight(S * 100.0f, satMin, satMax));
+      }
     }
+  });
+  // The smallest components a largest one is inside both windows with, from the first to the
+  // last (none: an empty range).
+  for (int32_t mx = 0; mx < 256; ++mx) {
+    int32_t first = 256, last = -1;
+    if (valueWeight_[mx] != 0)
+      for (int32_t mn = 0; mn <= mx; ++mn)
+        if (saturation[mx * 256 + mn] != 0) {
+          if (first > mn) first = mn;
+          last = mn;
+        }
+    low_[mx] = static_cast<unsigned char>(first <= last ? first : 255);
+    high_[mx] = static_cast<unsigned char>(first <= last ? last : 0);
   }
 }
 

@@ -39,11 +39,16 @@ class HsvSelection {
     if (wSat == 0) return 255;
     return Inside(r, g, b, wSat, wVal);
   }
+  // Every colour whose smallest component lies outside low[largest] .. high[largest] is
+  // outside the windows (At gives 255): a test of many pixels at once that needs no conversion.
+  const unsigned char* CandidateLow() const { return low_; }
+  const unsigned char* CandidateHigh() const { return high_; }
 
  private:
   int32_t Inside(int32_t r, int32_t g, int32_t b, int32_t wSat, int32_t wVal) const;
   int16_t hueMin_, hueMax_;
   int16_t valueWeight_[256];
+  unsigned char low_[256], high_[256];
   std::vector<int16_t> saturationWeight_;  // [largest * 256 + smallest]
 };
 

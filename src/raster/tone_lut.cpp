@@ -38,23 +38,6 @@ void LookUpQuadsPlain(const unsigned char* tables, const unsigned char* src, uns
 }
 
 #if VMK_SIMD_X86
-// A 256-entry byte table in four registers: two two-register permutes
-// look up the low and the high half by the index's low seven bits, its top
-// bit picks between them.
-struct Table512 {
-  __m512i q0, q1, q2, q3;
-};
-
-VMK_TARGET_AVX512VBMI inline Table512 LoadTable(const unsigned char* t) {
-  return {_mm512_loadu_si512(t), _mm512_loadu_si512(t + 64), _mm512_loadu_si512(t + 128),
-          _mm512_loadu_si512(t + 192)};
-}
-
-VMK_TARGET_AVX512VBMI inline __m512i LookUp64(const Table512& t, __m512i idx) {
-  const __m512i lo = _mm512_permutex2var_epi8(t.q0, idx, t.q1);
-  const __m512i hi = _mm512_permutex2var_epi8(t.q2, idx, t.q3);
-  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(idx), lo, hi);
-}
 
 // The last bytes of a run under a mask, so that nothing past it is read or
 // written.
@@ -64,11 +47,11 @@ VMK_TARGET_AVX512VBMI inline __mmask64 FirstBytes(int64_t n) {
 
 VMK_TARGET_AVX512VBMI void LookUpRunVbmi(const unsigned char* table, const unsigned char* src,
                                          unsigned char* dst, int64_t n) {
-  const Table512 t = LoadTable(table);
+  const ByteTable512 t = LoadByteTable512(table);
   for (int64_t i = 0; i < n; i += 64) {
     const __mmask64 m = FirstBytes(n - i);
     const __m512i idx = _mm512_maskz_loadu_epi8(m, src + i);
-    _mm512_mask_storeu_epi8(dst + i, m, LookUp64(t, idx));
+    _mm512_mask_storeu_epi8(dst + i, m, LookUpBytes64(t, idx));
   }
 }
 
@@ -76,17 +59,17 @@ VMK_TARGET_AVX512VBMI void LookUpRunVbmi(const unsigned char* table, const unsig
 // table k's answer.
 VMK_TARGET_AVX512VBMI void LookUpQuadsVbmi(const unsigned char* tables, const unsigned char* src,
                                            unsigned char* dst, int64_t pixels) {
-  const Table512 t0 = LoadTable(tables), t1 = LoadTable(tables + 256);
-  const Table512 t2 = LoadTable(tables + 512), t3 = LoadTable(tables + 768);
+  const ByteTable512 t0 = LoadByteTable512(tables), t1 = LoadByteTable512(tables + 256);
+  const ByteTable512 t2 = LoadByteTable512(tables + 512), t3 = LoadByteTable512(tables + 768);
   constexpr __mmask64 kByte1 = 0x2222222222222222ull, kByte2 = kByte1 << 1, kByte3 = kByte1 << 2;
   const int64_t n = pixels * 4;
   for (int64_t i = 0; i < n; i += 64) {
     const __mmask64 m = FirstBytes(n - i);
     const __m512i idx = _mm512_maskz_loadu_epi8(m, src + i);
-    __m512i r = LookUp64(t0, idx);
-    r = _mm512_mask_blend_epi8(kByte1, r, LookUp64(t1, idx));
-    r = _mm512_mask_blend_epi8(kByte2, r, LookUp64(t2, idx));
-    r = _mm512_mask_blend_epi8(kByte3, r, LookUp64(t3, idx));
+    __m512i r = LookUpBytes64(t0, idx);
+    r = _mm512_mask_blend_epi8(kByte1, r, LookUpBytes64(t1, idx));
+    r = _mm512_mask_blend_epi8(kByte2, r, LookUpBytes64(t2, idx));
+    r = _mm512_mask_blend_epi8(kByte3, r, LookUpBytes64(t3, idx));
     _mm512_mask_storeu_epi8(dst + i, m, r);
   }
 }

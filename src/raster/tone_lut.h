@@ -5,6 +5,30 @@
 
 #include <cstdint>
 
+#include "platform/parallel/simd.h"
+
+#if VMK_SIMD_X86
+#include <immintrin.h>
+
+// A 256-entry byte table in four registers, for 64 look-ups at once where the processor permutes
+// bytes (plat::SimdHasByteVbmi): two two-register permutes look up the low and the high half by
+// the index's low seven bits, its top bit picks between them.
+struct ByteTable512 {
+  __m512i q0, q1, q2, q3;
+};
+
+VMK_TARGET_AVX512VBMI inline ByteTable512 LoadByteTable512(const unsigned char* t) {
+  return {_mm512_loadu_si512(t), _mm512_loadu_si512(t + 64), _mm512_loadu_si512(t + 128),
+          _mm512_loadu_si512(t + 192)};
+}
+
+VMK_TARGET_AVX512VBMI inline __m512i LookUpBytes64(const ByteTable512& t, __m512i idx) {
+  const __m512i lo = _mm512_permutex2var_epi8(t.q0, idx, t.q1);
+  const __m512i hi = _mm512_permutex2var_epi8(t.q2, idx, t.q3);
+  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(idx), lo, hi);
+}
+#endif
+
 // dst[i] = table[src[i]] for n bytes; src may be dst (not otherwise
 // overlapping). 64 bytes a step where the processor permutes bytes.
 void LookUpRun(const unsigned char* table, const unsigned char* src, unsigned char* dst, int64_t n);
