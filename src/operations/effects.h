@@ -768,6 +768,11 @@ class Effects {
                           int16_t bytesPerPixel);
 };
 
+// The rectangle noise (Effects::Noise kinds 1 to 4, and so the fog) painted in bands of rows on
+// the shared threads; off, the rectangles are painted one after the other on the calling
+// thread, the plain form the banded one is checked against. On by default.
+void SetBandedRectangleNoise(bool on);
+
 // A line of `value` painted into a plane, mixed into each point by
 // strength / 255 before the blend: connected, both end points included,
 // except that a vertical line stops one short of its larger y. Points

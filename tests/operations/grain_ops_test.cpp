@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "operations/effects.h"
+#include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
+#include "support/noise_plane.h"
 #include "support/session.h"
 
 namespace {
@@ -82,6 +84,52 @@ TEST_F(NoiseOp, BlurSmoothsTheNoise) {
     return hi - lo;
   };
   EXPECT_LT(spread(soft), spread(raw) / 2);
+}
+
+// The rectangle noise painted in bands against the rectangles painted one after the other: odd
+// sizes and a tall plane, rectangles from a pixel to larger than the bands (and than the
+// plane), chunks of rectangles one after the other, a region inside the plane, the inverted
+// kinds and the fog that brightens by the noise, at 1, 3 and 8 threads.
+TEST_F(NoiseOp, BandedRectanglesMatchThePlainPainting) {
+  struct Size {
+    int32_t w, h;
+  };
+  // 300 x 260 at the smallest scale steps by one sample: more rectangles than one chunk holds.
+  for (const Size size :
+       {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 701}, Size{97, 61}, Size{300, 260}}) {
+    const Plane start = vmktest::Noise(static_cast<size_t>(size.w) * size.h, 77);
+    struct Region {
+      int32_t x0, y0, x1, y1;
+    };
+    for (const Region r : {Region{0, 0, size.w - 1, size.h - 1},
+                           Region{size.w / 3, size.h / 4, size.w - 2, size.h - 1}}) {
+      for (const float scale : {0.1f, 1.0f, 2.5f, 9.0f}) {
+        for (const int16_t kind : {1, 2, 3, 4, 0}) {  // 0 here: the fog
+          auto run = [&](bool banded) {
+            SetBandedRectangleNoise(banded);
+            Plane p = start;
+            const int32_t result =
+                kind == 0 ? Effects::Foggy(0, 200, 0, p.data(), nullptr, nullptr, size.h, size.w,
+                                           r.x0, r.y0, r.x1, r.y1, scale, scale * 0.7f, 2, -10,
+                                           4, 220, 5)
+                          : Effects::Noise(3, 255, kind, p.data(), nullptr, size.h, size.w, r.x0,
+                                           r.y0, r.x1, r.y1, scale, scale * 1.3f, 0, 20, -5, 9);
+            EXPECT_EQ(result, 0);
+            SetBandedRectangleNoise(true);
+            return p;
+          };
+          plat::SetThreadCount(1);
+          const Plane want = run(false);
+          for (const int threads : {1, 3, 8}) {
+            plat::SetThreadCount(threads);
+            ASSERT_EQ(run(true), want) << size.w << "x" << size.h << " scale " << scale
+                                       << " kind " << kind << " threads " << threads;
+          }
+          plat::SetThreadCount(0);
+        }
+      }
+    }
+  }
 }
 
 class WindOp : public vmktest::SessionTest {
