@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "app/core/sample_clamp.h"
 #include "operations/effect_support.h"
@@ -54,6 +55,7 @@ int32_t SizeFrom(double v) {
 }
 
 bool gBandedRectangles = true;
+bool gWindSideBySide = true;
 
 // One rectangle of the noise: where, how large (rows and columns already cut at the region's
 // last row and column; none when either is 0 or less) and its grey.
@@ -465,6 +467,7 @@ int32_t DrawnRuns(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t perPix
 }  // namespace
 
 void SetBandedRectangleNoise(bool on) { gBandedRectangles = on; }
+void SetWindPlanesSideBySide(bool on) { gWindSideBySide = on; }
 
 int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned char* plane,
                        const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
@@ -536,16 +539,31 @@ int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned cha
       [&](int32_t, int32_t noise) { return static_cast<int32_t>(table[noise]); });
 }
 
-int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
-                      int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                      const unsigned char* mask, int16_t length, int16_t angle,
-                      int16_t randomness) {
-  if (plane == nullptr || width <= 0 || height <= 0) return -1;
-  plat::SeedRandom(plat::TimeSeed());
-  ClampRegion(width, height, x0, y0, x1, y1);
-  plat::Block<unsigned char> workBuf(static_cast<int64_t>(width) * height, WorkSource());
-  if (!workBuf) return -1;
-  unsigned char* work = workBuf.get();
+namespace {
+
+// Work memory of one plane's wind: the work plane, the steps of a streak and where the streaks
+// of each length reach, and one row's draws. All is taken before the plane changes.
+struct WindWork {
+  plat::Block<unsigned char> work;
+  plat::Block<int32_t> steps;    // x steps, then y steps
+  plat::Block<int32_t> reach;    // least and most x, least and most y of the steps before k
+  plat::Block<int64_t> offsets;  // the steps as offsets in the plane
+  plat::Block<int32_t> draws;    // one row's
+  WindWork(int32_t width, int32_t height, int32_t x0, int32_t x1, int32_t length)
+      : work(static_cast<int64_t>(width) * height, WorkSource()),
+        steps(2 * static_cast<int64_t>(std::max<int32_t>(length, 0)), WorkSource()),
+        reach(4 * (static_cast<int64_t>(std::max<int32_t>(length, 0)) + 1), WorkSource()),
+        offsets(std::max<int32_t>(length, 1), WorkSource()),
+        draws(std::max<int64_t>(int64_t{x1} - x0 + 1, 1), WorkSource()) {}
+  bool ok() const { return work && steps && reach && offsets && draws; }
+};
+
+// The streaks of one plane over the clamped region, its row draws from drawRow(out, count).
+template <typename DrawRow>
+void WindWalk(WindWork& ww, int16_t mode, int16_t opacity, unsigned char* plane, int32_t width,
+              int32_t x0, int32_t y0, int32_t x1, int32_t y1, const unsigned char* mask,
+              int16_t length, int16_t angle, int16_t randomness, DrawRow drawRow) {
+  unsigned char* work = ww.work.get();
   CopyRegion(plane, work, width, x0, y0, x1, y1);
 
   const double theta = angle * 3.141592654 / 180.0;
@@ -556,39 +574,124 @@ int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32
   // Each streak runs from x, y on steps that depend on k alone: worked out once. (Every
   // pixel's streak reads what the streaks before it wrote, so the walk itself stays one.)
   const int32_t steps = std::max<int32_t>(L, 0);
-  plat::Block<int32_t> stepBuf(2 * static_cast<int64_t>(steps), WorkSource());
-  if (!stepBuf) return -1;
-  int32_t* stepX = stepBuf.get();
-  int32_t* stepY = stepBuf.get() + steps;
+  int32_t* stepX = ww.steps.get();
+  int32_t* stepY = ww.steps.get() + steps;
   for (int32_t k = 0; k < steps; ++k) {
     stepX[k] = static_cast<int32_t>(c * static_cast<float>(k));
     stepY[k] = static_cast<int32_t>(s * static_cast<float>(k));
   }
   const effect_support::ByteSumQuotient byLength(L);
+  // Where the streaks of each length reach: the least and most of the steps before it. A
+  // streak that stays inside the region needs no clamping, and goes by offsets in the plane.
+  int32_t* const loX = ww.reach.get();
+  int32_t* const hiX = loX + steps + 1;
+  int32_t* const loY = hiX + steps + 1;
+  int32_t* const hiY = loY + steps + 1;
+  int64_t* const offset = ww.offsets.get();
+  loX[0] = hiX[0] = loY[0] = hiY[0] = 0;
+  for (int32_t k = 0; k < steps; ++k) {
+    loX[k + 1] = std::min(loX[k], stepX[k]);
+    hiX[k + 1] = std::max(hiX[k], stepX[k]);
+    loY[k + 1] = std::min(loY[k], stepY[k]);
+    hiY[k + 1] = std::max(hiY[k], stepY[k]);
+    offset[k] = int64_t{stepY[k]} * width + stepX[k];
+  }
+  int32_t* const rowDraws = ww.draws.get();
   for (int32_t n = 0; n <= y1 - y0; ++n) {
     const int32_t y = downward ? y0 + n : y1 - n;
+    // The row's draws at once, in the order its pixels take them: one lock, not one a pixel.
+    drawRow(rowDraws, int64_t{x1} - x0 + 1);
     for (int32_t x = x0; x <= x1; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
       const int32_t v = work[i];
-      const int32_t cut = static_cast<int32_t>(std::floor(L * Draw()));
+      const int32_t cut = static_cast<int32_t>(std::floor(L * (rowDraws[x - x0] / 2147483647.0)));
       const int32_t streak = L - cut * randomness / 10;
-      for (int32_t k = 0; k < streak; ++k) {
-        // A negative randomness can reach past the length: those steps are worked out here.
-        int32_t tx = x + (k < steps ? stepX[k] : static_cast<int32_t>(c * static_cast<float>(k)));
-        int32_t ty = y + (k < steps ? stepY[k] : static_cast<int32_t>(s * static_cast<float>(k)));
-        tx = ClampInt(tx, x0, x1);
-        ty = ClampInt(ty, y0, y1);
-        unsigned char& target = work[static_cast<int64_t>(ty) * width + tx];
-        const int32_t w = k / 4;
-        // Within the length the sum lies in 0 .. 255 L, where the reciprocal's quotient is
-        // exact; past it the sum may be negative: divided as written.
-        const int32_t sum = v * w + target * (L - w);
-        const int32_t quotient = w <= L ? byLength(sum) : sum / L;
-        target = static_cast<unsigned char>(Clamp255(quotient));
+      if (streak > 0 && streak <= steps && x + loX[streak] >= x0 && x + hiX[streak] <= x1 &&
+          y + loY[streak] >= y0 && y + hiY[streak] <= y1) {
+        // Steps 0 to 3 weigh the pixel's value by 0: target * L / L leaves the target. Every
+        // other sum lies in 0 .. 255 L, so the quotient needs no clamping.
+        unsigned char* const at = work + i;
+        for (int32_t k = 4; k < streak; ++k) {
+          unsigned char& target = at[offset[k]];
+          const int32_t w = k / 4;
+          target = static_cast<unsigned char>(byLength(v * w + target * (L - w)));
+        }
+      } else {
+        for (int32_t k = 0; k < streak; ++k) {
+          // A negative randomness can reach past the length: those steps are worked out here.
+          int32_t tx = x + (k < steps ? stepX[k] : static_cast<int32_t>(c * static_cast<float>(k)));
+          int32_t ty = y + (k < steps ? stepY[k] : static_cast<int32_t>(s * static_cast<float>(k)));
+          tx = ClampInt(tx, x0, x1);
+          ty = ClampInt(ty, y0, y1);
+          unsigned char& target = work[static_cast<int64_t>(ty) * width + tx];
+          const int32_t w = k / 4;
+          // Within the length the sum lies in 0 .. 255 L, where the reciprocal's quotient is
+          // exact; past it the sum may be negative: divided as written.
+          const int32_t sum = v * w + target * (L - w);
+          const int32_t quotient = w <= L ? byLength(sum) : sum / L;
+          target = static_cast<unsigned char>(Clamp255(quotient));
+        }
       }
       plane[i] = Blend(mode, plane[i], v, Weight(mask, i, opacity));
     }
   }
+}
+
+}  // namespace
+
+int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32_t height,
+                      int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      const unsigned char* mask, int16_t length, int16_t angle,
+                      int16_t randomness) {
+  if (plane == nullptr || width <= 0 || height <= 0) return -1;
+  plat::SeedRandom(plat::TimeSeed());
+  ClampRegion(width, height, x0, y0, x1, y1);
+  WindWork ww(width, height, x0, x1, length);
+  if (!ww.ok()) return -1;
+  WindWalk(ww, mode, opacity, plane, width, x0, y0, x1, y1, mask, length, angle, randomness,
+           [](int32_t* out, int64_t count) { plat::RandomDraws(out, count); });
+  return 0;
+}
+
+int32_t WindEachPlane(int16_t mode, int16_t opacity, unsigned char* const* planes,
+                      int32_t count, int32_t height, int32_t width, int32_t x0, int32_t y0,
+                      int32_t x1, int32_t y1, const unsigned char* mask, int16_t length,
+                      int16_t angle, int16_t randomness) {
+  constexpr int32_t kMost = 4;
+  auto oneByOne = [&] {
+    int32_t result = 0;
+    for (int32_t k = 0; k < count; ++k)
+      if (Effects::Wind(mode, opacity, planes[k], height, width, x0, y0, x1, y1, mask, length,
+                        angle, randomness) != 0)
+        result = -1;
+    return result;
+  };
+  // Side by side only with copies of the library's generator (a test's own generator is
+  // drawn from in turn) and with every plane's work memory in hand.
+  plat::RandomRun probe;
+  if (count < 2 || count > kMost || width <= 0 || height <= 0 || !gWindSideBySide ||
+      !plat::TakeRandomRun(&probe))
+    return oneByOne();
+  for (int32_t k = 0; k < count; ++k)
+    if (planes[k] == nullptr) return oneByOne();
+  ClampRegion(width, height, x0, y0, x1, y1);
+  std::optional<WindWork> works[kMost];
+  for (int32_t k = 0; k < count; ++k) {
+    works[k].emplace(width, height, x0, x1, length);
+    if (!works[k]->ok()) return oneByOne();
+  }
+  // The seeds in the order the planes one after the other would take them.
+  uint32_t seeds[kMost] = {};
+  for (int32_t k = 0; k < count; ++k) seeds[k] = plat::TimeSeed();
+  plat::ParallelFor(0, count, 1, [&](int32_t k, int32_t) {
+    plat::RandomRun run(seeds[k]);
+    WindWalk(*works[k], mode, opacity, planes[k], width, x0, y0, x1, y1, mask, length, angle,
+             randomness, [&run](int32_t* out, int64_t n) { run.Fill(out, n); });
+  });
+  // The shared generator ends where the last plane's walk would have left it: seeded with its
+  // seed and on by a draw a pixel of the region.
+  plat::SeedRandom(seeds[count - 1]);
+  if (x0 <= x1 && y0 <= y1) plat::SkipRandom((int64_t{x1} - x0 + 1) * (int64_t{y1} - y0 + 1));
   return 0;
 }
 

@@ -30,11 +30,14 @@ int32_t Blur(RenderCall& c) {
   return 0;
 }
 
+// The composite's planes side by side: each plane's wind is a walk of its own.
 int32_t Wind(RenderCall& c) {
   const CaseArgs a(c);
-  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
-    Effects::Wind(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, a.p2, a.p3);
-  });
+  uint8_t* planes[4] = {};
+  int32_t count = 0;
+  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) { planes[count++] = x; });
+  WindEachPlane(a.mode, a.opa, planes, count, a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, a.p2,
+                a.p3);
   return 0;
 }
 
