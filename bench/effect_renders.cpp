@@ -16,7 +16,10 @@
 // defaults are the despeckle (87, about 1 s), the wind (32, 0.7 s), the weave frame, the
 // texture generator and the plaid (40, 77, 42, about 0.5 s); the path sweep at 30 steps, the
 // path frame and the texture relief take 0.2 to 0.25 s, the sweep nearly all in its 30 fills
-// of the whole area.
+// of the whole area. Since then, at 2048 x 1536 under a load of about 18: the wind 0.13 s, the
+// texture generator 0.11 s, the despeckle 0.09 s, the fog 0.07 s, the contour lines 0.03 s;
+// at 6000 x 4000 the four that took over a second (wind 3.9 s, despeckle 2.2 s, contour
+// lines 1.5 s, fog 1.1 s) take 0.25 to 0.8 s.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
