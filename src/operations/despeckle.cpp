@@ -240,8 +240,13 @@ class QuickPass {
 
   QuickPass(const Keys& keys, int32_t width, int32_t height, int32_t limit, int32_t threshold,
             unsigned char* mask, Work& work)
-      : k_(keys), w_(width), h_(height), limit_(limit), mask_(mask),
-        work_(work), mostMerged_(MostMerged(threshold)) {}
+      : k_(keys),
+        w_(width),
+        h_(height),
+        limit_(limit),
+        mask_(mask),
+        work_(work),
+        mostMerged_(MostMerged(threshold)) {}
 
   void Run() {
     for (int32_t y = 0; y < h_; ++y) {
@@ -454,8 +459,7 @@ class QuickPass {
 // The passes of one despeckle; pass 0 (limit 1) is left out, as every blob is at its limit
 // there and nothing changes.
 template <typename Keys>
-int32_t Despeckle(const Keys& keys, int32_t height, int32_t width, int32_t level,
-                  float tightness) {
+int32_t Despeckle(const Keys& keys, int32_t height, int32_t width, int32_t level, float tightness) {
   const int64_t n = static_cast<int64_t>(height) * width;
   // One mask for every pass, cleared before each: a pass never runs
   // without it, and a refusal is known before anything changes.

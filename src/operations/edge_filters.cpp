@@ -318,8 +318,8 @@ int32_t Effects::GeoLevels(int16_t mode, int16_t opacity, int16_t channels,
   // as each takes two bytes a source pixel; one when more cannot be had.
   TracedLevels traced;
   {
-    const int32_t most = std::clamp(std::min(plat::ThreadCount(), kMostLevelsAtOnce), 1,
-                                    std::max(levels, 1));
+    const int32_t most =
+        std::clamp(std::min(plat::ThreadCount(), kMostLevelsAtOnce), 1, std::max(levels, 1));
     const int32_t rounds = (levels + most - 1) / most;
     int32_t side = rounds > 0 ? (levels + rounds - 1) / rounds : 1;
     plat::Block<unsigned char> twoLevel[kMostLevelsAtOnce];
@@ -376,8 +376,8 @@ int32_t Effects::GeoLevels(int16_t mode, int16_t opacity, int16_t channels,
       for (int32_t x = x0; x <= x1; ++x) {
         const int64_t i = static_cast<int64_t>(y) * width + x;
         if (lines[i] == 0) continue;  // a weight of 0 keeps the target
-        const int32_t a = mask != nullptr ? mask[i] * opacity * lines[i] / 65025
-                                          : opacity * lines[i] / 255;
+        const int32_t a =
+            mask != nullptr ? mask[i] * opacity * lines[i] / 65025 : opacity * lines[i] / 255;
         for (int32_t k = 0; k < planeCount; ++k) {
           targets[k][i] = Blend(mode, targets[k][i], colour[k], a);
         }

@@ -778,10 +778,9 @@ void SetBandedRectangleNoise(bool on);
 // its own copy, the shared one left where the last plane's walk ends) the planes go side by
 // side to the shared threads. Otherwise, or without room for every plane's work memory,
 // they go one after the other. 0, or -1 when a plane's wind gave -1 (that plane untouched).
-int32_t WindEachPlane(int16_t mode, int16_t opacity, unsigned char* const* planes,
-                      int32_t count, int32_t height, int32_t width, int32_t x0, int32_t y0,
-                      int32_t x1, int32_t y1, const unsigned char* mask, int16_t length,
-                      int16_t angle, int16_t randomness);
+int32_t WindEachPlane(int16_t mode, int16_t opacity, unsigned char* const* planes, int32_t count,
+                      int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      const unsigned char* mask, int16_t length, int16_t angle, int16_t randomness);
 // Off, WindEachPlane always goes one plane after the other: the plain form it is checked
 // against. On by default.
 void SetWindPlanesSideBySide(bool on);

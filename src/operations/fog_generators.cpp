@@ -63,11 +63,11 @@ int32_t Effects::Foggy(int16_t mode, int16_t opacity, int16_t kind, unsigned cha
   unsigned char table[256];
   for (int32_t i = 0; i < 256; ++i) table[i] = Clamp255(i + s4);
   // Every pixel from its own samples: rows in bands on the shared threads.
-  effect_support::ForEachPixelParallel(width, height, x0, y0, x1, y1, [&](int64_t i, int32_t,
-                                                                          int32_t) {
-    const int32_t v = plane[i], f = fog[i];
-    plane[i] = Blend(mode, v, (table[v] * f + (255 - f) * v) / 255, Weight(mask, i, opacity));
-  });
+  effect_support::ForEachPixelParallel(
+      width, height, x0, y0, x1, y1, [&](int64_t i, int32_t, int32_t) {
+        const int32_t v = plane[i], f = fog[i];
+        plane[i] = Blend(mode, v, (table[v] * f + (255 - f) * v) / 255, Weight(mask, i, opacity));
+      });
   return 0;
 }
 

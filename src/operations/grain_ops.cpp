@@ -128,9 +128,9 @@ void PlainFillRectangles(unsigned char* work, int32_t width, int32_t x0, int32_t
 // the grey of the last rectangle over it, as painting them one after the other gives.
 // Measured on the fog of a 6000 x 4000 plane (2.7 million rectangles up to 25 x 25) on the
 // shared 8-core machine under a load of about 14: the whole fog 0.88 s with the rectangles
-// one after the other (a third of it the draws, with a lock each), 0.10 s in bands. Bands of 128 rows: each band looks at every
-// rectangle, which costs less than sorting the rectangles into bands on one thread did. The
-// plain form when the work lists cannot be had.
+// one after the other (a third of it the draws, with a lock each), 0.10 s in bands. Bands of 128
+// rows: each band looks at every rectangle, which costs less than sorting the rectangles into bands
+// on one thread did. The plain form when the work lists cannot be had.
 void FillRectangles(unsigned char* work, int32_t width, int32_t x0, int32_t y0, int32_t x1,
                     int32_t y1, float sizeX, float sizeY, int32_t scale, int32_t step) {
   const RectSizes z(sizeX, sizeY, scale, step);
@@ -148,7 +148,9 @@ void FillRectangles(unsigned char* work, int32_t width, int32_t x0, int32_t y0, 
     return;
   }
   int32_t* const half[2] = {draws.get(), draws.get() + 6 * kChunk};
-  auto sizeOf = [&](int64_t first) { return static_cast<int32_t>(std::min(kChunk, total - first)); };
+  auto sizeOf = [&](int64_t first) {
+    return static_cast<int32_t>(std::min(kChunk, total - first));
+  };
   plat::RandomDraws(half[0], 6 * int64_t{sizeOf(0)});
   int32_t which = 0;
   GreyRect* const rs = rects.get();
@@ -466,8 +468,12 @@ int32_t DrawnRuns(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t perPix
 
 }  // namespace
 
-void SetBandedRectangleNoise(bool on) { gBandedRectangles = on; }
-void SetWindPlanesSideBySide(bool on) { gWindSideBySide = on; }
+void SetBandedRectangleNoise(bool on) {
+  gBandedRectangles = on;
+}
+void SetWindPlanesSideBySide(bool on) {
+  gWindSideBySide = on;
+}
 
 int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned char* plane,
                        const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
@@ -663,10 +669,10 @@ int32_t Effects::Wind(int16_t mode, int16_t opacity, unsigned char* plane, int32
   return 0;
 }
 
-int32_t WindEachPlane(int16_t mode, int16_t opacity, unsigned char* const* planes,
-                      int32_t count, int32_t height, int32_t width, int32_t x0, int32_t y0,
-                      int32_t x1, int32_t y1, const unsigned char* mask, int16_t length,
-                      int16_t angle, int16_t randomness) {
+int32_t WindEachPlane(int16_t mode, int16_t opacity, unsigned char* const* planes, int32_t count,
+                      int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      const unsigned char* mask, int16_t length, int16_t angle,
+                      int16_t randomness) {
   constexpr int32_t kMost = 4;
   auto oneByOne = [&] {
     int32_t result = 0;

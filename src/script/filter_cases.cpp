@@ -36,8 +36,7 @@ int32_t Wind(RenderCall& c) {
   uint8_t* planes[4] = {};
   int32_t count = 0;
   ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) { planes[count++] = x; });
-  WindEachPlane(a.mode, a.opa, planes, count, a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, a.p2,
-                a.p3);
+  WindEachPlane(a.mode, a.opa, planes, count, a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, a.p2, a.p3);
   return 0;
 }
 

@@ -174,8 +174,8 @@ TEST(Despeckle, QuickPassesMatchThePlainOnesOnOddSizes) {
               ASSERT_EQ(despeckle(r.data(), g.data(), b.data(), static_cast<int16_t>(channels),
                                   size.h, size.w, level, tightness),
                         0);
-              ASSERT_EQ(r, er) << name << " " << size.w << "x" << size.h << " channels "
-                               << channels << " level " << level << " tightness " << tightness;
+              ASSERT_EQ(r, er) << name << " " << size.w << "x" << size.h << " channels " << channels
+                               << " level " << level << " tightness " << tightness;
               ASSERT_EQ(g, eg) << name << " " << size.w << "x" << size.h;
               ASSERT_EQ(b, eb) << name << " " << size.w << "x" << size.h;
             }

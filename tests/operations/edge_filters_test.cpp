@@ -1,14 +1,14 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "operations/outline_tracing.h"
-#include "raster/convolution.h"
 #include "platform/parallel/parallel.h"
+#include "raster/convolution.h"
 #include "support/noise_plane.h"
 #include "support/session.h"
 
@@ -200,8 +200,8 @@ void PlainGeoLevels(int16_t mode, int16_t opacity, int16_t channels, const Plane
         pixels[k].y = static_cast<uint32_t>(std::clamp<int64_t>(row, 0, h - 1));
       }
       const auto n = static_cast<int32_t>(outline.length);
-      DrawOutline(0, 255, line.data(), undrawn.data(), h, w, 0, n, pixels.data(),
-                  opacities.data(), offsets.data(), 255);
+      DrawOutline(0, 255, line.data(), undrawn.data(), h, w, 0, n, pixels.data(), opacities.data(),
+                  offsets.data(), 255);
       for (int32_t k = 0; k < channels; ++k) {
         DrawOutline(0, 255, copies[k].data(), undrawn.data(), h, w, k == 2 ? 1 : 0, n,
                     pixels.data(), opacities.data(), offsets.data(), colour[k]);
@@ -246,14 +246,14 @@ TEST_F(EdgeFilters, GeoLevelsMatchesThePlainDrawingAtAnyThreadCount) {
       bool masked;
       int32_t x0, y0, x1, y1;
     };
-    for (const Blend b : {Blend{0, 255, false, 0, 0, c.w - 1, c.h - 1},
-                          Blend{3, 170, true, 1, 0, c.w - 2, c.h}}) {
+    for (const Blend b :
+         {Blend{0, 255, false, 0, 0, c.w - 1, c.h - 1}, Blend{3, 170, true, 1, 0, c.w - 2, c.h}}) {
       for (const int16_t channels : {1, 3}) {
         for (const int16_t count : {1, 10, 40}) {
           Plane want[3] = {start[0], start[1], start[2]};
           Plane* wp[3] = {&want[0], &want[1], &want[2]};
-          PlainGeoLevels(b.mode, b.opacity, channels, source, c.sh, c.sw, wp, c.h, c.w, b.x0,
-                         b.y0, b.x1, b.y1, b.masked ? mask.data() : nullptr, count, colour);
+          PlainGeoLevels(b.mode, b.opacity, channels, source, c.sh, c.sw, wp, c.h, c.w, b.x0, b.y0,
+                         b.x1, b.y1, b.masked ? mask.data() : nullptr, count, colour);
           for (const int threads : {1, 3, 8}) {
             plat::SetThreadCount(threads);
             Plane got[3] = {start[0], start[1], start[2]};
@@ -263,9 +263,9 @@ TEST_F(EdgeFilters, GeoLevelsMatchesThePlainDrawingAtAnyThreadCount) {
                                          count, colour),
                       0);
             for (int k = 0; k < 3; ++k)
-              ASSERT_EQ(got[k], want[k]) << c.w << "x" << c.h << " mode " << b.mode
-                                         << " channels " << channels << " count " << count
-                                         << " threads " << threads << " plane " << k;
+              ASSERT_EQ(got[k], want[k])
+                  << c.w << "x" << c.h << " mode " << b.mode << " channels " << channels
+                  << " count " << count << " threads " << threads << " plane " << k;
           }
           plat::SetThreadCount(0);
         }

@@ -110,11 +110,11 @@ TEST_F(NoiseOp, BandedRectanglesMatchThePlainPainting) {
             SetBandedRectangleNoise(banded);
             Plane p = start;
             const int32_t result =
-                kind == 0 ? Effects::Foggy(0, 200, 0, p.data(), nullptr, nullptr, size.h, size.w,
-                                           r.x0, r.y0, r.x1, r.y1, scale, scale * 0.7f, 2, -10,
-                                           4, 220, 5)
-                          : Effects::Noise(3, 255, kind, p.data(), nullptr, size.h, size.w, r.x0,
-                                           r.y0, r.x1, r.y1, scale, scale * 1.3f, 0, 20, -5, 9);
+                kind == 0
+                    ? Effects::Foggy(0, 200, 0, p.data(), nullptr, nullptr, size.h, size.w, r.x0,
+                                     r.y0, r.x1, r.y1, scale, scale * 0.7f, 2, -10, 4, 220, 5)
+                    : Effects::Noise(3, 255, kind, p.data(), nullptr, size.h, size.w, r.x0, r.y0,
+                                     r.x1, r.y1, scale, scale * 1.3f, 0, 20, -5, 9);
             EXPECT_EQ(result, 0);
             SetBandedRectangleNoise(true);
             return p;
@@ -123,8 +123,8 @@ TEST_F(NoiseOp, BandedRectanglesMatchThePlainPainting) {
           const Plane want = run(false);
           for (const int threads : {1, 3, 8}) {
             plat::SetThreadCount(threads);
-            ASSERT_EQ(run(true), want) << size.w << "x" << size.h << " scale " << scale
-                                       << " kind " << kind << " threads " << threads;
+            ASSERT_EQ(run(true), want) << size.w << "x" << size.h << " scale " << scale << " kind "
+                                       << kind << " threads " << threads;
           }
           plat::SetThreadCount(0);
         }
@@ -219,7 +219,8 @@ Plane LiteralWind(Plane plane, int32_t w, int32_t x0, int32_t y0, int32_t x1, in
     const int32_t y = angle < 180 ? y0 + n : y1 - n;
     for (int32_t x = x0; x <= x1; ++x) {
       const int32_t v = work[static_cast<size_t>(y) * w + x];
-      const int32_t cut = static_cast<int32_t>(std::floor(length * (plat::Random() / 2147483647.0)));
+      const int32_t cut =
+          static_cast<int32_t>(std::floor(length * (plat::Random() / 2147483647.0)));
       const int32_t streak = length - cut * randomness / 10;
       for (int32_t k = 0; k < streak; ++k) {
         const int32_t tx = std::clamp(x + static_cast<int32_t>(c * static_cast<float>(k)), x0, x1);
@@ -249,8 +250,8 @@ TEST_F(WindOp, StreaksByOffsetsEqualTheLiteralWalkOnOddSizes) {
         for (const int16_t randomness : {0, 7, -4}) {
           const int32_t x0 = size.w / 4, y0 = size.h / 5, x1 = size.w - 1 - size.w / 7,
                         y1 = size.h - 1;
-          const Plane want = LiteralWind(start, size.w, x0, y0, x1, y1, SecondA(), length, angle,
-                                         randomness, 180);
+          const Plane want =
+              LiteralWind(start, size.w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 180);
           plat::SetTimeSeedFunction(SecondA);
           Plane got = start;
           ASSERT_EQ(Effects::Wind(0, 180, got.data(), size.h, size.w, x0, y0, x1, y1, nullptr,
@@ -264,7 +265,9 @@ TEST_F(WindOp, StreaksByOffsetsEqualTheLiteralWalkOnOddSizes) {
 
 // A clock that ticks a second at each look, from where a test sets it.
 uint32_t gSecond = 0;
-uint32_t TickingClock() { return gSecond++; }
+uint32_t TickingClock() {
+  return gSecond++;
+}
 
 // The planes side by side against the planes one after the other, each plane seeded from its
 // own tick of the clock: the same planes, and the shared generator left at the same place, at
@@ -275,13 +278,12 @@ TEST_F(WindOp, PlanesSideBySideEqualThePlanesInTurn) {
     const Plane start[3] = {vmktest::Noise(n, 1), vmktest::Noise(n, 2), vmktest::Noise(n, 3)};
     const Plane mask = vmktest::Noise(n, 4);
     plat::SetTimeSeedFunction(TickingClock);
-    auto run = [&](bool sideBySide, int16_t mode, Plane (&p)[3]) {
+    auto run = [&](bool sideBySide, int16_t mode, Plane(&p)[3]) {
       SetWindPlanesSideBySide(sideBySide);
       gSecond = 500;
       unsigned char* planes[3] = {p[0].data(), p[1].data(), p[2].data()};
-      EXPECT_EQ(WindEachPlane(mode, 200, planes, 3, h, w, 0, 0, w - 1, h - 1, mask.data(), 18,
-                              45, 7),
-                0);
+      EXPECT_EQ(
+          WindEachPlane(mode, 200, planes, 3, h, w, 0, 0, w - 1, h - 1, mask.data(), 18, 45, 7), 0);
       SetWindPlanesSideBySide(true);
       return plat::Random();
     };

@@ -1,12 +1,13 @@
+#include "operations/outline_tracing.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "operations/outline_tracing.h"
 #include "support/noise_plane.h"
 
 namespace {
@@ -144,8 +145,8 @@ std::vector<pixel_outline_type> PlainOutlines(const Plane& plane, int32_t h, int
   for (int32_t r = 0; r < h; ++r) {
     for (int32_t c = 0; c < w; ++c) {
       const unsigned char v = at(r, c);
-      if (v != bg && is_unmarked_outline_edge(r, c, TOP, plane.data(), h, w, marks.data(), v,
-                                              &flag)) {
+      if (v != bg &&
+          is_unmarked_outline_edge(r, c, TOP, plane.data(), h, w, marks.data(), v, &flag)) {
         pixel_outline_type o =
             find_one_outline(plane.data(), h, w, TOP, r, c, marks.data(), 0, 0, &flag);
         o.clockwise = 0;
@@ -153,11 +154,11 @@ std::vector<pixel_outline_type> PlainOutlines(const Plane& plane, int32_t h, int
       }
       if (r == 0) continue;
       const unsigned char u = at(r - 1, c);
-      if (u != bg && is_unmarked_outline_edge(r - 1, c, BOTTOM, plane.data(), h, w, marks.data(),
-                                              u, &flag)) {
+      if (u != bg &&
+          is_unmarked_outline_edge(r - 1, c, BOTTOM, plane.data(), h, w, marks.data(), u, &flag)) {
         const int16_t ignore = v == bg ? 0 : 1;
-        pixel_outline_type o = find_one_outline(plane.data(), h, w, BOTTOM, r - 1, c,
-                                                marks.data(), 1, ignore, &flag);
+        pixel_outline_type o =
+            find_one_outline(plane.data(), h, w, BOTTOM, r - 1, c, marks.data(), 1, ignore, &flag);
         o.clockwise = 1;
         if (ignore == 0) out.push_back(o);
       }
