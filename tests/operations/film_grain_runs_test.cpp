@@ -32,6 +32,7 @@ using vmktest::Noise;
 std::vector<plat::SimdLevel> Levels() {
   std::vector<plat::SimdLevel> levels = {plat::SimdLevel::kBaseline};
   if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) levels.push_back(plat::SimdLevel::kAvx2);
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
   return levels;
 }
 

