@@ -168,29 +168,31 @@ std::vector<int32_t> EdgeDraws() {
 TEST_F(FilmGrainRuns, SubstitutedGeneratorAndEndDrawsGiveThePlainFormsBytes) {
   gServe = EdgeDraws();
   plat::SetRandomFunctions(&Serve, &ServeFrom);
-  const int32_t w = 67, h = 23;
-  const size_t n = static_cast<size_t>(w) * h;
-  const Plane orig[3] = {Noise(n, 21), Noise(n, 22), Noise(n, 23)};
-  // Strengths with whole quotients at the end draws (multiples of 25 and 100), near the lanes'
-  // limit and past it.
-  // Strengths up to 497, 1021 (just inside what the lanes take), 1028 (just past) and 599.
-  const Grain grains[] = {{75, 100, 100, 100, 0, 1}, {154, 100, 100, 100, 100, 2},
-                          {155, 100, 100, 100, 45, 3}, {30, 300, 300, 300, 70, 4}};
-  for (const Grain& g : grains) {
-    Plane expect[3] = {orig[0], orig[1], orig[2]};
-    PlainFilmGrain(0, 255, h, w, expect, 0, 0, w - 1, h - 1, nullptr, g);
-    const int32_t after = gServed;
-    AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
-      Plane got[3] = {orig[0], orig[1], orig[2]};
-      ASSERT_EQ(Effects::FilmGrain(0, 255, h, w, got[0].data(), got[1].data(), got[2].data(), 0, 0,
-                                   w - 1, h - 1, nullptr, g.amount, g.highlights, g.midtones, g.shadows,
-                                   g.colourShare, g.seed),
-                0);
-      ASSERT_EQ(gServed, after);
-      for (int k = 0; k < 3; ++k)
-        ASSERT_EQ(got[k], expect[k]) << "grain " << g.amount << " threads " << threads << " level "
-                                     << static_cast<int>(level) << " plane " << k;
-    });
+  // 67 x 23, and 700 x 600: more than one chunk of draws in order (2^20 a chunk).
+  for (const int32_t w : {67, 700}) {
+    const int32_t h = w == 67 ? 23 : 600;
+    const size_t n = static_cast<size_t>(w) * h;
+    const Plane orig[3] = {Noise(n, 21), Noise(n, 22), Noise(n, 23)};
+    // Strengths with whole quotients at the end draws (multiples of 25 and 100) up to 497,
+    // 1021 (just inside what the lanes take), 1028 (just past) and 599.
+    const Grain grains[] = {{75, 100, 100, 100, 0, 1}, {154, 100, 100, 100, 100, 2},
+                            {155, 100, 100, 100, 45, 3}, {30, 300, 300, 300, 70, 4}};
+    for (const Grain& g : grains) {
+      Plane expect[3] = {orig[0], orig[1], orig[2]};
+      PlainFilmGrain(0, 255, h, w, expect, 0, 0, w - 1, h - 1, nullptr, g);
+      const int32_t after = gServed;
+      AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
+        Plane got[3] = {orig[0], orig[1], orig[2]};
+        ASSERT_EQ(Effects::FilmGrain(0, 255, h, w, got[0].data(), got[1].data(), got[2].data(), 0, 0,
+                                     w - 1, h - 1, nullptr, g.amount, g.highlights, g.midtones, g.shadows,
+                                     g.colourShare, g.seed),
+                  0);
+        ASSERT_EQ(gServed, after);
+        for (int k = 0; k < 3; ++k)
+          ASSERT_EQ(got[k], expect[k]) << w << "x" << h << " grain " << g.amount << " threads "
+                                       << threads << " level " << static_cast<int>(level) << " plane " << k;
+      });
+    }
   }
   plat::SetRandomFunctions(nullptr, nullptr);
 }
@@ -278,6 +280,10 @@ TEST_F(FilmGrainRuns, UniformNoiseTakesEveryStepOfItsDrawsAsThePlainFormDoes) {
   const Plane orig = Noise(static_cast<size_t>(w) * h, 31), mask = Noise(static_cast<size_t>(w) * h, 32);
   ExpectPlainNoise(orig, mask, w, h, NoiseCase{0, 255, false, 0, 0, 0});
   ExpectPlainNoise(orig, mask, w, h, NoiseCase{0, 255, false, 1, 0, 0});
+  // More than one chunk of draws in order (2^20 a chunk).
+  const int32_t bw = 1100, bh = 1000;
+  const Plane big = Noise(static_cast<size_t>(bw) * bh, 33);
+  ExpectPlainNoise(big, big, bw, bh, NoiseCase{0, 200, true, 0, 10, 5});
   plat::SetRandomFunctions(nullptr, nullptr);
 }
 
