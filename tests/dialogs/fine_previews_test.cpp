@@ -591,6 +591,88 @@ TEST_F(FineTiles, TheTileListsThumbnailsAreReadAtTheDevicePixels) {
   }
 }
 
+// Each box of the tile lists shows its own tile, at ratio 1 and 2, also once
+// every job the list started has landed: the image list the tile's file
+// (one flat colour, unlike the photo), the ramp list the tile's ramp bar.
+// Neither takes the photo under the window into its boxes.
+TEST_F(FineTiles, TheTileListsShowTheirTilesAndNotThePhoto) {
+  constexpr OSType kLima = FourCC("Lima");
+  constexpr OSType kLivi = FourCC("Livi");
+  const std::filesystem::path flat = makers_ / "Tiles" / "flat.tif";
+  std::filesystem::create_directories(flat.parent_path());
+  vmktest::WriteImageFile(flat.string(), plat::imageio::kTypeTIFF, vmktest::SolidImage(90, 70, 40, 200, 90));
+  // Every view pixel of the box (and, at 2, every device pixel) is the flat colour.
+  const auto expectFlat = [](VMKimabox* box, int k) {
+    ASSERT_NE(box, nullptr);
+    const int32_t w = box->state().viewWidth, h = box->state().viewHeight;
+    ASSERT_GT(w * h, 100);
+    Planes want(w, h);
+    std::fill(want.p[0].begin(), want.p[0].end(), uint8_t{40});
+    std::fill(want.p[1].begin(), want.p[1].end(), uint8_t{200});
+    std::fill(want.p[2].begin(), want.p[2].end(), uint8_t{90});
+    ExpectHolds(box->displayBuffer(), w, want, "display");
+    if (k == 1) return;
+    Planes fine(w * k, h * k);
+    std::fill(fine.p[0].begin(), fine.p[0].end(), uint8_t{40});
+    std::fill(fine.p[1].begin(), fine.p[1].end(), uint8_t{200});
+    std::fill(fine.p[2].begin(), fine.p[2].end(), uint8_t{90});
+    ExpectHolds(box->fineBuffer(), w * k, fine, "fine display");
+  };
+  for (const int k : kScales) {
+    SCOPED_TRACE(k);
+    Ratio ratio(k);
+    auto tess = Tess(2);
+    tess->head.w[kTessSetsInUse] = 2;
+    fichier f;
+    Init_FicStruct(&f);
+    ASSERT_TRUE(SetFicFromPosix(&f, flat.string()));
+    tess->tiles[0] = f;
+    tess->tiles[1] = f;
+    tess->ramps[0] = Steep();
+    tess->ramps[1] = Steep();
+    {
+      VMKsetima list;
+      // On a real screen the list's jobs land after it has drawn its boxes.
+      list.previews().Hold(true);
+      driver_.Advance(0.1)
+          .Do([&](tb::WindowRef) { list.previews().RunHeld(); })
+          .Advance(0.6)
+          .Do([&](tb::WindowRef w) {
+            for (size_t t : {0, 1}) {
+              SCOPED_TRACE(t);
+              expectFlat(list.Box(t), k);
+              ExpectFine(w, tb::FindControl(w, kLima, TileListFrame::kBoxIds[t]), list.Box(t), k, 0.0);
+            }
+          })
+          .Press(kLima, 2);
+      EXPECT_EQ(list.Do_SetImaDlg(tess.get(), nullptr), 0);
+    }
+    {
+      VMKsetvig list;
+      list.previews().Hold(true);
+      driver_.Advance(0.1)
+          .Do([&](tb::WindowRef) { list.previews().RunHeld(); })
+          .Advance(0.6)
+          .Do([&](tb::WindowRef w) {
+            for (size_t t : {0, 1}) {
+              SCOPED_TRACE(t);
+              tb::ControlRef view = tb::FindControl(w, kLivi, TileListFrame::kBoxIds[t]);
+              const Rect b = tb::GetControlBounds(view);
+              const LutVign ramp = Steep();
+              ExpectRampPicture(list.Box(t), k, b.right - b.left, b.bottom - b.top,
+                                [&](int32_t scale, const Rect& at, uint8_t* bitmap) {
+                                  build_BufBarAt(scale, &at, bitmap, &ramp, 0, 0, 0);
+                                });
+              ExpectFine(w, view, list.Box(t), k, 0.0);
+            }
+          })
+          .Press(kLivi, 2);
+      EXPECT_EQ(list.Do_SetVigDlg(tess.get(), nullptr), 0);
+    }
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+}
+
 // The image combination's ramp bar: the bar at the view's size in the
 // display, at the device pixels on the screen.
 TEST_F(FineTiles, TheCombinationsRampBarDrawsAtTheDevicePixels) {

@@ -113,20 +113,17 @@ int16_t TileListFrame::OwnerCount(const TessPar* tess) {
   return static_cast<int16_t>(std::clamp(tess->head.w[kTessSetsInUse], int32_t{1}, int32_t{kTileListTiles}));
 }
 
+// The boxes show only what the lists draw into them. They are given no
+// picture record: a record would send a preview of the photo to the worker,
+// and on a screen that preview lands after the tiles are drawn and covers
+// them (a list has no timer that would draw them again).
 void TileListFrame::OpenViews(tb::WindowRef) {
-  int32_t w = 0, h = 0;
-  (void)BoxSize(0, &w, &h);
-  auto* yoxel = static_cast<YoxelPar*>(vmkrec::NewScratch(sizeof(YoxelPar)));
-  if (yoxel == nullptr) return;
-  Init_YoxelPar(yoxel, w, h, 72, 0, 5);
   for (int16_t k = 0; k < kTileListTiles; ++k) {
     VMKimabox* box = Box(static_cast<size_t>(k));
     box->InitBuf(21);
     box->SetBufParam(1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
     box->SetPanBufCoord(0, 0, 100000, 100000);
-    box->SetYoxelPar(yoxel, 0, previewSource);
   }
-  vmkrec::DeleteScratch(yoxel);
 }
 
 void TileListFrame::ShowTile(int16_t k, int32_t more) {
