@@ -2,8 +2,8 @@
 // gives the bytes of the plain walk (each row across the whole region, both positions wrapped
 // for every sample), written out here as the operation was first written: every shape, shifts
 // that wrap once and many times, columns of one shift in runs short and long (the block
-// copies), regions inside and at the planes' edges, wide enough for several strips, at one,
-// three and eight threads.
+// copies), regions inside and at the planes' edges, wide enough for several strips and
+// windows, at one, three and eight threads, on every vector level.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,6 +14,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "raster/tile_transform.h"
 #include "support/noise_plane.h"
 
@@ -87,10 +88,15 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
   struct Wave {
     int16_t shape, wavesX, amplitudeX, wavesY, amplitudeY;
   };
-  const Size sizes[] = {{1, 1}, {17, 3}, {2049, 5}, {5, 300}, {700, 260}};
+  const Size sizes[] = {{1, 1}, {17, 3}, {2049, 5}, {5, 300}, {700, 260}, {190, 900}};
   const Wave waves[] = {{0, 4, 5, 4, 5}, {1, 3, 20, 2, 15}, {2, 2, 30, 5, 40},
                         {0, 1, 250, 3, 180}, {0, 0, 0, 0, 0}, {1, 7, 1, 1, 2},
-                        {0, 1, 2, 1, 3}};
+                        {0, 1, 2, 1, 3}, {0, 9, 60, 2, 99}};
+  // Every vector level the processor has: the widest gathers into a copy window by window,
+  // the others walk in place.
+  std::vector<plat::SimdLevel> levels{plat::SimdLevel::kBaseline};
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) levels.push_back(plat::SimdLevel::kAvx2);
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
   for (const Size s : sizes) {
     const size_t n = static_cast<size_t>(s.w) * s.h;
     const Plane orig = Noise(n, 5), mask = Noise(n, 6);
@@ -106,16 +112,22 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
           Plane expect = orig;
           PlainWave(mode, 255, expect.data(), m, s.h, s.w, r.x0, r.y0, r.x1, r.y1, v.shape,
                     v.wavesX, v.amplitudeX, v.wavesY, v.amplitudeY);
-          for (const int threads : {1, 3, 8}) {
-            plat::SetThreadCount(threads);
-            Plane got = orig;
-            ASSERT_EQ(Effects::SinusWave(mode, 255, got.data(), m, s.h, s.w, r.x0, r.y0, r.x1, r.y1,
-                                         v.shape, v.wavesX, v.amplitudeX, v.wavesY, v.amplitudeY),
-                      0);
-            plat::SetThreadCount(0);
-            ASSERT_EQ(got, expect) << s.w << "x" << s.h << " shape " << v.shape << " threads "
-                                   << threads << " region " << r.x0 << "," << r.y0;
-          }
+          for (const plat::SimdLevel level : levels)
+            for (const int threads : {1, 3, 8}) {
+              plat::SetSimdLevel(level);
+              plat::SetThreadCount(threads);
+              Plane got = orig;
+              ASSERT_EQ(Effects::SinusWave(mode, 255, got.data(), m, s.h, s.w, r.x0, r.y0, r.x1,
+                                           r.y1, v.shape, v.wavesX, v.amplitudeX, v.wavesY,
+                                           v.amplitudeY),
+                        0);
+              plat::SetThreadCount(0);
+              plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+              ASSERT_EQ(got, expect)
+                  << s.w << "x" << s.h << " shape " << v.shape << " amplitudes " << v.amplitudeX
+                  << "," << v.amplitudeY << " level " << static_cast<int>(level) << " threads "
+                  << threads << " region " << r.x0 << "," << r.y0;
+            }
         }
   }
 }
