@@ -14,6 +14,7 @@
 #include "platform/parallel/simd.h"
 #include "platform/types/plane_view.h"
 #include "raster/colour_select.h"
+#include "raster/lane_quotients.h"
 #include "raster/tone_lut.h"
 
 #if VMK_SIMD_X86
@@ -95,15 +96,6 @@ void GreyRunPlain(const GreyMix& m, const unsigned char* r, const unsigned char*
 }
 
 #if VMK_SIMD_X86
-// Each lane's QuotientBy100: the signed 64-bit product's bits 37 and up, plus one below zero.
-VMK_TARGET_AVX2 inline __m256i QuotientBy100Avx2(__m256i x) {
-  const __m256i magic = _mm256_set1_epi32(effect_support::kBy100Magic);
-  const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(x, magic), 32);
-  const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(x, 32), magic);
-  const __m256i high = _mm256_blend_epi32(even, odd, 0xAA);
-  return _mm256_sub_epi32(_mm256_srai_epi32(high, 5), _mm256_srai_epi32(x, 31));
-}
-
 VMK_TARGET_AVX2 inline __m256i WidenEight(const unsigned char* p) {
   return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
 }
@@ -115,7 +107,7 @@ VMK_TARGET_AVX2 inline __m256i GreyEightAvx2(const GreyMix& m, const unsigned ch
       _mm256_add_epi32(_mm256_mullo_epi32(widen(r), _mm256_set1_epi32(m.wr)),
                        _mm256_mullo_epi32(widen(g), _mm256_set1_epi32(m.wg))),
       _mm256_mullo_epi32(widen(b), _mm256_set1_epi32(m.wb)));
-  return QuotientBy100Avx2(sum);
+  return lanediv::QuotientBy100(sum);
 }
 
 // Thirty-two 32-bit lanes to bytes held to 0..255: the saturating packs clamp, the last
@@ -152,14 +144,6 @@ VMK_TARGET_AVX2 void GreyRunAvx2(const GreyMix& m, const unsigned char* r,
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-VMK_TARGET_AVX512 inline __m512i QuotientBy100Avx512(__m512i x) {
-  const __m512i magic = _mm512_set1_epi32(effect_support::kBy100Magic);
-  const __m512i even = _mm512_srli_epi64(_mm512_mul_epi32(x, magic), 32);
-  const __m512i odd = _mm512_mul_epi32(_mm512_srli_epi64(x, 32), magic);
-  const __m512i high = _mm512_mask_blend_epi32(0xAAAA, even, odd);
-  return _mm512_sub_epi32(_mm512_srai_epi32(high, 5), _mm512_srai_epi32(x, 31));
-}
-
 VMK_TARGET_AVX512 inline __m512i WidenSixteen(const unsigned char* p, __mmask16 lanes) {
   return _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm_maskz_loadu_epi8(lanes, p));
 }
@@ -173,7 +157,7 @@ VMK_TARGET_AVX512 inline __m512i GreySixteenAvx512(const GreyMix& m, const unsig
       _mm512_add_epi32(_mm512_mullo_epi32(WidenSixteen(r, lanes), _mm512_set1_epi32(m.wr)),
                        _mm512_mullo_epi32(WidenSixteen(g, lanes), _mm512_set1_epi32(m.wg))),
       _mm512_mullo_epi32(WidenSixteen(b, lanes), _mm512_set1_epi32(m.wb)));
-  return QuotientBy100Avx512(sum);
+  return lanediv::QuotientBy100(sum);
 }
 
 VMK_TARGET_AVX512 inline __m128i ClampedBytesAvx512(__m512i q, int32_t offset) {

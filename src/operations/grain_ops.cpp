@@ -22,6 +22,7 @@
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "platform/random/random.h"
+#include "raster/lane_quotients.h"
 #include "raster/susan_denoise.h"
 
 #if VMK_SIMD_X86
@@ -321,27 +322,12 @@ void GrainRunPlain(const GrainTerms& t, const unsigned char* const p[3], const i
 // (2^31 - 1) rounded once a pixel, within 14 |S| 2^-53 of q. q has the denominator
 // 100 (2^31 - 1), so where it is not a whole number it lies at least 1 / (100 (2^31 - 1)),
 // about 4.7e-12, from one: more than the 22 |S| 2^-53 the two may lie apart, for |S| up to
-// 1900, so both truncate to the same number. q is a whole number only for the draws 0 and 2^31 - 1 (2^31 - 1 is prime and
-// divides neither 255 nor S); the plain chain is exact there, and the groups that hold such a
-// draw are worked out as written. The sums after it are whole numbers in 32-bit lanes (at
-// most 1311 x 65634 + 255), the quotients by 3 and 100 truncated as C does, by the
+// 1900, so both truncate to the same number. q is a whole number only for the draws 0 and 2^31 - 1
+// (2^31 - 1 is prime and divides neither 255 nor S); the plain chain is exact there, and the groups
+// that hold such a draw are worked out as written. The sums after it are whole numbers in 32-bit
+// lanes (at most 1311 x 65634 + 255), the quotients by 3 and 100 truncated as C does, by the
 // multiply-high of Hacker's Delight (0x55555556; 0x51EB851F shifted by 5; plus 1 for a negative
 // dividend), exact for every 32-bit dividend; all 2^32 were checked.
-VMK_TARGET_AVX2 inline __m256i MulHigh(__m256i a, __m256i m) {
-  const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(a, m), 32);
-  const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), m);
-  return _mm256_blend_epi32(even, odd, 0xAA);
-}
-
-VMK_TARGET_AVX2 inline __m256i DivideBy3(__m256i a) {
-  return _mm256_add_epi32(MulHigh(a, _mm256_set1_epi32(0x55555556)), _mm256_srli_epi32(a, 31));
-}
-
-VMK_TARGET_AVX2 inline __m256i DivideBy100(__m256i a) {
-  return _mm256_add_epi32(_mm256_srai_epi32(MulHigh(a, _mm256_set1_epi32(0x51EB851F)), 5),
-                          _mm256_srli_epi32(a, 31));
-}
-
 // The grains of one channel's 8 draws, A and B of their pixels in two halves.
 VMK_TARGET_AVX2 inline __m256i GrainOf8(__m256i draws, __m256d aLo, __m256d aHi, __m256d bLo,
                                         __m256d bHi) {
@@ -401,12 +387,12 @@ VMK_TARGET_AVX2 bool GrainEightAvx2(const GrainTerms& t, const unsigned char* co
   __m256i noise[3];
   for (int32_t k = 0; k < 3; ++k) noise[k] = GrainOf8(channel[k], aLo, aHi, bLo, bHi);
   const __m256i share = _mm256_set1_epi32(t.colourShare);
-  const __m256i mono =
-      _mm256_mullo_epi32(DivideBy3(_mm256_add_epi32(_mm256_add_epi32(noise[0], noise[1]), noise[2])),
-                         _mm256_set1_epi32(100 - t.colourShare));
+  const __m256i mono = _mm256_mullo_epi32(
+      lanediv::QuotientBy3(_mm256_add_epi32(_mm256_add_epi32(noise[0], noise[1]), noise[2])),
+      _mm256_set1_epi32(100 - t.colourShare));
   for (int32_t k = 0; k < 3; ++k) {
     const __m256i sum = _mm256_add_epi32(_mm256_mullo_epi32(noise[k], share), mono);
-    __m256i v = _mm256_add_epi32(sample[k], DivideBy100(sum));
+    __m256i v = _mm256_add_epi32(sample[k], lanediv::QuotientBy100(sum));
     v = _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), _mm256_set1_epi32(255));
     StoreBytes8(v, values[k] + j);
   }
@@ -429,21 +415,6 @@ VMK_TARGET_AVX2 void GrainRunAvx2(const GrainTerms& t, const unsigned char* cons
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
-VMK_TARGET_AVX512 inline __m512i MulHigh16(__m512i a, __m512i m) {
-  const __m512i even = _mm512_srli_epi64(_mm512_mul_epi32(a, m), 32);
-  const __m512i odd = _mm512_mul_epi32(_mm512_srli_epi64(a, 32), m);
-  return _mm512_mask_blend_epi32(0xAAAA, even, odd);
-}
-
-VMK_TARGET_AVX512 inline __m512i DivideBy3x16(__m512i a) {
-  return _mm512_add_epi32(MulHigh16(a, _mm512_set1_epi32(0x55555556)), _mm512_srli_epi32(a, 31));
-}
-
-VMK_TARGET_AVX512 inline __m512i DivideBy100x16(__m512i a) {
-  return _mm512_add_epi32(_mm512_srai_epi32(MulHigh16(a, _mm512_set1_epi32(0x51EB851F)), 5),
-                          _mm512_srli_epi32(a, 31));
-}
 
 // The draws of one channel of 16 pixels out of the 48 draws d0, d1, d2 (r0 g0 b0 r1 ...):
 // draw 3 i + c of the 48 to lane i, first from d0 and d1, then the last lanes from d2.
@@ -503,11 +474,11 @@ VMK_TARGET_AVX512 bool GrainSixteenAvx512(const GrainTerms& t, const unsigned ch
   for (int32_t k = 0; k < 3; ++k) noise[k] = GrainOf16(Deal(d0, d1, d2, k), aLo, aHi, bLo, bHi);
   const __m512i share = _mm512_set1_epi32(t.colourShare);
   const __m512i mono = _mm512_mullo_epi32(
-      DivideBy3x16(_mm512_add_epi32(_mm512_add_epi32(noise[0], noise[1]), noise[2])),
+      lanediv::QuotientBy3(_mm512_add_epi32(_mm512_add_epi32(noise[0], noise[1]), noise[2])),
       _mm512_set1_epi32(100 - t.colourShare));
   for (int32_t k = 0; k < 3; ++k) {
     const __m512i sum = _mm512_add_epi32(_mm512_mullo_epi32(noise[k], share), mono);
-    const __m512i v = _mm512_max_epi32(_mm512_add_epi32(sample[k], DivideBy100x16(sum)),
+    const __m512i v = _mm512_max_epi32(_mm512_add_epi32(sample[k], lanediv::QuotientBy100(sum)),
                                        _mm512_setzero_si512());
     _mm_storeu_si128(reinterpret_cast<__m128i*>(values[k] + j), _mm512_cvtusepi32_epi8(v));
   }
