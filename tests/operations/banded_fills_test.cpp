@@ -13,6 +13,7 @@
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
+#include "support/level_and_threads.h"
 #include "support/session.h"
 #include "support/noise_plane.h"
 
@@ -20,16 +21,7 @@ namespace {
 
 using Plane = std::vector<unsigned char>;
 
-struct LevelAndThreads {
-  LevelAndThreads(plat::SimdLevel level, int threads) {
-    plat::SetSimdLevel(level);
-    plat::SetThreadCount(threads);
-  }
-  ~LevelAndThreads() {
-    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
-    plat::SetThreadCount(0);
-  }
-};
+using vmktest::LevelAndThreads;
 
 constexpr plat::SimdLevel kLevels[] = {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
                                        plat::SimdLevel::kAvx512};

@@ -14,6 +14,7 @@
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "raster/colour_select.h"
+#include "support/level_and_threads.h"
 #include "support/noise_plane.h"
 
 namespace {
@@ -21,18 +22,7 @@ namespace {
 using Plane = std::vector<unsigned char>;
 using vmktest::Noise;
 
-struct LevelAndThreads {
-  LevelAndThreads(plat::SimdLevel level, int threads) {
-    plat::SetSimdLevel(level);
-    plat::SetThreadCount(threads);
-  }
-  ~LevelAndThreads() {
-    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
-    plat::SetThreadCount(0);
-  }
-  LevelAndThreads(const LevelAndThreads&) = delete;
-  LevelAndThreads& operator=(const LevelAndThreads&) = delete;
-};
+using vmktest::LevelAndThreads;
 
 TEST(ColourRangeLanes, TheRangesHoldEveryColourTheWindowsSelect) {
   struct Windows {

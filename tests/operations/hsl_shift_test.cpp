@@ -6,6 +6,7 @@
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
+#include "support/level_and_threads.h"
 #include "support/pixels.h"
 
 namespace {
@@ -150,20 +151,7 @@ TEST(HslShift, MaskAndRegionLimitTheShift) {
   EXPECT_EQ(c.r[4], before.r[4]);
 }
 
-// The vector lanes against one pixel at a time: the SIMD level and the thread count for as
-// long as one comparison lives.
-struct LevelAndThreads {
-  LevelAndThreads(plat::SimdLevel level, int threads) {
-    plat::SetSimdLevel(level);
-    plat::SetThreadCount(threads);
-  }
-  ~LevelAndThreads() {
-    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
-    plat::SetThreadCount(0);
-  }
-  LevelAndThreads(const LevelAndThreads&) = delete;
-  LevelAndThreads& operator=(const LevelAndThreads&) = delete;
-};
+using vmktest::LevelAndThreads;
 
 struct ShiftArgs {
   int16_t hue, saturation, lightness, model;
