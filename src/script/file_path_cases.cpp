@@ -17,6 +17,7 @@
 #include "operations/effects.h"
 #include "paths/path_fill.h"
 #include "paths/path_list.h"
+#include "platform/parallel/parallel.h"
 #include "script/displace_map_loader.h"
 #include "script/render_cases.h"
 
@@ -226,6 +227,9 @@ int32_t SweepLayerPaths(RenderCall& c) {
     planes[3] = cmyk ? CompositePlane(c, 2) : nullptr;
     count = cmyk ? 4 : 3;
   }
+  // One mask for every step, cleared before each.
+  const plat::Block<uint8_t> buffer(int64_t{areaW} * areaH, WorkSource());
+  if (!buffer) return 0;  // no step is drawn
   for (int64_t i = 0; i < steps; ++i) {
     int32_t r[4];
     for (int32_t k = 0; k < 4; ++k)
@@ -235,9 +239,13 @@ int32_t SweepLayerPaths(RenderCall& c) {
     paths->CopyPathList(&step);
     paths->ResizePathsInRect(&step, a.ah, static_cast<float>(r[0]), static_cast<float>(r[2]),
                              static_cast<float>(r[1]), static_cast<float>(r[3]));
-    plat::Block<uint8_t> buffer(int64_t{areaW} * areaH, WorkSource());
-    if (!buffer) continue;  // this step is not drawn; the others are
-    buffer.Clear();
+    // Zeroed in bands: one thread spent about a tenth of a 30-step sweep of
+    // 6000 x 4000 clearing (and, when each step took its own, faulting in) the
+    // 24 MB of the area.
+    plat::ParallelFor(0, areaH, 64, [&buffer, areaW](int32_t first, int32_t last) {
+      std::memset(buffer.get() + int64_t{first} * areaW, 0,
+                  static_cast<size_t>(int64_t{last - first} * areaW));
+    });
     const int32_t j = steps == 1 ? 0 : static_cast<int32_t>(i * 255 / (steps - 1));
     const uint8_t v = index[j];
     uint8_t colour[4];
