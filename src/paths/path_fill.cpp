@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "app/core/memory_manager.h"
+#include "operations/effect_support.h"
 #include "paths/path.h"
 #include "paths/path_list.h"
 #include "paths/text_objects.h"
@@ -310,13 +311,75 @@ struct ColourBlend {
   // less per sample: a 4-channel blend of 2048 x 1536 went from about 33 to
   // 20 ms on the shared 8-core build machine).
   uint8_t mixed[4][256] = {};
+  uint8_t colourOf[4] = {};
+  int32_t opacity = 0;
 
   void SetColour(const uint8_t* colour, int32_t a) {
+    opacity = a;
     for (int32_t ch = 0; ch < channels; ++ch) {
+      colourOf[ch] = colour[ch];
       for (int32_t v = 0; v < 256; ++v) {
         mixed[ch][v] = static_cast<uint8_t>(((255 - a) * v + a * colour[ch]) / 255);
       }
     }
+  }
+
+  // Samples a step of the lanes take: the build vectorises loops of a fixed count only.
+  static constexpr int32_t kStep = 16;
+
+  // Whether the columns x0..x1 of row y can go kStep at a time: every plane's run apart from
+  // the mask's and the selection's and from each other plane's, or the same run. A step
+  // then reads its weights before it writes, and each pixel still takes its channels in
+  // order.
+  bool LanesHold(const uint8_t* m, const uint8_t* sel, uint8_t* const* rows, int32_t x0,
+                 int32_t x1) const {
+    const auto meet = [x0, x1](const uint8_t* a, const uint8_t* b) {
+      if (a == nullptr || b == nullptr) return false;
+      const auto p = reinterpret_cast<uintptr_t>(a), q = reinterpret_cast<uintptr_t>(b);
+      return p + x0 <= q + x1 && q + x0 <= p + x1;
+    };
+    for (int32_t ch = 0; ch < channels; ++ch) {
+      if (meet(rows[ch], m) || meet(rows[ch], sel)) return false;
+      for (int32_t k = 0; k < ch; ++k)
+        if (rows[k] != rows[ch] && meet(rows[k], rows[ch])) return false;
+    }
+    return true;
+  }
+
+  // The blend of n pixels from x on (n a multiple of kStep, at most kRun) in 16-bit lanes:
+  // every product is at most 255 x 255 and the quotients by 255 are the integer ones, so each
+  // byte is that of the table's form; a weight of 0 gives the old sample back, as the skip
+  // there does. (The table's lookups kept each pixel alone: the 30-step path sweep of
+  // 6000 x 4000 blended for about 0.75 s on one thread.)
+  static constexpr int32_t kRun = 512;
+  void Run(const uint8_t* m, const uint8_t* sel, uint8_t* const* rows, int32_t x,
+           int32_t n) const {
+    uint16_t u[kRun];
+    Weights(m + x, sel != nullptr ? sel + x : nullptr, u, n);
+    const auto a = static_cast<uint16_t>(opacity);
+    for (int32_t ch = 0; ch < channels; ++ch) Lanes(rows[ch] + x, u, a, colourOf[ch], n);
+  }
+
+  // s * m / 255 for each pixel, s = 255 without a selection.
+  static void Weights(const uint8_t* __restrict m, const uint8_t* __restrict sel,
+                      uint16_t* __restrict u, int32_t n) {
+    if (sel == nullptr) {
+      for (int32_t i = 0; i < n; i += kStep)
+        for (int32_t j = 0; j < kStep; ++j) u[i + j] = m[i + j];  // 255 * m / 255
+      return;
+    }
+    for (int32_t i = 0; i < n; i += kStep)
+      for (int32_t j = 0; j < kStep; ++j)
+        u[i + j] = effect_support::MaskLane(m[i + j], sel[i + j]);
+  }
+
+  // One channel's samples: the colour mixed in at a, then weighed by u.
+  static void Lanes(uint8_t* __restrict r, const uint16_t* __restrict u, uint16_t a, uint16_t c,
+                    int32_t n) {
+    for (int32_t i = 0; i < n; i += kStep)
+      for (int32_t j = 0; j < kStep; ++j)
+        r[i + j] =
+            effect_support::MixLane(r[i + j], effect_support::MixLane(r[i + j], c, a), u[i + j]);
   }
 
   // Blends row y over the columns the row's outermost crossings span.
@@ -329,7 +392,12 @@ struct ColourBlend {
     const uint8_t* sel = selection.data != nullptr ? selection.Row(y) : nullptr;
     uint8_t* rows[4] = {};
     for (int32_t ch = 0; ch < channels; ++ch) rows[ch] = planes[ch].Row(y);
-    for (int32_t x = x0; x <= x1; ++x) {
+    int32_t x = x0;
+    if (x1 - x0 + 1 >= kStep && LanesHold(m, sel, rows, x0, x1)) {
+      for (int32_t n; (n = std::min(kRun, (x1 + 1 - x) / kStep * kStep)) > 0; x += n)
+        Run(m, sel, rows, x, n);
+    }
+    for (; x <= x1; ++x) {
       const int32_t s = sel != nullptr ? sel[x] : 255;
       const int32_t u = s * m[x] / 255;
       if (u == 0) continue;  // the sample stays: (v * 255 + 0) / 255

@@ -59,7 +59,7 @@ struct Blend {
 
 // The plain blend of the filled mask into the planes.
 void PlainBlend(const Plane& mask, int32_t w, int32_t h, VFLine** rows, const Blend& b,
-                Plane* planes) {
+                uint8_t* const* planes) {
   for (int32_t y = 0; y + 1 < h; ++y) {
     if (rows[y]->count == 0 || rows[y + 1]->count == 0 || y >= b.ph) continue;
     std::vector<float> c;
@@ -90,12 +90,16 @@ TEST_F(PathFillBandsTest, BlendOfRandomRowsAtEveryThreadCountIsThePlainWalk) {
                                255, nullptr, nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0,
                                nullptr, nullptr, nullptr),
               1);
-    for (int32_t variant = 0; variant < 3; ++variant) {
+    // 0: four channels at full opacity; 1: a selection and a column window; 2: planes shorter
+    // than the mask; 3: two channels on one plane (each pixel still takes its channels in
+    // order) and a third plane that is the selection's bytes one column on, so that each
+    // pixel's selection is the sample its left neighbour has just blended.
+    for (int32_t variant = 0; variant < 4; ++variant) {
       Blend b{z.w + 3,
               variant == 2 ? std::max(z.h - 2, 1) : z.h,
               0,
               z.w - 1,
-              4 - variant,
+              variant == 3 ? 3 : 4 - variant,
               nullptr,
               {10, 200, 77, 255},
               variant == 0 ? 255 : 140};
@@ -108,7 +112,18 @@ TEST_F(PathFillBandsTest, BlendOfRandomRowsAtEveryThreadCountIsThePlainWalk) {
       Plane start[4];
       for (int ch = 0; ch < 4; ++ch) start[ch] = Noise(static_cast<size_t>(b.pw) * b.ph, 20 + ch);
       Plane plain[4] = {start[0], start[1], start[2], start[3]};
-      PlainBlend(filled, z.w, z.h, const_cast<VFLine**>(rows.table.data()), b, plain);
+      // The planes as the blend is handed them, and the selection, in the given copies.
+      const auto handed = [&](Plane* to, std::array<uint8_t*, 4>& ptr) {
+        for (int ch = 0; ch < 4; ++ch) ptr[ch] = to[ch].data();
+        if (variant == 3) {
+          ptr[1] = ptr[0];
+          b.selection = ptr[2];
+          ptr[2] = ptr[2] + 1;
+        }
+      };
+      std::array<uint8_t*, 4> plainPtr;
+      handed(plain, plainPtr);
+      PlainBlend(filled, z.w, z.h, const_cast<VFLine**>(rows.table.data()), b, plainPtr.data());
       // Something is blended wherever the column window leaves room.
       if (z.w >= 8 && z.h > 1) {
         EXPECT_NE(plain[0], start[0]) << z.w << "x" << z.h << " variant " << variant;
@@ -116,13 +131,15 @@ TEST_F(PathFillBandsTest, BlendOfRandomRowsAtEveryThreadCountIsThePlainWalk) {
       for (int threads : {1, 3, 8}) {
         const LevelAndThreads run(plat::SimdLevel::kAvx512, threads);
         Plane p[4] = {start[0], start[1], start[2], start[3]};
+        std::array<uint8_t*, 4> ptr;
+        handed(p, ptr);
         Plane mask(filled.size(), 0);
         const int16_t opacity = static_cast<int16_t>(b.opacity);
-        ASSERT_EQ(VFFillOpaCharBuf(mask.data(), z.h, z.w, const_cast<VFLine**>(rows.table.data()),
-                                   255, p[0].data(), p[1].data(), p[2].data(), p[3].data(), b.ph,
-                                   b.pw, b.left, 0, b.right, 0, static_cast<int16_t>(b.channels),
-                                   b.selection, b.colour, &opacity),
-                  1);
+        ASSERT_EQ(
+            VFFillOpaCharBuf(mask.data(), z.h, z.w, const_cast<VFLine**>(rows.table.data()), 255,
+                             ptr[0], ptr[1], ptr[2], ptr[3], b.ph, b.pw, b.left, 0, b.right, 0,
+                             static_cast<int16_t>(b.channels), b.selection, b.colour, &opacity),
+            1);
         EXPECT_EQ(mask, filled);
         for (int ch = 0; ch < 4; ++ch)
           ASSERT_EQ(p[ch], plain[ch]) << z.w << "x" << z.h << " variant " << variant << " channel "
@@ -152,7 +169,8 @@ TEST_F(PathFillBandsTest, ColourFillOfPathsAtEveryThreadCountIsThePlainWalk) {
     Plane start[4];
     for (int ch = 0; ch < 3; ++ch) start[ch] = Noise(static_cast<size_t>(z.w) * z.h, 30 + ch);
     Plane plain[4] = {start[0], start[1], start[2], {}};
-    PlainBlend(filled, z.w, z.h, table.data(), b, plain);
+    uint8_t* const plainPtr[4] = {plain[0].data(), plain[1].data(), plain[2].data(), nullptr};
+    PlainBlend(filled, z.w, z.h, table.data(), b, plainPtr);
     if (z.w > 1 && z.h > 1) {
       EXPECT_NE(plain[0], start[0]) << z.w << "x" << z.h;
     }

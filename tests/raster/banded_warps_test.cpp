@@ -494,6 +494,61 @@ TEST(BandedWarps, DistortedRectangleEqualsTheRowByRowScan) {
   }
 }
 
+// The one-byte distortion with its blend mask (the mask weighs the old sample in blend 1, the
+// source in blend 2): in bands when neither the source nor the mask meets the destination,
+// the samples of the row-by-row scan on odd, flat and tall sizes; a source that is the
+// destination keeps to the one scan.
+TEST(BandedWarps, DistortedBufferWithItsBlendMaskEqualsTheRowByRowScan) {
+  for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+           {1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {301, 257}}) {
+    const size_t n = static_cast<size_t>(w) * h;
+    const Plane src = Noise(n, 41), mask = Noise(n, 42), background = Noise(n, 43);
+    const int32_t c[8] = {w / 10, h / 20, w - 3, h / 8, w - w / 6, h - 2, -w / 9, h - h / 5};
+    const int32_t l = w / 20, t = h / 30, W = std::max(w - 2 * l - 1, 1),
+                  H = std::max(h - 2 * t - 1, 1);
+    for (const int16_t blend : {0, 1, 2}) {
+      const uint8_t* m = blend == 0 ? nullptr : mask.data();
+      Plane expect = background;
+      const raster_detail::Quad q = raster_detail::PercentQuad(
+          raster_detail::Quad{{c[0], c[2], c[4], c[6]}, {c[1], c[3], c[5], c[7]}}, l, t, W, H, 100);
+      raster_detail::ScanQuad(q, h, w, [&](int32_t x, int32_t y, double u, double v) {
+        const int32_t sx = raster_detail::ClampIndex(l + raster_detail::NearestOffset(u, W), w);
+        const int32_t sy = raster_detail::ClampIndex(t + raster_detail::NearestOffset(v, H), h);
+        const int32_t sv = src[static_cast<size_t>(sy) * w + sx];
+        uint8_t& out = expect[static_cast<size_t>(y) * w + x];
+        const int32_t k = m != nullptr ? m[static_cast<size_t>(sy) * w + sx] : 0;
+        out = static_cast<uint8_t>(blend == 1   ? (out * k + sv * (255 - k)) / 255
+                                   : blend == 2 ? (sv * k + out * (255 - k)) / 255
+                                                : sv);
+      });
+      if (w > 2 && h > 2) {
+        EXPECT_NE(expect, background) << w << "x" << h;
+      }
+      for (int threads : {1, 3, 8}) {
+        const Threads run(threads);
+        Plane got = background;
+        X_distort_buffer(0, h, w, src.data(), blend, m, h, w, got.data(), c[0], c[1], c[2], c[3],
+                         c[4], c[5], c[6], c[7], l, t, W, H, 100);
+        ASSERT_EQ(got, expect) << w << "x" << h << " blend " << blend << " threads " << threads;
+      }
+      // In place: each pixel reads what the pixels before it wrote, one scan.
+      Plane inPlace = src, scanned = src;
+      raster_detail::ScanQuad(q, h, w, [&](int32_t x, int32_t y, double u, double v) {
+        const int32_t sx = raster_detail::ClampIndex(l + raster_detail::NearestOffset(u, W), w);
+        const int32_t sy = raster_detail::ClampIndex(t + raster_detail::NearestOffset(v, H), h);
+        scanned[static_cast<size_t>(y) * w + x] = scanned[static_cast<size_t>(sy) * w + sx];
+      });
+      for (int threads : {1, 8}) {
+        const Threads run(threads);
+        Plane got = src;
+        X_distort_buffer(0, h, w, got.data(), 0, nullptr, h, w, got.data(), c[0], c[1], c[2], c[3],
+                         c[4], c[5], c[6], c[7], l, t, W, H, 100);
+        ASSERT_EQ(got, scanned) << w << "x" << h << " in place, threads " << threads;
+      }
+    }
+  }
+}
+
 // Smooth maps, as the lens and grid engines make them (neighbouring pixels moved alike, so the
 // wide form reads their samples from a few rows of the source), with stretches pushed past
 // the right and bottom edges, a stretch that spreads sixteen neighbours over many rows, and a
