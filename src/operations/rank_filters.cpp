@@ -19,12 +19,14 @@
 // is exactly that of the sorted window.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "operations/edge_mix.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "operations/rank_kernels.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/simd.h"
 #include "raster/convolution.h"
 
 using effect_support::Blend;
@@ -113,10 +115,91 @@ void SlideAny(const uint8_t* in, int64_t inStep, uint8_t* out, int64_t outStep, 
   }
 }
 
+// The horizontal pass of one-channel rows by doubling: level k holds the
+// extreme of k samples from each position, level 2k pairs two of level k,
+// and the full window 2r + 1 is two overlapping runs of the largest level p
+// that fits in it. log2(p) + 1 passes over the row, each a plain pairwise
+// extreme that runs 16 to 64 samples a step, against the blocks' serial
+// chain of one sample a step; the border bands keep their running extremes.
+using PairFn = void (*)(const uint8_t*, const uint8_t*, uint8_t*, int32_t);
+
+template <bool kMax>
+void PairBaseline(const uint8_t* __restrict x, const uint8_t* __restrict y, uint8_t* __restrict z,
+                  int32_t m) {
+  for (int32_t j = 0; j < m; ++j) z[j] = kMax ? std::max(x[j], y[j]) : std::min(x[j], y[j]);
+}
+
+#if VMK_SIMD_X86
+template <bool kMax>
+VMK_TARGET_AVX2 void PairAvx2(const uint8_t* __restrict x, const uint8_t* __restrict y,
+                              uint8_t* __restrict z, int32_t m) {
+  for (int32_t j = 0; j < m; ++j) z[j] = kMax ? std::max(x[j], y[j]) : std::min(x[j], y[j]);
+}
+
+template <bool kMax>
+VMK_TARGET_AVX512 void PairAvx512(const uint8_t* __restrict x, const uint8_t* __restrict y,
+                                  uint8_t* __restrict z, int32_t m) {
+  for (int32_t j = 0; j < m; ++j) z[j] = kMax ? std::max(x[j], y[j]) : std::min(x[j], y[j]);
+}
+#endif
+
+template <bool kMax>
+PairFn PickPair() {
+#if VMK_SIMD_X86
+  return plat::PickKernel<PairFn>(&PairBaseline<kMax>, &PairAvx2<kMax>, &PairAvx512<kMax>);
+#else
+  return &PairBaseline<kMax>;
+#endif
+}
+
+// out[i] = the extreme of in over i - k .. i + k, k = min(r, i, n - 1 - i).
+// a and b hold n samples each; in, out, a and b are apart.
+template <typename Op>
+void SlideRowByDoubling(const uint8_t* in, uint8_t* out, int32_t n, int32_t r, uint8_t* a,
+                        uint8_t* b, PairFn pair, Op op) {
+  if (r == 0 || n == 1) {
+    std::memcpy(out, in, static_cast<size_t>(n));
+    return;
+  }
+  const int64_t window = 2 * static_cast<int64_t>(r) + 1;
+  if (window <= n) {
+    int32_t p = 1;
+    while (2 * static_cast<int64_t>(p) <= window) p *= 2;
+    const uint8_t* level = in;
+    uint8_t* spare[2] = {a, b};
+    int32_t next = 0;
+    for (int32_t k = 1; k < p; k *= 2) {
+      // Level 2k is defined at 0 .. n - 2k.
+      pair(level, level + k, spare[next], n - 2 * k + 1);
+      level = spare[next];
+      next ^= 1;
+    }
+    pair(level, level + (window - p), out + r, n - 2 * r);
+  }
+  // The start's band: window 0 .. 2i, grown two samples a step.
+  uint8_t m = in[0];
+  int32_t end = 0;
+  for (int32_t i = 0; i < r && i <= n - 1 - i; ++i) {
+    while (end < 2 * i) m = op(m, in[++end]);
+    out[i] = m;
+  }
+  // The end's band: window 2i - n + 1 .. n - 1.
+  m = in[n - 1];
+  int32_t start = n - 1;
+  for (int32_t i = n - 1; n - 1 - i < r && i > n - 1 - i; --i) {
+    while (start > 2 * i - n + 1) m = op(m, in[--start]);
+    out[i] = m;
+  }
+}
+
 // Strips of the vertical pass per band, and rows per band of the
 // horizontal one: every strip and row is filtered alone, so the bands only
 // share out the work, each with its own block extremes (and row copy).
+// Each strip band holds its own block extremes, a column of the whole
+// region: at most kStripBands of them, so that a wide plane does not fault
+// in tens of megabytes of fresh scratch for a pass that reads it once.
 constexpr int32_t kStripsPerBand = 2;
+constexpr int32_t kStripBands = 12;
 constexpr int32_t kRowsPerBand = 16;
 
 template <typename Op>
@@ -126,7 +209,8 @@ int32_t ExtremeFilterWith(plat::ConstPlaneView<uint8_t> src, plat::PlaneView<uin
   const int32_t rows = src.height;
   const int32_t pixels = samples / channels;
   const int32_t strips = (samples + kStrip - 1) / kStrip;
-  const int32_t stripBands = plat::BandCount(0, strips, kStripsPerBand);
+  const int32_t stripsPerBand = std::max(kStripsPerBand, (strips + kStripBands - 1) / kStripBands);
+  const int32_t stripBands = plat::BandCount(0, strips, stripsPerBand);
   const int32_t rowBands = rx == 0 ? 0 : plat::BandCount(0, rows, kRowsPerBand);
   // Block extremes of one band: a strip's column of kStrip lanes, or a row.
   const int64_t column = static_cast<int64_t>(rows) * kStrip;
@@ -136,7 +220,7 @@ int32_t ExtremeFilterWith(plat::ConstPlaneView<uint8_t> src, plat::PlaneView<uin
   if (!g || !h || !line) return -1;
   uint8_t* const gs = g.get();
   uint8_t* const hs = h.get();
-  plat::ParallelFor(0, strips, kStripsPerBand, [=](int32_t band, int32_t first, int32_t last) {
+  plat::ParallelFor(0, strips, stripsPerBand, [=](int32_t band, int32_t first, int32_t last) {
     for (int32_t strip = first; strip < last; ++strip) {
       const int32_t c = strip * kStrip;
       const int32_t lanes = std::min(kStrip, samples - c);
@@ -146,12 +230,17 @@ int32_t ExtremeFilterWith(plat::ConstPlaneView<uint8_t> src, plat::PlaneView<uin
   });
   if (rx == 0) return 0;
   uint8_t* const lines = line.get();
+  const PairFn pair = channels == 1 ? PickPair<std::is_same_v<Op, MaxOp>>() : nullptr;
   plat::ParallelFor(0, rows, kRowsPerBand, [=](int32_t band, int32_t first, int32_t last) {
     const int64_t at = static_cast<int64_t>(band) * samples;
     for (int32_t y = first; y < last; ++y) {
       std::memcpy(lines + at, dst.Row(y), static_cast<size_t>(samples));
-      SlideAny(lines + at, channels, dst.Row(y), channels, pixels, channels, rx, gs + at,
-               hs + at, op);
+      if (pair != nullptr) {
+        SlideRowByDoubling(lines + at, dst.Row(y), samples, rx, gs + at, hs + at, pair, op);
+      } else {
+        SlideAny(lines + at, channels, dst.Row(y), channels, pixels, channels, rx, gs + at,
+                 hs + at, op);
+      }
     }
   });
   return 0;
@@ -188,6 +277,48 @@ void BlendRegion(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t w
   }
 }
 
+// One channel: the columns' extremes go to the work copy, and each row's
+// extremes along it go straight to the plane (blended there), whose samples
+// the column pass has done reading: no whole-region copy back.
+template <typename Op>
+int32_t ExtremumOfOneChannel(plat::ConstPlaneView<uint8_t> region, int16_t mode,
+                             int16_t opacity, unsigned char* buffer, int32_t width, int32_t x0,
+                             int32_t y0, int32_t rx, int32_t ry, const unsigned char* mask,
+                             Op op) {
+  const int32_t rw = region.width, rh = region.height;
+  plat::Block<unsigned char> work(static_cast<int64_t>(rw) * rh, WorkSource());
+  if (!work) return -1;
+  const auto columns = plat::PlaneView<uint8_t>::Packed(work.get(), rw, rh);
+  if (ExtremeFilterWith(region, columns, 1, 0, std::max(ry, 0), op) != 0) return -1;
+  // Two doubling levels and a filtered row a band.
+  const int64_t perBand = 3 * static_cast<int64_t>(rw);
+  plat::Block<unsigned char> scratch(perBand * plat::BandCount(0, rh, kRowsPerBand),
+                                     WorkSource());
+  if (!scratch) return -1;
+  const PairFn pair = PickPair<std::is_same_v<Op, MaxOp>>();
+  const bool replace = mode == 0 && opacity == 255 && mask == nullptr;
+  const unsigned char* const filtered = work.get();
+  unsigned char* const spare = scratch.get();
+  rx = std::max(rx, 0);
+  plat::ParallelFor(0, rh, kRowsPerBand, [=](int32_t band, int32_t first, int32_t last) {
+    uint8_t* const a = spare + band * perBand;
+    uint8_t* const b = a + rw;
+    uint8_t* const line = b + rw;
+    for (int32_t y = first; y < last; ++y) {
+      const int64_t row = static_cast<int64_t>(y0 + y) * width + x0;
+      const uint8_t* in = filtered + static_cast<int64_t>(y) * rw;
+      if (replace) {
+        SlideRowByDoubling(in, buffer + row, rw, rx, a, b, pair, op);
+        continue;
+      }
+      SlideRowByDoubling(in, line, rw, rx, a, b, pair, op);
+      effect_support::BlendRun(mode, opacity, buffer + row, line,
+                               mask != nullptr ? mask + row : nullptr, rw);
+    }
+  });
+  return 0;
+}
+
 int32_t Extremum(rank::Extreme extreme, int16_t mode, int16_t opacity, unsigned char* buffer,
                  int32_t height, int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                  int16_t radiusX, int16_t radiusY, int16_t channels,
@@ -198,6 +329,15 @@ int32_t Extremum(rank::Extreme extreme, int16_t mode, int16_t opacity, unsigned 
   const int32_t ch = channels;
   const int64_t rowSamples = static_cast<int64_t>(x1 - x0 + 1) * ch;
   if (rowSamples > INT32_MAX) return -1;
+  if (ch == 1) {
+    const plat::ConstPlaneView<uint8_t> region(buffer + static_cast<int64_t>(y0) * width + x0,
+                                               x1 - x0 + 1, y1 - y0 + 1, width);
+    return extreme == rank::Extreme::kMax
+               ? ExtremumOfOneChannel(region, mode, opacity, buffer, width, x0, y0, radiusX,
+                                      radiusY, mask, MaxOp{})
+               : ExtremumOfOneChannel(region, mode, opacity, buffer, width, x0, y0, radiusX,
+                                      radiusY, mask, MinOp{});
+  }
   plat::Block<unsigned char> work(rowSamples * (y1 - y0 + 1), WorkSource());
   if (!work) return -1;
   const plat::ConstPlaneView<uint8_t> region(buffer + (static_cast<int64_t>(y0) * width + x0) * ch,

@@ -7,6 +7,9 @@
 #include "app/core/colour_spaces.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "operations/rank_kernels.h"
+#include "support/level_and_threads.h"
+#include "support/noise_plane.h"
 #include "support/session.h"
 
 namespace {
@@ -166,6 +169,71 @@ TEST_F(RankFilters, MaximaAndMinimaMatchTheLiteralWindowsBitForBit) {
     }
   }
   plat::SetThreadCount(0);
+}
+
+// Rare peaks and pits in a level plane, so that a window one sample too wide or too narrow shows
+// in the extremes even at radii where plain noise would saturate them.
+Plane Sparse(size_t n, uint32_t seed) {
+  Plane p = vmktest::Noise(n, seed);
+  for (auto& v : p) v = v % 61 == 0 ? v : (v % 97 == 0 ? 255 - v : 128);
+  return p;
+}
+
+// One channel: the row pass by doubling written straight into the plane, at every vector level
+// and at 1, 3 and 8 threads, against the literal windows; on a single pixel, short rows, rows
+// wider than two vectors, a tall plane and regions inside and over the plane's edges, with radii
+// from none to beyond the plane. The bare core too, which other filters call.
+TEST_F(RankFilters, OneChannelRowsByDoublingMatchTheLiteralWindows) {
+  const std::vector<Case> cases = {{1, 1, 0, 0, 0, 0},        {17, 3, 0, 0, 16, 2},
+                                   {2049, 5, 0, 0, 2048, 4},  {2049, 5, 3, -1, 2100, 3},
+                                   {6, 300, 0, 0, 5, 299},    {70, 260, 2, 9, 66, 251}};
+  const int radii[][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 2},     {3, 7},
+                          {7, 3}, {24, 2}, {2, 24}, {31, 1}, {32, 33}, {5000, 5000}};
+  const plat::SimdLevel levels[] = {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
+                                    plat::SimdLevel::kAvx512};
+  uint32_t seed = 40;
+  for (const Case& c : cases) {
+    const size_t n = static_cast<size_t>(c.w) * c.h;
+    const Plane mask = vmktest::Noise(n, ++seed);
+    for (const bool sparse : {false, true}) {
+      const Plane in = sparse ? Sparse(n, ++seed) : vmktest::Noise(n, ++seed);
+      for (const auto& r : radii) {
+        for (const bool max : {true, false}) {
+          for (const bool masked : {false, true}) {
+            const int mode = masked ? 3 : 0;
+            const int opacity = masked ? 200 : 255;
+            const unsigned char* m = masked ? mask.data() : nullptr;
+            const Plane want = RefExtreme(max, in, c, r[0], r[1], 1, mode, opacity, m);
+            const Case whole{c.w, c.h, 0, 0, c.w - 1, c.h - 1};
+            const Plane bare = RefExtreme(max, in, whole, r[0], r[1], 1, 0, 255, nullptr);
+            for (const plat::SimdLevel level : levels) {
+              for (const int threads : {1, 3, 8}) {
+                const vmktest::LevelAndThreads hold(level, threads);
+                Plane got = in;
+                auto fn = max ? &Effects::Maxima : &Effects::Minima;
+                ASSERT_EQ(fn(static_cast<int16_t>(mode), static_cast<int16_t>(opacity),
+                             got.data(), c.h, c.w, c.x0, c.y0, c.x1, c.y1,
+                             static_cast<int16_t>(r[0]), static_cast<int16_t>(r[1]), 1, m),
+                          0);
+                ASSERT_EQ(got, want) << (max ? "max " : "min ") << c.w << "x" << c.h << " r "
+                                     << r[0] << "," << r[1] << " mask " << masked << " level "
+                                     << static_cast<int>(level) << " threads " << threads;
+                Plane core(n);
+                ASSERT_EQ(rank::ExtremeFilter(
+                              plat::ConstPlaneView<uint8_t>::Packed(in.data(), c.w, c.h),
+                              plat::PlaneView<uint8_t>::Packed(core.data(), c.w, c.h), 1, r[0],
+                              r[1], max ? rank::Extreme::kMax : rank::Extreme::kMin),
+                          0);
+                ASSERT_EQ(core, bare) << (max ? "core max " : "core min ") << c.w << "x"
+                                      << c.h << " r " << r[0] << "," << r[1] << " level "
+                                      << static_cast<int>(level) << " threads " << threads;
+              }
+            }
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST_F(RankFilters, MedianMatchesTheSortedWindowBitForBit) {
