@@ -246,17 +246,40 @@ VMK_TARGET_AVX512 int64_t StoreQuotientsAvx512(const int32_t* sums, const float*
 
 // out = (v * m + (255 - m) * old) / 255 for a row's filtered values v, its samples before the
 // filter and the mask value m of each pixel.
+// The products and their sum stay within 255 x 255, so the 16-bit lanes hold them and their
+// quotient exactly; the pyramid blur's reduced levels read the mask every 2nd or 4th byte.
+constexpr int32_t kMixLanes = 16;
+
+inline unsigned char MixByMaskLane(uint16_t value, uint16_t old, uint16_t m) {
+  return static_cast<unsigned char>(static_cast<uint16_t>(value * m + (255 - m) * old) / 255);
+}
+
+template <int32_t kStep>
+void MixRunByMask(unsigned char* __restrict out, const unsigned char* __restrict value,
+                  const unsigned char* __restrict old, const unsigned char* __restrict m,
+                  int32_t step, int32_t rw) {
+  const int64_t stride = kStep > 0 ? kStep : step;
+  int32_t i = 0;
+  for (; i + kMixLanes <= rw; i += kMixLanes)
+    for (int32_t j = 0; j < kMixLanes; ++j)
+      out[i + j] = MixByMaskLane(value[i + j], old[i + j], m[(i + j) * stride]);
+  for (; i < rw; ++i) out[i] = MixByMaskLane(value[i], old[i], m[i * stride]);
+}
+
 void MixRowByMask(unsigned char* out, const unsigned char* value, const unsigned char* old,
                   const MaskSampling& mask, int32_t y, int32_t width, int32_t left, int32_t rw,
                   int32_t samples) {
   const int64_t rowStart = static_cast<int64_t>(mask.stepY) * mask.stepY * y * width;
   const int64_t first = rowStart + static_cast<int64_t>(left) * mask.stepX;
   const int64_t last = rowStart + static_cast<int64_t>(left + rw - 1) * mask.stepX;
-  if (samples == 1 && mask.stepX == 1 && first >= 0 && last < mask.limit) {
+  if (samples == 1 && mask.stepX >= 1 && first >= 0 && last < mask.limit) {
     const unsigned char* m = mask.mask + first;
-    for (int32_t i = 0; i < rw; ++i)
-      out[i] = static_cast<unsigned char>((value[i] * m[i] + (255 - m[i]) * old[i]) / 255);
-    return;
+    switch (mask.stepX) {
+      case 1: return MixRunByMask<1>(out, value, old, m, 1, rw);
+      case 2: return MixRunByMask<2>(out, value, old, m, 2, rw);
+      case 4: return MixRunByMask<4>(out, value, old, m, 4, rw);
+      default: return MixRunByMask<0>(out, value, old, m, mask.stepX, rw);
+    }
   }
   for (int32_t cx = 0; cx < rw; ++cx) {
     int64_t mi = rowStart + static_cast<int64_t>(cx + left) * mask.stepX;

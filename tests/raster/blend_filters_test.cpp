@@ -457,3 +457,53 @@ TEST(OpacityCopy, MixesInsideClipOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// A masked 3 x 3 box filter against its two plain halves: the same filter without a mask gives
+// the filtered samples, and each region pixel then mixes them with its old samples by the mask
+// sample it reads (every stepX-th byte along a row, clamped at the mask's end). At mask steps
+// 1 to 4 on a single pixel, short rows, rows of several lanes and a tall plane, at 1, 3 and 8
+// threads.
+TEST(MaskedMatrix, RowsMixedInLanesMatchThePlainMix) {
+  struct Shape {
+    int w, h, left, right, top, bottom;
+  };
+  const Shape shapes[] = {{1, 1, 0, 0, 0, 0},      {17, 3, 0, 16, 0, 2},  {2049, 5, 0, 2048, 0, 4},
+                          {2049, 5, 3, 2040, 1, 3}, {6, 300, 0, 5, 0, 299}, {70, 260, 2, 66, 9, 251}};
+  const int32_t box[9] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+  const unsigned char zero[1] = {0};
+  uint32_t seed = 5;
+  for (const Shape& s : shapes) {
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    Plane in(n);
+    for (auto& v : in) v = static_cast<unsigned char>((seed = seed * 1664525u + 1013904223u) >> 24);
+    Plane filtered = in;
+    ASSERT_EQ(ApplyMatrix(filtered.data(), nullptr, 1, 1, s.w, s.h, s.left, s.right, s.top,
+                          s.bottom, 1, 1, zero, 9.0f, box),
+              0);
+    for (const int step : {1, 2, 3, 4}) {
+      Plane mask(static_cast<size_t>(step) * step * n);
+      for (auto& v : mask) v = static_cast<unsigned char>((seed = seed * 1664525u + 1013904223u) >> 24);
+      Plane want = in;
+      for (int y = s.top; y <= s.bottom; ++y) {
+        for (int x = s.left; x <= s.right; ++x) {
+          const size_t i = static_cast<size_t>(y) * s.w + x;
+          const int m = mask[static_cast<size_t>(step) * step * y * s.w + static_cast<size_t>(step) * x];
+          want[i] = static_cast<unsigned char>((filtered[i] * m + (255 - m) * in[i]) / 255);
+        }
+      }
+      for (const int threads : {1, 3, 8}) {
+        plat::SetThreadCount(threads);
+        Plane got = in;
+        ASSERT_EQ(ApplyMatrix(got.data(), mask.data(), step, step, s.w, s.h, s.left, s.right,
+                              s.top, s.bottom, 1, 1, zero, 9.0f, box),
+                  0);
+        ASSERT_EQ(got, want) << s.w << "x" << s.h << " step " << step << " threads " << threads;
+      }
+    }
+  }
+  plat::SetThreadCount(0);
+}
+
+}  // namespace
