@@ -113,6 +113,31 @@ inline void CopyBlock(unsigned char* to, const unsigned char* from) {
 #endif
 }
 
+// One run of `count` samples of one shift, from region row r at column `column` (relative to
+// x0) into `to`. A run whose positions do not wrap reads consecutive samples of one row, in
+// blocks of kSpill bytes (the last one past the run's end) where they lie in memory; a run
+// that wraps goes sample by sample.
+template <typename Origin>
+inline void CopyRun(const WaveWalk& w, int64_t r, int64_t column, int32_t count,
+                    unsigned char* to, Origin& origin) {
+  bool blocks = false;
+  if (r < w.y0 || r > w.y1 || column < 0 || column + count > w.rw) {
+    const unsigned char* from = origin(WrapInSpan(r, w.y0, w.y1), &blocks);
+    for (int32_t j = 0; j < count; ++j)
+      to[j] = from[WrapInSpan(column + j + w.x0, w.x0, w.x1) - w.x0];
+    return;
+  }
+  const unsigned char* from = origin(static_cast<int32_t>(r), &blocks) + column;
+  if (blocks) {
+    // The first block outside the loop: a run longer than a block is rare, and only its
+    // further blocks may become a call of the library's copy.
+    CopyBlock(to, from);
+    for (int32_t j = kSpill; j < count; j += kSpill) CopyBlock(to + j, from + j);
+  } else {
+    for (int32_t j = 0; j < count; ++j) to[j] = from[j];
+  }
+}
+
 // Row y of strip xs..xe into o (o[0] is column xs; kSpill bytes past the strip may be
 // written). origin(r) gives where the samples of region row r start (its column x0) as they
 // were before the walk, and whether kSpill bytes past any run of that row may be read.
@@ -136,30 +161,12 @@ void WalkStripRow(const WaveWalk& w, int32_t y, int32_t xs, int32_t xe, unsigned
       __builtin_prefetch(p + kLine - 1);
     }
   }
-  // Each run of one shift whose positions do not wrap reads consecutive samples of one row,
-  // in blocks of kSpill bytes (the last one past the run's end) where they lie in memory;
-  // a run that wraps goes sample by sample.
   for (int32_t i = xs - w.x0, stop = xe - w.x0 + 1; i < stop; i = w.runEnd[i]) {
     const int32_t count = w.runEnd[i] - i;
     const int64_t r = static_cast<int64_t>(y) + w.columnShift[i];
     const int64_t column = static_cast<int64_t>(i) + across;
     unsigned char* to = o + (i - (xs - w.x0));
-    bool blocks = false;
-    if (r < w.y0 || r > w.y1 || column < 0 || column + count > w.rw) {
-      const unsigned char* from = origin(WrapInSpan(r, w.y0, w.y1), &blocks);
-      for (int32_t j = 0; j < count; ++j)
-        to[j] = from[WrapInSpan(column + j + w.x0, w.x0, w.x1) - w.x0];
-      continue;
-    }
-    const unsigned char* from = origin(static_cast<int32_t>(r), &blocks) + column;
-    if (blocks) {
-      // The first block outside the loop: a run longer than a block is rare, and only its
-      // further blocks may become a call of the library's copy.
-      CopyBlock(to, from);
-      for (int32_t j = kSpill; j < count; j += kSpill) CopyBlock(to + j, from + j);
-    } else {
-      for (int32_t j = 0; j < count; ++j) to[j] = from[j];
-    }
+    CopyRun(w, r, column, count, to, origin);
   }
 }
 
@@ -177,20 +184,7 @@ void WalkStripTile(const WaveWalk& w, int32_t ya, int32_t yb, int32_t xs, int32_
     for (int32_t y = ya; y < yb; ++y, to += kTileStep) {
       const int64_t r = static_cast<int64_t>(y) + shift;
       const int64_t column = static_cast<int64_t>(i) + w.rowShift[y - w.y0];
-      bool blocks = false;
-      if (r < w.y0 || r > w.y1 || column < 0 || column + count > w.rw) {
-        const unsigned char* from = origin(WrapInSpan(r, w.y0, w.y1), &blocks);
-        for (int32_t j = 0; j < count; ++j)
-          to[j] = from[WrapInSpan(column + j + w.x0, w.x0, w.x1) - w.x0];
-        continue;
-      }
-      const unsigned char* from = origin(static_cast<int32_t>(r), &blocks) + column;
-      if (blocks) {
-        CopyBlock(to, from);
-        for (int32_t j = kSpill; j < count; j += kSpill) CopyBlock(to + j, from + j);
-      } else {
-        for (int32_t j = 0; j < count; ++j) to[j] = from[j];
-      }
+      CopyRun(w, r, column, count, to, origin);
     }
   }
 }
