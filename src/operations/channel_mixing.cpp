@@ -359,54 +359,32 @@ int32_t Effects::BWConversion(int16_t mode, int16_t opacity, int32_t height, int
                       offsets[0] == offsets[1] && offsets[1] == offsets[2]};
     const GreyRunFn run = PickGreyRun();
     const bool direct = mode == 0 && opacity == 255 && mask == nullptr;
-    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
-      unsigned char values[3][effect_support::kRun];
-      for (int32_t y = first; y < end; ++y) {
-        for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
-          const int32_t n = x1 - x + 1 < effect_support::kRun ? x1 - x + 1 : effect_support::kRun;
-          const int64_t row = int64_t{y} * width + x;
-          unsigned char* const out[3] = {direct ? red + row : values[0],
-                                         direct ? green + row : values[1],
-                                         direct ? blue + row : values[2]};
-          run(mix, red + row, green + row, blue + row, out, n);
-          if (!identity) {
-            LookUpRun(table, out[0], out[0], n);
-            for (int32_t k = 1; k < 3; ++k) {
-              if (mix.sameOffsets)
-                std::memcpy(out[k], out[0], static_cast<size_t>(n));
-              else
-                LookUpRun(table, out[k], out[k], n);
-            }
-          }
-          if (direct) continue;
-          for (int32_t k = 0; k < 3; ++k)
-            effect_support::BlendRun(mode, opacity, planes[k] + row, values[k],
-                                     mask != nullptr ? mask + row : nullptr, n);
-        }
-      }
-    });
+    effect_support::BlendRegionRuns3(mode, opacity, planes, mask, width, x0, y0, x1, y1, direct,
+                                     [&](int64_t row, unsigned char* const out[3], int32_t n) {
+                                       run(mix, red + row, green + row, blue + row, out, n);
+                                       if (identity) return;
+                                       LookUpRun(table, out[0], out[0], n);
+                                       for (int32_t k = 1; k < 3; ++k) {
+                                         if (mix.sameOffsets)
+                                           std::memcpy(out[k], out[0], static_cast<size_t>(n));
+                                         else
+                                           LookUpRun(table, out[k], out[k], n);
+                                       }
+                                     });
     return 0;
   }
   auto bands = [&](auto wide) {
     using Sum = decltype(wide);
-    plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [&](int32_t first, int32_t end) {
-      unsigned char values[3][effect_support::kRun];
-      for (int32_t y = first; y < end; ++y) {
-        for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
-          const int32_t n = x1 - x + 1 < effect_support::kRun ? x1 - x + 1 : effect_support::kRun;
-          const int64_t row = int64_t{y} * width + x;
+    effect_support::BlendRegionRuns3(
+        mode, opacity, planes, mask, width, x0, y0, x1, y1, false,
+        [&](int64_t row, unsigned char* const values[3], int32_t n) {
           for (int32_t i = 0; i < n; ++i) {
             const Sum sum = Sum{red[row + i]} * wr + Sum{green[row + i]} * wg + Sum{blue[row + i]} * wb;
             const Sum q = sum / 100;
             for (int32_t k = 0; k < 3; ++k)
               values[k][i] = table[std::clamp<Sum>(q + offsets[k], 0, 255)];
           }
-          for (int32_t k = 0; k < 3; ++k)
-            effect_support::BlendRun(mode, opacity, planes[k] + row, values[k],
-                                     mask != nullptr ? mask + row : nullptr, n);
-        }
-      }
-    });
+        });
   };
   if (narrow)
     bands(int32_t{0});

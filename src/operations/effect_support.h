@@ -178,6 +178,35 @@ void BlendRegionRuns(int16_t mode, int16_t opacity, unsigned char* plane,
   });
 }
 
+// The same over three planes' rows y0..y1, columns x0..x1 (the caller clamps them):
+// values(row, out, n) writes the three planes' values of the n samples from `row` (y × width
+// + x) on into out[0..2], which BlendRun then puts in through the mask. With `direct`
+// (replacement at full opacity without a mask, where the blend would copy) out are the
+// planes' own samples there, so values writes straight into them and must read each sample
+// before it writes it.
+template <typename Values>
+void BlendRegionRuns3(int16_t mode, int32_t opacity, unsigned char* const planes[3],
+                      const unsigned char* mask, int32_t width, int32_t x0, int32_t y0, int32_t x1,
+                      int32_t y1, bool direct, Values values) {
+  plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [&](int32_t first, int32_t end) {
+    unsigned char work[3][kRun];
+    for (int32_t y = first; y < end; ++y) {
+      for (int32_t x = x0; x <= x1; x += kRun) {
+        const int32_t n = x1 - x + 1 < kRun ? x1 - x + 1 : kRun;
+        const int64_t row = static_cast<int64_t>(y) * width + x;
+        unsigned char* const out[3] = {direct ? planes[0] + row : work[0],
+                                       direct ? planes[1] + row : work[1],
+                                       direct ? planes[2] + row : work[2]};
+        values(row, out, n);
+        if (direct) continue;
+        for (int32_t c = 0; c < 3; ++c)
+          BlendRun(mode, opacity, planes[c] + row, work[c], mask != nullptr ? mask + row : nullptr,
+                   n);
+      }
+    }
+  });
+}
+
 // n / d for a sum of byte-weighted samples, 0 <= n <= 255 d, and a divisor 1 <= d <= 32767,
 // without a divide: n times ceil(2^40 / d), shifted by 40. The reciprocal's excess over
 // 2^40 / d is under d / 2^40 of a unit, so for n below 2^40 / d (which 255 d is, for every

@@ -319,61 +319,42 @@ void Effects::AdjustRGBChan(int16_t mode, int16_t opacity, int32_t height, int32
     k.identity = identity;
     k.range = range;
     const bool direct = mode == 0 && opacity == 255 && mask == nullptr;
-    plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [&](int32_t first, int32_t end) {
-      unsigned char work[3][effect_support::kRun];
-      for (int32_t y = first; y < end; ++y) {
-        for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
-          const int32_t n = x1 - x + 1 < effect_support::kRun ? x1 - x + 1 : effect_support::kRun;
-          const int64_t row = static_cast<int64_t>(y) * width + x;
+    effect_support::BlendRegionRuns3(
+        mode, opacity, planes, mask, width, x0, y0, x1, y1, direct,
+        [&](int64_t row, unsigned char* const out[3], int32_t n) {
           unsigned char* const in[3] = {red + row, green + row, blue + row};
-          unsigned char* const out[3] = {direct ? in[0] : work[0], direct ? in[1] : work[1],
-                                         direct ? in[2] : work[2]};
           LevelsRunVbmi(k, in, out, n);
-          if (direct) continue;
-          for (int32_t c = 0; c < 3; ++c)
-            effect_support::BlendRun(mode, opacity, planes[c] + row, work[c],
-                                     mask != nullptr ? mask + row : nullptr, n);
-        }
-      }
-    });
+        });
     return;
   }
 #endif
   // The range picked once per call, not per sample.
   auto bands = [&](auto kRange) {
     constexpr int32_t kR = decltype(kRange)::value;
-    plat::ParallelFor(y0, y1 + 1, kPixelBandRows, [&](int32_t first, int32_t end) {
-      unsigned char work[3][effect_support::kRun];
-      for (int32_t y = first; y < end; ++y) {
-        for (int32_t x = x0; x <= x1; x += effect_support::kRun) {
-          const int32_t n = x1 - x + 1 < effect_support::kRun ? x1 - x + 1 : effect_support::kRun;
-          const int64_t row = static_cast<int64_t>(y) * width + x;
-          for (int32_t i = 0; i < n; ++i) {
-            // Lightness from the values before the shift; blue does not enter.
-            const int32_t L = (2 * red[row + i] + green[row + i]) / 3;
-            const int32_t mid = 128 - (L > 128 ? L - 128 : 128 - L);
-            const int32_t off = 128 - mid;
-            for (int32_t c = 0; c < 3; ++c) {
-              const int32_t v = Clamp255(planes[c][row + i] + steps[c][L]);
-              int32_t out = 0;
-              if constexpr (kR == 0) {
-                out = table[v];
-              } else if constexpr (kR == 1) {
-                out = (L * table[v] + (255 - L) * v) / 255;
-              } else if constexpr (kR == 2) {
-                out = (table[v] * mid + off * v) / 128;
-              } else {
-                out = (table[v] * (255 - L) + L * v) / 255;
-              }
-              work[c][i] = static_cast<unsigned char>(out);
-            }
+    const auto values = [&](int64_t row, unsigned char* const work[3], int32_t n) {
+      for (int32_t i = 0; i < n; ++i) {
+        // Lightness from the values before the shift; blue does not enter.
+        const int32_t L = (2 * red[row + i] + green[row + i]) / 3;
+        const int32_t mid = 128 - (L > 128 ? L - 128 : 128 - L);
+        const int32_t off = 128 - mid;
+        for (int32_t c = 0; c < 3; ++c) {
+          const int32_t v = Clamp255(planes[c][row + i] + steps[c][L]);
+          int32_t out = 0;
+          if constexpr (kR == 0) {
+            out = table[v];
+          } else if constexpr (kR == 1) {
+            out = (L * table[v] + (255 - L) * v) / 255;
+          } else if constexpr (kR == 2) {
+            out = (table[v] * mid + off * v) / 128;
+          } else {
+            out = (table[v] * (255 - L) + L * v) / 255;
           }
-          for (int32_t c = 0; c < 3; ++c)
-            effect_support::BlendRun(mode, opacity, planes[c] + row, work[c],
-                                     mask != nullptr ? mask + row : nullptr, n);
+          work[c][i] = static_cast<unsigned char>(out);
         }
       }
-    });
+    };
+    effect_support::BlendRegionRuns3(mode, opacity, planes, mask, width, x0, y0, x1, y1, false,
+                                     values);
   };
   switch (range) {
     case 0:
