@@ -277,6 +277,130 @@ void BlendRegion(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t w
   }
 }
 
+// One channel, column radius up to kBandRadius: both passes in one walk
+// down bands of rows, so that the plane is read once and written once and
+// nothing else leaves the cache. Each source row's extremes along the row
+// (by doubling, as above) go into a ring of level rows; the column window
+// is then doubled the same way down the ring (level 2k of row y pairs
+// level k of rows y and y + k) and the window 2r + 1 is two overlapping
+// runs of the largest level p in it, written straight into the plane (or
+// blended there). The extremes of a rectangle are those of its rows'
+// extremes in any order, so this is the strip pass's result to the bit.
+// A row is overwritten only after its band has read it; the r rows at
+// each end of a band, which the neighbouring bands read too, are copied
+// aside before any band writes.
+constexpr int32_t kBandRadius = 16;
+// Bands of the walk: at most about this many, each with its own ring.
+constexpr int32_t kWalkBands = 32;
+constexpr int32_t kMaxLevels = 8;  // log2(2 * kBandRadius + 1) + 1 and some
+
+template <typename Op>
+int32_t ExtremumByBands(plat::ConstPlaneView<uint8_t> region, int16_t mode, int16_t opacity,
+                        unsigned char* buffer, int32_t width, int32_t x0, int32_t y0, int32_t rx,
+                        int32_t ry, const unsigned char* mask, Op op) {
+  const int32_t rw = region.width, rh = region.height;
+  const int32_t band = std::max({ry, kRowsPerBand, (rh + kWalkBands - 1) / kWalkBands});
+  const int32_t bands = plat::BandCount(0, rh, band);
+  // Level j holds the extremes of 2^j rows; p = 2^top is the largest in
+  // the window. Rows kept per level: the next level pairs rows y and
+  // y + 2^j of this one; the top one pairs rows i - r and i + r - p + 1;
+  // level 0 also serves the border rows, whose windows reach 2r back.
+  int32_t top = 0, p = 1;
+  while (2 * p <= 2 * ry + 1) {
+    p *= 2;
+    ++top;
+  }
+  int32_t kept[kMaxLevels] = {};
+  int64_t at[kMaxLevels] = {};
+  int64_t ringRows = 0;
+  for (int32_t j = 0; j <= top; ++j) {
+    kept[j] = j == 0 ? 2 * ry + 1 : (j == top ? 2 * ry + 2 - p : (1 << j) + 1);
+    at[j] = ringRows * rw;
+    ringRows += kept[j];
+  }
+  // The ring, two doubling levels of the row pass and a filtered row.
+  const int64_t perBand = (ringRows + 3) * rw;
+  plat::Block<unsigned char> scratch(perBand * bands, WorkSource());
+  plat::Block<unsigned char> ends(std::max<int64_t>(2 * static_cast<int64_t>(ry) * rw * bands, 1),
+                                  WorkSource());
+  if (!scratch || !ends) return -1;
+  unsigned char* const spare = scratch.get();
+  unsigned char* const aside = ends.get();
+  const int64_t endRows = 2 * static_cast<int64_t>(ry);
+  // The first r rows of a band go to slots 0 .. r - 1 of its part of `aside`, the last r rows
+  // to slots r .. 2r - 1.
+  if (ry > 0 && bands > 1) {
+    plat::ParallelFor(0, rh, band, [=](int32_t index, int32_t first, int32_t last) {
+      unsigned char* const slots = aside + index * endRows * rw;
+      if (index > 0) {
+        for (int32_t t = first; t < std::min(first + ry, last); ++t) {
+          std::memcpy(slots + (t - first) * static_cast<int64_t>(rw), region.Row(t),
+                      static_cast<size_t>(rw));
+        }
+      }
+      if (index < bands - 1) {
+        for (int32_t t = last - ry; t < last; ++t) {
+          std::memcpy(slots + (ry + t - (last - ry)) * static_cast<int64_t>(rw), region.Row(t),
+                      static_cast<size_t>(rw));
+        }
+      }
+    });
+  }
+  const PairFn pair = PickPair<std::is_same_v<Op, MaxOp>>();
+  const bool replace = mode == 0 && opacity == 255 && mask == nullptr;
+  plat::ParallelFor(0, rh, band, [=](int32_t index, int32_t first, int32_t last) {
+    unsigned char* const base = spare + index * perBand;
+    uint8_t* const a = base + ringRows * rw;
+    uint8_t* const b = a + rw;
+    uint8_t* const line = b + rw;
+    auto level = [&](int32_t j, int32_t y) {
+      return base + at[j] + static_cast<int64_t>(y % kept[j]) * rw;
+    };
+    // Row i of the band, once every row its window names is in the ring.
+    auto emit = [&](int32_t i) {
+      const int64_t row = static_cast<int64_t>(y0 + i) * width + x0;
+      uint8_t* const out = replace ? buffer + row : line;
+      const int32_t k = std::min({ry, i, rh - 1 - i});
+      if (k == 0) {
+        std::memcpy(out, level(0, i), static_cast<size_t>(rw));
+      } else if (k == ry) {
+        pair(level(top, i - ry), level(top, i + ry - p + 1), out, rw);
+      } else {
+        // A border row: its shrunk window, row by row.
+        const uint8_t* sum = level(0, i - k);
+        for (int32_t s = i - k + 1; s <= i + k; ++s) {
+          uint8_t* const to = s == i + k ? out : ((s & 1) != 0 ? a : b);
+          pair(sum, level(0, s), to, rw);
+          sum = to;
+        }
+      }
+      if (!replace) {
+        effect_support::BlendRun(mode, opacity, buffer + row, line,
+                                 mask != nullptr ? mask + row : nullptr, rw);
+      }
+    };
+    const int32_t lo = std::max(0, first - ry), hi = std::min(rh - 1, last - 1 + ry);
+    int32_t next = first;
+    for (int32_t t = lo; t <= hi; ++t) {
+      const uint8_t* in = region.Row(t);
+      if (t < first) {
+        in = aside + ((index - 1) * endRows + ry + (t - (first - ry))) * rw;
+      } else if (t >= last) {
+        in = aside + ((index + 1) * endRows + (t - last)) * rw;
+      }
+      SlideRowByDoubling(in, level(0, t), rw, rx, a, b, pair, op);
+      for (int32_t j = 1; j <= top; ++j) {
+        const int32_t y = t - (1 << j) + 1;
+        if (y < lo) break;
+        pair(level(j - 1, y), level(j - 1, y + (1 << (j - 1))), level(j, y), rw);
+      }
+      const int32_t upTo = t == rh - 1 ? last - 1 : std::min(last - 1, t - ry);
+      for (; next <= upTo; ++next) emit(next);
+    }
+  });
+  return 0;
+}
+
 // One channel: the columns' extremes go to the work copy, and each row's
 // extremes along it go straight to the plane (blended there), whose samples
 // the column pass has done reading: no whole-region copy back.
@@ -285,11 +409,16 @@ int32_t ExtremumOfOneChannel(plat::ConstPlaneView<uint8_t> region, int16_t mode,
                              int16_t opacity, unsigned char* buffer, int32_t width, int32_t x0,
                              int32_t y0, int32_t rx, int32_t ry, const unsigned char* mask,
                              Op op) {
+  rx = std::max(rx, 0);
+  ry = std::max(ry, 0);
+  if (ry <= kBandRadius) {
+    return ExtremumByBands(region, mode, opacity, buffer, width, x0, y0, rx, ry, mask, op);
+  }
   const int32_t rw = region.width, rh = region.height;
   plat::Block<unsigned char> work(static_cast<int64_t>(rw) * rh, WorkSource());
   if (!work) return -1;
   const auto columns = plat::PlaneView<uint8_t>::Packed(work.get(), rw, rh);
-  if (ExtremeFilterWith(region, columns, 1, 0, std::max(ry, 0), op) != 0) return -1;
+  if (ExtremeFilterWith(region, columns, 1, 0, ry, op) != 0) return -1;
   // Two doubling levels and a filtered row a band.
   const int64_t perBand = 3 * static_cast<int64_t>(rw);
   plat::Block<unsigned char> scratch(perBand * plat::BandCount(0, rh, kRowsPerBand),
@@ -299,7 +428,6 @@ int32_t ExtremumOfOneChannel(plat::ConstPlaneView<uint8_t> region, int16_t mode,
   const bool replace = mode == 0 && opacity == 255 && mask == nullptr;
   const unsigned char* const filtered = work.get();
   unsigned char* const spare = scratch.get();
-  rx = std::max(rx, 0);
   plat::ParallelFor(0, rh, kRowsPerBand, [=](int32_t band, int32_t first, int32_t last) {
     uint8_t* const a = spare + band * perBand;
     uint8_t* const b = a + rw;

@@ -187,8 +187,11 @@ TEST_F(RankFilters, OneChannelRowsByDoublingMatchTheLiteralWindows) {
   const std::vector<Case> cases = {{1, 1, 0, 0, 0, 0},        {17, 3, 0, 0, 16, 2},
                                    {2049, 5, 0, 0, 2048, 4},  {2049, 5, 3, -1, 2100, 3},
                                    {6, 300, 0, 0, 5, 299},    {70, 260, 2, 9, 66, 251}};
-  const int radii[][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 2},     {3, 7},
-                          {7, 3}, {24, 2}, {2, 24}, {31, 1}, {32, 33}, {5000, 5000}};
+  // Column radii up to 16 go down bands of rows (at least 16 a band) in one walk, the last band
+  // of the tall planes shorter than the radius at 13 to 16; 17 and more go by strips.
+  const int radii[][2] = {{0, 0}, {1, 0},  {0, 1},  {1, 1},  {2, 2},   {3, 7},  {7, 3},
+                          {24, 2}, {2, 24}, {31, 1}, {32, 33}, {2, 13}, {1, 16}, {5, 15},
+                          {0, 17}, {5000, 5000}};
   const plat::SimdLevel levels[] = {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
                                     plat::SimdLevel::kAvx512};
   uint32_t seed = 40;
