@@ -192,7 +192,9 @@ BENCHMARK(BM_MemoryPass)
 
 // Point effects away from their defaults, where a default changes nothing or takes a shortcut:
 // channel levels 60 with shifts 30, -20, 10 %, contrast 40, the mid-tones; the black-and-white
-// conversion 121 with a filter of -60 degrees at 120 %, contrast 40, a tone of 30 degrees at 20.
+// conversion 121 with a filter of -60 degrees at 120 %, contrast 40, a tone of 30 degrees at 20;
+// the denoise 68, whose default of no pass leaves the picture as it is, with one pass at
+// threshold 20.
 void BM_EffectAwayFromDefaults(benchmark::State& state) {
   BenchSession session;
   Prepare(session);
@@ -202,7 +204,8 @@ void BM_EffectAwayFromDefaults(benchmark::State& state) {
   ScriptFile s;
   if (!MakeScript(s, effect, width)) return state.SkipWithError("no memory for the script");
   const int16_t levels[5] = {30, -20, 10, 40, 2}, grey[5] = {-60, 120, 40, 30, 20};
-  const int16_t* p = effect == 60 ? levels : grey;
+  const int16_t denoise[5] = {1, 10, 20, 0, 0};
+  const int16_t* p = effect == 60 ? levels : (effect == 68 ? denoise : grey);
   s.SetParam1(0, 1, 1, p[0]);
   s.SetParam2(0, 1, 1, p[1]);
   s.SetParam3(0, 1, 1, p[2]);
@@ -212,7 +215,7 @@ void BM_EffectAwayFromDefaults(benchmark::State& state) {
 }
 BENCHMARK(BM_EffectAwayFromDefaults)
     ->ArgNames({"effect", "width", "threads"})
-    ->ArgsProduct({{60, 121}, {2048, 6000}, {0, 1}})
+    ->ArgsProduct({{60, 68, 121}, {2048, 6000}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
 // The swept fill of the layer's paths in 30 steps.

@@ -9,12 +9,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
 #include "platform/memory/block.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
-#include "raster/blend_rows.h"
 #include "raster/channel_frame.h"
 #include "raster/plane_rect.h"
 
@@ -30,6 +30,28 @@ constexpr int32_t kTableCentre = 258;
 // enlarged copy, so the rows run on the shared threads.
 constexpr int32_t kBandRows = 16;
 
+// Three rows of a plane enlarged by a mirrored border of one sample: the row
+// above, the row itself and the row below, each width + 2 samples, sample x
+// of the plane at column x + 1.
+struct Rows3 {
+  const unsigned char* up;
+  const unsigned char* mid;
+  const unsigned char* down;
+};
+
+// Mean of the middle two of the eight neighbours of enlarged column
+// `column`, truncated: upper-left, up, upper-right, left, right, lower-left,
+// down, lower-right, sorted by seven bubble passes.
+int32_t MedianOf(Rows3 r, int32_t column) {
+  int32_t p[8] = {r.up[column - 1],  r.up[column],      r.up[column + 1],
+                  r.mid[column - 1], r.mid[column + 1], r.down[column - 1],
+                  r.down[column],    r.down[column + 1]};
+  for (int pass = 0; pass < 7; ++pass)
+    for (int i = 0; i < 7; ++i)
+      if (p[i] > p[i + 1]) std::swap(p[i], p[i + 1]);
+  return (p[3] + p[4]) / 2;
+}
+
 #if defined(__x86_64__)
 bool HasWideGather() {
   return plat::SimdAtLeast(plat::SimdLevel::kAvx2);
@@ -44,15 +66,13 @@ __attribute__((target("avx2"))) inline __m256i Widen8(const unsigned char* p) {
 // quotient taken in single precision. The sum stays below 2^24 and the
 // weights at most 800, so the truncated float quotient is the integer one
 // (checked against the plain float form in the tests). One 2048 x 1536
-// pass: 16 ms one sample at a time, 8 ms this way. Row `row` of
-// the enlarged plane e (ew wide) is the middle row. Returns the first
+// pass: 16 ms one sample at a time, 8 ms this way. Returns the first
 // column it did not do.
-__attribute__((target("avx2"))) int32_t SmoothRowWide(const unsigned char* e, int32_t ew,
-                                                      int32_t row, const int32_t* weight,
+__attribute__((target("avx2"))) int32_t SmoothRowWide(Rows3 r, const int32_t* weight,
                                                       int32_t width, unsigned char* out) {
-  const unsigned char* mid = e + static_cast<int64_t>(row) * ew;
-  const unsigned char* up = mid - ew;
-  const unsigned char* down = mid + ew;
+  const unsigned char* up = r.up;
+  const unsigned char* mid = r.mid;
+  const unsigned char* down = r.down;
   int32_t x = 0;
   for (; x + 8 <= width; x += 8) {
     const __m256i c = Widen8(mid + x + 1);
@@ -60,8 +80,8 @@ __attribute__((target("avx2"))) int32_t SmoothRowWide(const unsigned char* e, in
                                     mid + x + 2, down + x,   down + x + 1, down + x + 2};
     __m256i n = _mm256_setzero_si256();
     __m256i sum = _mm256_setzero_si256();
-    for (const unsigned char* r : rows) {
-      const __m256i v = Widen8(r);
+    for (const unsigned char* v8 : rows) {
+      const __m256i v = Widen8(v8);
       const __m256i w = _mm256_i32gather_epi32(weight, _mm256_sub_epi32(c, v), 4);
       n = _mm256_add_epi32(n, w);
       sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(v, w));
@@ -70,106 +90,112 @@ __attribute__((target("avx2"))) int32_t SmoothRowWide(const unsigned char* e, in
     const __m256 q =
         _mm256_div_ps(_mm256_cvtepi32_ps(sum),
                       _mm256_cvtepi32_ps(_mm256_or_si256(n, _mm256_srli_epi32(none, 31))));
-    __m256i r = _mm256_andnot_si256(none, _mm256_cvttps_epi32(q));
-    const __m128i r16 = _mm_packus_epi32(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1));
+    __m256i res = _mm256_andnot_si256(none, _mm256_cvttps_epi32(q));
+    const __m128i r16 =
+        _mm_packus_epi32(_mm256_castsi256_si128(res), _mm256_extracti128_si256(res, 1));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(r16, r16));
     // Samples without a similar neighbour take the median of the eight.
     for (int bits = _mm256_movemask_ps(_mm256_castsi256_ps(none)); bits != 0; bits &= bits - 1) {
       const int32_t i = x + __builtin_ctz(static_cast<unsigned>(bits));
-      out[i] = static_cast<unsigned char>(median(e, row, i + 1, ew));
+      out[i] = static_cast<unsigned char>(MedianOf(r, i + 1));
     }
   }
   return x;
 }
 #endif
 
-// The 3 x 3 pass in its plain form, for tables whose entry 0 is not the
-// usual 100: nine weights, the centre's included, and single-precision sums.
-void SmoothThreeByThreeAnyTable(const unsigned char* e, int32_t width, int32_t height,
-                                const unsigned char* table, unsigned char* out) {
-  const int32_t ew = width + 2;
-  plat::ParallelFor(0, height, kBandRows, [=](int32_t y0, int32_t y1) {
-    for (int32_t y = y0; y < y1; ++y) {
-      // Stopped work leaves the rest; the channel frame then writes nothing.
-      if (plat::Cancelled()) return;
-      for (int32_t x = 0; x < width; ++x) {
-        const unsigned char* centre = e + static_cast<int64_t>(y + 1) * ew + (x + 1);
-        const int32_t c = *centre;
-        int32_t area = 0;
-        float total = 0.0f;
-        for (int32_t i = -1; i <= 1; ++i) {
-          for (int32_t j = -1; j <= 1; ++j) {
-            const int32_t v = centre[i * ew + j];
-            area += table[c - v];
-            total += static_cast<float>(v * table[c - v]);
-          }
-        }
-        const int32_t n = area - 100;
-        int32_t r;
-        if (n != 0) {
-          const float q = (total - 100.0f * static_cast<float>(c)) / static_cast<float>(n);
-          r = q >= 255.0f ? 255 : (q <= 0.0f ? 0 : static_cast<int32_t>(q));
-        } else {
-          r = median(e, y + 1, x + 1, ew);
-        }
-        out[static_cast<int64_t>(y) * width + x] = static_cast<unsigned char>(r);
+// The weights of the 3 x 3 pass: the brightness table (entries -256..256)
+// and, for the gathers, the same widened to 32 bits.
+struct Weights {
+  const unsigned char* table;
+  int32_t wide[513];
+  explicit Weights(const unsigned char* t) : table(t) {
+    for (int32_t k = -256; k <= 256; ++k) wide[k + 256] = t[k];
+  }
+  const int32_t* gather() const { return wide + 256; }
+};
+
+// One row of the 3 x 3 pass in its plain form, for tables whose entry 0 is
+// not the usual 100: nine weights, the centre's included, and
+// single-precision sums.
+void SmoothRowAnyTable(Rows3 r, const unsigned char* table, int32_t width, unsigned char* o) {
+  const unsigned char* rows[3] = {r.up, r.mid, r.down};
+  for (int32_t x = 0; x < width; ++x) {
+    const int32_t c = r.mid[x + 1];
+    int32_t area = 0;
+    float total = 0.0f;
+    for (const unsigned char* row : rows) {
+      for (int32_t j = 0; j <= 2; ++j) {
+        const int32_t v = row[x + j];
+        area += table[c - v];
+        total += static_cast<float>(v * table[c - v]);
       }
     }
-  });
+    const int32_t n = area - 100;
+    int32_t res;
+    if (n != 0) {
+      const float q = (total - 100.0f * static_cast<float>(c)) / static_cast<float>(n);
+      res = q >= 255.0f ? 255 : (q <= 0.0f ? 0 : static_cast<int32_t>(q));
+    } else {
+      res = MedianOf(r, x + 1);
+    }
+    o[x] = static_cast<unsigned char>(res);
+  }
+}
+
+// One row of the 3 x 3 pass into o (width samples). With the centre's own
+// weight (always 100) left out of both sums, the plain form's
+// (total - 100 c) / (area - 100) is the neighbours' weighted sum over their
+// weights. Both are integers below 2^24, so the single-precision quotient
+// truncates to the integer quotient: the integer form gives the same bytes
+// (checked against the float form in the tests) and takes about half the
+// time (one 2048 x 1536 pass: 16 ms against 28 ms).
+void SmoothRow(Rows3 r, const Weights& weights, int32_t width, unsigned char* o) {
+  const unsigned char* table = weights.table;
+  if (table[0] != 100) {
+    SmoothRowAnyTable(r, table, width, o);
+    return;
+  }
+  const unsigned char* up = r.up;
+  const unsigned char* mid = r.mid;
+  const unsigned char* down = r.down;
+  int32_t x = 0;
+#if defined(__x86_64__)
+  if (HasWideGather()) x = SmoothRowWide(r, weights.gather(), width, o);
+#endif
+  for (; x < width; ++x) {
+    const int32_t c = mid[x + 1];
+    const unsigned char* t = table + c;  // t[-v] is the weight of v
+    const int32_t v0 = up[x], v1 = up[x + 1], v2 = up[x + 2];
+    const int32_t v3 = mid[x], v5 = mid[x + 2];
+    const int32_t v6 = down[x], v7 = down[x + 1], v8 = down[x + 2];
+    const int32_t w0 = t[-v0], w1 = t[-v1], w2 = t[-v2], w3 = t[-v3], w5 = t[-v5];
+    const int32_t w6 = t[-v6], w7 = t[-v7], w8 = t[-v8];
+    const int32_t n = w0 + w1 + w2 + w3 + w5 + w6 + w7 + w8;
+    if (n != 0) {
+      const int32_t sum =
+          v0 * w0 + v1 * w1 + v2 * w2 + v3 * w3 + v5 * w5 + v6 * w6 + v7 * w7 + v8 * w8;
+      o[x] = static_cast<unsigned char>(sum / n);
+    } else {
+      o[x] = static_cast<unsigned char>(MedianOf(r, x + 1));
+    }
+  }
 }
 
 // The 3 x 3 pass over the enlarged plane (border 1), written into `out`.
-// With the centre's own weight (always 100) left out of both sums, the
-// plain form's (total - 100 c) / (area - 100) is the neighbours' weighted sum
-// over their weights. Both are integers below 2^24, so the single-precision
-// quotient truncates to the integer quotient: the integer form gives the
-// same bytes (checked against the float form in the tests) and takes about
-// about half the time (one 2048 x 1536 pass: 16 ms against 28 ms).
 void SmoothThreeByThree(const unsigned char* e, int32_t width, int32_t height,
                         const unsigned char* table, unsigned char* out) {
   const int32_t ew = width + 2;
-  if (table[0] != 100) {
-    SmoothThreeByThreeAnyTable(e, width, height, table, out);
-    return;
-  }
-#if defined(__x86_64__)
-  int32_t wide[513];
-  for (int32_t k = -256; k <= 256; ++k) wide[k + 256] = table[k];
-  const int32_t* weights = wide + 256;
-#endif
-  plat::ParallelFor(0, height, kBandRows, [=](int32_t y0, int32_t y1) {
+  const Weights weights(table);
+  plat::ParallelFor(0, height, kBandRows, [=, &weights](int32_t y0, int32_t y1) {
     for (int32_t y = y0; y < y1; ++y) {
       // Stopped work leaves the rest; the channel frame then writes nothing.
       if (plat::Cancelled()) return;
       const unsigned char* up = e + static_cast<int64_t>(y) * ew;
-      const unsigned char* mid = up + ew;
-      const unsigned char* down = mid + ew;
-      unsigned char* o = out + static_cast<int64_t>(y) * width;
-      int32_t x = 0;
-#if defined(__x86_64__)
-      if (HasWideGather()) x = SmoothRowWide(e, ew, y + 1, weights, width, o);
-#endif
-      for (; x < width; ++x) {
-        const int32_t c = mid[x + 1];
-        const unsigned char* t = table + c;  // t[-v] is the weight of v
-        const int32_t v0 = up[x], v1 = up[x + 1], v2 = up[x + 2];
-        const int32_t v3 = mid[x], v5 = mid[x + 2];
-        const int32_t v6 = down[x], v7 = down[x + 1], v8 = down[x + 2];
-        const int32_t w0 = t[-v0], w1 = t[-v1], w2 = t[-v2], w3 = t[-v3], w5 = t[-v5];
-        const int32_t w6 = t[-v6], w7 = t[-v7], w8 = t[-v8];
-        const int32_t n = w0 + w1 + w2 + w3 + w5 + w6 + w7 + w8;
-        if (n != 0) {
-          const int32_t sum =
-              v0 * w0 + v1 * w1 + v2 * w2 + v3 * w3 + v5 * w5 + v6 * w6 + v7 * w7 + v8 * w8;
-          o[x] = static_cast<unsigned char>(sum / n);
-        } else {
-          o[x] = static_cast<unsigned char>(median(e, y + 1, x + 1, ew));
-        }
-      }
+      SmoothRow({up, up + ew, up + 2 * ew}, weights, width, out + static_cast<int64_t>(y) * width);
     }
   });
 }
-
 // The round-window pass over the enlarged plane (border m).
 int32_t SmoothFullMask(const unsigned char* e, int32_t width, int32_t height, int32_t m,
                        float dt, const unsigned char* table, unsigned char* out) {
@@ -245,13 +271,8 @@ void setup_brightness_lut(unsigned char** table, int32_t t, int32_t form) {
 }
 
 int32_t median(const unsigned char* plane, int32_t row, int32_t column, int32_t width) {
-  const unsigned char* c = plane + static_cast<int64_t>(row) * width + column;
-  int32_t p[8] = {c[-width - 1], c[-width],    c[-width + 1], c[-1],
-                  c[1],          c[width - 1], c[width],      c[width + 1]};
-  for (int pass = 0; pass < 7; ++pass)
-    for (int i = 0; i < 7; ++i)
-      if (p[i] > p[i + 1]) std::swap(p[i], p[i + 1]);
-  return (p[3] + p[4]) / 2;
+  const unsigned char* c = plane + static_cast<int64_t>(row) * width;
+  return MedianOf({c - width, c, c + width}, column);
 }
 
 void enlarge(unsigned char** plane, unsigned char* enlarged, int32_t* width, int32_t* height,
@@ -323,20 +344,229 @@ int32_t X_smooth_buf(unsigned char* plane, int32_t width, int32_t height, int32_
 
 namespace {
 
+// The blend of every sample of the rectangle with itself, which is what the
+// denoise blends when nothing smooths the copy (no pass, or a plane too small
+// for the window): the copy is then the plane, so the blend's value t =
+// blend(p, p) depends on the sample alone and no copy is needed. Where t = p
+// for every p (replacement, lighter, darker), ((255 - m) p + m p) / 255 = p
+// at any weight m: the plane keeps every sample, and nothing is written.
+int32_t BlendWithItself(uint32_t mode, int32_t opacity, plat::PlaneView<unsigned char> plane,
+                        const unsigned char* mask, plat::InclusiveRect rect) {
+  const int32_t op = ClampInt(opacity, 0, 255);
+  unsigned char self[256];
+  bool keeps = true;
+  for (int32_t p = 0; p < 256; ++p) {
+    unsigned char t = static_cast<unsigned char>(p);
+    X_optionRPart(&t, mode, p, p);
+    self[p] = t;
+    keeps = keeps && t == p;
+  }
+  if (keeps) return 0;
+  unsigned char* data = plane.data;
+  const int32_t width = plane.width, left = rect.left, right = rect.right;
+  plat::ParallelFor(rect.top, rect.bottom + 1, kBandRows, [&](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      for (int32_t x = left; x <= right; ++x) {
+        const int64_t i = static_cast<int64_t>(y) * width + x;
+        const int32_t p = data[i];
+        const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
+        data[i] = static_cast<unsigned char>((m * self[p] + (255 - m) * p) / 255);
+      }
+    }
+  });
+  return 0;
+}
+
+// Rows per band of the denoise's own passes. A band smooths its rows through
+// three enlarged rows of its own, so no pass needs an enlarged copy of the
+// plane; the band's scratch is four rows.
+constexpr int32_t kPassBandRows = 32;
+
+// The mix of one sample in 16-bit lanes, weight a in 0..255: each product
+// of a sample and a weight is at most 255 x 255, so the sum fits, and its
+// quotient by 255 is the integer one.
+inline unsigned char MixLane(uint16_t old, uint16_t value, uint16_t a) {
+  return static_cast<unsigned char>(static_cast<uint16_t>((255 - a) * old + a * value) / 255);
+}
+inline uint16_t MaskLane(uint16_t mask, uint16_t op) {
+  return static_cast<uint16_t>(static_cast<uint16_t>(mask * op) / 255);
+}
+// Samples a step of MixRow takes at once: a loop of a fixed 16 samples
+// becomes vector code at -O2, where a loop over the row's n stays scalar.
+constexpr int32_t kMixStep = 16;
+
+// p[i] = ((255 - m) p[i] + m v[i]) / 255 for i < n, m = mask[i] x op / 255,
+// or op without a mask; op in 0..255. This is the replacement blend (mode
+// 1, whose value is the smoothed sample itself) without the table.
+void MixRow(unsigned char* __restrict p, const unsigned char* __restrict v,
+            const unsigned char* __restrict mask, int32_t opacity, int32_t n) {
+  const auto op = static_cast<uint16_t>(opacity);
+  int32_t i = 0;
+  if (mask == nullptr) {
+    if (op == 255) {
+      std::memcpy(p, v, static_cast<size_t>(n));
+      return;
+    }
+    for (; i + kMixStep <= n; i += kMixStep)
+      for (int32_t j = 0; j < kMixStep; ++j) p[i + j] = MixLane(p[i + j], v[i + j], op);
+    for (; i < n; ++i) p[i] = MixLane(p[i], v[i], op);
+    return;
+  }
+  for (; i + kMixStep <= n; i += kMixStep)
+    for (int32_t j = 0; j < kMixStep; ++j)
+      p[i + j] = MixLane(p[i + j], v[i + j], MaskLane(mask[i + j], op));
+  for (; i < n; ++i) p[i] = MixLane(p[i], v[i], MaskLane(mask[i], op));
+}
+
+// The blend of n smoothed samples v into the plane's samples p through the
+// shared blend `mode`, weighted by op (0..255) or mask x op / 255.
+void BlendRow(uint32_t mode, int32_t op, unsigned char* p, const unsigned char* v,
+              const unsigned char* mask, int32_t n) {
+  if (mode == 1) {
+    MixRow(p, v, mask, op, n);
+    return;
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t a = p[i];
+    unsigned char t = static_cast<unsigned char>(a);
+    X_optionRPart(&t, mode, a, v[i]);
+    const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
+    p[i] = static_cast<unsigned char>((m * t + (255 - m) * a) / 255);
+  }
+}
+
+// Rows [first, last) of one 3 x 3 pass. Each row is smoothed from three
+// enlarged rows held in `ring` (3 x (width + 2) bytes): rowOf(y) gives the
+// source samples of row y, y held to 0..height - 1 (the mirror of a border
+// of one), and each is loaded once, before any row the band writes. The
+// smoothed row y goes to target(y), which done(y, row) then takes.
+template <typename RowOf, typename Target, typename Done>
+void SmoothBand(RowOf rowOf, int32_t width, int32_t height, int32_t first, int32_t last,
+                const Weights& weights, unsigned char* ring, Target target, Done done) {
+  const int32_t ew = width + 2;
+  unsigned char* r[3] = {ring, ring + ew, ring + 2 * ew};
+  auto load = [&](int32_t y, unsigned char* e) {
+    std::memcpy(e + 1, rowOf(ClampInt(y, 0, height - 1)), static_cast<size_t>(width));
+    e[0] = e[1];
+    e[width + 1] = e[width];
+  };
+  load(first - 1, r[0]);
+  load(first, r[1]);
+  for (int32_t y = first; y < last; ++y) {
+    // Stopped work leaves the rest (see DeNoiseCore).
+    if (plat::Cancelled()) return;
+    load(y + 1, r[2]);
+    unsigned char* o = target(y);
+    SmoothRow({r[0], r[1], r[2]}, weights, width, o);
+    done(y, o);
+    unsigned char* oldest = r[0];
+    r[0] = r[1];
+    r[1] = r[2];
+    r[2] = oldest;
+  }
+}
+
+// Smooths the plane `passes` times (at least 1; width and height at least 3)
+// and blends the result into the inclusive rectangle: the bytes of a copy
+// smoothed by X_smooth_buf and blended sample by sample. All but the last
+// pass go into work planes (one, or two taking turns), each in bands of rows
+// with their own enlarged rows; the last pass smooths only the rectangle's
+// rows and blends each straight into the plane. With one pass that pass
+// reads the plane it writes: each band keeps a copy of the rows just outside
+// it, which the bands beside it may have rewritten by the time it reads them.
+int32_t SmoothAndBlend(uint32_t mode, int32_t opacity, plat::PlaneView<unsigned char> plane,
+                       const unsigned char* mask, plat::InclusiveRect rect, int32_t passes,
+                       int32_t threshold) {
+  const int32_t width = plane.width, height = plane.height;
+  const int32_t op = ClampInt(opacity, 0, 255);
+  unsigned char block[kTableBytes];
+  unsigned char* table = block;
+  setup_brightness_lut(&table, threshold, 2);
+  const Weights weights(table);
+  const int32_t ew = width + 2;
+  const int64_t bandBytes = int64_t{4} * ew;
+  const int32_t bands = plat::BandCount(0, height, kPassBandRows);
+  const int32_t lastBands = plat::BandCount(rect.top, rect.bottom + 1, kPassBandRows);
+  plat::Block<unsigned char> scratch(bands * bandBytes, WorkSource());
+  plat::Block<unsigned char> edges(passes == 1 ? int64_t{2} * lastBands * width : 0,
+                                   WorkSource());
+  plat::Block<unsigned char> work[2];
+  for (int32_t k = 0; k < 2 && k + 1 < passes; ++k) {
+    work[k] = plat::Block<unsigned char>(plane.count(), WorkSource());
+    if (!work[k]) return -1;
+  }
+  if (!scratch || !edges) return -1;
+
+  const unsigned char* from = plane.data;
+  for (int32_t p = 0; p + 1 < passes; ++p) {
+    unsigned char* to = work[p % 2].get();
+    plat::ParallelFor(0, height, kPassBandRows, [&](int32_t band, int32_t first, int32_t last) {
+      SmoothBand([from, width](int32_t y) { return from + static_cast<int64_t>(y) * width; },
+                 width, height, first, last, weights, scratch.get() + band * bandBytes,
+                 [to, width](int32_t y) { return to + static_cast<int64_t>(y) * width; },
+                 [](int32_t, unsigned char*) {});
+    });
+    // The next pass would read rows this one left: the plane stays as it was.
+    if (plat::Cancelled()) return 0;
+    from = work[p % 2].get();
+  }
+
+  unsigned char* data = plane.data;
+  const bool inPlace = from == data;
+  const int32_t top = rect.top, end = rect.bottom + 1;
+  auto bandRows = [&](int32_t band, int32_t* first, int32_t* last) {
+    *first = top + band * kPassBandRows;
+    *last = std::min(*first + kPassBandRows, end);
+  };
+  auto edgeRow = [&](int32_t band, int32_t k) {
+    return edges.get() + (int64_t{2} * band + k) * width;
+  };
+  if (inPlace) {
+    plat::ParallelFor(0, lastBands, 1, [&](int32_t b0, int32_t b1) {
+      for (int32_t band = b0; band < b1; ++band) {
+        int32_t first, last;
+        bandRows(band, &first, &last);
+        if (first > 0)
+          std::memcpy(edgeRow(band, 0), data + static_cast<int64_t>(first - 1) * width,
+                      static_cast<size_t>(width));
+        if (last < height)
+          std::memcpy(edgeRow(band, 1), data + static_cast<int64_t>(last) * width,
+                      static_cast<size_t>(width));
+      }
+    });
+  }
+  const int32_t left = rect.left, n = rect.right - rect.left + 1;
+  plat::ParallelFor(top, end, kPassBandRows, [&](int32_t band, int32_t first, int32_t last) {
+    const unsigned char* above = inPlace ? edgeRow(band, 0) : nullptr;
+    const unsigned char* below = inPlace ? edgeRow(band, 1) : nullptr;
+    unsigned char* ring = scratch.get() + band * bandBytes;
+    unsigned char* smoothed = ring + 3 * ew;
+    SmoothBand(
+        [=](int32_t y) {
+          if (inPlace && y < first) return above;
+          if (inPlace && y >= last) return below;
+          return from + static_cast<int64_t>(y) * width;
+        },
+        width, height, first, last, weights, ring, [smoothed](int32_t) { return smoothed; },
+        [=](int32_t y, unsigned char* row) {
+          const int64_t at = static_cast<int64_t>(y) * width + left;
+          BlendRow(mode, op, data + at, row + left, mask != nullptr ? mask + at : nullptr, n);
+        });
+  });
+  return 0;
+}
+
 // Smooths a copy of the packed plane `passes` times and blends it into the
 // inclusive rectangle.
 int32_t DeNoiseCore(int16_t mode, int16_t opacity, plat::PlaneView<unsigned char> plane,
                     const unsigned char* mask, plat::InclusiveRect rect, int16_t passes,
-                    int16_t distance, int16_t threshold) {
-  plat::Block<unsigned char> copy(plane.count(), WorkSource());
-  if (!copy) return -1;
-  std::memcpy(copy.get(), plane.data, static_cast<size_t>(plane.count()));
-  for (int32_t p = 0; p < passes; ++p)
-    if (X_smooth_buf(copy.get(), plane.width, plane.height, distance, threshold) != 0) return -1;
-  BlendIntoRect(plane.data, mask, plane.width, rect.left, rect.top, rect.right, rect.bottom,
-                static_cast<uint32_t>(mode + 1), opacity,
-                [&](int64_t i, int32_t) { return static_cast<int32_t>(copy[i]); });
-  return 0;
+                    int16_t threshold) {
+  const auto blendMode = static_cast<uint32_t>(mode + 1);
+  // The 3 x 3 window does not fit a plane narrower or lower than 3: no pass
+  // changes the copy there either.
+  if (passes <= 0 || plane.width < 3 || plane.height < 3)
+    return BlendWithItself(blendMode, opacity, plane, mask, rect);
+  return SmoothAndBlend(blendMode, opacity, plane, mask, rect, passes, threshold);
 }
 
 template <typename Pixels>
@@ -366,7 +596,9 @@ int32_t DeNoise(int16_t mode, int16_t opacity, unsigned char* plane, const unsig
   if (!view.valid()) return -1;
   plat::InclusiveRect rect{left, top, right, bottom};
   if (!rect.ClipTo(width, height)) return 0;
-  return DeNoiseCore(mode, opacity, view, mask, rect, passes, distance, threshold);
+  // The 3 x 3 window takes no part of the distance.
+  (void)distance;
+  return DeNoiseCore(mode, opacity, view, mask, rect, passes, threshold);
 }
 
 int32_t X_DeNoise_buffer(int16_t mode, int32_t height, int32_t width, const uint32_t* src,

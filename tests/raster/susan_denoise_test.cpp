@@ -8,9 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "app/core/colour_spaces.h"
 #include "platform/memory/memory.h"
 #include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
+#include "support/level_and_threads.h"
+#include "support/noise_plane.h"
 #include "support/pixels.h"
 #include "support/row_held.h"
 
@@ -211,6 +214,101 @@ TEST(SusanSmoothing, AnyThreadCountMatchesTheFloatForm) {
         EXPECT_EQ(got, want) << w << "x" << h << " t " << t << " threads " << threads;
       }
       plat::SetThreadCount(0);
+    }
+  }
+}
+
+// The denoise written plainly: a copy smoothed `passes` times by the plain
+// float form, then every sample of the clipped rectangle blended sample by
+// sample through the shared blend kernel.
+std::vector<uint8_t> PlainDeNoise(std::vector<uint8_t> p, const uint8_t* mask, int32_t w,
+                                  int32_t h, int32_t mode, int32_t opacity, int32_t passes,
+                                  int32_t threshold, int32_t left, int32_t top, int32_t right,
+                                  int32_t bottom) {
+  auto copy = p;
+  if (w >= 3 && h >= 3)
+    for (int32_t k = 0; k < passes; ++k) copy = ReferenceSmooth(copy, w, h, Lut(threshold, 2));
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  right = std::min(right, w - 1);
+  bottom = std::min(bottom, h - 1);
+  const int32_t op = std::clamp(opacity, 0, 255);
+  for (int32_t y = top; y <= bottom; ++y)
+    for (int32_t x = left; x <= right; ++x) {
+      const size_t i = static_cast<size_t>(y) * w + x;
+      unsigned char t = p[i];
+      X_optionRPart(&t, static_cast<uint32_t>(mode + 1), p[i], copy[i]);
+      const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
+      p[i] = static_cast<uint8_t>((m * t + (255 - m) * p[i]) / 255);
+    }
+  return p;
+}
+
+// The plane filter smooths in bands of rows with enlarged rows of their own,
+// the last pass blended straight into the plane (replacement in 16-bit
+// lanes), and no pass at all blends each sample with itself, which the
+// modes that keep a sample blended with itself skip: the same bytes as the
+// plain copy-smooth-blend at every vector level and thread count.
+TEST(DenoiseFastForms, PlaneFilterMatchesThePlainCopyAndBlend) {
+  struct Blend {
+    int32_t mode, opacity;
+    bool masked;
+  };
+  const Blend blends[] = {{0, 255, false}, {0, 255, true}, {0, 140, false}, {0, 254, false},
+                          {0, 300, true},
+                          {0, -5, false},  {3, 90, true},  {1, 200, true},  {2, 255, false},
+                          {6, 255, true},  {9, 120, true}, {11, 77, false}, {-1, 255, true},
+                          {13, 200, false}};
+  struct Shape {
+    int32_t w, h;
+  };
+  for (const Shape s : {Shape{1, 1}, Shape{17, 3}, Shape{2049, 5}, Shape{5, 300}, Shape{70, 97}}) {
+    const auto plane = Noise(s.w, s.h, static_cast<uint32_t>(s.w * 7 + s.h), 61);
+    const auto mask = vmktest::Noise(plane.size(), static_cast<uint32_t>(s.w + 3 * s.h));
+    // The whole plane as the render passes it (one beyond each edge), and an
+    // inner rectangle overhanging the left and top edges.
+    const int32_t rects[2][4] = {{0, 0, s.w, s.h}, {-3, -2, s.w / 2, (2 * s.h) / 3}};
+    for (int32_t passes : {0, 1, 2, 3}) {
+      for (int32_t threshold : {20, 0}) {
+        if (threshold == 0 && passes != 1) continue;
+        for (const auto& r : rects) {
+          for (const Blend& b : blends) {
+            const uint8_t* m = b.masked ? mask.data() : nullptr;
+            const auto want = PlainDeNoise(plane, m, s.w, s.h, b.mode, b.opacity, passes,
+                                           threshold, r[0], r[1], r[2], r[3]);
+            for (auto level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
+                               plat::SimdLevel::kAvx512}) {
+              for (int threads : {1, 3, 8}) {
+                const vmktest::LevelAndThreads hold(level, threads);
+                auto got = plane;
+                ASSERT_EQ(DeNoise(static_cast<int16_t>(b.mode), static_cast<int16_t>(b.opacity),
+                                  got.data(), m, s.h, s.w, r[0], r[1], r[2], r[3],
+                                  static_cast<int16_t>(passes), 10,
+                                  static_cast<int16_t>(threshold)),
+                          0);
+                ASSERT_EQ(got, want)
+                    << s.w << "x" << s.h << " passes " << passes << " t " << threshold
+                    << " rect " << r[0] << "," << r[1] << " mode " << b.mode << " opacity "
+                    << b.opacity << (b.masked ? " masked" : "") << " level "
+                    << static_cast<int>(level) << " threads " << threads;
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+  // One pass reads the plane it writes: on a tall plane the bands run side
+  // by side, and each must read the rows beside it as they were.
+  const int32_t w = 1000, h = 3000;
+  const auto tall = Noise(w, h, 77, 90);
+  const auto want = PlainDeNoise(tall, nullptr, w, h, 0, 255, 1, 20, 0, 0, w, h);
+  for (int threads : {3, 8}) {
+    const vmktest::LevelAndThreads hold(plat::SimdLevel::kAvx512, threads);
+    for (int run = 0; run < 2; ++run) {
+      auto got = tall;
+      ASSERT_EQ(DeNoise(0, 255, got.data(), nullptr, h, w, 0, 0, w, h, 1, 10, 20), 0);
+      ASSERT_EQ(got, want) << "threads " << threads << " run " << run;
     }
   }
 }
