@@ -77,6 +77,9 @@ std::array<uint8_t, 256> BrightnessRow(int16_t shift, int16_t rgb);
 // Whether the dispatches hand the number's case no mask (null) where its mask would be 255
 // everywhere: its operations weigh a null mask exactly as a full one.
 bool FullMaskPassedAsNull(EffectCode effect);
+// The same for numbers that weigh a null mask as a full one only when they replace: blend
+// mode 0 at opacity 255 (their filter stores its result unblended when it has no mask).
+bool FullMaskPassedAsNullWhenReplacing(EffectCode effect);
 
 // The script's own cases, by group. RegisterScriptRenderCases registers all of them; the
 // renderer calls it before its first render, and calling it again is harmless.

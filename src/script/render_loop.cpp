@@ -38,6 +38,10 @@ bool OnePlaneCase(EffectCode effect) {
 constexpr EffectCode kNullMaskIsFull[] = {2,  3,  4,  5,  6,  7,  8,  9,  10, 13,  14,
                                           15, 16, 17, 18, 60, 63, 71, 86, 121, 122};
 
+// Checked the same way at mode 0 and opacity 255, where the relief's filter takes the mask's
+// 255 as the whole filtered value.
+constexpr EffectCode kNullMaskIsFullWhenReplacing[] = {12};
+
 // Two-plane numbers that read the composite's own planes, never the mean, when the destination
 // is the composite too; a single destination plane always takes the mean as its source.
 constexpr EffectCode kCompositeOwnPlanes[] = {2, 3, 4, 5, 6, 23, 33, 34, 47, 48, 86};
@@ -50,6 +54,11 @@ bool Listed(const EffectCode* first, const EffectCode* last, EffectCode effect) 
 
 bool FullMaskPassedAsNull(EffectCode effect) {
   return Listed(std::begin(kNullMaskIsFull), std::end(kNullMaskIsFull), effect);
+}
+
+bool FullMaskPassedAsNullWhenReplacing(EffectCode effect) {
+  return Listed(std::begin(kNullMaskIsFullWhenReplacing), std::end(kNullMaskIsFullWhenReplacing),
+                effect);
 }
 
 uint8_t* ScriptFile::PreparedPlane(int32_t channel) {
@@ -100,7 +109,10 @@ int32_t ScriptFile::DispatchMask(const Oprn* op, plat::Block<uint8_t>* mask) {
                        (op->IntExt == 1 || op->IntExt == 2) &&
                        ChannelPlane(op->MChannel, 0) != nullptr;
   const bool selection = op->SelOprnExt != nullptr && op->SelOprnExt->SelFlag[0] != 0;
-  if (!channel && !selection && FullMaskPassedAsNull(op->Effect)) {
+  const bool replacing = op->Mode == 0 && op->Opa == 255;
+  if (!channel && !selection &&
+      (FullMaskPassedAsNull(op->Effect) ||
+       (replacing && FullMaskPassedAsNullWhenReplacing(op->Effect)))) {
     mask->reset();
     return 0;
   }

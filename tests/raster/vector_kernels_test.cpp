@@ -360,3 +360,79 @@ TEST_F(VectorKernels, ByteTablesAgainstTheTableReadByteByByteOnEveryPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// The relief's filter, one tap of +1 and one of -1: on the vector paths a divisor of 1 and one
+// whole offset go straight from the rows to the samples, with and without a mask, against the
+// differences written out (a divisor of 1.5 stays on the general path and is held to them too).
+TEST_F(VectorKernels, TwoTapReliefAgainstWrittenOutDifferencesOnEveryPath) {
+  struct Case {
+    int32_t radius, samples;
+    int32_t px, py, mx, my;  // the +1 and the -1 tap
+    float divisor;
+    unsigned char offset;
+  };
+  const Case cases[] = {{1, 1, 1, -1, -1, 1, 1.0f, 128},  {1, 1, -1, 0, 1, 0, 1.0f, 0},
+                        {1, 3, 0, 1, 0, -1, 1.0f, 255},   {3, 1, 3, -2, -3, 2, 1.0f, 128},
+                        {2, 1, -2, -2, 2, 2, 1.0f, 77},   {1, 1, 1, 1, -1, -1, 1.5f, 128},
+                        {1, 1, 0, -1, 1, 1, 1.0f, 128}};
+  for (const Case& c : cases) {
+    const int32_t side = 2 * c.radius + 1;
+    std::vector<int32_t> k(static_cast<size_t>(side) * side, 0);
+    k[(c.py + c.radius) * side + c.px + c.radius] = 1;
+    k[(c.my + c.radius) * side + c.mx + c.radius] = -1;
+    unsigned char offsets[9];
+    std::memset(offsets, c.offset, sizeof offsets);
+    for (Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 2049}, Size{130, 70}}) {
+      const Size wide{s.w * c.samples, s.h};
+      const std::vector<uint8_t> orig = Noise(wide, static_cast<uint32_t>(s.w * 3 + c.radius));
+      const std::vector<uint8_t> mask = Noise(s, static_cast<uint32_t>(s.h * 5 + 1));
+      for (const bool masked : {false, true}) {
+        for (const bool inner : {false, true}) {
+          const int32_t l = inner && s.w > 4 ? 2 : 0, t = inner && s.h > 4 ? 1 : 0;
+          const int32_t r = inner && s.w > 4 ? s.w - 2 : s.w - 1, b = s.h - 1;
+          std::vector<uint8_t> want = orig;
+          for (int32_t y = t; y <= b; ++y)
+            for (int32_t x = l; x <= r; ++x)
+              for (int32_t ch = 0; ch < c.samples; ++ch) {
+                auto at = [&](int32_t dx, int32_t dy) {
+                  const int32_t yy = std::clamp(y + dy, t, b), xx = std::clamp(x + dx, l, r);
+                  return static_cast<int32_t>(orig[(yy * s.w + xx) * c.samples + ch]);
+                };
+                const float f = static_cast<float>(at(c.px, c.py) - at(c.mx, c.my)) / c.divisor +
+                                static_cast<float>(c.offset);
+                int32_t v = !(f > 0.0f) ? 0 : (f >= 255.0f ? 255 : static_cast<int32_t>(f));
+                const size_t i = static_cast<size_t>(y * s.w + x) * c.samples + ch;
+                if (masked) {
+                  const int32_t m = mask[static_cast<size_t>(y) * s.w + x];
+                  v = (v * m + (255 - m) * orig[i]) / 255;
+                }
+                want[i] = static_cast<uint8_t>(v);
+              }
+          std::vector<plat::SimdLevel> levels = {plat::SimdLevel::kBaseline};
+          if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) levels.push_back(plat::SimdLevel::kAvx2);
+          if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
+          for (plat::SimdLevel level : levels)
+            for (int threads : {1, 3, 8}) {
+              plat::SetSimdLevel(level);
+              plat::SetThreadCount(threads);
+              std::vector<uint8_t> p = orig;
+              ASSERT_EQ(ApplyMatrix(p.data(), masked ? mask.data() : nullptr, 1, 1, s.w, s.h, l, r,
+                                    t, b, c.radius, c.samples, offsets, c.divisor, k.data()),
+                        0);
+              EXPECT_EQ(p, want) << s.w << "x" << s.h << " radius " << c.radius << " samples "
+                                 << c.samples << " taps " << c.px << "," << c.py << " " << c.mx
+                                 << "," << c.my << " divisor " << c.divisor << " mask " << masked
+                                 << " inner " << inner << " level " << static_cast<int>(level)
+                                 << " threads " << threads;
+            }
+          plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+          plat::SetThreadCount(0);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace

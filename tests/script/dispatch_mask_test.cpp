@@ -109,6 +109,28 @@ TEST_F(DispatchMask, EmbossAndBlurKeepTheirFullMaskPlane) {
   }
 }
 
+TEST_F(DispatchMask, TheReliefReplacingWithoutAMaskGivesTheBytesOfAFullMask) {
+  // At mode 0 and opacity 255 the frame hands the relief no mask; its filter then stores the
+  // relief as the mask of 255 weighs it. Any other blend keeps the plane (the test above).
+  ASSERT_TRUE(FullMaskPassedAsNullWhenReplacing(12));
+  EXPECT_FALSE(FullMaskPassedAsNullWhenReplacing(11));
+  const Setting settings[] = {{0, 255, 2, 2}, {0, 255, 3, 40}, {0, 255, 4, 3}};
+  for (const Setting& g : settings) {
+    for (int16_t model : {3, 4}) {
+      for (int threads : {1, 8}) {
+        plat::SetThreadCount(threads);
+        const std::string where = "into " + std::to_string(g.to) + " model " +
+                                  std::to_string(model) + " threads " + std::to_string(threads);
+        const std::vector<Plane> none = RenderOnce(12, g, 0, 1, 0, model);
+        EXPECT_NE(none, RenderOnce(1, g, 0, 1, 0, model)) << where;
+        EXPECT_EQ(none, RenderOnce(12, g, 89, 1, 255, model)) << where;
+        EXPECT_EQ(none, RenderOnce(12, g, 89, 2, 0, model)) << where;
+      }
+    }
+  }
+  plat::SetThreadCount(0);
+}
+
 TEST_F(DispatchMask, AMaskThatNarrowsIsStillPassed) {
   // Invert at half a mask: the listed number gets the plane, not the full weight.
   const Setting g{0, 255, 2, 2};
