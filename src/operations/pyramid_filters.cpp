@@ -38,6 +38,71 @@ namespace {
 
 constexpr int16_t kMaxBlurRadius = 199;
 
+// effect_support::MixRun in wider lanes: p[i] mixed toward value[i] by the weight
+// mask[i] x opacity / 255 (or opacity), opacity in 0..255. Every product and sum stays within
+// 255 x 255, and x / 255 there is (x x 0x8081) >> 23, the multiply-high and a shift.
+using MixRunFn = void (*)(unsigned char* p, const unsigned char* value, const unsigned char* mask,
+                          int32_t opacity, int32_t n);
+
+void MixRunPlain(unsigned char* p, const unsigned char* value, const unsigned char* mask,
+                 int32_t opacity, int32_t n) {
+  effect_support::MixRun(p, value, mask, opacity, n);
+}
+
+#if VMK_SIMD_X86
+VMK_TARGET_AVX2 inline __m256i Div255Avx2(__m256i x) {
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<int16_t>(0x8081))),
+                           7);
+}
+
+VMK_TARGET_AVX2 inline __m256i Bytes16Avx2(const unsigned char* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+VMK_TARGET_AVX2 void MixRunAvx2(unsigned char* p, const unsigned char* value,
+                                const unsigned char* mask, int32_t opacity, int32_t n) {
+  const __m256i op = _mm256_set1_epi16(static_cast<int16_t>(opacity));
+  const __m256i full = _mm256_set1_epi16(255);
+  int32_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m256i a =
+        mask != nullptr ? Div255Avx2(_mm256_mullo_epi16(Bytes16Avx2(mask + i), op)) : op;
+    const __m256i x = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(full, a), Bytes16Avx2(p + i)),
+                                       _mm256_mullo_epi16(a, Bytes16Avx2(value + i)));
+    const __m256i r = Div255Avx2(x);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i),
+                     _mm_packus_epi16(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1)));
+  }
+  effect_support::MixRun(p + i, value + i, mask != nullptr ? mask + i : nullptr, opacity, n - i);
+}
+
+VMK_TARGET_AVX512 inline __m512i Div255Avx512(__m512i x) {
+  return _mm512_srli_epi16(_mm512_mulhi_epu16(x, _mm512_set1_epi16(static_cast<int16_t>(0x8081))),
+                           7);
+}
+
+VMK_TARGET_AVX512 inline __m512i Bytes32Avx512(const unsigned char* p) {
+  return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+}
+
+VMK_TARGET_AVX512 void MixRunAvx512(unsigned char* p, const unsigned char* value,
+                                    const unsigned char* mask, int32_t opacity, int32_t n) {
+  const __m512i op = _mm512_set1_epi16(static_cast<int16_t>(opacity));
+  const __m512i full = _mm512_set1_epi16(255);
+  int32_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const __m512i a =
+        mask != nullptr ? Div255Avx512(_mm512_mullo_epi16(Bytes32Avx512(mask + i), op)) : op;
+    const __m512i x =
+        _mm512_add_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(full, a), Bytes32Avx512(p + i)),
+                         _mm512_mullo_epi16(a, Bytes32Avx512(value + i)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i),
+                        _mm512_maskz_cvtepi16_epi8(0xFFFFFFFFu, Div255Avx512(x)));
+  }
+  MixRunAvx2(p + i, value + i, mask != nullptr ? mask + i : nullptr, opacity, n - i);
+}
+#endif
+
 // Blur a full copy of the plane and hand each pixel of the region, with its
 // blurred value, to `value`; the result is blended in through the mask.
 template <typename ValueFn>
@@ -199,9 +264,49 @@ int32_t Effects::Blur(int16_t mode, int16_t opacity, unsigned char* plane,
   if (radius < 0) radius = 0;
   if (radius > kMaxBlurRadius) radius = kMaxBlurRadius;
   const bool mixed = mask != nullptr || opacity < 255;
-  // Only the region is blended back, so only its rows are kept, in bands.
   const bool any = x0 <= x1 && y0 <= y1;
   const int32_t rw = any ? x1 - x0 + 1 : 0, rh = any ? y1 - y0 + 1 : 0;
+  // Replacement is the unblurred sample mixed toward the blurred one, which the 16-bit lanes
+  // do a run at a time; any other mode goes sample by sample. `at` is the run's first
+  // sample in the plane (and the mask), old its unblurred samples, which may be the plane's.
+  const bool lanes = mode == 0 && effect_support::InByteRange(opacity);
+#if VMK_SIMD_X86
+  const MixRunFn mixRun = plat::PickKernel<MixRunFn>(MixRunPlain, MixRunAvx2, MixRunAvx512);
+#else
+  const MixRunFn mixRun = MixRunPlain;
+#endif
+  const auto blendRun = [=](int64_t at, const unsigned char* blurred, const unsigned char* old,
+                            int32_t n) {
+    unsigned char* p = plane + at;
+    if (lanes) {
+      if (p != old) std::memcpy(p, old, static_cast<size_t>(n));
+      mixRun(p, blurred, mask != nullptr ? mask + at : nullptr, opacity, n);
+      return;
+    }
+    for (int32_t x = 0; x < n; ++x) {
+      // The blurred sample is the kernel's base here, and the weight pulls toward it: at
+      // full weight the result is the blur whatever the mode.
+      const int32_t b = blurred[x];
+      const int32_t combined = Combine(mode, b, old[x]);
+      p[x] = Mix(combined, b, Weight(mask, at + x, opacity));
+    }
+  };
+  if (mixed && channels == 1) {
+    // Each blurred row goes in as the blur hands it on, while the plane's row is still the
+    // unblurred one: no copy of the plane, no second pass over it. Outside the region the
+    // plane takes the blur as it is, as the blur of the whole plane in place leaves it.
+    return BlurPlaneRows(plane, mask, width, height, radius, [=](int32_t y, unsigned char* row) {
+      unsigned char* p = plane + static_cast<int64_t>(y) * width;
+      if (y < y0 || y > y1 || rw == 0) {
+        std::memcpy(p, row, static_cast<size_t>(width));
+        return;
+      }
+      std::memcpy(p, row, static_cast<size_t>(x0));
+      std::memcpy(p + x1 + 1, row + x1 + 1, static_cast<size_t>(width - 1 - x1));
+      blendRun(static_cast<int64_t>(y) * width + x0, row + x0, p + x0, rw);
+    });
+  }
+  // Otherwise only the region is blended back, so only its rows are kept, in bands.
   plat::Block<unsigned char> unblurred(mixed ? static_cast<int64_t>(rw) * rh : 0, WorkSource());
   if (mixed) {
     if (!unblurred) return -1;
@@ -220,31 +325,15 @@ int32_t Effects::Blur(int16_t mode, int16_t opacity, unsigned char* plane,
   }
   if (!mixed) return 0;
   const unsigned char* const before = unblurred.get();
-  // Replacement is the unblurred sample mixed toward the blurred one, which the 16-bit lanes
-  // do a run at a time; any other mode goes sample by sample.
-  const bool lanes = mode == 0 && effect_support::InByteRange(opacity);
   plat::ParallelFor(0, rh, effect_support::kPixelBandRows, [=](int32_t first, int32_t last) {
     unsigned char blurredRun[effect_support::kRun];
     for (int32_t y = first; y < last; ++y) {
       const int64_t row = static_cast<int64_t>(y0 + y) * width + x0;
       const unsigned char* old = before + static_cast<int64_t>(y) * rw;
-      unsigned char* p = plane + row;
-      if (lanes) {
-        for (int32_t at = 0; at < rw; at += effect_support::kRun) {
-          const int32_t n = std::min(effect_support::kRun, rw - at);
-          std::memcpy(blurredRun, p + at, static_cast<size_t>(n));
-          std::memcpy(p + at, old + at, static_cast<size_t>(n));
-          effect_support::MixRun(p + at, blurredRun, mask != nullptr ? mask + row + at : nullptr,
-                                 opacity, n);
-        }
-        continue;
-      }
-      for (int32_t x = 0; x < rw; ++x) {
-        const int32_t blurred = p[x];
-        // The blurred sample is the kernel's base here, and the weight pulls
-        // toward it: at full weight the result is the blur whatever the mode.
-        const int32_t combined = Combine(mode, blurred, old[x]);
-        p[x] = Mix(combined, blurred, Weight(mask, row + x, opacity));
+      for (int32_t at = 0; at < rw; at += effect_support::kRun) {
+        const int32_t n = std::min(effect_support::kRun, rw - at);
+        std::memcpy(blurredRun, plane + row + at, static_cast<size_t>(n));
+        blendRun(row + at, blurredRun, old + at, n);
       }
     }
   });

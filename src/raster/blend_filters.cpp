@@ -320,6 +320,68 @@ void MixRunByMask(unsigned char* __restrict out, const unsigned char* __restrict
   for (; i < rw; ++i) out[i] = MixByMaskLane(value[i], old[i], m[i * stride]);
 }
 
+// x / 255 for x in 0..255 x 255 as a multiply-high and a shift, as the vector forms take it.
+constexpr bool Div255IsTheQuotient() {
+  for (uint32_t x = 0; x <= 255 * 255; ++x)
+    if (((x * 0x8081u) >> 23) != x / 255) return false;
+  return true;
+}
+static_assert(Div255IsTheQuotient());
+
+using MixRunFn = void (*)(unsigned char* __restrict out, const unsigned char* __restrict value,
+                          const unsigned char* __restrict old, const unsigned char* __restrict m,
+                          int32_t step, int32_t rw);
+
+#if VMK_SIMD_X86
+// Every 2nd mask byte is the low byte of a 16-bit lane of the mask's bytes as loaded. Each
+// step reads one byte past its last mask sample, so it stops a sample short of the row's
+// end (the mask's last byte needed may be its last byte).
+VMK_TARGET_AVX2 inline __m256i MixLanesAvx2(__m256i v, __m256i o, __m256i m) {
+  const __m256i full = _mm256_set1_epi16(255);
+  const __m256i x = _mm256_add_epi16(_mm256_mullo_epi16(v, m),
+                                     _mm256_mullo_epi16(_mm256_sub_epi16(full, m), o));
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<int16_t>(0x8081))),
+                           7);
+}
+
+VMK_TARGET_AVX2 void MixRunByMask2Avx2(unsigned char* __restrict out,
+                                       const unsigned char* __restrict value,
+                                       const unsigned char* __restrict old,
+                                       const unsigned char* __restrict m, int32_t step,
+                                       int32_t rw) {
+  const __m256i low = _mm256_set1_epi16(0x00FF);
+  int32_t i = 0;
+  for (; i + 16 < rw; i += 16) {
+    const __m256i mm =
+        _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + 2 * i)), low);
+    const __m256i r = MixLanesAvx2(Widen16(value + i), Widen16(old + i), mm);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                     _mm_packus_epi16(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1)));
+  }
+  MixRunByMask<2>(out + i, value + i, old + i, m + 2 * i, step, rw - i);
+}
+
+VMK_TARGET_AVX512 void MixRunByMask2Avx512(unsigned char* __restrict out,
+                                           const unsigned char* __restrict value,
+                                           const unsigned char* __restrict old,
+                                           const unsigned char* __restrict m, int32_t step,
+                                           int32_t rw) {
+  const __m512i low = _mm512_set1_epi16(0x00FF), full = _mm512_set1_epi16(255);
+  const __m512i magic = _mm512_set1_epi16(static_cast<int16_t>(0x8081));
+  int32_t i = 0;
+  for (; i + 32 < rw; i += 32) {
+    const __m512i mm = _mm512_and_si512(_mm512_loadu_si512(m + 2 * i), low);
+    const __m512i x =
+        _mm512_add_epi16(_mm512_mullo_epi16(Widen32(value + i), mm),
+                         _mm512_mullo_epi16(_mm512_sub_epi16(full, mm), Widen32(old + i)));
+    const __m512i r = _mm512_srli_epi16(_mm512_mulhi_epu16(x, magic), 7);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                        _mm512_maskz_cvtepi16_epi8(0xFFFFFFFFu, r));
+  }
+  MixRunByMask2Avx2(out + i, value + i, old + i, m + 2 * i, step, rw - i);
+}
+#endif
+
 void MixRowByMask(unsigned char* out, const unsigned char* value, const unsigned char* old,
                   const MaskSampling& mask, int32_t y, int32_t width, int32_t left, int32_t rw,
                   int32_t samples) {
@@ -330,7 +392,14 @@ void MixRowByMask(unsigned char* out, const unsigned char* value, const unsigned
     const unsigned char* m = mask.mask + first;
     switch (mask.stepX) {
       case 1: return MixRunByMask<1>(out, value, old, m, 1, rw);
-      case 2: return MixRunByMask<2>(out, value, old, m, 2, rw);
+      case 2: {
+#if VMK_SIMD_X86
+        return plat::PickKernel<MixRunFn>(MixRunByMask<2>, MixRunByMask2Avx2,
+                                          MixRunByMask2Avx512)(out, value, old, m, 2, rw);
+#else
+        return MixRunByMask<2>(out, value, old, m, 2, rw);
+#endif
+      }
       case 4: return MixRunByMask<4>(out, value, old, m, 4, rw);
       default: return MixRunByMask<0>(out, value, old, m, mask.stepX, rw);
     }
@@ -657,6 +726,291 @@ int32_t BoxPass(plat::PlaneView<unsigned char> level, int32_t samples) {
   return 0;
 }
 
+// o[x] = floor mean of the 2 x 2 samples r0[2x], r0[2x + 1], r1[2x], r1[2x + 1] for x in
+// [from, to) of a one-sample row; returns where it stopped (the plain loop does the rest).
+using HalveRowFn = int32_t (*)(const unsigned char* r0, const unsigned char* r1,
+                               unsigned char* o, int32_t from, int32_t to);
+
+int32_t HalveRowPlain(const unsigned char*, const unsigned char*, unsigned char*, int32_t from,
+                      int32_t) {
+  return from;
+}
+
+#if VMK_SIMD_X86
+// The pairs' sums as the multiply-add of the bytes by ones (at most 510 a lane).
+VMK_TARGET_AVX2 int32_t HalveRowAvx2(const unsigned char* r0, const unsigned char* r1,
+                                     unsigned char* o, int32_t x, int32_t to) {
+  const __m256i ones = _mm256_set1_epi8(1);
+  for (; x + 16 <= to; x += 16) {
+    const __m256i a =
+        _mm256_maddubs_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(r0 + 2 * x)), ones);
+    const __m256i b =
+        _mm256_maddubs_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(r1 + 2 * x)), ones);
+    const __m256i m = _mm256_srli_epi16(_mm256_add_epi16(a, b), 2);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + x),
+                     _mm_packus_epi16(_mm256_castsi256_si128(m), _mm256_extracti128_si256(m, 1)));
+  }
+  return x;
+}
+
+VMK_TARGET_AVX512 int32_t HalveRowAvx512(const unsigned char* r0, const unsigned char* r1,
+                                         unsigned char* o, int32_t x, int32_t to) {
+  const __m512i ones = _mm512_set1_epi8(1);
+  for (; x + 32 <= to; x += 32) {
+    const __m512i a = _mm512_maddubs_epi16(_mm512_loadu_si512(r0 + 2 * x), ones);
+    const __m512i b = _mm512_maddubs_epi16(_mm512_loadu_si512(r1 + 2 * x), ones);
+    const __m512i m = _mm512_srli_epi16(_mm512_add_epi16(a, b), 2);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + x),
+                        _mm512_maskz_cvtepi16_epi8(0xFFFFFFFFu, m));
+  }
+  return HalveRowAvx2(r0, r1, o, x, to);
+}
+#endif
+
+// --- The pyramid blur's last steps in bands of rows ---------------------------------------
+//
+// A one-sample blur whose box passes all run on level 1 (radius 0 to 3) does them and the
+// doubling back to level 0 band by band: each band of level 1's rows runs its passes through
+// rings of three rows per pass, recomputing the few rows its neighbours also need, and
+// doubles each finished row straight into the plane (or into a scratch row handed on), so
+// that neither the passes nor the doubling go over a whole plane again. On 6000 x 4000 (three
+// planes through a mask, 8 threads, load ~2) the blur took ~24 ms as whole-plane passes.
+
+// floor(s / 9) for the box's sums 0..9 x 255 as a multiply-high, which the vector forms
+// use; over that whole range it is the division (and so the convolution's float quotient).
+constexpr uint32_t kNinth = 7282;
+constexpr bool NinthIsTheQuotient() {
+  for (uint32_t s = 0; s <= 9 * 255; ++s)
+    if (((s * kNinth) >> 16) != s / 9) return false;
+  return true;
+}
+static_assert(NinthIsTheQuotient());
+
+inline unsigned char Ninth(uint32_t s) { return static_cast<unsigned char>((s * kNinth) >> 16); }
+
+// q[i] = floor(3 x 3 sum / 9) of a row of n samples from its row above a, its own b and
+// below c (already clamped to the level), the columns past either end repeating the end.
+using BoxRowFn = void (*)(const unsigned char* a, const unsigned char* b, const unsigned char* c,
+                          unsigned char* q, int32_t n);
+
+inline void BoxRowRange(const unsigned char* a, const unsigned char* b, const unsigned char* c,
+                        unsigned char* q, int32_t from, int32_t to) {
+  for (int32_t i = from; i < to; ++i)
+    q[i] = Ninth(static_cast<uint32_t>(a[i - 1] + a[i] + a[i + 1] + b[i - 1] + b[i] + b[i + 1] +
+                                       c[i - 1] + c[i] + c[i + 1]));
+}
+
+inline void BoxRowEnds(const unsigned char* a, const unsigned char* b, const unsigned char* c,
+                       unsigned char* q, int32_t n) {
+  const auto v = [&](int32_t i) { return static_cast<uint32_t>(a[i] + b[i] + c[i]); };
+  if (n == 1) {
+    q[0] = Ninth(3 * v(0));
+    return;
+  }
+  q[0] = Ninth(2 * v(0) + v(1));
+  q[n - 1] = Ninth(v(n - 2) + 2 * v(n - 1));
+}
+
+void BoxRowPlain(const unsigned char* a, const unsigned char* b, const unsigned char* c,
+                 unsigned char* q, int32_t n) {
+  BoxRowEnds(a, b, c, q, n);
+  BoxRowRange(a, b, c, q, 1, n - 1);
+}
+
+#if VMK_SIMD_X86
+// Sixteen sums a step in 16-bit lanes (at most 2295 each), nine widened loads of them, over
+// the columns [i, n - 1) whose neighbours both lie inside the row.
+VMK_TARGET_AVX2 void BoxRowAvx2From(const unsigned char* a, const unsigned char* b,
+                                    const unsigned char* c, unsigned char* q, int32_t i,
+                                    int32_t n) {
+  const __m256i ninth = _mm256_set1_epi16(static_cast<int16_t>(kNinth));
+  for (; i + 16 <= n - 1; i += 16) {
+    __m256i s = _mm256_setzero_si256();
+    for (const unsigned char* r : {a, b, c})
+      s = _mm256_add_epi16(_mm256_add_epi16(s, Widen16(r + i - 1)),
+                           _mm256_add_epi16(Widen16(r + i), Widen16(r + i + 1)));
+    s = _mm256_mulhi_epu16(s, ninth);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(q + i),
+                     _mm_packus_epi16(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1)));
+  }
+  BoxRowRange(a, b, c, q, i, n - 1);
+}
+
+VMK_TARGET_AVX2 void BoxRowAvx2(const unsigned char* a, const unsigned char* b,
+                                const unsigned char* c, unsigned char* q, int32_t n) {
+  BoxRowEnds(a, b, c, q, n);
+  BoxRowAvx2From(a, b, c, q, 1, n);
+}
+
+// Thirty-two a step, the rest in the narrower form.
+VMK_TARGET_AVX512 void BoxRowAvx512(const unsigned char* a, const unsigned char* b,
+                                    const unsigned char* c, unsigned char* q, int32_t n) {
+  BoxRowEnds(a, b, c, q, n);
+  const __m512i ninth = _mm512_set1_epi16(static_cast<int16_t>(kNinth));
+  int32_t i = 1;
+  for (; i + 32 <= n - 1; i += 32) {
+    __m512i s = _mm512_setzero_si512();
+    for (const unsigned char* r : {a, b, c})
+      s = _mm512_add_epi16(_mm512_add_epi16(s, Widen32(r + i - 1)),
+                           _mm512_add_epi16(Widen32(r + i), Widen32(r + i + 1)));
+    s = _mm512_mulhi_epu16(s, ninth);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + i),
+                        _mm512_maskz_cvtepi16_epi8(0xFFFFFFFFu, s));
+  }
+  BoxRowAvx2From(a, b, c, q, i, n);
+}
+#endif
+
+// Row d of level 0 (w0 >= 2 samples) from its row s of level 1, as the doubling makes it:
+// even columns take s's samples, odd ones the floor mean of the two beside them, and an even
+// width's last column repeats the one before it.
+using ExpandRowFn = void (*)(const unsigned char* s, unsigned char* d, int32_t w0);
+
+inline void ExpandRowFrom(const unsigned char* s, unsigned char* d, int32_t w0, int32_t k) {
+  const int32_t pairs = (w0 - 1) / 2;
+  for (; k < pairs; ++k) {
+    d[2 * k] = s[k];
+    d[2 * k + 1] = static_cast<unsigned char>((s[k] + s[k + 1]) >> 1);
+  }
+  d[2 * pairs] = s[pairs];
+  if ((w0 - 1) % 2 == 1) d[w0 - 1] = d[w0 - 2];
+}
+
+void ExpandRowPlain(const unsigned char* s, unsigned char* d, int32_t w0) {
+  int32_t k = 0;
+#if VMK_SIMD_X86
+  // Sixteen of s a step, interleaved with their floor means (the rounded-up mean less the
+  // low bit of the difference).
+  const int32_t pairs = (w0 - 1) / 2;
+  const __m128i one = _mm_set1_epi8(1);
+  for (; k + 16 <= pairs; k += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + k + 1));
+    const __m128i m =
+        _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * k), _mm_unpacklo_epi8(a, m));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * k + 16), _mm_unpackhi_epi8(a, m));
+  }
+#endif
+  ExpandRowFrom(s, d, w0, k);
+}
+
+#if VMK_SIMD_X86
+VMK_TARGET_AVX2 void ExpandRowAvx2(const unsigned char* s, unsigned char* d, int32_t w0) {
+  const int32_t pairs = (w0 - 1) / 2;
+  const __m256i one = _mm256_set1_epi8(1);
+  int32_t k = 0;
+  for (; k + 32 <= pairs; k += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + k));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + k + 1));
+    const __m256i m =
+        _mm256_sub_epi8(_mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), one));
+    // The unpacks work within 128-bit halves: put the halves back in order.
+    const __m256i lo = _mm256_unpacklo_epi8(a, m), hi = _mm256_unpackhi_epi8(a, m);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 2 * k),
+                        _mm256_permute2x128_si256(lo, hi, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 2 * k + 32),
+                        _mm256_permute2x128_si256(lo, hi, 0x31));
+  }
+  ExpandRowFrom(s, d, w0, k);
+}
+#endif
+
+// Where the rows of level 0 go: straight into the plane, or into a band's three scratch
+// rows handed on to `sink` once made.
+struct BlurRowsOut {
+  unsigned char* plane = nullptr;
+  const BlurRowSink* sink = nullptr;
+};
+
+// The box passes on level 1 (w1 x h1, one sample) and the doubling to level 0 (w0 x h0,
+// h0 even, w0 >= 2). Returns 0, or -1 before any row is made.
+int32_t BlurTail(const unsigned char* level, int32_t w1, int32_t h1, int32_t w0, int32_t h0,
+                 int32_t passes, const MaskSampling& mask, BlurRowsOut out) {
+  // Bands of 64 rows of level 1: the rows recomputed at a band's edges for its passes stay
+  // under a tenth of its own, and a band's rings and rows stay in its core's cache.
+  constexpr int32_t kBandRows = 64;
+  const int32_t bands = plat::BandCount(0, h1, kBandRows);
+  const int64_t ringBytes = static_cast<int64_t>(passes) * 3 * w1 + w1;
+  const int64_t bandBytes = ringBytes + 3 * static_cast<int64_t>(w0);
+  plat::Block<unsigned char> scratch(bandBytes * bands, WorkSource());
+  if (!scratch) return -1;
+#if VMK_SIMD_X86
+  const BoxRowFn boxRow = plat::PickKernel<BoxRowFn>(BoxRowPlain, BoxRowAvx2, BoxRowAvx512);
+  const ExpandRowFn expand = plat::PickKernel<ExpandRowFn>(ExpandRowPlain, ExpandRowAvx2);
+#else
+  const BoxRowFn boxRow = BoxRowPlain;
+  const ExpandRowFn expand = ExpandRowPlain;
+#endif
+  unsigned char* const base = scratch.get();
+  plat::ParallelFor(0, h1, kBandRows, [&, base, level, w1, h1, w0, h0, passes, boxRow, expand,
+                                       out](int32_t band, int32_t j0, int32_t j1) {
+    unsigned char* const ring = base + bandBytes * band;
+    unsigned char* const q = ring + static_cast<int64_t>(passes) * 3 * w1;
+    unsigned char* const slots = ring + ringBytes;
+    // Pass k's next row to make; pass 0 is level 1 itself. A pass starts one row above the
+    // next one's first, which its first row reads.
+    int32_t next[5] = {0, 0, 0, 0, 0};
+    next[passes] = j0;
+    for (int32_t k = passes; k > 1; --k) next[k - 1] = std::max(next[k] - 1, 0);
+    const auto row = [&](int32_t k, int32_t y) -> unsigned char* {
+      if (k == 0) return const_cast<unsigned char*>(level) + static_cast<int64_t>(y) * w1;
+      return ring + (static_cast<int64_t>(k - 1) * 3 + y % 3) * w1;
+    };
+    // Makes pass k's rows up to y; each asks the pass before for the row below it first, so
+    // the three rows it reads are the last three of that pass's ring.
+    const auto advance = [&](auto& self, int32_t k, int32_t y) -> void {
+      for (; next[k] <= y; ++next[k]) {
+        const int32_t r = next[k];
+        if (k > 1) self(self, k - 1, std::min(r + 1, h1 - 1));
+        const unsigned char* old = row(k - 1, r);
+        unsigned char* made = row(k, r);
+        const unsigned char* above = row(k - 1, std::max(r - 1, 0));
+        const unsigned char* below = row(k - 1, std::min(r + 1, h1 - 1));
+        if (mask.mask == nullptr) {
+          boxRow(above, old, below, made, w1);
+        } else {
+          boxRow(above, old, below, q, w1);
+          MixRowByMask(made, q, old, mask, r, w1, 0, w1, 1);
+        }
+      }
+    };
+    const auto finished = [&](int32_t j) {
+      if (passes > 0) advance(advance, passes, j);
+      return row(passes, j);
+    };
+    // Row y of level 0 is made in the plane, or in scratch slot y % 3; the row just below
+    // the band is made in scratch either way, as the band below makes it too.
+    const auto target = [&](int32_t y) {
+      if (out.plane != nullptr && y < 2 * j1) return out.plane + static_cast<int64_t>(y) * w0;
+      return slots + static_cast<int64_t>(y % 3) * w0;
+    };
+    const auto done = [&](int32_t y, unsigned char* r) {
+      if (out.sink != nullptr) (*out.sink)(y, r);
+    };
+    unsigned char* even = target(2 * j0);
+    expand(finished(j0), even, w0);
+    for (int32_t j = j0; j < j1; ++j) {
+      // The odd row below is the floor mean of the even rows around it; the last row of the
+      // (even) height repeats the one above.
+      const int32_t y = 2 * j + 1;
+      unsigned char* odd = target(y);
+      unsigned char* below = nullptr;
+      if (y == h0 - 1) {
+        std::memcpy(odd, even, static_cast<size_t>(w0));
+      } else {
+        below = target(y + 1);
+        expand(finished(j + 1), below, w0);
+        FloorMeanRow(even, below, odd, w0);
+      }
+      done(y - 1, even);
+      done(y, odd);
+      even = below;
+    }
+  });
+  return 0;
+}
+
 }  // namespace
 
 void X_optionBlend(unsigned char* out, int16_t mode, int32_t a, int32_t b) {
@@ -753,6 +1107,11 @@ void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t
   top = top < 0 ? 0 : top;
   right = right > dstWidth - 1 ? dstWidth - 1 : right;
   bottom = bottom > dstHeight - 1 ? dstHeight - 1 : bottom;
+#if VMK_SIMD_X86
+  const HalveRowFn halve = plat::PickKernel<HalveRowFn>(HalveRowPlain, HalveRowAvx2, HalveRowAvx512);
+#else
+  const HalveRowFn halve = HalveRowPlain;
+#endif
   plat::ParallelFor(top, bottom + 1, 16, [=](int32_t firstRow, int32_t endRow) {
     for (int32_t y = firstRow; y < endRow; ++y) {
       // A source one sample wide or high pairs the sample with itself.
@@ -766,6 +1125,7 @@ void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t
       const int32_t inner = srcWidth >= 2 ? std::min(right, (srcWidth - 2) / 2) : left - 1;
       int32_t x = left;
       if (samples == 1) {
+        if (x <= inner) x = halve(r0, r1, o, x, inner + 1);
         for (; x <= inner; ++x)
           o[x] = static_cast<unsigned char>((r0[2 * x] + r0[2 * x + 1] + r1[2 * x] + r1[2 * x + 1]) >> 2);
       }
@@ -833,18 +1193,33 @@ void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t ri
   }
 }
 
-int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t width,
-                      int32_t height, int32_t left, int32_t top, int32_t right, int32_t bottom,
-                      int32_t radius, int32_t samples) {
-  (void)left;
-  (void)top;
-  (void)right;
-  (void)bottom;
+namespace {
+
+// The pyramid blur of X_Blur_buffer. A one-sample plane takes its last steps in bands
+// (BlurTail), its rows going to `out`; any other keeps whole-level passes and doubles back
+// into the buffer. Returns 0, or -1 before level 0 is written or any row handed on.
+int32_t PyramidBlur(unsigned char* buffer, const unsigned char* mask, int32_t width,
+                    int32_t height, int32_t radius, int32_t samples, BlurRowsOut out) {
   if (buffer == nullptr || samples < 1 || samples > 9 || radius < 0) return -1;
   int32_t w[3], h[3];
   w[0] = width;
   h[0] = height & ~1;
-  if (w[0] < 2 || h[0] < 2) return 0;  // nothing to blur
+  const bool banded = samples == 1;
+  // Rows handed on that no step makes (a plane too small to blur, or the last row of an odd
+  // height) go as they are, from a row of their own.
+  plat::Block<unsigned char> asIs;
+  if (out.sink != nullptr) {
+    asIs = plat::Block<unsigned char>(std::max(width, 1), WorkSource());
+    if (!asIs) return -1;
+  }
+  const auto handAsIs = [&](int32_t y) {
+    std::memcpy(asIs.get(), buffer + static_cast<int64_t>(y) * width, static_cast<size_t>(width));
+    (*out.sink)(y, asIs.get());
+  };
+  if (w[0] < 2 || h[0] < 2) {  // nothing to blur
+    for (int32_t y = 0; out.sink != nullptr && width > 0 && y < height; ++y) handAsIs(y);
+    return 0;
+  }
   for (int k = 0; k < 2; ++k) {
     w[k + 1] = (w[k] + 1) / 2;
     h[k + 1] = (h[k] + 1) / 2;
@@ -869,6 +1244,8 @@ int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t 
 
   const int32_t K = radius / 4;
   const int32_t P = radius - 4 * K + 1;
+  // Passes that all run on level 1 go into the banded last steps.
+  const int32_t tailPasses = banded && K == 0 ? P : 0;
   int halvings = 0;
   for (int32_t k = 0; k <= K; ++k) {
     if (halvings < 2) {
@@ -879,6 +1256,7 @@ int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t 
       if (halvings > 0) dropLevel(halvings);
       ++halvings;
     }
+    if (tailPasses > 0) continue;
     const int32_t step = 1 << halvings;
     const auto view = Interleaved(level[halvings], w[halvings], h[halvings], samples);
     for (int32_t p = 0; p < P; ++p) {
@@ -890,12 +1268,38 @@ int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t 
       if (done != 0) return -1;
     }
   }
-  for (int k = halvings; k > 0; --k) {
+  for (int k = halvings; k > (banded ? 1 : 0); --k) {
     if (level[k - 1] == nullptr && !newLevel(k - 1)) return -1;
     Double(w[k - 1], h[k - 1], 0, 0, w[k - 1] - 1, h[k - 1] - 1, samples, level[k - 1], level[k]);
     dropLevel(k);
   }
+  if (!banded) return 0;
+  const bool oddLast = out.sink != nullptr && height > h[0];
+  if (oddLast) std::memcpy(asIs.get(), buffer + static_cast<int64_t>(h[0]) * width,
+                            static_cast<size_t>(width));
+  if (BlurTail(level[1], w[1], h[1], w[0], h[0], tailPasses, {mask, 2, 2, maskLimit}, out) != 0)
+    return -1;
+  if (oddLast) (*out.sink)(h[0], asIs.get());
   return 0;
+}
+
+}  // namespace
+
+int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t width,
+                      int32_t height, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                      int32_t radius, int32_t samples) {
+  (void)left;
+  (void)top;
+  (void)right;
+  (void)bottom;
+  return PyramidBlur(buffer, mask, width, height, radius, samples, {buffer, nullptr});
+}
+
+int32_t BlurPlaneRows(const unsigned char* plane, const unsigned char* mask, int32_t width,
+                      int32_t height, int32_t radius, const BlurRowSink& sink) {
+  // Level 0 is only read (by the first halving) when the rows go to a sink.
+  return PyramidBlur(const_cast<unsigned char*>(plane), mask, width, height, radius, 1,
+                     {nullptr, &sink});
 }
 
 int32_t X_Emboss(unsigned char* buffer, const unsigned char* mask, int32_t height, int32_t width,

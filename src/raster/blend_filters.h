@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 // Blend modes 1..9 of the raster core on 8-bit samples (full scale 255) or
 // tone samples (full scale 32640); mode 0 and modes above 9 write nothing.
@@ -52,6 +53,15 @@ void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t ri
 int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t width,
                       int32_t height, int32_t left, int32_t top, int32_t right, int32_t bottom,
                       int32_t radius, int32_t samples);
+
+// The blur of X_Blur_buffer of a one-sample plane, the plane left as it is: each blurred row
+// y (0..height-1, `width` samples) goes to sink(y, row) instead, once, from the shared
+// threads (rows of different bands at once). The row is scratch the sink may change; the
+// plane is read before row y is handed on, never after, so the sink may write the plane's row y.
+// Returns 0, or -1 when work memory cannot be had (then no row is handed on).
+using BlurRowSink = std::function<void(int32_t y, unsigned char* row)>;
+int32_t BlurPlaneRows(const unsigned char* plane, const unsigned char* mask, int32_t width,
+                      int32_t height, int32_t radius, const BlurRowSink& sink);
 
 // Directional emboss at `angle` degrees over the inclusive rectangle.
 int32_t X_Emboss(unsigned char* buffer, const unsigned char* mask, int32_t height, int32_t width,

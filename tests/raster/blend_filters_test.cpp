@@ -10,6 +10,8 @@
 #include "app/core/colour_spaces.h"
 #include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
+#include "support/level_and_threads.h"
+#include "support/noise_plane.h"
 
 namespace {
 
@@ -330,7 +332,8 @@ TEST(Pyramid, StepsAndMasklessBoxMatchThePlainForms) {
     int w, h;
   };
   plat::SeedRandom(21);
-  for (Size sz : {Size{1, 1}, Size{1, 9}, Size{2, 2}, Size{17, 3}, Size{2049, 5}, Size{33, 301}})
+  for (Size sz : {Size{1, 1}, Size{1, 9}, Size{2, 2}, Size{17, 3}, Size{2049, 5}, Size{33, 301},
+                  Size{130, 7}})
     for (int samples : {1, 3}) {
       const int sw = sz.w, sh = sz.h, dw = (sw + 1) / 2, dh = (sh + 1) / 2;
       Plane src(static_cast<size_t>(sw) * sh * samples);
@@ -363,11 +366,14 @@ TEST(Pyramid, StepsAndMasklessBoxMatchThePlainForms) {
           for (int c = 0; c < samples; ++c)
             put(x, y, c) = y + 1 < sh ? static_cast<unsigned char>((put(x, y - 1, c) + put(x, y + 1, c)) >> 1)
                                       : put(x, y - 1, c);
+      for (const plat::SimdLevel level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
+                                          plat::SimdLevel::kAvx512})
       for (int n : {1, 3, 8}) {
-        const Threads t(n);
+        const vmktest::LevelAndThreads t(level, n);
         Plane gotHalf(half.size(), 7), gotBig(big.size(), 7);
         DivideInHalf(sw, sh, dw, dh, 0, 0, dw - 1, dh - 1, samples, src.data(), gotHalf.data());
-        ASSERT_EQ(gotHalf, half) << sw << "x" << sh << " samples " << samples << " at " << n;
+        ASSERT_EQ(gotHalf, half) << sw << "x" << sh << " samples " << samples << " at " << n
+                                 << " level " << static_cast<int>(level);
         Double(sw, sh, 0, 0, sw - 1, sh - 1, samples, gotBig.data(), half.data());
         ASSERT_EQ(gotBig, big) << sw << "x" << sh << " samples " << samples << " at " << n;
         const Plane full(static_cast<size_t>(sw) * sh, 255);
@@ -504,6 +510,110 @@ TEST(MaskedMatrix, RowsMixedInLanesMatchThePlainMix) {
     }
   }
   plat::SetThreadCount(0);
+}
+
+}  // namespace
+
+namespace {
+
+// One literal 3 x 3 box pass over a whole level (lw x lh), the taps past its edges repeating
+// them, the float quotient truncated; with a mask the result is mixed with the old sample by
+// the mask byte at step * step * y * lw + step * x, held inside the mask's `limit` bytes.
+void LiteralBoxPass(Plane& level, int lw, int lh, const unsigned char* mask, int step,
+                    long long limit) {
+  const Plane old = level;
+  for (int y = 0; y < lh; ++y) {
+    for (int x = 0; x < lw; ++x) {
+      int sum = 0;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+          sum += old[static_cast<size_t>(std::clamp(y + dy, 0, lh - 1)) * lw +
+                     std::clamp(x + dx, 0, lw - 1)];
+      const int v = static_cast<int>(static_cast<float>(sum) / 9.0f);
+      const size_t i = static_cast<size_t>(y) * lw + x;
+      if (mask == nullptr) {
+        level[i] = static_cast<unsigned char>(v);
+        continue;
+      }
+      const long long mi = std::clamp(static_cast<long long>(step) * step * y * lw +
+                                          static_cast<long long>(step) * x,
+                                      0LL, limit - 1);
+      level[i] = static_cast<unsigned char>((v * mask[mi] + (255 - mask[mi]) * old[i]) / 255);
+    }
+  }
+}
+
+// The pyramid blur of a one-sample plane step by step, each level a whole plane: halve the
+// even part of the height, radius + 1 - 4 (radius / 4) box passes on level 1, then (radius 4
+// on) on level 2 once per further four, doubling back level by level.
+Plane LiteralPyramid(Plane p, const unsigned char* mask, int w, int h, int radius) {
+  const int h0 = h & ~1;
+  if (w < 2 || h0 < 2) return p;
+  const int w1 = (w + 1) / 2, h1 = (h0 + 1) / 2, w2 = (w1 + 1) / 2, h2 = (h1 + 1) / 2;
+  const int rounds = radius / 4, passes = radius - 4 * rounds + 1;
+  const long long limit = static_cast<long long>(w) * h;
+  Plane l1(static_cast<size_t>(w1) * h1), l2(static_cast<size_t>(w2) * h2);
+  DivideInHalf(w, h0, w1, h1, 0, 0, w1 - 1, h1 - 1, 1, p.data(), l1.data());
+  for (int k = 0; k < passes; ++k) LiteralBoxPass(l1, w1, h1, mask, 2, limit);
+  if (rounds > 0) {
+    DivideInHalf(w1, h1, w2, h2, 0, 0, w2 - 1, h2 - 1, 1, l1.data(), l2.data());
+    for (int k = 0; k < passes * rounds; ++k) LiteralBoxPass(l2, w2, h2, mask, 4, limit);
+    Double(w1, h1, 0, 0, w1 - 1, h1 - 1, 1, l1.data(), l2.data());
+  }
+  Double(w, h0, 0, 0, w - 1, h0 - 1, 1, p.data(), l1.data());
+  return p;
+}
+
+// The one-sample blur takes its box passes and its last doubling in bands of rows, in place
+// or handing the rows on: both against the whole-level steps, at every vector level and at
+// 1, 3 and 8 threads, on a single pixel, one row, short and odd rows, rows of many lanes, tall
+// planes of many bands and odd heights, with no mask, a noise mask and a mask of runs of 0
+// and 255, at radii whose passes all fall on level 1 (0 to 3) and beyond.
+TEST(Pyramid, BandedLastStepsMatchTheWholeLevelSteps) {
+  struct Size {
+    int w, h;
+  };
+  const Size sizes[] = {{1, 1}, {5, 1}, {2, 2}, {3, 3}, {17, 3}, {2049, 5},
+                        {2050, 6}, {6, 301}, {71, 260}, {3, 2049}};
+  const plat::SimdLevel levels[] = {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
+                                    plat::SimdLevel::kAvx512};
+  uint32_t seed = 400;
+  for (const Size& s : sizes) {
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    const Plane in = vmktest::Noise(n, ++seed);
+    const Plane noiseMask = vmktest::Noise(n, ++seed);
+    Plane runs(n);
+    for (size_t i = 0; i < n; ++i) runs[i] = (i / 37) % 3 == 0 ? 255 : (i / 37) % 3 == 1 ? 0 : 128;
+    const unsigned char* const masks[] = {nullptr, noiseMask.data(), runs.data()};
+    for (const unsigned char* mask : masks) {
+      for (const int radius : {0, 1, 2, 3, 5}) {
+        const Plane want = LiteralPyramid(in, mask, s.w, s.h, radius);
+        for (const plat::SimdLevel level : levels) {
+          for (const int threads : {1, 3, 8}) {
+            const vmktest::LevelAndThreads hold(level, threads);
+            Plane got = in;
+            ASSERT_EQ(X_Blur_buffer(got.data(), mask, s.w, s.h, 0, 0, 0, 0, radius, 1), 0);
+            ASSERT_EQ(got, want) << s.w << "x" << s.h << " radius " << radius << " level "
+                                 << static_cast<int>(level) << " threads " << threads;
+            // Handed on, each row once, the plane untouched.
+            Plane rows(n, 7);
+            std::vector<int> seen(static_cast<size_t>(s.h), 0);
+            ASSERT_EQ(BlurPlaneRows(in.data(), mask, s.w, s.h, radius,
+                                    [&](int32_t y, unsigned char* row) {
+                                      ++seen[static_cast<size_t>(y)];
+                                      std::memcpy(rows.data() + static_cast<size_t>(y) * s.w, row,
+                                                  static_cast<size_t>(s.w));
+                                      std::memset(row, 0, static_cast<size_t>(s.w));
+                                    }),
+                      0);
+            ASSERT_EQ(rows, want) << s.w << "x" << s.h << " radius " << radius << " level "
+                                  << static_cast<int>(level) << " threads " << threads;
+            ASSERT_EQ(seen, std::vector<int>(static_cast<size_t>(s.h), 1));
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
