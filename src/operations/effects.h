@@ -785,6 +785,11 @@ int32_t WindEachPlane(int16_t mode, int16_t opacity, unsigned char* const* plane
 // against. On by default.
 void SetWindPlanesSideBySide(bool on);
 
+// Off, Effects::SinusWave never moves a replaced region in place in two sweeps (rows sideways,
+// then columns up or down) but gathers it into a copy as it does under a blend: the form the
+// sweeps are checked against. On by default.
+void SetWaveSweepsInPlace(bool on);
+
 // A line of `value` painted into a plane, mixed into each point by
 // strength / 255 before the blend: connected, both end points included,
 // except that a vertical line stops one short of its larger y. Points

@@ -215,13 +215,14 @@ struct WaveGather {
   const int32_t* low;          // lowest column shift of each window
   const int32_t* high;         // highest
   int32_t windows;
-  unsigned char* out;  // the region's rows, rw bytes each
+  unsigned char* out;  // rw bytes a row, from plane row outRow0 on
+  int32_t outRow0;
 };
 
 // Columns i0 .. i1 - 1 of region row y sample by sample, both positions wrapped.
 inline void GatherPlain(const WaveGather& g, int32_t y, int32_t i0, int32_t i1) {
   const int32_t across = g.rowShift[y - g.y0];
-  unsigned char* to = g.out + static_cast<int64_t>(y - g.y0) * g.rw;
+  unsigned char* to = g.out + static_cast<int64_t>(y - g.outRow0) * g.rw;
   for (int32_t i = i0; i < i1; ++i) {
     const int32_t r = WrapInSpan(static_cast<int64_t>(y) + g.columnShift[i], g.y0, g.y1);
     const int32_t c = WrapInSpan(static_cast<int64_t>(g.x0) + i + across, g.x0, g.x1);
@@ -243,7 +244,7 @@ VMK_TARGET_AVX512 void GatherRowsAvx512(const WaveGather& g, int32_t first, int3
         GatherPlain(g, y, ks * kWindow, std::min(ke * kWindow, rw));
         continue;
       }
-      unsigned char* to = g.out + static_cast<int64_t>(y - g.y0) * rw;
+      unsigned char* to = g.out + static_cast<int64_t>(y - g.outRow0) * rw;
       const unsigned char* row = g.plane + y * g.width + g.x0;
       for (int32_t k = ks; k < ke; ++k) {
         const int32_t i0 = k * kWindow;
@@ -310,9 +311,280 @@ VMK_TARGET_AVX512 void GatherRowsAvx512(const WaveGather& g, int32_t first, int3
     }
   }
 }
+
+// A replacement at full opacity without a mask, in place in two sweeps, on processors that
+// permute bytes across a register (VBMI). Sample (y, x) of the result is plane sample
+// (y + columnShift[x], x + rowShift[y]), both wrapped. The first sweep moves each row r
+// sideways on its own: its column x takes the sample rowShift[y] on, y the row that will
+// read it there (r - columnShift[x], wrapped). The second moves each column up or down by
+// its own shift, which no longer depends on the row. Each sweep reads only what it writes
+// (a row; a column), so both work in place, without the copy of the plane and the copy back
+// that the gather above needs; a window of 64 columns of the first sweep is two byte
+// permutes of the 128 samples around its columns moved by its rows' shifts, and the second
+// goes down the rows, a column of a shift below 0 reading the rows above it from a ring of
+// them kept before they were written. Band by band of kSweepBand rows, the first sweep runs
+// kSweepBand rows ahead of the second on the shared threads, so that the second reads what
+// the first wrote while it is still in the caches: the plane goes through memory about once.
+// Only the first and last rows of the result read one plane sample at two row shifts (the
+// wrap's period is one row short of the region's height): they are gathered first from the
+// untouched plane and put in last.
+constexpr int32_t kSweepBand = 256, kSweepRows = 32, kSweepStrip = 6;
+
+struct WaveSweeps {
+  unsigned char* region;  // the plane at the region's first row and column
+  int64_t width;
+  int32_t rw, rh, windows;
+  int32_t pad;                 // samples a row's copy holds past each side (wrapped)
+  const int32_t* rowShift;     // of row t - ext, wrapped
+  const uint8_t* rowShiftLow;  // its low bytes
+  int32_t ext;
+  const int32_t* low;            // lowest column shift of each window
+  const int32_t* high;           // highest
+  const uint8_t* toHigh;         // per window, 64 bytes: high - the column's shift
+  const int32_t* sweepFirst;     // per window: its groups of a shift >= 0, then below 0
+  const int32_t* sweepNegative;  // the first group of a shift below 0
+  const int32_t* sweepShift;
+  const int64_t* sweepOffset;  // a group's shift in bytes of the plane
+  const uint64_t* sweepLanes;
+  unsigned char* ring;  // per window, ringRows rows of 64 samples as the first sweep left them
+  int32_t ringRows;     // a power of two
+  const unsigned char* top;  // rows 0 .. highest shift as the first sweep left them, rw apart
+};
+
+// Rows first .. end - 1 (of the region) moved sideways, through `copy` (rw + 2 pad samples).
+VMK_TARGET_AVX512VBMI void ShiftRowsAvx512Vbmi(const WaveSweeps& s, int32_t first, int32_t end,
+                                                unsigned char* copy) {
+  alignas(64) unsigned char lanes[kWindow];
+  for (int32_t j = 0; j < kWindow; ++j) lanes[j] = static_cast<unsigned char>(j + 32);
+  const __m512i lane = _mm512_load_si512(lanes);
+  const int32_t rw = s.rw, pad = s.pad;
+  for (int32_t r = first; r < end; ++r) {
+    unsigned char* row = s.region + r * s.width;
+    // A column wraps with a period one short of the region's width (pad < rw).
+    std::memcpy(copy, row + rw - 1 - pad, static_cast<size_t>(pad));
+    std::memcpy(copy + pad, row, static_cast<size_t>(rw));
+    std::memcpy(copy + pad + rw, row + 1, static_cast<size_t>(pad));
+    for (int32_t k = 0; k < s.windows; ++k) {
+      const int32_t i0 = k * kWindow;
+      // Lane j reads the row shift of row r - shift(j) = t + toHigh[j]: 128 low bytes from t
+      // hold them all, and (the shifts there lying within 32 of the one at t) their
+      // differences to the one at t are those of the bytes.
+      const int64_t t = static_cast<int64_t>(r) - s.high[k] + s.ext;
+      const __m512i near = _mm512_permutex2var_epi8(
+          _mm512_loadu_si512(s.rowShiftLow + t),
+          _mm512_loadu_si512(s.toHigh + static_cast<int64_t>(k) * kWindow),
+          _mm512_loadu_si512(s.rowShiftLow + t + kWindow));
+      const __m512i index = _mm512_add_epi8(
+          lane, _mm512_sub_epi8(near, _mm512_set1_epi8(static_cast<char>(s.rowShiftLow[t]))));
+      const unsigned char* from = copy + pad + i0 + s.rowShift[t] - 32;
+      const __m512i moved = _mm512_permutex2var_epi8(_mm512_loadu_si512(from), index,
+                                                     _mm512_loadu_si512(from + kWindow));
+      if (i0 + kWindow <= rw)
+        _mm512_storeu_si512(row + i0, moved);
+      else
+        _mm512_mask_storeu_epi8(row + i0, (uint64_t{1} << (rw - i0)) - 1, moved);
+    }
+  }
+}
+
+// Windows ks .. ke - 1 of rows first .. end - 1 moved up or down, every row above `first`
+// done already and every row below `end` as the first sweep left it.
+VMK_TARGET_AVX512 void ShiftColumnsAvx512(const WaveSweeps& s, int32_t ks, int32_t ke,
+                                          int32_t first, int32_t end) {
+  const int32_t last = s.rh - 1, mask = s.ringRows - 1;
+  for (int32_t y = first; y < end; ++y) {
+    for (int32_t k = ks; k < ke; ++k) {
+      const int32_t i0 = k * kWindow;
+      const uint64_t lanes = i0 + kWindow <= s.rw ? ~uint64_t{0} : (uint64_t{1} << (s.rw - i0)) - 1;
+      unsigned char* p = s.region + y * s.width + i0;
+      unsigned char* ring = s.ring + static_cast<int64_t>(k) * s.ringRows * kWindow;
+      // Going down, the window reads one plane row it had not read: the lines are asked for
+      // kGatherAhead rows early (a stride of a row the processor does not follow).
+      if (y + s.high[k] + kGatherAhead <= last) {
+        const unsigned char* ahead = p + (s.high[k] + kGatherAhead) * s.width;
+        _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
+      }
+      const __m512i here = _mm512_maskz_loadu_epi8(lanes, p);
+      const int32_t gf = s.sweepFirst[k], gn = s.sweepNegative[k], ge = s.sweepFirst[k + 1];
+      __m512i acc = _mm512_setzero_si512();
+      if (y + s.high[k] <= last) {
+        for (int32_t j = gf; j < gn; ++j)
+          acc = _mm512_or_si512(acc, _mm512_maskz_loadu_epi8(s.sweepLanes[j], p + s.sweepOffset[j]));
+      } else {
+        // Rows past the bottom wrap to rows 1 on, kept before the sweep reached them.
+        for (int32_t j = gf; j < gn; ++j) {
+          const int32_t r = y + s.sweepShift[j];
+          const unsigned char* from = r <= last ? p + s.sweepOffset[j]
+                                                : s.top + static_cast<int64_t>(r - last) * s.rw + i0;
+          acc = _mm512_or_si512(acc, _mm512_maskz_loadu_epi8(s.sweepLanes[j], from));
+        }
+      }
+      for (int32_t j = gn; j < ge; ++j) {
+        // Rows above come from the ring; above the top they wrap to rows near the bottom,
+        // which the sweep reaches last.
+        const int32_t r = y + s.sweepShift[j];
+        const unsigned char* from = r >= 0 ? ring + (r & mask) * kWindow : p + (s.sweepOffset[j] + last * s.width);
+        acc = _mm512_or_si512(acc, _mm512_maskz_loadu_epi8(s.sweepLanes[j], from));
+      }
+      if (gn < ge) _mm512_store_si512(ring + (y & mask) * kWindow, here);
+      if (lanes == ~uint64_t{0})
+        _mm512_storeu_si512(p, acc);
+      else
+        _mm512_mask_storeu_epi8(p, lanes, acc);
+    }
+  }
+}
+
+// The two sweeps of the region, when its shifts allow them: 1 done, 0 not (nothing
+// touched), -1 no memory.
+int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
+  const int32_t rw = g.rw, windows = g.windows;
+  if (rw < 2 * kWindow) return 0;
+  int32_t low = 0, high = 0, span = 0, across = 0;
+  for (int32_t k = 0; k < windows; ++k) {
+    low = std::min(low, g.low[k]);
+    high = std::max(high, g.high[k]);
+    span = std::max(span, g.high[k] - g.low[k]);
+  }
+  for (int32_t y = 0; y < rh; ++y) across = std::max(across, std::abs(g.rowShift[y]));
+  // A window's rows' shifts are picked from 128 bytes, and its samples from 128 around it.
+  // The rows the top ones read past the top (from `bottom` on) are swept first, and the second
+  // sweep's band that reads them comes before the one that writes them; the rows the bottom
+  // ones read past the bottom (up to `high`) are kept before the second sweep writes them.
+  const int64_t bottom = static_cast<int64_t>(rh) - 1 + low;
+  if (span >= 2 * kWindow || static_cast<int64_t>(across) + 128 > rw - 1 ||
+      bottom < -static_cast<int64_t>(low) + kSweepBand || bottom <= high)
+    return 0;
+  const int32_t pad = across + 128;
+  const int32_t ext = std::max(-low, high) + 2 * kWindow;
+  const int32_t length = rh + 2 * ext;
+  plat::Block<int32_t> shiftBuf(length, WorkSource());
+  plat::Block<uint8_t> shiftLowBuf(length, WorkSource());
+  if (!shiftBuf || !shiftLowBuf) return -1;
+  int32_t* shift = shiftBuf.get();
+  for (int32_t t = 0; t < length; ++t) {
+    shift[t] = g.rowShift[WrapInSpan(static_cast<int64_t>(t) - ext, 0, rh - 1)];
+    shiftLowBuf[t] = static_cast<uint8_t>(shift[t]);
+  }
+  // Every run of span + 1 rows' shifts lies within 32 of its first.
+  for (int32_t t = 0; t + span < length; ++t)
+    for (int32_t u = t + 1; u <= t + span; ++u)
+      if (std::abs(shift[u] - shift[t]) > 32) return 0;
+
+  int32_t ringRows = 1;
+  while (ringRows <= -low) ringRows *= 2;
+  const int32_t tasks = std::max(plat::BandCount(0, kSweepBand + high, kSweepRows),
+                                 plat::BandCount(0, 1 - low, kSweepRows));
+  const int64_t copyStep = static_cast<int64_t>(rw) + 2 * pad;
+  plat::Block<uint8_t> toHighBuf(static_cast<int64_t>(windows) * kWindow, WorkSource());
+  plat::Block<int32_t> firstBuf(static_cast<int64_t>(windows) + 1, WorkSource());
+  plat::Block<int32_t> negativeBuf(windows, WorkSource());
+  plat::Block<int32_t> groupShiftBuf(rw, WorkSource());
+  plat::Block<int64_t> offsetBuf(rw, WorkSource());
+  plat::Block<uint64_t> lanesBuf(rw, WorkSource());
+  plat::Block<unsigned char> copyBuf(copyStep * tasks, WorkSource());
+  plat::Block<unsigned char> ringBuf(static_cast<int64_t>(windows) * ringRows * kWindow + kWindow,
+                                     WorkSource());
+  plat::Block<unsigned char> topBuf((static_cast<int64_t>(high) + 1) * rw, WorkSource());
+  plat::Block<unsigned char> endsBuf(2 * static_cast<int64_t>(rw), WorkSource());
+  if (!toHighBuf || !firstBuf || !negativeBuf || !groupShiftBuf || !offsetBuf || !lanesBuf ||
+      !copyBuf || !ringBuf || !topBuf || !endsBuf)
+    return -1;
+  int32_t groups = 0;
+  for (int32_t k = 0; k < windows; ++k) {
+    const int32_t i0 = k * kWindow, n = std::min(kWindow, rw - i0);
+    for (int32_t j = 0; j < kWindow; ++j)
+      toHighBuf[static_cast<int64_t>(k) * kWindow + j] =
+          static_cast<uint8_t>(j < n ? g.high[k] - g.columnShift[i0 + j] : 0);
+    firstBuf[k] = groups;
+    for (const bool down : {false, true}) {
+      if (down) negativeBuf[k] = groups;
+      for (int32_t j = g.groupFirst[k]; j < g.groupFirst[k + 1]; ++j) {
+        if ((g.groupShift[j] < 0) != down) continue;
+        groupShiftBuf[groups] = g.groupShift[j];
+        offsetBuf[groups] = g.groupOffset[j];
+        lanesBuf[groups++] = g.groupLanes[j];
+      }
+    }
+  }
+  firstBuf[windows] = groups;
+  // The ring's rows start on a cache line.
+  unsigned char* const ring = ringBuf.get() + (kWindow - reinterpret_cast<uintptr_t>(ringBuf.get()) % kWindow) % kWindow;
+  unsigned char* const top = topBuf.get();
+  const WaveSweeps s{plane + g.y0 * g.width + g.x0,
+                     g.width,
+                     rw,
+                     rh,
+                     windows,
+                     pad,
+                     shift,
+                     shiftLowBuf.get(),
+                     ext,
+                     g.low,
+                     g.high,
+                     toHighBuf.get(),
+                     firstBuf.get(),
+                     negativeBuf.get(),
+                     groupShiftBuf.get(),
+                     offsetBuf.get(),
+                     lanesBuf.get(),
+                     ring,
+                     ringRows,
+                     top};
+
+  // The first and last rows, from the untouched plane.
+  unsigned char* const ends = endsBuf.get();
+  WaveGather first = g, last = g;
+  first.out = ends;
+  last.out = ends + rw;
+  last.outRow0 = g.y1;
+  GatherRowsAvx512(first, g.y0, g.y0 + 1);
+  GatherRowsAvx512(last, g.y1, g.y1 + 1);
+
+  unsigned char* const copies = copyBuf.get();
+  // The first sweep's rows: the bottom ones the top rows read past the top, then from the
+  // top on, ahead of the second sweep.
+  int32_t swept = std::min(kSweepBand + high, static_cast<int32_t>(bottom));
+  plat::ParallelFor(0, swept, kSweepRows, [s, copies, copyStep](int32_t band, int32_t a, int32_t b) {
+    ShiftRowsAvx512Vbmi(s, a, b, copies + band * copyStep);
+  });
+  plat::ParallelFor(static_cast<int32_t>(bottom), rh, kSweepRows, [s, copies, copyStep](int32_t band, int32_t a, int32_t b) {
+    ShiftRowsAvx512Vbmi(s, a, b, copies + band * copyStep);
+  });
+  // The rows the bottom ones read past the bottom.
+  plat::ParallelFor(0, high + 1, effect_support::kPixelBandRows, [s, top](int32_t a, int32_t b) {
+    for (int32_t y = a; y < b; ++y)
+      std::memcpy(top + static_cast<int64_t>(y) * s.rw, s.region + y * s.width, static_cast<size_t>(s.rw));
+  });
+  const int32_t strips = (windows + kSweepStrip - 1) / kSweepStrip;
+  for (int32_t y = 0; y < rh; y += kSweepBand) {
+    const int32_t end = std::min(y + kSweepBand, rh);
+    // The second sweep on this band's rows beside the first on the rows the next band reads.
+    const int32_t from = swept, to = std::min(end + kSweepBand + high, static_cast<int32_t>(bottom));
+    swept = std::max(swept, to);
+    const int32_t rowTasks = from < to ? plat::BandCount(from, to, kSweepRows) : 0;
+    plat::ParallelFor(0, strips + rowTasks, 1, [=](int32_t task, int32_t, int32_t) {
+      if (task < strips) {
+        ShiftColumnsAvx512(s, task * kSweepStrip, std::min((task + 1) * kSweepStrip, windows), y,
+                           end);
+        return;
+      }
+      const int32_t a = from + (task - strips) * kSweepRows;
+      ShiftRowsAvx512Vbmi(s, a, std::min(a + kSweepRows, to), copies + (task - strips) * copyStep);
+    });
+  }
+  std::memcpy(s.region, ends, static_cast<size_t>(rw));
+  std::memcpy(s.region + (rh - 1) * s.width, ends + rw, static_cast<size_t>(rw));
+  return 1;
+}
 #endif
 
+bool gWaveSweeps = true;
+
 }  // namespace
+
+void SetWaveSweepsInPlace(bool on) { gWaveSweeps = on; }
 
 int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
                            const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
@@ -337,13 +609,12 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
   if (plat::SimdAtLeast(plat::SimdLevel::kAvx512)) {
     // Into a copy of the region, window by window (see GatherRowsAvx512), blended back after.
     const int32_t windows = (rw + kWindow - 1) / kWindow;
-    plat::Block<unsigned char> outBuf(static_cast<int64_t>(rw) * rh, WorkSource());
     plat::Block<int32_t> groupFirstBuf(static_cast<int64_t>(windows) + 1, WorkSource());
     plat::Block<int32_t> groupShiftBuf(rw, WorkSource());
     plat::Block<int64_t> groupOffsetBuf(rw, WorkSource());
     plat::Block<uint64_t> groupLanesBuf(rw, WorkSource());
     plat::Block<int32_t> lowBuf(windows, WorkSource()), highBuf(windows, WorkSource());
-    if (!outBuf || !groupFirstBuf || !groupShiftBuf || !groupOffsetBuf || !groupLanesBuf ||
+    if (!groupFirstBuf || !groupShiftBuf || !groupOffsetBuf || !groupLanesBuf ||
         !lowBuf || !highBuf)
       return -1;
     int32_t* groupFirst = groupFirstBuf.get();
@@ -372,10 +643,17 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
       }
     }
     groupFirst[windows] = groups;
-    const WaveGather gather{plane,       width,       x0,         y0,         x1,
-                            y1,          rw,          columnShift, rowShift,   groupFirst,
-                            groupShift,  groupOffset, groupLanes,  lowBuf.get(), highBuf.get(),
-                            windows,     outBuf.get()};
+    WaveGather gather{plane,       width,       x0,         y0,         x1,
+                      y1,          rw,          columnShift, rowShift,   groupFirst,
+                      groupShift,  groupOffset, groupLanes,  lowBuf.get(), highBuf.get(),
+                      windows,     nullptr,     y0};
+    if (mode == 0 && opacity == 255 && mask == nullptr && gWaveSweeps && plat::SimdHasByteVbmi()) {
+      const int32_t swept = SweepInPlace(gather, plane, rh);
+      if (swept != 0) return swept < 0 ? -1 : 0;
+    }
+    plat::Block<unsigned char> outBuf(static_cast<int64_t>(rw) * rh, WorkSource());
+    if (!outBuf) return -1;
+    gather.out = outBuf.get();
     plat::ParallelFor(y0, y1 + 1, kGatherBand,
                       [gather](int32_t first, int32_t end) { GatherRowsAvx512(gather, first, end); });
     effect_support::BlendPackedRegion(mode, opacity, plane, mask, width, x0, y0, x1, y1,

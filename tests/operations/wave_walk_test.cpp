@@ -88,15 +88,29 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
   struct Wave {
     int16_t shape, wavesX, amplitudeX, wavesY, amplitudeY;
   };
-  const Size sizes[] = {{1, 1}, {17, 3}, {2049, 5}, {5, 300}, {700, 260}, {190, 900}};
-  const Wave waves[] = {{0, 4, 5, 4, 5}, {1, 3, 20, 2, 15}, {2, 2, 30, 5, 40},
-                        {0, 1, 250, 3, 180}, {0, 0, 0, 0, 0}, {1, 7, 1, 1, 2},
-                        {0, 1, 2, 1, 3}, {0, 9, 60, 2, 99}};
-  // Every vector level the processor has: the widest gathers into a copy window by window,
-  // the others walk in place.
-  std::vector<plat::SimdLevel> levels{plat::SimdLevel::kBaseline};
-  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) levels.push_back(plat::SimdLevel::kAvx2);
-  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
+  // 700 x 260, 190 x 900 and 300 x 1400 are wide enough for the sweeps at most waves.
+  const Size sizes[] = {{1, 1},     {17, 3},    {2049, 5},  {5, 300},
+                        {700, 260}, {190, 900}, {300, 1400}};
+  // The last three turn the rows' shifts by some 33 to 40 columns within the rows a window
+  // reads on the tall sizes: just past what the sweeps' byte permutes reach.
+  const Wave waves[] = {{0, 4, 5, 4, 5},    {1, 3, 20, 2, 15},  {2, 2, 30, 5, 40},
+                        {0, 1, 250, 3, 180}, {0, 0, 0, 0, 0},    {1, 7, 1, 1, 2},
+                        {0, 1, 2, 1, 3},     {0, 9, 60, 2, 99},  {0, 1, 2, 9, 20},
+                        {0, 2, 2, 12, 15},   {0, 1, 3, 12, 20}};
+  // Every vector level the processor has: the widest gathers into a copy window by window
+  // and, replacing with byte permutes, moves the region in place in two sweeps (also run
+  // held off, as the gather); the others walk in place.
+  struct Form {
+    plat::SimdLevel level;
+    bool sweeps;
+  };
+  std::vector<Form> levels{{plat::SimdLevel::kBaseline, false}};
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2)
+    levels.push_back({plat::SimdLevel::kAvx2, false});
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) {
+    levels.push_back({plat::SimdLevel::kAvx512, false});
+    levels.push_back({plat::SimdLevel::kAvx512, true});
+  }
   for (const Size s : sizes) {
     const size_t n = static_cast<size_t>(s.w) * s.h;
     const Plane orig = Noise(n, 5), mask = Noise(n, 6);
@@ -112,21 +126,24 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
           Plane expect = orig;
           PlainWave(mode, 255, expect.data(), m, s.h, s.w, r.x0, r.y0, r.x1, r.y1, v.shape,
                     v.wavesX, v.amplitudeX, v.wavesY, v.amplitudeY);
-          for (const plat::SimdLevel level : levels)
+          for (const Form form : levels)
             for (const int threads : {1, 3, 8}) {
-              plat::SetSimdLevel(level);
+              plat::SetSimdLevel(form.level);
               plat::SetThreadCount(threads);
+              SetWaveSweepsInPlace(form.sweeps);
               Plane got = orig;
               ASSERT_EQ(Effects::SinusWave(mode, 255, got.data(), m, s.h, s.w, r.x0, r.y0, r.x1,
                                            r.y1, v.shape, v.wavesX, v.amplitudeX, v.wavesY,
                                            v.amplitudeY),
                         0);
+              SetWaveSweepsInPlace(true);
               plat::SetThreadCount(0);
               plat::SetSimdLevel(plat::SimdLevel::kAvx512);
               ASSERT_EQ(got, expect)
                   << s.w << "x" << s.h << " shape " << v.shape << " amplitudes " << v.amplitudeX
-                  << "," << v.amplitudeY << " level " << static_cast<int>(level) << " threads "
-                  << threads << " region " << r.x0 << "," << r.y0;
+                  << "," << v.amplitudeY << " level " << static_cast<int>(form.level)
+                  << " sweeps " << form.sweeps << " threads " << threads << " region " << r.x0
+                  << "," << r.y0;
             }
         }
   }
