@@ -66,14 +66,14 @@ __attribute__((target("avx2"))) inline __m256i Widen8(const unsigned char* p) {
 // quotient taken in single precision. The sum stays below 2^24 and the
 // weights at most 800, so the truncated float quotient is the integer one
 // (checked against the plain float form in the tests). One 2048 x 1536
-// pass: 16 ms one sample at a time, 8 ms this way. Returns the first
-// column it did not do.
+// pass: 16 ms one sample at a time, 8 ms this way. Starts at column x and
+// returns the first column it did not do.
 __attribute__((target("avx2"))) int32_t SmoothRowWide(Rows3 r, const int32_t* weight,
-                                                      int32_t width, unsigned char* out) {
+                                                      int32_t width, unsigned char* out,
+                                                      int32_t x) {
   const unsigned char* up = r.up;
   const unsigned char* mid = r.mid;
   const unsigned char* down = r.down;
-  int32_t x = 0;
   for (; x + 8 <= width; x += 8) {
     const __m256i c = Widen8(mid + x + 1);
     const unsigned char* rows[8] = {up + x,      up + x + 1, up + x + 2,   mid + x,
@@ -109,11 +109,191 @@ __attribute__((target("avx2"))) int32_t SmoothRowWide(Rows3 r, const int32_t* we
 struct Weights {
   const unsigned char* table;
   int32_t wide[513];
+  // Entries 0..127, and whether the byte-lane forms below apply: entry 0 is
+  // 100, entry -k is entry k, every entry from 127 on is 0, and eight
+  // neighbours' weighted differences stay within 16 bits. `segments` is the
+  // number of 16-entry pieces from 0 that hold every weight.
+  alignas(64) unsigned char low[128] = {};
+  bool bytes = true;
+  int32_t segments = 1;
   explicit Weights(const unsigned char* t) : table(t) {
     for (int32_t k = -256; k <= 256; ++k) wide[k + 256] = t[k];
+    int32_t most = 0;
+    for (int32_t k = 0; k <= 255; ++k) {
+      if (t[k] != t[-k]) bytes = false;
+      if (t[k] == 0) continue;
+      if (k >= 127) bytes = false;
+      if (k < 128) low[k] = t[k];
+      segments = std::max(segments, k / 16 + 1);
+      most = std::max(most, k * t[k]);
+    }
+    if (t[0] != 100 || 8 * most > 32767) bytes = false;
   }
   const int32_t* gather() const { return wide + 256; }
 };
+
+#if defined(__x86_64__)
+// GCC 12's 512-bit intrinsics start their results from deliberately
+// undefined lanes, which its flow analysis reports as uninitialised values.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// The byte-lane forms of the 3 x 3 row (tables with entry 0 = 100 whose
+// weights are symmetric and vanish from |k| = 128 on, with 8 x max k T[k] <=
+// 32767; Weights::bytes says whether the table is such). Each neighbour's
+// weight is looked up by |v - c| in bytes; with D = sum of w (v - c) and
+// n = sum of w, the plain quotient sum(w v) / n = (c n + D) / n is
+// c + floor(D / n). |D| fits 16 bits by the bound above and n <= 2040, so the
+// weighted differences are summed in 16-bit lanes (pairs of neighbours by
+// the byte multiply-add: w unsigned, v - c signed and within -127..127
+// wherever w is not 0). The quotient is taken in single precision: |D / n|
+// < 128, so its rounding error is below 2^-17, less than the 1 / n by which
+// a non-integer quotient clears the next integer, and the floor is exact.
+// Samples with n = 0 take the median. Both forms return the first column
+// they did not do (the AVX2 form starts at column x).
+
+// c + floor(D / n) in 16-bit lanes (D signed, n >= 0, c a byte): the lanes
+// widened to 32 bits in two halves and packed back in the same order. n = 0
+// divides by 1 here; the median replaces those samples.
+VMK_TARGET_AVX2 inline __m256i FloorQuotient256(__m256i s32, __m256i n32) {
+  const __m256 q = _mm256_div_ps(_mm256_cvtepi32_ps(s32),
+                                 _mm256_cvtepi32_ps(_mm256_max_epi32(n32, _mm256_set1_epi32(1))));
+  return _mm256_cvttps_epi32(_mm256_floor_ps(q));
+}
+VMK_TARGET_AVX2 inline __m256i Quotient256(__m256i sum, __m256i n, __m256i c16) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i lo = FloorQuotient256(_mm256_srai_epi32(_mm256_unpacklo_epi16(sum, sum), 16),
+                                      _mm256_unpacklo_epi16(n, zero));
+  const __m256i hi = FloorQuotient256(_mm256_srai_epi32(_mm256_unpackhi_epi16(sum, sum), 16),
+                                      _mm256_unpackhi_epi16(n, zero));
+  return _mm256_add_epi16(c16, _mm256_packs_epi32(lo, hi));
+}
+VMK_TARGET_AVX512VBMI inline __m512i FloorQuotient512(__m512i s32, __m512i n32) {
+  const __m512 q = _mm512_div_ps(_mm512_cvtepi32_ps(s32),
+                                 _mm512_cvtepi32_ps(_mm512_max_epi32(n32, _mm512_set1_epi32(1))));
+  return _mm512_cvttps_epi32(_mm512_roundscale_ps(q, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+}
+VMK_TARGET_AVX512VBMI inline __m512i Quotient512(__m512i sum, __m512i n, __m512i c16) {
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i lo = FloorQuotient512(_mm512_srai_epi32(_mm512_unpacklo_epi16(sum, sum), 16),
+                                      _mm512_unpacklo_epi16(n, zero));
+  const __m512i hi = FloorQuotient512(_mm512_srai_epi32(_mm512_unpackhi_epi16(sum, sum), 16),
+                                      _mm512_unpackhi_epi16(n, zero));
+  return _mm512_add_epi16(c16, _mm512_packs_epi32(lo, hi));
+}
+
+// The AVX2 form: weights by 16-entry byte shuffles, one per 16 entries of
+// the table that hold a weight, 32 samples a step.
+VMK_TARGET_AVX2 int32_t SmoothRowBytes256(Rows3 r, const Weights& wt, int32_t width,
+                                          unsigned char* out, int32_t x) {
+  const __m256i bias = _mm256_set1_epi8(static_cast<char>(0x80));
+  const __m256i room = _mm256_set1_epi8(0x70);
+  const __m256i ones = _mm256_set1_epi8(1);
+  __m256i seg[8];
+  const int32_t segments = wt.segments;
+  for (int32_t s = 0; s < segments; ++s)
+    seg[s] = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(wt.low + 16 * s)));
+  for (; x + 32 <= width; x += 32) {
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r.mid + x + 1));
+    const __m256i cs = _mm256_xor_si256(c, bias);
+    const unsigned char* at[8] = {r.up + x,      r.up + x + 1,   r.up + x + 2,
+                                  r.mid + x,     r.mid + x + 2,  r.down + x,
+                                  r.down + x + 1, r.down + x + 2};
+    __m256i w[8], d[8];
+    for (int k = 0; k < 8; ++k) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at[k]));
+      const __m256i dist = _mm256_or_si256(_mm256_subs_epu8(v, c), _mm256_subs_epu8(c, v));
+      // Entries 16 s .. 16 s + 15 from segment s: the index less 16 s, with
+      // 0x70 added at saturation, keeps its low four bits where it lies in
+      // the segment and has its top bit set (a zero look-up) elsewhere.
+      __m256i weight = _mm256_shuffle_epi8(seg[0], _mm256_adds_epu8(dist, room));
+      for (int32_t s = 1; s < segments; ++s) {
+        const __m256i i = _mm256_sub_epi8(dist, _mm256_set1_epi8(static_cast<char>(16 * s)));
+        weight = _mm256_or_si256(weight, _mm256_shuffle_epi8(seg[s], _mm256_adds_epu8(i, room)));
+      }
+      w[k] = weight;
+      d[k] = _mm256_subs_epi8(_mm256_xor_si256(v, bias), cs);
+    }
+    __m256i sumLo = _mm256_setzero_si256(), sumHi = _mm256_setzero_si256();
+    __m256i nLo = _mm256_setzero_si256(), nHi = _mm256_setzero_si256();
+    for (int k = 0; k < 8; k += 2) {
+      const __m256i wl = _mm256_unpacklo_epi8(w[k], w[k + 1]);
+      const __m256i wh = _mm256_unpackhi_epi8(w[k], w[k + 1]);
+      sumLo = _mm256_add_epi16(sumLo,
+                               _mm256_maddubs_epi16(wl, _mm256_unpacklo_epi8(d[k], d[k + 1])));
+      sumHi = _mm256_add_epi16(sumHi,
+                               _mm256_maddubs_epi16(wh, _mm256_unpackhi_epi8(d[k], d[k + 1])));
+      nLo = _mm256_add_epi16(nLo, _mm256_maddubs_epi16(wl, ones));
+      nHi = _mm256_add_epi16(nHi, _mm256_maddubs_epi16(wh, ones));
+    }
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i resLo = Quotient256(sumLo, nLo, _mm256_unpacklo_epi8(c, zero));
+    const __m256i resHi = Quotient256(sumHi, nHi, _mm256_unpackhi_epi8(c, zero));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_packus_epi16(resLo, resHi));
+    const __m256i none = _mm256_packs_epi16(_mm256_cmpeq_epi16(nLo, zero),
+                                            _mm256_cmpeq_epi16(nHi, zero));
+    // Samples without a similar neighbour take the median of the eight.
+    for (uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(none)); bits != 0;
+         bits &= bits - 1) {
+      const int32_t i = x + __builtin_ctz(bits);
+      out[i] = static_cast<unsigned char>(MedianOf(r, i + 1));
+    }
+  }
+  return x;
+}
+
+// The AVX-512 form where the processor permutes bytes: the 128 weights in
+// two registers, one two-register permute a look-up, 64 samples a step.
+VMK_TARGET_AVX512VBMI int32_t SmoothRowBytes512(Rows3 r, const Weights& wt, int32_t width,
+                                                unsigned char* out) {
+  const __m512i bias = _mm512_set1_epi8(static_cast<char>(0x80));
+  const __m512i last = _mm512_set1_epi8(127);
+  const __m512i ones = _mm512_set1_epi8(1);
+  const __m512i t0 = _mm512_loadu_si512(wt.low);
+  const __m512i t1 = _mm512_loadu_si512(wt.low + 64);
+  int32_t x = 0;
+  for (; x + 64 <= width; x += 64) {
+    const __m512i c = _mm512_loadu_si512(r.mid + x + 1);
+    const __m512i cs = _mm512_xor_si512(c, bias);
+    const unsigned char* at[8] = {r.up + x,      r.up + x + 1,   r.up + x + 2,
+                                  r.mid + x,     r.mid + x + 2,  r.down + x,
+                                  r.down + x + 1, r.down + x + 2};
+    __m512i w[8], d[8];
+    for (int k = 0; k < 8; ++k) {
+      const __m512i v = _mm512_loadu_si512(at[k]);
+      const __m512i dist = _mm512_or_si512(_mm512_subs_epu8(v, c), _mm512_subs_epu8(c, v));
+      // Entry 127 is 0, and so is every weight beyond it.
+      w[k] = _mm512_permutex2var_epi8(t0, _mm512_min_epu8(dist, last), t1);
+      d[k] = _mm512_subs_epi8(_mm512_xor_si512(v, bias), cs);
+    }
+    __m512i sumLo = _mm512_setzero_si512(), sumHi = _mm512_setzero_si512();
+    __m512i nLo = _mm512_setzero_si512(), nHi = _mm512_setzero_si512();
+    for (int k = 0; k < 8; k += 2) {
+      const __m512i wl = _mm512_unpacklo_epi8(w[k], w[k + 1]);
+      const __m512i wh = _mm512_unpackhi_epi8(w[k], w[k + 1]);
+      sumLo = _mm512_add_epi16(sumLo,
+                               _mm512_maddubs_epi16(wl, _mm512_unpacklo_epi8(d[k], d[k + 1])));
+      sumHi = _mm512_add_epi16(sumHi,
+                               _mm512_maddubs_epi16(wh, _mm512_unpackhi_epi8(d[k], d[k + 1])));
+      nLo = _mm512_add_epi16(nLo, _mm512_maddubs_epi16(wl, ones));
+      nHi = _mm512_add_epi16(nHi, _mm512_maddubs_epi16(wh, ones));
+    }
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i resLo = Quotient512(sumLo, nLo, _mm512_unpacklo_epi8(c, zero));
+    const __m512i resHi = Quotient512(sumHi, nHi, _mm512_unpackhi_epi8(c, zero));
+    _mm512_storeu_si512(out + x, _mm512_packus_epi16(resLo, resHi));
+    const __m512i none = _mm512_packs_epi16(_mm512_movm_epi16(_mm512_cmpeq_epi16_mask(nLo, zero)),
+                                            _mm512_movm_epi16(_mm512_cmpeq_epi16_mask(nHi, zero)));
+    for (uint64_t bits = _mm512_movepi8_mask(none); bits != 0; bits &= bits - 1) {
+      const int32_t i = x + __builtin_ctzll(bits);
+      out[i] = static_cast<unsigned char>(MedianOf(r, i + 1));
+    }
+  }
+  return x;
+}
+#pragma GCC diagnostic pop
+#endif
 
 // One row of the 3 x 3 pass in its plain form, for tables whose entry 0 is
 // not the usual 100: nine weights, the centre's included, and
@@ -161,7 +341,10 @@ void SmoothRow(Rows3 r, const Weights& weights, int32_t width, unsigned char* o)
   const unsigned char* down = r.down;
   int32_t x = 0;
 #if defined(__x86_64__)
-  if (HasWideGather()) x = SmoothRowWide(r, weights.gather(), width, o);
+  if (weights.bytes && plat::SimdAtLeast(plat::SimdLevel::kAvx512) && plat::SimdHasByteVbmi())
+    x = SmoothRowBytes512(r, weights, width, o);
+  if (weights.bytes && HasWideGather()) x = SmoothRowBytes256(r, weights, width, o, x);
+  if (HasWideGather()) x = SmoothRowWide(r, weights.gather(), width, o, x);
 #endif
   for (; x < width; ++x) {
     const int32_t c = mid[x + 1];

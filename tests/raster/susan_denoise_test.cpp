@@ -313,6 +313,35 @@ TEST(DenoiseFastForms, PlaneFilterMatchesThePlainCopyAndBlend) {
   }
 }
 
+// The row kernels by vector level: bytes looked up by shuffles (AVX2) or by
+// permutes (AVX-512), the gathers where a table's weights reach beyond 126
+// (threshold 60 on), the plain loop below them; every column of a row that
+// is not a whole number of steps falls to the next form down.
+TEST(SusanSmoothing, EveryVectorLevelMatchesTheFloatForm) {
+  for (auto [w, h] : {std::pair{2049, 5}, std::pair{203, 9}}) {
+    // Clustered samples (many similar neighbours) and uniform ones (many
+    // without any, and the widest differences).
+    const auto clustered = Noise(w, h, static_cast<uint32_t>(w), 40);
+    const auto uniform = vmktest::Noise(static_cast<size_t>(w) * h, static_cast<uint32_t>(h));
+    for (const auto* p : {&clustered, &uniform}) {
+      for (int32_t t : {1, 3, 7, 8, 20, 45, 59, 60, 120}) {
+        const auto want = ReferenceSmooth(*p, w, h, Lut(t, 2));
+        for (auto level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
+                           plat::SimdLevel::kAvx512}) {
+          for (int threads : {1, 3, 8}) {
+            const vmktest::LevelAndThreads hold(level, threads);
+            auto got = *p;
+            ASSERT_EQ(X_smooth_buf(got.data(), w, h, 10, t), 0);
+            ASSERT_EQ(got, want) << w << "x" << h << " t " << t << " level "
+                                 << static_cast<int>(level) << " threads " << threads
+                                 << (p == &uniform ? " uniform" : " clustered");
+          }
+        }
+      }
+    }
+  }
+}
+
 class Denoise : public ::testing::Test {};
 
 TEST_F(Denoise, PlaneFilterMixesTheSmoothedCopy) {
