@@ -35,8 +35,8 @@ bool OnePlaneCase(EffectCode effect) {
 // what these numbers' operations take for a null mask; when nothing narrows an operation's
 // mask the frame hands them none, saving the plane's fill and a read of it per sample. Each is
 // checked by rendering through a full mask plane against rendering without one.
-constexpr EffectCode kNullMaskIsFull[] = {2,  3,  4,  5,  6,  7,  8,  9,  10, 13,  14,
-                                          15, 16, 17, 18, 60, 63, 71, 86, 121, 122};
+constexpr EffectCode kNullMaskIsFull[] = {2,  3,  4,  5,  6,  7,  8,  9,  10,  13,  14,
+                                          15, 16, 17, 18, 60, 63, 68, 71, 86, 121, 122};
 
 // Checked the same way at mode 0 and opacity 255, where the relief's filter takes the mask's
 // 255 as the whole filtered value.

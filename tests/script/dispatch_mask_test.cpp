@@ -89,7 +89,7 @@ TEST_F(DispatchMask, NoMaskGivesTheBytesOfAFullMaskForEveryListedNumber) {
     }
   }
   plat::SetThreadCount(0);
-  EXPECT_EQ(listed, 21);
+  EXPECT_EQ(listed, 22);
 }
 
 TEST_F(DispatchMask, EmbossAndBlurKeepTheirFullMaskPlane) {
