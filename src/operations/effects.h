@@ -773,6 +773,16 @@ class Effects {
 // thread, the plain form the banded one is checked against. On by default.
 void SetBandedRectangleNoise(bool on);
 
+// Effects::Noise on each of `count` planes in turn, with the same arguments: unblurred uniform
+// noise (kind 0) gives every plane the same bytes from the same seed, so with the C library's
+// generator they are drawn once and blended into each plane (the shared generator left where
+// the last plane's noise leaves it). Otherwise the planes go one after the other. 0, or -1
+// when a plane's noise gave -1.
+int32_t NoiseEachPlane(int16_t mode, int16_t opacity, int16_t kind, unsigned char* const* planes,
+                       int32_t count, const unsigned char* mask, int32_t height, int32_t width,
+                       int32_t x0, int32_t y0, int32_t x1, int32_t y1, float sizeX, float sizeY,
+                       int16_t blurRadius, int16_t contrast, int16_t brightness, int16_t seed);
+
 // Effects::Wind on each of `count` planes, the seeds taken from the clock in the planes' order:
 // each plane's streaks are one walk, so with the C library's generator (each walk drawing from
 // its own copy, the shared one left where the last plane's walk ends) the planes go side by

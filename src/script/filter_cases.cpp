@@ -60,12 +60,14 @@ int32_t ColourFrame(RenderCall& c) {
   return 0;
 }
 
+// The composite's planes in one call: from one seed they may share their noise.
 int32_t Noise(RenderCall& c) {
   const CaseArgs a(c);
-  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
-    Effects::Noise(a.mode, a.opa, a.p1, x, c.mask, a.h, a.w, 0, 0, a.aw, a.ah, a.scaleX,
-                   a.scaleY, a.p2, a.p3, a.p4, a.p5);
-  });
+  uint8_t* planes[4] = {};
+  int32_t count = 0;
+  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) { planes[count++] = x; });
+  NoiseEachPlane(a.mode, a.opa, a.p1, planes, count, c.mask, a.h, a.w, 0, 0, a.aw, a.ah,
+                 a.scaleX, a.scaleY, a.p2, a.p3, a.p4, a.p5);
   return 0;
 }
 

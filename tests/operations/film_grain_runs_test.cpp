@@ -287,4 +287,51 @@ TEST_F(FilmGrainRuns, UniformNoiseTakesEveryStepOfItsDrawsAsThePlainFormDoes) {
   plat::SetRandomFunctions(nullptr, nullptr);
 }
 
+// The composite's planes in one call: unblurred uniform noise draws its bytes once for all the
+// planes, which must come out as the plain noise on each plane in turn, the generator left
+// where the last plane's leaves it; a plane named twice takes its noise twice.
+void ExpectPlainNoiseOnEachPlane(std::vector<Plane> orig, const Plane& mask, int32_t w, int32_t h,
+                                 const NoiseCase& c, std::vector<int32_t> order) {
+  const unsigned char* m = c.masked ? mask.data() : nullptr;
+  std::vector<Plane> expect = orig;
+  for (const int32_t k : order)
+    PlainUniformNoise(c.mode, c.opacity, expect[static_cast<size_t>(k)], m, h, w, 0, 1, w + 2, h - 1,
+                      c.blur, c.contrast, c.brightness, 11);
+  const int32_t after = plat::Random();
+  AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
+    std::vector<Plane> got = orig;
+    std::vector<unsigned char*> planes;
+    for (const int32_t k : order) planes.push_back(got[static_cast<size_t>(k)].data());
+    plat::SeedRandom(99);  // the operation seeds the generator itself
+    const int32_t rc = NoiseEachPlane(c.mode, c.opacity, 0, planes.data(), static_cast<int32_t>(planes.size()),
+                                      m, h, w, 0, 1, w + 2, h - 1, 1.0f, 1.0f, c.blur, c.contrast,
+                                      c.brightness, 11);
+    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(plat::Random(), after);
+    for (size_t k = 0; k < got.size(); ++k)
+      ASSERT_EQ(got[k], expect[k]) << w << "x" << h << " threads " << threads << " level "
+                                   << static_cast<int>(level) << " mode " << c.mode << " planes "
+                                   << order.size() << " plane " << k;
+  });
+}
+
+TEST_F(FilmGrainRuns, UniformNoiseOnEachPlaneGivesThePlainFormsBytes) {
+  struct Size {
+    int32_t w, h;
+  };
+  const NoiseCase cases[] = {{0, 255, false, 0, 0, 0}, {0, 200, true, 0, 30, 10},
+                             {2, 200, false, 0, 0, 0}, {0, 255, false, 1, 0, 0}};
+  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{600, 500}, Size{7, 40000}}) {
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    const std::vector<Plane> orig = {Noise(n, 41), Noise(n, 42), Noise(n, 43), Noise(n, 44)};
+    const Plane mask = Noise(n, 45);
+    for (const NoiseCase& c : cases) {
+      if (n > 100000 && &c == &cases[3]) continue;
+      ExpectPlainNoiseOnEachPlane(orig, mask, s.w, s.h, c, {0, 1, 2});
+      if (n < 100000) ExpectPlainNoiseOnEachPlane(orig, mask, s.w, s.h, c, {0, 1, 2, 3});
+    }
+    if (n < 100000) ExpectPlainNoiseOnEachPlane(orig, mask, s.w, s.h, cases[2], {0, 1, 0});
+  }
+}
+
 }  // namespace
