@@ -284,6 +284,7 @@ constexpr int64_t kNarrowStrength = 1024;
 struct GrainTerms {
   int64_t strength[256];
   int32_t strength32[256];
+  int16_t strength16[256];  // where every strength fits (narrow)
   int32_t colourShare;
   bool narrow;
 };
@@ -291,7 +292,7 @@ struct GrainTerms {
 // The grain of pixels j0..j1 of a run, as the operation is written: p[k] are the run's samples
 // of red, green and blue, draws its draws (three a pixel), values[k] the clamped sums.
 void GrainPixels(const GrainTerms& t, const unsigned char* const p[3], const int32_t* draws,
-                 int32_t j0, int32_t j1, unsigned char (*values)[effect_support::kRun]) {
+                 int32_t j0, int32_t j1, unsigned char* const values[3]) {
   for (int32_t j = j0; j < j1; ++j) {
     const int32_t* u = draws + 3 * j;
     const int64_t S = t.strength[(2 * p[0][j] + p[1][j]) / 3];
@@ -307,10 +308,10 @@ void GrainPixels(const GrainTerms& t, const unsigned char* const p[3], const int
 }
 
 using GrainRunFn = void (*)(const GrainTerms&, const unsigned char* const[3], const int32_t*,
-                            int32_t, unsigned char (*)[effect_support::kRun]);
+                            int32_t, unsigned char* const[3]);
 
 void GrainRunPlain(const GrainTerms& t, const unsigned char* const p[3], const int32_t* draws,
-                   int32_t n, unsigned char (*values)[effect_support::kRun]) {
+                   int32_t n, unsigned char* const values[3]) {
   GrainPixels(t, p, draws, 0, n, values);
 }
 
@@ -318,23 +319,33 @@ void GrainRunPlain(const GrainTerms& t, const unsigned char* const p[3], const i
 // The wide form takes 8 pixels at a time, for strengths of at most kNarrowStrength. A grain
 // n = trunc(S (128 - 255 u) / 100), u = d / (2^31 - 1), is worked out in the plain form by a
 // chain of roundings that stays within 8 |S| 2^-53 of the exact quotient q = S (128 (2^31 - 1)
-// - 255 d) / (100 (2^31 - 1)); the lanes take it as A - d B, A = 1.28 S and B = 2.55 S /
-// (2^31 - 1) rounded once a pixel, within 14 |S| 2^-53 of q. q has the denominator
+// - 255 d) / (100 (2^31 - 1)); the lanes take it as A - d B in one fused multiply-add, A = 1.28 S
+// and B = 2.55 S / (2^31 - 1) rounded once a pixel, within 12 |S| 2^-53 of q (11.5 for A, B and
+// the one rounding of the fused step; 14 allows a separate product's rounding too). q has the denominator
 // 100 (2^31 - 1), so where it is not a whole number it lies at least 1 / (100 (2^31 - 1)),
 // about 4.7e-12, from one: more than the 22 |S| 2^-53 the two may lie apart, for |S| up to
 // 1900, so both truncate to the same number. q is a whole number only for the draws 0 and 2^31 - 1
 // (2^31 - 1 is prime and divides neither 255 nor S); the plain chain is exact there, and the groups
 // that hold such a draw are worked out as written. The sums after it are whole numbers in 32-bit
-// lanes (at most 1311 x 65634 + 255), the quotients by 3 and 100 truncated as C does, by the
-// multiply-high of Hacker's Delight (0x55555556; 0x51EB851F shifted by 5; plus 1 for a negative
-// dividend), exact for every 32-bit dividend; all 2^32 were checked.
+// lanes (at most 1311 x 65634 + 255), the quotient by 100 truncated as C does, by the
+// multiply-high of Hacker's Delight (0x51EB851F shifted by 5; plus 1 for a negative dividend),
+// exact for every 32-bit dividend, all 2^32 checked; the quotient by 3 of the three grains' sum
+// by QuotientBy3Small below.
+// The sum of a pixel's three grains lies within 3 x 1311, where a product by 21846 (a third
+// of 2^16, rounded up) shifted down by 16, plus 1 for a negative sum, is its quotient by 3
+// truncated as C does: checked for every sum of magnitude below 2^15.
+VMK_TARGET_AVX2 inline __m256i QuotientBy3Small(__m256i a) {
+  return _mm256_add_epi32(_mm256_srai_epi32(_mm256_mullo_epi32(a, _mm256_set1_epi32(21846)), 16),
+                          _mm256_srli_epi32(a, 31));
+}
+
 // The grains of one channel's 8 draws, A and B of their pixels in two halves.
 VMK_TARGET_AVX2 inline __m256i GrainOf8(__m256i draws, __m256d aLo, __m256d aHi, __m256d bLo,
                                         __m256d bHi) {
   const __m256d dLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(draws));
   const __m256d dHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(draws, 1));
-  const __m128i lo = _mm256_cvttpd_epi32(_mm256_sub_pd(aLo, _mm256_mul_pd(dLo, bLo)));
-  const __m128i hi = _mm256_cvttpd_epi32(_mm256_sub_pd(aHi, _mm256_mul_pd(dHi, bHi)));
+  const __m128i lo = _mm256_cvttpd_epi32(_mm256_fnmadd_pd(dLo, bLo, aLo));
+  const __m128i hi = _mm256_cvttpd_epi32(_mm256_fnmadd_pd(dHi, bHi, aHi));
   return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
 }
 
@@ -355,9 +366,10 @@ VMK_TARGET_AVX2 inline void StoreBytes8(__m256i v, unsigned char* out) {
 
 // Pixels j..j+7 in lanes; false, with nothing written, where a lane must be worked out as
 // written.
+template <int32_t kShare>
 VMK_TARGET_AVX2 bool GrainEightAvx2(const GrainTerms& t, const unsigned char* const p[3],
                                     const int32_t* draws, int32_t j,
-                                    unsigned char (*values)[effect_support::kRun]) {
+                                    unsigned char* const values[3]) {
   __m256i sample[3];
   for (int32_t k = 0; k < 3; ++k)
     sample[k] = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p[k] + j)));
@@ -386,25 +398,36 @@ VMK_TARGET_AVX2 bool GrainEightAvx2(const GrainTerms& t, const unsigned char* co
   const __m256d bLo = _mm256_mul_pd(sLo, b), bHi = _mm256_mul_pd(sHi, b);
   __m256i noise[3];
   for (int32_t k = 0; k < 3; ++k) noise[k] = GrainOf8(channel[k], aLo, aHi, bLo, bHi);
-  const __m256i share = _mm256_set1_epi32(t.colourShare);
-  const __m256i mono = _mm256_mullo_epi32(
-      lanediv::QuotientBy3(_mm256_add_epi32(_mm256_add_epi32(noise[0], noise[1]), noise[2])),
-      _mm256_set1_epi32(100 - t.colourShare));
+  __m256i grain[3];
+  if constexpr (kShare == 100) {
+    for (int32_t k = 0; k < 3; ++k) grain[k] = noise[k];
+  } else {
+    const __m256i common =
+        QuotientBy3Small(_mm256_add_epi32(_mm256_add_epi32(noise[0], noise[1]), noise[2]));
+    if constexpr (kShare == 0) {
+      for (int32_t k = 0; k < 3; ++k) grain[k] = common;
+    } else {
+      const __m256i share = _mm256_set1_epi32(t.colourShare);
+      const __m256i mono = _mm256_mullo_epi32(common, _mm256_set1_epi32(100 - t.colourShare));
+      for (int32_t k = 0; k < 3; ++k)
+        grain[k] = lanediv::QuotientBy100(_mm256_add_epi32(_mm256_mullo_epi32(noise[k], share), mono));
+    }
+  }
   for (int32_t k = 0; k < 3; ++k) {
-    const __m256i sum = _mm256_add_epi32(_mm256_mullo_epi32(noise[k], share), mono);
-    __m256i v = _mm256_add_epi32(sample[k], lanediv::QuotientBy100(sum));
+    __m256i v = _mm256_add_epi32(sample[k], grain[k]);
     v = _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), _mm256_set1_epi32(255));
     StoreBytes8(v, values[k] + j);
   }
   return true;
 }
 
+template <int32_t kShare>
 VMK_TARGET_AVX2 void GrainRunAvx2(const GrainTerms& t, const unsigned char* const p[3],
                                   const int32_t* draws, int32_t n,
-                                  unsigned char (*values)[effect_support::kRun]) {
+                                  unsigned char* const values[3]) {
   int32_t j = 0;
   for (; j + 8 <= n; j += 8)
-    if (!GrainEightAvx2(t, p, draws, j, values)) GrainPixels(t, p, draws, j, j + 8, values);
+    if (!GrainEightAvx2<kShare>(t, p, draws, j, values)) GrainPixels(t, p, draws, j, j + 8, values);
   GrainPixels(t, p, draws, j, n, values);
 }
 
@@ -436,35 +459,67 @@ VMK_TARGET_AVX512 inline __m512i Deal(__m512i d0, __m512i d1, __m512i d2, int32_
   return _mm512_permutex2var_epi32(two, _mm512_loadu_si512(kDeal.second[c]), d2);
 }
 
+VMK_TARGET_AVX512 inline __m512i QuotientBy3Small(__m512i a) {
+  return _mm512_add_epi32(_mm512_srai_epi32(_mm512_mullo_epi32(a, _mm512_set1_epi32(21846)), 16),
+                          _mm512_srli_epi32(a, 31));
+}
+
 VMK_TARGET_AVX512 inline __m512i GrainOf16(__m512i draws, __m512d aLo, __m512d aHi, __m512d bLo,
                                            __m512d bHi) {
   const __m512d dLo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(draws));
   const __m512d dHi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(draws, 1));
-  const __m256i lo = _mm512_cvttpd_epi32(_mm512_sub_pd(aLo, _mm512_mul_pd(dLo, bLo)));
-  const __m256i hi = _mm512_cvttpd_epi32(_mm512_sub_pd(aHi, _mm512_mul_pd(dHi, bHi)));
-  return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
+  const __m256i lo = _mm512_cvttpd_epi32(_mm512_fnmadd_pd(dLo, bLo, aLo));
+  const __m256i hi = _mm512_cvttpd_epi32(_mm512_fnmadd_pd(dHi, bHi, aHi));
+  return _mm512_inserti64x4(_mm512_zextsi256_si512(lo), hi, 1);
 }
 
-VMK_TARGET_AVX512 bool GrainSixteenAvx512(const GrainTerms& t, const unsigned char* const p[3],
-                                          const int32_t* draws, int32_t j,
-                                          unsigned char (*values)[effect_support::kRun]) {
+// The strength table in 16-bit entries, 32 to a vector.
+struct Strengths512 {
+  __m512i part[8];
+};
+
+VMK_TARGET_AVX512 inline Strengths512 LoadStrengths(const GrainTerms& t) {
+  Strengths512 s;
+  for (int32_t k = 0; k < 8; ++k) s.part[k] = _mm512_loadu_si512(t.strength16 + 32 * k);
+  return s;
+}
+
+// The strengths of 16 lightnesses (0..255 in 32-bit lanes): a permute of two vectors takes a
+// quarter of the table by the low six bits, bits 6 and 7 pick the quarter. Costs less than a
+// gather of the 32-bit table from memory.
+VMK_TARGET_AVX512 inline __m512i StrengthOf16(const Strengths512& s, __m512i light) {
+  const __m512i i = _mm512_castsi256_si512(_mm512_cvtepi32_epi16(light));
+  const __m512i q0 = _mm512_permutex2var_epi16(s.part[0], i, s.part[1]);
+  const __m512i q1 = _mm512_permutex2var_epi16(s.part[2], i, s.part[3]);
+  const __m512i q2 = _mm512_permutex2var_epi16(s.part[4], i, s.part[5]);
+  const __m512i q3 = _mm512_permutex2var_epi16(s.part[6], i, s.part[7]);
+  const __mmask32 b6 = _mm512_test_epi16_mask(i, _mm512_set1_epi16(64));
+  const __mmask32 b7 = _mm512_test_epi16_mask(i, _mm512_set1_epi16(128));
+  const __m512i low = _mm512_mask_blend_epi16(b6, q0, q1);
+  const __m512i high = _mm512_mask_blend_epi16(b6, q2, q3);
+  return _mm512_cvtepi16_epi32(_mm512_castsi512_si256(_mm512_mask_blend_epi16(b7, low, high)));
+}
+
+template <int32_t kShare>
+VMK_TARGET_AVX512 inline bool GrainSixteenAvx512(const GrainTerms& t, const Strengths512& strengths,
+                                                 const unsigned char* const p[3],
+                                                 const int32_t* draws, int32_t j,
+                                                 unsigned char* const values[3]) {
   const int32_t* d = draws + 3 * j;
   const __m512i d0 = _mm512_loadu_si512(d);
   const __m512i d1 = _mm512_loadu_si512(d + 16);
   const __m512i d2 = _mm512_loadu_si512(d + 32);
   // The draws 0 and 2^31 - 1: d - 1 at or above 2^31 - 2 unsigned.
   const __m512i one = _mm512_set1_epi32(1), top = _mm512_set1_epi32(2147483646);
-  const __mmask16 ends =
-      static_cast<__mmask16>(_mm512_cmpge_epu32_mask(_mm512_sub_epi32(d0, one), top) |
-                             _mm512_cmpge_epu32_mask(_mm512_sub_epi32(d1, one), top) |
-                             _mm512_cmpge_epu32_mask(_mm512_sub_epi32(d2, one), top));
-  if (ends != 0) return false;
+  const __m512i most = _mm512_max_epu32(
+      _mm512_max_epu32(_mm512_sub_epi32(d0, one), _mm512_sub_epi32(d1, one)), _mm512_sub_epi32(d2, one));
+  if (_mm512_cmpge_epu32_mask(most, top) != 0) return false;
   __m512i sample[3];
   for (int32_t k = 0; k < 3; ++k)
     sample[k] = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p[k] + j)));
   const __m512i twice = _mm512_add_epi32(_mm512_add_epi32(sample[0], sample[0]), sample[1]);
   const __m512i light = _mm512_srli_epi32(_mm512_mullo_epi32(twice, _mm512_set1_epi32(43691)), 17);
-  const __m512i S = _mm512_i32gather_epi32(light, t.strength32, 4);
+  const __m512i S = StrengthOf16(strengths, light);
   const __m512d sLo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(S));
   const __m512d sHi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(S, 1));
   const __m512d a = _mm512_set1_pd(128.0 / 100.0), b = _mm512_set1_pd(255.0 / 100.0 / 2147483647.0);
@@ -472,25 +527,37 @@ VMK_TARGET_AVX512 bool GrainSixteenAvx512(const GrainTerms& t, const unsigned ch
   const __m512d bLo = _mm512_mul_pd(sLo, b), bHi = _mm512_mul_pd(sHi, b);
   __m512i noise[3];
   for (int32_t k = 0; k < 3; ++k) noise[k] = GrainOf16(Deal(d0, d1, d2, k), aLo, aHi, bLo, bHi);
-  const __m512i share = _mm512_set1_epi32(t.colourShare);
-  const __m512i mono = _mm512_mullo_epi32(
-      lanediv::QuotientBy3(_mm512_add_epi32(_mm512_add_epi32(noise[0], noise[1]), noise[2])),
-      _mm512_set1_epi32(100 - t.colourShare));
+  __m512i grain[3];
+  if constexpr (kShare == 100) {
+    for (int32_t k = 0; k < 3; ++k) grain[k] = noise[k];
+  } else {
+    const __m512i common =
+        QuotientBy3Small(_mm512_add_epi32(_mm512_add_epi32(noise[0], noise[1]), noise[2]));
+    if constexpr (kShare == 0) {
+      for (int32_t k = 0; k < 3; ++k) grain[k] = common;
+    } else {
+      const __m512i share = _mm512_set1_epi32(t.colourShare);
+      const __m512i mono = _mm512_mullo_epi32(common, _mm512_set1_epi32(100 - t.colourShare));
+      for (int32_t k = 0; k < 3; ++k)
+        grain[k] = lanediv::QuotientBy100(_mm512_add_epi32(_mm512_mullo_epi32(noise[k], share), mono));
+    }
+  }
   for (int32_t k = 0; k < 3; ++k) {
-    const __m512i sum = _mm512_add_epi32(_mm512_mullo_epi32(noise[k], share), mono);
-    const __m512i v = _mm512_max_epi32(_mm512_add_epi32(sample[k], lanediv::QuotientBy100(sum)),
-                                       _mm512_setzero_si512());
+    const __m512i v = _mm512_max_epi32(_mm512_add_epi32(sample[k], grain[k]), _mm512_setzero_si512());
     _mm_storeu_si128(reinterpret_cast<__m128i*>(values[k] + j), _mm512_cvtusepi32_epi8(v));
   }
   return true;
 }
 
+template <int32_t kShare>
 VMK_TARGET_AVX512 void GrainRunAvx512(const GrainTerms& t, const unsigned char* const p[3],
                                       const int32_t* draws, int32_t n,
-                                      unsigned char (*values)[effect_support::kRun]) {
+                                      unsigned char* const values[3]) {
+  const Strengths512 strengths = LoadStrengths(t);
   int32_t j = 0;
   for (; j + 16 <= n; j += 16)
-    if (!GrainSixteenAvx512(t, p, draws, j, values)) GrainPixels(t, p, draws, j, j + 16, values);
+    if (!GrainSixteenAvx512<kShare>(t, strengths, p, draws, j, values))
+      GrainPixels(t, p, draws, j, j + 16, values);
   GrainPixels(t, p, draws, j, n, values);
 }
 #pragma GCC diagnostic pop
@@ -870,6 +937,7 @@ int32_t Effects::FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_
                       (L * highlights / 255 + midtones * mid / 128 + shadows * (255 - L) / 255) / 30;
     terms.strength[L] = S;
     terms.strength32[L] = static_cast<int32_t>(S);  // |S| is below 2^27 for any short arguments
+    terms.strength16[L] = static_cast<int16_t>(S);  // read only when narrow: |S| <= 1024
     strongest = std::max(strongest, S < 0 ? -S : S);
   }
   terms.colourShare = colourShare;
@@ -880,17 +948,36 @@ int32_t Effects::FilmGrain(int16_t mode, int16_t opacity, int32_t height, int32_
   const int64_t rest = 100 - int64_t{colourShare} < 0 ? int64_t{colourShare} - 100 : 100 - int64_t{colourShare};
   terms.narrow = strongest <= kNarrowStrength && grain * (share + rest) + 255 < (int64_t{1} << 31);
 #if VMK_SIMD_X86
-  const GrainRunFn grainRun = terms.narrow ? plat::PickKernel<GrainRunFn>(GrainRunPlain, GrainRunAvx2, GrainRunAvx512) : GrainRunPlain;
+  // A colour share of 0 gives each channel the common grain (its hundredfold by 100), one of
+  // 100 each channel its own: the lanes skip the products and quotients that come to that.
+  const GrainRunFn grainRun =
+      !terms.narrow ? GrainRunPlain
+      : colourShare == 0
+          ? plat::PickKernel<GrainRunFn>(GrainRunPlain, GrainRunAvx2<0>, GrainRunAvx512<0>)
+      : colourShare == 100
+          ? plat::PickKernel<GrainRunFn>(GrainRunPlain, GrainRunAvx2<100>, GrainRunAvx512<100>)
+          : plat::PickKernel<GrainRunFn>(GrainRunPlain, GrainRunAvx2<-1>, GrainRunAvx512<-1>);
 #else
   const GrainRunFn grainRun = GrainRunPlain;
 #endif
   unsigned char* const plane[3] = {red, green, blue};
+  // Replacement at full weight without a mask stores the values as they are: each pixel's
+  // grain goes straight into its samples, which it reads before it writes them (three
+  // distinct planes: a plane given twice takes the values worked out from the run's old samples).
+  const bool direct = mode == 0 && opacity == 255 && mask == nullptr && red != green &&
+                      red != blue && green != blue;
   return DrawnRuns(x0, y0, x1, y1, 3, &seed,
                    [&](int32_t y, int32_t x, int32_t n, const int32_t* draws) {
-    unsigned char values[3][effect_support::kRun];
     const int64_t at = static_cast<int64_t>(y) * width + x;
     const unsigned char* const p[3] = {red + at, green + at, blue + at};
-    grainRun(terms, p, draws, n, values);
+    if (direct) {
+      unsigned char* const out[3] = {red + at, green + at, blue + at};
+      grainRun(terms, p, draws, n, out);
+      return;
+    }
+    unsigned char values[3][effect_support::kRun];
+    unsigned char* const out[3] = {values[0], values[1], values[2]};
+    grainRun(terms, p, draws, n, out);
     for (int32_t k = 0; k < 3; ++k)
       effect_support::BlendRun(mode, opacity, plane[k] + at, values[k],
                                mask != nullptr ? mask + at : nullptr, n);

@@ -137,6 +137,50 @@ TEST_F(FilmGrainRuns, ChunksAndBandsGiveThePlainFormsBytes) {
   }
 }
 
+// A plane given twice, replaced at full weight without a mask (where the fast form writes the
+// values straight into the samples): every value is worked out from the run's old samples and
+// the plane keeps the later channel's (green over red, blue over red), as with the values kept
+// aside and stored one plane after the other.
+TEST_F(FilmGrainRuns, APlaneGivenTwiceKeepsTheLaterChannelsValues) {
+  const int32_t w = 517, h = 9;
+  const size_t n = static_cast<size_t>(w) * h;
+  const Plane x = Noise(n, 51), other = Noise(n, 52);
+  const Grain g{80, 100, -30, 60, 0, 7};
+  // Red and green one plane: the plain form on separate copies, the plane ending as green;
+  // red and blue one plane: it ends as blue.
+  Plane expect[3] = {x, x, other};
+  PlainFilmGrain(0, 255, h, w, expect, 0, 0, w - 1, h - 1, nullptr, g);
+  Plane expect2[3] = {x, other, x};
+  PlainFilmGrain(0, 255, h, w, expect2, 0, 0, w - 1, h - 1, nullptr, g);
+  Plane expect3[3] = {other, x, x};  // green and blue one plane: it ends as blue
+  PlainFilmGrain(0, 255, h, w, expect3, 0, 0, w - 1, h - 1, nullptr, g);
+  AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
+    Plane shared = x, second = other;
+    ASSERT_EQ(Effects::FilmGrain(0, 255, h, w, shared.data(), shared.data(), second.data(), 0, 0, w - 1,
+                                 h - 1, nullptr, g.amount, g.highlights, g.midtones, g.shadows,
+                                 g.colourShare, g.seed),
+              0);
+    ASSERT_EQ(shared, expect[1]) << "threads " << threads << " level " << static_cast<int>(level);
+    ASSERT_EQ(second, expect[2]);
+    shared = x;
+    second = other;
+    ASSERT_EQ(Effects::FilmGrain(0, 255, h, w, shared.data(), second.data(), shared.data(), 0, 0, w - 1,
+                                 h - 1, nullptr, g.amount, g.highlights, g.midtones, g.shadows,
+                                 g.colourShare, g.seed),
+              0);
+    ASSERT_EQ(shared, expect2[2]) << "threads " << threads << " level " << static_cast<int>(level);
+    ASSERT_EQ(second, expect2[1]);
+    shared = x;
+    second = other;
+    ASSERT_EQ(Effects::FilmGrain(0, 255, h, w, second.data(), shared.data(), shared.data(), 0, 0, w - 1,
+                                 h - 1, nullptr, g.amount, g.highlights, g.midtones, g.shadows,
+                                 g.colourShare, g.seed),
+              0);
+    ASSERT_EQ(shared, expect3[2]) << "threads " << threads << " level " << static_cast<int>(level);
+    ASSERT_EQ(second, expect3[0]);
+  });
+}
+
 // A substituted generator, drawn in order: it serves the two draws whose quotient is a whole
 // number (0 and 2^31 - 1) among the others, so that groups of lanes fall back to the plain
 // arithmetic, and the first draws of each step of floor(255 u) and the last before them.
