@@ -2,12 +2,14 @@
 // a square, and the 3 x 3 median that spares edges.
 //
 // The maximum and minimum are separable: a vertical pass over column strips
-// into the work copy, then a horizontal pass along each of its rows. Each
-// one-dimensional pass costs O(1) a sample: inside, where the whole window
-// fits, the van Herk / Gil-Werman blocks of 2r + 1 samples give any window
-// as the maximum of one block's suffix and the next block's prefix; in the
-// border bands the window shrinks symmetrically, so it always starts (or
-// ends) at the region's edge and is a running maximum from that edge.
+// into the work copy, then a horizontal pass along each of its rows (one
+// channel with a column radius up to 16 takes both in one walk down bands
+// of rows instead, see ExtremumByBands). Each one-dimensional pass of the
+// strips costs O(1) a sample: inside, where the whole window fits, the van
+// Herk / Gil-Werman blocks of 2r + 1 samples give any window as the maximum
+// of one block's suffix and the next block's prefix; in the border bands
+// the window shrinks symmetrically, so it always starts (or ends) at the
+// region's edge and is a running maximum from that edge.
 // Measured on 2048 x 1536 (one core): radius 25 costs about what radius 1
 // does.
 //
@@ -28,6 +30,10 @@
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "raster/convolution.h"
+
+#if VMK_SIMD_X86
+#include <immintrin.h>
+#endif
 
 using effect_support::Blend;
 using effect_support::ClampRegion;
@@ -143,26 +149,154 @@ VMK_TARGET_AVX512 void PairAvx512(const uint8_t* __restrict x, const uint8_t* __
 }
 #endif
 
+// A short window in one pass: out[j] = the extreme of rows[0][j] ..
+// rows[count - 1][j] for j < m, kept in a register while the rows go by. It
+// serves both directions: a few rows of the ring, or a few neighbouring
+// samples of one row (rows[d] = row + d). Up to kDirectWindow rows it beats
+// the doubling levels, which store every level between.
+// `ahead`, when not null, is the row the caller reads next: it is fetched
+// into the cache alongside, so that its first reads do not wait on memory.
+using WindowFn = void (*)(const uint8_t* const*, int32_t, uint8_t*, int32_t, const uint8_t*);
+constexpr int32_t kDirectWindow = 9;
+
 template <bool kMax>
-PairFn PickPair() {
+uint8_t Extreme(uint8_t a, uint8_t b) {
+  return kMax ? std::max(a, b) : std::min(a, b);
+}
+
+// The samples past the last whole vector one at a time: only rows shorter
+// than one vector come here; longer ones finish with a vector that ends at
+// m and overlaps the last, rewriting a few samples with the same values.
+template <bool kMax>
+void WindowTail(const uint8_t* const* rows, int32_t count, uint8_t* out, int32_t from, int32_t m) {
+  for (int32_t j = from; j < m; ++j) {
+    uint8_t v = rows[0][j];
+    for (int32_t d = 1; d < count; ++d) v = Extreme<kMax>(v, rows[d][j]);
+    out[j] = v;
+  }
+}
+
+template <bool kMax>
+void WindowBaseline(const uint8_t* const* rows, int32_t count, uint8_t* out, int32_t m,
+                    const uint8_t* ahead) {
+  constexpr int32_t kChunk = 64;
+  if (m < kChunk) return WindowTail<kMax>(rows, count, out, 0, m);
+  for (int32_t j = 0; j < m; j += kChunk) {
+    const int32_t at = std::min(j, m - kChunk);
+    if (ahead != nullptr) __builtin_prefetch(ahead + at);
+    uint8_t acc[kChunk];
+    std::memcpy(acc, rows[0] + at, kChunk);
+    for (int32_t d = 1; d < count; ++d) {
+      const uint8_t* r = rows[d] + at;
+      for (int32_t l = 0; l < kChunk; ++l) acc[l] = Extreme<kMax>(acc[l], r[l]);
+    }
+    std::memcpy(out + at, acc, kChunk);
+  }
+}
+
 #if VMK_SIMD_X86
-  return plat::PickKernel<PairFn>(&PairBaseline<kMax>, &PairAvx2<kMax>, &PairAvx512<kMax>);
+template <bool kMax>
+VMK_TARGET_AVX2 inline __m256i Extreme32(__m256i a, const uint8_t* p) {
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  return kMax ? _mm256_max_epu8(a, b) : _mm256_min_epu8(a, b);
+}
+
+template <bool kMax>
+VMK_TARGET_AVX2 void WindowAvx2(const uint8_t* const* rows, int32_t count, uint8_t* out, int32_t m,
+                                const uint8_t* ahead) {
+  int32_t j = 0;
+  for (; j + 64 <= m; j += 64) {
+    if (ahead != nullptr) __builtin_prefetch(ahead + j);
+    const uint8_t* r = rows[0] + j;
+    __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r));
+    __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + 32));
+    for (int32_t d = 1; d < count; ++d) {
+      r = rows[d] + j;
+      v0 = Extreme32<kMax>(v0, r);
+      v1 = Extreme32<kMax>(v1, r + 32);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + j), v0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + j + 32), v1);
+  }
+  if (m < 32) return WindowTail<kMax>(rows, count, out, j, m);
+  for (; j < m; j += 32) {
+    const int32_t at = std::min(j, m - 32);
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[0] + at));
+    for (int32_t d = 1; d < count; ++d) v = Extreme32<kMax>(v, rows[d] + at);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), v);
+  }
+}
+
+template <bool kMax>
+VMK_TARGET_AVX512 inline __m512i Extreme64(__m512i a, const uint8_t* p) {
+  const __m512i b = _mm512_loadu_si512(p);
+  return kMax ? _mm512_max_epu8(a, b) : _mm512_min_epu8(a, b);
+}
+
+template <bool kMax>
+VMK_TARGET_AVX512 void WindowAvx512(const uint8_t* const* rows, int32_t count, uint8_t* out,
+                                    int32_t m, const uint8_t* ahead) {
+  int32_t j = 0;
+  for (; j + 128 <= m; j += 128) {
+    if (ahead != nullptr) {
+      __builtin_prefetch(ahead + j);
+      __builtin_prefetch(ahead + j + 64);
+    }
+    const uint8_t* r = rows[0] + j;
+    __m512i v0 = _mm512_loadu_si512(r);
+    __m512i v1 = _mm512_loadu_si512(r + 64);
+    for (int32_t d = 1; d < count; ++d) {
+      r = rows[d] + j;
+      v0 = Extreme64<kMax>(v0, r);
+      v1 = Extreme64<kMax>(v1, r + 64);
+    }
+    _mm512_storeu_si512(out + j, v0);
+    _mm512_storeu_si512(out + j + 64, v1);
+  }
+  if (m < 64) return WindowTail<kMax>(rows, count, out, j, m);
+  for (; j < m; j += 64) {
+    const int32_t at = std::min(j, m - 64);
+    __m512i v = _mm512_loadu_si512(rows[0] + at);
+    for (int32_t d = 1; d < count; ++d) v = Extreme64<kMax>(v, rows[d] + at);
+    _mm512_storeu_si512(out + at, v);
+  }
+}
+#endif
+
+// The vector forms a pass takes, picked once before its loop.
+struct Kernels {
+  PairFn pair;
+  WindowFn window;
+};
+
+template <bool kMax>
+Kernels PickKernels() {
+#if VMK_SIMD_X86
+  return {
+      plat::PickKernel<PairFn>(&PairBaseline<kMax>, &PairAvx2<kMax>, &PairAvx512<kMax>),
+      plat::PickKernel<WindowFn>(&WindowBaseline<kMax>, &WindowAvx2<kMax>, &WindowAvx512<kMax>)};
 #else
-  return &PairBaseline<kMax>;
+  return {&PairBaseline<kMax>, &WindowBaseline<kMax>};
 #endif
 }
 
 // out[i] = the extreme of in over i - k .. i + k, k = min(r, i, n - 1 - i).
-// a and b hold n samples each; in, out, a and b are apart.
+// a and b hold n samples each; in, out, a and b are apart. A short window
+// goes in one pass instead.
 template <typename Op>
 void SlideRowByDoubling(const uint8_t* in, uint8_t* out, int32_t n, int32_t r, uint8_t* a,
-                        uint8_t* b, PairFn pair, Op op) {
+                        uint8_t* b, Kernels kernels, Op op, const uint8_t* ahead = nullptr) {
   if (r == 0 || n == 1) {
     std::memcpy(out, in, static_cast<size_t>(n));
     return;
   }
+  const PairFn pair = kernels.pair;
   const int64_t window = 2 * static_cast<int64_t>(r) + 1;
-  if (window <= n) {
+  if (window <= n && window <= kDirectWindow) {
+    const uint8_t* taps[kDirectWindow];
+    for (int32_t d = 0; d < window; ++d) taps[d] = in + d;
+    kernels.window(taps, static_cast<int32_t>(window), out + r, n - 2 * r, ahead);
+  } else if (window <= n) {
     int32_t p = 1;
     while (2 * static_cast<int64_t>(p) <= window) p *= 2;
     const uint8_t* level = in;
@@ -230,13 +364,13 @@ int32_t ExtremeFilterWith(plat::ConstPlaneView<uint8_t> src, plat::PlaneView<uin
   });
   if (rx == 0) return 0;
   uint8_t* const lines = line.get();
-  const PairFn pair = channels == 1 ? PickPair<std::is_same_v<Op, MaxOp>>() : nullptr;
+  const Kernels kernels = PickKernels<std::is_same_v<Op, MaxOp>>();
   plat::ParallelFor(0, rows, kRowsPerBand, [=](int32_t band, int32_t first, int32_t last) {
     const int64_t at = static_cast<int64_t>(band) * samples;
     for (int32_t y = first; y < last; ++y) {
       std::memcpy(lines + at, dst.Row(y), static_cast<size_t>(samples));
-      if (pair != nullptr) {
-        SlideRowByDoubling(lines + at, dst.Row(y), samples, rx, gs + at, hs + at, pair, op);
+      if (channels == 1) {
+        SlideRowByDoubling(lines + at, dst.Row(y), samples, rx, gs + at, hs + at, kernels, op);
       } else {
         SlideAny(lines + at, channels, dst.Row(y), channels, pixels, channels, rx, gs + at,
                  hs + at, op);
@@ -280,12 +414,13 @@ void BlendRegion(int16_t mode, int16_t opacity, unsigned char* buffer, int32_t w
 // One channel, column radius up to kBandRadius: both passes in one walk
 // down bands of rows, so that the plane is read once and written once and
 // nothing else leaves the cache. Each source row's extremes along the row
-// (by doubling, as above) go into a ring of level rows; the column window
-// is then doubled the same way down the ring (level 2k of row y pairs
-// level k of rows y and y + k) and the window 2r + 1 is two overlapping
-// runs of the largest level p in it, written straight into the plane (or
-// blended there). The extremes of a rectangle are those of its rows'
-// extremes in any order, so this is the strip pass's result to the bit.
+// (as above) go into a ring of level rows; a short column window is then
+// taken straight from the ring in one pass, a longer one is doubled the
+// same way down the ring (level 2k of row y pairs level k of rows y and
+// y + k) and the window 2r + 1 is two overlapping runs of the largest level
+// p in it; either is written straight into the plane (or blended there).
+// The extremes of a rectangle are those of its rows' extremes in any
+// order, so this is the strip pass's result to the bit.
 // A row is overwritten only after its band has read it; the r rows at
 // each end of a band, which the neighbouring bands read too, are copied
 // aside before any band writes.
@@ -305,8 +440,9 @@ int32_t ExtremumByBands(plat::ConstPlaneView<uint8_t> region, int16_t mode, int1
   // the window. Rows kept per level: the next level pairs rows y and
   // y + 2^j of this one; the top one pairs rows i - r and i + r - p + 1;
   // level 0 also serves the border rows, whose windows reach 2r back.
+  const bool direct = 2 * ry + 1 <= kDirectWindow;
   int32_t top = 0, p = 1;
-  while (2 * p <= 2 * ry + 1) {
+  while (!direct && 2 * p <= 2 * ry + 1) {
     p *= 2;
     ++top;
   }
@@ -346,7 +482,8 @@ int32_t ExtremumByBands(plat::ConstPlaneView<uint8_t> region, int16_t mode, int1
       }
     });
   }
-  const PairFn pair = PickPair<std::is_same_v<Op, MaxOp>>();
+  const Kernels kernels = PickKernels<std::is_same_v<Op, MaxOp>>();
+  const PairFn pair = kernels.pair;
   const bool replace = mode == 0 && opacity == 255 && mask == nullptr;
   plat::ParallelFor(0, rh, band, [=](int32_t index, int32_t first, int32_t last) {
     unsigned char* const base = spare + index * perBand;
@@ -363,16 +500,13 @@ int32_t ExtremumByBands(plat::ConstPlaneView<uint8_t> region, int16_t mode, int1
       const int32_t k = std::min({ry, i, rh - 1 - i});
       if (k == 0) {
         std::memcpy(out, level(0, i), static_cast<size_t>(rw));
-      } else if (k == ry) {
+      } else if (k == ry && !direct) {
         pair(level(top, i - ry), level(top, i + ry - p + 1), out, rw);
       } else {
-        // A border row: its shrunk window, row by row.
-        const uint8_t* sum = level(0, i - k);
-        for (int32_t s = i - k + 1; s <= i + k; ++s) {
-          uint8_t* const to = s == i + k ? out : ((s & 1) != 0 ? a : b);
-          pair(sum, level(0, s), to, rw);
-          sum = to;
-        }
+        // A short window, or a border row's shrunk one: its rows in one pass.
+        const uint8_t* taps[2 * kBandRadius + 1];
+        for (int32_t s = i - k; s <= i + k; ++s) taps[s - i + k] = level(0, s);
+        kernels.window(taps, 2 * k + 1, out, rw, nullptr);
       }
       if (!replace) {
         effect_support::BlendRun(mode, opacity, buffer + row, line,
@@ -381,14 +515,15 @@ int32_t ExtremumByBands(plat::ConstPlaneView<uint8_t> region, int16_t mode, int1
     };
     const int32_t lo = std::max(0, first - ry), hi = std::min(rh - 1, last - 1 + ry);
     int32_t next = first;
+    // Source row t: the band's own, or a neighbour's set aside.
+    auto source = [&](int32_t t) -> const uint8_t* {
+      if (t < first) return aside + ((index - 1) * endRows + ry + (t - (first - ry))) * rw;
+      if (t >= last) return aside + ((index + 1) * endRows + (t - last)) * rw;
+      return region.Row(t);
+    };
     for (int32_t t = lo; t <= hi; ++t) {
-      const uint8_t* in = region.Row(t);
-      if (t < first) {
-        in = aside + ((index - 1) * endRows + ry + (t - (first - ry))) * rw;
-      } else if (t >= last) {
-        in = aside + ((index + 1) * endRows + (t - last)) * rw;
-      }
-      SlideRowByDoubling(in, level(0, t), rw, rx, a, b, pair, op);
+      SlideRowByDoubling(source(t), level(0, t), rw, rx, a, b, kernels, op,
+                         t < hi ? source(t + 1) : nullptr);
       for (int32_t j = 1; j <= top; ++j) {
         const int32_t y = t - (1 << j) + 1;
         if (y < lo) break;
@@ -424,7 +559,7 @@ int32_t ExtremumOfOneChannel(plat::ConstPlaneView<uint8_t> region, int16_t mode,
   plat::Block<unsigned char> scratch(perBand * plat::BandCount(0, rh, kRowsPerBand),
                                      WorkSource());
   if (!scratch) return -1;
-  const PairFn pair = PickPair<std::is_same_v<Op, MaxOp>>();
+  const Kernels kernels = PickKernels<std::is_same_v<Op, MaxOp>>();
   const bool replace = mode == 0 && opacity == 255 && mask == nullptr;
   const unsigned char* const filtered = work.get();
   unsigned char* const spare = scratch.get();
@@ -436,10 +571,10 @@ int32_t ExtremumOfOneChannel(plat::ConstPlaneView<uint8_t> region, int16_t mode,
       const int64_t row = static_cast<int64_t>(y0 + y) * width + x0;
       const uint8_t* in = filtered + static_cast<int64_t>(y) * rw;
       if (replace) {
-        SlideRowByDoubling(in, buffer + row, rw, rx, a, b, pair, op);
+        SlideRowByDoubling(in, buffer + row, rw, rx, a, b, kernels, op);
         continue;
       }
-      SlideRowByDoubling(in, line, rw, rx, a, b, pair, op);
+      SlideRowByDoubling(in, line, rw, rx, a, b, kernels, op);
       effect_support::BlendRun(mode, opacity, buffer + row, line,
                                mask != nullptr ? mask + row : nullptr, rw);
     }

@@ -187,11 +187,12 @@ TEST_F(RankFilters, OneChannelRowsByDoublingMatchTheLiteralWindows) {
   const std::vector<Case> cases = {{1, 1, 0, 0, 0, 0},        {17, 3, 0, 0, 16, 2},
                                    {2049, 5, 0, 0, 2048, 4},  {2049, 5, 3, -1, 2100, 3},
                                    {6, 300, 0, 0, 5, 299},    {70, 260, 2, 9, 66, 251}};
+  // Windows up to 9 go in one pass, longer ones by doubling (radii 4 and 5 on either side).
   // Column radii up to 16 go down bands of rows (at least 16 a band) in one walk, the last band
   // of the tall planes shorter than the radius at 13 to 16; 17 and more go by strips.
-  const int radii[][2] = {{0, 0}, {1, 0},  {0, 1},  {1, 1},  {2, 2},   {3, 7},  {7, 3},
-                          {24, 2}, {2, 24}, {31, 1}, {32, 33}, {2, 13}, {1, 16}, {5, 15},
-                          {0, 17}, {5000, 5000}};
+  const int radii[][2] = {{0, 0},   {1, 0},  {0, 1},  {1, 1},  {2, 2},  {3, 7},
+                          {7, 3},   {4, 5},  {5, 4},  {24, 2}, {2, 24}, {31, 1},
+                          {32, 33}, {2, 13}, {1, 16}, {5, 15}, {0, 17}, {5000, 5000}};
   const plat::SimdLevel levels[] = {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
                                     plat::SimdLevel::kAvx512};
   uint32_t seed = 40;
@@ -231,6 +232,50 @@ TEST_F(RankFilters, OneChannelRowsByDoublingMatchTheLiteralWindows) {
                                       << c.h << " r " << r[0] << "," << r[1] << " level "
                                       << static_cast<int>(level) << " threads " << threads;
               }
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+// One channel with a column radius up to 16 walks down bands of rows (a 32nd of the region, at
+// least 16 and at least the radius) and writes each band straight into the plane, after setting
+// aside the rows its neighbours read: tall regions of many bands, a last band shorter than the
+// radius, windows in one pass and by doubling on either axis, with and without a mask, at every
+// vector level and at 1, 3 and 8 threads.
+TEST_F(RankFilters, BandWalkOverManyBandsMatchesTheLiteralWindows) {
+  const std::vector<Case> cases = {{61, 1000, 0, 0, 60, 999},    // bands of 32, the last 8 rows
+                                   {130, 700, 3, 41, 120, 690},  // bands of 21, the last 20
+                                   {40, 520, 0, 0, 39, 519}};    // bands of 17, the last 10
+  const int radii[][2] = {{0, 1}, {2, 2}, {4, 4}, {5, 5}, {9, 8}, {2, 15}, {3, 16}, {1, 12}};
+  const plat::SimdLevel levels[] = {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
+                                    plat::SimdLevel::kAvx512};
+  uint32_t seed = 500;
+  for (const Case& c : cases) {
+    const size_t n = static_cast<size_t>(c.w) * c.h;
+    const Plane in = Sparse(n, ++seed);
+    const Plane mask = vmktest::Noise(n, ++seed);
+    for (const auto& r : radii) {
+      for (const bool max : {true, false}) {
+        for (const bool masked : {false, true}) {
+          const int mode = masked ? 5 : 0;
+          const int opacity = masked ? 170 : 255;
+          const unsigned char* m = masked ? mask.data() : nullptr;
+          const Plane want = RefExtreme(max, in, c, r[0], r[1], 1, mode, opacity, m);
+          for (const plat::SimdLevel level : levels) {
+            for (const int threads : {1, 3, 8}) {
+              const vmktest::LevelAndThreads hold(level, threads);
+              Plane got = in;
+              auto fn = max ? &Effects::Maxima : &Effects::Minima;
+              ASSERT_EQ(fn(static_cast<int16_t>(mode), static_cast<int16_t>(opacity), got.data(),
+                           c.h, c.w, c.x0, c.y0, c.x1, c.y1, static_cast<int16_t>(r[0]),
+                           static_cast<int16_t>(r[1]), 1, m),
+                        0);
+              ASSERT_EQ(got, want) << (max ? "max " : "min ") << c.w << "x" << c.h << " r " << r[0]
+                                   << "," << r[1] << " mask " << masked << " level "
+                                   << static_cast<int>(level) << " threads " << threads;
             }
           }
         }
