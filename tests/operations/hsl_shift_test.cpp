@@ -176,7 +176,13 @@ TEST(HslShift, VectorLanesGiveTheBytesOfOnePixelAtATimeForEveryColour) {
     all.g[i] = static_cast<unsigned char>(i >> 8);
     all.b[i] = static_cast<unsigned char>(i >> 16);
   }
-  const ShiftArgs cases[] = {{0, 0, 0, 1}, {130, 40, 5, 1}, {-250, -60, -20, 0}, {725, 100, 99, 1}};
+  // The defaults on either colour model; turns near a whole one and a half one, with the
+  // saturation and lightness at their ends, where the sixteen-pixel form's left-out limits and
+  // wraps would show first; and each of the three shifts alone, which that form skips when 0.
+  const ShiftArgs cases[] = {{0, 0, 0, 1},      {0, 0, 0, 0},       {130, 40, 5, 1},
+                             {-250, -60, -20, 0}, {725, 100, 99, 1}, {359, -100, 100, 0},
+                             {-359, 100, -99, 1}, {180, 50, -50, 1}, {-1, 0, 0, 1},
+                             {0, -40, 0, 1},      {0, 0, 30, 0}};
   for (const ShiftArgs& a : cases) {
     const Rgb plain = ShiftPlanes(all, kSide, kSide, a, plat::SimdLevel::kBaseline, 8);
     for (const plat::SimdLevel level : {plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
