@@ -12,8 +12,9 @@
 // planes, 8 threads on a shared, loaded 8-core machine): about 210 ms walking
 // whole rows with both positions wrapped per sample, about 95 ms in strips,
 // about 35 ms with per-column offsets as well (one thread: 285 ms, 130 ms);
-// see below for the walk in place, and for the gather 64 columns at a time
-// that processors with AVX-512 take instead.
+// see below for the walk in place, for the gather 64 columns at a time that
+// processors with AVX-512 take instead, and for the two sweeps in place that
+// a replacement takes where they also permute bytes across a register.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -327,8 +328,12 @@ VMK_TARGET_AVX512 void GatherRowsAvx512(const WaveGather& g, int32_t first, int3
 // the first wrote while it is still in the caches: the plane goes through memory about once.
 // Only the first and last rows of the result read one plane sample at two row shifts (the
 // wrap's period is one row short of the region's height): they are gathered first from the
-// untouched plane and put in last.
-constexpr int32_t kSweepBand = 256, kSweepRows = 32, kSweepStrip = 6;
+// untouched plane and put in last. (Three 6000 x 4000 planes at the defaults through the
+// render, on an 8-core machine loaded to about 20: 8 threads ~35 -> ~17 ms against the
+// gather, one thread ~95 -> ~50 ms; the second sweep by a masked load per column shift, as
+// the gather, took about twice as long as by bits.)
+constexpr int32_t kSweepBand = 512, kSweepRows = 32, kSweepStrip = 6, kSweepRun = 128,
+                  kStages = 7, kSweepAhead = 40;
 
 struct WaveSweeps {
   unsigned char* region;  // the plane at the region's first row and column
@@ -341,11 +346,8 @@ struct WaveSweeps {
   const int32_t* low;            // lowest column shift of each window
   const int32_t* high;           // highest
   const uint8_t* toHigh;         // per window, 64 bytes: high - the column's shift
-  const int32_t* sweepFirst;     // per window: its groups of a shift >= 0, then below 0
-  const int32_t* sweepNegative;  // the first group of a shift below 0
-  const int32_t* sweepShift;
-  const int64_t* sweepOffset;  // a group's shift in bytes of the plane
-  const uint64_t* sweepLanes;
+  const int32_t* bits;            // per window: the bits of its highest shift - lowest
+  const uint64_t* stageLanes;     // per window, kStages: the columns whose shift - low has the bit
   unsigned char* ring;  // per window, ringRows rows of 64 samples as the first sweep left them
   int32_t ringRows;     // a power of two
   const unsigned char* top;  // rows 0 .. highest shift as the first sweep left them, rw apart
@@ -388,50 +390,110 @@ VMK_TARGET_AVX512VBMI void ShiftRowsAvx512Vbmi(const WaveSweeps& s, int32_t firs
 }
 
 // Windows ks .. ke - 1 of rows first .. end - 1 moved up or down, every row above `first`
-// done already and every row below `end` as the first sweep left it.
+// done already and every row below `end` as the first sweep left it. A column of shift c
+// takes the row c - low below (low: the window's lowest shift) from the rows shifted by low,
+// one bit of c - low at a time: a stage per bit takes, in the columns whose bit is set, the
+// row 2^bit below. A row of a window then costs a blend a bit (five at the defaults) where a
+// masked load per column shift (about 18) cost twice as much and more. The stages go
+// kSweepRun rows at a time through `tile`.
 VMK_TARGET_AVX512 void ShiftColumnsAvx512(const WaveSweeps& s, int32_t ks, int32_t ke,
-                                          int32_t first, int32_t end) {
-  const int32_t last = s.rh - 1, mask = s.ringRows - 1;
-  for (int32_t y = first; y < end; ++y) {
-    for (int32_t k = ks; k < ke; ++k) {
-      const int32_t i0 = k * kWindow;
-      const uint64_t lanes = i0 + kWindow <= s.rw ? ~uint64_t{0} : (uint64_t{1} << (s.rw - i0)) - 1;
-      unsigned char* p = s.region + y * s.width + i0;
-      unsigned char* ring = s.ring + static_cast<int64_t>(k) * s.ringRows * kWindow;
-      // Going down, the window reads one plane row it had not read: the lines are asked for
-      // kGatherAhead rows early (a stride of a row the processor does not follow).
-      if (y + s.high[k] + kGatherAhead <= last) {
-        const unsigned char* ahead = p + (s.high[k] + kGatherAhead) * s.width;
-        _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
-        _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
-      }
-      const __m512i here = _mm512_maskz_loadu_epi8(lanes, p);
-      const int32_t gf = s.sweepFirst[k], gn = s.sweepNegative[k], ge = s.sweepFirst[k + 1];
-      __m512i acc = _mm512_setzero_si512();
-      if (y + s.high[k] <= last) {
-        for (int32_t j = gf; j < gn; ++j)
-          acc = _mm512_or_si512(acc, _mm512_maskz_loadu_epi8(s.sweepLanes[j], p + s.sweepOffset[j]));
+                                          int32_t first, int32_t end, unsigned char* tile) {
+  const int32_t last = s.rh - 1, ringMask = s.ringRows - 1;
+  for (int32_t k = ks; k < ke; ++k) {
+    const int32_t i0 = k * kWindow;
+    const uint64_t lanes =
+        i0 + kWindow <= s.rw ? ~uint64_t{0} : (uint64_t{1} << (s.rw - i0)) - 1;
+    const int32_t low = s.low[k], span = s.high[k] - low, bits = s.bits[k];
+    const uint64_t* stage = s.stageLanes + static_cast<int64_t>(k) * kStages;
+    unsigned char* const column = s.region + i0;
+    unsigned char* const ring = s.ring + static_cast<int64_t>(k) * s.ringRows * kWindow;
+    for (int32_t a = first; a < end; a += kSweepRun) {
+      const int32_t n = std::min(kSweepRun, end - a);
+      // Row u of the rows shifted by low, as the first sweep left it. No column reads past
+      // row n - 1 + span; the stages' rows beyond it feed only columns that do not take them.
+      const int32_t reach = n - 1 + span;
+      auto source = [&](int32_t u) -> const unsigned char* {
+        const int32_t q = a + low + std::min(u, reach);
+        if (q < 0) return column + static_cast<int64_t>(q + last) * s.width;  // past the top
+        if (q < a) return ring + (q & ringMask) * kWindow;  // written already, kept
+        if (q <= last) return column + static_cast<int64_t>(q) * s.width;
+        return s.top + static_cast<int64_t>(q - last) * s.rw + i0;  // past the bottom
+      };
+      int32_t rows = n;
+      if (bits == 0) {
+        for (int32_t u = 0; u < n; ++u)
+          _mm512_store_si512(tile + u * kWindow, _mm512_maskz_loadu_epi8(lanes, source(u)));
       } else {
-        // Rows past the bottom wrap to rows 1 on, kept before the sweep reached them.
-        for (int32_t j = gf; j < gn; ++j) {
-          const int32_t r = y + s.sweepShift[j];
-          const unsigned char* from = r <= last ? p + s.sweepOffset[j]
-                                                : s.top + static_cast<int64_t>(r - last) * s.rw + i0;
-          acc = _mm512_or_si512(acc, _mm512_maskz_loadu_epi8(s.sweepLanes[j], from));
+        rows = n + (1 << bits) - 2;
+        for (int32_t u = 0; u < kSweepAhead && u <= reach; ++u) {
+          const unsigned char* ahead = source(u);
+          _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
+          _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
+        }
+        __m512i near = _mm512_maskz_loadu_epi8(lanes, source(0));
+        for (int32_t u = 0; u < rows; ++u) {
+          // The rows come from the first sweep on other cores: asked for well ahead.
+          if (u + kSweepAhead <= reach) {
+            const unsigned char* ahead = source(u + kSweepAhead);
+            _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
+          }
+          // The rows the last loop keeps in the ring without the stages having read them.
+          if (low < 0 && u < n && u > n - 1 + low + span) {
+            const unsigned char* kept = column + static_cast<int64_t>(a + u) * s.width;
+            _mm_prefetch(reinterpret_cast<const char*>(kept), _MM_HINT_T1);
+            _mm_prefetch(reinterpret_cast<const char*>(kept + kWindow - 1), _MM_HINT_T1);
+          }
+          const __m512i far = _mm512_maskz_loadu_epi8(lanes, source(u + 1));
+          _mm512_store_si512(tile + u * kWindow, _mm512_mask_blend_epi8(stage[0], near, far));
+          // The sub-band's own rows go to the ring as they pass (rows below read them there).
+          const int32_t q = a + low + u + 1;
+          if (low < 0 && q >= a && q < a + n && u + 1 <= reach)
+            _mm512_store_si512(ring + (q & ringMask) * kWindow, far);
+          near = far;
+        }
+        // The last stage goes straight into the plane below; the others two at a time where
+        // they can (a row then takes one of four, and is stored once for both).
+        int32_t i = 1;
+        for (; i + 2 < bits; i += 2) {
+          const int32_t step = (1 << i) * kWindow;
+          rows -= 3 << i;
+          for (int32_t u = 0; u < rows; ++u) {
+            unsigned char* t = tile + u * kWindow;
+            const __m512i upper = _mm512_mask_blend_epi8(stage[i], _mm512_load_si512(t),
+                                                         _mm512_load_si512(t + step));
+            const __m512i lower = _mm512_mask_blend_epi8(stage[i], _mm512_load_si512(t + 2 * step),
+                                                         _mm512_load_si512(t + 3 * step));
+            _mm512_store_si512(t, _mm512_mask_blend_epi8(stage[i + 1], upper, lower));
+          }
+        }
+        for (; i + 1 < bits; ++i) {
+          const int32_t step = 1 << i;
+          rows -= step;
+          for (int32_t u = 0; u < rows; ++u) {
+            unsigned char* t = tile + u * kWindow;
+            _mm512_store_si512(t, _mm512_mask_blend_epi8(stage[i], _mm512_load_si512(t),
+                                                         _mm512_load_si512(t + step * kWindow)));
+          }
         }
       }
-      for (int32_t j = gn; j < ge; ++j) {
-        // Rows above come from the ring; above the top they wrap to rows near the bottom,
-        // which the sweep reaches last.
-        const int32_t r = y + s.sweepShift[j];
-        const unsigned char* from = r >= 0 ? ring + (r & mask) * kWindow : p + (s.sweepOffset[j] + last * s.width);
-        acc = _mm512_or_si512(acc, _mm512_maskz_loadu_epi8(s.sweepLanes[j], from));
+      const int32_t step = bits >= 2 ? 1 << (bits - 1) : 0;
+      const uint64_t lastStage = bits >= 2 ? stage[bits - 1] : 0;
+      for (int32_t u = 0; u < n; ++u) {
+        const int32_t y = a + u;
+        unsigned char* p = column + static_cast<int64_t>(y) * s.width;
+        // Rows below read this one from the ring once it is written. The first stage put
+        // there the rows it read: all but those below the highest shift's reach.
+        if (low < 0 && (bits == 0 || y > a + n - 1 + low + span))
+          _mm512_store_si512(ring + (y & ringMask) * kWindow, _mm512_maskz_loadu_epi8(lanes, p));
+        const unsigned char* t = tile + u * kWindow;
+        const __m512i moved = _mm512_mask_blend_epi8(lastStage, _mm512_load_si512(t),
+                                                     _mm512_load_si512(t + step * kWindow));
+        if (lanes == ~uint64_t{0})
+          _mm512_storeu_si512(p, moved);
+        else
+          _mm512_mask_storeu_epi8(p, lanes, moved);
       }
-      if (gn < ge) _mm512_store_si512(ring + (y & mask) * kWindow, here);
-      if (lanes == ~uint64_t{0})
-        _mm512_storeu_si512(p, acc);
-      else
-        _mm512_mask_storeu_epi8(p, lanes, acc);
     }
   }
 }
@@ -478,37 +540,35 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
                                  plat::BandCount(0, 1 - low, kSweepRows));
   const int64_t copyStep = static_cast<int64_t>(rw) + 2 * pad;
   plat::Block<uint8_t> toHighBuf(static_cast<int64_t>(windows) * kWindow, WorkSource());
-  plat::Block<int32_t> firstBuf(static_cast<int64_t>(windows) + 1, WorkSource());
-  plat::Block<int32_t> negativeBuf(windows, WorkSource());
-  plat::Block<int32_t> groupShiftBuf(rw, WorkSource());
-  plat::Block<int64_t> offsetBuf(rw, WorkSource());
-  plat::Block<uint64_t> lanesBuf(rw, WorkSource());
+  plat::Block<int32_t> bitsBuf(windows, WorkSource());
+  plat::Block<uint64_t> stageBuf(static_cast<int64_t>(windows) * kStages, WorkSource());
   plat::Block<unsigned char> copyBuf(copyStep * tasks, WorkSource());
   plat::Block<unsigned char> ringBuf(static_cast<int64_t>(windows) * ringRows * kWindow + kWindow,
                                      WorkSource());
+  const int32_t strips = (windows + kSweepStrip - 1) / kSweepStrip;
+  const int64_t tileStep = static_cast<int64_t>(kSweepRun + 2 * kWindow) * kWindow;
+  plat::Block<unsigned char> tileBuf(tileStep * strips + kWindow, WorkSource());
   plat::Block<unsigned char> topBuf((static_cast<int64_t>(high) + 1) * rw, WorkSource());
   plat::Block<unsigned char> endsBuf(2 * static_cast<int64_t>(rw), WorkSource());
-  if (!toHighBuf || !firstBuf || !negativeBuf || !groupShiftBuf || !offsetBuf || !lanesBuf ||
-      !copyBuf || !ringBuf || !topBuf || !endsBuf)
+  if (!toHighBuf || !bitsBuf || !stageBuf || !copyBuf || !ringBuf || !tileBuf || !topBuf ||
+      !endsBuf)
     return -1;
-  int32_t groups = 0;
   for (int32_t k = 0; k < windows; ++k) {
     const int32_t i0 = k * kWindow, n = std::min(kWindow, rw - i0);
+    const int32_t low = g.low[k], span = g.high[k] - low;
     for (int32_t j = 0; j < kWindow; ++j)
       toHighBuf[static_cast<int64_t>(k) * kWindow + j] =
           static_cast<uint8_t>(j < n ? g.high[k] - g.columnShift[i0 + j] : 0);
-    firstBuf[k] = groups;
-    for (const bool down : {false, true}) {
-      if (down) negativeBuf[k] = groups;
-      for (int32_t j = g.groupFirst[k]; j < g.groupFirst[k + 1]; ++j) {
-        if ((g.groupShift[j] < 0) != down) continue;
-        groupShiftBuf[groups] = g.groupShift[j];
-        offsetBuf[groups] = g.groupOffset[j];
-        lanesBuf[groups++] = g.groupLanes[j];
-      }
+    int32_t bits = 0;
+    while ((span >> bits) != 0) ++bits;
+    bitsBuf[k] = bits;
+    uint64_t* stage = stageBuf.get() + static_cast<int64_t>(k) * kStages;
+    for (int32_t i = 0; i < kStages; ++i) {
+      stage[i] = 0;
+      for (int32_t j = 0; j < n; ++j)
+        if (((g.columnShift[i0 + j] - low) >> i & 1) != 0) stage[i] |= uint64_t{1} << j;
     }
   }
-  firstBuf[windows] = groups;
   // The ring's rows start on a cache line.
   unsigned char* const ring = ringBuf.get() + (kWindow - reinterpret_cast<uintptr_t>(ringBuf.get()) % kWindow) % kWindow;
   unsigned char* const top = topBuf.get();
@@ -524,11 +584,8 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
                      g.low,
                      g.high,
                      toHighBuf.get(),
-                     firstBuf.get(),
-                     negativeBuf.get(),
-                     groupShiftBuf.get(),
-                     offsetBuf.get(),
-                     lanesBuf.get(),
+                     bitsBuf.get(),
+                     stageBuf.get(),
                      ring,
                      ringRows,
                      top};
@@ -557,7 +614,8 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
     for (int32_t y = a; y < b; ++y)
       std::memcpy(top + static_cast<int64_t>(y) * s.rw, s.region + y * s.width, static_cast<size_t>(s.rw));
   });
-  const int32_t strips = (windows + kSweepStrip - 1) / kSweepStrip;
+  unsigned char* const tiles =
+      tileBuf.get() + (kWindow - reinterpret_cast<uintptr_t>(tileBuf.get()) % kWindow) % kWindow;
   for (int32_t y = 0; y < rh; y += kSweepBand) {
     const int32_t end = std::min(y + kSweepBand, rh);
     // The second sweep on this band's rows beside the first on the rows the next band reads.
@@ -567,7 +625,7 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
     plat::ParallelFor(0, strips + rowTasks, 1, [=](int32_t task, int32_t, int32_t) {
       if (task < strips) {
         ShiftColumnsAvx512(s, task * kSweepStrip, std::min((task + 1) * kSweepStrip, windows), y,
-                           end);
+                           end, tiles + task * tileStep);
         return;
       }
       const int32_t a = from + (task - strips) * kSweepRows;

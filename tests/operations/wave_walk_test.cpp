@@ -91,12 +91,16 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
   // 700 x 260, 190 x 900 and 300 x 1400 are wide enough for the sweeps at most waves.
   const Size sizes[] = {{1, 1},     {17, 3},    {2049, 5},  {5, 300},
                         {700, 260}, {190, 900}, {300, 1400}};
-  // The last three turn the rows' shifts by some 33 to 40 columns within the rows a window
-  // reads on the tall sizes: just past what the sweeps' byte permutes reach.
-  const Wave waves[] = {{0, 4, 5, 4, 5},    {1, 3, 20, 2, 15},  {2, 2, 30, 5, 40},
-                        {0, 1, 250, 3, 180}, {0, 0, 0, 0, 0},    {1, 7, 1, 1, 2},
-                        {0, 1, 2, 1, 3},     {0, 9, 60, 2, 99},  {0, 1, 2, 9, 20},
-                        {0, 2, 2, 12, 15},   {0, 1, 3, 12, 20}};
+  // Small square and triangle waves on the tall sizes give the sweeps windows of one shift,
+  // windows whose shifts all lie below 0 and windows across a square wave's jump; the three
+  // after them turn the rows' shifts by some 33 to 40 columns within the rows a window reads
+  // there (just past what the sweeps' byte permutes reach), and the last one shifts columns
+  // by more than 128 rows at 300 x 1400.
+  const Wave waves[] = {{0, 4, 5, 4, 5},    {1, 3, 20, 2, 15}, {2, 2, 30, 5, 40},
+                        {0, 1, 250, 3, 180}, {0, 0, 0, 0, 0},   {1, 7, 1, 1, 2},
+                        {0, 1, 2, 1, 3},     {0, 9, 60, 2, 99}, {2, 3, 2, 2, 3},
+                        {1, 2, 4, 3, 5},     {0, 1, 2, 9, 20},  {0, 2, 2, 12, 15},
+                        {0, 1, 3, 12, 20},   {1, 2, 10, 1, 3}};
   // Every vector level the processor has: the widest gathers into a copy window by window
   // and, replacing with byte permutes, moves the region in place in two sweeps (also run
   // held off, as the gather); the others walk in place.
