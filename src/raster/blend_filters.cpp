@@ -767,6 +767,43 @@ VMK_TARGET_AVX512 int32_t HalveRowAvx512(const unsigned char* r0, const unsigned
 }
 #endif
 
+// Row y of the halved level, columns left..right, into o.
+void HalveOneRow(const unsigned char* src, int32_t srcWidth, int32_t srcHeight, unsigned char* o,
+                 int32_t y, int32_t left, int32_t right, int32_t samples, HalveRowFn halve) {
+  // A source one sample wide or high pairs the sample with itself.
+  int32_t y0 = 2 * y < srcHeight - 2 ? 2 * y : srcHeight - 2;
+  if (y0 < 0) y0 = 0;
+  const int32_t y1 = y0 + 1 < srcHeight ? y0 + 1 : y0;
+  const unsigned char* r0 = src + static_cast<int64_t>(y0) * srcWidth * samples;
+  const unsigned char* r1 = src + static_cast<int64_t>(y1) * srcWidth * samples;
+  // Columns whose pair lies inside the source, without the clamps.
+  const int32_t inner = srcWidth >= 2 ? std::min(right, (srcWidth - 2) / 2) : left - 1;
+  int32_t x = left;
+  if (samples == 1) {
+    if (x <= inner) x = halve(r0, r1, o, x, inner + 1);
+    for (; x <= inner; ++x)
+      o[x] = static_cast<unsigned char>((r0[2 * x] + r0[2 * x + 1] + r1[2 * x] + r1[2 * x + 1]) >> 2);
+  }
+  for (; x <= right; ++x) {
+    int32_t x0 = 2 * x < srcWidth - 2 ? 2 * x : srcWidth - 2;
+    if (x0 < 0) x0 = 0;
+    const int32_t x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
+    for (int32_t c = 0; c < samples; ++c) {
+      const int32_t s = r0[x0 * samples + c] + r0[x1 * samples + c] + r1[x0 * samples + c] +
+                        r1[x1 * samples + c];
+      o[x * samples + c] = static_cast<unsigned char>(s >> 2);
+    }
+  }
+}
+
+HalveRowFn PickHalveRow() {
+#if VMK_SIMD_X86
+  return plat::PickKernel<HalveRowFn>(HalveRowPlain, HalveRowAvx2, HalveRowAvx512);
+#else
+  return HalveRowPlain;
+#endif
+}
+
 // --- The pyramid blur's last steps in bands of rows ---------------------------------------
 //
 // A one-sample blur whose box passes all run on level 1 (radius 0 to 3) does them and the
@@ -924,9 +961,13 @@ struct BlurRowsOut {
 };
 
 // The box passes on level 1 (w1 x h1, one sample) and the doubling to level 0 (w0 x h0,
-// h0 even, w0 >= 2). Returns 0, or -1 before any row is made.
-int32_t BlurTail(const unsigned char* level, int32_t w1, int32_t h1, int32_t w0, int32_t h0,
-                 int32_t passes, const MaskSampling& mask, BlurRowsOut out) {
+// h0 even, w0 >= 2). With a `source` (level 0) level 1 is halved from it here too: first
+// the rows at every band's edges, which the bands beside it read, then each band's others as
+// its passes come to them, so that a band reads its rows of level 0 just before it writes
+// them. Returns 0, or -1 before any row is made.
+int32_t BlurTail(unsigned char* level, const unsigned char* source, int32_t w1, int32_t h1,
+                 int32_t w0, int32_t h0, int32_t passes, const MaskSampling& mask,
+                 BlurRowsOut out) {
   // Bands of 64 rows of level 1: the rows recomputed at a band's edges for its passes stay
   // under a tenth of its own, and a band's rings and rows stay in its core's cache.
   constexpr int32_t kBandRows = 64;
@@ -943,8 +984,20 @@ int32_t BlurTail(const unsigned char* level, int32_t w1, int32_t h1, int32_t w0,
   const ExpandRowFn expand = ExpandRowPlain;
 #endif
   unsigned char* const base = scratch.get();
-  plat::ParallelFor(0, h1, kBandRows, [&, base, level, w1, h1, w0, h0, passes, boxRow, expand,
-                                       out](int32_t band, int32_t j0, int32_t j1) {
+  // A band reads `passes` rows of level 1 above its own and passes + 1 below.
+  const int32_t edge = passes + 1;
+  const HalveRowFn halve = PickHalveRow();
+  const auto halveRow = [=](int32_t j) {
+    HalveOneRow(source, w0, h0, level + static_cast<int64_t>(j) * w1, j, 0, w1 - 1, 1, halve);
+  };
+  if (source != nullptr) {
+    plat::ParallelFor(0, h1, kBandRows, [=](int32_t, int32_t j0, int32_t j1) {
+      for (int32_t j = j0; j < j1; ++j)
+        if (j < j0 + edge || j >= j1 - edge) halveRow(j);
+    });
+  }
+  plat::ParallelFor(0, h1, kBandRows, [&, base, level, source, w1, h1, w0, h0, passes, boxRow,
+                                       expand, edge, halveRow](int32_t band, int32_t j0, int32_t j1) {
     unsigned char* const ring = base + bandBytes * band;
     unsigned char* const q = ring + static_cast<int64_t>(passes) * 3 * w1;
     unsigned char* const slots = ring + ringBytes;
@@ -953,8 +1006,14 @@ int32_t BlurTail(const unsigned char* level, int32_t w1, int32_t h1, int32_t w0,
     int32_t next[5] = {0, 0, 0, 0, 0};
     next[passes] = j0;
     for (int32_t k = passes; k > 1; --k) next[k - 1] = std::max(next[k] - 1, 0);
+    // The band's rows of level 1 not at its edges, halved up to row y.
+    int32_t halved = j0 + edge;
+    const int32_t inside = j1 - edge;
+    const auto halveTo = [&](int32_t y) {
+      for (; source != nullptr && halved <= y && halved < inside; ++halved) halveRow(halved);
+    };
     const auto row = [&](int32_t k, int32_t y) -> unsigned char* {
-      if (k == 0) return const_cast<unsigned char*>(level) + static_cast<int64_t>(y) * w1;
+      if (k == 0) return level + static_cast<int64_t>(y) * w1;
       return ring + (static_cast<int64_t>(k - 1) * 3 + y % 3) * w1;
     };
     // Makes pass k's rows up to y; each asks the pass before for the row below it first, so
@@ -962,7 +1021,11 @@ int32_t BlurTail(const unsigned char* level, int32_t w1, int32_t h1, int32_t w0,
     const auto advance = [&](auto& self, int32_t k, int32_t y) -> void {
       for (; next[k] <= y; ++next[k]) {
         const int32_t r = next[k];
-        if (k > 1) self(self, k - 1, std::min(r + 1, h1 - 1));
+        if (k > 1) {
+          self(self, k - 1, std::min(r + 1, h1 - 1));
+        } else {
+          halveTo(std::min(r + 1, h1 - 1));
+        }
         const unsigned char* old = row(k - 1, r);
         unsigned char* made = row(k, r);
         const unsigned char* above = row(k - 1, std::max(r - 1, 0));
@@ -976,7 +1039,11 @@ int32_t BlurTail(const unsigned char* level, int32_t w1, int32_t h1, int32_t w0,
       }
     };
     const auto finished = [&](int32_t j) {
-      if (passes > 0) advance(advance, passes, j);
+      if (passes > 0) {
+        advance(advance, passes, j);
+      } else {
+        halveTo(j);
+      }
       return row(passes, j);
     };
     // Row y of level 0 is made in the plane, or in scratch slot y % 3; the row just below
@@ -1107,39 +1174,11 @@ void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t
   top = top < 0 ? 0 : top;
   right = right > dstWidth - 1 ? dstWidth - 1 : right;
   bottom = bottom > dstHeight - 1 ? dstHeight - 1 : bottom;
-#if VMK_SIMD_X86
-  const HalveRowFn halve = plat::PickKernel<HalveRowFn>(HalveRowPlain, HalveRowAvx2, HalveRowAvx512);
-#else
-  const HalveRowFn halve = HalveRowPlain;
-#endif
+  const HalveRowFn halve = PickHalveRow();
   plat::ParallelFor(top, bottom + 1, 16, [=](int32_t firstRow, int32_t endRow) {
-    for (int32_t y = firstRow; y < endRow; ++y) {
-      // A source one sample wide or high pairs the sample with itself.
-      int32_t y0 = 2 * y < srcHeight - 2 ? 2 * y : srcHeight - 2;
-      if (y0 < 0) y0 = 0;
-      const int32_t y1 = y0 + 1 < srcHeight ? y0 + 1 : y0;
-      const unsigned char* r0 = src + static_cast<int64_t>(y0) * srcWidth * samples;
-      const unsigned char* r1 = src + static_cast<int64_t>(y1) * srcWidth * samples;
-      unsigned char* o = dst + static_cast<int64_t>(y) * dstWidth * samples;
-      // Columns whose pair lies inside the source, without the clamps.
-      const int32_t inner = srcWidth >= 2 ? std::min(right, (srcWidth - 2) / 2) : left - 1;
-      int32_t x = left;
-      if (samples == 1) {
-        if (x <= inner) x = halve(r0, r1, o, x, inner + 1);
-        for (; x <= inner; ++x)
-          o[x] = static_cast<unsigned char>((r0[2 * x] + r0[2 * x + 1] + r1[2 * x] + r1[2 * x + 1]) >> 2);
-      }
-      for (; x <= right; ++x) {
-        int32_t x0 = 2 * x < srcWidth - 2 ? 2 * x : srcWidth - 2;
-        if (x0 < 0) x0 = 0;
-        const int32_t x1 = x0 + 1 < srcWidth ? x0 + 1 : x0;
-        for (int32_t c = 0; c < samples; ++c) {
-          const int32_t s = r0[x0 * samples + c] + r0[x1 * samples + c] + r1[x0 * samples + c] +
-                            r1[x1 * samples + c];
-          o[x * samples + c] = static_cast<unsigned char>(s >> 2);
-        }
-      }
-    }
+    for (int32_t y = firstRow; y < endRow; ++y)
+      HalveOneRow(src, srcWidth, srcHeight, dst + static_cast<int64_t>(y) * dstWidth * samples, y,
+                  left, right, samples, halve);
   });
 }
 
@@ -1250,9 +1289,12 @@ int32_t PyramidBlur(unsigned char* buffer, const unsigned char* mask, int32_t wi
   for (int32_t k = 0; k <= K; ++k) {
     if (halvings < 2) {
       if (!newLevel(halvings + 1)) return -1;
-      DivideInHalf(w[halvings], h[halvings], w[halvings + 1], h[halvings + 1], 0, 0,
-                   w[halvings + 1] - 1, h[halvings + 1] - 1, samples, level[halvings],
-                   level[halvings + 1]);
+      // The banded last steps halve level 0 themselves.
+      if (tailPasses == 0) {
+        DivideInHalf(w[halvings], h[halvings], w[halvings + 1], h[halvings + 1], 0, 0,
+                     w[halvings + 1] - 1, h[halvings + 1] - 1, samples, level[halvings],
+                     level[halvings + 1]);
+      }
       if (halvings > 0) dropLevel(halvings);
       ++halvings;
     }
@@ -1277,8 +1319,10 @@ int32_t PyramidBlur(unsigned char* buffer, const unsigned char* mask, int32_t wi
   const bool oddLast = out.sink != nullptr && height > h[0];
   if (oddLast) std::memcpy(asIs.get(), buffer + static_cast<int64_t>(h[0]) * width,
                             static_cast<size_t>(width));
-  if (BlurTail(level[1], w[1], h[1], w[0], h[0], tailPasses, {mask, 2, 2, maskLimit}, out) != 0)
+  if (BlurTail(level[1], tailPasses > 0 ? level[0] : nullptr, w[1], h[1], w[0], h[0], tailPasses,
+               {mask, 2, 2, maskLimit}, out) != 0) {
     return -1;
+  }
   if (oddLast) (*out.sink)(h[0], asIs.get());
   return 0;
 }

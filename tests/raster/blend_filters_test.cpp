@@ -567,14 +567,15 @@ Plane LiteralPyramid(Plane p, const unsigned char* mask, int w, int h, int radiu
 // The one-sample blur takes its box passes and its last doubling in bands of rows, in place
 // or handing the rows on: both against the whole-level steps, at every vector level and at
 // 1, 3 and 8 threads, on a single pixel, one row, short and odd rows, rows of many lanes, tall
-// planes of many bands and odd heights, with no mask, a noise mask and a mask of runs of 0
-// and 255, at radii whose passes all fall on level 1 (0 to 3) and beyond.
+// planes of many bands (the last one or two rows high) and odd heights, with no mask, a noise
+// mask and a mask of runs of 0 and 255, at radii whose passes all fall on level 1 (0 to 3)
+// and beyond.
 TEST(Pyramid, BandedLastStepsMatchTheWholeLevelSteps) {
   struct Size {
     int w, h;
   };
   const Size sizes[] = {{1, 1}, {5, 1}, {2, 2}, {3, 3}, {17, 3}, {2049, 5},
-                        {2050, 6}, {6, 301}, {71, 260}, {3, 2049}};
+                        {2050, 6}, {6, 301}, {71, 260}, {3, 2049}, {9, 132}, {130, 258}};
   const plat::SimdLevel levels[] = {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
                                     plat::SimdLevel::kAvx512};
   uint32_t seed = 400;
