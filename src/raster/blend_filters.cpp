@@ -961,21 +961,26 @@ struct BlurRowsOut {
 };
 
 // The box passes on level 1 (w1 x h1, one sample) and the doubling to level 0 (w0 x h0,
-// h0 even, w0 >= 2). With a `source` (level 0) level 1 is halved from it here too: first
-// the rows at every band's edges, which the bands beside it read, then each band's others as
-// its passes come to them, so that a band reads its rows of level 0 just before it writes
-// them. Returns 0, or -1 before any row is made.
-int32_t BlurTail(unsigned char* level, const unsigned char* source, int32_t w1, int32_t h1,
+// h0 even, w0 >= 2), level 1 either whole in `level` or halved here from `source` (level 0):
+// first the rows at every band's edges, which the bands beside it read too, kept apart; then
+// each band's others, as its passes come to them, into a ring of three rows. A band so reads
+// its rows of level 0 just before it writes them, and level 1 never exists whole.
+// Returns 0, or -1 before any row is made.
+int32_t BlurTail(const unsigned char* level, const unsigned char* source, int32_t w1, int32_t h1,
                  int32_t w0, int32_t h0, int32_t passes, const MaskSampling& mask,
                  BlurRowsOut out) {
   // Bands of 64 rows of level 1: the rows recomputed at a band's edges for its passes stay
   // under a tenth of its own, and a band's rings and rows stay in its core's cache.
   constexpr int32_t kBandRows = 64;
   const int32_t bands = plat::BandCount(0, h1, kBandRows);
-  const int64_t ringBytes = static_cast<int64_t>(passes) * 3 * w1 + w1;
+  // A band reads `passes` rows of level 1 above its own and passes + 1 below.
+  const int32_t edge = passes + 1;
+  const int64_t ringBytes = (static_cast<int64_t>(passes) * 3 + 3 + 1) * w1;
   const int64_t bandBytes = ringBytes + 3 * static_cast<int64_t>(w0);
+  const int64_t edgeBytes = 2 * static_cast<int64_t>(edge) * w1;
   plat::Block<unsigned char> scratch(bandBytes * bands, WorkSource());
-  if (!scratch) return -1;
+  plat::Block<unsigned char> edgeRows(source != nullptr ? edgeBytes * bands : 0, WorkSource());
+  if (!scratch || (source != nullptr && !edgeRows)) return -1;
 #if VMK_SIMD_X86
   const BoxRowFn boxRow = plat::PickKernel<BoxRowFn>(BoxRowPlain, BoxRowAvx2, BoxRowAvx512);
   const ExpandRowFn expand = plat::PickKernel<ExpandRowFn>(ExpandRowPlain, ExpandRowAvx2);
@@ -984,37 +989,56 @@ int32_t BlurTail(unsigned char* level, const unsigned char* source, int32_t w1, 
   const ExpandRowFn expand = ExpandRowPlain;
 #endif
   unsigned char* const base = scratch.get();
-  // A band reads `passes` rows of level 1 above its own and passes + 1 below.
-  const int32_t edge = passes + 1;
+  unsigned char* const edges = edgeRows.get();
   const HalveRowFn halve = PickHalveRow();
-  const auto halveRow = [=](int32_t j) {
-    HalveOneRow(source, w0, h0, level + static_cast<int64_t>(j) * w1, j, 0, w1 - 1, 1, halve);
+  const auto halveRow = [=](int32_t j, unsigned char* into) {
+    HalveOneRow(source, w0, h0, into, j, 0, w1 - 1, 1, halve);
+  };
+  // Where a band's first `edge` and last `edge` rows of level 1 are kept (a short band's in
+  // both places); null for any other row.
+  const auto edgeRow = [=](int32_t y) -> unsigned char* {
+    const int32_t b = y / kBandRows, j0 = b * kBandRows, j1 = std::min(j0 + kBandRows, h1);
+    unsigned char* const e = edges + edgeBytes * b;
+    if (y < j0 + edge) return e + static_cast<int64_t>(y - j0) * w1;
+    if (y >= j1 - edge) return e + static_cast<int64_t>(edge + j1 - 1 - y) * w1;
+    return nullptr;
   };
   if (source != nullptr) {
     plat::ParallelFor(0, h1, kBandRows, [=](int32_t, int32_t j0, int32_t j1) {
-      for (int32_t j = j0; j < j1; ++j)
-        if (j < j0 + edge || j >= j1 - edge) halveRow(j);
+      for (int32_t j = j0; j < j1; ++j) {
+        if (j < j0 + edge) halveRow(j, edges + edgeBytes * (j / kBandRows) +
+                                           static_cast<int64_t>(j - j0) * w1);
+        if (j >= j1 - edge) halveRow(j, edges + edgeBytes * (j / kBandRows) +
+                                            static_cast<int64_t>(edge + j1 - 1 - j) * w1);
+      }
     });
   }
   plat::ParallelFor(0, h1, kBandRows, [&, base, level, source, w1, h1, w0, h0, passes, boxRow,
-                                       expand, edge, halveRow](int32_t band, int32_t j0, int32_t j1) {
+                                       expand, edge, halveRow, edgeRow](int32_t band, int32_t j0,
+                                                                        int32_t j1) {
     unsigned char* const ring = base + bandBytes * band;
-    unsigned char* const q = ring + static_cast<int64_t>(passes) * 3 * w1;
+    unsigned char* const q = ring + static_cast<int64_t>(passes + 1) * 3 * w1;
     unsigned char* const slots = ring + ringBytes;
     // Pass k's next row to make; pass 0 is level 1 itself. A pass starts one row above the
     // next one's first, which its first row reads.
     int32_t next[5] = {0, 0, 0, 0, 0};
     next[passes] = j0;
     for (int32_t k = passes; k > 1; --k) next[k - 1] = std::max(next[k] - 1, 0);
-    // The band's rows of level 1 not at its edges, halved up to row y.
+    // The band's rows of level 1 not at its edges, halved up to row y into ring 0.
     int32_t halved = j0 + edge;
     const int32_t inside = j1 - edge;
     const auto halveTo = [&](int32_t y) {
-      for (; source != nullptr && halved <= y && halved < inside; ++halved) halveRow(halved);
+      for (; source != nullptr && halved <= y && halved < inside; ++halved)
+        halveRow(halved, ring + static_cast<int64_t>(halved % 3) * w1);
     };
     const auto row = [&](int32_t k, int32_t y) -> unsigned char* {
-      if (k == 0) return level + static_cast<int64_t>(y) * w1;
-      return ring + (static_cast<int64_t>(k - 1) * 3 + y % 3) * w1;
+      if (k == 0 && source == nullptr)
+        return const_cast<unsigned char*>(level) + static_cast<int64_t>(y) * w1;
+      if (k == 0) {
+        unsigned char* e = edgeRow(y);
+        if (e != nullptr) return e;
+      }
+      return ring + (static_cast<int64_t>(k) * 3 + y % 3) * w1;
     };
     // Makes pass k's rows up to y; each asks the pass before for the row below it first, so
     // the three rows it reads are the last three of that pass's ring.
@@ -1288,9 +1312,9 @@ int32_t PyramidBlur(unsigned char* buffer, const unsigned char* mask, int32_t wi
   int halvings = 0;
   for (int32_t k = 0; k <= K; ++k) {
     if (halvings < 2) {
-      if (!newLevel(halvings + 1)) return -1;
-      // The banded last steps halve level 0 themselves.
+      // The banded last steps halve level 0 themselves, a band at a time.
       if (tailPasses == 0) {
+        if (!newLevel(halvings + 1)) return -1;
         DivideInHalf(w[halvings], h[halvings], w[halvings + 1], h[halvings + 1], 0, 0,
                      w[halvings + 1] - 1, h[halvings + 1] - 1, samples, level[halvings],
                      level[halvings + 1]);
