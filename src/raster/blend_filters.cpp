@@ -1028,8 +1028,20 @@ int32_t BlurTail(const unsigned char* level, const unsigned char* source, int32_
     int32_t halved = j0 + edge;
     const int32_t inside = j1 - edge;
     const auto halveTo = [&](int32_t y) {
-      for (; source != nullptr && halved <= y && halved < inside; ++halved)
+      for (; source != nullptr && halved <= y && halved < inside; ++halved) {
         halveRow(halved, ring + static_cast<int64_t>(halved % 3) * w1);
+#if VMK_SIMD_X86
+        // The two mask rows under the row just halved: its passes read the first, the
+        // doubling both, a few rows on; fetched now, they are in cache by then (first
+        // touches otherwise stalled the passes' mix and the blend on memory).
+        if (mask.mask != nullptr) {
+          const int64_t from = std::min<int64_t>(2 * static_cast<int64_t>(halved) * w0, mask.limit);
+          const int64_t to = std::min<int64_t>(from + 2 * static_cast<int64_t>(w0), mask.limit);
+          for (int64_t i = from; i < to; i += 64)
+            _mm_prefetch(reinterpret_cast<const char*>(mask.mask + i), _MM_HINT_T0);
+        }
+#endif
+      }
     };
     const auto row = [&](int32_t k, int32_t y) -> unsigned char* {
       if (k == 0 && source == nullptr)
