@@ -39,8 +39,11 @@ constexpr EffectCode kNullMaskIsFull[] = {2,  3,  4,  5,  6,  7,  8,  9,  10,  1
                                           15, 16, 17, 18, 60, 63, 68, 71, 86, 121, 122};
 
 // Checked the same way at mode 0 and opacity 255, where the relief's filter takes the mask's
-// 255 as the whole filtered value.
-constexpr EffectCode kNullMaskIsFullWhenReplacing[] = {12};
+// 255 as the whole filtered value, and the blur mixes nothing back (its box passes through a
+// mask of 255 are the unmasked ones, and its blend at full weight is the blur). Above 255 a
+// blur through a mask mixes back at the opacity, where one without stores the blur: it is
+// listed for replacement only.
+constexpr EffectCode kNullMaskIsFullWhenReplacing[] = {11, 12};
 
 // Two-plane numbers that read the composite's own planes, never the mean, when the destination
 // is the composite too; a single destination plane always takes the mean as its source.

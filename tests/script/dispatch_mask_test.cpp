@@ -109,22 +109,26 @@ TEST_F(DispatchMask, EmbossAndBlurKeepTheirFullMaskPlane) {
   }
 }
 
-TEST_F(DispatchMask, TheReliefReplacingWithoutAMaskGivesTheBytesOfAFullMask) {
-  // At mode 0 and opacity 255 the frame hands the relief no mask; its filter then stores the
-  // relief as the mask of 255 weighs it. Any other blend keeps the plane (the test above).
+TEST_F(DispatchMask, TheReliefAndTheBlurReplacingWithoutAMaskGiveTheBytesOfAFullMask) {
+  // At mode 0 and opacity 255 the frame hands the relief and the blur no mask; the relief's
+  // filter then stores the relief as the mask of 255 weighs it, and the blur's box passes and
+  // blend back take the 255 as full weight. Any other blend keeps the plane (the test above).
   ASSERT_TRUE(FullMaskPassedAsNullWhenReplacing(12));
-  EXPECT_FALSE(FullMaskPassedAsNullWhenReplacing(11));
+  ASSERT_TRUE(FullMaskPassedAsNullWhenReplacing(11));
   const Setting settings[] = {{0, 255, 2, 2}, {0, 255, 3, 40}, {0, 255, 4, 3}};
-  for (const Setting& g : settings) {
-    for (int16_t model : {3, 4}) {
-      for (int threads : {1, 8}) {
-        plat::SetThreadCount(threads);
-        const std::string where = "into " + std::to_string(g.to) + " model " +
-                                  std::to_string(model) + " threads " + std::to_string(threads);
-        const std::vector<Plane> none = RenderOnce(12, g, 0, 1, 0, model);
-        EXPECT_NE(none, RenderOnce(1, g, 0, 1, 0, model)) << where;
-        EXPECT_EQ(none, RenderOnce(12, g, 89, 1, 255, model)) << where;
-        EXPECT_EQ(none, RenderOnce(12, g, 89, 2, 0, model)) << where;
+  for (EffectCode e : {11, 12}) {
+    for (const Setting& g : settings) {
+      for (int16_t model : {3, 4}) {
+        for (int threads : {1, 8}) {
+          plat::SetThreadCount(threads);
+          const std::string where = "effect " + std::to_string(e) + " into " +
+                                    std::to_string(g.to) + " model " + std::to_string(model) +
+                                    " threads " + std::to_string(threads);
+          const std::vector<Plane> none = RenderOnce(e, g, 0, 1, 0, model);
+          EXPECT_NE(none, RenderOnce(1, g, 0, 1, 0, model)) << where;
+          EXPECT_EQ(none, RenderOnce(e, g, 89, 1, 255, model)) << where;
+          EXPECT_EQ(none, RenderOnce(e, g, 89, 2, 0, model)) << where;
+        }
       }
     }
   }
