@@ -806,12 +806,14 @@ HalveRowFn PickHalveRow() {
 
 // --- The pyramid blur's last steps in bands of rows ---------------------------------------
 //
-// A one-sample blur whose box passes all run on level 1 (radius 0 to 3) does them and the
-// doubling back to level 0 band by band: each band of level 1's rows runs its passes through
-// rings of three rows per pass, recomputing the few rows its neighbours also need, and
-// doubles each finished row straight into the plane (or into a scratch row handed on), so
-// that neither the passes nor the doubling go over a whole plane again. On 6000 x 4000 (three
-// planes through a mask, 8 threads, load ~2) the blur took ~24 ms as whole-plane passes.
+// A one-sample blur whose box passes all run on level 1 (radius 0 to 3) halves level 0, does
+// the passes and doubles back band by band: each band of level 1's rows runs its passes
+// through rings of three rows per pass, recomputing the few rows its neighbours also need,
+// and doubles each finished row straight into the plane (or into a scratch row handed on), so
+// that level 0 is read once and written once and nothing else goes over a whole plane.
+// Three 6000 x 4000 planes at radius 2, a loaded machine (load ~24): as whole-plane passes
+// with a copy and a blend back 75-80 ms (8 threads) and 160-180 ms (one thread); this way
+// 10-12 ms and 26-31 ms without a mask, 14-18 ms and ~49 ms through one (load ~20).
 
 // floor(s / 9) for the box's sums 0..9 x 255 as a multiply-high, which the vector forms
 // use; over that whole range it is the division (and so the convolution's float quotient).
