@@ -599,10 +599,25 @@ int32_t DrawnRuns(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t perPix
   const auto bandRows = static_cast<int32_t>(std::clamp<int64_t>(
       std::max((rows + bands - 1) / bands, (kBandDraws + perRow - 1) / perRow), 1, rows));
   plat::ParallelFor(y0, y1 + 1, bandRows, [=](int32_t first, int32_t end) {
-    int32_t draws[3 * kRun];
+    int32_t draws[3 * kRun], more[3 * kRun];
     plat::RandomRun run = start;
     run.Skip(static_cast<uint64_t>(first - y0) * static_cast<uint64_t>(perRow));
-    for (int32_t y = first; y < end; ++y)
+    // A band of enough draws goes as two halves side by side, the second half's table a jump
+    // on from the first's: row i of the first half with row i of the second, the same runs in
+    // each, so that the two tables fill together; an odd row left at the end goes alone.
+    // (The second table's jump, 5 to 10 us, buys back more than that on a band's 2^17 draws.)
+    const int32_t half = (end - first) * perRow >= kBandDraws ? (end - first) / 2 : 0;
+    plat::RandomRun second = run;
+    if (half > 0) second.Skip(static_cast<uint64_t>(half) * static_cast<uint64_t>(perRow));
+    for (int32_t i = 0; i < half; ++i)
+      for (int32_t x = x0; x <= x1; x += kRun) {
+        const int32_t n = std::min(kRun, x1 - x + 1);
+        run.FillTwo(draws, second, more, static_cast<int64_t>(n) * perPixel);
+        runFn(first + i, x, n, static_cast<const int32_t*>(draws));
+        runFn(first + half + i, x, n, static_cast<const int32_t*>(more));
+      }
+    if (half > 0) run = second;
+    for (int32_t y = first + 2 * half; y < end; ++y)
       for (int32_t x = x0; x <= x1; x += kRun) {
         const int32_t n = std::min(kRun, x1 - x + 1);
         run.Fill(draws, static_cast<int64_t>(n) * perPixel);

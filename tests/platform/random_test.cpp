@@ -66,6 +66,35 @@ TEST(RandomRun, FillsGiveTheOneAtATimeDrawsAtEveryWidth) {
   plat::SetSimdLevel(plat::SimdLevel::kAvx512);
 }
 
+// Two tables filled side by side give each its own one-at-a-time draws, for the same run
+// lengths, at each width, and write nothing past the count.
+TEST(RandomRun, FillsOfTwoTablesSideBySideGiveEachItsOwnDraws) {
+  const int64_t counts[] = {0, 1, 7, 8, 9, 16, 17, 33, 4095, 4096, 4097, 10007, 5};
+  for (const plat::SimdLevel level : Levels()) {
+    plat::SetSimdLevel(level);
+    plat::RandomRun one(3), two(0x9e3779b9u), a(3), b(0x9e3779b9u);
+    b.Skip(1000);
+    for (int i = 0; i < 1000; ++i) (void)two.Next();
+    std::vector<int32_t> gotA, gotB;
+    for (const int64_t n : counts) {
+      gotA.assign(static_cast<size_t>(n) + 1, -1);
+      gotB.assign(static_cast<size_t>(n) + 1, -1);
+      a.FillTwo(gotA.data(), b, gotB.data(), n);
+      for (int64_t i = 0; i < n; ++i) {
+        ASSERT_EQ(gotA[static_cast<size_t>(i)], one.Next())
+            << "level " << static_cast<int>(level) << " run " << n << " draw " << i;
+        ASSERT_EQ(gotB[static_cast<size_t>(i)], two.Next())
+            << "level " << static_cast<int>(level) << " run " << n << " draw " << i;
+      }
+      ASSERT_EQ(gotA[static_cast<size_t>(n)], -1) << "a fill wrote past its count";
+      ASSERT_EQ(gotB[static_cast<size_t>(n)], -1) << "a fill wrote past its count";
+    }
+    ASSERT_EQ(a.Next(), one.Next());
+    ASSERT_EQ(b.Next(), two.Next());
+  }
+  plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+}
+
 // A jump of n lands on the table that n draws leave, for short jumps (below, at and past the
 // table's 31 words), long ones and one past 2^31; a jump after draws and draws after a jump
 // go on in step.
