@@ -484,11 +484,10 @@ VMK_TARGET_AVX512 inline Strengths512 LoadStrengths(const GrainTerms& t) {
   return s;
 }
 
-// The strengths of 16 lightnesses (0..255 in 32-bit lanes): a permute of two vectors takes a
+// The strengths of 32 lightnesses (0..255 in 16-bit lanes): a permute of two vectors takes a
 // quarter of the table by the low six bits, bits 6 and 7 pick the quarter. Costs less than a
 // gather of the 32-bit table from memory.
-VMK_TARGET_AVX512 inline __m512i StrengthOf16(const Strengths512& s, __m512i light) {
-  const __m512i i = _mm512_castsi256_si512(_mm512_cvtepi32_epi16(light));
+VMK_TARGET_AVX512 inline __m512i StrengthOf32(const Strengths512& s, __m512i i) {
   const __m512i q0 = _mm512_permutex2var_epi16(s.part[0], i, s.part[1]);
   const __m512i q1 = _mm512_permutex2var_epi16(s.part[2], i, s.part[3]);
   const __m512i q2 = _mm512_permutex2var_epi16(s.part[4], i, s.part[5]);
@@ -497,11 +496,37 @@ VMK_TARGET_AVX512 inline __m512i StrengthOf16(const Strengths512& s, __m512i lig
   const __mmask32 b7 = _mm512_test_epi16_mask(i, _mm512_set1_epi16(128));
   const __m512i low = _mm512_mask_blend_epi16(b6, q0, q1);
   const __m512i high = _mm512_mask_blend_epi16(b6, q2, q3);
-  return _mm512_cvtepi16_epi32(_mm512_castsi512_si256(_mm512_mask_blend_epi16(b7, low, high)));
+  return _mm512_mask_blend_epi16(b7, low, high);
+}
+
+// The strengths of the 16 pixels of r and g from j on, in 32-bit lanes.
+VMK_TARGET_AVX512 inline __m512i StrengthOf16(const Strengths512& s, const unsigned char* r,
+                                              const unsigned char* g) {
+  const __m512i rr = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r)));
+  const __m512i gg = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(g)));
+  // L = (2 r + g) / 3: below 2^15, where x * 43691 >> 17 is x / 3.
+  const __m512i twice = _mm512_add_epi32(_mm512_add_epi32(rr, rr), gg);
+  const __m512i light = _mm512_srli_epi32(_mm512_mullo_epi32(twice, _mm512_set1_epi32(43691)), 17);
+  const __m512i i = _mm512_castsi256_si512(_mm512_cvtepi32_epi16(light));
+  return _mm512_cvtepi16_epi32(_mm512_castsi512_si256(StrengthOf32(s, i)));
+}
+
+// The same for 32 pixels, the lightness in 16-bit lanes (the high half of x * 43691, shifted
+// by 1, is the same x * 43691 >> 17): the strengths of pixels j..j+15 to lo, the rest to hi.
+VMK_TARGET_AVX512 inline void StrengthsOf32(const Strengths512& s, const unsigned char* r,
+                                            const unsigned char* g, __m512i* lo, __m512i* hi) {
+  const __m512i rr = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(r)));
+  const __m512i gg = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(g)));
+  const __m512i twice = _mm512_add_epi16(_mm512_add_epi16(rr, rr), gg);
+  const __m512i light =
+      _mm512_srli_epi16(_mm512_mulhi_epu16(twice, _mm512_set1_epi16(static_cast<int16_t>(43691))), 1);
+  const __m512i S = StrengthOf32(s, light);
+  *lo = _mm512_cvtepi16_epi32(_mm512_castsi512_si256(S));
+  *hi = _mm512_cvtepi16_epi32(_mm512_extracti64x4_epi64(S, 1));
 }
 
 template <int32_t kShare>
-VMK_TARGET_AVX512 inline bool GrainSixteenAvx512(const GrainTerms& t, const Strengths512& strengths,
+VMK_TARGET_AVX512 inline bool GrainSixteenAvx512(const GrainTerms& t, __m512i S,
                                                  const unsigned char* const p[3],
                                                  const int32_t* draws, int32_t j,
                                                  unsigned char* const values[3]) {
@@ -517,9 +542,6 @@ VMK_TARGET_AVX512 inline bool GrainSixteenAvx512(const GrainTerms& t, const Stre
   __m512i sample[3];
   for (int32_t k = 0; k < 3; ++k)
     sample[k] = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p[k] + j)));
-  const __m512i twice = _mm512_add_epi32(_mm512_add_epi32(sample[0], sample[0]), sample[1]);
-  const __m512i light = _mm512_srli_epi32(_mm512_mullo_epi32(twice, _mm512_set1_epi32(43691)), 17);
-  const __m512i S = StrengthOf16(strengths, light);
   const __m512d sLo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(S));
   const __m512d sHi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(S, 1));
   const __m512d a = _mm512_set1_pd(128.0 / 100.0), b = _mm512_set1_pd(255.0 / 100.0 / 2147483647.0);
@@ -555,8 +577,16 @@ VMK_TARGET_AVX512 void GrainRunAvx512(const GrainTerms& t, const unsigned char* 
                                       unsigned char* const values[3]) {
   const Strengths512 strengths = LoadStrengths(t);
   int32_t j = 0;
+  for (; j + 32 <= n; j += 32) {
+    __m512i lo, hi;
+    StrengthsOf32(strengths, p[0] + j, p[1] + j, &lo, &hi);
+    if (!GrainSixteenAvx512<kShare>(t, lo, p, draws, j, values))
+      GrainPixels(t, p, draws, j, j + 16, values);
+    if (!GrainSixteenAvx512<kShare>(t, hi, p, draws, j + 16, values))
+      GrainPixels(t, p, draws, j + 16, j + 32, values);
+  }
   for (; j + 16 <= n; j += 16)
-    if (!GrainSixteenAvx512<kShare>(t, strengths, p, draws, j, values))
+    if (!GrainSixteenAvx512<kShare>(t, StrengthOf16(strengths, p[0] + j, p[1] + j), p, draws, j, values))
       GrainPixels(t, p, draws, j, j + 16, values);
   GrainPixels(t, p, draws, j, n, values);
 }
