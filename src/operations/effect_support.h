@@ -12,6 +12,7 @@
 #include "app/core/session_state.h"
 #include "platform/memory/block.h"
 #include "platform/parallel/parallel.h"
+#include "raster/mix_lanes.h"
 
 namespace effect_support {
 
@@ -102,39 +103,11 @@ constexpr int32_t kRun = 512;
 // Whether a weight or opacity can take the 16-bit lanes.
 inline bool InByteRange(int32_t v) { return v >= 0 && v <= 255; }
 
-// The mix of one sample in the 16-bit lanes, weight a in 0..255.
-inline unsigned char MixLane(uint16_t old, uint16_t value, uint16_t a) {
-  return static_cast<unsigned char>(static_cast<uint16_t>((255 - a) * old + a * value) / 255);
-}
-
-// The weight of a mask sample times an opacity in 0..255.
-inline uint16_t MaskLane(uint16_t mask, uint16_t op) {
-  return static_cast<uint16_t>(static_cast<uint16_t>(mask * op) / 255);
-}
-
-// Samples a step of MixRun takes at once. The build's -O2 vectorises only loops that need no
-// remainder (its cheap cost model): a loop of a fixed 16 samples becomes vector code, where a
-// loop over the run's n samples stayed one sample at a time (three 6000 x 4000 planes blended
-// through a mask: about 3 times as long).
-constexpr int32_t kMixStep = 16;
-
-// p[i] = Mix(p[i], value[i], weight) for i < n, weight mask[i] * opacity / 255, or opacity
-// without a mask; opacity in 0..255.
-inline void MixRun(unsigned char* __restrict p, const unsigned char* __restrict value,
-                   const unsigned char* __restrict mask, int32_t opacity, int32_t n) {
-  const auto op = static_cast<uint16_t>(opacity);
-  int32_t i = 0;
-  if (mask == nullptr) {
-    for (; i + kMixStep <= n; i += kMixStep)
-      for (int32_t j = 0; j < kMixStep; ++j) p[i + j] = MixLane(p[i + j], value[i + j], op);
-    for (; i < n; ++i) p[i] = MixLane(p[i], value[i], op);
-    return;
-  }
-  for (; i + kMixStep <= n; i += kMixStep)
-    for (int32_t j = 0; j < kMixStep; ++j)
-      p[i + j] = MixLane(p[i + j], value[i + j], MaskLane(mask[i + j], op));
-  for (; i < n; ++i) p[i] = MixLane(p[i], value[i], MaskLane(mask[i], op));
-}
+// The replacement mix in 16-bit lanes (see there).
+using lanemix::kMixStep;
+using lanemix::MaskLane;
+using lanemix::MixLane;
+using lanemix::MixRun;
 
 // p[i] = Blend(mode, p[i], value[i], Weight(mask, i, opacity)) for i < n: MixRun where the
 // lanes hold the blend, else sample by sample.

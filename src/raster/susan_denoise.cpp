@@ -16,6 +16,7 @@
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "raster/channel_frame.h"
+#include "raster/mix_lanes.h"
 #include "raster/plane_rect.h"
 
 #if defined(__x86_64__)
@@ -565,72 +566,11 @@ int32_t BlendWithItself(uint32_t mode, int32_t opacity, plat::PlaneView<unsigned
 // plane; the band's scratch is four rows.
 constexpr int32_t kPassBandRows = 32;
 
-// The mix of one sample in 16-bit lanes, weight a in 0..255: each product
-// of a sample and a weight is at most 255 x 255, so the sum fits, and its
-// quotient by 255 is the integer one.
-inline unsigned char MixLane(uint16_t old, uint16_t value, uint16_t a) {
-  return static_cast<unsigned char>(static_cast<uint16_t>((255 - a) * old + a * value) / 255);
-}
-inline uint16_t MaskLane(uint16_t mask, uint16_t op) {
-  return static_cast<uint16_t>(static_cast<uint16_t>(mask * op) / 255);
-}
-
-// p[i] = ((255 - m) p[i] + m v[i]) / 255 for i < n, m = mask[i] x op / 255,
-// or op without a mask; op in 0..255. This is the replacement blend (mode
-// 1, whose value is the smoothed sample itself) without the table. A fixed
-// step of samples becomes vector code at -O2 (a loop over the row's n stays
-// scalar); the wider forms take the same code in wider registers.
-template <int32_t Step>
-[[gnu::always_inline]] inline void MixRowBy(unsigned char* __restrict p,
-                                            const unsigned char* __restrict v,
-                                            const unsigned char* __restrict mask,
-                                            int32_t opacity, int32_t n) {
-  const auto op = static_cast<uint16_t>(opacity);
-  int32_t i = 0;
-  if (mask == nullptr) {
-    if (op == 255) {
-      std::memcpy(p, v, static_cast<size_t>(n));
-      return;
-    }
-    for (; i + Step <= n; i += Step)
-      for (int32_t j = 0; j < Step; ++j) p[i + j] = MixLane(p[i + j], v[i + j], op);
-    for (; i < n; ++i) p[i] = MixLane(p[i], v[i], op);
-    return;
-  }
-  for (; i + Step <= n; i += Step)
-    for (int32_t j = 0; j < Step; ++j)
-      p[i + j] = MixLane(p[i + j], v[i + j], MaskLane(mask[i + j], op));
-  for (; i < n; ++i) p[i] = MixLane(p[i], v[i], MaskLane(mask[i], op));
-}
-
-using MixRowFn = void (*)(unsigned char*, const unsigned char*, const unsigned char*, int32_t,
-                          int32_t);
-void MixRow(unsigned char* p, const unsigned char* v, const unsigned char* mask, int32_t op,
-            int32_t n) {
-  MixRowBy<16>(p, v, mask, op, n);
-}
-#if VMK_SIMD_X86
-VMK_TARGET_AVX2 void MixRow256(unsigned char* p, const unsigned char* v,
-                               const unsigned char* mask, int32_t op, int32_t n) {
-  MixRowBy<32>(p, v, mask, op, n);
-}
-VMK_TARGET_AVX512 void MixRow512(unsigned char* p, const unsigned char* v,
-                                 const unsigned char* mask, int32_t op, int32_t n) {
-  MixRowBy<64>(p, v, mask, op, n);
-}
-#endif
-
-MixRowFn PickMixRow() {
-#if VMK_SIMD_X86
-  return plat::PickKernel<MixRowFn>(MixRow, MixRow256, MixRow512);
-#else
-  return MixRow;
-#endif
-}
-
 // The blend of n smoothed samples v into the plane's samples p through the
-// shared blend `mode`, weighted by op (0..255) or mask x op / 255.
-void BlendRow(MixRowFn mix, uint32_t mode, int32_t op, unsigned char* p,
+// shared blend `mode`, weighted by op (0..255) or mask x op / 255. Mode 1 is
+// the replacement, whose table row is the smoothed sample itself: the 16-bit
+// lanes' mix, without the table.
+void BlendRow(lanemix::MixRunFn mix, uint32_t mode, int32_t op, unsigned char* p,
               const unsigned char* v, const unsigned char* mask, int32_t n) {
   if (mode == 1) {
     mix(p, v, mask, op, n);
@@ -746,7 +686,7 @@ int32_t SmoothAndBlend(uint32_t mode, int32_t opacity, plat::PlaneView<unsigned 
     });
   }
   const int32_t left = rect.left, n = rect.right - rect.left + 1;
-  const MixRowFn mix = PickMixRow();
+  const lanemix::MixRunFn mix = lanemix::PickMixRun();
   plat::ParallelFor(top, end, kPassBandRows, [&](int32_t band, int32_t first, int32_t last) {
     const unsigned char* above = inPlace ? edgeRow(band, 0) : nullptr;
     const unsigned char* below = inPlace ? edgeRow(band, 1) : nullptr;
