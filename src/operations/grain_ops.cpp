@@ -542,13 +542,37 @@ VMK_TARGET_AVX512 inline bool GrainSixteenAvx512(const GrainTerms& t, __m512i S,
   __m512i sample[3];
   for (int32_t k = 0; k < 3; ++k)
     sample[k] = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p[k] + j)));
-  const __m512d sLo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(S));
-  const __m512d sHi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(S, 1));
-  const __m512d a = _mm512_set1_pd(128.0 / 100.0), b = _mm512_set1_pd(255.0 / 100.0 / 2147483647.0);
-  const __m512d aLo = _mm512_mul_pd(sLo, a), aHi = _mm512_mul_pd(sHi, a);
-  const __m512d bLo = _mm512_mul_pd(sLo, b), bHi = _mm512_mul_pd(sHi, b);
-  __m512i noise[3];
-  for (int32_t k = 0; k < 3; ++k) noise[k] = GrainOf16(Deal(d0, d1, d2, k), aLo, aHi, bLo, bHi);
+  // The grains first in single precision, 16 to a vector, as x = A - d B with A, B and d each
+  // rounded to float and one rounding of the fused step: x lies within |S| 2^-24 (1.28 x 2 for
+  // A, 2.55 x 3 for B's two roundings and d's, 1.28 for the sum), below 12 |S| 2^-24, of the
+  // exact quotient q. Where x is at least |S| 2^-20 from every whole number, no whole number
+  // lies between x and q, so trunc(x) is trunc(q), which is the plain form's grain (see above).
+  // A group with a grain nearer a whole number than that (about 48 |S| 2^-19 of the groups)
+  // is worked out again in double lanes.
+  __m512i dealt[3], noise[3];
+  for (int32_t k = 0; k < 3; ++k) dealt[k] = Deal(d0, d1, d2, k);
+  {
+    const __m512 sF = _mm512_cvtepi32_ps(S);
+    const __m512 aF = _mm512_mul_ps(sF, _mm512_set1_ps(1.28f));
+    const __m512 bF = _mm512_mul_ps(sF, _mm512_set1_ps(static_cast<float>(255.0 / 100.0 / 2147483647.0)));
+    const __m512 near = _mm512_mul_ps(_mm512_abs_ps(sF), _mm512_set1_ps(0x1p-20f));
+    __mmask16 close = 0;
+    for (int32_t k = 0; k < 3; ++k) {
+      const __m512 x = _mm512_fnmadd_ps(_mm512_cvtepi32_ps(dealt[k]), bF, aF);
+      noise[k] = _mm512_cvttps_epi32(x);
+      // x less its nearest whole number, exact below 2^23.
+      const __m512 off = _mm512_reduce_ps(x, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+      close = static_cast<__mmask16>(close | _mm512_cmp_ps_mask(_mm512_abs_ps(off), near, _CMP_LT_OQ));
+    }
+    if (close != 0) {
+      const __m512d sLo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(S));
+      const __m512d sHi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(S, 1));
+      const __m512d a = _mm512_set1_pd(128.0 / 100.0), b = _mm512_set1_pd(255.0 / 100.0 / 2147483647.0);
+      const __m512d aLo = _mm512_mul_pd(sLo, a), aHi = _mm512_mul_pd(sHi, a);
+      const __m512d bLo = _mm512_mul_pd(sLo, b), bHi = _mm512_mul_pd(sHi, b);
+      for (int32_t k = 0; k < 3; ++k) noise[k] = GrainOf16(dealt[k], aLo, aHi, bLo, bHi);
+    }
+  }
   __m512i grain[3];
   if constexpr (kShare == 100) {
     for (int32_t k = 0; k < 3; ++k) grain[k] = noise[k];

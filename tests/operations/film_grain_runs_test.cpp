@@ -241,6 +241,52 @@ TEST_F(FilmGrainRuns, SubstitutedGeneratorAndEndDrawsGiveThePlainFormsBytes) {
   plat::SetRandomFunctions(nullptr, nullptr);
 }
 
+// The draws around each one whose grain S (128 - 255 u) / 100 is a whole number k: the lanes'
+// single-precision grain may fall on either side of k there, and must give way to the exact one.
+std::vector<int32_t> DrawsAtWholeGrains(int64_t S) {
+  std::vector<int32_t> d;
+  const int64_t reach = (std::abs(S) * 13) / 10 + 1;
+  for (int64_t k = -reach; k <= reach; ++k) {
+    const long double at = (128.0L * S - 100.0L * k) * 2147483647.0L / (255.0L * S);
+    const auto base = static_cast<int64_t>(std::floor(at));
+    for (int64_t v = base - 1; v <= base + 2; ++v)
+      if (v >= 1 && v <= 2147483646) d.push_back(static_cast<int32_t>(v));
+  }
+  return d;
+}
+
+TEST_F(FilmGrainRuns, DrawsAtWholeGrainsGiveThePlainFormsBytes) {
+  // Grey planes: every pixel has the lightness 200 and so one strength. 237 x 31 pixels serve
+  // every draw of the list at least once from the seed's start.
+  const int32_t w = 237, h = 31;
+  const size_t n = static_cast<size_t>(w) * h;
+  const Plane orig[3] = {Plane(n, 200), Plane(n, 200), Plane(n, 200)};
+  const Grain grains[] = {{5, 50, 50, 50, 0, 0}, {80, 100, -30, 60, 0, 0}, {154, 100, 100, 100, 0, 0},
+                          {154, 100, 100, 100, 100, 0}, {120, -90, 20, 60, 45, 0}};
+  plat::SetRandomFunctions(&Serve, &ServeFrom);
+  for (const Grain& g : grains) {
+    const int32_t L = 200, mid = 128 - (L - 128);
+    const int64_t S = static_cast<int64_t>(g.amount) *
+                      (L * g.highlights / 255 + g.midtones * mid / 128 + g.shadows * (255 - L) / 255) / 30;
+    ASSERT_NE(S, 0);
+    gServe = DrawsAtWholeGrains(S);
+    ASSERT_LE(gServe.size(), 3 * n);
+    Plane expect[3] = {orig[0], orig[1], orig[2]};
+    PlainFilmGrain(0, 255, h, w, expect, 0, 0, w - 1, h - 1, nullptr, g);
+    AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
+      Plane got[3] = {orig[0], orig[1], orig[2]};
+      ASSERT_EQ(Effects::FilmGrain(0, 255, h, w, got[0].data(), got[1].data(), got[2].data(), 0, 0,
+                                   w - 1, h - 1, nullptr, g.amount, g.highlights, g.midtones, g.shadows,
+                                   g.colourShare, g.seed),
+                0);
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(got[k], expect[k]) << "strength " << S << " share " << g.colourShare << " threads "
+                                     << threads << " level " << static_cast<int>(level) << " plane " << k;
+    });
+  }
+  plat::SetRandomFunctions(nullptr, nullptr);
+}
+
 }  // namespace
 
 namespace {
