@@ -556,15 +556,16 @@ VMK_TARGET_AVX512 inline bool GrainSixteenAvx512(const GrainTerms& t, __m512i S,
     const __m512 aF = _mm512_mul_ps(sF, _mm512_set1_ps(1.28f));
     const __m512 bF = _mm512_mul_ps(sF, _mm512_set1_ps(static_cast<float>(255.0 / 100.0 / 2147483647.0)));
     const __m512 near = _mm512_mul_ps(_mm512_abs_ps(sF), _mm512_set1_ps(0x1p-20f));
-    __mmask16 close = 0;
+    __m512 off[3];
     for (int32_t k = 0; k < 3; ++k) {
       const __m512 x = _mm512_fnmadd_ps(_mm512_cvtepi32_ps(dealt[k]), bF, aF);
       noise[k] = _mm512_cvttps_epi32(x);
       // x less its nearest whole number, exact below 2^23.
-      const __m512 off = _mm512_reduce_ps(x, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-      close = static_cast<__mmask16>(close | _mm512_cmp_ps_mask(_mm512_abs_ps(off), near, _CMP_LT_OQ));
+      off[k] = _mm512_reduce_ps(x, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
     }
-    if (close != 0) {
+    // The least of the three distances (0x0A: the smaller magnitude, its sign cleared).
+    const __m512 least = _mm512_range_ps(_mm512_range_ps(off[0], off[1], 0x0A), off[2], 0x0A);
+    if (_mm512_cmp_ps_mask(least, near, _CMP_LT_OQ) != 0) {
       const __m512d sLo = _mm512_cvtepi32_pd(_mm512_castsi512_si256(S));
       const __m512d sHi = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(S, 1));
       const __m512d a = _mm512_set1_pd(128.0 / 100.0), b = _mm512_set1_pd(255.0 / 100.0 / 2147483647.0);

@@ -241,26 +241,31 @@ TEST_F(FilmGrainRuns, SubstitutedGeneratorAndEndDrawsGiveThePlainFormsBytes) {
   plat::SetRandomFunctions(nullptr, nullptr);
 }
 
-// The draws around each one whose grain S (128 - 255 u) / 100 is a whole number k: the lanes'
-// single-precision grain may fall on either side of k there, and must give way to the exact one.
+// The two draws on either side of each one whose grain S (128 - 255 u) / 100 is a whole
+// number k: the lanes' single-precision grain may fall on either side of k there, and must give
+// way to the exact one. Each such draw stands alone among 47 whose grain is a half (far from
+// any whole number), at a place that moves on by one from one block of 48 to the next: so
+// with rows of 256 pixels each group of 16 lanes holds one, in every lane and channel in turn.
 std::vector<int32_t> DrawsAtWholeGrains(int64_t S) {
+  auto drawOf = [S](long double grain) {
+    return static_cast<int64_t>(std::floor((128.0L * S - 100.0L * grain) * 2147483647.0L / (255.0L * S)));
+  };
+  const auto half = static_cast<int32_t>(drawOf(0.5L));
   std::vector<int32_t> d;
   const int64_t reach = (std::abs(S) * 13) / 10 + 1;
-  for (int64_t k = -reach; k <= reach; ++k) {
-    const long double at = (128.0L * S - 100.0L * k) * 2147483647.0L / (255.0L * S);
-    const auto base = static_cast<int64_t>(std::floor(at));
-    for (int64_t v = base - 1; v <= base + 2; ++v)
-      if (v >= 1 && v <= 2147483646) d.push_back(static_cast<int32_t>(v));
-  }
+  for (int64_t k = -reach; k <= reach; ++k)
+    for (int64_t v = drawOf(static_cast<long double>(k)); v <= drawOf(static_cast<long double>(k)) + 1; ++v) {
+      if (v < 1 || v > 2147483646) continue;
+      const size_t at = d.size() / 48 % 48;
+      for (size_t i = 0; i < 48; ++i) d.push_back(i == at ? static_cast<int32_t>(v) : half);
+    }
+  while (d.size() % (16 * 48) != 0) d.push_back(half);  // whole rows of 256 pixels
   return d;
 }
 
 TEST_F(FilmGrainRuns, DrawsAtWholeGrainsGiveThePlainFormsBytes) {
-  // Grey planes: every pixel has the lightness 200 and so one strength. 237 x 31 pixels serve
-  // every draw of the list at least once from the seed's start.
-  const int32_t w = 237, h = 31;
-  const size_t n = static_cast<size_t>(w) * h;
-  const Plane orig[3] = {Plane(n, 200), Plane(n, 200), Plane(n, 200)};
+  // Grey planes: every pixel has the lightness 200 and so one strength.
+  const int32_t w = 256;
   const Grain grains[] = {{5, 50, 50, 50, 0, 0}, {80, 100, -30, 60, 0, 0}, {154, 100, 100, 100, 0, 0},
                           {154, 100, 100, 100, 100, 0}, {120, -90, 20, 60, 45, 0}};
   plat::SetRandomFunctions(&Serve, &ServeFrom);
@@ -270,7 +275,9 @@ TEST_F(FilmGrainRuns, DrawsAtWholeGrainsGiveThePlainFormsBytes) {
                       (L * g.highlights / 255 + g.midtones * mid / 128 + g.shadows * (255 - L) / 255) / 30;
     ASSERT_NE(S, 0);
     gServe = DrawsAtWholeGrains(S);
-    ASSERT_LE(gServe.size(), 3 * n);
+    const auto h = static_cast<int32_t>(gServe.size() / (3 * w));
+    const size_t n = static_cast<size_t>(w) * h;
+    const Plane orig[3] = {Plane(n, 200), Plane(n, 200), Plane(n, 200)};
     Plane expect[3] = {orig[0], orig[1], orig[2]};
     PlainFilmGrain(0, 255, h, w, expect, 0, 0, w - 1, h - 1, nullptr, g);
     AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
