@@ -16,6 +16,7 @@
 // processors with AVX-512 take instead, and for the two sweeps in place that
 // a replacement takes where they also permute bytes across a register.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -600,38 +601,100 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
   GatherRowsAvx512(last, g.y1, g.y1 + 1);
 
   unsigned char* const copies = copyBuf.get();
-  // The first sweep's rows: the bottom ones the top rows read past the top, then from the
-  // top on, ahead of the second sweep.
-  int32_t swept = std::min(kSweepBand + high, static_cast<int32_t>(bottom));
-  plat::ParallelFor(0, swept, kSweepRows, [s, copies, copyStep](int32_t band, int32_t a, int32_t b) {
-    ShiftRowsAvx512Vbmi(s, a, b, copies + band * copyStep);
-  });
-  plat::ParallelFor(static_cast<int32_t>(bottom), rh, kSweepRows, [s, copies, copyStep](int32_t band, int32_t a, int32_t b) {
-    ShiftRowsAvx512Vbmi(s, a, b, copies + band * copyStep);
-  });
-  // The rows the bottom ones read past the bottom.
-  plat::ParallelFor(0, high + 1, effect_support::kPixelBandRows, [s, top](int32_t a, int32_t b) {
-    for (int32_t y = a; y < b; ++y)
-      std::memcpy(top + static_cast<int64_t>(y) * s.rw, s.region + y * s.width, static_cast<size_t>(s.rw));
-  });
   unsigned char* const tiles =
       tileBuf.get() + (kWindow - reinterpret_cast<uintptr_t>(tileBuf.get()) % kWindow) % kWindow;
-  for (int32_t y = 0; y < rh; y += kSweepBand) {
-    const int32_t end = std::min(y + kSweepBand, rh);
-    // The second sweep on this band's rows beside the first on the rows the next band reads.
-    const int32_t from = swept, to = std::min(end + kSweepBand + high, static_cast<int32_t>(bottom));
-    swept = std::max(swept, to);
-    const int32_t rowTasks = from < to ? plat::BandCount(from, to, kSweepRows) : 0;
-    plat::ParallelFor(0, strips + rowTasks, 1, [=](int32_t task, int32_t, int32_t) {
-      if (task < strips) {
-        ShiftColumnsAvx512(s, task * kSweepStrip, std::min((task + 1) * kSweepStrip, windows), y,
-                           end, tiles + task * tileStep);
-        return;
-      }
-      const int32_t a = from + (task - strips) * kSweepRows;
-      ShiftRowsAvx512Vbmi(s, a, std::min(a + kSweepRows, to), copies + (task - strips) * copyStep);
-    });
+  // One queue of tasks, taken in order. First the first sweep's rows the first band reads:
+  // from the top on, and the bottom ones the top rows read past the top; the rows the bottom
+  // ones read past the bottom (up to `high`) are kept as they are swept. Then band by band of
+  // the second sweep, the first sweep's rows the next band reads, then the band's strips
+  // (which read none of those rows). A strip waits only for its own strip of the band before
+  // (its ring, the rows above) and for the rows swept for it, not for every task before it
+  // (a loop per band left the threads waiting at each band's end for its slowest strip). A
+  // task waits only on tasks before it, each taken by a thread that is running it, so the
+  // queue cannot stall at any count of threads.
+  const int32_t firstRows = std::min(kSweepBand + high, static_cast<int32_t>(bottom));
+  const int32_t topTasks = plat::BandCount(0, firstRows, kSweepRows);
+  const int32_t firstTasks = topTasks + plat::BandCount(static_cast<int32_t>(bottom), rh, kSweepRows);
+  const int32_t bands = (rh + kSweepBand - 1) / kSweepBand;
+  plat::Block<int32_t> bandBuf(4 * static_cast<int64_t>(bands) + strips + 1, WorkSource());
+  if (!bandBuf) return -1;
+  int32_t* const bandFrom = bandBuf.get();     // the first sweep's rows beside band b ..
+  int32_t* const bandTo = bandFrom + bands;    // .. up to here
+  int32_t* const bandTask = bandTo + bands;    // band b's first task
+  int32_t* const rowsDone = bandTask + bands;  // band b's first-sweep tasks done
+  int32_t* const stripDone = rowsDone + bands;  // bands done of strip j
+  int32_t* const firstDone = stripDone + strips;  // the first tasks done
+  int32_t taskCount = firstTasks, swept = firstRows;
+  for (int32_t b = 0; b < bands; ++b) {
+    const int32_t end = std::min((b + 1) * kSweepBand, rh);
+    bandFrom[b] = swept;
+    bandTo[b] = std::max(swept, std::min(end + kSweepBand + high, static_cast<int32_t>(bottom)));
+    swept = bandTo[b];
+    bandTask[b] = taskCount;
+    rowsDone[b] = 0;
+    taskCount += strips + plat::BandCount(bandFrom[b], bandTo[b], kSweepRows);
   }
+  for (int32_t j = 0; j < strips; ++j) stripDone[j] = 0;
+  *firstDone = 0;
+  // Each worker's row copy is one of the `tasks` copies.
+  const int32_t workers = std::max(1, std::min({plat::ThreadCount(), tasks, taskCount}));
+  std::atomic<int32_t> next{0};
+  auto waitFor = [](int32_t& count, int32_t target) {
+    const std::atomic_ref<int32_t> done(count);
+    int32_t now = done.load(std::memory_order_acquire);
+    for (int32_t spins = 0; now < target; now = done.load(std::memory_order_acquire)) {
+      if (++spins < 256)
+        _mm_pause();
+      else
+        done.wait(now, std::memory_order_acquire);  // asleep: the thread it waits on may want this core
+    }
+  };
+  auto finish = [](int32_t& count, bool add, int32_t value) {
+    const std::atomic_ref<int32_t> done(count);
+    if (add)
+      done.fetch_add(1, std::memory_order_acq_rel);
+    else
+      done.store(value, std::memory_order_release);
+    done.notify_all();
+  };
+  plat::ParallelFor(0, workers, 1, [=, &next](int32_t worker, int32_t, int32_t) {
+    unsigned char* const copy = copies + worker * copyStep;
+    int32_t b = 0;
+    for (int32_t task = next.fetch_add(1, std::memory_order_relaxed); task < taskCount;
+         task = next.fetch_add(1, std::memory_order_relaxed)) {
+      if (task < firstTasks) {
+        const int32_t a = task < topTasks
+                              ? task * kSweepRows
+                              : static_cast<int32_t>(bottom) + (task - topTasks) * kSweepRows;
+        const int32_t e = std::min(a + kSweepRows, task < topTasks ? firstRows : rh);
+        ShiftRowsAvx512Vbmi(s, a, e, copy);
+        for (int32_t y = a; y < e && y <= high && task < topTasks; ++y)
+          std::memcpy(top + static_cast<int64_t>(y) * s.rw, s.region + y * s.width,
+                      static_cast<size_t>(s.rw));
+        finish(*firstDone, true, 0);
+        continue;
+      }
+      while (b + 1 < bands && bandTask[b + 1] <= task) ++b;
+      const int32_t rowTasks = plat::BandCount(bandFrom[b], bandTo[b], kSweepRows);
+      const int32_t local = task - bandTask[b] - rowTasks;
+      if (local >= 0) {
+        if (b > 0) {
+          waitFor(stripDone[local], b);
+          waitFor(rowsDone[b - 1], plat::BandCount(bandFrom[b - 1], bandTo[b - 1], kSweepRows));
+        } else {
+          waitFor(*firstDone, firstTasks);
+        }
+        const int32_t y = b * kSweepBand;
+        ShiftColumnsAvx512(s, local * kSweepStrip, std::min((local + 1) * kSweepStrip, windows), y,
+                           std::min(y + kSweepBand, rh), tiles + local * tileStep);
+        finish(stripDone[local], false, b + 1);
+      } else {
+        const int32_t a = bandFrom[b] + (local + rowTasks) * kSweepRows;
+        ShiftRowsAvx512Vbmi(s, a, std::min(a + kSweepRows, bandTo[b]), copy);
+        finish(rowsDone[b], true, 0);
+      }
+    }
+  });
   std::memcpy(s.region, ends, static_cast<size_t>(rw));
   std::memcpy(s.region + (rh - 1) * s.width, ends + rw, static_cast<size_t>(rw));
   return 1;
