@@ -218,6 +218,50 @@ BENCHMARK(BM_EffectAwayFromDefaults)
     ->ArgsProduct({{60, 68, 121}, {2048, 6000}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
+// The point, tone and blend effects the way a user who paints a mask or lowers the opacity
+// meets them: at opacity 128 through mask channel 89, a plane of soft diagonal ramps (no two
+// neighbouring rows alike, no run of one value), so that the frame fills the operation mask
+// and blends the result back rather than writing straight into the planes.
+const std::vector<uint8_t>& MaskPlane(int32_t width) {
+  static std::vector<uint8_t> small, large;
+  std::vector<uint8_t>& v = width == 6000 ? large : small;
+  if (v.empty()) {
+    const int32_t height = HeightOf(width);
+    v.resize(static_cast<size_t>(width) * height);
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x)
+        v[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>((x + 3 * y) * 255 / 1000);
+  }
+  return v;
+}
+
+void BM_EffectThroughMask(benchmark::State& state) {
+  BenchSession session;
+  Prepare(session);
+  const auto effect = static_cast<int16_t>(state.range(0));
+  const auto width = static_cast<int32_t>(state.range(1));
+  ThreadsFor threads(state.range(2));
+  ScriptFile s;
+  if (!MakeScript(s, effect, width)) return state.SkipWithError("no memory for the script");
+  s.SetOpa(0, 1, 1, 128);
+  s.SetMChannel(0, 1, 1, 89);
+  s.SetIntExt(0, 1, 1, 1);
+  const std::vector<uint8_t>& picture = Picture(width);
+  const std::vector<uint8_t>& mask = MaskPlane(width);
+  for (auto _ : state) {
+    s.Render(0, 0, 0, picture.data(), nullptr, mask.data(), 0, 0);
+    benchmark::ClobberMemory();
+  }
+  if (!s.MissingCases().empty()) state.SetLabel("no render case");
+}
+BENCHMARK(BM_EffectThroughMask)
+    ->ArgNames({"effect", "width", "threads"})
+    ->ArgsProduct({{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
+                    60, 63, 65, 66, 67, 68, 70, 71, 86, 96, 97, 121, 122},
+                   {2048, 6000},
+                   {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
 // The swept fill of the layer's paths in 30 steps.
 void BM_PathSweep30Steps(benchmark::State& state) {
   BenchSession session;

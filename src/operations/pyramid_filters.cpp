@@ -146,6 +146,52 @@ int32_t UnsharpReplace(unsigned char* plane, int32_t width, int32_t height, int3
   return 0;
 }
 
+// The blend back of a filter that worked in place: buffer holds the filtered samples of rows
+// y0..y1, columns x0..x1, `kept` the old ones packed, and each sample becomes
+// Blend(mode, old, filtered, weight of its pixel) through the mask (a pixel's mask sample at
+// scaleY^2 y width + scaleX x). One sample a pixel on a mask of the plane's own size takes
+// runs of kRun: the filtered run goes to the band's stack, the old one back into the plane,
+// and BlendRun mixes them there (replacement at an opacity of 0..255 in the widest form of the
+// 16-bit lanes this processor runs).
+void BlendKeptBack(int16_t mode, int16_t opacity, unsigned char* buffer, const unsigned char* kept,
+                   const unsigned char* mask, int16_t maskScaleX, int16_t maskScaleY,
+                   int32_t width, int32_t x0, int32_t x1, int32_t y0, int32_t y1,
+                   int16_t channels) {
+  const int64_t rowBytes = static_cast<int64_t>(x1 - x0 + 1) * channels;
+  const bool runs = channels == 1 && maskScaleX == 1 && maskScaleY == 1;
+  const lanemix::MixRunFn mix =
+      mode == 0 && effect_support::InByteRange(opacity) ? lanemix::PickMixRun() : nullptr;
+  plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [=](int32_t first, int32_t end) {
+    unsigned char filtered[effect_support::kRun];
+    for (int32_t y = first; y < end; ++y) {
+      const unsigned char* before = kept + (y - y0) * rowBytes;
+      unsigned char* out = buffer + (static_cast<int64_t>(y) * width + x0) * channels;
+      if (runs) {
+        const unsigned char* weights = mask + static_cast<int64_t>(y) * width + x0;
+        for (int64_t x = 0; x < rowBytes; x += effect_support::kRun) {
+          const auto n = static_cast<int32_t>(std::min<int64_t>(rowBytes - x, effect_support::kRun));
+          std::memcpy(filtered, out + x, static_cast<size_t>(n));
+          std::memcpy(out + x, before + x, static_cast<size_t>(n));
+          if (mix != nullptr)
+            mix(out + x, filtered, weights + x, opacity, n);
+          else
+            effect_support::BlendRun(mode, opacity, out + x, filtered, weights + x, n);
+        }
+        continue;
+      }
+      for (int32_t x = x0; x <= x1; ++x) {
+        const int64_t m = static_cast<int64_t>(maskScaleY) * maskScaleY * y * width +
+                          static_cast<int64_t>(maskScaleX) * x;
+        const int32_t weight = Weight(mask, m, opacity);
+        for (int32_t c = 0; c < channels; ++c) {
+          const int64_t k = static_cast<int64_t>(x - x0) * channels + c;
+          out[k] = Blend(mode, before[k], out[k], weight);
+        }
+      }
+    }
+  });
+}
+
 }  // namespace
 
 int32_t Effects::ApplyMatrix(int16_t mode, int16_t opacity, unsigned char* buffer,
@@ -163,32 +209,25 @@ int32_t Effects::ApplyMatrix(int16_t mode, int16_t opacity, unsigned char* buffe
   if (buffer == nullptr || width <= 0 || height <= 0 || channels < 1) return -1;
   ClampRegion(width, height, x0, y0, x1, y1);
   if (x0 > x1 || y0 > y1) return 0;
-  // Any other blend needs the old samples beside the filtered ones.
+  // Any other blend needs the old samples beside the filtered ones. The copy and the blend
+  // back go in bands of rows on the shared threads: each row reads and writes its own samples
+  // only (the filter between them, which reads across rows, runs on its own).
   const int64_t rowBytes = static_cast<int64_t>(x1 - x0 + 1) * channels;
   plat::Block<unsigned char> old(rowBytes * (y1 - y0 + 1), WorkSource());
   if (!old) return -1;
-  for (int32_t y = y0; y <= y1; ++y) {
-    std::memcpy(old.get() + (y - y0) * rowBytes,
-                buffer + (static_cast<int64_t>(y) * width + x0) * channels,
-                static_cast<size_t>(rowBytes));
-  }
+  unsigned char* const kept = old.get();
+  plat::ParallelFor(y0, y1 + 1, effect_support::kPixelBandRows, [=](int32_t first, int32_t end) {
+    for (int32_t y = first; y < end; ++y)
+      std::memcpy(kept + (y - y0) * rowBytes,
+                  buffer + (static_cast<int64_t>(y) * width + x0) * channels,
+                  static_cast<size_t>(rowBytes));
+  });
   if (::ApplyMatrix(buffer, nullptr, 1, 1, width, height, x0, x1, y0, y1, radius, channels, bias,
                     divisor, kernel) != 0) {
     return -1;
   }
-  for (int32_t y = y0; y <= y1; ++y) {
-    const unsigned char* before = old.get() + (y - y0) * rowBytes;
-    unsigned char* out = buffer + (static_cast<int64_t>(y) * width + x0) * channels;
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int64_t m = static_cast<int64_t>(maskScaleY) * maskScaleY * y * width +
-                        static_cast<int64_t>(maskScaleX) * x;
-      const int32_t weight = Weight(mask, m, opacity);
-      for (int32_t c = 0; c < channels; ++c) {
-        const int64_t k = static_cast<int64_t>(x - x0) * channels + c;
-        out[k] = Blend(mode, before[k], out[k], weight);
-      }
-    }
-  }
+  BlendKeptBack(mode, opacity, buffer, kept, mask, maskScaleX, maskScaleY, width, x0, x1, y0, y1,
+                channels);
   return 0;
 }
 
