@@ -7,6 +7,7 @@
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "support/level_and_threads.h"
+#include "support/noise_plane.h"
 #include "support/pixels.h"
 
 namespace {
@@ -195,35 +196,56 @@ TEST(HslShift, VectorLanesGiveTheBytesOfOnePixelAtATimeForEveryColour) {
   }
 }
 
+// Blends through a mask and at part opacity (the sixteen- and eight-pixel forms on a copy of
+// each run, then the blend) and the bare replacement against the plain form on one thread, on
+// odd, wide and tall planes, both colour models, at every vector level and 1, 3 and 8 threads.
 TEST(HslShift, OddSizesGiveTheSameBytesAtAnyThreadCount) {
   struct Size {
     int32_t w, h;
   };
+  struct Blending {
+    int16_t mode, opacity;
+    bool masked;
+  };
   std::vector<plat::SimdLevel> levels = {plat::SimdLevel::kAvx2};
   if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) levels.push_back(plat::SimdLevel::kAvx512);
-  for (const Size sz : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 67}, Size{41, 70}}) {
+  const Blending blends[] = {{3, 200, true}, {0, 128, true}, {0, 100, false}, {0, 255, true},
+                             {0, 300, true}, {5, 255, false}};
+  for (const Size sz :
+       {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{5, 67}, Size{41, 70}, Size{5, 2049}}) {
     const size_t n = static_cast<size_t>(sz.w) * sz.h;
     Rgb c{Plane(n), Plane(n), Plane(n)};
-    Plane mask(n);
+    // A mask without a period, so that a run read at the wrong column shows.
+    const Plane mask = vmktest::Noise(n, static_cast<uint32_t>(n));
     for (size_t i = 0; i < n; ++i) {
       c.r[i] = static_cast<unsigned char>(i * 7 + 3);
       c.g[i] = static_cast<unsigned char>(i * 13 + 100);
       c.b[i] = static_cast<unsigned char>(i * 29);
-      mask[i] = static_cast<unsigned char>(i * 41 + 5);
     }
-    const ShiftArgs a{-40, 25, -10, 1};
-    const Rgb plain = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kBaseline, 1, 3, 200, mask.data());
-    const Rgb barePlain = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kBaseline, 1);
-    for (const plat::SimdLevel level : levels)
-      for (const int threads : {1, 3, 8}) {
-        const Rgb wide = ShiftPlanes(c, sz.w, sz.h, a, level, threads, 3, 200, mask.data());
-        EXPECT_TRUE(plain.r == wide.r && plain.g == wide.g && plain.b == wide.b)
-            << sz.w << "x" << sz.h << " threads " << threads;
-        const Rgb bare = ShiftPlanes(c, sz.w, sz.h, a, level, threads);
-        EXPECT_TRUE(bare.r == barePlain.r && bare.g == barePlain.g && bare.b == barePlain.b)
-            << sz.w << "x" << sz.h << " level " << static_cast<int>(level) << " threads "
-            << threads;
+    for (const int16_t model : {int16_t{1}, int16_t{0}}) {
+      const ShiftArgs a{-40, 25, -10, model};
+      const Rgb barePlain = ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kBaseline, 1);
+      for (const Blending& b : blends) {
+        const unsigned char* m = b.masked ? mask.data() : nullptr;
+        const Rgb plain =
+            ShiftPlanes(c, sz.w, sz.h, a, plat::SimdLevel::kBaseline, 1, b.mode, b.opacity, m);
+        for (const plat::SimdLevel level : levels)
+          for (const int threads : {1, 3, 8}) {
+            const Rgb wide = ShiftPlanes(c, sz.w, sz.h, a, level, threads, b.mode, b.opacity, m);
+            EXPECT_TRUE(plain.r == wide.r && plain.g == wide.g && plain.b == wide.b)
+                << sz.w << "x" << sz.h << " model " << model << " mode " << b.mode
+                << " opacity " << b.opacity << " mask " << b.masked << " level "
+                << static_cast<int>(level) << " threads " << threads;
+          }
       }
+      for (const plat::SimdLevel level : levels)
+        for (const int threads : {1, 3, 8}) {
+          const Rgb bare = ShiftPlanes(c, sz.w, sz.h, a, level, threads);
+          EXPECT_TRUE(bare.r == barePlain.r && bare.g == barePlain.g && bare.b == barePlain.b)
+              << sz.w << "x" << sz.h << " level " << static_cast<int>(level) << " threads "
+              << threads;
+        }
+    }
   }
 }
 
