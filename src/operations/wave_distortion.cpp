@@ -352,6 +352,9 @@ struct WaveSweeps {
   unsigned char* ring;  // per window, ringRows rows of 64 samples as the first sweep left them
   int32_t ringRows;     // a power of two
   const unsigned char* top;  // rows 0 .. highest shift as the first sweep left them, rw apart
+  // Per 32 columns (the AVX2 rows' form): how many shifts, and their high - shift values.
+  const uint8_t* halfCount;
+  const uint8_t* halfDiff;  // 32 a half
 };
 
 // Rows first .. end - 1 (of the region) moved sideways, through `copy` (rw + 2 pad samples).
@@ -499,9 +502,211 @@ VMK_TARGET_AVX512 void ShiftColumnsAvx512(const WaveSweeps& s, int32_t ks, int32
   }
 }
 
+// The same two sweeps on processors with AVX2 only, on the same windows of 64 columns, each a
+// pair of 32-byte halves. Without byte permutes across a register, a half of a row of the
+// first sweep is one unaligned load a column shift among its 32 columns (about nine at the
+// defaults), from the row's copy moved by the shift of the row that will read it there,
+// merged by a compare of the columns' high - shift bytes; the second is the stages of the
+// AVX-512 form with vpblendvb on byte masks.
+constexpr int32_t kHalf = 32;
+
+struct WindowPair {
+  __m256i lo, hi;
+};
+
+// A window's `n` samples from `p` (none read past them); lanes from n on are 0.
+VMK_TARGET_AVX2 inline WindowPair LoadWindow(const unsigned char* p, int32_t n) {
+  if (n == kWindow)
+    return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + kHalf))};
+  alignas(32) unsigned char part[kWindow] = {};
+  std::memcpy(part, p, static_cast<size_t>(n));
+  return {_mm256_load_si256(reinterpret_cast<const __m256i*>(part)),
+          _mm256_load_si256(reinterpret_cast<const __m256i*>(part + kHalf))};
+}
+
+// The first `n` samples of a window to `p` (none written past them).
+VMK_TARGET_AVX2 inline void StoreWindow(unsigned char* p, int32_t n, WindowPair v) {
+  if (n == kWindow) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v.lo);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + kHalf), v.hi);
+    return;
+  }
+  alignas(32) unsigned char part[kWindow];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(part), v.lo);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(part + kHalf), v.hi);
+  std::memcpy(p, part, static_cast<size_t>(n));
+}
+
+VMK_TARGET_AVX2 inline WindowPair LoadTile(const unsigned char* t) {
+  return {_mm256_load_si256(reinterpret_cast<const __m256i*>(t)),
+          _mm256_load_si256(reinterpret_cast<const __m256i*>(t + kHalf))};
+}
+
+VMK_TARGET_AVX2 inline void StoreTile(unsigned char* t, WindowPair v) {
+  _mm256_store_si256(reinterpret_cast<__m256i*>(t), v.lo);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(t + kHalf), v.hi);
+}
+
+// b where the mask's bytes are set, a elsewhere.
+VMK_TARGET_AVX2 inline WindowPair BlendWindow(const WindowPair& mask, WindowPair a, WindowPair b) {
+  return {_mm256_blendv_epi8(a.lo, b.lo, mask.lo), _mm256_blendv_epi8(a.hi, b.hi, mask.hi)};
+}
+
+// Bit j of `bits` as byte j of the result, all ones or all zeros.
+VMK_TARGET_AVX2 inline __m256i ByteMask(uint32_t bits) {
+  const __m256i spread = _mm256_shuffle_epi8(
+      _mm256_set1_epi32(static_cast<int32_t>(bits)),
+      _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3,
+                       3, 3, 3, 3, 3, 3, 3));
+  const __m256i bit = _mm256_set1_epi64x(static_cast<int64_t>(0x8040201008040201ULL));
+  return _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
+}
+
+// Rows first .. end - 1 (of the region) moved sideways, through `copy` (rw + 2 pad samples).
+VMK_TARGET_AVX2 void ShiftRowsAvx2(const WaveSweeps& s, int32_t first, int32_t end,
+                                   unsigned char* copy) {
+  const int32_t rw = s.rw, pad = s.pad, halves = (rw + kHalf - 1) / kHalf;
+  const unsigned char* const from = copy + pad;
+  for (int32_t r = first; r < end; ++r) {
+    unsigned char* row = s.region + r * s.width;
+    // A column wraps with a period one short of the region's width (pad < rw).
+    std::memcpy(copy, row + rw - 1 - pad, static_cast<size_t>(pad));
+    std::memcpy(copy + pad, row, static_cast<size_t>(rw));
+    std::memcpy(copy + pad + rw, row + 1, static_cast<size_t>(pad));
+    for (int32_t h = 0; h < halves; ++h) {
+      const int32_t k = h / 2, i0 = h * kHalf;
+      // Column j of the half reads the shift of row r - shift(j) = t + (high - shift(j)).
+      const int32_t* const shift = s.rowShift + (static_cast<int64_t>(r) - s.high[k] + s.ext);
+      const uint8_t* const diff = s.halfDiff + static_cast<int64_t>(h) * kHalf;
+      const __m256i toHigh = _mm256_loadu_si256(
+          reinterpret_cast<const __m256i*>(s.toHigh + static_cast<int64_t>(k) * kWindow + (h & 1) * kHalf));
+      __m256i moved =
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i0 + shift[diff[0]]));
+      for (int32_t j = 1, count = s.halfCount[h]; j < count; ++j) {
+        const __m256i lanes = _mm256_cmpeq_epi8(toHigh, _mm256_set1_epi8(static_cast<char>(diff[j])));
+        moved = _mm256_blendv_epi8(
+            moved, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i0 + shift[diff[j]])),
+            lanes);
+      }
+      if (i0 + kHalf <= rw) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + i0), moved);
+      } else {
+        alignas(32) unsigned char part[kHalf];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(part), moved);
+        std::memcpy(row + i0, part, static_cast<size_t>(rw - i0));
+      }
+    }
+  }
+}
+
+// Windows ks .. ke - 1 of rows first .. end - 1 moved up or down, as ShiftColumnsAvx512 (whose
+// comments hold here): the stages' lane masks as byte masks, a window's last columns past the
+// region through a copy of their samples.
+VMK_TARGET_AVX2 void ShiftColumnsAvx2(const WaveSweeps& s, int32_t ks, int32_t ke, int32_t first,
+                                      int32_t end, unsigned char* tile) {
+  const int32_t last = s.rh - 1, ringMask = s.ringRows - 1;
+  for (int32_t k = ks; k < ke; ++k) {
+    const int32_t i0 = k * kWindow;
+    const int32_t cols = std::min(kWindow, s.rw - i0);
+    const int32_t low = s.low[k], span = s.high[k] - low, bits = s.bits[k];
+    const uint64_t* stage = s.stageLanes + static_cast<int64_t>(k) * kStages;
+    WindowPair mask[kStages];
+    for (int32_t i = 0; i < bits; ++i)
+      mask[i] = {ByteMask(static_cast<uint32_t>(stage[i])), ByteMask(static_cast<uint32_t>(stage[i] >> 32))};
+    unsigned char* const column = s.region + i0;
+    unsigned char* const ring = s.ring + static_cast<int64_t>(k) * s.ringRows * kWindow;
+    for (int32_t a = first; a < end; a += kSweepRun) {
+      const int32_t n = std::min(kSweepRun, end - a);
+      const int32_t reach = n - 1 + span;
+      auto source = [&](int32_t u) -> const unsigned char* {
+        const int32_t q = a + low + std::min(u, reach);
+        if (q < 0) return column + static_cast<int64_t>(q + last) * s.width;  // past the top
+        if (q < a) return ring + (q & ringMask) * kWindow;  // written already, kept
+        if (q <= last) return column + static_cast<int64_t>(q) * s.width;
+        return s.top + static_cast<int64_t>(q - last) * s.rw + i0;  // past the bottom
+      };
+      int32_t rows = n;
+      if (bits == 0) {
+        for (int32_t u = 0; u < n; ++u) StoreTile(tile + u * kWindow, LoadWindow(source(u), cols));
+      } else {
+        rows = n + (1 << bits) - 2;
+        for (int32_t u = 0; u < kSweepAhead && u <= reach; ++u) {
+          const unsigned char* ahead = source(u);
+          _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
+          _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
+        }
+        WindowPair near = LoadWindow(source(0), cols);
+        for (int32_t u = 0; u < rows; ++u) {
+          if (u + kSweepAhead <= reach) {
+            const unsigned char* ahead = source(u + kSweepAhead);
+            _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
+          }
+          if (low < 0 && u < n && u > n - 1 + low + span) {
+            const unsigned char* kept = column + static_cast<int64_t>(a + u) * s.width;
+            _mm_prefetch(reinterpret_cast<const char*>(kept), _MM_HINT_T1);
+            _mm_prefetch(reinterpret_cast<const char*>(kept + kWindow - 1), _MM_HINT_T1);
+          }
+          const WindowPair far = LoadWindow(source(u + 1), cols);
+          StoreTile(tile + u * kWindow, BlendWindow(mask[0], near, far));
+          const int32_t q = a + low + u + 1;
+          if (low < 0 && q >= a && q < a + n && u + 1 <= reach)
+            StoreTile(ring + (q & ringMask) * kWindow, far);
+          near = far;
+        }
+        int32_t i = 1;
+        for (; i + 2 < bits; i += 2) {
+          const int32_t step = (1 << i) * kWindow;
+          rows -= 3 << i;
+          for (int32_t u = 0; u < rows; ++u) {
+            unsigned char* t = tile + u * kWindow;
+            const WindowPair upper = BlendWindow(mask[i], LoadTile(t), LoadTile(t + step));
+            const WindowPair lower = BlendWindow(mask[i], LoadTile(t + 2 * step), LoadTile(t + 3 * step));
+            StoreTile(t, BlendWindow(mask[i + 1], upper, lower));
+          }
+        }
+        for (; i + 1 < bits; ++i) {
+          const int32_t step = 1 << i;
+          rows -= step;
+          for (int32_t u = 0; u < rows; ++u) {
+            unsigned char* t = tile + u * kWindow;
+            StoreTile(t, BlendWindow(mask[i], LoadTile(t), LoadTile(t + step * kWindow)));
+          }
+        }
+      }
+      const int32_t step = bits >= 2 ? 1 << (bits - 1) : 0;
+      const WindowPair lastStage =
+          bits >= 2 ? mask[bits - 1] : WindowPair{_mm256_setzero_si256(), _mm256_setzero_si256()};
+      for (int32_t u = 0; u < n; ++u) {
+        const int32_t y = a + u;
+        unsigned char* p = column + static_cast<int64_t>(y) * s.width;
+        if (low < 0 && (bits == 0 || y > a + n - 1 + low + span))
+          StoreTile(ring + (y & ringMask) * kWindow, LoadWindow(p, cols));
+        const unsigned char* t = tile + u * kWindow;
+        StoreWindow(p, cols, BlendWindow(lastStage, LoadTile(t), LoadTile(t + step * kWindow)));
+      }
+    }
+  }
+}
+
+// Rows first .. end - 1 gathered sample by sample (the AVX2 sweeps' first and last rows).
+void GatherRowsPlain(const WaveGather& g, int32_t first, int32_t end) {
+  for (int32_t y = first; y < end; ++y) GatherPlain(g, y, 0, g.rw);
+}
+
+// The forms of the two sweeps at one vector level.
+struct SweepForm {
+  void (*rows)(const WaveSweeps&, int32_t, int32_t, unsigned char*);
+  void (*columns)(const WaveSweeps&, int32_t, int32_t, int32_t, int32_t, unsigned char*);
+  void (*ends)(const WaveGather&, int32_t, int32_t);  // the first and last rows of the result
+  bool nearShifts;  // rows picks a window's rows' shifts from 128 bytes by byte permutes
+  bool halves;      // rows reads the shifts of each 32 columns from halfCount and halfDiff
+};
+
 // The two sweeps of the region, when its shifts allow them: 1 done, 0 not (nothing
 // touched), -1 no memory.
-int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
+int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh, const SweepForm& form) {
   const int32_t rw = g.rw, windows = g.windows;
   if (rw < 2 * kWindow) return 0;
   int32_t low = 0, high = 0, span = 0, across = 0;
@@ -531,7 +736,7 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
     shiftLowBuf[t] = static_cast<uint8_t>(shift[t]);
   }
   // Every run of span + 1 rows' shifts lies within 32 of its first.
-  for (int32_t t = 0; t + span < length; ++t)
+  for (int32_t t = 0; form.nearShifts && t + span < length; ++t)
     for (int32_t u = t + 1; u <= t + span; ++u)
       if (std::abs(shift[u] - shift[t]) > 32) return 0;
 
@@ -551,9 +756,22 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
   plat::Block<unsigned char> tileBuf(tileStep * strips + kWindow, WorkSource());
   plat::Block<unsigned char> topBuf((static_cast<int64_t>(high) + 1) * rw, WorkSource());
   plat::Block<unsigned char> endsBuf(2 * static_cast<int64_t>(rw), WorkSource());
+  const int32_t halves = form.halves ? (rw + kHalf - 1) / kHalf : 0;
+  plat::Block<uint8_t> halfCountBuf(std::max(halves, 1), WorkSource());
+  plat::Block<uint8_t> halfDiffBuf(std::max(halves, 1) * static_cast<int64_t>(kHalf), WorkSource());
   if (!toHighBuf || !bitsBuf || !stageBuf || !copyBuf || !ringBuf || !tileBuf || !topBuf ||
-      !endsBuf)
+      !endsBuf || !halfCountBuf || !halfDiffBuf)
     return -1;
+  for (int32_t h = 0; h < halves; ++h) {
+    const int32_t k = h / 2, i0 = h * kHalf, n = std::min(kHalf, rw - i0);
+    uint8_t* diff = halfDiffBuf.get() + static_cast<int64_t>(h) * kHalf;
+    int32_t count = 0;
+    for (int32_t j = 0; j < n; ++j) {
+      const auto d = static_cast<uint8_t>(g.high[k] - g.columnShift[i0 + j]);
+      if (std::find(diff, diff + count, d) == diff + count) diff[count++] = d;
+    }
+    halfCountBuf[h] = static_cast<uint8_t>(count);
+  }
   for (int32_t k = 0; k < windows; ++k) {
     const int32_t i0 = k * kWindow, n = std::min(kWindow, rw - i0);
     const int32_t low = g.low[k], span = g.high[k] - low;
@@ -589,7 +807,9 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
                      stageBuf.get(),
                      ring,
                      ringRows,
-                     top};
+                     top,
+                     halfCountBuf.get(),
+                     halfDiffBuf.get()};
 
   // The first and last rows, from the untouched plane.
   unsigned char* const ends = endsBuf.get();
@@ -597,8 +817,8 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
   first.out = ends;
   last.out = ends + rw;
   last.outRow0 = g.y1;
-  GatherRowsAvx512(first, g.y0, g.y0 + 1);
-  GatherRowsAvx512(last, g.y1, g.y1 + 1);
+  form.ends(first, g.y0, g.y0 + 1);
+  form.ends(last, g.y1, g.y1 + 1);
 
   unsigned char* const copies = copyBuf.get();
   unsigned char* const tiles =
@@ -667,7 +887,7 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
                               ? task * kSweepRows
                               : static_cast<int32_t>(bottom) + (task - topTasks) * kSweepRows;
         const int32_t e = std::min(a + kSweepRows, task < topTasks ? firstRows : rh);
-        ShiftRowsAvx512Vbmi(s, a, e, copy);
+        form.rows(s, a, e, copy);
         for (int32_t y = a; y < e && y <= high && task < topTasks; ++y)
           std::memcpy(top + static_cast<int64_t>(y) * s.rw, s.region + y * s.width,
                       static_cast<size_t>(s.rw));
@@ -685,12 +905,12 @@ int32_t SweepInPlace(const WaveGather& g, unsigned char* plane, int32_t rh) {
           waitFor(*firstDone, firstTasks);
         }
         const int32_t y = b * kSweepBand;
-        ShiftColumnsAvx512(s, local * kSweepStrip, std::min((local + 1) * kSweepStrip, windows), y,
-                           std::min(y + kSweepBand, rh), tiles + local * tileStep);
+        form.columns(s, local * kSweepStrip, std::min((local + 1) * kSweepStrip, windows), y,
+                     std::min(y + kSweepBand, rh), tiles + local * tileStep);
         finish(stripDone[local], false, b + 1);
       } else {
         const int32_t a = bandFrom[b] + (local + rowTasks) * kSweepRows;
-        ShiftRowsAvx512Vbmi(s, a, std::min(a + kSweepRows, bandTo[b]), copy);
+        form.rows(s, a, std::min(a + kSweepRows, bandTo[b]), copy);
         finish(rowsDone[b], true, 0);
       }
     }
@@ -726,9 +946,13 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
   FillShifts(columnShift, rw, rh, shape, wavesX, amplitudeX);
   FillShifts(rowShift, rh, rw, shape, wavesY, amplitudeY);
 
+  const bool replace = mode == 0 && opacity == 255 && mask == nullptr;
 #if VMK_SIMD_X86
-  if (plat::SimdAtLeast(plat::SimdLevel::kAvx512)) {
-    // Into a copy of the region, window by window (see GatherRowsAvx512), blended back after.
+  const bool wide = plat::SimdAtLeast(plat::SimdLevel::kAvx512);
+  if (wide || (replace && gWaveSweeps && plat::SimdAtLeast(plat::SimdLevel::kAvx2))) {
+    // Into a copy of the region, window by window (see GatherRowsAvx512), blended back after;
+    // a replacement, in place in two sweeps where they run (AVX2: the strip walk below where
+    // they do not).
     const int32_t windows = (rw + kWindow - 1) / kWindow;
     plat::Block<int32_t> groupFirstBuf(static_cast<int64_t>(windows) + 1, WorkSource());
     plat::Block<int32_t> groupShiftBuf(rw, WorkSource());
@@ -768,18 +992,25 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
                       y1,          rw,          columnShift, rowShift,   groupFirst,
                       groupShift,  groupOffset, groupLanes,  lowBuf.get(), highBuf.get(),
                       windows,     nullptr,     y0};
-    if (mode == 0 && opacity == 255 && mask == nullptr && gWaveSweeps && plat::SimdHasByteVbmi()) {
-      const int32_t swept = SweepInPlace(gather, plane, rh);
+    if (replace && gWaveSweeps && (!wide || plat::SimdHasByteVbmi())) {
+      static constexpr SweepForm kAvx512Sweeps{ShiftRowsAvx512Vbmi, ShiftColumnsAvx512,
+                                               GatherRowsAvx512, true, false};
+      static constexpr SweepForm kAvx2Sweeps{ShiftRowsAvx2, ShiftColumnsAvx2, GatherRowsPlain,
+                                             false, true};
+      const int32_t swept = SweepInPlace(gather, plane, rh, wide ? kAvx512Sweeps : kAvx2Sweeps);
       if (swept != 0) return swept < 0 ? -1 : 0;
     }
-    plat::Block<unsigned char> outBuf(static_cast<int64_t>(rw) * rh, WorkSource());
-    if (!outBuf) return -1;
-    gather.out = outBuf.get();
-    plat::ParallelFor(y0, y1 + 1, kGatherBand,
-                      [gather](int32_t first, int32_t end) { GatherRowsAvx512(gather, first, end); });
-    effect_support::BlendPackedRegion(mode, opacity, plane, mask, width, x0, y0, x1, y1,
-                                      outBuf.get());
-    return 0;
+    if (wide) {
+      plat::Block<unsigned char> outBuf(static_cast<int64_t>(rw) * rh, WorkSource());
+      if (!outBuf) return -1;
+      gather.out = outBuf.get();
+      plat::ParallelFor(y0, y1 + 1, kGatherBand, [gather](int32_t first, int32_t end) {
+        GatherRowsAvx512(gather, first, end);
+      });
+      effect_support::BlendPackedRegion(mode, opacity, plane, mask, width, x0, y0, x1, y1,
+                                        outBuf.get());
+      return 0;
+    }
   }
 #endif
 
@@ -808,7 +1039,6 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
     if (i % kLine == 0 || columnShift[i] > blockHigh[i / kLine]) blockHigh[i / kLine] = columnShift[i];
   const WaveWalk walk{x0, y0, x1, y1, rw, rh, columnShift, rowShift, runEnd, blockHigh};
   const unsigned char* const planeEnd = plane + static_cast<int64_t>(width) * height;
-  const bool replace = mode == 0 && opacity == 255 && mask == nullptr;
   // The plane rows from which on a block after a run may read past the plane.
   int32_t lastFull = y1 + 1;
   while (lastFull > y0 && planeEnd - (plane + static_cast<int64_t>(lastFull - 1) * width + x0) <

@@ -109,8 +109,10 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
     bool sweeps;
   };
   std::vector<Form> levels{{plat::SimdLevel::kBaseline, false}};
-  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2)
+  if (plat::SimdSupported() >= plat::SimdLevel::kAvx2) {
     levels.push_back({plat::SimdLevel::kAvx2, false});
+    levels.push_back({plat::SimdLevel::kAvx2, true});
+  }
   if (plat::SimdSupported() >= plat::SimdLevel::kAvx512) {
     levels.push_back({plat::SimdLevel::kAvx512, false});
     levels.push_back({plat::SimdLevel::kAvx512, true});
@@ -150,6 +152,58 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
                   << "," << r.y0;
             }
         }
+  }
+}
+
+// The two sweeps in place as processors without byte permutes take them (a row's 32 columns by
+// one load a column shift, the columns by stages of byte masks), on planes tall enough for
+// several of their bands: windows cut short at the region's right side (by 40 and by 6
+// columns), regions inside the plane, rows whose shifts turn by hundreds of columns within the
+// rows a window reads, square waves' jumps, and shifts too large for the sweeps (the walk
+// then). Held off, the same calls walk.
+TEST(WaveWalk, SweepsByLoadsAndBlendsGiveThePlainWalksBytes) {
+  if (plat::SimdSupported() < plat::SimdLevel::kAvx2) GTEST_SKIP() << "no AVX2";
+  struct Case {
+    int32_t w, h, x0, y0, x1, y1;
+    int16_t shape, wavesX, amplitudeX, wavesY, amplitudeY;
+  };
+  const Case cases[] = {
+      {1, 1, 0, 0, 0, 0, 0, 4, 5, 4, 5},
+      {17, 3, 0, 0, 16, 2, 0, 4, 5, 4, 5},
+      {2049, 5, 0, 0, 2048, 4, 0, 4, 5, 4, 5},
+      {1000, 1300, 0, 0, 999, 1299, 0, 4, 5, 4, 5},
+      {1030, 1300, 0, 0, 1029, 1299, 1, 3, 3, 5, 8},
+      {1030, 1300, 2, 3, 1027, 1296, 2, 2, 4, 3, 6},
+      {1030, 1300, 0, 0, 1029, 1299, 0, 3, 3, 12, 50},
+      {1030, 1300, 0, 0, 1029, 1299, 0, 12, 2, 9, 10},
+      {200, 2600, 0, 0, 199, 2599, 0, 4, 5, 4, 5},
+      {200, 2600, 5, 0, 190, 2599, 1, 7, 1, 2, 20},
+      {1030, 1300, 0, 0, 1029, 1299, 0, 1, 250, 3, 180},
+      {1030, 1300, 0, 0, 1029, 1299, 2, 3, 40, 2, 300},
+  };
+  for (const Case& c : cases) {
+    const Plane orig = Noise(static_cast<size_t>(c.w) * c.h, 7);
+    Plane expect = orig;
+    PlainWave(0, 255, expect.data(), nullptr, c.h, c.w, c.x0, c.y0, c.x1, c.y1, c.shape, c.wavesX,
+              c.amplitudeX, c.wavesY, c.amplitudeY);
+    for (const bool sweeps : {true, false})
+      for (const int threads : {1, 3, 8}) {
+        plat::SetSimdLevel(plat::SimdLevel::kAvx2);
+        plat::SetThreadCount(threads);
+        SetWaveSweepsInPlace(sweeps);
+        Plane got = orig;
+        const int32_t result =
+            Effects::SinusWave(0, 255, got.data(), nullptr, c.h, c.w, c.x0, c.y0, c.x1, c.y1,
+                               c.shape, c.wavesX, c.amplitudeX, c.wavesY, c.amplitudeY);
+        SetWaveSweepsInPlace(true);
+        plat::SetThreadCount(0);
+        plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+        ASSERT_EQ(result, 0);
+        ASSERT_EQ(got, expect) << c.w << "x" << c.h << " shape " << c.shape << " waves "
+                               << c.wavesX << "," << c.wavesY << " amplitudes " << c.amplitudeX
+                               << "," << c.amplitudeY << " sweeps " << sweeps << " threads "
+                               << threads;
+      }
   }
 }
 
