@@ -170,9 +170,36 @@ VMK_TARGET_AVX2 inline void Hold8(__m256i v, __m256i low, __m256i high, __m256i 
   *next = _mm256_min_epi32(_mm256_add_epi32(p, _mm256_set1_epi32(128)), last);
 }
 
+// The least of eight lanes.
+VMK_TARGET_AVX2 inline int32_t LeastOf8(__m256i v) {
+  __m128i m = _mm_min_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+  m = _mm_min_epi32(m, _mm_shuffle_epi32(m, 0x4E));
+  m = _mm_min_epi32(m, _mm_shuffle_epi32(m, 0xB1));
+  return _mm_cvtsi128_si32(m);
+}
+
+// Eight 16-bit values held in the low halves of eight 32-bit lanes, in lane order, as the low
+// 128 bits, and those of `b` as the high 128 bits.
+VMK_TARGET_AVX2 inline __m256i Halves16(__m256i a, __m256i b) {
+  return _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8);
+}
+
 // PlainRowBaseline eight pixels a step. The bounds need the neutral value above every
 // 128 x column (widths up to 2.5 million) and the plane within 32-bit indices of at least
 // four samples; the caller sees to both.
+//
+// The maps the lens and grid engines make move neighbouring pixels alike, so the eight
+// source positions of a step mostly lie within 16 columns and their top rows within two
+// neighbouring rows: then three rows of 16 samples from the leftmost column are read and each
+// pixel's four samples picked out of them by byte shuffles, a row pair to a register, each
+// pick zeroed in the row it does not come from. The sum is the baseline's whole-number sum,
+// taken across then down with the samples less 128 (signed bytes for the multiply-adds):
+//   across = (128 - fx) (s0 - 128) + fx (s1 - 128), the row's sum less 128 x 128, and
+//   ((128 - fy) across0 + fy across1) >> 14 plus 128 is the baseline's sum >> 14, as
+// (128 - fy + fy) x 128 x 128 = 2^21 is a whole number of 2^14. A step whose positions spread
+// wider, or whose third row would reach past the plane, reads its samples by gathers.
+// Measured on 2048 x 1536 through the maps of a curved 10 x 10 grid, one thread, on this
+// shared 8-core AVX2 machine under load: about 14 ms against 27 ms for the gathers alone.
 VMK_TARGET_AVX2 void PlainRowAvx2(int32_t h, int32_t w, const uint8_t* const src[4],
                                   uint8_t* const dst[4], int planes, const uint32_t* xr,
                                   const uint32_t* yr, int32_t y, int32_t from) {
@@ -203,13 +230,87 @@ VMK_TARGET_AVX2 void PlainRowAvx2(int32_t h, int32_t w, const uint8_t* const src
     const __m256i fx = _mm256_and_si256(px, _mm256_set1_epi32(127));
     const __m256i fy = _mm256_and_si256(py, _mm256_set1_epi32(127));
     const __m256i gx = _mm256_sub_epi32(full, fx), gy = _mm256_sub_epi32(full, fy);
+    const __m256i ix = _mm256_srli_epi32(px, 7), jx = _mm256_srli_epi32(nx, 7);
+    const __m256i iy = _mm256_srli_epi32(py, 7), jy = _mm256_srli_epi32(ny, 7);
+    const __m256i step = _mm256_sub_epi32(jx, ix);
+    const int32_t base = LeastOf8(ix);
+    const int32_t topRow = LeastOf8(iy);
+    const __m256i across = _mm256_sub_epi32(ix, _mm256_set1_epi32(base));
+    const __m256i downTop = _mm256_sub_epi32(iy, _mm256_set1_epi32(topRow));
+    const __m256i downBottom = _mm256_sub_epi32(jy, _mm256_set1_epi32(topRow + 1));
+    // Near: every far column within the 16 read, every top row one of the first two, every
+    // bottom row one of the two after the first (so none at the plane's last row, where it is
+    // the top one), and the third row's 16 samples inside the plane. Compared as signed: a
+    // lane below its bound turns negative, its unsigned value past any bound, by the xor.
+    const __m256i flip = _mm256_set1_epi32(static_cast<int32_t>(0x80000000u));
+    const __m256i wide8 = _mm256_or_si256(
+        _mm256_cmpgt_epi32(_mm256_xor_si256(_mm256_add_epi32(across, step), flip),
+                           _mm256_set1_epi32(static_cast<int32_t>(0x80000000u + 15))),
+        _mm256_or_si256(
+            _mm256_cmpgt_epi32(_mm256_xor_si256(downTop, flip),
+                               _mm256_set1_epi32(static_cast<int32_t>(0x80000000u + 1))),
+            _mm256_cmpgt_epi32(_mm256_xor_si256(downBottom, flip),
+                               _mm256_set1_epi32(static_cast<int32_t>(0x80000000u + 1)))));
+    const int64_t at = int64_t{topRow} * w + base;
+    if (_mm256_testz_si256(wide8, wide8) && at + 2 * int64_t{w} + 16 <= int64_t{w} * h) {
+      // Each pixel's near and far column as one 16-bit pick, the far one in the high byte;
+      // the pick from the row it does not come from has its bytes' top bits set, so the
+      // shuffle gives 0 there.
+      const __m256i pick = _mm256_or_si256(
+          across, _mm256_slli_epi32(_mm256_add_epi32(across, step), 8));
+      const __m256i other = _mm256_set1_epi32(0x8080);
+      const __m256i lowerTop = _mm256_and_si256(_mm256_sub_epi32(_mm256_setzero_si256(), downTop), other);
+      const __m256i lowerBottom =
+          _mm256_and_si256(_mm256_sub_epi32(_mm256_setzero_si256(), downBottom), other);
+      const __m256i pickTop = Halves16(_mm256_or_si256(pick, lowerTop),
+                                       _mm256_or_si256(pick, _mm256_xor_si256(lowerTop, other)));
+      const __m256i pickBottom = Halves16(
+          _mm256_or_si256(pick, lowerBottom),
+          _mm256_or_si256(pick, _mm256_xor_si256(lowerBottom, other)));
+      // (128 - fx, fx) byte pairs for both rows; (128 - fy, fy) 16-bit pairs.
+      const __m256i weightX = _mm256_permute4x64_epi64(
+          _mm256_packus_epi32(_mm256_or_si256(gx, _mm256_slli_epi32(fx, 8)),
+                              _mm256_or_si256(gx, _mm256_slli_epi32(fx, 8))),
+          0x88);
+      const __m256i weightY = _mm256_or_si256(gy, _mm256_slli_epi32(fy, 16));
+      const __m128i weightLow = _mm256_castsi256_si128(weightY);
+      const __m128i weightHigh = _mm256_extracti128_si256(weightY, 1);
+      const __m256i signs = _mm256_set1_epi8(static_cast<char>(0x80));
+      const __m128i half = _mm_set1_epi16(128);
+      for (int k = 0; k < planes; ++k) {
+        if (src[k] == nullptr || dst[k] == nullptr) continue;
+        const uint8_t* s = src[k] + at;
+        const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + w));
+        const __m256i rowsTop = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s))), r1, 1);
+        const __m256i rowsBottom = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(r1),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * static_cast<size_t>(w))), 1);
+        const __m256i top = _mm256_shuffle_epi8(rowsTop, pickTop);
+        const __m256i bottom = _mm256_shuffle_epi8(rowsBottom, pickBottom);
+        // The top row's samples as the low 128 bits, the bottom row's as the high ones.
+        const __m256i samples = _mm256_xor_si256(
+            _mm256_or_si256(_mm256_permute2x128_si256(top, bottom, 0x20),
+                            _mm256_permute2x128_si256(top, bottom, 0x31)),
+            signs);
+        const __m256i rowSums = _mm256_maddubs_epi16(weightX, samples);
+        const __m128i sumTop = _mm256_castsi256_si128(rowSums);
+        const __m128i sumBottom = _mm256_extracti128_si256(rowSums, 1);
+        const __m128i low = _mm_srai_epi32(
+            _mm_madd_epi16(_mm_unpacklo_epi16(sumTop, sumBottom), weightLow), 14);
+        const __m128i high = _mm_srai_epi32(
+            _mm_madd_epi16(_mm_unpackhi_epi16(sumTop, sumBottom), weightHigh), 14);
+        const __m128i values = _mm_add_epi16(_mm_packs_epi32(low, high), half);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst[k] + row + x),
+                         _mm_packus_epi16(values, values));
+      }
+      continue;
+    }
     const __m256i w00 = _mm256_mullo_epi32(gx, gy), w10 = _mm256_mullo_epi32(fx, gy);
     const __m256i w01 = _mm256_mullo_epi32(gx, fy), w11 = _mm256_mullo_epi32(fx, fy);
-    const __m256i ix = _mm256_srli_epi32(px, 7), jx = _mm256_srli_epi32(nx, 7);
-    const __m256i top = _mm256_mullo_epi32(_mm256_srli_epi32(py, 7), width);
-    const __m256i bottom = _mm256_mullo_epi32(_mm256_srli_epi32(ny, 7), width);
+    const __m256i top = _mm256_mullo_epi32(iy, width);
+    const __m256i bottom = _mm256_mullo_epi32(jy, width);
     const __m256i i00 = _mm256_add_epi32(top, ix), i01 = _mm256_add_epi32(bottom, ix);
-    const __m256i step = _mm256_sub_epi32(jx, ix);
     for (int k = 0; k < planes; ++k) {
       if (src[k] == nullptr || dst[k] == nullptr) continue;
       const uint8_t* s = src[k];

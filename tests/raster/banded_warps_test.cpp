@@ -624,6 +624,75 @@ TEST(BandedWarps, DisplacementPullThroughSmoothMapsEqualsThePlainPull) {
   }
 }
 
+// Steps of eight pixels whose positions spread across about 0 to 20 columns and whose rows
+// step by 0, 1 or 2 (up and down) among neighbours: the eight-lane pull picks the samples of a
+// narrow step out of three rows of 16 read once and gathers those of a wider one, and either
+// way, at the plane's last rows and columns too, gives the plain pull's samples.
+TEST(BandedWarps, DisplacementPullOfStepsAroundTheReadWindowEqualsThePlainPull) {
+  for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+           {1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {23, 19}, {64, 40}, {9, 700}}) {
+    const size_t n = static_cast<size_t>(w) * h;
+    const Plane src[4] = {Noise(n, 31), Noise(n, 32), Noise(n, 33), Noise(n, 34)};
+    std::vector<uint32_t> mx(n), my(n);
+    const int32_t spreads[] = {0, 7, 13, 14, 15, 16, 20};
+    const int32_t rowSteps[][8] = {{0, 0, 0, 0, 0, 0, 0, 0},   {0, 1, 0, 1, 0, 1, 0, 1},
+                                   {0, 1, 2, 0, 1, 2, 0, 1},   {0, -1, 0, -1, 0, -1, 0, -1},
+                                   {0, 0, 0, 0, 0, 0, 0, 2},   {1, 1, 1, 1, 1, 1, 1, 1}};
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        const size_t i = static_cast<size_t>(y) * w + x;
+        const int32_t lane = x % 8, group = x / 8 + 3 * y;
+        // The lanes of a group land about `spread` columns apart from first to last.
+        const int64_t across = int64_t{lane} * (spreads[group % 7] * 128 / 7 - 128) +
+                               (x * 37 + y * 11) % 128;
+        const int64_t down = int64_t{rowSteps[group % 6][lane]} * 128 + (x * 53 + y * 29) % 128;
+        mx[i] = static_cast<uint32_t>(int64_t{kDisplacementNeutral} + across);
+        my[i] = static_cast<uint32_t>(int64_t{kDisplacementNeutral} + down);
+      }
+    std::vector<const uint32_t*> rx(h), ry(h);
+    for (int32_t y = 0; y < h; ++y) {
+      rx[y] = mx.data() + static_cast<size_t>(y) * w;
+      ry[y] = my.data() + static_cast<size_t>(y) * w;
+    }
+    Plane expect[4];
+    for (int k = 0; k < 4; ++k) {
+      expect[k].resize(n);
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          auto hold = [](double p, int32_t size, double* next) {
+            if (p < 0.0) p = 0.0;
+            if (p >= size) p = size - 1;
+            *next = p + 1.0 >= size ? size - 1 : p + 1.0;
+            return p;
+          };
+          auto offset = [](uint32_t v) {
+            return (static_cast<double>(v) - static_cast<double>(kDisplacementNeutral)) / 128.0;
+          };
+          double nx = 0, ny = 0;
+          const double px = hold(x + offset(rx[y][x]), w, &nx);
+          const double py = hold(y + offset(ry[y][x]), h, &ny);
+          Displ(h, w, src[k].data(), &expect[k][static_cast<size_t>(y) * w + x], px, py, px - 1.0,
+                py - 1.0, nx, ny);
+        }
+    }
+    for (const plat::SimdLevel level :
+         {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+      plat::SetSimdLevel(level);
+      for (int threads : {1, 3, 8}) {
+        const Threads t(threads);
+        Plane got[4] = {Plane(n), Plane(n), Plane(n), Plane(n)};
+        ComputeBufRGBInterDisAtXY(h, w, src[0].data(), src[1].data(), src[2].data(), src[3].data(),
+                                  got[0].data(), got[1].data(), got[2].data(), got[3].data(),
+                                  rx.data(), ry.data());
+        for (int k = 0; k < 4; ++k)
+          ASSERT_EQ(got[k], expect[k]) << w << "x" << h << " threads " << threads << " level "
+                                       << static_cast<int>(level) << " plane " << k;
+      }
+    }
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+  }
+}
+
 // The maps of quads laid on odd and tall planes, a lattice column a call on the wide form:
 // lattices of cells over the plane and quads hanging over its edges, laid together in bands
 // (over set maps, and over unset ones made neutral band by band) and one by one, equal the
