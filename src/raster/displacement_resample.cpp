@@ -198,8 +198,8 @@ VMK_TARGET_AVX2 inline __m256i Halves16(__m256i a, __m256i b) {
 //   ((128 - fy) across0 + fy across1) >> 14 plus 128 is the baseline's sum >> 14, as
 // (128 - fy + fy) x 128 x 128 = 2^21 is a whole number of 2^14. A step whose positions spread
 // wider, or whose third row would reach past the plane, reads its samples by gathers.
-// Measured on 2048 x 1536 through the maps of a curved 10 x 10 grid, one thread, on this
-// shared 8-core AVX2 machine under load: about 14 ms against 27 ms for the gathers alone.
+// Measured on 2048 x 1536 through the maps of a curved 10 x 10 grid, one thread, on a shared
+// 8-core AVX2 machine under heavy load (about 38): 18 ms against 32 ms for the gathers alone.
 VMK_TARGET_AVX2 void PlainRowAvx2(int32_t h, int32_t w, const uint8_t* const src[4],
                                   uint8_t* const dst[4], int planes, const uint32_t* xr,
                                   const uint32_t* yr, int32_t y, int32_t from) {
