@@ -421,11 +421,131 @@ VMK_TARGET_AVX2 bool GrainEightAvx2(const GrainTerms& t, const unsigned char* co
   return true;
 }
 
+// The draws of 8 pixels, r0 g0 b0 r1 ... in d0, d1, d2, dealt out by channel.
+VMK_TARGET_AVX2 inline void DealEight(__m256i d0, __m256i d1, __m256i d2, __m256i channel[3]) {
+  const __m256i rMix = _mm256_blend_epi32(_mm256_blend_epi32(d0, d1, 0x92), d2, 0x24);
+  const __m256i gMix = _mm256_blend_epi32(_mm256_blend_epi32(d0, d1, 0x24), d2, 0x49);
+  const __m256i bMix = _mm256_blend_epi32(_mm256_blend_epi32(d0, d1, 0x49), d2, 0x92);
+  channel[0] = _mm256_permutevar8x32_epi32(rMix, _mm256_setr_epi32(0, 3, 6, 1, 4, 7, 2, 5));
+  channel[1] = _mm256_permutevar8x32_epi32(gMix, _mm256_setr_epi32(1, 4, 7, 2, 5, 0, 3, 6));
+  channel[2] = _mm256_permutevar8x32_epi32(bMix, _mm256_setr_epi32(2, 5, 0, 3, 6, 1, 4, 7));
+}
+
+// Pixels j..j+15 in lanes, the grains first in single precision as in the AVX-512 form (see
+// there for the bound): x = A - d B with A, B and d rounded to float and one rounding of the
+// fused step, trusted where it lies at least |S| 2^-20 from every whole number; the 16 are
+// worked out again in double lanes where one does not. The sums that follow fit 16-bit lanes
+// for a share of 0 or 100 (a grain's magnitude is at most 1311, three of them below 2^15, where
+// the high half of the product by 21846 is the 32-bit one shifted by 16); for other shares
+// they are made in 32-bit lanes and narrowed with saturation, which like the sample's
+// saturating add and the narrowing to bytes keeps every value the clamp to 0..255 would.
+// False, with nothing written, where a lane must be worked out as written.
+template <int32_t kShare>
+VMK_TARGET_AVX2 bool GrainSixteenAvx2(const GrainTerms& t, const unsigned char* const p[3],
+                                      const int32_t* draws, int32_t j,
+                                      unsigned char* const values[3]) {
+  const int32_t* d = draws + 3 * j;
+  // Named loads: a loop filling an array of vectors from the draws was compiled as a copy
+  // through the stack in 16-byte pieces, each vector then waiting on two stores.
+  const __m256i d0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+  const __m256i d1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 8));
+  const __m256i d2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 16));
+  const __m256i d3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 24));
+  const __m256i d4 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32));
+  const __m256i d5 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 40));
+  // The draws 0 and 2^31 - 1: d - 1 at or above 2^31 - 2 unsigned.
+  {
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i most = _mm256_max_epu32(
+        _mm256_max_epu32(_mm256_max_epu32(_mm256_sub_epi32(d0, one), _mm256_sub_epi32(d1, one)),
+                         _mm256_max_epu32(_mm256_sub_epi32(d2, one), _mm256_sub_epi32(d3, one))),
+        _mm256_max_epu32(_mm256_sub_epi32(d4, one), _mm256_sub_epi32(d5, one)));
+    const __m256i ends = _mm256_cmpeq_epi32(_mm256_max_epu32(most, _mm256_set1_epi32(2147483646)), most);
+    if (!_mm256_testz_si256(ends, ends)) return false;
+  }
+  __m256i sample[3];
+  for (int32_t k = 0; k < 3; ++k)
+    sample[k] = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p[k] + j)));
+  // L = (2 r + g) / 3 in 16-bit lanes: the high half of x * 43691 shifted by 1 is x * 43691 >> 17.
+  const __m256i twice = _mm256_add_epi16(_mm256_add_epi16(sample[0], sample[0]), sample[1]);
+  const __m256i light =
+      _mm256_srli_epi16(_mm256_mulhi_epu16(twice, _mm256_set1_epi16(static_cast<int16_t>(43691))), 1);
+  const __m256i S[2] = {
+      _mm256_i32gather_epi32(t.strength32, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(light)), 4),
+      _mm256_i32gather_epi32(t.strength32, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(light, 1)), 4)};
+  __m256i channel[2][3], noise[2][3];
+  __m256 redo = _mm256_setzero_ps();
+  for (int32_t h = 0; h < 2; ++h) {
+    if (h == 0) DealEight(d0, d1, d2, channel[0]);
+    else DealEight(d3, d4, d5, channel[1]);
+    const __m256 sF = _mm256_cvtepi32_ps(S[h]);
+    const __m256 aF = _mm256_mul_ps(sF, _mm256_set1_ps(1.28f));
+    const __m256 bF = _mm256_mul_ps(sF, _mm256_set1_ps(static_cast<float>(255.0 / 100.0 / 2147483647.0)));
+    const __m256 sign = _mm256_set1_ps(-0.0f);
+    const __m256 near = _mm256_mul_ps(_mm256_andnot_ps(sign, sF), _mm256_set1_ps(0x1p-20f));
+    __m256 least = _mm256_set1_ps(1.0f);
+    for (int32_t k = 0; k < 3; ++k) {
+      const __m256 x = _mm256_fnmadd_ps(_mm256_cvtepi32_ps(channel[h][k]), bF, aF);
+      noise[h][k] = _mm256_cvttps_epi32(x);
+      // x less its nearest whole number, exact below 2^23.
+      const __m256 off = _mm256_sub_ps(x, _mm256_round_ps(x, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+      least = _mm256_min_ps(least, _mm256_andnot_ps(sign, off));
+    }
+    redo = _mm256_or_ps(redo, _mm256_cmp_ps(least, near, _CMP_LT_OQ));
+  }
+  if (!_mm256_testz_ps(redo, redo)) {
+    const __m256d a = _mm256_set1_pd(128.0 / 100.0), b = _mm256_set1_pd(255.0 / 100.0 / 2147483647.0);
+    for (int32_t h = 0; h < 2; ++h) {
+      const __m256d sLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(S[h]));
+      const __m256d sHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(S[h], 1));
+      const __m256d aLo = _mm256_mul_pd(sLo, a), aHi = _mm256_mul_pd(sHi, a);
+      const __m256d bLo = _mm256_mul_pd(sLo, b), bHi = _mm256_mul_pd(sHi, b);
+      for (int32_t k = 0; k < 3; ++k) noise[h][k] = GrainOf8(channel[h][k], aLo, aHi, bLo, bHi);
+    }
+  }
+  // The grains in 16-bit lanes; the narrowing leaves pixels 0-3, 8-11, 4-7, 12-15, put in
+  // order by one permute a channel (one for all three with a share of 0).
+  constexpr int32_t kInOrder = 0xD8;
+  __m256i grain[3];
+  if constexpr (kShare == 100) {
+    for (int32_t k = 0; k < 3; ++k)
+      grain[k] = _mm256_permute4x64_epi64(_mm256_packs_epi32(noise[0][k], noise[1][k]), kInOrder);
+  } else if constexpr (kShare == 0) {
+    const __m256i sum = _mm256_add_epi16(
+        _mm256_add_epi16(_mm256_packs_epi32(noise[0][0], noise[1][0]), _mm256_packs_epi32(noise[0][1], noise[1][1])),
+        _mm256_packs_epi32(noise[0][2], noise[1][2]));
+    const __m256i common = _mm256_add_epi16(_mm256_mulhi_epi16(sum, _mm256_set1_epi16(21846)),
+                                            _mm256_srli_epi16(sum, 15));
+    for (int32_t k = 0; k < 3; ++k) grain[k] = _mm256_permute4x64_epi64(common, kInOrder);
+  } else {
+    const __m256i share = _mm256_set1_epi32(t.colourShare);
+    const __m256i rest = _mm256_set1_epi32(100 - t.colourShare);
+    __m256i g[2][3];
+    for (int32_t h = 0; h < 2; ++h) {
+      const __m256i common =
+          QuotientBy3Small(_mm256_add_epi32(_mm256_add_epi32(noise[h][0], noise[h][1]), noise[h][2]));
+      const __m256i mono = _mm256_mullo_epi32(common, rest);
+      for (int32_t k = 0; k < 3; ++k)
+        g[h][k] = lanediv::QuotientBy100(_mm256_add_epi32(_mm256_mullo_epi32(noise[h][k], share), mono));
+    }
+    for (int32_t k = 0; k < 3; ++k)
+      grain[k] = _mm256_permute4x64_epi64(_mm256_packs_epi32(g[0][k], g[1][k]), kInOrder);
+  }
+  for (int32_t k = 0; k < 3; ++k) {
+    const __m256i v = _mm256_adds_epi16(sample[k], grain[k]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(values[k] + j),
+                     _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
+  }
+  return true;
+}
+
 template <int32_t kShare>
 VMK_TARGET_AVX2 void GrainRunAvx2(const GrainTerms& t, const unsigned char* const p[3],
                                   const int32_t* draws, int32_t n,
                                   unsigned char* const values[3]) {
   int32_t j = 0;
+  for (; j + 16 <= n; j += 16)
+    if (!GrainSixteenAvx2<kShare>(t, p, draws, j, values)) GrainPixels(t, p, draws, j, j + 16, values);
   for (; j + 8 <= n; j += 8)
     if (!GrainEightAvx2<kShare>(t, p, draws, j, values)) GrainPixels(t, p, draws, j, j + 8, values);
   GrainPixels(t, p, draws, j, n, values);
