@@ -431,19 +431,45 @@ VMK_TARGET_AVX2 inline void DealEight(__m256i d0, __m256i d1, __m256i d2, __m256
   channel[2] = _mm256_permutevar8x32_epi32(bMix, _mm256_setr_epi32(2, 5, 0, 3, 6, 1, 4, 7));
 }
 
+// The grains of 16 pixels again in double lanes, from their strengths S and dealt draws, where
+// the single-precision ones came near a whole number; false where a draw is 0 or 2^31 - 1,
+// whose pixels must be worked out as written. Out of the 16-pixel step, which seldom needs it.
+__attribute__((noinline)) VMK_TARGET_AVX2 bool GrainsInDoubleLanes(const __m256i S[2],
+                                                                   const __m256i channel[2][3],
+                                                                   __m256i noise[2][3]) {
+  // d - 1 at or above 2^31 - 2 unsigned.
+  const __m256i one = _mm256_set1_epi32(1);
+  __m256i most = _mm256_sub_epi32(channel[0][0], one);
+  for (int32_t h = 0; h < 2; ++h)
+    for (int32_t k = 0; k < 3; ++k) most = _mm256_max_epu32(most, _mm256_sub_epi32(channel[h][k], one));
+  const __m256i ends = _mm256_cmpeq_epi32(_mm256_max_epu32(most, _mm256_set1_epi32(2147483646)), most);
+  if (!_mm256_testz_si256(ends, ends)) return false;
+  const __m256d a = _mm256_set1_pd(128.0 / 100.0), b = _mm256_set1_pd(255.0 / 100.0 / 2147483647.0);
+  for (int32_t h = 0; h < 2; ++h) {
+    const __m256d sLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(S[h]));
+    const __m256d sHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(S[h], 1));
+    const __m256d aLo = _mm256_mul_pd(sLo, a), aHi = _mm256_mul_pd(sHi, a);
+    const __m256d bLo = _mm256_mul_pd(sLo, b), bHi = _mm256_mul_pd(sHi, b);
+    for (int32_t k = 0; k < 3; ++k) noise[h][k] = GrainOf8(channel[h][k], aLo, aHi, bLo, bHi);
+  }
+  return true;
+}
+
 // Pixels j..j+15 in lanes, the grains first in single precision as in the AVX-512 form (see
 // there for the bound): x = A - d B with A, B and d rounded to float and one rounding of the
-// fused step, trusted where it lies at least |S| 2^-20 from every whole number; the 16 are
-// worked out again in double lanes where one does not. The sums that follow fit 16-bit lanes
-// for a share of 0 or 100 (a grain's magnitude is at most 1311, three of them below 2^15, where
-// the high half of the product by 21846 is the 32-bit one shifted by 16); for other shares
-// they are made in 32-bit lanes and narrowed with saturation, which like the sample's
-// saturating add and the narrowing to bytes keeps every value the clamp to 0..255 would.
-// False, with nothing written, where a lane must be worked out as written.
+// fused step, trusted where it lies at least |S| 2^-20 from every whole number. That holds
+// for the draws 0 and 2^31 - 1 too: x then lies as near the exact grain, which the plain form
+// gives there, so only the groups worked out again in double lanes look for them. The sums
+// that follow fit 16-bit lanes for a share of 0 or 100 (a grain's magnitude is at most 1311,
+// three of them below 2^15, where the high half of the product by 21846 is the 32-bit one
+// shifted by 16); for other shares they are made in 32-bit lanes and narrowed with
+// saturation, which like the sample's saturating add and the narrowing to bytes keeps every
+// value the clamp to 0..255 would. False, with nothing written, where a lane must be worked
+// out as written.
 template <int32_t kShare>
-VMK_TARGET_AVX2 bool GrainSixteenAvx2(const GrainTerms& t, const unsigned char* const p[3],
-                                      const int32_t* draws, int32_t j,
-                                      unsigned char* const values[3]) {
+VMK_TARGET_AVX2 inline __attribute__((always_inline)) bool GrainSixteenAvx2(
+    const GrainTerms& t, const unsigned char* const p[3], const int32_t* draws, int32_t j,
+    unsigned char* const values[3]) {
   const int32_t* d = draws + 3 * j;
   // Named loads: a loop filling an array of vectors from the draws was compiled as a copy
   // through the stack in 16-byte pieces, each vector then waiting on two stores.
@@ -453,16 +479,6 @@ VMK_TARGET_AVX2 bool GrainSixteenAvx2(const GrainTerms& t, const unsigned char* 
   const __m256i d3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 24));
   const __m256i d4 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 32));
   const __m256i d5 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 40));
-  // The draws 0 and 2^31 - 1: d - 1 at or above 2^31 - 2 unsigned.
-  {
-    const __m256i one = _mm256_set1_epi32(1);
-    const __m256i most = _mm256_max_epu32(
-        _mm256_max_epu32(_mm256_max_epu32(_mm256_sub_epi32(d0, one), _mm256_sub_epi32(d1, one)),
-                         _mm256_max_epu32(_mm256_sub_epi32(d2, one), _mm256_sub_epi32(d3, one))),
-        _mm256_max_epu32(_mm256_sub_epi32(d4, one), _mm256_sub_epi32(d5, one)));
-    const __m256i ends = _mm256_cmpeq_epi32(_mm256_max_epu32(most, _mm256_set1_epi32(2147483646)), most);
-    if (!_mm256_testz_si256(ends, ends)) return false;
-  }
   __m256i sample[3];
   for (int32_t k = 0; k < 3; ++k)
     sample[k] = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p[k] + j)));
@@ -474,10 +490,10 @@ VMK_TARGET_AVX2 bool GrainSixteenAvx2(const GrainTerms& t, const unsigned char* 
       _mm256_i32gather_epi32(t.strength32, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(light)), 4),
       _mm256_i32gather_epi32(t.strength32, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(light, 1)), 4)};
   __m256i channel[2][3], noise[2][3];
+  DealEight(d0, d1, d2, channel[0]);
+  DealEight(d3, d4, d5, channel[1]);
   __m256 redo = _mm256_setzero_ps();
   for (int32_t h = 0; h < 2; ++h) {
-    if (h == 0) DealEight(d0, d1, d2, channel[0]);
-    else DealEight(d3, d4, d5, channel[1]);
     const __m256 sF = _mm256_cvtepi32_ps(S[h]);
     const __m256 aF = _mm256_mul_ps(sF, _mm256_set1_ps(1.28f));
     const __m256 bF = _mm256_mul_ps(sF, _mm256_set1_ps(static_cast<float>(255.0 / 100.0 / 2147483647.0)));
@@ -493,16 +509,7 @@ VMK_TARGET_AVX2 bool GrainSixteenAvx2(const GrainTerms& t, const unsigned char* 
     }
     redo = _mm256_or_ps(redo, _mm256_cmp_ps(least, near, _CMP_LT_OQ));
   }
-  if (!_mm256_testz_ps(redo, redo)) {
-    const __m256d a = _mm256_set1_pd(128.0 / 100.0), b = _mm256_set1_pd(255.0 / 100.0 / 2147483647.0);
-    for (int32_t h = 0; h < 2; ++h) {
-      const __m256d sLo = _mm256_cvtepi32_pd(_mm256_castsi256_si128(S[h]));
-      const __m256d sHi = _mm256_cvtepi32_pd(_mm256_extracti128_si256(S[h], 1));
-      const __m256d aLo = _mm256_mul_pd(sLo, a), aHi = _mm256_mul_pd(sHi, a);
-      const __m256d bLo = _mm256_mul_pd(sLo, b), bHi = _mm256_mul_pd(sHi, b);
-      for (int32_t k = 0; k < 3; ++k) noise[h][k] = GrainOf8(channel[h][k], aLo, aHi, bLo, bHi);
-    }
-  }
+  if (!_mm256_testz_ps(redo, redo) && !GrainsInDoubleLanes(S, channel, noise)) return false;
   // The grains in 16-bit lanes; the narrowing leaves pixels 0-3, 8-11, 4-7, 12-15, put in
   // order by one permute a channel (one for all three with a share of 0).
   constexpr int32_t kInOrder = 0xD8;

@@ -294,6 +294,43 @@ TEST_F(FilmGrainRuns, DrawsAtWholeGrainsGiveThePlainFormsBytes) {
   plat::SetRandomFunctions(nullptr, nullptr);
 }
 
+// The strongest grains the lanes take, |S| up to 1024 either way with a strength for every
+// lightness, at colour shares on both sides of 0 and 100 and at the ends of their range, where
+// the separate grains' hundredfold products go far past what 16-bit lanes hold before the
+// clamp; {121, ...} reaches 1028, just past the lanes. Odd widths leave runs that end in a step
+// of 8 pixels and single pixels; the tall plane goes in several bands.
+TEST_F(FilmGrainRuns, StrongestGrainsAtEdgeSharesGiveThePlainFormsBytes) {
+  struct Size {
+    int32_t w, h;
+  };
+  struct Strength {
+    int16_t amount, highlights, midtones, shadows;
+  };
+  const Strength strengths[] = {{120, 256, 0, -255}, {120, -256, 0, 255}, {121, 255, 0, -255}};
+  const int16_t shares[] = {0, 100, 1, 99, -1, 101, 32767, -32768};
+  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 700}}) {
+    const size_t n = static_cast<size_t>(s.w) * s.h;
+    const Plane orig[3] = {Noise(n, 61), Noise(n, 62), Noise(n, 63)};
+    for (const Strength& st : strengths)
+      for (const int16_t share : shares) {
+        const Grain g{st.amount, st.highlights, st.midtones, st.shadows, share, 9};
+        Plane expect[3] = {orig[0], orig[1], orig[2]};
+        PlainFilmGrain(0, 255, s.h, s.w, expect, 0, 0, s.w - 1, s.h - 1, nullptr, g);
+        AtEveryWidthAndCount([&](plat::SimdLevel level, int threads) {
+          Plane got[3] = {orig[0], orig[1], orig[2]};
+          ASSERT_EQ(Effects::FilmGrain(0, 255, s.h, s.w, got[0].data(), got[1].data(), got[2].data(), 0,
+                                       0, s.w - 1, s.h - 1, nullptr, g.amount, g.highlights, g.midtones,
+                                       g.shadows, g.colourShare, g.seed),
+                    0);
+          for (int k = 0; k < 3; ++k)
+            ASSERT_EQ(got[k], expect[k]) << s.w << "x" << s.h << " amount " << g.amount << " share "
+                                         << share << " threads " << threads << " level "
+                                         << static_cast<int>(level) << " plane " << k;
+        });
+      }
+  }
+}
+
 }  // namespace
 
 namespace {
