@@ -1,9 +1,10 @@
-// The colour range's test of sixty-four pixels at once (only the pixels whose smallest
-// component lies in the windows' range for their largest go through their own steps) gives
-// the bytes of the one-pixel walk: the baseline level at one thread is the plain form, the
-// byte-permute level at one, three and eight threads must match it, on odd sizes and a tall
-// plane, one and three sources and targets, with and without a mask, several windows. And the
-// ranges never leave out a colour the windows select, checked over every colour.
+// The colour range's test of many pixels at once (only the pixels whose smallest component lies
+// in the windows' range for their largest go through their own steps; 64 at once with byte
+// permutes, 32 on AVX2) gives the bytes of the one-pixel walk: the baseline level at one
+// thread is the plain form, every wider level the processor has, at one, three and eight
+// threads, must match it, on odd sizes and a tall plane, rows ending inside and at the end of
+// a step, one and three sources and targets, with and without a mask, several windows. And
+// the ranges never leave out a colour the windows select, checked over every colour.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,8 +47,19 @@ TEST(ColourRangeLanes, TheRangesHoldEveryColourTheWindowsSelect) {
   }
 }
 
+// The wider levels this processor runs (the AVX-512 one takes the byte permutes where it has
+// them, the AVX2 form otherwise).
+std::vector<plat::SimdLevel> WideLevels() {
+  std::vector<plat::SimdLevel> levels;
+  for (const plat::SimdLevel level : {plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512})
+    if (static_cast<int32_t>(plat::SimdSupported()) >= static_cast<int32_t>(level))
+      levels.push_back(level);
+  return levels;
+}
+
 TEST(ColourRangeLanes, LanesGiveThePixelWalksBytes) {
-  if (!plat::SimdHasByteVbmi()) GTEST_SKIP() << "no byte permutes on this processor";
+  const std::vector<plat::SimdLevel> levels = WideLevels();
+  if (levels.empty()) GTEST_SKIP() << "no wide vectors on this processor";
   struct Size {
     int32_t w, h;
   };
@@ -58,7 +70,7 @@ TEST(ColourRangeLanes, LanesGiveThePixelWalksBytes) {
   const Selection selections[] = {{40, {120, 60, 30}, {200, 30, 90}},
                                    {90, {20, 200, 180}, {0, 255, 10}},
                                    {10, {130, 75, 40}, {255, 255, 255}}};
-  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{7, 301}}) {
+  for (const Size s : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{7, 301}, Size{70, 3}}) {
     const size_t n = static_cast<size_t>(s.w) * s.h;
     // Noise, and a smooth picture whose colours lie near one another.
     Plane src[3] = {Noise(n, 61), Noise(n, 62), Noise(n, 63)};
@@ -73,30 +85,81 @@ TEST(ColourRangeLanes, LanesGiveThePixelWalksBytes) {
     for (const Selection& sel : selections)
       for (const int16_t sources : {1, 3})
         for (const int16_t targets : {1, 3})
-          for (const bool masked : {false, true}) {
-            const int16_t mode = masked ? 3 : 0, opacity = masked ? 200 : 255;
-            auto run = [&](plat::SimdLevel level, int threads) {
-              const LevelAndThreads setting(level, threads);
-              std::vector<Plane> out(dst, dst + 3);
-              EXPECT_EQ(Effects::ColorRange(mode, opacity, sources, src[0].data(), src[1].data(),
-                                            src[2].data(), s.h, s.w, targets, out[0].data(),
-                                            out[1].data(), out[2].data(), 0, 0, 1, 0, s.w - 2,
-                                            s.h, masked ? mask.data() : nullptr, sel.tolerance,
-                                            sel.colour, sel.ref),
-                        0);
-              return out;
-            };
-            const std::vector<Plane> plain = run(plat::SimdLevel::kBaseline, 1);
-            changed += plain != std::vector<Plane>(dst, dst + 3) ? 1 : 0;
-            for (const int threads : {1, 3, 8})
-              ASSERT_EQ(run(plat::SimdLevel::kAvx512, threads), plain)
-                  << s.w << "x" << s.h << " tolerance " << sel.tolerance << " sources "
-                  << sources << " targets " << targets << " masked " << masked << " threads "
-                  << threads;
-          }
+          for (const bool masked : {false, true})
+            // Columns 1 .. width - 2 (the 2049-wide rows end at a step's end) and 0 .. width - 1
+            // (they end one pixel into a step).
+            for (const int32_t margin : {0, 1}) {
+              const int16_t mode = masked ? 3 : 0, opacity = masked ? 200 : 255;
+              auto run = [&](plat::SimdLevel level, int threads) {
+                const LevelAndThreads setting(level, threads);
+                std::vector<Plane> out(dst, dst + 3);
+                EXPECT_EQ(Effects::ColorRange(mode, opacity, sources, src[0].data(),
+                                              src[1].data(), src[2].data(), s.h, s.w, targets,
+                                              out[0].data(), out[1].data(), out[2].data(), 0, 0,
+                                              1 - margin, 0, s.w - 2 + margin, s.h,
+                                              masked ? mask.data() : nullptr, sel.tolerance,
+                                              sel.colour, sel.ref),
+                          0);
+                return out;
+              };
+              const std::vector<Plane> plain = run(plat::SimdLevel::kBaseline, 1);
+              changed += plain != std::vector<Plane>(dst, dst + 3) ? 1 : 0;
+              for (const plat::SimdLevel level : levels)
+                for (const int threads : {1, 3, 8})
+                  ASSERT_EQ(run(level, threads), plain)
+                      << s.w << "x" << s.h << " level " << static_cast<int>(level)
+                      << " tolerance " << sel.tolerance << " sources " << sources << " targets "
+                      << targets << " masked " << masked << " margin " << margin << " threads "
+                      << threads;
+            }
     if (n > 64) {
-      EXPECT_GE(changed, 20) << s.w << "x" << s.h;
+      EXPECT_GE(changed, 40) << s.w << "x" << s.h;
     }
+  }
+}
+
+// Every pair of largest and smallest component, with the middle one at either end and between:
+// a range looked up from the wrong entry leaves out colours at the windows' edges.
+TEST(ColourRangeLanes, LanesTakeEachLargestComponentsOwnRange) {
+  const std::vector<plat::SimdLevel> levels = WideLevels();
+  if (levels.empty()) GTEST_SKIP() << "no wide vectors on this processor";
+  Plane src[3];
+  for (int32_t mx = 0; mx < 256; ++mx)
+    for (int32_t mn = 0; mn <= mx; ++mn)
+      for (const int32_t mid : {mn, (mx + mn) / 2, mx}) {
+        // The components' roles turn with the pair, so each plane holds largest, smallest and
+        // middle ones.
+        const int32_t turn = (mx + mn) % 3;
+        const int32_t c[3] = {mx, mid, mn};
+        for (int k = 0; k < 3; ++k) src[k].push_back(static_cast<unsigned char>(c[(k + turn) % 3]));
+      }
+  const int32_t width = 771, height = static_cast<int32_t>(src[0].size()) / width;
+  struct Selection {
+    int32_t tolerance;
+    unsigned char ref[3];
+  };
+  const unsigned char colour[3] = {7, 250, 128};
+  const Plane dst(src[0].size(), 99);
+  for (const Selection& sel : {Selection{40, {120, 60, 30}}, Selection{90, {20, 200, 180}},
+                               Selection{10, {130, 75, 40}}, Selection{25, {240, 240, 235}},
+                               Selection{15, {12, 30, 9}}}) {
+    auto run = [&](plat::SimdLevel level, int threads) {
+      const LevelAndThreads setting(level, threads);
+      Plane out[3] = {dst, dst, dst};
+      EXPECT_EQ(Effects::ColorRange(0, 255, 3, src[0].data(), src[1].data(), src[2].data(),
+                                    height, width, 3, out[0].data(), out[1].data(), out[2].data(),
+                                    0, 0, 0, 0, width - 1, height - 1, nullptr, sel.tolerance,
+                                    colour, sel.ref),
+                0);
+      return std::vector<Plane>(out, out + 3);
+    };
+    const std::vector<Plane> plain = run(plat::SimdLevel::kBaseline, 1);
+    EXPECT_NE(plain[0], dst) << "tolerance " << sel.tolerance;
+    for (const plat::SimdLevel level : levels)
+      for (const int threads : {1, 3, 8})
+        ASSERT_EQ(run(level, threads), plain)
+            << "level " << static_cast<int>(level) << " tolerance " << sel.tolerance
+            << " threads " << threads;
   }
 }
 
