@@ -690,6 +690,63 @@ VMK_TARGET_AVX2 void ShiftColumnsAvx2(const WaveSweeps& s, int32_t ks, int32_t k
   }
 }
 
+// The gather on processors with AVX2 only: 32 columns (half a window) at a time, one unaligned
+// load a group with columns among them, merged by vpblendvb on the group's lanes as bytes.
+// Without masked loads, the 32 columns whose positions wrap at the region's sides, and those
+// past its width, go sample by sample.
+VMK_TARGET_AVX2 void GatherRowsAvx2(const WaveGather& g, int32_t first, int32_t end) {
+  const int32_t rw = g.rw;
+  for (int32_t ks = 0; ks < g.windows; ks += kGatherStrip) {
+    const int32_t ke = std::min(ks + kGatherStrip, g.windows);
+    for (int32_t y = first; y < end; ++y) {
+      const int32_t across = g.rowShift[y - g.y0];
+      if (rw < 2 * kWindow || across >= rw - 1 || -across >= rw - 1) {
+        GatherPlain(g, y, ks * kWindow, std::min(ke * kWindow, rw));
+        continue;
+      }
+      unsigned char* to = g.out + static_cast<int64_t>(y - g.outRow0) * rw;
+      const unsigned char* row = g.plane + y * g.width + g.x0;
+      for (int32_t k = ks; k < ke; ++k) {
+        const int32_t i0 = k * kWindow;
+        if (y + kGatherAhead <= g.y1) {
+          const int64_t r = static_cast<int64_t>(y) + kGatherAhead + g.high[k];
+          const int32_t c = i0 + g.rowShift[y + kGatherAhead - g.y0];
+          const int32_t n = std::min(kWindow, rw - i0);
+          if (r <= g.y1 && c >= 0 && c + n <= rw) {
+            const unsigned char* p = g.plane + r * g.width + g.x0 + c;
+            _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(p + n - 1), _MM_HINT_T0);
+          }
+        }
+        const bool inside = y + g.low[k] >= g.y0 && y + g.high[k] <= g.y1;
+        const int32_t gf = g.groupFirst[k], ge = g.groupFirst[k + 1];
+        for (int32_t half = 0; half < 2; ++half) {
+          const int32_t h0 = i0 + half * kHalf, s = h0 + across;
+          if (h0 >= rw) break;
+          if (h0 + kHalf > rw || s < 0 || s + kHalf > rw) {
+            GatherPlain(g, y, h0, std::min(h0 + kHalf, rw));
+            continue;
+          }
+          __m256i acc = _mm256_setzero_si256();
+          for (int32_t j = gf; j < ge; ++j) {
+            const auto lanes = static_cast<uint32_t>(g.groupLanes[j] >> (half * kHalf));
+            if (lanes == 0) continue;
+            const unsigned char* p =
+                inside ? row + s + g.groupOffset[j]
+                       : g.plane +
+                             WrapInSpan(static_cast<int64_t>(y) + g.groupShift[j], g.y0, g.y1) *
+                                 g.width +
+                             g.x0 + s;
+            acc = _mm256_blendv_epi8(acc, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+                                     ByteMask(lanes));
+          }
+          _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + h0), acc);
+        }
+      }
+    }
+  }
+}
+
 // Rows first .. end - 1 gathered sample by sample (the AVX2 sweeps' first and last rows).
 void GatherRowsPlain(const WaveGather& g, int32_t first, int32_t end) {
   for (int32_t y = first; y < end; ++y) GatherPlain(g, y, 0, g.rw);
@@ -949,10 +1006,9 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
   const bool replace = mode == 0 && opacity == 255 && mask == nullptr;
 #if VMK_SIMD_X86
   const bool wide = plat::SimdAtLeast(plat::SimdLevel::kAvx512);
-  if (wide || (replace && gWaveSweeps && plat::SimdAtLeast(plat::SimdLevel::kAvx2))) {
-    // Into a copy of the region, window by window (see GatherRowsAvx512), blended back after;
-    // a replacement, in place in two sweeps where they run (AVX2: the strip walk below where
-    // they do not).
+  if (plat::SimdAtLeast(plat::SimdLevel::kAvx2)) {
+    // Into a copy of the region, window by window (see GatherRowsAvx512 and GatherRowsAvx2),
+    // blended back after; a replacement, in place in two sweeps where they run.
     const int32_t windows = (rw + kWindow - 1) / kWindow;
     plat::Block<int32_t> groupFirstBuf(static_cast<int64_t>(windows) + 1, WorkSource());
     plat::Block<int32_t> groupShiftBuf(rw, WorkSource());
@@ -1000,17 +1056,20 @@ int32_t Effects::SinusWave(int16_t mode, int16_t opacity, unsigned char* plane,
       const int32_t swept = SweepInPlace(gather, plane, rh, wide ? kAvx512Sweeps : kAvx2Sweeps);
       if (swept != 0) return swept < 0 ? -1 : 0;
     }
-    if (wide) {
-      plat::Block<unsigned char> outBuf(static_cast<int64_t>(rw) * rh, WorkSource());
-      if (!outBuf) return -1;
-      gather.out = outBuf.get();
+    plat::Block<unsigned char> outBuf(static_cast<int64_t>(rw) * rh, WorkSource());
+    if (!outBuf) return -1;
+    gather.out = outBuf.get();
+    if (wide)
       plat::ParallelFor(y0, y1 + 1, kGatherBand, [gather](int32_t first, int32_t end) {
         GatherRowsAvx512(gather, first, end);
       });
-      effect_support::BlendPackedRegion(mode, opacity, plane, mask, width, x0, y0, x1, y1,
-                                        outBuf.get());
-      return 0;
-    }
+    else
+      plat::ParallelFor(y0, y1 + 1, kGatherBand, [gather](int32_t first, int32_t end) {
+        GatherRowsAvx2(gather, first, end);
+      });
+    effect_support::BlendPackedRegion(mode, opacity, plane, mask, width, x0, y0, x1, y1,
+                                      outBuf.get());
+    return 0;
   }
 #endif
 

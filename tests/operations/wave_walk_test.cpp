@@ -101,9 +101,9 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
                         {0, 1, 2, 1, 3},     {0, 9, 60, 2, 99}, {2, 3, 2, 2, 3},
                         {1, 2, 4, 3, 5},     {0, 1, 2, 9, 20},  {0, 2, 2, 12, 15},
                         {0, 1, 3, 12, 20},   {1, 2, 10, 1, 3}};
-  // Every vector level the processor has: the widest gathers into a copy window by window
-  // and, replacing with byte permutes, moves the region in place in two sweeps (also run
-  // held off, as the gather); the others walk in place.
+  // Every vector level the processor has: AVX-512 and AVX2 gather into a copy window by
+  // window and, replacing (AVX-512: with byte permutes), move the region in place in two
+  // sweeps (also run held off, as the gather); the baseline walks in place.
   struct Form {
     plat::SimdLevel level;
     bool sweeps;
@@ -156,12 +156,12 @@ TEST(WaveWalk, StripsGiveThePlainWalksBytes) {
 }
 
 // The two sweeps in place as processors without byte permutes take them (a row's 32 columns by
-// one load a column shift, the columns by stages of byte masks), on planes tall enough for
-// several of their bands: windows cut short at the region's right side (by 40 and by 6
-// columns), regions inside the plane, rows whose shifts turn by hundreds of columns within the
-// rows a window reads, square waves' jumps, and shifts too large for the sweeps (the walk
-// then). Held off, the same calls walk.
-TEST(WaveWalk, SweepsByLoadsAndBlendsGiveThePlainWalksBytes) {
+// one load a column shift, the columns by stages of byte masks), and their gather into a copy
+// (held off, through a mask, at part opacity), on planes tall enough for several of the sweeps'
+// bands: windows cut short at the region's right side (by 40 and by 6 columns), regions inside
+// the plane, rows whose shifts turn by hundreds of columns within the rows a window reads,
+// square waves' jumps, and shifts too large for the sweeps.
+TEST(WaveWalk, SweepsAndGatherByLoadsAndBlendsGiveThePlainWalksBytes) {
   if (plat::SimdSupported() < plat::SimdLevel::kAvx2) GTEST_SKIP() << "no AVX2";
   struct Case {
     int32_t w, h, x0, y0, x1, y1;
@@ -181,11 +181,19 @@ TEST(WaveWalk, SweepsByLoadsAndBlendsGiveThePlainWalksBytes) {
       {1030, 1300, 0, 0, 1029, 1299, 0, 1, 250, 3, 180},
       {1030, 1300, 0, 0, 1029, 1299, 2, 3, 40, 2, 300},
   };
-  for (const Case& c : cases) {
+  struct Blend {
+    int16_t mode, opacity;
+    bool masked;
+  };
+  const Blend blends[] = {{0, 255, false}, {3, 255, true}, {0, 128, false}};
+  for (const Case& c : cases)
+    for (const Blend& blend : blends) {
     const Plane orig = Noise(static_cast<size_t>(c.w) * c.h, 7);
+    const Plane mask = Noise(static_cast<size_t>(c.w) * c.h, 8);
+    const unsigned char* m = blend.masked ? mask.data() : nullptr;
     Plane expect = orig;
-    PlainWave(0, 255, expect.data(), nullptr, c.h, c.w, c.x0, c.y0, c.x1, c.y1, c.shape, c.wavesX,
-              c.amplitudeX, c.wavesY, c.amplitudeY);
+    PlainWave(blend.mode, blend.opacity, expect.data(), m, c.h, c.w, c.x0, c.y0, c.x1, c.y1,
+              c.shape, c.wavesX, c.amplitudeX, c.wavesY, c.amplitudeY);
     for (const bool sweeps : {true, false})
       for (const int threads : {1, 3, 8}) {
         plat::SetSimdLevel(plat::SimdLevel::kAvx2);
@@ -193,18 +201,19 @@ TEST(WaveWalk, SweepsByLoadsAndBlendsGiveThePlainWalksBytes) {
         SetWaveSweepsInPlace(sweeps);
         Plane got = orig;
         const int32_t result =
-            Effects::SinusWave(0, 255, got.data(), nullptr, c.h, c.w, c.x0, c.y0, c.x1, c.y1,
-                               c.shape, c.wavesX, c.amplitudeX, c.wavesY, c.amplitudeY);
+            Effects::SinusWave(blend.mode, blend.opacity, got.data(), m, c.h, c.w, c.x0, c.y0,
+                               c.x1, c.y1, c.shape, c.wavesX, c.amplitudeX, c.wavesY,
+                               c.amplitudeY);
         SetWaveSweepsInPlace(true);
         plat::SetThreadCount(0);
         plat::SetSimdLevel(plat::SimdLevel::kAvx512);
         ASSERT_EQ(result, 0);
         ASSERT_EQ(got, expect) << c.w << "x" << c.h << " shape " << c.shape << " waves "
                                << c.wavesX << "," << c.wavesY << " amplitudes " << c.amplitudeX
-                               << "," << c.amplitudeY << " sweeps " << sweeps << " threads "
-                               << threads;
+                               << "," << c.amplitudeY << " mode " << blend.mode << " opacity "
+                               << blend.opacity << " sweeps " << sweeps << " threads " << threads;
       }
-  }
+    }
 }
 
 }  // namespace
