@@ -178,6 +178,9 @@ TEST(WaveWalk, SweepsAndGatherByLoadsAndBlendsGiveThePlainWalksBytes) {
       {1030, 1300, 0, 0, 1029, 1299, 0, 12, 2, 9, 10},
       {200, 2600, 0, 0, 199, 2599, 0, 4, 5, 4, 5},
       {200, 2600, 5, 0, 190, 2599, 1, 7, 1, 2, 20},
+      // Regions ending at the plane's last row and column: no load may read past the plane.
+      {1030, 1300, 10, 600, 1029, 1299, 0, 4, 5, 4, 5},
+      {1030, 1300, 0, 700, 1029, 1299, 1, 5, 7, 3, 9},
       {1030, 1300, 0, 0, 1029, 1299, 0, 1, 250, 3, 180},
       {1030, 1300, 0, 0, 1029, 1299, 2, 3, 40, 2, 300},
   };
