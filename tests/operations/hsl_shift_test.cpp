@@ -250,3 +250,41 @@ TEST(HslShift, OddSizesGiveTheSameBytesAtAnyThreadCount) {
 }
 
 }  // namespace
+
+namespace {
+
+// Regions that start and end anywhere in a row: every split of a row into groups of 32, 16 and
+// 8 pixels and a tail, at every offset within a group, bare and through a mask, against the
+// plain form, on y, m, c data with shifts that keep and that drop the white select.
+TEST(HslShift, RegionsOfEveryWidthAndStartGiveThePlainBytes) {
+  constexpr int32_t kW = 83, kH = 3;
+  constexpr size_t kN = static_cast<size_t>(kW) * kH;
+  const Plane mask = vmktest::Noise(kN, 7);
+  Rgb c{vmktest::Noise(kN, 1), vmktest::Noise(kN, 2), vmktest::Noise(kN, 3)};
+  const auto shift = [&](int32_t x0, int32_t x1, const ShiftArgs& a, plat::SimdLevel level,
+                         int threads, const unsigned char* m) {
+    LevelAndThreads setting(level, threads);
+    Rgb out = c;
+    Effects::HSLBlend(0, m != nullptr ? 200 : 255, kH, kW, out.r.data(), out.g.data(),
+                      out.b.data(), nullptr, m, x0, 0, x1, kH - 1, a.hue, a.saturation,
+                      a.lightness, a.model);
+    return out;
+  };
+  for (const ShiftArgs& a : {ShiftArgs{0, 0, 0, 0}, ShiftArgs{-70, 30, 40, 0}})
+    for (const unsigned char* m : {static_cast<const unsigned char*>(nullptr), mask.data()})
+      for (int32_t x0 = 0; x0 < 9; ++x0)
+        for (int32_t x1 = x0; x1 < kW; ++x1) {
+          const Rgb plain = shift(x0, x1, a, plat::SimdLevel::kBaseline, 1, m);
+          for (const plat::SimdLevel level : {plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+            if (plat::SimdSupported() < level) continue;
+            for (const int threads : {1, 3, 8}) {
+              const Rgb wide = shift(x0, x1, a, level, threads, m);
+              ASSERT_TRUE(plain.r == wide.r && plain.g == wide.g && plain.b == wide.b)
+                  << x0 << ".." << x1 << " lightness " << a.lightness << " mask " << (m != nullptr)
+                  << " level " << static_cast<int>(level) << " threads " << threads;
+            }
+          }
+        }
+}
+
+}  // namespace
