@@ -131,13 +131,36 @@ VMK_TARGET_AVX2 void EightAvx2(const float* t8, const ColumnLine& c, const Colum
 // A whole lattice column of the displacement maps' walk in one call: `count` points from t[0]
 // on (t readable eight past the last), each tested as the walk and DisRea test it and, when
 // kept, written into the maps as DisRea writes it, in the walk's order.
+struct MapColumn;
+// The walk's tests of a column's destination points as one range a side, the same for every
+// column of a walk (worked out once per walk).
+struct ColumnRanges {
+  float loX, hiX, loY, hiY;
+};
 using MapColumnFn = void (*)(const float* t, int32_t count, const ColumnLine& c,
-                             const ColumnBounds& b, uint32_t* const* xMap, uint32_t* const* yMap);
+                             const ColumnBounds& b, const ColumnRanges& r, const MapColumn& m);
 struct MapColumn {
   MapColumnFn fn;
   uint32_t* const* xMap;
   uint32_t* const* yMap;
+  // Rows `pitch` entries apart from xBase and yBase on (pitch 0: rows anywhere), with every
+  // entry's offset within 32 bits; then an entry's place is one multiply-add of its row and
+  // column instead of a read of its row's pointer.
+  uint32_t* xBase;
+  uint32_t* yBase;
+  int32_t pitch;
 };
+
+// The ranges: xb >= minX, >= 0, <= maxX and < fw is xb in [max(minX, 0), min(maxX, the float
+// below fw)]; with yb >= 0 its row trunc(yb) is in rowFirst..rowEnd - 1 just when yb is in
+// [rowFirst, the float below rowEnd] (the points are finite: corners are whole numbers, t in
+// 0..1).
+ColumnRanges RangesOf(const ColumnBounds& b) {
+  return {std::max(b.minX, 0.0f), std::min(b.maxX, std::nextafter(b.fw, -1.0f)),
+          std::max({b.minY, 0.0f, static_cast<float>(b.rowFirst)}),
+          std::min({b.maxY, std::nextafter(b.fh, -1.0f),
+                    std::nextafter(static_cast<float>(b.rowEnd), -1e30f)})};
+}
 
 #if VMK_SIMD_X86
 // 327680000 - trunc(double(128 (to - from)) + 0.5) on eight lanes: step128 lane by lane (the
@@ -154,26 +177,25 @@ VMK_TARGET_AVX2 inline __m256i MapValues8(__m256 to, __m256 from) {
 
 // The points of EightAvx2, then DisRea's test of the source point (ordered, as the scalar
 // comparisons) and its two map values; the kept lanes are stored one by one in lane order, so
-// where two land in one pixel the later one stays, as in the walk.
-VMK_TARGET_AVX2 void MapColumnAvx2(const float* t8, int32_t count, const ColumnLine& c,
-                                   const ColumnBounds& b, uint32_t* const* xMap,
-                                   uint32_t* const* yMap) {
+// where two land in one pixel the later one stays, as in the walk. With evenly spaced rows
+// each entry's offset is worked out in the lanes: measured with the lens correction on
+// 2048 x 1536 at one thread (shared 8-core AVX2 machine, load about 45), the whole render in
+// 39 to 50 ms of processor time against 51 to 60 ms reading each point's row pointers.
+template <bool kPitched>
+VMK_TARGET_AVX2 inline void MapColumnLanes(const float* t8, int32_t count, const ColumnLine& c,
+                                           const ColumnBounds& b, const ColumnRanges& r,
+                                           const MapColumn& m) {
   const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
   const __m256 btx = _mm256_set1_ps(c.btx), bbx = _mm256_set1_ps(c.bbx);
   const __m256 bty = _mm256_set1_ps(c.bty), bby = _mm256_set1_ps(c.bby);
   const __m256 atx = _mm256_set1_ps(c.atx), abx = _mm256_set1_ps(c.abx);
   const __m256 aty = _mm256_set1_ps(c.aty), aby = _mm256_set1_ps(c.aby);
   const __m256 fw = _mm256_set1_ps(b.fw), fh = _mm256_set1_ps(b.fh);
-  // The walk's tests of the destination point as one range a side: xb >= minX, >= 0, <= maxX
-  // and < fw is xb in [max(minX, 0), min(maxX, the float below fw)]; with yb >= 0 its row
-  // trunc(yb) is in rowFirst..rowEnd - 1 just when yb is in [rowFirst, the float below
-  // rowEnd] (the points are finite: corners are whole numbers, t in 0..1).
-  const __m256 loX = _mm256_set1_ps(std::max(b.minX, 0.0f));
-  const __m256 hiX = _mm256_set1_ps(std::min(b.maxX, std::nextafter(b.fw, -1.0f)));
-  const __m256 loY =
-      _mm256_set1_ps(std::max({b.minY, 0.0f, static_cast<float>(b.rowFirst)}));
-  const __m256 hiY = _mm256_set1_ps(std::min({b.maxY, std::nextafter(b.fh, -1.0f),
-                                              std::nextafter(static_cast<float>(b.rowEnd), -1e30f)}));
+  const __m256 loX = _mm256_set1_ps(r.loX), hiX = _mm256_set1_ps(r.hiX);
+  const __m256 loY = _mm256_set1_ps(r.loY), hiY = _mm256_set1_ps(r.hiY);
+  const __m256i pitch = _mm256_set1_epi32(m.pitch);
+  uint32_t* const* xMap = m.xMap;
+  uint32_t* const* yMap = m.yMap;
   alignas(32) int32_t xs[8], ys[8];
   alignas(32) uint32_t mx[8], my[8];
   for (int32_t k = 0; k < count; k += 8) {
@@ -204,16 +226,38 @@ VMK_TARGET_AVX2 void MapColumnAvx2(const float* t8, int32_t count, const ColumnL
         _mm256_cmpeq_epi32(x, _mm256_permutevar8x32_epi32(x, next)),
         _mm256_cmpeq_epi32(y, _mm256_permutevar8x32_epi32(y, next)));
     kept &= ~(static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(same))) & (kept >> 1));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(xs), x);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(ys), y);
     _mm256_store_si256(reinterpret_cast<__m256i*>(mx), MapValues8(xb, xa));
     _mm256_store_si256(reinterpret_cast<__m256i*>(my), MapValues8(yb, ya));
-    for (; kept != 0; kept &= kept - 1) {
-      const int l = __builtin_ctz(kept);
-      xMap[ys[l]][xs[l]] = mx[l];
-      yMap[ys[l]][xs[l]] = my[l];
+    if constexpr (kPitched) {
+      _mm256_store_si256(reinterpret_cast<__m256i*>(xs),
+                         _mm256_add_epi32(_mm256_mullo_epi32(y, pitch), x));
+      uint32_t* const xBase = m.xBase;
+      uint32_t* const yBase = m.yBase;
+      for (; kept != 0; kept &= kept - 1) {
+        const int l = __builtin_ctz(kept);
+        const size_t at = static_cast<uint32_t>(xs[l]);
+        xBase[at] = mx[l];
+        yBase[at] = my[l];
+      }
+    } else {
+      _mm256_store_si256(reinterpret_cast<__m256i*>(xs), x);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(ys), y);
+      for (; kept != 0; kept &= kept - 1) {
+        const int l = __builtin_ctz(kept);
+        xMap[ys[l]][xs[l]] = mx[l];
+        yMap[ys[l]][xs[l]] = my[l];
+      }
     }
   }
+}
+
+VMK_TARGET_AVX2 void MapColumnAvx2(const float* t8, int32_t count, const ColumnLine& c,
+                                   const ColumnBounds& b, const ColumnRanges& r,
+                                   const MapColumn& m) {
+  if (m.pitch > 0)
+    MapColumnLanes<true>(t8, count, c, b, r, m);
+  else
+    MapColumnLanes<false>(t8, count, c, b, r, m);
 }
 #endif
 
@@ -243,6 +287,7 @@ void walkRows(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_
   }
   const float* tj = tOf.data();
   const ColumnBounds bounds{minX, maxX, minY, maxY, fw, fh, rowFirst, rowEnd};
+  const ColumnRanges ranges = column != nullptr ? RangesOf(bounds) : ColumnRanges{};
 #if VMK_SIMD_X86
   const EightFn eight = plat::PickKernel<EightFn>(nullptr, EightAvx2);
 #else
@@ -275,7 +320,7 @@ void walkRows(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_
     }
     if (column != nullptr && table) {
       column->fn(tj + jFirst, jLast - jFirst + 1, ColumnLine{atx, aty, abx, aby, btx, bty, bbx, bby},
-                 bounds, column->xMap, column->yMap);
+                 bounds, ranges, *column);
       continue;
     }
     int32_t j = jFirst;
@@ -443,10 +488,32 @@ int32_t QuadRGB(Window window, int32_t srcH, int32_t srcW, const uint8_t* srcR, 
   return n;
 }
 
+// The maps' row step in entries when every row of both lies that step after the one before
+// (at least a row's width, each entry's offset within 32 bits); 0 otherwise.
+int32_t EvenPitch(uint32_t* const* xMap, uint32_t* const* yMap, int32_t h, int32_t w) {
+  if (h <= 0 || w <= 0 || xMap == nullptr || yMap == nullptr) return 0;
+  const auto at = [](const uint32_t* p) { return reinterpret_cast<uintptr_t>(p); };
+  int64_t pitch = w;
+  if (h > 1) {
+    if (at(xMap[1]) < at(xMap[0]) || (at(xMap[1]) - at(xMap[0])) % sizeof(uint32_t) != 0) return 0;
+    const uintptr_t bytes = at(xMap[1]) - at(xMap[0]);
+    if (bytes > static_cast<uintptr_t>(INT32_MAX)) return 0;
+    pitch = static_cast<int64_t>(bytes / sizeof(uint32_t));
+  }
+  if (pitch < w || pitch * (h - 1) + w > INT32_MAX) return 0;
+  const uintptr_t step = static_cast<uintptr_t>(pitch) * sizeof(uint32_t);
+  for (int32_t y = 0; y < h; ++y) {
+    const uintptr_t offset = static_cast<uintptr_t>(y) * step;
+    if (at(xMap[y]) != at(xMap[0]) + offset || at(yMap[y]) != at(yMap[0]) + offset) return 0;
+  }
+  return static_cast<int32_t>(pitch);
+}
+
+// `pitch`: EvenPitch of the maps, or 0.
 int32_t DisRea(Window window, int32_t h, int32_t w, uint32_t* const* xMap, uint32_t* const* yMap,
                int32_t ax0, int32_t ay0, int32_t ax1, int32_t ay1, int32_t ax2, int32_t ay2,
                int32_t ax3, int32_t ay3, int32_t bx0, int32_t by0, int32_t bx1, int32_t by1,
-               int32_t bx2, int32_t by2, int32_t bx3, int32_t by3) {
+               int32_t bx2, int32_t by2, int32_t bx3, int32_t by3, int32_t pitch = 0) {
   const int32_t n = std::max(diagonalOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
                              diagonalOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3));
   if (n < 2) return n;
@@ -459,7 +526,12 @@ int32_t DisRea(Window window, int32_t h, int32_t w, uint32_t* const* xMap, uint3
 #else
   const MapColumnFn wide = nullptr;
 #endif
-  const MapColumn column{wide, xMap, yMap};
+  const MapColumn column{wide,
+                         xMap,
+                         yMap,
+                         pitch > 0 ? xMap[0] : nullptr,
+                         pitch > 0 ? yMap[0] : nullptr,
+                         pitch};
   walk(
       n, n, cornersOf(ax0, ay0, ax1, ay1, ax2, ay2, ax3, ay3),
       cornersOf(bx0, by0, bx1, by1, bx2, by2, bx3, by3), h, w,
@@ -580,11 +652,12 @@ namespace {
 
 void LayMaps(const QuadPair* pairs, int64_t count, int32_t h, int32_t w, uint32_t* const* xMap,
              uint32_t* const* yMap, bool neutralFirst) {
+  const int32_t pitch = EvenPitch(xMap, yMap, h, w);
   auto lay = [&](const QuadPair& q, int32_t first, int32_t end) {
     const int32_t* a = q.a;
     const int32_t* b = q.b;
     DisRea(Window{first, end, false}, h, w, xMap, yMap, a[0], a[1], a[2], a[3], a[4], a[5], a[6],
-           a[7], b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
+           a[7], b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], pitch);
   };
   auto rows = [&](int64_t i, int32_t* top, int32_t* bottom) {
     return QuadPairRows(pairs[i], top, bottom);

@@ -789,6 +789,91 @@ TEST(BandedWarps, QuadMapsOnOddSizesEqualThePlainWalk) {
   }
 }
 
+// The maps laid in bands through row tables of every shape: rows a little more than a width
+// apart, both maps in one block (the engines' layout), rows out of order and rows of the two
+// maps spaced differently; every one gives the plain walk's maps, at one, three and eight
+// threads, on odd and tall planes.
+TEST(BandedWarps, QuadMapsThroughEveryRowLayoutEqualThePlainWalk) {
+  for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+           {1, 1}, {17, 3}, {2049, 5}, {5, 2049}, {61, 47}}) {
+    const size_t n = static_cast<size_t>(w) * h;
+    std::vector<QuadPair> pairs;
+    const int32_t cells = 3;
+    auto node = [&](int32_t i, int32_t j, bool bent, int32_t* x, int32_t* y) {
+      *x = i * (w - 1) / cells;
+      *y = j * (h - 1) / cells;
+      if (bent) {
+        *x += static_cast<int32_t>(0.05 * w * std::sin(j * 0.9 + i * 0.4)) + 1;
+        *y += static_cast<int32_t>(0.05 * h * std::cos(i * 0.6 - j * 0.3)) + 1;
+      }
+    };
+    for (int32_t j = 0; j < cells; ++j)
+      for (int32_t i = 0; i < cells; ++i) {
+        QuadPair q;
+        const int32_t corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        for (int32_t k = 0; k < 4; ++k) {
+          node(i + corner[k][0], j + corner[k][1], false, &q.a[2 * k], &q.a[2 * k + 1]);
+          node(i + corner[k][0], j + corner[k][1], true, &q.b[2 * k], &q.b[2 * k + 1]);
+        }
+        pairs.push_back(q);
+      }
+    pairs.push_back(QuadPair{{-3, -2, w + 4, 1, w + 2, h + 5, 0, h - 1},
+                             {w - 1, h + 2, -4, h - 3, 1, -5, w + 3, 2}});
+    std::vector<uint32_t> ex(n, kDisplacementNeutral), ey(n, kDisplacementNeutral);
+    for (const QuadPair& p : pairs) {
+      Quad q;
+      std::copy(p.a, p.a + 8, q.a);
+      std::copy(p.b, p.b + 8, q.b);
+      if (Lattice(q) < 2) continue;
+      PlainWalk(Lattice(q), q, h, w, [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+        if (xa < 0.0f || xa >= static_cast<float>(w) || ya < 0.0f || ya >= static_cast<float>(h))
+          return;
+        const size_t di = static_cast<size_t>(y) * w + x;
+        ex[di] = static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (xb - xa) + 0.5));
+        ey[di] = static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (yb - ya) + 0.5));
+      });
+    }
+    for (const plat::SimdLevel level :
+         {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
+      plat::SetSimdLevel(level);
+      for (int threads : {1, 3, 8}) {
+        const Threads t(threads);
+        for (int layout = 0; layout < 4; ++layout) {
+          // 0: rows w + 3 apart, apart maps; 1: one block, rows w + 16 apart, y after x;
+          // 2: rows in reverse order; 3: the y map's rows w apart, the x map's w + 1.
+          const size_t pitchX = w + (layout == 0 ? 3 : layout == 1 ? 16 : layout == 3 ? 1 : 0);
+          const size_t pitchY = layout == 3 ? w : pitchX;
+          std::vector<uint32_t> block(pitchX * h + pitchY * h + 8, 0xDEADBEEFu);
+          std::vector<uint32_t*> rx(h), ry(h);
+          for (int32_t y = 0; y < h; ++y) {
+            const int32_t row = layout == 2 ? h - 1 - y : y;
+            rx[y] = block.data() + static_cast<size_t>(row) * pitchX;
+            ry[y] = block.data() + pitchX * h + 8 + static_cast<size_t>(row) * pitchY;
+          }
+          LayQuadPairMapsOnNeutral(pairs.data(), static_cast<int64_t>(pairs.size()), h, w,
+                                   rx.data(), ry.data());
+          std::vector<uint32_t> gx(n), gy(n);
+          for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+              gx[static_cast<size_t>(y) * w + x] = rx[y][x];
+              gy[static_cast<size_t>(y) * w + x] = ry[y][x];
+            }
+          const std::string where = std::to_string(w) + "x" + std::to_string(h) + " threads " +
+                                    std::to_string(threads) + " level " +
+                                    std::to_string(static_cast<int>(level)) + " layout " +
+                                    std::to_string(layout);
+          ASSERT_EQ(gx, ex) << where;
+          ASSERT_EQ(gy, ey) << where;
+          // The gaps between rows are left as they were.
+          for (int32_t y = 0; y < h; ++y)
+            for (size_t x = w; x < pitchX; ++x) ASSERT_EQ(rx[y][x], 0xDEADBEEFu) << where;
+        }
+      }
+    }
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+  }
+}
+
 // Several one-byte planes distorted together take each plane's own samples: planes apart in
 // one walk of bands, and a destination that is another pair's source through the calls one by
 // one, in order.
