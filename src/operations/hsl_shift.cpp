@@ -466,7 +466,8 @@ VMK_TARGET_AVX2 inline void ShiftGroupsInPlaceAvx2(const WideShift& shift,
         _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
     const __m128i first = _mm256_castsi256_si128(rows);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(base[kYmc ? 2 : 0] + i + 8 * u), first);
-    _mm_storeh_pd(reinterpret_cast<double*>(base[1] + i + 8 * u), _mm_castsi128_pd(first));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(base[1] + i + 8 * u),
+                     _mm_unpackhi_epi64(first, first));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(base[kYmc ? 0 : 2] + i + 8 * u),
                      _mm256_extracti128_si256(rows, 1));
   }
