@@ -393,6 +393,27 @@ VMK_TARGET_AVX512VBMI void ShiftRowsAvx512Vbmi(const WaveSweeps& s, int32_t firs
   }
 }
 
+// Where the second sweep, at rows a and below, reads region row q of window k: past the top
+// and the bottom the wrapped rows (those past the bottom as the first sweep left the top
+// ones), a row above a from the ring that kept it before it was written, any other from the
+// plane.
+inline const unsigned char* SweptRow(const WaveSweeps& s, int32_t k, int32_t a, int32_t q) {
+  const int32_t last = s.rh - 1;
+  const unsigned char* const column = s.region + static_cast<int64_t>(k) * kWindow;
+  if (q < 0) return column + static_cast<int64_t>(q + last) * s.width;  // past the top
+  if (q < a)  // written already, kept
+    return s.ring + (static_cast<int64_t>(k) * s.ringRows + (q & (s.ringRows - 1))) * kWindow;
+  if (q <= last) return column + static_cast<int64_t>(q) * s.width;
+  return s.top + static_cast<int64_t>(q - last) * s.rw + static_cast<int64_t>(k) * kWindow;
+}
+
+// A window's row asked for ahead: both ends, as it may span two cache lines.
+template <_mm_hint kHint>
+inline void PrefetchWindow(const unsigned char* row) {
+  _mm_prefetch(reinterpret_cast<const char*>(row), kHint);
+  _mm_prefetch(reinterpret_cast<const char*>(row + kWindow - 1), kHint);
+}
+
 // Windows ks .. ke - 1 of rows first .. end - 1 moved up or down, every row above `first`
 // done already and every row below `end` as the first sweep left it. A column of shift c
 // takes the row c - low below (low: the window's lowest shift) from the rows shifted by low,
@@ -402,7 +423,7 @@ VMK_TARGET_AVX512VBMI void ShiftRowsAvx512Vbmi(const WaveSweeps& s, int32_t firs
 // kSweepRun rows at a time through `tile`.
 VMK_TARGET_AVX512 void ShiftColumnsAvx512(const WaveSweeps& s, int32_t ks, int32_t ke,
                                           int32_t first, int32_t end, unsigned char* tile) {
-  const int32_t last = s.rh - 1, ringMask = s.ringRows - 1;
+  const int32_t ringMask = s.ringRows - 1;
   for (int32_t k = ks; k < ke; ++k) {
     const int32_t i0 = k * kWindow;
     const uint64_t lanes =
@@ -416,13 +437,7 @@ VMK_TARGET_AVX512 void ShiftColumnsAvx512(const WaveSweeps& s, int32_t ks, int32
       // Row u of the rows shifted by low, as the first sweep left it. No column reads past
       // row n - 1 + span; the stages' rows beyond it feed only columns that do not take them.
       const int32_t reach = n - 1 + span;
-      auto source = [&](int32_t u) -> const unsigned char* {
-        const int32_t q = a + low + std::min(u, reach);
-        if (q < 0) return column + static_cast<int64_t>(q + last) * s.width;  // past the top
-        if (q < a) return ring + (q & ringMask) * kWindow;  // written already, kept
-        if (q <= last) return column + static_cast<int64_t>(q) * s.width;
-        return s.top + static_cast<int64_t>(q - last) * s.rw + i0;  // past the bottom
-      };
+      auto source = [&](int32_t u) { return SweptRow(s, k, a, a + low + std::min(u, reach)); };
       int32_t rows = n;
       if (bits == 0) {
         for (int32_t u = 0; u < n; ++u)
@@ -431,22 +446,19 @@ VMK_TARGET_AVX512 void ShiftColumnsAvx512(const WaveSweeps& s, int32_t ks, int32
         rows = n + (1 << bits) - 2;
         for (int32_t u = 0; u < kSweepAhead && u <= reach; ++u) {
           const unsigned char* ahead = source(u);
-          _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
-          _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
+          PrefetchWindow<_MM_HINT_T0>(ahead);
         }
         __m512i near = _mm512_maskz_loadu_epi8(lanes, source(0));
         for (int32_t u = 0; u < rows; ++u) {
           // The rows come from the first sweep on other cores: asked for well ahead.
           if (u + kSweepAhead <= reach) {
             const unsigned char* ahead = source(u + kSweepAhead);
-            _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
+            PrefetchWindow<_MM_HINT_T0>(ahead);
           }
           // The rows the last loop keeps in the ring without the stages having read them.
           if (low < 0 && u < n && u > n - 1 + low + span) {
             const unsigned char* kept = column + static_cast<int64_t>(a + u) * s.width;
-            _mm_prefetch(reinterpret_cast<const char*>(kept), _MM_HINT_T1);
-            _mm_prefetch(reinterpret_cast<const char*>(kept + kWindow - 1), _MM_HINT_T1);
+            PrefetchWindow<_MM_HINT_T1>(kept);
           }
           const __m512i far = _mm512_maskz_loadu_epi8(lanes, source(u + 1));
           _mm512_store_si512(tile + u * kWindow, _mm512_mask_blend_epi8(stage[0], near, far));
@@ -605,7 +617,7 @@ VMK_TARGET_AVX2 void ShiftRowsAvx2(const WaveSweeps& s, int32_t first, int32_t e
 // region through a copy of their samples.
 VMK_TARGET_AVX2 void ShiftColumnsAvx2(const WaveSweeps& s, int32_t ks, int32_t ke, int32_t first,
                                       int32_t end, unsigned char* tile) {
-  const int32_t last = s.rh - 1, ringMask = s.ringRows - 1;
+  const int32_t ringMask = s.ringRows - 1;
   for (int32_t k = ks; k < ke; ++k) {
     const int32_t i0 = k * kWindow;
     const int32_t cols = std::min(kWindow, s.rw - i0);
@@ -619,13 +631,7 @@ VMK_TARGET_AVX2 void ShiftColumnsAvx2(const WaveSweeps& s, int32_t ks, int32_t k
     for (int32_t a = first; a < end; a += kSweepRun) {
       const int32_t n = std::min(kSweepRun, end - a);
       const int32_t reach = n - 1 + span;
-      auto source = [&](int32_t u) -> const unsigned char* {
-        const int32_t q = a + low + std::min(u, reach);
-        if (q < 0) return column + static_cast<int64_t>(q + last) * s.width;  // past the top
-        if (q < a) return ring + (q & ringMask) * kWindow;  // written already, kept
-        if (q <= last) return column + static_cast<int64_t>(q) * s.width;
-        return s.top + static_cast<int64_t>(q - last) * s.rw + i0;  // past the bottom
-      };
+      auto source = [&](int32_t u) { return SweptRow(s, k, a, a + low + std::min(u, reach)); };
       int32_t rows = n;
       if (bits == 0) {
         for (int32_t u = 0; u < n; ++u) StoreTile(tile + u * kWindow, LoadWindow(source(u), cols));
@@ -633,20 +639,17 @@ VMK_TARGET_AVX2 void ShiftColumnsAvx2(const WaveSweeps& s, int32_t ks, int32_t k
         rows = n + (1 << bits) - 2;
         for (int32_t u = 0; u < kSweepAhead && u <= reach; ++u) {
           const unsigned char* ahead = source(u);
-          _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
-          _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
+          PrefetchWindow<_MM_HINT_T0>(ahead);
         }
         WindowPair near = LoadWindow(source(0), cols);
         for (int32_t u = 0; u < rows; ++u) {
           if (u + kSweepAhead <= reach) {
             const unsigned char* ahead = source(u + kSweepAhead);
-            _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(ahead + kWindow - 1), _MM_HINT_T0);
+            PrefetchWindow<_MM_HINT_T0>(ahead);
           }
           if (low < 0 && u < n && u > n - 1 + low + span) {
             const unsigned char* kept = column + static_cast<int64_t>(a + u) * s.width;
-            _mm_prefetch(reinterpret_cast<const char*>(kept), _MM_HINT_T1);
-            _mm_prefetch(reinterpret_cast<const char*>(kept + kWindow - 1), _MM_HINT_T1);
+            PrefetchWindow<_MM_HINT_T1>(kept);
           }
           const WindowPair far = LoadWindow(source(u + 1), cols);
           StoreTile(tile + u * kWindow, BlendWindow(mask[0], near, far));

@@ -128,15 +128,15 @@ VMK_TARGET_AVX2 void EightAvx2(const float* t8, const ColumnLine& c, const Colum
 }
 #endif
 
-// A whole lattice column of the displacement maps' walk in one call: `count` points from t[0]
-// on (t readable eight past the last), each tested as the walk and DisRea test it and, when
-// kept, written into the maps as DisRea writes it, in the walk's order.
 struct MapColumn;
 // The walk's tests of a column's destination points as one range a side, the same for every
 // column of a walk (worked out once per walk).
 struct ColumnRanges {
   float loX, hiX, loY, hiY;
 };
+// A whole lattice column of the displacement maps' walk in one call: `count` points from t[0]
+// on (t readable eight past the last), each tested as the walk and DisRea test it and, when
+// kept, written into the maps as DisRea writes it, in the walk's order.
 using MapColumnFn = void (*)(const float* t, int32_t count, const ColumnLine& c,
                              const ColumnBounds& b, const ColumnRanges& r, const MapColumn& m);
 struct MapColumn {

@@ -90,6 +90,39 @@ float Hold(float v, int32_t size) {
 
 constexpr int32_t kW = 601, kH = 457;
 
+// The rows of a map laid row after row.
+std::vector<const uint32_t*> MapRows(const std::vector<uint32_t>& map, int32_t w, int32_t h) {
+  std::vector<const uint32_t*> rows(h);
+  for (int32_t y = 0; y < h; ++y) rows[y] = map.data() + static_cast<size_t>(y) * w;
+  return rows;
+}
+
+// The pull sample by sample: each position held to the plane with its far neighbour one on
+// (held too), and the bilinear value as Displ takes it, for each of the four planes.
+void PlainPull(int32_t w, int32_t h, const Plane src[4], const std::vector<const uint32_t*>& rx,
+               const std::vector<const uint32_t*>& ry, Plane expect[4]) {
+  auto hold = [](double p, int32_t size, double* next) {
+    if (p < 0.0) p = 0.0;
+    if (p >= size) p = size - 1;
+    *next = p + 1.0 >= size ? size - 1 : p + 1.0;
+    return p;
+  };
+  auto offset = [](uint32_t v) {
+    return (static_cast<double>(v) - static_cast<double>(kDisplacementNeutral)) / 128.0;
+  };
+  for (int k = 0; k < 4; ++k) {
+    expect[k].resize(static_cast<size_t>(w) * h);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        double nx = 0, ny = 0;
+        const double px = hold(x + offset(rx[y][x]), w, &nx);
+        const double py = hold(y + offset(ry[y][x]), h, &ny);
+        Displ(h, w, src[k].data(), &expect[k][static_cast<size_t>(y) * w + x], px, py, px - 1.0,
+              py - 1.0, nx, ny);
+      }
+  }
+}
+
 // Source corners the whole source; destinations: turned, flipped, nearly flat in y and in x,
 // overhanging, larger than the destination, and a small one that is not banded.
 std::vector<Quad> Quads() {
@@ -577,32 +610,9 @@ TEST(BandedWarps, DisplacementPullThroughSmoothMapsEqualsThePlainPull) {
         if (i % 1013 == 3) mx[i] = 0xFFFFFFFFu;
         if (i % 997 == 9) my[i] = 0;
       }
-    std::vector<const uint32_t*> rx(h), ry(h);
-    for (int32_t y = 0; y < h; ++y) {
-      rx[y] = mx.data() + static_cast<size_t>(y) * w;
-      ry[y] = my.data() + static_cast<size_t>(y) * w;
-    }
+    const std::vector<const uint32_t*> rx = MapRows(mx, w, h), ry = MapRows(my, w, h);
     Plane expect[4];
-    for (int k = 0; k < 4; ++k) {
-      expect[k].resize(n);
-      for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) {
-          auto hold = [](double p, int32_t size, double* next) {
-            if (p < 0.0) p = 0.0;
-            if (p >= size) p = size - 1;
-            *next = p + 1.0 >= size ? size - 1 : p + 1.0;
-            return p;
-          };
-          auto offset = [](uint32_t v) {
-            return (static_cast<double>(v) - static_cast<double>(kDisplacementNeutral)) / 128.0;
-          };
-          double nx = 0, ny = 0;
-          const double px = hold(x + offset(rx[y][x]), w, &nx);
-          const double py = hold(y + offset(ry[y][x]), h, &ny);
-          Displ(h, w, src[k].data(), &expect[k][static_cast<size_t>(y) * w + x], px, py, px - 1.0,
-                py - 1.0, nx, ny);
-        }
-    }
+    PlainPull(w, h, src, rx, ry, expect);
     for (const plat::SimdLevel level :
          {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
       plat::SetSimdLevel(level);
@@ -649,32 +659,9 @@ TEST(BandedWarps, DisplacementPullOfStepsAroundTheReadWindowEqualsThePlainPull) 
         mx[i] = static_cast<uint32_t>(int64_t{kDisplacementNeutral} + across);
         my[i] = static_cast<uint32_t>(int64_t{kDisplacementNeutral} + down);
       }
-    std::vector<const uint32_t*> rx(h), ry(h);
-    for (int32_t y = 0; y < h; ++y) {
-      rx[y] = mx.data() + static_cast<size_t>(y) * w;
-      ry[y] = my.data() + static_cast<size_t>(y) * w;
-    }
+    const std::vector<const uint32_t*> rx = MapRows(mx, w, h), ry = MapRows(my, w, h);
     Plane expect[4];
-    for (int k = 0; k < 4; ++k) {
-      expect[k].resize(n);
-      for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) {
-          auto hold = [](double p, int32_t size, double* next) {
-            if (p < 0.0) p = 0.0;
-            if (p >= size) p = size - 1;
-            *next = p + 1.0 >= size ? size - 1 : p + 1.0;
-            return p;
-          };
-          auto offset = [](uint32_t v) {
-            return (static_cast<double>(v) - static_cast<double>(kDisplacementNeutral)) / 128.0;
-          };
-          double nx = 0, ny = 0;
-          const double px = hold(x + offset(rx[y][x]), w, &nx);
-          const double py = hold(y + offset(ry[y][x]), h, &ny);
-          Displ(h, w, src[k].data(), &expect[k][static_cast<size_t>(y) * w + x], px, py, px - 1.0,
-                py - 1.0, nx, ny);
-        }
-    }
+    PlainPull(w, h, src, rx, ry, expect);
     for (const plat::SimdLevel level :
          {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
       plat::SetSimdLevel(level);
