@@ -20,6 +20,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -271,14 +272,50 @@ void LiveProbe::DumpWindow(QWidget* w, const char* what) {
   }
 }
 
+void LiveProbe::LogShown(QWidget* w) {
+  for (auto it = awaiting_.begin(); it != awaiting_.end();) {
+    if (*it == nullptr || *it == w) it = awaiting_.erase(it);
+    else ++it;
+  }
+  if (w != nullptr && w->isVisible()) DumpWindow(w, "shown");
+}
+
 bool LiveProbe::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Expose) {
+    // A window is where it shows once it is first exposed: a window manager
+    // places (and frames) it before it maps it, and Qt hears the move first.
+    auto* h = qobject_cast<QWindow*>(watched);
+    if (h == nullptr || !h->isExposed()) return false;
+    for (auto it = awaiting_.begin(); it != awaiting_.end(); ++it)
+      if (*it != nullptr && (*it)->windowHandle() == h) {
+        QTimer::singleShot(0, this, [this, w = *it] {
+          if (w != nullptr && w->isVisible()) DumpWindow(w, "shown");
+        });
+        awaiting_.erase(it);
+        break;
+      }
+    return false;
+  }
+  if (event->type() == QEvent::Move) {
+    // Moved once shown (by the window manager or a person): its controls
+    // are elsewhere on the screen now.
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w == nullptr || !w->isWindow() || !w->isVisible() || w->internalWinId() == 0) return false;
+    if (std::find(awaiting_.begin(), awaiting_.end(), w) != awaiting_.end()) return false;
+    QTimer::singleShot(0, this, [this, w = QPointer<QWidget>(w)] {
+      if (w != nullptr && w->isVisible()) DumpWindow(w, "window");
+    });
+    return false;
+  }
   if (event->type() != QEvent::Show && event->type() != QEvent::Hide) return false;
   auto* w = qobject_cast<QWidget*>(watched);
   if (w == nullptr || !w->isWindow()) return false;
   if (event->type() == QEvent::Show) {
-    // After the show has been handled, so that the geometry is the shown one.
-    QTimer::singleShot(0, this, [this, w = QPointer<QWidget>(w)] {
-      if (w != nullptr && w->isVisible()) DumpWindow(w, "shown");
+    // Logged when it is first exposed; a window that never is (nothing maps
+    // it) is logged after a second anyway.
+    awaiting_.push_back(w);
+    QTimer::singleShot(1000, this, [this, w = QPointer<QWidget>(w)] {
+      if (w != nullptr && std::find(awaiting_.begin(), awaiting_.end(), w) != awaiting_.end()) LogShown(w);
     });
   } else if (w->internalWinId() != 0) {
     lv::LiveLog("hidden {\"win\":\"%llu\",\"name\":\"%s\"}", static_cast<qulonglong>(w->internalWinId()),

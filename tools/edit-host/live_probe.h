@@ -2,7 +2,8 @@
 // VMK_LIVE_LOG names a file: a heartbeat in the event loop that logs every
 // gap longer than 50 ms (with the part of it the loop's thread waited for a
 // processor and the part it ran) and, at the end, the longest held; each top-level window
-// that shows or hides, with its controls where they are on the screen; and
+// that shows (once exposed, where the window manager put it), moves or hides, with its
+// controls where they are on the screen; and
 // the same for every visible window whenever the process gets SIGUSR1, so
 // that the live check can find a control after a page changed; a bare
 // "sync" line on SIGUSR2, by which the check knows the loop has handled the
@@ -11,11 +12,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <vector>
 
 class QApplication;
 class QSocketNotifier;
 class QTimer;
-class QWidget;
 
 class LiveProbe : public QObject {
  public:
@@ -33,6 +37,8 @@ class LiveProbe : public QObject {
   bool ThreadTimes(double* ran, double* queued) const;
   void DumpAll();
   void DumpWindow(QWidget* window, const char* what);
+  // Logs a window as shown, where it is now.
+  void LogShown(QWidget* window);
 
   QTimer* heart_ = nullptr;
   QSocketNotifier* dumpRequests_ = nullptr;
@@ -43,4 +49,6 @@ class LiveProbe : public QObject {
   int schedstat_ = -1;
   long dumps_ = 0;
   long syncs_ = 0;
+  // Shown, not yet exposed: logged once they are.
+  std::vector<QPointer<QWidget>> awaiting_;
 };

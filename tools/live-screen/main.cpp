@@ -14,6 +14,15 @@
 //   live-screen close WINDOW           asks a window to close as a window
 //                                      manager's close box does
 //                                      (WM_DELETE_WINDOW)
+//   live-screen wm                     the name of the window manager that
+//                                      runs on the display (exit status 1
+//                                      while none does)
+//   live-screen frame WINDOW           what the window manager made of a
+//                                      window, one line: "TRANSIENT_FOR X Y W
+//                                      H CLOSE": the window it is transient
+//                                      for (0: none), its frame on the screen
+//                                      (the window with its decorations) and
+//                                      whether the manager offers to close it
 //   live-screen sheet OUT.png NAME=PNG ...   a contact sheet of pictures, each
 //                                      with its name under it
 //
@@ -37,6 +46,7 @@
 // Xlib last: its macros (Status, Bool, None) would rename what the headers
 // above declare.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 namespace {
@@ -167,6 +177,73 @@ int CloseCommand(unsigned long window) {
   return 0;
 }
 
+// A window property of 32-bit items (CARDINAL, ATOM, WINDOW), empty when
+// the window has none.
+std::vector<long> Property32(Display* d, Window w, const char* name, Atom type) {
+  Atom actual = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::vector<long> out;
+  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1024, False, type, &actual, &format, &count, &after,
+                         &data) == Success &&
+      data != nullptr) {
+    if (format == 32) {
+      const auto* items = reinterpret_cast<const long*>(data);
+      out.assign(items, items + count);
+    }
+    XFree(data);
+  }
+  return out;
+}
+
+int WmCommand() {
+  Screen s;
+  if (s.display == nullptr) return Fail("cannot open the display");
+  // A compliant manager names a window of its own on the root, and names
+  // itself on that window.
+  const std::vector<long> check = Property32(s.display, DefaultRootWindow(s.display), "_NET_SUPPORTING_WM_CHECK",
+                                             XA_WINDOW);
+  if (check.empty()) return 1;
+  Atom actual = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::string name = "unnamed";
+  if (XGetWindowProperty(s.display, static_cast<Window>(check[0]), XInternAtom(s.display, "_NET_WM_NAME", False), 0,
+                         256, False, XInternAtom(s.display, "UTF8_STRING", False), &actual, &format, &count, &after,
+                         &data) == Success &&
+      data != nullptr) {
+    if (format == 8 && count > 0) name.assign(reinterpret_cast<const char*>(data), count);
+    XFree(data);
+  }
+  std::printf("%s\n", name.c_str());
+  return 0;
+}
+
+int FrameCommand(unsigned long window) {
+  Screen s;
+  if (s.display == nullptr) return Fail("cannot open the display");
+  Display* d = s.display;
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(d, window, &attributes) == 0) return Fail("no such window");
+  Window owner = 0;
+  if (XGetTransientForHint(d, window, &owner) == 0) owner = 0;
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+  // left, right, top, bottom
+  std::vector<long> extents = Property32(d, window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+  extents.resize(4, 0);
+  const std::vector<long> actions = Property32(d, window, "_NET_WM_ALLOWED_ACTIONS", XA_ATOM);
+  const Atom close = XInternAtom(d, "_NET_WM_ACTION_CLOSE", False);
+  const bool closes = std::find(actions.begin(), actions.end(), static_cast<long>(close)) != actions.end();
+  std::printf("%lu %ld %ld %ld %ld %d\n", static_cast<unsigned long>(owner), x - extents[0], y - extents[2],
+              attributes.width + extents[0] + extents[1], attributes.height + extents[2] + extents[3],
+              closes ? 1 : 0);
+  return 0;
+}
+
 int SheetCommand(int argc, char** argv, const std::string& out) {
   // Text needs a font database, so an application; no display is needed.
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -213,7 +290,7 @@ int SheetCommand(int argc, char** argv, const std::string& out) {
 int Usage() {
   std::fprintf(stderr,
                "usage: live-screen photo OUT.jpg W H | grab OUT.png X Y W H | sum X Y W H | pairs X Y W H |\n"
-               "       close WINDOW | sheet OUT.png NAME=PICTURE ...\n");
+               "       close WINDOW | wm | frame WINDOW | sheet OUT.png NAME=PICTURE ...\n");
   return 2;
 }
 
@@ -228,6 +305,8 @@ int main(int argc, char** argv) {
   if (command == "sum" && argc == 6) return SumCommand(n(2), n(3), n(4), n(5));
   if (command == "pairs" && argc == 6) return PairsCommand(n(2), n(3), n(4), n(5));
   if (command == "close" && argc == 3) return CloseCommand(std::strtoul(argv[2], nullptr, 0));
+  if (command == "wm" && argc == 2) return WmCommand();
+  if (command == "frame" && argc == 3) return FrameCommand(std::strtoul(argv[2], nullptr, 0));
   if (command == "sheet" && argc >= 4) return SheetCommand(argc, argv, argv[2]);
   return Usage();
 }
