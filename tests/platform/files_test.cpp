@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -249,6 +250,83 @@ TEST(FileIO, AFailedReplacementKeepsTheOldFile) {
   AtomicReplace r(dir.file("missing/x"));
   EXPECT_FALSE(r.ok());
   EXPECT_FALSE(r.commit());
+}
+
+TEST(FileIO, InjectedWriteFailuresHitOnlyTheirFolderAndKeepTheOldFiles) {
+  vmktest::TempDir dir;
+  fs::create_directories(dir.file("full/below"));
+  const std::string kept = dir.file("full/below/kept");
+  const std::string open = dir.file("full/open");
+  const std::string elsewhere = dir.file("fullness");
+  WriteText(kept, "precious");
+  WriteText(open, "as it was");
+  FailWritesForTesting(dir.file("full"), ENOSPC);
+  {
+    AtomicReplace r(kept);
+    ASSERT_TRUE(r.ok());
+    EXPECT_FALSE(r.write("new", 3));
+    EXPECT_EQ(r.error(), ENOSPC);
+    EXPECT_FALSE(r.commit());
+    EXPECT_EQ(r.error(), ENOSPC);
+  }
+  int16_t ref = 0;
+  ASSERT_EQ(OpenReplacement(kept, 0, 0, &ref), 0);
+  int32_t n = 3;
+  EXPECT_EQ(WriteFile(ref, "new", &n), kDiskFull);
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(CloseFile(ref), kIOError);
+  ASSERT_EQ(OpenFile(open, &ref), 0);
+  n = 3;
+  EXPECT_EQ(WriteFile(ref, "new", &n), kDiskFull);
+  // Reading still works, and so does a write of nothing.
+  char buf[9] = {};
+  n = 9;
+  EXPECT_EQ(ReadFile(ref, buf, &n), 0);
+  n = 0;
+  EXPECT_EQ(WriteFile(ref, "", &n), 0);
+  EXPECT_EQ(CloseFile(ref), 0);
+  // A name that only begins like the folder is not in it.
+  {
+    AtomicReplace r(elsewhere);
+    EXPECT_TRUE(r.write("fine", 4));
+    EXPECT_TRUE(r.commit());
+    EXPECT_EQ(r.error(), 0);
+  }
+  FailWritesForTesting(dir.file("full"), EROFS);
+  ASSERT_EQ(OpenReplacement(kept, 0, 0, &ref), 0);
+  n = 1;
+  EXPECT_EQ(WriteFile(ref, "x", &n), kPermission);
+  EXPECT_EQ(CloseFile(ref), kIOError);
+  FailWritesForTesting("", 0);
+  EXPECT_EQ(ReadText(kept), "precious");
+  EXPECT_EQ(ReadText(open), "as it was");
+  EXPECT_EQ(ReadText(elsewhere), "fine");
+  // No temporary is left anywhere.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("full/below")), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("full")), fs::directory_iterator()), 2);
+  {
+    AtomicReplace r(kept);
+    EXPECT_TRUE(r.write("new", 3));
+    EXPECT_TRUE(r.commit());
+  }
+  EXPECT_EQ(ReadText(kept), "new");
+}
+
+TEST(FileIO, AReplacementSaysWhichSystemErrorStoppedIt) {
+  vmktest::TempDir dir;
+  // The folder is missing: the temporary cannot be made.
+  AtomicReplace missing(dir.file("no/such"));
+  EXPECT_FALSE(missing.ok());
+  EXPECT_EQ(missing.error(), ENOENT);
+  // A folder stands where the file should go: the rename fails.
+  fs::create_directories(dir.file("taken/inside"));
+  AtomicReplace taken(dir.file("taken"));
+  ASSERT_TRUE(taken.ok());
+  EXPECT_TRUE(taken.write("x", 1));
+  EXPECT_FALSE(taken.commit());
+  EXPECT_EQ(taken.error(), EISDIR);
+  EXPECT_TRUE(fs::is_directory(dir.file("taken/inside")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(FileIO, CreateOpenReadAndErrors) {

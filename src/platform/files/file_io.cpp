@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "platform/files/file_errors.h"
 #include "platform/files/file_types.h"
@@ -21,6 +22,7 @@ namespace {
 struct Access {
   int fd = -1;
   std::unique_ptr<AtomicReplace> replacement;  // set for replacements
+  std::string path;
 };
 
 struct Table {
@@ -35,6 +37,25 @@ Table& table() {
 }
 
 std::atomic<uint64_t> gSeeks{0};
+
+// The writes a test makes fail, by folder.
+struct WriteFault {
+  std::mutex lock;
+  std::string folder;  // with its closing slash; empty: none
+  int error = 0;
+};
+
+WriteFault& writeFault() {
+  static WriteFault f;
+  return f;
+}
+
+// The error a test has set for writes into `path`, or 0.
+int injectedWriteError(const std::string& path) {
+  WriteFault& f = writeFault();
+  std::lock_guard<std::mutex> g(f.lock);
+  return !f.folder.empty() && path.compare(0, f.folder.size(), f.folder) == 0 ? f.error : 0;
+}
 
 OSErr fromErrno(int e) {
   switch (e) {
@@ -78,12 +99,13 @@ OSErr enter(Access a, int16_t* refNum) {
 }
 
 // The descriptor of a reference number, or -1.
-int fdOf(int16_t refNum, AtomicReplace** replacement = nullptr) {
+int fdOf(int16_t refNum, AtomicReplace** replacement = nullptr, std::string* path = nullptr) {
   Table& t = table();
   std::lock_guard<std::mutex> g(t.lock);
   const auto it = t.open.find(refNum);
   if (it == t.open.end()) return -1;
   if (replacement != nullptr) *replacement = it->second.replacement.get();
+  if (path != nullptr) *path = it->second.path;
   return it->second.fd;
 }
 
@@ -105,6 +127,7 @@ OSErr OpenFile(const std::string& posix, int16_t* refNum) {
   if (fd < 0) return fromErrno(errno);
   Access a;
   a.fd = fd;
+  a.path = posix;
   const OSErr e = enter(std::move(a), refNum);
   if (e != 0) ::close(fd);
   return e;
@@ -133,6 +156,7 @@ OSErr OpenReplacement(const std::string& posix, OSType creator, OSType type, int
   Access a;
   a.fd = r->fd();
   a.replacement = std::move(r);
+  a.path = posix;
   return enter(std::move(a), refNum);
 }
 
@@ -160,13 +184,17 @@ OSErr ReadFile(int16_t refNum, void* buffer, int32_t* count) {
 OSErr WriteFile(int16_t refNum, const void* buffer, int32_t* count) {
   if (count == nullptr || *count < 0 || (buffer == nullptr && *count > 0)) return kParamError;
   AtomicReplace* replacement = nullptr;
-  const int fd = fdOf(refNum, &replacement);
+  std::string path;
+  const int fd = fdOf(refNum, &replacement, &path);
   if (fd < 0) return kBadRefNum;
   const int32_t want = *count;
   int32_t done = 0;
   const auto* p = static_cast<const char*>(buffer);
   OSErr err = 0;
-  while (done < want) {
+  if (want > 0) {
+    if (const int injected = injectedWriteError(path)) err = fromErrno(injected);
+  }
+  while (err == 0 && done < want) {
     const ssize_t n = ::write(fd, p + done, static_cast<size_t>(want - done));
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -255,6 +283,13 @@ int32_t OpenFileCount() {
   return static_cast<int32_t>(t.open.size());
 }
 
+void FailWritesForTesting(const std::string& folder, int error) {
+  WriteFault& f = writeFault();
+  std::lock_guard<std::mutex> g(f.lock);
+  f.folder = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  f.error = error;
+}
+
 AtomicReplace::AtomicReplace(std::string finalPath) : finalPath_(std::move(finalPath)) {
   const size_t slash = finalPath_.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : finalPath_.substr(0, slash + 1);
@@ -262,7 +297,10 @@ AtomicReplace::AtomicReplace(std::string finalPath) : finalPath_(std::move(final
   // Hidden and beside the final file, so the rename never crosses devices.
   std::string tmpl = folder + ".~" + leaf.substr(0, 200) + ".XXXXXX";
   fd_ = ::mkostemp(tmpl.data(), O_CLOEXEC);
-  if (fd_ < 0) return;
+  if (fd_ < 0) {
+    error_ = errno;
+    return;
+  }
   tempPath_ = tmpl;
   // mkostemp makes the file private; give it the mode a new file would get.
   const mode_t mask = ::umask(0);
@@ -280,14 +318,26 @@ AtomicReplace::~AtomicReplace() {
   }
 }
 
+void AtomicReplace::Failed(int error) {
+  failed_ = true;
+  if (error_ == 0) error_ = error != 0 ? error : EIO;
+}
+
 bool AtomicReplace::write(const void* data, size_t size) {
   if (fd_ < 0 || done_) return false;
+  if (size > 0) {
+    if (const int injected = injectedWriteError(finalPath_)) {
+      Failed(injected);
+      return false;
+    }
+  }
   const auto* p = static_cast<const char*>(data);
   while (size > 0) {
     const ssize_t n = ::write(fd_, p, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      failed_ = true;
+      // A write that takes nothing has met the end of the disk.
+      Failed(n == 0 ? ENOSPC : errno);
       return false;
     }
     p += n;
@@ -299,10 +349,18 @@ bool AtomicReplace::write(const void* data, size_t size) {
 bool AtomicReplace::commit() {
   if (fd_ < 0 || done_) return false;
   done_ = true;
-  bool good = !failed_ && ::fsync(fd_) == 0;
-  good = ::close(fd_) == 0 && good;
+  bool good = !failed_;
+  if (good && ::fsync(fd_) != 0) {
+    Failed(errno);
+    good = false;
+  }
+  if (::close(fd_) != 0 && good) {
+    Failed(errno);
+    good = false;
+  }
   fd_ = -1;
   if (good && ::rename(tempPath_.c_str(), finalPath_.c_str()) == 0) return true;
+  if (good) Failed(errno);
   ::unlink(tempPath_.c_str());
   return false;
 }

@@ -54,6 +54,13 @@ uint64_t SeekCount();
 // Number of access paths currently open, for leak checks in tests.
 int32_t OpenFileCount();
 
+// For tests of what a full or read-only disk does to the writers above: from
+// now on every write of data into a file in `folder` or below it (through a
+// reference number or a replacement) fails with the system error `error`
+// (ENOSPC, EROFS, ...), as the kernel would fail it; files are still made
+// and opened. An empty folder ends it.
+void FailWritesForTesting(const std::string& folder, int error);
+
 // Writes a whole file through a temporary file that is renamed into place on
 // commit(); destroyed without commit() it removes the temporary file and
 // leaves the old file alone.
@@ -76,13 +83,20 @@ class AtomicReplace {
   bool commit();
   // Marks the replacement failed; commit() will refuse.
   void fail() { failed_ = true; }
+  // The system's error (errno) of the first step that failed: making the
+  // temporary file, a write, or committing; 0 when none did (a write that
+  // wrote nothing gives ENOSPC).
+  int error() const { return error_; }
 
  private:
+  void Failed(int error);
+
   std::string finalPath_;
   std::string tempPath_;
   int fd_ = -1;
   bool failed_ = false;
   bool done_ = false;
+  int error_ = 0;
 };
 
 }  // namespace plat::files
