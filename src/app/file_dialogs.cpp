@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "platform/bytes/byte_order.h"
 #include "platform/files/file_errors.h"
@@ -95,12 +96,37 @@ int16_t VMK_PutFile(fichier* f) {
   if (f == nullptr) return 0;
   std::string path;
   bool replacing = false;
-  if (!plat::ui::AskSaveFile("", PStrString(f->name), f->type, f->creator, &path, &replacing))
+  SaveDialogScope* scope = CurrentSaveDialogScope();
+  if (!plat::ui::AskSaveFile("", PStrString(f->name), f->type, f->creator, &path, &replacing,
+                             scope != nullptr ? scope->folder() : std::string()))
     return 0;
   // A saved file carries its type's extension, so the dialogs and menus that
   // look for that type find it again.
-  return NameRecord(f, pf::WithTypeExtension(path, f->type)) ? 1 : 0;
+  const std::string named = pf::WithTypeExtension(path, f->type);
+  if (!NameRecord(f, named)) return 0;
+  std::error_code ec;
+  if (scope != nullptr) scope->Chose(named, replacing || std::filesystem::exists(named, ec));
+  return 1;
 }
+
+namespace {
+SaveDialogScope* gInnermostSaveScope = nullptr;
+}  // namespace
+
+SaveDialogScope::SaveDialogScope(std::string folder) : folder_(std::move(folder)), outer_(gInnermostSaveScope) {
+  gInnermostSaveScope = this;
+}
+
+SaveDialogScope::~SaveDialogScope() {
+  if (gInnermostSaveScope == this) gInnermostSaveScope = outer_;
+}
+
+void SaveDialogScope::Chose(const std::string& path, bool replacing) {
+  chosen_ = path;
+  replacing_ = replacing;
+}
+
+SaveDialogScope* CurrentSaveDialogScope() { return gInnermostSaveScope; }
 
 OSErr GetOneFileWithPreview(int16_t numTypes, const char* typeList, const OSType* types, FSSpec* out,
                             void* /*filter*/) {

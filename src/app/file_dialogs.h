@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/core/file_records.h"
@@ -31,10 +32,39 @@ int16_t VMK_GetFile(fichier* f, const OSType* types, const unsigned char* prompt
 int16_t VMK_GetFile(fichier* f, const OSType* types, int16_t count);
 
 // The save dialog for the record's type and creator, its name as the
-// default. 1 when a name and place were chosen: the record names the file
-// (given its type's extension) and its path is rebuilt; 0 when cancelled.
-// Creating or replacing the file is the caller's business.
+// default, opened where the innermost SaveDialogScope says. 1 when a name
+// and place were chosen: the record names the file (given its type's
+// extension) and its path is rebuilt; 0 when cancelled. Creating or
+// replacing the file is the caller's business.
 int16_t VMK_PutFile(fichier* f);
+
+// A Save... command around a writer that asks with VMK_PutFile and answers
+// only "saved or not": while the scope lives, the save dialogs open in
+// `folder` (when it is not empty) and the scope keeps the file the user
+// chose, so that the command can tell a cancel from a file that could not be
+// written, and name that file. Scopes nest; the innermost one counts.
+class SaveDialogScope {
+ public:
+  explicit SaveDialogScope(std::string folder);
+  ~SaveDialogScope();
+  SaveDialogScope(const SaveDialogScope&) = delete;
+  SaveDialogScope& operator=(const SaveDialogScope&) = delete;
+
+  const std::string& folder() const { return folder_; }
+  // The POSIX path of the last file chosen in the scope; empty when none.
+  const std::string& chosen() const { return chosen_; }
+  // True when the chosen file was already there (an overwrite confirmed).
+  bool replacing() const { return replacing_; }
+  void Chose(const std::string& path, bool replacing);
+
+ private:
+  std::string folder_;
+  std::string chosen_;
+  bool replacing_ = false;
+  SaveDialogScope* outer_ = nullptr;
+};
+// The innermost live scope, or null.
+SaveDialogScope* CurrentSaveDialogScope();
 
 // A type list (see above), to be given back with plat::DisposePtr: the
 // resource 'open' 128 when the bundle has one, else one built from the

@@ -621,7 +621,7 @@ int16_t BuildImaThumbFile(const fichier& file, const std::vector<ImaListEntry>& 
   const std::string posix = FicToPosix(file);
   if (posix.empty()) return -1;
   pf::AtomicReplace out(posix);
-  if (!out.ok()) return -1;
+  if (!out.ok()) return kImaNotWritten;
   // One record's bytes, reused; from the block allocator, so that a session
   // out of memory ends the build before anything is replaced.
   plat::Block<uint8_t> record(kImaThumbRecordSize, WorkSource());
@@ -645,11 +645,11 @@ int16_t BuildImaThumbFile(const fichier& file, const std::vector<ImaListEntry>& 
     for (const ThumbJob& job : jobs) {
       if (!job.made) continue;
       EncodeImaThumbRecord(job.entry, job.pixels.data(), record.get());
-      if (!out.write(record.get(), kImaThumbRecordSize)) return -1;
+      if (!out.write(record.get(), kImaThumbRecordSize)) return kImaNotWritten;
     }
     if (between) between();
   }
-  if (!out.commit()) return -1;
+  if (!out.commit()) return kImaNotWritten;
   pf::SetTypeCreator(posix, file.type, file.creator);
   return 0;
 }

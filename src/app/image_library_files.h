@@ -245,7 +245,9 @@ std::vector<ImaCategory> BuildImaCategories(const std::vector<ImaListEntry>& ent
 // file: each image that ImaFindImage finds and the image readers take gets a
 // record (its folder path as found), in list order. Decoding runs on the
 // shared threads in batches; `between` runs on the calling thread after
-// each batch (the progress window's turn). 0, or -1 with the old file as it
-// was.
+// each batch (the progress window's turn). 0; -1 (no memory, no name) or
+// kImaNotWritten (the folder would not take the file) with the old file as
+// it was.
+inline constexpr int16_t kImaNotWritten = -2;
 int16_t BuildImaThumbFile(const fichier& file, const std::vector<ImaListEntry>& entries,
                           const std::function<void()>& between);

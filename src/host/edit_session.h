@@ -40,7 +40,8 @@ class CarbonEditPlugin {
   const PixelBuffer& sourceBuffer() const { return source; }
   const PixelBuffer& destinationBuffer() const { return destination; }
 
-  // Runs an effect's dialog; renders only when the dialog was confirmed.
+  // Runs an effect's dialog; renders only when the dialog was confirmed and
+  // its effect stored (an effect that could not be stored is reported).
   void UIFilter(int16_t effect);
   // Renders the layer scratch file onto the source and blends; 0, or -1
   // (kRenderCancelled when the user stopped it) with the destination as it
@@ -96,6 +97,9 @@ class CarbonEditPlugin {
   std::string lastError;
 
  private:
+  // Tells the user that a confirmed effect could not be stored in the layer
+  // scratch file and so was not applied.
+  void TellEffectNotStored();
   int32_t LoadVersion(size_t i);
   void ShareBuffers();
   void PublishSpans();

@@ -2,8 +2,11 @@
 // layer scratch file are rendered over the source image, written back into
 // the destination and mixed by opacity and blend mode.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,11 +23,17 @@
 #include "host/session/document.h"
 #include "host/session/kept_file.h"
 #include "paths/path_list.h"
+#include "platform/files/file_io.h"
+#include "platform/files/file_types.h"
 #include "platform/parallel/cancel.h"
+#include "platform/toolbox/api/ui_services.h"
 #include "script/layers.h"
 #include "script/script_file.h"
 
 namespace {
+
+// The resource file's alert of a file that could not be written.
+constexpr int16_t kFileAlert = 129;
 
 // Reads the combined layers of the scratch file into the script and renders
 // them onto its planes; 0, or negative when the file cannot be read or the
@@ -110,6 +119,20 @@ InstalledLayers ReadInstalledLayers() {
   return out;
 }
 
+// Copies the file at `from` over the layer scratch file `to` through a
+// replacement, so that a full or read-only folder leaves the old scratch
+// whole and no torn copy. Empty, or the system's own words for what failed.
+std::string InstallLayerFile(const std::string& from, const std::string& to) {
+  std::ifstream in(from, std::ios::binary);
+  if (!in) return std::strerror(errno);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::strerror(EIO);
+  plat::files::AtomicReplace out(to);
+  if (!out.ok() || !out.write(bytes.data(), bytes.size()) || !out.commit())
+    return std::strerror(out.error() != 0 ? out.error() : EIO);
+  return {};
+}
+
 }  // namespace
 
 void CarbonEditPlugin::UIFilter(int16_t effect) {
@@ -142,9 +165,22 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
   // the previous effect's layers a second time.
   if (confirmed != 1) {
     kept.Restore();
+    // Confirmed, but the layer file would not take it: the picture stays as
+    // it was, and the user must not believe otherwise.
+    if (confirmed == kEffectNotStored) TellEffectNotStored();
     return;
   }
   DoFilter();
+}
+
+void CarbonEditPlugin::TellEffectNotStored() {
+  const std::string file = FicToPosix(gPer->layerScratch);
+  lastError = "the effect could not be saved as " + file + " and was not applied";
+  plat::ui::AlertRequest alert;
+  alert.alertId = kFileAlert;
+  alert.params = {"The effect could not be saved as \"" + file + "\".",
+                  "It was not applied: the picture is as it was."};
+  plat::ui::Alert(alert);
 }
 
 int32_t CarbonEditPlugin::DoFilter() {
@@ -215,11 +251,12 @@ int32_t CarbonEditPlugin::RenderLayerFile(const std::string& path) {
   const std::string lay = FicToPosix(gPer->layerScratch);
   std::error_code ec;
   if (lay.empty() || !std::filesystem::is_regular_file(path, ec)) return -1;
-  std::filesystem::copy_file(path, lay, std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) {
-    lastError = "cannot install " + path + " as the layer file: " + ec.message();
+  const std::string why = InstallLayerFile(path, lay);
+  if (!why.empty()) {
+    lastError = "cannot install " + path + " as the layer file: " + why;
     return -1;
   }
+  plat::files::SetTypeCreator(lay, gPer->layerScratch.type, gPer->layerScratch.creator);
   const InstalledLayers layers = ReadInstalledLayers();
   if (!layers.why.empty()) {
     lastError = "the layers of " + path + " cannot be rendered: " + layers.why;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,7 @@
 #include "app/core/pascal_strings.h"
 #include "platform/bytes/byte_order.h"
 #include "platform/files/colon_paths.h"
+#include "platform/files/file_io.h"
 #include "platform/files/file_types.h"
 #include "platform/imageio/image_io.h"
 #include "platform/parallel/parallel.h"
@@ -510,8 +512,20 @@ TEST_F(LibraryTest, FailedRebuildsLeaveTheOldFilesByteIdentical) {
     list.categories = BuildImaCategories(entries);
     fs::permissions(makers_, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_EQ(WriteImaListFile(list_, list), -1);
-    EXPECT_EQ(BuildImaThumbFile(thumbs_, entries, nullptr), -1);
+    EXPECT_EQ(BuildImaThumbFile(thumbs_, entries, nullptr), kImaNotWritten);
     fs::permissions(makers_, fs::perms::owner_all);
+    EXPECT_EQ(vmktest::ReadBytes(FicToPosix(list_)), oldList);
+    EXPECT_EQ(vmktest::ReadBytes(FicToPosix(thumbs_)), oldThumbs);
+  }
+  // A full disk, for root too: told apart from a session out of memory.
+  for (int error : {ENOSPC, EROFS}) {
+    ImaList list;
+    list.entries = entries;
+    list.categories = BuildImaCategories(entries);
+    plat::files::FailWritesForTesting(makers_.string(), error);
+    EXPECT_EQ(WriteImaListFile(list_, list), -1);
+    EXPECT_EQ(BuildImaThumbFile(thumbs_, entries, nullptr), kImaNotWritten);
+    plat::files::FailWritesForTesting("", 0);
     EXPECT_EQ(vmktest::ReadBytes(FicToPosix(list_)), oldList);
     EXPECT_EQ(vmktest::ReadBytes(FicToPosix(thumbs_)), oldThumbs);
   }

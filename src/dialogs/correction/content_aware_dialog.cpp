@@ -799,7 +799,9 @@ void VMKyoxelUI::LoadCommand(tb::WindowRef window) {
 
 void VMKyoxelUI::SaveCommand() {
   YoxelPar* r = editRecord();
-  (void)Do_AYoxel_file(1, AskedSpec(), r, 1, r->maskWidth, r->maskHeight, r->protectMask, r->removeMask);
+  (void)SavePreset([&] {
+    return Do_AYoxel_file(1, AskedSpec(), r, 1, r->maskWidth, r->maskHeight, r->protectMask, r->removeMask);
+  });
 }
 
 // 'Pcr0' the target takes the source, 'Pcr1' the other way round, 'Pcr2' a

@@ -424,7 +424,9 @@ bool VMKgridUI::OwnKey(int16_t charCode, uint32_t modifiers, bool* pass) {
 
 // ---- commands ----
 
-int16_t VMKgridUI::SaveGridFile() { return presetList != nullptr ? RecordFile(1, presetList[0], edit) : -1; }
+int16_t VMKgridUI::SaveGridFile() {
+  return presetList != nullptr ? SavePreset([&] { return RecordFile(1, presetList[0], edit); }) : -1;
+}
 
 // Closing always asks, on OK as on cancel (kept). The first answer closes;
 // the second saves the grids to a file first and stays open when nothing

@@ -10,6 +10,7 @@
 #include "app/file_access.h"
 #include "app/plain_file_menus.h"
 #include "dialogs/frame/fine_bitmap.h"
+#include "platform/toolbox/api/ui_services.h"
 #include "script/document_data.h"
 #include "script/effect_list_file.h"
 #include "script/layers.h"
@@ -22,6 +23,9 @@
 namespace {
 
 using efflist::ListFile;
+
+// The resource file's alert of a file that could not be written.
+constexpr int16_t kFileAlert = 129;
 
 // A text of a stored file's fixed field: it ends at its first zero, and at most 254
 // characters are kept so that it fits the list's field with its ending zero.
@@ -150,7 +154,16 @@ void VMKlisteff::PrepareEffListFile(int16_t family) {
     // A name or folder the list cannot hold would read back as a damaged list: left out.
     if (efflist::EntryFits(entry)) list.entries.push_back(std::move(entry));
   }
-  if (efflist::WriteListFile(listFile, list) != 0) return;
+  if (efflist::WriteListFile(listFile, list) != 0) {
+    // The browser would show nothing and say nothing: the folder is named.
+    plat::ui::AlertRequest alert;
+    alert.alertId = kFileAlert;
+    alert.params = {"The list of stored effects could not be written in the folder \"" +
+                        FicToPosix(gPer->makersFolder) + "\".",
+                    "The folder cannot take its files; the list was left as it was."};
+    plat::ui::Alert(alert);
+    return;
+  }
   entryCount = static_cast<int16_t>(list.entries.size());
   categoryCount = static_cast<int16_t>(efflist::BuildCategories(list.entries).size());
 }

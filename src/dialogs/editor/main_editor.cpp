@@ -15,6 +15,7 @@
 #include "dialogs/frame/preview_worker.h"
 #include "engines/correction/resize_record.h"
 #include "engines/records/param_record.h"
+#include "host/session/app_object.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
 #include "platform/toolbox/api/ui_services.h"
@@ -342,9 +343,9 @@ int16_t VMKpinmainUI::WriteCombinedLayers() {
 bool VMKpinmainUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::WindowRef w) {
   switch (command) {
     case FourCC("ok  "):
-      // Written even when nothing changed: the road renders from this file.
-      (void)WriteCombinedLayers();
-      result = 1;
+      // Written even when nothing changed: the road renders from this file,
+      // and renders nothing (the road says why) when it would not take them.
+      result = WriteCombinedLayers() == 0 ? int16_t{1} : kEffectNotStored;
       tb::QuitAppModalLoopForWindow(w);
       return true;
     case FourCC("canc"):

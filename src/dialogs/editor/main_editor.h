@@ -71,8 +71,9 @@ class VMKpinmainUI final : public EffectFrame {
   VMKpinmainUI();
   ~VMKpinmainUI() override;
 
-  // Runs the window: 1 after OK, 0 after cancel, the close box or when the
-  // window cannot be made.
+  // Runs the window: 1 after OK, kEffectNotStored after an OK whose layers
+  // the layer scratch file would not take, 0 after cancel, the close box or
+  // when the window cannot be made.
   int16_t Do_PinmainDlg(int16_t family);
   // One layer operation (1 to 17) on the current layer stack.
   void ModifLayer(int16_t op);

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "app/file_dialogs.h"
 #include "app/keyboard.h"
 #include "app/ui/dialog_items.h"
 #include "app/ui/file_menus.h"
@@ -13,6 +14,7 @@
 #include "engines/records/param_record.h"
 #include "host/session/app_object.h"
 #include "paths/draw_par.h"
+#include "platform/files/file_spec.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/document_data.h"
 #include "script/ramp_bitmaps.h"
@@ -50,6 +52,9 @@ int32_t FieldNumber(tb::ControlRef field) {
 void ShowFieldNumber(tb::ControlRef field, int32_t value) {
   if (field != nullptr) PutDlgLong(DialogOf(field), ItemOf(field), value);
 }
+
+// The resource file's alert of a file that could not be written.
+constexpr int16_t kFileAlert = 129;
 
 bool IsUndoKey(int16_t charCode, uint32_t modifiers) {
   return (modifiers == cmdKey && charCode == 'z') || (modifiers == controlKey && charCode == 26);
@@ -364,6 +369,33 @@ void EffectFrame::ReadPreset(int32_t entry) {
   (void)RecordFile(2, presetList[entry], edit);
 }
 
+std::string EffectFrame::PresetFolder() const {
+  tb::ControlRef popup = Ctl(desc_.presetPopup);
+  if (presetList != nullptr && presetList[0].name[0] != 0 && popup != nullptr && tb::CountMenuItems(popup) > 0) {
+    const std::string first = plat::files::SpecToPosix(presetList[0]);
+    const size_t slash = first.rfind('/');
+    if (slash != std::string::npos && slash > 0) return first.substr(0, slash);
+  }
+  return gappData != nullptr ? FicToPosix(gappData->makersFolder) : std::string();
+}
+
+int16_t EffectFrame::SavePreset(const std::function<int16_t()>& write) { return SavePreset(write, PresetFolder()); }
+
+int16_t EffectFrame::SavePreset(const std::function<int16_t()>& write, const std::string& folder) {
+  SaveDialogScope scope(folder);
+  const int16_t answer = write();
+  // Cancelled, nothing is said; a file that was chosen and is not there as
+  // asked must not pass for saved.
+  if (answer != 0 && !scope.chosen().empty()) {
+    plat::ui::AlertRequest alert;
+    alert.alertId = kFileAlert;
+    alert.params = {"The preset could not be saved as \"" + scope.chosen() + "\".",
+                    scope.replacing() ? "The file was left as it was." : "No file was made."};
+    plat::ui::Alert(alert);
+  }
+  return answer;
+}
+
 void EffectFrame::ReadPresetKeeping(int32_t entry, void (*keep)(const void* from, void* to)) {
   if (edit == nullptr || keep == nullptr || TestKeyModif(optionKey) != 1) {
     EffectFrame::ReadPreset(entry);
@@ -613,7 +645,7 @@ bool EffectFrame::CommonCommand(uint32_t command, tb::WindowRef window) {
       return true;
     case FourCC("Bsav"):
       BackRest(1);
-      if (presetList != nullptr) (void)RecordFile(1, presetList[0], edit);
+      if (presetList != nullptr) (void)SavePreset([&] { return RecordFile(1, presetList[0], edit); });
       // The new file belongs in the popup at once.
       LoadPresetMenus();
       DrawWindowContent(window);

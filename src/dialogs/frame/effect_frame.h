@@ -79,9 +79,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "app/core/file_records.h"
@@ -337,6 +339,16 @@ class EffectFrame {
   // The preset file operation on a record (FrameRecordOps::file); a dialog
   // whose files carry more than the record says how.
   virtual int16_t RecordFile(int16_t mode, FSSpec spec, void* record);
+  // Save...: runs `write` (a preset file operation in mode 1, which asks
+  // for the file) with the save dialog opened in `folder` (by default the
+  // dialog's preset folder); a file the user chose that could not be written
+  // is named in an alert (the old file, if any, is left as it was). What
+  // `write` answered.
+  int16_t SavePreset(const std::function<int16_t()>& write);
+  int16_t SavePreset(const std::function<int16_t()>& write, const std::string& folder);
+  // Where Save... opens: the folder of the first preset the popup lists, or
+  // the maker's folder whose tree the popup lists when it lists none.
+  std::string PresetFolder() const;
   // A preset read after which, with Option alone held, `keep` copies the
   // parts the dialog keeps from the record as it was before the read.
   void ReadPresetKeeping(int32_t entry, void (*keep)(const void* from, void* to));

@@ -1160,7 +1160,7 @@ bool VMKcreaplaidUI::OwnCommand(uint32_t command, tb::ControlRef, tb::WindowRef 
     }
     case FourCC("Bsav"):
       BackRest(1);
-      (void)RecordFile(1, FSSpec{}, edit);
+      (void)SavePreset([&] { return RecordFile(1, FSSpec{}, edit); });
       // The new file belongs in the menus at once.
       LoadCreaPlaidMenus();
       DrawWindowContent(window);

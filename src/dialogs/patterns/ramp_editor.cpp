@@ -381,7 +381,9 @@ void VMKadjvignUI::SaveRamp(tb::WindowRef window) {
   char category[kLutVignTextSize + 1] = "MISC";
   if (library->Do_CatalogDlg(1, category) == 1) {
     FSSpec none{};
-    if (Do_ALutVign_file(1, none, current(), category, secondText, hue, saturation, value, 0) == 0)
+    if (SavePreset([&] {
+          return Do_ALutVign_file(1, none, current(), category, secondText, hue, saturation, value, 0);
+        }) == 0)
       hue = saturation = value = 0;
   }
   library.reset();

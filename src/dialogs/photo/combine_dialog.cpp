@@ -615,7 +615,7 @@ bool VMKcimaUI::ListCommand(uint32_t command, tb::WindowRef window) {
     case FourCC("Bsav"): {
       BackRest(1);
       FSSpec none{};
-      (void)Do_ACombIma_file(1, none, rec);
+      (void)SavePreset([&] { return Do_ACombIma_file(1, none, rec); });
       LoadCombImaMenus();
       break;
     }

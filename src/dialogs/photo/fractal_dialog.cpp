@@ -693,7 +693,7 @@ bool VMKorreluneUI::OwnCommand(uint32_t command, tb::ControlRef, tb::WindowRef w
       // No backup: the record does not change. The list is read again so the
       // new file shows, and the strip, whose files may have moved in the
       // list, is drawn again.
-      (void)RecordFile(1, presetList[0], edit);
+      (void)SavePreset([&] { return RecordFile(1, presetList[0], edit); });
       LoadFractMenus();
       tb::SetControl32BitMaximum(Ctl(kStripBar), tb::CountMenuItems(Ctl(kFilePopup)));
       std::fill(std::begin(shownIndex), std::end(shownIndex), int16_t{-1});

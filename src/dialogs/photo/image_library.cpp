@@ -67,6 +67,17 @@ std::string MakersPosix() {
   return gPer != nullptr ? FicToPosix(gPer->makersFolder) : std::string();
 }
 
+// A rebuild the maker's folder would not take (full, read-only, or a file
+// where a list should be): the picker would show nothing and say nothing.
+void TellLibraryNotWritten(const char* what) {
+  plat::ui::AlertRequest alert;
+  alert.alertId = 129;
+  alert.params = {std::string("The image library's ") + what + " could not be written in the folder \"" +
+                      MakersPosix() + "\".",
+                  "The folder cannot take its files; the library was left as it was."};
+  plat::ui::Alert(alert);
+}
+
 }  // namespace
 
 // Every field starts known: the list file's header is written from them, so
@@ -144,7 +155,10 @@ int16_t VMKlistima::PrepareImaListFile(int16_t ask) {
   // The file is written whole, the category table included, so that a
   // rebuild cut short never leaves a list that reads as valid.
   list.categories = BuildImaCategories(list.entries);
-  if (WriteImaListFile(listFile, list) != 0) return -1;
+  if (WriteImaListFile(listFile, list) != 0) {
+    TellLibraryNotWritten("list");
+    return -1;
+  }
   categoryCount = static_cast<int16_t>(list.categories.size());
   return 0;
 }
@@ -166,8 +180,9 @@ void VMKlistima::PrepareBufImaListFile(int16_t force) {
   plat::ui::SetAnimatedThemeCursor(plat::ui::kSpinningCursor, 6);
   if (NameFiles() && (force == 1 || S_test_exist(&bufFile) != 1)) {
     ImaList list;
-    if (ReadImaListFile(listFile, &list) == 0)
-      (void)BuildImaThumbFile(bufFile, list.entries, [&progress] { progress.Turn(); });
+    if (ReadImaListFile(listFile, &list) == 0 &&
+        BuildImaThumbFile(bufFile, list.entries, [&progress] { progress.Turn(); }) == kImaNotWritten)
+      TellLibraryNotWritten("thumbnails");
   }
   plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
 }

@@ -529,7 +529,7 @@ bool VMKcastelUI::OwnCommand(uint32_t command, tb::ControlRef, tb::WindowRef win
     case FourCC("Bsav"):
       // Kept: the popup is not read again, so the new file shows next time.
       BackRest(1);
-      if (presetList != nullptr) (void)EffectFrame::RecordFile(1, presetList[0], edit);
+      if (presetList != nullptr) (void)SavePreset([&] { return EffectFrame::RecordFile(1, presetList[0], edit); });
       return true;
     case FourCC("Bres"):
       BackRest(1);

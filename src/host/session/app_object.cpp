@@ -7,7 +7,6 @@
 #include "app/file_access.h"
 #include "host/ApePlugInUtilities/image_files.h"
 #include "host/session/document.h"
-#include "host/session/kept_file.h"
 #include "script/script_file.h"
 #include "paths/draw_par.h"
 #include "paths/shape_params.h"
@@ -203,7 +202,7 @@ int16_t VMKapp::LaunchEffect(int16_t effect) {
   if (result != 1) return result;
   // The image-tools window sets up its operations itself.
   if (effect != 118) SetLaunchedOperation(doc, effect);
-  return SaveLayerScratch(doc) ? 1 : 0;
+  return SaveLayerScratch(doc) ? 1 : kEffectNotStored;
 }
 
 void VMKapp::SetLaunchedOperation(VMKdoc* doc, int16_t effect) {
@@ -218,14 +217,11 @@ void VMKapp::SetLaunchedOperation(VMKdoc* doc, int16_t effect) {
 }
 
 bool VMKapp::SaveLayerScratch(VMKdoc* doc) {
-  // A file that cannot be written must not leave the render road half an
-  // effect: the file goes back to what it held.
-  const KeptFile kept(gPer->layerScratch);
-  if (S_open(&gPer->layerScratch, 3, 0) == 0) S_close(0);
+  // The layers are written into a replacement that takes the old file's
+  // place only once every byte is in: a full or read-only folder leaves the
+  // old file whole, with nothing to put back.
   File_kern file(&gPer->layerScratch);
-  if (doc->script->SaveCombiLay(&file, doc->saveWord, nullptr) == 0) return true;
-  kept.Restore();
-  return false;
+  return doc->script->SaveCombiLay(&file, doc->saveWord, nullptr) == 0;
 }
 
 void VMKapp::SetBufSize(int32_t width, int32_t height) {

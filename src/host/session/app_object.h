@@ -23,6 +23,11 @@ class VMKdoc;
 using EffectLauncher = int16_t (*)(ScriptFile* script, int16_t stack, int16_t layer, int32_t width,
                                    int32_t height, int16_t effect);
 
+// What an effect road answers when its dialog was confirmed but the layer
+// scratch file could not take the effect: unlike a cancel (0), the user must
+// be told that the effect was not applied.
+inline constexpr int16_t kEffectNotStored = -2;
+
 // The bundle the plug-in runs from, and the names inside it.
 inline constexpr const char* kBundleIdentifier = "com.vellmarkstead.edit.ApeVMKPlugin";
 inline constexpr const char* kNibName = "VMKmain_pin";
@@ -49,9 +54,9 @@ class VMKapp {
   // Makes the resource folder at `path` the current resource file.
   void OpenResFile(const std::string& path);
   // One effect's own dialog on the current document; 1 when confirmed and
-  // stored in the layer scratch file, else the dialog's answer (0 also when
-  // no launcher is installed or the file cannot be written, which is then
-  // left as it was).
+  // stored in the layer scratch file, kEffectNotStored when confirmed but
+  // the file cannot be written (it is then left as it was), else the
+  // dialog's answer (0 also when no launcher is installed).
   int16_t LaunchEffect(int16_t effect);
   // Basic (1) or advanced (2) for effects 41, 42, 58, 92, 100, 106, 114 and
   // 116; 0 when the window cannot be made.
@@ -83,7 +88,7 @@ class VMKapp {
   void** ViewSlot(int index) const;
   // Operation 1 of the current layer as a launched effect renders it.
   static void SetLaunchedOperation(VMKdoc* doc, int16_t effect);
-  // Rewrites the layer scratch file from the document's script; false, the
+  // Replaces the layer scratch file with the document's script; false, the
   // file as it was, when it cannot be written.
   static bool SaveLayerScratch(VMKdoc* doc);
 };

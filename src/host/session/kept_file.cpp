@@ -1,8 +1,15 @@
 #include "host/session/kept_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "platform/files/file_io.h"
+#include "platform/files/file_types.h"
 
 namespace fs = std::filesystem;
 
@@ -36,8 +43,33 @@ bool KeptFile::Restore() const {
   if (!existed_) return fs::remove(path_, ec) && !ec;
   // A file that could not be read when it was kept cannot be put back.
   if (!readable_) return false;
-  std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
-  out.close();
-  return !out.fail() && Unchanged();
+  // Through a replacement: a disk that fills while the old bytes go back
+  // must not leave a file that is neither the old one nor the new.
+  OSType type = 0, creator = 0;
+  const bool tagged = plat::files::GetTypeCreator(path_, &type, &creator);
+  {
+    plat::files::AtomicReplace out(path_);
+    if (out.ok() && out.write(bytes_.data(), bytes_.size()) && out.commit()) {
+      if (tagged) plat::files::SetTypeCreator(path_, type, creator);
+      return Unchanged();
+    }
+  }
+  // A disk too full for a second copy may still take the old bytes back
+  // over the blocks the file holds now.
+  return RewriteInPlace() && Unchanged();
+}
+
+bool KeptFile::RewriteInPlace() const {
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool good = true;
+  size_t done = 0;
+  while (good && done < bytes_.size()) {
+    const ssize_t n = ::pwrite(fd, bytes_.data() + done, bytes_.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    good = n > 0;
+    if (good) done += static_cast<size_t>(n);
+  }
+  good = good && ::ftruncate(fd, static_cast<off_t>(bytes_.size())) == 0;
+  return ::close(fd) == 0 && good;
 }

@@ -14,13 +14,18 @@ class KeptFile {
   // keeps "absent".
   explicit KeptFile(const fichier& file);
   // Puts the file back as it was kept: its bytes, or no file when it was
-  // absent (a folder in its place is left alone). True when it is so.
+  // absent (a folder in its place is left alone). True when it is so. The
+  // bytes go back through a replacement, or, on a disk with no room for
+  // one, over the file where it lies.
   bool Restore() const;
   // True when the file now holds exactly what was kept.
   bool Unchanged() const;
   bool existed() const { return existed_; }
 
  private:
+  // Writes the kept bytes over the file where it lies; true when all went.
+  bool RewriteInPlace() const;
+
   std::string path_;
   bool existed_ = false;
   bool readable_ = false;

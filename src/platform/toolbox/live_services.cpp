@@ -269,6 +269,7 @@ class LiveServices final : public ui::Services {
     QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
     PrepareFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (!request.folder.empty()) dialog.setDirectory(QString::fromStdString(request.folder));
     dialog.selectFile(QString::fromStdString(request.defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     std::string chosen = dialog.selectedFiles().front().toStdString();

@@ -148,7 +148,7 @@ TEST_F(LaunchTest, RepeatsAndPlaidsUseTheMaskDirectlyAndAPlaidStartsAtFullOpacit
   EXPECT_EQ(Get(&ScriptFile::GetIntExt), 1);
 }
 
-TEST_F(LaunchTest, ALayerFileThatCannotBeWrittenAnswersZeroAndIsPutBack) {
+TEST_F(LaunchTest, ALayerFileThatCannotBeWrittenAnswersNotStoredAndIsLeftAsItWas) {
   StandInRow tools(118, Confirm);
   const std::vector<uint8_t> layers = LayerBytes();
   // Files may not grow past 4 KB: the old file fits, the script does not.
@@ -163,7 +163,8 @@ TEST_F(LaunchTest, ALayerFileThatCannotBeWrittenAnswersZeroAndIsPutBack) {
   const int16_t answer = app_->LaunchEffect(118);
   setrlimit(RLIMIT_FSIZE, &saved);
   sigaction(SIGXFSZ, &old, nullptr);
-  EXPECT_EQ(answer, 0);
+  // Not a cancel: the road must tell the user the effect was not applied.
+  EXPECT_EQ(answer, kEffectNotStored);
   EXPECT_EQ(LayerBytes(), layers);
 }
 

@@ -3,12 +3,15 @@
 #include "dialogs/editor/effect_list.h"
 
 #include <array>
+#include <cerrno>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "effect_list_fixture.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/files/file_io.h"
+#include "platform/toolbox/api/scripted_ui.h"
 #include "script/layers.h"
 #include "script/operation.h"
 
@@ -148,6 +151,46 @@ TEST_F(EffectListTest, ListIsRebuiltOnlyWhenMissingOrDamaged) {
   b = good;
   std::memset(b.data() + 10, 'c', 255);
   damaged(b, "category without its zero");
+}
+
+TEST_F(EffectListTest, ARebuildTheFolderCannotTakeNamesTheFolderAndKeepsTheOldList) {
+  stored_->Effect("one", "A");
+  Menus m;
+  {
+    VMKlisteff list(0, 15);
+    ASSERT_EQ(list.PrepareCatNamMenus(m.cat, m.nam, 117), 1);
+  }
+  const std::string path = ListPath(kPspList);
+  const std::vector<uint8_t> good = vmktest::ReadBytes(path);
+  stored_->Effect("two", "B");
+  plat::ui::ScriptedUi ui;
+  plat::ui::ScopedServices scoped(&ui);
+  const std::string folder = makers().string();
+  for (int error : {ENOSPC, EROFS}) {
+    VMKlisteff list(0, 15);
+    plat::files::FailWritesForTesting(folder, error);
+    list.PrepareEffListFile(117);
+    plat::files::FailWritesForTesting("", 0);
+    EXPECT_EQ(vmktest::ReadBytes(path), good) << error;
+  }
+  ASSERT_EQ(ui.alertRequests.size(), 2u);
+  EXPECT_EQ(ui.alertRequests[0].alertId, 129);
+  EXPECT_EQ(ui.alertRequests[0].params[0],
+            "The list of stored effects could not be written in the folder \"" + folder + "\".");
+  EXPECT_EQ(ui.alertRequests[0].params[1], "The folder cannot take its files; the list was left as it was.");
+  // A damaged list whose rebuild fails leaves an empty browser, but not a
+  // silent one.
+  vmktest::WriteBytes(path, {1, 2, 3});
+  ui.alertRequests.clear();
+  VMKlisteff list(0, 15);
+  Menus n;
+  plat::files::FailWritesForTesting(folder, ENOSPC);
+  EXPECT_EQ(list.PrepareCatNamMenus(n.cat, n.nam, 117), 0);
+  plat::files::FailWritesForTesting("", 0);
+  EXPECT_EQ(ui.alertRequests.size(), 1u);
+  EXPECT_EQ(vmktest::ReadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
+  for (const auto& item : std::filesystem::directory_iterator(makers()))
+    EXPECT_NE(item.path().filename().string().rfind(".~", 0), 0u) << item.path();
 }
 
 TEST_F(EffectListTest, PreviewFillFollowsTheEntries) {

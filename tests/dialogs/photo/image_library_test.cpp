@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/bytes/byte_order.h"
+#include "platform/files/file_io.h"
 #include "dialogs/editor/effect_list.h"
 #include "engines/patterns/spray_record.h"
 #include "host/session/view_registry.h"
@@ -137,6 +139,51 @@ TEST_F(LibraryKeeperTest, DeclinedRebuildWritesNothingAndLeavesTheMenusEmpty) {
   EXPECT_EQ(tb::CountMenuItems(nam_), 0);
   EXPECT_EQ(keeper.entryCount, 0);
   EXPECT_EQ(keeper.categoryCount, 0);
+}
+
+TEST_F(LibraryKeeperTest, ARebuildTheFolderCannotTakeNamesTheFolderAndKeepsTheOldFiles) {
+  Image("Tiles/a.tif", 10, 10);
+  const std::string folder = fs::path(ListPath()).parent_path().string();
+  VMKlistima keeper(15);
+  Confirm(true);
+  keeper.PrepareCatNamMenus(cat_, nam_);
+  keeper.PrepareBufImaListFile(0);
+  const std::vector<uint8_t> list = vmktest::ReadBytes(ListPath());
+  const std::vector<uint8_t> thumbs = vmktest::ReadBytes(ThumbPath());
+  Image("Tiles/b.tif", 10, 10);
+  auto& alerts = driver_.ui().alertRequests;
+  // Out of memory is no fault of the folder: nothing is said of it.
+  {
+    vmktest::NoWorkMemory none;
+    keeper.PrepareBufImaListFile(1);
+  }
+  EXPECT_TRUE(alerts.empty());
+  plat::files::FailWritesForTesting(folder, ENOSPC);
+  EXPECT_EQ(keeper.PrepareImaListFile(1), -1);
+  keeper.PrepareBufImaListFile(1);
+  plat::files::FailWritesForTesting("", 0);
+  ASSERT_EQ(alerts.size(), 2u);
+  EXPECT_EQ(alerts[0].alertId, 129);
+  EXPECT_EQ(alerts[0].params[0], "The image library's list could not be written in the folder \"" + folder + "\".");
+  EXPECT_EQ(alerts[0].params[1], "The folder cannot take its files; the library was left as it was.");
+  EXPECT_EQ(alerts[1].params[0],
+            "The image library's thumbnails could not be written in the folder \"" + folder + "\".");
+  EXPECT_EQ(vmktest::ReadBytes(ListPath()), list);
+  EXPECT_EQ(vmktest::ReadBytes(ThumbPath()), thumbs);
+  // A picker opened on a folder with no list asks for the rebuild, which
+  // fails aloud and leaves the menus empty.
+  fs::remove(ListPath());
+  alerts.clear();
+  VMKlistima fresh(15);
+  Confirm(true);
+  plat::files::FailWritesForTesting(folder, EROFS);
+  EXPECT_EQ(fresh.PrepareCatNamMenus(cat_, nam_), 0);
+  plat::files::FailWritesForTesting("", 0);
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_NE(alerts[0].params[0].find(folder), std::string::npos);
+  EXPECT_EQ(tb::CountMenuItems(nam_), 0);
+  EXPECT_FALSE(fs::exists(ListPath()));
+  EXPECT_TRUE(driver_.errors().empty());
 }
 
 TEST_F(LibraryKeeperTest, DamagedListsAreOfferedARebuild) {

@@ -143,10 +143,11 @@ bool AskOpenFile(const std::string& prompt, const std::vector<OSType>& types, st
 }
 
 bool AskSaveFile(const std::string& prompt, const std::string& defaultName, OSType type, OSType creator,
-                 std::string* path, bool* replacing) {
+                 std::string* path, bool* replacing, const std::string& folder) {
   std::string chosen;
   bool replace = false;
-  if (!CurrentServices().ChooseSaveFile(SaveRequest{prompt, defaultName, type, creator}, &chosen, &replace) ||
+  if (!CurrentServices().ChooseSaveFile(SaveRequest{prompt, defaultName, type, creator, folder}, &chosen,
+                                        &replace) ||
       chosen.empty()) {
     return false;
   }

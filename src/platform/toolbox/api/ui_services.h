@@ -46,7 +46,8 @@
 //   AskOpenFile(prompt, types, &path): POSIX path of the chosen file; the
 //     types are four-character file types that the dialog filters on
 //     through the file-type table (an empty list shows every file).
-//   AskSaveFile(prompt, defaultName, type, &path, &replacing).
+//   AskSaveFile(prompt, defaultName, type, &path, &replacing[, folder]): the
+//     dialog opens in `folder` when one is given.
 //   AskFolder(prompt, &path).
 //   Alert(request): the 1-based number of the button pressed.
 //   SysBeep(duration).
@@ -114,6 +115,7 @@ struct SaveRequest {
   std::string defaultName;
   OSType type = 0;
   OSType creator = 0;
+  std::string folder;  // where the dialog opens; empty: where it likes
 };
 
 struct AlertRequest {
@@ -201,7 +203,7 @@ CursorChoice LastCursor();
 bool AskColor(const std::string& prompt, RGBColor* colour);
 bool AskOpenFile(const std::string& prompt, const std::vector<OSType>& types, std::string* path);
 bool AskSaveFile(const std::string& prompt, const std::string& defaultName, OSType type, OSType creator,
-                 std::string* path, bool* replacing);
+                 std::string* path, bool* replacing, const std::string& folder = {});
 bool AskFolder(const std::string& prompt, std::string* path);
 int16_t Alert(const AlertRequest& request);
 void SysBeep(int16_t duration);
