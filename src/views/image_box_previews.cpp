@@ -89,12 +89,13 @@ bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panS
     // rectangle lost the picture's shape, the engine's single scale then ran
     // out of picture short of the right edge and the reader repeated the
     // last column across the rest. In a square view both rules agree.
+    // A picture one pixel across keeps that pixel, however long it is.
     if (static_cast<int64_t>(w) * vh > static_cast<int64_t>(h) * vw) {
       ew = vw;
-      eh = static_cast<int32_t>(static_cast<int64_t>(vw) * h / w);
+      eh = std::max<int32_t>(static_cast<int32_t>(static_cast<int64_t>(vw) * h / w), 1);
     } else {
       eh = vh;
-      ew = static_cast<int32_t>(static_cast<int64_t>(vh) * w / h);
+      ew = std::max<int32_t>(static_cast<int32_t>(static_cast<int64_t>(vh) * w / h), 1);
     }
     scale = std::max(static_cast<float>(w) / static_cast<float>(std::max(ew, 1)),
                      static_cast<float>(h) / static_cast<float>(std::max(eh, 1)));
@@ -109,19 +110,24 @@ bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panS
       x1 = std::min(x1, w - 1);
       y1 = std::min(y1, h - 1);
     }
-    const int32_t pw = x1 - x0;
-    const int32_t ph = y1 - y0;
-    // No visible extent (or an inverted window): nothing to render.
-    if (pw <= 0 || ph <= 0) return false;
+    // A window with no width or height (or an inverted one): nothing to
+    // render. The window's extent is the distance between its first and
+    // last pixel; a window one pixel across (a picture one pixel wide or
+    // high, or a pan that narrow) still shows that pixel, as if it were one
+    // pixel further, and a long picture one pixel across keeps a side of at
+    // least one view pixel.
+    if (s.panRight <= s.panLeft || s.panBottom <= s.panTop || x1 < x0 || y1 < y0) return false;
+    const int32_t pw = std::max(x1 - x0, 1);
+    const int32_t ph = std::max(y1 - y0, 1);
     const float rx = static_cast<float>(pw) / static_cast<float>(vw);
     const float ry = static_cast<float>(ph) / static_cast<float>(vh);
     if (rx > ry) {
       ew = vw;
-      eh = static_cast<int32_t>(static_cast<int64_t>(ph) * ew / pw);
+      eh = std::max<int32_t>(static_cast<int32_t>(static_cast<int64_t>(ph) * ew / pw), 1);
       scale = rx;
     } else {
       eh = vh;
-      ew = static_cast<int32_t>(static_cast<int64_t>(pw) * eh / ph);
+      ew = std::max<int32_t>(static_cast<int32_t>(static_cast<int64_t>(pw) * eh / ph), 1);
       scale = ry;
     }
     if (panSource) {

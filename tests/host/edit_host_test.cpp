@@ -2,7 +2,9 @@
 // makes, pressing OK or Cancel once the window shows.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -17,18 +19,33 @@ namespace {
 namespace fs = std::filesystem;
 using vmktest::Sample;
 
+// A file limit that a small version takes and a layer file does not.
+constexpr int kSmallBlocks = 8;
+constexpr size_t kSmallFile = 512 * kSmallBlocks;
+
 class EditHostTest : public ::testing::Test {
  protected:
-  // Runs edit-host; its exit status.
-  int Run(const std::string& arguments) {
-    const std::string command = "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") +
-                                "' XDG_DATA_HOME='" + dir_.file("data") + "' '" VMK_EDIT_HOST "' " +
+  // Runs edit-host; its exit status. `fileBlocks` > 0 lets it write no
+  // file larger than that many 512-byte blocks, as a disk that fills would
+  // (the write fails, the process lives on).
+  int Run(const std::string& arguments, int fileBlocks = 0) {
+    const std::string limit =
+        fileBlocks > 0 ? "trap '' XFSZ; ulimit -f " + std::to_string(fileBlocks) + "; " : std::string();
+    const std::string command = limit + "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") +
+                                "' XDG_DATA_HOME='" + dir_.file("data") + "' exec '" VMK_EDIT_HOST "' " +
                                 arguments + " >'" + dir_.file("out.txt") + "' 2>&1";
     fs::create_directories(dir_.file("support/Vellmarkstead"));
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   std::string Versions() const { return dir_.file("versions"); }
+  // Replacements left behind in the maker's folder.
+  int Temporaries() const {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir_.file("support/Vellmarkstead")))
+      n += e.path().filename().string().rfind(".~", 0) == 0;
+    return n;
+  }
   PixelBuffer Read(const std::string& path) {
     PixelBuffer b;
     EXPECT_EQ(readSourceImage(path, nullptr, nullptr, 0, true, b), 0) << path;
@@ -132,6 +149,71 @@ TEST_F(EditHostTest, AnEffectsDialogIsAnsweredAfterItsFirstPreview) {
   // A dialog answer needs an effect, and the effect a button.
   EXPECT_EQ(Run("--versions '" + Versions() + "' --dialog ok --auto ok '" + png + "'"), 2);
   EXPECT_EQ(Run("--versions '" + Versions() + "' --effect 27 --auto ok '" + png + "'"), 2);
+}
+
+TEST_F(EditHostTest, AConfirmedEffectThatCannotBeStoredEndsTheRunSayingSo) {
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(8, 6, 1));
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + png + "'"), 0);
+  const std::vector<uint8_t> plain = vmktest::ReadBytes(Versions() + "/picture.tif");
+  ASSERT_LT(plain.size(), kSmallFile);
+  const std::string lay = dir_.file("support/Vellmarkstead/com.vellmarkstead.lay");
+  // The version fits under the limit; the noise reduction's layers do not.
+  EXPECT_EQ(Run("--versions '" + Versions() + "' --effect 103 --dialog ok --auto ok '" + png + "'", kSmallBlocks), 1);
+  const std::string out = vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_NE(out.find("The effect could not be saved as \"" + lay + "\"."), std::string::npos) << out;
+  EXPECT_NE(out.find("It was not applied"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Edited versions are in"), std::string::npos) << out;
+  EXPECT_EQ(vmktest::ReadBytes(Versions() + "/picture-1.tif"), plain);
+  // The session emptied the layer file as it started (if there was one);
+  // it stays so, and no temporary is left beside it.
+  EXPECT_FALSE(fs::exists(lay) && fs::file_size(lay) > 0);
+  EXPECT_EQ(Temporaries(), 0);
+}
+
+TEST_F(EditHostTest, ALayerFileTheFolderCannotTakeIsRefusedInTheSystemsWords) {
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(8, 6, 1));
+  // Layers larger than the limit: brightness with a long run of padding
+  // after the file's end, which the reader does not look at.
+  vmktest::WriteBrightnessLayers(dir_.file("big.lay"), 10);
+  std::vector<uint8_t> big = vmktest::ReadBytes(dir_.file("big.lay"));
+  big.resize(kSmallFile + 4096, 0);
+  vmktest::WriteBytes(dir_.file("big.lay"), big);
+  const std::string lay = dir_.file("support/Vellmarkstead/com.vellmarkstead.lay");
+  EXPECT_EQ(Run("--versions '" + Versions() + "' --layers '" + dir_.file("big.lay") + "' --auto ok '" + png + "'",
+                kSmallBlocks),
+            1);
+  std::string out = vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_NE(out.find("as the layer file: " + std::string(std::strerror(EFBIG))), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(lay) && fs::file_size(lay) > 0) << "no torn copy";
+  EXPECT_EQ(Temporaries(), 0);
+  // A folder where the layer file should be.
+  fs::remove(lay);
+  fs::create_directories(lay + "/inside");
+  EXPECT_EQ(Run("--versions '" + Versions() + "' --layers '" + dir_.file("big.lay") + "' --auto ok '" + png + "'"),
+            1);
+  out = vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_NE(out.find("as the layer file: " + std::string(std::strerror(EISDIR))), std::string::npos) << out;
+  EXPECT_TRUE(fs::is_directory(lay + "/inside"));
+}
+
+TEST_F(EditHostTest, EveryButtonsWindowPreviewsAPictureOnePixelAcross) {
+  // Each run waits for the window's first preview, then answers it and the
+  // main window with OK: a window that shows none ends the run with 1.
+  for (const auto& [w, h] : {std::pair<uint32_t, uint32_t>{1, 1}, {1, 30000}, {30000, 1}}) {
+    vmktest::RawImage image = vmktest::PatternImage(w, h, 1);
+    for (size_t i = 3; i < image.data.size(); i += 4) image.data[i] = 255;
+    const std::string name = "thin" + std::to_string(w) + "x" + std::to_string(h);
+    const std::string png = dir_.file(name + ".png");
+    vmktest::WriteImageFile(png, plat::imageio::kTypePNG, image);
+    for (int effect : {92, 100, 102, 103, 104, 105, 106, 113, 114, 115, 116, 117, 118}) {
+      EXPECT_EQ(Run("--versions '" + Versions() + "' --effect " + std::to_string(effect) + " --dialog ok --auto ok '" +
+                    png + "'"),
+                0)
+          << w << " x " << h << ", effect " << effect << ": " << vmktest::ReadText(dir_.file("out.txt"));
+    }
+  }
 }
 
 TEST_F(EditHostTest, NoVersionOrNoWindowExitsWithTheReason) {

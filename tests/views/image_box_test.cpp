@@ -299,5 +299,46 @@ TEST_F(BoxTest, EffectPreviewsGoThroughTheEngineTable) {
   EXPECT_EQ(vmkviews::FindPreviewEngine(vmkviews::kPreviewEffect, 41), nullptr);
 }
 
+TEST_F(BoxTest, APictureOnePixelAcrossIsLaidOutOnePixelAcrossAtLeast) {
+  vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 41, FakeEngine);
+  RepPar rep;
+  struct Case {
+    int32_t w, h;
+    int32_t effWidth, effHeight;  // in the 200 x 200 view, pan window and whole picture alike
+  };
+  for (const Case& c : {Case{1, 1, 200, 200}, Case{1, 30000, 1, 200}, Case{30000, 1, 200, 1}, Case{2, 2, 200, 200},
+                        Case{32767, 2, 200, 1}}) {
+    gCalls.clear();
+    LayOutPicture(c.w, c.h, 0);
+    box_.SetRepPar(&rep, 1, 6, nullptr);
+    ASSERT_EQ(gCalls.size(), 1u) << c.w << " x " << c.h;
+    EXPECT_EQ(gCalls[0].effWidth, c.effWidth) << c.w << " x " << c.h;
+    EXPECT_EQ(gCalls[0].effHeight, c.effHeight) << c.w << " x " << c.h;
+    EXPECT_EQ(box_.GetEffWidth(), c.effWidth);
+    EXPECT_EQ(box_.GetEffHeight(), c.effHeight);
+    // The engine is never asked past the picture.
+    EXPECT_EQ(gCalls[0].srcRect[2], c.w - 1);
+    EXPECT_EQ(gCalls[0].srcRect[3], c.h - 1);
+    EXPECT_GT(gCalls[0].scale, 0.0f);
+    box_.PrepEffBuf(2, 255, 0, 41);
+    EXPECT_EQ(box_.GetEffWidth(), c.effWidth) << c.w << " x " << c.h;
+    EXPECT_EQ(box_.GetEffHeight(), c.effHeight) << c.w << " x " << c.h;
+  }
+  // The one pixel of a 1 x 1 picture fills the view: one view pixel of its
+  // extent a step.
+  gCalls.clear();
+  LayOutPicture(1, 1, 0);
+  box_.SetRepPar(&rep, 1, 6, nullptr);
+  ASSERT_EQ(gCalls.size(), 1u);
+  EXPECT_FLOAT_EQ(gCalls[0].scale, 1.0f / 200.0f);
+  EXPECT_EQ(Display(199, 199), 0xC80000FFu);
+  // A pan window with no width still shows nothing.
+  box_.SetPanBufCoord(50000, 0, 50000, 100000);
+  gCalls.clear();
+  box_.SetRepPar(&rep, 1, 6, nullptr);
+  EXPECT_TRUE(gCalls.empty());
+  vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 41, nullptr);
+}
+
 }  // namespace
 }  // namespace vmktest

@@ -12,15 +12,19 @@
 // effect N in the plug-in's window once it shows, and --dialog answers that
 // effect's dialog with OK or Cancel once it has shown its first preview (and
 // a question the dialog then asks, such as the grid warp's on closing, with
-// its first choice);
+// its first choice; a dialog that shows no preview within a minute ends the
+// run with status 1);
 // --auto then presses OK or Cancel and answers the plug-in's questions with
 // OK: for tests and scripted runs. Exit status 0
 // when the session ended or was cancelled; 1 when it could not start, a
-// version could not be made or an edited version could not be written.
+// version could not be made, the plug-in showed an alert (an edited version
+// or a confirmed effect that could not be written) or a dialog showed no
+// preview; the alert's text is printed.
 #include <dlfcn.h>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QMessageBox>
 #include <QTimer>
@@ -39,6 +43,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Seconds an effect's dialog is given to show its first preview before a
+// --dialog run gives up on it.
+constexpr int kFirstPreviewWait = 60;
 
 struct Options {
   std::vector<std::string> images;
@@ -188,8 +196,10 @@ int main(int argc, char** argv) {
   window->show();
 
   int status = 0;
-  // While the effect's dialog is open: the previews shown before it opened.
+  // While the effect's dialog is open: the previews shown before it opened,
+  // and the time since it was asked for.
   long previewsBefore = -1;
+  QElapsedTimer sinceOpened;
   bool dialogAnswered = false;
   // The dialog answered; a window it opens then (a question on closing) is
   // answered with its first choice.
@@ -198,11 +208,15 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, window, [&] {
       if (options.effect != 0) {
         previewsBefore = module.PreviewsShown(plugin);
+        sinceOpened.start();
         // Returns once the dialog has closed and its effect is rendered.
         ClickCommand(window, EffectCommand(options.effect));
         previewsBefore = -1;
       }
-      if (!options.autoAnswer.empty()) ClickCommand(window, options.autoAnswer == "ok" ? "ok  " : "canc");
+      // After an alert (an effect that was not applied, say) the session is
+      // not ended as if all had gone well.
+      if (!options.autoAnswer.empty() && status == 0)
+        ClickCommand(window, options.autoAnswer == "ok" ? "ok  " : "canc");
     });
     auto* watcher = new QTimer(&app);
     QObject::connect(watcher, &QTimer::timeout, [&] {
@@ -216,6 +230,19 @@ int main(int argc, char** argv) {
         if (inEffect && dialogAnswered) {
           for (QWidget* w : QApplication::topLevelWidgets())
             if (w != window && w != answeredDialog && w->isVisible() && ClickCommand(w, "ok  ")) return;
+          return;
+        }
+        if (inEffect && !options.dialogAnswer.empty() && module.PreviewsShown(plugin) <= previewsBefore &&
+            sinceOpened.elapsed() > kFirstPreviewWait * 1000) {
+          // A dialog that never shows a preview would hold the run for ever.
+          QString name;
+          for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != window && w->isVisible() && name.isEmpty())
+              name = !w->objectName().isEmpty() ? w->objectName() : w->windowTitle();
+          std::fprintf(stderr, "edit-host: the window %s showed no preview within %d s\n",
+                       name.isEmpty() ? "of the effect" : name.toLocal8Bit().constData(), kFirstPreviewWait);
+          status = 1;
+          app.exit(1);
           return;
         }
         if (inEffect && (options.dialogAnswer.empty() || module.PreviewsShown(plugin) <= previewsBefore))

@@ -277,8 +277,9 @@ void VMKpinmainUI::FitPicture(int32_t viewW, int32_t viewH) {
       dh = height * viewW / width;
     }
   }
-  previewWidth = dw;
-  previewHeight = dh;
+  // A picture one pixel across still shows that pixel, however long it is.
+  previewWidth = std::max(dw, 1);
+  previewHeight = std::max(dh, 1);
   TakeViewPlanes();
 }
 

@@ -300,8 +300,10 @@ void VMKtuneeff::FitPicture() {
       fw = vw;
     }
   }
-  fittedWidth = static_cast<int32_t>(fw);
-  fittedHeight = static_cast<int32_t>(fh);
+  // A picture one pixel across still shows that pixel, however long its
+  // other side.
+  fittedWidth = static_cast<int32_t>(std::max<int64_t>(fw, 1));
+  fittedHeight = static_cast<int32_t>(std::max<int64_t>(fh, 1));
 }
 
 // ---- rendering ----

@@ -435,13 +435,15 @@ PictureFit EffectFrame::PlacePicture(VMKimabox* box, std::initializer_list<VMKim
   f.width = box->GetRectSizx();
   f.height = box->GetRectSizy();
   const int64_t w = context.width, h = context.height;
-  // A document with no extent fits nothing.
+  // A document with no extent fits nothing. A picture one pixel across is
+  // still shown one pixel across, however long its other side: its
+  // narrow side must not round to nothing.
   if (w > h) {
     f.fittedWidth = f.width;
-    f.fittedHeight = static_cast<int32_t>(f.height * h / w);
+    f.fittedHeight = static_cast<int32_t>(std::max<int64_t>(f.height * h / w, f.height > 0 ? 1 : 0));
   } else if (h > 0) {
     f.fittedHeight = f.height;
-    f.fittedWidth = static_cast<int32_t>(w * f.width / h);
+    f.fittedWidth = static_cast<int32_t>(std::max<int64_t>(w * f.width / h, f.width > 0 && w > 0 ? 1 : 0));
   }
   if (drawParams != nullptr) {
     drawParams->viewOffsetX = static_cast<float>(f.left) + static_cast<float>(f.width - f.fittedWidth) * 0.5f;

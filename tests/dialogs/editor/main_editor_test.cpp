@@ -471,6 +471,20 @@ namespace {
 // A view as large as the picture renders at 1:1: the source planes are the
 // picture itself and the effect planes the layer's brightness over it, as
 // the final render makes it (min(v + 40, 255)).
+TEST_F(PinmainWindowTest, APictureOnePixelAcrossFitsOnePixelAcross) {
+  VMKpinmainUI editor;
+  const struct {
+    int32_t w, h, fittedW, fittedH;
+  } cases[] = {{1, 1, 900, 900}, {1, 30000, 1, 900}, {30000, 1, 1200, 1}, {2, 2, 900, 900}};
+  for (const auto& c : cases) {
+    editor.imageWidth = c.w;
+    editor.imageHeight = c.h;
+    editor.FitPicture(1200, 900);
+    EXPECT_EQ(editor.previewWidth, c.fittedW) << c.w << " x " << c.h;
+    EXPECT_EQ(editor.previewHeight, c.fittedH) << c.w << " x " << c.h;
+  }
+}
+
 TEST_F(PinmainWindowTest, ThePreviewAtOneToOneIsTheFinalRender) {
   MakeLayers(1);
   ScriptFile* s = script();
