@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -127,6 +129,34 @@ TEST_F(LensEngine, CompuBrightTables) {
   CompuBrightChannelTable(50, t);
   EXPECT_EQ(t[200], 255);
   EXPECT_EQ(t[10], 110);
+}
+
+// A picture fitted into planes taller and wider than it (a fitted preview,
+// the render file): the cells land in the region their sources come from.
+// Counted from the planes' bottom they once put the picture's lower rows
+// where its upper ones belong, and the region showed one half twice.
+TEST_F(LensEngine, ARegionSmallerThanThePlanesStaysInPlace) {
+  constexpr int32_t kRw = 20, kRh = 11;
+  for (int16_t makeMaps : {1, 0}) {
+    ZondracPar par = Record();  // the lens off: every cell onto itself
+    MiscZondrac e;
+    e.SetZondracPar(&par);
+    const Rgb in;
+    Rgb out = in;
+    ASSERT_EQ(e.FillBuf(3, 0, 255, 0, makeMaps, 1, 0, 0, kRw, kRh, kRw, kRh, 0, 0, kRw, kRh, 1.f, 1.f, kW, kH,
+                        out.r.data(), out.g.data(), out.b.data(), nullptr, nullptr, nullptr, nullptr),
+              0);
+    int worst = 0;
+    for (int32_t y = 0; y < kRh; ++y)
+      for (int32_t x = 0; x < kRw; ++x) {
+        const int32_t i = y * kW + x;
+        worst = std::max({worst, std::abs(out.r[i] - in.r[i]), std::abs(out.g[i] - in.g[i]),
+                          std::abs(out.b[i] - in.b[i])});
+      }
+    EXPECT_LE(worst, 1) << "maps " << makeMaps;
+    // Outside the region the planes are left as they were.
+    for (int32_t i = kRh * kW; i < kN; ++i) ASSERT_EQ(out.r[i], in.r[i]) << i;
+  }
 }
 
 TEST_F(LensEngine, ExtraPlaneIsWarpedWithTheImage) {

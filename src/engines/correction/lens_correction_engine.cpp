@@ -202,7 +202,11 @@ int32_t MiscZondrac::LayCells(bool* neutral, int16_t makeMaps, uint32_t* const* 
         const float px = (m * cor.x + (100.0f - m) * reg.x) / 100;
         const float py = (m * cor.y + (100.0f - m) * reg.y) / 100;
         b[2 * q] = Hold(Round((px - windowX0) * rw / ww), destWidth);
-        b[2 * q + 1] = Hold(destHeight - Round((py - windowY0) * rh / wh) - 1, destHeight);
+        // Rows counted from the region's bottom, as the sources' are: counted from the bottom
+        // of planes taller than the region (a preview fitted into its view, a picture fitted
+        // into the render file) they put the picture's lower half where its upper half
+        // belongs, over the neutral copy of the lower half. The render's region is its planes.
+        b[2 * q + 1] = Hold(regionHeight - Round((py - windowY0) * rh / wh) - 1, destHeight);
       }
       if (Outside(b, destWidth, destHeight)) continue;
       if (pairs) {
