@@ -9,8 +9,11 @@
 // An engine whose own record copy could not be had renders nothing: the
 // adapter answers -1 and the box keeps its view as it was, rather than show
 // work planes that no engine filled.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
+#include "app/core/memory_manager.h"
 #include "engines/correction/colour_correction_engine.h"
 #include "engines/correction/colour_matrix_engine.h"
 #include "engines/correction/grid_warp.h"
@@ -18,11 +21,13 @@
 #include "engines/correction/yoxel_engine.h"
 #include "engines/patterns/border_engine.h"
 #include "engines/patterns/image_combination_engine.h"
+#include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/misc_fract.h"
 #include "engines/patterns/path_shape_engines.h"
 #include "engines/patterns/weave_engine.h"
 #include "engines/tessellation/photo_repeat_engine.h"
 #include "engines/tessellation/quad_lists.h"
+#include "platform/memory/block.h"
 #include "script/misc_render.h"
 #include "views/preview_engines.h"
 
@@ -114,6 +119,44 @@ int32_t ViewSizeAfter(const PreviewCall& call) {
                         call.srcRect[0], call.srcRect[1], call.srcRect[2], call.srcRect[3], call.scale,
                         call.scale, call.viewWidth, call.viewHeight, call.planes[0], call.planes[1],
                         call.planes[2], call.planes[3], call.planes[4]);
+}
+
+// A length of the picture's pixels drawn at the preview's scale: rounded as
+// the script rounds its scaled distances, and a length the record has stays
+// at least one pixel, so the preview never drops a step the result takes.
+int32_t ScaledLength(int32_t v, float factor) {
+  const auto length = static_cast<int16_t>(v);  // the engines read the low 16 bits
+  if (length == 0 || factor == 1.0f) return v;
+  const float magnitude = std::abs(static_cast<float>(length)) * factor + 0.5f;
+  const auto scaled = static_cast<int32_t>(std::clamp(magnitude, 1.0f, 32767.0f));
+  return length < 0 ? -scaled : scaled;
+}
+
+// The image combination lays each entry's picture over the drawing
+// rectangle, which here is the view's, while its blur radius, emboss depth
+// and edge width are in the whole picture's pixels: drawn as they are, a
+// fitted preview showed an edge of a few result pixels as a band a fifth of
+// the sun across, and filled the sun. The preview's own copy of the record
+// has them in the view's pixels (the scale is picture pixels per view pixel,
+// 1 at 1:1, where nothing changes).
+int32_t CombImaPreview(const PreviewCall& call) {
+  const auto* record = call.recordAs<CombImaPar>();
+  if (record == nullptr || !(call.scale > 0.0f)) return -1;
+  plat::Block<CombImaPar> scaled(1, WorkSource());
+  if (!scaled) return -1;
+  scaled.Clear();
+  Copy_CombImaPar(record, scaled.get());
+  const float factor = 1.0f / call.scale;
+  const int32_t count = std::clamp(scaled.get()->head.count, 0, kCombImaMaxEntries);
+  for (int32_t i = 0; i < count; ++i) {
+    CombImaInfo& info = scaled.get()->infos[i];
+    info.blur = ScaledLength(info.blur, factor);
+    info.emboss = ScaledLength(info.emboss, factor);
+    info.edge = ScaledLength(info.edge, factor);
+  }
+  PreviewCall own = call;
+  own.record = scaled.get();
+  return ViewSizeFirst<MiscCombIma, CombImaPar, &MiscCombIma::SetCombImaPar>(own);
 }
 
 // Seven planes, the mask sixth; the holder's record.
@@ -209,7 +252,7 @@ void RegisterPreviewEngines() {
   RegisterPreviewEngine(kPreviewEffect, 58, ViewSizeFirst<MiscQuorlin, TessPar, &MiscQuorlin::SetTessPar>);
   RegisterPreviewEngine(kPreviewEffect, 81,
                         ViewSizeFirst<MiscCookiCut, CookiCutPar, &MiscCookiCut::SetCookiCutPar>);
-  RegisterPreviewEngine(kPreviewEffect, 92, ViewSizeFirst<MiscCombIma, CombImaPar, &MiscCombIma::SetCombImaPar>);
+  RegisterPreviewEngine(kPreviewEffect, 92, CombImaPreview);
   RegisterPreviewEngine(kPreviewEffect, 100, FractPreview);
   RegisterPreviewEngine(kPreviewEffect, 106, ViewSizeFirst<MiscBord, BordPar, &MiscBord::SetBordPar>);
   RegisterPreviewEngine(kPreviewEffect, 109, ViewSizeAfter<MiscShape, ShapePar, &MiscShape::SetShapePar>);
