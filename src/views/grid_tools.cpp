@@ -89,37 +89,49 @@ void VMKimabox::GridPointRounded(const GridFrame& f, Point p, int32_t* x, int32_
 void VMKimabox::GridFeedback(const GridFrame& f) { DrawGrid(f.port, f.bounds, f.set, kFeedback, 0, 0); }
 
 // The drag loop of the tools: each step at a new point erases the mesh, lets
-// `change` edit the record and draws the mesh again.
+// `change` edit the record and draws the mesh again. The tracking's first
+// answer, read before the tool was known, is the first step.
 template <class Change>
-void VMKimabox::GridDrag(const GridFrame& f, Point press, int16_t* result, Change change) {
+void VMKimabox::GridDrag(const GridFrame& f, Point press, Point first, int16_t* result, Change change) {
   Point last = press;
-  while (*result != plat::ui::kTrackMouseUp) {
-    Point pt;
-    plat::ui::TrackMouseLocation(f.port, &pt, result);
-    if (pt.h == last.h && pt.v == last.v) continue;
+  auto step = [&](Point pt) {
+    if (pt.h == last.h && pt.v == last.v) return;
     last = pt;
     GridFeedback(f);
     change(pt);
     GridFeedback(f);
+  };
+  step(first);
+  while (*result != plat::ui::kTrackMouseUp) {
+    Point pt;
+    plat::ui::TrackMouseLocation(f.port, &pt, result);
+    step(pt);
   }
 }
 
 // ---- dispatch ----
 
-void VMKimabox::TrackGrid(GrafPtr port, const Rect& bounds, int16_t* result) {
+// The press is where the button went down, as the press event tells it. The
+// tracking's first answer is where the mouse is once it has moved or been
+// let go: on a drag of a few pixels an event, already farther from the node
+// under the press than the 500 units a node is found within (two or three
+// display pixels of a fitted picture), so a drag of a node that was not
+// selected moved nothing. That answer is the drag's first step.
+void VMKimabox::TrackGrid(GrafPtr port, const Rect& bounds, Point pressed, int16_t* result) {
   GridFrame f;
   if (!MakeGridFrame(port, bounds, &f)) return;
-  Point press;
-  plat::ui::TrackMouseLocation(port, &press, result);
+  Point first;
+  plat::ui::TrackMouseLocation(port, &first, result);
+  const Point press = pressed;
   int32_t tool = grid_->head.w[kGpTool];
   if (tool < 0 || tool > 9) return;
   if (tool >= 1 && tool <= 3 && Down(optionKey)) tool = 0;
   switch (tool) {
     case 0: GridSelect(f, press); break;
-    case 1: GridMove(f, press, result); break;
-    case 2: GridSize(f, press, result); break;
-    case 3: GridRotate(f, press, result); break;
-    case 4: GridBend(f, press, result); break;
+    case 1: GridMove(f, press, first, result); break;
+    case 2: GridSize(f, press, first, result); break;
+    case 3: GridRotate(f, press, first, result); break;
+    case 4: GridBend(f, press, first, result); break;
     case 5: GridCreate(f, press); break;
     default: GridRowColumn(f, press, tool); break;
   }
@@ -201,11 +213,11 @@ void VMKimabox::GridSelect(const GridFrame& f, Point press) {
 
 // ---- move, size, rotate, bend ----
 
-void VMKimabox::GridMove(const GridFrame& f, Point press, int16_t* result) {
+void VMKimabox::GridMove(const GridFrame& f, Point press, Point first, int16_t* result) {
   GridPoint(f, press, &pressX_, &pressY_);
   // The engine carries a drag in these from step to step; the box reads none.
   int16_t held = 0, set = 0, node = 0, column = 0, row = 0;
-  GridDrag(f, press, result, [&](Point pt) {
+  GridDrag(f, press, first, result, [&](Point pt) {
     GridPointRounded(f, pt, &curX_, &curY_);
     MoveGrid_GridPar(grid_, f.grid, f.set, f.link, f.sel, pressX_, pressY_, curX_ - pressX_, curY_ - pressY_, 0, 0,
                      0, &held, &set, &node, &column, &row, kTolerance);
@@ -217,7 +229,7 @@ void VMKimabox::GridMove(const GridFrame& f, Point press, int16_t* result) {
 // Size and rotate work from a copy of the record taken at the press, so each
 // step starts from the nodes as they were and rounding never builds up. A
 // copy that cannot be had leaves the record alone.
-void VMKimabox::GridSize(const GridFrame& f, Point press, int16_t* result) {
+void VMKimabox::GridSize(const GridFrame& f, Point press, Point first, int16_t* result) {
   plat::Block<GridPar> copy(1, WorkSource());
   if (!copy) return;
   copy.Clear();
@@ -230,7 +242,7 @@ void VMKimabox::GridSize(const GridFrame& f, Point press, int16_t* result) {
     anchorX = cx;
     anchorY = cy;
   }
-  GridDrag(f, press, result, [&](Point pt) {
+  GridDrag(f, press, first, result, [&](Point pt) {
     GridPointRounded(f, pt, &curX_, &curY_);
     SizeGrid_GridPar(copy.get(), grid_, f.grid, f.set, f.link, f.sel, static_cast<float>(anchorX),
                      static_cast<float>(anchorY), static_cast<float>(pressX_ - anchorX),
@@ -239,7 +251,7 @@ void VMKimabox::GridSize(const GridFrame& f, Point press, int16_t* result) {
   });
 }
 
-void VMKimabox::GridRotate(const GridFrame& f, Point press, int16_t* result) {
+void VMKimabox::GridRotate(const GridFrame& f, Point press, Point first, int16_t* result) {
   plat::Block<GridPar> copy(1, WorkSource());
   if (!copy) return;
   copy.Clear();
@@ -250,7 +262,7 @@ void VMKimabox::GridRotate(const GridFrame& f, Point press, int16_t* result) {
   float start = 0.0f;
   A_ang_2point(static_cast<float>(cx), static_cast<float>(cy), static_cast<float>(pressX_),
                static_cast<float>(pressY_), &start);
-  GridDrag(f, press, result, [&](Point pt) {
+  GridDrag(f, press, first, result, [&](Point pt) {
     GridPointRounded(f, pt, &curX_, &curY_);
     float angle = 0.0f;
     A_ang_2point(static_cast<float>(cx), static_cast<float>(cy), static_cast<float>(curX_),
@@ -262,12 +274,12 @@ void VMKimabox::GridRotate(const GridFrame& f, Point press, int16_t* result) {
 // The press is taken with y counted from the bottom, and the routine gets
 // the step with y downward (kept: the bend has always been handed its point
 // so). Command bends with kind 0 whatever the record's kind.
-void VMKimabox::GridBend(const GridFrame& f, Point press, int16_t* result) {
+void VMKimabox::GridBend(const GridFrame& f, Point press, Point first, int16_t* result) {
   const int16_t kind = Down(cmdKey) ? 0 : static_cast<int16_t>(grid_->head.w[10]);
   GridPointRounded(f, press, &pressX_, &pressY_);
   pressY_ = 100000 - pressY_;
   int16_t phase = 2;
-  GridDrag(f, press, result, [&](Point pt) {
+  GridDrag(f, press, first, result, [&](Point pt) {
     GridPointRounded(f, pt, &curX_, &curY_);
     curY_ = 100000 - curY_;
     PerspGrid_GridPar(grid_, f.grid, f.set, f.link, f.sel, kind, phase, curX_, 100000 - curY_, curX_ - pressX_,

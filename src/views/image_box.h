@@ -465,15 +465,15 @@ class VMKimabox final {
   void GridPointRounded(const GridFrame& frame, Point p, int32_t* x, int32_t* y) const;
   void GridFeedback(const GridFrame& frame);
   template <class Change>
-  void GridDrag(const GridFrame& frame, Point press, int16_t* trackResult, Change change);
-  void TrackGrid(GrafPtr port, const Rect& bounds, int16_t* trackResult);
+  void GridDrag(const GridFrame& frame, Point press, Point first, int16_t* trackResult, Change change);
+  void TrackGrid(GrafPtr port, const Rect& bounds, Point press, int16_t* trackResult);
   int32_t TrackSelectionQuad(const GridFrame& frame);
   void SelectionBox(int32_t* minX, int32_t* minY, int32_t* maxX, int32_t* maxY) const;
   void GridSelect(const GridFrame& frame, Point press);
-  void GridMove(const GridFrame& frame, Point press, int16_t* trackResult);
-  void GridSize(const GridFrame& frame, Point press, int16_t* trackResult);
-  void GridRotate(const GridFrame& frame, Point press, int16_t* trackResult);
-  void GridBend(const GridFrame& frame, Point press, int16_t* trackResult);
+  void GridMove(const GridFrame& frame, Point press, Point first, int16_t* trackResult);
+  void GridSize(const GridFrame& frame, Point press, Point first, int16_t* trackResult);
+  void GridRotate(const GridFrame& frame, Point press, Point first, int16_t* trackResult);
+  void GridBend(const GridFrame& frame, Point press, Point first, int16_t* trackResult);
   void GridCreate(const GridFrame& frame, Point press);
   void GridRowColumn(const GridFrame& frame, Point press, int32_t tool);
 

@@ -74,7 +74,12 @@ void VMKimabox::TrackMouse(EventRef event, ControlRef view, const Context& conte
   if (param_.tessMode == 1) TrackTessBase(port, bounds, &result);
   // A repeat tile hit ends the tools: the grid tools below do not run.
   const bool tile = param_.repeatMode != 0 && TrackRepeat(port, bounds, &result);
-  if (!tile && param_.gridMode != 0) TrackGrid(port, bounds, &result);
+  if (!tile && param_.gridMode != 0) {
+    // The event's point is view-local; the tools work in the port's.
+    const Point press{static_cast<int16_t>(bounds.top + static_cast<int32_t>(event->viewPoint.y)),
+                      static_cast<int16_t>(bounds.left + static_cast<int32_t>(event->viewPoint.x))};
+    TrackGrid(port, bounds, press, &result);
+  }
   SetControlNeedsDisplay(view);
   refresh_ = 1;
   if (pickMode_ == 1) {

@@ -123,6 +123,21 @@ TEST_F(GridToolTest, MoveCarriesTheSelectionByTheWholeDrag) {
   EXPECT_EQ(In(kGaX, 0), 0);  // unselected nodes stay
 }
 
+// A node that is not selected is found under the press: where the button
+// went down, not where the mouse is when the tracking first asks, a few
+// pixels on (beyond the 500 units a node is found within).
+TEST_F(GridToolTest, MoveWithoutASelectionDragsTheNodeUnderThePress) {
+  Tool(1);
+  Track(P(120, 110), Path(P(124, 114), P(160, 150), 9));
+  EXPECT_EQ(In(kGaX, 4), 50000 + RoundX(160) - PlainX(120));
+  EXPECT_EQ(In(kGaY, 4), 50000 + RoundY(150) - PlainY(110));
+  // The other nodes stay; a press on no node moves nothing.
+  EXPECT_EQ(In(kGaX, 0), 0);
+  const std::vector<int32_t> before = Nodes();
+  Track(P(60, 60), Path(P(64, 64), P(90, 90), 5));
+  EXPECT_EQ(Nodes(), before);
+}
+
 TEST_F(GridToolTest, SizeAndRotateOutAndBackWorkFromTheCopy) {
   auto reset = [&] {
     Init_GridPar(g_(), 400, 300, 2, 2, 0, 3, 1, 1);

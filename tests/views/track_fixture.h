@@ -34,7 +34,11 @@ class TrackTest : public BoxTest {
   }
   // Press at the first point (window coordinates), drag through the others,
   // release at the last, with the modifiers held throughout.
-  void Track(const std::vector<Point>& points, uint32_t modifiers = 0) {
+  void Track(const std::vector<Point>& points, uint32_t modifiers = 0) { Track(points.front(), points, modifiers); }
+  // The same with the press event at `pressed` while the scripted mouse
+  // starts at the points' first, as on a display, where the mouse has moved
+  // on by the time the tracking first asks where it is.
+  void Track(Point pressed, const std::vector<Point>& points, uint32_t modifiers = 0) {
     auto& ui = driver_.ui();
     ui.ClearMouseScript();
     ui.SetModifiers(modifiers);
@@ -44,7 +48,7 @@ class TrackTest : public BoxTest {
     plat::tb::Event e;
     e.eventClass = plat::tb::kEventClassControl;
     e.kind = plat::tb::kEventControlTrack;
-    e.viewPoint = CGPoint{static_cast<float>(points.front().h - 20), static_cast<float>(points.front().v - 10)};
+    e.viewPoint = CGPoint{static_cast<float>(pressed.h - 20), static_cast<float>(pressed.v - 10)};
     e.modifiers = modifiers;
     box_.TrackMouse(&e, view_, plat::draw::Context{plat::tb::GetWindowPort(window_), 20, 10, Rect{10, 20, 210, 220}});
     ui.ClearMouseScript();
