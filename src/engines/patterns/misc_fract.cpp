@@ -10,10 +10,12 @@
 #include "engines/patterns/misc_fract.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
 #include "app/core/memory_manager.h"
+#include "engines/patterns/fractal_lanes.h"
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
 #include "operations/fractal_generators.h"
@@ -22,14 +24,22 @@
 #include "platform/parallel/parallel.h"
 #include "script/engine_rows.h"
 
+// The sines and cosines are the lane walk's own (fractal_lanes.h), so that a pixel's orbit is
+// the same in one lane as in sixteen.
 void CosCompl(double x, double y, double* re, double* im) {
-  *re = std::cos(x) * std::cosh(y);
-  *im = -std::sin(x) * std::sinh(y);
+  double s = 0, c = 0, sh = 0, ch = 0;
+  fractlanes::SinCos(x, &s, &c);
+  fractlanes::SinhCosh(y, &sh, &ch);
+  *re = c * ch;
+  *im = -s * sh;
 }
 
 void SinCompl(double x, double y, double* re, double* im) {
-  *re = std::sin(x) * std::cosh(y);
-  *im = std::cos(x) * std::sinh(y);
+  double s = 0, c = 0, sh = 0, ch = 0;
+  fractlanes::SinCos(x, &s, &c);
+  fractlanes::SinhCosh(y, &sh, &ch);
+  *re = s * ch;
+  *im = c * sh;
 }
 
 void DivCompl(double a, double b, double c, double d, double* re, double* im) {
@@ -181,25 +191,13 @@ int32_t EscapeIndex(int16_t f, Orbit& o, int32_t limit, int32_t colourScale, int
     Step(f, o);
     const double m = o.z.re * o.z.re + o.z.im * o.z.im;
     if (std::isnan(m)) return 0;
-    if (m > b) {
-      // A non-positive rise (only with a negative bail-out) counts n.
-      const double s = m - prev > 0 ? ((b - prev) * n + (m - b) * (n - 1)) / (m - prev)
-                                     : static_cast<double>(n);
-      const double index = s * colourScale + 0.5;
-      if (!(index > 0)) return 0;
-      return index >= 255 ? 255 : static_cast<int32_t>(index);
-    }
+    if (m > b) return fractlanes::EscapeEntry(n, m, prev, b, colourScale);
     prev = m;
   }
   return -1;
 }
 
-void BlendEntry(const uint8_t (*t)[256], int32_t e, uint8_t* p1, uint8_t* p2, uint8_t* p3) {
-  const int32_t op = t[0][e];
-  *p1 = static_cast<uint8_t>((op * t[1][e] + (255 - op) * *p1) / 255);
-  *p2 = static_cast<uint8_t>((op * t[2][e] + (255 - op) * *p2) / 255);
-  *p3 = static_cast<uint8_t>((op * t[3][e] + (255 - op) * *p3) / 255);
-}
+using fractlanes::BlendEntry;
 
 // Blur strength and radius of a blur level; false for no blur.
 bool BlurOf(int32_t level, int16_t* strength, int16_t* radius) {
@@ -214,6 +212,129 @@ bool BlurOf(int32_t level, int16_t* strength, int16_t* radius) {
     *strength = 255;
     *radius = static_cast<int16_t>(std::clamp<int64_t>(int64_t{level} - 6, -32768, 32767));
   }
+  return true;
+}
+
+// The constant of formula 9 pixel by pixel: each drawn pixel takes the cosine of the last
+// one's, starting from the record's. The cosine's orbit settles on a cycle (usually a fixed
+// point) within some thousands of steps, where a value repeats bit for bit; from there the
+// values go round. Worked out once, so that pixels far apart need not wait on each other.
+class CosineChain {
+ public:
+  // The chain from c until it repeats with a period of at most kLongestPeriod; false when it
+  // has not within kMostValues values (or memory is refused): the pixels then go in order.
+  bool Build(Cx c) {
+    values_ = plat::Block<Cx>(kMostValues, WorkSource());
+    if (!values_) return false;
+    Cx v = c;
+    for (int64_t i = 0; i < kMostValues; ++i) {
+      v = Cos(v);
+      values_[i] = v;
+      for (int64_t p = 1; p <= kLongestPeriod && p <= i; ++p) {
+        if (Same(values_[i - p], v)) {
+          count_ = i + 1;
+          period_ = p;
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+  // The constant of the pixel-th drawn pixel (0 the first).
+  Cx At(int64_t pixel) const {
+    if (pixel < count_) return values_[pixel];
+    const int64_t cycle = count_ - period_;
+    return values_[cycle + (pixel - cycle) % period_];
+  }
+
+ private:
+  static constexpr int64_t kMostValues = 1 << 16;
+  static constexpr int64_t kLongestPeriod = 8;
+  static bool Same(Cx a, Cx b) {
+    return std::bit_cast<uint64_t>(a.re) == std::bit_cast<uint64_t>(b.re) &&
+           std::bit_cast<uint64_t>(a.im) == std::bit_cast<uint64_t>(b.im);
+  }
+  plat::Block<Cx> values_;
+  int64_t count_ = 0, period_ = 1;
+};
+
+// How the lane walk starts a pixel: the one-pixel walk's PreStep, with the two constants it
+// would work out again and again taken from here.
+struct LaneStart {
+  int16_t formula = 0;
+  Orbit first;              // c, and k of formula 15 (the sine of c + 1, the same everywhere)
+  const CosineChain* chain = nullptr;  // formula 9
+};
+
+void StartLane(const void* context, double x, double y, int64_t pixel, fractlanes::Start* out) {
+  const auto& s = *static_cast<const LaneStart*>(context);
+  Orbit o = s.first;
+  if (s.formula == 9) {
+    o.z = {x, y};
+    o.k = {};
+    o.c = s.chain->At(pixel);
+  } else if (s.formula == 15) {
+    o.z = {x, y};
+  } else {
+    PreStep(s.formula, Cx{x, y}, o);
+  }
+  *out = {o.z.re, o.z.im, o.k.re, o.k.im, o.c.re, o.c.im};
+}
+
+// FractJulia in vector lanes, where the processor has them and the formula allows: each pixel
+// the same entries as the one-pixel walk gives it. False when the one-pixel walk is to draw
+// (formula 6, whose constant turns with every step of every pixel before, formulas that draw
+// nothing, no step at all, a chain of formula 9 that never repeats, or memory refused).
+bool DrawInLanes(int16_t formula, int32_t stride, uint8_t* plane1, uint8_t* plane2,
+                 uint8_t* plane3, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                 int32_t lastRow, int32_t lastColumn, const uint8_t (*table)[256], int32_t limit,
+                 int32_t colourScale, int32_t bailout, double xLeft, double yTop, double dx,
+                 double dy, Cx c) {
+  if (formula == 6 || !Draws(formula) || limit < 1) return false;
+  const fractlanes::WalkFn walk = fractlanes::PickWalk(formula);
+  if (walk == nullptr) return false;
+  const int32_t firstRow = std::max(top, 0), endRow = std::min(bottom, lastRow);
+  const int32_t firstColumn = std::max(left, 0), endColumn = std::min(right, lastColumn);
+  if (firstRow >= endRow || firstColumn >= endColumn) return false;
+  LaneStart start;
+  start.formula = formula;
+  start.first.c = c;
+  CosineChain chain;
+  if (formula == 9) {
+    if (!chain.Build(c)) return false;
+    start.chain = &chain;
+  } else if (formula == 15) {
+    PreStep(formula, Cx{}, start.first);
+  }
+  // Each row at the height the one walk down reaches it, each column at the x its walk
+  // across reaches.
+  plat::Block<double> heights(int64_t{endRow} - firstRow, WorkSource());
+  plat::Block<double> xs(int64_t{endColumn} - firstColumn, WorkSource());
+  if (!heights || !xs) return false;
+  double y = yTop;
+  for (int32_t r = top; r < endRow; ++r, y -= dy)
+    if (r >= firstRow) heights[r - firstRow] = y;
+  double x = xLeft;
+  for (int32_t q = left; q < endColumn; ++q, x += dx)
+    if (q >= firstColumn) xs[q - firstColumn] = x;
+  fractlanes::Job job;
+  job.formula = formula;
+  job.stride = stride;
+  job.plane1 = plane1;
+  job.plane2 = plane2;
+  job.plane3 = plane3;
+  job.table = table;
+  job.limit = limit;
+  job.colourScale = colourScale;
+  job.bailout = bailout;
+  job.firstColumn = firstColumn;
+  job.endColumn = endColumn;
+  job.firstRow = firstRow;
+  job.xs = xs.get();
+  job.heights = heights.get();
+  job.start = StartLane;
+  job.context = &start;
+  plat::ParallelFor(firstRow, endRow, 8, [&](int32_t first, int32_t last) { walk(job, first, last); });
   return true;
 }
 
@@ -243,6 +364,10 @@ int32_t MiscFract::FractJulia(int16_t formula, int32_t stride, int32_t rows, uin
   const int32_t lastColumn = std::min(right, stride);
   Orbit o;
   o.c = {cRe, cIm};
+  if (DrawInLanes(formula, stride, plane1, plane2, plane3, left, top, right, bottom, lastRow,
+                  lastColumn, table, iterationLimit, colourScale, bailout, xLeft, yTop, dx, dy,
+                  o.c))
+    return 0;
   // Formulas 6 and 9 carry the constant from one pixel to the next; every other formula
   // starts each pixel afresh, so its rows run in bands on the shared threads, each row at
   // the height the one walk down reaches it.
