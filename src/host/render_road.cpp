@@ -280,8 +280,8 @@ int32_t CarbonEditPlugin::WriteBackPlanes(const uint8_t* red, const uint8_t* gre
   if (r == nullptr) return -1;
   const uint32_t bytes = destination.bytesPerComponent();
   if (bytes != 1 && bytes != 2 && bytes != 4) return -1;
-  // The span writer takes three values per pixel and makes the fourth
-  // component opaque itself.
+  // The span writer takes three values per pixel and leaves the fourth
+  // component (the picture's alpha) as it was.
   constexpr int32_t p = 3;
   std::vector<uint8_t> row(static_cast<size_t>(p) * static_cast<size_t>(width) * bytes);
   r->inRect = r->imageRect;

@@ -227,6 +227,38 @@ TEST_F(RenderRoadTest, LayerFileRendersOverTheImageRowForRow) {
   EXPECT_EQ(Sample(s->destination, 1, 1, 1), image.row(1)[4 + 1]);
 }
 
+// The render and the opacity mix edit the colours; the picture's alpha
+// stays with its pixels at full opacity, at part opacity and after a step
+// back, and OK writes it into the version.
+TEST_F(RenderRoadTest, ThePicturesAlphaPassesThroughTheRenderAndTheMix) {
+  vmktest::RawImage image = vmktest::PatternImage(5, 3, 1);
+  image.row(1)[2 * 4 + 3] = 0;
+  plat::imageio::Properties alpha;
+  alpha.hasAlpha = true;
+  const std::string path = bundle_.file("a.tif");
+  vmktest::WriteImageFile(path, plat::imageio::kTypeTIFF, image, alpha);
+  CarbonEditPlugin* s = Start({path});
+  vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+  ASSERT_EQ(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  auto expectAlpha = [&](const PixelBuffer& b, const char* when) {
+    for (uint32_t y = 0; y < 3; ++y)
+      for (uint32_t x = 0; x < 5; ++x) ASSERT_EQ(Sample(b, x, y, 3), image.row(y)[x * 4 + 3]) << when << x << "," << y;
+  };
+  expectAlpha(s->destination, "full opacity ");
+  EXPECT_EQ(Sample(s->destination, 2, 1, 0), std::min<uint32_t>(image.row(1)[2 * 4] + 10, 255));
+  s->doOpaMod(50, 1);
+  expectAlpha(s->destination, "half opacity ");
+  s->doBack();
+  expectAlpha(s->destination, "stepped back ");
+  s->doBack();
+  ASSERT_EQ(s->doOK(), 0);
+  driver_.Pump();
+  plat::imageio::ImageInfo info;
+  ASSERT_EQ(plat::imageio::ReadInfo(path, &info), plat::imageio::kOk);
+  EXPECT_TRUE(info.hasAlpha);
+  expectAlpha(Read(path), "written ");
+}
+
 std::vector<uint8_t> Bytes(const PixelBuffer& b) {
   std::vector<uint8_t> out;
   for (uint32_t y = 0; y < b.height(); ++y)

@@ -710,6 +710,60 @@ TEST_F(ImageIo, RgbaTiffKeepsStraightColoursAndAlphaExactly) {
   EXPECT_EQ(vmktest::ReadBytes(path), before);
 }
 
+// Pixels whose properties say they carry an alpha: TIFF (every depth) and
+// PNG (8 and 16 bits) write the fourth component as straight alpha and a
+// straight read gives back every sample, colours under a clear pixel too;
+// the properties read back say so. A read drawn over black says not, so its
+// opaque pixels are written without alpha as before; JPEG has no alpha.
+TEST_F(ImageIo, KeptAlphaIsWrittenAndReadBackExactly) {
+  struct Case {
+    const char* type;
+    int bytes;
+  } cases[] = {{io::kTypeTIFF, 1}, {io::kTypeTIFF, 2}, {io::kTypeTIFF, 4},
+               {io::kTypePNG, 1},  {io::kTypePNG, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.type) + " " + std::to_string(c.bytes));
+    RawImage src = vmktest::PatternImage(37, 11, c.bytes);
+    // A clear column: its colours are kept as they are, not blackened.
+    for (uint32_t y = 0; y < src.height; ++y) std::memset(src.row(y) + 3 * 4 * c.bytes + 3 * c.bytes, 0, c.bytes);
+    io::Properties props;
+    props.hasAlpha = true;
+    props.iccProfile = vmktest::TestIccProfile();
+    const std::string path = dir_.file("alpha");
+    vmktest::WriteImageFile(path, c.type, src, props);
+    RawImage back;
+    io::ImageInfo info;
+    ASSERT_EQ(Load(path, 0, &back, &info, true), io::kOk);
+    EXPECT_TRUE(info.hasAlpha);
+    EXPECT_TRUE(info.properties.hasAlpha);
+    EXPECT_EQ(info.properties.iccProfile, props.iccProfile);
+    EXPECT_EQ(info.bitsPerComponent, c.bytes * 8);
+    ASSERT_EQ(back.data, src.data);
+    // Written again from what was read: the same samples.
+    const std::string again = dir_.file("again");
+    vmktest::WriteImageFile(again, c.type, back, info.properties);
+    RawImage twice;
+    ASSERT_EQ(Load(again, 0, &twice, nullptr, true), io::kOk);
+    EXPECT_EQ(twice.data, src.data);
+    // Drawn over black: opaque pixels, properties without alpha, and so an
+    // opaque file when written back.
+    io::ImageInfo over;
+    ASSERT_EQ(Load(path, 0, &back, &over, false), io::kOk);
+    EXPECT_TRUE(over.hasAlpha);
+    EXPECT_FALSE(over.properties.hasAlpha);
+    vmktest::WriteImageFile(again, c.type, back, over.properties);
+    ASSERT_EQ(io::ReadInfo(again, &info), io::kOk);
+    EXPECT_FALSE(info.hasAlpha);
+  }
+  io::Properties props;
+  props.hasAlpha = true;
+  const std::string jpeg = dir_.file("alpha.jpg");
+  vmktest::WriteImageFile(jpeg, io::kTypeJPEG, vmktest::PatternImage(8, 8, 1), props);
+  io::ImageInfo info;
+  ASSERT_EQ(io::ReadInfo(jpeg, &info), io::kOk);
+  EXPECT_FALSE(info.hasAlpha);
+}
+
 TEST_F(ImageIo, LabIsAdaptedToSrgbWhite) {
   for (const uint16_t bps : {uint16_t{8}, uint16_t{16}}) {
     SCOPED_TRACE(bps);

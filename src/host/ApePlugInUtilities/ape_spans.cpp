@@ -93,7 +93,6 @@ int32_t WriteAPEspan(PixelBuffer& destination, int32_t /*count*/, const void* rg
         d[0] = s[0];
         d[1] = s[1];
         d[2] = s[2];
-        d[3] = 255;
       }
       break;
     }
@@ -104,7 +103,6 @@ int32_t WriteAPEspan(PixelBuffer& destination, int32_t /*count*/, const void* rg
         d[0] = s[0];
         d[1] = s[1];
         d[2] = s[2];
-        d[3] = 65535;
       }
       break;
     }
@@ -115,7 +113,6 @@ int32_t WriteAPEspan(PixelBuffer& destination, int32_t /*count*/, const void* rg
         d[0] = static_cast<float>(s[0]) / 255.0f;
         d[1] = static_cast<float>(s[1]) / 255.0f;
         d[2] = static_cast<float>(s[2]) / 255.0f;
-        d[3] = 1.0f;
       }
       break;
     }

@@ -25,7 +25,9 @@ int32_t ReadAPEspan(const PixelBuffer& source, int32_t count, uint8_t* rgb, uint
 
 // Writes pixels left .. right - 1 of row `top` of `destination` from `rgb`:
 // three values per pixel of the destination's component size (bytes, 16-bit
-// values, or 32-bit unsigned values for float buffers).
+// values, or 32-bit unsigned values for float buffers). The fourth component
+// keeps what it held: the render writes colours only, and the picture's
+// alpha stays with its pixels.
 int32_t WriteAPEspan(PixelBuffer& destination, int32_t count, const void* rgb,
                      const uint8_t* alpha, int16_t planes, int32_t left, int32_t top,
                      int32_t right, int32_t bottom);

@@ -64,7 +64,11 @@ int readSourceImage(const std::string& path, std::string* type, ImageProperties*
   };
   io::ImageInfo info;
   std::string why;
-  const int st = io::ReadImage(path, factory, &info, false, &why);
+  // Straight colours, the alpha in the fourth component: the effects edit
+  // the colour planes only, so a picture with an alpha channel keeps it
+  // through the session, and the properties say so to the write-back. A
+  // picture without one reads the same either way, opaque.
+  const int st = io::ReadImage(path, factory, &info, true, &why);
   if (refused) return io::kErrTooLarge;
   if (st != io::kOk) {
     if (message != nullptr) *message = why;

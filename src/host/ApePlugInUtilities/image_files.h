@@ -46,7 +46,9 @@ using ImageProperties = plat::imageio::Properties;
 bool validSourceFormat(int bitsPerComponent, bool runningOnLeopardOrLater);
 
 // Reads image 0 of the file into `buffer` (4 components; 1 byte, 2 bytes or
-// floats as the depth asks; 0 takes the image's own). The file's type and
+// floats as the depth asks; 0 takes the image's own). The colours are read
+// straight; the fourth component holds the file's alpha (opaque when it has
+// none), and the properties' hasAlpha says it has one. The file's type and
 // properties go to the outputs. On failure the buffer is left untouched and
 // a negative status returned, with the reason in `message` when given.
 int readSourceImage(const std::string& path, std::string* type, ImageProperties* properties,
@@ -58,8 +60,9 @@ int infoSourceImage(const std::string& path, std::string* type, ImageProperties*
                     int bitsPerComponent, bool runningOnLeopardOrLater, FilterRecord* record,
                     std::string* message = nullptr);
 
-// Writes the buffer as image 0 of a new file of the given type, without
-// alpha, at the buffer's depth where the format has it. 0, or a negative
+// Writes the buffer as image 0 of a new file of the given type, at the
+// buffer's depth where the format has it, with the fourth component as the
+// alpha when the properties have it (TIFF and PNG), else without alpha. 0, or a negative
 // status (the old file is kept) with the reason in `message`. An empty
 // buffer writes nothing and returns 0.
 int writeDestinationImage(const std::string& path, const std::string& type,

@@ -80,8 +80,9 @@ class LabConverter {
   void* transform_ = nullptr;
 };
 
-// Row y of the caller's pixels as packed RGB samples of `kind`.
-void PackRow(const PixelSource& pixels, uint32_t y, Kind kind, void* out);
+// Row y of the caller's pixels as packed RGB samples of `kind`; with
+// `alpha`, RGBA samples, the fourth component as the alpha.
+void PackRow(const PixelSource& pixels, uint32_t y, Kind kind, void* out, bool alpha = false);
 
 // Codecs. Readers fill ctx.info and, with a factory, the target.
 int ReadTiff(const std::string& path, DecodeContext& ctx);

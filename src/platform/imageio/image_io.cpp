@@ -50,6 +50,9 @@ int Decode(const std::string& path, const TargetFactory* factory, ImageInfo* inf
     status = kErrNoMemory;
   }
   if (status == kOk) {
+    // Only straight colours with their alpha are pixels whose fourth
+    // component a writer may keep as the alpha.
+    local.properties.hasAlpha = straightAlpha && local.hasAlpha;
     if (info != nullptr) *info = std::move(local);
   } else {
     msg = ctx.message.empty() ? StatusText(status) : ctx.message;

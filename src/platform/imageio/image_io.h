@@ -78,6 +78,12 @@ struct Properties {
   int jpegSamplingV = 0;
   // JPEG quality 1..100 for a write-back; 0 is the usual 90.
   int jpegQuality = 0;
+  // The pixels' fourth component is the picture's alpha, its colours not
+  // multiplied by it. A read that asked for the straight colours of a file
+  // with an alpha channel sets it; the TIFF and PNG writers then write the
+  // fourth component as the file's alpha (JPEG has none). Without it the
+  // fourth component is left out of the file, as before.
+  bool hasAlpha = false;
 };
 
 struct ImageInfo {
@@ -116,15 +122,19 @@ struct PixelSource {
 int ReadInfo(const std::string& path, ImageInfo* info, std::string* message = nullptr);
 
 // Decodes image 0 into the target the factory provides. With `straightAlpha`
-// the colours are left as stored and the alpha goes to the fourth component;
-// otherwise they are drawn over black and the fourth component is opaque.
+// the colours are left as stored and the alpha goes to the fourth component
+// (and, when the file has an alpha channel, info->properties.hasAlpha is
+// set); otherwise they are drawn over black and the fourth component is
+// opaque.
 int ReadImage(const std::string& path, const TargetFactory& factory, ImageInfo* info,
               bool straightAlpha = false, std::string* message = nullptr);
 
 // Writes the pixels as image 0 of a new file of the given type, replacing
 // `path` only when the whole file was written. TIFF keeps the source's depth
 // (floats as 32-bit IEEE samples), PNG keeps 8 or 16 bits (floats become 16),
-// JPEG is always 8 bits. No alpha is written.
+// JPEG is always 8 bits. The fourth component is written as straight
+// (unassociated) alpha by TIFF and PNG when `properties.hasAlpha` says so;
+// otherwise no alpha is written.
 int WriteImage(const std::string& path, const std::string& type, const Properties& properties,
                const PixelSource& pixels, std::string* message = nullptr);
 

@@ -170,8 +170,26 @@ void PackT(const In* s, uint32_t width, Out* d) {
   }
 }
 
+// All four samples a pixel, the alpha with the colours.
+template <typename In, typename Out>
+void PackAlphaT(const In* s, uint32_t width, Out* d) {
+  if constexpr (std::is_same_v<In, Out>) {
+    std::memcpy(d, s, static_cast<size_t>(width) * 4u * sizeof(In));
+  } else {
+    for (uint32_t i = 0; i < width * 4u; ++i) d[i] = Conv<Out>(s[i]);
+  }
+}
+
 template <typename In>
-void PackIn(const In* s, uint32_t width, Kind kind, void* out) {
+void PackIn(const In* s, uint32_t width, Kind kind, bool alpha, void* out) {
+  if (alpha) {
+    switch (kind) {
+      case Kind::U8: PackAlphaT<In, uint8_t>(s, width, static_cast<uint8_t*>(out)); break;
+      case Kind::U16: PackAlphaT<In, uint16_t>(s, width, static_cast<uint16_t*>(out)); break;
+      case Kind::F32: PackAlphaT<In, float>(s, width, static_cast<float*>(out)); break;
+    }
+    return;
+  }
   if constexpr (std::is_same_v<In, uint8_t>) {
     if (kind == Kind::U8)
       return PackOpaque<uint8_t, uint32_t>(s, width, static_cast<uint8_t*>(out));
@@ -267,14 +285,14 @@ void StoreRow(const void* samples, Kind kind, int channels, bool premultiplied,
   }
 }
 
-void PackRow(const PixelSource& px, uint32_t y, Kind kind, void* out) {
+void PackRow(const PixelSource& px, uint32_t y, Kind kind, void* out, bool alpha) {
   const uint8_t* row = px.base + static_cast<size_t>(y) * px.rowBytes;
   if (px.bytesPerComponent == 1)
-    PackIn(row, px.width, kind, out);
+    PackIn(row, px.width, kind, alpha, out);
   else if (px.bytesPerComponent == 2)
-    PackIn(reinterpret_cast<const uint16_t*>(row), px.width, kind, out);
+    PackIn(reinterpret_cast<const uint16_t*>(row), px.width, kind, alpha, out);
   else
-    PackIn(reinterpret_cast<const float*>(row), px.width, kind, out);
+    PackIn(reinterpret_cast<const float*>(row), px.width, kind, alpha, out);
 }
 
 }  // namespace plat::imageio::detail

@@ -143,8 +143,11 @@ int EncodePng(PngState* st, const Properties* props, const PixelSource* px) {
   png_init_io(png, st->file);
   png_set_benign_errors(png, 1);  // a profile libpng dislikes is dropped, not fatal
   const int depth = px->bytesPerComponent == 1 ? 8 : 16;
-  png_set_IHDR(png, info, px->width, px->height, depth, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // PNG's alpha is always straight, as the kept fourth component is.
+  const bool alpha = props->hasAlpha;
+  const size_t samples = alpha ? 4 : 3;
+  png_set_IHDR(png, info, px->width, px->height, depth, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (props->hasResolution)
     png_set_pHYs(png, info, static_cast<png_uint_32>(props->resolutionX / 0.0254 + 0.5),
                  static_cast<png_uint_32>(props->resolutionY / 0.0254 + 0.5),
@@ -157,11 +160,11 @@ int EncodePng(PngState* st, const Properties* props, const PixelSource* px) {
                    const_cast<png_bytep>(props->exif.data()));
   png_write_info(png, info);
   if (depth == 16 && kHostLittle) png_set_swap(png);
-  st->image = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(px->width) * 3u * (depth / 8)));
+  st->image = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(px->width) * samples * (depth / 8)));
   if (st->image == nullptr) return kErrNoMemory;
   const Kind kind = depth == 8 ? Kind::U8 : Kind::U16;
   for (uint32_t y = 0; y < px->height; ++y) {
-    PackRow(*px, y, kind, st->image);
+    PackRow(*px, y, kind, st->image, alpha);
     png_write_row(png, st->image);
   }
   png_write_end(png, nullptr);

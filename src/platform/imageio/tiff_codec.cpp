@@ -466,10 +466,14 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
   if (tif == nullptr) return kErrWrite;
   const int bytes = px.bytesPerComponent;
   const Kind kind = bytes == 1 ? Kind::U8 : (bytes == 2 ? Kind::U16 : Kind::F32);
+  // The alpha, when kept, as a fourth sample of unassociated alpha: the
+  // colours are stored as they are, not multiplied by it.
+  const bool alpha = props.hasAlpha;
+  const int samples = alpha ? 4 : 3;
   bool ok =
       TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, px.width) == 1 &&
       TIFFSetField(tif, TIFFTAG_IMAGELENGTH, px.height) == 1 &&
-      TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) == 1 &&
+      TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples) == 1 &&
       TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8 * bytes) == 1 &&
       TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT,
                    bytes == 4 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) == 1 &&
@@ -478,7 +482,11 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
       TIFFSetField(tif, TIFFTAG_ORIENTATION,
                    props.orientation >= 1 && props.orientation <= 8 ? props.orientation : 1) == 1 &&
       TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
-      TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, StripRows(px.width, 3 * bytes, px.height)) == 1;
+      TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, StripRows(px.width, samples * bytes, px.height)) == 1;
+  if (ok && alpha) {
+    const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+    ok = TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra) == 1;
+  }
   if (ok && props.hasResolution) {
     ok = TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(props.resolutionX)) == 1 &&
          TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(props.resolutionY)) == 1 &&
@@ -503,13 +511,13 @@ int WriteTiff(int fd, const std::string& name, const Properties& props, const Pi
     // samples in the file's own byte order (the host's), which is what the
     // file holds, so they go out as raw strips: the encoder would only copy
     // each one through a buffer of its own first.
-    const size_t rowBytes = static_cast<size_t>(px.width) * 3u * static_cast<size_t>(bytes);
-    const uint32_t rows = StripRows(px.width, 3 * bytes, px.height);
+    const size_t rowBytes = static_cast<size_t>(px.width) * static_cast<size_t>(samples * bytes);
+    const uint32_t rows = StripRows(px.width, samples * bytes, px.height);
     std::vector<uint8_t> strip(rowBytes * rows);
     size_t unsent = 0;
     for (uint32_t y0 = 0, n = 0; ok && y0 < px.height; y0 += rows, ++n) {
       const uint32_t count = std::min(rows, px.height - y0);
-      for (uint32_t r = 0; r < count; ++r) PackRow(px, y0 + r, kind, strip.data() + r * rowBytes);
+      for (uint32_t r = 0; r < count; ++r) PackRow(px, y0 + r, kind, strip.data() + r * rowBytes, alpha);
       ok = TIFFWriteRawStrip(tif, n, strip.data(), static_cast<tmsize_t>(rowBytes * count)) >= 0;
       unsent += rowBytes * count;
       if (ok && unsent >= kWriteBackStep) {

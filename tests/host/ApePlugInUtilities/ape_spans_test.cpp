@@ -61,8 +61,13 @@ TEST(ApeSpans, SpansAreClampedAndBadOnesReadNothing) {
   EXPECT_EQ(ReadAPEspan(PixelBuffer(), 0, rgb.data(), nullptr, 3, 0, 0, 4, 1), -1);
 }
 
-TEST(ApeSpans, WritesSetTheFourthComponentOpaque) {
+TEST(ApeSpans, WritesLeaveTheFourthComponentAsItWas) {
   PixelBuffer b8(2, 1, 1, 4), b16(2, 1, 2, 4), bf(2, 1, 4, 4);
+  // The picture's alpha, which a render's colours must not touch.
+  b8.rowPtr(0)[3] = 7;
+  b8.rowPtr(0)[7] = 0;
+  reinterpret_cast<uint16_t*>(b16.rowPtr(0))[3] = 0x1234;
+  reinterpret_cast<float*>(bf.rowPtr(0))[7] = 0.25f;
   const uint8_t in8[6] = {1, 2, 3, 4, 5, 6};
   const uint16_t in16[6] = {0xFF00, 2, 3, 4, 5, 6};
   const uint32_t in32[6] = {255, 0, 51, 1, 2, 3};
@@ -70,12 +75,14 @@ TEST(ApeSpans, WritesSetTheFourthComponentOpaque) {
   ASSERT_EQ(WriteAPEspan(b16, 2, in16, nullptr, 3, 0, 0, 2, 1), 0);
   ASSERT_EQ(WriteAPEspan(bf, 2, in32, nullptr, 3, 0, 0, 2, 1), 0);
   EXPECT_EQ(vmktest::ComponentAt<uint8_t>(b8, 1, 0, 0), 4);
-  EXPECT_EQ(vmktest::ComponentAt<uint8_t>(b8, 1, 0, 3), 255);
+  EXPECT_EQ(vmktest::ComponentAt<uint8_t>(b8, 0, 0, 3), 7);
+  EXPECT_EQ(vmktest::ComponentAt<uint8_t>(b8, 1, 0, 3), 0);
   EXPECT_EQ(vmktest::ComponentAt<uint16_t>(b16, 0, 0, 0), 0xFF00);  // unchanged, not rescaled
-  EXPECT_EQ(vmktest::ComponentAt<uint16_t>(b16, 0, 0, 3), 65535);
+  EXPECT_EQ(vmktest::ComponentAt<uint16_t>(b16, 0, 0, 3), 0x1234);
+  EXPECT_EQ(vmktest::ComponentAt<uint16_t>(b16, 1, 0, 3), 0);
   EXPECT_FLOAT_EQ(vmktest::ComponentAt<float>(bf, 0, 0, 0), 1.0f);
   EXPECT_FLOAT_EQ(vmktest::ComponentAt<float>(bf, 0, 0, 2), 0.2f);
-  EXPECT_FLOAT_EQ(vmktest::ComponentAt<float>(bf, 0, 0, 3), 1.0f);
+  EXPECT_FLOAT_EQ(vmktest::ComponentAt<float>(bf, 1, 0, 3), 0.25f);
   EXPECT_EQ(WriteAPEspan(b8, 2, nullptr, nullptr, 3, 0, 0, 2, 1), -1);
   EXPECT_EQ(WriteAPEspan(b8, 2, in8, nullptr, 3, 0, 5, 2, 6), -1);
 }

@@ -160,3 +160,48 @@ TEST_F(ImageFiles, WritingBackKeepsDepthPropertiesAndReportsFailure) {
   EXPECT_FALSE(msg.empty());
   EXPECT_EQ(writeDestinationImage(dir_.file("e.png"), "public.png", {}, PixelBuffer()), 0);
 }
+
+// A picture with an alpha channel reads with straight colours and its alpha
+// in the fourth component, at its own depth and at a depth asked for, and
+// the write-back keeps that alpha; an opaque picture reads opaque and is
+// written without one.
+TEST_F(ImageFiles, AnAlphaChannelIsReadIntoTheFourthComponentAndWrittenBack) {
+  vmktest::RawImage src = vmktest::PatternImage(6, 4, 1);
+  src.row(1)[2 * 4 + 3] = 0;  // clear, over a colour that must stay
+  io::Properties alpha;
+  alpha.hasAlpha = true;
+  const std::string png = dir_.file("clear.png");
+  vmktest::WriteImageFile(png, io::kTypePNG, src, alpha);
+  PixelBuffer buf;
+  io::Properties got;
+  std::string type;
+  ASSERT_EQ(readSourceImage(png, &type, &got, 0, true, buf), 0);
+  EXPECT_TRUE(got.hasAlpha);
+  for (uint32_t y = 0; y < 4; ++y)
+    for (uint32_t x = 0; x < 6; ++x)
+      for (int k = 0; k < 4; ++k)
+        ASSERT_EQ(vmktest::ComponentAt<uint8_t>(buf, x, y, k), src.row(y)[x * 4 + k]) << x << "," << y;
+  const std::string tif = dir_.file("back.tif");
+  ASSERT_EQ(writeDestinationImage(tif, "public.tiff", got, buf), 0);
+  PixelBuffer back;
+  io::Properties again;
+  ASSERT_EQ(readSourceImage(tif, nullptr, &again, 0, true, back), 0);
+  EXPECT_TRUE(again.hasAlpha);
+  for (uint32_t y = 0; y < 4; ++y)
+    EXPECT_EQ(std::memcmp(back.rowPtr(y), buf.rowPtr(y), 6 * 4), 0) << y;
+  // Asked for 16 bits: the alpha scaled as the colours are.
+  ASSERT_EQ(readSourceImage(png, nullptr, nullptr, 16, true, back), 0);
+  EXPECT_EQ(vmktest::ComponentAt<uint16_t>(back, 2, 1, 3), 0);
+  EXPECT_EQ(vmktest::ComponentAt<uint16_t>(back, 3, 2, 3), src.row(2)[3 * 4 + 3] * 257);
+  EXPECT_EQ(vmktest::ComponentAt<uint16_t>(back, 2, 1, 0), src.row(1)[2 * 4] * 257);
+
+  const std::string opaque = dir_.file("opaque.png");
+  vmktest::WriteImageFile(opaque, io::kTypePNG, src);
+  ASSERT_EQ(readSourceImage(opaque, nullptr, &got, 0, true, buf), 0);
+  EXPECT_FALSE(got.hasAlpha);
+  EXPECT_EQ(vmktest::ComponentAt<uint8_t>(buf, 2, 1, 3), 255);
+  ASSERT_EQ(writeDestinationImage(tif, "public.tiff", got, buf), 0);
+  io::ImageInfo info;
+  ASSERT_EQ(io::ReadInfo(tif, &info), io::kOk);
+  EXPECT_FALSE(info.hasAlpha);
+}
