@@ -2,11 +2,14 @@
 // makes, pressing OK or Cancel once the window shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "host/ApePlugInUtilities/image_files.h"
 #include "platform/imageio/image_io.h"
@@ -113,17 +116,125 @@ TEST_F(EditHostTest, TheVersionIsMadeUprightWithOrientationOne) {
   EXPECT_EQ(info.properties.orientation, 1);
 }
 
-TEST_F(EditHostTest, CancelLeavesTheVersionAsMade) {
+// Every file under `folder` with its bytes (the empty map when it is not there).
+std::map<std::string, std::vector<uint8_t>> FolderFiles(const std::string& folder) {
+  std::map<std::string, std::vector<uint8_t>> out;
+  std::error_code ec;
+  if (!fs::exists(folder, ec)) return out;
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    out[fs::relative(e.path(), folder).string()] =
+        e.is_regular_file() ? vmktest::ReadBytes(e.path().string()) : std::vector<uint8_t>{};
+  return out;
+}
+
+TEST_F(EditHostTest, CancelledAndFailedSessionsLeaveTheVersionsFolderAsItWas) {
   const std::string png = dir_.file("picture.png");
   vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(6, 6, 1));
+  // What a confirmed session left, and a file of the user's own.
   ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + png + "'"), 0);
-  const std::vector<uint8_t> made = vmktest::ReadBytes(Versions() + "/picture.tif");
+  vmktest::WriteText(Versions() + "/notes.txt", "mine");
+  const auto before = FolderFiles(Versions());
+  ASSERT_EQ(before.size(), 2u);
+
+  // Cancelled after an effect was rendered into the session's picture.
   vmktest::WriteBrightnessLayers(dir_.file("bright.lay"), 10);
   ASSERT_EQ(Run("--versions '" + Versions() + "' --layers '" + dir_.file("bright.lay") + "' --auto cancel '" +
                 png + "'"),
             0)
       << vmktest::ReadText(dir_.file("out.txt"));
-  EXPECT_EQ(vmktest::ReadBytes(Versions() + "/picture-1.tif"), made);
+  EXPECT_NE(vmktest::ReadText(dir_.file("out.txt")).find("Edit cancelled"), std::string::npos);
+  EXPECT_EQ(FolderFiles(Versions()), before);
+
+  // Failed: the second image unreadable, once its first copy was made.
+  vmktest::WriteText(dir_.file("bad.png"), "not a picture");
+  EXPECT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + png + "' '" + dir_.file("bad.png") + "'"), 1);
+  EXPECT_EQ(FolderFiles(Versions()), before);
+  // Failed once the plug-in had the copy: no bundle, and layers it cannot render.
+  EXPECT_EQ(Run("--bundle '" + dir_.file("nowhere") + "' --versions '" + Versions() + "' '" + png + "'"), 1);
+  EXPECT_EQ(FolderFiles(Versions()), before);
+  vmktest::WriteText(dir_.file("bad.lay"), "not layers");
+  EXPECT_EQ(Run("--versions '" + Versions() + "' --layers '" + dir_.file("bad.lay") + "' --auto ok '" + png + "'"),
+            1);
+  EXPECT_EQ(FolderFiles(Versions()), before);
+
+  // A versions folder that was not there is not there afterwards, nor the
+  // folders made to hold it; the one that was there stays.
+  fs::create_directories(dir_.file("outer"));
+  const std::string fresh = dir_.file("outer/new/versions");
+  ASSERT_EQ(Run("--versions '" + fresh + "' --auto cancel '" + png + "'"), 0);
+  EXPECT_FALSE(fs::exists(dir_.file("outer/new")));
+  EXPECT_TRUE(fs::is_directory(dir_.file("outer")));
+  EXPECT_EQ(Run("--versions '" + fresh + "' --auto ok '" + png + "' '" + dir_.file("bad.png") + "'"), 1);
+  EXPECT_FALSE(fs::exists(dir_.file("outer/new")));
+
+  // A confirmed session keeps its copy beside what was there.
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --layers '" + dir_.file("bright.lay") + "' --auto ok '" + png + "'"),
+            0);
+  auto after = FolderFiles(Versions());
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(after.count("picture-1.tif"), 1u);
+  after.erase("picture-1.tif");
+  EXPECT_EQ(after, before);
+}
+
+// A picture with an alpha channel: the copy and the confirmed version keep
+// it sample for sample, and the effect edits the colours only.
+TEST_F(EditHostTest, AnAlphaChannelPassesThroughTheCopyAndTheVersion) {
+  namespace io = plat::imageio;
+  for (int bytes : {1, 2}) {
+    SCOPED_TRACE(bytes);
+    vmktest::RawImage image = vmktest::PatternImage(9, 7, bytes);
+    // Alpha from clear to opaque, and colours under a clear pixel too.
+    for (uint32_t y = 0; y < image.height; ++y)
+      for (uint32_t x = 0; x < image.width; ++x) {
+        const uint32_t a = (x * 7 + y * 3) % 16 == 0 ? 0 : (x * 37 + y * 11) % 256;
+        if (bytes == 1)
+          image.row(y)[x * 4 + 3] = static_cast<uint8_t>(a);
+        else
+          reinterpret_cast<uint16_t*>(image.row(y))[x * 4 + 3] = static_cast<uint16_t>(a * 251 + y);
+      }
+    io::Properties alpha;
+    alpha.hasAlpha = true;
+    const std::string stem = "clear" + std::to_string(bytes);
+    const std::string png = dir_.file(stem + ".png");
+    vmktest::WriteImageFile(png, io::kTypePNG, image, alpha);
+    vmktest::WriteBrightnessLayers(dir_.file("bright.lay"), 10);
+    ASSERT_EQ(Run("--versions '" + Versions() + "' --auto ok '" + png + "'"), 0)
+        << vmktest::ReadText(dir_.file("out.txt"));
+    ASSERT_EQ(Run("--versions '" + Versions() + "' --layers '" + dir_.file("bright.lay") + "' --auto ok '" +
+                  png + "'"),
+              0)
+        << vmktest::ReadText(dir_.file("out.txt"));
+    for (const char* name : {"", "-1"}) {
+      const std::string version = Versions() + "/" + stem + name + ".tif";
+      SCOPED_TRACE(version);
+      io::ImageInfo info;
+      std::vector<uint8_t> got(image.data.size());
+      const io::TargetFactory target = [&](const io::ImageInfo& i, io::PixelTarget* t) {
+        if (i.width != image.width || i.height != image.height) return false;
+        t->base = got.data();
+        t->rowBytes = image.rowBytes();
+        t->bytesPerComponent = bytes;
+        return true;
+      };
+      ASSERT_EQ(io::ReadImage(version, target, &info, true), io::kOk);
+      EXPECT_TRUE(info.hasAlpha);
+      EXPECT_EQ(info.bitsPerComponent, 8 * bytes);
+      const bool edited = name[0] != 0;
+      for (uint32_t y = 0; y < image.height; ++y)
+        for (uint32_t x = 0; x < image.width; ++x)
+          for (int k = 0; k < 4; ++k) {
+            const size_t at = (static_cast<size_t>(y) * image.width + x) * 4 + k;
+            uint32_t want = bytes == 1 ? image.data[at] : reinterpret_cast<const uint16_t*>(image.data.data())[at];
+            uint32_t have = bytes == 1 ? got[at] : reinterpret_cast<const uint16_t*>(got.data())[at];
+            // The colours brightened as the 8-bit planes hold them (16-bit
+            // samples by their high byte, written back times 257).
+            if (edited && k < 3)
+              want = bytes == 1 ? std::min<uint32_t>(want + 10, 255) : std::min<uint32_t>((want >> 8) + 10, 255) * 257;
+            ASSERT_EQ(have, want) << x << "," << y << " component " << k;
+          }
+    }
+  }
 }
 
 TEST_F(EditHostTest, AnEffectsDialogIsAnsweredAfterItsFirstPreview) {
@@ -164,7 +275,9 @@ TEST_F(EditHostTest, AConfirmedEffectThatCannotBeStoredEndsTheRunSayingSo) {
   EXPECT_NE(out.find("The effect could not be saved as \"" + lay + "\"."), std::string::npos) << out;
   EXPECT_NE(out.find("It was not applied"), std::string::npos) << out;
   EXPECT_EQ(out.find("Edited versions are in"), std::string::npos) << out;
-  EXPECT_EQ(vmktest::ReadBytes(Versions() + "/picture-1.tif"), plain);
+  // The failed run takes its copy away: only the first run's version is there.
+  EXPECT_FALSE(fs::exists(Versions() + "/picture-1.tif"));
+  EXPECT_EQ(vmktest::ReadBytes(Versions() + "/picture.tif"), plain);
   // The session emptied the layer file as it started (if there was one);
   // it stays so, and no temporary is left beside it.
   EXPECT_FALSE(fs::exists(lay) && fs::file_size(lay) > 0);

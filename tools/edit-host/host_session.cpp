@@ -112,7 +112,9 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
     t->bytesPerComponent = bytes;
     return true;
   };
-  const int read = io::ReadImage(image, target, &info, false, why);
+  // Straight colours and the alpha, which the copy keeps (the properties
+  // say it has one): the plug-in edits the colours and passes the alpha on.
+  const int read = io::ReadImage(image, target, &info, true, why);
   if (read != io::kOk) {
     if (why->empty()) *why = io::StatusText(read);
     return false;
@@ -147,4 +149,33 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
   }
   *copy = out.string();
   return true;
+}
+
+bool EditableCopies::Make(const std::string& image, const std::string& folder, std::string* copy,
+                          std::string* why) {
+  // The folders missing now, outermost first, are the ones this start makes.
+  std::vector<std::string> missing;
+  std::error_code ec;
+  for (fs::path p = fs::absolute(folder, ec); !ec && !p.empty() && !fs::exists(p, ec) && !ec;
+       p = p.parent_path()) {
+    missing.insert(missing.begin(), p.string());
+    if (p == p.parent_path()) break;
+  }
+  const bool made = MakeEditableVersion(image, folder, copy, why);
+  for (const std::string& f : missing)
+    if (fs::is_directory(f, ec)) folders_.push_back(f);
+  if (made) copies_.push_back(*copy);
+  return made;
+}
+
+void EditableCopies::Remove() {
+  if (kept_) return;
+  std::error_code ec;
+  for (const std::string& c : copies_) fs::remove(c, ec);
+  copies_.clear();
+  // Innermost first; a folder that holds anything else is left, with all
+  // that encloses it.
+  for (auto f = folders_.rbegin(); f != folders_.rend(); ++f)
+    if (!fs::is_directory(*f, ec) || !fs::is_empty(*f, ec) || !fs::remove(*f, ec)) break;
+  folders_.clear();
 }

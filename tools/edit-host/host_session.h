@@ -56,7 +56,33 @@ class PluginModule {
 };
 
 // Copies `image` as a TIFF into `folder` (made when missing) under a name
-// not yet taken, at 16 bits when the image has more than 8; false with the
-// reason when the image cannot be read or the copy written.
+// not yet taken, at 16 bits when the image has more than 8, with its alpha
+// when it has one; false with the reason when the image cannot be read or
+// the copy written.
 bool MakeEditableVersion(const std::string& image, const std::string& folder, std::string* copy,
                          std::string* why);
+
+// The editable copies one start of the host makes, and the folders it makes
+// for them. Unless the session ended confirmed (Keep), they are taken away
+// again: a cancelled or failed start leaves the versions folder as it found
+// it. Only what this start made goes; files that were there stay untouched.
+class EditableCopies {
+ public:
+  EditableCopies() = default;
+  ~EditableCopies() { Remove(); }
+  EditableCopies(const EditableCopies&) = delete;
+  EditableCopies& operator=(const EditableCopies&) = delete;
+
+  // MakeEditableVersion, remembering the copy and any folder made for it.
+  bool Make(const std::string& image, const std::string& folder, std::string* copy, std::string* why);
+  // The session ended confirmed: the copies hold the user's edits.
+  void Keep() { kept_ = true; }
+  // Removes the copies made and then the folders made for them, where they
+  // are empty; nothing once kept.
+  void Remove();
+
+ private:
+  std::vector<std::string> copies_;
+  std::vector<std::string> folders_;  // outermost first
+  bool kept_ = false;
+};

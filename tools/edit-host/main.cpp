@@ -1,8 +1,9 @@
 // edit-host: the stand-in photo host. It takes image files as the user's
 // selected versions, makes an editable TIFF copy of each in the versions
-// folder (16 bits where the source has them), loads the plug-in bundle,
-// starts an edit session and shows the plug-in's window until the plug-in
-// ends or cancels the session. It prints where the edited versions are.
+// folder (16 bits where the source has them, with its alpha where it has
+// one), loads the plug-in bundle, starts an edit session and shows the
+// plug-in's window until the plug-in ends or cancels the session. It prints
+// where the edited versions are.
 //
 //   edit-host [--versions DIR] [--bundle DIR] [--layers FILE] [--effect N [--dialog ok|cancel]]
 //             [--auto ok|cancel] IMAGE ...
@@ -20,6 +21,8 @@
 // version could not be made, the plug-in showed an alert (an edited version
 // or a confirmed effect that could not be written) or a dialog showed no
 // preview; the alert's text is printed.
+// Only a session that ended confirmed keeps the copies it made in the
+// versions folder; a cancelled or failed one removes them again.
 #include <dlfcn.h>
 
 #include <QAbstractButton>
@@ -155,10 +158,12 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   LiveProbe* probe = LiveProbe::Install(&app);
   HostEditManager manager;
+  // Taken away again on every way out but a confirmed end.
+  EditableCopies copies;
   for (const std::string& image : options.images) {
     std::string copy;
     std::string why;
-    if (!MakeEditableVersion(image, options.versions, &copy, &why)) {
+    if (!copies.Make(image, options.versions, &copy, &why)) {
       std::fprintf(stderr, "edit-host: no editable version of %s: %s\n", image.c_str(), why.c_str());
       return 1;
     }
@@ -287,10 +292,12 @@ int main(int argc, char** argv) {
   QCoreApplication::processEvents();
   switch (manager.outcome()) {
     case HostEditManager::Outcome::kEnded:
+      copies.Keep();
       std::printf("Edited versions are in %s\n", options.versions.c_str());
       break;
     case HostEditManager::Outcome::kCancelled:
-      std::printf("Edit cancelled; the versions in %s are unchanged\n", options.versions.c_str());
+      copies.Remove();
+      std::printf("Edit cancelled; the editable copies it made in %s are removed\n", options.versions.c_str());
       break;
     case HostEditManager::Outcome::kOpen:
       if (status == 0) status = 1;
