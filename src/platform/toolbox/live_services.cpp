@@ -20,8 +20,13 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <memory>
+
+#if VMK_TOOLBOX_XCB
+#include <xcb/xcb.h>
+#endif
 
 #include "platform/files/file_types.h"
 #include "platform/resources/resource_file.h"
@@ -87,6 +92,38 @@ Point LocalOf(void* window, const QPoint& global) {
   QPoint p = w != nullptr ? w->mapFromGlobal(global) : global;
   return Point{static_cast<int16_t>(p.y()), static_cast<int16_t>(p.x())};
 }
+
+// The left button as the X server has it at this moment. Qt's own state
+// follows the events it has delivered, and the X connection holds back the
+// input that arrives while a loop runs without user input (a pause inside a
+// press, the first second of a render); on the event dispatcher of most
+// desktops those held events wait for the next event of another kind, so a
+// release seen only through Qt could be seen long after the button came up,
+// or never, while a loop polls for it. Elsewhere than on X (offscreen), what
+// Qt delivered is all there is.
+bool LeftButtonDown() {
+#if VMK_TOOLBOX_XCB
+  if (auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
+    xcb_connection_t* c = x11->connection();
+    const xcb_setup_t* setup = c != nullptr ? xcb_get_setup(c) : nullptr;
+    if (setup != nullptr) {
+      const xcb_screen_iterator_t screen = xcb_setup_roots_iterator(setup);
+      xcb_query_pointer_reply_t* reply =
+          screen.rem > 0 ? xcb_query_pointer_reply(c, xcb_query_pointer(c, screen.data->root), nullptr) : nullptr;
+      if (reply != nullptr) {
+        const bool down = (reply->mask & XCB_BUTTON_MASK_1) != 0;
+        std::free(reply);
+        return down;
+      }
+    }
+  }
+#endif
+  return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0;
+}
+
+// How long a wait for the next mouse event goes before it asks the server
+// whether the button is still down.
+constexpr int kTrackPollMs = 15;
 
 // Waits in a local loop for the next mouse movement or release.
 class MouseWaiter : public QObject {
@@ -205,27 +242,35 @@ class LiveServices final : public ui::Services {
     loop.exec(QEventLoop::ExcludeUserInputEvents);
   }
 
+  // The next movement, or the release: the release as the server reports
+  // it ends the wait even when its event is held back.
   int16_t NextMouse(void* window, Point* where) override {
-    if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+    MouseWaiter waiter;
+    qApp->installEventFilter(&waiter);
+    while (!waiter.done && LeftButtonDown()) {
+      QEventLoop loop;
+      waiter.loop = &loop;
+      QTimer::singleShot(kTrackPollMs, &loop, &QEventLoop::quit);
+      if (!waiter.done) loop.exec();
+      waiter.loop = nullptr;
+    }
+    qApp->removeEventFilter(&waiter);
+    if (!waiter.done) {
       if (where != nullptr) *where = LocalOf(window, QCursor::pos());
       return ui::kTrackMouseUp;
     }
-    MouseWaiter waiter;
-    QEventLoop loop;
-    waiter.loop = &loop;
-    qApp->installEventFilter(&waiter);
-    if (!waiter.done) loop.exec();
-    qApp->removeEventFilter(&waiter);
     if (where != nullptr) *where = LocalOf(window, waiter.global);
     return waiter.released ? ui::kTrackMouseUp : ui::kTrackMouseDragged;
   }
 
+  // The loop runs on (painting, timers, the previews that arrive, and the
+  // input, which a pass without it would hold back until some other event
+  // came); the answer is the server's.
   bool StillDown() override {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     QCoreApplication::processEvents();
-    return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0;
+    return LeftButtonDown();
   }
-  bool Button() override { return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0; }
+  bool Button() override { return LeftButtonDown(); }
   Point MouseLocation(void* window) override { return LocalOf(window, QCursor::pos()); }
   uint32_t Modifiers() override { return ModifiersOf(QGuiApplication::queryKeyboardModifiers()); }
 
