@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPointer>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -106,6 +107,9 @@ void DumpControl(qulonglong window, QWidget* w) {
     o["text"] = c->currentText();
     o["val"] = c->currentIndex();
     o["count"] = c->count();
+  } else if (auto* l = qobject_cast<QLabel*>(w)) {
+    // What a caption says: a chooser's slots are known by their names.
+    o["text"] = l->text();
   }
   LogJson("ctl", o);
   if (auto* t = qobject_cast<QTabBar*>(w)) {

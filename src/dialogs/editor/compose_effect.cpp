@@ -426,7 +426,9 @@ void VMKcompeff::DrawOwnContent(tb::WindowRef) {
   }
 }
 
-bool VMKcompeff::PollTick(tb::WindowRef) {
+bool VMKcompeff::PollTick(tb::WindowRef) { return TakePick(); }
+
+bool VMKcompeff::TakePick() {
   const int32_t k = ClickedBox();
   if (k < 0) return false;
   currentSlot = static_cast<int16_t>(k);

@@ -85,6 +85,7 @@ class VMKcompeff final : public EffectFrame {
   void HoverItem(int32_t item, plat::tb::WindowRef window) override;
   void HoverBackRest(int16_t n) override;
   bool PollTick(plat::tb::WindowRef window) override;
+  bool TakePick() override;
 
  private:
   VMKimabox* View(int k) const { return Box(static_cast<size_t>(k)); }

@@ -398,7 +398,9 @@ void VMKloadeff::HoverBackRest(int16_t n) {
   mainWindow->RunLoopOnce();
 }
 
-bool VMKloadeff::PollTick(tb::WindowRef) {
+bool VMKloadeff::PollTick(tb::WindowRef) { return TakePick(); }
+
+bool VMKloadeff::TakePick() {
   const int32_t k = ClickedBox();
   if (k < 0) return false;
   selectedSlot = static_cast<int16_t>(k + 1);

@@ -89,6 +89,7 @@ class VMKloadeff final : public EffectFrame {
   void DrawOwnContent(plat::tb::WindowRef window) override;
   bool OwnCommand(uint32_t command, plat::tb::ControlRef source, plat::tb::WindowRef window) override;
   bool PollTick(plat::tb::WindowRef window) override;
+  bool TakePick() override;
   void HoverItem(int32_t item, plat::tb::WindowRef window) override;
   void HoverBackRest(int16_t n) override;
 

@@ -237,6 +237,7 @@ class VMKtuneeff final : public EffectFrame {
   bool OwnCommand(uint32_t command, plat::tb::ControlRef source, plat::tb::WindowRef window) override;
   bool OwnEvent(plat::tb::EventRef event, plat::tb::WindowRef window, OSStatus* status) override;
   bool OwnKey(int16_t charCode, uint32_t modifiers, bool* pass) override;
+  bool TakePick() override;
   void LoadOwnMenus() override;
   void InstallOwnControls(const FrameProcs& procs, plat::tb::WindowRef window) override;
   void BeforeShow(plat::tb::WindowRef window) override;

@@ -113,14 +113,20 @@ bool VMKtuneeff::PollThumbnails() {
     refreshFlag = 1;
     redraw = true;
   }
+  if (TakePick()) redraw = true;
+  return redraw;
+}
+
+bool VMKtuneeff::TakePick() {
+  bool changed = false;
   for (int32_t k = 0; k < slotCount; ++k) {
     VMKimabox* box = thumbView(k);
     if (box != nullptr && box->CheckSetRefresh(0) == 1 && box->GetSel() == 1) {
       selectedSlot = static_cast<int16_t>(k);
-      redraw = true;
+      changed = true;
     }
   }
-  return redraw;
+  return changed;
 }
 
 // The swatches the user changed: their colour goes into the operation where

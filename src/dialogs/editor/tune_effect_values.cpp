@@ -241,6 +241,7 @@ void VMKtuneeff::DrawRGBPicker() {
 
 void VMKtuneeff::DrawWindowContent(tb::WindowRef w) {
   if (script == nullptr) return;
+  (void)TakePick();
   int16_t act = 0, code = 0;
   script->GetAct(stack, layer, currentOprn, &act);
   tb::SetControl32BitValue(Ctl(kActiveCheck), act);

@@ -260,6 +260,7 @@ void EffectFrame::ShowValues() {
 }
 
 void EffectFrame::DrawWindowContent(tb::WindowRef window) {
+  (void)TakePick();
   DrawOwnContent(window);
   ShowValues();
   if (tb::ControlRef presets = Ctl(desc_.presetPopup))
@@ -661,6 +662,7 @@ OSStatus EffectFrame::CommandProcess(tb::EventHandlerCallRef, tb::EventRef event
   if (event->eventClass != tb::kEventClassCommand || event->kind != tb::kEventCommandProcess) return noErr;
   const uint32_t cmd = event->command;
   tb::ControlRef source = event->control;
+  (void)TakePick();
   if (OwnCommand(cmd, source, window) || FamilyCommand(cmd, source, window)) return noErr;
   for (const ValueRow& row : rows_) {
     if (row.command == cmd && Shown(row)) {

@@ -313,6 +313,12 @@ class EffectFrame {
   // Own keys of the number fields: true when decided, *pass the decision.
   virtual bool OwnKey(int16_t, uint32_t, bool*) { return false; }
   virtual bool PollTick(plat::tb::WindowRef) { return false; }
+  // Takes a click on one of the boxes the user picks from (a chooser's
+  // slots) that the tick has not taken yet; true when the choice moved. A
+  // redraw puts every box's selection back from the dialog's choice, and a
+  // command may read the choice: the frame calls this before both, so that
+  // neither sees the slot that was chosen before the click.
+  virtual bool TakePick() { return false; }
   // The tick's first step: requests the dialog serves itself; true when it
   // served one (the state is then written back to the controls).
   virtual bool TickRequests(plat::tb::WindowRef) { return false; }

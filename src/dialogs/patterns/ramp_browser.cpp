@@ -212,7 +212,9 @@ void VMKloadvign::InstallOwnControls(const FrameProcs& procs, tb::WindowRef) {
 
 void VMKloadvign::ShowPreview() { Render(false); }
 
-bool VMKloadvign::PollTick(tb::WindowRef) {
+bool VMKloadvign::PollTick(tb::WindowRef) { return TakePick(); }
+
+bool VMKloadvign::TakePick() {
   bool changed = false;
   for (int k = 0; k < slotCount; ++k) {
     VMKimabox* box = Box(static_cast<size_t>(k));
@@ -248,6 +250,15 @@ void VMKloadvign::HoverItem(int32_t item, tb::WindowRef window) {
   keeper->UpdatePreviews(layout, categoryMenu_, static_cast<int16_t>(item - 1), 1, slotTable, views, out);
   DrawWindowContent(window);
   Loop(loopTimer, window);
+}
+
+// Resting on a name fills the page from that name on, the selected slot
+// included; when the menu closes the page is the browser's own again at
+// once, before an OK can read the selected slot (the next tick would come
+// too late for an OK pressed at once).
+void VMKloadvign::HoverBackRest(int16_t n) {
+  EffectFrame::HoverBackRest(n);
+  if (n == 0) Render(true);
 }
 
 // A slot without a ramp chooses nothing: the browser ends with 0. A ramp

@@ -61,11 +61,13 @@ class VMKloadvign final : public EffectFrame {
   void DrawOwnContent(plat::tb::WindowRef window) override;
   bool OwnCommand(uint32_t command, plat::tb::ControlRef source, plat::tb::WindowRef window) override;
   bool PollTick(plat::tb::WindowRef window) override;
+  bool TakePick() override;
   bool ReadyToRun() const override;
   void OpenViews(plat::tb::WindowRef window) override;
   void LoadOwnMenus() override;
   void InstallOwnControls(const FrameProcs& procs, plat::tb::WindowRef window) override;
   void HoverItem(int32_t item, plat::tb::WindowRef window) override;
+  void HoverBackRest(int16_t n) override;
 
  private:
   // The page from the keeper's first shown entry; `anew` after the category

@@ -374,6 +374,12 @@ bool VMKcimaUI::PollTick(tb::WindowRef) {
       changed = true;
     }
   }
+  if (TakePick()) changed = true;
+  return changed;
+}
+
+bool VMKcimaUI::TakePick() {
+  bool changed = false;
   for (int16_t k = 0; k < kSlots; ++k) {
     if (slotBoxes_[k]->CheckSetRefresh(0) != 1 || slotBoxes_[k]->GetSel() != 1) continue;
     (mode == 1 ? selectedPreset : selectedLibrary) = k;

@@ -573,6 +573,8 @@ bool VMKorreluneUI::PreviewPick() {
   return true;
 }
 
+bool VMKorreluneUI::TakePick() { return SampleSelection(); }
+
 bool VMKorreluneUI::SampleSelection() {
   bool changed = false;
   for (int16_t k = 0; k < kSamples; ++k) {

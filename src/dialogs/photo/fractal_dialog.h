@@ -104,6 +104,7 @@ class VMKorreluneUI : public EffectFrame {
   bool OwnEvent(plat::tb::EventRef event, plat::tb::WindowRef window, OSStatus* status) override;
   bool OwnKey(int16_t charCode, uint32_t modifiers, bool* pass) override;
   bool PollTick(plat::tb::WindowRef window) override;
+  bool TakePick() override;
   void OpenViews(plat::tb::WindowRef window) override;
   void LoadOwnMenus() override;
   void InstallOwnControls(const FrameProcs& procs, plat::tb::WindowRef window) override;

@@ -196,7 +196,9 @@ void VMKloadima::DrawOwnContent(tb::WindowRef) {
 
 // ---- the loop ----
 
-bool VMKloadima::PollTick(tb::WindowRef) {
+bool VMKloadima::PollTick(tb::WindowRef) { return TakePick(); }
+
+bool VMKloadima::TakePick() {
   bool changed = false;
   for (int16_t k = 0; k < kSlots && k < keeper->pageSize; ++k) {
     if (boxes_[k] == nullptr || boxes_[k]->CheckSetRefresh(0) != 1) continue;

@@ -71,6 +71,7 @@ class VMKloadima final : public EffectFrame {
   bool OwnCommand(uint32_t command, plat::tb::ControlRef source, plat::tb::WindowRef window) override;
   bool OwnEvent(plat::tb::EventRef event, plat::tb::WindowRef window, OSStatus* status) override;
   bool PollTick(plat::tb::WindowRef window) override;
+  bool TakePick() override;
   void OpenViews(plat::tb::WindowRef window) override;
   void LoadOwnMenus() override;
   void InstallOwnControls(const FrameProcs& procs, plat::tb::WindowRef window) override;

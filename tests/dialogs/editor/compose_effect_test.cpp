@@ -124,6 +124,25 @@ TEST_F(ComposeTest, HoverPreviewsTheSlotAndClosingRestoresIt) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A slot clicked and a name chosen at once, before the chooser's next tick:
+// the name goes into the slot clicked, not into the one current before.
+TEST_F(ComposeTest, ANameChosenJustAfterAClickGoesIntoTheSlotClicked) {
+  VMKcompeff chooser;
+  chooser.SetSelecFich(&scratch_);
+  driver_.Advance(0.6).Drag({SlotPoint(3), SlotPoint(3)}).Choose(kCeff, kName, 2);
+  driver_.Do([&](tb::WindowRef) {
+    EXPECT_EQ(chooser.currentSlot, 3);
+    EXPECT_EQ(SlotName(chooser, 3), "e02.ach1");
+    EXPECT_EQ(chooser.slots[1]->file.name[0], 0);
+  });
+  driver_.Press(kCeff, kOk);
+  ASSERT_EQ(chooser.Do_CompEffDlg(117, nullptr), 1);
+  fichier chosen;
+  chooser.GetSelecFich(&chosen);
+  EXPECT_EQ(PStrString(chosen.name), "e02.ach1");
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(ComposeTest, SlotsOneToThreePersistBetweenRuns) {
   {
     VMKcompeff chooser;

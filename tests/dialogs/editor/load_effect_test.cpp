@@ -62,6 +62,22 @@ TEST_F(BrowserTest, ChoosingANameScrollsAndSelects) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A click on a preview and OK at once, before the browser's next tick: the
+// entry clicked is the one chosen (the first slot's was, once).
+TEST_F(BrowserTest, AnEntryClickedJustBeforeOkIsTheOneChosen) {
+  Store(5);
+  VMKloadeff browser;
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef) { driver_.ClickControl(browser.previewViews[3]); })
+      .Press(kLeff, kOk);
+  ASSERT_EQ(browser.Do_LoadEffDlg(117), 1);
+  EXPECT_EQ(browser.selectedSlot, 4);
+  fichier chosen;
+  browser.GetSelecFich(&chosen);
+  EXPECT_EQ(PStrString(chosen.name), "e04.ach1");
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(BrowserTest, ReopeningShowsTheRememberedPosition) {
   Store(20);
   {

@@ -85,6 +85,27 @@ TEST_F(RampBrowserTest, AShortCategoryLeavesTheLastCaptionsEmptyAndOptionKeepsTh
   EXPECT_EQ(std::memcmp(out.colour, file.colour, sizeof out.colour), 0);
 }
 
+// Resting on a name fills the page from it, the selected slot included;
+// closed without a choice, the page is the browser's own again before an OK
+// pressed at once reads the selected slot.
+TEST_F(RampBrowserTest, OkJustAfterAHoverChoosesTheSelectedSlotsOwnRamp) {
+  WriteLibrary();
+  VMKloadvign dlg;
+  std::string first;
+  driver_.Advance(0.01)
+      .Choose(kLvig, kCategories, 2)
+      .Advance(0.5)
+      .Hover(kLvig, kNames, {3})
+      .Do([&](tb::WindowRef w) { first = Text(w, kCaptions[0]); })
+      .Press(kLvig, kOk);
+  ASSERT_EQ(dlg.Do_LoadVignDlg(), 1);
+  EXPECT_EQ(first, "basic0.hvig");
+  LutVign out;
+  dlg.GetLutVign(&out);
+  EXPECT_TRUE(Same(out, Numbered(0)));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(RampBrowserTest, AnEmptyLibraryShowsNoNamesAndOkOnAnEmptySlotChoosesNothing) {
   VMKloadvign dlg;
   LutVign mine;

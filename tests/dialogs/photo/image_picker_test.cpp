@@ -121,6 +121,27 @@ TEST_F(PickerTest, AClickedThumbnailIsTheOneChosen) {
   EXPECT_EQ(PStrString(f.name), "p03.tif");
 }
 
+// On a display the click on a thumbnail, the pointer's way to OK over the
+// page (which redraws it) and OK itself can all come before the next tick:
+// the image clicked is still the one chosen.
+TEST_F(PickerTest, AThumbnailClickedJustBeforeOkIsTheOneChosen) {
+  Library(4);
+  VMKloadima picker;
+  FirstUse();
+  driver_.Choose(kLima, 23, 3);
+  ExpectPage(Names(1, 4), 1);
+  driver_.Do([this](tb::WindowRef w) { driver_.ClickControl(tb::FindControl(w, kLeff, 6)); });
+  driver_.MoveMouse(100, 200);
+  driver_.Do([](tb::WindowRef) { EXPECT_EQ(gVMKloadima->selectedSlot, 3); });
+  driver_.Press(kLima, 1);
+  ASSERT_EQ(Pick(picker), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  fichier f;
+  Init_FicStruct(&f);
+  picker.GetSelecFich(&f);
+  EXPECT_EQ(PStrString(f.name), "p03.tif");
+}
+
 TEST_F(PickerTest, ScrollPartsMoveByTheStepAndTenAndKeepThePageInside) {
   Library();
   VMKloadima picker;
