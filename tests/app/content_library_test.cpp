@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -59,9 +60,15 @@ TEST_F(ContentLibrary, EveryContentFolderHoldsReadablePictures) {
   EXPECT_TRUE(fs::is_regular_file(makers_ / "Images" / "mirvder_rose.tif"));
 }
 
+// The second run names its folder from the working folder, as a user types it.
 TEST_F(ContentLibrary, SameFilesEveryRunAndGreyMapsAreGrey) {
   const fs::path again = dir_.path() / "again";
-  ASSERT_TRUE(vmktest::MakeContentLibrary(again.string()));
+#ifdef VMK_MAKE_CONTENT
+  const std::string command = "cd '" + dir_.path().string() + "' && '" VMK_MAKE_CONTENT "' again/. >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+#else
+  GTEST_SKIP() << "no make-content";
+#endif
   size_t compared = 0;
   for (const auto& e : fs::recursive_directory_iterator(makers_)) {
     if (!e.is_regular_file()) continue;
