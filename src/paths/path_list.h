@@ -117,7 +117,10 @@ class CPathList {
                         int32_t refHeight);
   int32_t ReadPathList(int16_t mode, File_kern* file, int32_t* pos, int16_t draw, RGBColor c,
                        int32_t curWidth, int32_t curHeight);
-  void SavePathList(int32_t refWidth, int32_t refHeight);
+  // Save...: the list into the file the user chooses. 0 when it was written
+  // or the dialog was cancelled, -1 when the chosen file could not be
+  // written (an old file of that name is left as it was).
+  int32_t SavePathList(int32_t refWidth, int32_t refHeight);
   void RecallPathList(int16_t draw, RGBColor c, int32_t curWidth, int32_t curHeight);
   // Without a dialog: 0 writes the list to the file, 1 replaces the list's
   // paths by the file's, 2 adds the file's paths; nothing is drawn. 0, or

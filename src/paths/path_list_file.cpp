@@ -496,18 +496,19 @@ int32_t CPathList::ReadPathList(int16_t, File_kern* file, int32_t* pos, int16_t 
   return result;
 }
 
-void CPathList::SavePathList(int32_t refWidth, int32_t refHeight) {
+int32_t CPathList::SavePathList(int32_t refWidth, int32_t refHeight) {
   fichier f;
   Init_FicStruct(&f);
   f.creator = kCreator;
   f.type = kPathType;
-  if (VMK_PutFile(&f) != 1) return;
+  if (VMK_PutFile(&f) != 1) return 0;
   // Written as a replacement: the old file stays unless every write succeeds.
   File_kern file(&f);
-  if (file.S_open(3) != 0) return;
+  if (file.S_open(3) != 0) return -1;
   int32_t pos = 0;
-  WritePathList(1, &file, &pos, refWidth, refHeight);
-  file.S_close();
+  int32_t result = WritePathList(1, &file, &pos, refWidth, refHeight);
+  if (file.S_close() != 0) result = -1;
+  return result;
 }
 
 void CPathList::RecallPathList(int16_t draw, RGBColor c, int32_t curWidth, int32_t curHeight) {

@@ -2,6 +2,7 @@
 // blocks, damaged and truncated files, and the save and load commands.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "paths/text_objects.h"
 #include "paths/warp_frame.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/files/file_io.h"
 #include "platform/toolbox/api/scripted_ui.h"
 #include "support/preset_files.h"
 
@@ -291,6 +293,37 @@ TEST_F(PathListFileTest, WriteFailuresAreReported) {
   EXPECT_EQ(into.ReadPath(0, &one, &pos), 0);
   EXPECT_EQ(into.count, 2);
   EXPECT_FLOAT_EQ(Knot(&into, 1)->x, -3.75f);
+}
+
+TEST_F(PathListFileTest, SaveTellsAFileTheFolderWouldNotTakeFromACancel) {
+  auto l = TwoKnotList();
+  ui_.AnswerSaveFile(dir_.file("kept"));
+  ASSERT_EQ(l->SavePathList(100, 100), 0);
+  const std::vector<uint8_t> old = ReadBytes(dir_.file("kept.path"));
+  ASSERT_EQ(old.size(), 638u);
+  // Another list over the same file, on a full and then a read-only disk.
+  auto other = TwoKnotList();
+  other->first->first->x = 12.5f;
+  for (int error : {ENOSPC, EROFS}) {
+    ui_.AnswerSaveFile(dir_.file("kept.path"), true);
+    plat::files::FailWritesForTesting(dir_.path().string(), error);
+    const int32_t answer = other->SavePathList(100, 100);
+    plat::files::FailWritesForTesting("", 0);
+    EXPECT_EQ(answer, -1) << error;
+    EXPECT_EQ(ReadBytes(dir_.file("kept.path")), old) << error;
+  }
+  // A new name: no file is made.
+  ui_.AnswerSaveFile(dir_.file("fresh"));
+  plat::files::FailWritesForTesting(dir_.path().string(), ENOSPC);
+  EXPECT_EQ(other->SavePathList(100, 100), -1);
+  plat::files::FailWritesForTesting("", 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("fresh.path")));
+  // A cancelled dialog writes nothing and is no failure.
+  ui_.AnswerSaveFile(std::nullopt);
+  EXPECT_EQ(other->SavePathList(100, 100), 0);
+  EXPECT_EQ(ReadBytes(dir_.file("kept.path")), old);
+  for (const auto& item : std::filesystem::directory_iterator(dir_.path()))
+    EXPECT_NE(item.path().filename().string().rfind(".~", 0), 0u) << item.path();
 }
 
 TEST_F(PathListFileTest, SaveAndRecallThroughThePickers) {

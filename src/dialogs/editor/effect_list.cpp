@@ -180,7 +180,14 @@ void VMKlisteff::PrepareListCat(OpaqueMenuRef* categoryMenu) {
   for (size_t k = 0; same && k < cats.size(); ++k) {
     same = list.categories[k].name == cats[k].name && list.categories[k].count == cats[k].count;
   }
-  if (!same) (void)efflist::WriteListFile(listFile, list);
+  if (same || efflist::WriteListFile(listFile, list) == 0) return;
+  // The menus show the right categories all the same; the file that keeps
+  // the wrong ones must not pass for mended.
+  plat::ui::AlertRequest alert;
+  alert.alertId = kFileAlert;
+  alert.params = {"The list of stored effects could not be written as \"" + FicToPosix(listFile) + "\".",
+                  "The folder cannot take its files; the list was left as it was."};
+  plat::ui::Alert(alert);
 }
 
 void VMKlisteff::NbEff_Cat(OpaqueMenuRef* categoryMenu, int16_t* count, int16_t item) {

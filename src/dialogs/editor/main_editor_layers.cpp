@@ -371,7 +371,15 @@ bool VMKpinmainUI::TakePathRequest() {
   const RGBColor black{0, 0, 0};
   switch (op) {
     case VMKtoolpath::kSavePaths:
-      if (paths != nullptr) paths->SavePathList(imageWidth, imageHeight);
+      if (paths != nullptr) {
+        // The scope tells a cancel from a file the folder would not take.
+        SaveDialogScope scope{std::string()};
+        fichier chosen;
+        if (paths->SavePathList(imageWidth, imageHeight) != 0 && !scope.chosen().empty() &&
+            SetFicFromPosix(&chosen, scope.chosen()))
+          FileAlert("The paths could not be saved as", chosen,
+                    scope.replacing() ? "The file was left as it was." : "No file was made.");
+      }
       break;
     case VMKtoolpath::kLoadPaths:
       if (paths != nullptr) {

@@ -170,7 +170,7 @@ void VMKlistima::PrepareListCat(tb::ControlRef category) {
   if (!NameFiles() || ReadImaListFile(listFile, &list) != 0) return;
   list.categories = BuildImaCategories(list.entries);
   categoryCount = static_cast<int16_t>(list.categories.size());
-  (void)WriteImaListFile(listFile, list);
+  if (WriteImaListFile(listFile, list) != 0) TellLibraryNotWritten("list");
   for (size_t k = 1; k < list.categories.size(); ++k)
     tb::AppendMenuItemText(category, ImaCategoryName(list.categories[k]));
 }

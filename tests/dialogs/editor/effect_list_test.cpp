@@ -193,6 +193,41 @@ TEST_F(EffectListTest, ARebuildTheFolderCannotTakeNamesTheFolderAndKeepsTheOldLi
     EXPECT_NE(item.path().filename().string().rfind(".~", 0), 0u) << item.path();
 }
 
+TEST_F(EffectListTest, ACategoryTableTheFolderWillNotMendIsNamedAndTheListStays) {
+  stored_->Effect("one", "A");
+  stored_->Effect("two", "B");
+  Menus m;
+  {
+    VMKlisteff list(0, 15);
+    ASSERT_EQ(list.PrepareCatNamMenus(m.cat, m.nam, 117), 2);
+  }
+  const std::string path = ListPath(kPspList);
+  std::vector<uint8_t> bytes = vmktest::ReadBytes(path);
+  // A list written elsewhere: its last category claims five entries.
+  ASSERT_GT(bytes.size(), efflist::kCategorySize);
+  bytes[bytes.size() - efflist::kCategorySize] = 5;
+  vmktest::WriteBytes(path, bytes);
+  plat::ui::ScriptedUi ui;
+  plat::ui::ScopedServices scoped(&ui);
+  VMKlisteff list(0, 15);
+  ASSERT_EQ(list.PrepareCatNamMenus(m.cat, m.nam, 117), 2);
+  plat::files::FailWritesForTesting(makers().string(), EROFS);
+  list.PrepareListCat(m.cat);
+  plat::files::FailWritesForTesting("", 0);
+  // The menus show the categories as the entries have them all the same.
+  EXPECT_EQ(plat::ui::CountMenuItems(m.cat), 3);
+  EXPECT_EQ(vmktest::ReadBytes(path), bytes);
+  ASSERT_EQ(ui.alertRequests.size(), 1u);
+  EXPECT_EQ(ui.alertRequests[0].alertId, 129);
+  EXPECT_EQ(ui.alertRequests[0].params[0], "The list of stored effects could not be written as \"" + path + "\".");
+  EXPECT_EQ(ui.alertRequests[0].params[1], "The folder cannot take its files; the list was left as it was.");
+  // A folder that takes it: mended without a word.
+  list.PrepareListCat(m.cat);
+  EXPECT_EQ(ui.alertRequests.size(), 1u);
+  bytes[bytes.size() - efflist::kCategorySize] = 1;
+  EXPECT_EQ(vmktest::ReadBytes(path), bytes);
+}
+
 TEST_F(EffectListTest, PreviewFillFollowsTheEntries) {
   stored_->Effect("a", "A", FourCC("aCH1"), 11, 5, 130, 100, 10);
   stored_->Effect("b", "A", FourCC("aCH1"), 11, 5, 200, 300, 20);  // claims too much

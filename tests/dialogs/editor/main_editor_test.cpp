@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/core/session_state.h"
 #include "engines/correction/resize_record.h"
 #include "dialogs/editor/main_editor_fixture.h"
 #include "dialogs/frame/preview_worker.h"
+#include "platform/files/file_io.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "views/image_box.h"
 
@@ -132,6 +137,45 @@ TEST_F(LayerOpsTest, ASaveThatCannotBeWrittenIsReportedAndLeavesTheOldFile) {
   EXPECT_TRUE(std::filesystem::is_directory(all + "/kept"));
   ASSERT_EQ(driver_.ui().alertRequests.size(), alerts + 2);
   EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("blocked.vmkc"), std::string::npos);
+}
+
+// Save Paths from the path palette into a folder that will not take the
+// file: the alert names it and the old file stays byte for byte; a cancel
+// says nothing.
+TEST_F(LayerOpsTest, PathsThatCannotBeSavedAreNamedAndTheOldFileStays) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  AddTriangles(doc()->layer->paths, 2);
+  auto save = [&](std::optional<std::string> answer, bool replacing) {
+    driver_.ui().AnswerSaveFile(std::move(answer), replacing);
+    editor.pathPalette = new VMKtoolpath();
+    editor.pathPalette->pendingOp = VMKtoolpath::kSavePaths;
+    editor.pathPalette->signal = 1;
+    editor.RunLoopOnce();
+    delete editor.pathPalette;
+    editor.pathPalette = nullptr;
+  };
+  const std::string kept = bundle_.makersFile("kept.path");
+  save(kept, false);
+  const std::vector<uint8_t> old = vmktest::ReadBytes(kept);
+  ASSERT_FALSE(old.empty());
+  auto& alerts = driver_.ui().alertRequests;
+  const size_t before = alerts.size();
+  AddTriangles(doc()->layer->paths, 1, 300.0f);
+  const std::string folder = std::filesystem::path(kept).parent_path().string();
+  plat::files::FailWritesForTesting(folder, ENOSPC);
+  save(kept, true);
+  save(bundle_.makersFile("fresh"), false);
+  save(std::nullopt, false);
+  plat::files::FailWritesForTesting("", 0);
+  ASSERT_EQ(alerts.size(), before + 2);
+  EXPECT_EQ(alerts[before].alertId, 129);
+  EXPECT_EQ(alerts[before].params[0], "The paths could not be saved as \"kept.path\".");
+  EXPECT_EQ(alerts[before].params[1], "The file was left as it was.");
+  EXPECT_EQ(alerts[before + 1].params[0], "The paths could not be saved as \"fresh.path\".");
+  EXPECT_EQ(alerts[before + 1].params[1], "No file was made.");
+  EXPECT_EQ(vmktest::ReadBytes(kept), old);
+  EXPECT_FALSE(std::filesystem::exists(bundle_.makersFile("fresh.path")));
 }
 
 using PathRingTest = MainEditorTest;

@@ -161,8 +161,12 @@ TEST_F(LibraryKeeperTest, ARebuildTheFolderCannotTakeNamesTheFolderAndKeepsTheOl
   plat::files::FailWritesForTesting(folder, ENOSPC);
   EXPECT_EQ(keeper.PrepareImaListFile(1), -1);
   keeper.PrepareBufImaListFile(1);
+  // The category table written again: the menu is made all the same.
+  keeper.PrepareListCat(cat_);
   plat::files::FailWritesForTesting("", 0);
-  ASSERT_EQ(alerts.size(), 2u);
+  EXPECT_EQ(tb::CountMenuItems(cat_), 2);
+  ASSERT_EQ(alerts.size(), 3u);
+  EXPECT_EQ(alerts[2].params[0], alerts[0].params[0]);
   EXPECT_EQ(alerts[0].alertId, 129);
   EXPECT_EQ(alerts[0].params[0], "The image library's list could not be written in the folder \"" + folder + "\".");
   EXPECT_EQ(alerts[0].params[1], "The folder cannot take its files; the library was left as it was.");
