@@ -122,6 +122,38 @@ TEST_F(ToolboxTest, UserChangesSendCommandsAndProgramChangesDoNot) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A popup is held to its minimum and maximum as every other control is: a
+// value below shows its first item, one beyond its last (or the maximum the
+// code set), never an empty field.
+TEST_F(ToolboxTest, PopupValuesAreHeldToTheirRange) {
+  WindowRef w = Open("Demo");
+  ControlRef popup = C(w, 7);
+  ASSERT_EQ(CountMenuItems(popup), 3);
+  EXPECT_EQ(GetControl32BitMinimum(popup), 1);
+  EXPECT_EQ(GetControl32BitMaximum(popup), 3);
+  SetControl32BitValue(popup, 2);
+  SetControl32BitValue(popup, 0);
+  EXPECT_EQ(GetControl32BitValue(popup), 1);
+  SetControl32BitValue(popup, -7);
+  EXPECT_EQ(GetControl32BitValue(popup), 1);
+  SetControl32BitValue(popup, 9);
+  EXPECT_EQ(GetControl32BitValue(popup), 3);
+  // Emptied, it shows nothing whatever it is given; filled again, its
+  // maximum follows the items until the code sets another.
+  DeleteMenuItems(popup);
+  SetControl32BitValue(popup, 1);
+  EXPECT_EQ(GetControl32BitValue(popup), 0);
+  AppendMenuItemText(popup, "One");
+  AppendMenuItemText(popup, "Two");
+  SetControl32BitValue(popup, 0);
+  EXPECT_EQ(GetControl32BitValue(popup), 1);
+  SetControl32BitValue(popup, 5);
+  EXPECT_EQ(GetControl32BitValue(popup), 2);
+  SetControl32BitMaximum(popup, 1);
+  SetControl32BitValue(popup, 2);
+  EXPECT_EQ(GetControl32BitValue(popup), 1);
+}
+
 // Control with a letter reaches the window as that letter's control
 // character, as the original keyboard gave it.
 TEST_F(ToolboxTest, ControlLettersArriveAsControlCharacters) {

@@ -269,8 +269,10 @@ void SetControl32BitValue(ControlRef c, int32_t value) {
   if (c == nullptr || c->widget == nullptr) return;
   Quiet quiet(c);
   QWidget* w = c->widget;
-  // Popups, radio groups and tabs check the value against their items.
-  bool ownRange = c->kind == Kind::Popup || c->kind == Kind::RadioGroup || c->kind == Kind::Tab;
+  // Radio groups and tabs check the value against their items (a group at 0
+  // has no button on). A popup is held to its range as every other control
+  // is: below its minimum it shows its first item, never an empty field.
+  bool ownRange = c->kind == Kind::RadioGroup || c->kind == Kind::Tab;
   int32_t lo = GetControl32BitMinimum(c), hi = GetControl32BitMaximum(c);
   if (!ownRange && hi >= lo) value = std::clamp(value, lo, hi);
   switch (c->kind) {

@@ -99,6 +99,28 @@ TEST_F(TuneEffWindowTest, TheWindowShowsTheLayerAndBothAnswersKeepTheEdits) {
   EXPECT_EQ(e.Do_TuneEffDlg(117), 1);
 }
 
+// An operation whose code the family does not list has no kind item of its
+// own: the popup shows the family's first item, "None", never an empty field.
+TEST_F(TuneEffWindowTest, AnUnlistedCodeShowsTheFirstKindItem) {
+  Plant({{90, 1, 1, 2, 3, 1, {}}, {2, 1, 3, 4, 3, 1, {}}});
+  VMKtuneeff e;
+  BindEditor(e);
+  driver_
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(e.currentKindItem, 0);
+        EXPECT_EQ(Item(w, kKindPopup, 1), "None");
+        EXPECT_EQ(tb::GetControl32BitValue(Ctl(w, kKindPopup)), 1);
+      })
+      .Choose(kSig, kOperationPopup, 2)
+      .Do([&](tb::WindowRef w) { EXPECT_EQ(tb::GetControl32BitValue(Ctl(w, kKindPopup)), 2); })
+      .Choose(kSig, kOperationPopup, 1)
+      .Do([&](tb::WindowRef w) { EXPECT_EQ(tb::GetControl32BitValue(Ctl(w, kKindPopup)), 1); });
+  PressOk();
+  EXPECT_EQ(e.Do_TuneEffDlg(117), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_EQ(script()->GetOprn(0, 1, 1)->Effect, 90);
+}
+
 TEST_F(TuneEffWindowTest, InsertMoveAndDeleteOperations) {
   Plant({{2}, {3}, {4}, {5}});
   VMKtuneeff e;
