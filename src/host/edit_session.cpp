@@ -9,6 +9,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "app/core/file_records.h"
+#include "app/core/percent.h"
 #include "app/core/session_state.h"
 #include "app/folder_scans.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
@@ -162,7 +163,7 @@ void CarbonEditPlugin::OpaModAPEimage(int32_t left, int32_t top, int32_t right, 
   top = std::max(top, 0);
   right = std::min({right, static_cast<int32_t>(destination.width()), w});
   bottom = std::min({bottom, static_cast<int32_t>(destination.height()), h});
-  const int32_t a = static_cast<int32_t>(opa * 2.55 + 0.5);
+  const auto a = static_cast<int32_t>(PercentTo255(opa));
   const int32_t ia = 255 - a;
   const uint32_t bytes = destination.bytesPerComponent();
   if (source.bytesPerComponent() != bytes || spare.bytesPerComponent() != bytes) return;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "app/core/percent.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/simd.h"
@@ -33,7 +34,7 @@ namespace {
 int32_t PercentStep(int64_t percent) {
   if (percent > 1000) percent = 1000;
   if (percent < -1000) percent = -1000;
-  return static_cast<int32_t>(static_cast<double>(static_cast<float>(percent)) * 2.55 + 0.5);
+  return static_cast<int32_t>(PercentTo255(static_cast<int32_t>(percent)));
 }
 
 // Etch with row k of the set at tables + k * rowStride; a stride of 0 gives
@@ -105,7 +106,9 @@ struct LevelsTables {
 // GCC 12's 512-bit intrinsics start their results from deliberately undefined lanes, which
 // its flow analysis reports as uninitialised values in every caller.
 #pragma GCC diagnostic push
+#if !defined(__clang__)  // a warning of GCC's alone
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #pragma GCC diagnostic ignored "-Wuninitialized"
 
 

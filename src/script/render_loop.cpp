@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/core/memory_manager.h"
+#include "app/core/percent.h"
 #include "operations/effects.h"
 #include "paths/path_list.h"
 #include "platform/parallel/byte_passes.h"
@@ -133,7 +134,7 @@ int32_t ScriptFile::SelectColours(const Oprn* op, uint8_t* mask) {
   std::memset(ramp[0].opacity, 255, sizeof ramp[0].opacity);
   const RampTables tables = RampTablesOf(ramp[0]);
   ramp.reset();
-  const auto level = static_cast<int16_t>(static_cast<int32_t>(ext->SelLevel[0] * 2.55 + 0.5));
+  const auto level = static_cast<int16_t>(PercentTo255(ext->SelLevel[0]));
   Effects::ColorCirc(0, level, mask, planeHeight, planeWidth, 0, 0, areaWidth, areaHeight, 1,
                      nullptr, tables.data(), 0, static_cast<int16_t>(ext->SelValueC[0]),
                      static_cast<int16_t>(ext->SelValueD[0]),

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/percent.h"
 #include "app/core/text_helpers.h"
 #include "app/keyboard.h"
 #include "dialogs/correction/effect_dialog_procs.h"
@@ -639,8 +640,8 @@ bool VMKyoxelUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::WindowR
       DrawWindowContent(window);
       return true;
     case FourCC("Sopa"):
-      Word(kYoxelRecordOps.overlayOpacity) =
-          OpacityFromPercent(tb::GetControl32BitValue(Ctl(kDesc.ids.opacitySlider)));
+      Word(kYoxelRecordOps.overlayOpacity) = static_cast<int32_t>(PercentFieldTo255(
+          Word(kYoxelRecordOps.overlayOpacity), tb::GetControl32BitValue(Ctl(kDesc.ids.opacitySlider))));
       DrawWindowContent(window);
       StalePreviews();
       refresh() = 1;

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 
+#include "app/core/percent.h"
 #include "app/core/text_helpers.h"
 #include "app/ui/dialog_items.h"
 #include "app/ui/file_menus.h"
@@ -21,8 +22,6 @@ namespace {
 
 constexpr int32_t kWhole = 100000;
 
-// OpacityFromPercent works in double: in single precision 2.55 is a little more,
-// and 50 and 90 became 128 and 230.
 // The window-event types every colour-correction dialog registers, in order.
 constexpr tb::EventTypeSpec kEvents[] = {
     {tb::kEventClassCommand, tb::kEventCommandProcess},
@@ -206,7 +205,7 @@ void EffectDialog::GetEditValue() {
   EffectFrame::GetEditValue();
   if (tb::ControlRef field = Ctl(desc_.ids.opacityEdit)) {
     const int32_t v = std::clamp(FieldNumber(field), 0, 100);
-    SetOverlay(kOverlayOpacity, OpacityFromPercent(v));
+    SetOverlay(kOverlayOpacity, static_cast<int32_t>(PercentFieldTo255(Overlay(kOverlayOpacity), v)));
   }
 }
 
@@ -257,8 +256,7 @@ void EffectDialog::ShowOverlay() {
 
 // The record holds 0..255, the slider and the field show percent.
 void EffectDialog::ShowOpacity() {
-  const auto percent =
-      static_cast<int32_t>(static_cast<double>(Overlay(kOverlayOpacity)) / 2.55 + 0.5);
+  const int32_t percent = PercentOf255(Overlay(kOverlayOpacity));
   tb::SetControl32BitValue(Ctl(desc_.ids.opacitySlider), percent);
   ShowFieldNumber(Ctl(desc_.ids.opacityEdit), percent);
 }
@@ -512,7 +510,8 @@ bool EffectDialog::FamilyCommand(uint32_t cmd, tb::ControlRef source, tb::Window
       refresh() = 1;
       return true;
     case FourCC("Sopa"):
-      SetOverlay(kOverlayOpacity, OpacityFromPercent(tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider))));
+      SetOverlay(kOverlayOpacity, static_cast<int32_t>(PercentFieldTo255(
+                                      Overlay(kOverlayOpacity), tb::GetControl32BitValue(Ctl(desc_.ids.opacitySlider)))));
       refresh() = 1;
       return true;
     case FourCC("Span"): DrawWindowContent(window); return true;

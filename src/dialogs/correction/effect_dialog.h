@@ -129,9 +129,6 @@ class EffectDialog : public EffectFrame {
   ~EffectDialog() override;
 
   int16_t Run(const EffectDialogProcs& procs) { return EffectFrame::Run(procs); }
-  // A percentage as 0..255: (long)(percent x 2.55 + 0.5) in double, so 50
-  // gives 127 and 90 gives 229.
-  static int32_t OpacityFromPercent(int32_t percent) { return static_cast<int32_t>(percent * 2.55 + 0.5); }
 
   void GetEditValue() override;
   void DrawWindowContent(plat::tb::WindowRef window) override;

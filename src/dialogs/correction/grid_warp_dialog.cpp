@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/core/percent.h"
 #include "app/core/session_state.h"
 #include "app/keyboard.h"
 #include "app/plane_readers.h"
@@ -110,9 +111,6 @@ void ScrollBarPan32BitActionProc(tb::ControlRef control, int16_t part) {
 bool NumEditKeyFilter(tb::ControlRef control, int16_t* keyCode, int16_t* charCode, uint32_t* modifiers) {
   return Trampolines::NumEditKeyFilter(control, keyCode, charCode, modifiers);
 }
-
-// A percentage as 0..255, as the family reads its opacity.
-int32_t PercentTo255(int32_t percent) { return static_cast<int32_t>(percent * 2.55 + 0.5); }
 
 // Words of the record handed to 16-bit arguments: held at the ends, never
 // wrapped.
@@ -617,7 +615,8 @@ bool VMKgridUI::ViewCommand(uint32_t command, tb::ControlRef source, tb::WindowR
     case FourCC("Copa"): overlayOn = Sat16(tb::GetControl32BitValue(source)); break;
     case FourCC("Popa"): overlayIndex = Sat16(tb::GetControl32BitValue(Ctl(kOverlayPopup))); break;
     case FourCC("Sopa"):
-      overlayOpacity = Sat16(PercentTo255(tb::GetControl32BitValue(Ctl(kOpacitySlider))));
+      overlayOpacity = Sat16(static_cast<int32_t>(
+          PercentFieldTo255(overlayOpacity, tb::GetControl32BitValue(Ctl(kOpacitySlider)))));
       NavigatorOverlay();
       MainSet();
       refresh() = 1;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/percent.h"
 #include "app/core/session_state.h"
 #include "app/file_access.h"
 #include "dialogs/editor/layer_palette.h"
@@ -458,11 +459,11 @@ void VMKpinmainUI::ShowOverlay() {
   if (index == 0) return;
   tb::SetControl32BitValue(Ctl(kOverlayCheck), display->overlayOn);
   tb::SetControl32BitValue(Ctl(kOverlayPopup), index);
-  const auto percent = static_cast<long>(static_cast<double>(display->overlayOpacity) / 2.55 + 0.5);
-  tb::SetControl32BitValue(Ctl(kOpacitySlider), static_cast<int32_t>(percent));
+  const int32_t percent = PercentOf255(display->overlayOpacity);
+  tb::SetControl32BitValue(Ctl(kOpacitySlider), percent);
   if (tb::ControlRef field = Ctl(kOpacityField)) {
     char text[32];
-    std::snprintf(text, sizeof text, "%ld", percent);
+    std::snprintf(text, sizeof text, "%ld", static_cast<long>(percent));
     tb::SetControlText(field, text);
   }
   for (int32_t id : {kOverlayPopup, kOpacityLabel, kOpacityField, kOpacitySlider, kOpacityUnit}) {
@@ -510,14 +511,13 @@ void VMKpinmainUI::PrepareLayPhoMenus() {
 
 // The field's number as a percentage of 255, not held to 0..255 (kept: the
 // field takes only digits); held to 32 bits so that a long row of digits
-// cannot overflow.
+// cannot overflow. The nib's "50" is the percent of the 128 the overlay
+// section starts with, so that value stays until the user types another.
 void VMKpinmainUI::GetEditValue() {
   tb::ControlRef field = Ctl(kOpacityField);
   if (field == nullptr) return;
-  const int64_t v = LeadingNumber(tb::GetControlText(field));
-  // In single precision 2.55 is a little more than 2.55: the nib's "50"
-  // reads as 128, the value the overlay section starts with.
-  const auto opacity = static_cast<int64_t>(static_cast<float>(v) * 2.55f + 0.5f);
+  const auto v = static_cast<int32_t>(LeadingNumber(tb::GetControlText(field)));
+  const int64_t opacity = PercentFieldTo255(display->overlayOpacity, v);
   display->overlayOpacity = static_cast<int32_t>(std::clamp<int64_t>(opacity, INT32_MIN, INT32_MAX));
 }
 

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "app/colour_picker.h"
+#include "app/core/percent.h"
 #include "app/core/text_helpers.h"
 #include "app/keyboard.h"
 #include "app/ui/file_menus.h"
@@ -447,7 +448,7 @@ int16_t VMKcreaplaidUI::Do_CreaPlaidDlg(int16_t runFlag) {
 
 int32_t VMKcreaplaidUI::RowValue(const ValueRow& row) {
   switch (row.word) {
-    case kOpacityPercent: return static_cast<int32_t>(opacity / 2.55 + 0.5);
+    case kOpacityPercent: return PercentOf255(opacity);
     case kWarpLength: return List(true).stripWidth[List(true).selected];
     case kWeftLength: return List(false).stripWidth[List(false).selected];
     default: return EffectFrame::RowValue(row);
@@ -457,7 +458,9 @@ int32_t VMKcreaplaidUI::RowValue(const ValueRow& row) {
 void VMKcreaplaidUI::SetRowValue(const ValueRow& row, int32_t value) {
   switch (row.word) {
     // The percent is held to 0..100 first, so the opacity stays a byte.
-    case kOpacityPercent: opacity = static_cast<int16_t>(std::clamp(value, 0, 100) * 2.55 + 0.5); break;
+    case kOpacityPercent:
+      opacity = static_cast<int16_t>(PercentFieldTo255(opacity, std::clamp(value, 0, 100)));
+      break;
     case kWarpLength: List(true).stripWidth[List(true).selected] = value; break;
     case kWeftLength: List(false).stripWidth[List(false).selected] = value; break;
     default: EffectFrame::SetRowValue(row, value); break;
@@ -1166,7 +1169,7 @@ bool VMKcreaplaidUI::OwnCommand(uint32_t command, tb::ControlRef, tb::WindowRef 
       DrawWindowContent(window);
       return true;
     case FourCC("Sopa"):
-      opacity = static_cast<int16_t>(tb::GetControl32BitValue(Ctl(kOpacitySlider)) * 2.55 + 0.5);
+      opacity = static_cast<int16_t>(PercentFieldTo255(opacity, tb::GetControl32BitValue(Ctl(kOpacitySlider))));
       DrawWindowContent(window);
       refresh() = 1;
       return true;

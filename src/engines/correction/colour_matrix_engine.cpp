@@ -4,6 +4,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
+#include "app/core/percent.h"
 #include "app/core/sample_clamp.h"
 #include "engines/correction/colour_matrix_dither.h"
 #include "engines/records/engine_frame.h"
@@ -165,7 +166,7 @@ void MiscColMat::FillBuf(int16_t planes, int16_t blendMode, int16_t opacity, int
     Effects::HSLBlend(0, 255, height, width, B.get(), nullptr, in.left, in.top, in.right,
                       in.bottom, static_cast<int16_t>(r.shift[0]), static_cast<int16_t>(r.shift[1]),
                       static_cast<int16_t>(r.shift[2]), 0);
-    const int16_t k = TruncToInt16(r.contrast * 2.55 + 0.5);
+    const int16_t k = PercentTo255Int16(r.contrast);
     if (count == 3) {
       Effects::AdjContrast(0, 255, b, height, width, 0, 0, width, height, 4, nullptr, k, 0, 0);
       // Channel 3 of the grid is the share of the source image kept.

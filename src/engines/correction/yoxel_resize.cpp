@@ -4,6 +4,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
+#include "app/core/percent.h"
 #include "app/core/sample_clamp.h"
 #include "engines/correction/yoxel_seams.h"
 #include "operations/effects.h"
@@ -172,7 +173,7 @@ int16_t PerformSmartBufResize(int16_t planes, int16_t blendMode, int16_t opacity
     // amount it travels in.
     const int32_t c = contrast <= 50 ? contrast : 50;
     Effects::AdjContrast(0, 255, k.lum.get(), maxHeight, stride, 0, 0, src.w(), src.h(), 1, nullptr,
-                         TruncToInt16(c * 2.55 + 0.5), 0, 0);
+                         PercentTo255Int16(c), 0, 0);
   }
   // Cancelled before the write-back (a stale preview), the caller's planes stay as they
   // came; cancelled during it, they are unfinished and their owner drops them.

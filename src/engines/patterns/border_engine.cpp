@@ -14,6 +14,7 @@
 #include "app/core/colour_spaces.h"
 #include "app/core/file_records.h"
 #include "app/core/memory_manager.h"
+#include "app/core/percent.h"
 #include "app/core/sample_clamp.h"
 #include "engines/patterns/engine_planes.h"
 #include "engines/records/engine_frame.h"
@@ -328,7 +329,7 @@ void MiscBord::MergeCell(int32_t cellWidth, int32_t cellHeight, const uint8_t* r
   if (kind < 0 || kind > 2) return;
   // Kept in double as the tile dialogs have always rounded it: 10 gives 26, 90 gives 229.
   // Held to the weights' range first: an absurd opacity must not leave the int range.
-  const auto constant = static_cast<int32_t>(std::clamp(opacity * 2.55 + 0.5, 0.0, 255.0));
+  const auto constant = static_cast<int32_t>(std::clamp<int64_t>(PercentTo255(opacity), 0, 255));
   const uint8_t* tilePlanes[3] = {red, green, blue};
   uint8_t* work[3] = {work1, work2, work3};
   const auto mode = static_cast<uint32_t>(int64_t{tile->blendMode} + 1);

@@ -5,6 +5,7 @@
 
 #include "app/core/memory_manager.h"
 #include "app/core/pascal_strings.h"
+#include "app/core/percent.h"
 #include "app/folder_scans.h"
 #include "app/image_import.h"
 #include "engines/records/engine_frame.h"
@@ -18,7 +19,7 @@ namespace vmkpat {
 int16_t EntryOpacity(int32_t percent) {
   // One rounding of the double product plus 0.5, as the stored scripts were rendered; held to
   // the 16-bit range first, as an absurd percentage would leave any integer's.
-  return static_cast<int16_t>(std::clamp(percent * 2.55 + 0.5, -32768.0, 32767.0));
+  return PercentTo255Int16(percent);
 }
 
 bool EntryTileSize(int32_t rw, int32_t rh, int32_t across, int32_t down, bool distorted,

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "app/core/memory_manager.h"
+#include "app/core/percent.h"
 #include "engines/patterns/fractal_lanes.h"
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
@@ -426,7 +427,7 @@ int32_t IterationsOf(const FractInfo& e) {
 // The percentage as 0..255, held to the 16-bit word it travels in: a damaged record's
 // percentage of millions is no undefined conversion.
 int16_t OpacityOf(const FractInfo& e) {
-  return static_cast<int16_t>(std::clamp(e.w[kFraOpacity] * 2.55 + 0.5, -32768.0, 32767.0));
+  return PercentTo255Int16(e.w[kFraOpacity]);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
+#include "app/core/percent.h"
 #include "app/core/plane_geometry.h"
 #include "app/core/session_state.h"
 #include "engines/patterns/draw_par_keeper.h"
@@ -118,7 +119,7 @@ int16_t MiscSpray::AOIYToScr(float y) const {
 void MiscSpray::LoadCells(const fichier* /*file*/) {}
 
 void MiscSpray::CalcMask(int16_t softness) {
-  const auto t = static_cast<int32_t>(softness * 2.55 + 0.5);
+  const auto t = static_cast<int32_t>(PercentTo255(softness));
   for (int32_t i = 0; i < 256; ++i) {
     if (t == 0)
       maskTable[i] = 0;

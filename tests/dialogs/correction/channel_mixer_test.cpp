@@ -87,9 +87,9 @@ TEST_F(ColCorDialogTest, MixerOpacitySliderAndFieldAgree) {
   auto slider = [](tb::WindowRef w) { return tb::GetControl32BitValue(tb::FindControl(w, kCmix, 31)); };
   driver_.Advance(0.1)
       .Do([&](tb::WindowRef w) {
-        // The default 128 shows as 50, which the tick reads back as 127 (50 x 2.55 + 0.5 in
-        // double).
-        EXPECT_EQ(dlg.Word(7), 127);
+        // The default 128 shows as 50, which the tick leaves as it is: the field still shows
+        // the stored value's percent (50 x 2.55 + 0.5 would make it 127).
+        EXPECT_EQ(dlg.Word(7), 128);
         EXPECT_EQ(slider(w), 50);
         EXPECT_EQ(Text(w, 29), "50");
       })

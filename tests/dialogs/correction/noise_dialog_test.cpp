@@ -53,7 +53,8 @@ TEST_F(ColCorDialogTest, OkCopiesBackWhileCancelAndTheCloseBoxLeaveTheOwnersReco
 }
 
 // The overlay opacity's percent becomes 0..255 in double: 50 gives 127 and 90 gives 229, from
-// the field at the next tick and from the slider's command alike.
+// the field at the next tick and from the slider's command alike. (The section opens at 128,
+// whose 50 % leaves it as it is: the opacity goes to 0 first.)
 TEST_F(ColCorDialogTest, OverlayOpacityPercentIsScaledInDouble) {
   constexpr int32_t kOpacityWord = 7, kOpacityField = 30, kOpacitySlider = 32;
   for (const auto& [percent, stored] : {std::pair{50, 127}, std::pair{90, 229}, std::pair{100, 255}}) {
@@ -61,8 +62,8 @@ TEST_F(ColCorDialogTest, OverlayOpacityPercentIsScaledInDouble) {
       ColCorPar owner = Defaults(103);
       VMKdnoiUI dlg;
       dlg.SetColCorPar(&owner);
-      if (slider) driver_.Slide(kDnoi, kOpacitySlider, percent);
-      else driver_.Type(kDnoi, kOpacityField, std::to_string(percent));
+      if (slider) driver_.Slide(kDnoi, kOpacitySlider, 0).Slide(kDnoi, kOpacitySlider, percent);
+      else driver_.Type(kDnoi, kOpacityField, "0").Advance(1.1).Type(kDnoi, kOpacityField, std::to_string(percent));
       driver_.Advance(1.1).Press(kDnoi, kOk);
       ASSERT_EQ(dlg.Do_DNoiDlg(), 1);
       dlg.GetColCorPar(&owner);

@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/core/percent.h"
 #include "app/core/session_state.h"
 #include "engines/correction/resize_record.h"
 #include "dialogs/editor/main_editor_fixture.h"
@@ -506,6 +508,34 @@ TEST_F(PinmainWindowTest, TitlesKeysAndTheOpacityField) {
       })
       .Press(kMain, kCancel);
   EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+}
+
+// The overlay opacity field's percent becomes 0..255 in double, as in every
+// other dialog: 50 gives 127 and 90 gives 229 (single precision gave 128 and
+// 230). A field that still shows the stored value's percent leaves the value.
+TEST_F(PinmainWindowTest, TheOpacityFieldIsReadInDoubleAndLeavesAnUntouchedValue) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        tb::ControlRef field = tb::FindControl(w, kMain, 26);
+        const std::pair<const char*, int32_t> typed[] = {{"50", 127}, {"90", 229}, {"100", 255}, {"0", 0}};
+        for (const auto& [text, stored] : typed) {
+          editor.display->overlayOpacity = 3;  // shown as 1 %
+          tb::SetControlText(field, text);
+          editor.GetEditValue();
+          EXPECT_EQ(editor.display->overlayOpacity, stored) << text;
+        }
+        for (int32_t kept : {100, 128, 254, 1}) {
+          editor.display->overlayOpacity = kept;
+          tb::SetControlText(field, std::to_string(PercentOf255(kept)));
+          editor.GetEditValue();
+          EXPECT_EQ(editor.display->overlayOpacity, kept);
+        }
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
 }
 
 }  // namespace
