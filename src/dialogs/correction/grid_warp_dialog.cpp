@@ -56,7 +56,9 @@ constexpr int32_t kOpacityEdit = 19, kOpacitySlider = 56;
 constexpr int32_t kReadX = 59, kReadY = 60, kMainView = 9;
 constexpr int32_t kSmoothEdit = 17, kSmoothSlider = 55, kSmoothCheck = 42;
 constexpr int32_t kGridPopup = 27, kGridLabel = 28, kMaskCheck = 29;
-constexpr int32_t kEditIn = 39, kEditOut = 47, kShowIn = 49, kShowOut = 50, kLink = 48;
+// The show and link buttons' own numbers: the class's kShowIn, kShowOut and kLink are the
+// head words they switch, which a member function would find first under the same names.
+constexpr int32_t kEditIn = 39, kEditOut = 47, kShowInButton = 49, kShowOutButton = 50, kLinkButton = 48;
 constexpr int32_t kGridOn = 53, kAdd = 54, kDelete = 57;
 constexpr int32_t kPreview = 40, kUpdate = 41, kUpdateOnce = 58, kPresets = 61;
 
@@ -320,9 +322,9 @@ void VMKgridUI::DrawOwnContent(tb::WindowRef) {
   tb::SetControlVisibility(Ctl(kAdd), Head(kGpCount) <= kMostGrids - 1);
   tb::SetControl32BitValue(Ctl(kEditIn), Head(kEditedSet) == 0 ? 1 : 0);
   tb::SetControl32BitValue(Ctl(kEditOut), Head(kEditedSet) == 1 ? 1 : 0);
-  tb::SetControl32BitValue(Ctl(kShowIn), Head(kShowIn) == 1 ? 1 : 0);
-  tb::SetControl32BitValue(Ctl(kShowOut), Head(kShowOut) == 2 ? 1 : 0);
-  tb::SetControl32BitValue(Ctl(kLink), Head(kLink) == 1 ? 1 : 0);
+  tb::SetControl32BitValue(Ctl(kShowInButton), Head(kShowIn) == 1 ? 1 : 0);
+  tb::SetControl32BitValue(Ctl(kShowOutButton), Head(kShowOut) == 2 ? 1 : 0);
+  tb::SetControl32BitValue(Ctl(kLinkButton), Head(kLink) == 1 ? 1 : 0);
   tb::SetControlText(Ctl(kGridLabel), Format("Col: %d Row: %d", g != nullptr ? g->w[kGiColumns] : 0,
                                              g != nullptr ? g->w[kGiRows] : 0));
 }

@@ -420,6 +420,36 @@ TEST_F(GridDialogTest, SwitchesSetTheirWordsAndTellTheViews) {
 
 // Each tool's cursor over the main view; the arrow outside it and for the
 // tools that act as select while Option is down.
+// The show and link buttons follow the record whenever the window is drawn (a reset, a load
+// or an undo changes the words without a press), and nothing else takes their values.
+TEST_F(GridDialogTest, TheShowAndLinkButtonsFollowTheRecord) {
+  auto owner = Defaults();
+  owner->head.w[VMKgridUI::kShowIn] = 1;
+  owner->head.w[VMKgridUI::kShowOut] = 2;
+  owner->head.w[VMKgridUI::kLink] = 1;
+  VMKgridUI dlg;
+  dlg.SetGridPar(owner.get());
+  int32_t slider = 0;
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(Value(w, 49), 1);
+        EXPECT_EQ(Value(w, 50), 1);
+        EXPECT_EQ(Value(w, 48), 1);
+        slider = Value(w, 13);
+        dlg.editRecord()->head.w[VMKgridUI::kShowIn] = 0;
+        dlg.editRecord()->head.w[VMKgridUI::kShowOut] = 0;
+        dlg.editRecord()->head.w[VMKgridUI::kLink] = 0;
+        dlg.DrawWindowContent(w);
+        EXPECT_EQ(Value(w, 49), 0);
+        EXPECT_EQ(Value(w, 50), 0);
+        EXPECT_EQ(Value(w, 48), 0);
+        EXPECT_EQ(Value(w, 13), slider);
+      });
+  Cancel();
+  EXPECT_EQ(dlg.Do_GridDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(GridDialogTest, TheCursorFollowsTheTool) {
   VMKgridUI dlg;
   std::vector<std::pair<int, int32_t>> seen;
