@@ -36,7 +36,10 @@ constexpr Case kCases[] = {{1, 1, 0, 0, 0, 0},       {17, 3, 0, 0, 16, 2},
                            {601, 67, -5, 2, 700, 80}, {531, 211, 40, 30, 40, 200}};
 
 TEST(BandedFills, ColourBarOnEveryLevelAndThreadCountIsThePlainForm) {
-  const unsigned char pattern[7] = {0, 3, 16, 1, 2, 16, 4};
+  // One entry a stripe for the longest period, seven values over and over.
+  const unsigned char seven[7] = {0, 3, 16, 1, 2, 16, 4};
+  unsigned char pattern[255];
+  for (size_t k = 0; k < sizeof pattern; ++k) pattern[k] = seven[k % 7];
   const unsigned char colours[16] = {11, 22, 33, 44, 55};
   for (const Case& c : kCases) {
     for (int16_t angle : {0, 17, 45, 90, 133, 200, 271, 359}) {

@@ -62,6 +62,13 @@ Driver::Driver() {
 }
 
 Driver::~Driver() {
+  // A window disposed of after the test's last loop turn (a progress window
+  // closed outside any modal loop) is taken back as the host's next turn
+  // would take it: its widget, then its record. No timer fires here.
+  if (QCoreApplication::instance() != nullptr) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::sendPostedEvents();
+  }
   SetModalRunner(nullptr);
   UseVirtualClock(false);
   ui::InstallServices(previous_);
