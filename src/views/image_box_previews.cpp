@@ -345,6 +345,13 @@ void VMKimabox::RunDedicated(int16_t routine, int16_t mode, int16_t level, int32
   Render(&call, &pass, 1, recordBytes);
 }
 
+// The content-aware box is said to copy, when the record's adjustment flag
+// is 1, two four-value rectangles onto the two rectangles after them once
+// the preview is drawn. The record names no such words: words 0 to 55 are
+// all taken (41 is the energy spread, 5 by default and a weight, not a
+// flag; its rectangles are eight-word quads), and the block past word 55 is
+// never set, copied, converted or stored, so nothing there could hold a
+// flag the box would find. The step is left out rather than guessed.
 void VMKimabox::PrepYoxelBuf(int16_t mode, int16_t level) {
   YoxelPar* par = yoxelRecord();
   if (par == nullptr) return;
