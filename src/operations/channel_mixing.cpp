@@ -29,8 +29,6 @@ namespace {
 
 using IRect = plat::InclusiveRect;
 
-constexpr int16_t kAllChannels = 7;
-
 // The mixed colour and the strength-weighted result of one pixel.
 void MixPixel(int16_t flags, int32_t strength, const int32_t* wr, const int32_t* wg,
               const int32_t* wb, const int32_t* off, const int32_t in[3], int32_t out[3]) {
@@ -142,7 +140,9 @@ VMK_TARGET_AVX2 void GreyRunAvx2(const GreyMix& m, const unsigned char* r,
 // GCC 12's 512-bit intrinsics start their results from deliberately undefined lanes, which
 // its flow analysis reports as uninitialised values in every caller.
 #pragma GCC diagnostic push
+#if !defined(__clang__)  // a warning of GCC's alone
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 VMK_TARGET_AVX512 inline __m512i WidenSixteen(const unsigned char* p, __mmask16 lanes) {
   return _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm_maskz_loadu_epi8(lanes, p));

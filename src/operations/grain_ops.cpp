@@ -564,7 +564,9 @@ VMK_TARGET_AVX2 void GrainRunAvx2(const GrainTerms& t, const unsigned char* cons
 // its flow analysis reports as uninitialised values.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)  // a warning of GCC's alone
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // The draws of one channel of 16 pixels out of the 48 draws d0, d1, d2 (r0 g0 b0 r1 ...):
 // draw 3 i + c of the 48 to lane i, first from d0 and d1, then the last lanes from d2.

@@ -225,7 +225,9 @@ VMK_WIDE void ApplyWideInts(const HslShift& shift, const int32_t (&c)[3][8], int
 // GCC 12's 512-bit intrinsics start their results from deliberately undefined lanes, which
 // its flow analysis reports as uninitialised values in every caller.
 #pragma GCC diagnostic push
+#if !defined(__clang__)  // a warning of GCC's alone
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #pragma GCC diagnostic ignored "-Wuninitialized"
 
 VMK_WIDE16 inline __m512 Select16(__mmask16 when, __m512 yes, __m512 no) {

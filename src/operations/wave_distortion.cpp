@@ -407,8 +407,9 @@ inline const unsigned char* SweptRow(const WaveSweeps& s, int32_t k, int32_t a, 
   return s.top + static_cast<int64_t>(q - last) * s.rw + static_cast<int64_t>(k) * kWindow;
 }
 
-// A window's row asked for ahead: both ends, as it may span two cache lines.
-template <_mm_hint kHint>
+// A window's row asked for ahead: both ends, as it may span two cache lines. The hint's
+// type is the compiler's own (an enum in GCC's headers, an int in clang's), so it is deduced.
+template <auto kHint>
 inline void PrefetchWindow(const unsigned char* row) {
   _mm_prefetch(reinterpret_cast<const char*>(row), kHint);
   _mm_prefetch(reinterpret_cast<const char*>(row + kWindow - 1), kHint);

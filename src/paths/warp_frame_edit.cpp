@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kPoints = CWarpPath::kPoints;
 constexpr float kReach = 6.0f;  // frame units around a point that take a press
 
 bool Touches(float X, float Y, float x, float y) {

@@ -436,7 +436,9 @@ VMK_TARGET_AVX2 void FringeRowAvx2(int32_t h, int32_t w, const uint8_t* const sr
 // GCC 12's 512-bit intrinsics start their results from deliberately undefined lanes, which
 // its flow analysis reports, at -O3, as uninitialised values in every caller.
 #pragma GCC diagnostic push
+#if !defined(__clang__)  // a warning of GCC's alone
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // SamplePairs8 on sixteen lanes, the far sample's shift (0 or 8 bits) given.
 VMK_TARGET_AVX512VBMI inline void SamplePairs16(const uint8_t* plane, __m512i index, __m512i shift,

@@ -36,7 +36,9 @@ VMK_TARGET_AVX2 inline __m256i QuotientBy100(__m256i a) {
 // its flow analysis reports as uninitialised values in every caller.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)  // a warning of GCC's alone
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 VMK_TARGET_AVX512 inline __m512i MulHigh(__m512i a, __m512i m) {
   const __m512i even = _mm512_srli_epi64(_mm512_mul_epi32(a, m), 32);

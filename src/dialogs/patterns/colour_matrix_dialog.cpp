@@ -35,8 +35,6 @@ const FrameRecordOps kRecordOps = {static_cast<int32_t>(sizeof(ColMatPar)), Init
 
 // ---- the window ----
 
-constexpr int32_t kPreview = 4;
-constexpr int32_t kSwatch = 22;
 constexpr int32_t kShape = 41;
 constexpr int32_t kEffectCheck = 35;
 constexpr int32_t kChannelChecks[4] = {36, 37, 38, 39};  // red, green, blue, mask

@@ -37,7 +37,7 @@ constexpr OSType kCima = FourCC("Cima");
 constexpr int32_t kSlotViews[3] = {9, 11, 13};
 constexpr int32_t kCaptions[3] = {10, 12, 51};
 constexpr int32_t kShowChecks[3] = {48, 49, 50};
-constexpr int32_t kPreview = 8, kRampArea = 31, kColourArea = 45, kScroll = 23, kTab = 1, kQuality = 52;
+constexpr int32_t kRampArea = 31, kColourArea = 45, kScroll = 23, kTab = 1;
 constexpr int32_t kPresets = 47, kCategories = 33, kNames = 34, kPresetLabel = 15;
 constexpr int32_t kLibraryOnly[4] = {29, 28, 17, 16};
 constexpr int32_t kActive = 39, kLayers = 35, kOpacity = 36, kBlur = 38, kBlend = 37, kEdge = 40;
