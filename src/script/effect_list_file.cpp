@@ -218,4 +218,32 @@ int32_t WriteListPosition(const fichier& file, int16_t selectedCategory, int16_t
   return f.S_close() == 0 && written ? 0 : -1;
 }
 
+int16_t ReadSlotRecords(const fichier& file, std::span<fichier* const> slots) {
+  File_kern kern(&file);
+  if (kern.S_open(1) != 0) return -1;
+  for (size_t k = 0; k < slots.size(); ++k) {
+    uint8_t bytes[kFicStoredSize];
+    if (kern.S_read(bytes, static_cast<int32_t>(kFicStoredSize * k), kFicStoredSize) != 0) break;
+    plat::bytes::Reader r(bytes, kFicStoredSize, plat::bytes::Order::Little);
+    fichier read;
+    if (!Read_FicStruct(r, &read) || read.name[0] > kMaxNameLength || read.path[0] > kMaxTextLength) {
+      Init_FicStruct(slots[k]);
+      continue;
+    }
+    Copy_FicStruct(&read, slots[k]);
+  }
+  return kern.S_close();
+}
+
+int16_t WriteSlotRecords(const fichier& file, std::span<const fichier* const> slots) {
+  File_kern kern(&file);
+  if (kern.S_open(3) != 0) return -1;
+  for (size_t k = 0; k < slots.size(); ++k) {
+    plat::bytes::Writer w(plat::bytes::Order::Little);
+    Write_FicStruct(w, *slots[k]);
+    if (kern.S_write(w.bytes().data(), static_cast<int32_t>(kFicStoredSize * k), kFicStoredSize) != 0) break;
+  }
+  return kern.S_close();
+}
+
 }  // namespace efflist

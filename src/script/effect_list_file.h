@@ -111,4 +111,14 @@ int32_t WriteListFile(const fichier& file, const ListFile& list);
 // opened or written.
 int32_t WriteListPosition(const fichier& file, int16_t selectedCategory, int16_t firstVisible);
 
+// The compose-effect chooser's slot file: the stored file records of its slots, one after
+// another, kFicStoredSize bytes each (little-endian). Reads them in turn into `slots`: a
+// record the file does not hold whole ends the read, leaving its slot and the later ones as
+// they were; a record whose name or path cannot be a stored effect's empties its slot. The
+// file's close result, or -1 when it cannot be opened.
+int16_t ReadSlotRecords(const fichier& file, std::span<fichier* const> slots);
+// Writes the slots' records in that form, stopping at the first that cannot be written;
+// the close result, or -1 when the file cannot be opened.
+int16_t WriteSlotRecords(const fichier& file, std::span<const fichier* const> slots);
+
 }  // namespace efflist

@@ -16,7 +16,6 @@
 #include "script/effect_list_file.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
-#include "platform/bytes/byte_order.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/document_data.h"
 #include "script/misc_render.h"
@@ -215,33 +214,12 @@ int16_t VMKcompeff::BackupRestoreFich(int16_t n) {
   if (!MakersFolderItem(kSlotFile, &file)) return -1;
   file.type = FourCC("hCef");
   file.creator = FourCC("vMkC");
-  File_kern kern(&file);
-  if (n == 0) {
-    if (kern.S_open(1) != 0) return -1;
-    for (int k = 1; k < kSlotCount; ++k) {
-      uint8_t bytes[kFicStoredSize];
-      if (kern.S_read(bytes, static_cast<int32_t>(kFicStoredSize * (k - 1)), kFicStoredSize) != 0) break;
-      plat::bytes::Reader r(bytes, kFicStoredSize, plat::bytes::Order::Little);
-      fichier read;
-      // A record whose name or path cannot be a stored effect's leaves its slot empty.
-      if (!Read_FicStruct(r, &read) || read.name[0] > efflist::kMaxNameLength ||
-          read.path[0] > efflist::kMaxTextLength) {
-        Init_FicStruct(&slots[k]->file);
-        continue;
-      }
-      Copy_FicStruct(&read, &slots[k]->file);
-    }
-    return kern.S_close();
-  }
+  fichier* records[kSlotCount - 1];
+  for (int k = 1; k < kSlotCount; ++k) records[k - 1] = &slots[k]->file;
+  // A record whose name or path cannot be a stored effect's leaves its slot empty.
+  if (n == 0) return efflist::ReadSlotRecords(file, records);
   if (n != 1) return 0;
-  if (kern.S_open(3) != 0) return -1;
-  for (int k = 1; k < kSlotCount; ++k) {
-    plat::bytes::Writer w(plat::bytes::Order::Little);
-    Write_FicStruct(w, slots[k]->file);
-    if (kern.S_write(w.bytes().data(), static_cast<int32_t>(kFicStoredSize * (k - 1)), kFicStoredSize) != 0)
-      break;
-  }
-  return kern.S_close();
+  return efflist::WriteSlotRecords(file, records);
 }
 
 // ---- rendering ----
