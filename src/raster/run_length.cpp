@@ -1,5 +1,8 @@
 #include "raster/run_length.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Sign-extends a sample to the 32-bit value word.
@@ -31,11 +34,10 @@ int32_t Code(int16_t mode, int32_t* count, int32_t width, int32_t height, T* buf
       if (run > 0) total += run;
       if (total > n) return -1;
     }
-    int64_t at = 0;
+    T* at = buffer;
     for (int32_t i = 0; i < words; i += 2) {
       const int32_t run = static_cast<int32_t>(coded[i]);
-      const T v = RunSample(coded[i + 1], buffer);
-      for (int32_t r = 0; r < run; ++r) buffer[at++] = v;
+      if (run > 0) at = std::fill_n(at, run, RunSample(coded[i + 1], buffer));
     }
     return 0;
   }
@@ -45,6 +47,9 @@ int32_t Code(int16_t mode, int32_t* count, int32_t width, int32_t height, T* buf
   while (i < n) {
     const T v = buffer[i];
     int64_t j = i + 1;
+    // A long run (a grid's unused nodes, a mask's empty rows) is passed 64 samples at a time:
+    // a block whose first sample is v and whose every sample equals the next is v throughout.
+    while (j + 64 <= n && buffer[j] == v && std::memcmp(buffer + j, buffer + j + 1, 63 * sizeof(T)) == 0) j += 64;
     while (j < n && buffer[j] == v) ++j;
     if (mode == 1) {
       coded[2 * runs] = static_cast<uint32_t>(j - i);

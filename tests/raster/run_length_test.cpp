@@ -66,6 +66,51 @@ TEST(RunLength, ValuesAreSignExtendedAndRoundTrip) {
   EXPECT_EQ(lback, l);
 }
 
+// Long runs are passed a block at a time: every run length around the block's 64 samples,
+// ending anywhere in a block, at the buffer's end or just short of it, codes as the sample by
+// sample walk does and decodes back, for all three widths.
+template <typename T, typename Encode>
+void LongRunsCodeAsThePlainWalk(Encode encode) {
+  for (int32_t first : {1, 62, 63, 64, 65, 127, 128, 129, 200}) {
+    for (int32_t tail : {0, 1, 63, 64, 65}) {
+      std::vector<T> buf;
+      buf.insert(buf.end(), static_cast<size_t>(first), static_cast<T>(5));
+      buf.push_back(static_cast<T>(6));  // a single sample between two runs
+      buf.insert(buf.end(), static_cast<size_t>(first), static_cast<T>(5));
+      buf.insert(buf.end(), static_cast<size_t>(tail), static_cast<T>(7));
+      const auto n = static_cast<int32_t>(buf.size());
+      Words plain;
+      for (int32_t i = 0; i < n;) {
+        int32_t j = i + 1;
+        while (j < n && buf[static_cast<size_t>(j)] == buf[static_cast<size_t>(i)]) ++j;
+        plain.push_back(static_cast<uint32_t>(j - i));
+        plain.push_back(static_cast<uint32_t>(static_cast<int32_t>(buf[static_cast<size_t>(i)])));
+        i = j;
+      }
+      int32_t count = 0;
+      ASSERT_EQ(encode(0, &count, n, buf.data(), nullptr), 0);
+      Words coded(static_cast<size_t>(count));
+      ASSERT_EQ(encode(1, &count, n, buf.data(), coded.data()), 0);
+      EXPECT_EQ(coded, plain) << first << " " << tail;
+      std::vector<T> back(buf.size(), static_cast<T>(99));
+      ASSERT_EQ(encode(2, &count, n, back.data(), coded.data()), 0);
+      EXPECT_EQ(back, buf) << first << " " << tail;
+    }
+  }
+}
+
+TEST(RunLength, LongRunsCodeAsThePlainWalk) {
+  LongRunsCodeAsThePlainWalk<uint8_t>([](int16_t m, int32_t* c, int32_t n, uint8_t* b, uint32_t* w) {
+    return encodeRLEcharbuf(m, c, n, 1, b, w);
+  });
+  LongRunsCodeAsThePlainWalk<int16_t>([](int16_t m, int32_t* c, int32_t n, int16_t* b, uint32_t* w) {
+    return encodeRLEshortbuf(m, c, 1, n, b, w);
+  });
+  LongRunsCodeAsThePlainWalk<uint32_t>([](int16_t m, int32_t* c, int32_t n, uint32_t* b, uint32_t* w) {
+    return encodeRLElongbuf(m, c, n, 1, b, w);
+  });
+}
+
 TEST(RunLength, DecodingUsesOnlyTheLowBitsAndSkipsEmptyRuns) {
   Words coded = {0, 9, 2, 0x12345678u, 0xFFFFFFFFu, 3, 1, 0xABCDu};
   int32_t n = 8;

@@ -2,6 +2,7 @@
 // use, each grid coded by runs (its node arrays are mostly empty), then the selection
 // plane the grids were drawn for, also coded by runs.
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -22,27 +23,20 @@ constexpr size_t kHeadBytes = 64 + 4096;
 // A coded plane holds at most two words per sample; keep the count a 32-bit word.
 constexpr int64_t kMaxSelectionSamples = 0x3FFFFFFF;
 
-// One grid as the 361,608 words the file codes, in the host's order.
+// One grid as the 361,608 words the file codes, in the host's order: its words as they lie
+// (head, node arrays, the extra word, the extra points, all 32-bit with nothing between),
+// then the 1024 reserved words as zeros. Copied whole, not word by word: a grid file is read
+// and written one whole grid at a time.
+static_assert(sizeof(GridInfo) ==
+              4 * static_cast<size_t>(kGridHeadWords + kGridArrays * kGridNodes + 1 + 4 * kGridExtraPoints));
+static_assert(sizeof(GridInfo) / 4 + kGridReservedWords == static_cast<size_t>(kGridInfoWords));
+
 void GridToWords(const GridInfo& g, uint32_t* out) {
-  size_t k = 0;
-  for (int32_t v : g.w) out[k++] = static_cast<uint32_t>(v);
-  for (const auto& a : g.node)
-    for (int32_t v : a) out[k++] = static_cast<uint32_t>(v);
-  out[k++] = static_cast<uint32_t>(g.extraWord);
-  for (const auto& a : g.extra)
-    for (int32_t v : a) out[k++] = static_cast<uint32_t>(v);
-  while (k < static_cast<size_t>(kGridInfoWords)) out[k++] = 0;
+  std::memcpy(out, &g, sizeof g);
+  std::fill(out + sizeof g / 4, out + kGridInfoWords, 0u);
 }
 
-void WordsToGrid(const uint32_t* in, GridInfo& g) {
-  size_t k = 0;
-  for (int32_t& v : g.w) v = static_cast<int32_t>(in[k++]);
-  for (auto& a : g.node)
-    for (int32_t& v : a) v = static_cast<int32_t>(in[k++]);
-  g.extraWord = static_cast<int32_t>(in[k++]);
-  for (auto& a : g.extra)
-    for (int32_t& v : a) v = static_cast<int32_t>(in[k++]);
-}
+void WordsToGrid(const uint32_t* in, GridInfo& g) { std::memcpy(static_cast<void*>(&g), in, sizeof g); }
 
 int64_t Samples(int32_t width, int32_t height) {
   return width > 0 && height > 0 ? static_cast<int64_t>(width) * height : 0;
