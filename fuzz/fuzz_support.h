@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/core/file_records.h"
@@ -28,11 +29,17 @@ namespace vmkfuzz {
 using Bytes = std::vector<uint8_t>;
 
 struct Family {
+  Family(const char* name, std::function<std::vector<Bytes>()> seeds,
+         std::function<void(const uint8_t*, size_t)> one, std::function<std::vector<Bytes>()> replayOnly = {})
+      : name(name), seeds(std::move(seeds)), one(std::move(one)), replayOnly(std::move(replayOnly)) {}
   const char* name;
   // Valid inputs made by the family's own writers.
   std::function<std::vector<Bytes>()> seeds;
   // One input: read it and check the promises.
   std::function<void(const uint8_t* data, size_t size)> one;
+  // Inputs the replay runs besides the seeds but that are not handed to
+  // libFuzzer: too large to fuzz at speed.
+  std::function<std::vector<Bytes>()> replayOnly;
 };
 
 // Defined by each target.

@@ -1,6 +1,7 @@
 // Replays a family's inputs without libFuzzer: first the seeds its writers
-// make now, then every file of the folders (or the files) named, in name
-// order. Any broken promise aborts; 0 when every input was taken.
+// make now (and the inputs kept from libFuzzer for their size), then every
+// file of the folders (or the files) named, in name order. Any broken
+// promise aborts; 0 when every input was taken.
 //   replay_<family> [--write-seeds <folder>] [folder-or-file ...]
 #include <algorithm>
 #include <cstdio>
@@ -35,6 +36,11 @@ int main(int argc, char** argv) {
     family.one(b.data(), b.size());
     ++seeds;
   }
+  if (family.replayOnly)
+    for (const vmkfuzz::Bytes& b : family.replayOnly()) {
+      family.one(b.data(), b.size());
+      ++seeds;
+    }
   for (const std::string& path : inputs) {
     const vmkfuzz::Bytes b = vmkfuzz::GetFile(path);
     family.one(b.data(), b.size());
