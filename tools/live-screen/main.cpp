@@ -25,6 +25,17 @@
 //                                      whether the manager offers to close it
 //   live-screen sheet OUT.png NAME=PNG ...   a contact sheet of pictures, each
 //                                      with its name under it
+//   live-screen compare PREVIEW.png VERSION [OUT.png]
+//                                      the picture in a grab of a preview
+//                                      against a written version scaled to its
+//                                      size: "<difference> X Y W H", the mean
+//                                      absolute difference per sample of the
+//                                      medians of 8 x 8 pixel blocks, and
+//                                      where the picture lies
+//                                      in the grab; OUT.png shows both and
+//                                      their difference side by side
+//   live-screen flip IN OUT.tif        a picture upside down (the check's test
+//                                      of its comparison)
 //
 // The screen commands read DISPLAY; exit status 0 on success, 1 with a
 // message on stderr otherwise, 2 on a usage error.
@@ -38,6 +49,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -287,10 +300,230 @@ int SheetCommand(int argc, char** argv, const std::string& out) {
   return 0;
 }
 
+// ---- a preview against the written version ----
+
+// The written version as 8-bit RGB(A) rows, four bytes a pixel.
+struct Picture {
+  uint32_t width = 0, height = 0;
+  std::vector<uint8_t> px;
+};
+
+bool ReadPicture(const std::string& path, Picture* out, std::string* message) {
+  std::vector<uint8_t> raw;
+  int bytes = 1;
+  plat::imageio::ImageInfo info;
+  const int status = plat::imageio::ReadImage(
+      path,
+      [&](const plat::imageio::ImageInfo& i, plat::imageio::PixelTarget* t) {
+        bytes = i.isFloat ? 4 : i.bitsPerComponent > 8 ? 2 : 1;
+        raw.resize(static_cast<size_t>(i.width) * i.height * 4 * bytes);
+        t->base = raw.data();
+        t->rowBytes = static_cast<size_t>(i.width) * 4 * bytes;
+        t->bytesPerComponent = bytes;
+        return true;
+      },
+      &info, false, message);
+  if (status != 0) return false;
+  out->width = info.width;
+  out->height = info.height;
+  const size_t n = static_cast<size_t>(info.width) * info.height * 4;
+  out->px.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (bytes == 1) {
+      out->px[i] = raw[i];
+    } else if (bytes == 2) {
+      uint16_t v;
+      std::memcpy(&v, raw.data() + 2 * i, 2);
+      out->px[i] = static_cast<uint8_t>((v * 255u + 32767u) / 65535u);
+    } else {
+      float v;
+      std::memcpy(&v, raw.data() + 4 * i, 4);
+      out->px[i] = static_cast<uint8_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f);
+    }
+  }
+  return true;
+}
+
+int Channel(QRgb c, int k) { return k == 0 ? qRed(c) : k == 1 ? qGreen(c) : qBlue(c); }
+
+// Where the picture lies in a grab of a preview view: the view's ground is
+// the colour that fills most of a ring just inside its edge (the fitted
+// picture leaves bands of it); rows and columns that are mostly something
+// else are the picture's. An overlay that reaches into the bands (a grid
+// drawn a little beyond the picture) is cut back to the largest rectangle of
+// the picture's proportions centred in what was found. Without bands the
+// picture fills the view inside its frame line.
+QRect PictureIn(const QImage& view, double aspect) {
+  const int w = view.width(), h = view.height();
+  std::map<QRgb, int> ring;
+  int ringCount = 0;
+  for (int x = 2; x < w - 2; ++x) {
+    ++ring[view.pixel(x, 2) & 0xffffffu];
+    ++ring[view.pixel(x, h - 3) & 0xffffffu];
+    ringCount += 2;
+  }
+  for (int y = 2; y < h - 2; ++y) {
+    ++ring[view.pixel(2, y) & 0xffffffu];
+    ++ring[view.pixel(w - 3, y) & 0xffffffu];
+    ringCount += 2;
+  }
+  QRgb ground = 0;
+  int most = 0;
+  for (const auto& [c, n] : ring)
+    if (n > most) ground = c, most = n;
+  QRect found(1, 1, w - 2, h - 2);
+  if (most * 5 >= ringCount) {
+    auto away = [&](QRgb c) {
+      for (int k = 0; k < 3; ++k)
+        if (std::abs(Channel(c, k) - Channel(ground, k)) > 6) return true;
+      return false;
+    };
+    std::vector<int> rows(h, 0), cols(w, 0);
+    for (int y = 1; y < h - 1; ++y)
+      for (int x = 1; x < w - 1; ++x)
+        if (away(view.pixel(x, y))) ++rows[y], ++cols[x];
+    int top = -1, bottom = -1, left = -1, right = -1;
+    for (int y = 1; y < h - 1; ++y)
+      if (rows[y] * 2 > w - 2) {
+        if (top < 0) top = y;
+        bottom = y;
+      }
+    for (int x = 1; x < w - 1; ++x)
+      if (cols[x] * 2 > h - 2) {
+        if (left < 0) left = x;
+        right = x;
+      }
+    if (top < 0 || left < 0) return QRect();
+    found = QRect(left, top, right - left + 1, bottom - top + 1);
+  }
+  // The picture's own proportions, centred in what was found.
+  double pw = found.width(), ph = found.height();
+  if (pw / ph > aspect) pw = ph * aspect;
+  else ph = pw / aspect;
+  const int iw = static_cast<int>(std::lround(pw)), ih = static_cast<int>(std::lround(ph));
+  return QRect(found.x() + (found.width() - iw) / 2, found.y() + (found.height() - ih) / 2, iw, ih);
+}
+
+// The version scaled to `size` by the mean of the source pixels each target
+// pixel covers.
+QImage ScaledVersion(const Picture& p, QSize size) {
+  QImage out(size, QImage::Format_RGB32);
+  const double sx = static_cast<double>(p.width) / size.width();
+  const double sy = static_cast<double>(p.height) / size.height();
+  for (int y = 0; y < size.height(); ++y) {
+    const uint32_t y0 = static_cast<uint32_t>(y * sy);
+    const uint32_t y1 = std::max(y0 + 1, std::min(p.height, static_cast<uint32_t>((y + 1) * sy)));
+    auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < size.width(); ++x) {
+      const uint32_t x0 = static_cast<uint32_t>(x * sx);
+      const uint32_t x1 = std::max(x0 + 1, std::min(p.width, static_cast<uint32_t>((x + 1) * sx)));
+      uint64_t sum[3] = {0, 0, 0};
+      for (uint32_t v = y0; v < y1; ++v) {
+        const uint8_t* s = p.px.data() + (static_cast<size_t>(v) * p.width + x0) * 4;
+        for (uint32_t u = x0; u < x1; ++u, s += 4)
+          for (int k = 0; k < 3; ++k) sum[k] += s[k];
+      }
+      const uint64_t n = static_cast<uint64_t>(y1 - y0) * (x1 - x0);
+      row[x] = qRgb(static_cast<int>((sum[0] + n / 2) / n), static_cast<int>((sum[1] + n / 2) / n),
+                    static_cast<int>((sum[2] + n / 2) / n));
+    }
+  }
+  return out;
+}
+
+// Each channel's median over blocks of `b` x `b` pixels (the last ones
+// smaller): the comparison looks at what a person sees of the picture at this
+// size, not at its grain, at how either side was resampled, or at the thin
+// lines a window draws over it (a grid, a frame), which take a few pixels of
+// a block and move its median little.
+std::vector<double> BlockMedians(const QImage& img, int b, int* bw, int* bh) {
+  *bw = (img.width() + b - 1) / b;
+  *bh = (img.height() + b - 1) / b;
+  std::vector<double> out(static_cast<size_t>(*bw) * *bh * 3, 0.0);
+  std::vector<int> values;
+  for (int by = 0; by < *bh; ++by)
+    for (int bx = 0; bx < *bw; ++bx)
+      for (int k = 0; k < 3; ++k) {
+        values.clear();
+        for (int y = by * b; y < std::min(img.height(), (by + 1) * b); ++y)
+          for (int x = bx * b; x < std::min(img.width(), (bx + 1) * b); ++x) values.push_back(Channel(img.pixel(x, y), k));
+        std::sort(values.begin(), values.end());
+        const size_t n = values.size();
+        out[(static_cast<size_t>(by) * *bw + bx) * 3 + k] =
+            n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+      }
+  return out;
+}
+
+// live-screen compare PREVIEW.png VERSION [OUT.png]: the picture found in a
+// grab of a preview view, against the written version scaled to the same
+// size. Prints "<difference> <x> <y> <w> <h>": the mean absolute difference
+// per sample (0..255) of the two after each is taken as its medians over
+// 8 x 8 pixel blocks, and the picture's rectangle in the grab. OUT.png shows the
+// preview's picture, the scaled version and their difference four times
+// over, side by side.
+int CompareCommand(const std::string& previewPath, const std::string& versionPath, const std::string& out) {
+  QImage grab(QString::fromStdString(previewPath));
+  if (grab.isNull()) return Fail("cannot read the preview's picture");
+  grab = grab.convertToFormat(QImage::Format_RGB32);
+  Picture version;
+  std::string message;
+  if (!ReadPicture(versionPath, &version, &message)) return Fail(("cannot read the version: " + message).c_str());
+  if (version.width == 0 || version.height == 0) return Fail("the version is empty");
+  const QRect r = PictureIn(grab, static_cast<double>(version.width) / version.height);
+  if (r.width() < 8 || r.height() < 8) return Fail("no picture found in the preview");
+  const QImage shown = grab.copy(r);
+  const QImage result = ScaledVersion(version, r.size());
+  constexpr int kBlock = 8;
+  int bw = 0, bh = 0;
+  const std::vector<double> a = BlockMedians(shown, kBlock, &bw, &bh);
+  const std::vector<double> b = BlockMedians(result, kBlock, &bw, &bh);
+  double total = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) total += std::fabs(a[i] - b[i]);
+  const double difference = total / static_cast<double>(a.size());
+  if (!out.empty()) {
+    QImage side(r.width() * 3 + 8, r.height(), QImage::Format_RGB32);
+    side.fill(QColor(48, 48, 48));
+    QPainter p(&side);
+    p.drawImage(0, 0, shown);
+    p.drawImage(r.width() + 4, 0, result);
+    QImage diff(r.size(), QImage::Format_RGB32);
+    for (int y = 0; y < r.height(); ++y)
+      for (int x = 0; x < r.width(); ++x) {
+        const QRgb c = shown.pixel(x, y), d = result.pixel(x, y);
+        int v[3];
+        for (int k = 0; k < 3; ++k) v[k] = std::min(255, 4 * std::abs(Channel(c, k) - Channel(d, k)));
+        diff.setPixel(x, y, qRgb(v[0], v[1], v[2]));
+      }
+    p.drawImage(2 * r.width() + 8, 0, diff);
+    p.end();
+    if (!side.save(QString::fromStdString(out), "PNG")) return Fail("cannot write the comparison");
+  }
+  std::printf("%.3f %d %d %d %d\n", difference, r.x(), r.y(), r.width(), r.height());
+  return 0;
+}
+
+// live-screen flip IN OUT.tif: the picture upside down, as an 8-bit TIFF (the
+// live check's test of itself: a preview must not pass against it).
+int FlipCommand(const std::string& in, const std::string& out) {
+  Picture p;
+  std::string message;
+  if (!ReadPicture(in, &p, &message)) return Fail(("cannot read the picture: " + message).c_str());
+  std::vector<uint8_t> flipped(p.px.size());
+  const size_t row = static_cast<size_t>(p.width) * 4;
+  for (uint32_t y = 0; y < p.height; ++y)
+    std::memcpy(flipped.data() + y * row, p.px.data() + (p.height - 1 - y) * row, row);
+  const plat::imageio::PixelSource source{flipped.data(), row, p.width, p.height, 1};
+  if (plat::imageio::WriteImage(out, plat::imageio::kTypeTIFF, {}, source, &message) != 0)
+    return Fail(message.c_str());
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: live-screen photo OUT.jpg W H | grab OUT.png X Y W H | sum X Y W H | pairs X Y W H |\n"
-               "       close WINDOW | wm | frame WINDOW | sheet OUT.png NAME=PICTURE ...\n");
+               "       close WINDOW | wm | frame WINDOW | sheet OUT.png NAME=PICTURE ... |\n"
+               "       compare PREVIEW.png VERSION [OUT.png] | flip IN OUT.tif\n");
   return 2;
 }
 
@@ -308,5 +541,7 @@ int main(int argc, char** argv) {
   if (command == "wm" && argc == 2) return WmCommand();
   if (command == "frame" && argc == 3) return FrameCommand(std::strtoul(argv[2], nullptr, 0));
   if (command == "sheet" && argc >= 4) return SheetCommand(argc, argv, argv[2]);
+  if (command == "compare" && (argc == 4 || argc == 5)) return CompareCommand(argv[2], argv[3], argc == 5 ? argv[4] : "");
+  if (command == "flip" && argc == 4) return FlipCommand(argv[2], argv[3]);
   return Usage();
 }
