@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/ApePlugInUtilities/image_files.h"
@@ -175,6 +177,31 @@ TEST_F(EditHostTest, CancelledAndFailedSessionsLeaveTheVersionsFolderAsItWas) {
   EXPECT_EQ(after.count("picture-1.tif"), 1u);
   after.erase("picture-1.tif");
   EXPECT_EQ(after, before);
+}
+
+// Stopped from outside before OK (a closed terminal, SIGTERM): the copy goes
+// as after a Cancel, and the status tells the signal.
+TEST_F(EditHostTest, AStopSignalRemovesTheCopiesOfAnUnconfirmedSession) {
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(6, 6, 1));
+  fs::create_directories(Versions());
+  vmktest::WriteText(Versions() + "/notes.txt", "mine");
+  const auto before = FolderFiles(Versions());
+  fs::create_directories(dir_.file("support/Vellmarkstead"));
+  for (const auto& [name, number] : {std::pair<const char*, int>{"TERM", SIGTERM}, {"HUP", SIGHUP}}) {
+    // The copy is made before the window shows; the loop then takes the signal.
+    const std::string command =
+        "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") + "' XDG_DATA_HOME='" +
+        dir_.file("data") + "' '" VMK_EDIT_HOST "' --versions '" + Versions() + "' '" + png + "' >'" +
+        dir_.file("out.txt") + "' 2>&1 & pid=$!; i=0; while [ ! -e '" + Versions() +
+        "/picture.tif' ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; kill -" + name +
+        " $pid; wait $pid";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << name;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + number) << name << ": " << vmktest::ReadText(dir_.file("out.txt"));
+    EXPECT_NE(vmktest::ReadText(dir_.file("out.txt")).find("Edit stopped"), std::string::npos) << name;
+    EXPECT_EQ(FolderFiles(Versions()), before) << name;
+  }
 }
 
 // A picture with an alpha channel: the copy and the confirmed version keep

@@ -22,17 +22,23 @@
 // or a confirmed effect that could not be written) or a dialog showed no
 // preview; the alert's text is printed.
 // Only a session that ended confirmed keeps the copies it made in the
-// versions folder; a cancelled or failed one removes them again.
+// versions folder; a cancelled or failed one removes them again, and so does
+// one stopped by Ctrl+C, a closed terminal or SIGTERM (status 128 + the
+// signal's number).
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -50,6 +56,50 @@ namespace {
 // Seconds an effect's dialog is given to show its first preview before a
 // --dialog run gives up on it.
 constexpr int kFirstPreviewWait = 60;
+
+// The write end of the pipe on which a stop signal reaches the event loop:
+// a handler may only write, the copies are removed from the loop.
+int gStopSignalPipe = -1;
+
+void OnStopSignal(int signal) {
+  const unsigned char number = static_cast<unsigned char>(signal);
+  [[maybe_unused]] const ssize_t n = ::write(gStopSignalPipe, &number, 1);
+}
+
+// Ctrl+C, a closed terminal and SIGTERM end the run as a cancel would, from
+// the event loop (or from a modal loop of the plug-in's): an unconfirmed
+// session's copies are removed, then the process ends at once.
+void StopOnSignals(QApplication* app, const HostEditManager* manager, EditableCopies* copies,
+                   const std::string& versions) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  gStopSignalPipe = fds[1];
+  auto* notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, app);
+  QObject::connect(notifier, &QSocketNotifier::activated, [=] {
+    unsigned char number = 0;
+    if (::read(fds[0], &number, 1) != 1) return;
+    if (manager->outcome() == HostEditManager::Outcome::kEnded) {
+      copies->Keep();
+    } else {
+      copies->Remove();
+      std::printf("Edit stopped; the editable copies it made in %s are removed\n", versions.c_str());
+    }
+    std::fflush(stdout);
+    plat::hostapi::LiveLog("exit %d", 128 + number);
+    std::_Exit(128 + number);
+  });
+  struct sigaction action = {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  // A signal the run was started with ignored (nohup, a background job of a
+  // script) stays ignored.
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old = {};
+    if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &action, nullptr);
+  }
+}
 
 struct Options {
   std::vector<std::string> images;
@@ -160,6 +210,7 @@ int main(int argc, char** argv) {
   HostEditManager manager;
   // Taken away again on every way out but a confirmed end.
   EditableCopies copies;
+  StopOnSignals(&app, &manager, &copies, options.versions);
   for (const std::string& image : options.images) {
     std::string copy;
     std::string why;
