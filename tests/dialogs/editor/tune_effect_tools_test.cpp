@@ -9,7 +9,9 @@
 #include <csignal>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "dialogs/editor/tune_effect_fixture.h"
@@ -186,6 +188,64 @@ TEST_F(ImageToolsTest, ThePreviewShowsEachChannelBeforeAndAfterTheScript) {
   PressOk();
   EXPECT_EQ(e.Perform_Effect(118, 0), 1);
   EXPECT_TRUE(driver_.errors().empty());
+}
+
+// A picture smaller than the preview both ways fills its fitted area in proportion: every
+// sample shows the picture pixel under its centre (each pixel an equal share, in place, no
+// sample left black), before the script and, brightened as the script brightens it, after.
+TEST_F(ImageToolsTest, APictureSmallerThanThePreviewFillsItInEqualShares) {
+  for (const auto& [w, h] : std::vector<std::pair<int16_t, int16_t>>{{1, 1}, {2, 2}, {3, 1}, {2, 5}}) {
+    Start(w, h);
+    photo_ = PixelBuffer(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 1, 4);
+    const auto colour = [](int32_t x, int32_t y) {
+      return std::array<uint8_t, 3>{static_cast<uint8_t>(30 + 60 * x), static_cast<uint8_t>(20 + 35 * y),
+                                    static_cast<uint8_t>(200 - 20 * (x + y))};
+    };
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        uint8_t* p = photo_.rowPtr(static_cast<uint32_t>(y)) + 4 * x;
+        const auto c = colour(x, y);
+        std::copy(c.begin(), c.end(), p);
+        p[3] = 255;
+      }
+    SetSessionSpanImages(&photo_, &unused_);
+    Plant({{16, 1, 1, 2, 3, 1, {40}}});
+    VMKtuneeff e;
+    e.SetScriptFile(script(), 0, 1, w, h, 0, 0, w, h);
+    driver_.Advance(0.1).Do([&](tb::WindowRef) {
+      ASSERT_GT(e.previewsShown(), 0);
+      const int32_t fw = e.fittedWidth, fh = e.fittedHeight;
+      ASSERT_GT(fw, w);
+      ASSERT_GT(fh, h);
+      std::vector<int32_t> share(static_cast<size_t>(w) * h, 0);
+      for (int32_t row = 0; row < fh; ++row)
+        for (int32_t x = 0; x < fw; ++x) {
+          const size_t i = static_cast<size_t>(row) * static_cast<size_t>(e.viewWidth) + static_cast<size_t>(x);
+          // Plane rows run from the picture's bottom.
+          const int32_t fromTop = fh - 1 - row;
+          int32_t px = -1, py = -1;
+          for (int32_t y = 0; y < h; ++y)
+            for (int32_t c = 0; c < w; ++c)
+              if (colour(c, y) == std::array<uint8_t, 3>{e.sourcePlanes[3][i], e.sourcePlanes[4][i],
+                                                          e.sourcePlanes[5][i]})
+                px = c, py = y;
+          ASSERT_GE(px, 0) << w << "x" << h << " sample " << x << "," << fromTop << " shows no pixel";
+          // The sample's centre lies in the pixel's share of the fitted area.
+          EXPECT_TRUE(2 * px * fw <= (2 * x + 1) * w && (2 * x + 1) * w <= 2 * (px + 1) * fw)
+              << w << "x" << h << " sample " << x << "," << fromTop << " shows column " << px;
+          EXPECT_TRUE(2 * py * fh <= (2 * fromTop + 1) * h && (2 * fromTop + 1) * h <= 2 * (py + 1) * fh)
+              << w << "x" << h << " sample " << x << "," << fromTop << " shows row " << py;
+          ++share[static_cast<size_t>(py) * w + px];
+          for (int k = 0; k < 3; ++k)
+            ASSERT_EQ(e.resultPlanes[3 + k][i], std::min(e.sourcePlanes[3 + k][i] + 40, 255)) << x << "," << fromTop;
+        }
+      const auto [least, most] = std::minmax_element(share.begin(), share.end());
+      EXPECT_LE(*most - *least, (fw / w + 1) * (fh / h + 1) - (fw / w) * (fh / h)) << w << "x" << h;
+    });
+    PressOk();
+    EXPECT_EQ(e.Perform_Effect(118, 0), 1);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
 }
 
 // The preview renders on the preview worker: while a render is on its way
