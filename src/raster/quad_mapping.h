@@ -82,6 +82,10 @@ struct QuadPair {
 // it (top held to 0); false when it lies wholly above the plane.
 bool QuadPairRows(const QuadPair& pair, int32_t* top, int32_t* bottom);
 
+// The lattice points the quad walks have worked out so far, every thread's: what tests look at
+// to see a walk's work follow the pixels it writes.
+int64_t QuadWalkPoints();
+
 // Lays `count` pairs in order onto three planes (QuadBufRGBToQuadBufRGB with
 // blend 0) or into the maps (QuadToQuadDisRea). The destination's rows go in
 // bands to the shared threads, each band laying in order the pairs whose

@@ -223,6 +223,140 @@ TEST(BandedWarps, QuadWarpsAndMapsEqualTheWholeWalk) {
   }
 }
 
+// Lattices far denser than the pixels they land on: the cells of a 3 x 3 grid over pictures
+// one pixel wide and one pixel high (straight and bent, zero and one pixel across, half a row
+// outside the picture), a large
+// source squeezed into a few pixels, into a thin upright strip and into a slanted one. The
+// walk runs backwards for them and leaves out the columns whose pixels are all written: the
+// planes and maps, quad by quad and laid together in bands, are the plain walk's, at one,
+// three and eight threads.
+TEST(BandedWarps, LatticesFarDenserThanTheirPixelsEqualThePlainWalk) {
+  struct Case {
+    int32_t w, h;
+    std::vector<Quad> quads;
+  };
+  std::vector<Case> cases;
+  for (const bool upright : {true, false}) {
+    // The grid engine's nodes on a picture 1 x 900: columns 0, 0, 1, 1; bent rows.
+    const int32_t length = 900;
+    Case c{upright ? 1 : length, upright ? length : 1, {}};
+    const int32_t across[4] = {0, 0, 1, 1}, along[4] = {0, 300, 600, length - 1};
+    auto node = [&](int32_t i, int32_t j, bool bent, int32_t* x, int32_t* y) {
+      int32_t a = across[i], l = along[j];
+      if (bent) {
+        l += static_cast<int32_t>(23.0 * std::sin(i * 1.3 + j * 0.7));
+        a = (i + j) % 2 == 0 ? across[i] : 1 - across[i];
+      }
+      *x = upright ? a : l;
+      *y = upright ? l : a;
+    };
+    for (int32_t j = 0; j < 3; ++j)
+      for (int32_t i = 0; i < 3; ++i)
+        for (const bool bent : {false, true}) {
+          Quad q;
+          const int32_t corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+          for (int32_t k = 0; k < 4; ++k) {
+            node(i + corner[k][0], j + corner[k][1], false, &q.a[2 * k], &q.a[2 * k + 1]);
+            node(i + corner[k][0], j + corner[k][1], bent, &q.b[2 * k], &q.b[2 * k + 1]);
+          }
+          c.quads.push_back(q);
+        }
+    // As the grid engine places a picture one pixel high's cells when their inner nodes move
+    // along it: half of each a row above the picture, the rest along its one row.
+    const int32_t moved[2][4] = {{0, 270, 630, length - 1}, {0, 330, 570, length - 1}};
+    for (int32_t i = 0; i < 3; ++i)
+      for (int32_t k = 0; k < 2; ++k) {
+        const int32_t l0 = moved[k][i], l1 = moved[k][i + 1], m0 = moved[1 - k][i], m1 = moved[1 - k][i + 1];
+        const int32_t along[8] = {300 * i, 0, 300 * (i + 1), 0, 300 * (i + 1), 0, 300 * i, 0};
+        const int32_t bent[8] = {l0, k - 1, l1, k - 1, m1, k, m0, k};
+        Quad q;
+        for (int32_t n = 0; n < 4; ++n) {
+          q.a[2 * n] = upright ? along[2 * n + 1] : along[2 * n];
+          q.a[2 * n + 1] = upright ? along[2 * n] : along[2 * n + 1];
+          q.b[2 * n] = upright ? bent[2 * n + 1] : bent[2 * n];
+          q.b[2 * n + 1] = upright ? bent[2 * n] : bent[2 * n + 1];
+        }
+        c.quads.push_back(q);
+      }
+    cases.push_back(c);
+  }
+  cases.push_back(Case{61, 47,
+                       {Quad{{0, 0, 700, 0, 700, 600, 0, 600}, {20, 20, 23, 21, 22, 24, 19, 23}},
+                        Quad{{0, 0, 700, 0, 700, 600, 0, 600}, {30, 2, 30, 2, 31, 44, 30, 44}},
+                        Quad{{-50, -40, 640, 10, 600, 620, 5, 580}, {5, 40, 5, 41, 58, 41, 58, 40}},
+                        Quad{{0, 0, 640, 0, 640, 640, 0, 640}, {3, 3, 5, 3, 55, 40, 53, 40}}}});
+  for (const Case& c : cases) {
+    const int32_t w = c.w, h = c.h;
+    const size_t n = static_cast<size_t>(w) * h;
+    const Plane src[3] = {Noise(n, 11), Noise(n, 12), Noise(n, 13)};
+    const Plane background = Noise(n, 14);
+    Plane expect[3] = {background, background, background}, expectNearest = background;
+    std::vector<uint32_t> expectX(n, 7), expectY(n, 9);
+    std::vector<QuadPair> pairs;
+    for (const Quad& q : c.quads) {
+      QuadPair p;
+      std::copy(q.a, q.a + 8, p.a);
+      std::copy(q.b, q.b + 8, p.b);
+      pairs.push_back(p);
+      if (Lattice(q) < 2) continue;
+      PlainWalk(Lattice(q), q, h, w, [&](int32_t x, int32_t y, float xa, float ya, float xb, float yb) {
+        const float hx = Hold(xa, w), hy = Hold(ya, h);
+        const int32_t ix = static_cast<int32_t>(hx), iy = static_cast<int32_t>(hy);
+        const int32_t jx = hx + 1.0f < static_cast<float>(w) ? static_cast<int32_t>(hx + 1.0f) : ix;
+        const int32_t jy = hy + 1.0f < static_cast<float>(h) ? static_cast<int32_t>(hy + 1.0f) : iy;
+        const float fx = hx - static_cast<float>(ix), fy = hy - static_cast<float>(iy);
+        const size_t di = static_cast<size_t>(y) * w + x;
+        for (int k = 0; k < 3; ++k) {
+          const uint8_t* p = src[k].data();
+          const float v = (1.0f - fy) * ((1.0f - fx) * p[iy * w + ix] + fx * p[iy * w + jx]) +
+                          fy * ((1.0f - fx) * p[jy * w + ix] + fx * p[jy * w + jx]);
+          expect[k][di] = static_cast<uint8_t>(static_cast<int32_t>(v));
+        }
+        expectNearest[di] = src[0][static_cast<size_t>(iy) * w + ix];
+        if (xa >= 0.0f && xa < static_cast<float>(w) && ya >= 0.0f && ya < static_cast<float>(h)) {
+          expectX[di] = static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (xb - xa) + 0.5));
+          expectY[di] = static_cast<uint32_t>(327680000 - static_cast<int32_t>(128.0f * (yb - ya) + 0.5));
+        }
+      });
+    }
+    for (int combo = 0; combo < 9; ++combo) {
+      const int threads = std::array<int, 3>{1, 3, 8}[combo % 3];
+      plat::SetSimdLevel(static_cast<plat::SimdLevel>(combo / 3));
+      const Threads t(threads);
+      const std::string where = std::to_string(w) + "x" + std::to_string(h) + " threads " +
+                                std::to_string(threads) + " level " + std::to_string(combo / 3);
+      Plane got[3] = {background, background, background}, nearest = background;
+      std::vector<uint32_t> mx(n, 7), my(n, 9), lx(n, 7), ly(n, 9);
+      std::vector<uint32_t*> rx(h), ry(h), rlx(h), rly(h);
+      for (int32_t y = 0; y < h; ++y) {
+        rx[y] = mx.data() + static_cast<size_t>(y) * w;
+        ry[y] = my.data() + static_cast<size_t>(y) * w;
+        rlx[y] = lx.data() + static_cast<size_t>(y) * w;
+        rly[y] = ly.data() + static_cast<size_t>(y) * w;
+      }
+      for (const Quad& q : c.quads) {
+        QuadBufRGBToQuadBufRGB(h, w, src[0].data(), src[1].data(), src[2].data(), 0, nullptr, h, w,
+                               got[0].data(), got[1].data(), got[2].data(), q.a[0], q.a[1], q.a[2],
+                               q.a[3], q.a[4], q.a[5], q.a[6], q.a[7], q.b[0], q.b[1], q.b[2], q.b[3],
+                               q.b[4], q.b[5], q.b[6], q.b[7]);
+        QuadBufToQuadBuf(h, w, src[0].data(), 0, nullptr, h, w, nearest.data(), q.a[0], q.a[1], q.a[2],
+                         q.a[3], q.a[4], q.a[5], q.a[6], q.a[7], q.b[0], q.b[1], q.b[2], q.b[3], q.b[4],
+                         q.b[5], q.b[6], q.b[7]);
+        QuadToQuadDisRea(h, w, rx.data(), ry.data(), q.a[0], q.a[1], q.a[2], q.a[3], q.a[4], q.a[5],
+                         q.a[6], q.a[7], q.b[0], q.b[1], q.b[2], q.b[3], q.b[4], q.b[5], q.b[6], q.b[7]);
+      }
+      LayQuadPairMaps(pairs.data(), static_cast<int64_t>(pairs.size()), h, w, rlx.data(), rly.data());
+      for (int k = 0; k < 3; ++k) ASSERT_EQ(got[k], expect[k]) << where << " plane " << k;
+      ASSERT_EQ(nearest, expectNearest) << where;
+      ASSERT_EQ(mx, expectX) << where;
+      ASSERT_EQ(my, expectY) << where;
+      ASSERT_EQ(lx, expectX) << where << " laid together";
+      ASSERT_EQ(ly, expectY) << where << " laid together";
+    }
+    plat::SetSimdLevel(plat::SimdLevel::kAvx512);
+  }
+}
+
 // A warp whose source is its own destination keeps the one walk: its points read samples
 // that earlier points wrote.
 TEST(BandedWarps, AWarpInPlaceKeepsTheOneWalk) {

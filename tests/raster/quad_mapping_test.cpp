@@ -104,6 +104,45 @@ struct Rgb {
   std::vector<uint8_t> r, g, b;
 };
 
+// A cell a pixel across and 3000 long (a grid cell over a picture one pixel wide or high) has
+// a lattice of 3000 x 3000 points for its 3000 pixels: the maps and the planes are laid
+// working out a few points a pixel, not all of them.
+TEST(QuadToQuadDisplacement, AThinCellWorksOutAFewPointsAPixel) {
+  const int32_t length = 3000;
+  for (const bool upright : {true, false}) {
+    const int32_t w = upright ? 1 : length, h = upright ? length : 1;
+    auto quad = [&](int32_t bend, int32_t* q) {
+      const int32_t across[4] = {0, 1, 1, 0}, along[4] = {bend, 0, length - 1, length - 1 - bend};
+      for (int k = 0; k < 4; ++k) {
+        q[2 * k] = upright ? across[k] : along[k];
+        q[2 * k + 1] = upright ? along[k] : across[k];
+      }
+    };
+    int32_t a[8], b[8];
+    quad(0, a);
+    for (const int32_t bend : {0, 40}) {
+      quad(bend, b);
+      std::vector<uint32_t> xs(static_cast<size_t>(length), 7), ys(static_cast<size_t>(length), 7);
+      std::vector<uint32_t*> xr(static_cast<size_t>(h)), yr(static_cast<size_t>(h));
+      for (int32_t y = 0; y < h; ++y) {
+        xr[static_cast<size_t>(y)] = xs.data() + static_cast<size_t>(y) * w;
+        yr[static_cast<size_t>(y)] = ys.data() + static_cast<size_t>(y) * w;
+      }
+      const int64_t before = QuadWalkPoints();
+      QuadToQuadDisRea(h, w, xr.data(), yr.data(), a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], b[0], b[1],
+                       b[2], b[3], b[4], b[5], b[6], b[7]);
+      const int64_t maps = QuadWalkPoints() - before;
+      EXPECT_LT(maps, 8 * length) << (upright ? "upright" : "flat") << " bend " << bend;
+      std::vector<uint8_t> src(static_cast<size_t>(length), 9), dst(static_cast<size_t>(length), 0);
+      const int64_t again = QuadWalkPoints();
+      QuadBufRGBToQuadBufRGB(h, w, src.data(), src.data(), src.data(), 0, nullptr, h, w, dst.data(), dst.data(),
+                             dst.data(), a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], b[0], b[1], b[2], b[3],
+                             b[4], b[5], b[6], b[7]);
+      EXPECT_LT(QuadWalkPoints() - again, 8 * length) << (upright ? "upright" : "flat") << " bend " << bend;
+    }
+  }
+}
+
 TEST(QuadBufRGB, IdentityCopiesAndBlendModes) {
   // On a one-row quad the lattice steps by whole pixels, so the identity
   // mapping copies every sample exactly.
