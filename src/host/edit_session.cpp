@@ -21,6 +21,7 @@
 #include "host/session/document.h"
 #include "host/session/small_dialogs.h"
 #include "engines/families/effect_families.h"
+#include "platform/parallel/progress.h"
 #include "platform/toolbox/api/ui_services.h"
 
 CarbonEditPlugin* gCarbonEditPlugin = nullptr;
@@ -213,6 +214,7 @@ void CarbonEditPlugin::OpaModAPEimage(int32_t left, int32_t top, int32_t right, 
         dp[3] = sp[3];
       }
     }
+    plat::ReportProgress(int64_t{y} - top + 1, int64_t{bottom} - top);
   }
 }
 

@@ -14,6 +14,7 @@
 
 #include "platform/hostapi/live_log.h"
 #include "platform/parallel/cancel.h"
+#include "platform/parallel/progress.h"
 #include "platform/toolbox/toolbox.h"
 
 namespace {
@@ -25,23 +26,44 @@ std::function<void()>& StartWatcher() {
   return watcher;
 }
 
-// The window that shows after a second: a busy bar and Cancel (its command
-// 'canc', like every Cancel of the plug-in). Esc answers as Cancel.
+std::function<void(int32_t)>& ProgressWatcher() {
+  static std::function<void(int32_t)> watcher;
+  return watcher;
+}
+
+// The bar's steps: tenths of a percent.
+constexpr int kBarSteps = 1000;
+
+// The window that shows after a second: the share of the render done and
+// Cancel (its command 'canc', like every Cancel of the plug-in). Esc answers
+// as Cancel.
 class ProgressWindow : public QDialog {
  public:
-  explicit ProgressWindow(plat::CancelFlag* flag) : flag_(flag) {
+  ProgressWindow(plat::CancelFlag* flag, const plat::ProgressMeter* meter)
+      : flag_(flag), meter_(meter) {
     setWindowTitle("Rendering");
     setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);
     label_ = new QLabel("Rendering the effect over the image...", this);
-    auto* bar = new QProgressBar(this);
-    bar->setRange(0, 0);  // no measure of the part done: a busy bar
+    bar_ = new QProgressBar(this);
+    bar_->setRange(0, kBarSteps);
+    bar_->setObjectName("renderShare");
+    Follow();
+    // The render's threads only raise the meter; the window reads it at a
+    // pace the eye follows.
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this] { Follow(); });
+    poll->start(100);
     button_ = new QPushButton("Cancel", this);
     button_->setProperty("cmd", "canc");
     layout->addWidget(label_);
-    layout->addWidget(bar);
+    layout->addWidget(bar_);
     layout->addWidget(button_, 0, Qt::AlignRight);
     connect(button_, &QPushButton::clicked, this, [this] { Stop(); });
+  }
+  void Follow() {
+    bar_->setValue(static_cast<int>(static_cast<int64_t>(meter_->parts()) * kBarSteps /
+                                    plat::ProgressMeter::kWhole));
   }
   void Stop() {
     flag_->Cancel();
@@ -56,17 +78,21 @@ class ProgressWindow : public QDialog {
 
  private:
   plat::CancelFlag* flag_;
+  const plat::ProgressMeter* meter_;
   QLabel* label_ = nullptr;
+  QProgressBar* bar_ = nullptr;
   QPushButton* button_ = nullptr;
 };
 
-int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag) {
+int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag,
+                  plat::ProgressMeter* meter) {
   std::atomic<bool> done{false};
   int32_t result = 0;
   QEventLoop loop;
   std::thread worker([&] {
     {
       const plat::CancelScope scope(flag);
+      const plat::ProgressScope progress(meter);
       result = render();
     }
     done = true;
@@ -79,7 +105,7 @@ int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag
   wait.start(1000);
   loop.exec(QEventLoop::ExcludeUserInputEvents);
   if (!done) {
-    ProgressWindow window(flag);
+    ProgressWindow window(flag, meter);
     window.show();
     while (!done) loop.exec();
     window.hide();
@@ -92,15 +118,18 @@ int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag
 
 int32_t RunRenderWithProgress(const std::function<int32_t()>& render) {
   plat::CancelFlag flag;
+  plat::ProgressMeter meter;
+  if (ProgressWatcher()) meter.SetObserver(ProgressWatcher());
   plat::CancelFlag* outer = std::exchange(gRunning, &flag);
   if (StartWatcher()) StartWatcher()();
   plat::hostapi::LiveLog("render-begin");
   int32_t result = 0;
   if (plat::tb::RunsOnVirtualClock()) {
     const plat::CancelScope scope(&flag);
+    const plat::ProgressScope progress(&meter);
     result = render();
   } else {
-    result = RunBeside(render, &flag);
+    result = RunBeside(render, &flag, &meter);
   }
   gRunning = outer;
   plat::hostapi::LiveLog("render-end %d", flag.cancelled() ? kRenderCancelled : result);
@@ -114,3 +143,7 @@ void CancelRender() {
 bool RenderRunning() { return gRunning != nullptr; }
 
 void SetRenderStartWatcher(std::function<void()> watcher) { StartWatcher() = std::move(watcher); }
+
+void SetRenderProgressWatcher(std::function<void(int32_t)> watcher) {
+  ProgressWatcher() = std::move(watcher);
+}

@@ -1,7 +1,8 @@
 // The session's long renders (the layers of a confirmed effect over the
 // whole image): the render runs on a worker thread under a cancel flag while
 // the window's thread keeps its event loop. If it takes longer than a
-// second, a small "Rendering" window shows a busy bar and a Cancel button;
+// second, a small "Rendering" window shows the share done (the render's
+// progress meter, platform/parallel/progress.h) and a Cancel button;
 // Cancel or Esc raise the flag, the render stops at its next band or step,
 // and its owner writes nothing back. Until the window shows, the event loop
 // takes no user input, so nothing can start beside the render.
@@ -30,3 +31,9 @@ bool RenderRunning();
 // Called on the window's thread as each render starts (null: nothing); for
 // tests and scripted runs that press Cancel.
 void SetRenderStartWatcher(std::function<void()> watcher);
+
+// Called with each new share of every later render (parts of
+// plat::ProgressMeter::kWhole), on the thread that raised it, in the order
+// the shares were taken (null: nothing); for tests that record a render's
+// reports.
+void SetRenderProgressWatcher(std::function<void(int32_t parts)> watcher);

@@ -26,6 +26,7 @@
 #include "platform/files/file_io.h"
 #include "platform/files/file_types.h"
 #include "platform/parallel/cancel.h"
+#include "platform/parallel/progress.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/layers.h"
 #include "script/script_file.h"
@@ -34,6 +35,14 @@ namespace {
 
 // The resource file's alert of a file that could not be written.
 constexpr int16_t kFileAlert = 129;
+
+// Where reading the image's planes ends and the render ends in the progress window's whole.
+// A 6000 x 4000 photo at a load of ~29: reading 0.15-0.2 s, writing back 0.1-0.7 s, the mix
+// next to nothing; the renders that keep the window up take from about a second (the wind at
+// its defaults renders in 0.3 s) to a minute (a fractal of many iterations).
+constexpr double kReadShare = 0.08, kRenderedShare = 0.85;
+// Where writing back ends in the last part, the opacity mix taking the rest.
+constexpr double kWrittenBack = 0.9;
 
 // Reads the combined layers of the scratch file into the script and renders
 // them onto its planes; 0, or negative when the file cannot be read or the
@@ -214,21 +223,36 @@ int32_t CarbonEditPlugin::DoFilter() {
   // the windows stay drawn and the render can be stopped; the main window
   // touches none of these images while a render runs. An unreadable layer
   // file, a failed or a stopped render leaves the image as it was.
+  // The shares of the whole in the progress window: reading, the render and writing back
+  // with the mix, as they divide the time of a render a user waits on.
   const int32_t rendered = RunRenderWithProgress([&]() -> int32_t {
-    std::memset(mask, 255, area);
-    for (int32_t y = 0; y < height; ++y) {
-      if (plat::Cancelled()) return -1;
-      const size_t row = static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width);
-      ReadOneLineBuffromPho(static_cast<int16_t>(gPer->planeMode), width, height, red + row, green + row,
-                            blue + row, nullptr, mask + row, nullptr, r->imageRect.left,
-                            r->imageRect.top + y, r->imageRect.right, r->imageRect.top + y + 1);
+    {
+      const plat::ProgressStage reading(0.0, kReadShare);
+      std::memset(mask, 255, area);
+      for (int32_t y = 0; y < height; ++y) {
+        if (plat::Cancelled()) return -1;
+        const size_t row = static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width);
+        ReadOneLineBuffromPho(static_cast<int16_t>(gPer->planeMode), width, height, red + row,
+                              green + row, blue + row, nullptr, mask + row, nullptr,
+                              r->imageRect.left, r->imageRect.top + y, r->imageRect.right,
+                              r->imageRect.top + y + 1);
+        plat::ReportProgress(y + 1, height);
+      }
     }
     script.SetBuf(red, green, blue, nullptr, mask, nullptr);
-    const int32_t result = RenderScratchLayers(&script, mask, width, height);
-    if (result < 0 || plat::Cancelled()) return result;
-    if (WriteBackPlanes(red, green, blue, width, height) != 0) return -1;
+    {
+      const plat::ProgressStage rendering(kReadShare, kRenderedShare);
+      const int32_t result = RenderScratchLayers(&script, mask, width, height);
+      if (result < 0 || plat::Cancelled()) return result;
+    }
+    const plat::ProgressStage writing(kRenderedShare, 1.0);
+    {
+      const plat::ProgressStage back(0.0, kWrittenBack);
+      if (WriteBackPlanes(red, green, blue, width, height) != 0) return -1;
+    }
     source = filtered;
     filtered = destination;
+    const plat::ProgressStage mixing(kWrittenBack, 1.0);
     OpaModAPEimage(0, 0, static_cast<int32_t>(destination.width()),
                    static_cast<int32_t>(destination.height()), opacity, blendMode);
     return 0;
@@ -313,6 +337,7 @@ int32_t CarbonEditPlugin::WriteBackPlanes(const uint8_t* red, const uint8_t* gre
       return -1;
     ++r->outRect.top;
     ++r->outRect.bottom;
+    plat::ReportProgress(y + 1, height);
   }
   r->maskRect = Rect{};
   r->outRect = Rect{};

@@ -2,6 +2,7 @@
 // writes, the mask it acts through, and the case that its effect number runs.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "app/core/memory_manager.h"
 #include "app/core/percent.h"
@@ -10,6 +11,7 @@
 #include "platform/parallel/byte_passes.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "script/effect_table.h"
 #include "script/render_cases.h"
 #include "script/script_file.h"
@@ -267,6 +269,11 @@ void ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode
       missingCases_.push_back({k, i, op->Effect});
       continue;
     }
+    // Each operation's even share of the render's progress; the operation's own loops
+    // report through it.
+    const int32_t at = progressStarted_++;
+    const plat::ProgressStage stage(static_cast<double>(at) / std::max(progressOps_, 1),
+                                    static_cast<double>(at + 1) / std::max(progressOps_, 1));
     if (route == EffectRoute::kTwoPlane) {
       PerformFromToEffect(op);
     } else if (route == EffectRoute::kOnePlane) {
@@ -304,21 +311,43 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
   // over from the last one, for scripts that build on what an earlier render left.
   Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 0);
   FreeAllChanBuf(kFirstScratch);
-  LoadImagePlanes(fill, pixels, extra6, extra89);
+  {
+    // Loading the planes is a small fixed part of the render's progress, so that its loops do
+    // not fill the part of the operations after it.
+    const plat::ProgressStage loading(0.0, kProgressLoadingShare);
+    LoadImagePlanes(fill, pixels, extra6, extra89);
+  }
 
   const LayerFile* layers = GetStack(stack);
+  // The operations this render will run, as RenderLayer picks them (a render inside an
+  // operation counts its own, inside that operation's share).
+  const int32_t outerOps = std::exchange(progressOps_, 0);
+  const int32_t outerStarted = std::exchange(progressStarted_, 0);
+  for (const Laye* layer = layers != nullptr ? layers->firstLaye : nullptr; layer != nullptr;
+       layer = layer->next) {
+    if (layer->active != 1) continue;
+    int16_t i = 1;
+    for (const Oprn* op = layer->firstOprn; op != nullptr; op = op->NextOprn, ++i)
+      if (!(mode == 1 ? i >= upto : mode != 0) && op->Act != 0) ++progressOps_;
+  }
+  const plat::ProgressStage operations(kProgressLoadingShare, 1.0);
   int16_t k = 1;
   for (Laye* layer = layers != nullptr ? layers->firstLaye : nullptr; layer != nullptr;
        layer = layer->next, ++k) {
     if (plat::Cancelled()) break;
     if (layer->active == 1) RenderLayer(stack, k, layer, mode, upto);
-    // Scratch planes live for one layer, active or not; the last layer leaves them.
+    // Scratch planes live for one layer, active or not; the last layer leaves them. Clearing
+    // them takes no share of the progress: it holds where the operations before left it.
     if (layer->next == nullptr) continue;
+    const double done = static_cast<double>(progressStarted_) / std::max(progressOps_, 1);
+    const plat::ProgressStage held(done, done);
     for (int32_t c = kFirstScratch; c <= kLastScratch; ++c)
       if (uint8_t* p = ChannelPlane(c, 0))
         plat::FillBytes(p, static_cast<int64_t>(planeWidth) * planeHeight, 0);
   }
   delete currentPaths;
   currentPaths = nullptr;
+  progressOps_ = outerOps;
+  progressStarted_ = outerStarted;
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "app/core/colour_spaces.h"
 #include "engines/families/effect_families.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "platform/random/random.h"
 #include "raster/plane_copy.h"
 #include "script/engine_rows.h"
@@ -167,6 +168,32 @@ TEST_F(Border, DrawsTwiceForEachDrawnCellAndRendersTheSameTwice) {
   Render(a, 3);
   Render(b, 3);
   EXPECT_EQ(a, b);
+}
+
+// The drawing reports its cells drawn of all cells (4 corners and 4 x 4 side cells, one side
+// cell off): a rise for every cell, the loops inside a cell adding none of their own, then the
+// blend back ends the render at the whole.
+TEST_F(Border, EachCellDrawnIsReported) {
+  width = 240;
+  height = 180;
+  Tile(2, 1).enabled = 2;
+  for (const int threads : {1, 8}) {
+    plat::SetThreadCount(threads);
+    plat::ProgressMeter meter;
+    std::vector<int32_t> reports;
+    meter.SetObserver([&](int32_t parts) { reports.push_back(parts); });
+    Planes p = Picture(40);
+    {
+      const plat::ProgressScope scope(&meter);
+      ASSERT_EQ(Render(p, 3), 0);
+    }
+    ASSERT_EQ(reports.size(), 19u + 1u) << threads;  // the last one the blend back's
+    for (size_t i = 0; i + 1 < reports.size(); ++i)
+      EXPECT_EQ(reports[i], static_cast<int32_t>(950000 * (static_cast<double>(i + 1) / 19)))
+          << i << " threads " << threads;
+    EXPECT_EQ(reports.back(), plat::ProgressMeter::kWhole);
+  }
+  plat::SetThreadCount(0);
 }
 
 TEST_F(Border, OnePlaneTakesTheMeanOfTheMergedColours) {

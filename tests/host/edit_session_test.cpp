@@ -11,6 +11,7 @@
 #include "host/host_fixture.h"
 #include "host/plugin_entry.h"
 #include "host/session/app_object.h"
+#include "platform/parallel/progress.h"
 
 namespace {
 
@@ -294,6 +295,28 @@ TEST_F(RenderRoadTest, ACancelledRenderLeavesTheVersionsAndTheSessionOpen) {
   EXPECT_EQ(edit_->posted(), 0u);
   EXPECT_EQ(edit_->ended, 0);
   EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The render reports its share as it goes, to the window's meter: the image read row by row,
+// the operation's loops band by band, the planes written back. The reports only rise and end
+// at the whole; a render cancelled as it starts reports nothing.
+TEST_F(RenderRoadTest, TheRenderReportsItsShareInOrderToTheEnd) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(120, 90, 1))});
+  vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+  std::vector<int32_t> reports;
+  SetRenderProgressWatcher([&](int32_t parts) { reports.push_back(parts); });
+  ASSERT_EQ(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  ASSERT_GE(reports.size(), 90u);  // at least a report a row read
+  EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+  EXPECT_EQ(std::adjacent_find(reports.begin(), reports.end()), reports.end());
+  EXPECT_LT(reports.front(), plat::ProgressMeter::kWhole / 50);
+  EXPECT_EQ(reports.back(), plat::ProgressMeter::kWhole);
+  reports.clear();
+  SetRenderStartWatcher([] { CancelRender(); });
+  EXPECT_LT(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  SetRenderStartWatcher(nullptr);
+  SetRenderProgressWatcher(nullptr);
+  EXPECT_TRUE(reports.empty());
 }
 
 // Every version renders before any is written: Cancel in the last render leaves every file

@@ -7,6 +7,7 @@
 
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "script/effect_table.h"
 #include "script/param_block.h"
 #include "script/record_kinds.h"
@@ -122,6 +123,40 @@ TEST_F(Render, ModesRunOperationsBelowUptoOrNone) {
   s_.Render(0, 0, 0, nullptr, nullptr, nullptr, 2, 5);
   EXPECT_EQ(Copy(3), Plane(n_, 0));
   EXPECT_EQ(Copy(5), Plane(n_, 0));
+}
+
+// Each operation the render runs has an even share of its progress after the planes' loading,
+// ended as the operation ends: four brightness steps with one of them off (and one below
+// `upto`) report thirds, then halves, of what the loading leaves; the reports only rise.
+TEST_F(Render, EachOperationEndsItsShareOfTheProgress) {
+  Setup(3, 40, 30);
+  for (int16_t o = 1; o <= 4; ++o) Op(o, 16, 0, 3, {10});
+  s_.SetAct(0, 1, 2, 0);
+  std::vector<uint8_t> pixels(4 * n_, 100);
+  auto record = [&](int16_t mode, int16_t upto) {
+    plat::ProgressMeter meter;
+    std::vector<int32_t> reports;
+    meter.SetObserver([&](int32_t parts) { reports.push_back(parts); });
+    const plat::ProgressScope scope(&meter);
+    RenderAll(pixels.data(), mode, upto);
+    return reports;
+  };
+  const int32_t whole = plat::ProgressMeter::kWhole;
+  const auto loaded = static_cast<int32_t>(whole * ScriptFile::kProgressLoadingShare);
+  auto end = [&](int32_t done, int32_t of) {
+    return loaded + static_cast<int32_t>((whole - loaded) * (static_cast<double>(done) / of));
+  };
+  const std::vector<int32_t> all = record(0, 0);
+  for (const int32_t at : {loaded, end(1, 3), end(2, 3), whole})
+    EXPECT_NE(std::find(all.begin(), all.end(), at), all.end()) << at;
+  EXPECT_TRUE(std::is_sorted(all.begin(), all.end()));
+  EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
+  EXPECT_EQ(all.back(), whole);
+  EXPECT_EQ(Copy(3), Plane(n_, 130));
+  // Below operation 4: operations 1 and 3.
+  const std::vector<int32_t> two = record(1, 4);
+  EXPECT_NE(std::find(two.begin(), two.end(), end(1, 2)), two.end());
+  EXPECT_EQ(two.back(), whole);
 }
 
 TEST_F(Render, LayersClearScratchPlanesAndCallerPlanesAreTakenOnce) {

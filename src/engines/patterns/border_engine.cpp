@@ -20,6 +20,7 @@
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "platform/random/random.h"
 #include "raster/blend_filters.h"
 #include "raster/plane_copy.h"
@@ -427,8 +428,31 @@ bool MakeTiles(const MiscBord& engine, const BordLay& layer, int32_t S, LayerTil
   return true;
 }
 
+// The drawing's part of the border's progress: the cells take nearly all of a render, the
+// blend back of the planes the rest.
+constexpr double kDrawingShare = 0.95;
+
+// The cells a layer draws, as DrawLayer picks them.
+int64_t CellCount(const BordLay& layer) {
+  const BordInfo& I = layer.info;
+  int64_t n = 0;
+  for (int32_t i = 0; i < 4; ++i) n += I.cornerOn[i] == 1 && layer.tiles[i].enabled == 1;
+  for (int32_t s = 0; s < 4; ++s) {
+    if (I.sideOn[s] != 1) continue;
+    for (int32_t k = 1; k <= CellsOf(I, s); ++k)
+      n += layer.tiles[4 + kBordCellsPerSide * s + k - 1].enabled == 1;
+  }
+  return n;
+}
+
+// The border's progress: its cells drawn of all its layers' cells.
+struct CellsDrawn {
+  int64_t done = 0, total = 0;
+  void One() { plat::ReportProgress(++done, total); }
+};
+
 int32_t DrawLayer(const Render& r, const BordLay& layer, const LayerTiles& tiles, int32_t W,
-                  int32_t H) {
+                  int32_t H, CellsDrawn* drawn) {
   const BordInfo& I = layer.info;
   Corner c[4];
   for (int32_t i = 0; i < 4; ++i) c[i] = CornerOf(I, i, W, H);
@@ -437,6 +461,7 @@ int32_t DrawLayer(const Render& r, const BordLay& layer, const LayerTiles& tiles
     const BordTile& T = layer.tiles[i];
     if (I.cornerOn[i] != 1 || T.enabled != 1) continue;
     if (DrawCell(r, tiles, &made, T, CornerPlace(c[i], i, W, H), 0, true) != 0) return -1;
+    drawn->One();
   }
   for (int32_t s = 0; s < 4; ++s) {
     if (I.sideOn[s] != 1) continue;
@@ -446,6 +471,7 @@ int32_t DrawLayer(const Render& r, const BordLay& layer, const LayerTiles& tiles
       if (T.enabled != 1) continue;
       if (DrawCell(r, tiles, &made, T, SidePlace(I, c, s, k, n, W, H), SideAngle(I.kind, s), false) != 0)
         return -1;
+      drawn->One();
     }
   }
   return 0;
@@ -477,6 +503,13 @@ int32_t MiscBord::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity
   if (apply == 1) {
     const Render r{this, width, height, work.all()};
     const int32_t layers = BordLayerCount(par_.get()->head.layerCount);
+    // The cells measure the drawing (the blend back takes the rest of the progress); the many
+    // short loops inside one cell report nothing of their own.
+    CellsDrawn drawn;
+    for (int32_t L = 0; L < layers; ++L)
+      if (par_.get()->layers[L].info.shown != 0) drawn.total += CellCount(par_.get()->layers[L]);
+    const plat::ProgressStage drawing(0.0, kDrawingShare);
+    const plat::QuietProgress quiet;
     for (int32_t L = 0; L < layers; ++L) {
       const BordLay& layer = par_.get()->layers[L];
       if (layer.info.shown == 0) continue;
@@ -487,7 +520,7 @@ int32_t MiscBord::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity
       if (S <= 0) continue;
       LayerTiles tiles;
       if (!MakeTiles(*this, layer, S, &tiles)) return -1;
-      if (DrawLayer(r, layer, tiles, W, H) != 0) return -1;
+      if (DrawLayer(r, layer, tiles, W, H, &drawn) != 0) return -1;
     }
   }
   work.BlendBack(mask, area, blendMode, opacity);

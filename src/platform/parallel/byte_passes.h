@@ -46,6 +46,8 @@ void ForEachByteRun(int64_t count, F&& body) {
     body(int64_t{0}, count);
     return;
   }
+  // A pass over memory: it leaves the progress to the work it serves.
+  const QuietProgress quiet;
   ParallelFor(0, static_cast<int32_t>(runs), 1, [&body, count](int32_t first, int32_t last) {
     const int64_t from = first * kBytePassRun;
     const int64_t to = last * kBytePassRun < count ? last * kBytePassRun : count;

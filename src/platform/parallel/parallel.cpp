@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "platform/parallel/cancel.h"
+#include "platform/parallel/progress.h"
 
 namespace plat {
 namespace {
@@ -26,6 +27,18 @@ struct InBand {
   ~InBand() { t_inBand = outer; }
   InBand(const InBand&) = delete;
   InBand& operator=(const InBand&) = delete;
+};
+
+// Set while a band of a loop that reports its bands to a progress meter runs (on whichever
+// thread), so that the loops inside it leave the reporting to it.
+thread_local bool t_measured = false;
+
+struct Measured {
+  bool outer = t_measured;
+  explicit Measured(bool on) { t_measured = outer || on; }
+  ~Measured() { t_measured = outer; }
+  Measured(const Measured&) = delete;
+  Measured& operator=(const Measured&) = delete;
 };
 
 int DefaultCount() {
@@ -66,6 +79,10 @@ std::shared_ptr<tbb::task_arena> ArenaFor(int threads) {
 
 }  // namespace
 
+QuietProgress::QuietProgress() : outer_(t_measured) { t_measured = true; }
+
+QuietProgress::~QuietProgress() { t_measured = outer_; }
+
 int ThreadCount() {
   const int set = g_setCount.load(std::memory_order_relaxed);
   return set > 0 ? set : DefaultCount();
@@ -83,12 +100,31 @@ void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
   band = std::max(band, 1);
   const int32_t bands = BandCount(begin, end, band);
   const int threads = ThreadCount();
+  // An outermost loop moves the caller's span of its progress meter on by each band it has
+  // done; the loops inside one of its bands leave that to it (inside a loop of one band they
+  // measure that band).
+  const ProgressSpan span = CurrentProgressSpan();
+  const bool reports = span.meter != nullptr && !t_measured && bands > 0;
+  const bool owns = reports && bands > 1;
+  std::atomic<int32_t> done{0};
+  auto bandDone = [&] {
+    if (!reports) return;
+    const int32_t n = done.fetch_add(1, std::memory_order_relaxed) + 1;
+    span.meter->Raise(span.from + (span.to - span.from) * n / bands);
+  };
   if (bands <= 1 || threads <= 1 || t_inBand) {
-    for (int32_t i = 0; i < bands; ++i) RunBand(body, begin, end, band, i);
+    for (int32_t i = 0; i < bands; ++i) {
+      {
+        const Measured measured(owns);
+        RunBand(body, begin, end, band, i);
+      }
+      bandDone();
+    }
     return;
   }
   // The pool's threads answer to the caller's cancel flag: a body may look
-  // at Cancelled() as on the caller's thread.
+  // at Cancelled() as on the caller's thread; and they report into the
+  // caller's span.
   const CancelFlag* flag = CurrentCancelFlag();
   const std::shared_ptr<tbb::task_arena> arena = ArenaFor(threads);
   arena->execute([&] {
@@ -97,7 +133,12 @@ void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
         [&](const tbb::blocked_range<int32_t>& r) {
           const InBand mark;
           const CancelScope scope(flag);
-          for (int32_t i = r.begin(); i < r.end(); ++i) RunBand(body, begin, end, band, i);
+          const ProgressSpanScope spanScope(span);
+          const Measured measured(owns);
+          for (int32_t i = r.begin(); i < r.end(); ++i) {
+            RunBand(body, begin, end, band, i);
+            bandDone();
+          }
         },
         tbb::simple_partitioner());
   });

@@ -33,6 +33,20 @@ void SetThreadCount(int count);
 // Number of bands [begin, end) falls into; 0 for an empty range.
 int32_t BandCount(int32_t begin, int32_t end, int32_t band);
 
+// Loops started under it report nothing to a progress meter (progress.h): passes over memory
+// that take a negligible part of the work they serve, which would otherwise fill the share of
+// the work ahead of them in a moment.
+class QuietProgress {
+ public:
+  QuietProgress();
+  ~QuietProgress();
+  QuietProgress(const QuietProgress&) = delete;
+  QuietProgress& operator=(const QuietProgress&) = delete;
+
+ private:
+  bool outer_;
+};
+
 // The body of a loop without the cost of a std::function: a function and the
 // object it acts on.
 struct BandBody {
