@@ -794,6 +794,10 @@ int32_t WindEachPlane(int16_t mode, int16_t opacity, unsigned char* const* plane
 // Off, WindEachPlane always goes one plane after the other: the plain form it is checked
 // against. On by default.
 void SetWindPlanesSideBySide(bool on);
+// Off, the wind walks one pixel at a time, never sixteen neighbours' streaks a step at a time:
+// the plain form those are timed against (the tests hold the vector level down instead). On
+// by default.
+void SetWindSixteenAtOnce(bool on);
 
 // Off, Effects::SinusWave never moves a replaced region in place in two sweeps (rows sideways,
 // then columns up or down) but gathers it into a copy as it does under a blend: the form the

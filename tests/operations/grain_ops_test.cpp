@@ -8,7 +8,9 @@
 
 #include "operations/effects.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "platform/random/random.h"
+#include "support/level_and_threads.h"
 #include "support/noise_plane.h"
 #include "support/session.h"
 
@@ -268,6 +270,86 @@ uint32_t gSecond = 0;
 uint32_t TickingClock() {
   return gSecond++;
 }
+
+// Sixteen neighbouring pixels' streaks a step at a time, where the angle's steps allow it, and
+// one pixel at a time: both the literal walk, for angles on every side (the walk up the plane
+// too, and steps against the walk's direction), streaks lengthened past the length and a
+// region inside the plane.
+TEST_F(WindOp, EveryLevelEqualsTheLiteralWalk) {
+  const int32_t w = 1211, h = 41;
+  const Plane start = vmktest::Noise(static_cast<size_t>(w) * h, 9);
+  for (const int16_t length : {9, 18, 40})
+    for (const int16_t angle : {0, 45, 90, 135, 180, 200, 270, 330, -60})
+      for (const int16_t randomness : {0, 7, -6}) {
+        const int32_t x0 = 3, y0 = 2, x1 = w - 5, y1 = h - 1;
+        const Plane want =
+            LiteralWind(start, w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 200);
+        for (const plat::SimdLevel level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2}) {
+          vmktest::LevelAndThreads hold(level, 0);
+          plat::SetTimeSeedFunction(SecondA);
+          Plane got = start;
+          ASSERT_EQ(Effects::Wind(0, 200, got.data(), h, w, x0, y0, x1, y1, nullptr, length,
+                                  angle, randomness),
+                    0);
+          ASSERT_EQ(got, want) << length << " " << angle << " " << randomness << " level "
+                               << static_cast<int>(level);
+        }
+      }
+}
+
+// Sixteen neighbouring pixels' streaks a step at a time (where no two steps of a row land
+// within sixteen columns in the wrong order) against one pixel at a time, through a mask and
+// in another mode too, on the planes side by side at 1, 3 and 8 threads: the angles whose
+// steps allow it and ones whose steps do not, lengths up to the 16-bit lanes' most.
+TEST_F(WindOp, SixteenPixelsAtOnceEqualOneAtATime) {
+  const int32_t w = 500, h = 29;
+  const size_t n = static_cast<size_t>(w) * h;
+  const Plane start[3] = {vmktest::Noise(n, 11), vmktest::Noise(n, 12), vmktest::Noise(n, 13)};
+  const Plane mask = vmktest::Noise(n, 14);
+  plat::SetTimeSeedFunction(TickingClock);
+  for (const int16_t mode : {0, 4})
+    for (const int16_t length : {5, 18, 60, 255})
+      for (const int16_t angle : {45, 135, 200, -30, 10}) {
+        auto run = [&](plat::SimdLevel level, int threads) {
+          vmktest::LevelAndThreads hold(level, threads);
+          gSecond = 77;
+          std::vector<Plane> p(start, start + 3);
+          unsigned char* planes[3] = {p[0].data(), p[1].data(), p[2].data()};
+          EXPECT_EQ(WindEachPlane(mode, 190, planes, 3, h, w, 2, 1, w - 3, h - 2, mask.data(),
+                                  length, angle, 7),
+                    0);
+          return p;
+        };
+        const std::vector<Plane> want = run(plat::SimdLevel::kBaseline, 1);
+        for (const int threads : {1, 3, 8})
+          ASSERT_EQ(run(plat::SimdLevel::kAvx2, threads), want)
+              << "mode " << mode << " length " << length << " angle " << angle << " threads "
+              << threads;
+      }
+}
+
+// The wind reports its rows as they are walked: a rise for every row (the loop over the plane
+// adds nothing of its own past them) and the whole at the end, at any thread count.
+TEST_F(WindOp, RowsWalkedAreReportedToTheEnd) {
+  const int32_t w = 1211, h = 41;
+  for (const int threads : {1, 3, 8}) {
+    plat::SetThreadCount(threads);
+    plat::ProgressMeter meter;
+    std::vector<int32_t> reports;
+    meter.SetObserver([&](int32_t parts) { reports.push_back(parts); });
+    Plane p = vmktest::Noise(static_cast<size_t>(w) * h, 3);
+    {
+      const plat::ProgressScope scope(&meter);
+      ASSERT_EQ(Effects::Wind(0, 255, p.data(), h, w, 0, 0, w - 1, h - 1, nullptr, 18, 45, 7), 0);
+    }
+    ASSERT_FALSE(reports.empty());
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    EXPECT_EQ(reports.back(), plat::ProgressMeter::kWhole) << threads;
+    EXPECT_EQ(reports.size(), static_cast<size_t>(h)) << threads;
+  }
+  plat::SetThreadCount(0);
+}
+
 
 // The planes side by side against the planes one after the other, each plane seeded from its
 // own tick of the clock: the same planes, and the shared generator left at the same place, at
