@@ -79,8 +79,14 @@ TEST(WorkerTasks, AStaleTaskNeverFinishesAndStopDropsWhatWaits) {
   worker.SubmitTask(running);
   while (entered.load() == 0) std::this_thread::yield();
   running->MarkStale();
-  worker.SubmitTask(std::make_shared<Probe>(&key, "waiting", &log, &entered));
-  std::thread release([] { gRelease = true; });
+  auto waiting = std::make_shared<Probe>(&key, "waiting", &log, &entered);
+  worker.SubmitTask(waiting);
+  // The running task is let go only once Stop has dropped the waiting one;
+  // released earlier, the worker could take it up before Stop comes.
+  std::thread release([&waiting] {
+    while (!waiting->stale()) std::this_thread::yield();
+    gRelease = true;
+  });
   worker.Stop();
   release.join();
   QCoreApplication::sendPostedEvents();
