@@ -483,8 +483,23 @@ void VMKcompeff::HoverItem(int32_t item, tb::WindowRef window) {
 }
 
 // The slots are kept in the temporary file while the name menu is open; when it closes
-// the current slot shows its own effect again, not the last one hovered.
+// the current slot shows its own effect again, not the last one hovered. A folder that
+// would not take the file (full, read-only) must not bring back an older file's slots, nor
+// leave the hovered entry in the slot: the slots as they were at the opening are kept in
+// memory too and restored from there when the file did not take them or does not read.
 void VMKcompeff::HoverBackRest(int16_t n) {
-  (void)BackupRestoreFich(n);
-  if (n == 0 && Changeable()) PrepareBuf(currentSlot);
+  if (n == 1) {
+    for (int k = 1; k < kSlotCount; ++k) Copy_FicStruct(&slots[k]->file, &heldSlots_[k - 1]);
+    holding_ = true;
+    heldInFile_ = BackupRestoreFich(1) == 0;
+    return;
+  }
+  if (n != 0) return;
+  if (!holding_) {
+    (void)BackupRestoreFich(0);
+  } else if (!heldInFile_ || BackupRestoreFich(0) != 0) {
+    for (int k = 1; k < kSlotCount; ++k) Copy_FicStruct(&heldSlots_[k - 1], &slots[k]->file);
+  }
+  holding_ = false;
+  if (Changeable()) PrepareBuf(currentSlot);
 }

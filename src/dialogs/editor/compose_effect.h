@@ -103,6 +103,11 @@ class VMKcompeff final : public EffectFrame {
   // backing scale when the slot was laid out).
   int32_t density_[kSlotCount] = {1, 1, 1, 1};
   VMKimabox* views_[kSlotCount] = {};
+  // Slots 1 to 3 as they were when the name menu opened, and whether the slot file took
+  // them: the menu's close restores these when the file could not be written or read back.
+  fichier heldSlots_[kSlotCount - 1];
+  bool holding_ = false;
+  bool heldInFile_ = false;
 };
 
 extern VMKcompeff* gVMKcompeff;

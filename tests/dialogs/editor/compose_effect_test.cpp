@@ -1,13 +1,19 @@
 // The compose-effect chooser on the test driver: slot 0 stays the caller's, names and the
 // browser fill slots 1 to 3, hovering previews a slot and closing restores it, the slots
-// persist in their temporary file (damaged ones read as empty), and nothing it does
-// changes the document.
+// persist in their temporary file (damaged ones read as empty, a file the folder will not
+// take never brings older slots back), and nothing it does changes the document.
 #include "dialogs/editor/compose_effect.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "browser_fixture.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/files/file_io.h"
 #include "platform/toolbox/toolbox.h"
 
 // After the project's headers: Qt's keyword macros would rename their members.
@@ -212,6 +218,76 @@ TEST_F(ComposeTest, ALoadedFileGoesIntoTheCurrentSlot) {
     EXPECT_EQ(chooser.slots[1]->filled, 1);
   });
   driver_.Press(kCeff, kCancel);
+  EXPECT_EQ(chooser.Do_CompEffDlg(117, nullptr), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// A folder that will not take the slot file when the name menu opens (full, read-only):
+// closing the menu keeps the slots the user has, neither an older file's nor the hovered
+// entry, and a name chosen meanwhile goes into its slot alone.
+TEST_F(ComposeTest, ASlotFileTheFolderWillNotTakeKeepsTheSlotsAcrossTheNameMenu) {
+  const auto names = [&](VMKcompeff& c) {
+    return std::vector<std::string>{SlotName(c, 1), SlotName(c, 2), SlotName(c, 3)};
+  };
+  const auto failWrites = [this](int error) {
+    return [this, error](tb::WindowRef) {
+      plat::files::FailWritesForTesting(error != 0 ? bundle_.makersFile("") : "", error);
+    };
+  };
+  {
+    // An older slot file, from an earlier use.
+    VMKcompeff chooser;
+    chooser.SetSelecFich(&scratch_);
+    driver_.Advance(0.1).Choose(kCeff, kName, 3);
+    Click(2).Choose(kCeff, kName, 1);
+    Click(3).Choose(kCeff, kName, 5).Press(kCeff, kCancel);
+    EXPECT_EQ(chooser.Do_CompEffDlg(117, nullptr), 0);
+  }
+  const std::vector<uint8_t> older = vmktest::ReadBytes(SlotFile());
+  ASSERT_EQ(older.size(), 3u * kFicStoredSize);
+  for (const int error : {ENOSPC, EROFS}) {
+    VMKcompeff chooser;
+    chooser.SetSelecFich(&scratch_);
+    driver_.Advance(0.1);
+    // Slot 1 takes a new name while the folder still takes the file, whose slots stay the
+    // older ones until the next opening.
+    Click(1).Choose(kCeff, kName, 2).Do([&](tb::WindowRef) {
+      EXPECT_EQ(names(chooser), (std::vector<std::string>{"e02.ach1", "e01.ach1", "e05.ach1"}));
+      vmktest::WriteBytes(SlotFile(), older);
+    });
+    driver_.Do(failWrites(error)).Hover(kCeff, kName, {4, 5}).Do([&](tb::WindowRef) {
+      EXPECT_EQ(names(chooser), (std::vector<std::string>{"e02.ach1", "e01.ach1", "e05.ach1"}))
+          << error;
+      EXPECT_EQ(vmktest::ReadBytes(SlotFile()), older);
+    });
+    Click(2).Choose(kCeff, kName, 4).Do([&](tb::WindowRef) {
+      EXPECT_EQ(names(chooser), (std::vector<std::string>{"e02.ach1", "e04.ach1", "e05.ach1"}))
+          << error;
+      EXPECT_EQ(chooser.currentSlot, 2);
+    });
+    driver_.Do(failWrites(0)).Press(kCeff, kCancel);
+    EXPECT_EQ(chooser.Do_CompEffDlg(117, nullptr), 0);
+    EXPECT_EQ(names(chooser), (std::vector<std::string>{"e02.ach1", "e04.ach1", "e05.ach1"}));
+    // The folder takes them again at the close: the next use finds them.
+    VMKcompeff again;
+    driver_.Advance(0.1)
+        .Do([&](tb::WindowRef) {
+          EXPECT_EQ(names(again), (std::vector<std::string>{"e02.ach1", "e04.ach1", "e05.ach1"}));
+        })
+        .Press(kCeff, kCancel);
+    EXPECT_EQ(again.Do_CompEffDlg(117, nullptr), 0);
+    vmktest::WriteBytes(SlotFile(), older);
+  }
+  // No slot file at all and none can be made: the hovered entry does not stay in the slot.
+  std::filesystem::remove(SlotFile());
+  VMKcompeff chooser;
+  chooser.SetSelecFich(&scratch_);
+  driver_.Advance(0.1).Do(failWrites(EROFS)).Choose(kCeff, kName, 2).Hover(kCeff, kName, {3, 4});
+  driver_.Do([&](tb::WindowRef) {
+    EXPECT_EQ(names(chooser), (std::vector<std::string>{"e02.ach1", "", ""}));
+    EXPECT_FALSE(std::filesystem::exists(SlotFile()));
+  });
+  driver_.Do(failWrites(0)).Press(kCeff, kCancel);
   EXPECT_EQ(chooser.Do_CompEffDlg(117, nullptr), 0);
   EXPECT_TRUE(driver_.errors().empty());
 }
