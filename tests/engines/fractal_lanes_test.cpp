@@ -178,6 +178,74 @@ TEST(FractalLanes, TheCarriedConstantOfFormulaNineFarIntoThePicture) {
   }
 }
 
+// One drawing over a window given as the record gives it: x from left to right, y from top to
+// bottom.
+struct Picture {
+  Formula f;
+  double left, top, right, bottom;
+  int32_t bailout;
+};
+
+Drawing DrawPicture(const Picture& p, int32_t stride, int32_t rows, int32_t limit) {
+  static const Table table;
+  Drawing d(stride, rows);
+  MiscFract engine;
+  EXPECT_EQ(engine.FractJulia(p.f.type, stride, rows, d.p[0].data(), d.p[1].data(), d.p[2].data(),
+                              0, 0, stride, rows, table.t, limit, p.f.scale, p.bailout,
+                              p.left, p.top, p.right, p.bottom, p.f.cRe, p.f.cIm),
+            0);
+  return d;
+}
+
+// The lanes stop an orbit that has come back to a state it had, and an orbit of the sine
+// formulas inside the disc it can never leave, before the limit: what the limit gives, to the
+// bit, or the picture differs. The content library's five fractal presets (their formulas,
+// constants, windows and bail-outs), interiors that settle on fixed points and cycles of a few
+// steps (the rabbit's three, c = -1's two), orbits that creep near a parabolic point and never
+// settle within the limit, the formulas whose step carries k as well as z, the sine formula's
+// constant just inside and just outside the disc's bound and with bail-outs inside the disc,
+// and orbits up the imaginary axis whose real part stays 0 to the bit while they climb to
+// their escape over some ninety steps (a state is all of z): every level, 1, 3 and 8 threads,
+// at 4, 20 and 2000 steps.
+TEST(FractalLanes, OrbitsStoppedBeforeTheLimitGiveWhatTheLimitGives) {
+  const Picture pictures[] = {
+      {{1, 0.0, 1.0, 12}, -1.6, -1.6, 1.6, 1.6, 4},     // Dendrite
+      {{2, -0.1, 0.65, 24}, -2.0, -2.0, 2.0, 2.0, 4},   // Sea horses
+      {{9, 1.0, 0.12, 40}, -3.0, -2.0, 3.0, 2.0, 50},   // Sine lace
+      {{11, 0.9, 0.45, 50}, -2.0, -2.0, 2.0, 2.0, 30},  // Copper rings
+      {{1, -0.75, 0.11, 8}, -0.6, -0.6, 0.6, 0.6, 4},   // Spiral
+      {{1, -1.0, 0.0, 10}, -1.8, -1.2, 1.8, 1.2, 4},
+      {{1, -0.122, 0.745, 10}, -1.5, -1.3, 1.5, 1.3, 4},
+      {{1, 0.26, 0.0, 10}, -0.2, -0.7, 1.2, 0.7, 4},
+      {{29, 0.1, 0.1, 10}, -1.0, -1.0, 1.0, 1.0, 4},
+      {{31, 0.1, 0.1, 10}, -1.0, -1.0, 1.0, 1.0, 4},
+      {{31, -0.2, 0.3, 10}, -1.2, -1.2, 1.2, 1.2, 9},
+      {{10, 0.9985, 0.0, 10}, -3.0, -2.0, 3.0, 2.0, 50},
+      {{10, 0.9995, 0.0, 10}, -3.0, -2.0, 3.0, 2.0, 50},
+      {{10, 0.5, 0.4, 10}, -3.0, -2.0, 3.0, 2.0, 1},
+      {{10, 0.3, -0.2, 10}, -2.0, -2.0, 2.0, 2.0, 0},
+      {{9, 0.7, -0.6, 30}, -3.0, -2.0, 3.0, 2.0, 2},
+      {{10, 1.1, 0.0, 10}, -19.0 / 1024, -13.0 / 1024, 19.0 / 1024, 13.0 / 1024, 50},
+  };
+  for (const Picture& p : pictures) {
+    for (const int32_t limit : {4, 20, 2000}) {
+      Drawing plain(0, 0);
+      {
+        vmktest::LevelAndThreads hold(SimdLevel::kBaseline, 1);
+        plain = DrawPicture(p, 39, 27, limit);
+      }
+      for (const SimdLevel level : WideLevels()) {
+        for (const int threads : {1, 3, 8}) {
+          vmktest::LevelAndThreads hold(level, threads);
+          EXPECT_TRUE(DrawPicture(p, 39, 27, limit) == plain)
+              << "formula " << p.f.type << " c " << p.f.cRe << " " << p.f.cIm << " level "
+              << static_cast<int>(level) << " threads " << threads << " limit " << limit;
+        }
+      }
+    }
+  }
+}
+
 // A cancelled drawing in lanes stops before its first row, as the one-pixel walk does.
 TEST(FractalLanes, ACancelledDrawingLeavesThePlanes) {
   const Drawing untouched(16, 9);
