@@ -21,6 +21,7 @@
 #include "engines/correction/grid_record.h"
 #include "engines/correction/lens_correction.h"
 #include "engines/families/effect_families.h"
+#include "engines/patterns/border_record.h"
 #include "engines/patterns/image_combination_record.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/ApePlugInUtilities/image_files.h"
@@ -281,6 +282,47 @@ TEST_F(FittedPreview, CombinationDrawsItsLengthsAtTheViewsScale) {
     box_.SetCombImaPar(record.get(), 1, 3);
     const double d = PreviewAgainst(Render(92, [&](ScriptFile& s) { s.SetCombImaPar(0, 1, 1, record.get()); }));
     EXPECT_LT(d, kSameFeatures) << "blur " << blur << " emboss " << emboss;
+  }
+}
+
+// A border of picture tiles: its geometry is in fractions of the drawn
+// rectangle and its tiles are made at the size of the largest cell, so the
+// fitted preview of the record OK keeps shows the same frame: 3.8 and 6.6
+// here, the cells' edges rounded at the view's size; the preview of the
+// same frame with its sides half as thick again is 17 and 26 away.
+TEST_F(FittedPreview, BorderDrawsTheFrameTheRenderWrites) {
+  RawImage tile;
+  tile.width = tile.height = 120;
+  tile.data.assign(static_cast<size_t>(120) * 120 * 4, 0);
+  for (int32_t y = 0; y < 120; ++y)
+    for (int32_t x = 0; x < 120; ++x) {
+      uint8_t* p = tile.row(static_cast<uint32_t>(y)) + 4 * x;
+      const int32_t r2 = (x - 60) * (x - 60) + (y - 60) * (y - 60);
+      const bool ring = r2 > 34 * 34 && r2 < 54 * 54;
+      const bool petal = std::abs(x - 60) < 12 || std::abs(y - 60) < 12;
+      p[0] = ring ? 200 : 220;
+      p[1] = ring ? 160 : 40;
+      p[2] = ring ? 60 : 70;
+      p[3] = ring || petal ? 255 : 0;
+    }
+  const std::string path = (dir_.path() / "tile.tif").string();
+  WriteImageFile(path, plat::imageio::kTypeTIFF, tile);
+  fichier file;
+  ASSERT_TRUE(SetFicFromPosix(&file, path));
+  auto record = std::make_unique<BordPar>();
+  Init_BordPar(record.get(), kW, kH, 0, 1, 1, 1);
+  for (fichier& f : record->layers[0].files) Copy_FicStruct(&file, &f);
+  YoxelPar picture;
+  Init_YoxelPar(&picture, kW, kH, 72, 0, 5);
+  box_.SetYoxelPar(&picture, 2, 0);
+  for (const auto& [cells, thickness] : {std::pair{4, 20}, std::pair{12, 40}}) {
+    for (int32_t k = 0; k < 4; ++k) {
+      record->layers[0].info.cells[k] = cells;
+      record->layers[0].info.thickness[k] = thickness;
+    }
+    box_.SetBordPar(record.get(), 1, 3, nullptr);
+    const double d = PreviewAgainst(Render(106, [&](ScriptFile& s) { s.SetBordPar(0, 1, 1, record.get()); }));
+    EXPECT_LT(d, kSameFeatures) << cells << " cells, width " << thickness;
   }
 }
 

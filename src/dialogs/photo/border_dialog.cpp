@@ -312,6 +312,26 @@ void VMKmirrovanUI::GetEditValue() {
     else
       StoreTile(Tile(), code, v);
   }
+  // A width stored over the whole layer also widens the opposite side, which
+  // lowers this side's own maximum below what was just stored (60 on all
+  // four sides leaves each 40). Each store asks for another read, and that
+  // read holds the value to the new maximum; here those reads are made at
+  // once, so the preview handed over after this read is the record OK
+  // keeps, not one that the next read (OK's own) would still cut down.
+  for (int32_t pass = 0; pass < 4; ++pass) {
+    ComputeSliderLimits();
+    bool held = false;
+    for (size_t k = 0; k < 3 && k < rows_.size(); ++k) {
+      const auto code = static_cast<uint32_t>(rows_[k].word);
+      const int32_t stored = Entry(code);
+      const int32_t v = std::clamp(stored, int32_t{sliderLimits[2 * k][s]}, int32_t{sliderLimits[2 * k + 1][s]});
+      if (v == stored) continue;
+      StoreAll(applyMode, code, v);
+      Entry(code) = v;
+      held = true;
+    }
+    if (!held) break;
+  }
 }
 
 void VMKmirrovanUI::ModifTilVal(tb::WindowRef window, BordTile* tile, uint32_t code, int32_t value) {

@@ -210,6 +210,42 @@ TEST_F(BordDialogTest, TypedValuesAreHeldToTheirLimits) {
   EXPECT_EQ(Held(d)->layers[0].info.thickness[0], 0);
 }
 
+// A width typed over the whole layer that leaves no room beside the
+// opposite side's new width: 60 on all four sides holds each side to 40.
+// The preview after the tick shows the record OK keeps, not the 60 typed
+// (the preview drew sides half as thick again as those OK wrote); a
+// blend typed the same way is held likewise.
+TEST_F(BordDialogTest, AWholeLayerWidthIsHeldBeforeThePreviewShowsIt) {
+  std::unique_ptr<BordPar> r = Fresh();
+  auto rendered = std::make_unique<BordPar>();
+  gRendered = rendered.get();
+  vmkviews::RegisterPreviewEngine(vmkviews::kPreviewEffect, 106, Capture);
+  VMKmirrovanUI d;
+  d.SetBordPar(r.get());
+  driver_.Advance(0.6).Type(kCbor, 38, "60").Advance(1.1).Do([&](tb::WindowRef w) {
+    d.previews().RunHeld();
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(rendered->layers[0].info.thickness[k], 40) << k;
+      EXPECT_EQ(d.Layer().info.thickness[k], 40) << k;
+    }
+    EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kCbor, 38)), "40");
+  });
+  driver_.Type(kCbor, 70, "70").Advance(1.1).Do([&](tb::WindowRef) {
+    d.previews().RunHeld();
+    // Blend maximum 100 - 70 = 30 once all four are 70; the width then at
+    // most 100 - 40 - 30 - 30 = 0.
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(rendered->layers[0].info.inset[k], 30) << k;
+      EXPECT_EQ(rendered->layers[0].info.thickness[k], 0) << k;
+    }
+  });
+  driver_.Press(kCbor, kOk);
+  EXPECT_EQ(d.Do_MirrovanDlg(0), 1);
+  EXPECT_TRUE(SameBorder(*Held(d), *rendered, 1));
+  gRendered = nullptr;
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // Cmd-Z after a whole-layer width change gives all four widths back; OK
 // with flag 1 keeps the settings the next run with flag 0 starts from.
 TEST_F(BordDialogTest, UndoAfterAWidthRestoresAllFourAndTheSettingsCarryOver) {
