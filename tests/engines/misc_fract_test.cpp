@@ -13,6 +13,7 @@
 #include "operations/effects.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "script/engine_rows.h"
 #include "support/plane_hash.h"
 
@@ -256,6 +257,38 @@ TEST(FractFillBuf, ACancelledRenderStopsBeforeItsFirstRow) {
   Julia j(3, 3);
   j.Draw(1, t, 0, 0, 3, 3, -1, 1, 1, -1, 0.3, 0, 20, 100);
   EXPECT_EQ(j.p1, Plane(9, 0));
+}
+
+// Formula 6 turns its constant with every step of every pixel before, so its pixels go one
+// after another, outside any parallel loop: the walk reports its rows itself, each row's end
+// a rise, the last the whole. A cancelled walk reports nothing more.
+TEST(FractJulia, TheWalkInOrderReportsItsRows) {
+  IndexTable t;
+  for (const int32_t top : {0, -2}) {
+    plat::ProgressMeter meter;
+    std::vector<int32_t> reports;
+    meter.SetObserver([&](int32_t parts) { reports.push_back(parts); });
+    Julia j(7, 5);
+    {
+      const plat::ProgressScope scope(&meter);
+      j.Draw(6, t, 0, top, 7, 5, -1, 1, 1, -1, 0.3, 0.1);
+    }
+    const int32_t rows = 5 - top;
+    ASSERT_EQ(reports.size(), static_cast<size_t>(rows)) << top;
+    for (int32_t r = 0; r < rows; ++r)
+      EXPECT_EQ(reports[r], static_cast<int32_t>(1e6 * (r + 1) / rows))
+          << r << " from " << top;
+  }
+  plat::ProgressMeter meter;
+  std::vector<int32_t> reports;
+  meter.SetObserver([&](int32_t parts) { reports.push_back(parts); });
+  plat::CancelFlag flag;
+  flag.Cancel();
+  const plat::CancelScope cancelled(&flag);
+  const plat::ProgressScope scope(&meter);
+  Julia j(7, 5);
+  j.Draw(6, t, 0, 0, 7, 5, -1, 1, 1, -1, 0.3, 0.1);
+  EXPECT_TRUE(reports.empty());
 }
 
 }  // namespace

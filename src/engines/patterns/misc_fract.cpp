@@ -23,6 +23,7 @@
 #include "platform/memory/block.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "script/engine_rows.h"
 
 // The sines and cosines are the lane walk's own (fractal_lanes.h), so that a pixel's orbit is
@@ -410,6 +411,9 @@ int32_t MiscFract::FractJulia(int16_t formula, int32_t stride, int32_t rows, uin
       const int32_t e = EscapeIndex(formula, o, iterationLimit, colourScale, bailout);
       if (e >= 0) BlendEntry(table, e, plane1 + i, plane2 + i, plane3 + i);
     }
+    // The one walk that is no parallel loop reports its rows itself: formula 6 at the most
+    // iterations keeps a user waiting for minutes.
+    plat::ReportProgress(int64_t{r} - top + 1, int64_t{bottom} - top);
   }
   return 0;
 }
