@@ -106,6 +106,8 @@ int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag
   loop.exec(QEventLoop::ExcludeUserInputEvents);
   if (!done) {
     ProgressWindow window(flag, meter);
+    window.adjustSize();
+    plat::tb::TieToFrontWindow(&window);
     window.show();
     while (!done) loop.exec();
     window.hide();

@@ -529,14 +529,10 @@ int16_t EffectFrame::Run(const FrameProcs& procs, int16_t runFlag) {
   // From here on every preview of the dialog's boxes runs on its worker.
   for (VMKimabox* box : boxes_) box->SetPreviewRunner(previews_.get());
   PrepareBoxesAndMenus(window);
+  // The close box is left to the toolbox, which presses the window's Cancel
+  // (the dialog's own cancel path, its closing question included) or sends
+  // 'clos', which ends it as cancel.
   std::vector<tb::EventTypeSpec> events(desc_.events.begin(), desc_.events.end());
-  // The close box answers as cancel: a modal window must not stay open
-  // with no way out but its buttons.
-  const tb::EventTypeSpec closeBox{tb::kEventClassWindow, tb::kEventWindowClickCloseRgn};
-  if (std::none_of(events.begin(), events.end(), [&](const tb::EventTypeSpec& e) {
-        return e.eventClass == closeBox.eventClass && e.eventKind == closeBox.eventKind;
-      }))
-    events.push_back(closeBox);
   tb::InstallWindowEventHandler(window, procs.window, events, window);
   InstallTimer(procs, window);
   InstallControls(procs, window);
@@ -699,10 +695,6 @@ OSStatus EffectFrame::WindowClassEvent(tb::EventRef event, tb::WindowRef window)
       PrepareWindowForDisplay();
       refresh() = 1;
       break;
-    case tb::kEventWindowClickCloseRgn:
-      result = 0;
-      tb::QuitAppModalLoopForWindow(window);
-      return noErr;
     case tb::kEventWindowDrawContent:
       DrawWindowContent(window);
       tb::DrawControls(window);

@@ -293,7 +293,11 @@ class LiveServices final : public ui::Services {
 
   bool ChooseColor(const std::string& prompt, RGBColor* colour) override {
     QColor start = QColor::fromRgba64(colour->red, colour->green, colour->blue);
-    QColor chosen = QColorDialog::getColor(start, nullptr, QString::fromStdString(prompt));
+    QColorDialog dialog(start);
+    dialog.setWindowTitle(QString::fromStdString(prompt));
+    TieToFrontWindow(&dialog);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const QColor chosen = dialog.selectedColor();
     if (!chosen.isValid()) return false;
     QRgba64 c = chosen.rgba64();
     *colour = RGBColor{c.red(), c.green(), c.blue()};
@@ -303,6 +307,7 @@ class LiveServices final : public ui::Services {
   bool ChooseOpenFile(const ui::OpenRequest& request, std::string* path) override {
     QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
     PrepareFileDialog(dialog);
+    TieToFrontWindow(&dialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setProxyModel(new TypeFilter(request.types));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
@@ -313,6 +318,7 @@ class LiveServices final : public ui::Services {
   bool ChooseSaveFile(const ui::SaveRequest& request, std::string* path, bool* replacing) override {
     QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
     PrepareFileDialog(dialog);
+    TieToFrontWindow(&dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (!request.folder.empty()) dialog.setDirectory(QString::fromStdString(request.folder));
     dialog.selectFile(QString::fromStdString(request.defaultName));
@@ -327,6 +333,7 @@ class LiveServices final : public ui::Services {
   bool ChooseFolder(const std::string& prompt, std::string* path) override {
     QFileDialog dialog(nullptr, QString::fromStdString(prompt));
     PrepareFileDialog(dialog);
+    TieToFrontWindow(&dialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
@@ -347,6 +354,7 @@ class LiveServices final : public ui::Services {
       text.replace(QString("^%1").arg(i), QString::fromStdString(request.params[i]));
     for (int i = 0; i < 4; ++i) text.replace(QString("^%1").arg(i), QString());
     QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Ok);
+    TieToFrontWindow(&box);
     box.exec();
     return 1;
   }

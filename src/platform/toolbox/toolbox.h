@@ -38,7 +38,11 @@
 // Setting a control's value never sends an event synchronously.
 //
 // A window whose .ui root carries the property "closeBox" false has no close
-// box: it never reports 'wind' 35.
+// box: it never reports 'wind' 35. A close request (close box, Alt+F4) that
+// no handler of 'wind' 35 takes presses the window's Cancel button ('canc')
+// when it has one, else sends the command 'clos'. A window opened from
+// another is its dialog for the window manager, opens centred over it (a
+// root with "placement" "beside": next to it) and inside the screen.
 //
 // Clock: timers run on plat::ui::Now() (real time live; a virtual clock the
 // test driver advances in tests).
@@ -199,6 +203,11 @@ std::string GetWindowName(WindowRef window);
 // The top-level widget of a window, for a host that shows it itself; null
 // for a null window.
 QWidget* QtWidgetOf(WindowRef window);
+// A window the program makes itself with Qt (a file dialog, a progress
+// window) becomes the window manager's dialog of the window in front (the
+// innermost modal one, or the palette above it used last), which it opens
+// centred over; nothing when no window is shown. Call before it shows.
+void TieToFrontWindow(QWidget* dialog);
 
 // ---- application-modal loops ----
 // Runs until QuitAppModalLoopForWindow(window). While it runs, windows

@@ -107,6 +107,10 @@ class Window {
   Window* owner = nullptr;
   bool resizable = false;
   bool closeBox = true;  // false: the nib gives the window none
+  // A palette floats beside the window it belongs to rather than over it
+  // (the .ui root's "placement" is "beside").
+  bool beside = false;
+  bool placed = false;  // shown once: from then on it stays where it was left
   bool inModal = false;
   bool quitRequested = false;
   QEventLoop* loop = nullptr;
@@ -192,6 +196,10 @@ void WireControl(Control* c);
 Kind KindOf(QWidget* w);
 Window* WindowOfWidget(QWidget* w);
 bool InputBlocked(Window* w);
+// A close request from the close box or the window manager: the window's
+// handlers hear the click; when none takes it, the window's Cancel button
+// answers, or else the standard close command 'clos'.
+void RequestClose(Window* w);
 void SendViewEvent(Control* c, uint32_t kind, Event& e);
 void ConstructView(Control* c);
 void DestructView(Control* c);
@@ -205,6 +213,27 @@ void UseVirtualClock(bool on);
 bool VirtualClock();
 
 std::vector<Window*>& ModalStack();
+
+// Where a window opens: its frame (the window with what the window manager
+// draws around it) centred over its owner's frame, or beside it for a
+// palette (right of it, else left of it), or centred in the area when it has
+// no owner; then moved inside the area, and a window larger than the area
+// is shrunk to it when it may be resized, else kept at its size with its
+// top-left corner (the title bar) inside. An empty area leaves the position
+// unbounded and the size as it is. Returns the frame.
+struct Placement {
+  QRect area;        // the screen's available area
+  QRect ownerFrame;  // empty: no owner
+  QSize size;        // the window's content
+  QMargins frame;    // what the window manager adds around the content
+  bool resizable = false;
+  bool beside = false;
+  QSize minimum;     // the smallest content a resizable window takes
+};
+QRect PlaceWindow(const Placement& p);
+// The shown window that takes input now: the innermost modal one, or a
+// palette above it that was used last; null when none is shown.
+Window* FrontWindow();
 // The backing scale the tests ask every window for; 0 follows the screen.
 int& BackingScaleOverride();
 // Device pixels per window pixel for a widget: its device pixel ratio

@@ -14,12 +14,14 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QUiLoader>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -138,7 +140,134 @@ void CollectControls(Window* w) {
   for (auto& c : w->controls) WireControl(c.get());
 }
 
+// The window a new one is opened from: the innermost modal window, or a
+// palette above it whose button the user pressed last (a shape tool's
+// dialog belongs to the path palette, not to the editor behind it).
+Window* OpenerOfNewWindow() {
+  std::vector<Window*>& modal = ModalStack();
+  Window* top = modal.empty() ? nullptr : modal.back();
+  if (gLastInput == nullptr || gLastInput == top || InputBlocked(gLastInput)) return top != nullptr ? top : gLastInput;
+  if (top == nullptr) return gLastInput;
+  for (Window* o = gLastInput->owner; o != nullptr; o = o->owner)
+    if (o == top) return gLastInput;
+  return top;
+}
+
+// The owner, or the nearest of its owners, that is on the screen.
+Window* ShownOwner(const Window* w) {
+  for (Window* o = w->owner; o != nullptr; o = o->owner)
+    if (!o->disposed && o->widget != nullptr && o->widget->isVisible()) return o;
+  return nullptr;
+}
+
+// Tells the window manager whose window this is; again after the native
+// window was made anew.
+void TieToOwner(Window* w) {
+  Window* owner = ShownOwner(w);
+  if (owner == nullptr) return;
+  (void)w->widget->winId();
+  (void)owner->widget->winId();
+  if (w->widget->windowHandle() != nullptr && owner->widget->windowHandle() != nullptr)
+    w->widget->windowHandle()->setTransientParent(owner->widget->windowHandle());
+}
+
+// A window opened from another is a dialog of it (the window manager keeps
+// it with its owner; only dialogs tell the X server whose they are); the
+// title bar offers close only when the nib gives the window a close box and
+// maximize when it may be resized.
+void ApplyWindowFlags(Window* w) {
+  Qt::WindowFlags flags = (w->owner != nullptr ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
+  if (w->owner == nullptr) flags |= Qt::WindowMinimizeButtonHint;
+  if (w->resizable) flags |= Qt::WindowMaximizeButtonHint;
+  if (w->closeBox) flags |= Qt::WindowCloseButtonHint;
+  if (w->widget->windowFlags() == flags) return;
+  // Changing the flags re-creates the native window and hides it.
+  const bool visible = w->widget->isVisible();
+  w->widget->setWindowFlags(flags);
+  if (visible) {
+    TieToOwner(w);
+    w->widget->show();
+  }
+}
+
+QMargins FrameMarginsOf(const QWidget* w) {
+  const QWindow* h = w != nullptr ? w->windowHandle() : nullptr;
+  return h != nullptr ? h->frameMargins() : QMargins();
+}
+
+// Puts a window where it opens, the first time it shows.
+void PlaceOnFirstShow(Window* w) {
+  QWidget* ww = w->widget;
+  // Made now, so that a move places the content, whose offset in the frame
+  // is known, rather than the frame.
+  (void)ww->winId();
+  Window* owner = ShownOwner(w);
+  QScreen* screen = owner != nullptr ? owner->widget->screen() : ww->screen();
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  Placement p;
+  // The tests' offscreen platform has a screen that nobody sees: nothing
+  // is fitted into it.
+  if (screen != nullptr && QGuiApplication::platformName() != "offscreen") p.area = screen->availableGeometry();
+  if (owner != nullptr) p.ownerFrame = owner->widget->frameGeometry();
+  p.size = ww->size();
+  // A window not yet shown has no frame: the owner's is the best guess of
+  // what the window manager will add.
+  p.frame = FrameMarginsOf(owner != nullptr ? owner->widget : nullptr);
+  p.resizable = w->resizable;
+  p.beside = w->beside;
+  p.minimum = ww->minimumSize();
+  const QRect frame = PlaceWindow(p);
+  const QSize content(frame.width() - p.frame.left() - p.frame.right(),
+                      frame.height() - p.frame.top() - p.frame.bottom());
+  if (content != ww->size()) ww->resize(content);
+  ww->move(frame.topLeft() + QPoint(p.frame.left(), p.frame.top()));
+}
+
 }  // namespace
+
+QRect PlaceWindow(const Placement& p) {
+  const int extraW = p.frame.left() + p.frame.right();
+  const int extraH = p.frame.top() + p.frame.bottom();
+  QSize outer(p.size.width() + extraW, p.size.height() + extraH);
+  const bool bounded = !p.area.isEmpty();
+  if (bounded && p.resizable) {
+    outer.setWidth(std::min(outer.width(), std::max(p.area.width(), p.minimum.width() + extraW)));
+    outer.setHeight(std::min(outer.height(), std::max(p.area.height(), p.minimum.height() + extraH)));
+  }
+  QRect r(QPoint(0, 0), outer);
+  if (!p.ownerFrame.isEmpty()) {
+    r.moveCenter(p.ownerFrame.center());
+    if (p.beside) {
+      const int gap = 4;
+      r.moveTop(p.ownerFrame.top());
+      if (!bounded || p.ownerFrame.right() + gap + outer.width() <= p.area.right() + 1) {
+        r.moveLeft(p.ownerFrame.right() + 1 + gap);
+      } else if (p.ownerFrame.left() - gap - outer.width() >= p.area.left()) {
+        r.moveRight(p.ownerFrame.left() - 1 - gap);
+      } else {
+        r.moveRight(p.area.right());
+      }
+    }
+  } else if (bounded) {
+    r.moveCenter(p.area.center());
+  }
+  if (bounded) {
+    // Inside the area; where it cannot all be, its top-left corner is.
+    r.moveLeft(std::max(std::min(r.left(), p.area.right() + 1 - outer.width()), p.area.left()));
+    r.moveTop(std::max(std::min(r.top(), p.area.bottom() + 1 - outer.height()), p.area.top()));
+  }
+  return r;
+}
+
+Window* FrontWindow() {
+  std::vector<Window*>& modal = ModalStack();
+  Window* front = OpenerOfNewWindow();
+  if (front != nullptr && !front->disposed && front->widget != nullptr && front->widget->isVisible()) return front;
+  for (auto it = modal.rbegin(); it != modal.rend(); ++it)
+    if ((*it)->widget != nullptr && (*it)->widget->isVisible()) return *it;
+  return nullptr;
+}
 
 // ---- Window ----
 
@@ -260,15 +389,38 @@ void WindowWidget::changeEvent(QEvent* event) {
 }
 
 void WindowWidget::closeEvent(QCloseEvent* event) {
-  // The close box only reports; whoever owns the window decides. A window
-  // without one has nothing to report.
+  // The close box (or the window manager's Close, Alt+F4) never takes the
+  // window away by itself: whoever owns the window decides. A window without
+  // one has nothing to report.
   event->ignore();
   if (window == nullptr || !window->closeBox) return;
+  RequestClose(window);
+}
+
+void RequestClose(Window* w) {
+  // Behind a modal window the close box answers no more than the buttons.
+  if (w == nullptr || w->disposed || InputBlocked(w)) return;
   Event e;
   e.eventClass = kEventClassWindow;
   e.kind = kEventWindowClickCloseRgn;
-  e.window = window;
-  Deliver(e, nullptr, window);
+  e.window = w;
+  if (Deliver(e, nullptr, w) != eventNotHandledErr || w->disposed) return;
+  // Nobody took the click itself: a window with a Cancel button is cancelled
+  // by it, so that its owner's cancel path runs as for the button (a disabled
+  // one cancels nothing); any other hears the standard close command.
+  for (auto& c : w->controls) {
+    if (c->kind == Kind::Button && c->command == FourCC("canc") && c->widget != nullptr &&
+        c->widget->isVisibleTo(w->widget)) {
+      if (c->widget->isEnabled()) qobject_cast<QAbstractButton*>(c->widget)->click();
+      return;
+    }
+  }
+  Event close;
+  close.eventClass = kEventClassCommand;
+  close.kind = kEventCommandProcess;
+  close.command = FourCC("clos");
+  close.window = w;
+  Deliver(close, nullptr, w);
 }
 
 void WindowWidget::mousePressEvent(QMouseEvent* event) {
@@ -322,14 +474,19 @@ OSStatus CreateWindowFromNib(const std::string& name, WindowRef* out) {
   };
   w->widget->resize(size);
   w->resizable = w->form->property("resizable").toBool();
-  SetWindowResizable(w, w->resizable);
+  if (w->resizable) {
+    w->widget->setMinimumSize(0, 0);
+    w->widget->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  } else {
+    w->widget->setFixedSize(size);
+  }
   const QVariant closeBox = w->form->property("closeBox");
   w->closeBox = !closeBox.isValid() || closeBox.toBool();
-  if (!w->closeBox) w->widget->setWindowFlag(Qt::WindowCloseButtonHint, false);
+  w->beside = w->form->property("placement").toString() == "beside";
   w->widget->setWindowTitle(w->form->windowTitle());
   w->widget->setMouseTracking(true);
-  std::vector<Window*>& modal = ModalStack();
-  w->owner = !modal.empty() ? modal.back() : gLastInput;
+  w->owner = OpenerOfNewWindow();
+  ApplyWindowFlags(w);
   CollectControls(w);
   // Keys and mouse moves of every widget pass the window first.
   w->widget->installEventFilter(w->widget);
@@ -366,6 +523,11 @@ void DisposeWindow(WindowRef w) {
 void ShowWindow(WindowRef w) {
   if (w == nullptr || w->widget == nullptr) return;
   bool wasVisible = w->widget->isVisible();
+  if (!wasVisible) {
+    TieToOwner(w);
+    if (!w->placed) PlaceOnFirstShow(w);
+    w->placed = true;
+  }
   w->widget->show();
   w->widget->raise();
   if (!wasVisible) {
@@ -401,12 +563,7 @@ void SetWindowResizable(WindowRef w, bool resizable) {
   } else {
     w->widget->setFixedSize(w->widget->size());
   }
-  // Changing a flag re-creates the native window and hides it.
-  if (w->widget->windowFlags().testFlag(Qt::WindowMaximizeButtonHint) != resizable) {
-    bool visible = w->widget->isVisible();
-    w->widget->setWindowFlag(Qt::WindowMaximizeButtonHint, resizable);
-    if (visible) w->widget->show();
-  }
+  ApplyWindowFlags(w);
 }
 
 bool IsWindowResizable(WindowRef w) { return w != nullptr && w->resizable; }
@@ -439,6 +596,23 @@ void InvalidateWindowContent(WindowRef w) {
 std::string GetWindowName(WindowRef w) { return w != nullptr ? w->name : std::string(); }
 
 QWidget* QtWidgetOf(WindowRef w) { return w != nullptr ? w->widget : nullptr; }
+
+void TieToFrontWindow(QWidget* dialog) {
+  Window* front = FrontWindow();
+  if (dialog == nullptr || front == nullptr) return;
+  (void)dialog->winId();
+  (void)front->widget->winId();
+  if (dialog->windowHandle() == nullptr || front->widget->windowHandle() == nullptr) return;
+  dialog->windowHandle()->setTransientParent(front->widget->windowHandle());
+  // Over the window it belongs to, and on the screen.
+  Placement p;
+  if (QScreen* screen = front->widget->screen(); screen != nullptr && QGuiApplication::platformName() != "offscreen")
+    p.area = screen->availableGeometry();
+  p.ownerFrame = front->widget->frameGeometry();
+  p.size = dialog->size().isEmpty() ? dialog->sizeHint() : dialog->size();
+  p.frame = FrameMarginsOf(front->widget);
+  dialog->move(PlaceWindow(p).topLeft() + QPoint(p.frame.left(), p.frame.top()));
+}
 
 Window* WindowOfWidget(QWidget* qw) {
   for (QWidget* p = qw; p != nullptr; p = p->parentWidget())
