@@ -3,7 +3,9 @@
 // over it, inside the screen.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDialog>
+#include <QMouseEvent>
 #include <QWindow>
 
 #include <string>
@@ -171,6 +173,39 @@ TEST_F(WindowMannersTest, AQtDialogOfTheProgramBelongsToTheWindowInFront) {
   EXPECT_EQ(RunAppModalLoopForWindow(front), noErr);
   ASSERT_NE(dialog.windowHandle(), nullptr);
   EXPECT_EQ(dialog.windowHandle()->transientParent(), QtWidgetOf(front)->windowHandle());
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST_F(WindowMannersTest, TheSecondPressOfADoubleClickMakesAPaletteTheOpener) {
+  // The first press of a double click closes a dialog over a palette; the
+  // second lands on the palette's button, which opens a window: that
+  // window belongs to the palette (and stays above it), not to the modal
+  // window the palette floats beside.
+  WindowRef editor = OpenModal("Small");
+  WindowRef palette = nullptr;
+  WindowRef shape = nullptr;
+  auto press = [](WindowRef w, QEvent::Type type) {
+    QMouseEvent e(type, QPointF(5, 5), QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(QtWidgetOf(w), &e);
+  };
+  driver_
+      .Do([&](WindowRef) {
+        palette = Open("Palette");
+        ShowWindow(palette);
+        press(editor, QEvent::MouseButtonPress);
+        press(palette, QEvent::MouseButtonDblClick);
+        shape = Open("Demo");
+        ShowWindow(shape);
+        HideWindow(shape);
+      })
+      .Key(27);
+  ShowWindow(editor);
+  EXPECT_EQ(RunAppModalLoopForWindow(editor), noErr);
+  ASSERT_NE(palette, nullptr);
+  ASSERT_NE(shape, nullptr);
+  EXPECT_EQ(palette->owner, editor);
+  EXPECT_EQ(shape->owner, palette);
   EXPECT_TRUE(driver_.errors().empty());
 }
 

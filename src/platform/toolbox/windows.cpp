@@ -91,7 +91,12 @@ class InputGate : public QObject {
     Window* w = WindowOfWidget(widget);
     if (w == nullptr) return false;
     if (InputBlocked(w)) return true;
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress) gLastInput = w;
+    // The second press of a double click is a press too: one that lands on a
+    // palette after the first closed the window over it opens what the
+    // palette's button opens, from the palette.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick ||
+        event->type() == QEvent::KeyPress)
+      gLastInput = w;
     return false;
   }
 };
