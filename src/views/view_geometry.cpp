@@ -74,8 +74,8 @@ PanMap Window(int32_t w, int32_t h, const int32_t pan[4], int32_t ox, int32_t oy
 PanMap Scaled(PanMap m, int32_t w, int32_t h, int32_t dw, int32_t dh) {
   m.ok = w > 0 && h > 0 && m.x1 != m.x0 && m.y1 != m.y0;
   if (m.ok) {
-    m.sx = static_cast<float>(dw) / static_cast<float>(m.x1 - m.x0);
-    m.sy = static_cast<float>(dh) / static_cast<float>(m.y1 - m.y0);
+    m.sx = static_cast<float>(dw) / static_cast<float>(int64_t{m.x1} - m.x0);
+    m.sy = static_cast<float>(dh) / static_cast<float>(int64_t{m.y1} - m.y0);
   }
   return m;
 }
@@ -100,15 +100,15 @@ PanMap MakeClampedPanMap(int32_t w, int32_t h, const int32_t pan[4], int32_t dw,
   PanMap m = Window(w, h, pan, ox, oy);
   m.x0 = std::max(m.x0, 0);
   m.y0 = std::max(m.y0, 0);
-  m.x1 = std::min(m.x1, w - 1);
-  m.y1 = std::min(m.y1, h - 1);
+  m.x1 = ClampToInt32(std::min<int64_t>(m.x1, int64_t{w} - 1));
+  m.y1 = ClampToInt32(std::min<int64_t>(m.y1, int64_t{h} - 1));
   return Scaled(m, w, h, dw, dh);
 }
 
 Point PanMap::Map(int32_t x, int32_t y) const {
   Point p;
-  p.h = static_cast<int16_t>(ox + static_cast<int32_t>(sx * static_cast<float>(x - x0) + 0.5f));
-  p.v = static_cast<int16_t>(oy + static_cast<int32_t>(sy * static_cast<float>(y - y0) + 0.5f));
+  p.h = static_cast<int16_t>(int64_t{ox} + Trunc(sx * static_cast<float>(int64_t{x} - x0) + 0.5f));
+  p.v = static_cast<int16_t>(int64_t{oy} + Trunc(sy * static_cast<float>(int64_t{y} - y0) + 0.5f));
   return p;
 }
 

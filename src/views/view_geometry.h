@@ -15,7 +15,10 @@
 // through the visible window x0 = (Wi - 1) * pan left / 100000 ... (integer)
 // and the scales sx = displayed width / (x1 - x0), sy likewise (single):
 // (ox + trunc(sx (X - x0) + 0.5), oy + trunc(sy (Y - y0) + 0.5)). A window
-// with no extent on an axis, or an image of no size, maps nothing.
+// with no extent on an axis, or an image of no size, maps nothing. The
+// differences are taken in 64 bits and a mapped point too far off to name in
+// 32 bits is held at that range, as the records' words that feed them come
+// from files.
 //
 // The meshes use the clamped form of that window: left and top raised to 0,
 // right and bottom lowered to the image's last column and row.
@@ -23,6 +26,7 @@
 
 #include <cstdint>
 
+#include "app/core/sample_clamp.h"
 #include "platform/draw/port.h"
 #include "platform/toolbox/toolbox.h"
 #include "platform/types/mac_types.h"
@@ -62,9 +66,11 @@ int32_t DisplayOriginV(const Rect& rect, int32_t displayedHeight);
 // Truncating integer of x + 0.5, single precision.
 inline int32_t Rnd(float x) { return static_cast<int32_t>(x + 0.5f); }
 
-// Image pixel of a record coordinate in 1/100000 of the image.
+// Image pixel of a record coordinate in 1/100000 of the image. Worked out in
+// 64 bits and held to the 32-bit range: a record's size or coordinate may
+// come from a damaged file (a width of 80000000).
 inline int32_t PixelOfUnit(int32_t size, int32_t unit) {
-  return static_cast<int32_t>(static_cast<int64_t>(size - 1) * unit / 100000);
+  return ClampToInt32((int64_t{size} - 1) * unit / 100000);
 }
 
 struct PanMap {

@@ -472,7 +472,7 @@ void VMKyoxelUI::ShowKind(tb::WindowRef) {
   }
   for (int32_t id : {kAdjustRadio, kProtectRadio, kEraseRadio, kProtectReadout, kEraseReadout}) Show(Ctl(id), kind8);
   if (!kind8) {
-    tb::SetControl32BitValue(Ctl(kKindPopup), kind + 1);
+    tb::SetControl32BitValue(Ctl(kKindPopup), ItemOfWord(kind));
     for (int32_t id : {kBrushRadio, kEraseBrushRadio}) Show(Ctl(id), false);
     Show(Ctl(kZoomIndicator), true);
     tb::EnableControl(Ctl(kViewRadio));
@@ -481,7 +481,7 @@ void VMKyoxelUI::ShowKind(tb::WindowRef) {
     MainDisplayMode(viewState == 1 ? 3 : resultFrames);
     return;
   }
-  tb::SetControl32BitValue(Ctl(kKindPopup), 9 + Word(kRemoval));
+  tb::SetControl32BitValue(Ctl(kKindPopup), ItemOfWord(Word(kRemoval), 9));
   tb::SetControl32BitValue(Ctl(kAdjustRadio), mode == 0 ? 1 : 0);
   tb::SetControl32BitValue(Ctl(kProtectRadio), mode == 1 ? 1 : 0);
   tb::SetControl32BitValue(Ctl(kEraseRadio), mode == 2 ? 1 : 0);

@@ -272,7 +272,7 @@ void EffectDialog::DrawRGBPicker() {
 void EffectDialog::DrawWindowContent(tb::WindowRef window) {
   DrawOwnContent(window);
   ShowValues();
-  if (desc_.modeWord >= 0) tb::SetControl32BitValue(Ctl(desc_.ids.modeRadio), Word(desc_.modeWord) + 1);
+  if (desc_.modeWord >= 0) tb::SetControl32BitValue(Ctl(desc_.ids.modeRadio), ItemOfWord(Word(desc_.modeWord)));
   tb::SetControl32BitValue(Ctl(desc_.ids.previewRadio), mode() + 1);
   tb::ControlRef presets = Ctl(desc_.ids.presetPopup);
   const bool anyPreset = tb::CountMenuItems(presets) > 0;

@@ -226,7 +226,7 @@ void VMKgridUI::PrepareBoxesAndMenus(tb::WindowRef) {
 }
 
 void VMKgridUI::MainViewParams(int16_t panFrames) {
-  mainView()->SetBufParam(0, 0, 0, 0, panFrames, 0, 1, Sat16(Head(kShowIn) + Head(kShowOut)), smoothFlag, 0, 0,
+  mainView()->SetBufParam(0, 0, 0, 0, panFrames, 0, 1, Sat16(ClampToInt32(int64_t{Head(kShowIn)} + Head(kShowOut))), smoothFlag, 0, 0,
                           0, 0);
 }
 
@@ -317,7 +317,7 @@ void VMKgridUI::DrawOwnContent(tb::WindowRef) {
   tb::SetControl32BitValue(Ctl(kUpdate), updateMode);
   tb::SetControlVisibility(Ctl(kUpdateOnce), updateMode != 1);
   tb::SetControl32BitValue(Ctl(kGridOn), g != nullptr ? g->w[kGiEnabled] : 0);
-  tb::SetControl32BitValue(Ctl(kGridPopup), Head(kGpCurrent) + 1);
+  tb::SetControl32BitValue(Ctl(kGridPopup), ItemOfWord(Head(kGpCurrent)));
   tb::SetControlVisibility(Ctl(kDelete), Head(kGpCount) > 1);
   tb::SetControlVisibility(Ctl(kAdd), Head(kGpCount) <= kMostGrids - 1);
   tb::SetControl32BitValue(Ctl(kEditIn), Head(kEditedSet) == 0 ? 1 : 0);

@@ -87,6 +87,7 @@
 #include <vector>
 
 #include "app/core/file_records.h"
+#include "app/core/sample_clamp.h"
 #include "platform/toolbox/api/plain_menus.h"
 #include "dialogs/frame/live_preview.h"
 #include "dialogs/frame/preview_worker.h"
@@ -153,6 +154,12 @@ struct FrameBox {
   const char* name;
   bool followsValues = true;  // a value change makes its preview on the way stale
 };
+
+// The item of a popup (or the value of a control) that shows a stored word
+// counted from `first`: worked out in 64 bits and held to the 32-bit range.
+// A word a damaged or hostile file brings (7FFFFFFF) then holds the popup at
+// its last item, as any word past its items does, instead of wrapping round.
+inline int32_t ItemOfWord(int32_t word, int32_t first = 1) { return ClampToInt32(int64_t{word} + first); }
 
 // A preset popup that lists 30000 files: the folder scan counts one entry
 // fewer than the room it is given, and writes that one entry more.

@@ -245,10 +245,10 @@ void VMKtexturgenUI::ShowPlanes() {
 void VMKtexturgenUI::DrawOwnContent(tb::WindowRef) {
   const TextuPar* r = current();
   if (r == nullptr) return;
-  tb::SetControl32BitValue(Ctl(kVertKind), r->vertShape + 1);
-  tb::SetControl32BitValue(Ctl(kHorizKind), r->horizShape + 1);
-  tb::SetControl32BitValue(Ctl(kParticleKind), r->particleFalloff + 1);
-  tb::SetControl32BitValue(Ctl(kEquation), r->combineMode + 1);
+  tb::SetControl32BitValue(Ctl(kVertKind), ItemOfWord(r->vertShape));
+  tb::SetControl32BitValue(Ctl(kHorizKind), ItemOfWord(r->horizShape));
+  tb::SetControl32BitValue(Ctl(kParticleKind), ItemOfWord(r->particleFalloff));
+  tb::SetControl32BitValue(Ctl(kEquation), ItemOfWord(r->combineMode));
   ShowRampBar(Box(1), Ctl(kRamp), &r->ramp, r->hueShift, r->saturationShift, r->lightnessShift);
 }
 

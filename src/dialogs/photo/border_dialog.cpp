@@ -175,7 +175,7 @@ ValueRow Row(uint32_t slider, int32_t control, int32_t field, int32_t low, int32
   return ValueRow{slider, control, field, low, high, static_cast<int32_t>(code)};
 }
 
-int32_t Floor0(int32_t v) { return std::max(v, int32_t{0}); }
+int64_t Floor0(int64_t v) { return std::max(v, int64_t{0}); }
 
 }  // namespace
 
@@ -266,22 +266,23 @@ void VMKmirrovanUI::ComputeSliderLimits() {
   const BordInfo& i = Layer().info;
   const int32_t s = std::clamp(BordCurrentIndex(i), int32_t{0}, int32_t{3});
   const int32_t o = (s + 2) % 4;
-  int32_t repeat = 63, width = 0, blend = 0;
+  // In 64 bits: the neighbours' words come from files.
+  int64_t repeat = 63, width = 0, blend = 0;
   if (!Corners()) {
-    blend = 100 - i.inset[o];
-    width = 100 - i.thickness[o] - i.inset[s] - i.inset[o];
+    blend = 100 - int64_t{i.inset[o]};
+    width = 100 - int64_t{i.thickness[o]} - i.inset[s] - i.inset[o];
   } else {
     const int32_t w = 3 - s, h = s ^ 1;
-    blend = 100 - i.cornerInset[o];
-    width = 100 - i.cornerWidth[w] - i.cornerInset[w] - i.cornerInset[s];
-    repeat = 100 - i.cornerHeight[h] - i.cornerInset[h] - i.cornerInset[s];
+    blend = 100 - int64_t{i.cornerInset[o]};
+    width = 100 - int64_t{i.cornerWidth[w]} - i.cornerInset[w] - i.cornerInset[s];
+    repeat = 100 - int64_t{i.cornerHeight[h]} - i.cornerInset[h] - i.cornerInset[s];
   }
   // A maximum below 0 (neighbours wider than the picture) is taken as 0,
   // so a typed value is always stored within 0..maximum.
-  const int32_t maxima[3] = {Floor0(repeat), Floor0(width), Floor0(blend)};
+  const int64_t maxima[3] = {Floor0(repeat), Floor0(width), Floor0(blend)};
   for (int32_t k = 0; k < 3; ++k) {
     sliderLimits[2 * k][s] = 0;
-    sliderLimits[2 * k + 1][s] = static_cast<int16_t>(std::min(maxima[k], int32_t{32767}));
+    sliderLimits[2 * k + 1][s] = static_cast<int16_t>(std::min(maxima[k], int64_t{32767}));
   }
 }
 
@@ -458,7 +459,7 @@ void VMKmirrovanUI::DrawGeometry() {
   BordInfo& info = Layer().info;
   const bool corners = Corners();
   const int32_t s = std::clamp(BordCurrentIndex(info), int32_t{0}, int32_t{3});
-  tb::SetControl32BitValue(Ctl(kLayers), current()->head.current + 1);
+  tb::SetControl32BitValue(Ctl(kLayers), ItemOfWord(current()->head.current));
   tb::SetControl32BitValue(Ctl(kKind), corners ? 2 : 1);
   LoadTilMenus(corners ? 1 : 0);
   tb::SetControlVisibility(Ctl(kSidePopup), !corners);
@@ -466,7 +467,7 @@ void VMKmirrovanUI::DrawGeometry() {
   tb::SetControl32BitValue(Ctl(corners ? kCornerPopup : kSidePopup), s + 1);
   tb::SetControlText(Ctl(kTileLabel), corners ? "Mirror:" : "TileNb:");
   tb::SetControlText(Ctl(kRepeatLabel), corners ? "Height:" : "Repeat:");
-  tb::SetControl32BitValue(Ctl(kTilePopup), corners ? Layer().tiles[s].mirror + 1 : BordCurrentSideTile(info) + 1);
+  tb::SetControl32BitValue(Ctl(kTilePopup), ItemOfWord(corners ? Layer().tiles[s].mirror : BordCurrentSideTile(info)));
   tb::SetControl32BitValue(Ctl(kSideOn), Entry(FourCC("Csid")));
   ComputeSliderLimits();
   const int32_t sliders[3] = {kRepeatSlider, kWidthSlider, kBlendSlider};
@@ -479,9 +480,9 @@ void VMKmirrovanUI::DrawGeometry() {
 void VMKmirrovanUI::DrawTileLook() {
   const BordTile& t = Tile();
   tb::SetControl32BitValue(Ctl(kTileOn), t.enabled);
-  tb::SetControl32BitValue(Ctl(kImage), t.image + 1);
-  tb::SetControl32BitValue(Ctl(kMask), t.maskKind + 1);
-  tb::SetControl32BitValue(Ctl(kMode), t.blendMode + 1);
+  tb::SetControl32BitValue(Ctl(kImage), ItemOfWord(t.image));
+  tb::SetControl32BitValue(Ctl(kMask), ItemOfWord(t.maskKind));
+  tb::SetControl32BitValue(Ctl(kMode), ItemOfWord(t.blendMode));
   tb::SetControlVisibility(Ctl(kManyLayers), current()->head.layerCount >= 2);
   tb::SetControl32BitValue(Ctl(kLayerOn), BordLayerFlag(Layer().info));
   tb::SetControl32BitValue(Ctl(kApplyLayer), applyMode == 2);

@@ -431,18 +431,18 @@ void VMKcimaUI::DrawRamp() {
 void VMKcimaUI::DrawImageControls() {
   const CombImaInfo& info = Current();
   tb::SetControl32BitValue(Ctl(kActive), info.active != 0 ? 1 : 0);
-  tb::SetControl32BitValue(Ctl(kLayers), record()->head.current + 1);
+  tb::SetControl32BitValue(Ctl(kLayers), ItemOfWord(record()->head.current));
   if (info.opacity >= 0 && info.opacity <= 100 && info.opacity % 10 == 0)
     tb::SetControl32BitValue(Ctl(kOpacity), info.opacity / 10 + 1);
-  tb::SetControl32BitValue(Ctl(kBlur), info.blur + 1);
-  tb::SetControl32BitValue(Ctl(kBlend), info.blendMode + 1);
-  tb::SetControl32BitValue(Ctl(kEdge), info.edge + 1);
-  tb::SetControl32BitValue(Ctl(kEmboss), info.emboss + 1);
-  tb::SetControl32BitValue(Ctl(kEmbossAngle), info.embossDirection + 1);
+  tb::SetControl32BitValue(Ctl(kBlur), ItemOfWord(info.blur));
+  tb::SetControl32BitValue(Ctl(kBlend), ItemOfWord(info.blendMode));
+  tb::SetControl32BitValue(Ctl(kEdge), ItemOfWord(info.edge));
+  tb::SetControl32BitValue(Ctl(kEmboss), ItemOfWord(info.emboss));
+  tb::SetControl32BitValue(Ctl(kEmbossAngle), ItemOfWord(info.embossDirection));
   tb::SetControlVisibility(Ctl(kEmbossAngle), info.emboss != 0);
   const bool textured = info.textureOn != 0;
-  tb::SetControl32BitValue(Ctl(kTextureAcross), textured ? 3 + info.textureAcross : 1);
-  tb::SetControl32BitValue(Ctl(kTextureDown), 1 + info.textureDown);
+  tb::SetControl32BitValue(Ctl(kTextureAcross), textured ? ItemOfWord(info.textureAcross, 3) : 1);
+  tb::SetControl32BitValue(Ctl(kTextureDown), ItemOfWord(info.textureDown));
   tb::SetControlVisibility(Ctl(kTextureDown), textured);
   tb::SetControlVisibility(Ctl(kColourArea), info.edge != 0);
 }
@@ -467,9 +467,12 @@ void VMKcimaUI::DrawOwnContent(tb::WindowRef) {
   }
   tb::SetControl32BitValue(Ctl(kScroll), library ? keeper->firstVisible : firstPreset);
   const CombImaInfo& info = Current();
-  preview_->SetBufSSQua(info.cornerX[0] * 1000, info.cornerY[0] * 1000, info.cornerX[1] * 1000,
-                        info.cornerY[1] * 1000, info.cornerX[2] * 1000, info.cornerY[2] * 1000,
-                        info.cornerX[3] * 1000, info.cornerY[3] * 1000, 0, 0);
+  // The corners are stored in thousandths of the box's units: a stored
+  // corner beyond what 32 bits hold once scaled is held at that range.
+  const auto unit = [](int32_t corner) { return ClampToInt32(int64_t{corner} * 1000); };
+  preview_->SetBufSSQua(unit(info.cornerX[0]), unit(info.cornerY[0]), unit(info.cornerX[1]), unit(info.cornerY[1]),
+                        unit(info.cornerX[2]), unit(info.cornerY[2]), unit(info.cornerX[3]), unit(info.cornerY[3]),
+                        0, 0);
   DrawRamp();
   if (colourBox_ != nullptr)
     colourBox_->SetCol(static_cast<int16_t>(info.edgeColour[0] & 0xFF),

@@ -499,8 +499,8 @@ void VMKorreluneUI::DrawOwnContent(tb::WindowRef) {
   // Kept: an opacity that is not a step of the popup leaves it as it is.
   if (w[kFraOpacity] >= 0 && w[kFraOpacity] <= 100 && w[kFraOpacity] % 10 == 0)
     tb::SetControl32BitValue(Ctl(kOpacityPopup), w[kFraOpacity] / 10 + 1);
-  tb::SetControl32BitValue(Ctl(kModePopup), w[kFraColourMode] + 1);
-  tb::SetControl32BitValue(Ctl(kBlurPopup), w[kFraBlur] + 1);
+  tb::SetControl32BitValue(Ctl(kModePopup), ItemOfWord(w[kFraColourMode]));
+  tb::SetControl32BitValue(Ctl(kBlurPopup), ItemOfWord(w[kFraBlur]));
   DrawReals();
 }
 

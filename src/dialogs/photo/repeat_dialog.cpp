@@ -303,7 +303,7 @@ void VMKcastelUI::DrawOwnContent(tb::WindowRef) {
   ShowField(Ctl(kSkewEdit2), c[kCellSkewY]);
   tb::SetControl32BitValue(Ctl(kByColumns), g[kShiftDirection] == 0 ? 1 : 0);
   tb::SetControl32BitValue(Ctl(kByRows), g[kShiftDirection] == 1 ? 1 : 0);
-  tb::SetControl32BitValue(Ctl(kTileSource), g[kRepTileSource] + 1);
+  tb::SetControl32BitValue(Ctl(kTileSource), ItemOfWord(g[kRepTileSource]));
   tb::SetControl32BitValue(Ctl(kActiveBox), c[kCellOn]);
   tb::SetControl32BitValue(Ctl(kColourBox), g[kRepColourCells]);
   tb::SetControl32BitValue(Ctl(kGridBox), gridDisplay);

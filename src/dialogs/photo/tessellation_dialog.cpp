@@ -429,14 +429,14 @@ void VMKquorlinUI::DrawOwnContent(tb::WindowRef) {
   tb::SetControl32BitValue(Ctl(kPresets), presetIndex);
   tb::SetControl32BitValue(Ctl(kType), head[kTessSymmetry]);
   ShowSymmetryPicture(Ctl(kWell), head[kTessSymmetry]);
-  tb::SetControl32BitValue(Ctl(kTiles), head[kTessCurrentSet] + 1);
-  tb::SetControl32BitValue(Ctl(kMaskMode), Tile().w[kMaskWord] + 1);
+  tb::SetControl32BitValue(Ctl(kTiles), ItemOfWord(head[kTessCurrentSet]));
+  tb::SetControl32BitValue(Ctl(kMaskMode), ItemOfWord(Tile().w[kMaskWord]));
   tb::SetControl32BitValue(Ctl(kActive), Tile().w[kActiveWord]);
   tb::SetControl32BitValue(Ctl(kLink), head[kLinkFlag]);
   tb::SetControl32BitValue(Ctl(kMask), head[kMaskFlag]);
   tb::SetControl32BitValue(Ctl(kGrid), head[kGridFlag]);
   tb::SetControl32BitValue(Ctl(kEffect), effectDisplay);
-  tb::SetControl32BitValue(Ctl(kFill), head[kFillSource] + 1);
+  tb::SetControl32BitValue(Ctl(kFill), ItemOfWord(head[kFillSource]));
   Box(0)->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, head[kGridFlag] == 1 ? 2 : 0, 0, 0);
   const bool ramps = head[kFillSource] == 1;
   if (head[kFillSource] != 2) tb::SetControlVisibility(Ctl(kFileName), false);
