@@ -219,7 +219,11 @@ int16_t VMKcompeff::BackupRestoreFich(int16_t n) {
   // A record whose name or path cannot be a stored effect's leaves its slot empty.
   if (n == 0) return efflist::ReadSlotRecords(file, records);
   if (n != 1) return 0;
-  return efflist::WriteSlotRecords(file, records);
+  // The writer takes read-only records: an array of its own, as clang's
+  // span does not take the array above as one of `const fichier* const`.
+  const fichier* stored[kSlotCount - 1];
+  std::copy(std::begin(records), std::end(records), stored);
+  return efflist::WriteSlotRecords(file, stored);
 }
 
 // ---- rendering ----
