@@ -209,6 +209,30 @@ TEST_F(WindowMannersTest, TheSecondPressOfADoubleClickMakesAPaletteTheOpener) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+TEST_F(WindowMannersTest, TwoPalettesOfAWindowOpenSideBySideBesideIt) {
+  WindowRef owner = Open("Small");
+  ShowWindow(owner);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(QtWidgetOf(owner), &press);
+  WindowRef first = Open("Palette");
+  WindowRef second = Open("Palette");
+  ShowWindow(first);
+  ShowWindow(second);
+  const QRect o = QtWidgetOf(owner)->frameGeometry();
+  const QRect a = QtWidgetOf(first)->frameGeometry();
+  const QRect b = QtWidgetOf(second)->frameGeometry();
+  EXPECT_EQ(first->owner, owner);
+  EXPECT_EQ(second->owner, owner);
+  // Each right of the one before, a few pixels apart (the test platform's
+  // frames are not all alike), tops aligned; none over another.
+  EXPECT_GT(a.left(), o.right());
+  EXPECT_LE(a.left(), o.right() + 8);
+  EXPECT_GT(b.left(), a.right());
+  EXPECT_LE(b.left(), a.right() + 8);
+  EXPECT_EQ(b.top(), a.top());
+}
+
 // ---- where a window opens ----
 
 namespace {

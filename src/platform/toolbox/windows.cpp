@@ -215,6 +215,13 @@ void PlaceOnFirstShow(Window* w) {
   // is fitted into it.
   if (screen != nullptr && QGuiApplication::platformName() != "offscreen") p.area = screen->availableGeometry();
   if (owner != nullptr) p.ownerFrame = owner->widget->frameGeometry();
+  // A second palette of the same window goes beside the first rather than
+  // over it: the palettes shown beside the owner count as part of it.
+  if (owner != nullptr && w->beside)
+    for (Window* o : AllWindows())
+      if (o != w && o->beside && !o->disposed && o->widget != nullptr && o->widget->isVisible() &&
+          ShownOwner(o) == owner)
+        p.ownerFrame |= o->widget->frameGeometry();
   p.size = ww->size();
   // A window not yet shown has no frame: the owner's is the best guess of
   // what the window manager will add.
