@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "dialogs/frame/effect_frame_procs.h"
 #include "dialogs/patterns/ramp_editor_session.h"
 #include "engines/patterns/texture_engine.h"
+#include "engines/records/session_defaults.h"
 #include "views/image_box.h"
 
 namespace tb = plat::tb;
@@ -23,6 +25,8 @@ namespace {
 int16_t flag_restor = 0;
 
 constexpr OSType kSig = FourCC("Tgen");
+// Around the fitted picture: the light grey the image views show there.
+constexpr uint8_t kGround = 233;
 
 enum : int32_t {
   kPreview = 4,  // looked up with the others, reached through the application object
@@ -179,13 +183,63 @@ int16_t VMKtexturgenUI::Do_TexturGenDlg() {
 
 bool VMKtexturgenUI::RenderTexture(const TextuPar& record, int32_t width, int32_t height, uint8_t* red,
                                    uint8_t* green, uint8_t* blue, int32_t density) {
-  // A new engine for every render, as its buffers follow the record.
+  const int32_t pictureW = SessionPhotoWidth(), pictureH = SessionPhotoHeight();
+  if (pictureW <= 0 || pictureH <= 0 || width <= 0 || height <= 0) {
+    // No picture: a new engine for every render, as its buffers follow the
+    // record. The texture spans the planes whatever their size; only the
+    // particles' radius is in pixels, so it grows with the density.
+    MiscTextu engine;
+    engine.SetTextuPar(&record);
+    const float scale = static_cast<float>(std::max<int32_t>(density, 1));
+    engine.FillBuf(3, 0, 255, 1, scale, scale, width, height, red, green, blue, nullptr);
+    return true;
+  }
+  // The texture the operation lays over the picture, shown as the picture
+  // fitted into the planes and centred, on the view's ground: the operation
+  // spans the picture, counts its waves and warp in the picture's pixels and
+  // sizes its particles by the picture's larger side over 500, so the
+  // preview takes the same at its scale (drawn over the square planes, the
+  // waves were as many per plane pixel as the result has per picture pixel:
+  // a dozen times too coarse on a 6000-pixel picture).
+  const double fit = std::max(static_cast<double>(pictureW) / width, static_cast<double>(pictureH) / height);
+  const auto fw = static_cast<int32_t>(std::clamp<double>(std::lround(pictureW / fit), 1, width));
+  const auto fh = static_cast<int32_t>(std::clamp<double>(std::lround(pictureH / fit), 1, height));
+  // Rendered at up to four samples a plane pixel each way (never finer than
+  // the picture) and each block's mean taken, as the picture scaled down
+  // takes the mean of what falls in a pixel: waves finer than the planes
+  // then show as the colours they average to, not as stripes that alias or
+  // a wave left out.
+  const auto ss = static_cast<int32_t>(std::clamp(std::floor(fit), 1.0, 4.0));
+  const int32_t sw = fw * ss, sh = fh * ss;
+  const int64_t n = static_cast<int64_t>(sw) * sh;
+  plat::Block<uint8_t> fine[3] = {plat::Block<uint8_t>(n, WorkSource()), plat::Block<uint8_t>(n, WorkSource()),
+                                  plat::Block<uint8_t>(n, WorkSource())};
+  plat::Block<uint8_t> fitted[3] = {plat::Block<uint8_t>(int64_t{fw} * fh, WorkSource()),
+                                    plat::Block<uint8_t>(int64_t{fw} * fh, WorkSource()),
+                                    plat::Block<uint8_t>(int64_t{fw} * fh, WorkSource())};
+  for (int c = 0; c < 3; ++c)
+    if (!fine[c] || !fitted[c]) return false;
   MiscTextu engine;
   engine.SetTextuPar(&record);
-  // The texture spans the planes whatever their size; only the particles'
-  // radius is in pixels, so it grows with the density.
-  const float scale = static_cast<float>(std::max<int32_t>(density, 1));
-  engine.FillBuf(3, 0, 255, 1, scale, scale, width, height, red, green, blue, nullptr);
+  engine.SetPictureSize(pictureW, pictureH);
+  engine.FillBuf(3, 0, 255, 1, static_cast<float>(sw) / 500.0f, static_cast<float>(sh) / 500.0f, sw, sh,
+                 fine[0].get(), fine[1].get(), fine[2].get(), nullptr);
+  for (int c = 0; c < 3; ++c)
+    for (int32_t y = 0; y < fh; ++y)
+      for (int32_t x = 0; x < fw; ++x) {
+        int32_t sum = 0;
+        for (int32_t j = 0; j < ss; ++j)
+          for (int32_t i = 0; i < ss; ++i) sum += fine[c][(static_cast<int64_t>(y) * ss + j) * sw + x * ss + i];
+        fitted[c][static_cast<int64_t>(y) * fw + x] = static_cast<uint8_t>((sum + ss * ss / 2) / (ss * ss));
+      }
+  const int32_t left = (width - fw) / 2, top = (height - fh) / 2;
+  uint8_t* planes[3] = {red, green, blue};
+  for (int c = 0; c < 3; ++c) {
+    std::memset(planes[c], kGround, static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int32_t y = 0; y < fh; ++y)
+      std::memcpy(planes[c] + static_cast<size_t>(top + y) * static_cast<size_t>(width) + left,
+                  fitted[c].get() + static_cast<size_t>(y) * static_cast<size_t>(fw), static_cast<size_t>(fw));
+  }
   return true;
 }
 

@@ -56,9 +56,11 @@ class VMKtexturgenUI : public EffectFrame {
   // Renders completed and shown so far.
   int32_t rendersShown() const { return rendersShown_; }
 
-  // The texture of `record` at width x height into three planes, as the
-  // preview shows it at `density` device pixels per view pixel (the
-  // particles' sizes are in view pixels); false when the engine could not
+  // The texture of `record` into three width x height planes as the preview
+  // shows it at `density` device pixels per view pixel: the texture the
+  // operation lays over the session's picture, fitted into the planes and
+  // centred on the view's ground (without a picture, over the whole planes,
+  // the particles' sizes in view pixels); false when the engine could not
   // run.
   static bool RenderTexture(const TextuPar& record, int32_t width, int32_t height, uint8_t* red, uint8_t* green,
                             uint8_t* blue, int32_t density = 1);

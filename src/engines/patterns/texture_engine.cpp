@@ -64,6 +64,10 @@ MiscTextu::~MiscTextu() {
 }
 
 void MiscTextu::SetTextuPar(const TextuPar* record) { Copy_TextuPar(record, &par); }
+void MiscTextu::SetPictureSize(int32_t width, int32_t height) {
+  pictureWidth_ = std::max(width, 0);
+  pictureHeight_ = std::max(height, 0);
+}
 void MiscTextu::GetTextuPar(TextuPar* record) const { Copy_TextuPar(&par, record); }
 
 void MiscTextu::DeriveWork(float scaleX, float scaleY) {
@@ -241,7 +245,7 @@ float MiscTextu::ShapeSample(float t, int32_t shape) {
   }
 }
 
-float MiscTextu::WavePattern(plat::Block<float>& table, int32_t size, int32_t frequency,
+float MiscTextu::WavePattern(plat::Block<float>& table, int32_t size, int32_t picture, int32_t frequency,
                              float detail, int32_t shape, float t, int16_t release) {
   if (release == 1) {
     table.reset();
@@ -251,11 +255,16 @@ float MiscTextu::WavePattern(plat::Block<float>& table, int32_t size, int32_t fr
   if (!table) {
     table = plat::Block<float>(size, WorkSource());
     if (!table) return 0.0f;
+    // A preview's planes standing for a larger picture take the picture's
+    // cycles; an octave of more than one cycle in two plane samples would
+    // only alias, and comes to its mean, 0, in the picture scaled down.
+    const bool preview = picture > 0 && picture != size;
     for (int32_t i = 0; i < size; ++i) {
       float entry = 0.0f;
-      int32_t freq = static_cast<int32_t>(static_cast<double>(size) * frequency / 200.0);
+      int32_t freq = static_cast<int32_t>(static_cast<double>(preview ? picture : size) * frequency / 200.0);
       float amplitude = 1.0f;
       for (int32_t k = 0; static_cast<float>(k) < detail; ++k) {
+        if (preview && freq > size / 2) break;
         entry += amplitude * ShapeSample(static_cast<float>(freq) * static_cast<float>(i) /
                                              static_cast<float>(size),
                                          shape);
@@ -275,12 +284,12 @@ float MiscTextu::WavePattern(plat::Block<float>& table, int32_t size, int32_t fr
 }
 
 float MiscTextu::VertPattern(float t, int16_t release) {
-  return WavePattern(vertTable, work.reserved3, work.vertFrequency, work.vertDetail,
+  return WavePattern(vertTable, work.reserved3, pictureHeight_, work.vertFrequency, work.vertDetail,
                      work.vertShape, t, release);
 }
 
 float MiscTextu::HorizPattern(float t, int16_t release) {
-  return WavePattern(horizTable, work.reserved2, work.horizFrequency, work.horizDetail,
+  return WavePattern(horizTable, work.reserved2, pictureWidth_, work.horizFrequency, work.horizDetail,
                      work.horizShape, t, release);
 }
 
@@ -292,9 +301,14 @@ plat::Block<float> MiscTextu::MakeParticles() {
   plat::SeedRandom(static_cast<uint32_t>(work.seed));
   const int32_t r = work.particleSize;
   const float r2 = static_cast<float>(r) * static_cast<float>(r);
+  // A preview's planes place each particle where it falls on the picture.
+  const bool picture = pictureWidth_ > 0 && pictureHeight_ > 0 && (pictureWidth_ != width || pictureHeight_ != height);
   for (int32_t n = 0; n < work.particleCount; ++n) {
-    const int32_t cx = width + plat::Random() % width;
-    const int32_t cy = height + plat::Random() % height;
+    const int32_t cx = picture ? width + static_cast<int32_t>(int64_t{plat::Random() % pictureWidth_} * width / pictureWidth_)
+                               : width + plat::Random() % width;
+    const int32_t cy = picture
+                           ? height + static_cast<int32_t>(int64_t{plat::Random() % pictureHeight_} * height / pictureHeight_)
+                           : height + plat::Random() % height;
     for (int32_t dy = -r; dy < r; ++dy) {
       for (int32_t dx = -r; dx < r; ++dx) {
         const float d2 = static_cast<float>(dx * dx + dy * dy);
@@ -391,11 +405,15 @@ bool MiscTextu::MakeTexture(float* texture) {
 
 void MiscTextu::Smear(float* texture) const {
   const int32_t width = work.reserved2, height = work.reserved3;
+  const bool picture = pictureWidth_ > 0 && pictureWidth_ != width;
+  const float shrink = picture ? static_cast<float>(width) / static_cast<float>(pictureWidth_) : 1.0f;
   for (int32_t y = 0; y < height; ++y) {
     for (int32_t x = 0; x < width; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
       const float v = texture[i];
-      const int32_t off = static_cast<int32_t>(work.warp * 32.0f * v + 0.5f);
+      // The shift is in the picture's pixels: a preview's planes take it at their scale.
+      const int32_t off = picture ? static_cast<int32_t>(work.warp * 32.0f * v * shrink + 0.5f)
+                                  : static_cast<int32_t>(work.warp * 32.0f * v + 0.5f);
       // A negative shift reaches back into the previous row, and before the first row to
       // index 0: textures saved with a warp look that way.
       const int32_t c = (x + off) % width;

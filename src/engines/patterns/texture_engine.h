@@ -42,6 +42,12 @@ class MiscTextu {
 
   void SetTextuPar(const TextuPar* record);
   void GetTextuPar(TextuPar* record) const;
+  // A preview's planes that stand for a picture of width x height: the
+  // waves' frequencies (cycles per 200 pixels) and the warp's shift are
+  // counted in the picture's pixels, and the waves' octaves finer than two
+  // plane pixels, which the picture scaled down to the planes averages
+  // away, are left out. 0 (the default): the planes are the picture.
+  void SetPictureSize(int32_t width, int32_t height);
 
   // Renders the whole planes (one: plane0 only). Of the sources only 1 acts (fill with 255).
   void FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity, int16_t source,
@@ -68,8 +74,10 @@ class MiscTextu {
 
  private:
   void DeriveWork(float scaleX, float scaleY);
-  float WavePattern(plat::Block<float>& table, int32_t size, int32_t frequency, float detail,
-                    int32_t shape, float t, int16_t release);
+  float WavePattern(plat::Block<float>& table, int32_t size, int32_t picture, int32_t frequency,
+                    float detail, int32_t shape, float t, int16_t release);
   float Sample(const float* particles, int32_t x, int32_t y);
   void Smear(float* texture) const;
+
+  int32_t pictureWidth_ = 0, pictureHeight_ = 0;
 };

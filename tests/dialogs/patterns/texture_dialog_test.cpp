@@ -7,9 +7,11 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "dialogs/patterns/generator_fixture.h"
+#include "engines/patterns/texture_engine.h"
 #include "platform/toolbox/toolbox.h"
 #include "views/image_box.h"
 
@@ -249,6 +251,70 @@ TEST_F(TextureDialogTest, UndoRightAfterOpeningGivesTheDefaults) {
       .Press(kTgen, kCancel);
   EXPECT_EQ(dlg.Do_TexturGenDlg(), 0);
   EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The preview against the operation's render: the texture the operation lays
+// over a 1200 x 800 picture, scaled down to the picture fitted into a 200 x
+// 200 preview, is what the preview shows there, on the view's ground above
+// and below. Compared by means over blocks of 8 x 8 preview pixels: wood
+// grain (a sawtooth 30 cycles in 200 pixels, warped) 5.5, sand (particles)
+// 3.3, the defaults 0.8; the preview drawn as a square swatch with its waves,
+// warp and particles' places counted in its own pixels was 19, 92 and 47
+// away on the same rows.
+TEST_F(TextureDialogTest, ThePreviewShowsTheOperationsTextureOnThePictureScaledDown) {
+  constexpr int32_t W = 1200, H = 800, V = 200, fh = 133, top = (V - fh) / 2;
+  const int32_t savedW = gPer->previewWidth, savedH = gPer->previewHeight;
+  gPer->previewWidth = W;
+  gPer->previewHeight = H;
+  TextuPar wood, sand, plain;
+  for (TextuPar* r : {&wood, &sand, &plain}) Init_TextuPar(r);
+  wood.vertAmount = 60.0f;
+  wood.vertFrequency = 30;
+  wood.vertShape = 1;
+  wood.horizAmount = 0.0f;
+  wood.turbulence = 30.0f;
+  wood.warp = 20.0f;
+  sand.particleAmount = 60.0f;
+  sand.particleSize = 80;
+  sand.particleFalloff = 1;
+  sand.turbulence = 20.0f;
+  sand.vertAmount = sand.horizAmount = 0.0f;
+  for (const TextuPar* r : {&wood, &sand, &plain}) {
+    std::vector<uint8_t> full(static_cast<size_t>(W) * H * 3);
+    MiscTextu engine;
+    engine.SetTextuPar(r);
+    // As the operation's row renders it over the whole picture.
+    engine.FillBuf(3, 0, 255, 1, W / 500.0f, H / 500.0f, W, H, full.data(), full.data() + W * H,
+                   full.data() + 2 * W * H, nullptr);
+    std::vector<uint8_t> shown(static_cast<size_t>(V) * V * 3);
+    ASSERT_TRUE(VMKtexturgenUI::RenderTexture(*r, V, V, shown.data(), shown.data() + V * V, shown.data() + 2 * V * V));
+    for (int c = 0; c < 3; ++c)
+      for (int32_t y = 0; y < V; ++y)
+        for (int32_t x = 0; x < V; ++x)
+          if (y < top || y >= top + fh) {
+            ASSERT_EQ(shown[static_cast<size_t>(c) * V * V + y * V + x], 233) << x << "," << y;
+          }
+    // Means over blocks of 8 x 8 preview pixels, and over the picture's
+    // pixels under each: waves near a pixel's width part by their phase.
+    double sum = 0;
+    int32_t blocks = 0;
+    for (int c = 0; c < 3; ++c)
+      for (int32_t by = 0; by + 8 <= fh; by += 8)
+        for (int32_t bx = 0; bx + 8 <= V; bx += 8) {
+          int64_t preview = 0, picture = 0;
+          for (int32_t y = by; y < by + 8; ++y)
+            for (int32_t x = bx; x < bx + 8; ++x) preview += shown[static_cast<size_t>(c) * V * V + (top + y) * V + x];
+          const int32_t y0 = by * H / fh, y1 = (by + 8) * H / fh, x0 = bx * W / V, x1 = (bx + 8) * W / V;
+          for (int32_t j = y0; j < y1; ++j)
+            for (int32_t i = x0; i < x1; ++i) picture += full[static_cast<size_t>(c) * W * H + j * W + i];
+          sum += std::abs(static_cast<double>(preview) / 64 - static_cast<double>(picture) / ((y1 - y0) * (x1 - x0)));
+          ++blocks;
+        }
+    const double d = sum / blocks;
+    EXPECT_LT(d, 7.0) << (r == &wood ? "wood" : r == &sand ? "sand" : "defaults");
+  }
+  gPer->previewWidth = savedW;
+  gPer->previewHeight = savedH;
 }
 
 // The preview is the engine's texture at the view's own size; the ramp bar
