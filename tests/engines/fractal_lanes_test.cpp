@@ -205,8 +205,10 @@ Drawing DrawPicture(const Picture& p, int32_t stride, int32_t rows, int32_t limi
 // settle within the limit, the formulas whose step carries k as well as z, the sine formula's
 // constant just inside and just outside the disc's bound and with bail-outs inside the disc,
 // and orbits up the imaginary axis whose real part stays 0 to the bit while they climb to
-// their escape over some ninety steps (a state is all of z): every level, 1, 3 and 8 threads,
-// at 4, 20 and 2000 steps.
+// their escape over some ninety steps (a state is all of z); and the cosine and sine formulas
+// about attracting fixed points of their own, weakly and strongly attracting, with a bail-out
+// the disc about the point must stay inside, and a constant whose fixed point repels: every
+// level, 1, 3 and 8 threads, at 4, 20 and 2000 steps.
 TEST(FractalLanes, OrbitsStoppedBeforeTheLimitGiveWhatTheLimitGives) {
   const Picture pictures[] = {
       {{1, 0.0, 1.0, 12}, -1.6, -1.6, 1.6, 1.6, 4},     // Dendrite
@@ -226,6 +228,15 @@ TEST(FractalLanes, OrbitsStoppedBeforeTheLimitGiveWhatTheLimitGives) {
       {{10, 0.3, -0.2, 10}, -2.0, -2.0, 2.0, 2.0, 0},
       {{9, 0.7, -0.6, 30}, -3.0, -2.0, 3.0, 2.0, 2},
       {{10, 1.1, 0.0, 10}, -19.0 / 1024, -13.0 / 1024, 19.0 / 1024, 13.0 / 1024, 50},
+      {{11, 0.9, 0.45, 50}, -2.0, -2.0, 2.0, 2.0, 1},
+      {{11, 1.273, 0.0, 20}, -3.0, -2.0, 3.0, 2.0, 30},
+      {{11, 1.2, 0.25, 20}, -3.0, -2.0, 3.0, 2.0, 30},
+      {{11, 0.6, 0.6, 20}, -3.0, -2.0, 3.0, 2.0, 1},
+      {{11, 1.2, 0.7, 20}, -3.0, -2.0, 3.0, 2.0, 30},
+      {{10, 1.05, 0.1, 20}, -3.0, -2.0, 3.0, 2.0, 30},
+      {{10, 1.4, 0.3, 20}, -3.0, -2.0, 3.0, 2.0, 4},
+      {{10, 2.0, 0.1, 20}, -3.0, -2.0, 3.0, 2.0, 30},
+      {{10, 2.5, 0.0, 20}, -3.0, -2.0, 3.0, 2.0, 30},
   };
   for (const Picture& p : pictures) {
     for (const int32_t limit : {4, 20, 2000}) {
