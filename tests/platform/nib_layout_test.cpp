@@ -184,6 +184,7 @@ int WrappedHeightNeeded(QWidget* w) {
 // How far past its farthest control a window may reach on the right and at
 // the bottom: the margin a dialog keeps around its controls.
 constexpr int kMargin = 24;
+constexpr int kEdge = 4;
 
 struct Built {
   WindowRef window = nullptr;
@@ -341,15 +342,24 @@ TEST_F(NibLayoutTest, EveryWindowFitsTheScreenAndItsControls) {
     const QSize size = b.content->size();
     EXPECT_LE(size.width(), 1600) << name;
     EXPECT_LE(size.height(), 1000) << name;
+    int left = size.width();
+    int top = size.height();
     int right = 0;
     int bottom = 0;
     for (const Declared& d : DeclaredOf(name)) {
       if (!d.parent.empty()) continue;
       QWidget* w = b.content->findChild<QWidget*>(QString::fromStdString(d.name));
       if (w == nullptr) continue;
+      left = std::min(left, w->x());
+      top = std::min(top, w->y());
       right = std::max(right, w->geometry().right() + 1);
       bottom = std::max(bottom, w->geometry().bottom() + 1);
     }
+    // Nor does a control touch the window's edge.
+    EXPECT_GE(left, kEdge) << name << ": a control reaches the left edge";
+    EXPECT_GE(top, kEdge) << name << ": a control reaches the top edge";
+    EXPECT_GE(size.width() - right, kEdge) << name << ": a control reaches the right edge";
+    EXPECT_GE(size.height() - bottom, kEdge) << name << ": a control reaches the bottom edge";
     EXPECT_LE(size.width() - right, kMargin) << name << ": " << size.width() - right << " px empty at the right";
     EXPECT_LE(size.height() - bottom, kMargin) << name << ": " << size.height() - bottom << " px empty below";
   }
