@@ -148,11 +148,11 @@ class StoreVisitor {
   }
   void u32(uint32_t& v) { w_.u32(v); }
   void f32(float& v) { w_.f32(v); }
-  void i16s(int16_t* p, size_t count) { for (size_t i = 0; i < count; ++i) w_.i16(p[i]); }
-  void u16s(uint16_t* p, size_t count) { for (size_t i = 0; i < count; ++i) w_.u16(p[i]); }
-  void i32s(int32_t* p, size_t count) { for (size_t i = 0; i < count; ++i) w_.i32(p[i]); }
-  void u32s(uint32_t* p, size_t count) { for (size_t i = 0; i < count; ++i) w_.u32(p[i]); }
-  void f32s(float* p, size_t count) { for (size_t i = 0; i < count; ++i) w_.f32(p[i]); }
+  void i16s(int16_t* p, size_t count) { w_.i16s(p, count); }
+  void u16s(uint16_t* p, size_t count) { w_.u16s(p, count); }
+  void i32s(int32_t* p, size_t count) { w_.i32s(p, count); }
+  void u32s(uint32_t* p, size_t count) { w_.u32s(p, count); }
+  void f32s(float* p, size_t count) { w_.f32s(p, count); }
   void bytes(void* p, size_t count) { w_.raw(p, count); }
   void fic(fichier& f) { Write_FicStruct(w_, f); }
   void ficCStrings(fichier& f);
@@ -208,11 +208,11 @@ class LoadVisitor {
   }
   void u32(uint32_t& v) { v = r_.u32(); }
   void f32(float& v) { v = r_.f32(); }
-  void i16s(int16_t* p, size_t count) { for (size_t i = 0; i < count; ++i) p[i] = r_.i16(); }
-  void u16s(uint16_t* p, size_t count) { for (size_t i = 0; i < count; ++i) p[i] = r_.u16(); }
-  void i32s(int32_t* p, size_t count) { for (size_t i = 0; i < count; ++i) p[i] = r_.i32(); }
-  void u32s(uint32_t* p, size_t count) { for (size_t i = 0; i < count; ++i) p[i] = r_.u32(); }
-  void f32s(float* p, size_t count) { for (size_t i = 0; i < count; ++i) p[i] = r_.f32(); }
+  void i16s(int16_t* p, size_t count) { r_.i16s(p, count); }
+  void u16s(uint16_t* p, size_t count) { r_.u16s(p, count); }
+  void i32s(int32_t* p, size_t count) { r_.i32s(p, count); }
+  void u32s(uint32_t* p, size_t count) { r_.u32s(p, count); }
+  void f32s(float* p, size_t count) { r_.f32s(p, count); }
   void bytes(void* p, size_t count) { r_.raw(p, count); }
   void fic(fichier& f) {
     if (!Read_FicStruct(r_, &f)) failed_ = true;

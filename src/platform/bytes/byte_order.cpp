@@ -1,5 +1,7 @@
 #include "platform/bytes/byte_order.h"
 
+#include <algorithm>
+
 namespace plat::bytes {
 
 namespace {
@@ -29,6 +31,53 @@ void Writer::f64(double v) {
   const uint64_t bits = std::bit_cast<uint64_t>(v);
   const auto lo = static_cast<uint32_t>(bits), hi = static_cast<uint32_t>(bits >> 32);
   if (order_ == Order::Little) { u32(lo); u32(hi); } else { u32(hi); u32(lo); }
+}
+
+namespace {
+
+// Numbers stored in the order asked are the host's own bytes when the two orders agree.
+constexpr Order kNative = std::endian::native == std::endian::little ? Order::Little : Order::Big;
+
+}  // namespace
+
+void Writer::u16s(const uint16_t* p, size_t n) {
+  const size_t at = buf_.size();
+  buf_.resize(at + 2 * n);
+  uint8_t* d = buf_.data() + at;
+  if (n == 0) return;
+  if (order_ == kNative) {
+    std::memcpy(d, p, 2 * n);
+  } else {
+    for (size_t i = 0; i < n; ++i) order_ == Order::Little ? storeLE16(d + 2 * i, p[i]) : storeBE16(d + 2 * i, p[i]);
+  }
+}
+
+void Writer::u32s(const uint32_t* p, size_t n) {
+  const size_t at = buf_.size();
+  buf_.resize(at + 4 * n);
+  uint8_t* d = buf_.data() + at;
+  if (n == 0) return;
+  if (order_ == kNative) {
+    std::memcpy(d, p, 4 * n);
+  } else {
+    for (size_t i = 0; i < n; ++i) order_ == Order::Little ? storeLE32(d + 4 * i, p[i]) : storeBE32(d + 4 * i, p[i]);
+  }
+}
+
+void Writer::f32s(const float* p, size_t n) {
+  static_assert(sizeof(float) == 4);
+  const size_t at = buf_.size();
+  buf_.resize(at + 4 * n);
+  uint8_t* d = buf_.data() + at;
+  if (n == 0) return;
+  if (order_ == kNative) {
+    std::memcpy(d, p, 4 * n);
+  } else {
+    for (size_t i = 0; i < n; ++i) {
+      const uint32_t v = std::bit_cast<uint32_t>(p[i]);
+      order_ == Order::Little ? storeLE32(d + 4 * i, v) : storeBE32(d + 4 * i, v);
+    }
+  }
 }
 
 void Writer::raw(const void* data, size_t n) {
@@ -68,6 +117,58 @@ double Reader::f64() {
   const uint64_t bits = order_ == Order::Little ? (static_cast<uint64_t>(b) << 32) | a
                                                 : (static_cast<uint64_t>(a) << 32) | b;
   return std::bit_cast<double>(bits);
+}
+
+void Reader::u16s(uint16_t* out, size_t n) {
+  const size_t fit = ok_ && pos_ <= size_ ? std::min(n, (size_ - pos_) / 2) : 0;
+  if (fit > 0) {
+    if (order_ == kNative) {
+      std::memcpy(out, data_ + pos_, 2 * fit);
+    } else {
+      for (size_t i = 0; i < fit; ++i)
+        out[i] = order_ == Order::Little ? loadLE16(data_ + pos_ + 2 * i) : loadBE16(data_ + pos_ + 2 * i);
+    }
+    pos_ += 2 * fit;
+  }
+  if (fit < n) {
+    ok_ = false;
+    std::fill(out + fit, out + n, uint16_t{0});
+  }
+}
+
+void Reader::u32s(uint32_t* out, size_t n) {
+  const size_t fit = ok_ && pos_ <= size_ ? std::min(n, (size_ - pos_) / 4) : 0;
+  if (fit > 0) {
+    if (order_ == kNative) {
+      std::memcpy(out, data_ + pos_, 4 * fit);
+    } else {
+      for (size_t i = 0; i < fit; ++i)
+        out[i] = order_ == Order::Little ? loadLE32(data_ + pos_ + 4 * i) : loadBE32(data_ + pos_ + 4 * i);
+    }
+    pos_ += 4 * fit;
+  }
+  if (fit < n) {
+    ok_ = false;
+    std::fill(out + fit, out + n, 0u);
+  }
+}
+
+void Reader::f32s(float* out, size_t n) {
+  const size_t fit = ok_ && pos_ <= size_ ? std::min(n, (size_ - pos_) / 4) : 0;
+  if (fit > 0) {
+    if (order_ == kNative) {
+      std::memcpy(out, data_ + pos_, 4 * fit);
+    } else {
+      for (size_t i = 0; i < fit; ++i)
+        out[i] = std::bit_cast<float>(order_ == Order::Little ? loadLE32(data_ + pos_ + 4 * i)
+                                                              : loadBE32(data_ + pos_ + 4 * i));
+    }
+    pos_ += 4 * fit;
+  }
+  if (fit < n) {
+    ok_ = false;
+    std::fill(out + fit, out + n, 0.0f);
+  }
 }
 
 void Reader::raw(void* out, size_t n) {

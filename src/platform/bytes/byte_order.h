@@ -82,6 +82,13 @@ class Writer {
   void fourCC(uint32_t code) { u32(code); }
   void raw(const void* data, size_t n);
   void zeros(size_t n) { buf_.insert(buf_.end(), n, 0); }
+  // Arrays of numbers: the bytes a loop of the single forms writes, in one
+  // step (a record of a megabyte is hundreds of thousands of fields).
+  void u16s(const uint16_t* p, size_t n);
+  void i16s(const int16_t* p, size_t n) { u16s(reinterpret_cast<const uint16_t*>(p), n); }
+  void u32s(const uint32_t* p, size_t n);
+  void i32s(const int32_t* p, size_t n) { u32s(reinterpret_cast<const uint32_t*>(p), n); }
+  void f32s(const float* p, size_t n);
 
   size_t size() const { return buf_.size(); }
   const std::vector<uint8_t>& bytes() const { return buf_; }
@@ -113,6 +120,13 @@ class Reader {
   float f32() { return std::bit_cast<float>(u32()); }
   double f64();
   uint32_t fourCC() { return u32(); }
+  // Arrays of numbers, as a loop of the single forms reads them: those past
+  // the end read 0 and fail the reader.
+  void u16s(uint16_t* out, size_t n);
+  void i16s(int16_t* out, size_t n) { u16s(reinterpret_cast<uint16_t*>(out), n); }
+  void u32s(uint32_t* out, size_t n);
+  void i32s(int32_t* out, size_t n) { u32s(reinterpret_cast<uint32_t*>(out), n); }
+  void f32s(float* out, size_t n);
   // Copies n bytes (zeros past the end).
   void raw(void* out, size_t n);
   void skip(size_t n);
