@@ -97,8 +97,10 @@ int16_t VMK_PutFile(fichier* f) {
   std::string path;
   bool replacing = false;
   SaveDialogScope* scope = CurrentSaveDialogScope();
-  if (!plat::ui::AskSaveFile("", PStrString(f->name), f->type, f->creator, &path, &replacing,
-                             scope != nullptr ? scope->folder() : std::string()))
+  // The name offered is the one the user knows, without its type's suffix;
+  // the suffix comes back below.
+  if (!plat::ui::AskSaveFile("", pf::DisplayName(PStrString(f->name)), f->type, f->creator, &path,
+                             &replacing, scope != nullptr ? scope->folder() : std::string()))
     return 0;
   // A saved file carries its type's extension, so the dialogs and menus that
   // look for that type find it again.

@@ -4,13 +4,14 @@
 
 #include "app/folder_scans.h"
 #include "platform/files/file_spec.h"
+#include "platform/files/file_types.h"
 
 namespace {
 
 std::vector<std::string> Texts(const FSSpec* list, int32_t from, int32_t to, int16_t numbered) {
   std::vector<std::string> out;
   for (int32_t k = std::max(from, 0); k < to; ++k) {
-    std::string text = PStrString(list[k].name);
+    std::string text = plat::files::DisplayName(PStrString(list[k].name));
     if (numbered != 0) text = std::to_string(k + 1) + " " + text;
     out.push_back(std::move(text));
   }

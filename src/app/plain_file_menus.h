@@ -13,9 +13,10 @@
 // Scans the folder that the record names by its path and name with
 // SortFileType on types[0] into the list after its *count entries (room for
 // `capacity`), and returns the item text of each entry the scan added, in
-// list order: the file's name or, when `numbered` is not 0, the entry's
-// 1-based place in the whole list, a space and the name. A folder that does
-// not exist adds nothing.
+// list order: the file's name as the user knows it (without the suffix that
+// marks its type, plat::files::DisplayName; the list keeps the name on disk)
+// or, when `numbered` is not 0, the entry's 1-based place in the whole list,
+// a space and the name. A folder that does not exist adds nothing.
 std::vector<std::string> FileTypeMenuTexts(const fichier* folder, const OSType* types,
                                            int32_t capacity, int32_t* count, FSSpec* list,
                                            int16_t numbered);

@@ -104,6 +104,33 @@ TEST_F(FileDialogs, SaveDialogOffersTheRecordsNameAndGivesTheTypesExtension) {
   ExpectSame(f, before);
 }
 
+// The save dialog offers the name the user knows ("Light", the file being
+// "Light.sse4"); the name typed back gets the suffix, so "Light" names the
+// file it stands for, which the save then replaces.
+TEST_F(FileDialogs, SaveOffersTheShownNameAndTypingItBackNamesTheFileOnDisk) {
+  Touch(dir_.path() / "Light.sse4");
+  fichier f;
+  Init_FicStruct(&f);
+  SetPStr(f.name, "Light.sse4");
+  f.type = FourCC("Sse4");
+  f.creator = FourCC("vMkC");
+  ui_.AnswerSaveFile((dir_.path() / "Light").string());
+  ui_.AnswerSaveFile((dir_.path() / "v1.2").string());
+  SaveDialogScope scope(dir_.path().string());
+  ASSERT_EQ(VMK_PutFile(&f), 1);
+  EXPECT_EQ(ui_.saveRequests.at(0).defaultName, "Light");
+  EXPECT_EQ(ui_.saveRequests.at(0).folder, dir_.path().string());
+  EXPECT_EQ(PStrString(f.name), "Light.sse4");
+  EXPECT_EQ(scope.chosen(), (dir_.path() / "Light.sse4").string());
+  EXPECT_TRUE(scope.replacing());
+  // A dot of the user's own is no suffix: the type's is added after it.
+  ASSERT_EQ(VMK_PutFile(&f), 1);
+  EXPECT_EQ(ui_.saveRequests.at(1).defaultName, "Light");
+  EXPECT_EQ(PStrString(f.name), "v1.2.sse4");
+  EXPECT_EQ(scope.chosen(), (dir_.path() / "v1.2.sse4").string());
+  EXPECT_FALSE(scope.replacing());
+}
+
 TEST_F(FileDialogs, TypeListLayoutAndItsDamagedForms) {
   const OSType types[] = {FourCC("hXgr"), FourCC("TEXT"), FourCC("aCH1")};
   plat::Ptr list = CreateOpenHandle(kOpenListSignature, 3, types);

@@ -195,10 +195,10 @@ TEST_F(WarpFrameTest, MenusListTheWarpsFolder) {
     EXPECT_EQ(ui_.menuIds, (std::vector<int16_t>{16190, 16191, 16192, 16193, 16194}));
     EXPECT_EQ(f.menus[0]->title, "warp");
     ASSERT_EQ(plat::ui::CountMenuItems(f.menus[0]), 2);
-    EXPECT_EQ(plat::ui::GetMenuItemText(f.menus[0], 2), "2 bulge.sw02");
+    EXPECT_EQ(plat::ui::GetMenuItemText(f.menus[0], 2), "2 bulge");
     EXPECT_EQ(PStrString(f.fileTables[0][1].name), "bulge.sw02");
     EXPECT_EQ(plat::ui::CountMenuItems(f.menus[1]), 0);
-    EXPECT_EQ(plat::ui::GetMenuItemText(f.menus[4], 1), "1 flag.sw33");
+    EXPECT_EQ(plat::ui::GetMenuItemText(f.menus[4], 1), "1 flag");
     // A second call replaces the menus.
     ASSERT_EQ(f.PrepareMenus(), 0);
     EXPECT_EQ(ui_.menusAlive, 5);

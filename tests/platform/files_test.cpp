@@ -95,6 +95,35 @@ TEST(FileTypes, SavedNamesGetTheirTypesExtensionOnce) {
   EXPECT_EQ(ExtensionOf("a.b.png"), ".png");
 }
 
+TEST(FileTypes, ShownNamesLoseOnlyTheSuffixThatMarksTheSystemsOwnType) {
+  EXPECT_EQ(DisplayName("Light.sse4"), "Light");
+  EXPECT_EQ(DisplayName("Edged vignette.hcim"), "Edged vignette");
+  EXPECT_EQ(DisplayName("Black and white.ac28"), "Black and white");
+  EXPECT_EQ(DisplayName("Bulge.hxgr"), "Bulge");
+  EXPECT_EQ(DisplayName("Emboss.ach4"), "Emboss");
+  EXPECT_EQ(DisplayName("Layer.ala0"), "Layer");
+  EXPECT_EQ(DisplayName("Warm.HVIG"), "Warm");  // the table's case does not count
+  // The user's own dots stay, and only the one mark goes.
+  EXPECT_EQ(DisplayName("v1.2.sse4"), "v1.2");
+  EXPECT_EQ(DisplayName("v1.2"), "v1.2");
+  EXPECT_EQ(DisplayName("Cool.hvig.sse4"), "Cool.hvig");
+  EXPECT_EQ(DisplayName("Light"), "Light");
+  EXPECT_EQ(DisplayName("Light."), "Light.");
+  // Image and text extensions are part of those files' names.
+  EXPECT_EQ(DisplayName("canvas.tif"), "canvas.tif");
+  EXPECT_EQ(DisplayName("sunset.jpg"), "sunset.jpg");
+  EXPECT_EQ(DisplayName("notes.txt"), "notes.txt");
+  // A name that is nothing but a mark keeps it: it would show as nothing.
+  EXPECT_EQ(DisplayName(".sse4"), ".sse4");
+  EXPECT_EQ(DisplayName(""), "");
+  // In a path only the leaf's mark goes; a folder's dot is no suffix.
+  EXPECT_EQ(DisplayName("Presets/Light.sse4"), "Presets/Light");
+  EXPECT_EQ(DisplayName("Presets.sse4/Light"), "Presets.sse4/Light");
+  // Every name a save gives comes back as the user typed it.
+  for (const char* typed : {"Light", "v1.2", "a.b.c", "Cool.hvig", "canvas.tif"})
+    EXPECT_EQ(DisplayName(WithTypeExtension(typed, FourCC("Sse4"))), typed) << typed;
+}
+
 TEST(FileTypes, TypeAndCreatorTagsAreKeptWhereTheFileSystemAllows) {
   vmktest::TempDir dir;
   const std::string f = dir.file("preset");

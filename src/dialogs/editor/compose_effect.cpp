@@ -13,11 +13,12 @@
 #include "dialogs/frame/effect_frame_procs.h"
 #include "engines/correction/resize_record.h"
 #include "engines/records/param_record.h"
-#include "script/effect_list_file.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/document_data.h"
+#include "script/effect_list_file.h"
 #include "script/misc_render.h"
 #include "script/operation.h"
 #include "script/script_file.h"
@@ -404,7 +405,9 @@ void VMKcompeff::DrawOwnContent(tb::WindowRef) {
     if (slot.filled != 1 || slotPlanes[0][k] == nullptr) continue;
     view->SetFineBufRGB(density_[k], 0, 0, slot.previewWidth, slot.previewHeight, viewWidth, viewHeight,
                         slotPlanes[0][k], slotPlanes[1][k], slotPlanes[2][k], nullptr, 255, 0);
-    tb::SetControlText(slotLabels[k], k == 0 ? std::string("Current") : PStrString(slot.file.name));
+    tb::SetControlText(slotLabels[k], k == 0
+                                          ? std::string("Current")
+                                          : plat::files::DisplayName(PStrString(slot.file.name)));
   }
 }
 

@@ -10,6 +10,7 @@
 #include "app/file_access.h"
 #include "app/plain_file_menus.h"
 #include "dialogs/frame/fine_bitmap.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/document_data.h"
 #include "script/effect_list_file.h"
@@ -226,7 +227,8 @@ int16_t VMKlisteff::LoadNamMenus(OpaqueMenuRef* categoryMenu, OpaqueMenuRef* nam
   const bool all = text == efflist::kAllCategory;
   int16_t items = 0;
   for (int32_t i : efflist::EntriesOfCategory(list, text)) {
-    const std::string& name = list.entries[static_cast<size_t>(i)].name;
+    // The list keeps the file's name as it is on disk; the user sees it without its type's suffix.
+    const std::string name = plat::files::DisplayName(list.entries[static_cast<size_t>(i)].name);
     // Under "ALL" each name carries its place in the whole list.
     plat::ui::AppendMenuItemText(nameMenu, all ? std::to_string(i + 1) + " " + name : name);
     ++items;

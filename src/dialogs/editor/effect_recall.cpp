@@ -4,6 +4,7 @@
 
 #include "app/core/pascal_strings.h"
 #include "app/file_access.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/layers.h"
 #include "script/script_file.h"
@@ -24,8 +25,9 @@ int16_t RecallEffectIntoLayer(const fichier& file, ScriptFile* script, Laye* lay
   if (ReadEffectIntoLayer(file, script, layer, text1, text2) == 0) return 0;
   plat::ui::AlertRequest alert;
   alert.alertId = kRecallAlert;
-  alert.params = {"The effect \"" + PStrString(file.name) + "\" could not be read.",
-                  "The layer is left as it was."};
+  alert.params = {
+      "The effect \"" + plat::files::DisplayName(PStrString(file.name)) + "\" could not be read.",
+      "The layer is left as it was."};
   plat::ui::Alert(alert);
   return -1;
 }

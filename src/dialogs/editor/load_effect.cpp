@@ -8,6 +8,7 @@
 #include "app/image_import.h"
 #include "dialogs/frame/effect_frame_procs.h"
 #include "engines/records/param_record.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "views/image_box.h"
 
@@ -275,7 +276,9 @@ void VMKloadeff::DrawOwnContent(tb::WindowRef) {
     const bool filled = slots != nullptr && slots[k] != nullptr && slots[k]->filled == 1;
     tb::SetControlVisibility(previewViews[k], filled);
     View(k)->SetSelMode(1, selectedSlot == k + 1 ? 1 : 0);
-    tb::SetControlText(nameTexts[k], filled ? PStrString(slots[k]->file.name) : std::string());
+    tb::SetControlText(nameTexts[k], filled
+                                         ? plat::files::DisplayName(PStrString(slots[k]->file.name))
+                                         : std::string());
   }
   tb::SetControl32BitValue(scrollBar, NameCount() > 0 ? list->firstVisible : 0);
 }

@@ -15,6 +15,7 @@
 #include "dialogs/editor/tune_effect.h"
 #include "host/session/small_dialogs.h"
 #include "paths/path_list.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/document_data.h"
 #include "script/layers.h"
@@ -31,7 +32,7 @@ constexpr int16_t kFileAlert = 129;
 void FileAlert(const std::string& what, const fichier& file, const char* after) {
   plat::ui::AlertRequest alert;
   alert.alertId = kFileAlert;
-  alert.params = {what + " \"" + PStrString(file.name) + "\".", after};
+  alert.params = {what + " \"" + plat::files::DisplayName(PStrString(file.name)) + "\".", after};
   plat::ui::Alert(alert);
 }
 

@@ -20,6 +20,7 @@
 #include "dialogs/editor/tune_effect_ids.h"
 #include "dialogs/editor/tune_effect_tables.h"
 #include "host/session/document.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/layers.h"
 #include "script/script_file.h"
@@ -71,7 +72,8 @@ void VMKtuneeff::BackRestEff(short mode) {
     File_kern kern(&undo);
     if (script->SaveScript(lay->oprnCount, lay->firstOprn, &kern, nullptr, 0, 0,
                            document != nullptr ? document->secondName : nullptr, 0) != 0)
-      TellUser("The undo copy \"" + PStrString(undo.name) + "\" could not be written.",
+      TellUser("The undo copy \"" + plat::files::DisplayName(PStrString(undo.name)) +
+                   "\" could not be written.",
                "The last change cannot be undone.");
   } else if (mode == 0) {
     // The copy restores the layer only when it reads whole; the file stays.
@@ -120,6 +122,7 @@ void VMKtuneeff::SaveList(short fam) {
   File_kern kern(&file);
   if (script->SaveScript(lay->oprnCount, lay->firstOprn, &kern, preview, usedWidth, usedHeight,
                          document != nullptr ? document->secondName : nullptr, 0) != 0)
-    TellUser("The effect \"" + PStrString(file.name) + "\" could not be written.",
+    TellUser("The effect \"" + plat::files::DisplayName(PStrString(file.name)) +
+                 "\" could not be written.",
              "The file was not changed.");
 }

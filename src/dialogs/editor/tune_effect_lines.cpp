@@ -6,6 +6,7 @@
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/editor/tune_effect_ids.h"
 #include "dialogs/editor/tune_effect_tables.h"
+#include "platform/files/file_types.h"
 #include "platform/resources/resource_file.h"
 #include "script/script_file.h"
 
@@ -34,7 +35,8 @@ std::string VMKtuneeff::OperationLine(short k, short fam) const {
     line += act != 0 ? "x  -" : "    -";
     const int16_t item = code < kMenuEntries ? codeToItem[code] : 0;
     line += plat::res::GetIndString(NameList(fam), item) + " ";
-    if (LineNamesFile(code) && op != nullptr && op->FileOprn != nullptr) line += PStrString(op->FileOprn->name);
+    if (LineNamesFile(code) && op != nullptr && op->FileOprn != nullptr)
+      line += plat::files::DisplayName(PStrString(op->FileOprn->name));
     if ((code == 96 || code == 97) && op != nullptr) line += std::to_string(op->Param1);
     int16_t s = 0, d = 0, m = 0, mc = 0;
     script->GetFromChannel(stack, layer, k, &s);

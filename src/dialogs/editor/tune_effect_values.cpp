@@ -14,6 +14,7 @@
 #include "engines/correction/colour_correction.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "host/session/document.h"
+#include "platform/files/file_types.h"
 #include "platform/resources/resource_file.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/script_file.h"
@@ -338,7 +339,9 @@ void VMKtuneeff::ShowThumbnails(tb::WindowRef) {
     Show(Ctl(kThumbName[k]), true);
     const int32_t entry = first + k;
     const bool listed = effectFiles != nullptr && entry < effectCount && entry < kEffectFiles;
-    tb::SetControlText(Ctl(kThumbName[k]), listed ? PStrString(effectFiles[entry].name) : std::string());
+    tb::SetControlText(
+        Ctl(kThumbName[k]),
+        listed ? plat::files::DisplayName(PStrString(effectFiles[entry].name)) : std::string());
   }
   tb::SetControl32BitValue(Ctl(kThumbScroll), firstVisible);
   DrawRGBPicker();

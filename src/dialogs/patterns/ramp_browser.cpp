@@ -7,6 +7,7 @@
 #include "app/keyboard.h"
 #include "dialogs/frame/effect_frame_procs.h"
 #include "engines/records/param_record.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "views/image_box.h"
 
@@ -234,7 +235,9 @@ void VMKloadvign::DrawOwnContent(tb::WindowRef) {
     box->SetSelMode(1, k + 1 == selectedSlot ? 1 : 0);
     box->SetBufParam(0, 0, 0, 0, 0, 0, slotTable[k]->filled, 0, 0, 0, 0, 0, 0);
     const bool shown = k < keeper->filled;
-    tb::SetControlText(Ctl(kCaptions[k]), shown ? PStrString(slotTable[k]->file.name) : std::string());
+    tb::SetControlText(
+        Ctl(kCaptions[k]),
+        shown ? plat::files::DisplayName(PStrString(slotTable[k]->file.name)) : std::string());
   }
   const int16_t n = NameCount();
   tb::SetControl32BitValue(Ctl(kScrollBar), n > 0 ? keeper->firstVisible * kScrollRange / n : 0);

@@ -16,6 +16,7 @@
 #include "host/session/app_object.h"
 #include "host/session/small_dialogs.h"
 #include "host/session/view_registry.h"
+#include "platform/files/file_types.h"
 #include "script/lut_vign.h"
 #include "script/ramp_bitmaps.h"
 #include "views/colour_box.h"
@@ -108,7 +109,8 @@ void ScrollBar32BitActionProc(tb::ControlRef control, int16_t part) {
 
 // The layer popup's text of image i.
 std::string LayerItem(int32_t i, bool active, const fichier& file) {
-  return std::to_string(i) + (i > 9 ? "  - " : " - ") + (active ? "x  -" : "    -") + PStrString(file.name);
+  return std::to_string(i) + (i > 9 ? "  - " : " - ") + (active ? "x  -" : "    -") +
+         plat::files::DisplayName(PStrString(file.name));
 }
 
 int32_t PopupValue(tb::ControlRef popup) { return tb::GetControl32BitValue(popup); }
@@ -409,7 +411,9 @@ void VMKcimaUI::DrawLibrarySlots() {
     const bool filled = previewSlots[k].filled == 1;
     tb::SetControlVisibility(Ctl(kSlotViews[k]), filled);
     tb::ShowControl(Ctl(kCaptions[k]));
-    tb::SetControlText(Ctl(kCaptions[k]), filled ? PStrString(previewSlots[k].file.name) : "");
+    tb::SetControlText(
+        Ctl(kCaptions[k]),
+        filled ? plat::files::DisplayName(PStrString(previewSlots[k].file.name)) : "");
     slotBoxes_[k]->SetSelMode(1, k == selectedLibrary ? 1 : 0);
   }
 }

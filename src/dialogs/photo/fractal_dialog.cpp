@@ -14,6 +14,7 @@
 #include "dialogs/frame/effect_registry.h"
 #include "dialogs/patterns/ramp_editor_session.h"
 #include "engines/correction/resize_record.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/lut_vign.h"
 #include "views/image_box.h"
@@ -468,7 +469,9 @@ void VMKorreluneUI::DrawStrip() {
     const bool there = FileThere(index);
     tb::SetControlVisibility(Ctl(kSlotViews[k]), there);
     tb::SetControlVisibility(Ctl(kSlotNames[k]), true);
-    tb::SetControlText(Ctl(kSlotNames[k]), there ? PStrString(presetList[index].name) : std::string());
+    tb::SetControlText(
+        Ctl(kSlotNames[k]),
+        there ? plat::files::DisplayName(PStrString(presetList[index].name)) : std::string());
   }
 }
 

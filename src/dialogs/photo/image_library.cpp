@@ -1,7 +1,6 @@
 #include "dialogs/photo/image_library.h"
 
 #include <QWidget>
-
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -12,6 +11,7 @@
 #include "app/core/session_state.h"
 #include "app/file_access.h"
 #include "host/session/small_dialogs.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/plain_menus.h"
 #include "platform/toolbox/api/ui_services.h"
 
@@ -214,7 +214,8 @@ int16_t VMKlistima::LoadNamMenus(tb::ControlRef category, tb::ControlRef names) 
     if (ImaExist(e.path.data(), e.category.data(), e.name.data()) != 1) continue;
     // "ALL" numbers its items by list position, gaps and all, so that a
     // missing image does not renumber the rest.
-    tb::AppendMenuItemText(names, all ? std::to_string(i + 1) + " " + ImaNameText(e) : ImaNameText(e));
+    const std::string shown = plat::files::DisplayName(ImaNameText(e));
+    tb::AppendMenuItemText(names, all ? std::to_string(i + 1) + " " + shown : shown);
     ++added;
   }
   return added;

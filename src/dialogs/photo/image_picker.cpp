@@ -7,6 +7,7 @@
 #include "app/core/pascal_strings.h"
 #include "app/image_import.h"
 #include "dialogs/frame/effect_frame_procs.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "views/image_box.h"
 
@@ -189,7 +190,10 @@ void VMKloadima::DrawOwnContent(tb::WindowRef) {
   for (int16_t k = 0; k < kSlots; ++k) {
     tb::SetControlVisibility(Ctl(kLeff, kViews[k]), previewSlots[k].filled == 1);
     if (boxes_[k] != nullptr) boxes_[k]->SetSelMode(1, selectedSlot == k + 1 ? 1 : 0);
-    tb::SetControlText(Ctl(kLima, kOthers[k]), k < keeper->shownOnPage ? PStrString(previewSlots[k].file.name) : "");
+    tb::SetControlText(Ctl(kLima, kOthers[k]),
+                       k < keeper->shownOnPage
+                           ? plat::files::DisplayName(PStrString(previewSlots[k].file.name))
+                           : "");
   }
   tb::SetControl32BitValue(Scroll(), keeper->firstVisible);
 }

@@ -367,7 +367,8 @@ void VMKcastelUI::DrawSource() {
   int32_t tileWidth = 0, tileHeight = 0;
   const bool fromTile =
       grid()[kRepTileSource] == 1 && AS_GetImageDimension(&tile, &tileWidth, &tileHeight, nullptr) != -1;
-  tb::SetControlText(Ctl(kTileName), fromTile ? PStrString(tile.name) : std::string());
+  tb::SetControlText(Ctl(kTileName),
+                     fromTile ? plat::files::DisplayName(PStrString(tile.name)) : std::string());
   tb::SetControlVisibility(Ctl(kTileName), fromTile);
   const std::string key = (fromTile ? "tile " + FicToPosix(tile) : flag == 1 ? "render" : "photo") + " " +
                           std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(k) + " " +

@@ -20,11 +20,12 @@
 #include "engines/correction/resize_record.h"
 #include "engines/records/param_record.h"
 #include "engines/tessellation/tessellation_checks.h"
+#include "platform/files/file_types.h"
 #include "platform/imageio/image_io.h"
 #include "platform/resources/resource_file.h"
 #include "platform/toolbox/api/ui_services.h"
-#include "script/misc_render.h"
 #include "script/document_data.h"
+#include "script/misc_render.h"
 #include "script/ramp_bitmaps.h"
 #include "views/image_box.h"
 
@@ -441,7 +442,8 @@ void VMKquorlinUI::DrawOwnContent(tb::WindowRef) {
   const bool ramps = head[kFillSource] == 1;
   if (head[kFillSource] != 2) tb::SetControlVisibility(Ctl(kFileName), false);
   // The file name shows once its picture does.
-  const std::string name = PStrString(current()->tiles[TileIndex(*current())].name);
+  const std::string name =
+      plat::files::DisplayName(PStrString(current()->tiles[TileIndex(*current())].name));
   AskTilePicture(tileView, previews(), Box(1), Ctl(kTileView), *current(), flag,
                  [this, name](bool fromFile) {
                    tb::SetControlVisibility(Ctl(kFileName), fromFile);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <memory>
 #include <new>
-#include <string>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "app/core/pascal_strings.h"
@@ -15,6 +15,7 @@
 #include "dialogs/photo/image_picker.h"
 #include "engines/correction/resize_record.h"
 #include "engines/records/param_record.h"
+#include "platform/files/file_types.h"
 #include "views/image_box.h"
 
 namespace tb = plat::tb;
@@ -197,7 +198,7 @@ void VMKsetima::DrawOwnContent(tb::WindowRef) {
   for (int16_t k = 0; k < kTileListTiles; ++k) {
     ShowTile(k, kChooseBase + k);
     if (k >= tileCount) continue;
-    tb::SetControlText(Ctl(kCompanionIds[k]), PStrString(tiles[k].name));
+    tb::SetControlText(Ctl(kCompanionIds[k]), plat::files::DisplayName(PStrString(tiles[k].name)));
     ShowThumbnail(k);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <sys/xattr.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -117,6 +118,14 @@ std::string WithTypeExtension(std::string_view name, OSType type) {
   // A type we know nothing about keeps a name that already carries its code.
   if (lowered(ExtensionOf(name)) == ext) return std::string(name);
   return std::string(name) + ext;
+}
+
+std::string DisplayName(std::string_view name) {
+  const std::string ext = ExtensionOf(name);
+  if (ext.empty()) return std::string(name);
+  const OSType type = TypeForExtension(ext);
+  const bool mark = std::find(kOwnTypes.begin(), kOwnTypes.end(), type) != kOwnTypes.end();
+  return std::string(mark ? name.substr(0, name.size() - ext.size()) : name);
 }
 
 void SetTypeCreator(const std::string& posix, OSType type, OSType creator) {

@@ -30,6 +30,15 @@ std::string ExtensionOf(std::string_view name);
 // extension of that type.
 std::string WithTypeExtension(std::string_view name, OSType type);
 
+// The name a user sees for a file: its name without the suffix that marks
+// one of the system's own types ("Light.sse4" -> "Light"). Those types were
+// told apart without suffixes where the system comes from, so a user never
+// saw them; image and text extensions are the files' real names and stay
+// ("canvas.tif"), and so does every other dot ("v1.2.sse4" -> "v1.2"). Only
+// the last suffix goes, and a name that is nothing but a suffix keeps it.
+// Whatever opens the file keeps its name as it is on disk.
+std::string DisplayName(std::string_view name);
+
 // Writes type and creator as extended attributes; a file system that does
 // not take them is ignored. A zero code is not written.
 void SetTypeCreator(const std::string& posix, OSType type, OSType creator);

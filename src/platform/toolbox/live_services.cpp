@@ -144,6 +144,39 @@ class MouseWaiter : public QObject {
   bool done = false;
 };
 
+// The save dialog of a typed file. The dialog asks before it replaces the
+// name as typed; "Light" typed over a "Light.sse4" (which the user's lists
+// show as "Light") is the same overwrite once the type's suffix is added, so
+// it is asked here in the dialog's own words, and No leaves the dialog open.
+class SaveFileDialog : public QFileDialog {
+ public:
+  SaveFileDialog(const QString& title, OSType type) : QFileDialog(nullptr, title), type_(type) {}
+
+  void accept() override {
+    const QStringList typed = selectedFiles();
+    if (type_ != 0 && !typed.isEmpty() && !QFileInfo(typed.front()).isDir()) {
+      const std::string name = typed.front().toStdString();
+      const std::string chosen = files::WithTypeExtension(name, type_);
+      if (chosen != name && QFileInfo::exists(QString::fromStdString(chosen)) &&
+          !ConfirmReplace(chosen))
+        return;
+    }
+    QFileDialog::accept();
+  }
+
+ private:
+  bool ConfirmReplace(const std::string& path) {
+    const QString shown = QString::fromStdString(
+        files::DisplayName(QFileInfo(QString::fromStdString(path)).fileName().toStdString()));
+    return QMessageBox::warning(
+               this, windowTitle(),
+               QFileDialog::tr("%1 already exists.\nDo you want to replace it?").arg(shown),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+  }
+
+  OSType type_;
+};
+
 // Shows only the files whose type (recorded or by extension) is listed.
 class TypeFilter : public QSortFilterProxyModel {
  public:
@@ -316,7 +349,7 @@ class LiveServices final : public ui::Services {
   }
 
   bool ChooseSaveFile(const ui::SaveRequest& request, std::string* path, bool* replacing) override {
-    QFileDialog dialog(nullptr, QString::fromStdString(request.prompt));
+    SaveFileDialog dialog(QString::fromStdString(request.prompt), request.type);
     PrepareFileDialog(dialog);
     TieToFrontWindow(&dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);

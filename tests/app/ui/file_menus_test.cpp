@@ -59,9 +59,34 @@ TEST_F(FileMenus, DuplicateNamesGiveOneItem) {
   int32_t count = 0;
   InstallMenuFromFileType(popup_, &folder_, types, 255, &count, list_.data(), 0);
   EXPECT_EQ(count, 2);
-  EXPECT_EQ(Items(), (std::vector<std::string>{"frame.hbor", "plain.hbor"}));
+  EXPECT_EQ(Items(), (std::vector<std::string>{"frame", "plain"}));
   // The item stands for the file met first.
   EXPECT_EQ(FicToPosix(folder_) + "/Gold/frame.hbor", plat::files::SpecToPosix(list_[0]));
+}
+
+TEST_F(FileMenus, ItemsShowNamesAsSavedAndTheListKeepsTheFilesOnDisk) {
+  Touch(presets_ / "Light.sse4");
+  Touch(presets_ / "v1.2.sse4");
+  Touch(presets_ / "Strong.SSE4");
+  Touch(presets_ / "Light.sse5");
+  Touch(presets_ / "Notes" / "read me.sse4.txt");
+  const OSType types[] = {FourCC("Sse4")};
+  int32_t count = 0;
+  InstallMenuFromFileType(popup_, &folder_, types, 255, &count, list_.data(), 0);
+  ASSERT_EQ(count, 3);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"Light", "Strong", "v1.2"}));
+  EXPECT_EQ(plat::files::SpecToPosix(list_[0]), (presets_ / "Light.sse4").string());
+  EXPECT_EQ(plat::files::SpecToPosix(list_[1]), (presets_ / "Strong.SSE4").string());
+  EXPECT_EQ(plat::files::SpecToPosix(list_[2]), (presets_ / "v1.2.sse4").string());
+
+  // Numbered items and name scans show the same names; image names keep
+  // their extension.
+  DeleteMenuItems(popup_);
+  Touch(presets_ / "Images" / "canvas.tif");
+  count = 0;
+  InstallMenuFromFileType(popup_, &folder_, types, 255, &count, list_.data(), 1);
+  InstallMenuFromFileExt(popup_, &folder_, "canvas", 255, &count, list_.data(), 1);
+  EXPECT_EQ(Items(), (std::vector<std::string>{"1 Light", "2 Strong", "3 v1.2", "4 canvas.tif"}));
 }
 
 TEST_F(FileMenus, CapacityOf255With300FilesGives254Items) {
@@ -75,7 +100,8 @@ TEST_F(FileMenus, CapacityOf255With300FilesGives254Items) {
   InstallMenuFromFileType(popup_, &folder_, types, 255, &count, list_.data(), 0);
   EXPECT_EQ(count, 254);
   EXPECT_EQ(CountMenuItems(popup_), 254);
-  EXPECT_EQ(GetMenuItemText(popup_, 254), "g253.hxgr");
+  EXPECT_EQ(GetMenuItemText(popup_, 254), "g253");
+  EXPECT_EQ(PStrString(list_[253].name), "g253.hxgr");
   // The entry at the count is written but not counted, and gets no item.
   EXPECT_EQ(PStrString(list_[254].name), "g254.hxgr");
   EXPECT_EQ(list_[255].name[0], 0);

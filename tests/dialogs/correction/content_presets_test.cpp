@@ -2,7 +2,11 @@
 // presets, listed in its popup and read through the engines' own reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "dialogs/correction/channel_mixer_dialog.h"
 #include "dialogs/correction/dialog_fixture.h"
@@ -52,6 +56,71 @@ TEST_F(ColCorDialogTest, TheContentLibraryGivesEveryCorrectionDialogALightMedium
     check({FourCC("Cmix"), d.desc().ids.presetPopup, kCCMixPercent, {35, 65, 100}}, d,
           [&] { return d.Do_CMixDlg(); });
   }
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The popup shows the presets as they were saved ("Light", not the file
+// "Light.sse4"); an item reads its own file, Save... over a shown name
+// replaces that file instead of making a second one, and a name with a dot
+// of its own keeps it.
+TEST_F(ColCorDialogTest, PresetsShowAsSavedAndSavingOverAShownNameReplacesItsFile) {
+  namespace fs = std::filesystem;
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  const fs::path folder = bundle_.makersFile("Presets/Noise reduction");
+  ASSERT_TRUE(fs::exists(folder / "Light.sse4"));
+  constexpr OSType kDnoi = FourCC("Dnoi");
+  constexpr int32_t kPopup = 37, kSave = 105, kCancel = 102, kWord = kCCNoise + 1;
+  auto items = [](tb::WindowRef w) {
+    std::vector<std::string> out;
+    tb::ControlRef popup = tb::FindControl(w, kDnoi, kPopup);
+    for (int32_t i = 1; i <= tb::CountMenuItems(popup); ++i)
+      out.push_back(tb::GetMenuItemText(popup, i));
+    return out;
+  };
+  auto files = [&] {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder))
+      out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  driver_.ui().AnswerSaveFile((folder / "Light").string());
+  driver_.ui().AnswerSaveFile((folder / "v1.2").string());
+  VMKdnoiUI d;
+  std::vector<int32_t> seen;
+  auto read = [&](tb::WindowRef) { seen.push_back(d.Word(kWord)); };
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(items(w), (std::vector<std::string>{"Light", "Medium", "Strong"}));
+      })
+      .Choose(kDnoi, kPopup, 3)
+      .Do(read)
+      .Press(kDnoi, kSave)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(items(w), (std::vector<std::string>{"Light", "Medium", "Strong"}));
+        EXPECT_EQ(files(), (std::vector<std::string>{"Light.sse4", "Medium.sse4", "Strong.sse4"}));
+      })
+      .Choose(kDnoi, kPopup, 2)
+      .Do(read)
+      .Choose(kDnoi, kPopup, 1)
+      .Do(read)
+      .Press(kDnoi, kSave)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(items(w), (std::vector<std::string>{"Light", "Medium", "Strong", "v1.2"}));
+        EXPECT_EQ(files(), (std::vector<std::string>{"Light.sse4", "Medium.sse4", "Strong.sse4",
+                                                     "v1.2.sse4"}));
+      })
+      .Choose(kDnoi, kPopup, 2)
+      .Choose(kDnoi, kPopup, 4)
+      .Do(read)
+      .Press(kDnoi, kCancel);
+  d.Do_DNoiDlg();
+  // Strong's 80, Medium's 50, then Light holding what was saved over it, and
+  // v1.2 the same.
+  EXPECT_EQ(seen, (std::vector<int32_t>{80, 50, 80, 80}));
+  // The save dialog offered no suffix and was told the type that brings it.
+  ASSERT_EQ(driver_.ui().saveRequests.size(), 2u);
+  EXPECT_EQ(driver_.ui().saveRequests[0].type, FourCC("Sse4"));
   EXPECT_TRUE(driver_.errors().empty());
 }
 

@@ -123,7 +123,7 @@ TEST_F(ComposeTest, HoverPreviewsTheSlotAndClosingRestoresIt) {
     EXPECT_EQ(std::vector<uint8_t>(chooser.slotPlanes[0][2],
                                    chooser.slotPlanes[0][2] + chooser.viewWidth * chooser.viewHeight),
               own);
-    EXPECT_EQ(tb::GetControlText(chooser.slotLabels[2]), "e01.ach1");
+    EXPECT_EQ(tb::GetControlText(chooser.slotLabels[2]), "e01");
   });
   driver_.Press(kCeff, kCancel);
   EXPECT_EQ(chooser.Do_CompEffDlg(117, nullptr), 0);

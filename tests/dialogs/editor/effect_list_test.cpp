@@ -64,8 +64,7 @@ TEST_F(EffectListTest, CategoriesNamesAndCounts) {
   ASSERT_EQ(list.PrepareCatNamMenus(m.cat, m.nam, 117), 4);
   EXPECT_EQ(m.cat->items, (std::vector<std::string>{"ALL", "A", "B"}));
   // Files are listed in name order; under "ALL" each name carries its place.
-  EXPECT_EQ(m.Names(), (std::vector<std::string>{"1 four.ach1", "2 one.ach1", "3 three.ach1",
-                                                  "4 two.ach1"}));
+  EXPECT_EQ(m.Names(), (std::vector<std::string>{"1 four", "2 one", "3 three", "4 two"}));
   EXPECT_EQ(list.entryCount, 4);
   EXPECT_EQ(list.categoryCount, 3);
   // The rebuild counts the selected category, but the header read after it still holds
@@ -79,7 +78,7 @@ TEST_F(EffectListTest, CategoriesNamesAndCounts) {
 
   list.selectedCategory = 2;
   EXPECT_EQ(list.LoadNamMenus(m.cat, m.nam), 2);
-  EXPECT_EQ(m.Names(), (std::vector<std::string>{"one.ach1", "three.ach1"}));
+  EXPECT_EQ(m.Names(), (std::vector<std::string>{"one", "three"}));
   fichier f;
   list.GetFichInList(m.cat, 1, &f);
   EXPECT_EQ(PStrString(f.name), "three.ach1");
@@ -111,7 +110,7 @@ TEST_F(EffectListTest, ReopeningFindsTheSameCategoryAndPosition) {
   EXPECT_EQ(again.PrepareCatNamMenus(m.cat, m.nam, 117), 5);
   EXPECT_EQ(again.selectedCategory, 2);
   EXPECT_EQ(again.firstVisible, 3);
-  EXPECT_EQ(m.Names().front(), "a.ach1");
+  EXPECT_EQ(m.Names().front(), "a");
 }
 
 TEST_F(EffectListTest, ListIsRebuiltOnlyWhenMissingOrDamaged) {

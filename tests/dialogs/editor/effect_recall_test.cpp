@@ -53,8 +53,9 @@ TEST_F(EffectRecall, AFailedReadKeepsTheLayerAndNamesTheFile) {
     EXPECT_EQ(layer_->oprnCount, 2) << what;
     EXPECT_EQ(layer_->firstOprn->Effect, 3) << what;
     ASSERT_FALSE(ui_.alertRequests.empty()) << what;
+    // Named as the user saved it: without the type's suffix.
     EXPECT_NE(ui_.alertRequests.back().params.at(0).find(
-                  std::filesystem::path(posix).filename().string()),
+                  "\"" + std::filesystem::path(posix).stem().string() + "\""),
               std::string::npos)
         << what;
   };

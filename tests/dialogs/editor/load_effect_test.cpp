@@ -24,7 +24,7 @@ TEST_F(BrowserTest, ChoosingANameScrollsAndSelects) {
   driver_.Advance(0.1)
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(tb::CountMenuItems(browser.namePopup), 20);
-        EXPECT_EQ(Shown(browser, 0), "e01.ach1");
+        EXPECT_EQ(Shown(browser, 0), "e01");
         EXPECT_EQ(browser.selectedSlot, 1);
       })
       .Choose(kLeff, kName, 18)
@@ -32,17 +32,17 @@ TEST_F(BrowserTest, ChoosingANameScrollsAndSelects) {
         // Names 6 to 20, the eighteenth selected in the thirteenth slot.
         EXPECT_EQ(browser.list->firstVisible, 5);
         EXPECT_EQ(browser.selectedSlot, 13);
-        EXPECT_EQ(Shown(browser, 0), "e06.ach1");
-        EXPECT_EQ(Shown(browser, 12), "e18.ach1");
-        EXPECT_EQ(Shown(browser, 14), "e20.ach1");
+        EXPECT_EQ(Shown(browser, 0), "e06");
+        EXPECT_EQ(Shown(browser, 12), "e18");
+        EXPECT_EQ(Shown(browser, 14), "e20");
         EXPECT_EQ(gPer->effectListWord, 5);
       })
       .Choose(kLeff, kName, 3)
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(browser.list->firstVisible, 2);
         EXPECT_EQ(browser.selectedSlot, 1);
-        EXPECT_EQ(Shown(browser, 0), "e03.ach1");
-        EXPECT_EQ(Shown(browser, 14), "e17.ach1");
+        EXPECT_EQ(Shown(browser, 0), "e03");
+        EXPECT_EQ(Shown(browser, 14), "e17");
         EXPECT_EQ(tb::GetControl32BitValue(browser.scrollBar), 2);
       })
       // The scroll bar's page part moves ten steps.
@@ -68,7 +68,11 @@ TEST_F(BrowserTest, AnEntryClickedJustBeforeOkIsTheOneChosen) {
   Store(5);
   VMKloadeff browser;
   driver_.Advance(0.6)
-      .Do([&](tb::WindowRef) { driver_.ClickControl(browser.previewViews[3]); })
+      .Do([&](tb::WindowRef) {
+        // Shown as saved; the pick still names the file with its type's suffix.
+        EXPECT_EQ(Shown(browser, 3), "e04");
+        driver_.ClickControl(browser.previewViews[3]);
+      })
       .Press(kLeff, kOk);
   ASSERT_EQ(browser.Do_LoadEffDlg(117), 1);
   EXPECT_EQ(browser.selectedSlot, 4);
@@ -89,7 +93,7 @@ TEST_F(BrowserTest, ReopeningShowsTheRememberedPosition) {
   driver_.Advance(0.1)
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(again.list->firstVisible, 3);
-        EXPECT_EQ(Shown(again, 0), "e04.ach1");
+        EXPECT_EQ(Shown(again, 0), "e04");
       })
       .Press(kLeff, kCancel);
   EXPECT_EQ(again.Do_LoadEffDlg(117), 0);
@@ -105,17 +109,17 @@ TEST_F(BrowserTest, UpdateRebuildsAndStartsAtTheSecondEntry) {
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(tb::GetMenuItemText(browser.categoryPopup, 3), "Cold");
         EXPECT_EQ(tb::CountMenuItems(browser.namePopup), 2);
-        EXPECT_EQ(tb::GetMenuItemText(browser.namePopup, 1), "e04.ach1");
+        EXPECT_EQ(tb::GetMenuItemText(browser.namePopup, 1), "e04");
         Store(1, "Cold", 6);  // stored after the list was made: not listed yet
       })
       .Press(kLeff, kUpdate)
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(browser.list->selectedCategory, 1);
         EXPECT_EQ(tb::CountMenuItems(browser.namePopup), 6);
-        EXPECT_EQ(tb::GetMenuItemText(browser.namePopup, 6), "6 e06.ach1");
+        EXPECT_EQ(tb::GetMenuItemText(browser.namePopup, 6), "6 e06");
         // Kept: the first entry is off screen after a rebuild.
         EXPECT_EQ(browser.list->firstVisible, 1);
-        EXPECT_EQ(Shown(browser, 0), "e02.ach1");
+        EXPECT_EQ(Shown(browser, 0), "e02");
         EXPECT_EQ(browser.selectedSlot, 1);
       })
       .Press(kLeff, kCancel);
@@ -209,15 +213,15 @@ TEST_F(BrowserTest, TheReducedBrowserShowsNamesAndEndsOnOk) {
       .Do([&](tb::WindowRef w) {
         tb::ControlRef first = nullptr;
         tb::GetControlByID(w, {kLeff, 26}, &first);
-        EXPECT_EQ(tb::GetControlText(first), "1 e01.ach1");
+        EXPECT_EQ(tb::GetControlText(first), "1 e01");
       })
       .Choose(kLeff, kName, 4)
       .Do([&](tb::WindowRef w) {
         tb::ControlRef first = nullptr, last = nullptr;
         tb::GetControlByID(w, {kLeff, 26}, &first);
         tb::GetControlByID(w, {kLeff, 40}, &last);
-        EXPECT_EQ(tb::GetControlText(first), "4 e04.ach1");
-        EXPECT_EQ(tb::GetControlText(last), "18 e18.ach1");
+        EXPECT_EQ(tb::GetControlText(first), "4 e04");
+        EXPECT_EQ(tb::GetControlText(last), "18 e18");
       })
       .Press(kLeff, kOk);
   EXPECT_EQ(browser.Do_TestOpenDlog(117), 1);

@@ -267,7 +267,7 @@ TEST_F(PinmainNestingTest, ABrowsedEffectGoesIntoTheLayerOnlyWhenItReadsWhole) {
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(StackBytes(), before);
         ASSERT_EQ(driver_.ui().alertRequests.size(), alerts + 1);
-        EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("cut.ach1"), std::string::npos);
+        EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("\"cut\""), std::string::npos);
       })
       .Press(kMain, kCancel);
   EXPECT_EQ(editor.Do_PinmainDlg(117), 0);

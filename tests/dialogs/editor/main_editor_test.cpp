@@ -91,7 +91,7 @@ TEST_F(LayerOpsTest, LoadingALayerReplacesTheCurrentOneInPlaceAndADamagedFileCha
   editor.ModifLayer(15);
   EXPECT_EQ(StackBytes(), before);
   ASSERT_EQ(driver_.ui().alertRequests.size(), alerts + 1);
-  EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("cut.ala0"), std::string::npos);
+  EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("\"cut\""), std::string::npos);
   // Load all from a damaged file: the stack stays, layer 1 becomes current.
   driver_.ui().AnswerOpenFile(damaged);
   editor.ModifLayer(17);
@@ -172,9 +172,9 @@ TEST_F(LayerOpsTest, PathsThatCannotBeSavedAreNamedAndTheOldFileStays) {
   plat::files::FailWritesForTesting("", 0);
   ASSERT_EQ(alerts.size(), before + 2);
   EXPECT_EQ(alerts[before].alertId, 129);
-  EXPECT_EQ(alerts[before].params[0], "The paths could not be saved as \"kept.path\".");
+  EXPECT_EQ(alerts[before].params[0], "The paths could not be saved as \"kept\".");
   EXPECT_EQ(alerts[before].params[1], "The file was left as it was.");
-  EXPECT_EQ(alerts[before + 1].params[0], "The paths could not be saved as \"fresh.path\".");
+  EXPECT_EQ(alerts[before + 1].params[0], "The paths could not be saved as \"fresh\".");
   EXPECT_EQ(alerts[before + 1].params[1], "No file was made.");
   EXPECT_EQ(vmktest::ReadBytes(kept), old);
   EXPECT_FALSE(std::filesystem::exists(bundle_.makersFile("fresh.path")));

@@ -426,7 +426,7 @@ TEST_F(TuneEffWindowTest, ALoadedEffectReplacesTheLayerOnlyWhenItReadsWhole) {
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(LayerBytes(), before);
         ASSERT_EQ(driver_.ui().alertRequests.size(), alerts + 1);
-        EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("bad.ach1"), std::string::npos);
+        EXPECT_NE(driver_.ui().alertRequests.back().params[0].find("\"bad\""), std::string::npos);
         EXPECT_EQ(e.currentOprn, 2);
       })
       .Press(kSig, kLoadButton)

@@ -118,7 +118,8 @@ TEST_F(PlaidDialogTest, PlainClicksOnNextColoursWalkThePresetsFromTheSecond) {
     driver_.Press(kPpla, 410).Do([&](tb::WindowRef) { seen.push_back(*dlg.current()); });  // 'Bcwa'
   driver_.Press(kPpla, kCancel);
   dlg.Do_CreaPlaidDlg(1);
-  ASSERT_EQ(items, (std::vector<std::string>{"Choose a plaid...", "preseta.hpld", "presetb.hpld", "presetc.hpld"}));
+  ASSERT_EQ(items,
+            (std::vector<std::string>{"Choose a plaid...", "preseta", "presetb", "presetc"}));
   ASSERT_EQ(seen.size(), 4u);
   const int expected[] = {1, 2, 0, 1};
   for (int i = 0; i < 4; ++i) {

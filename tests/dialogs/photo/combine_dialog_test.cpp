@@ -259,7 +259,7 @@ TEST_F(CombineTest, PresetSlotsPastTheCountShowNothing) {
   VMKcimaUI dialog;
   FirstUse();
   driver_.Advance(0.2).Do([](tb::WindowRef w) {
-    EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kCima, 10)), "one.hcim");
+    EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kCima, 10)), "one");
     EXPECT_TRUE(tb::IsControlVisible(tb::FindControl(w, kCima, 11)));
     EXPECT_FALSE(tb::IsControlVisible(tb::FindControl(w, kCima, 13)));
     EXPECT_FALSE(tb::IsControlVisible(tb::FindControl(w, kCima, 51)));

@@ -42,11 +42,11 @@ TEST_F(FractalStrip, TheStripShowsThreeFilesAndSlotsPastTheLastStayEmpty) {
   driver_.Advance(0.1)
       .Do([&](tb::WindowRef w) {
         EXPECT_EQ(vmktest::Items(tb::FindControl(w, kOrlf, kFiles)),
-                  (std::vector<std::string>{"f1.hfra", "f2.hfra", "f3.hfra", "f4.hfra"}));
+                  (std::vector<std::string>{"f1", "f2", "f3", "f4"}));
         EXPECT_EQ(tb::GetControl32BitMaximum(tb::FindControl(w, kOrlf, kBar)), 4);
         EXPECT_EQ(Iterations(SampleRenders()), (std::vector<int32_t>{201, 202, 203}));
-        EXPECT_EQ(Text(w, kNames[0]), "f1.hfra");
-        EXPECT_EQ(Text(w, kNames[2]), "f3.hfra");
+        EXPECT_EQ(Text(w, kNames[0]), "f1");
+        EXPECT_EQ(Text(w, kNames[2]), "f3");
         for (int32_t v : kViews) EXPECT_TRUE(Visible(w, v));
         EXPECT_EQ(dlg.shownIndex[2], 2);
       })
@@ -58,7 +58,7 @@ TEST_F(FractalStrip, TheStripShowsThreeFilesAndSlotsPastTheLastStayEmpty) {
         EXPECT_EQ(dlg.selectedSample, 0);
         // Only the slots whose file changed were read again: f3 and f4.
         EXPECT_EQ(Iterations(SampleRenders()), (std::vector<int32_t>{201, 202, 203, 203, 204}));
-        EXPECT_EQ(Text(w, kNames[1]), "f4.hfra");
+        EXPECT_EQ(Text(w, kNames[1]), "f4");
         EXPECT_EQ(Text(w, kNames[2]), "");
         EXPECT_FALSE(Visible(w, kViews[2]));
         EXPECT_EQ(dlg.shownIndex[2], -1);
@@ -85,7 +85,7 @@ TEST_F(FractalStrip, ThePopupMovesTheStripAndLeavesTheRecordAndBaddLoadsTheSelec
       .Do([&](tb::WindowRef w) {
         EXPECT_EQ(dlg.firstSample, 3);
         EXPECT_TRUE(Same(*dlg.current(), owner));
-        EXPECT_EQ(Text(w, kNames[0]), "f4.hfra");
+        EXPECT_EQ(Text(w, kNames[0]), "f4");
         EXPECT_EQ(Text(w, kNames[1]), "");
         EXPECT_FALSE(Visible(w, kViews[1]));
         EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kOrlf, kBar)), 3);
@@ -158,10 +158,11 @@ TEST_F(FractalStrip, WithNoFilesTheStripIsEmptyAndLoadAndSaveAskForABlankFractal
       .Press(kOrlf, 105)  // 'Bsav'
       .Advance(0.5)
       .Do([&](tb::WindowRef w) {
-        EXPECT_EQ(vmktest::Items(tb::FindControl(w, kOrlf, kFiles)), std::vector<std::string>{"Saved.hfra"});
+        EXPECT_EQ(vmktest::Items(tb::FindControl(w, kOrlf, kFiles)),
+                  std::vector<std::string>{"Saved"});
         EXPECT_EQ(tb::GetControl32BitMaximum(tb::FindControl(w, kOrlf, kBar)), 1);
         EXPECT_EQ(Iterations(SampleRenders()), std::vector<int32_t>{321});
-        EXPECT_EQ(Text(w, kNames[0]), "Saved.hfra");
+        EXPECT_EQ(Text(w, kNames[0]), "Saved");
       })
       .Press(kOrlf, kCancel);
   EXPECT_EQ(dlg.Do_OrreluneDlg(1), 0);

@@ -95,8 +95,8 @@ TEST_F(PhotoScreenshots, PickerAndCombineOverTheContentLibrary) {
         .Do([](tb::WindowRef w) {
           tb::ControlRef presets = tb::FindControl(w, FourCC("Cima"), 47);
           ASSERT_EQ(tb::CountMenuItems(presets), 4);
-          EXPECT_EQ(tb::GetMenuItemText(presets, 1), "Edged vignette.hcim");
-          EXPECT_EQ(tb::GetMenuItemText(presets, 2), "Four-corner collage.hcim");
+          EXPECT_EQ(tb::GetMenuItemText(presets, 1), "Edged vignette");
+          EXPECT_EQ(tb::GetMenuItemText(presets, 2), "Four-corner collage");
           const int32_t counts[4] = {2, 4, 2, 2};
           for (int k = 0; k < 4; ++k) {
             auto r = std::make_unique<CombImaPar>();
@@ -148,7 +148,7 @@ TEST_F(PhotoScreenshots, PickerAndCombineOverTheContentLibrary) {
           // fill's tiles found in the session's library.
           tb::ControlRef presets = tb::FindControl(w, FourCC("Qtss"), 7);
           ASSERT_EQ(tb::CountMenuItems(presets), 3);
-          EXPECT_EQ(tb::GetMenuItemText(presets, 1), "Brick and marble.hpts");
+          EXPECT_EQ(tb::GetMenuItemText(presets, 1), "Brick and marble");
           for (int k = 0; k < 3; ++k) {
             auto r = std::make_unique<TessPar>();
             ASSERT_EQ(Do_ATessPar_file(2, gVMKquorlin->presetList[k], r.get()), 0);
@@ -180,7 +180,7 @@ TEST_F(PhotoScreenshots, PickerAndCombineOverTheContentLibrary) {
         .Do([](tb::WindowRef w) {
           tb::ControlRef presets = tb::FindControl(w, FourCC("Cbor"), 9);
           ASSERT_EQ(tb::CountMenuItems(presets), 3);
-          EXPECT_EQ(tb::GetMenuItemText(presets, 3), "Rope and beads.hbor");
+          EXPECT_EQ(tb::GetMenuItemText(presets, 3), "Rope and beads");
           for (int k = 0; k < 3; ++k) {
             auto r = std::make_unique<BordPar>();
             ASSERT_EQ(Do_ABordPar_file(2, gVMKmirrovan->presetList[k], r.get()), 0);

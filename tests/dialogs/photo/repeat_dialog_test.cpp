@@ -158,13 +158,17 @@ TEST_F(RepeatDialog, OkAfterAnOperationOfTheListWritesTheTemporaryFileOutOfThePo
   auto owner = Grid(5, 2, 77);
   VMKcastelUI dlg;
   dlg.SetRepPar(owner.get());
-  Run(dlg, 1, [&] {
-    driver_.Do([&](tb::WindowRef w) {
-      EXPECT_EQ(vmktest::Items(tb::FindControl(w, kPrep, kPresets)), std::vector<std::string>{"Three.hpre"});
-    });
-    // A value typed just before OK counts.
-    driver_.Type(kPrep, kOpacity, "55").Press(kPrep, kOk);
-  }, 1);
+  Run(
+      dlg, 1,
+      [&] {
+        driver_.Do([&](tb::WindowRef w) {
+          EXPECT_EQ(vmktest::Items(tb::FindControl(w, kPrep, kPresets)),
+                    std::vector<std::string>{"Three"});
+        });
+        // A value typed just before OK counts.
+        driver_.Type(kPrep, kOpacity, "55").Press(kPrep, kOk);
+      },
+      1);
   ASSERT_TRUE(std::filesystem::exists(TempFile()));
   EXPECT_EQ(plat::files::FileTypeOf(TempFile().string()), FourCC("hRep"));
   RepPar kept;
