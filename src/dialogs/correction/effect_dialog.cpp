@@ -307,11 +307,17 @@ int32_t EffectDialog::ZoomPosition(int32_t z) const {
   return ZoomSliderPosition(zoomTable, minIndex, midIndex, maxIndex, z);
 }
 
+float EffectDialog::FitFraction() const {
+  const EffectRecordOps& ops = *desc_.record;
+  const int32_t* w = ops.words(edit);
+  return std::min(static_cast<float>(desc_.fitPixels) / static_cast<float>(AtLeastOne(w[ops.width])), 1.0f);
+}
+
 void EffectDialog::SetPanZoom(tb::WindowRef window, int32_t zoom) {
   const EffectRecordOps& ops = *desc_.record;
   const int32_t* w = ops.words(edit);
   const auto fit = static_cast<float>(desc_.fitPixels);
-  const float fx = std::min(fit / static_cast<float>(AtLeastOne(w[ops.width])), 1.0f);
+  const float fx = FitFraction();
   const float fy = std::min(fit / static_cast<float>(AtLeastOne(w[ops.height])), 1.0f);
   SetNavZoom(std::min(static_cast<int32_t>(fx * 10000.0f), static_cast<int32_t>(fy * 10000.0f)));
   CentrePanOnZoom(pan, fx, zoom);
@@ -429,6 +435,9 @@ bool EffectDialog::PollTick(tb::WindowRef) {
         nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
       }
       std::copy(pan, pan + 4, oneToOne);
+      // A rectangle resized in the navigator is the scale in force now: the
+      // zoom text shows it, not the step it was set to before.
+      curZoom = ZoomOfPanWidth(pan[2] - pan[0], FitFraction());
       main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
       ToView(main_, MainPreviewMode());
     }

@@ -134,6 +134,8 @@ class EffectDialog : public EffectFrame {
   void DrawWindowContent(plat::tb::WindowRef window) override;
   virtual void DrawRGBPicker();
   void SetNavZoom(int32_t minimum);
+  // The share of the view at 1:1 the whole picture's width fills (at most 1).
+  float FitFraction() const;
   void SetPanZoom(plat::tb::WindowRef window, int32_t zoom);
   void AdjustPanZoom(plat::tb::WindowRef window, int16_t position);
   void PrepareWindowForDisplay() override;

@@ -53,3 +53,9 @@ void CentrePanOnZoom(int32_t* pan, float fit, int32_t zoom) {
   pan[2] = std::min(cx + h, kWhole);
   pan[3] = std::min(cy + h, kWhole);
 }
+
+int32_t ZoomOfPanWidth(int32_t width, float fit) {
+  if (width <= 0) return 1;
+  const int64_t side = static_cast<int64_t>(fit * 100000.0f + 0.5f);
+  return static_cast<int32_t>(std::max<int64_t>((side * 10000 + width / 2) / width, 1));
+}

@@ -34,3 +34,8 @@ int32_t ZoomIndexAbove(const int32_t* table, int32_t minIndex, int32_t maxIndex,
 // `fit` (a fraction, at most 1) of the view at 1:1. Cut, not shifted, at the
 // border: near an edge the part shown is smaller than the zoom asks for.
 void CentrePanOnZoom(int32_t* pan, float fit, int32_t zoom);
+
+// The zoom at which a pan rectangle `width` wide (1/100000 of the picture)
+// shows, for the same `fit`: what CentrePanOnZoom sized it for, read back
+// from a rectangle the user resized in the navigator. 1 for an empty one.
+int32_t ZoomOfPanWidth(int32_t width, float fit);

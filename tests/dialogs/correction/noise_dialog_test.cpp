@@ -258,6 +258,43 @@ TEST_F(ColCorDialogTest, ZoomTableSliderAndPan) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+TEST_F(ColCorDialogTest, ARectangleResizedInTheNavigatorIsTheZoomTheTextShows) {
+  VMKdnoiUI dlg;
+  driver_.Advance(0.1)
+      .Press(kDnoi, kOneToOne)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kDnoi, 11)), "100%");
+        // The user drags the frame's corner out to twice its side (the
+        // 1:1 square of a 1200 wide image is 41666 wide).
+        dlg.navigator()->SetBufSSPan(0, 0, 83333, 83333, 100, 0, 1);
+        dlg.navigator()->CheckSetRefresh(1);
+      })
+      .Advance(2.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.pan[2], 83333);
+        EXPECT_EQ(dlg.curZoom, 5000);
+        EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kDnoi, 11)), " 50%");
+      })
+      .Press(kDnoi, kCancel);
+  dlg.Do_DNoiDlg();
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+TEST(ZoomOfPan, ReadsBackTheZoomARectangleWasSizedFor) {
+  // A 1200 wide picture in a 500 pixel view: fit 500 / 1200.
+  const float fit = 500.0f / 1200.0f;
+  for (int32_t zoom : {4166, 10000, 14375, 45000, 80000}) {
+    int32_t pan[4] = {0, 0, 100000, 100000};
+    CentrePanOnZoom(pan, fit, zoom);
+    if (pan[2] - pan[0] >= 100000) continue;  // cut to the whole picture
+    // Within the rounding of the rectangle's half side.
+    EXPECT_NEAR(ZoomOfPanWidth(pan[2] - pan[0], fit), zoom, zoom / 2000 + 1) << zoom;
+  }
+  EXPECT_EQ(ZoomOfPanWidth(41667, fit), 10000);
+  EXPECT_EQ(ZoomOfPanWidth(0, fit), 1);
+  EXPECT_EQ(ZoomOfPanWidth(-5, fit), 1);
+}
+
 TEST_F(ColCorDialogTest, TheZoomSliderStepsTheZoomWithoutWritingIntoItsWindow) {
   // The zoom slider's reference is the window: a step by its arrow or page
   // part moves the zoom and writes no text anywhere (taking the window for
