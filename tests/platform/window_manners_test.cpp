@@ -297,3 +297,24 @@ TEST(WindowPlacement, NoScreenAreaLeavesItWhereItsOwnerIs) {
   EXPECT_EQ(r.size(), QSize(2000, 2000));
   EXPECT_EQ(r.center(), QPoint(250, 200));
 }
+
+// ---- a field the user is editing ----
+
+TEST_F(WindowMannersTest, ARedrawOfTheSameTextKeepsWhatTheUserSelectedToTypeOver) {
+  WindowRef w = Open("Demo");
+  ControlRef field = FindControl(w, FourCC("Demo"), 3);
+  ASSERT_TRUE(IsEditText(field));
+  SetControlText(field, "250");
+  SetEditTextSelection(field, 0, 3);  // the user's double click
+  SetControlText(field, "250");       // the window's timer shows its values again
+  int32_t start = -1, end = -1;
+  GetEditTextSelection(field, &start, &end);
+  EXPECT_EQ(start, 0);
+  EXPECT_EQ(end, 3);
+  // A new value replaces the text, and the selection with it.
+  SetControlText(field, "180");
+  GetEditTextSelection(field, &start, &end);
+  EXPECT_EQ(GetControlText(field), "180");
+  EXPECT_EQ(start, 3);
+  EXPECT_EQ(end, 3);
+}

@@ -461,8 +461,12 @@ void SetControlText(ControlRef c, const std::string& text) {
   Quiet quiet(c);
   QString t = QString::fromStdString(text);
   QWidget* w = c->widget;
-  if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(t);
-  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(t);
+  // A field that already shows the text keeps its cursor and selection: a
+  // window that redraws its values on every tick of its timer would
+  // otherwise drop what the user just selected to type over.
+  if (auto* e = qobject_cast<QLineEdit*>(w)) {
+    if (e->text() != t) e->setText(t);
+  } else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(t);
   else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(t);
   else if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(t);
   else w->setWindowTitle(t);
