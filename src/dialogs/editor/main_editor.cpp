@@ -567,6 +567,10 @@ bool VMKpinmainUI::PollTick(tb::WindowRef w) {
     if (fitFlag == 0) {
       navigator()->GetBufSSPan(&pan[0], &pan[1], &pan[2], &pan[3], 0);
       std::copy(pan, pan + 4, oneToOne);
+      // A rectangle resized in the navigator is the scale in force now: the
+      // zoom text shows it, not the step it was set to before.
+      const float fx = std::min(static_cast<float>(viewWidth) / static_cast<float>(AtLeastOne(imageWidth)), 1.0f);
+      curZoom = ZoomOfPanWidth(pan[2] - pan[0], fx);
       mainView()->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
     }
     return true;

@@ -267,6 +267,32 @@ TEST_F(PinmainWindowTest, OkRewritesTheScratchFileEvenUnchangedAndCancelLeavesIt
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+TEST_F(PinmainWindowTest, ARectangleResizedInTheNavigatorIsTheZoomTheTextShows) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  std::string atOneToOne, afterResize;
+  int32_t side = 0;
+  driver_.Advance(0.6)
+      .Press(kMain, 41)  // 1:1
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        atOneToOne = tb::GetControlText(tb::FindControl(w, kMain, 31));
+        // The user drags the frame's corner in to half its side.
+        side = editor.pan[2] - editor.pan[0];
+        editor.navigator()->SetBufSSPan(0, 0, side / 2, side / 2, 100, 0, 0);
+        editor.navigator()->CheckSetRefresh(1);
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) { afterResize = tb::GetControlText(tb::FindControl(w, kMain, 31)); })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  ASSERT_GT(side, 2);
+  EXPECT_EQ(atOneToOne, "100%");
+  EXPECT_EQ(afterResize, "200%");
+  EXPECT_EQ(editor.curZoom, 20000);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(PinmainWindowTest, APathlessFamilyOpensWithoutPathsAndHidesThePathsButton) {
   MakeLayers(1);
   AddTriangles(doc()->layer->paths, 2);
