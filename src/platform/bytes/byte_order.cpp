@@ -15,6 +15,63 @@ Order hostOrder() {
 
 void setHostOrderForTesting(std::optional<Order> order) { gForcedOrder = order; }
 
+namespace {
+
+// Numbers stored in the order asked are the host's own bytes when the two orders agree.
+constexpr Order kNative = std::endian::native == std::endian::little ? Order::Little : Order::Big;
+
+template <typename Bits>
+void StoreBits(uint8_t* d, Bits v, Order order) {
+  if constexpr (sizeof(Bits) == 2) {
+    order == Order::Little ? storeLE16(d, v) : storeBE16(d, v);
+  } else {
+    order == Order::Little ? storeLE32(d, v) : storeBE32(d, v);
+  }
+}
+
+template <typename Bits>
+Bits LoadBits(const uint8_t* d, Order order) {
+  if constexpr (sizeof(Bits) == 2) {
+    return order == Order::Little ? loadLE16(d) : loadBE16(d);
+  } else {
+    return order == Order::Little ? loadLE32(d) : loadBE32(d);
+  }
+}
+
+}  // namespace
+
+template <typename Bits, typename T>
+void Writer::writeArray(const T* p, size_t n) {
+  static_assert(sizeof(Bits) == sizeof(T));
+  const size_t at = buf_.size();
+  buf_.resize(at + sizeof(T) * n);
+  if (n == 0) return;
+  uint8_t* d = buf_.data() + at;
+  if (order_ == kNative) {
+    std::memcpy(d, p, sizeof(T) * n);
+    return;
+  }
+  for (size_t i = 0; i < n; ++i) StoreBits<Bits>(d + sizeof(T) * i, std::bit_cast<Bits>(p[i]), order_);
+}
+
+template <typename Bits, typename T>
+void Reader::readArray(T* out, size_t n) {
+  static_assert(sizeof(Bits) == sizeof(T));
+  const size_t fit = ok_ && pos_ <= size_ ? std::min(n, (size_ - pos_) / sizeof(T)) : 0;
+  if (fit > 0) {
+    if (order_ == kNative) {
+      std::memcpy(out, data_ + pos_, sizeof(T) * fit);
+    } else {
+      for (size_t i = 0; i < fit; ++i) out[i] = std::bit_cast<T>(LoadBits<Bits>(data_ + pos_ + sizeof(T) * i, order_));
+    }
+    pos_ += sizeof(T) * fit;
+  }
+  if (fit < n) {
+    ok_ = false;
+    std::fill(out + fit, out + n, T{0});
+  }
+}
+
 void Writer::u16(uint16_t v) {
   uint8_t b[2];
   if (order_ == Order::Little) storeLE16(b, v); else storeBE16(b, v);
@@ -33,52 +90,9 @@ void Writer::f64(double v) {
   if (order_ == Order::Little) { u32(lo); u32(hi); } else { u32(hi); u32(lo); }
 }
 
-namespace {
-
-// Numbers stored in the order asked are the host's own bytes when the two orders agree.
-constexpr Order kNative = std::endian::native == std::endian::little ? Order::Little : Order::Big;
-
-}  // namespace
-
-void Writer::u16s(const uint16_t* p, size_t n) {
-  const size_t at = buf_.size();
-  buf_.resize(at + 2 * n);
-  uint8_t* d = buf_.data() + at;
-  if (n == 0) return;
-  if (order_ == kNative) {
-    std::memcpy(d, p, 2 * n);
-  } else {
-    for (size_t i = 0; i < n; ++i) order_ == Order::Little ? storeLE16(d + 2 * i, p[i]) : storeBE16(d + 2 * i, p[i]);
-  }
-}
-
-void Writer::u32s(const uint32_t* p, size_t n) {
-  const size_t at = buf_.size();
-  buf_.resize(at + 4 * n);
-  uint8_t* d = buf_.data() + at;
-  if (n == 0) return;
-  if (order_ == kNative) {
-    std::memcpy(d, p, 4 * n);
-  } else {
-    for (size_t i = 0; i < n; ++i) order_ == Order::Little ? storeLE32(d + 4 * i, p[i]) : storeBE32(d + 4 * i, p[i]);
-  }
-}
-
-void Writer::f32s(const float* p, size_t n) {
-  static_assert(sizeof(float) == 4);
-  const size_t at = buf_.size();
-  buf_.resize(at + 4 * n);
-  uint8_t* d = buf_.data() + at;
-  if (n == 0) return;
-  if (order_ == kNative) {
-    std::memcpy(d, p, 4 * n);
-  } else {
-    for (size_t i = 0; i < n; ++i) {
-      const uint32_t v = std::bit_cast<uint32_t>(p[i]);
-      order_ == Order::Little ? storeLE32(d + 4 * i, v) : storeBE32(d + 4 * i, v);
-    }
-  }
-}
+void Writer::u16s(const uint16_t* p, size_t n) { writeArray<uint16_t>(p, n); }
+void Writer::u32s(const uint32_t* p, size_t n) { writeArray<uint32_t>(p, n); }
+void Writer::f32s(const float* p, size_t n) { writeArray<uint32_t>(p, n); }
 
 void Writer::raw(const void* data, size_t n) {
   const auto* p = static_cast<const uint8_t*>(data);
@@ -119,57 +133,9 @@ double Reader::f64() {
   return std::bit_cast<double>(bits);
 }
 
-void Reader::u16s(uint16_t* out, size_t n) {
-  const size_t fit = ok_ && pos_ <= size_ ? std::min(n, (size_ - pos_) / 2) : 0;
-  if (fit > 0) {
-    if (order_ == kNative) {
-      std::memcpy(out, data_ + pos_, 2 * fit);
-    } else {
-      for (size_t i = 0; i < fit; ++i)
-        out[i] = order_ == Order::Little ? loadLE16(data_ + pos_ + 2 * i) : loadBE16(data_ + pos_ + 2 * i);
-    }
-    pos_ += 2 * fit;
-  }
-  if (fit < n) {
-    ok_ = false;
-    std::fill(out + fit, out + n, uint16_t{0});
-  }
-}
-
-void Reader::u32s(uint32_t* out, size_t n) {
-  const size_t fit = ok_ && pos_ <= size_ ? std::min(n, (size_ - pos_) / 4) : 0;
-  if (fit > 0) {
-    if (order_ == kNative) {
-      std::memcpy(out, data_ + pos_, 4 * fit);
-    } else {
-      for (size_t i = 0; i < fit; ++i)
-        out[i] = order_ == Order::Little ? loadLE32(data_ + pos_ + 4 * i) : loadBE32(data_ + pos_ + 4 * i);
-    }
-    pos_ += 4 * fit;
-  }
-  if (fit < n) {
-    ok_ = false;
-    std::fill(out + fit, out + n, 0u);
-  }
-}
-
-void Reader::f32s(float* out, size_t n) {
-  const size_t fit = ok_ && pos_ <= size_ ? std::min(n, (size_ - pos_) / 4) : 0;
-  if (fit > 0) {
-    if (order_ == kNative) {
-      std::memcpy(out, data_ + pos_, 4 * fit);
-    } else {
-      for (size_t i = 0; i < fit; ++i)
-        out[i] = std::bit_cast<float>(order_ == Order::Little ? loadLE32(data_ + pos_ + 4 * i)
-                                                              : loadBE32(data_ + pos_ + 4 * i));
-    }
-    pos_ += 4 * fit;
-  }
-  if (fit < n) {
-    ok_ = false;
-    std::fill(out + fit, out + n, 0.0f);
-  }
-}
+void Reader::u16s(uint16_t* out, size_t n) { readArray<uint16_t>(out, n); }
+void Reader::u32s(uint32_t* out, size_t n) { readArray<uint32_t>(out, n); }
+void Reader::f32s(float* out, size_t n) { readArray<uint32_t>(out, n); }
 
 void Reader::raw(void* out, size_t n) {
   if (!take(n)) {

@@ -95,6 +95,9 @@ class Writer {
   std::vector<uint8_t> take() { return std::move(buf_); }
 
  private:
+  template <typename Bits, typename T>
+  void writeArray(const T* p, size_t n);
+
   Order order_;
   std::vector<uint8_t> buf_;
 };
@@ -141,6 +144,8 @@ class Reader {
 
  private:
   bool take(size_t n);
+  template <typename Bits, typename T>
+  void readArray(T* out, size_t n);
   const uint8_t* data_;
   size_t size_;
   size_t pos_ = 0;
