@@ -79,6 +79,14 @@ int32_t edgeLength(int32_t xs, int32_t ys, int32_t xe, int32_t ye) {
 struct ColumnLine {
   float atx, aty, abx, aby, btx, bty, bbx, bby;
 };
+// The lattice column at s of the two quads: its ends on their top and bottom sides, as
+// both walks take them.
+ColumnLine LineAt(const Corners& a, const Corners& b, float s) {
+  return {a.x[0] + s * (a.x[1] - a.x[0]), a.y[0] + s * (a.y[1] - a.y[0]),
+          a.x[3] + s * (a.x[2] - a.x[3]), a.y[3] + s * (a.y[2] - a.y[3]),
+          b.x[0] + s * (b.x[1] - b.x[0]), b.y[0] + s * (b.y[1] - b.y[0]),
+          b.x[3] + s * (b.x[2] - b.x[3]), b.y[3] + s * (b.y[2] - b.y[3])};
+}
 struct ColumnBounds {
   float minX, maxX, minY, maxY, fw, fh;
   int32_t rowFirst, rowEnd;
@@ -417,14 +425,9 @@ bool walkRowsBackward(int32_t ns, int32_t nt, const Corners& a, const Corners& b
       return false;
     }
     const float s = static_cast<float>(i) / ds;
-    const float atx = a.x[0] + s * (a.x[1] - a.x[0]);
-    const float aty = a.y[0] + s * (a.y[1] - a.y[0]);
-    const float abx = a.x[3] + s * (a.x[2] - a.x[3]);
-    const float aby = a.y[3] + s * (a.y[2] - a.y[3]);
-    const float btx = b.x[0] + s * (b.x[1] - b.x[0]);
-    const float bty = b.y[0] + s * (b.y[1] - b.y[0]);
-    const float bbx = b.x[3] + s * (b.x[2] - b.x[3]);
-    const float bby = b.y[3] + s * (b.y[2] - b.y[3]);
+    const ColumnLine line = LineAt(a, b, s);
+    const float atx = line.atx, aty = line.aty, abx = line.abx, aby = line.aby;
+    const float btx = line.btx, bty = line.bty, bbx = line.bbx, bby = line.bby;
     int32_t jFirst = 0, jLast = nt - 1;
     if (!allRows && !ColumnRun(bty, bby, nt, dt, rowFirst, rowEnd, &jFirst, &jLast)) continue;
     // A point lies on the column's segment up to the rounding of its two products and sum,
@@ -585,26 +588,19 @@ void walkRows(int32_t ns, int32_t nt, const Corners& a, const Corners& b, int32_
   int64_t points = 0;
   for (int32_t i = 0; i < ns; ++i) {
     const float s = static_cast<float>(i) / ds;
-    const float atx = a.x[0] + s * (a.x[1] - a.x[0]);
-    const float aty = a.y[0] + s * (a.y[1] - a.y[0]);
-    const float abx = a.x[3] + s * (a.x[2] - a.x[3]);
-    const float aby = a.y[3] + s * (a.y[2] - a.y[3]);
-    const float btx = b.x[0] + s * (b.x[1] - b.x[0]);
-    const float bty = b.y[0] + s * (b.y[1] - b.y[0]);
-    const float bbx = b.x[3] + s * (b.x[2] - b.x[3]);
-    const float bby = b.y[3] + s * (b.y[2] - b.y[3]);
+    const ColumnLine line = LineAt(a, b, s);
+    const float atx = line.atx, aty = line.aty, abx = line.abx, aby = line.aby;
+    const float btx = line.btx, bty = line.bty, bbx = line.bbx, bby = line.bby;
     int32_t jFirst = 0, jLast = nt - 1;
     if (!allRows && !ColumnRun(bty, bby, nt, dt, rowFirst, rowEnd, &jFirst, &jLast)) continue;
     points += jLast - jFirst + 1;
     if (column != nullptr && table) {
-      column->fn(tj + jFirst, jLast - jFirst + 1, ColumnLine{atx, aty, abx, aby, btx, bty, bbx, bby},
-                 bounds, ranges, *column);
+      column->fn(tj + jFirst, jLast - jFirst + 1, line, bounds, ranges, *column);
       continue;
     }
     int32_t j = jFirst;
     if (eight != nullptr && table) {
       // Eight points at a time, kept ones handed on in the walk's order.
-      const ColumnLine line{atx, aty, abx, aby, btx, bty, bbx, bby};
       EightPoints p;
       for (; j + 8 <= jLast + 1; j += 8) {
         eight(tj + j, line, bounds, &p);
