@@ -50,13 +50,23 @@ namespace {
 // index, as the live check's dump names the view, so that the check can wait
 // for the preview of the view it looks at in a window of several boxes (their
 // first previews come apart by hundreds of milliseconds on a slow build).
-void LogPreview(const char* count, plat::tb::ControlRef view) {
-  if (!plat::hostapi::LiveLogOn()) return;
+std::string BoxName(plat::tb::ControlRef view) {
   const plat::tb::ControlID id = view != nullptr ? plat::tb::GetControlID(view) : plat::tb::ControlID{0, 0};
   char sig[5] = {'-', '-', '-', '-', 0};
   if (view != nullptr)
     for (int k = 0; k < 4; ++k) sig[k] = static_cast<char>((id.signature >> (24 - 8 * k)) & 0xFF);
-  plat::hostapi::LiveLog("preview %s %s %d", count, sig, static_cast<int>(id.id));
+  return std::string(sig) + " " + std::to_string(id.id);
+}
+
+void LogPreview(const char* count, plat::tb::ControlRef view) {
+  if (plat::hostapi::LiveLogOn()) plat::hostapi::LiveLog("preview %s %s", count, BoxName(view).c_str());
+}
+
+// "preview-asked <sig> <id>": a preview of the box was started. A preview
+// that the box has shown is not yet the one of the last edit while a later
+// one is on its way (a slow build shows each for longer than a look takes).
+void LogPreviewAsked(plat::tb::ControlRef view) {
+  if (plat::hostapi::LiveLogOn()) plat::hostapi::LiveLog("preview-asked %s", BoxName(view).c_str());
 }
 
 int32_t WindowEdge(int32_t size, int32_t unit) {
@@ -221,6 +231,7 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
     RenderAsideJob(call, passes, count, recordBytes);
     return;
   }
+  LogPreviewAsked(state_.view);
   ++previewGeneration_;
   if (auto running = runningPreview_.lock()) running->MarkStale();
   runningPreview_.reset();
