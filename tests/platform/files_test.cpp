@@ -81,6 +81,10 @@ TEST(FileTypes, OneExtensionPerType) {
   EXPECT_EQ(TypeForExtension(".TIF"), FourCC("TIFF"));
   EXPECT_EQ(TypeForExtension(".jpeg"), FourCC("JPEG"));
   EXPECT_EQ(TypeForExtension(".png"), FourCC("PNGf"));
+  // The layered editor's "all layers" file: found by its name when the
+  // type it was tagged with did not come along (a copy, a filesystem
+  // without extended attributes).
+  EXPECT_EQ(TypeForExtension(".vmkc"), FourCC("vMkC"));
   EXPECT_EQ(TypeForExtension(".lay"), 0u);
   EXPECT_EQ(TypeForExtension(""), 0u);
 }

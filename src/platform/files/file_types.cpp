@@ -45,7 +45,7 @@ constexpr std::array kOwnTypes{
     FourCC("aC12"), FourCC("aC14"), FourCC("aC15"), FourCC("aC20"), FourCC("aC27"),
     FourCC("aC28"), FourCC("aHrn"), FourCC("AuQv"), FourCC("Sse2"), FourCC("Sse3"),
     FourCC("Sse4"), FourCC("Sse5"), FourCC("Sw02"), FourCC("Sw03"), FourCC("Sw20"),
-    FourCC("Sw30"), FourCC("Sw33"), FourCC("sLic"), FourCC("sBeh"),
+    FourCC("Sw30"), FourCC("Sw33"), FourCC("sLic"), FourCC("sBeh"), FourCC("vMkC"),
 };
 
 std::string lowerCode(OSType type) {
