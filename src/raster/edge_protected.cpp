@@ -43,7 +43,8 @@ int32_t MedianWhole(int32_t width, int32_t height, unsigned char* plane, int32_t
 }
 
 // Mixes `filtered` into the rectangle of `plane` where the edge copy shows
-// no edge. Returns -1 when the copies cannot be had (plane unchanged).
+// no edge. Returns -1 when the copies, the edge map or the filtered copy
+// cannot be had (plane unchanged).
 template <typename Filter>
 int32_t EdgeProtected(int32_t width, int32_t height, unsigned char* plane, int32_t left,
                       int32_t top, int32_t right, int32_t bottom, int32_t edgeRadius,
@@ -56,7 +57,12 @@ int32_t EdgeProtected(int32_t width, int32_t height, unsigned char* plane, int32
   unsigned char* filtered = filteredBlock.get();
   std::memcpy(edges, plane, size);
   std::memcpy(filtered, plane, size);
-  X_FindEdge(edges, nullptr, height, width, 0, 0, width - 1, height - 1, 255, edgeRadius, -64, 0);
+  // Without its edge map the mix would weigh the filtered copy by the
+  // plane's own samples: nothing is changed instead and the caller hears of it.
+  if (X_FindEdge(edges, nullptr, height, width, 0, 0, width - 1, height - 1, 255, edgeRadius, -64,
+                 0) != 0) {
+    return -1;
+  }
   int32_t table[256];
   X_lutcontrast(table, 40);
   if (filter(filtered) != 0) return -1;

@@ -14,37 +14,40 @@
 
 namespace {
 
-// Fill plane of at least fillWidth x fillHeight and width x height bytes,
-// cleared; empty when memory is short.
-plat::Block<unsigned char> NewFillPlane(int32_t width, int32_t height, int32_t fillWidth,
-                                        int32_t fillHeight) {
-  int64_t size = static_cast<int64_t>(width) * height;
-  const int64_t fill = static_cast<int64_t>(fillWidth) * fillHeight;
-  if (fill > size) size = fill;
+// Fill plane of width x height bytes, cleared; empty when memory is short.
+// It has the image's row length, as the corrections index it by the image's
+// pixel, whatever the fill rectangle's size.
+plat::Block<unsigned char> NewFillPlane(int32_t width, int32_t height) {
+  const int64_t size = static_cast<int64_t>(width) * height;
   plat::Block<unsigned char> plane(size > 0 ? size : 1, WorkSource());
   plane.Clear();
   return plane;
 }
 
-// Lays the guide over the fill plane: rescaled, or sampled nearest with the
-// rows counted from the bottom on both sides. Samples that would fall off the
-// guide take its nearest edge sample.
-void FillFromGuide(unsigned char* fill, int32_t fillWidth, int32_t fillHeight,
-                   const unsigned char* guideWork, int32_t guideWidth, int32_t guideHeight,
-                   int16_t filtered, int32_t offsetX, int32_t offsetY, float scaleX,
-                   float scaleY) {
+// Lays the guide over the corner 0, 0 .. fillWidth, fillHeight of the fill
+// plane (width x height, the image's layout): rescaled, or sampled nearest
+// with the rows counted from the bottom on both sides. Samples that would
+// fall off the guide take its nearest edge sample; fill samples that would
+// fall off the image are left out.
+void FillFromGuide(unsigned char* fill, int32_t width, int32_t height, int32_t fillWidth,
+                   int32_t fillHeight, const unsigned char* guideWork, int32_t guideWidth,
+                   int32_t guideHeight, int16_t filtered, int32_t offsetX, int32_t offsetY,
+                   float scaleX, float scaleY) {
   if (fillWidth <= 0 || fillHeight <= 0 || guideWidth <= 0 || guideHeight <= 0) return;
   if (filtered == 1) {
-    X_Newechant_charbuf(5, guideWork, guideWidth, guideHeight, fill, fillWidth, fillHeight, 0, 0,
+    X_Newechant_charbuf(5, guideWork, guideWidth, guideHeight, fill, width, height, 0, 0,
                         guideWidth, guideHeight, 0, 0, fillWidth, fillHeight);
     return;
   }
+  const int32_t columns = fillWidth < width ? fillWidth : width;
   for (int32_t y = 0; y < fillHeight; ++y) {
+    const int32_t rowIndex = fillHeight - 1 - y;
+    if (rowIndex >= height) continue;
     const int32_t ys = static_cast<int32_t>(static_cast<float>(y) * scaleY + 0.5f);
     int32_t gy = guideHeight - offsetY - ys;
     gy = ClampInt(gy, 0, guideHeight - 1);
-    unsigned char* row = fill + static_cast<int64_t>(fillHeight - 1 - y) * fillWidth;
-    for (int32_t x = 0; x < fillWidth; ++x) {
+    unsigned char* row = fill + static_cast<int64_t>(rowIndex) * width;
+    for (int32_t x = 0; x < columns; ++x) {
       const int32_t xs = static_cast<int32_t>(static_cast<float>(x) * scaleX + 0.5f);
       int32_t gx = xs + offsetX;
       gx = ClampInt(gx, 0, guideWidth - 1);
@@ -74,14 +77,14 @@ int32_t X_AutoCorrect_buffer(int16_t threeChannels, int32_t height, int32_t widt
   X_Blur_buffer(guideWork, nullptr, guideWidth, guideHeight, 0, 0, guideWidth - 1,
                 guideHeight - 1, blurRadius, 1);
 
-  const plat::Block<unsigned char> fillPlane = NewFillPlane(width, height, fillWidth, fillHeight);
+  const plat::Block<unsigned char> fillPlane = NewFillPlane(width, height);
   if (!fillPlane) return -1;
   const plat::Block<unsigned char> channelPlane(static_cast<int64_t>(width) * height, WorkSource());
   if (!channelPlane) return -1;
   unsigned char* fill = fillPlane.get();
   unsigned char* channel = channelPlane.get();
-  FillFromGuide(fill, fillWidth, fillHeight, guideWork, guideWidth, guideHeight, filtered,
-                offsetX, offsetY, scaleX, scaleY);
+  FillFromGuide(fill, width, height, fillWidth, fillHeight, guideWork, guideWidth, guideHeight,
+                filtered, offsetX, offsetY, scaleX, scaleY);
 
   if (!ClipExclusiveRect(width, height, left, top, right, bottom)) return 0;
   const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
@@ -166,11 +169,11 @@ int32_t X_graincorr_buffer(int32_t height, int32_t width, const uint32_t* src, u
   ChBufToChBuf(guideWidth, guideHeight, guide, guideWork);
   X_FindEdge(guideWork, nullptr, guideHeight, guideWidth, 0, 0, guideWidth - 1, guideHeight - 1,
              255, edge, -64, 0);
-  const plat::Block<unsigned char> fillPlane = NewFillPlane(width, height, fillWidth, fillHeight);
+  const plat::Block<unsigned char> fillPlane = NewFillPlane(width, height);
   if (!fillPlane) return -1;
   unsigned char* fill = fillPlane.get();
-  FillFromGuide(fill, fillWidth, fillHeight, guideWork, guideWidth, guideHeight, filtered,
-                offsetX, offsetY, scaleX, scaleY);
+  FillFromGuide(fill, width, height, fillWidth, fillHeight, guideWork, guideWidth, guideHeight,
+                filtered, offsetX, offsetY, scaleX, scaleY);
   int32_t table[256];
   X_lutcontrast(table, 60);
   if (ClipExclusiveRect(width, height, left, top, right, bottom)) {

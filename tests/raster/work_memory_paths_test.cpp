@@ -73,8 +73,12 @@ std::vector<Case> Cases() {
       {"X_FindEdge", plane([](uint8_t* p) {
          return X_FindEdge(p, nullptr, kH, kW, 0, 0, kW - 1, kH - 1, 255, 2, -64, 0);
        })},
-      {"X_DeBlur_buffer",
-       pixels([](const uint32_t* s, uint32_t* d, const uint8_t* g, uint8_t* sc) {
+      {"X_sharp_buffer edge-protected", plane([](uint8_t* p) {
+         return X_sharp_buffer(kW, kH, p, 1, 1, kW - 2, kH - 2, 100, 1, 300, 2);
+       })},
+      {"X_medianedg_buf edge-protected",
+       plane([](uint8_t* p) { return X_medianedg_buf(kW, kH, p, 1, 1, kW - 2, kH - 2, 1, 2); })},
+      {"X_DeBlur_buffer", pixels([](const uint32_t* s, uint32_t* d, const uint8_t* g, uint8_t* sc) {
          return X_DeBlur_buffer(0, kH, kW, s, d, kH, kW, g, sc, kH, kW, 0, 0, kW, kH, 0, 0, 0,
                                 1.0f, 1.0f, 200, 2, 30, 5);
        })},
@@ -83,8 +87,7 @@ std::vector<Case> Cases() {
          return X_bluroutedge_buffer(1, kH, kW, s, d, kH, kW, g, sc, kH, kW, 0, 0, kW, kH, 0, 0,
                                      0, 1.0f, 1.0f, 80, 3, 20, 10, 50);
        })},
-      {"X_Smooth_buffer",
-       pixels([](const uint32_t* s, uint32_t* d, const uint8_t* g, uint8_t*) {
+      {"X_Smooth_buffer", pixels([](const uint32_t* s, uint32_t* d, const uint8_t* g, uint8_t*) {
          return X_Smooth_buffer(1, kH, kW, s, d, kH, kW, g, kH, kW, 0, 0, kW, kH, 0, 0, 0, 1.0f,
                                 1.0f, 0, 2, 80, 6, 30, 2, 4);
        })},
