@@ -11,8 +11,11 @@
 // without changing a result: a zoom leaves out the samples farther from
 // the centre than the region's farthest corner or nearer than its nearest
 // point, a motion streak stops once its samples have left the region for
-// good. A spin past one full turn
-// only visits the same degrees again; it is held to one turn.
+// good. A spin past one full turn visits the same degrees again: each
+// degree is measured once and counted as often as the range visits it,
+// except where its sample lies so near a pixel's edge that the other turns
+// (whose angles differ by a hair, the turn being taken as 6.283185308) might
+// fall on the neighbour; there every visit is measured.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -71,11 +74,11 @@ class StreakFrame {
         for (int32_t x = x0; x <= x1; ++x) {
           int32_t sum[3] = {0, 0, 0};
           int32_t n = 0;
-          gather(x, y, [&](int32_t xs, int32_t ys) {
+          gather(x, y, [&](int32_t xs, int32_t ys, int32_t times = 1) {
             if (xs <= x0 || xs >= x1 || ys <= y0 || ys >= y1) return;
             const int64_t s = static_cast<int64_t>(ys) * width_ + xs;
-            for (int32_t p = 0; p < planes_; ++p) sum[p] += copy_[p].get()[s];
-            ++n;
+            for (int32_t p = 0; p < planes_; ++p) sum[p] += copy_[p].get()[s] * times;
+            n += times;
           });
           const int64_t i = static_cast<int64_t>(y) * width_ + x;
           const int32_t weight = Weight(mask, i, opacity);
@@ -121,6 +124,19 @@ int32_t FirstHolding(int32_t lo, int32_t hi, Holds holds) {
 // Degrees in one turn of a spin.
 constexpr int32_t kSpinTurn = 360;
 
+// One degree of a spin longer than a turn: its first index in the range
+// and how many times the range visits it (once per turn).
+struct SpinDegree {
+  int32_t first = 0;
+  int32_t visits = 0;
+};
+
+// How far a position lies from the nearest whole number, where truncation
+// changes its result.
+double FromWhole(double v) {
+  return std::fabs(v - std::nearbyint(v));
+}
+
 }  // namespace
 
 int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
@@ -138,9 +154,18 @@ int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
   // fit 32 bits.
   const int64_t cx = static_cast<int64_t>(x1 - x0) * centreX / 100;
   const int64_t cy = static_cast<int64_t>(y1 - y0) * centreY / 100;
-  const int32_t n = kind == 1 ? std::min<int32_t>(count, kSpinTurn) : count;
-  const int32_t first = -(n / 2);
-  const int32_t last = n / 2 - 1;
+  const int32_t first = -(count / 2);
+  const int32_t last = count / 2 - 1;
+  // A spin over more than one turn: the degrees of the range with their
+  // visits.
+  SpinDegree degrees[kSpinTurn];
+  const bool turns = kind == 1 && last - first + 1 > kSpinTurn;
+  if (turns) {
+    for (int32_t j = 0; j < kSpinTurn; ++j) {
+      degrees[j].first = first + j;
+      degrees[j].visits = (last - degrees[j].first) / kSpinTurn + 1;
+    }
+  }
   // A sample lies in the region only at a radius between the region's
   // nearest point and its farthest corner, give or take the truncation of
   // both coordinates: the zoom visits only those radii.
@@ -188,9 +213,34 @@ int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
       }
     } else {
       const float r = static_cast<float>(d);
-      for (int32_t k = first; k <= last; ++k) {
+      auto sample = [&](int32_t k, double* sx, double* sy) {
         const double ak = a + k * 6.283185308 / 360.0;
-        add(SamplePos(r * std::cos(ak) + fcx), SamplePos(r * std::sin(ak) + fcy));
+        *sx = r * std::cos(ak) + fcx;
+        *sy = r * std::sin(ak) + fcy;
+      };
+      if (!turns) {
+        double sx = 0.0, sy = 0.0;
+        for (int32_t k = first; k <= last; ++k) {
+          sample(k, &sx, &sy);
+          add(SamplePos(sx), SamplePos(sy));
+        }
+        return;
+      }
+      for (const SpinDegree& degree : degrees) {
+        double sx = 0.0, sy = 0.0;
+        sample(degree.first, &sx, &sy);
+        // Each later turn moves the angle by 8.2e-10 more (the turn is a
+        // little over 2 pi) and the rounding of the angle adds less than
+        // 1e-12: the visits lie within this distance of the first one.
+        const double spread = static_cast<double>(r) * 1e-9 * degree.visits + 1e-6;
+        if (degree.visits == 1 || (FromWhole(sx) > spread && FromWhole(sy) > spread)) {
+          add(SamplePos(sx), SamplePos(sy), degree.visits);
+          continue;
+        }
+        for (int32_t v = 0; v < degree.visits; ++v) {
+          sample(degree.first + v * kSpinTurn, &sx, &sy);
+          add(SamplePos(sx), SamplePos(sy));
+        }
       }
     }
   });

@@ -255,20 +255,63 @@ TEST_F(StreakBlur, AWideZoomWithAFarCentreStaysIn64Bits) {
             0);
 }
 
-TEST_F(StreakBlur, ASpinTakesAtMostOneTurn) {
-  // Samples past 360 degrees only visited the same degrees again, at a
-  // cost of minutes for the largest counts: a spin now stops at one turn.
-  const int32_t w = 13, h = 9;
-  const Plane src = Noise(w, h, 3);
-  Plane turn = src, most = src, twice = src;
-  for (auto [plane, count] :
-       {std::pair<Plane*, int16_t>{&turn, 360}, {&most, 32767}, {&twice, 720}})
-    ASSERT_EQ(Effects::RadialBlur(0, 255, plane->data(), nullptr, nullptr, h, w, 0, 0, w - 1, h - 1,
-                                  nullptr, 1, count, 40, 60, 1),
-              0);
-  EXPECT_NE(turn, src);
-  EXPECT_EQ(most, turn);
-  EXPECT_EQ(twice, turn);
+Plane SpinReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                    int16_t count, int16_t centreX, int16_t centreY) {
+  const int64_t cx = static_cast<int64_t>(x1 - x0) * centreX / 100;
+  const int64_t cy = static_cast<int64_t>(y1 - y0) * centreY / 100;
+  return Reference(src, w, x0, y0, x1, y1, [&](int32_t x, int32_t y, const auto& add) {
+    const double dx = x - static_cast<double>(cx), dy = y - static_cast<double>(cy);
+    const float r = static_cast<float>(std::sqrt(dx * dx + dy * dy));
+    float a = 0.0f;
+    A_ang_2point(static_cast<float>(cx), static_cast<float>(cy), static_cast<float>(x),
+                 static_cast<float>(y), &a);
+    for (int32_t k = -(count / 2); k <= count / 2 - 1; ++k) {
+      const double ak = a + k * 6.283185308 / 360.0;
+      add(r * std::cos(ak) + static_cast<double>(cx), r * std::sin(ak) + static_cast<double>(cy));
+    }
+  });
+}
+
+// A spin longer than a turn counts each degree as often as the index range
+// visits it: the same result as visiting every index, on regions at and off
+// the corner, with the centre inside (where a pixel right of it has angle 0
+// and the turns' samples straddle a pixel's edge) and outside, at one thread
+// and many.
+TEST_F(StreakBlur, ASpinPastOneTurnEqualsEverySampleVisited) {
+  struct Case {
+    int32_t w, h, x0, y0, x1, y1;
+    int16_t cx, cy;
+  };
+  for (const Case& c : {Case{29, 23, 0, 0, 28, 22, 50, 50}, Case{31, 17, 3, 2, 27, 15, 40, 60},
+                        Case{19, 21, 0, 0, 18, 20, 0, 0}, Case{23, 19, 2, 1, 20, 17, 150, -30}}) {
+    const Plane src = Noise(c.w, c.h, 21);
+    for (int16_t count : {361, 362, 500, 719, 720, 721, 1000}) {
+      const Plane expect = SpinReference(src, c.w, c.x0, c.y0, c.x1, c.y1, count, c.cx, c.cy);
+      for (int threads : {1, 8}) {
+        plat::SetThreadCount(threads);
+        Plane p = src;
+        ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, c.h, c.w, c.x0, c.y0,
+                                      c.x1, c.y1, nullptr, 1, count, c.cx, c.cy, 1),
+                  0);
+        EXPECT_EQ(p, expect) << c.w << "x" << c.h << " count " << count << " threads " << threads;
+      }
+    }
+  }
+  plat::SetThreadCount(0);
+  // The largest count, on a small plane.
+  const Plane src = Noise(13, 9, 3);
+  Plane p = src;
+  ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, 9, 13, 0, 0, 12, 8, nullptr, 1,
+                                32767, 40, 60, 1),
+            0);
+  EXPECT_EQ(p, SpinReference(src, 13, 0, 0, 12, 8, 32767, 40, 60));
+  // Counts past a turn are not the turn itself.
+  Plane turn = src, more = src;
+  Effects::RadialBlur(0, 255, turn.data(), nullptr, nullptr, 9, 13, 0, 0, 12, 8, nullptr, 1, 360,
+                      40, 60, 1);
+  Effects::RadialBlur(0, 255, more.data(), nullptr, nullptr, 9, 13, 0, 0, 12, 8, nullptr, 1, 500,
+                      40, 60, 1);
+  EXPECT_NE(more, turn);
 }
 
 TEST(StreakBlurOutOfMemory, NoWorkPlaneNoChange) {
