@@ -7,11 +7,27 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 
+namespace {
+
+// Despeckles a copy of a plane. A level or tightness the despeckler refuses
+// (level 0 is on the editor's slider) leaves the copy as it is and is no
+// failure: the step still blends the copy back, so every mode treats those
+// settings as it treats a level that finds nothing to merge.
+int32_t DespeckleCopy(unsigned char* copy, int32_t height, int32_t width, int16_t level,
+                      float strength) {
+  if (!(strength >= 0.0f && strength <= 8.0f) || level < 1 || level > 20) return 0;
+  return despeckle(copy, nullptr, nullptr, 1, height, width, level, strength);
+}
+
+}  // namespace
+
 int32_t Effects::PosterizeWU(int16_t mode, int16_t opacity, int16_t channels, int32_t height,
                              int32_t width, unsigned char* red, unsigned char* green,
                              unsigned char* blue, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                              const unsigned char* mask, int16_t colours) {
   effect_support::ClampRegion(width, height, x0, y0, x1, y1);
+  // A missing plane or too little memory leaves the colours as they were:
+  // that is reported, not passed off as done.
   return wuReduce(mode, opacity, channels, red, green, blue, height, width, x0, y0, x1, y1, mask,
                   colours);
 }
@@ -26,9 +42,7 @@ int32_t Effects::Despeckle(int16_t mode, int16_t opacity, int16_t channels, unsi
   const float strength = static_cast<float>(tightness) * 8.0f / 100.0f;
   return effect_support::FilterWholeCopy(
       mode, opacity, red, mask, width, height, x0, y0, x1, y1,
-      [&](unsigned char* copy) {
-        return despeckle(copy, nullptr, nullptr, 1, height, width, level, strength);
-      },
+      [&](unsigned char* copy) { return DespeckleCopy(copy, height, width, level, strength); },
       [](int32_t, int32_t filtered) { return filtered; });
 }
 
@@ -57,7 +71,7 @@ int32_t DespeckleEachPlane(int16_t mode, int16_t opacity, unsigned char* const* 
   int32_t results[kMost] = {};
   plat::ParallelFor(0, count, 1, [&](int32_t k, int32_t) {
     std::memcpy(copies[k].get(), planes[k], static_cast<size_t>(size));
-    results[k] = despeckle(copies[k].get(), nullptr, nullptr, 1, height, width, level, strength);
+    results[k] = DespeckleCopy(copies[k].get(), height, width, level, strength);
   });
   effect_support::ClampRegion(width, height, x0, y0, x1, y1);
   int32_t result = 0;

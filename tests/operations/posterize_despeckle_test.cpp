@@ -48,17 +48,37 @@ TEST_F(PosterizeDespeckle, DespeckleScalesTightnessAndBlendsTheRegion) {
   EXPECT_EQ(p, start);
 }
 
-TEST_F(PosterizeDespeckle, DespeckleRefusalChangesNothingInAnyMode) {
+// A level or tightness outside the despeckler's range (level 0 is on the
+// editor's slider) despeckles nothing, like level 1 on a plane without
+// blobs: the unchanged copy is still blended back and the step succeeds, so
+// replacement keeps the plane and the add mode doubles it, as level 1 does.
+TEST_F(PosterizeDespeckle, DespeckleOutOfRangeBlendsTheUnchangedCopy) {
   const Plane start = {10, 10, 90, 200, 200};
-  for (int16_t mode : {0, 3, 7}) {
+  Plane levelOne = start;
+  ASSERT_EQ(Effects::Despeckle(1, 255, 1, levelOne.data(), nullptr, nullptr, 1, 5, 0, 0, 4, 0,
+                               nullptr, 1, 10),
+            0);
+  EXPECT_EQ(levelOne, (Plane{20, 20, 180, 255, 255}));
+  for (auto [level, tightness] :
+       {std::pair<int16_t, int16_t>{0, 10}, {21, 10}, {-3, 10}, {2, 101}, {2, -1}}) {
     Plane p = start;
-    EXPECT_EQ(Effects::Despeckle(mode, 255, 1, p.data(), nullptr, nullptr, 1, 5, 0, 0, 4, 0,
-                                 nullptr, 21, 10),
-              -1);
-    EXPECT_EQ(Effects::Despeckle(mode, 255, 1, p.data(), nullptr, nullptr, 1, 5, 0, 0, 4, 0,
-                                 nullptr, 2, 101),
-              -1);
-    EXPECT_EQ(p, start) << mode;
+    EXPECT_EQ(Effects::Despeckle(0, 255, 1, p.data(), nullptr, nullptr, 1, 5, 0, 0, 4, 0, nullptr,
+                                 level, tightness),
+              0)
+        << level << " " << tightness;
+    EXPECT_EQ(p, start) << level << " " << tightness;
+    p = start;
+    EXPECT_EQ(Effects::Despeckle(1, 255, 1, p.data(), nullptr, nullptr, 1, 5, 0, 0, 4, 0, nullptr,
+                                 level, tightness),
+              0);
+    EXPECT_EQ(p, levelOne) << level << " " << tightness;
+    // The planes of one step despeckled side by side give the same.
+    Plane a = start, b = start, c = start;
+    unsigned char* planes[3] = {a.data(), b.data(), c.data()};
+    EXPECT_EQ(DespeckleEachPlane(1, 255, planes, 3, 1, 5, 0, 0, 4, 0, nullptr, level, tightness),
+              0);
+    EXPECT_EQ(a, levelOne);
+    EXPECT_EQ(c, levelOne);
   }
 }
 
