@@ -130,7 +130,9 @@ int32_t KaleidoCore(int16_t mode, int16_t opacity, View plane, const unsigned ch
                               tileHeight, 0, 0);
 }
 
-// Kinds 4..7: folds along a diagonal of the region.
+// Kinds 4..7: folds along a diagonal of the region. A column or row of the
+// fold with no extent takes its sample from row 0 of the plane, as kinds 1
+// and 3 count from row and column 0.
 void FoldDiagonal(View w, IRect r, int16_t kind) {
   const int32_t x0 = r.left, y0 = r.top, x1 = r.right, y1 = r.bottom;
   const int32_t wx = x1 - x0, hy = y1 - y0;
@@ -139,7 +141,7 @@ void FoldDiagonal(View w, IRect r, int16_t kind) {
       const int32_t y = y0 + k;
       const int32_t xd = x0 + wx * k / hy;
       for (int32_t x = x0; x <= xd; ++x)
-        w.At(x, y) = xd == x0 ? w.At(x0, y0) : w.At(xd, y0 + (x - x0) * k / (xd - x0));
+        w.At(x, y) = xd == x0 ? w.At(x0, 0) : w.At(xd, y0 + (x - x0) * k / (xd - x0));
     }
     return;
   }
@@ -148,15 +150,15 @@ void FoldDiagonal(View w, IRect r, int16_t kind) {
     if (kind == 4) {
       const int32_t yd = y0 + hy * k / wx;
       for (int32_t y = y0; y <= yd; ++y)
-        w.At(x, y) = yd == y0 ? w.At(x0, y0) : w.At(x0 + (y - y0) * k / (yd - y0), yd);
+        w.At(x, y) = yd == y0 ? w.At(x0, 0) : w.At(x0 + (y - y0) * k / (yd - y0), yd);
     } else if (kind == 6) {
       const int32_t yd = y1 - k * hy / wx;
       for (int32_t y = y0; y <= yd; ++y)
-        w.At(x, y) = yd == y0 ? w.At(x1, y0) : w.At(x1 - (y - y0) * (wx - k) / (yd - y0), yd);
+        w.At(x, y) = yd == y0 ? w.At(x1, 0) : w.At(x1 - (y - y0) * (wx - k) / (yd - y0), yd);
     } else {
       const int32_t d = hy * k / wx;
       for (int32_t y = y1 - d; y <= y1; ++y)
-        w.At(x, y) = d == 0 ? w.At(x0, y0) : w.At(x0 + (d * k - (y - y1 + d) * k) / d, y1 - d);
+        w.At(x, y) = d == 0 ? w.At(x0, 0) : w.At(x0 + (d * k - (y - y1 + d) * k) / d, y1 - d);
     }
   }
 }
@@ -168,14 +170,17 @@ void MirrorHalves(View w, IRect r, int16_t kind) {
   for (int32_t y = y0; y <= y1; ++y) {
     if (kind == 0)
       for (int32_t k = 0; xm + k <= x1; ++k) w.At(xm + k, y) = w.At(xm - k, y);
+    // Kinds 1 and 3 count from column and row 0 of the plane, not from the
+    // region's edge: the mirror the scripts were made with (on a region at
+    // 0, 0 the two agree).
     if (kind == 1)
-      for (int32_t k = 0; x0 + k < xm; ++k) w.At(x0 + k, y) = w.At(x1 - k, y);
+      for (int32_t k = 0; k < xm; ++k) w.At(k, y) = w.At(x1 - k, y);
   }
   for (int32_t x = x0; x <= x1; ++x) {
     if (kind == 2)
       for (int32_t k = 0; ym + k <= y1; ++k) w.At(x, ym + k) = w.At(x, ym - k);
     if (kind == 3)
-      for (int32_t k = 0; y0 + k < ym; ++k) w.At(x, y0 + k) = w.At(x, y1 - k);
+      for (int32_t k = 0; k < ym; ++k) w.At(x, k) = w.At(x, y1 - k);
   }
 }
 

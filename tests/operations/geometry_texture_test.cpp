@@ -171,6 +171,102 @@ TEST(Geometry, FlipMirrorAndMosaicMoveSamplesExactly) {
     for (int32_t x = 0; x < w; ++x) EXPECT_EQ(p[y * w + x], src[(y & ~1) * w + (x & ~1)]);
 }
 
+// The mirror kinds written from their table, in place on a copy of the
+// plane: kinds 1 and 3 count from column and row 0, and the folds take row 0
+// where a column or row of theirs has no extent.
+Plane MirrorReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      int kind) {
+  Plane W = src;
+  auto at = [&](int32_t x, int32_t y) -> unsigned char& { return W[y * w + x]; };
+  const auto xm = static_cast<int32_t>(static_cast<float>(x0 + x1) * 0.5f + 0.5f);
+  const auto ym = static_cast<int32_t>(static_cast<float>(y0 + y1) * 0.5f + 0.5f);
+  const int32_t wx = x1 - x0, hy = y1 - y0;
+  for (int32_t y = y0; y <= y1; ++y) {
+    if (kind == 0)
+      for (int32_t k = 0; xm + k <= x1; ++k) at(xm + k, y) = at(xm - k, y);
+    if (kind == 1)
+      for (int32_t k = 0; k <= xm - 1; ++k) at(k, y) = at(x1 - k, y);
+  }
+  for (int32_t x = x0; x <= x1; ++x) {
+    if (kind == 2)
+      for (int32_t k = 0; ym + k <= y1; ++k) at(x, ym + k) = at(x, ym - k);
+    if (kind == 3)
+      for (int32_t k = 0; k <= ym - 1; ++k) at(x, k) = at(x, y1 - k);
+  }
+  for (int32_t k = 0; kind == 5 && k <= hy; ++k) {
+    const int32_t y = y0 + k, xd = x0 + wx * k / hy;
+    for (int32_t x = x0; x <= xd; ++x)
+      at(x, y) = xd == x0 ? at(x0, 0) : at(xd, y0 + (x - x0) * k / (xd - x0));
+  }
+  for (int32_t k = 0; (kind == 4 || kind == 6 || kind == 7) && k <= wx; ++k) {
+    const int32_t x = x0 + k;
+    if (kind == 4) {
+      const int32_t yd = y0 + hy * k / wx;
+      for (int32_t y = y0; y <= yd; ++y)
+        at(x, y) = yd == y0 ? at(x0, 0) : at(x0 + (y - y0) * k / (yd - y0), yd);
+    } else if (kind == 6) {
+      const int32_t yd = y1 - k * hy / wx;
+      for (int32_t y = y0; y <= yd; ++y)
+        at(x, y) = yd == y0 ? at(x1, 0) : at(x1 - (y - y0) * (wx - k) / (yd - y0), yd);
+    } else {
+      const int32_t d = hy * k / wx;
+      for (int32_t y = y1 - d; y <= y1; ++y)
+        at(x, y) = d == 0 ? at(x0, 0) : at(x0 + (d * k - (y - y1 + d) * k) / d, y1 - d);
+    }
+  }
+  Plane out = src;  // only the region is blended back
+  for (int32_t y = y0; y <= y1; ++y)
+    for (int32_t x = x0; x <= x1; ++x) out[y * w + x] = W[y * w + x];
+  return out;
+}
+
+TEST(Geometry, MirrorOnARegionOffTheCorner) {
+  const int32_t w = 12, h = 10;
+  Plane src(w * h);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) src[y * w + x] = static_cast<unsigned char>(y * 16 + x + 1);
+  auto o = [&](int32_t x, int32_t y) { return src[y * w + x]; };
+  auto mirror = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1, int16_t kind) {
+    Plane p = src;
+    EXPECT_EQ(Effects::Mirror(0, 255, p.data(), h, w, x0, y0, x1, y1, kind, 0, nullptr), 0);
+    return p;
+  };
+  // Kind 1 on columns 4..9 (middle 7): columns 0..6 take 9 - k in turn, so
+  // column 4 takes 5, column 5 takes what column 4 now holds (5 again), and
+  // column 6 what column 3 took from 6: 5 5 6 7 8 9.
+  Plane p = mirror(4, 2, 9, 5, 1);
+  for (int32_t y = 2; y <= 5; ++y) {
+    const unsigned char want[6] = {o(5, y), o(5, y), o(6, y), o(7, y), o(8, y), o(9, y)};
+    for (int32_t x = 4; x <= 9; ++x) EXPECT_EQ(p[y * w + x], want[x - 4]) << x << "," << y;
+  }
+  EXPECT_EQ(p[2 * w + 3], o(3, 2));  // outside the region nothing changes
+  // Kind 3 on rows 3..7 (middle 5): 4 4 5 6 7 the same way.
+  p = mirror(1, 3, 8, 7, 3);
+  for (int32_t x = 1; x <= 8; ++x) {
+    const unsigned char want[5] = {o(x, 4), o(x, 4), o(x, 5), o(x, 6), o(x, 7)};
+    for (int32_t y = 3; y <= 7; ++y) EXPECT_EQ(p[y * w + x], want[y - 3]) << x << "," << y;
+  }
+  // Kind 4 on 2,3 .. 10,6: the first three columns reach no lower row in
+  // the top row of the region and take column 2 of row 0; column 5 reaches
+  // row 4 and its top sample comes from column 2 of it.
+  p = mirror(2, 3, 10, 6, 4);
+  EXPECT_EQ(p[3 * w + 2], o(2, 0));
+  EXPECT_EQ(p[3 * w + 3], o(2, 0));
+  EXPECT_EQ(p[3 * w + 4], o(2, 0));
+  EXPECT_EQ(p[3 * w + 5], o(2, 4));
+  EXPECT_EQ(p[4 * w + 5], o(5, 4));
+  // Every kind on regions off the corner, wide and tall, equals the table.
+  struct Region {
+    int32_t x0, y0, x1, y1;
+  };
+  for (const Region& r : {Region{4, 2, 9, 5}, Region{1, 3, 8, 7}, Region{2, 3, 10, 6},
+                          Region{3, 1, 6, 9}, Region{5, 4, 11, 9}})
+    for (int16_t kind = 0; kind <= 8; ++kind)
+      EXPECT_EQ(mirror(r.x0, r.y0, r.x1, r.y1, kind),
+                MirrorReference(src, w, r.x0, r.y0, r.x1, r.y1, kind))
+          << "kind " << kind << " region " << r.x0 << "," << r.y0 << " " << r.x1 << "," << r.y1;
+}
+
 TEST(Geometry, DeinterlaceDuplicatesAndOffsetWrapsOneRowShort) {
   const int32_t w = 3, h = 10;
   const Plane src = Ramp(w, h);
