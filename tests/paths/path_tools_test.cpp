@@ -1,6 +1,7 @@
 // The path tool dispatcher driven by a scripted mouse: clicks that set the
 // pivot, transforms of the active paths and their last-reform values,
-// rubber-band shapes, the pen, the marquee and text frames under the press.
+// rubber-band shapes, the pen, the marquee and text frames under the press,
+// clicks on paths and knots, the knot tools, the ellipse and the star.
 #include <cmath>
 #include <vector>
 
@@ -256,6 +257,267 @@ TEST_F(PathToolsTest, StepAndRepeatTakesItsOffsetFromTheDrag) {
   EXPECT_EQ(list_.objPar.w[kObjStepX], 20);
   EXPECT_EQ(list_.objPar.w[kObjStepY], 15);
   EXPECT_EQ(list_.count, 3);
+}
+
+// A second closed square right of the first, from (180, 80) to (220, 120).
+CPath* AddSecondSquare(CPathList& list) {
+  CPath* other = ClosedPath({{180, 80}, {220, 80}, {220, 120}, {180, 120}});
+  list.first->next = other;
+  list.count = 2;
+  return other;
+}
+
+void DeselectAll(CPath* p) {
+  for (int i = 0; i < p->count; ++i) Knot(p, i)->selected = 0;
+}
+
+int SelectedCount(CPath* p) {
+  int n = 0;
+  for (int i = 0; i < p->count; ++i) n += Knot(p, i)->selected;
+  return n;
+}
+
+// Presses on the curve of a path, away from its knots: a click makes that
+// path the only active one (with Option all its knots selected), a Shift
+// click adds an inactive path to the active ones and leaves an active plain
+// path alone; a plain click on an active plain path's curve falls through
+// to the knot test and, finding no knot, deactivates everything.
+TEST_F(PathToolsTest, ClicksAndShiftClicksOnAPathsCurve) {
+  CPath* other = AddSecondSquare(list_);
+  DeselectAll(square_);
+  DeselectAll(other);
+  square_->active = 0;
+  Tap(100, 80, 0);
+  Click(15);
+  EXPECT_EQ(square_->active, 1);
+  EXPECT_EQ(other->active, 0);
+  EXPECT_EQ(SelectedCount(square_), 0);
+
+  Tap(200, 80, shiftKey);
+  Click(15);
+  EXPECT_EQ(other->active, 1);
+  EXPECT_EQ(square_->active, 1);
+
+  Tap(100, 80, shiftKey);  // active, no text: nothing happens
+  Click(15);
+  EXPECT_EQ(square_->active, 1);
+  EXPECT_EQ(other->active, 1);
+  Tap(120, 80, shiftKey);  // on a knot of it, the same
+  Click(15);
+  EXPECT_EQ(SelectedCount(square_), 0);
+
+  Tap(100, 80, 0);
+  Click(15);
+  EXPECT_EQ(square_->active, 0);
+  EXPECT_EQ(other->active, 0);
+
+  Tap(200, 120, optionKey);
+  Click(15);
+  EXPECT_EQ(other->active, 1);
+  EXPECT_EQ(square_->active, 0);
+  EXPECT_EQ(SelectedCount(other), 4);
+  EXPECT_EQ(list_.current, nullptr);  // the tool forgets the path being drawn
+}
+
+// A press on a knot of an active path: a click selects that knot alone; a
+// drag from an unselected knot moves it alone with its handles; a drag from
+// a selected knot moves every selected knot by the same steps.
+TEST_F(PathToolsTest, ClickingAndDraggingKnotsWithTheSelectTool) {
+  DeselectAll(square_);
+  Knot(square_, 3)->selected = 1;
+  Tap(120, 80, 0);
+  Click(15);
+  EXPECT_EQ(Knot(square_, 1)->selected, 1);
+  EXPECT_EQ(SelectedCount(square_), 1);
+  EXPECT_EQ(square_->current, Knot(square_, 1));
+
+  DeselectAll(square_);
+  Knot(square_, 1)->outX = 126.0f;
+  Drag(120, 80, {{125, 84}, {130, 90}});
+  Click(15);
+  CPathPoint* k = Knot(square_, 1);
+  EXPECT_EQ(k->x, 130.0f);
+  EXPECT_EQ(k->y, 90.0f);
+  EXPECT_EQ(k->outX, 136.0f);  // the handles follow by the same steps
+  EXPECT_EQ(k->outY, 90.0f);
+  EXPECT_EQ(k->inX, 130.0f);
+  EXPECT_EQ(k->inY, 90.0f);
+  EXPECT_EQ(Knot(square_, 0)->x, 80.0f);
+  EXPECT_EQ(Knot(square_, 2)->y, 120.0f);
+  EXPECT_EQ(SelectedCount(square_), 1);
+
+  // Knots 0 and 1 selected, dragged from knot 1 (now at 130, 90).
+  Knot(square_, 0)->selected = 1;
+  Drag(130, 90, {{134, 93}, {140, 95}});
+  Click(15);
+  EXPECT_EQ(Knot(square_, 0)->x, 90.0f);
+  EXPECT_EQ(Knot(square_, 0)->y, 85.0f);
+  EXPECT_EQ(Knot(square_, 0)->outX, 90.0f);
+  EXPECT_EQ(Knot(square_, 1)->x, 140.0f);
+  EXPECT_EQ(Knot(square_, 1)->y, 95.0f);
+  EXPECT_EQ(Knot(square_, 2)->x, 120.0f);
+  EXPECT_EQ(Knot(square_, 3)->x, 80.0f);
+}
+
+// Tool 24 inserts a knot where the press meets a curve, activating an
+// inactive path; a drag pulls the new knot's handles (out to the pointer of
+// the step before, in mirrored through the knot from the pointer) and
+// unselects it at the release.
+TEST_F(PathToolsTest, TheInsertToolAddsAKnotOnTheCurve) {
+  DeselectAll(square_);
+  square_->active = 0;
+  Tap(100, 80, 0);
+  Click(24);
+  EXPECT_EQ(square_->active, 1);
+  ASSERT_EQ(square_->count, 5);
+  CPathPoint* n = Knot(square_, 1);
+  EXPECT_EQ(n->x, 100.0f);
+  EXPECT_EQ(n->y, 80.0f);
+  EXPECT_EQ(n->selected, 1);  // a click leaves it selected
+  EXPECT_EQ(n->kind, 0);
+  EXPECT_EQ(Knot(square_, 2)->x, 120.0f);
+  EXPECT_EQ(Knot(square_, 2)->prev, n);
+
+  Drag(120, 100, {{124, 102}, {130, 106}});
+  Click(24);
+  ASSERT_EQ(square_->count, 6);
+  n = Knot(square_, 3);
+  EXPECT_EQ(n->x, 120.0f);
+  EXPECT_EQ(n->y, 100.0f);
+  EXPECT_EQ(n->outX, 124.0f);
+  EXPECT_EQ(n->outY, 102.0f);
+  EXPECT_EQ(n->inX, 110.0f);  // 2 * 120 - 130
+  EXPECT_EQ(n->inY, 94.0f);   // 2 * 100 - 106
+  EXPECT_EQ(n->selected, 0);
+
+  // Off every curve: nothing.
+  Tap(150, 150, 0);
+  Click(24);
+  EXPECT_EQ(square_->count, 6);
+}
+
+// Tool 25 removes the knot under the press from the first active path that
+// has one, its selection passing to the next knot; tool 26 makes a knot a
+// corner with its handles retracted, then pulled out by a drag.
+TEST_F(PathToolsTest, TheRemoveAndCornerToolsWorkOnActivePathsOnly) {
+  DeselectAll(square_);
+  square_->active = 0;
+  Tap(120, 80, 0);
+  Click(25);
+  EXPECT_EQ(square_->count, 4);  // inactive: untouched
+
+  square_->active = 1;
+  Knot(square_, 1)->selected = 1;
+  Tap(120, 80, 0);
+  Click(25);
+  ASSERT_EQ(square_->count, 3);
+  CPathPoint* next = Knot(square_, 1);
+  EXPECT_EQ(next->x, 120.0f);
+  EXPECT_EQ(next->y, 120.0f);
+  EXPECT_EQ(next->selected, 1);
+  EXPECT_EQ(square_->current, next);
+  EXPECT_EQ(Knot(square_, 0)->next, next);
+  EXPECT_EQ(next->prev, Knot(square_, 0));
+
+  // The corner tool: knot (120, 120) with handles out, another selected.
+  next->outX = 130.0f;
+  next->inX = 110.0f;
+  Knot(square_, 2)->selected = 1;
+  Tap(120, 120, 0);
+  Click(26);
+  EXPECT_EQ(next->kind, 1);
+  EXPECT_EQ(next->outX, 120.0f);
+  EXPECT_EQ(next->inX, 120.0f);
+  EXPECT_EQ(next->selected, 1);
+  EXPECT_EQ(Knot(square_, 2)->selected, 0);
+  // Again, dragged: the kind toggles back and the handles follow the drag,
+  // out at M + d and in at 2K - M + d for the last step d.
+  Drag(120, 120, {{124, 123}, {130, 126}});
+  Click(26);
+  EXPECT_EQ(next->kind, 0);
+  EXPECT_EQ(next->outX, 136.0f);
+  EXPECT_EQ(next->outY, 129.0f);
+  EXPECT_EQ(next->inX, 116.0f);
+  EXPECT_EQ(next->inY, 117.0f);
+  EXPECT_EQ(next->x, 120.0f);
+}
+
+// The ellipse with an outline offset: the plain ellipse in the dragged box
+// and, after it, the one grown by the offset, four knots each with handles
+// 0.2761424 of the box's sides from them.
+TEST_F(PathToolsTest, TheEllipseWithAnOffsetAddsTheGrownOutlineToo) {
+  list_.objPar.w[kObjOutlineOffset] = 5;
+  Drag(20, 20, {{40, 30}, {60, 40}});
+  Click(33);
+  ASSERT_EQ(list_.count, 3);
+  CPath* plain = square_->next;
+  ASSERT_NE(plain, nullptr);
+  CPath* grown = plain->next;
+  ASSERT_NE(grown, nullptr);
+  struct Box {
+    CPath* path;
+    float l, t, r, b;
+  };
+  for (const Box& e : {Box{plain, 20, 20, 60, 40}, Box{grown, 15, 15, 65, 45}}) {
+    ASSERT_EQ(e.path->count, 4);
+    EXPECT_EQ(e.path->closed, 1);
+    const float cx = (e.l + e.r) * 0.5f, cy = (e.t + e.b) * 0.5f;
+    const float kx = (e.r - e.l) * 0.2761424f, ky = (e.b - e.t) * 0.2761424f;
+    const float want[4][6] = {{cx, e.t, cx + kx, e.t, cx - kx, e.t},
+                              {e.r, cy, e.r, cy + ky, e.r, cy - ky},
+                              {cx, e.b, cx - kx, e.b, cx + kx, e.b},
+                              {e.l, cy, e.l, cy - ky, e.l, cy + ky}};
+    for (int i = 0; i < 4; ++i) {
+      const CPathPoint* k = Knot(e.path, i);
+      EXPECT_FLOAT_EQ(k->x, want[i][0]) << i;
+      EXPECT_FLOAT_EQ(k->y, want[i][1]) << i;
+      EXPECT_FLOAT_EQ(k->outX, want[i][2]) << i;
+      EXPECT_FLOAT_EQ(k->outY, want[i][3]) << i;
+      EXPECT_FLOAT_EQ(k->inX, want[i][4]) << i;
+      EXPECT_FLOAT_EQ(k->inY, want[i][5]) << i;
+    }
+  }
+}
+
+// The star from its centre: five sharp points of the dragged radius and
+// inner knots at half of it, the first tip a tenth of a turn from straight
+// down (Command keeps the start angle at 0); with an offset, a second star
+// grown by it follows the plain one.
+TEST_F(PathToolsTest, TheStarTakesItsRadiusFromTheDrag) {
+  int32_t* w = list_.objPar.w;
+  w[kObjStarPoints] = 5;
+  w[kObjStarInner] = 50;
+  w[kObjStarAltTip] = 100;
+  w[kObjStarAltInner] = 50;
+  w[kObjInnerStyle] = 1;
+  w[kObjTipStyle] = 1;
+  w[kObjInnerPerPoint] = 0;
+  w[kObjTipPerPoint] = 0;
+  w[kObjOutlineOffset] = 3;
+  ui_.ClearMouseScript();
+  ui_.Press(100, 100, cmdKey);
+  ui_.DragTo(100, 100);
+  ui_.DragTo(110, 120);
+  ui_.DragTo(100, 140);
+  ui_.Release(100, 140);
+  Click(39);
+  ASSERT_EQ(list_.count, 3);
+  CPath* plain = square_->next;
+  ASSERT_NE(plain, nullptr);
+  CPath* grown = plain->next;
+  ASSERT_NE(grown, nullptr);
+  for (auto [path, tip] : {std::pair<CPath*, double>{plain, 40.0}, {grown, 43.0}}) {
+    ASSERT_EQ(path->count, 10);
+    for (int j = 0; j < 10; ++j) {
+      const double a = (j + 1) * 2.0 * 3.14159265358979 / 10.0;
+      const double r = j % 2 == 0 ? tip : tip * 0.5;
+      const CPathPoint* k = Knot(path, j);
+      EXPECT_NEAR(k->x, 100.0 + r * std::sin(a), 1e-3) << j;
+      EXPECT_NEAR(k->y, 100.0 + r * std::cos(a), 1e-3) << j;
+      EXPECT_EQ(k->outX, k->x) << j;  // sharp knots
+      EXPECT_EQ(k->inY, k->y) << j;
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -206,6 +207,61 @@ TEST_F(PathWarpTest, EnvelopeWithCoincidentOutlinesStaysNeutral) {
   EXPECT_EQ(X_Env_buffer(kH, kW, 100, 0, X(), Y(), frame_, l1.get(), none.get(), l3.get()), -1);
   EXPECT_EQ(X_Env_buffer(600, 500, 100, 0, X(), Y(), frame_, l1.get(), l2.get(), l3.get()), -1);
   for (int i = 0; i < kMap; ++i) ASSERT_EQ(X()[i], 7) << i;
+}
+
+// The 60-point border ring of an outline's 15 x 15 Coons grid (its first
+// path cut into four sides of equal length) in picture coordinates, y
+// flipped at 100: row 0, the last column, the last row backwards, the first
+// column upwards.
+void OutlineRing(CPath* outline, int32_t* rx, int32_t* ry) {
+  CPath* sides[4] = {new CPath, new CPath, new CPath, new CPath};
+  ASSERT_EQ(outline->DivideInNb(4, sides), 0);
+  int16_t gx[225], gy[225];
+  ASSERT_EQ(prep_nBYnGrid(0, 0, 14, 14, sides[0], sides[1], sides[2], sides[3], gx, gy), 0);
+  for (CPath* side : sides) delete side;
+  for (int i = 0; i < 15; ++i) {
+    const int at[4] = {i, i * 15 + 14, 14 * 15 + (14 - i), (14 - i) * 15};
+    for (int s = 0; s < 4; ++s) {
+      rx[s * 15 + i] = gx[at[s]];
+      ry[s * 15 + i] = 100 - gy[at[s]];
+    }
+  }
+}
+
+// Two different inner outlines: the band between the first and the shared
+// outline is pulled onto the band between the second and the shared one,
+// one quadrilateral per step of the rings.
+TEST_F(PathWarpTest, EnvelopeBetweenTwoDifferentOutlines) {
+  std::unique_ptr<CPathList> l1(ListOf(ClosedPath({{30, 30}, {70, 30}, {70, 70}, {30, 70}})));
+  std::unique_ptr<CPathList> l2(ListOf(ClosedPath({{36, 30}, {76, 30}, {76, 70}, {36, 70}})));
+  std::unique_ptr<CPathList> l3(ListOf(ClosedPath({{10, 10}, {90, 10}, {90, 90}, {10, 90}})));
+  Fill(0);
+  ASSERT_EQ(X_Env_buffer(kH, kW, 100, 0, X(), Y(), frame_, l1.get(), l2.get(), l3.get()), 0);
+
+  int32_t r1x[60], r1y[60], r2x[60], r2y[60], r3x[60], r3y[60];
+  OutlineRing(l1->first, r1x, r1y);
+  OutlineRing(l2->first, r2x, r2y);
+  OutlineRing(l3->first, r3x, r3y);
+  // The sides are cut from the reversed outline: the ring starts down the
+  // left edge.
+  EXPECT_EQ(r1x[0], 30);
+  EXPECT_EQ(r1y[0], 70);
+  EXPECT_EQ(r1x[7], 30);
+  EXPECT_EQ(r1x[15], 30);
+  EXPECT_EQ(r2x[30], 76);
+  std::vector<uint16_t> ex(kMap, 0), ey(kMap, 0);
+  for (int k = 0; k < 59; ++k)
+    QuadToQuad(kH, kW, ex.data(), ey.data(), r1x[k], r1y[k], r1x[k + 1], r1y[k + 1], r3x[k + 1],
+               r3y[k + 1], r3x[k], r3y[k], r2x[k], r2y[k], r2x[k + 1], r2y[k + 1], r3x[k + 1],
+               r3y[k + 1], r3x[k], r3y[k]);
+  int moved = 0;
+  for (int i = 0; i < kW * kH; ++i) {
+    ASSERT_EQ(X()[i], ex[i]) << i;
+    ASSERT_EQ(Y()[i], ey[i]) << i;
+    if (X()[i] != 0 && X()[i] != kQuadMapNeutral) ++moved;
+  }
+  EXPECT_GT(moved, 500);            // the band really moves where the outlines differ
+  EXPECT_EQ(X()[50 * kW + 55], 0);  // inside the second outline nothing is written
 }
 
 TEST_F(PathWarpTest, CurvedCellLatticeSubdivisionAndMaps) {
