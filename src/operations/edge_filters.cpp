@@ -258,6 +258,7 @@ int32_t Effects::X_sharpedg_buf(int32_t width, int32_t height, unsigned char* pl
   }
   const int64_t size = static_cast<int64_t>(width) * height;
   plat::Block<unsigned char> edges(size, WorkSource()), sharp(size, WorkSource());
+  // Unsharpened for want of memory is a failure, and the caller hears of it.
   if (!edges || !sharp) return -1;
   std::memcpy(edges.get(), plane, static_cast<size_t>(size));
   std::memcpy(sharp.get(), plane, static_cast<size_t>(size));

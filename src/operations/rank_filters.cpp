@@ -824,6 +824,7 @@ int32_t Effects::X_medianedg_buf(int32_t width, int32_t height, unsigned char* p
   }
   const int64_t size = static_cast<int64_t>(width) * height;
   plat::Block<unsigned char> edges(size, WorkSource()), median(size, WorkSource());
+  // Unfiltered for want of memory is a failure, and the caller hears of it.
   if (!edges || !median) return -1;
   std::memcpy(edges.get(), plane, static_cast<size_t>(size));
   std::memcpy(median.get(), plane, static_cast<size_t>(size));

@@ -26,7 +26,9 @@ constexpr int16_t kKnotRecord = 5;
 
 bool TakesPart(const CPath* p) { return p->txtPath == nullptr && p->count >= 2; }
 
-// f as a signed 8.24 value, held at +-16.
+// f as a signed 8.24 value, held at +-16. A point left of or above the
+// image is stored as the format's plain two's complement: whole and fraction
+// parts or-ed together would read back elsewhere in every reader of it.
 int32_t Fraction(double f) {
   constexpr double kOne = 16777216.0;  // 2^24
   if (!(f == f)) return 0;

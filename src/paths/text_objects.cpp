@@ -200,6 +200,8 @@ int16_t CTxtObj::OnCtrl(Point pt) {
   return x >= l && x <= r && y >= t && y <= b ? 0 : kOffFrame;
 }
 
+// The text's real outlines, so that a text object fills and draws what was
+// typed rather than nothing.
 void CTxtObj::RenderToList(CPathList* list) {
   if (list == nullptr || frame == nullptr) return;
   CPathList line(0);
@@ -295,6 +297,8 @@ void CTxtPath::CopyTxtPath(CTxtPath* target) const {
   std::memcpy(target->baseline, baseline, sizeof baseline);
 }
 
+// Real letters from the drawing layer's font: text that filled, bounded and
+// drew nothing would leave what the user typed invisible in every render.
 void CTxtPath::LoadLetters(const char* text, int16_t count) {
   const int n = text == nullptr ? 0 : std::clamp<int>(count, 0, kLetters);
   const float size = LetterSize(settings);

@@ -12,7 +12,8 @@ void ScriptFile::GetRecordPar(int16_t kind, int16_t s, int16_t l, int16_t o, voi
     (k->accessDefaults != nullptr ? k->accessDefaults : k->blockDefaults)(out, AccessSizes());
     return;
   }
-  // A block without this record gains it at its defaults; the records it holds stay.
+  // A block without this record gains it at its defaults; the records it holds stay: a
+  // getter that freed them would lose the other families' settings of the step on a read.
   if (MulStrucRecord(op->MulStruc, kind) == nullptr && Init_MulStruc(op->MulStruc, 1, kind) != 0)
     return;
   k->copy(MulStrucRecord(op->MulStruc, kind), out);

@@ -27,9 +27,10 @@ constexpr int16_t kSharpenEdgeDepth = 0;
 // of the whole result, again without the edge map, as the sharpening.
 constexpr int16_t kMedianSetting = 3;
 constexpr int16_t kMedianEdgeDepth = 0;
-// Grain after a resize is uniform noise (kind 0) mixed in normally (mode 0) with the noise
-// amount as its opacity (0..255), over the whole result with no mask, no blur and a neutral
-// tone table. The seed is fixed so that a render repeats exactly; every plane gets the same
+// Grain after a resize is uniform noise (kind 0; a kind the noise does not know would leave
+// the picture as it was and make the noise amount a dead setting) mixed in normally (mode 0) with
+// the noise amount as its opacity (0..255), over the whole result with no mask, no blur and a
+// neutral tone table. The seed is fixed so that a render repeats exactly; every plane gets the same
 // draws, so the grain on a colour picture is grey rather than coloured speckle.
 constexpr int16_t kNoiseKind = 0;
 constexpr int16_t kNoiseSeed = 1;

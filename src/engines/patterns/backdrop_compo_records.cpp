@@ -81,6 +81,8 @@ void SwapBDropInfo(BDropInfo* entry, int16_t direction, int16_t force) {
 }
 
 void SwapBDropPar(BDropPar* record, int16_t direction, int16_t force) {
+  // All 128 entries: converting only the first 16 would store the rest in
+  // the writer's order, unreadable on a host of the other order.
   if (record != nullptr) vmkrec::SwapRecord(*record, direction, force);
 }
 

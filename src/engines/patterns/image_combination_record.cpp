@@ -147,6 +147,8 @@ void DelCombIma(CombImaPar* r, int16_t index) {
   if (r == nullptr) return;
   const int32_t count = EntryCount(*r);
   const int32_t at = std::max<int32_t>(index, 0);
+  // An index past the last entry names no entry: lowering the count would
+  // drop the real last one, so nothing is deleted.
   if (at >= count) return;
   if (count == 1) {
     r->head.count = 0;

@@ -260,7 +260,9 @@ int32_t MiscScreen::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
   const ScreenPar& par = *par_.get();
   const int32_t mode = par.w[kScrImageMode];
   if (mode == 0 || mode == 1) {
-    // Mode 0 reads image 0; mode 1 the images whose flag is set, the only ones it draws.
+    // Mode 0 reads image 0; mode 1 the images whose flag is set, the only ones it draws:
+    // an image switched off is never drawn, so a missing one must not fail the render, and
+    // loading it would only cost time and memory.
     bool wanted[kScreenImages] = {};
     for (int32_t k = 0; k < kScreenImages; ++k)
       wanted[k] = mode == 0 ? k == 0 : par.imageFlags[k] == 1;

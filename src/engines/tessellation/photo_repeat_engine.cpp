@@ -490,7 +490,8 @@ int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
   const int32_t workSide = std::max(width, height);
   const int32_t* g = par->grid.w;
   const int32_t tileSource = g[kRepTileSource];
-  // Only a tile taken from the file needs the file; the picture is its own tile otherwise.
+  // Only a tile taken from the file needs the file; the picture is its own tile otherwise,
+  // and a tile file gone missing must not stop a render that never reads it.
   if (tileSource == 1 && PatBufSize(&par->tiles[0], &tileWidth, &tileHeight) == -1) return -1;
   cellWidth = Rounded(static_cast<float>(aw) / static_cast<float>(GridCount(g[kRepColumnCount]))) + 1;
   cellHeight = Rounded(static_cast<float>(ah) / static_cast<float>(GridCount(g[kRepRowCount]))) + 1;
