@@ -1,5 +1,7 @@
 #include "host/edit_session.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -21,6 +23,8 @@
 #include "host/session/document.h"
 #include "host/session/small_dialogs.h"
 #include "engines/families/effect_families.h"
+#include "platform/files/file_io.h"
+#include "platform/files/file_types.h"
 #include "platform/parallel/progress.h"
 #include "platform/toolbox/api/ui_services.h"
 
@@ -33,6 +37,19 @@ void TellUser(const std::string& what, const std::string& why) {
 }
 
 }  // namespace
+
+void EmptyLayerScratch(const std::string& lay, OSType type, OSType creator) {
+  if (lay.empty()) return;
+  // Looked at, not followed: a link in the scratch's place names some other
+  // file of the user's, which emptying in place would truncate. An empty
+  // file renamed over the name takes the place of the link instead, as
+  // every other support file is replaced.
+  struct stat st {};
+  if (::lstat(lay.c_str(), &st) != 0) return;
+  if (S_ISREG(st.st_mode) && st.st_size == 0) return;
+  plat::files::AtomicReplace empty(lay);
+  if (empty.commit()) plat::files::SetTypeCreator(lay, type, creator);
+}
 
 CarbonEditPlugin::CarbonEditPlugin(plat::hostapi::ApertureApiManager* api, const char* cls,
                                    plat::hostapi::ApertureEditManager* edit)
@@ -111,9 +128,8 @@ int32_t CarbonEditPlugin::VMKAlloc() {
   app->appData.currentDocument = 0;
   // An earlier session's layers must not come back with this one's first
   // render: the scratch file starts empty.
-  const std::string lay = FicToPosix(gPer->layerScratch);
-  std::error_code ec;
-  if (!lay.empty() && std::filesystem::exists(lay, ec)) std::filesystem::resize_file(lay, 0, ec);
+  EmptyLayerScratch(FicToPosix(gPer->layerScratch), gPer->layerScratch.type,
+                    gPer->layerScratch.creator);
   return 0;
 }
 

@@ -16,6 +16,7 @@
 #include "host/ApePlugInUtilities/image_files.h"
 #include "host/ApePlugInUtilities/pixel_buffer.h"
 #include "platform/hostapi/host_api.h"
+#include "platform/types/mac_types.h"
 
 class VMKapp;
 class VMKapemainUI;
@@ -106,3 +107,9 @@ class CarbonEditPlugin {
 };
 
 extern CarbonEditPlugin* gCarbonEditPlugin;
+
+// Empties the layer scratch file at `lay` as a session starts, without ever
+// writing through a link: whatever is there (a file, a link) is replaced by
+// an empty file with the given type and creator; nothing is made where
+// nothing was.
+void EmptyLayerScratch(const std::string& lay, OSType type, OSType creator);
