@@ -45,8 +45,8 @@ class CarbonEditPlugin {
   // its effect stored (an effect that could not be stored is reported).
   void UIFilter(int16_t effect);
   // Renders the layer scratch file onto the source and blends; 0, or -1
-  // (kRenderCancelled when the user stopped it) with the destination as it
-  // was.
+  // (kRenderCancelled when the user stopped it, kRenderNoMemory when memory
+  // ran out) with the destination as it was.
   int32_t DoFilter();
   void OpaModAPEimage(int32_t left, int32_t top, int32_t right, int32_t bottom, int16_t opacity,
                       int16_t mode);

@@ -61,4 +61,60 @@ TEST_F(SessionLimitsTest, AnEmptyScratchIsLeftAndAMissingOneIsNotMade) {
   EXPECT_EQ(fs::file_size(lay), 0u);
 }
 
+// The address space the process holds now.
+size_t AddressSpace() {
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  unsigned long pages = 0;
+  if (f != nullptr) {
+    if (std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+    std::fclose(f);
+  }
+  return static_cast<size_t>(pages) * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// Run in a child process (the death test's): the session renders a
+// 16-bit picture of 2048 x 2048 (32 MB) with room for its planes (16 MB)
+// and some more, but not for a second picture. 0 when the render answered
+// that memory ran out and left everything as it was.
+int RenderUnderALimit(CarbonEditPlugin* s, const std::string& layers) {
+  plat::SetThreadCount(1);
+  const PixelBuffer before = s->destination;
+  const uint32_t corner = Sample(before, 7, 9, 0);
+  struct rlimit limit {};
+  limit.rlim_cur = limit.rlim_max = AddressSpace() + (size_t{28} << 20);
+  if (::setrlimit(RLIMIT_AS, &limit) != 0) return 10;
+  const int32_t rendered = s->RenderLayerFile(layers);
+  if (rendered != -1) return 11;
+  if (s->lastError.find("not enough memory") == std::string::npos) return 12;
+  if (!s->destination.sharesBodyWith(before) || !s->source.sharesBodyWith(before)) return 13;
+  if (Sample(s->destination, 7, 9, 0) != corner) return 14;
+  return 0;
+}
+
+// A render whose write-back cannot have the memory of its result ends with
+// the memory answer instead of ending the process; the picture stays.
+TEST_F(SessionLimitsTest, ARenderWithoutMemoryForItsResultSaysSoAndLeavesThePicture) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  CarbonEditPlugin* s = Start({Version("big.tif", vmktest::PatternImage(2048, 2048, 2))});
+  ASSERT_EQ(s->destination.width(), 2048u);
+  vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+  const uint32_t corner = Sample(s->destination, 7, 9, 0);
+  EXPECT_EXIT(std::_Exit(RenderUnderALimit(s, bundle_.file("bright.lay"))), ::testing::ExitedWithCode(0), "");
+  // With the memory there, the same render goes through.
+  ASSERT_EQ(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  EXPECT_EQ(Sample(s->destination, 7, 9, 0), std::min<uint32_t>((corner >> 8) + 10, 255) * 257);
+}
+
+// On the render's own thread (no test clock: the render runs beside the
+// event loop) and in line.
+TEST(RenderRunner, AnAllocationFailureOrAnyExceptionBecomesAnAnswer) {
+  EXPECT_EQ(RunRenderWithProgress([]() -> int32_t { throw std::bad_alloc(); }), kRenderNoMemory);
+  EXPECT_EQ(RunRenderWithProgress([]() -> int32_t { throw std::out_of_range(""); }), -1);
+  EXPECT_EQ(RunRenderWithProgress([]() -> int32_t { return 0; }), 0);
+  plat::tb::test::Driver driver;
+  EXPECT_EQ(RunRenderWithProgress([]() -> int32_t { throw std::bad_alloc(); }), kRenderNoMemory);
+  EXPECT_EQ(RunRenderWithProgress([]() -> int32_t { throw std::out_of_range(""); }), -1);
+  EXPECT_EQ(RunRenderWithProgress([]() -> int32_t { return 0; }), 0);
+}
+
 }  // namespace
