@@ -86,7 +86,8 @@ bool ReadAt(int fd, int64_t position, void* out, size_t count) {
 struct Fd {
   int fd = -1;
   explicit Fd(const std::string& posix, int flags) {
-    if (!posix.empty()) fd = ::open(posix.c_str(), flags | O_CLOEXEC);
+    // Only a regular file: a FIFO in its place would hold the open for ever.
+    if (!posix.empty()) fd = pf::OpenRegular(posix, flags);
   }
   ~Fd() {
     if (fd >= 0) ::close(fd);
@@ -334,12 +335,26 @@ int16_t WriteImaListFile(const fichier& file, const ImaList& list) {
 }
 
 int16_t WriteImaListHeaderWords(const fichier& file, int16_t selected, int16_t first) {
-  Fd f(FicToPosix(file), O_WRONLY);
-  if (f.Size() < kImaListHeaderSize) return -1;
-  uint8_t words[4];
-  pb::storeLE16(words, static_cast<uint16_t>(selected));
-  pb::storeLE16(words + 2, static_cast<uint16_t>(first));
-  return ::pwrite(f.fd, words, sizeof words, 0) == static_cast<ssize_t>(sizeof words) ? 0 : -1;
+  // Only into a list that reads as one, and through a replacement of the
+  // whole file: words written in place into a damaged list would change a
+  // file that a declined or failed rebuild has just said was left as it
+  // was, and a write cut short would tear the header.
+  Fd f(FicToPosix(file), O_RDONLY);
+  const int64_t size = f.Size();
+  if (size < kImaListHeaderSize) return -1;
+  uint8_t head[kImaListHeaderSize];
+  if (!ReadAt(f.fd, 0, head, sizeof head)) return -1;
+  ImaListHeader h;
+  DecodeImaListHeader(head, &h);
+  if (!CountsUsable(h) || size != ImaListFileSize(h.entryCount, h.categoryCount)) return -1;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  ImaList list;
+  if (!ReadAt(f.fd, 0, bytes.data(), bytes.size()) ||
+      ParseImaList(bytes.data(), bytes.size(), &list) != 0)
+    return -1;
+  pb::storeLE16(bytes.data(), static_cast<uint16_t>(selected));
+  pb::storeLE16(bytes.data() + 2, static_cast<uint16_t>(first));
+  return WriteWhole(file, bytes);
 }
 
 ImaThumbReader::~ImaThumbReader() {
@@ -350,7 +365,7 @@ bool ImaThumbReader::Open(const fichier& file) {
   if (fd_ >= 0) ::close(fd_);
   records_ = 0;
   const std::string posix = FicToPosix(file);
-  fd_ = posix.empty() ? -1 : ::open(posix.c_str(), O_RDONLY | O_CLOEXEC);
+  fd_ = posix.empty() ? -1 : pf::OpenRegular(posix, O_RDONLY);
   if (fd_ < 0) return false;
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {

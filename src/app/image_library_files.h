@@ -161,8 +161,9 @@ int16_t ReadImaListHeader(const fichier& file, ImaListHeader* h);
 // Writes the whole file through a temporary file; 0, or -1 with the old file
 // as it was.
 int16_t WriteImaListFile(const fichier& file, const ImaList& list);
-// Rewrites header words 0 and 1 in place (4 bytes); -1 when the file is
-// missing or shorter than its header.
+// Sets header words 0 and 1 (4 bytes), writing the whole file through a
+// temporary file; -1, with the file as it was, when it is missing or does
+// not read as a list (ReadImaListFile) or cannot be replaced.
 int16_t WriteImaListHeaderWords(const fichier& file, int16_t selected, int16_t first);
 
 // A thumbnail file opened for reading: the whole records it holds, each

@@ -16,6 +16,7 @@
 #include "host/ApePlugInUtilities/image_files.h"
 #include "host/ApePlugInUtilities/pixel_buffer.h"
 #include "platform/hostapi/host_api.h"
+#include "platform/types/mac_types.h"
 
 class VMKapp;
 class VMKapemainUI;
@@ -44,8 +45,8 @@ class CarbonEditPlugin {
   // its effect stored (an effect that could not be stored is reported).
   void UIFilter(int16_t effect);
   // Renders the layer scratch file onto the source and blends; 0, or -1
-  // (kRenderCancelled when the user stopped it) with the destination as it
-  // was.
+  // (kRenderCancelled when the user stopped it, kRenderNoMemory when memory
+  // ran out) with the destination as it was.
   int32_t DoFilter();
   void OpaModAPEimage(int32_t left, int32_t top, int32_t right, int32_t bottom, int16_t opacity,
                       int16_t mode);
@@ -106,3 +107,9 @@ class CarbonEditPlugin {
 };
 
 extern CarbonEditPlugin* gCarbonEditPlugin;
+
+// Empties the layer scratch file at `lay` as a session starts, without ever
+// writing through a link: whatever is there (a file, a link) is replaced by
+// an empty file with the given type and creator; nothing is made where
+// nothing was.
+void EmptyLayerScratch(const std::string& lay, OSType type, OSType creator);

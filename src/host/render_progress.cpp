@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <exception>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -84,6 +86,19 @@ class ProgressWindow : public QDialog {
   QPushButton* button_ = nullptr;
 };
 
+// The render's answer; an exception thrown by it is turned into one here, on
+// the thread that ran it: none may end the process, nor leave the render's
+// thread.
+int32_t Guarded(const std::function<int32_t()>& render) {
+  try {
+    return render();
+  } catch (const std::bad_alloc&) {
+    return kRenderNoMemory;
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
 int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag,
                   plat::ProgressMeter* meter) {
   std::atomic<bool> done{false};
@@ -93,7 +108,7 @@ int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag
     {
       const plat::CancelScope scope(flag);
       const plat::ProgressScope progress(meter);
-      result = render();
+      result = Guarded(render);
     }
     done = true;
     QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
@@ -129,7 +144,7 @@ int32_t RunRenderWithProgress(const std::function<int32_t()>& render) {
   if (plat::tb::RunsOnVirtualClock()) {
     const plat::CancelScope scope(&flag);
     const plat::ProgressScope progress(&meter);
-    result = render();
+    result = Guarded(render);
   } else {
     result = RunBeside(render, &flag, &meter);
   }

@@ -16,8 +16,13 @@
 
 // What RunRenderWithProgress answers for a render the user stopped.
 inline constexpr int32_t kRenderCancelled = -128;
+// What it answers for a render that ran out of memory (std::bad_alloc on
+// the render's thread or one of its helpers).
+inline constexpr int32_t kRenderNoMemory = -129;
 
-// Runs `render` and answers what it answered, or kRenderCancelled.
+// Runs `render` and answers what it answered, kRenderCancelled, or
+// kRenderNoMemory; any other exception from it answers -1. Nothing thrown
+// by the render leaves this call.
 int32_t RunRenderWithProgress(const std::function<int32_t()>& render);
 
 // Stops the render in progress, as its Cancel button does; nothing when

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/core/memory_manager.h"
@@ -142,6 +144,16 @@ std::string InstallLayerFile(const std::string& from, const std::string& to) {
   return {};
 }
 
+// A confirmed effect whose render ran out of memory: the picture is as it
+// was, and the user must not believe otherwise.
+void TellNoMemory() {
+  plat::ui::AlertRequest alert;
+  alert.alertId = kFileAlert;
+  alert.params = {"There is not enough memory to apply the effect to this picture.",
+                  "It was not applied: the picture is as it was."};
+  plat::ui::Alert(alert);
+}
+
 }  // namespace
 
 void CarbonEditPlugin::UIFilter(int16_t effect) {
@@ -179,7 +191,7 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
     if (confirmed == kEffectNotStored) TellEffectNotStored();
     return;
   }
-  DoFilter();
+  if (DoFilter() == kRenderNoMemory) TellNoMemory();
 }
 
 void CarbonEditPlugin::TellEffectNotStored() {
@@ -267,6 +279,10 @@ int32_t CarbonEditPlugin::DoFilter() {
     lastError = "the render was cancelled";
     return kRenderCancelled;
   }
+  if (rendered == kRenderNoMemory) {
+    lastError = "not enough memory to render the effect";
+    return kRenderNoMemory;
+  }
   return -1;
 }
 
@@ -291,7 +307,10 @@ int32_t CarbonEditPlugin::RenderLayerFile(const std::string& path) {
   source = destination;
   const int32_t rendered = DoFilter();
   if (rendered != 0) {
-    if (rendered != kRenderCancelled) lastError = "the layers of " + path + " could not be rendered";
+    if (rendered == kRenderNoMemory)
+      lastError = "the layers of " + path + " could not be rendered: " + lastError;
+    else if (rendered != kRenderCancelled)
+      lastError = "the layers of " + path + " could not be rendered";
     return -1;
   }
   if (mainWindow != nullptr && mainWindow->window != nullptr) mainWindow->DrawWindowContent(mainWindow->window);
@@ -308,6 +327,24 @@ int32_t CarbonEditPlugin::WriteBackPlanes(const uint8_t* red, const uint8_t* gre
   // component (the picture's alpha) as it was.
   constexpr int32_t p = 3;
   std::vector<uint8_t> row(static_cast<size_t>(p) * static_cast<size_t>(width) * bytes);
+  // Every colour of every row is written over. A destination shared with
+  // the images kept for stepping back would be copied whole on its first
+  // write only to be overwritten (a second picture's worth of memory and
+  // time at once): it takes a fresh body instead, into which only the alpha
+  // of the old one is carried, row by row as the write-back reaches it.
+  // Memory that cannot be had is std::bad_alloc, as a copy's would be.
+  PixelBuffer old;
+  const uint32_t w = destination.width(), h = destination.height();
+  const bool whole = destination.componentsPerPixel() == 4 && r->imageRect.left == 0 &&
+                     r->imageRect.top == 0 && r->imageRect.right == static_cast<int32_t>(w) &&
+                     r->imageRect.bottom == static_cast<int32_t>(h) && width == static_cast<int32_t>(w) &&
+                     height == static_cast<int32_t>(h);
+  if (whole && destination.shareCount() > 1) {
+    PixelBuffer fresh(w, h, bytes, 4);
+    if (fresh.width() != w || fresh.height() != h) throw std::bad_alloc();
+    destination.swap(fresh);
+    old.swap(fresh);
+  }
   r->inRect = r->imageRect;
   r->inRect.bottom = static_cast<int16_t>(r->inRect.top + 1);
   r->outRect = r->inRect;
@@ -329,6 +366,14 @@ int32_t CarbonEditPlugin::WriteBackPlanes(const uint8_t* red, const uint8_t* gre
           const uint32_t s = v[k];
           std::memcpy(&row[at * 4], &s, 4);
         }
+      }
+    }
+    if (old.width() != 0) {
+      const uint8_t* from = std::as_const(old).rowPtr(static_cast<uint32_t>(y));
+      uint8_t* to = destination.rowPtr(static_cast<uint32_t>(y));
+      for (uint32_t x = 0; x < w; ++x) {
+        const size_t alpha = (static_cast<size_t>(x) * 4 + 3) * bytes;
+        std::memcpy(to + alpha, from + alpha, bytes);
       }
     }
     r->inRect = r->outRect;

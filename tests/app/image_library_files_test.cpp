@@ -1,11 +1,15 @@
 #include "app/image_library_files.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -455,6 +459,57 @@ TEST_F(DamagedList, HeaderWordsAreRewrittenInPlace) {
   fs::remove(FicToPosix(list_));
   EXPECT_EQ(WriteImaListHeaderWords(list_, 1, 0), -1);
   EXPECT_FALSE(fs::exists(FicToPosix(list_)));
+}
+
+// A page redraw's words go only into a list that reads as one: a damaged
+// list, which a declined or failed rebuild says was left as it was, stays
+// byte for byte; a good one is replaced whole, never torn in place.
+TEST_F(DamagedList, HeaderWordsLeaveADamagedListAsItWas) {
+  std::vector<uint8_t> torn = good_;
+  torn.resize(torn.size() - 1);
+  std::vector<uint8_t> foreign = good_;
+  foreign[582 + 255] = 0xFF;  // a name longer than a name may be
+  for (const std::vector<uint8_t>* bad : {&torn, &foreign}) {
+    vmktest::WriteBytes(FicToPosix(list_), *bad);
+    EXPECT_EQ(WriteImaListHeaderWords(list_, 3, 258), -1);
+    EXPECT_EQ(vmktest::ReadBytes(FicToPosix(list_)), *bad);
+  }
+  // The good list: a new file takes the old one's place (a link to the old
+  // one sees none of the change).
+  vmktest::WriteBytes(FicToPosix(list_), good_);
+  const std::string held = FicToPosix(list_) + ".held";
+  ASSERT_EQ(::link(FicToPosix(list_).c_str(), held.c_str()), 0);
+  ASSERT_EQ(WriteImaListHeaderWords(list_, 3, 258), 0);
+  EXPECT_EQ(vmktest::ReadBytes(held), good_);
+  EXPECT_EQ(vmktest::ReadBytes(FicToPosix(list_))[0], 3);
+}
+
+// A FIFO in the list's place reads as no list, at once.
+TEST_F(DamagedList, AFifoInTheListsPlaceIsNoList) {
+  const std::string posix = FicToPosix(list_);
+  fs::remove(posix);
+  ASSERT_EQ(::mkfifo(posix.c_str(), 0600), 0);
+  int16_t read = 0, header = 0, words = 0;
+  auto done = std::async(std::launch::async, [&] {
+    ImaList list;
+    ImaListHeader h;
+    read = ReadImaListFile(list_, &list);
+    header = ReadImaListHeader(list_, &h);
+    words = WriteImaListHeaderWords(list_, 1, 0);
+  });
+  if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    // Let the held open go, then fail.
+    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+      const int w = ::open(posix.c_str(), O_WRONLY | O_NONBLOCK);
+      if (w >= 0) ::close(w);
+    }
+    FAIL() << "the open of the FIFO waited";
+  }
+  EXPECT_EQ(read, -1);
+  EXPECT_EQ(header, -1);
+  EXPECT_EQ(words, -1);
+  ImaThumbReader thumbs;
+  EXPECT_FALSE(thumbs.Open(list_));
 }
 
 TEST_F(LibraryTest, DamagedThumbnailRecordsAreSkipped) {

@@ -171,7 +171,8 @@ bool EditableCopies::Make(const std::string& image, const std::string& folder, s
 void EditableCopies::Remove() {
   if (kept_) return;
   std::error_code ec;
-  for (const std::string& c : copies_) fs::remove(c, ec);
+  for (const std::string& c : copies_)
+    if (!fs::remove(c, ec) && ec) notRemoved_.push_back(c + ": " + ec.message());
   copies_.clear();
   // Innermost first; a folder that holds anything else is left, with all
   // that encloses it.

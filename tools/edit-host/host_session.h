@@ -2,6 +2,7 @@
 // the plug-in module, and the editable copies of the user's images.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ class HostEditManager : public plat::hostapi::ApertureEditManager {
 
  private:
   std::vector<std::string> paths_;
-  Outcome outcome_ = Outcome::kOpen;
+  // Atomic: a stop signal's handler reads it.
+  std::atomic<Outcome> outcome_{Outcome::kOpen};
 };
 
 class HostApiManager : public plat::hostapi::ApertureApiManager {
@@ -80,8 +82,11 @@ class EditableCopies {
   // Removes the copies made and then the folders made for them, where they
   // are empty; nothing once kept.
   void Remove();
+  // The copies Remove could not take away, each with the system's reason.
+  const std::vector<std::string>& NotRemoved() const { return notRemoved_; }
 
  private:
+  std::vector<std::string> notRemoved_;
   std::vector<std::string> copies_;
   std::vector<std::string> folders_;  // outermost first
   bool kept_ = false;

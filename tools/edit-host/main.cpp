@@ -6,7 +6,7 @@
 // where the edited versions are.
 //
 //   edit-host [--versions DIR] [--bundle DIR] [--layers FILE] [--effect N [--dialog ok|cancel]]
-//             [--auto ok|cancel] IMAGE ...
+//             [--auto ok|cancel] [--] IMAGE ...
 //
 // --layers installs a combined-layer file as the session's layer file and
 // renders it as a confirmed effect would; --effect presses the button of
@@ -47,6 +47,7 @@
 
 #include "host_session.h"
 #include "live_probe.h"
+#include "stop_signals.h"
 #include "platform/hostapi/live_log.h"
 
 namespace fs = std::filesystem;
@@ -60,10 +61,36 @@ constexpr int kFirstPreviewWait = 60;
 // The write end of the pipe on which a stop signal reaches the event loop:
 // a handler may only write, the copies are removed from the loop.
 int gStopSignalPipe = -1;
+// Set while the application's event loop runs; a signal sent before it runs
+// or after it ended cannot wait for it.
+volatile sig_atomic_t gLoopServes = 0;
+// A stop signal was passed to the loop and not yet taken.
+volatile sig_atomic_t gStopPassed = 0;
+const HostEditManager* gStopManager = nullptr;
 
 void OnStopSignal(int signal) {
-  const unsigned char number = static_cast<unsigned char>(signal);
-  [[maybe_unused]] const ssize_t n = ::write(gStopSignalPipe, &number, 1);
+  if (gLoopServes != 0 && gStopPassed == 0) {
+    gStopPassed = 1;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t n = ::write(gStopSignalPipe, &number, 1);
+    return;
+  }
+  // The main thread is held where the loop cannot run (making a copy,
+  // loading the plug-in, a file that does not answer), or the loop did not
+  // take the first signal: the copies go from here, and the process ends.
+  StopFromHandler(128 + signal,
+                  gStopManager != nullptr && gStopManager->outcome() == HostEditManager::Outcome::kEnded);
+}
+
+// Says what became of the copies of a session that did not end confirmed:
+// `done` when they are all gone, else each one that stays, with the reason.
+void TellCopiesRemoved(const EditableCopies& copies, const char* how, const std::string& done) {
+  if (copies.NotRemoved().empty()) {
+    std::printf("%s; %s\n", how, done.c_str());
+    return;
+  }
+  for (const std::string& left : copies.NotRemoved())
+    std::printf("%s; could not remove the editable copy %s\n", how, left.c_str());
 }
 
 // Ctrl+C, a closed terminal and SIGTERM end the run as a cancel would, from
@@ -74,6 +101,8 @@ void StopOnSignals(QApplication* app, const HostEditManager* manager, EditableCo
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
   gStopSignalPipe = fds[1];
+  gStopManager = manager;
+  SetStopLine("Edit stopped; the editable copies it made in " + versions + " are removed");
   auto* notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, app);
   QObject::connect(notifier, &QSocketNotifier::activated, [=] {
     unsigned char number = 0;
@@ -82,7 +111,7 @@ void StopOnSignals(QApplication* app, const HostEditManager* manager, EditableCo
       copies->Keep();
     } else {
       copies->Remove();
-      std::printf("Edit stopped; the editable copies it made in %s are removed\n", versions.c_str());
+      TellCopiesRemoved(*copies, "Edit stopped", "the editable copies it made in " + versions + " are removed");
     }
     std::fflush(stdout);
     plat::hostapi::LiveLog("exit %d", 128 + number);
@@ -127,12 +156,22 @@ const char* EffectCommand(int effect) {
 void Usage() {
   std::fprintf(stderr,
                "usage: edit-host [--versions DIR] [--bundle DIR] [--layers FILE] "
-               "[--effect N [--dialog ok|cancel]] [--auto ok|cancel] IMAGE ...\n");
+               "[--effect N [--dialog ok|cancel]] [--auto ok|cancel] [--] IMAGE ...\n");
 }
 
 bool ParseArguments(int argc, char** argv, Options* o) {
+  bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
+    // After "--" every argument is an image, whatever it starts with.
+    if (!options) {
+      o->images.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      options = false;
+      continue;
+    }
     auto value = [&](std::string* out) {
       if (i + 1 >= argc) return false;
       *out = argv[++i];
@@ -218,6 +257,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "edit-host: no editable version of %s: %s\n", image.c_str(), why.c_str());
       return 1;
     }
+    RecordCopyForStop(copy);
     manager.AddVersion(copy);
   }
   HostApiManager api(&manager);
@@ -333,7 +373,9 @@ int main(int argc, char** argv) {
     });
     watcher->start(20);
   }
+  QTimer::singleShot(0, &app, [] { gLoopServes = 1; });
   const int loop = app.exec();
+  gLoopServes = 0;
   if (probe != nullptr) probe->Finish();
   if (loop != 0) status = 1;
   delete plugin;
@@ -348,7 +390,7 @@ int main(int argc, char** argv) {
       break;
     case HostEditManager::Outcome::kCancelled:
       copies.Remove();
-      std::printf("Edit cancelled; the editable copies it made in %s are removed\n", options.versions.c_str());
+      TellCopiesRemoved(copies, "Edit cancelled", "the editable copies it made in " + options.versions + " are removed");
       break;
     case HostEditManager::Outcome::kOpen:
       if (status == 0) status = 1;

@@ -191,7 +191,7 @@ void VMKlistima::LoadCatMenus(tb::ControlRef category) {
   tb::DeleteMenuItems(category);
   ImaList list;
   if (!NameFiles() || ReadImaListFile(listFile, &list) != 0) return;
-  // Words 0 and 1 are written in place by a page redraw; a torn or foreign
+  // Words 0 and 1 are rewritten by a page redraw; a foreign
   // value is taken as the first category and the first page.
   ImaListCorrected(list.header, &selectedCategory, &firstVisible);
   entriesInCategory = list.header.entriesInCategory;

@@ -5,8 +5,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/files/file_io.h"
 #include "platform/files/file_types.h"
@@ -15,11 +13,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Only a regular file is read: a FIFO put in the file's place would hold the
+// open for ever.
 bool ReadAll(const std::string& path, std::vector<uint8_t>* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  const int fd = plat::files::OpenRegular(path, O_RDONLY);
+  if (fd < 0) return false;
+  out->clear();
+  char chunk[65536];
+  bool good = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      good = n == 0;
+      break;
+    }
+    out->insert(out->end(), chunk, chunk + n);
+  }
+  ::close(fd);
+  return good;
 }
 
 }  // namespace
@@ -60,7 +72,7 @@ bool KeptFile::Restore() const {
 }
 
 bool KeptFile::RewriteInPlace() const {
-  const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+  const int fd = plat::files::OpenRegular(path_, O_WRONLY);
   if (fd < 0) return false;
   bool good = true;
   size_t done = 0;

@@ -109,21 +109,15 @@ int fdOf(int16_t refNum, AtomicReplace** replacement = nullptr, std::string* pat
   return it->second.fd;
 }
 
-bool isRegular(const std::string& posix) {
-  struct stat st {};
-  return ::stat(posix.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 }  // namespace
 
 OSErr OpenFile(const std::string& posix, int16_t* refNum) {
   if (refNum == nullptr || posix.empty()) return kParamError;
-  struct stat st {};
-  if (::stat(posix.c_str(), &st) != 0) return fromErrno(errno);
-  if (!S_ISREG(st.st_mode)) return kFileNotFound;
-  int fd = ::open(posix.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
-    fd = ::open(posix.c_str(), O_RDONLY | O_CLOEXEC);
+  bool notRegular = false;
+  int fd = OpenRegular(posix, O_RDWR, &notRegular);
+  if (fd < 0 && !notRegular && (errno == EACCES || errno == EROFS || errno == EPERM))
+    fd = OpenRegular(posix, O_RDONLY, &notRegular);
+  if (notRegular) return kFileNotFound;
   if (fd < 0) return fromErrno(errno);
   Access a;
   a.fd = fd;
@@ -131,6 +125,43 @@ OSErr OpenFile(const std::string& posix, int16_t* refNum) {
   const OSErr e = enter(std::move(a), refNum);
   if (e != 0) ::close(fd);
   return e;
+}
+
+int OpenRegular(const std::string& posix, int flags, bool* notRegular) {
+  if (notRegular != nullptr) *notRegular = false;
+  auto refuse = [notRegular](int fd) {
+    if (fd >= 0) ::close(fd);
+    if (notRegular != nullptr) *notRegular = true;
+    errno = EINVAL;
+    return -1;
+  };
+  // Looked at first, so that a device is not even opened; the open below
+  // does not wait either, and its own look closes the gap in which the
+  // name could have been made a FIFO.
+  struct stat st {};
+  if (::stat(posix.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return refuse(-1);
+  const int fd = ::open(posix.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    const int e = errno;
+    // A FIFO opened for writing with no reader, or a folder for writing.
+    if ((e == ENXIO || e == EISDIR) && ::stat(posix.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      return refuse(-1);
+    errno = e;
+    return -1;
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return refuse(fd);
+  const int fl = ::fcntl(fd, F_GETFL);
+  if (fl >= 0) (void)::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  return fd;
+}
+
+std::string NotRegularKind(const std::string& posix) {
+  struct stat st {};
+  if (posix.empty() || ::stat(posix.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  if (S_ISFIFO(st.st_mode)) return "a FIFO";
+  if (S_ISDIR(st.st_mode)) return "a folder";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  return "a device";
 }
 
 OSErr CreateFile(const std::string& posix, OSType creator, OSType type) {
@@ -266,8 +297,8 @@ OSErr DeleteFile(const std::string& posix) {
 }
 
 bool CanOpenFile(const std::string& posix) {
-  if (posix.empty() || !isRegular(posix)) return false;
-  const int fd = ::open(posix.c_str(), O_RDONLY | O_CLOEXEC);
+  if (posix.empty()) return false;
+  const int fd = OpenRegular(posix, O_RDONLY);
   if (fd < 0) return false;
   ::close(fd);
   return true;

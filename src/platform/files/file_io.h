@@ -16,7 +16,8 @@
 
 namespace plat::files {
 
-// Opens an existing file. kFileNotFound when it is missing (or is a folder).
+// Opens an existing file. kFileNotFound when it is missing (or is a folder,
+// a FIFO or a device).
 OSErr OpenFile(const std::string& posix, int16_t* refNum);
 
 // Creates an empty file with the given type and creator. kDuplicateName when
@@ -40,6 +41,18 @@ OSErr SetEOF(int16_t refNum, int32_t size);
 // Closes the access path (committing a replacement). The reference number is
 // released even when committing fails.
 OSErr CloseFile(int16_t refNum);
+
+// Opens an existing file with `flags` (O_RDONLY, O_WRONLY or O_RDWR;
+// O_CLOEXEC is added) only when it is a regular file, and never waits while
+// opening: a FIFO would hold the open until some writer came, for ever if
+// none does, and no stop signal reaches a thread that waits there. A FIFO,
+// a device, a socket or a folder is refused with -1 and *notRegular set;
+// any other failure gives -1 with errno kept. The descriptor returned
+// blocks as usual.
+int OpenRegular(const std::string& posix, int flags, bool* notRegular = nullptr);
+// What a path that is not a regular file is, for messages: "a FIFO", "a
+// folder", "a device", "a socket"; "" for a regular file or none.
+std::string NotRegularKind(const std::string& posix);
 
 // Deletes a file (or an empty folder).
 OSErr DeleteFile(const std::string& posix);

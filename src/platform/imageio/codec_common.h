@@ -85,6 +85,10 @@ class LabConverter {
 void PackRow(const PixelSource& pixels, uint32_t y, Kind kind, void* out, bool alpha = false);
 
 // Codecs. Readers fill ctx.info and, with a factory, the target.
+// The file at `path` opened for reading as a stream, or null; only a
+// regular file is opened, and the open never waits (a FIFO would hold it).
+FILE* OpenForReading(const std::string& path);
+
 int ReadTiff(const std::string& path, DecodeContext& ctx);
 int ReadPng(const std::string& path, DecodeContext& ctx);
 int ReadJpeg(const std::string& path, DecodeContext& ctx);

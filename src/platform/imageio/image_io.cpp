@@ -4,6 +4,7 @@
 // replacement, which renames a complete temporary file into place.
 #include "platform/imageio/image_io.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,9 +22,18 @@ int Decode(const std::string& path, const TargetFactory* factory, ImageInfo* inf
   std::string scratch;
   std::string& msg = message != nullptr ? *message : scratch;
   msg.clear();
-  FILE* f = std::fopen(path.c_str(), "rb");
+  // Anything but a regular file is refused before it is opened for good: a
+  // FIFO given as the image would hold the read for ever.
+  const std::string kind = plat::files::NotRegularKind(path);
+  if (!kind.empty()) {
+    msg = "not an image file but " + kind + ": " + path;
+    return kErrOpen;
+  }
+  FILE* f = detail::OpenForReading(path);
   if (f == nullptr) {
-    msg = "cannot open " + path + ": " + std::strerror(errno);
+    const std::string other = plat::files::NotRegularKind(path);
+    msg = other.empty() ? "cannot open " + path + ": " + std::strerror(errno)
+                        : "not an image file but " + other + ": " + path;
     return kErrOpen;
   }
   std::fclose(f);
@@ -72,9 +82,21 @@ int CheckSource(const PixelSource& px, std::string* message) {
 
 }  // namespace
 
+namespace detail {
+
+FILE* OpenForReading(const std::string& path) {
+  const int fd = plat::files::OpenRegular(path, O_RDONLY);
+  if (fd < 0) return nullptr;
+  FILE* f = ::fdopen(fd, "rb");
+  if (f == nullptr) ::close(fd);
+  return f;
+}
+
+}  // namespace detail
+
 std::string SniffType(const std::string& path) {
   unsigned char h[8] = {0};
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = detail::OpenForReading(path);
   if (f == nullptr) return {};
   const size_t n = std::fread(h, 1, sizeof h, f);
   std::fclose(f);

@@ -280,7 +280,7 @@ int EncodeJpeg(JpegWriteState* st, const Properties* props, const PixelSource* p
 int ReadJpeg(const std::string& path, DecodeContext& ctx) {
   auto* st = new (std::nothrow) JpegReadState();
   if (st == nullptr) return kErrNoMemory;
-  st->file = std::fopen(path.c_str(), "rb");
+  st->file = OpenForReading(path);
   if (st->file == nullptr) {
     delete st;
     ctx.message = "cannot open the JPEG file";

@@ -175,7 +175,7 @@ int EncodePng(PngState* st, const Properties* props, const PixelSource* px) {
 
 int ReadPng(const std::string& path, DecodeContext& ctx) {
   PngState st;
-  st.file = std::fopen(path.c_str(), "rb");
+  st.file = OpenForReading(path);
   if (st.file == nullptr) {
     ctx.message = "cannot open the PNG file";
     return kErrOpen;

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files/file_io.h"
 #include "platform/imageio/codec_common.h"
 
 namespace plat::imageio::detail {
@@ -314,8 +315,12 @@ int CheckTiffData(TIFF* tif, const Layout& L, uint16_t bps, uint16_t photo,
 int ReadTiff(const std::string& path, DecodeContext& ctx) {
   TiffErrors errs;
   TIFFOpenOptions* opts = MakeOptions(&errs);
-  TIFF* tif = TIFFOpenExt(path.c_str(), "r", opts);
+  // Opened by us, so that only a regular file is opened and the open never
+  // waits; the TIFF closes the descriptor with itself.
+  const int fd = plat::files::OpenRegular(path, O_RDONLY);
+  TIFF* tif = fd >= 0 ? TIFFFdOpenExt(fd, path.c_str(), "r", opts) : nullptr;
   TIFFOpenOptionsFree(opts);
+  if (tif == nullptr && fd >= 0) ::close(fd);
   if (tif == nullptr) {
     ctx.message = Damaged(errs, "cannot read the header");
     return kErrDamaged;
