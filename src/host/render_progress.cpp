@@ -1,9 +1,12 @@
 #include "host/render_progress.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -84,6 +87,58 @@ class ProgressWindow : public QDialog {
   QPushButton* button_ = nullptr;
 };
 
+// While the input that waited in the window system's queue is taken before the render's
+// window shows: a click on a button reaches its window (whose owner holds what it is asked
+// until the render is over); any other input is dropped, as behind the window it would be.
+class HeldInput : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease: {
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (button == nullptr || button->isCheckable()) return true;
+        if (event->type() == QEvent::MouseButtonPress) pressed_ = button;
+        return false;
+      }
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::InputMethod:
+      case QEvent::TabletPress:
+      case QEvent::TabletMove:
+      case QEvent::TabletRelease:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::TouchCancel:
+        return true;
+      default:
+        return false;
+    }
+  }
+  // A press whose release is still to come: the button goes back up without a click.
+  void Release() {
+    if (pressed_ != nullptr && pressed_->isDown()) pressed_->setDown(false);
+  }
+
+ private:
+  QPointer<QAbstractButton> pressed_;
+};
+
+void TakeHeldInput() {
+  HeldInput held;
+  qApp->installEventFilter(&held);
+  QCoreApplication::processEvents();
+  qApp->removeEventFilter(&held);
+  held.Release();
+}
+
 int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag,
                   plat::ProgressMeter* meter) {
   std::atomic<bool> done{false};
@@ -105,6 +160,9 @@ int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag
   wait.start(1000);
   loop.exec(QEventLoop::ExcludeUserInputEvents);
   if (!done) {
+    // The window below is modal: input that waited through the first second would reach the
+    // windows behind it only to be dropped, an OK clicked on the main window among it.
+    TakeHeldInput();
     ProgressWindow window(flag, meter);
     window.adjustSize();
     plat::tb::TieToFrontWindow(&window);
