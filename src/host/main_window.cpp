@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "app/core/memory_manager.h"
@@ -290,6 +291,19 @@ OSStatus VMKapemainUI::ApemainWindowEventHandler(tb::EventHandlerCallRef, tb::Ev
 
 OSStatus VMKapemainUI::ApemainWindowEventCommandProcess(tb::EventRef event) {
   if (session == nullptr) return tb::eventNotHandledErr;
+  // A render serves events in its own loop, and a click can reach this window in the moment
+  // before the render's window shows (or while it runs in line, in the tests). Acted on now,
+  // an OK would write the images the render is about to replace, and another effect would
+  // start beside it; dropped, the user's OK would do nothing and the session stay open. So
+  // the command waits for the render to end and the next tick carries it out.
+  if (RenderRunning()) {
+    heldCommands.push_back(event->command);
+    return noErr;
+  }
+  return CarryOut(event->command);
+}
+
+OSStatus VMKapemainUI::CarryOut(uint32_t c) {
   struct EffectButton {
     uint32_t command;
     int16_t effect;
@@ -299,7 +313,6 @@ OSStatus VMKapemainUI::ApemainWindowEventCommandProcess(tb::EventRef event) {
       {FourCC("Bsmo"), 104}, {FourCC("Bfoc"), 105}, {FourCC("Bbor"), 106}, {FourCC("Bpfx"), 113},
       {FourCC("Bcfr"), 114}, {FourCC("Bpli"), 115}, {FourCC("Bpsu"), 116}, {FourCC("Btex"), 117},
       {FourCC("Btoo"), 118}};
-  const uint32_t c = event->command;
   for (const EffectButton& b : kEffects) {
     if (b.command == c) {
       session->UIFilter(b.effect);
@@ -322,10 +335,11 @@ OSStatus VMKapemainUI::ApemainWindowEventCommandProcess(tb::EventRef event) {
     pendingApply = 1;
     return noErr;
   } else if (c == FourCC("ok  ")) {
-    session->doOK();
+    if (session->doOK() == 0) endAsked = true;
     return noErr;
   } else if (c == FourCC("canc")) {
     session->doCancel();
+    endAsked = true;
     return noErr;
   } else {
     return tb::eventNotHandledErr;
@@ -343,6 +357,16 @@ void VMKapemainUI::ApemainLoop() {
   // rewrite the images it is about to replace, and stepping back would no longer reach the
   // image before the effect. Both stay pending until the render is over.
   if (RenderRunning()) return;
+  // What was clicked while the render ran, in the order clicked; once one of them has asked
+  // the host to end the session the rest would only repeat it (a second OK would write every
+  // version again).
+  if (!heldCommands.empty()) {
+    const std::vector<uint32_t> held = std::exchange(heldCommands, {});
+    for (const uint32_t c : held) {
+      if (endAsked || session == nullptr) break;
+      CarryOut(c);
+    }
+  }
   if (gApemainBack != 0) {
     gApemainBack = 0;
     if (session != nullptr) session->doBack();

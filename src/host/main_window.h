@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/ApePlugInUtilities/pixel_buffer.h"
 #include "platform/toolbox/toolbox.h"
@@ -48,6 +49,8 @@ class VMKapemainUI {
   OSStatus ApemainWindowEventHandler(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event,
                                      void* userData);
   OSStatus ApemainWindowEventCommandProcess(plat::tb::EventRef event);
+  // One command of the window, at once.
+  OSStatus CarryOut(uint32_t command);
   OSStatus ApemainScrollEventHandler(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event,
                                      void* userData);
   void ApemainLoop();
@@ -65,6 +68,10 @@ class VMKapemainUI {
   int16_t green = 0;
   int16_t blue = 0;
   CarbonEditPlugin* session = nullptr;
+  // Commands that came while a render ran, carried out by the first tick after it.
+  std::vector<uint32_t> heldCommands;
+  // An OK or Cancel has asked the host to end the session.
+  bool endAsked = false;
   DrawPar* drawPar = nullptr;
   YoxelPar* yoxelPar = nullptr;
   int32_t visible[4] = {0, 0, 100000, 100000};

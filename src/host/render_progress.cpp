@@ -1,9 +1,12 @@
 #include "host/render_progress.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -99,6 +102,64 @@ int32_t Guarded(const std::function<int32_t()>& render) {
   }
 }
 
+// The input of a render's first second, before its window shows: a click on a button reaches
+// its window, whose owner holds what it is asked until the render is over (the main window's
+// OK clicked right after a dialog's was dropped before: held back by the window system, it
+// came only once the modal window below had shown, which made the main window drop it). Any
+// other input is dropped, so that nothing else starts beside the render, nor a close box
+// cancels the session under it.
+class FirstSecondInput : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    // Taken where the widget gets it: the native window passes it on to the widget under it.
+    if (!watched->isWidgetType()) return false;
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease: {
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (button == nullptr || button->isCheckable() || !button->isEnabled()) return true;
+        if (event->type() == QEvent::MouseButtonPress) pressed_ = button;
+        return false;
+      }
+      case QEvent::Close:
+        // Refused, not only kept from the widget: a close event left accepted closes it.
+        if (!event->spontaneous()) return false;
+        event->ignore();
+        return true;
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::InputMethod:
+      case QEvent::TabletPress:
+      case QEvent::TabletMove:
+      case QEvent::TabletRelease:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::TouchCancel:
+      case QEvent::DragEnter:
+      case QEvent::DragMove:
+      case QEvent::Drop:
+        return true;
+      default:
+        return false;
+    }
+  }
+  // A press whose release is still to come goes back up without a click: the modal window
+  // would keep its release from the button.
+  void Release() {
+    if (pressed_ != nullptr && pressed_->isDown()) pressed_->setDown(false);
+  }
+
+ private:
+  QPointer<QAbstractButton> pressed_;
+};
+
 int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag,
                   plat::ProgressMeter* meter) {
   std::atomic<bool> done{false};
@@ -113,12 +174,18 @@ int32_t RunBeside(const std::function<int32_t()>& render, plat::CancelFlag* flag
     done = true;
     QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
   });
-  // The first second: events but no input.
+  // The first second: events, and of the input only clicks on buttons.
   QTimer wait;
   wait.setSingleShot(true);
   QObject::connect(&wait, &QTimer::timeout, &loop, [&loop] { loop.quit(); });
   wait.start(1000);
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  {
+    FirstSecondInput input;
+    qApp->installEventFilter(&input);
+    loop.exec();
+    qApp->removeEventFilter(&input);
+    input.Release();
+  }
   if (!done) {
     ProgressWindow window(flag, meter);
     window.adjustSize();

@@ -5,7 +5,9 @@
 // progress meter, platform/parallel/progress.h) and a Cancel button;
 // Cancel or Esc raise the flag, the render stops at its next band or step,
 // and its owner writes nothing back. Until the window shows, the event loop
-// takes no user input, so nothing can start beside the render.
+// takes of the user's input only clicks on buttons, which their windows hold
+// (the main window carries them out once the render is over), so nothing can
+// start beside the render and no click is lost.
 //
 // Under the test driver's virtual clock the render runs in line, so that
 // tests see the same sequence every time.

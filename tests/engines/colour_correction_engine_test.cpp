@@ -9,6 +9,7 @@
 #include "platform/parallel/cancel.h"
 #include "engines/families/effect_families.h"
 #include "raster/focus_filters.h"
+#include "raster/smart_blur.h"
 #include "raster/susan_denoise.h"
 #include "script/engine_rows.h"
 #include "script/param_block.h"
@@ -190,6 +191,52 @@ TEST_F(ColCorEngine, FocusChainsAreTheKernelsInOrder) {
   }
   EXPECT_EQ(FocusChain(0), nullptr);
   EXPECT_EQ(FocusChain(16), nullptr);
+}
+
+// The smoothing amount is a diameter: halved, held within 5..22 by the smart blur, and only
+// half of that is scanned. Amounts from 44 up all scan 11 pixels and give the same picture,
+// byte for byte; below, the picture changes only where the scan does, every fourth amount.
+TEST_F(ColCorEngine, SmoothingAmountStopsMovingTheResultAt44) {
+  constexpr int32_t w = 48, h = 32;
+  // Low contrast everywhere: every neighbour is similar, so each scan runs its full length.
+  std::vector<uint32_t> src(static_cast<size_t>(w) * h);
+  Plane grey(src.size());
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const size_t i = static_cast<size_t>(y) * w + x;
+      auto* b = reinterpret_cast<uint8_t*>(&src[i]);
+      b[0] = static_cast<uint8_t>(90 + (x * 7 + y * 3) % 23);
+      b[1] = static_cast<uint8_t>(120 + (x * 5 + y * 11) % 19);
+      b[2] = static_cast<uint8_t>(60 + (x * 13 + y * 2) % 17);
+      b[3] = 0;
+      grey[i] = static_cast<uint8_t>((b[0] + b[1] + b[2]) / 3);
+    }
+  auto smooth = [&](int32_t amount) {
+    ColCorPar par = Record(104);
+    par.w[5008] = amount;
+    MiscColCor e;
+    e.SetColCorPar(&par);
+    std::vector<uint32_t> dst = src;
+    e.ProcessSmooth(h, w, src.data(), dst.data(), grey.data());
+    return dst;
+  };
+  const std::vector<uint32_t> at44 = smooth(44);
+  EXPECT_NE(at44, src);
+  for (int32_t amount : {45, 60, 80, 98, 100}) EXPECT_EQ(smooth(amount), at44) << amount;
+  EXPECT_NE(smooth(40), at44);
+  EXPECT_EQ(smooth(40), smooth(43));
+  EXPECT_EQ(smooth(0), smooth(11));
+  EXPECT_NE(smooth(11), smooth(12));
+  // Exactly the smart-blur smoothing at the largest radius it takes, with the record's other
+  // values (mode, iterate, 'Sdet', 'Sgra' and mutate at their defaults).
+  const ColCorPar par = Record(104);
+  std::vector<uint32_t> direct = src;
+  ASSERT_EQ(X_Smooth_buffer(1, h, w, src.data(), direct.data(), h, w, grey.data(), h, w, 0, 0, w, h, 0,
+                            0, 0, 1.0f, 1.0f, static_cast<int16_t>(par.w[5012]), 1,
+                            static_cast<int16_t>(par.w[5007]), 22, static_cast<int16_t>(par.w[5009]),
+                            static_cast<int16_t>(par.w[5011]), static_cast<int16_t>(par.w[5010])),
+            0);
+  EXPECT_EQ(at44, direct);
 }
 
 // Under a flag nobody raises every correction gives the same samples as

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "host/host_fixture.h"
 #include "host/render_progress.h"
 
@@ -159,6 +161,53 @@ TEST_F(MainWindowTest, AnApplyArmedBeforeARenderWaitsForIt) {
   session_->doBack();
   EXPECT_EQ(Sample(session_->destination, 0, 0, 0), 210u);
   EXPECT_TRUE(driver_.errors().empty());
+}
+
+// An OK clicked on the main window while a render runs is neither carried out beside the
+// render nor lost: the first tick after the render writes the rendered version and ends the
+// session, once, however often it was clicked. A Cancel clicked first wins over an OK after it.
+TEST_F(MainWindowTest, OkClickedWhileARenderRunsIsCarriedOutWhenItEnds) {
+  for (const bool cancelFirst : {false, true}) {
+    tb::WindowRef w = Open(4, 4);
+    ASSERT_NE(w, nullptr);
+    driver_.Advance(0.1);
+    driver_.RunSteps(w);
+    vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+    const std::string version = bundle_.file("a.tif");
+    int clicks = 0;
+    SetRenderStartWatcher([&] {
+      if (cancelFirst) driver_.ClickControl(Control(w, 2));
+      driver_.ClickControl(Control(w, 1));
+      driver_.ClickControl(Control(w, 1));
+      clicks = 1;
+      // Nothing of it happens while the render runs.
+      edit_->RunPosted();
+      EXPECT_EQ(edit_->ended, 0);
+      EXPECT_EQ(edit_->cancelled, 0);
+      EXPECT_EQ(session_->mainWindow->heldCommands.size(), cancelFirst ? 3u : 2u);
+    });
+    ASSERT_EQ(session_->RenderLayerFile(bundle_.file("bright.lay")), 0);
+    SetRenderStartWatcher(nullptr);
+    ASSERT_EQ(clicks, 1);
+    edit_->RunPosted();
+    EXPECT_EQ(edit_->ended + edit_->cancelled, 0);
+    driver_.Advance(0.1);  // the tick after the render
+    driver_.RunSteps(w);
+    edit_->RunPosted();
+    EXPECT_TRUE(session_->mainWindow->heldCommands.empty());
+    if (cancelFirst) {
+      EXPECT_EQ(edit_->cancelled, 1);
+      EXPECT_EQ(edit_->ended, 0);
+    } else {
+      EXPECT_EQ(edit_->ended, 1);
+      EXPECT_EQ(edit_->cancelled, 0);
+      // The version OK wrote is the rendered one.
+      EXPECT_EQ(Sample(Read(version), 0, 0, 0), 210u);
+    }
+    EXPECT_TRUE(driver_.errors().empty());
+    session_.reset();
+    driver_.Pump();
+  }
 }
 
 TEST_F(MainWindowTest, ReadoutShowsTheColourUnderThePointer) {

@@ -440,6 +440,11 @@ bool EffectDialog::PollTick(tb::WindowRef) {
       curZoom = ZoomOfPanWidth(pan[2] - pan[0], FitFraction());
       main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
       ToView(main_, MainPreviewMode());
+    } else {
+      // At fit the view keeps showing the whole picture, so the frame dragged in the navigator
+      // goes back to it: left where the user put it, the frame would show a region the view
+      // does not (and could stand half outside the navigator).
+      nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
     }
     changed = true;
   }

@@ -96,7 +96,12 @@ void MiscColCor::ProcessDeNoise(int32_t height, int32_t width, const uint32_t* s
 void MiscColCor::ProcessSmooth(int32_t height, int32_t width, const uint32_t* src,
                                uint32_t* dst, const uint8_t* grey) {
   const int32_t* w = par_->w;
-  // Word 5008 is halved toward zero, as the smoothing dialog stores a diameter.
+  // Word 5008 is halved toward zero, as the smoothing dialog stores a diameter. The smart blur
+  // holds the radius within 5..22 and scans half of it (radius >> 1) around each pixel, so the
+  // amount moves the result only in steps of four and not at all from 44 up: every amount from
+  // 44 to 100 scans the same 11 pixels, and 0 to 11 the same 2. Kept so, because stored
+  // smoothing effects and presets were made against these steps; a wider scan would render
+  // them differently.
   X_Smooth_buffer(1, height, width, src, dst, height, width, grey, height, width, 0, 0, width,
                   height, 0, 0, 0, 1.0f, 1.0f, S(w[5012]), 1, S(w[5007]), S(w[5008] / 2),
                   S(w[5009]), S(w[5011]), S(w[5010]));

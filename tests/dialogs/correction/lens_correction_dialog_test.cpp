@@ -121,6 +121,38 @@ TEST_F(ZondracDialogTest, OkCopiesBackWhileCancelAndTheCloseBoxLeaveTheOwnersRec
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// At fit the lens preview shows the whole picture: the navigator's frame dragged by the
+// mouse goes back to it at the next tick, and the view's pan and zoom text stay as they were.
+TEST_F(ZondracDialogTest, AFrameDraggedInTheNavigatorAtFitGoesBackToTheWholePicture) {
+  VMKzondracUI dlg;
+  std::string fitText;
+  auto frame = [&] {
+    std::vector<int32_t> f(4);
+    dlg.navigator()->GetBufSSPan(&f[0], &f[1], &f[2], &f[3], 0);
+    return f;
+  };
+  const std::vector<int32_t> whole = {0, 0, 100000, 100000};
+  driver_.Advance(0.6).Do([&](tb::WindowRef w) {
+    fitText = Text(w, 12);
+    const Rect b = tb::GetControlBounds(tb::FindControl(w, kZond, 11));
+    const Point from{static_cast<int16_t>((b.top + b.bottom) / 2), static_cast<int16_t>((b.left + b.right) / 2)};
+    driver_.Drag({from, Point{static_cast<int16_t>(from.v - 15), static_cast<int16_t>(from.h - 20)},
+                   Point{static_cast<int16_t>(from.v - 35), static_cast<int16_t>(from.h - 50)}})
+        .Do([&](tb::WindowRef) { EXPECT_LT(frame()[0], 0); })
+        .Advance(0.6)
+        .Do([&](tb::WindowRef w2) {
+          EXPECT_EQ(frame(), whole);
+          EXPECT_EQ(std::vector<int32_t>(dlg.pan, dlg.pan + 4), whole);
+          const ImaboxState& s = dlg.mainView()->state();
+          EXPECT_EQ((std::vector<int32_t>{s.panLeft, s.panTop, s.panRight, s.panBottom}), whole);
+          EXPECT_EQ(Text(w2, 12), fitText);
+        })
+        .Press(kZond, kCancel);
+  });
+  dlg.Do_ZondracDlg();
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(ZondracDialogTest, HoveredPresetsRenderAtOnceAndClosingRestoresTheRecord) {
   ZondracPar a = Defaults(), b = Defaults();
   a.w[kZndSize] = 11;

@@ -1,5 +1,6 @@
 #include "dialogs/correction/noise_dialog.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -276,6 +277,87 @@ TEST_F(ColCorDialogTest, ARectangleResizedInTheNavigatorIsTheZoomTheTextShows) {
         EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kDnoi, 11)), " 50%");
       })
       .Press(kDnoi, kCancel);
+  dlg.Do_DNoiDlg();
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The navigator's frame, the dialog's pan and the main view's pan, side by side.
+struct Pans {
+  int32_t frame[4], dialog[4], view[4];
+};
+
+Pans PansOf(VMKdnoiUI& dlg) {
+  Pans p{};
+  dlg.navigator()->GetBufSSPan(&p.frame[0], &p.frame[1], &p.frame[2], &p.frame[3], 0);
+  std::copy(dlg.pan, dlg.pan + 4, p.dialog);
+  const ImaboxState& s = dlg.mainView()->state();
+  const int32_t view[4] = {s.panLeft, s.panTop, s.panRight, s.panBottom};
+  std::copy(view, view + 4, p.view);
+  return p;
+}
+
+// The frame dragged with the mouse from the navigator's middle, by (dh, dv) window pixels.
+Point NavigatorMiddle(tb::WindowRef w) {
+  const Rect b = tb::GetControlBounds(tb::FindControl(w, kDnoi, 111));
+  return Point{static_cast<int16_t>((b.top + b.bottom) / 2), static_cast<int16_t>((b.left + b.right) / 2)};
+}
+
+// At fit the view shows the whole picture whatever the navigator's frame is dragged to: the
+// frame goes back to the whole picture at the next tick, the view and its zoom text stay. At
+// 1:1 the same drag moves the view with the frame. Never the frame and the view apart.
+TEST_F(ColCorDialogTest, AFrameDraggedInTheNavigatorAtFitGoesBackToWhatTheViewShows) {
+  VMKdnoiUI dlg;
+  std::string fitText;
+  driver_.Advance(1.1).Do([&](tb::WindowRef w) {
+    fitText = tb::GetControlText(tb::FindControl(w, kDnoi, 11));
+    const Point from = NavigatorMiddle(w);
+    const Point to{static_cast<int16_t>(from.v + 30), static_cast<int16_t>(from.h + 40)};
+    driver_.Drag({from, Point{static_cast<int16_t>(from.v + 10), static_cast<int16_t>(from.h + 15)}, to})
+        .Do([&](tb::WindowRef) {
+          // The drag reached the frame: it stands moved, half outside the picture.
+          const Pans p = PansOf(dlg);
+          EXPECT_GT(p.frame[0], 0);
+          EXPECT_GT(p.frame[2], 100000);
+        })
+        .Advance(1.1)
+        .Do([&](tb::WindowRef w2) {
+          const Pans p = PansOf(dlg);
+          for (int k = 0; k < 4; ++k) {
+            const int32_t whole = k < 2 ? 0 : 100000;
+            EXPECT_EQ(p.frame[k], whole) << k;
+            EXPECT_EQ(p.dialog[k], whole) << k;
+            EXPECT_EQ(p.view[k], whole) << k;
+          }
+          EXPECT_EQ(dlg.fitFlag, 1);
+          EXPECT_EQ(tb::GetControlText(tb::FindControl(w2, kDnoi, 11)), fitText);
+        })
+        .Press(kDnoi, kOneToOne)
+        .Advance(2.1)
+        .Do([&](tb::WindowRef w2) {
+          // The 1:1 frame is the top-left square of 41666: its middle lies a fifth of the
+          // way into the navigator.
+          const Rect b = tb::GetControlBounds(tb::FindControl(w2, kDnoi, 111));
+          const ImaboxState& s = dlg.navigator()->state();
+          const auto h = static_cast<int16_t>(b.left + (s.viewWidth - dlg.navigator()->displayedWidth()) / 2 +
+                                              dlg.navigator()->displayedWidth() * 20833 / 100000);
+          const auto v = static_cast<int16_t>(b.top + (s.viewHeight - dlg.navigator()->displayedHeight()) / 2 +
+                                              dlg.navigator()->displayedHeight() * 20833 / 100000);
+          driver_.Drag({Point{v, h}, Point{static_cast<int16_t>(v + 6), static_cast<int16_t>(h + 10)},
+                        Point{static_cast<int16_t>(v + 12), static_cast<int16_t>(h + 20)}})
+              .Advance(1.1)
+              .Do([&](tb::WindowRef w3) {
+                const Pans p = PansOf(dlg);
+                EXPECT_GT(p.frame[0], 0);
+                for (int k = 0; k < 4; ++k) {
+                  EXPECT_EQ(p.dialog[k], p.frame[k]) << k;
+                  EXPECT_EQ(p.view[k], p.frame[k]) << k;
+                }
+                EXPECT_EQ(dlg.fitFlag, 0);
+                EXPECT_EQ(tb::GetControlText(tb::FindControl(w3, kDnoi, 11)), "100%");
+              })
+              .Press(kDnoi, kCancel);
+        });
+  });
   dlg.Do_DNoiDlg();
   EXPECT_TRUE(driver_.errors().empty());
 }
