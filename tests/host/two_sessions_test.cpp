@@ -108,6 +108,31 @@ TEST_F(TwoSessionsTest, TwoRunsOnOnePictureNeverShareACopy) {
   }
 }
 
+// The name of a copy holds another file by the time the run is stopped
+// (another program put it there): that file is not the run's to remove.
+TEST_F(TwoSessionsTest, AStoppedRunRemovesOnlyTheFileItMade) {
+  const std::string picture = Picture("picture.png", vmktest::PatternImage(8, 8, 1));
+  const std::string copy = dir_.file("versions/picture.tif");
+  fs::create_directories(dir_.file("versions"));
+  // Left open; once its copy is there, a file of the same name takes the
+  // copy's place, then the run is stopped.
+  const std::string run = Session("support", "--versions '" + dir_.file("versions") + "' " + picture, "run");
+  const std::string open = run.substr(0, run.rfind("; echo"));
+  const std::string line = open + " & pid=$!; while [ ! -s '" + copy + "' ]; do sleep 0.02; done; printf other >'" +
+                           dir_.file("versions/.other") + "'; mv '" + dir_.file("versions/.other") + "' '" + copy +
+                           "'; kill -TERM $pid; wait $pid";
+  const int status = std::system(line.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  // Stopped; or, had the plug-in not read its picture yet, failed on the
+  // file that is no picture.
+  if (WEXITSTATUS(status) != 128 + 15) {
+    EXPECT_EQ(WEXITSTATUS(status), 1) << Output("run");
+    EXPECT_NE(Output("run").find("not a TIFF, PNG or JPEG file: " + copy), std::string::npos) << Output("run");
+  }
+  EXPECT_EQ(vmktest::ReadText(copy), "other");
+  EXPECT_EQ(Files("versions"), std::vector<std::string>{"picture.tif"});
+}
+
 // Two pictures of one name in two folders, both confirmed into one versions
 // folder: two versions, each of its own picture.
 TEST_F(TwoSessionsTest, TwoPicturesOfOneNameBothConfirmedKeepBothEdits) {
