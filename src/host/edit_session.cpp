@@ -120,6 +120,16 @@ int32_t CarbonEditPlugin::VMKAlloc() {
   RegisterEffectDialogs();
   gPer = new TPermanent();
   LocateMakersFolder(&gPer->makersFolder);
+  // The scratch and settings files of the maker's folder are one per
+  // folder: a second session would empty the layer scratch under this
+  // one's render. One session holds the folder, from before it touches them
+  // until it ends; another is turned away at once rather than left waiting
+  // on an edit that may stay open for hours.
+  const std::string makers = FicToPosix(gPer->makersFolder);
+  if (!makers.empty() && supportFolderHold.Take(makers) == plat::files::FolderLock::Result::kInUse) {
+    lastError = "another edit is using the support folder " + makers + ": finish or cancel it, then start again";
+    return -1;
+  }
   app = new VMKapp();
   app->effectLauncher = LaunchTuneEffect;
   // A session whose drawing records could not be had cannot run an effect.
@@ -141,6 +151,7 @@ void CarbonEditPlugin::VMKDeAlloc() {
   gPer = nullptr;
   delete gFilterRecord;
   gFilterRecord = nullptr;
+  supportFolderHold.Release();
 }
 
 int32_t CarbonEditPlugin::ReadAPEimage(int32_t count, uint8_t* rgb, uint8_t* alpha, int16_t planes,

@@ -15,6 +15,7 @@
 
 #include "host/ApePlugInUtilities/image_files.h"
 #include "host/ApePlugInUtilities/pixel_buffer.h"
+#include "platform/files/folder_lock.h"
 #include "platform/hostapi/host_api.h"
 #include "platform/types/mac_types.h"
 
@@ -42,7 +43,8 @@ class CarbonEditPlugin {
   const PixelBuffer& destinationBuffer() const { return destination; }
 
   // Runs an effect's dialog; renders only when the dialog was confirmed and
-  // its effect stored (an effect that could not be stored is reported).
+  // its effect stored (an effect that could not be stored, or whose render
+  // failed, is reported).
   void UIFilter(int16_t effect);
   // Renders the layer scratch file onto the source and blends; 0, or -1
   // (kRenderCancelled when the user stopped it, kRenderNoMemory when memory
@@ -101,9 +103,15 @@ class CarbonEditPlugin {
   // Tells the user that a confirmed effect could not be stored in the layer
   // scratch file and so was not applied.
   void TellEffectNotStored();
+  // Tells the user that the render of a confirmed effect failed, so that the
+  // effect was not applied.
+  void TellEffectNotRendered();
   int32_t LoadVersion(size_t i);
   void ShareBuffers();
   void PublishSpans();
+
+  // This session's hold on the maker's folder, from its start to its end.
+  plat::files::FolderLock supportFolderHold;
 };
 
 extern CarbonEditPlugin* gCarbonEditPlugin;

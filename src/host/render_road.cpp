@@ -191,7 +191,23 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
     if (confirmed == kEffectNotStored) TellEffectNotStored();
     return;
   }
-  if (DoFilter() == kRenderNoMemory) TellNoMemory();
+  // A render that fails leaves the picture as it was: the user confirmed
+  // the effect and must be told it is not there (a render the user stopped
+  // needs no word).
+  const int32_t rendered = DoFilter();
+  if (rendered == kRenderNoMemory) {
+    TellNoMemory();
+  } else if (rendered != 0 && rendered != kRenderCancelled) {
+    TellEffectNotRendered();
+  }
+}
+
+void CarbonEditPlugin::TellEffectNotRendered() {
+  lastError = "the effect could not be rendered and was not applied";
+  plat::ui::AlertRequest alert;
+  alert.alertId = kFileAlert;
+  alert.params = {"The effect could not be rendered.", "It was not applied: the picture is as it was."};
+  plat::ui::Alert(alert);
 }
 
 void CarbonEditPlugin::TellEffectNotStored() {

@@ -1,10 +1,14 @@
 #include "host_session.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QMetaObject>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -98,7 +102,7 @@ long PluginModule::PreviewsShown(plat::hostapi::ApertureEditPlugin* plugin) {
 }
 
 bool MakeEditableVersion(const std::string& image, const std::string& folder, std::string* copy,
-                         std::string* why) {
+                         std::string* why, FileIdentity* identity) {
   io::ImageInfo info;
   std::vector<uint8_t> pixels;
   size_t rowBytes = 0;
@@ -119,11 +123,6 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
     if (why->empty()) *why = io::StatusText(read);
     return false;
   }
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  const std::string stem = fs::path(image).stem().string();
-  fs::path out = fs::path(folder) / (stem + ".tif");
-  for (int n = 1; fs::exists(out, ec); ++n) out = fs::path(folder) / (stem + "-" + std::to_string(n) + ".tif");
   // A camera or phone keeps its pixels as the sensor read them and says in
   // the orientation how to turn them; the user edits the picture upright, so
   // the version is turned here once and written with orientation 1.
@@ -137,17 +136,45 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
   }
   pixels.clear();
   pixels.shrink_to_fit();
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  const std::string stem = fs::path(image).stem().string();
+  fs::path out = fs::path(folder) / (stem + ".tif");
+  // The name is claimed by creating it, which fails when anything is there
+  // (a link too): another start on the same folder, looking at the same
+  // moment, then takes the next name instead of writing over this one.
+  struct stat claim = {};
+  for (int n = 1;; ++n) {
+    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::fstat(fd, &claim);
+      ::close(fd);
+      break;
+    }
+    if (errno != EEXIST) {
+      *why = "cannot write " + out.string() + ": " + std::strerror(errno);
+      return false;
+    }
+    out = fs::path(folder) / (stem + "-" + std::to_string(n) + ".tif");
+  }
   io::Properties properties = info.properties;
   properties.orientation = 1;
   const io::PixelSource source{upright.data(), static_cast<size_t>(width) * 4 * static_cast<size_t>(bytes),
                                width, height, bytes};
+  // The copy replaces the empty file that holds the name.
   const int wrote = io::WriteImage(out.string(), io::kTypeTIFF, properties, source, why);
-  if (wrote != io::kOk) {
+  struct stat made = {};
+  if (wrote != io::kOk || ::lstat(out.c_str(), &made) != 0) {
+    if (wrote == io::kOk) *why = std::strerror(errno);
     if (why->empty()) *why = io::StatusText(wrote);
     *why = "cannot write " + out.string() + ": " + *why;
+    // The claim is taken away again, while it is still the file made.
+    if (::lstat(out.c_str(), &made) == 0 && made.st_dev == claim.st_dev && made.st_ino == claim.st_ino)
+      ::unlink(out.c_str());
     return false;
   }
   *copy = out.string();
+  if (identity != nullptr) *identity = {made.st_dev, made.st_ino};
   return true;
 }
 
@@ -161,18 +188,26 @@ bool EditableCopies::Make(const std::string& image, const std::string& folder, s
     missing.insert(missing.begin(), p.string());
     if (p == p.parent_path()) break;
   }
-  const bool made = MakeEditableVersion(image, folder, copy, why);
+  FileIdentity identity;
+  const bool made = MakeEditableVersion(image, folder, copy, why, &identity);
   for (const std::string& f : missing)
     if (fs::is_directory(f, ec)) folders_.push_back(f);
-  if (made) copies_.push_back(*copy);
+  if (made) copies_.push_back({*copy, identity});
   return made;
 }
 
 void EditableCopies::Remove() {
   if (kept_) return;
   std::error_code ec;
-  for (const std::string& c : copies_)
-    if (!fs::remove(c, ec) && ec) notRemoved_.push_back(c + ": " + ec.message());
+  // A copy whose name now holds another file (one that another program, or
+  // another start that took the name after this one let it go, put there)
+  // is not this start's to take away.
+  for (const auto& [path, identity] : copies_) {
+    struct stat now = {};
+    if (::lstat(path.c_str(), &now) == 0 && now.st_dev == identity.device && now.st_ino == identity.inode &&
+        !fs::remove(path, ec) && ec)
+      notRemoved_.push_back(path + ": " + ec.message());
+  }
   copies_.clear();
   // Innermost first; a folder that holds anything else is left, with all
   // that encloses it.

@@ -2,8 +2,11 @@
 // the plug-in module, and the editable copies of the user's images.
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/hostapi/host_api.h"
@@ -57,12 +60,21 @@ class PluginModule {
   plat::hostapi::PluginFactory factory_ = nullptr;
 };
 
+// Which file a path named when it was looked at: the same path may later
+// name another.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
 // Copies `image` as a TIFF into `folder` (made when missing) under a name
 // not yet taken, at 16 bits when the image has more than 8, with its alpha
 // when it has one; false with the reason when the image cannot be read or
-// the copy written.
+// the copy written. The name is claimed as it is chosen, so two starts at
+// once never take the same one; `identity` (when given) says which file the
+// copy is.
 bool MakeEditableVersion(const std::string& image, const std::string& folder, std::string* copy,
-                         std::string* why);
+                         std::string* why, FileIdentity* identity = nullptr);
 
 // The editable copies one start of the host makes, and the folders it makes
 // for them. Unless the session ended confirmed (Keep), they are taken away
@@ -79,15 +91,16 @@ class EditableCopies {
   bool Make(const std::string& image, const std::string& folder, std::string* copy, std::string* why);
   // The session ended confirmed: the copies hold the user's edits.
   void Keep() { kept_ = true; }
-  // Removes the copies made and then the folders made for them, where they
-  // are empty; nothing once kept.
+  // Removes the copies made, each only while its name still holds the file
+  // made, and then the folders made for them, where they are empty; nothing
+  // once kept.
   void Remove();
   // The copies Remove could not take away, each with the system's reason.
   const std::vector<std::string>& NotRemoved() const { return notRemoved_; }
 
  private:
   std::vector<std::string> notRemoved_;
-  std::vector<std::string> copies_;
+  std::vector<std::pair<std::string, FileIdentity>> copies_;
   std::vector<std::string> folders_;  // outermost first
   bool kept_ = false;
 };
