@@ -1,8 +1,10 @@
 // Fuzz target: a record file taken by the dialog that edits it, the way a
 // user's file reaches it, and the dialog's own arithmetic run on what was
 // read. The first byte of an input picks the dialog; the rest is the file.
-// The seeds: what each dialog saves from its defaults, the content library's
-// presets of its type and the damaged settings files the dialog tests keep.
+// The seeds libFuzzer starts from: what each dialog saves from its defaults
+// (those within its input size). The replay runs those that are larger too,
+// the content library's presets of each dialog's type and the damaged
+// settings files the dialog tests keep.
 // Each input opens the dialog twice on the offscreen test driver:
 //   * with the file as its settings file (read when the window opens) and
 //     as the only preset of its popup: the first tick and redraw, the
@@ -12,8 +14,9 @@
 //     the owner (Set<X>Par), as the operation-list editor hands a stored
 //     record: the first tick and redraw, then the close box.
 // The dialogs' previews render through their engines on a small picture
-// (VMK_FUZZ_NO_ENGINES=1 leaves them unrendered, for a faster search of the
-// dialogs' and the views' own arithmetic: each engine is fuzzed on its own).
+// (VMK_FUZZ_NO_ENGINES=1, as scripts/fuzz runs the family, leaves them
+// unrendered, for a faster search of the dialogs' and the views' own
+// arithmetic; the replay renders every input's previews).
 // The sanitizers are the check: nothing the readers accept may overflow,
 // index outside a table or convert out of range on the way to the screen.
 #include <QApplication>
@@ -210,6 +213,9 @@ struct DialogKit {
   std::function<std::unique_ptr<D>()> make;
   std::function<void(D&, R*)> set;
   std::function<int16_t(D&, int16_t)> run;
+  // What the seed's user changes before saving, when the dialog's defaults
+  // make every redraw slow; empty for most.
+  std::function<void(tb::test::Driver&)> lighten;
 
   std::string PresetPath() const { return MakersPath("offered" + plat::files::ExtensionForType(type)); }
 
@@ -227,7 +233,9 @@ struct DialogKit {
     std::unique_ptr<D> d = make();
     const std::string path = MakersPath("seed");
     s.driver->ui().AnswerSaveFile(path);
-    s.driver->Advance(0.1).Do([](tb::WindowRef w) { Command(w, FourCC("Bsav")); }).CloseBox();
+    s.driver->Advance(0.1);
+    if (lighten) lighten(*s.driver);
+    s.driver->Do([](tb::WindowRef w) { Command(w, FourCC("Bsav")); }).CloseBox();
     (void)run(*d, 0);
     s.driver->Settle();
     Bytes b = GetFile(path + plat::files::ExtensionForType(type));
@@ -292,13 +300,15 @@ struct DialogKit {
 
 template <class D, class R>
 DialogEntry Entry(const char* name, OSType type, std::function<void(D&, R*)> set,
-                  std::function<int16_t(D&, int16_t)> run) {
+                  std::function<int16_t(D&, int16_t)> run,
+                  std::function<void(tb::test::Driver&)> lighten = {}) {
   auto kit = std::make_shared<DialogKit<D, R>>();
   kit->name = name;
   kit->type = type;
   kit->make = [] { return std::make_unique<D>(); };
   kit->set = std::move(set);
   kit->run = std::move(run);
+  kit->lighten = std::move(lighten);
   return DialogEntry{name, type, [kit] { return kit->Seed(); },
                      [kit](const uint8_t* d, size_t n) { kit->One(d, n); }};
 }
@@ -334,9 +344,14 @@ std::vector<DialogEntry>& Table() {
   t.push_back(Entry<VMKcreaplaidUI, PlaidPar>(
       "plaid", FourCC("hPld"), [](VMKcreaplaidUI& d, PlaidPar* r) { d.SetPlaidPar(100, r); },
       [](VMKcreaplaidUI& d, int16_t flag) { return d.Do_CreaPlaidDlg(flag); }));
+  // The spirograph's default curve closes after some 22,000 knots, each drawn
+  // in a hundred strokes at every redraw of the outline: ten seconds an input
+  // under the sanitizers. Its seed steps 10 degrees (the angle step's slider,
+  // 41), the same curve in a tenth of the knots.
   t.push_back(Entry<VMKspiromakerUI, ShapePar>(
       "spirograph", FourCC("hShp"), [](VMKspiromakerUI& d, ShapePar* r) { d.SetShapePar(r); },
-      [](VMKspiromakerUI& d, int16_t flag) { return d.Do_SpiroMakerDlg(flag); }));
+      [](VMKspiromakerUI& d, int16_t flag) { return d.Do_SpiroMakerDlg(flag); },
+      [](tb::test::Driver& driver) { driver.Slide(FourCC("Spir"), 41, 10).Advance(0.1); }));
   t.push_back(Entry<VMKstarmakerUI, ShapePar>(
       "star", FourCC("hShp"), [](VMKstarmakerUI& d, ShapePar* r) { d.SetShapePar(r); },
       [](VMKstarmakerUI& d, int16_t flag) { return d.Do_StarMakerDlg(flag); }));
@@ -417,15 +432,42 @@ void AddDamagedSeeds(std::vector<Bytes>* out) {
   }
 }
 
+// The file each dialog saves from its defaults: the inputs libFuzzer starts
+// from, when they are within its input size (a larger one would reach the
+// dialog cut short). The mutations reach every dialog from any of them.
+// Made once: the replay asks for them twice.
+const std::vector<Bytes>& OwnSeeds() {
+  static const std::vector<Bytes> own = [] {
+    std::vector<Bytes> out;
+    auto& t = Table();
+    for (size_t k = 0; k < t.size(); ++k) {
+      Bytes b = t[k].seed();
+      if (b.empty()) Violation("the dialog saved no file", t[k].name);
+      b.insert(b.begin(), static_cast<uint8_t>(k));
+      out.push_back(std::move(b));
+    }
+    return out;
+  }();
+  return own;
+}
+
+constexpr size_t kFuzzedSize = 65536;  // scripts/fuzz's -max_len
+
 std::vector<Bytes> DialogSeeds() {
-  std::vector<Bytes> out;
-  auto& t = Table();
-  for (size_t k = 0; k < t.size(); ++k) {
-    Bytes b = t[k].seed();
-    if (b.empty()) Violation("the dialog saved no file", t[k].name);
-    b.insert(b.begin(), static_cast<uint8_t>(k));
-    out.push_back(std::move(b));
-  }
+  std::vector<Bytes> out = OwnSeeds();
+  std::erase_if(out, [](const Bytes& b) { return b.size() > kFuzzedSize; });
+  return out;
+}
+
+// Replayed by the tests only: the dialogs' own files too large to fuzz, the
+// content library's presets and the damaged settings files. Each takes
+// seconds through its dialog under the sanitizers (a spirograph of the
+// library draws its outline from thousands of knots at every redraw), so
+// libFuzzer, which runs its seeds before any new input, spent its whole
+// time on them and counted the slowest as findings.
+std::vector<Bytes> ReplayOnlySeeds() {
+  std::vector<Bytes> out = OwnSeeds();
+  std::erase_if(out, [](const Bytes& b) { return b.size() <= kFuzzedSize; });
   AddContentSeeds(&out);
   AddDamagedSeeds(&out);
   return out;
@@ -441,7 +483,7 @@ void DialogOne(const uint8_t* data, size_t size) {
 }  // namespace
 
 const Family& TheFamily() {
-  static const Family family{"dialog", DialogSeeds, DialogOne};
+  static const Family family{"dialog", DialogSeeds, DialogOne, ReplayOnlySeeds};
   return family;
 }
 
