@@ -225,7 +225,8 @@ TEST_F(ToolboxTest, DesktopKeysArriveAsTheSystemsCommandAndControlKeys) {
 }
 
 // Nothing handles them: a command key with a letter answers no button,
-// where the control character the desktop typed would have been a Return.
+// where the control character the desktop typed would have been a Return,
+// an Escape or an Enter.
 TEST_F(ToolboxTest, CommandLettersPressNoButton) {
   WindowRef w = Open("Demo");
   Recorder rec;
@@ -240,9 +241,12 @@ TEST_F(ToolboxTest, CommandLettersPressNoButton) {
     QCoreApplication::sendEvent(target, &ctrlM);
     QKeyEvent ctrlBracket(QEvent::KeyPress, Qt::Key_BracketLeft, Qt::ControlModifier, QStringLiteral("\x1b"));
     QCoreApplication::sendEvent(target, &ctrlBracket);
+    // Ctrl+C, copy, types 3: the Enter key's character.
+    QKeyEvent ctrlC(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, QStringLiteral("\x03"));
+    QCoreApplication::sendEvent(target, &ctrlC);
   });
   driver_.RunSteps(w);
-  EXPECT_EQ(rec.seen, (std::vector<std::string>{"keyb 1 109", "keyb 1 91"}));
+  EXPECT_EQ(rec.seen, (std::vector<std::string>{"keyb 1 109", "keyb 1 91", "keyb 1 99"}));
 }
 
 TEST_F(ToolboxTest, PopupMenusReportOpeningTargetsAndClosingBeforeTheCommand) {
