@@ -17,6 +17,9 @@
 namespace pf = plat::files;
 namespace pb = plat::bytes;
 
+// Tells every live FileChoiceWatch of a file the user chose.
+void NoteFileChoice(const std::string& path);
+
 namespace {
 
 constexpr size_t kListHeader = 8;
@@ -85,7 +88,9 @@ int16_t VMK_GetFile(fichier* f, const OSType* types, const unsigned char* prompt
   const std::string text = prompt != nullptr ? PStrString(prompt) : std::string();
   std::string path;
   if (!plat::ui::AskOpenFile(text, PickerTypes(count, types), &path)) return 0;
-  return NameRecord(f, path) ? 1 : 0;
+  if (!NameRecord(f, path)) return 0;
+  NoteFileChoice(path);
+  return 1;
 }
 
 int16_t VMK_GetFile(fichier* f, const OSType* types, int16_t count) {
@@ -99,8 +104,10 @@ int16_t VMK_PutFile(fichier* f) {
   SaveDialogScope* scope = CurrentSaveDialogScope();
   // The name offered is the one the user knows, without its type's suffix;
   // the suffix comes back below.
-  if (!plat::ui::AskSaveFile("", pf::DisplayName(PStrString(f->name)), f->type, f->creator, &path,
-                             &replacing, scope != nullptr ? scope->folder() : std::string()))
+  std::string offered = PStrString(f->name);
+  if (offered.empty() && scope != nullptr) offered = scope->offered();
+  if (!plat::ui::AskSaveFile("", pf::DisplayName(offered), f->type, f->creator, &path, &replacing,
+                             scope != nullptr ? scope->folder() : std::string()))
     return 0;
   // A saved file carries its type's extension, so the dialogs and menus that
   // look for that type find it again.
@@ -108,14 +115,17 @@ int16_t VMK_PutFile(fichier* f) {
   if (!NameRecord(f, named)) return 0;
   std::error_code ec;
   if (scope != nullptr) scope->Chose(named, replacing || std::filesystem::exists(named, ec));
+  NoteFileChoice(named);
   return 1;
 }
 
 namespace {
 SaveDialogScope* gInnermostSaveScope = nullptr;
+FileChoiceWatch* gInnermostWatch = nullptr;
 }  // namespace
 
-SaveDialogScope::SaveDialogScope(std::string folder) : folder_(std::move(folder)), outer_(gInnermostSaveScope) {
+SaveDialogScope::SaveDialogScope(std::string folder, std::string offered)
+    : folder_(std::move(folder)), offered_(std::move(offered)), outer_(gInnermostSaveScope) {
   gInnermostSaveScope = this;
 }
 
@@ -129,6 +139,16 @@ void SaveDialogScope::Chose(const std::string& path, bool replacing) {
 }
 
 SaveDialogScope* CurrentSaveDialogScope() { return gInnermostSaveScope; }
+
+FileChoiceWatch::FileChoiceWatch() : outer_(gInnermostWatch) { gInnermostWatch = this; }
+
+FileChoiceWatch::~FileChoiceWatch() {
+  if (gInnermostWatch == this) gInnermostWatch = outer_;
+}
+
+void NoteFileChoice(const std::string& path) {
+  for (FileChoiceWatch* w = gInnermostWatch; w != nullptr; w = w->outer_) w->chosen_ = path;
+}
 
 OSErr GetOneFileWithPreview(int16_t numTypes, const char* typeList, const OSType* types, FSSpec* out,
                             void* /*filter*/) {

@@ -32,7 +32,8 @@ int16_t VMK_GetFile(fichier* f, const OSType* types, const unsigned char* prompt
 int16_t VMK_GetFile(fichier* f, const OSType* types, int16_t count);
 
 // The save dialog for the record's type and creator, its name as the
-// default, opened where the innermost SaveDialogScope says. 1 when a name
+// default (a record without a name offers the innermost SaveDialogScope's
+// name), opened where that scope says. 1 when a name
 // and place were chosen: the record names the file (given its type's
 // extension) and its path is rebuilt; 0 when cancelled. Creating or
 // replacing the file is the caller's business.
@@ -45,12 +46,15 @@ int16_t VMK_PutFile(fichier* f);
 // written, and name that file. Scopes nest; the innermost one counts.
 class SaveDialogScope {
  public:
-  explicit SaveDialogScope(std::string folder);
+  // `offered`: the name the dialog offers for a record that has none (the
+  // preset the user has in front of him), as a user sees it.
+  explicit SaveDialogScope(std::string folder, std::string offered = {});
   ~SaveDialogScope();
   SaveDialogScope(const SaveDialogScope&) = delete;
   SaveDialogScope& operator=(const SaveDialogScope&) = delete;
 
   const std::string& folder() const { return folder_; }
+  const std::string& offered() const { return offered_; }
   // The POSIX path of the last file chosen in the scope; empty when none.
   const std::string& chosen() const { return chosen_; }
   // True when the chosen file was already there (an overwrite confirmed).
@@ -59,12 +63,33 @@ class SaveDialogScope {
 
  private:
   std::string folder_;
+  std::string offered_;
   std::string chosen_;
   bool replacing_ = false;
   SaveDialogScope* outer_ = nullptr;
 };
 // The innermost live scope, or null.
 SaveDialogScope* CurrentSaveDialogScope();
+
+// While it lives, keeps the POSIX path of the last file chosen in an open
+// (VMK_GetFile) or save (VMK_PutFile) dialog: a command tells by it which
+// file its dialogs took without each reader saying so. Watches nest; every
+// live one sees the choice.
+class FileChoiceWatch {
+ public:
+  FileChoiceWatch();
+  ~FileChoiceWatch();
+  FileChoiceWatch(const FileChoiceWatch&) = delete;
+  FileChoiceWatch& operator=(const FileChoiceWatch&) = delete;
+
+  // Empty when no file was chosen.
+  const std::string& chosen() const { return chosen_; }
+
+ private:
+  friend void NoteFileChoice(const std::string& path);
+  std::string chosen_;
+  FileChoiceWatch* outer_ = nullptr;
+};
 
 // A type list (see above), to be given back with plat::DisposePtr: the
 // resource 'open' 128 when the bundle has one, else one built from the

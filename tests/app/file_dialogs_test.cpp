@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,67 @@ TEST_F(FileDialogs, SaveOffersTheShownNameAndTypingItBackNamesTheFileOnDisk) {
   EXPECT_EQ(PStrString(f.name), "v1.2.sse4");
   EXPECT_EQ(scope.chosen(), (dir_.path() / "v1.2.sse4").string());
   EXPECT_FALSE(scope.replacing());
+}
+
+// A record without a name (a preset writer empties it) offers the name the
+// Save... command gives its scope, without the suffix; a record's own name
+// comes first, and the innermost scope counts.
+TEST_F(FileDialogs, AnUnnamedRecordOffersTheScopesNameAndANamedOneItsOwn) {
+  fichier f;
+  Init_FicStruct(&f);
+  f.type = FourCC("Sse4");
+  f.creator = FourCC("vMkC");
+  for (int k = 0; k < 4; ++k) ui_.AnswerSaveFile(std::nullopt);
+  EXPECT_EQ(VMK_PutFile(&f), 0);  // no scope: nothing offered
+  {
+    SaveDialogScope outer(dir_.path().string(), "Strong.sse4");
+    EXPECT_EQ(outer.offered(), "Strong.sse4");
+    EXPECT_EQ(VMK_PutFile(&f), 0);
+    {
+      SaveDialogScope inner(std::string(), "Light");
+      EXPECT_EQ(VMK_PutFile(&f), 0);
+    }
+    SetPStr(f.name, "Own.sse4");
+    EXPECT_EQ(VMK_PutFile(&f), 0);
+  }
+  std::vector<std::string> offered;
+  for (const auto& r : ui_.saveRequests) offered.push_back(r.defaultName);
+  EXPECT_EQ(offered, (std::vector<std::string>{"", "Strong", "Light", "Own"}));
+  EXPECT_EQ(ui_.saveRequests[1].folder, dir_.path().string());
+}
+
+// Every live watch sees the file chosen in an open or a save dialog (the
+// save's with its suffix, as written); a cancel changes nothing, and a watch
+// gone is no longer told.
+TEST_F(FileDialogs, ChoiceWatchesSeeTheFilesChosenInOpenAndSaveDialogs) {
+  const std::string gold = (dir_.path() / "gold.hbor").string();
+  Touch(gold);
+  fichier f = Marked();
+  ui_.AnswerOpenFile(gold);
+  ui_.AnswerSaveFile((dir_.path() / "mine").string());
+  ui_.AnswerOpenFile(std::nullopt);
+  ui_.AnswerSaveFile(std::nullopt);
+  ui_.AnswerOpenFile(gold);
+  FileChoiceWatch outer;
+  {
+    FileChoiceWatch inner;
+    EXPECT_TRUE(inner.chosen().empty());
+    ASSERT_EQ(VMK_GetFile(&f, nullptr, 0), 1);
+    EXPECT_EQ(inner.chosen(), gold);
+    EXPECT_EQ(outer.chosen(), gold);
+    ASSERT_EQ(VMK_PutFile(&f), 1);
+    EXPECT_EQ(inner.chosen(), (dir_.path() / "mine.hbor").string());
+    EXPECT_EQ(VMK_GetFile(&f, nullptr, 0), 0);
+    EXPECT_EQ(VMK_PutFile(&f), 0);
+    EXPECT_EQ(inner.chosen(), (dir_.path() / "mine.hbor").string());
+  }
+  EXPECT_EQ(outer.chosen(), (dir_.path() / "mine.hbor").string());
+  {
+    FileChoiceWatch later;
+    ASSERT_EQ(VMK_GetFile(&f, nullptr, 0), 1);
+    EXPECT_EQ(later.chosen(), gold);
+  }
+  EXPECT_EQ(outer.chosen(), gold);
 }
 
 TEST_F(FileDialogs, TypeListLayoutAndItsDamagedForms) {

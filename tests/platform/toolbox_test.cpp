@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/toolbox/test_driver.h"
@@ -167,6 +172,81 @@ TEST_F(ToolboxTest, ControlLettersArriveAsControlCharacters) {
   driver_.Key(1, controlKey).Key(2, controlKey).Key(26, controlKey);
   driver_.RunSteps(w);
   EXPECT_EQ(rec.seen, (std::vector<std::string>{"keyb 1 1", "keyb 1 2", "keyb 1 26"}));
+}
+
+// The key events a desktop's keyboard sends (Qt's, as the X server gives
+// them) reach the handlers as the system's keys: Ctrl is the command key and
+// types the key itself, not the control character the desktop made of it,
+// so the command shortcuts hold; Meta is the control key and types the
+// letter's control character.
+TEST_F(ToolboxTest, DesktopKeysArriveAsTheSystemsCommandAndControlKeys) {
+  WindowRef w = Open("Demo");
+  std::vector<std::pair<int, uint32_t>> seen;
+  auto record = [](EventHandlerCallRef, EventRef e, void* user) -> OSStatus {
+    static_cast<std::vector<std::pair<int, uint32_t>>*>(user)->emplace_back(e->charCode, e->modifiers);
+    return noErr;
+  };
+  InstallWindowEventHandler(w, record, {{kEventClassKeyboard, kEventRawKeyDown}}, &seen);
+  ShowWindow(w);
+  driver_.Pump();
+  const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+  const struct {
+    int key;
+    Qt::KeyboardModifiers mods;
+    const char* text;
+  } keys[] = {
+      {Qt::Key_Z, ctrl, "\x1a"},                        // Ctrl+Z: undo
+      {Qt::Key_Z, ctrl | Qt::ShiftModifier, "\x1a"},    // Ctrl+Shift+Z
+      {Qt::Key_S, ctrl, "\x13"},                        // Ctrl+S
+      {Qt::Key_A, ctrl, "\x01"},                        // Ctrl+A
+      {Qt::Key_M, ctrl, "\r"},                          // Ctrl+M, no Return
+      {Qt::Key_BracketLeft, ctrl, "\x1b"},              // Ctrl+[, no Escape
+      {Qt::Key_Period, ctrl, "."},                       // Ctrl+period
+      {Qt::Key_Z, Qt::MetaModifier, "z"},                // Meta+Z
+      {Qt::Key_Z, Qt::NoModifier, "z"},                  // a plain letter
+      {Qt::Key_Z, Qt::ShiftModifier, "Z"},
+      {Qt::Key_Return, ctrl, "\r"},                     // Ctrl+Return stays Return
+  };
+  driver_.Do([&](WindowRef win) {
+    QWidget* widget = QtWidgetOf(win);
+    QWidget* target = widget->focusWidget() != nullptr ? widget->focusWidget() : widget;
+    for (const auto& k : keys) {
+      QKeyEvent press(QEvent::KeyPress, k.key, k.mods, QString::fromLatin1(k.text));
+      QCoreApplication::sendEvent(target, &press);
+    }
+  });
+  driver_.RunSteps(w);
+  const std::vector<std::pair<int, uint32_t>> expected = {
+      {'z', cmdKey}, {'Z', cmdKey | shiftKey}, {'s', cmdKey}, {'a', cmdKey}, {'m', cmdKey},
+      {'[', cmdKey}, {'.', cmdKey},           {26, controlKey}, {'z', 0},  {'Z', shiftKey},
+      {13, cmdKey}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Nothing handles them: a command key with a letter answers no button,
+// where the control character the desktop typed would have been a Return,
+// an Escape or an Enter.
+TEST_F(ToolboxTest, CommandLettersPressNoButton) {
+  WindowRef w = Open("Demo");
+  Recorder rec;
+  InstallWindowEventHandler(w, Recorder::Handle, kAllTypes, &rec);
+  ShowWindow(w);
+  driver_.Pump();
+  rec.seen.clear();
+  driver_.Do([](WindowRef win) {
+    QWidget* widget = QtWidgetOf(win);
+    QWidget* target = widget->focusWidget() != nullptr ? widget->focusWidget() : widget;
+    QKeyEvent ctrlM(QEvent::KeyPress, Qt::Key_M, Qt::ControlModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(target, &ctrlM);
+    QKeyEvent ctrlBracket(QEvent::KeyPress, Qt::Key_BracketLeft, Qt::ControlModifier, QStringLiteral("\x1b"));
+    QCoreApplication::sendEvent(target, &ctrlBracket);
+    // Ctrl+C, copy, types 3: the Enter key's character.
+    QKeyEvent ctrlC(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, QStringLiteral("\x03"));
+    QCoreApplication::sendEvent(target, &ctrlC);
+  });
+  driver_.RunSteps(w);
+  EXPECT_EQ(rec.seen, (std::vector<std::string>{"keyb 1 109", "keyb 1 91", "keyb 1 99"}));
 }
 
 TEST_F(ToolboxTest, PopupMenusReportOpeningTargetsAndClosingBeforeTheCommand) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "host/session/app_object.h"
 #include "paths/draw_par.h"
 #include "platform/files/file_spec.h"
+#include "platform/files/file_types.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/document_data.h"
 #include "script/ramp_bitmaps.h"
@@ -383,7 +385,7 @@ std::string EffectFrame::PresetFolder() const {
 int16_t EffectFrame::SavePreset(const std::function<int16_t()>& write) { return SavePreset(write, PresetFolder()); }
 
 int16_t EffectFrame::SavePreset(const std::function<int16_t()>& write, const std::string& folder) {
-  SaveDialogScope scope(folder);
+  SaveDialogScope scope(folder, shownPreset_);
   const int16_t answer = write();
   // Cancelled, nothing is said; a file that was chosen and is not there as
   // asked must not pass for saved.
@@ -659,15 +661,33 @@ OSStatus EffectFrame::CommandProcess(tb::EventHandlerCallRef, tb::EventRef event
   const uint32_t cmd = event->command;
   tb::ControlRef source = event->control;
   (void)TakePick();
-  if (OwnCommand(cmd, source, window) || FamilyCommand(cmd, source, window)) return noErr;
+  // Whoever serves the command, the file its dialogs took is seen here.
+  FileChoiceWatch files;
+  Dispatch(cmd, source, window);
+  NotePreset(cmd, files.chosen());
+  return noErr;
+}
+
+void EffectFrame::Dispatch(uint32_t cmd, tb::ControlRef source, tb::WindowRef window) {
+  if (OwnCommand(cmd, source, window) || FamilyCommand(cmd, source, window)) return;
   for (const ValueRow& row : rows_) {
     if (row.command == cmd && Shown(row)) {
       RowCommand(row, source, window);
-      return noErr;
+      return;
     }
   }
   CommonCommand(cmd, window);
-  return noErr;
+}
+
+// The preset in front of the user, the name Save... offers: the one chosen
+// in the popup, or the file Load... read or Save... wrote.
+void EffectFrame::NotePreset(uint32_t cmd, const std::string& chosenFile) {
+  if (cmd == FourCC("Plib")) {
+    tb::ControlRef popup = Ctl(desc_.presetPopup);
+    if (popup != nullptr) shownPreset_ = tb::GetMenuItemText(popup, tb::GetControl32BitValue(popup));
+  } else if ((cmd == FourCC("Bloa") || cmd == FourCC("Bsav")) && !chosenFile.empty()) {
+    shownPreset_ = plat::files::DisplayName(std::filesystem::path(chosenFile).filename().string());
+  }
 }
 
 // ---- events ----

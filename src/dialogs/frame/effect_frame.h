@@ -354,7 +354,8 @@ class EffectFrame {
   virtual int16_t RecordFile(int16_t mode, FSSpec spec, void* record);
   // Save...: runs `write` (a preset file operation in mode 1, which asks
   // for the file) with the save dialog opened in `folder` (by default the
-  // dialog's preset folder); a file the user chose that could not be written
+  // dialog's preset folder), offering the name of the preset last chosen in
+  // the popup, loaded or saved; a file the user chose that could not be written
   // is named in an alert (the old file, if any, is left as it was). What
   // `write` answered.
   int16_t SavePreset(const std::function<int16_t()>& write);
@@ -390,6 +391,8 @@ class EffectFrame {
   int32_t HoverPopup() const { return desc_.hoverPopup >= 0 ? desc_.hoverPopup : desc_.presetPopup; }
   void RowCommand(const ValueRow& row, plat::tb::ControlRef source, plat::tb::WindowRef window);
   bool CommonCommand(uint32_t command, plat::tb::WindowRef window);
+  void Dispatch(uint32_t command, plat::tb::ControlRef source, plat::tb::WindowRef window);
+  void NotePreset(uint32_t command, const std::string& chosenFile);
   void AfterLoad(plat::tb::WindowRef window);
   OSStatus MenuEvent(plat::tb::EventRef event, plat::tb::WindowRef window);
   OSStatus WindowClassEvent(plat::tb::EventRef event, plat::tb::WindowRef window);
@@ -398,6 +401,9 @@ class EffectFrame {
   int16_t* restor_;
   int16_t* refreshRef_ = &refreshFlag;
   bool ownsRecords_ = false;  // edit and backup were taken here
+  // The shown name of the preset last chosen, loaded or saved: what Save...
+  // offers.
+  std::string shownPreset_;
   std::vector<VMKimabox*> boxes_;
   std::unique_ptr<PreviewWorker> previews_ = std::make_unique<PreviewWorker>();
 };

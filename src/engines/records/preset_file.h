@@ -1,9 +1,10 @@
 // Preset files of the effect families: the Do_A<X>_file modes over one stored form.
 //
 // Modes: 0 asks for a file with the open dialog (filtered on the family's type, with its
-// prompt) and reads it; 1 asks for a name with the save dialog (empty default name) and
-// writes; 2 reads the given file; 3 writes the given file (only families whose format says
-// so; for the others it is "any other mode"); any other mode does nothing and returns 0.
+// prompt) and reads it; 1 asks for a name with the save dialog (the record's name empty, so
+// the dialog offers the Save... command's name, see SaveDialogScope) and writes; 2 reads
+// the given file; 3 writes the given file (only families whose format says so; for the
+// others it is "any other mode"); any other mode does nothing and returns 0.
 // Result 0, or -1 when the dialog is cancelled or the file cannot be opened, read or written.
 //
 // A read takes the whole stored form into a scratch block, checks its length and parses it
@@ -69,7 +70,8 @@ enum PresetAction : int16_t {
 
 // Asks the user for a preset file through the toolbox's pickers (which tests answer): `save`
 // 0 is the open dialog over the listed types with a length-prefixed prompt, 1 the save
-// dialog with an empty default name for the record's creator and type. Returns 1 when a
+// dialog for the record's creator and type, offering the record's name (or, when it has
+// none, the innermost SaveDialogScope's). Returns 1 when a
 // file was chosen (the record then names it), 0 when cancelled.
 int16_t PickPresetFile(int16_t save, fichier* file, const OSType* types, int16_t typeCount,
                        const unsigned char* prompt);

@@ -51,9 +51,24 @@ int16_t CharCodeOf(QKeyEvent* ke) {
     case Qt::Key_Down: return 31;
     default: break;
   }
+  const int key = ke->key();
+  const bool letter = key >= Qt::Key_A && key <= Qt::Key_Z;
+  const Qt::KeyboardModifiers mods = ke->modifiers();
+  // Command is Ctrl here, and a desktop's keyboard turns Ctrl with a key
+  // into that key's control character (Ctrl+Z types 26, Ctrl+M a Return):
+  // the system's command shortcuts expect the key itself with the command
+  // modifier, as they always had it, so the key's own character is given.
+  if ((mods & Qt::ControlModifier) && key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde) {
+    if (!letter) return static_cast<int16_t>(key);
+    return static_cast<int16_t>(((mods & Qt::ShiftModifier) ? 'A' : 'a') + (key - Qt::Key_A));
+  }
+  // Control (Meta here) with a letter, without Command, typed the letter's
+  // control character where the system comes from, and its keys are
+  // checked that way; a desktop leaves the letter as it is.
+  if ((mods & Qt::MetaModifier) && letter) return static_cast<int16_t>(1 + (key - Qt::Key_A));
   QString t = ke->text();
   if (!t.isEmpty() && t[0].unicode() < 256) return static_cast<int16_t>(t[0].unicode());
-  if (ke->key() >= Qt::Key_A && ke->key() <= Qt::Key_Z) return static_cast<int16_t>('a' + (ke->key() - Qt::Key_A));
+  if (letter) return static_cast<int16_t>('a' + (key - Qt::Key_A));
   return 0;
 }
 

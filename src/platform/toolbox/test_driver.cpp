@@ -243,9 +243,15 @@ Driver& Driver::Type(OSType sig, int32_t id, const std::string& text, bool repla
 Driver& Driver::Key(int16_t charCode, uint32_t modifiers) {
   return Queue([charCode, modifiers](Window* w) {
     QWidget* target = w->widget->focusWidget() != nullptr ? w->widget->focusWidget() : w->widget;
+    // The text is what a desktop's keyboard sends with the key: Ctrl (the
+    // command key) with a letter types the letter's control character, and
+    // Meta (the control key) leaves the letter as it is, so every key goes
+    // through the layer's mapping as a real one does.
+    const bool letter = (charCode >= 'a' && charCode <= 'z') || (charCode >= 'A' && charCode <= 'Z');
     QString t = charCode >= 32 && charCode < 127 ? QString(QChar(charCode)) : QString();
-    // Control with a letter types that letter's control character.
     if (charCode >= 1 && charCode <= 26) t = QString(QChar(charCode));
+    if ((modifiers & cmdKey) && letter) t = QString(QChar(charCode & 0x1F));
+    else if ((modifiers & controlKey) && charCode >= 1 && charCode <= 26) t = QString(QChar('a' + charCode - 1));
     QKeyEvent press(QEvent::KeyPress, QtKeyOf(charCode), QtModifiersOf(modifiers), t);
     QCoreApplication::sendEvent(target, &press);
   });

@@ -64,7 +64,9 @@ class Driver : public ModalRunner {
   // Types into an edit field, key by key ('\b' is backspace); `replace`
   // selects the old text first.
   Driver& Type(OSType sig, int32_t id, const std::string& text, bool replace = true);
-  // A key with modifiers, to the focused control or the window.
+  // A key with modifiers, to the focused control or the window, as the Qt
+  // key event a desktop's keyboard sends (the command key with 'z' is Ctrl
+  // with Qt::Key_Z and the text "\x1a").
   Driver& Key(int16_t charCode, uint32_t modifiers = 0);
   // Press at the first point, drag through the others, release at the last
   // (window coordinates).

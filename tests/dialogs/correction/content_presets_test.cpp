@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,44 @@ TEST_F(ColCorDialogTest, PresetsShowAsSavedAndSavingOverAShownNameReplacesItsFil
   // The save dialog offered no suffix and was told the type that brings it.
   ASSERT_EQ(driver_.ui().saveRequests.size(), 2u);
   EXPECT_EQ(driver_.ui().saveRequests[0].type, FourCC("Sse4"));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Save... offers the name of the preset in front of the user, as the popup
+// shows it: none before one is chosen, then the one chosen in the popup, the
+// file Load... read and the name the last Save... wrote, never its suffix.
+TEST_F(ColCorDialogTest, SaveOffersTheShownNameOfThePresetLastChosenLoadedOrSaved) {
+  namespace fs = std::filesystem;
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  const fs::path folder = bundle_.makersFile("Presets/Noise reduction");
+  constexpr OSType kDnoi = FourCC("Dnoi");
+  constexpr int32_t kPopup = 37, kLoad = 104, kSave = 105, kCancel = 102;
+  auto& ui = driver_.ui();
+  ui.AnswerSaveFile(std::nullopt);                   // nothing chosen yet
+  ui.AnswerSaveFile(std::nullopt);                   // after Strong in the popup
+  ui.AnswerSaveFile((folder / "Mine").string());     // saved as Mine
+  ui.AnswerSaveFile(std::nullopt);                   // after that save
+  ui.AnswerOpenFile((folder / "Medium.sse4").string());
+  ui.AnswerSaveFile(std::nullopt);                   // after Load... of Medium
+  ui.AnswerOpenFile(std::nullopt);                   // a Load... cancelled
+  ui.AnswerSaveFile(std::nullopt);
+  VMKdnoiUI d;
+  driver_.Advance(0.1)
+      .Press(kDnoi, kSave)
+      .Choose(kDnoi, kPopup, 3)
+      .Press(kDnoi, kSave)
+      .Press(kDnoi, kSave)
+      .Press(kDnoi, kSave)
+      .Press(kDnoi, kLoad)
+      .Press(kDnoi, kSave)
+      .Press(kDnoi, kLoad)
+      .Press(kDnoi, kSave)
+      .Press(kDnoi, kCancel);
+  d.Do_DNoiDlg();
+  std::vector<std::string> offered;
+  for (const auto& r : ui.saveRequests) offered.push_back(r.defaultName);
+  EXPECT_EQ(offered, (std::vector<std::string>{"", "Strong", "Strong", "Mine", "Medium", "Medium"}));
+  EXPECT_TRUE(fs::exists(folder / "Mine.sse4"));
   EXPECT_TRUE(driver_.errors().empty());
 }
 
