@@ -316,8 +316,8 @@ class ScriptFile {
                        char* name, char* text, float fx, float fy, int16_t scaleFlag);
   // Size-dependent parameters of a chain: into the session's preview units (addend 0.95),
   // and from a stored size into this script's area (addend 0.5); a fitted preview's script
-  // also brings the lengths of the blur's pyramid, the motion blur's streak and the mosaic's
-  // blocks to its scale.
+  // also brings the lengths of the blur's pyramid, the motion blur's streak, the mosaic's
+  // blocks and the film grain's amount to its scale.
   void CreateParamsForSave(Oprn* first, int16_t scaleFlag);
   void UpdateOprnParams(Oprn* first, int32_t width, int32_t height, float fx, float fy,
                         int16_t scaleFlag);

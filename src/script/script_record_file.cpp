@@ -140,6 +140,11 @@ void PreviewLengths(Oprn* op, int16_t stored, float fullX, float viewX, float vi
     case 84:  // motion blur: the streak's length
       op->Param1 = ScaledLength(op->Param1, viewX);
       break;
+    case 122:  // film grain: drawn a sample at a time, and each view pixel of the result
+               // scaled down is the mean of 1 / scale^2 of them, whose grain is as many times
+               // fainter as the scale is below 1: the preview's amount at that scale
+      op->Param1 = ScaledLength(op->Param1, viewX);
+      break;
     case 120:  // mosaic: the blocks' width and height
       op->Param1 = ScaledLength(op->Param1, viewX);
       op->Param2 = ScaledLength(op->Param2, viewY);

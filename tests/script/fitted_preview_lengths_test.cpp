@@ -41,7 +41,8 @@ class FittedPreviewLengths : public vmktest::SessionTest {
     EXPECT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, aw, ah, 0, 0, aw - 1, ah - 1), 0);
     EXPECT_EQ(s.areaWidth, aw);
     s.fittedPreview = preview;
-    Oprn* first = Chain({{11, {36, 0}}, {84, {35, 45}}, {120, {8, 8}}, {19, {64, 20}}, {16, {45, 0}}});
+    Oprn* first =
+        Chain({{11, {36, 0}}, {84, {35, 45}}, {120, {8, 8}}, {19, {64, 20}}, {16, {45, 0}}, {122, {20, 50}}});
     s.UpdateOprnParams(first, kW, kH, 1.0f, 1.0f, 1);
     std::vector<std::pair<int16_t, int16_t>> out;
     for (Oprn* op = first; op != nullptr; op = op->NextOprn) out.emplace_back(op->Param1, op->Param2);
@@ -54,14 +55,14 @@ using Params = std::vector<std::pair<int16_t, int16_t>>;
 
 TEST_F(FittedPreviewLengths, ARenderReadsTheLengthsAsBefore) {
   // The whole picture: nothing changes.
-  EXPECT_EQ(Read(kW, kH, false), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}}));
+  EXPECT_EQ(Read(kW, kH, false), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}, {20, 50}}));
   // A fitted script that is no preview (the render file's): only the reader's own lengths
   // (the blur's radius, the offset's distances) scale.
-  EXPECT_EQ(Read(375, 250, false), (Params{{11, 0}, {35, 45}, {8, 8}, {20, 6}, {45, 0}}));
+  EXPECT_EQ(Read(375, 250, false), (Params{{11, 0}, {35, 45}, {8, 8}, {20, 6}, {45, 0}, {20, 50}}));
 }
 
 TEST_F(FittedPreviewLengths, APreviewAtThePicturesSizeReadsThemAsBefore) {
-  EXPECT_EQ(Read(kW, kH, true), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}}));
+  EXPECT_EQ(Read(kW, kH, true), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}, {20, 50}}));
 }
 
 TEST_F(FittedPreviewLengths, AFittedPreviewReadsThemAtItsScale) {
@@ -75,6 +76,9 @@ TEST_F(FittedPreviewLengths, AFittedPreviewReadsThemAtItsScale) {
   // The reader's own lengths scale once, as before; other parameters stay.
   EXPECT_EQ(p[3], (std::pair<int16_t, int16_t>{20, 6}));
   EXPECT_EQ(p[4], (std::pair<int16_t, int16_t>{45, 0}));
+  // The grain's amount as faint as the result's grain scaled down (its highlights' share
+  // is no length).
+  EXPECT_EQ(p[5], (std::pair<int16_t, int16_t>{6, 50}));
 }
 
 TEST_F(FittedPreviewLengths, ALengthStaysAtLeastOnePixel) {
