@@ -178,9 +178,14 @@ std::vector<Row> ToolRows() {
 
 class PreviewAgainstResult : public ::testing::TestWithParam<Row> {
  protected:
+  // The stored effects as the content generator writes them (their
+  // thumbnails drawn on a plain grey picture, which the previews never read).
   static void SetUpTestSuite() {
     library_ = new vmktest::TempDir;
-    made_ = vmktest::MakeContentLibrary(library_->path().string());
+    const std::vector<uint8_t> grey(64 * 64 * 4, 128);
+    std::string why;
+    made_ = content::MakeStoredEffects(library_->path().string(), grey.data(), 64, 64, &why);
+    EXPECT_TRUE(made_) << why;
   }
   static void TearDownTestSuite() {
     delete library_;
