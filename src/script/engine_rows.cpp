@@ -129,6 +129,8 @@ int32_t PrepareEngineRow(RenderCall& call, EngineRowCall* row, EngineRowStorage*
   r.p1 = a.p1, r.p2 = a.p2, r.p3 = a.p3, r.p4 = a.p4, r.p5 = a.p5;
   r.w = a.w, r.h = a.h, r.aw = a.aw, r.ah = a.ah;
   r.resolution = WholeResolution(s.resolution);
+  r.pictureW = s.width;
+  r.pictureH = s.height;
   if (e == 77) {
     r.scaleX = composite ? static_cast<float>(a.w) / 500.0f : Quotient(a.w, a.aw);
     r.scaleY = composite ? static_cast<float>(a.h) / 500.0f : Quotient(a.h, a.ah);

@@ -67,6 +67,9 @@ struct EngineRowCall {
   // The texture scales of 77: w / aw and h / ah on a single plane, w / 500 and h / 500 on the
   // composite. 1.0 for every other effect.
   float scaleX = 1.0f, scaleY = 1.0f;
+  // The picture the planes stand for (the script's width and height): larger than the
+  // planes in a fitted preview, the same in a render of the whole picture.
+  int32_t pictureW = 0, pictureH = 0;
 
   template <class R>
   R& Record() const {

@@ -134,6 +134,7 @@ int32_t MiscRender::FillBuf(int16_t, int16_t blendMode, int16_t opacity, int16_t
     own.reset(MakeScript(areaWidth, areaHeight, w, h));
     s = own.get();
     if (s == nullptr) return -1;
+    s->fittedPreview = fittedPreview;
   }
   for (int32_t c = 3; c <= 6; ++c)
     if (s->planes == nullptr || s->planes->CreBuf(c) == nullptr) return -1;

@@ -61,6 +61,9 @@ class MiscRender {
   int32_t width = 0;
   int32_t height = 0;
   uint8_t** kept = nullptr;  // kKeptPlanes entries; 0 to 5 stay empty
+  // Modes 2 and 3 render a window's preview of the picture fitted into it: the file's
+  // lengths are read at the preview's scale (ScriptFile::fittedPreview).
+  bool fittedPreview = false;
 
  private:
   ScriptFile* MakeScript(int32_t areaWidth, int32_t areaHeight, int32_t planeWidth,

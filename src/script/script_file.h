@@ -315,7 +315,9 @@ class ScriptFile {
                        int16_t mode, char* preview, int16_t* value1, int16_t* value2,
                        char* name, char* text, float fx, float fy, int16_t scaleFlag);
   // Size-dependent parameters of a chain: into the session's preview units (addend 0.95),
-  // and from a stored size into this script's area (addend 0.5).
+  // and from a stored size into this script's area (addend 0.5); a fitted preview's script
+  // also brings the lengths of the blur's pyramid, the motion blur's streak, the mosaic's
+  // blocks and the film grain's amount to its scale.
   void CreateParamsForSave(Oprn* first, int16_t scaleFlag);
   void UpdateOprnParams(Oprn* first, int32_t width, int32_t height, float fx, float fy,
                         int16_t scaleFlag);
@@ -354,6 +356,10 @@ class ScriptFile {
   VMKMemMan* planes = nullptr;        // owned
   CPathList* currentPaths = nullptr;  // the paths of the layer being rendered; owned
   uint8_t planeCount = 0;             // RGB 3 (4 with alpha), CMYK 4 (5); 0 not set
+  // A fitted preview's script: its area is the picture fitted into a view, smaller than the
+  // picture (width x height). Reading operations then also draws the lengths that a render
+  // of the whole picture takes in its pixels at the preview's scale (UpdateOprnParams).
+  bool fittedPreview = false;
 
  private:
   Laye* LayerAt(int16_t s, int16_t l) const;

@@ -13,6 +13,7 @@
 // are scaled for its blocks and then given back exactly as they were. Reading builds a new
 // chain; only a whole, valid record replaces the caller's list and count.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "app/core/session_state.h"
 #include "app/file_access.h"
 #include "engines/records/session_defaults.h"
+#include "operations/effects.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/layers.h"
 #include "script/script_blocks.h"
@@ -69,6 +71,87 @@ void ScaleOprn(Oprn* op, float sx, float sy, float a, int16_t scaleFlag) {
 
 float Ratio(int32_t num, int32_t den) {
   return den > 0 ? static_cast<float>(num) / static_cast<float>(den) : 1.0f;
+}
+
+// The spread (variance, in squared samples) of the blur of every radius it takes, measured
+// once on a step edge: the pyramid blur's spread does not grow with its radius (7 spreads
+// twice as wide as 8, 11 about as wide as 36), so a radius scaled as a length lands on
+// another step of it. An entry that could not be measured is negative.
+constexpr int32_t kMaxBlurRadius = 199;  // the blur holds its radius there
+const std::array<double, kMaxBlurRadius + 1>& BlurSpreads() {
+  static const std::array<double, kMaxBlurRadius + 1> spreads = [] {
+    std::array<double, kMaxBlurRadius + 1> out{};
+    // Wide enough for the widest spread (some 700 samples across at 199) to stay clear of
+    // the ends; two rows, the least the pyramid halves.
+    constexpr int32_t kWidth = 8192, kRows = 2;
+    std::vector<uint8_t> plane(static_cast<size_t>(kWidth) * kRows);
+    for (int32_t r = 0; r <= kMaxBlurRadius; ++r) {
+      for (int32_t y = 0; y < kRows; ++y)
+        for (int32_t x = 0; x < kWidth; ++x) plane[static_cast<size_t>(y) * kWidth + x] = x < kWidth / 2 ? 0 : 255;
+      out[r] = -1.0;
+      if (Effects::Blur(0, 255, plane.data(), nullptr, kWidth, kRows, 0, 0, kWidth - 1, kRows - 1,
+                        static_cast<int16_t>(r), 1) != 0)
+        continue;
+      double sum = 0.0, first = 0.0, second = 0.0;
+      for (int32_t x = 1; x < kWidth; ++x) {
+        const double d = static_cast<double>(plane[x]) - plane[x - 1];
+        sum += d;
+        first += d * x;
+        second += d * x * x;
+      }
+      if (sum > 0.0) out[r] = second / sum - (first / sum) * (first / sum);
+    }
+    return out;
+  }();
+  return spreads;
+}
+
+// The radius whose blur, on planes `scale` times the picture's size, spreads as the blur of
+// `radius` on the picture does once the picture is scaled down as much; -1 when the spreads
+// could not be measured.
+int32_t FittedBlurRadius(int32_t radius, float scale) {
+  const auto& spreads = BlurSpreads();
+  radius = std::clamp(radius, 0, kMaxBlurRadius);
+  if (spreads[radius] < 0.0) return -1;
+  const double want = spreads[radius] * static_cast<double>(scale) * scale;
+  int32_t best = -1;
+  for (int32_t r = 0; r <= kMaxBlurRadius; ++r)
+    if (spreads[r] >= 0.0 && (best < 0 || std::fabs(spreads[r] - want) < std::fabs(spreads[best] - want))) best = r;
+  return best;
+}
+
+// A length in the picture's pixels at the preview's scale, at least 1 where it was.
+int16_t ScaledLength(int16_t v, float scale) {
+  if (v <= 0) return v;
+  return static_cast<int16_t>(std::clamp(static_cast<int32_t>(v * scale + 0.5f), 1, int32_t{INT16_MAX}));
+}
+
+// Lengths a render of the whole picture takes in its pixels that neither the reader nor the
+// render scales, drawn at a fitted preview's scale (viewX, viewY: the preview's pixels per
+// picture pixel); `stored` is Param1 as the record held it and fullX the reader's factor for
+// the whole picture. The render reads the same record as before.
+void PreviewLengths(Oprn* op, int16_t stored, float fullX, float viewX, float viewY) {
+  switch (op->Effect) {
+    case 11: {  // blur: the radius of the same spread (else the radius the reader scaled)
+      const int32_t radius = FittedBlurRadius(ClampToShort(stored * fullX + 0.5f), viewX);
+      if (radius >= 0) op->Param1 = static_cast<int16_t>(radius);
+      break;
+    }
+    case 84:  // motion blur: the streak's length
+      op->Param1 = ScaledLength(op->Param1, viewX);
+      break;
+    case 122:  // film grain: drawn a sample at a time, and each view pixel of the result
+               // scaled down is the mean of 1 / scale^2 of them, whose grain is as many times
+               // fainter as the scale is below 1: the preview's amount at that scale
+      op->Param1 = ScaledLength(op->Param1, viewX);
+      break;
+    case 120:  // mosaic: the blocks' width and height
+      op->Param1 = ScaledLength(op->Param1, viewX);
+      op->Param2 = ScaledLength(op->Param2, viewY);
+      break;
+    default:
+      break;
+  }
 }
 
 // The scale factors of saving: the session's preview size over the script's area.
@@ -262,7 +345,15 @@ void ScriptFile::UpdateOprnParams(Oprn* first, int32_t w, int32_t h, float fx, f
                                   int16_t scaleFlag) {
   const float sx = Ratio(areaWidth, w) * fx;
   const float sy = Ratio(areaHeight, h) * fy;
-  for (Oprn* op = first; op != nullptr; op = op->NextOprn) ScaleOprn(op, sx, sy, 0.5f, scaleFlag);
+  // A render of the whole picture reads into an area of the picture's size.
+  const float fullX = Ratio(width, w) * fx;
+  const float viewX = Ratio(areaWidth, width), viewY = Ratio(areaHeight, height);
+  const bool fitted = fittedPreview && (viewX < 1.0f || viewY < 1.0f);
+  for (Oprn* op = first; op != nullptr; op = op->NextOprn) {
+    const ScaledValues stored = Keep(op);
+    ScaleOprn(op, sx, sy, 0.5f, scaleFlag);
+    if (fitted) PreviewLengths(op, stored.p1, fullX, viewX, viewY);
+  }
 }
 
 int32_t ScriptFile::SaveScriptAtPos(int16_t open, int32_t* pos, int16_t count, Oprn* first,

@@ -23,6 +23,7 @@
 #include "app/core/file_records.h"
 #include "app/core/session_state.h"
 #include "dialogs/editor/main_editor.h"
+#include "dialogs/editor/preview_render.h"
 #include "engines/records/param_record.h"
 #include "paths/draw_par.h"
 #include "platform/hostapi/live_log.h"
@@ -57,6 +58,7 @@ class PinmainRender {
  public:
   PinmainRender(int16_t mode, uint64_t generation) : mode_(mode), generation_(generation) {}
   ~PinmainRender() {
+    for (uint8_t* c : channels_) vmkrec::DeleteScratch(c);
     if (ownFile_) {
       std::error_code ec;
       std::filesystem::remove(FicToPosix(file_), ec);
@@ -88,11 +90,13 @@ class PinmainRender {
     // One scale on both axes, the larger, so the whole picture fits.
     const float scale = std::max(static_cast<float>(imageW_) / static_cast<float>(previewW_),
                                  static_cast<float>(imageH_) / static_cast<float>(previewH_));
-    render_ = std::make_unique<MiscRender>();
-    render_->SetFich(&file_, nullptr, kind_, 0, 0);
-    status_ = render_->FillBuf(3, 0, 255, 3, mode_ == 0 ? 0 : 1, nullptr, 0, 0, previewW_, previewH_, 0, 0,
-                               imageW_ - 1, imageH_ - 1, scale, scale, viewW_, viewH_, planes_[0].get(),
-                               planes_[1].get(), planes_[2].get(), planes_[3].get(), nullptr);
+    // The layers over the picture fitted into the view, their lengths at the
+    // view's scale, as the image tools render their preview.
+    uint8_t* planes[4] = {planes_[0].get(), planes_[1].get(), planes_[2].get(), planes_[3].get()};
+    status_ = RenderFittedPreview(file_, mode_ == 0 ? 0 : 1, imageW_, imageH_, previewW_, previewH_, scale, viewW_,
+                                  viewH_, planes, mode_ != 0 ? channels_ : nullptr, kind_)
+                  ? 0
+                  : -1;
   }
 
   bool ok() const { return status_ == 0; }
@@ -101,10 +105,10 @@ class PinmainRender {
   // wants them.
   void Finish(VMKpinmainUI* window) {
     if (status_ != 0 || window == nullptr || gVMKpinmain != window) return;
-    uint8_t* channels[MiscRender::kKeptPlanes] = {};
-    if (mode_ != 0 && render_ != nullptr) render_->CollectChans(viewW_, viewH_, channels);
     uint8_t* planes[4] = {planes_[0].get(), planes_[1].get(), planes_[2].get(), planes_[3].get()};
-    window->TakeRender(mode_, generation_, viewW_, viewH_, planes, channels);
+    // The window takes the further channels over.
+    window->TakeRender(mode_, generation_, viewW_, viewH_, planes, channels_);
+    std::fill(std::begin(channels_), std::end(channels_), nullptr);
   }
 
  private:
@@ -116,7 +120,7 @@ class PinmainRender {
   int32_t imageW_ = 0, imageH_ = 0, previewW_ = 0, previewH_ = 0, viewW_ = 0, viewH_ = 0;
   int32_t status_ = -1;
   plat::Block<uint8_t> planes_[4];
-  std::unique_ptr<MiscRender> render_;
+  uint8_t* channels_[MiscRender::kKeptPlanes] = {};  // the further channels, until the window takes them
 };
 
 void VMKpinmainUI::FreePlanes(uint8_t** table, int first, int last) {

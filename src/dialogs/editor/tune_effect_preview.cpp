@@ -15,6 +15,7 @@
 #include "app/core/session_state.h"
 #include "app/file_access.h"
 #include "app/keyboard.h"
+#include "dialogs/editor/preview_render.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/editor/tune_effect_ids.h"
 #include "dialogs/editor/tune_effect_tables.h"
@@ -43,64 +44,6 @@ constexpr int32_t kWholePicture[4] = {0, 0, 100000, 100000};
 constexpr int32_t kFirstExtra = 7;  // channels the script makes beyond the picture's
 
 size_t PlaneSize(int32_t w, int32_t h) { return static_cast<size_t>(w) * static_cast<size_t>(h); }
-
-// Plane `from` of a w x h picture spread over the first fw x fh samples of plane `to` (rows
-// `stride` apart), each sample taking the picture's sample under its centre. Both planes
-// hold their picture bottom row first, as the plane readers leave it.
-void Enlarge(const uint8_t* from, int32_t w, int32_t h, uint8_t* to, int32_t stride, int32_t fw, int32_t fh) {
-  std::vector<int32_t> column(static_cast<size_t>(fw));
-  for (int32_t x = 0; x < fw; ++x)
-    column[static_cast<size_t>(x)] = static_cast<int32_t>((2 * int64_t{x} + 1) * w / (2 * int64_t{fw}));
-  for (int32_t y = 0; y < fh; ++y) {
-    // Row y of the plane is picture row fh - 1 - y.
-    const auto row = static_cast<int32_t>((2 * int64_t{fh - 1 - y} + 1) * h / (2 * int64_t{fh}));
-    const uint8_t* s = from + PlaneSize(w, h - 1 - row);
-    uint8_t* d = to + static_cast<size_t>(y) * static_cast<size_t>(stride);
-    for (int32_t x = 0; x < fw; ++x) d[x] = s[column[static_cast<size_t>(x)]];
-  }
-}
-
-// Stage `apply` of the combined-layer file `file` over the picture (docW x docH) fitted into
-// the first fw x fh samples of the four w x h planes; with `extra`, the further channels the
-// script made, w x h planes into extra[7..]. A picture smaller than its fitted size both ways
-// is rendered at its own size and spread over the fitted samples: the plane readers step
-// through the picture by a single scale with the half added, which, below one picture pixel a
-// sample, gives the first row and column half a share and runs out of picture a half pixel
-// before the end (a picture of one pixel filled half the preview, one of 2 x 2 quarters of
-// unequal size over a black band). Larger pictures are read at `scale` as before.
-bool RenderFitted(const fichier& file, int16_t apply, int32_t docW, int32_t docH, int32_t fw, int32_t fh,
-                  float scale, int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra) {
-  MiscRender render;
-  render.SetFich(&file, nullptr, 2, 0, 0);
-  const bool enlarged = docW <= fw && docH <= fh && (docW < fw || docH < fh);
-  if (!enlarged) {
-    if (render.FillBuf(3, 0, 255, 3, apply, nullptr, 0, 0, fw, fh, 0, 0, docW - 1, docH - 1, scale, scale, w, h,
-                       planes[0], planes[1], planes[2], planes[3], nullptr) != 0)
-      return false;
-    if (extra != nullptr) render.CollectChans(w, h, extra);
-    return true;
-  }
-  const size_t n = PlaneSize(docW, docH);
-  vmkrec::ScratchBytes own[4] = {vmkrec::ScratchBytes(n), vmkrec::ScratchBytes(n), vmkrec::ScratchBytes(n),
-                                 vmkrec::ScratchBytes(n)};
-  for (const auto& p : own)
-    if (!p.valid()) return false;
-  if (render.FillBuf(3, 0, 255, 3, apply, nullptr, 0, 0, docW, docH, 0, 0, docW - 1, docH - 1, 1.0f, 1.0f, docW,
-                     docH, own[0].data(), own[1].data(), own[2].data(), own[3].data(), nullptr) != 0)
-    return false;
-  // Outside the fitted samples the planes stay as the caller made them (empty).
-  for (int c = 0; c < 4; ++c) Enlarge(own[c].data(), docW, docH, planes[c], w, fw, fh);
-  if (extra == nullptr) return true;
-  uint8_t* made[VMKtuneeff::kPlaneSlots] = {};
-  render.CollectChans(docW, docH, made);
-  for (int32_t c = 0; c < VMKtuneeff::kPlaneSlots; ++c) {
-    if (made[c] == nullptr) continue;
-    if (extra[c] == nullptr) extra[c] = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(w, h)));
-    if (extra[c] != nullptr) Enlarge(made[c], docW, docH, extra[c], w, fw, fh);
-    vmkrec::DeleteScratch(made[c]);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -405,7 +348,7 @@ void VMKtuneeff::RenderThumbnail(int32_t w, int32_t h, uint32_t* pixels, short* 
   bool ok = true;
   for (auto& p : planes) ok = (p = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(w, h)))) != nullptr && ok;
   if (ok && pixels != nullptr &&
-      RenderFitted(gPer->layerScratch, 1, docWidth, docHeight, uw, uh, scale, w, h, planes, nullptr)) {
+      RenderFittedPreview(gPer->layerScratch, 1, docWidth, docHeight, uw, uh, scale, w, h, planes, nullptr)) {
     auto* bytes = reinterpret_cast<uint8_t*>(pixels);
     for (size_t i = 0; i < PlaneSize(w, h); ++i)
       for (int c = 0; c < 3; ++c) bytes[4 * i + static_cast<size_t>(c)] = planes[c][i];
@@ -485,7 +428,7 @@ struct PreviewRender {
       if ((stages & (1 << stage)) == 0) continue;
       for (uint8_t*& p : planes[stage])
         if ((p = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(viewWidth, viewHeight)))) == nullptr) return false;
-      if (!RenderFitted(file, stage, docWidth, docHeight, fittedWidth, fittedHeight, scale, viewWidth, viewHeight,
+      if (!RenderFittedPreview(file, stage, docWidth, docHeight, fittedWidth, fittedHeight, scale, viewWidth, viewHeight,
                         planes[stage], stage == 1 ? extra : nullptr) ||
           plat::Cancelled())
         return false;

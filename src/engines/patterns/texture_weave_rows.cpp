@@ -10,7 +10,15 @@
 namespace {
 
 void RunTextu(const EngineRowCall& c) {
-  RunEngineOnce<MiscTextu>([&](MiscTextu& e) { e.SetTextuPar(&c.Record<TextuPar>()); },
+  // On the composite the texture spans the picture: a fitted preview's planes count its
+  // waves, warp and particles in the picture's pixels, as the texture generator's preview
+  // does, rather than draw a whole picture's pattern at the view's size (a texture of 150
+  // dot columns previewed as 16). A render of the whole picture is as before.
+  const bool composite = c.planes[1] != nullptr;
+  RunEngineOnce<MiscTextu>([&](MiscTextu& e) {
+                             e.SetTextuPar(&c.Record<TextuPar>());
+                             if (composite) e.SetPictureSize(c.pictureW, c.pictureH);
+                           },
                            [&](MiscTextu& e) {
                              e.FillBuf(c.n, c.mode, c.opacity, 0, c.scaleX, c.scaleY, c.w, c.h,
                                        c.planes[0], c.planes[1], c.planes[2], c.mask);

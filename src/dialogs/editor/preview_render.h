@@ -1,0 +1,20 @@
+// The fitted preview of a combined-layer file, as the image tools render
+// their preview and their stored preview: the picture fitted into the first
+// samples of the view's planes, the layers over it.
+#pragma once
+
+#include <cstdint>
+
+#include "app/core/file_records.h"
+
+// Stage `apply` (0 the picture alone, 1 the layers over it) of the
+// combined-layer file `file` over the picture (docW x docH) fitted into the
+// first fw x fh samples of the four w x h planes (rows from the bottom), read
+// at `scale` picture pixels a sample; with `extra`, the further channels the
+// script made, w x h planes into extra[7..]. `kind` 2 reads a combined-layer
+// file, 3 an effect file. The lengths the layers keep in the whole picture's
+// pixels are drawn at the preview's scale. False when a plane cannot be had
+// or the render fails.
+bool RenderFittedPreview(const fichier& file, int16_t apply, int32_t docW, int32_t docH, int32_t fw, int32_t fh,
+                         float scale, int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra,
+                         int16_t kind = 2);

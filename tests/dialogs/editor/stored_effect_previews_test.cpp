@@ -1,0 +1,498 @@
+// Every stored effect of the content library, and every image-tools
+// operation at its defaults, previewed at Fit against what OK writes: the
+// effect is read into the document's layer as the windows read it, the
+// layer file is rendered once as the windows' previews render it (the
+// picture fitted into the view they use) and once as OK renders it (the
+// whole picture), and the render, scaled down to the preview's size, must
+// look like the preview: the mean absolute difference per sample of the two
+// pictures' medians over blocks of 8 x 8 pixels (as the live check compares
+// a window's preview with the version OK wrote) stays within a bound.
+//
+// The few effects whose preview cannot show what OK writes without a change
+// to the render are listed below with the reason for each; README.md's
+// "What it does not do" names exactly those (checked here too).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/core/file_records.h"
+#include "app/core/session_state.h"
+#include "app/file_access.h"
+#include "content/effects/stored_effects.h"
+#include "dialogs/editor/effect_recall.h"
+#include "dialogs/editor/preview_render.h"
+#include "dialogs/editor/tune_effect_tables.h"
+#include "engines/families/effect_families.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
+#include "host/ApePlugInUtilities/image_files.h"
+#include "host/ApePlugInUtilities/pixel_buffer.h"
+#include "paths/draw_par.h"
+#include "paths/path_list.h"
+#include "platform/files/file_types.h"
+#include "platform/random/random.h"
+#include "script/effect_list_file.h"
+#include "script/layers.h"
+#include "script/lut_vign.h"
+#include "script/record_kinds.h"
+#include "script/script_file.h"
+#include "support/session.h"
+
+namespace {
+
+// A modest picture, 3:2 as a photograph.
+constexpr int32_t kW = 1200, kH = 800;
+// The preview views the windows fit it into: the layered editor's main view
+// and the image tools' preview.
+constexpr int32_t kEditorView[2] = {640, 480};
+constexpr int32_t kToolsView[2] = {380, 300};
+// The main window's box the document's script is laid out for.
+constexpr int32_t kBoxLimit = 500;
+
+// The live check's bound of a preview that shows what OK writes.
+constexpr double kBound = 6.0;
+
+// Stored effects (family/name) and image-tools operations (tools/code) whose
+// fitted preview cannot show what OK writes without a change to the render,
+// each with why; `shown` is how README.md's "What it does not do" names it,
+// and it names exactly these.
+struct Unmatched {
+  const char* key;
+  const char* shown;
+  const char* reason;
+};
+const std::vector<Unmatched>& UnmatchedEffects();
+
+// Previews that show what OK writes a little further from it than the
+// common bound, each with its own and why.
+struct Looser {
+  const char* key;
+  double bound;
+  const char* reason;
+};
+const std::vector<Looser>& LooserBounds();
+
+// Top-down RGB, three bytes a pixel.
+struct Picture {
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> rgb;
+  uint8_t at(int32_t x, int32_t y, int c) const { return rgb[(static_cast<size_t>(y) * w + x) * 3 + c]; }
+};
+
+// The render scaled to w x h by the mean of the pixels each target pixel
+// covers, rounded, as the live check scales the written version.
+Picture ScaledTo(const Picture& big, int32_t w, int32_t h) {
+  Picture out{w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)};
+  const double sx = static_cast<double>(big.w) / w, sy = static_cast<double>(big.h) / h;
+  for (int32_t y = 0; y < h; ++y) {
+    const auto y0 = static_cast<int32_t>(y * sy);
+    const int32_t y1 = std::max(y0 + 1, std::min(big.h, static_cast<int32_t>((y + 1) * sy)));
+    for (int32_t x = 0; x < w; ++x) {
+      const auto x0 = static_cast<int32_t>(x * sx);
+      const int32_t x1 = std::max(x0 + 1, std::min(big.w, static_cast<int32_t>((x + 1) * sx)));
+      const auto n = static_cast<uint64_t>((y1 - y0) * (x1 - x0));
+      for (int c = 0; c < 3; ++c) {
+        uint64_t sum = 0;
+        for (int32_t v = y0; v < y1; ++v)
+          for (int32_t u = x0; u < x1; ++u) sum += big.at(u, v, c);
+        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] = static_cast<uint8_t>((sum + n / 2) / n);
+      }
+    }
+  }
+  return out;
+}
+
+// Each channel's median over blocks of 8 x 8 pixels (the last ones smaller).
+std::vector<double> BlockMedians(const Picture& p) {
+  constexpr int32_t b = 8;
+  const int32_t bw = (p.w + b - 1) / b, bh = (p.h + b - 1) / b;
+  std::vector<double> out;
+  std::vector<int> values;
+  for (int32_t by = 0; by < bh; ++by)
+    for (int32_t bx = 0; bx < bw; ++bx)
+      for (int c = 0; c < 3; ++c) {
+        values.clear();
+        for (int32_t y = by * b; y < std::min(p.h, (by + 1) * b); ++y)
+          for (int32_t x = bx * b; x < std::min(p.w, (bx + 1) * b); ++x) values.push_back(p.at(x, y, c));
+        std::sort(values.begin(), values.end());
+        const size_t n = values.size();
+        out.push_back(n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]));
+      }
+  return out;
+}
+
+double MedianDifference(const Picture& a, const Picture& b) {
+  const std::vector<double> ma = BlockMedians(a), mb = BlockMedians(b);
+  if (ma.size() != mb.size() || ma.empty()) return 255.0;
+  double total = 0.0;
+  for (size_t i = 0; i < ma.size(); ++i) total += std::fabs(ma[i] - mb[i]);
+  return total / static_cast<double>(ma.size());
+}
+
+// One row: a stored effect of the library, or an image-tools operation at
+// its defaults (family 0, code `effect`).
+struct Row {
+  int16_t family = 0;
+  std::string name;
+  int16_t effect = 0;
+};
+
+std::string RowKey(const Row& r) {
+  return r.family != 0 ? std::to_string(r.family) + "/" + r.name : "tools/" + std::to_string(r.effect);
+}
+
+void PrintTo(const Row& r, std::ostream* os) { *os << RowKey(r) << " (" << r.effect << ")"; }
+
+std::string RowName(const Row& r) {
+  std::string s = r.family != 0 ? std::to_string(r.family) + "_" + r.name : "tools_" + std::to_string(r.effect);
+  for (char& c : s)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return s;
+}
+
+std::vector<Row> StoredRows() {
+  std::vector<Row> rows;
+  for (const content::StoredEffect& e : content::StoredEffects()) rows.push_back({e.family, e.name, e.effect});
+  return rows;
+}
+
+std::vector<Row> ToolRows() {
+  std::vector<Row> rows;
+  const tuneeff::Family* tools = tuneeff::FamilyOf(tuneeff::kImageTools);
+  if (tools == nullptr) return rows;
+  for (int16_t code : tools->codes)
+    if (code > 1) rows.push_back({0, "", code});
+  return rows;
+}
+
+class PreviewAgainstResult : public ::testing::TestWithParam<Row> {
+ protected:
+  // The stored effects as the content generator writes them (their
+  // thumbnails drawn on a plain grey picture, which the previews never read).
+  static void SetUpTestSuite() {
+    library_ = new vmktest::TempDir;
+    const std::vector<uint8_t> grey(64 * 64 * 4, 128);
+    std::string why;
+    made_ = content::MakeStoredEffects(library_->path().string(), grey.data(), 64, 64, &why);
+    EXPECT_TRUE(made_) << why;
+  }
+  static void TearDownTestSuite() {
+    delete library_;
+    library_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(made_);
+    RegisterEffectFamilies();
+    gPer = &per_;
+    per_.memMan = new CMemMan;
+    Init_DrawPar(&drawPar_);
+    per_.drawPar = &drawPar_;
+    per_.previewWidth = kW;
+    per_.previewHeight = kH;
+    per_.resolution = 72.0f;
+    per_.boxLimitWidth = per_.boxLimitHeight = kBoxLimit;
+    per_.boxWidth = static_cast<float>(kBoxLimit);
+    per_.boxHeight = static_cast<float>(kBoxLimit) * kH / kW;
+    ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
+    ASSERT_TRUE(SetFicFromPosix(&layers_, dir_.file("layers")));
+    // Broad shapes, gradients, stripes and windows a few tens of pixels
+    // across, and a photograph's fine grain (some five levels either way):
+    // something at every scale a preview reduces.
+    for (int32_t y = 0; y < kH; ++y)
+      for (int32_t x = 0; x < kW; ++x) {
+        uint8_t* p = photo_.rowPtr(static_cast<uint32_t>(y)) + 4 * x;
+        const bool sun = (x - 300) * (x - 300) + (y - 220) * (y - 220) < 140 * 140;
+        const bool house = x > 700 && x < 1050 && y > 420 && y < 700;
+        const bool window = house && (x / 40) % 2 == 0 && (y / 40) % 2 == 0;
+        const int stripe = (y > 600 && x < 600) ? ((x / 12) % 2) * 60 : 0;
+        const int grain = static_cast<int>((x * 7919 + y * 104729) % 11) - 5;
+        const auto level = [&](int v) { return static_cast<uint8_t>(std::clamp(v + grain, 0, 255)); };
+        p[0] = level(sun ? 245 : house ? (window ? 40 : 200) : 60 + y * 120 / kH + stripe);
+        p[1] = level(sun ? 220 : house ? (window ? 60 : 150) : 90 + x * 100 / kW + stripe / 2);
+        p[2] = level(sun ? 90 : house ? (window ? 120 : 110) : 200 - y * 150 / kH);
+        p[3] = 255;
+      }
+    rec_.imageRect = Rect{0, 0, kH, kW};
+    rec_.inLastPlane = 2;
+    rec_.imageWidth = kW;
+    rec_.imageHeight = kH;
+    rec_.planeCount = 3;
+    rec_.imageMode = 3;
+    rec_.resolutionH = 72 << 16;
+    gFilterRecord = &rec_;
+    SetSessionSpanImages(&photo_, &unused_);
+    // The document's script, as the session makes it.
+    ASSERT_EQ(document_.I_ScriptFile(3, kW, kH, 72.0f, kBoxLimit, kBoxLimit, 0, 0, kBoxLimit - 1,
+                                     static_cast<int32_t>(per_.boxHeight - 1.0f)),
+              0);
+    document_.SetDrw(nullptr, &drawPar_);
+  }
+  void TearDown() override {
+    SetSessionSpanImages(nullptr, nullptr);
+    gFilterRecord = nullptr;
+    gPer = nullptr;
+    delete per_.memMan;
+  }
+
+  Laye* Layer() { return document_.GetStack(0)->GetLaye(1); }
+
+  // The stored effect's file read into the document's layer as Load reads it.
+  void LoadStored(const Row& row) {
+    const efflist::ListKind* kind = efflist::ListKindFor(0, row.family);
+    ASSERT_NE(kind, nullptr);
+    const std::string path = (library_->path() / "Effects" / std::to_string(row.family) /
+                              plat::files::WithTypeExtension(row.name, kind->listed))
+                                 .string();
+    fichier file;
+    ASSERT_TRUE(SetFicFromPosix(&file, path));
+    char t1[256] = {}, t2[256] = {};
+    ASSERT_EQ(ReadEffectIntoLayer(file, &document_, Layer(), t1, t2), 0) << path;
+    ASSERT_GE(Layer()->oprnCount, 1);
+  }
+
+  // The operation made as the image tools make a new one of kind `code`:
+  // the effect's defaults on the composite, its record, ramp and mask.
+  void MakeOperation(int16_t code) {
+    document_.SetEffect(0, 1, 1, code, 0, 0, kW, kH);
+    document_.SetToChannel(0, 1, 1, 2);
+    document_.SetAct(0, 1, 1, 1);
+    const tuneeff::KindChange* k = tuneeff::KindChangeOf(code);
+    if (k == nullptr) return;
+    if (k->record == tuneeff::KindRecord::kColourMatrix) {
+      std::vector<int32_t> matrix(4096);
+      document_.GetColMat(0, 1, 1, matrix.data());
+      document_.SetColMat(0, 1, 1, matrix.data());
+    } else if (k->record == tuneeff::KindRecord::kRecord) {
+      const RecordKind* rk = FindRecordKind(k->recordKind);
+      ASSERT_NE(rk, nullptr);
+      void* block = NewRecordBlock(rk->blockSize);
+      ASSERT_NE(block, nullptr);
+      rk->construct(block);
+      document_.GetRecordPar(k->recordKind, 0, 1, 1, block);
+      document_.SetRecordPar(k->recordKind, 0, 1, 1, block);
+      if (rk->release != nullptr) rk->release(block);
+      DeleteRecordBlock(block);
+    }
+    if (k->ramp >= 0) {
+      auto ramp = std::make_unique<LutVign>();
+      document_.GetLutVign(k->ramp, 0, 1, 1, ramp.get());
+      document_.SetLutVign(0, 1, 1, ramp.get());
+    }
+    if (k->source != 0) document_.SetFromChannel(0, 1, 1, k->source);
+    if (k->maskMode != 0) document_.SetIntExt(0, 1, 1, k->maskMode);
+    if (k->maskChannel != 0) document_.SetMChannel(0, 1, 1, k->maskChannel);
+    if (k->paramOneOpacity) document_.SetParam1(0, 1, 1, 255);
+  }
+
+  void SaveLayers() {
+    File_kern kern(&layers_);
+    ASSERT_EQ(document_.SaveCombiLay(&kern, 0, nullptr), 0);
+  }
+
+  // The layer file over the picture fitted into a view of vw x vh, as the
+  // layered editor and the image tools render their previews.
+  Picture Preview(int32_t vw, int32_t vh) {
+    int32_t fw = vw, fh = static_cast<int32_t>(int64_t{kH} * vw / kW);
+    if (fh > vh) {
+      fw = static_cast<int32_t>(int64_t{kW} * vh / kH);
+      fh = vh;
+    }
+    const size_t n = static_cast<size_t>(vw) * vh;
+    std::vector<uint8_t> planes[4] = {std::vector<uint8_t>(n), std::vector<uint8_t>(n), std::vector<uint8_t>(n),
+                                      std::vector<uint8_t>(n)};
+    uint8_t* p[4] = {planes[0].data(), planes[1].data(), planes[2].data(), planes[3].data()};
+    plat::SeedRandom(20261208);
+    const float scale = std::max(static_cast<float>(kW) / static_cast<float>(fw),
+                                 static_cast<float>(kH) / static_cast<float>(fh));
+    EXPECT_TRUE(RenderFittedPreview(layers_, 1, kW, kH, fw, fh, scale, vw, vh, p, nullptr));
+    Picture out{fw, fh, std::vector<uint8_t>(static_cast<size_t>(fw) * fh * 3)};
+    // The planes hold the fitted picture in their first fh rows, bottom row first.
+    for (int32_t y = 0; y < fh; ++y)
+      for (int32_t x = 0; x < fw; ++x)
+        for (int c = 0; c < 3; ++c)
+          out.rgb[(static_cast<size_t>(y) * fw + x) * 3 + c] = p[c][static_cast<size_t>(fh - 1 - y) * vw + x];
+    return out;
+  }
+
+  // The layer file over the whole picture, as OK renders it.
+  Picture Render() {
+    ScriptFile s;
+    EXPECT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW, kH), 0);
+    s.SetDrwVal(0, 0, 1.0f, 1.0f, 0, 0);
+    s.NewLimSize(0, 0, kW, kH, 1.0f, 1.0f);
+    uint8_t* planes[4];
+    for (int c = 0; c < 4; ++c) planes[c] = reinterpret_cast<uint8_t*>(s.planes->CreBuf(3 + c));
+    for (int32_t y = 0; y < kH; ++y)
+      for (int32_t x = 0; x < kW; ++x) {
+        const size_t i = static_cast<size_t>(kH - 1 - y) * kW + x;
+        const uint8_t* px = photo_.rowPtr(static_cast<uint32_t>(y)) + 4 * x;
+        for (int c = 0; c < 3; ++c) planes[c][i] = px[c];
+        planes[3][i] = 255;
+      }
+    s.SetBuf(planes[0], planes[1], planes[2], nullptr, planes[3], nullptr);
+    File_kern file(&layers_);
+    int32_t value = 0;
+    EXPECT_EQ(s.RecallCombiLay(&file, 2, &value, nullptr), 0);
+    Laye* first = s.GetStack(0)->GetLaye(1);
+    if (first != nullptr && first->paths != nullptr)
+      first->paths->SetDrwVal(0, kW, 0, kH, 0.0f, 0.0f, 0, 1.0f, 1.0f, 0.0f, 0.0f);
+    plat::SeedRandom(20261208);
+    EXPECT_EQ(s.Render(0, 0, 0, nullptr, planes[3], nullptr, 0, 0), 0);
+    Picture out{kW, kH, std::vector<uint8_t>(static_cast<size_t>(kW) * kH * 3)};
+    for (int32_t y = 0; y < kH; ++y)
+      for (int32_t x = 0; x < kW; ++x)
+        for (int c = 0; c < 3; ++c)
+          out.rgb[(static_cast<size_t>(y) * kW + x) * 3 + c] =
+              s.ChannelPlane(3 + c, 0)[static_cast<size_t>(kH - 1 - y) * kW + x];
+    return out;
+  }
+
+  double Compare(const int32_t view[2]) {
+    SaveLayers();
+    const Picture shown = Preview(view[0], view[1]);
+    const Picture result = ScaledTo(Render(), shown.w, shown.h);
+    return MedianDifference(shown, result);
+  }
+
+  static vmktest::TempDir* library_;
+  static bool made_;
+  vmktest::TempDir dir_;
+  vmktest::ScopedAppData app_;
+  TPermanent per_;
+  DrawPar drawPar_;
+  fichier layers_;
+  PixelBuffer photo_{kW, kH, 1, 4};
+  PixelBuffer unused_;
+  FilterRecord rec_;
+  ScriptFile document_;
+};
+
+vmktest::TempDir* PreviewAgainstResult::library_ = nullptr;
+bool PreviewAgainstResult::made_ = false;
+
+const Unmatched* UnmatchedOf(const Row& row) {
+  for (const Unmatched& u : UnmatchedEffects())
+    if (RowKey(row) == u.key) return &u;
+  return nullptr;
+}
+
+double BoundOf(const Row& row) {
+  for (const Looser& l : LooserBounds())
+    if (RowKey(row) == l.key) return l.bound;
+  return kBound;
+}
+
+// The figure against the row's bound; a row listed as unmatched must still
+// be so, or the list and the README say more than is true.
+void Check(const Row& row, double d) {
+  std::printf("preview against result %-28s %.2f\n", RowKey(row).c_str(), d);
+  if (const Unmatched* u = UnmatchedOf(row)) {
+    EXPECT_GT(d, kBound) << u->key << " now previews like its result: take it off the list and the README";
+    return;
+  }
+  EXPECT_LE(d, BoundOf(row)) << RowKey(row);
+}
+
+class StoredEffectPreview : public PreviewAgainstResult {};
+class ToolPreview : public PreviewAgainstResult {};
+
+TEST_P(StoredEffectPreview, LooksLikeWhatOkWrites) {
+  const Row& row = GetParam();
+  LoadStored(row);
+  if (HasFatalFailure()) return;
+  Check(row, Compare(row.family == tuneeff::kImageTools ? kToolsView : kEditorView));
+}
+
+TEST_P(ToolPreview, LooksLikeWhatOkWrites) {
+  const Row& row = GetParam();
+  MakeOperation(row.effect);
+  if (HasFatalFailure()) return;
+  Check(row, Compare(kToolsView));
+}
+
+INSTANTIATE_TEST_SUITE_P(Library, StoredEffectPreview, ::testing::ValuesIn(StoredRows()),
+                         [](const ::testing::TestParamInfo<Row>& i) { return RowName(i.param); });
+INSTANTIATE_TEST_SUITE_P(Defaults, ToolPreview, ::testing::ValuesIn(ToolRows()),
+                         [](const ::testing::TestParamInfo<Row>& i) { return RowName(i.param); });
+
+// Every key of the lists is a row of the test.
+TEST(PreviewLists, NameRowsOfTheTest) {
+  std::set<std::string> keys;
+  for (const Row& r : StoredRows()) keys.insert(RowKey(r));
+  for (const Row& r : ToolRows()) keys.insert(RowKey(r));
+  for (const Unmatched& u : UnmatchedEffects()) EXPECT_TRUE(keys.count(u.key)) << u.key;
+  for (const Looser& l : LooserBounds()) EXPECT_TRUE(keys.count(l.key)) << l.key;
+}
+
+// README.md's "What it does not do" has one item on the previews that differ
+// from what OK writes, and it names every effect of the list above ("Name
+// (number)" each) and no other number in brackets.
+TEST(PreviewLists, TheReadmeNamesExactlyTheUnmatchedEffects) {
+  const std::string readme = vmktest::ReadText(std::string(VMK_SOURCE_DIR) + "/README.md");
+  const size_t section = readme.find("## What it does not do");
+  ASSERT_NE(section, std::string::npos);
+  const std::string marker = "- The fitted preview of these differs from what OK writes";
+  const size_t start = readme.find(marker, section);
+  ASSERT_NE(start, std::string::npos) << "README.md has no item beginning \"" << marker << "\"";
+  size_t end = readme.find("\n- ", start + 1);
+  end = std::min(end, readme.find("\n#", start + 1));
+  std::string item = readme.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  for (char& c : item)
+    if (c == '\n') c = ' ';
+  // Lines wrap between words: one blank between words throughout.
+  item = std::regex_replace(item, std::regex(" +"), " ");
+  for (const Unmatched& u : UnmatchedEffects()) {
+    EXPECT_NE(item.find(u.shown), std::string::npos) << "README.md does not name " << u.shown;
+  }
+  const std::regex number(R"(\(\d+\))");
+  const auto numbers = static_cast<size_t>(
+      std::distance(std::sregex_iterator(item.begin(), item.end(), number), std::sregex_iterator()));
+  EXPECT_EQ(numbers, UnmatchedEffects().size()) << "README.md names effects the test does not list: " << item;
+}
+
+const std::vector<Unmatched>& UnmatchedEffects() {
+  static const std::vector<Unmatched> list = {
+      {"41/Kaleidoscope", "Kaleidoscope (56)",
+       "the kaleidoscope's tile is 999 samples square on any planes, a constant of the render: the preview's "
+       "tile covers the whole view where the result's is most of the picture"},
+      {"42/Plaid light", "Plaid light (42)",
+       "the plaid's threads are whole pixels of the record, one to a few wide: a view a third of the picture's "
+       "size cannot draw them a third as wide"},
+      {"42/Plaid strong", "Plaid strong (42)", "as Plaid light"},
+      {"92/Strong blur", "Strong blur (11)",
+       "each of the blur's box passes rounds down, so its radius of 111 darkens the result by some 15 levels; "
+       "the preview's radius of the same spread makes fewer passes and darkens less"},
+      {"115/Edges", "Edges (44)",
+       "the edges are found on the picture at the view's scale, where its grain still shows; the result's "
+       "edges of that grain average away when it is scaled down"},
+      {"117/Fog", "Fog (69)", "the fog draws its blotches and blur at their stored sizes in the planes' pixels"},
+      {"tools/63", "noise (63)",
+       "the noise is drawn a sample at a time: the preview's grain is a view pixel, the result's averages "
+       "away when it is scaled down"},
+      {"tools/43", "weave (43)", "the weave's threads are whole pixels of the record, as the plaid's"},
+  };
+  return list;
+}
+
+const std::vector<Looser>& LooserBounds() {
+  static const std::vector<Looser> list = {
+      {"116/Texture", 7.0,
+       "the texture's waves finer than two view pixels, which the result averages to their mean, are left "
+       "out of the preview rather than alias (6.2 here)"},
+  };
+  return list;
+}
+
+}  // namespace

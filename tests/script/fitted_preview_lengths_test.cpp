@@ -1,0 +1,97 @@
+// The reader of a fitted preview's script: the lengths a render of the
+// whole picture takes in its pixels come at the preview's scale, while the
+// script of a render, and a preview at the picture's own size, read them as
+// before.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "script/layers.h"
+#include "script/operation.h"
+#include "script/script_file.h"
+#include "support/session.h"
+
+namespace {
+
+constexpr int32_t kW = 1200, kH = 800;
+
+class FittedPreviewLengths : public vmktest::SessionTest {
+ protected:
+  // A chain of one operation of each effect, Param1 and Param2 as given.
+  static Oprn* Chain(std::initializer_list<std::pair<int16_t, std::pair<int16_t, int16_t>>> ops) {
+    Oprn* first = nullptr;
+    Oprn* last = nullptr;
+    for (const auto& [effect, params] : ops) {
+      auto* op = new Oprn;
+      InitOprn(op);
+      op->Effect = effect;
+      op->Param1 = params.first;
+      op->Param2 = params.second;
+      (last == nullptr ? first : last->NextOprn) = op;
+      last = op;
+    }
+    return first;
+  }
+  // The operations read into a script of area aw x ah on the whole picture's
+  // width and height, as stored for a picture of kW x kH.
+  static std::vector<std::pair<int16_t, int16_t>> Read(int32_t aw, int32_t ah, bool preview) {
+    ScriptFile s;
+    EXPECT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, aw, ah, 0, 0, aw - 1, ah - 1), 0);
+    EXPECT_EQ(s.areaWidth, aw);
+    s.fittedPreview = preview;
+    Oprn* first =
+        Chain({{11, {36, 0}}, {84, {35, 45}}, {120, {8, 8}}, {19, {64, 20}}, {16, {45, 0}}, {122, {20, 50}}});
+    s.UpdateOprnParams(first, kW, kH, 1.0f, 1.0f, 1);
+    std::vector<std::pair<int16_t, int16_t>> out;
+    for (Oprn* op = first; op != nullptr; op = op->NextOprn) out.emplace_back(op->Param1, op->Param2);
+    DeleteOprnChain(first);
+    return out;
+  }
+};
+
+using Params = std::vector<std::pair<int16_t, int16_t>>;
+
+TEST_F(FittedPreviewLengths, ARenderReadsTheLengthsAsBefore) {
+  // The whole picture: nothing changes.
+  EXPECT_EQ(Read(kW, kH, false), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}, {20, 50}}));
+  // A fitted script that is no preview (the render file's): only the reader's own lengths
+  // (the blur's radius, the offset's distances) scale.
+  EXPECT_EQ(Read(375, 250, false), (Params{{11, 0}, {35, 45}, {8, 8}, {20, 6}, {45, 0}, {20, 50}}));
+}
+
+TEST_F(FittedPreviewLengths, APreviewAtThePicturesSizeReadsThemAsBefore) {
+  EXPECT_EQ(Read(kW, kH, true), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}, {20, 50}}));
+}
+
+TEST_F(FittedPreviewLengths, AFittedPreviewReadsThemAtItsScale) {
+  const Params p = Read(375, 250, true);
+  // The pyramid blur of 36 spreads about as wide as that of 11, not three times less:
+  // at a third of the size the preview takes the radius of a ninth of its spread, 3.
+  EXPECT_EQ(p[0], (std::pair<int16_t, int16_t>{3, 0}));
+  // The streak and the blocks at the preview's scale (the angle is no length).
+  EXPECT_EQ(p[1], (std::pair<int16_t, int16_t>{11, 45}));
+  EXPECT_EQ(p[2], (std::pair<int16_t, int16_t>{3, 3}));
+  // The reader's own lengths scale once, as before; other parameters stay.
+  EXPECT_EQ(p[3], (std::pair<int16_t, int16_t>{20, 6}));
+  EXPECT_EQ(p[4], (std::pair<int16_t, int16_t>{45, 0}));
+  // The grain's amount as faint as the result's grain scaled down (its highlights' share
+  // is no length).
+  EXPECT_EQ(p[5], (std::pair<int16_t, int16_t>{6, 50}));
+}
+
+TEST_F(FittedPreviewLengths, ALengthStaysAtLeastOnePixel) {
+  ScriptFile s;
+  ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, 40, 26, 0, 0, 39, 25), 0);
+  s.fittedPreview = true;
+  Oprn* first = Chain({{84, {2, 0}}, {120, {1, 3}}, {84, {0, 0}}});
+  s.UpdateOprnParams(first, kW, kH, 1.0f, 1.0f, 1);
+  EXPECT_EQ(first->Param1, 1);
+  EXPECT_EQ(first->NextOprn->Param1, 1);
+  EXPECT_EQ(first->NextOprn->Param2, 1);
+  EXPECT_EQ(first->NextOprn->NextOprn->Param1, 0);  // no streak stays none
+  DeleteOprnChain(first);
+}
+
+}  // namespace
