@@ -278,7 +278,7 @@ int SelectedCount(CPath* p) {
 }
 
 // Presses on the curve of a path, away from its knots: a click makes that
-// path the only active one (with Option all its knots selected), a Shift
+// path the only active one (activating selects all its knots), a Shift
 // click adds an inactive path to the active ones and leaves an active plain
 // path alone; a plain click on an active plain path's curve falls through
 // to the knot test and, finding no knot, deactivates everything.
@@ -291,7 +291,7 @@ TEST_F(PathToolsTest, ClicksAndShiftClicksOnAPathsCurve) {
   Click(15);
   EXPECT_EQ(square_->active, 1);
   EXPECT_EQ(other->active, 0);
-  EXPECT_EQ(SelectedCount(square_), 0);
+  EXPECT_EQ(SelectedCount(square_), 4);
 
   Tap(200, 80, shiftKey);
   Click(15);
@@ -304,7 +304,7 @@ TEST_F(PathToolsTest, ClicksAndShiftClicksOnAPathsCurve) {
   EXPECT_EQ(other->active, 1);
   Tap(120, 80, shiftKey);  // on a knot of it, the same
   Click(15);
-  EXPECT_EQ(SelectedCount(square_), 0);
+  EXPECT_EQ(SelectedCount(square_), 4);
 
   Tap(100, 80, 0);
   Click(15);
