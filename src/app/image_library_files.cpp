@@ -286,31 +286,37 @@ bool ImaLibraryFile(const char* fileName, OSType type, fichier* out) {
   return true;
 }
 
-int16_t ReadImaListHeader(const fichier& file, ImaListHeader* h) {
+namespace {
+
+// The list's header, checked against the file's size before anything is
+// allocated for its counts; with `bytes`, the whole file too.
+int16_t ReadCheckedList(const fichier& file, ImaListHeader* h, std::vector<uint8_t>* bytes) {
   Fd f(FicToPosix(file), O_RDONLY);
   const int64_t size = f.Size();
-  if (size < kImaListHeaderSize || h == nullptr) return -1;
+  if (size < kImaListHeaderSize) return -1;
   uint8_t head[kImaListHeaderSize];
   if (!ReadAt(f.fd, 0, head, sizeof head)) return -1;
   ImaListHeader out;
   DecodeImaListHeader(head, &out);
   if (!CountsUsable(out) || size != ImaListFileSize(out.entryCount, out.categoryCount)) return -1;
-  *h = out;
+  if (bytes != nullptr) {
+    bytes->resize(static_cast<size_t>(size));
+    if (!ReadAt(f.fd, 0, bytes->data(), bytes->size())) return -1;
+  }
+  if (h != nullptr) *h = out;
   return 0;
 }
 
+}  // namespace
+
+int16_t ReadImaListHeader(const fichier& file, ImaListHeader* h) {
+  if (h == nullptr) return -1;
+  return ReadCheckedList(file, h, nullptr);
+}
+
 int16_t ReadImaListFile(const fichier& file, ImaList* list) {
-  Fd f(FicToPosix(file), O_RDONLY);
-  const int64_t size = f.Size();
-  if (size < kImaListHeaderSize || list == nullptr) return -1;
-  uint8_t head[kImaListHeaderSize];
-  if (!ReadAt(f.fd, 0, head, sizeof head)) return -1;
-  ImaListHeader h;
-  DecodeImaListHeader(head, &h);
-  // The size is checked before anything is allocated for the counts.
-  if (!CountsUsable(h) || size != ImaListFileSize(h.entryCount, h.categoryCount)) return -1;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (!ReadAt(f.fd, 0, bytes.data(), bytes.size())) return -1;
+  std::vector<uint8_t> bytes;
+  if (list == nullptr || ReadCheckedList(file, nullptr, &bytes) != 0) return -1;
   return ParseImaList(bytes.data(), bytes.size(), list);
 }
 
@@ -339,18 +345,9 @@ int16_t WriteImaListHeaderWords(const fichier& file, int16_t selected, int16_t f
   // whole file: words written in place into a damaged list would change a
   // file that a declined or failed rebuild has just said was left as it
   // was, and a write cut short would tear the header.
-  Fd f(FicToPosix(file), O_RDONLY);
-  const int64_t size = f.Size();
-  if (size < kImaListHeaderSize) return -1;
-  uint8_t head[kImaListHeaderSize];
-  if (!ReadAt(f.fd, 0, head, sizeof head)) return -1;
-  ImaListHeader h;
-  DecodeImaListHeader(head, &h);
-  if (!CountsUsable(h) || size != ImaListFileSize(h.entryCount, h.categoryCount)) return -1;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  std::vector<uint8_t> bytes;
   ImaList list;
-  if (!ReadAt(f.fd, 0, bytes.data(), bytes.size()) ||
-      ParseImaList(bytes.data(), bytes.size(), &list) != 0)
+  if (ReadCheckedList(file, nullptr, &bytes) != 0 || ParseImaList(bytes.data(), bytes.size(), &list) != 0)
     return -1;
   pb::storeLE16(bytes.data(), static_cast<uint16_t>(selected));
   pb::storeLE16(bytes.data() + 2, static_cast<uint16_t>(first));
