@@ -262,6 +262,93 @@ TEST_F(GridDialogTest, UndoKeysRestoreTheWholeRecordAndSelectOrDeselectEveryNode
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// The view's own copy of the record, what the next drag starts from (the
+// grids in use: the slots beyond them as the dialog's record has them).
+std::unique_ptr<GridPar> ViewGrid(VMKgridUI& dlg) {
+  auto r = CopyOf(*dlg.editRecord());
+  dlg.mainView()->GetGridPar(r.get());
+  return r;
+}
+
+// The same grids in use: a read preset leaves its words in the slots beyond
+// them, which a restore (as every copy of the record) does not touch.
+bool SameInUse(const GridPar& a, const GridPar& b) {
+  auto x = std::make_unique<GridPar>();
+  auto y = std::make_unique<GridPar>();
+  Copy_GridPar(&a, x.get());
+  Copy_GridPar(&b, y.get());
+  return SameGrid(*x, *y);
+}
+
+// A drag released and a key pressed before the next tick, as a quick user
+// does on a desktop: the tick finds both and the key acts on the drag.
+TEST_F(GridDialogTest, UndoKeysPressedBeforeTheTickActOnTheDragJustReleased) {
+  VMKgridUI dlg;
+  std::unique_ptr<GridPar> afterFirst, dragged;
+  std::vector<bool> checks;
+  auto check = [&](bool v) { checks.push_back(v); };
+  driver_.Advance(0.1)
+      .Key('a', cmdKey)
+      .Advance(0.5)
+      .Press(kGrid, 30)  // move tool
+      .Advance(0.5)
+      .Drag({{200, 250}, {240, 280}})
+      .Advance(0.5)
+      .Do([&](tb::WindowRef) { afterFirst = CopyOf(*dlg.editRecord()); })
+      .Drag({{240, 280}, {280, 300}})
+      .Key('z', cmdKey)
+      .Advance(0.5)
+      .Do([&](tb::WindowRef) {
+        // Back to the grid of before the second drag, not of before the
+        // first; the view edits on from the same grid.
+        check(SameInUse(*dlg.editRecord(), *afterFirst));
+        check(SameInUse(*ViewGrid(dlg), *afterFirst));
+      })
+      .Drag({{200, 250}, {230, 230}})
+      .Do([&](tb::WindowRef) { dragged = ViewGrid(dlg); })
+      .Key('b', cmdKey)  // deselect every node
+      .Advance(0.5)
+      .Do([&](tb::WindowRef) {
+        // The drag is kept under the deselection.
+        check(!SameInUse(*dragged, *afterFirst));
+        auto expected = CopyOf(*dragged);
+        SelDeselInOut_GridPar(expected.get(), 0, 0, 1, 0);
+        check(SameInUse(*dlg.editRecord(), *expected));
+      })
+      .Key('z', cmdKey)
+      .Advance(0.5)
+      .Do([&](tb::WindowRef) { check(SameInUse(*dlg.editRecord(), *afterFirst)); });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  EXPECT_EQ(checks, std::vector<bool>(checks.size(), true));
+  EXPECT_EQ(checks.size(), 5u);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Ctrl+Z after a preset picked and before the tick takes the smoothing
+// back too: the fields show the preset's until the tick redraws them.
+TEST_F(GridDialogTest, UndoBeforeTheTickAfterAPresetTakesItsSmoothingBackToo) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  VMKgridUI dlg;
+  std::unique_ptr<GridPar> before;
+  driver_.Advance(0.1)
+      .Type(kGrid, kSmoothEdit, "33")
+      .Advance(1.1)
+      .Do([&](tb::WindowRef) { before = CopyOf(*dlg.editRecord()); })
+      .Choose(kGrid, 61, 3)
+      .Key('z', cmdKey)
+      .Advance(0.5)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_TRUE(SameInUse(*dlg.editRecord(), *before));
+        EXPECT_EQ(Text(w, kSmoothEdit), "33");
+      })
+      .Advance(1.1)
+      .Do([&](tb::WindowRef) { EXPECT_TRUE(SameInUse(*dlg.editRecord(), *before)); });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // ---- grids ----
 
 TEST_F(GridDialogTest, GridLayersAddUpToFifteenAndDeletingMakesTheFirstCurrent) {
