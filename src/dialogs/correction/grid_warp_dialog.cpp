@@ -337,13 +337,28 @@ void VMKgridUI::RenderMain() {
   if (updateMode == 2) updateMode = 0;
 }
 
-// The undo keys' requests come first.
+// The undo keys' requests come first. A drag released before the key was
+// pressed is the edit the key acts on: it is taken in before the request is
+// served. Taken after it, as the rest of the tick takes edits, the undo put
+// back the record of before the edit preceding the drag and the drag was
+// lost (the view's copy was replaced by the restored record), and a select
+// or deselect lost the drag as well.
 bool VMKgridUI::TickRequests(tb::WindowRef) {
   if (flag_restor == 0) return false;
+  if (mainView()->CheckSetRefresh(0) == 1) TakeViewEdit();
   const int16_t request = flag_restor;
   flag_restor = 0;
   const int16_t grid = Sat16(Head(kGpCurrent));
-  if (request == 1) BackRest(0);
+  if (request == 1) {
+    BackRest(0);
+    // The fields still show what was undone (a preset's smoothing picked
+    // just before the key): the refresh that follows would read them back
+    // into the restored record. The tick previews the restored record
+    // instead, and its redraw puts the restored values into the fields.
+    refresh() = 0;
+    ShowPreview();
+    return true;
+  }
   if (request == 2) SelDeselInOut_GridPar(editRecord(), grid, 0, 1, 1);
   if (request == 3) SelDeselInOut_GridPar(editRecord(), grid, 0, 1, 0);
   RenderMain();
@@ -362,10 +377,27 @@ void VMKgridUI::ShowPreview() {
 // undo, the view's is taken. While the create tool is on, an edit is taken
 // back without a render (kept): the grid appears at the fourth click.
 void VMKgridUI::MainViewEdited() {
+  TakeViewEdit();
+  if (Head(kGpTool) != 5) RenderMain();
+}
+
+void VMKgridUI::TakeViewEdit() {
   BackRest(1);
   mainView()->GetGridPar(editRecord());
   mainView()->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
-  if (Head(kGpTool) != 5) RenderMain();
+}
+
+// While the preset popup is open the record holds the item previewed, and
+// the tick each preview runs would take a drag or serve a key still waiting
+// over it: the drag's record became the one kept for the closing (and the
+// undo), or the undo put back the record kept for the closing. Both are
+// taken before the record is kept.
+void VMKgridUI::HoverBackRest(int16_t n) {
+  if (n == 1) {
+    if (flag_restor != 0) (void)TickRequests(nullptr);
+    else if (mainView()->CheckSetRefresh(0) == 1) MainViewEdited();
+  }
+  BackRest(n);
 }
 
 // ---- events ----

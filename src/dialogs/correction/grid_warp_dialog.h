@@ -113,6 +113,7 @@ class VMKgridUI : public EffectDialog {
   bool TickRequests(plat::tb::WindowRef window) override;
   void ShowPreview() override;
   void MainViewEdited() override;
+  void HoverBackRest(int16_t n) override;
 
  private:
   // The main view's display words: the meshes shown and the smooth mesh.
@@ -121,6 +122,9 @@ class VMKgridUI : public EffectDialog {
   // (mode 2 then falls back to 0); `always` renders whatever the mode.
   void RenderMain();
   void MainSet() { ToView(mainView(), -1); }
+  // The main view's edited record becomes the edit record, the one it
+  // replaces the undo; no render.
+  void TakeViewEdit();
   void NavigatorOverlay();
   void SetCursorForTool();
   bool CloseCommand(uint32_t command, plat::tb::WindowRef window);

@@ -412,6 +412,12 @@ void EffectFrame::ReadPresetKeeping(int32_t entry, void (*keep)(const void* from
   vmkrec::DeleteScratch(before);
 }
 
+void EffectFrame::HoverOpens() {
+  if (hoverOpen_) return;
+  hoverOpen_ = true;
+  HoverBackRest(1);
+}
+
 void EffectFrame::HoverItem(int32_t item, tb::WindowRef window) {
   if (item < 1 || item > tb::CountMenuItems(Ctl(HoverPopup()))) return;
   ReadPreset(item - 1);
@@ -520,6 +526,7 @@ int16_t EffectFrame::Run(const FrameProcs& procs, int16_t runFlag) {
   plat::ui::SetThemeCursor(plat::ui::kArrowCursor);
   flag = runFlag;
   previewSource = flag == 1 ? 2 : 3;
+  hoverOpen_ = false;
   // Without its records or its boxes the dialog has nothing to show: it
   // answers as if the window could not be made.
   if (!ReadyToRun()) return 0;
@@ -696,9 +703,19 @@ OSStatus EffectFrame::MenuEvent(tb::EventRef event, tb::WindowRef window) {
   tb::ControlRef hovered = Ctl(HoverPopup());
   if (hovered == nullptr || event->control != hovered) return tb::eventNotHandledErr;
   switch (event->kind) {
-    case tb::kEventMenuOpening: HoverBackRest(1); break;
-    case tb::kEventMenuTargetItem: HoverItem(event->menuItem, window); break;
+    case tb::kEventMenuOpening: HoverOpens(); break;
+    case tb::kEventMenuTargetItem:
+      // The desktop's popup highlights its current item before its menu
+      // shows: that first item is previewed too, so the record it replaces
+      // is kept before it, not the previewed item at the opening (which
+      // closing, or an undo after a pick, then brought back).
+      HoverOpens();
+      HoverItem(event->menuItem, window);
+      break;
     case tb::kEventMenuClosed:
+      // A menu that never opened has nothing kept to put back.
+      if (!hoverOpen_) break;
+      hoverOpen_ = false;
       HoverBackRest(0);
       DrawWindowContent(window);
       refresh() = 1;

@@ -395,12 +395,16 @@ class EffectFrame {
   void NotePreset(uint32_t command, const std::string& chosenFile);
   void AfterLoad(plat::tb::WindowRef window);
   OSStatus MenuEvent(plat::tb::EventRef event, plat::tb::WindowRef window);
+  // The hovered popup's menu opens (its opening or its first highlighted
+  // item, whichever comes first): what it replaces is kept once.
+  void HoverOpens();
   OSStatus WindowClassEvent(plat::tb::EventRef event, plat::tb::WindowRef window);
 
   const EffectFrameDesc desc_;
   int16_t* restor_;
   int16_t* refreshRef_ = &refreshFlag;
   bool ownsRecords_ = false;  // edit and backup were taken here
+  bool hoverOpen_ = false;    // the hovered popup's menu is open: its record is kept
   // The shown name of the preset last chosen, loaded or saved: what Save...
   // offers.
   std::string shownPreset_;

@@ -1,6 +1,10 @@
 #include "dialogs/correction/grid_warp_dialog.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QWidget>
 
@@ -17,6 +21,7 @@
 #include "engines/families/effect_families.h"
 #include "script/engine_rows.h"
 #include "platform/toolbox/toolbox.h"
+#include "platform/toolbox/toolbox_internal.h"
 
 namespace tb = plat::tb;
 
@@ -259,6 +264,167 @@ TEST_F(GridDialogTest, UndoKeysRestoreTheWholeRecordAndSelectOrDeselectEveryNode
   for (int16_t ch : {int16_t{'0'}, int16_t{'9'}, int16_t{'-'}, int16_t{' '}, int16_t{8}}) EXPECT_TRUE(keys.FilterNumKey(ch, 0));
   for (int16_t ch : {'x', '.', 'c'}) EXPECT_FALSE(keys.FilterNumKey(ch, cmdKey));
   EXPECT_EQ(VMKgridUI::UndoRequest(), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The view's own copy of the record, what the next drag starts from (the
+// grids in use: the slots beyond them as the dialog's record has them).
+std::unique_ptr<GridPar> ViewGrid(VMKgridUI& dlg) {
+  auto r = CopyOf(*dlg.editRecord());
+  dlg.mainView()->GetGridPar(r.get());
+  return r;
+}
+
+// The same grids in use: a read preset leaves its words in the slots beyond
+// them, which a restore (as every copy of the record) does not touch.
+bool SameInUse(const GridPar& a, const GridPar& b) {
+  auto x = std::make_unique<GridPar>();
+  auto y = std::make_unique<GridPar>();
+  Copy_GridPar(&a, x.get());
+  Copy_GridPar(&b, y.get());
+  return SameGrid(*x, *y);
+}
+
+// A drag released and a key pressed before the next tick, as a quick user
+// does on a desktop: the tick finds both and the key acts on the drag.
+TEST_F(GridDialogTest, UndoKeysPressedBeforeTheTickActOnTheDragJustReleased) {
+  VMKgridUI dlg;
+  std::unique_ptr<GridPar> afterFirst, dragged;
+  std::vector<bool> checks;
+  auto check = [&](bool v) { checks.push_back(v); };
+  driver_.Advance(0.1)
+      .Key('a', cmdKey)
+      .Advance(0.5)
+      .Press(kGrid, 30)  // move tool
+      .Advance(0.5)
+      .Drag({{200, 250}, {240, 280}})
+      .Advance(0.5)
+      .Do([&](tb::WindowRef) { afterFirst = CopyOf(*dlg.editRecord()); })
+      .Drag({{240, 280}, {280, 300}})
+      .Key('z', cmdKey)
+      .Advance(0.5)
+      .Do([&](tb::WindowRef) {
+        // Back to the grid of before the second drag, not of before the
+        // first; the view edits on from the same grid.
+        check(SameInUse(*dlg.editRecord(), *afterFirst));
+        check(SameInUse(*ViewGrid(dlg), *afterFirst));
+      })
+      .Drag({{200, 250}, {230, 230}})
+      .Do([&](tb::WindowRef) { dragged = ViewGrid(dlg); })
+      .Key('b', cmdKey)  // deselect every node
+      .Advance(0.5)
+      .Do([&](tb::WindowRef) {
+        // The drag is kept under the deselection.
+        check(!SameInUse(*dragged, *afterFirst));
+        auto expected = CopyOf(*dragged);
+        SelDeselInOut_GridPar(expected.get(), 0, 0, 1, 0);
+        check(SameInUse(*dlg.editRecord(), *expected));
+      })
+      .Key('z', cmdKey)
+      .Advance(0.5)
+      .Do([&](tb::WindowRef) { check(SameInUse(*dlg.editRecord(), *afterFirst)); });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  EXPECT_EQ(checks, std::vector<bool>(checks.size(), true));
+  EXPECT_EQ(checks.size(), 5u);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Ctrl+Z after a preset picked and before the tick takes the smoothing
+// back too: the fields show the preset's until the tick redraws them.
+TEST_F(GridDialogTest, UndoBeforeTheTickAfterAPresetTakesItsSmoothingBackToo) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  VMKgridUI dlg;
+  std::unique_ptr<GridPar> before;
+  driver_.Advance(0.1)
+      .Type(kGrid, kSmoothEdit, "33")
+      .Advance(1.1)
+      .Do([&](tb::WindowRef) { before = CopyOf(*dlg.editRecord()); })
+      .Choose(kGrid, 61, 3)
+      .Key('z', cmdKey)
+      .Advance(0.5)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_TRUE(SameInUse(*dlg.editRecord(), *before));
+        EXPECT_EQ(Text(w, kSmoothEdit), "33");
+      })
+      .Advance(1.1)
+      .Do([&](tb::WindowRef) { EXPECT_TRUE(SameInUse(*dlg.editRecord(), *before)); });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The preset popup as a desktop runs it: Qt's own popup opened on its
+// current item (which it highlights before its menu shows), keys sent to
+// the open list. `keys` end with Return (a pick) or Escape.
+void PopupKeys(tb::WindowRef w, int32_t id, std::initializer_list<Qt::Key> keys) {
+  tb::ControlRef c = tb::FindControl(w, kGrid, id);
+  auto* combo = c != nullptr ? qobject_cast<QComboBox*>(c->widget.data()) : nullptr;
+  ASSERT_NE(combo, nullptr);
+  combo->showPopup();
+  for (Qt::Key key : keys) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(combo->view(), &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(combo->view(), &release);
+  }
+  ASSERT_FALSE(combo->view()->isVisible());
+}
+
+// Undo after a preset picked with the keys brings back the grid of before
+// the pick, not the first preset the list highlighted as it opened; a list
+// opened and left with Escape changes nothing, even with a drag still
+// waiting for its tick.
+TEST_F(GridDialogTest, ThePresetPopupAsADesktopRunsItKeepsTheGridsAndTheUndo) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  std::unique_ptr<GridPar> before, dragged;
+  std::vector<bool> checks;
+  auto check = [&](bool v) { checks.push_back(v); };
+  {
+    VMKgridUI dlg;
+    driver_.Advance(0.1)
+        .Press(kGrid, 53)  // grid 1 off: an edit with its own undo
+        .Advance(0.5)
+        .Do([&](tb::WindowRef) { before = CopyOf(*dlg.editRecord()); })
+        .Do([&](tb::WindowRef w) { PopupKeys(w, 61, {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}); })
+        .Advance(0.5)
+        .Do([&](tb::WindowRef) {
+          // Pinch, the third: its middle out node moved right.
+          const GridInfo& g = dlg.editRecord()->grids[0];
+          check(dlg.presetIndex == 2 && g.node[kGaOut + kGaX][2 * 5 + 1] - g.node[kGaX][2 * 5 + 1] == 7500);
+        })
+        .Key('z', cmdKey)
+        .Advance(0.5)
+        .Do([&](tb::WindowRef) { check(SameInUse(*dlg.editRecord(), *before)); });
+    Cancel();
+    dlg.Do_GridDlg(1);
+  }
+  {
+    VMKgridUI dlg;
+    driver_.Advance(0.1)
+        .Press(kGrid, 53)
+        .Advance(0.5)
+        .Do([&](tb::WindowRef) { before = CopyOf(*dlg.editRecord()); })
+        .Do([&](tb::WindowRef w) { PopupKeys(w, 61, {Qt::Key_Down, Qt::Key_Escape}); })
+        .Advance(0.5)
+        .Do([&](tb::WindowRef) { check(SameInUse(*dlg.editRecord(), *before)); })
+        .Press(kGrid, 30)
+        .Advance(0.5)
+        .Drag({{200, 250}, {240, 280}})
+        .Do([&](tb::WindowRef w) {
+          dragged = ViewGrid(dlg);
+          PopupKeys(w, 61, {Qt::Key_Escape});
+        })
+        .Advance(0.5)
+        .Do([&](tb::WindowRef) {
+          check(SameInUse(*dlg.editRecord(), *dragged));
+          check(SameInUse(*ViewGrid(dlg), *dragged));
+        });
+    Cancel();
+    dlg.Do_GridDlg(1);
+  }
+  EXPECT_EQ(checks, std::vector<bool>(checks.size(), true));
+  EXPECT_EQ(checks.size(), 5u);
   EXPECT_TRUE(driver_.errors().empty());
 }
 
