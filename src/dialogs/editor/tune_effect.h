@@ -296,6 +296,7 @@ class VMKtuneeff final : public EffectFrame {
   // (bit 0 source, bit 1 result) asked for since the last one shown, the
   // number of the newest render, and that render while it runs.
   int16_t stagesWanted_ = 0;
+  bool storedOpen_ = false;  // the stored-effect popup's menu is open: the layer is kept
   bool holdSubmit_ = false;
   uint64_t previewNumber_ = 0;
   int32_t previewsShown_ = 0;

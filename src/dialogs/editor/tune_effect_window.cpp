@@ -55,6 +55,7 @@ short VMKtuneeff::Do_TuneEffDlg(short fam) {
     if (VMKcolbox* box = swatch(k)) box->SetBufParam(0, 0, 0, 1);
   const FrameProcs procs{TuneEffLoopHandler, GetTuneEffWindowEventHandlerUPP(), ScrollBar32BitActionProc,
                          nullptr, nullptr, NumEditKeyFilter};
+  storedOpen_ = false;
   const short answer = Run(procs, 0);
   // The frame has taken the window down.
   window = nullptr;
@@ -147,17 +148,16 @@ void VMKtuneeff::MouseMoved(const Point& where) {
 // The stored-effect popup previews on the layer while it is open: opening
 // keeps the layer's operations in the undo copy, each item the pointer rests
 // on (image-tools window) is read onto the layer and shown, and closing puts
-// the layer back as it was before the popup opened.
+// the layer back as it was before the popup opened (and before the first
+// item shown, which a desktop's popup highlights before its menu opens).
 bool VMKtuneeff::StoredPopupEvent(tb::EventRef event, tb::WindowRef w) {
   tb::ControlRef popup = Ctl(kStoredPopup);
   if (popup == nullptr || event->control != popup) return false;
-  switch (event->kind) {
-    case tb::kEventMenuOpening: BackRestEff(1); break;
-    case tb::kEventMenuTargetItem:
+  switch (PreviewMenuStep(event->kind, &storedOpen_, [this](int16_t n) { BackRestEff(n); })) {
+    case PreviewStep::kShowItem:
       if (ImageTools()) HoverStoredEffect(event->menuItem, w);
       break;
-    case tb::kEventMenuClosed:
-      BackRestEff(0);
+    case PreviewStep::kPutBack:
       DrawWindowContent(w);
       refreshFlag = 1;
       break;

@@ -412,10 +412,28 @@ void EffectFrame::ReadPresetKeeping(int32_t entry, void (*keep)(const void* from
   vmkrec::DeleteScratch(before);
 }
 
-void EffectFrame::HoverOpens() {
-  if (hoverOpen_) return;
-  hoverOpen_ = true;
-  HoverBackRest(1);
+EffectFrame::PreviewStep EffectFrame::PreviewMenuStep(uint32_t kind, bool* open,
+                                                      const std::function<void(int16_t)>& backRest) {
+  switch (kind) {
+    case tb::kEventMenuOpening:
+    case tb::kEventMenuTargetItem:
+      // The first highlighted item may come before the opening: what it
+      // replaces is kept before it is previewed, not the previewed item at
+      // the opening (which the closing, or an undo after a pick, would then
+      // bring back).
+      if (!*open) {
+        *open = true;
+        backRest(1);
+      }
+      return kind == tb::kEventMenuTargetItem ? PreviewStep::kShowItem : PreviewStep::kNone;
+    case tb::kEventMenuClosed:
+      // A menu that never opened has nothing kept to put back.
+      if (!*open) return PreviewStep::kNone;
+      *open = false;
+      backRest(0);
+      return PreviewStep::kPutBack;
+    default: return PreviewStep::kNone;
+  }
 }
 
 void EffectFrame::HoverItem(int32_t item, tb::WindowRef window) {
@@ -702,21 +720,9 @@ void EffectFrame::NotePreset(uint32_t cmd, const std::string& chosenFile) {
 OSStatus EffectFrame::MenuEvent(tb::EventRef event, tb::WindowRef window) {
   tb::ControlRef hovered = Ctl(HoverPopup());
   if (hovered == nullptr || event->control != hovered) return tb::eventNotHandledErr;
-  switch (event->kind) {
-    case tb::kEventMenuOpening: HoverOpens(); break;
-    case tb::kEventMenuTargetItem:
-      // The desktop's popup highlights its current item before its menu
-      // shows: that first item is previewed too, so the record it replaces
-      // is kept before it, not the previewed item at the opening (which
-      // closing, or an undo after a pick, then brought back).
-      HoverOpens();
-      HoverItem(event->menuItem, window);
-      break;
-    case tb::kEventMenuClosed:
-      // A menu that never opened has nothing kept to put back.
-      if (!hoverOpen_) break;
-      hoverOpen_ = false;
-      HoverBackRest(0);
+  switch (PreviewMenuStep(event->kind, &hoverOpen_, [this](int16_t n) { HoverBackRest(n); })) {
+    case PreviewStep::kShowItem: HoverItem(event->menuItem, window); break;
+    case PreviewStep::kPutBack:
       DrawWindowContent(window);
       refresh() = 1;
       break;

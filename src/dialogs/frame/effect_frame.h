@@ -349,6 +349,16 @@ class EffectFrame {
   virtual void HoverBackRest(int16_t n) { BackRest(n); }
   virtual void InitRecord(void* record);
 
+  // A popup whose menu previews the item it highlights, and what one of its
+  // menu events asks of the dialog. The record the previews replace is kept
+  // (backRest(1)) once per opening of the menu: at the opening or at the
+  // first highlighted item, whichever comes first, since a desktop's popup
+  // highlights its current item before its menu shows. The closing puts it
+  // back (backRest(0)) only when one was kept. `open` is the popup's own
+  // state: its menu is open and its record kept.
+  enum class PreviewStep { kNone, kShowItem, kPutBack };
+  static PreviewStep PreviewMenuStep(uint32_t kind, bool* open, const std::function<void(int16_t)>& backRest);
+
   // The preset file operation on a record (FrameRecordOps::file); a dialog
   // whose files carry more than the record says how.
   virtual int16_t RecordFile(int16_t mode, FSSpec spec, void* record);
@@ -395,9 +405,6 @@ class EffectFrame {
   void NotePreset(uint32_t command, const std::string& chosenFile);
   void AfterLoad(plat::tb::WindowRef window);
   OSStatus MenuEvent(plat::tb::EventRef event, plat::tb::WindowRef window);
-  // The hovered popup's menu opens (its opening or its first highlighted
-  // item, whichever comes first): what it replaces is kept once.
-  void HoverOpens();
   OSStatus WindowClassEvent(plat::tb::EventRef event, plat::tb::WindowRef window);
 
   const EffectFrameDesc desc_;

@@ -166,6 +166,7 @@ void VMKcimaUI::GetCombImaPar(CombImaPar* out) const {
 
 int16_t VMKcimaUI::Do_CImaDlg(int16_t runFlag) {
   keeper->pageSize = kSlots;
+  namesOpen_ = false;
   return Run(Trampolines::Procs(CImaLoopHandler, GetCImaWindowEventHandlerUPP(),
                                 Trampolines::LittleArrowActionProc, ScrollBar32BitActionProc),
              runFlag);
@@ -752,11 +753,11 @@ bool VMKcimaUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::WindowRe
 // ---- events ----
 
 // Resting on a library name shows that image alone; closing the menu brings
-// the stack back.
+// the stack back (the stack of before the first name shown, which a
+// desktop's popup highlights before its menu opens).
 OSStatus VMKcimaUI::NamePopupEvent(tb::EventRef event, tb::WindowRef window) {
-  switch (event->kind) {
-    case tb::kEventMenuOpening: BackRest(1); break;
-    case tb::kEventMenuTargetItem: {
+  switch (PreviewMenuStep(event->kind, &namesOpen_, [this](int16_t n) { BackRest(n); })) {
+    case PreviewStep::kShowItem: {
       fichier file;
       Init_FicStruct(&file);
       keeper->GetFichInList(Ctl(kCategories), static_cast<int16_t>(event->menuItem - 1), &file);
@@ -769,8 +770,7 @@ OSStatus VMKcimaUI::NamePopupEvent(tb::EventRef event, tb::WindowRef window) {
       Loop(loopTimer, window);
       break;
     }
-    case tb::kEventMenuClosed:
-      BackRest(0);
+    case PreviewStep::kPutBack:
       DrawWindowContent(window);
       StalePreviews();
       refresh() = 1;

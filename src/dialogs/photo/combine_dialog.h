@@ -122,6 +122,7 @@ class VMKcimaUI final : public EffectFrame {
   VMKimabox* rampBox_ = nullptr;
   VMKimabox* slotBoxes_[kSlots] = {};
   VMKcolbox* colourBox_ = nullptr;
+  bool namesOpen_ = false;  // the name popup's menu is open: the stack is kept
 };
 
 extern VMKcimaUI* gVMKcima;

@@ -17,6 +17,7 @@
 #include "dialogs/editor/tune_effect_fixture.h"
 #include "engines/correction/colour_correction.h"
 #include "platform/toolbox/test_driver.h"
+#include "support/qt/popup_keys.h"
 #include "views/colour_box.h"
 #include "views/image_box.h"
 
@@ -417,6 +418,45 @@ TEST_F(ImageToolsTest, HoveringStoredEffectsShowsEachOnTheLayerAndClosingPutsItB
   PressOk();
   EXPECT_EQ(e.Perform_Effect(118, 0), 1);
   EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The stored-effect popup as a desktop runs it: Qt's list opened on the
+// current item (highlighted, and so shown on the layer, before the list
+// appears) and driven by the keys. Escape leaves the layer as it was; Down
+// and Return move the strip and leave the layer too, and Command-Z after
+// that gives back the layer of before, not the first effect highlighted.
+TEST_F(ImageToolsTest, TheStoredPopupAsADesktopRunsItKeepsTheLayer) {
+  StoreFive();
+  Plant({{2, 1, 3, 4, 1, 7, {9}}});
+  const std::vector<uint8_t> before = LayerBytes();
+  VMKtuneeff e;
+  BindEditor(e);
+  std::vector<bool> checks;
+  auto check = [&](bool v) { checks.push_back(v); };
+  int32_t start = -1;
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        start = e.firstVisible;
+        vmktest::PopupKeys(Ctl(w, kStoredPopup), {Qt::Key_Escape});
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        check(LayerBytes() == before);
+        check(e.firstVisible == start);
+        vmktest::PopupKeys(Ctl(w, kStoredPopup), {Qt::Key_Down, Qt::Key_Return});
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        check(LayerBytes() == before);
+        check(e.firstVisible == start + 1);
+      })
+      .Key('z', cmdKey)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { check(LayerBytes() == before); });
+  PressOk();
+  EXPECT_EQ(e.Perform_Effect(118, 0), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_EQ(checks, std::vector<bool>(5, true));
 }
 
 TEST_F(ImageToolsTest, UsingAStoredEffectReplacesTheLayerOnlyWhenItReadsWhole) {

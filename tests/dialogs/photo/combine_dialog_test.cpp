@@ -17,6 +17,7 @@
 #include "engines/correction/resize_record.h"
 #include "host/session/view_registry.h"
 #include "photo_fixture.h"
+#include "support/qt/popup_keys.h"
 #include "views/image_box.h"
 #include "views/preview_engines.h"
 
@@ -193,6 +194,43 @@ TEST_F(CombineTest, HoverPreviewsShowAndCloseRestoresTheStack) {
   driver_.Press(kCima, 3);
   ASSERT_EQ(dialog.Do_CImaDlg(0), 1);
   EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_TRUE(Same(*Held(dialog), *before));
+}
+
+// The name popup as a desktop runs it: Qt's list opened on the current name
+// (highlighted, and so shown alone, before the list appears) and driven by
+// the keys. Escape leaves the stack as it was; Down and Return move the
+// library to the next name and leave the stack as it was too.
+TEST_F(CombineTest, TheNamePopupAsADesktopRunsItKeepsTheStack) {
+  Image("Images/c.tif", 30, 30);
+  std::unique_ptr<CombImaPar> r = Stack(5);
+  VMKcimaUI dialog;
+  dialog.SetCombImaPar(r.get());
+  const std::unique_ptr<CombImaPar> before = Held(dialog);
+  std::vector<bool> checks;
+  auto check = [&](bool v) { checks.push_back(v); };
+  FirstUse();
+  driver_.Choose(kCima, 1, 2)  // the library, on its first name
+      .Advance(0.2)
+      .Do([&](tb::WindowRef w) {
+        check(dialog.keeper->firstVisible == 0);
+        vmktest::PopupKeys(tb::FindControl(w, kCima, 34), {Qt::Key_Escape});
+      })
+      .Advance(0.2)
+      .Do([&](tb::WindowRef w) {
+        check(Same(*Held(dialog), *before));
+        check(dialog.keeper->firstVisible == 0);
+        vmktest::PopupKeys(tb::FindControl(w, kCima, 34), {Qt::Key_Down, Qt::Key_Return});
+      })
+      .Advance(0.2)
+      .Do([&](tb::WindowRef) {
+        check(Same(*Held(dialog), *before));
+        check(dialog.keeper->firstVisible == 1);
+      });
+  driver_.Press(kCima, 3);
+  ASSERT_EQ(dialog.Do_CImaDlg(0), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_EQ(checks, std::vector<bool>(5, true));
   EXPECT_TRUE(Same(*Held(dialog), *before));
 }
 
