@@ -1,10 +1,6 @@
 #include "dialogs/correction/grid_warp_dialog.h"
 
-#include <QAbstractItemView>
-#include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
-#include <QKeyEvent>
 #include <QPixmap>
 #include <QWidget>
 
@@ -21,7 +17,7 @@
 #include "engines/families/effect_families.h"
 #include "script/engine_rows.h"
 #include "platform/toolbox/toolbox.h"
-#include "platform/toolbox/toolbox_internal.h"
+#include "support/qt/popup_keys.h"
 
 namespace tb = plat::tb;
 
@@ -354,23 +350,6 @@ TEST_F(GridDialogTest, UndoBeforeTheTickAfterAPresetTakesItsSmoothingBackToo) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
-// The preset popup as a desktop runs it: Qt's own popup opened on its
-// current item (which it highlights before its menu shows), keys sent to
-// the open list. `keys` end with Return (a pick) or Escape.
-void PopupKeys(tb::WindowRef w, int32_t id, std::initializer_list<Qt::Key> keys) {
-  tb::ControlRef c = tb::FindControl(w, kGrid, id);
-  auto* combo = c != nullptr ? qobject_cast<QComboBox*>(c->widget.data()) : nullptr;
-  ASSERT_NE(combo, nullptr);
-  combo->showPopup();
-  for (Qt::Key key : keys) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QCoreApplication::sendEvent(combo->view(), &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QCoreApplication::sendEvent(combo->view(), &release);
-  }
-  ASSERT_FALSE(combo->view()->isVisible());
-}
-
 // Undo after a preset picked with the keys brings back the grid of before
 // the pick, not the first preset the list highlighted as it opened; a list
 // opened and left with Escape changes nothing, even with a drag still
@@ -386,7 +365,9 @@ TEST_F(GridDialogTest, ThePresetPopupAsADesktopRunsItKeepsTheGridsAndTheUndo) {
         .Press(kGrid, 53)  // grid 1 off: an edit with its own undo
         .Advance(0.5)
         .Do([&](tb::WindowRef) { before = CopyOf(*dlg.editRecord()); })
-        .Do([&](tb::WindowRef w) { PopupKeys(w, 61, {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}); })
+        .Do([&](tb::WindowRef w) {
+          vmktest::PopupKeys(tb::FindControl(w, kGrid, 61), {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return});
+        })
         .Advance(0.5)
         .Do([&](tb::WindowRef) {
           // Pinch, the third: its middle out node moved right.
@@ -405,7 +386,9 @@ TEST_F(GridDialogTest, ThePresetPopupAsADesktopRunsItKeepsTheGridsAndTheUndo) {
         .Press(kGrid, 53)
         .Advance(0.5)
         .Do([&](tb::WindowRef) { before = CopyOf(*dlg.editRecord()); })
-        .Do([&](tb::WindowRef w) { PopupKeys(w, 61, {Qt::Key_Down, Qt::Key_Escape}); })
+        .Do([&](tb::WindowRef w) {
+          vmktest::PopupKeys(tb::FindControl(w, kGrid, 61), {Qt::Key_Down, Qt::Key_Escape});
+        })
         .Advance(0.5)
         .Do([&](tb::WindowRef) { check(SameInUse(*dlg.editRecord(), *before)); })
         .Press(kGrid, 30)
@@ -413,7 +396,7 @@ TEST_F(GridDialogTest, ThePresetPopupAsADesktopRunsItKeepsTheGridsAndTheUndo) {
         .Drag({{200, 250}, {240, 280}})
         .Do([&](tb::WindowRef w) {
           dragged = ViewGrid(dlg);
-          PopupKeys(w, 61, {Qt::Key_Escape});
+          vmktest::PopupKeys(tb::FindControl(w, kGrid, 61), {Qt::Key_Escape});
         })
         .Advance(0.5)
         .Do([&](tb::WindowRef) {
