@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSocketNotifier>
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/hostapi/live_log.h"
 
@@ -75,6 +77,23 @@ QString KindOf(const QWidget* w) {
 
 void LogJson(const char* what, const QJsonObject& o) {
   lv::LiveLog("%s %s", what, QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
+}
+
+// What a message box says, once it shows: a run that ends on an alert (a
+// file that could not be written, a question it asked) tells why from the
+// log alone, and the check can name the alert in a failed row.
+void LogAlert(QWidget* w) {
+  auto* box = qobject_cast<QMessageBox*>(w);
+  if (box == nullptr) return;
+  QJsonObject o;
+  o["win"] = QString::number(static_cast<qulonglong>(w->winId()));
+  o["title"] = box->windowTitle();
+  o["text"] = box->text();
+  if (!box->informativeText().isEmpty()) o["info"] = box->informativeText();
+  QStringList buttons;
+  for (QAbstractButton* b : box->buttons()) buttons << b->text();
+  o["buttons"] = buttons.join(QLatin1Char('|'));
+  LogJson("alert", o);
 }
 
 void DumpControl(qulonglong window, QWidget* w) {
@@ -263,6 +282,7 @@ void LiveProbe::DumpWindow(QWidget* w, const char* what) {
   o["class"] = w->metaObject()->className();
   PutRect(o, w, w->rect());
   LogJson(what, o);
+  if (std::strcmp(what, "shown") == 0) LogAlert(w);
   for (QWidget* c : w->findChildren<QWidget*>()) DumpControl(id, c);
   QWidget* focus = QApplication::focusWidget();
   if (focus != nullptr && focus->window() == w) {
