@@ -27,7 +27,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/hostapi/live_log.h"
 
@@ -79,14 +78,15 @@ void LogJson(const char* what, const QJsonObject& o) {
   lv::LiveLog("%s %s", what, QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
 }
 
-// What a message box says, once it shows: a run that ends on an alert (a
-// file that could not be written, a question it asked) tells why from the
-// log alone, and the check can name the alert in a failed row.
+// What a message box says as it shows (before it is exposed: a scripted run
+// answers it at once): a run that ends on an alert (a file that could not
+// be written, a question it asked) tells why from the log alone, and the
+// check can name the alert in a failed row.
 void LogAlert(QWidget* w) {
   auto* box = qobject_cast<QMessageBox*>(w);
   if (box == nullptr) return;
   QJsonObject o;
-  o["win"] = QString::number(static_cast<qulonglong>(w->winId()));
+  o["win"] = QString::number(static_cast<qulonglong>(w->internalWinId()));
   o["title"] = box->windowTitle();
   o["text"] = box->text();
   if (!box->informativeText().isEmpty()) o["info"] = box->informativeText();
@@ -282,7 +282,6 @@ void LiveProbe::DumpWindow(QWidget* w, const char* what) {
   o["class"] = w->metaObject()->className();
   PutRect(o, w, w->rect());
   LogJson(what, o);
-  if (std::strcmp(what, "shown") == 0) LogAlert(w);
   for (QWidget* c : w->findChildren<QWidget*>()) DumpControl(id, c);
   QWidget* focus = QApplication::focusWidget();
   if (focus != nullptr && focus->window() == w) {
@@ -335,6 +334,7 @@ bool LiveProbe::eventFilter(QObject* watched, QEvent* event) {
   auto* w = qobject_cast<QWidget*>(watched);
   if (w == nullptr || !w->isWindow()) return false;
   if (event->type() == QEvent::Show) {
+    LogAlert(w);
     // Logged when it is first exposed; a window that never is (nothing maps
     // it) is logged after a second anyway.
     awaiting_.push_back(w);
