@@ -33,10 +33,11 @@ class EditHostTest : public ::testing::Test {
   // Runs edit-host; its exit status. `fileBlocks` > 0 lets it write no
   // file larger than that many 512-byte blocks, as a disk that fills would
   // (the write fails, the process lives on).
-  int Run(const std::string& arguments, int fileBlocks = 0) {
+  // `environment` goes before the others ("NAME='value' ").
+  int Run(const std::string& arguments, int fileBlocks = 0, const std::string& environment = {}) {
     const std::string limit =
         fileBlocks > 0 ? "trap '' XFSZ; ulimit -f " + std::to_string(fileBlocks) + "; " : std::string();
-    const std::string command = limit + "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") +
+    const std::string command = limit + environment + "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") +
                                 "' XDG_DATA_HOME='" + dir_.file("data") + "' exec '" VMK_EDIT_HOST "' " +
                                 arguments + " >'" + dir_.file("out.txt") + "' 2>&1";
     fs::create_directories(dir_.file("support/Vellmarkstead"));
@@ -309,6 +310,31 @@ TEST_F(EditHostTest, AConfirmedEffectThatCannotBeStoredEndsTheRunSayingSo) {
   // it stays so, and no temporary is left beside it.
   EXPECT_FALSE(fs::exists(lay) && fs::file_size(lay) > 0);
   EXPECT_EQ(Temporaries(), 0);
+}
+
+TEST_F(EditHostTest, TheLiveLogSaysWhatAnAlertSaid) {
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(8, 6, 1));
+  const std::string log = dir_.file("live.log");
+  // A folder where the layer file should be: the noise reduction's layers
+  // cannot be stored, and the run ends on the alert, answered at once as
+  // scripted runs answer it.
+  fs::create_directories(dir_.file("support/Vellmarkstead/com.vellmarkstead.lay/inside"));
+  EXPECT_EQ(Run("--versions '" + Versions() + "' --effect 103 --dialog ok --auto ok '" + png + "'", 0,
+                "VMK_LIVE_LOG='" + log + "' "),
+            1);
+  const std::string text = vmktest::ReadText(log);
+  std::vector<std::string> alerts;
+  for (size_t at = 0, end = 0; at < text.size(); at = end + 1) {
+    end = std::min(text.find('\n', at), text.size());
+    const std::string line = text.substr(at, end - at);
+    if (line.find(" alert {") != std::string::npos) alerts.push_back(line);
+  }
+  // One line, its text's own line breaks kept inside it, with its one button.
+  ASSERT_EQ(alerts.size(), 1u) << text;
+  EXPECT_NE(alerts[0].find("The effect could not be saved as"), std::string::npos) << alerts[0];
+  EXPECT_NE(alerts[0].find("It was not applied"), std::string::npos) << alerts[0];
+  EXPECT_NE(alerts[0].find("\"buttons\":\"OK\""), std::string::npos) << alerts[0];
 }
 
 TEST_F(EditHostTest, ALayerFileTheFolderCannotTakeIsRefusedInTheSystemsWords) {

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSocketNotifier>
@@ -75,6 +76,24 @@ QString KindOf(const QWidget* w) {
 
 void LogJson(const char* what, const QJsonObject& o) {
   lv::LiveLog("%s %s", what, QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
+}
+
+// What a message box says as it shows (before it is exposed: a scripted run
+// answers it at once): a run that ends on an alert (a file that could not
+// be written, a question it asked) tells why from the log alone, and the
+// check can name the alert in a failed row.
+void LogAlert(QWidget* w) {
+  auto* box = qobject_cast<QMessageBox*>(w);
+  if (box == nullptr) return;
+  QJsonObject o;
+  o["win"] = QString::number(static_cast<qulonglong>(w->internalWinId()));
+  o["title"] = box->windowTitle();
+  o["text"] = box->text();
+  if (!box->informativeText().isEmpty()) o["info"] = box->informativeText();
+  QStringList buttons;
+  for (QAbstractButton* b : box->buttons()) buttons << b->text();
+  o["buttons"] = buttons.join(QLatin1Char('|'));
+  LogJson("alert", o);
 }
 
 void DumpControl(qulonglong window, QWidget* w) {
@@ -315,6 +334,7 @@ bool LiveProbe::eventFilter(QObject* watched, QEvent* event) {
   auto* w = qobject_cast<QWidget*>(watched);
   if (w == nullptr || !w->isWindow()) return false;
   if (event->type() == QEvent::Show) {
+    LogAlert(w);
     // Logged when it is first exposed; a window that never is (nothing maps
     // it) is logged after a second anyway.
     awaiting_.push_back(w);

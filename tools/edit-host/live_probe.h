@@ -3,7 +3,8 @@
 // gap longer than 50 ms (with the part of it the loop's thread waited for a
 // processor and the part it ran) and, at the end, the longest held; each top-level window
 // that shows (once exposed, where the window manager put it), moves or hides, with its
-// controls where they are on the screen; and
+// controls where they are on the screen, and what a message box that shows
+// says (an "alert" line: its text and buttons); and
 // the same for every visible window whenever the process gets SIGUSR1, so
 // that the live check can find a control after a page changed; a bare
 // "sync" line on SIGUSR2, by which the check knows the loop has handled the

@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileSystemModel>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -29,6 +31,7 @@
 #endif
 
 #include "platform/files/file_types.h"
+#include "platform/hostapi/live_log.h"
 #include "platform/resources/resource_file.h"
 #include "platform/toolbox/api/plain_menus.h"
 #include "platform/toolbox/api/ui_services.h"
@@ -416,6 +419,7 @@ class LiveServices final : public ui::Services {
 
  private:
   static int16_t RunNibAlert(WindowRef w, const ui::AlertRequest& request) {
+    QString said;
     for (auto& c : w->controls) {
       if (c->kind == Kind::StaticText) {
         std::string t = GetControlText(c.get());
@@ -426,7 +430,17 @@ class LiveServices final : public ui::Services {
             t.replace(at, key.size(), value);
         }
         SetControlText(c.get(), t);
+        if (!said.isEmpty()) said += QLatin1Char('\n');
+        said += QString::fromStdString(t);
       }
+    }
+    // The live log has each message box's text from the host; an alert of
+    // the nib is no message box, so it says its own.
+    if (hostapi::LiveLogOn()) {
+      QJsonObject o;
+      o["nib"] = QString::fromStdString(request.windowName);
+      o["text"] = said;
+      hostapi::LiveLog("alert %s", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
     }
     int16_t answer = 1;
     InstallWindowEventHandler(
