@@ -205,6 +205,28 @@ TEST_F(EditHostTest, AStopSignalRemovesTheCopiesOfAnUnconfirmedSession) {
   }
 }
 
+// A stop signal sent the moment the copy's name is claimed, while its
+// pixels are still being written: the claim and the temporary file go too.
+TEST_F(EditHostTest, AStopSignalWhileTheCopyIsWrittenLeavesNothingOfIt) {
+  const std::string png = dir_.file("large.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(1500, 1500, 1));
+  fs::create_directories(Versions());
+  vmktest::WriteText(Versions() + "/notes.txt", "mine");
+  const auto before = FolderFiles(Versions());
+  fs::create_directories(dir_.file("support/Vellmarkstead"));
+  for (int trial = 0; trial < 3; ++trial) {
+    const std::string command =
+        "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") + "' XDG_DATA_HOME='" +
+        dir_.file("data") + "' '" VMK_EDIT_HOST "' --versions '" + Versions() + "' '" + png + "' >'" +
+        dir_.file("out.txt") + "' 2>&1 & pid=$!; i=0; while [ ! -e '" + Versions() +
+        "/large.tif' ] && [ $i -lt 200000 ]; do i=$((i+1)); done; kill -TERM $pid; wait $pid";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << trial;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << vmktest::ReadText(dir_.file("out.txt"));
+    EXPECT_EQ(FolderFiles(Versions()), before) << trial;
+  }
+}
+
 // A picture with an alpha channel: the copy and the confirmed version keep
 // it sample for sample, and the effect edits the colours only.
 TEST_F(EditHostTest, AnAlphaChannelPassesThroughTheCopyAndTheVersion) {

@@ -75,6 +75,9 @@ void OnStopSignal(int signal) {
     [[maybe_unused]] const ssize_t n = ::write(gStopSignalPipe, &number, 1);
     return;
   }
+  // A copy half made waits for its end, so that its claim and temporary
+  // file go with it.
+  if (DeferStopWhileMaking(signal)) return;
   // The main thread is held where the loop cannot run (making a copy,
   // loading the plug-in, a file that does not answer), or the loop did not
   // take the first signal: the copies go from here, and the process ends.
@@ -253,11 +256,14 @@ int main(int argc, char** argv) {
   for (const std::string& image : options.images) {
     std::string copy;
     std::string why;
-    if (!copies.Make(image, options.versions, &copy, &why)) {
+    BeginCopyMaking();
+    const bool made = copies.Make(image, options.versions, &copy, &why);
+    if (made) RecordCopyForStop(copy);
+    EndCopyMaking();
+    if (!made) {
       std::fprintf(stderr, "edit-host: no editable version of %s: %s\n", image.c_str(), why.c_str());
       return 1;
     }
-    RecordCopyForStop(copy);
     manager.AddVersion(copy);
   }
   HostApiManager api(&manager);

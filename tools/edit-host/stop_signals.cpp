@@ -20,6 +20,8 @@ struct Copy {
 
 std::atomic<Copy*> gCopies{nullptr};
 std::atomic<char*> gLine{nullptr};
+std::atomic<int> gMaking{0};
+std::atomic<int> gDeferred{0};
 
 void Say(const char* text) {
   size_t left = std::strlen(text);
@@ -38,6 +40,20 @@ char* Keep(const std::string& text) {
 }
 
 }  // namespace
+
+void BeginCopyMaking() { gMaking.store(1); }
+
+void EndCopyMaking() {
+  gMaking.store(0);
+  const int signal = gDeferred.exchange(0);
+  if (signal != 0) StopFromHandler(128 + signal, false);
+}
+
+bool DeferStopWhileMaking(int signal) {
+  if (gMaking.load() == 0) return false;
+  int none = 0;
+  return gDeferred.compare_exchange_strong(none, signal);
+}
 
 void RecordCopyForStop(const std::string& path) {
   struct stat st {};

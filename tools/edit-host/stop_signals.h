@@ -12,6 +12,15 @@
 // that only that file is removed (never one put in its place since).
 void RecordCopyForStop(const std::string& path);
 
+// While a copy is being made (its name claimed, its temporary file being
+// written), a first stop signal waits for it: the handler cannot know that
+// copy's files yet. `EndCopyMaking` then carries out a stop that waited. A
+// second signal does not wait (a source that never answers).
+void BeginCopyMaking();
+void EndCopyMaking();
+// From a signal handler: true when the signal is kept for `EndCopyMaking`.
+bool DeferStopWhileMaking(int signal);
+
 // The line written once the copies are gone.
 void SetStopLine(const std::string& line);
 
