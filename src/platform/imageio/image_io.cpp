@@ -22,13 +22,8 @@ int Decode(const std::string& path, const TargetFactory* factory, ImageInfo* inf
   std::string scratch;
   std::string& msg = message != nullptr ? *message : scratch;
   msg.clear();
-  // Anything but a regular file is refused before it is opened for good: a
-  // FIFO given as the image would hold the read for ever.
-  const std::string kind = plat::files::NotRegularKind(path);
-  if (!kind.empty()) {
-    msg = "not an image file but " + kind + ": " + path;
-    return kErrOpen;
-  }
+  // Anything but a regular file is refused without waiting: a FIFO given as
+  // the image would hold the read for ever.
   FILE* f = detail::OpenForReading(path);
   if (f == nullptr) {
     const std::string other = plat::files::NotRegularKind(path);
