@@ -293,6 +293,12 @@ void VMKpinmainUI::PrepareWindowForDisplay(plat::tb::WindowRef w) {
   VMKimabox* main = mainView();
   main->InitBufSize();
   main->SetYoxelPar(display, 0, displayWord);
+  // The fitted picture's place in the view from the start, not only once the
+  // view's own first preview lays it out: that preview goes stale when the
+  // layers' first render comes before it (they run on two workers), and the
+  // render was then drawn in a picture place the size of the whole view, at
+  // its foot, with the band above it left see-through.
+  main->PrepEffBuf(2, 0, 0, 0);
   viewOriginX = main->GetRectOrix();
   viewOriginY = main->GetRectOriy();
   FitPicture(main->GetRectSizx(), main->GetRectSizy());

@@ -513,6 +513,47 @@ TEST_F(PinmainWindowTest, RendersArrivingAfterTheFirstStepShowAtOnceAndNothingBl
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// The main view's own first preview and the layers' first render run on two
+// workers; on a loaded machine the render can come first, and the view's own
+// preview then goes stale. The view must still lay the fitted picture out as
+// its own preview would: before, it kept the whole view as the picture's
+// place, drew a wide picture at its foot with a checkerboard over the band
+// above it, and the grey band below was gone.
+TEST_F(PinmainWindowTest, TheLayersArrivingBeforeTheViewsOwnPreviewAreFittedInTheView) {
+  Start(1200, 800);
+  UsePhoto();
+  doc()->Initialize();
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  editor.previews().Hold(true);
+  editor.renderWorker()->Hold(true);
+  auto laidOut = [&editor] {
+    const VMKimabox* view = editor.mainView();
+    EXPECT_NEAR(view->displayedWidth(), editor.previewWidth, 1);
+    EXPECT_NEAR(view->displayedHeight(), editor.previewHeight, 1);
+    EXPECT_NEAR(view->state().originY, (editor.viewHeight - editor.previewHeight) / 2, 1);
+  };
+  driver_.Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        ASSERT_EQ(editor.rendersShown(), 0u);
+        // A wide picture leaves bands above and below it.
+        ASSERT_LT(editor.previewHeight, editor.viewHeight - 20);
+        editor.renderWorker()->Hold(false);
+        EXPECT_GT(editor.renderWorker()->RunHeld(), 0);
+        ASSERT_EQ(editor.rendersShown(), 2u);
+        laidOut();
+        // The view's own preview, late, is not shown over the layers.
+        editor.previews().Hold(false);
+        editor.previews().RunHeld();
+        laidOut();
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { laidOut(); })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(PinmainWindowTest, TitlesKeysAndTheOpacityField) {
   EXPECT_EQ(PinmainTitle(117), "Glossimbra 1.0 - www.vellmarkstead.org");
   EXPECT_EQ(PinmainTitle(99), "");
