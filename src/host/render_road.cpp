@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -355,12 +354,7 @@ int32_t CarbonEditPlugin::WriteBackPlanes(const uint8_t* red, const uint8_t* gre
                      r->imageRect.top == 0 && r->imageRect.right == static_cast<int32_t>(w) &&
                      r->imageRect.bottom == static_cast<int32_t>(h) && width == static_cast<int32_t>(w) &&
                      height == static_cast<int32_t>(h);
-  if (whole && destination.shareCount() > 1) {
-    PixelBuffer fresh(w, h, bytes, 4);
-    if (fresh.width() != w || fresh.height() != h) throw std::bad_alloc();
-    destination.swap(fresh);
-    old.swap(fresh);
-  }
+  if (whole) destination.TakeFreshBodyIfShared(&old);
   r->inRect = r->imageRect;
   r->inRect.bottom = static_cast<int16_t>(r->inRect.top + 1);
   r->outRect = r->inRect;

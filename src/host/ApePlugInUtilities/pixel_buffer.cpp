@@ -134,6 +134,14 @@ PixelBuffer::~PixelBuffer() { imp_->release(); }
 
 void PixelBuffer::swap(PixelBuffer& other) noexcept { std::swap(imp_, other.imp_); }
 
+void PixelBuffer::TakeFreshBodyIfShared(PixelBuffer* old) {
+  if (imp_->refCount <= 1) return;
+  PixelBuffer fresh(width(), height(), bytesPerComponent(), componentsPerPixel());
+  if (fresh.width() != width() || fresh.height() != height()) throw std::bad_alloc();
+  swap(fresh);
+  if (old != nullptr) old->swap(fresh);
+}
+
 uint8_t* PixelBuffer::rowPtr(uint32_t row) {
   if (imp_->refCount > 1) {
     auto* copy = new PixelBufferImp(*imp_);

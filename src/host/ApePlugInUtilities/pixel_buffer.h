@@ -61,6 +61,13 @@ class PixelBuffer {
 
   void swap(PixelBuffer& other) noexcept;
 
+  // Before a write over every byte: a body shared with other handles is
+  // left to them, and this handle takes a fresh one of the same layout
+  // rather than a copy whose pixels would all be overwritten. The old body
+  // goes to `old` when given (left as it is otherwise). std::bad_alloc when
+  // the memory cannot be had, this handle then as it was.
+  void TakeFreshBodyIfShared(PixelBuffer* old = nullptr);
+
   uint32_t width() const { return imp_->width; }
   uint32_t height() const { return imp_->height; }
   uint32_t bytesPerComponent() const { return imp_->bytesPerComponent; }

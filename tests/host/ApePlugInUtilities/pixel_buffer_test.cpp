@@ -87,3 +87,28 @@ TEST(PixelBuffer, LargeBodiesAreZeroedCopiedAndGivenBack) {
     }
   }
 }
+
+// A write over every byte takes a fresh body only where the old one is
+// shared: the other handles keep the pixels, and the old body is handed out
+// when asked for (the write-back carries its alpha over from it).
+TEST(PixelBuffer, AFreshBodyIsTakenOnlyFromASharedOne) {
+  PixelBuffer a(5, 3, 2, 4);
+  a.rowPtr(2)[7] = 9;
+  const PixelBuffer& ca = a;
+  const uint8_t* own = ca.rowPtr(0);
+  a.TakeFreshBodyIfShared();
+  EXPECT_EQ(ca.rowPtr(0), own);  // alone: kept as it is
+  EXPECT_EQ(ca.rowPtr(2)[7], 9);
+
+  PixelBuffer b = a;
+  PixelBuffer old;
+  b.TakeFreshBodyIfShared(&old);
+  EXPECT_FALSE(b.sharesBodyWith(a));
+  EXPECT_TRUE(old.sharesBodyWith(a));
+  EXPECT_EQ(b.width(), 5u);
+  EXPECT_EQ(b.height(), 3u);
+  EXPECT_EQ(b.bytesPerComponent(), 2u);
+  EXPECT_EQ(b.componentsPerPixel(), 4u);
+  EXPECT_EQ(ca.rowPtr(2)[7], 9);  // the other handle's pixels stay
+  EXPECT_EQ(static_cast<const PixelBuffer&>(b).rowPtr(2)[7], 0);
+}
