@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/core/pascal_strings.h"
+#include "app/image_library_files.h"
 #include "platform/files/colon_paths.h"
 #include "platform/files/file_errors.h"
+#include "platform/files/folder_lock.h"
 #include "support/session.h"
 
 namespace fs = std::filesystem;
@@ -220,6 +223,39 @@ TEST_F(Scans, ByTextAnywhereInTheName) {
   int32_t count = 0;
   EXPECT_EQ(SortFileExt(Id(dir_.path()), pf::kVolume, ".tif", 255, &count, list_.data()), 0);
   EXPECT_EQ(Names(count), (std::vector<std::string>{"a.tif", "b.tiff", "c.tif.old"}));
+}
+
+// The hidden file that holds a maker's folder where the folder itself cannot
+// be locked is nobody's content: no preset list or image library lists it,
+// whatever type or name end is asked for.
+TEST_F(Scans, TheFolderLockFileIsListedByNoScan) {
+  const fs::path root = dir_.path();
+  Touch(root / "Light.sse4");
+  Touch(root / "Tiles" / "brick.tif");
+  Touch(root / "Tiles" / "scan.psd");
+  pf::FailFolderLocksForTesting(EBADF, 0);
+  pf::FolderLock hold;
+  const auto held = hold.Take(root.string());
+  pf::FailFolderLocksForTesting(0, 0);
+  ASSERT_EQ(held, pf::FolderLock::Result::kHeld);
+  ASSERT_TRUE(fs::is_regular_file(root / pf::FolderLock::kLockFileName));
+  for (const OSType type : {FourCC("Sse4"), FourCC("TIFF"), FourCC("8BPS"), FourCC("aLay"), FourCC("vMkC")}) {
+    int32_t count = 0;
+    EXPECT_EQ(SortFileType(Id(root), pf::kVolume, &type, 255, &count, list_.data()), 0);
+    for (const std::string& name : Names(count)) EXPECT_EQ(name.find("lock"), std::string::npos) << name;
+  }
+  std::vector<uint8_t> specs(static_cast<size_t>(kImaPassSpecSize) * 16);
+  int32_t listed = 0;
+  for (const ImaScanPass& pass : ImaScanPasses()) {
+    const int32_t n = ImaScanFolder(root.string(), pass, specs.data(), 16);
+    for (int32_t k = 0; k < n; ++k) {
+      const uint8_t* spec = specs.data() + static_cast<size_t>(k) * kImaPassSpecSize;
+      const std::string name(reinterpret_cast<const char*>(spec + 7), spec[6]);
+      EXPECT_EQ(name.find("lock"), std::string::npos) << name;
+    }
+    listed += n;
+  }
+  EXPECT_EQ(listed, 4);
 }
 
 TEST_F(Scans, FolderOfARecordIsItsPathAndName) {

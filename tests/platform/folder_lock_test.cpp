@@ -1,6 +1,8 @@
 // The advisory hold on a folder: one holder at a time, across processes,
 // let go when the holder ends however it ends; through any name of the
-// folder, and only on a folder.
+// folder, and only on a folder; through a hidden file of the folder where
+// the folder itself cannot be locked, and said to be impossible where
+// nothing can be.
 #include "platform/files/folder_lock.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -44,38 +47,74 @@ TEST(FolderLock, OneHolderAtATimeAndTheNextOnceItLetsGo) {
   EXPECT_TRUE(fs::is_empty(folder));
 }
 
-// Another process holds the folder; killed, it lets go without a word.
-TEST(FolderLock, AnotherProcessHoldsItUntilItIsKilled) {
-  vmktest::TempDir dir;
-  // The child says whether it took the folder, then waits for the end of
-  // `alive`, which comes with this process's end if the test stops early.
-  int ready[2], alive[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(alive), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::close(alive[1]);
-    FolderLock hold;
-    const char taken = hold.Take(dir.path().string()) == Result::kHeld ? 'y' : 'n';
-    [[maybe_unused]] ssize_t n = ::write(ready[1], &taken, 1);
-    char c;
-    n = ::read(alive[0], &c, 1);
-    ::_exit(0);
+// Folder locks that fail as the test says, for the life of the object.
+class LockFaults {
+ public:
+  LockFaults(int folderError, int fileError) { plat::files::FailFolderLocksForTesting(folderError, fileError); }
+  ~LockFaults() { plat::files::FailFolderLocksForTesting(0, 0); }
+  LockFaults(const LockFaults&) = delete;
+  LockFaults& operator=(const LockFaults&) = delete;
+};
+
+// A child process that takes `folder` (its folder locks failing with
+// `folderError`), says whether it holds it, then holds it until it is killed
+// or this process ends (the end of `alive_`).
+class HoldingChild {
+ public:
+  HoldingChild(const std::string& folder, int folderError) {
+    int ready[2];
+    if (::pipe(ready) != 0 || ::pipe(alive_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(alive_[1]);
+      plat::files::FailFolderLocksForTesting(folderError, 0);
+      FolderLock hold;
+      const char taken = hold.Take(folder) == Result::kHeld ? 'y' : 'n';
+      [[maybe_unused]] ssize_t n = ::write(ready[1], &taken, 1);
+      char c;
+      n = ::read(alive_[0], &c, 1);
+      ::_exit(0);
+    }
+    ::close(alive_[0]);
+    ::close(ready[1]);
+    if (pid_ > 0 && ::read(ready[0], &taken_, 1) != 1) taken_ = 0;
+    ::close(ready[0]);
   }
-  ::close(alive[0]);
-  ::close(ready[1]);
-  char taken = 0;
-  ASSERT_EQ(::read(ready[0], &taken, 1), 1);
-  ::close(ready[0]);
-  ASSERT_EQ(taken, 'y');
-  FolderLock mine;
-  EXPECT_EQ(mine.Take(dir.path().string()), Result::kInUse);
-  ASSERT_EQ(::kill(child, SIGKILL), 0);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_EQ(mine.Take(dir.path().string()), Result::kHeld);
-  ::close(alive[1]);
+  ~HoldingChild() {
+    Kill();
+    ::close(alive_[1]);
+  }
+  HoldingChild(const HoldingChild&) = delete;
+  HoldingChild& operator=(const HoldingChild&) = delete;
+  bool holds() const { return taken_ == 'y'; }
+  bool Kill() {
+    if (pid_ <= 0) return false;
+    const bool killed = ::kill(pid_, SIGKILL) == 0 && ::waitpid(pid_, nullptr, 0) == pid_;
+    pid_ = -1;
+    return killed;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int alive_[2] = {-1, -1};
+  char taken_ = 0;
+};
+
+// Another process holds the folder; killed, it lets go without a word. The
+// same through the hidden lock file where the folder itself cannot be
+// locked (NFS's EBADF for a folder open for reading).
+TEST(FolderLock, AnotherProcessHoldsItUntilItIsKilled) {
+  for (const int folderError : {0, EBADF}) {
+    SCOPED_TRACE(folderError);
+    vmktest::TempDir dir;
+    LockFaults faults(folderError, 0);
+    HoldingChild child(dir.path().string(), folderError);
+    ASSERT_TRUE(child.holds());
+    FolderLock mine;
+    EXPECT_EQ(mine.Take(dir.path().string()), Result::kInUse);
+    ASSERT_TRUE(child.Kill());
+    EXPECT_EQ(mine.Take(dir.path().string()), Result::kHeld);
+  }
 }
 
 // A link to the folder is the folder; a file, a FIFO or nothing at all
@@ -99,6 +138,81 @@ TEST(FolderLock, EveryNameOfTheFolderIsOneLockAndNothingElseIsHeld) {
   EXPECT_EQ(other.Take(dir.file("missing")), Result::kUnavailable);
   EXPECT_FALSE(other.held());
   EXPECT_FALSE(fs::exists(dir.file("missing")));
+}
+
+// The folder cannot be locked: a hidden file made in it holds it instead,
+// against another open of it in this process too, and is left as it is.
+TEST(FolderLock, AFolderThatCannotBeLockedIsHeldThroughAHiddenFileOfIt) {
+  vmktest::TempDir dir;
+  const std::string folder = dir.path().string();
+  const std::string file = dir.file(FolderLock::kLockFileName);
+  LockFaults faults(EBADF, 0);
+  ASSERT_EQ(FolderLock::kLockFileName[0], '.');
+  FolderLock first, second;
+  ASSERT_EQ(first.Take(folder), Result::kHeld);
+  ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+  EXPECT_EQ(fs::file_size(file), 0u);
+  EXPECT_EQ(second.Take(folder + "/"), Result::kInUse);
+  EXPECT_FALSE(second.held());
+  first.Release();
+  EXPECT_EQ(second.Take(folder), Result::kHeld);
+  second.Release();
+  // The one file made, kept (with what it holds) from one hold to the next.
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+  vmktest::WriteText(file, "left by an older run");
+  ASSERT_EQ(first.Take(folder), Result::kHeld);
+  EXPECT_EQ(vmktest::ReadText(file), "left by an older run");
+}
+
+// Nothing to be had: no lock, the system's reason, nothing held; and no
+// file of the user's is made, followed or locked in the lock file's place.
+TEST(FolderLock, WhereNothingCanBeLockedTheReasonIsGivenAndNothingIsHeld) {
+  vmktest::TempDir dir;
+  const std::string folder = dir.path().string();
+  {
+    LockFaults faults(EBADF, ENOLCK);
+    FolderLock lock;
+    EXPECT_EQ(lock.Take(folder), Result::kNoLock);
+    EXPECT_EQ(lock.error(), ENOLCK);
+    EXPECT_FALSE(lock.held());
+    // A lock that cannot be had is no lock of another holder.
+    FolderLock other;
+    EXPECT_EQ(other.Take(folder), Result::kNoLock);
+  }
+  {
+    LockFaults faults(ENOLCK, 0);
+    fs::remove(dir.file(FolderLock::kLockFileName));
+    const std::string elsewhere = dir.file("elsewhere");
+    fs::create_directory(elsewhere);
+    fs::create_symlink(elsewhere + "/notes", dir.file(FolderLock::kLockFileName));
+    FolderLock lock;
+    EXPECT_EQ(lock.Take(folder), Result::kNoLock);
+    EXPECT_EQ(lock.error(), ELOOP);
+    EXPECT_FALSE(fs::exists(elsewhere + "/notes"));
+    vmktest::WriteText(elsewhere + "/notes", "user's words");
+    EXPECT_EQ(lock.Take(folder), Result::kNoLock);
+    EXPECT_EQ(vmktest::ReadText(elsewhere + "/notes"), "user's words");
+    // A FIFO is opened without waiting, and not locked.
+    fs::remove(dir.file(FolderLock::kLockFileName));
+    ASSERT_EQ(::mkfifo(dir.file(FolderLock::kLockFileName).c_str(), 0600), 0);
+    EXPECT_EQ(lock.Take(folder), Result::kNoLock);
+    EXPECT_FALSE(lock.held());
+    // What is not a folder is still not held, and nothing is made beside it.
+    EXPECT_EQ(lock.Take(dir.file("missing")), Result::kUnavailable);
+    EXPECT_FALSE(fs::exists(dir.file("missing")));
+  }
+  // A folder that cannot be written: nothing is made in it.
+  if (::geteuid() != 0) {
+    LockFaults faults(EBADF, 0);
+    const std::string shut = dir.file("shut");
+    fs::create_directory(shut);
+    fs::permissions(shut, fs::perms::owner_read | fs::perms::owner_exec);
+    FolderLock lock;
+    EXPECT_EQ(lock.Take(shut), Result::kNoLock);
+    EXPECT_EQ(lock.error(), EACCES);
+    EXPECT_TRUE(fs::is_empty(shut));
+    fs::permissions(shut, fs::perms::owner_all);
+  }
 }
 
 }  // namespace
