@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -67,11 +69,18 @@ CarbonEditPlugin::CarbonEditPlugin(plat::hostapi::ApertureApiManager* api, const
   }
   if (!versions.empty()) firstPath = versions[0].path;
   leopard = true;
-  gFilterRecord = new FilterRecord();
+  // Everything below reaches the process's records, which another session
+  // of this process may be using: a session turned away must not have
+  // touched them.
+  fichier makers{};
+  LocateMakersFolder(&makers);
+  if (!HoldMakersFolder(makers)) return;
+  filterRecord_ = new FilterRecord();
+  gFilterRecord = filterRecord_;
   if (!versions.empty())
     infoSourceImage(firstPath, &versions[0].type, &versions[0].properties, 0, leopard, gFilterRecord,
                     &lastError);
-  if (VMKAlloc() != 0) {
+  if (VMKAlloc(makers) != 0) {
     if (lastError.empty()) lastError = "the plug-in's windows could not be loaded";
     return;
   }
@@ -92,7 +101,41 @@ CarbonEditPlugin::~CarbonEditPlugin() {
   window = nullptr;
   VMKDeAlloc();
   if (gCarbonEditPlugin == this) gCarbonEditPlugin = nullptr;
-  SetSessionSpanImages(nullptr, nullptr);
+  if (spansPublished_) SetSessionSpanImages(nullptr, nullptr);
+}
+
+bool CarbonEditPlugin::HoldMakersFolder(const fichier& makers) {
+  // The scratch and settings files of the maker's folder are one per
+  // folder: a second session would empty the layer scratch under this
+  // one's render. One session holds the folder, from before it touches them
+  // until it ends; another is turned away at once rather than left waiting
+  // on an edit that may stay open for hours.
+  const std::string folder = FicToPosix(makers);
+  const auto held = folder.empty() ? plat::files::FolderLock::Result::kUnavailable
+                                   : supportFolderHold.Take(folder);
+  if (held == plat::files::FolderLock::Result::kInUse) {
+    lastError = "another edit is using the support folder " + folder + ": finish or cancel it, then start again";
+    return false;
+  }
+  // The records of the process are one session's: a second session of this
+  // process, where the folder could not be held, would replace them under
+  // the first one's next effect.
+  if (gPer != nullptr || gFilterRecord != nullptr) {
+    supportFolderHold.Release();
+    lastError = "another edit is open in this program: finish or cancel it, then start again";
+    return false;
+  }
+  if (held == plat::files::FolderLock::Result::kNoLock) {
+    // Used all the same, as before there were holds; said once in the
+    // program's life, not at every edit.
+    static std::atomic_flag told = ATOMIC_FLAG_INIT;
+    if (!told.test_and_set())
+      std::fprintf(stderr,
+                   "warning: the support folder %s cannot be locked (%s): it is used unlocked, so "
+                   "another edit started meanwhile could change its files under this one\n",
+                   folder.c_str(), std::strerror(supportFolderHold.error()));
+  }
+  return true;
 }
 
 void CarbonEditPlugin::ShareBuffers() {
@@ -101,7 +144,10 @@ void CarbonEditPlugin::ShareBuffers() {
   filtered = spare;
 }
 
-void CarbonEditPlugin::PublishSpans() { SetSessionSpanImages(&source, &destination); }
+void CarbonEditPlugin::PublishSpans() {
+  SetSessionSpanImages(&source, &destination);
+  spansPublished_ = true;
+}
 
 void* CarbonEditPlugin::editWindow() {
   if (window == nullptr && destination.width() != 0 && mainWindow != nullptr) {
@@ -111,25 +157,16 @@ void* CarbonEditPlugin::editWindow() {
   return window;
 }
 
-int32_t CarbonEditPlugin::VMKAlloc() {
+int32_t CarbonEditPlugin::VMKAlloc(const fichier& makers) {
   // The render cases and record kinds of every effect family; registering
   // again changes nothing.
   RegisterEffectFamilies();
   // The dialog of every effect number the main window and the operation-list
   // editor can open.
   RegisterEffectDialogs();
-  gPer = new TPermanent();
-  LocateMakersFolder(&gPer->makersFolder);
-  // The scratch and settings files of the maker's folder are one per
-  // folder: a second session would empty the layer scratch under this
-  // one's render. One session holds the folder, from before it touches them
-  // until it ends; another is turned away at once rather than left waiting
-  // on an edit that may stay open for hours.
-  const std::string makers = FicToPosix(gPer->makersFolder);
-  if (!makers.empty() && supportFolderHold.Take(makers) == plat::files::FolderLock::Result::kInUse) {
-    lastError = "another edit is using the support folder " + makers + ": finish or cancel it, then start again";
-    return -1;
-  }
+  per_ = new TPermanent();
+  gPer = per_;
+  Copy_FicStruct(&makers, &gPer->makersFolder);
   app = new VMKapp();
   app->effectLauncher = LaunchTuneEffect;
   // A session whose drawing records could not be had cannot run an effect.
@@ -147,10 +184,12 @@ int32_t CarbonEditPlugin::VMKAlloc() {
 void CarbonEditPlugin::VMKDeAlloc() {
   delete app;
   app = nullptr;
-  delete gPer;
-  gPer = nullptr;
-  delete gFilterRecord;
-  gFilterRecord = nullptr;
+  if (gPer == per_) gPer = nullptr;
+  delete per_;
+  per_ = nullptr;
+  if (gFilterRecord == filterRecord_) gFilterRecord = nullptr;
+  delete filterRecord_;
+  filterRecord_ = nullptr;
   supportFolderHold.Release();
 }
 

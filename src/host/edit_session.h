@@ -21,6 +21,8 @@
 
 class VMKapp;
 class VMKapemainUI;
+struct TPermanent;
+struct fichier;
 
 struct EditVersion {
   std::string path;
@@ -64,7 +66,8 @@ class CarbonEditPlugin {
                        int32_t top, int32_t right, int32_t bottom);
   int32_t WriteAPEimage(int32_t count, const void* rgb, const uint8_t* alpha, int16_t planes,
                         int32_t left, int32_t top, int32_t right, int32_t bottom);
-  int32_t VMKAlloc();
+  // Makes the session's records; `makers` is the maker's folder it holds.
+  int32_t VMKAlloc(const fichier& makers);
   void VMKDeAlloc();
 
   // Writes rendered planes (bottom row first, width x height bytes each)
@@ -110,8 +113,19 @@ class CarbonEditPlugin {
   void ShareBuffers();
   void PublishSpans();
 
+  // Takes the maker's folder for this session, before the session touches
+  // anything of the process's; false (with the reason in lastError) when
+  // another edit has it.
+  bool HoldMakersFolder(const fichier& makers);
+
   // This session's hold on the maker's folder, from its start to its end.
   plat::files::FolderLock supportFolderHold;
+  // The process-wide records this session made (gFilterRecord, gPer) and
+  // whether it published its images: a session turned away at its start
+  // made none of them, and its end must leave another session's alone.
+  FilterRecord* filterRecord_ = nullptr;
+  TPermanent* per_ = nullptr;
+  bool spansPublished_ = false;
 };
 
 extern CarbonEditPlugin* gCarbonEditPlugin;

@@ -1,13 +1,18 @@
 // One session at a time in a maker's folder: a session holds the folder for
 // its whole life, another is turned away with the reason and leaves the
-// folder's files alone; and a confirmed effect whose render fails is told.
+// folder's files and the first session's state alone; and a confirmed
+// effect whose render fails is told.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/core/session_state.h"
 #include "dialogs/correction/noise_dialog.h"
+#include "host/ApePlugInUtilities/ape_spans.h"
 #include "host/host_fixture.h"
 #include "host/main_window.h"
 #include "host/render_progress.h"
@@ -54,6 +59,121 @@ TEST_F(SupportFolderTest, AFolderHeldByAnotherEditTurnsTheSessionAwayWithItsFile
   EXPECT_NE(s->editWindow(), nullptr);
   EXPECT_TRUE(s->lastError.empty()) << s->lastError;
   EXPECT_EQ(fs::file_size(Scratch()), 0u);
+}
+
+// A second edit in the same process, turned away by the folder's hold: the
+// first keeps its process-wide records through the refusal and the refused
+// object's end, and its next effect renders as ever.
+TEST_F(SupportFolderTest, ARefusedSecondSessionLeavesTheFirstItsStateAndItsEffects) {
+  constexpr OSType kDnoi = FourCC("Dnoi");
+  constexpr int32_t kDenoiseButton = 43, kOk = 101;
+  CarbonEditPlugin* first = Start({Version("a.tif", vmktest::PatternImage(40, 30, 1))});
+  ASSERT_NE(first->editWindow(), nullptr);
+  const TPermanent* per = gPer;
+  const FilterRecord* record = gFilterRecord;
+  ASSERT_NE(per, nullptr);
+  ASSERT_NE(record, nullptr);
+  const FilterRecord recordBefore = *record;
+  uint8_t rgb[3] = {};
+  ASSERT_EQ(ReadAPEimage(0, rgb, nullptr, 3, 5, 7, 6, 8), 0);
+  const std::vector<uint8_t> pixel(rgb, rgb + 3);
+
+  auto edit = std::make_unique<plat::hostapi::FakeEditManager>(
+      std::vector<std::string>{Version("b.tif", vmktest::SolidImage(7, 9, 1, 2, 3))});
+  auto api = std::make_unique<plat::hostapi::FakeApiManager>(edit.get());
+  auto second = std::make_unique<CarbonEditPlugin>(api.get(), "test", edit.get());
+  EXPECT_EQ(second->editWindow(), nullptr);
+  EXPECT_NE(second->lastError.find("another edit is using the support folder " + Makers()), std::string::npos)
+      << second->lastError;
+  EXPECT_EQ(gPer, per);
+  EXPECT_EQ(gFilterRecord, record);
+  EXPECT_EQ(gCarbonEditPlugin, first);
+  second.reset();
+  ASSERT_EQ(gPer, per);
+  ASSERT_EQ(gFilterRecord, record);
+  EXPECT_EQ(gCarbonEditPlugin, first);
+  // The first's picture, not the refused one's, is what the records describe.
+  EXPECT_EQ(gFilterRecord->imageWidth, recordBefore.imageWidth);
+  EXPECT_EQ(gFilterRecord->imageHeight, recordBefore.imageHeight);
+  // The render's road to the pixels is still the first session's.
+  std::fill(rgb, rgb + 3, 0);
+  ASSERT_EQ(ReadAPEimage(0, rgb, nullptr, 3, 5, 7, 6, 8), 0);
+  EXPECT_EQ(std::vector<uint8_t>(rgb, rgb + 3), pixel);
+  // The folder is still the first's.
+  FolderLock other;
+  EXPECT_EQ(other.Take(Makers()), FolderLock::Result::kInUse);
+
+  const PixelBuffer before = first->destination;
+  int renders = 0;
+  SetRenderStartWatcher([&] { ++renders; });
+  driver_.Press(kApemainSig, kDenoiseButton).Advance(3.1).Press(kDnoi, kOk).RunSteps(first->mainWindow->window);
+  SetRenderStartWatcher(nullptr);
+  EXPECT_EQ(renders, 1);
+  EXPECT_TRUE(driver_.ui().alertRequests.empty());
+  EXPECT_TRUE(first->lastError.empty()) << first->lastError;
+  EXPECT_GT(fs::file_size(Scratch()), 0u);
+  bool changed = false;
+  for (uint32_t y = 0; y < 30 && !changed; ++y)
+    for (uint32_t x = 0; x < 40 && !changed; ++x)
+      for (int k = 0; k < 3; ++k) changed = changed || Sample(first->destination, x, y, k) != Sample(before, x, y, k);
+  EXPECT_TRUE(changed);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Folder locks that fail as the test says, for the life of the object.
+class LockFaults {
+ public:
+  LockFaults(int folderError, int fileError) { plat::files::FailFolderLocksForTesting(folderError, fileError); }
+  ~LockFaults() { plat::files::FailFolderLocksForTesting(0, 0); }
+  LockFaults(const LockFaults&) = delete;
+  LockFaults& operator=(const LockFaults&) = delete;
+};
+
+// The folder itself cannot be locked, as on NFS: the session holds it
+// through its hidden lock file, and another holder is turned away as ever.
+TEST_F(SupportFolderTest, AFolderThatCannotItselfBeLockedIsHeldAllTheSame) {
+  LockFaults faults(EBADF, 0);
+  const std::string a = Version("a.tif", vmktest::SolidImage(3, 3, 10, 20, 30));
+  CarbonEditPlugin* s = Start({a});
+  ASSERT_NE(s->editWindow(), nullptr);
+  EXPECT_TRUE(fs::is_regular_file(bundle_.makersFile(FolderLock::kLockFileName)));
+  FolderLock other;
+  EXPECT_EQ(other.Take(Makers()), FolderLock::Result::kInUse);
+  session_.reset();
+  ASSERT_EQ(other.Take(Makers()), FolderLock::Result::kHeld);
+  s = Start({a});
+  EXPECT_EQ(s->editWindow(), nullptr);
+  EXPECT_NE(s->lastError.find("another edit is using the support folder " + Makers()), std::string::npos)
+      << s->lastError;
+}
+
+// Nothing can be locked: the edit runs unlocked and the user is told so,
+// in one line, once for the program's life. A second edit in the program
+// is still turned away, with the first left as it was.
+TEST_F(SupportFolderTest, AFolderThatCannotBeLockedAtAllIsUsedAndSaidSoOnce) {
+  LockFaults faults(EBADF, ENOLCK);
+  const std::string a = Version("a.tif", vmktest::SolidImage(3, 3, 10, 20, 30));
+  testing::internal::CaptureStderr();
+  CarbonEditPlugin* s = Start({a});
+  EXPECT_NE(s->editWindow(), nullptr);
+  EXPECT_TRUE(s->lastError.empty()) << s->lastError;
+  const TPermanent* per = gPer;
+  auto edit = std::make_unique<plat::hostapi::FakeEditManager>(std::vector<std::string>{a});
+  auto api = std::make_unique<plat::hostapi::FakeApiManager>(edit.get());
+  auto second = std::make_unique<CarbonEditPlugin>(api.get(), "test", edit.get());
+  EXPECT_EQ(second->editWindow(), nullptr);
+  EXPECT_EQ(second->lastError, "another edit is open in this program: finish or cancel it, then start again");
+  second.reset();
+  EXPECT_EQ(gPer, per);
+  EXPECT_EQ(gCarbonEditPlugin, s);
+  session_.reset();
+  s = Start({a});
+  EXPECT_NE(s->editWindow(), nullptr);
+  session_.reset();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "warning: the support folder " + Makers() +
+                " cannot be locked (No locks available): it is used unlocked, so another edit started "
+                "meanwhile could change its files under this one\n");
 }
 
 // The scratch file emptied under the render (by anything): the confirmed
