@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <QMetaObject>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -149,6 +151,7 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
     if (fd >= 0) {
       ::fstat(fd, &claim);
       ::close(fd);
+      HoldForTest("claim");
       break;
     }
     if (errno != EEXIST) {
@@ -214,4 +217,15 @@ void EditableCopies::Remove() {
   for (auto f = folders_.rbegin(); f != folders_.rend(); ++f)
     if (!fs::is_directory(*f, ec) || !fs::is_empty(*f, ec) || !fs::remove(*f, ec)) break;
   folders_.clear();
+}
+
+void HoldForTest(const char* point) {
+  const char* hold = std::getenv("VMK_TEST_HOLD");
+  const size_t n = std::strlen(point);
+  if (hold == nullptr || std::strncmp(hold, point, n) != 0 || hold[n] != ':') return;
+  const char* file = hold + n + 1;
+  const int fd = ::open(file, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  ::close(fd);
+  for (int waited = 0; waited < 6000 && ::access(file, F_OK) == 0; ++waited) ::poll(nullptr, 0, 10);
 }

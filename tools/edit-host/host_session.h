@@ -104,3 +104,11 @@ class EditableCopies {
   std::vector<std::string> folders_;  // outermost first
   bool kept_ = false;
 };
+
+// For tests of what a stop does at a given moment: with
+// VMK_TEST_HOLD=POINT:FILE in the environment, the run holds at POINT
+// ("claim": a copy's name just claimed, before its pixels are written;
+// "copies": every copy made, before the plug-in is loaded; "exit": main
+// has returned) until FILE, which it makes there, is removed, for at most
+// a minute. Anywhere else, and without the variable, it does nothing.
+void HoldForTest(const char* point);

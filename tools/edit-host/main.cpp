@@ -247,6 +247,7 @@ int main(int argc, char** argv) {
   if (options.versions.empty()) options.versions = DefaultVersionsFolder();
   if (options.bundle.empty()) options.bundle = DefaultBundleFolder(argv[0]);
 
+  std::atexit([] { HoldForTest("exit"); });
   QApplication app(argc, argv);
   LiveProbe* probe = LiveProbe::Install(&app);
   HostEditManager manager;
@@ -266,6 +267,7 @@ int main(int argc, char** argv) {
     }
     manager.AddVersion(copy);
   }
+  HoldForTest("copies");
   HostApiManager api(&manager);
 
   std::string why;
