@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/files/colon_paths.h"
 #include "platform/files/file_errors.h"
@@ -360,66 +359,6 @@ TEST(FileIO, AReplacementSaysWhichSystemErrorStoppedIt) {
   EXPECT_FALSE(taken.commit());
   EXPECT_EQ(taken.error(), EISDIR);
   EXPECT_TRUE(fs::is_directory(dir.file("taken/inside")));
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-}
-
-// What a watch of the temporary files learns: each one made (with the
-// final path it is for) and how it ended, inside balanced steps.
-struct WatchLog {
-  int depth = 0;
-  bool unbalanced = false;
-  std::vector<std::string> events;
-};
-WatchLog gWatchLog;
-
-void WatchStep(bool starting) {
-  gWatchLog.depth += starting ? 1 : -1;
-  if (gWatchLog.depth < 0 || gWatchLog.depth > 1) gWatchLog.unbalanced = true;
-}
-int WatchMade(const char* temporary, const char* finalPath, int fd) {
-  if (gWatchLog.depth != 1 || fd < 0) gWatchLog.unbalanced = true;
-  const std::string leaf = fs::path(temporary).filename().string();
-  gWatchLog.events.push_back("made " + leaf.substr(0, leaf.size() - 6) + " for " +
-                             fs::path(finalPath).filename().string());
-  return static_cast<int>(gWatchLog.events.size());
-}
-void WatchEnded(int token, bool renamed) {
-  if (gWatchLog.depth != 1) gWatchLog.unbalanced = true;
-  gWatchLog.events.push_back(std::string(renamed ? "renamed " : "removed ") + std::to_string(token));
-}
-
-TEST(FileIO, AWatchLearnsOfEveryTemporaryFileAndHowItEnded) {
-  vmktest::TempDir dir;
-  const std::string f = dir.file("kept");
-  WriteText(f, "old");
-  static const TemporaryWatch watch = {WatchStep, WatchMade, WatchEnded};
-  gWatchLog = WatchLog();
-  WatchTemporaries(&watch);
-  {
-    AtomicReplace r(f);
-    ASSERT_TRUE(r.write("new", 3));
-    ASSERT_TRUE(r.commit());
-  }
-  {
-    AtomicReplace r(f);
-    r.write("abandoned", 9);
-  }
-  {
-    AtomicReplace r(f);
-    r.fail();
-    EXPECT_FALSE(r.commit());
-  }
-  int16_t ref = 0;
-  ASSERT_EQ(OpenReplacement(f, 0, 0, &ref), 0);
-  ASSERT_EQ(CloseFile(ref), 0);
-  WatchTemporaries(nullptr);
-  AtomicReplace unwatched(f);
-  ASSERT_TRUE(unwatched.commit());
-  EXPECT_FALSE(gWatchLog.unbalanced);
-  EXPECT_EQ(gWatchLog.depth, 0);
-  EXPECT_EQ(gWatchLog.events, (std::vector<std::string>{"made .~kept. for kept", "renamed 1", "made .~kept. for kept",
-                                                        "removed 3", "made .~kept. for kept", "removed 5",
-                                                        "made .~kept. for kept", "renamed 7"}));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
