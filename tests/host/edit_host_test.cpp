@@ -223,6 +223,12 @@ TEST_F(EditHostTest, AStopSignalWhileTheCopyIsWrittenLeavesNothingOfIt) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << trial;
     EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << vmktest::ReadText(dir_.file("out.txt"));
+    // Said by the host's own stop, which the status of death by the signal
+    // itself would not tell apart.
+    EXPECT_NE(vmktest::ReadText(dir_.file("out.txt"))
+                  .find("Edit stopped; the editable copies it made in " + Versions() + " are removed"),
+              std::string::npos)
+        << vmktest::ReadText(dir_.file("out.txt"));
     EXPECT_EQ(FolderFiles(Versions()), before) << trial;
   }
 }

@@ -27,7 +27,8 @@ class TwoSessionsTest : public ::testing::Test {
   // The shell words of one edit-host run on the support folder `support`
   // (its maker's folder made first), its output and exit status kept under
   // `name` (which the shell may expand: b$n). With `stopped`, the run is
-  // left open and stopped with SIGTERM once the run "a" has ended.
+  // left open and stopped with SIGTERM once the run "a" has ended (or after
+  // two minutes, should it never end).
   std::string Session(const std::string& support, const std::string& arguments, const std::string& name,
                       bool stopped = false) {
     fs::create_directories(dir_.file(support + "/Vellmarkstead"));
@@ -35,7 +36,8 @@ class TwoSessionsTest : public ::testing::Test {
     std::string run = "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file(support) + "' XDG_DATA_HOME='" +
                       dir_.file("data") + "' '" VMK_EDIT_HOST "' " + arguments + " >" + base + "'.out' 2>&1";
     if (stopped)
-      run += " & pid=$!; while [ ! -e '" + dir_.file("a.rc") + "' ]; do sleep 0.02; done; kill -TERM $pid; wait $pid";
+      run += " & pid=$!; i=0; while [ ! -e '" + dir_.file("a.rc") +
+             "' ] && [ $i -lt 6000 ]; do sleep 0.02; i=$((i+1)); done; kill -TERM $pid; wait $pid";
     return run + "; echo $? >" + base + "'.rc'";
   }
   // Runs the commands side by side and waits for all of them.
@@ -118,7 +120,7 @@ TEST_F(TwoSessionsTest, AStoppedRunRemovesOnlyTheFileItMade) {
   // copy's place, then the run is stopped.
   const std::string run = Session("support", "--versions '" + dir_.file("versions") + "' " + picture, "run");
   const std::string open = run.substr(0, run.rfind("; echo"));
-  const std::string line = open + " & pid=$!; while [ ! -s '" + copy + "' ]; do sleep 0.02; done; printf other >'" +
+  const std::string line = open + " & pid=$!; i=0; while [ ! -s '" + copy + "' ] && [ $i -lt 3000 ]; do sleep 0.02; i=$((i+1)); done; printf other >'" +
                            dir_.file("versions/.other") + "'; mv '" + dir_.file("versions/.other") + "' '" + copy +
                            "'; kill -TERM $pid; wait $pid";
   const int status = std::system(line.c_str());
@@ -183,8 +185,8 @@ TEST_F(TwoSessionsTest, RunsSharingASupportFolderEditAsAloneOrSaySo) {
     // folder or has it.
     std::string loop;
     if (trial % 2 == 1)
-      loop = "while [ ! -e '" + dir_.file(versions + "/picture.tif") + "' ] && [ ! -e '" + dir_.file("a.rc") +
-             "' ]; do sleep 0.01; done; ";
+      loop = "i=0; while [ ! -e '" + dir_.file(versions + "/picture.tif") + "' ] && [ ! -e '" + dir_.file("a.rc") +
+             "' ] && [ $i -lt 6000 ]; do sleep 0.01; i=$((i+1)); done; ";
     loop += "n=0; while [ ! -e '" + dir_.file("a.rc") + "' ] && [ $n -lt 40 ]; do n=$((n+1)); ";
     loop += Session(support, "--versions '" + dir_.file("b") + "' --auto cancel " + other, "b$n") + "; done";
     Together({Session(support, "--versions '" + dir_.file(versions) + "'" + effect, "a"), loop});

@@ -362,6 +362,36 @@ TEST(FileIO, AReplacementSaysWhichSystemErrorStoppedIt) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+// Only temporaries of the replacements' own naming that nobody holds go:
+// one a replacement is writing stays, and so do other hidden files, links
+// and folders, and whatever lies deeper than asked.
+TEST(FileIO, AStaleTemporarySweepTakesOnlyWhatNoReplacementHolds) {
+  vmktest::TempDir dir;
+  const std::string f = dir.file("picture.tif");
+  WriteText(f, "old");
+  AtomicReplace live(f);
+  ASSERT_TRUE(live.ok());
+  ASSERT_TRUE(live.write("new", 3));
+  for (const char* stale : {".~picture.tif.Ab12Cd", "one/.~list.lst.000000", "one/two/.~x.zzzzzZ"})
+    vmktest::Touch(dir.path() / stale);
+  for (const char* other : {".~picture.tif", ".~picture.tif.Ab1-Cd", ".~picture.tif.Ab12C", "~picture.tif.Ab12Cd",
+                            "one/two/three/.~deep.Ab12Cd"})
+    vmktest::Touch(dir.path() / other);
+  fs::create_directories(dir.file(".~folder.Ab12Cd"));
+  fs::create_symlink(f, dir.file(".~link.Ab12Cd"));
+  EXPECT_EQ(RemoveStaleTemporaries(dir.path().string(), 2), 3);
+  EXPECT_FALSE(fs::exists(dir.file(".~picture.tif.Ab12Cd")));
+  EXPECT_FALSE(fs::exists(dir.file("one/.~list.lst.000000")));
+  EXPECT_FALSE(fs::exists(dir.file("one/two/.~x.zzzzzZ")));
+  EXPECT_TRUE(fs::exists(live.tempPath()));
+  EXPECT_TRUE(fs::exists(dir.file("one/two/three/.~deep.Ab12Cd")));
+  EXPECT_TRUE(fs::is_directory(dir.file(".~folder.Ab12Cd")));
+  EXPECT_TRUE(fs::is_symlink(dir.file(".~link.Ab12Cd")));
+  EXPECT_EQ(RemoveStaleTemporaries(dir.path().string(), 0), 0);
+  ASSERT_TRUE(live.commit());
+  EXPECT_EQ(ReadText(f), "new");
+}
+
 TEST(FileIO, CreateOpenReadAndErrors) {
   vmktest::TempDir dir;
   const std::string f = dir.file("data");

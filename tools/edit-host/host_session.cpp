@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,11 +10,13 @@
 #include <QMetaObject>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
 #include "platform/imageio/image_io.h"
+#include "stop_signals.h"
 
 namespace fs = std::filesystem;
 namespace io = plat::imageio;
@@ -38,6 +41,8 @@ std::vector<plat::hostapi::VersionDictionary> HostEditManager::editableVersionsO
 }
 
 void HostEditManager::endEditSession() {
+  // The versions are the user's now: a stop signal no longer removes them.
+  stops::Settle();
   outcome_ = Outcome::kEnded;
   // exit, not quit: quit asks the windows to close, and the plug-in's window
   // refuses its close box.
@@ -101,8 +106,14 @@ long PluginModule::PreviewsShown(plat::hostapi::ApertureEditPlugin* plugin) {
   return hook != nullptr ? hook(plugin) : 0;
 }
 
+void PluginModule::WatchTemporaries(const plat::files::TemporaryWatch* watch) {
+  auto hook = reinterpret_cast<plat::hostapi::PluginWatchTemporaries>(
+      handle_ != nullptr ? dlsym(handle_, plat::hostapi::kPluginWatchTemporariesSymbol) : nullptr);
+  if (hook != nullptr) hook(watch);
+}
+
 bool MakeEditableVersion(const std::string& image, const std::string& folder, std::string* copy,
-                         std::string* why, FileIdentity* identity) {
+                         std::string* why) {
   io::ImageInfo info;
   std::vector<uint8_t> pixels;
   size_t rowBytes = 0;
@@ -143,12 +154,17 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
   // The name is claimed by creating it, which fails when anything is there
   // (a link too): another start on the same folder, looking at the same
   // moment, then takes the next name instead of writing over this one.
-  struct stat claim = {};
+  stops::Made* claim = nullptr;
   for (int n = 1;; ++n) {
-    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd;
+    {
+      const stops::Change change;
+      fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) claim = stops::RecordMade(out.string(), fd, false);
+    }
     if (fd >= 0) {
-      ::fstat(fd, &claim);
       ::close(fd);
+      HoldForTest("claim");
       break;
     }
     if (errno != EEXIST) {
@@ -161,7 +177,8 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
   properties.orientation = 1;
   const io::PixelSource source{upright.data(), static_cast<size_t>(width) * 4 * static_cast<size_t>(bytes),
                                width, height, bytes};
-  // The copy replaces the empty file that holds the name.
+  // The copy replaces the empty file that holds the name (and the record
+  // of the claim follows it to the copy).
   const int wrote = io::WriteImage(out.string(), io::kTypeTIFF, properties, source, why);
   struct stat made = {};
   if (wrote != io::kOk || ::lstat(out.c_str(), &made) != 0) {
@@ -169,49 +186,53 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
     if (why->empty()) *why = io::StatusText(wrote);
     *why = "cannot write " + out.string() + ": " + *why;
     // The claim is taken away again, while it is still the file made.
-    if (::lstat(out.c_str(), &made) == 0 && made.st_dev == claim.st_dev && made.st_ino == claim.st_ino)
-      ::unlink(out.c_str());
+    const stops::Change change;
+    stops::TakeBack(claim);
     return false;
   }
   *copy = out.string();
-  if (identity != nullptr) *identity = {made.st_dev, made.st_ino};
   return true;
 }
 
 bool EditableCopies::Make(const std::string& image, const std::string& folder, std::string* copy,
                           std::string* why) {
-  // The folders missing now, outermost first, are the ones this start makes.
-  std::vector<std::string> missing;
+  // The folders missing now, outermost first, are made here one by one, so
+  // that each is recorded as this start's the moment it is made; one that
+  // another start made meanwhile is that start's.
+  std::vector<fs::path> missing;
   std::error_code ec;
-  for (fs::path p = fs::absolute(folder, ec); !ec && !p.empty() && !fs::exists(p, ec) && !ec;
+  struct stat st = {};
+  for (fs::path p = fs::absolute(folder, ec); !ec && !p.empty() && ::lstat(p.c_str(), &st) != 0 && errno == ENOENT;
        p = p.parent_path()) {
-    missing.insert(missing.begin(), p.string());
+    missing.insert(missing.begin(), p);
     if (p == p.parent_path()) break;
   }
-  FileIdentity identity;
-  const bool made = MakeEditableVersion(image, folder, copy, why, &identity);
-  for (const std::string& f : missing)
-    if (fs::is_directory(f, ec)) folders_.push_back(f);
-  if (made) copies_.push_back({*copy, identity});
+  for (const fs::path& f : missing) {
+    const stops::Change change;
+    if (::mkdir(f.c_str(), 0777) == 0) stops::RecordMade(f.string(), -1, true);
+    else if (errno != EEXIST) break;
+  }
+  const bool made = MakeEditableVersion(image, folder, copy, why);
+  if (made) ++made_;
   return made;
 }
 
+EditableCopies::~EditableCopies() {
+  stops::Settle();
+  Remove();
+}
+
 void EditableCopies::Remove() {
-  if (kept_) return;
-  std::error_code ec;
-  // A copy whose name now holds another file (one that another program, or
-  // another start that took the name after this one let it go, put there)
-  // is not this start's to take away.
-  for (const auto& [path, identity] : copies_) {
-    struct stat now = {};
-    if (::lstat(path.c_str(), &now) == 0 && now.st_dev == identity.device && now.st_ino == identity.inode &&
-        !fs::remove(path, ec) && ec)
-      notRemoved_.push_back(path + ": " + ec.message());
-  }
-  copies_.clear();
-  // Innermost first; a folder that holds anything else is left, with all
-  // that encloses it.
-  for (auto f = folders_.rbegin(); f != folders_.rend(); ++f)
-    if (!fs::is_directory(*f, ec) || !fs::is_empty(*f, ec) || !fs::remove(*f, ec)) break;
-  folders_.clear();
+  if (!kept_) stops::RemoveRecorded(&notRemoved_);
+}
+
+void HoldForTest(const char* point) {
+  const char* hold = std::getenv("VMK_TEST_HOLD");
+  const size_t n = std::strlen(point);
+  if (hold == nullptr || std::strncmp(hold, point, n) != 0 || hold[n] != ':') return;
+  const char* file = hold + n + 1;
+  const int fd = ::open(file, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  ::close(fd);
+  for (int waited = 0; waited < 6000 && ::access(file, F_OK) == 0; ++waited) ::poll(nullptr, 0, 10);
 }

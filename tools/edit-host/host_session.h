@@ -2,13 +2,11 @@
 // the plug-in module, and the editable copies of the user's images.
 #pragma once
 
-#include <sys/types.h>
-
 #include <atomic>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "platform/files/file_io.h"
 #include "platform/hostapi/host_api.h"
 
 class HostEditManager : public plat::hostapi::ApertureEditManager {
@@ -54,53 +52,63 @@ class PluginModule {
   // Previews the plug-in's views have shown so far; 0 when the module does
   // not say.
   long PreviewsShown(plat::hostapi::ApertureEditPlugin* plugin);
+  // Gives the module the watch of its temporary files, when it takes one.
+  void WatchTemporaries(const plat::files::TemporaryWatch* watch);
 
  private:
   void* handle_ = nullptr;
   plat::hostapi::PluginFactory factory_ = nullptr;
 };
 
-// Which file a path named when it was looked at: the same path may later
-// name another.
-struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-};
-
 // Copies `image` as a TIFF into `folder` (made when missing) under a name
 // not yet taken, at 16 bits when the image has more than 8, with its alpha
 // when it has one; false with the reason when the image cannot be read or
 // the copy written. The name is claimed as it is chosen, so two starts at
-// once never take the same one; `identity` (when given) says which file the
-// copy is.
+// once never take the same one; the claim, and the copy that takes its
+// place, are recorded for a stop (stop_signals.h).
 bool MakeEditableVersion(const std::string& image, const std::string& folder, std::string* copy,
-                         std::string* why, FileIdentity* identity = nullptr);
+                         std::string* why);
 
 // The editable copies one start of the host makes, and the folders it makes
 // for them. Unless the session ended confirmed (Keep), they are taken away
 // again: a cancelled or failed start leaves the versions folder as it found
-// it. Only what this start made goes; files that were there stay untouched.
+// it. Only what this start made goes (a version the plug-in wrote over a
+// copy too); files that were there, or that were put in a copy's place
+// since, stay untouched.
 class EditableCopies {
  public:
   EditableCopies() = default;
-  ~EditableCopies() { Remove(); }
+  // A way out that did not say what became of the copies removes them.
+  ~EditableCopies();
   EditableCopies(const EditableCopies&) = delete;
   EditableCopies& operator=(const EditableCopies&) = delete;
 
-  // MakeEditableVersion, remembering the copy and any folder made for it.
+  // MakeEditableVersion, recording any folder made for the copy.
   bool Make(const std::string& image, const std::string& folder, std::string* copy, std::string* why);
+  // Copies were made (and handed to the plug-in).
+  bool made() const { return made_ > 0; }
   // The session ended confirmed: the copies hold the user's edits.
   void Keep() { kept_ = true; }
-  // Removes the copies made, each only while its name still holds the file
-  // made, and then the folders made for them, where they are empty; nothing
-  // once kept.
+  // Unless kept, removes what this start made: the copies, each only while
+  // its name still holds the file made or written back, any temporary file
+  // left half-written, and then the folders made for the copies, where they
+  // are empty. Called once the run's outcome is settled, or a stop has begun
+  // (stop_signals.h).
   void Remove();
-  // The copies Remove could not take away, each with the system's reason.
+  // What Remove could not take away, each with the system's reason ("the
+  // editable copy PATH: why").
   const std::vector<std::string>& NotRemoved() const { return notRemoved_; }
 
  private:
   std::vector<std::string> notRemoved_;
-  std::vector<std::pair<std::string, FileIdentity>> copies_;
-  std::vector<std::string> folders_;  // outermost first
+  int made_ = 0;
   bool kept_ = false;
 };
+
+// For tests of what a stop does at a given moment: with
+// VMK_TEST_HOLD=POINT:FILE in the environment, the run holds at POINT
+// ("claim": a copy's name just claimed, before its pixels are written;
+// "copies": every copy made, before the plug-in is loaded; "exit": main
+// has returned) until FILE, which it makes there, is removed, for at most
+// a minute. Anywhere else, and without the variable, it does nothing.
+void HoldForTest(const char* point);

@@ -22,9 +22,12 @@
 // or a confirmed effect that could not be written) or a dialog showed no
 // preview; the alert's text is printed.
 // Only a session that ended confirmed keeps the copies it made in the
-// versions folder; a cancelled or failed one removes them again, and so does
-// one stopped by Ctrl+C, a closed terminal or SIGTERM (status 128 + the
-// signal's number).
+// versions folder; a cancelled or failed one removes them again (the
+// versions OK wrote over them too), and so does one stopped by Ctrl+C, a
+// closed terminal or SIGTERM (status 128 + the signal's number); each says
+// so, naming what it could not remove. A stop that comes while OK writes
+// the edited versions is taken once they are written: they are kept, the
+// run says where, and the status is 3.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -48,6 +51,7 @@
 #include "host_session.h"
 #include "live_probe.h"
 #include "stop_signals.h"
+#include "platform/files/file_io.h"
 #include "platform/hostapi/live_log.h"
 
 namespace fs = std::filesystem;
@@ -57,6 +61,10 @@ namespace {
 // Seconds an effect's dialog is given to show its first preview before a
 // --dialog run gives up on it.
 constexpr int kFirstPreviewWait = 60;
+// The exit status of a run stopped once OK had written the edited versions,
+// which it keeps: a script tells it from a stop that removed the copies
+// (128 + the signal) and from an end with no stop (0).
+constexpr int kStoppedAfterOk = 3;
 
 // The write end of the pipe on which a stop signal reaches the event loop:
 // a handler may only write, the copies are removed from the loop.
@@ -64,36 +72,34 @@ int gStopSignalPipe = -1;
 // Set while the application's event loop runs; a signal sent before it runs
 // or after it ended cannot wait for it.
 volatile sig_atomic_t gLoopServes = 0;
-// A stop signal was passed to the loop and not yet taken.
+// The stop signal passed to the loop, if any; a second one is not.
 volatile sig_atomic_t gStopPassed = 0;
-const HostEditManager* gStopManager = nullptr;
 
 void OnStopSignal(int signal) {
+  // Once the outcome is settled (the session ended confirmed, or the run is
+  // saying what it leaves), a stop changes nothing.
+  if (!stops::Open()) return;
   if (gLoopServes != 0 && gStopPassed == 0) {
-    gStopPassed = 1;
+    gStopPassed = signal;
     const unsigned char number = static_cast<unsigned char>(signal);
     [[maybe_unused]] const ssize_t n = ::write(gStopSignalPipe, &number, 1);
     return;
   }
-  // A copy half made waits for its end, so that its claim and temporary
-  // file go with it.
-  if (DeferStopWhileMaking(signal)) return;
   // The main thread is held where the loop cannot run (making a copy,
   // loading the plug-in, a file that does not answer), or the loop did not
-  // take the first signal: the copies go from here, and the process ends.
-  StopFromHandler(128 + signal,
-                  gStopManager != nullptr && gStopManager->outcome() == HostEditManager::Outcome::kEnded);
+  // take the first signal: what this start made goes from here, and the
+  // process ends.
+  stops::StopFromHandler(signal);
 }
 
-// Says what became of the copies of a session that did not end confirmed:
-// `done` when they are all gone, else each one that stays, with the reason.
+// Says what became of what a session that did not end confirmed made:
+// `done` when it is all gone, else each thing that stays, with the reason.
 void TellCopiesRemoved(const EditableCopies& copies, const char* how, const std::string& done) {
   if (copies.NotRemoved().empty()) {
     std::printf("%s; %s\n", how, done.c_str());
     return;
   }
-  for (const std::string& left : copies.NotRemoved())
-    std::printf("%s; could not remove the editable copy %s\n", how, left.c_str());
+  for (const std::string& left : copies.NotRemoved()) std::printf("%s; could not remove %s\n", how, left.c_str());
 }
 
 // Ctrl+C, a closed terminal and SIGTERM end the run as a cancel would, from
@@ -101,21 +107,21 @@ void TellCopiesRemoved(const EditableCopies& copies, const char* how, const std:
 // session's copies are removed, then the process ends at once.
 void StopOnSignals(QApplication* app, const HostEditManager* manager, EditableCopies* copies,
                    const std::string& versions) {
+  stops::SetStopLine("Edit stopped; the editable copies it made in " + versions + " are removed");
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
   gStopSignalPipe = fds[1];
-  gStopManager = manager;
-  SetStopLine("Edit stopped; the editable copies it made in " + versions + " are removed");
   auto* notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, app);
   QObject::connect(notifier, &QSocketNotifier::activated, [=] {
     unsigned char number = 0;
     if (::read(fds[0], &number, 1) != 1) return;
-    if (manager->outcome() == HostEditManager::Outcome::kEnded) {
-      copies->Keep();
-    } else {
-      copies->Remove();
-      TellCopiesRemoved(*copies, "Edit stopped", "the editable copies it made in " + versions + " are removed");
-    }
+    // OK writes the versions and then asks for the session's end, which
+    // waits in the queue: a stop that came while it wrote is taken after it.
+    QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
+    // Ended confirmed: main says where the versions are.
+    if (manager->outcome() == HostEditManager::Outcome::kEnded || !stops::BeginStop()) return;
+    copies->Remove();
+    TellCopiesRemoved(*copies, "Edit stopped", "the editable copies it made in " + versions + " are removed");
     std::fflush(stdout);
     plat::hostapi::LiveLog("exit %d", 128 + number);
     std::_Exit(128 + number);
@@ -247,37 +253,49 @@ int main(int argc, char** argv) {
   if (options.versions.empty()) options.versions = DefaultVersionsFolder();
   if (options.bundle.empty()) options.bundle = DefaultBundleFolder(argv[0]);
 
+  std::atexit([] { HoldForTest("exit"); });
   QApplication app(argc, argv);
   LiveProbe* probe = LiveProbe::Install(&app);
   HostEditManager manager;
   // Taken away again on every way out but a confirmed end.
   EditableCopies copies;
   StopOnSignals(&app, &manager, &copies, options.versions);
+  // The temporary files that the host's own writers and the plug-in's make
+  // are recorded, so that a stop takes a half-written one away; what a run
+  // killed outright left in the versions folder goes now.
+  plat::files::WatchTemporaries(stops::TemporaryWatch());
+  plat::files::RemoveStaleTemporaries(options.versions);
+  // A run that fails once it made copies takes them away and says so.
+  auto failed = [&] {
+    stops::Settle();
+    copies.Remove();
+    if (copies.made())
+      TellCopiesRemoved(copies, "Edit failed", "the editable copies it made in " + options.versions + " are removed");
+    return 1;
+  };
   for (const std::string& image : options.images) {
     std::string copy;
     std::string why;
-    BeginCopyMaking();
-    const bool made = copies.Make(image, options.versions, &copy, &why);
-    if (made) RecordCopyForStop(copy);
-    EndCopyMaking();
-    if (!made) {
+    if (!copies.Make(image, options.versions, &copy, &why)) {
       std::fprintf(stderr, "edit-host: no editable version of %s: %s\n", image.c_str(), why.c_str());
-      return 1;
+      return failed();
     }
     manager.AddVersion(copy);
   }
+  HoldForTest("copies");
   HostApiManager api(&manager);
 
   std::string why;
   PluginModule module;
   if (!module.Load(options.bundle, &why)) {
     std::fprintf(stderr, "edit-host: %s\n", why.c_str());
-    return 1;
+    return failed();
   }
+  module.WatchTemporaries(stops::TemporaryWatch());
   plat::hostapi::ApertureEditPlugin* plugin = module.Create(&api);
   if (plugin == nullptr) {
     std::fprintf(stderr, "edit-host: the plug-in refused the host\n");
-    return 1;
+    return failed();
   }
   plugin->beginEditSession();
   auto* window = static_cast<QWidget*>(plugin->editWindow());
@@ -286,14 +304,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "edit-host: the plug-in has no window: %s\n",
                  reason.empty() ? "unknown reason" : reason.c_str());
     delete plugin;
-    return 1;
+    return failed();
   }
   if (!options.layers.empty() && module.RenderLayers(plugin, options.layers) != 0) {
     const std::string reason = plugin->lastErrorMessage();
     std::fprintf(stderr, "edit-host: %s\n",
                  reason.empty() ? ("cannot render " + options.layers).c_str() : reason.c_str());
     delete plugin;
-    return 1;
+    return failed();
   }
   window->show();
 
@@ -379,9 +397,14 @@ int main(int argc, char** argv) {
     });
     watcher->start(20);
   }
-  QTimer::singleShot(0, &app, [] { gLoopServes = 1; });
+  // Set before the loop's first turn, which may already press OK: a stop
+  // while OK writes the versions then waits for the loop.
+  gLoopServes = 1;
   const int loop = app.exec();
   gLoopServes = 0;
+  // From here on a stop signal changes nothing: what the run says below is
+  // what it leaves.
+  stops::Settle();
   if (probe != nullptr) probe->Finish();
   if (loop != 0) status = 1;
   delete plugin;
@@ -389,17 +412,33 @@ int main(int argc, char** argv) {
   // that no longer comes once the session has ended.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCoreApplication::processEvents();
+  // A stop signal that the loop was given and did not act on.
+  const int stopped = gStopPassed;
+  const std::string removed = "the editable copies it made in " + options.versions + " are removed";
   switch (manager.outcome()) {
     case HostEditManager::Outcome::kEnded:
       copies.Keep();
-      std::printf("Edited versions are in %s\n", options.versions.c_str());
+      if (stopped != 0) {
+        // It came while OK rendered and wrote the versions, which are whole.
+        std::printf("Edit stopped once OK had written the edited versions: they are in %s\n",
+                    options.versions.c_str());
+        status = kStoppedAfterOk;
+      } else {
+        std::printf("Edited versions are in %s\n", options.versions.c_str());
+      }
       break;
     case HostEditManager::Outcome::kCancelled:
-      copies.Remove();
-      TellCopiesRemoved(copies, "Edit cancelled", "the editable copies it made in " + options.versions + " are removed");
-      break;
     case HostEditManager::Outcome::kOpen:
-      if (status == 0) status = 1;
+      copies.Remove();
+      if (stopped != 0) {
+        TellCopiesRemoved(copies, "Edit stopped", removed);
+        status = 128 + stopped;
+      } else if (manager.outcome() == HostEditManager::Outcome::kCancelled) {
+        TellCopiesRemoved(copies, "Edit cancelled", removed);
+      } else {
+        if (status == 0) status = 1;
+        TellCopiesRemoved(copies, "Edit failed", removed);
+      }
       break;
   }
   plat::hostapi::LiveLog("exit %d", status);

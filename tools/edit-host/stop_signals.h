@@ -1,30 +1,78 @@
-// What a stop signal (Ctrl+C, a closed terminal, SIGTERM) does when the
-// event loop cannot take it: the main thread held before the loop runs
-// (making the copies, loading the plug-in) or inside one of its turns. The
-// handler itself then removes the copies this start made and ends the
-// process; all it needs is set up beforehand, so that it only looks at
-// files, removes them and writes, as a handler may.
+// What a stop signal (Ctrl+C, a closed terminal, SIGTERM) takes away, and
+// when it may. Everything this start makes in the file system is recorded
+// as it is made: the folders made for the copies, each copy's claimed name
+// and the file it became (again after every write-back, which puts a new
+// file in its place), and every temporary file that a replacement of the
+// host's or of the plug-in module's makes. Each is held by a descriptor, so
+// that its inode stays in use and the file system cannot give its number
+// to a file the user puts at that name; a file is removed only while its
+// name still holds that inode. The record is read by a signal handler,
+// so it is built before the handlers are set and changed only inside a
+// `Change`, which a stop waits for; the handler makes no call that is not
+// async-signal-safe.
 #pragma once
 
 #include <string>
+#include <vector>
 
-// Remembers a copy just made, by its name and by the file it is now, so
-// that only that file is removed (never one put in its place since).
-void RecordCopyForStop(const std::string& path);
+#include "platform/files/file_io.h"
 
-// While a copy is being made (its name claimed, its temporary file being
-// written), a first stop signal waits for it: the handler cannot know that
-// copy's files yet. `EndCopyMaking` then carries out a stop that waited. A
-// second signal does not wait (a source that never answers).
-void BeginCopyMaking();
-void EndCopyMaking();
-// From a signal handler: true when the signal is kept for `EndCopyMaking`.
-bool DeferStopWhileMaking(int signal);
+namespace stops {
 
-// The line written once the copies are gone.
+// Holds a stop off while the record and the file system change together:
+// the stop signals are blocked on this thread, and a stop taken on another
+// thread waits for the change to end. Once a removal is under way a change
+// waits for it (for ever when it is a stop's, which ends the process).
+class Change {
+ public:
+  Change();
+  ~Change();
+  Change(const Change&) = delete;
+  Change& operator=(const Change&) = delete;
+};
+
+// One file or folder this start made.
+struct Made;
+// Records the file or folder just made at `path` (inside a Change): the
+// file `fd` is open on (-1: the one the name holds now), held.
+Made* RecordMade(const std::string& path, int fd, bool folder);
+// Takes a file just made away again (inside a Change): removed while its
+// name still holds it, and recorded no longer.
+void TakeBack(Made* made);
+
+// The watch of the temporary files of replacements, for the host's own file
+// layer and the plug-in module's.
+const plat::files::TemporaryWatch* TemporaryWatch();
+
+// The line a stop writes when everything recorded is gone; also makes ready
+// the words a handler needs to say why something stays. Called before the
+// handlers are set.
 void SetStopLine(const std::string& line);
 
-// From a signal handler: unless `keep`, removes every copy recorded, writes
-// the line (or, for each copy that could not be removed, its name), and
-// ends the process with `status`. Only async-signal-safe calls.
-[[noreturn]] void StopFromHandler(int status, bool keep);
+// The run's outcome is decided on the main thread: from now on a stop
+// signal changes nothing, and what the run then says is what it leaves.
+// Does not return while a stop is removing what was made (it ends the
+// process).
+void Settle();
+// True until the outcome is settled or a stop has begun.
+bool Open();
+// A stop taken from the event loop: true when it is this caller's to make
+// (nothing settled); false once the outcome is settled. Does not return
+// while another stop is removing.
+bool BeginStop();
+
+// Removes everything recorded that its name still holds (temporary files,
+// then the copies, then the folders, innermost first; a folder that holds
+// anything else stays, silently). Each that stays for another reason is
+// added to `left` as "the editable copy PATH: why" (or "the temporary
+// file ...", "the folder ..."). Call once the outcome is settled or a stop
+// has begun.
+void RemoveRecorded(std::vector<std::string>* left);
+
+// From a signal handler: unless the outcome is settled or another stop has
+// begun (then it returns), removes everything recorded, writes the stop
+// line (or, for each thing that stays, a line naming it) and ends the
+// process with status 128 + `signal`.
+void StopFromHandler(int signal);
+
+}  // namespace stops

@@ -1,6 +1,7 @@
 // The entry point of the plug-in module ApeVMKPlugin.so. The module carries
-// its own copy of everything below the host floor, so it exports this one
-// function and nothing else; the bundle's resources sit beside it.
+// its own copy of everything below the host floor, so it exports its
+// factory and the few hooks the host looks up by name, nothing else; the
+// bundle's resources sit beside it.
 #include <dlfcn.h>
 
 #include <filesystem>
@@ -8,6 +9,8 @@
 #include "host/edit_session.h"
 #include "host/plugin_entry.h"
 #include "host/session/app_object.h"
+#include "platform/files/file_io.h"
+#include "platform/files/folders.h"
 #include "platform/toolbox/toolbox.h"
 #include "views/image_box.h"
 
@@ -24,7 +27,15 @@ ApertureVMK_UIEditPluginCreate(plat::hostapi::ApertureApiManager* apiManager) {
     plat::tb::InstallLiveServices();
     servicesInstalled = true;
   }
+  // What a run killed or stopped while it wrote a support file left beside
+  // it; a file some other session is writing is held, and stays.
+  if (const auto makers = plat::files::FindMakersFolder()) plat::files::RemoveStaleTemporaries(*makers, 4);
   return ApertureVMK_UIEditPlugin::initWithAPIManager(apiManager);
+}
+
+extern "C" __attribute__((visibility("default"))) void ApertureVMK_UIEditPluginWatchTemporaries(
+    const plat::files::TemporaryWatch* watch) {
+  plat::files::WatchTemporaries(watch);
 }
 
 extern "C" __attribute__((visibility("default"))) int ApertureVMK_UIEditPluginRenderLayers(

@@ -1,6 +1,8 @@
 #include "platform/files/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/files/file_errors.h"
 #include "platform/files/file_types.h"
@@ -321,18 +324,142 @@ void FailWritesForTesting(const std::string& folder, int error) {
   f.error = error;
 }
 
+namespace {
+
+std::atomic<const TemporaryWatch*> gWatch{nullptr};
+
+// One change of a temporary file, bracketed for the watch; errno is kept.
+class WatchedStep {
+ public:
+  WatchedStep() : watch_(gWatch.load()) {
+    const int e = errno;
+    if (watch_ != nullptr && watch_->step != nullptr) watch_->step(true);
+    errno = e;
+  }
+  ~WatchedStep() {
+    const int e = errno;
+    if (watch_ != nullptr && watch_->step != nullptr) watch_->step(false);
+    errno = e;
+  }
+  WatchedStep(const WatchedStep&) = delete;
+  WatchedStep& operator=(const WatchedStep&) = delete;
+  int Made(const char* temporary, const char* finalPath, int fd) const {
+    const int e = errno;
+    const int token = watch_ != nullptr && watch_->made != nullptr ? watch_->made(temporary, finalPath, fd) : -1;
+    errno = e;
+    return token;
+  }
+  void Ended(int token, bool renamed) const {
+    const int e = errno;
+    if (watch_ != nullptr && watch_->ended != nullptr) watch_->ended(token, renamed);
+    errno = e;
+  }
+
+ private:
+  const TemporaryWatch* watch_;
+};
+
+// ".~" + a name + "." + the six letters or digits mkstemp puts in.
+bool IsTemporaryName(const std::string& name) {
+  constexpr size_t kRandom = 6;
+  if (name.size() < 2 + 1 + 1 + kRandom || name.compare(0, 2, ".~") != 0) return false;
+  if (name[name.size() - kRandom - 1] != '.') return false;
+  for (size_t i = name.size() - kRandom; i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+// Removes `path`, a temporary file's name looked at as `seen`, when no
+// program holds its lock.
+bool RemoveUnheld(const std::string& path, const struct stat& seen) {
+  // Read-write: a file system that emulates the lock with a write lock
+  // refuses it on a descriptor opened for reading only.
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool removed = false;
+  struct stat held {};
+  struct stat now {};
+  // The lock is held while the name goes, so that a replacement that made
+  // the file just now (and waits for its lock) finds it gone and makes
+  // another.
+  if (::fstat(fd, &held) == 0 && held.st_dev == seen.st_dev && held.st_ino == seen.st_ino &&
+      ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &now) == 0 && now.st_dev == held.st_dev &&
+      now.st_ino == held.st_ino)
+    removed = ::unlink(path.c_str()) == 0;
+  ::close(fd);
+  return removed;
+}
+
+}  // namespace
+
+void WatchTemporaries(const TemporaryWatch* watch) { gWatch.store(watch); }
+
+int RemoveStaleTemporaries(const std::string& folder, int depth) {
+  DIR* d = ::opendir(folder.c_str());
+  if (d == nullptr) return 0;
+  int removed = 0;
+  std::vector<std::string> below;
+  const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  while (const dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string path = base + name;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      if (depth > 0) below.push_back(path);
+    } else if (S_ISREG(st.st_mode) && IsTemporaryName(name) && RemoveUnheld(path, st)) {
+      ++removed;
+    }
+  }
+  ::closedir(d);
+  for (const std::string& sub : below) removed += RemoveStaleTemporaries(sub, depth - 1);
+  return removed;
+}
+
 AtomicReplace::AtomicReplace(std::string finalPath) : finalPath_(std::move(finalPath)) {
   const size_t slash = finalPath_.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : finalPath_.substr(0, slash + 1);
   const std::string leaf = slash == std::string::npos ? finalPath_ : finalPath_.substr(slash + 1);
-  // Hidden and beside the final file, so the rename never crosses devices.
-  std::string tmpl = folder + ".~" + leaf.substr(0, 200) + ".XXXXXX";
-  fd_ = ::mkostemp(tmpl.data(), O_CLOEXEC);
-  if (fd_ < 0) {
-    error_ = errno;
-    return;
+  // A start's sweep of stale temporaries may take the file between its
+  // making and its lock: it is then made again.
+  for (int attempt = 0; attempt < 4 && fd_ < 0; ++attempt) {
+    // Hidden and beside the final file, so the rename never crosses devices.
+    std::string tmpl = folder + ".~" + leaf.substr(0, 200) + ".XXXXXX";
+    int fd = -1;
+    int token = -1;
+    {
+      const WatchedStep step;
+      fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+      if (fd >= 0) token = step.Made(tmpl.c_str(), finalPath_.c_str(), fd);
+    }
+    if (fd < 0) {
+      error_ = errno;
+      return;
+    }
+    // Held for as long as the file lives, so that a sweep knows that a
+    // program is writing it; where the file system has no locks, no sweep
+    // takes it either.
+    int locked;
+    while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    struct stat st {};
+    if (locked == 0 && ::fstat(fd, &st) == 0 && st.st_nlink == 0) {
+      ::close(fd);
+      const WatchedStep step;
+      step.Ended(token, false);
+      error_ = EAGAIN;
+      continue;
+    }
+    fd_ = fd;
+    token_ = token;
+    tempPath_ = tmpl;
+    error_ = 0;
+    lock_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
   }
-  tempPath_ = tmpl;
+  if (fd_ < 0) return;
   // mkostemp makes the file private; give it the mode a new file would get.
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -345,8 +472,16 @@ AtomicReplace::AtomicReplace(std::string finalPath) : finalPath_(std::move(final
 AtomicReplace::~AtomicReplace() {
   if (!done_ && fd_ >= 0) {
     ::close(fd_);
-    ::unlink(tempPath_.c_str());
+    fd_ = -1;
+    Discard();
   }
+  if (lock_ >= 0) ::close(lock_);
+}
+
+void AtomicReplace::Discard() {
+  const WatchedStep step;
+  ::unlink(tempPath_.c_str());
+  step.Ended(token_, false);
 }
 
 void AtomicReplace::Failed(int error) {
@@ -390,10 +525,20 @@ bool AtomicReplace::commit() {
     good = false;
   }
   fd_ = -1;
-  if (good && ::rename(tempPath_.c_str(), finalPath_.c_str()) == 0) return true;
-  if (good) Failed(errno);
-  ::unlink(tempPath_.c_str());
-  return false;
+  bool renamed = false;
+  if (good) {
+    const WatchedStep step;
+    renamed = ::rename(tempPath_.c_str(), finalPath_.c_str()) == 0;
+    if (renamed)
+      step.Ended(token_, true);
+    else
+      Failed(errno);
+  }
+  if (!renamed) Discard();
+  if (lock_ >= 0) ::close(lock_);
+  lock_ = -1;
+  if (!renamed) errno = error_;
+  return renamed;
 }
 
 }  // namespace plat::files

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+namespace plat::files {
+struct TemporaryWatch;
+}
+
 namespace plat::hostapi {
 
 // The key under which an editable version's dictionary gives the path of
@@ -89,5 +93,12 @@ using PluginRenderLayers = int (*)(ApertureEditPlugin* plugin, const char* layer
 // so far, so that the host answers a dialog only once it shows one.
 inline constexpr const char* kPluginPreviewsShownSymbol = "ApertureVMK_UIEditPluginPreviewsShown";
 using PluginPreviewsShown = long (*)(ApertureEditPlugin* plugin);
+
+// For a host that takes away what a stopped run half wrote: gives the
+// module the watch that its replacements tell of their temporary files
+// (plat::files::WatchTemporaries in the module's own copy of the file
+// layer); null for none.
+inline constexpr const char* kPluginWatchTemporariesSymbol = "ApertureVMK_UIEditPluginWatchTemporaries";
+using PluginWatchTemporaries = void (*)(const plat::files::TemporaryWatch* watch);
 
 }  // namespace plat::hostapi

@@ -1,0 +1,351 @@
+// What a stop (SIGTERM, Ctrl+C, a closed terminal), a Cancel and a failed
+// run of edit-host take away, and what they say they did, at the moments
+// where that is hard: at the program's end, while a copy's name is claimed,
+// while OK writes the versions back, once the user put a file of their own
+// in a copy's place, after a version was written over a copy, and after a
+// run that was killed outright. Every run is bounded; the moments are held
+// through the host's test hold (VMK_TEST_HOLD) or found by watching the
+// versions folder, never by sleeping for a guessed time.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/ApePlugInUtilities/image_files.h"
+#include "host/host_fixture.h"
+#include "platform/imageio/image_io.h"
+
+#ifdef VMK_EDIT_HOST
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Shell words that wait (at most a minute) for the file $1.
+constexpr const char* kWaitFor =
+    "waitfor() { i=0; while [ ! -e \"$1\" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; }\n";
+
+class EditHostStopsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir_.file("support/Vellmarkstead"));
+    vmktest::WriteImageFile(dir_.file("picture.png"), plat::imageio::kTypePNG, vmktest::PatternImage(6, 5, 1));
+  }
+  std::string Environment() const {
+    return "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") + "' XDG_DATA_HOME='" +
+           dir_.file("data") + "' EH='" VMK_EDIT_HOST "'";
+  }
+  // Runs `script` with sh in the test's folder (EH names the host) within
+  // `seconds`; its status (124 or 137 when it had to be stopped). What it
+  // printed is in out.txt.
+  int Run(const std::string& script, int seconds = 120) {
+    vmktest::WriteText(dir_.file("run.sh"), std::string(kWaitFor) + script);
+    const std::string command = "cd '" + dir_.path().string() + "' && " + Environment() + " timeout -k 5 " +
+                                std::to_string(seconds) + " sh run.sh >out.txt 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Starts the host with `arguments` (shell words) in the test's folder,
+  // printing into out.txt; its process id.
+  pid_t Start(const std::string& arguments) {
+    const std::string line = "cd '" + dir_.path().string() + "' && " + Environment() + " exec '" VMK_EDIT_HOST "' " +
+                             arguments + " >out.txt 2>&1";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    return pid;
+  }
+  // Waits (at most `seconds`) for `pid` to end: its exit status, 128 + the
+  // signal that ended it, or -1 when it had to be killed.
+  static int Reap(pid_t pid, int seconds = 120) {
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (Clock::now() > end) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  static bool Ended(pid_t pid) {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0;
+  }
+  // Watches the folder `folder` (busily, at most a minute, or until `pid`
+  // ends) for a temporary file beside the version `name`: with
+  // `writeBack`, the one OK writes the version back through (after the copy
+  // was made whole), else the one the copy itself is written through.
+  // False when none showed.
+  static bool WatchForTemporary(const std::string& folder, const std::string& name, pid_t pid, bool writeBack) {
+    bool copied = !writeBack;
+    for (const auto end = Clock::now() + std::chrono::seconds(60); Clock::now() < end && !Ended(pid);) {
+      bool temporary = false;
+      std::error_code ec;
+      for (fs::directory_iterator it(folder, ec), last; !ec && it != last; it.increment(ec))
+        temporary = temporary || it->path().filename().string().rfind(".~" + name, 0) == 0;
+      if (copied && temporary) return true;
+      copied = copied || (!temporary && fs::file_size(folder + "/" + name, ec) > 0 && !ec);
+    }
+    return false;
+  }
+  std::string Out() const { return vmktest::ReadText(dir_.file("out.txt")); }
+  // The names in `folder` (hidden ones too), sorted; none when it is not there.
+  std::vector<std::string> Names(const std::string& folder) const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir_.file(folder), ec), last; !ec && it != last; it.increment(ec))
+      names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // A large picture, slow enough to write that a signal finds its
+  // temporary file there.
+  std::string LargePicture() {
+    vmktest::WriteImageFile(dir_.file("large.tif"), plat::imageio::kTypeTIFF, vmktest::PatternImage(2500, 2500, 1));
+    vmktest::WriteBrightnessLayers(dir_.file("bright.lay"), 10);
+    return "large.tif";
+  }
+  // True when the version at `path` is the large picture brightened by 10
+  // (looked at along its first and last rows).
+  bool HoldsTheEdit(const std::string& path) {
+    PixelBuffer v;
+    if (readSourceImage(dir_.file(path), nullptr, nullptr, 0, true, v) != 0) return false;
+    const vmktest::RawImage image = vmktest::PatternImage(2500, 2500, 1);
+    if (v.width() != image.width || v.height() != image.height) return false;
+    for (uint32_t y : {0u, 2499u})
+      for (uint32_t x = 0; x < image.width; ++x)
+        for (int k = 0; k < 3; ++k)
+          if (vmktest::Sample(v, x, y, k) != std::min<uint32_t>(image.row(y)[x * 4 + k] + 10, 255)) return false;
+    return true;
+  }
+
+  vmktest::TempDir dir_;
+};
+
+// A stop signal that lands while the program ends, after it said where the
+// confirmed versions are: nothing it reported goes, and it ends as it said.
+TEST_F(EditHostStopsTest, ASignalAsTheRunEndsRemovesNothingItReported) {
+  fs::copy_file(dir_.file("picture.png"), dir_.file("second.png"));
+  for (const char* signal : {"TERM", "HUP"}) {
+    SCOPED_TRACE(signal);
+    fs::remove_all(dir_.file("v"));
+    const int status = Run(std::string("VMK_TEST_HOLD=exit:held \"$EH\" --versions v --auto ok picture.png second.png "
+                                       "& pid=$!\nwaitfor held\nkill -") +
+                           signal + " $pid\nsleep 0.2\nrm -f held\nwait $pid\n");
+    EXPECT_EQ(status, 0) << Out();
+    EXPECT_NE(Out().find("Edited versions are in v"), std::string::npos) << Out();
+    EXPECT_EQ(Out().find("Edit stopped"), std::string::npos) << Out();
+    EXPECT_EQ(Names("v"), (std::vector<std::string>{"picture.tif", "second.tif"}));
+  }
+}
+
+// The user deletes the copy during the edit and puts a file of their own at
+// its name: neither a stop nor a Cancel removes it, even where the file
+// system gives the new file the copy's old inode number.
+TEST_F(EditHostStopsTest, AFileTheUserPutsInACopysPlaceIsNeverRemoved) {
+  vmktest::WriteImageFile(dir_.file("mine.tif"), plat::imageio::kTypeTIFF, vmktest::SolidImage(6, 5, 9, 99, 199));
+  const std::vector<uint8_t> mine = vmktest::ReadBytes(dir_.file("mine.tif"));
+  for (int trial = 0; trial < 6; ++trial) {
+    SCOPED_TRACE(trial);
+    fs::remove_all(dir_.file("v"));
+    const bool stop = trial % 2 == 0;
+    const int status = Run(std::string("VMK_TEST_HOLD=copies:held \"$EH\" --versions v ") +
+                           (stop ? "" : "--auto cancel ") +
+                           "picture.png & pid=$!\nwaitfor held\nrm v/picture.tif\ncp mine.tif v/picture.tif\n" +
+                           (stop ? "kill -TERM $pid\nsleep 0.2\n" : "") + "rm -f held\nwait $pid\n");
+    EXPECT_EQ(status, stop ? 128 + SIGTERM : 0) << Out();
+    EXPECT_NE(Out().find(stop ? "Edit stopped; the editable copies it made in v are removed"
+                              : "Edit cancelled; the editable copies it made in v are removed"),
+              std::string::npos)
+        << Out();
+    EXPECT_EQ(vmktest::ReadBytes(dir_.file("v/picture.tif")), mine);
+  }
+}
+
+// One session on two pictures, an effect confirmed for both: the first
+// version is written over its copy, the second cannot be (no room for a
+// file that large). The failed run takes the first version away too, and
+// says so.
+TEST_F(EditHostStopsTest, AVersionOkWroteGoesWithTheRestWhenALaterOneCannotBeWritten) {
+  if (std::system("command -v prlimit >/dev/null 2>&1") != 0) GTEST_SKIP() << "no prlimit here";
+  vmktest::WriteImageFile(dir_.file("small.png"), plat::imageio::kTypePNG, vmktest::PatternImage(4, 4, 1));
+  vmktest::WriteImageFile(dir_.file("big.png"), plat::imageio::kTypePNG, vmktest::PatternImage(400, 300, 1));
+  vmktest::WriteBrightnessLayers(dir_.file("bright.lay"), 10);
+  // Held once both copies are made; the files it writes from then on may
+  // be at most half the big copy's size.
+  const int status = Run(
+      "trap '' XFSZ\n"
+      "VMK_TEST_HOLD=copies:held \"$EH\" --versions v --layers bright.lay --auto ok small.png big.png & pid=$!\n"
+      "waitfor held\n"
+      "prlimit --pid $pid --fsize=$(( $(stat -c %s v/big.tif) / 2 ))\n"
+      "rm -f held\nwait $pid\n");
+  EXPECT_EQ(status, 1) << Out();
+  EXPECT_NE(Out().find("could not be written"), std::string::npos) << Out();
+  EXPECT_NE(Out().find("Edit failed; the editable copies it made in v are removed"), std::string::npos) << Out();
+  EXPECT_EQ(Out().find("Edited versions are in"), std::string::npos) << Out();
+  EXPECT_FALSE(fs::exists(dir_.file("v"))) << ::testing::PrintToString(Names("v")) << Out();
+}
+
+// What a run killed while it wrote left (hidden temporaries of the host's
+// naming, in the versions folder and in the maker's folder) goes with the
+// next start; a temporary that a live program holds, and names of other
+// forms, stay.
+TEST_F(EditHostStopsTest, StaleTemporariesGoWithTheNextStartAndHeldOnesStay) {
+  fs::create_directories(dir_.file("v"));
+  const std::string makers = "support/Vellmarkstead";
+  const std::vector<std::string> stale = {"v/.~picture.tif.Ab12Cd", makers + "/.~com.vellmarkstead.lay.Qq1Ww2",
+                                          makers + "/inner/.~tmpvmkfract.hfa.Zz9Yy8"};
+  const std::vector<std::string> kept = {"v/.~notes", "v/.~picture.tif.Ab12C", makers + "/.~held.lst.Hh7Jj6"};
+  for (const auto& f : stale) {
+    fs::create_directories(fs::path(dir_.file(f)).parent_path());
+    vmktest::WriteText(dir_.file(f), std::string(3000, 'x'));
+  }
+  for (const auto& f : kept) vmktest::WriteText(dir_.file(f), "y");
+  // Held as a replacement that is being written holds its file.
+  const int held = ::open(dir_.file(kept[2]).c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  EXPECT_EQ(Run("\"$EH\" --versions v --auto cancel picture.png\n"), 0) << Out();
+  ::close(held);
+  for (const auto& f : stale) EXPECT_FALSE(fs::exists(dir_.file(f))) << f;
+  for (const auto& f : kept) EXPECT_TRUE(fs::exists(dir_.file(f))) << f;
+
+  // A run killed outright while OK writes the version back leaves its
+  // temporary file; the next start takes it away.
+  fs::remove_all(dir_.file("v"));
+  const std::string large = LargePicture();
+  const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large);
+  const bool seen = WatchForTemporary(dir_.file("v"), large, pid, true);
+  ::kill(pid, SIGKILL);
+  Reap(pid);
+  ASSERT_TRUE(seen) << Out();
+  EXPECT_EQ(Run("\"$EH\" --versions v --auto cancel picture.png\n"), 0) << Out();
+  for (const std::string& n : Names("v")) EXPECT_NE(n.rfind(".~", 0), 0u) << n;
+}
+
+// Two stop signals the moment OK starts writing the version back: the run
+// either takes everything it made away (the half-written temporary file
+// too) and says so, or, when they came once the version was whole, keeps it
+// and says where it is. Nothing half-written is ever left.
+TEST_F(EditHostStopsTest, TwoStopsDuringTheWriteBackLeaveNothingHalfWritten) {
+  const std::string large = LargePicture();
+  for (int trial = 0; trial < 3; ++trial) {
+    SCOPED_TRACE(trial);
+    fs::remove_all(dir_.file("v"));
+    const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large);
+    const bool seen = WatchForTemporary(dir_.file("v"), large, pid, true);
+    ::kill(pid, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ::kill(pid, SIGINT);
+    const int status = Reap(pid);
+    ASSERT_TRUE(seen) << Out();
+    const std::vector<std::string> left = Names("v");
+    for (const std::string& n : left) EXPECT_NE(n.rfind(".~", 0), 0u) << n << ": " << Out();
+    if (status == 128 + SIGTERM || status == 128 + SIGINT) {
+      EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();
+      EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
+    } else {
+      EXPECT_EQ(status, 3) << Out();
+      EXPECT_NE(Out().find("Edit stopped once OK had written the edited versions: they are in v"), std::string::npos)
+          << Out();
+      EXPECT_TRUE(HoldsTheEdit("v/" + large));
+    }
+  }
+}
+
+// One stop signal while OK writes the version back: the version is written
+// whole and kept, and the run says so, with a status of its own. (A signal
+// that a busy machine delays until the session has ended changes nothing:
+// the run ends as it would have without it.)
+TEST_F(EditHostStopsTest, OneStopDuringTheWriteBackSaysWhereTheEditIs) {
+  const std::string large = LargePicture();
+  int told = 0;
+  for (int trial = 0; trial < 3; ++trial) {
+    SCOPED_TRACE(trial);
+    fs::remove_all(dir_.file("v"));
+    const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large);
+    const bool seen = WatchForTemporary(dir_.file("v"), large, pid, true);
+    ::kill(pid, SIGTERM);
+    const int status = Reap(pid);
+    ASSERT_TRUE(seen) << Out();
+    if (status == 0) {
+      EXPECT_NE(Out().find("Edited versions are in v"), std::string::npos) << Out();
+    } else {
+      EXPECT_EQ(status, 3) << Out();
+      EXPECT_NE(Out().find("Edit stopped once OK had written the edited versions: they are in v"), std::string::npos)
+          << Out();
+      ++told;
+    }
+    EXPECT_EQ(Names("v"), std::vector<std::string>{large});
+    EXPECT_TRUE(HoldsTheEdit("v/" + large));
+  }
+  EXPECT_GT(told, 0);
+}
+
+// Stopped before the event loop runs (here held once the copy is made):
+// the folders the start made for the versions go with the copy.
+TEST_F(EditHostStopsTest, AStopBeforeTheLoopRemovesTheFoldersTheStartMade) {
+  fs::create_directories(dir_.file("outer"));
+  for (const char* signal : {"TERM", "HUP"}) {
+    SCOPED_TRACE(signal);
+    const int status = Run(std::string("VMK_TEST_HOLD=copies:held \"$EH\" --versions outer/new/v picture.png & pid=$!\n"
+                                       "waitfor held\nkill -") +
+                           signal + " $pid\nsleep 0.2\nrm -f held\nwait $pid\n");
+    EXPECT_EQ(status, 128 + (signal[0] == 'T' ? SIGTERM : SIGHUP)) << Out();
+    EXPECT_NE(Out().find("Edit stopped; the editable copies it made in outer/new/v are removed"), std::string::npos)
+        << Out();
+    EXPECT_FALSE(fs::exists(dir_.file("outer/new")));
+    EXPECT_TRUE(fs::is_directory(dir_.file("outer")));
+  }
+}
+
+// Two stop signals while a copy is made: at its claimed name (held there),
+// and while its pixels are written (found by watching for its temporary
+// file). Nothing of the copy is left, and the run says so. (A script's
+// background job starts with SIGINT ignored, so the script sends SIGHUP.)
+TEST_F(EditHostStopsTest, TwoStopsWhileACopyIsMadeLeaveNothingOfIt) {
+  fs::create_directories(dir_.file("v"));
+  vmktest::WriteText(dir_.file("v/notes.txt"), "mine");
+  const int status = Run(
+      "VMK_TEST_HOLD=claim:held \"$EH\" --versions v picture.png & pid=$!\n"
+      "waitfor held\nkill -TERM $pid\nkill -HUP $pid\nsleep 0.2\nrm -f held\nwait $pid\n");
+  EXPECT_TRUE(status == 128 + SIGTERM || status == 128 + SIGHUP) << status << ": " << Out();
+  EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();
+  EXPECT_EQ(Names("v"), std::vector<std::string>{"notes.txt"});
+
+  const std::string large = LargePicture();
+  for (int trial = 0; trial < 3; ++trial) {
+    SCOPED_TRACE(trial);
+    const pid_t pid = Start("--versions v " + large);
+    const bool seen = WatchForTemporary(dir_.file("v"), large, pid, false);
+    ::kill(pid, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ::kill(pid, SIGINT);
+    const int stopped = Reap(pid);
+    ASSERT_TRUE(seen) << Out();
+    EXPECT_TRUE(stopped == 128 + SIGTERM || stopped == 128 + SIGINT) << stopped << ": " << Out();
+    EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();
+    EXPECT_EQ(Names("v"), std::vector<std::string>{"notes.txt"});
+  }
+}
+
+}  // namespace
+
+#endif
