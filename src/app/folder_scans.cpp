@@ -78,6 +78,9 @@ OSErr ScanFolder(int32_t dirID, int16_t vRefNum, const Match& match, int32_t cap
     }
     if (!item.is_regular_file(ec)) continue;
     const std::string name = pf::SwapNameSeparators(item.path().filename().string());
+    // A dialog's last settings share the presets' folder and type: they are
+    // no preset, whoever lists by type or by name.
+    if (pf::IsSettingsFileName(name)) continue;
     if (name.size() > 255 || !match(posix, name)) continue;
     Str255 pname;
     SetPStr(pname, name);

@@ -47,6 +47,8 @@ int16_t SearchAlternateFic(fichier* f);
 // first *count entries is skipped (the first one met wins); a new one goes
 // into entry *count, which then grows, unless *count + 1 reaches the
 // capacity: the scan stops there with the entry written but not counted.
+// The dialogs' last-settings files (plat::files::IsSettingsFileName) are
+// never collected, by either scan.
 // The list has room for `capacity` entries. 0, or the first error of this
 // folder's listing (kFolderNotFound, kIOError); errors inside sub-folders are
 // ignored.

@@ -16,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "app/core/session_state.h"
@@ -74,49 +75,64 @@ float Ratio(int32_t num, int32_t den) {
 }
 
 // The spread (variance, in squared samples) of the blur of every radius it takes, measured
-// once on a step edge: the pyramid blur's spread does not grow with its radius (7 spreads
-// twice as wide as 8, 11 about as wide as 36), so a radius scaled as a length lands on
-// another step of it. An entry that could not be measured is negative.
+// on a step edge: the pyramid blur's spread does not grow with its radius (7 spreads twice as
+// wide as 8, 11 about as wide as 36), so a radius scaled as a length lands on another step of it.
 constexpr int32_t kMaxBlurRadius = 199;  // the blur holds its radius there
-const std::array<double, kMaxBlurRadius + 1>& BlurSpreads() {
-  static const std::array<double, kMaxBlurRadius + 1> spreads = [] {
-    std::array<double, kMaxBlurRadius + 1> out{};
-    // Wide enough for the widest spread (some 700 samples across at 199) to stay clear of
-    // the ends; two rows, the least the pyramid halves.
-    constexpr int32_t kWidth = 8192, kRows = 2;
-    std::vector<uint8_t> plane(static_cast<size_t>(kWidth) * kRows);
-    for (int32_t r = 0; r <= kMaxBlurRadius; ++r) {
-      for (int32_t y = 0; y < kRows; ++y)
-        for (int32_t x = 0; x < kWidth; ++x) plane[static_cast<size_t>(y) * kWidth + x] = x < kWidth / 2 ? 0 : 255;
-      out[r] = -1.0;
-      if (Effects::Blur(0, 255, plane.data(), nullptr, kWidth, kRows, 0, 0, kWidth - 1, kRows - 1,
-                        static_cast<int16_t>(r), 1) != 0)
-        continue;
-      double sum = 0.0, first = 0.0, second = 0.0;
-      for (int32_t x = 1; x < kWidth; ++x) {
-        const double d = static_cast<double>(plane[x]) - plane[x - 1];
-        sum += d;
-        first += d * x;
-        second += d * x * x;
-      }
-      if (sum > 0.0) out[r] = second / sum - (first / sum) * (first / sum);
+using BlurSpreadTable = std::array<double, kMaxBlurRadius + 1>;
+
+// Measures every radius (an entry that cannot be measured is negative); false when a blur could
+// not be had (its work planes come from the session's registry, which may be short of memory at
+// that moment).
+bool MeasureBlurSpreads(BlurSpreadTable* out) {
+  // Wide enough for the widest spread (some 700 samples across at 199) to stay clear of the
+  // ends; two rows, the least the pyramid halves.
+  constexpr int32_t kWidth = 8192, kRows = 2;
+  std::vector<uint8_t> plane(static_cast<size_t>(kWidth) * kRows);
+  for (int32_t r = 0; r <= kMaxBlurRadius; ++r) {
+    for (int32_t y = 0; y < kRows; ++y)
+      for (int32_t x = 0; x < kWidth; ++x) plane[static_cast<size_t>(y) * kWidth + x] = x < kWidth / 2 ? 0 : 255;
+    if (Effects::Blur(0, 255, plane.data(), nullptr, kWidth, kRows, 0, 0, kWidth - 1, kRows - 1,
+                      static_cast<int16_t>(r), 1) != 0)
+      return false;
+    double sum = 0.0, first = 0.0, second = 0.0;
+    for (int32_t x = 1; x < kWidth; ++x) {
+      const double d = static_cast<double>(plane[x]) - plane[x - 1];
+      sum += d;
+      first += d * x;
+      second += d * x * x;
     }
-    return out;
-  }();
-  return spreads;
+    // An edge that does not rise says nothing of the spread: the entry stays out of the search.
+    (*out)[r] = sum > 0.0 ? second / sum - (first / sum) * (first / sum) : -1.0;
+  }
+  return true;
+}
+
+// The table, measured once on the first query that can measure it whole; null while none
+// could. A query that finds memory short keeps nothing of it, so the next one measures again:
+// a blur that failed once must not stand for that radius's spread for the life of the process.
+const BlurSpreadTable* BlurSpreads() {
+  static std::mutex lock;
+  static BlurSpreadTable table{};
+  static bool measured = false;
+  // The window's thread and the preview worker both read fitted scripts.
+  const std::lock_guard<std::mutex> hold(lock);
+  if (!measured) measured = MeasureBlurSpreads(&table);
+  return measured ? &table : nullptr;
 }
 
 // The radius whose blur, on planes `scale` times the picture's size, spreads as the blur of
 // `radius` on the picture does once the picture is scaled down as much; -1 when the spreads
 // could not be measured.
 int32_t FittedBlurRadius(int32_t radius, float scale) {
-  const auto& spreads = BlurSpreads();
+  const BlurSpreadTable* spreads = BlurSpreads();
+  if (spreads == nullptr) return -1;
+  const BlurSpreadTable& spread = *spreads;
   radius = std::clamp(radius, 0, kMaxBlurRadius);
-  if (spreads[radius] < 0.0) return -1;
-  const double want = spreads[radius] * static_cast<double>(scale) * scale;
+  if (spread[radius] < 0.0) return -1;
+  const double want = spread[radius] * static_cast<double>(scale) * scale;
   int32_t best = -1;
   for (int32_t r = 0; r <= kMaxBlurRadius; ++r)
-    if (spreads[r] >= 0.0 && (best < 0 || std::fabs(spreads[r] - want) < std::fabs(spreads[best] - want))) best = r;
+    if (spread[r] >= 0.0 && (best < 0 || std::fabs(spread[r] - want) < std::fabs(spread[best] - want))) best = r;
   return best;
 }
 

@@ -11,7 +11,9 @@
 #include "app/image_library_files.h"
 #include "platform/files/colon_paths.h"
 #include "platform/files/file_errors.h"
+#include "platform/files/file_types.h"
 #include "platform/files/folder_lock.h"
+#include "platform/files/folders.h"
 #include "support/session.h"
 
 namespace fs = std::filesystem;
@@ -256,6 +258,38 @@ TEST_F(Scans, TheFolderLockFileIsListedByNoScan) {
     listed += n;
   }
   EXPECT_EQ(listed, 4);
+}
+
+// Every dialog's last settings, named and typed as the dialog writes them,
+// beside a preset of the same type: the lists by type and by name offer the
+// preset alone.
+TEST_F(Scans, ADialogsSettingsFileIsNoPreset) {
+  struct Kept {
+    const char* name;
+    OSType type;
+  };
+  const Kept kept[] = {{"tmpvmkplv.hgr", FourCC("hXgr")},   {"tmpvmkpbo.hbr", FourCC("hBor")},
+                       {"tmpvmkplaid.hpl", FourCC("hPld")}, {"tmpvmkfract.hfa", FourCC("hFra")},
+                       {"tmpvmkpre.hpr", FourCC("hRep")},   {"tmpvmkpts.hts", FourCC("hPts")},
+                       {"tmpvmkyxl.hyx", FourCC("hYxl")},   {"tmpvmkcompeff", FourCC("hCef")}};
+  for (const Kept& k : kept) {
+    const fs::path folder = dir_.path() / k.name;
+    const fs::path settings = folder / k.name;
+    Touch(settings);
+    pf::SetTypeCreator(settings.string(), k.type, FourCC("vMkC"));
+    if (pf::FileTypeOf(settings.string()) != k.type) GTEST_SKIP() << "no extended attributes on " << folder;
+    const std::string preset = pf::WithTypeExtension("Light", k.type);
+    Touch(folder / preset);
+    int32_t count = 0;
+    EXPECT_EQ(SortFileType(Id(folder), pf::kVolume, &k.type, 255, &count, list_.data()), 0);
+    EXPECT_EQ(Names(count), std::vector<std::string>{preset}) << k.name;
+    count = 0;
+    EXPECT_EQ(SortFileExt(Id(folder), pf::kVolume, k.name, 255, &count, list_.data()), 0);
+    EXPECT_EQ(count, 0) << k.name;
+    EXPECT_TRUE(pf::IsSettingsFileName(k.name));
+  }
+  // Only the prefix counts: a preset may say "tmpvmk" elsewhere in its name.
+  EXPECT_FALSE(pf::IsSettingsFileName("my tmpvmkplv.hxgr"));
 }
 
 TEST_F(Scans, FolderOfARecordIsItsPathAndName) {

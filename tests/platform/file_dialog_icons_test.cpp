@@ -15,6 +15,7 @@
 
 #include <fstream>
 
+#include "platform/files/file_types.h"
 #include "platform/toolbox/toolbox_internal.h"
 #include "support/session.h"
 
@@ -81,4 +82,26 @@ TEST(FileDialogs, AreChoosersOnlyAndAFolderDroppedOnAnotherStaysWhereItWas) {
   }
   for (QWidget* button : dialog.findChildren<QWidget*>("newFolderButton"))
     EXPECT_FALSE(button->isEnabled());
+}
+
+// The open dialog lists the files of the types asked for (any file when none
+// are), the save dialog any file; neither lists the file a dialog keeps its
+// last settings in, although it sits among the presets with their type.
+TEST(FileDialogs, ListTheTypesAskedForButNoDialogsSettingsFile) {
+  vmktest::TempDir dir;
+  for (const char* name : {"bulge.hxgr", "Light.sse4", "notes.txt", "tmpvmkplv.hgr", "tmpvmkcompeff"})
+    std::ofstream(dir.file(name)) << "x";
+  plat::files::SetTypeCreator(dir.file("tmpvmkplv.hgr"), FourCC("hXgr"), FourCC("vMkC"));
+  const std::vector<OSType> grids = {FourCC("hXgr")};
+  const std::vector<OSType> any;
+  EXPECT_TRUE(plat::tb::FileDialogLists(dir.file("bulge.hxgr"), false, grids));
+  EXPECT_FALSE(plat::tb::FileDialogLists(dir.file("Light.sse4"), false, grids));
+  EXPECT_FALSE(plat::tb::FileDialogLists(dir.file("tmpvmkplv.hgr"), false, grids));
+  for (const char* name : {"bulge.hxgr", "Light.sse4", "notes.txt"})
+    EXPECT_TRUE(plat::tb::FileDialogLists(dir.file(name), false, any)) << name;
+  for (const char* name : {"tmpvmkplv.hgr", "tmpvmkcompeff"})
+    EXPECT_FALSE(plat::tb::FileDialogLists(dir.file(name), false, any)) << name;
+  // A folder is always there to go into, whatever its name.
+  EXPECT_TRUE(plat::tb::FileDialogLists(dir.file("tmpvmkfolder"), true, grids));
+  EXPECT_TRUE(plat::tb::FileDialogLists(dir.path().string(), true, grids));
 }

@@ -4,7 +4,10 @@
 // before.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -36,14 +39,20 @@ class FittedPreviewLengths : public vmktest::SessionTest {
   }
   // The operations read into a script of area aw x ah on the whole picture's
   // width and height, as stored for a picture of kW x kH.
-  static std::vector<std::pair<int16_t, int16_t>> Read(int32_t aw, int32_t ah, bool preview) {
+  // With `shortOfMemory` the session gives no work memory while the reader runs.
+  static std::vector<std::pair<int16_t, int16_t>> Read(int32_t aw, int32_t ah, bool preview,
+                                                       bool shortOfMemory = false) {
     ScriptFile s;
     EXPECT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, aw, ah, 0, 0, aw - 1, ah - 1), 0);
     EXPECT_EQ(s.areaWidth, aw);
     s.fittedPreview = preview;
     Oprn* first =
         Chain({{11, {36, 0}}, {84, {35, 45}}, {120, {8, 8}}, {19, {64, 20}}, {16, {45, 0}}, {122, {20, 50}}});
-    s.UpdateOprnParams(first, kW, kH, 1.0f, 1.0f, 1);
+    {
+      std::optional<vmktest::NoWorkMemory> none;
+      if (shortOfMemory) none.emplace();
+      s.UpdateOprnParams(first, kW, kH, 1.0f, 1.0f, 1);
+    }
     std::vector<std::pair<int16_t, int16_t>> out;
     for (Oprn* op = first; op != nullptr; op = op->NextOprn) out.emplace_back(op->Param1, op->Param2);
     DeleteOprnChain(first);
@@ -79,6 +88,22 @@ TEST_F(FittedPreviewLengths, AFittedPreviewReadsThemAtItsScale) {
   // The grain's amount as faint as the result's grain scaled down (its highlights' share
   // is no length).
   EXPECT_EQ(p[5], (std::pair<int16_t, int16_t>{6, 50}));
+}
+
+// The blur's spreads are measured by the first fitted preview, on work planes from the
+// session's registry. A preview that finds memory short takes the radius the reader scaled;
+// the next one measures them again and takes the radius of the same spread.
+TEST_F(FittedPreviewLengths, AMeasureThatFoundMemoryShortIsTakenAgain) {
+  // In a process of its own, whose first fitted preview is the one that finds memory short.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        const int16_t shortOf = Read(375, 250, true, true)[0].first;
+        const int16_t later = Read(375, 250, true)[0].first;
+        std::fprintf(stderr, "short of memory %d, later %d\n", shortOf, later);
+        std::exit(shortOf == 11 && later == 3 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(FittedPreviewLengths, ALengthStaysAtLeastOnePixel) {

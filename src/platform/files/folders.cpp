@@ -69,4 +69,6 @@ std::optional<std::string> FindMakersFolder() {
   return FindFolderBelow(ApplicationSupportFolder(), kMakersFolderName, kMakersFolderSearchDepth);
 }
 
+bool IsSettingsFileName(std::string_view name) { return name.starts_with(kSettingsFilePrefix); }
+
 }  // namespace plat::files

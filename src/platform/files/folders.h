@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace plat::files {
 
@@ -28,5 +29,14 @@ std::optional<std::string> FindFolderBelow(const std::string& root, const std::s
 
 // The maker's folder below the Application Support folder, if there is one.
 std::optional<std::string> FindMakersFolder();
+
+// The files in which the dialogs keep their last settings between runs
+// ("tmpvmkplv.hgr", "tmpvmkpbo.hbr", the compose chooser's "tmpvmkcompeff",
+// ...) sit in the maker's folder beside the presets and carry the presets'
+// type, so a listing by type takes them for presets. All their names begin
+// with this prefix; no list of presets or of files to open shows one.
+inline constexpr std::string_view kSettingsFilePrefix = "tmpvmk";
+// True for the name (not the path) of such a file.
+bool IsSettingsFileName(std::string_view name);
 
 }  // namespace plat::files

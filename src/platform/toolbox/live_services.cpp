@@ -31,6 +31,7 @@
 #endif
 
 #include "platform/files/file_types.h"
+#include "platform/files/folders.h"
 #include "platform/hostapi/live_log.h"
 #include "platform/resources/resource_file.h"
 #include "platform/toolbox/api/plain_menus.h"
@@ -58,6 +59,13 @@ class NameOnlyIcons : public QFileIconProvider {
 QAbstractFileIconProvider* FileDialogIcons() {
   static NameOnlyIcons icons;
   return &icons;
+}
+
+bool FileDialogLists(const std::string& posix, bool folder, const std::vector<OSType>& types) {
+  if (folder) return true;
+  const size_t slash = posix.rfind('/');
+  if (files::IsSettingsFileName(slash == std::string::npos ? posix : posix.substr(slash + 1))) return false;
+  return types.empty() || std::find(types.begin(), types.end(), files::FileTypeOf(posix)) != types.end();
 }
 
 void PrepareFileDialog(QFileDialog& dialog) {
@@ -180,7 +188,7 @@ class SaveFileDialog : public QFileDialog {
   OSType type_;
 };
 
-// Shows only the files whose type (recorded or by extension) is listed.
+// Shows only the items FileDialogLists lets through.
 class TypeFilter : public QSortFilterProxyModel {
  public:
   explicit TypeFilter(std::vector<OSType> types) : types_(std::move(types)) {}
@@ -188,11 +196,9 @@ class TypeFilter : public QSortFilterProxyModel {
  protected:
   bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
     auto* fs = qobject_cast<QFileSystemModel*>(sourceModel());
-    if (fs == nullptr || types_.empty()) return true;
+    if (fs == nullptr) return true;
     QModelIndex i = fs->index(row, 0, parent);
-    if (fs->isDir(i)) return true;
-    OSType t = files::FileTypeOf(fs->filePath(i).toStdString());
-    return std::find(types_.begin(), types_.end(), t) != types_.end();
+    return FileDialogLists(fs->filePath(i).toStdString(), fs->isDir(i), types_);
   }
 
  private:
@@ -356,6 +362,9 @@ class LiveServices final : public ui::Services {
     PrepareFileDialog(dialog);
     TieToFrontWindow(&dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Any file may be saved over, but a dialog's settings file is not shown
+    // among the presets it sits beside.
+    dialog.setProxyModel(new TypeFilter({}));
     if (!request.folder.empty()) dialog.setDirectory(QString::fromStdString(request.folder));
     dialog.selectFile(QString::fromStdString(request.defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;

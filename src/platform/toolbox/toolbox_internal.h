@@ -32,6 +32,13 @@ QAbstractFileIconProvider* FileDialogIcons();
 // Read-only, the list does none of that: the dialog only names a file.
 void PrepareFileDialog(QFileDialog& dialog);
 
+// Whether the file dialogs list an item: a folder always; a file when its
+// type (recorded or by extension) is one of `types`, or whatever its type
+// when `types` is empty; never a file a dialog keeps its last settings in,
+// which shares the presets' folder and type but is no preset to open or to
+// save over.
+bool FileDialogLists(const std::string& posix, bool folder, const std::vector<OSType>& types);
+
 enum class Kind {
   Button,
   CheckBox,

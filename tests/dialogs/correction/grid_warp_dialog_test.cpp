@@ -1019,6 +1019,33 @@ TEST_F(GridDialogTest, TheContentLibraryOffersGridPresets) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A confirmed run keeps its grids for the next in the maker's folder, beside
+// the presets and of their type: the next run's popup lists the presets alone.
+TEST_F(GridDialogTest, TheLastSettingsAreNoPresetOfTheNextRun) {
+  ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+  const auto items = [](tb::WindowRef w) {
+    std::vector<std::string> out;
+    tb::ControlRef popup = tb::FindControl(w, kGrid, 61);
+    for (int32_t i = 1; i <= tb::CountMenuItems(popup); ++i) out.push_back(tb::GetMenuItemText(popup, i));
+    return out;
+  };
+  std::vector<std::string> first, next;
+  {
+    VMKgridUI dlg;
+    driver_.Advance(0.1).Do([&](tb::WindowRef w) { first = items(w); });
+    Ok();
+    ASSERT_EQ(dlg.Do_GridDlg(0), 1);
+  }
+  ASSERT_TRUE(std::filesystem::exists(TempFile()));
+  VMKgridUI dlg;
+  driver_.Advance(0.1).Do([&](tb::WindowRef w) { next = items(w); });
+  Cancel();
+  dlg.Do_GridDlg(0);
+  EXPECT_EQ(first.size(), 4u);
+  EXPECT_EQ(next, first);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // The final render of a grid record: the engine row as the script runs it
 // over the whole picture (planes bottom row first).
 std::vector<uint8_t> FinalGridRender(const PixelBuffer& photo, GridPar* record) {

@@ -53,6 +53,52 @@ TEST_F(ColCorDialogTest, OkCopiesBackWhileCancelAndTheCloseBoxLeaveTheOwnersReco
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// Ctrl+Z (Cmd-Z, and Control-Z) only raises the dialog's undo request, which no
+// colour-correction dialog reads: a slider's value, a preset picked and a typed
+// value all stay, and OK hands them back.
+TEST_F(ColCorDialogTest, CtrlZLeavesTheSliderThePresetAndTheTypedValue) {
+  ColCorPar owner = Defaults(103);
+  ColCorPar preset = owner;
+  preset.w[kCCNoise + 1] = 44;
+  SavePreset("soft.sse4", &preset, 103);
+  const auto field = [](tb::WindowRef w, int32_t id) { return tb::GetControlText(tb::FindControl(w, kDnoi, id)); };
+  VMKdnoiUI dlg;
+  dlg.SetColCorPar(&owner);
+  driver_.Advance(0.1)
+      .Choose(kDnoi, 37, 1)
+      .Key('z', cmdKey)
+      .Key(26, controlKey)
+      .Advance(1.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(kCCNoise + 1), 44);
+        EXPECT_EQ(field(w, 18), "44");
+      })
+      .Slide(kDnoi, 25, 60)
+      .Key('z', cmdKey)
+      .Advance(2.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(kCCNoise), 60);
+        EXPECT_EQ(field(w, 16), "60");
+        EXPECT_EQ(dlg.Word(kCCNoise + 1), 44);
+      })
+      .Type(kDnoi, 34, "4")
+      .Advance(1.1)
+      .Key('z', cmdKey)
+      .Advance(1.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(kCCNoise + 2), 4);
+        EXPECT_EQ(field(w, 34), "4");
+      })
+      .Press(kDnoi, kOk);
+  ASSERT_EQ(dlg.Do_DNoiDlg(), 1);
+  EXPECT_EQ(VMKdnoiUI::UndoRequest(), 1);
+  dlg.GetColCorPar(&owner);
+  EXPECT_EQ(owner.w[kCCNoise], 60);
+  EXPECT_EQ(owner.w[kCCNoise + 1], 44);
+  EXPECT_EQ(owner.w[kCCNoise + 2], 4);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // The overlay opacity's percent becomes 0..255 in double: 50 gives 127 and 90 gives 229, from
 // the field at the next tick and from the slider's command alike. (The section opens at 128,
 // whose 50 % leaves it as it is: the opacity goes to 0 first.)

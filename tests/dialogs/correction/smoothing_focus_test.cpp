@@ -134,6 +134,24 @@ TEST_F(ColCorDialogTest, FocusGroupsShareOneRow) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// As in the other colour-correction dialogs, Ctrl+Z raises the undo request and
+// nothing reads it: the slider's value stays.
+TEST_F(ColCorDialogTest, FocusCtrlZLeavesTheSlidersValue) {
+  VMKkevrUI dlg;
+  driver_.Advance(0.1)
+      .Slide(kKfoc, 26, 70)
+      .Key('z', cmdKey)
+      .Advance(2.1)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(dlg.Word(VMKkevrUI::FocusWord(0, 1)), 70);
+        EXPECT_EQ(Text(w, kKfoc, 17), "70");
+      })
+      .Press(kKfoc, kOk);
+  ASSERT_EQ(dlg.Do_KevrDlg(), 1);
+  EXPECT_EQ(VMKkevrUI::UndoRequest(), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(ColCorDialogTest, FocusGroupThreeIteratePulledBackToTwenty) {
   VMKkevrUI dlg;
   driver_.Advance(0.1).Choose(kKfoc, 1, 3).Slide(kKfoc, 27, 80).Advance(2.1).Press(kKfoc, kOk);

@@ -21,6 +21,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <regex>
 #include <set>
@@ -240,6 +241,9 @@ class PreviewAgainstResult : public ::testing::TestWithParam<Row> {
     document_.SetDrw(nullptr, &drawPar_);
   }
   void TearDown() override {
+    // The program's order: the document gives its records back to the session's registry
+    // before the registry goes.
+    script_.reset();
     SetSessionSpanImages(nullptr, nullptr);
     gFilterRecord = nullptr;
     gPer = nullptr;
@@ -376,7 +380,9 @@ class PreviewAgainstResult : public ::testing::TestWithParam<Row> {
   PixelBuffer photo_{kW, kH, 1, 4};
   PixelBuffer unused_;
   FilterRecord rec_;
-  ScriptFile document_;
+  // Made with the fixture and ended in TearDown, while the session that holds its records lives.
+  std::optional<ScriptFile> script_{std::in_place};
+  ScriptFile& document_ = *script_;
 };
 
 vmktest::TempDir* PreviewAgainstResult::library_ = nullptr;

@@ -273,6 +273,35 @@ TEST_F(BordDialogTest, UndoAfterAWidthRestoresAllFourAndTheSettingsCarryOver) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A confirmed run keeps its settings for the next in the maker's folder,
+// beside the presets and of their type: the next run's popup lists the
+// presets alone.
+TEST_F(BordDialogTest, TheLastSettingsAreNoPresetOfTheNextRun) {
+  std::unique_ptr<BordPar> p = Fresh();
+  Preset("a", p.get());
+  Preset("b", p.get());
+  const auto items = [](tb::WindowRef w) {
+    std::vector<std::string> out;
+    tb::ControlRef popup = tb::FindControl(w, kCbor, 9);
+    for (int32_t i = 1; i <= tb::CountMenuItems(popup); ++i) out.push_back(tb::GetMenuItemText(popup, i));
+    return out;
+  };
+  const std::vector<std::string> presets = {"a", "b"};
+  {
+    VMKmirrovanUI d;
+    d.SetBordPar(p.get());
+    driver_.Advance(0.6).Do([&](tb::WindowRef w) { EXPECT_EQ(items(w), presets); });
+    driver_.Press(kCbor, kOk);
+    EXPECT_EQ(d.Do_MirrovanDlg(0), 1);
+  }
+  ASSERT_TRUE(std::filesystem::exists(makers_ / "tmpvmkpbo.hbr"));
+  VMKmirrovanUI next;
+  driver_.Advance(0.6).Do([&](tb::WindowRef w) { EXPECT_EQ(items(w), presets); });
+  driver_.Press(kCbor, kCancel);
+  EXPECT_EQ(next.Do_MirrovanDlg(0), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // Files whose side index or side tile is out of range are refused whole;
 // an owner's record out of range is held to the ranges.
 TEST_F(BordDialogTest, FilesOutOfRangeAreRefusedAndOwnersRecordsClamped) {
