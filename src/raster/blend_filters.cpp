@@ -763,10 +763,10 @@ void MeanRow(const unsigned char* a, const unsigned char* b, unsigned char* out,
 // centre sample, so on a 3000 x 2000 photo-like plane at radius 199 a bright shape on a dark
 // ground lost (a dark one gained) more than a level, and the result lay 7.7 levels (root
 // mean square) from the blur in exact arithmetic; this way 0.8, with the exact blur's mean.
-// A few passes leave the texture, where the nearest is the closer. The offset is a function
-// of the sum and the pass, never of where the sample lies, so a window of a picture blurs
-// as the picture does; and the negative of a sum takes 8 less the offset, so the negative of
-// a picture still blurs to the negative of its blur.
+// Over a few passes the texture is still there, and the nearest is the closer. The offset
+// is a function of the sum and the pass, never of where the sample lies, so a window of a
+// picture blurs as the picture does; and the negative of a sum takes 8 less the offset, so
+// the negative of a picture still blurs to the negative of its blur.
 constexpr int32_t kNearestPasses = 4;
 constexpr uint32_t kBoxMid = 9 * 255;  // the largest sum, twice the middle one
 constexpr uint16_t kHashStep = 0x9E37, kHashPass = 0x6F4B, kHashMix = 0xA3B5;
