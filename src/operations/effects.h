@@ -226,12 +226,15 @@ class Effects {
   // box passes at low resolution, enlarged back. The whole plane is blurred
   // (an odd last row excepted); the region bounds only the final mix with
   // the unblurred plane, which is made when a mask is given or the opacity
-  // is below 255. The radius is held to 0..199.
+  // is below 255. The radius is held to 0..199. Unlike the rest, the
+  // pyramid's own steps round their quotients (X_Blur_buffer), so that the
+  // picture keeps its brightness over the many passes of a large radius.
   static int32_t Blur(int16_t mode, int16_t opacity, unsigned char* plane,
                       const unsigned char* mask, int32_t width, int32_t height, int32_t x0,
                       int32_t y0, int32_t x1, int32_t y1, int16_t radius, int16_t channels);
   // The pyramid's two steps: a 2 x 2 mean into the target's region, and the
-  // enlargement of a half-size level into the target's region.
+  // enlargement of a half-size level into the target's region (each mean
+  // truncated, as on their own they always have been).
   static void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth,
                            int32_t unused, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                            int16_t channels, const unsigned char* src, unsigned char* dst);

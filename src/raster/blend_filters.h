@@ -41,7 +41,7 @@ int32_t ApplyMatrix(unsigned char* buffer, const unsigned char* mask, int32_t ma
                     const unsigned char* offsets, float divisor, const int32_t* kernel);
 
 // One step down (2 x 2 mean) and one step up (copy and interpolate) of the
-// pyramid, over inclusive rectangles of the destination.
+// pyramid, over inclusive rectangles of the destination; each mean truncated.
 void DivideInHalf(int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t dstHeight,
                   int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t samples,
                   const unsigned char* src, unsigned char* dst);
@@ -49,10 +49,23 @@ void Double(int32_t width, int32_t height, int32_t left, int32_t top, int32_t ri
             int32_t bottom, int32_t samples, unsigned char* dst, const unsigned char* src);
 
 // Pyramid blur of the whole buffer in place (the rectangle takes no part).
+// Its halvings and doublings are those above with each mean rounded to the
+// nearest (a tie below 127.5 to the odd value, from there to the even one);
+// each 3 x 3 box pass divides its sum plus PyramidBoxOffset by 9, truncated,
+// and mixes that through the mask rounded to the nearest. So the picture
+// keeps its mean level at any radius, and the blur of a picture's negative is
+// the negative of its blur.
 // Returns 0, or -1 when a level cannot be allocated (buffer unchanged).
 int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t width,
                       int32_t height, int32_t left, int32_t top, int32_t right, int32_t bottom,
                       int32_t radius, int32_t samples);
+
+// The offset, 0..8, that box pass `pass` of X_Blur_buffer (its passes counted
+// from 0 over both levels) adds to a 3 x 3 sum (0..2295) before dividing it by
+// 9: a hash of the sum and the pass, each offset as often as the others over
+// the sums, 8 less the offset of 2295 - sum. It depends on nothing else, so a
+// window of a picture blurs as the picture does.
+int32_t PyramidBoxOffset(int32_t sum, int32_t pass);
 
 // The blur of X_Blur_buffer of a one-sample plane, the plane left as it is: each blurred row
 // y (0..height-1, `width` samples) goes to sink(y, row) instead, once, from the shared

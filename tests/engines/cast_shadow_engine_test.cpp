@@ -159,7 +159,7 @@ TEST(CastShadowEngine, EmptyPlaneDrawsNothingAndKeptPictureStays) {
   r.w[kShaCornerY + 3] = 9;
   const Render kept(r);
   plat::SetRandomFunctions(nullptr, nullptr);
-  EXPECT_EQ(Fnv(kept.planes[0]) ^ Fnv(kept.planes[1]) ^ Fnv(kept.planes[2]), 2344803257u);
+  EXPECT_EQ(Fnv(kept.planes[0]) ^ Fnv(kept.planes[1]) ^ Fnv(kept.planes[2]), 1883707135u);
 }
 
 TEST(CastShadowEngine, RegisteredAsTheShadowCase) {

@@ -362,7 +362,7 @@ TEST_F(PainterStrokes, KeptPictureAndTheRow) {
   b.w[kStrBrushWidth] = 40;
   Canvas c(64, 48);
   EXPECT_EQ(c.Fill(r_), 0);
-  EXPECT_EQ(Fnv(c.p[2], Fnv(c.p[1], Fnv(c.p[0]))), 1077279272u);
+  EXPECT_EQ(Fnv(c.p[2], Fnv(c.p[1], Fnv(c.p[0]))), 1662251075u);
 
   RegisterPatternRecords();
   EXPECT_EQ(FindEngineRow(82), &RunStrokRow);

@@ -205,10 +205,10 @@ TEST_F(PathShapeEngines, EveryGeneratorKeepsItsPicture) {
   doubled.shape.w[kObjOutlineOffset] = 10;
   CookiCutPar cookie = CookieRecord();
   cookie.turns = 5;
-  EXPECT_EQ(Fnv(Shape(star, 120, 90)), 494285669u);
+  EXPECT_EQ(Fnv(Shape(star, 120, 90)), 3864212645u);
   EXPECT_EQ(Fnv(Shape(doubled, 120, 90)), 702047724u);
   EXPECT_EQ(Fnv(Shape(StarRecord(1), 120, 90)), 2340275787u);
-  EXPECT_EQ(Fnv(Cookie(cookie, 120, 90)), 2886643411u);
+  EXPECT_EQ(Fnv(Cookie(cookie, 120, 90)), 3380093339u);
 }
 
 TEST(PathShapeRows, CookieAndShapeRowsAreRegistered) {

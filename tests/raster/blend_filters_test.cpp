@@ -1,6 +1,7 @@
 #include "raster/blend_filters.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -198,19 +199,6 @@ TEST(Pyramid, BlurKeepsFlatPlanesAndAgreesAcrossLayouts) {
   EXPECT_GT(one[5 * w + w / 2], 0);
   EXPECT_LT(one[5 * w + w / 2 - 1], 255);
   for (int i = 0; i < w * h; ++i) ASSERT_EQ(four[i * 4 + 2], one[i]) << i;
-  // A mask of zeros keeps every box pass from changing anything: what is left
-  // is exactly the two halvings and two doublings of the pyramid.
-  plat::SeedRandom(3);
-  Plane noise(w * h);
-  for (auto& v : noise) v = static_cast<unsigned char>(plat::Random() & 0xFF);
-  Plane l1(21 * 11), l2(11 * 6), back1(20 * 10), want = noise;
-  DivideInHalf(w, h, 20, 10, 0, 0, 19, 9, 1, noise.data(), l1.data());
-  DivideInHalf(20, 10, 10, 5, 0, 0, 9, 4, 1, l1.data(), l2.data());
-  Double(20, 10, 0, 0, 19, 9, 1, back1.data(), l2.data());
-  Double(w, h, 0, 0, w - 1, h - 1, 1, want.data(), back1.data());
-  const Plane zeros(w * h, 0);
-  ASSERT_EQ(X_Blur_buffer(noise.data(), zeros.data(), w, h, 0, 0, 0, 0, 12, 1), 0);
-  EXPECT_EQ(noise, want);
 }
 
 struct Threads {
@@ -516,52 +504,176 @@ TEST(MaskedMatrix, RowsMixedInLanesMatchThePlainMix) {
 
 namespace {
 
-// One literal 3 x 3 box pass over a whole level (lw x lh), the taps past its edges repeating
-// them, the float quotient truncated; with a mask the result is mixed with the old sample by
-// the mask byte at step * step * y * lw + step * x, held inside the mask's `limit` bytes.
-void LiteralBoxPass(Plane& level, int lw, int lh, const unsigned char* mask, int step,
-                    long long limit) {
+// The blur's rounding of a mean: to the nearest, a tie below 127.5 to the odd value and from
+// there to the even one.
+unsigned char Nearest(double v) {
+  const double k = std::floor(v);
+  if (v - k != 0.5) return static_cast<unsigned char>(std::lround(v));
+  const bool odd = static_cast<int>(k) % 2 == 1;
+  return static_cast<unsigned char>(v < 127.5 ? (odd ? k : k + 1) : (odd ? k + 1 : k));
+}
+
+// One literal 3 x 3 box pass over a whole level (lw x lh, `samples` a pixel), the taps past
+// its edges repeating them, the sum and the pass's offset for it divided by 9 and truncated;
+// with a mask the result is mixed with the old sample by the mask byte at
+// step * step * y * lw + step * x, held inside the mask's `limit` bytes, to the nearest.
+void LiteralBoxPass(Plane& level, int lw, int lh, int samples, const unsigned char* mask,
+                    int step, long long limit, int pass) {
   const Plane old = level;
   for (int y = 0; y < lh; ++y) {
     for (int x = 0; x < lw; ++x) {
-      int sum = 0;
-      for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx)
-          sum += old[static_cast<size_t>(std::clamp(y + dy, 0, lh - 1)) * lw +
-                     std::clamp(x + dx, 0, lw - 1)];
-      const int v = static_cast<int>(static_cast<float>(sum) / 9.0f);
-      const size_t i = static_cast<size_t>(y) * lw + x;
-      if (mask == nullptr) {
-        level[i] = static_cast<unsigned char>(v);
-        continue;
+      for (int c = 0; c < samples; ++c) {
+        int sum = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx)
+            sum += old[(static_cast<size_t>(std::clamp(y + dy, 0, lh - 1)) * lw +
+                        std::clamp(x + dx, 0, lw - 1)) * samples + c];
+        const int v = (sum + PyramidBoxOffset(sum, pass)) / 9;
+        const size_t i = (static_cast<size_t>(y) * lw + x) * samples + c;
+        if (mask == nullptr) {
+          level[i] = static_cast<unsigned char>(v);
+          continue;
+        }
+        const long long mi = std::clamp(static_cast<long long>(step) * step * y * lw +
+                                            static_cast<long long>(step) * x,
+                                        0LL, limit - 1);
+        level[i] = Nearest((v * mask[mi] + (255 - mask[mi]) * old[i]) / 255.0);
       }
-      const long long mi = std::clamp(static_cast<long long>(step) * step * y * lw +
-                                          static_cast<long long>(step) * x,
-                                      0LL, limit - 1);
-      level[i] = static_cast<unsigned char>((v * mask[mi] + (255 - mask[mi]) * old[i]) / 255);
     }
   }
 }
 
-// The pyramid blur of a one-sample plane step by step, each level a whole plane: halve the
-// even part of the height, radius + 1 - 4 (radius / 4) box passes on level 1, then (radius 4
-// on) on level 2 once per further four, doubling back level by level.
-Plane LiteralPyramid(Plane p, const unsigned char* mask, int w, int h, int radius) {
+// The 2 x 2 mean of the halving (a last odd column or row read through its neighbour).
+Plane LiteralHalve(const Plane& src, int sw, int sh, int samples) {
+  const int dw = (sw + 1) / 2, dh = (sh + 1) / 2;
+  Plane half(static_cast<size_t>(dw) * dh * samples);
+  for (int y = 0; y < dh; ++y)
+    for (int x = 0; x < dw; ++x) {
+      const int y0 = std::max(std::min(2 * y, sh - 2), 0), y1 = std::min(y0 + 1, sh - 1);
+      const int x0 = std::max(std::min(2 * x, sw - 2), 0), x1 = std::min(x0 + 1, sw - 1);
+      for (int c = 0; c < samples; ++c) {
+        auto at = [&](int xx, int yy) { return src[(static_cast<size_t>(yy) * sw + xx) * samples + c]; };
+        half[(static_cast<size_t>(y) * dw + x) * samples + c] =
+            Nearest((at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1)) / 4.0);
+      }
+    }
+  return half;
+}
+
+// The doubling of `half` over a level of sw x sh: its samples at even columns and rows, the
+// mean of the two beside at odd columns and then odd rows, a last even column or row
+// repeating the one before.
+void LiteralDouble(Plane& big, int sw, int sh, int samples, const Plane& half) {
+  const int dw = (sw + 1) / 2;
+  auto put = [&](int x, int y, int c) -> unsigned char& {
+    return big[(static_cast<size_t>(y) * sw + x) * samples + c];
+  };
+  for (int y = 0; y < sh; y += 2)
+    for (int x = 0; x < sw; ++x)
+      for (int c = 0; c < samples; ++c) {
+        const int k = x / 2;
+        const auto s = [&](int kk) { return half[(static_cast<size_t>(y / 2) * dw + kk) * samples + c]; };
+        put(x, y, c) = x % 2 == 0 ? s(k) : (x + 1 < sw ? Nearest((s(k) + s(k + 1)) / 2.0) : s(k));
+      }
+  for (int y = 1; y < sh; y += 2)
+    for (int x = 0; x < sw; ++x)
+      for (int c = 0; c < samples; ++c)
+        put(x, y, c) =
+            y + 1 < sh ? Nearest((put(x, y - 1, c) + put(x, y + 1, c)) / 2.0) : put(x, y - 1, c);
+}
+
+// The pyramid blur step by step, each level a whole plane: halve the even part of the
+// height, radius + 1 - 4 (radius / 4) box passes on level 1, then (radius 4 on) on level 2
+// once per further four, doubling back level by level.
+Plane LiteralPyramid(Plane p, const unsigned char* mask, int w, int h, int radius,
+                     int samples = 1) {
   const int h0 = h & ~1;
   if (w < 2 || h0 < 2) return p;
   const int w1 = (w + 1) / 2, h1 = (h0 + 1) / 2, w2 = (w1 + 1) / 2, h2 = (h1 + 1) / 2;
   const int rounds = radius / 4, passes = radius - 4 * rounds + 1;
   const long long limit = static_cast<long long>(w) * h;
-  Plane l1(static_cast<size_t>(w1) * h1), l2(static_cast<size_t>(w2) * h2);
-  DivideInHalf(w, h0, w1, h1, 0, 0, w1 - 1, h1 - 1, 1, p.data(), l1.data());
-  for (int k = 0; k < passes; ++k) LiteralBoxPass(l1, w1, h1, mask, 2, limit);
+  int pass = 0;
+  Plane l1 = LiteralHalve(p, w, h0, samples);
+  for (int k = 0; k < passes; ++k) LiteralBoxPass(l1, w1, h1, samples, mask, 2, limit, pass++);
   if (rounds > 0) {
-    DivideInHalf(w1, h1, w2, h2, 0, 0, w2 - 1, h2 - 1, 1, l1.data(), l2.data());
-    for (int k = 0; k < passes * rounds; ++k) LiteralBoxPass(l2, w2, h2, mask, 4, limit);
-    Double(w1, h1, 0, 0, w1 - 1, h1 - 1, 1, l1.data(), l2.data());
+    Plane l2 = LiteralHalve(l1, w1, h1, samples);
+    for (int k = 0; k < passes * rounds; ++k)
+      LiteralBoxPass(l2, w2, h2, samples, mask, 4, limit, pass++);
+    LiteralDouble(l1, w1, h1, samples, l2);
   }
-  Double(w, h0, 0, 0, w - 1, h0 - 1, 1, p.data(), l1.data());
+  LiteralDouble(p, w, h0, samples, l1);
   return p;
+}
+
+// The offsets of the box passes: 4 (to the nearest) in the first four; then 0 to 8, each
+// within a quarter of its share over the sums of a pass, 8 less the offset of the opposite
+// sum, and not the same from pass to pass.
+TEST(Pyramid, BoxOffsetsAreBalancedAndOpposite) {
+  for (int pass = 0; pass < 200; ++pass) {
+    int count[9] = {};
+    for (int sum = 0; sum <= 2295; ++sum) {
+      const int offset = PyramidBoxOffset(sum, pass);
+      ASSERT_TRUE(offset >= 0 && offset <= 8) << sum << " " << pass;
+      ASSERT_EQ(PyramidBoxOffset(2295 - sum, pass), 8 - offset) << sum << " " << pass;
+      if (pass < 4) {
+        ASSERT_EQ(offset, 4) << sum << " " << pass;
+      }
+      ++count[offset];
+    }
+    for (int d = 0; d < 9 && pass >= 4; ++d)
+      EXPECT_NEAR(count[d], 2296 / 9, 2296 / 9 / 4) << "offset " << d << " pass " << pass;
+  }
+  int same = 0;
+  for (int sum = 0; sum <= 2295; ++sum) same += PyramidBoxOffset(sum, 4) == PyramidBoxOffset(sum, 5);
+  EXPECT_LT(same, 2296 / 4);
+}
+
+// A mask of zeros keeps every box pass from changing anything: what is left is exactly the
+// two halvings and two doublings of the pyramid, each mean rounded, not truncated as the
+// standalone steps do; the same in three interleaved samples. Without a mask, three samples
+// a pixel against the literal steps. Mean ties on both sides of mid-grey: planes of the two
+// values beside a tie.
+TEST(Pyramid, TheBlursOwnStepsRoundTheirMeans) {
+  const int w = 40, h = 20;
+  const Plane noise = vmktest::Noise(static_cast<size_t>(w) * h * 3, 3);
+  const Plane zeros(static_cast<size_t>(w) * h, 0);
+  for (const int samples : {1, 3}) {
+    const Plane in(noise.begin(), noise.begin() + static_cast<long>(w) * h * samples);
+    Plane want = in;
+    LiteralDouble(want, w, h, samples, [&] {
+      Plane l1 = LiteralHalve(in, w, h, samples);
+      Plane back = l1;
+      LiteralDouble(back, w / 2, h / 2, samples, LiteralHalve(l1, w / 2, h / 2, samples));
+      return back;
+    }());
+    Plane got = in;
+    ASSERT_EQ(X_Blur_buffer(got.data(), zeros.data(), w, h, 0, 0, 0, 0, 12, samples), 0);
+    EXPECT_EQ(got, want) << samples;
+    // The standalone steps still truncate: somewhere they differ.
+    Plane l1(in.size() / 4), l2(in.size() / 16), back(in.size() / 4), truncated = in;
+    DivideInHalf(w, h, w / 2, h / 2, 0, 0, w / 2 - 1, h / 2 - 1, samples, in.data(), l1.data());
+    DivideInHalf(w / 2, h / 2, w / 4, h / 4, 0, 0, w / 4 - 1, h / 4 - 1, samples, l1.data(),
+                 l2.data());
+    Double(w / 2, h / 2, 0, 0, w / 2 - 1, h / 2 - 1, samples, back.data(), l2.data());
+    Double(w, h, 0, 0, w - 1, h - 1, samples, truncated.data(), back.data());
+    EXPECT_NE(truncated, want);
+  }
+  for (const int radius : {0, 3, 6, 13}) {
+    const Plane in = vmktest::Noise(static_cast<size_t>(37) * 22 * 3, 40 + radius);
+    Plane got = in;
+    ASSERT_EQ(X_Blur_buffer(got.data(), nullptr, 37, 22, 0, 0, 0, 0, radius, 3), 0);
+    EXPECT_EQ(got, LiteralPyramid(in, nullptr, 37, 22, radius, 3)) << radius;
+  }
+  for (const int low : {40, 41, 126, 127, 128, 200, 201}) {
+    Plane pair(static_cast<size_t>(66) * 18);
+    for (size_t i = 0; i < pair.size(); ++i) pair[i] = static_cast<unsigned char>(low + (i * 7 / 3 + i / 66) % 2);
+    for (const int samples : {1, 2}) {
+      const int w = samples == 1 ? 66 : 33;
+      Plane got = pair;
+      ASSERT_EQ(X_Blur_buffer(got.data(), zeros.data(), w, 18, 0, 0, 0, 0, 0, samples), 0);
+      EXPECT_EQ(got, LiteralPyramid(pair, zeros.data(), w, 18, 0, samples)) << low << " " << samples;
+    }
+  }
 }
 
 // The one-sample blur takes its box passes and its last doubling in bands of rows, in place
@@ -587,7 +699,7 @@ TEST(Pyramid, BandedLastStepsMatchTheWholeLevelSteps) {
     for (size_t i = 0; i < n; ++i) runs[i] = (i / 37) % 3 == 0 ? 255 : (i / 37) % 3 == 1 ? 0 : 128;
     const unsigned char* const masks[] = {nullptr, noiseMask.data(), runs.data()};
     for (const unsigned char* mask : masks) {
-      for (const int radius : {0, 1, 2, 3, 5}) {
+      for (const int radius : {0, 1, 2, 3, 5, 9, 22}) {
         const Plane want = LiteralPyramid(in, mask, s.w, s.h, radius);
         for (const plat::SimdLevel level : levels) {
           for (const int threads : {1, 3, 8}) {

@@ -477,9 +477,6 @@ const std::vector<Unmatched>& UnmatchedEffects() {
        "the plaid's threads are whole pixels of the record, one to a few wide: a view a third of the picture's "
        "size cannot draw them a third as wide"},
       {"42/Plaid strong", "Plaid strong (42)", "as Plaid light"},
-      {"92/Strong blur", "Strong blur (11)",
-       "each of the blur's box passes rounds down, so its radius of 111 darkens the result by some 15 levels; "
-       "the preview's radius of the same spread makes fewer passes and darkens less"},
       {"115/Edges", "Edges (44)",
        "the edges are found on the picture at the view's scale, where its grain still shows; the result's "
        "edges of that grain average away when it is scaled down"},
