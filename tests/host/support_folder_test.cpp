@@ -16,6 +16,7 @@
 #include "host/host_fixture.h"
 #include "host/main_window.h"
 #include "host/render_progress.h"
+#include "support/folder_lock_faults.h"
 
 namespace {
 
@@ -120,14 +121,7 @@ TEST_F(SupportFolderTest, ARefusedSecondSessionLeavesTheFirstItsStateAndItsEffec
   EXPECT_TRUE(driver_.errors().empty());
 }
 
-// Folder locks that fail as the test says, for the life of the object.
-class LockFaults {
- public:
-  LockFaults(int folderError, int fileError) { plat::files::FailFolderLocksForTesting(folderError, fileError); }
-  ~LockFaults() { plat::files::FailFolderLocksForTesting(0, 0); }
-  LockFaults(const LockFaults&) = delete;
-  LockFaults& operator=(const LockFaults&) = delete;
-};
+using vmktest::LockFaults;
 
 // The folder itself cannot be locked, as on NFS: the session holds it
 // through its hidden lock file, and another holder is turned away as ever.

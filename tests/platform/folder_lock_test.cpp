@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/folder_lock_faults.h"
 #include "support/session.h"
 
 namespace {
@@ -47,14 +48,7 @@ TEST(FolderLock, OneHolderAtATimeAndTheNextOnceItLetsGo) {
   EXPECT_TRUE(fs::is_empty(folder));
 }
 
-// Folder locks that fail as the test says, for the life of the object.
-class LockFaults {
- public:
-  LockFaults(int folderError, int fileError) { plat::files::FailFolderLocksForTesting(folderError, fileError); }
-  ~LockFaults() { plat::files::FailFolderLocksForTesting(0, 0); }
-  LockFaults(const LockFaults&) = delete;
-  LockFaults& operator=(const LockFaults&) = delete;
-};
+using vmktest::LockFaults;
 
 // A child process that takes `folder` (its folder locks failing with
 // `folderError`), says whether it holds it, then holds it until it is killed
