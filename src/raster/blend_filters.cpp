@@ -816,15 +816,14 @@ VMK_TARGET_AVX2 int64_t BoxSumsRowAvx2(const uint16_t* a, const uint16_t* b, con
   const __m256i term =
       _mm256_set1_epi16(static_cast<int16_t>(static_cast<uint32_t>(pass) * kHashPass));
   const __m256i nine = _mm256_set1_epi16(9), eight = _mm256_set1_epi16(8);
+  const __m256i four = _mm256_set1_epi16(4);
   for (; i + 16 <= to; i += 16) {
     const __m256i s = _mm256_add_epi16(
         _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i)),
                          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i))),
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + i)));
-    __m256i offset = eight;
-    if (nearest) {
-      offset = _mm256_set1_epi16(4);
-    } else {
+    __m256i offset = four;
+    if (!nearest) {
       const __m256i u = _mm256_sub_epi16(_mm256_add_epi16(s, s), mid);
       __m256i x = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_abs_epi16(u), step), term);
       x = _mm256_xor_si256(x, _mm256_srli_epi16(x, 7));

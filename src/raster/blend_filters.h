@@ -62,9 +62,10 @@ int32_t X_Blur_buffer(unsigned char* buffer, const unsigned char* mask, int32_t 
 
 // The offset, 0..8, that box pass `pass` of X_Blur_buffer (its passes counted
 // from 0 over both levels) adds to a 3 x 3 sum (0..2295) before dividing it by
-// 9: a hash of the sum and the pass, each offset as often as the others over
-// the sums, 8 less the offset of 2295 - sum. It depends on nothing else, so a
-// window of a picture blurs as the picture does.
+// 9: 4 (to the nearest) in the first four passes, then a hash of the sum and
+// the pass, each offset as often as the others over the sums, 8 less the
+// offset of 2295 - sum. It depends on nothing else, so a window of a picture
+// blurs as the picture does.
 int32_t PyramidBoxOffset(int32_t sum, int32_t pass);
 
 // The blur of X_Blur_buffer of a one-sample plane, the plane left as it is: each blurred row

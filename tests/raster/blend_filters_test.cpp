@@ -312,9 +312,65 @@ TEST(Pyramid, BlurIsTheSameAtAnyThreadCount) {
       }
 }
 
+// The blur's rounding of a mean: to the nearest, a tie below 127.5 to the odd value and from
+// there to the even one.
+unsigned char Nearest(double v) {
+  const double k = std::floor(v);
+  if (v - k != 0.5) return static_cast<unsigned char>(std::lround(v));
+  const bool odd = static_cast<int>(k) % 2 == 1;
+  return static_cast<unsigned char>(v < 127.5 ? (odd ? k : k + 1) : (odd ? k + 1 : k));
+}
+
+// A mean of `count` samples that sum to `sum`: the standalone halving and doubling truncate
+// it, the blur's own steps round it.
+using Mean = unsigned char (*)(int sum, int count);
+unsigned char Truncated(int sum, int count) { return static_cast<unsigned char>(sum / count); }
+unsigned char Rounded(int sum, int count) { return Nearest(static_cast<double>(sum) / count); }
+
+// The 2 x 2 mean of the halving (a last odd column or row read through its neighbour).
+Plane LiteralHalve(const Plane& src, int sw, int sh, int samples, Mean mean = Rounded) {
+  const int dw = (sw + 1) / 2, dh = (sh + 1) / 2;
+  Plane half(static_cast<size_t>(dw) * dh * samples);
+  for (int y = 0; y < dh; ++y)
+    for (int x = 0; x < dw; ++x) {
+      const int y0 = std::max(std::min(2 * y, sh - 2), 0), y1 = std::min(y0 + 1, sh - 1);
+      const int x0 = std::max(std::min(2 * x, sw - 2), 0), x1 = std::min(x0 + 1, sw - 1);
+      for (int c = 0; c < samples; ++c) {
+        auto at = [&](int xx, int yy) { return src[(static_cast<size_t>(yy) * sw + xx) * samples + c]; };
+        half[(static_cast<size_t>(y) * dw + x) * samples + c] =
+            mean(at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1), 4);
+      }
+    }
+  return half;
+}
+
+// The doubling of `half` over a level of sw x sh: its samples at even columns and rows, the
+// mean of the two beside at odd columns and then odd rows, a last even column or row
+// repeating the one before.
+void LiteralDouble(Plane& big, int sw, int sh, int samples, const Plane& half,
+                   Mean mean = Rounded) {
+  const int dw = (sw + 1) / 2;
+  auto put = [&](int x, int y, int c) -> unsigned char& {
+    return big[(static_cast<size_t>(y) * sw + x) * samples + c];
+  };
+  for (int y = 0; y < sh; y += 2)
+    for (int x = 0; x < sw; ++x)
+      for (int c = 0; c < samples; ++c) {
+        const int k = x / 2;
+        const auto s = [&](int kk) { return half[(static_cast<size_t>(y / 2) * dw + kk) * samples + c]; };
+        put(x, y, c) = x % 2 == 0 ? s(k) : (x + 1 < sw ? mean(s(k) + s(k + 1), 2) : s(k));
+      }
+  for (int y = 1; y < sh; y += 2)
+    for (int x = 0; x < sw; ++x)
+      for (int c = 0; c < samples; ++c)
+        put(x, y, c) =
+            y + 1 < sh ? mean(put(x, y - 1, c) + put(x, y + 1, c), 2) : put(x, y - 1, c);
+}
+
+
 // The pyramid's steps on their own against their formulas, and the blur
-// without a mask against the blur through a mask of 255 (which takes the
-// general convolution for its box passes), at one, three and eight threads.
+// without a mask against the blur through a mask of 255 (whose box passes mix
+// each result with the sample it replaces), at one, three and eight threads.
 TEST(Pyramid, StepsAndMasklessBoxMatchThePlainForms) {
   struct Size {
     int w, h;
@@ -326,34 +382,10 @@ TEST(Pyramid, StepsAndMasklessBoxMatchThePlainForms) {
       const int sw = sz.w, sh = sz.h, dw = (sw + 1) / 2, dh = (sh + 1) / 2;
       Plane src(static_cast<size_t>(sw) * sh * samples);
       for (auto& v : src) v = static_cast<unsigned char>(plat::Random() & 0xFF);
-      Plane half(static_cast<size_t>(dw) * dh * samples);
-      for (int y = 0; y < dh; ++y)
-        for (int x = 0; x < dw; ++x) {
-          const int y0 = std::max(std::min(2 * y, sh - 2), 0), y1 = std::min(y0 + 1, sh - 1);
-          const int x0 = std::max(std::min(2 * x, sw - 2), 0), x1 = std::min(x0 + 1, sw - 1);
-          for (int c = 0; c < samples; ++c) {
-            auto at = [&](int xx, int yy) { return src[(static_cast<size_t>(yy) * sw + xx) * samples + c]; };
-            half[(static_cast<size_t>(y) * dw + x) * samples + c] =
-                static_cast<unsigned char>((at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1)) >> 2);
-          }
-        }
+      const Plane half = LiteralHalve(src, sw, sh, samples, Truncated);
       // Doubling the half back over the source's size (its own odd rules).
       Plane big(src.size());
-      auto put = [&](int x, int y, int c) -> unsigned char& {
-        return big[(static_cast<size_t>(y) * sw + x) * samples + c];
-      };
-      for (int y = 0; y < sh; y += 2)
-        for (int x = 0; x < sw; ++x)
-          for (int c = 0; c < samples; ++c) {
-            const int k = x / 2;
-            const auto s = [&](int kk) { return half[(static_cast<size_t>(y / 2) * dw + kk) * samples + c]; };
-            put(x, y, c) = x % 2 == 0 ? s(k) : (x + 1 < sw ? static_cast<unsigned char>((s(k) + s(k + 1)) >> 1) : s(k));
-          }
-      for (int y = 1; y < sh; y += 2)
-        for (int x = 0; x < sw; ++x)
-          for (int c = 0; c < samples; ++c)
-            put(x, y, c) = y + 1 < sh ? static_cast<unsigned char>((put(x, y - 1, c) + put(x, y + 1, c)) >> 1)
-                                      : put(x, y - 1, c);
+      LiteralDouble(big, sw, sh, samples, half, Truncated);
       for (const plat::SimdLevel level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
                                           plat::SimdLevel::kAvx512})
       for (int n : {1, 3, 8}) {
@@ -504,15 +536,6 @@ TEST(MaskedMatrix, RowsMixedInLanesMatchThePlainMix) {
 
 namespace {
 
-// The blur's rounding of a mean: to the nearest, a tie below 127.5 to the odd value and from
-// there to the even one.
-unsigned char Nearest(double v) {
-  const double k = std::floor(v);
-  if (v - k != 0.5) return static_cast<unsigned char>(std::lround(v));
-  const bool odd = static_cast<int>(k) % 2 == 1;
-  return static_cast<unsigned char>(v < 127.5 ? (odd ? k : k + 1) : (odd ? k + 1 : k));
-}
-
 // One literal 3 x 3 box pass over a whole level (lw x lh, `samples` a pixel), the taps past
 // its edges repeating them, the sum and the pass's offset for it divided by 9 and truncated;
 // with a mask the result is mixed with the old sample by the mask byte at
@@ -541,45 +564,6 @@ void LiteralBoxPass(Plane& level, int lw, int lh, int samples, const unsigned ch
       }
     }
   }
-}
-
-// The 2 x 2 mean of the halving (a last odd column or row read through its neighbour).
-Plane LiteralHalve(const Plane& src, int sw, int sh, int samples) {
-  const int dw = (sw + 1) / 2, dh = (sh + 1) / 2;
-  Plane half(static_cast<size_t>(dw) * dh * samples);
-  for (int y = 0; y < dh; ++y)
-    for (int x = 0; x < dw; ++x) {
-      const int y0 = std::max(std::min(2 * y, sh - 2), 0), y1 = std::min(y0 + 1, sh - 1);
-      const int x0 = std::max(std::min(2 * x, sw - 2), 0), x1 = std::min(x0 + 1, sw - 1);
-      for (int c = 0; c < samples; ++c) {
-        auto at = [&](int xx, int yy) { return src[(static_cast<size_t>(yy) * sw + xx) * samples + c]; };
-        half[(static_cast<size_t>(y) * dw + x) * samples + c] =
-            Nearest((at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1)) / 4.0);
-      }
-    }
-  return half;
-}
-
-// The doubling of `half` over a level of sw x sh: its samples at even columns and rows, the
-// mean of the two beside at odd columns and then odd rows, a last even column or row
-// repeating the one before.
-void LiteralDouble(Plane& big, int sw, int sh, int samples, const Plane& half) {
-  const int dw = (sw + 1) / 2;
-  auto put = [&](int x, int y, int c) -> unsigned char& {
-    return big[(static_cast<size_t>(y) * sw + x) * samples + c];
-  };
-  for (int y = 0; y < sh; y += 2)
-    for (int x = 0; x < sw; ++x)
-      for (int c = 0; c < samples; ++c) {
-        const int k = x / 2;
-        const auto s = [&](int kk) { return half[(static_cast<size_t>(y / 2) * dw + kk) * samples + c]; };
-        put(x, y, c) = x % 2 == 0 ? s(k) : (x + 1 < sw ? Nearest((s(k) + s(k + 1)) / 2.0) : s(k));
-      }
-  for (int y = 1; y < sh; y += 2)
-    for (int x = 0; x < sw; ++x)
-      for (int c = 0; c < samples; ++c)
-        put(x, y, c) =
-            y + 1 < sh ? Nearest((put(x, y - 1, c) + put(x, y + 1, c)) / 2.0) : put(x, y - 1, c);
 }
 
 // The pyramid blur step by step, each level a whole plane: halve the even part of the
