@@ -356,11 +356,18 @@ TEST(DenoiseFastForms, PlaneFilterMatchesThePlainCopyAndBlend) {
 // is not a whole number of steps falls to the next form down.
 TEST(SusanSmoothing, EveryVectorLevelMatchesTheFloatForm) {
   for (auto [w, h] : {std::pair{2049, 5}, std::pair{203, 9}}) {
-    // Clustered samples (many similar neighbours) and uniform ones (many
-    // without any, and the widest differences).
+    // Clustered samples (many similar neighbours), uniform ones (many
+    // without any, and the widest differences), and three levels about
+    // mid-grey, where a mean of neighbours one level below and above at equal
+    // weights often lies half-way (the rounded quotients' ties).
     const auto clustered = Noise(w, h, static_cast<uint32_t>(w), 40);
     const auto uniform = vmktest::Noise(static_cast<size_t>(w) * h, static_cast<uint32_t>(h));
-    for (const auto* p : {&clustered, &uniform}) {
+    const auto levels = [&] {
+      auto l = uniform;
+      for (uint8_t& v : l) v = static_cast<uint8_t>(126 + v % 3);
+      return l;
+    }();
+    for (const auto* p : {&clustered, &uniform, &levels}) {
       for (int32_t t : {1, 3, 7, 8, 20, 45, 59, 60, 120}) {
         const auto want = ReferenceSmooth(*p, w, h, Lut(t, 2));
         for (auto level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
@@ -371,7 +378,8 @@ TEST(SusanSmoothing, EveryVectorLevelMatchesTheFloatForm) {
             ASSERT_EQ(X_smooth_buf(got.data(), w, h, 10, t), 0);
             ASSERT_EQ(got, want) << w << "x" << h << " t " << t << " level "
                                  << static_cast<int>(level) << " threads " << threads
-                                 << (p == &uniform ? " uniform" : " clustered");
+                                 << (p == &uniform ? " uniform"
+                                                   : (p == &levels ? " levels" : " clustered"));
           }
         }
       }
