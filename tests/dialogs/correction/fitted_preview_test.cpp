@@ -99,28 +99,39 @@ void Photograph(PixelBuffer* photo) {
       double* p = &base[(static_cast<size_t>(y) * bw + x) * 3];
       p[0] = r + n, p[1] = g + n, p[2] = b + n;
     }
-  // Enlarged with Catmull-Rom cubics, as an editor enlarges a picture.
+  // Enlarged with Catmull-Rom cubics, as an editor enlarges a picture: along the rows, then
+  // down the columns.
   const int32_t w = static_cast<int32_t>(photo->width()), h = static_cast<int32_t>(photo->height());
-  auto cubic = [](double t, double a, double b, double c, double d) {
-    return b + 0.5 * t * (c - a + t * (2 * a - 5 * b + 4 * c - d + t * (3 * (b - c) + d - a)));
+  struct Taps {
+    int32_t at[4];
+    double weight[4];
   };
-  auto at = [&](int32_t x, int32_t y, int k) {
-    return base[(static_cast<size_t>(std::clamp(y, 0, bh - 1)) * bw + std::clamp(x, 0, bw - 1)) * 3 + k];
+  auto taps = [](int32_t to, int32_t from, int32_t size) {
+    const double s = (to + 0.5) * from / size - 0.5;
+    const auto i = static_cast<int32_t>(std::floor(s));
+    const double t = s - i, t2 = t * t, t3 = t2 * t;
+    Taps r{{}, {0.5 * (-t + 2 * t2 - t3), 0.5 * (2 - 5 * t2 + 3 * t3), 0.5 * (t + 4 * t2 - 3 * t3), 0.5 * (t3 - t2)}};
+    for (int m = 0; m < 4; ++m) r.at[m] = std::clamp(i - 1 + m, 0, from - 1);
+    return r;
   };
+  std::vector<Taps> across(static_cast<size_t>(w));
+  for (int32_t x = 0; x < w; ++x) across[x] = taps(x, bw, w);
+  std::vector<float> rows(static_cast<size_t>(bh) * w * 3);
+  for (int32_t y = 0; y < bh; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int k = 0; k < 3; ++k) {
+        double v = 0.0;
+        for (int m = 0; m < 4; ++m) v += across[x].weight[m] * base[(static_cast<size_t>(y) * bw + across[x].at[m]) * 3 + k];
+        rows[(static_cast<size_t>(y) * w + x) * 3 + k] = static_cast<float>(v);
+      }
   for (int32_t y = 0; y < h; ++y) {
-    const double sy = (y + 0.5) * bh / h - 0.5;
-    const auto j = static_cast<int32_t>(std::floor(sy));
-    const double ty = sy - j;
+    const Taps down = taps(y, bh, h);
     uint8_t* row = photo->rowPtr(static_cast<uint32_t>(y));
     for (int32_t x = 0; x < w; ++x) {
-      const double sx = (x + 0.5) * bw / w - 0.5;
-      const auto i = static_cast<int32_t>(std::floor(sx));
-      const double tx = sx - i;
       for (int k = 0; k < 3; ++k) {
-        double c[4];
-        for (int m = 0; m < 4; ++m)
-          c[m] = cubic(tx, at(i - 1, j - 1 + m, k), at(i, j - 1 + m, k), at(i + 1, j - 1 + m, k), at(i + 2, j - 1 + m, k));
-        row[4 * x + k] = static_cast<uint8_t>(std::clamp(std::lround(cubic(ty, c[0], c[1], c[2], c[3])), 0L, 255L));
+        double v = 0.0;
+        for (int m = 0; m < 4; ++m) v += down.weight[m] * rows[(static_cast<size_t>(down.at[m]) * w + x) * 3 + k];
+        row[4 * x + k] = static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
       }
       row[4 * x + 3] = 255;
     }
@@ -239,6 +250,14 @@ struct Dialog {
   OSType signature;
 };
 
+// One preset of a dialog: its popup item (1 Light, 2 Medium, 3 Strong).
+struct Preset {
+  Dialog dialog;
+  int32_t item;
+};
+
+const char* PresetName(int32_t item) { return item == 1 ? "Light" : item == 2 ? "Medium" : "Strong"; }
+
 class FittedPreviewTest : public ColCorDialogTest {
  protected:
   void SetUp() override {
@@ -290,25 +309,24 @@ class FittedPreviewTest : public ColCorDialogTest {
   Picture plain_;  // the untouched picture scaled to the preview's size
 };
 
-class FittedPreview : public FittedPreviewTest, public ::testing::WithParamInterface<Dialog> {};
+class FittedPreview : public FittedPreviewTest, public ::testing::WithParamInterface<Preset> {};
 
-TEST_P(FittedPreview, EachPresetLooksLikeWhatOkWrites) {
-  const Dialog d = GetParam();
-  const char* presets[3] = {"Light", "Medium", "Strong"};
-  for (int32_t item = 1; item <= 3; ++item) {
-    ColCorPar record;
-    if (d.effect == 103) {
-      VMKdnoiUI dlg;
-      ShowPreset(dlg, d, item, [&] { return dlg.Do_DNoiDlg(); }, &record);
-    } else if (d.effect == 104) {
-      VMKglimUI dlg;
-      ShowPreset(dlg, d, item, [&] { return dlg.Do_GlimDlg(); }, &record);
-    } else {
-      VMKkevrUI dlg;
-      ShowPreset(dlg, d, item, [&] { return dlg.Do_KevrDlg(); }, &record);
-    }
-    Compare(d, presets[item - 1], record);
+// Each a test of its own: every one renders the whole photograph once.
+TEST_P(FittedPreview, LooksLikeWhatOkWrites) {
+  const Dialog d = GetParam().dialog;
+  const int32_t item = GetParam().item;
+  ColCorPar record;
+  if (d.effect == 103) {
+    VMKdnoiUI dlg;
+    ShowPreset(dlg, d, item, [&] { return dlg.Do_DNoiDlg(); }, &record);
+  } else if (d.effect == 104) {
+    VMKglimUI dlg;
+    ShowPreset(dlg, d, item, [&] { return dlg.Do_GlimDlg(); }, &record);
+  } else {
+    VMKkevrUI dlg;
+    ShowPreset(dlg, d, item, [&] { return dlg.Do_KevrDlg(); }, &record);
   }
+  Compare(d, PresetName(item), record);
   EXPECT_TRUE(driver_.errors().empty());
 }
 
@@ -329,9 +347,17 @@ TEST_F(FittedPreviewTest, FocusWithEveryStepLooksLikeWhatOkWrites) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Presets, FittedPreview,
-                         ::testing::Values(Dialog{"noise", 103, FourCC("Dnoi")}, Dialog{"smoothing", 104, FourCC("Glim")},
-                                           Dialog{"focus", 105, FourCC("Kfoc")}),
-                         [](const ::testing::TestParamInfo<Dialog>& i) { return std::string(i.param.name); });
+std::vector<Preset> Presets() {
+  std::vector<Preset> out;
+  for (const Dialog d : {Dialog{"noise", 103, FourCC("Dnoi")}, Dialog{"smoothing", 104, FourCC("Glim")},
+                         Dialog{"focus", 105, FourCC("Kfoc")}})
+    for (int32_t item = 1; item <= 3; ++item) out.push_back({d, item});
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(ContentLibrary, FittedPreview, ::testing::ValuesIn(Presets()),
+                         [](const ::testing::TestParamInfo<Preset>& i) {
+                           return std::string(i.param.dialog.name) + "_" + PresetName(i.param.item);
+                         });
 
 }  // namespace
