@@ -5,6 +5,12 @@
 // clock; the number and order of the draws below are part of the result, so
 // a seed gives the same grain on every run. A draw u is random() / (2^31 - 1).
 //
+// Each step of a wind streak moves its target toward the pixel's value by a
+// mean that is then divided by the length; the division takes an offset
+// (WindStreakOffset) rather than truncating, as every sample is moved by
+// tens of steps one after the other and truncation took half a level off
+// with each of them.
+//
 // Noise filters a copy of the whole plane, since its blur reads beyond the
 // region; rectangle noise steps by at least one sample, however small the
 // size. Wind and film grain report a work plane that cannot be had with -1
@@ -40,6 +46,27 @@ using effect_support::Weight;
 namespace {
 
 inline double Draw() { return plat::Random() / 2147483647.0; }
+
+// The wind's rounding offset (see WindStreakOffset) from a step's place term: the target's
+// column and row and the step, each times its own odd number, summed in 16 bits. Those terms
+// go along a streak and along sixteen neighbouring pixels by plain additions, so the lanes
+// below reach the same places as the one-pixel walk.
+constexpr uint32_t kWindAlongX = 0x2F1D, kWindAlongY = 0x5A37, kWindStep = 0x6F4B;
+constexpr uint32_t kWindMix = 0xA3B5;
+
+inline uint32_t WindPlace(int32_t x, int32_t y, int32_t k) {
+  return static_cast<uint32_t>(x) * kWindAlongX + static_cast<uint32_t>(y) * kWindAlongY +
+         static_cast<uint32_t>(k) * kWindStep;
+}
+
+// 0..length - 1 from the place term, mirrored by the sum's side of the middle.
+inline int32_t WindOffset(int32_t sum, uint32_t place, int32_t length) {
+  uint32_t a = place & 0xFFFFu;
+  a ^= a >> 7;
+  a = (a * kWindMix) & 0xFFFFu;
+  const auto h = static_cast<int32_t>((a * static_cast<uint32_t>(length)) >> 16);
+  return 2 * sum > 255 * length ? h : length - 1 - h;
+}
 
 void CopyRegion(const unsigned char* from, unsigned char* to, int32_t width, int32_t x0,
                 int32_t y0, int32_t x1, int32_t y1) {
@@ -828,6 +855,10 @@ void SetWindSixteenAtOnce(bool on) {
   gWindSixteenAtOnce = on;
 }
 
+int32_t WindStreakOffset(int32_t sum, int32_t x, int32_t y, int32_t k, int32_t length) {
+  return WindOffset(sum, WindPlace(x, y, k), length);
+}
+
 int32_t Effects::Noise(int16_t mode, int16_t opacity, int16_t kind, unsigned char* plane,
                        const unsigned char* mask, int32_t height, int32_t width, int32_t x0,
                        int32_t y0, int32_t x1, int32_t y1, float sizeX, float sizeY,
@@ -953,14 +984,16 @@ struct WindWork {
   plat::Block<int32_t> steps;    // x steps, then y steps
   plat::Block<int32_t> reach;    // least and most x, least and most y of the steps before k
   plat::Block<int64_t> offsets;  // the steps as offsets in the plane
+  plat::Block<uint32_t> places;  // the steps' place terms of the rounding offset
   plat::Block<int32_t> draws;    // one row's
   WindWork(int32_t width, int32_t height, int32_t x0, int32_t x1, int32_t length)
       : work(static_cast<int64_t>(width) * height, WorkSource()),
         steps(2 * static_cast<int64_t>(std::max<int32_t>(length, 0)), WorkSource()),
         reach(4 * (static_cast<int64_t>(std::max<int32_t>(length, 0)) + 1), WorkSource()),
         offsets(std::max<int32_t>(length, 1), WorkSource()),
+        places(std::max<int32_t>(length, 1), WorkSource()),
         draws(std::max<int64_t>(int64_t{x1} - x0 + 1, 1), WorkSource()) {}
-  bool ok() const { return work && steps && reach && offsets && draws; }
+  bool ok() const { return work && steps && reach && offsets && places && draws; }
 };
 
 // Each draw d of a run turned into its streak's length, L - floor(L d / (2^31 - 1)) r / 10 (r the
@@ -998,11 +1031,14 @@ VMK_TARGET_AVX2 void StreakLengthsAvx2(int32_t* draws, int64_t n, int32_t length
 
 // Sixteen neighbouring pixels' streaks side by side, step by step: step k of the sixteen is one
 // run of 16 samples (their places differ by a column each), read, moved toward the pixels'
-// values and written back in 16-bit lanes. v w + t (L - w) stays within 255 L < 2^16, and its
-// quotient by L is the high word of its product with `magic` shifted by `shift`, exact over
-// that range as the one-pixel walk's reciprocal is: the same samples to the bit. A lane whose
-// streak has ended keeps its sample. The pixels' own values go to `values`.
+// values and written back in 16-bit lanes. v w + t (L - w) plus its offset stays within
+// 256 L - 1 < 2^16, and its quotient by L is the high word of its product with `magic` shifted
+// by `shift`, exact over that range as the one-pixel walk's reciprocal is; the offset is
+// WindOffset's, from the place term `place` of the first lane at step 0 plus `stepPlace[k]`
+// and a column's term a lane: the same samples to the bit. A lane whose streak has ended keeps
+// its sample. The pixels' own values go to `values`.
 VMK_TARGET_AVX2 void WindStreaks16Avx2(unsigned char* at, const int64_t* offset,
+                                       const uint32_t* stepPlace, uint32_t place,
                                        const int32_t* streaks, int32_t length, uint16_t magic,
                                        int32_t shift, unsigned char* values) {
   const __m128i own = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
@@ -1015,13 +1051,27 @@ VMK_TARGET_AVX2 void WindStreaks16Avx2(unsigned char* at, const int64_t* offset,
   for (int32_t j = 0; j < 16; ++j) most = std::max(most, streaks[j]);
   const __m256i m = _mm256_set1_epi16(static_cast<int16_t>(magic));
   const __m128i sh = _mm_cvtsi32_si128(shift);
+  const __m256i lanes = _mm256_mullo_epi16(
+      _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+      _mm256_set1_epi16(static_cast<int16_t>(kWindAlongX)));
+  const __m256i mix = _mm256_set1_epi16(static_cast<int16_t>(kWindMix));
+  const __m256i len = _mm256_set1_epi16(static_cast<int16_t>(length));
+  const __m256i last = _mm256_set1_epi16(static_cast<int16_t>(length - 1));
+  // The sum's side of the middle, unsigned: both sides shifted by 2^15 for the signed compare.
+  const __m256i bias = _mm256_set1_epi16(static_cast<int16_t>(0x8000));
+  const __m256i middle = _mm256_set1_epi16(static_cast<int16_t>((255 * length / 2) ^ 0x8000));
   for (int32_t k = 4; k < most; ++k) {
     const auto w = static_cast<int16_t>(k / 4);
     unsigned char* const p = at + offset[k];
     const __m256i t = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     const __m256i n = _mm256_add_epi16(_mm256_mullo_epi16(v, _mm256_set1_epi16(w)),
                                        _mm256_mullo_epi16(t, _mm256_set1_epi16(static_cast<int16_t>(length - w))));
-    const __m256i q = _mm256_srl_epi16(_mm256_mulhi_epu16(n, m), sh);
+    __m256i a = _mm256_add_epi16(_mm256_set1_epi16(static_cast<int16_t>(place + stepPlace[k])), lanes);
+    a = _mm256_xor_si256(a, _mm256_srli_epi16(a, 7));
+    const __m256i h = _mm256_mulhi_epu16(_mm256_mullo_epi16(a, mix), len);
+    const __m256i above = _mm256_cmpgt_epi16(_mm256_xor_si256(n, bias), middle);
+    const __m256i o = _mm256_blendv_epi8(_mm256_sub_epi16(last, h), h, above);
+    const __m256i q = _mm256_srl_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(n, o), m), sh);
     const __m256i r = _mm256_blendv_epi8(t, q, _mm256_cmpgt_epi16(ends, _mm256_set1_epi16(static_cast<int16_t>(k))));
     const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(r, r), 0x08);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
@@ -1074,12 +1124,14 @@ class WindPlaneWalk {
     hiY_ = loY_ + steps_ + 1;
     offset_ = ww.offsets.get();
     loX_[0] = hiX_[0] = loY_[0] = hiY_[0] = 0;
+    stepPlace_ = ww.places.get();
     for (int32_t k = 0; k < steps_; ++k) {
       loX_[k + 1] = std::min(loX_[k], stepX_[k]);
       hiX_[k + 1] = std::max(hiX_[k], stepX_[k]);
       loY_[k + 1] = std::min(loY_[k], stepY_[k]);
       hiY_[k + 1] = std::max(hiY_[k], stepY_[k]);
       offset_[k] = int64_t{stepY_[k]} * width + stepX_[k];
+      stepPlace_[k] = WindPlace(stepX_[k], stepY_[k], k);
     }
     rows_ = y1 >= y0 && x1 >= x0 ? y1 - y0 + 1 : 0;
     lanes_ = SixteenSideBySide();
@@ -1114,7 +1166,7 @@ class WindPlaneWalk {
   // on the row itself, to the right, within the sixteen), and wherever two steps land on one
   // sample the one the one-pixel walk takes first comes first (steps of one row fall at least
   // sixteen columns apart, or the later step lies to the left). Then the magic number of the
-  // quotient by the length in 16-bit lanes (lengths up to 255).
+  // quotient by the length in 16-bit lanes (lengths up to 181).
   bool SixteenSideBySide() {
 #if VMK_SIMD_X86
     if (!gWindSixteenAtOnce || !plat::SimdAtLeast(plat::SimdLevel::kAvx2) || steps_ < 5 ||
@@ -1126,9 +1178,10 @@ class WindPlaneWalk {
         if (stepY_[e] == stepY_[k] && stepX_[k] > stepX_[e] && stepX_[k] - stepX_[e] < 16)
           return false;
     }
-    // floor(n m / 2^s) is n / L for every n up to 255 L once 255 L (L - 1) < 2^s.
+    // floor(n m / 2^s) is n / L for every n up to 256 L - 1 (a sum and its offset) once
+    // (256 L - 1) (L - 1) < 2^s; a multiplier of 16 bits holds that up to L = 181.
     int32_t s = 16;
-    while ((int64_t{255} * L_ * (L_ - 1)) >= (int64_t{1} << s)) ++s;
+    while ((int64_t{256} * L_ - 1) * (L_ - 1) >= (int64_t{1} << s)) ++s;
     const int64_t m = ((int64_t{1} << s) + L_ - 1) / L_;
     if (m >= 65536) return false;
     magic_ = static_cast<uint16_t>(m);
@@ -1157,7 +1210,8 @@ class WindPlaneWalk {
           continue;
         }
         unsigned char values[16];
-        WindStreaks16Avx2(work_ + i, offset_, streaks + (x - xa), L_, magic_, shift_, values);
+        WindStreaks16Avx2(work_ + i, offset_, stepPlace_, WindPlace(x, y, 0), streaks + (x - xa),
+                          L_, magic_, shift_, values);
         effect_support::BlendRun(mode_, opacity_, plane_ + i, values,
                                  mask_ != nullptr ? mask_ + i : nullptr, 16);
       }
@@ -1172,13 +1226,16 @@ class WindPlaneWalk {
     const int32_t v = work[i];
     if (streak > 0 && streak <= steps_ && x + loX_[streak] >= x0_ && x + hiX_[streak] <= x1_ &&
         y + loY_[streak] >= y0_ && y + hiY_[streak] <= y1_) {
-      // Steps 0 to 3 weigh the pixel's value by 0: target * L / L leaves the target. Every
-      // other sum lies in 0 .. 255 L, so the quotient needs no clamping.
+      // Steps 0 to 3 weigh the pixel's value by 0: (target * L + offset) / L leaves the
+      // target. Every other sum lies in 0 .. 255 L, so the quotient needs no clamping.
       unsigned char* const at = work + i;
+      const uint32_t place = WindPlace(x, y, 0);
       for (int32_t k = 4; k < streak; ++k) {
         unsigned char& target = at[offset_[k]];
         const int32_t w = k / 4;
-        target = static_cast<unsigned char>(byLength_(v * w + target * (L_ - w)));
+        const int32_t sum = v * w + target * (L_ - w);
+        target = static_cast<unsigned char>(
+            byLength_(sum + WindOffset(sum, place + stepPlace_[k], L_)));
       }
     } else {
       for (int32_t k = 0; k < streak; ++k) {
@@ -1189,10 +1246,11 @@ class WindPlaneWalk {
         ty = ClampInt(ty, y0_, y1_);
         unsigned char& target = work[static_cast<int64_t>(ty) * width_ + tx];
         const int32_t w = k / 4;
-        // Within the length the sum lies in 0 .. 255 L, where the reciprocal's quotient is
-        // exact; past it the sum may be negative: divided as written.
+        // Within the length the sum lies in 0 .. 255 L, where the reciprocal's quotient of it
+        // and its offset is exact; past it the sum may be negative: divided as written.
         const int32_t sum = v * w + target * (L_ - w);
-        const int32_t quotient = w <= L_ ? byLength_(sum) : sum / L_;
+        const int32_t quotient =
+            w <= L_ ? byLength_(sum + WindOffset(sum, WindPlace(tx, ty, k), L_)) : sum / L_;
         target = static_cast<unsigned char>(Clamp255(quotient));
       }
     }
@@ -1214,6 +1272,7 @@ class WindPlaneWalk {
   int32_t *stepX_ = nullptr, *stepY_ = nullptr;
   int32_t *loX_ = nullptr, *hiX_ = nullptr, *loY_ = nullptr, *hiY_ = nullptr;
   int64_t* offset_ = nullptr;
+  uint32_t* stepPlace_ = nullptr;
   int32_t rows_ = 0;
   StreakLengthsFn streakLengths_ = StreakLengthsPlain;
   bool lanes_ = false;
