@@ -199,7 +199,7 @@ TEST_F(WindOp, StreaksEqualTheLiteralWalk) {
               unsigned char& t = work[ty * 20 + tx];
               const int32_t w = k / 4;
               const int32_t sum = v * w + t * (length - w);
-              const int32_t offset = w <= length ? WindStreakOffset(sum, tx, ty, k, length) : 0;
+              const int32_t offset = w <= length ? WindStreakOffset(x, y, k, length) : 0;
               t = static_cast<unsigned char>(std::clamp((sum + offset) / length, 0, 255));
             }
             plane[y * 20 + x] =
@@ -232,7 +232,7 @@ Plane LiteralWind(Plane plane, int32_t w, int32_t x0, int32_t y0, int32_t x1, in
         unsigned char& t = work[static_cast<size_t>(ty) * w + tx];
         const int32_t wk = k / 4;
         const int32_t sum = v * wk + t * (length - wk);
-        const int32_t offset = wk <= length ? WindStreakOffset(sum, tx, ty, k, length) : 0;
+        const int32_t offset = wk <= length ? WindStreakOffset(x, y, k, length) : 0;
         t = static_cast<unsigned char>(std::clamp((sum + offset) / length, 0, 255));
       }
       unsigned char& p = plane[static_cast<size_t>(y) * w + x];
@@ -244,14 +244,14 @@ Plane LiteralWind(Plane plane, int32_t w, int32_t x0, int32_t y0, int32_t x1, in
 
 // Streaks inside the region go by offsets and skip the steps that weigh the pixel by 0, the
 // rest are clamped as before: the literal walk on odd sizes, a tall plane and a region inside
-// the plane, for angles on every side.
+// the plane, for angles on every side, and a length past the lanes' sums (300).
 TEST_F(WindOp, StreaksByOffsetsEqualTheLiteralWalkOnOddSizes) {
   struct Size {
     int32_t w, h;
   };
   for (const Size size : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 701}, Size{61, 47}}) {
     const Plane start = vmktest::Noise(static_cast<size_t>(size.w) * size.h, 5);
-    for (const int16_t length : {1, 9, 18})
+    for (const int16_t length : {1, 9, 18, 300})
       for (const int16_t angle : {0, 45, 100, 200, 300})
         for (const int16_t randomness : {0, 7, -4}) {
           const int32_t x0 = size.w / 4, y0 = size.h / 5, x1 = size.w - 1 - size.w / 7,
