@@ -27,8 +27,7 @@
 // closed terminal or SIGTERM (status 128 + the signal's number); each says
 // so, naming what it could not remove. A stop that comes while OK writes
 // the edited versions is taken once they are written: they are kept, the
-// run says where, and the status is 3. Whether anyone reads what it prints
-// changes none of this.
+// run says where, and the status is 3.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
