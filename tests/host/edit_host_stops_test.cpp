@@ -107,6 +107,13 @@ class EditHostStopsTest : public ::testing::Test {
     }
     return false;
   }
+  // Waits (at most a minute, or until `pid` ends) for the file `name` in
+  // the test's folder.
+  void WaitForFile(const std::string& name, pid_t pid) const {
+    for (const auto end = Clock::now() + std::chrono::seconds(60);
+         Clock::now() < end && !Ended(pid) && !fs::exists(dir_.file(name));)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   std::string Out() const { return vmktest::ReadText(dir_.file("out.txt")); }
   // The names in `folder` (hidden ones too), sorted; none when it is not there.
   std::vector<std::string> Names(const std::string& folder) const {
@@ -243,7 +250,7 @@ TEST_F(EditHostStopsTest, AStartRemovesOnlyWhatAKilledRunMade) {
   // Killed outright once its copy is made: the next start removes the
   // copy, and its own copy of the same picture gets the plain name.
   const int killed = Run("VMK_TEST_HOLD=copies:held \"$EH\" --versions v picture.png & pid=$!\n"
-                         "waitfor held\nkill -KILL $pid\nwait $pid\nrm -f held\n");
+                         "waitfor held\nkill -KILL $pid\nwait $pid\ns=$?\nrm -f held\nexit $s\n");
   EXPECT_EQ(killed, 128 + SIGKILL) << Out();
   EXPECT_TRUE(fs::exists(dir_.file("v/picture.tif")));
   EXPECT_EQ(Run("\"$EH\" --versions v --auto ok picture.png\n"), 0) << Out();
@@ -279,11 +286,15 @@ TEST_F(EditHostStopsTest, AStartRemovesOnlyWhatAKilledRunMade) {
 // Ctrl+\ (SIGQUIT) stops a run as SIGTERM does: what it made goes, and it
 // says so; before the loop runs and once it does.
 TEST_F(EditHostStopsTest, CtrlBackslashStopsLikeSigterm) {
-  const int held = Run("VMK_TEST_HOLD=copies:held \"$EH\" --versions v picture.png & pid=$!\n"
-                       "waitfor held\nkill -QUIT $pid\nsleep 0.2\nrm -f held\nwait $pid\n");
-  EXPECT_EQ(held, 128 + SIGQUIT) << Out();
+  // Started by the test itself: a shell's background job would start with
+  // SIGQUIT ignored, and the host keeps an inherited ignore.
+  const pid_t held = Start("--versions v picture.png", "VMK_TEST_HOLD=copies:held");
+  WaitForFile("held", held);
+  ::kill(held, SIGQUIT);
+  EXPECT_EQ(Reap(held), 128 + SIGQUIT) << Out();
   EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();
   EXPECT_FALSE(fs::exists(dir_.file("v")));
+  fs::remove(dir_.file("held"));
   // In the event loop, with the effect's dialog open.
   const pid_t pid = Start("--versions v --effect 103 picture.png");
   for (const auto end = Clock::now() + std::chrono::seconds(60);
@@ -307,9 +318,7 @@ TEST_F(EditHostStopsTest, AStopWhileOkSaysAVersionWasNotRenderedKeepsTheEdit) {
     fs::remove_all(dir_.file("v"));
     const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large + " picture.png",
                             "VMK_TEST_HOLD=copies:held");
-    for (const auto end = Clock::now() + std::chrono::seconds(60);
-         Clock::now() < end && !Ended(pid) && !fs::exists(dir_.file("held"));)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    WaitForFile("held", pid);
     // Written over in place, as another program may.
     {
       std::FILE* f = std::fopen(dir_.file("v/picture.tif").c_str(), "r+");
@@ -338,8 +347,9 @@ TEST_F(EditHostStopsTest, OkNeverWritesOverAFileThatTookTheCopysName) {
   vmktest::WriteImageFile(dir_.file("mine.tif"), plat::imageio::kTypeTIFF, vmktest::SolidImage(6, 5, 9, 99, 199));
   const std::vector<uint8_t> mine = vmktest::ReadBytes(dir_.file("mine.tif"));
   vmktest::WriteBrightnessLayers(dir_.file("bright.lay"), 10);
+  // Once the plug-in has read the copy, before OK.
   const int status = Run(
-      "VMK_TEST_HOLD=copies:held \"$EH\" --versions v --layers bright.lay --auto ok picture.png & pid=$!\n"
+      "VMK_TEST_HOLD=loop:held \"$EH\" --versions v --layers bright.lay --auto ok picture.png & pid=$!\n"
       "waitfor held\ncp mine.tif v/.in\nmv v/.in v/picture.tif\nrm -f held\nwait $pid\n");
   EXPECT_EQ(status, 0) << Out();
   EXPECT_EQ(vmktest::ReadBytes(dir_.file("v/picture.tif")), mine);

@@ -219,9 +219,19 @@ TEST_F(RunRecordTest, AKilledRunsThingsGoAndNothingElse) {
   // A folder the run made that holds a file of the user's now.
   Make(&run, RunRecord::Kind::kFolder, "kept folder");
   Plant("kept folder/mine.txt");
+  // Named relative to the folder the run ran in; the later start runs
+  // elsewhere.
+  WriteText(V("relative.tif"), "copy");
+  {
+    const fs::path was = fs::current_path();
+    fs::current_path(dir_.path());
+    run.Made(++next_, RunRecord::Kind::kCopy, "v/relative.tif", IdentityOrFail("v/relative.tif", true));
+    fs::current_path(was);
+  }
   run.AbandonForTesting();
 
-  EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 4);
+  EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 5);
+  EXPECT_FALSE(fs::exists(V("relative.tif")));
   for (const std::string& u : users) EXPECT_EQ(ReadText(V(u)), "user data of " + u) << u;
   EXPECT_FALSE(fs::exists(V("made")));
   EXPECT_FALSE(fs::exists(V("b.tif")));

@@ -420,6 +420,7 @@ int main(int argc, char** argv) {
     });
     watcher->start(20);
   }
+  HoldForTest("loop");
   // Set before the loop's first turn, which may already press OK: a stop
   // while OK writes the versions then waits for the loop.
   gLoopServes = 1;

@@ -211,15 +211,22 @@ bool RunRecord::Begin(const std::string& folder) {
 
 void RunRecord::Made(uint64_t id, Kind kind, const std::string& path, const FileIdentity& identity) {
   if (fd_ < 0 || path.empty()) return;
+  // A later start may run in another folder.
+  std::string where = path;
+  if (where.front() != '/') {
+    char cwd[4096];
+    if (::getcwd(cwd, sizeof cwd) == nullptr) return;
+    where = std::string(cwd) + "/" + where;
+  }
   char head[200];
   const int n = std::snprintf(head, sizeof head, "M %c %" PRIu64 " %" PRIu64 " %" PRIu64 " %d %" PRId64 " %" PRId64
                               " %zu:",
                               static_cast<char>(kind), id, static_cast<uint64_t>(identity.device),
                               static_cast<uint64_t>(identity.inode), identity.content ? 1 : 0, identity.size,
-                              identity.modified, path.size());
+                              identity.modified, where.size());
   if (n <= 0 || static_cast<size_t>(n) >= sizeof head) return;
   std::string line(head, static_cast<size_t>(n));
-  line += path;
+  line += where;
   line += '\n';
   // One write: lines of several threads never interleave.
   [[maybe_unused]] const ssize_t w = ::write(fd_, line.data(), line.size());
