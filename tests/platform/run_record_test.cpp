@@ -2,6 +2,7 @@
 // run's record says it made, only while the name holds that very file, and
 // a removal that no rename of another program's can race.
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -270,7 +271,8 @@ TEST_F(RunRecordTest, ALiveRunsRecordIsNotTouchedAndAFinishedOneIsGone) {
 }
 
 // Killed while it had a name moved to its private name: its own file
-// there goes, a file of the user's goes back to its name.
+// there goes, a file of the user's goes back to its name; killed while a
+// write-back had swapped names, the copy replaced goes and the edit stays.
 TEST_F(RunRecordTest, WhatAKilledRunHadMovedAsideIsPutRight) {
   RunRecord run;
   ASSERT_TRUE(run.Begin(Records()));
@@ -285,11 +287,17 @@ TEST_F(RunRecordTest, WhatAKilledRunHadMovedAsideIsPutRight) {
   ASSERT_TRUE(PrivateNameBeside(V("b.tif").c_str(), run.tag(), theirs, away, sizeof away));
   WriteText(away, "the user's b");
   fs::remove(V("b.tif"));
+  // Killed just after a write-back swapped c.tif with its temporary file:
+  // the copy it replaced, at the temporary's name, goes; the edit stays.
+  Make(&run, RunRecord::Kind::kCopy, "c.tif", "copy of c");
+  Make(&run, RunRecord::Kind::kTemporary, ".~c.tif.Ab12Cd", "the edit of c");
+  ASSERT_EQ(::renameat2(AT_FDCWD, V(".~c.tif.Ab12Cd").c_str(), AT_FDCWD, V("c.tif").c_str(), RENAME_EXCHANGE), 0);
   run.AbandonForTesting();
-  EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 1);
-  EXPECT_EQ(Names(dir_.file("v")), (std::vector<std::string>{"a.tif", "b.tif"}));
+  EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 2);
+  EXPECT_EQ(Names(dir_.file("v")), (std::vector<std::string>{"a.tif", "b.tif", "c.tif"}));
   EXPECT_EQ(ReadText(V("a.tif")), "the edit");
   EXPECT_EQ(ReadText(V("b.tif")), "the user's b");
+  EXPECT_EQ(ReadText(V("c.tif")), "the edit of c");
 }
 
 // A record cut short in the middle of a line (the run was killed while it

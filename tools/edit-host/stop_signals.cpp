@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <stdio.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -351,27 +352,31 @@ std::string Numbered(const std::string& path, int n) {
   return path.substr(0, at) + "-" + std::to_string(n) + path.substr(at);
 }
 
-// Gives a copy's write-back (or the copy's own pixels) the copy's name, only
-// while that name holds the copy this start made (or nothing): the copy is
-// moved to its private name first, looked at there, and removed once the
-// new file has the name; a file of anyone else's at the name goes back to
-// it, and the new file takes the first free numbered name instead.
-int PutOverCopy(Temporary* t, const char* temporary) {
-  Made* copy = t->replaces;
-  Identity* mine = copy->now.load();
-  // Where the copy is now: a write-back to the name it was made at goes
-  // there too, once the copy got another name.
-  const std::string target = copy->path.load();
+// The temporary file `temporary` takes the first free numbered name beside
+// `target`; where, in `landed`. 0, or the system's error.
+int PutAtNumberedName(const char* temporary, const std::string& target, std::string* landed) {
+  int put = EEXIST;
+  for (int n = 1; put == EEXIST && n < 1000; ++n) {
+    *landed = Numbered(target, n);
+    put = files::RenameWithoutReplacing(temporary, landed->c_str());
+  }
+  return put;
+}
+
+// Where the file system cannot swap two names: the copy's name is moved to
+// its private name, looked at there, and the new file given the name; a
+// file of anyone else's goes back. The name is free for that moment.
+int PutOverCopyByMoving(Made* copy, const Identity& mine, const char* temporary, const std::string& target,
+                        std::string* landed) {
   char away[kNameRoom];
-  if (mine == nullptr || !files::PrivateNameBeside(target.c_str(), gRecord.tag(), copy->id, away, sizeof away))
-    return ::rename(temporary, target.c_str()) == 0 ? 0 : errno;
+  if (!files::PrivateNameBeside(target.c_str(), gRecord.tag(), copy->id, away, sizeof away)) return ENAMETOOLONG;
   bool ours = false;
   bool free = false;
   if (const int e = files::RenameWithoutReplacing(target.c_str(), away); e == ENOENT) {
     free = true;
   } else if (e != 0) {
     return e;
-  } else if (files::Holds(away, Inode(*mine))) {
+  } else if (files::Holds(away, Inode(mine))) {
     ours = true;
   } else if (files::RenameWithoutReplacing(away, target.c_str()) != 0) {
     // Yet another file took the name while the user's was away: the user's
@@ -379,16 +384,65 @@ int PutOverCopy(Temporary* t, const char* temporary) {
     std::lock_guard<std::mutex> g(gMovedLock);
     gStranded.emplace_back(away, target);
   }
-  std::string landed = target;
+  *landed = target;
   int put = (ours || free) ? files::RenameWithoutReplacing(temporary, target.c_str()) : EEXIST;
-  for (int n = 1; put == EEXIST && n < 1000; ++n) {
-    landed = Numbered(target, n);
-    put = files::RenameWithoutReplacing(temporary, landed.c_str());
-  }
+  if (put == EEXIST) put = PutAtNumberedName(temporary, target, landed);
   // The copy it replaces (ours, away from its name) goes once the new file
   // has a name; else it goes back.
   if (ours && put == 0) ::unlink(away);
   if (ours && put != 0) files::RenameWithoutReplacing(away, target.c_str());
+  return put;
+}
+
+// Gives a copy's write-back (or the copy's own pixels) the copy's name, only
+// while that name holds the copy this start made (or nothing). The two
+// names are swapped in one step, so the name is never free for another
+// start to claim, and what the name held is looked at under the temporary
+// name: the copy goes; a file of anyone else's (the user's, put there
+// meanwhile) is swapped back, and the new file takes the first free
+// numbered name instead.
+int PutOverCopy(Temporary* t, const char* temporary) {
+  Made* copy = t->replaces;
+  Identity* mine = copy->now.load();
+  // Where the copy is now: a write-back to the name it was made at goes
+  // there too, once the copy got another name.
+  const std::string target = copy->path.load();
+  if (mine == nullptr) return ::rename(temporary, target.c_str()) == 0 ? 0 : errno;
+  std::string landed = target;
+  int put = EEXIST;
+  for (int attempt = 0; attempt < 8 && put == EEXIST; ++attempt) {
+    if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
+      const int e = errno;
+      if (e == ENOENT) {
+        // Nothing at the name: the new file takes it, unless something
+        // comes first.
+        put = files::RenameWithoutReplacing(temporary, target.c_str());
+        continue;
+      }
+      if (e == EINVAL || e == ENOSYS || e == ENOTSUP) {
+        put = PutOverCopyByMoving(copy, *mine, temporary, target, &landed);
+        break;
+      }
+      return e;
+    }
+    if (files::Holds(temporary, Inode(*mine))) {
+      // The copy, now at the temporary name, which nobody else uses.
+      ::unlink(temporary);
+      put = 0;
+      break;
+    }
+    // Another file was at the name: swapped back, and the new file, at the
+    // temporary name again, goes beside it.
+    if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0 ||
+        !files::Holds(temporary, Inode(t->identity))) {
+      // Yet another file took the name in between, and the new file with
+      // it: what is at the temporary name now is named, and the write fails.
+      std::lock_guard<std::mutex> g(gMovedLock);
+      gStranded.emplace_back(temporary, target);
+      return EEXIST;
+    }
+    put = PutAtNumberedName(temporary, target, &landed);
+  }
   if (put != 0) return put;
   if (landed != target) {
     t->landed = Keep(landed);

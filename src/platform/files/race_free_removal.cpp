@@ -105,6 +105,15 @@ Removal RemoveIfHolds(const char* path, const FileIdentity& identity, bool folde
   FileIdentity now;
   if (!IdentityOf(path, identity.content, &now)) return errno == ENOENT ? Removal::kNotThere : Removal::kFailed;
   if (!Same(identity, now)) return Removal::kNotIt;
+  if (folder) {
+    // A folder is never moved: another program (another start of the host)
+    // may be making files in it this moment, and would find it gone. It
+    // goes only while empty, which the system checks as it removes it, so
+    // no file is ever at stake; what another program could put at its
+    // name in between is an empty folder.
+    if (::rmdir(path) == 0) return Removal::kRemoved;
+    return errno == ENOENT ? Removal::kNotThere : Removal::kFailed;
+  }
   if (const int e = RenameWithoutReplacing(path, privateName); e != 0) {
     errno = e;
     return e == ENOENT ? Removal::kNotThere : Removal::kFailed;
@@ -113,7 +122,7 @@ Removal RemoveIfHolds(const char* path, const FileIdentity& identity, bool folde
   // at is what goes.
   int why = 0;
   if (Holds(privateName, identity)) {
-    if ((folder ? ::rmdir(privateName) : ::unlink(privateName)) == 0) return Removal::kRemoved;
+    if (::unlink(privateName) == 0) return Removal::kRemoved;
     why = errno;
   }
   if (RenameWithoutReplacing(privateName, path) != 0) {

@@ -59,10 +59,11 @@ enum class Removal {
                // it was away: it stays at the private name (errno EEXIST)
 };
 
-// Removes `path` (`folder`: an empty folder) only if it holds `identity`,
-// through the private name `privateName` in the same folder (made with
-// PrivateNameBeside; nothing may be there). errno is set for kFailed and
-// kStranded.
+// Removes the file `path` only if it holds `identity`, through the private
+// name `privateName` in the same folder (made with PrivateNameBeside;
+// nothing may be there). A folder (`folder`) is never moved, since other
+// programs may be making files in it: it goes only while it is `identity`
+// and empty. errno is set for kFailed and kStranded.
 Removal RemoveIfHolds(const char* path, const FileIdentity& identity, bool folder, const char* privateName);
 
 }  // namespace plat::files

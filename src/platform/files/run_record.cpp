@@ -128,6 +128,24 @@ int RemoveEntries(const std::string& tag, const std::map<uint64_t, Entry>& entri
     if (const int e = RenameWithoutReplacing(away, entry.path.c_str()); e != 0)
       note(std::string(away) + ": could not be put back at " + entry.path + ": " + Reason(e));
   }
+  // A write-back swaps the copy's name with its temporary file's; killed
+  // right after, the copy it replaced is at the temporary's name.
+  std::vector<FileIdentity> copies;
+  for (const auto& [id, entry] : entries) {
+    if (entry.kind != RunRecord::Kind::kCopy) continue;
+    FileIdentity file = entry.identity;
+    file.content = false;
+    copies.push_back(file);
+  }
+  for (const auto& [id, entry] : entries) {
+    if (entry.kind != RunRecord::Kind::kTemporary || entry.ended) continue;
+    const char* path = entry.path.c_str();
+    for (const FileIdentity& copy : copies) {
+      if (!Holds(path, copy) || !PrivateNameBeside(path, tag.c_str(), id, away, sizeof away)) continue;
+      if (RemoveIfHolds(path, copy, false, away) == Removal::kRemoved) ++removed;
+      break;
+    }
+  }
   auto take = [&](RunRecord::Kind kind) {
     std::vector<std::pair<uint64_t, const Entry*>> order;
     for (const auto& [id, entry] : entries)
