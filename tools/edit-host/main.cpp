@@ -78,15 +78,18 @@ volatile sig_atomic_t gLoopServes = 0;
 volatile sig_atomic_t gStopPassed = 0;
 
 void OnStopSignal(int signal) {
-  // Once the outcome is settled (the session ended confirmed, or the run is
-  // saying what it leaves), a stop changes nothing.
-  if (!stops::Open()) return;
+  // The loop takes the first stop, also once the session ended confirmed
+  // and before the loop has ended (an alert OK showed after the versions
+  // were written may still be open): the run then ends keeping them.
   if (gLoopServes != 0 && gStopPassed == 0) {
     gStopPassed = signal;
     const unsigned char number = static_cast<unsigned char>(signal);
     [[maybe_unused]] const ssize_t n = ::write(gStopSignalPipe, &number, 1);
     return;
   }
+  // Once the outcome is settled (the session ended confirmed, or the run is
+  // saying what it leaves), a stop changes nothing.
+  if (!stops::Open()) return;
   // The main thread is held where the loop cannot run (making a copy,
   // loading the plug-in, a file that does not answer), or the loop did not
   // take the first signal: what this start made goes from here, and the
