@@ -168,6 +168,19 @@ TEST(Folders, SupportFolderFollowsTheEnvironment) {
     ScopedEnv c("HOME", "/home/ann");
     EXPECT_EQ(ApplicationSupportFolder(), "/home/ann/.local/share");
   }
+  {
+    // Named from the current folder: the folder there, by its whole path.
+    const std::string here = fs::current_path().string();
+    ScopedEnv b("XDG_DATA_HOME", "/xdg");
+    for (const char* relative : {"rel/dir", "rel/dir/", "./rel/dir", "rel/../rel/dir"}) {
+      ScopedEnv a("VMK_SUPPORT_DIR", relative);
+      EXPECT_EQ(ApplicationSupportFolder(), (here == "/" ? "" : here) + "/rel/dir") << relative;
+    }
+    ScopedEnv a("VMK_SUPPORT_DIR", nullptr);
+    ScopedEnv c("XDG_DATA_HOME", nullptr);
+    ScopedEnv d("HOME", "home/ann/");
+    EXPECT_EQ(ApplicationSupportFolder(), (here == "/" ? "" : here) + "/home/ann/.local/share");
+  }
 }
 
 TEST(Folders, MakersFolderSearchPrefersTheDirectChildThenGoesDepthFirst) {

@@ -267,6 +267,12 @@ bool ClickCommand(QWidget* w, const char* command) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // What the run says is for whoever reads it: a reader that went away
+  // (`| head`, a `tee` ended by Ctrl+C) must not end the run at its next
+  // line, between a write and its clean-up or in the midst of a stop's
+  // removals. Its lines are then lost, nothing else: the same files are
+  // kept or removed, with the same status.
+  std::signal(SIGPIPE, SIG_IGN);
   plat::hostapi::LiveLog("start");
   Options options;
   if (!ParseArguments(argc, argv, &options)) {
