@@ -114,6 +114,11 @@ void TellMoved() {
     std::printf("%s was no longer the editable copy (another file had taken its name, and stays): "
                 "its version is in %s\n",
                 name.c_str(), instead.c_str());
+}
+
+// Names each file of someone else's that a write-back had to leave at
+// another name (a third file took its name in the moment it was checked).
+void TellStranded() {
   for (const auto& [at, name] : stops::Stranded())
     std::printf("The file that had taken the name %s is now at %s: another took that name while it was checked\n",
                 name.c_str(), at.c_str());
@@ -478,6 +483,7 @@ int main(int argc, char** argv) {
       }
       break;
   }
+  TellStranded();
   plat::hostapi::LiveLog("exit %d", status);
   return status;
 }
