@@ -383,10 +383,13 @@ int32_t CarbonEditPlugin::doOK() {
       return -1;
     }
   }
-  if (!notRendered.empty())
-    TellUser("These versions could not be rendered and were left as they were:", notRendered);
+  // The end is asked for before the alert below: while it is shown, the
+  // written versions are already the user's, and a stop of the host then
+  // keeps them.
   auto* manager = editManager;
   manager->PerformOnMainThread([manager] { manager->endEditSession(); }, false);
+  if (!notRendered.empty())
+    TellUser("These versions could not be rendered and were left as they were:", notRendered);
   return 0;
 }
 

@@ -300,7 +300,7 @@ Driver& Driver::Drag(const std::vector<Point>& points, uint32_t modifiers) {
 }
 
 Driver& Driver::MoveMouse(int16_t h, int16_t v, uint32_t modifiers) {
-  return Queue([this, h, v, modifiers](Window* w) {
+  return Queue([h, v, modifiers](Window* w) {
     QWidget* target = w->widget->childAt(h, v);
     if (target == nullptr) target = w->widget;
     QPointF local = QPointF(target->mapFrom(w->widget, QPoint(h, v)));
