@@ -555,10 +555,6 @@ const std::vector<Unmatched>& UnmatchedEffects() {
        "the noise is drawn a sample at a time: the preview's grain is a view pixel, the result's averages "
        "away when it is scaled down"},
       {"tools/43", kAtBoth, "weave (43)", "the weave's threads are whole pixels of the record, as the plaid's"},
-      {"tools/32", kAtPhoto, "wind (32)",
-       "the wind's streaks are the record's length in the picture's pixels, and each step of a streak rounds "
-       "its mean down, so the result darkens by some 6 levels: the same length in view pixels draws streaks a "
-       "photograph's width over the view's times too long, and a length scaled to the view darkens nothing"},
       {"tools/44", kAtPhoto, "edges (44)",
        "as Edges (44): on a photograph the view is a sixteenth of the picture, and the grain's edges that "
        "the result averages away still show in it"},
