@@ -154,6 +154,7 @@ void PreviewLengths(Oprn* op, int16_t stored, float fullX, float viewX, float vi
       if (radius >= 0) op->Param1 = static_cast<int16_t>(radius);
       break;
     }
+    case 32:   // wind: the streaks' length
     case 84:   // motion blur: the streak's length
     case 122:  // film grain: drawn a sample at a time, and each view pixel of the result
                // scaled down is the mean of 1 / scale^2 of them, whose grain is as many times
@@ -471,6 +472,18 @@ int32_t RecallScriptSpan(ScriptFile& s, int32_t* pos, int32_t end, int16_t quiet
   s.UpdateOprnParams(parsed.first, parsed.width, parsed.height, fx, fy, scaleFlag);
   *pos += static_cast<int32_t>(parsed.used);
   return 0;
+}
+
+int16_t LargestBlurAmount(const ScriptFile& s, int16_t upTo) {
+  float sx = 1.0f, sy = 1.0f;
+  SaveFactors(s, &sx, &sy);
+  // The render reads the saved record into an area of the picture's size.
+  const float rx = Ratio(SessionPhotoWidth(), s.width);
+  for (int16_t amount = 1; amount < upTo; ++amount) {
+    const int16_t saved = ClampToShort(sx * amount + 0.95f);
+    if (ClampToShort(rx * saved + 0.5f) >= kMaxBlurRadius) return amount;
+  }
+  return upTo;
 }
 
 }  // namespace scriptrecord

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "engines/correction/colour_correction_engine.h"
-#include "support/photo_plane.h"
+#include "support/photo_planes.h"
 #include "support/session.h"
 
 namespace {

@@ -12,12 +12,13 @@
 
 #include "operations/effects.h"
 #include "raster/blend_filters.h"
-#include "support/photo_plane.h"
+#include "support/photo_planes.h"
 #include "support/session.h"
 
 namespace {
 
 using Plane = std::vector<unsigned char>;
+
 using vmktest::Mean;
 using vmktest::PhotoLike;
 

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "operations/effects.h"
-#include "support/photo_plane.h"
+#include "support/photo_planes.h"
 #include "support/session.h"
 
 namespace {
