@@ -111,8 +111,9 @@ __attribute__((target("avx2"))) int32_t SmoothRowWide(Rows3 r, const int32_t* we
     }
     const __m256i none = _mm256_cmpeq_epi32(n, _mm256_setzero_si256());
     const __m256i n1 = _mm256_or_si256(n, _mm256_srli_epi32(none, 31));
-    const __m256 q = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_add_epi32(sum, sum), n)),
-                                   _mm256_cvtepi32_ps(_mm256_add_epi32(n1, n1)));
+    const __m256 q =
+        _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_add_epi32(sum, sum), n)),
+                      _mm256_cvtepi32_ps(_mm256_add_epi32(n1, n1)));
     __m256i res = _mm256_andnot_si256(none, _mm256_cvttps_epi32(q));
     const __m128i r16 =
         _mm_packus_epi32(_mm256_castsi256_si128(res), _mm256_extracti128_si256(res, 1));
@@ -183,8 +184,9 @@ struct Weights {
 // order. n = 0 divides by 2 here; the median replaces those samples.
 VMK_TARGET_AVX2 inline __m256i FloorQuotient256(__m256i s32, __m256i n32) {
   const __m256i d = _mm256_max_epi32(n32, _mm256_set1_epi32(1));
-  const __m256 q = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_add_epi32(s32, s32), n32)),
-                                 _mm256_cvtepi32_ps(_mm256_add_epi32(d, d)));
+  const __m256 q =
+      _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_add_epi32(s32, s32), n32)),
+                    _mm256_cvtepi32_ps(_mm256_add_epi32(d, d)));
   return _mm256_cvttps_epi32(_mm256_floor_ps(q));
 }
 VMK_TARGET_AVX2 inline __m256i Quotient256(__m256i sum, __m256i n, __m256i c16) {
@@ -197,8 +199,9 @@ VMK_TARGET_AVX2 inline __m256i Quotient256(__m256i sum, __m256i n, __m256i c16) 
 }
 VMK_TARGET_AVX512VBMI inline __m512i FloorQuotient512(__m512i s32, __m512i n32) {
   const __m512i d = _mm512_max_epi32(n32, _mm512_set1_epi32(1));
-  const __m512 q = _mm512_div_ps(_mm512_cvtepi32_ps(_mm512_add_epi32(_mm512_add_epi32(s32, s32), n32)),
-                                 _mm512_cvtepi32_ps(_mm512_add_epi32(d, d)));
+  const __m512 q =
+      _mm512_div_ps(_mm512_cvtepi32_ps(_mm512_add_epi32(_mm512_add_epi32(s32, s32), n32)),
+                    _mm512_cvtepi32_ps(_mm512_add_epi32(d, d)));
   return _mm512_cvttps_epi32(_mm512_roundscale_ps(q, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
 }
 VMK_TARGET_AVX512VBMI inline __m512i Quotient512(__m512i sum, __m512i n, __m512i c16) {

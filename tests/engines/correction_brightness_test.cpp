@@ -5,11 +5,11 @@
 // (the smart blur takes a third), 1 to 5 iterations; its darken and lighten limits change the
 // brightness by design and are left out. Focus, its denoise group alone: opacity 0 to 100,
 // 0 to 20 passes, threshold 0 to 100 (the amount takes no part in the 3 x 3 window).
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "engines/correction/colour_correction_engine.h"
 #include "support/photo_planes.h"
@@ -106,8 +106,8 @@ std::string Describe(const NoiseReduction& s) {
          std::to_string(s.threshold) + ", " + std::to_string(s.iterations) + " iterations";
 }
 std::string Describe(const FocusDenoise& s) {
-  return "focus denoise, opacity " + std::to_string(s.opacity) + ", " +
-         std::to_string(s.passes) + " passes, threshold " + std::to_string(s.threshold);
+  return "focus denoise, opacity " + std::to_string(s.opacity) + ", " + std::to_string(s.passes) +
+         " passes, threshold " + std::to_string(s.threshold);
 }
 
 // Every iteration of the smart blur truncated its weighted means: on a 3000 x 2000 plane at 5

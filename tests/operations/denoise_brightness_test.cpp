@@ -2,10 +2,10 @@
 // (1 to 10 passes, a threshold of 0 to 100; the spatial value takes no part in its 3 x 3
 // window): on a textured, photo-like plane and on its negative the mean moves by at most a
 // level, whole or through a mask; a flat plane stays exactly flat.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "operations/effects.h"
 #include "support/photo_planes.h"

@@ -37,7 +37,9 @@ constexpr double kBound = 3.0;
 struct Picture {
   int32_t w = 0, h = 0;
   std::vector<uint8_t> rgb;
-  uint8_t at(int32_t x, int32_t y, int c) const { return rgb[(static_cast<size_t>(y) * w + x) * 3 + c]; }
+  uint8_t at(int32_t x, int32_t y, int c) const {
+    return rgb[(static_cast<size_t>(y) * w + x) * 3 + c];
+  }
 };
 
 // A photograph as a camera's small picture enlarged to 6000 x 4000 shows it: its detail (a
@@ -48,7 +50,8 @@ void Photograph(PixelBuffer* photo) {
   constexpr int32_t bw = 600, bh = 400;
   std::vector<double> base(static_cast<size_t>(bw) * bh * 3);
   auto lattice = [](int32_t i, int32_t j, uint32_t seed) {
-    uint32_t v = static_cast<uint32_t>(i) * 73856093u ^ static_cast<uint32_t>(j) * 19349663u ^ seed * 83492791u;
+    uint32_t v = static_cast<uint32_t>(i) * 73856093u ^ static_cast<uint32_t>(j) * 19349663u ^
+                 seed * 83492791u;
     v ^= v >> 13;
     v *= 0x5bd1e995u;
     v ^= v >> 15;
@@ -85,14 +88,16 @@ void Photograph(PixelBuffer* photo) {
       }
       if (cup < 1.0) {
         r = 238 - 50 * cup, g = 234 - 50 * cup, b = 226 - 55 * cup;
-        if (cup < 0.7) r = 150 + 60 * smooth(x, y, 9.0, 6), g = 95 + 35 * smooth(x, y, 9.0, 7), b = 45;
+        if (cup < 0.7)
+          r = 150 + 60 * smooth(x, y, 9.0, 6), g = 95 + 35 * smooth(x, y, 9.0, 7), b = 45;
         const double hx = dx + 50, hy = dy + 70;
         if (hx * hx + hy * hy < 12.0 * 12.0) r = g = b = 252;
       }
       // Fur to the right: short strokes of light and dark a pixel or two wide.
       if (fx > 0.85) {
         const double stroke = std::sin(x * 1.7 + 3.0 * smooth(x, y, 6.0, 8) + y * 0.4);
-        r = 190 + 45 * stroke + 30 * smooth(x, y, 20.0, 9), g = 150 + 40 * stroke, b = 100 + 30 * stroke;
+        r = 190 + 45 * stroke + 30 * smooth(x, y, 20.0, 9), g = 150 + 40 * stroke,
+        b = 100 + 30 * stroke;
       }
       grain = grain * 1664525u + 1013904223u;
       const double n = static_cast<double>(grain >> 28) - 7.5;
@@ -110,7 +115,9 @@ void Photograph(PixelBuffer* photo) {
     const double s = (to + 0.5) * from / size - 0.5;
     const auto i = static_cast<int32_t>(std::floor(s));
     const double t = s - i, t2 = t * t, t3 = t2 * t;
-    Taps r{{}, {0.5 * (-t + 2 * t2 - t3), 0.5 * (2 - 5 * t2 + 3 * t3), 0.5 * (t + 4 * t2 - 3 * t3), 0.5 * (t3 - t2)}};
+    Taps r{{},
+           {0.5 * (-t + 2 * t2 - t3), 0.5 * (2 - 5 * t2 + 3 * t3), 0.5 * (t + 4 * t2 - 3 * t3),
+            0.5 * (t3 - t2)}};
     for (int m = 0; m < 4; ++m) r.at[m] = std::clamp(i - 1 + m, 0, from - 1);
     return r;
   };
@@ -121,7 +128,8 @@ void Photograph(PixelBuffer* photo) {
     for (int32_t x = 0; x < w; ++x)
       for (int k = 0; k < 3; ++k) {
         double v = 0.0;
-        for (int m = 0; m < 4; ++m) v += across[x].weight[m] * base[(static_cast<size_t>(y) * bw + across[x].at[m]) * 3 + k];
+        for (int m = 0; m < 4; ++m)
+          v += across[x].weight[m] * base[(static_cast<size_t>(y) * bw + across[x].at[m]) * 3 + k];
         rows[(static_cast<size_t>(y) * w + x) * 3 + k] = static_cast<float>(v);
       }
   for (int32_t y = 0; y < h; ++y) {
@@ -130,7 +138,8 @@ void Photograph(PixelBuffer* photo) {
     for (int32_t x = 0; x < w; ++x) {
       for (int k = 0; k < 3; ++k) {
         double v = 0.0;
-        for (int m = 0; m < 4; ++m) v += down.weight[m] * rows[(static_cast<size_t>(down.at[m]) * w + x) * 3 + k];
+        for (int m = 0; m < 4; ++m)
+          v += down.weight[m] * rows[(static_cast<size_t>(down.at[m]) * w + x) * 3 + k];
         row[4 * x + k] = static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
       }
       row[4 * x + 3] = 255;
@@ -146,7 +155,8 @@ Picture FinalRender(const PixelBuffer& photo, const ColCorPar& record, int16_t e
   std::vector<uint8_t> planes(3 * n);
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x)
-      for (int k = 0; k < 3; ++k) planes[k * n + static_cast<size_t>(h - 1 - y) * w + x] = photo.rowPtr(y)[4 * x + k];
+      for (int k = 0; k < 3; ++k)
+        planes[k * n + static_cast<size_t>(h - 1 - y) * w + x] = photo.rowPtr(y)[4 * x + k];
   ColCorPar copy = record;
   EngineRowCall row;
   row.effect = effect;
@@ -163,7 +173,8 @@ Picture FinalRender(const PixelBuffer& photo, const ColCorPar& record, int16_t e
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x)
       for (int k = 0; k < 3; ++k)
-        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + k] = planes[k * n + static_cast<size_t>(h - 1 - y) * w + x];
+        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + k] =
+            planes[k * n + static_cast<size_t>(h - 1 - y) * w + x];
   return out;
 }
 
@@ -183,7 +194,8 @@ Picture ScaledTo(const Picture& big, int32_t w, int32_t h) {
         uint64_t sum = 0;
         for (int32_t v = y0; v < y1; ++v)
           for (int32_t u = x0; u < x1; ++u) sum += big.at(u, v, c);
-        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] = static_cast<uint8_t>((sum + count / 2) / count);
+        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] =
+            static_cast<uint8_t>((sum + count / 2) / count);
       }
     }
   }
@@ -201,7 +213,8 @@ std::vector<double> BlockMedians(const Picture& p) {
       for (int c = 0; c < 3; ++c) {
         values.clear();
         for (int32_t y = by * b; y < std::min(p.h, (by + 1) * b); ++y)
-          for (int32_t x = bx * b; x < std::min(p.w, (bx + 1) * b); ++x) values.push_back(p.at(x, y, c));
+          for (int32_t x = bx * b; x < std::min(p.w, (bx + 1) * b); ++x)
+            values.push_back(p.at(x, y, c));
         std::sort(values.begin(), values.end());
         const size_t n = values.size();
         out.push_back(n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]));
@@ -234,7 +247,8 @@ int32_t Capture(const vmkviews::PreviewCall& call) {
   const int32_t result = RealEngine()(call);
   if (result == 0 && call.viewWidth == 500) {
     Picture& p = Shown();
-    p = Picture{call.effWidth, call.effHeight, std::vector<uint8_t>(static_cast<size_t>(call.effWidth) * call.effHeight * 3)};
+    p = Picture{call.effWidth, call.effHeight,
+                std::vector<uint8_t>(static_cast<size_t>(call.effWidth) * call.effHeight * 3)};
     for (int32_t y = 0; y < p.h; ++y)
       for (int32_t x = 0; x < p.w; ++x)
         for (int c = 0; c < 3; ++c)
@@ -256,7 +270,9 @@ struct Preset {
   int32_t item;
 };
 
-const char* PresetName(int32_t item) { return item == 1 ? "Light" : item == 2 ? "Medium" : "Strong"; }
+const char* PresetName(int32_t item) {
+  return item == 1 ? "Light" : item == 2 ? "Medium" : "Strong";
+}
 
 class FittedPreviewTest : public ColCorDialogTest {
  protected:
@@ -273,13 +289,15 @@ class FittedPreviewTest : public ColCorDialogTest {
     for (int32_t y = 0; y < kH; ++y)
       for (int32_t x = 0; x < kW; ++x)
         for (int c = 0; c < 3; ++c)
-          untouched.rgb[(static_cast<size_t>(y) * kW + x) * 3 + c] = photo_.rowPtr(static_cast<uint32_t>(y))[4 * x + c];
+          untouched.rgb[(static_cast<size_t>(y) * kW + x) * 3 + c] =
+              photo_.rowPtr(static_cast<uint32_t>(y))[4 * x + c];
     plain_ = ScaledTo(untouched, 500, 500 * kH / kW);
   }
 
   // The preset's preview at Fit (after `more` edits, if any) and the record it showed.
-  void ShowPreset(EffectDialog& dlg, const Dialog& d, int32_t item, const std::function<int16_t()>& run,
-                  ColCorPar* record, const std::function<void()>& more = nullptr) {
+  void ShowPreset(EffectDialog& dlg, const Dialog& d, int32_t item,
+                  const std::function<int16_t()>& run, ColCorPar* record,
+                  const std::function<void()>& more = nullptr) {
     ColCorPar owner;
     Init_ColCorPar(&owner, kW, kH, 300, d.effect, 0, 0);
     static_cast<ColCorDialog&>(dlg).SetColCorPar(&owner);
@@ -301,8 +319,11 @@ class FittedPreviewTest : public ColCorDialogTest {
     ASSERT_EQ(shown.h, plain_.h);
     const Picture result = ScaledTo(FinalRender(photo_, record, d.effect), shown.w, shown.h);
     const double difference = MedianDifference(shown, result);
-    std::printf("fitted preview %-9s %-16s against the result %.2f (preview against the picture %.2f, result %.2f)\n",
-                d.name, what, difference, MedianDifference(shown, plain_), MedianDifference(result, plain_));
+    std::printf(
+        "fitted preview %-9s %-16s against the result %.2f (preview against the picture %.2f, "
+        "result %.2f)\n",
+        d.name, what, difference, MedianDifference(shown, plain_),
+        MedianDifference(result, plain_));
     EXPECT_LE(difference, kBound) << d.name << " " << what;
   }
 
@@ -318,13 +339,16 @@ TEST_P(FittedPreview, LooksLikeWhatOkWrites) {
   ColCorPar record;
   if (d.effect == 103) {
     VMKdnoiUI dlg;
-    ShowPreset(dlg, d, item, [&] { return dlg.Do_DNoiDlg(); }, &record);
+    ShowPreset(
+        dlg, d, item, [&] { return dlg.Do_DNoiDlg(); }, &record);
   } else if (d.effect == 104) {
     VMKglimUI dlg;
-    ShowPreset(dlg, d, item, [&] { return dlg.Do_GlimDlg(); }, &record);
+    ShowPreset(
+        dlg, d, item, [&] { return dlg.Do_GlimDlg(); }, &record);
   } else {
     VMKkevrUI dlg;
-    ShowPreset(dlg, d, item, [&] { return dlg.Do_KevrDlg(); }, &record);
+    ShowPreset(
+        dlg, d, item, [&] { return dlg.Do_KevrDlg(); }, &record);
   }
   Compare(d, PresetName(item), record);
   EXPECT_TRUE(driver_.errors().empty());
@@ -339,9 +363,14 @@ TEST_F(FittedPreviewTest, FocusWithEveryStepLooksLikeWhatOkWrites) {
   const Dialog d{"focus", 105, kKfoc};
   ColCorPar record;
   VMKkevrUI dlg;
-  ShowPreset(dlg, d, 3, [&] { return dlg.Do_KevrDlg(); }, &record, [&] {
-    driver_.Choose(kKfoc, kGroup, 3).Press(kKfoc, kSwitch).Choose(kKfoc, kGroup, 4).Press(kKfoc, kSwitch);
-  });
+  ShowPreset(
+      dlg, d, 3, [&] { return dlg.Do_KevrDlg(); }, &record,
+      [&] {
+        driver_.Choose(kKfoc, kGroup, 3)
+            .Press(kKfoc, kSwitch)
+            .Choose(kKfoc, kGroup, 4)
+            .Press(kKfoc, kSwitch);
+      });
   ASSERT_EQ(record.w[kCCFocusMode], 15);
   Compare(d, "Strong, all steps", record);
   EXPECT_TRUE(driver_.errors().empty());
@@ -349,8 +378,9 @@ TEST_F(FittedPreviewTest, FocusWithEveryStepLooksLikeWhatOkWrites) {
 
 std::vector<Preset> Presets() {
   std::vector<Preset> out;
-  for (const Dialog d : {Dialog{"noise", 103, FourCC("Dnoi")}, Dialog{"smoothing", 104, FourCC("Glim")},
-                         Dialog{"focus", 105, FourCC("Kfoc")}})
+  for (const Dialog d :
+       {Dialog{"noise", 103, FourCC("Dnoi")}, Dialog{"smoothing", 104, FourCC("Glim")},
+        Dialog{"focus", 105, FourCC("Kfoc")}})
     for (int32_t item = 1; item <= 3; ++item) out.push_back({d, item});
   return out;
 }
