@@ -66,9 +66,12 @@ const std::vector<Combination>& Combinations() {
       {"Presets/Combine images/Textured stack.hcim",
        {{"Images/generic.tif", 0, 0, 100, 100},
         {"Tiles/brick.tif", 10, 10, 90, 90, 60, 3, 0, 0, "HaldenF/canvas.tif", 4, 3}}},
+      // The edge colouring finds its edges in each channel of its picture: set on a colour
+      // picture shown through a grey ramp it draws the channels' own contour lines in
+      // colour, so it is set on the grey vignette, whose channels agree.
       {"Presets/Combine images/Edged vignette.hcim",
-       {{"Images/sunset.jpg", 5, 5, 95, 95, 100, 0, 3, 40},
-        {"Images/Edges/vignette.tif", 0, 0, 100, 100, 80, 6}}},
+       {{"Images/sunset.jpg", 5, 5, 95, 95},
+        {"Images/Edges/vignette.tif", 0, 0, 100, 100, 80, 6, 3, 40}}},
   };
   return all;
 }
@@ -84,8 +87,8 @@ void Lay(const Layer& l, CombImaPar* r) {
     info.cornerX[k] = xs[k];
     info.cornerY[k] = ys[k];
   }
-  // The ramp maps each colour through itself: full opacity, black to white,
-  // so the pictures keep their own colours.
+  // The ramp colours the picture's grey: full opacity, black to white, so the
+  // pictures come through as greys.
   Init_LutVign(0, &info.ramp, 0, 0, 0, 0);
   info.opacity = l.opacity;
   info.blendMode = l.blendMode;

@@ -144,8 +144,11 @@ const std::vector<StoredEffect>& StoredEffects() {
       {58, "Tiled photo", "Tilings", 58, {230, 0, 0, 0, 0}},
       {58, "Warm fill", "Fills", 10, {120, 240, 170, 80, 255}},
       {58, "Displaced", "Fills", 20, {24, 24, 0, 0, 0}},
-      {92, "Soft blur", "Blurs", 11, {5, 0, 0, 0, 0}},
-      {92, "Strong blur", "Blurs", 11, {12, 0, 0, 0, 0}},
+      // A blur's amount is a length of the 130-pixel thumbnail, scaled with the picture,
+      // and the blur holds its radius at its largest: on a camera's 6000 x 4000 the amounts
+      // from 5 on all render alike, so both blurs stay below that, the strong one just so.
+      {92, "Soft blur", "Blurs", 11, {2, 0, 0, 0, 0}},
+      {92, "Strong blur", "Blurs", 11, {4, 0, 0, 0, 0}},
       {92, "Brighter", "Tones", 16, {45, 0, 0, 0, 0}},
       {92, "Four tones", "Tones", 15, {4, 0, 0, 0, 0}},
       {100, "Spread light", "Filters", 7, {3, 3, 0, 0, 0}},

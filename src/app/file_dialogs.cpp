@@ -28,6 +28,8 @@ namespace {
 constexpr size_t kListHeader = 8;
 constexpr OSType kOpenResourceType = FourCC("open");
 constexpr int16_t kOpenResourceId = 128;
+// The resource file's alert of a file that could not be written.
+constexpr int16_t kFileAlert = 129;
 
 // Names a record after a chosen POSIX path: volume, folder and name, then
 // the folder's path. False, record untouched, when the path cannot be named.
@@ -36,6 +38,23 @@ bool NameRecord(fichier* f, const std::string& posix) {
   const OSErr e = pf::MakeSpecFromPosix(posix, &s);
   if (e != 0 && e != pf::kFileNotFound) return false;
   return SetFicFromSpec(f, s);
+}
+
+// A path the user chose in the save dialog that no record can name: a folder that is not
+// there (the dialog takes a typed path as it is), or a name or folder path longer than a
+// record's 255 bytes. Nothing is written, and the user is told so rather than left to think
+// the file saved.
+void SayNotNamed(const std::string& posix) {
+  const std::filesystem::path p(posix);
+  std::error_code ec;
+  const std::string folder = p.parent_path().string();
+  plat::ui::AlertRequest alert;
+  alert.alertId = kFileAlert;
+  alert.params = {"The file could not be saved as \"" + pf::DisplayName(p.filename().string()) + "\".",
+                  std::filesystem::is_directory(folder, ec)
+                      ? "Its name or its folder's path is too long: nothing was written."
+                      : "The folder \"" + folder + "\" does not exist: nothing was written."};
+  plat::ui::Alert(alert);
 }
 
 // The file types a picker filters on: those of the type list (or of the
@@ -141,7 +160,10 @@ int16_t VMK_PutFile(fichier* f) {
   // A saved file carries its type's extension, so the dialogs and menus that
   // look for that type find it again.
   const std::string named = pf::WithTypeExtension(path, f->type);
-  if (!NameRecord(f, named)) return 0;
+  if (!NameRecord(f, named)) {
+    SayNotNamed(named);
+    return 0;
+  }
   std::error_code ec;
   if (scope != nullptr) scope->Chose(named, replacing || std::filesystem::exists(named, ec));
   NoteFileChoice(named);

@@ -35,11 +35,16 @@ CarbonEditPlugin* gCarbonEditPlugin = nullptr;
 
 namespace {
 
+// Set once the user was told that the maker's folder cannot be held fully.
+std::atomic_flag gSupportFolderWarned = ATOMIC_FLAG_INIT;
+
 void TellUser(const std::string& what, const std::string& why) {
   plat::ui::Alert(plat::ui::AlertRequest{129, "", {what, why}});
 }
 
 }  // namespace
+
+void ForgetSupportFolderWarningForTesting() { gSupportFolderWarned.clear(); }
 
 void EmptyLayerScratch(const std::string& lay, OSType type, OSType creator) {
   if (lay.empty()) return;
@@ -125,15 +130,21 @@ bool CarbonEditPlugin::HoldMakersFolder(const fichier& makers) {
     lastError = "another edit is open in this program: finish or cancel it, then start again";
     return false;
   }
-  if (held == plat::files::FolderLock::Result::kNoLock) {
+  if (held == plat::files::FolderLock::Result::kNoLock || held == plat::files::FolderLock::Result::kHeldHere) {
     // Used all the same, as before there were holds; said once in the
     // program's life, not at every edit.
-    static std::atomic_flag told = ATOMIC_FLAG_INIT;
-    if (!told.test_and_set())
-      std::fprintf(stderr,
-                   "warning: the support folder %s cannot be locked (%s): it is used unlocked, so "
-                   "another edit started meanwhile could change its files under this one\n",
-                   folder.c_str(), std::strerror(supportFolderHold.error()));
+    if (!gSupportFolderWarned.test_and_set()) {
+      if (held == plat::files::FolderLock::Result::kNoLock)
+        std::fprintf(stderr,
+                     "warning: the support folder %s cannot be locked (%s): it is used unlocked, so "
+                     "another edit started meanwhile could change its files under this one\n",
+                     folder.c_str(), supportFolderHold.why().c_str());
+      else
+        std::fprintf(stderr,
+                     "warning: the support folder %s is held against other edits on this machine only (%s): "
+                     "an edit started on another machine that shares it could change its files under this one\n",
+                     folder.c_str(), supportFolderHold.why().c_str());
+    }
   }
   return true;
 }
@@ -372,10 +383,13 @@ int32_t CarbonEditPlugin::doOK() {
       return -1;
     }
   }
-  if (!notRendered.empty())
-    TellUser("These versions could not be rendered and were left as they were:", notRendered);
+  // The end is asked for before the alert below: while it is shown, the
+  // written versions are already the user's, and a stop of the host then
+  // keeps them.
   auto* manager = editManager;
   manager->PerformOnMainThread([manager] { manager->endEditSession(); }, false);
+  if (!notRendered.empty())
+    TellUser("These versions could not be rendered and were left as they were:", notRendered);
   return 0;
 }
 

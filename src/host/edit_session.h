@@ -135,3 +135,8 @@ extern CarbonEditPlugin* gCarbonEditPlugin;
 // an empty file with the given type and creator; nothing is made where
 // nothing was.
 void EmptyLayerScratch(const std::string& lay, OSType type, OSType creator);
+
+// The warning that the maker's folder cannot be held (fully) is given once
+// in a program's life; a test that looks for it starts as a new program
+// would.
+void ForgetSupportFolderWarningForTesting();

@@ -335,6 +335,9 @@ OSStatus VMKapemainUI::CarryOut(uint32_t c) {
     pendingApply = 1;
     return noErr;
   } else if (c == FourCC("ok  ")) {
+    // A value typed since the last tick counts: Return presses OK at once, without the
+    // second the typing waits for, and the version written must be the one the field shows.
+    ApplyPending();
     if (session->doOK() == 0) endAsked = true;
     return noErr;
   } else if (c == FourCC("canc")) {
@@ -372,12 +375,15 @@ void VMKapemainUI::ApemainLoop() {
     if (session != nullptr) session->doBack();
     DrawWindowContent(window);
   }
-  if (pendingApply == 1) {
-    GetEditValue();
-    if (session != nullptr) session->doOpaMod(opacity, blendMode);
-    DrawWindowContent(window);
-    pendingApply = 0;
-  }
+  ApplyPending();
+}
+
+void VMKapemainUI::ApplyPending() {
+  if (pendingApply != 1) return;
+  GetEditValue();
+  if (session != nullptr) session->doOpaMod(opacity, blendMode);
+  DrawWindowContent(window);
+  pendingApply = 0;
 }
 
 // ---- forwarding functions ----

@@ -54,6 +54,8 @@ class VMKapemainUI {
   OSStatus ApemainScrollEventHandler(plat::tb::EventHandlerCallRef call, plat::tb::EventRef event,
                                      void* userData);
   void ApemainLoop();
+  // The opacity or blend mode waiting for the next tick, applied now.
+  void ApplyPending();
   // The destination's colour under a window point, when it is over the
   // picture: the readout values and true.
   bool ReadColourAt(Point where);

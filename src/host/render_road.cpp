@@ -211,11 +211,19 @@ void CarbonEditPlugin::TellEffectNotRendered() {
 
 void CarbonEditPlugin::TellEffectNotStored() {
   const std::string file = FicToPosix(gPer->layerScratch);
-  lastError = "the effect could not be saved as " + file + " and was not applied";
   plat::ui::AlertRequest alert;
   alert.alertId = kFileAlert;
-  alert.params = {"The effect could not be saved as \"" + file + "\".",
-                  "It was not applied: the picture is as it was."};
+  if (file.empty()) {
+    // No support folder was found to hold the scratch file: naming an
+    // empty file name would tell the user nothing.
+    lastError = "the effect could not be saved (no support folder was found) and was not applied";
+    alert.params = {"The effect could not be saved: no support folder was found (set HOME or VMK_SUPPORT_DIR).",
+                    "It was not applied: the picture is as it was."};
+  } else {
+    lastError = "the effect could not be saved as " + file + " and was not applied";
+    alert.params = {"The effect could not be saved as \"" + file + "\".",
+                    "It was not applied: the picture is as it was."};
+  }
   plat::ui::Alert(alert);
 }
 

@@ -472,6 +472,18 @@ int32_t RecallScriptSpan(ScriptFile& s, int32_t* pos, int32_t end, int16_t quiet
   return 0;
 }
 
+int16_t LargestBlurAmount(const ScriptFile& s, int16_t upTo) {
+  float sx = 1.0f, sy = 1.0f;
+  SaveFactors(s, &sx, &sy);
+  // The render reads the saved record into an area of the picture's size.
+  const float rx = Ratio(SessionPhotoWidth(), s.width);
+  for (int16_t amount = 1; amount < upTo; ++amount) {
+    const int16_t saved = ClampToShort(sx * amount + 0.95f);
+    if (ClampToShort(rx * saved + 0.5f) >= kMaxBlurRadius) return amount;
+  }
+  return upTo;
+}
+
 }  // namespace scriptrecord
 
 int32_t ScriptFile::RecallScriptAtPos(int32_t* pos, int16_t quiet, int16_t* count, Oprn** first,

@@ -46,4 +46,9 @@ int32_t RecallScriptSpan(ScriptFile& s, int32_t* pos, int32_t end, int16_t quiet
                          int16_t* value1, int16_t* value2, char* name, char* text, float fx,
                          float fy, int16_t scaleFlag);
 
+// The largest blur amount (effect 11's Param1) worth offering in an editor of `s`, at most
+// `upTo`: saved at the picture's size the amount is scaled as a length, and the blur holds its
+// radius at its largest, so every amount from the one returned on renders as that one does.
+int16_t LargestBlurAmount(const ScriptFile& s, int16_t upTo);
+
 }  // namespace scriptrecord

@@ -105,6 +105,40 @@ TEST_F(FileDialogs, SaveDialogOffersTheRecordsNameAndGivesTheTypesExtension) {
   ExpectSame(f, before);
 }
 
+// A path chosen in the save dialog that no record can name is no cancel: the
+// user is told the file could not be saved and why, the record stays as it
+// was and nothing is written. Names and folders with accents are named.
+TEST_F(FileDialogs, AChosenPathNoRecordCanNameIsSaidNotDropped) {
+  const fs::path accents = dir_.path() / "dossier \xc3\xa9t\xc3\xa9";
+  fs::create_directories(accents);
+  fichier f = Marked();
+  ui_.AnswerSaveFile((accents / "Chemin ovale \xc3\xbc").string());
+  ASSERT_EQ(VMK_PutFile(&f), 1);
+  EXPECT_EQ(FicToPosix(f), (accents / "Chemin ovale \xc3\xbc.hbor").string());
+  EXPECT_TRUE(ui_.alertRequests.empty());
+
+  // A folder typed with a letter missing is not there.
+  const fichier before = f;
+  const fs::path missing = dir_.path() / "dossier t\xc3\xa9";
+  ui_.AnswerSaveFile((missing / "plain").string());
+  EXPECT_EQ(VMK_PutFile(&f), 0);
+  ExpectSame(f, before);
+  ASSERT_EQ(ui_.alertRequests.size(), 1u);
+  EXPECT_EQ(ui_.alertRequests[0].alertId, 129);
+  EXPECT_EQ(ui_.alertRequests[0].params.at(0), "The file could not be saved as \"plain\".");
+  EXPECT_EQ(ui_.alertRequests[0].params.at(1),
+            "The folder \"" + missing.string() + "\" does not exist: nothing was written.");
+  EXPECT_FALSE(fs::exists(missing));
+
+  // A name longer than a record's 255 bytes, in a folder that is there.
+  ui_.AnswerSaveFile((accents / std::string(260, 'n')).string());
+  EXPECT_EQ(VMK_PutFile(&f), 0);
+  ExpectSame(f, before);
+  ASSERT_EQ(ui_.alertRequests.size(), 2u);
+  EXPECT_EQ(ui_.alertRequests[1].params.at(1), "Its name or its folder's path is too long: nothing was written.");
+  EXPECT_EQ(std::distance(fs::directory_iterator(accents), fs::directory_iterator()), 0);
+}
+
 // The save dialog offers the name the user knows ("Light", the file being
 // "Light.sse4"); the name typed back gets the suffix, so "Light" names the
 // file it stands for, which the save then replaces.

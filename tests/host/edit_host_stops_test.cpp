@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -58,10 +59,11 @@ class EditHostStopsTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   // Starts the host with `arguments` (shell words) in the test's folder,
+  // with the variables `environment` (shell words) besides the test's,
   // printing into out.txt; its process id.
-  pid_t Start(const std::string& arguments) {
-    const std::string line = "cd '" + dir_.path().string() + "' && " + Environment() + " exec '" VMK_EDIT_HOST "' " +
-                             arguments + " >out.txt 2>&1";
+  pid_t Start(const std::string& arguments, const std::string& environment = "") {
+    const std::string line = "cd '" + dir_.path().string() + "' && " + Environment() + " " + environment +
+                             " exec '" VMK_EDIT_HOST "' " + arguments + " >out.txt 2>&1";
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
@@ -104,6 +106,13 @@ class EditHostStopsTest : public ::testing::Test {
       copied = copied || (!temporary && fs::file_size(folder + "/" + name, ec) > 0 && !ec);
     }
     return false;
+  }
+  // Waits (at most a minute, or until `pid` ends) for the file `name` in
+  // the test's folder.
+  void WaitForFile(const std::string& name, pid_t pid) const {
+    for (const auto end = Clock::now() + std::chrono::seconds(60);
+         Clock::now() < end && !Ended(pid) && !fs::exists(dir_.file(name));)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   std::string Out() const { return vmktest::ReadText(dir_.file("out.txt")); }
   // The names in `folder` (hidden ones too), sorted; none when it is not there.
@@ -203,33 +212,57 @@ TEST_F(EditHostStopsTest, AVersionOkWroteGoesWithTheRestWhenALaterOneCannotBeWri
   EXPECT_FALSE(fs::exists(dir_.file("v"))) << ::testing::PrintToString(Names("v")) << Out();
 }
 
-// What a run killed while it wrote left (hidden temporaries of the host's
-// naming, in the versions folder and in the maker's folder) goes with the
-// next start; a temporary that a live program holds, and names of other
-// forms, stay.
-TEST_F(EditHostStopsTest, StaleTemporariesGoWithTheNextStartAndHeldOnesStay) {
+// A start removes only what a run killed outright recorded it made. Files
+// of the user's whose names look like the host's temporaries stay (in the
+// versions folder, in the maker's folder and deeper, read-only, held open,
+// locked, links and folders of such names); the copy a killed run left
+// unchanged goes, so the next edit of that picture gets its plain name;
+// and what a run killed while OK wrote the version back left goes too.
+TEST_F(EditHostStopsTest, AStartRemovesOnlyWhatAKilledRunMade) {
   fs::create_directories(dir_.file("v"));
   const std::string makers = "support/Vellmarkstead";
-  const std::vector<std::string> stale = {"v/.~picture.tif.Ab12Cd", makers + "/.~com.vellmarkstead.lay.Qq1Ww2",
-                                          makers + "/inner/.~tmpvmkfract.hfa.Zz9Yy8"};
-  const std::vector<std::string> kept = {"v/.~notes", "v/.~picture.tif.Ab12C", makers + "/.~held.lst.Hh7Jj6"};
-  for (const auto& f : stale) {
+  const std::vector<std::string> users = {"v/.~report.odt.ABC123",
+                                          "v/.~notes.backup",
+                                          "v/.~Budget 2026.xlsx.final1",
+                                          "v/.~picture.tif.Ab12Cd",
+                                          "v/.~thesis.tex.Ab12Cd",
+                                          "v/.~locked.txt.Fl0ckd",
+                                          "v/.~album.Dd1Rr2/inside.txt",
+                                          makers + "/.~my-notes.txt.Kp9Zz2",
+                                          makers + "/My presets/old/.~Light.sse4.Kp9Zz1"};
+  for (const auto& f : users) {
     fs::create_directories(fs::path(dir_.file(f)).parent_path());
-    vmktest::WriteText(dir_.file(f), std::string(3000, 'x'));
+    vmktest::WriteText(dir_.file(f), "user data of " + f);
   }
-  for (const auto& f : kept) vmktest::WriteText(dir_.file(f), "y");
-  // Held as a replacement that is being written holds its file.
-  const int held = ::open(dir_.file(kept[2]).c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_GE(held, 0);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  fs::permissions(dir_.file("v/.~thesis.tex.Ab12Cd"), fs::perms::owner_read);
+  fs::create_symlink(dir_.file(users[0]), dir_.file("v/.~link.tif.Sy1Ml2"));
+  const int locked = ::open(dir_.file("v/.~locked.txt.Fl0ckd").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(locked, 0);
+  ASSERT_EQ(::flock(locked, LOCK_EX), 0);
+  auto usersKept = [&] {
+    for (const auto& f : users) EXPECT_EQ(vmktest::ReadText(dir_.file(f)), "user data of " + f) << f;
+    EXPECT_TRUE(fs::is_symlink(dir_.file("v/.~link.tif.Sy1Ml2")));
+  };
   EXPECT_EQ(Run("\"$EH\" --versions v --auto cancel picture.png\n"), 0) << Out();
-  ::close(held);
-  for (const auto& f : stale) EXPECT_FALSE(fs::exists(dir_.file(f))) << f;
-  for (const auto& f : kept) EXPECT_TRUE(fs::exists(dir_.file(f))) << f;
+  EXPECT_NE(Out().find("Edit cancelled; the editable copies it made in v are removed"), std::string::npos) << Out();
+  usersKept();
 
-  // A run killed outright while OK writes the version back leaves its
-  // temporary file; the next start takes it away.
-  fs::remove_all(dir_.file("v"));
+  // Killed outright once its copy is made: the next start removes the
+  // copy, and its own copy of the same picture gets the plain name.
+  const int killed = Run("VMK_TEST_HOLD=copies:held \"$EH\" --versions v picture.png & pid=$!\n"
+                         "waitfor held\nkill -KILL $pid\nwait $pid\ns=$?\nrm -f held\nexit $s\n");
+  EXPECT_EQ(killed, 128 + SIGKILL) << Out();
+  EXPECT_TRUE(fs::exists(dir_.file("v/picture.tif")));
+  EXPECT_EQ(Run("\"$EH\" --versions v --auto ok picture.png\n"), 0) << Out();
+  EXPECT_NE(Out().find("Edited versions are in v"), std::string::npos) << Out();
+  EXPECT_TRUE(fs::exists(dir_.file("v/picture.tif")));
+  EXPECT_FALSE(fs::exists(dir_.file("v/picture-1.tif")));
+  usersKept();
+  fs::remove(dir_.file("v/picture.tif"));
+
+  // Killed outright while OK writes the version back: its temporary file
+  // goes with the next start, and so does the copy unless the edit had
+  // already taken its place (then the edit stays, whole).
   const std::string large = LargePicture();
   const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large);
   const bool seen = WatchForTemporary(dir_.file("v"), large, pid, true);
@@ -237,7 +270,98 @@ TEST_F(EditHostStopsTest, StaleTemporariesGoWithTheNextStartAndHeldOnesStay) {
   Reap(pid);
   ASSERT_TRUE(seen) << Out();
   EXPECT_EQ(Run("\"$EH\" --versions v --auto cancel picture.png\n"), 0) << Out();
-  for (const std::string& n : Names("v")) EXPECT_NE(n.rfind(".~", 0), 0u) << n;
+  ::close(locked);
+  usersKept();
+  std::vector<std::string> planted = {".~Budget 2026.xlsx.final1", ".~album.Dd1Rr2", ".~link.tif.Sy1Ml2",
+                                      ".~locked.txt.Fl0ckd",        ".~notes.backup", ".~picture.tif.Ab12Cd",
+                                      ".~report.odt.ABC123",        ".~thesis.tex.Ab12Cd"};
+  if (fs::exists(dir_.file("v/" + large))) {
+    EXPECT_TRUE(HoldsTheEdit("v/" + large));
+    planted.insert(planted.begin(), large);
+  }
+  EXPECT_EQ(Names("v"), planted);
+  EXPECT_EQ(Names("support/.vellmarkstead-runs"), std::vector<std::string>{});
+}
+
+// Ctrl+\ (SIGQUIT) stops a run as SIGTERM does: what it made goes, and it
+// says so; before the loop runs and once it does.
+TEST_F(EditHostStopsTest, CtrlBackslashStopsLikeSigterm) {
+  // Started by the test itself: a shell's background job would start with
+  // SIGQUIT ignored, and the host keeps an inherited ignore.
+  const pid_t held = Start("--versions v picture.png", "VMK_TEST_HOLD=copies:held");
+  WaitForFile("held", held);
+  ::kill(held, SIGQUIT);
+  EXPECT_EQ(Reap(held), 128 + SIGQUIT) << Out();
+  EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();
+  EXPECT_FALSE(fs::exists(dir_.file("v")));
+  fs::remove(dir_.file("held"));
+  // In the event loop, with the effect's dialog open.
+  const pid_t pid = Start("--versions v --effect 103 picture.png");
+  for (const auto end = Clock::now() + std::chrono::seconds(60);
+       Clock::now() < end && !Ended(pid) && !(fs::exists(dir_.file("v/picture.tif")) && Names("v").size() == 1);)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ::kill(pid, SIGQUIT);
+  EXPECT_EQ(Reap(pid), 128 + SIGQUIT) << Out();
+  EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();
+  EXPECT_FALSE(fs::exists(dir_.file("v")));
+  EXPECT_EQ(Names("support/.vellmarkstead-runs"), std::vector<std::string>{});
+}
+
+// OK on two versions, the second one unreadable by then, so that OK ends
+// with "These versions could not be rendered"; one stop while the first
+// version is written back. The edit is whole and the session ended: the
+// stop keeps it and names it, with status 3.
+TEST_F(EditHostStopsTest, AStopWhileOkSaysAVersionWasNotRenderedKeepsTheEdit) {
+  const std::string large = LargePicture();
+  for (int trial = 0; trial < 2; ++trial) {
+    SCOPED_TRACE(trial);
+    fs::remove_all(dir_.file("v"));
+    const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large + " picture.png",
+                            "VMK_TEST_HOLD=copies:held");
+    WaitForFile("held", pid);
+    // Written over in place, as another program may.
+    {
+      std::FILE* f = std::fopen(dir_.file("v/picture.tif").c_str(), "r+");
+      ASSERT_NE(f, nullptr);
+      std::fputs("garbage", f);
+      std::fclose(f);
+    }
+    fs::remove(dir_.file("held"));
+    const bool seen = WatchForTemporary(dir_.file("v"), large, pid, true);
+    ::kill(pid, SIGTERM);
+    const int status = Reap(pid);
+    ASSERT_TRUE(seen) << Out();
+    EXPECT_EQ(status, 3) << Out();
+    EXPECT_NE(Out().find("Edit stopped once OK had written the edited versions: they are in v (v/" + large + ")"),
+              std::string::npos)
+        << Out();
+    EXPECT_TRUE(HoldsTheEdit("v/" + large));
+    EXPECT_EQ(Names("v"), (std::vector<std::string>{large, "picture.tif"}));
+  }
+}
+
+// The user's own file takes the copy's name while the edit is open (a
+// rename, as an export does); OK keeps it and writes the edit beside it
+// under the next free name, and says where.
+TEST_F(EditHostStopsTest, OkNeverWritesOverAFileThatTookTheCopysName) {
+  vmktest::WriteImageFile(dir_.file("mine.tif"), plat::imageio::kTypeTIFF, vmktest::SolidImage(6, 5, 9, 99, 199));
+  const std::vector<uint8_t> mine = vmktest::ReadBytes(dir_.file("mine.tif"));
+  vmktest::WriteBrightnessLayers(dir_.file("bright.lay"), 10);
+  // Once the plug-in has read the copy, before OK.
+  const int status = Run(
+      "VMK_TEST_HOLD=loop:held \"$EH\" --versions v --layers bright.lay --auto ok picture.png & pid=$!\n"
+      "waitfor held\ncp mine.tif v/.in\nmv v/.in v/picture.tif\nrm -f held\nwait $pid\n");
+  EXPECT_EQ(status, 0) << Out();
+  EXPECT_EQ(vmktest::ReadBytes(dir_.file("v/picture.tif")), mine);
+  EXPECT_NE(Out().find("v/picture.tif was no longer the editable copy (another file had taken its name, and stays): "
+                       "its version is in v/picture-1.tif"),
+            std::string::npos)
+      << Out();
+  EXPECT_EQ(Names("v"), (std::vector<std::string>{"picture-1.tif", "picture.tif"}));
+  PixelBuffer edited;
+  ASSERT_EQ(readSourceImage(dir_.file("v/picture-1.tif"), nullptr, nullptr, 0, true, edited), 0);
+  const vmktest::RawImage image = vmktest::PatternImage(6, 5, 1);
+  EXPECT_EQ(vmktest::Sample(edited, 2, 3, 1), std::min<uint32_t>(image.row(3)[2 * 4 + 1] + 10, 255));
 }
 
 // Two stop signals the moment OK starts writing the version back: the run

@@ -35,6 +35,15 @@ vmktest::RawImage Gradient(uint32_t w, uint32_t h) {
   return im;
 }
 
+// Squares of 24 pixels, dark and light: a blur shows how far it spreads.
+vmktest::RawImage Squares(uint32_t w, uint32_t h) {
+  vmktest::RawImage im = Gradient(w, h);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x)
+      if (((x / 24) + (y / 24)) % 2 == 0) std::fill_n(im.row(y) + 4 * x, 3, uint8_t{230});
+  return im;
+}
+
 class ImageToolsRoadTest : public vmktest::HostTest {};
 
 TEST_F(ImageToolsRoadTest, TheToolsButtonOpensTheImageToolsAndOkRendersAndWritesBack) {
@@ -135,6 +144,103 @@ TEST_F(ImageToolsRoadTest, ThePreviewAtOneToOneIsTheFinalRender) {
   EXPECT_EQ(differ, 0);
   EXPECT_GT(changed, 0);
   EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The image tools' number fields: Return presses OK at once, and the
+// operation renders with the value just typed (a brightness typed as 30 over
+// the stored 60 brightens by 30).
+TEST_F(ImageToolsRoadTest, ReturnRightAfterTypingRendersTheTypedValue) {
+  CarbonEditPlugin* s = Start({Version("v0.tif", Gradient(kWidth, kHeight))});
+  ASSERT_NE(s->editWindow(), nullptr);
+  tb::WindowRef main = s->mainWindow->window;
+  const PixelBuffer before = session_->destination;
+  driver_.Press(kApemainSig, kToolsButton)
+      .Advance(0.1)
+      .Do([&](tb::WindowRef w) {
+        VMKtuneeff* e = gVMKtuneeff;
+        ASSERT_NE(e, nullptr);
+        e->script->SetEffect(e->stack, e->layer, 1, 16, 0, 0, kWidth, kHeight);
+        e->script->SetToChannel(e->stack, e->layer, 1, 2);
+        e->script->SetParam1(e->stack, e->layer, 1, 60);
+        e->currentOprn = 1;
+        e->DrawWindowContent(w);
+        e->SetRefreshFlag(1);
+      })
+      .Advance(0.6)
+      .Type(kTeff, 16, "30")
+      .Key(13);
+  driver_.RunSteps(main);
+  EXPECT_EQ(gVMKtuneeff, nullptr);
+  for (uint32_t y = 0; y < kHeight; y += 37)
+    for (uint32_t x = 0; x < kWidth; x += 41)
+      for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(Sample(session_->destination, x, y, k), std::min(Sample(before, x, y, k) + 30, 255u))
+            << x << "," << y << "," << k;
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The blur's amount is a length in the editor's picture, scaled to the
+// photo's size when OK renders it, and the blur holds its radius at its
+// largest: on a photo many times the editor's width the row ends at the
+// amount that reaches that radius. Every amount of the row renders its own
+// picture; one typed beyond it is held there and renders as it does (17,
+// 18, 19 and 60 once all rendered alike on a 6000-pixel photo).
+TEST_F(ImageToolsRoadTest, BlurAmountsEndWhereTheBlurHoldsItsRadius) {
+  constexpr uint32_t w = 3000, h = 300;
+  int32_t largest = 0;
+  auto render = [&](int amount, std::string* shown) {
+    CarbonEditPlugin* s = Start({Version("v0.tif", Squares(w, h))});
+    EXPECT_NE(s->editWindow(), nullptr);
+    if (s->editWindow() == nullptr) return PixelBuffer();
+    tb::WindowRef main = s->mainWindow->window;
+    driver_.Press(kApemainSig, kToolsButton)
+        .Advance(0.1)
+        .Do([&](tb::WindowRef win) {
+          VMKtuneeff* e = gVMKtuneeff;
+          ASSERT_NE(e, nullptr);
+          e->script->SetEffect(e->stack, e->layer, 1, 11, 0, 0, w, h);
+          e->script->SetToChannel(e->stack, e->layer, 1, 2);
+          e->script->SetParam1(e->stack, e->layer, 1, 4);
+          e->currentOprn = 1;
+          e->DrawWindowContent(win);
+          e->SetRefreshFlag(1);
+        })
+        .Advance(0.6)
+        .Do([&](tb::WindowRef win) {
+          largest = tb::GetControl32BitMaximum(tb::FindControl(win, kTeff, 15));
+          EXPECT_EQ(tb::GetControlText(tb::FindControl(win, kTeff, 3)), std::to_string(largest));
+        })
+        .Type(kTeff, 16, std::to_string(amount))
+        .Advance(1.1)
+        .Do([&](tb::WindowRef win) { *shown = tb::GetControlText(tb::FindControl(win, kTeff, 16)); })
+        .Press(kTeff, 1);
+    driver_.RunSteps(main);
+    EXPECT_TRUE(driver_.errors().empty());
+    PixelBuffer out = session_->destination;
+    session_.reset();
+    driver_.Pump();
+    return out;
+  };
+  auto same = [&](const PixelBuffer& a, const PixelBuffer& b) {
+    for (uint32_t y = 0; y < h; ++y)
+      if (!std::equal(a.rowPtr(y), a.rowPtr(y) + 4 * w, b.rowPtr(y))) return false;
+    return true;
+  };
+  std::string shown;
+  const PixelBuffer atSixty = render(60, &shown);
+  ASSERT_GT(largest, 17);
+  ASSERT_LT(largest, 60);  // the photo is six times the editor's width
+  EXPECT_EQ(shown, std::to_string(largest));
+  std::vector<int> amounts = {16, 17, 18, largest - 1, largest};
+  std::vector<PixelBuffer> results;
+  for (const int amount : amounts) {
+    results.push_back(render(amount, &shown));
+    EXPECT_EQ(shown, std::to_string(amount));
+  }
+  for (size_t a = 0; a < results.size(); ++a)
+    for (size_t b = a + 1; b < results.size(); ++b)
+      EXPECT_FALSE(same(results[a], results[b])) << "blur " << amounts[a] << " and " << amounts[b] << " render alike";
+  EXPECT_TRUE(same(results.back(), atSixty));
 }
 
 }  // namespace

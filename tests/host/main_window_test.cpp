@@ -69,6 +69,37 @@ TEST_F(MainWindowTest, TypedOpacityAppliesOneSecondAfterTheLastKey) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// Return presses OK at once, before the second the typing waits for: the version written
+// is the blend at the value just typed, not at the one before it. OK clicked with the
+// mouse right after typing is the same case.
+TEST_F(MainWindowTest, OkRightAfterTypingWritesTheTypedOpacity) {
+  for (const bool byReturn : {true, false}) {
+    tb::WindowRef w = Open(4, 4);
+    ASSERT_NE(w, nullptr);
+    driver_.Advance(0.1);
+    driver_.RunSteps(w);
+    Fill(session_->source, 0);
+    PixelBuffer render(4, 4, 1, 4);
+    Fill(render, 255);
+    session_->filtered = render;
+    session_->doOpaMod(100, 1);
+    ASSERT_EQ(Sample(session_->destination, 0, 0, 0), 255u);
+    const std::string version = session_->versions[0].path;
+    driver_.Type(kApemainSig, kApemainOpacity, "50");
+    if (byReturn) driver_.Key(13);
+    else driver_.Press(kApemainSig, 1);
+    driver_.RunSteps(w);
+    edit_->RunPosted();
+    EXPECT_EQ(edit_->ended, 1) << (byReturn ? "Return" : "OK clicked");
+    EXPECT_EQ(session_->opacity, 50);
+    EXPECT_EQ(Sample(Read(version), 0, 0, 0), 127u) << (byReturn ? "Return" : "OK clicked");
+    EXPECT_TRUE(driver_.errors().empty());
+    session_.reset();
+    edit_->ended = 0;
+    driver_.Pump();
+  }
+}
+
 TEST_F(MainWindowTest, ArrowsStepTheOpacityAndTheFieldFollows) {
   tb::WindowRef w = Open(4, 4);
   ASSERT_NE(w, nullptr);

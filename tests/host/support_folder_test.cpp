@@ -145,6 +145,7 @@ TEST_F(SupportFolderTest, AFolderThatCannotItselfBeLockedIsHeldAllTheSame) {
 // in one line, once for the program's life. A second edit in the program
 // is still turned away, with the first left as it was.
 TEST_F(SupportFolderTest, AFolderThatCannotBeLockedAtAllIsUsedAndSaidSoOnce) {
+  ForgetSupportFolderWarningForTesting();
   LockFaults faults(EBADF, ENOLCK);
   const std::string a = Version("a.tif", vmktest::SolidImage(3, 3, 10, 20, 30));
   testing::internal::CaptureStderr();
@@ -168,6 +169,33 @@ TEST_F(SupportFolderTest, AFolderThatCannotBeLockedAtAllIsUsedAndSaidSoOnce) {
             "warning: the support folder " + Makers() +
                 " cannot be locked (No locks available): it is used unlocked, so another edit started "
                 "meanwhile could change its files under this one\n");
+}
+
+// A folder with files of the user's at the lock file's name: it is left as
+// it is, the folder is held on this machine (another edit here is turned
+// away), and the user is told, once, that an edit on another machine is
+// not kept out and what stands in the way.
+TEST_F(SupportFolderTest, ALockNameTakenByAFolderHoldsOnThisMachineOnlyAndSaysWhy) {
+  ForgetSupportFolderWarningForTesting();
+  const std::string name = bundle_.makersFile(FolderLock::kLockFileName);
+  fs::create_directory(name);
+  vmktest::WriteText(name + "/inside", "kept");
+  const std::string a = Version("a.tif", vmktest::SolidImage(3, 3, 10, 20, 30));
+  testing::internal::CaptureStderr();
+  for (int edit = 0; edit < 2; ++edit) {
+    CarbonEditPlugin* s = Start({a});
+    EXPECT_NE(s->editWindow(), nullptr);
+    EXPECT_TRUE(s->lastError.empty()) << s->lastError;
+    FolderLock other;
+    EXPECT_EQ(other.Take(Makers()), FolderLock::Result::kInUse);
+    session_.reset();
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "warning: the support folder " + Makers() +
+                " is held against other edits on this machine only (.vellmarkstead-lock in it is a folder that "
+                "holds files, not a lock file): an edit started on another machine that shares it could change "
+                "its files under this one\n");
+  EXPECT_EQ(vmktest::ReadText(name + "/inside"), "kept");
 }
 
 // The scratch file emptied under the render (by anything): the confirmed

@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -5,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/files/colon_paths.h"
 #include "platform/files/file_errors.h"
@@ -163,6 +167,19 @@ TEST(Folders, SupportFolderFollowsTheEnvironment) {
     ScopedEnv b("XDG_DATA_HOME", "relative");
     ScopedEnv c("HOME", "/home/ann");
     EXPECT_EQ(ApplicationSupportFolder(), "/home/ann/.local/share");
+  }
+  {
+    // Named from the current folder: the folder there, by its whole path.
+    const std::string here = fs::current_path().string();
+    ScopedEnv b("XDG_DATA_HOME", "/xdg");
+    for (const char* relative : {"rel/dir", "rel/dir/", "./rel/dir", "rel/../rel/dir"}) {
+      ScopedEnv a("VMK_SUPPORT_DIR", relative);
+      EXPECT_EQ(ApplicationSupportFolder(), (here == "/" ? "" : here) + "/rel/dir") << relative;
+    }
+    ScopedEnv a("VMK_SUPPORT_DIR", nullptr);
+    ScopedEnv c("XDG_DATA_HOME", nullptr);
+    ScopedEnv d("HOME", "home/ann/");
+    EXPECT_EQ(ApplicationSupportFolder(), (here == "/" ? "" : here) + "/home/ann/.local/share");
   }
 }
 
@@ -362,34 +379,68 @@ TEST(FileIO, AReplacementSaysWhichSystemErrorStoppedIt) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
-// Only temporaries of the replacements' own naming that nobody holds go:
-// one a replacement is writing stays, and so do other hidden files, links
-// and folders, and whatever lies deeper than asked.
-TEST(FileIO, AStaleTemporarySweepTakesOnlyWhatNoReplacementHolds) {
+// A watch learns of each temporary file before its name appears (where the
+// file system makes files without a name), and the watch's put gives it
+// the final path's place: its refusal fails the commit and keeps the old
+// file.
+struct WatchLog {
+  static inline std::vector<std::string> made;
+  static inline std::vector<bool> namedWhenMade;
+  static inline std::vector<std::string> ended;
+  static inline int refuse = 0;
+  static void Step(bool) {}
+  static int Made(const char* temporary, const char* finalPath, int) {
+    made.push_back(std::string(temporary) + " for " + finalPath);
+    namedWhenMade.push_back(fs::exists(temporary));
+    return static_cast<int>(made.size()) - 1;
+  }
+  static void Ended(int token, bool renamed) { ended.push_back(std::to_string(token) + (renamed ? " renamed" : " gone")); }
+  static int Put(int, const char* temporary, const char* finalPath) {
+    if (refuse != 0) return refuse;
+    return ::rename(temporary, finalPath) == 0 ? 0 : errno;
+  }
+};
+
+TEST(FileIO, AWatchLearnsOfEachTemporaryBeforeItsNameAppearsAndPutsItInPlace) {
   vmktest::TempDir dir;
   const std::string f = dir.file("picture.tif");
   WriteText(f, "old");
-  AtomicReplace live(f);
-  ASSERT_TRUE(live.ok());
-  ASSERT_TRUE(live.write("new", 3));
-  for (const char* stale : {".~picture.tif.Ab12Cd", "one/.~list.lst.000000", "one/two/.~x.zzzzzZ"})
-    vmktest::Touch(dir.path() / stale);
-  for (const char* other : {".~picture.tif", ".~picture.tif.Ab1-Cd", ".~picture.tif.Ab12C", "~picture.tif.Ab12Cd",
-                            "one/two/three/.~deep.Ab12Cd"})
-    vmktest::Touch(dir.path() / other);
-  fs::create_directories(dir.file(".~folder.Ab12Cd"));
-  fs::create_symlink(f, dir.file(".~link.Ab12Cd"));
-  EXPECT_EQ(RemoveStaleTemporaries(dir.path().string(), 2), 3);
-  EXPECT_FALSE(fs::exists(dir.file(".~picture.tif.Ab12Cd")));
-  EXPECT_FALSE(fs::exists(dir.file("one/.~list.lst.000000")));
-  EXPECT_FALSE(fs::exists(dir.file("one/two/.~x.zzzzzZ")));
-  EXPECT_TRUE(fs::exists(live.tempPath()));
-  EXPECT_TRUE(fs::exists(dir.file("one/two/three/.~deep.Ab12Cd")));
-  EXPECT_TRUE(fs::is_directory(dir.file(".~folder.Ab12Cd")));
-  EXPECT_TRUE(fs::is_symlink(dir.file(".~link.Ab12Cd")));
-  EXPECT_EQ(RemoveStaleTemporaries(dir.path().string(), 0), 0);
-  ASSERT_TRUE(live.commit());
+  const int unnamed = ::open(dir.path().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (unnamed >= 0) ::close(unnamed);
+  WatchLog::made.clear();
+  WatchLog::namedWhenMade.clear();
+  WatchLog::ended.clear();
+  WatchLog::refuse = 0;
+  static const TemporaryWatch watch = {WatchLog::Step, WatchLog::Made, WatchLog::Ended, WatchLog::Put};
+  WatchTemporaries(&watch);
+  {
+    AtomicReplace r(f);
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(WatchLog::made.size(), 1u);
+    EXPECT_EQ(WatchLog::made[0], r.tempPath() + " for " + f);
+    // Hidden beside the file, six letters or digits of its own.
+    const std::string leaf = fs::path(r.tempPath()).filename().string();
+    EXPECT_EQ(leaf.rfind(".~picture.tif.", 0), 0u) << leaf;
+    EXPECT_EQ(leaf.size(), std::string(".~picture.tif.").size() + 6);
+    EXPECT_EQ(WatchLog::namedWhenMade[0], unnamed < 0);
+    EXPECT_TRUE(fs::exists(r.tempPath()));
+    EXPECT_TRUE(r.write("new", 3));
+    EXPECT_TRUE(r.commit());
+  }
   EXPECT_EQ(ReadText(f), "new");
+  EXPECT_EQ(WatchLog::ended, std::vector<std::string>{"0 renamed"});
+  WatchLog::refuse = EEXIST;
+  {
+    AtomicReplace r(f);
+    ASSERT_TRUE(r.ok());
+    EXPECT_TRUE(r.write("newer", 5));
+    EXPECT_FALSE(r.commit());
+    EXPECT_EQ(r.error(), EEXIST);
+  }
+  WatchTemporaries(nullptr);
+  EXPECT_EQ(ReadText(f), "new");
+  EXPECT_EQ(WatchLog::ended, (std::vector<std::string>{"0 renamed", "1 gone"}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(FileIO, CreateOpenReadAndErrors) {

@@ -1,20 +1,28 @@
 // The advisory hold on a folder: one holder at a time, across processes,
 // let go when the holder ends however it ends; through any name of the
-// folder, and only on a folder; through a hidden file of the folder where
-// the folder itself cannot be locked, and said to be impossible where
-// nothing can be.
+// folder, and only on a folder; through a hidden file of the folder too,
+// which is all a holder on another machine reaches, opened only as a
+// regular file of this user; held on this machine only, or said to be
+// impossible, where the file or nothing can be locked.
 #include "platform/files/folder_lock.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "support/folder_lock_faults.h"
 #include "support/session.h"
@@ -44,8 +52,12 @@ TEST(FolderLock, OneHolderAtATimeAndTheNextOnceItLetsGo) {
   // Taking again lets the earlier hold go first.
   EXPECT_EQ(second.Take(folder), Result::kHeld);
   second.Release();
-  // Nothing was added to the folder.
-  EXPECT_TRUE(fs::is_empty(folder));
+  // Nothing but the empty hidden lock file was added to the folder.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{FolderLock::kLockFileName});
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.file(FolderLock::kLockFileName))));
+  EXPECT_EQ(fs::file_size(dir.file(FolderLock::kLockFileName)), 0u);
 }
 
 using vmktest::LockFaults;
@@ -158,8 +170,27 @@ TEST(FolderLock, AFolderThatCannotBeLockedIsHeldThroughAHiddenFileOfIt) {
   EXPECT_EQ(vmktest::ReadText(file), "left by an older run");
 }
 
-// Nothing to be had: no lock, the system's reason, nothing held; and no
-// file of the user's is made, followed or locked in the lock file's place.
+// A holder on another machine sharing the folder reaches only its lock file
+// (the folder's own lock there is this machine's alone): it keeps this
+// machine's holders out, and they keep it out, though the folder itself
+// locks here.
+TEST(FolderLock, AHolderThatReachesOnlyTheLockFileIsKeptApart) {
+  vmktest::TempDir dir;
+  const std::string folder = dir.path().string();
+  {
+    HoldingChild elsewhere(folder, EBADF);
+    ASSERT_TRUE(elsewhere.holds());
+    FolderLock here;
+    EXPECT_EQ(here.Take(folder), Result::kInUse);
+    EXPECT_FALSE(here.held());
+  }
+  FolderLock here;
+  ASSERT_EQ(here.Take(folder), Result::kHeld);
+  HoldingChild elsewhere(folder, EBADF);
+  EXPECT_FALSE(elsewhere.holds());
+}
+
+// Nothing to be had: no lock, the system's reason, nothing held.
 TEST(FolderLock, WhereNothingCanBeLockedTheReasonIsGivenAndNothingIsHeld) {
   vmktest::TempDir dir;
   const std::string folder = dir.path().string();
@@ -168,32 +199,24 @@ TEST(FolderLock, WhereNothingCanBeLockedTheReasonIsGivenAndNothingIsHeld) {
     FolderLock lock;
     EXPECT_EQ(lock.Take(folder), Result::kNoLock);
     EXPECT_EQ(lock.error(), ENOLCK);
+    EXPECT_EQ(lock.why(), std::strerror(ENOLCK));
     EXPECT_FALSE(lock.held());
     // A lock that cannot be had is no lock of another holder.
     FolderLock other;
     EXPECT_EQ(other.Take(folder), Result::kNoLock);
-  }
-  {
-    LockFaults faults(ENOLCK, 0);
-    fs::remove(dir.file(FolderLock::kLockFileName));
-    const std::string elsewhere = dir.file("elsewhere");
-    fs::create_directory(elsewhere);
-    fs::create_symlink(elsewhere + "/notes", dir.file(FolderLock::kLockFileName));
-    FolderLock lock;
-    EXPECT_EQ(lock.Take(folder), Result::kNoLock);
-    EXPECT_EQ(lock.error(), ELOOP);
-    EXPECT_FALSE(fs::exists(elsewhere + "/notes"));
-    vmktest::WriteText(elsewhere + "/notes", "user's words");
-    EXPECT_EQ(lock.Take(folder), Result::kNoLock);
-    EXPECT_EQ(vmktest::ReadText(elsewhere + "/notes"), "user's words");
-    // A FIFO is opened without waiting, and not locked.
-    fs::remove(dir.file(FolderLock::kLockFileName));
-    ASSERT_EQ(::mkfifo(dir.file(FolderLock::kLockFileName).c_str(), 0600), 0);
-    EXPECT_EQ(lock.Take(folder), Result::kNoLock);
-    EXPECT_FALSE(lock.held());
     // What is not a folder is still not held, and nothing is made beside it.
     EXPECT_EQ(lock.Take(dir.file("missing")), Result::kUnavailable);
     EXPECT_FALSE(fs::exists(dir.file("missing")));
+  }
+  {
+    // The folder holds where the file cannot: held on this machine, and
+    // said so.
+    LockFaults faults(0, ENOLCK);
+    FolderLock lock, other;
+    EXPECT_EQ(lock.Take(folder), Result::kHeldHere);
+    EXPECT_TRUE(lock.held());
+    EXPECT_EQ(lock.why(), std::strerror(ENOLCK));
+    EXPECT_EQ(other.Take(folder), Result::kInUse);
   }
   // A folder that cannot be written: nothing is made in it.
   if (::geteuid() != 0) {
@@ -206,6 +229,127 @@ TEST(FolderLock, WhereNothingCanBeLockedTheReasonIsGivenAndNothingIsHeld) {
     EXPECT_EQ(lock.error(), EACCES);
     EXPECT_TRUE(fs::is_empty(shut));
     fs::permissions(shut, fs::perms::owner_all);
+  }
+}
+
+// What lies at the lock file's name. Ours and no file (a link, dangling or
+// to a user's file, a FIFO, a socket, an empty folder): replaced by the lock
+// file, without following the link, opening the FIFO or touching what a
+// link names. A regular file of ours (read-only, or a second name of a
+// user's file) is locked as it is, its bytes unchanged. Anything else (a
+// folder with files, a device, anything of another user's) is left as it
+// is, unopened: the folder is held on this machine only, or not at all
+// where it cannot itself be locked, and the reason says what is there.
+TEST(FolderLock, TheLockNameIsUsedOnlyAsARegularFileOfThisUser) {
+  vmktest::TempDir dir;
+  const std::string folder = dir.file("folder");
+  const std::string name = folder + "/" + FolderLock::kLockFileName;
+  const std::string victim = dir.file("victim.txt");
+  auto fresh = [&] {
+    fs::remove_all(folder);
+    fs::create_directory(folder);
+    vmktest::WriteText(victim, "user's words");
+  };
+  auto socketAt = [](const std::string& path) {
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::snprintf(a.sun_path, sizeof a.sun_path, "%s", path.c_str());
+    const bool made = s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    if (s >= 0) ::close(s);
+    return made;
+  };
+  struct Replaced {
+    const char* kind;
+    std::function<bool()> make;
+  };
+  const Replaced replaced[] = {
+      {"link", [&] { return ::symlink(victim.c_str(), name.c_str()) == 0; }},
+      {"dangling link", [&] { return ::symlink(dir.file("new").c_str(), name.c_str()) == 0; }},
+      {"FIFO", [&] { return ::mkfifo(name.c_str(), 0600) == 0; }},
+      {"socket", [&] { return name.size() < sizeof(sockaddr_un::sun_path) && socketAt(name); }},
+      {"empty folder", [&] { return ::mkdir(name.c_str(), 0700) == 0; }},
+  };
+  for (const int folderError : {0, EBADF}) {
+    LockFaults faults(folderError, 0);
+    for (const Replaced& r : replaced) {
+      SCOPED_TRACE(std::string(r.kind) + (folderError != 0 ? ", folder not lockable" : ""));
+      fresh();
+      if (!r.make()) continue;
+      FolderLock lock;
+      EXPECT_EQ(lock.Take(folder), Result::kHeld) << lock.why();
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
+      EXPECT_EQ(fs::file_size(name), 0u);
+      EXPECT_EQ(vmktest::ReadText(victim), "user's words");
+      EXPECT_FALSE(fs::exists(dir.file("new")));
+      FolderLock other;
+      EXPECT_EQ(other.Take(folder), Result::kInUse);
+    }
+    for (const bool readOnly : {true, false}) {
+      SCOPED_TRACE(readOnly ? "read-only file" : "second name of a user's file");
+      fresh();
+      if (readOnly) {
+        vmktest::WriteText(name, "older run");
+        fs::permissions(name, fs::perms::owner_read);
+      } else {
+        ASSERT_EQ(::link(victim.c_str(), name.c_str()), 0);
+      }
+      FolderLock lock;
+      EXPECT_EQ(lock.Take(folder), Result::kHeld) << lock.why();
+      EXPECT_EQ(vmktest::ReadText(name), readOnly ? "older run" : "user's words");
+      EXPECT_EQ(vmktest::ReadText(victim), "user's words");
+      FolderLock other;
+      EXPECT_EQ(other.Take(folder), Result::kInUse);
+    }
+    {
+      SCOPED_TRACE("folder with files");
+      fresh();
+      fs::create_directory(name);
+      vmktest::WriteText(name + "/inside", "kept");
+      FolderLock lock;
+      EXPECT_EQ(lock.Take(folder), folderError == 0 ? Result::kHeldHere : Result::kNoLock);
+      EXPECT_EQ(lock.why(), std::string(FolderLock::kLockFileName) + " in it is a folder that holds files, not a lock file");
+      EXPECT_EQ(vmktest::ReadText(name + "/inside"), "kept");
+      FolderLock other;
+      EXPECT_EQ(other.Take(folder), folderError == 0 ? Result::kInUse : Result::kNoLock);
+    }
+  }
+  // Another user's: made so only by the superuser.
+  if (::geteuid() != 0) return;
+  constexpr uid_t kSomeoneElse = 65534;
+  for (const int folderError : {0, EBADF}) {
+    LockFaults faults(folderError, 0);
+    struct Foreign {
+      const char* kind;
+      std::function<bool()> make;
+      std::string why;
+    };
+    const std::string n = FolderLock::kLockFileName;
+    const Foreign foreign[] = {
+        {"file", [&] { vmktest::WriteText(name, "theirs"); return ::chown(name.c_str(), kSomeoneElse, kSomeoneElse) == 0; },
+         n + " in it is another user's file"},
+        {"link", [&] { return ::symlink(victim.c_str(), name.c_str()) == 0 && ::lchown(name.c_str(), kSomeoneElse, kSomeoneElse) == 0; },
+         n + " in it is a link of another user, not a lock file"},
+        {"FIFO", [&] { return ::mkfifo(name.c_str(), 0666) == 0 && ::chown(name.c_str(), kSomeoneElse, kSomeoneElse) == 0; },
+         n + " in it is a FIFO of another user, not a lock file"},
+        {"device", [&] { return ::mknod(name.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
+         n + " in it is a device, not a lock file"},
+    };
+    for (const Foreign& f : foreign) {
+      SCOPED_TRACE(std::string(f.kind) + (folderError != 0 ? ", folder not lockable" : ""));
+      fresh();
+      if (!f.make()) continue;
+      struct stat before {};
+      ASSERT_EQ(::lstat(name.c_str(), &before), 0);
+      FolderLock lock;
+      EXPECT_EQ(lock.Take(folder), folderError == 0 ? Result::kHeldHere : Result::kNoLock);
+      EXPECT_EQ(lock.why(), f.why);
+      struct stat after {};
+      ASSERT_EQ(::lstat(name.c_str(), &after), 0);
+      EXPECT_EQ(after.st_ino, before.st_ino);
+      EXPECT_EQ(after.st_mode, before.st_mode);
+      EXPECT_EQ(vmktest::ReadText(victim), "user's words");
+    }
   }
 }
 

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QMetaObject>
+#include <QThread>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstdlib>
@@ -40,13 +42,29 @@ std::vector<plat::hostapi::VersionDictionary> HostEditManager::editableVersionsO
   return out;
 }
 
+namespace {
+
+// Ends the application's own loop once every loop inside it has ended: an
+// alert that OK shows after it asked for the end stays until it is
+// answered. exit, not quit: quit asks the windows to close, and the
+// plug-in's window refuses its close box.
+void ExitOnceAtTopLevel() {
+  if (QThread::currentThread()->loopLevel() <= 1) {
+    QCoreApplication::exit(0);
+    return;
+  }
+  QTimer::singleShot(20, qApp, ExitOnceAtTopLevel);
+}
+
+}  // namespace
+
 void HostEditManager::endEditSession() {
-  // The versions are the user's now: a stop signal no longer removes them.
+  // The versions are the user's now: a stop signal no longer removes them,
+  // nor does a later start.
   stops::Settle();
+  stops::KeepCopies();
   outcome_ = Outcome::kEnded;
-  // exit, not quit: quit asks the windows to close, and the plug-in's window
-  // refuses its close box.
-  QCoreApplication::exit(0);
+  ExitOnceAtTopLevel();
 }
 
 void HostEditManager::cancelEditSession() {
@@ -151,24 +169,48 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
   fs::create_directories(folder, ec);
   const std::string stem = fs::path(image).stem().string();
   fs::path out = fs::path(folder) / (stem + ".tif");
-  // The name is claimed by creating it, which fails when anything is there
-  // (a link too): another start on the same folder, looking at the same
-  // moment, then takes the next name instead of writing over this one.
+  // The name is claimed by giving it a file, which fails when anything is
+  // there (a link too): another start on the same folder, looking at the
+  // same moment, then takes the next name instead of writing over this
+  // one. The file is made without a name and recorded before it gets this
+  // one, so that a later start knows it as this start's if this one is
+  // killed.
   stops::Made* claim = nullptr;
   for (int n = 1;; ++n) {
-    int fd;
+    bool claimed = false;
+    int error = 0;
     {
       const stops::Change change;
-      fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) claim = stops::RecordMade(out.string(), fd, false);
+      int fd = ::open(fs::path(folder).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        claim = stops::RecordMade(out.string(), fd, false);
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        claimed = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, out.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        error = errno;
+        ::close(fd);
+        if (!claimed) {
+          stops::TakeBack(claim);
+          claim = nullptr;
+        }
+      }
+      // No unnamed files on this file system (or no way to name one): the
+      // name is made at once, and recorded right after.
+      if (fd < 0 || (!claimed && error != EEXIST)) {
+        fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        error = errno;
+        if (fd >= 0) {
+          claim = stops::RecordMade(out.string(), fd, false);
+          claimed = true;
+          ::close(fd);
+        }
+      }
     }
-    if (fd >= 0) {
-      ::close(fd);
+    if (claimed) {
       HoldForTest("claim");
       break;
     }
-    if (errno != EEXIST) {
-      *why = "cannot write " + out.string() + ": " + std::strerror(errno);
+    if (error != EEXIST) {
+      *why = "cannot write " + out.string() + ": " + std::strerror(error);
       return false;
     }
     out = fs::path(folder) / (stem + "-" + std::to_string(n) + ".tif");
@@ -178,19 +220,22 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
   const io::PixelSource source{upright.data(), static_cast<size_t>(width) * 4 * static_cast<size_t>(bytes),
                                width, height, bytes};
   // The copy replaces the empty file that holds the name (and the record
-  // of the claim follows it to the copy).
+  // of the claim follows it to the copy; to another name when a file of
+  // the user's took this one meanwhile).
   const int wrote = io::WriteImage(out.string(), io::kTypeTIFF, properties, source, why);
-  struct stat made = {};
-  if (wrote != io::kOk || ::lstat(out.c_str(), &made) != 0) {
+  const std::string made = stops::PathOf(claim);
+  struct stat st = {};
+  if (wrote != io::kOk || ::lstat(made.c_str(), &st) != 0) {
     if (wrote == io::kOk) *why = std::strerror(errno);
     if (why->empty()) *why = io::StatusText(wrote);
-    *why = "cannot write " + out.string() + ": " + *why;
+    *why = "cannot write " + made + ": " + *why;
     // The claim is taken away again, while it is still the file made.
     const stops::Change change;
     stops::TakeBack(claim);
     return false;
   }
-  *copy = out.string();
+  stops::CopyWhole(claim);
+  *copy = made;
   return true;
 }
 
@@ -220,6 +265,8 @@ bool EditableCopies::Make(const std::string& image, const std::string& folder, s
 EditableCopies::~EditableCopies() {
   stops::Settle();
   Remove();
+  // Everything this start leaves has been said: no later start takes it.
+  stops::EndRecord();
 }
 
 void EditableCopies::Remove() {

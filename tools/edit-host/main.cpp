@@ -23,11 +23,12 @@
 // preview; the alert's text is printed.
 // Only a session that ended confirmed keeps the copies it made in the
 // versions folder; a cancelled or failed one removes them again (the
-// versions OK wrote over them too), and so does one stopped by Ctrl+C, a
-// closed terminal or SIGTERM (status 128 + the signal's number); each says
-// so, naming what it could not remove. A stop that comes while OK writes
-// the edited versions is taken once they are written: they are kept, the
-// run says where, and the status is 3.
+// versions OK wrote over them too), and so does one stopped by Ctrl+C,
+// Ctrl+\, a closed terminal or SIGTERM (status 128 + the signal's number);
+// each says so, naming what it could not remove. A stop that comes while
+// OK writes the edited versions is taken once they are written: they are
+// kept, the run says which, and the status is 3. What a run killed
+// outright or crashed left (as its record says) goes when the next starts.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -52,6 +53,7 @@
 #include "live_probe.h"
 #include "stop_signals.h"
 #include "platform/files/file_io.h"
+#include "platform/files/run_record.h"
 #include "platform/hostapi/live_log.h"
 
 namespace fs = std::filesystem;
@@ -76,15 +78,18 @@ volatile sig_atomic_t gLoopServes = 0;
 volatile sig_atomic_t gStopPassed = 0;
 
 void OnStopSignal(int signal) {
-  // Once the outcome is settled (the session ended confirmed, or the run is
-  // saying what it leaves), a stop changes nothing.
-  if (!stops::Open()) return;
+  // The loop takes the first stop, also once the session ended confirmed
+  // and before the loop has ended (an alert OK showed after the versions
+  // were written may still be open): the run then ends keeping them.
   if (gLoopServes != 0 && gStopPassed == 0) {
     gStopPassed = signal;
     const unsigned char number = static_cast<unsigned char>(signal);
     [[maybe_unused]] const ssize_t n = ::write(gStopSignalPipe, &number, 1);
     return;
   }
+  // Once the outcome is settled (the session ended confirmed, or the run is
+  // saying what it leaves), a stop changes nothing.
+  if (!stops::Open()) return;
   // The main thread is held where the loop cannot run (making a copy,
   // loading the plug-in, a file that does not answer), or the loop did not
   // take the first signal: what this start made goes from here, and the
@@ -102,7 +107,24 @@ void TellCopiesRemoved(const EditableCopies& copies, const char* how, const std:
   for (const std::string& left : copies.NotRemoved()) std::printf("%s; could not remove %s\n", how, left.c_str());
 }
 
-// Ctrl+C, a closed terminal and SIGTERM end the run as a cancel would, from
+// Names each copy whose name another file took during the edit, and where
+// the file written for it went instead; the other file stays as it is.
+void TellMoved() {
+  for (const auto& [name, instead] : stops::Moved())
+    std::printf("%s was no longer the editable copy (another file had taken its name, and stays): "
+                "its version is in %s\n",
+                name.c_str(), instead.c_str());
+}
+
+// Names each file of someone else's that a write-back had to leave at
+// another name (a third file took its name in the moment it was checked).
+void TellStranded() {
+  for (const auto& [at, name] : stops::Stranded())
+    std::printf("The file that had taken the name %s is now at %s: another took that name while it was checked\n",
+                name.c_str(), at.c_str());
+}
+
+// Ctrl+C, Ctrl+\, a closed terminal and SIGTERM end the run as a cancel would, from
 // the event loop (or from a modal loop of the plug-in's): an unconfirmed
 // session's copies are removed, then the process ends at once.
 void StopOnSignals(QApplication* app, const HostEditManager* manager, EditableCopies* copies,
@@ -118,11 +140,17 @@ void StopOnSignals(QApplication* app, const HostEditManager* manager, EditableCo
     // OK writes the versions and then asks for the session's end, which
     // waits in the queue: a stop that came while it wrote is taken after it.
     QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
-    // Ended confirmed: main says where the versions are.
-    if (manager->outcome() == HostEditManager::Outcome::kEnded || !stops::BeginStop()) return;
+    if (manager->outcome() == HostEditManager::Outcome::kEnded) {
+      // Ended confirmed (an alert OK shows after it may still be open): the
+      // run ends now, keeping the versions, and main says which they are.
+      QCoreApplication::exit(0);
+      return;
+    }
+    if (!stops::BeginStop()) return;
     copies->Remove();
     TellCopiesRemoved(*copies, "Edit stopped", "the editable copies it made in " + versions + " are removed");
     std::fflush(stdout);
+    stops::EndRecord();
     plat::hostapi::LiveLog("exit %d", 128 + number);
     std::_Exit(128 + number);
   });
@@ -132,7 +160,7 @@ void StopOnSignals(QApplication* app, const HostEditManager* manager, EditableCo
   action.sa_flags = SA_RESTART;
   // A signal the run was started with ignored (nohup, a background job of a
   // script) stays ignored.
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int signal : stops::kStopSignals) {
     struct sigaction old = {};
     if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     ::sigaction(signal, &action, nullptr);
@@ -244,6 +272,12 @@ bool ClickCommand(QWidget* w, const char* command) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // What the run says is for whoever reads it: a reader that went away
+  // (`| head`, a `tee` ended by Ctrl+C) must not end the run at its next
+  // line, between a write and its clean-up or in the midst of a stop's
+  // removals. Its lines are then lost, nothing else: the same files are
+  // kept or removed, with the same status.
+  std::signal(SIGPIPE, SIG_IGN);
   plat::hostapi::LiveLog("start");
   Options options;
   if (!ParseArguments(argc, argv, &options)) {
@@ -260,11 +294,14 @@ int main(int argc, char** argv) {
   // Taken away again on every way out but a confirmed end.
   EditableCopies copies;
   StopOnSignals(&app, &manager, &copies, options.versions);
+  // What runs killed outright or crashed left, as their records say, goes
+  // now; this run's record starts before anything is made.
+  std::vector<std::string> notes;
+  stops::BeginRecord(plat::files::RunRecordsFolder(), &notes);
+  for (const std::string& note : notes) std::fprintf(stderr, "edit-host: left by a run that was killed: %s\n", note.c_str());
   // The temporary files that the host's own writers and the plug-in's make
-  // are recorded, so that a stop takes a half-written one away; what a run
-  // killed outright left in the versions folder goes now.
+  // are recorded, so that a stop takes a half-written one away.
   plat::files::WatchTemporaries(stops::TemporaryWatch());
-  plat::files::RemoveStaleTemporaries(options.versions);
   // A run that fails once it made copies takes them away and says so.
   auto failed = [&] {
     stops::Settle();
@@ -397,6 +434,7 @@ int main(int argc, char** argv) {
     });
     watcher->start(20);
   }
+  HoldForTest("loop");
   // Set before the loop's first turn, which may already press OK: a stop
   // while OK writes the versions then waits for the loop.
   gLoopServes = 1;
@@ -416,17 +454,21 @@ int main(int argc, char** argv) {
   const int stopped = gStopPassed;
   const std::string removed = "the editable copies it made in " + options.versions + " are removed";
   switch (manager.outcome()) {
-    case HostEditManager::Outcome::kEnded:
+    case HostEditManager::Outcome::kEnded: {
       copies.Keep();
       if (stopped != 0) {
         // It came while OK rendered and wrote the versions, which are whole.
-        std::printf("Edit stopped once OK had written the edited versions: they are in %s\n",
-                    options.versions.c_str());
+        std::string written;
+        for (const std::string& path : stops::WrittenBack()) written += (written.empty() ? "" : ", ") + path;
+        std::printf("Edit stopped once OK had written the edited versions: they are in %s%s\n",
+                    options.versions.c_str(), written.empty() ? "" : (" (" + written + ")").c_str());
         status = kStoppedAfterOk;
       } else {
         std::printf("Edited versions are in %s\n", options.versions.c_str());
       }
+      TellMoved();
       break;
+    }
     case HostEditManager::Outcome::kCancelled:
     case HostEditManager::Outcome::kOpen:
       copies.Remove();
@@ -441,6 +483,7 @@ int main(int argc, char** argv) {
       }
       break;
   }
+  TellStranded();
   plat::hostapi::LiveLog("exit %d", status);
   return status;
 }

@@ -2,22 +2,27 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <stdio.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
+#include <mutex>
+
+#include "platform/files/race_free_removal.h"
+#include "platform/files/run_record.h"
 
 namespace stops {
+
+namespace files = plat::files;
 
 // Which file a name held when it was recorded, and the descriptor that keeps
 // that file's inode in use (-1 when none could be opened).
 struct Identity {
-  dev_t device = 0;
-  ino_t inode = 0;
+  files::FileIdentity file;
   int fd = -1;
 };
 
@@ -25,11 +30,20 @@ struct Identity {
 // head of the list with one atomic store, so that a handler sees either the
 // whole node or none.
 struct Made {
-  char* path = nullptr;
+  // Replaced (never freed) when the copy gets another name.
+  std::atomic<char*> path{nullptr};
+  // The name it was made at, which the plug-in may still write to.
+  const char* given = nullptr;
   bool folder = false;
+  uint64_t id = 0;
   // The file the name holds as this start left it; null once removed or
   // taken back.
   std::atomic<Identity*> now{nullptr};
+  // 0 being made, 1 whole as the host made it, 2 written back since.
+  std::atomic<int> stage{0};
+  // A replacement of the copy that could not be followed: the name may hold
+  // a file of this start's that the record does not know.
+  std::atomic<bool> lost{false};
   Made* next = nullptr;
 };
 
@@ -38,24 +52,39 @@ namespace {
 enum Phase { kOpen, kSettled, kStopping };
 
 // A temporary file of a replacement, from its making to its rename or
-// removal. The slots are made beforehand: a handler reads them as they are.
+// removal. Nodes are made on the program's threads and never freed; a
+// handler reads those whose state is 2 as they are.
 struct Temporary {
-  static constexpr size_t kPathMax = 4096;
   std::atomic<int> state{0};  // 0 free, 1 being filled, 2 recorded
-  char path[kPathMax] = {};
+  char* path = nullptr;       // grown (never freed) when a longer one comes
+  size_t capacity = 0;
   Identity identity;
+  uint64_t id = 0;
   // The copy whose name the rename gives this file, or null.
   Made* replaces = nullptr;
+  // The name `put` gave the file when it is not the final path, or null.
+  char* landed = nullptr;
+  int token = -1;
+  Temporary* next = nullptr;
 };
 
-constexpr int kTemporaries = 32;
-Temporary gTemporaries[kTemporaries];
+std::atomic<Temporary*> gTemporaries{nullptr};
+// The nodes by token, for the program's threads only.
+std::mutex gTokensLock;
+std::vector<Temporary*> gTokens;
 std::atomic<Made*> gMade{nullptr};
 std::atomic<char*> gLine{nullptr};
 std::atomic<int> gPhase{kOpen};
+std::atomic<uint64_t> gNextId{1};
+files::RunRecord gRecord;
 // Changes under way, and a removal that wants none.
 std::atomic<int> gChanging{0};
 std::atomic<int> gRemoving{0};
+// Copies whose write-back went to another name, and files of others'
+// left at a private name; the program's threads only.
+std::mutex gMovedLock;
+std::vector<std::pair<std::string, std::string>> gMoved;
+std::vector<std::pair<std::string, std::string>> gStranded;
 
 thread_local int tDepth = 0;
 thread_local sigset_t tMask;
@@ -102,17 +131,21 @@ const char* Reason(int error) {
   return text != nullptr ? text : "unknown error";
 }
 
-// The file `path` names, held: `fd` is open on it (or -1), and the
-// identity is that of the held descriptor.
+// The file `fd` is open on (which may have no name yet), or else the one
+// `path` names, held: the identity is that of the held descriptor. A copy's
+// identity carries its size and time too, for later starts.
 Identity Hold(const char* path, int fd, bool folder) {
   Identity id;
-  struct stat want {};
-  if (fd >= 0 ? ::fstat(fd, &want) != 0 : ::lstat(path, &want) != 0) return id;
-  id.device = want.st_dev;
-  id.inode = want.st_ino;
+  if (fd >= 0) {
+    if (!files::IdentityOfFd(fd, !folder, &id.file)) return id;
+    id.fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    return id;
+  }
+  if (!files::IdentityOf(path, !folder, &id.file)) return id;
   const int held = ::open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
-  struct stat got {};
-  if (held >= 0 && ::fstat(held, &got) == 0 && got.st_dev == want.st_dev && got.st_ino == want.st_ino) {
+  files::FileIdentity got;
+  if (held >= 0 && files::IdentityOfFd(held, false, &got) && got.device == id.file.device &&
+      got.inode == id.file.inode) {
     id.fd = held;
   } else if (held >= 0) {
     ::close(held);
@@ -120,9 +153,20 @@ Identity Hold(const char* path, int fd, bool folder) {
   return id;
 }
 
-bool Holds(const char* path, const Identity& id) {
-  struct stat st {};
-  return ::lstat(path, &st) == 0 && st.st_dev == id.device && st.st_ino == id.inode;
+// The identity a removal by this start compares: the held inode cannot be
+// another file's, whatever was written into it since.
+files::FileIdentity Inode(const Identity& id) {
+  files::FileIdentity f = id.file;
+  f.content = false;
+  return f;
+}
+
+// The identity as it is now, size and time included, for the record.
+files::FileIdentity Current(const Identity& id, bool content) {
+  files::FileIdentity f = id.file;
+  if (id.fd >= 0) files::IdentityOfFd(id.fd, content, &f);
+  f.content = content;
+  return f;
 }
 
 void Release(Identity* id) {
@@ -131,7 +175,37 @@ void Release(Identity* id) {
   delete id;
 }
 
-using Report = void (*)(void* context, const char* what, const char* path, int error);
+// Room for a path and the private name beside it.
+constexpr size_t kNameRoom = 4200;
+
+// What a removal that left something says: `what` and `path`, and either
+// the system's error or the private name where another file stays.
+using Report = void (*)(void* context, const char* what, const char* path, int error, const char* stranded);
+
+// Removes `path` while it holds `identity`, through this run's private
+// name of entry `id`; tells `report` when it stays for a reason other than
+// being gone or another file.
+void RemoveOne(const char* path, const Identity& identity, bool folder, uint64_t id, Report report,
+               void* context, const char* what) {
+  char away[kNameRoom];
+  if (!files::PrivateNameBeside(path, gRecord.tag(), id, away, sizeof away)) {
+    report(context, what, path, ENAMETOOLONG, nullptr);
+    return;
+  }
+  switch (files::RemoveIfHolds(path, Inode(identity), folder, away)) {
+    case files::Removal::kRemoved:
+    case files::Removal::kNotThere:
+    case files::Removal::kNotIt:
+      return;
+    case files::Removal::kFailed:
+      if (folder && (errno == ENOTEMPTY || errno == EEXIST)) return;
+      report(context, what, path, errno, nullptr);
+      return;
+    case files::Removal::kStranded:
+      report(context, what, path, EEXIST, away);
+      return;
+  }
+}
 
 // Removes everything recorded; `report` is told of each thing that stays.
 // Async-signal-safe unless `release` (then the copies' and folders'
@@ -139,43 +213,55 @@ using Report = void (*)(void* context, const char* what, const char* path, int e
 // own threads may do).
 void RemoveAll(Report report, void* context, bool release) {
   // The temporary files first: one may be about to take a copy's place.
-  for (Temporary& t : gTemporaries) {
-    if (t.state.load() != 2) continue;
-    // Its slot stays until its replacement ends (and lets its descriptor go).
-    if (Holds(t.path, t.identity) && ::unlink(t.path) != 0 && errno != ENOENT)
-      report(context, "the temporary file ", t.path, errno);
+  for (Temporary* t = gTemporaries.load(); t != nullptr; t = t->next) {
+    if (t->state.load() != 2) continue;
+    // Its node stays until its replacement ends (and lets its descriptor go).
+    RemoveOne(t->path, t->identity, false, t->id, report, context, "the temporary file ");
   }
   for (Made* m = gMade.load(); m != nullptr; m = m->next) {
     if (m->folder) continue;
     Identity* id = m->now.exchange(nullptr);
+    const char* path = m->path.load();
+    // The name may hold a file of this start's that the record lost track of:
+    // it is named as left rather than said to be gone.
+    if (id != nullptr && m->lost.load()) report(context, "the editable copy ", path, 0, nullptr);
     // Gone already, or another file by now: not this start's to remove.
-    if (id != nullptr && Holds(m->path, *id) && ::unlink(m->path) != 0 && errno != ENOENT)
-      report(context, "the editable copy ", m->path, errno);
+    else if (id != nullptr) RemoveOne(path, *id, false, m->id, report, context, "the editable copy ");
     if (release) Release(id);
   }
   // Newest first, so innermost first.
   for (Made* m = gMade.load(); m != nullptr; m = m->next) {
     if (!m->folder) continue;
     Identity* id = m->now.exchange(nullptr);
-    if (id != nullptr && Holds(m->path, *id) && ::rmdir(m->path) != 0 && errno != ENOTEMPTY &&
-        errno != EEXIST && errno != ENOENT)
-      report(context, "the folder ", m->path, errno);
+    if (id != nullptr) RemoveOne(m->path.load(), *id, true, m->id, report, context, "the folder ");
     if (release) Release(id);
   }
 }
 
-void ReportFromHandler(void* context, const char* what, const char* path, int error) {
+void ReportFromHandler(void* context, const char* what, const char* path, int error, const char* stranded) {
   *static_cast<bool*>(context) = false;
   Say("Edit stopped; could not remove ");
   Say(what);
   Say(path);
+  if (stranded != nullptr) {
+    Say(": another file that was at its name is now at ");
+    Say(stranded);
+    Say(", since yet another took the name meanwhile\n");
+    return;
+  }
   Say(": ");
-  Say(Reason(error));
+  Say(error == 0 ? "a write-back over it could not be followed" : Reason(error));
   Say("\n");
 }
 
-void ReportToList(void* context, const char* what, const char* path, int error) {
-  static_cast<std::vector<std::string>*>(context)->push_back(std::string(what) + path + ": " + Reason(error));
+void ReportToList(void* context, const char* what, const char* path, int error, const char* stranded) {
+  std::string line = std::string(what) + path + ": ";
+  if (stranded != nullptr)
+    line += std::string("another file that was at its name is now at ") + stranded +
+            ", since yet another took the name meanwhile";
+  else
+    line += error == 0 ? "a write-back over it could not be followed" : Reason(error);
+  static_cast<std::vector<std::string>*>(context)->push_back(line);
 }
 
 void Step(bool starting) {
@@ -183,7 +269,7 @@ void Step(bool starting) {
     if (tDepth++ > 0) return;
     sigset_t stop;
     sigemptyset(&stop);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop, s);
+    for (int s : kStopSignals) sigaddset(&stop, s);
     ::pthread_sigmask(SIG_BLOCK, &stop, &tMask);
     for (;;) {
       gChanging.fetch_add(1);
@@ -200,45 +286,208 @@ void Step(bool starting) {
 
 Made* FindCopy(const char* path) {
   for (Made* m = gMade.load(); m != nullptr; m = m->next)
-    if (!m->folder && m->now.load() != nullptr && std::strcmp(m->path, path) == 0) return m;
+    if (!m->folder && m->now.load() != nullptr &&
+        (std::strcmp(m->path.load(), path) == 0 || std::strcmp(m->given, path) == 0))
+      return m;
   return nullptr;
 }
 
-int TemporaryMade(const char* temporary, const char* finalPath, int fd) {
-  const size_t n = std::strlen(temporary);
-  if (n >= Temporary::kPathMax) return -1;
-  for (int i = 0; i < kTemporaries; ++i) {
-    Temporary& t = gTemporaries[i];
+// A free node (a new one when none is), marked as being filled.
+Temporary* TakeNode() {
+  for (Temporary* t = gTemporaries.load(); t != nullptr; t = t->next) {
     int free = 0;
-    if (!t.state.compare_exchange_strong(free, 1)) continue;
-    std::memcpy(t.path, temporary, n + 1);
-    t.identity = Hold(temporary, fd, false);
-    t.replaces = FindCopy(finalPath);
-    t.state.store(2);
-    return i;
+    if (t->state.compare_exchange_strong(free, 1)) return t;
   }
-  // Unrecorded: a start's sweep takes it if a stop leaves it.
-  return -1;
+  auto* t = new Temporary;
+  t->state.store(1);
+  {
+    std::lock_guard<std::mutex> g(gTokensLock);
+    t->token = static_cast<int>(gTokens.size());
+    gTokens.push_back(t);
+  }
+  Temporary* head = gTemporaries.load();
+  do {
+    t->next = head;
+  } while (!gTemporaries.compare_exchange_weak(head, t));
+  return t;
+}
+
+Temporary* NodeOf(int token) {
+  std::lock_guard<std::mutex> g(gTokensLock);
+  return token >= 0 && static_cast<size_t>(token) < gTokens.size() ? gTokens[static_cast<size_t>(token)] : nullptr;
+}
+
+int TemporaryMade(const char* temporary, const char* finalPath, int fd) {
+  Temporary* t = nullptr;
+  try {
+    t = TakeNode();
+    const size_t n = std::strlen(temporary);
+    if (n + 1 > t->capacity) {
+      t->path = new char[n + 1];
+      t->capacity = n + 1;
+    }
+    std::memcpy(t->path, temporary, n + 1);
+  } catch (...) {
+    if (t != nullptr) t->state.store(0);
+    // Not followed: a copy this replacement takes the place of is named as
+    // left, never said to be removed.
+    if (Made* copy = FindCopy(finalPath)) copy->lost.store(true);
+    return -1;
+  }
+  t->identity = Hold(temporary, fd, false);
+  t->id = gNextId.fetch_add(1);
+  t->replaces = FindCopy(finalPath);
+  t->landed = nullptr;
+  gRecord.Made(t->id, files::RunRecord::Kind::kTemporary, temporary, Inode(t->identity));
+  t->state.store(2);
+  return t->token;
+}
+
+// The name beside `path` with "-N" before its suffix ("v/a.tif" gives
+// "v/a-1.tif").
+std::string Numbered(const std::string& path, int n) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  const size_t at = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1) ? dot : path.size();
+  return path.substr(0, at) + "-" + std::to_string(n) + path.substr(at);
+}
+
+// The temporary file `temporary` takes the first free numbered name beside
+// `target`; where, in `landed`. 0, or the system's error.
+int PutAtNumberedName(const char* temporary, const std::string& target, std::string* landed) {
+  int put = EEXIST;
+  for (int n = 1; put == EEXIST && n < 1000; ++n) {
+    *landed = Numbered(target, n);
+    put = files::RenameWithoutReplacing(temporary, landed->c_str());
+  }
+  return put;
+}
+
+// Where the file system cannot swap two names: the copy's name is moved to
+// its private name, looked at there, and the new file given the name; a
+// file of anyone else's goes back. The name is free for that moment.
+int PutOverCopyByMoving(Made* copy, const Identity& mine, const char* temporary, const std::string& target,
+                        std::string* landed) {
+  char away[kNameRoom];
+  if (!files::PrivateNameBeside(target.c_str(), gRecord.tag(), copy->id, away, sizeof away)) return ENAMETOOLONG;
+  bool ours = false;
+  bool free = false;
+  if (const int e = files::RenameWithoutReplacing(target.c_str(), away); e == ENOENT) {
+    free = true;
+  } else if (e != 0) {
+    return e;
+  } else if (files::Holds(away, Inode(mine))) {
+    ours = true;
+  } else if (files::RenameWithoutReplacing(away, target.c_str()) != 0) {
+    // Yet another file took the name while the user's was away: the user's
+    // stays at the private name, and is named.
+    std::lock_guard<std::mutex> g(gMovedLock);
+    gStranded.emplace_back(away, target);
+  }
+  *landed = target;
+  int put = (ours || free) ? files::RenameWithoutReplacing(temporary, target.c_str()) : EEXIST;
+  if (put == EEXIST) put = PutAtNumberedName(temporary, target, landed);
+  // The copy it replaces (ours, away from its name) goes once the new file
+  // has a name; else it goes back.
+  if (ours && put == 0) ::unlink(away);
+  if (ours && put != 0) files::RenameWithoutReplacing(away, target.c_str());
+  return put;
+}
+
+// Gives a copy's write-back (or the copy's own pixels) the copy's name, only
+// while that name holds the copy this start made (or nothing). The two
+// names are swapped in one step, so the name is never free for another
+// start to claim, and what the name held is looked at under the temporary
+// name: the copy goes; a file of anyone else's (the user's, put there
+// meanwhile) is swapped back, and the new file takes the first free
+// numbered name instead.
+int PutOverCopy(Temporary* t, const char* temporary) {
+  Made* copy = t->replaces;
+  Identity* mine = copy->now.load();
+  // Where the copy is now: a write-back to the name it was made at goes
+  // there too, once the copy got another name.
+  const std::string target = copy->path.load();
+  if (mine == nullptr) return ::rename(temporary, target.c_str()) == 0 ? 0 : errno;
+  std::string landed = target;
+  int put = EEXIST;
+  for (int attempt = 0; attempt < 8 && put == EEXIST; ++attempt) {
+    if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
+      const int e = errno;
+      if (e == ENOENT) {
+        // Nothing at the name: the new file takes it, unless something
+        // comes first.
+        put = files::RenameWithoutReplacing(temporary, target.c_str());
+        continue;
+      }
+      if (e == EINVAL || e == ENOSYS || e == ENOTSUP) {
+        put = PutOverCopyByMoving(copy, *mine, temporary, target, &landed);
+        break;
+      }
+      return e;
+    }
+    if (files::Holds(temporary, Inode(*mine))) {
+      // The copy, now at the temporary name, which nobody else uses.
+      ::unlink(temporary);
+      put = 0;
+      break;
+    }
+    // Another file was at the name: swapped back, and the new file, at the
+    // temporary name again, goes beside it.
+    if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0 ||
+        !files::Holds(temporary, Inode(t->identity))) {
+      // Yet another file took the name in between, and the new file with
+      // it: what is at the temporary name now is named, and the write fails.
+      std::lock_guard<std::mutex> g(gMovedLock);
+      gStranded.emplace_back(temporary, target);
+      return EEXIST;
+    }
+    put = PutAtNumberedName(temporary, target, &landed);
+  }
+  if (put != 0) return put;
+  if (landed != target) {
+    t->landed = Keep(landed);
+    std::lock_guard<std::mutex> g(gMovedLock);
+    gMoved.emplace_back(target, landed);
+  }
+  return 0;
+}
+
+int TemporaryPut(int token, const char* temporary, const char* finalPath) {
+  Temporary* t = NodeOf(token);
+  if (t == nullptr || t->state.load() != 2 || t->replaces == nullptr || t->replaces->now.load() == nullptr)
+    return ::rename(temporary, finalPath) == 0 ? 0 : errno;
+  return PutOverCopy(t, temporary);
 }
 
 void TemporaryEnded(int token, bool renamed) {
-  if (token < 0 || token >= kTemporaries) return;
-  Temporary& t = gTemporaries[token];
-  if (t.state.load() != 2) return;
-  Made* copy = t.replaces;
+  Temporary* t = NodeOf(token);
+  if (t == nullptr || t->state.load() != 2) return;
+  Made* copy = t->replaces;
+  gRecord.Ended(t->id);
   if (renamed && copy != nullptr && copy->now.load() != nullptr) {
+    if (t->landed != nullptr) copy->path.store(t->landed);
     // The copy's name holds this file now; the file it held before is let
     // go (its blocks are freed).
-    Release(copy->now.exchange(new Identity(t.identity)));
-  } else if (t.identity.fd >= 0) {
-    ::close(t.identity.fd);
+    auto* now = new Identity(t->identity);
+    Release(copy->now.exchange(now));
+    if (copy->stage.load() == 0) {
+      gRecord.Made(copy->id, files::RunRecord::Kind::kCopy, copy->path.load(), Current(*now, true));
+    } else {
+      // An edit written back: the user's once the session ends, and never a
+      // later start's to remove.
+      copy->stage.store(2);
+      gRecord.Ended(copy->id);
+    }
+  } else if (t->identity.fd >= 0) {
+    ::close(t->identity.fd);
   }
-  t.identity = Identity();
-  t.replaces = nullptr;
-  t.state.store(0);
+  t->identity = Identity();
+  t->replaces = nullptr;
+  t->landed = nullptr;
+  t->state.store(0);
 }
 
-const plat::files::TemporaryWatch kWatch = {Step, TemporaryMade, TemporaryEnded};
+const plat::files::TemporaryWatch kWatch = {Step, TemporaryMade, TemporaryEnded, TemporaryPut};
 
 }  // namespace
 
@@ -249,11 +498,24 @@ Change::~Change() {
   errno = e;
 }
 
+void BeginRecord(const std::string& records, std::vector<std::string>* notes) {
+  if (records.empty()) return;
+  files::RemoveWhatEndedRunsLeft(records, notes);
+  gRecord.Begin(records);
+}
+
+void EndRecord() { gRecord.Finish(); }
+
 Made* RecordMade(const std::string& path, int fd, bool folder) {
   auto* m = new Made;
-  m->path = Keep(path);
+  m->path.store(Keep(path));
+  m->given = m->path.load();
   m->folder = folder;
-  m->now.store(new Identity(Hold(path.c_str(), fd, folder)));
+  m->id = gNextId.fetch_add(1);
+  auto* id = new Identity(Hold(path.c_str(), fd, folder));
+  m->now.store(id);
+  gRecord.Made(m->id, folder ? files::RunRecord::Kind::kFolder : files::RunRecord::Kind::kCopy, path,
+               Current(*id, !folder));
   m->next = gMade.load();
   gMade.store(m);
   return m;
@@ -262,8 +524,43 @@ Made* RecordMade(const std::string& path, int fd, bool folder) {
 void TakeBack(Made* made) {
   if (made == nullptr) return;
   Identity* id = made->now.exchange(nullptr);
-  if (id != nullptr && Holds(made->path, *id)) ::unlink(made->path);
+  if (id != nullptr) {
+    std::vector<std::string> ignored;
+    RemoveOne(made->path.load(), *id, made->folder, made->id, ReportToList, &ignored, "");
+  }
+  gRecord.Ended(made->id);
   Release(id);
+}
+
+void CopyWhole(Made* made) {
+  if (made == nullptr) return;
+  const Change change;
+  if (Identity* id = made->now.load()) gRecord.Made(made->id, files::RunRecord::Kind::kCopy, made->path.load(), Current(*id, true));
+  made->stage.store(1);
+}
+
+std::string PathOf(const Made* made) { return made != nullptr ? made->path.load() : std::string(); }
+
+void KeepCopies() {
+  const Change change;
+  for (Made* m = gMade.load(); m != nullptr; m = m->next) gRecord.Ended(m->id);
+}
+
+std::vector<std::string> WrittenBack() {
+  std::vector<std::string> out;
+  for (Made* m = gMade.load(); m != nullptr; m = m->next)
+    if (!m->folder && m->stage.load() == 2) out.insert(out.begin(), m->path.load());
+  return out;
+}
+
+std::vector<std::pair<std::string, std::string>> Moved() {
+  std::lock_guard<std::mutex> g(gMovedLock);
+  return gMoved;
+}
+
+std::vector<std::pair<std::string, std::string>> Stranded() {
+  std::lock_guard<std::mutex> g(gMovedLock);
+  return gStranded;
 }
 
 const plat::files::TemporaryWatch* TemporaryWatch() { return &kWatch; }
@@ -304,6 +601,7 @@ void StopFromHandler(int signal) {
   RemoveAll(ReportFromHandler, &all, false);
   const char* line = gLine.load();
   if (all && line != nullptr) Say(line);
+  gRecord.Finish();
   ::_exit(128 + signal);
 }
 

@@ -1,18 +1,26 @@
-// What a stop signal (Ctrl+C, a closed terminal, SIGTERM) takes away, and
-// when it may. Everything this start makes in the file system is recorded
-// as it is made: the folders made for the copies, each copy's claimed name
-// and the file it became (again after every write-back, which puts a new
-// file in its place), and every temporary file that a replacement of the
-// host's or of the plug-in module's makes. Each is held by a descriptor, so
-// that its inode stays in use and the file system cannot give its number
-// to a file the user puts at that name; a file is removed only while its
-// name still holds that inode. The record is read by a signal handler,
-// so it is built before the handlers are set and changed only inside a
-// `Change`, which a stop waits for; the handler makes no call that is not
-// async-signal-safe.
+// What a stop signal (Ctrl+C, Ctrl+\, a closed terminal, SIGTERM) takes
+// away, and when it may. Everything this start makes in the file system is
+// recorded as it is made: the folders made for the copies, each copy's
+// claimed name and the file it became (again after every write-back, which
+// puts a new file in its place), and every temporary file that a
+// replacement of the host's or of the plug-in module's makes. Each is held
+// by a descriptor, so that its inode stays in use and the file system
+// cannot give its number to a file the user puts at that name; a file is
+// removed only while its name still holds that inode, through a private
+// name that no rename of another program's can race (race_free_removal.h).
+// The record is read by a signal handler, so it is built before the
+// handlers are set and changed only inside a `Change`, which a stop waits
+// for; the handler makes no call that is not async-signal-safe.
+//
+// The same record is written to this run's record file (run_record.h)
+// before each thing's name appears, so that a later start can take away
+// what this run leaves if it is killed outright or crashes; and what runs
+// before it left that way goes when it starts.
 #pragma once
 
+#include <csignal>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/files/file_io.h"
@@ -31,14 +39,47 @@ class Change {
   Change& operator=(const Change&) = delete;
 };
 
+// The signals that stop a run.
+inline constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Takes away what earlier runs that were killed or crashed left (as their
+// record files in `records` say), then starts this run's record there.
+// Lines on what could not be put right are added to `notes`. Called before
+// anything is made.
+void BeginRecord(const std::string& records, std::vector<std::string>* notes);
+// The run has said what it leaves: its record file goes.
+void EndRecord();
+
 // One file or folder this start made.
 struct Made;
-// Records the file or folder just made at `path` (inside a Change): the
-// file `fd` is open on (-1: the one the name holds now), held.
+// Records the file or folder `path` (inside a Change): the file `fd` is
+// open on, which may have no name yet (-1: the one the name holds now),
+// held, and written down for later starts.
 Made* RecordMade(const std::string& path, int fd, bool folder);
 // Takes a file just made away again (inside a Change): removed while its
 // name still holds it, and recorded no longer.
 void TakeBack(Made* made);
+// The copy `made` is whole, as the host made it: a later start removes it
+// only while it is so.
+void CopyWhole(Made* made);
+// Where the copy `made` is now (another name when the user's file took its
+// name before its pixels were written).
+std::string PathOf(const Made* made);
+// The session ended confirmed: the copies are the user's, and no later
+// start takes them.
+void KeepCopies();
+
+// The copies that a write-back changed since they were made (the edited
+// versions), where they are now.
+std::vector<std::string> WrittenBack();
+// Each copy whose name held another file when a write-back came (the
+// user's, put there meanwhile): the name it had, and the name the written
+// file got instead.
+std::vector<std::pair<std::string, std::string>> Moved();
+// Each file of someone else's that was at a copy's name when a write-back
+// came and could not go back there (yet another file had taken the name
+// meanwhile): where it is now, and the name it had.
+std::vector<std::pair<std::string, std::string>> Stranded();
 
 // The watch of the temporary files of replacements, for the host's own file
 // layer and the plug-in module's.

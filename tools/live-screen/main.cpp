@@ -38,6 +38,9 @@
 //                                      their difference side by side
 //   live-screen flip IN OUT.tif        a picture upside down (the check's test
 //                                      of its comparison)
+//   live-screen stats PICTURE          each channel's mean and the count of
+//                                      coloured pixels (samples not all equal),
+//                                      one line: "<red> <green> <blue> <coloured>"
 //
 // The screen commands read DISPLAY; exit status 0 on success, 1 with a
 // message on stderr otherwise, 2 on a usage error.
@@ -537,12 +540,31 @@ int FlipCommand(const std::string& in, const std::string& out) {
   return 0;
 }
 
+// What a written version holds, for the checks that read it: each channel's mean over the
+// whole picture and how many pixels are coloured (their three samples not all equal).
+int StatsCommand(const std::string& path) {
+  Picture p;
+  std::string message;
+  if (!ReadPicture(path, &p, &message)) return Fail(("cannot read the picture: " + message).c_str());
+  const size_t pixels = static_cast<size_t>(p.width) * p.height;
+  if (pixels == 0) return Fail("the picture is empty");
+  uint64_t sum[3] = {0, 0, 0}, coloured = 0;
+  for (size_t i = 0; i < pixels; ++i) {
+    const uint8_t* q = p.px.data() + 4 * i;
+    for (int k = 0; k < 3; ++k) sum[k] += q[k];
+    coloured += q[0] != q[1] || q[1] != q[2];
+  }
+  const auto n = static_cast<double>(pixels);
+  std::printf("%.3f %.3f %.3f %llu\n", sum[0] / n, sum[1] / n, sum[2] / n, static_cast<unsigned long long>(coloured));
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: live-screen photo OUT.jpg W H | grab OUT.png X Y W H | sum X Y W H | pairs X Y W H |\n"
                "       means X Y W H |\n"
                "       close WINDOW | wm | frame WINDOW | sheet OUT.png NAME=PICTURE ... |\n"
-               "       compare PREVIEW.png VERSION [OUT.png] | flip IN OUT.tif\n");
+               "       compare PREVIEW.png VERSION [OUT.png] | flip IN OUT.tif | stats PICTURE\n");
   return 2;
 }
 
@@ -563,5 +585,6 @@ int main(int argc, char** argv) {
   if (command == "sheet" && argc >= 4) return SheetCommand(argc, argv, argv[2]);
   if (command == "compare" && (argc == 4 || argc == 5)) return CompareCommand(argv[2], argv[3], argc == 5 ? argv[4] : "");
   if (command == "flip" && argc == 4) return FlipCommand(argv[2], argv[3]);
+  if (command == "stats" && argc == 3) return StatsCommand(argv[2]);
   return Usage();
 }

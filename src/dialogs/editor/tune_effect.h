@@ -39,6 +39,9 @@ class VMKdoc;
 class VMKlibr;
 class VMKimabox;
 class VMKcolbox;
+namespace tuneeff {
+struct SliderRow;
+}
 struct DrawPar;
 struct YoxelPar;
 
@@ -270,6 +273,7 @@ class VMKtuneeff final : public EffectFrame {
   bool ReadIntoLayer(const fichier& file, bool quiet);
   fichier UndoFile() const;
   // The redraw.
+  int32_t RowMaximum(int16_t code, int n, const tuneeff::SliderRow& row) const;
   void LayoutSwatches(int16_t code);
   void LayoutSampleColour();
   void ShowSwatches();

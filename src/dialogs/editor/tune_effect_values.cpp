@@ -18,6 +18,7 @@
 #include "platform/resources/resource_file.h"
 #include "platform/toolbox/api/ui_services.h"
 #include "script/script_file.h"
+#include "script/script_record_file.h"
 #include "views/colour_box.h"
 #include "views/image_box.h"
 
@@ -92,6 +93,14 @@ void VMKtuneeff::InitSlider(short row, short shownFlag, short minimum, short max
   SetNumber(Ctl(kRowEdit[row]), value);
 }
 
+// The blur's amount is a length in the editor's picture, scaled to the photo's size when it
+// renders, and the blur holds its radius at its largest: on a large photo the amounts beyond
+// the one that reaches it would all render alike, so the row ends there.
+int32_t VMKtuneeff::RowMaximum(int16_t code, int n, const SliderRow& row) const {
+  if (code != 11 || n != 0 || script == nullptr) return row.maximum;
+  return scriptrecord::LargestBlurAmount(*script, static_cast<int16_t>(row.maximum));
+}
+
 void VMKtuneeff::PrepareValues(tb::WindowRef) {
   const int16_t code = CurrentCode();
   const Oprn* op = script != nullptr ? script->GetOprn(stack, layer, currentOprn) : nullptr;
@@ -126,8 +135,8 @@ void VMKtuneeff::PrepareValues(tb::WindowRef) {
       }
       Str255 text;
       SetPStr(text, row.text != nullptr ? std::string(row.text) : plat::res::GetIndString(kSliderTitles, title));
-      InitSlider(static_cast<short>(n), 1, static_cast<short>(row.minimum), static_cast<short>(row.maximum), value,
-                 text);
+      InitSlider(static_cast<short>(n), 1, static_cast<short>(row.minimum), static_cast<short>(RowMaximum(code, n, row)),
+                 value, text);
     }
     // The three colour rows show their colour in swatch 1.
     int16_t rgb[3] = {0, 0, 0};

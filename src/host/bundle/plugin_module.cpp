@@ -10,7 +10,6 @@
 #include "host/plugin_entry.h"
 #include "host/session/app_object.h"
 #include "platform/files/file_io.h"
-#include "platform/files/folders.h"
 #include "platform/toolbox/toolbox.h"
 #include "views/image_box.h"
 
@@ -27,9 +26,6 @@ ApertureVMK_UIEditPluginCreate(plat::hostapi::ApertureApiManager* apiManager) {
     plat::tb::InstallLiveServices();
     servicesInstalled = true;
   }
-  // What a run killed or stopped while it wrote a support file left beside
-  // it; a file some other session is writing is held, and stays.
-  if (const auto makers = plat::files::FindMakersFolder()) plat::files::RemoveStaleTemporaries(*makers, 4);
   return ApertureVMK_UIEditPlugin::initWithAPIManager(apiManager);
 }
 

@@ -164,6 +164,9 @@ OSStatus VMKlibr::DialogEventHandler(tb::EventRef event, tb::WindowRef window) {
   } else if (event->eventClass == tb::kEventClassCommand) {
     if (event->command == FourCC("ok  ") || event->command == FourCC("canc")) {
       const bool ok = event->command == FourCC("ok  ");
+      // A value typed since the last tick counts: Return presses OK at once, without the
+      // second the fields wait for after a key.
+      if (ok) TakeTypedFields();
       if (running.answer != nullptr) *running.answer = ok ? 1 : 0;
       if (running.closing) running.closing(ok);
       tb::QuitAppModalLoopForWindow(window);
@@ -181,6 +184,10 @@ void VMKlibr::RedrawFields() {
 
 void VMKlibr::DialogTick() {
   if (running.tick) running.tick();
+  TakeTypedFields();
+}
+
+void VMKlibr::TakeTypedFields() {
   if (fieldsChanged == 0) return;
   for (const NumberField& f : running.fields) f.set(std::clamp(FieldValue(f.control), f.minimum, f.maximum));
   RedrawFields();

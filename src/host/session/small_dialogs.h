@@ -110,6 +110,9 @@ class VMKlibr {
 
   OSStatus DialogEventHandler(plat::tb::EventRef event, plat::tb::WindowRef window);
   void DialogTick();
+  // The number fields typed into since the last tick, read into their values and held to
+  // their ranges.
+  void TakeTypedFields();
   void RedrawFields();
 
  private:

@@ -1,14 +1,15 @@
 #include "platform/files/file_io.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -354,113 +355,82 @@ class WatchedStep {
     if (watch_ != nullptr && watch_->ended != nullptr) watch_->ended(token, renamed);
     errno = e;
   }
+  // Gives the temporary file its final path: 0, or the system's error.
+  int Put(int token, const char* temporary, const char* finalPath) const {
+    if (watch_ != nullptr && watch_->put != nullptr && token >= 0) return watch_->put(token, temporary, finalPath);
+    return ::rename(temporary, finalPath) == 0 ? 0 : errno;
+  }
 
  private:
   const TemporaryWatch* watch_;
 };
 
-// ".~" + a name + "." + the six letters or digits mkstemp puts in.
-bool IsTemporaryName(const std::string& name) {
-  constexpr size_t kRandom = 6;
-  if (name.size() < 2 + 1 + 1 + kRandom || name.compare(0, 2, ".~") != 0) return false;
-  if (name[name.size() - kRandom - 1] != '.') return false;
-  for (size_t i = name.size() - kRandom; i < name.size(); ++i) {
-    const char c = name[i];
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+// Six letters or digits that make a temporary file's name its own.
+void RandomLetters(char* out) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  unsigned char random[6] = {};
+  if (::getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+    static std::atomic<uint64_t> counter{0};
+    const uint64_t mix = (static_cast<uint64_t>(::getpid()) << 32 ^ counter.fetch_add(1) ^
+                          static_cast<uint64_t>(::time(nullptr)) * 0x9E3779B97F4A7C15ull);
+    std::memcpy(random, &mix, sizeof random);
   }
-  return true;
-}
-
-// Removes `path`, a temporary file's name looked at as `seen`, when no
-// program holds its lock.
-bool RemoveUnheld(const std::string& path, const struct stat& seen) {
-  // Read-write: a file system that emulates the lock with a write lock
-  // refuses it on a descriptor opened for reading only.
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool removed = false;
-  struct stat held {};
-  struct stat now {};
-  // The lock is held while the name goes, so that a replacement that made
-  // the file just now (and waits for its lock) finds it gone and makes
-  // another.
-  if (::fstat(fd, &held) == 0 && held.st_dev == seen.st_dev && held.st_ino == seen.st_ino &&
-      ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &now) == 0 && now.st_dev == held.st_dev &&
-      now.st_ino == held.st_ino)
-    removed = ::unlink(path.c_str()) == 0;
-  ::close(fd);
-  return removed;
+  for (size_t i = 0; i < sizeof random; ++i) out[i] = kLetters[random[i] % (sizeof kLetters - 1)];
 }
 
 }  // namespace
 
 void WatchTemporaries(const TemporaryWatch* watch) { gWatch.store(watch); }
 
-int RemoveStaleTemporaries(const std::string& folder, int depth) {
-  DIR* d = ::opendir(folder.c_str());
-  if (d == nullptr) return 0;
-  int removed = 0;
-  std::vector<std::string> below;
-  const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-  while (const dirent* e = ::readdir(d)) {
-    const std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    const std::string path = base + name;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
-      if (depth > 0) below.push_back(path);
-    } else if (S_ISREG(st.st_mode) && IsTemporaryName(name) && RemoveUnheld(path, st)) {
-      ++removed;
-    }
-  }
-  ::closedir(d);
-  for (const std::string& sub : below) removed += RemoveStaleTemporaries(sub, depth - 1);
-  return removed;
-}
-
 AtomicReplace::AtomicReplace(std::string finalPath) : finalPath_(std::move(finalPath)) {
   const size_t slash = finalPath_.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : finalPath_.substr(0, slash + 1);
   const std::string leaf = slash == std::string::npos ? finalPath_ : finalPath_.substr(slash + 1);
-  // A start's sweep of stale temporaries may take the file between its
-  // making and its lock: it is then made again.
-  for (int attempt = 0; attempt < 4 && fd_ < 0; ++attempt) {
+  // Made without a name where the file system can, so that a watch learns
+  // of the file before its name appears and nothing of it is ever at a name
+  // the watch does not know; else made at its name, and told right after.
+  bool unnamed = true;
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     // Hidden and beside the final file, so the rename never crosses devices.
-    std::string tmpl = folder + ".~" + leaf.substr(0, 200) + ".XXXXXX";
+    std::string name = folder + ".~" + leaf.substr(0, 200) + ".XXXXXX";
+    RandomLetters(name.data() + name.size() - 6);
+    const WatchedStep step;
     int fd = -1;
-    int token = -1;
-    {
-      const WatchedStep step;
-      fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-      if (fd >= 0) token = step.Made(tmpl.c_str(), finalPath_.c_str(), fd);
+    if (unnamed) {
+      fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+      if (fd >= 0) {
+        const int token = step.Made(name.c_str(), finalPath_.c_str(), fd);
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+          fd_ = fd;
+          token_ = token;
+          tempPath_ = name;
+          break;
+        }
+        const int e = errno;
+        ::close(fd);
+        step.Ended(token, false);
+        if (e == EEXIST) continue;
+      }
+      // No unnamed files here (or no way to name one): named ones from now on.
+      unnamed = false;
     }
+    fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
+      if (errno == EEXIST) continue;
       error_ = errno;
       return;
     }
-    // Held for as long as the file lives, so that a sweep knows that a
-    // program is writing it; where the file system has no locks, no sweep
-    // takes it either.
-    int locked;
-    while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    struct stat st {};
-    if (locked == 0 && ::fstat(fd, &st) == 0 && st.st_nlink == 0) {
-      ::close(fd);
-      const WatchedStep step;
-      step.Ended(token, false);
-      error_ = EAGAIN;
-      continue;
-    }
+    token_ = step.Made(name.c_str(), finalPath_.c_str(), fd);
     fd_ = fd;
-    token_ = token;
-    tempPath_ = tmpl;
-    error_ = 0;
-    lock_ = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    tempPath_ = name;
   }
-  if (fd_ < 0) return;
-  // mkostemp makes the file private; give it the mode a new file would get.
+  if (fd_ < 0) {
+    if (error_ == 0) error_ = EEXIST;
+    return;
+  }
+  error_ = 0;
+  // Made private; give it the mode a new file would get.
   const mode_t mask = ::umask(0);
   ::umask(mask);
   mode_t mode = 0666 & ~mask;
@@ -475,7 +445,6 @@ AtomicReplace::~AtomicReplace() {
     fd_ = -1;
     Discard();
   }
-  if (lock_ >= 0) ::close(lock_);
 }
 
 void AtomicReplace::Discard() {
@@ -528,15 +497,14 @@ bool AtomicReplace::commit() {
   bool renamed = false;
   if (good) {
     const WatchedStep step;
-    renamed = ::rename(tempPath_.c_str(), finalPath_.c_str()) == 0;
+    const int e = step.Put(token_, tempPath_.c_str(), finalPath_.c_str());
+    renamed = e == 0;
     if (renamed)
       step.Ended(token_, true);
     else
-      Failed(errno);
+      Failed(e);
   }
   if (!renamed) Discard();
-  if (lock_ >= 0) ::close(lock_);
-  lock_ = -1;
   if (!renamed) errno = error_;
   return renamed;
 }

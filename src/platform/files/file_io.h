@@ -79,27 +79,23 @@ void FailWritesForTesting(const std::string& folder, int error);
 // OpenReplacement). `step` brackets each change that makes, renames or
 // removes a temporary file (true before it, false after), so that such a
 // program can hold its stop off until the change is over; inside the
-// bracket, `made` learns of a temporary file just made (its path, the path
-// it is to replace and its open descriptor) and answers with a token (or
-// -1), which `ended` gets back once the file took the final path's place
-// (`renamed`) or was removed.
+// bracket, `made` learns of a temporary file before its name appears (its
+// path, the path it is to replace and its open descriptor, on a file that
+// may have no name yet) and answers with a token (or -1), which `ended`
+// gets back once the file took the final path's place (`renamed`) or was
+// removed (or never got its name). `put`, when set, is asked to give the
+// temporary file of a token the final path's place instead of a plain
+// rename (0, or the system's error), so that the program can refuse to
+// replace a file at that path that is not the one it means to replace.
 struct TemporaryWatch {
   void (*step)(bool starting);
   int (*made)(const char* temporary, const char* finalPath, int fd);
   void (*ended)(int token, bool renamed);
+  int (*put)(int token, const char* temporary, const char* finalPath);
 };
 // Sets the watch of every later temporary file (null: none); it must stay
 // valid while it is set.
 void WatchTemporaries(const TemporaryWatch* watch);
-
-// Removes the temporary files of replacements (".~NAME.XXXXXX") that no
-// program is writing any more from `folder` and, `depth` levels down, its
-// subfolders (links are not followed): what a program killed or stopped
-// while it wrote left behind. A replacement holds a lock on its temporary
-// file for as long as it lives, so a file that another program is writing
-// is never taken, nor is one on a file system without locks. The number
-// removed.
-int RemoveStaleTemporaries(const std::string& folder, int depth = 0);
 
 // Writes a whole file through a temporary file that is renamed into place on
 // commit(); destroyed without commit() it removes the temporary file and
@@ -137,9 +133,6 @@ class AtomicReplace {
   std::string finalPath_;
   std::string tempPath_;
   int fd_ = -1;
-  // A second descriptor of the temporary file that holds its lock until it
-  // is renamed or removed, after `fd_` was closed.
-  int lock_ = -1;
   int token_ = -1;
   bool failed_ = false;
   bool done_ = false;

@@ -21,6 +21,19 @@ std::string trimmed(std::string s) {
   return s;
 }
 
+// A folder named relative to the current one, made absolute: every file
+// record of the maker's folder and below holds an absolute path (a relative
+// one has no colon form), and the session must name the same folder
+// whatever it later takes as its current one. "" when the current folder
+// cannot be had.
+std::string absolute(const std::string& dir) {
+  if (dir.front() == '/') return trimmed(dir);
+  std::error_code ec;
+  const fs::path full = fs::absolute(dir, ec);
+  if (ec) return {};
+  return trimmed(full.lexically_normal().string());
+}
+
 bool searchBelow(const fs::path& dir, const std::string& name, int depth, int maxDepth,
             std::string* found) {
   std::error_code ec;
@@ -45,13 +58,13 @@ bool searchBelow(const fs::path& dir, const std::string& name, int depth, int ma
 
 std::string ApplicationSupportFolder() {
   std::string dir = env("VMK_SUPPORT_DIR");
-  if (!dir.empty()) return trimmed(dir);
+  if (!dir.empty()) return absolute(dir);
   dir = env("XDG_DATA_HOME");
   // The base-directory rules ignore a relative XDG_DATA_HOME.
   if (!dir.empty() && dir.front() == '/') return trimmed(dir);
   const std::string home = env("HOME");
   if (home.empty()) return {};
-  return trimmed(home) + "/.local/share";
+  return absolute(trimmed(home) + "/.local/share");
 }
 
 std::optional<std::string> FindFolderBelow(const std::string& root, const std::string& name,

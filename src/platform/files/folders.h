@@ -17,7 +17,8 @@ namespace plat::files {
 inline constexpr const char* kMakersFolderName = "Vellmarkstead";
 inline constexpr int kMakersFolderSearchDepth = 4;
 
-// The Application Support folder (POSIX path, no trailing slash); "" when
+// The Application Support folder (absolute POSIX path, no trailing slash;
+// a relative VMK_SUPPORT_DIR is taken from the current folder); "" when
 // neither the variables nor HOME say where it is.
 std::string ApplicationSupportFolder();
 

@@ -1,6 +1,7 @@
 #include "platform/toolbox/test_driver.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -17,7 +18,17 @@
 #include "platform/toolbox/toolbox_internal.h"
 
 namespace plat::tb::test {
+
 namespace {
+
+// Time stamps of the mouse events a driver sends. A window takes a move
+// with the stamp and place of the last one it saw for the same move met
+// again on its way up the widgets; so the count goes on from one driver to
+// the next in a program, or a later test's first move would be dropped.
+uint64_t NextStamp() {
+  static std::atomic<uint64_t> stamp{1};
+  return ++stamp;
+}
 
 std::string CodeText(OSType c) {
   std::string s;
@@ -97,10 +108,10 @@ void Driver::Click(QWidget* target) {
     local.setX(std::min(8.0, target->width() / 2.0));
   QPointF global = target->mapToGlobal(local);
   QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  press.setTimestamp(++stamp_);
+  press.setTimestamp(NextStamp());
   QCoreApplication::sendEvent(target, &press);
   QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-  release.setTimestamp(++stamp_);
+  release.setTimestamp(NextStamp());
   QCoreApplication::sendEvent(target, &release);
 }
 
@@ -289,13 +300,13 @@ Driver& Driver::Drag(const std::vector<Point>& points, uint32_t modifiers) {
 }
 
 Driver& Driver::MoveMouse(int16_t h, int16_t v, uint32_t modifiers) {
-  return Queue([this, h, v, modifiers](Window* w) {
+  return Queue([h, v, modifiers](Window* w) {
     QWidget* target = w->widget->childAt(h, v);
     if (target == nullptr) target = w->widget;
     QPointF local = QPointF(target->mapFrom(w->widget, QPoint(h, v)));
     QMouseEvent move(QEvent::MouseMove, local, target->mapToGlobal(local), Qt::NoButton, Qt::NoButton,
                      QtModifiersOf(modifiers));
-    move.setTimestamp(++stamp_);
+    move.setTimestamp(NextStamp());
     QCoreApplication::sendEvent(target, &move);
   });
 }

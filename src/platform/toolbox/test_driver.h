@@ -105,7 +105,6 @@ class Driver : public ModalRunner {
   ui::Services* previous_ = nullptr;
   std::deque<Step> steps_;
   std::vector<std::string> errors_;
-  uint64_t stamp_ = 1;
 };
 
 }  // namespace plat::tb::test

@@ -181,6 +181,48 @@ TEST_F(LayerOpsTest, PathsThatCannotBeSavedAreNamedAndTheOldFileStays) {
   EXPECT_FALSE(std::filesystem::exists(bundle_.makersFile("fresh.path")));
 }
 
+// The path palette's Save... into a folder whose name has accents writes
+// the file there, whatever the name, and Load... reads it back; a folder
+// that is not there (a letter of it lost in the typing) is said in an alert,
+// never passed over in silence.
+TEST_F(LayerOpsTest, PathsSaveIntoAFolderWithAccentsAndAMissingFolderIsSaid) {
+  MakeLayers(1);
+  VMKpinmainUI editor;
+  AddTriangles(doc()->layer->paths, 2);
+  auto palette = [&](int16_t op) {
+    editor.pathPalette = new VMKtoolpath();
+    editor.pathPalette->pendingOp = op;
+    editor.pathPalette->signal = 1;
+    editor.RunLoopOnce();
+    delete editor.pathPalette;
+    editor.pathPalette = nullptr;
+  };
+  auto save = [&](const std::string& answer) {
+    driver_.ui().AnswerSaveFile(answer, false);
+    palette(VMKtoolpath::kSavePaths);
+  };
+  const std::string folder = bundle_.makersFile("dossier \xc3\xa9t\xc3\xa9");
+  std::filesystem::create_directories(folder);
+  auto& alerts = driver_.ui().alertRequests;
+  const size_t before = alerts.size();
+  for (const std::string name : {"Chemin ovale \xc3\xbc", "plain"}) {
+    save(folder + "/" + name);
+    EXPECT_FALSE(vmktest::ReadBytes(folder + "/" + name + ".path").empty()) << name;
+  }
+  EXPECT_EQ(alerts.size(), before);
+  palette(VMKtoolpath::kClearPaths);
+  ASSERT_EQ(PathCount(doc()->layer->paths), 0);
+  driver_.ui().AnswerOpenFile(folder + "/Chemin ovale \xc3\xbc.path");
+  palette(VMKtoolpath::kLoadPaths);
+  EXPECT_EQ(PathCount(doc()->layer->paths), 2);
+  const std::string missing = bundle_.makersFile("dossier t\xc3\xa9");
+  save(missing + "/plain");
+  ASSERT_EQ(alerts.size(), before + 1);
+  EXPECT_EQ(alerts[before].params.at(0), "The file could not be saved as \"plain\".");
+  EXPECT_NE(alerts[before].params.at(1).find("does not exist"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
 using PathRingTest = MainEditorTest;
 
 TEST_F(PathRingTest, UndoTwiceThenRedoGivesBackTheEditedPaths) {

@@ -508,6 +508,37 @@ TEST_P(ToolPreview, LooksLikeWhatOkWrites) { CheckTool(GetParam()); }
 TEST_P(StoredEffectPreviewAtPhotoSize, LooksLikeWhatOkWrites) { CheckStored(GetParam()); }
 TEST_P(ToolPreviewAtPhotoSize, LooksLikeWhatOkWrites) { CheckTool(GetParam()); }
 
+// The library's two blurs on a camera's picture: the amount is scaled with the picture and
+// the blur holds its radius at its largest, and the strong one must still render stronger
+// than the soft one there (once both reached that radius and wrote the same file).
+class LibraryBlursAtPhotoSize : public PreviewAgainstResult {
+ protected:
+  LibraryBlursAtPhotoSize() : PreviewAgainstResult(kPhoto) {}
+  // How far the render's edges spread: the sum over the picture of the samples' distance
+  // from their neighbour on the right, which a stronger blur lowers.
+  static uint64_t Sharpness(const Picture& p) {
+    uint64_t sum = 0;
+    for (int32_t y = 0; y < p.h; y += 3)
+      for (int32_t x = 1; x < p.w; ++x)
+        for (int c = 0; c < 3; ++c) sum += static_cast<uint64_t>(std::abs(p.at(x, y, c) - p.at(x - 1, y, c)));
+    return sum;
+  }
+  // The stored blur read into the document's layer (in place of what it held) and rendered
+  // over the whole picture as OK renders it.
+  uint64_t SharpnessOf(const char* name) {
+    LoadStored({92, name, 11});
+    EXPECT_EQ(Layer()->oprnCount, 1);
+    SaveLayers();
+    return Sharpness(Render());
+  }
+};
+
+TEST_F(LibraryBlursAtPhotoSize, TheStrongBlurRendersStrongerThanTheSoftOne) {
+  const uint64_t soft = SharpnessOf("Soft blur");
+  const uint64_t strong = SharpnessOf("Strong blur");
+  EXPECT_LT(strong, soft);
+}
+
 std::string ParamName(const ::testing::TestParamInfo<Row>& i) { return RowName(i.param); }
 
 INSTANTIATE_TEST_SUITE_P(Library, StoredEffectPreview, ::testing::ValuesIn(StoredRows()), ParamName);

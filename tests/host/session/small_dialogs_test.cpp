@@ -60,6 +60,27 @@ TEST_F(SmallDialogsTest, PercentagesAreHeldToTheirRangesAtTheNextTick) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// Return presses OK at once, before the second the fields wait for after a
+// key: the values just typed are the ones handed back, held to their ranges
+// as the tick would hold them.
+TEST_F(SmallDialogsTest, ReturnRightAfterTypingHandsBackWhatWasTyped) {
+  int16_t a = 50, b = 50;
+  driver_.Type(FourCC("Popt"), 3, "30").Type(FourCC("Popt"), 5, "150").Key(13);
+  EXPECT_EQ(lib_.Do_PercOptDlg(&a, &b), 1);
+  EXPECT_EQ(a, 30);
+  EXPECT_EQ(b, 100);
+  TObjPar par;
+  Init_TObjPar(&par);
+  driver_.Type(FourCC("Csta"), 7, "12").Press(FourCC("Csta"), kOk);
+  EXPECT_EQ(lib_.Do_CreStarDlg(&par), 1);
+  EXPECT_EQ(par.w[kObjStarPoints], 12);
+  int16_t option = 1, percent = 40;
+  driver_.Type(FourCC("Clop"), 5, "70").Key(13);
+  EXPECT_EQ(lib_.Do_MaskOptDlg(&option, &percent), 1);
+  EXPECT_EQ(percent, 70);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(SmallDialogsTest, ShapeDialogsLimitTheirWordsAndCopyBackOnlyOnOk) {
   TObjPar par;
   Init_TObjPar(&par);
