@@ -272,9 +272,10 @@ class Effects {
 
   // Zoom (kind 0) along the ray from the centre, or spin (kind 1) along
   // the circle about it, one sample a pixel or a degree; samples
-  // -(count / 2) .. count / 2 - 1. The centre is in percent of the region's
-  // extent, measured from the buffer's origin. A spin takes at most one
-  // turn: counts above 360 take 360 samples.
+  // -(count / 2) .. count / 2 - 1; a count of 1 takes the pixel itself (on
+  // the border lines too), so it leaves the picture as it is. The centre is
+  // in percent of the region's extent, measured from the buffer's origin. A
+  // spin takes at most one turn: counts above 360 take 360 samples.
   static int32_t RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
                             unsigned char* green, unsigned char* blue, int32_t height,
                             int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
@@ -797,6 +798,17 @@ int32_t WindEachPlane(int16_t mode, int16_t opacity, unsigned char* const* plane
 // Off, WindEachPlane always goes one plane after the other: the plain form it is checked
 // against. On by default.
 void SetWindPlanesSideBySide(bool on);
+// What step k of the wind streak of the pixel at (x, y) (length 1..32767) adds to its sum
+// v w + t (length - w), 0 to 255 length, before the division by the length: 0..length - 1,
+// from a hash of the pixel's place and one of the step, added and scaled. Over the pixels each
+// offset comes about as often as the others, so a step's quotient is the mean rounded up with
+// about the chance of its fraction and, on average, the mean itself: a sample moved by tens
+// of steps (of the pixels up-wind of it) keeps its level where truncation took half a level
+// with each. A flat picture stays flat (a sum of length times a level, plus less than the
+// length). The place, never the sum, picks the offset: a sum that comes back again and again
+// (as in a smooth sky) rounds up in some places and down in others; and the step too, or a
+// pixel's whole streak would round one way.
+int32_t WindStreakOffset(int32_t x, int32_t y, int32_t k, int32_t length);
 // Off, the wind walks one pixel at a time, never sixteen neighbours' streaks a step at a time:
 // the plain form those are timed against (the tests hold the vector level down instead). On
 // by default.

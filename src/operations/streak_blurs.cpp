@@ -5,7 +5,9 @@
 // never feed later ones, and only samples strictly inside the region count:
 // the region's border lines average nothing and so receive 0 before the
 // blend. An odd radial count takes one sample fewer than asked (the index
-// runs over -(n / 2) .. n / 2 - 1).
+// runs over -(n / 2) .. n / 2 - 1), except a count of 1: its range is empty,
+// which would blend black over the whole picture, so its one sample is the
+// pixel itself, border lines included, and the picture stays as it was.
 //
 // Counts and lengths reach 32767, so the loops skip what cannot count
 // without changing a result: a zoom leaves out the samples farther from
@@ -54,10 +56,10 @@ class StreakFrame {
 
   // Runs `gather(x, y, add)` for every pixel of the region; `add(xs, ys)`
   // offers one sample position. The mean of the counted samples is blended
-  // into each plane.
+  // into each plane; with `own`, the pixel's own sample is (gather unused).
   template <typename Gather>
   void Run(int16_t mode, int16_t opacity, const unsigned char* mask, int32_t x0, int32_t y0,
-           int32_t x1, int32_t y1, Gather gather) {
+           int32_t x1, int32_t y1, Gather gather, bool own = false) {
     if (x0 > x1 || y0 > y1) return;
     // Pixels read only the copies and write only themselves: the rows run in bands on the
     // shared threads, the copies first.
@@ -74,13 +76,18 @@ class StreakFrame {
         for (int32_t x = x0; x <= x1; ++x) {
           int32_t sum[3] = {0, 0, 0};
           int32_t n = 0;
-          gather(x, y, [&](int32_t xs, int32_t ys, int32_t times = 1) {
-            if (xs <= x0 || xs >= x1 || ys <= y0 || ys >= y1) return;
-            const int64_t s = static_cast<int64_t>(ys) * width_ + xs;
-            for (int32_t p = 0; p < planes_; ++p) sum[p] += copy_[p].get()[s] * times;
-            n += times;
-          });
           const int64_t i = static_cast<int64_t>(y) * width_ + x;
+          if (own) {
+            for (int32_t p = 0; p < planes_; ++p) sum[p] = copy_[p].get()[i];
+            n = 1;
+          } else {
+            gather(x, y, [&](int32_t xs, int32_t ys, int32_t times = 1) {
+              if (xs <= x0 || xs >= x1 || ys <= y0 || ys >= y1) return;
+              const int64_t s = static_cast<int64_t>(ys) * width_ + xs;
+              for (int32_t p = 0; p < planes_; ++p) sum[p] += copy_[p].get()[s] * times;
+              n += times;
+            });
+          }
           const int32_t weight = Weight(mask, i, opacity);
           for (int32_t p = 0; p < planes_; ++p) {
             plane_[p][i] = Blend(mode, plane_[p][i], n > 0 ? sum[p] / n : 0, weight);
@@ -149,6 +156,10 @@ int32_t Effects::RadialBlur(int16_t mode, int16_t opacity, unsigned char* red,
   StreakFrame frame(red, green, blue, channels, width, height);
   if (!frame.ok()) return -1;
   if (kind != 0 && kind != 1) return 0;
+  if (count == 1) {
+    frame.Run(mode, opacity, mask, x0, y0, x1, y1, [](int32_t, int32_t, auto) {}, true);
+    return 0;
+  }
 
   // 64-bit: a wide region times a centre of up to 32767 percent does not
   // fit 32 bits.

@@ -1,10 +1,16 @@
 // Filtered rescaling: the two-pass contributor-list scheme.
 //
 // The arithmetic is part of the contract and the tests pin it: column lists
-// and magnified row lists round each weight (raw x 1024 + 0.5) and spread the
-// remainder as a float share; reduced row lists truncate and spread a rounded
-// integer share, which is why a flat plane may drift by one level under a
-// vertical reduction. The 16-bit and 32-bit members keep their own rules.
+// and magnified row lists round each weight (raw x 1024 + 0.5), reduced row
+// lists truncate it. The 8-bit members then spread what the list lacks of
+// 1024 over its weights in whole pieces, each the share rounded as the
+// running total of the shares rounds, so every list sums to exactly 1024,
+// and each sum of weighted samples is divided by 1024 to the nearest (the
+// sum plus 512, shifted by 10). A float share left the weights short of
+// 1024 (a reduced list by up to half its count: a flat 200 came out as 196
+// at a tenth of its size) and the shift after adding 0.5 rounded every
+// sample down, half a level in each of the two passes. The 16-bit and
+// 32-bit members keep their own rules.
 //
 // Where the old fixed lists (128 entries) and ring (127 rows) would have run
 // out on large reductions, both are sized from the request instead; wherever
@@ -18,6 +24,7 @@
 #include <limits>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "app/core/memory_manager.h"
 #include "app/core/sample_clamp.h"
@@ -182,6 +189,27 @@ class CallBlocks {
   int32_t n_ = 0;
 };
 
+// floor(a / b) for b > 0.
+inline int64_t FloorDiv(int64_t a, int64_t b) {
+  const int64_t q = a / b;
+  return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+
+// The 8-bit members' remainder over a list of whole weights: weight m gains
+// F(m + 1) - F(m), F(j) = floor(j rem / count + 1/2), the running total of
+// the shares rounded. Each piece is the share rounded down or up, and the
+// pieces add up to rem exactly; where the share is a fraction the odd units
+// fall evenly along the list (one alone on the middle contributor).
+void SpreadRemainder(CLIST& L, int32_t rem) {
+  const int64_t n = L.count;
+  int64_t before = 0;
+  for (int64_t m = 0; m < n; ++m) {
+    const int64_t upTo = FloorDiv(2 * (m + 1) * rem + n, 2 * n);
+    L.weight[m] += static_cast<float>(upTo - before);
+    before = upTo;
+  }
+}
+
 // Builds n lists for a scale of `scale` over a source extent of `extent`
 // samples. Returns null when storage cannot be had.
 CLIST* BuildLists(CallBlocks& mem, int32_t n, int32_t extent, float scale, Kernel k,
@@ -246,9 +274,8 @@ CLIST* BuildLists(CallBlocks& mem, int32_t n, int32_t extent, float scale, Kerne
     float share = 0.0f;
     switch (rule) {
       case WeightRule::kChar:
-        share = static_cast<float>(1024 - intSum) / cnt;
-        if (rows && reduce) share = static_cast<float>(static_cast<int32_t>(share + 0.5f));
-        break;
+        SpreadRemainder(L, 1024 - intSum);
+        continue;
       case WeightRule::kShort:
         share = (1024.0f - floatSum) / cnt;
         if (rows && reduce) share = static_cast<float>(static_cast<int32_t>(share + 0.5f));
@@ -265,6 +292,13 @@ CLIST* BuildLists(CallBlocks& mem, int32_t n, int32_t extent, float scale, Kerne
 inline int32_t ShiftClamp(float sum, int32_t hi) {
   const int32_t v = static_cast<int32_t>(sum + 0.5f) >> 10;
   return ClampInt(v, 0, hi);
+}
+
+// The 8-bit members' sample: the sum of whole weights times whole samples (a whole number,
+// exact in a float) divided by 1024 to the nearest, a half up, within 0..255.
+constexpr float kHalfOf1024 = 512.0f;
+inline int32_t CharSample(float sum) {
+  return Clamp255(static_cast<int32_t>(sum + kHalfOf1024) >> 10);
 }
 
 bool SourceInside(int32_t w, int32_t h, int32_t sl, int32_t st, int32_t sr, int32_t sb) {
@@ -295,10 +329,10 @@ inline Float4 Load4(const float* p) {
 
 typedef int32_t Int4 __attribute__((vector_size(16)));
 
-// ShiftClamp(v, 255) on four sums: truncation of v + 0.5 (the conversion
-// truncates like the scalar cast), arithmetic shift by 10, limits 0..255.
+// CharSample on four sums: truncation of v + 512 (the conversion truncates
+// like the scalar cast), arithmetic shift by 10, limits 0..255.
 inline Int4 ShiftClampInt4(Float4 v) {
-  Int4 i = __builtin_convertvector(v + 0.5f, Int4) >> 10;
+  Int4 i = __builtin_convertvector(v + kHalfOf1024, Int4) >> 10;
   i = i < 0 ? Int4{} : i;
   return i > 255 ? Int4{} + 255 : i;
 }
@@ -326,7 +360,7 @@ struct CharOps {
   static constexpr WeightRule kRule = WeightRule::kChar;
   static constexpr bool kBatched = true;
   static void Add(Acc* acc, const RingT* row, float w, int32_t n) { AddRow(acc, row, w, n); }
-  T Out(Acc a) const { return static_cast<T>(ShiftClamp(a, 255)); }
+  T Out(Acc a) const { return static_cast<T>(CharSample(a)); }
 };
 
 struct ShortOps {
@@ -365,7 +399,7 @@ struct LongOps {
 // The destination columns of eight interleaved rows (`inter`, eight floats
 // a source index) into `out` (eight rows of n floats): each column adds its
 // contributors in list order, a multiply then an add, and is rounded,
-// shifted and clamped as ShiftClamp does.
+// shifted and clamped as CharSample does.
 using BatchColumnsFn = void (*)(const CLIST* cx, int32_t n, const float* inter, float* out);
 
 void BatchColumnsPlain(const CLIST* cx, int32_t n, const float* inter, float* out) {
@@ -403,12 +437,12 @@ void InterleavePlain(const uint8_t* const* row, int32_t n, float* inter) {
 }
 
 #if VMK_SIMD_X86
-// ShiftClamp on eight sums, back as floats: truncation of v + 0.5 (an out
+// CharSample on eight sums, back as floats: truncation of v + 512 (an out
 // of range value truncates to the least integer, as the four-lane form's
 // conversion does, and ends at 0), arithmetic shift by 10, limits 0..255.
 VMK_TARGET_AVX2 inline __m256i ShiftClampInt8(__m256 v) {
   const __m256i i =
-      _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_add_ps(v, _mm256_set1_ps(0.5f))), 10);
+      _mm256_srai_epi32(_mm256_cvttps_epi32(_mm256_add_ps(v, _mm256_set1_ps(kHalfOf1024))), 10);
   return _mm256_min_epi32(_mm256_max_epi32(i, _mm256_setzero_si256()), _mm256_set1_epi32(255));
 }
 VMK_TARGET_AVX2 inline __m256 ShiftClamp8(__m256 v) {
@@ -518,7 +552,7 @@ void VerticalRowPlain(const float* const* rows, const float* weights, int32_t co
                       int32_t width, int32_t x0, int32_t x1, uint8_t* out) {
   std::fill(acc, acc + width, 0.0f);
   for (int32_t m = 0; m < count; ++m) AddRow(acc, rows[m], weights[m], width);
-  for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<uint8_t>(ShiftClamp(acc[x], 255));
+  for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<uint8_t>(CharSample(acc[x]));
 }
 
 #if VMK_SIMD_X86
@@ -550,7 +584,7 @@ VMK_TARGET_AVX2 void VerticalRowAvx2(const float* const* rows, const float* weig
     std::fill(acc + at, acc + x1, 0.0f);
     for (int32_t m = 0; m < count; ++m)
       for (int32_t k = at; k < x1; ++k) acc[k] += rows[m][k] * weights[m];
-    for (int32_t k = at; k < x1; ++k) out[k] = static_cast<uint8_t>(ShiftClamp(acc[k], 255));
+    for (int32_t k = at; k < x1; ++k) out[k] = static_cast<uint8_t>(CharSample(acc[k]));
   }
   (void)width;
 }
@@ -813,7 +847,7 @@ void Hor_CharExpan(const CLIST* contrib, int32_t n, const uint8_t* src, uint8_t*
     const CLIST& L = contrib[x];
     float sum = 0.0f;
     for (int32_t k = 0; k < L.count; ++k) sum += static_cast<float>(src[L.index[k]]) * L.weight[k];
-    dst[x] = static_cast<uint8_t>(ShiftClamp(sum, 255));
+    dst[x] = static_cast<uint8_t>(CharSample(sum));
   }
 }
 
@@ -857,6 +891,18 @@ void Hor_Expan(const CLIST* contrib, int32_t n, const uint8_t* src, uint8_t* dst
 }
 
 void SetRescaleCopiesOneToOne(bool on) { gCopyOneToOne.store(on, std::memory_order_relaxed); }
+
+std::vector<std::vector<float>> CharRescaleWeights(int16_t filter, int32_t extent, int32_t count,
+                                                  bool rows) {
+  std::vector<std::vector<float>> out;
+  if (extent <= 0 || count <= 0) return out;
+  CallBlocks mem;
+  const float scale = static_cast<float>(count) / static_cast<float>(extent);
+  const CLIST* lists = BuildLists(mem, count, extent, scale, CharKernel(filter), WeightRule::kChar, rows);
+  if (lists == nullptr) return out;
+  for (int32_t i = 0; i < count; ++i) out.emplace_back(lists[i].weight, lists[i].weight + lists[i].count);
+  return out;
+}
 
 int32_t X_Newechant_charbuf(int16_t filter, const uint8_t* src, int32_t srcW, int32_t srcH,
                             uint8_t* dst, int32_t dstW, int32_t dstH, int32_t sl, int32_t st,

@@ -4,8 +4,10 @@
 // rescaler: contributor lists (source index and weight) are built once per
 // destination column and row, the horizontal pass resamples source rows into
 // a small ring of intermediate rows, and the vertical pass mixes ring rows.
-// Weights are integer-valued and sum to 1024, so a sample is a weighted sum
-// shifted right by 10 bits.
+// The 8-bit members' weights are whole numbers that sum to exactly 1024, and
+// a sample is the weighted sum divided by 1024 to the nearest (plus 512,
+// shifted right by 10 bits): a flat plane stays flat, and a picture keeps its
+// mean level.
 //
 // Rectangles are left, top, right, bottom with right and bottom exclusive.
 // The source rectangle must lie inside its plane (otherwise the call returns
@@ -15,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // One destination column's (or row's) contributors. `index` and `weight`
 // point into storage that the rescaler owns for the length of one call.
@@ -51,6 +54,12 @@ float CubicWeight(float t);
 int32_t X_Newechant_charbuf(int16_t filter, const uint8_t* src, int32_t srcW, int32_t srcH,
                             uint8_t* dst, int32_t dstW, int32_t dstH, int32_t sl, int32_t st,
                             int32_t sr, int32_t sb, int32_t dl, int32_t dt, int32_t dr, int32_t db);
+
+// The weights of the 8-bit members' lists for `count` destination samples from `extent` source
+// samples, the column lists' rule or (with `rows`) the row lists', each list's in order: the
+// lists the rescale itself builds, for a look at them from outside a call.
+std::vector<std::vector<float>> CharRescaleWeights(int16_t filter, int32_t extent, int32_t count,
+                                                  bool rows);
 
 // Whether an 8-bit rescale whose every list takes its own source sample at full weight (the
 // same extent each way under the filters that weigh the other samples at 0) copies the

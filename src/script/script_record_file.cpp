@@ -153,6 +153,7 @@ void PreviewLengths(Oprn* op, int16_t stored, float fullX, float viewX, float vi
       if (radius >= 0) op->Param1 = static_cast<int16_t>(radius);
       break;
     }
+    case 32:   // wind: the streaks' length
     case 84:   // motion blur: the streak's length
     case 122:  // film grain: drawn a sample at a time, and each view pixel of the result
                // scaled down is the mean of 1 / scale^2 of them, whose grain is as many times

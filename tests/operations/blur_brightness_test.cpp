@@ -12,34 +12,15 @@
 
 #include "operations/effects.h"
 #include "raster/blend_filters.h"
-#include "support/noise_plane.h"
+#include "support/photo_planes.h"
 #include "support/session.h"
 
 namespace {
 
 using Plane = std::vector<unsigned char>;
 
-// Broad gradients, soft shapes, hard-edged patches and grain, clamped as a photo's are.
-Plane PhotoLike(int w, int h, int samples = 1) {
-  Plane p(static_cast<size_t>(w) * h * samples);
-  const Plane grain = vmktest::Noise(p.size(), 62);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      for (int c = 0; c < samples; ++c) {
-        const size_t i = (static_cast<size_t>(y) * w + x) * samples + c;
-        const double v = 25.0 + 140.0 * x / w + 40.0 * y / h + 12.0 * c +
-                         35.0 * std::sin(x * 0.013 + y * 0.021) * std::cos(y * 0.008 - c) +
-                         ((x / 97 + y / 61) % 5 == 0 ? 45.0 : 0.0) + (grain[i] - 127.5) * 0.35;
-        p[i] = static_cast<unsigned char>(std::clamp(std::lround(v), 0L, 255L));
-      }
-  return p;
-}
-
-double Mean(const Plane& p) {
-  double sum = 0.0;
-  for (const unsigned char v : p) sum += v;
-  return sum / static_cast<double>(p.size());
-}
+using vmktest::Mean;
+using vmktest::PhotoLike;
 
 class BlurBrightness : public vmktest::SessionTest {};
 

@@ -172,7 +172,8 @@ TEST_F(WindOp, LengthZeroBlendsThePlaneWithItself) {
 
 // The streaks' steps are worked out once per call: the plane is the literal walk's, with each
 // step taken from k as it goes, for lengths and angles on every side and for randomness that
-// lengthens the streaks past the length.
+// lengthens the streaks past the length. Each step within the length divides its sum plus
+// the step's offset; past it (only a negative randomness goes there) the sum as it is.
 TEST_F(WindOp, StreaksEqualTheLiteralWalk) {
   for (int16_t length : {1, 8, 30, 255})
     for (int16_t angle : {0, 30, 135, 200, 315})
@@ -197,8 +198,9 @@ TEST_F(WindOp, StreaksEqualTheLiteralWalk) {
                   std::clamp(y + static_cast<int32_t>(sn * static_cast<float>(k)), 0, 11);
               unsigned char& t = work[ty * 20 + tx];
               const int32_t w = k / 4;
-              t = static_cast<unsigned char>(
-                  std::clamp((v * w + t * (length - w)) / length, 0, 255));
+              const int32_t sum = v * w + t * (length - w);
+              const int32_t offset = w <= length ? WindStreakOffset(x, y, k, length) : 0;
+              t = static_cast<unsigned char>(std::clamp((sum + offset) / length, 0, 255));
             }
             plane[y * 20 + x] =
                 static_cast<unsigned char>(((255 - 200) * plane[y * 20 + x] + 200 * v) / 255);
@@ -229,7 +231,9 @@ Plane LiteralWind(Plane plane, int32_t w, int32_t x0, int32_t y0, int32_t x1, in
         const int32_t ty = std::clamp(y + static_cast<int32_t>(sn * static_cast<float>(k)), y0, y1);
         unsigned char& t = work[static_cast<size_t>(ty) * w + tx];
         const int32_t wk = k / 4;
-        t = static_cast<unsigned char>(std::clamp((v * wk + t * (length - wk)) / length, 0, 255));
+        const int32_t sum = v * wk + t * (length - wk);
+        const int32_t offset = wk <= length ? WindStreakOffset(x, y, k, length) : 0;
+        t = static_cast<unsigned char>(std::clamp((sum + offset) / length, 0, 255));
       }
       unsigned char& p = plane[static_cast<size_t>(y) * w + x];
       p = static_cast<unsigned char>(((255 - opacity) * p + opacity * v) / 255);
@@ -240,14 +244,14 @@ Plane LiteralWind(Plane plane, int32_t w, int32_t x0, int32_t y0, int32_t x1, in
 
 // Streaks inside the region go by offsets and skip the steps that weigh the pixel by 0, the
 // rest are clamped as before: the literal walk on odd sizes, a tall plane and a region inside
-// the plane, for angles on every side.
+// the plane, for angles on every side, and a length past the lanes' sums (300).
 TEST_F(WindOp, StreaksByOffsetsEqualTheLiteralWalkOnOddSizes) {
   struct Size {
     int32_t w, h;
   };
   for (const Size size : {Size{1, 1}, Size{17, 3}, Size{2049, 5}, Size{3, 701}, Size{61, 47}}) {
     const Plane start = vmktest::Noise(static_cast<size_t>(size.w) * size.h, 5);
-    for (const int16_t length : {1, 9, 18})
+    for (const int16_t length : {1, 9, 18, 300})
       for (const int16_t angle : {0, 45, 100, 200, 300})
         for (const int16_t randomness : {0, 7, -4}) {
           const int32_t x0 = size.w / 4, y0 = size.h / 5, x1 = size.w - 1 - size.w / 7,
@@ -278,13 +282,14 @@ uint32_t TickingClock() {
 TEST_F(WindOp, EveryLevelEqualsTheLiteralWalk) {
   const int32_t w = 1211, h = 41;
   const Plane start = vmktest::Noise(static_cast<size_t>(w) * h, 9);
-  for (const int16_t length : {9, 18, 40})
+  for (const int16_t length : {9, 18, 40, 50})
     for (const int16_t angle : {0, 45, 90, 135, 180, 200, 270, 330, -60})
       for (const int16_t randomness : {0, 7, -6}) {
         const int32_t x0 = 3, y0 = 2, x1 = w - 5, y1 = h - 1;
         const Plane want =
             LiteralWind(start, w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 200);
-        for (const plat::SimdLevel level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2}) {
+        for (const plat::SimdLevel level :
+             {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
           vmktest::LevelAndThreads hold(level, 0);
           plat::SetTimeSeedFunction(SecondA);
           Plane got = start;
@@ -300,7 +305,8 @@ TEST_F(WindOp, EveryLevelEqualsTheLiteralWalk) {
 // Sixteen neighbouring pixels' streaks a step at a time (where no two steps of a row land
 // within sixteen columns in the wrong order) against one pixel at a time, through a mask and
 // in another mode too, on the planes side by side at 1, 3 and 8 threads: the angles whose
-// steps allow it and ones whose steps do not, lengths up to the 16-bit lanes' most.
+// steps allow it and ones whose steps do not, lengths up to the 16-bit lanes' most (181, a
+// sum and its offset divided by a 16-bit multiplier) and past it.
 TEST_F(WindOp, SixteenPixelsAtOnceEqualOneAtATime) {
   const int32_t w = 500, h = 29;
   const size_t n = static_cast<size_t>(w) * h;
@@ -308,7 +314,7 @@ TEST_F(WindOp, SixteenPixelsAtOnceEqualOneAtATime) {
   const Plane mask = vmktest::Noise(n, 14);
   plat::SetTimeSeedFunction(TickingClock);
   for (const int16_t mode : {0, 4})
-    for (const int16_t length : {5, 18, 60, 255})
+    for (const int16_t length : {5, 18, 60, 180, 181, 182, 255})
       for (const int16_t angle : {45, 135, 200, -30, 10}) {
         auto run = [&](plat::SimdLevel level, int threads) {
           vmktest::LevelAndThreads hold(level, threads);

@@ -86,18 +86,30 @@ TEST_F(StreakBlur, CountOrLengthZeroIsRefused) {
   EXPECT_EQ(p, Plane(25, 90));
 }
 
-TEST_F(StreakBlur, RadialCountOneGathersNothing) {
-  // No sample: the kernel receives 0, which replaces in mode 0 and adds
-  // nothing in mode 1.
+TEST_F(StreakBlur, RadialCountOneTakesThePixelItself) {
+  // Its index range is empty, which would give every pixel 0 (black in mode 0): the one
+  // sample is the pixel itself, on the border lines too, so the plane stays as it was in
+  // mode 0 and in mode 1 each pixel meets its own value.
+  Plane ramp(25);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<unsigned char>(10 * i + 5);
+  for (const int16_t kind : {0, 1}) {
+    Plane p = ramp;
+    ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1,
+                                  1, 50, 50, kind),
+              0);
+    EXPECT_EQ(p, ramp) << "kind " << kind;
+  }
   Plane p(25, 90);
   ASSERT_EQ(Effects::RadialBlur(1, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1, 1,
                                 50, 50, 0),
             0);
-  EXPECT_EQ(p, Plane(25, 90));
-  ASSERT_EQ(Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, 5, 5, 0, 0, 4, 4, nullptr, 1, 1,
-                                50, 50, 1),
+  Plane twice(25, 90);
+  ASSERT_EQ(Effects::RadialBlur(1, 255, twice.data(), nullptr, nullptr, 5, 5, 1, 1, 3, 3, nullptr, 1,
+                                4, 50, 50, 0),
             0);
-  EXPECT_EQ(p, Plane(25, 0));
+  // The centre pixel of the second averages 90s too: both blend 90 into 90 in mode 1.
+  EXPECT_EQ(p[12], twice[12]);
+  for (const unsigned char v : p) EXPECT_EQ(v, p[0]);
 }
 
 TEST_F(StreakBlur, RadialCentreAndCornersOfAFlatPlane) {

@@ -47,7 +47,8 @@ class FittedPreviewLengths : public vmktest::SessionTest {
     EXPECT_EQ(s.areaWidth, aw);
     s.fittedPreview = preview;
     Oprn* first =
-        Chain({{11, {36, 0}}, {84, {35, 45}}, {120, {8, 8}}, {19, {64, 20}}, {16, {45, 0}}, {122, {20, 50}}});
+        Chain({{11, {36, 0}}, {84, {35, 45}}, {120, {8, 8}}, {19, {64, 20}}, {16, {45, 0}}, {122, {20, 50}},
+               {32, {30, 45}}});
     {
       std::optional<vmktest::NoWorkMemory> none;
       if (shortOfMemory) none.emplace();
@@ -64,14 +65,14 @@ using Params = std::vector<std::pair<int16_t, int16_t>>;
 
 TEST_F(FittedPreviewLengths, ARenderReadsTheLengthsAsBefore) {
   // The whole picture: nothing changes.
-  EXPECT_EQ(Read(kW, kH, false), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}, {20, 50}}));
+  EXPECT_EQ(Read(kW, kH, false), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}, {20, 50}, {30, 45}}));
   // A fitted script that is no preview (the render file's): only the reader's own lengths
   // (the blur's radius, the offset's distances) scale.
-  EXPECT_EQ(Read(375, 250, false), (Params{{11, 0}, {35, 45}, {8, 8}, {20, 6}, {45, 0}, {20, 50}}));
+  EXPECT_EQ(Read(375, 250, false), (Params{{11, 0}, {35, 45}, {8, 8}, {20, 6}, {45, 0}, {20, 50}, {30, 45}}));
 }
 
 TEST_F(FittedPreviewLengths, APreviewAtThePicturesSizeReadsThemAsBefore) {
-  EXPECT_EQ(Read(kW, kH, true), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}, {20, 50}}));
+  EXPECT_EQ(Read(kW, kH, true), (Params{{36, 0}, {35, 45}, {8, 8}, {64, 20}, {45, 0}, {20, 50}, {30, 45}}));
 }
 
 TEST_F(FittedPreviewLengths, AFittedPreviewReadsThemAtItsScale) {
@@ -88,6 +89,8 @@ TEST_F(FittedPreviewLengths, AFittedPreviewReadsThemAtItsScale) {
   // The grain's amount as faint as the result's grain scaled down (its highlights' share
   // is no length).
   EXPECT_EQ(p[5], (std::pair<int16_t, int16_t>{6, 50}));
+  // The wind's streaks at the preview's scale too (the angle is no length).
+  EXPECT_EQ(p[6], (std::pair<int16_t, int16_t>{9, 45}));
 }
 
 // The blur's spreads are measured by the first fitted preview, on work planes from the
