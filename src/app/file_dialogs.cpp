@@ -7,8 +7,11 @@
 #include <string>
 #include <utility>
 
+#include "app/core/app_data.h"
+#include "app/folder_scans.h"
 #include "platform/bytes/byte_order.h"
 #include "platform/files/file_errors.h"
+#include "platform/files/file_spec.h"
 #include "platform/files/file_types.h"
 #include "platform/imageio/image_io.h"
 #include "platform/resources/resource_file.h"
@@ -63,7 +66,31 @@ std::vector<OSType> PickerTypes(int16_t count, const OSType* types) {
   return out;
 }
 
+// The first type a dialog lists, or 0 for one that lists every file.
+OSType FirstType(int16_t count, const OSType* types) { return types != nullptr && count > 0 ? types[0] : 0; }
+
 }  // namespace
+
+std::string DialogFolderFor(OSType type) {
+  if (gappData == nullptr) return {};
+  const std::string makers = FicToPosix(gappData->makersFolder);
+  if (makers.empty()) return {};
+  std::vector<OSType> images;
+  int32_t n = 0;
+  BuildGraphicsImporterValidFileTypes(&images, &n);
+  if (type == 0 || type == FourCC("TEXT") || std::find(images.begin(), images.end(), type) != images.end())
+    return makers;
+  // The scan the preset menus make: a list of room 2 keeps the first file found.
+  const int32_t dir = FolderIDOfRecord(&gappData->folder);
+  FSSpec found[2] = {};
+  int32_t count = 0;
+  if (dir != 0 && SortFileType(dir, pf::kVolume, &type, 2, &count, found) == 0 && count > 0) {
+    const std::string first = pf::SpecToPosix(found[0]);
+    const size_t slash = first.rfind('/');
+    if (slash != std::string::npos && slash > 0) return first.substr(0, slash);
+  }
+  return makers;
+}
 
 plat::Ptr CreateOpenHandle(OSType signature, int16_t count, const OSType* types) {
   if (auto res = plat::res::GetResource(kOpenResourceType, kOpenResourceId)) {
@@ -106,7 +133,8 @@ int16_t VMK_GetFile(fichier* f, const OSType* types, const unsigned char* prompt
   if (f == nullptr) return 0;
   const std::string text = prompt != nullptr ? PStrString(prompt) : std::string();
   std::string path;
-  if (!plat::ui::AskOpenFile(text, PickerTypes(count, types), &path)) return 0;
+  if (!plat::ui::AskOpenFile(text, PickerTypes(count, types), &path, DialogFolderFor(FirstType(count, types))))
+    return 0;
   if (!NameRecord(f, path)) return 0;
   NoteFileChoice(path);
   return 1;
@@ -125,8 +153,9 @@ int16_t VMK_PutFile(fichier* f) {
   // the suffix comes back below.
   std::string offered = PStrString(f->name);
   if (offered.empty() && scope != nullptr) offered = scope->offered();
-  if (!plat::ui::AskSaveFile("", pf::DisplayName(offered), f->type, f->creator, &path, &replacing,
-                             scope != nullptr ? scope->folder() : std::string()))
+  const std::string folder =
+      scope != nullptr && !scope->folder().empty() ? scope->folder() : DialogFolderFor(f->type);
+  if (!plat::ui::AskSaveFile("", pf::DisplayName(offered), f->type, f->creator, &path, &replacing, folder))
     return 0;
   // A saved file carries its type's extension, so the dialogs and menus that
   // look for that type find it again.
@@ -178,7 +207,8 @@ OSErr GetOneFileWithPreview(int16_t numTypes, const char* typeList, const OSType
   const std::vector<OSType> list =
       typeList != nullptr ? TypesOfOpenList(typeList) : PickerTypes(numTypes, types);
   std::string path;
-  if (!plat::ui::AskOpenFile("", list, &path)) return pf::kUserCanceled;
+  if (!plat::ui::AskOpenFile("", list, &path, DialogFolderFor(list.empty() ? 0 : list.front())))
+    return pf::kUserCanceled;
   FSSpec s;
   const OSErr e = pf::MakeSpecFromPosix(path, &s);
   if (e != 0) return e;

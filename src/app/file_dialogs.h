@@ -24,8 +24,17 @@
 // The signature the open dialogs' type lists carry.
 inline constexpr OSType kOpenListSignature = FourCC("8BIM");
 
+// Where an open or save dialog for files of `type` opens, unless a
+// SaveDialogScope names another folder: where such files live, the folder
+// of the first of them the preset menus list below the maker's folder (a
+// dialog's presets, the stored effects of a family), else the maker's folder
+// itself; images, text files and a dialog of every file open in the maker's
+// folder, which holds the content library's folders. Empty without a session
+// (the dialog then opens where it likes).
+std::string DialogFolderFor(OSType type);
+
 // The open dialog, listing files of the `count` given types (none: every
-// file). 1 when a file was chosen: the record's volume, folder and name then
+// file), opened in DialogFolderFor(the first type). 1 when a file was chosen: the record's volume, folder and name then
 // name it and its path is rebuilt; creator and type stay. 0 when cancelled.
 // The prompt (length-prefixed, may be null) is shown as the dialog's title.
 int16_t VMK_GetFile(fichier* f, const OSType* types, const unsigned char* prompt, int16_t count);
@@ -33,7 +42,7 @@ int16_t VMK_GetFile(fichier* f, const OSType* types, int16_t count);
 
 // The save dialog for the record's type and creator, its name as the
 // default (a record without a name offers the innermost SaveDialogScope's
-// name), opened where that scope says. 1 when a name
+// name), opened where that scope says, else in DialogFolderFor(its type). 1 when a name
 // and place were chosen: the record names the file (given its type's
 // extension) and its path is rebuilt; 0 when cancelled. Creating or
 // replacing the file is the caller's business.
@@ -100,7 +109,8 @@ plat::Ptr CreateOpenHandle(OSType signature, int16_t count, const OSType* types)
 std::vector<OSType> TypesOfOpenList(const char* list);
 
 // The open dialog with previews: the ready type list `typeList` when given,
-// else one built from `types`. 0 and *out naming the chosen file;
+// else one built from `types`; opened in DialogFolderFor(the list's first
+// type). 0 and *out naming the chosen file;
 // kParamError without `out`; kUserCanceled when cancelled. The filter
 // routine is not used: the type list does the filtering.
 OSErr GetOneFileWithPreview(int16_t numTypes, const char* typeList, const OSType* types, FSSpec* out,

@@ -230,6 +230,8 @@ class VMKimabox final {
   virtual void GetBuf(int32_t stride, int32_t ignored, char* pixels, int32_t w, int32_t h);
   virtual void GetBufRGB(int32_t stride, int32_t ignored, uint8_t* r, uint8_t* g, uint8_t* b,
                          int32_t w, int32_t h);
+  // The owner's 4-byte pixels (R, G, B, unused) into the display, mode 0 only; a preview
+  // asked for before it and still on its way is dropped when it comes back.
   virtual void SetBuf(int16_t mode, int32_t stride, int32_t ignored, char* pixels, int32_t w,
                       int32_t h, int16_t alpha);
   virtual void SetBufRGB(int16_t mode, int32_t x0, int32_t y0, int32_t x1, int32_t y1,

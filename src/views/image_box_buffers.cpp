@@ -260,6 +260,19 @@ void VMKimabox::SetBruMod(int32_t size, int32_t second, int32_t third, int32_t f
 void VMKimabox::SetBuf(int16_t mode, int32_t stride, int32_t, char* pixels, int32_t w, int32_t h,
                        int16_t alpha) {
   if (w == 0 || h == 0 || mode != 0 || pixels == nullptr || !display_) return;
+  // The owner's picture replaces what a preview asked for before it would show, in the layout
+  // that preview was asked with: one still on its way is dropped when it comes (a library
+  // slot's new picture record asks for a preview of the photograph, and the thumbnail put in
+  // right after it was covered by the photograph's corner when that preview came back from the
+  // worker), and its layout is taken now, as a preview made at once would have left it.
+  ++previewGeneration_;
+  if (auto running = runningPreview_.lock()) {
+    const vmkviews::PreviewCall& call = running->call();
+    if (call.viewWidth == state_.viewWidth * call.backing && call.viewHeight == state_.viewHeight * call.backing)
+      CommitLayout(call);
+    running->MarkStale();
+  }
+  runningPreview_.reset();
   fineScale_ = 0;
   const auto* src = reinterpret_cast<const uint8_t*>(pixels);
   for (int32_t y = 0; y < dispHeight_; ++y) {

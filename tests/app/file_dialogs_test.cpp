@@ -193,6 +193,65 @@ TEST_F(FileDialogs, AnUnnamedRecordOffersTheScopesNameAndANamedOneItsOwn) {
   EXPECT_EQ(ui_.saveRequests[1].folder, dir_.path().string());
 }
 
+// Open and save dialogs open where their files live: a type with files below the maker's
+// folder in the folder of the first the preset menus list (a dialog's presets folder), any
+// other in the maker's folder, as do images (spread over the library's folders), text and
+// dialogs of every file; a Save... command's scope names its own folder. Without a session
+// the dialog opens where it likes. They opened in the folder the program was started from.
+TEST_F(FileDialogs, DialogsOpenWhereTheirFilesLive) {
+  const fs::path makers = dir_.path() / "Vellmarkstead";
+  Touch(makers / "Presets" / "Borders" / "Banded frame.hbor");
+  Touch(makers / "Presets" / "Borders" / "Rope.hbor");
+  Touch(makers / "Presets" / "Grid warp" / "Bulge.hxgr");
+  Touch(makers / "Tiles" / "brick.tif");
+  const auto asked = [](const std::vector<OSType>& types) {
+    fichier f;
+    Init_FicStruct(&f);
+    return VMK_GetFile(&f, types.empty() ? nullptr : types.data(), static_cast<int16_t>(types.size()));
+  };
+  const auto saved = [](OSType type) {
+    fichier f;
+    Init_FicStruct(&f);
+    f.type = type;
+    f.creator = FourCC("vMkC");
+    return VMK_PutFile(&f);
+  };
+  EXPECT_EQ(asked({FourCC("hBor")}), 0);  // no session yet
+  EXPECT_EQ(ui_.openRequests.at(0).folder, "");
+  vmktest::ScopedAppData app;
+  ASSERT_TRUE(SetFicFromPosix(&app.data().makersFolder, makers.string()));
+  SetPStr(app.data().folder.path, Colon(makers));
+  app.data().folder.name[0] = 0;
+
+  EXPECT_EQ(asked({FourCC("hBor")}), 0);
+  EXPECT_EQ(asked({FourCC("pAth"), FourCC("TEXT")}), 0);
+  EXPECT_EQ(asked({}), 0);
+  FSSpec none{};
+  const OSType images[] = {FourCC("TIFF"), FourCC("JPEG")};
+  EXPECT_EQ(GetOneFileWithPreview(2, nullptr, images, &none, nullptr), pf::kUserCanceled);
+  ASSERT_EQ(ui_.openRequests.size(), 5u);
+  EXPECT_EQ(ui_.openRequests[1].folder, (makers / "Presets" / "Borders").string());
+  EXPECT_EQ(ui_.openRequests[2].folder, makers.string());
+  EXPECT_EQ(ui_.openRequests[3].folder, makers.string());
+  EXPECT_EQ(ui_.openRequests[4].folder, makers.string());
+
+  EXPECT_EQ(saved(FourCC("hXgr")), 0);
+  EXPECT_EQ(saved(FourCC("vMkC")), 0);  // combined layers: none saved yet
+  {
+    SaveDialogScope command(std::string{});
+    EXPECT_EQ(saved(FourCC("pAth")), 0);
+  }
+  {
+    SaveDialogScope command(dir_.path().string());
+    EXPECT_EQ(saved(FourCC("hXgr")), 0);
+  }
+  ASSERT_EQ(ui_.saveRequests.size(), 4u);
+  EXPECT_EQ(ui_.saveRequests[0].folder, (makers / "Presets" / "Grid warp").string());
+  EXPECT_EQ(ui_.saveRequests[1].folder, makers.string());
+  EXPECT_EQ(ui_.saveRequests[2].folder, makers.string());
+  EXPECT_EQ(ui_.saveRequests[3].folder, dir_.path().string());
+}
+
 // Every live watch sees the file chosen in an open or a save dialog (the
 // save's with its suffix, as written); a cancel changes nothing, and a watch
 // gone is no longer told.

@@ -47,14 +47,14 @@ namespace {
 
 constexpr int kScales[] = {1, 2};
 
-// A picture of one-pixel black and white squares: a render that passes
-// through the view's size anywhere on its way loses it.
-PixelBuffer Checkerboard(uint32_t w, uint32_t h) {
+// A picture of black and white squares, one pixel wide unless said: a render
+// that passes through the view's size anywhere on its way loses it.
+PixelBuffer Checkerboard(uint32_t w, uint32_t h, uint32_t side = 1) {
   PixelBuffer photo(w, h, 1, 4);
   for (uint32_t y = 0; y < h; ++y)
     for (uint32_t x = 0; x < w; ++x) {
       uint8_t* p = photo.rowPtr(y) + 4 * x;
-      p[0] = p[1] = p[2] = (x + y) % 2 == 0 ? 0 : 255;
+      p[0] = p[1] = p[2] = (x / side + y / side) % 2 == 0 ? 0 : 255;
       p[3] = 255;
     }
   return photo;
@@ -319,7 +319,10 @@ class FineImageTools : public vmktest::TuneEffTest {
  protected:
   void SetUp() override {
     TuneEffTest::SetUp();
-    photo_ = Checkerboard(1200, 900);
+    // Squares of three pixels: the preview shows each device pixel as the mean of the picture
+    // under it, as the result scaled down does, and one-pixel squares average to grey at any
+    // density; three-pixel ones still show on the device pixels and are lost at the view's.
+    photo_ = Checkerboard(1200, 900, 3);
     SetSessionSpanImages(&photo_, &unused_);
     vmkviews::RegisterPreviewEngines();
   }

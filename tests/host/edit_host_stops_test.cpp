@@ -114,6 +114,18 @@ class EditHostStopsTest : public ::testing::Test {
          Clock::now() < end && !Ended(pid) && !fs::exists(dir_.file(name));)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  // Waits for the run `pid` to hold (VMK_TEST_HOLD=write:wheld) once OK's
+  // write-back has named its temporary file beside the version `name`;
+  // true when it holds there with that file in the folder `folder`.
+  bool HeldAtWriteBack(const std::string& folder, const std::string& name, pid_t pid) const {
+    WaitForFile("wheld", pid);
+    if (Ended(pid) || !fs::exists(dir_.file("wheld"))) return false;
+    for (const std::string& n : Names(folder))
+      if (n.rfind(".~" + name, 0) == 0) return true;
+    return false;
+  }
+  // Lets a run held by HeldAtWriteBack go on.
+  void GoOn() const { fs::remove(dir_.file("wheld")); }
   std::string Out() const { return vmktest::ReadText(dir_.file("out.txt")); }
   // The names in `folder` (hidden ones too), sorted; none when it is not there.
   std::vector<std::string> Names(const std::string& folder) const {
@@ -264,10 +276,11 @@ TEST_F(EditHostStopsTest, AStartRemovesOnlyWhatAKilledRunMade) {
   // goes with the next start, and so does the copy unless the edit had
   // already taken its place (then the edit stays, whole).
   const std::string large = LargePicture();
-  const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large);
-  const bool seen = WatchForTemporary(dir_.file("v"), large, pid, true);
+  const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large, "VMK_TEST_HOLD=write:wheld");
+  const bool seen = HeldAtWriteBack("v", large, pid);
   ::kill(pid, SIGKILL);
   Reap(pid);
+  GoOn();
   ASSERT_TRUE(seen) << Out();
   EXPECT_EQ(Run("\"$EH\" --versions v --auto cancel picture.png\n"), 0) << Out();
   ::close(locked);
@@ -317,7 +330,7 @@ TEST_F(EditHostStopsTest, AStopWhileOkSaysAVersionWasNotRenderedKeepsTheEdit) {
     SCOPED_TRACE(trial);
     fs::remove_all(dir_.file("v"));
     const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large + " picture.png",
-                            "VMK_TEST_HOLD=copies:held");
+                            "VMK_TEST_HOLD=copies:held,write:wheld");
     WaitForFile("held", pid);
     // Written over in place, as another program may.
     {
@@ -327,8 +340,9 @@ TEST_F(EditHostStopsTest, AStopWhileOkSaysAVersionWasNotRenderedKeepsTheEdit) {
       std::fclose(f);
     }
     fs::remove(dir_.file("held"));
-    const bool seen = WatchForTemporary(dir_.file("v"), large, pid, true);
+    const bool seen = HeldAtWriteBack("v", large, pid);
     ::kill(pid, SIGTERM);
+    GoOn();
     const int status = Reap(pid);
     ASSERT_TRUE(seen) << Out();
     EXPECT_EQ(status, 3) << Out();
@@ -373,11 +387,11 @@ TEST_F(EditHostStopsTest, TwoStopsDuringTheWriteBackLeaveNothingHalfWritten) {
   for (int trial = 0; trial < 3; ++trial) {
     SCOPED_TRACE(trial);
     fs::remove_all(dir_.file("v"));
-    const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large);
-    const bool seen = WatchForTemporary(dir_.file("v"), large, pid, true);
+    const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large, "VMK_TEST_HOLD=write:wheld");
+    const bool seen = HeldAtWriteBack("v", large, pid);
     ::kill(pid, SIGTERM);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ::kill(pid, SIGINT);
+    GoOn();
     const int status = Reap(pid);
     ASSERT_TRUE(seen) << Out();
     const std::vector<std::string> left = Names("v");
@@ -395,32 +409,24 @@ TEST_F(EditHostStopsTest, TwoStopsDuringTheWriteBackLeaveNothingHalfWritten) {
 }
 
 // One stop signal while OK writes the version back: the version is written
-// whole and kept, and the run says so, with a status of its own. (A signal
-// that a busy machine delays until the session has ended changes nothing:
-// the run ends as it would have without it.)
+// whole and kept, and the run says so, with a status of its own.
 TEST_F(EditHostStopsTest, OneStopDuringTheWriteBackSaysWhereTheEditIs) {
   const std::string large = LargePicture();
-  int told = 0;
-  for (int trial = 0; trial < 3; ++trial) {
+  for (int trial = 0; trial < 2; ++trial) {
     SCOPED_TRACE(trial);
     fs::remove_all(dir_.file("v"));
-    const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large);
-    const bool seen = WatchForTemporary(dir_.file("v"), large, pid, true);
+    const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large, "VMK_TEST_HOLD=write:wheld");
+    const bool seen = HeldAtWriteBack("v", large, pid);
     ::kill(pid, SIGTERM);
+    GoOn();
     const int status = Reap(pid);
     ASSERT_TRUE(seen) << Out();
-    if (status == 0) {
-      EXPECT_NE(Out().find("Edited versions are in v"), std::string::npos) << Out();
-    } else {
-      EXPECT_EQ(status, 3) << Out();
-      EXPECT_NE(Out().find("Edit stopped once OK had written the edited versions: they are in v"), std::string::npos)
-          << Out();
-      ++told;
-    }
+    EXPECT_EQ(status, 3) << Out();
+    EXPECT_NE(Out().find("Edit stopped once OK had written the edited versions: they are in v"), std::string::npos)
+        << Out();
     EXPECT_EQ(Names("v"), std::vector<std::string>{large});
     EXPECT_TRUE(HoldsTheEdit("v/" + large));
   }
-  EXPECT_GT(told, 0);
 }
 
 // Stopped before the event loop runs (here held once the copy is made):

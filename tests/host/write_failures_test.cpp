@@ -14,6 +14,7 @@
 #include "host/host_fixture.h"
 #include "host/main_window.h"
 #include "platform/files/file_io.h"
+#include "platform/files/file_types.h"
 #include "platform/files/folder_lock.h"
 #include "script/document_data.h"
 
@@ -230,6 +231,28 @@ TEST_P(PresetSaveTest, OpensInThePresetFolderAndNamesAFileItCouldNotWrite) {
   EXPECT_EQ(vmktest::ReadBytes(old), oldBytes);
   EXPECT_FALSE(fs::exists(fresh));
   EXPECT_EQ(EntriesIn(folder), 1u);
+  EXPECT_TRUE(driver_.errors().empty()) << driver_.errors().front();
+}
+
+// Load... opens where Save... does, beside the presets the popup lists (it opened in the folder
+// the program was started from). Each dialog's Load... is the button before its Save....
+TEST_P(PresetSaveTest, LoadOpensInThePresetFolder) {
+  const SaveCase& c = GetParam();
+  const std::string folder = bundle_.makersFile("Presets/Mine");
+  fs::create_directories(folder);
+  vmktest::WriteText(folder + "/Old." + c.extension, "a preset");
+  tb::WindowRef w = Open();
+  ASSERT_NE(w, nullptr);
+  driver_.ui().AnswerOpenFile(std::nullopt);
+  driver_.Press(kApemainSig, c.button);
+  if (c.askSig != 0) driver_.Press(c.askSig, 2);
+  driver_.Advance(0.2).Press(c.sig, c.save - 1).Press(c.sig, c.cancel);
+  if (c.alertSig != 0) driver_.Press(c.alertSig, 1);
+  driver_.RunSteps(w);
+  const auto& asked = driver_.ui().openRequests;
+  ASSERT_EQ(asked.size(), 1u) << (driver_.errors().empty() ? "" : driver_.errors().front());
+  EXPECT_EQ(asked[0].folder, folder);
+  EXPECT_EQ(asked[0].types, (std::vector<OSType>{plat::files::TypeForExtension(c.extension)}));
   EXPECT_TRUE(driver_.errors().empty()) << driver_.errors().front();
 }
 

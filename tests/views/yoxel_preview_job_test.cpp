@@ -162,6 +162,60 @@ TEST_F(YoxelJobTest, AnAsidePreviewGoesToItsOwnerAndLeavesTheBoxAlone) {
   EXPECT_EQ(handed, 1);
 }
 
+// A picture the box's owner puts in (a library thumbnail) replaces the picture preview its
+// new picture record asked for just before: that preview, finishing afterwards, does not
+// cover it with the photograph's corner, and the thumbnail takes the layout of that record
+// (the box showed a wide photograph before, which left room for a third of it). A preview
+// asked for after it is shown as ever.
+TEST_F(YoxelJobTest, AnOwnersPictureIsNotCoveredByAnEarlierPreview) {
+  vmkviews::RegisterPreviewEngine(vmkviews::kPreviewYoxel, 0, [](const vmkviews::PreviewCall& call) {
+    const int64_t n = static_cast<int64_t>(call.viewWidth) * call.viewHeight;
+    for (int c = 0; c < 3; ++c) std::fill(call.planes[c], call.planes[c] + n, uint8_t{20});
+    return int32_t{0};
+  });
+  box_.SetBufParam(1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
+  box_.SetPanBufCoord(0, 0, 100000, 100000);
+  Yoxel wide;
+  Init_YoxelPar(wide.par, 120, 30, 72, 0, 5);
+  box_.SetYoxelPar(wide.par, 0, 3);
+  ASSERT_EQ(runner_.jobs.size(), 1u);
+  runner_.jobs[0]->Run();
+  box_.FinishPreview(*runner_.jobs[0]);
+  ASSERT_LT(box_.displayedHeight(), 30);
+  Yoxel thumb;
+  Init_YoxelPar(thumb.par, 40, 30, 72, 0, 5);
+  box_.SetYoxelPar(thumb.par, 0, 3);
+  ASSERT_EQ(runner_.jobs.size(), 2u);
+  std::vector<uint8_t> light(40 * 30 * 4);
+  for (size_t i = 0; i < light.size(); i += 4) {
+    light[i] = 200;
+    light[i + 1] = 190;
+    light[i + 2] = 170;
+  }
+  box_.SetBuf(0, 40, 40, reinterpret_cast<char*>(light.data()), 40, 30, 255);
+  const auto shown = [this](int32_t x, int32_t y) {
+    const plat::draw::ImageRef im = box_.DisplayImage();
+    const uint8_t* p = im.data + static_cast<size_t>(y) * im.rowBytes + static_cast<size_t>(x) * 4;
+    return std::vector<int>{p[0], p[1], p[2], p[3]};
+  };
+  const std::vector<int> thumbnail{200, 190, 170, 255};
+  // The picture's 40 x 30 pixels span 39 x 29 in the view's 40 x 30, which the layout keeps.
+  EXPECT_EQ(box_.displayedWidth(), 40);
+  EXPECT_EQ(box_.displayedHeight(), 29);
+  EXPECT_EQ(shown(5, 5), thumbnail);
+  EXPECT_EQ(shown(39, 28), thumbnail);
+  EXPECT_TRUE(runner_.jobs[1]->stale());
+  runner_.jobs[1]->Run();
+  box_.FinishPreview(*runner_.jobs[1]);
+  EXPECT_EQ(shown(5, 5), thumbnail);
+  EXPECT_EQ(shown(39, 28), thumbnail);
+  box_.SetYoxelPar(thumb.par, 0, 3);
+  ASSERT_EQ(runner_.jobs.size(), 3u);
+  runner_.jobs[2]->Run();
+  box_.FinishPreview(*runner_.jobs[2]);
+  EXPECT_EQ(shown(5, 5)[0], 20);
+}
+
 // A finished job's planes sampled into a smaller picture as the display is.
 TEST_F(YoxelJobTest, JobPicturesAreSampledAsTheDisplayIs) {
   vmkviews::RegisterPreviewEngine(vmkviews::kPreviewYoxel, 0, [](const vmkviews::PreviewCall& call) {

@@ -206,7 +206,7 @@ bool MakeEditableVersion(const std::string& image, const std::string& folder, st
       }
     }
     if (claimed) {
-      HoldForTest("claim");
+      stops::HoldForTest("claim");
       break;
     }
     if (error != EEXIST) {
@@ -273,13 +273,3 @@ void EditableCopies::Remove() {
   if (!kept_) stops::RemoveRecorded(&notRemoved_);
 }
 
-void HoldForTest(const char* point) {
-  const char* hold = std::getenv("VMK_TEST_HOLD");
-  const size_t n = std::strlen(point);
-  if (hold == nullptr || std::strncmp(hold, point, n) != 0 || hold[n] != ':') return;
-  const char* file = hold + n + 1;
-  const int fd = ::open(file, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return;
-  ::close(fd);
-  for (int waited = 0; waited < 6000 && ::access(file, F_OK) == 0; ++waited) ::poll(nullptr, 0, 10);
-}

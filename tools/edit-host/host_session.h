@@ -105,12 +105,3 @@ class EditableCopies {
   bool kept_ = false;
 };
 
-// For tests of what a stop does at a given moment: with
-// VMK_TEST_HOLD=POINT:FILE in the environment, the run holds at POINT
-// ("claim": a copy's name just claimed, before its pixels are written;
-// "copies": every copy made, before the plug-in is loaded; "loop": the
-// plug-in has read the first version and shows its window, before the
-// event loop runs; "exit": main has returned) until FILE, which it makes
-// there, is removed, for at most a minute. Anywhere else, and without the
-// variable, it does nothing.
-void HoldForTest(const char* point);

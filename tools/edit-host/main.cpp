@@ -287,7 +287,7 @@ int main(int argc, char** argv) {
   if (options.versions.empty()) options.versions = DefaultVersionsFolder();
   if (options.bundle.empty()) options.bundle = DefaultBundleFolder(argv[0]);
 
-  std::atexit([] { HoldForTest("exit"); });
+  std::atexit([] { stops::HoldForTest("exit"); });
   QApplication app(argc, argv);
   LiveProbe* probe = LiveProbe::Install(&app);
   HostEditManager manager;
@@ -319,7 +319,7 @@ int main(int argc, char** argv) {
     }
     manager.AddVersion(copy);
   }
-  HoldForTest("copies");
+  stops::HoldForTest("copies");
   HostApiManager api(&manager);
 
   std::string why;
@@ -434,7 +434,7 @@ int main(int argc, char** argv) {
     });
     watcher->start(20);
   }
-  HoldForTest("loop");
+  stops::HoldForTest("loop");
   // Set before the loop's first turn, which may already press OK: a stop
   // while OK writes the versions then waits for the loop.
   gLoopServes = 1;

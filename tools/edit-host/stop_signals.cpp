@@ -9,8 +9,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/files/race_free_removal.h"
 #include "platform/files/run_record.h"
@@ -72,6 +75,15 @@ std::atomic<Temporary*> gTemporaries{nullptr};
 // The nodes by token, for the program's threads only.
 std::mutex gTokensLock;
 std::vector<Temporary*> gTokens;
+// Paths that another took the place of: never freed, as the handler may
+// still be reading one, but kept where the program can reach them.
+std::vector<char*> gRetiredPaths;
+
+void Retire(char* path) {
+  if (path == nullptr) return;
+  std::lock_guard<std::mutex> g(gTokensLock);
+  gRetiredPaths.push_back(path);
+}
 std::atomic<Made*> gMade{nullptr};
 std::atomic<char*> gLine{nullptr};
 std::atomic<int> gPhase{kOpen};
@@ -88,6 +100,8 @@ std::vector<std::pair<std::string, std::string>> gStranded;
 
 thread_local int tDepth = 0;
 thread_local sigset_t tMask;
+// Set when a write-back's temporary file is made, for the test hold.
+thread_local bool tHoldAfterStep = false;
 
 // A millisecond's wait, as a handler may wait.
 void Pause() { ::poll(nullptr, 0, 1); }
@@ -282,6 +296,12 @@ void Step(bool starting) {
   if (--tDepth > 0) return;
   gChanging.fetch_sub(1);
   ::pthread_sigmask(SIG_SETMASK, &tMask, nullptr);
+  // Once the write-back's temporary file has its name, and with stops let
+  // through again, as while its pixels are written.
+  if (tHoldAfterStep) {
+    tHoldAfterStep = false;
+    HoldForTest("write");
+  }
 }
 
 Made* FindCopy(const char* path) {
@@ -323,6 +343,7 @@ int TemporaryMade(const char* temporary, const char* finalPath, int fd) {
     t = TakeNode();
     const size_t n = std::strlen(temporary);
     if (n + 1 > t->capacity) {
+      Retire(t->path);
       t->path = new char[n + 1];
       t->capacity = n + 1;
     }
@@ -340,6 +361,7 @@ int TemporaryMade(const char* temporary, const char* finalPath, int fd) {
   t->landed = nullptr;
   gRecord.Made(t->id, files::RunRecord::Kind::kTemporary, temporary, Inode(t->identity));
   t->state.store(2);
+  if (t->replaces != nullptr && t->replaces->stage.load() == 1) tHoldAfterStep = true;
   return t->token;
 }
 
@@ -465,7 +487,7 @@ void TemporaryEnded(int token, bool renamed) {
   Made* copy = t->replaces;
   gRecord.Ended(t->id);
   if (renamed && copy != nullptr && copy->now.load() != nullptr) {
-    if (t->landed != nullptr) copy->path.store(t->landed);
+    if (t->landed != nullptr) Retire(copy->path.exchange(std::exchange(t->landed, nullptr)));
     // The copy's name holds this file now; the file it held before is let
     // go (its blocks are freed).
     auto* now = new Identity(t->identity);
@@ -483,7 +505,7 @@ void TemporaryEnded(int token, bool renamed) {
   }
   t->identity = Identity();
   t->replaces = nullptr;
-  t->landed = nullptr;
+  Retire(std::exchange(t->landed, nullptr));
   t->state.store(0);
 }
 
@@ -603,6 +625,28 @@ void StopFromHandler(int signal) {
   if (all && line != nullptr) Say(line);
   gRecord.Finish();
   ::_exit(128 + signal);
+}
+
+void HoldForTest(const char* point) {
+  const char* hold = std::getenv("VMK_TEST_HOLD");
+  const size_t n = std::strlen(point);
+  // POINT:FILE[,POINT:FILE...]: the first entry of this point.
+  for (const char* entry = hold; entry != nullptr && *entry != 0;) {
+    const char* comma = std::strchr(entry, ',');
+    const size_t length = comma != nullptr ? static_cast<size_t>(comma - entry) : std::strlen(entry);
+    if (length > n + 1 && std::strncmp(entry, point, n) == 0 && entry[n] == ':') {
+      char file[4096];
+      if (length - n - 1 >= sizeof file) return;
+      std::memcpy(file, entry + n + 1, length - n - 1);
+      file[length - n - 1] = 0;
+      const int fd = ::open(file, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      if (fd < 0) return;
+      ::close(fd);
+      for (int waited = 0; waited < 6000 && ::access(file, F_OK) == 0; ++waited) ::poll(nullptr, 0, 10);
+      return;
+    }
+    entry = comma != nullptr ? comma + 1 : nullptr;
+  }
 }
 
 }  // namespace stops

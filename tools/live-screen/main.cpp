@@ -7,6 +7,8 @@
 //   live-screen grab OUT.png X Y W H   a rectangle of the screen as a PNG
 //   live-screen sum X Y W H            a hash of a rectangle's pixels and
 //                                      their mean, one line: "<hash> <mean>"
+//   live-screen means X Y W H          the mean of red, green and blue over a
+//                                      rectangle: "<r> <g> <b>"
 //   live-screen pairs X Y W H          the share of pixel pairs (even column,
 //                                      the next) that differ: near 0 when a
 //                                      picture was drawn at half the screen's
@@ -160,6 +162,22 @@ int SumCommand(int x, int y, int w, int h) {
   }
   std::printf("%016llx %.3f\n", static_cast<unsigned long long>(hash),
               total / (3.0 * img.width() * img.height()));
+  return 0;
+}
+
+int MeansCommand(int x, int y, int w, int h) {
+  Screen s;
+  if (s.display == nullptr) return Fail("cannot open the display");
+  QImage img = Grab(s.display, x, y, w, h);
+  if (img.isNull()) return Fail("nothing of that rectangle is on the screen");
+  double total[3] = {0.0, 0.0, 0.0};
+  for (int j = 0; j < img.height(); ++j) {
+    const auto* row = reinterpret_cast<const uint32_t*>(img.constScanLine(j));
+    for (int i = 0; i < img.width(); ++i)
+      for (int k = 0; k < 3; ++k) total[k] += (row[i] >> (16 - 8 * k)) & 255u;
+  }
+  const double n = static_cast<double>(img.width()) * img.height();
+  std::printf("%.3f %.3f %.3f\n", total[0] / n, total[1] / n, total[2] / n);
   return 0;
 }
 
@@ -544,6 +562,7 @@ int StatsCommand(const std::string& path) {
 int Usage() {
   std::fprintf(stderr,
                "usage: live-screen photo OUT.jpg W H | grab OUT.png X Y W H | sum X Y W H | pairs X Y W H |\n"
+               "       means X Y W H |\n"
                "       close WINDOW | wm | frame WINDOW | sheet OUT.png NAME=PICTURE ... |\n"
                "       compare PREVIEW.png VERSION [OUT.png] | flip IN OUT.tif | stats PICTURE\n");
   return 2;
@@ -559,6 +578,7 @@ int main(int argc, char** argv) {
   if (command == "grab" && argc == 7) return GrabCommand(argv[2], n(3), n(4), n(5), n(6));
   if (command == "sum" && argc == 6) return SumCommand(n(2), n(3), n(4), n(5));
   if (command == "pairs" && argc == 6) return PairsCommand(n(2), n(3), n(4), n(5));
+  if (command == "means" && argc == 6) return MeansCommand(n(2), n(3), n(4), n(5));
   if (command == "close" && argc == 3) return CloseCommand(std::strtoul(argv[2], nullptr, 0));
   if (command == "wm" && argc == 2) return WmCommand();
   if (command == "frame" && argc == 3) return FrameCommand(std::strtoul(argv[2], nullptr, 0));

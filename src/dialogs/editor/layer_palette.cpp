@@ -116,6 +116,12 @@ void VMKtunelay::PrepareLayerMenu() {
 void VMKtunelay::DrawWindowContent(tb::WindowRef w) {
   PrepareLayerMenu();
   LayerFile* stack = CurrentStack();
+  // The popup names the layer its check boxes show and its commands act on, the current one
+  // (or the one a pick still waiting for the main window's tick names): a list made anew shows
+  // its first entry, which named layer 1 whatever was current (after a pick, after Add),
+  // beside the current layer's boxes.
+  const int16_t shown = pendingOp == 3 ? layerPicked : CurrentLayerIndex();
+  if (stack != nullptr && shown >= 1 && shown <= stack->layerCount) tb::SetControl32BitValue(layerPopup, shown);
   int16_t lock = 0;
   int16_t active = 0;
   if (stack != nullptr) {

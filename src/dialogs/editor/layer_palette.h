@@ -29,6 +29,8 @@ class VMKtunelay {
   // The palette has no fields to read.
   void GetEditValue() {}
   void PrepareLayerMenu();
+  // The popup (on the current layer, or the layer a pick not yet carried out names) and the
+  // current layer's check boxes.
   void DrawWindowContent(plat::tb::WindowRef window);
   void TuneLayLoop(plat::tb::EventLoopTimerRef timer, void* window);
   // 0 hide, 1 show, 2 toggle; other values do nothing.

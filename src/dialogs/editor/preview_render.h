@@ -12,9 +12,18 @@
 // first fw x fh samples of the four w x h planes (rows from the bottom), read
 // at `scale` picture pixels a sample; with `extra`, the further channels the
 // script made, w x h planes into extra[7..]. `kind` 2 reads a combined-layer
-// file, 3 an effect file. The lengths the layers keep in the whole picture's
-// pixels are drawn at the preview's scale. False when a plane cannot be had
-// or the render fails.
+// file, 3 an effect file. A picture larger than the fitted size is rendered
+// on planes FittedSupersampling(scale) times the fitted size each way, each
+// view sample the mean of its block. The lengths the layers keep in the whole
+// picture's pixels are drawn at the planes' scale. False when a plane cannot
+// be had or the render fails.
 bool RenderFittedPreview(const fichier& file, int16_t apply, int32_t docW, int32_t docH, int32_t fw, int32_t fh,
                          float scale, int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra,
                          int16_t kind = 2);
+
+// How many times the fitted size each way the layers are rendered at for a view read at
+// `scale` picture pixels a sample, before each view sample takes the mean of its block: the
+// whole number of picture pixels a sample covers, at most the limit (the render's cost grows
+// as its square).
+inline constexpr int32_t kFittedSupersamplingLimit = 3;
+int32_t FittedSupersampling(float scale);

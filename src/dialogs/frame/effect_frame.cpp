@@ -379,7 +379,7 @@ std::string EffectFrame::PresetFolder() const {
     const size_t slash = first.rfind('/');
     if (slash != std::string::npos && slash > 0) return first.substr(0, slash);
   }
-  return gappData != nullptr ? FicToPosix(gappData->makersFolder) : std::string();
+  return std::string();
 }
 
 int16_t EffectFrame::SavePreset(const std::function<int16_t()>& write) { return SavePreset(write, PresetFolder()); }

@@ -370,8 +370,10 @@ class EffectFrame {
   // `write` answered.
   int16_t SavePreset(const std::function<int16_t()>& write);
   int16_t SavePreset(const std::function<int16_t()>& write, const std::string& folder);
-  // Where Save... opens: the folder of the first preset the popup lists, or
-  // the maker's folder whose tree the popup lists when it lists none.
+  // Where Save... opens: the folder of the first preset the popup lists; empty
+  // when it lists none (a dialog without presets, or none saved yet), and the
+  // save dialog then opens where files of the record's type live
+  // (DialogFolderFor), as every other save and open dialog does.
   std::string PresetFolder() const;
   // A preset read after which, with Option alone held, `keep` copies the
   // parts the dialog keeps from the record as it was before the read.

@@ -352,6 +352,7 @@ class LiveServices final : public ui::Services {
     TieToFrontWindow(&dialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setProxyModel(new TypeFilter(request.types));
+    if (!request.folder.empty()) dialog.setDirectory(QString::fromStdString(request.folder));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     *path = dialog.selectedFiles().front().toStdString();
     return true;

@@ -412,6 +412,54 @@ TEST_F(PinmainWindowTest, PalettesAreCarriedOutByTheMainTickAndTheViewFollowsThe
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// The layer palette names the current layer in its popup, whose check boxes are that layer's:
+// after a layer is picked there, after Add (the new layer, once it is named) and after the
+// current layer changed another way, at the palette's next redraw. Its list is rebuilt at every
+// redraw, and the list's first entry, layer 1, used to be shown whatever was current.
+TEST_F(PinmainWindowTest, TheLayerPaletteShowsTheCurrentLayer) {
+  MakeLayers(3);
+  stack()->SetLayAct(3, 0);
+  VMKpinmainUI editor;
+  const auto shown = [&] { return tb::GetControl32BitValue(editor.layerPalette->layerPopup); };
+  driver_.Advance(0.6)
+      .Press(kMain, 45)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        ASSERT_NE(editor.layerPalette, nullptr);
+        EXPECT_EQ(shown(), 1);
+        tb::SetControl32BitValue(editor.layerPalette->layerPopup, 3);
+        Send(editor.layerPalette->window, "Play");
+        // Redrawn before the main window takes the pick, the popup keeps it.
+        editor.layerPalette->DrawWindowContent(editor.layerPalette->window);
+        EXPECT_EQ(shown(), 3);
+      })
+      .Advance(1.2)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(doc()->currentLayer, 3);
+        EXPECT_EQ(shown(), 3);
+        EXPECT_EQ(tb::GetControl32BitValue(editor.layerPalette->activeCheck), 0);
+        Send(editor.layerPalette->window, "Lay1");
+      })
+      // Add names the new layer in the category-name dialog.
+      .Advance(0.6)
+      .Press(FourCC("Catn"), 101)
+      .Advance(1.2)
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(stack()->layerCount, 4);
+        EXPECT_EQ(doc()->currentLayer, 4);
+        EXPECT_EQ(tb::CountMenuItems(editor.layerPalette->layerPopup), 4);
+        EXPECT_EQ(shown(), 4);
+        EXPECT_EQ(tb::GetControl32BitValue(editor.layerPalette->activeCheck), 1);
+        doc()->currentLayer = 2;
+        editor.layerPalette->SetRefreshFlag(1);
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { EXPECT_EQ(shown(), 2); })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty()) << driver_.errors().front();
+}
+
 // A press in the main view of a family with paths goes to the path tool,
 // whose pause before it tells a click from a drag is asked of the services
 // (live it lets the window's loop run): the window's thread never spins.

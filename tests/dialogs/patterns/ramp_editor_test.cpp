@@ -179,6 +179,31 @@ TEST_F(RampDialogTest, SavingFoldsTheShiftsIntoTheRampOnlyWhenTheFileWasWritten)
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// The editor has no presets of its own: its Save... opens where the ramps live (the folder of
+// the first the library lists), else in the maker's folder, as the ramp browser's Open... does.
+TEST_F(RampDialogTest, SaveOpensWhereTheRampsLive) {
+  for (bool ramps : {false, true}) {
+    if (ramps) {
+      std::filesystem::create_directories(bundle_.makersFile("Ramps/Basic"));
+      vmktest::WriteText(bundle_.makersFile("Ramps/Basic/Grey.hvig"), "a ramp");
+    }
+    VMKadjvignUI dlg;
+    const LutVign start = Numbered(2);
+    dlg.SetLutVign(&start);
+    driver_.Advance(0.01)
+        .Do([&](tb::WindowRef) { driver_.ui().AnswerSaveFile(std::nullopt); })
+        .Press(kAvig, kSave)
+        .Press(FourCC("Catn"), 101)
+        .Press(kAvig, kCancel);
+    EXPECT_EQ(dlg.Do_AdjVignUIDlg(), 0);
+    ASSERT_FALSE(driver_.ui().saveRequests.empty());
+    const std::string wanted = ramps ? bundle_.makersFile("Ramps/Basic") : bundle_.makersFile("");
+    EXPECT_TRUE(std::filesystem::equivalent(driver_.ui().saveRequests.back().folder, wanted))
+        << driver_.ui().saveRequests.back().folder;
+  }
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(RampDialogTest, AnOwnerThatOffersNoLivePreviewIsNeverAskedToRefresh) {
   VMKadjvignUI dlg;
   std::vector<int16_t> answers;

@@ -135,9 +135,10 @@ bool AskColor(const std::string& prompt, RGBColor* colour) {
   return true;
 }
 
-bool AskOpenFile(const std::string& prompt, const std::vector<OSType>& types, std::string* path) {
+bool AskOpenFile(const std::string& prompt, const std::vector<OSType>& types, std::string* path,
+                 const std::string& folder) {
   std::string chosen;
-  if (!CurrentServices().ChooseOpenFile(OpenRequest{prompt, types}, &chosen) || chosen.empty()) return false;
+  if (!CurrentServices().ChooseOpenFile(OpenRequest{prompt, types, folder}, &chosen) || chosen.empty()) return false;
   if (path != nullptr) *path = chosen;
   return true;
 }

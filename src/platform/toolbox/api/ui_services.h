@@ -43,9 +43,10 @@
 //
 // Pickers and alerts
 //   AskColor(prompt, &rgb): true when confirmed; rgb is in and out, 16-bit.
-//   AskOpenFile(prompt, types, &path): POSIX path of the chosen file; the
-//     types are four-character file types that the dialog filters on
-//     through the file-type table (an empty list shows every file).
+//   AskOpenFile(prompt, types, &path[, folder]): POSIX path of the chosen
+//     file; the types are four-character file types that the dialog filters
+//     on through the file-type table (an empty list shows every file); the
+//     dialog opens in `folder` when one is given.
 //   AskSaveFile(prompt, defaultName, type, &path, &replacing[, folder]): the
 //     dialog opens in `folder` when one is given.
 //   AskFolder(prompt, &path).
@@ -108,6 +109,7 @@ struct CursorChoice {
 struct OpenRequest {
   std::string prompt;
   std::vector<OSType> types;  // empty: every file
+  std::string folder;         // where the dialog opens; empty: where it likes
 };
 
 struct SaveRequest {
@@ -201,7 +203,8 @@ void SetResourceCursor(int16_t cursorId);
 CursorChoice LastCursor();
 
 bool AskColor(const std::string& prompt, RGBColor* colour);
-bool AskOpenFile(const std::string& prompt, const std::vector<OSType>& types, std::string* path);
+bool AskOpenFile(const std::string& prompt, const std::vector<OSType>& types, std::string* path,
+                 const std::string& folder = {});
 bool AskSaveFile(const std::string& prompt, const std::string& defaultName, OSType type, OSType creator,
                  std::string* path, bool* replacing, const std::string& folder = {});
 bool AskFolder(const std::string& prompt, std::string* path);
