@@ -1,6 +1,7 @@
-// Smart blur: every pixel becomes the weighted mean of itself and of the
-// nearby pixels of close enough colour, the neighbourhood being what short
-// straight scans reach before they meet a pixel of too different a colour.
+// Smart blur: every pixel becomes the weighted mean (to the nearest) of
+// itself and of the nearby pixels of close enough colour, the neighbourhood
+// being what short straight scans reach before they meet a pixel of too
+// different a colour.
 // Each pair of pixels is tested once, from the one that comes first in
 // raster order, and credited to both. The smoothing effect shapes the
 // blurred image by a contrast mask from a grey guide.
@@ -73,7 +74,7 @@ void X_SmartBlur_buf(int16_t mode, int32_t height, int32_t width, RowPlanes plan
 // The smoothing effect over the rectangle (right and bottom exclusive,
 // clipped): smart-blurred `iterations` times (below 1 counts as 1), shaped by
 // the guide's contrast mask, limited to darkening (limitMode 1) or
-// lightening (2) and mixed with src at opacity percent. Outside the
+// lightening (2) and mixed with src at opacity percent, to the nearest. Outside the
 // rectangle dst is not touched. The guide is always rescaled with the
 // Lanczos filter; `resample`, the offsets and the scales play no part.
 // 0, or -1 when memory is short (dst unchanged).

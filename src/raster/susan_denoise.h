@@ -2,6 +2,8 @@
 // becomes the mean of its neighbours weighted by how close their brightness
 // is to its own, itself left out, or the median of its eight neighbours when
 // none is similar. Borders are mirrored so edge samples get a full window.
+// The passes round their means and medians to the nearest, and the denoise
+// filters their mixes, so that repeated passes keep a picture's brightness.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +16,8 @@
 // similar, and only the centre sample counts, so smoothing keeps the plane.
 void setup_brightness_lut(unsigned char** table, int32_t t, int32_t form);
 
-// Mean of the middle two of the eight neighbours of (column, row), truncated.
+// Mean of the middle two of the eight neighbours of (column, row), truncated
+// (the passes round theirs).
 int32_t median(const unsigned char* plane, int32_t row, int32_t column, int32_t width);
 
 // Copies the plane into `enlarged` with a mirrored border of b samples and
@@ -42,7 +45,7 @@ int32_t DeNoise(int16_t mode, int16_t opacity, unsigned char* plane, const unsig
 
 // Channel by channel (mode 0: bytes 0..3, else 0..2) over the rectangle
 // (right and bottom exclusive, clipped to the image): byte k of dst becomes
-// (opacity * smoothed + (100 - opacity) * byte k of dst) / 100.
+// (opacity * smoothed + (100 - opacity) * byte k of dst) / 100, to the nearest.
 // 0, or -1 (dst unchanged).
 int32_t X_DeNoise_buffer(int16_t mode, int32_t height, int32_t width, const uint32_t* src,
                          uint32_t* dst, int32_t left, int32_t top, int32_t right, int32_t bottom,

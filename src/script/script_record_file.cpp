@@ -24,6 +24,7 @@
 #include "engines/records/session_defaults.h"
 #include "operations/effects.h"
 #include "platform/toolbox/api/ui_services.h"
+#include "script/blur_spread.h"
 #include "script/layers.h"
 #include "script/script_blocks.h"
 #include "script/script_file.h"
@@ -501,4 +502,9 @@ int32_t ScriptFile::RecallScript(int16_t quiet, int16_t* count, Oprn** first, Fi
   int32_t pos = 0;
   return RecallScriptAtPos(&pos, quiet, count, first, file, mode, preview, value1, value2, name,
                            text, fx, fy, scaleFlag);
+}
+
+double PyramidBlurSpread(int32_t radius) {
+  const BlurSpreadTable* spreads = BlurSpreads();
+  return spreads != nullptr ? (*spreads)[std::clamp(radius, 0, kMaxBlurRadius)] : -1.0;
 }

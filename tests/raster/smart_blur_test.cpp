@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
@@ -50,7 +51,7 @@ std::vector<uint32_t> Blur(int16_t mode, int32_t w, int32_t h, const std::vector
 }
 
 // The pass written plainly: slots per pixel, scans in the kernel's order,
-// weights from the ramp recomputed here.
+// weights from the ramp recomputed here, each mean rounded to the nearest.
 std::vector<uint32_t> ReferenceBlur(int channels, int32_t w, int32_t h,
                                     const std::vector<uint32_t>& src, int radius, int t,
                                     bool weighted) {
@@ -105,7 +106,8 @@ std::vector<uint32_t> ReferenceBlur(int channels, int32_t w, int32_t h,
         if (stopAtX) break;
       }
       int b[4] = {0, 0, 0, 0};
-      for (int k = 0; k < channels; ++k) b[k] = sum[k] / sum[channels];
+      for (int k = 0; k < channels; ++k)
+        b[k] = static_cast<int>(std::floor(static_cast<double>(sum[k]) / sum[channels] + 0.5));
       out[i] = Px(b[0], b[1], b[2], b[3]);
     }
   return out;
@@ -119,6 +121,12 @@ TEST(SmartBlur, ExactMeansOfTheScannedNeighbourhood) {
   EXPECT_EQ(PxByte(out[1], 1), 11);
   EXPECT_EQ(PxByte(out[2], 2), 50);
   for (uint32_t v : out) EXPECT_EQ(PxByte(v, 3), 0);  // three channels clear byte 3
+  // Means are rounded to the nearest: 10 finds 12 and 13, (10 + 12 + 13) / 3
+  // is 11.67, so 12 (truncated, 11); 12 finds 13 and holds 10, 12 too.
+  const auto near = Blur(1, 3, 1, Grey({10, 12, 13}), 5, 5, 0);
+  EXPECT_EQ(PxByte(near[0], 0), 12);
+  EXPECT_EQ(PxByte(near[1], 0), 12);
+  EXPECT_EQ(PxByte(near[2], 0), 12);
 
   // When the pixel straight below is dissimilar, that row's rightward scan
   // still runs but the rows below it are not visited: the top-left pixel
@@ -351,7 +359,7 @@ TEST_F(Smoothing, FinalMixMatchesItsPlainFormAtAnyThreadCount) {
       for (int k = 0; k < 4; ++k) {
         const int sv = PxByte(tex[i], k);
         const int t = limit.Row(shape.Row(127)[PxByte(blurred[i], k)])[sv];
-        out[k] = (op * t + (255 - op) * sv) / 255;
+        out[k] = (op * t + (255 - op) * sv + 127) / 255;  // to the nearest
       }
       want[i] = Px(out[0], out[1], out[2], out[3]);
     }

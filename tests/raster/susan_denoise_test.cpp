@@ -37,8 +37,17 @@ std::vector<uint8_t> Noise(int32_t w, int32_t h, uint32_t seed, int spread) {
   return p;
 }
 
+// The mean of the middle two of eight neighbours as the passes take it: to
+// the nearest, a tie below mid-grey to the odd value and from there up to the
+// even one.
+int RoundedMiddle(int a, int b) {
+  const int s = a + b, lo = s / 2;
+  if (s % 2 == 0) return lo;
+  return (lo % 2 == 1) == (s < 255) ? lo : lo + 1;
+}
+
 // The 3 x 3 pass written plainly: nine weights with the centre's, single
-// precision sums and quotient, over a mirrored border.
+// precision sums and quotient rounded to the nearest, over a mirrored border.
 std::vector<uint8_t> ReferenceSmooth(const std::vector<uint8_t>& p, int32_t w, int32_t h,
                                      const Lut& lut) {
   auto at = [&](int32_t x, int32_t y) {
@@ -60,14 +69,15 @@ std::vector<uint8_t> ReferenceSmooth(const std::vector<uint8_t>& p, int32_t w, i
         }
       const int n = area - 100;
       if (n != 0) {
-        out[y * w + x] = static_cast<uint8_t>(static_cast<int>((total - 100.0f * c) / n));
+        out[y * w + x] =
+            static_cast<uint8_t>(static_cast<int>(std::floor((total - 100.0f * c) / n + 0.5f)));
       } else {
         std::vector<int> nb;
         for (int dy = -1; dy <= 1; ++dy)
           for (int dx = -1; dx <= 1; ++dx)
             if (dx != 0 || dy != 0) nb.push_back(at(x + dx, y + dy));
         std::sort(nb.begin(), nb.end());
-        out[y * w + x] = static_cast<uint8_t>((nb[3] + nb[4]) / 2);
+        out[y * w + x] = static_cast<uint8_t>(RoundedMiddle(nb[3], nb[4]));
       }
     }
   return out;
@@ -173,9 +183,36 @@ TEST(SusanSmoothing, OutliersAndBorders) {
   }
   // Row 0 sees five neighbours of 100 (two beside it, three mirrored above)
   // and three of 110 at weight 100 * exp(-1/4) = 77:
-  // (5*100*100 + 3*110*77) / (500 + 231) = 103; row 1 the other way round.
+  // (5*100*100 + 3*110*77) / (500 + 231) = 103.2, so 103; row 1 the other way
+  // round, (3*100*77 + 5*110*100) / 731 = 106.8, to the nearest 107.
   EXPECT_EQ(q[2], 103);
-  EXPECT_EQ(q[6 + 2], 106);
+  EXPECT_EQ(q[6 + 2], 107);
+  // Every mean and median of a pass is rounded to the nearest, and a median's
+  // tie (an odd sum of the middle two) goes to the odd value below mid-grey
+  // and to the even one from there up, so the negative of a plane smooths to
+  // the negative of its smoothing (a tie at 127.5 itself goes to 128 either
+  // way). Threshold 1: no neighbour 3 or more away from the centre is similar.
+  struct Median {
+    std::vector<uint8_t> nine;
+    int want;
+  };
+  const Median medians[] = {
+      {{10, 10, 12, 20, 90, 14, 15, 16, 18}, 15},          // 14 + 15, below mid-grey: odd
+      {{10, 10, 12, 20, 90, 13, 15, 16, 18}, 14},          // 13 + 15: no tie
+      {{200, 200, 212, 220, 9, 215, 216, 216, 218}, 216},  // 215 + 216 from there up: even
+      {{55, 55, 43, 35, 246, 40, 39, 39, 37}, 39},         // the negative of the last
+      {{120, 130, 125, 126, 9, 127, 128, 140, 150}, 128},  // 127 + 128
+  };
+  for (const Median& m : medians) {
+    auto nine = m.nine;
+    EXPECT_EQ(X_smooth_buf(nine.data(), 3, 3, 10, 1), 0);
+    EXPECT_EQ(nine[4], m.want) << int{m.nine[5]};
+  }
+  // Threshold 100 weighs a difference of 1 at 99: one 10 and seven 12s around
+  // an 11 average 11.75, to the nearest 12 (truncated, 11).
+  std::vector<uint8_t> mean = {10, 12, 12, 12, 11, 12, 12, 12, 12};
+  EXPECT_EQ(X_smooth_buf(mean.data(), 3, 3, 10, 100), 0);
+  EXPECT_EQ(mean[4], 12);
 }
 
 TEST(SusanSmoothing, ThresholdZeroKeepsEverySample) {
@@ -220,7 +257,7 @@ TEST(SusanSmoothing, AnyThreadCountMatchesTheFloatForm) {
 
 // The denoise written plainly: a copy smoothed `passes` times by the plain
 // float form, then every sample of the clipped rectangle blended sample by
-// sample through the shared blend kernel.
+// sample through the shared blend kernel, mixed to the nearest.
 std::vector<uint8_t> PlainDeNoise(std::vector<uint8_t> p, const uint8_t* mask, int32_t w,
                                   int32_t h, int32_t mode, int32_t opacity, int32_t passes,
                                   int32_t threshold, int32_t left, int32_t top, int32_t right,
@@ -239,7 +276,7 @@ std::vector<uint8_t> PlainDeNoise(std::vector<uint8_t> p, const uint8_t* mask, i
       unsigned char t = p[i];
       X_optionRPart(&t, static_cast<uint32_t>(mode + 1), p[i], copy[i]);
       const int32_t m = mask != nullptr ? mask[i] * op / 255 : op;
-      p[i] = static_cast<uint8_t>((m * t + (255 - m) * p[i]) / 255);
+      p[i] = static_cast<uint8_t>((m * t + (255 - m) * p[i] + 127) / 255);
     }
   return p;
 }
@@ -319,11 +356,18 @@ TEST(DenoiseFastForms, PlaneFilterMatchesThePlainCopyAndBlend) {
 // is not a whole number of steps falls to the next form down.
 TEST(SusanSmoothing, EveryVectorLevelMatchesTheFloatForm) {
   for (auto [w, h] : {std::pair{2049, 5}, std::pair{203, 9}}) {
-    // Clustered samples (many similar neighbours) and uniform ones (many
-    // without any, and the widest differences).
+    // Clustered samples (many similar neighbours), uniform ones (many
+    // without any, and the widest differences), and three levels about
+    // mid-grey, where a mean of neighbours one level below and above at equal
+    // weights often lies half-way (the rounded quotients' ties).
     const auto clustered = Noise(w, h, static_cast<uint32_t>(w), 40);
     const auto uniform = vmktest::Noise(static_cast<size_t>(w) * h, static_cast<uint32_t>(h));
-    for (const auto* p : {&clustered, &uniform}) {
+    const auto levels = [&] {
+      auto l = uniform;
+      for (uint8_t& v : l) v = static_cast<uint8_t>(126 + v % 3);
+      return l;
+    }();
+    for (const auto* p : {&clustered, &uniform, &levels}) {
       for (int32_t t : {1, 3, 7, 8, 20, 45, 59, 60, 120}) {
         const auto want = ReferenceSmooth(*p, w, h, Lut(t, 2));
         for (auto level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2,
@@ -334,7 +378,8 @@ TEST(SusanSmoothing, EveryVectorLevelMatchesTheFloatForm) {
             ASSERT_EQ(X_smooth_buf(got.data(), w, h, 10, t), 0);
             ASSERT_EQ(got, want) << w << "x" << h << " t " << t << " level "
                                  << static_cast<int>(level) << " threads " << threads
-                                 << (p == &uniform ? " uniform" : " clustered");
+                                 << (p == &uniform ? " uniform"
+                                                   : (p == &levels ? " levels" : " clustered"));
           }
         }
       }
@@ -383,7 +428,7 @@ TEST_F(Denoise, PixelDriverByChannelAndOpacity) {
   std::vector<uint32_t> half(src.size(), Px(0, 0, 0, 0));
   EXPECT_EQ(X_DeNoise_buffer(0, h, w, src.data(), half.data(), 0, 0, w, h, 50, 1, 10, 20), 0);
   for (size_t i = 0; i < half.size(); ++i) {
-    EXPECT_EQ(PxByte(half[i], 0), rs[i] * 50 / 100);
+    EXPECT_EQ(PxByte(half[i], 0), (rs[i] * 50 + 50) / 100);  // to the nearest
     EXPECT_EQ(PxByte(half[i], 3), 250 * 50 / 100);  // a flat channel stays flat
   }
   auto keep = dst;

@@ -1,5 +1,7 @@
 #include "engines/correction/colour_correction_engine.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -11,6 +13,7 @@
 #include "raster/focus_filters.h"
 #include "raster/smart_blur.h"
 #include "raster/susan_denoise.h"
+#include "script/blur_spread.h"
 
 namespace {
 
@@ -58,6 +61,89 @@ void Pack(int16_t count, uint8_t* const* planes, size_t size, uint32_t* src, uin
   }
 }
 
+// --- Fitted previews ---------------------------------------------------------------------
+//
+// A preview of the picture fitted into a view renders on planes `scale` times smaller than
+// the picture (12 times for a photograph of 6000 pixels in a view of 500). Every step here
+// works on its planes' own pixels: a smart blur over five of them, a 3 x 3 denoise pass, a
+// deblur kernel two pixels wide, a 3 x 3 contrast mask. On the picture these reach a few of
+// its pixels, which the render scaled down to the view averages away; on the planes they
+// reach as many view pixels, `scale` times as far, so at the record's own values the preview
+// smoothed a photograph flat or sharpened its grain where the written version was lightly
+// changed. So at such a scale each step is drawn as the render looks at it: a smoothing's
+// reach and a sharpening's spread as the picture's pixels shrink into the view's, which takes
+// the square of the scale off every spread (a variance), and where the planes' smallest
+// kernel already spreads more than that, fewer repeats of it, or one mixed in at the share it
+// amounts to. The render and a preview at the picture's own size take the record as it is.
+constexpr float kFittedFrom = 1.05f;
+
+// A count of repeats that need not be whole: a whole number of them from one up, and below
+// one a single repeat that the step mixes in at that share.
+struct Repeats {
+  int32_t count;
+  double share;
+};
+
+Repeats RepeatsOf(double repeats) {
+  if (repeats >= 1.0) return {static_cast<int32_t>(std::min(repeats + 0.5, 32767.0)), 1.0};
+  return {1, std::max(repeats, 0.0)};
+}
+
+int32_t Share(int32_t opacity, double share) {
+  return static_cast<int32_t>(std::lround(opacity * share));
+}
+
+// The smart blur's radius, iterations and opacity on planes `scale` times smaller. Its scans
+// reach half its radius (held to 5..22) around a pixel, so the spread of an iteration grows
+// with the square of that reach: on the planes the radius shrinks with the scale down to the
+// blur's least, 5 (a reach of 2), and past that as many iterations of the least as spread the
+// picture as far, or one mixed in at its share. Returns that share (1 when whole).
+double SmartBlurAtScale(float scale, int32_t* radius, int32_t* iterations, int32_t* opacity) {
+  const int32_t held = std::clamp(*radius, 5, 22);
+  const double shrunk = held / static_cast<double>(scale);
+  if (shrunk >= 5.0) {
+    *radius = static_cast<int32_t>(std::lround(shrunk));
+    return 1.0;
+  }
+  const double reach = (held >> 1) / static_cast<double>(scale);
+  const Repeats r = RepeatsOf(std::max(*iterations, 1) * reach * reach / (2.0 * 2.0));
+  *radius = 5;
+  *iterations = r.count;
+  *opacity = Share(*opacity, r.share);
+  return r.share;
+}
+
+// `count` repeats of a 3 x 3 pass, which spreads as much on any planes: on planes `scale`
+// times smaller the picture's spread over the square of the scale.
+Repeats PassesAtScale(float scale, int32_t count) {
+  return RepeatsOf(count / (static_cast<double>(scale) * scale));
+}
+
+// The high pass's blur radius and amount: the radius whose pyramid blur spreads on the planes
+// as the record's spreads on the picture once it shrinks into them, and, where the least blur
+// spreads further than that, the least with the amount cut by as much (the high pass of a
+// blur moves a picture in proportion to its spread). Left as they are when the spreads
+// cannot be measured.
+void HighPassAtScale(float scale, int32_t* radius, int32_t* amount) {
+  if (*radius <= 0 || *amount == 0) return;
+  const double spread = PyramidBlurSpread(*radius);
+  if (!(spread > 0.0)) return;
+  const double want = spread / (static_cast<double>(scale) * scale);
+  int32_t best = -1;
+  double bestSpread = 0.0;
+  for (int32_t r = 1; r <= *radius; ++r) {
+    const double s = PyramidBlurSpread(r);
+    if (!(s > 0.0)) continue;
+    if (best < 0 || std::fabs(s - want) < std::fabs(bestSpread - want)) {
+      best = r;
+      bestSpread = s;
+    }
+  }
+  if (best < 0) return;
+  *radius = best;
+  if (want < bestSpread) *amount = static_cast<int32_t>(std::lround(*amount * want / bestSpread));
+}
+
 }  // namespace
 
 const int16_t* FocusChain(int16_t focusMode) {
@@ -88,8 +174,10 @@ void MiscColCor::ProcessChannelMix(int32_t height, int32_t width, const uint32_t
 void MiscColCor::ProcessDeNoise(int32_t height, int32_t width, const uint32_t* src,
                                 uint32_t* dst, const uint8_t* grey) {
   const int32_t* w = par_->w;
+  int32_t radius = 10, iterations = w[5015], opacity = w[5013];
+  if (viewScale_ > kFittedFrom) SmartBlurAtScale(viewScale_, &radius, &iterations, &opacity);
   X_Smooth_buffer(1, height, width, src, dst, height, width, grey, height, width, 0, 0, width,
-                  height, 0, 0, 0, 1.0f, 1.0f, S(w[5016]), S(w[5015]), S(w[5013]), 10,
+                  height, 0, 0, 0, 1.0f, 1.0f, S(w[5016]), S(iterations), S(opacity), S(radius),
                   S(w[5014] / 3), 0, 0);
 }
 
@@ -102,9 +190,17 @@ void MiscColCor::ProcessSmooth(int32_t height, int32_t width, const uint32_t* sr
   // 44 to 100 scans the same 11 pixels, and 0 to 11 the same 2. Kept so, because stored
   // smoothing effects and presets were made against these steps; a wider scan would render
   // them differently.
+  int32_t radius = w[5008] / 2, iterations = 1, opacity = w[5007], gain = w[5010];
+  if (viewScale_ > kFittedFrom) {
+    const double share = SmartBlurAtScale(viewScale_, &radius, &iterations, &opacity);
+    // The contrast mask is a 3 x 3 high pass of the guide: on the planes it reaches the
+    // scale's square as far, and the blur's share mixes it in too.
+    const double s2 = static_cast<double>(viewScale_) * viewScale_;
+    if (share > 0.0) gain = static_cast<int32_t>(std::lround(gain / (s2 * share)));
+  }
   X_Smooth_buffer(1, height, width, src, dst, height, width, grey, height, width, 0, 0, width,
-                  height, 0, 0, 0, 1.0f, 1.0f, S(w[5012]), 1, S(w[5007]), S(w[5008] / 2),
-                  S(w[5009]), S(w[5011]), S(w[5010]));
+                  height, 0, 0, 0, 1.0f, 1.0f, S(w[5012]), S(iterations), S(opacity), S(radius),
+                  S(w[5009]), S(w[5011]), S(gain));
 }
 
 void MiscColCor::ProcessFocus(int16_t focusMode, int32_t height, int32_t width, uint32_t* src,
@@ -112,6 +208,32 @@ void MiscColCor::ProcessFocus(int16_t focusMode, int32_t height, int32_t width, 
   const int16_t* chain = FocusChain(focusMode);
   if (chain == nullptr) return;  // modes 0 and 16 up run nothing
   const int32_t* w = par_->w;
+  // The steps' values, at a fitted preview's scale as its render would show them there.
+  int32_t deblurOpacity = w[4991], deblurStrength = w[4999];
+  int32_t denoiseOpacity = w[4992], denoisePasses = w[4996];
+  int32_t sharpenBlur = w[4997], sharpenAmount = w[5001];
+  int32_t edgeOpacity = w[4994], edgeBlur = w[5006];
+  if (viewScale_ > kFittedFrom) {
+    // The deblur adds a series of Laplacians of its kernel, at first order the strength
+    // times one; a Laplacian of the picture shrinks by the scale's square into the view.
+    if (deblurStrength > 0) {
+      const Repeats r = PassesAtScale(viewScale_, deblurStrength);
+      deblurStrength = r.count;
+      deblurOpacity = Share(deblurOpacity, r.share);
+    }
+    if (denoisePasses > 0) {
+      const Repeats r = PassesAtScale(viewScale_, denoisePasses);
+      denoisePasses = r.count;
+      denoiseOpacity = Share(denoiseOpacity, r.share);
+    }
+    HighPassAtScale(viewScale_, &sharpenBlur, &sharpenAmount);
+    // The edge blur smooths a tenth of its value in 3 x 3 passes.
+    if (edgeBlur >= 10) {
+      const Repeats r = PassesAtScale(viewScale_, edgeBlur / 10);
+      edgeBlur = 10 * r.count;
+      edgeOpacity = Share(edgeOpacity, r.share);
+    }
+  }
   const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
   for (int k = 0; k < 5 && chain[k] != 0 && !plat::Cancelled(); ++k) {
     // The next step reads what the last one made; dst starts as its own input because the
@@ -120,22 +242,22 @@ void MiscColCor::ProcessFocus(int16_t focusMode, int32_t height, int32_t width, 
     switch (chain[k]) {
       case kFocusDeblur:
         X_DeBlur_buffer(1, height, width, src, dst, height, width, grey, spare, height, width, 0,
-                        0, width, height, 0, 0, 0, 1.0f, 1.0f, S(w[4991]), S(w[4995]),
-                        S(w[4999]), S(w[5003]));
+                        0, width, height, 0, 0, 0, 1.0f, 1.0f, S(deblurOpacity), S(w[4995]),
+                        S(deblurStrength), S(w[5003]));
         break;
       case kFocusDenoise:
-        X_DeNoise_buffer(1, height, width, src, dst, 0, 0, width, height, S(w[4992]),
-                         S(w[4996]), S(w[5000]), S(w[5004]));
+        X_DeNoise_buffer(1, height, width, src, dst, 0, 0, width, height, S(denoiseOpacity),
+                         S(denoisePasses), S(w[5000]), S(w[5004]));
         break;
       case kFocusSharpen:
         X_HighSharp_buffer(1, height, width, src, dst, height, width, grey, spare, height, width,
-                           0, 0, width, height, 0, 0, 0, 1.0f, 1.0f, S(w[4993]), S(w[4997]),
-                           S(w[5001]), S(w[5005]));
+                           0, 0, width, height, 0, 0, 0, 1.0f, 1.0f, S(w[4993]), S(sharpenBlur),
+                           S(sharpenAmount), S(w[5005]));
         break;
       default:
         X_bluroutedge_buffer(1, height, width, src, dst, height, width, grey, spare, height,
-                             width, 0, 0, width, height, 0, 0, 0, 1.0f, 1.0f, S(w[4994]),
-                             S(w[4998]), S(w[5006]), S(w[5002]), 0);
+                             width, 0, 0, width, height, 0, 0, 0, 1.0f, 1.0f, S(edgeOpacity),
+                             S(w[4998]), S(edgeBlur), S(w[5002]), 0);
         break;
     }
   }
@@ -152,6 +274,9 @@ int32_t MiscColCor::FillBuf(int16_t planes, int16_t blendMode, int16_t strength,
   if (width <= 0 || height <= 0 || red == nullptr || !par_.valid()) return 0;
   if (count == 3 && (green == nullptr || blue == nullptr)) return 0;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
+  // Picture pixels to a plane pixel: 1 in a render, more in a preview fitted into its view.
+  const float scale = std::max(scaleX, scaleY);
+  viewScale_ = std::isfinite(scale) && scale > 1.0f ? scale : 1.0f;
 
   // The read lands in the planes, so their size is the reader's stride and
   // height; the picture's own size (the first two of the reader's longs) is

@@ -23,6 +23,9 @@ class MiscColCor {
   // the unprocessed planes; anything else leaves them. With source 3 the fourth plane is the
   // blend mask. The six longs are the picture's size (the planes'
   // size is what the reader fills, so it is not read) and the host rectangle. Result 0.
+  // Scales above 1 (picture pixels to a plane pixel: a preview fitted into its view) draw
+  // each step as the render of the whole picture shows it scaled down to the planes: the
+  // steps' reaches, spreads and repeats are taken at that scale.
   int32_t FillBuf(int16_t planes, int16_t blendMode, int16_t strength, int16_t source,
                   int16_t apply, int32_t width, int32_t height, int32_t left, int32_t top,
                   int32_t right, int32_t bottom, int32_t readWidth, int32_t readHeight,
@@ -46,6 +49,8 @@ class MiscColCor {
 
  private:
   vmkrec::ScratchRecord<ColCorPar> par_;
+  // The last FillBuf's scale (1 for the Process calls of a render).
+  float viewScale_ = 1.0f;
 };
 
 // The focus steps, as the bits of the focus mode.

@@ -1,0 +1,393 @@
+// The fitted previews of Noise Reduction, Smoothing and Focus against what OK writes, on a
+// photograph's 6000 x 4000: each dialog opened on the picture at Fit, a preset of the content
+// library picked from its popup (Light, Medium, Strong), the preview its view shows set against
+// the render of the whole picture (the engine row as the script runs it) scaled down to the
+// preview's size. The figure is the mean absolute difference per sample of the two pictures'
+// medians over blocks of 8 x 8 pixels, as the live check compares a window's preview with the
+// version OK wrote: what a person sees of the picture, not its grain or how each side was
+// resampled.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dialogs/correction/dialog_fixture.h"
+#include "dialogs/correction/focus_dialog.h"
+#include "dialogs/correction/noise_dialog.h"
+#include "dialogs/correction/smoothing_dialog.h"
+#include "engines/families/effect_families.h"
+#include "script/engine_rows.h"
+
+using vmktest::ColCorDialogTest;
+namespace tb = plat::tb;
+
+namespace {
+
+constexpr int16_t kW = 6000, kH = 4000;
+constexpr int32_t kCancel = 102, kPopup = 37;
+// What a fitted preview may differ by from what OK writes.
+constexpr double kBound = 3.0;
+
+// Top-down RGB, three bytes a pixel.
+struct Picture {
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> rgb;
+  uint8_t at(int32_t x, int32_t y, int c) const {
+    return rgb[(static_cast<size_t>(y) * w + x) * 3 + c];
+  }
+};
+
+// A photograph as a camera's small picture enlarged to 6000 x 4000 shows it: its detail (a
+// wooden table's grain, a cup and saucer with hard rims, fur-like strokes and a sensor's
+// grain, all drawn on a 600 x 400 picture) a few pixels across in the view, and soft at the
+// picture's own pixels, which a fitted preview shows ten times as fine as OK renders it.
+void Photograph(PixelBuffer* photo) {
+  constexpr int32_t bw = 600, bh = 400;
+  std::vector<double> base(static_cast<size_t>(bw) * bh * 3);
+  auto lattice = [](int32_t i, int32_t j, uint32_t seed) {
+    uint32_t v = static_cast<uint32_t>(i) * 73856093u ^ static_cast<uint32_t>(j) * 19349663u ^
+                 seed * 83492791u;
+    v ^= v >> 13;
+    v *= 0x5bd1e995u;
+    v ^= v >> 15;
+    return static_cast<double>(v & 0xFFFF) / 65535.0 - 0.5;
+  };
+  // Smooth value noise: a lattice of random levels every `cell` pixels, eased between.
+  auto smooth = [&](double x, double y, double cell, uint32_t seed) {
+    const double fx = x / cell, fy = y / cell;
+    const auto i = static_cast<int32_t>(std::floor(fx)), j = static_cast<int32_t>(std::floor(fy));
+    const double u = fx - i, v = fy - j;
+    const double su = u * u * (3 - 2 * u), sv = v * v * (3 - 2 * v);
+    return (lattice(i, j, seed) * (1 - su) + lattice(i + 1, j, seed) * su) * (1 - sv) +
+           (lattice(i, j + 1, seed) * (1 - su) + lattice(i + 1, j + 1, seed) * su) * sv;
+  };
+  uint32_t grain = 20261209u;
+  for (int32_t y = 0; y < bh; ++y)
+    for (int32_t x = 0; x < bw; ++x) {
+      const double fx = static_cast<double>(x) / bw, fy = static_cast<double>(y) / bh;
+      // The table's grain runs along the rows, dark lines a few pixels apart bending slowly.
+      const double bend = 14.0 * smooth(x, y, 90.0, 1) + 5.0 * smooth(x, y, 25.0, 2);
+      const double line = std::pow(0.5 + 0.5 * std::sin((y + bend) * 1.1), 4.0);
+      double band = 0.0;
+      for (int k = 0; k < 5; ++k) band += 22.0 * smooth(x / 4.0, y, 2.0 * (1 << k), 10 + k);
+      const double light = 70.0 * (1.0 - fx) * (1.0 - 0.5 * fy);
+      double r = 125 + light + band - 55 * line, g = 65 + 0.6 * light + 0.7 * band - 35 * line,
+             b = 35 + 0.3 * light + 0.4 * band - 20 * line;
+      // The saucer (a deep red glaze) and the cup (white, coffee inside, a highlight).
+      const double dx = (fx - 0.45) * bw, dy = (fy - 0.5) * bh;
+      const double saucer = dx * dx / (230.0 * 230.0) + dy * dy / (150.0 * 150.0);
+      const double cup = dx * dx / (120.0 * 120.0) + (dy + 30) * (dy + 30) / (90.0 * 90.0);
+      if (saucer < 1.0) {
+        const double shade = 1.0 - 0.4 * saucer + 0.1 * smooth(x, y, 12.0, 5);
+        r = 175 * shade, g = 45 * shade, b = 28 * shade;
+      }
+      if (cup < 1.0) {
+        r = 238 - 50 * cup, g = 234 - 50 * cup, b = 226 - 55 * cup;
+        if (cup < 0.7)
+          r = 150 + 60 * smooth(x, y, 9.0, 6), g = 95 + 35 * smooth(x, y, 9.0, 7), b = 45;
+        const double hx = dx + 50, hy = dy + 70;
+        if (hx * hx + hy * hy < 12.0 * 12.0) r = g = b = 252;
+      }
+      // Fur to the right: short strokes of light and dark a pixel or two wide.
+      if (fx > 0.85) {
+        const double stroke = std::sin(x * 1.7 + 3.0 * smooth(x, y, 6.0, 8) + y * 0.4);
+        r = 190 + 45 * stroke + 30 * smooth(x, y, 20.0, 9), g = 150 + 40 * stroke,
+        b = 100 + 30 * stroke;
+      }
+      grain = grain * 1664525u + 1013904223u;
+      const double n = static_cast<double>(grain >> 28) - 7.5;
+      double* p = &base[(static_cast<size_t>(y) * bw + x) * 3];
+      p[0] = r + n, p[1] = g + n, p[2] = b + n;
+    }
+  // Enlarged with Catmull-Rom cubics, as an editor enlarges a picture: along the rows, then
+  // down the columns.
+  const int32_t w = static_cast<int32_t>(photo->width()), h = static_cast<int32_t>(photo->height());
+  struct Taps {
+    int32_t at[4];
+    double weight[4];
+  };
+  auto taps = [](int32_t to, int32_t from, int32_t size) {
+    const double s = (to + 0.5) * from / size - 0.5;
+    const auto i = static_cast<int32_t>(std::floor(s));
+    const double t = s - i, t2 = t * t, t3 = t2 * t;
+    Taps r{{},
+           {0.5 * (-t + 2 * t2 - t3), 0.5 * (2 - 5 * t2 + 3 * t3), 0.5 * (t + 4 * t2 - 3 * t3),
+            0.5 * (t3 - t2)}};
+    for (int m = 0; m < 4; ++m) r.at[m] = std::clamp(i - 1 + m, 0, from - 1);
+    return r;
+  };
+  std::vector<Taps> across(static_cast<size_t>(w));
+  for (int32_t x = 0; x < w; ++x) across[x] = taps(x, bw, w);
+  std::vector<float> rows(static_cast<size_t>(bh) * w * 3);
+  for (int32_t y = 0; y < bh; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int k = 0; k < 3; ++k) {
+        double v = 0.0;
+        for (int m = 0; m < 4; ++m)
+          v += across[x].weight[m] * base[(static_cast<size_t>(y) * bw + across[x].at[m]) * 3 + k];
+        rows[(static_cast<size_t>(y) * w + x) * 3 + k] = static_cast<float>(v);
+      }
+  for (int32_t y = 0; y < h; ++y) {
+    const Taps down = taps(y, bh, h);
+    uint8_t* row = photo->rowPtr(static_cast<uint32_t>(y));
+    for (int32_t x = 0; x < w; ++x) {
+      for (int k = 0; k < 3; ++k) {
+        double v = 0.0;
+        for (int m = 0; m < 4; ++m)
+          v += down.weight[m] * rows[(static_cast<size_t>(down.at[m]) * w + x) * 3 + k];
+        row[4 * x + k] = static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+      }
+      row[4 * x + 3] = 255;
+    }
+  }
+}
+
+// The render of the whole picture as OK makes it: the engine row as the script runs it
+// (planes bottom row first, no mask), back to a top-down picture.
+Picture FinalRender(const PixelBuffer& photo, const ColCorPar& record, int16_t effect) {
+  const auto w = static_cast<int32_t>(photo.width()), h = static_cast<int32_t>(photo.height());
+  const size_t n = static_cast<size_t>(w) * h;
+  std::vector<uint8_t> planes(3 * n);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int k = 0; k < 3; ++k)
+        planes[k * n + static_cast<size_t>(h - 1 - y) * w + x] = photo.rowPtr(y)[4 * x + k];
+  ColCorPar copy = record;
+  EngineRowCall row;
+  row.effect = effect;
+  row.record = &copy;
+  row.n = 3;
+  row.w = row.aw = w;
+  row.h = row.ah = h;
+  for (int k = 0; k < 3; ++k) row.planes[k] = planes.data() + k * n;
+  RegisterEffectFamilies();
+  const EngineAdapter adapter = FindEngineRow(effect);
+  EXPECT_NE(adapter, nullptr);
+  if (adapter != nullptr) adapter(row);
+  Picture out{w, h, std::vector<uint8_t>(n * 3)};
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int k = 0; k < 3; ++k)
+        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + k] =
+            planes[k * n + static_cast<size_t>(h - 1 - y) * w + x];
+  return out;
+}
+
+// The picture scaled to w x h by the mean of the pixels each target pixel covers, rounded, as
+// the live check scales the written version.
+Picture ScaledTo(const Picture& big, int32_t w, int32_t h) {
+  Picture out{w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)};
+  const double sx = static_cast<double>(big.w) / w, sy = static_cast<double>(big.h) / h;
+  for (int32_t y = 0; y < h; ++y) {
+    const auto y0 = static_cast<int32_t>(y * sy);
+    const int32_t y1 = std::max(y0 + 1, std::min(big.h, static_cast<int32_t>((y + 1) * sy)));
+    for (int32_t x = 0; x < w; ++x) {
+      const auto x0 = static_cast<int32_t>(x * sx);
+      const int32_t x1 = std::max(x0 + 1, std::min(big.w, static_cast<int32_t>((x + 1) * sx)));
+      const auto count = static_cast<uint64_t>((y1 - y0) * (x1 - x0));
+      for (int c = 0; c < 3; ++c) {
+        uint64_t sum = 0;
+        for (int32_t v = y0; v < y1; ++v)
+          for (int32_t u = x0; u < x1; ++u) sum += big.at(u, v, c);
+        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] =
+            static_cast<uint8_t>((sum + count / 2) / count);
+      }
+    }
+  }
+  return out;
+}
+
+// Each channel's median over blocks of 8 x 8 pixels (the last ones smaller).
+std::vector<double> BlockMedians(const Picture& p) {
+  constexpr int32_t b = 8;
+  const int32_t bw = (p.w + b - 1) / b, bh = (p.h + b - 1) / b;
+  std::vector<double> out;
+  std::vector<int> values;
+  for (int32_t by = 0; by < bh; ++by)
+    for (int32_t bx = 0; bx < bw; ++bx)
+      for (int c = 0; c < 3; ++c) {
+        values.clear();
+        for (int32_t y = by * b; y < std::min(p.h, (by + 1) * b); ++y)
+          for (int32_t x = bx * b; x < std::min(p.w, (bx + 1) * b); ++x)
+            values.push_back(p.at(x, y, c));
+        std::sort(values.begin(), values.end());
+        const size_t n = values.size();
+        out.push_back(n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]));
+      }
+  return out;
+}
+
+double MedianDifference(const Picture& a, const Picture& b) {
+  const std::vector<double> ma = BlockMedians(a), mb = BlockMedians(b);
+  if (ma.size() != mb.size() || ma.empty()) return 255.0;
+  double total = 0.0;
+  for (size_t i = 0; i < ma.size(); ++i) total += std::fabs(ma[i] - mb[i]);
+  return total / static_cast<double>(ma.size());
+}
+
+// The main view's last fitted preview as its engine made it, top-down.
+Picture& Shown() {
+  static Picture shown;
+  return shown;
+}
+
+vmkviews::PreviewEngine& RealEngine() {
+  static vmkviews::PreviewEngine engine = nullptr;
+  return engine;
+}
+
+// The registered engine, and a copy of what it made for the main view (500 wide; the
+// navigator's planes are narrower), its planes holding the picture bottom row first.
+int32_t Capture(const vmkviews::PreviewCall& call) {
+  const int32_t result = RealEngine()(call);
+  if (result == 0 && call.viewWidth == 500) {
+    Picture& p = Shown();
+    p = Picture{call.effWidth, call.effHeight,
+                std::vector<uint8_t>(static_cast<size_t>(call.effWidth) * call.effHeight * 3)};
+    for (int32_t y = 0; y < p.h; ++y)
+      for (int32_t x = 0; x < p.w; ++x)
+        for (int c = 0; c < 3; ++c)
+          p.rgb[(static_cast<size_t>(y) * p.w + x) * 3 + c] =
+              call.planes[c][static_cast<size_t>(p.h - 1 - y) * call.viewWidth + x];
+  }
+  return result;
+}
+
+struct Dialog {
+  const char* name;
+  int16_t effect;
+  OSType signature;
+};
+
+// One preset of a dialog: its popup item (1 Light, 2 Medium, 3 Strong).
+struct Preset {
+  Dialog dialog;
+  int32_t item;
+};
+
+const char* PresetName(int32_t item) {
+  return item == 1 ? "Light" : item == 2 ? "Medium" : "Strong";
+}
+
+class FittedPreviewTest : public ColCorDialogTest {
+ protected:
+  void SetUp() override {
+    Start(kW, kH);
+    photo_ = PixelBuffer(kW, kH, 1, 4);
+    Photograph(&photo_);
+    SetSessionSpanImages(&photo_, &unused_);
+    vmkviews::RegisterPreviewEngines();
+    RealEngine() = vmkviews::FindPreviewEngine(vmkviews::kPreviewColCor, 0);
+    vmkviews::RegisterPreviewEngine(vmkviews::kPreviewColCor, 0, Capture);
+    ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
+    Picture untouched{kW, kH, std::vector<uint8_t>(static_cast<size_t>(kW) * kH * 3)};
+    for (int32_t y = 0; y < kH; ++y)
+      for (int32_t x = 0; x < kW; ++x)
+        for (int c = 0; c < 3; ++c)
+          untouched.rgb[(static_cast<size_t>(y) * kW + x) * 3 + c] =
+              photo_.rowPtr(static_cast<uint32_t>(y))[4 * x + c];
+    plain_ = ScaledTo(untouched, 500, 500 * kH / kW);
+  }
+
+  // The preset's preview at Fit (after `more` edits, if any) and the record it showed.
+  void ShowPreset(EffectDialog& dlg, const Dialog& d, int32_t item,
+                  const std::function<int16_t()>& run, ColCorPar* record,
+                  const std::function<void()>& more = nullptr) {
+    ColCorPar owner;
+    Init_ColCorPar(&owner, kW, kH, 300, d.effect, 0, 0);
+    static_cast<ColCorDialog&>(dlg).SetColCorPar(&owner);
+    Shown() = Picture{};
+    driver_.Advance(0.1).Choose(d.signature, kPopup, item);
+    if (more) more();
+    driver_.Advance(3.1)
+        .Do([&](tb::WindowRef) { static_cast<ColCorDialog&>(dlg).GetColCorPar(record); })
+        .Press(d.signature, kCancel);
+    run();
+  }
+
+  // The preview shown against the render of `record` scaled to it.
+  void Compare(const Dialog& d, const char* what, const ColCorPar& record) {
+    const Picture shown = Shown();
+    ASSERT_GT(shown.w, 0) << d.name << " " << what << ": no fitted preview";
+    // At Fit the picture fills the view's width.
+    ASSERT_EQ(shown.w, plain_.w);
+    ASSERT_EQ(shown.h, plain_.h);
+    const Picture result = ScaledTo(FinalRender(photo_, record, d.effect), shown.w, shown.h);
+    const double difference = MedianDifference(shown, result);
+    std::printf(
+        "fitted preview %-9s %-16s against the result %.2f (preview against the picture %.2f, "
+        "result %.2f)\n",
+        d.name, what, difference, MedianDifference(shown, plain_),
+        MedianDifference(result, plain_));
+    EXPECT_LE(difference, kBound) << d.name << " " << what;
+  }
+
+  Picture plain_;  // the untouched picture scaled to the preview's size
+};
+
+class FittedPreview : public FittedPreviewTest, public ::testing::WithParamInterface<Preset> {};
+
+// Each a test of its own: every one renders the whole photograph once.
+TEST_P(FittedPreview, LooksLikeWhatOkWrites) {
+  const Dialog d = GetParam().dialog;
+  const int32_t item = GetParam().item;
+  ColCorPar record;
+  if (d.effect == 103) {
+    VMKdnoiUI dlg;
+    ShowPreset(
+        dlg, d, item, [&] { return dlg.Do_DNoiDlg(); }, &record);
+  } else if (d.effect == 104) {
+    VMKglimUI dlg;
+    ShowPreset(
+        dlg, d, item, [&] { return dlg.Do_GlimDlg(); }, &record);
+  } else {
+    VMKkevrUI dlg;
+    ShowPreset(
+        dlg, d, item, [&] { return dlg.Do_KevrDlg(); }, &record);
+  }
+  Compare(d, PresetName(item), record);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The focus presets run the deblur and the denoise; with the sharpening and the edge blur
+// switched on too (every step at the Strong preset's values) the preview still looks like its
+// result.
+TEST_F(FittedPreviewTest, FocusWithEveryStepLooksLikeWhatOkWrites) {
+  constexpr OSType kKfoc = FourCC("Kfoc");
+  constexpr int32_t kGroup = 1, kSwitch = 41;
+  const Dialog d{"focus", 105, kKfoc};
+  ColCorPar record;
+  VMKkevrUI dlg;
+  ShowPreset(
+      dlg, d, 3, [&] { return dlg.Do_KevrDlg(); }, &record,
+      [&] {
+        driver_.Choose(kKfoc, kGroup, 3)
+            .Press(kKfoc, kSwitch)
+            .Choose(kKfoc, kGroup, 4)
+            .Press(kKfoc, kSwitch);
+      });
+  ASSERT_EQ(record.w[kCCFocusMode], 15);
+  Compare(d, "Strong, all steps", record);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+std::vector<Preset> Presets() {
+  std::vector<Preset> out;
+  for (const Dialog d :
+       {Dialog{"noise", 103, FourCC("Dnoi")}, Dialog{"smoothing", 104, FourCC("Glim")},
+        Dialog{"focus", 105, FourCC("Kfoc")}})
+    for (int32_t item = 1; item <= 3; ++item) out.push_back({d, item});
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(ContentLibrary, FittedPreview, ::testing::ValuesIn(Presets()),
+                         [](const ::testing::TestParamInfo<Preset>& i) {
+                           return std::string(i.param.dialog.name) + "_" + PresetName(i.param.item);
+                         });
+
+}  // namespace
