@@ -20,10 +20,13 @@
 
 #include "host/host_fixture.h"
 #include "platform/imageio/image_io.h"
+#include "support/child_process.h"
 
 #ifdef VMK_EDIT_HOST
 
 namespace {
+
+using vmktest::Reap;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -64,21 +67,6 @@ class EditHostOutputTest : public ::testing::Test {
       ::close(pipe[1]);
     }
     return pid;
-  }
-  // Waits (at most two minutes) for `pid` to end: its exit status, 128 +
-  // the signal that ended it, or -1 when it had to be killed.
-  static int Reap(pid_t pid) {
-    const auto end = Clock::now() + std::chrono::seconds(120);
-    int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-      if (Clock::now() > end) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        return -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   // Waits (at most a minute) for the file `name` of the test's folder.
   bool WaitFor(const std::string& name) const {

@@ -26,10 +26,13 @@
 #include "host/ApePlugInUtilities/image_files.h"
 #include "host/host_fixture.h"
 #include "platform/imageio/image_io.h"
+#include "support/child_process.h"
 
 #ifdef VMK_EDIT_HOST
 
 namespace {
+
+using vmktest::Reap;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -70,21 +73,6 @@ class EditHostStopsTest : public ::testing::Test {
       ::_exit(127);
     }
     return pid;
-  }
-  // Waits (at most `seconds`) for `pid` to end: its exit status, 128 + the
-  // signal that ended it, or -1 when it had to be killed.
-  static int Reap(pid_t pid, int seconds = 120) {
-    const auto end = Clock::now() + std::chrono::seconds(seconds);
-    int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-      if (Clock::now() > end) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        return -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   static bool Ended(pid_t pid) {
     siginfo_t info{};
