@@ -76,13 +76,19 @@ std::atomic<Temporary*> gTemporaries{nullptr};
 std::mutex gTokensLock;
 std::vector<Temporary*> gTokens;
 // Paths that another took the place of: never freed, as the handler may
-// still be reading one, but kept where the program can reach them.
-std::vector<char*> gRetiredPaths;
+// still be reading one, but kept where the program can reach them (a list
+// no exit handler takes apart, for a leak check run at exit).
+struct Retired {
+  char* path;
+  Retired* next;
+};
+std::atomic<Retired*> gRetired{nullptr};
 
 void Retire(char* path) {
   if (path == nullptr) return;
-  std::lock_guard<std::mutex> g(gTokensLock);
-  gRetiredPaths.push_back(path);
+  auto* r = new Retired{path, gRetired.load()};
+  while (!gRetired.compare_exchange_weak(r->next, r)) {
+  }
 }
 std::atomic<Made*> gMade{nullptr};
 std::atomic<char*> gLine{nullptr};
