@@ -114,6 +114,18 @@ class EditHostStopsTest : public ::testing::Test {
   }
   // Lets a run held by HeldAtWriteBack go on.
   void GoOn() const { fs::remove(dir_.file("wheld")); }
+  // Sends `signals` to the run `pid` once it holds at the write-back of the version `name`
+  // in v, lets it go on and waits for its end: whether it held there, and its status.
+  struct Stopped {
+    bool held;
+    int status;
+  };
+  Stopped StopAtWriteBack(const std::string& name, pid_t pid, std::initializer_list<int> signals) const {
+    const bool held = HeldAtWriteBack("v", name, pid);
+    for (const int sig : signals) ::kill(pid, sig);
+    GoOn();
+    return {held, Reap(pid)};
+  }
   std::string Out() const { return vmktest::ReadText(dir_.file("out.txt")); }
   // The names in `folder` (hidden ones too), sorted; none when it is not there.
   std::vector<std::string> Names(const std::string& folder) const {
@@ -328,10 +340,7 @@ TEST_F(EditHostStopsTest, AStopWhileOkSaysAVersionWasNotRenderedKeepsTheEdit) {
       std::fclose(f);
     }
     fs::remove(dir_.file("held"));
-    const bool seen = HeldAtWriteBack("v", large, pid);
-    ::kill(pid, SIGTERM);
-    GoOn();
-    const int status = Reap(pid);
+    const auto [seen, status] = StopAtWriteBack(large, pid, {SIGTERM});
     ASSERT_TRUE(seen) << Out();
     EXPECT_EQ(status, 3) << Out();
     EXPECT_NE(Out().find("Edit stopped once OK had written the edited versions: they are in v (v/" + large + ")"),
@@ -376,11 +385,7 @@ TEST_F(EditHostStopsTest, TwoStopsDuringTheWriteBackLeaveNothingHalfWritten) {
     SCOPED_TRACE(trial);
     fs::remove_all(dir_.file("v"));
     const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large, "VMK_TEST_HOLD=write:wheld");
-    const bool seen = HeldAtWriteBack("v", large, pid);
-    ::kill(pid, SIGTERM);
-    ::kill(pid, SIGINT);
-    GoOn();
-    const int status = Reap(pid);
+    const auto [seen, status] = StopAtWriteBack(large, pid, {SIGTERM, SIGINT});
     ASSERT_TRUE(seen) << Out();
     const std::vector<std::string> left = Names("v");
     for (const std::string& n : left) EXPECT_NE(n.rfind(".~", 0), 0u) << n << ": " << Out();
@@ -404,10 +409,7 @@ TEST_F(EditHostStopsTest, OneStopDuringTheWriteBackSaysWhereTheEditIs) {
     SCOPED_TRACE(trial);
     fs::remove_all(dir_.file("v"));
     const pid_t pid = Start("--versions v --layers bright.lay --auto ok " + large, "VMK_TEST_HOLD=write:wheld");
-    const bool seen = HeldAtWriteBack("v", large, pid);
-    ::kill(pid, SIGTERM);
-    GoOn();
-    const int status = Reap(pid);
+    const auto [seen, status] = StopAtWriteBack(large, pid, {SIGTERM});
     ASSERT_TRUE(seen) << Out();
     EXPECT_EQ(status, 3) << Out();
     EXPECT_NE(Out().find("Edit stopped once OK had written the edited versions: they are in v"), std::string::npos)

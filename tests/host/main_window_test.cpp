@@ -21,6 +21,19 @@ class MainWindowTest : public vmktest::HostTest {
     return s->mainWindow->window;
   }
   tb::ControlRef Control(tb::WindowRef w, int32_t id) { return tb::FindControl(w, kApemainSig, id); }
+  // A 4 x 4 session shown, its source black and its render white, so that the blend's
+  // first sample is the opacity's share of 255.
+  tb::WindowRef OpenBlackUnderWhite() {
+    tb::WindowRef w = Open(4, 4);
+    if (w == nullptr) return nullptr;
+    driver_.Advance(0.1);
+    driver_.RunSteps(w);
+    Fill(session_->source, 0);
+    PixelBuffer render(4, 4, 1, 4);
+    Fill(render, 255);
+    session_->filtered = render;
+    return w;
+  }
 };
 
 TEST(MainWindowZoom, ShownZoomRunsFromTheFitToFullSize) {
@@ -45,14 +58,8 @@ TEST_F(MainWindowTest, WindowShowsTheImageAndItsZoom) {
 }
 
 TEST_F(MainWindowTest, TypedOpacityAppliesOneSecondAfterTheLastKey) {
-  tb::WindowRef w = Open(4, 4);
+  tb::WindowRef w = OpenBlackUnderWhite();
   ASSERT_NE(w, nullptr);
-  driver_.Advance(0.1);
-  driver_.RunSteps(w);
-  Fill(session_->source, 0);
-  PixelBuffer render(4, 4, 1, 4);
-  Fill(render, 255);
-  session_->filtered = render;
   driver_.Type(kApemainSig, kApemainOpacity, "5").Advance(0.5).Type(kApemainSig, kApemainOpacity, "50", true);
   driver_.Advance(0.9);
   driver_.RunSteps(w);
@@ -74,14 +81,8 @@ TEST_F(MainWindowTest, TypedOpacityAppliesOneSecondAfterTheLastKey) {
 // mouse right after typing is the same case.
 TEST_F(MainWindowTest, OkRightAfterTypingWritesTheTypedOpacity) {
   for (const bool byReturn : {true, false}) {
-    tb::WindowRef w = Open(4, 4);
+    tb::WindowRef w = OpenBlackUnderWhite();
     ASSERT_NE(w, nullptr);
-    driver_.Advance(0.1);
-    driver_.RunSteps(w);
-    Fill(session_->source, 0);
-    PixelBuffer render(4, 4, 1, 4);
-    Fill(render, 255);
-    session_->filtered = render;
     session_->doOpaMod(100, 1);
     ASSERT_EQ(Sample(session_->destination, 0, 0, 0), 255u);
     const std::string version = session_->versions[0].path;
