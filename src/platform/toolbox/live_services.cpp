@@ -434,7 +434,7 @@ class LiveServices final : public ui::Services {
       if (c->kind == Kind::StaticText) {
         std::string t = GetControlText(c.get());
         for (size_t i = 0; i < 4; ++i) {
-          std::string key = "^" + std::to_string(i);
+          const std::string key{'^', static_cast<char>('0' + i)};
           std::string value = i < request.params.size() ? request.params[i] : std::string();
           for (size_t at = t.find(key); at != std::string::npos; at = t.find(key, at + value.size()))
             t.replace(at, key.size(), value);
