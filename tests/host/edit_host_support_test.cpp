@@ -99,8 +99,10 @@ TEST_F(EditHostSupportTest, ALockNameThatIsNoLockFileIsReplacedOrNamed) {
         Run(std::string(make) + " " + lock + "\n" + (folder ? "printf x >" + lock + "/inside\n" : "") +
             "export VMK_SUPPORT_DIR=support\n"
             "\"$EH\" --versions a picture.png >a.txt 2>&1 & pid=$!\n"
-            // Until the first holds the folder (flock(1) is refused it).
-            "i=0; while flock -n support/Vellmarkstead true && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n"
+            // Until the first holds the folder (flock(1) is refused it) or has ended: a
+            // sanitizer build on a loaded machine has taken more than a minute to get there.
+            "i=0; while flock -n support/Vellmarkstead true && kill -0 $pid 2>/dev/null && [ $i -lt 6000 ]; do\n"
+            "  sleep 0.05; i=$((i+1)); done\n"
             "\"$EH\" --versions b --auto ok picture.png; echo \"b $?\"\n"
             "kill -TERM $pid; wait $pid; echo \"a $?\"\ncat a.txt\n");
     EXPECT_EQ(status, 0) << Out();
