@@ -16,6 +16,12 @@
 //   live-screen close WINDOW           asks a window to close as a window
 //                                      manager's close box does
 //                                      (WM_DELETE_WINDOW)
+//   live-screen keys TEXT              binds each character of TEXT that no
+//                                      key types to a spare key, and keeps
+//                                      it so: xdotool then types it as any
+//                                      other key (its own binding is undone
+//                                      at once, and a program that reads
+//                                      the keyboard map late loses the key)
 //   live-screen wm                     the name of the window manager that
 //                                      runs on the display (exit status 1
 //                                      while none does)
@@ -229,6 +235,56 @@ std::vector<long> Property32(Display* d, Window w, const char* name, Atom type) 
     XFree(data);
   }
   return out;
+}
+
+// The code points of a UTF-8 text (no validation beyond the lead byte's length).
+std::vector<uint32_t> CodePoints(const std::string& text) {
+  std::vector<uint32_t> out;
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    uint32_t cp = extra == 0 ? b : b & (0x3Fu >> extra);
+    for (int k = 1; k <= extra && i + k < text.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+    out.push_back(cp);
+    i += 1 + extra;
+  }
+  return out;
+}
+
+int KeysCommand(const std::string& text) {
+  Screen s;
+  if (s.display == nullptr) return Fail("cannot open the display");
+  int first = 0, last = 0, per = 0;
+  XDisplayKeycodes(s.display, &first, &last);
+  KeySym* map = XGetKeyboardMapping(s.display, static_cast<KeyCode>(first), last - first + 1, &per);
+  if (map == nullptr) return Fail("cannot read the keyboard map");
+  auto mapped = [&](KeySym sym) {
+    for (int i = 0; i < (last - first + 1) * per; ++i)
+      if (map[i] == sym) return true;
+    return false;
+  };
+  int spare = last;
+  for (const uint32_t cp : CodePoints(text)) {
+    // Latin-1 characters have keysyms of their own number; the rest are Unicode keysyms.
+    const KeySym sym = cp < 0x100 ? cp : 0x1000000 + cp;
+    if (cp < 0x80 || mapped(sym)) continue;
+    while (spare >= first) {
+      bool empty = true;
+      for (int k = 0; k < per; ++k) empty = empty && map[(spare - first) * per + k] == NoSymbol;
+      if (empty) break;
+      --spare;
+    }
+    if (spare < first) {
+      XFree(map);
+      return Fail("no spare key left");
+    }
+    KeySym row[2] = {sym, sym};
+    XChangeKeyboardMapping(s.display, spare, 2, row, 1);
+    for (int k = 0; k < per; ++k) map[(spare - first) * per + k] = k < 2 ? sym : NoSymbol;
+  }
+  XFree(map);
+  XSync(s.display, False);
+  return 0;
 }
 
 int WmCommand() {
@@ -563,7 +619,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: live-screen photo OUT.jpg W H | grab OUT.png X Y W H | sum X Y W H | pairs X Y W H |\n"
                "       means X Y W H |\n"
-               "       close WINDOW | wm | frame WINDOW | sheet OUT.png NAME=PICTURE ... |\n"
+               "       close WINDOW | keys TEXT | wm | frame WINDOW | sheet OUT.png NAME=PICTURE ... |\n"
                "       compare PREVIEW.png VERSION [OUT.png] | flip IN OUT.tif | stats PICTURE\n");
   return 2;
 }
@@ -581,6 +637,7 @@ int main(int argc, char** argv) {
   if (command == "means" && argc == 6) return MeansCommand(n(2), n(3), n(4), n(5));
   if (command == "close" && argc == 3) return CloseCommand(std::strtoul(argv[2], nullptr, 0));
   if (command == "wm" && argc == 2) return WmCommand();
+  if (command == "keys" && argc == 3) return KeysCommand(argv[2]);
   if (command == "frame" && argc == 3) return FrameCommand(std::strtoul(argv[2], nullptr, 0));
   if (command == "sheet" && argc >= 4) return SheetCommand(argc, argv, argv[2]);
   if (command == "compare" && (argc == 4 || argc == 5)) return CompareCommand(argv[2], argv[3], argc == 5 ? argv[4] : "");
