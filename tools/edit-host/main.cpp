@@ -434,6 +434,9 @@ int main(int argc, char** argv) {
     });
     watcher->start(20);
   }
+  // Posted after the effect's click, so that it comes inside the dialog's
+  // own loop when there is one.
+  QTimer::singleShot(0, &app, [] { stops::HoldForTest("turn"); });
   stops::HoldForTest("loop");
   // Set before the loop's first turn, which may already press OK: a stop
   // while OK writes the versions then waits for the loop.

@@ -108,6 +108,8 @@ thread_local int tDepth = 0;
 thread_local sigset_t tMask;
 // Set when a write-back's temporary file is made, for the test hold.
 thread_local bool tHoldAfterStep = false;
+// Set when a copy's own temporary file is made, for the test hold.
+thread_local bool tHoldCopyAfterStep = false;
 
 // A millisecond's wait, as a handler may wait.
 void Pause() { ::poll(nullptr, 0, 1); }
@@ -308,6 +310,10 @@ void Step(bool starting) {
     tHoldAfterStep = false;
     HoldForTest("write");
   }
+  if (tHoldCopyAfterStep) {
+    tHoldCopyAfterStep = false;
+    HoldForTest("copy");
+  }
 }
 
 Made* FindCopy(const char* path) {
@@ -368,6 +374,7 @@ int TemporaryMade(const char* temporary, const char* finalPath, int fd) {
   gRecord.Made(t->id, files::RunRecord::Kind::kTemporary, temporary, Inode(t->identity));
   t->state.store(2);
   if (t->replaces != nullptr && t->replaces->stage.load() == 1) tHoldAfterStep = true;
+  if (t->replaces != nullptr && t->replaces->stage.load() == 0) tHoldCopyAfterStep = true;
   return t->token;
 }
 

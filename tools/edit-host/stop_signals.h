@@ -119,10 +119,13 @@ void StopFromHandler(int signal);
 // For tests of what a stop does at a given moment: with
 // VMK_TEST_HOLD=POINT:FILE in the environment, the run holds at POINT
 // ("claim": a copy's name just claimed, before its pixels are written;
-// "copies": every copy made, before the plug-in is loaded; "loop": the
-// plug-in has read the first version and shows its window, before the
-// event loop runs; "write": OK's write-back has named its temporary file,
-// before its pixels are written, stops let through;
+// "copy": a copy's own temporary file is named, before its pixels are
+// written, stops let through; "copies": every copy made, before the
+// plug-in is loaded; "loop": the plug-in has read the first version and
+// shows its window, before the event loop runs; "turn": the event loop
+// runs (inside the effect's dialog when one was asked for), so that the
+// loop takes a stop once it goes on; "write": OK's write-back has named its
+// temporary file, before its pixels are written, stops let through;
 // "exit": main has returned) until FILE, which it makes there, is removed,
 // for at most a minute; several points are separated by commas. Anywhere
 // else, and without the variable, it does nothing.
