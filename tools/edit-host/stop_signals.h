@@ -76,10 +76,19 @@ std::vector<std::string> WrittenBack();
 // user's, put there meanwhile): the name it had, and the name the written
 // file got instead.
 std::vector<std::pair<std::string, std::string>> Moved();
-// Each file of someone else's that was at a copy's name when a write-back
-// came and could not go back there (yet another file had taken the name
-// meanwhile): where it is now, and the name it had.
-std::vector<std::pair<std::string, std::string>> Stranded();
+// A file of someone else's that a write-back left at its temporary file's
+// name: where it is (`at`), and the copy's name (`name`). Either the file
+// that had taken that name and could not go back there (`error` says why;
+// EEXIST: yet another file had taken it meanwhile), or (`cameAfter`) one
+// that took the name while the write-back had it, the file before it being
+// back at the name.
+struct Stranded {
+  std::string at;
+  std::string name;
+  bool cameAfter = false;
+  int error = 0;
+};
+std::vector<Stranded> StrandedFiles();
 
 // The watch of the temporary files of replacements, for the host's own file
 // layer and the plug-in module's.
@@ -119,7 +128,9 @@ void StopFromHandler(int signal);
 // For tests of what a stop does at a given moment: with
 // VMK_TEST_HOLD=POINT:FILE in the environment, the run holds at POINT
 // ("claim": a copy's name just claimed, before its pixels are written;
-// "copies": every copy made, before the plug-in is loaded; "loop": the
+// "copies": every copy made, before the plug-in is loaded; "swap": a
+// write-back (or a copy's pixels) found a file of someone else's at the
+// copy's name and is about to give the name back to it, stops held off; "loop": the
 // plug-in has read the first version and shows its window, before the
 // event loop runs; "write": OK's write-back has named its temporary file,
 // before its pixels are written, stops let through;
