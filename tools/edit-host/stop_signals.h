@@ -13,9 +13,11 @@
 // for; the handler makes no call that is not async-signal-safe.
 //
 // The same record is written to this run's record file (run_record.h)
-// before each thing's name appears, so that a later start can take away
-// what this run leaves if it is killed outright or crashes; and what runs
-// before it left that way goes when it starts.
+// before each thing's name appears, and each exchange of a temporary file's
+// name with a copy's before it is made, so that a later start can take away
+// what this run leaves if it is killed outright or crashes, and give back a
+// name it had taken from the user's file; and what runs before it left that
+// way is put right when it starts.
 #pragma once
 
 #include <csignal>

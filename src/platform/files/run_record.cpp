@@ -203,8 +203,10 @@ int Parse(const std::string& text, std::map<uint64_t, Entry>* entries) {
     q = p + 4;
     FileIdentity identity;
     std::string path;
+    // A path is written whole (from the root): one that is not would be
+    // taken from wherever a start runs.
     if (!ReadUnsigned(&q, ' ', &id) || !ReadIdentity(&q, version, &identity) ||
-        !ReadCounted(&q, end, '\n', false, &path))
+        !ReadCounted(&q, end, '\n', false, &path) || path.front() != '/')
       break;
     if (made) {
       // Written down again: the name holds another file of the run's.
@@ -347,7 +349,8 @@ class Cleaner {
         ++removed_;
         break;
       case Removal::kFailed:
-        Note(path + ": " + Reason(errno));
+        // EEXIST: the private name holds a file already, which a note names.
+        if (errno != EEXIST) Note(path + ": " + Reason(errno));
         break;
       case Removal::kStranded:
         Note(std::string(away) + ": could not be put back at " + path + ": " + Reason(EEXIST));
@@ -411,6 +414,9 @@ class Cleaner {
     const Exchange& x = entry.exchange;
     const std::string& a = entry.path;
     const std::string& b = x.path;
+    // A temporary file is made beside the file it replaces: an exchange
+    // across folders is none of this program's.
+    if (a.substr(0, a.rfind('/')) != b.substr(0, b.rfind('/'))) return;
     FileIdentity mine = entry.identity;
     mine.content = false;
     FileIdentity before = x.identity;
@@ -503,7 +509,7 @@ class Cleaner {
           ++removed_;
           break;
         case Removal::kFailed:
-          Note(entry.path + ": " + Reason(errno));
+          if (errno != EEXIST) Note(entry.path + ": " + Reason(errno));
           break;
         case Removal::kStranded:
           Note(std::string(away) + ": could not be put back at " + entry.path + ": " + Reason(EEXIST));
