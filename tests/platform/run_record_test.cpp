@@ -527,30 +527,29 @@ TEST_F(RunRecordTest, AFileOrFolderMadeAgainAtARecordedPathIsNeverRemoved) {
 }
 
 // A record written by the version before this one (no machine, no birth
-// time): read as before, judged by its lock, and never taking a file or
-// folder made or changed after the record was last written.
-TEST_F(RunRecordTest, ARecordOfTheVersionBeforeTakesNothingChangedSinceItWasWritten) {
-  fs::create_directories(V("early"));
-  WriteText(V("early.tif"), "copy");
-  WriteText(V(".~early.tif.Ab12Cd"), "half");
-  const int64_t last = ClockPast({V("early"), V("early.tif"), V(".~early.tif.Ab12Cd")});
-  fs::create_directories(V("late"));
-  WriteText(V("late.tif"), "the user's");
+// time, no exchanges) is read and taken up as that version did: judged by
+// its lock, its files known by their numbers; a file of the user's at one of
+// its names stays.
+TEST_F(RunRecordTest, ARecordOfTheVersionBeforeIsTakenUpAsThatVersionDid) {
+  fs::create_directories(V("made"));
+  WriteText(V("made/a.tif"), "copy");
+  WriteText(V(".~a.tif.Ab12Cd"), "half");
+  WriteText(V("b.tif"), "copy");
   std::string text = "vellmarkstead run record 1\n";
   uint64_t id = 0;
   for (const auto& [name, kind] : std::vector<std::pair<std::string, char>>{
-           {"early", 'D'}, {"early.tif", 'C'}, {".~early.tif.Ab12Cd", 'T'}, {"late", 'D'}, {"late.tif", 'C'}}) {
+           {"made", 'D'}, {"made/a.tif", 'C'}, {".~a.tif.Ab12Cd", 'T'}, {"b.tif", 'C'}}) {
     const FileIdentity f = IdentityOrFail(V(name), kind == 'C');
     text += std::string("M ") + kind + " " + std::to_string(++id) + " " + std::to_string(f.device) + " " +
             std::to_string(f.inode) + " " + (kind == 'C' ? "1 " : "0 ") + std::to_string(f.size) + " " +
             std::to_string(f.modified) + " " + std::to_string(V(name).size()) + ":" + V(name) + "\n";
   }
+  // The user's file took b.tif's name.
+  WriteText(V(".in"), "the user's b");
+  fs::rename(V(".in"), V("b.tif"));
   fs::create_directories(Records());
   const std::string record = Records() + "/run-1-AAAAAAAA";
   WriteText(record, text);
-  // Last written before the late ones were made.
-  const struct timespec times[2] = {{0, UTIME_OMIT}, {(last - 1) / 1000000000, (last - 1) % 1000000000}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, record.c_str(), times, 0), 0);
   // A live run's (its lock held) stays.
   const int held = ::open(record.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(held, 0);
@@ -558,7 +557,8 @@ TEST_F(RunRecordTest, ARecordOfTheVersionBeforeTakesNothingChangedSinceItWasWrit
   EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 0);
   ::close(held);
   EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 3);
-  EXPECT_EQ(Names(dir_.file("v")), (std::vector<std::string>{"late", "late.tif"}));
+  EXPECT_EQ(Names(dir_.file("v")), std::vector<std::string>{"b.tif"});
+  EXPECT_EQ(ReadText(V("b.tif")), "the user's b");
   EXPECT_TRUE(Names(Records()).empty());
 }
 

@@ -545,11 +545,15 @@ std::string ReadAll(int fd) {
 
 // Bounds what each identity says of the moment it was written down by the
 // moment the record was last written: a damaged line never claims a later
-// one. A record of version 1 gave no moment: its last writing is taken.
+// one. A record of version 1 gave no moment, nor a birth time: its files are
+// known by their numbers (and a copy by its size and time), as that
+// version knew them.
 void BoundByRecord(std::map<uint64_t, Entry>* entries, int version, int64_t lastWritten) {
   auto bound = [&](FileIdentity* id) {
-    if (version < 2) id->writtenBefore = lastWritten + 1;
-    else id->writtenBefore = std::max<int64_t>(1, std::min(id->writtenBefore, lastWritten));
+    if (version < 2)
+      id->writtenBefore = 0;
+    else
+      id->writtenBefore = std::max<int64_t>(1, std::min(id->writtenBefore, lastWritten));
   };
   for (auto& [id, entry] : *entries) {
     bound(&entry.identity);

@@ -31,10 +31,11 @@
 // where <identity> is "device inode content size modified known birth
 // generation written" (race_free_removal.h; `written` the coarse clock when
 // the line was written, in ns) and <n>:<text> is a length and that many
-// bytes (a line feed too). Version 1 had no W line and an identity of
-// "device inode content size modified" only; such a record is read as
-// before, judged by its lock, and a file in it matches only if it was last
-// changed no later than the record was last written.
+// bytes (a line feed too). Version 1 had no W line, no exchanges and an
+// identity of "device inode content size modified" only; such a record (of
+// a run of the version before this one) is read and taken up as that
+// version did, judged by its lock, its files known by their numbers. A
+// start of that version leaves a record of this one alone.
 #pragma once
 
 #include <cstdint>
