@@ -267,6 +267,22 @@ std::string FirstLine(const char* path) {
   return line;
 }
 
+// What a name holds, held open (without opening it for anything) while
+// this lives.
+struct Held {
+  explicit Held(const char* path) : fd(::open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC)) {
+    there = fd >= 0 && IdentityOfFd(fd, false, &identity);
+  }
+  ~Held() {
+    if (fd >= 0) ::close(fd);
+  }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  int fd;
+  bool there = false;
+  FileIdentity identity;
+};
+
 // Takes away what the ended run tagged `tag` left, as its record says.
 class Cleaner {
  public:
@@ -421,49 +437,55 @@ class Cleaner {
     mine.content = false;
     FileIdentity before = x.identity;
     before.content = false;
-    FileIdentity atA, atB;
+    FileIdentity atA;
     const bool hasA = IdentityOf(a.c_str(), false, &atA);
-    const bool hasB = IdentityOf(b.c_str(), false, &atB);
-    if (hasB && SameFile(mine, atB)) {
+    // The file at the copy's name is held open while it is looked at and
+    // moved, so that its number stays its own: once it is known to be the
+    // temporary's, the number alone tells it (a rename changes its status
+    // time, which is all a file system that keeps neither birth time nor
+    // generation tells).
+    const Held atB(b.c_str());
+    if (atB.there && SameFile(mine, atB.identity)) {
       // Made: the temporary's file has the copy's name.
+      FileIdentity held = atB.identity;
+      held.writtenBefore = 0;
       if (hasA && !SameFile(before, atA)) {
         if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) != 0) {
           Note(a + ": the file that had the name " + b + " is here, and could not be put back: " + Reason(errno));
           return;
         }
-        if (!Holds(a.c_str(), mine)) {
+        if (!Holds(a.c_str(), held)) {
           Note(a + ": a file that took the name " + b + " meanwhile is here, and stays");
           return;
         }
-        Beside(id, entry, b);
+        Beside(id, entry, b, held);
         return;
       }
       // The copy it replaced, at the temporary's name.
       if (hasA) Remove(a, before, id);
-      if (x.how == RunRecord::Exchange::kCopyMade) Remove(b, mine, id);
+      if (x.how == RunRecord::Exchange::kCopyMade) Remove(b, held, id);
       return;
     }
     if (hasA && SameFile(mine, atA)) {
       // Not exchanged yet, or exchanged back once the name was found to
       // hold another file: the run would have put the version beside it.
-      if (x.how == RunRecord::Exchange::kWriteBack && hasB && !SameFile(before, atB)) Beside(id, entry, b);
+      if (x.how == RunRecord::Exchange::kWriteBack && atB.there && !SameFile(before, atB.identity))
+        Beside(id, entry, b, mine);
       return;
     }
     if (!hasA) return;
     // Neither: what is at the temporary's name had the copy's name, and
     // another file took that name after it (or the name was removed, and
     // then it goes back).
-    if (!hasB && RenameWithoutReplacing(a.c_str(), b.c_str()) == 0) return;
+    if (!atB.there && RenameWithoutReplacing(a.c_str(), b.c_str()) == 0) return;
     Note(a + ": a file that had the name " + b + " is here, and stays");
   }
 
-  // The temporary entry's file, back at its own name, goes beside `b`: an
-  // edit under the next free name, a copy's pixels away.
-  void Beside(uint64_t id, const Entry& entry, const std::string& b) {
-    FileIdentity mine = entry.identity;
-    mine.content = false;
+  // The temporary entry's file `file`, back at its own name, goes beside
+  // `b`: an edit under the next free name, a copy's pixels away.
+  void Beside(uint64_t id, const Entry& entry, const std::string& b, const FileIdentity& file) {
     if (entry.exchange.how == RunRecord::Exchange::kCopyMade) {
-      Remove(entry.path, mine, id);
+      Remove(entry.path, file, id);
       return;
     }
     int put = EEXIST;
