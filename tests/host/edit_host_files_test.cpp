@@ -114,12 +114,12 @@ TEST_F(EditHostFilesTest, ACopyThatCannotBeRemovedIsNamed) {
                      ::unlink(dir_.file("probe/f").c_str()) != 0;
   (void)std::system((release + " '" + dir_.file("probe") + "' 2>/dev/null").c_str());
   if (!holds) GTEST_SKIP() << "no way to make a folder read-only here";
-  // The copy finished (its claimed name is empty until the written copy
-  // takes its place), so that the folder is held with nothing else of the
-  // run's in it.
-  const int status = Run("\"$EH\" --versions v picture.png & pid=$!\n"
-                         "i=0; while [ ! -s v/picture.tif ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n" +
-                         hold + " v\nkill -TERM $pid\nwait $pid\ns=$?\n" + release + " v\nexit $s\n");
+  // Held once the copy is finished, so that the folder is held with nothing
+  // else of the run's in it.
+  const int status = Run("VMK_TEST_HOLD=copies:held \"$EH\" --versions v picture.png & pid=$!\n"
+                         "i=0; while [ ! -e held ] && kill -0 $pid 2>/dev/null && [ $i -lt 1200 ]; do sleep 0.05; "
+                         "i=$((i+1)); done\n" +
+                         hold + " v\nkill -TERM $pid\nwait $pid\ns=$?\n" + release + " v\nrm -f held\nexit $s\n");
   EXPECT_EQ(status, 128 + SIGTERM) << Out();
   EXPECT_NE(Out().find("Edit stopped; could not remove the editable copy v/picture.tif"), std::string::npos)
       << Out();

@@ -76,16 +76,6 @@ class EditHostOutputTest : public ::testing::Test {
     }
     return false;
   }
-  // Waits (at most a minute) until the copy `name` of the versions folder
-  // is whole (its claimed name is empty until the written copy replaces it).
-  bool WaitForCopy(const std::string& name) const {
-    for (const auto end = Clock::now() + std::chrono::seconds(60); Clock::now() < end;) {
-      std::error_code ec;
-      if (fs::file_size(dir_.file("v/" + name), ec) > 0 && !ec) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-  }
   std::vector<std::string> Versions() const {
     std::vector<std::string> names;
     std::error_code ec;
@@ -99,21 +89,23 @@ class EditHostOutputTest : public ::testing::Test {
   vmktest::TempDir dir_;
 };
 
-// OK, Cancel, and a stop once the copies are made (taken by the event loop
-// or by the handler, as it comes): read or not, the same status and the
-// same versions folder.
+// OK, Cancel, and a stop once the copies are made, taken by the handler
+// (held before the loop runs) or by the event loop (held in it, then let go
+// on): read or not, the same status and the same versions folder.
 TEST_F(EditHostOutputTest, OutputNobodyReadsChangesNeitherStatusNorFiles) {
   struct Case {
     const char* name;
     const char* arguments;
-    bool stop;
+    // Where the run is held for the stop; none, no stop.
+    const char* hold;
     int status;
     std::vector<std::string> left;
   };
   const Case cases[] = {
-      {"ok", "--versions v --auto ok picture.png second.png", false, 0, {"picture.tif", "second.tif"}},
-      {"cancel", "--versions v --auto cancel picture.png second.png", false, 0, {}},
-      {"stop", "--versions v picture.png second.png", true, 128 + SIGTERM, {}},
+      {"ok", "--versions v --auto ok picture.png second.png", nullptr, 0, {"picture.tif", "second.tif"}},
+      {"cancel", "--versions v --auto cancel picture.png second.png", nullptr, 0, {}},
+      {"stop in the handler", "--versions v picture.png second.png", "copies", 128 + SIGTERM, {}},
+      {"stop in the loop", "--versions v picture.png second.png", "turn", 128 + SIGTERM, {}},
   };
   for (const Case& c : cases) {
     for (const Reader reader : {kRead, kStdoutUnread, kNoneRead}) {
@@ -121,13 +113,18 @@ TEST_F(EditHostOutputTest, OutputNobodyReadsChangesNeitherStatusNorFiles) {
       SCOPED_TRACE(std::string(c.name) +
                    (reader == kRead ? ", read" : reader == kStdoutUnread ? ", stdout unread" : ", unread"));
       fs::remove_all(dir_.file("v"));
-      const pid_t pid = Start("", c.arguments, reader);
+      fs::remove(dir_.file("held"));
+      const bool stop = c.hold != nullptr;
+      const pid_t pid = Start(stop ? std::string("VMK_TEST_HOLD=") + c.hold + ":held" : "", c.arguments, reader);
       ASSERT_GT(pid, 0);
-      if (c.stop) {
-        EXPECT_TRUE(WaitForCopy("second.tif"));
+      if (stop) {
+        EXPECT_TRUE(WaitFor("held"));
         ::kill(pid, SIGTERM);
+        // The loop takes it once it goes on; the handler, while held.
+        if (std::string(c.hold) == "turn") fs::remove(dir_.file("held"));
       }
       EXPECT_EQ(Reap(pid), c.status) << (unread ? "" : Out());
+      fs::remove(dir_.file("held"));
       EXPECT_EQ(Versions(), c.left);
       if (!unread && c.status == 0 && !c.left.empty()) {
         EXPECT_NE(Out().find("Edited versions are in v"), std::string::npos) << Out();

@@ -4,8 +4,8 @@
 // while OK writes the versions back, once the user put a file of their own
 // in a copy's place, after a version was written over a copy, and after a
 // run that was killed outright. Every run is bounded; the moments are held
-// through the host's test hold (VMK_TEST_HOLD) or found by watching the
-// versions folder, never by sleeping for a guessed time.
+// through the host's test hold (VMK_TEST_HOLD), never found by watching
+// the versions folder or by sleeping for a guessed time.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -37,9 +37,12 @@ using vmktest::Reap;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Shell words that wait (at most a minute) for the file $1.
+// Shell words that wait (at most a minute) for the file $1; and until the
+// process $1 has taken every signal sent to it (none is pending), or ended.
 constexpr const char* kWaitFor =
-    "waitfor() { i=0; while [ ! -e \"$1\" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; }\n";
+    "waitfor() { i=0; while [ ! -e \"$1\" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; }\n"
+    "taken() { while grep -q '^ShdPnd:.*[1-9a-f]' /proc/$1/status 2>/dev/null &&\n"
+    "  ! grep -q '^State:[[:space:]]*Z' /proc/$1/status; do sleep 0.01; done; }\n";
 
 class EditHostStopsTest : public ::testing::Test {
  protected:
@@ -78,23 +81,6 @@ class EditHostStopsTest : public ::testing::Test {
     siginfo_t info{};
     return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0;
   }
-  // Watches the folder `folder` (busily, at most a minute, or until `pid`
-  // ends) for a temporary file beside the version `name`: with
-  // `writeBack`, the one OK writes the version back through (after the copy
-  // was made whole), else the one the copy itself is written through.
-  // False when none showed.
-  static bool WatchForTemporary(const std::string& folder, const std::string& name, pid_t pid, bool writeBack) {
-    bool copied = !writeBack;
-    for (const auto end = Clock::now() + std::chrono::seconds(60); Clock::now() < end && !Ended(pid);) {
-      bool temporary = false;
-      std::error_code ec;
-      for (fs::directory_iterator it(folder, ec), last; !ec && it != last; it.increment(ec))
-        temporary = temporary || it->path().filename().string().rfind(".~" + name, 0) == 0;
-      if (copied && temporary) return true;
-      copied = copied || (!temporary && fs::file_size(folder + "/" + name, ec) > 0 && !ec);
-    }
-    return false;
-  }
   // Waits (at most a minute, or until `pid` ends) for the file `name` in
   // the test's folder.
   void WaitForFile(const std::string& name, pid_t pid) const {
@@ -102,15 +88,20 @@ class EditHostStopsTest : public ::testing::Test {
          Clock::now() < end && !Ended(pid) && !fs::exists(dir_.file(name));)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  // Waits for the run `pid` to hold (VMK_TEST_HOLD=write:wheld) once OK's
-  // write-back has named its temporary file beside the version `name`;
-  // true when it holds there with that file in the folder `folder`.
-  bool HeldAtWriteBack(const std::string& folder, const std::string& name, pid_t pid) const {
-    WaitForFile("wheld", pid);
-    if (Ended(pid) || !fs::exists(dir_.file("wheld"))) return false;
+  // Waits for the run `pid` to hold where it makes the file `held`
+  // (VMK_TEST_HOLD=copy:cheld once the copy's own temporary file is named,
+  // write:wheld once OK's write-back's is); true when it holds there with a
+  // temporary file beside the version `name` in the folder `folder`.
+  bool HeldWithTemporary(const std::string& held, const std::string& folder, const std::string& name,
+                         pid_t pid) const {
+    WaitForFile(held, pid);
+    if (Ended(pid) || !fs::exists(dir_.file(held))) return false;
     for (const std::string& n : Names(folder))
       if (n.rfind(".~" + name, 0) == 0) return true;
     return false;
+  }
+  bool HeldAtWriteBack(const std::string& folder, const std::string& name, pid_t pid) const {
+    return HeldWithTemporary("wheld", folder, name, pid);
   }
   // Lets a run held by HeldAtWriteBack go on.
   void GoOn() const { fs::remove(dir_.file("wheld")); }
@@ -169,7 +160,7 @@ TEST_F(EditHostStopsTest, ASignalAsTheRunEndsRemovesNothingItReported) {
     fs::remove_all(dir_.file("v"));
     const int status = Run(std::string("VMK_TEST_HOLD=exit:held \"$EH\" --versions v --auto ok picture.png second.png "
                                        "& pid=$!\nwaitfor held\nkill -") +
-                           signal + " $pid\nsleep 0.2\nrm -f held\nwait $pid\n");
+                           signal + " $pid\ntaken $pid\nrm -f held\nwait $pid\n");
     EXPECT_EQ(status, 0) << Out();
     EXPECT_NE(Out().find("Edited versions are in v"), std::string::npos) << Out();
     EXPECT_EQ(Out().find("Edit stopped"), std::string::npos) << Out();
@@ -190,7 +181,7 @@ TEST_F(EditHostStopsTest, AFileTheUserPutsInACopysPlaceIsNeverRemoved) {
     const int status = Run(std::string("VMK_TEST_HOLD=copies:held \"$EH\" --versions v ") +
                            (stop ? "" : "--auto cancel ") +
                            "picture.png & pid=$!\nwaitfor held\nrm v/picture.tif\ncp mine.tif v/picture.tif\n" +
-                           (stop ? "kill -TERM $pid\nsleep 0.2\n" : "") + "rm -f held\nwait $pid\n");
+                           (stop ? "kill -TERM $pid\n" : "rm -f held\n") + "wait $pid\ns=$?\nrm -f held\nexit $s\n");
     EXPECT_EQ(status, stop ? 128 + SIGTERM : 0) << Out();
     EXPECT_NE(Out().find(stop ? "Edit stopped; the editable copies it made in v are removed"
                               : "Edit cancelled; the editable copies it made in v are removed"),
@@ -308,12 +299,13 @@ TEST_F(EditHostStopsTest, CtrlBackslashStopsLikeSigterm) {
   EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();
   EXPECT_FALSE(fs::exists(dir_.file("v")));
   fs::remove(dir_.file("held"));
-  // In the event loop, with the effect's dialog open.
-  const pid_t pid = Start("--versions v --effect 103 picture.png");
-  for (const auto end = Clock::now() + std::chrono::seconds(60);
-       Clock::now() < end && !Ended(pid) && !(fs::exists(dir_.file("v/picture.tif")) && Names("v").size() == 1);)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // In the event loop, with the effect's dialog open: held in its loop, and
+  // let go on, so that the loop takes the signal.
+  const pid_t pid = Start("--versions v --effect 103 picture.png", "VMK_TEST_HOLD=turn:held");
+  WaitForFile("held", pid);
+  EXPECT_TRUE(fs::exists(dir_.file("held"))) << Out();
   ::kill(pid, SIGQUIT);
+  fs::remove(dir_.file("held"));
   EXPECT_EQ(Reap(pid), 128 + SIGQUIT) << Out();
   EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();
   EXPECT_FALSE(fs::exists(dir_.file("v")));
@@ -427,7 +419,7 @@ TEST_F(EditHostStopsTest, AStopBeforeTheLoopRemovesTheFoldersTheStartMade) {
     SCOPED_TRACE(signal);
     const int status = Run(std::string("VMK_TEST_HOLD=copies:held \"$EH\" --versions outer/new/v picture.png & pid=$!\n"
                                        "waitfor held\nkill -") +
-                           signal + " $pid\nsleep 0.2\nrm -f held\nwait $pid\n");
+                           signal + " $pid\nwait $pid\ns=$?\nrm -f held\nexit $s\n");
     EXPECT_EQ(status, 128 + (signal[0] == 'T' ? SIGTERM : SIGHUP)) << Out();
     EXPECT_NE(Out().find("Edit stopped; the editable copies it made in outer/new/v are removed"), std::string::npos)
         << Out();
@@ -436,16 +428,16 @@ TEST_F(EditHostStopsTest, AStopBeforeTheLoopRemovesTheFoldersTheStartMade) {
   }
 }
 
-// Two stop signals while a copy is made: at its claimed name (held there),
-// and while its pixels are written (found by watching for its temporary
-// file). Nothing of the copy is left, and the run says so. (A script's
-// background job starts with SIGINT ignored, so the script sends SIGHUP.)
+// Two stop signals while a copy is made: at its claimed name, and once its
+// pixels are to be written through its temporary file (held at each). Nothing
+// of the copy is left, and the run says so. (A script's background job
+// starts with SIGINT ignored, so the script sends SIGHUP.)
 TEST_F(EditHostStopsTest, TwoStopsWhileACopyIsMadeLeaveNothingOfIt) {
   fs::create_directories(dir_.file("v"));
   vmktest::WriteText(dir_.file("v/notes.txt"), "mine");
   const int status = Run(
       "VMK_TEST_HOLD=claim:held \"$EH\" --versions v picture.png & pid=$!\n"
-      "waitfor held\nkill -TERM $pid\nkill -HUP $pid\nsleep 0.2\nrm -f held\nwait $pid\n");
+      "waitfor held\nkill -TERM $pid\nkill -HUP $pid\nwait $pid\ns=$?\nrm -f held\nexit $s\n");
   EXPECT_TRUE(status == 128 + SIGTERM || status == 128 + SIGHUP) << status << ": " << Out();
   EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();
   EXPECT_EQ(Names("v"), std::vector<std::string>{"notes.txt"});
@@ -453,12 +445,12 @@ TEST_F(EditHostStopsTest, TwoStopsWhileACopyIsMadeLeaveNothingOfIt) {
   const std::string large = LargePicture();
   for (int trial = 0; trial < 3; ++trial) {
     SCOPED_TRACE(trial);
-    const pid_t pid = Start("--versions v " + large);
-    const bool seen = WatchForTemporary(dir_.file("v"), large, pid, false);
+    const pid_t pid = Start("--versions v " + large, "VMK_TEST_HOLD=copy:cheld");
+    const bool seen = HeldWithTemporary("cheld", "v", large, pid);
     ::kill(pid, SIGTERM);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ::kill(pid, SIGINT);
     const int stopped = Reap(pid);
+    fs::remove(dir_.file("cheld"));
     ASSERT_TRUE(seen) << Out();
     EXPECT_TRUE(stopped == 128 + SIGTERM || stopped == 128 + SIGINT) << stopped << ": " << Out();
     EXPECT_NE(Out().find("Edit stopped; the editable copies it made in v are removed"), std::string::npos) << Out();

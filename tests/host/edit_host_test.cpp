@@ -190,13 +190,15 @@ TEST_F(EditHostTest, AStopSignalRemovesTheCopiesOfAnUnconfirmedSession) {
   const auto before = FolderFiles(Versions());
   fs::create_directories(dir_.file("support/Vellmarkstead"));
   for (const auto& [name, number] : {std::pair<const char*, int>{"TERM", SIGTERM}, {"HUP", SIGHUP}}) {
-    // The copy is made before the window shows; the loop then takes the signal.
+    // The copy is made before the window shows; the loop then takes the
+    // signal (sent while the loop is held, and taken once it goes on).
+    const std::string held = dir_.file("held");
     const std::string command =
         "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") + "' XDG_DATA_HOME='" +
-        dir_.file("data") + "' '" VMK_EDIT_HOST "' --versions '" + Versions() + "' '" + png + "' >'" +
-        dir_.file("out.txt") + "' 2>&1 & pid=$!; i=0; while [ ! -e '" + Versions() +
-        "/picture.tif' ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; kill -" + name +
-        " $pid; wait $pid";
+        dir_.file("data") + "' VMK_TEST_HOLD='turn:" + held + "' '" VMK_EDIT_HOST "' --versions '" + Versions() +
+        "' '" + png + "' >'" + dir_.file("out.txt") + "' 2>&1 & pid=$!; i=0; while [ ! -e '" + held +
+        "' ] && kill -0 $pid 2>/dev/null && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; kill -" + name +
+        " $pid; rm -f '" + held + "'; wait $pid";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << name;
     EXPECT_EQ(WEXITSTATUS(status), 128 + number) << name << ": " << vmktest::ReadText(dir_.file("out.txt"));
@@ -205,8 +207,9 @@ TEST_F(EditHostTest, AStopSignalRemovesTheCopiesOfAnUnconfirmedSession) {
   }
 }
 
-// A stop signal sent the moment the copy's name is claimed, while its
-// pixels are still being written: the claim and the temporary file go too.
+// A stop signal sent once the copy's name is claimed, while its pixels are
+// still to be written through its temporary file (held there): the claim
+// and the temporary file go too.
 TEST_F(EditHostTest, AStopSignalWhileTheCopyIsWrittenLeavesNothingOfIt) {
   const std::string png = dir_.file("large.png");
   vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(1500, 1500, 1));
@@ -215,11 +218,13 @@ TEST_F(EditHostTest, AStopSignalWhileTheCopyIsWrittenLeavesNothingOfIt) {
   const auto before = FolderFiles(Versions());
   fs::create_directories(dir_.file("support/Vellmarkstead"));
   for (int trial = 0; trial < 3; ++trial) {
+    const std::string held = dir_.file("held");
     const std::string command =
         "QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR='" + dir_.file("support") + "' XDG_DATA_HOME='" +
-        dir_.file("data") + "' '" VMK_EDIT_HOST "' --versions '" + Versions() + "' '" + png + "' >'" +
-        dir_.file("out.txt") + "' 2>&1 & pid=$!; i=0; while [ ! -e '" + Versions() +
-        "/large.tif' ] && [ $i -lt 200000 ]; do i=$((i+1)); done; kill -TERM $pid; wait $pid";
+        dir_.file("data") + "' VMK_TEST_HOLD='copy:" + held + "' '" VMK_EDIT_HOST "' --versions '" + Versions() +
+        "' '" + png + "' >'" + dir_.file("out.txt") + "' 2>&1 & pid=$!; i=0; while [ ! -e '" + held +
+        "' ] && kill -0 $pid 2>/dev/null && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done; kill -TERM $pid; "
+        "wait $pid; s=$?; rm -f '" + held + "'; exit $s";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << trial;
     EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << vmktest::ReadText(dir_.file("out.txt"));

@@ -2,17 +2,22 @@
 // run's record says it made, only while the name holds that very file, and
 // a removal that no rename of another program's can race.
 #include <fcntl.h>
+#include <poll.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -327,6 +332,459 @@ TEST_F(RunRecordTest, DamagedRecordsAndForeignFilesAreHandledSafely) {
   RunRecord linked;
   EXPECT_FALSE(linked.Begin(dir_.file("linked")));
   EXPECT_TRUE(Names(dir_.file("elsewhere")).empty());
+}
+
+// The file-system clock the times of files come from, in ns.
+int64_t CoarseNow() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// A moment of the coarse clock later than every time `paths` carry (the
+// clock is waited for, never a guessed time).
+int64_t ClockPast(const std::vector<std::string>& paths) {
+  int64_t latest = 0;
+  for (const std::string& p : paths) {
+    const FileIdentity id = IdentityOrFail(p, false);
+    latest = std::max({latest, id.changed, id.birth});
+  }
+  int64_t now = CoarseNow();
+  while (now <= latest) {
+    ::poll(nullptr, 0, 1);
+    now = CoarseNow();
+  }
+  return now;
+}
+
+// A record's lines, split into their fields: an entry line is its letter,
+// kind, number, identity fields and "n:path"; other lines are one field.
+std::vector<std::vector<std::string>> Lines(const std::string& text) {
+  std::vector<std::vector<std::string>> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::vector<std::string> fields;
+    if (line.size() > 2 && (line[0] == 'M' || line[0] == 'X') && line[1] == ' ') {
+      std::istringstream words(line);
+      std::string w;
+      for (int i = 0; i < 12 && words >> w; ++i) fields.push_back(w);
+      std::string rest;
+      std::getline(words, rest);
+      fields.push_back(rest.substr(rest.find_first_not_of(' ')));
+    } else {
+      fields.push_back(line);
+    }
+    lines.push_back(fields);
+  }
+  return lines;
+}
+
+std::string Text(const std::vector<std::vector<std::string>>& lines) {
+  std::string text;
+  for (const auto& fields : lines) {
+    for (size_t i = 0; i < fields.size(); ++i) text += (i > 0 ? " " : "") + fields[i];
+    text += "\n";
+  }
+  return text;
+}
+
+// The path an entry line names.
+std::string PathOf(const std::vector<std::string>& fields) {
+  const std::string& counted = fields.back();
+  return counted.substr(counted.find(':') + 1);
+}
+
+// Identity fields of an entry line: 3 device, 4 inode, 8 known, 9 birth,
+// 10 generation, 11 written.
+constexpr size_t kDevice = 3, kInode = 4, kKnown = 8, kBirth = 9, kGeneration = 10, kWritten = 11;
+
+// Exactness of the identity, with birth time and generation (where the file
+// system gives them) or with neither; a file made later at the same number
+// never matches a written-down one, and one held open matches as it is.
+TEST(RaceFreeRemoval, AFileIsKnownByMoreThanItsNumber) {
+  vmktest::TempDir dir;
+  const std::string a = dir.file("a");
+  WriteText(a, "a");
+  FileIdentity byPath = IdentityOrFail(a, true);
+  const int fd = ::open(a.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  FileIdentity byFd;
+  ASSERT_TRUE(IdentityOfFd(fd, true, &byFd));
+  ::close(fd);
+  EXPECT_TRUE(SameFile(byPath, byFd));
+  EXPECT_EQ(byPath.known, byFd.known);
+  EXPECT_EQ(byPath.generation, byFd.generation);
+  EXPECT_EQ(byPath.birth, byFd.birth);
+  RecordProperty("known", static_cast<int>(byPath.known));
+
+  FileIdentity want;
+  want.device = 7;
+  want.inode = 42;
+  FileIdentity got = want;
+  // The generation: another draw is another file.
+  want.known = got.known = kKnownGeneration;
+  want.generation = 5;
+  got.generation = 5;
+  EXPECT_TRUE(SameFile(want, got));
+  got.generation = 6;
+  EXPECT_FALSE(SameFile(want, got));
+  got.known = 0;
+  EXPECT_FALSE(SameFile(want, got)) << "a generation written down must be there to match";
+  // The birth time, born before the line was written.
+  want.known = got.known = kKnownBirth;
+  want.birth = got.birth = 1000;
+  want.writtenBefore = 2000;
+  EXPECT_TRUE(SameFile(want, got));
+  got.birth = 1500;
+  EXPECT_FALSE(SameFile(want, got));
+  got.birth = want.birth = 2000;
+  EXPECT_FALSE(SameFile(want, got)) << "born as the line was written: a file made right after could be too";
+  // Neither: last changed before the line was written.
+  want.known = got.known = 0;
+  got.changed = 1999;
+  EXPECT_TRUE(SameFile(want, got));
+  got.changed = 2000;
+  EXPECT_FALSE(SameFile(want, got));
+  // Held open by this program: the number alone.
+  want.writtenBefore = 0;
+  EXPECT_TRUE(SameFile(want, got));
+  // The content, when asked.
+  want.content = true;
+  want.size = 3;
+  got.size = 4;
+  EXPECT_FALSE(SameFile(want, got));
+}
+
+// After a kill the user removes what the run left and makes the same folders
+// again, puts a kept copy back as `cp -p` does (same size and time), and
+// makes a file at a temporary's name: whatever numbers the file system gives
+// them (here: the very numbers of the run's, written into the record), a
+// start removes none of them, with the birth time and generation the file
+// system tells or with neither. The same record over the run's own files
+// removes them all.
+TEST_F(RunRecordTest, AFileOrFolderMadeAgainAtARecordedPathIsNeverRemoved) {
+  const std::vector<std::string> names = {"made", "made/inner", "made/inner/a.tif", "made/inner/.~a.tif.Ab12Cd",
+                                          "b.tif"};
+  for (const bool told : {true, false}) {
+    SCOPED_TRACE(told ? "birth time and generation as the file system tells" : "neither");
+    for (const bool again : {true, false}) {
+      SCOPED_TRACE(again ? "made again" : "the run's own");
+      fs::remove_all(dir_.file("v"));
+      fs::remove_all(Records());
+      fs::create_directories(V(""));
+      RunRecord run;
+      ASSERT_TRUE(run.Begin(Records()));
+      Make(&run, RunRecord::Kind::kFolder, "made");
+      Make(&run, RunRecord::Kind::kFolder, "made/inner");
+      Make(&run, RunRecord::Kind::kCopy, "made/inner/a.tif", "copy of a");
+      Make(&run, RunRecord::Kind::kTemporary, "made/inner/.~a.tif.Ab12Cd", "half");
+      Make(&run, RunRecord::Kind::kCopy, "b.tif", "copy of b");
+      run.AbandonForTesting();
+      std::vector<std::string> paths;
+      for (const std::string& n : names) paths.push_back(V(n));
+      const int64_t written = ClockPast(paths);
+      const std::vector<std::string> records = Names(Records());
+      ASSERT_EQ(records.size(), 1u);
+      const std::string record = Records() + "/" + records[0];
+      auto lines = Lines(ReadText(record));
+      if (!told)
+        for (auto& f : lines)
+          if (f.size() == 13) {
+            f[kKnown] = f[kBirth] = f[kGeneration] = "0";
+            f[kWritten] = std::to_string(written);
+          }
+      if (again) {
+        const FileIdentity a = IdentityOrFail(V("made/inner/a.tif"), true);
+        const FileIdentity b = IdentityOrFail(V("b.tif"), true);
+        fs::remove_all(V("made"));
+        fs::remove(V("b.tif"));
+        fs::create_directories(V("made/inner"));
+        WriteText(V("made/inner/.~a.tif.Ab12Cd"), "half");
+        for (const auto& [name, was] : {std::pair{"made/inner/a.tif", a}, std::pair{"b.tif", b}}) {
+          WriteText(V(name), name == std::string("b.tif") ? "copy of b" : "copy of a");
+          const struct timespec times[2] = {{0, UTIME_OMIT},
+                                            {was.modified / 1000000000, was.modified % 1000000000}};
+          ASSERT_EQ(::utimensat(AT_FDCWD, V(name).c_str(), times, 0), 0);
+          ASSERT_TRUE(Holds(V(name).c_str(), FileIdentity{IdentityOrFail(V(name), true).device,
+                                                          IdentityOrFail(V(name), true).inode, true, was.size,
+                                                          was.modified}));
+        }
+        // As a file system that gave each the number of the run's file.
+        for (auto& f : lines) {
+          if (f.size() != 13) continue;
+          const FileIdentity now = IdentityOrFail(PathOf(f), false);
+          f[kDevice] = std::to_string(static_cast<uint64_t>(now.device));
+          f[kInode] = std::to_string(static_cast<uint64_t>(now.inode));
+        }
+      }
+      WriteText(record, Text(lines));
+      EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), again ? 0 : 5);
+      for (const std::string& n : names) EXPECT_EQ(fs::exists(V(n)), again) << n;
+      EXPECT_TRUE(Names(Records()).empty());
+    }
+  }
+}
+
+// A record written by the version before this one (no machine, no birth
+// time, no exchanges) is read and taken up as that version did: judged by
+// its lock, its files known by their numbers; a file of the user's at one of
+// its names stays.
+TEST_F(RunRecordTest, ARecordOfTheVersionBeforeIsTakenUpAsThatVersionDid) {
+  fs::create_directories(V("made"));
+  WriteText(V("made/a.tif"), "copy");
+  WriteText(V(".~a.tif.Ab12Cd"), "half");
+  WriteText(V("b.tif"), "copy");
+  std::string text = "vellmarkstead run record 1\n";
+  uint64_t id = 0;
+  for (const auto& [name, kind] : std::vector<std::pair<std::string, char>>{
+           {"made", 'D'}, {"made/a.tif", 'C'}, {".~a.tif.Ab12Cd", 'T'}, {"b.tif", 'C'}}) {
+    const FileIdentity f = IdentityOrFail(V(name), kind == 'C');
+    text += std::string("M ") + kind + " " + std::to_string(++id) + " " + std::to_string(f.device) + " " +
+            std::to_string(f.inode) + " " + (kind == 'C' ? "1 " : "0 ") + std::to_string(f.size) + " " +
+            std::to_string(f.modified) + " " + std::to_string(V(name).size()) + ":" + V(name) + "\n";
+  }
+  // The user's file took b.tif's name.
+  WriteText(V(".in"), "the user's b");
+  fs::rename(V(".in"), V("b.tif"));
+  fs::create_directories(Records());
+  const std::string record = Records() + "/run-1-AAAAAAAA";
+  WriteText(record, text);
+  // A live run's (its lock held) stays.
+  const int held = ::open(record.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 0);
+  ::close(held);
+  EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 3);
+  EXPECT_EQ(Names(dir_.file("v")), std::vector<std::string>{"b.tif"});
+  EXPECT_EQ(ReadText(V("b.tif")), "the user's b");
+  EXPECT_TRUE(Names(Records()).empty());
+}
+
+// The clean-up looks at each name written down a few times, however many
+// there are: no entry is checked against every other. Counted, not timed.
+TEST_F(RunRecordTest, TheCleanUpLooksAtEachNameAFewTimesHoweverLargeTheRecord) {
+  RunRecord run;
+  ASSERT_TRUE(run.Begin(Records()));
+  constexpr int kPairs = 3000;
+  uint64_t id = 0;
+  for (int i = 0; i < kPairs; ++i) {
+    FileIdentity gone;
+    gone.device = 64768;
+    gone.inode = static_cast<ino_t>(1000000 + 2 * i);
+    run.Made(++id, RunRecord::Kind::kTemporary, V(".~a" + std::to_string(i) + ".tif.Ab12Cd"), gone);
+    gone.inode += 1;
+    gone.content = true;
+    run.Made(++id, RunRecord::Kind::kCopy, V("a" + std::to_string(i) + ".tif"), gone);
+  }
+  // And some that are there: a copy each, at its own name or, as a
+  // write-back killed after its swap leaves it, at its temporary's.
+  for (int i = 0; i < 20; ++i) {
+    const std::string copy = "c" + std::to_string(i) + ".tif";
+    const uint64_t c = Make(&run, RunRecord::Kind::kCopy, copy, "copy");
+    id = next_;
+    if (i % 2 == 0) continue;
+    const std::string temporary = ".~c" + std::to_string(i) + ".tif.Ab12Cd";
+    run.Made(++next_, RunRecord::Kind::kTemporary, V(temporary), IdentityOrFail(V(copy), false));
+    fs::rename(V(copy), V(temporary));
+    (void)c;
+  }
+  run.AbandonForTesting();
+  const uint64_t before = IdentityLookups();
+  EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 20);
+  const uint64_t looks = IdentityLookups() - before;
+  const uint64_t entries = 2 * kPairs + 30;
+  EXPECT_LE(looks, 5 * entries) << looks << " looks for " << entries << " entries";
+  EXPECT_TRUE(Names(dir_.file("v")).empty());
+}
+
+// A file of the run's at its private name (a start or a stop killed while
+// it removed it) goes from there; a file of the user's there goes back to
+// its name. The version before this one moved such a file once more, to
+// ".~vmk-TAG-again-ID", and a start killed then left it there for good: it
+// is found there too. No private name is left.
+TEST_F(RunRecordTest, WhatAKilledStartLeftAtAPrivateNameIsFound) {
+  RunRecord run;
+  ASSERT_TRUE(run.Begin(Records()));
+  const std::string tag = run.tag();
+  auto privateName = [&](const std::string& name, uint64_t id, bool again) {
+    char away[4200];
+    EXPECT_TRUE(PrivateNameBeside(V(name).c_str(), tag.c_str(), id, away, sizeof away));
+    if (!again) return std::string(away);
+    char twice[4200];
+    EXPECT_TRUE(PrivateNameBeside(away, (tag + "-again").c_str(), id, twice, sizeof twice));
+    return std::string(twice);
+  };
+  const uint64_t ours = Make(&run, RunRecord::Kind::kCopy, "a.tif", "copy of a");
+  fs::rename(V("a.tif"), privateName("a.tif", ours, false));
+  const uint64_t oursAgain = Make(&run, RunRecord::Kind::kCopy, "b.tif", "copy of b");
+  fs::rename(V("b.tif"), privateName("b.tif", oursAgain, true));
+  const uint64_t folder = Make(&run, RunRecord::Kind::kFolder, "f");
+  fs::rename(V("f"), privateName("f", folder, true));
+  const uint64_t theirs = Make(&run, RunRecord::Kind::kCopy, "c.tif", "copy of c");
+  fs::remove(V("c.tif"));
+  WriteText(privateName("c.tif", theirs, true), "the user's c");
+  run.AbandonForTesting();
+  EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 3);
+  EXPECT_EQ(Names(dir_.file("v")), std::vector<std::string>{"c.tif"});
+  EXPECT_EQ(ReadText(V("c.tif")), "the user's c");
+}
+
+// Rewrites the machine and boot a record says it was written on.
+void SetOrigin(const std::string& record, const std::string& machine, const std::string& boot) {
+  auto lines = Lines(ReadText(record));
+  ASSERT_GE(lines.size(), 2u);
+  ASSERT_EQ(lines[1][0].rfind("W ", 0), 0u);
+  lines[1] = {"W " + std::to_string(machine.size()) + ":" + machine + " " + std::to_string(boot.size()) + ":" + boot};
+  WriteText(record, Text(lines));
+}
+
+// A record says which machine and boot wrote it. Another machine's is left
+// alone whatever a lock here says (a network file system may keep locks of
+// each machine apart); one of an earlier boot of this machine is of a dead
+// run, and is taken up even where no lock can be had; one of this boot is
+// judged by its lock, as before.
+TEST_F(RunRecordTest, ARecordIsTakenUpOnlyOnItsOwnMachineAndAnEarlierBootsWithoutALock) {
+  const RunOrigin& here = ThisRunOrigin();
+  ASSERT_FALSE(here.machine.empty());
+  if (here.boot.empty()) GTEST_SKIP() << "no boot id here";
+  struct Case {
+    const char* what;
+    std::string machine;
+    std::string boot;
+    int lockError;
+    bool takenUp;
+  };
+  const std::vector<Case> cases = {
+      {"another machine's", "another machine", here.boot, 0, false},
+      {"another machine's, no locks", "another machine", "an earlier boot", ENOLCK, false},
+      {"this boot's, no locks", here.machine, here.boot, ENOLCK, false},
+      {"an earlier boot's, no locks", here.machine, "an earlier boot", ENOLCK, true},
+      {"an earlier boot's", here.machine, "an earlier boot", 0, true},
+      {"this boot's", here.machine, here.boot, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir_.file("v"));
+    fs::remove_all(Records());
+    fs::create_directories(V(""));
+    RunRecord run;
+    ASSERT_TRUE(run.Begin(Records()));
+    Make(&run, RunRecord::Kind::kFolder, "f");
+    Make(&run, RunRecord::Kind::kTemporary, "f/.~a.tif.Ab12Cd");
+    Make(&run, RunRecord::Kind::kCopy, "f/a.tif");
+    run.AbandonForTesting();
+    const std::string record = Records() + "/" + Names(Records()).at(0);
+    SetOrigin(record, c.machine, c.boot);
+    FailRecordLocksForTesting(c.lockError);
+    const int removed = RemoveWhatEndedRunsLeft(Records());
+    FailRecordLocksForTesting(0);
+    EXPECT_EQ(removed, c.takenUp ? 3 : 0);
+    EXPECT_EQ(fs::exists(V("f/a.tif")), !c.takenUp);
+    EXPECT_EQ(Names(Records()).size(), c.takenUp ? 0u : 1u);
+  }
+  // An earlier boot's record that another start is taking up (it holds the
+  // lock) is left to it.
+  RunRecord one, two;
+  ASSERT_TRUE(one.Begin(Records()));
+  ASSERT_TRUE(two.Begin(Records()));
+  Make(&one, RunRecord::Kind::kCopy, "held.tif");
+  Make(&two, RunRecord::Kind::kCopy, "held-too.tif");
+  one.AbandonForTesting();
+  two.AbandonForTesting();
+  const std::vector<std::string> records = Names(Records());
+  ASSERT_EQ(records.size(), 2u);
+  for (const std::string& r : records) SetOrigin(Records() + "/" + r, here.machine, "an earlier boot");
+  std::vector<int> held;
+  for (const std::string& r : records) {
+    held.push_back(::open((Records() + "/" + r).c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.back(), LOCK_EX), 0);
+  }
+  EXPECT_EQ(RemoveWhatEndedRunsLeft(Records()), 0);
+  EXPECT_TRUE(fs::exists(V("held.tif")));
+  EXPECT_TRUE(fs::exists(V("held-too.tif")));
+  for (int fd : held) ::close(fd);
+}
+
+// A run killed while an exchange of a temporary file's name with a copy's
+// was under way (written down before it was made), in each state it can
+// leave: the user's file that had taken the copy's name goes back to it, the
+// written version (whole) goes beside it under the next free name, the
+// copy's own pixels and the copy replaced go, and a file the start cannot
+// place is named where it is.
+TEST_F(RunRecordTest, AnExchangeAKilledRunLeftHalfDoneIsPutRight) {
+  RunRecord run;
+  ASSERT_TRUE(run.Begin(Records()));
+  using X = RunRecord::Exchange;
+  struct Case {
+    const char* folder;
+    X how;
+    bool usersFile;  // the user's file took the copy's name before the exchange
+    int swaps;       // exchanges made before the kill
+    const char* third;  // then: "replace" or "remove" the copy's name
+    std::vector<std::pair<std::string, std::string>> after;  // name, content
+  };
+  const std::vector<Case> cases = {
+      {"made-users", X::kWriteBack, true, 1, "", {{"pic-1.tif", "mine"}, {"pic-2.tif", "edit"}, {"pic.tif", "user"}}},
+      {"back-users", X::kWriteBack, true, 2, "", {{"pic-1.tif", "mine"}, {"pic-2.tif", "edit"}, {"pic.tif", "user"}}},
+      {"before-users", X::kWriteBack, true, 0, "", {{"pic-1.tif", "mine"}, {"pic-2.tif", "edit"}, {"pic.tif", "user"}}},
+      {"made-ours", X::kWriteBack, false, 1, "", {{"pic-1.tif", "mine"}, {"pic.tif", "edit"}}},
+      {"before-ours", X::kWriteBack, false, 0, "", {{"pic-1.tif", "mine"}}},
+      {"claim-users", X::kCopyMade, true, 1, "", {{"pic-1.tif", "mine"}, {"pic.tif", "user"}}},
+      {"claim-back-users", X::kCopyMade, true, 2, "", {{"pic-1.tif", "mine"}, {"pic.tif", "user"}}},
+      {"claim-ours", X::kCopyMade, false, 1, "", {{"pic-1.tif", "mine"}}},
+      {"third-replace", X::kWriteBack, true, 1, "replace",
+       {{".~pic.tif.Ab12Cd", "user"}, {"pic-1.tif", "mine"}, {"pic.tif", "third"}}},
+      {"third-remove", X::kWriteBack, true, 1, "remove", {{"pic-1.tif", "mine"}, {"pic.tif", "user"}}},
+  };
+  for (const Case& c : cases) {
+    const std::string f = std::string(c.folder) + "/";
+    fs::create_directories(V(c.folder));
+    WriteText(V(f + "pic-1.tif"), "mine");
+    const uint64_t copy = Make(&run, RunRecord::Kind::kCopy, f + "pic.tif", c.how == X::kCopyMade ? "" : "copy");
+    const FileIdentity held = IdentityOrFail(V(f + "pic.tif"), false);
+    const uint64_t t = Make(&run, RunRecord::Kind::kTemporary, f + ".~pic.tif.Ab12Cd", "edit");
+    if (c.usersFile) {
+      WriteText(V(f + ".in"), "user");
+      fs::rename(V(f + ".in"), V(f + "pic.tif"));
+    }
+    run.Exchanging(t, c.how, V(f + "pic.tif"), held);
+    for (int i = 0; i < c.swaps; ++i)
+      ASSERT_EQ(::renameat2(AT_FDCWD, V(f + ".~pic.tif.Ab12Cd").c_str(), AT_FDCWD, V(f + "pic.tif").c_str(),
+                            RENAME_EXCHANGE),
+                0);
+    if (std::string(c.third) == "replace") {
+      WriteText(V(f + ".in"), "third");
+      fs::rename(V(f + ".in"), V(f + "pic.tif"));
+    } else if (std::string(c.third) == "remove") {
+      fs::remove(V(f + "pic.tif"));
+    }
+    (void)copy;
+  }
+  run.AbandonForTesting();
+  std::vector<std::string> left;
+  RemoveWhatEndedRunsLeft(Records(), &left);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    std::vector<std::string> names;
+    for (const auto& [name, text] : c.after) {
+      names.push_back(name);
+      EXPECT_EQ(ReadText(V(std::string(c.folder) + "/" + name)), text) << name;
+    }
+    EXPECT_EQ(Names(V(c.folder)), names);
+  }
+  // What went beside, and what stays at a temporary's name, is named.
+  const std::string all = ::testing::PrintToString(left);
+  for (const char* folder : {"made-users", "back-users", "before-users"})
+    EXPECT_NE(all.find(V(std::string(folder) + "/pic-2.tif") + ": the version it wrote of " +
+                       V(std::string(folder) + "/pic.tif")),
+              std::string::npos)
+        << all;
+  EXPECT_NE(all.find(V("third-replace/.~pic.tif.Ab12Cd") + ": a file that had the name " + V("third-replace/pic.tif")),
+            std::string::npos)
+      << all;
+  EXPECT_TRUE(Names(Records()).empty());
 }
 
 }  // namespace

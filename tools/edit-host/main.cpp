@@ -42,9 +42,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -119,9 +121,18 @@ void TellMoved() {
 // Names each file of someone else's that a write-back had to leave at
 // another name (a third file took its name in the moment it was checked).
 void TellStranded() {
-  for (const auto& [at, name] : stops::Stranded())
-    std::printf("The file that had taken the name %s is now at %s: another took that name while it was checked\n",
-                name.c_str(), at.c_str());
+  for (const stops::Stranded& s : stops::StrandedFiles()) {
+    if (s.cameAfter)
+      std::printf("The file that had taken the name %s is back there; another file, put at that name while it was "
+                  "checked, is now at %s\n",
+                  s.name.c_str(), s.at.c_str());
+    else if (s.error == EEXIST)
+      std::printf("The file that had taken the name %s is now at %s: another took that name while it was checked\n",
+                  s.name.c_str(), s.at.c_str());
+    else
+      std::printf("The file that had taken the name %s is now at %s: it could not be put back: %s\n", s.name.c_str(),
+                  s.at.c_str(), std::strerror(s.error));
+  }
 }
 
 // Ctrl+C, Ctrl+\, a closed terminal and SIGTERM end the run as a cancel would, from
@@ -434,6 +445,9 @@ int main(int argc, char** argv) {
     });
     watcher->start(20);
   }
+  // Posted after the effect's click, so that it comes inside the dialog's
+  // own loop when there is one.
+  QTimer::singleShot(0, &app, [] { stops::HoldForTest("turn"); });
   stops::HoldForTest("loop");
   // Set before the loop's first turn, which may already press OK: a stop
   // while OK writes the versions then waits for the loop.

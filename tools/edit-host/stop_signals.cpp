@@ -102,12 +102,14 @@ std::atomic<int> gRemoving{0};
 // left at a private name; the program's threads only.
 std::mutex gMovedLock;
 std::vector<std::pair<std::string, std::string>> gMoved;
-std::vector<std::pair<std::string, std::string>> gStranded;
+std::vector<Stranded> gStranded;
 
 thread_local int tDepth = 0;
 thread_local sigset_t tMask;
 // Set when a write-back's temporary file is made, for the test hold.
 thread_local bool tHoldAfterStep = false;
+// Set when a copy's own temporary file is made, for the test hold.
+thread_local bool tHoldCopyAfterStep = false;
 
 // A millisecond's wait, as a handler may wait.
 void Pause() { ::poll(nullptr, 0, 1); }
@@ -308,6 +310,10 @@ void Step(bool starting) {
     tHoldAfterStep = false;
     HoldForTest("write");
   }
+  if (tHoldCopyAfterStep) {
+    tHoldCopyAfterStep = false;
+    HoldForTest("copy");
+  }
 }
 
 Made* FindCopy(const char* path) {
@@ -368,16 +374,8 @@ int TemporaryMade(const char* temporary, const char* finalPath, int fd) {
   gRecord.Made(t->id, files::RunRecord::Kind::kTemporary, temporary, Inode(t->identity));
   t->state.store(2);
   if (t->replaces != nullptr && t->replaces->stage.load() == 1) tHoldAfterStep = true;
+  if (t->replaces != nullptr && t->replaces->stage.load() == 0) tHoldCopyAfterStep = true;
   return t->token;
-}
-
-// The name beside `path` with "-N" before its suffix ("v/a.tif" gives
-// "v/a-1.tif").
-std::string Numbered(const std::string& path, int n) {
-  const size_t slash = path.rfind('/');
-  const size_t dot = path.rfind('.');
-  const size_t at = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1) ? dot : path.size();
-  return path.substr(0, at) + "-" + std::to_string(n) + path.substr(at);
 }
 
 // The temporary file `temporary` takes the first free numbered name beside
@@ -385,7 +383,7 @@ std::string Numbered(const std::string& path, int n) {
 int PutAtNumberedName(const char* temporary, const std::string& target, std::string* landed) {
   int put = EEXIST;
   for (int n = 1; put == EEXIST && n < 1000; ++n) {
-    *landed = Numbered(target, n);
+    *landed = files::NumberedBeside(target, n);
     put = files::RenameWithoutReplacing(temporary, landed->c_str());
   }
   return put;
@@ -410,7 +408,7 @@ int PutOverCopyByMoving(Made* copy, const Identity& mine, const char* temporary,
     // Yet another file took the name while the user's was away: the user's
     // stays at the private name, and is named.
     std::lock_guard<std::mutex> g(gMovedLock);
-    gStranded.emplace_back(away, target);
+    gStranded.push_back({away, target, false, EEXIST});
   }
   *landed = target;
   int put = (ours || free) ? files::RenameWithoutReplacing(temporary, target.c_str()) : EEXIST;
@@ -422,13 +420,39 @@ int PutOverCopyByMoving(Made* copy, const Identity& mine, const char* temporary,
   return put;
 }
 
+// The user's file (or anyone's) found at the copy's name by the exchange is
+// at the temporary's name, and the new file `t` at the copy's: the two are
+// exchanged back. 0 when they are (the new file then goes beside it), else
+// the error the write fails with; nothing is removed either way, and a file
+// left at the temporary's name is named.
+int ExchangeBack(Temporary* t, const char* temporary, const std::string& target) {
+  HoldForTest("swap");
+  if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
+    const int e = errno;
+    // The name was removed meanwhile, and the new file with it: the file
+    // that had the name goes back to it, unless yet another came first.
+    if (e == ENOENT && files::RenameWithoutReplacing(temporary, target.c_str()) == 0) return ENOENT;
+    std::lock_guard<std::mutex> g(gMovedLock);
+    gStranded.push_back({temporary, target, false, e == ENOENT ? EEXIST : e});
+    return e == ENOENT ? EEXIST : e;
+  }
+  if (files::Holds(temporary, Inode(t->identity))) return 0;
+  // Yet another file had taken the name in between (and the new file's
+  // place with it): the file that had the name is back at it, and the one
+  // that came after is at the temporary's name, where it stays.
+  std::lock_guard<std::mutex> g(gMovedLock);
+  gStranded.push_back({temporary, target, true, EEXIST});
+  return EEXIST;
+}
+
 // Gives a copy's write-back (or the copy's own pixels) the copy's name, only
 // while that name holds the copy this start made (or nothing). The two
 // names are swapped in one step, so the name is never free for another
 // start to claim, and what the name held is looked at under the temporary
 // name: the copy goes; a file of anyone else's (the user's, put there
 // meanwhile) is swapped back, and the new file takes the first free
-// numbered name instead.
+// numbered name instead. Each swap is written down before it is made, so
+// that a later start puts right one that a kill left half done.
 int PutOverCopy(Temporary* t, const char* temporary) {
   Made* copy = t->replaces;
   Identity* mine = copy->now.load();
@@ -436,9 +460,12 @@ int PutOverCopy(Temporary* t, const char* temporary) {
   // there too, once the copy got another name.
   const std::string target = copy->path.load();
   if (mine == nullptr) return ::rename(temporary, target.c_str()) == 0 ? 0 : errno;
+  const auto how = copy->stage.load() == 0 ? files::RunRecord::Exchange::kCopyMade
+                                           : files::RunRecord::Exchange::kWriteBack;
   std::string landed = target;
   int put = EEXIST;
   for (int attempt = 0; attempt < 8 && put == EEXIST; ++attempt) {
+    gRecord.Exchanging(t->id, how, target, Current(*mine, false));
     if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
       const int e = errno;
       if (e == ENOENT) {
@@ -461,14 +488,7 @@ int PutOverCopy(Temporary* t, const char* temporary) {
     }
     // Another file was at the name: swapped back, and the new file, at the
     // temporary name again, goes beside it.
-    if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0 ||
-        !files::Holds(temporary, Inode(t->identity))) {
-      // Yet another file took the name in between, and the new file with
-      // it: what is at the temporary name now is named, and the write fails.
-      std::lock_guard<std::mutex> g(gMovedLock);
-      gStranded.emplace_back(temporary, target);
-      return EEXIST;
-    }
+    if (const int e = ExchangeBack(t, temporary, target); e != 0) return e;
     put = PutAtNumberedName(temporary, target, &landed);
   }
   if (put != 0) return put;
@@ -485,6 +505,18 @@ int TemporaryPut(int token, const char* temporary, const char* finalPath) {
   if (t == nullptr || t->state.load() != 2 || t->replaces == nullptr || t->replaces->now.load() == nullptr)
     return ::rename(temporary, finalPath) == 0 ? 0 : errno;
   return PutOverCopy(t, temporary);
+}
+
+// A temporary file that did not take its place goes while its name holds
+// it; after a write-back that failed, the name may hold someone else's.
+void TemporaryDiscard(int token, const char* temporary) {
+  Temporary* t = NodeOf(token);
+  if (t == nullptr || t->state.load() != 2) {
+    ::unlink(temporary);
+    return;
+  }
+  std::vector<std::string> ignored;
+  RemoveOne(temporary, t->identity, false, t->id, ReportToList, &ignored, "");
 }
 
 void TemporaryEnded(int token, bool renamed) {
@@ -515,7 +547,7 @@ void TemporaryEnded(int token, bool renamed) {
   t->state.store(0);
 }
 
-const plat::files::TemporaryWatch kWatch = {Step, TemporaryMade, TemporaryEnded, TemporaryPut};
+const plat::files::TemporaryWatch kWatch = {Step, TemporaryMade, TemporaryEnded, TemporaryPut, TemporaryDiscard};
 
 }  // namespace
 
@@ -586,7 +618,7 @@ std::vector<std::pair<std::string, std::string>> Moved() {
   return gMoved;
 }
 
-std::vector<std::pair<std::string, std::string>> Stranded() {
+std::vector<Stranded> StrandedFiles() {
   std::lock_guard<std::mutex> g(gMovedLock);
   return gStranded;
 }

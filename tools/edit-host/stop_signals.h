@@ -13,9 +13,11 @@
 // for; the handler makes no call that is not async-signal-safe.
 //
 // The same record is written to this run's record file (run_record.h)
-// before each thing's name appears, so that a later start can take away
-// what this run leaves if it is killed outright or crashes; and what runs
-// before it left that way goes when it starts.
+// before each thing's name appears, and each exchange of a temporary file's
+// name with a copy's before it is made, so that a later start can take away
+// what this run leaves if it is killed outright or crashes, and give back a
+// name it had taken from the user's file; and what runs before it left that
+// way is put right when it starts.
 #pragma once
 
 #include <csignal>
@@ -76,10 +78,19 @@ std::vector<std::string> WrittenBack();
 // user's, put there meanwhile): the name it had, and the name the written
 // file got instead.
 std::vector<std::pair<std::string, std::string>> Moved();
-// Each file of someone else's that was at a copy's name when a write-back
-// came and could not go back there (yet another file had taken the name
-// meanwhile): where it is now, and the name it had.
-std::vector<std::pair<std::string, std::string>> Stranded();
+// A file of someone else's that a write-back left at its temporary file's
+// name: where it is (`at`), and the copy's name (`name`). Either the file
+// that had taken that name and could not go back there (`error` says why;
+// EEXIST: yet another file had taken it meanwhile), or (`cameAfter`) one
+// that took the name while the write-back had it, the file before it being
+// back at the name.
+struct Stranded {
+  std::string at;
+  std::string name;
+  bool cameAfter = false;
+  int error = 0;
+};
+std::vector<Stranded> StrandedFiles();
 
 // The watch of the temporary files of replacements, for the host's own file
 // layer and the plug-in module's.
@@ -119,10 +130,15 @@ void StopFromHandler(int signal);
 // For tests of what a stop does at a given moment: with
 // VMK_TEST_HOLD=POINT:FILE in the environment, the run holds at POINT
 // ("claim": a copy's name just claimed, before its pixels are written;
-// "copies": every copy made, before the plug-in is loaded; "loop": the
-// plug-in has read the first version and shows its window, before the
-// event loop runs; "write": OK's write-back has named its temporary file,
-// before its pixels are written, stops let through;
+// "copy": a copy's own temporary file is named, before its pixels are
+// written, stops let through; "copies": every copy made, before the
+// plug-in is loaded; "swap": a write-back (or a copy's pixels) found a file
+// of someone else's at the copy's name and is about to give the name back
+// to it, stops held off; "loop": the plug-in has read the first version and
+// shows its window, before the event loop runs; "turn": the event loop
+// runs (inside the effect's dialog when one was asked for), so that the
+// loop takes a stop once it goes on; "write": OK's write-back has named its
+// temporary file, before its pixels are written, stops let through;
 // "exit": main has returned) until FILE, which it makes there, is removed,
 // for at most a minute; several points are separated by commas. Anywhere
 // else, and without the variable, it does nothing.

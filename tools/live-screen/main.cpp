@@ -47,6 +47,9 @@
 //   live-screen stats PICTURE          each channel's mean and the count of
 //                                      coloured pixels (samples not all equal),
 //                                      one line: "<red> <green> <blue> <coloured>"
+//   live-screen change PICTURE REFERENCE   how far a written version is from
+//                                      the picture it was made from: the mean
+//                                      absolute difference per colour sample
 //
 // The screen commands read DISPLAY; exit status 0 on success, 1 with a
 // message on stderr otherwise, 2 on a usage error.
@@ -65,6 +68,7 @@
 #include <string>
 #include <vector>
 
+#include "photo.h"
 #include "platform/imageio/image_io.h"
 
 // Xlib last: its macros (Status, Bool, None) would rename what the headers
@@ -80,33 +84,10 @@ int Fail(const char* what) {
   return 1;
 }
 
-// A picture with what the effects act on: broad gradients (sky and light),
-// hard edges of a few shapes, and a grain of small deterministic noise.
+// The photograph of photo.h as a JPEG.
 int Photo(const std::string& out, uint32_t w, uint32_t h) {
   if (w == 0 || h == 0 || w > 20000 || h > 20000) return Fail("photo size out of range");
-  std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4);
-  uint32_t seed = 12345;
-  for (uint32_t y = 0; y < h; ++y) {
-    uint8_t* p = px.data() + static_cast<size_t>(y) * w * 4;
-    const double fy = static_cast<double>(y) / h;
-    for (uint32_t x = 0; x < w; ++x, p += 4) {
-      const double fx = static_cast<double>(x) / w;
-      double r = 70 + 150 * (1 - fy) + 30 * std::sin(fx * 6.0);
-      double g = 90 + 110 * (1 - fy) * fx + 40 * fy;
-      double b = 120 + 120 * (1 - fy) - 60 * fx * fy;
-      // A sun, a hill and a stripe of posts: edges for the focus and the lens.
-      const double dx = fx - 0.7, dy = fy - 0.25;
-      if (dx * dx + dy * dy * 2.25 < 0.01) r = 250, g = 230, b = 150;
-      if (fy > 0.65 + 0.08 * std::sin(fx * 9.0)) r *= 0.45, g = g * 0.7 + 40, b *= 0.4;
-      if (fy > 0.5 && fy < 0.8 && static_cast<int>(fx * 40) % 5 == 0) r = g = b = 35;
-      seed = seed * 1664525u + 1013904223u;
-      const double grain = static_cast<double>((seed >> 24) & 31) - 15.5;
-      p[0] = static_cast<uint8_t>(std::clamp(r + grain, 0.0, 255.0));
-      p[1] = static_cast<uint8_t>(std::clamp(g + grain, 0.0, 255.0));
-      p[2] = static_cast<uint8_t>(std::clamp(b + grain, 0.0, 255.0));
-      p[3] = 255;
-    }
-  }
+  const std::vector<uint8_t> px = livescreen::PhotoPixels(w, h);
   plat::imageio::Properties props;
   props.jpegQuality = 92;
   const plat::imageio::PixelSource source{px.data(), static_cast<size_t>(w) * 4, w, h, 1};
@@ -615,12 +596,29 @@ int StatsCommand(const std::string& path) {
   return 0;
 }
 
+int ChangeCommand(const std::string& path, const std::string& referencePath) {
+  Picture p, reference;
+  std::string message;
+  if (!ReadPicture(path, &p, &message)) return Fail(("cannot read the picture: " + message).c_str());
+  if (!ReadPicture(referencePath, &reference, &message))
+    return Fail(("cannot read the reference: " + message).c_str());
+  if (p.width != reference.width || p.height != reference.height) return Fail("the pictures differ in size");
+  const size_t pixels = static_cast<size_t>(p.width) * p.height;
+  if (pixels == 0) return Fail("the picture is empty");
+  uint64_t sum = 0;
+  for (size_t i = 0; i < pixels; ++i)
+    for (size_t k = 0; k < 3; ++k) sum += static_cast<uint64_t>(std::abs(p.px[4 * i + k] - reference.px[4 * i + k]));
+  std::printf("%.4f\n", static_cast<double>(sum) / (3.0 * static_cast<double>(pixels)));
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: live-screen photo OUT.jpg W H | grab OUT.png X Y W H | sum X Y W H | pairs X Y W H |\n"
                "       means X Y W H |\n"
                "       close WINDOW | keys TEXT | wm | frame WINDOW | sheet OUT.png NAME=PICTURE ... |\n"
-               "       compare PREVIEW.png VERSION [OUT.png] | flip IN OUT.tif | stats PICTURE\n");
+               "       compare PREVIEW.png VERSION [OUT.png] | flip IN OUT.tif | stats PICTURE |\n"
+               "       change PICTURE REFERENCE\n");
   return 2;
 }
 
@@ -643,5 +641,6 @@ int main(int argc, char** argv) {
   if (command == "compare" && (argc == 4 || argc == 5)) return CompareCommand(argv[2], argv[3], argc == 5 ? argv[4] : "");
   if (command == "flip" && argc == 4) return FlipCommand(argv[2], argv[3]);
   if (command == "stats" && argc == 3) return StatsCommand(argv[2]);
+  if (command == "change" && argc == 4) return ChangeCommand(argv[2], argv[3]);
   return Usage();
 }

@@ -360,6 +360,15 @@ class WatchedStep {
     if (watch_ != nullptr && watch_->put != nullptr && token >= 0) return watch_->put(token, temporary, finalPath);
     return ::rename(temporary, finalPath) == 0 ? 0 : errno;
   }
+  // Takes the temporary file away; errno is kept.
+  void Discard(int token, const char* temporary) const {
+    const int e = errno;
+    if (watch_ != nullptr && watch_->discard != nullptr && token >= 0)
+      watch_->discard(token, temporary);
+    else
+      ::unlink(temporary);
+    errno = e;
+  }
 
  private:
   const TemporaryWatch* watch_;
@@ -449,7 +458,7 @@ AtomicReplace::~AtomicReplace() {
 
 void AtomicReplace::Discard() {
   const WatchedStep step;
-  ::unlink(tempPath_.c_str());
+  step.Discard(token_, tempPath_.c_str());
   step.Ended(token_, false);
 }
 

@@ -87,11 +87,15 @@ void FailWritesForTesting(const std::string& folder, int error);
 // temporary file of a token the final path's place instead of a plain
 // rename (0, or the system's error), so that the program can refuse to
 // replace a file at that path that is not the one it means to replace.
+// `discard`, when set, is asked to take away the temporary file of a token
+// that is not renamed, instead of an unlink of its name: after a `put` that
+// failed, the name may hold a file of someone else's.
 struct TemporaryWatch {
   void (*step)(bool starting);
   int (*made)(const char* temporary, const char* finalPath, int fd);
   void (*ended)(int token, bool renamed);
   int (*put)(int token, const char* temporary, const char* finalPath);
+  void (*discard)(int token, const char* temporary) = nullptr;
 };
 // Sets the watch of every later temporary file (null: none); it must stay
 // valid while it is set.

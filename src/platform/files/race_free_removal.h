@@ -9,6 +9,16 @@
 // it is the one, else moved back, again without replacing whatever took
 // the name meanwhile. Every function here makes only system calls that a
 // signal handler may make.
+//
+// A file is known by more than its device and inode number, since a file
+// system gives the number of a removed file to the next one it makes (ext4
+// does so at once): by its birth time where the file system tells it
+// (statx), and by the inode's generation where it keeps one (a number drawn
+// anew for each inode made: ext4, XFS, Btrfs). An identity written down in
+// a run's record also says when it was written down; where the file system
+// keeps no generation, a file matches it only when it was born (without a
+// birth time: last changed) before that moment, which no file made at that
+// number afterwards can have been (see Same in the source).
 #pragma once
 
 #include <sys/types.h>
@@ -18,8 +28,13 @@
 
 namespace plat::files {
 
+// What FileIdentity::known holds besides the number.
+inline constexpr unsigned kKnownBirth = 1;
+inline constexpr unsigned kKnownGeneration = 2;
+
 // Which file a name held when it was made or last written (device and
-// inode), and, for a file that must also be unchanged since then, its size
+// inode, with its birth time and generation where the file system keeps
+// them), and, for a file that must also be unchanged since then, its size
 // and modification time.
 struct FileIdentity {
   dev_t device = 0;
@@ -27,16 +42,31 @@ struct FileIdentity {
   bool content = false;  // size and modified are compared too
   int64_t size = 0;
   int64_t modified = 0;  // nanoseconds since the epoch
+  unsigned known = 0;    // kKnownBirth, kKnownGeneration
+  int64_t birth = 0;     // nanoseconds since the epoch
+  uint32_t generation = 0;
+  int64_t changed = 0;  // the status change time, nanoseconds since the epoch
+  // For an identity read back from a record: the coarse clock when it was
+  // written down (ns); a file matches only if born (or, with no birth time,
+  // last changed) before then, unless its generation is known. 0 for the
+  // identity of a file this program holds open, whose number cannot be
+  // given to another file meanwhile.
+  int64_t writtenBefore = 0;
 };
 
 // The identity of what `path` names (not following a link); `content` as
-// asked. False when nothing is there.
+// asked. False when nothing is there (errno says why).
 bool IdentityOf(const char* path, bool content, FileIdentity* identity);
-// The same for an open descriptor.
+// The same for an open descriptor (O_PATH ones too).
 bool IdentityOfFd(int fd, bool content, FileIdentity* identity);
+// True when `got` (as IdentityOf gives it) is the file `want` says.
+bool SameFile(const FileIdentity& want, const FileIdentity& got);
 // True when `path` names the file `identity` (and, when it says so, with
 // the same size and modification time).
 bool Holds(const char* path, const FileIdentity& identity);
+// How many names and descriptors IdentityOf and IdentityOfFd looked at in
+// this process, for tests that count a clean-up's work.
+uint64_t IdentityLookups();
 
 // Writes into `out` (of `size` bytes) the private name beside `path` that
 // entry `id` of the run tagged `tag` moves a name to while it removes or

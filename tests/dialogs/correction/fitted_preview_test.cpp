@@ -5,7 +5,8 @@
 // preview's size. The figure is the mean absolute difference per sample of the two pictures'
 // medians over blocks of 8 x 8 pixels, as the live check compares a window's preview with the
 // version OK wrote: what a person sees of the picture, not its grain or how each side was
-// resampled.
+// resampled. And the previews of the three presets picked one after another: each its own
+// picture, further from the picture before the correction the stronger the preset.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,12 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/correction/colcor_render.h"
 #include "dialogs/correction/dialog_fixture.h"
 #include "dialogs/correction/focus_dialog.h"
 #include "dialogs/correction/noise_dialog.h"
 #include "dialogs/correction/smoothing_dialog.h"
-#include "engines/families/effect_families.h"
-#include "script/engine_rows.h"
 #include "support/preview_compare.h"
 
 using vmktest::ColCorDialogTest;
@@ -30,6 +30,7 @@ namespace tb = plat::tb;
 namespace {
 using vmktest::MedianDifference;
 using vmktest::Picture;
+using vmktest::RenderedByEngineRow;
 using vmktest::ScaledTo;
 
 constexpr int16_t kW = 6000, kH = 4000;
@@ -142,37 +143,6 @@ void Photograph(PixelBuffer* photo) {
   }
 }
 
-// The render of the whole picture as OK makes it: the engine row as the script runs it
-// (planes bottom row first, no mask), back to a top-down picture.
-Picture FinalRender(const PixelBuffer& photo, const ColCorPar& record, int16_t effect) {
-  const auto w = static_cast<int32_t>(photo.width()), h = static_cast<int32_t>(photo.height());
-  const size_t n = static_cast<size_t>(w) * h;
-  std::vector<uint8_t> planes(3 * n);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      for (int k = 0; k < 3; ++k)
-        planes[k * n + static_cast<size_t>(h - 1 - y) * w + x] = photo.rowPtr(y)[4 * x + k];
-  ColCorPar copy = record;
-  EngineRowCall row;
-  row.effect = effect;
-  row.record = &copy;
-  row.n = 3;
-  row.w = row.aw = w;
-  row.h = row.ah = h;
-  for (int k = 0; k < 3; ++k) row.planes[k] = planes.data() + k * n;
-  RegisterEffectFamilies();
-  const EngineAdapter adapter = FindEngineRow(effect);
-  EXPECT_NE(adapter, nullptr);
-  if (adapter != nullptr) adapter(row);
-  Picture out{w, h, std::vector<uint8_t>(n * 3)};
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      for (int k = 0; k < 3; ++k)
-        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + k] =
-            planes[k * n + static_cast<size_t>(h - 1 - y) * w + x];
-  return out;
-}
-
 // The main view's last fitted preview as its engine made it, top-down.
 Picture& Shown() {
   static Picture shown;
@@ -219,22 +189,24 @@ const char* PresetName(int32_t item) {
 
 class FittedPreviewTest : public ColCorDialogTest {
  protected:
+  explicit FittedPreviewTest(int16_t w = kW, int16_t h = kH) : w_(w), h_(h) {}
+
   void SetUp() override {
-    Start(kW, kH);
-    photo_ = PixelBuffer(kW, kH, 1, 4);
+    Start(w_, h_);
+    photo_ = PixelBuffer(static_cast<uint32_t>(w_), static_cast<uint32_t>(h_), 1, 4);
     Photograph(&photo_);
     SetSessionSpanImages(&photo_, &unused_);
     vmkviews::RegisterPreviewEngines();
     RealEngine() = vmkviews::FindPreviewEngine(vmkviews::kPreviewColCor, 0);
     vmkviews::RegisterPreviewEngine(vmkviews::kPreviewColCor, 0, Capture);
     ASSERT_TRUE(vmktest::MakeContentLibrary(bundle_.makersFile("")));
-    Picture untouched{kW, kH, std::vector<uint8_t>(static_cast<size_t>(kW) * kH * 3)};
-    for (int32_t y = 0; y < kH; ++y)
-      for (int32_t x = 0; x < kW; ++x)
+    untouched_ = Picture{w_, h_, std::vector<uint8_t>(static_cast<size_t>(w_) * h_ * 3)};
+    for (int32_t y = 0; y < h_; ++y)
+      for (int32_t x = 0; x < w_; ++x)
         for (int c = 0; c < 3; ++c)
-          untouched.rgb[(static_cast<size_t>(y) * kW + x) * 3 + c] =
+          untouched_.rgb[(static_cast<size_t>(y) * w_ + x) * 3 + c] =
               photo_.rowPtr(static_cast<uint32_t>(y))[4 * x + c];
-    plain_ = ScaledTo(untouched, 500, 500 * kH / kW);
+    plain_ = ScaledTo(untouched_, 500, 500 * h_ / w_);
   }
 
   // The preset's preview at Fit (after `more` edits, if any) and the record it showed.
@@ -242,7 +214,7 @@ class FittedPreviewTest : public ColCorDialogTest {
                   const std::function<int16_t()>& run, ColCorPar* record,
                   const std::function<void()>& more = nullptr) {
     ColCorPar owner;
-    Init_ColCorPar(&owner, kW, kH, 300, d.effect, 0, 0);
+    Init_ColCorPar(&owner, w_, h_, 300, d.effect, 0, 0);
     static_cast<ColCorDialog&>(dlg).SetColCorPar(&owner);
     Shown() = Picture{};
     driver_.Advance(0.1).Choose(d.signature, kPopup, item);
@@ -260,7 +232,7 @@ class FittedPreviewTest : public ColCorDialogTest {
     // At Fit the picture fills the view's width.
     ASSERT_EQ(shown.w, plain_.w);
     ASSERT_EQ(shown.h, plain_.h);
-    const Picture result = ScaledTo(FinalRender(photo_, record, d.effect), shown.w, shown.h);
+    const Picture result = ScaledTo(RenderedByEngineRow(untouched_, record, d.effect), shown.w, shown.h);
     const double difference = MedianDifference(shown, result);
     std::printf(
         "fitted preview %-9s %-16s against the result %.2f (preview against the picture %.2f, "
@@ -270,7 +242,11 @@ class FittedPreviewTest : public ColCorDialogTest {
     EXPECT_LE(difference, kBound) << d.name << " " << what;
   }
 
-  Picture plain_;  // the untouched picture scaled to the preview's size
+  void CheckPresetsPreviewInOrder(bool oneToOne);
+
+  const int16_t w_, h_;
+  Picture untouched_;  // the photograph as the planes hold it
+  Picture plain_;      // the untouched picture scaled to the preview's size
 };
 
 class FittedPreview : public FittedPreviewTest, public ::testing::WithParamInterface<Preset> {};
@@ -297,7 +273,7 @@ TEST_P(FittedPreview, LooksLikeWhatOkWrites) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
-// The focus presets run the deblur and the denoise; with the sharpening and the edge blur
+// The focus presets run the sharpening alone; with the deblur, the denoise and the edge blur
 // switched on too (every step at the Strong preset's values) the preview still looks like its
 // result.
 TEST_F(FittedPreviewTest, FocusWithEveryStepLooksLikeWhatOkWrites) {
@@ -309,7 +285,9 @@ TEST_F(FittedPreviewTest, FocusWithEveryStepLooksLikeWhatOkWrites) {
   ShowPreset(
       dlg, d, 3, [&] { return dlg.Do_KevrDlg(); }, &record,
       [&] {
-        driver_.Choose(kKfoc, kGroup, 3)
+        driver_.Choose(kKfoc, kGroup, 1)
+            .Press(kKfoc, kSwitch)
+            .Choose(kKfoc, kGroup, 2)
             .Press(kKfoc, kSwitch)
             .Choose(kKfoc, kGroup, 4)
             .Press(kKfoc, kSwitch);
@@ -317,6 +295,82 @@ TEST_F(FittedPreviewTest, FocusWithEveryStepLooksLikeWhatOkWrites) {
   ASSERT_EQ(record.w[kCCFocusMode], 15);
   Compare(d, "Strong, all steps", record);
   EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The previews of a dialog's three presets, picked one after another from its popup, and the
+// view's picture before the correction (the preview radio's first choice), at Fit or at 1:1.
+// Each preset must preview a picture of its own, further from the one before the correction
+// (the mean absolute difference per sample) the stronger the preset.
+void FittedPreviewTest::CheckPresetsPreviewInOrder(bool oneToOne) {
+  constexpr int32_t kOneToOne = 110;
+  for (const Dialog d :
+       {Dialog{"noise", 103, FourCC("Dnoi")}, Dialog{"smoothing", 104, FourCC("Glim")},
+        Dialog{"focus", 105, FourCC("Kfoc")}}) {
+    std::vector<Picture> shown;
+    Picture before;
+    auto pick = [&](EffectDialog& dlg, const std::function<int16_t()>& run) {
+      ColCorPar owner;
+      Init_ColCorPar(&owner, w_, h_, 300, d.effect, 0, 0);
+      static_cast<ColCorDialog&>(dlg).SetColCorPar(&owner);
+      driver_.Advance(0.1);
+      if (oneToOne) driver_.Press(d.signature, kOneToOne).Advance(3.1);
+      for (int32_t item = 1; item <= 3; ++item)
+        driver_.Choose(d.signature, kPopup, item).Advance(3.1).Do([&](tb::WindowRef) {
+          shown.push_back(Shown());
+          Shown() = Picture{};
+        });
+      driver_.Choose(d.signature, dlg.desc().ids.previewRadio, 1).Advance(3.1).Do([&](tb::WindowRef) {
+        before = Shown();
+      });
+      driver_.Press(d.signature, kCancel);
+      run();
+    };
+    if (d.effect == 103) {
+      VMKdnoiUI dlg;
+      pick(dlg, [&] { return dlg.Do_DNoiDlg(); });
+    } else if (d.effect == 104) {
+      VMKglimUI dlg;
+      pick(dlg, [&] { return dlg.Do_GlimDlg(); });
+    } else {
+      VMKkevrUI dlg;
+      pick(dlg, [&] { return dlg.Do_KevrDlg(); });
+    }
+    ASSERT_EQ(shown.size(), 3u) << d.name;
+    std::vector<double> change;
+    for (const Picture& p : shown) {
+      ASSERT_GT(p.w, 0) << d.name << ": no preview";
+      ASSERT_EQ(p.rgb.size(), before.rgb.size()) << d.name;
+      uint64_t sum = 0;
+      for (size_t i = 0; i < p.rgb.size(); ++i) sum += static_cast<uint64_t>(std::abs(p.rgb[i] - before.rgb[i]));
+      change.push_back(static_cast<double>(sum) / static_cast<double>(p.rgb.size()));
+    }
+    std::printf("%s preview %-9s at %d x %d: Light %.2f, Medium %.2f, Strong %.2f from the picture before\n",
+                oneToOne ? "1:1" : "fitted", d.name, w_, h_, change[0], change[1], change[2]);
+    for (int32_t k = 1; k < 3; ++k) {
+      EXPECT_FALSE(shown[k].rgb == shown[k - 1].rgb)
+          << d.name << ": " << PresetName(k + 1) << " previews what " << PresetName(k) << " previews";
+      EXPECT_GT(change[k], change[k - 1]) << d.name << ": " << PresetName(k + 1) << " previews less than "
+                                          << PresetName(k);
+    }
+  }
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// At Fit on the photograph the preview draws the steps at the view's scale, where a focus
+// preset's few pixels of sharpening fall below a view pixel (as in the render scaled down), so
+// the presets are told apart there at 1:1, where a person judges them; at Fit on a picture a
+// quarter of the size, where the view's pixels are three of the picture's.
+TEST_F(FittedPreviewTest, EachPresetPreviewsItsOwnPictureInTheOrderOfItsNameAtOneToOne) {
+  CheckPresetsPreviewInOrder(true);
+}
+
+class FittedPreviewOfAModestPicture : public FittedPreviewTest {
+ protected:
+  FittedPreviewOfAModestPicture() : FittedPreviewTest(1500, 1000) {}
+};
+
+TEST_F(FittedPreviewOfAModestPicture, EachPresetPreviewsItsOwnPictureInTheOrderOfItsName) {
+  CheckPresetsPreviewInOrder(false);
 }
 
 std::vector<Preset> Presets() {

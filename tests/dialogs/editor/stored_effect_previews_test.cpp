@@ -487,6 +487,59 @@ TEST_F(LibraryBlursAtPhotoSize, TheStrongBlurRendersStrongerThanTheSoftOne) {
   EXPECT_LT(strong, soft);
 }
 
+// The library's stored effects that one list offers as a weaker and a stronger setting of one
+// effect, named so: on a picture with a photograph's grain the stronger one must write a
+// version of its own, further from the untouched picture than the weaker one's. (Relief and
+// Deep relief are two looks, not two strengths: other angles, and the deep one a lighter grey.)
+struct StrengthPair {
+  int16_t family;
+  const char* weaker;
+  const char* stronger;
+  int16_t effect;
+};
+const StrengthPair kStrengthPairs[] = {
+    {92, "Soft blur", "Strong blur", 11},
+    {42, "Plaid light", "Plaid strong", 42},
+};
+
+class LibraryStrengths : public PreviewAgainstResult {
+ protected:
+  LibraryStrengths() : PreviewAgainstResult(kModest) {}
+  Picture Untouched() const {
+    Picture out{w_, h_, std::vector<uint8_t>(static_cast<size_t>(w_) * h_ * 3)};
+    for (int32_t y = 0; y < h_; ++y)
+      for (int32_t x = 0; x < w_; ++x)
+        for (int c = 0; c < 3; ++c)
+          out.rgb[(static_cast<size_t>(y) * w_ + x) * 3 + c] = photo_.rowPtr(static_cast<uint32_t>(y))[4 * x + c];
+    return out;
+  }
+  // The stored effect read into the document's layer (in place of what it held) and rendered
+  // over the whole picture as OK renders it.
+  Picture RenderOf(const StrengthPair& p, const char* name) {
+    LoadStored({p.family, name, p.effect});
+    EXPECT_EQ(Layer()->oprnCount, 1) << name;
+    SaveLayers();
+    return Render();
+  }
+  static double MeanDifference(const Picture& a, const Picture& b) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < a.rgb.size(); ++i) sum += static_cast<uint64_t>(std::abs(a.rgb[i] - b.rgb[i]));
+    return static_cast<double>(sum) / static_cast<double>(a.rgb.size());
+  }
+};
+
+TEST_F(LibraryStrengths, TheStrongerOfEachPairChangesThePictureMore) {
+  const Picture untouched = Untouched();
+  for (const StrengthPair& p : kStrengthPairs) {
+    const Picture weaker = RenderOf(p, p.weaker);
+    const Picture stronger = RenderOf(p, p.stronger);
+    const double dw = MeanDifference(weaker, untouched), ds = MeanDifference(stronger, untouched);
+    std::printf("%-12s %.2f, %-12s %.2f from the untouched picture\n", p.weaker, dw, p.stronger, ds);
+    EXPECT_FALSE(weaker.rgb == stronger.rgb) << p.stronger << " writes what " << p.weaker << " writes";
+    EXPECT_GT(ds, dw) << p.stronger << " changes the picture less than " << p.weaker;
+  }
+}
+
 std::string ParamName(const ::testing::TestParamInfo<Row>& i) { return RowName(i.param); }
 
 INSTANTIATE_TEST_SUITE_P(Library, StoredEffectPreview, ::testing::ValuesIn(StoredRows()), ParamName);
