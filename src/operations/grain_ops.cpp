@@ -11,6 +11,14 @@
 // tens of steps one after the other and truncation took half a level off
 // with each of them.
 //
+// The wind visits each row in its own direction: from x1 back to x0 where
+// its streaks step left, from x0 to x1 otherwise (the rows go down, or up
+// from 180 degrees, as before). Walked from x0 always, a streak that steps
+// left landed only on pixels already blended into the plane, so that a wind
+// blowing left along its row drew nothing. Each pixel still takes one draw,
+// the row's draws in the order its pixels are visited; at angles whose
+// streaks never step left nothing changes.
+//
 // Noise filters a copy of the whole plane, since its blur reads beyond the
 // region; rectangle noise steps by at least one sample, however small the
 // size. Wind and film grain report a work plane that cannot be had with -1
@@ -1134,6 +1142,14 @@ class WindPlaneWalk {
     c_ = static_cast<float>(std::cos(theta));
     s_ = static_cast<float>(std::sin(theta));
     downward_ = angle < 180;
+    // Whether a streak can step left: the longest one a draw can give (past L only with a
+    // negative randomness) reaches a column to the left. Not the sign of cos: that of 90
+    // degrees is a tiny negative number whose steps stay in their column.
+    {
+      const int64_t longest = std::max<int64_t>(L_, L_ - int64_t{L_} * randomness_ / 10);
+      leftward_ = longest > 1 &&
+                  static_cast<int32_t>(c_ * static_cast<float>(longest - 1)) < 0;
+    }
     // Each streak runs from x, y on steps that depend on k alone: worked out once. (Every
     // pixel's streak reads what the streaks before it wrote, so the walk itself stays one.)
     steps_ = std::max<int32_t>(L_, 0);
@@ -1187,7 +1203,13 @@ class WindPlaneWalk {
       // The row's streak lengths, each from its own draw: worked out ahead of the walk, the
       // divisions of one pixel need not wait for the streaks of the last.
       streakLengths_(draws, columns, L_, randomness_);
-      WalkColumns(y, x0_, x1_, draws);
+      if (leftward_) {
+        // The row is walked from x1: its first draw is x1's. The lengths go by column.
+        std::reverse(draws, draws + columns);
+        WalkColumnsLeftward(y, x0_, x1_, draws);
+      } else {
+        WalkColumns(y, x0_, x1_, draws);
+      }
       rowDone();
     }
   }
@@ -1195,19 +1217,23 @@ class WindPlaneWalk {
  private:
   // Whether sixteen neighbouring pixels' streaks may go side by side, a step at a time: every
   // pixel's value is read before any of the sixteen streaks moves (no step of a streak lands
-  // on the row itself, to the right, within the sixteen), and wherever two steps land on one
-  // sample the one the one-pixel walk takes first comes first (steps of one row fall at least
-  // sixteen columns apart, or the later step lies to the left). Then the magic number of the
-  // quotient by the length in 16-bit lanes (lengths up to 181).
+  // on the row itself, ahead in the walk's direction, within the sixteen), and wherever two
+  // steps land on one sample the one the one-pixel walk takes first comes first (steps of one
+  // row fall at least sixteen columns apart, or the later step lies behind in the walk's
+  // direction). A row walked leftward is the mirror image of one walked rightward: the same
+  // conditions on the steps' columns negated. Then the magic number of the quotient by the
+  // length in 16-bit lanes (lengths up to 181).
   bool SixteenSideBySide() {
 #if VMK_SIMD_X86
     if (!gWindSixteenAtOnce || !plat::SimdAtLeast(plat::SimdLevel::kAvx2) || steps_ < 5 ||
         L_ > 255)
       return false;
+    const int32_t ahead = leftward_ ? -1 : 1;
     for (int32_t k = 4; k < steps_; ++k) {
-      if (stepY_[k] == 0 && stepX_[k] > 0 && stepX_[k] < 16) return false;
+      const int32_t along = ahead * stepX_[k];
+      if (stepY_[k] == 0 && along > 0 && along < 16) return false;
       for (int32_t e = 4; e < k; ++e)
-        if (stepY_[e] == stepY_[k] && stepX_[k] > stepX_[e] && stepX_[k] - stepX_[e] < 16)
+        if (stepY_[e] == stepY_[k] && along > ahead * stepX_[e] && along - ahead * stepX_[e] < 16)
           return false;
     }
     // floor(n m / 2^s) is n / L for every n up to 256 L - 1 (a sum and its offset) once
@@ -1283,6 +1309,39 @@ class WindPlaneWalk {
     for (; x <= xb; ++x) WalkPixel(y, x, streaks[x - xa]);
   }
 
+  // WalkColumns' mirror image: the pixels from xb back to xa, sixteen at a time as the group
+  // xr - 15 .. xr where every streak of the row stays inside the region (the sixteen lanes do
+  // not depend on the order of the pixels within the group, which SixteenSideBySide checked
+  // for this direction). streaks[x - xa] is pixel x's.
+  void WalkColumnsLeftward(int32_t y, int32_t xa, int32_t xb, const int32_t* streaks) {
+    int32_t x = xb;
+#if VMK_SIMD_X86
+    if (lanes_ && y + loY_[steps_] >= y0_ && y + hiY_[steps_] <= y1_) {
+      for (; x - 15 >= xa && x - 15 + loX_[steps_] >= x0_; x -= 16) {
+        const int32_t left = x - 15;
+        if (x + hiX_[steps_] > x1_) {
+          for (int32_t j = 15; j >= 0; --j) WalkPixel(y, left + j, streaks[left + j - xa]);
+          continue;
+        }
+        bool within = true;
+        for (int32_t j = 0; j < 16; ++j) within = within && streaks[left + j - xa] <= steps_;
+        const int64_t i = static_cast<int64_t>(y) * width_ + left;
+        if (!within) {
+          for (int32_t j = 15; j >= 0; --j) WalkPixel(y, left + j, streaks[left + j - xa]);
+          continue;
+        }
+        unsigned char values[16];
+        WindStreaks16Avx2(work_ + i, offset_, stepTerm_,
+                          static_cast<uint32_t>(left) * kWindAlongX + static_cast<uint32_t>(y) * kWindAlongY,
+                          streaks + (left - xa), L_, magic_, shift_, values);
+        effect_support::BlendRun(mode_, opacity_, plane_ + i, values,
+                                 mask_ != nullptr ? mask_ + i : nullptr, 16);
+      }
+    }
+#endif
+    for (; x >= xa; --x) WalkPixel(y, x, streaks[x - xa]);
+  }
+
   void WalkPixel(int32_t y, int32_t x, int32_t streak) {
     unsigned char* const work = work_;
     const int64_t i = static_cast<int64_t>(y) * width_ + x;
@@ -1340,6 +1399,7 @@ class WindPlaneWalk {
   unsigned char* work_ = nullptr;
   float c_ = 0, s_ = 0;
   bool downward_ = true;
+  bool leftward_ = false;
   int32_t steps_ = 0;
   int32_t *stepX_ = nullptr, *stepY_ = nullptr;
   int32_t *loX_ = nullptr, *hiX_ = nullptr, *loY_ = nullptr, *hiY_ = nullptr;

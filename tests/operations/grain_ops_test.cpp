@@ -11,6 +11,7 @@
 #include "platform/parallel/progress.h"
 #include "platform/random/random.h"
 #include "support/level_and_threads.h"
+#include "support/literal_wind.h"
 #include "support/noise_plane.h"
 #include "support/session.h"
 
@@ -179,67 +180,10 @@ TEST_F(WindOp, StreaksEqualTheLiteralWalk) {
     for (int16_t angle : {0, 30, 135, 200, 315})
       for (int16_t randomness : {0, 6, -15}) {
         const Plane got = Run(SecondA, length, angle, randomness, 200);
-        Plane plane = Ramp(20, 12), work = plane;
-        plat::SeedRandom(SecondA());
-        const double theta = angle * 3.141592654 / 180.0;
-        const float c = static_cast<float>(std::cos(theta)),
-                    sn = static_cast<float>(std::sin(theta));
-        for (int32_t n = 0; n < 12; ++n) {
-          const int32_t y = angle < 180 ? n : 11 - n;
-          for (int32_t x = 0; x < 20; ++x) {
-            const int32_t v = work[y * 20 + x];
-            const int32_t cut =
-                static_cast<int32_t>(std::floor(length * (plat::Random() / 2147483647.0)));
-            const int32_t streak = length - cut * randomness / 10;
-            for (int32_t k = 0; k < streak; ++k) {
-              const int32_t tx =
-                  std::clamp(x + static_cast<int32_t>(c * static_cast<float>(k)), 0, 19);
-              const int32_t ty =
-                  std::clamp(y + static_cast<int32_t>(sn * static_cast<float>(k)), 0, 11);
-              unsigned char& t = work[ty * 20 + tx];
-              const int32_t w = k / 4;
-              const int32_t sum = v * w + t * (length - w);
-              const int32_t offset = w <= length ? WindStreakOffset(x, y, k, length) : 0;
-              t = static_cast<unsigned char>(std::clamp((sum + offset) / length, 0, 255));
-            }
-            plane[y * 20 + x] =
-                static_cast<unsigned char>(((255 - 200) * plane[y * 20 + x] + 200 * v) / 255);
-          }
-        }
-        ASSERT_EQ(got, plane) << length << " " << angle << " " << randomness;
+        const Plane want = vmktest::LiteralWind(Ramp(20, 12), 20, 0, 0, 19, 11, SecondA(), length,
+                                                angle, randomness, 200);
+        ASSERT_EQ(got, want) << length << " " << angle << " " << randomness;
       }
-}
-
-// The wind written out plainly over a region of a plane: every pixel's draw taken in the walk,
-// every step of its streak worked out and clamped as it goes.
-Plane LiteralWind(Plane plane, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                  uint32_t seed, int16_t length, int16_t angle, int16_t randomness,
-                  int16_t opacity) {
-  Plane work = plane;
-  plat::SeedRandom(seed);
-  const double theta = angle * 3.141592654 / 180.0;
-  const float c = static_cast<float>(std::cos(theta)), sn = static_cast<float>(std::sin(theta));
-  for (int32_t n = 0; n <= y1 - y0; ++n) {
-    const int32_t y = angle < 180 ? y0 + n : y1 - n;
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int32_t v = work[static_cast<size_t>(y) * w + x];
-      const int32_t cut =
-          static_cast<int32_t>(std::floor(length * (plat::Random() / 2147483647.0)));
-      const int32_t streak = length - cut * randomness / 10;
-      for (int32_t k = 0; k < streak; ++k) {
-        const int32_t tx = std::clamp(x + static_cast<int32_t>(c * static_cast<float>(k)), x0, x1);
-        const int32_t ty = std::clamp(y + static_cast<int32_t>(sn * static_cast<float>(k)), y0, y1);
-        unsigned char& t = work[static_cast<size_t>(ty) * w + tx];
-        const int32_t wk = k / 4;
-        const int32_t sum = v * wk + t * (length - wk);
-        const int32_t offset = wk <= length ? WindStreakOffset(x, y, k, length) : 0;
-        t = static_cast<unsigned char>(std::clamp((sum + offset) / length, 0, 255));
-      }
-      unsigned char& p = plane[static_cast<size_t>(y) * w + x];
-      p = static_cast<unsigned char>(((255 - opacity) * p + opacity * v) / 255);
-    }
-  }
-  return plane;
 }
 
 // Streaks inside the region go by offsets and skip the steps that weigh the pixel by 0, the
@@ -257,7 +201,7 @@ TEST_F(WindOp, StreaksByOffsetsEqualTheLiteralWalkOnOddSizes) {
           const int32_t x0 = size.w / 4, y0 = size.h / 5, x1 = size.w - 1 - size.w / 7,
                         y1 = size.h - 1;
           const Plane want =
-              LiteralWind(start, size.w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 180);
+              vmktest::LiteralWind(start, size.w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 180);
           plat::SetTimeSeedFunction(SecondA);
           Plane got = start;
           ASSERT_EQ(Effects::Wind(0, 180, got.data(), size.h, size.w, x0, y0, x1, y1, nullptr,
@@ -287,7 +231,7 @@ TEST_F(WindOp, EveryLevelEqualsTheLiteralWalk) {
       for (const int16_t randomness : {0, 7, -6}) {
         const int32_t x0 = 3, y0 = 2, x1 = w - 5, y1 = h - 1;
         const Plane want =
-            LiteralWind(start, w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 200);
+            vmktest::LiteralWind(start, w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 200);
         for (const plat::SimdLevel level :
              {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
           vmktest::LevelAndThreads hold(level, 0);
