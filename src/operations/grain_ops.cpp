@@ -1001,7 +1001,9 @@ struct WindWork {
   plat::Block<uint16_t> terms;   // the steps' terms of the rounding offset
   plat::Block<int32_t> sums;     // one pixel's streak: v w + its offset, step by step
   plat::Block<int32_t> rest;     // the target's weight L - w, step by step
-  plat::Block<int32_t> draws;    // one row's
+  plat::Block<int32_t> draws;    // sixteen rows', one after the other
+  plat::Block<unsigned char> tile;  // sixteen rows' samples column by column
+  plat::Block<int16_t> ends;        // and their streak lengths
   WindWork(int32_t width, int32_t height, int32_t x0, int32_t x1, int32_t length)
       : work(static_cast<int64_t>(width) * height, WorkSource()),
         steps(2 * static_cast<int64_t>(std::max<int32_t>(length, 0)), WorkSource()),
@@ -1010,8 +1012,12 @@ struct WindWork {
         terms(std::max<int32_t>(length, 1) + kSumsPast, WorkSource()),
         sums(std::max<int32_t>(length, 1) + kSumsPast, WorkSource()),
         rest(std::max<int32_t>(length, 1), WorkSource()),
-        draws(std::max<int64_t>(int64_t{x1} - x0 + 1, 1), WorkSource()) {}
-  bool ok() const { return work && steps && reach && offsets && terms && sums && rest && draws; }
+        draws(16 * std::max<int64_t>(int64_t{x1} - x0 + 1, 1), WorkSource()),
+        tile(16 * std::max<int64_t>(int64_t{x1} - x0 + 1, 1), WorkSource()),
+        ends(16 * std::max<int64_t>(int64_t{x1} - x0 + 1, 1), WorkSource()) {}
+  bool ok() const {
+    return work && steps && reach && offsets && terms && sums && rest && draws && tile && ends;
+  }
 };
 
 // Each draw d of a run turned into its streak's length, L - floor(L d / (2^31 - 1)) r / 10 (r the
@@ -1112,6 +1118,113 @@ VMK_TARGET_AVX2 void WindPixelSums16Avx2(int32_t* sums, const uint16_t* stepTerm
                         _mm256_cvtepu16_epi32(_mm256_extracti128_si256(sum, 1)));
   }
 }
+
+// Sixteen rows of 16 bytes (from + r * fromStep) written as sixteen columns (to + c * toStep
+// holds byte c of each row): a row strip into its tile, or back.
+VMK_TARGET_AVX2 inline void Transpose16(const unsigned char* from, int64_t fromStep,
+                                        unsigned char* to, int64_t toStep) {
+  __m128i a[16], b[16];
+  for (int32_t r = 0; r < 16; ++r)
+    a[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + r * fromStep));
+  for (int32_t r = 0; r < 16; r += 2) {
+    b[r] = _mm_unpacklo_epi8(a[r], a[r + 1]);
+    b[r + 1] = _mm_unpackhi_epi8(a[r], a[r + 1]);
+  }
+  // b[2q], b[2q + 1]: rows 2q, 2q + 1 of columns 0..7 and 8..15.
+  for (int32_t q = 0; q < 16; q += 4) {
+    a[q] = _mm_unpacklo_epi16(b[q], b[q + 2]);
+    a[q + 1] = _mm_unpackhi_epi16(b[q], b[q + 2]);
+    a[q + 2] = _mm_unpacklo_epi16(b[q + 1], b[q + 3]);
+    a[q + 3] = _mm_unpackhi_epi16(b[q + 1], b[q + 3]);
+  }
+  // a[q + j]: rows q .. q + 3 of columns 4j .. 4j + 3.
+  for (int32_t h = 0; h < 16; h += 8)
+    for (int32_t j = 0; j < 4; ++j) {
+      b[h + 2 * j] = _mm_unpacklo_epi32(a[h + j], a[h + 4 + j]);
+      b[h + 2 * j + 1] = _mm_unpackhi_epi32(a[h + j], a[h + 4 + j]);
+    }
+  // b[h + i]: rows h .. h + 7 of columns 2i, 2i + 1.
+  for (int32_t i = 0; i < 8; ++i) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + (2 * i) * toStep),
+                     _mm_unpacklo_epi64(b[i], b[8 + i]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + (2 * i + 1) * toStep),
+                     _mm_unpackhi_epi64(b[i], b[8 + i]));
+  }
+}
+
+// Sixteen rows' winds side by side, where no streak leaves its row: the rows are independent,
+// so each lane is a row, and each pixel of the sixteen rows is one step of the one-pixel walk
+// for all of them at once. `tile` holds the rows' samples of the region's `columns` columns,
+// column by column (16 bytes a column, byte r of row r), and `streaks` their streak lengths
+// the same way (0 .. length); the pixels go from the first column on, or from the last where
+// `leftward`, each step's column clamped to the region as the one-pixel walk clamps it. The
+// rounding offset is WindOffset's, the rows' terms `rowTerm` (y times the row's odd number)
+// plus the column's, and the quotient by the length the high word of the product with `magic`
+// shifted by `shift`, as in WindStreaks16Avx2. Every step from the fourth on lands ahead of
+// its pixel, so no pixel is written after its own walk but the last one, whose steps are all
+// clamped onto itself and move it toward its own value, which leaves it as it is: the tile
+// ends holding every pixel's value as its walk read it.
+VMK_TARGET_AVX2 void WindAlongRows16Avx2(unsigned char* tile, const int16_t* streaks,
+                                         int32_t columns, bool leftward, uint32_t firstPlace,
+                                         const int32_t* stepX, const uint16_t* stepTerm,
+                                         const uint16_t* rowTerm, int32_t length, uint16_t magic,
+                                         int32_t shift) {
+  const __m256i m = _mm256_set1_epi16(static_cast<int16_t>(magic));
+  const __m128i sh = _mm_cvtsi32_si128(shift);
+  const __m256i len = _mm256_set1_epi16(static_cast<int16_t>(length));
+  const __m256i rows = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rowTerm));
+  const __m128i ones = _mm_set1_epi16(-1);
+  const int32_t last = columns - 1;
+  for (int32_t n = 0; n < columns; ++n) {
+    const int32_t i = leftward ? last - n : n;
+    unsigned char* const at = tile + static_cast<int64_t>(i) * 16;
+    const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+    const __m256i ends = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(streaks + static_cast<int64_t>(i) * 16));
+    const __m128i wide = _mm_max_epi16(_mm256_castsi256_si128(ends), _mm256_extracti128_si256(ends, 1));
+    const int32_t most = 0xFFFF ^ (_mm_cvtsi128_si32(_mm_minpos_epu16(_mm_xor_si128(wide, ones))) & 0xFFFF);
+    __m256i terms = _mm256_add_epi16(
+        rows, _mm256_set1_epi16(static_cast<int16_t>(firstPlace + static_cast<uint32_t>(i) * kWindAlongX)));
+    terms = _mm256_xor_si256(terms, _mm256_srli_epi16(terms, 7));
+    terms = _mm256_mullo_epi16(terms, _mm256_set1_epi16(static_cast<int16_t>(kWindMix)));
+    __m256i vw = _mm256_setzero_si256();
+    for (int32_t k = 4; k < most; ++k) {
+      const auto w = static_cast<int16_t>(k / 4);
+      if ((k & 3) == 0) vw = _mm256_add_epi16(vw, v);
+      unsigned char* const p = tile + static_cast<int64_t>(std::clamp(i + stepX[k], 0, last)) * 16;
+      const __m256i t = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+      const __m256i o = _mm256_mulhi_epu16(
+          _mm256_add_epi16(terms, _mm256_set1_epi16(static_cast<int16_t>(stepTerm[k]))), len);
+      const __m256i sum = _mm256_add_epi16(
+          _mm256_add_epi16(vw, o),
+          _mm256_mullo_epi16(t, _mm256_set1_epi16(static_cast<int16_t>(length - w))));
+      const __m256i q = _mm256_srl_epi16(_mm256_mulhi_epu16(sum, m), sh);
+      const __m256i r = _mm256_blendv_epi8(t, q, _mm256_cmpgt_epi16(ends, _mm256_set1_epi16(static_cast<int16_t>(k))));
+      const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(r, r), 0x08);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
+    }
+  }
+}
+
+// Sixteen rows of the work plane (the first at `rows`, each `rowStep` from the one before, the
+// region's `columns` columns) walked by WindAlongRows16Avx2 through `tile`, and each pixel's
+// value as its walk read it written back in its place.
+VMK_TARGET_AVX2 void WindSixteenRowsAvx2(unsigned char* rows, int64_t rowStep, int32_t columns,
+                                         unsigned char* tile, const int16_t* streaks,
+                                         bool leftward, uint32_t firstPlace, const int32_t* stepX,
+                                         const uint16_t* stepTerm, const uint16_t* rowTerm,
+                                         int32_t length, uint16_t magic, int32_t shift) {
+  int32_t i = 0;
+  for (; i + 16 <= columns; i += 16)
+    Transpose16(rows + i, rowStep, tile + static_cast<int64_t>(i) * 16, 16);
+  for (; i < columns; ++i)
+    for (int32_t r = 0; r < 16; ++r) tile[static_cast<int64_t>(i) * 16 + r] = rows[r * rowStep + i];
+  WindAlongRows16Avx2(tile, streaks, columns, leftward, firstPlace, stepX, stepTerm, rowTerm,
+                      length, magic, shift);
+  for (i = 0; i + 16 <= columns; i += 16)
+    Transpose16(tile + static_cast<int64_t>(i) * 16, 16, rows + i, rowStep);
+  for (; i < columns; ++i)
+    for (int32_t r = 0; r < 16; ++r) rows[r * rowStep + i] = tile[static_cast<int64_t>(i) * 16 + r];
+}
 #endif
 
 // The streaks of one plane over the clamped region, its row draws from drawRow(out, count).
@@ -1182,6 +1295,7 @@ class WindPlaneWalk {
     }
     rows_ = y1 >= y0 && x1 >= x0 ? y1 - y0 + 1 : 0;
     lanes_ = SixteenSideBySide();
+    rowLanes_ = SixteenRowsSideBySide();
 #if VMK_SIMD_X86
     sixteenSums_ = L_ <= 255 && plat::SimdAtLeast(plat::SimdLevel::kAvx2);
     if (gWindSixteenAtOnce)
@@ -1196,7 +1310,15 @@ class WindPlaneWalk {
   void Walk(RowDone rowDone) {
     int32_t* const draws = ww_.draws.get();
     const int32_t columns = x1_ - x0_ + 1;
-    for (int32_t n = 0; n < rows_; ++n) {
+    int32_t n = 0;
+#if VMK_SIMD_X86
+    if (rowLanes_)
+      for (; n + 16 <= rows_; n += 16) {
+        WalkSixteenRows(n, columns);
+        for (int32_t r = 0; r < 16; ++r) rowDone();
+      }
+#endif
+    for (; n < rows_; ++n) {
       const int32_t y = downward_ ? y0_ + n : y1_ - n;
       // The row's draws at once, in the order its pixels take them: one lock, not one a pixel.
       drawRow_(draws, int64_t{columns});
@@ -1236,6 +1358,35 @@ class WindPlaneWalk {
         if (stepY_[e] == stepY_[k] && along > ahead * stepX_[e] && along - ahead * stepX_[e] < 16)
           return false;
     }
+    return LaneQuotient();
+#else
+    return false;
+#endif
+  }
+
+  // Whether sixteen rows may go side by side, a row a lane (WindAlongRows16Avx2): no step of
+  // a streak leaves its row, so that the rows are independent, every step from the fourth on
+  // lands ahead of its pixel in the walk's direction, no streak is longer than the length
+  // (only a negative randomness lengthens them) and the quotient has its 16-bit multiplier.
+  // Along its row the one-pixel walk waits on each pixel's value, which the streaks of the
+  // four pixels before have just written; sixteen rows at once wait as long for sixteen
+  // pixels.
+  bool SixteenRowsSideBySide() {
+#if VMK_SIMD_X86
+    if (!gWindSixteenAtOnce || !plat::SimdAtLeast(plat::SimdLevel::kAvx2) || steps_ < 5 ||
+        L_ > 255 || randomness_ < 0)
+      return false;
+    const int32_t ahead = leftward_ ? -1 : 1;
+    for (int32_t k = 0; k < steps_; ++k)
+      if (stepY_[k] != 0 || (k >= 4 && ahead * stepX_[k] < 1)) return false;
+    return LaneQuotient();
+#else
+    return false;
+#endif
+  }
+
+  // The magic number of the quotient by the length in 16-bit lanes (lengths up to 181).
+  bool LaneQuotient() {
     // floor(n m / 2^s) is n / L for every n up to 256 L - 1 (a sum and its offset) once
     // (256 L - 1) (L - 1) < 2^s; a multiplier of 16 bits holds that up to L = 181.
     int32_t s = 16;
@@ -1245,10 +1396,37 @@ class WindPlaneWalk {
     magic_ = static_cast<uint16_t>(m);
     shift_ = s - 16;
     return true;
-#else
-    return false;
-#endif
   }
+
+#if VMK_SIMD_X86
+  // Visits first .. first + 15 of the walk's rows, each with its draws in turn, side by side.
+  void WalkSixteenRows(int32_t first, int32_t columns) {
+    int32_t* const draws = ww_.draws.get();
+    int16_t* const ends = ww_.ends.get();
+    uint16_t rowTerm[16];
+    for (int32_t r = 0; r < 16; ++r) {
+      const int32_t y = downward_ ? y0_ + first + r : y1_ - first - r;
+      rowTerm[r] = static_cast<uint16_t>(static_cast<uint32_t>(y) * kWindAlongY);
+      int32_t* const d = draws + static_cast<int64_t>(r) * columns;
+      drawRow_(d, int64_t{columns});
+      streakLengths_(d, columns, L_, randomness_);
+      if (leftward_) std::reverse(d, d + columns);
+      for (int32_t i = 0; i < columns; ++i)
+        ends[static_cast<int64_t>(i) * 16 + r] = static_cast<int16_t>(std::clamp(d[i], 0, L_));
+    }
+    const int32_t y = downward_ ? y0_ + first : y1_ - first;
+    const int64_t rowStep = downward_ ? width_ : -int64_t{width_};
+    const int64_t at = static_cast<int64_t>(y) * width_ + x0_;
+    WindSixteenRowsAvx2(work_ + at, rowStep, columns, ww_.tile.get(), ends, leftward_,
+                        static_cast<uint32_t>(x0_) * kWindAlongX, stepX_, stepTerm_, rowTerm, L_,
+                        magic_, shift_);
+    for (int32_t r = 0; r < 16; ++r) {
+      const int64_t i = at + r * rowStep;
+      effect_support::BlendRun(mode_, opacity_, plane_ + i, work_ + i,
+                               mask_ != nullptr ? mask_ + i : nullptr, columns);
+    }
+  }
+#endif
 
   // sums_[k] = v (k / 4) plus step k's offset for the pixel of term `term`, k = 4 .. streak - 1:
   // a pass over the steps that carries no sample from one to the next, eight a time on any
@@ -1411,6 +1589,7 @@ class WindPlaneWalk {
   int32_t rows_ = 0;
   StreakLengthsFn streakLengths_ = StreakLengthsPlain;
   bool lanes_ = false;
+  bool rowLanes_ = false;
   uint16_t magic_ = 0;
   int32_t shift_ = 0;
 };

@@ -278,10 +278,72 @@ TEST_F(WindOp, SixteenPixelsAtOnceEqualOneAtATime) {
       }
 }
 
+// Where no streak leaves its row, sixteen rows go side by side, a row a lane, through a tile
+// of their samples column by column: against the literal walk and one pixel at a time, for
+// the wind along x both ways and a little off it, the rows walked down and up, streaks that
+// the randomness shortens to nothing (15) or lengthens (-6, walked one pixel at a time),
+// lengths on both sides of the 16-bit lanes' most (181), and regions of a few rows and
+// columns past a multiple of sixteen, of fewer than sixteen columns, and of one column.
+TEST_F(WindOp, SixteenRowsAtOnceEqualTheLiteralWalk) {
+  struct Region {
+    int32_t w, h, x0, y0, x1, y1;
+  };
+  for (const Region g : {Region{61, 37, 3, 2, 57, 36}, Region{40, 33, 0, 0, 39, 32},
+                         Region{23, 18, 4, 1, 16, 17}, Region{9, 40, 4, 3, 4, 38}})
+    for (const int16_t length : {5, 6, 18, 30, 181, 182})
+      for (const int16_t angle : {0, 180, 2, 178, 182, 358})
+        for (const int16_t randomness : {0, 7, 15, -6}) {
+          const Plane start = vmktest::Noise(static_cast<size_t>(g.w) * g.h, 21);
+          const Plane want = vmktest::LiteralWind(start, g.w, g.x0, g.y0, g.x1, g.y1, SecondA(),
+                                                  length, angle, randomness, 170);
+          for (const plat::SimdLevel level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2}) {
+            vmktest::LevelAndThreads hold(level, 0);
+            plat::SetTimeSeedFunction(SecondA);
+            Plane got = start;
+            ASSERT_EQ(Effects::Wind(0, 170, got.data(), g.h, g.w, g.x0, g.y0, g.x1, g.y1, nullptr,
+                                    length, angle, randomness),
+                      0);
+            ASSERT_EQ(got, want) << g.w << "x" << g.h << " " << length << " " << angle << " "
+                                 << randomness << " level " << static_cast<int>(level);
+          }
+        }
+}
+
+// The same through a mask and in another mode, the planes side by side at 1, 3 and 8 threads
+// against one pixel at a time on one thread, on a picture of many strips of sixteen rows.
+TEST_F(WindOp, SixteenRowsAtOnceEqualOneAtATime) {
+  const int32_t w = 333, h = 101;
+  const size_t n = static_cast<size_t>(w) * h;
+  const Plane start[3] = {vmktest::Noise(n, 31), vmktest::Noise(n, 32), vmktest::Noise(n, 33)};
+  const Plane mask = vmktest::Noise(n, 34);
+  plat::SetTimeSeedFunction(TickingClock);
+  for (const int16_t mode : {0, 4})
+    for (const int16_t length : {5, 18, 40})
+      for (const int16_t angle : {0, 180, 181}) {
+        auto run = [&](plat::SimdLevel level, int threads) {
+          vmktest::LevelAndThreads hold(level, threads);
+          gSecond = 91;
+          std::vector<Plane> p(start, start + 3);
+          unsigned char* planes[3] = {p[0].data(), p[1].data(), p[2].data()};
+          EXPECT_EQ(WindEachPlane(mode, 190, planes, 3, h, w, 1, 2, w - 2, h - 1, mask.data(),
+                                  length, angle, 7),
+                    0);
+          return p;
+        };
+        const std::vector<Plane> want = run(plat::SimdLevel::kBaseline, 1);
+        for (const int threads : {1, 3, 8})
+          ASSERT_EQ(run(plat::SimdLevel::kAvx2, threads), want)
+              << "mode " << mode << " length " << length << " angle " << angle << " threads "
+              << threads;
+      }
+}
+
 // The wind reports its rows as they are walked: a rise for every row (the loop over the plane
-// adds nothing of its own past them) and the whole at the end, at any thread count.
+// adds nothing of its own past them) and the whole at the end, at any thread count, sixteen
+// rows walked side by side (along x) too.
 TEST_F(WindOp, RowsWalkedAreReportedToTheEnd) {
   const int32_t w = 1211, h = 41;
+  for (const int16_t angle : {45, 180})
   for (const int threads : {1, 3, 8}) {
     plat::SetThreadCount(threads);
     plat::ProgressMeter meter;
@@ -290,7 +352,7 @@ TEST_F(WindOp, RowsWalkedAreReportedToTheEnd) {
     Plane p = vmktest::Noise(static_cast<size_t>(w) * h, 3);
     {
       const plat::ProgressScope scope(&meter);
-      ASSERT_EQ(Effects::Wind(0, 255, p.data(), h, w, 0, 0, w - 1, h - 1, nullptr, 18, 45, 7), 0);
+      ASSERT_EQ(Effects::Wind(0, 255, p.data(), h, w, 0, 0, w - 1, h - 1, nullptr, 18, angle, 7), 0);
     }
     ASSERT_FALSE(reports.empty());
     EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
