@@ -1187,10 +1187,7 @@ VMK_TARGET_AVX2 inline void Transpose16(const unsigned char* from, int64_t fromS
 
 // Sixteen rows' winds side by side, where no streak leaves its row: the rows are independent,
 // so each lane is a row, and each pixel of the sixteen rows is one step of the one-pixel walk
-// for all of them at once. Measured as the lanes above (length 30, no randomness, one thread):
-// along x the one-pixel walk took 3.35 s for the three planes, this 0.40 s; at 180 degrees
-// 0.51 s, where the walk from x0 whatever the angle (its streaks landing on pixels already
-// blended, sixteen columns at once) took 1.44 s. `tile` holds the rows' samples of the region's `columns` columns,
+// for all of them at once. `tile` holds the rows' samples of the region's `columns` columns,
 // column by column (16 bytes a column, byte r of row r), and `streaks` their streak lengths
 // the same way (0 .. length); the pixels go from the first column on, or from the last where
 // `leftward`, each step's column clamped to the region as the one-pixel walk clamps it. The
@@ -1200,6 +1197,10 @@ VMK_TARGET_AVX2 inline void Transpose16(const unsigned char* from, int64_t fromS
 // its pixel, so no pixel is written after its own walk but the last one, whose steps are all
 // clamped onto itself and move it toward its own value, which leaves it as it is: the tile
 // ends holding every pixel's value as its walk read it.
+// Measured as the lanes above (length 30, no randomness, one thread): along x the one-pixel
+// walk took 3.35 s for the three planes, this 0.40 s; at 180 degrees 0.51 s, where the walk
+// from x0 whatever the angle (its streaks landing on pixels already blended, sixteen columns
+// at once) took 1.44 s.
 VMK_TARGET_AVX2 void WindAlongRows16Avx2(unsigned char* tile, const int16_t* streaks,
                                          int32_t columns, bool leftward, uint32_t firstPlace,
                                          const int32_t* stepX, const uint16_t* stepTerm,
@@ -1506,7 +1507,7 @@ class WindPlaneWalk {
   }
 
   // WalkColumns' mirror image: the pixels from xb back to xa, sixteen at a time as the group
-  // xr - 15 .. xr where every streak of the row stays inside the region (the sixteen lanes do
+  // x - 15 .. x where every streak of the row stays inside the region (the sixteen lanes do
   // not depend on the order of the pixels within the group, which SixteenSideBySide checked
   // for this direction). streaks[x - xa] is pixel x's.
   void WalkColumnsLeftward(int32_t y, int32_t xa, int32_t xb, const int32_t* streaks) {

@@ -200,8 +200,8 @@ TEST_F(WindOp, StreaksByOffsetsEqualTheLiteralWalkOnOddSizes) {
         for (const int16_t randomness : {0, 7, -4}) {
           const int32_t x0 = size.w / 4, y0 = size.h / 5, x1 = size.w - 1 - size.w / 7,
                         y1 = size.h - 1;
-          const Plane want =
-              vmktest::LiteralWind(start, size.w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 180);
+          const Plane want = vmktest::LiteralWind(start, size.w, x0, y0, x1, y1, SecondA(), length,
+                                                  angle, randomness, 180);
           plat::SetTimeSeedFunction(SecondA);
           Plane got = start;
           ASSERT_EQ(Effects::Wind(0, 180, got.data(), size.h, size.w, x0, y0, x1, y1, nullptr,
@@ -230,15 +230,15 @@ TEST_F(WindOp, EveryLevelEqualsTheLiteralWalk) {
     for (const int16_t angle : {0, 45, 90, 135, 180, 200, 270, 330, -60})
       for (const int16_t randomness : {0, 7, -6}) {
         const int32_t x0 = 3, y0 = 2, x1 = w - 5, y1 = h - 1;
-        const Plane want =
-            vmktest::LiteralWind(start, w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 200);
+        const Plane want = vmktest::LiteralWind(start, w, x0, y0, x1, y1, SecondA(), length, angle,
+                                                randomness, 200);
         for (const plat::SimdLevel level :
              {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
           vmktest::LevelAndThreads hold(level, 0);
           plat::SetTimeSeedFunction(SecondA);
           Plane got = start;
-          ASSERT_EQ(Effects::Wind(0, 200, got.data(), h, w, x0, y0, x1, y1, nullptr, length,
-                                  angle, randomness),
+          ASSERT_EQ(Effects::Wind(0, 200, got.data(), h, w, x0, y0, x1, y1, nullptr, length, angle,
+                                  randomness),
                     0);
           ASSERT_EQ(got, want) << length << " " << angle << " " << randomness << " level "
                                << static_cast<int>(level);
@@ -344,24 +344,24 @@ TEST_F(WindOp, SixteenRowsAtOnceEqualOneAtATime) {
 TEST_F(WindOp, RowsWalkedAreReportedToTheEnd) {
   const int32_t w = 1211, h = 41;
   for (const int16_t angle : {45, 180})
-  for (const int threads : {1, 3, 8}) {
-    plat::SetThreadCount(threads);
-    plat::ProgressMeter meter;
-    std::vector<int32_t> reports;
-    meter.SetObserver([&](int32_t parts) { reports.push_back(parts); });
-    Plane p = vmktest::Noise(static_cast<size_t>(w) * h, 3);
-    {
-      const plat::ProgressScope scope(&meter);
-      ASSERT_EQ(Effects::Wind(0, 255, p.data(), h, w, 0, 0, w - 1, h - 1, nullptr, 18, angle, 7), 0);
+    for (const int threads : {1, 3, 8}) {
+      plat::SetThreadCount(threads);
+      plat::ProgressMeter meter;
+      std::vector<int32_t> reports;
+      meter.SetObserver([&](int32_t parts) { reports.push_back(parts); });
+      Plane p = vmktest::Noise(static_cast<size_t>(w) * h, 3);
+      {
+        const plat::ProgressScope scope(&meter);
+        ASSERT_EQ(Effects::Wind(0, 255, p.data(), h, w, 0, 0, w - 1, h - 1, nullptr, 18, angle, 7),
+                  0);
+      }
+      ASSERT_FALSE(reports.empty());
+      EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+      EXPECT_EQ(reports.back(), plat::ProgressMeter::kWhole) << threads;
+      EXPECT_EQ(reports.size(), static_cast<size_t>(h)) << threads;
     }
-    ASSERT_FALSE(reports.empty());
-    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
-    EXPECT_EQ(reports.back(), plat::ProgressMeter::kWhole) << threads;
-    EXPECT_EQ(reports.size(), static_cast<size_t>(h)) << threads;
-  }
   plat::SetThreadCount(0);
 }
-
 
 // The planes side by side against the planes one after the other, each plane seeded from its
 // own tick of the clock: the same planes, and the shared generator left at the same place, at

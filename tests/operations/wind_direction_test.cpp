@@ -23,7 +23,9 @@ namespace {
 
 using Plane = std::vector<unsigned char>;
 
-uint32_t Second() { return 31337; }
+uint32_t Second() {
+  return 31337;
+}
 
 class WindDirection : public vmktest::SessionTest {
  protected:
@@ -75,15 +77,15 @@ class WindDirection : public vmktest::SessionTest {
 // (the sixteen-lane form walks left too). The two winds themselves differ by the offsets'
 // dither alone: about a level a sample (each streak step rounds a level apart at most, and a
 // sample takes tens of them; the picture's 2 x 2 means lie up to 3.5 levels apart), within
-// a level and a half over 8 x 8 blocks. With the offsets of the mirrored place and the same draws, the streaks of
-// a randomness mirror too: each row's draws go to its pixels in the order they are walked
-// (not at 0 and 180 degrees, whose rows go down and up, as they always went).
+// a level and a half over 8 x 8 blocks. With the offsets of the mirrored place and the same draws,
+// the streaks of a randomness mirror too: each row's draws go to its pixels in the order they are
+// walked (not at 0 and 180 degrees, whose rows go down and up, as they always went).
 TEST_F(WindDirection, BlowingLeftIsTheMirrorImageOfBlowingRight) {
   struct Pair {
     int16_t right, left;
   };
-  for (const Pair a : {Pair{0, 180}, Pair{20, 160}, Pair{45, 135}, Pair{70, 110}, Pair{300, 240},
-                       Pair{330, 210}})
+  for (const Pair a :
+       {Pair{0, 180}, Pair{20, 160}, Pair{45, 135}, Pair{70, 110}, Pair{300, 240}, Pair{330, 210}})
     for (const int16_t length : {5, 18, 30}) {
       const Plane wind = Wind(Mirrored(photo_), length, a.right, 0);
       for (const plat::SimdLevel level :
