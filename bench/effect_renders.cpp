@@ -328,8 +328,9 @@ BENCHMARK(BM_WindForms)
     ->Unit(benchmark::kMillisecond);
 
 // The wind at the settings a user reaches for long streaks: length 30 without randomness, along
-// x (angle 0, whose steps keep the one-pixel walk) and at the default 45 degrees (sixteen
-// pixels at once), on a 6000-wide picture at the default threads.
+// x both ways (angles 0 and 180, sixteen rows at once, each row walked in the wind's
+// direction), at the default 45 degrees and blowing left at 135 (sixteen pixels at once), on a
+// 6000-wide picture at the default threads.
 void BM_WindLong(benchmark::State& state) {
   BenchSession session;
   Prepare(session);
@@ -340,7 +341,13 @@ void BM_WindLong(benchmark::State& state) {
   s.SetParam3(0, 1, 1, 0);
   RunRenders(state, s, 6000);
 }
-BENCHMARK(BM_WindLong)->ArgName("angle")->Arg(0)->Arg(45)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindLong)
+    ->ArgName("angle")
+    ->Arg(0)
+    ->Arg(45)
+    ->Arg(135)
+    ->Arg(180)
+    ->Unit(benchmark::kMillisecond);
 
 // The fractal effect (100) the way a user meets it after "Use" on one of the content library's
 // fractal presets, and with the preset's iteration count raised to the dialog's largest, 2000.

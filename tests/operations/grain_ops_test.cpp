@@ -11,6 +11,7 @@
 #include "platform/parallel/progress.h"
 #include "platform/random/random.h"
 #include "support/level_and_threads.h"
+#include "support/literal_wind.h"
 #include "support/noise_plane.h"
 #include "support/session.h"
 
@@ -179,67 +180,10 @@ TEST_F(WindOp, StreaksEqualTheLiteralWalk) {
     for (int16_t angle : {0, 30, 135, 200, 315})
       for (int16_t randomness : {0, 6, -15}) {
         const Plane got = Run(SecondA, length, angle, randomness, 200);
-        Plane plane = Ramp(20, 12), work = plane;
-        plat::SeedRandom(SecondA());
-        const double theta = angle * 3.141592654 / 180.0;
-        const float c = static_cast<float>(std::cos(theta)),
-                    sn = static_cast<float>(std::sin(theta));
-        for (int32_t n = 0; n < 12; ++n) {
-          const int32_t y = angle < 180 ? n : 11 - n;
-          for (int32_t x = 0; x < 20; ++x) {
-            const int32_t v = work[y * 20 + x];
-            const int32_t cut =
-                static_cast<int32_t>(std::floor(length * (plat::Random() / 2147483647.0)));
-            const int32_t streak = length - cut * randomness / 10;
-            for (int32_t k = 0; k < streak; ++k) {
-              const int32_t tx =
-                  std::clamp(x + static_cast<int32_t>(c * static_cast<float>(k)), 0, 19);
-              const int32_t ty =
-                  std::clamp(y + static_cast<int32_t>(sn * static_cast<float>(k)), 0, 11);
-              unsigned char& t = work[ty * 20 + tx];
-              const int32_t w = k / 4;
-              const int32_t sum = v * w + t * (length - w);
-              const int32_t offset = w <= length ? WindStreakOffset(x, y, k, length) : 0;
-              t = static_cast<unsigned char>(std::clamp((sum + offset) / length, 0, 255));
-            }
-            plane[y * 20 + x] =
-                static_cast<unsigned char>(((255 - 200) * plane[y * 20 + x] + 200 * v) / 255);
-          }
-        }
-        ASSERT_EQ(got, plane) << length << " " << angle << " " << randomness;
+        const Plane want = vmktest::LiteralWind(Ramp(20, 12), 20, 0, 0, 19, 11, SecondA(), length,
+                                                angle, randomness, 200);
+        ASSERT_EQ(got, want) << length << " " << angle << " " << randomness;
       }
-}
-
-// The wind written out plainly over a region of a plane: every pixel's draw taken in the walk,
-// every step of its streak worked out and clamped as it goes.
-Plane LiteralWind(Plane plane, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                  uint32_t seed, int16_t length, int16_t angle, int16_t randomness,
-                  int16_t opacity) {
-  Plane work = plane;
-  plat::SeedRandom(seed);
-  const double theta = angle * 3.141592654 / 180.0;
-  const float c = static_cast<float>(std::cos(theta)), sn = static_cast<float>(std::sin(theta));
-  for (int32_t n = 0; n <= y1 - y0; ++n) {
-    const int32_t y = angle < 180 ? y0 + n : y1 - n;
-    for (int32_t x = x0; x <= x1; ++x) {
-      const int32_t v = work[static_cast<size_t>(y) * w + x];
-      const int32_t cut =
-          static_cast<int32_t>(std::floor(length * (plat::Random() / 2147483647.0)));
-      const int32_t streak = length - cut * randomness / 10;
-      for (int32_t k = 0; k < streak; ++k) {
-        const int32_t tx = std::clamp(x + static_cast<int32_t>(c * static_cast<float>(k)), x0, x1);
-        const int32_t ty = std::clamp(y + static_cast<int32_t>(sn * static_cast<float>(k)), y0, y1);
-        unsigned char& t = work[static_cast<size_t>(ty) * w + tx];
-        const int32_t wk = k / 4;
-        const int32_t sum = v * wk + t * (length - wk);
-        const int32_t offset = wk <= length ? WindStreakOffset(x, y, k, length) : 0;
-        t = static_cast<unsigned char>(std::clamp((sum + offset) / length, 0, 255));
-      }
-      unsigned char& p = plane[static_cast<size_t>(y) * w + x];
-      p = static_cast<unsigned char>(((255 - opacity) * p + opacity * v) / 255);
-    }
-  }
-  return plane;
 }
 
 // Streaks inside the region go by offsets and skip the steps that weigh the pixel by 0, the
@@ -256,8 +200,8 @@ TEST_F(WindOp, StreaksByOffsetsEqualTheLiteralWalkOnOddSizes) {
         for (const int16_t randomness : {0, 7, -4}) {
           const int32_t x0 = size.w / 4, y0 = size.h / 5, x1 = size.w - 1 - size.w / 7,
                         y1 = size.h - 1;
-          const Plane want =
-              LiteralWind(start, size.w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 180);
+          const Plane want = vmktest::LiteralWind(start, size.w, x0, y0, x1, y1, SecondA(), length,
+                                                  angle, randomness, 180);
           plat::SetTimeSeedFunction(SecondA);
           Plane got = start;
           ASSERT_EQ(Effects::Wind(0, 180, got.data(), size.h, size.w, x0, y0, x1, y1, nullptr,
@@ -286,15 +230,15 @@ TEST_F(WindOp, EveryLevelEqualsTheLiteralWalk) {
     for (const int16_t angle : {0, 45, 90, 135, 180, 200, 270, 330, -60})
       for (const int16_t randomness : {0, 7, -6}) {
         const int32_t x0 = 3, y0 = 2, x1 = w - 5, y1 = h - 1;
-        const Plane want =
-            LiteralWind(start, w, x0, y0, x1, y1, SecondA(), length, angle, randomness, 200);
+        const Plane want = vmktest::LiteralWind(start, w, x0, y0, x1, y1, SecondA(), length, angle,
+                                                randomness, 200);
         for (const plat::SimdLevel level :
              {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2, plat::SimdLevel::kAvx512}) {
           vmktest::LevelAndThreads hold(level, 0);
           plat::SetTimeSeedFunction(SecondA);
           Plane got = start;
-          ASSERT_EQ(Effects::Wind(0, 200, got.data(), h, w, x0, y0, x1, y1, nullptr, length,
-                                  angle, randomness),
+          ASSERT_EQ(Effects::Wind(0, 200, got.data(), h, w, x0, y0, x1, y1, nullptr, length, angle,
+                                  randomness),
                     0);
           ASSERT_EQ(got, want) << length << " " << angle << " " << randomness << " level "
                                << static_cast<int>(level);
@@ -334,28 +278,90 @@ TEST_F(WindOp, SixteenPixelsAtOnceEqualOneAtATime) {
       }
 }
 
-// The wind reports its rows as they are walked: a rise for every row (the loop over the plane
-// adds nothing of its own past them) and the whole at the end, at any thread count.
-TEST_F(WindOp, RowsWalkedAreReportedToTheEnd) {
-  const int32_t w = 1211, h = 41;
-  for (const int threads : {1, 3, 8}) {
-    plat::SetThreadCount(threads);
-    plat::ProgressMeter meter;
-    std::vector<int32_t> reports;
-    meter.SetObserver([&](int32_t parts) { reports.push_back(parts); });
-    Plane p = vmktest::Noise(static_cast<size_t>(w) * h, 3);
-    {
-      const plat::ProgressScope scope(&meter);
-      ASSERT_EQ(Effects::Wind(0, 255, p.data(), h, w, 0, 0, w - 1, h - 1, nullptr, 18, 45, 7), 0);
-    }
-    ASSERT_FALSE(reports.empty());
-    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
-    EXPECT_EQ(reports.back(), plat::ProgressMeter::kWhole) << threads;
-    EXPECT_EQ(reports.size(), static_cast<size_t>(h)) << threads;
-  }
-  plat::SetThreadCount(0);
+// Where no streak leaves its row, sixteen rows go side by side, a row a lane, through a tile
+// of their samples column by column: against the literal walk and one pixel at a time, for
+// the wind along x both ways and a little off it, the rows walked down and up, streaks that
+// the randomness shortens to nothing (15) or lengthens (-6, walked one pixel at a time),
+// lengths on both sides of the 16-bit lanes' most (181), and regions of a few rows and
+// columns past a multiple of sixteen, of fewer than sixteen columns, and of one column.
+TEST_F(WindOp, SixteenRowsAtOnceEqualTheLiteralWalk) {
+  struct Region {
+    int32_t w, h, x0, y0, x1, y1;
+  };
+  for (const Region g : {Region{61, 37, 3, 2, 57, 36}, Region{40, 33, 0, 0, 39, 32},
+                         Region{23, 18, 4, 1, 16, 17}, Region{9, 40, 4, 3, 4, 38}})
+    for (const int16_t length : {5, 6, 18, 30, 181, 182})
+      for (const int16_t angle : {0, 180, 2, 178, 182, 358})
+        for (const int16_t randomness : {0, 7, 15, -6}) {
+          const Plane start = vmktest::Noise(static_cast<size_t>(g.w) * g.h, 21);
+          const Plane want = vmktest::LiteralWind(start, g.w, g.x0, g.y0, g.x1, g.y1, SecondA(),
+                                                  length, angle, randomness, 170);
+          for (const plat::SimdLevel level : {plat::SimdLevel::kBaseline, plat::SimdLevel::kAvx2}) {
+            vmktest::LevelAndThreads hold(level, 0);
+            plat::SetTimeSeedFunction(SecondA);
+            Plane got = start;
+            ASSERT_EQ(Effects::Wind(0, 170, got.data(), g.h, g.w, g.x0, g.y0, g.x1, g.y1, nullptr,
+                                    length, angle, randomness),
+                      0);
+            ASSERT_EQ(got, want) << g.w << "x" << g.h << " " << length << " " << angle << " "
+                                 << randomness << " level " << static_cast<int>(level);
+          }
+        }
 }
 
+// The same through a mask and in another mode, the planes side by side at 1, 3 and 8 threads
+// against one pixel at a time on one thread, on a picture of many strips of sixteen rows.
+TEST_F(WindOp, SixteenRowsAtOnceEqualOneAtATime) {
+  const int32_t w = 333, h = 101;
+  const size_t n = static_cast<size_t>(w) * h;
+  const Plane start[3] = {vmktest::Noise(n, 31), vmktest::Noise(n, 32), vmktest::Noise(n, 33)};
+  const Plane mask = vmktest::Noise(n, 34);
+  plat::SetTimeSeedFunction(TickingClock);
+  for (const int16_t mode : {0, 4})
+    for (const int16_t length : {5, 18, 40})
+      for (const int16_t angle : {0, 180, 181}) {
+        auto run = [&](plat::SimdLevel level, int threads) {
+          vmktest::LevelAndThreads hold(level, threads);
+          gSecond = 91;
+          std::vector<Plane> p(start, start + 3);
+          unsigned char* planes[3] = {p[0].data(), p[1].data(), p[2].data()};
+          EXPECT_EQ(WindEachPlane(mode, 190, planes, 3, h, w, 1, 2, w - 2, h - 1, mask.data(),
+                                  length, angle, 7),
+                    0);
+          return p;
+        };
+        const std::vector<Plane> want = run(plat::SimdLevel::kBaseline, 1);
+        for (const int threads : {1, 3, 8})
+          ASSERT_EQ(run(plat::SimdLevel::kAvx2, threads), want)
+              << "mode " << mode << " length " << length << " angle " << angle << " threads "
+              << threads;
+      }
+}
+
+// The wind reports its rows as they are walked: a rise for every row (the loop over the plane
+// adds nothing of its own past them) and the whole at the end, at any thread count, sixteen
+// rows walked side by side (along x) too.
+TEST_F(WindOp, RowsWalkedAreReportedToTheEnd) {
+  const int32_t w = 1211, h = 41;
+  for (const int16_t angle : {45, 180})
+    for (const int threads : {1, 3, 8}) {
+      plat::SetThreadCount(threads);
+      plat::ProgressMeter meter;
+      std::vector<int32_t> reports;
+      meter.SetObserver([&](int32_t parts) { reports.push_back(parts); });
+      Plane p = vmktest::Noise(static_cast<size_t>(w) * h, 3);
+      {
+        const plat::ProgressScope scope(&meter);
+        ASSERT_EQ(Effects::Wind(0, 255, p.data(), h, w, 0, 0, w - 1, h - 1, nullptr, 18, angle, 7),
+                  0);
+      }
+      ASSERT_FALSE(reports.empty());
+      EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+      EXPECT_EQ(reports.back(), plat::ProgressMeter::kWhole) << threads;
+      EXPECT_EQ(reports.size(), static_cast<size_t>(h)) << threads;
+    }
+  plat::SetThreadCount(0);
+}
 
 // The planes side by side against the planes one after the other, each plane seeded from its
 // own tick of the clock: the same planes, and the shared generator left at the same place, at

@@ -14,6 +14,7 @@
 
 #include "operations/effects.h"
 #include "platform/random/random.h"
+#include "support/literal_wind.h"
 #include "support/noise_plane.h"
 #include "support/photo_planes.h"
 #include "support/session.h"
@@ -54,9 +55,12 @@ double ExactWindMean(const Plane& plane, int32_t w, int32_t h, uint32_t seed, in
   plat::SeedRandom(seed);
   const double theta = angle * 3.141592654 / 180.0;
   const float c = static_cast<float>(std::cos(theta)), sn = static_cast<float>(std::sin(theta));
+  const bool leftward = vmktest::WindStepsLeft(static_cast<int16_t>(length), static_cast<int16_t>(angle),
+                                               static_cast<int16_t>(randomness));
   for (int32_t n = 0; n < h; ++n) {
     const int32_t y = angle < 180 ? n : h - 1 - n;
-    for (int32_t x = 0; x < w; ++x) {
+    for (int32_t m = 0; m < w; ++m) {
+      const int32_t x = leftward ? w - 1 - m : m;
       const double v = work[static_cast<size_t>(y) * w + x];
       const auto cut = static_cast<int32_t>(std::floor(length * (plat::Random() / 2147483647.0)));
       const int32_t streak = length - cut * randomness / 10;

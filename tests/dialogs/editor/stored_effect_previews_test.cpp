@@ -456,6 +456,27 @@ TEST_P(ToolPreview, LooksLikeWhatOkWrites) { CheckTool(GetParam()); }
 TEST_P(StoredEffectPreviewAtPhotoSize, LooksLikeWhatOkWrites) { CheckStored(GetParam()); }
 TEST_P(ToolPreviewAtPhotoSize, LooksLikeWhatOkWrites) { CheckTool(GetParam()); }
 
+// The wind blowing left (at 180 degrees, along the rows, and at 135, down and to the left) on
+// a camera's picture, previewed at Fit in the image tools: as like what OK writes as the
+// wind at its default 45 degrees (the preview's streaks are the render's at its scale).
+// Walked from x0 whatever the angle, a wind along its row to the left drew nothing in the
+// render or the preview.
+class LeftWindPreviewAtPhotoSize : public PreviewAgainstResult {
+ protected:
+  LeftWindPreviewAtPhotoSize() : PreviewAgainstResult(kPhoto) {}
+};
+
+TEST_F(LeftWindPreviewAtPhotoSize, LooksLikeWhatOkWrites) {
+  MakeOperation(32);
+  ASSERT_FALSE(HasFatalFailure());
+  for (const int16_t angle : {180, 135}) {
+    document_.SetParam2(0, 1, 1, angle);
+    const double d = Compare(kToolsView);
+    std::printf("preview against result wind at %d degrees at %d x %d %.2f\n", angle, w_, h_, d);
+    EXPECT_LE(d, kBound) << angle;
+  }
+}
+
 // The library's two blurs on a camera's picture: the amount is scaled with the picture and
 // the blur holds its radius at its largest, and the strong one must still render stronger
 // than the soft one there (once both reached that radius and wrote the same file).
