@@ -19,6 +19,7 @@
 #include "host/ApePlugInUtilities/image_files.h"
 #include "host/host_fixture.h"
 #include "platform/imageio/image_io.h"
+#include "support/folder_names.h"
 
 #ifdef VMK_EDIT_HOST
 
@@ -52,12 +53,7 @@ class EditHostExchangeTest : public ::testing::Test {
   }
   std::string Out() const { return vmktest::ReadText(dir_.file("out.txt")); }
   std::vector<std::string> Names(const std::string& folder) const {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir_.file(folder), ec), last; !ec && it != last; it.increment(ec))
-      names.push_back(it->path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return vmktest::FolderNames(dir_.file(folder));
   }
   // True when `path` holds the picture brightened by 10.
   bool HoldsTheEdit(const std::string& path) {

@@ -27,6 +27,7 @@
 #include "host/host_fixture.h"
 #include "platform/imageio/image_io.h"
 #include "support/child_process.h"
+#include "support/folder_names.h"
 
 #ifdef VMK_EDIT_HOST
 
@@ -120,12 +121,7 @@ class EditHostStopsTest : public ::testing::Test {
   std::string Out() const { return vmktest::ReadText(dir_.file("out.txt")); }
   // The names in `folder` (hidden ones too), sorted; none when it is not there.
   std::vector<std::string> Names(const std::string& folder) const {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir_.file(folder), ec), last; !ec && it != last; it.increment(ec))
-      names.push_back(it->path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return vmktest::FolderNames(dir_.file(folder));
   }
   // A large picture, slow enough to write that a signal finds its
   // temporary file there.

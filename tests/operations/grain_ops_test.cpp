@@ -251,22 +251,28 @@ TEST_F(WindOp, EveryLevelEqualsTheLiteralWalk) {
 // in another mode too, on the planes side by side at 1, 3 and 8 threads: the angles whose
 // steps allow it and ones whose steps do not, lengths up to the 16-bit lanes' most (181, a
 // sum and its offset divided by a 16-bit multiplier) and past it.
-TEST_F(WindOp, SixteenPixelsAtOnceEqualOneAtATime) {
-  const int32_t w = 500, h = 29;
+// Three planes of w x h through a mask, in modes 0 and 4, over the region x0..x1, y0..y1, at
+// each length and angle: the vector walks at 1, 3 and 8 threads against one pixel at a time on
+// one thread.
+void ExpectVectorWindLikeOnePixel(int32_t w, int32_t h, int32_t x0, int32_t y0, int32_t x1,
+                                  int32_t y1, uint32_t seed, uint32_t second,
+                                  std::initializer_list<int16_t> lengths,
+                                  std::initializer_list<int16_t> angles) {
   const size_t n = static_cast<size_t>(w) * h;
-  const Plane start[3] = {vmktest::Noise(n, 11), vmktest::Noise(n, 12), vmktest::Noise(n, 13)};
-  const Plane mask = vmktest::Noise(n, 14);
+  const Plane start[3] = {vmktest::Noise(n, seed), vmktest::Noise(n, seed + 1),
+                          vmktest::Noise(n, seed + 2)};
+  const Plane mask = vmktest::Noise(n, seed + 3);
   plat::SetTimeSeedFunction(TickingClock);
   for (const int16_t mode : {0, 4})
-    for (const int16_t length : {5, 18, 60, 180, 181, 182, 255})
-      for (const int16_t angle : {45, 135, 200, -30, 10}) {
+    for (const int16_t length : lengths)
+      for (const int16_t angle : angles) {
         auto run = [&](plat::SimdLevel level, int threads) {
           vmktest::LevelAndThreads hold(level, threads);
-          gSecond = 77;
+          gSecond = second;
           std::vector<Plane> p(start, start + 3);
           unsigned char* planes[3] = {p[0].data(), p[1].data(), p[2].data()};
-          EXPECT_EQ(WindEachPlane(mode, 190, planes, 3, h, w, 2, 1, w - 3, h - 2, mask.data(),
-                                  length, angle, 7),
+          EXPECT_EQ(WindEachPlane(mode, 190, planes, 3, h, w, x0, y0, x1, y1, mask.data(), length,
+                                  angle, 7),
                     0);
           return p;
         };
@@ -276,6 +282,11 @@ TEST_F(WindOp, SixteenPixelsAtOnceEqualOneAtATime) {
               << "mode " << mode << " length " << length << " angle " << angle << " threads "
               << threads;
       }
+}
+
+TEST_F(WindOp, SixteenPixelsAtOnceEqualOneAtATime) {
+  ExpectVectorWindLikeOnePixel(500, 29, 2, 1, 500 - 3, 29 - 2, 11, 77,
+                               {5, 18, 60, 180, 181, 182, 255}, {45, 135, 200, -30, 10});
 }
 
 // Where no streak leaves its row, sixteen rows go side by side, a row a lane, through a tile
@@ -312,30 +323,8 @@ TEST_F(WindOp, SixteenRowsAtOnceEqualTheLiteralWalk) {
 // The same through a mask and in another mode, the planes side by side at 1, 3 and 8 threads
 // against one pixel at a time on one thread, on a picture of many strips of sixteen rows.
 TEST_F(WindOp, SixteenRowsAtOnceEqualOneAtATime) {
-  const int32_t w = 333, h = 101;
-  const size_t n = static_cast<size_t>(w) * h;
-  const Plane start[3] = {vmktest::Noise(n, 31), vmktest::Noise(n, 32), vmktest::Noise(n, 33)};
-  const Plane mask = vmktest::Noise(n, 34);
-  plat::SetTimeSeedFunction(TickingClock);
-  for (const int16_t mode : {0, 4})
-    for (const int16_t length : {5, 18, 40})
-      for (const int16_t angle : {0, 180, 181}) {
-        auto run = [&](plat::SimdLevel level, int threads) {
-          vmktest::LevelAndThreads hold(level, threads);
-          gSecond = 91;
-          std::vector<Plane> p(start, start + 3);
-          unsigned char* planes[3] = {p[0].data(), p[1].data(), p[2].data()};
-          EXPECT_EQ(WindEachPlane(mode, 190, planes, 3, h, w, 1, 2, w - 2, h - 1, mask.data(),
-                                  length, angle, 7),
-                    0);
-          return p;
-        };
-        const std::vector<Plane> want = run(plat::SimdLevel::kBaseline, 1);
-        for (const int threads : {1, 3, 8})
-          ASSERT_EQ(run(plat::SimdLevel::kAvx2, threads), want)
-              << "mode " << mode << " length " << length << " angle " << angle << " threads "
-              << threads;
-      }
+  ExpectVectorWindLikeOnePixel(333, 101, 1, 2, 333 - 2, 101 - 1, 31, 91, {5, 18, 40},
+                               {0, 180, 181});
 }
 
 // The wind reports its rows as they are walked: a rise for every row (the loop over the plane

@@ -24,6 +24,7 @@
 
 #include "platform/files/race_free_removal.h"
 #include "platform/files/run_record.h"
+#include "support/folder_names.h"
 #include "support/session.h"
 
 namespace fs = std::filesystem;
@@ -39,14 +40,7 @@ FileIdentity IdentityOrFail(const std::string& path, bool content) {
   return id;
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    names.push_back(it->path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> Names(const std::string& folder) { return vmktest::FolderNames(folder); }
 
 TEST(RaceFreeRemoval, PrivateNamesAreBesideThePathAndTellTheRunAndEntry) {
   char out[64];
