@@ -523,24 +523,8 @@ class Cleaner {
   }
 
   void Take(const std::map<uint64_t, Entry>& entries, RunRecord::Kind kind) {
-    char away[4200];
-    for (const auto& [id, entry] : entries) {
-      if (entry.ended || entry.kind != kind || !Away(entry.path, id, away, sizeof away)) continue;
-      switch (RemoveIfHolds(entry.path.c_str(), entry.identity, false, away)) {
-        case Removal::kRemoved:
-          ++removed_;
-          break;
-        case Removal::kFailed:
-          if (errno != EEXIST) Note(entry.path + ": " + Reason(errno));
-          break;
-        case Removal::kStranded:
-          Note(std::string(away) + ": could not be put back at " + entry.path + ": " + Reason(EEXIST));
-          break;
-        case Removal::kNotThere:
-        case Removal::kNotIt:
-          break;
-      }
-    }
+    for (const auto& [id, entry] : entries)
+      if (!entry.ended && entry.kind == kind) Remove(entry.path, entry.identity, id);
   }
 
   const std::string tag_;
