@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "platform/parallel/parallel.h"
@@ -191,6 +192,34 @@ TEST_F(Texture, ABlendModeWithoutACaseKeepsThePicture) {
       const auto p = Render(n, 6, 5, nullptr, mode);
       for (int32_t c = 0; c < n; ++c) EXPECT_EQ(p[c], std::vector<uint8_t>(30, 9)) << mode;
     }
+}
+
+// The generator's preview and the image tools' rendering two textures at once, with
+// different colour curves: each gets the picture it gets alone.
+TEST_F(Texture, TwoThreadsRenderingAtOnceKeepTheirOwnCurves) {
+  rec.vertAmount = 60.0f;
+  rec.vertFrequency = 6;
+  TextuPar other = rec;
+  for (int32_t k = 1; k <= 4; ++k) other.redKnots[k] = 1.0f - rec.redKnots[k];
+  auto render = [](const TextuPar& r) {
+    std::vector<std::vector<uint8_t>> p(3, std::vector<uint8_t>(48 * 40, 9));
+    MiscTextu e;
+    e.SetTextuPar(&r);
+    e.FillBuf(3, 0, 255, 0, 1.0f, 1.0f, 48, 40, p[0].data(), p[1].data(), p[2].data(), nullptr);
+    return p;
+  };
+  const auto wantA = render(rec), wantB = render(other);
+  ASSERT_NE(wantA[0], wantB[0]);
+  auto loop = [&](const TextuPar& r, const std::vector<std::vector<uint8_t>>* want, int* wrong) {
+    for (int i = 0; i < 150; ++i)
+      if (render(r) != *want) ++*wrong;
+  };
+  int wrongA = 0, wrongB = 0;
+  std::thread b(loop, std::cref(other), &wantB, &wrongB);
+  loop(rec, &wantA, &wrongA);
+  b.join();
+  EXPECT_EQ(wrongA, 0);
+  EXPECT_EQ(wrongB, 0);
 }
 
 TEST_F(Texture, GoldenSeededTexture) {

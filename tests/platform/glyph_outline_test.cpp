@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <thread>
+#include <vector>
 
 #include "platform/draw/glyph_outline.h"
 #include "platform/draw/port.h"
@@ -109,4 +112,35 @@ TEST(PtInRect, IncludesLeftAndTopExcludesRightAndBottom) {
   p.v = 5;
   EXPECT_FALSE(plat::draw::PtInRect(p, &empty));
   EXPECT_FALSE(plat::draw::PtInRect(p, nullptr));
+}
+
+// Text set on a preview worker while the interface thread sets another size and letter: each
+// outline is the one a lone caller gets.
+TEST(GlyphOutline, TwoThreadsLoadingAtOnceGetTheirOwnLetters) {
+  GlyphOutline wantA, wantB;
+  ASSERT_TRUE(LoadGlyphOutline('g', 40.0f, &wantA));
+  ASSERT_TRUE(LoadGlyphOutline('W', 13.0f, &wantB));
+  auto same = [](const GlyphOutline& a, const GlyphOutline& b) {
+    if (a.advance != b.advance || a.xMin != b.xMin || a.yMax != b.yMax || a.contours.size() != b.contours.size())
+      return false;
+    for (size_t i = 0; i < a.contours.size(); ++i)
+      if (a.contours[i].segments.size() != b.contours[i].segments.size()) return false;
+    return true;
+  };
+  std::atomic<int> ready{0};
+  auto load = [&](uint32_t ch, float size, const GlyphOutline* want, int* wrong) {
+    ready.fetch_add(1);
+    while (ready.load() < 2) {
+    }
+    for (int i = 0; i < 3000; ++i) {
+      GlyphOutline g;
+      if (!LoadGlyphOutline(ch, size, &g) || !same(g, *want)) ++*wrong;
+    }
+  };
+  int wrongA = 0, wrongB = 0;
+  std::thread other(load, 'W', 13.0f, &wantB, &wrongB);
+  load('g', 40.0f, &wantA, &wrongA);
+  other.join();
+  EXPECT_EQ(wrongA, 0);
+  EXPECT_EQ(wrongB, 0);
 }

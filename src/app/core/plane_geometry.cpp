@@ -50,10 +50,11 @@ int16_t A_lig_2point(float x1, float y1, float x2, float y2, float* a, float* b,
 int16_t fct_spline(int16_t init, float* x, float* y, float t, float x0, float y0, float x1,
                    float y1, float x2, float y2, float x3, float y3) {
   // The path tools evaluate many points per segment; the coefficients are
-  // recomputed only when the caller starts a new segment.
-  static float ax = 0.0f, bx = 0.0f, cx = 0.0f;
-  static float ay = 0.0f, by = 0.0f, cy = 0.0f;
-  static float t2 = 0.0f, t3 = 0.0f;
+  // recomputed only when the caller starts a new segment. Each thread keeps its own: a
+  // preview worker walks a path while the interface thread draws another.
+  thread_local float ax = 0.0f, bx = 0.0f, cx = 0.0f;
+  thread_local float ay = 0.0f, by = 0.0f, cy = 0.0f;
+  thread_local float t2 = 0.0f, t3 = 0.0f;
   if (init == 1) {
     const Cubic kx = cubicOf(x0, x1, x2, x3);
     const Cubic ky = cubicOf(y0, y1, y2, y3);

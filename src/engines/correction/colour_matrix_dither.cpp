@@ -1,6 +1,7 @@
 #include "engines/correction/colour_matrix_dither.h"
 
 #include <cmath>
+#include <mutex>
 
 #include "platform/memory/block.h"
 
@@ -15,6 +16,9 @@ struct AleaState {
   plat::Block<uint8_t> table;
   int32_t index = 0;
   bool refill = true;
+  // Two windows' previews and OK's render can dither at once on different threads; without
+  // it one render's release frees the byte table under another's read.
+  std::mutex lock;
 };
 
 AleaState& State() {
@@ -41,6 +45,7 @@ int16_t Low16(double v) {
 
 int16_t S2_alea(int16_t release) {
   AleaState& s = State();
+  const std::lock_guard<std::mutex> hold(s.lock);
   if (release == 1) {
     s.refill = true;
     s.table = plat::Block<uint8_t>();
@@ -61,6 +66,7 @@ int16_t S2_alea(int16_t release) {
 
 int16_t S_alea(double scale) {
   AleaState& s = State();
+  const std::lock_guard<std::mutex> hold(s.lock);
   s.first = Step(s.first);
   return Low16((s.first - 17180000000.0) * scale);
 }
@@ -68,6 +74,7 @@ int16_t S_alea(double scale) {
 void S_precalcul_alea(uint8_t* table, int16_t shaped, int16_t deviation) {
   if (table == nullptr) return;
   AleaState& s = State();
+  const std::lock_guard<std::mutex> hold(s.lock);
   const double base = deviation / 34359700000.0;
   for (int32_t L = 0; L < kDitherRows; ++L) {
     const double amplitude =
@@ -90,6 +97,7 @@ void S_precalcul_alea(uint8_t* table, int16_t shaped, int16_t deviation) {
 
 void ResetColMatRandom() {
   AleaState& s = State();
+  const std::lock_guard<std::mutex> hold(s.lock);
   s.first = kSeed;
   s.second = kSeed;
   s.table = plat::Block<uint8_t>();

@@ -1,7 +1,7 @@
 // The colour matrix's pseudo-random bytes and dither table. Two generators share one step
 // rule and one seed but keep separate states for the life of the process: S_alea's (which
 // S_precalcul_alea advances too) and S2_alea's, whose 16384 bytes are read round and refilled
-// after every release, so successive renders dither differently.
+// after every release, so successive renders dither differently. Any thread may call them.
 #pragma once
 
 #include <cstdint>

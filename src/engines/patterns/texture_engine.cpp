@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
@@ -111,6 +112,11 @@ void MiscTextu::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity, 
                         uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                         const uint8_t* mask) {
   if (!vmkrec::PlanesGiven(width, height, planeCount != 1, plane0, plane1, plane2)) return;
+  // The generator's own preview and the image tools' can render at once on their workers:
+  // one's colour curves would land under the other's pixels, and two first textures would
+  // build the noise tables together.
+  static std::mutex oneAtATime;
+  const std::lock_guard<std::mutex> hold(oneAtATime);
   work.reserved2 = width;
   work.reserved3 = height;
   vmkrec::PreparePlaneSource(source, planeCount, width, height, plane0, plane1, plane2);

@@ -4,7 +4,7 @@
 //
 // The noise tables and `exponents` are shared by the whole run and fixed by its first
 // texture (its seed, h = 0.5): a later record with another seed moves its particles but not
-// its noise. Only one FillBuf may run at a time.
+// its noise. FillBuf renders one texture at a time, whichever thread calls it.
 #pragma once
 
 #include <cstdint>

@@ -34,4 +34,9 @@ FT_Face SharedFace() {
   return f.face;
 }
 
+std::mutex& SharedFaceLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 }  // namespace plat::draw

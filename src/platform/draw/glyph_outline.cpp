@@ -92,6 +92,7 @@ void DropEmptyClosings(GlyphOutline* out) {
 bool LoadGlyphOutline(uint32_t charCode, float pixelSize, GlyphOutline* out) {
   if (out == nullptr) return false;
   *out = GlyphOutline();
+  const std::lock_guard<std::mutex> hold(SharedFaceLock());
   FT_Face face = SharedFace();
   if (face == nullptr || !(pixelSize > 0.0f) || pixelSize > 10000.0f) return false;
   const auto size = static_cast<FT_F26Dot6>(std::lround(pixelSize * 64.0f));

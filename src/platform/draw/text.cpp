@@ -19,6 +19,7 @@ FT_Face TheFace(int size) {
 // Walks the glyphs of `text` from the pen location; `coverage` may be null
 // when only the advance is wanted.
 int Layout(const std::string& text, int size, int penH, int penV, Coverage* coverage) {
+  const std::lock_guard<std::mutex> hold(SharedFaceLock());
   FT_Face face = TheFace(size);
   if (face == nullptr) return 0;
   int x = 0;

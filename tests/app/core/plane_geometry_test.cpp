@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -204,6 +206,29 @@ TEST(PlaneGeometryMisc, SplineCachesItsCoefficientsUntilTheNextInit) {
   EXPECT_EQ(fct_spline(0, &x, &y, 1.0f, 100, 200, 0, 0, 0, 0, 0, 0), 0);
   EXPECT_FLOAT_EQ(x, 110.0f);
   EXPECT_FLOAT_EQ(y, 200.0f);
+}
+
+// A preview worker walking one path while the interface thread draws another: each keeps
+// the curve it started.
+TEST(PlaneGeometryMisc, SplineCurvesOfTwoThreadsStayApart) {
+  std::atomic<int> ready{0};
+  auto walk = [&ready](float scale, int* wrong) {
+    ready.fetch_add(1);
+    while (ready.load() < 2) {
+    }
+    for (int i = 0; i < 2000000; ++i) {
+      float x = 0, y = 0;
+      fct_spline(1, &x, &y, 0.0f, 0, 0, 0, 10 * scale, 10 * scale, 10 * scale, 10 * scale, 0);
+      fct_spline(0, &x, &y, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0);
+      if (x != 5.0f * scale || y != 7.5f * scale) ++*wrong;
+    }
+  };
+  int wrongA = 0, wrongB = 0;
+  std::thread other(walk, 3.0f, &wrongB);
+  walk(1.0f, &wrongA);
+  other.join();
+  EXPECT_EQ(wrongA, 0);
+  EXPECT_EQ(wrongB, 0);
 }
 
 TEST(PlaneGeometryMisc, BoundingBoxOfFourPoints) {
