@@ -35,8 +35,9 @@
 #include <immintrin.h>
 #endif
 
-CLIST* contribX = nullptr;
-CLIST* contribY = nullptr;
+// Each thread's own: the previews of two windows rescale at once on their workers.
+thread_local CLIST* contribX = nullptr;
+thread_local CLIST* contribY = nullptr;
 
 float box_filter(float t) {
   return (t > -0.5f && t <= 0.5f) ? 1.0f : 0.0f;

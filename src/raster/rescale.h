@@ -29,9 +29,9 @@ struct CLIST {
   float centre = 0.0f;       // integer part of the list's centre
 };
 
-// The lists of the rescale in progress; null outside a call.
-extern CLIST* contribX;
-extern CLIST* contribY;
+// The lists of the calling thread's rescale in progress; null outside a call.
+extern thread_local CLIST* contribX;
+extern thread_local CLIST* contribY;
 
 // Reconstruction kernels: weight for a signed distance in source samples.
 float box_filter(float t);

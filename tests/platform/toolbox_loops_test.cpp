@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/draw/port.h"
@@ -371,6 +372,24 @@ TEST_F(LoopsTest, LiveServicesAnswerWithoutAUser) {
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
   QGuiApplication::restoreOverrideCursor();
+  plat::ui::InstallServices(keep);
+}
+
+// A thumbnail's render on a worker meets a damaged effect file: its alert builds no window
+// off the interface thread and answers with the first button.
+TEST_F(LoopsTest, ALiveAlertFromAWorkerShowsNothing) {
+  plat::ui::Services* keep = plat::ui::InstallServices(nullptr);
+  InstallLiveServices();
+  const auto before = QApplication::topLevelWidgets().size();
+  int16_t answer = 0;
+  std::thread worker([&] {
+    plat::ui::AlertRequest alert;
+    alert.alertId = 128;
+    answer = plat::ui::Alert(alert);
+  });
+  worker.join();
+  EXPECT_EQ(answer, 1);
+  EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
   plat::ui::InstallServices(keep);
 }
 

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -388,6 +389,9 @@ class LiveServices final : public ui::Services {
   }
 
   int16_t ShowAlert(const ui::AlertRequest& request) override {
+    // A render on a preview worker (a thumbnail of a damaged effect file) cannot build a
+    // window off the interface thread; the render reports its failure itself.
+    if (QThread::currentThread() != qApp->thread()) return 1;
     // An alert window of the nib when there is one: its buttons carry the
     // property "button" with their number.
     if (!request.windowName.empty()) {
