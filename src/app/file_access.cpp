@@ -1,7 +1,11 @@
 #include "app/file_access.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "app/core/app_data.h"
 #include "platform/files/file_errors.h"
@@ -13,6 +17,31 @@ namespace pf = plat::files;
 namespace {
 
 bool validSlot(int16_t slot) { return slot >= 0 && slot < kFileSlots && gappData != nullptr; }
+
+// A slot belongs to the thread that opened it until that thread closes it. A preview worker
+// reads a render file in the slot that the interface thread saves presets in: another
+// thread's open waits for the slot to be closed (a read or a write is brief), and its reads,
+// writes and closes are refused, so that no thread moves or closes a file another is writing.
+struct SlotOwners {
+  std::mutex lock;
+  std::condition_variable freed;
+  std::thread::id owner[kFileSlots];
+};
+
+SlotOwners& Owners() {
+  static SlotOwners owners;
+  return owners;
+}
+
+constexpr auto kSlotWait = std::chrono::seconds(10);
+
+// The slot is open and this thread's.
+bool mine(int16_t slot) {
+  if (!validSlot(slot)) return false;
+  SlotOwners& o = Owners();
+  const std::lock_guard<std::mutex> hold(o.lock);
+  return gappData->fileStates[slot] != kSlotClosed && o.owner[slot] == std::this_thread::get_id();
+}
 
 // Opens the record's file by mode; 0 and the reference number, or -1.
 int16_t openByMode(const fichier& f, int16_t mode, int16_t* refNum) {
@@ -58,18 +87,24 @@ int16_t positioned(int16_t refNum, bool mustSeek, int32_t* current, int32_t posi
 
 int16_t S_open(const fichier* f, int16_t mode, int16_t slot) {
   if (f == nullptr || !validSlot(slot)) return -1;
-  // An open slot is refused before anything is created or replaced.
-  if (gappData->fileStates[slot] == kSlotOpen) return -1;
+  SlotOwners& o = Owners();
+  std::unique_lock<std::mutex> hold(o.lock);
+  const std::thread::id me = std::this_thread::get_id();
+  // A slot this thread has open is refused before anything is created or replaced.
+  if (gappData->fileStates[slot] != kSlotClosed && o.owner[slot] == me) return -1;
+  if (!o.freed.wait_for(hold, kSlotWait, [&] { return gappData->fileStates[slot] == kSlotClosed; }))
+    return -1;
   int16_t ref = 0;
   gappData->filePositions[slot] = 0;
   if (openByMode(*f, mode, &ref) != 0) return -1;
   gappData->fileRefNums[slot] = ref;
   gappData->fileStates[slot] = kSlotOpen;
+  o.owner[slot] = me;
   return 0;
 }
 
 int16_t S_read(int16_t slot, void* buffer, int32_t position, int32_t count) {
-  if (!validSlot(slot) || gappData->fileStates[slot] == kSlotClosed) return -1;
+  if (!mine(slot)) return -1;
   const int16_t ref = gappData->fileRefNums[slot];
   return positioned(ref, gappData->fileStates[slot] == kSlotShared,
                     &gappData->filePositions[slot], position, count,
@@ -77,7 +112,7 @@ int16_t S_read(int16_t slot, void* buffer, int32_t position, int32_t count) {
 }
 
 int16_t S_write(int16_t slot, const void* buffer, int32_t position, int32_t count) {
-  if (!validSlot(slot) || gappData->fileStates[slot] == kSlotClosed) return -1;
+  if (!mine(slot)) return -1;
   const int16_t ref = gappData->fileRefNums[slot];
   return positioned(ref, gappData->fileStates[slot] == kSlotShared,
                     &gappData->filePositions[slot], position, count,
@@ -85,24 +120,30 @@ int16_t S_write(int16_t slot, const void* buffer, int32_t position, int32_t coun
 }
 
 int16_t S_close(int16_t slot) {
-  if (!validSlot(slot) || gappData->fileStates[slot] == kSlotClosed) return -1;
+  if (!mine(slot)) return -1;
   const OSErr e = pf::CloseFile(gappData->fileRefNums[slot]);
   if (e == pf::kBadRefNum) return -1;
+  (void)pf::FlushVolume();
   // Closed either way; a replacement that could not be committed is gone
   // and the old file is left in place.
-  gappData->fileStates[slot] = kSlotClosed;
-  (void)pf::FlushVolume();
-  gappData->fileRefNums[slot] = 0;
+  SlotOwners& o = Owners();
+  {
+    const std::lock_guard<std::mutex> hold(o.lock);
+    gappData->fileStates[slot] = kSlotClosed;
+    gappData->fileRefNums[slot] = 0;
+    o.owner[slot] = std::thread::id();
+  }
+  o.freed.notify_all();
   return e == 0 ? 0 : -1;
 }
 
 int16_t S_setEOF(int16_t slot, int32_t size) {
-  if (!validSlot(slot) || gappData->fileStates[slot] == kSlotClosed) return -1;
+  if (!mine(slot)) return -1;
   return pf::SetEOF(gappData->fileRefNums[slot], size) == 0 ? 0 : -1;
 }
 
 int16_t S_getEOF(int16_t slot, int32_t* size) {
-  if (size == nullptr || !validSlot(slot) || gappData->fileStates[slot] == kSlotClosed) return -1;
+  if (size == nullptr || !mine(slot)) return -1;
   return pf::GetEOF(gappData->fileRefNums[slot], size) == 0 ? 0 : -1;
 }
 

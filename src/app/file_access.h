@@ -21,7 +21,9 @@
 
 #include "app/core/file_records.h"
 
-// Slot functions. Slots are 0..127; others are refused with -1.
+// Slot functions. Slots are 0..127; others are refused with -1. A slot is the opening
+// thread's until it closes it: another thread's open waits for that (at most ten seconds),
+// and its reads, writes and closes are refused.
 int16_t S_open(const fichier* f, int16_t mode, int16_t slot);
 int16_t S_read(int16_t slot, void* buffer, int32_t position, int32_t count);
 int16_t S_write(int16_t slot, const void* buffer, int32_t position, int32_t count);

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include <sys/resource.h>
 
@@ -64,6 +66,43 @@ TEST_F(SlotFiles, SequentialReadsDoNotSeekAndAShortReadKeepsThePosition) {
   EXPECT_EQ(app().fileRefNums[0], 0);
   EXPECT_EQ(S_close(0), -1);
   EXPECT_EQ(S_read(0, buf, 0, 1), -1);
+}
+
+// The interface thread saves a preset in slot 0 while a preview worker wants to read a render
+// file there: the worker can neither read, move nor close the preset's file, and its open
+// waits for the save to be closed and then reads its own file.
+TEST_F(SlotFiles, ASlotIsItsOpeningThreadsUntilItCloses) {
+  WriteText(dir_.file("render"), "render bytes");
+  const fichier preset = record("preset"), render = record("render");
+  ASSERT_EQ(S_open(&preset, 3, 0), 0);
+  ASSERT_EQ(S_write(0, "ABC", 0, 3), 0);
+  int refused = 0;
+  std::thread([&] {
+    char buf[4];
+    int32_t size = 0;
+    refused += S_read(0, buf, 0, 2) == -1;
+    refused += S_write(0, "xyz", 0, 3) == -1;
+    refused += S_getEOF(0, &size) == -1;
+    refused += S_setEOF(0, 1) == -1;
+    refused += S_close(0) == -1;
+  }).join();
+  EXPECT_EQ(refused, 5);
+
+  std::atomic<bool> trying{false};
+  std::string read;
+  std::thread worker([&] {
+    trying = true;
+    char buf[12] = {};
+    if (S_open(&render, 1, 0) == 0 && S_read(0, buf, 0, 12) == 0) read.assign(buf, 12);
+    S_close(0);
+  });
+  while (!trying) std::this_thread::yield();
+  EXPECT_EQ(S_write(0, "DEF", 3, 3), 0);
+  EXPECT_EQ(S_close(0), 0);
+  worker.join();
+  EXPECT_EQ(ReadText(dir_.file("preset")), "ABCDEF");
+  EXPECT_EQ(read, "render bytes");
+  EXPECT_EQ(app().fileStates[0], kSlotClosed);
 }
 
 TEST_F(SlotFiles, AShortWriteFailsAndKeepsThePosition) {

@@ -13,17 +13,19 @@
 namespace {
 
 // Centre of the radial tools, kept between clicks so that a later border click recomputes
-// the gradient around the last centre with new corner values.
-int16_t cx = 0;
-int16_t cy = 0;
-float rad = 0.0f;
-int16_t colCY = 0;  // centre value of channel 0
-int16_t colCM = 0;  // channel 1
-int16_t colCC = 0;  // channel 2
-int16_t colCK = 0;  // channel 3
+// the gradient around the last centre with new corner values. Each thread keeps its own: a
+// lens correction rendering on a preview worker sets them up afresh while the colour matrix's
+// clicks on the interface thread build on theirs.
+thread_local int16_t cx = 0;
+thread_local int16_t cy = 0;
+thread_local float rad = 0.0f;
+thread_local int16_t colCY = 0;  // centre value of channel 0
+thread_local int16_t colCM = 0;  // channel 1
+thread_local int16_t colCC = 0;  // channel 2
+thread_local int16_t colCK = 0;  // channel 3
 
 int16_t* CentreValue(int k) {
-  static int16_t* const centre[4] = {&colCY, &colCM, &colCC, &colCK};
+  int16_t* const centre[4] = {&colCY, &colCM, &colCC, &colCK};
   return centre[k];
 }
 

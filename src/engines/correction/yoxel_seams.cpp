@@ -16,7 +16,7 @@
 #include <immintrin.h>
 #endif
 
-int16_t addweight = 0;
+thread_local int16_t addweight = 0;
 
 namespace {
 

@@ -17,9 +17,9 @@ struct pixXY {
 };
 
 // Added to the inserted-seam plane along every inserted seam, so later seams avoid the
-// same place. One for the process: the resize driver sets it before each insertion pass
-// and it keeps its value between runs.
-extern int16_t addweight;
+// same place. One for each thread (two previews resize at once on their workers): the resize
+// driver sets it before each insertion pass and it keeps its value between runs.
+extern thread_local int16_t addweight;
 
 // M := e1 + e2 (+ e3) plus the least of the (up to) three neighbours before. With a seed,
 // only the cone from the seed's point (row 0 or column 0) onward is recomputed, wide
