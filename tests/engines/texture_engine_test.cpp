@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 #include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
+#include "support/at_once.h"
 #include "support/plane_hash.h"
 
 namespace {
@@ -210,16 +210,9 @@ TEST_F(Texture, TwoThreadsRenderingAtOnceKeepTheirOwnCurves) {
   };
   const auto wantA = render(rec), wantB = render(other);
   ASSERT_NE(wantA[0], wantB[0]);
-  auto loop = [&](const TextuPar& r, const std::vector<std::vector<uint8_t>>* want, int* wrong) {
-    for (int i = 0; i < 150; ++i)
-      if (render(r) != *want) ++*wrong;
-  };
-  int wrongA = 0, wrongB = 0;
-  std::thread b(loop, std::cref(other), &wantB, &wrongB);
-  loop(rec, &wantA, &wrongA);
-  b.join();
-  EXPECT_EQ(wrongA, 0);
-  EXPECT_EQ(wrongB, 0);
+  EXPECT_EQ(vmktest::WrongRoundsAtOnce(150, [&] { return render(rec) == wantA; },
+                                       [&] { return render(other) == wantB; }),
+            0);
 }
 
 TEST_F(Texture, GoldenSeededTexture) {

@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <limits>
-#include <thread>
-#include <vector>
 
 #include "platform/draw/glyph_outline.h"
 #include "platform/draw/port.h"
+#include "support/at_once.h"
 
 using plat::draw::GlyphContour;
 using plat::draw::GlyphOutline;
@@ -127,20 +125,11 @@ TEST(GlyphOutline, TwoThreadsLoadingAtOnceGetTheirOwnLetters) {
       if (a.contours[i].segments.size() != b.contours[i].segments.size()) return false;
     return true;
   };
-  std::atomic<int> ready{0};
-  auto load = [&](uint32_t ch, float size, const GlyphOutline* want, int* wrong) {
-    ready.fetch_add(1);
-    while (ready.load() < 2) {
-    }
-    for (int i = 0; i < 3000; ++i) {
-      GlyphOutline g;
-      if (!LoadGlyphOutline(ch, size, &g) || !same(g, *want)) ++*wrong;
-    }
+  auto load = [&](uint32_t ch, float size, const GlyphOutline& want) {
+    GlyphOutline g;
+    return LoadGlyphOutline(ch, size, &g) && same(g, want);
   };
-  int wrongA = 0, wrongB = 0;
-  std::thread other(load, 'W', 13.0f, &wantB, &wrongB);
-  load('g', 40.0f, &wantA, &wrongA);
-  other.join();
-  EXPECT_EQ(wrongA, 0);
-  EXPECT_EQ(wrongB, 0);
+  EXPECT_EQ(vmktest::WrongRoundsAtOnce(3000, [&] { return load('g', 40.0f, wantA); },
+                                       [&] { return load('W', 13.0f, wantB); }),
+            0);
 }

@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <atomic>
 #include <cstdint>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/memory/memory.h"
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
+#include "support/at_once.h"
 #include "support/photo_planes.h"
 #include "support/session.h"
 
@@ -122,24 +121,14 @@ TEST_F(Rescale, TwoThreadsRescalingAtOnceKeepTheirOwnLists) {
   Plane src(97 * 61);
   for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>((i * 37 + i / 97 * 11) & 255);
   const Plane wantA = Run(7, src, 97, 61, 40, 25), wantB = Run(4, src, 97, 61, 151, 90);
-  std::atomic<int> ready{0};
-  auto loop = [&](int16_t filter, int32_t dw, int32_t dh, const Plane* want, int* wrong) {
-    ready.fetch_add(1);
-    while (ready.load() < 2) {
-    }
-    for (int i = 0; i < 300; ++i) {
-      Plane dst(static_cast<size_t>(dw) * dh);
-      if (X_Newechant_charbuf(filter, src.data(), 97, 61, dst.data(), dw, dh, 0, 0, 97, 61, 0, 0, dw, dh) != 0 ||
-          dst != *want || contribX != nullptr || contribY != nullptr)
-        ++*wrong;
-    }
+  auto once = [&](int16_t filter, int32_t dw, int32_t dh, const Plane& want) {
+    Plane dst(static_cast<size_t>(dw) * dh);
+    return X_Newechant_charbuf(filter, src.data(), 97, 61, dst.data(), dw, dh, 0, 0, 97, 61, 0, 0, dw, dh) == 0 &&
+           dst == want && contribX == nullptr && contribY == nullptr;
   };
-  int wrongA = 0, wrongB = 0;
-  std::thread b(loop, 4, 151, 90, &wantB, &wrongB);
-  loop(7, 40, 25, &wantA, &wrongA);
-  b.join();
-  EXPECT_EQ(wrongA, 0);
-  EXPECT_EQ(wrongB, 0);
+  EXPECT_EQ(vmktest::WrongRoundsAtOnce(300, [&] { return once(7, 40, 25, wantA); },
+                                       [&] { return once(4, 151, 90, wantB); }),
+            0);
 }
 
 TEST_F(Rescale, TriangleMagnificationOfTwoSamples) {

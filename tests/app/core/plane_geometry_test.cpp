@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <thread>
+
+#include "support/at_once.h"
 
 namespace {
 
@@ -211,24 +211,13 @@ TEST(PlaneGeometryMisc, SplineCachesItsCoefficientsUntilTheNextInit) {
 // A preview worker walking one path while the interface thread draws another: each keeps
 // the curve it started.
 TEST(PlaneGeometryMisc, SplineCurvesOfTwoThreadsStayApart) {
-  std::atomic<int> ready{0};
-  auto walk = [&ready](float scale, int* wrong) {
-    ready.fetch_add(1);
-    while (ready.load() < 2) {
-    }
-    for (int i = 0; i < 2000000; ++i) {
-      float x = 0, y = 0;
-      fct_spline(1, &x, &y, 0.0f, 0, 0, 0, 10 * scale, 10 * scale, 10 * scale, 10 * scale, 0);
-      fct_spline(0, &x, &y, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0);
-      if (x != 5.0f * scale || y != 7.5f * scale) ++*wrong;
-    }
+  auto walk = [](float scale) {
+    float x = 0, y = 0;
+    fct_spline(1, &x, &y, 0.0f, 0, 0, 0, 10 * scale, 10 * scale, 10 * scale, 10 * scale, 0);
+    fct_spline(0, &x, &y, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0);
+    return x == 5.0f * scale && y == 7.5f * scale;
   };
-  int wrongA = 0, wrongB = 0;
-  std::thread other(walk, 3.0f, &wrongB);
-  walk(1.0f, &wrongA);
-  other.join();
-  EXPECT_EQ(wrongA, 0);
-  EXPECT_EQ(wrongB, 0);
+  EXPECT_EQ(vmktest::WrongRoundsAtOnce(2000000, [&] { return walk(1.0f); }, [&] { return walk(3.0f); }), 0);
 }
 
 TEST(PlaneGeometryMisc, BoundingBoxOfFourPoints) {
