@@ -30,14 +30,19 @@ const Preset kPresets[] = {
     {"Presets/Noise reduction/Light.sse4", 103, kCCNoise, {100, 25, 1, 0}},
     {"Presets/Noise reduction/Medium.sse4", 103, kCCNoise, {100, 50, 2, 0}},
     {"Presets/Noise reduction/Strong.sse4", 103, kCCNoise, {100, 80, 4, 0}},
-    // Smoothing: mutate, amount, iterations, detail, gradient, mode. Every
-    // value grows with the strength, the detail too: it is the gain of the
-    // contrast mask laid over the blur, and on a photograph's grain a lower
-    // gain beside a wider blur changed the picture less (a Strong at detail
-    // 20 after a Medium at 35 came out the weaker of the two).
-    {"Presets/Smoothing/Light.sse5", 104, kCCSmoothing, {100, 10, 40, 25, 15, 0}},
-    {"Presets/Smoothing/Medium.sse5", 104, kCCSmoothing, {100, 20, 65, 35, 25, 0}},
-    {"Presets/Smoothing/Strong.sse5", 104, kCCSmoothing, {100, 40, 90, 45, 40, 0}},
+    // Smoothing: mutate, amount, iterate, detail, gradient, mode. The amount
+    // is twice the smart blur's radius and iterate its threshold (neighbours
+    // nearer than it in every channel are averaged in); the detail is the gain
+    // of a contrast mask laid over the blur, the guide's high pass (of the
+    // gradient's smoothing step) added back, and on a grainy photograph that
+    // is the grain, amplified. So the stronger the preset, the wider and more
+    // tolerant the blur and the less detail it gives back: a detail that grew
+    // with the strength made Strong grainier than the picture it smoothed.
+    // Strong's threshold stays low enough that a picture without grain keeps
+    // its hard edges (it moves by under a level).
+    {"Presets/Smoothing/Light.sse5", 104, kCCSmoothing, {100, 10, 40, 15, 15, 0}},
+    {"Presets/Smoothing/Medium.sse5", 104, kCCSmoothing, {100, 20, 50, 5, 25, 0}},
+    {"Presets/Smoothing/Strong.sse5", 104, kCCSmoothing, {100, 40, 60, 0, 40, 0}},
     // Focus: mutate, iterations, amount and threshold of each group
     // interleaved (deblur, denoise, sharpen, edge blur). The presets differ in
     // the sharpening group alone and switch on only it; the other groups keep
