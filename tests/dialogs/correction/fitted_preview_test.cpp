@@ -255,12 +255,18 @@ void FittedPreviewTest::CheckPresetsPreviewInOrder(bool oneToOne) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
-// At Fit on the photograph the preview draws the steps at the view's scale, where a focus
-// preset's few pixels of sharpening fall below a view pixel (as in the render scaled down), so
-// the presets are told apart there at 1:1, where a person judges them; at Fit on a picture a
-// quarter of the size, where the view's pixels are three of the picture's.
+// At 1:1 on the photograph, where a person judges these corrections; at Fit on it, where the
+// steps are drawn at the view's scale and a Light preset's few pixels fall below a view pixel
+// (its preview is nearly the picture before, as the render scaled down is), and yet Medium and
+// Strong each show a picture of their own (a Medium focus that reached no further than Light
+// previewed Light's picture); and at Fit on a picture a quarter of the size, where the view's
+// pixels are three of the picture's.
 TEST_F(FittedPreviewTest, EachPresetPreviewsItsOwnPictureInTheOrderOfItsNameAtOneToOne) {
   CheckPresetsPreviewInOrder(true);
+}
+
+TEST_F(FittedPreviewTest, EachPresetPreviewsItsOwnPictureInTheOrderOfItsNameAtFit) {
+  CheckPresetsPreviewInOrder(false);
 }
 
 class FittedPreviewOfAModestPicture : public FittedPreviewTest {
