@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -387,6 +388,38 @@ void RandomLetters(char* out) {
   for (size_t i = 0; i < sizeof random; ++i) out[i] = kLetters[random[i] % (sizeof kLetters - 1)];
 }
 
+// The file mode mask as the process started: the one moment umask() may be
+// asked (it can only be read by setting it, and a file another thread makes
+// in between would get the mask set), as no thread is running yet while the
+// program's objects are made.
+const mode_t gStartingMask = [] {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}();
+
+// The process's file mode mask now, read from its status without touching
+// it; the mask it started with where the system does not show it there.
+mode_t CurrentFileMask() {
+  const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return gStartingMask;
+  // The line comes second, after the name; the first block holds it.
+  char text[1024];
+  ssize_t n = -1;
+  do {
+    n = ::read(fd, text, sizeof text - 1);
+  } while (n < 0 && errno == EINTR);
+  ::close(fd);
+  if (n <= 0) return gStartingMask;
+  text[n] = '\0';
+  const char* line = std::strstr(text, "\nUmask:");
+  if (line == nullptr) return gStartingMask;
+  char* end = nullptr;
+  const unsigned long mask = std::strtoul(line + 7, &end, 8);
+  if (end == line + 7 || (*end != '\n' && *end != '\0') || mask > 0777) return gStartingMask;
+  return static_cast<mode_t>(mask);
+}
+
 }  // namespace
 
 void WatchTemporaries(const TemporaryWatch* watch) { gWatch.store(watch); }
@@ -440,9 +473,7 @@ AtomicReplace::AtomicReplace(std::string finalPath) : finalPath_(std::move(final
   }
   error_ = 0;
   // Made private; give it the mode a new file would get.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  mode_t mode = 0666 & ~mask;
+  mode_t mode = 0666 & ~CurrentFileMask();
   struct stat st {};
   if (::stat(finalPath_.c_str(), &st) == 0) mode = st.st_mode & 07777;
   (void)::fchmod(fd_, mode);
