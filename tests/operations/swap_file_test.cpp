@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,7 +10,9 @@
 #include "app/core/file_records.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "operations/swap_slots.h"
 #include "platform/parallel/parallel.h"
+#include "support/at_once.h"
 #include "support/session.h"
 
 namespace {
@@ -127,6 +130,143 @@ TEST_F(SwapFile, NamesAndDeletion) {
   // Unknown modes do nothing.
   EXPECT_EQ(Effects::BufFile(7, 65, nullptr, nullptr, nullptr, 0, 0, 1), 0);
   EXPECT_TRUE(fs::exists(Slot(65)));
+}
+
+using swap_slots::Keeping;
+using swap_slots::RenderSlots;
+
+// The swap files in the folder.
+int SlotFiles(const fs::path& folder) {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator(folder))
+    n += e.path().filename().string().rfind("pspBuf", 0) == 0 ? 1 : 0;
+  return n;
+}
+
+// A render's own slots read back by the rules of the files, and touch no file; the slots
+// outside 0 to 64 stay the maker's folder's files.
+TEST_F(SwapFile, ARendersOwnSlotsReadAsTheFilesWouldAndLeaveTheFolder) {
+  const Plane r = Pattern(4, 3, 10), g = Pattern(4, 3, 20), b = Pattern(4, 3, 30);
+  const Plane one = Pattern(4, 3, 99);
+  Write(1, {9, 9});
+  const RenderSlots slots(Keeping::kOwn);
+  Plane a(12, 0), c(12, 0), d(12, 0);
+  // The folder's file of the slot is not this render's.
+  ASSERT_EQ(Effects::BufFile(1, 1, a.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(a, Plane(12, 0));
+  ASSERT_EQ(Effects::BufFile(0, 1, const_cast<unsigned char*>(r.data()),
+                             const_cast<unsigned char*>(g.data()),
+                             const_cast<unsigned char*>(b.data()), 3, 4, 3),
+            0);
+  ASSERT_EQ(Effects::BufFile(1, 1, a.data(), c.data(), d.data(), 3, 4, 3), 0);
+  EXPECT_EQ(a, r);
+  EXPECT_EQ(c, g);
+  EXPECT_EQ(d, b);
+  a.assign(12, 0);
+  ASSERT_EQ(Effects::BufFile(1, 1, a.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(a, r);
+  ASSERT_EQ(Effects::BufFile(0, 2, const_cast<unsigned char*>(one.data()), nullptr, nullptr, 3, 4, 1), 0);
+  ASSERT_EQ(Effects::BufFile(1, 2, a.data(), c.data(), d.data(), 3, 4, 3), 0);
+  EXPECT_EQ(a, one);
+  EXPECT_EQ(c, one);
+  EXPECT_EQ(d, one);
+  // Planes of another size are refused and stay as they were.
+  Plane other(16, 42);
+  EXPECT_EQ(Effects::BufFile(1, 2, other.data(), nullptr, nullptr, 4, 4, 1), -1);
+  EXPECT_EQ(other, Plane(16, 42));
+  // One slot deleted, then all of them.
+  ASSERT_EQ(Effects::BufFile(2, 2, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+  Plane keep(12, 42);
+  ASSERT_EQ(Effects::BufFile(1, 2, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(keep, Plane(12, 42));
+  ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+  ASSERT_EQ(Effects::BufFile(1, 1, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(keep, Plane(12, 42));
+  // The recall step finds nothing to recall: under replacement the planes stay.
+  Plane p = Pattern(4, 3, 7);
+  ASSERT_EQ(Effects::SaveRecallBuf(0, 255, p.data(), nullptr, nullptr, 3, 4, 0, 0, 3, 2, nullptr,
+                                   1, 1, 1),
+            0);
+  EXPECT_EQ(p, Pattern(4, 3, 7));
+  ASSERT_EQ(Effects::SaveRecallBuf(0, 255, p.data(), nullptr, nullptr, 3, 4, 0, 0, 3, 2, nullptr,
+                                   1, 0, 1),
+            0);
+  Plane q(12, 0);
+  ASSERT_EQ(Effects::SaveRecallBuf(0, 255, q.data(), nullptr, nullptr, 3, 4, 0, 0, 3, 2, nullptr,
+                                   1, 1, 1),
+            0);
+  EXPECT_EQ(q, p);
+  EXPECT_EQ(Bytes(1), (std::vector<unsigned char>{9, 9}));
+  EXPECT_EQ(SlotFiles(dir_.path()), 1);
+  // Above 64 the slots outlive renders, as the folder's files.
+  ASSERT_EQ(Effects::BufFile(0, 65, p.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(Bytes(65).size(), 10u + 12u);
+  // Without a maker's folder a render's own slot cannot be had either.
+  ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, (dir_.path() / "missing").string()));
+  EXPECT_EQ(Effects::BufFile(0, 3, p.data(), nullptr, nullptr, 3, 4, 1), -1);
+  ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
+  ASSERT_EQ(Effects::BufFile(1, 3, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(keep, Plane(12, 42));
+}
+
+// A render begun inside another on its thread shares the outer one's slots; the render
+// written back keeps them as the folder's files, clearing 0 to 64 only.
+TEST_F(SwapFile, TheWrittenBackRenderKeepsItsSlotsInTheFolderAndAnInnerRenderSharesThem) {
+  Plane p = Pattern(2, 2, 3);
+  for (int slot : {0, 64, 65}) Write(slot, {1, 2});
+  {
+    const RenderSlots back(Keeping::kMakersFolder);
+    const RenderSlots inner(Keeping::kOwn);
+    ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+    ASSERT_EQ(Effects::BufFile(0, 6, p.data(), nullptr, nullptr, 2, 2, 1), 0);
+  }
+  EXPECT_FALSE(fs::exists(Slot(0)));
+  EXPECT_FALSE(fs::exists(Slot(64)));
+  EXPECT_TRUE(fs::exists(Slot(65)));
+  EXPECT_EQ(Bytes(6), (std::vector<unsigned char>{1, 0, 2, 0, 0, 0, 2, 0, 0, 0, 3, 10, 17, 24}));
+  {
+    const RenderSlots own(Keeping::kOwn);
+    const RenderSlots inner(Keeping::kMakersFolder);
+    ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+    ASSERT_EQ(Effects::BufFile(0, 7, p.data(), nullptr, nullptr, 2, 2, 1), 0);
+  }
+  EXPECT_TRUE(fs::exists(Slot(6)));
+  EXPECT_FALSE(fs::exists(Slot(7)));
+}
+
+// A render that starts on another thread while this one has saved a slot clears only its
+// own slots, and does not see this one's.
+TEST_F(SwapFile, TwoRendersAtOnceTheLaterStartClearsOnlyItsOwnSlots) {
+  const Plane mine = Pattern(3, 2, 40);
+  const RenderSlots slots(Keeping::kOwn);
+  ASSERT_EQ(Effects::BufFile(0, 5, const_cast<unsigned char*>(mine.data()), nullptr, nullptr, 2, 3, 1), 0);
+  Plane seen(6, 42);
+  std::thread([&seen] {
+    const RenderSlots other(Keeping::kOwn);
+    (void)Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1);
+    (void)Effects::BufFile(1, 5, seen.data(), nullptr, nullptr, 2, 3, 1);
+  }).join();
+  EXPECT_EQ(seen, Plane(6, 42));
+  Plane back(6, 0);
+  ASSERT_EQ(Effects::BufFile(1, 5, back.data(), nullptr, nullptr, 2, 3, 1), 0);
+  EXPECT_EQ(back, mine);
+}
+
+// Two renders at once (two windows' previews), each clearing its slots, saving its own
+// planes into the same slot and recalling them.
+TEST_F(SwapFile, TwoRendersAtOnceEachRecallTheirOwnPlanes) {
+  const Plane a = Pattern(16, 8, 1), b = Pattern(16, 8, 2);
+  auto render = [](const Plane& mine) {
+    return [&mine] {
+      const RenderSlots slots(Keeping::kOwn);
+      (void)Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1);
+      Plane p = mine, back(p.size(), 0);
+      if (Effects::BufFile(0, 9, p.data(), nullptr, nullptr, 8, 16, 1) != 0) return false;
+      return Effects::BufFile(1, 9, back.data(), nullptr, nullptr, 8, 16, 1) == 0 && back == mine;
+    };
+  };
+  EXPECT_EQ(vmktest::WrongRoundsAtOnce(300, render(a), render(b)), 0);
+  EXPECT_EQ(SlotFiles(dir_.path()), 0);
 }
 
 TEST_F(SwapFile, AWriteThatCannotBeMadeIsReported) {
