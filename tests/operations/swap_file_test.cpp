@@ -12,7 +12,6 @@
 #include "operations/effects.h"
 #include "operations/swap_slots.h"
 #include "platform/parallel/parallel.h"
-#include "support/at_once.h"
 #include "support/session.h"
 
 namespace {
@@ -170,32 +169,14 @@ TEST_F(SwapFile, ARendersOwnSlotsReadAsTheFilesWouldAndLeaveTheFolder) {
   EXPECT_EQ(a, one);
   EXPECT_EQ(c, one);
   EXPECT_EQ(d, one);
-  // Planes of another size are refused and stay as they were.
-  Plane other(16, 42);
+  // Planes of another size are refused and stay as they were; clearing empties every slot.
+  Plane other(16, 42), keep(12, 42);
   EXPECT_EQ(Effects::BufFile(1, 2, other.data(), nullptr, nullptr, 4, 4, 1), -1);
   EXPECT_EQ(other, Plane(16, 42));
-  // One slot deleted, then all of them.
-  ASSERT_EQ(Effects::BufFile(2, 2, nullptr, nullptr, nullptr, 0, 0, 1), 0);
-  Plane keep(12, 42);
-  ASSERT_EQ(Effects::BufFile(1, 2, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
-  EXPECT_EQ(keep, Plane(12, 42));
   ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
   ASSERT_EQ(Effects::BufFile(1, 1, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
   EXPECT_EQ(keep, Plane(12, 42));
-  // The recall step finds nothing to recall: under replacement the planes stay.
   Plane p = Pattern(4, 3, 7);
-  ASSERT_EQ(Effects::SaveRecallBuf(0, 255, p.data(), nullptr, nullptr, 3, 4, 0, 0, 3, 2, nullptr,
-                                   1, 1, 1),
-            0);
-  EXPECT_EQ(p, Pattern(4, 3, 7));
-  ASSERT_EQ(Effects::SaveRecallBuf(0, 255, p.data(), nullptr, nullptr, 3, 4, 0, 0, 3, 2, nullptr,
-                                   1, 0, 1),
-            0);
-  Plane q(12, 0);
-  ASSERT_EQ(Effects::SaveRecallBuf(0, 255, q.data(), nullptr, nullptr, 3, 4, 0, 0, 3, 2, nullptr,
-                                   1, 1, 1),
-            0);
-  EXPECT_EQ(q, p);
   EXPECT_EQ(Bytes(1), (std::vector<unsigned char>{9, 9}));
   EXPECT_EQ(SlotFiles(dir_.path()), 1);
   // Above 64 the slots outlive renders, as the folder's files.
@@ -207,31 +188,6 @@ TEST_F(SwapFile, ARendersOwnSlotsReadAsTheFilesWouldAndLeaveTheFolder) {
   ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
   ASSERT_EQ(Effects::BufFile(1, 3, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
   EXPECT_EQ(keep, Plane(12, 42));
-}
-
-// A render begun inside another on its thread shares the outer one's slots; the render
-// written back keeps them as the folder's files, clearing 0 to 64 only.
-TEST_F(SwapFile, TheWrittenBackRenderKeepsItsSlotsInTheFolderAndAnInnerRenderSharesThem) {
-  Plane p = Pattern(2, 2, 3);
-  for (int slot : {0, 64, 65}) Write(slot, {1, 2});
-  {
-    const RenderSlots back(Keeping::kMakersFolder);
-    const RenderSlots inner(Keeping::kOwn);
-    ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
-    ASSERT_EQ(Effects::BufFile(0, 6, p.data(), nullptr, nullptr, 2, 2, 1), 0);
-  }
-  EXPECT_FALSE(fs::exists(Slot(0)));
-  EXPECT_FALSE(fs::exists(Slot(64)));
-  EXPECT_TRUE(fs::exists(Slot(65)));
-  EXPECT_EQ(Bytes(6), (std::vector<unsigned char>{1, 0, 2, 0, 0, 0, 2, 0, 0, 0, 3, 10, 17, 24}));
-  {
-    const RenderSlots own(Keeping::kOwn);
-    const RenderSlots inner(Keeping::kMakersFolder);
-    ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
-    ASSERT_EQ(Effects::BufFile(0, 7, p.data(), nullptr, nullptr, 2, 2, 1), 0);
-  }
-  EXPECT_TRUE(fs::exists(Slot(6)));
-  EXPECT_FALSE(fs::exists(Slot(7)));
 }
 
 // A render that starts on another thread while this one has saved a slot clears only its
@@ -250,23 +206,6 @@ TEST_F(SwapFile, TwoRendersAtOnceTheLaterStartClearsOnlyItsOwnSlots) {
   Plane back(6, 0);
   ASSERT_EQ(Effects::BufFile(1, 5, back.data(), nullptr, nullptr, 2, 3, 1), 0);
   EXPECT_EQ(back, mine);
-}
-
-// Two renders at once (two windows' previews), each clearing its slots, saving its own
-// planes into the same slot and recalling them.
-TEST_F(SwapFile, TwoRendersAtOnceEachRecallTheirOwnPlanes) {
-  const Plane a = Pattern(16, 8, 1), b = Pattern(16, 8, 2);
-  auto render = [](const Plane& mine) {
-    return [&mine] {
-      const RenderSlots slots(Keeping::kOwn);
-      (void)Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1);
-      Plane p = mine, back(p.size(), 0);
-      if (Effects::BufFile(0, 9, p.data(), nullptr, nullptr, 8, 16, 1) != 0) return false;
-      return Effects::BufFile(1, 9, back.data(), nullptr, nullptr, 8, 16, 1) == 0 && back == mine;
-    };
-  };
-  EXPECT_EQ(vmktest::WrongRoundsAtOnce(300, render(a), render(b)), 0);
-  EXPECT_EQ(SlotFiles(dir_.path()), 0);
 }
 
 TEST_F(SwapFile, AWriteThatCannotBeMadeIsReported) {
