@@ -16,13 +16,14 @@ fi
 
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
-jobs=$(nproc)
-
+# The build's jobs and the tests' as CMake and CTest take them from the
+# environment (CMAKE_BUILD_PARALLEL_LEVEL, CTEST_PARALLEL_LEVEL), else one
+# per processor.
 cmake --preset "$preset" -DVMK_WERROR="$werror" >/dev/null
-cmake --build "$build" -j "$jobs"
+cmake --build "$build" -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 
 # Every quoted include must point at its own floor or one below.
 ./scripts/check-layers
 
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "${CTEST_PARALLEL_LEVEL:-$(nproc)}"
