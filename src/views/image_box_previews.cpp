@@ -186,6 +186,8 @@ void VMKimabox::CommitLayout(const PreviewCall& call) {
   dispHeight_ = s.effHeight;
 }
 
+void VMKimabox::OwnPreviewAsked() const { LogPreviewAsked(state_.view); }
+
 void VMKimabox::LayOutOwnPicture(int32_t w, int32_t h, int32_t shownWidth, int32_t shownHeight) {
   PreviewCall call;
   call.srcWidth = w;

@@ -264,6 +264,10 @@ void VMKpinmainUI::PrepareBuf(int16_t mode, fichier* file) {
                        viewWidth * k, viewHeight * k, asked_, k))
     return;
   ++rendersAsked_;
+  // "layers-asked MODE GENERATION", and "layers-shown" with the same when
+  // that render is shown: the live check waits for the render a step asked
+  // for, not for one asked before it that arrives late.
+  plat::hostapi::LiveLog("layers-asked %d %llu", mode == 0 ? 0 : 1, static_cast<unsigned long long>(generation_[lane]));
   SubmitRender(render, lane);
 }
 
@@ -299,7 +303,7 @@ void VMKpinmainUI::TakeRender(int16_t mode, uint64_t generation, int32_t width, 
   ++rendersShown_;
   // Until the first of these the main view has no layers to show: the live
   // check waits for it before it looks at the picture.
-  plat::hostapi::LiveLog("layers-shown %d", mode);
+  plat::hostapi::LiveLog("layers-shown %d %llu", lane, static_cast<unsigned long long>(generation));
   refreshFlag = 1;
   // A render arrives between two of the loop's steps, often just after the
   // one that opened the window: shown now, not up to half a second later.
