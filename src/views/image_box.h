@@ -290,6 +290,15 @@ class VMKimabox final {
                         uint8_t* b, int32_t w, int32_t h);
   // The preview on its way is no longer wanted: it stops and is dropped.
   void StalePreview();
+  // A dialog asked for a preview it renders itself into this box (a job of
+  // its own): logged as the box's own are, so that a look at the view can
+  // wait for the preview a step asked for.
+  void OwnPreviewAsked() const;
+  // The display laid out, centred as a preview's would be, for a picture of
+  // w x h of which the owner loads the shown width x height view pixels from
+  // planes of its own (SetBufRGB), as the main editing window loads its
+  // layers' render: fitted or a zoomed part.
+  void LayOutOwnPicture(int32_t w, int32_t h, int32_t shownWidth, int32_t shownHeight);
   // The picture as DrawContent draws it into the image rectangle of
   // displayed width x height view pixels: the fine display while it holds
   // the picture, else the display.

@@ -186,6 +186,18 @@ void VMKimabox::CommitLayout(const PreviewCall& call) {
   dispHeight_ = s.effHeight;
 }
 
+void VMKimabox::OwnPreviewAsked() const { LogPreviewAsked(state_.view); }
+
+void VMKimabox::LayOutOwnPicture(int32_t w, int32_t h, int32_t shownWidth, int32_t shownHeight) {
+  PreviewCall call;
+  call.srcWidth = w;
+  call.srcHeight = h;
+  call.effWidth = std::clamp(shownWidth, 0, state_.viewWidth);
+  call.effHeight = std::clamp(shownHeight, 0, state_.viewHeight);
+  call.backing = 1;
+  CommitLayout(call);
+}
+
 void VMKimabox::RenderAside(vmkviews::PreviewDone done, const std::function<void()>& ask) {
   asideNext_ = std::move(done);
   ask();

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "app/core/memory_manager.h"
 #include "engines/correction/grid_record.h"
 #include "engines/correction/resize_record.h"
 #include "engines/patterns/border_record.h"
 #include "platform/memory/memory.h"
+#include "views/image_box.h"
 
 namespace vmkviews {
 
@@ -113,6 +115,11 @@ void PreviewJob::Run() {
   call_.shortCount = static_cast<int16_t>(2 + secondCount_);
   maskOk_ = secondMaskOk_;
   ok_ = engine == nullptr || engine(call_) == 0;
+}
+
+PreviewJob::PreviewJob(VMKimabox* box, std::function<bool()> work, std::function<void()> show)
+    : box_(box), generation_(0), work_(std::move(work)), show_(std::move(show)) {
+  if (box_ != nullptr) box_->OwnPreviewAsked();
 }
 
 bool PreviewJob::ShowOwn() const {

@@ -39,8 +39,9 @@ class PreviewJob {
   // `work` runs on the runner's thread and answers whether it completed;
   // `show` runs on the window's thread, through the box's FinishPreview,
   // when it did and the job is not stale.
-  PreviewJob(VMKimabox* box, std::function<bool()> work, std::function<void()> show)
-      : box_(box), generation_(0), work_(std::move(work)), show_(std::move(show)) {}
+  // Made when the dialog asks for it: the box's view logs the asking, as
+  // for a preview of its own.
+  PreviewJob(VMKimabox* box, std::function<bool()> work, std::function<void()> show);
   PreviewJob(const PreviewJob&) = delete;
   PreviewJob& operator=(const PreviewJob&) = delete;
 

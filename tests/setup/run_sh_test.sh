@@ -24,10 +24,10 @@ cat >"$tree/bin/cmake" <<STUB
 #!/bin/sh
 echo "cmake \$*" >>"$log"
 if [ "\$1" = "--build" ]; then
-  mkdir -p build-release/tools build-release/content
-  printf '#!/bin/sh\\necho "edit-host \$*" >>"$log"\\n' >build-release/tools/edit-host
-  printf '#!/bin/sh\\necho "make-content \$*" >>"$log"\\nmkdir -p "\$1"\\n' >build-release/content/make-content
-  chmod +x build-release/tools/edit-host build-release/content/make-content
+  mkdir -p "\$2/tools" "\$2/content"
+  printf '#!/bin/sh\\necho "edit-host \$*" >>"$log"\\n' >"\$2/tools/edit-host"
+  printf '#!/bin/sh\\necho "make-content \$*" >>"$log"\\nmkdir -p "\$1"\\n' >"\$2/content/make-content"
+  chmod +x "\$2/tools/edit-host" "\$2/content/make-content"
 fi
 STUB
 chmod +x "$tree/repo/scripts/install-deps" "$tree/bin/cmake"

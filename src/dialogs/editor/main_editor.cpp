@@ -392,19 +392,34 @@ bool VMKpinmainUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::Windo
     case FourCC("Cgre"):
     case FourCC("Cblu"): ChannelCommand(command, source); break;
     case FourCC("Span"): DrawWindowContent(w); return true;
-    case FourCC("Bdiv"): ApplyIndex(w, std::max(curIndex - 1, minIndex)); return true;
-    case FourCC("Bmul"): ApplyIndex(w, std::min(curIndex + 1, maxIndex)); return true;
+    case FourCC("Bdiv"):
+      ApplyIndex(w, std::max(curIndex - 1, minIndex));
+      FollowZoom();
+      return true;
+    case FourCC("Bmul"):
+      ApplyIndex(w, std::min(curIndex + 1, maxIndex));
+      FollowZoom();
+      return true;
     case FourCC("Bfpa"):
       fitFlag = 1;
       pan[0] = pan[1] = 0;
       pan[2] = pan[3] = kWhole;
       ResetNavigator(w, 0);
+      FollowZoom();
       break;
-    case FourCC("Bsc1"):
+    case FourCC("Bsc1"): {
       fitFlag = 0;
       std::copy(oneToOne, oneToOne + 4, pan);
+      // The zoom text and the slider say the scale the rectangle shows (the
+      // 1:1 rectangle is the last one the navigator was left at).
+      const float fx = std::min(static_cast<float>(viewWidth) / static_cast<float>(AtLeastOne(imageWidth)), 1.0f);
+      curZoom = ZoomOfPanWidth(pan[2] - pan[0], fx);
+      curIndex = ZoomIndexAbove(zoomTable, minIndex, maxIndex, curZoom - 1, curIndex);
+      tb::SetControl32BitValue(Ctl(kZoomSlider), ZoomSliderPosition(zoomTable, minIndex, midIndex, maxIndex, curZoom));
       ResetNavigator(w, 1);
+      FollowZoom();
       break;
+    }
     default: return OwnLoadCommand(command);
   }
   refreshFlag = 1;
@@ -543,6 +558,7 @@ void VMKpinmainUI::AdjustPanZoom(tb::WindowRef w, int16_t position) {
   // Beyond the last entry the index stays where it was.
   curIndex = ZoomIndexAbove(zoomTable, minIndex, maxIndex, z, curIndex);
   SetPanZoom(w, z);
+  FollowZoom();
 }
 
 // ---- the loop ----
@@ -572,6 +588,8 @@ bool VMKpinmainUI::PollTick(tb::WindowRef w) {
       const float fx = std::min(static_cast<float>(viewWidth) / static_cast<float>(AtLeastOne(imageWidth)), 1.0f);
       curZoom = ZoomOfPanWidth(pan[2] - pan[0], fx);
       mainView()->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+      // The view shows the rectangle the frame was moved to.
+      FollowZoom();
     }
     return true;
   }

@@ -61,6 +61,23 @@ std::string PinmainTitle(int16_t family);
 // The families that never show or edit paths.
 bool IsPathlessFamily(int16_t family);
 
+// What the main view shows of the picture. At Fit the whole picture fitted
+// into the view (the preview size); away from Fit the pan rectangle's
+// pixels at one scale, fitted into the view as the other dialogs' views
+// show theirs, so that 1:1 shows one picture pixel a view pixel. The
+// zoomed picture is cut from the whole picture rendered at the scale shown
+// (at most the picture's own size): the layers' lengths, paths and places
+// are the whole picture's, which a render of the rectangle alone would not
+// keep.
+struct PinmainZoom {
+  bool zoomed = false;
+  int32_t shownWidth = 0, shownHeight = 0;  // view pixels the picture covers
+  double step = 1.0;                        // picture pixels a view pixel
+  int32_t left = 0, top = 0;                // picture pixel at the shown picture's top-left corner
+  int32_t renderWidth = 0, renderHeight = 0;  // the whole picture rendered at this size
+  bool operator==(const PinmainZoom&) const = default;
+};
+
 inline constexpr const char* kProductVersion = "1.0";
 inline constexpr const char* kMakerWebAddress = "www.vellmarkstead.org";
 
@@ -155,12 +172,15 @@ class VMKpinmainUI final : public EffectFrame {
   // from construction, so that a test can hold its jobs before the window
   // opens and see what arrives late.
   PreviewWorker* renderWorker() const { return renders_.get(); }
+  // What the main view shows now: the pan rectangle away from Fit, else
+  // the fitted picture.
+  PinmainZoom ViewZoom() const;
   // Samples per view pixel each way of the planes: the main view's backing
   // scale when the picture was last fitted (1 on an ordinary screen).
   int32_t planeScale() const { return planeScale_; }
   // Called on the window's thread when a render of `generation` is complete.
-  void TakeRender(int16_t mode, uint64_t generation, int32_t width, int32_t height, uint8_t** planes,
-                  uint8_t** channels);
+  void TakeRender(int16_t mode, uint64_t generation, int32_t width, int32_t height, const PinmainZoom& zoom,
+                  uint8_t** planes, uint8_t** channels);
 
  protected:
   bool ReadyToRun() const override;
@@ -202,6 +222,11 @@ class VMKpinmainUI final : public EffectFrame {
   size_t PlaneSize() const;
   bool TakeViewPlanes();
   void ResetNavigator(plat::tb::WindowRef window, int16_t frames);
+  // The path tools' mapping and the main view's pan for what the view shows.
+  void ApplyViewMapping();
+  // A zoom or pan the renders shown do not have yet: the view's mapping
+  // follows it and both tables are rendered for it.
+  void FollowZoom();
   void ApplyIndex(plat::tb::WindowRef window, int32_t index);
   void ShowFitControls();
   void ShowOverlay();
@@ -221,6 +246,10 @@ class VMKpinmainUI final : public EffectFrame {
   // Per lane: the table's planes 3 to 6 hold a complete render of the
   // present layout (a render arrives after the window's first loop step).
   bool rendered_[2] = {false, false};
+  // Per lane: what the table's planes show (the layout they are loaded in).
+  PinmainZoom shown_[2];
+  // What the last renders asked for were made for.
+  PinmainZoom asked_;
   // The layer-stack renders have a worker of their own, beside the one of
   // the boxes' previews, so a navigator preview never takes a render's place
   // in line (nor a render a preview's).

@@ -15,10 +15,12 @@
 // only when it is complete.
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/core/file_records.h"
 #include "app/core/session_state.h"
@@ -51,6 +53,29 @@ bool CopyForRender(const fichier& scratch, fichier* copy) {
   return !ec;
 }
 
+// The shown part of a picture rendered whole at rw x rh into the first sw x sh
+// samples of `to` (rows `stride` apart): sample (x, y), counted from the top,
+// takes the render's sample under picture point (left + (x + 1/2) step,
+// top + (y + 1/2) step) of the W x H picture. Both hold their bottom row
+// first. At one picture pixel a sample and a render of the picture's size,
+// sample (x, y) is picture pixel (left + x, top + y).
+void CutShown(const uint8_t* from, int32_t rw, int32_t rh, int32_t W, int32_t H, double step, int32_t left,
+              int32_t top, uint8_t* to, int32_t stride, int32_t sw, int32_t sh) {
+  const auto sampleOf = [&](int32_t origin, int32_t k, int32_t picture, int32_t render) {
+    const double at = static_cast<double>(origin) + (static_cast<double>(k) + 0.5) * step;
+    const auto s = static_cast<int64_t>(std::floor(at * render / picture));
+    return static_cast<int32_t>(std::clamp<int64_t>(s, 0, render - 1));
+  };
+  std::vector<int32_t> column(static_cast<size_t>(sw));
+  for (int32_t x = 0; x < sw; ++x) column[static_cast<size_t>(x)] = sampleOf(left, x, W, rw);
+  for (int32_t y = 0; y < sh; ++y) {
+    const int32_t row = rh - 1 - sampleOf(top, y, H, rh);
+    const uint8_t* s = from + static_cast<size_t>(row) * static_cast<size_t>(rw);
+    uint8_t* d = to + static_cast<size_t>(sh - 1 - y) * static_cast<size_t>(stride);
+    for (int32_t x = 0; x < sw; ++x) d[x] = s[column[static_cast<size_t>(x)]];
+  }
+}
+
 }  // namespace
 
 // One render of the window's picture at view size.
@@ -69,8 +94,27 @@ class PinmainRender {
 
   // The file (its kind: 2 combined layers, 3 one effect file), the sizes and
   // the planes; false when a plane cannot be had.
+  // `zoom` is what the view shows, in view pixels; the render's own sizes
+  // are `scale` times them each way.
   bool Prepare(const fichier& file, int16_t kind, bool ownFile, int32_t imageW, int32_t imageH, int32_t previewW,
-               int32_t previewH, int32_t viewW, int32_t viewH) {
+               int32_t previewH, int32_t viewW, int32_t viewH, const PinmainZoom& zoom, int32_t scale) {
+    zoom_ = zoom;
+    cut_ = zoom;
+    if (zoom.zoomed) {
+      // Device pixels: each view pixel is scale x scale of them, each a
+      // scale-th of the view pixel's share of the picture. The render stays
+      // at most the picture's size.
+      cut_.shownWidth = zoom.shownWidth * scale;
+      cut_.shownHeight = zoom.shownHeight * scale;
+      cut_.step = zoom.step / scale;
+      if (cut_.step < 1.0) {
+        cut_.renderWidth = imageW;
+        cut_.renderHeight = imageH;
+      } else {
+        cut_.renderWidth = std::max(1, static_cast<int32_t>(std::lround(imageW / cut_.step)));
+        cut_.renderHeight = std::max(1, static_cast<int32_t>(std::lround(imageH / cut_.step)));
+      }
+    }
     file_ = file;
     kind_ = kind;
     ownFile_ = ownFile;
@@ -87,6 +131,10 @@ class PinmainRender {
 
   void Run(const plat::CancelFlag* cancel) {
     const plat::CancelScope scope(cancel);
+    if (zoom_.zoomed) {
+      status_ = RunZoomed() ? 0 : -1;
+      return;
+    }
     // One scale on both axes, the larger, so the whole picture fits.
     const float scale = std::max(static_cast<float>(imageW_) / static_cast<float>(previewW_),
                                  static_cast<float>(imageH_) / static_cast<float>(previewH_));
@@ -101,13 +149,51 @@ class PinmainRender {
 
   bool ok() const { return status_ == 0; }
 
+  // The whole picture at the zoom's render size, then the shown part cut
+  // from it into the first samples of the view's planes.
+  bool RunZoomed() {
+    const int32_t rw = cut_.renderWidth, rh = cut_.renderHeight;
+    if (rw <= 0 || rh <= 0 || cut_.shownWidth > viewW_ || cut_.shownHeight > viewH_) return false;
+    const int64_t n = static_cast<int64_t>(rw) * rh;
+    plat::Block<uint8_t> whole[4];
+    for (auto& p : whole) {
+      p = plat::Block<uint8_t>(n);
+      if (!p) return false;
+      p.Clear();
+    }
+    uint8_t* planes[4] = {whole[0].get(), whole[1].get(), whole[2].get(), whole[3].get()};
+    uint8_t* extra[MiscRender::kKeptPlanes] = {};
+    const float scale = std::max(static_cast<float>(imageW_) / static_cast<float>(rw),
+                                 static_cast<float>(imageH_) / static_cast<float>(rh));
+    const bool done = RenderFittedPreview(file_, mode_ == 0 ? 0 : 1, imageW_, imageH_, rw, rh, scale, rw, rh, planes,
+                                          mode_ != 0 ? extra : nullptr, kind_);
+    const auto cut = [&](const uint8_t* from, uint8_t* to) {
+      CutShown(from, rw, rh, imageW_, imageH_, cut_.step, cut_.left, cut_.top, to, viewW_, cut_.shownWidth,
+               cut_.shownHeight);
+    };
+    for (int c = 0; c < MiscRender::kKeptPlanes; ++c) {
+      if (extra[c] == nullptr) continue;
+      if (done) {
+        channels_[c] = static_cast<uint8_t*>(vmkrec::NewScratch(static_cast<size_t>(viewW_) * viewH_));
+        if (channels_[c] != nullptr) {
+          std::memset(channels_[c], 0, static_cast<size_t>(viewW_) * viewH_);
+          cut(extra[c], channels_[c]);
+        }
+      }
+      vmkrec::DeleteScratch(extra[c]);
+    }
+    if (!done) return false;
+    for (int c = 0; c < 4; ++c) cut(planes[c], planes_[c].get());
+    return true;
+  }
+
   // On the window's thread: the planes go to the window when it still
   // wants them.
   void Finish(VMKpinmainUI* window) {
     if (status_ != 0 || window == nullptr || gVMKpinmain != window) return;
     uint8_t* planes[4] = {planes_[0].get(), planes_[1].get(), planes_[2].get(), planes_[3].get()};
     // The window takes the further channels over.
-    window->TakeRender(mode_, generation_, viewW_, viewH_, planes, channels_);
+    window->TakeRender(mode_, generation_, viewW_, viewH_, zoom_, planes, channels_);
     std::fill(std::begin(channels_), std::end(channels_), nullptr);
   }
 
@@ -119,6 +205,8 @@ class PinmainRender {
   bool ownFile_ = false;
   int32_t imageW_ = 0, imageH_ = 0, previewW_ = 0, previewH_ = 0, viewW_ = 0, viewH_ = 0;
   int32_t status_ = -1;
+  PinmainZoom zoom_;  // what the view shows, in view pixels
+  PinmainZoom cut_;   // the same in the render's samples
   plat::Block<uint8_t> planes_[4];
   uint8_t* channels_[MiscRender::kKeptPlanes] = {};  // the further channels, until the window takes them
 };
@@ -171,17 +259,22 @@ void VMKpinmainUI::PrepareBuf(int16_t mode, fichier* file) {
   const int lane = mode == 0 ? 0 : 1;
   auto render = std::make_shared<PinmainRender>(mode, ++generation_[lane]);
   const int32_t k = planeScale_;
+  asked_ = ViewZoom();
   if (!render->Prepare(source, kind, own, imageWidth, imageHeight, previewWidth * k, previewHeight * k,
-                       viewWidth * k, viewHeight * k))
+                       viewWidth * k, viewHeight * k, asked_, k))
     return;
   ++rendersAsked_;
+  // "layers-asked MODE GENERATION", and "layers-shown" with the same when
+  // that render is shown: the live check waits for the render a step asked
+  // for, not for one asked before it that arrives late.
+  plat::hostapi::LiveLog("layers-asked %d %llu", mode == 0 ? 0 : 1, static_cast<unsigned long long>(generation_[lane]));
   SubmitRender(render, lane);
 }
 
 // The planes of a complete render replace the shown ones; a render that a
 // newer one has overtaken, or one of another layout, is dropped.
-void VMKpinmainUI::TakeRender(int16_t mode, uint64_t generation, int32_t width, int32_t height, uint8_t** planes,
-                              uint8_t** channels) {
+void VMKpinmainUI::TakeRender(int16_t mode, uint64_t generation, int32_t width, int32_t height,
+                              const PinmainZoom& zoom, uint8_t** planes, uint8_t** channels) {
   const int lane = mode == 0 ? 0 : 1;
   const bool current = generation == generation_[lane] && width == viewWidth * planeScale_ &&
                        height == viewHeight * planeScale_;
@@ -206,10 +299,11 @@ void VMKpinmainUI::TakeRender(int16_t mode, uint64_t generation, int32_t width, 
     }
   }
   rendered_[lane] = true;
+  shown_[lane] = zoom;
   ++rendersShown_;
   // Until the first of these the main view has no layers to show: the live
   // check waits for it before it looks at the picture.
-  plat::hostapi::LiveLog("layers-shown %d", mode);
+  plat::hostapi::LiveLog("layers-shown %d %llu", lane, static_cast<unsigned long long>(generation));
   refreshFlag = 1;
   // A render arrives between two of the loop's steps, often just after the
   // one that opened the window: shown now, not up to half a second later.
@@ -245,13 +339,19 @@ void VMKpinmainUI::ShowChannel() {
   }
   // A preview of the view's own still on its way must not cover the layers.
   mainView()->StalePreview();
+  // The view is laid out for the picture the planes hold: the fitted
+  // picture, or the zoomed part of it (a preview of the view's own may have
+  // laid it out for another).
+  const PinmainZoom& shown = shown_[showEffect == 1 ? 1 : 0];
+  const int32_t sw = shown.zoomed ? shown.shownWidth : previewWidth;
+  const int32_t sh = shown.zoomed ? shown.shownHeight : previewHeight;
+  mainView()->LayOutOwnPicture(imageWidth, imageHeight, sw, sh);
   // The load's right and bottom ends are exclusive: the picture's last
   // column and its top row (the planes' last) are loaded too, not left
   // showing what the view held before. Planes of a denser screen go to the
   // view's fine display, the view's own display taking their samples at
   // view pixels.
-  mainView()->SetFineBufRGB(planeScale_, 0, 0, previewWidth, previewHeight, viewWidth, viewHeight, r, g, b, nullptr,
-                            255, 0);
+  mainView()->SetFineBufRGB(planeScale_, 0, 0, sw, sh, viewWidth, viewHeight, r, g, b, nullptr, 255, 0);
   vmkrec::DeleteScratch(blank);
 }
 
@@ -304,17 +404,6 @@ void VMKpinmainUI::PrepareWindowForDisplay(plat::tb::WindowRef w) {
   FitPicture(main->GetRectSizx(), main->GetRectSizy());
   const int32_t width = std::max(imageWidth, 1);
   const int32_t height = std::max(imageHeight, 1);
-  const int32_t dw = previewWidth;
-  const int32_t dh = previewHeight;
-  drawPar->viewOffsetX = static_cast<float>(viewOriginX) + static_cast<float>(viewWidth - dw) * 0.5f;
-  drawPar->viewOffsetY = static_cast<float>(viewOriginY) + static_cast<float>(viewHeight - dh) * 0.5f;
-  drawPar->originX = 0.0f;
-  drawPar->originY = 0.0f;
-  drawPar->scaleX = static_cast<float>(imageWidth) / static_cast<float>(std::max(dw, 1));
-  drawPar->scaleY = static_cast<float>(imageHeight) / static_cast<float>(std::max(dh, 1));
-  drawPar->limit = Rect{static_cast<int16_t>(viewOriginY), static_cast<int16_t>(viewOriginX),
-                        static_cast<int16_t>(viewOriginY + viewHeight), static_cast<int16_t>(viewOriginX + viewWidth)};
-  main->SetDrw(drawPar);
   oneToOne[0] = oneToOne[1] = 0;
   oneToOne[2] = static_cast<int32_t>(std::min<int64_t>(int64_t{viewWidth} * 100000 / width, 100000));
   oneToOne[3] = static_cast<int32_t>(std::min<int64_t>(int64_t{viewHeight} * 100000 / height, 100000));
@@ -323,6 +412,71 @@ void VMKpinmainUI::PrepareWindowForDisplay(plat::tb::WindowRef w) {
   SetPanZoom(w, 100);
   curIndex = midIndex;
   curZoom = zoomTable[midIndex];
+  ApplyViewMapping();
+  PrepareBuf(0, nullptr);
+  PrepareBuf(1, nullptr);
+}
+
+PinmainZoom VMKpinmainUI::ViewZoom() const {
+  PinmainZoom z;
+  const int32_t width = std::max(imageWidth, 1);
+  const int32_t height = std::max(imageHeight, 1);
+  if (fitFlag == 1 || viewWidth <= 0 || viewHeight <= 0) {
+    z.shownWidth = previewWidth;
+    z.shownHeight = previewHeight;
+    z.step = static_cast<double>(width) / std::max(previewWidth, 1);
+    return z;
+  }
+  // The pan rectangle's pixels, its sides rounded to the nearest: the 1:1
+  // rectangle (the view's size in 1/100000 of the picture, cut to whole
+  // units) is then the view's size in pixels.
+  const auto edge = [](int32_t size, int32_t unit) {
+    const int64_t e = (int64_t{size} * std::clamp(unit, 0, 100000) + 50000) / 100000;
+    return static_cast<int32_t>(e);
+  };
+  z.zoomed = true;
+  z.left = std::min(edge(width, pan[0]), width - 1);
+  z.top = std::min(edge(height, pan[1]), height - 1);
+  const int32_t pw = std::max(edge(width, pan[2]) - z.left, 1);
+  const int32_t ph = std::max(edge(height, pan[3]) - z.top, 1);
+  // One scale for both axes, the rectangle fitted into the view.
+  z.step = std::max(static_cast<double>(pw) / viewWidth, static_cast<double>(ph) / viewHeight);
+  z.shownWidth = std::clamp(static_cast<int32_t>(std::lround(pw / z.step)), 1, viewWidth);
+  z.shownHeight = std::clamp(static_cast<int32_t>(std::lround(ph / z.step)), 1, viewHeight);
+  return z;
+}
+
+// The path tools draw and take their presses where the view shows the
+// picture: the fitted picture from its corner, or the zoomed part from the
+// pan rectangle's corner at its scale.
+void VMKpinmainUI::ApplyViewMapping() {
+  const PinmainZoom z = ViewZoom();
+  VMKimabox* main = mainView();
+  if (main == nullptr || drawPar == nullptr) return;
+  const int32_t dw = z.zoomed ? z.shownWidth : previewWidth;
+  const int32_t dh = z.zoomed ? z.shownHeight : previewHeight;
+  drawPar->viewOffsetX = static_cast<float>(viewOriginX) + static_cast<float>(viewWidth - dw) * 0.5f;
+  drawPar->viewOffsetY = static_cast<float>(viewOriginY) + static_cast<float>(viewHeight - dh) * 0.5f;
+  if (z.zoomed) {
+    drawPar->originX = static_cast<float>(z.left);
+    drawPar->originY = static_cast<float>(z.top);
+    drawPar->scaleX = drawPar->scaleY = static_cast<float>(z.step);
+  } else {
+    drawPar->originX = 0.0f;
+    drawPar->originY = 0.0f;
+    drawPar->scaleX = static_cast<float>(imageWidth) / static_cast<float>(std::max(dw, 1));
+    drawPar->scaleY = static_cast<float>(imageHeight) / static_cast<float>(std::max(dh, 1));
+  }
+  drawPar->limit = Rect{static_cast<int16_t>(viewOriginY), static_cast<int16_t>(viewOriginX),
+                        static_cast<int16_t>(viewOriginY + viewHeight), static_cast<int16_t>(viewOriginX + viewWidth)};
+  main->SetDrw(drawPar);
+  // The readout names the picture point under the pointer through the pan.
+  main->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+}
+
+void VMKpinmainUI::FollowZoom() {
+  if (window == nullptr || ViewZoom() == asked_) return;
+  ApplyViewMapping();
   PrepareBuf(0, nullptr);
   PrepareBuf(1, nullptr);
 }

@@ -137,6 +137,39 @@ TEST_F(DenseMainEditorTest, TheLayersRenderAtTheDevicePixelsAndShowOneToOne) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// At 1:1 a picture pixel is a view pixel: two by two device pixels of the
+// window, where at Fit each device pixel was one picture pixel.
+TEST_F(DenseMainEditorTest, AtOneToOneEachPicturePixelCoversTwoByTwoDevicePixels) {
+  CheckerPicture();
+  tb::test::UseBackingScale(2);
+  VMKpinmainUI editor;
+  driver_.Advance(0.6)
+      .Press(kMain, 41)  // 1:1
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        const PinmainZoom z = editor.ViewZoom();
+        EXPECT_EQ(z.step, 1.0);
+        EXPECT_EQ(z.shownWidth, 640);
+        EXPECT_EQ(z.shownHeight, 480);
+        EXPECT_EQ(editor.mainView()->fineScale(), 2);
+        tb::SetControlNeedsDisplay(tb::FindControl(w, kMain, 9));
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        const VMKimabox* view = editor.mainView();
+        const plat::draw::Surface& s = tb::GetWindowPort(w)->surface();
+        const int32_t left = 2 * (10 + view->state().originX), top = 2 * (10 + view->state().originY);
+        int bad = 0;
+        for (int32_t y = 2; y < 2 * view->displayedHeight() - 2; ++y)
+          for (int32_t x = 2; x < 2 * view->displayedWidth() - 2; ++x)
+            bad += s.pixel(left + x, top + y) != (Checker(x / 2, y / 2) ? kWhitePx : kBlackPx);
+        EXPECT_EQ(bad, 0);
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 TEST_F(DenseMainEditorTest, APressAndTheReadoutReachTheSamePicturePointsAtBothRatios) {
   const Answers plain = PressAndRead(1);
   delete doc()->layer->paths;

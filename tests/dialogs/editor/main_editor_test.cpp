@@ -336,6 +336,120 @@ TEST_F(PinmainWindowTest, ARectangleResizedInTheNavigatorIsTheZoomTheTextShows) 
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// 1:1 shows the picture at one picture pixel a view pixel, from the corner of
+// the pan rectangle: the view's display (rows from the bottom) holds the
+// picture's pixels under the layers, the readout names them, and the path
+// tools take a press at that scale. A frame moved in the navigator moves the
+// view with it, "+" enlarges it by the next step, and Fit shows the whole
+// picture again. The layer brightens every sample by 40, so each pixel shown
+// is the photo's plus 40.
+TEST_F(PinmainWindowTest, OneToOneShowsThePicturePixelForPixelAndTheViewFollowsTheZoom) {
+  MakeLayers(1);
+  ScriptFile* s = script();
+  s->SetEffect(0, 1, 1, 16, 0, 0, 0, 0);
+  s->SetAct(0, 1, 1, 1);
+  s->SetFromChannel(0, 1, 1, 0);
+  s->SetToChannel(0, 1, 1, 2);
+  s->SetParam1(0, 1, 1, 40);
+  s->SetMode(0, 1, 1, 0);
+  s->SetOpa(0, 1, 1, 255);
+  s->SetMChannel(0, 1, 1, 0);
+  s->SetIntExt(0, 1, 1, 1);
+  VMKpinmainUI editor;
+  const auto expectShows = [&](const PinmainZoom& z, const char* where) {
+    const VMKimabox* view = editor.mainView();
+    const int32_t dw = view->displayedWidth(), dh = view->displayedHeight();
+    ASSERT_EQ(dw, z.shownWidth) << where;
+    ASSERT_EQ(dh, z.shownHeight) << where;
+    int bad = 0;
+    for (int32_t y = 0; y < dh; ++y)
+      for (int32_t x = 0; x < dw; ++x) {
+        const auto px = static_cast<uint32_t>(z.left + static_cast<int32_t>((x + 0.5) * z.step));
+        const auto py = static_cast<uint32_t>(z.top + static_cast<int32_t>((y + 0.5) * z.step));
+        const uint8_t* want = photo_.rowPtr(py) + 4 * px;
+        const uint8_t* got = view->displayBuffer() + 4 * ((dh - 1 - y) * view->state().viewWidth + x);
+        for (int k = 0; k < 3; ++k) bad += got[k] != std::min(want[k] + 40, 255);
+      }
+    EXPECT_EQ(bad, 0) << where;
+  };
+  PinmainZoom atOne, moved, enlarged, fitted;
+  int16_t read[5] = {};
+  float knotX = -1.0f, knotY = -1.0f;
+  driver_.Advance(0.6)
+      .Press(kMain, 41)  // 1:1
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        atOne = editor.ViewZoom();
+        EXPECT_EQ(tb::GetControlText(tb::FindControl(w, kMain, 31)), "100%");
+        // The 1 200 x 900 picture in the 640 x 480 view: its top-left corner,
+        // one pixel a view pixel, filling the view.
+        EXPECT_TRUE(atOne.zoomed);
+        EXPECT_EQ(atOne.step, 1.0);
+        EXPECT_EQ(atOne.left, 0);
+        EXPECT_EQ(atOne.top, 0);
+        EXPECT_EQ(atOne.shownWidth, 640);
+        EXPECT_EQ(atOne.shownHeight, 480);
+        expectShows(atOne, "at 1:1");
+        const VMKimabox* view = editor.mainView();
+        editor.mainView()->GetRGBcolfromBuf(0, view->state().originX + 100, view->state().originY + 50, &read[0],
+                                            &read[1], &read[2], &read[3], &read[4]);
+        // The user drags the navigator's frame to another part of the picture.
+        editor.navigator()->SetBufSSPan(25000, 10000, 25000 + editor.oneToOne[2], 10000 + editor.oneToOne[3], 100, 0,
+                                        0);
+        editor.navigator()->CheckSetRefresh(1);
+      })
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        moved = editor.ViewZoom();
+        EXPECT_EQ(moved.step, 1.0);
+        EXPECT_EQ(moved.left, 300);
+        EXPECT_EQ(moved.top, 90);
+        expectShows(moved, "after the frame moved");
+        // A path tool's press lands on the picture point under it.
+        editor.mainView()->SetVecMode(22, 1, 1);
+      })
+      .Press(kMain, 22)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { editor.mainView()->SetVecMode(22, 1, 1); })
+      .Drag({Point{150, 200}, Point{150, 200}})
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        const CPathList* paths = doc()->layer->paths;
+        if (paths != nullptr && paths->first != nullptr && paths->first->first != nullptr) {
+          knotX = paths->first->first->x;
+          knotY = paths->first->first->y;
+        }
+      })
+      .Press(kMain, 17)  // +
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        enlarged = editor.ViewZoom();
+        // The next step above 1:1, 143.75 %, about the same centre.
+        EXPECT_NEAR(enlarged.step, 10000.0 / 14375.0, 0.005);
+        EXPECT_NEAR(enlarged.left + enlarged.shownWidth * enlarged.step / 2, 620.0, 2.0);
+        expectShows(enlarged, "after +");
+      })
+      .Press(kMain, 40)  // Fit
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) {
+        fitted = editor.ViewZoom();
+        EXPECT_FALSE(fitted.zoomed);
+        EXPECT_EQ(editor.mainView()->displayedWidth(), editor.previewWidth);
+        EXPECT_EQ(editor.mainView()->displayedHeight(), editor.previewHeight);
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+  // The readout at view point (100, 50) of the picture's corner names
+  // picture pixel (100, 50) (the views' pan mapping reckons the window from
+  // the picture's last pixel: within one).
+  EXPECT_NEAR(read[3], 100, 1);
+  EXPECT_NEAR(read[4], 50, 1);
+  // Window point (200, 150) is view point (190, 140) of the moved 1:1 view.
+  EXPECT_FLOAT_EQ(knotX, 300.0f + 190.0f);
+  EXPECT_FLOAT_EQ(knotY, 90.0f + 140.0f);
+}
+
 TEST_F(PinmainWindowTest, APathlessFamilyOpensWithoutPathsAndHidesThePathsButton) {
   MakeLayers(1);
   AddTriangles(doc()->layer->paths, 2);
