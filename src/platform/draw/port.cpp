@@ -12,7 +12,10 @@
 namespace plat::draw {
 namespace {
 
-Port* gCurrentPort = nullptr;
+// Each thread's own: a render on a worker starts with none, so whatever it draws goes
+// nowhere, and the ports the interface thread sets and puts back are never seen by a
+// render (nor a render's by the interface).
+thread_local Port* gCurrentPort = nullptr;
 
 std::string RectText(const Rect& r) {
   char buf[64];

@@ -143,6 +143,9 @@ constexpr uint32_t PixelOf(const RGBColor& c) {
 }
 
 // ---- current port and pen state ----
+// The current port is the calling thread's: every thread starts with none,
+// and with none every primitive draws nothing. A port freed while current
+// stops being current on the thread that frees it.
 Port* GetPort();
 void SetPort(Port* port);
 void ClipRect(const Rect& r);
