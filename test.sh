@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
 #   ./test.sh              the normal run (CI runs this)
-#   ./test.sh --sanitize   the same under AddressSanitizer and UBSan
+#   ./test.sh --sanitize   the same under AddressSanitizer and UBSan, then the two-thread
+#                          tests under ThreadSanitizer (build-tsan)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -26,3 +27,11 @@ cmake --build "$build" -j "$jobs"
 
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
+
+# The two-thread tests once more under ThreadSanitizer: a tree of only their programs, each
+# test at one thread of the shared pool (tests/CMakeLists.txt names them).
+if [ "$preset" = sanitize ]; then
+  cmake --preset tsan -DVMK_WERROR="$werror" >/dev/null
+  cmake --build build-tsan -j "$jobs" --target two_thread_tests
+  ctest --test-dir build-tsan -L two-threads --output-on-failure -j "$jobs"
+fi

@@ -30,21 +30,34 @@ const Preset kPresets[] = {
     {"Presets/Noise reduction/Light.sse4", 103, kCCNoise, {100, 25, 1, 0}},
     {"Presets/Noise reduction/Medium.sse4", 103, kCCNoise, {100, 50, 2, 0}},
     {"Presets/Noise reduction/Strong.sse4", 103, kCCNoise, {100, 80, 4, 0}},
-    // Smoothing: mutate, amount, iterations, detail, gradient, mode. Every
-    // value grows with the strength, the detail too: it is the gain of the
-    // contrast mask laid over the blur, and on a photograph's grain a lower
-    // gain beside a wider blur changed the picture less (a Strong at detail
-    // 20 after a Medium at 35 came out the weaker of the two).
-    {"Presets/Smoothing/Light.sse5", 104, kCCSmoothing, {100, 10, 40, 25, 15, 0}},
-    {"Presets/Smoothing/Medium.sse5", 104, kCCSmoothing, {100, 20, 65, 35, 25, 0}},
-    {"Presets/Smoothing/Strong.sse5", 104, kCCSmoothing, {100, 40, 90, 45, 40, 0}},
+    // Smoothing: mutate, amount, iterate, detail, gradient, mode. The amount
+    // is twice the smart blur's radius and iterate its threshold (neighbours
+    // nearer than it in every channel are averaged in); the detail is the gain
+    // of a contrast mask laid over the blur, the guide's high pass (of the
+    // gradient's smoothing step) added back, and on a grainy photograph that
+    // is the grain, amplified. So the stronger the preset, the wider and more
+    // tolerant the blur and the less detail it gives back: a detail that grew
+    // with the strength made Strong grainier than the picture it smoothed.
+    // Strong's threshold stays low enough that a picture without grain keeps
+    // its hard edges (it moves by under a level).
+    {"Presets/Smoothing/Light.sse5", 104, kCCSmoothing, {100, 10, 40, 15, 15, 0}},
+    {"Presets/Smoothing/Medium.sse5", 104, kCCSmoothing, {100, 20, 50, 5, 25, 0}},
+    {"Presets/Smoothing/Strong.sse5", 104, kCCSmoothing, {100, 40, 60, 0, 40, 0}},
     // Focus: mutate, iterations, amount and threshold of each group
     // interleaved (deblur, denoise, sharpen, edge blur). The presets differ in
     // the sharpening group alone and switch on only it; the other groups keep
-    // their defaults for whoever switches them on.
-    {"Presets/Focus/Light.sse3", 105, kCCFocus, {100, 100, 100, 100, 2, 2, 2, 5, 30, 20, 30, 5, 0, 20, 2, 40}},
-    {"Presets/Focus/Medium.sse3", 105, kCCFocus, {100, 100, 100, 100, 2, 2, 4, 5, 30, 20, 60, 5, 0, 20, 2, 40}},
-    {"Presets/Focus/Strong.sse3", 105, kCCFocus, {100, 100, 100, 100, 2, 2, 8, 5, 30, 20, 90, 5, 0, 20, 1, 40}},
+    // their defaults for whoever switches them on. The sharpening adds the
+    // difference from a pyramid blur of the iterations' radius, times the
+    // amount, in whole levels: on a photograph soft at its own pixels, as a
+    // camera's is, a radius of 2 at amount 30 rounded to nothing almost
+    // everywhere (a twelfth of Medium's change or less). So Light reaches far
+    // enough to change such a photograph by about half of what Medium does;
+    // the radii follow the blur's spread, which is less at 8 than at 7, and
+    // Medium's and Strong's still show in a preview fitted to a photograph
+    // of 6000 pixels.
+    {"Presets/Focus/Light.sse3", 105, kCCFocus, {100, 100, 100, 100, 2, 2, 5, 5, 30, 20, 50, 5, 0, 20, 2, 40}},
+    {"Presets/Focus/Medium.sse3", 105, kCCFocus, {100, 100, 100, 100, 2, 2, 7, 5, 30, 20, 70, 5, 0, 20, 2, 40}},
+    {"Presets/Focus/Strong.sse3", 105, kCCFocus, {100, 100, 100, 100, 2, 2, 10, 5, 30, 20, 90, 5, 0, 20, 1, 40}},
     // Channel mixing: the warm mix at a third, two thirds and in full.
     {"Presets/Channel mixing/Light.sse2", 119, 0, {}, 35},
     {"Presets/Channel mixing/Medium.sse2", 119, 0, {}, 65},

@@ -7,6 +7,7 @@
 #include "app/core/memory_manager.h"
 #include "app/core/percent.h"
 #include "operations/effects.h"
+#include "operations/swap_slots.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
 #include "platform/parallel/byte_passes.h"
@@ -311,8 +312,10 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
     Rendering(const Rendering&) = delete;
     Rendering& operator=(const Rendering&) = delete;
   } rendering(*this);
-  // Swap files and scratch planes 7 to 36 belong to one render; working planes 37 to 88 carry
-  // over from the last one, for scripts that build on what an earlier render left.
+  // Swap slots and scratch planes 7 to 36 belong to one render; working planes 37 to 88 carry
+  // over from the last one, for scripts that build on what an earlier render left. The slots
+  // are this render's own unless its caller keeps them in the maker's folder.
+  const swap_slots::RenderSlots slots(swap_slots::Keeping::kOwn);
   Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 0);
   FreeAllChanBuf(kFirstScratch);
   {

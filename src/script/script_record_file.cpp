@@ -29,6 +29,7 @@
 #include "script/script_blocks.h"
 #include "script/script_file.h"
 #include "script/script_record_file.h"
+#include "script/wind_reach.h"
 
 using plat::bytes::Reader;
 using plat::bytes::Writer;
@@ -143,6 +144,19 @@ int16_t ScaledLength(int16_t v, float scale) {
   return static_cast<int16_t>(std::clamp(static_cast<int32_t>(v * scale + 0.5f), 1, int32_t{INT16_MAX}));
 }
 
+// A signed length at the preview's scale, its size at least 1 where it was.
+int16_t ScaledSignedLength(int16_t v, float scale) {
+  if (v >= 0) return ScaledLength(v, scale);
+  const auto size = static_cast<int16_t>(std::min<int32_t>(-int32_t{v}, INT16_MAX));
+  return static_cast<int16_t>(-ScaledLength(size, scale));
+}
+
+// An offset at the preview's scale, to the nearest sample.
+int16_t ScaledOffset(int16_t v, float scale) {
+  return static_cast<int16_t>(std::clamp(static_cast<int32_t>(std::lround(v * static_cast<double>(scale))),
+                                         int32_t{INT16_MIN}, int32_t{INT16_MAX}));
+}
+
 // Lengths a render of the whole picture takes in its pixels that neither the reader nor the
 // render scales, drawn at a fitted preview's scale (viewX, viewY: the preview's pixels per
 // picture pixel); `stored` is Param1 as the record held it and fullX the reader's factor for
@@ -154,7 +168,21 @@ void PreviewLengths(Oprn* op, int16_t stored, float fullX, float viewX, float vi
       if (radius >= 0) op->Param1 = static_cast<int16_t>(radius);
       break;
     }
-    case 32:   // wind: the streaks' length
+    case 32:  // wind: the length that carries the planes as far as the picture's, scaled
+      op->Param1 = FittedWindLength(op->Param1, op->Param3, viewX);
+      break;
+    case 33: {  // shadow: the blur of the same spread, and the shadow's offset
+      const int32_t radius = FittedBlurRadius(op->Param1, viewX);
+      if (radius >= 0) op->Param1 = static_cast<int16_t>(radius);
+      op->Param2 = ScaledOffset(op->Param2, viewX);
+      op->Param3 = ScaledOffset(op->Param3, viewY);
+      break;
+    }
+    case 34:  // growing and shrinking the bright shapes: the disc's radius (a negative
+    case 47:  // one shrinks the dark shapes)
+    case 48:
+      op->Param1 = ScaledSignedLength(op->Param1, viewX);
+      break;
     case 84:   // motion blur: the streak's length
     case 122:  // film grain: drawn a sample at a time, and each view pixel of the result
                // scaled down is the mean of 1 / scale^2 of them, whose grain is as many times

@@ -71,7 +71,7 @@ TEST_F(SlotFiles, SequentialReadsDoNotSeekAndAShortReadKeepsThePosition) {
 // The interface thread saves a preset in slot 0 while a preview worker wants to read a render
 // file there: the worker can neither read, move nor close the preset's file, and its open
 // waits for the save to be closed and then reads its own file.
-TEST_F(SlotFiles, ASlotIsItsOpeningThreadsUntilItCloses) {
+TEST_F(SlotFiles, TwoThreadsUsingASlotAtOnceLeaveItToTheOneThatOpenedIt) {
   WriteText(dir_.file("render"), "render bytes");
   const fichier preset = record("preset"), render = record("render");
   ASSERT_EQ(S_open(&preset, 3, 0), 0);

@@ -51,7 +51,7 @@ TEST_F(ColMatRender, GeneratorsFromTheirSeed) {
 // Two previews dithering at once: each render builds its dither table, draws and releases
 // the byte table while the other reads it. Nothing is compared: the fault was a read of the
 // table the other thread had just freed, a crash here and a report under the sanitizer.
-TEST_F(ColMatRender, RendersOnTwoThreadsShareTheGeneratorsSafely) {
+TEST_F(ColMatRender, TwoRendersAtOnceShareTheGeneratorsSafely) {
   auto render = [] {
     std::vector<uint8_t> table(kDitherTableSize);
     S_precalcul_alea(table.data(), 1, 20);

@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "dialogs/editor/main_editor.h"
 #include "dialogs/editor/tune_effect.h"
@@ -65,6 +69,26 @@ void PlantBrightness() {
   s->SetIntExt(0, layer, 1, 1);
 }
 
+// Save buffer (96) of the composite into kSwapSlot as operation 1, then brightness as 2.
+constexpr int16_t kSwapSlot = 7;
+void PlantSaveThenBrightness() {
+  DocData* doc = CurrentDocData();
+  ASSERT_NE(doc, nullptr);
+  ScriptFile* s = doc->script;
+  const int16_t layer = doc->currentLayer;
+  for (int16_t o : {1, 2}) {
+    s->SetEffect(0, layer, o, o == 1 ? 96 : kBrightness, 0, 0, 0, 0);
+    s->SetAct(0, layer, o, 1);
+    s->SetFromChannel(0, layer, o, 0);
+    s->SetToChannel(0, layer, o, 2);
+    s->SetParam1(0, layer, o, o == 1 ? kSwapSlot : kAmount);
+    s->SetMode(0, layer, o, 0);
+    s->SetOpa(0, layer, o, 255);
+    s->SetMChannel(0, layer, o, 0);
+    s->SetIntExt(0, layer, o, 1);
+  }
+}
+
 class LayeredRoadTest : public vmktest::HostTest {
  protected:
   tb::WindowRef Open() {
@@ -81,20 +105,23 @@ class LayeredRoadTest : public vmktest::HostTest {
   }
   // Opens the editor, plants the operation, renders it and checks that the
   // main view's effect planes now differ from the untouched picture's.
-  void RunEditor(tb::WindowRef w, int32_t answer) {
+  // `rendered` is checked once the main view has rendered, before the answer.
+  void RunEditor(tb::WindowRef w, int32_t answer, void (*plant)() = PlantBrightness,
+                 const std::function<void()>& rendered = {}) {
     driver_.Press(kApemainSig, kTextureButton)
         .Advance(0.6)
-        .Do([](tb::WindowRef) {
+        .Do([plant](tb::WindowRef) {
           ASSERT_NE(gVMKpinmain, nullptr);
-          PlantBrightness();
+          plant();
         })
         .Press(kMain, kRender)
         .Advance(0.6)
-        .Do([](tb::WindowRef) {
+        .Do([&rendered](tb::WindowRef) {
           const VMKpinmainUI* e = gVMKpinmain;
           const size_t n = static_cast<size_t>(e->viewWidth) * static_cast<size_t>(e->viewHeight);
           ASSERT_GT(n, 0u);
           EXPECT_FALSE(std::equal(e->effectPlanes[3], e->effectPlanes[3] + n, e->sourcePlanes[3]));
+          if (rendered) rendered();
         })
         .Press(kMain, answer);
     driver_.RunSteps(w);
@@ -152,6 +179,31 @@ TEST_F(LayeredRoadTest, OkRendersTheLayersOverThePictureAndWritesThemBack) {
   driver_.Press(kApemainSig, 1);
   driver_.RunSteps(w);
   EXPECT_TRUE(SameImage(Read(session_->versions[0].path), session_->destination));
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// The main view's previews keep their swap slots to themselves; OK's render, the one written
+// back, leaves the picture's planes in the maker's folder's swap file of the slot.
+TEST_F(LayeredRoadTest, OksRenderLeavesTheSwapFileOfItsSaveAndThePreviewsLeaveNone) {
+  tb::WindowRef w = Open();
+  ASSERT_NE(w, nullptr);
+  const PixelBuffer before = session_->destination;
+  const std::string slot = bundle_.makersFile("pspBuf" + std::to_string(kSwapSlot) + ".lst");
+  bool previewed = false;
+  RunEditor(w, kOk, PlantSaveThenBrightness, [&] {
+    previewed = true;
+    EXPECT_FALSE(std::filesystem::exists(slot));
+  });
+  EXPECT_TRUE(previewed);
+  const std::vector<uint8_t> file = vmktest::ReadBytes(slot);
+  ASSERT_EQ(file.size(), 10u + 3u * kWidth * kHeight);
+  EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 10),
+            (std::vector<uint8_t>{3, 0, kWidth & 255, kWidth >> 8, 0, 0, kHeight & 255, kHeight >> 8, 0, 0}));
+  // The red plane, the same on every row of the gradient.
+  int differ = 0;
+  for (uint32_t i = 0; i < kWidth * kHeight; ++i)
+    differ += file[10 + i] != Sample(before, i % kWidth, 0, 0);
+  EXPECT_EQ(differ, 0);
   EXPECT_TRUE(driver_.errors().empty());
 }
 

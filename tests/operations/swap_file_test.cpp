@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include "app/core/file_records.h"
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "operations/swap_slots.h"
 #include "platform/parallel/parallel.h"
 #include "support/session.h"
 
@@ -127,6 +129,83 @@ TEST_F(SwapFile, NamesAndDeletion) {
   // Unknown modes do nothing.
   EXPECT_EQ(Effects::BufFile(7, 65, nullptr, nullptr, nullptr, 0, 0, 1), 0);
   EXPECT_TRUE(fs::exists(Slot(65)));
+}
+
+using swap_slots::Keeping;
+using swap_slots::RenderSlots;
+
+// The swap files in the folder.
+int SlotFiles(const fs::path& folder) {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator(folder))
+    n += e.path().filename().string().rfind("pspBuf", 0) == 0 ? 1 : 0;
+  return n;
+}
+
+// A render's own slots read back by the rules of the files, and touch no file; the slots
+// outside 0 to 64 stay the maker's folder's files.
+TEST_F(SwapFile, ARendersOwnSlotsReadAsTheFilesWouldAndLeaveTheFolder) {
+  const Plane r = Pattern(4, 3, 10), g = Pattern(4, 3, 20), b = Pattern(4, 3, 30);
+  const Plane one = Pattern(4, 3, 99);
+  Write(1, {9, 9});
+  const RenderSlots slots(Keeping::kOwn);
+  Plane a(12, 0), c(12, 0), d(12, 0);
+  // The folder's file of the slot is not this render's.
+  ASSERT_EQ(Effects::BufFile(1, 1, a.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(a, Plane(12, 0));
+  ASSERT_EQ(Effects::BufFile(0, 1, const_cast<unsigned char*>(r.data()),
+                             const_cast<unsigned char*>(g.data()),
+                             const_cast<unsigned char*>(b.data()), 3, 4, 3),
+            0);
+  ASSERT_EQ(Effects::BufFile(1, 1, a.data(), c.data(), d.data(), 3, 4, 3), 0);
+  EXPECT_EQ(a, r);
+  EXPECT_EQ(c, g);
+  EXPECT_EQ(d, b);
+  a.assign(12, 0);
+  ASSERT_EQ(Effects::BufFile(1, 1, a.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(a, r);
+  ASSERT_EQ(Effects::BufFile(0, 2, const_cast<unsigned char*>(one.data()), nullptr, nullptr, 3, 4, 1), 0);
+  ASSERT_EQ(Effects::BufFile(1, 2, a.data(), c.data(), d.data(), 3, 4, 3), 0);
+  EXPECT_EQ(a, one);
+  EXPECT_EQ(c, one);
+  EXPECT_EQ(d, one);
+  // Planes of another size are refused and stay as they were; clearing empties every slot.
+  Plane other(16, 42), keep(12, 42);
+  EXPECT_EQ(Effects::BufFile(1, 2, other.data(), nullptr, nullptr, 4, 4, 1), -1);
+  EXPECT_EQ(other, Plane(16, 42));
+  ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+  ASSERT_EQ(Effects::BufFile(1, 1, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(keep, Plane(12, 42));
+  Plane p = Pattern(4, 3, 7);
+  EXPECT_EQ(Bytes(1), (std::vector<unsigned char>{9, 9}));
+  EXPECT_EQ(SlotFiles(dir_.path()), 1);
+  // Above 64 the slots outlive renders, as the folder's files.
+  ASSERT_EQ(Effects::BufFile(0, 65, p.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(Bytes(65).size(), 10u + 12u);
+  // Without a maker's folder a render's own slot cannot be had either.
+  ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, (dir_.path() / "missing").string()));
+  EXPECT_EQ(Effects::BufFile(0, 3, p.data(), nullptr, nullptr, 3, 4, 1), -1);
+  ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
+  ASSERT_EQ(Effects::BufFile(1, 3, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
+  EXPECT_EQ(keep, Plane(12, 42));
+}
+
+// A render that starts on another thread while this one has saved a slot clears only its
+// own slots, and does not see this one's.
+TEST_F(SwapFile, TwoRendersAtOnceTheLaterStartClearsOnlyItsOwnSlots) {
+  const Plane mine = Pattern(3, 2, 40);
+  const RenderSlots slots(Keeping::kOwn);
+  ASSERT_EQ(Effects::BufFile(0, 5, const_cast<unsigned char*>(mine.data()), nullptr, nullptr, 2, 3, 1), 0);
+  Plane seen(6, 42);
+  std::thread([&seen] {
+    const RenderSlots other(Keeping::kOwn);
+    (void)Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1);
+    (void)Effects::BufFile(1, 5, seen.data(), nullptr, nullptr, 2, 3, 1);
+  }).join();
+  EXPECT_EQ(seen, Plane(6, 42));
+  Plane back(6, 0);
+  ASSERT_EQ(Effects::BufFile(1, 5, back.data(), nullptr, nullptr, 2, 3, 1), 0);
+  EXPECT_EQ(back, mine);
 }
 
 TEST_F(SwapFile, AWriteThatCannotBeMadeIsReported) {

@@ -89,8 +89,41 @@ TEST_F(FittedPreviewLengths, AFittedPreviewReadsThemAtItsScale) {
   // The grain's amount as faint as the result's grain scaled down (its highlights' share
   // is no length).
   EXPECT_EQ(p[5], (std::pair<int16_t, int16_t>{6, 50}));
-  // The wind's streaks at the preview's scale too (the angle is no length).
-  EXPECT_EQ(p[6], (std::pair<int16_t, int16_t>{9, 45}));
+  // The wind: the length whose streaks carry the preview's planes as far as the picture's
+  // carry the picture, scaled (each streak pulls its pixel's value on from streak to streak,
+  // much further than a streak is long; 30 scaled as a length, 9, carries the planes some 4
+  // samples where the picture's wind, scaled, carries them 48). The angle is no length.
+  EXPECT_EQ(p[6], (std::pair<int16_t, int16_t>{23, 45}));
+}
+
+// The lengths that the render reads in the picture's pixels at its own scale, which the reader
+// does not scale: the contrast expansion's disc (growing and shrinking, a negative radius
+// shrinking the dark shapes) and the shadow's blur and offset. At a third of the size the
+// disc is a third as wide, at least a sample; the shadow's blur spreads as the picture's once
+// scaled down, and its offset is a third as far, to the nearest sample, either way.
+TEST_F(FittedPreviewLengths, TheDiscsAndTheShadowAtItsScale) {
+  ScriptFile s;
+  ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, 400, 266, 0, 0, 399, 265), 0);
+  s.fittedPreview = true;
+  Oprn* first = Chain({{34, {131, 255}}, {47, {-40, 0}}, {48, {2, 255}}, {33, {36, 60}}, {33, {2, -10}}});
+  first->NextOprn->NextOprn->NextOprn->Param3 = 40;
+  first->NextOprn->NextOprn->NextOprn->NextOprn->Param3 = 1;
+  s.UpdateOprnParams(first, kW, kH, 1.0f, 1.0f, 1);
+  const Oprn* op = first;
+  EXPECT_EQ(op->Param1, 44);  // 131 / 3
+  EXPECT_EQ(op->Param2, 255);  // a colour
+  op = op->NextOprn;
+  EXPECT_EQ(op->Param1, -13);
+  op = op->NextOprn;
+  EXPECT_EQ(op->Param1, 1);
+  op = op->NextOprn;
+  EXPECT_EQ(op->Param1, 3);  // the pyramid blur of 36 spreads as that of 11, a ninth of it as 3
+  EXPECT_EQ(op->Param2, 20);
+  EXPECT_EQ(op->Param3, 13);
+  op = op->NextOprn;
+  EXPECT_EQ(op->Param2, -3);
+  EXPECT_EQ(op->Param3, 0);
+  DeleteOprnChain(first);
 }
 
 // The blur's spreads are measured by the first fitted preview, on work planes from the

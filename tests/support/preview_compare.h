@@ -22,19 +22,32 @@ struct Picture {
 inline Picture ScaledTo(const Picture& big, int32_t w, int32_t h) {
   Picture out{w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)};
   const double sx = static_cast<double>(big.w) / w, sy = static_cast<double>(big.h) / h;
+  // Each target column's share of the source columns, worked out once; each target row's
+  // sums gathered a source row at a time, along the bytes as they lie.
+  std::vector<int32_t> first(static_cast<size_t>(w)), end(static_cast<size_t>(w));
+  for (int32_t x = 0; x < w; ++x) {
+    const auto x0 = static_cast<int32_t>(x * sx);
+    first[static_cast<size_t>(x)] = x0;
+    end[static_cast<size_t>(x)] = std::max(x0 + 1, std::min(big.w, static_cast<int32_t>((x + 1) * sx)));
+  }
+  std::vector<uint64_t> sums(static_cast<size_t>(w) * 3);
   for (int32_t y = 0; y < h; ++y) {
     const auto y0 = static_cast<int32_t>(y * sy);
     const int32_t y1 = std::max(y0 + 1, std::min(big.h, static_cast<int32_t>((y + 1) * sy)));
-    for (int32_t x = 0; x < w; ++x) {
-      const auto x0 = static_cast<int32_t>(x * sx);
-      const int32_t x1 = std::max(x0 + 1, std::min(big.w, static_cast<int32_t>((x + 1) * sx)));
-      const auto n = static_cast<uint64_t>((y1 - y0) * (x1 - x0));
-      for (int c = 0; c < 3; ++c) {
-        uint64_t sum = 0;
-        for (int32_t v = y0; v < y1; ++v)
-          for (int32_t u = x0; u < x1; ++u) sum += big.at(u, v, c);
-        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] = static_cast<uint8_t>((sum + n / 2) / n);
+    std::fill(sums.begin(), sums.end(), 0);
+    for (int32_t v = y0; v < y1; ++v) {
+      const uint8_t* row = big.rgb.data() + static_cast<size_t>(v) * big.w * 3;
+      for (int32_t x = 0; x < w; ++x) {
+        uint64_t* sum = sums.data() + static_cast<size_t>(x) * 3;
+        for (int32_t u = first[static_cast<size_t>(x)]; u < end[static_cast<size_t>(x)]; ++u)
+          for (int c = 0; c < 3; ++c) sum[c] += row[static_cast<size_t>(u) * 3 + c];
       }
+    }
+    for (int32_t x = 0; x < w; ++x) {
+      const auto n = static_cast<uint64_t>((y1 - y0) * (end[static_cast<size_t>(x)] - first[static_cast<size_t>(x)]));
+      for (int c = 0; c < 3; ++c)
+        out.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] =
+            static_cast<uint8_t>((sums[static_cast<size_t>(x) * 3 + c] + n / 2) / n);
     }
   }
   return out;

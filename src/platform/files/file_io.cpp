@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -387,6 +388,48 @@ void RandomLetters(char* out) {
   for (size_t i = 0; i < sizeof random; ++i) out[i] = kLetters[random[i] % (sizeof kLetters - 1)];
 }
 
+// The process's file mode mask as its status shows it; false where the
+// system does not show it there. Reading it so leaves it alone: umask() can
+// only read the mask by setting it, and a file another thread makes in
+// between would get the mask set.
+bool StatusMask(mode_t* mask) {
+  const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // The line comes second, after the name; the first block holds it.
+  char text[1024];
+  ssize_t n = -1;
+  do {
+    n = ::read(fd, text, sizeof text - 1);
+  } while (n < 0 && errno == EINTR);
+  ::close(fd);
+  if (n <= 0) return false;
+  text[n] = '\0';
+  const char* line = std::strstr(text, "\nUmask:");
+  if (line == nullptr) return false;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(line + 7, &end, 8);
+  if (end == line + 7 || (*end != '\n' && *end != '\0') || value > 0777) return false;
+  *mask = static_cast<mode_t>(value);
+  return true;
+}
+
+// The mask as the process started, for a system whose status does not show
+// it: asked of umask() then, while the program's objects are made and no
+// thread of its own runs yet, and never again.
+const mode_t gStartingMask = [] {
+  mode_t mask = 0;
+  if (StatusMask(&mask)) return mask;
+  mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}();
+
+// The process's file mode mask now.
+mode_t CurrentFileMask() {
+  mode_t mask = 0;
+  return StatusMask(&mask) ? mask : gStartingMask;
+}
+
 }  // namespace
 
 void WatchTemporaries(const TemporaryWatch* watch) { gWatch.store(watch); }
@@ -440,9 +483,7 @@ AtomicReplace::AtomicReplace(std::string finalPath) : finalPath_(std::move(final
   }
   error_ = 0;
   // Made private; give it the mode a new file would get.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  mode_t mode = 0666 & ~mask;
+  mode_t mode = 0666 & ~CurrentFileMask();
   struct stat st {};
   if (::stat(finalPath_.c_str(), &st) == 0) mode = st.st_mode & 07777;
   (void)::fchmod(fd_, mode);

@@ -210,7 +210,7 @@ TEST(PlaneGeometryMisc, SplineCachesItsCoefficientsUntilTheNextInit) {
 
 // A preview worker walking one path while the interface thread draws another: each keeps
 // the curve it started.
-TEST(PlaneGeometryMisc, SplineCurvesOfTwoThreadsStayApart) {
+TEST(PlaneGeometryMisc, TwoThreadsWalkingSplinesAtOnceKeepTheirOwnCurves) {
   auto walk = [](float scale) {
     float x = 0, y = 0;
     fct_spline(1, &x, &y, 0.0f, 0, 0, 0, 10 * scale, 10 * scale, 10 * scale, 10 * scale, 0);

@@ -50,7 +50,7 @@ TEST_F(ColCorDialogTest, TheContentLibraryGivesEveryCorrectionDialogALightMedium
   }
   {
     VMKkevrUI d;
-    check({FourCC("Kfoc"), 37, VMKkevrUI::FocusWord(2, 3), {30, 60, 90}}, d, [&] { return d.Do_KevrDlg(); });
+    check({FourCC("Kfoc"), 37, VMKkevrUI::FocusWord(2, 3), {50, 70, 90}}, d, [&] { return d.Do_KevrDlg(); });
   }
   {
     VMKcmixUI d;

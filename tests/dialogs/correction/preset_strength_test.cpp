@@ -1,12 +1,20 @@
 // The content library's presets of one effect at three strengths, each colour-correction
 // dialog's Light, Medium and Strong, read from their files as the dialogs read them and
-// rendered as OK renders them on photograph-sized pictures with grain: each must write a
-// version of its own, further from the untouched picture the stronger its name says it is. A
-// preset whose values sit in a step its record leaves switched off writes what the others
-// write, and a stronger one can change the picture less than a weaker one where the grain
-// answers one of its values the other way.
+// rendered as OK renders them on photograph-sized pictures, each family measured by what it is
+// for. Noise reduction and smoothing take grain away: on a photo-like plane with grain each
+// version must be nearer the same plane without its grain than the one before (Strong at
+// least half of the way), the plane without grain must come out within a level and a half of
+// itself, and on the live check's photograph with a camera's grain added the per-pixel
+// gradient must fall from the input through Light, Medium and Strong. Measured as a distance
+// from the input instead, a preset that puts the grain back amplified (a contrast mask of high
+// gain over the blur) passes as the stronger one. The families that sharpen or mix must change
+// the picture more the stronger their name says they are, and Focus's Light must change a
+// photograph as soft at its pixels as a camera's by at least a third of what Medium changes:
+// a sharpening too small for the engine's whole levels leaves such a photograph as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +24,7 @@
 #include <vector>
 
 #include "dialogs/correction/colcor_render.h"
+#include "dialogs/correction/enlarged_photo.h"
 #include "engines/correction/colour_correction.h"
 #include "support/photo_planes.h"
 #include "support/preset_files.h"
@@ -36,31 +45,62 @@ struct Family {
   int16_t effect;
 };
 
-const Family kFamilies[] = {
-    {"Noise reduction", "sse4", 103},
-    {"Smoothing", "sse5", 104},
-    {"Focus", "sse3", 105},
-    {"Channel mixing", "sse2", 119},
-};
+const Family kNoiseReduction{"Noise reduction", "sse4", 103};
+const Family kSmoothing{"Smoothing", "sse5", 104};
+const Family kFocus{"Focus", "sse3", 105};
+const Family kChannelMixing{"Channel mixing", "sse2", 119};
+const Family kFamilies[] = {kNoiseReduction, kSmoothing, kFocus, kChannelMixing};
 const char* const kStrengths[] = {"Light", "Medium", "Strong"};
 
-// Two pictures: waves, gradients and hard-edged patches under a heavy grain of its own in
-// each channel; and the real-display check's photograph (sky, sun, hill, posts) with its
-// grain, one noise on all three channels as a camera's luminance grain.
-struct Plane {
-  const char* name;
-  Picture picture;
+// The photo-like plane's grain for the smoothing families: a uniform ±20 levels in each
+// sample, a heavy grain that a photograph's hard edges (patches 45 levels apart) still stand
+// out of.
+constexpr double kGrain = 20.0 / 127.5;
+// A camera's grain over the live check's photograph: one Gaussian noise on the three channels
+// of a pixel, as luminance grain, added to the photograph's own.
+constexpr double kCameraGrain = 8.0;
+// How far a smoothing preset may move a picture without grain.
+constexpr double kCleanBound = 1.5;
+
+Picture FromRgba(const std::vector<uint8_t>& rgba) {
+  Picture p{kW, kH, std::vector<uint8_t>(static_cast<size_t>(kW) * kH * 3)};
+  for (size_t i = 0; i < static_cast<size_t>(kW) * kH; ++i)
+    for (size_t c = 0; c < 3; ++c) p.rgb[3 * i + c] = rgba[4 * i + c];
+  return p;
+}
+
+Picture WithCameraGrain(Picture p) {
+  uint32_t seed = 20261210u;
+  auto uniform = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return ((seed >> 8) + 0.5) / 16777216.0;
+  };
+  for (size_t i = 0; i < p.rgb.size(); i += 3) {
+    const double g = kCameraGrain * std::sqrt(-2.0 * std::log(uniform())) * std::cos(6.283185307179586 * uniform());
+    for (size_t c = 0; c < 3; ++c)
+      p.rgb[i + c] = static_cast<uint8_t>(std::clamp(std::lround(p.rgb[i + c] + g), 0L, 255L));
+  }
+  return p;
+}
+
+struct Planes {
+  Picture grainy;        // photo-like, ±20 grain
+  Picture clean;         // the same without its grain
+  Picture grainyLive;    // the live check's photograph with a camera's grain
+  Picture photoLike;     // photo-like with a heavy grain of its own in each channel
+  Picture live;          // the live check's photograph as it is
+  Picture enlarged;      // a camera's small picture enlarged, soft at its pixels
 };
 
-std::vector<Plane> MakePlanes() {
-  std::vector<Plane> planes;
-  planes.push_back({"photo-like", Picture{kW, kH, vmktest::PhotoLike(kW, kH, 3)}});
-  const std::vector<uint8_t> rgba = livescreen::PhotoPixels(kW, kH);
-  Picture live{kW, kH, std::vector<uint8_t>(static_cast<size_t>(kW) * kH * 3)};
-  for (size_t i = 0; i < static_cast<size_t>(kW) * kH; ++i)
-    for (size_t c = 0; c < 3; ++c) live.rgb[3 * i + c] = rgba[4 * i + c];
-  planes.push_back({"live photograph", std::move(live)});
-  return planes;
+Planes MakePlanes() {
+  Planes p;
+  p.grainy = Picture{kW, kH, vmktest::PhotoLike(kW, kH, 3, kGrain)};
+  p.clean = Picture{kW, kH, vmktest::PhotoLike(kW, kH, 3, 0.0)};
+  p.live = FromRgba(livescreen::PhotoPixels(kW, kH));
+  p.grainyLive = WithCameraGrain(p.live);
+  p.photoLike = Picture{kW, kH, vmktest::PhotoLike(kW, kH, 3)};
+  p.enlarged = FromRgba(vmktest::EnlargedPhotograph(kW, kH));
+  return p;
 }
 
 // The mean absolute difference per sample of two pictures of one size.
@@ -70,9 +110,22 @@ double MeanDifference(const Picture& a, const Picture& b) {
   return static_cast<double>(sum) / static_cast<double>(a.rgb.size());
 }
 
+// The mean per sample of the length of the step to the right-hand and the lower neighbour:
+// grain raises it at every pixel, a smoothing lowers it.
+double Gradient(const Picture& p) {
+  double sum = 0.0;
+  for (int32_t y = 0; y + 1 < p.h; ++y)
+    for (int32_t x = 0; x + 1 < p.w; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const double dx = p.at(x + 1, y, c) - p.at(x, y, c), dy = p.at(x, y + 1, c) - p.at(x, y, c);
+        sum += std::sqrt(dx * dx + dy * dy);
+      }
+  return sum / (static_cast<double>(p.w - 1) * (p.h - 1) * 3);
+}
+
 class PresetStrength : public vmktest::PresetFileTest {
  protected:
-  static void SetUpTestSuite() { planes_ = new std::vector<Plane>(MakePlanes()); }
+  static void SetUpTestSuite() { planes_ = new Planes(MakePlanes()); }
   static void TearDownTestSuite() {
     delete planes_;
     planes_ = nullptr;
@@ -89,17 +142,65 @@ class PresetStrength : public vmktest::PresetFileTest {
     return record;
   }
 
-  void CheckFamily(const Family& f) {
-    for (const Plane& plane : *planes_) {
-      std::vector<Picture> versions;
+  // Light's, Medium's and Strong's versions of the picture.
+  std::vector<Picture> Versions(const Family& f, const Picture& picture) {
+    std::vector<Picture> out;
+    for (const char* strength : kStrengths)
+      out.push_back(vmktest::RenderedByEngineRow(picture, Preset(f, strength), f.effect));
+    return out;
+  }
+
+  void CheckTakesGrainAway(const Family& f) {
+    const Planes& p = *planes_;
+    const double input = MeanDifference(p.grainy, p.clean);
+    std::vector<double> left;
+    for (const Picture& v : Versions(f, p.grainy)) left.push_back(MeanDifference(v, p.clean));
+    std::printf("%-15s from the plane without grain: input %.2f, Light %.2f, Medium %.2f, Strong %.2f\n",
+                f.folder, input, left[0], left[1], left[2]);
+    double before = input;
+    for (size_t k = 0; k < left.size(); ++k) {
+      EXPECT_LT(left[k], before) << f.folder << ": " << kStrengths[k] << " leaves more grain than "
+                                 << (k == 0 ? "the input has" : kStrengths[k - 1]);
+      before = left[k];
+    }
+    EXPECT_LE(left[2], input / 2) << f.folder << ": Strong takes less than half of the grain away";
+
+    std::vector<double> moved;
+    for (const Picture& v : Versions(f, p.clean)) moved.push_back(MeanDifference(v, p.clean));
+    std::printf("%-15s the plane without grain moved: Light %.2f, Medium %.2f, Strong %.2f\n", f.folder,
+                moved[0], moved[1], moved[2]);
+    for (size_t k = 0; k < moved.size(); ++k)
+      EXPECT_LE(moved[k], kCleanBound) << f.folder << ": " << kStrengths[k] << " changes a picture without grain";
+
+    std::vector<double> gradient{Gradient(p.grainyLive)};
+    for (const Picture& v : Versions(f, p.grainyLive)) gradient.push_back(Gradient(v));
+    std::printf("%-15s the grainy live photograph's gradient: input %.2f, Light %.2f, Medium %.2f, Strong %.2f\n",
+                f.folder, gradient[0], gradient[1], gradient[2], gradient[3]);
+    for (size_t k = 1; k < gradient.size(); ++k)
+      EXPECT_LT(gradient[k], gradient[k - 1]) << f.folder << ": " << kStrengths[k - 1]
+                                              << " leaves the grainy photograph no smoother than "
+                                              << (k == 1 ? "the input" : kStrengths[k - 2]);
+  }
+
+  // Each version further from the picture than the one before; Light's change at least
+  // `lightShare` of Medium's.
+  void CheckChangesInOrder(const Family& f, double lightShare) {
+    const Planes& p = *planes_;
+    struct Named {
+      const char* name;
+      const Picture* picture;
+    };
+    for (const Named plane : {Named{"photo-like", &p.photoLike}, Named{"live photograph", &p.live},
+                              Named{"enlarged photo", &p.enlarged}}) {
+      const std::vector<Picture> versions = Versions(f, *plane.picture);
       std::vector<double> change;
-      for (const char* strength : kStrengths) {
-        versions.push_back(vmktest::RenderedByEngineRow(plane.picture, Preset(f, strength), f.effect));
-        change.push_back(MeanDifference(versions.back(), plane.picture));
-      }
-      std::printf("%-15s on the %-15s Light %.2f, Medium %.2f, Strong %.2f from the untouched picture\n",
+      for (const Picture& v : versions) change.push_back(MeanDifference(v, *plane.picture));
+      std::printf("%-15s on the %-15s Light %.3f, Medium %.3f, Strong %.3f from the untouched picture\n",
                   f.folder, plane.name, change[0], change[1], change[2]);
       EXPECT_GT(change[0], 0.0) << f.folder << " on the " << plane.name << ": Light changes nothing";
+      EXPECT_GE(change[0], lightShare * change[1])
+          << f.folder << " on the " << plane.name << ": Light changes the picture by less than "
+          << std::lround(100 * lightShare) << " % of what Medium changes";
       for (size_t k = 1; k < versions.size(); ++k) {
         EXPECT_FALSE(versions[k].rgb == versions[k - 1].rgb)
             << f.folder << " on the " << plane.name << ": " << kStrengths[k] << " writes what "
@@ -110,15 +211,15 @@ class PresetStrength : public vmktest::PresetFileTest {
     }
   }
 
-  static std::vector<Plane>* planes_;
+  static Planes* planes_;
 };
 
-std::vector<Plane>* PresetStrength::planes_ = nullptr;
+Planes* PresetStrength::planes_ = nullptr;
 
-TEST_F(PresetStrength, NoiseReduction) { CheckFamily(kFamilies[0]); }
-TEST_F(PresetStrength, Smoothing) { CheckFamily(kFamilies[1]); }
-TEST_F(PresetStrength, Focus) { CheckFamily(kFamilies[2]); }
-TEST_F(PresetStrength, ChannelMixing) { CheckFamily(kFamilies[3]); }
+TEST_F(PresetStrength, NoiseReductionTakesMoreGrainAwayTheStrongerItIs) { CheckTakesGrainAway(kNoiseReduction); }
+TEST_F(PresetStrength, SmoothingTakesMoreGrainAwayTheStrongerItIs) { CheckTakesGrainAway(kSmoothing); }
+TEST_F(PresetStrength, FocusSharpensMoreTheStrongerItIsAndLightVisibly) { CheckChangesInOrder(kFocus, 1.0 / 3.0); }
+TEST_F(PresetStrength, ChannelMixingMixesMoreTheStrongerItIs) { CheckChangesInOrder(kChannelMixing, 0.0); }
 
 // Every preset folder of the library whose presets are named by a strength is one of the
 // families above, so that a new one is checked too.
