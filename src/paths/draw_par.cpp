@@ -77,6 +77,19 @@ DrawPar* SessionDrawPar() {
   return gPer != nullptr ? gPer->drawPar : nullptr;
 }
 
+namespace {
+
+// A window's port goes with the window: the record of the thread that closes it (the
+// interface's) stops naming it, so that no later drawing through the record reaches it.
+void ForgetFreedPort(plat::draw::Port* port) {
+  DrawPar* dp = SessionDrawPar();
+  if (dp != nullptr && dp->port == port) dp->port = nullptr;
+}
+
+[[maybe_unused]] const bool kForgetsFreedPorts = (plat::draw::SetPortFreedHook(&ForgetFreedPort), true);
+
+}  // namespace
+
 RenderDrawingScope::RenderDrawingScope() {
   if (tRendering) return;
   tRendering = true;

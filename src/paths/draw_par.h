@@ -54,7 +54,8 @@ float PortToPathX(const DrawPar& dp, float h);
 float PortToPathY(const DrawPar& dp, float v);
 
 // The calling thread's record: that of the render scope it is in, else the
-// session's (null before a session exists).
+// session's (null before a session exists). A port freed on a thread is
+// forgotten by that thread's record: it names no closed window's port.
 DrawPar* SessionDrawPar();
 
 // The thread draws as a render for the life of the scope: it has no current

@@ -510,6 +510,7 @@ TEST_F(TwoRendersAtOnce, LoadPathAfterTheWindowClosed) {
   EXPECT_EQ(Render(*load, picture), ref);
   EXPECT_EQ(port->surface().pixels(), white);
   delete port;  // the window closes
+  EXPECT_EQ(drawPar_.port, nullptr) << "the record still names the closed window's port";
   EXPECT_EQ(Render(*later, picture), ref);
   Bytes onWorker;
   std::thread worker([&] { onWorker = Render(*later, picture); });

@@ -177,4 +177,17 @@ TEST_F(RenderRecord, TwoThreadsAtOnceARendersPathsReachNoPortOfTheInterface) {
   plat::draw::SetPort(nullptr);
 }
 
+// A window closed while the record names its port: the record forgets it, and keeps any
+// other port it names.
+TEST_F(RenderRecord, AFreedPortLeavesNoRecordNamingIt) {
+  auto* window = new plat::draw::Port(20, 20);
+  drawPar_.port = window;
+  delete window;
+  EXPECT_EQ(drawPar_.port, nullptr);
+  drawPar_.port = &port_;
+  { plat::draw::Port other(8, 8); }
+  EXPECT_EQ(drawPar_.port, &port_);
+  drawPar_.port = nullptr;
+}
+
 }  // namespace
