@@ -17,6 +17,7 @@
 #include <thread>
 #include <utility>
 
+#include "paths/draw_par.h"
 #include "platform/hostapi/live_log.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/progress.h"
@@ -93,6 +94,9 @@ class ProgressWindow : public QDialog {
 // the thread that ran it: none may end the process, nor leave the render's
 // thread.
 int32_t Guarded(const std::function<int32_t()>& render) {
+  // The render's paths map and draw through a record of its own: the interface thread lends
+  // the session's to its views meanwhile.
+  const RenderDrawingScope ownDrawPar;
   try {
     return render();
   } catch (const std::bad_alloc&) {

@@ -4,6 +4,7 @@
 
 #include "app/core/session_state.h"
 #include "paths/path_internal.h"
+#include "platform/draw/port.h"
 
 void Init_DrawPar(DrawPar* dp) {
   if (dp == nullptr) return;
@@ -64,7 +65,49 @@ int16_t PathToUnitV(const DrawPar& dp, float y) { return ToPort(y, dp.originY, d
 float PortToPathX(const DrawPar& dp, float h) { return (h - dp.viewOffsetX) * dp.scaleX + dp.originX; }
 float PortToPathY(const DrawPar& dp, float v) { return (v - dp.viewOffsetY) * dp.scaleY + dp.originY; }
 
-DrawPar* SessionDrawPar() { return gPer != nullptr ? gPer->drawPar : nullptr; }
+namespace {
+
+thread_local bool tRendering = false;
+thread_local DrawPar* tRenderDrawPar = nullptr;
+
+}  // namespace
+
+DrawPar* SessionDrawPar() {
+  if (tRenderDrawPar != nullptr) return tRenderDrawPar;
+  return gPer != nullptr ? gPer->drawPar : nullptr;
+}
+
+namespace {
+
+// A window's port goes with the window: the record of the thread that closes it (the
+// interface's) stops naming it, so that no later drawing through the record reaches it.
+void ForgetFreedPort(plat::draw::Port* port) {
+  DrawPar* dp = SessionDrawPar();
+  if (dp != nullptr && dp->port == port) dp->port = nullptr;
+}
+
+[[maybe_unused]] const bool kForgetsFreedPorts = (plat::draw::SetPortFreedHook(&ForgetFreedPort), true);
+
+}  // namespace
+
+RenderDrawingScope::RenderDrawingScope() {
+  if (tRendering) return;
+  tRendering = true;
+  outermost_ = true;
+  port_ = plat::draw::GetPort();
+  plat::draw::SetPort(nullptr);
+  // A session without a record renders without one, as it always did.
+  if (gPer == nullptr || gPer->drawPar == nullptr) return;
+  Init_DrawPar(&own_);
+  tRenderDrawPar = &own_;
+}
+
+RenderDrawingScope::~RenderDrawingScope() {
+  if (!outermost_) return;
+  tRenderDrawPar = nullptr;
+  plat::draw::SetPort(port_);
+  tRendering = false;
+}
 
 namespace paths_detail {
 

@@ -1,9 +1,13 @@
 // Drawing parameters: how path coordinates (image pixels, floats, y down)
 // reach the pixels of a drawing port.
 //
-// The session owns exactly one DrawPar (gPer->drawPar); every knot, path and
-// path list keeps a pointer to it, so setting the view through any of them
-// sets it for all. Nobody but the session frees it.
+// The session owns one DrawPar (gPer->drawPar), the interface thread's: its
+// views and boxes lend it their mapping and port while they draw. A render
+// works on a record of its own instead (RenderDrawingScope), so that neither
+// sees the other's mapping or port. Every knot, path and path list keeps a
+// pointer to the record that was current on its thread when it was made (a
+// list's paths and their knots to the list's), so setting the view through
+// any of them sets it for all of that record.
 #pragma once
 
 #include <cstdint>
@@ -49,5 +53,27 @@ int16_t PathToUnitV(const DrawPar& dp, float y);
 float PortToPathX(const DrawPar& dp, float h);
 float PortToPathY(const DrawPar& dp, float v);
 
-// The shared record of the session, or null before a session exists.
+// The calling thread's record: that of the render scope it is in, else the
+// session's (null before a session exists). A port freed on a thread is
+// forgotten by that thread's record: it names no closed window's port.
 DrawPar* SessionDrawPar();
+
+// The thread draws as a render for the life of the scope: it has no current
+// port (the one it had comes back at the end), so the paths a render draws
+// reach no window, and SessionDrawPar() is a record of the scope's own, at
+// the defaults, when the session has a record. A scope inside another
+// changes nothing. Whatever keeps the record's pointer must not outlive the
+// scope: a render's own paths go with it, and paths copied into a list made
+// elsewhere take that list's record.
+class RenderDrawingScope {
+ public:
+  RenderDrawingScope();
+  ~RenderDrawingScope();
+  RenderDrawingScope(const RenderDrawingScope&) = delete;
+  RenderDrawingScope& operator=(const RenderDrawingScope&) = delete;
+
+ private:
+  DrawPar own_;
+  bool outermost_ = false;
+  GrafPtr port_ = nullptr;
+};

@@ -152,6 +152,7 @@ void CPath::CopyPath(CPath* dst) const {
     ForEachKnot([&](CPathPoint* k) {
       CPathPoint* c = new CPathPoint;
       k->CopyPoint(c);
+      c->drawPar = dst->drawPar;
       c->prev = last;
       c->next = nullptr;
       paths_detail::LinkLast(dst->first, last, c);

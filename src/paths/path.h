@@ -54,7 +54,8 @@ class CPath {
   void CreaPathof_xpts(int32_t n, int16_t closed);
   // Appends a caller-made knot at the end of a null-terminated chain.
   void AddPoint(CPathPoint* knot);
-  // Copies this path into the empty path dst.
+  // Copies this path into the empty path dst; the copied knots take dst's
+  // drawing record.
   void CopyPath(CPath* dst) const;
   // Makes this empty path a copy of src: mode 1 same direction, else reversed.
   void DuplicatePath(const CPath* src, int16_t mode);
@@ -158,7 +159,7 @@ class CPath {
   uint8_t urlName[kUrlBytes] = {};
   uint8_t urlAlt[kUrlBytes] = {};
   CPath* next = nullptr;          // next path of the owning list; not owned
-  DrawPar* drawPar = nullptr;     // the session's record; not owned
+  DrawPar* drawPar = nullptr;     // the record current when made, or its list's; not owned
 
  private:
   // The shared record, or a default one when no session has given one.

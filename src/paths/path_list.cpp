@@ -310,6 +310,7 @@ void CPathList::CopyPathList(CPathList* dst) const {
   CPath* last = nullptr;
   for (CPath* p = first; p != nullptr; p = p->next) {
     CPath* c = new CPath;
+    c->drawPar = dst->drawPar;
     p->CopyPath(c);
     paths_detail::LinkLast(dst->first, last, c);
     ++dst->count;
@@ -325,6 +326,7 @@ void CPathList::CopyActivePaths(CPathList* dst) const {
   for (CPath* p = first; p != nullptr; p = p->next) {
     if (p->active == 0 || (p->first == nullptr && p->txtObj == nullptr)) continue;
     CPath* c = new CPath;
+    c->drawPar = dst->drawPar;
     p->CopyPath(c);
     paths_detail::LinkLast(dst->first, last, c);
     ++copied;
@@ -338,6 +340,7 @@ void CPathList::CopyAttachPathList(const CPathList* src) {
   CPath* last = Last();
   for (CPath* p = src->first; p != nullptr; p = p->next) {
     CPath* c = new CPath;
+    c->drawPar = drawPar;
     p->CopyPath(c);
     paths_detail::LinkLast(first, last, c);
     ++count;
@@ -360,6 +363,8 @@ void CPathList::AttachPathList(int16_t draw, CPathList* other) {
   }
   count += other->count;
   for (CPath* p = head; p != nullptr; p = p->next) {
+    p->drawPar = drawPar;
+    paths_detail::ForEachPathKnot(p, [this](CPathPoint* k) { k->drawPar = drawPar; });
     p->Activate();
     if (draw == 1) p->DrawPath(0, colour);
   }

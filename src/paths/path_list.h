@@ -81,6 +81,8 @@ class CPathList {
   int32_t FillOption() const;
 
   // --- Copying and attaching -----------------------------------------------------
+  // Paths copied or attached into a list take the list's drawing record, so that a
+  // render filling a list made on another thread leaves it no record of its own.
   void CopyPathList(CPathList* dst) const;
   void CopyActivePaths(CPathList* dst) const;
   void CopyAttachPathList(const CPathList* src);
@@ -204,7 +206,7 @@ class CPathList {
   int16_t singlePath = 0;    // 1: at most one path
   RGBColor colour;           // used by the redraws the list makes itself
   TObjPar objPar;
-  DrawPar* drawPar = nullptr;  // the session's record; not owned
+  DrawPar* drawPar = nullptr;  // the record current when made; not owned
   int32_t tool = 15;         // current path tool, 15 to 41
 
  private:

@@ -246,6 +246,7 @@ void CPathList::CopyPathListAndExtend(CPathList* dst) const {
     } else if (p->txtPath == nullptr) {
       if (p->first == nullptr) continue;
       CPath* c = new CPath;
+      c->drawPar = dst->drawPar;
       p->CopyPath(c);
       CPath* last = dst->Last();
       paths_detail::LinkLast(dst->first, last, c);

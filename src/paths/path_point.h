@@ -28,7 +28,7 @@ class CPathPoint {
   void CopyPoint(CPathPoint* dst) const;
   // Position and control points become t * a + (1 - t) * b; mark number 0.
   void InterPolatePoint(const CPathPoint* a, const CPathPoint* b, float t);
-  // Copies drawPar (when given) into the shared record, then stores port.
+  // Copies drawPar (when given) into the knot's record, then stores port.
   void SetDrw(GrafPtr port, const DrawPar* drawPar);
   // The knot square, and for a selected knot its handles (current pen).
   void DrawSelf();
@@ -44,5 +44,5 @@ class CPathPoint {
   int16_t kind = 0;      // 0 smooth (handles mirrored), nonzero corner
   int16_t markNum = 0;   // mark or cut number that made the knot, 0 none
   int16_t selected = 0;
-  DrawPar* drawPar = nullptr;  // the session's record; not owned
+  DrawPar* drawPar = nullptr;  // the record current when made, or its path's; not owned
 };

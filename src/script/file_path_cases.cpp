@@ -109,8 +109,8 @@ int32_t TextureRelief(RenderCall& c) {
 
 // --- 27: colour fill of the layer's paths ------------------------------------------------
 
-// The session's drawing record, kept whole and put back when the fill has drawn through
-// the script's own record.
+// The thread's drawing record (the render's own), kept whole and put back when the fill has
+// drawn through the script's own record.
 class KeptDrawPar {
  public:
   KeptDrawPar() : shared_(SessionDrawPar()) {

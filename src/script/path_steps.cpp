@@ -29,7 +29,8 @@ constexpr int32_t kEnvelopeKnots = 60;
 constexpr float kEnvelopeMargin = 3.0f;
 constexpr int16_t kRingCells = 80;
 
-// The session's drawing record, put back whole (port included) when the step ends.
+// The thread's drawing record (the render's own), put back whole (port included) when the
+// step ends.
 class KeptSessionDrawPar {
  public:
   KeptSessionDrawPar() : shared_(SessionDrawPar()) {

@@ -8,6 +8,7 @@
 #include "app/core/percent.h"
 #include "operations/effects.h"
 #include "operations/swap_slots.h"
+#include "paths/draw_par.h"
 #include "paths/path_list.h"
 #include "platform/parallel/byte_passes.h"
 #include "platform/parallel/cancel.h"
@@ -294,6 +295,9 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
                            const uint8_t* extra6, const uint8_t* extra89, int16_t mode,
                            int16_t upto) {
   RegisterScriptRenderCases();
+  // The render's paths map and draw through a record of its own, never the one the interface
+  // thread lends its views and ports (a render inside an operation keeps its caller's).
+  const RenderDrawingScope ownDrawPar;
   missingCases_.clear();
   // The spare mask and mean live for this render only.
   struct Rendering {

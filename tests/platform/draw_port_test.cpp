@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/draw/port.h"
@@ -241,3 +243,39 @@ TEST_F(PortTest, RecordingPortLogsPrimitivesAndReportsChanges) {
   EXPECT_EQ(changed.right, 4);
   EXPECT_GT(StringWidth("Label"), 10);
 }
+
+// A render on a worker meets none of the interface thread's ports: every thread has its own
+// current port, starting with none, and with none nothing is drawn anywhere.
+TEST_F(PortTest, TwoThreadsAtOnceHaveACurrentPortEach) {
+  Port mine(6, 4);
+  SetPort(&mine);
+  PenMode(patXor);
+  Port* seenFirst = &mine;
+  Port* seenAfter = &mine;
+  std::vector<std::string> theirs;
+  std::thread worker([&] {
+    seenFirst = GetPort();
+    // Drawing and pen calls without a port change nothing, here or on the other thread.
+    PaintRect(Rect{0, 0, 4, 6});
+    MoveTo(1, 1);
+    LineTo(5, 3);
+    PenMode(patCopy);
+    Port own(3, 2);
+    SetPort(&own);
+    PaintRect(Rect{0, 0, 1, 2});
+    theirs = Picture(own);
+    // Freed while current: no longer current on this thread.
+    auto gone = std::make_unique<Port>(2, 2);
+    SetPort(gone.get());
+    gone.reset();
+    seenAfter = GetPort();
+  });
+  worker.join();
+  EXPECT_EQ(seenFirst, nullptr);
+  EXPECT_EQ(seenAfter, nullptr);
+  EXPECT_EQ(theirs, (std::vector<std::string>{"##.", "..."}));
+  EXPECT_EQ(GetPort(), &mine);
+  EXPECT_EQ(mine.pen.pnMode, patXor);
+  EXPECT_EQ(Picture(mine), (std::vector<std::string>{"......", "......", "......", "......"}));
+}
+

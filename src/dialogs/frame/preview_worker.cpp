@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "paths/draw_par.h"
 #include "platform/toolbox/toolbox.h"
 #include "views/image_box.h"
 
@@ -25,6 +26,13 @@ class BoxJob final : public WorkerTask {
   std::shared_ptr<vmkviews::PreviewJob> job_;
 };
 
+// A job's engine maps and draws its paths through a drawing record of its own, never the one
+// the interface thread lends its views.
+void RunOwn(WorkerTask& job) {
+  const RenderDrawingScope own;
+  job.Run();
+}
+
 }  // namespace
 
 void PreviewWorker::Submit(std::shared_ptr<vmkviews::PreviewJob> job) {
@@ -38,7 +46,7 @@ void PreviewWorker::SubmitTask(std::shared_ptr<WorkerTask> job) {
     return;
   }
   if (plat::tb::RunsOnVirtualClock()) {
-    job->Run();
+    RunOwn(*job);
     if (!job->stale()) job->Finish();
     return;
   }
@@ -69,7 +77,7 @@ void PreviewWorker::Work() {
     queue_.pop_front();
     std::shared_ptr<WorkerTask> job = running_;
     hold.unlock();
-    job->Run();
+    RunOwn(*job);
     if (!job->stale()) {
       plat::tb::PostToEventLoop([open = open_, job] {
         if (*open && !job->stale()) job->Finish();
@@ -101,7 +109,7 @@ int PreviewWorker::RunHeld() {
   std::vector<std::shared_ptr<WorkerTask>> jobs;
   jobs.swap(held_);
   for (const auto& job : jobs) {
-    job->Run();
+    RunOwn(*job);
     if (!job->stale()) job->Finish();
   }
   return static_cast<int>(jobs.size());

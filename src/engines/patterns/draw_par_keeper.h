@@ -1,5 +1,6 @@
-// The path lists work on the session's shared drawing parameters; an engine that builds one
-// keeps this on its stack so that they are put back on every way out.
+// The path lists work on the thread's drawing record (a render's own, or on the interface
+// thread the session's); an engine that builds one keeps this on its stack so that the record
+// is put back on every way out.
 #pragma once
 
 #include "paths/draw_par.h"

@@ -4,6 +4,7 @@
 #include "platform/draw/port.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 
@@ -12,7 +13,13 @@
 namespace plat::draw {
 namespace {
 
-Port* gCurrentPort = nullptr;
+// Each thread's own: a render on a worker starts with none, so whatever it draws goes
+// nowhere, and the ports the interface thread sets and puts back are never seen by a
+// render (nor a render's by the interface).
+thread_local Port* gCurrentPort = nullptr;
+
+// Set once while the program starts, read by every thread that frees a port.
+std::atomic<PortFreedHook> gPortFreed{nullptr};
 
 std::string RectText(const Rect& r) {
   char buf[64];
@@ -104,6 +111,7 @@ Port::Port(int width, int height) : surface_(width, height) {
 
 Port::~Port() {
   if (gCurrentPort == this) gCurrentPort = nullptr;
+  if (const PortFreedHook hook = gPortFreed.load(std::memory_order_acquire)) hook(this);
   delete openPoly;
 }
 
@@ -133,6 +141,7 @@ void Port::SetBackingScale(int scale) {
 
 Port* GetPort() { return gCurrentPort; }
 void SetPort(Port* port) { gCurrentPort = port; }
+void SetPortFreedHook(PortFreedHook hook) { gPortFreed.store(hook, std::memory_order_release); }
 
 void ClipRect(const Rect& r) {
   if (gCurrentPort != nullptr) gCurrentPort->clipRect = r;

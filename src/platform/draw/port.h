@@ -143,8 +143,15 @@ constexpr uint32_t PixelOf(const RGBColor& c) {
 }
 
 // ---- current port and pen state ----
+// The current port is the calling thread's: every thread starts with none,
+// and with none every primitive draws nothing. A port freed while current
+// stops being current on the thread that frees it.
 Port* GetPort();
 void SetPort(Port* port);
+// Called with every port as it is freed, on the thread that frees it, so that a record
+// above this layer that names the port can forget it (one hook; null for none).
+using PortFreedHook = void (*)(Port* port);
+void SetPortFreedHook(PortFreedHook hook);
 void ClipRect(const Rect& r);
 void GetClip(Rect* r);
 void RGBForeColor(const RGBColor& c);
