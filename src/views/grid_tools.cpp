@@ -14,6 +14,7 @@
 // divisor here), or when the current grid lies outside the record's slots:
 // records reach the box from stored files.
 #include <algorithm>
+#include <memory>
 
 #include "app/core/memory_manager.h"
 #include "app/core/plane_geometry.h"
@@ -228,12 +229,24 @@ void VMKimabox::GridMove(const GridFrame& f, Point press, Point first, int16_t* 
 
 // Size and rotate work from a copy of the record taken at the press, so each
 // step starts from the nodes as they were and rounding never builds up. A
-// copy that cannot be had leaves the record alone.
+// copy that cannot be had leaves the record alone. The copy's room (the whole
+// record, tens of megabytes) is had and cleared once for the box: had and
+// cleared at every press it held the window's loop for a quarter of a second
+// on a busy machine. Only the grids in use are copied, and only those are read.
+GridPar* VMKimabox::GridPressCopy() {
+  if (gridPressCopy_ == nullptr) {
+    auto room = std::make_shared<plat::Block<GridPar>>(1, WorkSource());
+    if (!*room) return nullptr;
+    room->Clear();
+    gridPressCopy_ = std::move(room);
+  }
+  Copy_GridPar(grid_, gridPressCopy_->get());
+  return gridPressCopy_->get();
+}
+
 void VMKimabox::GridSize(const GridFrame& f, Point press, Point first, int16_t* result) {
-  plat::Block<GridPar> copy(1, WorkSource());
-  if (!copy) return;
-  copy.Clear();
-  Copy_GridPar(grid_, copy.get());
+  const GridPar* copy = GridPressCopy();
+  if (copy == nullptr) return;
   GridPointRounded(f, press, &pressX_, &pressY_);
   int32_t minX, minY, maxX, maxY, cx, cy;
   MinMaxCenterGrid_GridPar(grid_, f.grid, f.set, f.sel, &minX, &minY, &maxX, &maxY, &cx, &cy);
@@ -244,7 +257,7 @@ void VMKimabox::GridSize(const GridFrame& f, Point press, Point first, int16_t* 
   }
   GridDrag(f, press, first, result, [&](Point pt) {
     GridPointRounded(f, pt, &curX_, &curY_);
-    SizeGrid_GridPar(copy.get(), grid_, f.grid, f.set, f.link, f.sel, static_cast<float>(anchorX),
+    SizeGrid_GridPar(copy, grid_, f.grid, f.set, f.link, f.sel, static_cast<float>(anchorX),
                      static_cast<float>(anchorY), static_cast<float>(pressX_ - anchorX),
                      static_cast<float>(pressY_ - anchorY), static_cast<float>(curX_ - anchorX),
                      static_cast<float>(curY_ - anchorY));
@@ -252,10 +265,8 @@ void VMKimabox::GridSize(const GridFrame& f, Point press, Point first, int16_t* 
 }
 
 void VMKimabox::GridRotate(const GridFrame& f, Point press, Point first, int16_t* result) {
-  plat::Block<GridPar> copy(1, WorkSource());
-  if (!copy) return;
-  copy.Clear();
-  Copy_GridPar(grid_, copy.get());
+  const GridPar* copy = GridPressCopy();
+  if (copy == nullptr) return;
   GridPointRounded(f, press, &pressX_, &pressY_);
   int32_t minX, minY, maxX, maxY, cx, cy;
   MinMaxCenterGrid_GridPar(grid_, f.grid, f.set, f.sel, &minX, &minY, &maxX, &maxY, &cx, &cy);
@@ -267,7 +278,7 @@ void VMKimabox::GridRotate(const GridFrame& f, Point press, Point first, int16_t
     float angle = 0.0f;
     A_ang_2point(static_cast<float>(cx), static_cast<float>(cy), static_cast<float>(curX_),
                  static_cast<float>(curY_), &angle);
-    RotaGrid_GridPar(copy.get(), grid_, f.grid, f.set, f.link, f.sel, cx, cy, start, angle);
+    RotaGrid_GridPar(copy, grid_, f.grid, f.set, f.link, f.sel, cx, cy, start, angle);
   });
 }
 

@@ -484,6 +484,7 @@ class VMKimabox final {
   void GridMove(const GridFrame& frame, Point press, Point first, int16_t* trackResult);
   void GridSize(const GridFrame& frame, Point press, Point first, int16_t* trackResult);
   void GridRotate(const GridFrame& frame, Point press, Point first, int16_t* trackResult);
+  GridPar* GridPressCopy();
   void GridBend(const GridFrame& frame, Point press, Point first, int16_t* trackResult);
   void GridCreate(const GridFrame& frame, Point press);
   void GridRowColumn(const GridFrame& frame, Point press, int32_t tool);
@@ -507,6 +508,7 @@ class VMKimabox final {
   BordPar* bord_ = nullptr;
   ShapePar* shape_ = nullptr;
   GridPar* grid_ = nullptr;
+  std::shared_ptr<plat::Block<GridPar>> gridPressCopy_;  // the size and rotate tools' copy
   ColCorPar* colCor_ = nullptr;
   CombImaPar* combIma_ = nullptr;
   CookiCutPar* cookiCut_ = nullptr;

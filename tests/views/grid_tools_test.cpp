@@ -164,6 +164,26 @@ TEST_F(GridToolTest, SizeAndRotateOutAndBackWorkFromTheCopy) {
   for (size_t k = 0; k < original.size(); ++k) EXPECT_NEAR(fifty[k], original[k], 1) << k;
 }
 
+// The tools' copy is kept from press to press; each press must take the record
+// as it is then: sized out, a press where the drag ended and a drag back to where
+// the first began sizes it back (from a copy of the first press, it would shrink
+// the grid below its first size).
+TEST_F(GridToolTest, EachPressOfSizeAndRotateTakesTheRecordAsItIsThen) {
+  for (int k = 0; k < 9; ++k) In(kGaSelected, k) = 1;
+  const std::vector<int32_t> original = Nodes();
+  const std::vector<Point> out = Path(P(150, 130), P(190, 170), 10);
+  const std::vector<Point> back(out.rbegin(), out.rend());
+  for (int32_t tool : {2, 3}) {
+    Tool(tool);
+    Track(out);
+    EXPECT_NE(Nodes(), original) << "tool " << tool;
+    Track(back);
+    const std::vector<int32_t> again = Nodes();
+    // Each press rounds the turned nodes to units once; a stale copy is off by thousands.
+    for (size_t k = 0; k < original.size(); ++k) EXPECT_NEAR(again[k], original[k], 8) << "tool " << tool << ", " << k;
+  }
+}
+
 TEST_F(GridToolTest, BendStartsAtTheNodeUnderThePress) {
   Tool(4);
   g_()->head.w[10] = 1;
