@@ -7,7 +7,9 @@ set -euo pipefail
 # (the images, --versions DIR, --layers FILE, --bundle DIR) is taken from
 # there, as a user typing them expects. Only the set-up and the build work
 # in the script's own tree.
-here="$(cd "$(dirname "$0")" && pwd)"
+# CDPATH is cleared for the cd: with it set, cd prints the folder it found,
+# which would become part of `here`.
+here="$(CDPATH='' cd -- "$(dirname -- "$0")" && pwd)"
 
 "$here/scripts/install-deps"
 (cd "$here" && cmake --preset release >/dev/null)

@@ -4,7 +4,7 @@
 #   ./test.sh --sanitize   the same under AddressSanitizer and UBSan, then the two-thread
 #                          tests under ThreadSanitizer (build-tsan)
 set -euo pipefail
-cd "$(dirname "$0")"
+CDPATH= cd -- "$(dirname -- "$0")"
 
 preset=default
 build=build
@@ -35,5 +35,5 @@ ctest --test-dir "$build" --output-on-failure -j "$tests_jobs"
 if [ "$preset" = sanitize ]; then
   cmake --preset tsan -DVMK_WERROR="$werror" >/dev/null
   cmake --build build-tsan -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target two_thread_tests
-  ctest --test-dir build-tsan -L two-threads --output-on-failure -j "$tests_jobs"
+  ctest --test-dir build-tsan -L two-threads --no-tests=error --output-on-failure -j "$tests_jobs"
 fi

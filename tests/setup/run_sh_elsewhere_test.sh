@@ -64,4 +64,14 @@ start env -u CMAKE_BUILD_PARALLEL_LEVEL ../repo/run.sh --versions edited --auto 
 grep -q "^cmake --build $tree/repo/build-release -j $(nproc) " "$log" ||
   fail "without CMAKE_BUILD_PARALLEL_LEVEL the build does not use every processor: $(cat "$log")"
 grep -q '^make-content' "$log" && fail "the content library was made a second time"
+# With CDPATH exported, cd prints the folder it found; run.sh must still take
+# its own folder alone (a start as `repo/run.sh`, which CDPATH's "." matches).
+: >"$log"
+(cd "$tree" &&
+  env -u VMK_LIVE_LOG -u XDG_DATA_HOME CDPATH=".:.." HOME="$tree/home" PATH="$tree/bin:$PATH" \
+    QT_QPA_PLATFORM=offscreen VMK_SUPPORT_DIR=photos/support repo/run.sh --versions photos/cd --auto ok \
+    photos/photo.jpg >>"$tree/out" 2>&1) || fail "run.sh with CDPATH exported failed: $(cat "$tree/out")"
+[ -s "$tree/photos/cd/photo.tif" ] || fail "no version with CDPATH exported: $(cat "$tree/out")"
+grep -qx "cmake --preset release (in $tree/repo)" "$log" ||
+  fail "with CDPATH exported the release tree was not configured in run.sh's folder: $(cat "$log")"
 echo "run.sh took the paths from the folder it was started in"
