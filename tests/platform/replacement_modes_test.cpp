@@ -62,6 +62,29 @@ TEST(ReplacementModes, ANewFileTakesTheMaskAndAnOldOneKeepsItsMode) {
   EXPECT_EQ(MaskNow(), 027u);
 }
 
+// Where the process status shows no mask, a mask the program set after it started still
+// decides a new file's mode (made private by the program, it must not come out readable).
+TEST(ReplacementModes, AMaskSetAfterStartHoldsWhereTheStatusShowsNone) {
+  vmktest::TempDir dir;
+  plat::files::HideStatusMaskForTesting(true);
+  bool made = false, other = false;
+  mode_t privateMode = 0, groupMode = 0;
+  {
+    const ScopedMask mask(077);
+    made = Replace(dir.file("private"), "new");
+    privateMode = ModeOf(dir.file("private"));
+  }
+  {
+    const ScopedMask mask(027);
+    other = Replace(dir.file("group"), "new");
+    groupMode = ModeOf(dir.file("group"));
+  }
+  plat::files::HideStatusMaskForTesting(false);
+  ASSERT_TRUE(made && other);
+  EXPECT_EQ(privateMode, 0600u);
+  EXPECT_EQ(groupMode, 0640u);
+}
+
 // Two threads (a preview's save-buffer step and the interface's preset saves) replacing
 // files at once, half of them new: every file gets 0644 under the mask 022 (a mask cleared
 // for a moment would give one 0666), and the mask is still 022 after. VMK_REPLACEMENT_ROUNDS

@@ -114,6 +114,9 @@ int fdOf(int16_t refNum, AtomicReplace** replacement = nullptr, std::string* pat
   return it->second.fd;
 }
 
+// Whether replacements act as where the process status shows no file mode mask (tests).
+std::atomic<bool> gStatusMaskHidden{false};
+
 }  // namespace
 
 OSErr OpenFile(const std::string& posix, int16_t* refNum) {
@@ -319,6 +322,8 @@ int32_t OpenFileCount() {
   return static_cast<int32_t>(t.open.size());
 }
 
+void HideStatusMaskForTesting(bool hidden) { gStatusMaskHidden.store(hidden); }
+
 void FailWritesForTesting(const std::string& folder, int error) {
   WriteFault& f = writeFault();
   std::lock_guard<std::mutex> g(f.lock);
@@ -424,10 +429,21 @@ const mode_t gStartingMask = [] {
   return mask;
 }();
 
-// The process's file mode mask now.
-mode_t CurrentFileMask() {
+// The mode a file made now in `folder` with 0666 gets. Where the status does not show the
+// mask, an unnamed file made in the folder tells it: the kernel applies the mask as it stands
+// (and the folder's default permissions), so a mask the program set after it started is
+// honoured without setting the mask to read it. The mask at start-up is the last resort.
+mode_t NewFileMode(const std::string& folder) {
   mode_t mask = 0;
-  return StatusMask(&mask) ? mask : gStartingMask;
+  if (!gStatusMaskHidden.load(std::memory_order_relaxed) && StatusMask(&mask)) return 0666 & ~mask;
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    struct stat st {};
+    const bool seen = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (seen) return st.st_mode & 0666;
+  }
+  return 0666 & ~gStartingMask;
 }
 
 }  // namespace
@@ -483,7 +499,7 @@ AtomicReplace::AtomicReplace(std::string finalPath) : finalPath_(std::move(final
   }
   error_ = 0;
   // Made private; give it the mode a new file would get.
-  mode_t mode = 0666 & ~CurrentFileMask();
+  mode_t mode = NewFileMode(folder);
   struct stat st {};
   if (::stat(finalPath_.c_str(), &st) == 0) mode = st.st_mode & 07777;
   (void)::fchmod(fd_, mode);

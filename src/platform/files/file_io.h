@@ -73,6 +73,9 @@ int32_t OpenFileCount();
 // (ENOSPC, EROFS, ...), as the kernel would fail it; files are still made
 // and opened. An empty folder ends it.
 void FailWritesForTesting(const std::string& folder, int error);
+// For tests of a system whose process status does not show the file mode mask: replacements
+// then learn the mode of a new file as they would there.
+void HideStatusMaskForTesting(bool hidden);
 
 // What a program that takes away its half-written files when it is stopped
 // is told of the temporary files of replacements (AtomicReplace and
