@@ -10,15 +10,23 @@
 // when every byte is written, so a failed write reports -1 and leaves the
 // slot's previous file. A read checks the stored size against the planes
 // before it fills them. A render that keeps its slots to itself
-// (operations/swap_slots.h) holds the same bytes in memory instead.
+// (operations/swap_slots.h) writes the same files, the same way, into a
+// folder of its own below the maker's folder, which goes when the render
+// ends: a preview's saved planes then cost the disk what the render written
+// back costs it, never the process's memory (a 6000 x 4000 slot is 69 MB,
+// and a render may fill 65 of them).
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <map>
-#include <new>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "app/core/file_records.h"
 #include "app/file_access.h"
@@ -26,11 +34,20 @@
 #include "operations/effects.h"
 #include "operations/swap_slots.h"
 #include "platform/bytes/byte_order.h"
+#include "platform/files/file_io.h"
+#include "platform/files/run_record.h"
 
 using effect_support::ClampRegion;
+namespace pf = plat::files;
 
+// The folder of a render's own slots, made at its first save.
 struct swap_slots::RenderSlots::Kept {
-  std::map<int16_t, std::vector<uint8_t>> slots;  // each as its file would hold it
+  std::string folder;  // empty until made
+  int fd = -1;         // the folder, open and locked while the render lives
+  Kept() = default;
+  Kept(const Kept&) = delete;
+  Kept& operator=(const Kept&) = delete;
+  ~Kept();
 };
 
 namespace {
@@ -48,24 +65,191 @@ swap_slots::RenderSlots::Kept* KeptFor(int16_t slot) {
   return slot >= 0 && slot <= kLastClearedSlot ? tKept : nullptr;
 }
 
+std::string SlotName(int16_t slot) { return "pspBuf" + std::to_string(slot) + ".lst"; }
+
 // The slot's file record; false when there is no maker's folder to put it in.
 bool SwapRecord(int16_t slot, fichier* f) {
-  if (!MakersFolderItem(":pspBuf" + std::to_string(slot) + ".lst", f)) return false;
+  if (!MakersFolderItem(":" + SlotName(slot), f)) return false;
   f->type = FourCC("hBuf");
   return true;
 }
 
-// Whether a slot can be had: a slot kept in memory only where its file could
-// be made, so that a preview gives what the render written back gives.
+// The POSIX folder that holds a record's item; "" when it names none.
+std::string FolderOf(const fichier& f) {
+  const std::string posix = FicToPosix(f);
+  const size_t slash = posix.rfind('/');
+  return slash == std::string::npos ? std::string() : posix.substr(0, slash == 0 ? 1 : slash);
+}
+
+// Whether a slot can be had: a render's own slot only where the maker's
+// folder's file could be made, so that a preview gives what the render
+// written back gives.
 bool SlotPlace(int16_t slot, fichier* f) {
   if (!SwapRecord(slot, f)) return false;
   if (KeptFor(slot) == nullptr) return true;
-  const std::string posix = FicToPosix(*f);
-  const size_t slash = posix.rfind('/');
   struct stat st {};
-  return slash != std::string::npos && ::stat(posix.substr(0, slash + 1).c_str(), &st) == 0 &&
-         S_ISDIR(st.st_mode);
+  const std::string folder = FolderOf(*f);
+  return !folder.empty() && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+// --- The folders of renders' own slots ---------------------------------------
+//
+// Named ".vellmarkstead-slots-<machine>.XXXXXX" in the maker's folder, made
+// as mkdtemp makes them (a new name, readable by the user only) and locked
+// (flock) by their render for as long as it lives. A render that dies
+// without removing its folder (a crash, a kill) leaves it unlocked; the next
+// render that makes one removes every such folder of this machine that
+// nobody holds, so they never pile up. Another machine's folders (a maker's
+// folder shared over the network, where a lock may hold on one machine only)
+// are left to that machine. Only the slot files and their half-written
+// replacements are taken out of a folder: anything else keeps it there.
+
+constexpr char kOwnFolderPrefix[] = ".vellmarkstead-slots-";
+
+// The start of this machine's folder names: the prefix and a short hash of
+// the machine's name.
+const std::string& OwnFolderStem() {
+  static const std::string stem = [] {
+    uint32_t h = 2166136261u;
+    for (const unsigned char c : pf::ThisRunOrigin().machine) h = (h ^ c) * 16777619u;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(h));
+    return std::string(kOwnFolderPrefix) + hex + ".";
+  }();
+  return stem;
+}
+
+// A slot file, or the half-written replacement of one.
+bool IsSlotFileName(const char* name) {
+  const size_t n = std::strlen(name);
+  if (std::strncmp(name, ".~pspBuf", 8) == 0) return true;
+  return std::strncmp(name, "pspBuf", 6) == 0 && n > 10 && std::strcmp(name + n - 4, ".lst") == 0;
+}
+
+// Takes the slot files out of the folder open as `fd`, then the folder from
+// `parent` by `name` while that name still holds it. The caller holds its lock.
+void RemoveOwnFolder(int fd, int parent, const char* name) {
+  if (const int listing = ::dup(fd); listing >= 0) {
+    if (DIR* d = ::fdopendir(listing)) {
+      while (const dirent* e = ::readdir(d))
+        if (IsSlotFileName(e->d_name)) (void)::unlinkat(fd, e->d_name, 0);
+      ::closedir(d);
+    } else {
+      ::close(listing);
+    }
+  }
+  struct stat mine {}, named {};
+  if (::fstat(fd, &mine) == 0 && ::fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      mine.st_dev == named.st_dev && mine.st_ino == named.st_ino)
+    (void)::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+// Removes the folders of this machine's renders in `makers` that no render holds.
+void RemoveLeftOwnFolders(const std::string& makers) {
+  const int parent = ::open(makers.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (parent < 0) return;
+  const int listing = ::dup(parent);
+  DIR* d = listing >= 0 ? ::fdopendir(listing) : nullptr;
+  if (d == nullptr) {
+    if (listing >= 0) ::close(listing);
+    ::close(parent);
+    return;
+  }
+  const std::string& stem = OwnFolderStem();
+  while (const dirent* e = ::readdir(d)) {
+    if (std::strncmp(e->d_name, stem.c_str(), stem.size()) != 0) continue;
+    const int fd = ::openat(parent, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st {};
+    // Unlocked is left behind; a folder removed meanwhile (by another render's
+    // sweep, whose lock this one got after it) has no links left.
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0 &&
+        st.st_uid == ::geteuid())
+      RemoveOwnFolder(fd, parent, e->d_name);
+    ::close(fd);  // lets the lock go
+  }
+  ::closedir(d);
+  ::close(parent);
+}
+
+// Makes the render's own folder in the maker's folder; false (errno set) when
+// none can be made there.
+bool MakeOwnFolder(swap_slots::RenderSlots::Kept* kept, const std::string& makers) {
+  RemoveLeftOwnFolders(makers);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::string path = makers + (makers.back() == '/' ? "" : "/") + OwnFolderStem() + "XXXXXX";
+    if (::mkdtemp(path.data()) == nullptr) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // Gone already: another render's sweep took it between its making and
+    // its lock. Where nothing can be locked (some network file systems) the
+    // folder goes unlocked, and no sweep can lock it either.
+    if (fd < 0) continue;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+      ::close(fd);
+      continue;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+      ::close(fd);
+      continue;
+    }
+    kept->folder = std::move(path);
+    kept->fd = fd;
+    return true;
+  }
+  errno = EEXIST;
+  return false;
+}
+
+// The file of one of the render's own slots; "" until the folder is made.
+std::string OwnSlotPath(const swap_slots::RenderSlots::Kept& kept, int16_t slot) {
+  return kept.folder.empty() ? std::string() : kept.folder + "/" + SlotName(slot);
+}
+
+// A render's own slot file, opened, read and written as File_kern does a
+// record's (mode 0 an existing file, mode 3 its replacement), by its POSIX
+// path: the folder's name is the render's own and needs no record.
+class OwnSlotFile {
+ public:
+  explicit OwnSlotFile(std::string posix) : posix_(std::move(posix)) {}
+  ~OwnSlotFile() {
+    if (open_) (void)pf::CloseFile(ref_);
+  }
+  OwnSlotFile(const OwnSlotFile&) = delete;
+  OwnSlotFile& operator=(const OwnSlotFile&) = delete;
+
+  int16_t S_open(int16_t mode) {
+    if (open_) return -1;
+    const OSErr e = mode == 3 ? pf::OpenReplacement(posix_, FourCC("vMkC"), FourCC("hBuf"), &ref_)
+                              : pf::OpenFile(posix_, &ref_);
+    open_ = e == 0;
+    return open_ ? 0 : -1;
+  }
+  int16_t S_read(void* buffer, int32_t at, int32_t count) {
+    return Positioned(at, count, [&](int32_t* n) { return pf::ReadFile(ref_, buffer, n); });
+  }
+  int16_t S_write(const void* buffer, int32_t at, int32_t count) {
+    return Positioned(at, count, [&](int32_t* n) { return pf::WriteFile(ref_, buffer, n); });
+  }
+  int16_t S_getEOF(int32_t* size) { return open_ && pf::GetEOF(ref_, size) == 0 ? 0 : -1; }
+  int16_t S_close() {
+    if (!open_) return -1;
+    open_ = false;
+    return pf::CloseFile(ref_) == 0 ? 0 : -1;
+  }
+
+ private:
+  template <typename Transfer>
+  int16_t Positioned(int32_t at, int32_t count, Transfer transfer) {
+    if (!open_ || at < 0 || count < 0 || pf::SetFilePos(ref_, at) != 0) return -1;
+    int32_t done = count;
+    return transfer(&done) == 0 && done == count ? 0 : -1;
+  }
+
+  std::string posix_;
+  int16_t ref_ = 0;
+  bool open_ = false;
+};
 
 // Bytes of one plane, or -1 when the planes cannot be addressed in a file
 // of 32-bit positions.
@@ -104,11 +288,12 @@ int64_t PlaneAt(int32_t storedPlanes, int32_t p, int64_t plane) {
   return kHeaderSize + (storedPlanes == 1 ? 0 : p * plane);
 }
 
-int32_t WriteSlot(const fichier& record, unsigned char* const* planes, int32_t count,
-                  int32_t height, int32_t width, int32_t channels) {
+// Writes a slot through `file` (a File_kern, or a render's own slot file).
+template <typename File>
+int32_t WriteSlot(File& file, unsigned char* const* planes, int32_t count, int32_t height,
+                  int32_t width, int32_t channels) {
   const int64_t plane = PlaneBytes(height, width);
   if (plane < 0) return -1;
-  File_kern file(&record);
   if (file.S_open(3) != 0) return -1;
   const plat::bytes::Writer header = Header(height, width, channels);
   int32_t rc = file.S_write(header.bytes().data(), 0, kHeaderSize) == 0 ? 0 : -1;
@@ -123,12 +308,12 @@ int32_t WriteSlot(const fichier& record, unsigned char* const* planes, int32_t c
   return rc;
 }
 
-int32_t ReadSlot(const fichier& record, unsigned char* const* planes, int32_t count,
-                 int32_t height, int32_t width) {
-  if (S_test_exist(&record) == 0) return 0;
+// Reads a slot's existing file through `file`.
+template <typename File>
+int32_t ReadSlot(File& file, unsigned char* const* planes, int32_t count, int32_t height,
+                 int32_t width) {
   const int64_t plane = PlaneBytes(height, width);
   if (plane < 0) return -1;
-  File_kern file(&record);
   if (file.S_open(0) != 0) return -1;
   uint8_t bytes[kHeaderSize];
   int32_t size = 0;
@@ -152,53 +337,43 @@ int32_t ReadSlot(const fichier& record, unsigned char* const* planes, int32_t co
   return rc;
 }
 
-// A slot kept in memory, as its file would be written; the slot keeps what
-// it held when the memory cannot be had.
-int32_t KeepSlot(swap_slots::RenderSlots::Kept* kept, int16_t slot, unsigned char* const* planes,
-                 int32_t count, int32_t height, int32_t width, int32_t channels) {
-  const int64_t plane = PlaneBytes(height, width);
-  if (plane < 0) return -1;
-  try {
-    std::vector<uint8_t> bytes(static_cast<size_t>(kHeaderSize + count * plane));
-    const plat::bytes::Writer header = Header(height, width, channels);
-    std::memcpy(bytes.data(), header.bytes().data(), kHeaderSize);
-    for (int32_t p = 0; p < count; ++p)
-      std::memcpy(bytes.data() + kHeaderSize + p * plane, planes[p], static_cast<size_t>(plane));
-    kept->slots[slot] = std::move(bytes);
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
-  return 0;
+// A save into one of the render's own slots, its folder made at the first.
+int32_t WriteOwnSlot(swap_slots::RenderSlots::Kept* kept, const fichier& record, int16_t slot,
+                     unsigned char* const* planes, int32_t count, int32_t height, int32_t width,
+                     int32_t channels) {
+  if (kept->folder.empty() && !MakeOwnFolder(kept, FolderOf(record))) return -1;
+  OwnSlotFile file(OwnSlotPath(*kept, slot));
+  return WriteSlot(file, planes, count, height, width, channels);
 }
 
-// A slot kept in memory read back, as its file would be.
-int32_t ReadKept(const std::vector<uint8_t>& bytes, unsigned char* const* planes, int32_t count,
-                 int32_t height, int32_t width) {
-  const int64_t plane = PlaneBytes(height, width);
-  if (plane < 0 || bytes.size() < static_cast<size_t>(kHeaderSize)) return -1;
-  const int32_t storedPlanes =
-      StoredPlanes(bytes.data(), static_cast<int64_t>(bytes.size()), height, width, plane);
-  if (storedPlanes == 0) return -1;
-  for (int32_t p = 0; p < count; ++p)
-    std::memcpy(planes[p], bytes.data() + PlaneAt(storedPlanes, p, plane), static_cast<size_t>(plane));
-  return 0;
+// A recall of one of the render's own slots; 0, planes untouched, when no
+// save of the render has written it.
+int32_t ReadOwnSlot(const swap_slots::RenderSlots::Kept& kept, int16_t slot,
+                    unsigned char* const* planes, int32_t count, int32_t height, int32_t width) {
+  const std::string path = OwnSlotPath(kept, slot);
+  if (path.empty() || !pf::CanOpenFile(path)) return 0;
+  OwnSlotFile file(path);
+  return ReadSlot(file, planes, count, height, width);
 }
 
 void DeleteSlot(int16_t slot) {
-  if (swap_slots::RenderSlots::Kept* kept = KeptFor(slot)) {
-    kept->slots.erase(slot);
+  if (const swap_slots::RenderSlots::Kept* kept = KeptFor(slot)) {
+    if (!kept->folder.empty()) (void)pf::DeleteFile(OwnSlotPath(*kept, slot));
     return;
   }
   fichier f;
   if (SwapRecord(slot, &f)) (void)S_delete(&f);
 }
 
-// True when a recall of the slot finds something to read (a file, or the
-// render's own kept planes) where the maker's folder is known.
+// True when a recall of the slot finds something to read (the maker's
+// folder's file, or the render's own) where the maker's folder is known.
 bool SlotHolds(int16_t slot) {
   fichier record;
   if (!SlotPlace(slot, &record)) return false;
-  if (const swap_slots::RenderSlots::Kept* kept = KeptFor(slot)) return kept->slots.count(slot) != 0;
+  if (const swap_slots::RenderSlots::Kept* kept = KeptFor(slot)) {
+    const std::string path = OwnSlotPath(*kept, slot);
+    return !path.empty() && pf::CanOpenFile(path);
+  }
   return S_test_exist(&record) != 0;
 }
 
@@ -219,6 +394,17 @@ void BlendWithSelf(int16_t mode, int16_t opacity, unsigned char* const* planes,
 }
 
 }  // namespace
+
+swap_slots::RenderSlots::Kept::~Kept() {
+  if (fd < 0) return;
+  const size_t slash = folder.rfind('/');
+  const std::string parentPath = slash == 0 ? "/" : folder.substr(0, slash);
+  if (const int parent = ::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); parent >= 0) {
+    RemoveOwnFolder(fd, parent, folder.c_str() + slash + 1);
+    ::close(parent);
+  }
+  ::close(fd);
+}
 
 swap_slots::RenderSlots::RenderSlots(Keeping keeping) {
   if (tRendering) return;
@@ -246,10 +432,6 @@ int32_t Effects::BufFile(int16_t mode, int16_t slot, unsigned char* plane1,
   if (mode == 3) {
     // The render clears these at its start so that no slot carries planes
     // from one render into the next; slots above them are left alone.
-    if (tKept != nullptr) {
-      tKept->slots.clear();
-      return 0;
-    }
     for (int16_t s = 0; s <= kLastClearedSlot; ++s) DeleteSlot(s);
     return 0;
   }
@@ -263,12 +445,13 @@ int32_t Effects::BufFile(int16_t mode, int16_t slot, unsigned char* plane1,
   fichier record;
   if (!SlotPlace(slot, &record)) return -1;
   if (swap_slots::RenderSlots::Kept* kept = KeptFor(slot)) {
-    if (mode == 0) return KeepSlot(kept, slot, planes, count, height, width, channels);
-    const auto it = kept->slots.find(slot);
-    return it == kept->slots.end() ? 0 : ReadKept(it->second, planes, count, height, width);
+    return mode == 0 ? WriteOwnSlot(kept, record, slot, planes, count, height, width, channels)
+                     : ReadOwnSlot(*kept, slot, planes, count, height, width);
   }
-  return mode == 0 ? WriteSlot(record, planes, count, height, width, channels)
-                   : ReadSlot(record, planes, count, height, width);
+  if (mode == 1 && S_test_exist(&record) == 0) return 0;
+  File_kern file(&record);
+  return mode == 0 ? WriteSlot(file, planes, count, height, width, channels)
+                   : ReadSlot(file, planes, count, height, width);
 }
 
 int32_t Effects::SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red,

@@ -2,9 +2,13 @@
 //
 // Slots 0 to 64 belong to one render: it clears them as it starts and reads
 // back only what it saved. Two windows' previews render on two threads at
-// once, so each render keeps those slots to itself, in memory, where no
-// other render can read or clear them. The render whose result is written
-// back into the image keeps them as the swap files in the maker's folder
+// once, so each render keeps those slots to itself, as files in a folder of
+// its own below the maker's folder, made at its first save, locked while
+// the render lives and removed with the slots when it ends, however it ends
+// (done, failed or cancelled). No other render reads, clears or removes
+// them, and they cost the disk what the maker's folder's files cost, never
+// the process's memory. The render whose result is written back into the
+// image keeps them as the swap files in the maker's folder
 // ("pspBuf<slot>.lst"), which stay there after it, as they always have.
 // Slots outside 0 to 64 outlive a render by design: they stay the files of
 // the maker's folder for every render. Outside any render (a direct call of
@@ -17,7 +21,7 @@ namespace swap_slots {
 
 // Where the slots of a render are kept.
 enum class Keeping {
-  kOwn,           // in memory, for this render only
+  kOwn,           // files in a folder of this render's own, gone when it ends
   kMakersFolder,  // the swap files of the maker's folder
 };
 

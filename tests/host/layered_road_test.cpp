@@ -182,19 +182,28 @@ TEST_F(LayeredRoadTest, OkRendersTheLayersOverThePictureAndWritesThemBack) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
-// The main view's previews keep their swap slots to themselves; OK's render, the one written
-// back, leaves the picture's planes in the maker's folder's swap file of the slot.
+// The main view's previews keep their swap slots to themselves, in folders of their own that
+// are gone once they have rendered; OK's render, the one written back, leaves the picture's
+// planes in the maker's folder's swap file of the slot.
 TEST_F(LayeredRoadTest, OksRenderLeavesTheSwapFileOfItsSaveAndThePreviewsLeaveNone) {
   tb::WindowRef w = Open();
   ASSERT_NE(w, nullptr);
   const PixelBuffer before = session_->destination;
   const std::string slot = bundle_.makersFile("pspBuf" + std::to_string(kSwapSlot) + ".lst");
+  const auto ownFolders = [&] {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(bundle_.makersFile("")))
+      n += e.path().filename().string().rfind(".vellmarkstead-slots-", 0) == 0 ? 1 : 0;
+    return n;
+  };
   bool previewed = false;
   RunEditor(w, kOk, PlantSaveThenBrightness, [&] {
     previewed = true;
     EXPECT_FALSE(std::filesystem::exists(slot));
+    EXPECT_EQ(ownFolders(), 0);
   });
   EXPECT_TRUE(previewed);
+  EXPECT_EQ(ownFolders(), 0);
   const std::vector<uint8_t> file = vmktest::ReadBytes(slot);
   ASSERT_EQ(file.size(), 10u + 3u * kWidth * kHeight);
   EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 10),

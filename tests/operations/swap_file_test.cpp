@@ -1,6 +1,13 @@
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +18,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "operations/swap_slots.h"
+#include "platform/files/file_io.h"
 #include "platform/parallel/parallel.h"
 #include "support/session.h"
 
@@ -142,13 +150,22 @@ int SlotFiles(const fs::path& folder) {
   return n;
 }
 
+// The folders of renders' own slots in the maker's folder.
+std::vector<fs::path> OwnFolders(const fs::path& folder) {
+  std::vector<fs::path> found;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().filename().string().rfind(".vellmarkstead-slots-", 0) == 0) found.push_back(e.path());
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
 // A render's own slots read back by the rules of the files, and touch no file; the slots
 // outside 0 to 64 stay the maker's folder's files.
 TEST_F(SwapFile, ARendersOwnSlotsReadAsTheFilesWouldAndLeaveTheFolder) {
   const Plane r = Pattern(4, 3, 10), g = Pattern(4, 3, 20), b = Pattern(4, 3, 30);
   const Plane one = Pattern(4, 3, 99);
   Write(1, {9, 9});
-  const RenderSlots slots(Keeping::kOwn);
+  auto slots = std::make_unique<RenderSlots>(Keeping::kOwn);
   Plane a(12, 0), c(12, 0), d(12, 0);
   // The folder's file of the slot is not this render's.
   ASSERT_EQ(Effects::BufFile(1, 1, a.data(), nullptr, nullptr, 3, 4, 1), 0);
@@ -188,6 +205,134 @@ TEST_F(SwapFile, ARendersOwnSlotsReadAsTheFilesWouldAndLeaveTheFolder) {
   ASSERT_TRUE(SetFicFromPosix(&app_.data().makersFolder, dir_.path().string()));
   ASSERT_EQ(Effects::BufFile(1, 3, keep.data(), nullptr, nullptr, 3, 4, 1), 0);
   EXPECT_EQ(keep, Plane(12, 42));
+  // The slots lie in one folder of the render's own, for its user only, and go with it.
+  ASSERT_EQ(Effects::BufFile(0, 2, const_cast<unsigned char*>(one.data()), nullptr, nullptr, 3, 4, 1), 0);
+  const std::vector<fs::path> own = OwnFolders(dir_.path());
+  ASSERT_EQ(own.size(), 1u);
+  struct stat st {};
+  ASSERT_EQ(::stat(own[0].c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(vmktest::ReadBytes(own[0] / "pspBuf2.lst").size(), 10u + 12u);
+  EXPECT_FALSE(fs::exists(own[0] / "pspBuf1.lst"));  // cleared
+  slots.reset();
+  EXPECT_TRUE(OwnFolders(dir_.path()).empty());
+  EXPECT_EQ(Bytes(1), (std::vector<unsigned char>{9, 9}));
+}
+
+// A render's own slot file holds what the maker's folder's file of the same save holds, byte
+// for byte, and reads back the same.
+TEST_F(SwapFile, ARendersOwnSlotIsTheMakersFolderFileByteForByte) {
+  const Plane r = Pattern(5, 3, 11), g = Pattern(5, 3, 22), b = Pattern(5, 3, 33);
+  unsigned char* in[3] = {const_cast<unsigned char*>(r.data()), const_cast<unsigned char*>(g.data()),
+                          const_cast<unsigned char*>(b.data())};
+  for (const int32_t channels : {1, 3}) {
+    ASSERT_EQ(Effects::BufFile(0, 9, in[0], in[1], in[2], 3, 5, channels), 0);
+    const std::vector<unsigned char> makers = Bytes(9);
+    Plane a[2][3];
+    for (int road = 0; road < 2; ++road) {
+      std::unique_ptr<RenderSlots> slots;
+      if (road == 1) {
+        slots = std::make_unique<RenderSlots>(Keeping::kOwn);
+        ASSERT_EQ(Effects::BufFile(0, 9, in[0], in[1], in[2], 3, 5, channels), 0);
+        const std::vector<fs::path> own = OwnFolders(dir_.path());
+        ASSERT_EQ(own.size(), 1u);
+        EXPECT_EQ(vmktest::ReadBytes(own[0] / "pspBuf9.lst"), makers) << channels;
+      }
+      for (Plane& p : a[road]) p.assign(15, 7);
+      ASSERT_EQ(Effects::BufFile(1, 9, a[road][0].data(), a[road][1].data(), a[road][2].data(), 3, 5, 3), 0);
+    }
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(a[1][k], a[0][k]) << channels;
+    EXPECT_EQ(a[0][0], r);
+    EXPECT_EQ(a[0][2], channels == 1 ? r : b);
+  }
+  EXPECT_TRUE(OwnFolders(dir_.path()).empty());
+}
+
+// A save into a render's own slot on a full disk fails as the maker's folder's does: -1, the
+// slot keeping the planes of its last good save (none at first), and the folder still goes.
+TEST_F(SwapFile, ARendersOwnSlotThatCannotBeWrittenIsReported) {
+  const Plane first = Pattern(3, 2, 1), second = Pattern(3, 2, 2);
+  for (const bool own : {false, true}) {
+    std::unique_ptr<RenderSlots> slots;
+    if (own) slots = std::make_unique<RenderSlots>(Keeping::kOwn);
+    ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+    plat::files::FailWritesForTesting(dir_.path().string(), ENOSPC);
+    Plane back(6, 42);
+    EXPECT_EQ(Effects::BufFile(0, 6, const_cast<unsigned char*>(first.data()), nullptr, nullptr, 2, 3, 1), -1)
+        << own;
+    EXPECT_EQ(Effects::BufFile(1, 6, back.data(), nullptr, nullptr, 2, 3, 1), 0);
+    EXPECT_EQ(back, Plane(6, 42)) << own;
+    plat::files::FailWritesForTesting("", 0);
+    ASSERT_EQ(Effects::BufFile(0, 6, const_cast<unsigned char*>(first.data()), nullptr, nullptr, 2, 3, 1), 0);
+    plat::files::FailWritesForTesting(dir_.path().string(), ENOSPC);
+    EXPECT_EQ(Effects::BufFile(0, 6, const_cast<unsigned char*>(second.data()), nullptr, nullptr, 2, 3, 1), -1)
+        << own;
+    plat::files::FailWritesForTesting("", 0);
+    ASSERT_EQ(Effects::BufFile(1, 6, back.data(), nullptr, nullptr, 2, 3, 1), 0);
+    EXPECT_EQ(back, first) << own;
+    slots.reset();
+    EXPECT_TRUE(OwnFolders(dir_.path()).empty()) << own;
+  }
+  EXPECT_EQ(plat::files::OpenFileCount(), 0);
+}
+
+// Folders that renders which died left (unlocked) go at the next render's first save, with
+// their slot files and half-written ones; a folder another render holds stays whole, and so
+// do a folder with a file of someone else's in it (its slot files go), folders of another
+// machine and the other files of the maker's folder.
+TEST_F(SwapFile, FoldersLeftByDeadRendersGoAtTheNextRendersFirstSave) {
+  Plane p = Pattern(2, 2, 3);
+  std::string stem;
+  {
+    const RenderSlots slots(Keeping::kOwn);
+    ASSERT_EQ(Effects::BufFile(0, 1, p.data(), nullptr, nullptr, 2, 2, 1), 0);
+    const std::vector<fs::path> own = OwnFolders(dir_.path());
+    ASSERT_EQ(own.size(), 1u);
+    const std::string name = own[0].filename().string();
+    stem = name.substr(0, name.rfind('.') + 1);
+  }
+  ASSERT_EQ(stem.size(), std::string(".vellmarkstead-slots-01234567.").size());
+  const auto left = [&](const std::string& name, bool userFile) {
+    const fs::path f = dir_.path() / name;
+    fs::create_directory(f);
+    fs::permissions(f, fs::perms::owner_all, fs::perm_options::replace);
+    vmktest::WriteBytes(f / "pspBuf3.lst", {1, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 2, 3, 4});
+    vmktest::WriteBytes(f / ".~pspBuf4.lst.Ab12Cd", {1});
+    if (userFile) vmktest::WriteBytes(f / "notes.txt", {7});
+    return f;
+  };
+  const fs::path dead = left(stem + "dead01", false);
+  const fs::path kept = left(stem + "user01", true);
+  const fs::path held = left(stem + "held01", false);
+  const fs::path elsewhere = left(".vellmarkstead-slots-fedcba98.other1", false);
+  Write(5, {9, 9});
+  // The lock a live render holds on its folder, as another process of this machine holds it.
+  const int heldFd = ::open(held.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(heldFd, 0);
+  ASSERT_EQ(::flock(heldFd, LOCK_EX | LOCK_NB), 0);
+  {
+    const RenderSlots slots(Keeping::kOwn);
+    // A render that saves nothing makes no folder, and so takes nothing away.
+    ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
+    EXPECT_TRUE(fs::exists(dead));
+  }
+  {
+    const RenderSlots slots(Keeping::kOwn);
+    ASSERT_EQ(Effects::BufFile(0, 1, p.data(), nullptr, nullptr, 2, 2, 1), 0);
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(kept / "notes.txt"));
+    EXPECT_FALSE(fs::exists(kept / "pspBuf3.lst"));
+    EXPECT_FALSE(fs::exists(kept / ".~pspBuf4.lst.Ab12Cd"));
+    EXPECT_TRUE(fs::exists(held / "pspBuf3.lst"));
+    EXPECT_TRUE(fs::exists(held / ".~pspBuf4.lst.Ab12Cd"));
+    EXPECT_TRUE(fs::exists(elsewhere / "pspBuf3.lst"));
+    EXPECT_EQ(OwnFolders(dir_.path()).size(), 4u);  // kept, held, elsewhere and this render's
+  }
+  ::close(heldFd);
+  EXPECT_EQ(Bytes(5), (std::vector<unsigned char>{9, 9}));
+  std::vector<fs::path> stay = {elsewhere, held, kept};
+  std::sort(stay.begin(), stay.end());
+  EXPECT_EQ(OwnFolders(dir_.path()), stay);
 }
 
 // A render that starts on another thread while this one has saved a slot clears only its
@@ -196,16 +341,23 @@ TEST_F(SwapFile, TwoRendersAtOnceTheLaterStartClearsOnlyItsOwnSlots) {
   const Plane mine = Pattern(3, 2, 40);
   const RenderSlots slots(Keeping::kOwn);
   ASSERT_EQ(Effects::BufFile(0, 5, const_cast<unsigned char*>(mine.data()), nullptr, nullptr, 2, 3, 1), 0);
-  Plane seen(6, 42);
-  std::thread([&seen] {
+  Plane seen(6, 42), theirs = Pattern(3, 2, 90), theirsBack(6, 0);
+  std::thread([&] {
     const RenderSlots other(Keeping::kOwn);
     (void)Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1);
     (void)Effects::BufFile(1, 5, seen.data(), nullptr, nullptr, 2, 3, 1);
+    // Its first save makes its own folder and takes away those no render holds: never
+    // this one's.
+    (void)Effects::BufFile(0, 5, theirs.data(), nullptr, nullptr, 2, 3, 1);
+    (void)Effects::BufFile(1, 5, theirsBack.data(), nullptr, nullptr, 2, 3, 1);
+    EXPECT_EQ(OwnFolders(dir_.path()).size(), 2u);
   }).join();
   EXPECT_EQ(seen, Plane(6, 42));
+  EXPECT_EQ(theirsBack, theirs);
   Plane back(6, 0);
   ASSERT_EQ(Effects::BufFile(1, 5, back.data(), nullptr, nullptr, 2, 3, 1), 0);
   EXPECT_EQ(back, mine);
+  EXPECT_EQ(OwnFolders(dir_.path()).size(), 1u);
 }
 
 TEST_F(SwapFile, AWriteThatCannotBeMadeIsReported) {

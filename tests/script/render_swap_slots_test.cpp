@@ -1,6 +1,7 @@
 // The save-buffer (96) and recall-buffer (97) steps of renders that run at once, and what
 // renders leave in the maker's folder: a preview's slots are its own, the render written
 // back keeps them as the folder's swap files.
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -11,6 +12,9 @@
 
 #include "operations/effects.h"
 #include "operations/swap_slots.h"
+#include "platform/files/file_io.h"
+#include "platform/parallel/cancel.h"
+#include "platform/parallel/progress.h"
 #include "script/script_file.h"
 #include "support/at_once.h"
 #include "support/session.h"
@@ -66,6 +70,13 @@ class RenderSwapSlots : public vmktest::SessionTest {
     return out;
   }
   std::string Slot(int slot) const { return dir_.file("pspBuf" + std::to_string(slot) + ".lst"); }
+  // The folders of previews' own slots in the maker's folder.
+  std::vector<fs::path> OwnFolders() const {
+    std::vector<fs::path> found;
+    for (const auto& e : fs::directory_iterator(dir_.path()))
+      if (e.path().filename().string().rfind(".vellmarkstead-slots-", 0) == 0) found.push_back(e.path());
+    return found;
+  }
 
   vmktest::TempDir dir_;
   vmktest::ScopedAppData app_;
@@ -110,6 +121,126 @@ TEST_F(RenderSwapSlots, APreviewLeavesTheFolderAndTheRenderWrittenBackLeavesItsF
   EXPECT_EQ(vmktest::ReadBytes(Slot(kSlot)), file);
   EXPECT_FALSE(fs::exists(Slot(0)));
   EXPECT_EQ(vmktest::ReadBytes(Slot(65)), earlier);
+}
+
+// A preview's slots are files of its own folder while it renders (a save-buffer step, then
+// each later step, sees them there), and the folder is gone once the render is over.
+TEST_F(RenderSwapSlots, APreviewsSlotsLieInAFolderOfItsOwnUntilItsRenderEnds) {
+  auto s = SaveInvertRecall();
+  ASSERT_NE(s, nullptr);
+  std::vector<size_t> sizes;  // of the slot file in the render's folder, at each report
+  plat::ProgressMeter meter;
+  meter.SetObserver([&](int32_t) {
+    for (const fs::path& f : OwnFolders())
+      sizes.push_back(fs::exists(f / "pspBuf4.lst") ? fs::file_size(f / "pspBuf4.lst") : 0);
+  });
+  const Bytes picture = Picture(5);
+  {
+    const plat::ProgressScope progress(&meter);
+    EXPECT_EQ(Rendered(*s, picture), Planes(picture));
+  }
+  ASSERT_FALSE(sizes.empty());
+  EXPECT_EQ(sizes.back(), 10u + 3u * kW * kH);
+  EXPECT_TRUE(OwnFolders().empty());
+  EXPECT_FALSE(fs::exists(Slot(kSlot)));
+  EXPECT_EQ(plat::files::OpenFileCount(), 0);
+}
+
+// A preview cancelled once its save has been made stops, and leaves nothing of its folder.
+TEST_F(RenderSwapSlots, ACancelledPreviewLeavesNothingOfItsFolder) {
+  auto s = SaveInvertRecall();
+  ASSERT_NE(s, nullptr);
+  plat::CancelFlag cancel;
+  plat::ProgressMeter meter;
+  bool saved = false;
+  meter.SetObserver([&](int32_t) {
+    if (OwnFolders().empty()) return;
+    saved = true;
+    cancel.Cancel();
+  });
+  const Bytes picture = Picture(6);
+  {
+    const plat::CancelScope scope(&cancel);
+    const plat::ProgressScope progress(&meter);
+    (void)s->Render(0, 0, 0, picture.data(), nullptr, nullptr, 0, 0);
+  }
+  EXPECT_TRUE(saved);
+  EXPECT_TRUE(OwnFolders().empty());
+  EXPECT_EQ(plat::files::OpenFileCount(), 0);
+}
+
+// On a maker's folder whose disk is full, a preview's save fails as the render written back's
+// does: the two render the same, and the preview leaves no folder behind.
+TEST_F(RenderSwapSlots, APreviewOnAFullDiskRendersAsTheRenderWrittenBackAndLeavesNoFolder) {
+  auto s = SaveInvertRecall();
+  ASSERT_NE(s, nullptr);
+  const Bytes picture = Picture(7);
+  plat::files::FailWritesForTesting(dir_.path().string(), ENOSPC);
+  const Bytes preview = Rendered(*s, picture);
+  EXPECT_TRUE(OwnFolders().empty());
+  Bytes back;
+  {
+    const swap_slots::RenderSlots slots(swap_slots::Keeping::kMakersFolder);
+    back = Rendered(*s, picture);
+  }
+  plat::files::FailWritesForTesting("", 0);
+  ASSERT_FALSE(preview.empty());
+  EXPECT_EQ(preview, back);
+  EXPECT_NE(preview, Planes(picture));  // nothing recalled: the inverted picture
+  EXPECT_FALSE(fs::exists(Slot(kSlot)));
+}
+
+// A script that saves and recalls one and three planes under several blend modes and
+// opacities renders as a preview byte for byte what the render written back renders, and
+// the slot files that render leaves hold the preview's planes.
+TEST_F(RenderSwapSlots, APreviewRecallsByteForByteWhatTheRenderWrittenBackRecalls) {
+  ScriptFile s;
+  ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  struct Step {
+    int16_t effect, from, to, slot, mode, opacity;
+  };
+  const Step steps[] = {
+      {96, 0, 2, 4, 0, 255},   // the composite into slot 4
+      {96, 0, 3, 7, 1, 200},   // red into slot 7 (added to itself at 200)
+      {9, 0, 2, 0, 0, 255},    // invert the composite
+      {97, 0, 4, 7, 0, 255},   // slot 7 over green
+      {97, 0, 2, 4, 1, 128},   // slot 4 added over the composite at half
+      {96, 0, 5, 64, 0, 255},  // blue into the last slot a render clears
+      {9, 0, 5, 0, 0, 255},
+      {97, 0, 5, 64, 3, 255},  // and back under another mode
+      {97, 0, 3, 30, 1, 255},  // a slot nobody saved: red added to itself
+  };
+  int16_t o = 1;
+  for (const Step& st : steps) {
+    s.SetEffect(0, 1, o, st.effect, 0, 0, 0, 0);
+    s.SetAct(0, 1, o, 1);
+    s.SetFromChannel(0, 1, o, st.from);
+    s.SetToChannel(0, 1, o, st.to);
+    s.SetParam1(0, 1, o, st.slot);
+    s.SetMode(0, 1, o, st.mode);
+    s.SetOpa(0, 1, o, st.opacity);
+    s.SetMChannel(0, 1, o, 0);
+    s.SetIntExt(0, 1, o, 1);
+    ++o;
+  }
+  const Bytes picture = Picture(8);
+  const Bytes preview = Rendered(s, picture);
+  ASSERT_FALSE(preview.empty());
+  EXPECT_TRUE(OwnFolders().empty());
+  Bytes back;
+  {
+    const swap_slots::RenderSlots slots(swap_slots::Keeping::kMakersFolder);
+    back = Rendered(s, picture);
+  }
+  EXPECT_EQ(preview, back);
+  EXPECT_NE(preview, Planes(picture));
+  // What the render written back left in slot 7: the red plane as it stood before its save.
+  const Bytes seven = vmktest::ReadBytes(Slot(7));
+  ASSERT_EQ(seven.size(), 10u + kW * kH);
+  const Bytes planes = Planes(picture);
+  EXPECT_EQ(Bytes(seven.begin() + 10, seven.end()), Bytes(planes.begin(), planes.begin() + kW * kH));
+  EXPECT_EQ(vmktest::ReadBytes(Slot(64)).size(), 10u + kW * kH);
+  EXPECT_FALSE(fs::exists(Slot(30)));
 }
 
 }  // namespace
