@@ -28,6 +28,7 @@
 #include "engines/families/effect_families.h"
 #include "platform/files/file_io.h"
 #include "platform/files/file_types.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/progress.h"
 #include "platform/toolbox/api/ui_services.h"
 
@@ -273,6 +274,9 @@ void CarbonEditPlugin::OpaModAPEimage(int32_t left, int32_t top, int32_t right, 
     }
   auto mix = [&table](int32_t s, int32_t f) { return table[static_cast<size_t>(s) * 256 + static_cast<size_t>(f)]; };
   for (int32_t y = top; y < bottom; ++y) {
+    // Only the render road's mix runs under a cancel flag; stopped, the road puts back the
+    // images it kept, so the rest of the rows need not be mixed.
+    if (plat::Cancelled()) return;
     // Writing separates the destination from a body it shares; the source
     // and spare are only read, through their const forms, so they stay
     // shared.

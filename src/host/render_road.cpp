@@ -371,6 +371,8 @@ int32_t CarbonEditPlugin::WriteBackPlanes(const uint8_t* red, const uint8_t* gre
   r->inRect.bottom = static_cast<int16_t>(r->inRect.top + 1);
   r->outRect = r->inRect;
   for (int32_t y = 0; y < height && r->outRect.bottom <= r->imageRect.bottom; ++y) {
+    // Stopped, the road puts the images it kept back: the rest of the rows need not be written.
+    if (plat::Cancelled()) return -1;
     const size_t plane = static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width);
     for (int32_t x = 0; x < width; ++x) {
       const uint8_t v[3] = {red[plane + x], green[plane + x], blue[plane + x]};

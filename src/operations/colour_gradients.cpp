@@ -14,6 +14,8 @@
 
 #include "operations/effect_support.h"
 #include "operations/effects.h"
+#include "platform/parallel/cancel.h"
+#include "platform/parallel/progress.h"
 #include "platform/random/random.h"
 
 using effect_support::Blend;
@@ -153,8 +155,13 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
     A[i] = rampOpacity[j];
   };
 
+  // The painting and the blend below go pixel after pixel (the dither's draws come in the
+  // pixels' order): each takes half of the operation's progress, reported row by row, and a
+  // stopped render ends at the next row. Its owner drops what it leaves.
+  const int64_t rows = int64_t{y1} - y0 + 1;
   if (kind == 1 || kind == 2) {
     for (int32_t y = y0; y <= y1; ++y) {
+      if (plat::Cancelled()) return -1;
       for (int32_t x = x0; x <= x1; ++x) {
         int32_t t;
         if (kind == 1) {
@@ -167,6 +174,7 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
         }
         paintRamp(static_cast<int64_t>(y) * width + x, t);
       }
+      plat::ReportProgress(int64_t{y} - y0 + 1, 2 * rows);
     }
   } else if (kind == 0) {
     auto line = [&](int32_t x, int32_t y, int32_t s) {
@@ -179,10 +187,29 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
                static_cast<int16_t>(cy), static_cast<int16_t>(x), static_cast<int16_t>(y),
                rampOpacity[j], 255);
     };
-    for (int32_t y = y0; y <= y1; ++y) line(x0, y, (y - y0) + h + 2 * w);
-    for (int32_t x = x0; x <= x1; ++x) line(x, y1, x - x0);
-    for (int32_t y = y1; y >= y0; --y) line(x1, y, w + (y1 - y));
-    for (int32_t x = x1; x >= x0; --x) line(x, y0, w + h + (x1 - x));
+    // The lines to the border's pixels, one side after another.
+    const int64_t lines = 2 * (int64_t{w} + 1) + 2 * (int64_t{h} + 1);
+    int64_t drawn = 0;
+    auto next = [&] {
+      plat::ReportProgress(drawn++, 2 * lines);
+      return !plat::Cancelled();
+    };
+    for (int32_t y = y0; y <= y1; ++y) {
+      if (!next()) return -1;
+      line(x0, y, (y - y0) + h + 2 * w);
+    }
+    for (int32_t x = x0; x <= x1; ++x) {
+      if (!next()) return -1;
+      line(x, y1, x - x0);
+    }
+    for (int32_t y = y1; y >= y0; --y) {
+      if (!next()) return -1;
+      line(x1, y, w + (y1 - y));
+    }
+    for (int32_t x = x1; x >= x0; --x) {
+      if (!next()) return -1;
+      line(x, y0, w + h + (x1 - x));
+    }
   }
 
   // The fade curve: opacity falls slowly at first, then steeply.
@@ -191,6 +218,7 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
   const int32_t op = Clamp255(opacity);
 
   for (int32_t y = y0; y <= y1; ++y) {
+    if (plat::Cancelled()) return -1;
     for (int32_t x = x0; x <= x1; ++x) {
       const int64_t i = static_cast<int64_t>(y) * width + x;
       int32_t base;
@@ -211,6 +239,7 @@ int32_t Effects::ColorCirc(int16_t mode, int16_t opacity, unsigned char* plane, 
       const int32_t old = plane[i];
       plane[i] = Mix(old, Combine(mode, old, V[i]), weight);
     }
+    plat::ReportProgress(rows + y - y0 + 1, 2 * rows);
   }
   return 0;
 }

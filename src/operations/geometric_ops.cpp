@@ -15,6 +15,7 @@
 #include "operations/effect_support.h"
 #include "operations/effects.h"
 #include "platform/parallel/byte_passes.h"
+#include "platform/parallel/cancel.h"
 #include "platform/types/plane_view.h"
 #include "raster/distortion_warp.h"
 #include "raster/plane_copy.h"
@@ -71,22 +72,36 @@ int32_t TwirlCore(int16_t mode, int16_t opacity, View plane, const unsigned char
     const float cy = static_cast<float>(r.bottom - r.top) * static_cast<float>(centreY) / 100 + 0.5f;
     const double R = std::sqrt(static_cast<double>(cx) * cx + static_cast<double>(cy) * cy);
     const double turn = static_cast<double>(angle) / (2 * kPi * R);
-    for (int32_t y = r.top; y <= r.bottom; ++y) {
-      for (int32_t x = r.left; x <= r.right; ++x) {
-        const double dx = x - static_cast<double>(cx);
-        const double dy = y - static_cast<double>(cy);
-        const double rr = std::sqrt(dx * dx + dy * dy);
-        const double theta = std::atan2(dy, dx) + std::fabs(R - rr) * turn;
-        // Held to 32 bits before the conversion: a centre far outside the plane puts the
-        // source position beyond them, where it reads nothing anyway.
-        const int32_t sx = TruncToInt32(
-            rr * static_cast<double>(static_cast<float>(std::cos(theta))) + cx + 0.5);
-        const int32_t sy = TruncToInt32(
-            rr * static_cast<double>(static_cast<float>(std::sin(theta))) + cy + 0.5);
-        const bool inside = sx >= 0 && sx < plane.width - 1 && sy >= 0 && sy < plane.height - 1;
-        work.get()[plane.Index(x, y)] = inside ? plane.At(sx, sy) : 0;
-      }
-    }
+    // Each pixel reads the plane and writes its own work sample: the rows run in bands on the
+    // shared threads. An arctangent, a sine and a cosine a pixel took 1.5 s a plane of
+    // 6000 x 4000 on one thread under load (4 to 5 s for the composite), during which the
+    // render could be neither followed nor stopped.
+    unsigned char* const out = work.get();
+    const IRect region = r;
+    plat::ParallelFor(
+        r.top, r.bottom + 1, effect_support::kPixelBandRows,
+        [=](int32_t first, int32_t end) {
+          for (int32_t y = first; y < end; ++y) {
+            // A stopped render blends nothing back (below): the rows left need not be made.
+            if (plat::Cancelled()) return;
+            for (int32_t x = region.left; x <= region.right; ++x) {
+              const double dx = x - static_cast<double>(cx);
+              const double dy = y - static_cast<double>(cy);
+              const double rr = std::sqrt(dx * dx + dy * dy);
+              const double theta = std::atan2(dy, dx) + std::fabs(R - rr) * turn;
+              // Held to 32 bits before the conversion: a centre far outside the plane puts
+              // the source position beyond them, where it reads nothing anyway.
+              const int32_t sx = TruncToInt32(
+                  rr * static_cast<double>(static_cast<float>(std::cos(theta))) + cx + 0.5);
+              const int32_t sy = TruncToInt32(
+                  rr * static_cast<double>(static_cast<float>(std::sin(theta))) + cy + 0.5);
+              const bool inside =
+                  sx >= 0 && sx < plane.width - 1 && sy >= 0 && sy < plane.height - 1;
+              out[plane.Index(x, y)] = inside ? plane.At(sx, sy) : 0;
+            }
+          }
+        });
+    if (plat::Cancelled()) return -1;
   }
   BlendBack(mode, opacity, plane, work.get(), mask, r);
   return 0;

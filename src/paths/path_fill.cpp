@@ -17,7 +17,9 @@
 #include "paths/path_list.h"
 #include "paths/text_objects.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "platform/types/plane_view.h"
 
 namespace {
@@ -525,7 +527,12 @@ int32_t FeatherFill(plat::PlaneView<S> out, VFLine** rows, int32_t value, int32_
   }
 
   auto at = [&](int32_t y, int32_t x) { return inside.At(x, y); };
+  // Every edge pixel stamps the whole kernel (510 x 510 values at the largest feather): the
+  // stamping goes row by row for seconds on a long outline, so it reports its rows, and a
+  // stopped render ends it at the next row (its owner drops the mask).
   for (int32_t y = 0; y < height; ++y) {
+    if (plat::Cancelled()) return -1;
+    plat::ReportProgress(y, height);
     for (int32_t x = 0; x < width; ++x) {
       if (at(y, x) != 1) continue;
       S* o = &out.At(x, y);

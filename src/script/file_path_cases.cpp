@@ -17,7 +17,9 @@
 #include "operations/effects.h"
 #include "paths/path_fill.h"
 #include "paths/path_list.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "script/displace_map_loader.h"
 #include "script/render_cases.h"
 
@@ -135,10 +137,14 @@ int32_t FillLayerPaths(RenderCall& c) {
   if (!inside) return -1;
   inside.Clear();
   if (s.currentPaths != nullptr) {
+    // A feathered fill is nearly all the operation's time; a stopped one colours nothing.
+    const plat::ProgressStage filling(0.0, 0.8);
     const KeptDrawPar kept;
     s.currentPaths->SetDrw(nullptr, s.drawPar);
     FillColPath(0, s.currentPaths, a.h, a.w, inside.get(), 1, a.ah, 1.0f, 1.0f, 0, 0, 255, a.p1);
   }
+  if (plat::Cancelled()) return 0;
+  const plat::ProgressStage colouring(0.8, 1.0);
   // Over the whole plane, not only the area: the fill's region reaches one row and one
   // column beyond the area, which would otherwise take the colour whatever the paths are.
   for (int64_t i = 0; i < n; ++i)

@@ -192,7 +192,7 @@ int32_t Emboss(RenderCall& c) {
 int32_t FindEdge(RenderCall& c) {
   const CaseArgs a(c);
   const int16_t depth = ScaledDistance(a.p2, a.scaleX);
-  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
+  ForEachTargetInTurn(c, kWithInk, [&](uint8_t* x, int32_t) {
     Effects::FindEdge(a.mode, a.opa, x, c.mask, a.h, a.w, 0, 0, a.aw, a.ah, a.p1, depth, a.p3);
   });
   return 0;

@@ -82,7 +82,7 @@ int32_t Fog(RenderCall& c) {
 
 int32_t Twirl(RenderCall& c) {
   const CaseArgs a(c);
-  ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) {
+  ForEachTargetInTurn(c, kWithoutInk, [&](uint8_t* x, int32_t) {
     Effects::Twirl(a.mode, a.opa, x, c.mask, a.h, a.w, 0, 0, a.aw, a.ah, a.p1, a.p2, a.p3);
   });
   return 0;

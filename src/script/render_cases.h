@@ -23,6 +23,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/parallel/cancel.h"
+#include "platform/parallel/progress.h"
 #include "script/effect_registries.h"
 #include "script/script_file.h"
 
@@ -62,6 +64,26 @@ void ForEachTarget(const RenderCall& call, InkPlane withInk, F f) {
   static constexpr int32_t kChannels[4] = {3, 4, 5, 2};
   for (int32_t k = 0; k < count; ++k)
     if (uint8_t* x = CompositePlane(call, kChannels[k])) f(x, k);
+}
+
+// ForEachTarget for an operation that does its whole work on each plane in turn (its long
+// loops run once a plane): each plane takes an even part of the operation's progress, so that
+// the later planes move the meter on rather than finding it at the end of the first's loops,
+// and a stopped render starts no further plane.
+template <class F>
+void ForEachTargetInTurn(const RenderCall& call, InkPlane withInk, F f) {
+  if (call.plane != nullptr) {
+    f(call.plane, 0);
+    return;
+  }
+  const int32_t count = withInk && call.script->colourModel == 0 ? 4 : 3;
+  static constexpr int32_t kChannels[4] = {3, 4, 5, 2};
+  for (int32_t k = 0; k < count; ++k) {
+    if (plat::Cancelled()) return;
+    const plat::ProgressStage stage(static_cast<double>(k) / count,
+                                    static_cast<double>(k + 1) / count);
+    if (uint8_t* x = CompositePlane(call, kChannels[k])) f(x, k);
+  }
 }
 
 // A colour ramp as the operations read it: the opacity table, then the four colour tables.

@@ -139,6 +139,9 @@ int32_t ScriptFile::SelectColours(const Oprn* op, uint8_t* mask) {
   const RampTables tables = RampTablesOf(ramp[0]);
   ramp.reset();
   const auto level = static_cast<int16_t>(PercentTo255(ext->SelLevel[0]));
+  // The gradient reports its rows as an operation's: here it only narrows the mask, and must
+  // leave the operation's share of the progress to the operation.
+  const plat::ProgressStage none(0.0, 0.0);
   Effects::ColorCirc(0, level, mask, planeHeight, planeWidth, 0, 0, areaWidth, areaHeight, 1,
                      nullptr, tables.data(), 0, static_cast<int16_t>(ext->SelValueC[0]),
                      static_cast<int16_t>(ext->SelValueD[0]),

@@ -145,7 +145,7 @@ int32_t ColourCircle(RenderCall& c) {
   if (c.op->LutVign == nullptr) return 0;
   const CaseArgs a(c);
   const RampTables r = RampTablesOf(*c.op->LutVign);
-  ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t k) {
+  ForEachTargetInTurn(c, kWithoutInk, [&](uint8_t* x, int32_t k) {
     Effects::ColorCirc(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah,
                        static_cast<int16_t>(k + 1), c.mask, r.data(), a.p1, a.p2, a.p3, a.p4,
                        a.p5, 5);

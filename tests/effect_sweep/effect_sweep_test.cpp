@@ -25,6 +25,9 @@
 #include "engines/patterns/screen_record.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "paths/path_list.h"
+#include "platform/parallel/cancel.h"
+#include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "platform/random/random.h"
 #include "script/effect_registries.h"
 #include "script/effect_table.h"
@@ -610,6 +613,94 @@ std::vector<int16_t> AllEffects() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, EffectSweep, ::testing::ValuesIn(AllEffects()),
+                         [](const ::testing::TestParamInfo<int16_t>& info) {
+                           return "Effect" + std::to_string(info.param);
+                         });
+
+// --- Stopped renders ------------------------------------------------------------------------
+
+// The operations that run for seconds at their largest on a 6000 x 4000 photo, with the
+// largest values the operation lists offer on the composite (Param1 .. Param5).
+struct Largest {
+  int16_t effect;
+  int16_t params[5];
+};
+const Largest kLongest[] = {
+    {83, {100, 100, 100, 1, 0}},          // radial blur: a spin of 100 samples about the corner
+    {84, {500, 360, 0, 0, 0}},            // motion blur: streaks of 500
+    {95, {1000, 100, 100, 0, 0}},         // twirl
+    {91, {128, 0, 255, 255, 255}},        // contour lines: 128 levels
+    {79, {255, 100, 100, 100, 2}},        // colour circle, diamond, dithered
+    {24, {360, 100, 1, 0, 0}},            // image loaded with its relief and alpha
+    {22, {100, 0, 0, 0, 0}},              // colour matrix at its largest noise
+    {44, {255, 10, 128, 0, 0}},           // edges at their deepest
+    {27, {255, 255, 0, 0, 0}},            // the layer's paths filled with the widest feather
+};
+
+class StoppedRender : public EffectSweep {};
+
+// A render stopped as the operation first reports its progress ends there: at one thread the
+// meter takes no further report and the planes are not the whole render's (the operation left
+// its work unfinished rather than running on to its end); at three no more reports than a band
+// a thread had begun.
+TEST_P(StoppedRender, EndsAtTheFlag) {
+  const Largest* row = nullptr;
+  for (const Largest& l : kLongest) {
+    if (l.effect == GetParam()) row = &l;
+  }
+  ASSERT_NE(row, nullptr);
+  const int16_t n = row->effect;
+  const Picture picture = MakePicture(kW, kH);
+  auto make = [&] {
+    auto s = NewScript(n, Planes::kThree, kW, kH);
+    void (ScriptFile::*const set[5])(int16_t, int16_t, int16_t, int16_t) = {
+        &ScriptFile::SetParam1, &ScriptFile::SetParam2, &ScriptFile::SetParam3,
+        &ScriptFile::SetParam4, &ScriptFile::SetParam5};
+    for (int k = 0; k < 5; ++k) (s.get()->*set[k])(0, 1, 1, row->params[k]);
+    return s;
+  };
+  auto whole = make();
+  ASSERT_NE(whole, nullptr);
+  const Bytes complete = RenderPlanes(*whole, picture);
+  ASSERT_NE(complete, InputPlanes(picture)) << Label(n) << " changes nothing at its largest";
+  // Past the loading of the planes: the operation's own first report.
+  const int32_t opening = static_cast<int32_t>(ScriptFile::kProgressLoadingShare * plat::ProgressMeter::kWhole);
+  for (const int threads : {1, 3}) {
+    plat::SetThreadCount(threads);
+    plat::ProgressMeter meter;
+    plat::CancelFlag flag;
+    std::vector<int32_t> reports;
+    size_t raisedAt = 0;
+    meter.SetObserver([&](int32_t parts) {
+      reports.push_back(parts);
+      if (parts > opening && !flag.cancelled()) {
+        raisedAt = reports.size();
+        flag.Cancel();
+      }
+    });
+    auto s = make();
+    Bytes stopped;
+    {
+      const plat::CancelScope cancel(&flag);
+      const plat::ProgressScope progress(&meter);
+      stopped = RenderPlanes(*s, picture);
+    }
+    plat::SetThreadCount(0);
+    ASSERT_TRUE(flag.cancelled()) << Label(n) << " reported nothing past the loading";
+    EXPECT_LE(reports.size() - raisedAt, static_cast<size_t>(threads - 1)) << Label(n) << " at " << threads;
+    if (threads == 1) {
+      EXPECT_NE(stopped, complete) << Label(n) << " ran on to its end once stopped";
+    }
+  }
+}
+
+std::vector<int16_t> LongestEffects() {
+  std::vector<int16_t> v;
+  for (const Largest& l : kLongest) v.push_back(l.effect);
+  return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheirLargest, StoppedRender, ::testing::ValuesIn(LongestEffects()),
                          [](const ::testing::TestParamInfo<int16_t>& info) {
                            return "Effect" + std::to_string(info.param);
                          });

@@ -11,6 +11,7 @@
 #include "host/host_fixture.h"
 #include "host/plugin_entry.h"
 #include "host/session/app_object.h"
+#include "platform/parallel/parallel.h"
 #include "platform/parallel/progress.h"
 
 namespace {
@@ -317,6 +318,100 @@ TEST_F(RenderRoadTest, TheRenderReportsItsShareInOrderToTheEnd) {
   SetRenderStartWatcher(nullptr);
   SetRenderProgressWatcher(nullptr);
   EXPECT_TRUE(reports.empty());
+}
+
+// A combined-layer file of one active operation on the composite: the radial blur at the
+// largest the image tools offer, a spin of 100 samples about the picture's far corner.
+void WriteRadialBlurLayers(const std::string& path) {
+  ScriptFile s;
+  ASSERT_EQ(s.I_ScriptFile(3, 4, 4, 72.0f, 4, 4, 0, 0, 3, 3), 0);
+  s.SetEffect(0, 1, 1, 83, 0, 0, 0, 0);
+  s.SetAct(0, 1, 1, 1);
+  s.SetToChannel(0, 1, 1, 2);
+  s.SetParam1(0, 1, 1, 100);
+  s.SetParam2(0, 1, 1, 100);
+  s.SetParam3(0, 1, 1, 100);
+  s.SetParam4(0, 1, 1, 1);
+  s.SetOpa(0, 1, 1, 255);
+  fichier f;
+  ASSERT_TRUE(SetFicFromPosix(&f, path));
+  File_kern file(&f);
+  ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+}
+
+struct ThreadCountFor {
+  explicit ThreadCountFor(int n) { plat::SetThreadCount(n); }
+  ~ThreadCountFor() { plat::SetThreadCount(0); }
+};
+
+// The reports of the road's renders, and Cancel pressed at the first report of `stopAt` or
+// more (never, with 0); `stoppedAt` the index of that report.
+struct RoadReports {
+  std::vector<int32_t> reports;
+  int32_t stoppedAt = -1;
+  explicit RoadReports(int32_t stopAt) {
+    SetRenderProgressWatcher([this, stopAt](int32_t parts) {
+      reports.push_back(parts);
+      if (stopAt > 0 && parts >= stopAt && stoppedAt < 0) {
+        stoppedAt = static_cast<int32_t>(reports.size()) - 1;
+        CancelRender();
+      }
+    });
+  }
+  ~RoadReports() { SetRenderProgressWatcher(nullptr); }
+};
+
+// The radial blur at its largest through OK's road: its share of the bar rises band by band
+// (16 rows a band, 16 bands), never more than a band's worth at once; Cancel pressed halfway
+// through it ends the render there: nothing is reported after it at one thread (no more than
+// a report a thread had begun at four), the picture is as it was and the session says why.
+TEST_F(RenderRoadTest, TheRadialBlurAtItsLargestMovesTheBarAndStopsAtCancel) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(320, 256, 1))});
+  WriteRadialBlurLayers(bundle_.file("radial.lay"));
+  const std::vector<uint8_t> shown = Bytes(s->destination);
+  constexpr int32_t kWhole = plat::ProgressMeter::kWhole;
+  {
+    const ThreadCountFor one(1);
+    RoadReports road(0);
+    ASSERT_EQ(s->RenderLayerFile(bundle_.file("radial.lay")), 0);
+    // The operation's share: the render's part of the road past the loading of the planes.
+    std::vector<int32_t> inside;
+    for (const int32_t p : road.reports)
+      if (p > kWhole / 10 && p <= kWhole * 85 / 100) inside.push_back(p);
+    EXPECT_GE(inside.size(), 15u);
+    for (size_t i = 1; i < road.reports.size(); ++i)
+      EXPECT_LE(road.reports[i] - road.reports[i - 1], kWhole / 16) << i;
+    EXPECT_EQ(road.reports.back(), kWhole);
+  }
+  s->doBack();
+  ASSERT_EQ(Bytes(s->destination), shown);
+  for (const int threads : {1, 4}) {
+    const ThreadCountFor count(threads);
+    RoadReports road(kWhole / 2);
+    EXPECT_LT(s->RenderLayerFile(bundle_.file("radial.lay")), 0) << threads;
+    ASSERT_GE(road.stoppedAt, 0) << threads;
+    EXPECT_LE(road.reports.size() - static_cast<size_t>(road.stoppedAt) - 1,
+              static_cast<size_t>(threads - 1))
+        << threads;
+    EXPECT_LT(road.reports.back(), kWhole * 85 / 100) << threads;
+    EXPECT_EQ(Bytes(s->destination), shown) << threads;
+    EXPECT_EQ(s->lastError, "the render was cancelled");
+  }
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// Cancel pressed once the render is over, while the planes are written back: the write-back
+// and the mix stop there (nothing more is reported), and the picture is as it was.
+TEST_F(RenderRoadTest, CancelWhileWritingBackStopsTheWriteBack) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(120, 90, 1))});
+  vmktest::WriteBrightnessLayers(bundle_.file("bright.lay"), 10);
+  const std::vector<uint8_t> shown = Bytes(s->destination);
+  RoadReports road(plat::ProgressMeter::kWhole * 86 / 100);
+  EXPECT_LT(s->RenderLayerFile(bundle_.file("bright.lay")), 0);
+  ASSERT_GE(road.stoppedAt, 0);
+  EXPECT_EQ(road.reports.size(), static_cast<size_t>(road.stoppedAt) + 1);
+  EXPECT_EQ(Bytes(s->destination), shown);
+  EXPECT_EQ(s->lastError, "the render was cancelled");
 }
 
 // Every version renders before any is written: Cancel in the last render leaves every file

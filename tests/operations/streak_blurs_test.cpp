@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/core/plane_geometry.h"
 #include "operations/effects.h"
+#include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
+#include "platform/parallel/progress.h"
 #include "support/session.h"
 
 namespace {
@@ -24,22 +28,29 @@ Plane Noise(int32_t w, int32_t h, uint32_t seed) {
 
 // The blurs written plainly, sample by sample, every index of the range
 // visited, mode 0 at full opacity: the mean of the samples strictly inside.
+// Row y of the region into `out` (the plane's row).
+template <typename Gather>
+void ReferenceRow(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                  int32_t y, Gather gather, unsigned char* out) {
+  for (int32_t x = x0; x <= x1; ++x) {
+    int64_t sum = 0, n = 0;
+    gather(x, y, [&](double fx, double fy) {
+      if (!(fx > -3e9 && fx < 3e9 && fy > -3e9 && fy < 3e9)) return;
+      const auto xs = static_cast<int64_t>(fx), ys = static_cast<int64_t>(fy);
+      if (xs <= x0 || xs >= x1 || ys <= y0 || ys >= y1) return;
+      sum += src[ys * w + xs];
+      ++n;
+    });
+    out[x] = static_cast<unsigned char>(n > 0 ? sum / n : 0);
+  }
+}
+
 template <typename Gather>
 Plane Reference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
                 Gather gather) {
   Plane out = src;
   for (int32_t y = y0; y <= y1; ++y)
-    for (int32_t x = x0; x <= x1; ++x) {
-      int64_t sum = 0, n = 0;
-      gather(x, y, [&](double fx, double fy) {
-        if (!(fx > -3e9 && fx < 3e9 && fy > -3e9 && fy < 3e9)) return;
-        const auto xs = static_cast<int64_t>(fx), ys = static_cast<int64_t>(fy);
-        if (xs <= x0 || xs >= x1 || ys <= y0 || ys >= y1) return;
-        sum += src[ys * w + xs];
-        ++n;
-      });
-      out[static_cast<size_t>(y) * w + x] = static_cast<unsigned char>(n > 0 ? sum / n : 0);
-    }
+    ReferenceRow(src, w, x0, y0, x1, y1, y, gather, out.data() + static_cast<size_t>(y) * w);
   return out;
 }
 
@@ -61,16 +72,21 @@ Plane ZoomReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t
   });
 }
 
-Plane MotionReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                      int16_t length, int16_t angle) {
+// The streak's samples of one pixel, every index visited.
+auto MotionGather(int16_t length, int16_t angle) {
   const double theta = angle * 3.141592654 / 180.0;
   const float c = static_cast<float>(std::cos(theta)), s = static_cast<float>(std::sin(theta));
-  return Reference(src, w, x0, y0, x1, y1, [&](int32_t x, int32_t y, const auto& add) {
+  return [=](int32_t x, int32_t y, const auto& add) {
     for (int32_t k = 0; k < length; ++k) {
       const float fk = static_cast<float>(k);
       add(c * fk + static_cast<float>(x), s * fk + static_cast<float>(y));
     }
-  });
+  };
+}
+
+Plane MotionReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                      int16_t length, int16_t angle) {
+  return Reference(src, w, x0, y0, x1, y1, MotionGather(length, angle));
 }
 
 class StreakBlur : public vmktest::SessionTest {};
@@ -267,11 +283,12 @@ TEST_F(StreakBlur, AWideZoomWithAFarCentreStaysIn64Bits) {
             0);
 }
 
-Plane SpinReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                    int16_t count, int16_t centreX, int16_t centreY) {
+// The spin's samples of one pixel, every index visited.
+auto SpinGather(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int16_t count, int16_t centreX,
+                int16_t centreY) {
   const int64_t cx = static_cast<int64_t>(x1 - x0) * centreX / 100;
   const int64_t cy = static_cast<int64_t>(y1 - y0) * centreY / 100;
-  return Reference(src, w, x0, y0, x1, y1, [&](int32_t x, int32_t y, const auto& add) {
+  return [=](int32_t x, int32_t y, const auto& add) {
     const double dx = x - static_cast<double>(cx), dy = y - static_cast<double>(cy);
     const float r = static_cast<float>(std::sqrt(dx * dx + dy * dy));
     float a = 0.0f;
@@ -281,7 +298,12 @@ Plane SpinReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t
       const double ak = a + k * 6.283185308 / 360.0;
       add(r * std::cos(ak) + static_cast<double>(cx), r * std::sin(ak) + static_cast<double>(cy));
     }
-  });
+  };
+}
+
+Plane SpinReference(const Plane& src, int32_t w, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                    int16_t count, int16_t centreX, int16_t centreY) {
+  return Reference(src, w, x0, y0, x1, y1, SpinGather(x0, y0, x1, y1, count, centreX, centreY));
 }
 
 // A spin longer than a turn counts each degree as often as the index range
@@ -324,6 +346,125 @@ TEST_F(StreakBlur, ASpinPastOneTurnEqualsEverySampleVisited) {
   Effects::RadialBlur(0, 255, more.data(), nullptr, nullptr, 9, 13, 0, 0, 12, 8, nullptr, 1, 500,
                       40, 60, 1);
   EXPECT_NE(more, turn);
+}
+
+// Every share a meter took, in its order, and a cancel flag it raises at the first share of
+// `raiseAt` or more (never, with 0).
+struct StoppingMeter {
+  plat::ProgressMeter meter;
+  plat::CancelFlag flag;
+  std::vector<int32_t> reports;
+  int32_t raisedAt = -1;  // index of the report that raised the flag
+  explicit StoppingMeter(int32_t raiseAt) {
+    meter.SetObserver([this, raiseAt](int32_t parts) {
+      reports.push_back(parts);
+      if (raiseAt > 0 && parts >= raiseAt && raisedAt < 0) {
+        raisedAt = static_cast<int32_t>(reports.size()) - 1;
+        flag.Cancel();
+      }
+    });
+  }
+};
+
+// The blurs at the largest the operation lists offer, stopped: a spin of 100 samples about the
+// corner and a streak of 500 along the rows, on a 1600 x 1600 picture (the spin runs seconds
+// at one thread), the flag raised as the meter takes the fifth of the hundred bands of 16 rows.
+// Each row is then whole (the plain walk's) or as it was: at one thread exactly the five bands
+// reported are done and nothing more is reported; at three and eight no more than a band a
+// thread besides them is done (each thread ends the row it is in), and a report after the flag
+// can only be one a thread had begun as the flag went up.
+TEST_F(StreakBlur, AStoppedBlurEndsWithinARowOfEachThread) {
+  const int32_t w = 1600, h = 1600, band = 16, bands = h / band, stopAt = 5;
+  const Plane src[3] = {Noise(w, h, 31), Noise(w, h, 32), Noise(w, h, 33)};
+  for (const int threads : {1, 3, 8}) {
+    plat::SetThreadCount(threads);
+    for (const bool spin : {true, false}) {
+      StoppingMeter m(stopAt * plat::ProgressMeter::kWhole / bands);
+      Plane p[3] = {src[0], src[1], src[2]};
+      {
+        const plat::CancelScope cancel(&m.flag);
+        const plat::ProgressScope progress(&m.meter);
+        if (spin)
+          ASSERT_EQ(Effects::RadialBlur(0, 255, p[0].data(), p[1].data(), p[2].data(), h, w, 0, 0,
+                                        w - 1, h - 1, nullptr, 3, 100, 100, 100, 1),
+                    0);
+        else
+          ASSERT_EQ(Effects::MotionBlur(0, 255, p[0].data(), p[1].data(), p[2].data(), h, w, 0, 0,
+                                        w - 1, h - 1, nullptr, 3, 500, 360),
+                    0);
+      }
+      const std::string what = std::string(spin ? "spin" : "streak") + " at " +
+                               std::to_string(threads) + " threads";
+      ASSERT_TRUE(m.flag.cancelled()) << what;
+      EXPECT_EQ(m.reports[m.raisedAt], stopAt * plat::ProgressMeter::kWhole / bands) << what;
+      EXPECT_LE(m.reports.size() - m.raisedAt - 1, static_cast<size_t>(threads - 1)) << what;
+      int32_t done = 0, last = -1;
+      std::vector<unsigned char> row(static_cast<size_t>(w));
+      for (int32_t y = 0; y < h; ++y) {
+        const size_t at = static_cast<size_t>(y) * w;
+        bool touched = false;
+        for (int k = 0; k < 3; ++k)
+          touched = touched || !std::equal(p[k].begin() + at, p[k].begin() + at + w, src[k].begin() + at);
+        if (!touched) continue;
+        ++done;
+        last = y;
+        // The three planes are blurred together: the first measured against the plain walk,
+        // the others only touched with it.
+        if (spin)
+          ReferenceRow(src[0], w, 0, 0, w - 1, h - 1, y,
+                       SpinGather(0, 0, w - 1, h - 1, 100, 100, 100), row.data());
+        else
+          ReferenceRow(src[0], w, 0, 0, w - 1, h - 1, y, MotionGather(500, 360), row.data());
+        ASSERT_TRUE(std::equal(row.begin(), row.end(), p[0].begin() + at))
+            << what << ": row " << y << " is neither done nor untouched";
+        for (int k = 1; k < 3; ++k)
+          ASSERT_FALSE(std::equal(p[k].begin() + at, p[k].begin() + at + w, src[k].begin() + at))
+              << what << ": row " << y << " of plane " << k << " was left behind";
+      }
+      EXPECT_GE(done, stopAt * band) << what;
+      EXPECT_LE(done, (stopAt + threads - 1) * band) << what;
+      if (threads == 1) {
+        EXPECT_EQ(done, stopAt * band) << what;
+        EXPECT_EQ(last, stopAt * band - 1) << what;
+      }
+    }
+  }
+  plat::SetThreadCount(0);
+}
+
+// The meter follows the gathering, not the copies the blurs read from: at one thread, as the
+// meter takes band n of the rows, exactly the rows of the first n bands are blurred.
+TEST_F(StreakBlur, TheMeterFollowsTheRowsBlurred) {
+  const int32_t w = 300, h = 200, band = 16, bands = (h + band - 1) / band;
+  const Plane src = Noise(w, h, 41);
+  plat::SetThreadCount(1);
+  for (const bool spin : {true, false}) {
+    Plane p = src;
+    std::vector<int32_t> rowsAtReport;
+    plat::ProgressMeter meter;
+    meter.SetObserver([&](int32_t) {
+      int32_t rows = 0;
+      for (int32_t y = 0; y < h; ++y) {
+        const size_t at = static_cast<size_t>(y) * w;
+        if (!std::equal(p.begin() + at, p.begin() + at + w, src.begin() + at)) ++rows;
+      }
+      rowsAtReport.push_back(rows);
+    });
+    {
+      const plat::ProgressScope progress(&meter);
+      if (spin)
+        Effects::RadialBlur(0, 255, p.data(), nullptr, nullptr, h, w, 0, 0, w - 1, h - 1, nullptr,
+                            1, 100, 100, 100, 1);
+      else
+        Effects::MotionBlur(0, 255, p.data(), nullptr, nullptr, h, w, 0, 0, w - 1, h - 1, nullptr,
+                            1, 500, 360);
+    }
+    ASSERT_EQ(rowsAtReport.size(), static_cast<size_t>(bands)) << spin;
+    for (int32_t n = 1; n <= bands; ++n)
+      EXPECT_EQ(rowsAtReport[n - 1], std::min(n * band, h)) << "band " << n << (spin ? " spin" : " streak");
+    EXPECT_EQ(meter.parts(), plat::ProgressMeter::kWhole);
+  }
+  plat::SetThreadCount(0);
 }
 
 TEST(StreakBlurOutOfMemory, NoWorkPlaneNoChange) {

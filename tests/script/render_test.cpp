@@ -159,6 +159,49 @@ TEST_F(Render, EachOperationEndsItsShareOfTheProgress) {
   EXPECT_EQ(two.back(), whole);
 }
 
+// The radial blur at its largest (a spin of 100 samples about the far corner) moves the meter
+// through its share as it blurs: at one thread, as each report comes, the rows blurred are
+// those of the bands the report counts, sixteen rows a band, thirteen bands, and nothing of the
+// operation's share is reported before its first band is done.
+TEST_F(Render, TheRadialBlurReportsTheRowsItHasBlurred) {
+  const int32_t w = 320, h = 200, band = 16, bands = (h + band - 1) / band;
+  Setup(3, w, h);
+  Op(1, 83, 0, 2, {100, 100, 100, 1});
+  std::vector<uint8_t> pixels(4 * n_);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>((i * 2654435761u) >> 24);
+  plat::SetThreadCount(1);
+  const int32_t whole = plat::ProgressMeter::kWhole;
+  const auto loaded = static_cast<int32_t>(whole * ScriptFile::kProgressLoadingShare);
+  std::vector<std::pair<int32_t, int32_t>> seen;  // (report, rows blurred then)
+  plat::ProgressMeter meter;
+  meter.SetObserver([&](int32_t parts) {
+    const uint8_t* red = s_.ChannelPlane(3, 0);
+    int32_t rows = 0;
+    for (int32_t y = 0; red != nullptr && y < h; ++y)
+      for (int32_t x = 0; x < w; ++x)
+        if (red[static_cast<size_t>(y) * w + x] != pixels[4 * (static_cast<size_t>(y) * w + x)]) {
+          ++rows;
+          break;
+        }
+    seen.emplace_back(parts, rows);
+  });
+  {
+    const plat::ProgressScope scope(&meter);
+    RenderAll(pixels.data());
+  }
+  plat::SetThreadCount(0);
+  int32_t inside = 0;
+  for (const auto& [parts, rows] : seen) {
+    if (parts <= loaded) continue;
+    ++inside;
+    const int64_t done =
+        (static_cast<int64_t>(parts - loaded) * bands + (whole - loaded) / 2) / (whole - loaded);
+    EXPECT_EQ(rows, std::min<int64_t>(done * band, h)) << "at " << parts;
+  }
+  EXPECT_EQ(inside, bands);
+  EXPECT_EQ(seen.back().first, whole);
+}
+
 TEST_F(Render, LayersClearScratchPlanesAndCallerPlanesAreTakenOnce) {
   LayerFile* stack = s_.GetStack(0);
   stack->AddLaye(1, new Laye);

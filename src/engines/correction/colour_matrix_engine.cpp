@@ -1,6 +1,7 @@
 #include "engines/correction/colour_matrix_engine.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "app/core/colour_spaces.h"
 #include "app/core/memory_manager.h"
@@ -10,6 +11,8 @@
 #include "engines/records/engine_frame.h"
 #include "operations/effects.h"
 #include "platform/memory/block.h"
+#include "platform/parallel/cancel.h"
+#include "platform/parallel/progress.h"
 
 void MiscColMat::SetColMatPar(const ColMatPar* record) { Copy_ColMatPar(record, par_.get()); }
 
@@ -81,7 +84,11 @@ int32_t Vignette(int16_t blendMode, int16_t opacity, int16_t channels, int32_t h
       f[c * kColMatCells + k] = ColMatChannel(cells[k], c);
 
   int32_t p = 0;
-  for (int32_t y = y0; y <= y1; ++y) {
+  // The draws go pixel after pixel, so the rows cannot be shared out: they report themselves,
+  // and a stopped render ends at the next row (its owner drops what is left).
+  const int64_t rows = int64_t{y1} - y0 + 1;
+  bool stopped = false;
+  for (int32_t y = y0; y <= y1 && !(stopped = plat::Cancelled()); ++y) {
     for (int32_t x = x0; x <= x1; ++x) {
       const GridPoint g = At(x, y, left, top, spanX, spanY);
       const int64_t i = static_cast<int64_t>(y) * width + x;
@@ -94,9 +101,10 @@ int32_t Vignette(int16_t blendMode, int16_t opacity, int16_t channels, int32_t h
       // Past the row's end the position jumps to a fresh random place.
       if (++p > 255) p = S2_alea(0);
     }
+    plat::ReportProgress(int64_t{y} - y0 + 1, rows);
   }
   S2_alea(1);
-  return 0;
+  return stopped ? -1 : 0;
 }
 
 }  // namespace
@@ -153,6 +161,17 @@ void MiscColMat::FillBuf(int16_t planes, int16_t blendMode, int16_t opacity, int
   uint8_t* plane[3] = {red, green, blue};
   auto* a = reinterpret_cast<uint8_t*>(A.get());
   auto* b = reinterpret_cast<uint8_t*>(B.get());
+  // The steps' shares of the progress, as they divide the time of a 6000 x 4000 render (the
+  // grid's colours, drawn pixel after pixel, the longest); each reports within its share, and
+  // a stopped render takes no further step (its owner drops the planes).
+  std::optional<plat::ProgressStage> step;
+  auto next = [&step](double from, double to) {
+    step.reset();
+    if (plat::Cancelled()) return false;
+    step.emplace(from, to);
+    return true;
+  };
+  next(0.0, 0.15);
   for (int64_t i = 0; i < n; ++i)
     for (int32_t c = 0; c < 4; ++c)
       a[4 * i + c] = b[4 * i + c] = c == 3 ? 0 : plane[count == 3 ? c : 0][i];
@@ -160,13 +179,16 @@ void MiscColMat::FillBuf(int16_t planes, int16_t blendMode, int16_t opacity, int
   plat::Block<uint8_t> T(n, WorkSource());
   if (apply == 1) {
     const ColMatPar& r = *par_;
+    if (!next(0.15, 0.55)) return;
     ProcessVignette1(0, 255, count == 3 ? 4 : 1, height, width, B.get(), nullptr, in.left,
                      in.top, in.right, in.bottom, r.cells, static_cast<int16_t>(r.noise));
     if (!T) return;
+    if (!next(0.55, 0.65)) return;
     Effects::HSLBlend(0, 255, height, width, B.get(), nullptr, in.left, in.top, in.right,
                       in.bottom, static_cast<int16_t>(r.shift[0]), static_cast<int16_t>(r.shift[1]),
                       static_cast<int16_t>(r.shift[2]), 0);
     const int16_t k = PercentTo255Int16(r.contrast);
+    if (!next(0.65, 0.8)) return;
     if (count == 3) {
       Effects::AdjContrast(0, 255, b, height, width, 0, 0, width, height, 4, nullptr, k, 0, 0);
       // Channel 3 of the grid is the share of the source image kept.
@@ -190,10 +212,12 @@ void MiscColMat::FillBuf(int16_t planes, int16_t blendMode, int16_t opacity, int
   }
 
   if (count == 1) {
+    if (!next(0.8, 1.0)) return;
     vmkrec::BlendEffect(red, T.get(), mask, width, area, blendMode, opacity);
     return;
   }
   for (int32_t c = 0; c < 3; ++c) {
+    if (!next(0.8 + 0.2 * c / 3, 0.8 + 0.2 * (c + 1) / 3)) return;
     for (int64_t i = 0; i < n; ++i) T[i] = b[4 * i + c];
     vmkrec::BlendEffect(plane[c], T.get(), mask, width, area, blendMode, opacity);
   }

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "app/core/memory_manager.h"
 #include "app/image_import.h"
 #include "operations/effects.h"
+#include "platform/parallel/cancel.h"
+#include "platform/parallel/progress.h"
 #include "script/displace_map_loader.h"
 #include "script/effect_registries.h"
 #include "script/script_file.h"
@@ -63,6 +66,23 @@ plat::Block<uint8_t> Buffers(int32_t count, int64_t each) {
   return b;
 }
 
+// The loaders' part of the operation's progress spent reading and scaling the picture; the
+// planes it is put into share the rest (at 6000 x 4000 each put, a texture's relief and blend,
+// takes as long as the load or longer).
+constexpr double kLoadShare = 0.2;
+
+// put(k) for each of `count` planes, each in an even part of the progress after the load; a
+// stopped render puts no further plane (its owner drops them).
+template <typename Put>
+void PutInTurn(int32_t count, Put put) {
+  for (int32_t k = 0; k < count; ++k) {
+    if (plat::Cancelled()) return;
+    const plat::ProgressStage stage(kLoadShare + (1.0 - kLoadShare) * k / count,
+                                    kLoadShare + (1.0 - kLoadShare) * (k + 1) / count);
+    put(k);
+  }
+}
+
 // A tile side from a parameter and a scale, at most 1000; 0 when not positive.
 int32_t TileSide(float value) {
   if (!(value >= 1.0f)) return 0;
@@ -90,10 +110,14 @@ int32_t LoadImageFile(ScriptFile* script, Oprn* op, int16_t alpha) {
   uint8_t* b[4] = {};
   for (int32_t k = 0; k < colours + (withAlpha ? 1 : 0); ++k) b[k] = bufs.get() + k * n;
   uint8_t* fourth = withAlpha ? b[colours] : nullptr;
-  if (AS_GetResizedImage(&j.file, 0, 0, j.fh - rows, right, j.fh, j.cw, j.ch, 0, 0, j.cw, j.ch,
-                         j.composite ? 3 : 0, b[0], j.composite ? b[1] : nullptr,
-                         j.composite ? b[2] : nullptr, fourth) == -1)
-    return -1;
+  {
+    const plat::ProgressStage loading(0.0, kLoadShare);
+    if (AS_GetResizedImage(&j.file, 0, 0, j.fh - rows, right, j.fh, j.cw, j.ch, 0, 0, j.cw,
+                           j.ch, j.composite ? 3 : 0, b[0], j.composite ? b[1] : nullptr,
+                           j.composite ? b[2] : nullptr, fourth) == -1)
+      return -1;
+  }
+  if (plat::Cancelled()) return -1;
   plat::Block<uint8_t> mask;
   if (s.OperationMask(op, &mask) != 0) return -1;
   uint8_t* target[3] = {};
@@ -107,12 +131,12 @@ int32_t LoadImageFile(ScriptFile* script, Oprn* op, int16_t alpha) {
                          op->Param2);
   };
   if (!j.composite) {
-    put(target[0], withAlpha ? fourth : b[0]);
+    PutInTurn(1, [&](int32_t) { put(target[0], withAlpha ? fourth : b[0]); });
     return 1;
   }
   // A CMYK script's ink plane was handed no source: it takes nothing.
-  for (int32_t k = 0; k < 3; ++k) put(target[k], b[k]);
-  if (withAlpha) put(plane6, fourth);
+  PutInTurn(withAlpha ? 4 : 3,
+            [&](int32_t k) { put(k < 3 ? target[k] : plane6, k < 3 ? b[k] : fourth); });
   return 1;
 }
 
@@ -205,6 +229,7 @@ int32_t LoadImageFrame(ScriptFile* script, Oprn* op, int16_t mode) {
   int16_t frameMode = 0;
   int32_t first = op->Param1;
   int32_t st = 0;
+  std::optional<plat::ProgressStage> loading(std::in_place, 0.0, kLoadShare);
   if (mode == 0) {
     st = AS_GetResizedImage(&j.file, 0, 0, top, right, j.fh - 1, j.cw, j.ch, 0, 0, j.cw, j.ch,
                             j.composite ? 3 : 0, b[0], b[1], b[2], nullptr);
@@ -219,15 +244,18 @@ int32_t LoadImageFrame(ScriptFile* script, Oprn* op, int16_t mode) {
     first = op->Opa;
   }
   if (st == -1) return -1;
+  loading.reset();
+  if (plat::Cancelled()) return -1;
   plat::Block<uint8_t> mask;
   if (s.OperationMask(op, &mask, false) != 0) return -1;
   uint8_t* target[3] = {};
   if (!TargetPlanes(j, target)) return -1;
   // A CMYK script's ink plane was handed no source: it takes nothing.
-  for (int32_t k = 0; k < colours; ++k)
+  PutInTurn(colours, [&](int32_t k) {
     Effects::LoadInFrame(target[k], b[k], mask.get(), s.planeHeight, s.planeWidth, frameMode,
                          first, op->Param2, op->Param3, op->Param4, op->Param5, 0, 0,
                          s.areaWidth, s.areaHeight, j.cw, j.ch);
+  });
   return 1;
 }
 

@@ -108,7 +108,8 @@ void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
   const bool owns = reports && bands > 1;
   std::atomic<int32_t> done{0};
   auto bandDone = [&] {
-    if (!reports) return;
+    // The bands of a stopped loop run on to nothing: the meter stays where the work stopped.
+    if (!reports || Cancelled()) return;
     const int32_t n = done.fetch_add(1, std::memory_order_relaxed) + 1;
     span.meter->Raise(span.from + (span.to - span.from) * n / bands);
   };
