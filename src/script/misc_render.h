@@ -64,10 +64,22 @@ class MiscRender {
   // Modes 2 and 3 render a window's preview of the picture fitted into it: the file's
   // lengths are read at the preview's scale (ScriptFile::fittedPreview).
   bool fittedPreview = false;
+  // Modes 2 and 3: the whole picture's size at the planes' scale when the planes hold only a
+  // window of it (a zoomed preview renders the part its view shows). The script's area is then
+  // the whole picture's, so that the file's places and lengths are read at the planes' scale
+  // as a render of the whole picture on planes of that scale reads them; 0 x 0 keeps the
+  // area FillBuf is given.
+  int32_t wholeWidth = 0;
+  int32_t wholeHeight = 0;
+  // Modes 2 and 3: how far around a sample the file's render reads, in samples of planes of
+  // width x height at the scale above (StackReach, script/render_reach.h); kReachesWhole when
+  // it has no bound, or when the file cannot be read (a render then fails as it would).
+  int32_t SourceReach(int32_t width, int32_t height);
 
  private:
   ScriptFile* MakeScript(int32_t areaWidth, int32_t areaHeight, int32_t planeWidth,
                          int32_t planeHeight);
+  int32_t LoadSource(ScriptFile* s, CPathList* paths);
   int32_t RenderSource(ScriptFile* s, CPathList* paths, uint8_t* fourth);
   void KeepPlanes(ScriptFile* s, int32_t planeWidth, int32_t planeHeight);
 };

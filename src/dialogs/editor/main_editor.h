@@ -62,19 +62,16 @@ std::string PinmainTitle(int16_t family);
 bool IsPathlessFamily(int16_t family);
 
 // What the main view shows of the picture. At Fit the whole picture fitted
-// into the view (the preview size); away from Fit the pan rectangle's
-// pixels at one scale, fitted into the view as the other dialogs' views
-// show theirs, so that 1:1 shows one picture pixel a view pixel. The
-// zoomed picture is cut from the whole picture rendered at the scale shown
-// (at most the picture's own size): the layers' lengths, paths and places
-// are the whole picture's, which a render of the rectangle alone would not
-// keep.
+// into the view (the preview size). Away from Fit the picture at the current
+// zoom, one scale for both axes (10000 = one picture pixel a view pixel),
+// from the pan rectangle's corner: the rectangle is the view's size at that
+// zoom, kept inside the picture, so the picture fills the view wherever it is
+// larger than the view at that zoom.
 struct PinmainZoom {
   bool zoomed = false;
   int32_t shownWidth = 0, shownHeight = 0;  // view pixels the picture covers
   double step = 1.0;                        // picture pixels a view pixel
   int32_t left = 0, top = 0;                // picture pixel at the shown picture's top-left corner
-  int32_t renderWidth = 0, renderHeight = 0;  // the whole picture rendered at this size
   bool operator==(const PinmainZoom&) const = default;
 };
 
@@ -228,6 +225,15 @@ class VMKpinmainUI final : public EffectFrame {
   // follows it and both tables are rendered for it.
   void FollowZoom();
   void ApplyIndex(plat::tb::WindowRef window, int32_t index);
+  // '+' (direction 1) and '-' (-1): the next zoom of the table above or below
+  // the one shown; '+' at Fit leaves Fit for the first step above it.
+  void ZoomStep(plat::tb::WindowRef window, int direction);
+  void LeaveFit(plat::tb::WindowRef window);
+  // The pan rectangle of the view at `zoom` about picture point (cx, cy).
+  void PanAtZoom(double cx, double cy, int32_t zoom);
+  // The navigator's frame as the user left it: moved, the view follows it at
+  // the same zoom; resized, the zoom is the one that shows the frame.
+  void TakeNavigatorFrame();
   void ShowFitControls();
   void ShowOverlay();
   bool ReadRGB(const Point& where);
