@@ -175,6 +175,43 @@ int32_t MiscRender::FillBuf(int16_t, int16_t blendMode, int16_t opacity, int16_t
   return 0;
 }
 
+// The source is read straight into the script's planes, as FillBuf reads it into the caller's
+// and copies it over; at mode 0 and full opacity FillBuf's blend back gives the caller the
+// render's samples, and its fourth plane stays as read, which is read again once the render
+// is kept (the render's own plane 6 goes to the kept planes first).
+int32_t MiscRender::RenderPhoto(int16_t apply, int32_t photoLeft, int32_t photoTop, int32_t photoRight,
+                                int32_t photoBottom, float scaleX, float scaleY, int32_t w, int32_t h,
+                                const std::function<void(uint8_t* const planes[4])>& take) {
+  if (kept == nullptr || (mode != 2 && mode != 3) || w <= 0 || h <= 0) return -1;
+  width = w;
+  height = h;
+  const bool whole = wholeWidth > 0 && wholeHeight > 0;
+  const std::unique_ptr<ScriptFile> s(MakeScript(whole ? wholeWidth : w, whole ? wholeHeight : h, w, h));
+  if (s == nullptr) return -1;
+  s->fittedPreview = fittedPreview;
+  const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+  uint8_t* planes[4] = {};
+  for (int32_t c = 0; c < 4; ++c) {
+    planes[c] = s->planes != nullptr ? reinterpret_cast<uint8_t*>(s->planes->CreBuf(3 + c)) : nullptr;
+    if (planes[c] == nullptr) return -1;
+    std::memset(planes[c], 0, n);
+  }
+  const auto read = [&](uint8_t* red, uint8_t* green, uint8_t* blue) {
+    vmkrec::PrepareEngineSource(3, 3, 255,
+                                vmkrec::MakeSourceRequest(w, h, w, h, photoLeft, photoTop, photoRight, photoBottom,
+                                                          scaleX, scaleY, red, green, blue, planes[3]));
+  };
+  read(planes[0], planes[1], planes[2]);
+  if (apply == 1 && RenderSource(s.get(), nullptr, planes[3]) != 0) return -1;
+  KeepPlanes(s.get(), w, h);
+  if (apply == 1) {
+    std::memset(planes[3], 0, n);
+    read(nullptr, nullptr, nullptr);
+  }
+  take(planes);
+  return 0;
+}
+
 void MiscRender::CollectChans(int32_t w, int32_t h, unsigned char** table) {
   if (table == nullptr || kept == nullptr || w <= 0 || h <= 0) return;
   const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "app/core/file_records.h"
 
@@ -37,6 +38,14 @@ class MiscRender {
                   int32_t bottom, int32_t photoLeft, int32_t photoTop, int32_t photoRight,
                   int32_t photoBottom, float scaleX, float scaleY, int32_t width, int32_t height,
                   uint8_t* red, uint8_t* green, uint8_t* blue, uint8_t* fourth, uint8_t* mask);
+  // FillBuf's render of modes 2 and 3 over the host photo's rectangle (source 3) at blend
+  // mode 0 and full opacity, on the script's own planes alone: `take` is handed the planes
+  // FillBuf would leave in the caller's red, green, blue and fourth planes (w x h, rows from
+  // the bottom, the whole area), before they go, where FillBuf takes four more planes of the
+  // caller's for them. 0, or -1 on failure (`take` is not called).
+  int32_t RenderPhoto(int16_t apply, int32_t photoLeft, int32_t photoTop, int32_t photoRight, int32_t photoBottom,
+                      float scaleX, float scaleY, int32_t w, int32_t h,
+                      const std::function<void(uint8_t* const planes[4])>& take);
   // Hands out copies of the kept planes at width x height into table[6..89] (other entries
   // untouched); the caller owns them (blocks of the session's registry, or of the plain
   // allocator outside a session).

@@ -268,27 +268,19 @@ bool RenderZoomedPreview(const fichier& file, int16_t apply, int32_t docW, int32
     render.wholeWidth = plan.wholeWidth;
     render.wholeHeight = plan.wholeHeight;
   }
-  const size_t n = PlaneSize(plan.width, plan.height);
-  vmkrec::ScratchBytes made[4] = {vmkrec::ScratchBytes(n), vmkrec::ScratchBytes(n), vmkrec::ScratchBytes(n),
-                                  vmkrec::ScratchBytes(n)};
-  uint8_t* target[4] = {};
-  for (int c = 0; c < 4; ++c) {
-    if (!made[c].valid()) return false;
-    target[c] = made[c].data();
-    std::memset(target[c], 0, n);
-  }
-  // The picture's rectangle under the planes, read a plane sample every sampleStep pixels.
+  // The picture's rectangle under the planes, read a plane sample every sampleStep pixels;
+  // the render's planes are the script's own, cut into the view's as they are handed over.
   const double p = plan.sampleStep;
   const int32_t photoLeft = std::clamp(Rounded(plan.x0 * p), 0, docW - 1);
   const int32_t photoTop = std::clamp(Rounded(plan.y0 * p), 0, docH - 1);
   const int32_t photoRight = std::clamp(Rounded((plan.x0 + plan.width) * p) - 1, photoLeft, docW - 1);
   const int32_t photoBottom = std::clamp(Rounded((plan.y0 + plan.height) * p) - 1, photoTop, docH - 1);
   const auto read = static_cast<float>(p);
-  if (render.FillBuf(3, 0, 255, 3, apply, nullptr, 0, 0, plan.width, plan.height, photoLeft, photoTop, photoRight,
-                     photoBottom, read, read, plan.width, plan.height, target[0], target[1], target[2], target[3],
-                     nullptr) != 0)
+  if (render.RenderPhoto(apply, photoLeft, photoTop, photoRight, photoBottom, read, read, plan.width, plan.height,
+                         [&](uint8_t* const rendered[4]) {
+                           for (int c = 0; c < 4; ++c) CutPart(rendered[c], plan, part, planes[c], w);
+                         }) != 0)
     return false;
-  for (int c = 0; c < 4; ++c) CutPart(target[c], plan, part, planes[c], w);
   if (extra == nullptr) return true;
   uint8_t* channels[MiscRender::kKeptPlanes] = {};
   render.CollectChans(plan.width, plan.height, channels);
