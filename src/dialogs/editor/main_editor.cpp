@@ -503,8 +503,18 @@ void VMKpinmainUI::ShowOverlay() {
   }
 }
 
+// The zoom the fitted picture is shown at: the table's first entry for a
+// picture larger than the view, but a picture smaller than the view is fitted
+// into it enlarged, beyond the table's first entry (100 %).
+int32_t VMKpinmainUI::FitZoom() const {
+  const float fx = static_cast<float>(previewWidth) / static_cast<float>(AtLeastOne(imageWidth));
+  const float fy = static_cast<float>(previewHeight) / static_cast<float>(AtLeastOne(imageHeight));
+  const auto fitted = static_cast<int32_t>(std::min(fx, fy) * 10000.0f);
+  return previewWidth > 0 && previewHeight > 0 && fitted > kOneToOne ? fitted : zoomTable[minIndex];
+}
+
 void VMKpinmainUI::DrawWindowContent(tb::WindowRef w) {
-  const int32_t shown = fitFlag == 1 ? zoomTable[minIndex] : curZoom;
+  const int32_t shown = fitFlag == 1 ? FitZoom() : curZoom;
   char text[32];
   std::snprintf(text, sizeof text, "%3.0f%%", static_cast<double>(static_cast<float>(shown) / 100.0f));
   tb::SetControlText(Ctl(kZoomText), text);
@@ -605,7 +615,7 @@ void VMKpinmainUI::ZoomStep(tb::WindowRef w, int direction) {
   const bool fit = fitFlag == 1;
   // Below Fit there is nothing more of the picture to show.
   if (fit && direction < 0) return;
-  const int32_t from = fit ? zoomTable[minIndex] : curZoom;
+  const int32_t from = fit ? FitZoom() : curZoom;
   int32_t index = direction > 0 ? maxIndex : minIndex;
   if (direction > 0) {
     for (int32_t k = minIndex; k <= maxIndex; ++k)

@@ -229,6 +229,8 @@ class VMKpinmainUI final : public EffectFrame {
   // the one shown; '+' at Fit leaves Fit for the first step above it.
   void ZoomStep(plat::tb::WindowRef window, int direction);
   void LeaveFit(plat::tb::WindowRef window);
+  // The zoom the zoom text says at Fit.
+  int32_t FitZoom() const;
   // The pan rectangle of the view at `zoom` about picture point (cx, cy).
   void PanAtZoom(double cx, double cy, int32_t zoom);
   // The navigator's frame as the user left it: moved, the view follows it at

@@ -33,7 +33,14 @@ class PinmainZoomTest : public vmktest::MainEditorTest {
  protected:
   void SetUp() override {
     MainEditorTest::SetUp();
-    Start(kWidth, kHeight);
+    Open(kWidth, kHeight);
+  }
+
+  // A document of the given size with the layer.
+  void Open(int32_t width, int32_t height) {
+    width_ = width;
+    height_ = height;
+    Start(static_cast<int16_t>(width), static_cast<int16_t>(height));
     UsePhoto();
     doc()->Initialize();
     MakeLayers(1);
@@ -59,8 +66,8 @@ class PinmainZoomTest : public vmktest::MainEditorTest {
   // view pixel's share of it: the result scaled down.
   double BlockMean(double x0, double y0, double stepX, double stepY, int k) const {
     const auto first = [](double from) { return static_cast<int32_t>(std::ceil(from - 0.5)); };
-    const int32_t xa = std::clamp(first(x0), 0, kWidth - 1), xb = std::clamp(first(x0 + stepX), xa + 1, kWidth);
-    const int32_t ya = std::clamp(first(y0), 0, kHeight - 1), yb = std::clamp(first(y0 + stepY), ya + 1, kHeight);
+    const int32_t xa = std::clamp(first(x0), 0, width_ - 1), xb = std::clamp(first(x0 + stepX), xa + 1, width_);
+    const int32_t ya = std::clamp(first(y0), 0, height_ - 1), yb = std::clamp(first(y0 + stepY), ya + 1, height_);
     double sum = 0;
     for (int32_t y = ya; y < yb; ++y)
       for (int32_t x = xa; x < xb; ++x) sum += Lifted(x, y, k);
@@ -79,20 +86,20 @@ class PinmainZoomTest : public vmktest::MainEditorTest {
     const bool fit = editor.fitFlag == 1;
     // At Fit the picture fills the fitted size, cut to whole pixels, each
     // side at its own step.
-    const double step = fit ? static_cast<double>(kWidth) / editor.previewWidth : 10000.0 / zoom;
-    const double stepY = fit ? static_cast<double>(kHeight) / editor.previewHeight : step;
+    const double step = fit ? static_cast<double>(width_) / editor.previewWidth : 10000.0 / zoom;
+    const double stepY = fit ? static_cast<double>(height_) / editor.previewHeight : step;
     EXPECT_EQ(z.zoomed, !fit);
     EXPECT_NEAR(z.step, step, 1e-9);
     const VMKimabox* view = editor.mainView();
     const int32_t vw = editor.viewWidth, vh = editor.viewHeight;
     const int32_t dw = view->displayedWidth(), dh = view->displayedHeight();
-    EXPECT_EQ(dw, std::min<int32_t>(vw, static_cast<int32_t>(std::lround(kWidth / step))));
-    EXPECT_EQ(dh, std::min<int32_t>(vh, static_cast<int32_t>(std::lround(kHeight / stepY))));
+    EXPECT_EQ(dw, std::min<int32_t>(vw, static_cast<int32_t>(std::lround(width_ / step))));
+    EXPECT_EQ(dh, std::min<int32_t>(vh, static_cast<int32_t>(std::lround(height_ / stepY))));
     // The part shown lies inside the picture.
     EXPECT_GE(z.left, 0);
     EXPECT_GE(z.top, 0);
-    EXPECT_LE(z.left + dw * step, kWidth + 1.0);
-    EXPECT_LE(z.top + dh * step, kHeight + 1.0);
+    EXPECT_LE(z.left + dw * step, width_ + 1.0);
+    EXPECT_LE(z.top + dh * step, height_ + 1.0);
     int wrong = 0;
     double sum = 0, worst = 0;
     for (int32_t y = 0; y < dh; ++y)
@@ -120,6 +127,8 @@ class PinmainZoomTest : public vmktest::MainEditorTest {
 
   static double CentreX(const PinmainZoom& z) { return z.left + z.shownWidth * z.step / 2; }
   static double CentreY(const PinmainZoom& z) { return z.top + z.shownHeight * z.step / 2; }
+
+  int32_t width_ = kWidth, height_ = kHeight;
 };
 
 // 1:1, +, -, 1:1, Fit, +, 1:1 in a row: each shows the scale its text says.
@@ -282,6 +291,29 @@ TEST_F(PinmainZoomTest, TheNavigatorsFrameMovedAndResized) {
         .Do(resize);
   };
   driver_.Advance(0.6).Press(kMain, kOneToOne).Advance(0.6).Press(kMain, kZoomIn).Advance(0.6).Do(move);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
+// A picture smaller than the view is fitted into it enlarged: the text says
+// that zoom at Fit, + goes on from it, and 1:1 shows the whole picture at
+// 100 % in the middle of the view.
+TEST_F(PinmainZoomTest, APictureSmallerThanTheViewSaysItsFittedZoom) {
+  Open(320, 200);
+  VMKpinmainUI editor;
+  driver_.Advance(0.6)
+      .Do([&](tb::WindowRef w) { ExpectShows(editor, w, 20000, "Fit"); })
+      .Press(kMain, kZoomIn)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) { ExpectShows(editor, w, 10000 + 70000 * 5 / 32, "+ from Fit"); })
+      .Press(kMain, kOneToOne)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        ExpectShows(editor, w, 10000, "1:1");
+        EXPECT_EQ(editor.ViewZoom().left, 0);
+        EXPECT_EQ(editor.ViewZoom().shownWidth, 320);
+      })
+      .Press(kMain, kCancel);
   EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
   EXPECT_TRUE(driver_.errors().empty());
 }
