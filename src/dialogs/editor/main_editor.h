@@ -14,7 +14,9 @@
 //
 // It is a description and hooks on the one dialog frame (window, timer,
 // modal run, close box, typing, resizing); zoom, pan, navigator, readout and
-// the zoom slider behave as in every effect dialog. The layer-stack render
+// the zoom slider behave as in every effect dialog, but for the part shown
+// away from Fit, which is the view's size at the zoom the zoom text says
+// (PanAtZoom), and the render of only that part. The layer-stack render
 // at view size (PrepareBuf) runs on the frame's preview worker: the newest
 // request wins, a stale render stops, and the planes of the last complete
 // render stay shown until the next is ready. On a denser screen it renders

@@ -295,6 +295,29 @@ TEST_F(PinmainZoomTest, TheNavigatorsFrameMovedAndResized) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A resize away from Fit shows 100 % about the middle of the part shown, in
+// the view's new size.
+TEST_F(PinmainZoomTest, AResizeKeepsTheMiddleAtOneToOne) {
+  VMKpinmainUI editor;
+  PinmainZoom zoomed;
+  driver_.Advance(0.6)
+      .Press(kMain, kOneToOne)
+      .Advance(0.6)
+      .Press(kMain, kZoomIn)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef) { zoomed = editor.ViewZoom(); })
+      .Resize(900, 700)
+      .Advance(0.6)
+      .Do([&](tb::WindowRef w) {
+        ExpectShows(editor, w, 10000, "resized");
+        EXPECT_NEAR(CentreX(editor.ViewZoom()), CentreX(zoomed), 1.0);
+        EXPECT_NEAR(CentreY(editor.ViewZoom()), CentreY(zoomed), 1.0);
+      })
+      .Press(kMain, kCancel);
+  EXPECT_EQ(editor.Do_PinmainDlg(117), 0);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // A picture smaller than the view is fitted into it enlarged: the text says
 // that zoom at Fit, + goes on from it, and 1:1 shows the whole picture at
 // 100 % in the middle of the view.
