@@ -14,6 +14,7 @@
 #include "raster/plane_copy.h"
 #include "script/document_data.h"
 #include "script/layers.h"
+#include "script/render_reach.h"
 #include "script/script_file.h"
 #include "script/script_record_file.h"
 
@@ -68,8 +69,8 @@ ScriptFile* MiscRender::MakeScript(int32_t areaWidth, int32_t areaHeight, int32_
   return s.release();
 }
 
-// Loads the file source of modes 2 and 3 into the script and renders stack 0.
-int32_t MiscRender::RenderSource(ScriptFile* s, CPathList* paths, uint8_t* fourth) {
+// Loads the file source of modes 2 and 3 into the script.
+int32_t MiscRender::LoadSource(ScriptFile* s, CPathList* paths) {
   s->SetBuf(s->ChannelPlane(3, 0), s->ChannelPlane(4, 0), s->ChannelPlane(5, 0), nullptr,
             s->ChannelPlane(6, 0), nullptr);
   if (mode == 2) {
@@ -88,7 +89,23 @@ int32_t MiscRender::RenderSource(ScriptFile* s, CPathList* paths, uint8_t* fourt
       return -1;
     if (paths != nullptr && layer->paths != nullptr) paths->CopyPathList(layer->paths);
   }
+  return 0;
+}
+
+// Loads the file source of modes 2 and 3 into the script and renders stack 0.
+int32_t MiscRender::RenderSource(ScriptFile* s, CPathList* paths, uint8_t* fourth) {
+  if (LoadSource(s, paths) != 0) return -1;
   return s->Render(0, 0, 0, nullptr, fourth, nullptr, renderMode, limit);
+}
+
+int32_t MiscRender::SourceReach(int32_t w, int32_t h) {
+  if ((mode != 2 && mode != 3) || w <= 0 || h <= 0) return kReachesWhole;
+  const bool whole = wholeWidth > 0 && wholeHeight > 0;
+  std::unique_ptr<ScriptFile> s(MakeScript(whole ? wholeWidth : w, whole ? wholeHeight : h, w, h));
+  if (s == nullptr) return kReachesWhole;
+  s->fittedPreview = fittedPreview;
+  if (LoadSource(s.get(), nullptr) != 0) return kReachesWhole;
+  return StackReach(*s, 0);
 }
 
 void MiscRender::KeepPlanes(ScriptFile* s, int32_t planeWidth, int32_t planeHeight) {
@@ -131,7 +148,8 @@ int32_t MiscRender::FillBuf(int16_t, int16_t blendMode, int16_t opacity, int16_t
                  static_cast<float>(SessionPhotoHeight()) / static_cast<float>(areaHeight), 0.0f, 0.0f);
   } else {
     if (areaWidth <= 0 || areaHeight <= 0) return -1;
-    own.reset(MakeScript(areaWidth, areaHeight, w, h));
+    const bool whole = wholeWidth > 0 && wholeHeight > 0;
+    own.reset(MakeScript(whole ? wholeWidth : areaWidth, whole ? wholeHeight : areaHeight, w, h));
     s = own.get();
     if (s == nullptr) return -1;
     s->fittedPreview = fittedPreview;
@@ -154,6 +172,43 @@ int32_t MiscRender::FillBuf(int16_t, int16_t blendMode, int16_t opacity, int16_t
     vmkrec::BlendEffect(callers[c], reinterpret_cast<const uint8_t*>(s->planes->GetBuf(3 + c, 0)),
                         mask, w, area, blendMode, opacity);
   KeepPlanes(s, w, h);
+  return 0;
+}
+
+// The source is read straight into the script's planes, as FillBuf reads it into the caller's
+// and copies it over; at mode 0 and full opacity FillBuf's blend back gives the caller the
+// render's samples, and its fourth plane stays as read, which is read again once the render
+// is kept (the render's own plane 6 goes to the kept planes first).
+int32_t MiscRender::RenderPhoto(int16_t apply, int32_t photoLeft, int32_t photoTop, int32_t photoRight,
+                                int32_t photoBottom, float scaleX, float scaleY, int32_t w, int32_t h,
+                                const std::function<void(uint8_t* const planes[4])>& take) {
+  if (kept == nullptr || (mode != 2 && mode != 3) || w <= 0 || h <= 0) return -1;
+  width = w;
+  height = h;
+  const bool whole = wholeWidth > 0 && wholeHeight > 0;
+  const std::unique_ptr<ScriptFile> s(MakeScript(whole ? wholeWidth : w, whole ? wholeHeight : h, w, h));
+  if (s == nullptr) return -1;
+  s->fittedPreview = fittedPreview;
+  const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+  uint8_t* planes[4] = {};
+  for (int32_t c = 0; c < 4; ++c) {
+    planes[c] = s->planes != nullptr ? reinterpret_cast<uint8_t*>(s->planes->CreBuf(3 + c)) : nullptr;
+    if (planes[c] == nullptr) return -1;
+    std::memset(planes[c], 0, n);
+  }
+  const auto read = [&](uint8_t* red, uint8_t* green, uint8_t* blue) {
+    vmkrec::PrepareEngineSource(3, 3, 255,
+                                vmkrec::MakeSourceRequest(w, h, w, h, photoLeft, photoTop, photoRight, photoBottom,
+                                                          scaleX, scaleY, red, green, blue, planes[3]));
+  };
+  read(planes[0], planes[1], planes[2]);
+  if (apply == 1 && RenderSource(s.get(), nullptr, planes[3]) != 0) return -1;
+  KeepPlanes(s.get(), w, h);
+  if (apply == 1) {
+    std::memset(planes[3], 0, n);
+    read(nullptr, nullptr, nullptr);
+  }
+  take(planes);
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "app/core/file_records.h"
 
@@ -37,6 +38,14 @@ class MiscRender {
                   int32_t bottom, int32_t photoLeft, int32_t photoTop, int32_t photoRight,
                   int32_t photoBottom, float scaleX, float scaleY, int32_t width, int32_t height,
                   uint8_t* red, uint8_t* green, uint8_t* blue, uint8_t* fourth, uint8_t* mask);
+  // FillBuf's render of modes 2 and 3 over the host photo's rectangle (source 3) at blend
+  // mode 0 and full opacity, on the script's own planes alone: `take` is handed the planes
+  // FillBuf would leave in the caller's red, green, blue and fourth planes (w x h, rows from
+  // the bottom, the whole area), before they go, where FillBuf takes four more planes of the
+  // caller's for them. 0, or -1 on failure (`take` is not called).
+  int32_t RenderPhoto(int16_t apply, int32_t photoLeft, int32_t photoTop, int32_t photoRight, int32_t photoBottom,
+                      float scaleX, float scaleY, int32_t w, int32_t h,
+                      const std::function<void(uint8_t* const planes[4])>& take);
   // Hands out copies of the kept planes at width x height into table[6..89] (other entries
   // untouched); the caller owns them (blocks of the session's registry, or of the plain
   // allocator outside a session).
@@ -64,10 +73,22 @@ class MiscRender {
   // Modes 2 and 3 render a window's preview of the picture fitted into it: the file's
   // lengths are read at the preview's scale (ScriptFile::fittedPreview).
   bool fittedPreview = false;
+  // Modes 2 and 3: the whole picture's size at the planes' scale when the planes hold only a
+  // window of it (a zoomed preview renders the part its view shows). The script's area is then
+  // the whole picture's, so that the file's places and lengths are read at the planes' scale
+  // as a render of the whole picture on planes of that scale reads them; 0 x 0 keeps the
+  // area FillBuf is given.
+  int32_t wholeWidth = 0;
+  int32_t wholeHeight = 0;
+  // Modes 2 and 3: how far around a sample the file's render reads, in samples of planes of
+  // width x height at the scale above (StackReach, script/render_reach.h); kReachesWhole when
+  // it has no bound, or when the file cannot be read (a render then fails as it would).
+  int32_t SourceReach(int32_t width, int32_t height);
 
  private:
   ScriptFile* MakeScript(int32_t areaWidth, int32_t areaHeight, int32_t planeWidth,
                          int32_t planeHeight);
+  int32_t LoadSource(ScriptFile* s, CPathList* paths);
   int32_t RenderSource(ScriptFile* s, CPathList* paths, uint8_t* fourth);
   void KeepPlanes(ScriptFile* s, int32_t planeWidth, int32_t planeHeight);
 };

@@ -14,7 +14,9 @@
 //
 // It is a description and hooks on the one dialog frame (window, timer,
 // modal run, close box, typing, resizing); zoom, pan, navigator, readout and
-// the zoom slider behave as in every effect dialog. The layer-stack render
+// the zoom slider behave as in every effect dialog, but for the part shown
+// away from Fit, which is the view's size at the zoom the zoom text says
+// (PanAtZoom), and the render of only that part. The layer-stack render
 // at view size (PrepareBuf) runs on the frame's preview worker: the newest
 // request wins, a stale render stops, and the planes of the last complete
 // render stay shown until the next is ready. On a denser screen it renders
@@ -62,19 +64,16 @@ std::string PinmainTitle(int16_t family);
 bool IsPathlessFamily(int16_t family);
 
 // What the main view shows of the picture. At Fit the whole picture fitted
-// into the view (the preview size); away from Fit the pan rectangle's
-// pixels at one scale, fitted into the view as the other dialogs' views
-// show theirs, so that 1:1 shows one picture pixel a view pixel. The
-// zoomed picture is cut from the whole picture rendered at the scale shown
-// (at most the picture's own size): the layers' lengths, paths and places
-// are the whole picture's, which a render of the rectangle alone would not
-// keep.
+// into the view (the preview size). Away from Fit the picture at the current
+// zoom, one scale for both axes (10000 = one picture pixel a view pixel),
+// from the pan rectangle's corner: the rectangle is the view's size at that
+// zoom, kept inside the picture, so the picture fills the view wherever it is
+// larger than the view at that zoom.
 struct PinmainZoom {
   bool zoomed = false;
   int32_t shownWidth = 0, shownHeight = 0;  // view pixels the picture covers
   double step = 1.0;                        // picture pixels a view pixel
   int32_t left = 0, top = 0;                // picture pixel at the shown picture's top-left corner
-  int32_t renderWidth = 0, renderHeight = 0;  // the whole picture rendered at this size
   bool operator==(const PinmainZoom&) const = default;
 };
 
@@ -228,6 +227,17 @@ class VMKpinmainUI final : public EffectFrame {
   // follows it and both tables are rendered for it.
   void FollowZoom();
   void ApplyIndex(plat::tb::WindowRef window, int32_t index);
+  // '+' (direction 1) and '-' (-1): the next zoom of the table above or below
+  // the one shown; '+' at Fit leaves Fit for the first step above it.
+  void ZoomStep(plat::tb::WindowRef window, int direction);
+  void LeaveFit(plat::tb::WindowRef window);
+  // The zoom the zoom text says at Fit.
+  int32_t FitZoom() const;
+  // The pan rectangle of the view at `zoom` about picture point (cx, cy).
+  void PanAtZoom(double cx, double cy, int32_t zoom);
+  // The navigator's frame as the user left it: moved, the view follows it at
+  // the same zoom; resized, the zoom is the one that shows the frame.
+  void TakeNavigatorFrame();
   void ShowFitControls();
   void ShowOverlay();
   bool ReadRGB(const Point& where);

@@ -53,29 +53,6 @@ bool CopyForRender(const fichier& scratch, fichier* copy) {
   return !ec;
 }
 
-// The shown part of a picture rendered whole at rw x rh into the first sw x sh
-// samples of `to` (rows `stride` apart): sample (x, y), counted from the top,
-// takes the render's sample under picture point (left + (x + 1/2) step,
-// top + (y + 1/2) step) of the W x H picture. Both hold their bottom row
-// first. At one picture pixel a sample and a render of the picture's size,
-// sample (x, y) is picture pixel (left + x, top + y).
-void CutShown(const uint8_t* from, int32_t rw, int32_t rh, int32_t W, int32_t H, double step, int32_t left,
-              int32_t top, uint8_t* to, int32_t stride, int32_t sw, int32_t sh) {
-  const auto sampleOf = [&](int32_t origin, int32_t k, int32_t picture, int32_t render) {
-    const double at = static_cast<double>(origin) + (static_cast<double>(k) + 0.5) * step;
-    const auto s = static_cast<int64_t>(std::floor(at * render / picture));
-    return static_cast<int32_t>(std::clamp<int64_t>(s, 0, render - 1));
-  };
-  std::vector<int32_t> column(static_cast<size_t>(sw));
-  for (int32_t x = 0; x < sw; ++x) column[static_cast<size_t>(x)] = sampleOf(left, x, W, rw);
-  for (int32_t y = 0; y < sh; ++y) {
-    const int32_t row = rh - 1 - sampleOf(top, y, H, rh);
-    const uint8_t* s = from + static_cast<size_t>(row) * static_cast<size_t>(rw);
-    uint8_t* d = to + static_cast<size_t>(sh - 1 - y) * static_cast<size_t>(stride);
-    for (int32_t x = 0; x < sw; ++x) d[x] = s[column[static_cast<size_t>(x)]];
-  }
-}
-
 }  // namespace
 
 // One render of the window's picture at view size.
@@ -99,22 +76,13 @@ class PinmainRender {
   bool Prepare(const fichier& file, int16_t kind, bool ownFile, int32_t imageW, int32_t imageH, int32_t previewW,
                int32_t previewH, int32_t viewW, int32_t viewH, const PinmainZoom& zoom, int32_t scale) {
     zoom_ = zoom;
-    cut_ = zoom;
-    if (zoom.zoomed) {
-      // Device pixels: each view pixel is scale x scale of them, each a
-      // scale-th of the view pixel's share of the picture. The render stays
-      // at most the picture's size.
-      cut_.shownWidth = zoom.shownWidth * scale;
-      cut_.shownHeight = zoom.shownHeight * scale;
-      cut_.step = zoom.step / scale;
-      if (cut_.step < 1.0) {
-        cut_.renderWidth = imageW;
-        cut_.renderHeight = imageH;
-      } else {
-        cut_.renderWidth = std::max(1, static_cast<int32_t>(std::lround(imageW / cut_.step)));
-        cut_.renderHeight = std::max(1, static_cast<int32_t>(std::lround(imageH / cut_.step)));
-      }
-    }
+    // Device pixels: each view pixel is scale x scale of them, each a
+    // scale-th of the view pixel's share of the picture.
+    part_.step = zoom.step / scale;
+    part_.left = zoom.left;
+    part_.top = zoom.top;
+    part_.shownWidth = zoom.shownWidth * scale;
+    part_.shownHeight = zoom.shownHeight * scale;
     file_ = file;
     kind_ = kind;
     ownFile_ = ownFile;
@@ -149,42 +117,12 @@ class PinmainRender {
 
   bool ok() const { return status_ == 0; }
 
-  // The whole picture at the zoom's render size, then the shown part cut
-  // from it into the first samples of the view's planes.
+  // Only the part the view shows is rendered (with the margin its layers
+  // reach), at the view's scale.
   bool RunZoomed() {
-    const int32_t rw = cut_.renderWidth, rh = cut_.renderHeight;
-    if (rw <= 0 || rh <= 0 || cut_.shownWidth > viewW_ || cut_.shownHeight > viewH_) return false;
-    const int64_t n = static_cast<int64_t>(rw) * rh;
-    plat::Block<uint8_t> whole[4];
-    for (auto& p : whole) {
-      p = plat::Block<uint8_t>(n);
-      if (!p) return false;
-      p.Clear();
-    }
-    uint8_t* planes[4] = {whole[0].get(), whole[1].get(), whole[2].get(), whole[3].get()};
-    uint8_t* extra[MiscRender::kKeptPlanes] = {};
-    const float scale = std::max(static_cast<float>(imageW_) / static_cast<float>(rw),
-                                 static_cast<float>(imageH_) / static_cast<float>(rh));
-    const bool done = RenderFittedPreview(file_, mode_ == 0 ? 0 : 1, imageW_, imageH_, rw, rh, scale, rw, rh, planes,
-                                          mode_ != 0 ? extra : nullptr, kind_);
-    const auto cut = [&](const uint8_t* from, uint8_t* to) {
-      CutShown(from, rw, rh, imageW_, imageH_, cut_.step, cut_.left, cut_.top, to, viewW_, cut_.shownWidth,
-               cut_.shownHeight);
-    };
-    for (int c = 0; c < MiscRender::kKeptPlanes; ++c) {
-      if (extra[c] == nullptr) continue;
-      if (done) {
-        channels_[c] = static_cast<uint8_t*>(vmkrec::NewScratch(static_cast<size_t>(viewW_) * viewH_));
-        if (channels_[c] != nullptr) {
-          std::memset(channels_[c], 0, static_cast<size_t>(viewW_) * viewH_);
-          cut(extra[c], channels_[c]);
-        }
-      }
-      vmkrec::DeleteScratch(extra[c]);
-    }
-    if (!done) return false;
-    for (int c = 0; c < 4; ++c) cut(planes[c], planes_[c].get());
-    return true;
+    uint8_t* planes[4] = {planes_[0].get(), planes_[1].get(), planes_[2].get(), planes_[3].get()};
+    return RenderZoomedPreview(file_, mode_ == 0 ? 0 : 1, imageW_, imageH_, part_, viewW_, viewH_, planes,
+                               mode_ != 0 ? channels_ : nullptr, kind_);
   }
 
   // On the window's thread: the planes go to the window when it still
@@ -206,7 +144,7 @@ class PinmainRender {
   int32_t imageW_ = 0, imageH_ = 0, previewW_ = 0, previewH_ = 0, viewW_ = 0, viewH_ = 0;
   int32_t status_ = -1;
   PinmainZoom zoom_;  // what the view shows, in view pixels
-  PinmainZoom cut_;   // the same in the render's samples
+  ZoomedPart part_;   // the same in the planes' samples
   plat::Block<uint8_t> planes_[4];
   uint8_t* channels_[MiscRender::kKeptPlanes] = {};  // the further channels, until the window takes them
 };
@@ -401,6 +339,9 @@ void VMKpinmainUI::PrepareWindowForDisplay(plat::tb::WindowRef w) {
   main->PrepEffBuf(2, 0, 0, 0);
   viewOriginX = main->GetRectOrix();
   viewOriginY = main->GetRectOriy();
+  // A resize away from Fit keeps the middle of the part shown.
+  const double middleX = static_cast<double>(imageWidth) * (pan[0] + pan[2]) / 200000.0;
+  const double middleY = static_cast<double>(imageHeight) * (pan[1] + pan[3]) / 200000.0;
   FitPicture(main->GetRectSizx(), main->GetRectSizy());
   const int32_t width = std::max(imageWidth, 1);
   const int32_t height = std::max(imageHeight, 1);
@@ -412,6 +353,11 @@ void VMKpinmainUI::PrepareWindowForDisplay(plat::tb::WindowRef w) {
   SetPanZoom(w, 100);
   curIndex = midIndex;
   curZoom = zoomTable[midIndex];
+  if (fitFlag == 0) {
+    PanAtZoom(middleX, middleY, curZoom);
+    navigator()->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, 0);
+    main->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  }
   ApplyViewMapping();
   PrepareBuf(0, nullptr);
   PrepareBuf(1, nullptr);
@@ -427,20 +373,19 @@ PinmainZoom VMKpinmainUI::ViewZoom() const {
     z.step = static_cast<double>(width) / std::max(previewWidth, 1);
     return z;
   }
-  // The pan rectangle's pixels, its sides rounded to the nearest: the 1:1
-  // rectangle (the view's size in 1/100000 of the picture, cut to whole
-  // units) is then the view's size in pixels.
+  // The pan rectangle's pixels (its sides rounded to the nearest) at the
+  // current zoom: the view's size at that zoom, or the whole side where the
+  // picture has less.
   const auto edge = [](int32_t size, int32_t unit) {
     const int64_t e = (int64_t{size} * std::clamp(unit, 0, 100000) + 50000) / 100000;
     return static_cast<int32_t>(e);
   };
   z.zoomed = true;
+  z.step = 10000.0 / std::max(curZoom, 1);
   z.left = std::min(edge(width, pan[0]), width - 1);
   z.top = std::min(edge(height, pan[1]), height - 1);
   const int32_t pw = std::max(edge(width, pan[2]) - z.left, 1);
   const int32_t ph = std::max(edge(height, pan[3]) - z.top, 1);
-  // One scale for both axes, the rectangle fitted into the view.
-  z.step = std::max(static_cast<double>(pw) / viewWidth, static_cast<double>(ph) / viewHeight);
   z.shownWidth = std::clamp(static_cast<int32_t>(std::lround(pw / z.step)), 1, viewWidth);
   z.shownHeight = std::clamp(static_cast<int32_t>(std::lround(ph / z.step)), 1, viewHeight);
   return z;

@@ -142,3 +142,156 @@ bool RenderFittedPreview(const fichier& file, int16_t apply, int32_t docW, int32
   }
   return true;
 }
+
+namespace {
+
+// The reach's margin starts on a multiple of this many samples of the whole picture at the
+// planes' scale, counted from its left and its foot (the planes' first row): the pyramid blur
+// groups the samples in fours from the planes' first column and row, and a window that groups
+// them as the whole does blurs as the whole does.
+constexpr int32_t kWindowGrid = 4;
+
+int32_t Rounded(double v) { return static_cast<int32_t>(std::clamp<double>(std::lround(v), INT32_MIN, INT32_MAX)); }
+
+// The shown part of planes `from` (a plan's planes, rows from the bottom) into the first
+// part.shownWidth x part.shownHeight samples of `to` (rows `stride` apart, from the bottom):
+// above one picture pixel a view sample, the mean of each view sample's k x k block; at or
+// below one, the picture pixel under the view sample's centre.
+void CutPart(const uint8_t* from, const ZoomedPlanes& plan, const ZoomedPart& part, uint8_t* to, int32_t stride) {
+  const int32_t pw = plan.width, ph = plan.height, sw = part.shownWidth, sh = part.shownHeight;
+  // Row y of the part, from its top, is row ph - 1 - (first + y) of the planes.
+  const auto planeRow = [&](int32_t fromTop) {
+    return from + static_cast<size_t>(ph - 1 - std::clamp(fromTop, 0, ph - 1)) * static_cast<size_t>(pw);
+  };
+  if (part.step > 1.0) {
+    const int32_t k = plan.k;
+    for (int32_t y = 0; y < sh; ++y) {
+      uint8_t* d = to + static_cast<size_t>(sh - 1 - y) * static_cast<size_t>(stride);
+      for (int32_t x = 0; x < sw; ++x) {
+        uint32_t sum = 0;
+        for (int32_t v = 0; v < k; ++v) {
+          const uint8_t* s = planeRow(plan.shownY + y * k + v);
+          for (int32_t u = 0; u < k; ++u) sum += s[std::clamp(plan.shownX + x * k + u, 0, pw - 1)];
+        }
+        const auto n = static_cast<uint32_t>(k * k);
+        d[x] = static_cast<uint8_t>((sum + n / 2) / n);
+      }
+    }
+    return;
+  }
+  const auto pixel = [&](int32_t origin, int32_t k) {
+    return static_cast<int32_t>(std::floor(origin + (static_cast<double>(k) + 0.5) * part.step));
+  };
+  std::vector<int32_t> column(static_cast<size_t>(sw));
+  for (int32_t x = 0; x < sw; ++x)
+    column[static_cast<size_t>(x)] = std::clamp(pixel(part.left, x) - plan.x0, 0, pw - 1);
+  for (int32_t y = 0; y < sh; ++y) {
+    const uint8_t* s = planeRow(pixel(part.top, y) - plan.y0);
+    uint8_t* d = to + static_cast<size_t>(sh - 1 - y) * static_cast<size_t>(stride);
+    for (int32_t x = 0; x < sw; ++x) d[x] = s[column[static_cast<size_t>(x)]];
+  }
+}
+
+}  // namespace
+
+ZoomedPlanes PlanZoomedPlanes(int32_t docW, int32_t docH, const ZoomedPart& part, int32_t reach) {
+  ZoomedPlanes z;
+  docW = std::max(docW, 1);
+  docH = std::max(docH, 1);
+  const bool whole = reach < 0;
+  const double step = part.step > 0.0 ? part.step : 1.0;
+  const bool reduced = step > 1.0;
+  if (reduced) {
+    z.k = FittedSupersampling(static_cast<float>(step));
+    // The whole picture is rendered on planes no larger than the picture, at most the
+    // memory the render of the picture itself takes.
+    if (whole) z.k = std::max(1, std::min(z.k, static_cast<int32_t>(std::floor(step))));
+    z.sampleStep = step / z.k;
+  }
+  z.wholeWidth = std::max(1, Rounded(docW / z.sampleStep));
+  z.wholeHeight = std::max(1, Rounded(docH / z.sampleStep));
+  // The part's samples in the whole: k a view sample from the sample nearest its corner, or
+  // the picture pixels under the view samples' centres.
+  const auto span = [&](int32_t origin, int32_t shown, int32_t size, int32_t* first, int32_t* end) {
+    if (reduced) {
+      *first = Rounded(origin / z.sampleStep);
+      *end = *first + std::max(shown, 1) * z.k;
+    } else {
+      *first = origin;
+      *end = origin + static_cast<int32_t>(std::floor((std::max(shown, 1) - 0.5) * step)) + 1;
+    }
+    *first = std::clamp(*first, 0, size - 1);
+    *end = std::clamp(*end, *first + 1, size);
+  };
+  int32_t cx0 = 0, cx1 = 0, cy0 = 0, cy1 = 0;
+  span(part.left, part.shownWidth, z.wholeWidth, &cx0, &cx1);
+  span(part.top, part.shownHeight, z.wholeHeight, &cy0, &cy1);
+  int32_t x0 = 0, y0 = 0, x1 = z.wholeWidth, y1 = z.wholeHeight;
+  if (!whole) {
+    x0 = std::max(0, cx0 - reach);
+    x0 -= x0 % kWindowGrid;
+    x1 = std::min(z.wholeWidth, cx1 + reach);
+    y0 = std::max(0, cy0 - reach);
+    y1 = std::min(z.wholeHeight, cy1 + reach);
+    // The planes' first row is the window's foot.
+    const int32_t foot = z.wholeHeight - y1;
+    y1 = z.wholeHeight - (foot - foot % kWindowGrid);
+  }
+  z.x0 = x0;
+  z.y0 = y0;
+  z.width = x1 - x0;
+  z.height = y1 - y0;
+  z.shownX = cx0 - x0;
+  z.shownY = cy0 - y0;
+  return z;
+}
+
+// The part is rendered as the whole picture at the planes' scale would render it there: the
+// script's area is the whole picture's (MiscRender::wholeWidth), so its places and lengths are
+// the whole render's, and the planes read the picture's rectangle under them. Where a layer
+// has no reach the whole picture is rendered, at the part's scale but on planes no larger
+// than the picture.
+bool RenderZoomedPreview(const fichier& file, int16_t apply, int32_t docW, int32_t docH, const ZoomedPart& part,
+                         int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra, int16_t kind) {
+  if (docW <= 0 || docH <= 0 || part.shownWidth <= 0 || part.shownHeight <= 0 || part.shownWidth > w ||
+      part.shownHeight > h || !(part.step > 0.0))
+    return false;
+  MiscRender render;
+  render.SetFich(&file, nullptr, kind, 0, 0);
+  render.fittedPreview = true;
+  ZoomedPlanes plan = PlanZoomedPlanes(docW, docH, part, 0);
+  render.wholeWidth = plan.wholeWidth;
+  render.wholeHeight = plan.wholeHeight;
+  const int32_t reach = render.SourceReach(plan.wholeWidth, plan.wholeHeight);
+  if (reach != 0) {
+    plan = PlanZoomedPlanes(docW, docH, part, reach);
+    render.wholeWidth = plan.wholeWidth;
+    render.wholeHeight = plan.wholeHeight;
+  }
+  // The picture's rectangle under the planes, read a plane sample every sampleStep pixels;
+  // the render's planes are the script's own, cut into the view's as they are handed over.
+  const double p = plan.sampleStep;
+  const int32_t photoLeft = std::clamp(Rounded(plan.x0 * p), 0, docW - 1);
+  const int32_t photoTop = std::clamp(Rounded(plan.y0 * p), 0, docH - 1);
+  const int32_t photoRight = std::clamp(Rounded((plan.x0 + plan.width) * p) - 1, photoLeft, docW - 1);
+  const int32_t photoBottom = std::clamp(Rounded((plan.y0 + plan.height) * p) - 1, photoTop, docH - 1);
+  const auto read = static_cast<float>(p);
+  if (render.RenderPhoto(apply, photoLeft, photoTop, photoRight, photoBottom, read, read, plan.width, plan.height,
+                         [&](uint8_t* const rendered[4]) {
+                           for (int c = 0; c < 4; ++c) CutPart(rendered[c], plan, part, planes[c], w);
+                         }) != 0)
+    return false;
+  if (extra == nullptr) return true;
+  uint8_t* channels[MiscRender::kKeptPlanes] = {};
+  render.CollectChans(plan.width, plan.height, channels);
+  for (int32_t c = 0; c < MiscRender::kKeptPlanes; ++c) {
+    if (channels[c] == nullptr) continue;
+    if (extra[c] == nullptr) {
+      extra[c] = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(w, h)));
+      if (extra[c] != nullptr) std::memset(extra[c], 0, PlaneSize(w, h));
+    }
+    if (extra[c] != nullptr) CutPart(channels[c], plan, part, extra[c], w);
+    vmkrec::DeleteScratch(channels[c]);
+  }
+  return true;
+}

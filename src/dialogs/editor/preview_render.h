@@ -27,3 +27,36 @@ bool RenderFittedPreview(const fichier& file, int16_t apply, int32_t docW, int32
 // as its square).
 inline constexpr int32_t kFittedSupersamplingLimit = 3;
 int32_t FittedSupersampling(float scale);
+
+// The part of a picture a zoomed view shows: from picture point (left, top) on, `step`
+// picture pixels a view sample each way, over shownWidth x shownHeight samples.
+struct ZoomedPart {
+  double step = 1.0;
+  int32_t left = 0, top = 0;
+  int32_t shownWidth = 0, shownHeight = 0;
+};
+
+// The planes a zoomed render takes for a part, with a margin of `reach` samples around it
+// (kReachesWhole, -1: the whole picture). Above one picture pixel a view sample the planes
+// are FittedSupersampling(step) times the view's samples each way (for the whole picture, no
+// larger than the picture); at or below one they hold the picture's own pixels.
+struct ZoomedPlanes {
+  int32_t k = 1;                            // plane samples a view sample each way, above one pixel
+  double sampleStep = 1.0;                  // picture pixels a plane sample
+  int32_t wholeWidth = 0, wholeHeight = 0;  // the whole picture at the planes' scale
+  int32_t x0 = 0, y0 = 0;                   // the planes' first sample in the whole, from its top-left
+  int32_t width = 0, height = 0;            // the planes' size
+  int32_t shownX = 0, shownY = 0;           // the part's first sample in the planes, from their top-left
+};
+ZoomedPlanes PlanZoomedPlanes(int32_t docW, int32_t docH, const ZoomedPart& part, int32_t reach);
+
+// Stage `apply` of the file over the part of the docW x docH picture a zoomed view shows,
+// into the first shownWidth x shownHeight samples of the four w x h planes (rows from the
+// bottom); with `extra`, the further channels likewise into extra[7..] (w x h planes). Only
+// the part shown and the margin the layers reach around it are rendered (MiscRender::
+// SourceReach), the layers' places and lengths those of the whole picture at the planes'
+// scale: above one picture pixel a view sample each view sample is the mean of its block of
+// planes, as the result scaled down shows it; at or below one it is the picture pixel under
+// it, as the result shows enlarged. False when a plane cannot be had or the render fails.
+bool RenderZoomedPreview(const fichier& file, int16_t apply, int32_t docW, int32_t docH, const ZoomedPart& part,
+                         int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra, int16_t kind = 2);
