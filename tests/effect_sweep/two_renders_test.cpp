@@ -319,8 +319,9 @@ class TwoRendersAtOnce : public ::testing::Test {
 };
 
 // Every listed effect beside every partner, each round against the effect rendered alone.
-// Pairs of two effects that both draw random numbers are left out: they share the one
-// generator by design.
+// Pairs of two effects whose bytes follow the seed set before the render are left out: each
+// render starts from the process generator's table, which the other's hands back at its end,
+// between this thread's seeding and its render.
 TEST_F(TwoRendersAtOnce, EachRoundGivesTheBytesItGivesAlone) {
   const Picture picture = MakePicture(kW, kH);
   constexpr uint32_t kSeed = 20261207;
@@ -357,7 +358,7 @@ TEST_F(TwoRendersAtOnce, EachRoundGivesTheBytesItGivesAlone) {
       auto sb = NewScript(b);
       const Bytes& refA = ref.at(a);
       const Bytes& refB = ref.at(b);
-      // Only an effect that draws random numbers seeds the one generator.
+      // Only an effect whose bytes follow the seed has the process generator seeded.
       const bool seedA = seeded.count(a) != 0, seedB = seeded.count(b) != 0;
       const int wrong = vmktest::WrongRoundsAtOnce(
           rounds, [&] { return Render(*sa, picture, kSeed, seedA) == refA; },
