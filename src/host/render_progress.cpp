@@ -21,6 +21,7 @@
 #include "platform/hostapi/live_log.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/progress.h"
+#include "platform/random/random.h"
 #include "platform/toolbox/toolbox.h"
 
 namespace {
@@ -97,6 +98,7 @@ int32_t Guarded(const std::function<int32_t()>& render) {
   // The render's paths map and draw through a record of its own: the interface thread lends
   // the session's to its views meanwhile.
   const RenderDrawingScope ownDrawPar;
+  const plat::RenderRandomScope ownNumbers;
   try {
     return render();
   } catch (const std::bad_alloc&) {

@@ -14,6 +14,7 @@
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/progress.h"
+#include "platform/random/random.h"
 #include "script/effect_table.h"
 #include "script/render_cases.h"
 #include "script/script_file.h"
@@ -301,6 +302,9 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
   // The render's paths map and draw through a record of its own, never the one the interface
   // thread lends its views and ports (a render inside an operation keeps its caller's).
   const RenderDrawingScope ownDrawPar;
+  // Its random numbers are its own too: an effect that seeds draws what follows its seed
+  // whatever a render beside it draws meanwhile.
+  const plat::RenderRandomScope ownNumbers;
   missingCases_.clear();
   // The spare mask and mean live for this render only.
   struct Rendering {

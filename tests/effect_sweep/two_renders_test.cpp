@@ -319,8 +319,9 @@ class TwoRendersAtOnce : public ::testing::Test {
 };
 
 // Every listed effect beside every partner, each round against the effect rendered alone.
-// Pairs of two effects that both draw random numbers are left out: they share the one
-// generator by design.
+// Pairs of two effects whose bytes follow the seed set before the render are left out: each
+// render starts from the process generator's table, which the other's hands back at its end,
+// between this thread's seeding and its render.
 TEST_F(TwoRendersAtOnce, EachRoundGivesTheBytesItGivesAlone) {
   const Picture picture = MakePicture(kW, kH);
   constexpr uint32_t kSeed = 20261207;
@@ -357,7 +358,7 @@ TEST_F(TwoRendersAtOnce, EachRoundGivesTheBytesItGivesAlone) {
       auto sb = NewScript(b);
       const Bytes& refA = ref.at(a);
       const Bytes& refB = ref.at(b);
-      // Only an effect that draws random numbers seeds the one generator.
+      // Only an effect whose bytes follow the seed has the process generator seeded.
       const bool seedA = seeded.count(a) != 0, seedB = seeded.count(b) != 0;
       const int wrong = vmktest::WrongRoundsAtOnce(
           rounds, [&] { return Render(*sa, picture, kSeed, seedA) == refA; },
@@ -538,6 +539,82 @@ TEST_F(TwoRendersAtOnce, PathFillsOfTwoSizesAtOnce) {
         [&] { return Render(*sb, small) == refB; });
     EXPECT_EQ(wrongA, 0) << "effect " << a << " at " << kW << " x " << kH;
     EXPECT_EQ(wrongB, 0) << "27 at 160 x 120 beside effect " << a;
+  }
+}
+
+// Fog (69), the colour circle (79) and plasma (98) seed the generator and draw what follows
+// their seed. Each round of one of them on one thread gives the bytes of its render alone
+// while a second thread renders another of them, or the painter's strokes (82, which draw
+// without seeding), and a third, as the interface's, seeds and draws outside any render.
+TEST_F(TwoRendersAtOnce, SeededEffectsBesideAnotherRender) {
+  const Picture big = MakePicture(kW, kH);
+  const Picture small = MakePicture(160, 120);
+  const std::vector<int16_t> seeding = {69, 79, 98};
+  std::map<int16_t, Bytes> refBig, refSmall;
+  for (const int16_t n : seeding) {
+    auto s = NewScript(n);
+    auto t = NewScript(n, 160, 120);
+    ASSERT_NE(s, nullptr);
+    ASSERT_NE(t, nullptr);
+    refBig[n] = Render(*s, big, 1, true);
+    ASSERT_TRUE(s->MissingCases().empty()) << "effect " << n;
+    refSmall[n] = Render(*t, small, 1, true);
+    auto u = NewScript(n);
+    ASSERT_EQ(Render(*u, big, 99, true), refBig[n]) << "effect " << n << " draws from a seed of its own";
+  }
+  const int rounds = Rounds() * 3;
+  for (const int16_t a : seeding) {
+    for (const int16_t b : {int16_t{69}, int16_t{79}, int16_t{98}, int16_t{82}}) {
+      if (b == a) continue;
+      auto sa = NewScript(a);
+      auto sb = NewScript(b, 160, 120);
+      std::atomic<bool> stop{false};
+      std::thread interface([&] {
+        for (uint32_t i = 0; !stop.load(); ++i) {
+          plat::SeedRandom(i);
+          (void)plat::Random();
+          std::this_thread::yield();
+        }
+      });
+      int wrongA = 0;
+      const int wrongB = vmktest::WrongRoundsAtOnce(
+          rounds,
+          [&] {
+            wrongA += Render(*sa, big) != refBig.at(a);
+            return true;
+          },
+          [&] {
+            const Bytes got = Render(*sb, small);
+            return refSmall.count(b) == 0 || got == refSmall.at(b);
+          });
+      stop.store(true);
+      interface.join();
+      EXPECT_EQ(wrongA, 0) << "effect " << a << ": of " << rounds << " rounds beside " << b;
+      EXPECT_EQ(wrongB, 0) << "effect " << b << ": of " << rounds << " rounds beside " << a;
+    }
+  }
+}
+
+// The painter's strokes (82) and the extrusion (90) draw without seeding: a render goes on
+// from where the render before it stopped, on whichever thread it runs, as renders one after
+// the other always have; a render between them that draws nothing moves nothing.
+TEST_F(TwoRendersAtOnce, UnseededDrawsGoOnFromTheRenderBefore) {
+  const Picture picture = MakePicture(kW, kH);
+  auto between = NewScript(27);
+  for (const int16_t n : {int16_t{82}, int16_t{90}}) {
+    auto s = NewScript(n);
+    ASSERT_NE(s, nullptr);
+    const Bytes first = Render(*s, picture, 20261207, true);
+    const Bytes second = Render(*s, picture);
+    EXPECT_NE(first, second) << "effect " << n << " drew the same numbers twice";
+    plat::SeedRandom(20261207);
+    EXPECT_EQ(Render(*s, picture), first) << "effect " << n;
+    std::thread other([&] { (void)Render(*between, picture); });
+    other.join();
+    Bytes onWorker;
+    std::thread worker([&] { onWorker = Render(*s, picture); });
+    worker.join();
+    EXPECT_EQ(onWorker, second) << "effect " << n;
   }
 }
 

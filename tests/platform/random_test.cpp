@@ -1,12 +1,17 @@
 // The default generator gives the C library's srandom/random numbers, one at a time or many
-// at once, from any seed; a substituted generator serves the many-at-once draws too.
+// at once, from any seed; a substituted generator serves the many-at-once draws too. A render
+// draws from a table of its own, which its loops' bands share and no other thread touches.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
+#include <thread>
 #include <vector>
 
+#include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 #include "platform/random/random.h"
 
@@ -174,6 +179,183 @@ TEST(Random, SubstitutedGeneratorServesManyDrawsAtOnce) {
   ::srandom(5);
   plat::SeedRandom(5);
   EXPECT_EQ(plat::Random(), static_cast<int32_t>(::random()));
+}
+
+// --- A render's own table ---------------------------------------------------------------------
+
+// The next n draws of a table.
+std::vector<int32_t> Next(plat::RandomRun run, int n) {
+  std::vector<int32_t> out(static_cast<size_t>(n));
+  for (int32_t& v : out) v = run.Next();
+  return out;
+}
+
+std::vector<int32_t> Drawn(int n) {
+  std::vector<int32_t> out(static_cast<size_t>(n));
+  for (int32_t& v : out) v = plat::Random();
+  return out;
+}
+
+// The scope starts from the process generator's table, seeds and draws on its own (the
+// process generator does not move meanwhile), and gives its table back at its end, so that
+// the draws after it are those after the scope's.
+TEST(RenderRandomScope, StartsFromTheProcessTableAndGivesItsOwnBack) {
+  plat::SeedRandom(5);
+  (void)plat::Random();
+  plat::RandomRun process;
+  ASSERT_TRUE(plat::TakeRandomRun(&process));
+  plat::RandomRun left(9);
+  {
+    const plat::RenderRandomScope scope;
+    EXPECT_EQ(Drawn(40), Next(process, 40)) << "a scope goes on from the process generator";
+    plat::SeedRandom(9);
+    std::vector<int32_t> many(5000);
+    plat::RandomDraws(many.data(), 5000);
+    EXPECT_EQ(many, Next(left, 5000));
+    for (int i = 0; i < 5000; ++i) (void)left.Next();
+    plat::SkipRandom(1000);
+    left.Skip(1000);
+    std::thread outside([&] {
+      plat::RandomRun now;
+      ASSERT_TRUE(plat::TakeRandomRun(&now));
+      EXPECT_EQ(Next(now, 20), Next(process, 20)) << "the scope's draws reached the process generator";
+    });
+    outside.join();
+  }
+  EXPECT_EQ(Drawn(30), Next(left, 30)) << "the process generator did not take the scope's table";
+}
+
+// A scope that drew nothing gives nothing back: what another thread drew from the process
+// generator meanwhile stays drawn. A scope inside another draws from the outer one's table.
+TEST(RenderRandomScope, UntouchedScopeGivesNothingBackAndInnerScopesShareTheOuter) {
+  plat::SeedRandom(77);
+  plat::RandomRun start;
+  ASSERT_TRUE(plat::TakeRandomRun(&start));
+  {
+    const plat::RenderRandomScope scope;
+    plat::RandomRun taken;
+    ASSERT_TRUE(plat::TakeRandomRun(&taken));  // looking moves nothing
+    std::thread outside([] { (void)Drawn(12); });
+    outside.join();
+  }
+  start.Skip(12);
+  EXPECT_EQ(Drawn(10), Next(start, 10));
+  for (int i = 0; i < 10; ++i) (void)start.Next();
+
+  {
+    const plat::RenderRandomScope outer;
+    plat::SeedRandom(3);
+    plat::RandomRun three(3);
+    (void)plat::Random();
+    (void)three.Next();
+    {
+      const plat::RenderRandomScope inner;
+      EXPECT_EQ(Drawn(5), Next(three, 5));
+      for (int i = 0; i < 5; ++i) (void)three.Next();
+    }
+    plat::RandomRun process;
+    std::thread outside([&] { EXPECT_TRUE(plat::TakeRandomRun(&process)); });
+    outside.join();
+    EXPECT_EQ(Next(process, 8), Next(start, 8)) << "an inner scope's end gave the table back";
+    EXPECT_EQ(Drawn(5), Next(three, 5));
+  }
+}
+
+// The bands of a loop started in a scope draw from the scope's table on whichever thread they
+// run: each band's draw is one of the table's next draws, every one of them once, and the
+// scope's draws go on after them.
+TEST(RenderRandomScope, BandsOnThePoolsThreadsDrawFromTheScopesTable) {
+  constexpr int kBands = 256;
+  plat::SetThreadCount(4);
+  const std::thread::id caller = std::this_thread::get_id();
+  std::vector<int32_t> want = Next(plat::RandomRun(11), kBands + 2);
+  const int32_t after = want[kBands], afterScope = want[kBands + 1];
+  want.resize(kBands);
+  std::sort(want.begin(), want.end());
+  for (int round = 0; round < 20; ++round) {
+    plat::SeedRandom(1);
+    {
+      const plat::RenderRandomScope scope;
+      plat::SeedRandom(11);
+      std::vector<int32_t> got(kBands, -1);
+      std::atomic<int> elsewhere{0};
+      plat::ParallelFor(0, kBands, 1, [&](int32_t band, int32_t, int32_t) {
+        if (std::this_thread::get_id() != caller) elsewhere.fetch_add(1);
+        // Some work first, so that the pool's threads take bands before the caller has done them.
+        volatile uint32_t work = 0;
+        for (uint32_t i = 0; i < 20000; ++i) work = work * 31u + i;
+        int32_t draw = 0;
+        plat::RandomDraws(&draw, 1);
+        got[static_cast<size_t>(band)] = draw;
+      });
+      std::sort(got.begin(), got.end());
+      ASSERT_EQ(got, want) << "round " << round << ", " << elsewhere.load() << " bands on the pool's threads";
+      EXPECT_EQ(plat::Random(), after);
+    }
+    EXPECT_EQ(plat::Random(), afterScope);
+  }
+  plat::SetThreadCount(0);
+}
+
+// A substituted generator stays the one generator inside a scope, and the scope gives the
+// default generator's table nothing back.
+TEST(RenderRandomScope, SubstitutedGeneratorServesTheScopeToo) {
+  plat::SeedRandom(8);
+  plat::RandomRun start;
+  ASSERT_TRUE(plat::TakeRandomRun(&start));
+  plat::SetRandomFunctions(&Counting, &CountFrom);
+  {
+    const plat::RenderRandomScope scope;
+    plat::SeedRandom(100);
+    EXPECT_EQ(plat::Random(), 100);
+    int32_t got[3] = {};
+    plat::RandomDraws(got, 3);
+    EXPECT_EQ(got[2], 103);
+  }
+  EXPECT_EQ(plat::Random(), 104);
+  plat::SetRandomFunctions(nullptr, nullptr);
+  EXPECT_EQ(Drawn(6), Next(start, 6));
+}
+
+// Two renders seeding and drawing at once, one at a time and many at once, beside a thread
+// that seeds and draws the process generator outside any render: each render's draws are
+// those of its seed, every round.
+TEST(RenderRandomScope, TwoRendersSeedingAndDrawingAtOnceDrawTheirOwnNumbers) {
+  static constexpr int kRounds = 40, kDraws = 3000;
+  std::atomic<bool> done{false};
+  std::thread interface([&] {
+    for (uint32_t i = 0; !done.load(); ++i) {
+      plat::SeedRandom(i);
+      (void)Drawn(7);
+    }
+  });
+  auto render = [&](uint32_t seed) {
+    const std::vector<int32_t> want = Next(plat::RandomRun(seed), 2 * kDraws);
+    return [seed, want] {
+      const plat::RenderRandomScope scope;
+      plat::SeedRandom(seed);
+      std::vector<int32_t> got = Drawn(kDraws);
+      got.resize(2 * kDraws);
+      plat::RandomDraws(got.data() + kDraws, kDraws);
+      return got == want;
+    };
+  };
+  const int wrong = [&] {
+    std::atomic<int> ready{0}, bad{0};
+    auto run = [&](const std::function<bool()>& f) {
+      ready.fetch_add(1);
+      while (ready.load() < 2) std::this_thread::yield();
+      for (int i = 0; i < kRounds; ++i)
+        if (!f()) bad.fetch_add(1);
+    };
+    std::thread other(run, render(4242));
+    run(render(17));
+    other.join();
+    return bad.load();
+  }();
+  done.store(true);
+  interface.join();
+  EXPECT_EQ(wrong, 0) << "of " << 2 * kRounds << " rounds drew another render's numbers";
 }
 
 }  // namespace

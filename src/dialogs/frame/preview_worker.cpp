@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "paths/draw_par.h"
+#include "platform/random/random.h"
 #include "platform/toolbox/toolbox.h"
 #include "views/image_box.h"
 
@@ -27,9 +28,11 @@ class BoxJob final : public WorkerTask {
 };
 
 // A job's engine maps and draws its paths through a drawing record of its own, never the one
-// the interface thread lends its views.
+// the interface thread lends its views, and draws random numbers of its own, which no other
+// window's render draws from.
 void RunOwn(WorkerTask& job) {
   const RenderDrawingScope own;
+  const plat::RenderRandomScope ownNumbers;
   job.Run();
 }
 

@@ -41,6 +41,24 @@ struct Measured {
   Measured& operator=(const Measured&) = delete;
 };
 
+// Set as the program starts, before any loop.
+constinit CarriedState g_carried{};
+
+// The band takes on the loop caller's state for its run and gives the thread its own back:
+// a thread waiting on its own loop runs the bands of other loops meanwhile.
+struct Carrying {
+  void* (*install)(void*);
+  void* outer = nullptr;
+  Carrying(const CarriedState& carried, void* state) : install(carried.install) {
+    if (install != nullptr) outer = install(state);
+  }
+  ~Carrying() {
+    if (install != nullptr) install(outer);
+  }
+  Carrying(const Carrying&) = delete;
+  Carrying& operator=(const Carrying&) = delete;
+};
+
 int DefaultCount() {
   static const int count = [] {
     const char* env = std::getenv("VMK_THREADS");
@@ -88,6 +106,8 @@ int ThreadCount() {
   return set > 0 ? set : DefaultCount();
 }
 
+void CarryIntoBands(CarriedState state) { g_carried = state; }
+
 void SetThreadCount(int count) { g_setCount.store(std::max(count, 0), std::memory_order_relaxed); }
 
 int32_t BandCount(int32_t begin, int32_t end, int32_t band) {
@@ -124,9 +144,11 @@ void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
     return;
   }
   // The pool's threads answer to the caller's cancel flag: a body may look
-  // at Cancelled() as on the caller's thread; and they report into the
-  // caller's span.
+  // at Cancelled() as on the caller's thread; they report into the caller's
+  // span and carry the caller's state (a render's own random numbers).
   const CancelFlag* flag = CurrentCancelFlag();
+  const CarriedState carried = g_carried;
+  void* const state = carried.current != nullptr ? carried.current() : nullptr;
   const std::shared_ptr<tbb::task_arena> arena = ArenaFor(threads);
   arena->execute([&] {
     tbb::parallel_for(
@@ -134,6 +156,7 @@ void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
         [&](const tbb::blocked_range<int32_t>& r) {
           const InBand mark;
           const CancelScope scope(flag);
+          const Carrying carrying(carried, state);
           const ProgressSpanScope spanScope(span);
           const Measured measured(owns);
           for (int32_t i = r.begin(); i < r.end(); ++i) {

@@ -47,6 +47,17 @@ class QuietProgress {
   bool outer_;
 };
 
+// A thread's own state that the bands of its loops take on, on whichever of the pool's
+// threads they run, as they take on its cancel flag and progress span. The floor above that
+// keeps it (the random generator, whose render's own table the bands must draw from) names it
+// by two functions, once, as the program starts.
+struct CarriedState {
+  void* (*current)() = nullptr;             // the calling thread's state
+  void* (*install)(void* state) = nullptr;  // makes it the calling thread's; the one it had
+};
+// Registers the state the bands carry: one, before any loop runs.
+void CarryIntoBands(CarriedState state);
+
 // The body of a loop without the cost of a std::function: a function and the
 // object it acts on.
 struct BandBody {

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <utility>
 
+#include "platform/parallel/parallel.h"
 #include "platform/parallel/simd.h"
 
 #if VMK_SIMD_X86
@@ -341,26 +343,56 @@ void RandomRun::Skip(uint64_t n) {
   front_ = 0;
 }
 
+struct RenderRandomScope::Table {
+  // The pool's threads of the render's loops draw from it as well as the render's own: a draw
+  // never tears the table, as the process generator's lock keeps it whole.
+  std::mutex lock;
+  RandomRun run;
+  bool moved = false;  // drawn from, seeded or jumped
+};
+
 namespace {
 
 // One generator for the process, as the library's was; its lock keeps the draws of two
-// threads from tearing its table, as the library's did.
+// threads from tearing its table, as the library's did. A render draws from a table of its
+// own (RenderRandomScope).
 std::mutex gLock;
 RandomRun gRun;
 
-int32_t libcRandom() {
+thread_local RenderRandomScope::Table* tOwn = nullptr;
+
+// f(table) on the calling thread's table under its lock: the render's own, else the process's.
+template <typename F>
+auto OnTable(bool moves, F&& f) {
+  if (RenderRandomScope::Table* own = tOwn) {
+    std::lock_guard<std::mutex> hold(own->lock);
+    own->moved = own->moved || moves;
+    return f(own->run);
+  }
   std::lock_guard<std::mutex> hold(gLock);
-  return gRun.Next();
+  return f(gRun);
+}
+
+int32_t libcRandom() {
+  return OnTable(true, [](RandomRun& run) { return run.Next(); });
 }
 void libcSeed(uint32_t seed) {
-  std::lock_guard<std::mutex> hold(gLock);
-  gRun = RandomRun(seed);
+  OnTable(true, [seed](RandomRun& run) { run = RandomRun(seed); });
 }
 uint32_t clockSeed() { return static_cast<uint32_t>(std::time(nullptr)); }
 
 RandomFunction gNext = libcRandom;
 SeedFunction gSeed = libcSeed;
 TimeSeedFunction gTimeSeed = clockSeed;
+
+// The bands of a loop started in a render draw from the render's table on whichever of the
+// pool's threads they run.
+void* CurrentTable() { return tOwn; }
+void* InstallTable(void* table) {
+  return std::exchange(tOwn, static_cast<RenderRandomScope::Table*>(table));
+}
+[[maybe_unused]] const bool kCarriedIntoBands = (CarryIntoBands({&CurrentTable, &InstallTable}), true);
+
 }  // namespace
 
 int32_t Random() { return gNext(); }
@@ -369,8 +401,7 @@ uint32_t TimeSeed() { return gTimeSeed(); }
 
 void RandomDraws(int32_t* out, int64_t count) {
   if (gNext == libcRandom) {
-    std::lock_guard<std::mutex> hold(gLock);
-    gRun.Fill(out, count);
+    OnTable(true, [&](RandomRun& run) { run.Fill(out, count); });
     return;
   }
   for (int64_t i = 0; i < count; ++i) out[i] = gNext();
@@ -378,19 +409,37 @@ void RandomDraws(int32_t* out, int64_t count) {
 
 bool TakeRandomRun(RandomRun* run) {
   if (gNext != libcRandom) return false;
-  std::lock_guard<std::mutex> hold(gLock);
-  *run = gRun;
+  OnTable(false, [run](RandomRun& table) { *run = table; });
   return true;
 }
 
 void SkipRandom(int64_t n) {
   if (n <= 0) return;
   if (gNext == libcRandom) {
-    std::lock_guard<std::mutex> hold(gLock);
-    gRun.Skip(static_cast<uint64_t>(n));
+    OnTable(true, [n](RandomRun& run) { run.Skip(static_cast<uint64_t>(n)); });
     return;
   }
   for (int64_t i = 0; i < n; ++i) (void)gNext();
+}
+
+RenderRandomScope::RenderRandomScope() {
+  if (tOwn != nullptr) return;
+  own_ = std::make_unique<Table>();
+  {
+    std::lock_guard<std::mutex> hold(gLock);
+    own_->run = gRun;
+  }
+  tOwn = own_.get();
+}
+
+RenderRandomScope::~RenderRandomScope() {
+  if (own_ == nullptr) return;
+  tOwn = nullptr;
+  // Where the render's draws stopped is where the next render's go on, as when they drew from
+  // the process generator one after the other.
+  if (!own_->moved) return;
+  std::lock_guard<std::mutex> hold(gLock);
+  gRun = own_->run;
 }
 
 void SetRandomFunctions(RandomFunction next, SeedFunction seed) {

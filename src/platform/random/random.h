@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace plat {
 
@@ -62,12 +63,45 @@ class RandomRun {
   int32_t front_ = 0;
 };
 
-// The process generator's current table into run, when the generator is the default one;
-// false when a substituted generator is in use (its draws can then only come in order).
+// The current generator's table into run, when the generator is the default one; false when
+// a substituted generator is in use (its draws can then only come in order).
 bool TakeRandomRun(RandomRun* run);
-// Moves the process generator on by n draws, as n calls of Random() would (for the default
+// Moves the current generator on by n draws, as n calls of Random() would (for the default
 // generator without making them).
 void SkipRandom(int64_t n);
+
+// --- A render's own numbers -----------------------------------------------------------------
+//
+// Two renders run at once (two windows' previews, the layered editor's render beside the
+// preview of a window it opened), and an effect that seeds the generator and then draws from
+// it must get the numbers that follow its seed, not those another render's draws left between
+// them. So the default generator is the thread's current one: while a RenderRandomScope lives
+// on a thread, Random, RandomDraws, SeedRandom, TakeRandomRun and SkipRandom act on a table of
+// the scope's own, and the pool's threads that run the bands of a loop started under it draw
+// from that table too (ParallelFor passes it on, as it passes on the cancel flag).
+//
+// The scope's table starts as a copy of the process generator's, and when the render drew,
+// seeded or jumped, the process generator takes the render's table back at the end. So a
+// render alone draws the numbers it always drew, from the seed a test set or from where the
+// render before it stopped (an effect that never seeds, such as the painter's strokes, goes on
+// from there), and one render's seeding or drawing never reaches a render beside it. A scope
+// that drew nothing gives nothing back: the process generator keeps what was set meanwhile.
+// Outside any scope (the dialogs' own draws) the process generator is drawn from, as before.
+// A substituted generator (SetRandomFunctions) stays the one generator of every thread, for
+// tests that run one render at a time. A scope inside another on the same thread changes
+// nothing.
+class RenderRandomScope {
+ public:
+  RenderRandomScope();
+  ~RenderRandomScope();
+  RenderRandomScope(const RenderRandomScope&) = delete;
+  RenderRandomScope& operator=(const RenderRandomScope&) = delete;
+
+  struct Table;
+
+ private:
+  std::unique_ptr<Table> own_;
+};
 
 // Replaces the generator (null restores srandom/random).
 void SetRandomFunctions(RandomFunction next, SeedFunction seed);
