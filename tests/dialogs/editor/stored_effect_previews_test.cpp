@@ -721,7 +721,7 @@ TEST_F(LengthsOnPlanesLargerThanThePicture, PreviewedAsOkWritesThem) { CheckAll(
 // The layered editor zoomed to 69.6 % (one view pixel 1.4375 picture pixels) renders the
 // 3000 x 2000 picture whole at 2087 x 1391, supersampled twice, on planes 1.39 times the
 // picture's size (the disc's frame was 65 view pixels wide where OK's is 91).
-TEST_F(LengthsAtPlaneScaleOnCat, AtAZoomBelowOneToOne) {
+TEST_F(LengthsAtPlaneScaleOnCat, AtTheZoomBelowOneToOne) {
   const int32_t view[2] = {2087, 1391};
   CheckAll(view);
 }
