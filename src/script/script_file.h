@@ -317,7 +317,8 @@ class ScriptFile {
   // Size-dependent parameters of a chain: into the session's preview units (addend 0.95),
   // and from a stored size into this script's area (addend 0.5); a fitted preview's script
   // also brings the lengths of the blur's pyramid, the motion blur's streak, the mosaic's
-  // blocks and the film grain's amount to its scale.
+  // blocks, the film grain's amount, the wind's length, the contrast expansion's disc and the
+  // shadow's blur and offset to its scale, below or above 1 (a length of 0 stays 0).
   void CreateParamsForSave(Oprn* first, int16_t scaleFlag);
   void UpdateOprnParams(Oprn* first, int32_t width, int32_t height, float fx, float fy,
                         int16_t scaleFlag);
@@ -356,9 +357,10 @@ class ScriptFile {
   VMKMemMan* planes = nullptr;        // owned
   CPathList* currentPaths = nullptr;  // the paths of the layer being rendered; owned
   uint8_t planeCount = 0;             // RGB 3 (4 with alpha), CMYK 4 (5); 0 not set
-  // A fitted preview's script: its area is the picture fitted into a view, smaller than the
-  // picture (width x height). Reading operations then also draws the lengths that a render
-  // of the whole picture takes in its pixels at the preview's scale (UpdateOprnParams).
+  // A fitted preview's script: its area is the planes the picture is rendered on for a view,
+  // smaller than the picture (width x height) or, supersampled, larger. Reading operations
+  // then also draws the lengths that a render of the whole picture takes in its pixels at the
+  // planes' scale (UpdateOprnParams); at the picture's own size they are read as they are.
   bool fittedPreview = false;
 
  private:

@@ -122,9 +122,10 @@ const BlurSpreadTable* BlurSpreads() {
   return measured ? &table : nullptr;
 }
 
-// The radius whose blur, on planes `scale` times the picture's size, spreads as the blur of
-// `radius` on the picture does once the picture is scaled down as much; -1 when the spreads
-// could not be measured.
+// The radius whose blur, on planes `scale` times the picture's size (smaller or larger),
+// spreads as the blur of `radius` on the picture does once the picture is scaled as much; -1
+// when the spreads could not be measured. A spread wider than the blur's widest takes the
+// widest: the blur holds its radius at its largest, and so does the render of the picture.
 int32_t FittedBlurRadius(int32_t radius, float scale) {
   const BlurSpreadTable* spreads = BlurSpreads();
   if (spreads == nullptr) return -1;
@@ -158,9 +159,11 @@ int16_t ScaledOffset(int16_t v, float scale) {
 }
 
 // Lengths a render of the whole picture takes in its pixels that neither the reader nor the
-// render scales, drawn at a fitted preview's scale (viewX, viewY: the preview's pixels per
-// picture pixel); `stored` is Param1 as the record held it and fullX the reader's factor for
-// the whole picture. The render reads the same record as before.
+// render scales, drawn at a fitted preview's scale (viewX, viewY: the planes' samples per
+// picture pixel, below 1 on planes smaller than the picture and above 1 on the supersampled
+// planes of a picture less than three times the view); `stored` is Param1 as the record held
+// it and fullX the reader's factor for the whole picture. A length of 0 stays 0 at any scale
+// (a disc of 0 grows nothing, one of 1 a pixel). The render reads the same record as before.
 void PreviewLengths(Oprn* op, int16_t stored, float fullX, float viewX, float viewY) {
   switch (op->Effect) {
     case 11: {  // blur: the radius of the same spread (else the radius the reader scaled)
@@ -392,7 +395,11 @@ void ScriptFile::UpdateOprnParams(Oprn* first, int32_t w, int32_t h, float fx, f
   // A render of the whole picture reads into an area of the picture's size.
   const float fullX = Ratio(width, w) * fx;
   const float viewX = Ratio(areaWidth, width), viewY = Ratio(areaHeight, height);
-  const bool fitted = fittedPreview && (viewX < 1.0f || viewY < 1.0f);
+  // Planes larger than the picture need their lengths as much as smaller ones: a fitted
+  // preview supersamples a picture under three times its view on planes up to twice the
+  // picture's size each way, where lengths left in the picture's pixels draw too short. At
+  // the picture's own size (OK's render, a preview at 1:1) the record is read as it is.
+  const bool fitted = fittedPreview && (viewX != 1.0f || viewY != 1.0f);
   for (Oprn* op = first; op != nullptr; op = op->NextOprn) {
     const ScaledValues stored = Keep(op);
     ScaleOprn(op, sx, sy, 0.5f, scaleFlag);

@@ -43,15 +43,21 @@ int16_t FittedWindLength(int16_t length, int16_t randomness, float scale) {
     if (length <= 0) return length;
     return static_cast<int16_t>(std::clamp(static_cast<int32_t>(length * scale + 0.5f), 1, int32_t{INT16_MAX}));
   };
-  if (length <= 4 || randomness < 0 || randomness > 10 || !(scale > 0.0f) || scale >= 1.0f) return scaled();
+  if (randomness < 0 || randomness > 10 || !(scale > 0.0f) || scale == 1.0f) return scaled();
+  // Streaks of 4 steps or less carry nothing, and on planes of any scale nothing is what they
+  // carry: on larger planes a length scaled past 4 would draw a wind the picture has not.
+  if (length <= 4) return std::min(scaled(), length);
   const WindPull full = WindPullOf(length, randomness);
   if (!std::isfinite(full.mean) || !std::isfinite(full.spread)) return scaled();
   const double wantMean = full.mean * scale, wantSpread = full.spread * scale;
   // The pull grows with the length (the carried share of each sample falls): the search ends
   // once a length carries further both ways than wanted. Lengths of 4 and less carry nothing.
+  // On smaller planes the length is at most the picture's; on larger ones the search runs on
+  // past it, as far as the wanted pull, and never past the longest streak a length can name.
   int16_t best = std::min<int16_t>(scaled(), 4);
   double bestMiss = wantMean + wantSpread;
-  for (int32_t l = 5; l <= length; ++l) {
+  const int32_t last = scale < 1.0f ? int32_t{length} : int32_t{INT16_MAX};
+  for (int32_t l = 5; l <= last; ++l) {
     const WindPull p = WindPullOf(l, randomness);
     if (!std::isfinite(p.mean) || !std::isfinite(p.spread)) break;
     const double miss = std::fabs(p.mean - wantMean) + std::fabs(p.spread - wantSpread);

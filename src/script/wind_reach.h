@@ -22,8 +22,9 @@ struct WindPull {
 };
 WindPull WindPullOf(int32_t length, int32_t randomness);
 
-// The length of the wind that, on planes `scale` times the picture's size each way, carries
-// its planes as the wind of `length` and `randomness` carries the picture once that is scaled
-// down as much: the nearest mean and spread. A randomness outside 0 .. 10 (streaks longer
-// than the length) gives the length scaled as a length.
+// The length of the wind that, on planes `scale` times the picture's size each way (smaller
+// or larger), carries its planes as the wind of `length` and `randomness` carries the picture
+// once that is scaled as much: the nearest mean and spread. A length of 4 or less carries
+// nothing at any scale and stays at most itself. A randomness outside 0 .. 10 (streaks
+// longer than the length) gives the length scaled as a length.
 int16_t FittedWindLength(int16_t length, int16_t randomness, float scale);

@@ -142,6 +142,67 @@ TEST_F(FittedPreviewLengths, AMeasureThatFoundMemoryShortIsTakenAgain) {
       ::testing::ExitedWithCode(0), "");
 }
 
+// A picture under three times its view is previewed on planes larger than itself: the
+// lengths come at the planes' scale there too, 1.5 here (they were left in the picture's
+// pixels, and a disc of 131 drew a frame two thirds as wide as the result's).
+TEST_F(FittedPreviewLengths, PlanesLargerThanThePictureReadThemAtTheirScale) {
+  const Params p = Read(1800, 1200, true);
+  // The pyramid blur of 36 on planes 1.5 times as large: the radius of 2.25 times its spread,
+  // 84 (its spread does not grow with its radius: not 54).
+  EXPECT_EQ(p[0], (std::pair<int16_t, int16_t>{84, 0}));
+  EXPECT_EQ(p[1], (std::pair<int16_t, int16_t>{53, 45}));
+  EXPECT_EQ(p[2], (std::pair<int16_t, int16_t>{12, 12}));
+  // The reader's own lengths scale once, as before.
+  EXPECT_EQ(p[3], (std::pair<int16_t, int16_t>{96, 30}));
+  EXPECT_EQ(p[4], (std::pair<int16_t, int16_t>{45, 0}));
+  EXPECT_EQ(p[5], (std::pair<int16_t, int16_t>{30, 50}));
+  // The wind's pull grows far faster than its length: 30 at randomness 0 carries the planes
+  // 1.5 times as far at 33, where 45, the length scaled, carries them six times further.
+  EXPECT_EQ(p[6], (std::pair<int16_t, int16_t>{33, 45}));
+
+  ScriptFile s;
+  ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, 1800, 1200, 0, 0, 1799, 1199), 0);
+  s.fittedPreview = true;
+  Oprn* first = Chain({{34, {131, 255}}, {47, {-40, 0}}, {48, {1, 255}}, {33, {20, 60}}});
+  first->NextOprn->NextOprn->NextOprn->Param3 = -3;
+  s.UpdateOprnParams(first, kW, kH, 1.0f, 1.0f, 1);
+  const Oprn* op = first;
+  EXPECT_EQ(op->Param1, 197);  // 131 x 1.5, rounded
+  op = op->NextOprn;
+  EXPECT_EQ(op->Param1, -60);
+  op = op->NextOprn;
+  EXPECT_EQ(op->Param1, 2);
+  op = op->NextOprn;
+  EXPECT_EQ(op->Param2, 90);
+  EXPECT_EQ(op->Param3, -5);  // -4.5, to the nearest away from 0
+  DeleteOprnChain(first);
+}
+
+// A disc of 0 grows and shrinks nothing, where a disc of 1 stamps every edge pixel: on planes
+// of any scale it stays 0, as do a streak, blocks, a wind, grain and a shadow's offset of 0.
+// The pyramid blur of radius 0 is no zero length (it still spreads an edge over some three
+// squared samples): on planes 1.5 times the picture's size the radius of the nearest spread
+// to 2.25 times that is 1, on smaller planes it stays 0.
+TEST_F(FittedPreviewLengths, ALengthOfZeroStaysZeroAtAnyScale) {
+  for (const auto& [aw, ah] : {std::pair<int32_t, int32_t>{400, 266}, {1800, 1200}, {1201, 801}, {40, 26}}) {
+    ScriptFile s;
+    ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, aw, ah, 0, 0, aw - 1, ah - 1), 0);
+    s.fittedPreview = true;
+    Oprn* first = Chain({{34, {0, 255}}, {47, {0, 0}}, {48, {0, 255}}, {33, {0, 0}}, {84, {0, 0}}, {120, {0, 0}},
+                         {32, {0, 45}}, {122, {0, 50}}, {11, {0, 0}}});
+    s.UpdateOprnParams(first, kW, kH, 1.0f, 1.0f, 1);
+    for (const Oprn* op = first; op != nullptr; op = op->NextOprn) {
+      const bool blur = op->Effect == 11 || op->Effect == 33;
+      EXPECT_EQ(op->Param1, blur && aw == 1800 ? 1 : 0) << "effect " << op->Effect << " on " << aw << " x " << ah;
+      if (op->Effect == 33 || op->Effect == 120) {
+        EXPECT_EQ(op->Param2, 0) << "effect " << op->Effect;
+      }
+      EXPECT_EQ(op->Param3, 0) << "effect " << op->Effect;
+    }
+    DeleteOprnChain(first);
+  }
+}
+
 TEST_F(FittedPreviewLengths, ALengthStaysAtLeastOnePixel) {
   ScriptFile s;
   ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, 40, 26, 0, 0, 39, 25), 0);

@@ -1,5 +1,5 @@
 // How far the wind carries a picture, as the fitted previews reckon it, against the wind itself,
-// and the length a preview on smaller planes takes for it.
+// and the length a preview on smaller or larger planes takes for it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -90,10 +90,38 @@ TEST(FittedWindLength, CarriesThePlanesAsThePicturesWindScaled) {
     }
 }
 
+// A picture under three times its view is previewed on planes larger than itself (up to twice
+// its size each way): there the wind's pull, which grows far faster than its length, is drawn
+// by a length a little longer than the picture's, not by the length scaled as a length (18 on
+// planes 1.28 times the picture's size, scaled to 23, carried them 25 samples where the
+// picture's wind, scaled, carries them 16).
+TEST(FittedWindLength, CarriesLargerPlanesAsThePicturesWindScaled) {
+  struct Case {
+    int16_t length, randomness;
+  };
+  for (const Case c : {Case{18, 7}, Case{50, 7}, Case{50, 10}, Case{50, 0}, Case{30, 0}, Case{25, 3}, Case{6, 7}})
+    for (const float scale : {1.14f, 1.28f, 1.5f, 1.99f}) {
+      const int16_t fitted = FittedWindLength(c.length, c.randomness, scale);
+      const WindPull full = WindPullOf(c.length, c.randomness), planes = WindPullOf(fitted, c.randomness);
+      const double mean = full.mean * scale, spread = full.spread * scale;
+      EXPECT_GE(fitted, c.length);
+      EXPECT_LT(fitted, static_cast<int32_t>(c.length * scale + 0.5f)) << c.length << ", " << c.randomness;
+      EXPECT_LE(std::fabs(planes.mean - mean) + std::fabs(planes.spread - spread), (mean + spread) / 3.0)
+          << c.length << ", " << c.randomness << " at " << scale << ": " << fitted;
+    }
+  EXPECT_EQ(FittedWindLength(18, 7, 1.28f), 20);
+}
+
 TEST(FittedWindLength, ScalesAsALengthWhereThePullTellsNothing) {
-  // At the picture's size or larger, the length itself.
+  // At the picture's size, the length itself.
   EXPECT_EQ(FittedWindLength(18, 7, 1.0f), 18);
-  EXPECT_EQ(FittedWindLength(18, 7, 2.0f), 36);
+  // Streaks of 4 steps or less carry nothing on the picture, and nothing on larger planes:
+  // never lengthened into a wind that draws.
+  EXPECT_EQ(FittedWindLength(4, 7, 2.0f), 4);
+  EXPECT_EQ(FittedWindLength(3, 0, 1.5f), 3);
+  EXPECT_EQ(FittedWindLength(0, 7, 2.0f), 0);
+  // A randomness outside the reckoning, on larger planes too.
+  EXPECT_EQ(FittedWindLength(20, -5, 1.5f), 30);
   // Streaks that draw nothing, and a randomness that lengthens them past the length (the
   // reckoning covers 0 .. 10): scaled as lengths, at least 1.
   EXPECT_EQ(FittedWindLength(4, 7, 0.5f), 2);
