@@ -48,6 +48,14 @@ int32_t ScriptBlockCodecFor(EffectCode effect, const ScriptBlockCodec** codec, s
 //   planes 3 to 5, with `compositeSource` set so that cases taking three planes take 3, 4, 5);
 // - steps of the render loop itself (path, envelope and image loaders) get no mask and no
 //   planes, but the stack and 1-based layer the operation sits in.
+// Why a step of a render could not do its work.
+enum class StepFailure : uint8_t {
+  kFailed,          // its operation or engine answered that it could not
+  kNoMemory,        // memory was refused to it
+  kFileUnreadable,  // a file it reads could not be read
+  kFileUnwritable,  // a file it writes could not be written
+};
+
 struct RenderCall {
   ScriptFile* script = nullptr;
   Oprn* op = nullptr;
@@ -58,9 +66,13 @@ struct RenderCall {
   bool compositeSource = false;
   int16_t stack = 0;
   int16_t layer = 0;
+  // Set by a case that answers -1 for a reason of its own (a file it could not read or
+  // write); memory refused on the way is found by the renderer whatever the case says.
+  StepFailure failure = StepFailure::kFailed;
 };
 
-// 0 when the case ran or had nothing to do, -1 when it failed.
+// 0 when the case ran or had nothing to do, -1 when it could not do its work: the render then
+// stops at its operation.
 using RenderCase = int32_t (*)(RenderCall& call);
 
 // 0 when new or already registered with the same function; -1 (the first kept) for a number

@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "app/core/file_records.h"
+#include "script/script_file.h"
 
 class CPathList;
 class ScriptFile;
@@ -64,6 +66,8 @@ class MiscRender {
   // Modes 2 and 3 render a window's preview of the picture fitted into it: the file's
   // lengths are read at the preview's scale (ScriptFile::fittedPreview).
   bool fittedPreview = false;
+  // The step that stopped the last FillBuf's render (ScriptFile::Failure), or none.
+  std::optional<RenderFailure> failure;
 
  private:
   ScriptFile* MakeScript(int32_t areaWidth, int32_t areaHeight, int32_t planeWidth,

@@ -2,6 +2,7 @@
 // writes, the mask it acts through, and the case that its effect number runs.
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "app/core/memory_manager.h"
@@ -10,6 +11,7 @@
 #include "operations/swap_slots.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
+#include "platform/memory/memory.h"
 #include "platform/parallel/byte_passes.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
@@ -194,6 +196,7 @@ int32_t ScriptFile::PerformFromToEffect(Oprn* op) {
   const RenderCase run = FindRenderCase(op->Effect);
   const int32_t result =
       run == nullptr || EffectRowOf(op->Effect).group != CaseGroup::kTwoPlane ? 0 : run(call);
+  stepFailure_ = call.failure;
   KeepSpare(spareMask_, std::move(mask));
   KeepSpare(spareMean_, std::move(mean));
   return result;
@@ -216,6 +219,7 @@ int32_t ScriptFile::PerformToEffect(Oprn* op) {
 
   const RenderCase run = FindRenderCase(op->Effect);
   const int32_t result = run == nullptr || !OnePlaneCase(op->Effect) ? 0 : run(call);
+  stepFailure_ = call.failure;
   KeepSpare(spareMask_, std::move(mask));
   return result;
 }
@@ -255,7 +259,7 @@ void ScriptFile::LoadImagePlanes(int16_t fill, const uint8_t* pixels, const uint
   }
 }
 
-void ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto) {
+int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto) {
   delete currentPaths;
   currentPaths = new CPathList(0);
   if (layer->paths != nullptr) layer->paths->CopyPathList(currentPaths);
@@ -276,19 +280,37 @@ void ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode
     const int32_t at = progressStarted_++;
     const plat::ProgressStage stage(static_cast<double>(at) / std::max(progressOps_, 1),
                                     static_cast<double>(at + 1) / std::max(progressOps_, 1));
-    if (route == EffectRoute::kTwoPlane) {
-      PerformFromToEffect(op);
-    } else if (route == EffectRoute::kOnePlane) {
-      PerformToEffect(op);
-    } else if (route == EffectRoute::kRenderStep) {
-      RenderCall call;
-      call.script = this;
-      call.op = op;
-      call.stack = stack;
-      call.layer = k;
-      FindRenderCase(op->Effect)(call);
+    const int64_t refused = plat::RefusedBlockCount();
+    stepFailure_ = StepFailure::kFailed;
+    int32_t result = 0;
+    bool noMemory = false;
+    try {
+      if (route == EffectRoute::kTwoPlane) {
+        result = PerformFromToEffect(op);
+      } else if (route == EffectRoute::kOnePlane) {
+        result = PerformToEffect(op);
+      } else if (route == EffectRoute::kRenderStep) {
+        RenderCall call;
+        call.script = this;
+        call.op = op;
+        call.stack = stack;
+        call.layer = k;
+        result = FindRenderCase(op->Effect)(call);
+        stepFailure_ = call.failure;
+      }
+    } catch (const std::bad_alloc&) {
+      // Memory a step's own containers could not have: the step failed, the render stops.
+      result = -1;
+      noMemory = true;
     }
+    if (result >= 0) continue;
+    // A step the user stopped is no failure: the render ends and its owner sees the stop.
+    if (plat::Cancelled()) break;
+    noMemory = noMemory || plat::RefusedBlockCount() != refused;
+    failure_ = RenderFailure{k, i, op->Effect, noMemory ? StepFailure::kNoMemory : stepFailure_};
+    return -1;
   }
+  return 0;
 }
 
 int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* pixels,
@@ -299,6 +321,7 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
   // thread lends its views and ports (a render inside an operation keeps its caller's).
   const RenderDrawingScope ownDrawPar;
   missingCases_.clear();
+  failure_.reset();
   // The spare mask and mean live for this render only.
   struct Rendering {
     ScriptFile& s;
@@ -338,11 +361,16 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
       if (!(mode == 1 ? i >= upto : mode != 0) && op->Act != 0) ++progressOps_;
   }
   const plat::ProgressStage operations(kProgressLoadingShare, 1.0);
+  int32_t result = 0;
   int16_t k = 1;
   for (Laye* layer = layers != nullptr ? layers->firstLaye : nullptr; layer != nullptr;
        layer = layer->next, ++k) {
     if (plat::Cancelled()) break;
-    if (layer->active == 1) RenderLayer(stack, k, layer, mode, upto);
+    // A step that could not do its work stops the render: no later step builds on it.
+    if (layer->active == 1 && RenderLayer(stack, k, layer, mode, upto) != 0) {
+      result = -1;
+      break;
+    }
     // Scratch planes live for one layer, active or not; the last layer leaves them. Clearing
     // them takes no share of the progress: it holds where the operations before left it.
     if (layer->next == nullptr) continue;
@@ -356,5 +384,5 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
   currentPaths = nullptr;
   progressOps_ = outerOps;
   progressStarted_ = outerStarted;
-  return 0;
+  return result;
 }
