@@ -124,8 +124,10 @@ int32_t KaleidoCore(int16_t mode, int16_t opacity, View plane, const unsigned ch
       w.At(x, y) = plane.At(WrapInSpan(int64_t{x} + shiftX, r.left, r.right), sy);
   }
   FoldWedge(w, r);
-  BufToBufChar_andR(1, plane.width, plane.height, work.get(), tileWidth, tileHeight, tile.get(),
-                    r.left, r.top, r.right + 1, r.bottom + 1, 0, 0, tileWidth, tileHeight);
+  // A tile that cannot be shrunk (its tables refused) would tile whatever the memory held.
+  if (BufToBufChar_andR(1, plane.width, plane.height, work.get(), tileWidth, tileHeight, tile.get(),
+                        r.left, r.top, r.right + 1, r.bottom + 1, 0, 0, tileWidth, tileHeight) != 0)
+    return -1;
   return Effects::LoadTexture(mode, opacity, plane.data, tile.get(), 1, 1, mask, plane.height,
                               plane.width, r.left, r.top, r.right, r.bottom, tileWidth,
                               tileHeight, 0, 0);

@@ -27,13 +27,12 @@
 // EngineRowCall). The adapter only creates its engine, hands it the record, calls FillBuf
 // once with its own argument list, lets the engine go and answers what FillBuf answered
 // (negative: the engine could not render, and the render stops at the operation). An engine
-// whose FillBuf answers nothing of memory refused to it (it leaves the planes as they were)
-// answers through AnsweredByRefusals.
+// whose FillBuf answers nothing of memory refused to it answers 0: the renderer sees the
+// blocks refused to the operation and fails it.
 #pragma once
 
 #include <cstdint>
 
-#include "platform/memory/memory.h"
 #include "script/effect_registries.h"
 #include "script/operation.h"
 
@@ -120,13 +119,4 @@ int32_t RunEngineOnce(Give give, Fill fill) {
   Engine engine;
   give(engine);
   return fill(engine) < 0 ? -1 : 0;
-}
-
-// The answer of an engine call that answers nothing itself and gives up when memory is
-// refused to it (leaving the planes unrendered): -1 when a block was refused during `call`.
-template <class Call>
-int32_t AnsweredByRefusals(Call call) {
-  const int64_t before = plat::RefusedBlockCount();
-  call();
-  return plat::RefusedBlockCount() != before ? -1 : 0;
 }

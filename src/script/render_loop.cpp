@@ -141,10 +141,12 @@ int32_t ScriptFile::SelectColours(const Oprn* op, uint8_t* mask) {
   const RampTables tables = RampTablesOf(ramp[0]);
   ramp.reset();
   const auto level = static_cast<int16_t>(PercentTo255(ext->SelLevel[0]));
-  Effects::ColorCirc(0, level, mask, planeHeight, planeWidth, 0, 0, areaWidth, areaHeight, 1,
-                     nullptr, tables.data(), 0, static_cast<int16_t>(ext->SelValueC[0]),
-                     static_cast<int16_t>(ext->SelValueD[0]),
-                     static_cast<int16_t>(ext->SelValueB[0]), 1, 20);
+  // A selection that cannot be drawn would leave the operation acting everywhere.
+  if (Effects::ColorCirc(0, level, mask, planeHeight, planeWidth, 0, 0, areaWidth, areaHeight, 1,
+                         nullptr, tables.data(), 0, static_cast<int16_t>(ext->SelValueC[0]),
+                         static_cast<int16_t>(ext->SelValueD[0]),
+                         static_cast<int16_t>(ext->SelValueB[0]), 1, 20) < 0)
+    return -1;
   if (ext->SelFlag[0] == 1)
     plat::ComplementBytes(mask, mask, static_cast<int64_t>(planeWidth) * planeHeight);
   return 0;
@@ -280,7 +282,13 @@ int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t m
     const int32_t at = progressStarted_++;
     const plat::ProgressStage stage(static_cast<double>(at) / std::max(progressOps_, 1),
                                     static_cast<double>(at + 1) / std::max(progressOps_, 1));
-    const int64_t refused = plat::RefusedBlockCount();
+    // Blocks refused while the step runs, on this thread or the shared threads its rows
+    // went to: a step that fails meanwhile failed for want of memory. One refused a block on
+    // this thread that answers success all the same went round it, and most that do give less
+    // than the step asked (a tile never shrunk, a band left unwarped, a plane uncorrected):
+    // it is taken as failed for want of memory, never passed off as done.
+    const int64_t refused = plat::RefusedBlockCountOnAnyThread();
+    const int64_t refusedHere = plat::RefusedBlockCount();
     stepFailure_ = StepFailure::kFailed;
     int32_t result = 0;
     bool noMemory = false;
@@ -303,10 +311,10 @@ int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t m
       result = -1;
       noMemory = true;
     }
-    if (result >= 0) continue;
+    if (result >= 0 && plat::RefusedBlockCount() == refusedHere) continue;
     // A step the user stopped is no failure: the render ends and its owner sees the stop.
     if (plat::Cancelled()) break;
-    noMemory = noMemory || plat::RefusedBlockCount() != refused;
+    noMemory = noMemory || result >= 0 || plat::RefusedBlockCountOnAnyThread() != refused;
     failure_ = RenderFailure{k, i, op->Effect, noMemory ? StepFailure::kNoMemory : stepFailure_};
     return -1;
   }

@@ -5,12 +5,14 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "operations/swap_slots.h"
 #include "platform/files/file_io.h"
 #include "platform/memory/memory.h"
 #include "platform/parallel/cancel.h"
+#include "script/lut_vign.h"
 #include "script/script_file.h"
 #include "support/session.h"
 
@@ -165,6 +167,111 @@ TEST_F(FailedStep, ARowOfOnePixelMapsNothingAndFailsNothing) {
   for (int32_t c = 3; c <= 5; ++c)
     for (int32_t x = 0; x < kW; ++x)
       ASSERT_EQ(row.ChannelPlane(c, 0)[x], picture_[4 * x + (c - 3)]) << c << "," << x;
+}
+
+// Every block of a render refused in turn: the render either fails at the step that was
+// refused, saying memory ran short, or renders exactly what it renders with memory to spare;
+// it never passes a step it could not do off as done. Steps with masks narrowed by a colour
+// selection, on the composite and on one plane.
+TEST_F(FailedStep, EveryRefusedBlockFailsTheRenderOrChangesNothing) {
+  const Step steps[] = {{53, 10, -7, 130, 90, 33},
+                        {11, 4},
+                        {12, 2, 128, 45, 1},
+                        {44, 255, 2, 0},
+                        {78, 6},
+                        {95, 200, 40, 60},
+                        {83, 9, 50, 50},
+                        {84, 9, 30},
+                        {120, 3, 4},
+                        {121, 30, 50, 10, 20, 30},
+                        {55, 1, 2},
+                        {7, 2, 2},
+                        {71, 1, 2, 10, 3, 10},
+                        {17, 40, 10, 0},
+                        {112, 0, 1},
+                        {9},
+                        {10, 200, 10, 20, 30},
+                        {13, 0, 60, 128, 190, 255},
+                        {18, 30, 20, 10},
+                        {19, 5, 3},
+                        {29, 45, 10},
+                        {54, 1, 1},
+                        {56, 0, 0, 10, 10},
+                        {60, 20, 0, 0, 10},
+                        {63, 0, 2, 10, 0, 5},
+                        {68, 2, 3, 20},
+                        {69, 10, 20, 0, 40, 5},
+                        {79, 0, 50, 50, 100, 1},
+                        {87, 3, 40},
+                        {88, 1},
+                        {98, 5, 2, 10, 0},
+                        {99, 5, 200, 20},
+                        {107, 5},
+                        {108, 1, 2, 10, 0},
+                        {122, 10, 50, 50, 50, 30},
+                        {2, 200},
+                        {3, 200},
+                        {6},
+                        {20, 4, 4, 128},
+                        {23, 0, 0},
+                        {33, 3, 4, 4, 200, 0},
+                        {34, 3, 200, 255},
+                        {47, 3, 200, 255},
+                        {91, 4, 0, 200, 100, 50}};
+  OprnExt selection{};
+  selection.SelFlag[0] = 2;
+  selection.SelLevel[0] = 60;
+  selection.SelValueB[0] = 50;
+  selection.SelValueC[0] = 40;
+  selection.SelValueD[0] = 60;
+  for (const Step& st : steps)
+    for (const int16_t to : {2, 4}) {
+      ScriptFile s;
+      ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+      s.SetEffect(0, 1, 1, st.effect, 0, 0, 0, 0);
+      s.SetAct(0, 1, 1, 1);
+      s.SetFromChannel(0, 1, 1, 2);
+      s.SetToChannel(0, 1, 1, to);
+      s.SetMode(0, 1, 1, 0);
+      s.SetOpa(0, 1, 1, 255);
+      s.SetParam1(0, 1, 1, st.p1);
+      s.SetParam2(0, 1, 1, st.p2);
+      s.SetParam3(0, 1, 1, st.p3);
+      s.SetParam4(0, 1, 1, st.p4);
+      s.SetParam5(0, 1, 1, st.p5);
+      ASSERT_EQ(s.SetSelOprnExt(0, 1, 1, &selection), 0);
+      auto ramp = std::make_unique<LutVign>();
+      s.GetLutVign(0, 0, 1, 1, ramp.get());
+      s.SetLutVign(0, 1, 1, ramp.get());
+      const auto planes = [&] {
+        Bytes out;
+        for (int32_t c : {3, 4, 5}) {
+          const uint8_t* p = s.ChannelPlane(c, 0);
+          out.insert(out.end(), p, p + kW * kH);
+        }
+        return out;
+      };
+      ASSERT_EQ(s.Render(0, 0, 0, picture_.data(), nullptr, nullptr, 0, 0), 0) << st.effect;
+      const Bytes complete = planes();
+      bool completed = false;
+      for (int64_t nth = 0; nth < 200 && !completed; ++nth) {
+        const int64_t refusals = plat::RefusedBlockCount();
+        plat::FailNthAllocation(nth);
+        const int32_t rendered = s.Render(0, 0, 0, picture_.data(), nullptr, nullptr, 0, 0);
+        plat::FailNthAllocation(-1);
+        if (rendered == 0) {
+          // The render took fewer blocks than that, or a step went round the refusal.
+          EXPECT_EQ(planes(), complete)
+              << "effect " << st.effect << " into " << to << ", block " << nth
+              << " refused: the render passed a step it could not do";
+          completed = plat::RefusedBlockCount() == refusals;
+          continue;
+        }
+        ASSERT_TRUE(s.Failure().has_value()) << st.effect;
+        EXPECT_EQ(s.Failure()->effect, st.effect);
+        EXPECT_TRUE(s.Failure()->memoryRefused()) << "effect " << st.effect << ", block " << nth;
+      }
+    }
 }
 
 // A render the user stopped ends at its next step and is no failure: its owner sees the stop.

@@ -14,11 +14,10 @@ int32_t RunColMat(const EngineRowCall& c) {
   return RunEngineOnce<MiscColMat>(
       [&](MiscColMat& e) { e.SetColMatVal(&c.Record<int32_t>(), c.p1, c.p2, c.p3, c.p4, c.p5); },
       [&](MiscColMat& e) {
-        // It answers nothing: memory refused leaves the planes as they were.
-        return AnsweredByRefusals([&] {
-          e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 255, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h,
-                    1.0f, 1.0f, c.w, c.h, c.planes[0], c.planes[1], c.planes[2], c.plane6, c.mask);
-        });
+        // It answers nothing; the render sees memory refused to it.
+        e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 255, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h,
+                  1.0f, 1.0f, c.w, c.h, c.planes[0], c.planes[1], c.planes[2], c.plane6, c.mask);
+        return 0;
       });
 }
 
@@ -27,14 +26,13 @@ int32_t RunColMat(const EngineRowCall& c) {
 int32_t RunColCor(const EngineRowCall& c) {
   return RunEngineOnce<MiscColCor>([&](MiscColCor& e) { e.SetColCorPar(&c.Record<ColCorPar>()); },
                                    [&](MiscColCor& e) {
-                                     // It answers 0 whatever happens: memory refused leaves the
-                                     // planes uncorrected.
-                                     return AnsweredByRefusals([&] {
-                                       (void)e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0,
-                                                       c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h, 1.0f,
-                                                       1.0f, c.planes[0], c.planes[1], c.planes[2],
-                                                       nullptr, c.mask);
-                                     });
+                                     // It answers 0 whatever happens; the render sees
+                                     // memory refused to it.
+                                     (void)e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0,
+                                                     c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h, 1.0f,
+                                                     1.0f, c.planes[0], c.planes[1], c.planes[2],
+                                                     nullptr, c.mask);
+                                     return 0;
                                    });
 }
 
@@ -43,13 +41,12 @@ int32_t RunZondrac(const EngineRowCall& c) {
   return RunEngineOnce<MiscZondrac>(
       [&](MiscZondrac& e) { e.SetZondracPar(&c.Record<ZondracPar>()); },
       [&](MiscZondrac& e) {
-        // It answers 0 whatever happens: memory refused leaves the planes uncorrected, or
-        // (without room for its maps) unwarped.
-        return AnsweredByRefusals([&] {
-          (void)e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 1, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0, c.w,
-                          c.h, 1.0f, 1.0f, c.w, c.h, c.planes[0], c.planes[1], c.planes[2], nullptr,
-                          c.q, nullptr, c.mask);
-        });
+        // It answers 0 whatever happens, also where memory refused to it leaves the planes
+        // uncorrected or (without room for its maps) unwarped; the render sees the refusal.
+        (void)e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 1, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h,
+                        1.0f, 1.0f, c.w, c.h, c.planes[0], c.planes[1], c.planes[2], nullptr, c.q,
+                        nullptr, c.mask);
+        return 0;
       });
 }
 

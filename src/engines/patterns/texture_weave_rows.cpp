@@ -21,11 +21,10 @@ int32_t RunTextu(const EngineRowCall& c) {
         if (composite) e.SetPictureSize(c.pictureW, c.pictureH);
       },
       [&](MiscTextu& e) {
-        // It answers nothing: memory refused leaves the planes untextured.
-        return AnsweredByRefusals([&] {
-          e.FillBuf(c.n, c.mode, c.opacity, 0, c.scaleX, c.scaleY, c.w, c.h, c.planes[0],
-                    c.planes[1], c.planes[2], c.mask);
-        });
+        // It answers nothing; the render sees memory refused to it.
+        e.FillBuf(c.n, c.mode, c.opacity, 0, c.scaleX, c.scaleY, c.w, c.h, c.planes[0], c.planes[1],
+                  c.planes[2], c.mask);
+        return 0;
       });
 }
 
@@ -71,12 +70,11 @@ int32_t RunWeaveFrame(const EngineRowCall& c) {
                                     const int16_t opacity = c.p1;
                                     // The frame answers nothing: memory refused leaves a plane
                                     // unframed.
-                                    return AnsweredByRefusals([&] {
-                                      for (int16_t k = 0; k < 3; ++k)
-                                        e.FrameBuf(k, e.par.lineMode, c.planes[k], c.h, c.w, 0, 0,
-                                                   c.aw, c.ah, c.mask, &opacity, c.p2 & 0xFF,
-                                                   c.p3 & 0xFF, c.p4 & 0xFF, c.p5 & 0xFF);
-                                    });
+                                    for (int16_t k = 0; k < 3; ++k)
+                                      e.FrameBuf(k, e.par.lineMode, c.planes[k], c.h, c.w, 0, 0,
+                                                 c.aw, c.ah, c.mask, &opacity, c.p2 & 0xFF,
+                                                 c.p3 & 0xFF, c.p4 & 0xFF, c.p5 & 0xFF);
+                                    return 0;
                                   });
 }
 

@@ -37,6 +37,11 @@ int64_t SetBlockLimit(int64_t bytes);
 // it that refuse a size of their own (CountRefusedBlock). A caller that sees the count grow
 // across a call knows that the call failed for want of memory, not for a reason of its own.
 int64_t RefusedBlockCount();
+// The same over every thread of the process: what a piece of work that spreads its rows over
+// the shared threads (and may be refused blocks on any of them) looks at once it has failed,
+// to tell whether memory ran short. Another thread's refusal counts too, so it says only why
+// a failure came, never whether one did.
+int64_t RefusedBlockCountOnAnyThread();
 // Counts a block that a registry refused on this thread without asking NewPtr.
 void CountRefusedBlock();
 
