@@ -38,6 +38,14 @@ int32_t ScriptBlockCodecFor(EffectCode effect, const ScriptBlockCodec** codec, s
 
 // --- Render cases ----------------------------------------------------------------------------
 
+// Why a step of a render could not do its work.
+enum class StepFailure : uint8_t {
+  kFailed,          // its operation or engine answered that it could not
+  kNoMemory,        // memory was refused to it
+  kFileUnreadable,  // a file it reads could not be read
+  kFileUnwritable,  // a file it writes could not be written
+};
+
 // What a render case works on. The renderer fills it and hands it to the case registered under
 // the operation's effect number (script/render_cases.h shows how a case reads it):
 // - one-plane and two-plane cases: the operation, its mask (plane-sized, 255 = full effect),
@@ -48,14 +56,6 @@ int32_t ScriptBlockCodecFor(EffectCode effect, const ScriptBlockCodec** codec, s
 //   planes 3 to 5, with `compositeSource` set so that cases taking three planes take 3, 4, 5);
 // - steps of the render loop itself (path, envelope and image loaders) get no mask and no
 //   planes, but the stack and 1-based layer the operation sits in.
-// Why a step of a render could not do its work.
-enum class StepFailure : uint8_t {
-  kFailed,          // its operation or engine answered that it could not
-  kNoMemory,        // memory was refused to it
-  kFileUnreadable,  // a file it reads could not be read
-  kFileUnwritable,  // a file it writes could not be written
-};
-
 struct RenderCall {
   ScriptFile* script = nullptr;
   Oprn* op = nullptr;
