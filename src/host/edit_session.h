@@ -50,7 +50,8 @@ class CarbonEditPlugin {
   void UIFilter(int16_t effect);
   // Renders the layer scratch file onto the source and blends; 0, or -1
   // (kRenderCancelled when the user stopped it, kRenderNoMemory when memory
-  // ran out) with the destination as it was.
+  // ran out) with the destination as it was, and failedStep naming the
+  // step that stopped the render.
   int32_t DoFilter();
   void OpaModAPEimage(int32_t left, int32_t top, int32_t right, int32_t bottom, int16_t opacity,
                       int16_t mode);
@@ -101,6 +102,10 @@ class CarbonEditPlugin {
   bool leopard = true;
   // Why the last write or start failed, for the user.
   std::string lastError;
+  // The step that stopped the last render and why, in the user's words ("operation 1
+  // (Transform) of layer 1 could not get the memory it needs"); empty when the render did not
+  // stop at a step.
+  std::string failedStep;
 
  private:
   // Tells the user that a confirmed effect could not be stored in the layer

@@ -2,11 +2,13 @@
 // layer scratch file are rendered over the source image, written back into
 // the destination and mixed by opacity and blend mode.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "app/file_access.h"
 #include "app/plane_readers.h"
 #include "dialogs/editor/main_editor.h"
+#include "dialogs/editor/preview_render.h"
 #include "engines/patterns/image_combination_engine.h"
 #include "host/edit_session.h"
 #include "host/main_window.h"
@@ -147,13 +150,24 @@ std::string InstallLayerFile(const std::string& from, const std::string& to) {
   return {};
 }
 
+// The second line of a render's alert: the step that failed, when one did, and that the
+// picture is as it was.
+std::string NotAppliedWords(const std::string& step) {
+  std::string words = step;
+  if (!words.empty()) {
+    words[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(words[0])));
+    words += ". ";
+  }
+  return words + "It was not applied: the picture is as it was.";
+}
+
 // A confirmed effect whose render ran out of memory: the picture is as it
 // was, and the user must not believe otherwise.
-void TellNoMemory() {
+void TellNoMemory(const std::string& step) {
   plat::ui::AlertRequest alert;
   alert.alertId = kFileAlert;
   alert.params = {"There is not enough memory to apply the effect to this picture.",
-                  "It was not applied: the picture is as it was."};
+                  NotAppliedWords(step)};
   plat::ui::Alert(alert);
 }
 
@@ -199,7 +213,7 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
   // needs no word).
   const int32_t rendered = DoFilter();
   if (rendered == kRenderNoMemory) {
-    TellNoMemory();
+    TellNoMemory(failedStep);
   } else if (rendered != 0 && rendered != kRenderCancelled) {
     TellEffectNotRendered();
   }
@@ -207,9 +221,10 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
 
 void CarbonEditPlugin::TellEffectNotRendered() {
   lastError = "the effect could not be rendered and was not applied";
+  if (!failedStep.empty()) lastError += ": " + failedStep;
   plat::ui::AlertRequest alert;
   alert.alertId = kFileAlert;
-  alert.params = {"The effect could not be rendered.", "It was not applied: the picture is as it was."};
+  alert.params = {"The effect could not be rendered.", NotAppliedWords(failedStep)};
   plat::ui::Alert(alert);
 }
 
@@ -232,6 +247,7 @@ void CarbonEditPlugin::TellEffectNotStored() {
 }
 
 int32_t CarbonEditPlugin::DoFilter() {
+  failedStep.clear();
   FilterRecord* r = gFilterRecord;
   if (r == nullptr || gPer == nullptr) return -1;
   const PixelBuffer before = destination;
@@ -253,7 +269,11 @@ int32_t CarbonEditPlugin::DoFilter() {
   auto* green = reinterpret_cast<uint8_t*>(script.planes->CreBuf(4));
   auto* blue = reinterpret_cast<uint8_t*>(script.planes->CreBuf(5));
   auto* mask = reinterpret_cast<uint8_t*>(script.planes->CreBuf(6));
-  if (red == nullptr || green == nullptr || blue == nullptr || mask == nullptr) return -1;
+  if (red == nullptr || green == nullptr || blue == nullptr || mask == nullptr) {
+    // The picture's own planes cannot be had: nothing was rendered.
+    lastError = "not enough memory to render the effect";
+    return kRenderNoMemory;
+  }
   const size_t area = static_cast<size_t>(width) * static_cast<size_t>(height);
   const PixelBuffer sourceBefore = source;
   const PixelBuffer filteredBefore = filtered;
@@ -306,8 +326,12 @@ int32_t CarbonEditPlugin::DoFilter() {
     lastError = "the render was cancelled";
     return kRenderCancelled;
   }
-  if (rendered == kRenderNoMemory) {
+  // The step that stopped the render, for the user: which it was and why.
+  const std::optional<RenderFailure>& failure = script.Failure();
+  if (failure.has_value()) failedStep = RenderFailureWords(*failure);
+  if (rendered == kRenderNoMemory || (failure.has_value() && failure->memoryRefused())) {
     lastError = "not enough memory to render the effect";
+    if (!failedStep.empty()) lastError += ": " + failedStep;
     return kRenderNoMemory;
   }
   return -1;
@@ -337,7 +361,8 @@ int32_t CarbonEditPlugin::RenderLayerFile(const std::string& path) {
     if (rendered == kRenderNoMemory)
       lastError = "the layers of " + path + " could not be rendered: " + lastError;
     else if (rendered != kRenderCancelled)
-      lastError = "the layers of " + path + " could not be rendered";
+      lastError = "the layers of " + path + " could not be rendered" +
+                  (failedStep.empty() ? std::string() : ": " + failedStep);
     return -1;
   }
   if (mainWindow != nullptr && mainWindow->window != nullptr) mainWindow->DrawWindowContent(mainWindow->window);

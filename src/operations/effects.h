@@ -199,7 +199,10 @@ class Effects {
                          unsigned char* plane2, unsigned char* plane3, int32_t height,
                          int32_t width, int32_t channels);
   // The script's save (fileMode 0) and recall (1) step: the region of the
-  // planes through the slot's file, then blended back over the region.
+  // planes through the slot's file, then blended back over the region. A
+  // save whose slot cannot be written (or kept) gives -1 with the planes as
+  // they were; a recall of a slot that holds nothing, or planes of another
+  // size, blends the region with itself.
   static int32_t SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red,
                                unsigned char* green, unsigned char* blue, int32_t height,
                                int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
@@ -818,6 +821,11 @@ void SetWindSixteenAtOnce(bool on);
 // then columns up or down) but gathers it into a copy as it does under a blend: the form the
 // sweeps are checked against. On by default.
 void SetWaveSweepsInPlace(bool on);
+
+// Off, Effects::Transform works out its whole box rather than the window of it that lands on
+// the region: the plain form the window is checked against (the whole box of a transform at
+// its largest on a photo cannot be had). On by default.
+void SetTransformBoxBounded(bool on);
 
 // A line of `value` painted into a plane, mixed into each point by
 // strength / 255 before the blend: connected, both end points included,

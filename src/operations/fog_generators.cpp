@@ -90,9 +90,10 @@ int32_t Effects::FractPlasma(int16_t mode, int16_t opacity, int16_t layout, unsi
   if (contrast != 0 || brightness != 0)
     AdjContrast(0, 255, work.get(), height, width, 0, 0, rw, rh, 1, nullptr,
                 static_cast<int16_t>(contrast), static_cast<int16_t>(brightness), 0);
-  if (blurRadius > 0)
-    Blur(0, 255, work.get(), nullptr, width, height, 0, 0, width - 1, height - 1,
-         static_cast<int16_t>(std::min(blurRadius, 32767)), 1);
+  // A blur refused its memory would paint the plasma unblurred: the step fails instead.
+  if (blurRadius > 0 && Blur(0, 255, work.get(), nullptr, width, height, 0, 0, width - 1,
+                             height - 1, static_cast<int16_t>(std::min(blurRadius, 32767)), 1) != 0)
+    return -1;
   unsigned char* const targets[3] = {first, second, third};
   return ColourPlasma(mode, opacity, layout, work.get(), height, width, targets, mask, r, ramp);
 }

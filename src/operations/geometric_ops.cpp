@@ -7,6 +7,7 @@
 // it back over the region through the mask. Positions leaving the region
 // wrap back as often as needed, so a shift of any size reads inside it; a
 // one-column (one-row) region reads its only column (row).
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -138,8 +139,10 @@ int32_t KaleidoCore(int16_t mode, int16_t opacity, View plane, const unsigned ch
       w.At(x, y) = plane.At(WrapInSpan(int64_t{x} + shiftX, r.left, r.right), sy);
   }
   FoldWedge(w, r);
-  BufToBufChar_andR(1, plane.width, plane.height, work.get(), tileWidth, tileHeight, tile.get(),
-                    r.left, r.top, r.right + 1, r.bottom + 1, 0, 0, tileWidth, tileHeight);
+  // A tile that cannot be shrunk (its tables refused) would tile whatever the memory held.
+  if (BufToBufChar_andR(1, plane.width, plane.height, work.get(), tileWidth, tileHeight, tile.get(),
+                        r.left, r.top, r.right + 1, r.bottom + 1, 0, 0, tileWidth, tileHeight) != 0)
+    return -1;
   return Effects::LoadTexture(mode, opacity, plane.data, tile.get(), 1, 1, mask, plane.height,
                               plane.width, r.left, r.top, r.right, r.bottom, tileWidth,
                               tileHeight, 0, 0);
@@ -252,9 +255,65 @@ int32_t Displaced(int32_t c, int32_t m, int16_t amount, int16_t neutral, int32_t
   return s >= lo && s <= hi ? s : c;
 }
 
+// Whether the transform works out only the part of its box that the copy back reads.
+bool gBoundedBox = true;
+
+// One axis of what the transform's copy back reads of its box. The copy walks positions j of
+// [first, end) (plane position less the box's offset) and reads box position j + shift,
+// wrapped once by the box's extent less one when it runs past the last; so it reads at most
+// two runs of the box, the second (when the wrap is reached) from j = wrapAt on.
+struct BoxSpan {
+  int32_t first = 0, end = 0;
+  int32_t wrapAt = 0;  // the first j that wraps (end when none does)
+  int32_t shift = 0;
+  int32_t extent = 0;  // of the whole box
+
+  int32_t count() const { return end - first; }
+  // The box position that j reads.
+  int32_t Source(int32_t j) const {
+    int32_t s = j + shift;
+    if (s > extent - 1) s -= extent - 1;
+    return s;
+  }
+  // Run r (0 unwrapped, 1 wrapped): its first j and its length (0 for none).
+  int32_t RunFirst(int r) const { return r == 0 ? first : wrapAt; }
+  int32_t RunLength(int r) const { return r == 0 ? wrapAt - first : end - wrapAt; }
+};
+
+BoxSpan SpanOf(int32_t first, int32_t end, int32_t shift, int32_t extent) {
+  BoxSpan s;
+  s.first = first;
+  s.end = std::max(first, end);
+  s.shift = shift;
+  s.extent = extent;
+  s.wrapAt = std::clamp(extent - shift, s.first, s.end);
+  return s;
+}
+
+// A window of the box (rows x columns from box position left, top) distorted into `to`, rows
+// `columns` apart. The corners are moved by (-left, -top): the positions the distortion
+// solves for a pixel come from whole-number differences of the pixel and the corners, the
+// same wherever the window lies, so each sample comes out as the whole box has it.
+void DistortWindow(const View* planes, int32_t count, uint8_t* const* to, int32_t top, int32_t left,
+                   int32_t rows, int32_t columns, const int32_t* qx, const int32_t* qy,
+                   int32_t minX, int32_t minY, int32_t x0, int32_t y0, int32_t w, int32_t h) {
+  const uint8_t* from[4] = {};
+  for (int32_t k = 0; k < count; ++k) from[k] = planes[k].data;
+  const int32_t dx = minX + left, dy = minY + top;
+  X_distort_planes(count, planes[0].height, planes[0].width, from, rows, columns, to, qx[0] - dx,
+                   qy[0] - dy, qx[1] - dx, qy[1] - dy, qx[2] - dx, qy[2] - dy, qx[3] - dx,
+                   qy[3] - dy, x0, y0, w - 1, h - 1, 100);
+}
+
 // The transform's box: the region turned and scaled into its bounding box,
 // copied centred onto the plane, the uncovered band filled. Several planes of one size take
 // the same box, their positions solved once.
+//
+// Only the window of the box that lands on the region is worked out (the box of a picture
+// scaled ten times is a hundred pictures' samples, more than memory holds at photo size),
+// each of its samples as the whole box has it: its rows and columns one after the other as
+// the copy back reads them, a run that the wrap reads again taking its own place. Off, the
+// whole box is made: the plain form the window is checked against.
 int32_t TransformBoxes(const View* planes, int32_t count, int32_t x0, int32_t y0, int32_t x1,
                        int32_t y1, int16_t scaleX, int16_t scaleY, int16_t angle, int16_t fill) {
   const int32_t w = x1 - x0, h = y1 - y0;
@@ -272,39 +331,66 @@ int32_t TransformBoxes(const View* planes, int32_t count, int32_t x0, int32_t y0
   int32_t minX = 0, minY = 0, maxX = 0, maxY = 0;
   inf_sup(qx[0], qy[0], qx[1], qy[1], qx[2], qy[2], qx[3], qy[3], &minX, &minY, &maxX, &maxY);
   const int32_t bw = maxX - minX, bh = maxY - minY;
-  const int64_t boxSize = (int64_t{bw} + 1) * (int64_t{bh} + 1);
-  plat::Block<unsigned char> boxes(boxSize * count, WorkSource());
-  if (!boxes) return -1;
-  plat::FillBytes(boxes.get(), boxes.size(), static_cast<unsigned char>(fill));
-  const uint8_t* from[4] = {};
-  uint8_t* to[4] = {};
-  for (int32_t k = 0; k < count; ++k) {
-    from[k] = planes[k].data;
-    to[k] = boxes.get() + k * boxSize;
-  }
-  X_distort_planes(count, planes[0].height, planes[0].width, from, bh, bw, to, qx[0] - minX,
-                   qy[0] - minY, qx[1] - minX, qy[1] - minY, qx[2] - minX, qy[2] - minY,
-                   qx[3] - minX, qy[3] - minY, x0, y0, w - 1, h - 1, 100);
   const int32_t dx = (bw - w) / 2, dy = (bh - h) / 2;
   const int32_t ox = std::max(0, -dx), oy = std::max(0, -dy);
   const auto f = static_cast<unsigned char>(fill);
+  // Box row j + oy of the plane is row j of the box, box column k is plane column ox + k.
+  const BoxSpan rows = SpanOf(std::max(0, y0 - oy), std::min(bh, y1 - oy), std::max(0, dy), bh);
+  const BoxSpan columns = SpanOf(std::max(0, x0 - ox), std::min(bw, x1 - ox), std::max(0, dx), bw);
+  const bool bounded = gBoundedBox;
+  const int32_t wh = bounded ? rows.count() : bh, ww = bounded ? columns.count() : bw;
+  const int64_t windowSize = int64_t{wh} * ww;
+  plat::Block<unsigned char> boxes(std::max<int64_t>(windowSize, 1) * count, WorkSource());
+  if (!boxes) return -1;
+  plat::FillBytes(boxes.get(), boxes.size(), f);
+  uint8_t* to[4] = {};
+  for (int32_t k = 0; k < count; ++k) to[k] = boxes.get() + k * windowSize;
+  if (!bounded) {
+    DistortWindow(planes, count, to, 0, 0, bh, bw, qx, qy, minX, minY, x0, y0, w, h);
+  } else if (columns.RunLength(1) == 0) {
+    // Whole rows of the window: each run of rows is worked out in its place.
+    for (int r = 0; r < 2; ++r) {
+      const int32_t n = rows.RunLength(r);
+      if (n <= 0 || ww <= 0) continue;
+      uint8_t* at[4] = {};
+      for (int32_t k = 0; k < count; ++k)
+        at[k] = to[k] + int64_t{rows.RunFirst(r) - rows.first} * ww;
+      DistortWindow(planes, count, at, rows.Source(rows.RunFirst(r)), columns.Source(columns.first),
+                    n, ww, qx, qy, minX, minY, x0, y0, w, h);
+    }
+  } else {
+    // Two runs of columns: each piece is worked out on its own and laid into its place.
+    for (int r = 0; r < 2; ++r)
+      for (int c = 0; c < 2; ++c) {
+        const int32_t n = rows.RunLength(r), m = columns.RunLength(c);
+        if (n <= 0 || m <= 0) continue;
+        plat::Block<unsigned char> piece(int64_t{n} * m * count, WorkSource());
+        if (!piece) return -1;
+        plat::FillBytes(piece.get(), piece.size(), f);
+        uint8_t* at[4] = {};
+        for (int32_t k = 0; k < count; ++k) at[k] = piece.get() + int64_t{k} * n * m;
+        DistortWindow(planes, count, at, rows.Source(rows.RunFirst(r)),
+                      columns.Source(columns.RunFirst(c)), n, m, qx, qy, minX, minY, x0, y0, w, h);
+        for (int32_t k = 0; k < count; ++k)
+          for (int32_t i = 0; i < n; ++i)
+            std::memcpy(to[k] + int64_t{rows.RunFirst(r) - rows.first + i} * ww +
+                            (columns.RunFirst(c) - columns.first),
+                        at[k] + int64_t{i} * m, static_cast<size_t>(m));
+      }
+  }
   // The box copied back, then the band it leaves filled: the copy's columns and rows lie
   // inside the band's, so every sample takes one value, from the box or the fill. Rows go in
   // bands, each row's copy and fill together.
-  const auto rows = [=, &planes, &to](int32_t first, int32_t last) {
+  const auto copy = [=, &planes, &to](int32_t first, int32_t last) {
     for (int32_t n = 0; n < count; ++n) {
       const View plane = planes[n];
       const unsigned char* box = to[n];
       for (int32_t row = first; row < last; ++row) {
         const int32_t j = row - oy;
-        if (j >= 0 && j < bh) {
-          int32_t sj = j + std::max(0, dy);
-          if (sj > bh - 1) sj -= bh - 1;
-          for (int32_t k = std::max(0, x0 - ox); k < bw && ox + k < x1; ++k) {
-            int32_t sk = k + std::max(0, dx);
-            if (sk > bw - 1) sk -= bw - 1;
-            plane.At(ox + k, row) = box[int64_t{sj} * bw + sk];
-          }
+        if (j >= rows.first && j < rows.end) {
+          const int64_t at = int64_t{bounded ? j - rows.first : rows.Source(j)} * ww;
+          for (int32_t k = columns.first; k < columns.end; ++k)
+            plane.At(ox + k, row) = box[at + (bounded ? k - columns.first : columns.Source(k))];
         }
         if (dx < 0) {
           for (int32_t x = x0; x < std::min(-dx, x1); ++x) plane.At(x, row) = f;
@@ -315,11 +401,15 @@ int32_t TransformBoxes(const View* planes, int32_t count, int32_t x0, int32_t y0
       }
     }
   };
-  plat::ParallelFor(y0, y1, effect_support::kPixelBandRows, rows);
+  plat::ParallelFor(y0, y1, effect_support::kPixelBandRows, copy);
   return 0;
 }
 
 }  // namespace
+
+void SetTransformBoxBounded(bool on) {
+  gBoundedBox = on;
+}
 
 int32_t Effects::Twirl(int16_t mode, int16_t opacity, unsigned char* plane,
                        const unsigned char* mask, int32_t height, int32_t width, int32_t x0,

@@ -472,8 +472,9 @@ int32_t Effects::SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red
   // recall's copy overwrites every sample, so neither needs a cleared copy.
   const bool whole = !empty && x0 == 0 && y0 == 0 && x1 == width - 1 && y1 == height - 1;
   if (whole && fileMode == 0) {
-    // As below, a failed save still blends the planes with themselves.
-    (void)BufFile(0, slot, planes[0], planes[1], planes[2], height, width, channels);
+    // A slot that cannot be kept fails the step, the planes as they were: a later recall
+    // would find nothing, or an earlier render's planes.
+    if (BufFile(0, slot, planes[0], planes[1], planes[2], height, width, channels) != 0) return -1;
     // Replacement of a sample by itself is the sample at any weight
     // ((255 - a) v + a v = 255 v): only the other modes change the planes.
     if (mode != 0) BlendWithSelf(mode, opacity, planes, planes, count, mask, width, x0, y0, x1, y1);
@@ -510,7 +511,10 @@ int32_t Effects::SaveRecallBuf(int16_t mode, int16_t opacity, unsigned char* red
 
   // A recall of a slot that has no file, or whose file is refused, leaves
   // the copied region in the work planes, which then blend with themselves.
-  (void)BufFile(fileMode, slot, work[0], work[1], work[2], height, width, channels);
+  // A save that cannot be kept fails, the planes as they were.
+  if (BufFile(fileMode, slot, work[0], work[1], work[2], height, width, channels) != 0 &&
+      fileMode == 0)
+    return -1;
 
   // The save step blends too: each sample with itself. That changes nothing
   // under blend mode 0 but does change the image under the others (add

@@ -38,6 +38,14 @@ int32_t ScriptBlockCodecFor(EffectCode effect, const ScriptBlockCodec** codec, s
 
 // --- Render cases ----------------------------------------------------------------------------
 
+// Why a step of a render could not do its work.
+enum class StepFailure : uint8_t {
+  kFailed,          // its operation or engine answered that it could not
+  kNoMemory,        // memory was refused to it
+  kFileUnreadable,  // a file it reads could not be read
+  kFileUnwritable,  // a file it writes could not be written
+};
+
 // What a render case works on. The renderer fills it and hands it to the case registered under
 // the operation's effect number (script/render_cases.h shows how a case reads it):
 // - one-plane and two-plane cases: the operation, its mask (plane-sized, 255 = full effect),
@@ -58,9 +66,13 @@ struct RenderCall {
   bool compositeSource = false;
   int16_t stack = 0;
   int16_t layer = 0;
+  // Set by a case that answers -1 for a reason of its own (a file it could not read or
+  // write); memory refused on the way is found by the renderer whatever the case says.
+  StepFailure failure = StepFailure::kFailed;
 };
 
-// 0 when the case ran or had nothing to do, -1 when it failed.
+// 0 when the case ran or had nothing to do, -1 when it could not do its work: the render then
+// stops at its operation.
 using RenderCase = int32_t (*)(RenderCall& call);
 
 // 0 when new or already registered with the same function; -1 (the first kept) for a number

@@ -145,6 +145,5 @@ int32_t EngineRowCase(RenderCall& call) {
   EngineRowStorage storage;
   const int32_t prepared = PrepareEngineRow(call, &row, &storage);
   if (prepared != 0) return prepared < 0 ? -1 : 0;
-  run(row);
-  return 0;
+  return run(row) < 0 ? -1 : 0;
 }

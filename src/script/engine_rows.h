@@ -4,8 +4,8 @@
 // The engines live above the script, so each family registers its rows at start-up, one
 // explicit call per effect number, with an adapter that runs its engine:
 //
-//   void RunCastel(const EngineRowCall& c) {
-//     RunEngineOnce<MiscCastel>(
+//   int32_t RunCastel(const EngineRowCall& c) {
+//     return RunEngineOnce<MiscCastel>(
 //         [&](MiscCastel& e) { e.SetRepPar(&c.Record<RepPar>()); },
 //         [&](MiscCastel& e) {
 //           return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.p1, 1, c.p2, c.p3, 0, c.w, c.h,
@@ -25,8 +25,10 @@
 // runs: it found the record of the effect's kind (the operation's, or one at that kind's
 // defaults), chose the planes, and applied the few per-effect rules of the context (see
 // EngineRowCall). The adapter only creates its engine, hands it the record, calls FillBuf
-// once with its own argument list and lets the engine go. Whatever FillBuf returns, the
-// operation's result is 0.
+// once with its own argument list, lets the engine go and answers what FillBuf answered
+// (negative: the engine could not render, and the render stops at the operation). An engine
+// whose FillBuf answers nothing of memory refused to it answers 0: the renderer sees the
+// blocks refused to the operation and fails it.
 #pragma once
 
 #include <cstdint>
@@ -77,8 +79,8 @@ struct EngineRowCall {
   }
 };
 
-// Runs the engine of one operation. Its result is not examined.
-using EngineAdapter = void (*)(const EngineRowCall& call);
+// Runs the engine of one operation: 0, or -1 when the engine could not render.
+using EngineAdapter = int32_t (*)(const EngineRowCall& call);
 
 // Registers the row of an engine effect and the render case that runs it. 0 when new or
 // already registered with the same adapter; -1 (the first kept) for a null adapter, a second,
@@ -110,11 +112,11 @@ struct EngineRowStorage {
 // The one render case of every engine row.
 int32_t EngineRowCase(RenderCall& call);
 
-// The life of an engine in a row: created, given its record, filled once, deleted, whatever
-// FillBuf returns.
+// The life of an engine in a row: created, given its record, filled once, deleted. Answers
+// -1 when `fill` answered a negative value, else 0.
 template <class Engine, class Give, class Fill>
-void RunEngineOnce(Give give, Fill fill) {
+int32_t RunEngineOnce(Give give, Fill fill) {
   Engine engine;
   give(engine);
-  (void)fill(engine);
+  return fill(engine) < 0 ? -1 : 0;
 }

@@ -37,10 +37,20 @@ int32_t ScaledSide(int16_t v, float scale) {
 
 // --- 21: displacement by a file ----------------------------------------------------------
 
+// Whether the operation names a file: a step without one (its kind just chosen, its file not
+// yet) has nothing to read and renders nothing; one whose named file cannot be read fails.
+bool NamesAFile(const Oprn& op) {
+  return op.FileOprn != nullptr && op.FileOprn->name[0] != 0;
+}
+
 int32_t DisplaceByFile(RenderCall& c) {
   const CaseArgs a(c);
+  // No image named yet: nothing to displace by, as the loaders load nothing without a file.
+  if (!NamesAFile(*c.op)) return 0;
   const DisplaceMapLoader load = GetDisplaceMapLoader();
-  if (load == nullptr || c.op->FileOprn == nullptr) return -1;
+  // A named image that cannot be read (or no reader for it) leaves the step without its maps.
+  c.failure = StepFailure::kFileUnreadable;
+  if (load == nullptr) return -1;
   // The reader writes maps of at most 256 x 256, rows as long as the map is wide; the
   // displacement must read the same size or it reads the rows skewed and past what was set.
   const int32_t mw = std::clamp<int32_t>(a.p3, 1, kMaxMapSide);
@@ -53,11 +63,11 @@ int32_t DisplaceByFile(RenderCall& c) {
   mapY.Clear();
   fichier file = *c.op->FileOprn;
   if (load(mw, mh, &file, 0, 0, mapX.get(), mapY.get()) != 0) return -1;
-  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
-    Effects::DisplaceXY(a.mode, a.opa, x, mapX.get(), mapY.get(), mw, mh, c.mask, a.h, a.w, 0,
-                        0, a.aw, a.ah, 1, a.p1, a.p2, a.p5);
+  c.failure = StepFailure::kFailed;
+  return ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
+    return Effects::DisplaceXY(a.mode, a.opa, x, mapX.get(), mapY.get(), mw, mh, c.mask, a.h, a.w,
+                               0, 0, a.aw, a.ah, 1, a.p1, a.p2, a.p5);
   });
-  return 0;
 }
 
 // --- 52: texture relief --------------------------------------------------------------------
@@ -77,36 +87,44 @@ int32_t LoadTile(const Oprn& op, int32_t tw, int32_t th, uint8_t* tile) {
 }
 
 int32_t TextureRelief(RenderCall& c) {
+  if (!NamesAFile(*c.op)) return 0;  // no image named yet: no relief to draw
   const CaseArgs a(c);
   const int32_t tw = std::clamp(ScaledSide(a.p1, a.scaleX), 1, kMaxTileSide);
   const int32_t th = std::clamp(ScaledSide(a.p1, a.scaleY), 1, kMaxTileSide);
   plat::Block<uint8_t> tile(int64_t{tw + 1} * (th + 1), WorkSource());
   if (!tile) return -1;
   tile.Clear();
-  if (LoadTile(*c.op, tw, th, tile.get()) != 0) return -1;
+  if (LoadTile(*c.op, tw, th, tile.get()) != 0) {
+    c.failure = StepFailure::kFileUnreadable;
+    return -1;
+  }
   plat::Block<uint8_t> relief(int64_t{a.w} * a.h, WorkSource());
   if (!relief) return -1;
   relief.Clear();
 
-  Effects::LoadTexture(0, 255, relief.get(), tile.get(), 1, 1, c.mask, a.h, a.w, 0, 0, a.aw,
-                       a.ah, tw, th, 0, 0);
-  Effects::Emboss(0, 255, tile.get(), nullptr, tw, th, 0, 0, tw, th, 1, 1, 128, a.p4, 1);
+  if (Effects::LoadTexture(0, 255, relief.get(), tile.get(), 1, 1, c.mask, a.h, a.w, 0, 0, a.aw,
+                           a.ah, tw, th, 0, 0) < 0 ||
+      Effects::Emboss(0, 255, tile.get(), nullptr, tw, th, 0, 0, tw, th, 1, 1, 128, a.p4, 1) < 0)
+    return -1;
   // The embossed tile is the map of both axes; the fourth ink is left as it is.
-  ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) {
-    Effects::DisplaceXY(a.mode, a.opa, x, tile.get(), tile.get(), tw, th, c.mask, a.h, a.w, 0,
-                        0, a.aw, a.ah, 1, a.p2, a.p2, 128);
-  });
+  if (ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) {
+        return Effects::DisplaceXY(a.mode, a.opa, x, tile.get(), tile.get(), tw, th, c.mask, a.h,
+                                   a.w, 0, 0, a.aw, a.ah, 1, a.p2, a.p2, 128);
+      }) < 0)
+    return -1;
   tile.reset();
 
-  Effects::Emboss(0, 255, relief.get(), c.mask, a.h, a.w, 0, 0, a.aw, a.ah, 1, 1, a.p3, a.p4, 1);
+  if (Effects::Emboss(0, 255, relief.get(), c.mask, a.h, a.w, 0, 0, a.aw, a.ah, 1, 1, a.p3, a.p4,
+                      1) < 0)
+    return -1;
   const std::array<uint8_t, 256> row = BrightnessRow(a.p5, a.rgb);
   std::array<uint8_t, 4 * 256> tables;
   for (int32_t r = 0; r < 4; ++r) std::copy(row.begin(), row.end(), tables.begin() + 256 * r);
   // The relief is the mask of the brightness change.
-  ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) {
-    Effects::Etch(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, 1, relief.get(), tables.data());
+  return ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) {
+    return Effects::Etch(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, 1, relief.get(),
+                         tables.data());
   });
-  return 0;
 }
 
 // --- 27: colour fill of the layer's paths ------------------------------------------------
@@ -141,7 +159,9 @@ int32_t FillLayerPaths(RenderCall& c) {
     const plat::ProgressStage filling(0.0, 0.8);
     const KeptDrawPar kept;
     s.currentPaths->SetDrw(nullptr, s.drawPar);
-    FillColPath(0, s.currentPaths, a.h, a.w, inside.get(), 1, a.ah, 1.0f, 1.0f, 0, 0, 255, a.p1);
+    if (FillColPath(0, s.currentPaths, a.h, a.w, inside.get(), 1, a.ah, 1.0f, 1.0f, 0, 0, 255,
+                    a.p1) < 0)
+      return -1;
   }
   if (plat::Cancelled()) return 0;
   const plat::ProgressStage colouring(0.8, 1.0);
@@ -235,7 +255,7 @@ int32_t SweepLayerPaths(RenderCall& c) {
   }
   // One mask for every step, cleared before each.
   const plat::Block<uint8_t> buffer(int64_t{areaW} * areaH, WorkSource());
-  if (!buffer) return 0;  // no step is drawn
+  if (!buffer) return -1;
   for (int64_t i = 0; i < steps; ++i) {
     int32_t r[4];
     for (int32_t k = 0; k < 4; ++k)
@@ -260,9 +280,10 @@ int32_t SweepLayerPaths(RenderCall& c) {
       colour[k] = ramp[256 * (1 + k) + v];
       values[k] = ramp[v];
     }
-    FillColinPath(0, &step, areaH, areaW, buffer.get(), areaH, planes[0], planes[1], planes[2],
-                  planes[3], a.h, a.w, std::max(r[0], 0), 0, std::min(r[2], a.aw), a.ah, count,
-                  c.mask, colour, values);
+    if (FillColinPath(0, &step, areaH, areaW, buffer.get(), areaH, planes[0], planes[1], planes[2],
+                      planes[3], a.h, a.w, std::max(r[0], 0), 0, std::min(r[2], a.aw), a.ah, count,
+                      c.mask, colour, values) < 0)
+      return -1;
   }
   return 0;
 }

@@ -167,7 +167,11 @@ int32_t MiscRender::FillBuf(int16_t, int16_t blendMode, int16_t opacity, int16_t
   for (int32_t c = 0; c < 4; ++c)
     std::memcpy(s->planes->GetBuf(3 + c, 0), callers[c], n);
 
-  if (apply == 1 && RenderSource(s, paths, fourth) != 0) return -1;
+  failure.reset();
+  if (apply == 1 && RenderSource(s, paths, fourth) != 0) {
+    failure = s->Failure();
+    return -1;
+  }
   for (int32_t c = 0; c < 3; ++c)
     vmkrec::BlendEffect(callers[c], reinterpret_cast<const uint8_t*>(s->planes->GetBuf(3 + c, 0)),
                         mask, w, area, blendMode, opacity);
@@ -202,7 +206,11 @@ int32_t MiscRender::RenderPhoto(int16_t apply, int32_t photoLeft, int32_t photoT
                                                           scaleX, scaleY, red, green, blue, planes[3]));
   };
   read(planes[0], planes[1], planes[2]);
-  if (apply == 1 && RenderSource(s.get(), nullptr, planes[3]) != 0) return -1;
+  failure.reset();
+  if (apply == 1 && RenderSource(s.get(), nullptr, planes[3]) != 0) {
+    failure = s->Failure();
+    return -1;
+  }
   KeepPlanes(s.get(), w, h);
   if (apply == 1) {
     std::memset(planes[3], 0, n);

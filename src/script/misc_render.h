@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "app/core/file_records.h"
+#include "script/script_file.h"
 
 class CPathList;
 class ScriptFile;
@@ -84,6 +86,8 @@ class MiscRender {
   // width x height at the scale above (StackReach, script/render_reach.h); kReachesWhole when
   // it has no bound, or when the file cannot be read (a render then fails as it would).
   int32_t SourceReach(int32_t width, int32_t height);
+  // The step that stopped the last FillBuf's render (ScriptFile::Failure), or none.
+  std::optional<RenderFailure> failure;
 
  private:
   ScriptFile* MakeScript(int32_t areaWidth, int32_t areaHeight, int32_t planeWidth,

@@ -197,7 +197,10 @@ int32_t ScriptFile::ApplyEnvelop(fichier* f) {
 // --- Effect 61 -------------------------------------------------------------------------------
 
 int32_t ScriptFile::PerformPathFrame(Oprn* op) {
-  if (op == nullptr || planes == nullptr || op->Act == 0 || op->FileOprn == nullptr) return 0;
+  // No image named yet (its kind just chosen): nothing to frame.
+  if (op == nullptr || planes == nullptr || op->Act == 0 || op->FileOprn == nullptr ||
+      op->FileOprn->name[0] == 0)
+    return 0;
   if (op->ToChannel < 2 || op->ToChannel >= kPlaneSlots) return 0;
   const bool composite = op->ToChannel == 2;
   fichier file = *op->FileOprn;
@@ -233,8 +236,9 @@ int32_t ScriptFile::PerformPathFrame(Oprn* op) {
   auto ofParam1 = FrameEllipse(g, g.ofParam1);
   auto ofParam2 = FrameEllipse(g, g.ofParam2);
   if (outer == nullptr || ofParam1 == nullptr || ofParam2 == nullptr) return -1;
-  FillColPath(0, outer.get(), planeHeight, planeWidth, ellipse.get(), 1, g.ah, 1.0f, 1.0f, 0, 0,
-              255, 0);
+  if (FillColPath(0, outer.get(), planeHeight, planeWidth, ellipse.get(), 1, g.ah, 1.0f, 1.0f, 0, 0,
+                  255, 0) < 0)
+    return -1;
   const int32_t rows = std::min(g.ah, planeHeight), cols = std::min(g.aw, planeWidth);
   for (int32_t y = 0; y < rows; ++y)
     for (int32_t x = 0; x < cols; ++x) {
@@ -276,12 +280,23 @@ namespace {
 
 int32_t LoadPathStep(RenderCall& c) { return c.script->PerformLoadPath(c.op, c.stack, c.layer); }
 
+// An envelope that cannot be read (or holds no envelope of four sides) cannot bend the paths
+// that the layer's later steps fill.
 int32_t EnvelopeStep(RenderCall& c) {
-  if (c.op->FileOprn == nullptr) return 0;
-  return c.script->ApplyEnvelop(c.op->FileOprn);
+  // No envelope named yet (its kind just chosen): nothing to bend the paths into.
+  if (c.op->FileOprn == nullptr || c.op->FileOprn->name[0] == 0) return 0;
+  if (c.script->ApplyEnvelop(c.op->FileOprn) == 0) return 0;
+  c.failure = StepFailure::kFileUnreadable;
+  return -1;
 }
 
-int32_t PathFrameStep(RenderCall& c) { return c.script->PerformPathFrame(c.op) < 0 ? -1 : 0; }
+// Short of memory (which the renderer finds itself), the frame fails only when its image
+// cannot be read.
+int32_t PathFrameStep(RenderCall& c) {
+  if (c.script->PerformPathFrame(c.op) >= 0) return 0;
+  c.failure = StepFailure::kFileUnreadable;
+  return -1;
+}
 
 }  // namespace
 

@@ -22,6 +22,10 @@ int16_t ScaledDistance(int16_t v, float scale) {
   return static_cast<int16_t>(static_cast<int32_t>(v * static_cast<double>(scale) + 0.5));
 }
 
+// The region 0, 0, aw, ah clamped to the plane: its last column is min(aw, w - 1), which must
+// lie beyond column 0, and the same for its rows.
+bool MapsNothing(const CaseArgs& a) { return a.w < 2 || a.h < 2 || a.aw < 1 || a.ah < 1; }
+
 uint8_t* CompositePlane(const RenderCall& call, int32_t channel) {
   return call.script->ChannelPlane(channel, 0);
 }

@@ -4,20 +4,25 @@
 // A case is a plain function `int32_t Case(RenderCall& call)` (script/effect_registries.h),
 // registered under its effect number by one line in its group's Register function:
 //
-//   int32_t Wind(RenderCall& c) {
+//   int32_t Mosaic(RenderCall& c) {
 //     const CaseArgs a(c);
-//     ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
-//       Effects::Wind(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, a.p2, a.p3);
+//     if (a.p1 < 1 || a.p2 < 1) return 0;  // blocks of no size: no mosaic to draw
+//     return ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) {
+//       return Effects::Mosaic(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, a.p2);
 //     });
-//     return 0;
 //   }
 //   ...
-//   void RegisterFilterCases() { RegisterRenderCase(32, Wind); ... }
+//   void RegisterGeometryCases() { RegisterRenderCase(120, Mosaic); ... }
 //
-// The frame has made the destination plane and the mask by then; a case only calls its
-// operation with the row's argument list, once on the destination plane or once per
-// composite plane. The results of the operations are not examined, as the render loop goes
-// on whatever one operation did; a case returns -1 only when memory of its own is refused.
+// The frame has made the destination plane and the mask by then; a case calls its operation
+// with the row's argument list, once on the destination plane or once per composite plane,
+// and answers what the operation answered: a step that cannot do its work (memory refused, a
+// file that cannot be read or written, a size beyond the operation's arithmetic) fails the
+// render, which stops there. Values for which an operation does nothing and answers -1 (a
+// motion blur of no length, blocks of no size, a mapping of one row) are no failure: the case
+// sees them first and answers 0, as the planes stay as they were. An operation that answers a
+// count or a value other than a failure is read as what it is. A block refused to the step on
+// the render's thread fails it whatever the case answers: the renderer counts the refusals.
 #pragma once
 
 #include <array>
@@ -52,39 +57,47 @@ uint8_t* CompositePlane(const RenderCall& call, int32_t channel);
 // Whether a per-plane composite call also runs on plane 2 of a CMYK script.
 enum InkPlane : bool { kWithoutInk = false, kWithInk = true };
 
-// Calls f(plane) on the destination, or for the composite on planes 3, 4, 5 and (CMYK,
-// withInk) 2 in that order; f's second argument is the plane's place 0..3 in that order.
+// Calls f(plane, place) on the destination, or for the composite on planes 3, 4, 5 and (CMYK,
+// withInk) 2 in that order, place 0..3 in that order; f answers its operation's answer. Stops
+// at the first plane whose answer is negative and answers -1, else 0.
 template <class F>
-void ForEachTarget(const RenderCall& call, InkPlane withInk, F f) {
-  if (call.plane != nullptr) {
-    f(call.plane, 0);
-    return;
-  }
+int32_t ForEachTarget(const RenderCall& call, InkPlane withInk, F f) {
+  if (call.plane != nullptr) return f(call.plane, 0) < 0 ? -1 : 0;
   const int32_t count = withInk && call.script->colourModel == 0 ? 4 : 3;
   static constexpr int32_t kChannels[4] = {3, 4, 5, 2};
   for (int32_t k = 0; k < count; ++k)
-    if (uint8_t* x = CompositePlane(call, kChannels[k])) f(x, k);
+    if (uint8_t* x = CompositePlane(call, kChannels[k]))
+      if (f(x, k) < 0) return -1;
+  return 0;
 }
 
 // ForEachTarget for an operation that does its whole work on each plane in turn (its long
 // loops run once a plane): each plane takes an even part of the operation's progress, so that
 // the later planes move the meter on rather than finding it at the end of the first's loops,
-// and a stopped render starts no further plane.
+// and a stopped render starts no further plane. A plane that fails ends it, as ForEachTarget.
 template <class F>
-void ForEachTargetInTurn(const RenderCall& call, InkPlane withInk, F f) {
-  if (call.plane != nullptr) {
-    f(call.plane, 0);
-    return;
-  }
+int32_t ForEachTargetInTurn(const RenderCall& call, InkPlane withInk, F f) {
+  if (call.plane != nullptr) return f(call.plane, 0) < 0 ? -1 : 0;
   const int32_t count = withInk && call.script->colourModel == 0 ? 4 : 3;
   static constexpr int32_t kChannels[4] = {3, 4, 5, 2};
   for (int32_t k = 0; k < count; ++k) {
-    if (plat::Cancelled()) return;
+    if (plat::Cancelled()) return 0;
     const plat::ProgressStage stage(static_cast<double>(k) / count,
                                     static_cast<double>(k + 1) / count);
-    if (uint8_t* x = CompositePlane(call, kChannels[k])) f(x, k);
+    if (uint8_t* x = CompositePlane(call, kChannels[k]))
+      if (f(x, k) < 0) return -1;
   }
+  return 0;
 }
+
+// Whether the area region maps nothing in the two-layer and ramp operations (their mapping
+// tables need two columns and two rows of area and plane): on a picture one pixel wide or
+// high they leave the planes as they are, which is no failure of the step.
+bool MapsNothing(const CaseArgs& a);
+
+// Effects::Emboss (and the edges found through it) takes reliefs of depth 0 to this; it
+// answers -1 and changes nothing for any other.
+inline constexpr int32_t kEmbossDepthLimit = 1000;
 
 // A colour ramp as the operations read it: the opacity table, then the four colour tables.
 using RampTables = std::array<uint8_t, 5 * 256>;

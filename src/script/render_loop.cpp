@@ -2,6 +2,7 @@
 // writes, the mask it acts through, and the case that its effect number runs.
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "app/core/memory_manager.h"
@@ -10,6 +11,7 @@
 #include "operations/swap_slots.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
+#include "platform/memory/memory.h"
 #include "platform/parallel/byte_passes.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
@@ -143,10 +145,12 @@ int32_t ScriptFile::SelectColours(const Oprn* op, uint8_t* mask) {
   // The gradient reports its rows as an operation's: here it only narrows the mask, and must
   // leave the operation's share of the progress to the operation.
   const plat::ProgressStage none(0.0, 0.0);
-  Effects::ColorCirc(0, level, mask, planeHeight, planeWidth, 0, 0, areaWidth, areaHeight, 1,
-                     nullptr, tables.data(), 0, static_cast<int16_t>(ext->SelValueC[0]),
-                     static_cast<int16_t>(ext->SelValueD[0]),
-                     static_cast<int16_t>(ext->SelValueB[0]), 1, 20);
+  // A selection that cannot be drawn would leave the operation acting everywhere.
+  if (Effects::ColorCirc(0, level, mask, planeHeight, planeWidth, 0, 0, areaWidth, areaHeight, 1,
+                         nullptr, tables.data(), 0, static_cast<int16_t>(ext->SelValueC[0]),
+                         static_cast<int16_t>(ext->SelValueD[0]),
+                         static_cast<int16_t>(ext->SelValueB[0]), 1, 20) < 0)
+    return -1;
   if (ext->SelFlag[0] == 1)
     plat::ComplementBytes(mask, mask, static_cast<int64_t>(planeWidth) * planeHeight);
   return 0;
@@ -198,6 +202,7 @@ int32_t ScriptFile::PerformFromToEffect(Oprn* op) {
   const RenderCase run = FindRenderCase(op->Effect);
   const int32_t result =
       run == nullptr || EffectRowOf(op->Effect).group != CaseGroup::kTwoPlane ? 0 : run(call);
+  stepFailure_ = call.failure;
   KeepSpare(spareMask_, std::move(mask));
   KeepSpare(spareMean_, std::move(mean));
   return result;
@@ -220,6 +225,7 @@ int32_t ScriptFile::PerformToEffect(Oprn* op) {
 
   const RenderCase run = FindRenderCase(op->Effect);
   const int32_t result = run == nullptr || !OnePlaneCase(op->Effect) ? 0 : run(call);
+  stepFailure_ = call.failure;
   KeepSpare(spareMask_, std::move(mask));
   return result;
 }
@@ -259,7 +265,7 @@ void ScriptFile::LoadImagePlanes(int16_t fill, const uint8_t* pixels, const uint
   }
 }
 
-void ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto) {
+int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto) {
   delete currentPaths;
   currentPaths = new CPathList(0);
   if (layer->paths != nullptr) layer->paths->CopyPathList(currentPaths);
@@ -280,19 +286,43 @@ void ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode
     const int32_t at = progressStarted_++;
     const plat::ProgressStage stage(static_cast<double>(at) / std::max(progressOps_, 1),
                                     static_cast<double>(at + 1) / std::max(progressOps_, 1));
-    if (route == EffectRoute::kTwoPlane) {
-      PerformFromToEffect(op);
-    } else if (route == EffectRoute::kOnePlane) {
-      PerformToEffect(op);
-    } else if (route == EffectRoute::kRenderStep) {
-      RenderCall call;
-      call.script = this;
-      call.op = op;
-      call.stack = stack;
-      call.layer = k;
-      FindRenderCase(op->Effect)(call);
+    // Blocks refused while the step runs, on this thread or the shared threads its rows
+    // went to: a step that fails meanwhile failed for want of memory. One refused a block on
+    // this thread that answers success all the same went round it, and most that do give less
+    // than the step asked (a tile never shrunk, a band left unwarped, a plane uncorrected):
+    // it is taken as failed for want of memory, never passed off as done.
+    const int64_t refused = plat::RefusedBlockCountOnAnyThread();
+    const int64_t refusedHere = plat::RefusedBlockCount();
+    stepFailure_ = StepFailure::kFailed;
+    int32_t result = 0;
+    bool noMemory = false;
+    try {
+      if (route == EffectRoute::kTwoPlane) {
+        result = PerformFromToEffect(op);
+      } else if (route == EffectRoute::kOnePlane) {
+        result = PerformToEffect(op);
+      } else if (route == EffectRoute::kRenderStep) {
+        RenderCall call;
+        call.script = this;
+        call.op = op;
+        call.stack = stack;
+        call.layer = k;
+        result = FindRenderCase(op->Effect)(call);
+        stepFailure_ = call.failure;
+      }
+    } catch (const std::bad_alloc&) {
+      // Memory a step's own containers could not have: the step failed, the render stops.
+      result = -1;
+      noMemory = true;
     }
+    if (result >= 0 && plat::RefusedBlockCount() == refusedHere) continue;
+    // A step the user stopped is no failure: the render ends and its owner sees the stop.
+    if (plat::Cancelled()) break;
+    noMemory = noMemory || result >= 0 || plat::RefusedBlockCountOnAnyThread() != refused;
+    failure_ = RenderFailure{k, i, op->Effect, noMemory ? StepFailure::kNoMemory : stepFailure_};
+    return -1;
   }
+  return 0;
 }
 
 int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* pixels,
@@ -306,6 +336,7 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
   // whatever a render beside it draws meanwhile.
   const plat::RenderRandomScope ownNumbers;
   missingCases_.clear();
+  failure_.reset();
   // The spare mask and mean live for this render only.
   struct Rendering {
     ScriptFile& s;
@@ -345,11 +376,16 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
       if (!(mode == 1 ? i >= upto : mode != 0) && op->Act != 0) ++progressOps_;
   }
   const plat::ProgressStage operations(kProgressLoadingShare, 1.0);
+  int32_t result = 0;
   int16_t k = 1;
   for (Laye* layer = layers != nullptr ? layers->firstLaye : nullptr; layer != nullptr;
        layer = layer->next, ++k) {
     if (plat::Cancelled()) break;
-    if (layer->active == 1) RenderLayer(stack, k, layer, mode, upto);
+    // A step that could not do its work stops the render: no later step builds on it.
+    if (layer->active == 1 && RenderLayer(stack, k, layer, mode, upto) != 0) {
+      result = -1;
+      break;
+    }
     // Scratch planes live for one layer, active or not; the last layer leaves them. Clearing
     // them takes no share of the progress: it holds where the operations before left it.
     if (layer->next == nullptr) continue;
@@ -363,5 +399,5 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
   currentPaths = nullptr;
   progressOps_ = outerOps;
   progressStarted_ = outerStarted;
-  return 0;
+  return result;
 }

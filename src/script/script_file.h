@@ -14,10 +14,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "paths/draw_par.h"
 #include "platform/memory/block.h"
+#include "script/effect_registries.h"
 #include "script/layers.h"
 #include "script/operation.h"
 #include "script/record_kinds.h"
@@ -63,6 +65,17 @@ struct MissingRenderCase {
   int16_t operation = 0;
   EffectCode effect = 0;
   bool operator==(const MissingRenderCase&) const = default;
+};
+
+// The step that stopped a render (ScriptFile::Failure): its 1-based layer and operation
+// positions in the stack rendered, its effect number and why it could not do its work.
+struct RenderFailure {
+  int16_t layer = 0;
+  int16_t operation = 0;
+  EffectCode effect = 0;
+  StepFailure why = StepFailure::kFailed;
+  bool memoryRefused() const { return why == StepFailure::kNoMemory; }
+  bool operator==(const RenderFailure&) const = default;
 };
 
 class ScriptFile {
@@ -126,8 +139,12 @@ class ScriptFile {
   // planes 3 to 5 (and 2 for CMYK) from 4-byte `pixels` (or, with fill 1, white; else as they
   // are), planes 6 and 89 from the caller's bytes when they are missing, and routes each
   // operation by the effect table. mode 0 runs every operation, 1 those whose 1-based index
-  // is below `upto`, others none. The planes stay for the caller to read. Always 0; the
-  // operations routed without a registered case are listed in MissingCases() afterwards.
+  // is below `upto`, others none. The planes stay for the caller to read. 0; or -1 when a
+  // step could not do its work: the render stops there (no later step runs, the planes keep
+  // what the steps before it and the failed step itself left) and Failure() says which step
+  // and why. A render the user stopped ends at its next step and answers 0 (its owner sees
+  // plat::Cancelled()). The operations routed without a registered case are listed in
+  // MissingCases() afterwards.
   int32_t Render(int16_t, int16_t fill, int16_t stack, const uint8_t* pixels,
                  const uint8_t* extra6, const uint8_t* extra89, int16_t mode, int16_t upto);
   // The two-plane dispatch: source plane FromChannel into destination ToChannel through the
@@ -137,6 +154,8 @@ class ScriptFile {
   // operation mask. 0, or -1 when memory is refused (by the frame or the case).
   int32_t PerformToEffect(Oprn* op);
   const std::vector<MissingRenderCase>& MissingCases() const { return missingCases_; }
+  // The step that stopped the last render, or none when it ran to its end.
+  const std::optional<RenderFailure>& Failure() const { return failure_; }
 
   // --- Steps of the render loop on paths ----------------------------------------------------
   // Effect 26: the current paths become those of the operation's path file ('pAth'), and so
@@ -145,8 +164,8 @@ class ScriptFile {
   int32_t PerformLoadPath(Oprn* op, int16_t stack, int16_t layer);
   // Effect 61: the operation's image laid in four quarters around an elliptic ring, inside
   // a frame of colour Param3..Param5. 1 when it rendered, 0 when the operation is inactive,
-  // has no file record or names no plane, -1 when the image cannot be read (or has no
-  // size) or memory is refused.
+  // has no file record (or one that names no file) or names no plane, -1 when the image
+  // cannot be read (or has no size) or memory is refused.
   int32_t PerformPathFrame(Oprn* op);
   // Effect 30: the current paths mapped from their box (widened by 3) into the envelope of
   // the file. 0, or -1 with the paths unchanged when the envelope cannot be read.
@@ -370,7 +389,8 @@ class ScriptFile {
   int32_t CollectSource(int16_t channel, uint8_t** plane, plat::Block<uint8_t>* owned);
   void LoadImagePlanes(int16_t fill, const uint8_t* pixels, const uint8_t* extra6,
                        const uint8_t* extra89);
-  void RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto);
+  // 0, or -1 when an operation of the layer failed (failure_ then set).
+  int32_t RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t mode, int16_t upto);
   int32_t SelectColours(const Oprn* op, uint8_t* mask);
   int32_t DispatchMask(const Oprn* op, plat::Block<uint8_t>* mask);
   // A plane-sized block for a mask or a mean: the spare one a finished operation of this
@@ -381,6 +401,9 @@ class ScriptFile {
   void KeepSpare(plat::Block<uint8_t>& spare, plat::Block<uint8_t>&& block);
 
   std::vector<MissingRenderCase> missingCases_;
+  std::optional<RenderFailure> failure_;
+  // What the case the dispatch ran last said of its failure (RenderCall::failure).
+  StepFailure stepFailure_ = StepFailure::kFailed;
   plat::Block<uint8_t> spareMask_, spareMean_;
   int32_t rendering_ = 0;  // depth of Render calls on this script
   // The operations the render in progress runs and how many have started: each has an even

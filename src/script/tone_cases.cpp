@@ -70,10 +70,9 @@ int32_t EtchWith(const RenderCall& c, const Table& row) {
   // Four rows, as for an interleaved composite; a one-sample plane reads row 0 only.
   std::array<uint8_t, 4 * 256> tables;
   for (int32_t r = 0; r < 4; ++r) std::copy(row.begin(), row.end(), tables.begin() + 256 * r);
-  ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
-    Effects::Etch(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, 1, c.mask, tables.data());
+  return ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
+    return Effects::Etch(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, 1, c.mask, tables.data());
   });
-  return 0;
 }
 
 int32_t Invert(RenderCall& c) { return EtchWith(c, InvertTable()); }
@@ -84,44 +83,48 @@ int32_t Brightness(RenderCall& c) { return EtchWith(c, BrightnessTable(CaseArgs(
 
 int32_t Contrast(RenderCall& c) {
   const CaseArgs a(c);
-  ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) {
-    Effects::AdjContrast(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, 1, c.mask, a.p1, a.p2,
-                         a.p3);
+  return ForEachTarget(c, kWithoutInk, [&](uint8_t* x, int32_t) {
+    return Effects::AdjContrast(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah, 1, c.mask, a.p1, a.p2,
+                                a.p3);
   });
-  return 0;
 }
 
 // Hue, saturation and lightness work on the composite whatever the destination; a single
 // destination plane stays as the frame prepared it.
 int32_t HueSaturation(RenderCall& c) {
   const CaseArgs a(c);
-  Effects::HSLBlend(a.mode, a.opa, a.h, a.w, CompositePlane(c, 3), CompositePlane(c, 4),
-                    CompositePlane(c, 5), a.rgb == 0 ? CompositePlane(c, 2) : nullptr, c.mask,
-                    0, 0, a.aw, a.ah, a.p1, a.p2, a.p3, a.rgb);
-  return 0;
+  return Effects::HSLBlend(a.mode, a.opa, a.h, a.w, CompositePlane(c, 3), CompositePlane(c, 4),
+                           CompositePlane(c, 5), a.rgb == 0 ? CompositePlane(c, 2) : nullptr,
+                           c.mask, 0, 0, a.aw, a.ah, a.p1, a.p2, a.p3, a.rgb) < 0
+             ? -1
+             : 0;
 }
 
 int32_t ColourWave(RenderCall& c) {
   if (c.op->LutVign == nullptr) return 0;
   const CaseArgs a(c);
   const RampTables r = RampTablesOf(*c.op->LutVign);
-  if (c.plane != nullptr) {
-    Effects::ColorWave(a.mode, a.opa, c.plane, a.h, a.w, 0, 0, a.aw, a.ah, a.rgb, c.planeCount,
-                       c.mask, r.data(), a.p2, a.p1, 0);
-    return 0;
-  }
-  Effects::ColorWave(a.mode, a.opa, CompositePlane(c, 3), CompositePlane(c, 4),
-                     CompositePlane(c, 5), a.rgb == 0 ? CompositePlane(c, 2) : nullptr, a.h, a.w,
-                     0, 0, a.aw, a.ah, a.rgb, c.planeCount, c.mask, r.data(), a.p2, a.p1);
-  return 0;
+  if (c.plane != nullptr)
+    return Effects::ColorWave(a.mode, a.opa, c.plane, a.h, a.w, 0, 0, a.aw, a.ah, a.rgb,
+                              c.planeCount, c.mask, r.data(), a.p2, a.p1, 0) < 0
+               ? -1
+               : 0;
+  return Effects::ColorWave(a.mode, a.opa, CompositePlane(c, 3), CompositePlane(c, 4),
+                            CompositePlane(c, 5), a.rgb == 0 ? CompositePlane(c, 2) : nullptr, a.h,
+                            a.w, 0, 0, a.aw, a.ah, a.rgb, c.planeCount, c.mask, r.data(), a.p2,
+                            a.p1) < 0
+             ? -1
+             : 0;
 }
 
 int32_t ChannelLevels(RenderCall& c) {
   const CaseArgs a(c);
-  if (c.plane != nullptr) {
-    Effects::AdjustChan(a.mode, a.opa, a.h, a.w, c.plane, c.mask, 0, 0, a.aw, a.ah, a.p1, a.p4);
-    return 0;
-  }
+  if (c.plane != nullptr)
+    return Effects::AdjustChan(a.mode, a.opa, a.h, a.w, c.plane, c.mask, 0, 0, a.aw, a.ah, a.p1,
+                               a.p4) < 0
+               ? -1
+               : 0;
+  // Its work planes refused, the shift changes nothing and says nothing.
   Effects::AdjustRGBChan(a.mode, a.opa, a.h, a.w, CompositePlane(c, 3), CompositePlane(c, 4),
                          CompositePlane(c, 5), c.mask, 0, 0, a.aw, a.ah, a.p1, a.p2, a.p3, a.p4,
                          a.p5);
@@ -130,14 +133,16 @@ int32_t ChannelLevels(RenderCall& c) {
 
 int32_t PosterizeColours(RenderCall& c) {
   const CaseArgs a(c);
-  if (c.plane != nullptr) {
-    Effects::PosterizeWU(a.mode, a.opa, 1, a.h, a.w, c.plane, c.plane, c.plane, 0, 0, a.aw, a.ah,
-                         c.mask, a.p1);
-    return 0;
-  }
-  Effects::PosterizeWU(a.mode, a.opa, 3, a.h, a.w, CompositePlane(c, 3), CompositePlane(c, 4),
-                       CompositePlane(c, 5), 0, 0, a.aw, a.ah, c.mask, a.p1);
-  return 0;
+  if (c.plane != nullptr)
+    return Effects::PosterizeWU(a.mode, a.opa, 1, a.h, a.w, c.plane, c.plane, c.plane, 0, 0, a.aw,
+                                a.ah, c.mask, a.p1) < 0
+               ? -1
+               : 0;
+  return Effects::PosterizeWU(a.mode, a.opa, 3, a.h, a.w, CompositePlane(c, 3),
+                              CompositePlane(c, 4), CompositePlane(c, 5), 0, 0, a.aw, a.ah, c.mask,
+                              a.p1) < 0
+             ? -1
+             : 0;
 }
 
 // The ramp's colour table 1 on a single plane; tables 1, 2, 3 on planes 3, 4, 5.
@@ -145,25 +150,25 @@ int32_t ColourCircle(RenderCall& c) {
   if (c.op->LutVign == nullptr) return 0;
   const CaseArgs a(c);
   const RampTables r = RampTablesOf(*c.op->LutVign);
-  ForEachTargetInTurn(c, kWithoutInk, [&](uint8_t* x, int32_t k) {
-    Effects::ColorCirc(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah,
-                       static_cast<int16_t>(k + 1), c.mask, r.data(), a.p1, a.p2, a.p3, a.p4,
-                       a.p5, 5);
+  return ForEachTargetInTurn(c, kWithoutInk, [&](uint8_t* x, int32_t k) {
+    return Effects::ColorCirc(a.mode, a.opa, x, a.h, a.w, 0, 0, a.aw, a.ah,
+                              static_cast<int16_t>(k + 1), c.mask, r.data(), a.p1, a.p2, a.p3, a.p4,
+                              a.p5, 5);
   });
-  return 0;
 }
 
 int32_t NoiseOrGrain(RenderCall& c) {
   const CaseArgs a(c);
-  if (c.plane != nullptr) {
-    Effects::Noise(a.mode, a.opa, 0, c.plane, c.mask, a.h, a.w, 0, 0, a.aw, a.ah, a.scaleX,
-                   a.scaleY, 0, 0, 0, 0);
-    return 0;
-  }
-  Effects::FilmGrain(a.mode, a.opa, a.h, a.w, CompositePlane(c, 3), CompositePlane(c, 4),
-                     CompositePlane(c, 5), 0, 0, a.aw, a.ah, c.mask, a.p1, a.p2, a.p3, a.p4,
-                     a.p5, 0);
-  return 0;
+  if (c.plane != nullptr)
+    return Effects::Noise(a.mode, a.opa, 0, c.plane, c.mask, a.h, a.w, 0, 0, a.aw, a.ah, a.scaleX,
+                          a.scaleY, 0, 0, 0, 0) < 0
+               ? -1
+               : 0;
+  return Effects::FilmGrain(a.mode, a.opa, a.h, a.w, CompositePlane(c, 3), CompositePlane(c, 4),
+                            CompositePlane(c, 5), 0, 0, a.aw, a.ah, c.mask, a.p1, a.p2, a.p3, a.p4,
+                            a.p5, 0) < 0
+             ? -1
+             : 0;
 }
 
 // The response map coloured through the ramp: one plane, or planes 3, 4, 5 in one call.
@@ -171,15 +176,16 @@ int32_t Convolution(RenderCall& c) {
   if (c.op->LutVign == nullptr) return 0;
   const CaseArgs a(c);
   const RampTables r = RampTablesOf(*c.op->LutVign);
-  if (c.plane != nullptr) {
-    Effects::Convolution(a.mode, a.opa, 1, c.plane, nullptr, nullptr, c.mask, a.h, a.w, 0, 0,
-                         a.aw, a.ah, r.data(), a.p1, a.p2, a.p3, a.p4);
-    return 0;
-  }
-  Effects::Convolution(a.mode, a.opa, 3, CompositePlane(c, 3), CompositePlane(c, 4),
-                       CompositePlane(c, 5), c.mask, a.h, a.w, 0, 0, a.aw, a.ah, r.data(), a.p1,
-                       a.p2, a.p3, a.p4);
-  return 0;
+  if (c.plane != nullptr)
+    return Effects::Convolution(a.mode, a.opa, 1, c.plane, nullptr, nullptr, c.mask, a.h, a.w, 0, 0,
+                                a.aw, a.ah, r.data(), a.p1, a.p2, a.p3, a.p4) < 0
+               ? -1
+               : 0;
+  return Effects::Convolution(a.mode, a.opa, 3, CompositePlane(c, 3), CompositePlane(c, 4),
+                              CompositePlane(c, 5), c.mask, a.h, a.w, 0, 0, a.aw, a.ah, r.data(),
+                              a.p1, a.p2, a.p3, a.p4) < 0
+             ? -1
+             : 0;
 }
 
 }  // namespace

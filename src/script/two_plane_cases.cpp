@@ -50,51 +50,57 @@ Targets TargetsOf(const RenderCall& c) {
 
 int32_t Replace(RenderCall& c) {
   const CaseArgs a(c);
+  if (MapsNothing(a)) return 0;
   const Sources s = SourcesOf(c);
   const Targets t = TargetsOf(c);
-  Effects::Replace(a.mode, a.opa, s.s[0], s.s[1], s.s[2], a.h, a.w, t.d[0], t.d[1], t.d[2], a.h,
-                   a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, s.count, t.count, c.mask, a.p1);
-  return 0;
+  return Effects::Replace(a.mode, a.opa, s.s[0], s.s[1], s.s[2], a.h, a.w, t.d[0], t.d[1], t.d[2],
+                          a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, s.count, t.count, c.mask,
+                          a.p1) < 0
+             ? -1
+             : 0;
 }
 
 // Add, Subtract, Difference and Multiply share one argument list; the composite runs plane
-// by plane, each from the same-numbered plane of a composite source or from the one source.
+// by plane, each from the same-numbered plane of a composite source or from the one source,
+// and stops at a plane that fails.
 template <class Op>
 int32_t PerPlane(RenderCall& c, Op op) {
+  const CaseArgs a(c);
+  if (MapsNothing(a)) return 0;
   const Targets t = TargetsOf(c);
   const Sources s = SourcesOf(c);
   for (int32_t k = 0; k < t.count; ++k) {
     const uint8_t* src = c.plane == nullptr && c.compositeSource ? s.s[k] : c.source;
-    if (t.d[k] != nullptr && src != nullptr) op(CaseArgs(c), src, t.d[k]);
+    if (t.d[k] != nullptr && src != nullptr && op(a, src, t.d[k]) < 0) return -1;
   }
   return 0;
 }
 
 int32_t Add(RenderCall& c) {
   return PerPlane(c, [&](const CaseArgs& a, const uint8_t* s, uint8_t* d) {
-    Effects::Add(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, 1,
-                 1, c.mask, a.p1);
+    return Effects::Add(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah,
+                        1, 1, c.mask, a.p1);
   });
 }
 
 int32_t Subtract(RenderCall& c) {
   return PerPlane(c, [&](const CaseArgs& a, const uint8_t* s, uint8_t* d) {
-    Effects::Subtract(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw,
-                      a.ah, 1, 1, c.mask, a.p1);
+    return Effects::Subtract(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw,
+                             a.ah, 1, 1, c.mask, a.p1);
   });
 }
 
 int32_t Difference(RenderCall& c) {
   return PerPlane(c, [&](const CaseArgs& a, const uint8_t* s, uint8_t* d) {
-    Effects::Difference(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw,
-                        a.ah, 1, 1, c.mask, a.p1);
+    return Effects::Difference(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0,
+                               a.aw, a.ah, 1, 1, c.mask, a.p1);
   });
 }
 
 int32_t Multiply(RenderCall& c) {
   return PerPlane(c, [&](const CaseArgs& a, const uint8_t* s, uint8_t* d) {
-    Effects::Multiply(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw,
-                      a.ah, 1, 1, c.mask);
+    return Effects::Multiply(a.mode, a.opa, s, a.h, a.w, d, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw,
+                             a.ah, 1, 1, c.mask);
   });
 }
 
@@ -129,10 +135,11 @@ int32_t ColourRange(RenderCall& c) {
   if (c.plane != nullptr) newColour[0] = static_cast<uint8_t>(a.p2);
   const Sources s = SourcesOf(c);
   const Targets t = TargetsOf(c);
-  Effects::ColorRange(a.mode, a.opa, s.count, s.s[0], s.s[1], s.s[2], a.h, a.w, t.count, t.d[0],
-                      t.d[1], t.d[2], a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, newColour,
-                      refColour);
-  return 0;
+  return Effects::ColorRange(a.mode, a.opa, s.count, s.s[0], s.s[1], s.s[2], a.h, a.w, t.count,
+                             t.d[0], t.d[1], t.d[2], a.h, a.w, 0, 0, a.aw, a.ah, c.mask, a.p1,
+                             newColour, refColour) < 0
+             ? -1
+             : 0;
 }
 
 // The four planes of the ramp cases: planes 3, 4, 5 and, in a CMYK script, 2 (null in an
@@ -175,39 +182,46 @@ FourSources RampSourcesOf(const RenderCall& c, const Four& composite) {
 int32_t LumToColour(RenderCall& c) {
   if (c.op->LutVign == nullptr) return 0;
   const CaseArgs a(c);
+  if (MapsNothing(a)) return 0;
   const RampTables r = RampTablesOf(*c.op->LutVign);
-  if (c.plane != nullptr) {
-    Effects::LutToColor(a.mode, a.opa, c.source, a.h, a.w, c.plane, a.h, a.w, 0, 0, a.aw, a.ah,
-                        0, 0, a.aw, a.ah, a.rgb, 1, 1, 0, c.mask, r.data(), a.p2, a.p1);
-    return 0;
-  }
+  if (c.plane != nullptr)
+    return Effects::LutToColor(a.mode, a.opa, c.source, a.h, a.w, c.plane, a.h, a.w, 0, 0, a.aw,
+                               a.ah, 0, 0, a.aw, a.ah, a.rgb, 1, 1, 0, c.mask, r.data(), a.p2,
+                               a.p1) < 0
+               ? -1
+               : 0;
   const Four d = FourOf(c);
   const FourSources s = RampSourcesOf(c, d);
-  Effects::LutToColor(a.mode, a.opa, s.p[0], s.p[1], s.p[2], s.p[3], a.h, a.w, d.p[0], d.p[1],
-                      d.p[2], d.p[3], a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, a.rgb,
-                      s.count, d.count, c.mask, r.data(), a.p2, a.p1);
-  return 0;
+  return Effects::LutToColor(a.mode, a.opa, s.p[0], s.p[1], s.p[2], s.p[3], a.h, a.w, d.p[0],
+                             d.p[1], d.p[2], d.p[3], a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah,
+                             a.rgb, s.count, d.count, c.mask, r.data(), a.p2, a.p1) < 0
+             ? -1
+             : 0;
 }
 
 // Blur radius and horizontal offset at the horizontal scale, vertical offset at the vertical.
 int32_t Shadow(RenderCall& c) {
   if (c.op->LutVign == nullptr) return 0;
   const CaseArgs a(c);
+  // The shadow is painted through the ramp's region mapping.
+  if (MapsNothing(a)) return 0;
   const RampTables r = RampTablesOf(*c.op->LutVign);
   const int16_t blur = ScaledDistance(a.p1, a.scaleX);
   const int16_t dx = ScaledDistance(a.p2, a.scaleX), dy = ScaledDistance(a.p3, a.scaleY);
   const Four d = FourOf(c);
   const FourSources s = RampSourcesOf(c, d);
   const int16_t ns = c.compositeSource ? d.count : 1;
-  if (c.plane != nullptr) {
-    Effects::Shadow(a.mode, a.opa, c.source, a.h, a.w, c.plane, a.h, a.w, 0, 0, a.aw, a.ah, 0, 0,
-                    a.aw, a.ah, a.rgb, ns, 1, c.mask, blur, dx, dy, r.data(), a.p5, a.p4);
-    return 0;
-  }
-  Effects::Shadow(a.mode, a.opa, s.p[0], s.p[1], s.p[2], s.p[3], a.h, a.w, d.p[0], d.p[1],
-                  d.p[2], d.p[3], a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, a.rgb, ns,
-                  d.count, c.mask, blur, dx, dy, r.data(), a.p5, a.p4);
-  return 0;
+  if (c.plane != nullptr)
+    return Effects::Shadow(a.mode, a.opa, c.source, a.h, a.w, c.plane, a.h, a.w, 0, 0, a.aw, a.ah,
+                           0, 0, a.aw, a.ah, a.rgb, ns, 1, c.mask, blur, dx, dy, r.data(), a.p5,
+                           a.p4) < 0
+               ? -1
+               : 0;
+  return Effects::Shadow(a.mode, a.opa, s.p[0], s.p[1], s.p[2], s.p[3], a.h, a.w, d.p[0], d.p[1],
+                         d.p[2], d.p[3], a.h, a.w, 0, 0, a.aw, a.ah, 0, 0, a.aw, a.ah, a.rgb, ns,
+                         d.count, c.mask, blur, dx, dy, r.data(), a.p5, a.p4) < 0
+             ? -1
+             : 0;
 }
 
 // Grow (34, 48) or shrink (47) the bright shapes by the scaled Param1. A single destination is
@@ -217,12 +231,12 @@ template <int16_t kKind>
 int32_t ContourGrowth(RenderCall& c) {
   const CaseArgs a(c);
   const int16_t radius = ScaledDistance(a.p1, a.scaleX);
-  if (c.plane != nullptr) {
-    Effects::ContrExp(kKind, a.mode, a.opa, c.source, a.h, a.w, c.plane, a.h, a.w, 0, 0, a.aw,
-                      a.ah, 0, 0, a.aw, a.ah, 0, 1, 1, radius, c.mask,
-                      static_cast<uint8_t>(a.p2), a.p3);
-    return 0;
-  }
+  if (c.plane != nullptr)
+    return Effects::ContrExp(kKind, a.mode, a.opa, c.source, a.h, a.w, c.plane, a.h, a.w, 0, 0,
+                             a.aw, a.ah, 0, 0, a.aw, a.ah, 0, 1, 1, radius, c.mask,
+                             static_cast<uint8_t>(a.p2), a.p3) < 0
+               ? -1
+               : 0;
   const Targets t = TargetsOf(c);
   const Sources s = SourcesOf(c);
   const uint8_t colours[3] = {static_cast<uint8_t>(a.p2), static_cast<uint8_t>(a.p3),
@@ -230,8 +244,9 @@ int32_t ContourGrowth(RenderCall& c) {
   for (int32_t k = 0; k < 3; ++k) {
     const uint8_t* src = c.compositeSource ? s.s[k] : c.source;
     if (t.d[k] == nullptr || src == nullptr) continue;
-    Effects::ContrExp(kKind, a.mode, a.opa, src, a.h, a.w, t.d[k], a.h, a.w, 0, 0, a.aw, a.ah, 0,
-                      0, a.aw, a.ah, 0, 1, 1, radius, c.mask, colours[k], a.p5);
+    if (Effects::ContrExp(kKind, a.mode, a.opa, src, a.h, a.w, t.d[k], a.h, a.w, 0, 0, a.aw, a.ah,
+                          0, 0, a.aw, a.ah, 0, 1, 1, radius, c.mask, colours[k], a.p5) < 0)
+      return -1;
   }
   return 0;
 }
@@ -242,9 +257,10 @@ int32_t ContourLines(RenderCall& c) {
   const uint8_t colour[3] = {static_cast<uint8_t>(a.p3), static_cast<uint8_t>(a.p4),
                              static_cast<uint8_t>(a.p5)};
   const Targets t = TargetsOf(c);
-  Effects::GeoLevels(a.mode, a.opa, t.count, c.source, a.h, a.w, t.d[0], t.d[1], t.d[2], a.h, a.w,
-                     0, 0, a.aw, a.ah, c.mask, a.p1, colour);
-  return 0;
+  return Effects::GeoLevels(a.mode, a.opa, t.count, c.source, a.h, a.w, t.d[0], t.d[1], t.d[2], a.h,
+                            a.w, 0, 0, a.aw, a.ah, c.mask, a.p1, colour) < 0
+             ? -1
+             : 0;
 }
 
 }  // namespace

@@ -290,6 +290,11 @@ class VMKimabox final {
                         uint8_t* b, int32_t w, int32_t h);
   // The preview on its way is no longer wanted: it stops and is dropped.
   void StalePreview();
+  // A preview that could not be rendered: the box keeps the picture it showed and says so in
+  // a band across its bottom edge (`words`, one line), until the next preview shows. Empty
+  // words take the notice away.
+  void SetPreviewFailure(const std::string& words);
+  const std::string& previewFailure() const { return previewFailure_; }
   // A dialog asked for a preview it renders itself into this box (a job of
   // its own): logged as the box's own are, so that a look at the view can
   // wait for the preview a step asked for.
@@ -573,6 +578,10 @@ class VMKimabox final {
   // its way.
   vmkviews::PreviewDone asideNext_;
   std::weak_ptr<vmkviews::PreviewJob> runningAside_;
+  // What the notice of a preview that could not be rendered says; empty for none.
+  std::string previewFailure_;
+  // Draws that notice across the bottom of `viewRect`.
+  void DrawPreviewFailure(const Rect& viewRect);
 };
 
 // A class reference and a box, with a handler of the box's shape that

@@ -136,7 +136,35 @@ void VMKimabox::DrawContent(EventRef, ControlRef view, const Context& context) {
   }
   SetPort(port);
   if (pickMinMaxOn_ == 1) DrawMinMax(viewRect);
+  if (!previewFailure_.empty()) DrawPreviewFailure(viewRect);
   SetPort(previous);
+}
+
+// White words on a dark red band across the view's bottom edge, cut at a word (with an
+// ellipsis) where the view is too narrow for all of them.
+void VMKimabox::DrawPreviewFailure(const Rect& view) {
+  constexpr int16_t kTextSize = 11;
+  constexpr int32_t kBand = 18, kInset = 4;
+  const int32_t width = view.right - view.left;
+  if (width <= 2 * kInset || view.bottom - view.top <= kBand) return;
+  PenState pen;
+  GetPenState(&pen);
+  PenNormal();
+  const Rect band = MakeRect(view.left, view.bottom - kBand, view.right, view.bottom);
+  RGBForeColor(RGBColor{40000, 0, 0});
+  PaintRect(band);
+  const int16_t keptSize = GetPort() != nullptr ? GetPort()->textSize : kTextSize;
+  TextSize(kTextSize);
+  std::string words = previewFailure_;
+  while (!words.empty() && StringWidth(words) > width - 2 * kInset) {
+    const size_t space = words.find_last_of(' ', words.size() > 4 ? words.size() - 4 : 0);
+    words = space == std::string::npos || space == 0 ? std::string() : words.substr(0, space) + "...";
+  }
+  RGBForeColor(kWhite);
+  MoveTo(static_cast<int16_t>(view.left + kInset), static_cast<int16_t>(view.bottom - 5));
+  DrawString(words);
+  TextSize(keptSize);
+  SetPenState(pen);
 }
 
 // The editing overlays in their fixed order: paths, plaid stripes, weave,

@@ -274,6 +274,8 @@ void VMKimabox::FinishPreview(const vmkviews::PreviewJob& job) {
   if (job.ShowOwn()) {
     // A dialog that renders its preview itself is seen by the live log too.
     if (job.ok()) LogPreview("own", job.box() != nullptr ? job.box()->state().view : nullptr);
+    // Its failure is told in its box; a stopped one is no failure.
+    if (job.box() == this && !job.stale()) SetPreviewFailure(job.ok() ? std::string() : job.FailureWords());
     return;
   }
   if (job.aside()) {
@@ -284,16 +286,28 @@ void VMKimabox::FinishPreview(const vmkviews::PreviewJob& job) {
     return;
   }
   // A newer preview was asked for, this one failed or was stopped, or the
-  // view changed size on the way: the view keeps the last complete one.
-  if (job.box() != this || job.generation() != previewGeneration_ || !job.ok()) return;
+  // view changed size on the way: the view keeps the last complete one. One that failed says
+  // so over it, rather than pass the picture off as its result.
+  if (job.box() != this || job.generation() != previewGeneration_) return;
+  if (!job.ok()) {
+    if (!job.stale()) SetPreviewFailure(job.FailureWords());
+    return;
+  }
   const PreviewCall& call = job.call();
   if (call.viewWidth != state_.viewWidth * call.backing || call.viewHeight != state_.viewHeight * call.backing)
     return;
   runningPreview_.reset();
   CommitLayout(call);
   uint8_t* planes[4] = {job.plane(0), job.plane(1), job.plane(2), job.plane(3)};
+  previewFailure_.clear();
   LoadPlanes(planes, job.maskOk(), call.backing);
   if (runner_ != nullptr) SetControlNeedsDisplay(state_.view);
+}
+
+void VMKimabox::SetPreviewFailure(const std::string& words) {
+  if (words == previewFailure_) return;
+  previewFailure_ = words;
+  if (state_.view != nullptr) SetControlNeedsDisplay(state_.view);
 }
 
 void VMKimabox::StalePreview() {
@@ -348,8 +362,12 @@ void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {
     std::copy(passes[k].shorts, passes[k].shorts + passes[k].count, call->shorts + 2);
     call->shortCount = static_cast<int16_t>(2 + passes[k].count);
     // A failed engine leaves the view as the passes before it made it (as
-    // it was, when it is the first).
-    if (engine != nullptr && engine(*call) != 0) return;
+    // it was, when it is the first), and says so.
+    if (engine != nullptr && engine(*call) != 0) {
+      SetPreviewFailure("The preview could not be rendered.");
+      return;
+    }
+    if (k == 0) previewFailure_.clear();
     if (k == 0) CommitLayout(*call);
     uint8_t* planes[4] = {r.get(), g.get(), b.get(), m.get()};
     LoadPlanes(planes, passes[k].maskOk, call->backing);

@@ -117,8 +117,9 @@ void PreviewJob::Run() {
   ok_ = engine == nullptr || engine(call_) == 0;
 }
 
-PreviewJob::PreviewJob(VMKimabox* box, std::function<bool()> work, std::function<void()> show)
-    : box_(box), generation_(0), work_(std::move(work)), show_(std::move(show)) {
+PreviewJob::PreviewJob(VMKimabox* box, std::function<bool()> work, std::function<void()> show,
+                       std::function<std::string()> why)
+    : box_(box), generation_(0), work_(std::move(work)), show_(std::move(show)), why_(std::move(why)) {
   if (box_ != nullptr) box_->OwnPreviewAsked();
 }
 
@@ -126,6 +127,14 @@ bool PreviewJob::ShowOwn() const {
   if (!show_) return false;
   if (ok()) show_();
   return true;
+}
+
+std::string PreviewJob::FailureWords() const {
+  if (why_) {
+    std::string words = why_();
+    if (!words.empty()) return words;
+  }
+  return "The preview could not be rendered.";
 }
 
 }  // namespace vmkviews

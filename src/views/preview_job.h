@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/core/file_records.h"
 #include "platform/memory/block.h"
@@ -40,8 +41,11 @@ class PreviewJob {
   // `show` runs on the window's thread, through the box's FinishPreview,
   // when it did and the job is not stale.
   // Made when the dialog asks for it: the box's view logs the asking, as
-  // for a preview of its own.
-  PreviewJob(VMKimabox* box, std::function<bool()> work, std::function<void()> show);
+  // for a preview of its own. `why` (may be null) gives, on the window's
+  // thread, the words the box shows when the work did not complete and the
+  // job is not stale.
+  PreviewJob(VMKimabox* box, std::function<bool()> work, std::function<void()> show,
+             std::function<std::string()> why = nullptr);
   PreviewJob(const PreviewJob&) = delete;
   PreviewJob& operator=(const PreviewJob&) = delete;
 
@@ -78,6 +82,8 @@ class PreviewJob {
   uint8_t* plane(int k) const { return planes_[k].get(); }
   // The dialog's own job: shows its result; false for an engine preview.
   bool ShowOwn() const;
+  // Window's thread: what a preview that did not complete says of itself.
+  std::string FailureWords() const;
 
  private:
   bool CopyYoxelMasks();
@@ -100,6 +106,7 @@ class PreviewJob {
   bool ok_ = false;
   std::function<bool()> work_;
   std::function<void()> show_;
+  std::function<std::string()> why_;
 };
 
 // Where a box's preview jobs run. Submit runs job->Run() somewhere and then,

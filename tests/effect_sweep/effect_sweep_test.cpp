@@ -25,6 +25,7 @@
 #include "engines/patterns/screen_record.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "paths/path_list.h"
+#include "platform/memory/memory.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/parallel.h"
 #include "platform/parallel/progress.h"
@@ -547,6 +548,39 @@ Bytes LayerImage(ScriptFile& s) {
   if (l->firstOprn != nullptr)
     scriptrecord::BuildScriptRecord(s, 32767, l->firstOprn, fichier{}, nullptr, 0, 0, nullptr, 1, &b);
   return b;
+}
+
+// Every block of an effect's render refused in turn (the memory manager's failure hook): the
+// render either stops at the effect's step saying that memory ran short, or renders exactly
+// what it renders with memory to spare. No step passes off a refused block as done.
+TEST_P(EffectSweep, EveryRefusedBlockFailsTheRenderOrChangesNothing) {
+  const int16_t n = GetParam();
+  if (Find(kRendersNothing, n) != nullptr) return;
+  const Picture picture = MakePicture(kW, kH);
+  for (Planes planes : {Planes::kOne, Planes::kThree}) {
+    const char* form = planes == Planes::kOne ? "one plane" : "three planes";
+    auto s = NewScript(n, planes, kW, kH);
+    ASSERT_NE(s, nullptr);
+    const Bytes complete = RenderPlanes(*s, picture);
+    if (!s->MissingCases().empty()) GTEST_SKIP() << Label(n) << " has no render case yet";
+    ASSERT_FALSE(s->Failure().has_value()) << Label(n) << ", " << form;
+    // A few hundred blocks at most: the longest renders take thousands, in loops that
+    // refuse the same way each time.
+    for (int64_t nth = 0; nth < 300; ++nth) {
+      const int64_t refusals = plat::RefusedBlockCount();
+      plat::FailNthAllocation(nth);
+      const Bytes rendered = RenderPlanes(*s, picture);
+      plat::FailNthAllocation(-1);
+      if (s->Failure().has_value()) {
+        EXPECT_EQ(s->Failure()->effect, n) << Label(n) << ", " << form << ", block " << nth;
+        EXPECT_TRUE(s->Failure()->memoryRefused()) << Label(n) << ", " << form << ", block " << nth;
+        continue;
+      }
+      ASSERT_EQ(rendered, complete) << Label(n) << ", " << form << ": block " << nth
+                                    << " refused and the render passed the step off as done";
+      if (plat::RefusedBlockCount() == refusals) break;  // the render takes fewer blocks
+    }
+  }
 }
 
 TEST_P(EffectSweep, DamagedStoredFormsFailCleanlyOrRender) {

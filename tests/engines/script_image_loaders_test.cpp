@@ -166,13 +166,14 @@ TEST_F(Loaders, TileSizesFollowTheirParameterAndScale) {
   p = Copy(7);
   EXPECT_EQ(p[300], 255);
   EXPECT_EQ(p[500], 0);
-  // A scale or tile that is not positive: -1, nothing changed.
+  // A scale or tile that is not positive leaves no tile to lay: nothing to load (no failure
+  // that would stop a render), nothing changed.
   s_.previewScaleX = 0.0f;
-  EXPECT_EQ(LoadTextureFile(&s_, &op_), -1);
-  EXPECT_EQ(LoadImageFrame(&s_, &op_, 2), -1);
+  EXPECT_EQ(LoadTextureFile(&s_, &op_), 0);
+  EXPECT_EQ(LoadImageFrame(&s_, &op_, 2), 0);
   s_.previewScaleX = 1.0f;
   op_.Param1 = 0;
-  EXPECT_EQ(LoadTextureFile(&s_, &op_), -1);
+  EXPECT_EQ(LoadTextureFile(&s_, &op_), 0);
   EXPECT_EQ(Copy(7), p);
 }
 

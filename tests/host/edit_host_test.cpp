@@ -15,7 +15,10 @@
 
 #include "host/ApePlugInUtilities/image_files.h"
 #include "platform/imageio/image_io.h"
+#include "engines/families/effect_families.h"
 #include "host/host_fixture.h"
+#include "paths/draw_par.h"
+#include "support/session.h"
 
 #ifdef VMK_EDIT_HOST
 
@@ -435,6 +438,128 @@ TEST_F(EditHostTest, NoVersionOrNoWindowExitsWithTheReason) {
   vmktest::WriteText(dir_.file("bad.lay"), "not layers");
   EXPECT_NE(Run("--versions '" + Versions() + "' --layers '" + dir_.file("bad.lay") + "' --auto ok '" + png + "'"),
             0);
+}
+
+// The transform with every slider of the image tools at its largest (scaled ten times each
+// way, turned 359 degrees) on a camera's 6000 x 4000 picture, through OK: its box is a
+// hundred pictures' samples, of which the render works out only the window that lands on the
+// picture. The version is the picture transformed, sample for sample what the script renders
+// over the planes the host reads (bottom row first, the picture's alpha as plane 6).
+TEST_F(EditHostTest, TheTransformAtItsLargestWritesAPhotoTransformed) {
+  constexpr uint32_t W = 6000, H = 4000;
+  // A session of the test's own, to write the layer file.
+  RegisterEffectFamilies();
+  const vmktest::ScopedSession session;
+  const vmktest::ScopedAppData app;
+  DrawPar drawPar;
+  Init_DrawPar(&drawPar);
+  gPer->drawPar = &drawPar;
+  const std::string tif = dir_.file("photo.tif");
+  {
+    const vmktest::RawImage image = vmktest::PatternImage(W, H, 1);
+    vmktest::WriteImageFile(tif, plat::imageio::kTypeTIFF, image);
+  }
+  const std::string lay = dir_.file("transform-largest.lay");
+  {
+    ScriptFile s;
+    ASSERT_EQ(s.I_ScriptFile(3, 4, 4, 72.0f, 4, 4, 0, 0, 3, 3), 0);
+    s.SetEffect(0, 1, 1, 53, 0, 0, 0, 0);
+    s.SetAct(0, 1, 1, 1);
+    s.SetFromChannel(0, 1, 1, 0);
+    s.SetToChannel(0, 1, 1, 2);
+    s.SetMode(0, 1, 1, 0);
+    s.SetOpa(0, 1, 1, 255);
+    s.SetMChannel(0, 1, 1, 0);
+    s.SetIntExt(0, 1, 1, 1);
+    s.SetParam3(0, 1, 1, 1000);
+    s.SetParam4(0, 1, 1, 1000);
+    s.SetParam5(0, 1, 1, 359);
+    fichier f;
+    ASSERT_TRUE(SetFicFromPosix(&f, lay));
+    File_kern file(&f);
+    file.CreateFile();
+    file.S_close();
+    ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+  }
+  ASSERT_EQ(Run("--versions '" + Versions() + "' --layers '" + lay + "' --auto ok '" + tif + "'"), 0)
+      << vmktest::ReadText(dir_.file("out.txt"));
+  const PixelBuffer version = Read(Versions() + "/photo.tif");
+  ASSERT_EQ(version.width(), W);
+  ASSERT_EQ(version.height(), H);
+
+  // What the layers render over the picture, as the host renders them.
+  gPer->previewWidth = W;
+  gPer->previewHeight = H;
+  ScriptFile s;
+  ASSERT_EQ(s.I_ScriptFile(3, W, H, 72.0f, W, H, 0, 0, W, H), 0);
+  s.SetDrwVal(0, 0, 1.0f, 1.0f, 0, 0);
+  s.NewLimSize(0, 0, W, H, 1.0f, 1.0f);
+  const PixelBuffer picture = Read(tif);
+  uint8_t* planes[3] = {};
+  for (int k = 0; k < 3; ++k) planes[k] = s.ChannelPlane(3 + k, 1);
+  uint8_t* alpha = s.ChannelPlane(6, 1);
+  ASSERT_TRUE(planes[0] != nullptr && planes[1] != nullptr && planes[2] != nullptr && alpha != nullptr);
+  std::fill(alpha, alpha + size_t{W} * H, uint8_t{255});
+  for (uint32_t y = 0; y < H; ++y)
+    for (uint32_t x = 0; x < W; ++x)
+      for (int k = 0; k < 3; ++k) planes[k][size_t{H - 1 - y} * W + x] = static_cast<uint8_t>(Sample(picture, x, y, k));
+  s.SetBuf(planes[0], planes[1], planes[2], nullptr, alpha, nullptr);
+  {
+    fichier f;
+    ASSERT_TRUE(SetFicFromPosix(&f, lay));
+    File_kern file(&f);
+    int32_t value = 0;
+    ASSERT_EQ(s.RecallCombiLay(&file, 2, &value, nullptr), 0);
+  }
+  ASSERT_EQ(s.Render(0, 0, 0, nullptr, alpha, nullptr, 0, 0), 0);
+  size_t changed = 0;
+  for (uint32_t y = 0; y < H; ++y)
+    for (uint32_t x = 0; x < W; ++x)
+      for (int k = 0; k < 3; ++k) {
+        const uint32_t v = Sample(version, x, y, k);
+        ASSERT_EQ(v, planes[k][size_t{H - 1 - y} * W + x]) << x << "," << y << "," << k;
+        changed += v != Sample(picture, x, y, k);
+      }
+  EXPECT_GT(changed, size_t{W} * H * 3 * 9 / 10);
+}
+
+// A step that cannot do its work ends a scripted run: the image file that the first step loads
+// is not there, so the run exits with status 1 saying which step failed and why, and leaves no
+// version.
+TEST_F(EditHostTest, AStepThatCannotReadItsFileEndsTheRunNamingIt) {
+  // A session of the test's own, to write the layer file.
+  RegisterEffectFamilies();
+  const vmktest::ScopedSession session;
+  const vmktest::ScopedAppData app;
+  DrawPar drawPar;
+  Init_DrawPar(&drawPar);
+  gPer->drawPar = &drawPar;
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(8, 6, 1));
+  const std::string lay = dir_.file("image.lay");
+  {
+    ScriptFile s;
+    ASSERT_EQ(s.I_ScriptFile(3, 4, 4, 72.0f, 4, 4, 0, 0, 3, 3), 0);
+    s.SetEffect(0, 1, 1, 24, 0, 0, 0, 0);
+    s.SetAct(0, 1, 1, 1);
+    s.SetFromChannel(0, 1, 1, 0);
+    s.SetToChannel(0, 1, 1, 2);
+    fichier missing;
+    ASSERT_TRUE(SetFicFromPosix(&missing, dir_.file("gone.tif")));
+    s.SetFileOprn(0, 1, 1, &missing);
+    fichier f;
+    ASSERT_TRUE(SetFicFromPosix(&f, lay));
+    File_kern file(&f);
+    file.CreateFile();
+    file.S_close();
+    ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+  }
+  EXPECT_EQ(Run("--versions '" + Versions() + "' --layers '" + lay + "' --auto ok '" + png + "'"), 1);
+  const std::string out = vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_NE(out.find("could not be rendered: operation 1 (Image file) of layer 1 could not read its file"),
+            std::string::npos)
+      << out;
+  EXPECT_FALSE(fs::exists(Versions() + "/picture.tif"));
 }
 
 }  // namespace

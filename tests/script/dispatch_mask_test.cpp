@@ -10,6 +10,7 @@
 
 #include "platform/parallel/parallel.h"
 #include "script/effect_table.h"
+#include "script/record_kinds.h"
 #include "script/render_cases.h"
 #include "script/script_file.h"
 #include "support/session.h"
@@ -48,7 +49,14 @@ class DispatchMask : public vmktest::SessionTest {
     s.SetOpa(0, 1, 1, g.opa);
     s.SetMChannel(0, 1, 1, maskChannel);
     s.SetIntExt(0, 1, 1, intExt);
-    EXPECT_EQ(s.Render(0, 0, 0, pixels.data(), nullptr, extra89.data(), 0, 0), 0);
+    // The colour range reads its colours from the colour-correction record, whose kind the
+    // engines register, not this program: without it the step fails, the same with or
+    // without a mask.
+    const bool kindless = effect == 86 && FindRecordKind(23) == nullptr;
+    const int32_t rendered = s.Render(0, 0, 0, pixels.data(), nullptr, extra89.data(), 0, 0);
+    if (!kindless) {
+      EXPECT_EQ(rendered, 0) << "effect " << effect;
+    }
     std::vector<Plane> out;
     for (int32_t c : {2, 3, 4, 5, 40}) {
       const uint8_t* p = s.ChannelPlane(c, 0);

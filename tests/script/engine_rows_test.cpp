@@ -22,6 +22,7 @@ using Plane = std::vector<uint8_t>;
 struct FakeEngineLog {
   int made = 0, given = 0, filled = 0, deleted = 0;
   EngineRowCall last;
+  int32_t answer = 0;  // what FillBuf answers
 };
 FakeEngineLog gLog;
 
@@ -37,21 +38,21 @@ class MiscFake {
     ++gLog.filled;
     for (int32_t i = 0; i < size; ++i)
       if (mask[i] != 0) p1[i] = static_cast<uint8_t>(par_.value + n);
-    return -1;  // a failure the row does not look at
+    return gLog.answer;
   }
 
  private:
   FakePar par_;
 };
 
-void RunFake(const EngineRowCall& c) {
+int32_t RunFake(const EngineRowCall& c) {
   gLog.last = c;
-  RunEngineOnce<MiscFake>(
+  return RunEngineOnce<MiscFake>(
       [&](MiscFake& e) { e.SetFakePar(&c.Record<FakePar>()); },
       [&](MiscFake& e) { return e.FillBuf(c.n, c.planes[0], c.mask, c.w * c.h); });
 }
 
-void OtherFake(const EngineRowCall&) {}
+int32_t OtherFake(const EngineRowCall&) { return 0; }
 
 class EngineRows : public vmktest::SessionTest {
  protected:
@@ -238,7 +239,7 @@ TEST_F(EngineRows, RegistrationAndOneEngineLifePerOperation) {
   EXPECT_EQ(FindRenderCase(110), EngineRowCase);
 
   // Two operations of the row in one render: two engines, each made, given, filled once
-  // and deleted although FillBuf failed; the render goes on.
+  // and deleted.
   gLog = FakeEngineLog{};
   for (int16_t o : {1, 2}) {
     s_.SetEffect(0, 1, o, 110, 0, 0, 0, 0);
@@ -256,11 +257,31 @@ TEST_F(EngineRows, RegistrationAndOneEngineLifePerOperation) {
 
   ASSERT_EQ(s_.Render(0, 0, 0, nullptr, nullptr, nullptr, 0, 0), 0);
   EXPECT_TRUE(s_.MissingCases().empty());
+  EXPECT_FALSE(s_.Failure().has_value());
   EXPECT_EQ(gLog.made, 3);
   EXPECT_EQ(gLog.deleted, 3);
   EXPECT_EQ(gLog.filled, 3);
   EXPECT_EQ(Plane(P(3), P(3) + n_), Plane(n_, 4 + 3));
   EXPECT_EQ(Plane(P(4), P(4) + n_), Plane(n_, 0));  // as the render loaded it
+
+  // An engine that answers a failure fails its operation (the engine still deleted), and the
+  // render stops there: the second operation's engine is never made.
+  gLog = FakeEngineLog{};
+  gLog.answer = -1;
+  EXPECT_EQ(s_.PerformToEffect(first), -1);
+  EXPECT_EQ(gLog.deleted, 1);
+  gLog = FakeEngineLog{};
+  gLog.answer = -1;
+  EXPECT_EQ(s_.Render(0, 0, 0, nullptr, nullptr, nullptr, 0, 0), -1);
+  EXPECT_EQ(gLog.made, 1);
+  EXPECT_EQ(gLog.deleted, 1);
+  ASSERT_TRUE(s_.Failure().has_value());
+  EXPECT_EQ(*s_.Failure(), (RenderFailure{1, 1, 110, StepFailure::kFailed}));
+  // An engine's answer other than a failure (a count) is no failure.
+  gLog = FakeEngineLog{};
+  gLog.answer = 7;
+  EXPECT_EQ(s_.Render(0, 0, 0, nullptr, nullptr, nullptr, 0, 0), 0);
+  EXPECT_EQ(gLog.made, 2);
 }
 
 }  // namespace

@@ -120,6 +120,8 @@ char* VMKMemMan::CreBuf(int32_t n) {
                        static_cast<uint64_t>(bytesPerSample_);
     if (total <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
       p = m->NewBuf(static_cast<int32_t>(total));
+    else
+      plat::CountRefusedBlock();
   }
   plane_[n] = p;
   depth_[n] = bytesPerSample_;
@@ -162,7 +164,11 @@ int32_t VMKMemMan::GetID(const void* plane, int32_t* slot) const {
 
 namespace {
 void* takeFromMan(void* owner, int64_t bytes) {
-  if (bytes > std::numeric_limits<int32_t>::max()) return nullptr;
+  // The registry's sizes are 32-bit: a larger block is refused as memory it cannot give.
+  if (bytes > std::numeric_limits<int32_t>::max()) {
+    plat::CountRefusedBlock();
+    return nullptr;
+  }
   return static_cast<CMemMan*>(owner)->NewBuf(static_cast<int32_t>(bytes));
 }
 void giveToMan(void* owner, void* block) { static_cast<CMemMan*>(owner)->DelBuf(block); }

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,19 +111,21 @@ class PinmainRender {
     // view's scale, as the image tools render their preview.
     uint8_t* planes[4] = {planes_[0].get(), planes_[1].get(), planes_[2].get(), planes_[3].get()};
     status_ = RenderFittedPreview(file_, mode_ == 0 ? 0 : 1, imageW_, imageH_, previewW_, previewH_, scale, viewW_,
-                                  viewH_, planes, mode_ != 0 ? channels_ : nullptr, kind_)
+                                  viewH_, planes, mode_ != 0 ? channels_ : nullptr, kind_, &failure_)
                   ? 0
                   : -1;
   }
 
   bool ok() const { return status_ == 0; }
+  // The step that stopped a render that failed, or none.
+  const std::optional<RenderFailure>& failure() const { return failure_; }
 
   // Only the part the view shows is rendered (with the margin its layers
   // reach), at the view's scale.
   bool RunZoomed() {
     uint8_t* planes[4] = {planes_[0].get(), planes_[1].get(), planes_[2].get(), planes_[3].get()};
     return RenderZoomedPreview(file_, mode_ == 0 ? 0 : 1, imageW_, imageH_, part_, viewW_, viewH_, planes,
-                               mode_ != 0 ? channels_ : nullptr, kind_);
+                               mode_ != 0 ? channels_ : nullptr, kind_, &failure_);
   }
 
   // On the window's thread: the planes go to the window when it still
@@ -143,6 +146,7 @@ class PinmainRender {
   bool ownFile_ = false;
   int32_t imageW_ = 0, imageH_ = 0, previewW_ = 0, previewH_ = 0, viewW_ = 0, viewH_ = 0;
   int32_t status_ = -1;
+  std::optional<RenderFailure> failure_;
   PinmainZoom zoom_;  // what the view shows, in view pixels
   ZoomedPart part_;   // the same in the planes' samples
   plat::Block<uint8_t> planes_[4];
@@ -456,7 +460,8 @@ void VMKpinmainUI::SubmitRender(const std::shared_ptr<PinmainRender>& render, in
     return render->ok() && !plat::Cancelled();
   };
   auto show = [this, render] { render->Finish(this); };
-  auto job = std::make_shared<vmkviews::PreviewJob>(key, std::move(work), std::move(show));
+  auto why = [render] { return PreviewFailureWords(render->failure()); };
+  auto job = std::make_shared<vmkviews::PreviewJob>(key, std::move(work), std::move(show), std::move(why));
   lastRender_[lane] = job;
   renders_->Submit(std::move(job));
 }

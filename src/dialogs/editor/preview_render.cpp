@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dialogs/editor/tune_effect_tables.h"
 #include "engines/records/param_record.h"
 #include "script/misc_render.h"
 
@@ -56,6 +57,25 @@ void Reduce(const uint8_t* from, int32_t rw, int32_t rh, uint8_t* to, int32_t st
 
 }  // namespace
 
+std::string RenderFailureWords(const RenderFailure& f) {
+  const std::string name = tuneeff::OperationName(f.effect);
+  const std::string step = "operation " + std::to_string(f.operation) + " (" +
+                           (name.empty() ? "effect " + std::to_string(f.effect) : name) +
+                           ") of layer " + std::to_string(f.layer);
+  switch (f.why) {
+    case StepFailure::kNoMemory: return step + " could not get the memory it needs";
+    case StepFailure::kFileUnreadable: return step + " could not read its file";
+    case StepFailure::kFileUnwritable: return step + " could not write its file in the support folder";
+    case StepFailure::kFailed: break;
+  }
+  return step + " could not be rendered";
+}
+
+std::string PreviewFailureWords(const std::optional<RenderFailure>& failure) {
+  if (!failure.has_value()) return "The preview could not be rendered.";
+  return "The preview could not be rendered: " + RenderFailureWords(*failure) + ".";
+}
+
 int32_t FittedSupersampling(float scale) {
   return std::clamp(static_cast<int32_t>(std::ceil(scale)), 1, kFittedSupersamplingLimit);
 }
@@ -79,7 +99,9 @@ int32_t FittedSupersampling(float scale) {
 // of the levels (peach) over whole regions. Lengths the layers draw at the preview's scale
 // are drawn at the planes' scale.
 bool RenderFittedPreview(const fichier& file, int16_t apply, int32_t docW, int32_t docH, int32_t fw, int32_t fh,
-                         float scale, int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra, int16_t kind) {
+                         float scale, int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra, int16_t kind,
+                         std::optional<RenderFailure>* failure) {
+  if (failure != nullptr) failure->reset();
   if (fw <= 0 || fh <= 0 || fw > w || fh > h) return false;
   MiscRender render;
   render.SetFich(&file, nullptr, kind, 0, 0);
@@ -114,8 +136,10 @@ bool RenderFittedPreview(const fichier& file, int16_t apply, int32_t docW, int32
   }
   const float readScale = enlarged ? 1.0f : fine;
   if (render.FillBuf(3, 0, 255, 3, apply, nullptr, 0, 0, rw, rh, 0, 0, docW - 1, docH - 1, readScale, readScale, rw,
-                     rh, target[0], target[1], target[2], target[3], nullptr) != 0)
+                     rh, target[0], target[1], target[2], target[3], nullptr) != 0) {
+    if (failure != nullptr) *failure = render.failure;
     return false;
+  }
   if (!own) {
     if (extra != nullptr) render.CollectChans(w, h, extra);
     return true;
@@ -252,7 +276,9 @@ ZoomedPlanes PlanZoomedPlanes(int32_t docW, int32_t docH, const ZoomedPart& part
 // has no reach the whole picture is rendered, at the part's scale but on planes no larger
 // than the picture.
 bool RenderZoomedPreview(const fichier& file, int16_t apply, int32_t docW, int32_t docH, const ZoomedPart& part,
-                         int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra, int16_t kind) {
+                         int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra, int16_t kind,
+                         std::optional<RenderFailure>* failure) {
+  if (failure != nullptr) failure->reset();
   if (docW <= 0 || docH <= 0 || part.shownWidth <= 0 || part.shownHeight <= 0 || part.shownWidth > w ||
       part.shownHeight > h || !(part.step > 0.0))
     return false;
@@ -279,8 +305,10 @@ bool RenderZoomedPreview(const fichier& file, int16_t apply, int32_t docW, int32
   if (render.RenderPhoto(apply, photoLeft, photoTop, photoRight, photoBottom, read, read, plan.width, plan.height,
                          [&](uint8_t* const rendered[4]) {
                            for (int c = 0; c < 4; ++c) CutPart(rendered[c], plan, part, planes[c], w);
-                         }) != 0)
+                         }) != 0) {
+    if (failure != nullptr) *failure = render.failure;
     return false;
+  }
   if (extra == nullptr) return true;
   uint8_t* channels[MiscRender::kKeptPlanes] = {};
   render.CollectChans(plan.width, plan.height, channels);

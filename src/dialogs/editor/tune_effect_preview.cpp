@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -406,6 +407,8 @@ struct PreviewRender {
   int16_t stages = 0;
   uint8_t* planes[2][4] = {};  // source, result: red, green, blue, fourth
   uint8_t* extra[VMKtuneeff::kPlaneSlots] = {};
+  // The step that stopped a render that failed, for the view's notice.
+  std::optional<RenderFailure> failure;
 
   PreviewRender() = default;
   PreviewRender(const PreviewRender&) = delete;
@@ -429,7 +432,7 @@ struct PreviewRender {
       for (uint8_t*& p : planes[stage])
         if ((p = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(viewWidth, viewHeight)))) == nullptr) return false;
       if (!RenderFittedPreview(file, stage, docWidth, docHeight, fittedWidth, fittedHeight, scale, viewWidth, viewHeight,
-                        planes[stage], stage == 1 ? extra : nullptr) ||
+                        planes[stage], stage == 1 ? extra : nullptr, 2, &failure) ||
           plat::Cancelled())
         return false;
       if (stage == 1) {
@@ -500,7 +503,8 @@ void VMKtuneeff::SubmitPreview() {
     if (tb::ControlRef view = Ctl(kPreviewFrame)) tb::SetControlNeedsDisplay(view);
   };
   if (auto older = runningPreview_.lock()) older->MarkStale();
-  auto preview = std::make_shared<vmkviews::PreviewJob>(previewView(), std::move(work), std::move(show));
+  auto why = [job] { return PreviewFailureWords(job->failure); };
+  auto preview = std::make_shared<vmkviews::PreviewJob>(previewView(), std::move(work), std::move(show), std::move(why));
   runningPreview_ = preview;
   previews().Submit(std::move(preview));
 }

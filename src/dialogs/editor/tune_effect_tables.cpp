@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/resources/resource_file.h"
+
 namespace tuneeff {
 namespace {
 
@@ -347,6 +349,20 @@ const Family* FamilyOf(int16_t family) {
   for (const Family& f : kFamilies)
     if (f.family == family) return &f;
   return nullptr;
+}
+
+std::string OperationName(int16_t code) {
+  const auto nameIn = [code](const Family& f) -> std::string {
+    for (size_t i = 0; i < f.codes.size(); ++i)
+      if (f.codes[i] == code) return plat::res::GetIndString(f.nameList, static_cast<int16_t>(i + 2));
+    return {};
+  };
+  // The image tools' names first: theirs is the widest menu.
+  if (const Family* tools = FamilyOf(kImageTools))
+    if (std::string name = nameIn(*tools); !name.empty()) return name;
+  for (const Family& f : kFamilies)
+    if (std::string name = nameIn(f); !name.empty()) return name;
+  return {};
 }
 
 std::span<const SliderLayout> Layouts() { return kLayouts; }

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "platform/types/mac_types.h"
 
@@ -45,6 +46,9 @@ struct Family {
 std::span<const Family> Families();
 // The family's row, or null for a code that is no family.
 const Family* FamilyOf(int16_t family);
+// The name an operation list gives the effect code (from the first family whose kind menu
+// holds it, the image tools' first); empty when no kind menu holds it.
+std::string OperationName(int16_t code);
 
 // ---- slider layout ----
 // How a row's title follows its value: titles first + (v - low) for

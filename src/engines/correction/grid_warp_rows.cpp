@@ -7,8 +7,8 @@ namespace {
 
 // The row hands a copy of plane 6 as the selection plane and no mask; the whole plane is
 // the image and the view.
-void RunGridWarp(const EngineRowCall& c) {
-  RunEngineOnce<MiscGrid>(
+int32_t RunGridWarp(const EngineRowCall& c) {
+  return RunEngineOnce<MiscGrid>(
       [&](MiscGrid& e) { e.SetGridPar(&c.Record<GridPar>()); },
       [&](MiscGrid& e) {
         return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0,

@@ -529,8 +529,8 @@ int32_t MiscBord::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity
 
 void SetBorderCellReuse(bool on) { gReuseCells.store(on, std::memory_order_relaxed); }
 
-void RunBordRow(const EngineRowCall& c) {
-  RunEngineOnce<MiscBord>(
+int32_t RunBordRow(const EngineRowCall& c) {
+  return RunEngineOnce<MiscBord>(
       [&](MiscBord& e) { e.SetBordPar(&c.Record<BordPar>()); },
       [&](MiscBord& e) {
         return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0,

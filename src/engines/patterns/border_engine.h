@@ -73,4 +73,4 @@ class MiscBord {
 void SetBorderCellReuse(bool on);
 
 // Engine row 106.
-void RunBordRow(const EngineRowCall& call);
+int32_t RunBordRow(const EngineRowCall& call);

@@ -132,9 +132,10 @@ int32_t CastShadowCase(RenderCall& c) {
   if (engine.record() == nullptr) return -1;
   const auto* own = static_cast<const ShadoPar*>(MulStrucRecord(c.op->MulStruc, kShadoKind));
   if (own != nullptr) engine.SetShadoPar(own);  // else the engine's copy is at the defaults
-  (void)engine.FillBuf(a.mode, a.opa, a.w, a.h, CompositePlane(c, 3), CompositePlane(c, 4),
-                       CompositePlane(c, 5), source, c.mask, a.aw, a.ah);
-  return 0;
+  return engine.FillBuf(a.mode, a.opa, a.w, a.h, CompositePlane(c, 3), CompositePlane(c, 4),
+                        CompositePlane(c, 5), source, c.mask, a.aw, a.ah) < 0
+             ? -1
+             : 0;
 }
 
 }  // namespace

@@ -444,14 +444,13 @@ int32_t ExtrusionCase(RenderCall& c) {
   if (engine.record() == nullptr) return -1;
   const auto* own = static_cast<const XTrudePar*>(MulStrucRecord(c.op->MulStruc, kXTrudeKind));
   if (own != nullptr) engine.SetXTrudePar(own);
-  if (c.plane != nullptr) {
-    (void)engine.FillBuf(a.mode, a.opa, a.w, a.h, 1, c.plane, nullptr, nullptr, c.source,
-                         c.mask, a.aw, a.ah);
-  } else {
-    (void)engine.FillBuf(a.mode, a.opa, a.w, a.h, 3, CompositePlane(c, 3), CompositePlane(c, 4),
-                         CompositePlane(c, 5), c.source, c.mask, a.aw, a.ah);
-  }
-  return 0;
+  const int32_t drawn =
+      c.plane != nullptr
+          ? engine.FillBuf(a.mode, a.opa, a.w, a.h, 1, c.plane, nullptr, nullptr, c.source, c.mask,
+                           a.aw, a.ah)
+          : engine.FillBuf(a.mode, a.opa, a.w, a.h, 3, CompositePlane(c, 3), CompositePlane(c, 4),
+                           CompositePlane(c, 5), c.source, c.mask, a.aw, a.ah);
+  return drawn < 0 ? -1 : 0;
 }
 
 }  // namespace

@@ -239,12 +239,12 @@ int32_t MiscCombIma::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opac
   return 0;
 }
 
-void RunCombImaRow(const EngineRowCall& c) {
-  RunEngineOnce<MiscCombIma>([&](MiscCombIma& e) { e.SetCombImaPar(&c.Record<CombImaPar>()); },
-                             [&](MiscCombIma& e) {
-                               return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0,
-                                                c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h, 1.0f,
-                                                1.0f, c.planes[0], c.planes[1], c.planes[2],
-                                                nullptr, c.mask);
-                             });
+int32_t RunCombImaRow(const EngineRowCall& c) {
+  return RunEngineOnce<MiscCombIma>(
+      [&](MiscCombIma& e) { e.SetCombImaPar(&c.Record<CombImaPar>()); },
+      [&](MiscCombIma& e) {
+        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0,
+                         c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1], c.planes[2], nullptr,
+                         c.mask);
+      });
 }

@@ -41,7 +41,7 @@ class MiscCombIma {
 };
 
 // The engine row of the combine-images operation (92).
-void RunCombImaRow(const EngineRowCall& call);
+int32_t RunCombImaRow(const EngineRowCall& call);
 
 namespace vmkpat {
 // An entry's opacity percent as the operations take it: trunc(percent x 2.55 + 0.5) in

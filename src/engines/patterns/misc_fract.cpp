@@ -524,8 +524,8 @@ int32_t MiscFract::nearanother(int32_t width, int32_t height, int32_t x, int32_t
   return ::nearanother(width, height, x, y, grid);
 }
 
-void RunFractRow(const EngineRowCall& c) {
-  RunEngineOnce<MiscFract>(
+int32_t RunFractRow(const EngineRowCall& c) {
+  return RunEngineOnce<MiscFract>(
       [&](MiscFract& e) { e.SetFractPar(&c.Record<FractPar>()); },
       [&](MiscFract& e) {
         return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, nullptr, c.w, c.h, 0, 0, c.aw, c.ah, c.w,

@@ -65,4 +65,4 @@ class MiscFract {
 };
 
 // The engine row of the fractal effect.
-void RunFractRow(const EngineRowCall& call);
+int32_t RunFractRow(const EngineRowCall& call);

@@ -505,10 +505,11 @@ int32_t MiscStrok::FillBuf(int16_t apply, int16_t showSelection, int16_t source,
   return render.Run(showSelection, blendMode, opacity, mask);
 }
 
-void RunStrokRow(const EngineRowCall& c) {
-  RunEngineOnce<MiscStrok>([&](MiscStrok& e) { e.SetStrokPar(&c.Record<StrokPar>()); },
-                           [&](MiscStrok& e) {
-                             return e.FillBuf(1, 0, 0, c.n, c.mode, c.opacity, c.w, c.h, 0, 0, c.aw,
-                                              c.ah, c.planes[0], c.planes[1], c.planes[2], c.mask);
-                           });
+int32_t RunStrokRow(const EngineRowCall& c) {
+  return RunEngineOnce<MiscStrok>([&](MiscStrok& e) { e.SetStrokPar(&c.Record<StrokPar>()); },
+                                  [&](MiscStrok& e) {
+                                    return e.FillBuf(1, 0, 0, c.n, c.mode, c.opacity, c.w, c.h, 0,
+                                                     0, c.aw, c.ah, c.planes[0], c.planes[1],
+                                                     c.planes[2], c.mask);
+                                  });
 }

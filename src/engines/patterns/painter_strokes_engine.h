@@ -63,4 +63,4 @@ int32_t StrokeVariantIndex(int32_t mode, int32_t count, int32_t brightness, floa
 }  // namespace vmkpat
 
 // The engine row of the painter effect.
-void RunStrokRow(const EngineRowCall& call);
+int32_t RunStrokRow(const EngineRowCall& call);

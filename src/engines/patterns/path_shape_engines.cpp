@@ -168,8 +168,8 @@ int32_t MiscCookiCut::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opa
   return 0;
 }
 
-void RunShapeRow(const EngineRowCall& c) {
-  RunEngineOnce<MiscShape>(
+int32_t RunShapeRow(const EngineRowCall& c) {
+  return RunEngineOnce<MiscShape>(
       [&](MiscShape& e) { e.SetShapePar(&c.Record<ShapePar>()); },
       [&](MiscShape& e) {
         return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0, c.w,
@@ -178,8 +178,8 @@ void RunShapeRow(const EngineRowCall& c) {
       });
 }
 
-void RunCookiCutRow(const EngineRowCall& c) {
-  RunEngineOnce<MiscCookiCut>(
+int32_t RunCookiCutRow(const EngineRowCall& c) {
+  return RunEngineOnce<MiscCookiCut>(
       [&](MiscCookiCut& e) { e.SetCookiCutPar(&c.Record<CookiCutPar>()); },
       [&](MiscCookiCut& e) {
         return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0,

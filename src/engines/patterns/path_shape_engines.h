@@ -59,5 +59,5 @@ class MiscCookiCut {
 
 // The engine rows of the two shape effects (star or polygon, spirograph) and the cookie
 // cutter.
-void RunShapeRow(const EngineRowCall& call);
-void RunCookiCutRow(const EngineRowCall& call);
+int32_t RunShapeRow(const EngineRowCall& call);
+int32_t RunCookiCutRow(const EngineRowCall& call);

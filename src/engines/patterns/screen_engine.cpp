@@ -284,8 +284,8 @@ int32_t MiscScreen::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
   return 0;
 }
 
-void RunScreenRow(const EngineRowCall& c) {
-  RunEngineOnce<MiscScreen>(
+int32_t RunScreenRow(const EngineRowCall& c) {
+  return RunEngineOnce<MiscScreen>(
       [&](MiscScreen& e) { e.SetScreenPar(&c.Record<ScreenPar>()); },
       [&](MiscScreen& e) {
         return e.FillBuf(c.n, c.mode, c.opacity, 0, c.w, c.h, 0, 0, c.aw, c.ah, c.planes[0],

@@ -86,4 +86,4 @@ class MiscScreen {
 };
 
 // Engine row 50.
-void RunScreenRow(const EngineRowCall& call);
+int32_t RunScreenRow(const EngineRowCall& call);

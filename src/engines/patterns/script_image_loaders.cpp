@@ -31,7 +31,8 @@ struct LoadJob {
   int64_t loadSize() const { return int64_t{cw} * ch; }
 };
 
-// 1 with the job filled, 0 when there is nothing to load, -1 when the sizes or the file fail.
+// 1 with the job filled, 0 when there is nothing to load (planes of one row or one column hold
+// no load size), -1 when the file cannot be read or has no size.
 int32_t StartLoad(ScriptFile* s, Oprn* op, LoadJob* job) {
   if (s == nullptr || op == nullptr || s->planes == nullptr) return 0;
   if (op->Act == 0 || op->FileOprn == nullptr || op->FileOprn->name[0] == 0) return 0;
@@ -42,7 +43,7 @@ int32_t StartLoad(ScriptFile* s, Oprn* op, LoadJob* job) {
   job->composite = op->ToChannel == 2;
   job->cw = std::min(s->areaWidth, s->planeWidth - 1);
   job->ch = std::min(s->areaHeight, s->planeHeight - 1);
-  if (job->cw <= 0 || job->ch <= 0) return -1;
+  if (job->cw <= 0 || job->ch <= 0) return 0;
   int16_t unused = 0;
   if (AS_GetImageDimension(&job->file, &job->fw, &job->fh, &unused) == -1) return -1;
   return job->fw > 0 && job->fh > 0 ? 1 : -1;
@@ -72,15 +73,17 @@ plat::Block<uint8_t> Buffers(int32_t count, int64_t each) {
 constexpr double kLoadShare = 0.2;
 
 // put(k) for each of `count` planes, each in an even part of the progress after the load; a
-// stopped render puts no further plane (its owner drops them).
+// stopped render puts no further plane (its owner drops them). put answers true when its plane
+// failed, which ends the turns: true then.
 template <typename Put>
-void PutInTurn(int32_t count, Put put) {
+bool PutInTurn(int32_t count, Put put) {
   for (int32_t k = 0; k < count; ++k) {
-    if (plat::Cancelled()) return;
+    if (plat::Cancelled()) return false;
     const plat::ProgressStage stage(kLoadShare + (1.0 - kLoadShare) * k / count,
                                     kLoadShare + (1.0 - kLoadShare) * (k + 1) / count);
-    put(k);
+    if (put(k)) return true;
   }
+  return false;
 }
 
 // A tile side from a parameter and a scale, at most 1000; 0 when not positive.
@@ -126,17 +129,16 @@ int32_t LoadImageFile(ScriptFile* script, Oprn* op, int16_t alpha) {
   if (j.composite && withAlpha && (plane6 = s.PreparedPlane(6)) == nullptr) return -1;
 
   auto put = [&](uint8_t* plane, const uint8_t* from) {
-    Effects::LoadTexture(op->Mode, op->Opa, plane, from, 1, 1, mask.get(), s.planeHeight,
-                         s.planeWidth, 0, 0, s.areaWidth, s.areaHeight, j.cw, j.ch, op->Param1,
-                         op->Param2);
+    return Effects::LoadTexture(op->Mode, op->Opa, plane, from, 1, 1, mask.get(), s.planeHeight,
+                                s.planeWidth, 0, 0, s.areaWidth, s.areaHeight, j.cw, j.ch,
+                                op->Param1, op->Param2) < 0;
   };
-  if (!j.composite) {
-    PutInTurn(1, [&](int32_t) { put(target[0], withAlpha ? fourth : b[0]); });
-    return 1;
-  }
+  if (!j.composite)
+    return PutInTurn(1, [&](int32_t) { return put(target[0], withAlpha ? fourth : b[0]); }) ? -1 : 1;
   // A CMYK script's ink plane was handed no source: it takes nothing.
-  PutInTurn(withAlpha ? 4 : 3,
-            [&](int32_t k) { put(k < 3 ? target[k] : plane6, k < 3 ? b[k] : fourth); });
+  if (PutInTurn(withAlpha ? 4 : 3,
+                [&](int32_t k) { return put(k < 3 ? target[k] : plane6, k < 3 ? b[k] : fourth); }))
+    return -1;
   return 1;
 }
 
@@ -144,10 +146,11 @@ int32_t LoadTextureFile(ScriptFile* script, Oprn* op) {
   LoadJob j;
   if (const int32_t st = StartLoad(script, op, &j); st != 1) return st;
   ScriptFile& s = *script;
-  if (!(s.previewScaleX > 0.0f) || !(s.previewScaleY > 0.0f)) return -1;
+  // No preview scale, or a tile that comes to no pixel at it: there is no tile to lay.
+  if (!(s.previewScaleX > 0.0f) || !(s.previewScaleY > 0.0f)) return 0;
   const int32_t tw = TileSide(static_cast<float>(op->Param1) / s.previewScaleX + 0.5f);
   const int32_t th = TileSide(static_cast<float>(op->Param2) / s.previewScaleY + 0.5f);
-  if (tw <= 0 || th <= 0) return -1;
+  if (tw <= 0 || th <= 0) return 0;
   plat::Block<uint8_t> tile = Buffers(j.composite ? 4 : 1, (int64_t{tw} + 1) * (th + 1));
   if (!tile) return -1;
   // The whole file scaled to one tile: grey for one plane, four-byte pixels for the composite.
@@ -159,18 +162,19 @@ int32_t LoadTextureFile(ScriptFile* script, Oprn* op) {
   if (s.OperationMask(op, &mask) != 0) return -1;
   uint8_t* target[3] = {};
   if (!TargetPlanes(j, target)) return -1;
-  if (!j.composite) {
-    Effects::LoadTexture(op->Mode, op->Opa, target[0], tile.get(), 1, 1, mask.get(),
-                         s.planeHeight, s.planeWidth, 0, 0, s.areaWidth, s.areaHeight, tw, th,
-                         op->Param3, op->Param4);
-    return 1;
-  }
+  if (!j.composite)
+    return Effects::LoadTexture(op->Mode, op->Opa, target[0], tile.get(), 1, 1, mask.get(),
+                                s.planeHeight, s.planeWidth, 0, 0, s.areaWidth, s.areaHeight, tw,
+                                th, op->Param3, op->Param4) < 0
+               ? -1
+               : 1;
   const bool rgb = s.colourModel != 0;
   uint8_t* ink = rgb ? nullptr : s.ChannelPlane(2, 0);
-  Effects::LoadTexture(op->Mode, op->Opa, target[0], target[1], target[2], ink, tile.get(),
-                       rgb ? 1 : 0, mask.get(), s.planeHeight, s.planeWidth, 0, 0, s.areaWidth,
-                       s.areaHeight, tw, th, op->Param3, op->Param4);
-  return 1;
+  return Effects::LoadTexture(op->Mode, op->Opa, target[0], target[1], target[2], ink, tile.get(),
+                              rgb ? 1 : 0, mask.get(), s.planeHeight, s.planeWidth, 0, 0,
+                              s.areaWidth, s.areaHeight, tw, th, op->Param3, op->Param4) < 0
+             ? -1
+             : 1;
 }
 
 namespace {
@@ -236,9 +240,10 @@ int32_t LoadImageFrame(ScriptFile* script, Oprn* op, int16_t mode) {
   } else if (mode == 1) {
     st = LoadTurned(j, top, right, b);
   } else {
-    if (!(s.previewScaleX > 0.0f)) return -1;
+    // No preview scale, or a tile that comes to no pixel at it: there is no frame to lay.
+    if (!(s.previewScaleX > 0.0f)) return 0;
     const int32_t side = TileSide(static_cast<float>(op->Param1) * s.previewScaleX + 0.5f);
-    if (side <= 0) return -1;
+    if (side <= 0) return 0;
     st = LoadTiled(j, side, b);
     frameMode = op->Mode;
     first = op->Opa;
@@ -251,11 +256,12 @@ int32_t LoadImageFrame(ScriptFile* script, Oprn* op, int16_t mode) {
   uint8_t* target[3] = {};
   if (!TargetPlanes(j, target)) return -1;
   // A CMYK script's ink plane was handed no source: it takes nothing.
-  PutInTurn(colours, [&](int32_t k) {
-    Effects::LoadInFrame(target[k], b[k], mask.get(), s.planeHeight, s.planeWidth, frameMode,
-                         first, op->Param2, op->Param3, op->Param4, op->Param5, 0, 0,
-                         s.areaWidth, s.areaHeight, j.cw, j.ch);
-  });
+  if (PutInTurn(colours, [&](int32_t k) {
+        return Effects::LoadInFrame(target[k], b[k], mask.get(), s.planeHeight, s.planeWidth,
+                                    frameMode, first, op->Param2, op->Param3, op->Param4,
+                                    op->Param5, 0, 0, s.areaWidth, s.areaHeight, j.cw, j.ch) < 0;
+      }))
+    return -1;
   return 1;
 }
 
@@ -283,13 +289,29 @@ int32_t LoadDisplaceFile(int32_t width, int32_t height, fichier* file, int32_t, 
 
 namespace {
 
-int32_t Result(int32_t loaded) { return loaded < 0 ? -1 : 0; }
+// Short of memory (which the renderer finds itself), a loader fails only when its file cannot
+// be read.
+int32_t Result(RenderCall& c, int32_t loaded) {
+  if (loaded >= 0) return 0;
+  c.failure = StepFailure::kFileUnreadable;
+  return -1;
+}
 
-int32_t LoadImageStep(RenderCall& c) { return Result(LoadImageFile(c.script, c.op, c.op->Param3)); }
-int32_t LoadTextureStep(RenderCall& c) { return Result(LoadTextureFile(c.script, c.op)); }
-int32_t FrameUprightStep(RenderCall& c) { return Result(LoadImageFrame(c.script, c.op, 0)); }
-int32_t FrameTurnedStep(RenderCall& c) { return Result(LoadImageFrame(c.script, c.op, 1)); }
-int32_t FrameTiledStep(RenderCall& c) { return Result(LoadImageFrame(c.script, c.op, 2)); }
+int32_t LoadImageStep(RenderCall& c) {
+  return Result(c, LoadImageFile(c.script, c.op, c.op->Param3));
+}
+int32_t LoadTextureStep(RenderCall& c) {
+  return Result(c, LoadTextureFile(c.script, c.op));
+}
+int32_t FrameUprightStep(RenderCall& c) {
+  return Result(c, LoadImageFrame(c.script, c.op, 0));
+}
+int32_t FrameTurnedStep(RenderCall& c) {
+  return Result(c, LoadImageFrame(c.script, c.op, 1));
+}
+int32_t FrameTiledStep(RenderCall& c) {
+  return Result(c, LoadImageFrame(c.script, c.op, 2));
+}
 
 }  // namespace
 

@@ -3,9 +3,11 @@
 // image upright, turned a quarter turn, or tiled), and the displacement maps that the
 // displace-by-file operation (21) reads.
 //
-// The three script loaders return 1 when done, 0 when the operation is inactive, has no
-// file or names no target plane, and -1 when the file cannot be measured or read, memory is
-// refused, or a size (area, tile, scale) is not positive; on -1 the planes are as they were.
+// The three script loaders return 1 when done; 0 when there is nothing to load: the operation
+// is inactive, has no file or names no target plane, or a size (planes of one row or column,
+// a preview scale or tile that is not positive) leaves no pixel to load into; and -1 when the
+// file cannot be measured or read or memory is refused, the planes then as they were (a
+// render stops at such a step).
 // Files that have moved are looked up in the content folders. The target is the composite
 // (channel 2: planes 3, 4, 5; a CMYK script's plane 2 takes nothing) or one plane, made
 // and cleared when missing. The operation's mask is built as the renderer's dispatches

@@ -558,8 +558,8 @@ int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
   return 0;
 }
 
-void RunCastelRow(const EngineRowCall& c) {
-  RunEngineOnce<MiscCastel>(
+int32_t RunCastelRow(const EngineRowCall& c) {
+  return RunEngineOnce<MiscCastel>(
       [&](MiscCastel& e) { e.SetRepPar(&c.Record<RepPar>()); },
       [&](MiscCastel& e) {
         return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.p1, 1, c.p2, c.p3, 0, c.w, c.h, 0, 0,

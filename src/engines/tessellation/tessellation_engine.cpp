@@ -75,8 +75,8 @@ int32_t MiscQuorlin::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opac
   return 0;
 }
 
-void RunQuorlinRow(const EngineRowCall& c) {
-  RunEngineOnce<MiscQuorlin>(
+int32_t RunQuorlinRow(const EngineRowCall& c) {
+  return RunEngineOnce<MiscQuorlin>(
       [&](MiscQuorlin& e) { e.SetTessPar(&c.Record<TessPar>()); },
       [&](MiscQuorlin& e) {
         return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0,

@@ -3,5 +3,5 @@
 
 struct EngineRowCall;
 
-void RunQuorlinRow(const EngineRowCall& call);
-void RunCastelRow(const EngineRowCall& call);
+int32_t RunQuorlinRow(const EngineRowCall& call);
+int32_t RunCastelRow(const EngineRowCall& call);

@@ -18,6 +18,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/memory/memory.h"
+
 namespace plat {
 
 // Where a block's bytes come from and where they go back: two functions and
@@ -46,7 +48,10 @@ class Block {
   // still takes a (one-byte) block, so that emptiness always means failure.
   explicit Block(int64_t count, BlockSource source = PlainSource()) : source_(source) {
     if (count < 0 || source.take == nullptr) return;
-    if (count > std::numeric_limits<int64_t>::max() / static_cast<int64_t>(sizeof(T))) return;
+    if (count > std::numeric_limits<int64_t>::max() / static_cast<int64_t>(sizeof(T))) {
+      CountRefusedBlock();
+      return;
+    }
     const int64_t bytes = count * static_cast<int64_t>(sizeof(T));
     data_ = static_cast<T*>(source.take(source.owner, bytes > 0 ? bytes : 1));
     if (data_ != nullptr) count_ = count;

@@ -19,6 +19,13 @@ struct alignas(16) Header {
 };
 
 thread_local int32_t gMemError = 0;
+thread_local int64_t gRefused = 0;
+std::atomic<int64_t> gRefusedAnywhere{0};
+
+void Refused() {
+  ++gRefused;
+  gRefusedAnywhere.fetch_add(1, std::memory_order_relaxed);
+}
 std::atomic<int64_t> gLiveBlocks{0};
 // Allocations left before the injected failure; -1 when none is pending.
 std::atomic<int64_t> gFailCountdown{-1};
@@ -37,16 +44,19 @@ Ptr allocate(int64_t size, bool clear) {
   if (size < 0 || static_cast<uint64_t>(size) > SIZE_MAX - sizeof(Header) ||
       (limit >= 0 && size > limit)) {
     gMemError = -108;
+    Refused();
     return nullptr;
   }
   if (injectedFailure()) {
     gMemError = -108;
+    Refused();
     return nullptr;
   }
   const size_t total = sizeof(Header) + static_cast<size_t>(size);
   void* raw = clear ? std::calloc(1, total) : std::malloc(total);
   if (raw == nullptr) {
     gMemError = -108;
+    Refused();
     return nullptr;
   }
   auto* h = static_cast<Header*>(raw);
@@ -88,5 +98,8 @@ int32_t MemError() { return gMemError; }
 int64_t LiveBlockCount() { return gLiveBlocks.load(); }
 void FailNthAllocation(int64_t n) { gFailCountdown.store(n < 0 ? -1 : n); }
 int64_t SetBlockLimit(int64_t bytes) { return gBlockLimit.exchange(bytes < 0 ? -1 : bytes); }
+int64_t RefusedBlockCount() { return gRefused; }
+int64_t RefusedBlockCountOnAnyThread() { return gRefusedAnywhere.load(); }
+void CountRefusedBlock() { Refused(); }
 
 }  // namespace plat

@@ -33,5 +33,16 @@ void FailNthAllocation(int64_t n);
 // negative value lifts the limit. Returns the limit it replaces. Lets tests
 // walk the paths taken when memory runs out.
 int64_t SetBlockLimit(int64_t bytes);
+// How many blocks this thread has been refused so far: by NewPtr, and by the registries above
+// it that refuse a size of their own (CountRefusedBlock). A caller that sees the count grow
+// across a call knows that the call failed for want of memory, not for a reason of its own.
+int64_t RefusedBlockCount();
+// The same over every thread of the process: what a piece of work that spreads its rows over
+// the shared threads (and may be refused blocks on any of them) looks at once it has failed,
+// to tell whether memory ran short. Another thread's refusal counts too, so it says only why
+// a failure came, never whether one did.
+int64_t RefusedBlockCountOnAnyThread();
+// Counts a block that a registry refused on this thread without asking NewPtr.
+void CountRefusedBlock();
 
 }  // namespace plat

@@ -1051,11 +1051,6 @@ const std::vector<Unmatched>& UnmatchedEffects() {
       {"tools/44", kAtPhoto, "edges (44)",
        "the edges are found on the picture at the planes' scale, a fifth of a photograph's, where its grain "
        "still shows; the result's edges of that grain average away when it is scaled down"},
-      {"tools/53 largest", kAtPhoto, "transform (53) at its largest",
-       "ten times the size of a photograph, the transform's box of 60000 x 40000 samples cannot be had: the "
-       "render leaves the picture as it was, and OK writes it untouched, while the preview's box, a fifth as "
-       "wide and high, can be had and shows the picture turned and enlarged (on a 3000 x 2000 picture both draw "
-       "it, 0.7 apart)"},
       {"tools/122 largest", kAtPhoto, "film grain (122) at its largest",
        "grain of up to some 170 levels either way, clipped at black and white: the result scaled down to the "
        "view is still grainy (each view pixel the mean of some 28 of the photograph's, its block medians a few "
