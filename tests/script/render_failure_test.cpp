@@ -107,10 +107,10 @@ TEST_F(FailedStep, AStepRefusedItsMemoryStopsTheRenderThere) {
   EXPECT_EQ(Composite(), whole);
 }
 
-// The save-buffer step of the render written back, on a maker's folder whose writes fail as on
-// a full disk: the slot's file cannot be written, so the step fails (the inversion after it
-// never runs). A preview's render keeps its slots in memory and renders: it saves, inverts
-// and recalls the picture.
+// The save-buffer step on a maker's folder whose writes fail as on a full disk: the slot's file
+// cannot be written, so the step fails and the inversion after it never runs. The render
+// written back keeps its slots in the folder's files, a preview's render in a folder of its
+// own there: both fail the same step the same way.
 TEST_F(FailedStep, ASaveBufferStepOnAFullFolderFailsWhereItsSlotIsAFile) {
   Layer(1, {{96, 4}, {9}, {97, 4}});
   plat::files::FailWritesForTesting(dir_.path().string(), ENOSPC);
@@ -122,12 +122,20 @@ TEST_F(FailedStep, ASaveBufferStepOnAFullFolderFailsWhereItsSlotIsAFile) {
   const Bytes afterWritten = Composite();
   const std::optional<RenderFailure> failure = s_.Failure();
   const int32_t previewed = Render();
+  const std::optional<RenderFailure> previewFailure = s_.Failure();
   plat::files::FailWritesForTesting("", 0);
+  const RenderFailure unwritable{1, 1, 96, StepFailure::kFileUnwritable};
   EXPECT_EQ(written, -1);
   ASSERT_TRUE(failure.has_value());
-  EXPECT_EQ(*failure, (RenderFailure{1, 1, 96, StepFailure::kFileUnwritable}));
+  EXPECT_EQ(*failure, unwritable);
   EXPECT_EQ(afterWritten, Inverted(0));
-  EXPECT_EQ(previewed, 0);
+  EXPECT_EQ(previewed, -1);
+  ASSERT_TRUE(previewFailure.has_value());
+  EXPECT_EQ(*previewFailure, unwritable);
+  EXPECT_EQ(Composite(), Inverted(0));
+  // Once the disk takes writes again the preview saves, inverts and recalls the picture.
+  ASSERT_EQ(Render(), 0);
+  EXPECT_FALSE(s_.Failure().has_value());
   EXPECT_EQ(Composite(), Inverted(0));
 }
 

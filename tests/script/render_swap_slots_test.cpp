@@ -170,24 +170,29 @@ TEST_F(RenderSwapSlots, ACancelledPreviewLeavesNothingOfItsFolder) {
 }
 
 // On a maker's folder whose disk is full, a preview's save fails as the render written back's
-// does: the two render the same, and the preview leaves no folder behind.
-TEST_F(RenderSwapSlots, APreviewOnAFullDiskRendersAsTheRenderWrittenBackAndLeavesNoFolder) {
+// does: both renders stop at the save step, and the preview leaves no folder behind.
+TEST_F(RenderSwapSlots, APreviewOnAFullDiskFailsAsTheRenderWrittenBackAndLeavesNoFolder) {
   auto s = SaveInvertRecall();
   ASSERT_NE(s, nullptr);
   const Bytes picture = Picture(7);
   plat::files::FailWritesForTesting(dir_.path().string(), ENOSPC);
-  const Bytes preview = Rendered(*s, picture);
+  const int32_t preview = s->Render(0, 0, 0, picture.data(), nullptr, nullptr, 0, 0);
+  const std::optional<RenderFailure> previewFailure = s->Failure();
   EXPECT_TRUE(OwnFolders().empty());
-  Bytes back;
+  int32_t back = 0;
   {
     const swap_slots::RenderSlots slots(swap_slots::Keeping::kMakersFolder);
-    back = Rendered(*s, picture);
+    back = s->Render(0, 0, 0, picture.data(), nullptr, nullptr, 0, 0);
   }
+  const std::optional<RenderFailure> backFailure = s->Failure();
   plat::files::FailWritesForTesting("", 0);
-  ASSERT_FALSE(preview.empty());
-  EXPECT_EQ(preview, back);
-  EXPECT_NE(preview, Planes(picture));  // nothing recalled: the inverted picture
+  EXPECT_EQ(preview, -1);
+  EXPECT_EQ(back, -1);
+  ASSERT_TRUE(previewFailure.has_value() && backFailure.has_value());
+  EXPECT_EQ(*previewFailure, *backFailure);
+  EXPECT_EQ(previewFailure->effect, 96);
   EXPECT_FALSE(fs::exists(Slot(kSlot)));
+  EXPECT_TRUE(OwnFolders().empty());
 }
 
 // A script that saves and recalls one and three planes under several blend modes and
