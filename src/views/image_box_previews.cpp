@@ -141,8 +141,12 @@ bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panS
     if (panSource) {
       rect[0] = part.left;
       rect[1] = part.top;
-      rect[2] = static_cast<int32_t>(std::min<int64_t>(w - 1, part.left + static_cast<int64_t>(std::ceil(ew * part.step))));
-      rect[3] = static_cast<int32_t>(std::min<int64_t>(h - 1, part.top + static_cast<int64_t>(std::ceil(eh * part.step))));
+      const auto reach = [](int32_t first, int32_t shown, double step, int32_t size) {
+        const int64_t last = first + static_cast<int64_t>(std::ceil(shown * step));
+        return static_cast<int32_t>(std::min<int64_t>(size - 1, last));
+      };
+      rect[2] = reach(part.left, ew, part.step, w);
+      rect[3] = reach(part.top, eh, part.step, h);
       // At and above 100 % the picture's own pixels, each under the middle of
       // the view pixels it covers (the engines' readers sample the pixel
       // nearest a view pixel's left edge, which starts and ends the view with
@@ -151,8 +155,11 @@ bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panS
         call->part = true;
         call->partLeft = part.left;
         call->partTop = part.top;
-        call->partWidth = std::min(w - part.left, static_cast<int32_t>(std::floor((ew - 0.5) * part.step)) + 1);
-        call->partHeight = std::min(h - part.top, static_cast<int32_t>(std::floor((eh - 0.5) * part.step)) + 1);
+        const auto pixels = [](int32_t shown, double step) {
+          return static_cast<int32_t>(std::floor((shown - 0.5) * step)) + 1;
+        };
+        call->partWidth = std::min(w - part.left, pixels(ew, part.step));
+        call->partHeight = std::min(h - part.top, pixels(eh, part.step));
         call->partStep = part.step;
       }
     }

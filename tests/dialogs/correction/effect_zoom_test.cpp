@@ -44,7 +44,8 @@ struct ZoomIds {
 
 std::string LabelOf(int32_t zoom) {
   char text[32];
-  std::snprintf(text, sizeof text, "%3.0f%%", static_cast<double>(static_cast<float>(zoom) / 100.0f));
+  std::snprintf(text, sizeof text, "%3.0f%%",
+                static_cast<double>(static_cast<float>(zoom) / 100.0f));
   return text;
 }
 
@@ -57,7 +58,9 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
     height_ = height;
   }
 
-  uint8_t Picture(int32_t x, int32_t y, int k) const { return photo_.rowPtr(static_cast<uint32_t>(y))[4 * x + k]; }
+  uint8_t Picture(int32_t x, int32_t y, int k) const {
+    return photo_.rowPtr(static_cast<uint32_t>(y))[4 * x + k];
+  }
 
   // A smooth picture in place of the grainy one: ramps and a slow wave.
   void Smooth() {
@@ -78,14 +81,16 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
   Table TableOf(const EffectDialog& dlg) const {
     Table t;
     const ImaboxState& s = dlg.mainView()->state();
-    FillZoomTable(t.entries, FitScaleOf(s.viewWidth, s.viewHeight, width_, height_), &t.lo, &t.mid, &t.hi);
+    FillZoomTable(t.entries, FitScaleOf(s.viewWidth, s.viewHeight, width_, height_), &t.lo, &t.mid,
+                  &t.hi);
     return t;
   }
 
   // The zoom text says `zoom` (at Fit: `zoom` is the fitted one), and the
   // view shows the picture at that scale: as many view pixels as the picture
   // has at it, at most the view's, and in each the picture's pixel there.
-  void ExpectShows(EffectDialog& dlg, tb::WindowRef w, const ZoomIds& ids, int32_t zoom, const std::string& where) {
+  void ExpectShows(EffectDialog& dlg, tb::WindowRef w, const ZoomIds& ids, int32_t zoom,
+                   const std::string& where) {
     SCOPED_TRACE(where);
     EXPECT_EQ(tb::GetControlText(tb::FindControl(w, ids.sig, ids.text)), LabelOf(zoom));
     const VMKimabox* view = dlg.mainView();
@@ -117,11 +122,17 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
       // The side that is relatively wider fills the view.
       const bool wider = static_cast<float>(width_ - 1) / static_cast<float>(vw) >
                          static_cast<float>(height_ - 1) / static_cast<float>(vh);
-      EXPECT_EQ(dw, wider ? vw : std::max<int32_t>(1, static_cast<int32_t>(int64_t{width_ - 1} * vh / (height_ - 1))));
-      EXPECT_EQ(dh, wider ? std::max<int32_t>(1, static_cast<int32_t>(int64_t{height_ - 1} * vw / (width_ - 1))) : vh);
+      EXPECT_EQ(dw, wider ? vw
+                          : std::max<int32_t>(
+                                1, static_cast<int32_t>(int64_t{width_ - 1} * vh / (height_ - 1))));
+      EXPECT_EQ(dh, wider ? std::max<int32_t>(
+                                1, static_cast<int32_t>(int64_t{height_ - 1} * vw / (width_ - 1)))
+                          : vh);
     }
-    const std::vector<int32_t> columns = Samples(part.left, part.step, dw, width_, fit || !ownPixels_, true);
-    const std::vector<int32_t> rows = Samples(part.top, part.step, dh, height_, fit || !ownPixels_, false);
+    const std::vector<int32_t> columns =
+        Samples(part.left, part.step, dw, width_, fit || !ownPixels_, true);
+    const std::vector<int32_t> rows =
+        Samples(part.top, part.step, dh, height_, fit || !ownPixels_, false);
     int wrong = 0, worst = 0;
     double sum = 0.0;
     std::string first;
@@ -134,9 +145,10 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
           worst = std::max(worst, d);
           if (d > worst_) {
             if (wrong++ == 0)
-              first = "view (" + std::to_string(x) + ", " + std::to_string(y) + ") channel " + std::to_string(k) +
-                      " is " + std::to_string(got[k]) + ", the picture's (" + std::to_string(columns[x]) + ", " +
-                      std::to_string(rows[y]) + ") " + std::to_string(Picture(columns[x], rows[y], k));
+              first = "view (" + std::to_string(x) + ", " + std::to_string(y) + ") channel " +
+                      std::to_string(k) + " is " + std::to_string(got[k]) + ", the picture's (" +
+                      std::to_string(columns[x]) + ", " + std::to_string(rows[y]) + ") " +
+                      std::to_string(Picture(columns[x], rows[y], k));
           }
         }
       }
@@ -150,8 +162,8 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
   // the one under its middle; below it (and at Fit) the one the preview's
   // reader samples, trunc(step x j + 0.5) in single precision, rows stepped
   // by a running single-precision sum.
-  static std::vector<int32_t> Samples(int32_t first, double step, int32_t count, int32_t picture, bool fitted,
-                                      bool columns) {
+  static std::vector<int32_t> Samples(int32_t first, double step, int32_t count, int32_t picture,
+                                      bool fitted, bool columns) {
     std::vector<int32_t> out(static_cast<size_t>(count));
     if (!fitted && step <= 1.0) {
       for (int32_t j = 0; j < count; ++j)
@@ -165,22 +177,29 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
         const double at = static_cast<double>(stepF * static_cast<float>(j)) + 0.5;
         out[j] = std::min(picture - 1, first + (at >= 1.0 ? static_cast<int32_t>(at) : 0));
       } else {
-        out[j] = std::min(picture - 1, first + static_cast<int32_t>(std::trunc(static_cast<double>(total) + 0.5)));
+        out[j] =
+            std::min(picture - 1,
+                     first + static_cast<int32_t>(std::trunc(static_cast<double>(total) + 0.5)));
         total += stepF;
       }
     }
     return out;
   }
 
-  static double CentreX(const EffectDialog& dlg, int32_t width) { return PanCentreOf(width, dlg.pan[0], dlg.pan[2]); }
-  static double CentreY(const EffectDialog& dlg, int32_t height) { return PanCentreOf(height, dlg.pan[1], dlg.pan[3]); }
+  static double CentreX(const EffectDialog& dlg, int32_t width) {
+    return PanCentreOf(width, dlg.pan[0], dlg.pan[2]);
+  }
+  static double CentreY(const EffectDialog& dlg, int32_t height) {
+    return PanCentreOf(height, dlg.pan[1], dlg.pan[3]);
+  }
 
   // 1:1, +, -, 1:1, Fit, + and 1:1 in a row, then the slider and the steps
   // around its zoom, each shown as its text says; + and - keep the middle of
   // the part shown, 1:1 first shows the picture's corner, and 1:1 after +
   // from Fit the middle of what + showed. `settle` is how long the window
   // takes to show a press's preview.
-  void WalkThePresses(EffectDialog& dlg, const ZoomIds& ids, double settle, const std::function<void()>& prepare) {
+  void WalkThePresses(EffectDialog& dlg, const ZoomIds& ids, double settle,
+                      const std::function<void()>& prepare) {
     Table& t = table_;
     double& cx = cx_;
     double& cy = cy_;
@@ -188,15 +207,18 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
     driver_.Advance(settle)
         .Do([&](tb::WindowRef w) {
           t = TableOf(dlg);
-          ExpectShows(dlg, w, ids, FittedZoom(dlg.mainView()->state().viewWidth, dlg.mainView()->state().viewHeight,
-                                              width_, height_, t.entries[t.lo]),
-                      "opened at Fit");
+          ExpectShows(
+              dlg, w, ids,
+              FittedZoom(dlg.mainView()->state().viewWidth, dlg.mainView()->state().viewHeight,
+                         width_, height_, t.entries[t.lo]),
+              "opened at Fit");
         })
         .Press(ids.sig, kOneToOne)
         .Advance(settle)
         .Do([&](tb::WindowRef w) {
           ExpectShows(dlg, w, ids, 10000, "1:1");
-          const vmkviews::ShownPart part = vmkviews::ShownPartOf(dlg.pan, 10000, width_, height_, 1, 1);
+          const vmkviews::ShownPart part =
+              vmkviews::ShownPartOf(dlg.pan, 10000, width_, height_, 1, 1);
           EXPECT_EQ(part.left, 0);
           EXPECT_EQ(part.top, 0);
           cx = CentreX(dlg, width_);
@@ -218,9 +240,11 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
         .Press(ids.sig, kFit)
         .Advance(settle)
         .Do([&](tb::WindowRef w) {
-          ExpectShows(dlg, w, ids, FittedZoom(dlg.mainView()->state().viewWidth, dlg.mainView()->state().viewHeight,
-                                              width_, height_, t.entries[t.lo]),
-                      "Fit");
+          ExpectShows(
+              dlg, w, ids,
+              FittedZoom(dlg.mainView()->state().viewWidth, dlg.mainView()->state().viewHeight,
+                         width_, height_, t.entries[t.lo]),
+              "Fit");
         })
         .Press(ids.sig, ids.in)
         .Advance(settle)
@@ -241,7 +265,9 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
         .Slide(ids.sig, ids.slider, 130)
         .Advance(settle)
         .Do([&](tb::WindowRef w) {
-          ExpectShows(dlg, w, ids, t.entries[t.mid] + (t.entries[t.hi] - t.entries[t.mid]) * 30 / 100, "slider at 130");
+          ExpectShows(dlg, w, ids,
+                      t.entries[t.mid] + (t.entries[t.hi] - t.entries[t.mid]) * 30 / 100,
+                      "slider at 130");
         })
         .Press(ids.sig, ids.out)
         .Advance(settle)
@@ -254,7 +280,9 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
         .Slide(ids.sig, ids.slider, 40)
         .Advance(settle)
         .Do([&](tb::WindowRef w) {
-          ExpectShows(dlg, w, ids, t.entries[t.lo] + (t.entries[t.mid] - t.entries[t.lo]) * 40 / 100, "slider at 40");
+          ExpectShows(dlg, w, ids,
+                      t.entries[t.lo] + (t.entries[t.mid] - t.entries[t.lo]) * 40 / 100,
+                      "slider at 40");
         })
         .Press(ids.sig, ids.in)
         .Advance(settle)
@@ -264,8 +292,8 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
   }
 
   static int32_t FitZoomOf(const EffectDialog& dlg, const Table& t) {
-    return FittedZoom(dlg.mainView()->state().viewWidth, dlg.mainView()->state().viewHeight, dlg.imageWidth,
-                      dlg.imageHeight, t.entries[t.lo]);
+    return FittedZoom(dlg.mainView()->state().viewWidth, dlg.mainView()->state().viewHeight,
+                      dlg.imageWidth, dlg.imageHeight, t.entries[t.lo]);
   }
   static int32_t ZoomAbove(const Table& t, int32_t zoom) {
     for (int32_t k = t.lo; k <= t.hi; ++k)
@@ -276,7 +304,8 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
   // The navigator's frame dragged by its middle moves the view at the same
   // zoom; its corner dragged out shows the zoom at which the frame's part
   // fills the view, and the frame then shows what the view shows.
-  void WalkTheNavigator(EffectDialog& dlg, const ZoomIds& ids, double settle, const std::function<void()>& prepare) {
+  void WalkTheNavigator(EffectDialog& dlg, const ZoomIds& ids, double settle,
+                        const std::function<void()>& prepare) {
     const auto locate = [this, &dlg] {
       Place& at = place_;
       const VMKimabox* nav = dlg.navigator();
@@ -284,18 +313,23 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
       const int32_t dw = nav->displayedWidth(), dh = nav->displayedHeight();
       const double ox = bounds.left + std::lround((nav->state().viewWidth - dw) * 0.5);
       const double oy = bounds.top + std::lround((nav->state().viewHeight - dh) * 0.5);
-      const double sx = static_cast<double>(dw) / (width_ - 1), sy = static_cast<double>(dh) / (height_ - 1);
+      const double sx = static_cast<double>(dw) / (width_ - 1),
+                   sy = static_cast<double>(dh) / (height_ - 1);
       at.perPixel = sx;
       const auto place = [&](double o, double s, int32_t size, int32_t unit) {
         return static_cast<int16_t>(std::lround(o + s * size * unit / 100000.0));
       };
-      at.centre = Point{static_cast<int16_t>((place(oy, sy, height_, dlg.pan[1]) + place(oy, sy, height_, dlg.pan[3])) / 2),
-                        static_cast<int16_t>((place(ox, sx, width_, dlg.pan[0]) + place(ox, sx, width_, dlg.pan[2])) / 2)};
+      const auto middle = [&](double o, double s, int32_t size, int32_t from, int32_t to) {
+        return static_cast<int16_t>((place(o, s, size, from) + place(o, s, size, to)) / 2);
+      };
+      at.centre = Point{middle(oy, sy, height_, dlg.pan[1], dlg.pan[3]),
+                        middle(ox, sx, width_, dlg.pan[0], dlg.pan[2])};
       at.corner = Point{place(oy, sy, height_, dlg.pan[3]), place(ox, sx, width_, dlg.pan[2])};
     };
     const auto resize = [this, &dlg, &ids, settle](tb::WindowRef) {
       Place& at = place_;
-      const Point out{static_cast<int16_t>(at.corner.v + 12), static_cast<int16_t>(at.corner.h + 18)};
+      const Point out{static_cast<int16_t>(at.corner.v + 12),
+                      static_cast<int16_t>(at.corner.h + 18)};
       driver_.Drag({at.corner, at.corner, out, out})
           .Advance(settle)
           .Do([this, &dlg, &ids](tb::WindowRef w) {
@@ -312,7 +346,8 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
     const auto move = [this, &dlg, &ids, settle, locate, resize](tb::WindowRef) {
       Place& at = place_;
       locate();
-      const vmkviews::ShownPart before = vmkviews::ShownPartOf(dlg.pan, dlg.curZoom, width_, height_, 1, 1);
+      const vmkviews::ShownPart before =
+          vmkviews::ShownPartOf(dlg.pan, dlg.curZoom, width_, height_, 1, 1);
       leftBefore_ = before.left;
       topBefore_ = before.top;
       const Point c = at.centre;
@@ -324,7 +359,8 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
           .Do([this, &dlg, &ids, locate](tb::WindowRef w) {
             const Table t = TableOf(dlg);
             ExpectShows(dlg, w, ids, t.entries[17], "frame moved");
-            const vmkviews::ShownPart moved = vmkviews::ShownPartOf(dlg.pan, dlg.curZoom, width_, height_, 1, 1);
+            const vmkviews::ShownPart moved =
+                vmkviews::ShownPartOf(dlg.pan, dlg.curZoom, width_, height_, 1, 1);
             EXPECT_NEAR(moved.left - leftBefore_, 20 / place_.perPixel, 4.0);
             EXPECT_NEAR(moved.top - topBefore_, 10 / place_.perPixel, 4.0);
             locate();
@@ -342,7 +378,8 @@ class EffectZoomTest : public vmktest::ColCorDialogTest {
 
   // A resize of the window away from Fit keeps the zoom, about the middle of
   // the part shown, in the view's new size.
-  void WalkAResize(EffectDialog& dlg, const ZoomIds& ids, double settle, const std::function<void()>& prepare) {
+  void WalkAResize(EffectDialog& dlg, const ZoomIds& ids, double settle,
+                   const std::function<void()>& prepare) {
     double& cx = cx_;
     double& cy = cy_;
     int32_t& zoom = zoom_;
@@ -397,12 +434,12 @@ constexpr ZoomIds kFocus{FourCC("Kfoc"), 12, 14, 24, 25, 8};
 constexpr ZoomIds kMixer{FourCC("Cmix"), 11, 13, 23, 24, 7};
 
 // Each of the four on a landscape and a portrait picture larger than its
-// 500 x 400 view: before, the 1:1 rectangle was 500 picture pixels square
-// and every zoom a square of the picture shown fitted into the view, with
-// bands of the picture's shape; + and - from there kept the text's steps
-// and not what the view showed.
+// 500 x 400 view, and on a long one lower than the view up to 133 %: before,
+// the 1:1 rectangle was 500 picture pixels square and every zoom a square of
+// the picture shown fitted into the view, with bands of the picture's shape;
+// + and - from there kept the text's steps and not what the view showed.
 TEST_F(EffectZoomTest, TheColourCorrectionDialogsShowWhatTheirZoomTextSays) {
-  for (const auto& size : {std::pair<int16_t, int16_t>{1500, 1000}, {700, 1300}}) {
+  for (const auto& size : {std::pair<int16_t, int16_t>{1500, 1000}, {700, 1300}, {2600, 300}}) {
     SCOPED_TRACE(std::to_string(size.first) + " x " + std::to_string(size.second));
     const auto before = [&](const ZoomIds& ids) {
       return [&] { driver_.Advance(0.1).Choose(ids.sig, ids.previewRadio, 1); };
@@ -442,7 +479,8 @@ TEST_F(EffectZoomTest, TheColourCorrectionDialogsShowWhatTheirZoomTextSays) {
 TEST_F(EffectZoomTest, TheColourCorrectionNavigatorsFrameMovesAndResizesTheView) {
   Open(1500, 1000);
   VMKdnoiUI dlg;
-  WalkTheNavigator(dlg, kNoise, 3.1, [&] { driver_.Advance(0.1).Choose(kNoise.sig, kNoise.previewRadio, 1); });
+  WalkTheNavigator(dlg, kNoise, 3.1,
+                   [&] { driver_.Advance(0.1).Choose(kNoise.sig, kNoise.previewRadio, 1); });
   driver_.Press(kNoise.sig, 102);
   EXPECT_EQ(dlg.Do_DNoiDlg(), 0);
   EXPECT_TRUE(driver_.errors().empty());
@@ -451,7 +489,8 @@ TEST_F(EffectZoomTest, TheColourCorrectionNavigatorsFrameMovesAndResizesTheView)
 TEST_F(EffectZoomTest, AResizedColourCorrectionWindowKeepsItsZoom) {
   Open(1500, 1000);
   VMKdnoiUI dlg;
-  WalkAResize(dlg, kNoise, 3.1, [&] { driver_.Advance(0.1).Choose(kNoise.sig, kNoise.previewRadio, 1); });
+  WalkAResize(dlg, kNoise, 3.1,
+              [&] { driver_.Advance(0.1).Choose(kNoise.sig, kNoise.previewRadio, 1); });
   driver_.Press(kNoise.sig, 102);
   EXPECT_EQ(dlg.Do_DNoiDlg(), 0);
   EXPECT_TRUE(driver_.errors().empty());
@@ -469,7 +508,9 @@ TEST_F(EffectZoomTest, APictureSmallerThanTheViewSaysItsFittedZoom) {
       .Do([&](tb::WindowRef w) { ExpectShows(dlg, w, kNoise, 12500, "Fit"); })
       .Press(kNoise.sig, kNoise.in)
       .Advance(3.1)
-      .Do([&](tb::WindowRef w) { ExpectShows(dlg, w, kNoise, 10000 + 70000 * 2 / 32, "+ from Fit"); })
+      .Do([&](tb::WindowRef w) {
+        ExpectShows(dlg, w, kNoise, 10000 + 70000 * 2 / 32, "+ from Fit");
+      })
       .Press(kNoise.sig, kOneToOne)
       .Advance(3.1)
       .Do([&](tb::WindowRef w) {
@@ -491,13 +532,15 @@ TEST_F(EffectZoomTest, TheLensCorrectionShowsWhatItsZoomTextSays) {
     SCOPED_TRACE(std::to_string(size.first) + " x " + std::to_string(size.second));
     Open(size.first, size.second);
     VMKzondracUI dlg;
-    WalkThePresses(dlg, kLens, 3.1, [&] { driver_.Advance(0.1).Choose(kLens.sig, kLens.previewRadio, 1); });
+    WalkThePresses(dlg, kLens, 3.1,
+                   [&] { driver_.Advance(0.1).Choose(kLens.sig, kLens.previewRadio, 1); });
     driver_.Press(kLens.sig, 102);
     EXPECT_EQ(dlg.Do_ZondracDlg(), 0);
   }
   Open(1500, 1000);
   VMKzondracUI dlg;
-  WalkTheNavigator(dlg, kLens, 3.1, [&] { driver_.Advance(0.1).Choose(kLens.sig, kLens.previewRadio, 1); });
+  WalkTheNavigator(dlg, kLens, 3.1,
+                   [&] { driver_.Advance(0.1).Choose(kLens.sig, kLens.previewRadio, 1); });
   driver_.Press(kLens.sig, 102);
   EXPECT_EQ(dlg.Do_ZondracDlg(), 0);
   EXPECT_TRUE(driver_.errors().empty());
@@ -509,9 +552,13 @@ constexpr ZoomIds kGrid{FourCC("Grid"), 11, 13, 24, 25};
 
 // Cancel, and the question the grid warp asks on closing answered with
 // closing.
-void CloseGridOn(plat::tb::test::Driver& driver) { driver.Press(kGrid.sig, 102).Press(FourCC("Aler"), 1); }
+void CloseGridOn(plat::tb::test::Driver& driver) {
+  driver.Press(kGrid.sig, 102).Press(FourCC("Aler"), 1);
+}
 
-void EffectZoomTest::CloseGrid() { CloseGridOn(driver_); }
+void EffectZoomTest::CloseGrid() {
+  CloseGridOn(driver_);
+}
 
 // The grid warp pulls from anywhere in the picture, so its preview warps the
 // whole picture read at the view's own size and shows the part the zoom
@@ -563,6 +610,11 @@ TEST_F(EffectZoomTest, TheContentAwarePaintingViewShowsWhatItsZoomTextSays) {
     driver_.Press(kYoxel.sig, 102);
     EXPECT_EQ(dlg.Do_YoxelDlg(), 0);
   }
+  Open(1500, 1000);
+  VMKyoxelUI dlg;
+  WalkTheNavigator(dlg, kYoxel, 0.6, paint);
+  driver_.Press(kYoxel.sig, 102);
+  EXPECT_EQ(dlg.Do_YoxelDlg(), 0);
   EXPECT_TRUE(driver_.errors().empty());
 }
 

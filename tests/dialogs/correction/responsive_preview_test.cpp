@@ -1,6 +1,7 @@
 // Previews off the window's thread: what arrives late or stale is never
 // shown, the last complete preview stays, and at 1:1 the preview is the
 // final render's own pixels.
+#include <cmath>
 #include <functional>
 
 #include "dialogs/correction/channel_mixer_dialog.h"
@@ -10,6 +11,7 @@
 #include "dialogs/correction/smoothing_dialog.h"
 #include "engines/families/effect_families.h"
 #include "script/engine_rows.h"
+#include "views/view_geometry.h"
 
 using vmktest::ColCorDialogTest;
 namespace tb = plat::tb;
@@ -164,6 +166,78 @@ class PreviewEqualsRender : public ColCorDialogTest {
     EXPECT_TRUE(driver_.errors().empty());
   }
 };
+
+// Above 100 % about the middle of the picture (two '+' from 1:1: 187.5 %)
+// each view pixel is the final render's pixel under its middle, the view's
+// edges too.
+class ZoomedPreviewEqualsRender : public PreviewEqualsRender {
+ protected:
+  void CheckZoomed(const Case& c, int32_t zoomIn, const std::function<int16_t()>& run, EffectDialog& dlg) {
+    ColCorPar record;
+    Init_ColCorPar(&record, 1200, c.height, 300, c.effect, 0, 0);
+    if (c.values) c.values(&record);
+    static_cast<ColCorDialog&>(dlg).SetColCorPar(&record);
+    std::vector<uint8_t> shown;
+    vmkviews::ShownPart part;
+    driver_.Advance(0.1)
+        .Do([&](tb::WindowRef) {
+          // The part the navigator's frame was left at: about pixel (700, 500).
+          dlg.oneToOne[0] = 38000;
+          dlg.oneToOne[1] = 33000;
+          dlg.oneToOne[2] = 78666;
+          dlg.oneToOne[3] = 78111;
+        })
+        .Press(c.signature, kOneToOne)
+        .Advance(3.1)
+        .Press(c.signature, zoomIn)
+        .Advance(3.1)
+        .Press(c.signature, zoomIn)
+        .Advance(3.1)
+        .Do([&](tb::WindowRef) {
+          EXPECT_EQ(dlg.curZoom, 18750);
+          const VMKimabox* box = dlg.mainView();
+          part = vmkviews::ShownPartOf(dlg.pan, dlg.curZoom, 1200, c.height, 500, 400);
+          EXPECT_EQ(box->displayedWidth(), 500);
+          EXPECT_EQ(box->displayedHeight(), 400);
+          shown.assign(box->displayBuffer(), box->displayBuffer() + 4 * 500 * 400);
+          static_cast<ColCorDialog&>(dlg).GetColCorPar(&record);
+        });
+    driver_.Press(c.signature, kCancel);
+    run();
+    ASSERT_EQ(shown.size(), 4u * 500 * 400);
+    EXPECT_NEAR(part.left + 250 * part.step, 700.0, 2.0);
+    EXPECT_NEAR(part.top + 200 * part.step, 500.0, 2.0);
+    const std::vector<uint8_t> final = FinalRender(photo_, record, c.effect);
+    const size_t n = 1200u * static_cast<size_t>(c.height);
+    const size_t top = static_cast<size_t>(c.height) - 1;
+    int differ = 0;
+    for (int32_t y = 0; y < 400; ++y)
+      for (int32_t x = 0; x < 500; ++x) {
+        const auto px = static_cast<size_t>(part.left + std::floor((x + 0.5) * part.step));
+        const auto py = static_cast<size_t>(part.top + std::floor((y + 0.5) * part.step));
+        for (int k = 0; k < 3; ++k)
+          differ += shown[4 * (static_cast<size_t>(399 - y) * 500 + x) + k] != final[k * n + (top - py) * 1200 + px];
+      }
+    EXPECT_EQ(differ, 0) << c.effect;
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+};
+
+TEST_F(ZoomedPreviewEqualsRender, NoiseReductionAndFocus) {
+  Picture(900);
+  {
+    VMKdnoiUI dlg;
+    CheckZoomed({103, kDnoi, [](ColCorPar* r) {
+                   r->w[kCCNoise + 1] = 80;
+                   r->w[kCCNoise + 2] = 4;
+                 }},
+                24, [&] { return dlg.Do_DNoiDlg(); }, dlg);
+  }
+  Picture(900);
+  VMKkevrUI dlg;
+  CheckZoomed({105, FourCC("Kfoc"), [](ColCorPar* r) { r->w[kCCFocusMode] = 15; }}, 25,
+              [&] { return dlg.Do_KevrDlg(); }, dlg);
+}
 
 TEST_F(PreviewEqualsRender, NoiseReduction) {
   Picture(900);

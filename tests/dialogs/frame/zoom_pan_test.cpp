@@ -1,13 +1,14 @@
 // The zoom arithmetic every zoomed view shares (the effect dialogs and the
 // layered editor): the part a view shows at a zoom, the steps from the zoom
 // shown, the fitted zoom and the navigator's frame read back.
+#include "dialogs/frame/zoom_pan.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-#include "dialogs/frame/zoom_pan.h"
 #include "views/view_geometry.h"
 
 namespace {
@@ -18,9 +19,11 @@ struct Size {
 
 // Pictures of every shape against the views the dialogs have (and one much
 // smaller than any), at zooms from below Fit to the table's largest.
-constexpr Size kPictures[] = {{1500, 1000}, {1000, 1500}, {999, 1001}, {7000, 333}, {400, 300}, {1, 1}, {6000, 4000}};
+constexpr Size kPictures[] = {{1500, 1000}, {1000, 1500}, {999, 1001}, {7000, 333},
+                              {400, 300},   {1, 1},       {6000, 4000}};
 constexpr Size kViews[] = {{500, 400}, {500, 500}, {640, 480}, {37, 900}};
-constexpr int32_t kZooms[] = {100, 2500, 3333, 4166, 9999, 10000, 10001, 14375, 31000, 45000, 80000};
+constexpr int32_t kZooms[] = {100,   2500,  3333,  4166,  9999, 10000,
+                              10001, 14375, 31000, 45000, 80000};
 
 // A side of the part: as many view pixels as the picture has at the zoom,
 // at most the view's; never less than the view's where the picture at the
@@ -31,8 +34,8 @@ TEST(PanAtZoom, ThePartIsTheViewsSizeAtTheZoomAndLiesInsideThePicture) {
       for (const int32_t zoom : kZooms)
         for (const double cx : {-50.0, 0.0, 0.37 * p.w, 0.5 * p.w, p.w - 1.0, p.w + 80.0})
           for (const double cy : {-3.0, 0.5 * p.h, p.h + 1.0}) {
-            SCOPED_TRACE(testing::Message() << p.w << "x" << p.h << " in " << v.w << "x" << v.h << " at " << zoom
-                                            << " about " << cx << "," << cy);
+            SCOPED_TRACE(testing::Message() << p.w << "x" << p.h << " in " << v.w << "x" << v.h
+                                            << " at " << zoom << " about " << cx << "," << cy);
             int32_t pan[4] = {0, 0, 100000, 100000};
             PanAtZoom(pan, cx, cy, zoom, v.w, v.h, p.w, p.h);
             const vmkviews::ShownPart part = vmkviews::ShownPartOf(pan, zoom, p.w, p.h, v.w, v.h);
@@ -48,7 +51,8 @@ TEST(PanAtZoom, ThePartIsTheViewsSizeAtTheZoomAndLiesInsideThePicture) {
               if (atZoom >= view) {
                 EXPECT_EQ(shown, view) << axis;
               } else {
-                EXPECT_EQ(shown, std::max<int32_t>(1, static_cast<int32_t>(std::lround(atZoom)))) << axis;
+                EXPECT_EQ(shown, std::max<int32_t>(1, static_cast<int32_t>(std::lround(atZoom))))
+                    << axis;
                 EXPECT_EQ(first, 0) << axis;
               }
               // The view's last pixel still shows a pixel of the picture.
@@ -57,8 +61,8 @@ TEST(PanAtZoom, ThePartIsTheViewsSizeAtTheZoomAndLiesInsideThePicture) {
             // Planned again about its own middle, the part stays where it is:
             // a press of 1:1 at 1:1 shows what it showed.
             int32_t again[4] = {0, 0, 0, 0};
-            PanAtZoom(again, PanCentreOf(p.w, pan[0], pan[2]), PanCentreOf(p.h, pan[1], pan[3]), zoom, v.w, v.h, p.w,
-                      p.h);
+            PanAtZoom(again, PanCentreOf(p.w, pan[0], pan[2]), PanCentreOf(p.h, pan[1], pan[3]),
+                      zoom, v.w, v.h, p.w, p.h);
             for (int k = 0; k < 4; ++k) EXPECT_EQ(again[k], pan[k]) << k;
           }
 }
