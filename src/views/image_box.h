@@ -15,6 +15,7 @@
 // alone), so the display stays as it was.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -116,6 +117,10 @@ struct ImaboxState {
   int32_t panTop = 0;
   int32_t panRight = 100000;
   int32_t panBottom = 100000;
+  // A zoomed view's zoom (x 10000): its previews show the pan rectangle at
+  // that zoom from its corner (vmkviews::ShownPartOf); 0 fits the pan
+  // rectangle into the view.
+  int32_t shownZoom = 0;
   int32_t frameLeft[3] = {0, 0, 0};  // pan frames 0 to 2, 1/100000
   int32_t frameRight[3] = {0, 0, 0};
   int32_t frameTop[3] = {0, 0, 0};
@@ -304,6 +309,14 @@ class VMKimabox final {
   // planes of its own (SetBufRGB), as the main editing window loads its
   // layers' render: fitted or a zoomed part.
   void LayOutOwnPicture(int32_t w, int32_t h, int32_t shownWidth, int32_t shownHeight);
+  // The previews that show the pan rectangle (every one but the whole-picture
+  // mode 2 and the previews by effect number) show it at `zoom` (x 10000),
+  // one scale both ways, as large as the view or the picture at that zoom
+  // allows, the pan rectangle counted as the zoomed views count it
+  // (vmkviews::ZoomUnitOf); 0, as the box starts, fits the pan rectangle into
+  // the view as it is. A dialog whose zoom text says a zoom sets it with its
+  // pan rectangle, so that the view shows what the text says.
+  void SetShownZoom(int32_t zoom) { state_.shownZoom = std::max(zoom, 0); }
   // The picture as DrawContent draws it into the image rectangle of
   // displayed width x height view pixels: the fine display while it holds
   // the picture, else the display.

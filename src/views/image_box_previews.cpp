@@ -6,7 +6,11 @@
 // Layout: the whole-image rule (mode 2) fits the picture W x H into the view;
 // the pan rule fits the window of the picture that the pan rectangle shows
 // and gives the scale (picture pixels per display pixel) the engine renders
-// at. The displayed image is centred: origin = (view size - effect size) / 2.
+// at. A zoomed view (SetShownZoom) shows the pan rectangle from its corner at
+// its zoom instead, filling the view wherever the picture reaches: fitted,
+// a pan rectangle of another shape than the view showed bands, and one whose
+// size was not the view's at the zoom showed another zoom. The displayed
+// image is centred: origin = (view size - effect size) / 2.
 //
 // On a window of backing scale k the box's own previews render at k times the
 // laid-out sizes (and 1/k the scale) into the fine display; the layout the
@@ -14,6 +18,7 @@
 // density: the window that takes one shows it on its own view of that
 // window, which wants the device pixels too.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -123,6 +128,41 @@ bool VMKimabox::LayOut(int16_t mode, int32_t w, int32_t h, bool clamp, bool panS
     }
     scale = std::max(static_cast<float>(w) / static_cast<float>(std::max(ew, 1)),
                      static_cast<float>(h) / static_cast<float>(std::max(eh, 1)));
+  } else if (s.shownZoom > 0) {
+    // A zoomed view: the pan rectangle's corner on at the zoom, filling the
+    // view where the picture reaches that far. The source rectangle holds
+    // every pixel the view samples (the readers take the sample at
+    // trunc(step x j + 0.5) from its left column).
+    const int32_t pan[4] = {s.panLeft, s.panTop, s.panRight, s.panBottom};
+    const vmkviews::ShownPart part = vmkviews::ShownPartOf(pan, s.shownZoom, w, h, vw, vh);
+    ew = part.shownWidth;
+    eh = part.shownHeight;
+    scale = static_cast<float>(part.step);
+    if (panSource) {
+      rect[0] = part.left;
+      rect[1] = part.top;
+      const auto reach = [](int32_t first, int32_t shown, double step, int32_t size) {
+        const int64_t last = first + static_cast<int64_t>(std::ceil(shown * step));
+        return static_cast<int32_t>(std::min<int64_t>(size - 1, last));
+      };
+      rect[2] = reach(part.left, ew, part.step, w);
+      rect[3] = reach(part.top, eh, part.step, h);
+      // At and above 100 % the picture's own pixels, each under the middle of
+      // the view pixels it covers (the engines' readers sample the pixel
+      // nearest a view pixel's left edge, which starts and ends the view with
+      // half pixels, and their kernels would work on the enlarged planes).
+      if (part.step <= 1.0) {
+        call->part = true;
+        call->partLeft = part.left;
+        call->partTop = part.top;
+        const auto pixels = [](int32_t shown, double step) {
+          return static_cast<int32_t>(std::floor((shown - 0.5) * step)) + 1;
+        };
+        call->partWidth = std::min(w - part.left, pixels(ew, part.step));
+        call->partHeight = std::min(h - part.top, pixels(eh, part.step));
+        call->partStep = part.step;
+      }
+    }
   } else {
     int32_t x0 = WindowEdge(w, s.panLeft);
     int32_t y0 = WindowEdge(h, s.panTop);
@@ -237,6 +277,7 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
     call->effWidth *= k;
     call->effHeight *= k;
     call->scale /= static_cast<float>(k);
+    call->partStep /= k;
     call->backing = k;
   }
   if (asideNext_) {
@@ -356,6 +397,7 @@ void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {
   call->planes[seven ? 5 : 3] = m.get();
   call->planeCount = seven ? 7 : 5;
   const vmkviews::PreviewEngine engine = vmkviews::FindPreviewEngine(call->routine, call->code);
+  vmkviews::EngineRun run;
   for (int k = 0; k < count; ++k) {
     call->shorts[0] = 3;
     call->shorts[1] = 0;
@@ -363,7 +405,7 @@ void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {
     call->shortCount = static_cast<int16_t>(2 + passes[k].count);
     // A failed engine leaves the view as the passes before it made it (as
     // it was, when it is the first), and says so.
-    if (engine != nullptr && engine(*call) != 0) {
+    if (run.Pass(engine, *call) != 0) {
       SetPreviewFailure("The preview could not be rendered.");
       return;
     }
@@ -396,7 +438,13 @@ void VMKimabox::RunDedicated(int16_t routine, int16_t mode, int16_t level, int32
   call.record = record;
   if (!LayOut(mode, w, h, clamp, true, &call)) return;
   Pass pass{{255, level, mode}, 3, 1};
-  if (routine == vmkviews::kPreviewZondrac) pass = Pass{{255, level, 1, mode}, 4, 1};
+  if (routine == vmkviews::kPreviewZondrac) {
+    pass = Pass{{255, level, 1, mode}, 4, 1};
+    // The lens warp pulls from anywhere in the picture, so it warps the whole
+    // picture read at the planes' own size: on planes of a zoomed part it would
+    // read the picture at the part's size, coarser than the view's.
+    if (mode == 1) call.part = false;
+  }
   Render(&call, &pass, 1, recordBytes);
 }
 
@@ -434,6 +482,9 @@ void VMKimabox::PrepGridBuf(int16_t mode, int16_t level) {
   call.routine = vmkviews::kPreviewGrid;
   call.record = grid_;
   if (!LayOut(mode, grid_->head.w[kGpWidth], grid_->head.w[kGpHeight], true, true, &call)) return;
+  // The grids pull from anywhere in the picture: the engine reads the whole
+  // picture at the planes' size, which a zoomed part's planes would coarsen.
+  call.part = false;
   if (mode == 2) {
     const Pass pass{{255, level, 1, 2}, 4, 1};
     Render(&call, &pass, 1, PlainSize<GridPar>());

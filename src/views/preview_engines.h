@@ -65,6 +65,16 @@ struct PreviewCall {
   int32_t backing = 1;
   uint8_t* planes[7] = {};
   int16_t planeCount = 5;
+  // A zoomed view at or above one view pixel a picture pixel: the engine
+  // renders the picture's own pixels partLeft .. partLeft + partWidth - 1 by
+  // partTop .. partTop + partHeight - 1 (and a margin around them where its
+  // result at a pixel reads pixels further off) on planes of their own, at
+  // one picture pixel a sample, and each view sample of the effect rectangle
+  // then takes the pixel under its middle, `partStep` picture pixels a
+  // sample from (partLeft, partTop): what OK's render shows there, enlarged.
+  bool part = false;
+  int32_t partLeft = 0, partTop = 0, partWidth = 0, partHeight = 0;
+  double partStep = 1.0;
 
   template <class R>
   R* recordAs() const {

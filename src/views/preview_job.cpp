@@ -1,14 +1,18 @@
 #include "views/preview_job.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "app/core/memory_manager.h"
+#include "engines/correction/colour_correction_engine.h"
 #include "engines/correction/grid_record.h"
 #include "engines/correction/resize_record.h"
 #include "engines/patterns/border_record.h"
 #include "platform/memory/memory.h"
+#include "platform/parallel/cancel.h"
 #include "views/image_box.h"
 
 namespace vmkviews {
@@ -107,14 +111,98 @@ void PreviewJob::Run() {
     return;
   }
   const PreviewEngine engine = FindPreviewEngine(call_.routine, call_.code);
+  EngineRun run;
   // A failed engine leaves the view as it was.
-  ok_ = engine == nullptr || engine(call_) == 0;
+  ok_ = run.Pass(engine, call_) == 0;
   if (!ok_ || secondCount_ < 0 || stale()) return;
   // The second pass works over what the first left in the planes.
   std::copy(second_, second_ + secondCount_, call_.shorts + 2);
   call_.shortCount = static_cast<int16_t>(2 + secondCount_);
   maskOk_ = secondMaskOk_;
-  ok_ = engine == nullptr || engine(call_) == 0;
+  ok_ = run.Pass(engine, call_) == 0;
+}
+
+// ---- parts at the picture's own pixels ----
+
+int32_t PartMargin(const PreviewCall& call) {
+  if (call.routine == kPreviewColCor && call.record != nullptr) return ColCorReach(*call.recordAs<ColCorPar>());
+  return 0;
+}
+
+// The part and its margin where the picture has them, on the whole
+// picture's grid of eight: from a column that is a multiple of eight, and to
+// a row that many rows above the picture's last (the render's planes run from
+// its bottom row up), as the pyramid blur pairs its samples.
+bool EngineRun::TakePart(const PreviewCall& call) {
+  const int32_t w = call.srcWidth, h = call.srcHeight;
+  if (w <= 0 || h <= 0 || call.partWidth <= 0 || call.partHeight <= 0) return false;
+  const int64_t margin = std::max(PartMargin(call), 0);
+  x0_ = static_cast<int32_t>(std::max<int64_t>(call.partLeft - margin, 0) & ~int64_t{7});
+  y0_ = static_cast<int32_t>(std::max<int64_t>(call.partTop - margin, 0));
+  const auto x1 = static_cast<int32_t>(std::min<int64_t>(int64_t{call.partLeft} + call.partWidth + margin, w));
+  auto y1 = static_cast<int32_t>(std::min<int64_t>(int64_t{call.partTop} + call.partHeight + margin, h));
+  y1 = h - (h - y1) / 8 * 8;
+  const int32_t pw = x1 - x0_, ph = y1 - y0_;
+  if (pw <= 0 || ph <= 0) return false;
+  const int64_t size = static_cast<int64_t>(pw) * ph;
+  for (plat::Block<uint8_t>& p : planes_) {
+    p = plat::Block<uint8_t>(size, WorkSource());
+    if (!p) return false;
+    p.Clear();
+  }
+  part_ = call;
+  part_.part = false;
+  part_.viewWidth = part_.effWidth = pw;
+  part_.viewHeight = part_.effHeight = ph;
+  part_.srcRect[0] = x0_;
+  part_.srcRect[1] = y0_;
+  part_.srcRect[2] = x1 - 1;
+  part_.srcRect[3] = y1 - 1;
+  part_.scale = 1.0f;
+  part_.backing = 1;
+  const bool seven = call.planeCount == 7;
+  std::fill(part_.planes, part_.planes + 7, nullptr);
+  for (int k = 0; k < 3; ++k) part_.planes[k] = planes_[k].get();
+  part_.planes[seven ? 5 : 3] = planes_[3].get();
+  taken_ = true;
+  return true;
+}
+
+// Each view sample of the effect rectangle the part's pixel under its middle.
+// Rows run from the bottom in both: the effect rectangle's last row is the
+// planes' first.
+void EngineRun::Enlarge(const PreviewCall& call) const {
+  const int32_t pw = part_.viewWidth, ph = part_.viewHeight;
+  const int32_t ew = std::min(call.effWidth, call.viewWidth), eh = std::min(call.effHeight, call.viewHeight);
+  const bool seven = call.planeCount == 7;
+  uint8_t* const view[4] = {call.planes[0], call.planes[1], call.planes[2], call.planes[seven ? 5 : 3]};
+  std::vector<int32_t> columns(static_cast<size_t>(std::max(ew, 0)));
+  for (int32_t x = 0; x < ew; ++x) {
+    const auto px = call.partLeft + static_cast<int64_t>(std::floor((x + 0.5) * call.partStep));
+    columns[static_cast<size_t>(x)] = static_cast<int32_t>(std::clamp<int64_t>(px - x0_, 0, pw - 1));
+  }
+  for (int32_t y = 0; y < eh; ++y) {
+    const auto py = call.partTop + static_cast<int64_t>(std::floor((y + 0.5) * call.partStep));
+    const int64_t from = ph - 1 - std::clamp<int64_t>(py - y0_, 0, ph - 1);
+    const int64_t to = eh - 1 - y;
+    for (int k = 0; k < 4; ++k) {
+      if (view[k] == nullptr) continue;
+      const uint8_t* src = planes_[k].get() + from * pw;
+      uint8_t* dst = view[k] + to * call.viewWidth;
+      for (int32_t x = 0; x < ew; ++x) dst[x] = src[columns[static_cast<size_t>(x)]];
+    }
+  }
+}
+
+int32_t EngineRun::Pass(PreviewEngine engine, const PreviewCall& call) {
+  if (!call.part) return engine != nullptr ? engine(call) : 0;
+  if (!taken_ && !TakePart(call)) return -1;
+  std::copy(call.shorts, call.shorts + 10, part_.shorts);
+  part_.shortCount = call.shortCount;
+  if (engine != nullptr && engine(part_) != 0) return -1;
+  if (plat::Cancelled()) return -1;
+  Enlarge(call);
+  return 0;
 }
 
 PreviewJob::PreviewJob(VMKimabox* box, std::function<bool()> work, std::function<void()> show,

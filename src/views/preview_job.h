@@ -28,6 +28,31 @@ class VMKimabox;
 
 namespace vmkviews {
 
+// The engine's passes over one call: over the call's planes, or, for a part
+// shown at the picture's own pixels (PreviewCall::part), over planes of the
+// part and the margin its result reads (PartMargin), taken at the first pass
+// and kept for the next, which works over them; each pass then ends with the
+// call's planes enlarged from them. A call without an engine leaves its
+// planes as they are (a part's, cleared, enlarged into them).
+class EngineRun {
+ public:
+  // 0 when the engine ran (or there is none).
+  int32_t Pass(PreviewEngine engine, const PreviewCall& call);
+
+ private:
+  bool TakePart(const PreviewCall& call);
+  void Enlarge(const PreviewCall& call) const;
+
+  PreviewCall part_;
+  plat::Block<uint8_t> planes_[4];  // red, green, blue, mask
+  int32_t x0_ = 0, y0_ = 0;         // the part planes' first picture pixel
+  bool taken_ = false;
+};
+
+// The picture pixels around a part that a preview's result there reads: the
+// colour corrections' reach (ColCorReach), 0 for the others.
+int32_t PartMargin(const PreviewCall& call);
+
 class PreviewJob;
 // What is done with a preview rendered aside (VMKimabox::RenderAside).
 using PreviewDone = std::function<void(const PreviewJob&)>;

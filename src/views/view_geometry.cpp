@@ -1,6 +1,7 @@
 #include "views/view_geometry.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vmkviews {
 
@@ -103,6 +104,32 @@ PanMap MakeClampedPanMap(int32_t w, int32_t h, const int32_t pan[4], int32_t dw,
   m.x1 = ClampToInt32(std::min<int64_t>(m.x1, int64_t{w} - 1));
   m.y1 = ClampToInt32(std::min<int64_t>(m.y1, int64_t{h} - 1));
   return Scaled(m, w, h, dw, dh);
+}
+
+int32_t ZoomUnitOf(int32_t size, double pixel) {
+  const double whole = 100000.0;
+  return static_cast<int32_t>(
+      std::clamp<int64_t>(std::llround(pixel * whole / std::max(size, 1)), 0, 100000));
+}
+
+double ZoomPixelOf(int32_t size, int32_t unit) { return static_cast<double>(size) * unit / 100000.0; }
+
+ShownPart ShownPartOf(const int32_t pan[4], int32_t zoom, int32_t imageWidth, int32_t imageHeight,
+                      int32_t viewWidth, int32_t viewHeight) {
+  const int32_t width = std::max(imageWidth, 1);
+  const int32_t height = std::max(imageHeight, 1);
+  const auto edge = [](int32_t size, int32_t unit) {
+    return static_cast<int32_t>((int64_t{size} * std::clamp(unit, 0, 100000) + 50000) / 100000);
+  };
+  ShownPart part;
+  part.step = 10000.0 / std::max(zoom, 1);
+  part.left = std::min(edge(width, pan[0]), width - 1);
+  part.top = std::min(edge(height, pan[1]), height - 1);
+  const int32_t pw = std::max(edge(width, pan[2]) - part.left, 1);
+  const int32_t ph = std::max(edge(height, pan[3]) - part.top, 1);
+  part.shownWidth = std::clamp(static_cast<int32_t>(std::lround(pw / part.step)), 1, std::max(viewWidth, 1));
+  part.shownHeight = std::clamp(static_cast<int32_t>(std::lround(ph / part.step)), 1, std::max(viewHeight, 1));
+  return part;
 }
 
 Point PanMap::Map(int32_t x, int32_t y) const {

@@ -84,6 +84,29 @@ struct PanMap {
   Point MapF(float x, float y) const;
 };
 
+// Zoomed views: a view that shows its pan rectangle at a zoom (x 10000, one scale both ways)
+// counts a side's pixels from the side's left edge, unit u being pixel size * u / 100000, so
+// that a side of up to 100000 pixels goes to units and back to the same pixel. (The rule
+// above, (size - 1) * u / 100000, measures from the first pixel to the last, and a part of
+// n pixels cannot end at the last one in it.)
+int32_t ZoomUnitOf(int32_t size, double pixel);
+double ZoomPixelOf(int32_t size, int32_t unit);
+
+// The part of a picture a zoomed view shows: from picture pixel (left, top) on, `step`
+// picture pixels a view pixel each way, over shownWidth x shownHeight view pixels.
+struct ShownPart {
+  double step = 1.0;
+  int32_t left = 0, top = 0;
+  int32_t shownWidth = 0, shownHeight = 0;
+  bool operator==(const ShownPart&) const = default;
+};
+
+// What a view of viewWidth x viewHeight shows of the pan rectangle at `zoom`: its corner's
+// pixel (each edge rounded to the nearest), and as many view pixels as its pixels make at
+// that zoom, at most the view's.
+ShownPart ShownPartOf(const int32_t pan[4], int32_t zoom, int32_t imageWidth, int32_t imageHeight,
+                      int32_t viewWidth, int32_t viewHeight);
+
 PanMap MakePanMap(int32_t imageWidth, int32_t imageHeight, const int32_t pan[4],
                   int32_t displayedWidth, int32_t displayedHeight, int32_t ox, int32_t oy);
 PanMap MakeClampedPanMap(int32_t imageWidth, int32_t imageHeight, const int32_t pan[4],

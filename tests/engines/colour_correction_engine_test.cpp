@@ -1,6 +1,9 @@
 #include "engines/correction/colour_correction_engine.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -319,3 +322,130 @@ TEST_F(ColCorRows, EachRowRendersItsCorrectionThroughPlaneSix) {
 }
 
 }  // namespace
+
+// ---- a part of the picture with its reach ----
+
+// A 360 x 270 picture with grain, edges and gradients, planes bottom row first.
+struct Photo {
+  static constexpr int32_t kWidth = 360, kHeight = 270;
+  Plane r, g, b;
+  Photo() : r(kWidth * kHeight), g(kWidth * kHeight), b(kWidth * kHeight) {
+    for (int32_t y = 0; y < kHeight; ++y)
+      for (int32_t x = 0; x < kWidth; ++x) {
+        const size_t i = static_cast<size_t>(kHeight - 1 - y) * kWidth + x;
+        const uint32_t grain = (static_cast<uint32_t>(x) * 7919u + static_cast<uint32_t>(y) * 104729u) % 61u;
+        r[i] = static_cast<uint8_t>(x * 200 / kWidth + grain);
+        g[i] = static_cast<uint8_t>(((x / 23 + y / 17) % 2) * 120 + grain / 2);
+        b[i] = static_cast<uint8_t>(y * 255 / kHeight);
+      }
+  }
+};
+
+// The render of the rectangle [x0, x1) x [y0, y1) of the picture on planes of its own, as a
+// preview renders a zoomed part, against the render of the whole picture: the part
+// [px0, px1) x [py0, py1) inside it is the whole render's own.
+void ExpectPartAsWhole(const ColCorPar& par, const Photo& photo, const Rgb& whole, int32_t px0, int32_t py0,
+                       int32_t px1, int32_t py1) {
+  constexpr int32_t W = Photo::kWidth, H = Photo::kHeight;
+  const int32_t reach = ColCorReach(par);
+  // The part and its reach, on the whole picture's grid of eight (columns from
+  // the left, rows from the bottom).
+  const int32_t x0 = std::max(px0 - reach, 0) & ~7;
+  const int32_t y0 = std::max(py0 - reach, 0);
+  const int32_t x1 = std::min(px1 + reach, W);
+  int32_t y1 = std::min(py1 + reach, H);
+  y1 = H - (H - y1) / 8 * 8;
+  const int32_t w = x1 - x0, h = y1 - y0;
+  Rgb part;
+  for (Plane* p : {&part.r, &part.g, &part.b}) p->assign(static_cast<size_t>(w) * h, 0);
+  const Plane* from[3] = {&photo.r, &photo.g, &photo.b};
+  Plane* to[3] = {&part.r, &part.g, &part.b};
+  for (int32_t y = y0; y < y1; ++y)
+    for (int32_t x = x0; x < x1; ++x)
+      for (int k = 0; k < 3; ++k)
+        (*to[k])[static_cast<size_t>(y1 - 1 - y) * w + (x - x0)] = (*from[k])[static_cast<size_t>(H - 1 - y) * W + x];
+  MiscColCor e;
+  e.SetColCorPar(&par);
+  e.FillBuf(3, 0, 255, 0, 1, w, h, 0, 0, w, h, W, H, x0, y0, x1 - 1, y1 - 1, 1.0f, 1.0f, part.r.data(),
+            part.g.data(), part.b.data(), nullptr, nullptr);
+  int differ = 0;
+  for (int32_t y = py0; y < py1; ++y)
+    for (int32_t x = px0; x < px1; ++x) {
+      const size_t a = static_cast<size_t>(y1 - 1 - y) * w + (x - x0), b = static_cast<size_t>(H - 1 - y) * W + x;
+      differ += part.r[a] != whole.r[b];
+      differ += part.g[a] != whole.g[b];
+      differ += part.b[a] != whole.b[b];
+    }
+  EXPECT_EQ(differ, 0) << "part " << px0 << "," << py0 << " .. " << px1 << "," << py1 << ", reach " << reach;
+}
+
+// Every correction at the largest values its dialog reaches (each focus step alone and all
+// four chained), and a few at their defaults: a part in the middle, at a corner and at the
+// far edges, rendered with its reach, is what the whole picture's render makes of it.
+TEST_F(ColCorEngine, APartWithItsReachRendersAsTheWholePictureDoes) {
+  constexpr int32_t W = Photo::kWidth, H = Photo::kHeight;
+  const Photo photo;
+  std::vector<std::pair<const char*, ColCorPar>> cases;
+  const auto base = [](int kind) {
+    ColCorPar r;
+    Init_ColCorPar(&r, W, H, 72, static_cast<int16_t>(kind), 0, 0);
+    return r;
+  };
+  for (int kind : {103, 104, 105}) cases.emplace_back("defaults", base(kind));
+  {
+    ColCorPar r = base(119);
+    r.w[kCCMatrix + 1] = 40;
+    r.w[kCCMatrix + 4] = -30;
+    cases.emplace_back("a mix", r);
+  }
+  {
+    ColCorPar r = base(103);
+    r.w[kCCNoise] = 100;
+    r.w[kCCNoise + 1] = 100;
+    r.w[kCCNoise + 2] = 5;
+    cases.emplace_back("noise at its largest", r);
+  }
+  {
+    ColCorPar r = base(104);
+    for (int k = 0; k < 5; ++k) r.w[kCCSmoothing + k] = 100;
+    cases.emplace_back("smoothing at its largest", r);
+  }
+  // The focus groups' largest values: deblur, denoise, sharpen, edge blur; rows mutate,
+  // iterate, amount, edge or threshold (FocusWord: kCCFocus + 4 * row + group).
+  constexpr int32_t kLargest[4][4] = {{100, 10, 100, 10}, {100, 20, 100, 100}, {100, 20, 100, 10}, {100, 15, 10, 100}};
+  const auto focus = [&](int32_t modeBits) {
+    ColCorPar r = base(105);
+    r.w[kCCFocusMode] = modeBits;
+    for (int32_t row = 0; row < 4; ++row)
+      for (int32_t group = 0; group < 4; ++group) r.w[kCCFocus + 4 * row + group] = kLargest[group][row];
+    return r;
+  };
+  for (int32_t bits : {1, 2, 4, 8, 15}) cases.emplace_back("focus at its largest", focus(bits));
+  for (const auto& [name, par] : cases) {
+    SCOPED_TRACE(std::string(name) + ", kind " + std::to_string(par.w[kCCKind]) + ", focus mode " +
+                 std::to_string(par.w[kCCFocusMode]));
+    Rgb whole;
+    whole.r = photo.r;
+    whole.g = photo.g;
+    whole.b = photo.b;
+    MiscColCor e;
+    e.SetColCorPar(&par);
+    e.FillBuf(3, 0, 255, 0, 1, W, H, 0, 0, W, H, W, H, 0, 0, W - 1, H - 1, 1.0f, 1.0f, whole.r.data(),
+              whole.g.data(), whole.b.data(), nullptr, nullptr);
+    ASSERT_NE(whole.r, photo.r);
+    ExpectPartAsWhole(par, photo, whole, 131, 97, 203, 151);
+    ExpectPartAsWhole(par, photo, whole, 0, 0, 45, 38);
+    ExpectPartAsWhole(par, photo, whole, 301, 219, W, H);
+  }
+  // What the reach is made of: the channel mixer reaches nothing, the noise reduction its
+  // smart blur's five pixels a pass, the smoothing at most eleven.
+  EXPECT_EQ(ColCorReach(base(119)), 0);
+  ColCorPar noise = base(103);
+  noise.w[kCCNoise + 2] = 1;
+  EXPECT_EQ(ColCorReach(noise), 5 + 5);
+  noise.w[kCCNoise + 2] = 5;
+  EXPECT_EQ(ColCorReach(noise), 25 + 5);
+  ColCorPar smooth = base(104);
+  smooth.w[kCCSmoothing + 1] = 100;
+  EXPECT_EQ(ColCorReach(smooth), 11 + 5);
+}

@@ -119,7 +119,6 @@ constexpr EffectDialogDesc kDesc{
     .navFrameFollowsFit = true,
     .events = kEvents,
     .fitPixels = kFitPixels,
-    .navPanHeldInside = true,
     .drawingParameters = false,
     .refreshAtOpen = false};
 
@@ -286,7 +285,7 @@ void VMKyoxelUI::SetUpViews() {
   main->InitBuf(21);
   main->InitBufMsk(1000, 1000, 3);
   MainDisplayMode(viewState == 1 ? 3 : 2);
-  main->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   main->SetOveLay(r->overlayOn, r->overlayIndex, r->overlayOpacity);
   ToMain(0);
   main->SetBufSSPan(r->sourceQuad[0], r->sourceQuad[4], r->sourceQuad[2], r->sourceQuad[6], 100, 0, 1);
@@ -309,7 +308,7 @@ void VMKyoxelUI::BeforeShow(tb::WindowRef window) {
                         reinterpret_cast<char*>(r->removeMask));
   QuadFrames(0);
   RefreshNavDisplay();
-  mainView()->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   ToMain(MainPreviewMode());
 }
 
@@ -347,7 +346,10 @@ void VMKyoxelUI::RefreshNavDisplay() {
     return;
   }
   VMKimabox* main = mainView();
+  // The whole picture, fitted, whatever the view shows: the callers put the
+  // view's own pan and zoom back.
   main->SetPanBufCoord(0, 0, kWhole, kWhole);
+  main->SetShownZoom(0);
   main->SetOveLay(r->overlayOn, r->overlayIndex, r->overlayOpacity);
   // The navigator takes the whole picture's render when it is complete; the
   // main view's own preview, asked for next, replaces nothing there.
@@ -425,7 +427,7 @@ void VMKyoxelUI::ShowPreview() {
   YoxelPar* r = editRecord();
   QuadFrames(viewState == 1 ? 0 : 1);
   RefreshNavDisplay();
-  mainView()->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   mainView()->SetOveLay(r->overlayOn, r->overlayIndex, r->overlayOpacity);
   ToMain(MainPreviewMode());
 }
@@ -446,7 +448,7 @@ void VMKyoxelUI::MainViewEdited() {
       main->GetMskBuf(0, r->maskWidth, r->maskHeight, nullptr, reinterpret_cast<char*>(r->removeMask));
   }
   RefreshNavDisplay();
-  main->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   ToMain(MainPreviewMode());
 }
 
@@ -661,7 +663,7 @@ void VMKyoxelUI::ResetView(tb::WindowRef window) {
   VMKimabox* main = mainView();
   main->SetBufSSPan(r->targetQuad[0], r->targetQuad[4], r->targetQuad[2], r->targetQuad[6], 100, 1, 1);
   RefreshNavDisplay();
-  main->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   main->SetOveLay(r->overlayOn, r->overlayIndex, r->overlayOpacity);
   ToMain(1);
   DrawWindowContent(window);

@@ -21,6 +21,7 @@ namespace tb = plat::tb;
 namespace {
 
 constexpr int32_t kWhole = 100000;
+constexpr int32_t kOneToOne = 10000;
 
 // The window-event types every colour-correction dialog registers, in order.
 constexpr tb::EventTypeSpec kEvents[] = {
@@ -161,7 +162,7 @@ void EffectDialog::OpenBoxes() {
   if (!desc_.navPanFirst) nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
   main_->InitBuf(desc_.bufMode);
   main_->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);
-  main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   main_->SetOveLay(Overlay(kOverlayOn), Overlay(kOverlayIndex), Overlay(kOverlayOpacity));
   if (desc_.mainPreviewAtOpen) ToView(main_, 0);
   main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
@@ -197,6 +198,8 @@ void EffectDialog::BeforeShow(tb::WindowRef window) {
   SetPanZoom(window, 100);
   curIndex = midIndex;
   curZoom = zoomTable[midIndex];
+  // The first 1:1 shows the picture's corner, the view's size of it.
+  PanAtZoom(oneToOne, 0.0, 0.0, kOneToOne, ViewWidth(), ViewHeight(), RecordWidth(), RecordHeight());
 }
 
 // ---- fields ----
@@ -278,7 +281,7 @@ void EffectDialog::DrawWindowContent(tb::WindowRef window) {
   const bool anyPreset = tb::CountMenuItems(presets) > 0;
   tb::SetControlVisibility(presets, anyPreset);
   tb::SetControlVisibility(Ctl(desc_.ids.presetCompanion), anyPreset);
-  const int32_t shown = fitFlag == 1 ? zoomTable[minIndex] : curZoom;
+  const int32_t shown = fitFlag == 1 ? FitZoom() : curZoom;
   char text[32];
   std::snprintf(text, sizeof text, "%3.0f%%", static_cast<double>(static_cast<float>(shown) / 100.0f));
   tb::SetControlText(Ctl(desc_.ids.zoomText), text);
@@ -307,29 +310,52 @@ int32_t EffectDialog::ZoomPosition(int32_t z) const {
   return ZoomSliderPosition(zoomTable, minIndex, midIndex, maxIndex, z);
 }
 
-float EffectDialog::FitFraction() const {
+int32_t EffectDialog::RecordWidth() const {
   const EffectRecordOps& ops = *desc_.record;
-  const int32_t* w = ops.words(edit);
-  return std::min(static_cast<float>(desc_.fitPixels) / static_cast<float>(AtLeastOne(w[ops.width])), 1.0f);
+  return edit != nullptr ? ops.words(edit)[ops.width] : imageWidth;
 }
 
-void EffectDialog::SetPanZoom(tb::WindowRef window, int32_t zoom) {
+int32_t EffectDialog::RecordHeight() const {
   const EffectRecordOps& ops = *desc_.record;
-  const int32_t* w = ops.words(edit);
-  const auto fit = static_cast<float>(desc_.fitPixels);
-  const float fx = FitFraction();
-  const float fy = std::min(fit / static_cast<float>(AtLeastOne(w[ops.height])), 1.0f);
-  SetNavZoom(std::min(static_cast<int32_t>(fx * 10000.0f), static_cast<int32_t>(fy * 10000.0f)));
-  CentrePanOnZoom(pan, fx, zoom);
+  return edit != nullptr ? ops.words(edit)[ops.height] : imageHeight;
+}
+
+int32_t EffectDialog::ViewWidth() const { return main_ != nullptr ? main_->state().viewWidth : 0; }
+int32_t EffectDialog::ViewHeight() const { return main_ != nullptr ? main_->state().viewHeight : 0; }
+
+// A picture larger than the view is fitted at the table's first entry; a
+// smaller one is fitted into the view enlarged, and the text says that zoom.
+int32_t EffectDialog::FitZoom() const {
+  return FittedZoom(ViewWidth(), ViewHeight(), RecordWidth(), RecordHeight(), zoomTable[minIndex]);
+}
+
+// The main view shows the pan rectangle at the zoom the text says (the whole
+// picture fitted at Fit).
+void EffectDialog::PanToMain() {
+  main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  main_->SetShownZoom(fitFlag == 1 ? 0 : curZoom);
+}
+
+// The table starts at the zoom the whole picture fits the view at, and the
+// part shown is the view's size at `zoom` about the middle of the part shown
+// before, moved inside the picture. (The view's side of 500 pixels each way
+// and a rectangle of the picture's shape, cut at the border, showed another
+// zoom than the text said, with bands of the picture's shape.)
+void EffectDialog::SetPanZoom(tb::WindowRef window, int32_t zoom) {
+  const int32_t width = RecordWidth(), height = RecordHeight();
+  SetNavZoom(FitScaleOf(ViewWidth(), ViewHeight(), width, height));
+  PanAtZoom(pan, PanCentreOf(width, pan[0], pan[2]), PanCentreOf(height, pan[1], pan[3]), zoom, ViewWidth(),
+            ViewHeight(), width, height);
   nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
   nav_->CheckSetRefresh(1);
-  main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   if (desc_.zoomRendersMain) ToView(main_, 0);
   DrawWindowContent(window);
 }
 
 void EffectDialog::AdjustPanZoom(tb::WindowRef window, int16_t p) {
   const int32_t z = ZoomAtSliderPosition(zoomTable, minIndex, midIndex, maxIndex, p);
+  LeaveFit(window);
   curZoom = z;
   // Beyond the last entry the index stays where it was.
   curIndex = ZoomIndexAbove(zoomTable, minIndex, maxIndex, z, curIndex);
@@ -343,6 +369,61 @@ void EffectDialog::ApplyIndex(tb::WindowRef window, int32_t index) {
   SetPanZoom(window, curZoom);
 }
 
+// '+' and '-' step from the zoom shown; '+' at Fit leaves Fit for the first
+// step above the fitted zoom, and below Fit there is nothing more to show.
+void EffectDialog::ZoomStep(tb::WindowRef window, int direction) {
+  const bool fit = fitFlag == 1;
+  if (fit && direction < 0) return;
+  const int32_t index = ZoomStepIndex(zoomTable, minIndex, maxIndex, fit ? FitZoom() : curZoom, direction);
+  LeaveFit(window);
+  ApplyIndex(window, index);
+}
+
+// A zoom control used at Fit shows the picture zoomed from then on, with the
+// navigator's frame.
+void EffectDialog::LeaveFit(tb::WindowRef window) {
+  if (fitFlag != 1) return;
+  fitFlag = 0;
+  ResetNavigator(window, desc_.oneToOnePush);
+}
+
+// 1:1 is one picture pixel a view pixel about the middle of the 1:1
+// rectangle: the part the navigator's frame was last left at, or the part 1:1
+// showed last. (Taken as it was, a rectangle left by another zoom showed that
+// zoom, not 1:1.)
+void EffectDialog::OneToOne(tb::WindowRef window) {
+  fitFlag = 0;
+  curZoom = kOneToOne;
+  curIndex = ZoomIndexAbove(zoomTable, minIndex, maxIndex, kOneToOne - 1, curIndex);
+  const int32_t width = RecordWidth(), height = RecordHeight();
+  PanAtZoom(pan, PanCentreOf(width, oneToOne[0], oneToOne[2]), PanCentreOf(height, oneToOne[1], oneToOne[3]),
+            kOneToOne, ViewWidth(), ViewHeight(), width, height);
+  std::copy(pan, pan + 4, oneToOne);
+  tb::SetControl32BitValue(Ctl(desc_.ids.zoomSlider), ZoomPosition(curZoom));
+  PanToMain();
+  ResetNavigator(window, desc_.oneToOnePush);
+}
+
+// The frame as the user left it in the navigator: moved, the view follows it
+// at the same zoom; resized, at the zoom that shows its part
+// (NavigatorFrameZoom). Either way the part is the view's own shape, inside
+// the picture, and the frame is put where the view is.
+void EffectDialog::TakeNavigatorFrame() {
+  int32_t frame[4] = {pan[0], pan[1], pan[2], pan[3]};
+  nav_->GetBufSSPan(&frame[0], &frame[1], &frame[2], &frame[3], 0);
+  const int32_t width = RecordWidth(), height = RecordHeight();
+  const int32_t zoom = NavigatorFrameZoom(frame, pan, curZoom, ViewWidth(), ViewHeight(), width, height,
+                                          zoomTable[minIndex], zoomTable[maxIndex]);
+  if (zoom != curZoom) {
+    curZoom = zoom;
+    curIndex = ZoomIndexAbove(zoomTable, minIndex, maxIndex, curZoom, curIndex);
+    tb::SetControl32BitValue(Ctl(desc_.ids.zoomSlider), ZoomPosition(curZoom));
+  }
+  PanAtZoom(pan, PanCentreOf(width, frame[0], frame[2]), PanCentreOf(height, frame[1], frame[3]), curZoom,
+            ViewWidth(), ViewHeight(), width, height);
+  nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
+}
+
 void EffectDialog::ResetNavigator(tb::WindowRef window, double push) {
   nav_->SetBufParam(0, 0, 0, 0, NavigatorFrames(), 0, 1, 0, 0, 0, 0, 0, 0);
   nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
@@ -354,6 +435,17 @@ void EffectDialog::ResetNavigator(tb::WindowRef window, double push) {
 
 void EffectDialog::PrepareWindowForDisplay() {
   main_->InitBufSize();
+  // Away from Fit a view of a new size shows the same zoom about the middle
+  // of the part it showed, in its new shape.
+  if (fitFlag == 0) {
+    const int32_t width = RecordWidth(), height = RecordHeight();
+    SetNavZoom(FitScaleOf(ViewWidth(), ViewHeight(), width, height));
+    PanAtZoom(pan, PanCentreOf(width, pan[0], pan[2]), PanCentreOf(height, pan[1], pan[3]), curZoom, ViewWidth(),
+              ViewHeight(), width, height);
+    std::copy(pan, pan + 4, oneToOne);
+    nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
+    PanToMain();
+  }
   ToView(main_, 0);
   viewSizeX = main_->GetRectSizx();
   viewSizeY = main_->GetRectSizy();
@@ -418,7 +510,7 @@ void EffectDialog::ShowPreview() {
   const EffectRecordOps& ops = *desc_.record;
   int32_t* w = ops.words(edit);
   main_->SetBufSSPan(w[ops.regionLeft], w[ops.regionTop], w[ops.regionRight], w[ops.regionBottom], 100, 0, 1);
-  main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   main_->SetOveLay(Overlay(kOverlayOn), Overlay(kOverlayIndex), Overlay(kOverlayOpacity));
   BeforeMainPreview();
   ToView(main_, MainPreviewMode());
@@ -429,16 +521,9 @@ bool EffectDialog::PollTick(tb::WindowRef) {
   bool changed = false;
   if (nav_->CheckSetRefresh(0) == 1) {
     if (fitFlag == 0) {
-      nav_->GetBufSSPan(&pan[0], &pan[1], &pan[2], &pan[3], 0);
-      if (desc_.navPanHeldInside) {
-        HoldPanInside();
-        nav_->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, desc_.navPanTag);
-      }
+      TakeNavigatorFrame();
       std::copy(pan, pan + 4, oneToOne);
-      // A rectangle resized in the navigator is the scale in force now: the
-      // zoom text shows it, not the step it was set to before.
-      curZoom = ZoomOfPanWidth(pan[2] - pan[0], FitFraction());
-      main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+      PanToMain();
       ToView(main_, MainPreviewMode());
     } else {
       // At fit the view keeps showing the whole picture, so the frame dragged in the navigator
@@ -459,26 +544,8 @@ void EffectDialog::MainViewEdited() {
   const EffectRecordOps& ops = *desc_.record;
   int32_t* w = ops.words(edit);
   main_->GetBufSSPan(&w[ops.regionLeft], &w[ops.regionTop], &w[ops.regionRight], &w[ops.regionBottom], 0);
-  main_->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   ToView(main_, MainPreviewMode());
-}
-
-// Each side keeps its length (at most the whole picture) and is shifted
-// back inside 0..100000.
-void EffectDialog::HoldPanInside() {
-  for (int k = 0; k < 2; ++k) {
-    int32_t& low = pan[k];
-    int32_t& high = pan[k + 2];
-    const int32_t length = std::min(high - low, kWhole);
-    if (low < 0) {
-      low = 0;
-      high = length;
-    }
-    if (high > kWhole) {
-      high = kWhole;
-      low = kWhole - length;
-    }
-  }
 }
 
 int16_t EffectDialog::NavigatorFrames() const { return desc_.navFrameFollowsFit && fitFlag == 1 ? 0 : 1; }
@@ -529,19 +596,16 @@ bool EffectDialog::FamilyCommand(uint32_t cmd, tb::ControlRef source, tb::Window
       refresh() = 1;
       return true;
     case FourCC("Span"): DrawWindowContent(window); return true;
-    case FourCC("Bdiv"): ApplyIndex(window, std::max(curIndex - 1, minIndex)); return true;
-    case FourCC("Bmul"): ApplyIndex(window, std::min(curIndex + 1, maxIndex)); return true;
+    case FourCC("Bdiv"): ZoomStep(window, -1); return true;
+    case FourCC("Bmul"): ZoomStep(window, 1); return true;
     case FourCC("Bfpa"):
       fitFlag = 1;
       pan[0] = pan[1] = 0;
       pan[2] = pan[3] = kWhole;
+      PanToMain();
       ResetNavigator(window, desc_.fitPush);
       return true;
-    case FourCC("Bsc1"):
-      fitFlag = 0;
-      std::copy(oneToOne, oneToOne + 4, pan);
-      ResetNavigator(window, desc_.oneToOnePush);
-      return true;
+    case FourCC("Bsc1"): OneToOne(window); return true;
     case FourCC("Rprv"):
       mode() = static_cast<int16_t>(tb::GetControl32BitValue(Ctl(desc_.ids.previewRadio)) - 1);
       main_->SetBufParam(0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0);

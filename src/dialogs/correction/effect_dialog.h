@@ -103,11 +103,8 @@ struct EffectDialogDesc {
   bool navFrameFollowsFit = false;
   // The window's event types in registration order; empty: the family's.
   std::span<const plat::tb::EventTypeSpec> events{};
-  // Picture pixels across the fit scale and the 1:1 view reckon with.
+  // Picture pixels across the 1:1 rectangle the dialog starts with.
   int32_t fitPixels = 500;
-  // A pan rectangle moved in the navigator is held inside the picture
-  // without changing its size, and handed back to the navigator.
-  bool navPanHeldInside = false;
   // The main view is fitted through drawing parameters of the dialog's own.
   bool drawingParameters = true;
   bool refreshAtOpen = true;  // the first tick reads the fields and previews
@@ -134,8 +131,11 @@ class EffectDialog : public EffectFrame {
   void DrawWindowContent(plat::tb::WindowRef window) override;
   virtual void DrawRGBPicker();
   void SetNavZoom(int32_t minimum);
-  // The share of the view at 1:1 the whole picture's width fills (at most 1).
-  float FitFraction() const;
+  // The zoom the zoom text says at Fit.
+  int32_t FitZoom() const;
+  // The view's size at `zoom` about the middle of the part shown (zoom_pan.h:
+  // PanAtZoom), and both views told; the table starts at the zoom at which
+  // the whole picture fits the main view.
   void SetPanZoom(plat::tb::WindowRef window, int32_t zoom);
   void AdjustPanZoom(plat::tb::WindowRef window, int16_t position);
   void PrepareWindowForDisplay() override;
@@ -204,8 +204,14 @@ class EffectDialog : public EffectFrame {
   // The 1:1 rectangle for a picture: (0, 0, a, b), a side showing the
   // description's fit pixels, b = a when square.
   void SetOneToOne(int32_t width, int32_t height);
-  // The pan rectangle held inside the picture, its size kept.
-  void HoldPanInside();
+  // The pan rectangle and its zoom to the main view: what every preview of
+  // it shows.
+  void PanToMain();
+  // The picture the record is of, and the main view's size.
+  int32_t RecordWidth() const;
+  int32_t RecordHeight() const;
+  int32_t ViewWidth() const;
+  int32_t ViewHeight() const;
   // The navigator's pan-frame set for the current fit state.
   int16_t NavigatorFrames() const;
   bool ReadRGB(const Point& where);  // true inside the main view
@@ -216,6 +222,11 @@ class EffectDialog : public EffectFrame {
   void ShowOpacity();
   void ShowFitControls();
   void ApplyIndex(plat::tb::WindowRef window, int32_t index);
+  // '+' (direction 1) and '-' (-1) from the zoom shown.
+  void ZoomStep(plat::tb::WindowRef window, int direction);
+  void LeaveFit(plat::tb::WindowRef window);
+  void OneToOne(plat::tb::WindowRef window);
+  void TakeNavigatorFrame();
   void ResetNavigator(plat::tb::WindowRef window, double push);
   void DrawCrossHair(const Point& where);
   int32_t ZoomPosition(int32_t zoom) const;

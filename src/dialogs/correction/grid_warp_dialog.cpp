@@ -244,7 +244,7 @@ void VMKgridUI::OpenBoxes() {
   main->InitBuf(22);
   // The main view's pan frames until the first tick sets its words again.
   MainViewParams(previewFlag == 1 ? 3 : 2);
-  main->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   main->SetOveLay(overlayOn, overlayIndex, overlayOpacity);
 }
 
@@ -367,7 +367,7 @@ bool VMKgridUI::TickRequests(tb::WindowRef) {
 
 void VMKgridUI::ShowPreview() {
   VMKimabox* main = mainView();
-  main->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
   MainViewParams(0);
   main->SetOveLay(overlayOn, overlayIndex, overlayOpacity);
   RenderMain();
@@ -384,7 +384,7 @@ void VMKgridUI::MainViewEdited() {
 void VMKgridUI::TakeViewEdit() {
   BackRest(1);
   mainView()->GetGridPar(editRecord());
-  mainView()->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
+  PanToMain();
 }
 
 // While the preset popup is open the record holds the item previewed, and

@@ -115,18 +115,6 @@ int32_t AtLeastOne(int32_t v) { return v > 0 ? v : 1; }
 
 constexpr int32_t kOneToOne = 10000;
 
-// Picture pixels and 1/100000 of a picture side. A side of up to 100000
-// pixels goes to units and back to the same pixel.
-int32_t UnitOf(int32_t size, double pixel) {
-  return static_cast<int32_t>(std::clamp<int64_t>(std::llround(pixel * kWhole / AtLeastOne(size)), 0, kWhole));
-}
-double PixelOf(int32_t size, int32_t unit) { return static_cast<double>(size) * unit / kWhole; }
-// The whole pixels between two edges, each rounded to the nearest.
-double PixelsBetween(int32_t size, int32_t from, int32_t to) {
-  return static_cast<double>(std::llround(PixelOf(size, to)) - std::llround(PixelOf(size, from)));
-}
-double CentreOf(int32_t size, int32_t from, int32_t to) { return (PixelOf(size, from) + PixelOf(size, to)) / 2.0; }
-
 // The leading integer of a field's text, as the system's string reader
 // takes it: optional blanks and sign, then digits; no digits read 0, and a
 // number beyond 32 bits is held at its end.
@@ -428,7 +416,7 @@ bool VMKpinmainUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::Windo
       fitFlag = 0;
       curZoom = kOneToOne;
       curIndex = ZoomIndexAbove(zoomTable, minIndex, maxIndex, kOneToOne - 1, curIndex);
-      PanAtZoom(CentreOf(imageWidth, oneToOne[0], oneToOne[2]), CentreOf(imageHeight, oneToOne[1], oneToOne[3]),
+      PanAtZoom(PanCentreOf(imageWidth, oneToOne[0], oneToOne[2]), PanCentreOf(imageHeight, oneToOne[1], oneToOne[3]),
                 curZoom);
       std::copy(pan, pan + 4, oneToOne);
       tb::SetControl32BitValue(Ctl(kZoomSlider), ZoomSliderPosition(zoomTable, minIndex, midIndex, maxIndex, curZoom));
@@ -507,10 +495,7 @@ void VMKpinmainUI::ShowOverlay() {
 // picture larger than the view, but a picture smaller than the view is fitted
 // into it enlarged, beyond the table's first entry (100 %).
 int32_t VMKpinmainUI::FitZoom() const {
-  const float fx = static_cast<float>(previewWidth) / static_cast<float>(AtLeastOne(imageWidth));
-  const float fy = static_cast<float>(previewHeight) / static_cast<float>(AtLeastOne(imageHeight));
-  const auto fitted = static_cast<int32_t>(std::min(fx, fy) * 10000.0f);
-  return previewWidth > 0 && previewHeight > 0 && fitted > kOneToOne ? fitted : zoomTable[minIndex];
+  return FittedZoom(previewWidth, previewHeight, imageWidth, imageHeight, zoomTable[minIndex]);
 }
 
 void VMKpinmainUI::DrawWindowContent(tb::WindowRef w) {
@@ -566,31 +551,17 @@ void VMKpinmainUI::GetEditValue() {
 
 void VMKpinmainUI::SetNavZoom(int32_t minimum) { FillZoomTable(zoomTable, minimum, &minIndex, &midIndex, &maxIndex); }
 
-// The view at `zoom` shows the view's size divided by the zoom of the
-// picture, the whole side where that is more than the picture has; the
-// rectangle is moved, not cut, at the picture's border, so that a picture
-// larger than the view at that zoom fills it. (Cut, the part shown near a
-// border had another shape than the view and was shown smaller than the
-// zoom said.)
+// The view at `zoom`, moved (not cut) at the picture's border so that a
+// picture larger than the view at that zoom fills it. (Cut, the part shown
+// near a border had another shape than the view and was shown smaller than
+// the zoom said.)
 void VMKpinmainUI::PanAtZoom(double cx, double cy, int32_t zoom) {
-  const int32_t width = AtLeastOne(imageWidth), height = AtLeastOne(imageHeight);
-  const double step = static_cast<double>(kOneToOne) / std::max(zoom, 1);
-  const auto side = [&](int32_t view, int32_t picture, double centre, int32_t* from, int32_t* to) {
-    // Enough pixels for every view pixel; a part of the last one is shown whole.
-    const int64_t n = std::clamp<int64_t>(static_cast<int64_t>(std::ceil(view * step - 1e-9)), 1, picture);
-    const int64_t first = std::clamp<int64_t>(std::llround(centre - static_cast<double>(n) / 2.0), 0, picture - n);
-    *from = UnitOf(picture, static_cast<double>(first));
-    *to = UnitOf(picture, static_cast<double>(first + n));
-  };
-  side(AtLeastOne(viewWidth), width, cx, &pan[0], &pan[2]);
-  side(AtLeastOne(viewHeight), height, cy, &pan[1], &pan[3]);
+  ::PanAtZoom(pan, cx, cy, zoom, viewWidth, viewHeight, imageWidth, imageHeight);
 }
 
 void VMKpinmainUI::SetPanZoom(tb::WindowRef w, int32_t zoom) {
-  const float fx = std::min(static_cast<float>(viewWidth) / static_cast<float>(AtLeastOne(imageWidth)), 1.0f);
-  const float fy = std::min(static_cast<float>(viewHeight) / static_cast<float>(AtLeastOne(imageHeight)), 1.0f);
-  SetNavZoom(std::min(static_cast<int32_t>(fx * 10000.0f), static_cast<int32_t>(fy * 10000.0f)));
-  PanAtZoom(CentreOf(imageWidth, pan[0], pan[2]), CentreOf(imageHeight, pan[1], pan[3]), zoom);
+  SetNavZoom(FitScaleOf(viewWidth, viewHeight, imageWidth, imageHeight));
+  PanAtZoom(PanCentreOf(imageWidth, pan[0], pan[2]), PanCentreOf(imageHeight, pan[1], pan[3]), zoom);
   navigator()->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, 0);
   navigator()->CheckSetRefresh(1);
   mainView()->SetPanBufCoord(pan[0], pan[1], pan[2], pan[3]);
@@ -608,28 +579,12 @@ void VMKpinmainUI::AdjustPanZoom(tb::WindowRef w, int16_t position) {
   FollowZoom();
 }
 
-// The steps go from the zoom shown, which after the slider or the navigator's
-// frame lies between two entries: '+' takes the first entry above it, '-' the
-// last below it.
+// The steps go from the zoom shown (ZoomStepIndex).
 void VMKpinmainUI::ZoomStep(tb::WindowRef w, int direction) {
   const bool fit = fitFlag == 1;
   // Below Fit there is nothing more of the picture to show.
   if (fit && direction < 0) return;
-  const int32_t from = fit ? FitZoom() : curZoom;
-  int32_t index = direction > 0 ? maxIndex : minIndex;
-  if (direction > 0) {
-    for (int32_t k = minIndex; k <= maxIndex; ++k)
-      if (zoomTable[k] > from) {
-        index = k;
-        break;
-      }
-  } else {
-    for (int32_t k = maxIndex; k >= minIndex; --k)
-      if (zoomTable[k] < from) {
-        index = k;
-        break;
-      }
-  }
+  const int32_t index = ZoomStepIndex(zoomTable, minIndex, maxIndex, fit ? FitZoom() : curZoom, direction);
   LeaveFit(w);
   ApplyIndex(w, index);
   FollowZoom();
@@ -643,27 +598,19 @@ void VMKpinmainUI::LeaveFit(tb::WindowRef w) {
   ResetNavigator(w, 1);
 }
 
-// A frame the user moved keeps its size within a pixel or so (its corners go
-// to whole pixels of the navigator and back); one resized shows the zoom at
-// which its part of the picture fills the view on the side it fills first,
-// held within the table.
+// The frame as the user left it (NavigatorFrameZoom): moved, the view
+// follows it at the same zoom; resized, at the zoom that shows its part.
 void VMKpinmainUI::TakeNavigatorFrame() {
   int32_t frame[4] = {pan[0], pan[1], pan[2], pan[3]};
   navigator()->GetBufSSPan(&frame[0], &frame[1], &frame[2], &frame[3], 0);
-  const int32_t width = AtLeastOne(imageWidth), height = AtLeastOne(imageHeight);
-  const double fw = std::max(PixelsBetween(width, frame[0], frame[2]), 1.0);
-  const double fh = std::max(PixelsBetween(height, frame[1], frame[3]), 1.0);
-  const double pw = PixelsBetween(width, pan[0], pan[2]);
-  const double ph = PixelsBetween(height, pan[1], pan[3]);
-  const auto near = [](double a, double b) { return std::fabs(a - b) <= std::max(2.0, 0.01 * b); };
-  if (!near(fw, pw) || !near(fh, ph)) {
-    const double fill = std::min(AtLeastOne(viewWidth) / fw, AtLeastOne(viewHeight) / fh);
-    curZoom = static_cast<int32_t>(
-        std::clamp<int64_t>(std::llround(fill * kOneToOne), zoomTable[minIndex], zoomTable[maxIndex]));
+  const int32_t zoom = NavigatorFrameZoom(frame, pan, curZoom, viewWidth, viewHeight, imageWidth, imageHeight,
+                                          zoomTable[minIndex], zoomTable[maxIndex]);
+  if (zoom != curZoom) {
+    curZoom = zoom;
     curIndex = ZoomIndexAbove(zoomTable, minIndex, maxIndex, curZoom, curIndex);
     tb::SetControl32BitValue(Ctl(kZoomSlider), ZoomSliderPosition(zoomTable, minIndex, midIndex, maxIndex, curZoom));
   }
-  PanAtZoom(CentreOf(imageWidth, frame[0], frame[2]), CentreOf(imageHeight, frame[1], frame[3]), curZoom);
+  PanAtZoom(PanCentreOf(imageWidth, frame[0], frame[2]), PanCentreOf(imageHeight, frame[1], frame[3]), curZoom);
   // The frame shows what the view shows.
   navigator()->SetBufSSPan(pan[0], pan[1], pan[2], pan[3], 100, 0, 0);
 }

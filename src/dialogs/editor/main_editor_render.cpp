@@ -37,6 +37,7 @@
 #include "script/misc_render.h"
 #include "views/image_box.h"
 #include "views/preview_job.h"
+#include "views/view_geometry.h"
 
 namespace {
 
@@ -377,21 +378,15 @@ PinmainZoom VMKpinmainUI::ViewZoom() const {
     z.step = static_cast<double>(width) / std::max(previewWidth, 1);
     return z;
   }
-  // The pan rectangle's pixels (its sides rounded to the nearest) at the
-  // current zoom: the view's size at that zoom, or the whole side where the
-  // picture has less.
-  const auto edge = [](int32_t size, int32_t unit) {
-    const int64_t e = (int64_t{size} * std::clamp(unit, 0, 100000) + 50000) / 100000;
-    return static_cast<int32_t>(e);
-  };
+  // The pan rectangle's part at the current zoom: the view's size at that
+  // zoom, or the whole side where the picture has less.
+  const vmkviews::ShownPart part = vmkviews::ShownPartOf(pan, curZoom, width, height, viewWidth, viewHeight);
   z.zoomed = true;
-  z.step = 10000.0 / std::max(curZoom, 1);
-  z.left = std::min(edge(width, pan[0]), width - 1);
-  z.top = std::min(edge(height, pan[1]), height - 1);
-  const int32_t pw = std::max(edge(width, pan[2]) - z.left, 1);
-  const int32_t ph = std::max(edge(height, pan[3]) - z.top, 1);
-  z.shownWidth = std::clamp(static_cast<int32_t>(std::lround(pw / z.step)), 1, viewWidth);
-  z.shownHeight = std::clamp(static_cast<int32_t>(std::lround(ph / z.step)), 1, viewHeight);
+  z.step = part.step;
+  z.left = part.left;
+  z.top = part.top;
+  z.shownWidth = part.shownWidth;
+  z.shownHeight = part.shownHeight;
   return z;
 }
 

@@ -144,7 +144,73 @@ void HighPassAtScale(float scale, int32_t* radius, int32_t* amount) {
   if (want < bestSpread) *amount = static_cast<int32_t>(std::lround(*amount * want / bestSpread));
 }
 
+// ---- reaches ----------------------------------------------------------------------------
+
+constexpr int64_t kLargestReach = 1 << 20;
+
+// The guide rescaled onto the planes (a Lanczos filter of three lobes) and its edges found by
+// four embosses of `radius`.
+int64_t EdgeMapReach(int32_t radius) { return std::max(radius, 0) + 1 + 3; }
+
+// The pyramid blur: two halvings (1 and 2 samples), (radius % 4 + 1) 3 x 3 box passes on the
+// first level (2 samples each) and as many on the second for each further 4 of the radius (4
+// samples each), two doublings (2 and 1), and a level's sample of slack.
+int64_t PyramidReach(int32_t radius) {
+  radius = std::max(radius, 0);
+  const int64_t groups = radius / 4;
+  const int64_t passes = radius - 4 * groups + 1;
+  return 2 * passes + 4 * passes * groups + 2 + 4 + 4 + 2 + 4;
+}
+
+// The smoothing: a smart blur whose scans reach half its radius (held to 5..22), `iterations`
+// times, shaped by a contrast mask of the guide (two 3 x 3 kernels over the rescaled guide).
+int64_t SmoothReach(int32_t radius, int32_t iterations) {
+  const int32_t held = std::clamp(radius, 5, 22);
+  return int64_t{held >> 1} * std::max(iterations, 1) + 2 + 3;
+}
+
 }  // namespace
+
+int32_t ColCorReach(const ColCorPar& record) {
+  const int32_t* w = record.w;
+  // The words reach the kernels as 16-bit values.
+  const auto s = [&](int32_t k) { return static_cast<int32_t>(S(w[k])); };
+  int64_t reach = 0;
+  switch (w[kCCKind]) {
+    case 103:
+      reach = SmoothReach(10, s(5015));
+      break;
+    case 104:
+      reach = SmoothReach(s(5008) / 2, 1);
+      break;
+    case 105: {
+      const int16_t* chain = FocusChain(S(w[kCCFocusMode]));
+      for (int k = 0; chain != nullptr && k < 5 && chain[k] != 0; ++k) {
+        switch (chain[k]) {
+          case kFocusDeblur:
+            // Each term of the series one more pair of 27-tap passes.
+            reach += int64_t{std::clamp<int32_t>(s(4995), 0, kDeBlurMaxOrders)} * 2 * 13;
+            if (s(5003) > 0) reach += EdgeMapReach(11 - s(5003));
+            break;
+          case kFocusDenoise:
+            reach += std::max(s(4996), 0);  // 3 x 3 passes
+            break;
+          case kFocusSharpen:
+            reach += PyramidReach(s(4997));
+            if (s(5005) > 0) reach += EdgeMapReach(s(5005));
+            break;
+          default:
+            reach += EdgeMapReach(s(4998)) + std::max(s(5006) / 10, 0);
+            break;
+        }
+      }
+      break;
+    }
+    default:
+      break;  // the channel mixer maps each pixel by itself
+  }
+  return static_cast<int32_t>(std::min(reach, kLargestReach));
+}
 
 const int16_t* FocusChain(int16_t focusMode) {
   if (focusMode < 1 || focusMode > 15) return nullptr;

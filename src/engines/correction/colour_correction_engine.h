@@ -53,6 +53,15 @@ class MiscColCor {
   float viewScale_ = 1.0f;
 };
 
+// How far from a pixel the render of `record` at one picture pixel a sample reads the pixels
+// it writes that pixel from, at most: each step's reach (a smart blur's scans times its
+// iterations, a kernel's half width times its passes or terms, the pyramid blur's levels, the
+// edge maps and contrast masks of the guide), summed over the steps the record chains. A
+// render of part of a picture with this margin around it gives the part what the render of
+// the whole picture gives it, provided the part's planes start on the whole's grid of eight
+// (the pyramid blur pairs samples from the planes' first column and row). Held to 1 << 20.
+int32_t ColCorReach(const ColCorPar& record);
+
 // The focus steps, as the bits of the focus mode.
 enum : int16_t { kFocusDeblur = 1, kFocusDenoise = 2, kFocusSharpen = 4, kFocusEdgeBlur = 8 };
 

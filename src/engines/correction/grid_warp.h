@@ -55,12 +55,14 @@ class MiscGrid {
                     int32_t frameHeight2, uint8_t* dstR, uint8_t* dstG, uint8_t* dstB);
   // Renders every enabled grid over the planes' rectangle [left, right) x [top, bottom).
   // makeMaps 1 resamples once through displacement maps, 0 copies quad by quad. 0, or -1
-  // when memory cannot be had (the planes then hold what the source step put there).
+  // when memory cannot be had (the planes then hold what the source step put there). The
+  // scales (picture pixels a plane sample) read the host picture's window when nothing
+  // warps it; the warp reads the whole picture at the rectangle's size.
   int16_t FillBuf(int16_t planes, int16_t blendMode, int16_t strength, int16_t source,
                   int16_t makeMaps, int16_t apply, int32_t width, int32_t height, int32_t left,
                   int32_t top, int32_t right, int32_t bottom, int32_t imageWidth,
                   int32_t imageHeight, int32_t viewLeft, int32_t viewTop, int32_t viewRight,
-                  int32_t viewBottom, float unused1, float unused2, uint8_t* red, uint8_t* green,
+                  int32_t viewBottom, float scaleX, float scaleY, uint8_t* red, uint8_t* green,
                   uint8_t* blue, uint8_t* selection, const uint8_t* mask);
 
   GridPar* record() const { return par_.get(); }

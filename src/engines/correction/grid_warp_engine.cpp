@@ -279,8 +279,8 @@ int16_t MiscGrid::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, i
                           int16_t makeMaps, int16_t apply, int32_t width, int32_t height,
                           int32_t left, int32_t top, int32_t right, int32_t bottom,
                           int32_t imageWidth, int32_t imageHeight, int32_t viewLeft,
-                          int32_t viewTop, int32_t viewRight, int32_t viewBottom, float, float,
-                          uint8_t* red, uint8_t* green, uint8_t* blue, uint8_t* selection,
+                          int32_t viewTop, int32_t viewRight, int32_t viewBottom, float scaleX,
+                          float scaleY, uint8_t* red, uint8_t* green, uint8_t* blue, uint8_t* selection,
                           const uint8_t* mask) {
   const int16_t count = planes == 3 ? 3 : 1;
   if (!par_.valid() || width <= 0 || height <= 0 || red == nullptr) return -1;
@@ -306,6 +306,20 @@ int16_t MiscGrid::FillBuf(int16_t planes, int16_t blendMode, int16_t strength, i
   request.planes[1] = green;
   request.planes[2] = blue;
   request.planes[3] = selection;
+  // Unwarped, the planes show the host picture itself: a zoomed preview's
+  // window of it, at the caller's scales. (The warp reads the whole picture,
+  // as it may pull from anywhere; read so without it, a view zoomed on a part
+  // showed the whole picture squeezed into it.) A render's window is the
+  // whole picture, and its planes are read as they always were.
+  const bool window = viewLeft > 0 || viewTop > 0 || viewRight < imageWidth - 1 || viewBottom < imageHeight - 1;
+  if (source == 3 && apply != 1 && window && scaleX > 0.0f && scaleY > 0.0f) {
+    request.photoLeft = viewLeft;
+    request.photoTop = viewTop;
+    request.photoRight = viewRight;
+    request.photoBottom = viewBottom;
+    request.scaleX = scaleX;
+    request.scaleY = scaleY;
+  }
   vmkrec::PrepareEngineSource(source, count, 255, request);
   if (source == 3 && count == 3 && apply == 2) return 0;
   // A preview nobody waits for any more stops between its stages and its

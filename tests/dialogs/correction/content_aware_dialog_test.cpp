@@ -600,21 +600,26 @@ TEST_F(YoxelTest, TheNavigatorsPanIsHeldInsideThePicture) {
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(dlg.fitFlag, 0);
         EXPECT_EQ(dlg.navigator()->param().panFrameSet, 1);
-        dlg.navigator()->SetBufSSPan(-10000, 50000, 43333, 121111, 100, 0, 0);
+        // The 640 x 480 view's part of the picture at 1:1, dragged 120 pixels
+        // past the left edge and 30 past the bottom.
+        EXPECT_EQ(dlg.pan[2], 53333);
+        EXPECT_EQ(dlg.pan[3], 53333);
+        dlg.navigator()->SetBufSSPan(-10000, 50000, 43333, 103333, 100, 0, 0);
         dlg.navigator()->CheckSetRefresh(1);
       })
       .Advance(0.5)
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(dlg.pan[0], 0);
         EXPECT_EQ(dlg.pan[2], 53333);
-        EXPECT_EQ(dlg.pan[1], 28889);
+        EXPECT_EQ(dlg.pan[1], 46667);
         EXPECT_EQ(dlg.pan[3], 100000);
+        EXPECT_EQ(dlg.curZoom, 10000);
         EXPECT_TRUE(std::equal(dlg.pan, dlg.pan + 4, dlg.oneToOne));
         int32_t l = 0, t = 0, r = 0, b = 0;
         dlg.navigator()->GetBufSSPan(&l, &t, &r, &b, 0);
         EXPECT_EQ(l, 0);
         EXPECT_EQ(b, 100000);
-        EXPECT_EQ(dlg.mainView()->state().panTop, 28889);
+        EXPECT_EQ(dlg.mainView()->state().panTop, 46667);
       })
       .Press(kYoxl, kYoxlCancel);
   dlg.Do_YoxelDlg();

@@ -75,8 +75,10 @@ class YoxelDialogTest : public ColCorDialogTest {
   }
   std::vector<YoxelRender> MainYoxelRenders() const {
     std::vector<YoxelRender> out;
+    // Not the navigator's planes (the main view's own, or at and above 100 %
+    // a zoomed part's).
     for (const YoxelRender& r : YoxelRenders())
-      if (r.viewWidth == kMainWidth) out.push_back(r);
+      if (r.viewWidth != kNavWidth) out.push_back(r);
     return out;
   }
   // A record of the current picture with both masks made and painted with a

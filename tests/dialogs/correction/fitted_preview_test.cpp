@@ -67,6 +67,18 @@ int32_t Capture(const vmkviews::PreviewCall& call) {
   return result;
 }
 
+// What the main view shows, top-down (its display holds the picture bottom row first).
+Picture DisplayOf(const VMKimabox* box) {
+  const int32_t w = box->displayedWidth(), h = box->displayedHeight(), stride = box->state().viewWidth;
+  Picture p{w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)};
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int c = 0; c < 3; ++c)
+        p.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] =
+            box->displayBuffer()[4 * (static_cast<size_t>(h - 1 - y) * stride + x) + c];
+  return p;
+}
+
 struct Dialog {
   const char* name;
   int16_t effect;
@@ -215,11 +227,10 @@ void FittedPreviewTest::CheckPresetsPreviewInOrder(bool oneToOne) {
       if (oneToOne) driver_.Press(d.signature, kOneToOne).Advance(3.1);
       for (int32_t item = 1; item <= 3; ++item)
         driver_.Choose(d.signature, kPopup, item).Advance(3.1).Do([&](tb::WindowRef) {
-          shown.push_back(Shown());
-          Shown() = Picture{};
+          shown.push_back(DisplayOf(dlg.mainView()));
         });
       driver_.Choose(d.signature, dlg.desc().ids.previewRadio, 1).Advance(3.1).Do([&](tb::WindowRef) {
-        before = Shown();
+        before = DisplayOf(dlg.mainView());
       });
       driver_.Press(d.signature, kCancel);
       run();

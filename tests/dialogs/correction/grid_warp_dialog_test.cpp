@@ -1078,7 +1078,7 @@ std::vector<uint8_t> FinalGridRender(const PixelBuffer& photo, GridPar* record) 
 // pull from anywhere in the picture, so the preview warps the whole picture
 // scaled to the view (2.4 picture pixels a sample here). On a smooth picture
 // that costs a few levels; compared over the top-left part of the 1:1
-// window, where the view's 0.998 step has not yet repeated a sample.
+// window.
 TEST_F(GridDialogTest, PreviewAtOneToOneShowsTheWindowAsTheFinalRenderDoes) {
   struct Case {
     const char* name;
@@ -1115,9 +1115,11 @@ TEST_F(GridDialogTest, PreviewAtOneToOneShowsTheWindowAsTheFinalRenderDoes) {
         .Advance(0.5)
         .Do([&](tb::WindowRef) {
           const VMKimabox* box = dlg.mainView();
-          EXPECT_EQ(box->state().panRight, 41666);
-          EXPECT_EQ(box->state().panBottom, 55555);
+          // The picture's corner, the 500 x 500 view's size of it.
+          EXPECT_EQ(box->state().panRight, 41667);
+          EXPECT_EQ(box->state().panBottom, 55556);
           rows = box->displayedHeight();
+          EXPECT_EQ(rows, 500);
           shown.assign(box->displayBuffer(), box->displayBuffer() + 4 * 500 * 500);
         });
     Cancel();

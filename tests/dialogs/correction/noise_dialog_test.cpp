@@ -261,9 +261,11 @@ TEST_F(ColCorDialogTest, ZoomTableSliderAndPan) {
       })
       .Press(kDnoi, kOneToOne)
       .Do([&](tb::WindowRef w) {
-        // The 1:1 square of a 1200 wide image: 500 / 1200 of the width.
-        EXPECT_EQ(dlg.pan[2], 41666);
-        EXPECT_EQ(dlg.pan[3], 41666);
+        // 1:1 first shows the picture's corner, the 500 x 400 view's size of
+        // it: 500 / 1200 of the width and 400 / 900 of the height (the square
+        // of 500 / 1200 each way was the picture's shape, shown with bands).
+        EXPECT_EQ(dlg.pan[2], 41667);
+        EXPECT_EQ(dlg.pan[3], 44444);
         EXPECT_TRUE(tb::IsControlVisible(tb::FindControl(w, kDnoi, 13)));
         EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 19)), 1);
       })
@@ -272,17 +274,19 @@ TEST_F(ColCorDialogTest, ZoomTableSliderAndPan) {
         EXPECT_EQ(dlg.curIndex, 17);
         EXPECT_EQ(dlg.curZoom, 14375);
         EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(w, kDnoi, 13)), 100 + 4375 * 100 / 70000);
-        // Centre (20833, 20833), half size 41667 * 10000 / 14375 / 2 = 14492:
-        // cut at the top-left border, not shifted.
-        EXPECT_EQ(dlg.pan[0], 6341);
-        EXPECT_EQ(dlg.pan[2], 35325);
-        EXPECT_EQ(dlg.mainView()->state().panLeft, 6341);
+        // About the middle of the 1:1 part, pixel 250: 348 pixels (500 view
+        // pixels at 14375) from pixel 76, moved inside the picture rather
+        // than cut at its border.
+        EXPECT_EQ(dlg.pan[0], 6333);
+        EXPECT_EQ(dlg.pan[2], 35333);
+        EXPECT_EQ(dlg.mainView()->state().panLeft, 6333);
+        EXPECT_EQ(dlg.mainView()->state().shownZoom, 14375);
       })
       .Do([&](tb::WindowRef w) {
         dlg.pan[0] = dlg.pan[1] = 90000;
         dlg.pan[2] = dlg.pan[3] = 100000;
-        dlg.SetPanZoom(w, 10000);  // half size 20833 around 95000
-        EXPECT_EQ(dlg.pan[0], 74167);
+        dlg.SetPanZoom(w, 10000);  // 500 pixels about pixel 1140, moved inside
+        EXPECT_EQ(dlg.pan[0], 58333);
         EXPECT_EQ(dlg.pan[2], 100000);
         // Slider to scale: position 50 lies half-way below the middle.
         dlg.AdjustPanZoom(w, 50);
@@ -293,8 +297,12 @@ TEST_F(ColCorDialogTest, ZoomTableSliderAndPan) {
         EXPECT_EQ(dlg.curZoom, 80000);
         EXPECT_EQ(dlg.curIndex, 9);
       })
+      // '-' steps from the zoom shown (80000), to the last entry below it.
       .Press(kDnoi, 23)
-      .Do([&](tb::WindowRef) { EXPECT_EQ(dlg.curIndex, 8); })
+      .Do([&](tb::WindowRef) {
+        EXPECT_EQ(dlg.curIndex, 31);
+        EXPECT_EQ(dlg.curZoom, 75625);
+      })
       .Press(kDnoi, kFit)
       .Do([&](tb::WindowRef) {
         EXPECT_EQ(dlg.fitFlag, 1);
@@ -406,21 +414,6 @@ TEST_F(ColCorDialogTest, AFrameDraggedInTheNavigatorAtFitGoesBackToWhatTheViewSh
   });
   dlg.Do_DNoiDlg();
   EXPECT_TRUE(driver_.errors().empty());
-}
-
-TEST(ZoomOfPan, ReadsBackTheZoomARectangleWasSizedFor) {
-  // A 1200 wide picture in a 500 pixel view: fit 500 / 1200.
-  const float fit = 500.0f / 1200.0f;
-  for (int32_t zoom : {4166, 10000, 14375, 45000, 80000}) {
-    int32_t pan[4] = {0, 0, 100000, 100000};
-    CentrePanOnZoom(pan, fit, zoom);
-    if (pan[2] - pan[0] >= 100000) continue;  // cut to the whole picture
-    // Within the rounding of the rectangle's half side.
-    EXPECT_NEAR(ZoomOfPanWidth(pan[2] - pan[0], fit), zoom, zoom / 2000 + 1) << zoom;
-  }
-  EXPECT_EQ(ZoomOfPanWidth(41667, fit), 10000);
-  EXPECT_EQ(ZoomOfPanWidth(0, fit), 1);
-  EXPECT_EQ(ZoomOfPanWidth(-5, fit), 1);
 }
 
 TEST_F(ColCorDialogTest, TheZoomSliderStepsTheZoomWithoutWritingIntoItsWindow) {

@@ -1,6 +1,7 @@
 // Previews off the window's thread: what arrives late or stale is never
 // shown, the last complete preview stays, and at 1:1 the preview is the
 // final render's own pixels.
+#include <cmath>
 #include <functional>
 
 #include "dialogs/correction/channel_mixer_dialog.h"
@@ -10,6 +11,7 @@
 #include "dialogs/correction/smoothing_dialog.h"
 #include "engines/families/effect_families.h"
 #include "script/engine_rows.h"
+#include "views/view_geometry.h"
 
 using vmktest::ColCorDialogTest;
 namespace tb = plat::tb;
@@ -106,9 +108,7 @@ struct Case {
   int16_t effect;
   OSType signature;
   std::function<void(ColCorPar*)> values;
-  int32_t margin;  // the effect's reach
   int32_t height = 900;
-  int32_t off = 0;  // the most a sample may differ by (0: none may)
 };
 
 class PreviewEqualsRender : public ColCorDialogTest {
@@ -119,14 +119,10 @@ class PreviewEqualsRender : public ColCorDialogTest {
     UsePhoto();
   }
   // Opens the dialog of the case at 1:1 and compares its preview with the
-  // final render. The 1:1 window is made the view's own size, 500 x 400
-  // picture pixels at the top left (the smoothing and focus dialogs' own
-  // 1:1 is 500 x 500 pixels, shown at 1.25 on a landscape picture). The
-  // window's edges are w - 1 and h - 1 apart in 1/100000, so the view
-  // samples at 0.998: the preview is the picture's own pixels up to the
-  // column and row where that step first repeats one (250); the plane's
-  // last row lies above the picture's top and is empty. The region compared
-  // stays the effect's reach inside both.
+  // final render. The first 1:1 shows the picture's top-left 500 x 400
+  // pixels, the view's size, one picture pixel a view pixel, and the preview
+  // renders them with the margin around them that the effect reads: every
+  // pixel of the view, its edges too, is the final render's own.
   void Check(const Case& c, const std::function<int16_t()>& run, EffectDialog& dlg) {
     ColCorPar record;
     Init_ColCorPar(&record, 1200, c.height, 300, c.effect, 0, 0);
@@ -134,16 +130,14 @@ class PreviewEqualsRender : public ColCorDialogTest {
     static_cast<ColCorDialog&>(dlg).SetColCorPar(&record);
     std::vector<uint8_t> shown;
     driver_.Advance(0.1)
-        .Do([&](tb::WindowRef) {
-          dlg.oneToOne[2] = 50000000 / 1200;
-          dlg.oneToOne[3] = 40000000 / c.height;
-        })
         .Press(c.signature, kOneToOne)
         .Advance(3.1)
         .Do([&](tb::WindowRef) {
       const VMKimabox* box = dlg.mainView();
       EXPECT_EQ(box->state().panLeft, 0);
       EXPECT_EQ(box->state().panTop, 0);
+      EXPECT_EQ(box->displayedWidth(), 500);
+      EXPECT_EQ(box->displayedHeight(), 400);
       shown.assign(box->displayBuffer(), box->displayBuffer() + 4 * 500 * 400);
       static_cast<ColCorDialog&>(dlg).GetColCorPar(&record);
     });
@@ -153,29 +147,97 @@ class PreviewEqualsRender : public ColCorDialogTest {
     const std::vector<uint8_t> final = FinalRender(photo_, record, c.effect);
     const size_t n = 1200u * static_cast<size_t>(c.height);
     const size_t top = static_cast<size_t>(c.height) - 1;
-    const int32_t rows = 399;  // displayed rows of the 1:1 window
     int differ = 0;
     int worst = 0;
-    for (int32_t y = c.margin; y < 250 - c.margin; ++y)
-      for (int32_t x = c.margin; x < 250 - c.margin; ++x)
+    for (int32_t y = 0; y < 400; ++y)
+      for (int32_t x = 0; x < 500; ++x)
         for (int k = 0; k < 3; ++k) {
-          const uint8_t p = shown[4 * (static_cast<size_t>(rows - 1 - y) * 500 + x) + k];
+          const uint8_t p = shown[4 * (static_cast<size_t>(399 - y) * 500 + x) + k];
           const uint8_t f = final[k * n + (top - y) * 1200 + x];
           if (p != f) ++differ;
           worst = std::max(worst, std::abs(p - f));
         }
-    if (c.off == 0) {
-      EXPECT_EQ(differ, 0) << c.effect;
-    }
-    EXPECT_LE(worst, c.off) << c.effect;
+    EXPECT_EQ(differ, 0) << c.effect;
+    EXPECT_EQ(worst, 0) << c.effect;
     // The effect did something there.
     int changed = 0;
-    for (int32_t x = c.margin; x < 250 - c.margin; ++x)
-      changed += final[(top - 120) * 1200 + x] != photo_.rowPtr(120)[4 * x];
+    for (int32_t x = 0; x < 500; ++x) changed += final[(top - 120) * 1200 + x] != photo_.rowPtr(120)[4 * x];
     EXPECT_GT(changed, 0) << c.effect;
     EXPECT_TRUE(driver_.errors().empty());
   }
 };
+
+// Above 100 % about the middle of the picture (two '+' from 1:1: 187.5 %)
+// each view pixel is the final render's pixel under its middle, the view's
+// edges too.
+class ZoomedPreviewEqualsRender : public PreviewEqualsRender {
+ protected:
+  void CheckZoomed(const Case& c, int32_t zoomIn, const std::function<int16_t()>& run, EffectDialog& dlg) {
+    ColCorPar record;
+    Init_ColCorPar(&record, 1200, c.height, 300, c.effect, 0, 0);
+    if (c.values) c.values(&record);
+    static_cast<ColCorDialog&>(dlg).SetColCorPar(&record);
+    std::vector<uint8_t> shown;
+    vmkviews::ShownPart part;
+    driver_.Advance(0.1)
+        .Do([&](tb::WindowRef) {
+          // The part the navigator's frame was left at: about pixel (700, 500).
+          dlg.oneToOne[0] = 38000;
+          dlg.oneToOne[1] = 33000;
+          dlg.oneToOne[2] = 78666;
+          dlg.oneToOne[3] = 78111;
+        })
+        .Press(c.signature, kOneToOne)
+        .Advance(3.1)
+        .Press(c.signature, zoomIn)
+        .Advance(3.1)
+        .Press(c.signature, zoomIn)
+        .Advance(3.1)
+        .Do([&](tb::WindowRef) {
+          EXPECT_EQ(dlg.curZoom, 18750);
+          const VMKimabox* box = dlg.mainView();
+          part = vmkviews::ShownPartOf(dlg.pan, dlg.curZoom, 1200, c.height, 500, 400);
+          EXPECT_EQ(box->displayedWidth(), 500);
+          EXPECT_EQ(box->displayedHeight(), 400);
+          shown.assign(box->displayBuffer(), box->displayBuffer() + 4 * 500 * 400);
+          static_cast<ColCorDialog&>(dlg).GetColCorPar(&record);
+        });
+    driver_.Press(c.signature, kCancel);
+    run();
+    ASSERT_EQ(shown.size(), 4u * 500 * 400);
+    EXPECT_NEAR(part.left + 250 * part.step, 700.0, 2.0);
+    EXPECT_NEAR(part.top + 200 * part.step, 500.0, 2.0);
+    const std::vector<uint8_t> final = FinalRender(photo_, record, c.effect);
+    const size_t n = 1200u * static_cast<size_t>(c.height);
+    const size_t top = static_cast<size_t>(c.height) - 1;
+    int differ = 0;
+    for (int32_t y = 0; y < 400; ++y)
+      for (int32_t x = 0; x < 500; ++x) {
+        const auto px = static_cast<size_t>(part.left + std::floor((x + 0.5) * part.step));
+        const auto py = static_cast<size_t>(part.top + std::floor((y + 0.5) * part.step));
+        for (int k = 0; k < 3; ++k)
+          differ += shown[4 * (static_cast<size_t>(399 - y) * 500 + x) + k] != final[k * n + (top - py) * 1200 + px];
+      }
+    EXPECT_EQ(differ, 0) << c.effect;
+    EXPECT_TRUE(driver_.errors().empty());
+  }
+};
+
+TEST_F(ZoomedPreviewEqualsRender, NoiseReductionAndFocus) {
+  Picture(900);
+  {
+    VMKdnoiUI dlg;
+    CheckZoomed({103, kDnoi, [](ColCorPar* r) {
+                   r->w[kCCNoise + 1] = 80;
+                   r->w[kCCNoise + 2] = 4;
+                 }},
+                24, [&] { return dlg.Do_DNoiDlg(); }, dlg);
+  }
+  Picture(900);
+  VMKkevrUI dlg;
+  CheckZoomed({105, FourCC("Kfoc"), [](ColCorPar* r) { r->w[kCCFocusMode] = 15; }}, 25,
+              [&] { return dlg.Do_KevrDlg(); }, dlg);
+}
 
 TEST_F(PreviewEqualsRender, NoiseReduction) {
   Picture(900);
@@ -184,25 +246,25 @@ TEST_F(PreviewEqualsRender, NoiseReduction) {
            r->w[kCCNoise] = 40;
            r->w[kCCNoise + 1] = 60;
            r->w[kCCNoise + 2] = 3;
-         }, 40},
+         }},
         [&] { return dlg.Do_DNoiDlg(); }, dlg);
 }
 
 TEST_F(PreviewEqualsRender, Smoothing) {
   Picture(900);
   VMKglimUI dlg;
-  Check({104, FourCC("Glim"), nullptr, 40}, [&] { return dlg.Do_GlimDlg(); }, dlg);
+  Check({104, FourCC("Glim"), nullptr}, [&] { return dlg.Do_GlimDlg(); }, dlg);
 }
 
 // The sharpening step blurs through a half-size pyramid laid on the planes
-// from their first (bottom) row: the preview pairs the picture's rows as the
-// render does only when the window's bottom row lies on the render's grid of
-// four rows (a picture 903 high). Off that grid (900) samples differ by 1.
+// from their first (bottom) row and column: the part's planes start on the
+// render's grid, whether the picture's height is a multiple of four (900) or
+// not (903).
 TEST_F(PreviewEqualsRender, FocusWithEveryStep) {
   for (int16_t height : {903, 900}) {
     Picture(height);
     VMKkevrUI dlg;
-    Check({105, FourCC("Kfoc"), [](ColCorPar* r) { r->w[kCCFocusMode] = 15; }, 40, height, height == 903 ? 0 : 1},
+    Check({105, FourCC("Kfoc"), [](ColCorPar* r) { r->w[kCCFocusMode] = 15; }, height},
           [&] { return dlg.Do_KevrDlg(); }, dlg);
   }
 }
@@ -213,7 +275,7 @@ TEST_F(PreviewEqualsRender, ChannelMixer) {
   Check({119, FourCC("Cmix"), [](ColCorPar* r) {
            r->w[kCCMatrix + 1] = 40;
            r->w[kCCMatrix + 4] = -30;
-         }, 0},
+         }},
         [&] { return dlg.Do_CMixDlg(); }, dlg);
 }
 
