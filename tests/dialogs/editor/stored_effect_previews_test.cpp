@@ -787,9 +787,8 @@ TEST_P(ToolPreviewOnLargerPlanes, LooksLikeWhatOkWrites) { CheckTool(GetParam())
 
 // The layered editor's zoom steps between Fit and 1:1 for a picture in its main view, and the
 // size the whole picture is rendered at for each: the window's zoom table for its fit zoom
-// (filled as SetPanZoom fills it), the pan rectangle centred on the picture for the step, its
-// pixels fitted into the view at one scale (as ViewZoom reckons them), and the whole picture at
-// that scale, each side rounded.
+// (filled as SetPanZoom fills it), and the whole picture at the step's zoom, which the view
+// shows, each side rounded.
 struct ZoomStep {
   int32_t zoom;           // x 10000
   int32_t width, height;  // the whole picture rendered at the step's scale
@@ -802,19 +801,13 @@ std::vector<ZoomStep> EditorZoomSteps(Size picture) {
   int32_t lo = 0, mid = 0, hi = 0;
   FillZoomTable(table, std::min(static_cast<int32_t>(fx * 10000.0f), static_cast<int32_t>(fy * 10000.0f)), &lo,
                 &mid, &hi);
-  const auto edge = [](int32_t size, int32_t unit) {
-    return static_cast<int32_t>((int64_t{size} * std::clamp(unit, 0, 100000) + 50000) / 100000);
-  };
+  // The view shows the picture at exactly the step's zoom.
   std::vector<ZoomStep> steps;
   for (int32_t k = lo + 1; k < mid; ++k) {
-    int32_t pan[4] = {0, 0, 100000, 100000};
-    CentrePanOnZoom(pan, fx, table[k]);
-    const int32_t left = std::min(edge(picture.w, pan[0]), picture.w - 1);
-    const int32_t top = std::min(edge(picture.h, pan[1]), picture.h - 1);
-    const int32_t pw = std::max(edge(picture.w, pan[2]) - left, 1), ph = std::max(edge(picture.h, pan[3]) - top, 1);
-    const double step = std::max(static_cast<double>(pw) / vw, static_cast<double>(ph) / vh);
-    steps.push_back({table[k], std::max(1, static_cast<int32_t>(std::lround(picture.w / step))),
-                     std::max(1, static_cast<int32_t>(std::lround(picture.h / step)))});
+    const auto side = [&](int32_t size) {
+      return std::max(1, static_cast<int32_t>(std::lround(static_cast<double>(size) * table[k] / 10000.0)));
+    };
+    steps.push_back({table[k], side(picture.w), side(picture.h)});
   }
   return steps;
 }
@@ -825,11 +818,11 @@ TEST(EditorZoomSteps, RunFromFitToOneToOne) {
   const std::vector<ZoomStep> steps = EditorZoomSteps({3000, 2000});
   ASSERT_EQ(steps.size(), 15u);
   EXPECT_EQ(steps.front().zoom, 2624);
-  EXPECT_EQ(steps.front().width, 788);
+  EXPECT_EQ(steps.front().width, 787);
   EXPECT_EQ(steps.front().height, 525);
   EXPECT_EQ(steps.back().zoom, 9508);
-  EXPECT_EQ(steps.back().width, 2849);
-  EXPECT_EQ(steps.back().height, 1899);
+  EXPECT_EQ(steps.back().width, 2852);
+  EXPECT_EQ(steps.back().height, 1902);
 }
 
 // The stored effects on a 3000 x 2000 picture at each of the layered editor's zoom steps
