@@ -572,8 +572,10 @@ void VMKpinmainUI::SetNavZoom(int32_t minimum) { FillZoomTable(zoomTable, minimu
 // larger than the view at that zoom fills it. (Cut, the part shown near a
 // border had another shape than the view and was shown smaller than the
 // zoom said.)
-void VMKpinmainUI::PanAtZoom(double cx, double cy, int32_t zoom) {
-  const int32_t width = AtLeastOne(imageWidth), height = AtLeastOne(imageHeight);
+void PinmainPanAtZoom(int32_t width, int32_t height, int32_t viewW, int32_t viewH, double cx, double cy,
+                      int32_t zoom, int32_t pan[4]) {
+  width = AtLeastOne(width);
+  height = AtLeastOne(height);
   const double step = static_cast<double>(kOneToOne) / std::max(zoom, 1);
   const auto side = [&](int32_t view, int32_t picture, double centre, int32_t* from, int32_t* to) {
     // Enough pixels for every view pixel; a part of the last one is shown whole.
@@ -582,8 +584,14 @@ void VMKpinmainUI::PanAtZoom(double cx, double cy, int32_t zoom) {
     *from = UnitOf(picture, static_cast<double>(first));
     *to = UnitOf(picture, static_cast<double>(first + n));
   };
-  side(AtLeastOne(viewWidth), width, cx, &pan[0], &pan[2]);
-  side(AtLeastOne(viewHeight), height, cy, &pan[1], &pan[3]);
+  side(AtLeastOne(viewW), width, cx, &pan[0], &pan[2]);
+  side(AtLeastOne(viewH), height, cy, &pan[1], &pan[3]);
+}
+
+double PinmainPanCentre(int32_t size, int32_t from, int32_t to) { return CentreOf(size, from, to); }
+
+void VMKpinmainUI::PanAtZoom(double cx, double cy, int32_t zoom) {
+  PinmainPanAtZoom(imageWidth, imageHeight, viewWidth, viewHeight, cx, cy, zoom, pan);
 }
 
 void VMKpinmainUI::SetPanZoom(tb::WindowRef w, int32_t zoom) {

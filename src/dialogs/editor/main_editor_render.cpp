@@ -76,13 +76,7 @@ class PinmainRender {
   bool Prepare(const fichier& file, int16_t kind, bool ownFile, int32_t imageW, int32_t imageH, int32_t previewW,
                int32_t previewH, int32_t viewW, int32_t viewH, const PinmainZoom& zoom, int32_t scale) {
     zoom_ = zoom;
-    // Device pixels: each view pixel is scale x scale of them, each a
-    // scale-th of the view pixel's share of the picture.
-    part_.step = zoom.step / scale;
-    part_.left = zoom.left;
-    part_.top = zoom.top;
-    part_.shownWidth = zoom.shownWidth * scale;
-    part_.shownHeight = zoom.shownHeight * scale;
+    part_ = PinmainRenderedPart(zoom, scale);
     file_ = file;
     kind_ = kind;
     ownFile_ = ownFile;
@@ -373,22 +367,45 @@ PinmainZoom VMKpinmainUI::ViewZoom() const {
     z.step = static_cast<double>(width) / std::max(previewWidth, 1);
     return z;
   }
+  return PinmainZoomedView(width, height, viewWidth, viewHeight, pan, curZoom);
+}
+
+PinmainZoom PinmainZoomedView(int32_t width, int32_t height, int32_t viewW, int32_t viewH, const int32_t pan[4],
+                              int32_t zoom) {
+  PinmainZoom z;
+  width = std::max(width, 1);
+  height = std::max(height, 1);
+  viewW = std::max(viewW, 1);
+  viewH = std::max(viewH, 1);
   // The pan rectangle's pixels (its sides rounded to the nearest) at the
-  // current zoom: the view's size at that zoom, or the whole side where the
-  // picture has less.
+  // zoom: the view's size at that zoom, or the whole side where the picture
+  // has less.
   const auto edge = [](int32_t size, int32_t unit) {
     const int64_t e = (int64_t{size} * std::clamp(unit, 0, 100000) + 50000) / 100000;
     return static_cast<int32_t>(e);
   };
   z.zoomed = true;
-  z.step = 10000.0 / std::max(curZoom, 1);
+  z.step = 10000.0 / std::max(zoom, 1);
   z.left = std::min(edge(width, pan[0]), width - 1);
   z.top = std::min(edge(height, pan[1]), height - 1);
   const int32_t pw = std::max(edge(width, pan[2]) - z.left, 1);
   const int32_t ph = std::max(edge(height, pan[3]) - z.top, 1);
-  z.shownWidth = std::clamp(static_cast<int32_t>(std::lround(pw / z.step)), 1, viewWidth);
-  z.shownHeight = std::clamp(static_cast<int32_t>(std::lround(ph / z.step)), 1, viewHeight);
+  z.shownWidth = std::clamp(static_cast<int32_t>(std::lround(pw / z.step)), 1, viewW);
+  z.shownHeight = std::clamp(static_cast<int32_t>(std::lround(ph / z.step)), 1, viewH);
   return z;
+}
+
+// Device pixels: each view pixel is scale x scale of them, each a scale-th
+// of the view pixel's share of the picture.
+ZoomedPart PinmainRenderedPart(const PinmainZoom& zoom, int32_t scale) {
+  scale = std::max(scale, 1);
+  ZoomedPart part;
+  part.step = zoom.step / scale;
+  part.left = zoom.left;
+  part.top = zoom.top;
+  part.shownWidth = zoom.shownWidth * scale;
+  part.shownHeight = zoom.shownHeight * scale;
+  return part;
 }
 
 // The path tools draw and take their presses where the view shows the
