@@ -552,11 +552,17 @@ void VMKpinmainUI::GetEditValue() {
 void VMKpinmainUI::SetNavZoom(int32_t minimum) { FillZoomTable(zoomTable, minimum, &minIndex, &midIndex, &maxIndex); }
 
 // The view at `zoom`, moved (not cut) at the picture's border so that a
-// picture larger than the view at that zoom fills it. (Cut, the part shown
-// near a border had another shape than the view and was shown smaller than
-// the zoom said.)
+// picture larger than the view at that zoom fills it (the dialogs' zoom
+// arithmetic, which the effect dialogs share).
+void PinmainPanAtZoom(int32_t width, int32_t height, int32_t viewW, int32_t viewH, double cx, double cy,
+                      int32_t zoom, int32_t pan[4]) {
+  ::PanAtZoom(pan, cx, cy, zoom, viewW, viewH, width, height);
+}
+
+double PinmainPanCentre(int32_t size, int32_t from, int32_t to) { return PanCentreOf(size, from, to); }
+
 void VMKpinmainUI::PanAtZoom(double cx, double cy, int32_t zoom) {
-  ::PanAtZoom(pan, cx, cy, zoom, viewWidth, viewHeight, imageWidth, imageHeight);
+  PinmainPanAtZoom(imageWidth, imageHeight, viewWidth, viewHeight, cx, cy, zoom, pan);
 }
 
 void VMKpinmainUI::SetPanZoom(tb::WindowRef w, int32_t zoom) {

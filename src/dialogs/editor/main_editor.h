@@ -29,6 +29,7 @@
 #include <string>
 
 #include "app/core/file_records.h"
+#include "dialogs/editor/preview_render.h"
 #include "dialogs/frame/effect_frame.h"
 #include "dialogs/frame/zoom_pan.h"
 #include "platform/toolbox/toolbox.h"
@@ -76,6 +77,23 @@ struct PinmainZoom {
   int32_t left = 0, top = 0;                // picture pixel at the shown picture's top-left corner
   bool operator==(const PinmainZoom&) const = default;
 };
+
+// The window's zoom geometry, which needs no window, so that what its view shows at a zoom can
+// be reckoned and rendered as the window does without opening one. The pan rectangle (left,
+// top, right, bottom in 1/100000 of a width x height picture) of a viewW x viewH view at `zoom`
+// about picture point (cx, cy): the view's size at that zoom, the whole side where the picture
+// has less, moved inside the picture (PanAtZoom).
+void PinmainPanAtZoom(int32_t width, int32_t height, int32_t viewW, int32_t viewH, double cx, double cy,
+                      int32_t zoom, int32_t pan[4]);
+// The picture point along one side of `size` pixels at the middle of a pan rectangle's sides
+// `from` and `to`: where a zoom press or a resize keeps the view.
+double PinmainPanCentre(int32_t size, int32_t from, int32_t to);
+// What the view shows away from Fit at `zoom` through the pan rectangle (ViewZoom).
+PinmainZoom PinmainZoomedView(int32_t width, int32_t height, int32_t viewW, int32_t viewH, const int32_t pan[4],
+                              int32_t zoom);
+// The part a zoomed render of that view renders, on planes of `scale` device pixels a view
+// pixel each way.
+ZoomedPart PinmainRenderedPart(const PinmainZoom& zoom, int32_t scale);
 
 inline constexpr const char* kProductVersion = "1.0";
 inline constexpr const char* kMakerWebAddress = "www.vellmarkstead.org";

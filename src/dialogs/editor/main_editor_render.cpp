@@ -78,13 +78,7 @@ class PinmainRender {
   bool Prepare(const fichier& file, int16_t kind, bool ownFile, int32_t imageW, int32_t imageH, int32_t previewW,
                int32_t previewH, int32_t viewW, int32_t viewH, const PinmainZoom& zoom, int32_t scale) {
     zoom_ = zoom;
-    // Device pixels: each view pixel is scale x scale of them, each a
-    // scale-th of the view pixel's share of the picture.
-    part_.step = zoom.step / scale;
-    part_.left = zoom.left;
-    part_.top = zoom.top;
-    part_.shownWidth = zoom.shownWidth * scale;
-    part_.shownHeight = zoom.shownHeight * scale;
+    part_ = PinmainRenderedPart(zoom, scale);
     file_ = file;
     kind_ = kind;
     ownFile_ = ownFile;
@@ -378,9 +372,15 @@ PinmainZoom VMKpinmainUI::ViewZoom() const {
     z.step = static_cast<double>(width) / std::max(previewWidth, 1);
     return z;
   }
-  // The pan rectangle's part at the current zoom: the view's size at that
-  // zoom, or the whole side where the picture has less.
-  const vmkviews::ShownPart part = vmkviews::ShownPartOf(pan, curZoom, width, height, viewWidth, viewHeight);
+  return PinmainZoomedView(width, height, viewWidth, viewHeight, pan, curZoom);
+}
+
+PinmainZoom PinmainZoomedView(int32_t width, int32_t height, int32_t viewW, int32_t viewH, const int32_t pan[4],
+                              int32_t zoom) {
+  PinmainZoom z;
+  // The pan rectangle's part at the zoom: the view's size at that zoom, or
+  // the whole side where the picture has less.
+  const vmkviews::ShownPart part = vmkviews::ShownPartOf(pan, zoom, width, height, viewW, viewH);
   z.zoomed = true;
   z.step = part.step;
   z.left = part.left;
@@ -388,6 +388,19 @@ PinmainZoom VMKpinmainUI::ViewZoom() const {
   z.shownWidth = part.shownWidth;
   z.shownHeight = part.shownHeight;
   return z;
+}
+
+// Device pixels: each view pixel is scale x scale of them, each a scale-th
+// of the view pixel's share of the picture.
+ZoomedPart PinmainRenderedPart(const PinmainZoom& zoom, int32_t scale) {
+  scale = std::max(scale, 1);
+  ZoomedPart part;
+  part.step = zoom.step / scale;
+  part.left = zoom.left;
+  part.top = zoom.top;
+  part.shownWidth = zoom.shownWidth * scale;
+  part.shownHeight = zoom.shownHeight * scale;
+  return part;
 }
 
 // The path tools draw and take their presses where the view shows the
