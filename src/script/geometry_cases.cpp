@@ -84,21 +84,7 @@ int32_t Twirl(RenderCall& c) {
   });
 }
 
-int32_t Plasma(RenderCall& c) {
-  if (c.op->LutVign == nullptr) return 0;
-  const CaseArgs a(c);
-  const RampTables r = RampTablesOf(*c.op->LutVign);
-  if (c.plane != nullptr)
-    return Effects::FractPlasma(a.mode, a.opa, 1, c.plane, nullptr, nullptr, c.mask, a.h, a.w, 0, 0,
-                                a.aw, a.ah, r.data(), a.p1, a.p2, a.p3, a.p4) < 0
-               ? -1
-               : 0;
-  return Effects::FractPlasma(a.mode, a.opa, 3, CompositePlane(c, 3), CompositePlane(c, 4),
-                              CompositePlane(c, 5), c.mask, a.h, a.w, 0, 0, a.aw, a.ah, r.data(),
-                              a.p1, a.p2, a.p3, a.p4) < 0
-             ? -1
-             : 0;
-}
+int32_t Plasma(RenderCall& c) { return RampColouredCase(c, &Effects::FractPlasma); }
 
 // A single plane paints with ramp row 0 (the opacity table); planes 3, 4, 5 with rows 1, 2,
 // 3. Each composite plane grows its own aggregation from the same seed.

@@ -103,6 +103,23 @@ inline constexpr int32_t kEmbossDepthLimit = 1000;
 using RampTables = std::array<uint8_t, 5 * 256>;
 RampTables RampTablesOf(const LutVign& lut);
 
+// An operation that colours what it makes through the step's ramp (the response map, the
+// plasma): onto one plane, or onto planes 3, 4, 5 in one call. A step without its ramp leaves
+// the planes as they are.
+template <class Op>
+int32_t RampColouredCase(RenderCall& c, Op op) {
+  if (c.op->LutVign == nullptr) return 0;
+  const CaseArgs a(c);
+  const RampTables r = RampTablesOf(*c.op->LutVign);
+  const int32_t answer =
+      c.plane != nullptr
+          ? op(a.mode, a.opa, 1, c.plane, nullptr, nullptr, c.mask, a.h, a.w, 0, 0, a.aw, a.ah, r.data(), a.p1,
+               a.p2, a.p3, a.p4)
+          : op(a.mode, a.opa, 3, CompositePlane(c, 3), CompositePlane(c, 4), CompositePlane(c, 5), c.mask, a.h,
+               a.w, 0, 0, a.aw, a.ah, r.data(), a.p1, a.p2, a.p3, a.p4);
+  return answer < 0 ? -1 : 0;
+}
+
 // The fill of effect 10 at a given strength (its Param1): colour bytes Param2..Param5 on
 // planes 3, 4, 5, 2, a single plane taking the first.
 int32_t FillWithColour(RenderCall& call, int16_t strength);

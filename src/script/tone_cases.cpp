@@ -171,22 +171,8 @@ int32_t NoiseOrGrain(RenderCall& c) {
              : 0;
 }
 
-// The response map coloured through the ramp: one plane, or planes 3, 4, 5 in one call.
-int32_t Convolution(RenderCall& c) {
-  if (c.op->LutVign == nullptr) return 0;
-  const CaseArgs a(c);
-  const RampTables r = RampTablesOf(*c.op->LutVign);
-  if (c.plane != nullptr)
-    return Effects::Convolution(a.mode, a.opa, 1, c.plane, nullptr, nullptr, c.mask, a.h, a.w, 0, 0,
-                                a.aw, a.ah, r.data(), a.p1, a.p2, a.p3, a.p4) < 0
-               ? -1
-               : 0;
-  return Effects::Convolution(a.mode, a.opa, 3, CompositePlane(c, 3), CompositePlane(c, 4),
-                              CompositePlane(c, 5), c.mask, a.h, a.w, 0, 0, a.aw, a.ah, r.data(),
-                              a.p1, a.p2, a.p3, a.p4) < 0
-             ? -1
-             : 0;
-}
+// The response map coloured through the ramp.
+int32_t Convolution(RenderCall& c) { return RampColouredCase(c, &Effects::Convolution); }
 
 }  // namespace
 
