@@ -35,6 +35,7 @@
 #include "host/ApePlugInUtilities/image_files.h"
 #include "paths/path.h"
 #include "paths/path_list.h"
+#include "process_memory.h"
 #include "script/document_data.h"
 #include "script/layers.h"
 #include "script/script_file.h"
@@ -109,29 +110,6 @@ void BM_PrepareBuf(benchmark::State& state) {
 }
 BENCHMARK(BM_PrepareBuf)->ArgName("layers")->Arg(1)->Arg(3)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// A line of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
-long StatusKb(const char* key) {
-  FILE* f = std::fopen("/proc/self/status", "r");
-  if (f == nullptr) return -1;
-  char line[256];
-  long kb = -1;
-  const size_t n = std::strlen(key);
-  while (std::fgets(line, sizeof line, f) != nullptr)
-    if (std::strncmp(line, key, n) == 0 && line[n] == ':' && std::sscanf(line + n + 1, "%ld", &kb) == 1) break;
-  std::fclose(f);
-  return kb;
-}
-
-// The peak starts again from what the process holds now, once the allocator has handed its
-// free memory back: the rise after it is one row's alone.
-bool ResetPeak() {
-  malloc_trim(0);
-  FILE* f = std::fopen("/proc/self/clear_refs", "w");
-  if (f == nullptr) return false;
-  const bool ok = std::fputs("5", f) >= 0;
-  return std::fclose(f) == 0 && ok;
-}
-
 // OK's render of the layer file over the whole picture: planes of the picture's size read
 // from it, the layers recalled and rendered on them.
 bool RenderAsOk(const fichier& layers, const PixelBuffer& photo) {
@@ -186,7 +164,7 @@ void BM_ZoomedRenderMemory(benchmark::State& state) {
   part.top = static_cast<int32_t>((kH - kViewH * part.step) / 2);
   double peak = 0;
   for (auto _ : state) {
-    if (!ResetPeak()) {
+    if (!ResetPeakResident()) {
       state.SkipWithError("the peak of resident memory cannot be reset here");
       return;
     }

@@ -36,6 +36,7 @@
 #include "app/core/app_data.h"
 #include "bench_session.h"
 #include "operations/swap_slots.h"
+#include "process_memory.h"
 #include "script/render_cases.h"
 #include "script/script_file.h"
 
@@ -130,30 +131,6 @@ void BM_FrameMaskAndSelection(benchmark::State& state) {
 }
 BENCHMARK(BM_FrameMaskAndSelection)->Unit(benchmark::kMillisecond);
 
-// A line of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
-long StatusKb(const char* field) {
-  FILE* f = std::fopen("/proc/self/status", "r");
-  if (f == nullptr) return -1;
-  char line[256];
-  long kb = -1;
-  const size_t n = std::strlen(field);
-  while (std::fgets(line, sizeof line, f) != nullptr)
-    if (std::strncmp(line, field, n) == 0 && line[n] == ':') {
-      kb = std::strtol(line + n + 1, nullptr, 10);
-      break;
-    }
-  std::fclose(f);
-  return kb;
-}
-
-// Sets the peak resident memory the process reports back to what it has resident now.
-bool ResetPeakResident() {
-  FILE* f = std::fopen("/proc/self/clear_refs", "w");
-  if (f == nullptr) return false;
-  const bool done = std::fputs("5", f) >= 0;
-  return std::fclose(f) == 0 && done;
-}
-
 void BM_SaveBufferStepsPeakMemory(benchmark::State& state) {
   constexpr int32_t kPhotoW = 6000, kPhotoH = 4000;
   constexpr int16_t kSteps = 20;
@@ -171,7 +148,6 @@ void BM_SaveBufferStepsPeakMemory(benchmark::State& state) {
   double peakMb = 0, renderMb = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    malloc_trim(0);
     if (!ResetPeakResident()) {
       state.SkipWithError("the peak resident memory cannot be set back");
       break;
