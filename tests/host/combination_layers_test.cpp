@@ -56,10 +56,7 @@ class CombinationLayersTest : public vmktest::HostTest {
     AddCombIma(par.get(), 1, &gone);
     par->infos[1].active = 0;
     ASSERT_EQ(s.SetCombImaPar(0, 1, 1, par.get()), 0);
-    fichier f;
-    ASSERT_TRUE(SetFicFromPosix(&f, path));
-    File_kern file(&f);
-    ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+    vmktest::SaveLayerFile(s, path);
   }
 
   std::string photo_;

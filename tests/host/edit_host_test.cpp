@@ -474,12 +474,7 @@ TEST_F(EditHostTest, TheTransformAtItsLargestWritesAPhotoTransformed) {
     s.SetParam3(0, 1, 1, 1000);
     s.SetParam4(0, 1, 1, 1000);
     s.SetParam5(0, 1, 1, 359);
-    fichier f;
-    ASSERT_TRUE(SetFicFromPosix(&f, lay));
-    File_kern file(&f);
-    file.CreateFile();
-    file.S_close();
-    ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+    vmktest::SaveLayerFile(s, lay);
   }
   ASSERT_EQ(Run("--versions '" + Versions() + "' --layers '" + lay + "' --auto ok '" + tif + "'"), 0)
       << vmktest::ReadText(dir_.file("out.txt"));
@@ -547,12 +542,7 @@ TEST_F(EditHostTest, AStepThatCannotReadItsFileEndsTheRunNamingIt) {
     fichier missing;
     ASSERT_TRUE(SetFicFromPosix(&missing, dir_.file("gone.tif")));
     s.SetFileOprn(0, 1, 1, &missing);
-    fichier f;
-    ASSERT_TRUE(SetFicFromPosix(&f, lay));
-    File_kern file(&f);
-    file.CreateFile();
-    file.S_close();
-    ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+    vmktest::SaveLayerFile(s, lay);
   }
   EXPECT_EQ(Run("--versions '" + Versions() + "' --layers '" + lay + "' --auto ok '" + png + "'"), 1);
   const std::string out = vmktest::ReadText(dir_.file("out.txt"));

@@ -333,10 +333,7 @@ void WriteRadialBlurLayers(const std::string& path) {
   s.SetParam3(0, 1, 1, 100);
   s.SetParam4(0, 1, 1, 1);
   s.SetOpa(0, 1, 1, 255);
-  fichier f;
-  ASSERT_TRUE(SetFicFromPosix(&f, path));
-  File_kern file(&f);
-  ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+  vmktest::SaveLayerFile(s, path);
 }
 
 struct ThreadCountFor {

@@ -42,10 +42,7 @@ void WriteLayers(const std::string& path, const std::vector<Step>& steps) {
     s.SetParam4(0, 1, o, steps[k].p4);
     s.SetParam5(0, 1, o, steps[k].p5);
   }
-  fichier f;
-  ASSERT_TRUE(SetFicFromPosix(&f, path));
-  File_kern file(&f);
-  ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+  vmktest::SaveLayerFile(s, path);
 }
 
 std::vector<uint8_t> Bytes(const PixelBuffer& b) {

@@ -72,6 +72,14 @@ inline void Fill(PixelBuffer& b, uint32_t v) {
   }
 }
 
+// The script's layers saved as a combined-layer file at `path`.
+inline void SaveLayerFile(ScriptFile& s, const std::string& path) {
+  fichier f;
+  ASSERT_TRUE(SetFicFromPosix(&f, path));
+  File_kern file(&f);
+  ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+}
+
 // A combined-layer file of one active operation: brightness `amount` on
 // the composite, every pixel v becoming min(v + amount, 255).
 inline void WriteBrightnessLayers(const std::string& path, int16_t amount) {
@@ -86,10 +94,7 @@ inline void WriteBrightnessLayers(const std::string& path, int16_t amount) {
   s.SetOpa(0, 1, 1, 255);
   s.SetMChannel(0, 1, 1, 0);
   s.SetIntExt(0, 1, 1, 1);
-  fichier f;
-  ASSERT_TRUE(SetFicFromPosix(&f, path));
-  File_kern file(&f);
-  ASSERT_EQ(s.SaveCombiLay(&file, 0, nullptr), 0);
+  SaveLayerFile(s, path);
 }
 
 }  // namespace vmktest
