@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/core/file_records.h"
+#include "platform/types/plane_view.h"
 #include "script/script_file.h"
 
 // Stage `apply` (0 the picture alone, 1 the layers over it) of the
@@ -50,10 +51,14 @@ struct ZoomedPart {
 
 // The planes a zoomed render takes for a part, with a margin of `reach` samples around it
 // (kReachesWhole, -1: the whole picture). Above one picture pixel a view sample the planes
-// are FittedSupersampling(step) times the view's samples each way (for the whole picture, no
-// larger than the picture); at or below one they hold the picture's own pixels.
+// are FittedSupersampling(step) times the view's samples each way; at or below one they hold
+// the picture's own pixels. The whole picture is never rendered on planes larger than itself:
+// where the supersampled planes would be (k above the step) it is rendered at its own pixels
+// and each view sample is the mean of the pixels under it (ReduceToView); where they would not
+// (three times from 33 % down, twice at 50 %), supersampled.
 struct ZoomedPlanes {
   int32_t k = 1;                            // plane samples a view sample each way, above one pixel
+  bool ownPixels = false;                   // the whole picture at its own pixels, reduced by ReduceToView
   double sampleStep = 1.0;                  // picture pixels a plane sample
   int32_t wholeWidth = 0, wholeHeight = 0;  // the whole picture at the planes' scale
   int32_t x0 = 0, y0 = 0;                   // the planes' first sample in the whole, from its top-left
@@ -61,6 +66,20 @@ struct ZoomedPlanes {
   int32_t shownX = 0, shownY = 0;           // the part's first sample in the planes, from their top-left
 };
 ZoomedPlanes PlanZoomedPlanes(int32_t docW, int32_t docH, const ZoomedPart& part, int32_t reach);
+
+// A picture reduced to a zoomed view of it, each view sample the mean of the picture's samples
+// under it, `step` picture pixels a view sample each way: sample (x, y) of `to` covers
+// [left + x step, left + (x + 1) step) x [top + y step, top + (y + 1) step) of `from`, the
+// samples its edges cut through weighted by the share of them it covers (the edges placed to a
+// 65536th of a pixel, so that neighbouring samples share them exactly), rounded. A footprint
+// reaching past the picture's edge takes the part inside it; one wholly outside, the edge's
+// sample. Samples lie `fromPixelStep` and `toPixelStep` apart along a row (3 for a channel of
+// interleaved RGB); a view's row step may be negative (planes held bottom row first, the view
+// at their top row). For steps from 1 to 4096. The layered editor's zoomed view reduces the
+// whole picture rendered at its own pixels so, and its checks scale OK's result the same way.
+// False when its work memory cannot be had.
+bool ReduceToView(plat::ConstPlaneView<uint8_t> from, int32_t fromPixelStep, double left, double top, double step,
+                  plat::PlaneView<uint8_t> to, int32_t toPixelStep);
 
 // Stage `apply` of the file over the part of the docW x docH picture a zoomed view shows,
 // into the first shownWidth x shownHeight samples of the four w x h planes (rows from the

@@ -3,14 +3,18 @@
 // a view pixel it is OK's result there, sample for sample; enlarged, OK's
 // pixels under the view's; reduced by a whole factor, the rounded means of
 // OK's blocks. Layers that reach the whole picture (flips, offsets, noise)
-// render the whole picture and give the same.
+// render the whole picture and give the same; below 1:1, where supersampled
+// planes of it would be larger than the picture, at its own pixels, each view
+// pixel the area mean of OK's pixels under it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/core/file_records.h"
@@ -24,7 +28,9 @@
 #include "host/ApePlugInUtilities/pixel_buffer.h"
 #include "paths/draw_par.h"
 #include "paths/path_list.h"
+#include "platform/parallel/parallel.h"
 #include "platform/random/random.h"
+#include "platform/types/plane_view.h"
 #include "script/layers.h"
 #include "script/misc_render.h"
 #include "script/lut_vign.h"
@@ -202,6 +208,18 @@ class ZoomedPreviewTest : public ::testing::Test {
     return out;
   }
 
+  // OK's result as the view of `part` shows it reduced by ReduceToView, top row first.
+  static std::vector<uint8_t> ResultReduced(const std::vector<uint8_t>& result, const ZoomedPart& part) {
+    std::vector<uint8_t> out(static_cast<size_t>(part.shownWidth) * part.shownHeight * 3);
+    for (int c = 0; c < 3; ++c)
+      EXPECT_TRUE(ReduceToView(plat::ConstPlaneView<uint8_t>(result.data() + c, kW, kH, int64_t{kW} * 3), 3,
+                               part.left, part.top, part.step,
+                               plat::PlaneView<uint8_t>(out.data() + c, part.shownWidth, part.shownHeight,
+                                                        int64_t{part.shownWidth} * 3),
+                               3));
+    return out;
+  }
+
   // Samples of `got` other than `want`.
   static int Differing(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
     if (got.size() != want.size()) return -1;
@@ -305,6 +323,39 @@ TEST_F(ZoomedPreviewTest, LayersThatReachTheWholePictureAreTheResultThere) {
   }
 }
 
+// Between 1:1 and the step where the whole picture is supersampled a whole number of times
+// within its own size, a layer that reaches the whole picture is rendered at the picture's own
+// pixels: its record reads as OK's render reads it (the noise draws the same grain, the texture
+// its particles at the same places), and each view pixel is the mean of OK's result under it.
+TEST_F(ZoomedPreviewTest, WholePictureLayersBelowOneToOneAreTheResultReduced) {
+  const ZoomedPart parts[] = {
+      {10000.0 / 9441.0, 37, 21, 500, 350},   // 94 %
+      {10000.0 / 7049.0, 170, 120, 300, 200},  // 70 %
+      {10000.0 / 6066.0, 11, 3, 300, 200},     // 61 %
+      {1.9, 100, 40, 290, 190},                // 53 %, past the picture's right and bottom edges
+      {2.5, 77, 13, 200, 150},                 // 40 %, where three samples a view pixel would be larger
+  };
+  for (const std::vector<Op>& ops : std::vector<std::vector<Op>>{
+           {{54, 1}},            // flip
+           {{19, 50, 20}},       // offset
+           {{63, 30}},           // noise, drawn from the same seed
+           {{16, 10}, {54, 2}},  // a mapped layer before one without a reach
+       }) {
+    Layer(ops);
+    SCOPED_TRACE("effect " + std::to_string(ops.back().code));
+    EXPECT_EQ(Reach(), kReachesWhole);
+    const std::vector<uint8_t> result = Result();
+    for (const ZoomedPart& part : parts) {
+      SCOPED_TRACE("at step " + std::to_string(part.step));
+      const ZoomedPlanes plan = PlanZoomedPlanes(kW, kH, part, kReachesWhole);
+      EXPECT_TRUE(plan.ownPixels);
+      EXPECT_EQ(plan.width, kW);
+      EXPECT_EQ(plan.height, kH);
+      EXPECT_EQ(Differing(Zoomed(part), ResultReduced(result, part)), 0);
+    }
+  }
+}
+
 // The planes a part takes: the part alone where the layers map each sample,
 // the margin they reach around it (from a multiple of four samples of the
 // whole, counted from its left and its foot) cut at the picture's edges, the
@@ -353,20 +404,150 @@ TEST(ZoomedPlanes, ThePartTheMarginAndTheWhole) {
   EXPECT_EQ(z.height, 30 + (kH - 130) % 4);
 
   // Reduced by 2.5: three samples a view pixel, on planes of 1.2 times the
-  // picture's size; for the whole picture two, on planes of 0.8 times it.
+  // picture's size; for the whole picture, whose planes would be larger than
+  // it, its own pixels, each view pixel the mean of those under it.
   z = PlanZoomedPlanes(kW, kH, ZoomedPart{2.5, 100, 50, 100, 60}, 0);
   EXPECT_EQ(z.k, 3);
+  EXPECT_FALSE(z.ownPixels);
   EXPECT_EQ(z.wholeWidth, 720);
   EXPECT_EQ(z.width, 300 + 120 % 4);
   z = PlanZoomedPlanes(kW, kH, ZoomedPart{2.5, 100, 50, 100, 60}, kReachesWhole);
-  EXPECT_EQ(z.k, 2);
-  EXPECT_EQ(z.wholeWidth, 480);
-  EXPECT_EQ(z.wholeHeight, 320);
-  EXPECT_EQ(z.width, 480);
-  // Just above 1:1 the whole picture takes no supersampling at all.
+  EXPECT_TRUE(z.ownPixels);
+  EXPECT_EQ(z.sampleStep, 1.0);
+  EXPECT_EQ(z.wholeWidth, kW);
+  EXPECT_EQ(z.wholeHeight, kH);
+  EXPECT_EQ(z.width, kW);
+  EXPECT_EQ(z.shownX, 100);
+  EXPECT_EQ(z.shownY, 50);
+  // Just above 1:1 likewise.
   z = PlanZoomedPlanes(kW, kH, ZoomedPart{1.06, 0, 0, 500, 300}, kReachesWhole);
+  EXPECT_TRUE(z.ownPixels);
+  EXPECT_EQ(z.wholeWidth, kW);
+  // Where k samples a view pixel stay within the picture (twice at 50 %, three times from 33 %
+  // down), the whole picture is supersampled as the part is.
+  z = PlanZoomedPlanes(kW, kH, ZoomedPart{2.0, 100, 50, 100, 60}, kReachesWhole);
+  EXPECT_FALSE(z.ownPixels);
+  EXPECT_EQ(z.k, 2);
+  EXPECT_EQ(z.wholeWidth, kW);
+  z = PlanZoomedPlanes(kW, kH, ZoomedPart{3.5, 100, 50, 100, 60}, kReachesWhole);
+  EXPECT_FALSE(z.ownPixels);
+  EXPECT_EQ(z.k, 3);
+  EXPECT_EQ(z.wholeWidth, 514);
+  EXPECT_EQ(z.wholeHeight, 343);
+  // At and above 1:1 nothing changes: the picture's own pixels, no reduction.
+  z = PlanZoomedPlanes(kW, kH, ZoomedPart{1.0, 0, 0, 500, 300}, kReachesWhole);
+  EXPECT_FALSE(z.ownPixels);
   EXPECT_EQ(z.k, 1);
-  EXPECT_LE(z.wholeWidth, kW);
+}
+
+// The reduction a zoomed view takes of the picture at its own pixels against a plain area mean
+// in doubles: the share of each picture pixel under a view pixel's footprint, the part of the
+// footprint inside the picture (a footprint wholly outside, the edge's pixel).
+std::vector<std::pair<int32_t, double>> Shares(double origin, double step, int32_t i, int32_t size) {
+  const double a = std::clamp(origin + i * step, 0.0, static_cast<double>(size));
+  const double b = std::clamp(origin + (i + 1) * step, 0.0, static_cast<double>(size));
+  if (b <= a) return {{std::min(static_cast<int32_t>(a), size - 1), 1.0}};
+  std::vector<std::pair<int32_t, double>> out;
+  for (auto p = static_cast<int32_t>(std::floor(a)); p < b; ++p)
+    out.emplace_back(p, std::min(b, p + 1.0) - std::max(a, static_cast<double>(p)));
+  return out;
+}
+
+// A picture of hashed samples, 0 and 255 among them.
+std::vector<uint8_t> Hashed(int32_t w, int32_t h, uint32_t salt) {
+  std::vector<uint8_t> out(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < out.size(); ++i) {
+    uint32_t v = static_cast<uint32_t>(i) * 2654435761u + salt;
+    v ^= v >> 15;
+    v *= 2246822519u;
+    v ^= v >> 13;
+    out[i] = static_cast<uint8_t>(v % 7 == 0 ? (v % 2) * 255 : v >> 24);
+  }
+  return out;
+}
+
+TEST(ReduceToView, IsTheAreaMeanOfThePixelsUnderEachViewPixel) {
+  const struct {
+    int32_t w, h;
+    double left, top, step;
+  } cases[] = {
+      {7, 5, 0, 0, 1.0},      {7, 5, 0, 0, 1.3},       {13, 11, 1, 2, 1.5},   {13, 11, 0.25, 0.75, 1.64},
+      {31, 17, 3, 1, 2.5},    {31, 17, -1.5, -0.5, 3.7}, {9, 7, 2.2, 1.1, 7.0}, {5, 3, 0, 0, 10000.0 / 9441.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " from " + std::to_string(c.left) + ", " +
+                 std::to_string(c.top) + " at step " + std::to_string(c.step));
+    const std::vector<uint8_t> from = Hashed(c.w, c.h, static_cast<uint32_t>(c.w * 31 + c.h));
+    // Enough view pixels to run past the picture's right and bottom edges.
+    const auto vw = static_cast<int32_t>(std::ceil(c.w / c.step)) + 2;
+    const auto vh = static_cast<int32_t>(std::ceil(c.h / c.step)) + 2;
+    std::vector<uint8_t> to(static_cast<size_t>(vw) * vh, 7);
+    ASSERT_TRUE(ReduceToView(plat::ConstPlaneView<uint8_t>::Packed(from.data(), c.w, c.h), 1, c.left, c.top, c.step,
+                             plat::PlaneView<uint8_t>::Packed(to.data(), vw, vh), 1));
+    for (int32_t y = 0; y < vh; ++y)
+      for (int32_t x = 0; x < vw; ++x) {
+        double sum = 0.0, area = 0.0;
+        for (const auto& [v, wy] : Shares(c.top, c.step, y, c.h))
+          for (const auto& [u, wx] : Shares(c.left, c.step, x, c.w)) {
+            sum += wx * wy * from[static_cast<size_t>(v) * c.w + u];
+            area += wx * wy;
+          }
+        const double mean = sum / area;
+        const int got = to[static_cast<size_t>(y) * vw + x];
+        // The footprints' edges are placed to a 65536th of a pixel: a mean within a hair of a
+        // half may round either way.
+        const auto below = static_cast<int>(std::floor(mean));
+        if (std::abs(mean - below - 0.5) < 0.01)
+          EXPECT_TRUE(got == below || got == below + 1) << x << ", " << y << ": " << mean;
+        else
+          EXPECT_EQ(got, static_cast<int>(std::floor(mean + 0.5))) << x << ", " << y << ": " << mean;
+      }
+  }
+}
+
+// The same samples at one thread and at many, from interleaved samples held bottom row first as
+// from packed ones; and no reduction for a step under one pixel or past the largest.
+TEST(ReduceToView, GivesTheSameSamplesAtAnyThreadCountAndLayout) {
+  constexpr int32_t w = 401, h = 263, vw = 300, vh = 200;
+  constexpr double step = 1.37, left = 3.5, top = 0.25;
+  const std::vector<uint8_t> from = Hashed(w, h, 5);
+  const auto reduce = [&](int threads) {
+    plat::SetThreadCount(threads);
+    std::vector<uint8_t> to(static_cast<size_t>(vw) * vh);
+    EXPECT_TRUE(ReduceToView(plat::ConstPlaneView<uint8_t>::Packed(from.data(), w, h), 1, left, top, step,
+                             plat::PlaneView<uint8_t>::Packed(to.data(), vw, vh), 1));
+    plat::SetThreadCount(0);
+    return to;
+  };
+  const std::vector<uint8_t> one = reduce(1);
+  EXPECT_EQ(reduce(8), one);
+  EXPECT_EQ(reduce(3), one);
+
+  // Three samples a pixel, rows from the bottom, the view likewise.
+  std::vector<uint8_t> interleaved(static_cast<size_t>(w) * h * 3, 0);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      interleaved[(static_cast<size_t>(h - 1 - y) * w + x) * 3 + 1] = from[static_cast<size_t>(y) * w + x];
+  std::vector<uint8_t> view(static_cast<size_t>(vw) * vh * 3, 0);
+  plat::SetThreadCount(8);
+  ASSERT_TRUE(ReduceToView(
+      plat::ConstPlaneView<uint8_t>(interleaved.data() + static_cast<size_t>(h - 1) * w * 3 + 1, w, h, -int64_t{w} * 3),
+      3, left, top, step, plat::PlaneView<uint8_t>(view.data() + static_cast<size_t>(vh - 1) * vw * 3 + 1, vw, vh,
+                                                   -int64_t{vw} * 3),
+      3));
+  plat::SetThreadCount(0);
+  int differing = 0;
+  for (int32_t y = 0; y < vh; ++y)
+    for (int32_t x = 0; x < vw; ++x)
+      differing += view[(static_cast<size_t>(vh - 1 - y) * vw + x) * 3 + 1] != one[static_cast<size_t>(y) * vw + x];
+  EXPECT_EQ(differing, 0);
+
+  std::vector<uint8_t> to(static_cast<size_t>(vw) * vh);
+  const auto packedFrom = plat::ConstPlaneView<uint8_t>::Packed(from.data(), w, h);
+  const auto packedTo = plat::PlaneView<uint8_t>::Packed(to.data(), vw, vh);
+  EXPECT_FALSE(ReduceToView(packedFrom, 1, 0, 0, 0.9, packedTo, 1));
+  EXPECT_FALSE(ReduceToView(packedFrom, 1, 0, 0, 5000.0, packedTo, 1));
+  EXPECT_FALSE(ReduceToView(packedFrom, 1, std::nan(""), 0, 2.0, packedTo, 1));
 }
 
 }  // namespace
