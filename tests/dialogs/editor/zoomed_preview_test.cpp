@@ -310,14 +310,19 @@ TEST_F(ZoomedPreviewTest, LayersThatReadANeighbourhoodAreTheResultThere) {
   }
 }
 
+// Layers that reach the whole picture.
+std::vector<std::vector<Op>> WholePictureLayers() {
+  return {
+      {{54, 1}},            // flip
+      {{19, 50, 20}},       // offset
+      {{63, 30}},           // noise, drawn from the same seed
+      {{16, 10}, {54, 2}},  // a mapped layer before one without a reach
+  };
+}
+
 // Layers without a reach: the part comes from a render of the whole picture.
 TEST_F(ZoomedPreviewTest, LayersThatReachTheWholePictureAreTheResultThere) {
-  for (const std::vector<Op>& ops : std::vector<std::vector<Op>>{
-           {{54, 1}},            // flip
-           {{19, 50, 20}},       // offset
-           {{63, 30}},           // noise, drawn from the same seed
-           {{16, 10}, {54, 2}},  // a mapped layer before one without a reach
-       }) {
+  for (const std::vector<Op>& ops : WholePictureLayers()) {
     Layer(ops);
     ExpectPartsAsTheResult("effect " + std::to_string(ops.back().code), kReachesWhole);
   }
@@ -335,12 +340,7 @@ TEST_F(ZoomedPreviewTest, WholePictureLayersBelowOneToOneAreTheResultReduced) {
       {1.9, 100, 40, 290, 190},                // 53 %, past the picture's right and bottom edges
       {2.5, 77, 13, 200, 150},                 // 40 %, where three samples a view pixel would be larger
   };
-  for (const std::vector<Op>& ops : std::vector<std::vector<Op>>{
-           {{54, 1}},            // flip
-           {{19, 50, 20}},       // offset
-           {{63, 30}},           // noise, drawn from the same seed
-           {{16, 10}, {54, 2}},  // a mapped layer before one without a reach
-       }) {
+  for (const std::vector<Op>& ops : WholePictureLayers()) {
     Layer(ops);
     SCOPED_TRACE("effect " + std::to_string(ops.back().code));
     EXPECT_EQ(Reach(), kReachesWhole);
