@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,6 +94,7 @@ class ZoomedPreviewTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    script_.reset();
     SetSessionSpanImages(nullptr, nullptr);
     gFilterRecord = nullptr;
     gPer = nullptr;
@@ -270,7 +272,9 @@ class ZoomedPreviewTest : public ::testing::Test {
   PixelBuffer photo_;
   PixelBuffer unused_;
   FilterRecord rec_;
-  ScriptFile document_;
+  // Made with the fixture and ended in TearDown, while the session that holds its records lives.
+  std::optional<ScriptFile> script_{std::in_place};
+  ScriptFile& document_ = *script_;
 };
 
 TEST_F(ZoomedPreviewTest, LayersThatMapEachSampleAreTheResultThere) {
