@@ -97,7 +97,7 @@ class BrowserTest : public ::testing::Test {
   // `n` stored effects of family 117 named "e01.ach1" on, in category `category`.
   void Store(int n, const std::string& category = "Warm", int from = 1) {
     for (int i = from; i < from + n; ++i) {
-      char name[8];
+      char name[16];
       std::snprintf(name, sizeof name, "e%02d", i);
       stored_->Effect(name, category, FourCC("aCH1"), 16, static_cast<int16_t>(10 + i), 130, 100,
                       static_cast<uint8_t>(i * 10));
