@@ -706,6 +706,13 @@ TEST_F(WindPreviewAtPhotoSize, DrawsTheDefaultStrengthAsOkWritesIt) {
 // on a 3000 x 2000 picture: the frame as wide as the result's (to a view pixel, along the
 // middle row), and the preview by the bound and the relative rule; the same grown from the
 // red channel, and a shadow of it blurred and moved.
+// A layer whose lengths the checks below read: its effect, source channel, first three
+// parameters and what it is called in a failure.
+struct LengthCase {
+  int16_t code, from, p1, p2, p3;
+  const char* what;
+};
+
 class LengthsAtPlaneScale : public PreviewAgainstResult {
  protected:
   explicit LengthsAtPlaneScale(Size size) : PreviewAgainstResult(size) {}
@@ -719,16 +726,12 @@ class LengthsAtPlaneScale : public PreviewAgainstResult {
     return p.w;
   }
   void CheckAll(const int32_t* view = kToolsView) {
-    struct Case {
-      int16_t code, from, p1, p2, p3;
-      const char* what;
-    };
-    const Case cases[] = {
+    const LengthCase cases[] = {
         {34, 6, 131, 255, 255, "contrast expansion 131 from the mask"},
         {34, 3, 131, 255, 255, "contrast expansion 131 from red"},
         {33, 3, 20, 60, 40, "shadow of red, blur 20, offset 60, 40"},
     };
-    for (const Case& c : cases) {
+    for (const LengthCase& c : cases) {
       MakeOperation(c.code);
       ASSERT_FALSE(HasFatalFailure());
       document_.SetParam1(0, 1, 1, c.p1);
@@ -1025,17 +1028,12 @@ TEST_P(StoredEffectPreviewAtZoomSteps, LooksLikeWhatOkWrites) {
 // the relative rule, in the picture's two corners (the disc's frame as wide as the result's, to a
 // view pixel); and a shadow, which reaches the whole picture, at the picture's own pixels (two or
 // three samples a view pixel would take planes larger than it), there the result reduced to the
-// part, sample for sample. The
-// relative rule passes a blur or a streak drawn too short, so each must also come within a fifth
-// of the untouched preview's distance from the result above the floor (under a tenth here; left
-// in the picture's pixels they came a quarter to a half of it from the result, and the disc's
-// frame 65 view pixels wide at 70 % where OK's is 93).
+// part, sample for sample. The relative rule passes a blur or a streak drawn too short, so each
+// must also come within a fifth of the untouched preview's distance from the result above the
+// floor (under a tenth here; left in the picture's pixels they came a quarter to a half of it from
+// the result, and the disc's frame 65 view pixels wide at 70 % where OK's is 93).
 TEST_F(LengthsAtPlaneScaleOnCat, AtTheZoomBelowOneToOne) {
-  struct Case {
-    int16_t code, from, p1, p2, p3;
-    const char* what;
-  };
-  const Case cases[] = {
+  const LengthCase cases[] = {
       {34, 6, 131, 255, 255, "contrast expansion 131 from the mask"},
       {34, 3, 131, 255, 255, "contrast expansion 131 from red"},
       {11, 0, 24, 0, 0, "blur 24"},
@@ -1051,7 +1049,7 @@ TEST_F(LengthsAtPlaneScaleOnCat, AtTheZoomBelowOneToOne) {
     steps.emplace_back(z.zoom, std::move(parts));
   }
   ASSERT_EQ(steps.size(), 2u);
-  for (const Case& c : cases) {
+  for (const LengthCase& c : cases) {
     MakeOperation(c.code);
     ASSERT_FALSE(HasFatalFailure());
     document_.SetParam1(0, 1, 1, c.p1);
