@@ -26,6 +26,7 @@
 #include "host/session/document.h"
 #include "host/session/small_dialogs.h"
 #include "engines/families/effect_families.h"
+#include "operations/swap_slots.h"
 #include "platform/files/file_io.h"
 #include "platform/files/file_types.h"
 #include "platform/parallel/cancel.h"
@@ -190,6 +191,8 @@ int32_t CarbonEditPlugin::VMKAlloc(const fichier& makers) {
   // render: the scratch file starts empty.
   EmptyLayerScratch(FicToPosix(gPer->layerScratch), gPer->layerScratch.type,
                     gPer->layerScratch.creator);
+  // Saved planes of a render that a crash or a kill ended: gone now, not at the next save.
+  swap_slots::RemoveLeftSlots();
   return 0;
 }
 

@@ -26,7 +26,6 @@
 #include "host/session/app_object.h"
 #include "host/session/document.h"
 #include "host/session/kept_file.h"
-#include "operations/swap_slots.h"
 #include "paths/path_list.h"
 #include "platform/files/file_io.h"
 #include "platform/files/file_types.h"
@@ -53,9 +52,6 @@ constexpr double kWrittenBack = 0.9;
 // them onto its planes; 0, or negative when the file cannot be read or the
 // render fails.
 int32_t RenderScratchLayers(ScriptFile* script, uint8_t* mask, int32_t width, int32_t height) {
-  // The render written back keeps its swap slots in the maker's folder's files, where they
-  // stay after it (a preview's render keeps its own in memory).
-  const swap_slots::RenderSlots slots(swap_slots::Keeping::kMakersFolder);
   File_kern file(&gPer->layerScratch);
   int32_t value = 0;
   if (script->RecallCombiLay(&file, 2, &value, nullptr) != 0) return -1;

@@ -9,12 +9,12 @@
 // A write goes to a replacement file that takes the old one's place only
 // when every byte is written, so a failed write reports -1 and leaves the
 // slot's previous file. A read checks the stored size against the planes
-// before it fills them. A render that keeps its slots to itself
-// (operations/swap_slots.h) writes the same files, the same way, into a
+// before it fills them. A render keeps slots 0 to 64 to itself
+// (operations/swap_slots.h): it writes the same files, the same way, into a
 // folder of its own below the maker's folder, which goes when the render
-// ends: a preview's saved planes then cost the disk what the render written
-// back costs it, never the process's memory (a 6000 x 4000 slot is 69 MB,
-// and a render may fill 65 of them).
+// ends, so its saved planes cost the disk while it runs and never the
+// process's memory (a 6000 x 4000 slot is 69 MB, and a render may fill 65
+// of them), and nothing of them stays once it is over.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -56,7 +56,7 @@ constexpr int32_t kHeaderSize = 10;
 constexpr int16_t kLastClearedSlot = 64;
 
 // The render running on this thread: whether there is one, and the slots it
-// keeps to itself (null: its slots are the maker's folder's files).
+// keeps to itself (null outside a render: the maker's folder's files).
 thread_local bool tRendering = false;
 thread_local swap_slots::RenderSlots::Kept* tKept = nullptr;
 
@@ -406,20 +406,29 @@ swap_slots::RenderSlots::Kept::~Kept() {
   ::close(fd);
 }
 
-swap_slots::RenderSlots::RenderSlots(Keeping keeping) {
+swap_slots::RenderSlots::RenderSlots() {
   if (tRendering) return;
   outermost_ = true;
   tRendering = true;
-  if (keeping == Keeping::kOwn) {
-    kept_ = std::make_unique<Kept>();
-    tKept = kept_.get();
-  }
+  kept_ = std::make_unique<Kept>();
+  tKept = kept_.get();
 }
 
 swap_slots::RenderSlots::~RenderSlots() {
   if (!outermost_) return;
   tRendering = false;
   tKept = nullptr;
+}
+
+void swap_slots::RemoveLeftSlots() {
+  // Inside a render the slots are its own: nothing of the maker's folder is its to clear.
+  if (tRendering) return;
+  fichier record;
+  if (!SwapRecord(0, &record)) return;
+  const std::string makers = FolderOf(record);
+  if (makers.empty()) return;
+  RemoveLeftOwnFolders(makers);
+  for (int16_t s = 0; s <= kLastClearedSlot; ++s) DeleteSlot(s);
 }
 
 int32_t Effects::BufFile(int16_t mode, int16_t slot, unsigned char* plane1,

@@ -352,8 +352,8 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
   } rendering(*this);
   // Swap slots and scratch planes 7 to 36 belong to one render; working planes 37 to 88 carry
   // over from the last one, for scripts that build on what an earlier render left. The slots
-  // are this render's own unless its caller keeps them in the maker's folder.
-  const swap_slots::RenderSlots slots(swap_slots::Keeping::kOwn);
+  // are this render's own (or, inside an operation, its caller's), gone when it ends.
+  const swap_slots::RenderSlots slots;
   Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 0);
   FreeAllChanBuf(kFirstScratch);
   {

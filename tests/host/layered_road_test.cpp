@@ -182,10 +182,12 @@ TEST_F(LayeredRoadTest, OkRendersTheLayersOverThePictureAndWritesThemBack) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
-// The main view's previews keep their swap slots to themselves, in folders of their own that
-// are gone once they have rendered; OK's render, the one written back, leaves the picture's
-// planes in the maker's folder's swap file of the slot.
-TEST_F(LayeredRoadTest, OksRenderLeavesTheSwapFileOfItsSaveAndThePreviewsLeaveNone) {
+// The main view's previews and OK's render keep their swap slots to themselves, in folders of
+// their own that are gone once they have rendered: OK's recall finds the planes its save put
+// away (half of the brightness between them is undone), and nothing of them stays in the
+// maker's folder after OK.
+TEST_F(LayeredRoadTest, OksRenderRecallsItsOwnSaveAndLeavesNothingBehind) {
+  constexpr uint32_t kRecallOpacity = 128;
   tb::WindowRef w = Open();
   ASSERT_NE(w, nullptr);
   const PixelBuffer before = session_->destination;
@@ -196,23 +198,37 @@ TEST_F(LayeredRoadTest, OksRenderLeavesTheSwapFileOfItsSaveAndThePreviewsLeaveNo
       n += e.path().filename().string().rfind(".vellmarkstead-slots-", 0) == 0 ? 1 : 0;
     return n;
   };
+  const auto plant = [] {
+    PlantSaveThenBrightness();
+    DocData* doc = CurrentDocData();
+    ScriptFile* s = doc->script;
+    const int16_t layer = doc->currentLayer;
+    s->SetEffect(0, layer, 3, 97, 0, 0, 0, 0);
+    s->SetAct(0, layer, 3, 1);
+    s->SetToChannel(0, layer, 3, 2);
+    s->SetParam1(0, layer, 3, kSwapSlot);
+    s->SetMode(0, layer, 3, 0);
+    s->SetOpa(0, layer, 3, kRecallOpacity);
+  };
   bool previewed = false;
-  RunEditor(w, kOk, PlantSaveThenBrightness, [&] {
+  RunEditor(w, kOk, plant, [&] {
     previewed = true;
     EXPECT_FALSE(std::filesystem::exists(slot));
     EXPECT_EQ(ownFolders(), 0);
   });
   EXPECT_TRUE(previewed);
-  EXPECT_EQ(ownFolders(), 0);
-  const std::vector<uint8_t> file = vmktest::ReadBytes(slot);
-  ASSERT_EQ(file.size(), 10u + 3u * kWidth * kHeight);
-  EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 10),
-            (std::vector<uint8_t>{3, 0, kWidth & 255, kWidth >> 8, 0, 0, kHeight & 255, kHeight >> 8, 0, 0}));
-  // The red plane, the same on every row of the gradient.
+  // Half the saved picture over the brightened one, sample by sample.
   int differ = 0;
-  for (uint32_t i = 0; i < kWidth * kHeight; ++i)
-    differ += file[10 + i] != Sample(before, i % kWidth, 0, 0);
+  for (uint32_t y = 0; y < kHeight; ++y)
+    for (uint32_t x = 0; x < kWidth; ++x)
+      for (int k = 0; k < 3; ++k) {
+        const uint32_t v = Sample(before, x, y, k), bright = std::min<uint32_t>(v + kAmount, 255);
+        differ += Sample(session_->destination, x, y, k) !=
+                  ((255 - kRecallOpacity) * bright + kRecallOpacity * v) / 255;
+      }
   EXPECT_EQ(differ, 0);
+  EXPECT_FALSE(std::filesystem::exists(slot));
+  EXPECT_EQ(ownFolders(), 0);
   EXPECT_TRUE(driver_.errors().empty());
 }
 

@@ -139,7 +139,6 @@ TEST_F(SwapFile, NamesAndDeletion) {
   EXPECT_TRUE(fs::exists(Slot(65)));
 }
 
-using swap_slots::Keeping;
 using swap_slots::RenderSlots;
 
 // The swap files in the folder.
@@ -165,7 +164,7 @@ TEST_F(SwapFile, ARendersOwnSlotsReadAsTheFilesWouldAndLeaveTheFolder) {
   const Plane r = Pattern(4, 3, 10), g = Pattern(4, 3, 20), b = Pattern(4, 3, 30);
   const Plane one = Pattern(4, 3, 99);
   Write(1, {9, 9});
-  auto slots = std::make_unique<RenderSlots>(Keeping::kOwn);
+  auto slots = std::make_unique<RenderSlots>();
   Plane a(12, 0), c(12, 0), d(12, 0);
   // The folder's file of the slot is not this render's.
   ASSERT_EQ(Effects::BufFile(1, 1, a.data(), nullptr, nullptr, 3, 4, 1), 0);
@@ -232,7 +231,7 @@ TEST_F(SwapFile, ARendersOwnSlotIsTheMakersFolderFileByteForByte) {
     for (int road = 0; road < 2; ++road) {
       std::unique_ptr<RenderSlots> slots;
       if (road == 1) {
-        slots = std::make_unique<RenderSlots>(Keeping::kOwn);
+        slots = std::make_unique<RenderSlots>();
         ASSERT_EQ(Effects::BufFile(0, 9, in[0], in[1], in[2], 3, 5, channels), 0);
         const std::vector<fs::path> own = OwnFolders(dir_.path());
         ASSERT_EQ(own.size(), 1u);
@@ -254,7 +253,7 @@ TEST_F(SwapFile, ARendersOwnSlotThatCannotBeWrittenIsReported) {
   const Plane first = Pattern(3, 2, 1), second = Pattern(3, 2, 2);
   for (const bool own : {false, true}) {
     std::unique_ptr<RenderSlots> slots;
-    if (own) slots = std::make_unique<RenderSlots>(Keeping::kOwn);
+    if (own) slots = std::make_unique<RenderSlots>();
     ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
     plat::files::FailWritesForTesting(dir_.path().string(), ENOSPC);
     Plane back(6, 42);
@@ -284,7 +283,7 @@ TEST_F(SwapFile, FoldersLeftByDeadRendersGoAtTheNextRendersFirstSave) {
   Plane p = Pattern(2, 2, 3);
   std::string stem;
   {
-    const RenderSlots slots(Keeping::kOwn);
+    const RenderSlots slots;
     ASSERT_EQ(Effects::BufFile(0, 1, p.data(), nullptr, nullptr, 2, 2, 1), 0);
     const std::vector<fs::path> own = OwnFolders(dir_.path());
     ASSERT_EQ(own.size(), 1u);
@@ -311,13 +310,13 @@ TEST_F(SwapFile, FoldersLeftByDeadRendersGoAtTheNextRendersFirstSave) {
   ASSERT_GE(heldFd, 0);
   ASSERT_EQ(::flock(heldFd, LOCK_EX | LOCK_NB), 0);
   {
-    const RenderSlots slots(Keeping::kOwn);
+    const RenderSlots slots;
     // A render that saves nothing makes no folder, and so takes nothing away.
     ASSERT_EQ(Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1), 0);
     EXPECT_TRUE(fs::exists(dead));
   }
   {
-    const RenderSlots slots(Keeping::kOwn);
+    const RenderSlots slots;
     ASSERT_EQ(Effects::BufFile(0, 1, p.data(), nullptr, nullptr, 2, 2, 1), 0);
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_TRUE(fs::exists(kept / "notes.txt"));
@@ -339,11 +338,11 @@ TEST_F(SwapFile, FoldersLeftByDeadRendersGoAtTheNextRendersFirstSave) {
 // own slots, and does not see this one's.
 TEST_F(SwapFile, TwoRendersAtOnceTheLaterStartClearsOnlyItsOwnSlots) {
   const Plane mine = Pattern(3, 2, 40);
-  const RenderSlots slots(Keeping::kOwn);
+  const RenderSlots slots;
   ASSERT_EQ(Effects::BufFile(0, 5, const_cast<unsigned char*>(mine.data()), nullptr, nullptr, 2, 3, 1), 0);
   Plane seen(6, 42), theirs = Pattern(3, 2, 90), theirsBack(6, 0);
   std::thread([&] {
-    const RenderSlots other(Keeping::kOwn);
+    const RenderSlots other;
     (void)Effects::BufFile(3, 0, nullptr, nullptr, nullptr, 0, 0, 1);
     (void)Effects::BufFile(1, 5, seen.data(), nullptr, nullptr, 2, 3, 1);
     // Its first save makes its own folder and takes away those no render holds: never
@@ -527,6 +526,41 @@ TEST_F(SwapFile, BandedStepsMatchThePlainOneAtAnyThreadCount) {
     }
   }
   plat::SetThreadCount(0);
+}
+
+// What a session's start clears: a dead render's folder and the maker's folder's files of
+// slots 0 to 64 (an older OK left them there); never a live render's folder, the slots above
+// 64, or anything while a render runs on the calling thread.
+TEST_F(SwapFile, ASessionsStartClearsWhatDeadRendersLeft) {
+  Plane p = Pattern(2, 2, 3);
+  fs::path dead;
+  {
+    const RenderSlots slots;
+    ASSERT_EQ(Effects::BufFile(0, 1, p.data(), nullptr, nullptr, 2, 2, 1), 0);
+    dead = OwnFolders(dir_.path()).at(0);
+    // As a kill leaves it: the folder and its slot, no lock.
+    fs::copy(dead, dir_.path() / (dead.filename().string() + "x"), fs::copy_options::recursive);
+  }
+  dead += "x";
+  for (int slot : {0, 64, 65}) Write(slot, {1, 2});
+  Plane live = Pattern(2, 2, 9);
+  {
+    const RenderSlots slots;
+    ASSERT_EQ(Effects::BufFile(0, 2, live.data(), nullptr, nullptr, 2, 2, 1), 0);
+    swap_slots::RemoveLeftSlots();  // inside a render: nothing
+    EXPECT_TRUE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(Slot(0)));
+    // Another thread's session start while this render holds its folder.
+    std::thread([] { swap_slots::RemoveLeftSlots(); }).join();
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(Slot(0)));
+    EXPECT_FALSE(fs::exists(Slot(64)));
+    EXPECT_EQ(Bytes(65), (std::vector<unsigned char>{1, 2}));
+    Plane back(4, 0);
+    ASSERT_EQ(Effects::BufFile(1, 2, back.data(), nullptr, nullptr, 2, 2, 1), 0);
+    EXPECT_EQ(back, live);
+  }
+  EXPECT_TRUE(OwnFolders(dir_.path()).empty());
 }
 
 }  // namespace

@@ -424,8 +424,15 @@ void VMKtuneeff::ChangeKind(tb::ControlRef popup, tb::WindowRef w) {
   if (v == currentKindItem || script == nullptr) return;
   currentKindItem = static_cast<int16_t>(v);
   const int16_t code = v > 0 && v < kMenuEntries ? itemToCode[v] : 0;
+  // An operation without a kind cannot be switched on (its active flag stays 0 until it has
+  // one), so the kind picked for it is the operation the user means to run: it opens active,
+  // whatever that kind's defaults say, as most kinds' defaults have it. An operation that had
+  // a kind keeps the flag the user left it with unless the new kind's defaults set it.
+  const Oprn* before = script->GetOprn(stack, layer, currentOprn);
+  const bool kindless = before == nullptr || before->Effect == 0;
   script->SetEffect(stack, layer, currentOprn, code, areaLeft, areaTop, areaRight, areaBottom);
   script->SetToChannel(stack, layer, currentOprn, 2);
+  if (kindless) script->SetAct(stack, layer, currentOprn, 1);
   ApplyKindRecord(code);
   if (KindClearsFile(code)) {
     fichier empty;

@@ -13,7 +13,6 @@
 #include "platform/resources/resource_file.h"
 
 VMKapp* gVMKapp = nullptr;
-TAppData* gappData = nullptr;
 
 namespace {
 

@@ -172,6 +172,9 @@ TEST_F(PinmainZoomTest, EveryPressShowsTheScaleItsTextSays) {
       .Do([&](tb::WindowRef w) {
         ExpectShows(editor, w, fitZoom, "Fit");
         fitted = editor.ViewZoom();
+        // At Fit only 1:1 leaves it: the steps and the slider are hidden.
+        for (int32_t id : {kZoomIn, kZoomOut, kZoomSlider})
+          EXPECT_FALSE(tb::IsControlVisible(tb::FindControl(w, kMain, id))) << id;
       })
       .Press(kMain, kZoomIn)
       .Advance(0.6)

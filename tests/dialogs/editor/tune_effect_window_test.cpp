@@ -367,6 +367,38 @@ TEST_F(TuneEffWindowTest, TheKindChangeGivesEachCodeItsRecordChannelsAndDialog) 
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A kind picked for a new operation opens it active, the kinds whose defaults say nothing of
+// the flag (save and recall buffer, posterize) as those whose defaults set it (radial blur); an
+// operation that had a kind keeps the flag the user left it with.
+TEST_F(TuneEffWindowTest, AKindPickedForANewOperationOpensItActive) {
+  Plant({{2, 0, 1, 2, 3, 1, {}}});
+  VMKtuneeff e;
+  BindEditor(e);
+  std::vector<int16_t> acts;
+  const auto pick = [&](int16_t code) {
+    driver_.Do([&, code](tb::WindowRef) {
+      e.itemToCode[3] = code;
+      e.codeToItem[code] = 3;
+      e.currentKindItem = 0;
+    });
+    driver_.Choose(kSig, kKindPopup, 3).Do([&](tb::WindowRef) {
+      acts.push_back(script()->GetOprn(0, 1, e.currentOprn)->Act);
+    });
+  };
+  // Operation 1 had a kind and the user switched it off: a kind without an active default
+  // leaves it off.
+  pick(96);
+  for (int16_t code : {96, 97, 3, 83}) {
+    driver_.Press(kSig, 81);  // 'Pop2': a new operation after the current one
+    pick(code);
+  }
+  PressOk();
+  EXPECT_EQ(e.Do_TuneEffDlg(117), 1);
+  EXPECT_TRUE(driver_.errors().empty());
+  EXPECT_EQ(Codes(), (std::vector<int16_t>{96, 96, 97, 3, 83}));
+  EXPECT_EQ(acts, (std::vector<int16_t>{0, 1, 1, 1, 1}));
+}
+
 }  // namespace
 
 namespace {
