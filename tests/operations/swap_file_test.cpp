@@ -532,24 +532,21 @@ TEST_F(SwapFile, BandedStepsMatchThePlainOneAtAnyThreadCount) {
 // slots 0 to 64 (an older OK left them there); never a live render's folder, the slots above
 // 64, or anything while a render runs on the calling thread.
 TEST_F(SwapFile, ASessionsStartClearsWhatDeadRendersLeft) {
-  Plane p = Pattern(2, 2, 3);
-  fs::path dead;
+  for (int slot : {0, 64, 65}) Write(slot, {1, 2});
   {
     const RenderSlots slots;
-    ASSERT_EQ(Effects::BufFile(0, 1, p.data(), nullptr, nullptr, 2, 2, 1), 0);
-    dead = OwnFolders(dir_.path()).at(0);
-    // As a kill leaves it: the folder and its slot, no lock.
-    fs::copy(dead, dir_.path() / (dead.filename().string() + "x"), fs::copy_options::recursive);
+    swap_slots::RemoveLeftSlots();  // inside a render: nothing
+    EXPECT_TRUE(fs::exists(Slot(0)));
   }
-  dead += "x";
-  for (int slot : {0, 64, 65}) Write(slot, {1, 2});
   Plane live = Pattern(2, 2, 9);
   {
     const RenderSlots slots;
     ASSERT_EQ(Effects::BufFile(0, 2, live.data(), nullptr, nullptr, 2, 2, 1), 0);
-    swap_slots::RemoveLeftSlots();  // inside a render: nothing
-    EXPECT_TRUE(fs::exists(dead));
-    EXPECT_TRUE(fs::exists(Slot(0)));
+    const fs::path own = OwnFolders(dir_.path()).at(0);
+    // As a kill leaves one: a folder with its slot, and no lock on it.
+    fs::path dead = own;
+    dead += "x";
+    fs::copy(own, dead, fs::copy_options::recursive);
     // Another thread's session start while this render holds its folder.
     std::thread([] { swap_slots::RemoveLeftSlots(); }).join();
     EXPECT_FALSE(fs::exists(dead));
