@@ -25,6 +25,7 @@ void Busy() {
 
 TEST(RefusalScope, CountsItsOwnRefusalsAndThoseOfTheScopesInsideIt) {
   const int64_t start = plat::RefusedBlockCount();
+  const int64_t anywhere = plat::RefusedBlockCountOnAnyThread();
   {
     const plat::RefusalScope outer;
     EXPECT_EQ(outer.Count(), 0);
@@ -49,6 +50,7 @@ TEST(RefusalScope, CountsItsOwnRefusalsAndThoseOfTheScopesInsideIt) {
   }
   // Outside any scope the thread's own work saw every one of them.
   EXPECT_EQ(plat::RefusedBlockCount(), start + 3);
+  EXPECT_EQ(plat::RefusedBlockCountOnAnyThread(), anywhere + 3);  // no other thread refused any
 }
 
 // Every band refuses one block: the loop's caller counts each, whichever thread ran it, at one

@@ -29,10 +29,12 @@ thread_local RefusalScope::Tally tOwnTally;
 // The work in hand: a scope on this thread, or the loop caller's while a band runs; null for
 // the thread's own.
 thread_local RefusalScope::Tally* tInHand = nullptr;
+std::atomic<int64_t> gRefusedAnywhere{0};
 
 RefusalScope::Tally* InHand() { return tInHand != nullptr ? tInHand : &tOwnTally; }
 
 void Refused() {
+  gRefusedAnywhere.fetch_add(1, std::memory_order_relaxed);
   for (RefusalScope::Tally* t = InHand(); t != nullptr; t = t->outer)
     t->count.fetch_add(1, std::memory_order_relaxed);
 }
@@ -118,6 +120,7 @@ int64_t LiveBlockCount() { return gLiveBlocks.load(); }
 void FailNthAllocation(int64_t n) { gFailCountdown.store(n < 0 ? -1 : n); }
 int64_t SetBlockLimit(int64_t bytes) { return gBlockLimit.exchange(bytes < 0 ? -1 : bytes); }
 int64_t RefusedBlockCount() { return InHand()->count.load(std::memory_order_relaxed); }
+int64_t RefusedBlockCountOnAnyThread() { return gRefusedAnywhere.load(std::memory_order_relaxed); }
 void CountRefusedBlock() { Refused(); }
 
 RefusalScope::RefusalScope() : before_(tInHand) {

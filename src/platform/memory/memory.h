@@ -41,6 +41,10 @@ int64_t SetBlockLimit(int64_t bytes);
 // that sees the count grow across a call knows that the call failed for want of memory, not for
 // a reason of its own.
 int64_t RefusedBlockCount();
+// The same over every piece of work of the process, whatever thread it ran on: what a
+// measurement of a whole process looks at. It never tells whether one piece of work was
+// refused anything; RefusedBlockCount does.
+int64_t RefusedBlockCountOnAnyThread();
 // Counts a block that a registry refused without asking NewPtr, for the work in hand.
 void CountRefusedBlock();
 
