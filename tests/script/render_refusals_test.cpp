@@ -16,6 +16,7 @@
 #include "platform/memory/memory.h"
 #include "platform/parallel/parallel.h"
 #include "script/effect_registries.h"
+#include "script/render_cases.h"
 #include "script/script_file.h"
 #include "support/session.h"
 
@@ -40,6 +41,9 @@ void RefuseOne() { EXPECT_EQ(plat::NewPtr(-1), nullptr); }
 class RenderRefusals : public vmktest::SessionTest {
  protected:
   void SetUp() override {
+    // As a session does before its first render: two first renders at once would both fill
+    // the tables.
+    RegisterScriptRenderCases();
     ASSERT_EQ(RegisterRenderCase(kStandIn, StandInStep), 0);
     for (size_t i = 0; i < picture_.size(); ++i) picture_[i] = static_cast<uint8_t>(i * 5 + i / 7);
   }
