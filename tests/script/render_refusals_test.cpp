@@ -1,13 +1,12 @@
-// A render's step is judged by the blocks the render itself was refused while it ran: on the
-// render's thread and in the bands of its loops wherever they run, never in the bands of another
-// render that its thread ran while waiting on a loop of its own. A render inside a step counts
-// what it was refused for that step too.
+// A step is judged by the blocks its own render was refused: on the render's thread and in its
+// loops' bands wherever they run, and in a render inside the step; never in another render's
+// band that its thread ran while waiting on a loop of its own.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdint>
 #include <functional>
 #include <latch>
+#include <list>
 #include <map>
 #include <optional>
 #include <thread>
@@ -15,175 +14,118 @@
 
 #include "platform/memory/memory.h"
 #include "platform/parallel/parallel.h"
-#include "script/effect_registries.h"
 #include "script/render_cases.h"
-#include "script/script_file.h"
 #include "support/session.h"
 
 namespace {
 
-constexpr int32_t kW = 24, kH = 16;
-// An engine's number, whose case comes from above the script: nothing else in this program
-// renders it, so the stand-in below can take it.
+// An engine's number, whose case comes from above the script: free in this program.
 constexpr int16_t kStandIn = 100;
-
 // What the stand-in step does in each script; filled before any render starts.
 std::map<const ScriptFile*, std::function<int32_t()>> gSteps;
 
-int32_t StandInStep(RenderCall& call) {
-  const auto found = gSteps.find(call.script);
-  return found != gSteps.end() ? found->second() : 0;
-}
-
-// A block of a negative size is refused whatever the limit, and counted.
 void RefuseOne() { EXPECT_EQ(plat::NewPtr(-1), nullptr); }
 
 class RenderRefusals : public vmktest::SessionTest {
  protected:
   void SetUp() override {
-    // As a session does before its first render: two first renders at once would both fill
-    // the tables.
+    // As a session does before its first render, which two first renders at once would race.
     RegisterScriptRenderCases();
-    ASSERT_EQ(RegisterRenderCase(kStandIn, StandInStep), 0);
-    for (size_t i = 0; i < picture_.size(); ++i) picture_[i] = static_cast<uint8_t>(i * 5 + i / 7);
+    ASSERT_EQ(RegisterRenderCase(kStandIn, [](RenderCall& c) { return gSteps.at(c.script)(); }), 0);
   }
   void TearDown() override {
-    gSteps.clear();
     plat::SetThreadCount(0);
+    gSteps.clear();
   }
-  // A script of one stand-in step that does `step`.
-  void StandIn(ScriptFile& s, std::function<int32_t()> step) {
-    ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  ScriptFile& StandIn(std::function<int32_t()> step) {
+    ScriptFile& s = scripts_.emplace_back();
+    EXPECT_EQ(s.I_ScriptFile(3, 24, 16, 72.0f, 24, 16, 0, 0, 23, 15), 0);
     s.SetEffect(0, 1, 1, kStandIn, 0, 0, 0, 0);
     s.SetAct(0, 1, 1, 1);
-    s.SetFromChannel(0, 1, 1, 2);
     s.SetToChannel(0, 1, 1, 2);
-    s.SetMode(0, 1, 1, 0);
-    s.SetOpa(0, 1, 1, 255);
     gSteps[&s] = std::move(step);
+    return s;
   }
-  int32_t Render(ScriptFile& s) { return s.Render(0, 0, 0, picture_.data(), nullptr, nullptr, 0, 0); }
-  static bool FailedForMemory(const ScriptFile& s) {
-    return s.Failure() == RenderFailure{1, 1, kStandIn, StepFailure::kNoMemory};
+  // 0 rendered, 1 failed for want of memory at the stand-in, -1 anything else.
+  int32_t Outcome(ScriptFile& s) {
+    const int32_t rc = s.Render(0, 0, 0, picture_.data(), nullptr, nullptr, 0, 0);
+    if (rc == 0 && !s.Failure()) return 0;
+    return s.Failure() == RenderFailure{1, 1, kStandIn, StepFailure::kNoMemory} ? 1 : -1;
   }
 
-  std::vector<uint8_t> picture_ = std::vector<uint8_t>(4 * kW * kH);
+  std::vector<uint8_t> picture_ = std::vector<uint8_t>(4 * 24 * 16, 90);
+  std::list<ScriptFile> scripts_;
 };
 
-// A block refused in one band of the step's loop, or in a band run on another thread, fails
-// the step for want of memory although the step answers success; a step refused nothing passes.
-TEST_F(RenderRefusals, ABlockRefusedInTheStepsOwnBandsFailsItAtOneAndManyThreads) {
+TEST_F(RenderRefusals, ABandOfItsOwnRefusedOnAnyThreadFailsTheStepAtOneAndManyThreads) {
   for (int threads : {1, 4}) {
     plat::SetThreadCount(threads);
-    ScriptFile loop, elsewhere, clean;
-    StandIn(loop, [] {
-      plat::ParallelFor(0, 32, 1, [](int32_t first, int32_t) {
-        if (first == 13) RefuseOne();
+    auto loop = [](int32_t refused) {
+      plat::ParallelFor(0, 32, 1, [=](int32_t first, int32_t) {
+        if (first == refused) RefuseOne();
       });
       return 0;
-    });
-    // One of the loop's bands on a thread of its own, as a pool thread takes it.
-    StandIn(elsewhere, [] {
-      const plat::BandStates states;
-      std::thread band([&] {
-        const plat::InBandStates in(states);
-        RefuseOne();
-      });
-      band.join();
-      return 0;
-    });
-    StandIn(clean, [] {
-      plat::ParallelFor(0, 32, 1, [](int32_t, int32_t) {});
-      return 0;
-    });
-    EXPECT_EQ(Render(loop), -1) << threads << " threads";
-    EXPECT_TRUE(FailedForMemory(loop)) << threads << " threads";
-    EXPECT_EQ(Render(elsewhere), -1) << threads << " threads";
-    EXPECT_TRUE(FailedForMemory(elsewhere)) << threads << " threads";
-    EXPECT_EQ(Render(clean), 0) << threads << " threads";
-    EXPECT_FALSE(clean.Failure().has_value()) << threads << " threads";
+    };
+    EXPECT_EQ(Outcome(StandIn([&] { return loop(13); })), 1) << threads;
+    EXPECT_EQ(Outcome(StandIn([&] { return loop(-1); })), 0) << threads;
+    // A band on another thread, as the pool runs it.
+    EXPECT_EQ(Outcome(StandIn([] {
+                const plat::BandStates states;
+                std::thread([&] {
+                  const plat::InBandStates in(states);
+                  RefuseOne();
+                }).join();
+                return 0;
+              })), 1) << threads;
   }
 }
 
-// Render B's step hands a band of its own to the thread of render A, as the pool does while A
-// waits on a loop; the band is refused a block. B's step fails for want of memory; A, refused
-// nothing itself, renders. At one thread and at as many as the run is given.
+// B's step hands a band of its own to A's thread, as the pool does while A waits on a loop, and
+// the band is refused a block: B fails for want of memory, A renders.
 TEST_F(RenderRefusals, TwoRendersAtOnceFailOnlyForTheirOwnRefusals) {
   for (int threads : {1, plat::ThreadCount()}) {
     plat::SetThreadCount(threads);
     std::optional<plat::BandStates> bBand;
     std::latch taken(1), ran(1);
-    std::atomic<bool> tookIt{false};
-    ScriptFile a, b;
-    StandIn(b, [&] {
+    std::atomic<bool> took{false};
+    ScriptFile& b = StandIn([&] {
       bBand.emplace();
-      tookIt.store(true);
+      took.store(true);
       taken.count_down();
       ran.wait();
       return 0;
     });
-    StandIn(a, [&] {
+    ScriptFile& a = StandIn([&] {
       taken.wait();
-      if (bBand.has_value()) {
+      if (bBand) {
         const plat::InBandStates in(*bBand);
         RefuseOne();
       }
       ran.count_down();
       return 0;
     });
-    int32_t bRendered = 0;
+    int32_t bOutcome = -2;
     std::thread other([&] {
-      bRendered = Render(b);
-      if (!tookIt.load()) taken.count_down();  // never leave A waiting
+      bOutcome = Outcome(b);
+      if (!took.load()) taken.count_down();  // never leave A waiting
     });
-    EXPECT_EQ(Render(a), 0) << threads << " threads";
-    EXPECT_FALSE(a.Failure().has_value()) << threads << " threads";
+    EXPECT_EQ(Outcome(a), 0) << threads;
     other.join();
-    EXPECT_TRUE(tookIt.load());
-    EXPECT_EQ(bRendered, -1) << threads << " threads";
-    EXPECT_TRUE(FailedForMemory(b)) << threads << " threads";
-    gSteps.clear();
+    EXPECT_EQ(bOutcome, 1) << threads;
   }
 }
 
-// A render inside a step: the inner render is judged by its own refusals only (the step's
-// refusal before it is none of its business), and what it is refused fails the outer step even
-// when the step answers success all the same.
+// The inner render is judged by its own refusals only; what it is refused fails the outer step
+// too, even when the step goes round the inner render's failure.
 TEST_F(RenderRefusals, ARenderInsideAStepCountsItsRefusalsForThatStepToo) {
-  ScriptFile outer, inner, innerRefused;
-  StandIn(inner, [] { return 0; });
-  StandIn(innerRefused, [] {
-    plat::ParallelFor(0, 8, 1, [](int32_t first, int32_t) {
-      if (first == 5) RefuseOne();
-    });
-    return 0;
-  });
-  int32_t innerRendered = 1;
-  StandIn(outer, [&] {
-    RefuseOne();
-    innerRendered = Render(inner);
-    return 0;
-  });
-  EXPECT_EQ(Render(outer), -1);
-  EXPECT_TRUE(FailedForMemory(outer));
-  EXPECT_EQ(innerRendered, 0);
-  EXPECT_FALSE(inner.Failure().has_value());
-
-  gSteps[&outer] = [&] {
-    innerRendered = Render(innerRefused);
-    return 0;  // goes round its inner render's failure
-  };
-  EXPECT_EQ(Render(outer), -1);
-  EXPECT_TRUE(FailedForMemory(outer));
-  EXPECT_EQ(innerRendered, -1);
-  EXPECT_TRUE(FailedForMemory(innerRefused));
-
-  gSteps[&outer] = [&] {
-    innerRendered = Render(inner);
-    return 0;
-  };
-  EXPECT_EQ(Render(outer), 0);
-  EXPECT_FALSE(outer.Failure().has_value());
+  ScriptFile& inner = StandIn([] { return 0; });
+  ScriptFile& refused = StandIn([] { return RefuseOne(), 0; });
+  int32_t innerOutcome = -2;
+  EXPECT_EQ(Outcome(StandIn([&] { return RefuseOne(), innerOutcome = Outcome(inner), 0; })), 1);
+  EXPECT_EQ(innerOutcome, 0);
+  EXPECT_EQ(Outcome(StandIn([&] { return innerOutcome = Outcome(refused), 0; })), 1);
+  EXPECT_EQ(innerOutcome, 1);
+  EXPECT_EQ(Outcome(StandIn([&] { return innerOutcome = Outcome(inner), 0; })), 0);
 }
 
 }  // namespace
