@@ -21,8 +21,9 @@
 // render, which stops there. Values for which an operation does nothing and answers -1 (a
 // motion blur of no length, blocks of no size, a mapping of one row) are no failure: the case
 // sees them first and answers 0, as the planes stay as they were. An operation that answers a
-// count or a value other than a failure is read as what it is. A block refused to the step on
-// the render's thread fails it whatever the case answers: the renderer counts the refusals.
+// count or a value other than a failure is read as what it is. A block refused to the step, on
+// the render's thread or in a band of its loops, fails it whatever the case answers: the
+// renderer counts the render's refusals.
 #pragma once
 
 #include <array>

@@ -286,13 +286,13 @@ int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t m
     const int32_t at = progressStarted_++;
     const plat::ProgressStage stage(static_cast<double>(at) / std::max(progressOps_, 1),
                                     static_cast<double>(at + 1) / std::max(progressOps_, 1));
-    // Blocks refused while the step runs, on this thread or the shared threads its rows
-    // went to: a step that fails meanwhile failed for want of memory. One refused a block on
-    // this thread that answers success all the same went round it, and most that do give less
-    // than the step asked (a tile never shrunk, a band left unwarped, a plane uncorrected):
-    // it is taken as failed for want of memory, never passed off as done.
-    const int64_t refused = plat::RefusedBlockCountOnAnyThread();
-    const int64_t refusedHere = plat::RefusedBlockCount();
+    // Blocks refused to the render while the step runs, on this thread or in its loops' bands
+    // on the shared threads (never another render's, whose bands this thread may run while it
+    // waits): a step that fails meanwhile failed for want of memory. One that answers success
+    // all the same went round the refusal, and most that do give less than the step asked (a
+    // tile never shrunk, a band left unwarped, a plane uncorrected): it is taken as failed for
+    // want of memory, never passed off as done.
+    const int64_t refused = plat::RefusedBlockCount();
     stepFailure_ = StepFailure::kFailed;
     int32_t result = 0;
     bool noMemory = false;
@@ -315,10 +315,11 @@ int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t m
       result = -1;
       noMemory = true;
     }
-    if (result >= 0 && plat::RefusedBlockCount() == refusedHere) continue;
+    const bool refusedMemory = plat::RefusedBlockCount() != refused;
+    if (result >= 0 && !refusedMemory) continue;
     // A step the user stopped is no failure: the render ends and its owner sees the stop.
     if (plat::Cancelled()) break;
-    noMemory = noMemory || result >= 0 || plat::RefusedBlockCountOnAnyThread() != refused;
+    noMemory = noMemory || refusedMemory;
     failure_ = RenderFailure{k, i, op->Effect, noMemory ? StepFailure::kNoMemory : stepFailure_};
     return -1;
   }
@@ -335,6 +336,9 @@ int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* 
   // Its random numbers are its own too: an effect that seeds draws what follows its seed
   // whatever a render beside it draws meanwhile.
   const plat::RenderRandomScope ownNumbers;
+  // So are the blocks it is refused, wherever its bands run; a render inside an operation
+  // counts its refusals for that operation's step too.
+  const plat::RefusalScope ownRefusals;
   missingCases_.clear();
   failure_.reset();
   // The spare mask and mean live for this render only.

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
+
+#include "platform/parallel/parallel.h"
 
 namespace plat {
 
@@ -19,13 +22,31 @@ struct alignas(16) Header {
 };
 
 thread_local int32_t gMemError = 0;
-thread_local int64_t gRefused = 0;
+
+// The count of what the thread does outside any scope; bands of its loops may add to it from
+// the pool's threads while it waits, hence atomic.
+thread_local RefusalScope::Tally tOwnTally;
+// The work in hand: a scope on this thread, or the loop caller's while a band runs; null for
+// the thread's own.
+thread_local RefusalScope::Tally* tInHand = nullptr;
 std::atomic<int64_t> gRefusedAnywhere{0};
 
+RefusalScope::Tally* InHand() { return tInHand != nullptr ? tInHand : &tOwnTally; }
+
 void Refused() {
-  ++gRefused;
   gRefusedAnywhere.fetch_add(1, std::memory_order_relaxed);
+  for (RefusalScope::Tally* t = InHand(); t != nullptr; t = t->outer)
+    t->count.fetch_add(1, std::memory_order_relaxed);
 }
+
+// The bands of a loop count what they are refused for the work that started the loop, on
+// whichever of the pool's threads they run.
+void* CurrentTally() { return InHand(); }
+void* InstallTally(void* tally) {
+  return std::exchange(tInHand, static_cast<RefusalScope::Tally*>(tally));
+}
+[[maybe_unused]] const bool kCarriedIntoBands = (CarryIntoBands({&CurrentTally, &InstallTally}), true);
+
 std::atomic<int64_t> gLiveBlocks{0};
 // Allocations left before the injected failure; -1 when none is pending.
 std::atomic<int64_t> gFailCountdown{-1};
@@ -98,8 +119,15 @@ int32_t MemError() { return gMemError; }
 int64_t LiveBlockCount() { return gLiveBlocks.load(); }
 void FailNthAllocation(int64_t n) { gFailCountdown.store(n < 0 ? -1 : n); }
 int64_t SetBlockLimit(int64_t bytes) { return gBlockLimit.exchange(bytes < 0 ? -1 : bytes); }
-int64_t RefusedBlockCount() { return gRefused; }
-int64_t RefusedBlockCountOnAnyThread() { return gRefusedAnywhere.load(); }
+int64_t RefusedBlockCount() { return InHand()->count.load(std::memory_order_relaxed); }
+int64_t RefusedBlockCountOnAnyThread() { return gRefusedAnywhere.load(std::memory_order_relaxed); }
 void CountRefusedBlock() { Refused(); }
+
+RefusalScope::RefusalScope() : before_(tInHand) {
+  own_.outer = InHand();
+  tInHand = &own_;
+}
+
+RefusalScope::~RefusalScope() { tInHand = before_; }
 
 }  // namespace plat

@@ -42,22 +42,9 @@ struct Measured {
 };
 
 // Set as the program starts, before any loop.
-constinit CarriedState g_carried{};
-
-// The band takes on the loop caller's state for its run and gives the thread its own back:
-// a thread waiting on its own loop runs the bands of other loops meanwhile.
-struct Carrying {
-  void* (*install)(void*);
-  void* outer = nullptr;
-  Carrying(const CarriedState& carried, void* state) : install(carried.install) {
-    if (install != nullptr) outer = install(state);
-  }
-  ~Carrying() {
-    if (install != nullptr) install(outer);
-  }
-  Carrying(const Carrying&) = delete;
-  Carrying& operator=(const Carrying&) = delete;
-};
+constexpr int kMostCarried = 4;
+constinit CarriedState g_carried[kMostCarried]{};
+constinit int g_carriedCount = 0;
 
 int DefaultCount() {
   static const int count = [] {
@@ -106,7 +93,27 @@ int ThreadCount() {
   return set > 0 ? set : DefaultCount();
 }
 
-void CarryIntoBands(CarriedState state) { g_carried = state; }
+void CarryIntoBands(CarriedState state) {
+  if (state.current == nullptr || state.install == nullptr) return;
+  // A fifth would go uncarried, and its bands would act on the wrong thread's state unseen.
+  if (g_carriedCount == kMostCarried) std::abort();
+  g_carried[g_carriedCount++] = state;
+}
+
+BandStates::BandStates() {
+  static_assert(sizeof(states_) / sizeof(states_[0]) == kMostCarried);
+  for (int i = 0; i < g_carriedCount; ++i) states_[i] = g_carried[i].current();
+}
+
+// The band takes on the loop caller's states for its run and gives the thread its own back:
+// a thread waiting on its own loop runs the bands of other loops meanwhile.
+InBandStates::InBandStates(const BandStates& states) {
+  for (int i = 0; i < g_carriedCount; ++i) outer_[i] = g_carried[i].install(states.states_[i]);
+}
+
+InBandStates::~InBandStates() {
+  for (int i = g_carriedCount; i-- > 0;) g_carried[i].install(outer_[i]);
+}
 
 void SetThreadCount(int count) { g_setCount.store(std::max(count, 0), std::memory_order_relaxed); }
 
@@ -145,10 +152,9 @@ void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
   }
   // The pool's threads answer to the caller's cancel flag: a body may look
   // at Cancelled() as on the caller's thread; they report into the caller's
-  // span and carry the caller's state (a render's own random numbers).
+  // span and carry the caller's states (a render's own random numbers, its refused blocks).
   const CancelFlag* flag = CurrentCancelFlag();
-  const CarriedState carried = g_carried;
-  void* const state = carried.current != nullptr ? carried.current() : nullptr;
+  const BandStates states;
   const std::shared_ptr<tbb::task_arena> arena = ArenaFor(threads);
   arena->execute([&] {
     tbb::parallel_for(
@@ -156,7 +162,7 @@ void ParallelBands(int32_t begin, int32_t end, int32_t band, BandBody body) {
         [&](const tbb::blocked_range<int32_t>& r) {
           const InBand mark;
           const CancelScope scope(flag);
-          const Carrying carrying(carried, state);
+          const InBandStates carrying(states);
           const ProgressSpanScope spanScope(span);
           const Measured measured(owns);
           for (int32_t i = r.begin(); i < r.end(); ++i) {

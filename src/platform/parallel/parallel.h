@@ -48,15 +48,40 @@ class QuietProgress {
 };
 
 // A thread's own state that the bands of its loops take on, on whichever of the pool's
-// threads they run, as they take on its cancel flag and progress span. The floor above that
-// keeps it (the random generator, whose render's own table the bands must draw from) names it
-// by two functions, once, as the program starts.
+// threads they run, as they take on its cancel flag and progress span. The floors above that
+// keep one name it by two functions, once, as the program starts: the random generator, whose
+// render's own table the bands must draw from, and the count of refused memory blocks, which
+// must reach the work that started the loop, not the one whose thread runs the band.
 struct CarriedState {
   void* (*current)() = nullptr;             // the calling thread's state
   void* (*install)(void* state) = nullptr;  // makes it the calling thread's; the one it had
 };
-// Registers the state the bands carry: one, before any loop runs.
+// Registers a state the bands carry: each once, before any loop runs; at most four.
 void CarryIntoBands(CarriedState state);
+
+// Every carried state as the calling thread holds it now: what the bands of a loop it started
+// now would take on.
+class BandStates {
+ public:
+  BandStates();
+
+ private:
+  friend class InBandStates;
+  void* states_[4] = {};
+};
+
+// While alive, the calling thread holds `states` as a band of their loop does; it gets its own
+// back after.
+class InBandStates {
+ public:
+  explicit InBandStates(const BandStates& states);
+  ~InBandStates();
+  InBandStates(const InBandStates&) = delete;
+  InBandStates& operator=(const InBandStates&) = delete;
+
+ private:
+  void* outer_[4] = {};
+};
 
 // The body of a loop without the cost of a std::function: a function and the
 // object it acts on.
