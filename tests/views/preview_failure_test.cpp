@@ -12,6 +12,8 @@
 
 #include "box_fixture.h"
 #include "engines/correction/grid_record.h"
+#include "platform/memory/memory.h"
+#include "views/image_box_drawing.h"
 #include "views/preview_engines.h"
 #include "views/preview_job.h"
 
@@ -140,6 +142,73 @@ TEST_F(PreviewFailureTest, ADialogsOwnRenderTellsItsOwnWords) {
   plain->Run();
   box_.FinishPreview(*plain);
   EXPECT_EQ(box_.previewFailure(), "The preview could not be rendered.");
+}
+
+// A preview whose planes cannot be had never reaches its engine: the box says so over the last
+// preview, and the next preview that renders takes the notice away.
+TEST_F(PreviewFailureTest, APreviewWithoutMemoryForItsPlanesIsTold) {
+  Preview(Grey);
+  const uint32_t shown = Display(10, 10);
+  const int64_t previews = box_.previewsShown();
+  {
+    // Smaller than one plane of the view, larger than anything else the preview takes.
+    const int64_t before = plat::SetBlockLimit(int64_t{box_.state().viewWidth} * box_.state().viewHeight - 1);
+    Preview(Grey);
+    plat::SetBlockLimit(before);
+  }
+  EXPECT_EQ(box_.previewFailure(), "The preview could not be rendered: there is not enough memory for it.");
+  EXPECT_EQ(box_.previewsShown(), previews);
+  EXPECT_EQ(Display(10, 10), shown);
+  EXPECT_TRUE(DarkRed(Band()));
+  Preview(Grey);
+  EXPECT_TRUE(box_.previewFailure().empty());
+  EXPECT_EQ(box_.previewsShown(), previews + 1);
+}
+
+// The band's words in lines of the view's width: whole words on each, the longest run that
+// fits; past the last line allowed, cut at a word with an ellipsis; a word longer than a line
+// alone cut at a letter so. One unit a letter here.
+TEST(PreviewFailureBand, WordsBreakIntoLinesOfTheViewsWidth) {
+  const auto letters = [](const std::string& line) { return static_cast<int32_t>(line.size()); };
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 11, 3, letters), (Lines{"aaa bbb ccc"}));
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 10, 3, letters), (Lines{"aaa bbb", "ccc"}));
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 7, 3, letters), (Lines{"aaa bbb", "ccc"}));
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 6, 3, letters), (Lines{"aaa", "bbb", "ccc"}));
+  EXPECT_EQ(vmkviews::BandLines("aaa  bbb", 4, 3, letters), (Lines{"aaa", "bbb"}));
+  // No more lines than allowed: the rest cut at a word.
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 6, 2, letters), (Lines{"aaa", "bbb..."}));
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 8, 1, letters), (Lines{"aaa..."}));
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 8, 0, letters), (Lines{"aaa..."}));
+  // A word longer than a line.
+  EXPECT_EQ(vmkviews::BandLines("abcdefghij", 6, 3, letters), (Lines{"abc..."}));
+  EXPECT_EQ(vmkviews::BandLines("abcdefghij kl", 6, 3, letters), (Lines{"abc...", "kl"}));
+  EXPECT_EQ(vmkviews::BandLines("abcdefghij", 2, 3, letters), (Lines{"..."}));
+  EXPECT_TRUE(vmkviews::BandLines("", 6, 3, letters).empty());
+}
+
+// Words longer than the view is wide take as many lines of the band as they need, the band
+// growing up from the view's bottom edge; short words take one.
+TEST_F(PreviewFailureTest, LongWordsTakeMoreLinesOfTheBand) {
+  const Rect r = plat::tb::GetControlBounds(view_);
+  const auto red = [&](int line) {
+    Redraw();
+    return DarkRed(Screen(r.right - 3, r.bottom - 9 - 14 * line));
+  };
+  auto fail = [&](const std::string& words) {
+    auto job = std::make_shared<vmkviews::PreviewJob>(&box_, [] { return false; }, [] {}, [words] { return words; });
+    job->Run();
+    box_.FinishPreview(*job);
+  };
+  fail("Not rendered: why.");
+  EXPECT_TRUE(red(0));
+  EXPECT_FALSE(red(1));
+  std::string words = "The preview could not be rendered:";
+  while (static_cast<int32_t>(words.size()) * 4 < 3 * (r.right - r.left)) words += " word";
+  fail(words);
+  EXPECT_TRUE(red(0));
+  EXPECT_TRUE(red(1));
+  EXPECT_TRUE(red(2));
 }
 
 }  // namespace
