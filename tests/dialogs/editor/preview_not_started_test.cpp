@@ -51,7 +51,7 @@ uint32_t BandPixel(tb::WindowRef w, const VMKimabox* box, int line = 0) {
   return tb::GetWindowPort(w)->surface().pixel(r.right - 3, r.bottom - 9 - 14 * line);
 }
 
-class LayeredPreviewTest : public vmktest::MainEditorTest {
+class UnstartedLayeredPreviewTest : public vmktest::MainEditorTest {
  protected:
   void TearDown() override {
     plat::files::FailPrivateCopiesForTesting(0);
@@ -63,7 +63,7 @@ class LayeredPreviewTest : public vmktest::MainEditorTest {
 // The layered editor's Render: the copy fails, then the scratch file cannot be
 // written; each time the band names the reason over the last picture, and a render
 // that starts again shows its picture without it.
-TEST_F(LayeredPreviewTest, ARenderWhoseLayersCannotBeCopiedOrSavedIsToldOverTheLastPicture) {
+TEST_F(UnstartedLayeredPreviewTest, ARenderWhoseLayersCannotBeCopiedOrSavedIsToldOverTheLastPicture) {
   MakeLayers(1);
   Plant(1, 9);  // invert: the render differs from the picture
   // What a render killed in an earlier session left.
@@ -119,7 +119,7 @@ TEST_F(LayeredPreviewTest, ARenderWhoseLayersCannotBeCopiedOrSavedIsToldOverTheL
   EXPECT_TRUE(RenderCopies().empty());
 }
 
-class ToolsPreviewTest : public vmktest::TuneEffTest {
+class UnstartedToolsPreviewTest : public vmktest::TuneEffTest {
  protected:
   void SetUp() override {
     TuneEffTest::SetUp();
@@ -134,7 +134,7 @@ class ToolsPreviewTest : public vmktest::TuneEffTest {
 
 // The image tools' preview: the same failures, the same band over the view, and
 // no copy left behind.
-TEST_F(ToolsPreviewTest, APreviewWhoseLayersCannotBeCopiedOrSavedIsToldOverTheLastPicture) {
+TEST_F(UnstartedToolsPreviewTest, APreviewWhoseLayersCannotBeCopiedOrSavedIsToldOverTheLastPicture) {
   Plant({{16, 1, 1, 2, 3, 1, {40}}});
   vmktest::WriteBytes(Scratch() + ".render3", {1});
   VMKtuneeff e;
