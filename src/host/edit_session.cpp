@@ -19,6 +19,7 @@
 #include "app/folder_scans.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "dialogs/editor/effect_launch.h"
+#include "dialogs/editor/preview_render.h"
 #include "host/effect_dialogs.h"
 #include "host/main_window.h"
 #include "host/render_progress.h"
@@ -28,6 +29,7 @@
 #include "engines/families/effect_families.h"
 #include "platform/files/file_io.h"
 #include "platform/files/file_types.h"
+#include "platform/files/private_copy.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/progress.h"
 #include "platform/toolbox/api/ui_services.h"
@@ -190,6 +192,10 @@ int32_t CarbonEditPlugin::VMKAlloc(const fichier& makers) {
   // render: the scratch file starts empty.
   EmptyLayerScratch(FicToPosix(gPer->layerScratch), gPer->layerScratch.type,
                     gPer->layerScratch.creator);
+  // Nor stays what a render of a session killed outright left: its copy of
+  // the layers. A render's copy is locked while it lives, so none that a
+  // render elsewhere still reads goes.
+  (void)plat::files::SweepPrivateCopies(FicToPosix(gPer->layerScratch), kRenderCopyTag);
   return 0;
 }
 

@@ -61,7 +61,7 @@ class PinmainRender {
       return false;
     }
     copy_ = std::make_unique<plat::files::PrivateCopy>();
-    if (const int copyError = copy_->Make(FicToPosix(gPer->layerScratch), ".render"); copyError != 0) {
+    if (const int copyError = copy_->Make(FicToPosix(gPer->layerScratch), kRenderCopyTag); copyError != 0) {
       refused_ = PreviewFileFailureWords(true, copyError);
       return false;
     }

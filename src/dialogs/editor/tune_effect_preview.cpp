@@ -473,7 +473,7 @@ void VMKtuneeff::SubmitPreview(bool written, int error) {
     job->refused = PreviewMemoryFailureWords();
   } else if (!written) {
     job->refused = PreviewFileFailureWords(false, error);
-  } else if (const int copyError = job->copy.Make(FicToPosix(gPer->layerScratch), ".render"); copyError != 0) {
+  } else if (const int copyError = job->copy.Make(FicToPosix(gPer->layerScratch), kRenderCopyTag); copyError != 0) {
     job->refused = PreviewFileFailureWords(true, copyError);
   } else if (!SetFicFromPosix(&job->file, job->copy.path())) {
     job->refused = PreviewFileFailureWords(true, ENAMETOOLONG);
