@@ -1,6 +1,5 @@
-// A render's private copy of a file: its bytes and name, nothing left when it
-// cannot be finished, and the sweep that takes what a killed holder left
-// while never taking a copy somebody holds.
+// A render's private copy of a file: its bytes and name, nothing left when it cannot be
+// finished, and the sweep that takes what a killed holder left but never a held copy.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -19,122 +17,89 @@
 #include "support/session.h"
 
 namespace fs = std::filesystem;
-using plat::files::FailPrivateCopiesForTesting;
 using plat::files::PrivateCopy;
-using plat::files::SweepPrivateCopies;
 
 namespace {
 
 class PrivateCopyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Larger than one pass of the copy's buffer, and no two passes alike.
-    bytes_.resize(200000);
-    for (size_t i = 0; i < bytes_.size(); ++i) bytes_[i] = static_cast<uint8_t>((i * 7 + i / 251) & 0xFF);
-    vmktest::WriteBytes(source(), bytes_);
+    // Larger than one pass of the copy's buffer, no two passes alike.
+    for (size_t i = 0; i < 200000; ++i) bytes_.push_back(static_cast<uint8_t>((i * 7 + i / 251) & 0xFF));
+    vmktest::WriteBytes(lay_, bytes_);
   }
-  void TearDown() override { FailPrivateCopiesForTesting(0); }
-  std::string source() const { return dir_.file("lay"); }
-  // The names in the folder besides the source, sorted.
-  std::set<std::string> Others() const {
+  void TearDown() override { plat::files::FailPrivateCopiesForTesting(0); }
+  std::set<std::string> Names() const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_.path()))
-      if (e.path().filename() != "lay") names.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir_.path())) names.insert(e.path().filename().string());
     return names;
   }
 
   vmktest::TempDir dir_;
+  const std::string lay_ = dir_.file("lay");
   std::vector<uint8_t> bytes_;
 };
 
-TEST_F(PrivateCopyTest, ACopyHoldsTheBytesUnderItsOwnNameAndGoesWithItsHolder) {
-  std::string first, second;
+TEST_F(PrivateCopyTest, ACopyHoldsTheBytesUnderANewNameUntilItsHolderEnds) {
+  std::string first;
   {
     PrivateCopy a, b;
-    ASSERT_EQ(a.Make(source(), ".render"), 0);
-    ASSERT_EQ(b.Make(source(), ".render"), 0);
+    ASSERT_EQ(a.Make(lay_, ".render"), 0);
+    ASSERT_EQ(b.Make(lay_, ".render"), 0);
     first = a.path();
-    second = b.path();
-    EXPECT_NE(first, second);
-    for (const std::string& p : {first, second}) {
-      ASSERT_EQ(p.rfind(source() + ".render", 0), 0u) << p;
-      const std::string number = p.substr(source().size() + 7);
-      EXPECT_FALSE(number.empty());
-      EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << p;
-      EXPECT_EQ(vmktest::ReadBytes(p), bytes_);
-      struct stat st {};
-      ASSERT_EQ(::stat(p.c_str(), &st), 0);
-      EXPECT_EQ(st.st_mode & 0777, 0600u);
-    }
-    // The original changes; the copies do not.
-    vmktest::WriteBytes(source(), {1, 2, 3});
+    EXPECT_NE(first, b.path());
+    const std::string number = first.substr(lay_.size() + 7);
+    EXPECT_EQ(first.substr(0, lay_.size() + 7), lay_ + ".render");
+    EXPECT_TRUE(!number.empty() && number.find_first_not_of("0123456789") == std::string::npos) << first;
     EXPECT_EQ(vmktest::ReadBytes(first), bytes_);
-    // A second Make takes the first copy away.
-    ASSERT_EQ(a.Make(source(), ".render"), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(first.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // The original changes, the copy does not; a second Make takes the first copy away.
+    vmktest::WriteBytes(lay_, {1, 2, 3});
+    EXPECT_EQ(vmktest::ReadBytes(first), bytes_);
+    ASSERT_EQ(a.Make(lay_, ".render"), 0);
     EXPECT_FALSE(fs::exists(first));
     EXPECT_EQ(vmktest::ReadBytes(a.path()), (std::vector<uint8_t>{1, 2, 3}));
-    first = a.path();
     b.Remove();
-    EXPECT_FALSE(fs::exists(second));
     EXPECT_TRUE(b.path().empty());
-    EXPECT_EQ(Others().size(), 1u);
+    EXPECT_EQ(Names().size(), 2u);
   }
-  EXPECT_FALSE(fs::exists(first));
-  EXPECT_TRUE(Others().empty());
+  EXPECT_EQ(Names(), (std::set<std::string>{"lay"}));
 }
 
-TEST_F(PrivateCopyTest, ACopyThatCannotBeFinishedLeavesNothingAndSaysWhy) {
+TEST_F(PrivateCopyTest, ACopyThatCannotBeFinishedLeavesNothing) {
   PrivateCopy copy;
-  FailPrivateCopiesForTesting(ENOSPC);
-  EXPECT_EQ(copy.Make(source(), ".render"), ENOSPC);
+  ASSERT_EQ(copy.Make(lay_, ".render"), 0);
+  plat::files::FailPrivateCopiesForTesting(ENOSPC);
+  EXPECT_EQ(copy.Make(lay_, ".render"), ENOSPC);
   EXPECT_TRUE(copy.path().empty());
-  EXPECT_TRUE(Others().empty());
-  FailPrivateCopiesForTesting(0);
+  plat::files::FailPrivateCopiesForTesting(0);
   EXPECT_EQ(copy.Make(dir_.file("gone"), ".render"), ENOENT);
-  fs::create_directory(dir_.file("folder"));
-  EXPECT_EQ(copy.Make(dir_.file("folder"), ".render"), EISDIR);
-  EXPECT_EQ(Others(), (std::set<std::string>{"folder"}));
-  // A failed Make also lets go of the copy made before it.
-  ASSERT_EQ(copy.Make(source(), ".render"), 0);
-  const std::string made = copy.path();
-  FailPrivateCopiesForTesting(EROFS);
-  EXPECT_EQ(copy.Make(source(), ".render"), EROFS);
-  EXPECT_FALSE(fs::exists(made));
-  EXPECT_EQ(Others(), (std::set<std::string>{"folder"}));
-  // The source is read only: it is as it was.
-  EXPECT_EQ(vmktest::ReadBytes(source()), bytes_);
+  EXPECT_EQ(copy.Make(dir_.path().string(), ".render"), EISDIR);
+  EXPECT_EQ(Names(), (std::set<std::string>{"lay"}));
+  EXPECT_EQ(vmktest::ReadBytes(lay_), bytes_);
 }
 
-TEST_F(PrivateCopyTest, TheSweepTakesOnlyTheUnheldCopiesOfItsFile) {
-  // What killed holders left, and what only looks like it.
-  for (const char* name : {"lay.render7", "lay.render12", "lay.render7x", "lay.renderx", "lay.render", "other.render3",
-                           "lay.preview3"})
+TEST_F(PrivateCopyTest, TheSweepTakesOnlyUnheldCopiesOfItsFile) {
+  for (const char* name : {"lay.render7", "lay.render12", "lay.render7x", "lay.render", "other.render3", "lay.render40"})
     vmktest::WriteBytes(dir_.file(name), {9});
   fs::create_directory(dir_.file("lay.render99"));
-  fs::create_symlink(source(), dir_.file("lay.render5"));
-  // One a holder elsewhere has locked (another process's live render).
-  vmktest::WriteBytes(dir_.file("lay.render40"), {4});
+  fs::create_symlink(lay_, dir_.file("lay.render5"));
+  // One that a live render elsewhere holds.
   const int elsewhere = ::open(dir_.file("lay.render40").c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(elsewhere, 0);
   ASSERT_EQ(::flock(elsewhere, LOCK_EX | LOCK_NB), 0);
+  // Making a copy sweeps first; a sweep leaves the copy made.
   PrivateCopy held;
-  // Making a copy sweeps first: the two plain leftovers go.
-  ASSERT_EQ(held.Make(source(), ".render"), 0);
-  const std::string mine = fs::path(held.path()).filename().string();
-  EXPECT_EQ(Others(), (std::set<std::string>{"lay.render7x", "lay.renderx", "lay.render", "other.render3",
-                                             "lay.preview3", "lay.render99", "lay.render5", "lay.render40", mine}));
-  // The held copies stay through a sweep; the one let go goes at the next.
-  EXPECT_EQ(SweepPrivateCopies(source(), ".render"), 0);
-  EXPECT_TRUE(fs::exists(held.path()));
-  EXPECT_TRUE(fs::exists(dir_.file("lay.render40")));
+  ASSERT_EQ(held.Make(lay_, ".render"), 0);
+  EXPECT_EQ(plat::files::SweepPrivateCopies(lay_, ".render"), 0);
+  EXPECT_EQ(Names(), (std::set<std::string>{"lay", "lay.render7x", "lay.render", "other.render3", "lay.render99",
+                                            "lay.render5", "lay.render40", fs::path(held.path()).filename().string()}));
   ::close(elsewhere);
-  EXPECT_EQ(SweepPrivateCopies(source(), ".render"), 1);
+  EXPECT_EQ(plat::files::SweepPrivateCopies(lay_, ".render"), 1);
   EXPECT_FALSE(fs::exists(dir_.file("lay.render40")));
   EXPECT_EQ(vmktest::ReadBytes(held.path()), bytes_);
-  // The link's target is untouched.
-  EXPECT_EQ(vmktest::ReadBytes(source()), bytes_);
-  EXPECT_EQ(SweepPrivateCopies(source(), ".preview"), 1);
-  EXPECT_FALSE(fs::exists(dir_.file("lay.preview3")));
+  EXPECT_EQ(vmktest::ReadBytes(lay_), bytes_);
 }
 
 }  // namespace
