@@ -19,6 +19,7 @@
 #include "app/folder_scans.h"
 #include "host/ApePlugInUtilities/ape_spans.h"
 #include "dialogs/editor/effect_launch.h"
+#include "dialogs/editor/preview_render.h"
 #include "host/effect_dialogs.h"
 #include "host/main_window.h"
 #include "host/render_progress.h"
@@ -29,6 +30,7 @@
 #include "operations/swap_slots.h"
 #include "platform/files/file_io.h"
 #include "platform/files/file_types.h"
+#include "platform/files/private_copy.h"
 #include "platform/parallel/cancel.h"
 #include "platform/parallel/progress.h"
 #include "platform/toolbox/api/ui_services.h"
@@ -191,8 +193,10 @@ int32_t CarbonEditPlugin::VMKAlloc(const fichier& makers) {
   // render: the scratch file starts empty.
   EmptyLayerScratch(FicToPosix(gPer->layerScratch), gPer->layerScratch.type,
                     gPer->layerScratch.creator);
-  // Saved planes of a render that a crash or a kill ended: gone now, not at the next save.
+  // Nor stays what a render that a crash or a kill ended left: its saved planes and its copy
+  // of the layers. A live render's are locked, so none that a render elsewhere still uses goes.
   swap_slots::RemoveLeftSlots();
+  (void)plat::files::SweepPrivateCopies(FicToPosix(gPer->layerScratch), kRenderCopyTag);
   return 0;
 }
 

@@ -8,6 +8,9 @@
 // drawing goes to the window's port, where the view lies at the context's
 // origin; the image goes through the view's context.
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/core/session_state.h"
 #include "app/core/text_helpers.h"
@@ -140,29 +143,33 @@ void VMKimabox::DrawContent(EventRef, ControlRef view, const Context& context) {
   SetPort(previous);
 }
 
-// White words on a dark red band across the view's bottom edge, cut at a word (with an
-// ellipsis) where the view is too narrow for all of them.
+// White words on a dark red band across the view's bottom edge, in as many lines (BandLines)
+// as the view's width needs, so that the reason at the end of the words is seen in a narrow
+// view too: the band grows up from the edge, to at most half the view's height.
 void VMKimabox::DrawPreviewFailure(const Rect& view) {
   constexpr int16_t kTextSize = 11;
-  constexpr int32_t kBand = 18, kInset = 4;
+  constexpr int32_t kLine = 14, kPad = 4, kInset = 4;
   const int32_t width = view.right - view.left;
-  if (width <= 2 * kInset || view.bottom - view.top <= kBand) return;
+  const int32_t room = width - 2 * kInset;
+  if (room <= 0 || view.bottom - view.top <= kLine + kPad) return;
   PenState pen;
   GetPenState(&pen);
   PenNormal();
-  const Rect band = MakeRect(view.left, view.bottom - kBand, view.right, view.bottom);
-  RGBForeColor(RGBColor{40000, 0, 0});
-  PaintRect(band);
   const int16_t keptSize = GetPort() != nullptr ? GetPort()->textSize : kTextSize;
   TextSize(kTextSize);
-  std::string words = previewFailure_;
-  while (!words.empty() && StringWidth(words) > width - 2 * kInset) {
-    const size_t space = words.find_last_of(' ', words.size() > 4 ? words.size() - 4 : 0);
-    words = space == std::string::npos || space == 0 ? std::string() : words.substr(0, space) + "...";
-  }
+  const size_t most = static_cast<size_t>(std::max<int32_t>(1, ((view.bottom - view.top) / 2 - kPad) / kLine));
+  const std::vector<std::string> lines =
+      vmkviews::BandLines(previewFailure_, room, most, [](const std::string& line) { return StringWidth(line); });
+  const int32_t height = static_cast<int32_t>(lines.size()) * kLine + kPad;
+  const Rect band = MakeRect(view.left, view.bottom - height, view.right, view.bottom);
+  RGBForeColor(RGBColor{40000, 0, 0});
+  PaintRect(band);
   RGBForeColor(kWhite);
-  MoveTo(static_cast<int16_t>(view.left + kInset), static_cast<int16_t>(view.bottom - 5));
-  DrawString(words);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    MoveTo(static_cast<int16_t>(view.left + kInset),
+           static_cast<int16_t>(band.top + kLine - 1 + static_cast<int32_t>(k) * kLine));
+    DrawString(lines[k]);
+  }
   TextSize(keptSize);
   SetPenState(pen);
 }
@@ -258,6 +265,47 @@ void VMKimabox::DrawMinMax(const Rect& view) {
 }
 
 namespace vmkviews {
+
+std::vector<std::string> BandLines(const std::string& words, int32_t room, size_t most,
+                                   const std::function<int32_t(const std::string&)>& width) {
+  const auto fits = [&](const std::string& line) { return width(line) <= room; };
+  // Cut to fit with an ellipsis: at a space, else at a letter.
+  const auto cut = [&](std::string line) {
+    while (!line.empty() && !fits(line + "...")) {
+      const size_t space = line.find_last_of(' ');
+      line = space == std::string::npos || space == 0 ? line.substr(0, line.size() - 1) : line.substr(0, space);
+    }
+    return line + "...";
+  };
+  std::vector<std::string> lines;
+  std::string rest = words;
+  while (!rest.empty()) {
+    if (fits(rest)) {
+      lines.push_back(rest);
+      break;
+    }
+    size_t end = rest.find(' ');
+    if (lines.size() + 1 >= most || end == std::string::npos) {
+      lines.push_back(cut(rest));
+      break;
+    }
+    if (!fits(rest.substr(0, end))) {
+      // A first word too long for a line alone.
+      lines.push_back(cut(rest.substr(0, end)));
+    } else {
+      // The longest run of whole words that fits.
+      for (size_t next = rest.find(' ', end + 1); next != std::string::npos && fits(rest.substr(0, next));
+           next = rest.find(' ', next + 1))
+        end = next;
+      std::string line = rest.substr(0, end);
+      line.erase(line.find_last_not_of(' ') + 1);
+      lines.push_back(std::move(line));
+    }
+    const size_t from = rest.find_first_not_of(' ', end);
+    rest = from == std::string::npos ? std::string() : rest.substr(from);
+  }
+  return lines;
+}
 
 int32_t RangeMarkerX(const Rect& r, int32_t value, int32_t scale) {
   return r.left + static_cast<int32_t>(static_cast<float>(value) *

@@ -51,6 +51,9 @@ using vmkviews::PreviewCall;
 
 namespace {
 
+// A preview whose work memory cannot be had, before its engine runs.
+constexpr char kNoMemoryWords[] = "The preview could not be rendered: there is not enough memory for it.";
+
 // "preview <count> <sig> <id>": the box is named by its view's signature and
 // index, as the live check's dump names the view, so that the check can wait
 // for the preview of the view it looks at in a window of several boxes (their
@@ -299,8 +302,12 @@ void VMKimabox::Render(PreviewCall* call, const Pass* passes, int count, size_t 
   }
   auto job = std::make_shared<vmkviews::PreviewJob>(this, previewGeneration_);
   if (!job->Prepare(*call, passes[0].shorts, passes[0].count, passes[0].maskOk, recordBytes,
-                    runner_ != nullptr))
+                    runner_ != nullptr)) {
+    // Its planes or its copy of the record cannot be had: said over the last
+    // preview, which is not this one's.
+    SetPreviewFailure(kNoMemoryWords);
     return;
+  }
   if (count == 2) job->AddPass(passes[1].shorts, passes[1].count, passes[1].maskOk);
   if (runner_ == nullptr) {
     job->Run();
@@ -381,7 +388,10 @@ void VMKimabox::RenderPasses(PreviewCall* call, const Pass* passes, int count) {
   const int64_t size = static_cast<int64_t>(call->viewWidth) * call->viewHeight;
   plat::Block<uint8_t> r(size, WorkSource()), g(size, WorkSource()), b(size, WorkSource()),
       m(size, WorkSource());
-  if (!r || !g || !b || !m) return;
+  if (!r || !g || !b || !m) {
+    SetPreviewFailure(kNoMemoryWords);
+    return;
+  }
   // A preview without an engine shows these as they are: cleared, not
   // whatever the memory held.
   r.Clear();

@@ -1,6 +1,10 @@
 #include "host/edit_session.h"
 #include "host/render_progress.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -42,6 +46,21 @@ TEST_F(EditSessionTest, StartEmptiesTheLayerScratchFile) {
   CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(4, 4, 1))});
   EXPECT_EQ(vmktest::ReadBytes(bundle_.makersFile("com.vellmarkstead.lay")).size(), 0u);
   EXPECT_FALSE(s->LayersToRender());
+}
+
+// The render copies of the layers that a killed session left go when the next session starts;
+// a copy a render still holds (locked), and files that only look like copies, stay.
+TEST_F(EditSessionTest, StartRemovesTheRenderCopiesAKilledSessionLeft) {
+  const std::string lay = bundle_.makersFile("com.vellmarkstead.lay");
+  for (const char* tail : {".render0", ".render123456", ".render40", ".render7.tif"}) vmktest::WriteText(lay + tail, "x");
+  const int held = ::open((lay + ".render40").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  Start({Version("a.tif", vmktest::PatternImage(4, 4, 1))});
+  ::close(held);
+  EXPECT_FALSE(std::filesystem::exists(lay + ".render0"));
+  EXPECT_FALSE(std::filesystem::exists(lay + ".render123456"));
+  EXPECT_TRUE(std::filesystem::exists(lay + ".render40"));
+  EXPECT_TRUE(std::filesystem::exists(lay + ".render7.tif"));
 }
 
 TEST_F(EditSessionTest, UnreadableImageGivesNoWindowAndSaysWhy) {

@@ -362,6 +362,25 @@ TEST(FileIO, InjectedWriteFailuresHitOnlyTheirFolderAndKeepTheOldFiles) {
   EXPECT_EQ(ReadText(kept), "new");
 }
 
+// A failed write leaves the system's error in errno, also once the replacement it failed is
+// closed, so that a caller several layers up can tell the user the system's words.
+TEST(FileIO, AFailedWriteLeavesTheSystemsErrorInErrnoThroughTheCommit) {
+  vmktest::TempDir dir;
+  for (const int error : {ENOSPC, EROFS}) {
+    FailWritesForTesting(dir.path().string(), error);
+    int16_t ref = 0;
+    ASSERT_EQ(OpenReplacement(dir.file("kept"), 0, 0, &ref), 0);
+    int32_t n = 3;
+    errno = 0;
+    EXPECT_NE(WriteFile(ref, "new", &n), 0);
+    EXPECT_EQ(errno, error);
+    errno = 0;
+    EXPECT_EQ(CloseFile(ref), kIOError);
+    EXPECT_EQ(errno, error);
+  }
+  FailWritesForTesting("", 0);
+}
+
 TEST(FileIO, AReplacementSaysWhichSystemErrorStoppedIt) {
   vmktest::TempDir dir;
   // The folder is missing: the temporary cannot be made.

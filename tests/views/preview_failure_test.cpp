@@ -12,6 +12,8 @@
 
 #include "box_fixture.h"
 #include "engines/correction/grid_record.h"
+#include "platform/memory/memory.h"
+#include "views/image_box_drawing.h"
 #include "views/preview_engines.h"
 #include "views/preview_job.h"
 
@@ -140,6 +142,43 @@ TEST_F(PreviewFailureTest, ADialogsOwnRenderTellsItsOwnWords) {
   plain->Run();
   box_.FinishPreview(*plain);
   EXPECT_EQ(box_.previewFailure(), "The preview could not be rendered.");
+}
+
+// A preview whose planes cannot be had never reaches its engine: the box says so over the last
+// preview, and the next preview that renders takes the notice away.
+TEST_F(PreviewFailureTest, APreviewWithoutMemoryForItsPlanesIsTold) {
+  Preview(Grey);
+  const uint32_t shown = Display(10, 10);
+  const int64_t previews = box_.previewsShown();
+  {
+    // Smaller than one plane of the view, larger than anything else the preview takes.
+    const int64_t before = plat::SetBlockLimit(int64_t{box_.state().viewWidth} * box_.state().viewHeight - 1);
+    Preview(Grey);
+    plat::SetBlockLimit(before);
+  }
+  EXPECT_EQ(box_.previewFailure(), "The preview could not be rendered: there is not enough memory for it.");
+  EXPECT_EQ(box_.previewsShown(), previews);
+  EXPECT_EQ(Display(10, 10), shown);
+  EXPECT_TRUE(DarkRed(Band()));
+  Preview(Grey);
+  EXPECT_TRUE(box_.previewFailure().empty());
+  EXPECT_EQ(box_.previewsShown(), previews + 1);
+}
+
+// The band's words in lines of the view's width (one unit a letter here): the longest run of
+// whole words on each; past the last line allowed, cut at a word with an ellipsis; a word
+// longer than a line alone, cut at a letter.
+TEST(PreviewFailureBand, WordsBreakIntoLinesOfTheViewsWidth) {
+  const auto letters = [](const std::string& line) { return static_cast<int32_t>(line.size()); };
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 11, 3, letters), (Lines{"aaa bbb ccc"}));
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 10, 3, letters), (Lines{"aaa bbb", "ccc"}));
+  EXPECT_EQ(vmkviews::BandLines("aaa  bbb ccc", 6, 3, letters), (Lines{"aaa", "bbb", "ccc"}));
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 6, 2, letters), (Lines{"aaa", "bbb..."}));
+  EXPECT_EQ(vmkviews::BandLines("aaa bbb ccc", 8, 1, letters), (Lines{"aaa..."}));
+  EXPECT_EQ(vmkviews::BandLines("abcdefghij kl", 6, 3, letters), (Lines{"abc...", "kl"}));
+  EXPECT_EQ(vmkviews::BandLines("abcdefghij", 2, 3, letters), (Lines{"..."}));
+  EXPECT_TRUE(vmkviews::BandLines("", 6, 3, letters).empty());
 }
 
 }  // namespace

@@ -14,10 +14,9 @@
 // newest request of each kind goes on, and its planes replace the shown ones
 // only when it is complete.
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +28,7 @@
 #include "dialogs/editor/preview_render.h"
 #include "engines/records/param_record.h"
 #include "paths/draw_par.h"
+#include "platform/files/private_copy.h"
 #include "platform/hostapi/live_log.h"
 #include "platform/memory/block.h"
 #include "dialogs/frame/preview_worker.h"
@@ -39,61 +39,74 @@
 #include "views/preview_job.h"
 #include "views/view_geometry.h"
 
-namespace {
-
-std::atomic<uint32_t> gRenderFileCount{0};
-
-// A private copy of the layer scratch file for one render, beside it;
-// removed with the render.
-bool CopyForRender(const fichier& scratch, fichier* copy) {
-  const std::string from = FicToPosix(scratch);
-  const std::string to = from + ".render" + std::to_string(gRenderFileCount++ % 1000000);
-  Init_FicStruct(copy);
-  if (from.empty() || !SetFicFromPosix(copy, to)) return false;
-  std::error_code ec;
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
-  return !ec;
-}
-
-}  // namespace
-
 // One render of the window's picture at view size.
 class PinmainRender {
  public:
   PinmainRender(int16_t mode, uint64_t generation) : mode_(mode), generation_(generation) {}
   ~PinmainRender() {
     for (uint8_t* c : channels_) vmkrec::DeleteScratch(c);
-    if (ownFile_) {
-      std::error_code ec;
-      std::filesystem::remove(FicToPosix(file_), ec);
-    }
   }
   PinmainRender(const PinmainRender&) = delete;
   PinmainRender& operator=(const PinmainRender&) = delete;
 
-  // The file (its kind: 2 combined layers, 3 one effect file), the sizes and
-  // the planes; false when a plane cannot be had.
-  // `zoom` is what the view shows, in view pixels; the render's own sizes
-  // are `scale` times them each way.
-  bool Prepare(const fichier& file, int16_t kind, bool ownFile, int32_t imageW, int32_t imageH, int32_t previewW,
-               int32_t previewH, int32_t viewW, int32_t viewH, const PinmainZoom& zoom, int32_t scale) {
-    zoom_ = zoom;
-    part_ = PinmainRenderedPart(zoom, scale);
+  // The render's own copy of the layer scratch file, made now and removed
+  // with the render; false (refused() says why) when the scratch file was
+  // not `written` (the system's `error`) or cannot be copied.
+  bool CopyLayers(bool written, int error) {
+    kind_ = 2;
+    if (!written || gPer == nullptr) {
+      // The copy would hold the layers of an earlier request: shown as this
+      // one's, they would pass the last picture off as the new one.
+      refused_ = PreviewFileFailureWords(false, error);
+      return false;
+    }
+    copy_ = std::make_unique<plat::files::PrivateCopy>();
+    if (const int copyError = copy_->Make(FicToPosix(gPer->layerScratch), kRenderCopyTag); copyError != 0) {
+      refused_ = PreviewFileFailureWords(true, copyError);
+      return false;
+    }
+    Init_FicStruct(&file_);
+    if (!SetFicFromPosix(&file_, copy_->path())) {
+      refused_ = PreviewFileFailureWords(true, ENAMETOOLONG);
+      return false;
+    }
+    return true;
+  }
+  // The render of another file (its kind: 2 combined layers, 3 one effect
+  // file), which it reads as it is.
+  void UseFile(const fichier& file, int16_t kind) {
     file_ = file;
     kind_ = kind;
-    ownFile_ = ownFile;
+  }
+  // Why the render cannot start, or empty: one that cannot runs no further
+  // and fails with these words.
+  const std::string& refused() const { return refused_; }
+
+  // The sizes and the planes; false (refused() says why) when a plane
+  // cannot be had.
+  // `zoom` is what the view shows, in view pixels; the render's own sizes
+  // are `scale` times them each way.
+  bool Prepare(int32_t imageW, int32_t imageH, int32_t previewW, int32_t previewH, int32_t viewW, int32_t viewH,
+               const PinmainZoom& zoom, int32_t scale) {
+    zoom_ = zoom;
+    part_ = PinmainRenderedPart(zoom, scale);
     imageW_ = imageW, imageH_ = imageH, previewW_ = previewW, previewH_ = previewH;
     viewW_ = viewW, viewH_ = viewH;
     const int64_t n = static_cast<int64_t>(viewW) * viewH;
+    if (n <= 0 || previewW <= 0 || previewH <= 0) return false;
     for (auto& p : planes_) {
       p = plat::Block<uint8_t>(n);
-      if (!p) return false;
+      if (!p) {
+        refused_ = PreviewMemoryFailureWords();
+        return false;
+      }
       p.Clear();
     }
-    return n > 0 && previewW > 0 && previewH > 0;
+    return true;
   }
 
   void Run(const plat::CancelFlag* cancel) {
+    if (!refused_.empty()) return;
     const plat::CancelScope scope(cancel);
     if (zoom_.zoomed) {
       status_ = RunZoomed() ? 0 : -1;
@@ -136,9 +149,10 @@ class PinmainRender {
  private:
   int16_t mode_;
   uint64_t generation_;
-  fichier file_;
+  fichier file_{};
   int16_t kind_ = 2;
-  bool ownFile_ = false;
+  std::unique_ptr<plat::files::PrivateCopy> copy_;  // the render's own copy of the layers, or none
+  std::string refused_;                             // why it cannot start, or empty
   int32_t imageW_ = 0, imageH_ = 0, previewW_ = 0, previewH_ = 0, viewW_ = 0, viewH_ = 0;
   int32_t status_ = -1;
   std::optional<RenderFailure> failure_;
@@ -180,26 +194,30 @@ bool VMKpinmainUI::TakeViewPlanes() {
 
 void VMKpinmainUI::PrepareBuf(int16_t mode, fichier* file) {
   if (effectPlanes == nullptr || sourcePlanes == nullptr || gPer == nullptr) return;
-  fichier source;
-  int16_t kind = 3;
-  bool own = false;
-  if (file == nullptr) {
-    // The scratch file is what 'ok  ' would write; the render reads its own
-    // copy of it.
-    (void)WriteCombinedLayers();
-    if (!CopyForRender(gPer->layerScratch, &source)) return;
-    kind = 2;
-    own = true;
-  } else {
-    source = *file;
-  }
   const int lane = mode == 0 ? 0 : 1;
   auto render = std::make_shared<PinmainRender>(mode, ++generation_[lane]);
   const int32_t k = planeScale_;
   asked_ = ViewZoom();
-  if (!render->Prepare(source, kind, own, imageWidth, imageHeight, previewWidth * k, previewHeight * k,
-                       viewWidth * k, viewHeight * k, asked_, k))
+  // The scratch file is what 'ok  ' would write; the render reads its own
+  // copy of it.
+  bool ready = true;
+  if (file != nullptr) {
+    render->UseFile(*file, 3);
+  } else {
+    errno = 0;
+    const bool written = WriteCombinedLayers() == 0;
+    ready = render->CopyLayers(written, errno);
+  }
+  ready = ready && render->Prepare(imageWidth, imageHeight, previewWidth * k, previewHeight * k, viewWidth * k,
+                                   viewHeight * k, asked_, k);
+  if (!ready) {
+    // One that cannot start goes to the worker all the same, so that its
+    // failure is told over the view in its turn, as that of one failing on
+    // the way is, rather than the last picture staying as if it were its
+    // result.
+    if (!render->refused().empty()) SubmitRender(render, lane);
     return;
+  }
   ++rendersAsked_;
   // "layers-asked MODE GENERATION", and "layers-shown" with the same when
   // that render is shown: the live check waits for the render a step asked
@@ -468,7 +486,9 @@ void VMKpinmainUI::SubmitRender(const std::shared_ptr<PinmainRender>& render, in
     return render->ok() && !plat::Cancelled();
   };
   auto show = [this, render] { render->Finish(this); };
-  auto why = [render] { return PreviewFailureWords(render->failure()); };
+  auto why = [render] {
+    return render->refused().empty() ? PreviewFailureWords(render->failure()) : render->refused();
+  };
   auto job = std::make_shared<vmkviews::PreviewJob>(key, std::move(work), std::move(show), std::move(why));
   lastRender_[lane] = job;
   renders_->Submit(std::move(job));

@@ -458,3 +458,16 @@ bool RenderZoomedPreview(const fichier& file, int16_t apply, int32_t docW, int32
   }
   return cut;
 }
+
+std::string PreviewFileFailureWords(bool copying, int error) {
+  // Short, so that the system's words still fit the band, which a narrow view cuts at its
+  // right end.
+  std::string words = std::string("The preview could not be rendered: its layers could not be ") +
+                      (copying ? "copied" : "saved");
+  if (error != 0) words += std::string(": ") + std::strerror(error);
+  return words + ".";
+}
+
+std::string PreviewMemoryFailureWords() {
+  return "The preview could not be rendered: there is not enough memory for it.";
+}

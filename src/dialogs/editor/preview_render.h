@@ -93,3 +93,15 @@ bool ReduceToView(plat::ConstPlaneView<uint8_t> from, int32_t fromPixelStep, dou
 bool RenderZoomedPreview(const fichier& file, int16_t apply, int32_t docW, int32_t docH, const ZoomedPart& part,
                          int32_t w, int32_t h, uint8_t* const planes[4], uint8_t** extra, int16_t kind = 2,
                          std::optional<RenderFailure>* failure = nullptr);
+
+// What the render copies of the layer scratch file are named by, beside it: "<scratch>.render<N>"
+// (plat::files::PrivateCopy).
+inline constexpr char kRenderCopyTag[] = ".render";
+
+// What a preview that never started says of itself. Its layers are saved (`copying` false)
+// and copied into the support folder for its render, and either can fail; `error` is the
+// system's error (0: none known), told in the system's own words: "The preview could not be
+// rendered: its layers could not be copied: No space left on device."
+std::string PreviewFileFailureWords(bool copying, int error);
+// A preview whose planes cannot be had.
+std::string PreviewMemoryFailureWords();

@@ -292,7 +292,9 @@ class VMKtuneeff final : public EffectFrame {
   void FitPicture();
   void RenderThumbnail(int32_t w, int32_t h, uint32_t* pixels, short* usedWidth, short* usedHeight);
   bool MakeTablePlanes();
-  void SubmitPreview();
+  // `written`: whether the layer scratch file took the layers (else the
+  // system's `error`).
+  void SubmitPreview(bool written, int error);
   void ShowPreviewChannel();
   void ReleaseTables(int32_t first, int32_t last);
 

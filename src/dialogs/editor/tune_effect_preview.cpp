@@ -2,12 +2,9 @@
 // script rendered over the document's picture at the size of the preview
 // view, kept channel by channel before (source table) and after (result
 // table) the script, and the strip of stored-effect thumbnails.
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +22,7 @@
 #include "engines/correction/resize_record.h"
 #include "engines/patterns/weave_plaid_record.h"
 #include "engines/records/param_record.h"
+#include "platform/files/private_copy.h"
 #include "platform/parallel/cancel.h"
 #include "host/session/document.h"
 #include "host/session/small_dialogs.h"
@@ -321,16 +319,20 @@ void VMKtuneeff::PrepareBuf(short, short target, short stage, int32_t width, int
                             short* usedWidth, short* usedHeight) {
   if (script == nullptr || gPer == nullptr) return;
   // The editor's script as a combined-layer file in the layer scratch file,
-  // which the render reads back.
+  // which the render reads back (the preview's render a copy of it).
   File_kern kern(&gPer->layerScratch);
-  if (script->SaveCombiLay(&kern, stack, nullptr) != 0) return;
+  errno = 0;
+  const bool written = script->SaveCombiLay(&kern, stack, nullptr) == 0;
+  const int error = errno;
   if (target == 0) {
-    RenderThumbnail(width, height, pixels, usedWidth, usedHeight);
+    if (written) RenderThumbnail(width, height, pixels, usedWidth, usedHeight);
     return;
   }
-  built = 1;
+  if (written) built = 1;
   stagesWanted_ = static_cast<int16_t>(stagesWanted_ | (stage == 0 ? 1 : 2));
-  if (!holdSubmit_) SubmitPreview();
+  // A preview whose layers could not be saved is told so over the view, not
+  // left showing the last picture.
+  if (!holdSubmit_) SubmitPreview(written, error);
 }
 
 void VMKtuneeff::RenderThumbnail(int32_t w, int32_t h, uint32_t* pixels, short* usedWidth, short* usedHeight) {
@@ -399,7 +401,10 @@ namespace {
 // sizes are in device pixels, `density` of them per view pixel.
 struct PreviewRender {
   fichier file{};
-  std::string path;
+  plat::files::PrivateCopy copy;  // removed with the render
+  // Why the render cannot start (or could not have its planes): it fails
+  // with these words.
+  std::string refused;
   int32_t density = 1;
   int32_t viewWidth = 0, viewHeight = 0;
   int32_t fittedWidth = 0, fittedHeight = 0;
@@ -417,7 +422,6 @@ struct PreviewRender {
     for (auto& stage : planes)
       for (uint8_t* p : stage) vmkrec::DeleteScratch(p);
     for (uint8_t* p : extra) vmkrec::DeleteScratch(p);
-    if (!path.empty()) std::remove(path.c_str());
   }
 
   // Any thread: the asked stages over the picture fitted into the view's
@@ -425,12 +429,16 @@ struct PreviewRender {
   // made. False when a plane cannot be had, a render fails or the job went
   // stale on the way.
   bool Run() {
+    if (!refused.empty()) return false;
     const float scale = std::max(static_cast<float>(docWidth) / static_cast<float>(fittedWidth),
                                  static_cast<float>(docHeight) / static_cast<float>(fittedHeight));
     for (int16_t stage = 0; stage < 2; ++stage) {
       if ((stages & (1 << stage)) == 0) continue;
       for (uint8_t*& p : planes[stage])
-        if ((p = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(viewWidth, viewHeight)))) == nullptr) return false;
+        if ((p = static_cast<uint8_t*>(vmkrec::NewScratch(PlaneSize(viewWidth, viewHeight)))) == nullptr) {
+          refused = PreviewMemoryFailureWords();
+          return false;
+        }
       if (!RenderFittedPreview(file, stage, docWidth, docHeight, fittedWidth, fittedHeight, scale, viewWidth, viewHeight,
                         planes[stage], stage == 1 ? extra : nullptr, 2, &failure) ||
           plat::Cancelled())
@@ -445,13 +453,6 @@ struct PreviewRender {
   }
 };
 
-// A file of the preview's own beside the layer scratch file.
-std::string PreviewFilePath(const fichier& scratch, uint64_t number) {
-  std::string base = FicToPosix(scratch);
-  if (base.empty()) base = (std::filesystem::temp_directory_path() / "vmk-layer-scratch").string();
-  return base + ".preview-" + std::to_string(::getpid()) + "-" + std::to_string(number);
-}
-
 }  // namespace
 
 // The stages asked for render on the preview worker, the newest request
@@ -460,14 +461,23 @@ std::string PreviewFilePath(const fichier& scratch, uint64_t number) {
 // picture alone (source table), stage 1 the script over it (result table,
 // with every further channel the script made, each a plane of 255 in the
 // source table).
-void VMKtuneeff::SubmitPreview() {
-  if (!MakeTablePlanes() || fittedWidth <= 0 || fittedHeight <= 0 || previewView() == nullptr) return;
+//
+// A render that cannot start (its layers not saved or not copied, no planes
+// for the tables) goes to the worker all the same and fails there, so that
+// the view tells why in its turn, as it does for one that fails on the way.
+void VMKtuneeff::SubmitPreview(bool written, int error) {
+  if (fittedWidth <= 0 || fittedHeight <= 0 || viewWidth <= 0 || viewHeight <= 0 || previewView() == nullptr) return;
   auto job = std::make_shared<PreviewRender>();
   const uint64_t number = ++previewNumber_;
-  job->path = PreviewFilePath(gPer->layerScratch, number);
-  if (!SetFicFromPosix(&job->file, job->path)) return;
-  File_kern kern(&job->file);
-  if (script->SaveCombiLay(&kern, stack, nullptr) != 0) return;
+  if (!MakeTablePlanes()) {
+    job->refused = PreviewMemoryFailureWords();
+  } else if (!written) {
+    job->refused = PreviewFileFailureWords(false, error);
+  } else if (const int copyError = job->copy.Make(FicToPosix(gPer->layerScratch), kRenderCopyTag); copyError != 0) {
+    job->refused = PreviewFileFailureWords(true, copyError);
+  } else if (!SetFicFromPosix(&job->file, job->copy.path())) {
+    job->refused = PreviewFileFailureWords(true, ENAMETOOLONG);
+  }
   // The same fit over the device pixels: the layout stays the view's.
   const int32_t k = tablesScale;
   job->density = k;
@@ -503,7 +513,7 @@ void VMKtuneeff::SubmitPreview() {
     if (tb::ControlRef view = Ctl(kPreviewFrame)) tb::SetControlNeedsDisplay(view);
   };
   if (auto older = runningPreview_.lock()) older->MarkStale();
-  auto why = [job] { return PreviewFailureWords(job->failure); };
+  auto why = [job] { return job->refused.empty() ? PreviewFailureWords(job->failure) : job->refused; };
   auto preview = std::make_shared<vmkviews::PreviewJob>(previewView(), std::move(work), std::move(show), std::move(why));
   runningPreview_ = preview;
   previews().Submit(std::move(preview));

@@ -229,26 +229,28 @@ OSErr WriteFile(int16_t refNum, const void* buffer, int32_t* count) {
   const int32_t want = *count;
   int32_t done = 0;
   const auto* p = static_cast<const char*>(buffer);
-  OSErr err = 0;
-  if (want > 0) {
-    if (const int injected = injectedWriteError(path)) err = fromErrno(injected);
-  }
-  while (err == 0 && done < want) {
+  // The system's error, kept for callers that tell the user its words: in
+  // errno once the write is over, also after a replacement's commit.
+  int error = want > 0 ? injectedWriteError(path) : 0;
+  while (error == 0 && done < want) {
     const ssize_t n = ::write(fd, p + done, static_cast<size_t>(want - done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      err = fromErrno(errno);
+      error = errno;
       break;
     }
+    // A write that takes nothing has met the end of the disk.
     if (n == 0) {
-      err = kDiskFull;
+      error = ENOSPC;
       break;
     }
     done += static_cast<int32_t>(n);
   }
   *count = done;
-  if (err != 0 && replacement != nullptr) replacement->fail();
-  return err;
+  if (error == 0) return 0;
+  if (replacement != nullptr) replacement->fail(error);
+  errno = error;
+  return fromErrno(error);
 }
 
 OSErr SetFilePos(int16_t refNum, int32_t position) {

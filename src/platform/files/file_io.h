@@ -124,8 +124,12 @@ class AtomicReplace {
   // Flushes, closes and renames over the final path; false (old file kept)
   // when anything failed before or during it.
   bool commit();
-  // Marks the replacement failed; commit() will refuse.
-  void fail() { failed_ = true; }
+  // Marks the replacement failed by the system's `error` (0: not known);
+  // commit() will refuse, and tell that error.
+  void fail(int error = 0) {
+    failed_ = true;
+    if (error_ == 0) error_ = error;
+  }
   // The system's error (errno) of the first step that failed: making the
   // temporary file, a write, or committing; 0 when none did (a write that
   // wrote nothing gives ENOSPC).
