@@ -193,6 +193,36 @@ TEST_F(FailedOkTest, CancelAfterAFailedOkLeavesAsACancelDoes) {
   EXPECT_TRUE(driver_.errors().empty());
 }
 
+// A render the user stopped (its progress window's Cancel) applies nothing and says nothing;
+// the window stays for another OK.
+TEST_F(FailedOkTest, ARenderStoppedByTheUserLeavesTheWindowOpen) {
+  tb::WindowRef main = Open();
+  ASSERT_NE(main, nullptr);
+  const PixelBuffer before = session_->destination;
+  driver_.ui().alertRequests.clear();
+  OpenToolsWithList();
+  driver_
+      .Do([&](tb::WindowRef) {
+        SetRenderStartWatcher([&] {
+          ++rendersStarted_;
+          CancelRender();
+        });
+      })
+      .Press(kTeff, kToolsOk)
+      .Do([&](tb::WindowRef w) {
+        EXPECT_EQ(rendersStarted_, 1);
+        ExpectStillOpenWithTheList(w);
+        EXPECT_TRUE(SameImage(session_->destination, before));
+        EXPECT_TRUE(driver_.ui().alertRequests.empty());
+        SetRenderStartWatcher(nullptr);
+      })
+      .Press(kTeff, kToolsOk);
+  driver_.RunSteps(main);
+  EXPECT_EQ(gVMKtuneeff, nullptr);
+  ExpectInverted(session_->destination);
+  EXPECT_TRUE(driver_.errors().empty());
+}
+
 // Clicks that reach the window while OK renders wait for it: the window's loop sleeps (no
 // preview starts beside the render), a second OK is dropped, and a Cancel ends the window once
 // the render has failed.
