@@ -1,7 +1,6 @@
-// An effect whose OK could not apply it keeps its window open with the user's work: the image
-// tools with their operation list, an effect dialog with its values and the layered editor
-// with its layers. The alert says why; once the cause is gone, OK again writes the effect,
-// and Cancel leaves as a Cancel always has.
+// An effect whose OK could not apply it keeps its window open with the user's work (the image
+// tools' operation list, an effect dialog's values, the layered editor's layers): OK again
+// writes the effect once the cause is gone, and Cancel leaves as a Cancel always has.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -21,321 +20,232 @@
 namespace {
 
 namespace tb = plat::tb;
-using vmktest::Sample;
-
 constexpr OSType kTeff = FourCC("Teff"), kDnoi = FourCC("Dnoi"), kMain = FourCC("Main");
-constexpr int32_t kToolsButton = 52, kDenoiseButton = 43, kTextureButton = 51;
-constexpr int32_t kToolsOk = 1, kToolsCancel = 12;
-constexpr int32_t kDialogOk = 101, kAmountSlider = 26;
-constexpr int32_t kEditorOk = 1;
+constexpr int32_t kToolsOk = 1, kToolsCancel = 12, kDialogOk = 101, kAmountSlider = 26;
 constexpr uint32_t kWidth = 60, kHeight = 40;
 
-// Save the picture into slot 4, invert it, recall slot 4, invert again: the picture inverted,
-// once the save could keep its slot (a file in the maker's folder).
-struct Step {
-  int16_t effect, p1;
-};
-constexpr Step kSaveInvertRecallInvert[] = {{96, 4}, {9, 0}, {97, 4}, {9, 0}};
-
+// Save the picture into slot 4, invert, recall slot 4, invert: the picture inverted, once the
+// save could keep its slot (a file in the maker's folder).
 void PlantSteps(ScriptFile* s, int16_t stack, int16_t layer) {
-  int16_t o = 1;
-  for (const Step& step : kSaveInvertRecallInvert) {
-    s->SetEffect(stack, layer, o, step.effect, 0, 0, 0, 0);
+  constexpr int16_t kSteps[][2] = {{96, 4}, {9, 0}, {97, 4}, {9, 0}};
+  for (int16_t o = 1; o <= 4; ++o) {
+    s->SetEffect(stack, layer, o, kSteps[o - 1][0], 0, 0, 0, 0);
     s->SetAct(stack, layer, o, 1);
-    s->SetFromChannel(stack, layer, o, 2);
-    s->SetToChannel(stack, layer, o, 2);
     s->SetMode(stack, layer, o, 0);
     s->SetOpa(stack, layer, o, 255);
     s->SetMChannel(stack, layer, o, 0);
     s->SetIntExt(stack, layer, o, 1);
-    s->SetParam1(stack, layer, o, step.p1);
-    ++o;
+    s->SetFromChannel(stack, layer, o, 2);
+    s->SetToChannel(stack, layer, o, 2);
+    s->SetParam1(stack, layer, o, kSteps[o - 1][1]);
   }
 }
 
-// The operations of the layer, by effect number.
 std::vector<int16_t> Operations(ScriptFile* s, int16_t stack, int16_t layer) {
   std::vector<int16_t> codes;
   for (int16_t o = 1; const Oprn* op = s->GetOprn(stack, layer, o); ++o) codes.push_back(op->Effect);
   return codes;
 }
 
-bool SameImage(const PixelBuffer& a, const PixelBuffer& b) {
-  if (a.width() != b.width() || a.height() != b.height()) return false;
+bool Same(const PixelBuffer& a, const PixelBuffer& b) {
   for (uint32_t y = 0; y < a.height(); ++y)
     if (!std::equal(a.rowPtr(y), a.rowPtr(y) + 4 * a.width(), b.rowPtr(y))) return false;
-  return true;
+  return a.width() == b.width() && a.height() == b.height();
 }
 
 class FailedOkTest : public vmktest::HostTest {
  protected:
   void TearDown() override {
-    SetRenderStartWatcher(nullptr);
-    plat::files::FailWritesForTesting("", 0);
+    Free();
     HostTest::TearDown();
   }
-  tb::WindowRef Open(const vmktest::RawImage* image = nullptr) {
-    CarbonEditPlugin* s = Start({Version("v0.tif", image != nullptr ? *image : image_)});
-    if (s->editWindow() == nullptr) return nullptr;
-    return s->mainWindow->window;
+  tb::WindowRef Open(const vmktest::RawImage& image) {
+    session_.reset();
+    driver_.Pump();
+    renders_ = 0;
+    CarbonEditPlugin* s = Start({Version("v0.tif", image)});
+    before_ = s->destination;
+    driver_.ui().alertRequests.clear();
+    return s->editWindow() != nullptr ? s->mainWindow->window : nullptr;
   }
-  std::string LayerPath() const { return bundle_.makersFile("com.vellmarkstead.lay"); }
-  // From the start of the next render on, the maker's folder takes no more data, as a disk
-  // that fills while the render runs: the layer file is stored, a saved buffer is not.
-  void FillFolderAsTheRenderStarts() {
-    SetRenderStartWatcher([this] {
-      plat::files::FailWritesForTesting(bundle_.makersFile(""), ENOSPC);
-      ++rendersStarted_;
+  // At the start of OK's render: the maker's folder takes no more data, as a disk that fills
+  // while the render runs (the layer file is stored, a saved buffer is not), or the user stops it.
+  void FailTheRender(bool stop) {
+    SetRenderStartWatcher([this, stop] {
+      ++renders_;
+      if (stop) CancelRender();
+      else plat::files::FailWritesForTesting(bundle_.makersFile(""), ENOSPC);
     });
   }
-  // Space freed.
-  void FreeFolder() {
+  void Free() {
     SetRenderStartWatcher(nullptr);
     plat::files::FailWritesForTesting("", 0);
   }
-  // The image tools opened with the save, invert, recall, invert list.
-  void OpenToolsWithList() {
-    driver_.Press(kApemainSig, kToolsButton).Advance(0.1).Do([](tb::WindowRef w) {
+  // The image tools with the save, invert, recall, invert list; OK's render then fails.
+  void ToolsOkFails(bool stop) {
+    driver_.Press(kApemainSig, 52).Advance(0.1).Do([](tb::WindowRef w) {
       VMKtuneeff* e = gVMKtuneeff;
       ASSERT_NE(e, nullptr);
       PlantSteps(e->script, e->stack, e->layer);
-      e->currentOprn = 1;
       e->DrawWindowContent(w);
       e->SetRefreshFlag(1);
     });
-    driver_.Advance(0.6);
-  }
-  void ExpectStillOpenWithTheList(tb::WindowRef w) {
-    EXPECT_EQ(tb::GetWindowName(w), "ImaEff");
-    VMKtuneeff* e = gVMKtuneeff;
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(Operations(e->script, e->stack, e->layer), (std::vector<int16_t>{96, 9, 97, 9}));
-    EXPECT_EQ(tb::CountMenuItems(tb::FindControl(w, kTeff, 41)), 4);
+    driver_.Advance(0.6).Do([this, stop](tb::WindowRef) { FailTheRender(stop); }).Press(kTeff, kToolsOk);
+    driver_.Do([this](tb::WindowRef w) {
+      EXPECT_EQ(renders_, 1);
+      EXPECT_EQ(tb::GetWindowName(w), "ImaEff");
+      ASSERT_NE(gVMKtuneeff, nullptr);
+      EXPECT_EQ(Operations(gVMKtuneeff->script, gVMKtuneeff->stack, gVMKtuneeff->layer),
+                (std::vector<int16_t>{96, 9, 97, 9}));
+      EXPECT_EQ(tb::CountMenuItems(tb::FindControl(w, kTeff, 41)), 4);
+      EXPECT_TRUE(Same(session_->destination, before_));
+      EXPECT_EQ(edit_->ended, 0);
+      Free();
+    });
   }
   void ExpectInverted(const PixelBuffer& b) {
     for (uint32_t y = 0; y < kHeight; ++y)
       for (uint32_t x = 0; x < kWidth; ++x)
-        for (int k = 0; k < 3; ++k)
-          ASSERT_EQ(Sample(b, x, y, k), 255u - image_.row(y)[x * 4 + k]) << x << "," << y << "," << k;
+        for (int k = 0; k < 3; ++k) ASSERT_EQ(vmktest::Sample(b, x, y, k), 255u - image_.row(y)[x * 4 + k]);
   }
 
   const vmktest::RawImage image_ = vmktest::PatternImage(kWidth, kHeight, 1);
-  int rendersStarted_ = 0;
+  PixelBuffer before_;
+  int renders_ = 0;
 };
 
-// The issue's own case: OK's render of the image tools fails at a save-buffer step on a full
-// folder. The window stays with the list as built; with space again OK writes the version.
+// A save-buffer step on a full folder is told, a render the user stopped is not; either way
+// the window keeps its list, runs its loop again, and OK then writes the version.
 TEST_F(FailedOkTest, TheImageToolsKeepTheirListAndRenderItOnTheNextOk) {
-  tb::WindowRef main = Open();
-  ASSERT_NE(main, nullptr);
-  const PixelBuffer before = session_->destination;
-  driver_.ui().alertRequests.clear();
-  OpenToolsWithList();
-  int previews = 0;
-  driver_.Do([&](tb::WindowRef) { FillFolderAsTheRenderStarts(); })
-      .Press(kTeff, kToolsOk)
-      .Do([&](tb::WindowRef w) {
-        EXPECT_EQ(rendersStarted_, 1);
-        ExpectStillOpenWithTheList(w);
-        EXPECT_TRUE(SameImage(session_->destination, before));
-        EXPECT_EQ(edit_->ended, 0);
-        const auto& alerts = driver_.ui().alertRequests;
-        ASSERT_EQ(alerts.size(), 1u);
-        EXPECT_EQ(alerts[0].params[0], "The effect could not be rendered.");
-        EXPECT_EQ(alerts[0].params[1].rfind("Operation 1 (", 0), 0u) << alerts[0].params[1];
-        EXPECT_NE(alerts[0].params[1].find("could not write its file in the support folder. It was not applied: "
-                                           "the picture is as it was."),
-                  std::string::npos)
-            << alerts[0].params[1];
-        FreeFolder();
-        // The window's loop runs again.
-        previews = gVMKtuneeff->previewsShown();
-        gVMKtuneeff->SetRefreshFlag(1);
-      })
-      .Advance(0.6)
-      .Do([&](tb::WindowRef) { EXPECT_GT(gVMKtuneeff->previewsShown(), previews); })
-      .Press(kTeff, kToolsOk);
-  driver_.RunSteps(main);
-  EXPECT_EQ(gVMKtuneeff, nullptr);
-  EXPECT_EQ(driver_.ui().alertRequests.size(), 1u);
-  ExpectInverted(session_->destination);
-  driver_.Press(kApemainSig, 1);
-  driver_.RunSteps(main);
-  ExpectInverted(Read(session_->versions[0].path));
-  EXPECT_TRUE(driver_.errors().empty());
+  for (const bool stop : {false, true}) {
+    tb::WindowRef main = Open(image_);
+    ASSERT_NE(main, nullptr);
+    ToolsOkFails(stop);
+    int previews = 0;
+    driver_
+        .Do([&](tb::WindowRef) {
+          const auto& alerts = driver_.ui().alertRequests;
+          ASSERT_EQ(alerts.size(), stop ? 0u : 1u);
+          if (!stop) {
+            EXPECT_EQ(alerts[0].params[0], "The effect could not be rendered.");
+            EXPECT_EQ(alerts[0].params[1].rfind("Operation 1 (", 0), 0u) << alerts[0].params[1];
+            EXPECT_NE(alerts[0].params[1].find("could not write its file in the support folder. It was not "
+                                               "applied: the picture is as it was."),
+                      std::string::npos);
+          }
+          previews = gVMKtuneeff->previewsShown();
+          gVMKtuneeff->SetRefreshFlag(1);
+        })
+        .Advance(0.6)
+        .Do([&](tb::WindowRef) { EXPECT_GT(gVMKtuneeff->previewsShown(), previews); })
+        .Press(kTeff, kToolsOk)
+        .Press(kApemainSig, 1);
+    driver_.RunSteps(main);
+    EXPECT_EQ(gVMKtuneeff, nullptr);
+    ExpectInverted(session_->destination);
+    ExpectInverted(Read(session_->versions[0].path));
+    EXPECT_TRUE(driver_.errors().empty());
+  }
 }
 
-// Cancel after the failed OK: nothing applied, the layer file as before the window opened,
-// and the main window's OK writes the picture as it was.
-TEST_F(FailedOkTest, CancelAfterAFailedOkLeavesAsACancelDoes) {
-  tb::WindowRef main = Open();
-  ASSERT_NE(main, nullptr);
-  const PixelBuffer before = session_->destination;
-  vmktest::WriteBrightnessLayers(LayerPath(), 90);
-  const std::vector<uint8_t> layers = vmktest::ReadBytes(LayerPath());
-  OpenToolsWithList();
-  driver_.Do([&](tb::WindowRef) { FillFolderAsTheRenderStarts(); })
-      .Press(kTeff, kToolsOk)
-      .Do([&](tb::WindowRef w) {
-        ExpectStillOpenWithTheList(w);
-        FreeFolder();
-      })
-      .Press(kTeff, kToolsCancel);
-  driver_.RunSteps(main);
-  EXPECT_EQ(gVMKtuneeff, nullptr);
-  EXPECT_EQ(rendersStarted_, 1);
-  EXPECT_TRUE(SameImage(session_->destination, before));
-  EXPECT_EQ(vmktest::ReadBytes(LayerPath()), layers);
-  // The earlier layers are not rendered again either.
-  driver_.Press(kApemainSig, 1);
-  driver_.RunSteps(main);
-  EXPECT_TRUE(SameImage(Read(session_->versions[0].path), before));
-  EXPECT_TRUE(driver_.errors().empty());
-}
-
-// A render the user stopped (its progress window's Cancel) applies nothing and says nothing;
-// the window stays for another OK.
-TEST_F(FailedOkTest, ARenderStoppedByTheUserLeavesTheWindowOpen) {
-  tb::WindowRef main = Open();
-  ASSERT_NE(main, nullptr);
-  const PixelBuffer before = session_->destination;
-  driver_.ui().alertRequests.clear();
-  OpenToolsWithList();
-  driver_
-      .Do([&](tb::WindowRef) {
-        SetRenderStartWatcher([&] {
-          ++rendersStarted_;
-          CancelRender();
+// Cancel after the failed OK, or clicked while OK rendered (held until the render failed; the
+// window's loop sleeps meanwhile and a second OK is dropped): nothing is applied and the layer
+// file is as before the window opened.
+TEST_F(FailedOkTest, CancelAfterOrDuringAFailedOkLeavesAsACancelDoes) {
+  for (const bool during : {false, true}) {
+    tb::WindowRef main = Open(image_);
+    ASSERT_NE(main, nullptr);
+    vmktest::WriteBrightnessLayers(bundle_.makersFile("com.vellmarkstead.lay"), 90);
+    const std::vector<uint8_t> layers = vmktest::ReadBytes(bundle_.makersFile("com.vellmarkstead.lay"));
+    if (during) {
+      driver_.Press(kApemainSig, 52).Advance(0.6).Do([&](tb::WindowRef tools) {
+        PlantSteps(gVMKtuneeff->script, gVMKtuneeff->stack, gVMKtuneeff->layer);
+        SetRenderStartWatcher([&, main, tools] {
+          ++renders_;
+          plat::files::FailWritesForTesting(bundle_.makersFile(""), ENOSPC);
+          const int32_t previews = gVMKtuneeff->previewsShown();
+          gVMKtuneeff->SetRefreshFlag(1);
+          driver_.Advance(1.0);
+          driver_.RunSteps(main);
+          EXPECT_EQ(gVMKtuneeff->previewsShown(), previews);
+          driver_.ClickControl(tb::FindControl(tools, kTeff, kToolsOk));
+          driver_.ClickControl(tb::FindControl(tools, kTeff, kToolsCancel));
         });
-      })
-      .Press(kTeff, kToolsOk)
-      .Do([&](tb::WindowRef w) {
-        EXPECT_EQ(rendersStarted_, 1);
-        ExpectStillOpenWithTheList(w);
-        EXPECT_TRUE(SameImage(session_->destination, before));
-        EXPECT_TRUE(driver_.ui().alertRequests.empty());
-        SetRenderStartWatcher(nullptr);
-      })
-      .Press(kTeff, kToolsOk);
-  driver_.RunSteps(main);
-  EXPECT_EQ(gVMKtuneeff, nullptr);
-  ExpectInverted(session_->destination);
-  EXPECT_TRUE(driver_.errors().empty());
+      });
+      driver_.Press(kTeff, kToolsOk);
+    } else {
+      ToolsOkFails(false);
+      driver_.Press(kTeff, kToolsCancel);
+    }
+    driver_.RunSteps(main);
+    Free();
+    EXPECT_EQ(renders_, 1);
+    EXPECT_EQ(gVMKtuneeff, nullptr);
+    EXPECT_TRUE(Same(session_->destination, before_));
+    EXPECT_EQ(vmktest::ReadBytes(bundle_.makersFile("com.vellmarkstead.lay")), layers);
+    EXPECT_EQ(driver_.ui().alertRequests.size(), 1u);
+    EXPECT_TRUE(driver_.errors().empty());
+  }
 }
 
-// Clicks that reach the window while OK renders wait for it: the window's loop sleeps (no
-// preview starts beside the render), a second OK is dropped, and a Cancel ends the window once
-// the render has failed.
-TEST_F(FailedOkTest, ACancelClickedWhileOkRendersEndsTheWindowOnceTheRenderFailed) {
-  tb::WindowRef main = Open();
-  ASSERT_NE(main, nullptr);
-  const PixelBuffer before = session_->destination;
-  OpenToolsWithList();
-  tb::WindowRef tools = nullptr;
-  driver_.Do([&](tb::WindowRef w) {
-           tools = w;
-           SetRenderStartWatcher([&] {
-             plat::files::FailWritesForTesting(bundle_.makersFile(""), ENOSPC);
-             ++rendersStarted_;
-             const int32_t previews = gVMKtuneeff->previewsShown();
-             gVMKtuneeff->SetRefreshFlag(1);
-             driver_.Advance(1.0);
-             driver_.RunSteps(main);
-             EXPECT_EQ(gVMKtuneeff->previewsShown(), previews);
-             driver_.ClickControl(tb::FindControl(tools, kTeff, kToolsOk));
-             driver_.ClickControl(tb::FindControl(tools, kTeff, kToolsCancel));
-           });
-         })
-      .Press(kTeff, kToolsOk);
-  driver_.RunSteps(main);
-  FreeFolder();
-  EXPECT_EQ(rendersStarted_, 1);
-  EXPECT_EQ(gVMKtuneeff, nullptr);
-  EXPECT_TRUE(SameImage(session_->destination, before));
-  EXPECT_EQ(driver_.ui().alertRequests.size(), 1u);
-  EXPECT_TRUE(driver_.errors().empty());
-}
-
-// An effect dialog: the noise reduction's render refused its memory (blocks of a plane's size,
-// which the layer file's records stay well under) keeps the dialog with the amount the user
-// set; OK again writes exactly what a first OK at that amount writes.
+// An effect dialog whose render was refused its memory (blocks of a plane's size, which the
+// layer file's records stay well under) keeps the amount the user set, and OK again writes
+// exactly what a first OK at that amount writes.
 TEST_F(FailedOkTest, AnEffectDialogKeepsItsValuesAndWritesThemOnTheNextOk) {
   const vmktest::RawImage picture = vmktest::PatternImage(400, 300, 1);
-  auto run = [&](bool refuseFirst) {
-    tb::WindowRef main = Open(&picture);
-    EXPECT_NE(main, nullptr);
-    if (main == nullptr) return PixelBuffer();
-    const PixelBuffer before = session_->destination;
-    driver_.ui().alertRequests.clear();
-    driver_.Press(kApemainSig, kDenoiseButton).Advance(0.1).Slide(kDnoi, kAmountSlider, 60).Advance(1.1);
+  PixelBuffer written[2];
+  for (const bool refuse : {false, true}) {
+    tb::WindowRef main = Open(picture);
+    ASSERT_NE(main, nullptr);
     int64_t limit = -1;
-    if (refuseFirst) {
-      driver_
-          .Do([&](tb::WindowRef) {
-            SetRenderStartWatcher([&] { limit = plat::SetBlockLimit(100000); });
-          })
+    driver_.Press(kApemainSig, 43).Advance(0.1).Slide(kDnoi, kAmountSlider, 60).Advance(1.1);
+    if (refuse)
+      driver_.Do([&](tb::WindowRef) { SetRenderStartWatcher([&] { limit = plat::SetBlockLimit(100000); }); })
           .Press(kDnoi, kDialogOk)
           .Do([&](tb::WindowRef d) {
             plat::SetBlockLimit(limit);
-            SetRenderStartWatcher(nullptr);
-            EXPECT_EQ(tb::GetWindowName(d), "DeNoise");
+            Free();
             ASSERT_NE(gVMKdnoi, nullptr);
             EXPECT_EQ(tb::GetControl32BitValue(tb::FindControl(d, kDnoi, kAmountSlider)), 60);
-            EXPECT_TRUE(SameImage(session_->destination, before));
-            const auto& alerts = driver_.ui().alertRequests;
-            ASSERT_EQ(alerts.size(), 1u);
-            EXPECT_EQ(alerts[0].params[0], "There is not enough memory to apply the effect to this picture.")
-                << alerts[0].params[1];
-            EXPECT_EQ(alerts[0].params[1].rfind("Operation 1 (", 0), 0u) << alerts[0].params[1];
-          })
-          .Advance(1.1);
-    }
+            EXPECT_TRUE(Same(session_->destination, before_));
+            ASSERT_EQ(driver_.ui().alertRequests.size(), 1u);
+            EXPECT_EQ(driver_.ui().alertRequests[0].params[0],
+                      "There is not enough memory to apply the effect to this picture.");
+            EXPECT_EQ(driver_.ui().alertRequests[0].params[1].rfind("Operation 1 (", 0), 0u);
+          });
     driver_.Press(kDnoi, kDialogOk);
     driver_.RunSteps(main);
     EXPECT_EQ(gVMKdnoi, nullptr);
-    EXPECT_FALSE(SameImage(session_->destination, before));
-    EXPECT_EQ(driver_.ui().alertRequests.size(), refuseFirst ? 1u : 0u);
+    EXPECT_FALSE(Same(session_->destination, before_));
+    written[refuse] = session_->destination;
     EXPECT_TRUE(driver_.errors().empty());
-    PixelBuffer out = session_->destination;
-    session_.reset();
-    driver_.Pump();
-    return out;
-  };
-  const PixelBuffer atOnce = run(false);
-  const PixelBuffer afterFailure = run(true);
-  EXPECT_TRUE(SameImage(afterFailure, atOnce));
+  }
+  EXPECT_TRUE(Same(written[1], written[0]));
 }
 
-// The layered editor: OK's render failing at the save keeps the editor with its layers; with
-// space again OK renders them.
+// The layered editor keeps its layers through OK's failed render and renders them on the next.
 TEST_F(FailedOkTest, TheLayeredEditorKeepsItsLayersAndRendersThemOnTheNextOk) {
-  tb::WindowRef main = Open();
+  tb::WindowRef main = Open(image_);
   ASSERT_NE(main, nullptr);
-  const PixelBuffer before = session_->destination;
-  driver_.ui().alertRequests.clear();
-  driver_.Press(kApemainSig, kTextureButton)
+  driver_.Press(kApemainSig, 51)
       .Advance(0.6)
       .Do([&](tb::WindowRef) {
-        ASSERT_NE(gVMKpinmain, nullptr);
-        DocData* doc = CurrentDocData();
-        PlantSteps(doc->script, 0, doc->currentLayer);
-        FillFolderAsTheRenderStarts();
+        PlantSteps(CurrentDocData()->script, 0, CurrentDocData()->currentLayer);
+        FailTheRender(false);
       })
-      .Press(kMain, kEditorOk)
+      .Press(kMain, 1)
       .Do([&](tb::WindowRef w) {
-        EXPECT_EQ(rendersStarted_, 1);
         EXPECT_EQ(tb::GetWindowName(w), "PinMain");
-        ASSERT_NE(gVMKpinmain, nullptr);
-        DocData* doc = CurrentDocData();
-        EXPECT_EQ(Operations(doc->script, 0, doc->currentLayer), (std::vector<int16_t>{96, 9, 97, 9}));
-        EXPECT_TRUE(SameImage(session_->destination, before));
+        EXPECT_EQ(Operations(CurrentDocData()->script, 0, CurrentDocData()->currentLayer),
+                  (std::vector<int16_t>{96, 9, 97, 9}));
+        EXPECT_TRUE(Same(session_->destination, before_));
         ASSERT_EQ(driver_.ui().alertRequests.size(), 1u);
         EXPECT_EQ(driver_.ui().alertRequests[0].params[0], "The effect could not be rendered.");
-        FreeFolder();
+        Free();
       })
-      .Advance(0.6)
-      .Press(kMain, kEditorOk);
+      .Press(kMain, 1);
   driver_.RunSteps(main);
+  EXPECT_EQ(renders_, 1);
   EXPECT_EQ(gVMKpinmain, nullptr);
   ExpectInverted(session_->destination);
   EXPECT_TRUE(driver_.errors().empty());
