@@ -70,10 +70,11 @@
 //     every control (DrawWindowContent).
 //   - Commands: 'ok  ' reads the number fields first (a value typed just
 //     before OK counts), writes the temporary settings file, runs the
-//     session's render when the window took one (ok_render.h; RenderOnOk)
-//     and ends with 1 unless that render failed; 'canc' and 'clos' end with 0; 'Bloa', 'Bsav', 'Bres' and 'Plib' back
-//     the record up first; a row's slider stores its value and refreshes, a
-//     row's arrows read the fields at once.
+//     session's render when the window took one (ok_render.h, RenderOnOk)
+//     and ends with 1 unless that render failed; 'canc' and 'clos' end
+//     with 0; 'Bloa', 'Bsav', 'Bres' and 'Plib' back the record up first;
+//     a row's slider stores its value and refreshes, a row's arrows read
+//     the fields at once.
 //   - The undo request raised by Cmd-Z or Ctrl-Z (and by Cmd-Z in a number
 //     field) is the file's `flag_restor`, reached through the pointer the
 //     constructor is given.

@@ -1,11 +1,11 @@
 // OK that applies the effect before its window closes.
 //
 // The session launches an effect's window and renders what the user confirmed in it over the
-// picture. Rendered once the window had gone, a render that failed (memory refused, a step's
-// file that could not be read or written, a layer file the folder would not take) took the
-// user's work with the window. So the session offers its render to the window it launches,
-// and the window runs it when OK is pressed, before its modal loop ends: the window closes
-// only once the effect is applied. When it is not, the session has told the user why and the
+// picture. A render run once the window had gone would, failing (memory refused, a step's file
+// that could not be read or written, a layer file the folder would not take), take the user's
+// work with the window. So the session offers its render to the window it launches, and the
+// window runs it when OK is pressed, before its modal loop ends: the window closes only once
+// the effect is applied. When it is not, the session has told the user why and the
 // window stays open with everything the user set, for another OK (a value changed, space
 // freed) or a Cancel, which leaves as a Cancel always has.
 //
