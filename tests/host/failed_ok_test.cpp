@@ -133,11 +133,15 @@ TEST_F(FailedOkTest, TheImageToolsKeepTheirListAndRenderItOnTheNextOk) {
                                                "applied: the picture is as it was."),
                       std::string::npos);
           }
+          ASSERT_NE(gVMKtuneeff, nullptr);
           previews = gVMKtuneeff->previewsShown();
           gVMKtuneeff->SetRefreshFlag(1);
         })
         .Advance(0.6)
-        .Do([&](tb::WindowRef) { EXPECT_GT(gVMKtuneeff->previewsShown(), previews); })
+        .Do([&](tb::WindowRef) {
+          ASSERT_NE(gVMKtuneeff, nullptr);
+          EXPECT_GT(gVMKtuneeff->previewsShown(), previews);
+        })
         .Press(kTeff, kToolsOk)
         .Press(kApemainSig, 1);
     driver_.RunSteps(main);
@@ -159,6 +163,7 @@ TEST_F(FailedOkTest, CancelAfterOrDuringAFailedOkLeavesAsACancelDoes) {
     const std::vector<uint8_t> layers = vmktest::ReadBytes(bundle_.makersFile("com.vellmarkstead.lay"));
     if (during) {
       driver_.Press(kApemainSig, 52).Advance(0.6).Do([&](tb::WindowRef tools) {
+        ASSERT_NE(gVMKtuneeff, nullptr);
         PlantSteps(gVMKtuneeff->script, gVMKtuneeff->stack, gVMKtuneeff->layer);
         SetRenderStartWatcher([&, main, tools] {
           ++renders_;
