@@ -44,9 +44,11 @@ class CarbonEditPlugin {
   const PixelBuffer& sourceBuffer() const { return source; }
   const PixelBuffer& destinationBuffer() const { return destination; }
 
-  // Runs an effect's dialog; renders only when the dialog was confirmed and
-  // its effect stored (an effect that could not be stored, or whose render
-  // failed, is reported).
+  // Runs an effect's window; renders only when the window was confirmed and
+  // its effect stored. The render runs on the window's OK, before the window
+  // closes: an effect that could not be stored, or whose render failed or was
+  // stopped, is not applied (the first two are reported) and the window stays
+  // open with what the user set, for another OK or a Cancel.
   void UIFilter(int16_t effect);
   // Renders the layer scratch file onto the source and blends; 0, or -1
   // (kRenderCancelled when the user stopped it, kRenderNoMemory when memory
@@ -114,6 +116,13 @@ class CarbonEditPlugin {
   // Tells the user that the render of a confirmed effect failed, so that the
   // effect was not applied.
   void TellEffectNotRendered();
+  // The effect a window confirmed stored for the render (`launched` as
+  // VMKapp::StoreConfirmed takes it), rendered and what failed told; true
+  // when it was applied.
+  bool ApplyConfirmed(int16_t launched);
+  // The layer scratch file rendered as a confirmed effect and a failure told;
+  // true when it was applied.
+  bool RenderConfirmed();
   int32_t LoadVersion(size_t i);
   void ShareBuffers();
   void PublishSpans();

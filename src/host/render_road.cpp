@@ -19,6 +19,7 @@
 #include "app/plane_readers.h"
 #include "dialogs/editor/main_editor.h"
 #include "dialogs/editor/preview_render.h"
+#include "dialogs/frame/ok_render.h"
 #include "engines/patterns/image_combination_engine.h"
 #include "host/edit_session.h"
 #include "host/main_window.h"
@@ -178,23 +179,34 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
   // version is rendered from it on OK: an effect that is not confirmed must
   // leave it as it found it.
   const KeptFile kept(gPer->layerScratch);
+  // The window renders on its OK, while it is still open: a failure leaves
+  // it open with the user's work in it, and only an applied effect closes it.
+  bool applied = false;
+  const auto renderOnOk = [this, &applied](int16_t launched) {
+    return [this, &applied, launched] { return applied = ApplyConfirmed(launched); };
+  };
   int16_t confirmed = 0;
   if (IsConfirmedDialogEffect(effect)) {
     gPer->currentEffect = effect;
+    const OkRenderOffer offer(renderOnOk(effect));
     confirmed = app->LaunchEffect(effect);
   } else if (effect >= 114 && effect <= 117) {
     gPer->currentEffect = effect;
+    const OkRenderOffer offer(renderOnOk(0));
     confirmed = RunLayeredEditor(effect);
   } else if (effect == 41 || effect == 42 || effect == 58) {
     if (app->Do_BasAdvDlog(effect) == 1) {
       gPer->currentEffect = effect;
+      const OkRenderOffer offer(renderOnOk(effect));
       confirmed = app->LaunchEffect(effect);
     } else {
       // The advanced road (and a choice window that cannot be made) is the
       // layered editor, which leaves the session's current effect alone.
+      const OkRenderOffer offer(renderOnOk(0));
       confirmed = RunLayeredEditor(effect);
     }
   }
+  if (applied) return;
   // Only a confirmed dialog renders: rendering after a cancel would apply
   // the previous effect's layers a second time.
   if (confirmed != 1) {
@@ -204,6 +216,20 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
     if (confirmed == kEffectNotStored) TellEffectNotStored();
     return;
   }
+  // Confirmed by a window that did not render on its OK.
+  (void)RenderConfirmed();
+}
+
+bool CarbonEditPlugin::ApplyConfirmed(int16_t launched) {
+  if (app == nullptr) return false;
+  if (app->StoreConfirmed(launched) != 1) {
+    TellEffectNotStored();
+    return false;
+  }
+  return RenderConfirmed();
+}
+
+bool CarbonEditPlugin::RenderConfirmed() {
   // A render that fails leaves the picture as it was: the user confirmed
   // the effect and must be told it is not there (a render the user stopped
   // needs no word).
@@ -213,6 +239,7 @@ void CarbonEditPlugin::UIFilter(int16_t effect) {
   } else if (rendered != 0 && rendered != kRenderCancelled) {
     TellEffectNotRendered();
   }
+  return rendered == 0;
 }
 
 void CarbonEditPlugin::TellEffectNotRendered() {

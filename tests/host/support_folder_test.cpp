@@ -202,7 +202,7 @@ TEST_F(SupportFolderTest, ALockNameTakenByAFolderHoldsOnThisMachineOnlyAndSaysWh
 // effect is not in the picture, and the user is told so.
 TEST_F(SupportFolderTest, ARenderThatFailsAfterAConfirmedEffectIsTold) {
   constexpr OSType kDnoi = FourCC("Dnoi");
-  constexpr int32_t kDenoiseButton = 43, kOk = 101;
+  constexpr int32_t kDenoiseButton = 43, kOk = 101, kCancel = 102;
   CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(40, 30, 1))});
   ASSERT_NE(s->editWindow(), nullptr);
   const PixelBuffer before = s->destination;
@@ -211,7 +211,12 @@ TEST_F(SupportFolderTest, ARenderThatFailsAfterAConfirmedEffectIsTold) {
     ++renders;
     fs::resize_file(Scratch(), 0);
   });
-  driver_.Press(kApemainSig, kDenoiseButton).Advance(3.1).Press(kDnoi, kOk).RunSteps(s->mainWindow->window);
+  // The dialog stays open after either; its Cancel leaves.
+  driver_.Press(kApemainSig, kDenoiseButton)
+      .Advance(3.1)
+      .Press(kDnoi, kOk)
+      .Press(kDnoi, kCancel)
+      .RunSteps(s->mainWindow->window);
   SetRenderStartWatcher(nullptr);
   EXPECT_EQ(renders, 1);
   ASSERT_EQ(driver_.ui().alertRequests.size(), 1u);
@@ -225,7 +230,11 @@ TEST_F(SupportFolderTest, ARenderThatFailsAfterAConfirmedEffectIsTold) {
   driver_.ui().alertRequests.clear();
   s->lastError.clear();
   SetRenderStartWatcher([] { CancelRender(); });
-  driver_.Press(kApemainSig, kDenoiseButton).Advance(3.1).Press(kDnoi, kOk).RunSteps(s->mainWindow->window);
+  driver_.Press(kApemainSig, kDenoiseButton)
+      .Advance(3.1)
+      .Press(kDnoi, kOk)
+      .Press(kDnoi, kCancel)
+      .RunSteps(s->mainWindow->window);
   SetRenderStartWatcher(nullptr);
   EXPECT_TRUE(driver_.ui().alertRequests.empty());
   EXPECT_EQ(s->lastError, "the render was cancelled");

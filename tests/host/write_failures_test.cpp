@@ -25,7 +25,7 @@ namespace tb = plat::tb;
 
 constexpr int32_t kDenoiseButton = 43, kTextureButton = 51;
 constexpr OSType kDnoi = FourCC("Dnoi"), kMain = FourCC("Main");
-constexpr int32_t kDialogOk = 101, kDialogCancel = 102, kEditorOk = 1;
+constexpr int32_t kDialogOk = 101, kDialogCancel = 102, kEditorOk = 1, kEditorCancel = 2;
 constexpr uint32_t kWidth = 240, kHeight = 160;
 
 // Every write into the folder fails with `error` while it lives.
@@ -103,7 +103,13 @@ TEST_F(WriteFailuresTest, AConfirmedEffectTheFolderCannotStoreIsToldAndNotApplie
     driver_.ui().alertRequests.clear();
     {
       RefusingFolder full(Makers(), error);
-      driver_.Press(kApemainSig, kDenoiseButton).Advance(0.1).Advance(1.1).Press(kDnoi, kDialogOk);
+      // The dialog stays open after the alert, with the user's values; its Cancel leaves.
+      driver_.Press(kApemainSig, kDenoiseButton)
+          .Advance(0.1)
+          .Advance(1.1)
+          .Press(kDnoi, kDialogOk)
+          .Do([&](tb::WindowRef d) { EXPECT_EQ(tb::GetWindowName(d), "DeNoise") << error; })
+          .Press(kDnoi, kDialogCancel);
       driver_.RunSteps(w);
     }
     EXPECT_TRUE(SameImage(session_->destination, before)) << error;
@@ -135,7 +141,13 @@ TEST_F(WriteFailuresTest, TheLayeredEditorsOkThatCannotBeStoredRendersNoEarlierL
         ASSERT_NE(gVMKpinmain, nullptr);
         plat::files::FailWritesForTesting(Makers(), ENOSPC);
       })
-      .Press(kMain, kEditorOk);
+      .Press(kMain, kEditorOk)
+      // Still open after the alert, the layers as the user left them; Cancel leaves.
+      .Do([&](tb::WindowRef e) {
+        EXPECT_EQ(tb::GetWindowName(e), "PinMain");
+        EXPECT_NE(gVMKpinmain, nullptr);
+      })
+      .Press(kMain, kEditorCancel);
   driver_.RunSteps(w);
   plat::files::FailWritesForTesting("", 0);
   EXPECT_EQ(gVMKpinmain, nullptr);

@@ -11,6 +11,7 @@
 #include "dialogs/correction/noise_dialog.h"
 #include "dialogs/correction/smoothing_dialog.h"
 #include "dialogs/frame/effect_registry.h"
+#include "dialogs/frame/ok_render.h"
 
 namespace {
 
@@ -31,12 +32,16 @@ int16_t RunColCorDialog(EffectCall& c, int16_t (Dialog::*run)(), bool maskOutsid
   c.script->GetColCorPar(c.stack, c.layer, c.operation, record.get());
   record->w[kCCKind] = c.code;
   dialog->SetColCorPar(record.get());
+  // A record that cannot be stored leaves nothing to render.
+  const auto store = [&] {
+    dialog->GetColCorPar(record.get());
+    c.SetEffect();
+    return c.script->SetColCorPar(c.stack, c.layer, c.operation, record.get()) == 0;
+  };
+  dialog->RenderOnOk(TakeOkRender(store));
   const int16_t result = ((*dialog).*run)();
   if (result != 1) return 0;
-  dialog->GetColCorPar(record.get());
-  c.SetEffect();
-  // A record that cannot be stored leaves nothing to render.
-  return c.script->SetColCorPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+  return store() ? 1 : 0;
 }
 
 int16_t RunNoise(EffectCall& c) { return RunColCorDialog<VMKdnoiUI>(c, &VMKdnoiUI::Do_DNoiDlg, true); }
@@ -54,10 +59,14 @@ int16_t RunLens(EffectCall& c) {
   if (dialog == nullptr || dialog->editRecord() == nullptr) return 0;
   c.script->GetZondracPar(c.stack, c.layer, c.operation, record.get());
   dialog->SetZondracPar(record.get());
+  const auto store = [&] {
+    dialog->GetZondracPar(record.get());
+    c.SetEffect();
+    return c.script->SetZondracPar(c.stack, c.layer, c.operation, record.get()) == 0;
+  };
+  dialog->RenderOnOk(TakeOkRender(store));
   if (dialog->Do_ZondracDlg() != 1) return 0;
-  dialog->GetZondracPar(record.get());
-  c.SetEffect();
-  return c.script->SetZondracPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+  return store() ? 1 : 0;
 }
 
 // The content-aware resize edits the operation's record, masks included, in
@@ -85,10 +94,14 @@ int16_t RunGrid(EffectCall& c) {
   if (dialog == nullptr || dialog->editRecord() == nullptr) return 0;
   c.script->GetGridPar(c.stack, c.layer, c.operation, record.get());
   dialog->SetGridPar(record.get());
+  const auto store = [&] {
+    dialog->GetGridPar(record.get());
+    c.SetEffect();
+    return c.script->SetGridPar(c.stack, c.layer, c.operation, record.get()) == 0;
+  };
+  dialog->RenderOnOk(TakeOkRender(store));
   if (dialog->Do_GridDlg(c.flag) != 1) return 0;
-  dialog->GetGridPar(record.get());
-  c.SetEffect();
-  return c.script->SetGridPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+  return store() ? 1 : 0;
 }
 
 }  // namespace

@@ -478,6 +478,7 @@ bool VMKgridUI::CloseCommand(uint32_t command, tb::WindowRef window) {
   // The next opening starts from these grids; a write that fails is not
   // reported (kept): only the convenience is lost.
   if (ok && tempFile.name[0] != 0) (void)RecordFile(3, SpecOf(tempFile), edit);
+  if (ok && !RenderOk(window)) return true;
   result = ok ? 1 : 0;
   tb::QuitAppModalLoopForWindow(window);
   return true;

@@ -3,6 +3,7 @@
 #include "app/file_dialogs.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/frame/effect_registry.h"
+#include "dialogs/frame/ok_render.h"
 #include "engines/patterns/backdrop_compo_records.h"
 
 namespace {
@@ -45,10 +46,11 @@ int16_t RunComposition(EffectCall& c) {
 
 // The image-tools window is the dispatching editor itself, shown on the
 // document's layer: it edits the script in place, so there is nothing to
-// write back.
+// write back (nor to store before OK's render).
 int16_t RunImageTools(EffectCall& c) {
   if (c.editor == nullptr) return 0;
   c.editor->SetChanFlag(1);
+  c.editor->RenderOnOk(TakeOkRender());
   return c.editor->Do_TuneEffDlg(118);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/core/percent.h"
@@ -14,6 +15,7 @@
 #include "dialogs/editor/path_palette.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/frame/effect_frame_procs.h"
+#include "dialogs/frame/ok_render.h"
 #include "dialogs/frame/preview_worker.h"
 #include "engines/correction/resize_record.h"
 #include "engines/records/param_record.h"
@@ -246,6 +248,8 @@ int16_t VMKpinmainUI::Do_PinmainDlg(int16_t f) {
   const FrameProcs procs{PinmainLoopHandler,         GetPinmainWindowEventHandlerUPP(), ScrollBar32BitActionProc,
                          ScrollBarPan32BitActionProc, nullptr,                           NumEditKeyFilter};
   if (renders_ == nullptr) renders_ = std::make_unique<PreviewWorker>();
+  // The layers are the document's script, which the session's render stores itself.
+  RenderOnOk(TakeOkRender());
   const int16_t answer = Run(procs);
   // The window is gone; the palettes stay until the destructor closes them.
   // Renders still on their way find no planes to fill.
@@ -306,6 +310,18 @@ void VMKpinmainUI::BeforeShow(tb::WindowRef w) {
   PrepareBuf(1, nullptr);
 }
 
+// The layer-stack renders read the picture OK's render replaces, as the previews do.
+void VMKpinmainUI::OkRenderRuns(bool running) {
+  EffectFrame::OkRenderRuns(running);
+  if (running) {
+    for (int lane = 0; lane < 2; ++lane) stoppedForOk_[lane] = !lastRender_[lane].expired();
+    StopRenders();
+    return;
+  }
+  for (int lane = 0; lane < 2; ++lane)
+    if (std::exchange(stoppedForOk_[lane], false)) PrepareBuf(static_cast<int16_t>(lane), nullptr);
+}
+
 // ---- commands ----
 
 void VMKpinmainUI::ChannelCommand(uint32_t command, tb::ControlRef source) {
@@ -347,9 +363,16 @@ int16_t VMKpinmainUI::WriteCombinedLayers() {
 bool VMKpinmainUI::OwnCommand(uint32_t command, tb::ControlRef source, tb::WindowRef w) {
   switch (command) {
     case FourCC("ok  "):
-      // Written even when nothing changed: the road renders from this file,
-      // and renders nothing (the road says why) when it would not take them.
-      result = WriteCombinedLayers() == 0 ? int16_t{1} : kEffectNotStored;
+      if (rendersOnOk()) {
+        // The session stores the layers and renders them; what it could not do keeps the
+        // window open.
+        if (!RenderOk(w)) return true;
+        result = 1;
+      } else {
+        // Written even when nothing changed: the road renders from this file,
+        // and renders nothing (the road says why) when it would not take them.
+        result = WriteCombinedLayers() == 0 ? int16_t{1} : kEffectNotStored;
+      }
       tb::QuitAppModalLoopForWindow(w);
       return true;
     case FourCC("canc"):

@@ -107,7 +107,9 @@ class VMKpinmainUI final : public EffectFrame {
 
   // Runs the window: 1 after OK, kEffectNotStored after an OK whose layers
   // the layer scratch file would not take, 0 after cancel, the close box or
-  // when the window cannot be made.
+  // when the window cannot be made. Under a session that offers its render
+  // (ok_render.h) OK stores and renders the layers through it, and the window
+  // stays open when that fails.
   int16_t Do_PinmainDlg(int16_t family);
   // One layer operation (1 to 17) on the current layer stack.
   void ModifLayer(int16_t op);
@@ -208,6 +210,7 @@ class VMKpinmainUI final : public EffectFrame {
   bool PollTick(plat::tb::WindowRef window) override;
   bool OwnCommand(uint32_t command, plat::tb::ControlRef source, plat::tb::WindowRef window) override;
   bool OwnEvent(plat::tb::EventRef event, plat::tb::WindowRef window, OSStatus* status) override;
+  void OkRenderRuns(bool running) override;
 
  private:
   // Loop steps.
@@ -283,6 +286,8 @@ class VMKpinmainUI final : public EffectFrame {
   // in line (nor a render a preview's).
   std::unique_ptr<PreviewWorker> renders_;
   std::weak_ptr<vmkviews::PreviewJob> lastRender_[2];
+  // Per lane: a render OK's render stopped on its way, asked for again should the window stay.
+  bool stoppedForOk_[2] = {false, false};
   uint64_t rendersAsked_ = 0;
   uint64_t rendersShown_ = 0;
 };

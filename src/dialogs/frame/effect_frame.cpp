@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "app/file_dialogs.h"
 #include "app/keyboard.h"
@@ -613,6 +614,38 @@ void EffectFrame::Loop(tb::EventLoopTimerRef, void* data) {
   if (changed) DrawWindowContent(window);
 }
 
+// ---- OK's render ----
+
+bool EffectFrame::RenderOk(tb::WindowRef window) {
+  if (!okRender_) return true;
+  // The window's loop sleeps meanwhile, so that no tick starts a preview beside the render.
+  tb::SetEventLoopTimerNextFireTime(loopTimer, tb::kEventDurationForever);
+  OkRenderRuns(true);
+  okRendering_ = true;
+  cancelHeld_ = false;
+  const bool applied = okRender_();
+  okRendering_ = false;
+  if (applied) return true;
+  // Not applied, and the user has been told why: the window stays as the user left it.
+  OkRenderRuns(false);
+  tb::SetEventLoopTimerNextFireTime(loopTimer, 0.0);
+  DrawWindowContent(window);
+  if (std::exchange(cancelHeld_, false)) {
+    result = 0;
+    tb::QuitAppModalLoopForWindow(window);
+  }
+  return false;
+}
+
+void EffectFrame::OkRenderRuns(bool running) {
+  if (running) {
+    previews_->Stop();
+    return;
+  }
+  StalePreviews();
+  refresh() = 1;
+}
+
 // ---- commands ----
 
 void EffectFrame::RowCommand(const ValueRow& row, tb::ControlRef source, tb::WindowRef window) {
@@ -645,6 +678,7 @@ bool EffectFrame::CommonCommand(uint32_t command, tb::WindowRef window) {
       // the result is set and the settings are kept.
       GetEditValue();
       if (desc_.tempFile != nullptr && tempFile.name[0] != 0) (void)RecordFile(3, SpecOf(tempFile), edit);
+      if (!RenderOk(window)) return true;
       result = 1;
       tb::QuitAppModalLoopForWindow(window);
       return true;
@@ -750,6 +784,15 @@ OSStatus EffectFrame::WindowClassEvent(tb::EventRef event, tb::WindowRef window)
 OSStatus EffectFrame::WindowEventHandler(tb::EventHandlerCallRef call, tb::EventRef event, void* data) {
   auto window = static_cast<tb::WindowRef>(data);
   OSStatus status = tb::eventNotHandledErr;
+  if (okRendering_ && event->eventClass == tb::kEventClassCommand) {
+    // A click that reached the window while OK's render runs (before its progress window
+    // shows) is not acted on beside it: a Cancel is carried out once the render has failed
+    // (had it succeeded the window closes anyway), anything else is dropped.
+    if (event->kind == tb::kEventCommandProcess &&
+        (event->command == FourCC("canc") || event->command == FourCC("clos")))
+      cancelHeld_ = true;
+    return noErr;
+  }
   if (OwnEvent(event, window, &status)) return status;
   switch (event->eventClass) {
     case tb::kEventClassCommand:

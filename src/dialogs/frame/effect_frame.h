@@ -69,10 +69,12 @@
 //     PollTick; when any step did something the state is written back to
 //     every control (DrawWindowContent).
 //   - Commands: 'ok  ' reads the number fields first (a value typed just
-//     before OK counts), writes the temporary settings file, ends with 1;
-//     'canc' and 'clos' end with 0; 'Bloa', 'Bsav', 'Bres' and 'Plib' back
-//     the record up first; a row's slider stores its value and refreshes, a
-//     row's arrows read the fields at once.
+//     before OK counts), writes the temporary settings file, runs the
+//     session's render when the window took one (ok_render.h, RenderOnOk)
+//     and ends with 1 unless that render failed; 'canc' and 'clos' end
+//     with 0; 'Bloa', 'Bsav', 'Bres' and 'Plib' back the record up first;
+//     a row's slider stores its value and refreshes, a row's arrows read
+//     the fields at once.
 //   - The undo request raised by Cmd-Z or Ctrl-Z (and by Cmd-Z in a number
 //     field) is the file's `flag_restor`, reached through the pointer the
 //     constructor is given.
@@ -84,12 +86,14 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/core/file_records.h"
 #include "app/core/sample_clamp.h"
 #include "platform/toolbox/api/plain_menus.h"
 #include "dialogs/frame/live_preview.h"
+#include "dialogs/frame/ok_render.h"
 #include "dialogs/frame/preview_worker.h"
 #include "platform/toolbox/toolbox.h"
 
@@ -237,6 +241,9 @@ class EffectFrame {
   void BackRest(int16_t n);
   // Runs the window; 1 after OK, 0 after cancel or when it cannot open.
   int16_t Run(const FrameProcs& procs, int16_t flag = 0);
+  // The session's render that OK runs before the window closes (empty: OK only confirms).
+  void RenderOnOk(OkRender render) { okRender_ = std::move(render); }
+  bool rendersOnOk() const { return static_cast<bool>(okRender_); }
 
   // Number fields into the values, each clamped to its row and its storage.
   virtual void GetEditValue();
@@ -348,6 +355,14 @@ class EffectFrame {
   // n = 0 when it closes (before the window is drawn again). The record by default.
   virtual void HoverBackRest(int16_t n) { BackRest(n); }
   virtual void InitRecord(void* record);
+  // OK's part before the window closes: the session's render, if the window took one. True
+  // when the window may close confirmed; false when the render failed and the window stays
+  // open with everything the user set (a Cancel clicked while it rendered then ends it).
+  bool RenderOk(plat::tb::WindowRef window);
+  // What the window's own renders do while OK's render runs (`running`) and after it failed:
+  // by default the dialog's previews, which read the picture the render replaces, stop, and
+  // after it are asked for again as after a change of value.
+  virtual void OkRenderRuns(bool running);
 
   // A popup whose menu previews the item it highlights, and what one of its
   // menu events asks of the dialog. The record the previews replace is kept
@@ -419,4 +434,7 @@ class EffectFrame {
   std::string shownPreset_;
   std::vector<VMKimabox*> boxes_;
   std::unique_ptr<PreviewWorker> previews_ = std::make_unique<PreviewWorker>();
+  OkRender okRender_;
+  bool okRendering_ = false;  // OK's render runs: the window's commands wait
+  bool cancelHeld_ = false;   // a Cancel came meanwhile
 };

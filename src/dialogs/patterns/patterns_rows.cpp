@@ -6,6 +6,7 @@
 
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/frame/effect_registry.h"
+#include "dialogs/frame/ok_render.h"
 #include "dialogs/patterns/colour_matrix_dialog.h"
 #include "dialogs/patterns/cookie_dialog.h"
 #include "dialogs/patterns/plaid_dialog.h"
@@ -163,12 +164,16 @@ int16_t RunPlaid(EffectCall& c) {
   c.script->GetPlaidPar(c.stack, c.layer, c.operation, plaid.get());
   c.script->GetParam1(c.stack, c.layer, c.operation, &opacity);
   dialog->SetPlaidPar(opacity, plaid.get());
+  const auto store = [&] {
+    dialog->GetPlaidPar(&opacity, plaid.get());
+    c.SetEffect();
+    if (c.script->SetPlaidPar(c.stack, c.layer, c.operation, plaid.get()) != 0) return false;
+    c.script->SetParam1(c.stack, c.layer, c.operation, opacity);
+    return true;
+  };
+  dialog->RenderOnOk(TakeOkRender(store));
   if (dialog->Do_CreaPlaidDlg(c.flag) != 1) return 0;
-  dialog->GetPlaidPar(&opacity, plaid.get());
-  c.SetEffect();
-  if (c.script->SetPlaidPar(c.stack, c.layer, c.operation, plaid.get()) != 0) return 0;
-  c.script->SetParam1(c.stack, c.layer, c.operation, opacity);
-  return 1;
+  return store() ? 1 : 0;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "dialogs/frame/effect_registry.h"
+#include "dialogs/frame/ok_render.h"
 #include "dialogs/photo/border_dialog.h"
 #include "dialogs/photo/combine_dialog.h"
 #include "dialogs/photo/fractal_dialog.h"
@@ -45,10 +46,14 @@ int16_t RunCombination(EffectCall& c) {
   if (dialog == nullptr || dialog->record() == nullptr) return 0;
   c.script->GetCombImaPar(c.stack, c.layer, c.operation, record.get());
   dialog->SetCombImaPar(record.get());
+  const auto store = [&] {
+    dialog->GetCombImaPar(record.get());
+    c.SetEffect();
+    return c.script->SetCombImaPar(c.stack, c.layer, c.operation, record.get()) == 0;
+  };
+  dialog->RenderOnOk(TakeOkRender(store));
   if (dialog->Do_CImaDlg(c.flag) != 1) return 0;
-  dialog->GetCombImaPar(record.get());
-  c.SetEffect();
-  return c.script->SetCombImaPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+  return store() ? 1 : 0;
 }
 
 // Effect 100: the fractal is edited on a scratch copy of the operation's
@@ -60,10 +65,14 @@ int16_t RunFractal(EffectCall& c) {
   if (dialog == nullptr || dialog->current() == nullptr) return 0;
   c.script->GetFractPar(c.stack, c.layer, c.operation, record.get());
   dialog->SetFractPar(record.get());
+  const auto store = [&] {
+    dialog->GetFractPar(record.get());
+    c.SetEffect();
+    return c.script->SetFractPar(c.stack, c.layer, c.operation, record.get()) == 0;
+  };
+  dialog->RenderOnOk(TakeOkRender(store));
   if (dialog->Do_OrreluneDlg(c.flag) != 1) return 0;
-  dialog->GetFractPar(record.get());
-  c.SetEffect();
-  return c.script->SetFractPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+  return store() ? 1 : 0;
 }
 
 // Effect 58: the tessellation, the same way.
@@ -74,10 +83,14 @@ int16_t RunTessellation(EffectCall& c) {
   if (dialog == nullptr || dialog->current() == nullptr) return 0;
   c.script->GetTessPar(c.stack, c.layer, c.operation, record.get());
   dialog->SetTessPar(record.get());
+  const auto store = [&] {
+    dialog->GetTessPar(record.get());
+    c.SetEffect();
+    return c.script->SetTessPar(c.stack, c.layer, c.operation, record.get()) == 0;
+  };
+  dialog->RenderOnOk(TakeOkRender(store));
   if (dialog->Do_QuorlinDlg(c.flag) != 1) return 0;
-  dialog->GetTessPar(record.get());
-  c.SetEffect();
-  return c.script->SetTessPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+  return store() ? 1 : 0;
 }
 
 // Effect 106: the photo border, the same way.
@@ -88,10 +101,14 @@ int16_t RunBorder(EffectCall& c) {
   if (dialog == nullptr || dialog->current() == nullptr) return 0;
   c.script->GetBordPar(c.stack, c.layer, c.operation, record.get());
   dialog->SetBordPar(record.get());
+  const auto store = [&] {
+    dialog->GetBordPar(record.get());
+    c.SetEffect();
+    return c.script->SetBordPar(c.stack, c.layer, c.operation, record.get()) == 0;
+  };
+  dialog->RenderOnOk(TakeOkRender(store));
   if (dialog->Do_MirrovanDlg(c.flag) != 1) return 0;
-  dialog->GetBordPar(record.get());
-  c.SetEffect();
-  return c.script->SetBordPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+  return store() ? 1 : 0;
 }
 
 // Effect 41: the repeat is edited on a scratch copy of the operation's
@@ -103,10 +120,14 @@ int16_t RunRepeat(EffectCall& c) {
   if (dialog == nullptr || dialog->current() == nullptr) return 0;
   c.script->GetRepPar(c.stack, c.layer, c.operation, record.get());
   dialog->SetRepPar(record.get());
+  const auto store = [&] {
+    dialog->GetRepPar(record.get());
+    c.SetEffect();
+    return c.script->SetRepPar(c.stack, c.layer, c.operation, record.get()) == 0;
+  };
+  dialog->RenderOnOk(TakeOkRender(store));
   if (dialog->Do_CastelDlg(c.flag) != 1) return 0;
-  dialog->GetRepPar(record.get());
-  c.SetEffect();
-  return c.script->SetRepPar(c.stack, c.layer, c.operation, record.get()) == 0 ? 1 : 0;
+  return store() ? 1 : 0;
 }
 
 }  // namespace

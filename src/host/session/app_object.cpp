@@ -199,8 +199,16 @@ int16_t VMKapp::LaunchEffect(int16_t effect) {
   const int16_t result = effectLauncher(doc->script, doc->currentStack, doc->currentLayer, doc->width,
                                         doc->height, effect);
   if (result != 1) return result;
+  return StoreConfirmed(effect);
+}
+
+int16_t VMKapp::StoreConfirmed(int16_t launched) {
+  VMKdoc* doc = appData.currentDocument >= 0 && appData.currentDocument < kDocumentSlots
+                    ? appData.documents[appData.currentDocument]
+                    : nullptr;
+  if (gPer == nullptr || doc == nullptr || doc->script == nullptr) return kEffectNotStored;
   // The image-tools window sets up its operations itself.
-  if (effect != 118) SetLaunchedOperation(doc, effect);
+  if (launched != 0 && launched != 118) SetLaunchedOperation(doc, launched);
   return SaveLayerScratch(doc) ? 1 : kEffectNotStored;
 }
 

@@ -58,6 +58,12 @@ class VMKapp {
   // the file cannot be written (it is then left as it was), else the
   // dialog's answer (0 also when no launcher is installed).
   int16_t LaunchEffect(int16_t effect);
+  // What a confirmed window leaves for the render, stored as LaunchEffect stores it: with
+  // `launched` (the effect a launched dialog edits; 0 for the layered editor, whose layers
+  // are stored as they are) operation 1 of the current layer set up as that effect renders
+  // it, then the current document's script into the layer scratch file. 1, or
+  // kEffectNotStored when the file cannot be written (it is then left as it was).
+  int16_t StoreConfirmed(int16_t launched);
   // Basic (1) or advanced (2) for effects 41, 42, 58, 92, 100, 106, 114 and
   // 116; 0 when the window cannot be made.
   int16_t Do_BasAdvDlog(int16_t effect);
