@@ -98,10 +98,21 @@ TEST_F(CombIma, AnEmptyListBlendsTheCopyWithItselfThroughTheMode) {
     }
 }
 
-TEST_F(CombIma, AGreyEntryReplacesTheRectangleAndAMissingOneIsSkipped) {
+// An entry whose picture is gone stops the render with the planes as they were and names the
+// picture; an entry naming no picture has nothing to draw and is passed over.
+TEST_F(CombIma, AGreyEntryReplacesTheRectangleAndAMissingOneStopsTheRender) {
   Add(dir_.file("missing.tif"));
   Add(Picture("grey.tif", vmktest::SolidImage(16, 16, 200, 200, 200)));
   ASSERT_EQ(rec_->head.count, 2);
+  const std::vector<Plane> before = planes_;
+  MiscCombIma e;
+  e.SetCombImaPar(rec_.get());
+  EXPECT_EQ(e.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.0f, 1.0f,
+                      planes_[0].data(), planes_[1].data(), planes_[2].data(), nullptr, nullptr),
+            -1);
+  EXPECT_EQ(e.UnreadableFile(), dir_.file("missing.tif"));
+  EXPECT_EQ(planes_, before);
+  Init_FicStruct(&rec_->images[0]);
   ASSERT_EQ(Render(3, 0, 255), 0);
   for (int32_t k = 0; k < 3; ++k)
     for (int32_t i = 0; i < kN; ++i) ASSERT_EQ(planes_[k][i], 200) << k << "," << i;
@@ -111,6 +122,31 @@ TEST_F(CombIma, AGreyEntryReplacesTheRectangleAndAMissingOneIsSkipped) {
   std::fill(planes_[0].begin(), planes_[0].end(), 100);
   ASSERT_EQ(Render(1, 0, 255), 0);
   EXPECT_EQ(planes_[0][0], (100 * 128 + 200 * 127) / 255);
+}
+
+// A texture switched on for an entry is read like its picture: gone, the render stops and
+// names it; switched on with no texture named, the entry is drawn without one.
+TEST_F(CombIma, ATextureThatIsGoneStopsTheRenderAndNoneNamedIsLeftOff) {
+  CombImaInfo& s = Add(Picture("grey.tif", vmktest::SolidImage(16, 16, 200, 200, 200)));
+  s.textureOn = 1;
+  s.textureAcross = 4;
+  s.textureDown = 3;
+  const std::vector<Plane> before = planes_;
+  ASSERT_EQ(Render(3, 0, 255), 0);
+  const std::vector<Plane> plain = planes_;
+  planes_ = before;
+  ASSERT_TRUE(SetFicFromPosix(&rec_->textures[0], dir_.file("gone.tif")));
+  MiscCombIma e;
+  e.SetCombImaPar(rec_.get());
+  EXPECT_EQ(e.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.0f, 1.0f,
+                      planes_[0].data(), planes_[1].data(), planes_[2].data(), nullptr, nullptr),
+            -1);
+  EXPECT_EQ(e.UnreadableFile(), dir_.file("gone.tif"));
+  EXPECT_EQ(planes_, before);
+  // There again, it is laid over the grey.
+  Picture("gone.tif", vmktest::PatternImage(9, 7, 1));
+  ASSERT_EQ(Render(3, 0, 255), 0);
+  EXPECT_NE(planes_, plain);
 }
 
 TEST_F(CombIma, NoMaskOrNoOpacityChangesNothing) {
