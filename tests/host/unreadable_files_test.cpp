@@ -16,6 +16,7 @@
 #include "dialogs/photo/combine_dialog.h"
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/painter_strokes_record.h"
+#include "engines/tessellation/photo_repeat_record.h"
 #include "host/host_fixture.h"
 #include "host/main_window.h"
 #include "paths/path_list.h"
@@ -50,6 +51,7 @@ enum class Named {
   kPaper,        // the painter's paper
   kPicture,      // the combination's first picture
   kTexture,      // the texture of the combination's first picture
+  kTile,         // the photo repeat's tile
 };
 
 struct FileStep {
@@ -59,7 +61,7 @@ struct FileStep {
 };
 
 // Every step that reads a file, each kind of file it reads: pictures, textures, frames,
-// displacement maps, envelopes, brushes and papers. (The screen's cell images are kept in no
+// displacement maps, envelopes, brushes, papers and tiles. (The screen's cell images are kept in no
 // stored form of a step, so no layer file names one; the engine's own tests take its image
 // away.)
 const FileStep kFileSteps[] = {
@@ -70,6 +72,7 @@ const FileStep kFileSteps[] = {
     {75, Named::kOperation, "frame.tif"},
     {82, Named::kBrush, "brush.tif"},        {82, Named::kPaper, "paper.tif"},
     {92, Named::kPicture, "picture.tif"},    {92, Named::kTexture, "texture.tif"},
+    {41, Named::kTile, "tile.tif"},
 };
 
 // The paths of layer 1: an ellipse and a rectangle beside it, for the envelope to bend.
@@ -114,6 +117,14 @@ void NameFile(ScriptFile& s, const FileStep& step, const fichier& file, const fi
         combination->textures[0] = file;
       }
       s.SetCombImaPar(0, 1, 1, combination.get());
+      break;
+    }
+    case Named::kTile: {
+      auto repeat = std::make_unique<RepPar>();
+      s.GetRepPar(0, 1, 1, repeat.get());
+      repeat->grid.w[kRepTileSource] = 1;
+      repeat->tiles[0] = file;
+      s.SetRepPar(0, 1, 1, repeat.get());
       break;
     }
   }
@@ -223,6 +234,32 @@ TEST_F(UnreadableFilesTest, APathFileStepGoesOnWithoutItsFile) {
   std::filesystem::remove(file);
   EXPECT_EQ(s->RenderLayerFile(bundle_.file("paths.lay")), 0) << s->lastError;
   EXPECT_TRUE(s->failedStep.empty()) << s->failedStep;
+}
+
+// Layers read while a picture of theirs is gone, and saved again, still name the picture where
+// it was: put back, the saved layers find it.
+TEST_F(UnreadableFilesTest, LayersReadWhileTheirPictureIsGoneKeepWhereItWas) {
+  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(kW, kH, 1))});
+  const FileStep step{24, Named::kOperation, "picture.tif"};
+  const std::string file = bundle_.file(step.file);
+  WriteLayers(bundle_.file("first.lay"), step, file);
+  {
+    ScriptFile read;
+    ASSERT_EQ(read.I_ScriptFile(3, 4, 4, 72.0f, 4, 4, 0, 0, 3, 3), 0);
+    fichier f = At(bundle_.file("first.lay"));
+    File_kern first(&f);
+    int32_t value = 0;
+    ASSERT_EQ(read.RecallCombiLay(&first, 2, &value, nullptr), 0);
+    fichier* named = nullptr;
+    ASSERT_NE(read.GetFileOprn(0, 1, 1, &named), nullptr);
+    ASSERT_NE(named, nullptr);
+    EXPECT_EQ(FicToPosix(*named), file);
+    vmktest::SaveLayerFile(read, bundle_.file("again.lay"));
+  }
+  WriteFile(step.effect, file);
+  const std::vector<uint8_t> shown = Bytes(s->destination);
+  ASSERT_EQ(s->RenderLayerFile(bundle_.file("again.lay")), 0) << s->lastError;
+  EXPECT_NE(Bytes(s->destination), shown);
 }
 
 // --- The windows' roads --------------------------------------------------------------------
