@@ -124,31 +124,6 @@ TEST_F(CombIma, AGreyEntryReplacesTheRectangleAndAMissingOneStopsTheRender) {
   EXPECT_EQ(planes_[0][0], (100 * 128 + 200 * 127) / 255);
 }
 
-// A texture switched on for an entry is read like its picture: gone, the render stops and
-// names it; switched on with no texture named, the entry is drawn without one.
-TEST_F(CombIma, ATextureThatIsGoneStopsTheRenderAndNoneNamedIsLeftOff) {
-  CombImaInfo& s = Add(Picture("grey.tif", vmktest::SolidImage(16, 16, 200, 200, 200)));
-  s.textureOn = 1;
-  s.textureAcross = 4;
-  s.textureDown = 3;
-  const std::vector<Plane> before = planes_;
-  ASSERT_EQ(Render(3, 0, 255), 0);
-  const std::vector<Plane> plain = planes_;
-  planes_ = before;
-  ASSERT_TRUE(SetFicFromPosix(&rec_->textures[0], dir_.file("gone.tif")));
-  MiscCombIma e;
-  e.SetCombImaPar(rec_.get());
-  EXPECT_EQ(e.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.0f, 1.0f,
-                      planes_[0].data(), planes_[1].data(), planes_[2].data(), nullptr, nullptr),
-            -1);
-  EXPECT_EQ(e.UnreadableFile(), dir_.file("gone.tif"));
-  EXPECT_EQ(planes_, before);
-  // There again, it is laid over the grey.
-  Picture("gone.tif", vmktest::PatternImage(9, 7, 1));
-  ASSERT_EQ(Render(3, 0, 255), 0);
-  EXPECT_NE(planes_, plain);
-}
-
 TEST_F(CombIma, NoMaskOrNoOpacityChangesNothing) {
   Add(Picture("grey.tif", vmktest::SolidImage(16, 16, 200, 200, 200)));
   const std::vector<Plane> before = planes_;

@@ -338,53 +338,6 @@ TEST_F(PainterStrokes, RefusedMemoryAndAbsurdSizesLeaveThePlanes) {
   EXPECT_EQ(gDraws, 2 * 20 * 20);
 }
 
-// A brush or paper the record names but that is gone stops the rendering before anything is
-// blended and names the picture; the sets and the paper left empty are passed over as ever.
-TEST_F(PainterStrokes, ANamedBrushOrPaperThatIsGoneStopsTheRenderingNamingIt) {
-  const Canvas untouched(30, 20);
-  UseBrush(0);
-  UseBrush(3);
-  UsePaper();
-  Canvas drawn(30, 20);
-  MiscStrok e;
-  e.SetStrokPar(&r_);
-  ASSERT_EQ(e.FillBuf(1, 0, 0, 3, 0, 255, 30, 20, 0, 0, 30, 20, drawn.p[0].data(),
-                      drawn.p[1].data(), drawn.p[2].data(), nullptr),
-            0);
-  EXPECT_TRUE(e.UnreadableFile().empty());
-  EXPECT_FALSE(drawn.Same(untouched));
-
-  const std::string gone = dir_.file("gone.tif");
-  for (int which = 0; which < 2; ++which) {
-    StrokPar r = r_;
-    // Set 3's brush, after set 0 has drawn; then the paper, laid after set 0.
-    ASSERT_TRUE(SetFicFromPosix(which == 0 ? &r.brushes[3] : &r.paper, gone));
-    Canvas c(30, 20);
-    MiscStrok m;
-    m.SetStrokPar(&r);
-    EXPECT_EQ(m.FillBuf(1, 0, 0, 3, 0, 255, 30, 20, 0, 0, 30, 20, c.p[0].data(), c.p[1].data(),
-                        c.p[2].data(), nullptr),
-              -1)
-        << which;
-    EXPECT_EQ(m.UnreadableFile(), gone) << which;
-    EXPECT_TRUE(c.Same(untouched)) << which;
-  }
-  // A brush file that is there but is no picture is as unreadable.
-  vmktest::WriteText(gone, "not a picture");
-  StrokPar r = r_;
-  ASSERT_TRUE(SetFicFromPosix(&r.brushes[3], gone));
-  Canvas c(30, 20);
-  EXPECT_EQ(c.Fill(r), -1);
-  EXPECT_TRUE(c.Same(untouched));
-
-  // The paper too small to be laid at this size is not read, so its absence is no failure.
-  StrokPar small = r_;
-  ASSERT_TRUE(SetFicFromPosix(&small.paper, dir_.file("also-gone.tif")));
-  small.head.w[kStrPaperWidth] = 10;  // 30 x 10 % = 3 pixels: no paper pass
-  Canvas d(30, 20);
-  EXPECT_EQ(d.Fill(small), 0);
-}
-
 TEST_F(PainterStrokes, KeptPictureAndTheRow) {
   UseBrush(0);
   UseBrush(2);

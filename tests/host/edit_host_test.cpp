@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,8 +16,6 @@
 #include "host/ApePlugInUtilities/image_files.h"
 #include "platform/imageio/image_io.h"
 #include "engines/families/effect_families.h"
-#include "engines/patterns/image_combination_record.h"
-#include "engines/patterns/painter_strokes_record.h"
 #include "host/host_fixture.h"
 #include "paths/draw_par.h"
 #include "support/session.h"
@@ -553,54 +550,6 @@ TEST_F(EditHostTest, AStepThatCannotReadItsFileEndsTheRunNamingIt) {
             std::string::npos)
       << out;
   EXPECT_FALSE(fs::exists(Versions() + "/picture.tif"));
-}
-
-// The painter whose brush is gone and the combination whose picture is gone end a scripted run
-// as any step that cannot read its file does: exit status 1, the file named, no version.
-TEST_F(EditHostTest, APainterOrCombinationWithoutItsPictureEndsTheRunNamingIt) {
-  RegisterEffectFamilies();
-  const vmktest::ScopedSession session;
-  const vmktest::ScopedAppData app;
-  DrawPar drawPar;
-  Init_DrawPar(&drawPar);
-  gPer->drawPar = &drawPar;
-  const std::string png = dir_.file("picture.png");
-  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(30, 20, 1));
-  fichier gone;
-  ASSERT_TRUE(SetFicFromPosix(&gone, dir_.file("gone.tif")));
-  gone.type = FourCC("TIFF");
-  for (int16_t effect : {82, 92}) {
-    SCOPED_TRACE(effect);
-    const std::string lay = dir_.file("step.lay");
-    {
-      ScriptFile s;
-      ASSERT_EQ(s.I_ScriptFile(3, 4, 4, 72.0f, 4, 4, 0, 0, 3, 3), 0);
-      s.SetEffect(0, 1, 1, effect, 0, 0, 0, 0);
-      s.SetAct(0, 1, 1, 1);
-      s.SetFromChannel(0, 1, 1, 2);
-      s.SetToChannel(0, 1, 1, 2);
-      s.SetOpa(0, 1, 1, 255);
-      if (effect == 82) {
-        auto strokes = std::make_unique<StrokPar>();
-        s.GetStrokPar(0, 1, 1, strokes.get());
-        strokes->brushes[0] = gone;
-        s.SetStrokPar(0, 1, 1, strokes.get());
-      } else {
-        auto combination = std::make_unique<CombImaPar>();
-        s.GetCombImaPar(0, 1, 1, combination.get());
-        AddCombIma(combination.get(), 0, &gone);
-        s.SetCombImaPar(0, 1, 1, combination.get());
-      }
-      vmktest::SaveLayerFile(s, lay);
-    }
-    EXPECT_EQ(Run("--versions '" + Versions() + "' --layers '" + lay + "' --auto ok '" + png + "'"), 1);
-    const std::string out = vmktest::ReadText(dir_.file("out.txt"));
-    EXPECT_NE(out.find("could not be rendered: operation 1 ("), std::string::npos) << out;
-    EXPECT_NE(out.find(") of layer 1 could not read its file \"" + dir_.file("gone.tif") + "\""),
-              std::string::npos)
-        << out;
-    EXPECT_FALSE(fs::exists(Versions() + "/picture.tif"));
-  }
 }
 
 }  // namespace

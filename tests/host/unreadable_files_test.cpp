@@ -1,8 +1,8 @@
 // Steps whose files are gone, on every road a user takes: every step that reads a file renders
-// with its file; with the file taken away the step fails, the user is told which step and which
-// file, and nothing is applied (the picture as it was). Walked through OK's render of a layer
-// file, then the combination dialog's OK, the layered editor's Render and OK and the image
-// tools' preview and OK with a step whose file is gone.
+// with it; without it the step fails, the user is told which step and which file, and nothing is
+// applied. Walked through OK's render of a layer file (the road of edit-host --layers too), then
+// the combination dialog's OK, the layered editor's Render and OK and the image tools' preview
+// and OK.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/file_access.h"
 #include "dialogs/editor/main_editor.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/photo/combine_dialog.h"
@@ -26,140 +25,93 @@
 namespace {
 
 namespace tb = plat::tb;
-
 constexpr uint32_t kW = 200, kH = 140;
 
 std::vector<uint8_t> Bytes(const PixelBuffer& b) {
   std::vector<uint8_t> out;
   for (uint32_t y = 0; y < b.height(); ++y)
-    out.insert(out.end(), b.rowPtr(y), b.rowPtr(y) + b.width() * 4 * b.bytesPerComponent());
+    out.insert(out.end(), b.rowPtr(y), b.rowPtr(y) + b.width() * 4);
   return out;
 }
 
 fichier At(const std::string& path, OSType type = FourCC("TIFF")) {
   fichier f;
-  Init_FicStruct(&f);
   EXPECT_TRUE(SetFicFromPosix(&f, path));
   f.type = type;
   return f;
 }
 
-// Where a step names the file it reads.
-enum class Named {
-  kOperation,    // the operation's own file record
-  kBrush,        // the painter's first brush
-  kPaper,        // the painter's paper
-  kPicture,      // the combination's first picture
-  kTexture,      // the texture of the combination's first picture
-  kTile,         // the photo repeat's tile
-};
-
+// Where a step names its file: the operation's own record, or its engine record's first brush,
+// paper, combined picture, texture of that picture, or tile.
+enum class Named { kOperation, kBrush, kPaper, kPicture, kTexture, kTile };
 struct FileStep {
   int16_t effect;
   Named named;
-  const char* file;  // the file's name in the test's folder
 };
-
-// Every step that reads a file, each kind of file it reads: pictures, textures, frames,
-// displacement maps, envelopes, brushes, papers and tiles. (The screen's cell images are kept in no
-// stored form of a step, so no layer file names one; the engine's own tests take its image
-// away.)
+// Pictures, textures, frames, displacement maps, envelopes, brushes, papers and tiles. The
+// screen's cell images are in no stored form of a step; its engine's test takes them away.
 const FileStep kFileSteps[] = {
-    {21, Named::kOperation, "map.tif"},      {24, Named::kOperation, "picture.tif"},
-    {25, Named::kOperation, "texture.tif"},  {30, Named::kOperation, "envelope.env"},
-    {38, Named::kOperation, "frame.tif"},    {39, Named::kOperation, "frame.tif"},
-    {52, Named::kOperation, "relief.tif"},   {61, Named::kOperation, "frame.tif"},
-    {75, Named::kOperation, "frame.tif"},
-    {82, Named::kBrush, "brush.tif"},        {82, Named::kPaper, "paper.tif"},
-    {92, Named::kPicture, "picture.tif"},    {92, Named::kTexture, "texture.tif"},
-    {41, Named::kTile, "tile.tif"},
-};
+    {21, Named::kOperation}, {24, Named::kOperation}, {25, Named::kOperation},
+    {30, Named::kOperation}, {38, Named::kOperation}, {39, Named::kOperation},
+    {52, Named::kOperation}, {61, Named::kOperation}, {75, Named::kOperation},
+    {82, Named::kBrush},     {82, Named::kPaper},     {92, Named::kPicture},
+    {92, Named::kTexture},   {41, Named::kTile}};
 
-// The paths of layer 1: an ellipse and a rectangle beside it, for the envelope to bend.
 void AddPaths(CPathList* list) {
-  list->objPar.w[kObjCentreX] = kW / 3;
-  list->objPar.w[kObjCentreY] = kH / 2;
-  list->objPar.w[kObjBoxWidth] = kW / 3;
-  list->objPar.w[kObjBoxHeight] = kH / 2;
-  list->objPar.w[kObjOutlineOffset] = 0;
-  list->fct_crea_ellipse(0);
   list->AddPath(0);
   list->current->CreaPathof_xpts(4, 1);
-  list->fct_calc_Rect(list->current, 0.6f * kW, 0.2f * kH, 0.9f * kW, 0.7f * kH);
+  list->fct_calc_Rect(list->current, 0.2f * kW, 0.2f * kH, 0.7f * kW, 0.8f * kH);
   list->ActivateAll(0);
 }
 
-// Names `file` as the step's file in operation 1 of layer 1.
-void NameFile(ScriptFile& s, const FileStep& step, const fichier& file, const fichier& kept) {
-  switch (step.named) {
-    case Named::kOperation:
-      s.SetFileOprn(0, 1, 1, &file);
-      break;
-    case Named::kBrush:
-    case Named::kPaper: {
-      auto strokes = std::make_unique<StrokPar>();
-      s.GetStrokPar(0, 1, 1, strokes.get());
-      (step.named == Named::kBrush ? strokes->brushes[0] : strokes->paper) = file;
-      strokes->head.w[kStrPaperOpacity] = step.named == Named::kPaper ? 50 : 0;
-      s.SetStrokPar(0, 1, 1, strokes.get());
-      break;
+void NameFile(ScriptFile& s, Named named, const fichier& file, const fichier& kept) {
+  if (named == Named::kOperation) {
+    s.SetFileOprn(0, 1, 1, &file);
+  } else if (named == Named::kBrush || named == Named::kPaper) {
+    auto strokes = std::make_unique<StrokPar>();
+    s.GetStrokPar(0, 1, 1, strokes.get());
+    (named == Named::kBrush ? strokes->brushes[0] : strokes->paper) = file;
+    strokes->head.w[kStrPaperOpacity] = named == Named::kPaper ? 50 : 0;
+    s.SetStrokPar(0, 1, 1, strokes.get());
+  } else if (named == Named::kTile) {
+    auto repeat = std::make_unique<RepPar>();
+    s.GetRepPar(0, 1, 1, repeat.get());
+    repeat->grid.w[kRepTileSource] = 1;
+    repeat->tiles[0] = file;
+    s.SetRepPar(0, 1, 1, repeat.get());
+  } else {
+    auto combination = std::make_unique<CombImaPar>();
+    s.GetCombImaPar(0, 1, 1, combination.get());
+    AddCombIma(combination.get(), 0, named == Named::kPicture ? &file : &kept);
+    if (named == Named::kTexture) {
+      combination->infos[0].textureOn = 1;
+      combination->infos[0].textureAcross = combination->infos[0].textureDown = 3;
+      combination->textures[0] = file;
     }
-    case Named::kPicture:
-    case Named::kTexture: {
-      auto combination = std::make_unique<CombImaPar>();
-      s.GetCombImaPar(0, 1, 1, combination.get());
-      AddCombIma(combination.get(), 0, step.named == Named::kPicture ? &file : &kept);
-      if (step.named == Named::kTexture) {
-        CombImaInfo& info = combination->infos[0];
-        info.textureOn = 1;
-        info.textureAcross = 4;
-        info.textureDown = 3;
-        combination->textures[0] = file;
-      }
-      s.SetCombImaPar(0, 1, 1, combination.get());
-      break;
-    }
-    case Named::kTile: {
-      auto repeat = std::make_unique<RepPar>();
-      s.GetRepPar(0, 1, 1, repeat.get());
-      repeat->grid.w[kRepTileSource] = 1;
-      repeat->tiles[0] = file;
-      s.SetRepPar(0, 1, 1, repeat.get());
-      break;
-    }
+    s.SetCombImaPar(0, 1, 1, combination.get());
   }
 }
 
 class UnreadableFilesTest : public vmktest::HostTest {
  protected:
-  // The step's file at `path`: an envelope or a path file for the steps that read one, a
-  // small picture for the others.
-  void WriteFile(int16_t effect, const std::string& path) {
-    if (effect != 26 && effect != 30) {
-      vmktest::WriteImageFile(path, plat::imageio::kTypeTIFF, vmktest::PatternImage(24, 16, 2));
-      return;
-    }
-    ScriptFile s;
-    ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
+  // The step's file: a path file (26), an envelope (30, a trapezoid) or a small picture.
+  static void WriteFile(int16_t effect, const std::string& path) {
+    if (effect != 26 && effect != 30)
+      return vmktest::WriteImageFile(path, plat::imageio::kTypeTIFF,
+                                     vmktest::PatternImage(24, 16, 2));
     fichier f = At(path, FourCC("pAth"));
     CPathList list(0);
-    if (effect == 26) {
-      AddPaths(&list);
-      ASSERT_EQ(list.DefaultPath(0, &f, kW, kH), 0);
-      return;
-    }
-    // An envelope: a trapezoid, its top narrower than its bottom.
-    list.AddPath(0);
-    list.current->CreaPathof_xpts(4, 1);
-    list.fct_calc_Rect(list.current, 0.0f, 0.0f, 400.0f, 400.0f);
+    AddPaths(&list);
+    if (effect == 26) return (void)list.DefaultPath(0, &f, kW, kH);
     list.current->first->x = 100.0f;
-    list.current->first->next->x = 300.0f;
+    ScriptFile s;
+    ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
     File_kern file(&f);
     file.CreateFile();
     file.S_close();
-    ASSERT_EQ(s.SaveEnvelopPath(&file, &list, 0, 0, 400, 400), 0);
+    ASSERT_EQ(s.SaveEnvelopPath(&file, &list, 0, 0, kW, kH), 0);
   }
-  // A layer file of the one step on the composite, its file named.
+  // A layer file of the one step on the composite (its layer holding a path), its file named.
   void WriteLayers(const std::string& lay, const FileStep& step, const std::string& file) {
     ScriptFile s;
     ASSERT_EQ(s.I_ScriptFile(3, kW, kH, 72.0f, kW, kH, 0, 0, kW - 1, kH - 1), 0);
@@ -167,193 +119,138 @@ class UnreadableFilesTest : public vmktest::HostTest {
     AddPaths(s.GetStack(0)->GetLaye(1)->paths);
     s.SetEffect(0, 1, 1, step.effect, 0, 0, 0, 0);
     s.SetAct(0, 1, 1, 1);
-    s.SetFromChannel(0, 1, 1, 2);
     s.SetToChannel(0, 1, 1, 2);
-    s.SetMode(0, 1, 1, 0);
     s.SetOpa(0, 1, 1, 255);
-    s.SetMChannel(0, 1, 1, 0);
-    s.SetIntExt(0, 1, 1, 1);
-    // A displacement and a relief that show; the others read their files at their defaults.
-    if (step.effect == 21 || step.effect == 52) {
-      s.SetParam1(0, 1, 1, 8);
-      s.SetParam2(0, 1, 1, 8);
-      s.SetParam3(0, 1, 1, 32);
-      s.SetParam4(0, 1, 1, 32);
-    }
-    const fichier kept = At(bundle_.file("kept.tif"));
-    NameFile(s, step, At(file, FourCC(step.effect == 26 || step.effect == 30 ? "pAth" : "TIFF")), kept);
+    const bool path = step.effect == 26 || step.effect == 30;
+    NameFile(s, step.named, At(file, path ? FourCC("pAth") : FourCC("TIFF")),
+             At(bundle_.file("kept.tif")));
     vmktest::SaveLayerFile(s, lay);
-  }
-  static std::string Label(const FileStep& step) {
-    return "effect " + std::to_string(step.effect) + ", " + step.file;
   }
 };
 
-// Each step renders with its file; with the file taken away, OK's render fails at that step,
-// says that it could not read which file, and leaves the picture as it was; with the file put
-// back it renders again.
+// With the file the step renders; taken away, OK's render fails at the step naming the file and
+// leaves the picture; put back, the step renders again.
 TEST_F(UnreadableFilesTest, EveryStepThatReadsAFileFailsWithoutItNamingIt) {
   CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(kW, kH, 1))});
-  vmktest::WriteImageFile(bundle_.file("kept.tif"), plat::imageio::kTypeTIFF,
-                          vmktest::SolidImage(16, 16, 200, 100, 50));
+  WriteFile(24, bundle_.file("kept.tif"));
+  const std::string lay = bundle_.file("step.lay"), file = bundle_.file("file.tif");
   for (const FileStep& step : kFileSteps) {
-    SCOPED_TRACE(Label(step));
-    const std::string file = bundle_.file(step.file);
-    const std::string lay = bundle_.file("step.lay");
+    SCOPED_TRACE(step.effect);
     WriteFile(step.effect, file);
     WriteLayers(lay, step, file);
     ASSERT_EQ(s->RenderLayerFile(lay), 0) << s->lastError;
-    EXPECT_TRUE(s->failedStep.empty()) << s->failedStep;
-
     std::filesystem::remove(file);
     const std::vector<uint8_t> shown = Bytes(s->destination);
     EXPECT_EQ(s->RenderLayerFile(lay), -1);
     EXPECT_EQ(Bytes(s->destination), shown);
-    EXPECT_EQ(s->failedStep.rfind("operation 1 (", 0), 0u) << s->failedStep;
     const std::string words = ") of layer 1 could not read its file \"" + file + "\"";
-    ASSERT_GE(s->failedStep.size(), words.size());
-    EXPECT_EQ(s->failedStep.substr(s->failedStep.size() - words.size()), words);
+    EXPECT_EQ(s->failedStep.rfind("operation 1 (", 0), 0u) << s->failedStep;
+    EXPECT_TRUE(s->failedStep.ends_with(words)) << s->failedStep;
     EXPECT_EQ(s->lastError, "the layers of " + lay + " could not be rendered: " + s->failedStep);
-
     WriteFile(step.effect, file);
     EXPECT_EQ(s->RenderLayerFile(lay), 0) << s->lastError;
   }
-  EXPECT_EQ(edit_->ended, 0);
 }
 
-// The path-file step is the one that goes on without its file, as it always has: it loads the
-// paths that later steps of its layer fill, and without the file the layer keeps the paths it
-// holds, which those steps fill as they would without the step.
-TEST_F(UnreadableFilesTest, APathFileStepGoesOnWithoutItsFile) {
+// The path-file step goes on without its file, as it always has: its layer keeps the paths it
+// holds for the steps after it. And layers read while their picture is gone, saved again, still
+// name the picture where it was, so that put back it is found.
+TEST_F(UnreadableFilesTest, APathFileStepGoesOnAndLayersReadWithoutTheirPictureKeepItsPlace) {
   CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(kW, kH, 1))});
-  const FileStep step{26, Named::kOperation, "paths.vec"};
-  const std::string file = bundle_.file(step.file);
-  WriteFile(step.effect, file);
-  WriteLayers(bundle_.file("paths.lay"), step, file);
-  ASSERT_EQ(s->RenderLayerFile(bundle_.file("paths.lay")), 0) << s->lastError;
-  std::filesystem::remove(file);
+  WriteLayers(bundle_.file("paths.lay"), {26, Named::kOperation}, bundle_.file("gone.vec"));
   EXPECT_EQ(s->RenderLayerFile(bundle_.file("paths.lay")), 0) << s->lastError;
   EXPECT_TRUE(s->failedStep.empty()) << s->failedStep;
-}
 
-// Layers read while a picture of theirs is gone, and saved again, still name the picture where
-// it was: put back, the saved layers find it.
-TEST_F(UnreadableFilesTest, LayersReadWhileTheirPictureIsGoneKeepWhereItWas) {
-  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(kW, kH, 1))});
-  const FileStep step{24, Named::kOperation, "picture.tif"};
-  const std::string file = bundle_.file(step.file);
-  WriteLayers(bundle_.file("first.lay"), step, file);
-  {
-    ScriptFile read;
-    ASSERT_EQ(read.I_ScriptFile(3, 4, 4, 72.0f, 4, 4, 0, 0, 3, 3), 0);
-    fichier f = At(bundle_.file("first.lay"));
-    File_kern first(&f);
-    int32_t value = 0;
-    ASSERT_EQ(read.RecallCombiLay(&first, 2, &value, nullptr), 0);
-    fichier* named = nullptr;
-    ASSERT_NE(read.GetFileOprn(0, 1, 1, &named), nullptr);
-    ASSERT_NE(named, nullptr);
-    EXPECT_EQ(FicToPosix(*named), file);
-    vmktest::SaveLayerFile(read, bundle_.file("again.lay"));
-  }
-  WriteFile(step.effect, file);
+  const std::string file = bundle_.file("picture.tif");
+  WriteLayers(bundle_.file("first.lay"), {24, Named::kOperation}, file);
+  ScriptFile read;
+  ASSERT_EQ(read.I_ScriptFile(3, 4, 4, 72.0f, 4, 4, 0, 0, 3, 3), 0);
+  fichier f = At(bundle_.file("first.lay"));
+  File_kern first(&f);
+  int32_t value = 0;
+  ASSERT_EQ(read.RecallCombiLay(&first, 2, &value, nullptr), 0);
+  vmktest::SaveLayerFile(read, bundle_.file("again.lay"));
+  WriteFile(24, file);
   const std::vector<uint8_t> shown = Bytes(s->destination);
   ASSERT_EQ(s->RenderLayerFile(bundle_.file("again.lay")), 0) << s->lastError;
   EXPECT_NE(Bytes(s->destination), shown);
 }
 
-// --- The windows' roads --------------------------------------------------------------------
+// --- The windows' roads, each with a step whose picture is gone -----------------------------
 
-class UnreadableFileRoadsTest : public UnreadableFilesTest {
+class UnreadableFileRoadsTest : public vmktest::HostTest {
  protected:
-  // The alert of a render that failed at operation 1 for want of `file`.
-  void ExpectToldOnce(const std::string& file) {
-    ASSERT_EQ(driver_.ui().alertRequests.size(), 1u);
-    const plat::ui::AlertRequest& alert = driver_.ui().alertRequests[0];
-    ASSERT_EQ(alert.params.size(), 2u);
-    EXPECT_EQ(alert.params[0], "The effect could not be rendered.");
-    EXPECT_EQ(alert.params[1].rfind("Operation 1 (", 0), 0u) << alert.params[1];
-    EXPECT_NE(alert.params[1].find("could not read its file \"" + file + "\". It was not applied"),
-              std::string::npos)
-        << alert.params[1];
+  void SetUp() override {
+    session_ = Start({Version("a.tif", vmktest::PatternImage(kW, kH, 1))});
+    ASSERT_NE(session_->editWindow(), nullptr);
+    shown_ = Bytes(session_->destination);
   }
-  // The painter in operation 1 of `s`'s layer, its first brush `brush`.
-  static void PlantPainter(ScriptFile* s, int16_t stack, int16_t layer, const std::string& brush) {
+  // After OK: the picture as it was, and one alert naming the step and the file.
+  void ExpectToldAndNotApplied() {
+    EXPECT_EQ(Bytes(session_->destination), shown_);
+    ASSERT_EQ(driver_.ui().alertRequests.size(), 1u);
+    const std::vector<std::string>& words = driver_.ui().alertRequests[0].params;
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(words[0], "The effect could not be rendered.");
+    EXPECT_EQ(words[1].rfind("Operation 1 (", 0), 0u) << words[1];
+    EXPECT_NE(words[1].find("could not read its file \"" + gone_ + "\". It was not applied"),
+              std::string::npos)
+        << words[1];
+  }
+  // The painter as operation 1 of a layer, its brush gone.
+  void PlantPainter(ScriptFile* s, int16_t stack, int16_t layer) const {
     s->SetEffect(stack, layer, 1, 82, 0, 0, kW, kH);
     s->SetAct(stack, layer, 1, 1);
-    s->SetFromChannel(stack, layer, 1, 2);
     s->SetToChannel(stack, layer, 1, 2);
-    s->SetMode(stack, layer, 1, 0);
     s->SetOpa(stack, layer, 1, 255);
     auto strokes = std::make_unique<StrokPar>();
     s->GetStrokPar(stack, layer, 1, strokes.get());
-    strokes->brushes[0] = At(brush);
-    ASSERT_EQ(s->SetStrokPar(stack, layer, 1, strokes.get()), 0);
+    strokes->brushes[0] = At(gone_);
+    s->SetStrokPar(stack, layer, 1, strokes.get());
   }
+  CarbonEditPlugin* session_ = nullptr;
+  std::vector<uint8_t> shown_;
+  const std::string gone_ = bundle_.file("gone.tif");
 };
 
-// The combination dialog confirmed with a picture that is gone by then: the alert names it and
-// the picture stays as it was.
-TEST_F(UnreadableFileRoadsTest, TheCombinationDialogsOkNamesThePictureAndLeavesTheImage) {
-  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(kW, kH, 1))});
-  const std::string gone = bundle_.file("gone.tif");
-  const std::vector<uint8_t> shown = Bytes(s->destination);
+TEST_F(UnreadableFileRoadsTest, TheCombinationDialogsOk) {
   driver_.Press(FourCC("Updt"), 2)
       .Do([&](tb::WindowRef) {
-        ASSERT_NE(gVMKcima, nullptr);
-        const fichier f = At(gone);
+        const fichier f = At(gone_);
         AddCombIma(gVMKcima->record(), kCombImaMaxEntries, &f);
       })
       .Press(FourCC("Cima"), 3);
-  s->UIFilter(92);
-  EXPECT_EQ(Bytes(s->destination), shown);
-  ExpectToldOnce(gone);
-  EXPECT_EQ(edit_->ended, 0);
+  session_->UIFilter(92);
+  ExpectToldAndNotApplied();
 }
 
-// The layered editor with a painter whose brush is gone: its Render shows the failure band
-// naming the brush, its OK renders nothing over the picture and says why.
-TEST_F(UnreadableFileRoadsTest, TheLayeredEditorsRenderAndOkNameTheBrush) {
-  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(kW, kH, 1))});
-  ASSERT_NE(s->editWindow(), nullptr);
-  tb::WindowRef main = s->mainWindow->window;
-  const std::string gone = bundle_.file("gone.tif");
-  const std::vector<uint8_t> shown = Bytes(s->destination);
+// The band of the Render names the brush; OK applies nothing and says why.
+TEST_F(UnreadableFileRoadsTest, TheLayeredEditorsRenderAndOk) {
   std::string band;
-  driver_.Press(kApemainSig, 51)  // the texture button: the layered editor on family 117
+  driver_
+      .Press(kApemainSig, 51)  // the texture button: the layered editor
       .Advance(0.6)
       .Do([&](tb::WindowRef) {
-        ASSERT_NE(gVMKpinmain, nullptr);
-        DocData* doc = CurrentDocData();
-        ASSERT_NE(doc, nullptr);
-        PlantPainter(doc->script, 0, doc->currentLayer, gone);
+        PlantPainter(CurrentDocData()->script, 0, CurrentDocData()->currentLayer);
       })
       .Press(FourCC("Main"), 49)  // Render
       .Advance(0.6)
       .Do([&](tb::WindowRef) { band = gVMKpinmain->mainView()->previewFailure(); })
-      .Press(FourCC("Main"), 1);  // OK
-  driver_.RunSteps(main);
-  EXPECT_NE(band.find("could not read its file \"" + gone + "\""), std::string::npos) << band;
+      .Press(FourCC("Main"), 1);
+  driver_.RunSteps(session_->mainWindow->window);
   EXPECT_EQ(band.rfind("The preview could not be rendered: operation 1 (", 0), 0u) << band;
-  EXPECT_EQ(Bytes(s->destination), shown);
-  ExpectToldOnce(gone);
+  EXPECT_NE(band.find("could not read its file \"" + gone_ + "\""), std::string::npos) << band;
+  ExpectToldAndNotApplied();
 }
 
-// The image tools with a painter whose brush is gone: the preview's band names the brush, and
-// OK applies nothing and says why.
-TEST_F(UnreadableFileRoadsTest, TheImageToolsPreviewAndOkNameTheBrush) {
-  CarbonEditPlugin* s = Start({Version("a.tif", vmktest::PatternImage(kW, kH, 1))});
-  ASSERT_NE(s->editWindow(), nullptr);
-  tb::WindowRef main = s->mainWindow->window;
-  const std::string gone = bundle_.file("gone.tif");
-  const std::vector<uint8_t> shown = Bytes(s->destination);
+TEST_F(UnreadableFileRoadsTest, TheImageToolsPreviewAndOk) {
   std::string band;
-  driver_.Press(kApemainSig, 52)  // the image tools button
+  driver_
+      .Press(kApemainSig, 52)  // the image tools
       .Advance(0.1)
       .Do([&](tb::WindowRef w) {
         VMKtuneeff* e = gVMKtuneeff;
-        ASSERT_NE(e, nullptr);
-        PlantPainter(e->script, e->stack, e->layer, gone);
+        PlantPainter(e->script, e->stack, e->layer);
         e->currentOprn = 1;
         e->DrawWindowContent(w);
         e->SetRefreshFlag(1);
@@ -361,10 +258,9 @@ TEST_F(UnreadableFileRoadsTest, TheImageToolsPreviewAndOkNameTheBrush) {
       .Advance(0.6)
       .Do([&](tb::WindowRef) { band = gVMKtuneeff->previewView()->previewFailure(); })
       .Press(FourCC("Teff"), 1);
-  driver_.RunSteps(main);
-  EXPECT_NE(band.find("could not read its file \"" + gone + "\""), std::string::npos) << band;
-  EXPECT_EQ(Bytes(s->destination), shown);
-  ExpectToldOnce(gone);
+  driver_.RunSteps(session_->mainWindow->window);
+  EXPECT_NE(band.find("could not read its file \"" + gone_ + "\""), std::string::npos) << band;
+  ExpectToldAndNotApplied();
 }
 
 }  // namespace
