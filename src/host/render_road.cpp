@@ -20,7 +20,6 @@
 #include "dialogs/editor/main_editor.h"
 #include "dialogs/editor/preview_render.h"
 #include "dialogs/frame/ok_render.h"
-#include "engines/patterns/image_combination_engine.h"
 #include "host/edit_session.h"
 #include "host/main_window.h"
 #include "host/render_progress.h"
@@ -89,8 +88,8 @@ bool IsLaunchedEffect(int16_t effect) {
 
 // What a stored layer file needs from the session before it is rendered on its own: the
 // effect it was confirmed for, which the render reads (the fourth plane starts clear for the
-// combination), and that every picture its combinations compose is there. Empty `why` when
-// the file can be rendered.
+// combination). A picture one of its steps cannot read fails that step in the render, which
+// names it as every road does. Empty `why` when the file can be rendered.
 struct InstalledLayers {
   int16_t effect = 0;
   std::string why;
@@ -109,27 +108,6 @@ InstalledLayers ReadInstalledLayers() {
   }
   const Oprn* first = script.GetOprn(0, 1, 1);
   if (first != nullptr && IsLaunchedEffect(first->Effect)) out.effect = first->Effect;
-  const LayerFile* stack = script.GetStack(0);
-  plat::Block<CombImaPar> record(1, WorkSource());
-  int16_t k = 1;
-  for (Laye* layer = stack != nullptr ? stack->firstLaye : nullptr; layer != nullptr;
-       layer = layer->next, ++k) {
-    if (layer->active != 1) continue;
-    int16_t i = 1;
-    for (const Oprn* op = layer->firstOprn; op != nullptr; op = op->NextOprn, ++i) {
-      if (op->Act == 0 || op->Effect != 92) continue;
-      if (!record) {
-        out.why = "no memory to read the image combination";
-        return out;
-      }
-      script.GetCombImaPar(0, k, i, record.get());
-      std::string missing;
-      if (!vmkpat::CombImaPicturesFound(record[0], &missing)) {
-        out.why = "the picture " + missing + " of the image combination cannot be found";
-        return out;
-      }
-    }
-  }
   return out;
 }
 

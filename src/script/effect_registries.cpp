@@ -65,6 +65,12 @@ int32_t ScriptBlockCodecFor(EffectCode effect, const ScriptBlockCodec** codec, s
   return 0;
 }
 
+int32_t FileUnreadable(RenderCall& call, const fichier& file) {
+  call.failure = StepFailure::kFileUnreadable;
+  call.file = FicForUser(file);
+  return -1;
+}
+
 int32_t RegisterRenderCase(EffectCode effect, RenderCase renderCase) {
   if (!InRange(effect) || renderCase == nullptr) return -1;
   RenderCase& slot = Registry().cases[effect];

@@ -69,7 +69,14 @@ struct RenderCall {
   // Set by a case that answers -1 for a reason of its own (a file it could not read or
   // write); memory refused on the way is found by the renderer whatever the case says.
   StepFailure failure = StepFailure::kFailed;
+  // The file it could not read, as its user knows it, so that whoever tells the failure can
+  // say which; empty when the failure is not a file's.
+  std::string file{};
 };
+
+// Fails the call for want of `file` (kFileUnreadable, the file named); answers -1, so that a
+// case can `return FileUnreadable(c, file);`.
+int32_t FileUnreadable(RenderCall& call, const fichier& file);
 
 // 0 when the case ran or had nothing to do, -1 when it could not do its work: the render then
 // stops at its operation.

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "app/core/memory_manager.h"
 #include "script/effect_table.h"
@@ -145,5 +147,12 @@ int32_t EngineRowCase(RenderCall& call) {
   EngineRowStorage storage;
   const int32_t prepared = PrepareEngineRow(call, &row, &storage);
   if (prepared != 0) return prepared < 0 ? -1 : 0;
-  return run(row) < 0 ? -1 : 0;
+  std::string unreadable;
+  row.unreadableFile = &unreadable;
+  if (run(row) >= 0) return 0;
+  if (!unreadable.empty()) {
+    call.failure = StepFailure::kFileUnreadable;
+    call.file = std::move(unreadable);
+  }
+  return -1;
 }

@@ -28,10 +28,12 @@
 // once with its own argument list, lets the engine go and answers what FillBuf answered
 // (negative: the engine could not render, and the render stops at the operation). An engine
 // whose FillBuf answers nothing of memory refused to it answers 0: the renderer sees the
-// blocks refused to the operation and fails it.
+// blocks refused to the operation and fails it. An engine that stopped for a picture it could
+// not read names it through TellUnreadable before it answers.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "script/effect_registries.h"
 #include "script/operation.h"
@@ -72,6 +74,13 @@ struct EngineRowCall {
   // The picture the planes stand for (the script's width and height): larger than the
   // planes in a fitted preview, the same in a render of the whole picture.
   int32_t pictureW = 0, pictureH = 0;
+  // Where an engine that stopped because it could not read a picture its record names tells
+  // which, as its user knows it: the row then fails the step as one whose file could not be
+  // read. Null when nobody asks.
+  std::string* unreadableFile = nullptr;
+  void TellUnreadable(const std::string& file) const {
+    if (unreadableFile != nullptr && !file.empty()) *unreadableFile = file;
+  }
 
   template <class R>
   R& Record() const {

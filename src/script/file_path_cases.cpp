@@ -49,8 +49,7 @@ int32_t DisplaceByFile(RenderCall& c) {
   if (!NamesAFile(*c.op)) return 0;
   const DisplaceMapLoader load = GetDisplaceMapLoader();
   // A named image that cannot be read (or no reader for it) leaves the step without its maps.
-  c.failure = StepFailure::kFileUnreadable;
-  if (load == nullptr) return -1;
+  if (load == nullptr) return FileUnreadable(c, *c.op->FileOprn);
   // The reader writes maps of at most 256 x 256, rows as long as the map is wide; the
   // displacement must read the same size or it reads the rows skewed and past what was set.
   const int32_t mw = std::clamp<int32_t>(a.p3, 1, kMaxMapSide);
@@ -62,8 +61,8 @@ int32_t DisplaceByFile(RenderCall& c) {
   mapX.Clear();
   mapY.Clear();
   fichier file = *c.op->FileOprn;
-  if (load(mw, mh, &file, 0, 0, mapX.get(), mapY.get()) != 0) return -1;
-  c.failure = StepFailure::kFailed;
+  if (load(mw, mh, &file, 0, 0, mapX.get(), mapY.get()) != 0)
+    return FileUnreadable(c, *c.op->FileOprn);
   return ForEachTarget(c, kWithInk, [&](uint8_t* x, int32_t) {
     return Effects::DisplaceXY(a.mode, a.opa, x, mapX.get(), mapY.get(), mw, mh, c.mask, a.h, a.w,
                                0, 0, a.aw, a.ah, 1, a.p1, a.p2, a.p5);
@@ -94,10 +93,7 @@ int32_t TextureRelief(RenderCall& c) {
   plat::Block<uint8_t> tile(int64_t{tw + 1} * (th + 1), WorkSource());
   if (!tile) return -1;
   tile.Clear();
-  if (LoadTile(*c.op, tw, th, tile.get()) != 0) {
-    c.failure = StepFailure::kFileUnreadable;
-    return -1;
-  }
+  if (LoadTile(*c.op, tw, th, tile.get()) != 0) return FileUnreadable(c, *c.op->FileOprn);
   plat::Block<uint8_t> relief(int64_t{a.w} * a.h, WorkSource());
   if (!relief) return -1;
   relief.Clear();

@@ -286,16 +286,14 @@ int32_t EnvelopeStep(RenderCall& c) {
   // No envelope named yet (its kind just chosen): nothing to bend the paths into.
   if (c.op->FileOprn == nullptr || c.op->FileOprn->name[0] == 0) return 0;
   if (c.script->ApplyEnvelop(c.op->FileOprn) == 0) return 0;
-  c.failure = StepFailure::kFileUnreadable;
-  return -1;
+  return FileUnreadable(c, *c.op->FileOprn);
 }
 
 // Short of memory (which the renderer finds itself), the frame fails only when its image
 // cannot be read.
 int32_t PathFrameStep(RenderCall& c) {
   if (c.script->PerformPathFrame(c.op) >= 0) return 0;
-  c.failure = StepFailure::kFileUnreadable;
-  return -1;
+  return FileUnreadable(c, *c.op->FileOprn);
 }
 
 }  // namespace

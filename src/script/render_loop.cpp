@@ -203,6 +203,7 @@ int32_t ScriptFile::PerformFromToEffect(Oprn* op) {
   const int32_t result =
       run == nullptr || EffectRowOf(op->Effect).group != CaseGroup::kTwoPlane ? 0 : run(call);
   stepFailure_ = call.failure;
+  stepFile_ = std::move(call.file);
   KeepSpare(spareMask_, std::move(mask));
   KeepSpare(spareMean_, std::move(mean));
   return result;
@@ -226,6 +227,7 @@ int32_t ScriptFile::PerformToEffect(Oprn* op) {
   const RenderCase run = FindRenderCase(op->Effect);
   const int32_t result = run == nullptr || !OnePlaneCase(op->Effect) ? 0 : run(call);
   stepFailure_ = call.failure;
+  stepFile_ = std::move(call.file);
   KeepSpare(spareMask_, std::move(mask));
   return result;
 }
@@ -294,6 +296,7 @@ int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t m
     // want of memory, never passed off as done.
     const int64_t refused = plat::RefusedBlockCount();
     stepFailure_ = StepFailure::kFailed;
+    stepFile_.clear();
     int32_t result = 0;
     bool noMemory = false;
     try {
@@ -309,6 +312,7 @@ int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t m
         call.layer = k;
         result = FindRenderCase(op->Effect)(call);
         stepFailure_ = call.failure;
+        stepFile_ = std::move(call.file);
       }
     } catch (const std::bad_alloc&) {
       // Memory a step's own containers could not have: the step failed, the render stops.
@@ -321,6 +325,7 @@ int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t m
     if (plat::Cancelled()) break;
     noMemory = noMemory || refusedMemory;
     failure_ = RenderFailure{k, i, op->Effect, noMemory ? StepFailure::kNoMemory : stepFailure_};
+    if (!noMemory) failure_->file = stepFile_;
     return -1;
   }
   return 0;

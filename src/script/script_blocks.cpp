@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/core/pascal_strings.h"
+#include "app/file_access.h"
 #include "app/folder_scans.h"
 #include "engines/records/session_defaults.h"
 #include "script/script_file.h"
@@ -59,7 +60,10 @@ bool Contains(const unsigned char* pascal, const char* needle) {
 
 // Reads a file record into `f`: with mark 0 its strings were stored zero-terminated and its
 // type is told by the name; then the record is pointed at its file by its path and name, or
-// at a file of that name in the content folders.
+// at a file of that name in the content folders. A file found in neither keeps the place
+// stored for it: the search would leave it on the last content folder tried, and the layers
+// saved again would lose where the user's file was, and a step that cannot read it would
+// name a place the user never chose.
 bool ReadFileRecord(Reader& in, uint8_t mark, fichier* f) {
   if (!Read_FicStruct(in, f)) return false;
   if (mark == 0) {
@@ -73,7 +77,10 @@ bool ReadFileRecord(Reader& in, uint8_t mark, fichier* f) {
   pStrCopy(f->path, full);
   Pstrcat(full, f->name);
   FSMakeFSSpec(0, 0, full, f);
+  fichier stored;
+  Copy_FicStruct(f, &stored);
   SearchAlternateFic(f);
+  if (S_test_exist(f) != 1) Copy_FicStruct(&stored, f);
   return true;
 }
 

@@ -74,6 +74,8 @@ struct RenderFailure {
   int16_t operation = 0;
   EffectCode effect = 0;
   StepFailure why = StepFailure::kFailed;
+  // The file it could not read, as its user knows it (RenderCall::file); empty otherwise.
+  std::string file{};
   bool memoryRefused() const { return why == StepFailure::kNoMemory; }
   bool operator==(const RenderFailure&) const = default;
 };
@@ -404,6 +406,7 @@ class ScriptFile {
   std::optional<RenderFailure> failure_;
   // What the case the dispatch ran last said of its failure (RenderCall::failure).
   StepFailure stepFailure_ = StepFailure::kFailed;
+  std::string stepFile_;  // and the file it named (RenderCall::file)
   plat::Block<uint8_t> spareMask_, spareMean_;
   int32_t rendering_ = 0;  // depth of Render calls on this script
   // The operations the render in progress runs and how many have started: each has an even

@@ -98,10 +98,21 @@ TEST_F(CombIma, AnEmptyListBlendsTheCopyWithItselfThroughTheMode) {
     }
 }
 
-TEST_F(CombIma, AGreyEntryReplacesTheRectangleAndAMissingOneIsSkipped) {
+// An entry whose picture is gone stops the render with the planes as they were and names the
+// picture; an entry naming no picture has nothing to draw and is passed over.
+TEST_F(CombIma, AGreyEntryReplacesTheRectangleAndAMissingOneStopsTheRender) {
   Add(dir_.file("missing.tif"));
   Add(Picture("grey.tif", vmktest::SolidImage(16, 16, 200, 200, 200)));
   ASSERT_EQ(rec_->head.count, 2);
+  const std::vector<Plane> before = planes_;
+  MiscCombIma e;
+  e.SetCombImaPar(rec_.get());
+  EXPECT_EQ(e.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.0f, 1.0f,
+                      planes_[0].data(), planes_[1].data(), planes_[2].data(), nullptr, nullptr),
+            -1);
+  EXPECT_EQ(e.UnreadableFile(), dir_.file("missing.tif"));
+  EXPECT_EQ(planes_, before);
+  Init_FicStruct(&rec_->images[0]);
   ASSERT_EQ(Render(3, 0, 255), 0);
   for (int32_t k = 0; k < 3; ++k)
     for (int32_t i = 0; i < kN; ++i) ASSERT_EQ(planes_[k][i], 200) << k << "," << i;

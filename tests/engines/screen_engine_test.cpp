@@ -169,6 +169,7 @@ TEST_F(Screen, ImagesByLevel) {
   MiscScreen e3;
   EXPECT_EQ(Render(e3, r, 3, 40, 3), -1);
   EXPECT_EQ(r, Picture(100));
+  EXPECT_EQ(e3.UnreadableFile(), dir.file("missing.png"));
 }
 
 TEST_F(Screen, RefusedMemoryAndEngineRow) {

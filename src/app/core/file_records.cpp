@@ -121,6 +121,12 @@ std::string FicToPosix(const fichier& f) {
   return plat::files::ColonToPosix(folder) + "/" + plat::files::SwapNameSeparators(PStrView(f.name));
 }
 
+std::string FicForUser(const fichier& f) {
+  std::string posix = FicToPosix(f);
+  if (!posix.empty()) return posix;
+  return PStrString(f.path) + PStrString(f.name);
+}
+
 void PathBelowFolder(const fichier& folder, std::string_view relative, unsigned char* full) {
   pStrCopy(folder.path, full);
   Pstrcat(full, folder.name);

@@ -76,6 +76,9 @@ bool SetFicFromSpec(fichier* f, const FSSpec& spec);
 bool SetFicFromPosix(fichier* f, const std::string& posix);
 // The POSIX path of a record's item; "" when it names nothing usable.
 std::string FicToPosix(const fichier& f);
+// The file a record names as its user knows it, for messages: its POSIX path, or, for a
+// record stored relative to the content folders (":Images:"), that folder path and the name.
+std::string FicForUser(const fichier& f);
 
 // A scratch record "tmpVLM<n>" in the maker's folder of the application data.
 void Mak_fictmp(int32_t n, fichier* f);

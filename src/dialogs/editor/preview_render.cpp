@@ -68,7 +68,10 @@ std::string RenderFailureWords(const RenderFailure& f) {
                            ") of layer " + std::to_string(f.layer);
   switch (f.why) {
     case StepFailure::kNoMemory: return step + " could not get the memory it needs";
-    case StepFailure::kFileUnreadable: return step + " could not read its file";
+    case StepFailure::kFileUnreadable:
+      // Which file, as the user named it, so that it can be put back or the step pointed
+      // at another.
+      return step + " could not read its file" + (f.file.empty() ? "" : " \"" + f.file + "\"");
     case StepFailure::kFileUnwritable: return step + " could not write its file in the support folder";
     case StepFailure::kFailed: break;
   }

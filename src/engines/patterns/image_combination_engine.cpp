@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "app/core/memory_manager.h"
 #include "app/core/pascal_strings.h"
@@ -110,33 +111,43 @@ void DistortEntry(const CombImaInfo& s, const CombPlanes& w) {
 }
 
 // Lays the entry's texture, loaded once at tile size, over the base through the complement
-// of the working image's first plane. Left off when its tile, file or memory is missing.
-void TextureEntry(const CombImaInfo& s, const fichier& reference, bool distorted,
+// of the working image's first plane. Left off when no texture is named, its tile has no size
+// or its memory is refused (which the renderer finds itself); false when the texture named
+// cannot be read.
+bool TextureEntry(const CombImaInfo& s, const fichier& reference, bool distorted,
                   uint8_t* const* in, const CombPlanes& w) {
   int32_t tw = 0, th = 0;
-  if (!vmkpat::EntryTileSize(w.rw, w.rh, s.textureAcross, s.textureDown, distorted, &tw, &th))
-    return;
+  if (reference.name[0] == 0 ||
+      !vmkpat::EntryTileSize(w.rw, w.rh, s.textureAcross, s.textureDown, distorted, &tw, &th))
+    return true;
   fichier texture = reference;
   if (distorted) SearchAlternateFic(&texture);
   plat::Block<uint8_t> tile(int64_t{tw} * th * 4, WorkSource());
-  if (!tile) return;
+  if (!tile) return true;
   tile.Clear();
   int32_t fw = 0, fh = 0;
   int16_t unused = 0;
-  if (AS_GetImageDimension(&texture, &fw, &fh, &unused) == -1) return;
+  if (AS_GetImageDimension(&texture, &fw, &fh, &unused) == -1) return false;
   if (AS_GetResizedImage(&texture, 0, 0, 0, fw - 1, fh - 1, tw, th, 0, 0, tw, th, 1, tile.get(),
                          nullptr, nullptr, nullptr) == -1)
-    return;
+    return false;
   for (size_t i = 0; i < w.plain(); ++i) in[0][i] = static_cast<uint8_t>(255 - in[0][i]);
   Effects::LoadTexture(static_cast<int16_t>(s.blendMode), vmkpat::EntryOpacity(s.opacity),
                        w.base[0], w.base[1], w.base[2], nullptr, tile.get(), 1, in[0], w.height,
                        w.width, 0, 0, w.rw, w.rh, tw, th, 0, 0);
+  return true;
 }
 
-// One active entry composed onto the base.
-void ComposeEntry(const CombImaInfo& s, const fichier& image, const fichier& texture,
-                  const CombPlanes& w) {
-  if (!LoadEntryImage(image, w)) return;
+// One active entry composed onto the base. An entry naming no picture has nothing to draw;
+// one whose picture or texture cannot be read cannot be drawn as the user set it: false, with
+// that file in `unreadable`, and the rendering stops.
+bool ComposeEntry(const CombImaInfo& s, const fichier& image, const fichier& texture,
+                  const CombPlanes& w, std::string* unreadable) {
+  if (image.name[0] == 0) return true;
+  if (!LoadEntryImage(image, w)) {
+    *unreadable = FicForUser(image);
+    return false;
+  }
   const auto blur = static_cast<int16_t>(s.blur);
   if (blur != 0)
     for (uint8_t* d : w.image)
@@ -161,12 +172,16 @@ void ComposeEntry(const CombImaInfo& s, const fichier& image, const fichier& tex
   Effects::LutToColor(mode, opacity, in[0], in[1], in[2], nullptr, w.height, w.width, w.base[0],
                       w.base[1], w.base[2], nullptr, w.height, w.width, 0, 0, w.rw, w.rh, 0, 0,
                       w.rw, w.rh, 1, 3, 3, nullptr, ramp.data(), 0, 255);
-  if (s.textureOn != 0) TextureEntry(s, texture, distorted, in, w);
+  if (s.textureOn != 0 && !TextureEntry(s, texture, distorted, in, w)) {
+    *unreadable = FicForUser(texture);
+    return false;
+  }
   if (edge != 0)
     for (int32_t k = 0; k < 3; ++k)
       Effects::ContrExp(1, mode, opacity, other[k], w.height, w.width, w.base[k], w.height,
                         w.width, 0, 0, w.rw, w.rh, 0, 0, w.rw, w.rh, 0, 1, 1, edge, nullptr,
                         static_cast<uint8_t>(s.edgeColour[k] & 0xFF), 255);
+  return true;
 }
 
 }  // namespace
@@ -194,6 +209,7 @@ int32_t MiscCombIma::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opac
   (void)apply;
   (void)fullWidth;
   (void)fullHeight;
+  unreadable_.clear();
   const bool one = planeCount == 1;
   if (!par_ || !vmkrec::PlanesGiven(width, height, !one, plane0, plane1, plane2))
     return -1;
@@ -224,8 +240,9 @@ int32_t MiscCombIma::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opac
   const int32_t count = std::clamp(par.head.count, 0, kCombImaMaxEntries);
   if (w.rw > 0 && w.rh > 0)
     for (int32_t i = 0; i < count; ++i)
-      if (par.infos[i].active == 1)
-        ComposeEntry(par.infos[i], par.images[i], par.textures[i], w);
+      if (par.infos[i].active == 1 &&
+          !ComposeEntry(par.infos[i], par.images[i], par.textures[i], w, &unreadable_))
+        return -1;
 
   if (!one) {
     for (int32_t k = 0; k < 3; ++k)
@@ -243,8 +260,10 @@ int32_t RunCombImaRow(const EngineRowCall& c) {
   return RunEngineOnce<MiscCombIma>(
       [&](MiscCombIma& e) { e.SetCombImaPar(&c.Record<CombImaPar>()); },
       [&](MiscCombIma& e) {
-        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0,
-                         c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1], c.planes[2], nullptr,
-                         c.mask);
+        const int32_t r = e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w,
+                                    c.h, 0, 0, c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1],
+                                    c.planes[2], nullptr, c.mask);
+        c.TellUnreadable(e.UnreadableFile());
+        return r;
       });
 }

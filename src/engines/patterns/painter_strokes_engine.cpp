@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/core/colour_spaces.h"
 #include "app/core/session_state.h"
@@ -101,6 +102,9 @@ class StrokeRender {
   }
 
   int32_t Run(int16_t showSelection, int16_t blendMode, int16_t opacity, const uint8_t* mask);
+  // The brush or paper picture the record names that could not be read, when Run stopped
+  // for it; empty otherwise.
+  const std::string& unreadable() const { return unreadable_; }
 
  private:
   int64_t Pixels() const { return int64_t{width_} * height_; }
@@ -139,7 +143,14 @@ class StrokeRender {
   plat::Block<uint8_t> paper_;
   int32_t tw_ = 0, th_ = 0;
   bool paperRead_ = false, paperMissing_ = false;
+  std::string unreadable_;
 };
+
+// A picture the record names (a brush or the paper) but that cannot be found or measured:
+// the strokes or paper the user chose it for cannot be drawn, and the rendering stops rather
+// than pass the picture off as painted. A reference that names nothing is a set or paper
+// left empty on purpose (the defaults are so) and is only skipped.
+bool Named(const fichier& file) { return file.name[0] != 0; }
 
 bool StrokeRender::MakeWorkingCopy() {
   for (auto& w : work_) {
@@ -211,14 +222,19 @@ void StrokeRender::Turn(int32_t i, int32_t j, int16_t angle) {
                      0, 1, nullptr);
 }
 
-// The brush picture of set k resized into variant [0][0]: 1 read, 0 no brush (the set is
-// skipped), -1 refused.
+// The brush picture of set k resized into variant [0][0]: 1 read, 0 no brush named (the set
+// is skipped), -1 refused or, with unreadable_ set, the named brush cannot be read.
 int32_t StrokeRender::ReadBrush(int32_t k) {
   fichier& file = par_.brushes[k];
+  if (!Named(file)) return 0;
+  const fichier asNamed = file;
   SearchAlternateFic(&file);
   int32_t iw = 0, ih = 0;
   int16_t unused = 0;
-  if (AS_GetImageDimension(&file, &iw, &ih, &unused) == -1 || iw <= 0 || ih <= 0) return 0;
+  if (AS_GetImageDimension(&file, &iw, &ih, &unused) == -1 || iw <= 0 || ih <= 0) {
+    unreadable_ = FicForUser(asNamed);
+    return -1;
+  }
   const int32_t* set = par_.sets[k].w;
   // The percent of the picture is held below 2^31 pixels first, so the product cannot overflow;
   // anything that large is refused below anyway.
@@ -232,8 +248,11 @@ int32_t StrokeRender::ReadBrush(int32_t k) {
   bh_ = static_cast<int32_t>(bh);
   if (!Variant(0, 0, nullptr)) return -1;
   uint8_t* brush = variants_[0][0].get();
-  AS_GetResizedImage(&file, 0, 0, 0, iw - 1, ih - 1, bw_, bh_, 0, 0, bw_, bh_, 0, brush, nullptr,
-                     nullptr, nullptr);
+  if (AS_GetResizedImage(&file, 0, 0, 0, iw - 1, ih - 1, bw_, bh_, 0, 0, bw_, bh_, 0, brush,
+                         nullptr, nullptr, nullptr) == -1) {
+    unreadable_ = FicForUser(asNamed);
+    return -1;
+  }
   const int16_t blur = Low16(set[kStrBrushBlur]);
   if (blur != 0) Effects::Blur(0, 255, brush, nullptr, bw_, bh_, 0, 0, bw_, bh_, blur, 1);
   return 1;
@@ -297,7 +316,8 @@ int32_t StrokeRender::MakeSelection(const int32_t* set) {
   return 0;
 }
 
-// -1 stops the rendering (memory); 0 otherwise, the set drawn or skipped.
+// -1 stops the rendering (memory, or a brush named but unreadable); 0 otherwise, the set drawn
+// or skipped.
 int32_t StrokeRender::RunSet(int32_t k) {
   const int32_t* set = par_.sets[k].w;
   if (set[kStrOpacity] == 0) return 0;
@@ -382,20 +402,25 @@ void StrokeRender::LayStroke(const int32_t* set, const LutVign& ramp, const uint
 }
 
 // The paper picture, read and contrasted once: every pass lays the same one. 1 ready, 0 no
-// paper, -1 refused.
+// paper named or too small to lay, -1 refused or, with unreadable_ set, the named paper cannot
+// be read.
 int32_t StrokeRender::ReadPaper() {
   if (paperRead_) return 1;
   if (paperMissing_) return 0;
   const int32_t* h = par_.head.w;
   int32_t pw = 0, ph = 0;
   int16_t unused = 0;
-  SearchAlternateFic(&par_.paper);
   const int64_t tw = int64_t{width_} * h[kStrPaperWidth] / 100;
   const int64_t th = int64_t{height_} * h[kStrPaperHeight] / 100;
-  if (AS_GetImageDimension(&par_.paper, &pw, &ph, &unused) == -1 || pw <= 0 || ph <= 0 || tw <= 5 ||
-      th <= 5) {
+  if (!Named(par_.paper) || tw <= 5 || th <= 5) {
     paperMissing_ = true;
     return 0;
+  }
+  const fichier asNamed = par_.paper;
+  SearchAlternateFic(&par_.paper);
+  if (AS_GetImageDimension(&par_.paper, &pw, &ph, &unused) == -1 || pw <= 0 || ph <= 0) {
+    unreadable_ = FicForUser(asNamed);
+    return -1;
   }
   if (tw > kLargestSide || th > kLargestSide) return -1;
   tw_ = static_cast<int32_t>(tw);
@@ -403,8 +428,11 @@ int32_t StrokeRender::ReadPaper() {
   paper_ = Buffer(PixelBytes(tw_, th_));
   if (!paper_) return -1;
   paper_.Clear();
-  AS_GetResizedImage(&par_.paper, 0, 0, 0, pw - 1, ph - 1, tw_, th_, 0, 0, tw_, th_, 1,
-                     paper_.get(), nullptr, nullptr, nullptr);
+  if (AS_GetResizedImage(&par_.paper, 0, 0, 0, pw - 1, ph - 1, tw_, th_, 0, 0, tw_, th_, 1,
+                         paper_.get(), nullptr, nullptr, nullptr) == -1) {
+    unreadable_ = FicForUser(asNamed);
+    return -1;
+  }
   // Every byte of the paper's pixels takes the contrast, red, green and blue alike.
   if (h[kStrPaperContrast] != 0)
     Effects::AdjContrast(0, 255, paper_.get(), th_, tw_, 0, 0, tw_, th_, 4, nullptr,
@@ -491,6 +519,7 @@ int32_t MiscStrok::FillBuf(int16_t apply, int16_t showSelection, int16_t source,
                            int16_t blendMode, int16_t opacity, int32_t width, int32_t height,
                            int32_t left, int32_t top, int32_t right, int32_t bottom,
                            uint8_t* plane0, uint8_t* plane1, uint8_t* plane2, const uint8_t* mask) {
+  unreadable_.clear();
   const bool one = planeCount == 1;
   if (!vmkrec::PlanesGiven(width, height, !one, plane0, plane1, plane2)) return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
@@ -502,14 +531,18 @@ int32_t MiscStrok::FillBuf(int16_t apply, int16_t showSelection, int16_t source,
   if (apply == 0) return 0;
   uint8_t* planes[3] = {plane0, plane1, plane2};
   StrokeRender render(*par_.get(), width, height, area, planes, one);
-  return render.Run(showSelection, blendMode, opacity, mask);
+  const int32_t result = render.Run(showSelection, blendMode, opacity, mask);
+  unreadable_ = render.unreadable();
+  return result;
 }
 
 int32_t RunStrokRow(const EngineRowCall& c) {
   return RunEngineOnce<MiscStrok>([&](MiscStrok& e) { e.SetStrokPar(&c.Record<StrokPar>()); },
                                   [&](MiscStrok& e) {
-                                    return e.FillBuf(1, 0, 0, c.n, c.mode, c.opacity, c.w, c.h, 0,
-                                                     0, c.aw, c.ah, c.planes[0], c.planes[1],
-                                                     c.planes[2], c.mask);
+                                    const int32_t r = e.FillBuf(
+                                        1, 0, 0, c.n, c.mode, c.opacity, c.w, c.h, 0, 0, c.aw,
+                                        c.ah, c.planes[0], c.planes[1], c.planes[2], c.mask);
+                                    c.TellUnreadable(e.UnreadableFile());
+                                    return r;
                                   });
 }

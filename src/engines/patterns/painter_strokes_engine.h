@@ -14,9 +14,14 @@
 // count as 1, unknown size modes as 1 and rotation modes as 2, the current set as 0..7. With
 // one plane, that plane stands for red, green and blue everywhere and takes the mean of the
 // three working planes. Draws come from plat::Random, which the engine never seeds.
+//
+// A brush or paper reference left empty skips its set or paper; one that names a picture that
+// cannot be read stops the rendering (-1, the caller's planes as they were, UnreadableFile
+// naming it): the user chose that picture, and strokes without it are not what was asked.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engines/patterns/painter_strokes_record.h"
 #include "platform/memory/block.h"
@@ -42,9 +47,13 @@ class MiscStrok {
                   uint8_t* plane2, const uint8_t* mask);
 
   StrokPar* record() const { return par_.get(); }
+  // The brush or paper picture the record names that the last FillBuf could not read (it
+  // then answered -1); empty otherwise.
+  const std::string& UnreadableFile() const { return unreadable_; }
 
  private:
   plat::Block<StrokPar> par_;
+  std::string unreadable_;
 };
 
 namespace vmkpat {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "app/core/memory_manager.h"
 #include "app/image_import.h"
@@ -233,6 +234,7 @@ int32_t MiscScreen::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
                             int32_t top, int32_t right, int32_t bottom, uint8_t* plane0,
                             uint8_t* plane1, uint8_t* plane2, const uint8_t* mask, int32_t sizeX,
                             int32_t sizeY, int32_t lutSecond, int32_t lutFirst) {
+  unreadable_.clear();
   const bool three = planeCount != 1;
   if (!par_ || !vmkrec::PlanesGiven(width, height, three, plane0, plane1, plane2)) return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
@@ -269,8 +271,11 @@ int32_t MiscScreen::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
     CellBuffers buffers;
     if (!Allocate(pass.cw, pass.ch, wanted, &buffers)) return -1;
     for (int32_t k = 0; k < kScreenImages; ++k)
-      if (wanted[k] && !LoadCellImage(par.images[k], pass.cw, pass.ch, buffers.image[k]))
+      if (wanted[k] && !LoadCellImage(par.images[k], pass.cw, pass.ch, buffers.image[k])) {
+        // A picture named but not read is told by name; a cell image never chosen names none.
+        if (par.images[k].name[0] != 0) unreadable_ = FicForUser(par.images[k]);
         return -1;
+      }
     pass.displacement = static_cast<int16_t>(par.w[kScrDisplacement] & 0xFFFF);
     pass.adjust = mode == 0;
     for (const Quscr* q = first_; q != nullptr; q = q->next) {
@@ -288,7 +293,10 @@ int32_t RunScreenRow(const EngineRowCall& c) {
   return RunEngineOnce<MiscScreen>(
       [&](MiscScreen& e) { e.SetScreenPar(&c.Record<ScreenPar>()); },
       [&](MiscScreen& e) {
-        return e.FillBuf(c.n, c.mode, c.opacity, 0, c.w, c.h, 0, 0, c.aw, c.ah, c.planes[0],
-                         c.planes[1], c.planes[2], c.mask, c.p1, c.p2, c.p3, c.p4);
+        const int32_t r = e.FillBuf(c.n, c.mode, c.opacity, 0, c.w, c.h, 0, 0, c.aw, c.ah,
+                                    c.planes[0], c.planes[1], c.planes[2], c.mask, c.p1, c.p2,
+                                    c.p3, c.p4);
+        c.TellUnreadable(e.UnreadableFile());
+        return r;
       });
 }

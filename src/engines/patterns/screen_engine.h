@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engines/patterns/screen_record.h"
 #include "platform/memory/block.h"
@@ -73,6 +74,9 @@ class MiscScreen {
                   int32_t bottom, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                   const uint8_t* mask, int32_t sizeX, int32_t sizeY, int32_t lutSecond,
                   int32_t lutFirst);
+  // The cell image the last FillBuf could not read (it then answered -1), as its user knows
+  // it; empty otherwise.
+  const std::string& UnreadableFile() const { return unreadable_; }
 
  private:
   void Insert(int64_t position, Quscr* cell);
@@ -83,6 +87,7 @@ class MiscScreen {
   plat::Block<ScreenPar> par_;
   int32_t bufWidth_ = 0;
   int32_t bufHeight_ = 0;
+  std::string unreadable_;
 };
 
 // Engine row 50.

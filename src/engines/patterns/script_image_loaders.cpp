@@ -293,6 +293,7 @@ namespace {
 // be read.
 int32_t Result(RenderCall& c, int32_t loaded) {
   if (loaded >= 0) return 0;
+  if (c.op->FileOprn != nullptr) return FileUnreadable(c, *c.op->FileOprn);
   c.failure = StepFailure::kFileUnreadable;
   return -1;
 }

@@ -476,6 +476,7 @@ int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
                             int32_t photoBottom, float scaleX, float scaleY, uint8_t* plane0,
                             uint8_t* plane1, uint8_t* plane2, uint8_t* plane3,
                             const uint8_t* mask) {
+  unreadable_.clear();
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
   uint8_t* const planes[4] = {plane0, plane1, plane2, plane3};
   tessrender::Job job;
@@ -492,7 +493,10 @@ int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
   const int32_t tileSource = g[kRepTileSource];
   // Only a tile taken from the file needs the file; the picture is its own tile otherwise,
   // and a tile file gone missing must not stop a render that never reads it.
-  if (tileSource == 1 && PatBufSize(&par->tiles[0], &tileWidth, &tileHeight) == -1) return -1;
+  if (tileSource == 1 && PatBufSize(&par->tiles[0], &tileWidth, &tileHeight) == -1) {
+    unreadable_ = FicForUser(par->tiles[0]);
+    return -1;
+  }
   cellWidth = Rounded(static_cast<float>(aw) / static_cast<float>(GridCount(g[kRepColumnCount]))) + 1;
   cellHeight = Rounded(static_cast<float>(ah) / static_cast<float>(GridCount(g[kRepRowCount]))) + 1;
   tileSideX = tileSideY = std::max(cellWidth, cellHeight);
@@ -518,7 +522,8 @@ int32_t MiscCastel::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opaci
                         side);
   } else if (tileSource == 1 &&
              LoadTileBuf(1, &par->tiles[0], 0, side, side, tile[0], tile[1], tile[2], tile[3]) != 0) {
-    return -1;  // measured but not readable: as a missing picture
+    unreadable_ = FicForUser(par->tiles[0]);  // measured but not readable: as a missing picture
+    return -1;
   }
 
   const plat::Block<uint8_t> copies = tessrender::TakeCopies(job, job.copies);
@@ -562,8 +567,10 @@ int32_t RunCastelRow(const EngineRowCall& c) {
   return RunEngineOnce<MiscCastel>(
       [&](MiscCastel& e) { e.SetRepPar(&c.Record<RepPar>()); },
       [&](MiscCastel& e) {
-        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.p1, 1, c.p2, c.p3, 0, c.w, c.h, 0, 0,
-                         c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h, 1.0f, 1.0f, c.planes[0],
-                         c.planes[1], c.planes[2], c.plane6, c.mask);
+        const int32_t r = e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.p1, 1, c.p2, c.p3, 0, c.w, c.h,
+                                    0, 0, c.aw, c.ah, c.w, c.h, 0, 0, c.w, c.h, 1.0f, 1.0f,
+                                    c.planes[0], c.planes[1], c.planes[2], c.plane6, c.mask);
+        c.TellUnreadable(e.UnreadableFile());
+        return r;
       });
 }

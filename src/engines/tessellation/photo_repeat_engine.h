@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engines/tessellation/photo_repeat_record.h"
 #include "platform/types/mac_types.h"
@@ -91,6 +92,10 @@ class MiscCastel {
                   int32_t photoBottom, float scaleX, float scaleY, uint8_t* plane0,
                   uint8_t* plane1, uint8_t* plane2, uint8_t* plane3, const uint8_t* mask);
 
+  // The tile picture the last FillBuf could not read (it then answered -1), as its user
+  // knows it; empty otherwise.
+  const std::string& UnreadableFile() const { return unreadable_; }
+
   // The nine words; all zero until FillBuf sets them, so a preview may build pieces first.
   RepPar* par = nullptr;
   TRepPat* head = nullptr;
@@ -101,4 +106,7 @@ class MiscCastel {
   int32_t cellHeight = 0;
   int32_t tileSideX = 0;  // the square tile planes
   int32_t tileSideY = 0;
+
+ private:
+  std::string unreadable_;
 };
