@@ -2,6 +2,7 @@
 // writes, the mask it acts through, and the case that its effect number runs.
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -334,7 +335,10 @@ int32_t ScriptFile::RenderLayer(int16_t stack, int16_t k, Laye* layer, int16_t m
 int32_t ScriptFile::Render(int16_t, int16_t fill, int16_t stack, const uint8_t* pixels,
                            const uint8_t* extra6, const uint8_t* extra89, int16_t mode,
                            int16_t upto) {
-  RegisterScriptRenderCases();
+  // Once per process: two windows' first renders start at once, and the tables are written
+  // on registration.
+  static std::once_flag casesRegistered;
+  std::call_once(casesRegistered, RegisterScriptRenderCases);
   // The render's paths map and draw through a record of its own, never the one the interface
   // thread lends its views and ports (a render inside an operation keeps its caller's).
   const RenderDrawingScope ownDrawPar;

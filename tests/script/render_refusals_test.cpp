@@ -29,8 +29,6 @@ void RefuseOne() { EXPECT_EQ(plat::NewPtr(-1), nullptr); }
 class RenderRefusals : public vmktest::SessionTest {
  protected:
   void SetUp() override {
-    // As a session does before its first render, which two first renders at once would race.
-    RegisterScriptRenderCases();
     ASSERT_EQ(RegisterRenderCase(kStandIn, [](RenderCall& c) { return gSteps.at(c.script)(); }), 0);
   }
   void TearDown() override {
