@@ -410,12 +410,30 @@ void EditHostTest::EveryButtonsWindowPreviews(uint32_t w, uint32_t h) {
   const std::string name = "thin" + std::to_string(w) + "x" + std::to_string(h);
   const std::string png = dir_.file(name + ".png");
   vmktest::WriteImageFile(png, plat::imageio::kTypePNG, image);
+  // The library run.sh installs: the border's first tiles are its pictures, and a border whose
+  // pictures are not there is told, not rendered.
+  ASSERT_TRUE(vmktest::MakeContentLibrary(dir_.file("support/Vellmarkstead")));
   for (int effect : {92, 100, 102, 103, 104, 105, 106, 113, 114, 115, 116, 117, 118}) {
     EXPECT_EQ(Run("--versions '" + Versions() + "' --effect " + std::to_string(effect) + " --dialog ok --auto ok '" +
                   png + "'"),
               0)
         << w << " x " << h << ", effect " << effect << ": " << vmktest::ReadText(dir_.file("out.txt"));
   }
+}
+
+// The border's first tiles are the library's pictures: without the library its OK names the
+// picture it could not read and writes no version; with it, the border is written.
+TEST_F(EditHostTest, TheBorderWithoutTheLibraryIsToldWhichPictureItLacks) {
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(60, 40, 1));
+  const std::string border = "--versions '" + Versions() + "' --effect 106 --dialog ok --auto ok '" + png + "'";
+  EXPECT_EQ(Run(border), 1);
+  const std::string out = vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_NE(out.find("could not read its file \""), std::string::npos) << out;
+  EXPECT_NE(out.find("mirvder_rose.tif\". It was not applied"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(Versions()) && !fs::is_empty(Versions()));
+  ASSERT_TRUE(vmktest::MakeContentLibrary(dir_.file("support/Vellmarkstead")));
+  EXPECT_EQ(Run(border), 0) << vmktest::ReadText(dir_.file("out.txt"));
 }
 
 TEST_F(EditHostTest, EveryButtonsWindowPreviewsAOnePixelPicture) { EveryButtonsWindowPreviews(1, 1); }
