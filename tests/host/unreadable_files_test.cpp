@@ -13,6 +13,7 @@
 #include "dialogs/editor/main_editor.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/photo/combine_dialog.h"
+#include "dialogs/photo/repeat_dialog.h"
 #include "dialogs/photo/tessellation_dialog.h"
 #include "engines/patterns/border_record.h"
 #include "engines/patterns/image_combination_record.h"
@@ -242,10 +243,23 @@ TEST_F(UnreadableFileRoadsTest, TheCombinationDialogsOk) {
   ExpectToldAndNotApplied();
 }
 
-// The tessellation's basic road: its choice of window, then its own dialog, whose tile file is
-// gone. OK applies nothing and says why; Cancel then leaves.
-TEST_F(UnreadableFileRoadsTest, TheTessellationsBasicRoad) {
-  constexpr OSType kQtss = FourCC("Qtss");
+// The basic roads of the photo repeat and the tessellation: their choice of window, then their
+// own dialog, whose tile file is gone. OK applies nothing and says why; Cancel then leaves.
+TEST_F(UnreadableFileRoadsTest, TheRepeatsAndTessellationsBasicRoads) {
+  const OSType kPrep = FourCC("Prep"), kQtss = FourCC("Qtss");
+  driver_.Press(FourCC("BaAd"), 1)
+      .Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        RepPar* r = gVMKcastel->current();
+        r->grid.w[kRepTileSource] = 1;
+        r->tiles[0] = At(gone_);
+      })
+      .Press(kPrep, 101)
+      .Press(kPrep, 102);
+  session_->UIFilter(41);
+  ExpectToldAndNotApplied();
+
+  driver_.ui().alertRequests.clear();
   driver_.Press(FourCC("BaAd"), 1)
       .Advance(0.1)
       .Do([&](tb::WindowRef) {
