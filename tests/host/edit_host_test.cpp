@@ -421,21 +421,6 @@ void EditHostTest::EveryButtonsWindowPreviews(uint32_t w, uint32_t h) {
   }
 }
 
-// The border's first tiles are the library's pictures: without the library its OK names the
-// picture it could not read and writes no version; with it, the border is written.
-TEST_F(EditHostTest, TheBorderWithoutTheLibraryIsToldWhichPictureItLacks) {
-  const std::string png = dir_.file("picture.png");
-  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(60, 40, 1));
-  const std::string border = "--versions '" + Versions() + "' --effect 106 --dialog ok --auto ok '" + png + "'";
-  EXPECT_EQ(Run(border), 1);
-  const std::string out = vmktest::ReadText(dir_.file("out.txt"));
-  EXPECT_NE(out.find("could not read its file \""), std::string::npos) << out;
-  EXPECT_NE(out.find("mirvder_rose.tif\". It was not applied"), std::string::npos) << out;
-  EXPECT_FALSE(fs::exists(Versions()) && !fs::is_empty(Versions()));
-  ASSERT_TRUE(vmktest::MakeContentLibrary(dir_.file("support/Vellmarkstead")));
-  EXPECT_EQ(Run(border), 0) << vmktest::ReadText(dir_.file("out.txt"));
-}
-
 TEST_F(EditHostTest, EveryButtonsWindowPreviewsAOnePixelPicture) { EveryButtonsWindowPreviews(1, 1); }
 
 TEST_F(EditHostTest, EveryButtonsWindowPreviewsAPictureOnePixelWide) { EveryButtonsWindowPreviews(1, 30000); }
@@ -568,6 +553,39 @@ TEST_F(EditHostTest, AStepThatCannotReadItsFileEndsTheRunNamingIt) {
             std::string::npos)
       << out;
   EXPECT_FALSE(fs::exists(Versions() + "/picture.tif"));
+}
+
+// The border's first tiles are the library's pictures: a layer of the border at its defaults,
+// without the library, ends the run naming the picture it could not read and writes no
+// version; with the library the border is written.
+TEST_F(EditHostTest, TheBorderWithoutTheLibraryIsToldWhichPictureItLacks) {
+  RegisterEffectFamilies();
+  const vmktest::ScopedSession session;
+  const vmktest::ScopedAppData app;
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(60, 40, 1));
+  const std::string lay = dir_.file("border.lay");
+  {
+    // The defaults name the pictures where edit-host's session keeps its library.
+    fs::create_directories(dir_.file("support/Vellmarkstead"));
+    ASSERT_TRUE(SetFicFromPosix(&gPer->makersFolder, dir_.file("support/Vellmarkstead")));
+    ScriptFile s;
+    ASSERT_EQ(s.I_ScriptFile(3, 60, 40, 72.0f, 60, 40, 0, 0, 59, 39), 0);
+    s.SetEffect(0, 1, 1, 106, 0, 0, 60, 40);
+    s.SetAct(0, 1, 1, 1);
+    s.SetToChannel(0, 1, 1, 2);
+    s.SetOpa(0, 1, 1, 255);
+    vmktest::SaveLayerFile(s, lay);
+  }
+  const std::string border = "--versions '" + Versions() + "' --layers '" + lay + "' --auto ok '" + png + "'";
+  EXPECT_EQ(Run(border), 1);
+  const std::string out = vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_NE(out.find("operation 1 (Borders) of layer 1 could not read its file \""), std::string::npos) << out;
+  EXPECT_NE(out.find("mirvder_rose.tif\""), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(Versions() + "/picture.tif"));
+  ASSERT_TRUE(vmktest::MakeContentLibrary(dir_.file("support/Vellmarkstead")));
+  EXPECT_EQ(Run(border), 0) << vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_TRUE(fs::exists(Versions() + "/picture.tif"));
 }
 
 }  // namespace
