@@ -385,71 +385,38 @@ TEST_F(Border, ATileFileWithoutAlphaMergesFully) {
   EXPECT_EQ(a, std::vector<uint8_t>(4, 9));
 }
 
-// A picture named for a tile image that a drawn cell needs, gone: the render stops naming it
-// and leaves the planes; one only an unused image names, or a slot naming nothing, does not
-// stop it, and renders as it did with the picture there.
+// A picture named for a tile image that a drawn cell (side or corner) needs, gone: the render
+// stops naming it and leaves the planes. One only an unused image names, a slot naming nothing
+// or a cell turned off stops nothing, and the border is as with its pictures there.
 TEST_F(Border, ANamedTilePictureThatCannotBeReadStopsTheRender) {
   vmktest::TempDir dir;
-  const fichier tile = vmktest::SolidPicture(dir.file("tile.png"), 16, 16, 50, 100, 150);
-  fichier gone;
-  ASSERT_TRUE(SetFicFromPosix(&gone, dir.file("gone.png")));
   width = 100;
   height = 80;
   Init_BordPar(rec.get(), width, height, 0, 1, 1, 1);
-  for (fichier& f : Layer().files) f = tile;
+  for (fichier& f : Layer().files) f = vmktest::SolidPicture(dir.file("tile.png"), 16, 16, 50, 100, 150);
   for (BordTile& t : Layer().tiles) t.image = 0;
-  Tile(2, 1).image = 3;
   Planes with = Picture(9);
   ASSERT_EQ(Render(with, 3), 0);
-
-  // Image 5 no cell draws, and image 7 names nothing: as with their pictures there.
-  Layer().files[5] = gone;
+  ASSERT_TRUE(SetFicFromPosix(&Layer().files[3], dir.file("gone.png")));
   Layer().files[7] = fichier{};
-  Planes p = Picture(9);
   MiscBord e;
-  e.SetBordPar(rec.get());
-  EXPECT_EQ(e.FillBuf(3, 0, 255, 0, 1, width, height, 0, 0, width, height, width, height, 0, 0,
-                      width, height, 1.0f, 1.0f, p[0].data(), p[1].data(), p[2].data(), nullptr,
-                      nullptr),
-            0);
-  EXPECT_EQ(p, with);
-  EXPECT_TRUE(e.UnreadableFile().empty());
-
-  // Image 3, drawn by one side cell only: nothing blended, the picture named as stored. The
-  // same engine answers again and forgets the name once the cell is off.
-  Layer().files[3] = gone;
-  e.SetBordPar(rec.get());
-  Planes q = Picture(9);
-  const auto render = [&](Planes* planes, int16_t n) {
-    return e.FillBuf(n, 0, 255, 0, 1, width, height, 0, 0, width, height, width, height, 0, 0,
-                     width, height, 1.0f, 1.0f, (*planes)[0].data(),
-                     n == 1 ? nullptr : (*planes)[1].data(), n == 1 ? nullptr : (*planes)[2].data(),
-                     nullptr, nullptr);
+  const auto render = [&](int32_t expected) {
+    e.SetBordPar(rec.get());
+    Planes p = Picture(9);
+    EXPECT_EQ(e.FillBuf(3, 0, 255, 0, 1, width, height, 0, 0, width, height, width, height, 0, 0,
+                        width, height, 1.0f, 1.0f, p[0].data(), p[1].data(), p[2].data(), nullptr,
+                        nullptr),
+              expected);
+    EXPECT_EQ(e.UnreadableFile(), expected == 0 ? "" : dir.file("gone.png"));
+    return p;
   };
-  EXPECT_EQ(render(&q, 3), -1);
-  EXPECT_EQ(q, Picture(9));
-  EXPECT_EQ(e.UnreadableFile(), dir.file("gone.png"));
-  EXPECT_EQ(render(&q, 1), -1);
-  EXPECT_EQ(q, Picture(9));
-  Tile(2, 1).enabled = 0;
-  e.SetBordPar(rec.get());
-  EXPECT_EQ(render(&q, 3), 0);
-  EXPECT_TRUE(e.UnreadableFile().empty());
-  EXPECT_NE(q, Picture(9));
-
-  // A corner drawing it stops the render too; a corner turned off does not.
-  Layer().tiles[2].image = 3;
-  e.SetBordPar(rec.get());
-  EXPECT_EQ(render(&q, 3), -1);
+  EXPECT_EQ(render(0), with);
+  Tile(2, 1).image = Layer().tiles[2].image = 3;
+  EXPECT_EQ(render(-1), Picture(9));
   Layer().info.cornerOn[2] = 0;
-  e.SetBordPar(rec.get());
-  EXPECT_EQ(render(&q, 3), 0);
-
-  // Ramps read no file: the same names on a layer of ramps stop nothing.
-  Layer().info.kind = 0;
-  Layer().info.cornerOn[2] = 1;
-  e.SetBordPar(rec.get());
-  EXPECT_EQ(render(&q, 3), 0);
+  EXPECT_EQ(render(-1), Picture(9));
+  Tile(2, 1).enabled = 0;
+  EXPECT_NE(render(0), Picture(9));
 }
 
 // Cells made once and merged again (a side of equal cells) and tile files read once against every
