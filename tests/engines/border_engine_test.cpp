@@ -385,6 +385,40 @@ TEST_F(Border, ATileFileWithoutAlphaMergesFully) {
   EXPECT_EQ(a, std::vector<uint8_t>(4, 9));
 }
 
+// A picture named for a tile image that a drawn cell (side or corner) needs, gone: the render
+// stops naming it and leaves the planes. One only an unused image names, a slot naming nothing
+// or a cell turned off stops nothing, and the border is as with its pictures there.
+TEST_F(Border, ANamedTilePictureThatCannotBeReadStopsTheRender) {
+  vmktest::TempDir dir;
+  width = 100;
+  height = 80;
+  Init_BordPar(rec.get(), width, height, 0, 1, 1, 1);
+  for (fichier& f : Layer().files) f = vmktest::SolidPicture(dir.file("tile.png"), 16, 16, 50, 100, 150);
+  for (BordTile& t : Layer().tiles) t.image = 0;
+  Planes with = Picture(9);
+  ASSERT_EQ(Render(with, 3), 0);
+  ASSERT_TRUE(SetFicFromPosix(&Layer().files[3], dir.file("gone.png")));
+  Layer().files[7] = fichier{};
+  MiscBord e;
+  const auto render = [&](int32_t expected) {
+    e.SetBordPar(rec.get());
+    Planes p = Picture(9);
+    EXPECT_EQ(e.FillBuf(3, 0, 255, 0, 1, width, height, 0, 0, width, height, width, height, 0, 0,
+                        width, height, 1.0f, 1.0f, p[0].data(), p[1].data(), p[2].data(), nullptr,
+                        nullptr),
+              expected);
+    EXPECT_EQ(e.UnreadableFile(), expected == 0 ? "" : dir.file("gone.png"));
+    return p;
+  };
+  EXPECT_EQ(render(0), with);
+  Tile(2, 1).image = Layer().tiles[2].image = 3;
+  EXPECT_EQ(render(-1), Picture(9));
+  Layer().info.cornerOn[2] = 0;
+  EXPECT_EQ(render(-1), Picture(9));
+  Tile(2, 1).enabled = 0;
+  EXPECT_NE(render(0), Picture(9));
+}
+
 // Cells made once and merged again (a side of equal cells) and tile files read once against every
 // cell made and file read on its own, on one thread and on many: two layers, image tiles of
 // pictures with detail and ramps, corners

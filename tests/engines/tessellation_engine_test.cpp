@@ -269,6 +269,40 @@ TEST_F(TessTileFile, SizeAndTheBoxOfATileFile) {
   EXPECT_GT(tiled, kN / 2);
 }
 
+// A tile file named for a set that enabled quads draw, gone: the render stops naming it and
+// leaves the planes. Tile sources that read no file, the set turned off, or its reference
+// naming nothing, the render goes on.
+TEST_F(TessTileFile, ANamedTileFileThatCannotBeReadStopsTheRender) {
+  WriteTile(dir_.file("tile.tif"));
+  auto r = Record(1, 2);
+  for (fichier& tile : r->tiles) ASSERT_TRUE(SetFicFromPosix(&tile, dir_.file("tile.tif")));
+  ASSERT_TRUE(SetFicFromPosix(&r->tiles[0], dir_.file("gone.tif")));
+  MiscQuorlin e;
+  const auto render = [&](int32_t expected) {
+    e.SetTessPar(r.get());
+    Rgb p;
+    EXPECT_EQ(e.FillBuf(3, 0, 255, 0, 1, kW, kH, 0, 0, kW, kH, kW, kH, 0, 0, kW, kH, 1.f, 1.f,
+                        p.r.data(), p.g.data(), p.b.data(), nullptr, nullptr),
+              expected);
+    EXPECT_EQ(e.UnreadableFile(), expected == 0 ? "" : dir_.file("gone.tif"));
+    return p.g == Rgb().g && p.r == Rgb().r;
+  };
+  for (int32_t source : {2, 3}) {
+    r->head.w[kTessTileSource] = source;
+    EXPECT_TRUE(render(-1)) << source;
+  }
+  for (int32_t source : {0, 1, 4}) {
+    r->head.w[kTessTileSource] = source;
+    EXPECT_FALSE(render(0)) << source;
+  }
+  r->head.w[kTessTileSource] = 2;
+  r->sets[0].w[kTessEnabled] = 0;
+  render(0);
+  r->sets[0].w[kTessEnabled] = 1;
+  r->tiles[0] = fichier{};
+  render(0);
+}
+
 class TessRow : public vmktest::EngineRowTest<kW, kH> {};
 
 TEST_F(TessRow, RendersTheDefaultRecordOnOnePlane) {

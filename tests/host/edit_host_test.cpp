@@ -410,6 +410,9 @@ void EditHostTest::EveryButtonsWindowPreviews(uint32_t w, uint32_t h) {
   const std::string name = "thin" + std::to_string(w) + "x" + std::to_string(h);
   const std::string png = dir_.file(name + ".png");
   vmktest::WriteImageFile(png, plat::imageio::kTypePNG, image);
+  // The library run.sh installs: the border's first tiles are its pictures, and a border whose
+  // pictures are not there is told, not rendered.
+  ASSERT_TRUE(vmktest::MakeContentLibrary(dir_.file("support/Vellmarkstead")));
   for (int effect : {92, 100, 102, 103, 104, 105, 106, 113, 114, 115, 116, 117, 118}) {
     EXPECT_EQ(Run("--versions '" + Versions() + "' --effect " + std::to_string(effect) + " --dialog ok --auto ok '" +
                   png + "'"),
@@ -550,6 +553,39 @@ TEST_F(EditHostTest, AStepThatCannotReadItsFileEndsTheRunNamingIt) {
             std::string::npos)
       << out;
   EXPECT_FALSE(fs::exists(Versions() + "/picture.tif"));
+}
+
+// The border's first tiles are the library's pictures: a layer of the border at its defaults,
+// without the library, ends the run naming the picture it could not read and writes no
+// version; with the library the border is written.
+TEST_F(EditHostTest, TheBorderWithoutTheLibraryIsToldWhichPictureItLacks) {
+  RegisterEffectFamilies();
+  const vmktest::ScopedSession session;
+  const vmktest::ScopedAppData app;
+  const std::string png = dir_.file("picture.png");
+  vmktest::WriteImageFile(png, plat::imageio::kTypePNG, vmktest::PatternImage(60, 40, 1));
+  const std::string lay = dir_.file("border.lay");
+  {
+    // The defaults name the pictures where edit-host's session keeps its library.
+    fs::create_directories(dir_.file("support/Vellmarkstead"));
+    ASSERT_TRUE(SetFicFromPosix(&gPer->makersFolder, dir_.file("support/Vellmarkstead")));
+    ScriptFile s;
+    ASSERT_EQ(s.I_ScriptFile(3, 60, 40, 72.0f, 60, 40, 0, 0, 59, 39), 0);
+    s.SetEffect(0, 1, 1, 106, 0, 0, 60, 40);
+    s.SetAct(0, 1, 1, 1);
+    s.SetToChannel(0, 1, 1, 2);
+    s.SetOpa(0, 1, 1, 255);
+    vmktest::SaveLayerFile(s, lay);
+  }
+  const std::string border = "--versions '" + Versions() + "' --layers '" + lay + "' --auto ok '" + png + "'";
+  EXPECT_EQ(Run(border), 1);
+  const std::string out = vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_NE(out.find("operation 1 (Borders) of layer 1 could not read its file \""), std::string::npos) << out;
+  EXPECT_NE(out.find("mirvder_rose.tif\""), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(Versions() + "/picture.tif"));
+  ASSERT_TRUE(vmktest::MakeContentLibrary(dir_.file("support/Vellmarkstead")));
+  EXPECT_EQ(Run(border), 0) << vmktest::ReadText(dir_.file("out.txt"));
+  EXPECT_TRUE(fs::exists(Versions() + "/picture.tif"));
 }
 
 }  // namespace

@@ -13,9 +13,13 @@
 #include "dialogs/editor/main_editor.h"
 #include "dialogs/editor/tune_effect.h"
 #include "dialogs/photo/combine_dialog.h"
+#include "dialogs/photo/repeat_dialog.h"
+#include "dialogs/photo/tessellation_dialog.h"
+#include "engines/patterns/border_record.h"
 #include "engines/patterns/image_combination_record.h"
 #include "engines/patterns/painter_strokes_record.h"
 #include "engines/tessellation/photo_repeat_record.h"
+#include "engines/tessellation/tessellation_record.h"
 #include "host/host_fixture.h"
 #include "host/main_window.h"
 #include "paths/path_list.h"
@@ -42,7 +46,8 @@ fichier At(const std::string& path, OSType type = FourCC("TIFF")) {
 }
 
 // Where a step names its file: the operation's own record, or its engine record's first brush,
-// paper, combined picture, texture of that picture, or tile.
+// paper, combined picture, texture of that picture, or tile (the repeat's; the tessellation's
+// and the border's, in every slot).
 enum class Named { kOperation, kBrush, kPaper, kPicture, kTexture, kTile };
 struct FileStep {
   int16_t effect;
@@ -55,7 +60,8 @@ const FileStep kFileSteps[] = {
     {30, Named::kOperation}, {38, Named::kOperation}, {39, Named::kOperation},
     {52, Named::kOperation}, {61, Named::kOperation}, {75, Named::kOperation},
     {82, Named::kBrush},     {82, Named::kPaper},     {92, Named::kPicture},
-    {92, Named::kTexture},   {41, Named::kTile}};
+    {92, Named::kTexture},   {41, Named::kTile},      {58, Named::kTile},
+    {106, Named::kTile}};
 
 void AddPaths(CPathList* list) {
   list->AddPath(0);
@@ -64,7 +70,8 @@ void AddPaths(CPathList* list) {
   list->ActivateAll(0);
 }
 
-void NameFile(ScriptFile& s, Named named, const fichier& file, const fichier& kept) {
+void NameFile(ScriptFile& s, const FileStep& step, const fichier& file, const fichier& kept) {
+  const Named named = step.named;
   if (named == Named::kOperation) {
     s.SetFileOprn(0, 1, 1, &file);
   } else if (named == Named::kBrush || named == Named::kPaper) {
@@ -73,6 +80,18 @@ void NameFile(ScriptFile& s, Named named, const fichier& file, const fichier& ke
     (named == Named::kBrush ? strokes->brushes[0] : strokes->paper) = file;
     strokes->head.w[kStrPaperOpacity] = named == Named::kPaper ? 50 : 0;
     s.SetStrokPar(0, 1, 1, strokes.get());
+  } else if (named == Named::kTile && step.effect == 58) {
+    auto tessellation = std::make_unique<TessPar>();
+    s.GetTessPar(0, 1, 1, tessellation.get());
+    tessellation->head.w[kTessTileSource] = 2;
+    for (fichier& tile : tessellation->tiles) tile = file;
+    s.SetTessPar(0, 1, 1, tessellation.get());
+  } else if (named == Named::kTile && step.effect == 106) {
+    auto border = std::make_unique<BordPar>();
+    s.GetBordPar(0, 1, 1, border.get());
+    border->layers[0].info.kind = 1;
+    for (fichier& tile : border->layers[0].files) tile = file;
+    s.SetBordPar(0, 1, 1, border.get());
   } else if (named == Named::kTile) {
     auto repeat = std::make_unique<RepPar>();
     s.GetRepPar(0, 1, 1, repeat.get());
@@ -122,7 +141,7 @@ class UnreadableFilesTest : public vmktest::HostTest {
     s.SetToChannel(0, 1, 1, 2);
     s.SetOpa(0, 1, 1, 255);
     const bool path = step.effect == 26 || step.effect == 30;
-    NameFile(s, step.named, At(file, path ? FourCC("pAth") : FourCC("TIFF")),
+    NameFile(s, step, At(file, path ? FourCC("pAth") : FourCC("TIFF")),
              At(bundle_.file("kept.tif")));
     vmktest::SaveLayerFile(s, lay);
   }
@@ -221,6 +240,36 @@ TEST_F(UnreadableFileRoadsTest, TheCombinationDialogsOk) {
       })
       .Press(FourCC("Cima"), 3);
   session_->UIFilter(92);
+  ExpectToldAndNotApplied();
+}
+
+// The basic roads of the photo repeat and the tessellation: their choice of window, then their
+// own dialog, whose tile file is gone. OK applies nothing and says why; Cancel then leaves.
+TEST_F(UnreadableFileRoadsTest, TheRepeatsAndTessellationsBasicRoads) {
+  const OSType kPrep = FourCC("Prep"), kQtss = FourCC("Qtss");
+  driver_.Press(FourCC("BaAd"), 1)
+      .Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        RepPar* r = gVMKcastel->current();
+        r->grid.w[kRepTileSource] = 1;
+        r->tiles[0] = At(gone_);
+      })
+      .Press(kPrep, 101)
+      .Press(kPrep, 102);
+  session_->UIFilter(41);
+  ExpectToldAndNotApplied();
+
+  driver_.ui().alertRequests.clear();
+  driver_.Press(FourCC("BaAd"), 1)
+      .Advance(0.1)
+      .Do([&](tb::WindowRef) {
+        TessPar* r = gVMKquorlin->current();
+        r->head.w[kTessTileSource] = 2;
+        for (fichier& tile : r->tiles) tile = At(gone_);
+      })
+      .Press(kQtss, 1)
+      .Press(kQtss, 2);
+  session_->UIFilter(58);
   ExpectToldAndNotApplied();
 }
 

@@ -136,6 +136,7 @@ struct LayerTiles {
   uint8_t* planes[kTileImages][4] = {};
   int32_t size = 0;
   bool made = false;
+  bool unread[kTileImages] = {};  // a picture named for the image that could not be read
 };
 
 // A ramp's tables in the order the channel painter reads them: channel c is row c + 1, so
@@ -419,9 +420,11 @@ bool MakeTiles(const MiscBord& engine, const BordLay& layer, int32_t S, LayerTil
     } else if (const int32_t j = SameFileBefore(layer, k); j >= 0) {
       // The same file at the same size: its planes again, not a second read.
       for (int32_t c = 0; c < 4; ++c) std::memcpy(p[c], tiles->planes[j][c], static_cast<size_t>(plane));
-    } else {
-      // A tile that cannot be read stays as allocated.
-      engine.LoadTileBuf(&layer.files[k], 0, 0, 1000, 1000, S, S, p[0], p[1], p[2], p[3]);
+      tiles->unread[k] = tiles->unread[j];
+    } else if (engine.LoadTileBuf(&layer.files[k], 0, 0, 1000, 1000, S, S, p[0], p[1], p[2],
+                                  p[3]) != 0) {
+      // The planes stay cleared; whether that matters is for the cells that draw the image.
+      tiles->unread[k] = layer.files[k].name[0] != 0;
     }
   }
   tiles->made = true;
@@ -443,6 +446,26 @@ int64_t CellCount(const BordLay& layer) {
       n += layer.tiles[4 + kBordCellsPerSide * s + k - 1].enabled == 1;
   }
   return n;
+}
+
+// The tile image of a cell the layer draws whose named picture could not be read; -1 when
+// every cell that draws has its picture. The cells are the ones CellCount counts, whatever
+// their size, so that a preview and the whole picture answer alike.
+int32_t UnreadImageDrawn(const BordLay& layer, const LayerTiles& tiles) {
+  const BordInfo& I = layer.info;
+  const auto unread = [&](const BordTile& T) {
+    return T.enabled == 1 && T.image >= 0 && T.image < kTileImages && tiles.unread[T.image];
+  };
+  for (int32_t i = 0; i < 4; ++i)
+    if (I.cornerOn[i] == 1 && unread(layer.tiles[i])) return layer.tiles[i].image;
+  for (int32_t s = 0; s < 4; ++s) {
+    if (I.sideOn[s] != 1) continue;
+    for (int32_t k = 1; k <= CellsOf(I, s); ++k) {
+      const BordTile& T = layer.tiles[4 + kBordCellsPerSide * s + k - 1];
+      if (unread(T)) return T.image;
+    }
+  }
+  return -1;
 }
 
 // The border's progress: its cells drawn of all its layers' cells.
@@ -485,6 +508,7 @@ int32_t MiscBord::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity
                           int32_t photoTop, int32_t photoRight, int32_t photoBottom, float scaleX,
                           float scaleY, uint8_t* plane0, uint8_t* plane1, uint8_t* plane2,
                           uint8_t* plane3, const uint8_t* mask) {
+  unreadable_.clear();
   const bool three = planeCount != 1;
   if (!par_ || !vmkrec::PlanesGiven(width, height, three, plane0, plane1, plane2)) return -1;
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
@@ -520,6 +544,10 @@ int32_t MiscBord::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity
       if (S <= 0) continue;
       LayerTiles tiles;
       if (!MakeTiles(*this, layer, S, &tiles)) return -1;
+      if (const int32_t k = UnreadImageDrawn(layer, tiles); k >= 0) {
+        unreadable_ = FicForUser(layer.files[k]);
+        return -1;
+      }
       if (DrawLayer(r, layer, tiles, W, H, &drawn) != 0) return -1;
     }
   }
@@ -533,8 +561,10 @@ int32_t RunBordRow(const EngineRowCall& c) {
   return RunEngineOnce<MiscBord>(
       [&](MiscBord& e) { e.SetBordPar(&c.Record<BordPar>()); },
       [&](MiscBord& e) {
-        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0, 0,
-                         c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1], c.planes[2], nullptr,
-                         c.mask);
+        const int32_t r = e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w,
+                                    c.h, 0, 0, c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1],
+                                    c.planes[2], nullptr, c.mask);
+        c.TellUnreadable(e.UnreadableFile());
+        return r;
       });
 }

@@ -10,9 +10,14 @@
 // enabled cells take their two random draws and merge nothing, as do cells of no size; a
 // layer whose tile size comes out 0 is skipped. The generator is reseeded with 0 at every
 // render, so the jitter is the same each time.
+//
+// A tile image whose file reference names nothing is an empty, transparent tile. One that names
+// a picture that cannot be read, drawn by an enabled cell, stops the rendering (-1, nothing
+// blended, UnreadableFile naming it): a frame left blank is not the one the user chose.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/core/file_records.h"
 #include "engines/patterns/border_record.h"
@@ -32,7 +37,7 @@ class MiscBord {
   // The area (exclusive corners) is clamped to the planes; the two values after it are not
   // read; the photo rectangle and scales serve source 3 only. apply other than 1 only
   // prepares the source and blends the unchanged copies back. 0, or -1 (nothing blended)
-  // when memory fails.
+  // when memory fails or a picture that a drawn cell needs cannot be read.
   int32_t FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity, int16_t source,
                   int16_t apply, int32_t width, int32_t height, int32_t left, int32_t top,
                   int32_t right, int32_t bottom, int32_t, int32_t, int32_t photoLeft,
@@ -57,6 +62,10 @@ class MiscBord {
   // x0..x1 - 1, y0..y1 - 1 (rows `width` apart), weighted by the tile's mask kind and
   // opacity, at the tile's blend mode. Reads stay inside the cell and writes inside the
   // planes.
+  // The tile picture the last FillBuf could not read (it then answered -1), as its user
+  // knows it; empty otherwise.
+  const std::string& UnreadableFile() const { return unreadable_; }
+
   void MergeCell(int32_t cellWidth, int32_t cellHeight, const uint8_t* red, const uint8_t* green,
                  const uint8_t* blue, const uint8_t* alpha, int32_t width, int32_t height,
                  uint8_t* work1, uint8_t* work2, uint8_t* work3, int32_t x0, int32_t y0,
@@ -64,6 +73,7 @@ class MiscBord {
 
  private:
   plat::Block<BordPar> par_;
+  std::string unreadable_;
 };
 
 // Cells whose planes come out the same (same tile image, turn, scale, size and recolouring, as

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <string>
 
 #include "engines/tessellation/tessellation_record.h"
 
@@ -158,7 +159,9 @@ class MiscQuorlin : public QuadLists<Quads> {
   // Renders the tessellation (width-and-height-first arrangement, exclusive corners):
   // the quads of the rectangle, one tile per tile set, each warped into the quads of its
   // set, and the result blended back over the picture. plane3 serves the source step and
-  // the tiles' masks. 0, or -1 when a plane or work memory is missing (nothing drawn).
+  // the tiles' masks. 0, or -1 when a plane or work memory is missing, or a tile file that
+  // an enabled quad draws is named but cannot be read (nothing drawn; UnreadableFile names
+  // it). A tile set whose file reference names nothing draws nothing, as before.
   int32_t FillBuf(int16_t planeCount, int16_t blendMode, int16_t opacity, int16_t source,
                   int16_t apply, int32_t width, int32_t height, int32_t left, int32_t top,
                   int32_t right, int32_t bottom, int32_t fullWidth, int32_t fullHeight,
@@ -183,5 +186,12 @@ class MiscQuorlin : public QuadLists<Quads> {
   // appended to the effective list cell after cell, in table order.
   void QuadGeotoQuadEff(int16_t type);
 
+  // The tile file the last FillBuf could not read (it then answered -1), as its user knows
+  // it; empty otherwise.
+  const std::string& UnreadableFile() const { return unreadable_; }
+
   TessPar* par = nullptr;  // the engine's own copy, filled by SetTessPar
+
+ private:
+  std::string unreadable_;
 };

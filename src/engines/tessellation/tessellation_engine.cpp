@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "app/core/file_records.h"
 #include "engines/records/engine_frame.h"
 #include "engines/tessellation/quad_lists.h"
 #include "engines/tessellation/tessellation_render.h"
@@ -18,10 +19,10 @@ int32_t BoxPixel(int32_t thousandths, int32_t size) {
   return std::clamp(v, 0, size - 1);
 }
 
-void LoadSetTile(const fichier* file, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                 int32_t maxH, int32_t maxW, uint8_t* const* planes) {
-  (void)MiscQuorlin::LoadTileBuf(file, x0, y0, x1, y1, maxH, maxW, planes[0], planes[1],
-                                 planes[2], planes[3]);
+int32_t LoadSetTile(const fichier* file, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                    int32_t maxH, int32_t maxW, uint8_t* const* planes) {
+  return MiscQuorlin::LoadTileBuf(file, x0, y0, x1, y1, maxH, maxW, planes[0], planes[1],
+                                  planes[2], planes[3]);
 }
 
 }  // namespace
@@ -55,6 +56,7 @@ int32_t MiscQuorlin::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opac
                              int32_t photoTop, int32_t photoRight, int32_t photoBottom,
                              float scaleX, float scaleY, uint8_t* plane0, uint8_t* plane1,
                              uint8_t* plane2, uint8_t* plane3, const uint8_t* mask) {
+  unreadable_.clear();
   const vmkrec::EngineArea area = vmkrec::ClampArea(left, top, right, bottom, width, height, false);
   uint8_t* const planes[4] = {plane0, plane1, plane2, plane3};
   tessrender::Job job;
@@ -69,7 +71,11 @@ int32_t MiscQuorlin::FillBuf(int16_t planeCount, int16_t blendMode, int16_t opac
   if (!copies) return -1;
   if (apply == 1 && job.W > 0 && job.H > 0) {
     PrepQuads(0, 0, job.W, job.H);
-    if (tessrender::DrawTiles(*par, effHead, job, LoadSetTile) != 0) return -1;
+    const fichier* unread = nullptr;
+    if (tessrender::DrawTiles(*par, effHead, job, LoadSetTile, &unread) != 0) {
+      if (unread != nullptr) unreadable_ = FicForUser(*unread);
+      return -1;
+    }
   }
   tessrender::BlendBack(job, area, mask, blendMode, opacity);
   return 0;
@@ -79,8 +85,10 @@ int32_t RunQuorlinRow(const EngineRowCall& c) {
   return RunEngineOnce<MiscQuorlin>(
       [&](MiscQuorlin& e) { e.SetTessPar(&c.Record<TessPar>()); },
       [&](MiscQuorlin& e) {
-        return e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah, c.w, c.h, 0,
-                         0, c.w, c.h, 1.0f, 1.0f, c.planes[0], c.planes[1], c.planes[2],
-                         c.plane6, c.mask);
+        const int32_t r = e.FillBuf(c.n, c.mode, c.opacity, 0, 1, c.w, c.h, 0, 0, c.aw, c.ah,
+                                    c.w, c.h, 0, 0, c.w, c.h, 1.0f, 1.0f, c.planes[0],
+                                    c.planes[1], c.planes[2], c.plane6, c.mask);
+        c.TellUnreadable(e.UnreadableFile());
+        return r;
       });
 }

@@ -129,7 +129,10 @@ bool PrepareTiles(const TessInfo1& head, const TessInfo* const* sets, const LutV
         break;
       case 2:
       case 3:
-        if (loader != nullptr) loader(&files[k], box[0], box[1], box[2], box[3], maxH, maxW, planes);
+        if (loader != nullptr &&
+            loader(&files[k], box[0], box[1], box[2], box[3], maxH, maxW, planes) != 0 &&
+            files[k].name[0] != 0)
+          tiles->MarkUnread(k);
         break;
       default:
         FlatTile(k, maxW, maxH, planes);

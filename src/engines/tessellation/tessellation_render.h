@@ -46,9 +46,10 @@ bool StartJob(int16_t planeCount, int32_t width, int32_t height, const vmkrec::E
               uint8_t* const planes[4], Job* job);
 
 // Loads the box (thousandths of the picture) of tile set k's file into four tile planes of
-// maxW x maxH; the twin loads nothing.
-using TileLoader = void (*)(const fichier* file, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                            int32_t maxH, int32_t maxW, uint8_t* const* planes);
+// maxW x maxH: 0, or -1 (planes as they were) when the file cannot be read; the twin loads
+// nothing.
+using TileLoader = int32_t (*)(const fichier* file, int32_t x0, int32_t y0, int32_t x1,
+                               int32_t y1, int32_t maxH, int32_t maxW, uint8_t* const* planes);
 
 // Bleed percentages the renderer takes at most, either way.
 inline constexpr int32_t kMaxBleedPercent = 1000;
@@ -65,15 +66,20 @@ class TileSets {
   bool Take(int32_t count, int32_t maxW, int32_t maxH);
   int32_t count() const { return count_; }
   uint8_t* const* planes(int32_t k) const { return &planes_[static_cast<size_t>(k) * 4]; }
+  // Set k names a tile file that could not be read; its planes stay cleared.
+  void MarkUnread(int32_t k) { unread_[static_cast<size_t>(k)] = true; }
+  bool unread(int32_t k) const { return unread_[static_cast<size_t>(k)]; }
 
  private:
   plat::Block<uint8_t> block_;
   std::vector<uint8_t*> planes_;
+  bool unread_[kMaxTileSets] = {};
   int32_t count_ = 0;
 };
 
 // Fills the tile planes of every set by the head's tile source; false when a set's source
-// could not be had (memory).
+// could not be had (memory). A set whose named tile file cannot be read is marked unread; a
+// set that names no file is left cleared, as it always was.
 bool PrepareTiles(const TessInfo1& head, const TessInfo* const* sets, const LutVign* ramps,
                   const fichier* files, const Job& job, int32_t maxW, int32_t maxH,
                   TileLoader loader, TileSets* tiles);
@@ -101,10 +107,24 @@ bool PlaceQuad(const int32_t* qx, const int32_t* qy, const int32_t* w, const Job
 void DrawPlacedQuads(const std::vector<PlacedQuad>& quads, const Job& job, int32_t maxW,
                      int32_t maxH);
 
+// The enabled tile set of an effective quad whose tile file could not be read; -1 when every
+// quad that draws has its tile.
+template <class Q>
+int32_t UnreadSetDrawn(const TessInfo* const* sets, const Q* effHead, const TileSets& tiles) {
+  for (const Q* q = effHead; q != nullptr; q = q->next)
+    if (q->tile >= 0 && q->tile < tiles.count() && sets[q->tile]->w[kTessEnabled] == 1 &&
+        tiles.unread(q->tile))
+      return q->tile;
+  return -1;
+}
+
 // The whole drawing over an effective list: tile size, tile sets, one warp per enabled
-// quad. 0, or -1 when memory was refused (nothing drawn).
+// quad. 0, or -1 when memory was refused or, with `*unreadable` set to the set's file
+// reference, when a tile file that an enabled quad draws cannot be read (nothing drawn
+// either way): left blank, the tessellation would pass for the one the user chose.
 template <class Par, class Q>
-int32_t DrawTiles(const Par& par, const Q* effHead, const Job& job, TileLoader loader) {
+int32_t DrawTiles(const Par& par, const Q* effHead, const Job& job, TileLoader loader,
+                  const fichier** unreadable = nullptr) {
   const TessInfo* sets[kTessSets];
   for (int k = 0; k < kTessSets; ++k) sets[k] = &par.sets[k];
   int32_t maxW = 0, maxH = 0;
@@ -122,6 +142,10 @@ int32_t DrawTiles(const Par& par, const Q* effHead, const Job& job, TileLoader l
   TileSets tiles;
   if (!PrepareTiles(par.head, sets, par.ramps, par.tiles, job, maxW, maxH, loader, &tiles))
     return -1;
+  if (const int32_t k = UnreadSetDrawn(sets, effHead, tiles); k >= 0) {
+    if (unreadable != nullptr) *unreadable = &par.tiles[k];
+    return -1;
+  }
   for (int32_t k = 0; k < tiles.count(); ++k)
     if (!RollAndShift(sets[k]->w, maxW, maxH, tiles.planes(k))) return -1;
   // The quads are placed first and warped together; without room for the list each is
