@@ -58,14 +58,14 @@ class MiscBord {
                       int32_t width, int32_t height, uint8_t* red, uint8_t* green,
                       uint8_t* blue, uint8_t* alpha) const;
 
-  // Merges one cell's planes (cellWidth x cellHeight) into the three working planes over
-  // x0..x1 - 1, y0..y1 - 1 (rows `width` apart), weighted by the tile's mask kind and
-  // opacity, at the tile's blend mode. Reads stay inside the cell and writes inside the
-  // planes.
   // The tile picture the last FillBuf could not read (it then answered -1), as its user
   // knows it; empty otherwise.
   const std::string& UnreadableFile() const { return unreadable_; }
 
+  // Merges one cell's planes (cellWidth x cellHeight) into the three working planes over
+  // x0..x1 - 1, y0..y1 - 1 (rows `width` apart), weighted by the tile's mask kind and
+  // opacity, at the tile's blend mode. Reads stay inside the cell and writes inside the
+  // planes.
   void MergeCell(int32_t cellWidth, int32_t cellHeight, const uint8_t* red, const uint8_t* green,
                  const uint8_t* blue, const uint8_t* alpha, int32_t width, int32_t height,
                  uint8_t* work1, uint8_t* work2, uint8_t* work3, int32_t x0, int32_t y0,
